@@ -1,0 +1,36 @@
+# The README's commands. `make test` is what CI runs.
+JOBS ?= $(shell nproc)
+DEBUG_DIR ?= build/debug
+RELEASE_DIR ?= build/release
+FUZZ_DIR ?= build/fuzz
+
+export CCACHE_SLOPPINESS := pch_defines,time_macros,include_file_mtime,include_file_ctime
+export CCACHE_DIR ?= $(HOME)/.cache/ccache
+
+.PHONY: deps test bench fuzz clean
+
+deps:
+	@sh scripts/install-deps
+
+test: deps
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTHINKWEB_SANITIZE=ON
+	cmake --build $(DEBUG_DIR) -j$(JOBS)
+	cd $(DEBUG_DIR) && QT_QPA_PLATFORM=offscreen \
+	    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	    UBSAN_OPTIONS=print_stacktrace=1 \
+	    ctest --output-on-failure -j$(JOBS)
+
+# Benchmarks are measured in an optimised build without sanitizers.
+bench: deps
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DTHINKWEB_TESTS=OFF
+	cmake --build $(RELEASE_DIR) -j$(JOBS)
+	@for b in $(RELEASE_DIR)/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=Debug -DTHINKWEB_FUZZ=ON \
+	    -DTHINKWEB_TESTS=OFF -DTHINKWEB_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j$(JOBS)
+
+clean:
+	rm -rf build

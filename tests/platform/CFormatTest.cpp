@@ -1,0 +1,93 @@
+#include "platform/CFormat.h"
+
+#include <clocale>
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Restores the process locale after a test changed it.
+class LocaleGuard
+{
+public:
+    LocaleGuard() : m_saved(std::setlocale(LC_ALL, nullptr)) {}
+    ~LocaleGuard() { std::setlocale(LC_ALL, m_saved.c_str()); }
+
+private:
+    std::string m_saved;
+};
+
+TEST(CFormat, WritesThePrintfForms)
+{
+    EXPECT_EQ(CFormat::f(5), "5.000000");
+    EXPECT_EQ(CFormat::f(-0.1234567), "-0.123457");
+    EXPECT_EQ(CFormat::format("%d", 42), "42");
+    EXPECT_EQ(CFormat::format("%i", -7), "-7");
+    EXPECT_EQ(CFormat::format("%4d", 7), "   7");
+    EXPECT_EQ(CFormat::format("%2d", 3), " 3");
+    EXPECT_EQ(CFormat::format("%0.1f", 2.25), "2.2");
+    EXPECT_EQ(CFormat::format("%.2f", 1.005), "1.00");
+    EXPECT_EQ(CFormat::d(123456789012LL), "123456789012");
+}
+
+TEST(CFormat, LongOutputIsNotCut)
+{
+    char expected[400];
+    std::snprintf(expected, sizeof expected, "%f", 1e200);
+    EXPECT_GT(std::strlen(expected), 128u); // longer than the fast path's buffer
+    EXPECT_EQ(CFormat::f(1e200), QString::fromLatin1(expected));
+}
+
+TEST(CFormat, GermanLocaleStillWritesAndReadsAPoint)
+{
+    LocaleGuard guard;
+    // scripts/install-deps generates this locale.
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    char probe[32];
+    std::snprintf(probe, sizeof probe, "%f", 5.0);
+    ASSERT_STREQ(probe, "5,000000"); // the C library itself now writes a comma
+    EXPECT_EQ(CFormat::f(5), "5.000000");
+    EXPECT_EQ(CFormat::format("%0.1f", 0.5), "0.5");
+    EXPECT_DOUBLE_EQ(CFormat::doubleValue(u"2.5"), 2.5);
+}
+
+TEST(CFormat, ReadsLikeNSString)
+{
+    EXPECT_EQ(CFormat::intValue(u"  42abc"), 42);
+    EXPECT_EQ(CFormat::intValue(u"-17"), -17);
+    EXPECT_EQ(CFormat::intValue(u"+5"), 5);
+    EXPECT_EQ(CFormat::intValue(u"abc"), 0);
+    EXPECT_EQ(CFormat::intValue(u""), 0);
+    EXPECT_EQ(CFormat::intValue(u"3.9"), 3);
+    EXPECT_EQ(CFormat::intValue(u"99999999999999"), INT_MAX);
+    EXPECT_EQ(CFormat::intValue(u"-99999999999999"), INT_MIN);
+    EXPECT_EQ(CFormat::longLongValue(u"123456789012"), 123456789012LL);
+    EXPECT_EQ(CFormat::longLongValue(u"-9223372036854775808"), LLONG_MIN);
+    EXPECT_EQ(CFormat::longLongValue(u"99999999999999999999999"), LLONG_MAX);
+    EXPECT_FLOAT_EQ(CFormat::floatValue(u"\t 1.5e2xyz"), 150.0f);
+    EXPECT_FLOAT_EQ(CFormat::floatValue(u"-.25"), -0.25f);
+    EXPECT_EQ(CFormat::doubleValue(u"x1"), 0.0);
+    EXPECT_EQ(CFormat::doubleValue(u"\u00e91"), 0.0);
+}
+
+TEST(CFormat, BoolValue)
+{
+    EXPECT_TRUE(CFormat::boolValue(u"YES"));
+    EXPECT_TRUE(CFormat::boolValue(u" true"));
+    EXPECT_TRUE(CFormat::boolValue(u"007"));
+    EXPECT_FALSE(CFormat::boolValue(u"NO"));
+    EXPECT_FALSE(CFormat::boolValue(u"000"));
+    EXPECT_FALSE(CFormat::boolValue(u""));
+}
+
+TEST(CFormat, ShortFloatIsGStyleAndExact)
+{
+    EXPECT_EQ(CFormat::shortFloat(248.5f), "248.5");
+    EXPECT_EQ(CFormat::shortFloat(209.f), "209");
+    EXPECT_EQ(CFormat::shortFloat(-0.f), "0");
+    EXPECT_EQ(CFormat::shortFloat(1e6f), "1e+06");
+    const float awkward = 12345.678f;
+    EXPECT_EQ(CFormat::floatValue(CFormat::shortFloat(awkward)), awkward);
+}
+
+} // namespace
