@@ -173,8 +173,8 @@ TEST_F(NotificationQueueTest, CoalescingMasks)
     queue.enqueue("Idle", &mapB, {}, NotificationQueue::CoalesceOnName);
     queue.enqueue("Plain", &mapA, {}, NotificationQueue::NoCoalescing);
     queue.enqueue("Plain", &mapA, {}, NotificationQueue::NoCoalescing);
-    queue.enqueue("Other", &mapB, {},
-                  NotificationQueue::CoalesceOnSender); // matches Idle@B? no: Idle@A kept
+    // Idle@B was dropped, so nothing from B is pending yet.
+    queue.enqueue("Other", &mapB, {}, NotificationQueue::CoalesceOnSender);
     queue.enqueue("Again", &mapB, {}, NotificationQueue::CoalesceOnSender);
     queue.flush();
     EXPECT_EQ(got, QStringList({"Idle@A", "Plain@A", "Plain@A", "Other@B"}));
