@@ -1,0 +1,95 @@
+#include "platform/Alerts.h"
+#include "platform/RecordingAlerts.h"
+
+#include <QDebug>
+#include <atomic>
+
+namespace {
+SilentAlerts &silentAlerts()
+{
+    static SilentAlerts instance;
+    return instance;
+}
+std::atomic<Alerts *> g_current{nullptr};
+} // namespace
+
+Alerts::~Alerts() = default;
+
+Alerts &Alerts::current()
+{
+    Alerts *a = g_current.load(std::memory_order_acquire);
+    return a ? *a : silentAlerts();
+}
+
+void Alerts::setCurrent(Alerts *alerts)
+{
+    g_current.store(alerts, std::memory_order_release);
+}
+
+Alerts::Scope::Scope(Alerts *alerts) : m_previous(g_current.exchange(alerts)) {}
+
+Alerts::Scope::~Scope()
+{
+    g_current.store(m_previous, std::memory_order_release);
+}
+
+void SilentAlerts::beep() {}
+
+int SilentAlerts::runAlertPanel(const QString &title, const QString &message,
+                                const QStringList &buttons)
+{
+    qWarning().noquote() << "Alert:" << title << "-" << message;
+    return 0;
+}
+
+QStringList SilentAlerts::runOpenPanel(const OpenPanelOptions &)
+{
+    return {};
+}
+
+std::optional<QString> SilentAlerts::runSavePanel(const SavePanelOptions &)
+{
+    return std::nullopt;
+}
+
+int RecordingAlerts::runAlertPanel(const QString &title, const QString &message,
+                                   const QStringList &buttons)
+{
+    m_alerts.append({title, message, buttons});
+    if (m_alertResponses.empty())
+        return 0;
+    const int answer = m_alertResponses.front();
+    m_alertResponses.pop_front();
+    return answer;
+}
+
+QStringList RecordingAlerts::runOpenPanel(const OpenPanelOptions &options)
+{
+    m_openPanels.append(options);
+    if (m_openResponses.empty())
+        return {};
+    QStringList answer = m_openResponses.front();
+    m_openResponses.pop_front();
+    return answer;
+}
+
+std::optional<QString> RecordingAlerts::runSavePanel(const SavePanelOptions &options)
+{
+    m_savePanels.append(options);
+    if (m_saveResponses.empty())
+        return std::nullopt;
+    std::optional<QString> answer = m_saveResponses.front();
+    m_saveResponses.pop_front();
+    return answer;
+}
+
+void RecordingAlerts::clear()
+{
+    m_beeps = 0;
+    m_alerts.clear();
+    m_openPanels.clear();
+    m_savePanels.clear();
+    m_alertResponses.clear();
+    m_openResponses.clear();
+    m_saveResponses.clear();
+}

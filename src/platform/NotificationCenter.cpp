@@ -1,0 +1,201 @@
+#include "platform/NotificationCenter.h"
+
+#include <QHash>
+#include <QVarLengthArray>
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+struct ObserverToken::Registry
+{
+    struct Entry
+    {
+        quint64 id;
+        QString name;
+        const void *sender;
+        NotificationCenter::Callback callback;
+        bool alive = true;
+    };
+
+    // Entries stay in memory while a post runs, so the posting loop can keep
+    // raw pointers; removal only marks them and the sweep happens afterwards.
+    std::unordered_map<quint64, std::unique_ptr<Entry>> entries;
+    QHash<QString, std::vector<Entry *>> byName; // each list in registration order
+    std::vector<Entry *> anyName;
+    quint64 nextId = 1;
+    int postDepth = 0;
+    std::vector<quint64> dead;
+
+    void remove(quint64 id)
+    {
+        auto it = entries.find(id);
+        if (it == entries.end() || !it->second->alive)
+            return;
+        it->second->alive = false;
+        dead.push_back(id);
+        if (postDepth == 0)
+            sweep();
+    }
+
+    void sweep()
+    {
+        auto isDead = [](const Entry *e) { return !e->alive; };
+        for (quint64 id : dead) {
+            auto it = entries.find(id);
+            if (it == entries.end())
+                continue;
+            Entry *e = it->second.get();
+            std::vector<Entry *> *list = nullptr;
+            if (e->name.isEmpty()) {
+                list = &anyName;
+            } else {
+                auto l = byName.find(e->name);
+                if (l != byName.end())
+                    list = &*l;
+            }
+            if (list) {
+                list->erase(std::remove_if(list->begin(), list->end(), isDead), list->end());
+                if (list->empty() && list != &anyName)
+                    byName.remove(e->name);
+            }
+            entries.erase(it);
+        }
+        dead.clear();
+    }
+};
+
+ObserverToken::ObserverToken(std::weak_ptr<Registry> registry, quint64 id)
+    : m_registry(std::move(registry)), m_id(id)
+{}
+
+ObserverToken::ObserverToken(ObserverToken &&other) noexcept
+    : m_registry(std::move(other.m_registry)), m_id(other.m_id)
+{
+    other.m_id = 0;
+}
+
+ObserverToken &ObserverToken::operator=(ObserverToken &&other) noexcept
+{
+    if (this != &other) {
+        reset();
+        m_registry = std::move(other.m_registry);
+        m_id = other.m_id;
+        other.m_id = 0;
+    }
+    return *this;
+}
+
+ObserverToken::~ObserverToken()
+{
+    reset();
+}
+
+void ObserverToken::reset()
+{
+    if (m_id == 0)
+        return;
+    if (auto registry = m_registry.lock())
+        registry->remove(m_id);
+    m_registry.reset();
+    m_id = 0;
+}
+
+bool ObserverToken::isActive() const
+{
+    if (m_id == 0)
+        return false;
+    auto registry = m_registry.lock();
+    if (!registry)
+        return false;
+    auto it = registry->entries.find(m_id);
+    return it != registry->entries.end() && it->second->alive;
+}
+
+NotificationCenter::NotificationCenter() : m_registry(std::make_shared<ObserverToken::Registry>())
+{}
+
+NotificationCenter::~NotificationCenter() = default;
+
+NotificationCenter &NotificationCenter::defaultCenter()
+{
+    static NotificationCenter center;
+    return center;
+}
+
+ObserverToken NotificationCenter::observe(const QString &name, const void *sender,
+                                          Callback callback)
+{
+    using Entry = ObserverToken::Registry::Entry;
+    if (!callback)
+        return {};
+    auto &r = *m_registry;
+    const quint64 id = r.nextId++;
+    auto entry = std::make_unique<Entry>(Entry{id, name, sender, std::move(callback)});
+    Entry *e = entry.get();
+    r.entries.emplace(id, std::move(entry));
+    if (name.isEmpty())
+        r.anyName.push_back(e);
+    else
+        r.byName[name].push_back(e);
+    return ObserverToken(m_registry, id);
+}
+
+void NotificationCenter::post(const QString &name, const void *sender, const QVariantMap &userInfo)
+{
+    post(Notification{name, sender, userInfo});
+}
+
+void NotificationCenter::post(const Notification &n)
+{
+    using Entry = ObserverToken::Registry::Entry;
+    // Holding the registry keeps it alive even if a callback destroys this center.
+    std::shared_ptr<ObserverToken::Registry> keep = m_registry;
+    auto &r = *keep;
+
+    // Snapshot of the matching observers in registration order: the named
+    // list and the any-name list are each ordered by id, so merge them.
+    QVarLengthArray<Entry *, 32> targets;
+    auto matches = [&](const Entry *e) {
+        return e->alive && (!e->sender || e->sender == n.sender);
+    };
+    static const std::vector<Entry *> none;
+    auto named = r.byName.constFind(n.name);
+    const std::vector<Entry *> &a = named == r.byName.cend() ? none : *named;
+    const std::vector<Entry *> &b = r.anyName;
+    size_t i = 0, j = 0;
+    while (i < a.size() || j < b.size()) {
+        Entry *e;
+        if (j == b.size() || (i < a.size() && a[i]->id < b[j]->id))
+            e = a[i++];
+        else
+            e = b[j++];
+        if (matches(e))
+            targets.append(e);
+    }
+    if (targets.isEmpty())
+        return;
+
+    struct DepthGuard
+    {
+        ObserverToken::Registry &r;
+        explicit DepthGuard(ObserverToken::Registry &reg) : r(reg) { ++r.postDepth; }
+        ~DepthGuard()
+        {
+            if (--r.postDepth == 0 && !r.dead.empty())
+                r.sweep();
+        }
+    } guard(r);
+
+    for (Entry *e : targets) {
+        if (e->alive)
+            e->callback(n);
+    }
+}
+
+int NotificationCenter::observerCount() const
+{
+    int count = 0;
+    for (const auto &[id, e] : m_registry->entries)
+        count += e->alive ? 1 : 0;
+    return count;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/Notification.h"
+
+#include <functional>
+#include <memory>
+
+class NotificationCenter;
+
+// Keeps an observer registered for as long as it lives; destroying or
+// resetting it removes the observer, even in the middle of a post. Move-only.
+class ObserverToken
+{
+public:
+    ObserverToken() = default;
+    ObserverToken(ObserverToken &&other) noexcept;
+    ObserverToken &operator=(ObserverToken &&other) noexcept;
+    ObserverToken(const ObserverToken &) = delete;
+    ObserverToken &operator=(const ObserverToken &) = delete;
+    ~ObserverToken();
+
+    void reset();
+    bool isActive() const;
+
+private:
+    friend class NotificationCenter;
+    struct Registry;
+    ObserverToken(std::weak_ptr<Registry> registry, quint64 id);
+
+    std::weak_ptr<Registry> m_registry;
+    quint64 m_id = 0;
+};
+
+// Synchronous delivery of notifications by name. Observers are called in the
+// order they registered; one registered during a post is not called by that
+// post, one removed during a post is not called after its removal. Main thread only.
+class NotificationCenter
+{
+public:
+    using Callback = std::function<void(const Notification &)>;
+
+    NotificationCenter();
+    ~NotificationCenter();
+    NotificationCenter(const NotificationCenter &) = delete;
+    NotificationCenter &operator=(const NotificationCenter &) = delete;
+
+    static NotificationCenter &defaultCenter();
+
+    // An empty `name` observes every name, a null `sender` every sender.
+    [[nodiscard]] ObserverToken observe(const QString &name, const void *sender, Callback callback);
+
+    void post(const Notification &notification);
+    void post(const QString &name, const void *sender = nullptr,
+              const QVariantMap &userInfo = QVariantMap());
+
+    int observerCount() const;
+
+private:
+    std::shared_ptr<ObserverToken::Registry> m_registry;
+};
