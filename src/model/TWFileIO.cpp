@@ -1,8 +1,13 @@
 #include "TWFileIO.h"
 
+#include "platform/Alerts.h"
+#include "platform/CFormat.h"
+#include "platform/TWLocalizedString.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QtDebug>
 
 namespace {
@@ -94,4 +99,32 @@ std::optional<QByteArray> TWFileIO::gzDataFromFile(const QString &path)
     if (!openForReading(file))
         return std::nullopt;
     return PackageArchive::gunzip(file);
+}
+
+bool TWFileIO::checkFileVersion(const PackageData &packageData)
+{
+    const auto entry = packageData.constFind(QString::fromLatin1(fileVersionPath));
+    if (entry == packageData.cend())
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(*entry);
+    if (decoder.hasError())
+        return false;
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 2)
+        return false;
+    const int major = CFormat::intValue(parts[0]);
+    const int minor = CFormat::intValue(parts[1]);
+    if (major < fileVersionMajor || (major == fileVersionMajor && minor <= fileVersionMinor))
+        return false;
+    Alerts::current().runAlertPanel(
+        TWLocalizedString(StringTable::DadoZiz,
+                          "This document has been created in a newer version of Thinkweb"),
+        TWLocalizedString(StringTable::DadoZiz,
+                          "You might experience some errors opening this file because it has "
+                          "been created in a newer version of Thinkweb. It is strongly "
+                          "recommended that you update your copy of Thinkweb to the latest "
+                          "version."),
+        {TWLocalizedString(StringTable::General, "OK")});
+    return true;
 }

@@ -57,4 +57,9 @@ public:
 
     // The uncompressed contents of a gzip file; nullopt on failure.
     static std::optional<QByteArray> gzDataFromFile(const QString &path);
+
+    // Warns the user (through Alerts) when the package was written in a newer
+    // format than this one reads; loading goes on either way. A missing,
+    // undecodable or malformed version passes silently. Returns whether it warned.
+    static bool checkFileVersion(const PackageData &packageData);
 };

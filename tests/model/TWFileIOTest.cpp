@@ -1,4 +1,5 @@
 #include "model/TWFileIO.h"
+#include "platform/RecordingAlerts.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -423,6 +424,63 @@ TEST_F(TWFileIOTest, GzDataFromFile)
     for (const char *name : {"plain.txt", "cut.gz", "garbage.gz", "zero.gz", "missing.gz"})
         EXPECT_EQ(TWFileIO::gzDataFromFile(path(name)), std::nullopt) << name;
     EXPECT_FALSE(log.lines().isEmpty());
+}
+
+// Loads a package whose version entry reads `version` (nullopt: no entry),
+// running the version check as the maps document does before reading.
+int loadWithVersion(const QString &file, const std::optional<QByteArray> &version)
+{
+    QVariantMap saveDictionary{{"Thinkweb/Contents.xml", contentsXml}};
+    if (version)
+        saveDictionary.insert("Thinkweb/fileVersion.txt", *version);
+    EXPECT_EQ(TWFileIO::savePackage(saveDictionary, file), TWFileIO::SaveSucceeded);
+    return TWFileIO::loadPackageFromFile(file, [](const PackageData &data) {
+        TWFileIO::checkFileVersion(data);
+        return data.contains("Thinkweb/Contents.xml");
+    });
+}
+
+TEST_F(TWFileIOTest, NewerFileVersionsAlertAndLoad)
+{
+    for (const char *version : {"4.2", "5.0", "4.10", "4.2\n", "12.0"}) {
+        RecordingAlerts alerts;
+        Alerts::Scope scope(&alerts);
+        EXPECT_EQ(loadWithVersion(path("Doc.tweb"), QByteArray(version)), TWFileIO::LoadSucceeded)
+            << version;
+        ASSERT_EQ(alerts.alerts().size(), 1) << version;
+        const RecordingAlerts::Alert &alert = alerts.alerts().first();
+        EXPECT_EQ(alert.title, "This document has been created in a newer version of Thinkweb");
+        EXPECT_EQ(alert.message,
+                  "You might experience some errors opening this file because it has been "
+                  "created in a newer version of Thinkweb. It is strongly recommended that you "
+                  "update your copy of Thinkweb to the latest version.");
+        EXPECT_EQ(alert.buttons, QStringList({"OK"}));
+        EXPECT_EQ(alerts.beepCount(), 0);
+    }
+}
+
+TEST_F(TWFileIOTest, OtherFileVersionsLoadSilently)
+{
+    const std::optional<QByteArray> versions[] = {"4.1",
+                                                  "3.9",
+                                                  "4",
+                                                  "4.1.0",
+                                                  "5",
+                                                  "5.0.1",
+                                                  "",
+                                                  ".",
+                                                  "x.y",
+                                                  "4.01",
+                                                  "\xff"
+                                                  "5.0",
+                                                  std::nullopt};
+    for (const auto &version : versions) {
+        RecordingAlerts alerts;
+        Alerts::Scope scope(&alerts);
+        EXPECT_EQ(loadWithVersion(path("Doc.tweb"), version), TWFileIO::LoadSucceeded)
+            << version.value_or("(none)").constData();
+        EXPECT_TRUE(alerts.alerts().isEmpty()) << version.value_or("(none)").constData();
+    }
 }
 
 } // namespace
