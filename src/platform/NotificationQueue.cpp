@@ -24,15 +24,22 @@ void NotificationQueue::enqueue(const QString &name, const void *sender,
 
 void NotificationQueue::enqueue(const Notification &n, int coalescing)
 {
-    if (coalescing & CoalesceOnNameAndSender) {
-        const bool onName = coalescing & CoalesceOnName;
-        const bool onSender = coalescing & CoalesceOnSender;
-        for (const Notification &p : m_pending) {
-            if ((!onName || p.name == n.name) && (!onSender || p.sender == n.sender))
-                return;
-        }
+    const bool onName = coalescing & CoalesceOnName;
+    const bool onSender = coalescing & CoalesceOnSender;
+    if (onName && onSender) {
+        if (m_pendingKeys.contains({n.name, n.sender}))
+            return;
+    } else if (onName) {
+        if (m_pendingNames.contains(n.name))
+            return;
+    } else if (onSender) {
+        if (m_pendingSenders.contains(n.sender))
+            return;
     }
     m_pending.push_back(n);
+    m_pendingKeys.insert({n.name, n.sender});
+    m_pendingNames.insert(n.name);
+    m_pendingSenders.insert(n.sender);
     scheduleFlush();
 }
 
@@ -59,6 +66,9 @@ void NotificationQueue::flush()
     // next pass rather than extending this one (no live-lock).
     std::vector<Notification> batch;
     batch.swap(m_pending);
+    m_pendingKeys.clear();
+    m_pendingNames.clear();
+    m_pendingSenders.clear();
     for (const Notification &n : batch)
         m_center.post(n);
 }

@@ -2,7 +2,10 @@
 
 #include "platform/Notification.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
+#include <utility>
 #include <vector>
 
 class NotificationCenter;
@@ -52,6 +55,11 @@ private:
 
     NotificationCenter &m_center;
     std::vector<Notification> m_pending;
+    // What is pending, for coalescing without a scan (a large selection
+    // enqueues one notification per graphic).
+    QSet<std::pair<QString, const void *>> m_pendingKeys;
+    QSet<QString> m_pendingNames;
+    QSet<const void *> m_pendingSenders;
     bool m_flushScheduled = false;
     int m_suspended = 0;
 };

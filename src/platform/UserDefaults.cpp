@@ -1,0 +1,221 @@
+#include "platform/UserDefaults.h"
+#include "platform/CFormat.h"
+
+#include <QDebug>
+#include <QSettings>
+
+namespace {
+UserDefaults *g_override = nullptr;
+
+bool isNumber(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+UserDefaults::UserDefaults(const QString &path, QObject *parent)
+    : QObject(parent), m_settings(std::make_unique<QSettings>(path, QSettings::IniFormat))
+{}
+
+UserDefaults::UserDefaults(std::unique_ptr<QSettings> settings) : m_settings(std::move(settings)) {}
+
+UserDefaults::~UserDefaults()
+{
+    m_settings->sync();
+}
+
+UserDefaults &UserDefaults::standard()
+{
+    if (g_override)
+        return *g_override;
+    static UserDefaults defaults(std::make_unique<QSettings>(
+        QSettings::IniFormat, QSettings::UserScope, "Thinkweb", "Thinkweb"));
+    return defaults;
+}
+
+UserDefaults::Scope::Scope(UserDefaults *defaults) : m_previous(g_override)
+{
+    g_override = defaults;
+}
+
+UserDefaults::Scope::~Scope()
+{
+    g_override = m_previous;
+}
+
+QString UserDefaults::escapeKey(const QString &key)
+{
+    // QSettings reads "/" and "\" as group separators; "%" is escaped so the
+    // escaping itself round-trips.
+    QString out;
+    out.reserve(key.size());
+    for (QChar c : key) {
+        if (c == u'%')
+            out += "%25";
+        else if (c == u'/')
+            out += "%2F";
+        else if (c == u'\\')
+            out += "%5C";
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString UserDefaults::unescapeKey(const QString &stored)
+{
+    QString out;
+    out.reserve(stored.size());
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        if (stored[i] == u'%' && i + 2 < stored.size()) {
+            const QStringView code = QStringView(stored).mid(i + 1, 2);
+            if (code == u"25" || code == u"2F" || code == u"5C") {
+                out += code == u"25" ? u'%' : code == u"2F" ? u'/' : u'\\';
+                i += 2;
+                continue;
+            }
+        }
+        out += stored[i];
+    }
+    return out;
+}
+
+void UserDefaults::registerDefaults(const QVariantMap &defaults)
+{
+    for (auto it = defaults.cbegin(); it != defaults.cend(); ++it) {
+        const QVariant before = objectForKey(it.key());
+        m_registered.insert(it.key(), it.value());
+        if (!hasStoredValue(it.key()) && before != it.value())
+            emit changed(it.key());
+    }
+}
+
+bool UserDefaults::hasStoredValue(const QString &key) const
+{
+    return !key.isEmpty() && m_settings->contains(escapeKey(key));
+}
+
+QVariant UserDefaults::objectForKey(const QString &key) const
+{
+    if (key.isEmpty())
+        return {};
+    const QString stored = escapeKey(key);
+    if (m_settings->contains(stored))
+        return m_settings->value(stored);
+    return m_registered.value(key);
+}
+
+QString UserDefaults::stringForKey(const QString &key) const
+{
+    const QVariant v = objectForKey(key);
+    if (v.typeId() == QMetaType::QString)
+        return v.toString();
+    if (isNumber(v)) {
+        if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float)
+            return CFormat::format("%g", v.toDouble());
+        return v.toString();
+    }
+    return QString();
+}
+
+long long UserDefaults::integerForKey(const QString &key) const
+{
+    const QVariant v = objectForKey(key);
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? 1 : 0;
+    if (isNumber(v))
+        return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float
+                   ? (long long)v.toDouble()
+                   : v.toLongLong();
+    if (v.typeId() == QMetaType::QString)
+        return CFormat::longLongValue(v.toString());
+    return 0;
+}
+
+double UserDefaults::doubleForKey(const QString &key) const
+{
+    const QVariant v = objectForKey(key);
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? 1 : 0;
+    if (isNumber(v))
+        return v.toDouble();
+    if (v.typeId() == QMetaType::QString)
+        return CFormat::doubleValue(v.toString());
+    return 0;
+}
+
+bool UserDefaults::boolForKey(const QString &key) const
+{
+    const QVariant v = objectForKey(key);
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool();
+    if (isNumber(v))
+        return v.toDouble() != 0;
+    if (v.typeId() == QMetaType::QString) {
+        // The INI file gives back "true"/"false" for booleans it stored.
+        const QString s = v.toString().trimmed();
+        if (s.compare(u"true", Qt::CaseInsensitive) == 0 ||
+            s.compare(u"yes", Qt::CaseInsensitive) == 0)
+            return true;
+        return CFormat::boolValue(s);
+    }
+    return false;
+}
+
+void UserDefaults::setObject(const QVariant &value, const QString &key)
+{
+    if (key.isEmpty()) {
+        qWarning("UserDefaults: a value cannot be stored under an empty key");
+        return;
+    }
+    if (!value.isValid()) {
+        removeObjectForKey(key);
+        return;
+    }
+    const QVariant before = objectForKey(key);
+    m_settings->setValue(escapeKey(key), value);
+    if (before != objectForKey(key))
+        emit changed(key);
+}
+
+void UserDefaults::removeObjectForKey(const QString &key)
+{
+    if (!hasStoredValue(key))
+        return;
+    const QVariant before = objectForKey(key);
+    m_settings->remove(escapeKey(key));
+    if (before != objectForKey(key))
+        emit changed(key);
+}
+
+QStringList UserDefaults::storedKeys() const
+{
+    QStringList keys;
+    for (const QString &k : m_settings->allKeys())
+        keys << unescapeKey(k);
+    return keys;
+}
+
+bool UserDefaults::synchronize()
+{
+    m_settings->sync();
+    if (m_settings->status() != QSettings::NoError) {
+        qWarning().noquote() << "UserDefaults: could not write" << m_settings->fileName();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/Geometry.h"
+
+#include <QString>
+#include <memory>
+
+// One point boxed as an object, so lists of boundary points and drag
+// positions can be shared and moved in place.
+class TWPointHolder
+{
+public:
+    TWPointHolder() = default;
+    explicit TWPointHolder(Point p) : m_point(p) {}
+
+    static std::shared_ptr<TWPointHolder> pointHolderForPoint(Point p)
+    {
+        return std::make_shared<TWPointHolder>(p);
+    }
+
+    Point point() const { return m_point; }
+    void setPoint(Point p) { m_point = p; }
+    void movePointByX(float x, float y)
+    {
+        m_point.x += x;
+        m_point.y += y;
+    }
+
+    // "TWPointHolder 12.500000, -3.000000"
+    QString description() const;
+
+private:
+    Point m_point;
+};
