@@ -25,7 +25,8 @@ test: deps
 bench: deps
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DTHINKWEB_TESTS=OFF
 	cmake --build $(RELEASE_DIR) -j$(JOBS)
-	@for b in $(RELEASE_DIR)/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+	@set -e; for b in $(RELEASE_DIR)/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; \
+	    echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=Debug -DTHINKWEB_FUZZ=ON \
