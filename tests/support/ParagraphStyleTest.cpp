@@ -22,34 +22,4 @@ TEST(ParagraphStyle, DefaultIsThePlatformDefault)
     EXPECT_EQ(s, ParagraphStyle::defaultParagraphStyle());
 }
 
-TEST(ParagraphStyle, EveryFieldTakesPartInEquality)
-{
-    const ParagraphStyle base;
-    std::vector<std::function<void(ParagraphStyle &)>> changes = {
-        [](ParagraphStyle &s) { s.alignment = 2; },
-        [](ParagraphStyle &s) { s.baseWritingDirection = 0; },
-        [](ParagraphStyle &s) { s.defaultTabInterval = 1; },
-        [](ParagraphStyle &s) { s.firstLineHeadIndent = 1; },
-        [](ParagraphStyle &s) { s.headerLevel = 1; },
-        [](ParagraphStyle &s) { s.headIndent = 1; },
-        [](ParagraphStyle &s) { s.hyphenationFactor = 1; },
-        [](ParagraphStyle &s) { s.lineBreakMode = 4; },
-        [](ParagraphStyle &s) { s.lineHeightMultiple = 1; },
-        [](ParagraphStyle &s) { s.lineSpacing = 1; },
-        [](ParagraphStyle &s) { s.maximumLineHeight = 1; },
-        [](ParagraphStyle &s) { s.minimumLineHeight = 1; },
-        [](ParagraphStyle &s) { s.paragraphSpacing = 1; },
-        [](ParagraphStyle &s) { s.paragraphSpacingBefore = 1; },
-        [](ParagraphStyle &s) { s.tabStops.removeLast(); },
-        [](ParagraphStyle &s) { s.tabStops[3] = TextTab(RightTextAlignment, 84); },
-        [](ParagraphStyle &s) { s.tailIndent = -1; },
-        [](ParagraphStyle &s) { s.tighteningFactorForTruncation = 0; },
-    };
-    for (size_t i = 0; i < changes.size(); ++i) {
-        ParagraphStyle s;
-        changes[i](s);
-        EXPECT_NE(s, base) << "change " << i;
-    }
-}
-
 } // namespace
