@@ -34,9 +34,9 @@ public:
     // The offset now in hours.
     float utc() const { return float(secondsFromGMT() / 3600.0); }
 
-    // Wall-clock time in this zone of an instant, as a UTC-spec QDateTime.
+    // Wall-clock time in this zone of an instant, as a QDateTime in UTC.
     QDateTime wallClock(const QDateTime &instant) const;
-    // The instant whose wall-clock time here is the given one (a UTC-spec
+    // The instant whose wall-clock time here is the given one (a QDateTime in UTC
     // QDateTime holding the fields).
     QDateTime instantForWallClock(const QDateTime &wallClock) const;
 
