@@ -36,8 +36,8 @@ public:
 
     // Wall-clock time in this zone of an instant, as a QDateTime in UTC.
     QDateTime wallClock(const QDateTime &instant) const;
-    // The instant whose wall-clock time here is the given one (a QDateTime in UTC
-    // QDateTime holding the fields).
+    // The instant whose wall-clock time here is the given one (the fields
+    // held in a QDateTime in UTC).
     QDateTime instantForWallClock(const QDateTime &wallClock) const;
 
     friend bool operator==(const TimeZone &a, const TimeZone &b) { return a.m_name == b.m_name; }
