@@ -1,5 +1,7 @@
 #include "support/SWXMLUtils.h"
 
+#include "platform/Alerts.h"
+
 #include "support/TWXMLUtils.h"
 #include "support/XMLArena.h"
 
@@ -9,16 +11,9 @@ namespace SWXMLUtils {
 
 namespace {
 
-std::function<void()> &beepHandler()
-{
-    static std::function<void()> handler;
-    return handler;
-}
-
 void beep()
 {
-    if (beepHandler())
-        beepHandler()();
+    Alerts::current().beep();
 }
 
 xmlNodePtr firstChild(xmlXPathContextPtr context, const char *name)
@@ -49,11 +44,6 @@ const char *const kEmptyType =
     "Error: Invalid formation of screenwriter XML - empty type attribute in element";
 
 } // namespace
-
-void setBeepHandler(std::function<void()> handler)
-{
-    beepHandler() = std::move(handler);
-}
 
 QString getStringFromContext(xmlXPathContextPtr context)
 {

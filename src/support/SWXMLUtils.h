@@ -24,7 +24,4 @@ void changeType(const QString &type, const QString &andString, xmlXPathContextPt
 // of range changes nothing.
 void removeElementAtIndex(int index, xmlDocPtr inDocument);
 
-// The alert beep; a no-op until the application installs one.
-void setBeepHandler(std::function<void()> beep);
-
 } // namespace SWXMLUtils

@@ -1,4 +1,5 @@
 #include "support/SWXMLUtils.h"
+#include "platform/RecordingAlerts.h"
 #include "LogCapture.h"
 #include "QtPrinters.h"
 #include "support/TWXMLUtils.h"
@@ -20,7 +21,6 @@ class SWXMLUtilsTest : public testing::Test
 protected:
     void SetUp() override
     {
-        SWXMLUtils::setBeepHandler([this] { ++beeps; });
         std::optional<XMLDocument> parsed = XMLDocument::parse(
             "<SWDocument><SWElement><type>Scene Heading</type><string>INT. HOUSE</string>"
             "</SWElement><SWElement><string>no type</string></SWElement>"
@@ -32,7 +32,6 @@ protected:
     {
         for (xmlXPathContextPtr c : contexts)
             xmlXPathFreeContext(c);
-        SWXMLUtils::setBeepHandler(nullptr);
     }
     xmlXPathContextPtr contextOn(int index)
     {
@@ -44,7 +43,8 @@ protected:
 
     XMLDocument doc;
     std::vector<xmlXPathContextPtr> contexts;
-    int beeps = 0;
+    RecordingAlerts alerts;
+    Alerts::Scope alertsScope{&alerts};
 };
 
 } // namespace
@@ -55,7 +55,7 @@ TEST_F(SWXMLUtilsTest, ReadsTypeAndString)
     EXPECT_EQ(SWXMLUtils::getTypeFromContext(contextOn(0)), "Scene Heading");
     EXPECT_EQ(SWXMLUtils::getStringFromContext(contextOn(0)), "INT. HOUSE");
     EXPECT_TRUE(log.lines().isEmpty());
-    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(alerts.beepCount(), 0);
 }
 
 TEST_F(SWXMLUtilsTest, MissingOrEmptyPartsAreLogged)
@@ -66,7 +66,7 @@ TEST_F(SWXMLUtilsTest, MissingOrEmptyPartsAreLogged)
     const QString s = SWXMLUtils::getStringFromContext(contextOn(2));
     EXPECT_TRUE(s.isEmpty() && !s.isNull());
     EXPECT_EQ(log.lines(), (QStringList{kNoType, kEmptyType, kNoString}));
-    EXPECT_EQ(beeps, 2); // the string reader does not beep
+    EXPECT_EQ(alerts.beepCount(), 2); // the string reader does not beep
 }
 
 TEST_F(SWXMLUtilsTest, ChangeTypeStoresBothTextsLiterally)
@@ -89,7 +89,7 @@ TEST_F(SWXMLUtilsTest, ChangeTypeWithMissingChildren)
     SWXMLUtils::changeType("T", "S", contextOn(2)); // type set, then no string
     EXPECT_EQ(doc.rootElement().elements().at(2).stringForPath("type"), "T");
     EXPECT_EQ(log.lines(), (QStringList{kNoType, kNoString}));
-    EXPECT_EQ(beeps, 2);
+    EXPECT_EQ(alerts.beepCount(), 2);
 }
 
 TEST_F(SWXMLUtilsTest, RemoveElementAtIndex)
