@@ -20,7 +20,12 @@ struct ShadingCallbacks;
 class BezierPath
 {
 public:
-    enum ElementType { MoveToElement = 0, LineToElement = 1, CurveToElement = 2, ClosePathElement = 3 };
+    enum ElementType {
+        MoveToElement = 0,
+        LineToElement = 1,
+        CurveToElement = 2,
+        ClosePathElement = 3
+    };
     enum LineCapStyle { ButtLineCap = 0, RoundLineCap = 1, SquareLineCap = 2 };
     enum LineJoinStyle { MiterLineJoin = 0, RoundLineJoin = 1, BevelLineJoin = 2 };
     enum WindingRule { NonZeroWindingRule = 0, EvenOddWindingRule = 1 };

@@ -26,13 +26,11 @@ float calculateAngleFromVertical(float dx, float dy)
     if (dx >= 0 && dy > 0)
         return float(std::atan(double(dx / dy)));
     if (dx >= 0 && dy < 0)
-        return float(1.570796251296997 - std::atan(double(dx / std::fabs(dy))) +
-                     1.570796251296997);
+        return float(1.570796251296997 - std::atan(double(dx / std::fabs(dy))) + 1.570796251296997);
     if (dx < 0 && dy < 0)
         return float(std::atan(double(dx / dy)) + 3.141592502593994);
     if (dx < 0 && dy > 0)
-        return float(1.570796251296997 - std::atan(double(std::fabs(dx) / dy)) +
-                     4.71238899230957);
+        return float(1.570796251296997 - std::atan(double(std::fabs(dx) / dy)) + 4.71238899230957);
     return 0; // NaN
 }
 

@@ -56,8 +56,8 @@ void BezierPath::customHorizontalFillWithCallbacks(QPainter &painter,
 
     const QColor first = firstColor.toRgb();
     const QColor second = secondColor.toRgb();
-    float info[12] = {float(first.redF()),  float(first.greenF()),  float(first.blueF()),
-                      float(first.alphaF()), float(second.redF()), float(second.greenF()),
+    float info[12] = {float(first.redF()),   float(first.greenF()), float(first.blueF()),
+                      float(first.alphaF()), float(second.redF()),  float(second.greenF()),
                       float(second.blueF()), float(second.alphaF())};
     for (int i = 0; i < 4; ++i)
         info[8 + i] = info[4 + i] - info[i];
@@ -67,10 +67,9 @@ void BezierPath::customHorizontalFillWithCallbacks(QPainter &painter,
         const double in = double(step) / shadingSteps;
         double out[4] = {0, 0, 0, 0};
         callbacks.evaluate(info, &in, out);
-        gradient.setColorAt(in, QColor::fromRgbF(float(unitComponent(out[0])),
-                                                 float(unitComponent(out[1])),
-                                                 float(unitComponent(out[2])),
-                                                 float(unitComponent(out[3]))));
+        gradient.setColorAt(
+            in, QColor::fromRgbF(float(unitComponent(out[0])), float(unitComponent(out[1])),
+                                 float(unitComponent(out[2])), float(unitComponent(out[3]))));
     }
     painter.fillPath(toQPainterPath(), gradient);
 }

@@ -301,8 +301,7 @@ double NewtonRaphson(const Function &f, const Function &df, double x)
     return x - f(x) / slope;
 }
 
-double findroot(double left, double right, double tolerance, const Function &f,
-                const Function &df)
+double findroot(double left, double right, double tolerance, const Function &f, const Function &df)
 {
     // Enough for any function that has a root in the interval; one without a
     // root would otherwise keep the loop going for ever.

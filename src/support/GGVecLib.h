@@ -82,7 +82,6 @@ double RegulaFalsi(const Function &f, double s, double t);
 double NewtonRaphson(const Function &f, const Function &df, double x);
 // Root of f in [left, right] by Newton steps that fall back to false
 // position. Gives up after a bounded number of steps when f has no root there.
-double findroot(double left, double right, double tolerance, const Function &f,
-                const Function &df);
+double findroot(double left, double right, double tolerance, const Function &f, const Function &df);
 
 } // namespace GGVecLib

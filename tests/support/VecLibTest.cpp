@@ -221,7 +221,8 @@ TEST(NearestPoint, AgreesWithDenseSampling)
         double best = 1e300;
         for (int i = 0; i <= 100000; ++i) {
             Vec2 d;
-            best = std::min(best, V2SquaredLength(V2Sub(NearestPoint::Bezier(V, 3, i / 1e5), p, d)));
+            best =
+                std::min(best, V2SquaredLength(V2Sub(NearestPoint::Bezier(V, 3, i / 1e5), p, d)));
         }
         Vec2 d;
         const double found = V2SquaredLength(V2Sub(NearestPoint::NearestPointOnCurve(p, V), p, d));
