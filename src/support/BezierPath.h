@@ -10,6 +10,8 @@
 #include <array>
 #include <vector>
 
+#include <libxml/tree.h>
+
 class QPainter;
 struct ShadingCallbacks;
 
@@ -144,6 +146,13 @@ public:
     // maximum y, extended beyond them; `angle` is accepted and ignored.
     void fillGradientFrom(QPainter &painter, const QColor &from, const QColor &to,
                           float angle) const;
+
+    // The <NSBezierPath> element, appended to `parent`.
+    void addXmlDataToNode(xmlNodePtr parent) const;
+    // Reads the <NSBezierPath> child of `parent`. Missing attributes keep a
+    // new path's values; reading stops, with what came before kept, at an
+    // element without a type. Unusable numbers are logged and left out.
+    static BezierPath withXMLNode(xmlNodePtr parent, xmlDocPtr doc);
 
     friend bool operator==(const BezierPath &a, const BezierPath &b);
 
