@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace NearestPoint {
 
@@ -41,7 +40,7 @@ bool controlPolygonFlatEnough(const Vec2 *w, int degree)
     const double c = w[0].x * w[degree].y - w[degree].x * w[0].y;
     const double abSquared = a * a + b * b;
 
-    std::vector<double> distance(degree + 1, 0.0);
+    double distance[MaxDegree + 1] = {};
     for (int i = 1; i < degree; ++i) {
         const double e = a * w[i].x + b * w[i].y + c;
         distance[i] = e * e / abSquared;
@@ -166,7 +165,7 @@ Vec2 NearestPointOnCurve(Vec2 P, const Vec2 V[4])
     for (int row = 0; row < Degree; ++row)
         for (int col = 0; col <= Degree; ++col)
             cd[row][col] = V2Dot(d[row], c[col]);
-    std::vector<Vec2> w(WDegree + 1);
+    Vec2 w[WDegree + 1];
     for (int i = 0; i <= WDegree; ++i)
         w[i] = {double(i) / WDegree, 0.0};
     for (int k = 0; k <= WDegree; ++k) {
@@ -179,7 +178,7 @@ Vec2 NearestPointOnCurve(Vec2 P, const Vec2 V[4])
     }
 
     double candidates[WDegree];
-    const int n = FindRoots(w.data(), WDegree, candidates, 0);
+    const int n = FindRoots(w, WDegree, candidates, 0);
 
     Vec2 v;
     double best = V2SquaredLength(V2Sub(P, V[0], v));
