@@ -33,6 +33,8 @@ bool inRange(long long v, long long limit)
 
 } // namespace
 
+CalendarDate::CalendarDate() : m_instant(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC) {}
+
 CalendarDate::CalendarDate(const QDateTime &instant, TimeZone zone)
     : m_instant(instant.toUTC()), m_zone(std::move(zone))
 {}

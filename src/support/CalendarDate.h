@@ -1,15 +1,22 @@
 #pragma once
 
+#include "support/TWXMLProtocol.h"
 #include "support/TimeZone.h"
+#include "support/XMLElement.h"
 
 #include <QDateTime>
+#include <QMetaType>
 #include <optional>
+
+#include <libxml/tree.h>
 
 // A moment together with the zone it is shown in; its calendar fields are
 // those of that zone.
 class CalendarDate
 {
 public:
+    // 1 January 2001, midnight GMT.
+    CalendarDate();
     CalendarDate(const QDateTime &instant, TimeZone zone);
 
     // The date of the given fields in the zone. Fields out of their range
@@ -37,6 +44,19 @@ public:
     // The zone's offset at this date.
     int secondsFromGMT() const { return m_zone.secondsFromGMTForDate(m_instant); }
 
+    // <NSCalendarDate> on both routes: `year` ("%4d"), `month`, `day` ("%d"),
+    // `hour`, `minute`, `second` ("%2d", blank-padded), `timeZone` (the
+    // zone's name) and `utc` ("%0.1f" hours of the zone's offset at the date).
+    XMLElement freshXMLElement() const;
+    void addXmlDataToNode(xmlNodePtr parent) const;
+    // Nothing for a null element or when year, month or day is missing (each
+    // logged). The zone comes from `timeZone`, else from `utc`, else it is
+    // the system zone; missing time fields are 0.
+    static std::optional<CalendarDate> objectWithXMLElement(const XMLElement &element);
+    // `parent` is the node holding <NSCalendarDate>. Nothing, with a log
+    // line, at the first missing field; a missing zone only warns.
+    static std::optional<CalendarDate> withXMLNode(xmlNodePtr parent, xmlDocPtr doc);
+
     // The same moment in the same-named zone.
     friend bool operator==(const CalendarDate &a, const CalendarDate &b)
     {
@@ -50,3 +70,8 @@ private:
     QDateTime m_instant;
     TimeZone m_zone;
 };
+
+Q_DECLARE_METATYPE(CalendarDate)
+
+inline const bool kCalendarDateXMLRegistered =
+    TWXMLProtocol::registerClass<CalendarDate>("NSCalendarDate");

@@ -1,7 +1,14 @@
 #pragma once
 
+#include "support/TWXMLProtocol.h"
+#include "support/XMLElement.h"
+
 #include <QColor>
+#include <QMetaType>
 #include <QString>
+#include <optional>
+
+#include <libxml/tree.h>
 
 // A colour as documents store it: double components in a named colour space.
 // QColor keeps only 16 bits a component, so it is made only to paint; the file
@@ -55,6 +62,18 @@ public:
     // For logs and test failures: "Color(CalibratedRGB 1 0 0 1)".
     QString description() const;
 
+    // <NSColor> on both routes: red, green, blue and alpha of the calibrated
+    // RGB form, "%f" each. The readers never fail: a missing component is 0.
+    XMLElement freshXMLElement() const;
+    static Color objectWithXMLElement(const XMLElement &element);
+    void addXmlDataToNode(xmlNodePtr parent) const;
+    // `parent` is the node holding <NSColor>.
+    static Color colorWithXMLNode(xmlNodePtr parent, xmlDocPtr doc);
+    // The single-value snippet and its reader (nothing for text that does
+    // not parse or has no "XMLObj" root).
+    QString xmlRepresentation() const;
+    static std::optional<Color> colorFromXMLRepresentation(const QString &text);
+
 private:
     Color(Space space, double c0, double c1, double c2, double alpha);
 
@@ -62,3 +81,7 @@ private:
     double m_c[3] = {0.0, 0.0, 0.0};
     double m_alpha = 1.0;
 };
+
+Q_DECLARE_METATYPE(Color)
+
+inline const bool kColorXMLRegistered = TWXMLProtocol::registerClass<Color>("NSColor");

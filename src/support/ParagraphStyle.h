@@ -1,8 +1,13 @@
 #pragma once
 
+#include "support/TWXMLProtocol.h"
 #include "support/TextTab.h"
+#include "support/XMLElement.h"
 
 #include <QList>
+#include <QMetaType>
+
+#include <libxml/tree.h>
 
 // Writing direction and line break numbers as files store them.
 enum WritingDirection : int {
@@ -47,5 +52,25 @@ struct ParagraphStyle
     // Twelve left tab stops every 28 points, from 28 to 336.
     static QList<TextTab> defaultTabStops();
 
+    // <NSParagraphStyle>, every property always written. Libxml2 route: the
+    // properties in alphabetical order, the `tabStop`s in place of their
+    // name. Element route: the same without the tab stops, which all follow
+    // `tighteningFactorForTruncation`. Each `tabStop` holds one <NSTextTab>.
+    XMLElement freshXMLElement() const;
+    void addXmlDataToNode(xmlNodePtr parent) const;
+    // Starts from the default style; every missing property becomes 0. Tab
+    // stops read replace the default ones; with none the defaults stay.
+    static ParagraphStyle objectWithXMLElement(const XMLElement &element);
+    // `parent` is the node holding <NSParagraphStyle>. Starts from the
+    // default style and changes only what the element holds.
+    static ParagraphStyle withXMLNode(xmlNodePtr parent, xmlDocPtr doc);
+
     friend bool operator==(const ParagraphStyle &a, const ParagraphStyle &b) = default;
 };
+
+Q_DECLARE_METATYPE(ParagraphStyle)
+
+// A mutable style is written under the immutable name; both names read.
+inline const bool kParagraphStyleXMLRegistered =
+    TWXMLProtocol::registerClass<ParagraphStyle>("NSParagraphStyle") &&
+    TWXMLProtocol::registerClass<ParagraphStyle>("NSMutableParagraphStyle");

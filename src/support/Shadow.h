@@ -2,8 +2,13 @@
 
 #include "platform/Geometry.h"
 #include "support/Color.h"
+#include "support/TWXMLProtocol.h"
+#include "support/XMLElement.h"
 
+#include <QMetaType>
 #include <optional>
+
+#include <libxml/tree.h>
 
 // A drop shadow: offset, blur radius and an optional colour. Without a colour
 // it draws in defaultShadowColor().
@@ -27,6 +32,19 @@ public:
     // Black at one third opacity.
     static Color defaultShadowColor() { return Color::colorWithCalibratedWhite(0.0, 1.0 / 3.0); }
 
+    // <NSShadow>. Element route: `shadowOffset` {`width`, `height`},
+    // `shadowBlurRadius`, `shadowColor` {<NSColor>}, the colour always (a
+    // shadow without one writes the colour it is drawn in). Libxml2 route:
+    // `shadowBlurRadius`, `shadowColor` only when the shadow has one, then
+    // `shadowOffset`.
+    XMLElement freshXMLElement() const;
+    // Missing parts read as 0 and a fully transparent colour.
+    static Shadow objectWithXMLElement(const XMLElement &element);
+    void addXmlDataToNode(xmlNodePtr parent) const;
+    // `parent` is the node holding <NSShadow>. Missing parts read as blur 5,
+    // opaque black and offset (5, -5).
+    static Shadow withXMLNode(xmlNodePtr parent, xmlDocPtr doc);
+
     friend bool operator==(const Shadow &a, const Shadow &b)
     {
         return a.m_offset == b.m_offset && a.m_blurRadius == b.m_blurRadius &&
@@ -39,3 +57,7 @@ private:
     double m_blurRadius = 0.0;
     std::optional<Color> m_color;
 };
+
+Q_DECLARE_METATYPE(Shadow)
+
+inline const bool kShadowXMLRegistered = TWXMLProtocol::registerClass<Shadow>("NSShadow");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <libxml/tree.h>
 
 // A font as a text from Windows names it: a family-like name, a size and two
 // flags. Mapped to an installed font only where attributed strings are read.
@@ -18,6 +19,13 @@ public:
     double size() const { return m_size; }
     bool italic() const { return m_italic; }
     bool bold() const { return m_bold; }
+
+    // <TWWinFont> with `name`, `size` ("%f"), `bold` and `italic` ("YES"/"NO").
+    // There is no element-route form.
+    void addXmlDataToNode(xmlNodePtr parent) const;
+    // `parent` is the node holding <TWWinFont>. Never fails: no name, 10
+    // points and neither bold nor italic where children are missing.
+    static TWWinFont fontWithXMLNode(xmlNodePtr parent, xmlDocPtr doc);
 
     friend bool operator==(const TWWinFont &a, const TWWinFont &b)
     {

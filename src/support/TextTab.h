@@ -1,5 +1,12 @@
 #pragma once
 
+#include "support/TWXMLProtocol.h"
+#include "support/XMLElement.h"
+
+#include <QMetaType>
+
+#include <libxml/tree.h>
+
 // Text alignment numbers as files store them.
 enum TextAlignment : int {
     LeftTextAlignment = 0,
@@ -20,6 +27,14 @@ public:
     int alignment() const { return m_alignment; }
     double location() const { return m_location; }
 
+    // <NSTextTab> on both routes: `alignment` ("%d"), `location` ("%f").
+    XMLElement freshXMLElement() const;
+    // Missing children read as 0; a null element gives a left tab at 0.
+    static TextTab objectWithXMLElement(const XMLElement &element);
+    void addXmlDataToNode(xmlNodePtr parent) const;
+    // `parent` is the node holding <NSTextTab>; a missing location is 10.
+    static TextTab withXMLNode(xmlNodePtr parent, xmlDocPtr doc);
+
     friend bool operator==(const TextTab &a, const TextTab &b)
     {
         return a.m_alignment == b.m_alignment && a.m_location == b.m_location;
@@ -30,3 +45,7 @@ private:
     int m_alignment = LeftTextAlignment;
     double m_location = 0.0;
 };
+
+Q_DECLARE_METATYPE(TextTab)
+
+inline const bool kTextTabXMLRegistered = TWXMLProtocol::registerClass<TextTab>("NSTextTab");

@@ -80,9 +80,9 @@ std::optional<TimeZone> TimeZone::timeZoneForSecondsFromGMT(qint64 seconds)
     return TimeZone(nameForOffset(int(seconds)), int(seconds));
 }
 
-std::optional<TimeZone> TimeZone::timeZoneWithUTC(double hours)
+std::optional<TimeZone> TimeZone::timeZoneWithUTC(float hours)
 {
-    const double seconds = std::trunc(3600.0 * hours);
+    const double seconds = std::trunc(3600.0 * double(hours));
     if (!std::isfinite(seconds) || std::fabs(seconds) > double(maxOffset))
         return std::nullopt;
     return timeZoneForSecondsFromGMT(qint64(seconds));

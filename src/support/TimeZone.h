@@ -11,6 +11,9 @@
 class TimeZone
 {
 public:
+    // GMT.
+    TimeZone() : m_name(QStringLiteral("GMT")), m_fixedOffset(0) {}
+
     // The machine's zone.
     static TimeZone systemTimeZone();
     // A zone named like "Europe/Berlin", "GMT", "GMT+0545" or "GMT-03:30";
@@ -20,7 +23,7 @@ public:
     // no offset, else "GMT" with sign, hours and minutes (and seconds if any).
     static std::optional<TimeZone> timeZoneForSecondsFromGMT(qint64 seconds);
     // The fixed zone of 3600 x hours seconds, truncated toward zero.
-    static std::optional<TimeZone> timeZoneWithUTC(double hours);
+    static std::optional<TimeZone> timeZoneWithUTC(float hours);
 
     const QString &name() const { return m_name; }
     bool isFixedOffset() const { return m_fixedOffset.has_value(); }
@@ -29,7 +32,7 @@ public:
     int secondsFromGMT() const;
     int secondsFromGMTForDate(const QDateTime &instant) const;
     // The offset now in hours.
-    double utc() const { return secondsFromGMT() / 3600.0; }
+    float utc() const { return float(secondsFromGMT() / 3600.0); }
 
     // Wall-clock time in this zone of an instant, as a UTC-spec QDateTime.
     QDateTime wallClock(const QDateTime &instant) const;
