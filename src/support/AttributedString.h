@@ -1,11 +1,17 @@
 #pragma once
 
+#include "support/TWWinFont.h"
+#include "support/TWXMLProtocol.h"
+#include "support/XMLElement.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <optional>
 #include <vector>
+
+#include <libxml/tree.h>
 
 // Keys of the text attributes. The values are the strings archives of rich
 // text carry, so keys read from older stores need no mapping.
@@ -31,7 +37,6 @@ inline const QString NSExpansionAttributeName = QStringLiteral("NSExpansion");
 inline const QString NSCursorAttributeName = QStringLiteral("NSCursor");
 inline const QString NSToolTipAttributeName = QStringLiteral("NSToolTip");
 inline const QString NSGlyphInfoAttributeName = QStringLiteral("NSGlyphInfo");
-inline const QString TWWinFontAttributeName = QStringLiteral("TWWinFontAttributeName");
 
 // Attribute key -> value. Values are QVariants of value types with operator==,
 // so two dictionaries compare by value.
@@ -98,6 +103,29 @@ public:
     Range runRange(qsizetype run) const;
     const TextAttributes &runAttributes(qsizetype run) const { return m_runs[run].attributes; }
 
+    // An attribute value kept as the XML element it was read from (cursors and
+    // glyph infos), written back unchanged.
+    struct KeptElement
+    {
+        QByteArray xml; // the serialised value element
+        friend bool operator==(const KeptElement &, const KeptElement &) = default;
+    };
+
+    // XML, libxml2 route: appends an "NSAttributedString" element to parent.
+    // The text is written without its illegal characters.
+    void addXmlDataToNode(xmlNodePtr parent) const;
+    // Appends to a "formatting" node one child per attribute that has an
+    // element form, in the fixed order of the element.
+    static void addFormattingAttributes(const TextAttributes &attributes, xmlNodePtr node);
+    // Reads the "NSAttributedString" element below node: nothing when it has
+    // no "string". notes, when given, gets "Used Windows Font" once for every
+    // run that named a Windows font. Bad runs are skipped with a log line.
+    static std::optional<AttributedString> initWithXMLNode(xmlNodePtr node, xmlDocPtr document,
+                                                           QStringList *notes = nullptr);
+    // Element route, bridged through the single-value snippet.
+    XMLElement freshXMLElement() const;
+    static std::optional<AttributedString> objectWithXMLElement(const XMLElement &element);
+
     friend bool operator==(const AttributedString &a, const AttributedString &b);
     friend bool operator!=(const AttributedString &a, const AttributedString &b)
     {
@@ -124,3 +152,7 @@ private:
 };
 
 Q_DECLARE_METATYPE(AttributedString)
+Q_DECLARE_METATYPE(AttributedString::KeptElement)
+
+inline const bool kAttributedStringXMLRegistered =
+    TWXMLProtocol::registerClass<AttributedString>("NSAttributedString");

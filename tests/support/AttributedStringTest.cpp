@@ -4,6 +4,12 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+// Readable QString values in failure messages.
+static void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
 namespace {
 
 using Range = AttributedString::Range;
