@@ -1,0 +1,301 @@
+#include "support/BezierPath.h"
+#include "support/NearestPoint.h"
+#include "support/TWAngleAndPointHolder.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Single-precision angle constants the offset computation is tuned to.
+constexpr float halfPi = 1.5707963f;
+constexpr double threeHalvesPi = 4.712388753890991;
+constexpr double twoPi = 6.283185005187988;
+
+// Clockwise angle from straight up (positive y) towards positive x, in [0, 2pi).
+float calculateAngleFromVertical(float dx, float dy)
+{
+    if (dy == 0) {
+        if (dx > 0)
+            return 1.5707963f;
+        if (dx < 0)
+            return 4.712389f;
+        return 0;
+    }
+    if (dx >= 0 && dy > 0)
+        return float(std::atan(double(dx / dy)));
+    if (dx >= 0 && dy < 0)
+        return float(1.570796251296997 - std::atan(double(dx / std::fabs(dy))) + 1.570796251296997);
+    if (dx < 0 && dy < 0)
+        return float(std::atan(double(dx / dy)) + 3.141592502593994);
+    if (dx < 0 && dy > 0)
+        return float(1.570796251296997 - std::atan(double(std::fabs(dx) / dy)) + 4.71238899230957);
+    return 0; // NaN
+}
+
+// Angles just above 0 and just below 2pi are neighbours: lift the small one.
+void unwrapAngles(float &a1, float &a2)
+{
+    if (a1 <= halfPi && a2 >= threeHalvesPi)
+        a1 = float(a1 + twoPi);
+    if (a2 <= halfPi && a1 >= threeHalvesPi)
+        a2 = float(a2 + twoPi);
+}
+
+float distance(Point a, Point b)
+{
+    const float dx = a.x - b.x;
+    const float dy = a.y - b.y;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+} // namespace
+
+Point TWAngleAndPointHolder::intersectionPointWith(const TWAngleAndPointHolder &other) const
+{
+    float a1 = m_angle;
+    float a2 = other.m_angle;
+    unwrapAngles(a1, a2);
+    const float m1 = std::tan(halfPi + a1);
+    const float m2 = std::tan(halfPi + a2);
+    const float c1 = m_basePoint.y + m_basePoint.x / float(std::tan(double(m_angle)));
+    const float c2 =
+        other.m_basePoint.y + other.m_basePoint.x / float(std::tan(double(other.m_angle)));
+    const float x = (c2 - c1) / (m1 - m2);
+    return {x, c1 + m1 * x};
+}
+
+bool BezierPath::lineFrom(Point start, Point end, Point p) const
+{
+    const float dx = end.x - start.x;
+    const float dy = end.y - start.y;
+    const float vx = p.x - start.x;
+    const float vy = p.y - start.y;
+    const float t = (dx * vx + dy * vy) / (dx * dx + dy * dy);
+    float ex, ey;
+    if (t < 0) {
+        ex = vx;
+        ey = vy;
+    } else if (t > 1) {
+        ex = p.x - end.x;
+        ey = p.y - end.y;
+    } else {
+        // A zero-length segment leaves t NaN and is never hit.
+        ex = float(p.x - (start.x + double(t) * dx));
+        ey = float(p.y - (start.y + double(t) * dy));
+    }
+    return m_lineWidth * m_lineWidth >= ex * ex + ey * ey;
+}
+
+bool BezierPath::curveFrom(Point start, Point control1, Point control2, Point end, Point p) const
+{
+    const NearestPoint::Vec2 polygon[4] = {
+        {start.x, start.y}, {control1.x, control1.y}, {control2.x, control2.y}, {end.x, end.y}};
+    const NearestPoint::Vec2 target{p.x, p.y};
+    const NearestPoint::Vec2 q = NearestPoint::NearestPointOnCurve(target, polygon);
+    const double dx = q.x - target.x;
+    const double dy = q.y - target.y;
+    return m_lineWidth * m_lineWidth >= float(dx * dx + dy * dy);
+}
+
+bool BezierPath::intersectsPoint(Point p) const
+{
+    const BezierPath flat = bezierPathByFlatteningPath();
+    Point current;
+    Point subpathStart;
+    for (const Element &e : flat.m_elements) {
+        switch (e.type) {
+        case MoveToElement:
+            current = subpathStart = e.points[0];
+            break;
+        case LineToElement:
+            if (lineFrom(current, e.points[0], p))
+                return true;
+            current = e.points[0];
+            break;
+        case CurveToElement:
+            if (curveFrom(current, e.points[0], e.points[1], e.points[2], p))
+                return true;
+            current = e.points[2];
+            break;
+        case ClosePathElement:
+            current = subpathStart;
+            break;
+        }
+    }
+    return false;
+}
+
+float BezierPath::bezierPathLength(float flatness) const
+{
+    const BezierPath flat = bezierPathByFlatteningPath(flatness);
+    if (flat.elementCount() < 2)
+        return 0;
+    float total = 0;
+    Point previous = flat.m_elements.front().points[0];
+    for (size_t i = 1; i < flat.m_elements.size(); ++i) {
+        const Element &e = flat.m_elements[i];
+        // A close brings no point of its own: its step adds nothing.
+        const Point point = e.type == ClosePathElement ? previous : e.points[0];
+        const float dx = point.x - previous.x;
+        const float dy = point.y - previous.y;
+        const float squared = dx * dx + dy * dy;
+        total = float(total + std::sqrt(double(squared)));
+        previous = point;
+    }
+    return total;
+}
+
+BezierPath BezierPath::bezierPathOffsetVerticallyBy(float distance, bool lineToFirstPoint) const
+{
+    // Finer for larger distances, so the offset stays smooth; a zero distance
+    // keeps the path's own flatness instead of an infinite one.
+    const float flatness = distance != 0 ? 0.5f / std::fabs(distance) : m_flatness;
+    return bezierPathOffsetVerticallyBy(distance, lineToFirstPoint, flatness);
+}
+
+BezierPath BezierPath::bezierPathOffsetVerticallyBy(float d, bool lineToFirstPoint,
+                                                    float flatness) const
+{
+    Q_UNUSED(lineToFirstPoint) // no caller asks for more than the offset itself
+    const BezierPath flat = bezierPathByFlatteningPath(flatness);
+    BezierPath result;
+
+    // Closes are skipped: they bring no point, and a zero-length step would
+    // push a spurious sample sideways.
+    std::vector<TWAngleAndPointHolder> holders;
+    holders.reserve(flat.m_elements.size());
+    for (const Element &e : flat.m_elements) {
+        if (e.type == ClosePathElement)
+            continue;
+        const Point p = e.points[0];
+        TWAngleAndPointHolder holder;
+        holder.setBasePoint(p);
+        if (holders.empty()) {
+            holder.setDrawPoint({p.x, p.y - d});
+            holder.setAngle(0);
+        } else {
+            const Point prev = holders.back().basePoint();
+            float a = halfPi - calculateAngleFromVertical(p.x - prev.x, p.y - prev.y);
+            if (a < 0)
+                a = float(a + twoPi);
+            holder.setDrawPoint({p.x + std::sin(a) * d, p.y - std::cos(a) * d});
+            holder.setAngle(a);
+        }
+        holders.push_back(holder);
+    }
+    if (holders.empty())
+        return result;
+
+    const size_t last = holders.size() - 1;
+    result.moveToPoint(holders[0].drawPoint());
+    size_t j = 0;
+    for (;;) {
+        const TWAngleAndPointHolder *h = &holders[j];
+        // The farthest holder first, so the widest loop goes in one step.
+        for (size_t k = last + 1; k-- > j;) {
+            const TWAngleAndPointHolder &other = holders[k];
+            const Point x = h->intersectionPointWith(other);
+            const float d1 = distance(x, h->basePoint());
+            const float d2 = distance(x, other.basePoint());
+            float a1 = h->angle();
+            float a2 = other.angle();
+            unwrapAngles(a1, a2);
+            if (d >= d1 && d >= d2 && a1 > a2) {
+                j = std::min(last, k + 1);
+                h = &holders[j];
+                break;
+            }
+        }
+        result.lineToPoint(h->drawPoint());
+        if (j == last)
+            return result;
+        ++j;
+    }
+}
+
+void BezierPath::appendPathWithRoundedRectangle(const Rect &rect, float r)
+{
+    const float x = rect.x(), y = rect.y(), w = rect.width(), h = rect.height();
+    // Control points this far from the corner make each corner close to a
+    // quarter circle.
+    const float k = float(r * 0.4477152501692065);
+    moveToPoint({x + w * 0.5f, y + h});
+    lineToPoint({x + w - r, y + h});
+    curveToPoint({x + w, y + h - r}, {x + w - k, y + h}, {x + w, y + h - k});
+    lineToPoint({x + w, y + r});
+    curveToPoint({x + w - r, y}, {x + w, y + k}, {x + w - k, y});
+    lineToPoint({x + r, y});
+    curveToPoint({x, y + r}, {x + k, y}, {x, y + k});
+    lineToPoint({x, y + h - r});
+    curveToPoint({x + r, y + h}, {x, y + h - k}, {x + k, y + h});
+    closePath();
+}
+
+BezierPath BezierPath::bezierPathWithRect(const Rect &rect, float c, float lineWidth)
+{
+    // Inset by half the line so the stroke stays inside the rectangle.
+    const float L = rect.x() + lineWidth / 2;
+    const float B = rect.y() + lineWidth / 2;
+    const float R = rect.x() + rect.width() - lineWidth / 2;
+    const float T = rect.y() + rect.height() - lineWidth / 2;
+    BezierPath path;
+    path.setLineWidth(lineWidth);
+    path.moveToPoint({L, B + c});
+    path.lineToPoint({L, T - c});
+    path.curveToPoint({L + c, T}, {L, T - c / 2}, {L + c / 2, T});
+    path.lineToPoint({R - c, T});
+    path.curveToPoint({R, T - c}, {R - c / 2, T}, {R, T - c / 2});
+    path.lineToPoint({R, B + c});
+    path.curveToPoint({R - c, B}, {R, B + c / 2}, {R - c / 2, B});
+    path.lineToPoint({L + c, B});
+    path.curveToPoint({L, B + c}, {L + c / 2, B}, {L, B + c / 2});
+    return path;
+}
+
+BezierPath BezierPath::bezierPathTitleWithRect(const Rect &rect, float c, float lineWidth,
+                                               float titleHeight)
+{
+    const float L = rect.x() + lineWidth / 2;
+    const float R = rect.x() + rect.width() - lineWidth / 2;
+    const float T = rect.y() + rect.height();
+    BezierPath path;
+    path.setLineWidth(lineWidth);
+    path.moveToPoint({L, T - titleHeight});
+    path.lineToPoint({L, T - c});
+    path.curveToPoint({L + c, T}, {L, T - c / 2}, {L + c / 2, T});
+    path.lineToPoint({R - c, T});
+    path.curveToPoint({R, T - c}, {R - c / 2, T}, {R, T - c / 2});
+    path.lineToPoint({R, T - titleHeight});
+    path.lineToPoint({L, T - titleHeight});
+    return path;
+}
+
+void BezierPath::strokeInside(QPainter &painter, const QBrush &brush) const
+{
+    strokeInsideWithinRect(painter, brush, Rect());
+}
+
+void BezierPath::strokeInsideWithinRect(QPainter &painter, const QBrush &brush,
+                                        const Rect &rect) const
+{
+    // Twice the width, clipped to the path: the half outside is cut away.
+    const QPainterPath outline = toQPainterPath();
+    QPen doubled = pen(brush);
+    doubled.setWidthF(doubled.widthF() * 2);
+    if (doubled.style() == Qt::CustomDashLine) {
+        // Keep the dashes in points although the pen got wider.
+        QList<qreal> dashes = doubled.dashPattern();
+        for (qreal &length : dashes)
+            length /= 2;
+        doubled.setDashPattern(dashes);
+        doubled.setDashOffset(doubled.dashOffset() / 2);
+    }
+    painter.save();
+    painter.setClipPath(outline, Qt::IntersectClip);
+    if (rect.width() > 0 && rect.height() > 0)
+        painter.setClipRect(rect.toQt(), Qt::IntersectClip);
+    painter.strokePath(outline, doubled);
+    painter.restore();
+}
