@@ -39,7 +39,9 @@ inline const QString NSToolTipAttributeName = QStringLiteral("NSToolTip");
 inline const QString NSGlyphInfoAttributeName = QStringLiteral("NSGlyphInfo");
 
 // Attribute key -> value. Values are QVariants of value types with operator==,
-// so two dictionaries compare by value.
+// so two dictionaries compare by value: Font, TWWinFont, ParagraphStyle, Color,
+// Shadow, Cursor, GlyphInfo and TextAttachment; QUrl for links (a QString is
+// written as it stands); int or double for the numbers; QString for tool tips.
 using TextAttributes = QMap<QString, QVariant>;
 
 // A text with attribute runs. The text is UTF-16, so every index and range is
@@ -103,14 +105,6 @@ public:
     Range runRange(qsizetype run) const;
     const TextAttributes &runAttributes(qsizetype run) const { return m_runs[run].attributes; }
 
-    // An attribute value kept as the XML element it was read from (cursors and
-    // glyph infos), written back unchanged.
-    struct KeptElement
-    {
-        QByteArray xml; // the serialised value element
-        friend bool operator==(const KeptElement &, const KeptElement &) = default;
-    };
-
     // XML, libxml2 route: appends an "NSAttributedString" element to parent.
     // The text is written without its illegal characters.
     void addXmlDataToNode(xmlNodePtr parent) const;
@@ -152,7 +146,6 @@ private:
 };
 
 Q_DECLARE_METATYPE(AttributedString)
-Q_DECLARE_METATYPE(AttributedString::KeptElement)
 
 inline const bool kAttributedStringXMLRegistered =
     TWXMLProtocol::registerClass<AttributedString>("NSAttributedString");

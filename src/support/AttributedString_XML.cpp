@@ -3,8 +3,10 @@
 #include "platform/CFormat.h"
 #include "support/Base64.h"
 #include "support/Color.h"
+#include "support/Cursor.h"
 #include "support/Font.h"
 #include "support/FontRegistry.h"
+#include "support/GlyphInfo.h"
 #include "support/ParagraphStyle.h"
 #include "support/PropertyList.h"
 #include "support/Shadow.h"
@@ -37,7 +39,8 @@ enum class Kind {
     Shadow,
     LinkBack,
     Attachment,
-    Kept, // a value element read and written back as it stands
+    Cursor,
+    GlyphInfo,
 };
 
 struct AttributeElement
@@ -73,9 +76,9 @@ const std::array<AttributeElement, 24> &attributeElements()
         {NSShadowAttributeName, "NSShadowAttributeName", Kind::Shadow},
         {NSObliquenessAttributeName, "NSObliquenessAttributeName", Kind::Float},
         {NSExpansionAttributeName, "NSExpansionAttributeName", Kind::Float},
-        {NSCursorAttributeName, "NSCursorAttributeName", Kind::Kept},
+        {NSCursorAttributeName, "NSCursorAttributeName", Kind::Cursor},
         {NSToolTipAttributeName, "NSToolTipAttributeName", Kind::String},
-        {NSGlyphInfoAttributeName, "NSGlyphInfoAttributeName", Kind::Kept},
+        {NSGlyphInfoAttributeName, "NSGlyphInfoAttributeName", Kind::GlyphInfo},
     }};
     return table;
 }
@@ -127,34 +130,10 @@ bool hasFileContents(const TextAttachment &attachment)
     return attachment.fileWrapper() && attachment.fileWrapper()->isRegularFile();
 }
 
-// The serialised element under an attribute child, and back.
-QByteArray serialiseChildren(xmlNodePtr node)
+// The value of a type that has no default constructor (value<T>() needs one).
+template <typename T> const T &valueOf(const QVariant &value)
 {
-    QByteArray xml;
-    xmlBufferPtr buffer = xmlBufferCreate();
-    for (xmlNodePtr child = node->children; child; child = child->next) {
-        if (child->type != XML_ELEMENT_NODE)
-            continue;
-        xmlBufferEmpty(buffer);
-        xmlNodeDump(buffer, node->doc, child, 0, 0);
-        xml.append(reinterpret_cast<const char *>(xmlBufferContent(buffer)),
-                   xmlBufferLength(buffer));
-    }
-    xmlBufferFree(buffer);
-    return xml;
-}
-
-void addSerialisedChildren(xmlNodePtr node, const QByteArray &xml)
-{
-    xmlDocPtr parsed = XMLDetail::parseToXmlDoc("<kept>" + xml + "</kept>");
-    if (!parsed) {
-        qWarning("Attributed string: a kept attribute value is no longer XML; not written");
-        return;
-    }
-    for (xmlNodePtr child = xmlDocGetRootElement(parsed)->children; child; child = child->next)
-        if (child->type == XML_ELEMENT_NODE)
-            xmlAddChild(node, xmlDocCopyNode(child, node->doc, 1));
-    xmlFreeDoc(parsed);
+    return *static_cast<const T *>(value.constData());
 }
 
 void warnWrongType(const AttributeElement &e, const QVariant &value)
@@ -250,10 +229,15 @@ void writeAttribute(const AttributeElement &e, const QVariant &value, xmlNodePtr
         writeAttachment(e, attachment, formatting);
         return;
     }
-    case Kind::Kept:
-        if (!holds<AttributedString::KeptElement>(value))
+    case Kind::Cursor:
+        if (!holds<Cursor>(value))
             return warnWrongType(e, value);
-        addSerialisedChildren(child(), value.value<AttributedString::KeptElement>().xml);
+        valueOf<Cursor>(value).addXmlDataToNode(child());
+        return;
+    case Kind::GlyphInfo:
+        if (!holds<GlyphInfo>(value))
+            return warnWrongType(e, value);
+        valueOf<GlyphInfo>(value).addXmlDataToNode(child());
         return;
     }
 }
@@ -475,12 +459,14 @@ TextAttributes readAttributes(const std::array<xmlNodePtr, 24> &children, xmlDoc
                 attributes.insert(e.key, QVariant::fromValue(*attachment));
             break;
         }
-        case Kind::Kept: {
-            const QByteArray xml = serialiseChildren(node);
-            if (!xml.isEmpty())
-                attributes.insert(e.key, QVariant::fromValue(AttributedString::KeptElement{xml}));
+        case Kind::Cursor:
+            if (std::optional<Cursor> cursor = Cursor::cursorWithXMLNode(node, doc))
+                attributes.insert(e.key, QVariant::fromValue(*cursor));
             break;
-        }
+        case Kind::GlyphInfo:
+            if (std::optional<GlyphInfo> glyphInfo = GlyphInfo::glyphInfoWithXMLNode(node, doc))
+                attributes.insert(e.key, QVariant::fromValue(*glyphInfo));
+            break;
         }
     }
     return attributes;

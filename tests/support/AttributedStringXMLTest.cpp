@@ -1,7 +1,10 @@
 #include "support/AttributedString.h"
 #include "support/Color.h"
+#include "support/Cursor.h"
 #include "support/Font.h"
 #include "support/FontRegistry.h"
+#include "support/GlyphInfo.h"
+#include "support/Image.h"
 #include "support/ParagraphStyle.h"
 #include "support/PropertyList.h"
 #include "support/Shadow.h"
@@ -10,6 +13,8 @@
 #include "support/TextAttachment.h"
 #include "support/XMLDocument.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -583,24 +588,46 @@ TEST(AttributedStringXML, OffsetsAroundAstralCharacters)
     EXPECT_EQ(read(xml), s);
 }
 
-TEST(AttributedStringXML, CursorAndGlyphInfoElementsAreKeptAsRead)
+TEST(AttributedStringXML, CursorsAndGlyphInfos)
 {
-    const QByteArray cursor = "<NSCursorAttributeName><NSCursor><standardCursor>IBeamCursor"
-                              "</standardCursor></NSCursor></NSCursorAttributeName>";
-    const QByteArray glyph = "<NSGlyphInfoAttributeName><NSGlyphInfo><className>NSCIDGlyphInfo"
-                             "</className><baseString>a</baseString><cid>7</cid>"
-                             "<characterCollection>1</characterCollection></NSGlyphInfo>"
-                             "</NSGlyphInfoAttributeName>";
-    const auto back = read(element("<string>ab</string>" + run(0, 2, cursor + glyph)));
+    QImage picture(4, 4, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&buffer, "PNG"));
+    const std::optional<Image> image = Image::initWithData(png);
+    ASSERT_TRUE(image.has_value());
+
+    AttributedString s(QStringLiteral("abcd"));
+    s.addAttribute(NSCursorAttributeName, QVariant::fromValue(Cursor(Cursor::IBeamCursor)), {0, 1});
+    Cursor custom(image, Point(1, 2));
+    custom.setOnMouseEntered(true);
+    s.addAttribute(NSCursorAttributeName, QVariant::fromValue(custom), {1, 1});
+    s.addAttribute(NSGlyphInfoAttributeName,
+                   QVariant::fromValue(GlyphInfo::glyphInfoWithCharacterIdentifier(7, 1, "c")),
+                   {2, 1});
+    s.addAttribute(NSGlyphInfoAttributeName,
+                   QVariant::fromValue(GlyphInfo::glyphInfoWithGlyphName(
+                       QStringLiteral("a.alt"), Font("LiberationSans", 12), QStringLiteral("d"))),
+                   {3, 1});
+    const QByteArray xml = write(s);
+    EXPECT_EQ(formattingSummary(xml),
+              QStringList({"0,1:NSCursorAttributeName", "1,1:NSCursorAttributeName",
+                           "2,1:NSGlyphInfoAttributeName", "3,1:NSGlyphInfoAttributeName"}));
+    const auto back = read(xml);
     ASSERT_TRUE(back.has_value());
-    const QByteArray xml = write(*back);
-    const XMLElement f =
-        XMLElement::parse(xml).elementForName("NSAttributedString").elementForName("formatting");
-    EXPECT_EQ(f.elementForPath("NSCursorAttributeName/NSCursor/standardCursor").stringValue(),
-              QStringLiteral("IBeamCursor"));
-    EXPECT_EQ(f.elementForPath("NSGlyphInfoAttributeName/NSGlyphInfo/cid").stringValue(),
-              QStringLiteral("7"));
-    EXPECT_EQ(read(xml), back);
+    EXPECT_EQ(*back, s);
+    EXPECT_EQ(write(*back), xml);
+
+    // A standard cursor of an unknown name reads as nothing.
+    const auto unknown =
+        read(element("<string>a</string>" + run(0, 1,
+                                                "<NSCursorAttributeName><NSCursor><standardCursor>"
+                                                "busyCursor</standardCursor></NSCursor>"
+                                                "</NSCursorAttributeName>")));
+    ASSERT_TRUE(unknown.has_value());
+    EXPECT_TRUE(unknown->attributesAtIndex(0).isEmpty());
 }
 
 TEST(AttributedStringXML, ElementRouteGoesThroughTheSnippet)
