@@ -448,8 +448,6 @@ std::optional<QByteArray> PropertyList::dataWithPropertyList(const QVariant &val
 {
     Writer writer;
     writer.out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                 "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-                 "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
                  "<plist version=\"1.0\">\n";
     if (!writer.value(value, 0)) {
         if (errorDescription)

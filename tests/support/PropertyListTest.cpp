@@ -39,8 +39,6 @@ TEST(PropertyListWriting, ExactTextOfEveryKind)
     const auto data = PropertyList::dataWithPropertyList(root);
     ASSERT_TRUE(data.has_value());
     EXPECT_EQ(*data, QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-                                "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
                                 "<plist version=\"1.0\">\n"
                                 "<dict>\n"
                                 "\t<key>bytes</key>\n"
