@@ -173,7 +173,7 @@ BezierPath BezierPath::withXMLNode(xmlNodePtr parent, xmlDocPtr doc)
     TWXMLUtils::XPathReader elementReader(elements->nodesetval->nodeTab[0], doc);
     const int count = elements->nodesetval->nodeNr;
     for (int i = 0; i < count && elementReader.isValid(); ++i) {
-        elementReader.context()->node = elements->nodesetval->nodeTab[i];
+        elementReader.setParent(elements->nodesetval->nodeTab[i]);
         const std::optional<int> type = elementReader.intValue("elementType");
         if (!type) {
             qWarning("Malformed bezier path");

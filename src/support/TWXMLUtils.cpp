@@ -1,5 +1,7 @@
 #include "support/TWXMLUtils.h"
 
+#include <cstring>
+
 #include "platform/CFormat.h"
 #include "support/XMLArena.h"
 #include "support/XMLDocument.h"
@@ -70,9 +72,64 @@ xmlNodePtr addElementChild(xmlNodePtr parent, const char *name)
     return xmlNewChild(parent, nullptr, BAD_CAST name, nullptr);
 }
 
-XPathReader::XPathReader(xmlNodePtr parent, xmlDocPtr doc)
-    : m_doc(doc), m_context(parent ? newContext(doc, parent) : nullptr)
-{}
+namespace {
+
+// A query made only of element names joined by "/" ("red", "NSFont/size").
+bool isPlainChildPath(const char *path)
+{
+    if (!path || !*path || *path == '/')
+        return false;
+    char previous = '/';
+    for (const char *p = path; *p; ++p) {
+        const char c = *p;
+        if (c == '/') {
+            if (previous == '/')
+                return false;
+        } else if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                     (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.')) {
+            return false;
+        }
+        previous = c;
+    }
+    return previous != '/';
+}
+
+// The first node of a plain child path in document order, as XPath would
+// answer it, found by walking the children instead of compiling the query.
+xmlNodePtr firstByChildPath(xmlNodePtr parent, const char *path)
+{
+    const char *slash = std::strchr(path, '/');
+    const size_t length = slash ? size_t(slash - path) : std::strlen(path);
+    for (xmlNodePtr child = parent->children; child; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE || child->ns ||
+            std::strncmp(reinterpret_cast<const char *>(child->name), path, length) != 0 ||
+            child->name[length] != '\0')
+            continue;
+        if (!slash)
+            return child;
+        if (xmlNodePtr found = firstByChildPath(child, slash + 1))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+XPathReader::XPathReader(xmlNodePtr parent, xmlDocPtr doc) : m_parent(parent), m_doc(doc) {}
+
+void XPathReader::setParent(xmlNodePtr parent)
+{
+    m_parent = parent;
+    if (m_context)
+        m_context->node = parent;
+}
+
+xmlXPathContextPtr XPathReader::context() const
+{
+    if (!m_context && m_parent)
+        m_context = newContext(m_doc, m_parent);
+    return m_context;
+}
 
 XPathReader::~XPathReader()
 {
@@ -82,9 +139,11 @@ XPathReader::~XPathReader()
 
 xmlNodePtr XPathReader::node(const char *path) const
 {
-    if (!m_context)
+    if (!m_parent)
         return nullptr;
-    xmlXPathObjectPtr result = getNodeSetForXPath(path, m_doc, m_context);
+    if (isPlainChildPath(path))
+        return firstByChildPath(m_parent, path);
+    xmlXPathObjectPtr result = getNodeSetForXPath(path, m_doc, context());
     if (!result)
         return nullptr;
     xmlNodePtr first = result->nodesetval->nodeTab[0];

@@ -41,8 +41,11 @@ public:
     XPathReader(const XPathReader &) = delete;
     XPathReader &operator=(const XPathReader &) = delete;
 
-    bool isValid() const { return m_context != nullptr; }
-    xmlXPathContextPtr context() const { return m_context; }
+    bool isValid() const { return m_parent != nullptr; }
+    // Moves the reader to another parent of the same document.
+    void setParent(xmlNodePtr parent);
+    // Made on first use: most queries are plain child paths that need none.
+    xmlXPathContextPtr context() const;
 
     // First node of the query in document order, nullptr when missing.
     xmlNodePtr node(const char *path) const;
@@ -55,8 +58,9 @@ public:
     std::optional<bool> boolValue(const char *path) const;
 
 private:
+    xmlNodePtr m_parent = nullptr;
     xmlDocPtr m_doc = nullptr;
-    xmlXPathContextPtr m_context = nullptr;
+    mutable xmlXPathContextPtr m_context = nullptr;
 };
 
 // The single-value snippet: a document with root "XMLObj" into which

@@ -82,6 +82,31 @@ TEST(TWXMLUtilsReader, FirstNodeWinsAndMissingIsNullopt)
     EXPECT_TRUE(log.lines().isEmpty()); // no duplicate warning on this route
 }
 
+// Plain child paths are answered by walking the tree; the answers must be
+// those of the XPath query.
+TEST(TWXMLUtilsReader, ChildPathsAnswerAsXPathDoes)
+{
+    XMLDocument doc = document("<p><a><x>0</x></a><a><b>2</b><b>3</b></a><b>1</b>"
+                               "<c xmlns=\"urn:other\">ns</c><d>4<!-- note --></d></p>");
+    TWXMLUtils::XPathReader reader(doc.rootElement().node(), doc.xmlDoc());
+    const char *queries[] = {"a/b", "b", "a/x", "c", "a/b/none", "d", "a[2]/b[2]", "*/b"};
+    for (const char *query : queries) {
+        xmlXPathContextPtr ctx = TWXMLUtils::newContext(doc.xmlDoc(), doc.rootElement().node());
+        xmlXPathObjectPtr result = TWXMLUtils::getNodeSetForXPath(query, doc.xmlDoc(), ctx);
+        const xmlNodePtr expected = result ? result->nodesetval->nodeTab[0] : nullptr;
+        EXPECT_EQ(reader.node(query), expected) << query;
+        if (result)
+            xmlXPathFreeObject(result);
+        xmlXPathFreeContext(ctx);
+    }
+    EXPECT_EQ(reader.text("a/b"), "2");
+    EXPECT_EQ(reader.text("c"), std::nullopt); // an element in a namespace is another name
+
+    reader.setParent(doc.rootElement().elements().at(1).node());
+    EXPECT_EQ(reader.text("b"), "2");
+    EXPECT_EQ(reader.text("b[2]"), "3");
+}
+
 TEST(TWXMLUtilsReader, NullParentReadsNothing)
 {
     XMLDocument doc = document("<p/>");
