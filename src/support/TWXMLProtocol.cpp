@@ -1,0 +1,262 @@
+#include "support/TWXMLProtocol.h"
+
+#include "platform/CFormat.h"
+#include "support/OrderedDictionary.h"
+#include "support/TWXMLValues.h"
+
+#include <QDebug>
+#include <QHash>
+#include <QStringList>
+#include <charconv>
+#include <deque>
+
+namespace TWXMLProtocol {
+
+namespace {
+
+enum class BuiltIn { None, Number, Data, Array, Dictionary };
+
+BuiltIn builtInKind(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return BuiltIn::Number;
+    case QMetaType::QByteArray:
+        return BuiltIn::Data;
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList:
+        return BuiltIn::Array;
+    case QMetaType::QVariantMap:
+    case QMetaType::QVariantHash:
+        return BuiltIn::Dictionary;
+    default:
+        if (value.metaType() == QMetaType::fromType<OrderedDictionary>())
+            return BuiltIn::Dictionary;
+        return BuiltIn::None;
+    }
+}
+
+OrderedDictionary toDictionary(const QVariant &value)
+{
+    if (value.metaType() == QMetaType::fromType<OrderedDictionary>())
+        return value.value<OrderedDictionary>();
+    return OrderedDictionary::fromVariantMap(value.toMap());
+}
+
+struct Registry
+{
+    Registry()
+    {
+        ClassInfo number;
+        number.elementName = QStringLiteral("NSNumber");
+        number.metaType = QMetaType::fromType<double>();
+        number.freshXMLElement = [](const QVariant &v) { return TWXML::numberFreshXMLElement(v); };
+        number.objectWithXMLElement = [](const XMLElement &e) {
+            return TWXML::numberWithXMLElement(e);
+        };
+        number.addXmlDataToNode = [](const QVariant &, xmlNodePtr) {};
+        add(number);
+
+        ClassInfo data;
+        data.elementName = QStringLiteral("NSData");
+        data.metaType = QMetaType::fromType<QByteArray>();
+        data.freshXMLElement = [](const QVariant &v) {
+            return TWXML::dataFreshXMLElement(v.toByteArray());
+        };
+        data.objectWithXMLElement = [](const XMLElement &e) {
+            std::optional<QByteArray> bytes = TWXML::dataWithXMLElement(e);
+            return bytes ? QVariant(*bytes) : QVariant();
+        };
+        data.addXmlDataToNode = [](const QVariant &, xmlNodePtr) {};
+        add(data);
+
+        ClassInfo array;
+        array.elementName = QStringLiteral("NSArray");
+        array.metaType = QMetaType::fromType<QVariantList>();
+        array.freshXMLElement = [](const QVariant &v) {
+            return TWXML::arrayFreshXMLElement(v.toList());
+        };
+        array.objectWithXMLElement = [](const XMLElement &e) {
+            return QVariant(TWXML::arrayWithXMLElement(e));
+        };
+        array.addXmlDataToNode = [](const QVariant &, xmlNodePtr) {};
+        add(array);
+
+        ClassInfo dictionary;
+        dictionary.elementName = QStringLiteral("NSDictionary");
+        dictionary.metaType = QMetaType::fromType<OrderedDictionary>();
+        dictionary.freshXMLElement = [](const QVariant &v) {
+            return toDictionary(v).freshXMLElement();
+        };
+        dictionary.objectWithXMLElement = [](const XMLElement &e) {
+            std::optional<OrderedDictionary> d = OrderedDictionary::objectWithXMLElement(e);
+            return d ? QVariant::fromValue(*d) : QVariant();
+        };
+        dictionary.addXmlDataToNode = [](const QVariant &v, xmlNodePtr parent) {
+            toDictionary(v).addXmlDataToNode(parent);
+        };
+        add(dictionary);
+    }
+
+    void add(const ClassInfo &info)
+    {
+        // Entries never move, so pointers handed out stay valid.
+        storage.push_back(info);
+        byName.insert(info.elementName, &storage.back());
+        if (info.metaType.isValid() && !nameByType.contains(info.metaType.id()))
+            nameByType.insert(info.metaType.id(), info.elementName);
+    }
+
+    std::deque<ClassInfo> storage;
+    QHash<QString, const ClassInfo *> byName;
+    QHash<int, QString> nameByType;
+};
+
+Registry &registry()
+{
+    static Registry instance;
+    return instance;
+}
+
+} // namespace
+
+bool registerClass(const ClassInfo &info)
+{
+    if (info.elementName.isEmpty() || !info.freshXMLElement || !info.objectWithXMLElement) {
+        qWarning("Warning: incomplete XML value class %s ignored", qPrintable(info.elementName));
+        return false;
+    }
+    registry().add(info);
+    return true;
+}
+
+const ClassInfo *classForElementName(QStringView elementName)
+{
+    const Registry &r = registry();
+    return r.byName.value(elementName.toString(), nullptr);
+}
+
+const ClassInfo *classForValue(const QVariant &value)
+{
+    if (!value.isValid())
+        return nullptr;
+    switch (builtInKind(value)) {
+    case BuiltIn::Number:
+        return classForElementName(u"NSNumber");
+    case BuiltIn::Data:
+        return classForElementName(u"NSData");
+    case BuiltIn::Array:
+        return classForElementName(u"NSArray");
+    case BuiltIn::Dictionary:
+        return classForElementName(u"NSDictionary");
+    case BuiltIn::None:
+        break;
+    }
+    const Registry &r = registry();
+    auto it = r.nameByType.constFind(value.metaType().id());
+    return it == r.nameByType.cend() ? nullptr : classForElementName(it.value());
+}
+
+bool conformsToProtocol(const QVariant &value)
+{
+    return classForValue(value) != nullptr;
+}
+
+XMLElement freshXMLElement(const QVariant &value)
+{
+    const ClassInfo *info = classForValue(value);
+    return info ? info->freshXMLElement(value) : XMLElement();
+}
+
+QVariant objectWithXMLElement(const XMLElement &element)
+{
+    if (element.isNull())
+        return QVariant();
+    const ClassInfo *info = classForElementName(element.name());
+    return info ? info->objectWithXMLElement(element) : QVariant();
+}
+
+bool addXmlDataToNode(const QVariant &value, xmlNodePtr parent)
+{
+    const ClassInfo *info = classForValue(value);
+    if (!info)
+        return false;
+    if (info->addXmlDataToNode && parent)
+        info->addXmlDataToNode(value, parent);
+    return true;
+}
+
+QString description(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::UnknownType:
+        return QString();
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QMetaType::Float:
+    case QMetaType::Double: {
+        char buffer[64];
+        const auto result = value.typeId() == QMetaType::Float
+                                ? std::to_chars(buffer, buffer + sizeof buffer, value.toFloat())
+                                : std::to_chars(buffer, buffer + sizeof buffer, value.toDouble());
+        return QString::fromLatin1(buffer, result.ptr - buffer);
+    }
+    case QMetaType::QByteArray: {
+        // Four bytes a group, as data describes itself.
+        const QByteArray hex = value.toByteArray().toHex();
+        QByteArray text = "<";
+        for (qsizetype i = 0; i < hex.size(); i += 8) {
+            if (i)
+                text += ' ';
+            text += hex.mid(i, 8);
+        }
+        text += '>';
+        return QString::fromLatin1(text);
+    }
+    default:
+        break;
+    }
+    if (builtInKind(value) == BuiltIn::Number)
+        return TWXML::numberText(value);
+    return value.toString();
+}
+
+QVariant readContainerItem(const XMLElement &holder)
+{
+    if (holder.isNull())
+        return QVariant();
+    const XMLElement first = holder.firstChildIfElement();
+    if (first.isNull())
+        return QVariant(holder.stringValue());
+    QVariant value = objectWithXMLElement(first);
+    if (!value.isValid())
+        qWarning("Object could not be created from XML element: %s", qPrintable(first.name()));
+    return value;
+}
+
+void writeContainerItem(XMLElement holder, const QVariant &value)
+{
+    if (holder.isNull())
+        return;
+    if (conformsToProtocol(value))
+        holder.addChild(freshXMLElement(value));
+    else
+        holder.setStringValue(description(value));
+}
+
+} // namespace TWXMLProtocol

@@ -1,0 +1,163 @@
+#include "support/TWXMLUtils.h"
+
+#include "platform/CFormat.h"
+#include "support/XMLArena.h"
+#include "support/XMLDocument.h"
+
+#include <QDebug>
+#include <libxml/xpathInternals.h>
+
+namespace TWXMLUtils {
+
+namespace {
+void silentError(void *, xmlErrorPtr) {}
+} // namespace
+
+xmlXPathContextPtr newContext(xmlDocPtr doc, xmlNodePtr contextNode)
+{
+    xmlXPathContextPtr context = xmlXPathNewContext(doc);
+    if (!context) {
+        qWarning("Error in xmlXPathNewContext");
+        return nullptr;
+    }
+    // Failures are reported by the callers, not printed by the library.
+    context->error = silentError;
+    context->node = contextNode;
+    return context;
+}
+
+xmlXPathObjectPtr getNodeSetForXPath(const char *query, xmlDocPtr doc, xmlXPathContextPtr context)
+{
+    if (!query)
+        return nullptr;
+    xmlXPathContextPtr owned = nullptr;
+    if (!context) {
+        owned = newContext(doc, reinterpret_cast<xmlNodePtr>(doc));
+        if (!owned)
+            return nullptr;
+        context = owned;
+    }
+    xmlXPathObjectPtr result = xmlXPathEvalExpression(BAD_CAST query, context);
+    if (owned)
+        xmlXPathFreeContext(owned);
+    if (!result) {
+        qWarning("Error in xmlXPathEvalExpression %s", query);
+        return nullptr;
+    }
+    if (xmlXPathNodeSetIsEmpty(result->nodesetval)) {
+        xmlXPathFreeObject(result);
+        return nullptr;
+    }
+    return result;
+}
+
+QString textOfNode(xmlNodePtr node)
+{
+    return XMLDetail::childTextOf(node);
+}
+
+xmlNodePtr addTextChild(xmlNodePtr parent, const char *name, const QString &text)
+{
+    if (!parent)
+        return nullptr;
+    return xmlNewTextChild(parent, nullptr, BAD_CAST name, BAD_CAST text.toUtf8().constData());
+}
+
+xmlNodePtr addElementChild(xmlNodePtr parent, const char *name)
+{
+    if (!parent)
+        return nullptr;
+    return xmlNewChild(parent, nullptr, BAD_CAST name, nullptr);
+}
+
+XPathReader::XPathReader(xmlNodePtr parent, xmlDocPtr doc)
+    : m_doc(doc), m_context(parent ? newContext(doc, parent) : nullptr)
+{}
+
+XPathReader::~XPathReader()
+{
+    if (m_context)
+        xmlXPathFreeContext(m_context);
+}
+
+xmlNodePtr XPathReader::node(const char *path) const
+{
+    if (!m_context)
+        return nullptr;
+    xmlXPathObjectPtr result = getNodeSetForXPath(path, m_doc, m_context);
+    if (!result)
+        return nullptr;
+    xmlNodePtr first = result->nodesetval->nodeTab[0];
+    xmlXPathFreeObject(result);
+    return first;
+}
+
+std::optional<QString> XPathReader::text(const char *path) const
+{
+    xmlNodePtr n = node(path);
+    if (!n)
+        return std::nullopt;
+    return textOfNode(n);
+}
+
+std::optional<int> XPathReader::intValue(const char *path) const
+{
+    const std::optional<QString> t = text(path);
+    return t ? std::optional<int>(CFormat::intValue(*t)) : std::nullopt;
+}
+
+std::optional<qint64> XPathReader::longLongValue(const char *path) const
+{
+    const std::optional<QString> t = text(path);
+    return t ? std::optional<qint64>(CFormat::longLongValue(*t)) : std::nullopt;
+}
+
+std::optional<double> XPathReader::floatValue(const char *path) const
+{
+    const std::optional<QString> t = text(path);
+    return t ? std::optional<double>(CFormat::doubleValue(*t)) : std::nullopt;
+}
+
+std::optional<bool> XPathReader::boolValue(const char *path) const
+{
+    const std::optional<QString> t = text(path);
+    return t ? std::optional<bool>(*t == u"YES") : std::nullopt;
+}
+
+QString xmlRepresentation(const std::function<void(xmlNodePtr root)> &addXmlData)
+{
+    xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
+    xmlNodePtr root = xmlNewDocNode(doc, nullptr, BAD_CAST "XMLObj", nullptr);
+    xmlDocSetRootElement(doc, root);
+    if (addXmlData)
+        addXmlData(root);
+    const QByteArray text = XMLDetail::dumpDocument(doc);
+    xmlFreeDoc(doc);
+    return QString::fromUtf8(text);
+}
+
+namespace detail {
+
+bool readXMLRepresentation(const QString &text,
+                           const std::function<void(xmlNodePtr parent, xmlDocPtr doc)> &read)
+{
+    if (text.isNull())
+        return false;
+    xmlDocPtr doc = XMLDetail::parseToXmlDoc(text.toUtf8());
+    if (!doc)
+        return false;
+    bool found = false;
+    if (xmlDocGetRootElement(doc)) {
+        if (xmlXPathObjectPtr result = getNodeSetForXPath("/XMLObj", doc, nullptr)) {
+            read(result->nodesetval->nodeTab[0], doc);
+            xmlXPathFreeObject(result);
+            found = true;
+        }
+    }
+    xmlFreeDoc(doc);
+    return found;
+}
+
+} // namespace detail
+
+} // namespace TWXMLUtils

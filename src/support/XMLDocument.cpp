@@ -1,0 +1,134 @@
+#include "support/XMLDocument.h"
+
+#include "support/XMLArena.h"
+
+#include <QFile>
+#include <climits>
+#include <libxml/parser.h>
+
+using namespace XMLDetail;
+
+namespace XMLDetail {
+
+int parseOptions()
+{
+    // No network, no DTD loading, no entity substitution; no dictionary, so
+    // that nodes can move between documents; errors reported by the caller.
+    return XML_PARSE_NONET | XML_PARSE_NODICT | XML_PARSE_NOCDATA | XML_PARSE_NOERROR |
+           XML_PARSE_NOWARNING;
+}
+
+xmlDocPtr parseToXmlDoc(const QByteArray &xml, QString *error)
+{
+    if (xml.size() > INT_MAX) {
+        if (error)
+            *error = QStringLiteral("XML text too large");
+        return nullptr;
+    }
+    xmlParserCtxtPtr context = xmlNewParserCtxt();
+    if (!context) {
+        if (error)
+            *error = QStringLiteral("out of memory");
+        return nullptr;
+    }
+    xmlDocPtr doc = xmlCtxtReadMemory(context, xml.constData(), int(xml.size()), nullptr, nullptr,
+                                      parseOptions());
+    if (!doc || !context->wellFormed) {
+        if (error) {
+            const xmlError *e = &context->lastError;
+            *error = e->message ? QString::fromUtf8(e->message).trimmed()
+                                : QStringLiteral("not well-formed");
+            if (e->line > 0)
+                *error += QStringLiteral(" (line %1)").arg(e->line);
+        }
+        if (doc)
+            xmlFreeDoc(doc);
+        xmlFreeParserCtxt(context);
+        return nullptr;
+    }
+    xmlFreeParserCtxt(context);
+    dropInterElementBlanks(xmlDocGetRootElement(doc));
+    return doc;
+}
+
+QByteArray dumpDocument(xmlDocPtr doc)
+{
+    if (!doc)
+        return QByteArray();
+    xmlChar *memory = nullptr;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(doc, &memory, &size, "UTF-8", 1);
+    QByteArray result(reinterpret_cast<const char *>(memory), size);
+    xmlFree(memory);
+    return result;
+}
+
+} // namespace XMLDetail
+
+XMLDocument::XMLDocument() : m_arena(Arena::create()) {}
+
+XMLDocument::XMLDocument(XMLElement root) : XMLDocument()
+{
+    setRootElement(std::move(root));
+}
+
+XMLDocument::~XMLDocument() = default;
+
+std::optional<XMLDocument> XMLDocument::parse(const QByteArray &xml, QString *error)
+{
+    xmlDocPtr doc = parseToXmlDoc(xml, error);
+    if (!doc)
+        return std::nullopt;
+    XMLDocument result;
+    result.m_arena = std::make_shared<Arena>(doc);
+    return result;
+}
+
+std::optional<XMLDocument> XMLDocument::parseFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return std::nullopt;
+    }
+    return parse(file.readAll(), error);
+}
+
+XMLElement XMLDocument::rootElement() const
+{
+    if (!m_arena)
+        return XMLElement();
+    return XMLElement(m_arena, xmlDocGetRootElement(m_arena->doc));
+}
+
+XMLElement XMLDocument::setRootElement(XMLElement root)
+{
+    if (!m_arena)
+        m_arena = Arena::create();
+    xmlNodePtr node = m_arena->adopt(root, nullptr, m_arena);
+    if (!node)
+        return XMLElement();
+    m_arena->orphans.erase(node);
+    xmlNodePtr old = xmlDocSetRootElement(m_arena->doc, node);
+    if (old && old != node)
+        m_arena->releaseNode(old);
+    return root;
+}
+
+QByteArray XMLDocument::xmlData() const
+{
+    return m_arena ? dumpDocument(m_arena->doc) : QByteArray();
+}
+
+xmlDocPtr XMLDocument::xmlDoc() const
+{
+    return m_arena ? m_arena->doc : nullptr;
+}
+
+XMLElement XMLDocument::elementForNode(xmlNodePtr node) const
+{
+    if (!m_arena || !node || node->doc != m_arena->doc)
+        return XMLElement();
+    return XMLElement(m_arena, node);
+}

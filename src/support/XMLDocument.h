@@ -1,0 +1,58 @@
+#pragma once
+
+#include "support/XMLElement.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include <libxml/tree.h>
+
+// An owning libxml2 document (version "1.0"). Parsing never touches the
+// network, loads no DTD and substitutes no external entities; white space
+// between elements is dropped while the text of a leaf element is kept as it
+// stands. Libxml2's own error printing is silenced: callers report failures.
+class XMLDocument
+{
+public:
+    // An empty document without root element.
+    XMLDocument();
+    // A document whose root is this element (moved or copied like addChild).
+    explicit XMLDocument(XMLElement root);
+
+    XMLDocument(const XMLDocument &) = delete;
+    XMLDocument &operator=(const XMLDocument &) = delete;
+    XMLDocument(XMLDocument &&) noexcept = default;
+    XMLDocument &operator=(XMLDocument &&) noexcept = default;
+    ~XMLDocument();
+
+    // nullopt when the text is not well-formed XML; *error (when given)
+    // then says why.
+    static std::optional<XMLDocument> parse(const QByteArray &xml, QString *error = nullptr);
+    static std::optional<XMLDocument> parseFile(const QString &path, QString *error = nullptr);
+
+    XMLElement rootElement() const;
+    XMLElement setRootElement(XMLElement root);
+
+    // Pretty-printed UTF-8 text beginning with the XML declaration.
+    QByteArray xmlData() const;
+
+    // The document for the libxml2 route. It stays owned by this object.
+    xmlDocPtr xmlDoc() const;
+    // A handle on a node of this document.
+    XMLElement elementForNode(xmlNodePtr node) const;
+
+private:
+    std::shared_ptr<XMLDetail::Arena> m_arena;
+};
+
+namespace XMLDetail {
+// The parser options every XML read of the program uses.
+int parseOptions();
+// Parses into a new libxml2 document (owned by the caller), with the
+// cleanup of inter-element white space applied; nullptr when malformed.
+xmlDocPtr parseToXmlDoc(const QByteArray &xml, QString *error = nullptr);
+// Pretty-printed UTF-8 dump of a whole libxml2 document, with declaration.
+QByteArray dumpDocument(xmlDocPtr doc);
+} // namespace XMLDetail
