@@ -1,0 +1,49 @@
+#include "platform/CFormat.h"
+#include "support/Font.h"
+#include "support/TWXMLUtils.h"
+
+XMLElement Font::freshXMLElement() const
+{
+    XMLElement element = XMLElement::create("NSFont");
+    element.setString(m_fontName, "fontName");
+    element.setFloat(m_pointSize, "size");
+    return element;
+}
+
+std::optional<Font> Font::objectWithXMLElement(const XMLElement &element)
+{
+    const double size = element.elementForName("size").floatValue();
+    const std::optional<QString> name = element.stringForPath("fontName");
+    if (!name || size == 0.0)
+        return std::nullopt;
+    return Font(*name, size);
+}
+
+void Font::addXmlDataToNode(xmlNodePtr parent) const
+{
+    if (!parent)
+        return;
+    xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSFont");
+    TWXMLUtils::addTextChild(node, "fontName", m_fontName);
+    TWXMLUtils::addTextChild(node, "size", CFormat::f(m_pointSize));
+}
+
+std::optional<Font> Font::fontWithXMLNode(xmlNodePtr parent, xmlDocPtr doc)
+{
+    const TWXMLUtils::XPathReader reader(parent, doc);
+    const std::optional<QString> name = reader.text("NSFont/fontName");
+    const double size = reader.floatValue("NSFont/size").value_or(10.0);
+    if (!name || name->isEmpty())
+        return std::nullopt;
+    return Font(*name, size);
+}
+
+QString Font::xmlRepresentation() const
+{
+    return TWXMLUtils::xmlRepresentation([this](xmlNodePtr root) { addXmlDataToNode(root); });
+}
+
+std::optional<Font> Font::fontFromXMLRepresentation(const QString &text)
+{
+    return TWXMLUtils::fromXMLRepresentation(text, &Font::fontWithXMLNode);
+}

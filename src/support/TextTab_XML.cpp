@@ -1,0 +1,33 @@
+#include "platform/CFormat.h"
+#include "support/TWXMLUtils.h"
+#include "support/TextTab.h"
+
+XMLElement TextTab::freshXMLElement() const
+{
+    XMLElement element = XMLElement::create("NSTextTab");
+    element.setInt(m_alignment, "alignment");
+    element.setFloat(m_location, "location");
+    return element;
+}
+
+TextTab TextTab::objectWithXMLElement(const XMLElement &element)
+{
+    return TextTab(element.elementForName("alignment").intValue(),
+                   element.elementForName("location").floatValue());
+}
+
+void TextTab::addXmlDataToNode(xmlNodePtr parent) const
+{
+    if (!parent)
+        return;
+    xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSTextTab");
+    TWXMLUtils::addTextChild(node, "alignment", CFormat::format("%d", m_alignment));
+    TWXMLUtils::addTextChild(node, "location", CFormat::f(m_location));
+}
+
+TextTab TextTab::withXMLNode(xmlNodePtr parent, xmlDocPtr doc)
+{
+    const TWXMLUtils::XPathReader reader(parent, doc);
+    return TextTab(reader.intValue("NSTextTab/alignment").value_or(LeftTextAlignment),
+                   reader.floatValue("NSTextTab/location").value_or(10.0));
+}
