@@ -1,0 +1,65 @@
+#pragma once
+
+#include "model/PackageArchive.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVariantMap>
+#include <functional>
+#include <optional>
+
+// The document container: package data to a `.tweb` file (a gzip-compressed
+// tar) and back. Templates use the same container.
+//
+// The maps document wires itself on top of these: saving stamps the document,
+// refreshes its previews and hands its save dictionary to savePackage();
+// loading builds the document in the callback of loadPackageFromFile().
+class TWFileIO
+{
+public:
+    TWFileIO() = delete;
+
+    // Results of saving; callers and their users know these numbers.
+    enum SaveResult : int {
+        SaveSucceeded = 0,
+        SaveNoDictionary = 1, // the document gave nothing to save
+        SaveEntryFailed = 6,  // an entry could not be added to the package
+        SavePackFailed = 7,   // the package could not be written to the target
+    };
+
+    // Error codes of loading.
+    enum LoadError : int {
+        LoadSucceeded = 0,
+        LoadNoEntries = 1, // not a tar archive, or one without files
+        LoadRefused = 2,   // the document refused the package data
+    };
+
+    // The format version written into documents and the newest one read
+    // without a warning.
+    static constexpr int fileVersionMajor = 4;
+    static constexpr int fileVersionMinor = 1;
+    static constexpr const char *fileVersionPath = "Thinkweb/fileVersion.txt";
+
+    // Writes a save dictionary (package path to QByteArray, written as is, or
+    // QString, written as UTF-8; other values are logged and skipped) to path.
+    // The target is replaced only once the whole package is written, so a
+    // failed save leaves an existing file as it was. nullopt: SaveNoDictionary.
+    static int savePackage(const std::optional<QVariantMap> &saveDictionary, const QString &path);
+
+    // The package data of the archive at path; nullopt when it cannot be
+    // unpacked.
+    static std::optional<PackageData> documentDictionaryFromFile(const QString &path);
+
+    // Unpacks path and hands the package data to build, which makes the
+    // document and answers whether it accepted the data. Returns a LoadError.
+    static int loadPackageFromFile(const QString &path,
+                                   const std::function<bool(const PackageData &)> &build);
+
+    // The uncompressed contents of a gzip file; nullopt on failure.
+    static std::optional<QByteArray> gzDataFromFile(const QString &path);
+
+    // Warns the user (through Alerts) when the package was written in a newer
+    // format than this one reads; loading goes on either way. A missing,
+    // undecodable or malformed version passes silently. Returns whether it warned.
+    static bool checkFileVersion(const PackageData &packageData);
+};
