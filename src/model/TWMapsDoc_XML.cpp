@@ -120,8 +120,9 @@ bool TWMapsDoc::loadFromXMLElement(const XMLElement &element)
     int number = element.intForPath(u"currentMapNumber");
     if (number >= m_maps.size()) {
         // A number beyond the maps opens the first one rather than none.
-        qWarning().noquote() << "TWMapsDoc: stored current map number" << number << "beyond"
-                             << m_maps.size() << "maps";
+        if (number > 0)
+            qWarning().noquote() << "TWMapsDoc: stored current map number" << number << "beyond"
+                                 << m_maps.size() << "maps";
         number = m_maps.isEmpty() ? -1 : 0;
     } else if (number < -1) {
         number = -1;
@@ -181,7 +182,7 @@ std::shared_ptr<TWMapsDoc> TWMapsDoc::createWithDictionary(const PackageData &pa
     bool decodable = false;
     if (contents != packageData.cend()) {
         QStringDecoder decoder(QStringDecoder::Utf8);
-        (void)decoder.decode(*contents);
+        const QString text = decoder.decode(*contents);
         decodable = !decoder.hasError();
     }
     if (!decodable) {
