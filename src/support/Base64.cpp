@@ -117,14 +117,13 @@ QByteArray decode(const QByteArray &ascii)
 
 std::optional<QByteArray> dataWithTWBase64String(const QString &text)
 {
-    QByteArray ascii(text.size(), Qt::Uninitialized);
-    char *p = ascii.data();
-    for (QChar ch : text) {
-        if (ch.unicode() > 127)
-            return std::nullopt;
-        *p++ = char(ch.unicode());
-    }
-    return decode(ascii);
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
+    char16_t bits = 0;
+    for (qsizetype i = 0, n = text.size(); i < n; ++i)
+        bits |= p[i];
+    if (bits & 0xFF80)
+        return std::nullopt;
+    return decode(text.toLatin1());
 }
 
 } // namespace TWBase64

@@ -59,7 +59,11 @@ QString childTextOf(xmlNodePtr node);
 // Removes whitespace-only text nodes that stand beside element siblings.
 void dropInterElementBlanks(xmlNodePtr root);
 
+// A NUL-terminated UTF-8 copy of an element name.
 QByteArray toUtf8(QAnyStringView name);
+// The UTF-8 bytes of a name for comparisons, without copying when the view
+// already holds UTF-8; valid while the view's data is.
+QByteArray nameKey(QAnyStringView name);
 bool nameEquals(xmlNodePtr node, const QByteArray &utf8Name);
 
 } // namespace XMLDetail

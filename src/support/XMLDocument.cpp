@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <climits>
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 
 using namespace XMLDetail;
 
@@ -14,25 +16,46 @@ int parseOptions()
 {
     // No network, no DTD loading, no entity substitution; no dictionary, so
     // that nodes can move between documents; errors reported by the caller.
+    // Blanks before markup are dropped while parsing (see keepBlanksBeforeMarkup).
     return XML_PARSE_NONET | XML_PARSE_NODICT | XML_PARSE_NOCDATA | XML_PARSE_NOERROR |
-           XML_PARSE_NOWARNING;
+           XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
 }
+
+namespace {
+
+// The parser calls this for white space that it takes for indentation. Blanks
+// in front of a comment, CDATA section or processing instruction may be the
+// start of a leaf's text, so they are kept; dropInterElementBlanks removes
+// them later where they stand beside elements.
+void keepBlanksBeforeMarkup(void *context, const xmlChar *text, int length)
+{
+    auto *parser = static_cast<xmlParserCtxtPtr>(context);
+    const xmlChar *next = parser->input ? parser->input->cur : nullptr;
+    if (next && next[0] == '<' && (next[1] == '!' || next[1] == '?'))
+        xmlSAX2Characters(context, text, length);
+}
+
+} // namespace
 
 xmlDocPtr parseToXmlDoc(const QByteArray &xml, QString *error)
 {
-    if (xml.size() > INT_MAX) {
+    if (xml.isEmpty() || xml.size() > INT_MAX) {
         if (error)
-            *error = QStringLiteral("XML text too large");
+            *error = xml.isEmpty() ? QStringLiteral("empty XML text")
+                                   : QStringLiteral("XML text too large");
         return nullptr;
     }
-    xmlParserCtxtPtr context = xmlNewParserCtxt();
+    xmlParserCtxtPtr context = xmlCreateMemoryParserCtxt(xml.constData(), int(xml.size()));
     if (!context) {
         if (error)
             *error = QStringLiteral("out of memory");
         return nullptr;
     }
-    xmlDocPtr doc = xmlCtxtReadMemory(context, xml.constData(), int(xml.size()), nullptr, nullptr,
-                                      parseOptions());
+    xmlCtxtUseOptions(context, parseOptions());
+    context->sax->ignorableWhitespace = keepBlanksBeforeMarkup;
+    xmlParseDocument(context);
+    xmlDocPtr doc = context->myDoc;
+    context->myDoc = nullptr;
     if (!doc || !context->wellFormed) {
         if (error) {
             const xmlError *e = &context->lastError;

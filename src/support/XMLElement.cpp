@@ -181,6 +181,17 @@ QByteArray toUtf8(QAnyStringView name)
     });
 }
 
+QByteArray nameKey(QAnyStringView name)
+{
+    return name.visit([](auto view) {
+        using View = decltype(view);
+        if constexpr (std::is_same_v<View, QUtf8StringView>)
+            return QByteArray::fromRawData(view.data(), view.size());
+        else
+            return view.toString().toUtf8();
+    });
+}
+
 bool nameEquals(xmlNodePtr node, const QByteArray &utf8Name)
 {
     if (!node->name)
@@ -404,7 +415,7 @@ QList<XMLElement> XMLElement::elementsForName(QAnyStringView name) const
     QList<XMLElement> result;
     if (!m_node)
         return result;
-    const QByteArray n = toUtf8(name);
+    const QByteArray n = nameKey(name);
     for (xmlNodePtr c = m_node->children; c; c = c->next)
         if (c->type == XML_ELEMENT_NODE && nameEquals(c, n))
             result.append(XMLElement(m_arena, c));
@@ -562,7 +573,7 @@ XMLElement XMLElement::elementForName(QAnyStringView name, bool createNew) const
 {
     if (!m_node)
         return XMLElement();
-    const QByteArray n = toUtf8(name);
+    const QByteArray n = nameKey(name);
     xmlNodePtr first = nullptr;
     bool several = false;
     for (xmlNodePtr c = m_node->children; c; c = c->next)
@@ -574,13 +585,14 @@ XMLElement XMLElement::elementForName(QAnyStringView name, bool createNew) const
             first = c;
         }
     if (several)
-        qWarning("Warning: element %s has multiple children with name %s, the first will be used",
-                 reinterpret_cast<const char *>(m_node->name), n.constData());
+        qWarning("Warning: element %s has multiple children with name %.*s, the first will be used",
+                 reinterpret_cast<const char *>(m_node->name), int(n.size()), n.constData());
     if (first)
         return XMLElement(m_arena, first);
     if (!createNew)
         return XMLElement();
-    xmlNodePtr node = xmlNewDocNode(m_node->doc, nullptr, BAD_CAST n.constData(), nullptr);
+    xmlNodePtr node =
+        xmlNewDocNode(m_node->doc, nullptr, BAD_CAST toUtf8(name).constData(), nullptr);
     xmlAddChild(m_node, node);
     return XMLElement(m_arena, node);
 }
@@ -614,7 +626,7 @@ void XMLElement::setElement(XMLElement element, QAnyStringView forElementName)
 {
     if (!m_node)
         return;
-    const QByteArray n = toUtf8(forElementName);
+    const QByteArray n = nameKey(forElementName);
     // Every old child goes: a duplicate left behind would keep a stale value
     // that readers (first child wins) would still see.
     for (xmlNodePtr c = m_node->children; c;) {
@@ -652,7 +664,7 @@ void XMLElement::setString(const std::optional<QString> &value, QAnyStringView f
         elementForName(forElementName, true).setStringValue(*value);
         return;
     }
-    const QByteArray n = toUtf8(forElementName);
+    const QByteArray n = nameKey(forElementName);
     for (xmlNodePtr c = m_node->children; c; c = c->next)
         if (c->type == XML_ELEMENT_NODE && nameEquals(c, n)) {
             m_arena->releaseNode(c);

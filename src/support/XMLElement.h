@@ -27,6 +27,9 @@ struct Arena;
 // element passed directly), otherwise a copy is inserted. Either way the
 // returned handle refers to the inserted node.
 //
+// Handle counts live in the nodes, so one tree is used by one thread at a
+// time.
+//
 // A null handle stands for nil: every query on it gives the empty answer and
 // every setter does nothing.
 class XMLElement

@@ -123,3 +123,17 @@ TEST(XMLDocument, ElementsOutliveTheirDocument)
     EXPECT_EQ(b.stringValue(), "kept");
     EXPECT_EQ(b.parent().name(), "a");
 }
+
+TEST(XMLDocument, LeafTextBesideCommentsAndCdataIsKept)
+{
+    std::optional<XMLDocument> doc = XMLDocument::parse(
+        "<a>\n <b>  <![CDATA[x]]></b>\n <!-- between -->\n <c>  <!--note--></c>\n"
+        " <d> <?pi?> y</d>\n</a>");
+    ASSERT_TRUE(doc);
+    const XMLElement a = doc->rootElement();
+    EXPECT_EQ(a.elementForName("b").stringValue(), "  x");
+    EXPECT_EQ(a.elementForName("c").stringValue(), "  ");
+    EXPECT_EQ(a.elementForName("d").stringValue(), "  y");
+    EXPECT_EQ(a.firstChildIfElement().name(), "b");
+    EXPECT_EQ(a.childElementCount(), 3);
+}
