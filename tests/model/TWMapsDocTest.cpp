@@ -540,13 +540,4 @@ TEST_F(TWMapsDocTest, ACopyIsDeepAndStandsAlone)
     EXPECT_FALSE(copy->liveXMLElement() == document->liveXMLElement());
 }
 
-TEST_F(TWMapsDocTest, LinkLineDragState)
-{
-    auto document = TWMapsDoc::create();
-    EXPECT_EQ(document->tempLinkLineDragPoint(), Point(0, 0));
-    document->setTempLinkLineDragPoint(Point(3, 4));
-    EXPECT_EQ(document->tempLinkLineDragPoint(), Point(3, 4));
-    EXPECT_EQ(document->tempLinkLineStartGraphic(), nullptr);
-}
-
 } // namespace
