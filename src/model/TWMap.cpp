@@ -1,0 +1,144 @@
+#include "model/TWMap.h"
+#include "model/TWMapsDoc.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Uuid.h"
+
+#include <QSet>
+
+namespace {
+// Children of graphic and branch elements that name package entries.
+const char *const packagePathElementNames[] = {"imageFilename", "moviePath", "soundFileName"};
+
+void collectPackagePaths(const XMLElement &element, QStringList &paths)
+{
+    for (const XMLElement &child : element.elements()) {
+        const QString name = child.name();
+        bool isPathElement = false;
+        for (const char *pathName : packagePathElementNames) {
+            if (name == QLatin1String(pathName)) {
+                isPathElement = true;
+                break;
+            }
+        }
+        if (isPathElement) {
+            const QString text = child.stringValue();
+            if (!text.isEmpty())
+                paths.append(text);
+        } else {
+            collectPackagePaths(child, paths);
+        }
+    }
+}
+
+int countBranchElements(const XMLElement &element)
+{
+    int count = 0;
+    for (const XMLElement &child : element.elements()) {
+        if (child.name() == QLatin1String("TWMapBranch"))
+            ++count;
+        count += countBranchElements(child);
+    }
+    return count;
+}
+} // namespace
+
+TWMap::TWMap(Passkey) {}
+
+TWMap::~TWMap() = default;
+
+std::shared_ptr<TWMap> TWMap::create(TWMapsDoc *document)
+{
+    auto map = std::make_shared<TWMap>(Passkey());
+    map->m_liveXMLElement = XMLElement::create("TWMap");
+    map->m_document = document;
+    map->m_identifier = newUUIDString();
+    map->setCanvasSize(DefaultCanvasSize);
+    return map;
+}
+
+std::shared_ptr<TWMap> TWMap::createWithXMLElement(const XMLElement &element, TWMapsDoc *document)
+{
+    if (element.isNull() || element.name() != QLatin1String("TWMap"))
+        return nullptr;
+    auto map = std::make_shared<TWMap>(Passkey());
+    map->m_document = document;
+    map->m_liveXMLElement = element.copy();
+    map->readFromElement();
+
+    // The branch reader reports each branch it reads; the tree is kept whole
+    // here, so each branch element counts as read.
+    const int branches = countBranchElements(map->m_liveXMLElement);
+    for (int i = 0; i < branches; ++i)
+        NotificationCenter::defaultCenter().post(TWMapsDoc::IncrementLoadingNotification);
+    return map;
+}
+
+void TWMap::readFromElement()
+{
+    m_identifier = m_liveXMLElement.stringForPath(u"identifier");
+    const XMLElement size = m_liveXMLElement.elementForName(u"canvasSize");
+    m_canvasSize = Size(float(size.floatForPath(u"width")), float(size.floatForPath(u"height")));
+}
+
+std::shared_ptr<TWMap> TWMap::copy() const
+{
+    auto map = std::make_shared<TWMap>(Passkey());
+    // The element holds everything the map knows; the copy names itself anew.
+    map->m_liveXMLElement = m_liveXMLElement.copy();
+    map->m_canvasSize = m_canvasSize;
+    return map;
+}
+
+QString TWMap::identifier()
+{
+    if (!m_identifier)
+        m_identifier = newUUIDString();
+    return *m_identifier;
+}
+
+QString TWMap::previewPath()
+{
+    return QStringLiteral("Images/MapPreviews/%1.png").arg(identifier());
+}
+
+void TWMap::setCanvasSize(Size size)
+{
+    m_canvasSize = size;
+    XMLElement sizeElement = m_liveXMLElement.elementForName(u"canvasSize", true);
+    sizeElement.setFloat(size.width, u"width");
+    sizeElement.setFloat(size.height, u"height");
+}
+
+std::optional<QString> TWMap::backgroundImageFilename() const
+{
+    return m_liveXMLElement.stringForPath(u"backgroundImageFilename");
+}
+
+QStringList TWMap::referencedPackagePaths() const
+{
+    QStringList paths;
+    collectPackagePaths(m_liveXMLElement.elementForName(u"root"), paths);
+    collectPackagePaths(m_liveXMLElement.elementForName(u"linkLines"), paths);
+    return paths;
+}
+
+bool TWMap::refersToPackagePath(const QString &path)
+{
+    if (path == previewPath())
+        return true;
+    if (backgroundImageFilename() == path)
+        return true;
+    return referencedPackagePaths().contains(path);
+}
+
+XMLElement TWMap::liveXMLElement()
+{
+    // The stored identifier only: none is made for writing.
+    m_liveXMLElement.setString(m_identifier, u"identifier");
+    return m_liveXMLElement;
+}
+
+XMLElement TWMap::freshXMLElementEmbeddingBinaryData(bool)
+{
+    return liveXMLElement().copy();
+}

@@ -1,0 +1,107 @@
+#include "model/TWFileIO.h"
+#include "model/TWMap.h"
+#include "model/TWMapsDoc_Private.h"
+#include "platform/CFormat.h"
+
+#include <QSet>
+
+void TWMapsDoc::setObjectInCachedData(const std::optional<QByteArray> &data, const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    if (!data) {
+        removeObjectForKeyInCachedData(path);
+        return;
+    }
+    const auto existing = m_cachedData.constFind(path);
+    if (existing != m_cachedData.cend()) {
+        if (*existing == *data)
+            return;
+        registerUndo([old = *existing, path](TWMapsDoc &d) { d.setObjectInCachedData(old, path); });
+    } else {
+        registerUndo([path](TWMapsDoc &d) { d.removeObjectForKeyInCachedData(path); });
+    }
+    m_cachedData.insert(path, *data);
+}
+
+void TWMapsDoc::removeObjectForKeyInCachedData(const QString &path)
+{
+    const auto existing = m_cachedData.constFind(path);
+    if (existing == m_cachedData.cend())
+        return;
+    registerUndo([old = *existing, path](TWMapsDoc &d) { d.setObjectInCachedData(old, path); });
+    m_cachedData.remove(path);
+}
+
+void TWMapsDoc::removeAllObjectsInCachedData()
+{
+    m_cachedData.clear();
+}
+
+std::optional<QByteArray> TWMapsDoc::objectForKeyInCachedData(const QString &path) const
+{
+    const auto existing = m_cachedData.constFind(path);
+    if (existing == m_cachedData.cend())
+        return std::nullopt;
+    return *existing;
+}
+
+void TWMapsDoc::removeFromCachedData(const Notification &notification)
+{
+    const QString path = notification.userInfo.value(PathKey).toString();
+    if (!path.isEmpty())
+        removeObjectForKeyInCachedData(path);
+}
+
+namespace {
+// Every package path the document's maps refer to, gathered once per save
+// rather than once per entry.
+QSet<QString> referencedPaths(const TWMapsDoc::MapList &maps)
+{
+    QSet<QString> paths;
+    for (const std::shared_ptr<TWMap> &map : maps) {
+        paths.insert(map->previewPath());
+        if (const std::optional<QString> background = map->backgroundImageFilename())
+            paths.insert(*background);
+        for (const QString &path : map->referencedPackagePaths())
+            paths.insert(path);
+    }
+    return paths;
+}
+} // namespace
+
+bool TWMapsDoc::hasIdentifier(const QString &path)
+{
+    for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps)) {
+        if (map->refersToPackagePath(path))
+            return true;
+    }
+    return false;
+}
+
+PackageData TWMapsDoc::stripUnusedDataFromCache(const PackageData &data)
+{
+    const QSet<QString> used = referencedPaths(m_maps);
+    PackageData stripped;
+    for (auto it = data.cbegin(); it != data.cend(); ++it) {
+        if (used.contains(it.key()))
+            stripped.insert(it.key(), it.value());
+    }
+    return stripped;
+}
+
+QVariantMap TWMapsDoc::generateSaveDictionary()
+{
+    QVariantMap dictionary;
+    const QByteArray contents = xmlDocumentData();
+    dictionary.insert(ContentsPath, contents);
+    dictionary.insert(
+        QString::fromLatin1(TWFileIO::fileVersionPath),
+        CFormat::format("%d.%d", TWFileIO::fileVersionMajor, TWFileIO::fileVersionMinor));
+    const PackageData used = stripUnusedDataFromCache(m_cachedData);
+    for (auto it = used.cbegin(); it != used.cend(); ++it)
+        dictionary.insert(it.key(), it.value());
+    // No cached entry may stand in for the contents just written.
+    dictionary.insert(ContentsPath, contents);
+    return dictionary;
+}

@@ -1,0 +1,249 @@
+#include "TWMapsDocTestSupport.h"
+#include "model/TWAttachedTextCategory.h"
+#include "model/TWContactsProvider.h"
+#include "model/TWFileIO.h"
+#include "model/TWResource.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+
+using namespace MapsDocTest;
+
+namespace {
+
+// Deterministic bytes that compress about as badly as real pictures do.
+QByteArray pictureBytes(int size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 x = seed | 1;
+    for (int i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        bytes[i] = char(x >> 24);
+    }
+    return bytes;
+}
+
+QStringList tarListing(const QString &archive)
+{
+    QProcess tar;
+    tar.start("tar", {"--quoting-style=literal", "-tzf", archive});
+    if (!tar.waitForFinished(60000) || tar.exitCode() != 0)
+        return {};
+    QStringList entries = QString::fromUtf8(tar.readAllStandardOutput()).split('\n');
+    entries.removeAll(QString());
+    return entries;
+}
+
+class OneContact : public TWContactsProvider
+{
+public:
+    std::optional<TWContactRecord> recordWithUniqueId(const QString &id) const override
+    {
+        if (id != "P1")
+            return std::nullopt;
+        TWContactRecord person;
+        person.uniqueId = "P1";
+        person.firstName = QStringLiteral("Cleo");
+        person.lastName = QStringLiteral("Park");
+        return person;
+    }
+};
+
+class TWMapsDocPackageTest : public MapsDocFixture
+{
+protected:
+    QString target(const QString &name) const { return tempDir.filePath(name); }
+};
+
+TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
+{
+    auto contacts = std::make_shared<OneContact>();
+    TWContactsProvider::setShared(contacts);
+
+    auto document = TWMapsDoc::create();
+    document->setUndoManager(undo);
+    auto plain = TWMap::create(document.get());
+    document->addMap(plain, false);
+    const XMLElement pictured = XMLElement::parse(
+        "<TWMap><identifier>MAP-2</identifier>"
+        "<backgroundImageFilename>Images/DocumentBackground5/ExtractedImage.pdf"
+        "</backgroundImageFilename>"
+        "<root><TWMapBranch><soundFileName>Sounds/Branch3/bell.aiff</soundFileName>"
+        "<mainGraphic><TWImage><imageFilename>Images/Graphic4/photo.png</imageFilename>"
+        "</TWImage></mainGraphic><children><TWMapBranch><linkedGraphics><TWImage>"
+        "<moviePath>Images/Branch8/Graphic2/clip.mov</moviePath></TWImage></linkedGraphics>"
+        "</TWMapBranch></children></TWMapBranch></root></TWMap>");
+    document->addMap(TWMap::createWithXMLElement(pictured, document.get()), true);
+
+    document->setCreator(QStringLiteral("Ann Lee"));
+    document->setOrganization(QStringLiteral("Lee & Co"));
+    document->setComments(QStringLiteral("Plans for the spring\nsecond line"));
+    document->setCreationDate(*CalendarDate::dateWithYear(
+        2019, 4, 1, 8, 30, 0, *TimeZone::timeZoneWithName("America/New_York")));
+    document->insertObjectInKeywordsAtIndex({{"keyword", "garden"}}, 0);
+    document->insertObjectInKeywordsAtIndex({{"keyword", "Überblick"}}, 1);
+    document->setHtmlSetupDictionary(OrderedDictionary{{"title", "Spring"}, {"columns", 3}});
+    document->addResource(TWResource::objectWithXMLElement(XMLElement::parse(
+        "<TWResource><resourceIdentifier>R-1</resourceIdentifier><resourceName>Dan</resourceName>"
+        "<unitCost>12.500000</unitCost><availableDays>62</availableDays></TWResource>")));
+    ASSERT_EQ(document->resourcesWithABIdentifiers({"P1"}).size(), 1);
+    document->insertObjectInAttachedTextCategoriesAtIndex(
+        std::make_shared<TWAttachedTextCategory>(QStringLiteral("N"), QStringLiteral("Notes"),
+                                                 Color::colorWithCalibratedRed(0.25, 0.5, 1)),
+        0);
+    document->insertObjectInAttachedTextCategoriesAtIndex(
+        std::make_shared<TWAttachedTextCategory>(QStringLiteral("T"), QStringLiteral("Tasks"),
+                                                 std::nullopt),
+        1);
+
+    const QMap<QString, QByteArray> used = {
+        {plain->previewPath(), pictureBytes(2000, 1)},
+        {"Images/MapPreviews/MAP-2.png", pictureBytes(3000, 2)},
+        {"Images/DocumentBackground5/ExtractedImage.pdf", pictureBytes(4000, 3)},
+        {"Images/Graphic4/photo.png", pictureBytes(70000, 4)},
+        {"Images/Branch8/Graphic2/clip.mov", pictureBytes(5000, 5)},
+        {"Sounds/Branch3/bell.aiff", pictureBytes(6000, 6)},
+    };
+    for (auto it = used.cbegin(); it != used.cend(); ++it)
+        document->setObjectInCachedData(it.value(), it.key());
+    document->setObjectInCachedData(pictureBytes(100, 7), "Images/Graphic9/deleted.png");
+    undo->closeEventGroup();
+    const int steps = undo->undoStepCount();
+
+    const QString file = target("spring.tweb");
+    ASSERT_EQ(document->saveToFile(file), TWFileIO::SaveSucceeded);
+    undo->closeEventGroup();
+    EXPECT_EQ(undo->undoStepCount(), steps);
+    EXPECT_EQ(document->revisionNumber(), 1);
+
+    // What a standard tar sees: the three folders and every used entry.
+    QSet<QString> files;
+    QSet<QString> topLevel;
+    for (const QString &entry : tarListing(file)) {
+        topLevel.insert(entry.section('/', 0, 0));
+        if (!entry.endsWith('/'))
+            files.insert(entry);
+    }
+    EXPECT_EQ(topLevel, (QSet<QString>{"Images", "Sounds", "Thinkweb"}));
+    QSet<QString> expectedFiles(used.keyBegin(), used.keyEnd());
+    expectedFiles << "Thinkweb/Contents.xml"
+                  << "Thinkweb/fileVersion.txt";
+    EXPECT_EQ(files, expectedFiles);
+
+    int error = -1;
+    auto loaded = TWMapsDoc::loadFromFile(file, false, &error);
+    EXPECT_EQ(error, TWFileIO::LoadSucceeded);
+    ASSERT_NE(loaded, nullptr);
+
+    EXPECT_EQ(loaded->creator(), document->creator());
+    EXPECT_EQ(loaded->organization(), document->organization());
+    EXPECT_EQ(loaded->comments(), document->comments());
+    EXPECT_EQ(loaded->creationDate(), document->creationDate());
+    ASSERT_TRUE(loaded->lastSaveDate().has_value());
+    // The file keeps whole seconds.
+    EXPECT_EQ(loaded->lastSaveDate()->instant().toSecsSinceEpoch(),
+              document->lastSaveDate()->instant().toSecsSinceEpoch());
+    EXPECT_EQ(loaded->lastSaveDate()->timeZone(), document->lastSaveDate()->timeZone());
+    EXPECT_EQ(loaded->revisionNumber(), 1);
+    EXPECT_EQ(loaded->keywords(), document->keywords());
+    EXPECT_EQ(loaded->htmlSetupDictionary(), document->htmlSetupDictionary());
+    EXPECT_EQ(loaded->htmlSetupDictionary().keys(), document->htmlSetupDictionary().keys());
+    EXPECT_EQ(loaded->presentationSetupDictionary(), document->presentationSetupDictionary());
+    EXPECT_EQ(loaded->showPageFrames(), document->showPageFrames());
+
+    ASSERT_EQ(loaded->countOfResources(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(loaded->resources().at(i)->isEqual(*document->resources().at(i)));
+    EXPECT_EQ(loaded->resources().at(1)->resourceName(), "Cleo Park");
+    ASSERT_EQ(loaded->countOfAttachedTextCategories(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(loaded->attachedTextCategories().at(i)->isEqual(
+            *document->attachedTextCategories().at(i)));
+
+    ASSERT_EQ(loaded->countOfMaps(), 2);
+    EXPECT_EQ(loaded->currentMapNumber(), 1);
+    EXPECT_EQ(loaded->currentMap(), loaded->maps().at(1));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(loaded->maps().at(i)->identifier(), document->maps().at(i)->identifier());
+        EXPECT_EQ(loaded->maps().at(i)->liveXMLElement().xmlString(),
+                  document->maps().at(i)->liveXMLElement().xmlString());
+    }
+
+    QMap<QString, QByteArray> loadedPictures = loaded->cachedData();
+    loadedPictures.remove("Thinkweb/Contents.xml");
+    loadedPictures.remove("Thinkweb/fileVersion.txt");
+    EXPECT_EQ(loadedPictures, used);
+
+    // Saved again unchanged but for the stamp, the contents read the same.
+    const QString again = target("again.tweb");
+    ASSERT_EQ(loaded->saveToFile(again), TWFileIO::SaveSucceeded);
+    auto second = TWMapsDoc::loadFromFile(again, false, &error);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->revisionNumber(), 2);
+    EXPECT_EQ(second->cachedData().value("Images/Graphic4/photo.png"),
+              used.value("Images/Graphic4/photo.png"));
+
+    TWContactsProvider::setShared(nullptr);
+}
+
+TEST_F(TWMapsDocPackageTest, ADocumentWithoutPicturesSaves)
+{
+    auto document = TWMapsDoc::create();
+    document->addMap(TWMap::create(document.get()), true);
+    const QString file = target("bare.tweb");
+    ASSERT_EQ(document->saveToFile(file), TWFileIO::SaveSucceeded);
+    QSet<QString> topLevel;
+    for (const QString &entry : tarListing(file))
+        topLevel.insert(entry.section('/', 0, 0));
+    EXPECT_EQ(topLevel, (QSet<QString>{"Thinkweb"}));
+
+    int error = -1;
+    auto loaded = TWMapsDoc::loadFromFile(file, false, &error);
+    EXPECT_EQ(error, TWFileIO::LoadSucceeded);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->countOfMaps(), 1);
+}
+
+TEST_F(TWMapsDocPackageTest, FilesThatAreNoDocumentGiveTheirCodes)
+{
+    const QString text = target("notes.txt");
+    {
+        QFile file(text);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("just some text, no archive\n");
+    }
+    int error = -1;
+    EXPECT_EQ(TWMapsDoc::loadFromFile(text, false, &error), nullptr);
+    EXPECT_EQ(error, TWFileIO::LoadNoEntries);
+
+    const QString picturesOnly = target("pictures.tweb");
+    ASSERT_EQ(TWFileIO::savePackage(QVariantMap{{"Images/Graphic1/a.png", pictureBytes(100, 9)}},
+                                    picturesOnly),
+              TWFileIO::SaveSucceeded);
+    WarningCapture warnings;
+    EXPECT_EQ(TWMapsDoc::loadFromFile(picturesOnly, false, &error), nullptr);
+    EXPECT_EQ(error, TWFileIO::LoadRefused);
+    EXPECT_TRUE(warnings.contains("This is not a valid Thinkweb file - no contents found"));
+}
+
+TEST_F(TWMapsDocPackageTest, AFailedSaveKeepsTheOldFile)
+{
+    auto document = TWMapsDoc::create();
+    document->addMap(TWMap::create(document.get()), true);
+    const QString file = target("kept.tweb");
+    ASSERT_EQ(document->saveToFile(file), TWFileIO::SaveSucceeded);
+    QFile saved(file);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray before = saved.readAll();
+    saved.close();
+
+    // A folder in the way of the target cannot be replaced by the package.
+    EXPECT_NE(document->saveToFile(tempDir.path()), TWFileIO::SaveSucceeded);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), before);
+}
+
+} // namespace
