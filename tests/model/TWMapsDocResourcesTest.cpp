@@ -37,8 +37,6 @@ TWContactRecord person(const QString &id, std::optional<QString> first, std::opt
 QByteArray stringArrayPropertyList(const QStringList &strings)
 {
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                     "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-                     "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
                      "<plist version=\"1.0\"><array>";
     for (const QString &s : strings)
         xml += "<string>" + s.toHtmlEscaped().toUtf8() + "</string>";
