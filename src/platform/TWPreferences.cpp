@@ -8,6 +8,24 @@
 namespace {
 constexpr int DefaultBranchType = 1;          // a line
 constexpr int DefaultAttachedGraphicType = 8; // a text attachment
+
+// Falls back on the built-in value if start-up registration was skipped: 0 is
+// no type code.
+int typeCode(const char *key, int fallback)
+{
+    const UserDefaults &d = UserDefaults::standard();
+    if (!d.objectForKey(key).isValid())
+        return fallback;
+    return int(d.integerForKey(key));
+}
+
+// Type codes reach the file at once.
+void setTypeCode(const char *key, int type)
+{
+    UserDefaults &d = UserDefaults::standard();
+    d.setInteger(type, key);
+    d.synchronize();
+}
 } // namespace
 
 void TWPreferences::registerDefaults()
@@ -26,34 +44,22 @@ void TWPreferences::registerDefaults(UserDefaults &defaults)
 
 int TWPreferences::branchType()
 {
-    UserDefaults &d = UserDefaults::standard();
-    // Falls back on the built-in value if start-up registration was skipped:
-    // 0 is no branch type.
-    if (!d.objectForKey(InitialBranchTypeKey).isValid())
-        return DefaultBranchType;
-    return int(d.integerForKey(InitialBranchTypeKey));
+    return typeCode(InitialBranchTypeKey, DefaultBranchType);
 }
 
 void TWPreferences::setBranchType(int type)
 {
-    UserDefaults &d = UserDefaults::standard();
-    d.setInteger(type, InitialBranchTypeKey);
-    d.synchronize();
+    setTypeCode(InitialBranchTypeKey, type);
 }
 
 int TWPreferences::attachedGraphicType()
 {
-    UserDefaults &d = UserDefaults::standard();
-    if (!d.objectForKey(InitialAttachedGraphicTypeKey).isValid())
-        return DefaultAttachedGraphicType;
-    return int(d.integerForKey(InitialAttachedGraphicTypeKey));
+    return typeCode(InitialAttachedGraphicTypeKey, DefaultAttachedGraphicType);
 }
 
 void TWPreferences::setAttachedGraphicType(int type)
 {
-    UserDefaults &d = UserDefaults::standard();
-    d.setInteger(type, InitialAttachedGraphicTypeKey);
-    d.synchronize();
+    setTypeCode(InitialAttachedGraphicTypeKey, type);
 }
 
 bool TWPreferences::showPageFramesWhenCreatingDocuments()

@@ -1,30 +1,13 @@
 #include "platform/UserDefaults.h"
 #include "platform/CFormat.h"
+#include "platform/VariantTypes.h"
 
 #include <QDebug>
 #include <QSettings>
 
 namespace {
 UserDefaults *g_override = nullptr;
-
-bool isNumber(const QVariant &v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
-}
+using VariantTypes::NumberKind;
 } // namespace
 
 UserDefaults::UserDefaults(const QString &path, QObject *parent)
@@ -124,23 +107,29 @@ QString UserDefaults::stringForKey(const QString &key) const
     const QVariant v = objectForKey(key);
     if (v.typeId() == QMetaType::QString)
         return v.toString();
-    if (isNumber(v)) {
-        if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float)
-            return CFormat::format("%g", v.toDouble());
+    switch (VariantTypes::numberKind(v)) {
+    case NumberKind::Integer:
         return v.toString();
+    case NumberKind::Real:
+        return CFormat::format("%g", v.toDouble());
+    default:
+        return QString();
     }
-    return QString();
 }
 
 long long UserDefaults::integerForKey(const QString &key) const
 {
     const QVariant v = objectForKey(key);
-    if (v.typeId() == QMetaType::Bool)
+    switch (VariantTypes::numberKind(v)) {
+    case NumberKind::Boolean:
         return v.toBool() ? 1 : 0;
-    if (isNumber(v))
-        return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float
-                   ? (long long)v.toDouble()
-                   : v.toLongLong();
+    case NumberKind::Integer:
+        return v.toLongLong();
+    case NumberKind::Real:
+        return (long long)v.toDouble();
+    default:
+        break;
+    }
     if (v.typeId() == QMetaType::QString)
         return CFormat::longLongValue(v.toString());
     return 0;
@@ -149,10 +138,15 @@ long long UserDefaults::integerForKey(const QString &key) const
 double UserDefaults::doubleForKey(const QString &key) const
 {
     const QVariant v = objectForKey(key);
-    if (v.typeId() == QMetaType::Bool)
+    switch (VariantTypes::numberKind(v)) {
+    case NumberKind::Boolean:
         return v.toBool() ? 1 : 0;
-    if (isNumber(v))
+    case NumberKind::Integer:
+    case NumberKind::Real:
         return v.toDouble();
+    default:
+        break;
+    }
     if (v.typeId() == QMetaType::QString)
         return CFormat::doubleValue(v.toString());
     return 0;
@@ -161,10 +155,15 @@ double UserDefaults::doubleForKey(const QString &key) const
 bool UserDefaults::boolForKey(const QString &key) const
 {
     const QVariant v = objectForKey(key);
-    if (v.typeId() == QMetaType::Bool)
+    switch (VariantTypes::numberKind(v)) {
+    case NumberKind::Boolean:
         return v.toBool();
-    if (isNumber(v))
+    case NumberKind::Integer:
+    case NumberKind::Real:
         return v.toDouble() != 0;
+    default:
+        break;
+    }
     if (v.typeId() == QMetaType::QString) {
         // The INI file gives back "true"/"false" for booleans it stored.
         const QString s = v.toString().trimmed();

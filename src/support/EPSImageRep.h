@@ -1,42 +1,27 @@
 #pragma once
 
-#include "platform/Geometry.h"
+#include "support/ImageRepSupport.h"
 #include "support/TWXMLProtocol.h"
-#include "support/XMLElement.h"
+#include "support/VectorImageRep.h"
 
-#include <QByteArray>
 #include <QMetaType>
-#include <optional>
-
-#include <libxml/tree.h>
 
 // An EPS representation: the PostScript bytes, kept as they are. Its size is
 // the bounding box the file declares.
-class EPSImageRep
+class EPSImageRep : public VectorImageRep<EPSImageRep>
 {
 public:
-    EPSImageRep() = default;
-
-    // Nothing when the bytes are not EPS.
-    static std::optional<EPSImageRep> imageRepWithData(const QByteArray &data);
-
-    const QByteArray &EPSRepresentation() const { return m_data; }
-    // In points; zero when the file does not say.
-    Size size() const { return m_size; }
-
-    // <NSEPSImageRep> holding the <NSData> of the bytes.
-    XMLElement freshXMLElement() const;
-    static std::optional<EPSImageRep> objectWithXMLElement(const XMLElement &element);
-    void addXmlDataToNode(xmlNodePtr) const {}
-
-    friend bool operator==(const EPSImageRep &a, const EPSImageRep &b)
-    {
-        return a.m_data == b.m_data;
-    }
+    const QByteArray &EPSRepresentation() const { return bytes(); }
 
 private:
-    QByteArray m_data;
-    Size m_size;
+    friend class VectorImageRep<EPSImageRep>;
+    static constexpr const char *elementName = "NSEPSImageRep";
+    static constexpr const char *kindName = "EPS";
+    static bool recognises(const QByteArray &data) { return ImageRepSupport::looksLikeEPS(data); }
+    static std::optional<Size> declaredSize(const QByteArray &data)
+    {
+        return ImageRepSupport::epsBoundingBoxSize(data);
+    }
 };
 
 Q_DECLARE_METATYPE(EPSImageRep)

@@ -1,42 +1,27 @@
 #pragma once
 
-#include "platform/Geometry.h"
+#include "support/ImageRepSupport.h"
 #include "support/TWXMLProtocol.h"
-#include "support/XMLElement.h"
+#include "support/VectorImageRep.h"
 
-#include <QByteArray>
 #include <QMetaType>
-#include <optional>
-
-#include <libxml/tree.h>
 
 // A PDF representation: the document's bytes, kept as they are. Its size is
 // the first page's media box.
-class PDFImageRep
+class PDFImageRep : public VectorImageRep<PDFImageRep>
 {
 public:
-    PDFImageRep() = default;
-
-    // Nothing when the bytes are not PDF.
-    static std::optional<PDFImageRep> imageRepWithData(const QByteArray &data);
-
-    const QByteArray &PDFRepresentation() const { return m_data; }
-    // In points; zero when the file does not say.
-    Size size() const { return m_size; }
-
-    // <NSPDFImageRep> holding the <NSData> of the bytes.
-    XMLElement freshXMLElement() const;
-    static std::optional<PDFImageRep> objectWithXMLElement(const XMLElement &element);
-    void addXmlDataToNode(xmlNodePtr) const {}
-
-    friend bool operator==(const PDFImageRep &a, const PDFImageRep &b)
-    {
-        return a.m_data == b.m_data;
-    }
+    const QByteArray &PDFRepresentation() const { return bytes(); }
 
 private:
-    QByteArray m_data;
-    Size m_size;
+    friend class VectorImageRep<PDFImageRep>;
+    static constexpr const char *elementName = "NSPDFImageRep";
+    static constexpr const char *kindName = "PDF";
+    static bool recognises(const QByteArray &data) { return ImageRepSupport::looksLikePDF(data); }
+    static std::optional<Size> declaredSize(const QByteArray &data)
+    {
+        return ImageRepSupport::pdfMediaBoxSize(data);
+    }
 };
 
 Q_DECLARE_METATYPE(PDFImageRep)

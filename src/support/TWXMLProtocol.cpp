@@ -1,6 +1,7 @@
 #include "support/TWXMLProtocol.h"
 
 #include "platform/CFormat.h"
+#include "platform/VariantTypes.h"
 #include "support/OrderedDictionary.h"
 #include "support/TWXMLValues.h"
 
@@ -18,22 +19,9 @@ enum class BuiltIn { None, Number, Data, Array, Dictionary };
 
 BuiltIn builtInKind(const QVariant &value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Float:
-    case QMetaType::Double:
+    if (VariantTypes::numberKind(value) != VariantTypes::NumberKind::None)
         return BuiltIn::Number;
+    switch (value.typeId()) {
     case QMetaType::QByteArray:
         return BuiltIn::Data;
     case QMetaType::QVariantList:

@@ -1,31 +1,30 @@
 #include "model/TWFileIO.h"
+#include "model/PackageArchive.h"
 #include "platform/RecordingAlerts.h"
 
+#include <QBuffer>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <archive.h>
+#include <archive_entry.h>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
-#include <zlib.h>
+#include <sys/stat.h>
 
 namespace {
 
 // Picture-like bytes: deterministic and as incompressible as PNG data.
 QByteArray pictureBytes(qsizetype size, quint32 seed)
 {
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = seed | 1;
-    for (qsizetype i = 0; i < size; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        bytes[i] = char(x >> 24);
-    }
-    return bytes;
+    QList<quint32> words((size + 3) / 4);
+    QRandomGenerator(seed).fillRange(words.data(), words.size());
+    return QByteArray(reinterpret_cast<const char *>(words.constData()), size);
 }
 
 QByteArray readAll(const QString &path)
@@ -41,68 +40,146 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-struct ToolRun
+// Builds archives the way an attacker could: any names, any entry types.
+class ArchiveBuilder
 {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
+public:
+    enum Kind { TarGz, Tar, Gzip }; // Gzip: the data of one file, compressed
+    explicit ArchiveBuilder(Kind kind = TarGz) : m_archive(archive_write_new())
+    {
+        if (kind == Gzip)
+            archive_write_set_format_raw(m_archive);
+        else
+            archive_write_set_format_pax(m_archive);
+        if (kind != Tar)
+            archive_write_add_filter_gzip(m_archive);
+        archive_write_set_bytes_in_last_block(m_archive, 1);
+        archive_write_open(m_archive, &m_bytes, nullptr, append, nullptr);
+    }
+    ~ArchiveBuilder() { archive_write_free(m_archive); }
+
+    ArchiveBuilder &file(const char *name, const QByteArray &bytes)
+    {
+        entry(name, AE_IFREG, bytes.size());
+        EXPECT_EQ(archive_write_data(m_archive, bytes.constData(), size_t(bytes.size())),
+                  bytes.size());
+        return *this;
+    }
+    // Any entry, a link when a target is given; a header only, no data.
+    ArchiveBuilder &entry(const char *name, mode_t type, qint64 size = 0,
+                          const char *symlink = nullptr, const char *hardlink = nullptr)
+    {
+        archive_entry *e = archive_entry_new();
+        archive_entry_set_pathname(e, name);
+        archive_entry_set_filetype(e, type);
+        archive_entry_set_perm(e, 0644);
+        archive_entry_set_size(e, size);
+        archive_entry_set_symlink(e, symlink);
+        archive_entry_set_hardlink(e, hardlink);
+        if (type == AE_IFCHR || type == AE_IFBLK)
+            archive_entry_set_rdev(e, 0x0103);
+        EXPECT_EQ(archive_write_header(m_archive, e), ARCHIVE_OK) << name;
+        archive_entry_free(e);
+        return *this;
+    }
+    QByteArray finish()
+    {
+        archive_write_close(m_archive);
+        return m_bytes;
+    }
+
+private:
+    static la_ssize_t append(archive *, void *context, const void *buffer, size_t length)
+    {
+        static_cast<QByteArray *>(context)->append(static_cast<const char *>(buffer),
+                                                   qsizetype(length));
+        return la_ssize_t(length);
+    }
+    archive *m_archive;
+    QByteArray m_bytes;
 };
 
-ToolRun runTool(const QString &program, const QStringList &arguments, const QString &directory = {})
+QByteArray gzipped(const QByteArray &bytes)
 {
-    QProcess process;
-    if (!directory.isEmpty())
-        process.setWorkingDirectory(directory);
-    process.start(program, arguments);
-    ToolRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return ArchiveBuilder(ArchiveBuilder::Gzip).file("data", bytes).finish();
+}
+
+// A ustar header for a regular file of `size` bytes whose data is not written.
+QByteArray ustarHeader(const QByteArray &name, qint64 size)
+{
+    QByteArray h(512, '\0');
+    const auto put = [&](int at, const QByteArray &field) { h.replace(at, field.size(), field); };
+    put(0, name);
+    put(100, "0000644");
+    put(108, "0000000");
+    put(116, "0000000");
+    put(124, QByteArray::number(size, 8).rightJustified(11, '0'));
+    put(136, "00000000000");
+    put(148, "        ");
+    put(156, "0");
+    put(257, QByteArray("ustar", 6) + "00"); // magic "ustar\0", version "00"
+    int sum = 0;
+    for (char c : h)
+        sum += uchar(c);
+    put(148, QByteArray::number(sum, 8).rightJustified(6, '0') + '\0');
+    return h;
+}
+
+// Runs the system's tar; its output, or nullopt when it fails.
+std::optional<QByteArray> tar(const QStringList &arguments, const QString &directory = {})
+{
+    QProcess tar;
+    tar.setWorkingDirectory(directory);
+    tar.start("tar", arguments);
+    if (!tar.waitForFinished(60000) || tar.exitStatus() != QProcess::NormalExit ||
+        tar.exitCode() != 0)
+        return std::nullopt;
+    return tar.readAllStandardOutput();
 }
 
 QStringList tarListing(const QString &archive)
 {
-    const ToolRun run = runTool("tar", {"--quoting-style=literal", "-tzf", archive});
-    EXPECT_EQ(run.status, 0) << run.err.constData();
-    EXPECT_TRUE(run.err.isEmpty()) << run.err.constData();
-    return QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
-}
-
-// Files below dir, by relative path.
-PackageData filesBelow(const QString &dir)
-{
-    PackageData files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(dir).relativeFilePath(path), readAll(path));
-    }
-    return files;
+    return QString::fromUtf8(tar({"--quoting-style=literal", "-tzf", archive}).value_or("failed"))
+        .split('\n', Qt::SkipEmptyParts);
 }
 
 // Records log lines while it lives.
-class LogRecorder
+struct LogRecorder
 {
-public:
-    LogRecorder() : m_previous(qInstallMessageHandler(record)) { s_lines.clear(); }
-    ~LogRecorder() { qInstallMessageHandler(m_previous); }
-    const QStringList &lines() const { return s_lines; }
-    bool contains(const QString &text) const
+    LogRecorder()
     {
-        return std::any_of(s_lines.cbegin(), s_lines.cend(),
-                           [&](const QString &line) { return line.contains(text); });
+        lines().clear();
+        previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &line) { lines() << line; });
     }
+    ~LogRecorder() { qInstallMessageHandler(previous); }
+    static QStringList &lines()
+    {
+        static QStringList recorded;
+        return recorded;
+    }
+    int count(const QString &text) const { return int(lines().filter(text).size()); }
+    QtMessageHandler previous;
+};
 
-private:
-    static void record(QtMsgType, const QMessageLogContext &, const QString &message)
+// Lowers the file size limit (which binds even the super-user) so that
+// writing fails part-way, as on a full disk.
+struct FileSizeLimit
+{
+    explicit FileSizeLimit(rlim_t bytes) : handler(std::signal(SIGXFSZ, SIG_IGN))
     {
-        s_lines.append(message);
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit limit{bytes, saved.rlim_max};
+        active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous;
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, handler);
+    }
+    void (*handler)(int);
+    rlimit saved{};
+    bool active = false;
 };
 
 const QString contentsXml =
@@ -127,12 +204,10 @@ QVariantMap documentSaveDictionary()
 PackageData asPackageData(const QVariantMap &saveDictionary)
 {
     PackageData data;
-    for (auto it = saveDictionary.cbegin(); it != saveDictionary.cend(); ++it) {
-        if (it.value().typeId() == QMetaType::QString)
-            data.insert(it.key(), it.value().toString().toUtf8());
-        else if (it.value().typeId() == QMetaType::QByteArray)
-            data.insert(it.key(), it.value().toByteArray());
-    }
+    for (auto it = saveDictionary.cbegin(); it != saveDictionary.cend(); ++it)
+        data.insert(it.key(), it.value().typeId() == QMetaType::QString
+                                  ? it.value().toString().toUtf8()
+                                  : it.value().toByteArray());
     return data;
 }
 
@@ -141,166 +216,85 @@ class TWFileIOTest : public ::testing::Test
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
+    // Loads through the document's callback; `loaded` keeps what it was given.
+    int load(const QString &file, bool accept = true)
+    {
+        loaded.reset();
+        return TWFileIO::loadPackageFromFile(file, [&](const PackageData &data) {
+            EXPECT_FALSE(loaded) << "built twice";
+            loaded = data;
+            return accept;
+        });
+    }
     QTemporaryDir m_dir;
+    std::optional<PackageData> loaded;
 };
 
-TEST_F(TWFileIOTest, SavedPackageIsAStandardTarGzWithEveryFolderThatHasEntries)
+TEST_F(TWFileIOTest, SavedPackageIsAStandardTarGzThatLoadsBackEqual)
 {
     QVariantMap saveDictionary = documentSaveDictionary();
     saveDictionary.insert("Images/Graphic9/odd.png", QVariant(42)); // neither data nor text
     const QString file = path("Doc.tweb");
     LogRecorder log;
     ASSERT_EQ(TWFileIO::savePackage(saveDictionary, file), TWFileIO::SaveSucceeded);
-    EXPECT_TRUE(log.contains("Cannot save file data of class: int"));
+    EXPECT_EQ(log.count("Cannot save file data of class: int"), 1);
 
-    const QStringList expected{
-        "Images/",
-        "Images/Branch12/",
-        "Images/Branch12/Graphic4/",
-        "Images/Branch12/Graphic4/ExtractedImage.tiff",
-        "Images/DocumentBackground2/",
-        "Images/DocumentBackground2/ExtractedImage.pdf",
-        "Images/Graphic3/",
-        "Images/Graphic3/Müller photo.png",
-        "Images/MapPreviews/",
-        "Images/MapPreviews/5C3A5D2E-1F0B-4C7E-9A58-0D0C8E7B5A11.png",
-        "Sounds/",
-        "Sounds/Branch7/",
-        "Sounds/Branch7/bell.aiff",
-        "Thinkweb/",
-        "Thinkweb/Contents.xml",
-        "Thinkweb/fileVersion.txt",
-    };
-    EXPECT_EQ(tarListing(file), expected);
+    EXPECT_EQ(
+        tarListing(file),
+        QStringList({"Images/", "Images/Branch12/", "Images/Branch12/Graphic4/",
+                     "Images/Branch12/Graphic4/ExtractedImage.tiff", "Images/DocumentBackground2/",
+                     "Images/DocumentBackground2/ExtractedImage.pdf", "Images/Graphic3/",
+                     "Images/Graphic3/Müller photo.png", "Images/MapPreviews/",
+                     "Images/MapPreviews/5C3A5D2E-1F0B-4C7E-9A58-0D0C8E7B5A11.png", "Sounds/",
+                     "Sounds/Branch7/", "Sounds/Branch7/bell.aiff", "Thinkweb/",
+                     "Thinkweb/Contents.xml", "Thinkweb/fileVersion.txt"}));
+    // Another tar extracts the bytes that were saved.
+    ASSERT_TRUE(tar({"-xzf", file, "Images/Graphic3/Müller photo.png"}, m_dir.path()));
+    EXPECT_EQ(readAll(path("Images/Graphic3/Müller photo.png")), pictureBytes(70000, 2));
 
-    // Another tar extracts the same bytes that were saved.
-    const QString extracted = path("extracted");
-    QDir().mkpath(extracted);
-    const ToolRun untar = runTool("tar", {"-xzf", file}, extracted);
-    ASSERT_EQ(untar.status, 0) << untar.err.constData();
-    EXPECT_EQ(QDir(extracted).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-              QStringList({"Images", "Sounds", "Thinkweb"}));
-    EXPECT_EQ(filesBelow(extracted), asPackageData(documentSaveDictionary()));
-}
-
-TEST_F(TWFileIOTest, SavedPackageLoadsBackEqual)
-{
-    const QString file = path("Doc.tweb");
-    ASSERT_EQ(TWFileIO::savePackage(documentSaveDictionary(), file), TWFileIO::SaveSucceeded);
-
-    PackageData loaded;
-    int builds = 0;
-    const int code = TWFileIO::loadPackageFromFile(file, [&](const PackageData &data) {
-        ++builds;
-        loaded = data;
-        return true;
-    });
-    EXPECT_EQ(code, TWFileIO::LoadSucceeded);
-    EXPECT_EQ(builds, 1);
+    EXPECT_EQ(load(file), TWFileIO::LoadSucceeded);
     EXPECT_EQ(loaded, asPackageData(documentSaveDictionary()));
-    EXPECT_EQ(QString::fromUtf8(loaded.value("Thinkweb/Contents.xml")), contentsXml);
+    EXPECT_EQ(load(file, false), TWFileIO::LoadRefused);
 }
 
-TEST_F(TWFileIOTest, DocumentWithoutPicturesSavesOnlyItsOwnFolder)
-{
-    const QString file = path("Small.tweb");
-    const QVariantMap saveDictionary{{"Thinkweb/Contents.xml", contentsXml},
-                                     {"Thinkweb/fileVersion.txt", QStringLiteral("4.1")}};
-    ASSERT_EQ(TWFileIO::savePackage(saveDictionary, file), TWFileIO::SaveSucceeded);
-    EXPECT_EQ(tarListing(file),
-              QStringList({"Thinkweb/", "Thinkweb/Contents.xml", "Thinkweb/fileVersion.txt"}));
-}
-
-TEST_F(TWFileIOTest, SaveReplacesTheWholeOldDocument)
+TEST_F(TWFileIOTest, SaveReplacesTheOldDocumentAndSkipsUnsafePaths)
 {
     const QString file = path("Doc.tweb");
     ASSERT_EQ(TWFileIO::savePackage(documentSaveDictionary(), file), TWFileIO::SaveSucceeded);
-    const QVariantMap smaller{{"Thinkweb/Contents.xml", QStringLiteral("<TWMapsDoc/>")}};
-    ASSERT_EQ(TWFileIO::savePackage(smaller, file), TWFileIO::SaveSucceeded);
-    EXPECT_EQ(TWFileIO::documentDictionaryFromFile(file), asPackageData(smaller));
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList({"Doc.tweb"}));
-}
-
-TEST_F(TWFileIOTest, UnsafePackagePathsAreNotSaved)
-{
-    QVariantMap saveDictionary{{"Thinkweb/Contents.xml", contentsXml},
-                               {"../outside.png", pictureBytes(10, 5)},
-                               {"/tmp/absolute.png", pictureBytes(10, 6)},
-                               {"Images/../../up.png", pictureBytes(10, 7)},
-                               {"", pictureBytes(10, 8)},
-                               {"./Images//Graphic1/pic.png", pictureBytes(10, 9)}};
-    const QString file = path("Doc.tweb");
+    const QVariantMap smaller{{"Thinkweb/Contents.xml", contentsXml},
+                              {"../outside.png", pictureBytes(10, 5)},
+                              {"/tmp/absolute.png", pictureBytes(10, 6)},
+                              {"Images/../../up.png", pictureBytes(10, 7)},
+                              {"", pictureBytes(10, 8)},
+                              {"./Images//Graphic1/pic.png", pictureBytes(10, 9)}};
     LogRecorder log;
-    ASSERT_EQ(TWFileIO::savePackage(saveDictionary, file), TWFileIO::SaveSucceeded);
-    EXPECT_TRUE(log.contains("\"../outside.png\""));
-    EXPECT_TRUE(log.contains("\"/tmp/absolute.png\""));
+    ASSERT_EQ(TWFileIO::savePackage(smaller, file), TWFileIO::SaveSucceeded);
+    EXPECT_EQ(log.count("\"../outside.png\""), 1);
+    EXPECT_EQ(log.count("\"/tmp/absolute.png\""), 1);
+    // Only folders that hold entries are written, and nothing of the old document is left.
     EXPECT_EQ(tarListing(file),
               QStringList({"Images/", "Images/Graphic1/", "Images/Graphic1/pic.png", "Thinkweb/",
                            "Thinkweb/Contents.xml"}));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"Doc.tweb"}));
 }
 
-TEST_F(TWFileIOTest, NoSaveDictionaryGivesCodeOneAndTouchesNothing)
+TEST_F(TWFileIOTest, FailedSavesLeaveEverythingAsItWas)
 {
     const QString file = path("Doc.tweb");
     ASSERT_TRUE(writeFile(file, "old document"));
     EXPECT_EQ(TWFileIO::savePackage(std::nullopt, file), TWFileIO::SaveNoDictionary);
     EXPECT_EQ(readAll(file), "old document");
-}
 
-TEST_F(TWFileIOTest, SaveIntoAMissingFolderFailsWithoutCreatingIt)
-{
-    const QString file = path("missing/Doc.tweb");
-    EXPECT_EQ(TWFileIO::savePackage(documentSaveDictionary(), file), TWFileIO::SavePackFailed);
-    EXPECT_FALSE(QFileInfo::exists(path("missing")));
-}
-
-TEST_F(TWFileIOTest, SaveOverAFolderFailsAndLeavesIt)
-{
-    const QString target = path("Doc.tweb");
-    ASSERT_TRUE(writeFile(target + "/inside.txt", "keep me"));
-    EXPECT_EQ(TWFileIO::savePackage(documentSaveDictionary(), target), TWFileIO::SavePackFailed);
-    EXPECT_EQ(readAll(target + "/inside.txt"), "keep me");
-}
-
-// Lowers the file size limit (which binds even the super-user) so that
-// writing fails part-way, as on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-    bool active() const { return m_active; }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
-    bool m_active = false;
-};
-
-TEST_F(TWFileIOTest, FailedSaveLeavesTheOldDocumentIntact)
-{
-    const QString file = path("Doc.tweb");
+    // Writing stops part-way, as on a full disk.
     const QVariantMap oldDictionary{{"Thinkweb/Contents.xml", contentsXml}};
     ASSERT_EQ(TWFileIO::savePackage(oldDictionary, file), TWFileIO::SaveSucceeded);
     const QByteArray oldBytes = readAll(file);
-
     QVariantMap bigger = documentSaveDictionary();
     bigger.insert("Images/Graphic5/large.png", pictureBytes(4 << 20, 10));
     int code = -1;
     {
         FileSizeLimit limit(1 << 20);
-        ASSERT_TRUE(limit.active());
+        ASSERT_TRUE(limit.active);
         code = TWFileIO::savePackage(bigger, file);
     }
     EXPECT_EQ(code, TWFileIO::SavePackFailed);
@@ -312,104 +306,51 @@ TEST_F(TWFileIOTest, FailedSaveLeavesTheOldDocumentIntact)
 
 TEST_F(TWFileIOTest, ArchivesOfOtherToolsLoad)
 {
-    const QString source = path("source");
     const PackageData files = asPackageData(documentSaveDictionary());
     for (auto it = files.cbegin(); it != files.cend(); ++it)
-        ASSERT_TRUE(writeFile(source + "/" + it.key(), it.value()));
-
+        ASSERT_TRUE(writeFile(path("source/" + it.key()), it.value()));
     // Plain tar, gzip-compressed tar, and names starting with "./".
-    const QString plain = path("plain.tweb");
-    const QString compressed = path("compressed.tweb");
-    const QString dotted = path("dotted.tweb");
-    ASSERT_EQ(runTool("tar", {"-cf", plain, "Images", "Sounds", "Thinkweb"}, source).status, 0);
-    ASSERT_EQ(runTool("tar", {"-czf", compressed, "Images", "Sounds", "Thinkweb"}, source).status,
-              0);
-    ASSERT_EQ(runTool("tar", {"-czf", dotted, "."}, source).status, 0);
-    for (const QString &archive : {plain, compressed, dotted}) {
-        PackageData loaded;
-        EXPECT_EQ(TWFileIO::loadPackageFromFile(archive,
-                                                [&](const PackageData &data) {
-                                                    loaded = data;
-                                                    return true;
-                                                }),
-                  TWFileIO::LoadSucceeded)
-            << qPrintable(archive);
-        EXPECT_EQ(loaded, files) << qPrintable(archive);
+    const QStringList folders{"Images", "Sounds", "Thinkweb"};
+    ASSERT_TRUE(tar(QStringList{"-cf", path("plain.tweb")} + folders, path("source")));
+    ASSERT_TRUE(tar(QStringList{"-czf", path("compressed.tweb")} + folders, path("source")));
+    ASSERT_TRUE(tar({"-czf", path("dotted.tweb"), "."}, path("source")));
+    for (const char *archive : {"plain.tweb", "compressed.tweb", "dotted.tweb"}) {
+        EXPECT_EQ(load(path(archive)), TWFileIO::LoadSucceeded) << archive;
+        EXPECT_EQ(loaded, files) << archive;
     }
 }
 
 TEST_F(TWFileIOTest, FilesThatGiveNoEntriesAreCodeOne)
 {
-    const QString text = path("notes.txt");
-    ASSERT_TRUE(
-        writeFile(text, "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><dict/></plist>\n"));
-    const QString empty = path("empty.tweb");
-    ASSERT_TRUE(writeFile(empty, {}));
-    const QString random = path("random.tweb");
-    ASSERT_TRUE(writeFile(random, pictureBytes(100000, 11)));
-    // A gzip file that is no tar archive.
-    const QString gzipOnly = path("gzip.tweb");
-    ASSERT_TRUE(writeFile(path("gzip"), pictureBytes(3000, 12)));
-    ASSERT_EQ(runTool("gzip", {"-c", path("gzip")}).status, 0);
-    ASSERT_TRUE(writeFile(gzipOnly, runTool("gzip", {"-c", path("gzip")}).out));
-    // An archive of folders only.
-    QDir().mkpath(path("folders/Images/MapPreviews"));
-    const QString foldersOnly = path("folders.tweb");
-    ASSERT_EQ(runTool("tar", {"-czf", foldersOnly, "Images"}, path("folders")).status, 0);
-    // A document cut short.
     ASSERT_EQ(TWFileIO::savePackage(documentSaveDictionary(), path("full.tweb")), 0);
-    const QString truncated = path("truncated.tweb");
-    ASSERT_TRUE(writeFile(truncated, readAll(path("full.tweb")).left(60000)));
+    const QMap<QString, QByteArray> files{
+        {"notes.txt", "<?xml version=\"1.0\"?>\n<plist><dict/></plist>\n"},
+        {"empty.tweb", {}},
+        {"random.tweb", pictureBytes(100000, 11)},
+        {"gzip.tweb", gzipped(pictureBytes(3000, 12))}, // no tar inside
+        {"truncated.tweb", readAll(path("full.tweb")).left(60000)}};
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        ASSERT_TRUE(writeFile(path(it.key()), it.value()));
+    QDir().mkpath(path("folders/Images/MapPreviews"));
+    ASSERT_TRUE(tar({"-czf", path("folders.tweb"), "Images"}, path("folders")));
+    ASSERT_EQ(mkfifo(qPrintable(path("fifo.tweb")), 0600), 0); // must not block
 
-    for (const QString &file : {text, empty, random, gzipOnly, foldersOnly, truncated,
-                                path("missing.tweb"), m_dir.path()}) {
-        bool built = false;
-        EXPECT_EQ(TWFileIO::loadPackageFromFile(file,
-                                                [&](const PackageData &) {
-                                                    built = true;
-                                                    return true;
-                                                }),
-                  TWFileIO::LoadNoEntries)
-            << qPrintable(file);
-        EXPECT_FALSE(built) << qPrintable(file);
+    for (const QString &file :
+         files.keys() + QStringList{"folders.tweb", "fifo.tweb", "missing.tweb", "."}) {
+        EXPECT_EQ(load(path(file)), TWFileIO::LoadNoEntries) << qPrintable(file);
+        EXPECT_FALSE(loaded) << qPrintable(file);
     }
-    EXPECT_EQ(TWFileIO::documentDictionaryFromFile(text), std::nullopt);
-    EXPECT_EQ(TWFileIO::documentDictionaryFromFile(foldersOnly), PackageData());
-}
-
-TEST_F(TWFileIOTest, RefusedPackageDataIsCodeTwo)
-{
-    const QString file = path("Doc.tweb");
-    ASSERT_EQ(TWFileIO::savePackage(documentSaveDictionary(), file), TWFileIO::SaveSucceeded);
-    EXPECT_EQ(TWFileIO::loadPackageFromFile(file, [](const PackageData &) { return false; }),
-              TWFileIO::LoadRefused);
-}
-
-QByteArray gzipped(const QByteArray &bytes)
-{
-    z_stream stream{};
-    EXPECT_EQ(deflateInit2(&stream, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    QByteArray out(int(deflateBound(&stream, uLong(bytes.size()))) + 32, Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
-    stream.avail_in = uInt(bytes.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
-    out.truncate(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return out;
+    EXPECT_EQ(TWFileIO::documentDictionaryFromFile(path("notes.txt")), std::nullopt);
+    EXPECT_EQ(TWFileIO::documentDictionaryFromFile(path("folders.tweb")), PackageData());
 }
 
 TEST_F(TWFileIOTest, GzDataFromFile)
 {
-    // Larger than one read and one output step, from the system's gzip.
+    // Larger than one read and one output step.
     const QByteArray outline = pictureBytes(3 << 20, 13) + QByteArray(2 << 20, 'x');
-    ASSERT_TRUE(writeFile(path("outline"), outline));
-    const ToolRun gzip = runTool("gzip", {"-c", path("outline")});
-    ASSERT_EQ(gzip.status, 0);
-    ASSERT_TRUE(writeFile(path("outline.gz"), gzip.out));
+    const QByteArray packed = gzipped(outline);
+    ASSERT_TRUE(writeFile(path("outline.gz"), packed));
     EXPECT_EQ(TWFileIO::gzDataFromFile(path("outline.gz")), outline);
-
     // Members are joined as gunzip joins them; an empty member is empty data.
     ASSERT_TRUE(writeFile(path("two.gz"), gzipped("first,") + gzipped("second")));
     EXPECT_EQ(TWFileIO::gzDataFromFile(path("two.gz")), QByteArray("first,second"));
@@ -417,70 +358,217 @@ TEST_F(TWFileIOTest, GzDataFromFile)
     EXPECT_EQ(TWFileIO::gzDataFromFile(path("empty.gz")), QByteArray(""));
 
     LogRecorder log;
-    ASSERT_TRUE(writeFile(path("plain.txt"), "not compressed"));
-    ASSERT_TRUE(writeFile(path("cut.gz"), gzip.out.left(gzip.out.size() / 2)));
-    ASSERT_TRUE(writeFile(path("garbage.gz"), gzipped("data") + "trailing"));
-    ASSERT_TRUE(writeFile(path("zero.gz"), {}));
-    for (const char *name : {"plain.txt", "cut.gz", "garbage.gz", "zero.gz", "missing.gz"})
-        EXPECT_EQ(TWFileIO::gzDataFromFile(path(name)), std::nullopt) << name;
+    const QMap<QString, QByteArray> broken{
+        {"plain.txt", "not compressed"},
+        {"cut.gz", packed.left(packed.size() / 2)},
+        {"cut2.gz", gzipped("first,") + gzipped("second").chopped(3)},
+        {"garbage.gz", gzipped("data") + "trailing"},
+        {"zero.gz", {}}};
+    for (auto it = broken.cbegin(); it != broken.cend(); ++it) {
+        ASSERT_TRUE(writeFile(path(it.key()), it.value()));
+        EXPECT_EQ(TWFileIO::gzDataFromFile(path(it.key())), std::nullopt) << qPrintable(it.key());
+    }
+    EXPECT_EQ(TWFileIO::gzDataFromFile(path("missing.gz")), std::nullopt);
     EXPECT_FALSE(log.lines().isEmpty());
 }
 
-// Loads a package whose version entry reads `version` (nullopt: no entry),
-// running the version check as the maps document does before reading.
-int loadWithVersion(const QString &file, const std::optional<QByteArray> &version)
+TEST(TWFileIO, OnlyNewerFileVersionsAlert)
 {
-    QVariantMap saveDictionary{{"Thinkweb/Contents.xml", contentsXml}};
-    if (version)
-        saveDictionary.insert("Thinkweb/fileVersion.txt", *version);
-    EXPECT_EQ(TWFileIO::savePackage(saveDictionary, file), TWFileIO::SaveSucceeded);
-    return TWFileIO::loadPackageFromFile(file, [](const PackageData &data) {
-        TWFileIO::checkFileVersion(data);
-        return data.contains("Thinkweb/Contents.xml");
-    });
-}
-
-TEST_F(TWFileIOTest, NewerFileVersionsAlertAndLoad)
-{
-    for (const char *version : {"4.2", "5.0", "4.10", "4.2\n", "12.0"}) {
-        RecordingAlerts alerts;
-        Alerts::Scope scope(&alerts);
-        EXPECT_EQ(loadWithVersion(path("Doc.tweb"), QByteArray(version)), TWFileIO::LoadSucceeded)
-            << version;
-        ASSERT_EQ(alerts.alerts().size(), 1) << version;
-        const RecordingAlerts::Alert &alert = alerts.alerts().first();
+    const QByteArrayList newer{"4.2", "5.0", "4.10", "4.2\n", "12.0"};
+    const QByteArrayList silent{"4.1", "3.9", "4",   "4.1.0", "5",      "5.0.1",
+                                "",    ".",   "x.y", "4.01",  "\3775.0"};
+    for (const QByteArray &version : newer + silent) {
+        RecordingAlerts recorder;
+        Alerts::Scope scope(&recorder);
+        const bool alerts = newer.contains(version);
+        EXPECT_EQ(TWFileIO::checkFileVersion({{"Thinkweb/fileVersion.txt", version}}), alerts)
+            << version.constData();
+        ASSERT_EQ(recorder.alerts().size(), alerts ? 1 : 0) << version.constData();
+        if (!alerts)
+            continue;
+        const RecordingAlerts::Alert &alert = recorder.alerts().first();
         EXPECT_EQ(alert.title, "This document has been created in a newer version of Thinkweb");
         EXPECT_EQ(alert.message,
                   "You might experience some errors opening this file because it has been "
                   "created in a newer version of Thinkweb. It is strongly recommended that you "
                   "update your copy of Thinkweb to the latest version.");
         EXPECT_EQ(alert.buttons, QStringList({"OK"}));
-        EXPECT_EQ(alerts.beepCount(), 0);
+    }
+    EXPECT_FALSE(TWFileIO::checkFileVersion({{"Thinkweb/Contents.xml", "<TWMapsDoc/>"}}));
+}
+
+// ---- hostile archives
+
+std::optional<PackageData> readBytes(const QByteArray &archive,
+                                     const PackageArchive::Limits &limits = {})
+{
+    QBuffer buffer;
+    buffer.setData(archive);
+    buffer.open(QIODevice::ReadOnly);
+    return PackageArchive::read(buffer, limits);
+}
+
+TEST(PackageArchive, NormalisedPaths)
+{
+    using PackageArchive::normalisedPath;
+    EXPECT_EQ(normalisedPath("./Images//Graphic1/./a.png"), "Images/Graphic1/a.png");
+    EXPECT_EQ(normalisedPath("Images/"), "Images");
+    EXPECT_EQ(normalisedPath("Images/..hidden"), "Images/..hidden");
+    for (const char *unsafe : {"", ".", "./", "/", "/etc/passwd", "//x", "..", "../x", "a/..",
+                               "Images/../../x", "Images/../Thinkweb/Contents.xml"})
+        EXPECT_EQ(normalisedPath(unsafe), QString()) << unsafe;
+    EXPECT_EQ(normalisedPath(QStringLiteral("a") + QChar(0) + "b"), QString());
+}
+
+TEST(PackageArchive, HostileEntriesAreSkippedAndNothingIsWritten)
+{
+    for (const auto kind : {ArchiveBuilder::TarGz, ArchiveBuilder::Tar}) {
+        // Unpacked to disk, the entries would land in `work` or in the folder above it.
+        QTemporaryDir root;
+        QDir().mkpath(root.filePath("work"));
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(root.filePath("work"));
+        const QByteArray absolute = root.filePath("absolute.txt").toUtf8();
+        const QByteArray up = root.path().toUtf8();
+        ASSERT_TRUE(
+            writeFile(root.filePath("package.tweb"),
+                      ArchiveBuilder(kind)
+                          .file("Thinkweb/Contents.xml", "<TWMapsDoc/>")
+                          .file("../up.txt", "climb")
+                          .file("Images/../../up2.txt", "climb")
+                          .file(absolute.constData(), "absolute")
+                          .entry("Images/key.png", AE_IFLNK, 0, "/etc/passwd")
+                          .entry("Images/dir", AE_IFLNK, 0, up.constData())
+                          .file("Images/dir/through.png", "through the link")
+                          .entry("Images/hard.png", AE_IFREG, 0, nullptr, "/etc/passwd")
+                          .entry("Images/hard2.png", AE_IFREG, 0, nullptr, "Thinkweb/Contents.xml")
+                          .entry("Images/fifo", AE_IFIFO)
+                          .entry("Images/tty", AE_IFCHR)
+                          .entry("Images/disk", AE_IFBLK)
+                          .entry("Images/Graphic2/", AE_IFDIR)
+                          .file("./Images/Graphic2/ok.png", "picture")
+                          .finish()));
+        LogRecorder log;
+        const auto everything =
+            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+        const std::optional<PackageData> data =
+            TWFileIO::documentDictionaryFromFile(root.filePath("package.tweb"));
+        QDir::setCurrent(previous);
+        ASSERT_TRUE(data);
+        // A link's name only ever names bytes in memory, so a file "through" it
+        // stays an ordinary entry and nothing is written where the link points.
+        EXPECT_EQ(*data, PackageData({{"Thinkweb/Contents.xml", "<TWMapsDoc/>"},
+                                      {"Images/dir/through.png", "through the link"},
+                                      {"Images/Graphic2/ok.png", "picture"}}));
+        EXPECT_EQ(log.count("Skipping package entry"), 10);
+        EXPECT_EQ(log.count("not a relative path"), 3);
+        EXPECT_EQ(log.count("a symbolic link"), 2);
+        EXPECT_EQ(log.count("a hard link"), 2);
+        EXPECT_EQ(log.count("a FIFO"), 1);
+        EXPECT_EQ(log.count("a device"), 2);
+        EXPECT_EQ(QDir(root.path()).entryList(everything), QStringList({"package.tweb", "work"}));
+        EXPECT_TRUE(QDir(root.filePath("work")).isEmpty(everything));
     }
 }
 
-TEST_F(TWFileIOTest, OtherFileVersionsLoadSilently)
+TEST(PackageArchive, BombIsRefusedFromItsHeaders)
 {
-    const std::optional<QByteArray> versions[] = {"4.1",
-                                                  "3.9",
-                                                  "4",
-                                                  "4.1.0",
-                                                  "5",
-                                                  "5.0.1",
-                                                  "",
-                                                  ".",
-                                                  "x.y",
-                                                  "4.01",
-                                                  "\xff"
-                                                  "5.0",
-                                                  std::nullopt};
-    for (const auto &version : versions) {
-        RecordingAlerts alerts;
-        Alerts::Scope scope(&alerts);
-        EXPECT_EQ(loadWithVersion(path("Doc.tweb"), version), TWFileIO::LoadSucceeded)
-            << version.value_or("(none)").constData();
-        EXPECT_TRUE(alerts.alerts().isEmpty()) << version.value_or("(none)").constData();
+    // A header that promises 300 MB: refused before anything is inflated.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("bomb.tweb");
+    ASSERT_TRUE(writeFile(file, gzipped(ustarHeader("Images/Graphic1/bomb.tiff", 300 << 20))));
+    LogRecorder log;
+    EXPECT_EQ(TWFileIO::loadPackageFromFile(file, [](const PackageData &) { return true; }),
+              TWFileIO::LoadNoEntries);
+    EXPECT_EQ(log.count("Refusing document package"), 1);
+}
+
+TEST(PackageArchive, LimitsBoundEntriesTotalsAndExpansion)
+{
+    PackageArchive::Limits limits;
+    limits.maxEntrySize = 1000;
+    limits.maxTotalSize = 2500;
+    const QByteArray entry(1000, 'p');
+    EXPECT_TRUE(readBytes(ArchiveBuilder().file("a", entry).file("b", entry).finish(), limits));
+    EXPECT_FALSE(readBytes(ArchiveBuilder().file("a", entry + "!").finish(), limits));
+    EXPECT_FALSE(readBytes(
+        ArchiveBuilder().file("a", entry).file("b", entry).file("c", entry).finish(), limits));
+    // The same path twice: the later entry replaces the earlier and only it counts.
+    const auto replaced = readBytes(ArchiveBuilder()
+                                        .file("a", entry)
+                                        .file("b", entry)
+                                        .file("a", QByteArray(1000, 'q'))
+                                        .finish(),
+                                    limits);
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(replaced->value("a"), QByteArray(1000, 'q'));
+
+    // Past the allowance the data may expand at most maxRatio times its packed
+    // size, counted over all entries together.
+    limits = {};
+    limits.ratioAllowance = 1 << 20;
+    limits.maxRatio = 100;
+    ArchiveBuilder many;
+    for (int i = 0; i < 40; ++i)
+        many.file(qPrintable(QString("Images/Graphic%1/a.tiff").arg(i)), QByteArray(64 << 10, 0));
+    EXPECT_EQ(readBytes(many.finish(), limits), std::nullopt);
+    const auto fits =
+        readBytes(ArchiveBuilder().file("a.tiff", QByteArray(512 << 10, 0)).finish(), limits);
+    ASSERT_TRUE(fits);
+    EXPECT_EQ(fits->value("a.tiff"), QByteArray(512 << 10, '\0'));
+    // Plain gzip data obeys the same bound.
+    QBuffer gz;
+    gz.setData(ArchiveBuilder().file("zeros", QByteArray(4 << 20, 0)).finish());
+    gz.open(QIODevice::ReadOnly);
+    EXPECT_EQ(PackageArchive::gunzip(gz, limits), std::nullopt);
+    gz.seek(0);
+    EXPECT_GT(PackageArchive::gunzip(gz).value_or(QByteArray()).size(), 4 << 20);
+}
+
+// A plain tar of one entry, made up while it is read: zeros but for a few
+// marker bytes. Nothing is compressed or written to disk.
+class LargeTarDevice : public QIODevice
+{
+public:
+    LargeTarDevice(const QByteArray &name, qint64 size)
+        : header(ustarHeader(name, size)), entrySize(size),
+          total(512 + (size + 511) / 512 * 512 + 1024)
+    {
+        open(ReadOnly | Unbuffered);
     }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return total; }
+    QList<qint64> markers() const { return {0, entrySize / 2, entrySize - 1}; }
+    static char marker(qint64 at) { return char(0x40 + at % 31); }
+
+protected:
+    qint64 readData(char *data, qint64 max) override
+    {
+        const qint64 start = pos(), n = std::min(max, total - start);
+        std::memset(data, 0, size_t(n));
+        for (qint64 i = start; i < std::min<qint64>(512, start + n); ++i)
+            data[i - start] = header[i];
+        for (const qint64 at : markers())
+            if (512 + at >= start && 512 + at < start + n)
+                data[512 + at - start] = marker(at);
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray header;
+    qint64 entrySize, total;
+};
+
+TEST(PackageArchive, PictureOfAGigabyteOpens)
+{
+    LargeTarDevice device("Images/Graphic1/large.tiff", (qint64(1) << 30) + 1);
+    const auto data = PackageArchive::read(device);
+    ASSERT_TRUE(data);
+    const QByteArray picture = data->value("Images/Graphic1/large.tiff");
+    ASSERT_EQ(picture.size(), (qint64(1) << 30) + 1);
+    for (const qint64 at : device.markers())
+        EXPECT_EQ(picture[at], LargeTarDevice::marker(at)) << at;
 }
 
 } // namespace

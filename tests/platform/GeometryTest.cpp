@@ -15,10 +15,7 @@ TEST(Geometry, RectStringRoundTrips)
     EXPECT_EQ(Point(3, -4.5f).toString(), "{3, -4.5}");
     EXPECT_EQ(Point::fromString(u"{3, -4.5}"), Point(3, -4.5f));
     EXPECT_EQ(Size::fromString(u"{10, 20}"), Size(10, 20));
-}
-
-TEST(Geometry, MalformedStringsReadAsZeros)
-{
+    // Malformed text reads as zeros where it stops making sense.
     EXPECT_EQ(Rect::fromString(u""), Rect());
     EXPECT_EQ(Rect::fromString(u"{{1, 2}"), Rect(1, 2, 0, 0));
     EXPECT_EQ(Point::fromString(u"garbage"), Point());
@@ -33,9 +30,11 @@ TEST(Geometry, UnionIgnoresEmptyRectangles)
     EXPECT_EQ(flat.united(a), a);
     EXPECT_EQ(flat.united(Rect(5, 5, 0, 0)), Rect());
     EXPECT_EQ(a.united(Rect(20, -5, 5, 5)), Rect(0, -5, 25, 15));
+    EXPECT_EQ(RectFromPoints(Point(5, 1), Point(2, 4)), Rect(2, 1, 3, 3));
+    EXPECT_EQ(Rect(0.5f, 0.2f, 1, 1).integral(), Rect(0, 0, 2, 2));
 }
 
-TEST(Geometry, IntersectionAndContainment)
+TEST(Geometry, IntersectionAndContainmentAreHalfOpen)
 {
     const Rect a(0, 0, 10, 10);
     EXPECT_EQ(a.intersected(Rect(5, 5, 10, 10)), Rect(5, 5, 5, 5));
@@ -46,14 +45,6 @@ TEST(Geometry, IntersectionAndContainment)
     EXPECT_FALSE(a.contains(Point(5, 10)));
     EXPECT_TRUE(a.contains(Rect(0, 0, 10, 10)));
     EXPECT_FALSE(a.contains(Rect(2, 2, 0, 3)));
-}
-
-TEST(Geometry, InsetOffsetIntegralAndPoints)
-{
-    EXPECT_EQ(Rect(0, 0, 10, 10).insetBy(2, 3), Rect(2, 3, 6, 4));
-    EXPECT_EQ(Rect(0, 0, 10, 10).offsetBy(-1, 1), Rect(-1, 1, 10, 10));
-    EXPECT_EQ(Rect(0.5f, 0.2f, 1, 1).integral(), Rect(0, 0, 2, 2));
-    EXPECT_EQ(RectFromPoints(Point(5, 1), Point(2, 4)), Rect(2, 1, 3, 3));
 }
 
 } // namespace
