@@ -1,6 +1,11 @@
 #include "platform/UserDefaults.h"
+
 #include "platform/CFormat.h"
 #include "platform/VariantTypes.h"
+
+#include <cmath>
+#include <limits>
+#include <optional>
 
 #include <QDebug>
 #include <QSettings>
@@ -117,6 +122,32 @@ QString UserDefaults::stringForKey(const QString &key) const
     }
 }
 
+namespace {
+
+// The INI file gives booleans back as the text "true" or "false".
+std::optional<bool> storedBoolean(const QString &text)
+{
+    const QString s = text.trimmed();
+    if (s.compare(u"true", Qt::CaseInsensitive) == 0)
+        return true;
+    if (s.compare(u"false", Qt::CaseInsensitive) == 0)
+        return false;
+    return std::nullopt;
+}
+
+long long saturatedInteger(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= 9.2233720368547758e18)
+        return std::numeric_limits<long long>::max();
+    if (v <= -9.2233720368547758e18)
+        return std::numeric_limits<long long>::min();
+    return static_cast<long long>(v);
+}
+
+} // namespace
+
 long long UserDefaults::integerForKey(const QString &key) const
 {
     const QVariant v = objectForKey(key);
@@ -126,12 +157,15 @@ long long UserDefaults::integerForKey(const QString &key) const
     case NumberKind::Integer:
         return v.toLongLong();
     case NumberKind::Real:
-        return (long long)v.toDouble();
+        return saturatedInteger(v.toDouble());
     default:
         break;
     }
-    if (v.typeId() == QMetaType::QString)
+    if (v.typeId() == QMetaType::QString) {
+        if (const std::optional<bool> b = storedBoolean(v.toString()))
+            return *b ? 1 : 0;
         return CFormat::longLongValue(v.toString());
+    }
     return 0;
 }
 
@@ -147,8 +181,11 @@ double UserDefaults::doubleForKey(const QString &key) const
     default:
         break;
     }
-    if (v.typeId() == QMetaType::QString)
+    if (v.typeId() == QMetaType::QString) {
+        if (const std::optional<bool> b = storedBoolean(v.toString()))
+            return *b ? 1 : 0;
         return CFormat::doubleValue(v.toString());
+    }
     return 0;
 }
 
@@ -165,12 +202,9 @@ bool UserDefaults::boolForKey(const QString &key) const
         break;
     }
     if (v.typeId() == QMetaType::QString) {
-        // The INI file gives back "true"/"false" for booleans it stored.
-        const QString s = v.toString().trimmed();
-        if (s.compare(u"true", Qt::CaseInsensitive) == 0 ||
-            s.compare(u"yes", Qt::CaseInsensitive) == 0)
-            return true;
-        return CFormat::boolValue(s);
+        if (const std::optional<bool> b = storedBoolean(v.toString()))
+            return *b;
+        return CFormat::boolValue(v.toString());
     }
     return false;
 }

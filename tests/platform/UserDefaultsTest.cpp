@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -36,6 +37,14 @@ TEST_F(UserDefaultsTest, StoredValuesOverlayRegisteredOnesAndReadBackTyped)
     UserDefaults d(path());
     EXPECT_EQ(d.integerForKey("TWAutoSaveTime"), 5);
     EXPECT_FALSE(d.boolForKey("TWFindIgnoreCase"));
+    // The file gives the boolean back as text; every typed read must see it.
+    EXPECT_EQ(d.integerForKey("TWFindIgnoreCase"), 0);
+    d.setBool(true, "flag");
+    EXPECT_TRUE(d.synchronize());
+    EXPECT_EQ(UserDefaults(path()).integerForKey("flag"), 1);
+    EXPECT_EQ(UserDefaults(path()).doubleForKey("flag"), 1.0);
+    d.setDouble(1e300, "huge");
+    EXPECT_EQ(d.integerForKey("huge"), std::numeric_limits<long long>::max());
     EXPECT_DOUBLE_EQ(d.doubleForKey("double"), 0.25);
     EXPECT_TRUE(d.boolForKey("yes"));
     EXPECT_EQ(d.integerForKey("text"), 42);
