@@ -1,7 +1,7 @@
 #include "support/SWXMLUtils.h"
-#include "platform/RecordingAlerts.h"
 #include "LogCapture.h"
 #include "QtPrinters.h"
+#include "platform/RecordingAlerts.h"
 #include "support/TWXMLUtils.h"
 #include "support/XMLDocument.h"
 

@@ -1,0 +1,219 @@
+#include "support/Font.h"
+#include "TestHelpers.h"
+#include "support/FontRegistry.h"
+#include "support/TWWinFont.h"
+
+#include <QFontInfo>
+#include <algorithm>
+#include <cmath>
+
+using XMLTest::compact;
+using XMLTest::element;
+using XMLTest::readFrom;
+using XMLTest::written;
+
+namespace {
+
+const FontRegistry &reg()
+{
+    return FontRegistry::shared();
+}
+
+TEST(FontRegistry, KnowsInstalledFontsByExactPostScriptName)
+{
+    using R = FontRegistry;
+    const struct
+    {
+        const char *name;
+        bool installed;
+        const char *family;
+        R::Traits traits;
+    } cases[] = {
+        {"LiberationSans", true, "Liberation Sans", R::NoTrait},
+        {"LiberationSans-BoldItalic", true, "Liberation Sans", R::BoldTrait | R::ItalicTrait},
+        {"LiberationMono-Bold", true, "Liberation Mono", R::BoldTrait | R::FixedPitchTrait},
+        {"DejaVuSans-Oblique", true, "DejaVu Sans", R::ItalicTrait},
+        {"liberationsans", false, "", R::NoTrait},
+        {"Helvetica-Bold", false, "", R::NoTrait},
+        {"", false, "", R::NoTrait},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(reg().isInstalled(c.name), c.installed);
+        EXPECT_EQ(reg().familyName(c.name).value_or(""), c.family);
+        EXPECT_EQ(Font(c.name, 10).familyName(), c.family);
+        EXPECT_EQ(reg().traits(c.name), c.traits);
+    }
+}
+
+TEST(FontRegistry, ListsNamesAndFamiliesSortedAndOnce)
+{
+    for (const QStringList *list : {&reg().availableFonts(), &reg().availableFontFamilies()}) {
+        ASSERT_FALSE(list->isEmpty());
+        EXPECT_TRUE(std::is_sorted(list->begin(), list->end()));
+        EXPECT_EQ(std::adjacent_find(list->begin(), list->end()), list->end());
+    }
+    EXPECT_EQ(reg().availableMembersOfFontFamily("Liberation Sans"),
+              QStringList({"LiberationSans", "LiberationSans-Bold", "LiberationSans-Italic",
+                           "LiberationSans-BoldItalic"}));
+    EXPECT_TRUE(reg().availableMembersOfFontFamily("No Such Family").isEmpty());
+}
+
+TEST(FontRegistry, ConvertsTraitsWithinTheFamily)
+{
+    const struct
+    {
+        const char *from;
+        FontRegistry::Trait trait;
+        bool have;
+        const char *to;
+    } cases[] = {
+        {"LiberationSans", FontRegistry::BoldTrait, true, "LiberationSans-Bold"},
+        {"LiberationSans", FontRegistry::ItalicTrait, true, "LiberationSans-Italic"},
+        {"LiberationSans-BoldItalic", FontRegistry::BoldTrait, false, "LiberationSans-Italic"},
+        {"LiberationSans-BoldItalic", FontRegistry::ItalicTrait, false, "LiberationSans-Bold"},
+        {"LiberationSans-BoldItalic", FontRegistry::BoldTrait, true, "LiberationSans-BoldItalic"},
+        {"Helvetica", FontRegistry::BoldTrait, true, "Helvetica"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.from);
+        const Font font(c.from, 9);
+        EXPECT_EQ(c.have ? reg().convertFontToHaveTrait(font, c.trait)
+                         : reg().convertFontToNotHaveTrait(font, c.trait),
+                  Font(c.to, 9));
+    }
+}
+
+TEST(FontRegistry, ConversionPrefersTheNearestFace)
+{
+    using Face = FontRegistry::Face;
+    const FontRegistry r({
+        Face{"Fam-Regular", "Fam", "Regular", 80, 0, 100, false, "a"},
+        Face{"Fam-Light", "Fam", "Light", 50, 0, 100, false, "b"},
+        Face{"Fam-Black", "Fam", "Black", 210, 0, 100, false, "c"},
+        Face{"Fam-Bold", "Fam", "Bold", 200, 0, 100, false, "d"},
+        Face{"Fam-CondBold", "Fam", "Condensed Bold", 200, 0, 75, false, "e"},
+        Face{"Fam-LightItalic", "Fam", "Light Italic", 50, 100, 100, false, "f"},
+        Face{"Fam-Oblique", "Fam", "Oblique", 80, 110, 100, false, "g"},
+        Face{"Fam-Italic", "Fam", "Italic", 80, 100, 100, false, "h"},
+        Face{"Fam-Bold", "Fam", "Bold duplicate", 200, 0, 100, false, "z"},
+    });
+    EXPECT_EQ(r.availableFonts().count("Fam-Bold"), 1);
+    EXPECT_EQ(r.face("Fam-Bold")->style, "Bold"); // the later duplicate is dropped
+    const auto have = [&](const char *name, FontRegistry::Trait t) {
+        return r.convertFontToHaveTrait(Font(name, 1), t).fontName();
+    };
+    EXPECT_EQ(have("Fam-Regular", FontRegistry::BoldTrait), "Fam-Bold");
+    EXPECT_EQ(have("Fam-Light", FontRegistry::ItalicTrait), "Fam-LightItalic");
+    EXPECT_EQ(have("Fam-Regular", FontRegistry::ItalicTrait), "Fam-Italic");
+    EXPECT_EQ(have("Fam-CondBold", FontRegistry::ItalicTrait), "Fam-CondBold");
+    EXPECT_EQ(r.convertFontToNotHaveTrait(Font("Fam-Black", 1), FontRegistry::BoldTrait).fontName(),
+              "Fam-Regular");
+}
+
+TEST(FontRegistry, DrawsWithTheOwnFaceOrAMetricSubstitute)
+{
+    const struct
+    {
+        const char *name;
+        const char *family;
+        bool bold;
+        bool italic;
+    } cases[] = {
+        {"LiberationSerif-BoldItalic", "Liberation Serif", true, true},
+        {"Helvetica", "Liberation Sans", false, false},
+        {"Helvetica-BoldOblique", "Liberation Sans", true, true},
+        {"Arial-BoldMT", "Liberation Sans", true, false},
+        {"TimesNewRomanPS-ItalicMT", "Liberation Serif", false, true},
+        {"CourierNewPS-BoldMT", "Liberation Mono", true, false},
+        {"Zapfino", "DejaVu Sans", false, false},
+        {"", "DejaVu Sans", false, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QFont q = Font(c.name, 13.5).toQFont();
+        const QFontInfo info(q);
+        EXPECT_EQ(info.family(), c.family);
+        EXPECT_EQ(info.bold(), c.bold);
+        EXPECT_EQ(info.italic(), c.italic);
+        EXPECT_EQ(q.pointSizeF(), 13.5);
+    }
+    // Nonsense sizes do not reach QFont.
+    for (double size : {0.0, -4.0, std::nan("")})
+        EXPECT_GT(Font("LiberationSans", size).toQFont().pointSizeF(), 0) << size;
+    EXPECT_LE(Font("LiberationSans", 1e30).toQFont().pointSizeF(), 10000);
+}
+
+TEST(FontXML, BothRoutesWriteNameThenSize)
+{
+    const char *expected =
+        "<NSFont><fontName>Helvetica-Bold</fontName><size>12.500000</size></NSFont>";
+    EXPECT_EQ(compact(Font("Helvetica-Bold", 12.5).freshXMLElement()), expected);
+    EXPECT_EQ(written(Font("Helvetica-Bold", 12.5)), expected);
+}
+
+// Fonts missing here are kept by name. A missing size is ten points on the
+// libxml2 route and no font on the element route.
+TEST(FontXML, Readers)
+{
+    const std::optional<Font> none;
+    const struct
+    {
+        const char *xml;
+        std::optional<Font> libxml2Route;
+        std::optional<Font> elementRoute;
+    } cases[] = {
+        {"<NSFont><fontName>LucidaGrande</fontName><size>13</size></NSFont>",
+         Font("LucidaGrande", 13), Font("LucidaGrande", 13)},
+        {"<NSFont><fontName> Spaced </fontName><size>-2</size></NSFont>", Font(" Spaced ", -2),
+         Font(" Spaced ", -2)},
+        {"<NSFont><fontName>LiberationSans</fontName></NSFont>", Font("LiberationSans", 10), none},
+        {"<NSFont><fontName>LiberationSans</fontName><size>0</size></NSFont>",
+         Font("LiberationSans", 0), none},
+        {"<NSFont><size>12</size></NSFont>", none, none},
+        {"<NSFont><fontName/><size>12</size></NSFont>", none, none},
+        {"<NSFont/>", none, none},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.xml);
+        EXPECT_EQ(readFrom(c.xml, &Font::fontWithXMLNode), c.libxml2Route);
+        EXPECT_EQ(Font::objectWithXMLElement(element(c.xml)), c.elementRoute);
+    }
+    EXPECT_EQ(readFrom("", &Font::fontWithXMLNode), none);
+    EXPECT_EQ(Font::objectWithXMLElement(XMLElement()), none);
+    EXPECT_FALSE(Font("LucidaGrande", 13).isInstalled());
+}
+
+TEST(FontXML, SnippetEscapesAndRefusesJunk)
+{
+    const Font f("Odd & <Name>", 9);
+    EXPECT_EQ(Font::fontFromXMLRepresentation(f.xmlRepresentation()), f);
+    for (const char *junk : {"", "no xml at all", "<XMLObj/>"})
+        EXPECT_FALSE(Font::fontFromXMLRepresentation(junk)) << junk;
+}
+
+TEST(TWWinFontXML, WritesAndReadsNameSizeBoldItalic)
+{
+    const TWWinFont f("Tahoma", 8.25, false, true);
+    EXPECT_EQ(written(f), "<TWWinFont><name>Tahoma</name><size>8.250000</size><bold>NO</bold>"
+                          "<italic>YES</italic></TWWinFont>");
+    EXPECT_EQ(readFrom(written(f), &TWWinFont::fontWithXMLNode), f);
+    EXPECT_EQ(readFrom(written(TWWinFont("A", 1, true, false)), &TWWinFont::fontWithXMLNode),
+              TWWinFont("A", 1, true, false));
+
+    const TWWinFont d = readFrom("<TWWinFont/>", &TWWinFont::fontWithXMLNode);
+    EXPECT_EQ(d, TWWinFont(QString(), 10, false, false));
+    EXPECT_TRUE(d.name().isNull());
+    EXPECT_EQ(TWWinFont::fontWithXMLNode(nullptr, nullptr), d);
+
+    // Only the exact text "YES" is true.
+    for (const char *text : {"yes", "Yes", " YES", "YES ", "1", "TRUE", ""}) {
+        const TWWinFont f = readFrom(QString("<TWWinFont><bold>%1</bold><italic>%1</italic>"
+                                             "</TWWinFont>")
+                                         .arg(text),
+                                     &TWWinFont::fontWithXMLNode);
+        EXPECT_FALSE(f.bold() || f.italic()) << text;
+    }
+}
+
+} // namespace
