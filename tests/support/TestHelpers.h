@@ -77,7 +77,10 @@ inline QString compact(xmlNodePtr node)
         xmlChar *text = xmlNodeGetContent(node);
         QString s = QString::fromUtf8(reinterpret_cast<const char *>(text));
         xmlFree(text);
-        return s.replace('&', "&amp;").replace('<', "&lt;").replace('>', "&gt;");
+        return s.replace('&', "&amp;")
+            .replace('<', "&lt;")
+            .replace('>', "&gt;")
+            .replace('\r', "&#13;");
     }
     if (node->type != XML_ELEMENT_NODE)
         return QString();
