@@ -284,8 +284,7 @@ TEST(BezierPathXML, MalformedElements)
                   point(0, 5, 5) +
                   "</element><element><elementType>1</elementType><point0><x>5</x></point0>"
                   "</element>"),
-         elements(el(0, 0, 0) + el(1, 5, 0)), 0},
-    };
+         elements(el(0, 0, 0) + el(1, 5, 0)), 0}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.elements.toStdString());
         LogCapture log;
@@ -309,8 +308,7 @@ TEST(BezierPathXML, DashCounts)
          {1, 0, 6}},
         {"<lineDashCount>5</lineDashCount>", {}},
         {"<lineDashCount>-2</lineDashCount><lineDashPattern0>4</lineDashPattern0>", {}},
-        {"<lineDashCount>0</lineDashCount><lineDashPattern0>4</lineDashPattern0>", {}},
-    };
+        {"<lineDashCount>0</lineDashCount><lineDashPattern0>4</lineDashPattern0>", {}}};
     LogCapture log;
     for (const auto &[children, pattern] : cases)
         EXPECT_EQ(readPath(children + "<elements/>").lineDashPattern(), pattern)

@@ -84,8 +84,7 @@ TEST(ColorXML, BothReadersAgree)
          rgb(0.25, 0, -3, INFINITY), 0},
         {"<NSColor><redComponent>0.2</redComponent><redComponent>0.9</redComponent>"
          "<alphaComponent>1</alphaComponent></NSColor>",
-         rgb(0.2, 0, 0, 1), 1},
-    };
+         rgb(0.2, 0, 0, 1), 1}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.xml);
         EXPECT_EQ(readFrom(c.xml, &Color::colorWithXMLNode), c.expected);

@@ -109,8 +109,7 @@ TEST(GlyphInfoXML, EachKindExactTextAndRoundTrip)
              font},
         {GlyphInfo::glyphInfoWithCharacterIdentifier(7, 2, QStringLiteral("x")),
          "<className>NSCIDGlyphInfo</className><baseString>x</baseString><cid>7</cid>"
-         "<characterCollection>2</characterCollection>"},
-    };
+         "<characterCollection>2</characterCollection>"}};
     for (const auto &[info, children] : cases) {
         EXPECT_EQ(written(info), "<NSGlyphInfo>" + children + "</NSGlyphInfo>");
         EXPECT_EQ(readFrom(written(info), &GlyphInfo::glyphInfoWithXMLNode), info);

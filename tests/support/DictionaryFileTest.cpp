@@ -41,8 +41,7 @@ TEST(DictionaryFile, WrittenAndReadBackEqualAndWrittenAgainTheSame)
         {"bytes", QByteArray("\0\1\2\xff", 4)},
         {"list", QVariantList{QString("a"), 2, QVariant::fromValue(TestSwatch{0.125})}},
         {"nested", QVariant::fromValue(OrderedDictionary{{"z", QString("last")}, {"a", 1}})},
-        {"swatch", QVariant::fromValue(TestSwatch{0.75})},
-    };
+        {"swatch", QVariant::fromValue(TestSwatch{0.75})}};
     ASSERT_TRUE(style.writeToXMLFile(path));
     const std::optional<OrderedDictionary> back =
         OrderedDictionary::dictionaryWithContentsOfXMLFile(path);

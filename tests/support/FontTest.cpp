@@ -35,8 +35,7 @@ TEST(FontRegistry, KnowsInstalledFontsByExactPostScriptName)
         {"DejaVuSans-Oblique", true, "DejaVu Sans", R::ItalicTrait},
         {"liberationsans", false, "", R::NoTrait},
         {"Helvetica-Bold", false, "", R::NoTrait},
-        {"", false, "", R::NoTrait},
-    };
+        {"", false, "", R::NoTrait}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(reg().isInstalled(c.name), c.installed);
@@ -73,8 +72,7 @@ TEST(FontRegistry, ConvertsTraitsWithinTheFamily)
         {"LiberationSans-BoldItalic", FontRegistry::BoldTrait, false, "LiberationSans-Italic"},
         {"LiberationSans-BoldItalic", FontRegistry::ItalicTrait, false, "LiberationSans-Bold"},
         {"LiberationSans-BoldItalic", FontRegistry::BoldTrait, true, "LiberationSans-BoldItalic"},
-        {"Helvetica", FontRegistry::BoldTrait, true, "Helvetica"},
-    };
+        {"Helvetica", FontRegistry::BoldTrait, true, "Helvetica"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.from);
         const Font font(c.from, 9);
@@ -119,16 +117,14 @@ TEST(FontRegistry, DrawsWithTheOwnFaceOrAMetricSubstitute)
         const char *family;
         bool bold;
         bool italic;
-    } cases[] = {
-        {"LiberationSerif-BoldItalic", "Liberation Serif", true, true},
-        {"Helvetica", "Liberation Sans", false, false},
-        {"Helvetica-BoldOblique", "Liberation Sans", true, true},
-        {"Arial-BoldMT", "Liberation Sans", true, false},
-        {"TimesNewRomanPS-ItalicMT", "Liberation Serif", false, true},
-        {"CourierNewPS-BoldMT", "Liberation Mono", true, false},
-        {"Zapfino", "DejaVu Sans", false, false},
-        {"", "DejaVu Sans", false, false},
-    };
+    } cases[] = {{"LiberationSerif-BoldItalic", "Liberation Serif", true, true},
+                 {"Helvetica", "Liberation Sans", false, false},
+                 {"Helvetica-BoldOblique", "Liberation Sans", true, true},
+                 {"Arial-BoldMT", "Liberation Sans", true, false},
+                 {"TimesNewRomanPS-ItalicMT", "Liberation Serif", false, true},
+                 {"CourierNewPS-BoldMT", "Liberation Mono", true, false},
+                 {"Zapfino", "DejaVu Sans", false, false},
+                 {"", "DejaVu Sans", false, false}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const QFont q = Font(c.name, 13.5).toQFont();
@@ -172,8 +168,7 @@ TEST(FontXML, Readers)
          Font("LiberationSans", 0), none},
         {"<NSFont><size>12</size></NSFont>", none, none},
         {"<NSFont><fontName/><size>12</size></NSFont>", none, none},
-        {"<NSFont/>", none, none},
-    };
+        {"<NSFont/>", none, none}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.xml);
         EXPECT_EQ(readFrom(c.xml, &Font::fontWithXMLNode), c.libxml2Route);

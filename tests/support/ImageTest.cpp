@@ -158,8 +158,7 @@ TEST(ImageXML, DataProblemsGiveNothing)
         {"<NSImage><size><width>3</width></size></NSImage>", {"No referenced data for image"}},
         {imageXML("this is no picture at all"), {"Unable to initialize with read data"}},
         {"<NSImage><TIFFRepresentation>iVBORw0KGgoAB</TIFFRepresentation></NSImage>",
-         {"Base64Error: Premature end of Base64 string", "Unable to initialize with read data"}},
-    };
+         {"Base64Error: Premature end of Base64 string", "Unable to initialize with read data"}}};
     for (const auto &[xml, lines] : cases) {
         LogCapture log;
         EXPECT_FALSE(readImage(xml));

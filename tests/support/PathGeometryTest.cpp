@@ -44,11 +44,10 @@ TEST(PathHitTest, SegmentToleranceIsTheFullLineWidth)
 {
     BezierPath path;
     path.setLineWidth(2);
-    const std::pair<Point, bool> probes[] = {
-        {{5, 2}, true},         {{5, -2}, true},        {{5, 2.01f}, false},
-        {{12, 0}, true},        {{12.5f, 0}, false}, // beyond an end: to the end point
-        {{11.5f, 1.5f}, false}, {{-1.5f, 1.5f}, false},
-    };
+    const std::pair<Point, bool> probes[] = {{{5, 2}, true},         {{5, -2}, true},
+                                             {{5, 2.01f}, false},    {{12, 0}, true},
+                                             {{12.5f, 0}, false}, // beyond an end: to the end point
+                                             {{11.5f, 1.5f}, false}, {{-1.5f, 1.5f}, false}};
     for (const auto &[p, hit] : probes)
         EXPECT_EQ(path.lineFrom({0, 0}, {10, 0}, p), hit) << p.x << "," << p.y;
     // A segment of zero length is never hit, not even at its own point.

@@ -25,17 +25,15 @@ QByteArray plist(const QByteArray &body)
 TEST(PropertyListWriting, ExactTextOfEveryKind)
 {
     QVariantMap inner{{"z", QVariantList{}}, {"a", QVariantMap{}}};
-    QVariantMap root{
-        {"name", QStringLiteral("A & <B>")},
-        {"count", 42},
-        {"ratio", 0.1},
-        {"on", true},
-        {"off", false},
-        {"bytes", QByteArray("\x00\x01\xff", 3)},
-        {"when", QDateTime(QDate(2004, 1, 2), QTime(3, 4, 5), QTimeZone::utc())},
-        {"list", QVariantList{1, QStringLiteral("two")}},
-        {"inner", inner},
-    };
+    QVariantMap root{{"name", QStringLiteral("A & <B>")},
+                     {"count", 42},
+                     {"ratio", 0.1},
+                     {"on", true},
+                     {"off", false},
+                     {"bytes", QByteArray("\x00\x01\xff", 3)},
+                     {"when", QDateTime(QDate(2004, 1, 2), QTime(3, 4, 5), QTimeZone::utc())},
+                     {"list", QVariantList{1, QStringLiteral("two")}},
+                     {"inner", inner}};
     const auto data = PropertyList::dataWithPropertyList(root);
     ASSERT_TRUE(data.has_value());
     EXPECT_EQ(*data, QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -67,8 +65,7 @@ TEST(PropertyListWriting, ValuesSurviveARoundTripExactly)
         HUGE_VAL,
         -HUGE_VAL,
         QByteArray(),
-        QByteArray(1000, 'x'),
-    };
+        QByteArray(1000, 'x')};
     const auto data = PropertyList::dataWithPropertyList(values);
     ASSERT_TRUE(data.has_value());
     EXPECT_EQ(parse(*data), values);

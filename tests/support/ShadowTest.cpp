@@ -60,8 +60,7 @@ TEST(ShadowXML, DefaultsDifferPerRoute)
              kBlueishXML +
              "</shadowColor><shadowColor><NSColor/></shadowColor>"
              "<shadowOffset><width>3</width><height>4</height></shadowOffset></NSShadow>",
-         Shadow(Size(3, 4), 1, kBlueish), Shadow(Size(3, 4), 1, kBlueish)},
-    };
+         Shadow(Size(3, 4), 1, kBlueish), Shadow(Size(3, 4), 1, kBlueish)}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.xml.toStdString());
         EXPECT_EQ(readFrom(c.xml, &Shadow::withXMLNode), c.libxml2Route);

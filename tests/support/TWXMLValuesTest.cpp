@@ -36,8 +36,7 @@ TEST(NumberXML, Text)
         {0.1f, "0.100000"},
         {1e-7, "0.0000001"},
         {3.0000001, "3.0000001"},
-        {1e20, "100000000000000000000.000000"},
-    };
+        {1e20, "100000000000000000000.000000"}};
     for (const auto &[value, text] : cases)
         EXPECT_EQ(TWXML::numberText(value), text) << text;
     EXPECT_EQ(compact(TWXML::numberFreshXMLElement(3)), "<NSNumber>3</NSNumber>");
@@ -51,8 +50,7 @@ TEST(NumberXML, Text)
         {" 7 ", QMetaType::Int, 7},
         {"abc", QMetaType::Int, 0},
         {"", QMetaType::Int, 0},
-        {"-99999999999999999999", QMetaType::Double, -1e20},
-    };
+        {"-99999999999999999999", QMetaType::Double, -1e20}};
     for (const auto &[text, type, value] : readings) {
         const QVariant v = TWXML::numberFromText(text);
         EXPECT_EQ(v.typeId(), type) << text;
@@ -209,8 +207,7 @@ TEST(TWXMLProtocol, ValueClassesAreFoundByValueAndByElementName)
         QVariant::fromValue(ParagraphStyle()),
         QVariant::fromValue(TextTab(1, 2)),
         QVariant::fromValue(AttributedString("text", {{NSKernAttributeName, 2.0}})),
-        QVariant::fromValue(TestSwatch{0.25}),
-    };
+        QVariant::fromValue(TestSwatch{0.25})};
     for (const QVariant &v : values) {
         const XMLElement e = TWXMLProtocol::freshXMLElement(v);
         EXPECT_EQ(TWXMLProtocol::classForValue(v)->elementName, e.name());

@@ -109,8 +109,7 @@ const std::vector<Vocabulary> &vocabulary()
         {"NSTextTab",
          {"alignment", "location"},
          viaParent(&TextTab::withXMLNode),
-         viaElement(&TextTab::objectWithXMLElement)},
-    };
+         viaElement(&TextTab::objectWithXMLElement)}};
     return v;
 }
 
