@@ -15,25 +15,18 @@ Color rgb(double r, double g, double b, double a = 1)
     return Color::colorWithCalibratedRed(r, g, b, a);
 }
 
-TEST(Color, SpacesConvertKeepingComponents)
-{
-    const Color grey = Color::colorWithCalibratedWhite(0.5, 0.25);
-    EXPECT_EQ(grey.redComponent(), 0.5);
-    EXPECT_EQ(grey.blueComponent(), 0.5);
-    EXPECT_EQ(grey.toCalibratedRGB(), rgb(0.5, 0.5, 0.5, 0.25));
-    EXPECT_EQ(Color::colorWithDeviceRed(0.1, 0.2, 0.3, 0.4).toCalibratedRGB(),
-              rgb(0.1, 0.2, 0.3, 0.4));
-    EXPECT_NEAR(rgb(1, 1, 1).colorUsingColorSpace(Color::Space::CalibratedWhite).whiteComponent(),
-                1.0, 1e-12);
-}
-
-TEST(Color, EqualityNeedsSameSpaceAndExactComponents)
+// Equal needs the same space and exactly the same components.
+TEST(Color, SpacesAndEquality)
 {
     const Color a = rgb(0.123456789, 0.5, 0.5);
     EXPECT_EQ(a, rgb(0.123456789, 0.5, 0.5));
     EXPECT_NE(a, rgb(0.123456788, 0.5, 0.5));
     EXPECT_NE(a, Color::colorWithDeviceRed(0.123456789, 0.5, 0.5, 1));
     EXPECT_NE(Color::colorWithCalibratedWhite(0.5), rgb(0.5, 0.5, 0.5));
+    EXPECT_EQ(Color::colorWithCalibratedWhite(0.5, 0.25).toCalibratedRGB(),
+              rgb(0.5, 0.5, 0.5, 0.25));
+    EXPECT_NEAR(rgb(1, 1, 1).colorUsingColorSpace(Color::Space::CalibratedWhite).whiteComponent(),
+                1.0, 1e-12);
     EXPECT_EQ(Color(), rgb(0, 0, 0));
 }
 
@@ -69,12 +62,7 @@ TEST(ColorXML, BothRoutesWriteTheFourComponentsAsCalibratedRGB)
 // duplicated children the first wins (the element route reports it).
 TEST(ColorXML, BothReadersAgree)
 {
-    const struct
-    {
-        const char *xml;
-        Color expected;
-        int warnings;
-    } cases[] = {
+    const std::tuple<const char *, Color, int> cases[] = {
         {"<NSColor><redComponent>1</redComponent><greenComponent>0.123457</greenComponent>"
          "<blueComponent>0</blueComponent><alphaComponent>0.5</alphaComponent></NSColor>",
          rgb(1, 0.123457, 0, 0.5), 0},
@@ -85,12 +73,11 @@ TEST(ColorXML, BothReadersAgree)
         {"<NSColor><redComponent>0.2</redComponent><redComponent>0.9</redComponent>"
          "<alphaComponent>1</alphaComponent></NSColor>",
          rgb(0.2, 0, 0, 1), 1}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.xml);
-        EXPECT_EQ(readFrom(c.xml, &Color::colorWithXMLNode), c.expected);
+    for (const auto &[xml, expected, warnings] : cases) {
+        EXPECT_EQ(readFrom(xml, &Color::colorWithXMLNode), expected) << xml;
         LogCapture log;
-        EXPECT_EQ(Color::objectWithXMLElement(element(c.xml)), c.expected);
-        EXPECT_EQ(log.lines().size(), c.warnings);
+        EXPECT_EQ(Color::objectWithXMLElement(element(xml)), expected) << xml;
+        EXPECT_EQ(log.lines().size(), warnings);
     }
     EXPECT_EQ(readFrom("<other/>", &Color::colorWithXMLNode), rgb(0, 0, 0, 0));
     EXPECT_EQ(Color::colorWithXMLNode(nullptr, nullptr), rgb(0, 0, 0, 0));

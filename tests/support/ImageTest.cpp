@@ -5,8 +5,6 @@
 #include "support/TWXMLProtocol.h"
 #include "support/TWXMLValues.h"
 
-#include <QImageReader>
-
 using namespace ImageTestData;
 using XMLTest::written;
 
@@ -62,9 +60,8 @@ TEST(Image, ReadsEveryFormatKeepingItsBytes)
     EXPECT_EQ(std::get<EPSImageRep>(epsImage->representations().at(0)).EPSRepresentation(), eps());
 
     // Formats Qt reads but documents do not carry are not taken.
-    for (const QByteArray &bad :
-         {QByteArray("not a picture"), QByteArray(),
-          QByteArray("<svg xmlns='http://www.w3.org/2000/svg'/>"), bmpHeader(2000000, 1000000)})
+    for (const QByteArray &bad : {QByteArray("not a picture"), QByteArray(),
+                                  QByteArray("<svg xmlns='http://www.w3.org/2000/svg'/>")})
         EXPECT_FALSE(Image::initWithData(bad).has_value()) << bad.left(20).constData();
 }
 
@@ -193,15 +190,10 @@ TEST(ImageXML, ElementRouteWritesRepresentationsButIsNotRead)
 TEST(ImageRep, RepresentationsReadBackThroughTheRegistry)
 {
     const BitmapImageRep bitmap = *BitmapImageRep::imageRepWithData(encoded("png"));
-    const QVariant readBitmap = TWXMLProtocol::objectWithXMLElement(bitmap.freshXMLElement());
-    EXPECT_EQ(readBitmap.value<BitmapImageRep>(), bitmap);
-    EXPECT_EQ(readBitmap.value<BitmapImageRep>().image().pixel(1, 0), qRgb(0, 255, 0));
-    const PDFImageRep pdfRep = *PDFImageRep::imageRepWithData(pdf());
-    EXPECT_EQ(TWXMLProtocol::objectWithXMLElement(pdfRep.freshXMLElement()).value<PDFImageRep>(),
-              pdfRep);
-    const EPSImageRep epsRep = *EPSImageRep::imageRepWithData(eps());
-    EXPECT_EQ(TWXMLProtocol::objectWithXMLElement(epsRep.freshXMLElement()).value<EPSImageRep>(),
-              epsRep);
+    for (const QVariant &rep :
+         {QVariant::fromValue(bitmap), QVariant::fromValue(*PDFImageRep::imageRepWithData(pdf())),
+          QVariant::fromValue(*EPSImageRep::imageRepWithData(eps()))})
+        EXPECT_EQ(TWXMLProtocol::objectWithXMLElement(TWXMLProtocol::freshXMLElement(rep)), rep);
 
     // A bitmap element holding a PDF, or no data at all, gives nothing.
     LogCapture log;
@@ -211,11 +203,9 @@ TEST(ImageRep, RepresentationsReadBackThroughTheRegistry)
     EXPECT_FALSE(EPSImageRep::objectWithXMLElement(XMLElement::create("NSEPSImageRep")));
 
     // Other bitmaps give their TIFF; TIFF bytes are given as they are.
-    QBuffer buffer;
-    buffer.setData(bitmap.TIFFRepresentation());
-    QImageReader reader(&buffer);
-    EXPECT_EQ(reader.format(), "tiff");
-    EXPECT_EQ(reader.read().pixel(2, 0), qRgb(0, 0, 255));
+    QImage tiff;
+    ASSERT_TRUE(tiff.loadFromData(bitmap.TIFFRepresentation(), "tiff"));
+    EXPECT_EQ(tiff.pixel(2, 0), qRgb(0, 0, 255));
     EXPECT_EQ(BitmapImageRep::imageRepWithData(encoded("tiff"))->TIFFRepresentation(),
               encoded("tiff"));
 }
