@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 using XMLTest::readFrom;
@@ -61,27 +62,27 @@ QString elements(const QString &inner)
     return "<elements>" + inner + "</elements>";
 }
 
-TEST(BezierPath, SegmentsWithoutACurrentPointStartThePath)
+TEST(BezierPath, CurrentPointAndBounds)
 {
+    // A segment without a current point starts the path; after a close the
+    // current point is the subpath's start.
     BezierPath path;
     path.closePath();
     EXPECT_TRUE(path.isEmpty());
-    path.curveToPoint({9, 9}, {1, 1}, {2, 2});
-    BezierPath expected;
-    expected.moveToPoint({9, 9});
-    EXPECT_EQ(path, expected);
-    // After a close the current point is the subpath's start.
-    path.lineToPoint({5, 1});
-    path.closePath();
-    EXPECT_EQ(path.currentPoint(), Point(9, 9));
-}
-
-TEST(BezierPath, BoundsFollowTheCurveNotItsControlPoints)
-{
-    BezierPath path;
+    path.curveToPoint({100, 100}, {0, 100}, {100, 0});
+    EXPECT_EQ(path.elementAtIndex(0).type, BezierPath::MoveToElement);
     path.moveToPoint({0, 0});
     path.curveToPoint({100, 0}, {0, 100}, {100, 100});
+    path.closePath();
+    EXPECT_EQ(path.currentPoint(), Point(0, 0));
+    // Bounds follow the curve, not its control points.
+    EXPECT_EQ(path.elementCount(), 4);
     EXPECT_FLOAT_EQ(path.bounds().maxX(), 100);
+    EXPECT_NEAR(path.bounds().maxY(), 100, 1e-4);
+    EXPECT_NEAR(path.bounds().minY(), 0, 1e-4);
+    path.removeAllPoints();
+    path.moveToPoint({0, 0});
+    path.curveToPoint({100, 0}, {0, 100}, {100, 100});
     EXPECT_NEAR(path.bounds().maxY(), 75, 1e-4); // the curve's peak at t = 0.5
     EXPECT_EQ(path.controlPointBounds(), Rect(0, 0, 100, 100));
     EXPECT_EQ(BezierPath().bounds(), Rect());
@@ -206,16 +207,14 @@ TEST(BezierPath, DashesAndMiterLimitAsDrawn)
 
 TEST(BezierPath, EqualityCoversElementsAndAttributes)
 {
-    BezierPath other = sCurve();
-    EXPECT_EQ(other, sCurve());
-    other.setMiterLimit(3);
-    EXPECT_NE(other, sCurve());
-    other = sCurve();
-    other.closePath();
-    EXPECT_NE(other, sCurve());
-    other = sCurve();
-    other.setLineDash({1}, 0);
-    EXPECT_NE(other, sCurve());
+    EXPECT_EQ(sCurve(), sCurve());
+    for (const auto &change : std::initializer_list<std::function<void(BezierPath &)>>{
+             [](BezierPath &p) { p.setMiterLimit(3); }, [](BezierPath &p) { p.closePath(); },
+             [](BezierPath &p) { p.setLineDash({1}, 0); }}) {
+        BezierPath other = sCurve();
+        change(other);
+        EXPECT_NE(other, sCurve());
+    }
 }
 
 TEST(BezierPathXML, ExactTextAndRoundTrip)
@@ -265,12 +264,7 @@ TEST(BezierPathXML, ExactTextAndRoundTrip)
 // elements; unknown types are skipped and missing points read as 0.
 TEST(BezierPathXML, MalformedElements)
 {
-    const struct
-    {
-        QString elements;
-        QString expected;
-        int malformed;
-    } cases[] = {
+    const std::tuple<QString, QString, int> cases[] = {
         {elements(el(0, 4, 5)), elements(el(0, 4, 5)), 0},
         {elements(el(0, 0, 0) + el(1, 5, 0) + "<element>" + point(0, 9, 9) + "</element>" +
                   el(1, 5, 5)),
@@ -285,11 +279,10 @@ TEST(BezierPathXML, MalformedElements)
                   "</element><element><elementType>1</elementType><point0><x>5</x></point0>"
                   "</element>"),
          elements(el(0, 0, 0) + el(1, 5, 0)), 0}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.elements.toStdString());
+    for (const auto &[children, expected, malformed] : cases) {
         LogCapture log;
-        EXPECT_EQ(readPath(c.elements), readPath(c.expected));
-        EXPECT_EQ(log.count("Malformed bezier path"), c.malformed);
+        EXPECT_EQ(readPath(children), readPath(expected)) << children.toStdString();
+        EXPECT_EQ(log.count("Malformed bezier path"), malformed);
     }
     EXPECT_EQ(readFrom("", &BezierPath::withXMLNode), BezierPath());
 }
