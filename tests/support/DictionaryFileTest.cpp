@@ -1,10 +1,8 @@
 #include "TestHelpers.h"
 #include "TestSwatch.h"
-#include "support/CalendarDate.h"
 #include "support/Color.h"
 #include "support/Font.h"
 #include "support/OrderedDictionary.h"
-#include "support/Shadow.h"
 
 #include <QDir>
 #include <QFile>
@@ -123,21 +121,6 @@ TEST(DictionaryFile, ForeignStyleFileSurvivesByteForByte)
         <blueComponent>0.999999</blueComponent>
         <alphaComponent>0.333333</alphaComponent>
       </NSColor>
-    </value>
-  </dictionaryItem>
-  <dictionaryItem>
-    <key>created</key>
-    <value>
-      <NSCalendarDate>
-        <year>2007</year>
-        <month>11</month>
-        <day>5</day>
-        <hour> 8</hour>
-        <minute> 4</minute>
-        <second>59</second>
-        <timeZone>America/Los_Angeles</timeZone>
-        <utc>-8.0</utc>
-      </NSCalendarDate>
     </value>
   </dictionaryItem>
 </NSDictionary>

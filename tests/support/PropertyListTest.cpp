@@ -81,22 +81,21 @@ TEST(PropertyListWriting, ValuesSurviveARoundTripExactly)
 
 TEST(PropertyListWriting, ValuesAPropertyListCannotHoldFailWithAReason)
 {
-    QString error;
-    EXPECT_FALSE(PropertyList::dataWithPropertyList(QVariant(), &error));
-    EXPECT_TRUE(error.startsWith("Property list invalid for format"));
-    error.clear();
-    EXPECT_FALSE(PropertyList::dataWithPropertyList(QVariantMap{{"k", QPointF(1, 2)}}, &error));
-    EXPECT_TRUE(error.contains("QPointF")) << qPrintable(error);
-    error.clear();
-    EXPECT_FALSE(PropertyList::dataWithPropertyList(QString(QChar(1)), &error));
-    EXPECT_TRUE(error.contains("U+0001")) << qPrintable(error);
-    EXPECT_FALSE(PropertyList::dataWithPropertyList(QString(QChar(0xDC00)), &error));
-    EXPECT_FALSE(PropertyList::dataWithPropertyList(QString(QChar(0xFFFE)), &error));
-
     QVariant deep = QVariantList{};
     for (int i = 0; i < 300; ++i)
         deep = QVariantList{deep};
-    EXPECT_FALSE(PropertyList::dataWithPropertyList(deep, &error));
+    const std::pair<QVariant, const char *> cases[] = {
+        {QVariant(), "Property list invalid for format"},
+        {QVariantMap{{"k", QPointF(1, 2)}}, "QPointF"},
+        {QString(QChar(1)), "U+0001"},
+        {QString(QChar(0xDC00)), "Property list invalid"},
+        {QString(QChar(0xFFFE)), "Property list invalid"},
+        {deep, "Property list invalid"}};
+    for (const auto &[value, reason] : cases) {
+        QString error;
+        EXPECT_FALSE(PropertyList::dataWithPropertyList(value, &error)) << reason;
+        EXPECT_TRUE(error.contains(reason)) << qPrintable(error);
+    }
 }
 
 TEST(PropertyListReading, TolerantOfLayout)

@@ -1,6 +1,5 @@
 #include "support/TWExtensions.h"
 #include "TestHelpers.h"
-#include "support/TWPointHolder.h"
 
 #include <QMap>
 #include <vector>
@@ -144,15 +143,6 @@ TEST(TWExtensions, ReplaceAllAndTokens)
                                                              Tokenizing::lettersPlus(" ")),
               QStringList({"two words", "more "}));
     EXPECT_TRUE(Tokenizing::tokensSeparatedByCharactersFromSet("abc", {}).isEmpty());
-}
-
-TEST(TWPointHolder, BoxedPointMovesInPlace)
-{
-    auto h = TWPointHolder::pointHolderForPoint({12.5f, -3});
-    EXPECT_EQ(h->description(), "TWPointHolder 12.500000, -3.000000");
-    std::vector<std::shared_ptr<TWPointHolder>> boundary = {h, h};
-    boundary[0]->movePointByX(0.5f, 4);
-    EXPECT_EQ(boundary[1]->point(), Point(13, 1));
 }
 
 } // namespace
