@@ -41,21 +41,6 @@ void expectColumn(const QImage &image, std::initializer_list<std::pair<int, QRgb
     }
 }
 
-TEST(Shading, FunctionsInterpolateEveryComponent)
-{
-    const float info[12] = {1, 0, 0.5f, 1, 0, 1, 0.5f, 0, -1, 1, 0, -1};
-    double out[4];
-    const double quarter = 0.25;
-    linearShadedColor(info, &quarter, out);
-    EXPECT_EQ(std::vector<double>(out, out + 4), std::vector<double>({0.75, 0.25, 0.5, 0.75}));
-    // The bilinear function runs out to the middle and back.
-    for (const auto &[in, red] : {std::pair{0.5, 0.0}, {0.75, 0.5}, {1.0, 1.0}}) {
-        bilinearShadedColor(info, &in, out);
-        EXPECT_DOUBLE_EQ(out[0], red) << in;
-        EXPECT_DOUBLE_EQ(out[3], red) << in;
-    }
-}
-
 TEST(Shading, LinearFillRunsFromStartToEndInEqualSteps)
 {
     const QImage image = painted(

@@ -1,5 +1,4 @@
 #include "support/BezierPath.h"
-#include "support/TWAngleAndPointHolder.h"
 
 #include <QImage>
 #include <QPainter>
@@ -173,23 +172,6 @@ TEST(PathOffset, TightBendDropsTheLoop)
     EXPECT_NEAR(inner[3].y, 2, 1e-4);
     // On the outer side nothing loops and every sample stays.
     EXPECT_EQ(int(pointsOf(hairpin.bezierPathOffsetVerticallyBy(-6, false)).size()), samples + 1);
-}
-
-TEST(PathOffset, NormalLinesMeet)
-{
-    // Directions 45 and 135 degrees: the normals through (0, 0) and (10, 0)
-    // cross at (5, -5).
-    TWAngleAndPointHolder a, b;
-    a.setBasePoint({0.001f, 0});
-    a.setAngle(float(M_PI / 4));
-    b.setBasePoint({10, 0});
-    b.setAngle(float(3 * M_PI / 4));
-    const Point x = a.intersectionPointWith(b);
-    EXPECT_NEAR(x.x, 5, 1e-2);
-    EXPECT_NEAR(x.y, -5, 1e-2);
-    b.setAngle(a.angle()); // parallel normals
-    const Point none = a.intersectionPointWith(b);
-    EXPECT_FALSE(std::isfinite(none.x) && std::isfinite(none.y));
 }
 
 TEST(RoundedShapes, CornersAndBorders)
