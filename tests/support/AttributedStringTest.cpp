@@ -35,6 +35,9 @@ TEST(AttributedString, RunsSplitAndMergeSoThatNeighboursAlwaysDiffer)
     EXPECT_EQ(runsOf(s), (Runs{{0, 3, 1}, {3, 3, 0}, {6, 4, 1}}));
     s.setAttributes({{NSToolTipAttributeName, QStringLiteral("tip")}}, {1, 2});
     EXPECT_EQ(s.attributesAtIndex(1), TextAttributes({{NSToolTipAttributeName, "tip"}}));
+    // Equal needs the same text and the same runs.
+    EXPECT_NE(s, AttributedString(s.string()));
+    EXPECT_NE(AttributedString("same"), AttributedString("Same"));
 
     // Equal values of value types merge; different attachments do not.
     AttributedString link(QStringLiteral("link here"));

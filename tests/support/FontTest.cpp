@@ -91,6 +91,8 @@ TEST(FontRegistry, DrawsWithTheOwnFaceOrAMetricSubstitute)
         {"Helvetica", "Liberation Sans", false, false},
         {"Helvetica-BoldOblique", "Liberation Sans", true, true},
         {"Arial-BoldMT", "Liberation Sans", true, false},
+        {"Times-Roman", "Liberation Serif", false, false},
+        {"Courier", "Liberation Mono", false, false},
         {"TimesNewRomanPS-ItalicMT", "Liberation Serif", false, true},
         {"CourierNewPS-BoldMT", "Liberation Mono", true, false},
         {"Zapfino", "DejaVu Sans", false, false},
@@ -143,6 +145,8 @@ TEST(FontXML, Readers)
     EXPECT_EQ(readFrom("", &Font::fontWithXMLNode), none);
     EXPECT_EQ(Font::objectWithXMLElement(XMLElement()), none);
     EXPECT_FALSE(Font("LucidaGrande", 13).isInstalled());
+    EXPECT_NE(Font("LucidaGrande", 13), Font("LucidaGrande", 13.5));
+    EXPECT_NE(Font("LucidaGrande", 13), Font("Lucida", 13));
 }
 
 TEST(TWWinFontXML, WritesAndReadsNameSizeBoldItalic)
