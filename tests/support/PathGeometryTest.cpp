@@ -107,10 +107,12 @@ TEST(PathLength, MeasuringChangesNoLaterResult)
     const bool before = arc.intersectsPoint(probe);
     const int flatCountBefore = arc.bezierPathByFlatteningPath().elementCount();
     arc.bezierPathLength(0.0001f);
+    arc.bezierPathOffsetVerticallyBy(0, false);
     arc.bezierPathOffsetVerticallyBy(1000, false);
     EXPECT_EQ(arc.intersectsPoint(probe), before);
     EXPECT_EQ(arc.bezierPathByFlatteningPath().elementCount(), flatCountBefore);
     EXPECT_EQ(arc.flatness(), BezierPath::defaultFlatness);
+    EXPECT_EQ(BezierPath().flatness(), BezierPath::defaultFlatness);
 }
 
 TEST(PathOffset, LinesMoveTowardsNegativeY)
