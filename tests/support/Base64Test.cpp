@@ -1,51 +1,29 @@
 #include "support/Base64.h"
-#include "QtPrinters.h"
+#include "TestHelpers.h"
 
 #include <QRandomGenerator>
-#include <gtest/gtest.h>
 
 namespace {
 
-QByteArray decoded(const char *text)
+std::optional<QByteArray> decoded(const char *text)
 {
-    std::optional<QByteArray> d = TWBase64::dataWithTWBase64String(QString::fromLatin1(text));
-    EXPECT_TRUE(d.has_value()) << text;
-    return d.value_or(QByteArray("<nil>"));
+    return TWBase64::dataWithTWBase64String(QString::fromLatin1(text));
 }
 
-void expectCut(const char *text)
+TEST(Base64, EncodesWithPaddingAndRoundTripsEveryLength)
 {
-    try {
-        TWBase64::dataWithTWBase64String(QString::fromLatin1(text));
-        ADD_FAILURE() << "no Base64Error for " << text;
-    } catch (const Base64Error &e) {
-        EXPECT_STREQ(Base64Error::name(), "Base64Error");
-        EXPECT_EQ(e.reason(), "Premature end of Base64 string");
-    }
-}
-
-} // namespace
-
-TEST(Base64, EncodesTheStandardVectorsWithPadding)
-{
-    const std::pair<const char *, const char *> vectors[] = {
-        {"", ""},
-        {"f", "Zg=="},
-        {"fo", "Zm8="},
-        {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="},
-        {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"},
-    };
+    const std::pair<const char *, const char *> vectors[] = {{"", ""},
+                                                             {"f", "Zg=="},
+                                                             {"fo", "Zm8="},
+                                                             {"foo", "Zm9v"},
+                                                             {"foob", "Zm9vYg=="},
+                                                             {"fooba", "Zm9vYmE="},
+                                                             {"foobar", "Zm9vYmFy"},
+                                                             {"\xfb\xff\xbf", "+/+/"}};
     for (const auto &[plain, encoded] : vectors) {
-        EXPECT_EQ(TWBase64::twBase64String(QByteArray(plain)), QString::fromLatin1(encoded));
-        EXPECT_EQ(decoded(encoded), QByteArray(plain));
+        EXPECT_EQ(TWBase64::twBase64String(QByteArray(plain)), encoded);
+        EXPECT_EQ(decoded(encoded), QByteArray(plain)) << encoded;
     }
-    EXPECT_EQ(TWBase64::twBase64String(QByteArray("\xfb\xff\xbf", 3)), "+/+/");
-}
-
-TEST(Base64, RoundTripsEveryLengthAndByte)
-{
     QByteArray data;
     for (int i = 0; i < 300; ++i) {
         EXPECT_EQ(decoded(qPrintable(TWBase64::twBase64String(data))), data) << i;
@@ -53,34 +31,38 @@ TEST(Base64, RoundTripsEveryLengthAndByte)
     }
 }
 
-TEST(Base64, SkipsForeignCharactersAnywhere)
+// Foreign characters are skipped anywhere; everything after the padding
+// group is ignored.
+TEST(Base64, ReadsPastForeignCharactersAndStopsAtPadding)
 {
-    EXPECT_EQ(decoded("Zm9v\nYmFy"), "foobar");
-    EXPECT_EQ(decoded(" Z m 9 v Y m F y "), "foobar");
-    EXPECT_EQ(decoded("Zm\r\n9vYg\t=="), "foob");
-    EXPECT_EQ(decoded("Zm9v*YmE-="), "fooba");
-    EXPECT_EQ(decoded("\n\n  "), "");
-}
-
-TEST(Base64, IgnoresEverythingAfterThePaddingGroup)
-{
-    EXPECT_EQ(decoded("Zg==Zm9v"), "f");
-    EXPECT_EQ(decoded("Zm8=garbage that is not even valid"), "fo");
-    EXPECT_EQ(decoded("Zm9v===="), "foo");
+    const std::pair<const char *, const char *> cases[] = {
+        {"Zm9v\nYmFy", "foobar"},
+        {" Z m 9 v Y m F y ", "foobar"},
+        {"Zm\r\n9vYg\t==", "foob"},
+        {"Zm9v*YmE-=", "fooba"},
+        {"\n\n  ", ""},
+        {"Zg==Zm9v", "f"},
+        {"Zm8=garbage that is not even valid", "fo"},
+        {"Zm9v====", "foo"}};
+    for (const auto &[text, plain] : cases)
+        EXPECT_EQ(decoded(text), QByteArray(plain)) << text;
+    EXPECT_FALSE(TWBase64::dataWithTWBase64String(QString::fromUtf8("Zm9v\xC3\xA9")));
+    EXPECT_TRUE(TWBase64::dataWithTWBase64String(QString()).has_value());
 }
 
 TEST(Base64, CutGroupsRaise)
 {
-    expectCut("Zg");       // one byte, unpadded
-    expectCut("Zm8");      // two bytes, unpadded
-    expectCut("Zg=");      // padded group without its last "="
-    expectCut("Zm9vY");    // a lone character after full groups
-    expectCut("Zm9v\nZ "); // blanks do not complete a group
-    expectCut("Zm9v=");    // a "=" opening a group still needs its group
+    // Unpadded groups, a padded group without its last "=", a lone character,
+    // blanks that do not complete a group, a "=" opening a group.
+    for (const char *text : {"Zg", "Zm8", "Zg=", "Zm9vY", "Zm9v\nZ ", "Zm9v="}) {
+        try {
+            decoded(text);
+            ADD_FAILURE() << "no Base64Error for " << text;
+        } catch (const Base64Error &e) {
+            EXPECT_STREQ(Base64Error::name(), "Base64Error");
+            EXPECT_EQ(e.reason(), "Premature end of Base64 string");
+        }
+    }
 }
 
-TEST(Base64, NonAsciiTextGivesNothing)
-{
-    EXPECT_FALSE(TWBase64::dataWithTWBase64String(QString::fromUtf8("Zm9v\xC3\xA9")).has_value());
-    EXPECT_TRUE(TWBase64::dataWithTWBase64String(QString()).has_value());
-}
+} // namespace

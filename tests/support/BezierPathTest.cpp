@@ -1,14 +1,20 @@
 #include "support/BezierPath.h"
+#include "TestHelpers.h"
 #include "support/NearestPoint.h"
-
-#include <gtest/gtest.h>
 
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <functional>
 #include <limits>
 
+using XMLTest::readFrom;
+using XMLTest::written;
+
 namespace {
+
+const float nan = std::numeric_limits<float>::quiet_NaN();
+const float inf = std::numeric_limits<float>::infinity();
 
 BezierPath sCurve()
 {
@@ -18,277 +24,296 @@ BezierPath sCurve()
     return path;
 }
 
-double distanceToCurve(Point p, Point p0, Point p1, Point p2, Point p3)
+double distanceToSCurve(Point p)
 {
-    const NearestPoint::Vec2 V[4] = {{p0.x, p0.y}, {p1.x, p1.y}, {p2.x, p2.y}, {p3.x, p3.y}};
+    const NearestPoint::Vec2 V[4] = {{0, 0}, {30, 80}, {70, -80}, {100, 0}};
     const NearestPoint::Vec2 q = NearestPoint::NearestPointOnCurve({p.x, p.y}, V);
     return std::hypot(q.x - p.x, q.y - p.y);
 }
 
-QImage blankImage(int w, int h)
+QImage stroked(const BezierPath &path, int size)
 {
-    QImage image(w, h, QImage::Format_ARGB32);
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
+    QPainter painter(&image);
+    path.stroke(painter, Qt::black);
     return image;
 }
 
-} // namespace
-
-TEST(BezierPath, NewPathHasTheStandardAttributes)
+BezierPath readPath(const QString &children)
 {
-    const BezierPath path;
-    EXPECT_TRUE(path.isEmpty());
-    EXPECT_EQ(path.lineWidth(), 1.0f);
-    EXPECT_EQ(path.lineCapStyle(), BezierPath::ButtLineCap);
-    EXPECT_EQ(path.lineJoinStyle(), BezierPath::MiterLineJoin);
-    EXPECT_EQ(path.miterLimit(), 10.0f);
-    EXPECT_EQ(path.flatness(), 0.6f);
-    EXPECT_EQ(path.windingRule(), BezierPath::NonZeroWindingRule);
-    EXPECT_TRUE(path.lineDashPattern().isEmpty());
-    EXPECT_EQ(path.bounds(), Rect());
+    return readFrom("<NSBezierPath>" + children + "</NSBezierPath>", &BezierPath::withXMLNode);
 }
 
-TEST(BezierPath, ElementsStayAsAppended)
+QString point(int i, float x, float y)
 {
-    BezierPath path;
-    path.moveToPoint({1, 2});
-    path.lineToPoint({3, 4});
-    path.curveToPoint({9, 10}, {5, 6}, {7, 8});
-    path.closePath();
-    path.lineToPoint({20, 20});
-    ASSERT_EQ(path.elementCount(), 5);
-    EXPECT_EQ(path.elementAtIndex(2).type, BezierPath::CurveToElement);
-    EXPECT_EQ(path.elementAtIndex(2).points[0], Point(5, 6));
-    EXPECT_EQ(path.elementAtIndex(2).points[1], Point(7, 8));
-    EXPECT_EQ(path.elementAtIndex(2).points[2], Point(9, 10));
-    EXPECT_EQ(path.elementAtIndex(3).type, BezierPath::ClosePathElement);
-    EXPECT_EQ(path.currentPoint(), Point(20, 20));
-
-    BezierPath closed;
-    closed.moveToPoint({1, 1});
-    closed.lineToPoint({5, 1});
-    closed.closePath();
-    EXPECT_EQ(closed.currentPoint(), Point(1, 1));
+    return QString("<point%1><x>%2</x><y>%3</y></point%1>").arg(i).arg(x).arg(y);
 }
 
-TEST(BezierPath, SegmentWithoutCurrentPointStartsThePath)
+QString el(int type, float x, float y)
 {
+    return QString("<element><elementType>%1</elementType>%2</element>")
+        .arg(type)
+        .arg(type == 3 ? QString() : point(0, x, y));
+}
+
+QString elements(const QString &inner)
+{
+    return "<elements>" + inner + "</elements>";
+}
+
+TEST(BezierPath, CurrentPointAndBounds)
+{
+    // A segment without a current point starts the path; after a close the
+    // current point is the subpath's start.
     BezierPath path;
     path.closePath();
-    EXPECT_TRUE(path.isEmpty());
-    path.lineToPoint({4, 5});
-    ASSERT_EQ(path.elementCount(), 1);
-    EXPECT_EQ(path.elementAtIndex(0).type, BezierPath::MoveToElement);
-    EXPECT_EQ(path.elementAtIndex(0).points[0], Point(4, 5));
-
-    BezierPath curve;
-    curve.curveToPoint({9, 9}, {1, 1}, {2, 2});
-    ASSERT_EQ(curve.elementCount(), 1);
-    EXPECT_EQ(curve.elementAtIndex(0).type, BezierPath::MoveToElement);
-    EXPECT_EQ(curve.elementAtIndex(0).points[0], Point(9, 9));
-}
-
-TEST(BezierPath, BoundsFollowTheCurveNotItsControlPoints)
-{
-    BezierPath path;
-    path.moveToPoint({0, 0});
+    path.curveToPoint({0, 0}, {1, 1}, {2, 2});
     path.curveToPoint({100, 0}, {0, 100}, {100, 100});
-    const Rect bounds = path.bounds();
-    EXPECT_FLOAT_EQ(bounds.minX(), 0);
-    EXPECT_FLOAT_EQ(bounds.maxX(), 100);
-    EXPECT_FLOAT_EQ(bounds.minY(), 0);
-    EXPECT_NEAR(bounds.maxY(), 75, 1e-4); // the curve's peak at t = 0.5
+    EXPECT_EQ(path.elementAtIndex(0).type, BezierPath::MoveToElement);
+    EXPECT_EQ(path.elementCount(), 2);
+    // Bounds follow the curve, not its control points.
+    EXPECT_NEAR(path.bounds().maxY(), 75, 1e-4); // the curve's peak at t = 0.5
     EXPECT_EQ(path.controlPointBounds(), Rect(0, 0, 100, 100));
+    path.closePath();
+    EXPECT_EQ(path.currentPoint(), Point(0, 0));
+    EXPECT_EQ(BezierPath().bounds(), Rect());
 }
 
 TEST(BezierPath, FlatteningStaysWithinTheFlatness)
 {
-    const BezierPath path = sCurve();
-    const Point p0(0, 0), p1(30, 80), p2(70, -80), p3(100, 0);
     int previousCount = 0;
     for (float flatness : {2.0f, 0.6f, 0.05f}) {
-        const BezierPath flat = path.bezierPathByFlatteningPath(flatness);
+        const BezierPath flat = sCurve().bezierPathByFlatteningPath(flatness);
         ASSERT_GT(flat.elementCount(), previousCount) << "finer flatness, more lines";
         previousCount = flat.elementCount();
-        EXPECT_EQ(flat.elementAtIndex(0).type, BezierPath::MoveToElement);
-        EXPECT_EQ(flat.elements().back().points[0], p3);
-        Point previous = p0;
+        EXPECT_EQ(flat.elements().back().points[0], Point(100, 0));
+        Point previous(0, 0);
         for (int i = 1; i < flat.elementCount(); ++i) {
-            const BezierPath::Element &e = flat.elementAtIndex(i);
-            ASSERT_EQ(e.type, BezierPath::LineToElement);
-            EXPECT_LE(distanceToCurve(e.points[0], p0, p1, p2, p3), 1e-3);
-            const Point middle((previous.x + e.points[0].x) / 2, (previous.y + e.points[0].y) / 2);
-            EXPECT_LE(distanceToCurve(middle, p0, p1, p2, p3), flatness + 1e-3);
-            previous = e.points[0];
+            const Point p = flat.elementAtIndex(i).points[0];
+            ASSERT_EQ(flat.elementAtIndex(i).type, BezierPath::LineToElement);
+            EXPECT_LE(distanceToSCurve(p), 1e-3);
+            const Point middle((previous.x + p.x) / 2, (previous.y + p.y) / 2);
+            EXPECT_LE(distanceToSCurve(middle), flatness + 1e-3);
+            previous = p;
         }
     }
-    // Without an argument the path's own flatness is used.
-    BezierPath coarse = path;
+    // Without an argument the path's own flatness; zero or NaN: the standard one.
+    BezierPath coarse = sCurve();
     coarse.setFlatness(2.0f);
+    const int standard = sCurve().bezierPathByFlatteningPath().elementCount();
     EXPECT_EQ(coarse.bezierPathByFlatteningPath().elementCount(),
-              path.bezierPathByFlatteningPath(2.0f).elementCount());
+              sCurve().bezierPathByFlatteningPath(2.0f).elementCount());
+    EXPECT_EQ(sCurve().bezierPathByFlatteningPath(0).elementCount(), standard);
+    EXPECT_EQ(sCurve().bezierPathByFlatteningPath(nan).elementCount(), standard);
+    EXPECT_EQ(sCurve().bezierPathByFlatteningPath(inf).elementCount(), 2);
 }
 
 TEST(BezierPath, FlatteningKeepsMovesLinesClosesAndAttributes)
 {
     BezierPath path;
     path.setLineWidth(3);
-    path.setLineDash({2, 1}, 0.5f);
     path.moveToPoint({0, 0});
     path.lineToPoint({10, 0});
     path.closePath();
-    path.curveToPoint({20, 0}, {5, 10}, {15, 10}); // starts at the subpath's start (0, 0)
+    path.curveToPoint({20, 0}, {5, 10}, {15, 10}); // starts at the subpath's start
     const BezierPath flat = path.bezierPathByFlatteningPath(0.1f);
-    EXPECT_EQ(flat.elementAtIndex(0), path.elementAtIndex(0));
     EXPECT_EQ(flat.elementAtIndex(1), path.elementAtIndex(1));
     EXPECT_EQ(flat.elementAtIndex(2).type, BezierPath::ClosePathElement);
-    EXPECT_GT(flat.elementCount(), 5);
     EXPECT_EQ(flat.lineWidth(), 3);
-    EXPECT_EQ(flat.lineDashPattern(), QList<float>({2, 1}));
-    // The first line after the close leaves from (0, 0), not from (10, 0).
     const Point first = flat.elementAtIndex(3).points[0];
     EXPECT_LT(std::hypot(first.x, first.y), std::hypot(first.x - 10, first.y));
-}
 
-TEST(BezierPath, FlatteningOfNonFiniteOrHugeCurvesIsBounded)
-{
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    BezierPath path;
-    path.moveToPoint({0, 0});
-    path.curveToPoint({10, 10}, {nan, 0}, {0, 5});
-    path.curveToPoint({inf, 10}, {1, 0}, {0, 5});
-    EXPECT_EQ(path.bezierPathByFlatteningPath(0.5f).elementCount(), 3);
-
+    // Non-finite curves become single lines; huge ones are bounded.
+    BezierPath bad;
+    bad.moveToPoint({0, 0});
+    bad.curveToPoint({10, 10}, {nan, 0}, {0, 5});
+    bad.curveToPoint({inf, 10}, {1, 0}, {0, 5});
+    EXPECT_EQ(bad.bezierPathByFlatteningPath(0.5f).elementCount(), 3);
     BezierPath huge;
     huge.moveToPoint({0, 0});
     huge.curveToPoint({1e30f, 0}, {0, 1e30f}, {1e30f, 1e30f});
-    const int count = huge.bezierPathByFlatteningPath(0.5f).elementCount();
-    EXPECT_LE(count, 1 + 1024);
-    // A zero or NaN flatness falls back to the standard one.
-    EXPECT_EQ(sCurve().bezierPathByFlatteningPath(0).elementCount(),
-              sCurve().bezierPathByFlatteningPath(BezierPath::defaultFlatness).elementCount());
-    EXPECT_EQ(sCurve().bezierPathByFlatteningPath(nan).elementCount(),
-              sCurve().bezierPathByFlatteningPath(BezierPath::defaultFlatness).elementCount());
-    // An infinite flatness makes every curve one line.
-    EXPECT_EQ(sCurve().bezierPathByFlatteningPath(inf).elementCount(), 2);
+    EXPECT_LE(huge.bezierPathByFlatteningPath(0.5f).elementCount(), 1 + 1024);
 }
 
-TEST(BezierPath, PainterPathKeepsSubpathsAndFillRule)
+TEST(BezierPath, PainterPathAndPen)
 {
     BezierPath path;
     path.moveToPoint({0, 0});
     path.lineToPoint({10, 0});
-    path.lineToPoint({10, 10});
     path.closePath();
     path.lineToPoint({0, 20});
+    path.lineToPoint({nan, 1}); // skipped
     path.setWindingRule(BezierPath::EvenOddWindingRule);
     const QPainterPath qt = path.toQPainterPath();
     EXPECT_EQ(qt.fillRule(), Qt::OddEvenFill);
     // After the close, the line leaves from the subpath's start.
-    ASSERT_GE(qt.elementCount(), 2);
-    const QPainterPath::Element last = qt.elementAt(qt.elementCount() - 1);
-    const QPainterPath::Element beforeLast = qt.elementAt(qt.elementCount() - 2);
-    EXPECT_TRUE(beforeLast.isMoveTo());
-    EXPECT_EQ(QPointF(beforeLast), QPointF(0, 0));
-    EXPECT_EQ(QPointF(last), QPointF(0, 20));
+    ASSERT_EQ(qt.elementCount(), 5);
+    EXPECT_TRUE(qt.elementAt(3).isMoveTo());
+    EXPECT_EQ(QPointF(qt.elementAt(3)), QPointF(0, 0));
+    EXPECT_EQ(QPointF(qt.elementAt(4)), QPointF(0, 20));
 
-    BezierPath nonZero;
-    nonZero.moveToPoint({0, 0});
-    nonZero.lineToPoint({std::numeric_limits<float>::quiet_NaN(), 1});
-    nonZero.lineToPoint({5, 5});
-    const QPainterPath skipped = nonZero.toQPainterPath();
-    EXPECT_EQ(skipped.fillRule(), Qt::WindingFill);
-    EXPECT_EQ(skipped.elementCount(), 2);
-}
-
-TEST(BezierPath, PenCarriesStrokeAttributesWithDashesInPoints)
-{
-    BezierPath path;
     path.setLineWidth(2);
     path.setLineCapStyle(BezierPath::RoundLineCap);
     path.setLineJoinStyle(BezierPath::BevelLineJoin);
     path.setLineDash({4, 2}, 1);
-    QPen pen = path.pen(QBrush(Qt::red));
-    EXPECT_EQ(pen.widthF(), 2);
+    const QPen pen = path.pen(QBrush(Qt::red));
     EXPECT_EQ(pen.capStyle(), Qt::RoundCap);
     EXPECT_EQ(pen.joinStyle(), Qt::BevelJoin);
     EXPECT_EQ(pen.color(), QColor(Qt::red));
-    EXPECT_EQ(pen.dashPattern(), QList<qreal>({2, 1}));
+    EXPECT_EQ(pen.dashPattern(), QList<qreal>({2, 1})); // in pen widths
     EXPECT_EQ(pen.dashOffset(), 0.5);
-
-    // An odd pattern repeats with on and off swapped.
+    // An odd pattern repeats with on and off swapped; nonsense draws solid.
     path.setLineDash({3}, 0);
     EXPECT_EQ(path.pen().dashPattern(), QList<qreal>({1.5, 1.5}));
-
-    path.setLineDash({0, 0}, 0);
-    EXPECT_EQ(path.pen().style(), Qt::SolidLine);
     path.setLineDash({2, -1}, 0);
     EXPECT_EQ(path.pen().style(), Qt::SolidLine);
-
-    BezierPath plain;
-    pen = plain.pen();
-    EXPECT_EQ(pen.style(), Qt::SolidLine);
-    EXPECT_EQ(pen.capStyle(), Qt::FlatCap);
-    EXPECT_EQ(pen.joinStyle(), Qt::SvgMiterJoin);
-    EXPECT_EQ(pen.miterLimit(), 10);
-    plain.setLineWidth(0);
-    EXPECT_TRUE(plain.pen().isCosmetic());
+    EXPECT_EQ(BezierPath().pen().joinStyle(), Qt::SvgMiterJoin);
+    EXPECT_EQ(BezierPath().pen().miterLimit(), 10);
+    path.setLineWidth(0);
+    EXPECT_TRUE(path.pen().isCosmetic());
 }
 
-TEST(BezierPath, DashesAreDrawnInPoints)
+TEST(BezierPath, DashesAndMiterLimitAsDrawn)
 {
-    BezierPath path;
-    path.moveToPoint({0, 5});
-    path.lineToPoint({40, 5});
-    path.setLineWidth(4);
-    path.setLineDash({6, 6}, 0);
-    QImage image = blankImage(40, 10);
-    QPainter painter(&image);
-    path.stroke(painter, Qt::black);
-    painter.end();
-    EXPECT_EQ(qAlpha(image.pixel(2, 5)), 255);
-    EXPECT_EQ(qAlpha(image.pixel(9, 5)), 0);
-    EXPECT_EQ(qAlpha(image.pixel(14, 5)), 255);
-    EXPECT_EQ(qAlpha(image.pixel(21, 5)), 0);
-}
+    BezierPath dashed;
+    dashed.moveToPoint({0, 5});
+    dashed.lineToPoint({40, 5});
+    dashed.setLineWidth(4);
+    dashed.setLineDash({6, 6}, 0);
+    const QImage dashes = stroked(dashed, 40);
+    for (const auto &[x, alpha] : {std::pair{2, 255}, {9, 0}, {14, 255}, {21, 0}})
+        EXPECT_EQ(qAlpha(dashes.pixel(x, 5)), alpha) << x;
 
-TEST(BezierPath, MiterFallsBackToBevelPastTheLimit)
-{
     // Two strokes meeting at 60 degrees: the miter is twice the line width long.
-    BezierPath path;
-    path.moveToPoint({20, 90});
-    path.lineToPoint({50, 90 - 30 * std::sqrt(3.0f)});
-    path.lineToPoint({80, 90});
-    path.setLineWidth(10);
-    const int tipX = 50;
+    BezierPath corner;
+    corner.moveToPoint({20, 90});
+    corner.lineToPoint({50, 90 - 30 * std::sqrt(3.0f)});
+    corner.lineToPoint({80, 90});
+    corner.setLineWidth(10);
     const int tipY = int(90 - 30 * std::sqrt(3.0f)) - 8; // beyond a bevel, inside the miter
-
-    QImage mitered = blankImage(100, 100);
-    QPainter painter(&mitered);
-    path.stroke(painter, Qt::black);
-    painter.end();
-    EXPECT_EQ(qAlpha(mitered.pixel(tipX, tipY)), 255);
-
-    path.setMiterLimit(1.5f);
-    QImage bevelled = blankImage(100, 100);
-    painter.begin(&bevelled);
-    path.stroke(painter, Qt::black);
-    painter.end();
-    EXPECT_EQ(qAlpha(bevelled.pixel(tipX, tipY)), 0);
+    EXPECT_EQ(qAlpha(stroked(corner, 100).pixel(50, tipY)), 255);
+    corner.setMiterLimit(1.5f);
+    EXPECT_EQ(qAlpha(stroked(corner, 100).pixel(50, tipY)), 0);
 }
 
 TEST(BezierPath, EqualityCoversElementsAndAttributes)
 {
-    BezierPath a = sCurve();
-    BezierPath b = sCurve();
-    EXPECT_EQ(a, b);
-    b.setMiterLimit(3);
-    EXPECT_FALSE(a == b);
-    b = sCurve();
-    b.closePath();
-    EXPECT_FALSE(a == b);
-    b = sCurve();
-    b.setLineDash({1}, 0);
-    EXPECT_FALSE(a == b);
+    EXPECT_EQ(sCurve(), sCurve());
+    for (const auto &change : std::initializer_list<std::function<void(BezierPath &)>>{
+             [](BezierPath &p) { p.setMiterLimit(3); }, [](BezierPath &p) { p.closePath(); },
+             [](BezierPath &p) { p.setLineDash({1}, 0); }}) {
+        BezierPath other = sCurve();
+        change(other);
+        EXPECT_NE(other, sCurve());
+    }
 }
+
+TEST(BezierPathXML, ExactTextAndRoundTrip)
+{
+    BezierPath path;
+    path.setWindingRule(BezierPath::EvenOddWindingRule);
+    path.setLineCapStyle(BezierPath::RoundLineCap);
+    path.setLineJoinStyle(BezierPath::BevelLineJoin);
+    path.setLineWidth(2.5f);
+    path.setMiterLimit(4);
+    path.setFlatness(0.25f);
+    path.setLineDash({3, 1.5f, 0.5f}, 2);
+    path.moveToPoint({1, 2});
+    path.curveToPoint({9, 10}, {5, 6}, {7, 8});
+    path.closePath();
+    const auto xy = [](int i, const char *x, const char *y) {
+        return QString("<point%1><x>%2</x><y>%3</y></point%1>").arg(i).arg(x, y);
+    };
+    EXPECT_EQ(written(path),
+              "<NSBezierPath><windingRule>1</windingRule><lineCapStyle>1</lineCapStyle>"
+              "<lineJoinStyle>2</lineJoinStyle><lineWidth>2.500000</lineWidth>"
+              "<miterLimit>4.000000</miterLimit><flatness>0.250000</flatness>"
+              "<lineDashCount>3</lineDashCount><lineDashPhase>2.000000</lineDashPhase>"
+              "<lineDashPattern0>3.000000</lineDashPattern0>"
+              "<lineDashPattern1>1.500000</lineDashPattern1>"
+              "<lineDashPattern2>0.500000</lineDashPattern2><elements>"
+              "<element><elementType>0</elementType>" +
+                  xy(0, "1.000000", "2.000000") +
+                  "</element><element><elementType>2</elementType>" +
+                  xy(0, "5.000000", "6.000000") + xy(1, "7.000000", "8.000000") +
+                  xy(2, "9.000000", "10.000000") +
+                  "</element><element><elementType>3</elementType></element>"
+                  "</elements></NSBezierPath>");
+    EXPECT_EQ(readFrom(written(path), &BezierPath::withXMLNode), path);
+
+    // A new path: the standard attributes, no dash.
+    const QString standard = "<NSBezierPath><windingRule>0</windingRule><lineCapStyle>0"
+                             "</lineCapStyle><lineJoinStyle>0</lineJoinStyle><lineWidth>1.000000"
+                             "</lineWidth><miterLimit>10.000000</miterLimit><flatness>0.600000"
+                             "</flatness><elements/></NSBezierPath>";
+    EXPECT_EQ(written(BezierPath()), standard);
+    EXPECT_EQ(readFrom(standard, &BezierPath::withXMLNode), BezierPath());
+}
+
+// Elements alone give a new path's attributes; a path not starting with a
+// move starts at its first point; an element without a type ends the
+// elements; unknown types are skipped and missing points read as 0.
+TEST(BezierPathXML, MalformedElements)
+{
+    const std::tuple<QString, QString, int> cases[] = {
+        {elements(el(0, 4, 5)), elements(el(0, 4, 5)), 0},
+        {elements(el(0, 0, 0) + el(1, 5, 0) + "<element>" + point(0, 9, 9) + "</element>" +
+                  el(1, 5, 5)),
+         elements(el(0, 0, 0) + el(1, 5, 0)), 1},
+        {elements(el(3, 0, 0) + el(1, 2, 3) + el(1, 4, 3)), elements(el(0, 2, 3) + el(1, 4, 3)), 2},
+        {elements("<element><elementType>2</elementType>" + point(0, 1, 1) + point(1, 2, 2) +
+                  point(2, 3, 4) + "</element>"),
+         elements(el(0, 3, 4)), 1},
+        {elements("<element><elementType>0</elementType></element><element><elementType>7"
+                  "</elementType>" +
+                  point(0, 5, 5) +
+                  "</element><element><elementType>1</elementType><point0><x>5</x></point0>"
+                  "</element>"),
+         elements(el(0, 0, 0) + el(1, 5, 0)), 0}};
+    for (const auto &[children, expected, malformed] : cases) {
+        LogCapture log;
+        EXPECT_EQ(readPath(children), readPath(expected)) << children.toStdString();
+        EXPECT_EQ(log.count("Malformed bezier path"), malformed);
+    }
+    EXPECT_EQ(readFrom("", &BezierPath::withXMLNode), BezierPath());
+}
+
+// The dash count is bounded by the entries present; a missing entry in the
+// middle reads as 0 and entries past the count are ignored.
+TEST(BezierPathXML, DashCounts)
+{
+    const std::pair<QString, QList<float>> cases[] = {
+        {"<lineDashCount>2000000000</lineDashCount><lineDashPattern0>4</lineDashPattern0>"
+         "<lineDashPattern1>2</lineDashPattern1>",
+         {4, 2}},
+        {"<lineDashCount>3</lineDashCount><lineDashPattern2>6</lineDashPattern2>"
+         "<lineDashPattern0>1</lineDashPattern0><lineDashPattern3>9</lineDashPattern3>"
+         "<lineDashPattern0>8</lineDashPattern0><lineDashPattern01>8</lineDashPattern01>",
+         {1, 0, 6}},
+        {"<lineDashCount>5</lineDashCount>", {}},
+        {"<lineDashCount>-2</lineDashCount><lineDashPattern0>4</lineDashPattern0>", {}},
+        {"<lineDashCount>0</lineDashCount><lineDashPattern0>4</lineDashPattern0>", {}}};
+    LogCapture log;
+    for (const auto &[children, pattern] : cases)
+        EXPECT_EQ(readPath(children + "<elements/>").lineDashPattern(), pattern)
+            << children.toStdString();
+    EXPECT_FALSE(log.lines().isEmpty());
+}
+
+TEST(BezierPathXML, NonFiniteNumbersAreNotTakenIn)
+{
+    LogCapture log;
+    const BezierPath back = readPath(
+        "<windingRule>9</windingRule><lineWidth>nan</lineWidth><miterLimit>1e300</miterLimit>"
+        "<flatness>-inf</flatness><elements><element><elementType>0</elementType>"
+        "<point0><x>nan</x><y>3</y></point0></element><element><elementType>1</elementType>"
+        "<point0><x>inf</x><y>1e99</y></point0></element></elements>");
+    BezierPath expected;
+    expected.moveToPoint({0, 3});
+    expected.lineToPoint({0, 0});
+    EXPECT_EQ(back, expected);
+    EXPECT_GE(log.lines().size(), 7);
+}
+
+} // namespace

@@ -1,39 +1,24 @@
 #include "support/Image.h"
 #include "ImageTestData.h"
-#include "LogCapture.h"
+#include "TestHelpers.h"
 #include "support/Base64.h"
 #include "support/TWXMLProtocol.h"
 #include "support/TWXMLValues.h"
-#include "support/XMLDocument.h"
-
-#include <gtest/gtest.h>
-
-#include <QImageReader>
 
 using namespace ImageTestData;
+using XMLTest::written;
 
 namespace {
 
-QByteArray written(const Image &image)
+std::optional<Image> readImage(const QString &innerXML)
 {
-    XMLDocument doc(XMLElement::create("XMLObj"));
-    image.addXmlDataToNode(doc.rootElement().node());
-    return doc.rootElement().xmlString();
+    return XMLTest::readFrom(innerXML, &Image::withXMLNode);
 }
 
-std::optional<Image> readBack(const QByteArray &xml)
+QString imageXML(const QByteArray &data, const QString &children = {})
 {
-    std::optional<XMLDocument> doc = XMLDocument::parse(xml);
-    EXPECT_TRUE(doc.has_value()) << xml.constData();
-    if (!doc)
-        return std::nullopt;
-    return Image::withXMLNode(doc->rootElement().node(), doc->xmlDoc());
-}
-
-QByteArray imageXML(const QByteArray &data, const char *children = "")
-{
-    return "<XMLObj><NSImage>" + QByteArray(children) + "<TIFFRepresentation>" +
-           TWBase64::twBase64String(data).toLatin1() + "</TIFFRepresentation></NSImage></XMLObj>";
+    return "<NSImage>" + children + "<TIFFRepresentation>" + TWBase64::twBase64String(data) +
+           "</TIFFRepresentation></NSImage>";
 }
 
 Image pngImage()
@@ -43,87 +28,65 @@ Image pngImage()
     return image.value_or(Image());
 }
 
-} // namespace
-
-TEST(Image, ReadsEveryBitmapFormatLazily)
+TEST(Image, ReadsEveryFormatKeepingItsBytes)
 {
-    for (const char *format : {"png", "jpeg", "tiff", "bmp"}) {
-        const QByteArray bytes = encoded(format);
-        ASSERT_FALSE(bytes.isEmpty()) << format;
+    for (const char *format : {"png", "jpeg", "tiff", "bmp", "gif"}) {
+        SCOPED_TRACE(format);
+        const QByteArray bytes = QByteArray(format) == "gif" ? gif() : encoded(format);
         const std::optional<Image> image = Image::initWithData(bytes);
-        ASSERT_TRUE(image.has_value()) << format;
+        ASSERT_TRUE(image.has_value());
         EXPECT_EQ(image->dataType(), QByteArray(format));
         EXPECT_EQ(image->data(), bytes);
-        EXPECT_EQ(image->size(), Size(3, 2)) << format;
         ASSERT_EQ(image->representations().size(), 1);
         const QImage pixels = image->toQImage();
-        ASSERT_EQ(pixels.size(), QSize(3, 2)) << format;
-        if (QByteArray(format) != "jpeg") {
-            EXPECT_EQ(pixels.pixel(0, 0), qRgb(255, 0, 0)) << format;
-            EXPECT_EQ(pixels.pixel(2, 1), qRgb(128, 128, 128)) << format;
+        EXPECT_EQ(image->size(), QByteArray(format) == "gif" ? Size(1, 1) : Size(3, 2));
+        EXPECT_EQ(pixels.width(), int(image->size().width));
+        if (QByteArray(format) != "jpeg" && QByteArray(format) != "gif") {
+            EXPECT_EQ(pixels.pixel(0, 0), qRgb(255, 0, 0));
+            EXPECT_EQ(pixels.pixel(2, 1), qRgb(128, 128, 128));
         }
     }
-    const std::optional<Image> gifImage = Image::initWithData(gif());
-    ASSERT_TRUE(gifImage.has_value());
-    EXPECT_EQ(gifImage->dataType(), "gif");
-    EXPECT_EQ(gifImage->size(), Size(1, 1));
-    EXPECT_EQ(gifImage->toQImage().pixel(0, 0), qRgb(255, 255, 255));
-}
 
-TEST(Image, PageDescriptionsKeepTheirBytes)
-{
+    // Page descriptions keep their bytes and have no pixels.
     const std::optional<Image> pdfImage = Image::initWithData(pdf());
     ASSERT_TRUE(pdfImage.has_value());
     EXPECT_EQ(pdfImage->dataType(), "pdf");
     EXPECT_EQ(pdfImage->size(), Size(200.5f, 100));
-    ASSERT_TRUE(std::holds_alternative<PDFImageRep>(pdfImage->representations().at(0)));
     EXPECT_EQ(std::get<PDFImageRep>(pdfImage->representations().at(0)).PDFRepresentation(), pdf());
     EXPECT_TRUE(pdfImage->toQImage().isNull());
-
     const std::optional<Image> epsImage = Image::initWithData(eps());
     ASSERT_TRUE(epsImage.has_value());
-    EXPECT_EQ(epsImage->dataType(), "eps");
     EXPECT_EQ(epsImage->size(), Size(100, 50));
     EXPECT_EQ(std::get<EPSImageRep>(epsImage->representations().at(0)).EPSRepresentation(), eps());
 
-    EXPECT_FALSE(Image::initWithData("not a picture").has_value());
-    EXPECT_FALSE(Image::initWithData(QByteArray()).has_value());
     // Formats Qt reads but documents do not carry are not taken.
-    EXPECT_FALSE(Image::initWithData("<svg xmlns='http://www.w3.org/2000/svg'/>").has_value());
+    for (const QByteArray &bad : {QByteArray("not a picture"), QByteArray(),
+                                  QByteArray("<svg xmlns='http://www.w3.org/2000/svg'/>")})
+        EXPECT_FALSE(Image::initWithData(bad).has_value()) << bad.left(20).constData();
 }
 
 TEST(Image, BytesThatDoNotDecodeAreKept)
 {
     LogCapture log;
     const QByteArray png = encoded("png");
-    // Header intact, pixel data cut short.
-    const QByteArray truncated = png.left(png.indexOf("IDAT") + 8);
+    const QByteArray truncated = png.left(png.indexOf("IDAT") + 8); // header intact
     std::optional<Image> image = Image::initWithData(truncated);
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->size(), Size(3, 2));
     EXPECT_TRUE(image->toQImage().isNull());
     EXPECT_TRUE(image->toQImage().isNull()); // tried once, logged once
-    EXPECT_EQ(log.lines().filter(QStringLiteral("could not be decoded")).size(), 1);
-    // Saving writes what was read.
-    const std::optional<Image> back = readBack(written(*image));
-    ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(back->data(), truncated);
-}
+    EXPECT_EQ(log.containing("could not be decoded"), 1);
+    EXPECT_EQ(readImage(written(*image))->data(), truncated);
 
-TEST(Image, HugeDeclaredPixelsAreNotDecoded)
-{
-    LogCapture log;
-    std::optional<Image> image = Image::initWithData(pngHeader(200000, 100000));
+    // Huge declared pixels are not decoded at all.
+    image = Image::initWithData(pngHeader(200000, 100000));
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->size(), Size(200000, 100000));
     EXPECT_TRUE(image->toQImage().isNull());
     EXPECT_TRUE(log.contains("Image of 200000 x 100000 pixels is too large to decode"));
-
-    // A header the reader itself refuses gives no image at all.
-    EXPECT_FALSE(Image::initWithData(bmpHeader(2000000, 1000000)).has_value());
 }
 
-TEST(ImageXML, WritesEveryChildInOrder)
+TEST(ImageXML, ExactTextAndRoundTrip)
 {
     Image image = pngImage();
     image.setBackgroundColor(Color::colorWithCalibratedRed(0.25, 0.5, 0.75, 1));
@@ -133,123 +96,83 @@ TEST(ImageXML, WritesEveryChildInOrder)
     image.setDataRetained(true);
     image.setFlipped(true);
     image.setMatchesOnMultipleResolution(false);
-    image.setName(QStringLiteral("Bild <1> & Ä"));
+    image.setName(QStringLiteral("Bild <1> & \u00c4"));
     image.setPrefersColorMatch(false);
     image.setScalesWhenResized(true);
     image.setSize({30.5f, 20});
     image.setUsesEPSOnResolutionMismatch(true);
+    const QString xml = written(image);
+    EXPECT_EQ(xml, "<NSImage><backgroundColor>" +
+                       written(Color::colorWithCalibratedRed(0.25, 0.5, 0.75, 1)) +
+                       "</backgroundColor><cacheDepthMatchesImageDepth>YES"
+                       "</cacheDepthMatchesImageDepth><cacheMode>2</cacheMode>"
+                       "<isCachedSeparately>YES</isCachedSeparately><isDataRetained>YES"
+                       "</isDataRetained><isFlipped>YES</isFlipped><matchesOnMultipleResolution>NO"
+                       "</matchesOnMultipleResolution><name>Bild &lt;1&gt; &amp; \u00c4</name>"
+                       "<prefersColorMatch>NO</prefersColorMatch><scalesWhenResized>YES"
+                       "</scalesWhenResized><size><width>30.500000</width><height>20.000000"
+                       "</height></size><TIFFRepresentation>" +
+                       TWBase64::twBase64String(encoded("png")) +
+                       "</TIFFRepresentation><usesEPSOnResolutionMismatch>YES"
+                       "</usesEPSOnResolutionMismatch></NSImage>");
+    EXPECT_EQ(readImage(xml), image);
+    // A new image has no background colour and no name to write.
+    const QString plain = written(pngImage());
+    EXPECT_FALSE(plain.contains("backgroundColor") || plain.contains("<name>"));
+    EXPECT_TRUE(plain.contains("<cacheDepthMatchesImageDepth>NO</cacheDepthMatchesImageDepth>"));
+    EXPECT_EQ(readImage(plain), pngImage());
 
-    const QByteArray xml = written(image);
-    QList<QByteArray> children;
-    for (const QByteArray &line : xml.split('\n'))
-        if (line.startsWith("    <") && !line.startsWith("    </"))
-            children.append(line.mid(5, line.indexOf('>') - 5));
-    EXPECT_EQ(children, QList<QByteArray>({"backgroundColor", "cacheDepthMatchesImageDepth",
-                                           "cacheMode", "isCachedSeparately", "isDataRetained",
-                                           "isFlipped", "matchesOnMultipleResolution", "name",
-                                           "prefersColorMatch", "scalesWhenResized", "size",
-                                           "TIFFRepresentation", "usesEPSOnResolutionMismatch"}));
-    EXPECT_TRUE(xml.contains("<cacheMode>2</cacheMode>"));
-    EXPECT_TRUE(xml.contains("<isFlipped>YES</isFlipped>"));
-    EXPECT_TRUE(xml.contains("<name>Bild &lt;1&gt; &amp; \xC3\x84</name>"));
-    EXPECT_TRUE(xml.contains("<width>30.500000</width>"));
-    EXPECT_TRUE(xml.contains("<TIFFRepresentation>" +
-                             TWBase64::twBase64String(encoded("png")).toLatin1() +
-                             "</TIFFRepresentation>"));
-
-    const std::optional<Image> back = readBack(xml);
-    ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(*back, image);
+    // The snippet form reads back too.
+    EXPECT_EQ(Image::imageFromXMLRepresentation(image.xmlRepresentation()), image);
+    for (const char *junk : {"", "<XMLObj>", "<Other/>"})
+        EXPECT_FALSE(Image::imageFromXMLRepresentation(junk).has_value()) << junk;
 }
 
-TEST(ImageXML, DefaultsOfANewImage)
+// Only the data is needed; flags default as for a new image, anything but
+// "YES" is NO, and an unusable size keeps the size of the data.
+TEST(ImageXML, MissingAndOddChildren)
 {
-    const Image image = pngImage();
-    const QByteArray xml = written(image);
-    EXPECT_FALSE(xml.contains("backgroundColor"));
-    EXPECT_FALSE(xml.contains("<name>"));
-    EXPECT_TRUE(xml.contains("<cacheDepthMatchesImageDepth>NO</cacheDepthMatchesImageDepth>"));
-    EXPECT_TRUE(xml.contains("<matchesOnMultipleResolution>YES</matchesOnMultipleResolution>"));
-    EXPECT_TRUE(xml.contains("<prefersColorMatch>YES</prefersColorMatch>"));
-    const std::optional<Image> back = readBack(xml);
-    ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(*back, image);
-}
-
-TEST(ImageXML, MissingChildren)
-{
-    // Only the data: flags from the data, the size the data gives.
-    std::optional<Image> bare = readBack(imageXML(encoded("png")));
-    ASSERT_TRUE(bare.has_value());
-    EXPECT_FALSE(bare->cacheDepthMatchesImageDepth());
-    EXPECT_FALSE(bare->isFlipped());
+    const std::optional<Image> bare = readImage(imageXML(encoded("png")));
+    EXPECT_EQ(bare, pngImage());
     EXPECT_TRUE(bare->prefersColorMatch());
-    EXPECT_EQ(bare->size(), Size(3, 2));
+    EXPECT_TRUE(bare->matchesOnMultipleResolution());
     EXPECT_FALSE(bare->backgroundColor().has_value());
 
-    // A missing cacheDepthMatchesImageDepth reads NO, anything but "YES" is NO.
-    std::optional<Image> flags = readBack(imageXML(
-        encoded("png"), "<isFlipped>yes</isFlipped><prefersColorMatch>NO</prefersColorMatch>"
-                        "<size><height>7</height></size>"));
+    const std::optional<Image> flags =
+        readImage(imageXML(encoded("png"), "<isFlipped>yes</isFlipped><prefersColorMatch>NO"
+                                           "</prefersColorMatch><size><height>7</height></size>"));
     ASSERT_TRUE(flags.has_value());
-    EXPECT_FALSE(flags->cacheDepthMatchesImageDepth());
     EXPECT_FALSE(flags->isFlipped());
     EXPECT_FALSE(flags->prefersColorMatch());
     EXPECT_EQ(flags->size(), Size(3, 7));
+
+    LogCapture log;
+    for (const char *size : {"<size><width>1e30</width><height>-4</height></size>",
+                             "<size><width>nan</width><height>inf</height></size>"})
+        EXPECT_EQ(readImage(imageXML(encoded("png"), size))->size(), Size(3, 2)) << size;
+    EXPECT_EQ(log.lines().size(), 4);
 }
 
 TEST(ImageXML, DataProblemsGiveNothing)
 {
-    LogCapture log;
-    EXPECT_FALSE(readBack("<XMLObj><NSImage><size><width>3</width></size></NSImage></XMLObj>"));
-    EXPECT_TRUE(log.contains("No referenced data for image"));
-    log.clear();
-    EXPECT_FALSE(readBack(imageXML("this is no picture at all")));
-    EXPECT_TRUE(log.contains("Unable to initialize with read data"));
-    log.clear();
-    EXPECT_FALSE(readBack("<XMLObj><NSImage><TIFFRepresentation>iVBORw0KGgoA"
-                          "B</TIFFRepresentation></NSImage></XMLObj>"));
-    EXPECT_EQ(log.lines().size(), 2); // the Base64 damage, then the failure
-    EXPECT_TRUE(log.contains("Unable to initialize with read data"));
-    log.clear();
-    EXPECT_FALSE(readBack("<XMLObj/>"));
-}
-
-TEST(ImageXML, ImplausibleSizesKeepTheDataSize)
-{
-    LogCapture log;
-    for (const char *size : {"<size><width>1e30</width><height>-4</height></size>",
-                             "<size><width>nan</width><height>inf</height></size>"}) {
-        log.clear();
-        const std::optional<Image> image = readBack(imageXML(encoded("png"), size));
-        ASSERT_TRUE(image.has_value());
-        EXPECT_EQ(image->size(), Size(3, 2)) << size;
-        EXPECT_EQ(log.lines().size(), 2) << size;
+    const std::pair<QString, QStringList> cases[] = {
+        {"<NSImage><size><width>3</width></size></NSImage>", {"No referenced data for image"}},
+        {imageXML("this is no picture at all"), {"Unable to initialize with read data"}},
+        {"<NSImage><TIFFRepresentation>iVBORw0KGgoAB</TIFFRepresentation></NSImage>",
+         {"Base64Error: Premature end of Base64 string", "Unable to initialize with read data"}}};
+    for (const auto &[xml, lines] : cases) {
+        LogCapture log;
+        EXPECT_FALSE(readImage(xml));
+        EXPECT_EQ(log.lines(), lines);
     }
+    EXPECT_FALSE(readImage(""));
 }
 
-TEST(ImageXML, SnippetRoundTrip)
-{
-    Image image = pngImage();
-    image.setName(QStringLiteral("snippet"));
-    const QString text = image.xmlRepresentation();
-    EXPECT_TRUE(text.startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>")));
-    EXPECT_TRUE(text.contains(QStringLiteral("<XMLObj>\n  <NSImage>")));
-    const std::optional<Image> back = Image::imageFromXMLRepresentation(text);
-    ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(*back, image);
-
-    EXPECT_FALSE(Image::imageFromXMLRepresentation(QString()).has_value());
-    EXPECT_FALSE(Image::imageFromXMLRepresentation(QStringLiteral("<XMLObj>")).has_value());
-    EXPECT_FALSE(Image::imageFromXMLRepresentation(QStringLiteral("<Other/>")).has_value());
-}
-
-TEST(ImageXML, ElementRouteWritesRepresentations)
+TEST(ImageXML, ElementRouteWritesRepresentationsButIsNotRead)
 {
     Image image = pngImage();
     image.addRepresentation(*PDFImageRep::imageRepWithData(pdf()));
     image.addRepresentation(*EPSImageRep::imageRepWithData(eps()));
-    image.setFlipped(true);
     const XMLElement element = image.freshXMLElement();
     QStringList names;
     for (const XMLElement &child : element.elements())
@@ -257,12 +180,10 @@ TEST(ImageXML, ElementRouteWritesRepresentations)
     EXPECT_EQ(names, QStringList({"backgroundColor", "size", "isFlipped", "NSBitmapImageRep",
                                   "NSPDFImageRep", "NSEPSImageRep"}));
     EXPECT_EQ(element.elementForPath("backgroundColor/NSColor/alphaComponent").floatValue(), 0);
-    EXPECT_EQ(element.stringForPath("size/width"), QStringLiteral("3.000000"));
-    EXPECT_EQ(element.stringForPath("isFlipped"), QStringLiteral("YES"));
+    EXPECT_EQ(element.stringForPath("size/width"), "3.000000");
+    EXPECT_EQ(element.stringForPath("isFlipped"), "NO");
     EXPECT_EQ(TWXML::dataWithXMLElement(element.elementForPath("NSPDFImageRep/NSData")), pdf());
 
-    // Images are not read back from this form; a container says so.
-    EXPECT_FALSE(Image::objectWithXMLElement(element).has_value());
     LogCapture log;
     XMLElement holder = XMLElement::create("arrayItem");
     holder.addChild(element.copy());
@@ -270,23 +191,13 @@ TEST(ImageXML, ElementRouteWritesRepresentations)
     EXPECT_TRUE(log.contains("Object could not be created from XML element: NSImage"));
 }
 
-TEST(ImageRepXML, RepresentationsReadBackThroughTheRegistry)
+TEST(ImageRep, RepresentationsReadBackThroughTheRegistry)
 {
     const BitmapImageRep bitmap = *BitmapImageRep::imageRepWithData(encoded("png"));
-    const QVariant readBitmap = TWXMLProtocol::objectWithXMLElement(bitmap.freshXMLElement());
-    ASSERT_TRUE(readBitmap.canConvert<BitmapImageRep>());
-    EXPECT_EQ(readBitmap.value<BitmapImageRep>(), bitmap);
-    EXPECT_EQ(readBitmap.value<BitmapImageRep>().image().pixel(1, 0), qRgb(0, 255, 0));
-
-    const PDFImageRep pdfRep = *PDFImageRep::imageRepWithData(pdf());
-    const QVariant readPDF = TWXMLProtocol::objectWithXMLElement(pdfRep.freshXMLElement());
-    ASSERT_TRUE(readPDF.canConvert<PDFImageRep>());
-    EXPECT_EQ(readPDF.value<PDFImageRep>().size(), Size(200.5f, 100));
-
-    const EPSImageRep epsRep = *EPSImageRep::imageRepWithData(eps());
-    const QVariant readEPS = TWXMLProtocol::objectWithXMLElement(epsRep.freshXMLElement());
-    ASSERT_TRUE(readEPS.canConvert<EPSImageRep>());
-    EXPECT_EQ(readEPS.value<EPSImageRep>(), epsRep);
+    for (const QVariant &rep :
+         {QVariant::fromValue(bitmap), QVariant::fromValue(*PDFImageRep::imageRepWithData(pdf())),
+          QVariant::fromValue(*EPSImageRep::imageRepWithData(eps()))})
+        EXPECT_EQ(TWXMLProtocol::objectWithXMLElement(TWXMLProtocol::freshXMLElement(rep)), rep);
 
     // A bitmap element holding a PDF, or no data at all, gives nothing.
     LogCapture log;
@@ -294,20 +205,13 @@ TEST(ImageRepXML, RepresentationsReadBackThroughTheRegistry)
     wrong.addChild(TWXML::dataFreshXMLElement(pdf()));
     EXPECT_FALSE(BitmapImageRep::objectWithXMLElement(wrong).has_value());
     EXPECT_FALSE(EPSImageRep::objectWithXMLElement(XMLElement::create("NSEPSImageRep")));
+
+    // Other bitmaps give their TIFF; TIFF bytes are given as they are.
+    QImage tiff;
+    ASSERT_TRUE(tiff.loadFromData(bitmap.TIFFRepresentation(), "tiff"));
+    EXPECT_EQ(tiff.pixel(2, 0), qRgb(0, 0, 255));
+    EXPECT_EQ(BitmapImageRep::imageRepWithData(encoded("tiff"))->TIFFRepresentation(),
+              encoded("tiff"));
 }
 
-TEST(ImageRep, TIFFRepresentationOfOtherBitmaps)
-{
-    const BitmapImageRep png = *BitmapImageRep::imageRepWithData(encoded("png"));
-    const QByteArray tiff = png.TIFFRepresentation();
-    QBuffer buffer;
-    buffer.setData(tiff);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    EXPECT_EQ(reader.format(), "tiff");
-    const QImage pixels = reader.read();
-    EXPECT_EQ(pixels.pixel(2, 0), qRgb(0, 0, 255));
-
-    const QByteArray tiffBytes = encoded("tiff");
-    EXPECT_EQ(BitmapImageRep::imageRepWithData(tiffBytes)->TIFFRepresentation(), tiffBytes);
-}
+} // namespace

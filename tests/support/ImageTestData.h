@@ -43,24 +43,6 @@ inline QByteArray gif()
     return QByteArray(reinterpret_cast<const char *>(bytes), sizeof bytes);
 }
 
-// A BMP header that declares a picture of width x height at 24 bits, with
-// no pixels behind it.
-inline QByteArray bmpHeader(qint32 width, qint32 height)
-{
-    QByteArray bytes(54, '\0');
-    char *p = bytes.data();
-    p[0] = 'B';
-    p[1] = 'M';
-    qToLittleEndian<quint32>(54 + 16, p + 2); // file size (a lie)
-    qToLittleEndian<quint32>(54, p + 10);     // pixel offset
-    qToLittleEndian<quint32>(40, p + 14);     // info header size
-    qToLittleEndian<qint32>(width, p + 18);
-    qToLittleEndian<qint32>(height, p + 22);
-    qToLittleEndian<quint16>(1, p + 26);  // planes
-    qToLittleEndian<quint16>(24, p + 28); // bits per pixel
-    return bytes + QByteArray(16, '\0');
-}
-
 inline QByteArray pngChunk(const char *type, const QByteArray &data)
 {
     QByteArray chunk(4, '\0');

@@ -1,11 +1,7 @@
 #include "support/SWXMLUtils.h"
+#include "TestHelpers.h"
 #include "platform/RecordingAlerts.h"
-#include "LogCapture.h"
-#include "QtPrinters.h"
 #include "support/TWXMLUtils.h"
-#include "support/XMLDocument.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -19,48 +15,34 @@ const QString kEmptyType =
 class SWXMLUtilsTest : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        std::optional<XMLDocument> parsed = XMLDocument::parse(
-            "<SWDocument><SWElement><type>Scene Heading</type><string>INT. HOUSE</string>"
-            "</SWElement><SWElement><string>no type</string></SWElement>"
-            "<SWElement><type></type></SWElement></SWDocument>");
-        ASSERT_TRUE(parsed);
-        doc = std::move(*parsed);
-    }
     void TearDown() override
     {
         for (xmlXPathContextPtr c : contexts)
             xmlXPathFreeContext(c);
     }
+    // The context of the index-th element: full, without type, empty type.
     xmlXPathContextPtr contextOn(int index)
     {
-        xmlXPathContextPtr c =
-            TWXMLUtils::newContext(doc.xmlDoc(), doc.rootElement().elements().at(index).node());
-        contexts.push_back(c);
-        return c;
+        contexts.push_back(TWXMLUtils::newContext(doc.xmlDoc(), element(index).node()));
+        return contexts.back();
     }
+    XMLElement element(int index) const { return doc.rootElement().elements().at(index); }
 
-    XMLDocument doc;
+    XMLDocument doc = *XMLDocument::parse(
+        "<SWDocument><SWElement><type>Scene Heading</type><string>INT. HOUSE</string>"
+        "</SWElement><SWElement><string>no type</string></SWElement>"
+        "<SWElement><type></type></SWElement></SWDocument>");
     std::vector<xmlXPathContextPtr> contexts;
     RecordingAlerts alerts;
     Alerts::Scope alertsScope{&alerts};
+    LogCapture log;
 };
 
-} // namespace
-
-TEST_F(SWXMLUtilsTest, ReadsTypeAndString)
+TEST_F(SWXMLUtilsTest, ReadsTypeAndStringAndReportsWhatIsMissing)
 {
-    LogCapture log;
     EXPECT_EQ(SWXMLUtils::getTypeFromContext(contextOn(0)), "Scene Heading");
     EXPECT_EQ(SWXMLUtils::getStringFromContext(contextOn(0)), "INT. HOUSE");
     EXPECT_TRUE(log.lines().isEmpty());
-    EXPECT_EQ(alerts.beepCount(), 0);
-}
-
-TEST_F(SWXMLUtilsTest, MissingOrEmptyPartsAreLogged)
-{
-    LogCapture log;
     EXPECT_EQ(SWXMLUtils::getTypeFromContext(contextOn(1)), std::nullopt);
     EXPECT_EQ(SWXMLUtils::getTypeFromContext(contextOn(2)), std::nullopt);
     const QString s = SWXMLUtils::getStringFromContext(contextOn(2));
@@ -72,32 +54,25 @@ TEST_F(SWXMLUtilsTest, MissingOrEmptyPartsAreLogged)
 TEST_F(SWXMLUtilsTest, ChangeTypeStoresBothTextsLiterally)
 {
     SWXMLUtils::changeType("Action & more", "He says \"<hi>\" & 'bye'", contextOn(0));
-    const XMLElement first = doc.rootElement().elements().at(0);
-    EXPECT_EQ(first.stringForPath("type"), "Action & more");
-    EXPECT_EQ(first.stringForPath("string"), "He says \"<hi>\" & 'bye'");
     const std::optional<XMLDocument> again = XMLDocument::parse(doc.xmlData());
     ASSERT_TRUE(again);
+    EXPECT_EQ(again->rootElement().elements().at(0).stringForPath("type"), "Action & more");
     EXPECT_EQ(again->rootElement().elements().at(0).stringForPath("string"),
               "He says \"<hi>\" & 'bye'");
-}
 
-TEST_F(SWXMLUtilsTest, ChangeTypeWithMissingChildren)
-{
-    LogCapture log;
     SWXMLUtils::changeType("T", "S", contextOn(1)); // no type: nothing changes
-    EXPECT_EQ(doc.rootElement().elements().at(1).stringForPath("string"), "no type");
+    EXPECT_EQ(element(1).stringForPath("string"), "no type");
     SWXMLUtils::changeType("T", "S", contextOn(2)); // type set, then no string
-    EXPECT_EQ(doc.rootElement().elements().at(2).stringForPath("type"), "T");
+    EXPECT_EQ(element(2).stringForPath("type"), "T");
     EXPECT_EQ(log.lines(), (QStringList{kNoType, kNoString}));
     EXPECT_EQ(alerts.beepCount(), 2);
 }
 
 TEST_F(SWXMLUtilsTest, RemoveElementAtIndex)
 {
-    LogCapture log;
     SWXMLUtils::removeElementAtIndex(1, doc.xmlDoc());
     ASSERT_EQ(doc.rootElement().childElementCount(), 2);
-    EXPECT_EQ(doc.rootElement().elements().at(1).stringForPath("string"), std::nullopt);
+    EXPECT_EQ(element(1).stringForPath("string"), std::nullopt); // the third one
     SWXMLUtils::removeElementAtIndex(5, doc.xmlDoc());
     SWXMLUtils::removeElementAtIndex(-1, doc.xmlDoc());
     EXPECT_EQ(doc.rootElement().childElementCount(), 2);
@@ -105,3 +80,5 @@ TEST_F(SWXMLUtilsTest, RemoveElementAtIndex)
     std::optional<XMLDocument> empty = XMLDocument::parse("<SWDocument/>");
     SWXMLUtils::removeElementAtIndex(0, empty->xmlDoc());
 }
+
+} // namespace

@@ -1,9 +1,6 @@
 #include "support/TWXMLUtils.h"
-#include "LogCapture.h"
-#include "QtPrinters.h"
-#include "support/XMLDocument.h"
+#include "TestHelpers.h"
 
-#include <gtest/gtest.h>
 #include <libxml/xpath.h>
 
 namespace {
@@ -15,53 +12,33 @@ XMLDocument document(const char *xml)
     return doc ? std::move(*doc) : XMLDocument();
 }
 
-} // namespace
-
-TEST(TWXMLUtilsXPath, TemporaryContextFindsFromTheDocument)
+TEST(TWXMLUtilsXPath, QueriesFromTheDocumentOrAGivenContext)
 {
     LogCapture log;
-    XMLDocument doc = document("<r><a>1</a><a>2</a></r>");
+    XMLDocument doc = document("<r><a>1</a><a>2</a><q><a>3</a></q></r>");
     xmlXPathObjectPtr result = TWXMLUtils::getNodeSetForXPath("/r/a", doc.xmlDoc(), nullptr);
     ASSERT_NE(result, nullptr);
     EXPECT_EQ(result->nodesetval->nodeNr, 2);
-    EXPECT_EQ(TWXMLUtils::textOfNode(result->nodesetval->nodeTab[0]), "1");
+    EXPECT_EQ(TWXMLUtils::textOfNode(result->nodesetval->nodeTab[1]), "2");
     xmlXPathFreeObject(result);
-    EXPECT_TRUE(log.lines().isEmpty());
-}
-
-TEST(TWXMLUtilsXPath, EmptyResultIsNullWithoutMessage)
-{
-    LogCapture log;
-    XMLDocument doc = document("<r/>");
+    // A given context is relative and left to its owner, still usable.
+    xmlXPathContextPtr context =
+        TWXMLUtils::newContext(doc.xmlDoc(), doc.rootElement().elementForName("q").node());
+    for (int i = 0; i < 2; ++i) {
+        result = TWXMLUtils::getNodeSetForXPath("a", doc.xmlDoc(), context);
+        ASSERT_NE(result, nullptr);
+        EXPECT_EQ(TWXMLUtils::textOfNode(result->nodesetval->nodeTab[0]), "3");
+        xmlXPathFreeObject(result);
+    }
+    xmlXPathFreeContext(context);
+    // Empty results are null without a message; bad queries are logged.
     EXPECT_EQ(TWXMLUtils::getNodeSetForXPath("/r/missing", doc.xmlDoc(), nullptr), nullptr);
     EXPECT_EQ(TWXMLUtils::getNodeSetForXPath("count(/r)", doc.xmlDoc(), nullptr), nullptr);
     EXPECT_TRUE(log.lines().isEmpty());
-}
-
-TEST(TWXMLUtilsXPath, BadQueryIsLoggedWithTheQuery)
-{
-    LogCapture log;
-    XMLDocument doc = document("<r/>");
     testing::internal::CaptureStderr();
     EXPECT_EQ(TWXMLUtils::getNodeSetForXPath("/r[", doc.xmlDoc(), nullptr), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(log.lines(), QStringList{"Error in xmlXPathEvalExpression /r["});
-}
-
-TEST(TWXMLUtilsXPath, GivenContextIsRelativeAndLeftToItsOwner)
-{
-    XMLDocument doc = document("<r><p><NSColor><redComponent>0.5</redComponent></NSColor></p>"
-                               "<q><NSColor><redComponent>0.7</redComponent></NSColor></q></r>");
-    xmlNodePtr q = doc.rootElement().elementForName("q").node();
-    xmlXPathContextPtr context = TWXMLUtils::newContext(doc.xmlDoc(), q);
-    for (int i = 0; i < 2; ++i) { // still usable: the helper did not free it
-        xmlXPathObjectPtr r =
-            TWXMLUtils::getNodeSetForXPath("NSColor/redComponent", doc.xmlDoc(), context);
-        ASSERT_NE(r, nullptr);
-        EXPECT_EQ(TWXMLUtils::textOfNode(r->nodesetval->nodeTab[0]), "0.7");
-        xmlXPathFreeObject(r);
-    }
-    xmlXPathFreeContext(context);
 }
 
 TEST(TWXMLUtilsReader, FirstNodeWinsAndMissingIsNullopt)
@@ -71,7 +48,6 @@ TEST(TWXMLUtilsReader, FirstNodeWinsAndMissingIsNullopt)
                                "<redComponent>0.75</redComponent><flag>YES</flag>"
                                "<lower>yes</lower><empty/><n> -12x</n></NSColor></p>");
     TWXMLUtils::XPathReader reader(doc.rootElement().node(), doc.xmlDoc());
-    ASSERT_TRUE(reader.isValid());
     EXPECT_EQ(reader.floatValue("NSColor/redComponent"), 0.25);
     EXPECT_EQ(reader.floatValue("NSColor/greenComponent"), std::nullopt);
     EXPECT_EQ(reader.boolValue("NSColor/flag"), true);
@@ -80,6 +56,9 @@ TEST(TWXMLUtilsReader, FirstNodeWinsAndMissingIsNullopt)
     EXPECT_EQ(reader.intValue("NSColor/n"), -12);
     EXPECT_EQ(reader.intValue("NSColor/empty"), 0);
     EXPECT_TRUE(log.lines().isEmpty()); // no duplicate warning on this route
+    TWXMLUtils::XPathReader none(nullptr, doc.xmlDoc());
+    EXPECT_FALSE(none.isValid());
+    EXPECT_EQ(none.text("a"), std::nullopt);
 }
 
 // Plain child paths are answered by walking the tree; the answers must be
@@ -107,42 +86,26 @@ TEST(TWXMLUtilsReader, ChildPathsAnswerAsXPathDoes)
     EXPECT_EQ(reader.text("b[2]"), "3");
 }
 
-TEST(TWXMLUtilsReader, NullParentReadsNothing)
-{
-    XMLDocument doc = document("<p/>");
-    TWXMLUtils::XPathReader reader(nullptr, doc.xmlDoc());
-    EXPECT_FALSE(reader.isValid());
-    EXPECT_EQ(reader.text("a"), std::nullopt);
-}
-
-TEST(TWXMLUtilsWriter, TextChildrenAreEscaped)
-{
-    XMLDocument doc(XMLElement::create("p"));
-    xmlNodePtr value = TWXMLUtils::addElementChild(doc.rootElement().node(), "NSValue");
-    TWXMLUtils::addTextChild(value, "name", "a < b & c");
-    TWXMLUtils::addTextChild(value, "empty", "");
-    EXPECT_EQ(doc.rootElement().xmlString(), "<p>\n  <NSValue>\n    <name>a &lt; b &amp; "
-                                             "c</name>\n    <empty></empty>\n  </NSValue>\n</p>");
-    EXPECT_EQ(doc.rootElement().stringForPath("NSValue/name"), "a < b & c");
-}
-
-TEST(TWXMLUtilsSnippet, WritesTheXMLObjDocument)
+TEST(TWXMLUtilsSnippet, WritesEscapedTextUnderXMLObjAndReadsItBack)
 {
     const QString text = TWXMLUtils::xmlRepresentation([](xmlNodePtr root) {
         xmlNodePtr v = TWXMLUtils::addElementChild(root, "NSValue");
         TWXMLUtils::addTextChild(v, "x", "1.000000");
+        TWXMLUtils::addTextChild(v, "name", "a < b & c");
+        TWXMLUtils::addTextChild(v, "empty", "");
     });
     EXPECT_EQ(text, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<XMLObj>\n  <NSValue>\n"
-                    "    <x>1.000000</x>\n  </NSValue>\n</XMLObj>\n");
-    const std::optional<double> x =
-        TWXMLUtils::fromXMLRepresentation(text, [](xmlNodePtr parent, xmlDocPtr doc) {
-            return TWXMLUtils::XPathReader(parent, doc).floatValue("NSValue/x").value_or(-1);
-        });
-    EXPECT_EQ(x, 1.0);
-}
+                    "    <x>1.000000</x>\n    <name>a &lt; b &amp; c</name>\n"
+                    "    <empty></empty>\n  </NSValue>\n</XMLObj>\n");
+    EXPECT_EQ(
+        TWXMLUtils::fromXMLRepresentation(
+            text,
+            [](xmlNodePtr parent, xmlDocPtr doc) {
+                return TWXMLUtils::XPathReader(parent, doc).floatValue("NSValue/x").value_or(-1);
+            }),
+        1.0);
 
-TEST(TWXMLUtilsSnippet, UnreadableSnippetsGiveNothingSilently)
-{
+    // What is no snippet gives nothing, silently, without calling the reader.
     LogCapture log;
     int calls = 0;
     auto read = [&](xmlNodePtr, xmlDocPtr) {
@@ -151,11 +114,11 @@ TEST(TWXMLUtilsSnippet, UnreadableSnippetsGiveNothingSilently)
     };
     static_assert(std::is_same_v<decltype(TWXMLUtils::fromXMLRepresentation(QString(), read)),
                                  std::optional<int>>);
-    EXPECT_FALSE(TWXMLUtils::fromXMLRepresentation(QString(), read));
-    EXPECT_FALSE(TWXMLUtils::fromXMLRepresentation("", read));
-    EXPECT_FALSE(TWXMLUtils::fromXMLRepresentation("<XMLObj>", read));
-    EXPECT_FALSE(TWXMLUtils::fromXMLRepresentation("<Other><NSColor/></Other>", read));
+    for (const char *junk : {"", "<XMLObj>", "<Other><NSColor/></Other>"})
+        EXPECT_FALSE(TWXMLUtils::fromXMLRepresentation(junk, read)) << junk;
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(TWXMLUtils::fromXMLRepresentation("<XMLObj/>", read), 1);
     EXPECT_TRUE(log.lines().isEmpty());
 }
+
+} // namespace

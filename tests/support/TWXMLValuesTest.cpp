@@ -1,82 +1,61 @@
 #include "support/TWXMLValues.h"
-#include "LogCapture.h"
-#include "QtPrinters.h"
+#include "TestHelpers.h"
 #include "TestSwatch.h"
+#include "support/AttributedString.h"
+#include "support/CalendarDate.h"
+#include "support/Color.h"
+#include "support/Font.h"
 #include "support/OrderedDictionary.h"
+#include "support/ParagraphStyle.h"
+#include "support/Shadow.h"
 #include "support/TWXMLProtocol.h"
-#include "support/XMLDocument.h"
 
 #include <clocale>
 #include <cmath>
-#include <gtest/gtest.h>
+
+using XMLTest::compact;
+using XMLTest::element;
 
 namespace {
 
-QByteArray compact(const XMLElement &e)
-{
-    QByteArray s = e.xmlString();
-    s.replace("\n", "");
-    s.replace("  ", "");
-    return s;
-}
-
-XMLElement parsed(const char *xml)
-{
-    XMLElement e = XMLElement::parse(QByteArray(xml));
-    EXPECT_FALSE(e.isNull()) << xml;
-    return e;
-}
-
 const QString kNotCreated = QStringLiteral("Object could not be created from XML element: %1");
 
-} // namespace
-
-// --- numbers ---
-
-TEST(NumberXML, IntegralValuesAreWrittenAsIntegers)
+// Integral values are written as integers, others with six decimals unless
+// that loses them.
+TEST(NumberXML, Text)
 {
+    const std::pair<QVariant, const char *> cases[] = {
+        {2.0, "2"},
+        {-0.0, "0"},
+        {true, "1"},
+        {123456789012LL, "123456789012"},
+        {123456789012.0, "123456789012"},
+        {QVariant::fromValue(18446744073709551615ULL), "18446744073709551615"},
+        {2.5, "2.500000"},
+        {-0.25, "-0.250000"},
+        {0.1f, "0.100000"},
+        {1e-7, "0.0000001"},
+        {3.0000001, "3.0000001"},
+        {1e20, "100000000000000000000.000000"}};
+    for (const auto &[value, text] : cases)
+        EXPECT_EQ(TWXML::numberText(value), text) << text;
     EXPECT_EQ(compact(TWXML::numberFreshXMLElement(3)), "<NSNumber>3</NSNumber>");
-    EXPECT_EQ(TWXML::numberText(2.0), "2");
-    EXPECT_EQ(TWXML::numberText(-0.0), "0");
-    EXPECT_EQ(TWXML::numberText(true), "1");
-    EXPECT_EQ(TWXML::numberText(false), "0");
-    EXPECT_EQ(TWXML::numberText(-17), "-17");
-    EXPECT_EQ(TWXML::numberText(123456789012LL), "123456789012");
-    EXPECT_EQ(TWXML::numberText(123456789012.0), "123456789012");
-    EXPECT_EQ(TWXML::numberText(QVariant::fromValue(18446744073709551615ULL)),
-              "18446744073709551615");
-}
 
-TEST(NumberXML, OtherValuesUseSixDecimalsUnlessThatLosesThem)
-{
-    EXPECT_EQ(TWXML::numberText(2.5), "2.500000");
-    EXPECT_EQ(TWXML::numberText(0.1), "0.100000");
-    EXPECT_EQ(TWXML::numberText(-0.25), "-0.250000");
-    EXPECT_EQ(TWXML::numberText(QVariant(0.1f)), "0.100000");
-    EXPECT_EQ(TWXML::numberText(1e-7), "0.0000001");
-    EXPECT_EQ(TWXML::numberText(3.0000001), "3.0000001");
-    EXPECT_EQ(TWXML::numberText(1e20), "100000000000000000000.000000");
-}
-
-TEST(NumberXML, ReadsIntegersWhenBothReadingsAgree)
-{
-    const auto read = [](const char *t) { return TWXML::numberFromText(QString::fromLatin1(t)); };
-    EXPECT_EQ(read("2").typeId(), QMetaType::Int);
-    EXPECT_EQ(read("2").toInt(), 2);
-    EXPECT_EQ(read("2.000000").typeId(), QMetaType::Int);
-    EXPECT_EQ(read("0.100000").typeId(), QMetaType::Double);
-    EXPECT_EQ(read("0.100000").toDouble(), 0.1);
-    EXPECT_EQ(read("123456789012").typeId(), QMetaType::LongLong);
-    EXPECT_EQ(read("123456789012").toLongLong(), 123456789012LL);
-    EXPECT_EQ(read("-2147483649").toLongLong(), -2147483649LL);
-    EXPECT_EQ(read("0.0000001").toDouble(), 1e-7);
-    EXPECT_EQ(read(" 7 ").toInt(), 7);
-    EXPECT_EQ(read("abc").typeId(), QMetaType::Int);
-    EXPECT_EQ(read("abc").toInt(), 0);
-    EXPECT_EQ(read("").toInt(), 0);
-    EXPECT_EQ(read("99999999999999999999").typeId(), QMetaType::Double);
-    EXPECT_EQ(read("99999999999999999999").toDouble(), 1e20);
-    EXPECT_EQ(read("-99999999999999999999").toDouble(), -1e20);
+    // Read as an integer when both readings agree.
+    const std::tuple<const char *, QMetaType::Type, double> readings[] = {
+        {"2.000000", QMetaType::Int, 2},
+        {"0.100000", QMetaType::Double, 0.1},
+        {"123456789012", QMetaType::LongLong, 123456789012.0},
+        {"-2147483649", QMetaType::LongLong, -2147483649.0},
+        {" 7 ", QMetaType::Int, 7},
+        {"abc", QMetaType::Int, 0},
+        {"", QMetaType::Int, 0},
+        {"-99999999999999999999", QMetaType::Double, -1e20}};
+    for (const auto &[text, type, value] : readings) {
+        const QVariant v = TWXML::numberFromText(text);
+        EXPECT_EQ(v.typeId(), type) << text;
+        EXPECT_EQ(v.toDouble(), value) << text;
+    }
     EXPECT_FALSE(TWXML::numberWithXMLElement(XMLElement()).isValid());
 }
 
@@ -86,18 +65,17 @@ TEST(NumberXML, RoundTripKeepsEveryValue)
                                9007199254740993LL, INT_MIN, 4294967296.0, 2.5e-5};
     for (const QVariant &v : values) {
         const QVariant back = TWXML::numberWithXMLElement(TWXML::numberFreshXMLElement(v));
-        if (v.typeId() == QMetaType::Double)
-            EXPECT_EQ(back.toDouble(), v.toDouble()) << v.toString().toStdString();
+        if (v.typeId() == QMetaType::LongLong)
+            EXPECT_EQ(back.toLongLong(), v.toLongLong());
         else
-            EXPECT_EQ(back.toLongLong(), v.toLongLong()) << v.toString().toStdString();
+            EXPECT_EQ(back.toDouble(), v.toDouble()) << v.toString().toStdString();
     }
     EXPECT_EQ(TWXML::numberFromText(TWXML::numberText(QVariant(0.3f))).toFloat(), 0.3f);
 }
 
 TEST(NumberXML, TextDoesNotFollowTheProcessLocale)
 {
-    const char *previous = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = previous ? previous : "C";
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
     if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "de_DE"))
         GTEST_SKIP() << "no German locale installed";
     EXPECT_EQ(TWXML::numberText(2.5), "2.500000");
@@ -105,31 +83,20 @@ TEST(NumberXML, TextDoesNotFollowTheProcessLocale)
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
-// --- data ---
-
-TEST(DataXML, WritesBase64AndReadsItBack)
+TEST(DataXML, Base64BothWaysAndDamageIsLogged)
 {
-    const XMLElement e = TWXML::dataFreshXMLElement("Hello");
-    EXPECT_EQ(compact(e), "<NSData>SGVsbG8=</NSData>");
-    EXPECT_EQ(TWXML::dataWithXMLElement(e), QByteArray("Hello"));
+    EXPECT_EQ(compact(TWXML::dataFreshXMLElement("Hello")), "<NSData>SGVsbG8=</NSData>");
     EXPECT_EQ(compact(TWXML::dataFreshXMLElement(QByteArray())), "<NSData/>");
-    EXPECT_EQ(TWXML::dataWithXMLElement(parsed("<NSData/>")), QByteArray(""));
-    EXPECT_EQ(TWXML::dataWithXMLElement(parsed("<NSData>\n SGVs\n bG8=\n</NSData>")),
-              QByteArray("Hello"));
-}
-
-TEST(DataXML, TruncatedBase64IsLoggedAndMissing)
-{
+    EXPECT_EQ(TWXML::dataWithXMLElement(element("<NSData/>")), QByteArray(""));
+    EXPECT_EQ(TWXML::dataWithXMLElement(element("<NSData>\n SGVs\n bG8=\n</NSData>")), "Hello");
     LogCapture log;
-    EXPECT_EQ(TWXML::dataWithXMLElement(parsed("<NSData>SGVsbG8</NSData>")), std::nullopt);
+    EXPECT_EQ(TWXML::dataWithXMLElement(element("<NSData>SGVsbG8</NSData>")), std::nullopt);
     EXPECT_EQ(log.lines(), QStringList{"Base64Error: Premature end of Base64 string"});
-    EXPECT_EQ(TWXML::dataWithXMLElement(parsed("<NSData>SGVs\xC3\xA9</NSData>")), std::nullopt);
+    EXPECT_EQ(TWXML::dataWithXMLElement(element("<NSData>SGVs\xC3\xA9</NSData>")), std::nullopt);
     EXPECT_EQ(TWXML::dataWithXMLElement(XMLElement()), std::nullopt);
 }
 
-// --- arrays ---
-
-TEST(ArrayXML, WritesOneItemPerValueInOrder)
+TEST(ArrayXML, OneItemPerValueInOrder)
 {
     const QVariantList list{QString("text"), QVariant::fromValue(TestSwatch{0.5}), 3,
                             QByteArray("ab"), QVariantList{QString("inner")}};
@@ -145,17 +112,15 @@ TEST(ArrayXML, WritesOneItemPerValueInOrder)
 TEST(ArrayXML, UnreadableItemsAreDroppedAndTheRestRead)
 {
     LogCapture log;
-    const QVariantList list = TWXML::arrayWithXMLElement(
-        parsed("<NSArray><arrayItem><NoSuchClass>1</NoSuchClass></arrayItem>"
-               "<arrayItem>after</arrayItem>"
-               "<arrayItem><TestSwatch/></arrayItem>"
-               "<arrayItem><NSData>QQ</NSData></arrayItem>"
-               "<other>ignored</other>"
-               "<arrayItem><TestSwatchAlias><level>2</level></TestSwatchAlias></arrayItem>"
-               "<arrayItem/>"
-               "<arrayItem>text<TestSwatch/></arrayItem></NSArray>"));
-    EXPECT_EQ(list, (QVariantList{QString("after"), QVariant::fromValue(TestSwatch{2}), QString(""),
-                                  QString("text")}));
+    EXPECT_EQ(TWXML::arrayWithXMLElement(
+                  element("<NSArray><arrayItem><NoSuchClass>1</NoSuchClass></arrayItem>"
+                          "<arrayItem>after</arrayItem><arrayItem><TestSwatch/></arrayItem>"
+                          "<arrayItem><NSData>QQ</NSData></arrayItem><other>ignored</other>"
+                          "<arrayItem><TestSwatchAlias><level>2</level></TestSwatchAlias>"
+                          "</arrayItem><arrayItem/><arrayItem>text<TestSwatch/></arrayItem>"
+                          "</NSArray>")),
+              (QVariantList{QString("after"), QVariant::fromValue(TestSwatch{2}), QString(""),
+                            QString("text")}));
     EXPECT_EQ(
         log.lines(),
         (QStringList{kNotCreated.arg("NoSuchClass"), kNotCreated.arg("TestSwatch"),
@@ -163,139 +128,136 @@ TEST(ArrayXML, UnreadableItemsAreDroppedAndTheRestRead)
     EXPECT_TRUE(TWXML::arrayWithXMLElement(XMLElement()).isEmpty());
 }
 
-// --- dictionaries, element route ---
-
 TEST(DictionaryXML, ElementRouteKeepsKeyOrderAndNests)
 {
     const OrderedDictionary d{{"zeta", QString("z")},
                               {"alpha", 1},
                               {"inner", QVariant::fromValue(OrderedDictionary{{"k", 2.5}})},
                               {"swatch", QVariant::fromValue(TestSwatch{1})}};
-    const XMLElement e = d.freshXMLElement();
     EXPECT_EQ(
-        compact(e),
-        "<NSDictionary>"
-        "<dictionaryItem><key>zeta</key><value>z</value></dictionaryItem>"
+        compact(d.freshXMLElement()),
+        "<NSDictionary><dictionaryItem><key>zeta</key><value>z</value></dictionaryItem>"
         "<dictionaryItem><key>alpha</key><value><NSNumber>1</NSNumber></value></dictionaryItem>"
         "<dictionaryItem><key>inner</key><value><NSDictionary><dictionaryItem><key>k</key>"
         "<value><NSNumber>2.500000</NSNumber></value></dictionaryItem></NSDictionary></value>"
-        "</dictionaryItem>"
-        "<dictionaryItem><key>swatch</key><value><TestSwatch><level>1.000000</level>"
-        "</TestSwatch></value></dictionaryItem></NSDictionary>");
-    const std::optional<OrderedDictionary> back = OrderedDictionary::objectWithXMLElement(e);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(*back, d);
-    EXPECT_EQ(back->keys(), (QStringList{"zeta", "alpha", "inner", "swatch"}));
-}
+        "</dictionaryItem><dictionaryItem><key>swatch</key><value><TestSwatch><level>1.000000"
+        "</level></TestSwatch></value></dictionaryItem></NSDictionary>");
+    const std::optional<OrderedDictionary> back =
+        OrderedDictionary::objectWithXMLElement(d.freshXMLElement());
+    EXPECT_EQ(back, d);
+    EXPECT_EQ(back->keys(), d.keys());
 
-TEST(DictionaryXML, ElementRouteReaderToleratesBadItems)
-{
+    // Bad items are skipped, a later key replaces an earlier one in place.
     LogCapture log;
-    const std::optional<OrderedDictionary> d = OrderedDictionary::objectWithXMLElement(
-        parsed("<NSDictionary>"
-               "<dictionaryItem><key>a</key><value>first</value></dictionaryItem>"
-               "<dictionaryItem><key>nil</key><value><TestSwatch/></value></dictionaryItem>"
-               "<dictionaryItem><value>no key</value></dictionaryItem>"
-               "<dictionaryItem><key>novalue</key></dictionaryItem>"
-               "<dictionaryItem><key>b</key><value>one</value><value>two</value></dictionaryItem>"
-               "<dictionaryItem><key>a</key><value>second</value></dictionaryItem>"
-               "</NSDictionary>"));
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->keys(), (QStringList{"a", "b"}));
-    EXPECT_EQ(d->value("a"), QString("second"));
-    EXPECT_EQ(d->value("b"), QString("one"));
-    EXPECT_TRUE(log.contains(kNotCreated.arg("TestSwatch")));
-    EXPECT_TRUE(log.contains("Warning: dictionary item without key ignored"));
-    EXPECT_TRUE(log.contains("Warning: element dictionaryItem has multiple children with name "
-                             "value, the first will be used"));
+    const std::optional<OrderedDictionary> bad = OrderedDictionary::objectWithXMLElement(
+        element("<NSDictionary><dictionaryItem><key>a</key><value>first</value></dictionaryItem>"
+                "<dictionaryItem><key>nil</key><value><TestSwatch/></value></dictionaryItem>"
+                "<dictionaryItem><value>no key</value></dictionaryItem>"
+                "<dictionaryItem><key>novalue</key></dictionaryItem><dictionaryItem><key>b</key>"
+                "<value>one</value><value>two</value></dictionaryItem>"
+                "<dictionaryItem><key>a</key><value>second</value></dictionaryItem>"
+                "</NSDictionary>"));
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->keys(), (QStringList{"a", "b"}));
+    EXPECT_EQ(*bad, (OrderedDictionary{{"a", QString("second")}, {"b", QString("one")}}));
+    EXPECT_EQ(log.lines(), (QStringList{kNotCreated.arg("TestSwatch"),
+                                        "Warning: dictionary item without key ignored",
+                                        "Warning: element dictionaryItem has multiple children "
+                                        "with name value, the first will be used"}));
     EXPECT_FALSE(OrderedDictionary::objectWithXMLElement(XMLElement()));
-    EXPECT_TRUE(OrderedDictionary::objectWithXMLElement(parsed("<NSDictionary/>"))->isEmpty());
+    EXPECT_TRUE(OrderedDictionary::objectWithXMLElement(element("<NSDictionary/>"))->isEmpty());
 }
 
-// --- dictionaries, libxml2 route ---
-
-TEST(DictionaryXML, Libxml2RouteWritesDescriptionsAndNestedDictionaries)
+// The libxml2 route writes descriptions of plain values and reads them back
+// as text.
+TEST(DictionaryXML, Libxml2Route)
 {
     const OrderedDictionary d{{"n", 5},
                               {"s", QString("a<b")},
                               {"sub", QVariant::fromValue(OrderedDictionary{{"x", 2.5}})},
                               {"map", QVariantMap{{"m", true}}}};
-    XMLDocument doc(XMLElement::create("parent"));
-    d.addXmlDataToNode(doc.rootElement().node());
-    EXPECT_EQ(compact(doc.rootElement()),
-              "<parent><NSDictionary>"
-              "<dictionaryItem><key>n</key><value>5</value></dictionaryItem>"
-              "<dictionaryItem><key>s</key><value>a&lt;b</value></dictionaryItem>"
-              "<dictionaryItem><key>sub</key><dictionaryValue><NSDictionary><dictionaryItem>"
-              "<key>x</key><value>2.5</value></dictionaryItem></NSDictionary></dictionaryValue>"
-              "</dictionaryItem>"
-              "<dictionaryItem><key>map</key><dictionaryValue><NSDictionary><dictionaryItem>"
-              "<key>m</key><value>1</value></dictionaryItem></NSDictionary></dictionaryValue>"
-              "</dictionaryItem></NSDictionary></parent>");
-
-    const OrderedDictionary back =
-        OrderedDictionary::withXMLNode(doc.rootElement().node(), doc.xmlDoc());
+    const QString xml = XMLTest::written(d);
+    EXPECT_EQ(xml, "<NSDictionary><dictionaryItem><key>n</key><value>5</value></dictionaryItem>"
+                   "<dictionaryItem><key>s</key><value>a&lt;b</value></dictionaryItem>"
+                   "<dictionaryItem><key>sub</key><dictionaryValue><NSDictionary>"
+                   "<dictionaryItem><key>x</key><value>2.5</value></dictionaryItem></NSDictionary>"
+                   "</dictionaryValue></dictionaryItem><dictionaryItem><key>map</key>"
+                   "<dictionaryValue><NSDictionary><dictionaryItem><key>m</key><value>1</value>"
+                   "</dictionaryItem></NSDictionary></dictionaryValue></dictionaryItem>"
+                   "</NSDictionary>");
+    const OrderedDictionary back = XMLTest::readFrom(xml, &OrderedDictionary::withXMLNode);
     EXPECT_EQ(back.keys(), (QStringList{"n", "s", "sub", "map"}));
-    EXPECT_EQ(back.value("n"), QString("5")); // numbers come back as their text
-    EXPECT_EQ(back.value("s"), QString("a<b"));
-    EXPECT_EQ(back.value("sub").value<OrderedDictionary>(),
-              (OrderedDictionary{{"x", QString("2.5")}}));
+    EXPECT_EQ(back.value("n"), QString("5"));
+    EXPECT_EQ(back.value("sub"), QVariant::fromValue(OrderedDictionary{{"x", QString("2.5")}}));
+
+    // A missing value reads as an empty text; a missing key skips the item.
+    EXPECT_EQ(XMLTest::readFrom("<NSDictionary><dictionaryItem><key>empty</key><value/>"
+                                "</dictionaryItem><dictionaryItem><key>neither</key>"
+                                "</dictionaryItem><dictionaryItem><value>keyless</value>"
+                                "</dictionaryItem></NSDictionary>",
+                                &OrderedDictionary::withXMLNode),
+              (OrderedDictionary{{"empty", QString("")}, {"neither", QString("")}}));
+    EXPECT_TRUE(XMLTest::readFrom("", &OrderedDictionary::withXMLNode).isEmpty());
 }
 
-TEST(DictionaryXML, Libxml2RouteReaderDefaults)
+TEST(TWXMLProtocol, ValueClassesAreFoundByValueAndByElementName)
 {
-    std::optional<XMLDocument> doc = XMLDocument::parse(
-        "<p><NSDictionary><dictionaryItem><key>empty</key><value/></dictionaryItem>"
-        "<dictionaryItem><key>neither</key></dictionaryItem>"
-        "<dictionaryItem><value>keyless</value></dictionaryItem></NSDictionary></p>");
-    ASSERT_TRUE(doc);
-    LogCapture log;
-    const OrderedDictionary d =
-        OrderedDictionary::withXMLNode(doc->rootElement().node(), doc->xmlDoc());
-    EXPECT_EQ(d, (OrderedDictionary{{"empty", QString("")}, {"neither", QString("")}}));
-    EXPECT_TRUE(OrderedDictionary::withXMLNode(
-                    doc->rootElement().elementForName("NSDictionary").node(), doc->xmlDoc())
-                    .isEmpty());
-}
-
-// --- the registry ---
-
-TEST(TWXMLProtocol, ClassesAreFoundByValueAndByName)
-{
-    EXPECT_EQ(TWXMLProtocol::classForValue(7)->elementName, "NSNumber");
-    EXPECT_EQ(TWXMLProtocol::classForValue(true)->elementName, "NSNumber");
-    EXPECT_EQ(TWXMLProtocol::classForValue(QByteArray("x"))->elementName, "NSData");
-    EXPECT_EQ(TWXMLProtocol::classForValue(QStringList{"a"})->elementName, "NSArray");
-    EXPECT_EQ(TWXMLProtocol::classForValue(QVariantMap{})->elementName, "NSDictionary");
-    EXPECT_EQ(TWXMLProtocol::classForValue(QVariant::fromValue(TestSwatch{}))->elementName,
-              "TestSwatch");
-    EXPECT_EQ(TWXMLProtocol::classForValue(QString("s")), nullptr);
-    EXPECT_EQ(TWXMLProtocol::classForValue(QVariant()), nullptr);
+    const QVariant values[] = {
+        QVariant::fromValue(Color::colorWithCalibratedRed(1, 0.5, 0, 0.25)),
+        QVariant::fromValue(Font("Zapfino", 30)),
+        QVariant::fromValue(Shadow(Size(1, 2), 3, Color::colorWithCalibratedRed(0, 0, 1, 1))),
+        QVariant::fromValue(*CalendarDate::dateWithYear(2010, 10, 10, 10, 10, 10,
+                                                        *TimeZone::timeZoneWithName("GMT+0100"))),
+        QVariant::fromValue(ParagraphStyle()),
+        QVariant::fromValue(TextTab(1, 2)),
+        QVariant::fromValue(AttributedString("text", {{NSKernAttributeName, 2.0}})),
+        QVariant::fromValue(TestSwatch{0.25})};
+    for (const QVariant &v : values) {
+        const XMLElement e = TWXMLProtocol::freshXMLElement(v);
+        EXPECT_EQ(TWXMLProtocol::classForValue(v)->elementName, e.name());
+        EXPECT_EQ(TWXMLProtocol::objectWithXMLElement(e), v) << e.name().toStdString();
+    }
+    // A mutable paragraph style reads too and is written under the plain name.
+    XMLElement style = ParagraphStyle().freshXMLElement();
+    style.setName("NSMutableParagraphStyle");
+    EXPECT_EQ(TWXMLProtocol::objectWithXMLElement(style), QVariant::fromValue(ParagraphStyle()));
     EXPECT_EQ(TWXMLProtocol::classForElementName(u"TestSwatchAlias")->metaType,
               QMetaType::fromType<TestSwatch>());
+    EXPECT_FALSE(TWXMLProtocol::objectWithXMLElement(element("<NSFont/>")).isValid());
+
+    const std::pair<QVariant, const char *> plain[] = {{7, "NSNumber"},
+                                                       {true, "NSNumber"},
+                                                       {QByteArray("x"), "NSData"},
+                                                       {QStringList{"a"}, "NSArray"},
+                                                       {QVariantMap{}, "NSDictionary"}};
+    for (const auto &[v, name] : plain)
+        EXPECT_EQ(TWXMLProtocol::classForValue(v)->elementName, name);
+    EXPECT_EQ(TWXMLProtocol::classForValue(QString("s")), nullptr);
+    EXPECT_EQ(TWXMLProtocol::classForValue(QVariant()), nullptr);
     EXPECT_EQ(TWXMLProtocol::classForElementName(u"Nothing"), nullptr);
 }
 
-TEST(TWXMLProtocol, Libxml2RouteWritersOfPlainContainersWriteNothing)
+TEST(TWXMLProtocol, Libxml2RouteOfPlainValues)
 {
-    XMLDocument doc(XMLElement::create("p"));
-    xmlNodePtr p = doc.rootElement().node();
-    EXPECT_TRUE(TWXMLProtocol::addXmlDataToNode(5, p));
-    EXPECT_TRUE(TWXMLProtocol::addXmlDataToNode(QByteArray("x"), p));
-    EXPECT_TRUE(TWXMLProtocol::addXmlDataToNode(QVariantList{1}, p));
-    EXPECT_FALSE(TWXMLProtocol::addXmlDataToNode(QString("s"), p));
-    EXPECT_EQ(doc.rootElement().childElementCount(), 0);
-    EXPECT_TRUE(TWXMLProtocol::addXmlDataToNode(QVariant::fromValue(TestSwatch{0.25}), p));
-    EXPECT_EQ(doc.rootElement().stringForPath("TestSwatch/level"), "0.250000");
+    // Plain containers write nothing of their own; strings are no class.
+    XMLElement p = XMLElement::create("p");
+    EXPECT_TRUE(TWXMLProtocol::addXmlDataToNode(5, p.node()));
+    EXPECT_TRUE(TWXMLProtocol::addXmlDataToNode(QVariantList{1}, p.node()));
+    EXPECT_FALSE(TWXMLProtocol::addXmlDataToNode(QString("s"), p.node()));
+    EXPECT_EQ(p.childElementCount(), 0);
+    EXPECT_TRUE(TWXMLProtocol::addXmlDataToNode(QVariant::fromValue(TestSwatch{0.25}), p.node()));
+    EXPECT_EQ(p.stringForPath("TestSwatch/level"), "0.250000");
+
+    const std::pair<QVariant, const char *> descriptions[] = {
+        {5, "5"},
+        {2.5, "2.5"},
+        {0.1f, "0.1"},
+        {true, "1"},
+        {QByteArray("abcde"), "<61626364 65>"},
+        {QString("as is"), "as is"},
+        {QVariant(), ""}};
+    for (const auto &[v, text] : descriptions)
+        EXPECT_EQ(TWXMLProtocol::description(v), text);
 }
 
-TEST(TWXMLProtocol, DescriptionsOfPlainValues)
-{
-    EXPECT_EQ(TWXMLProtocol::description(5), "5");
-    EXPECT_EQ(TWXMLProtocol::description(2.5), "2.5");
-    EXPECT_EQ(TWXMLProtocol::description(0.1f), "0.1");
-    EXPECT_EQ(TWXMLProtocol::description(true), "1");
-    EXPECT_EQ(TWXMLProtocol::description(QByteArray("abcde")), "<61626364 65>");
-    EXPECT_EQ(TWXMLProtocol::description(QString("as is")), "as is");
-    EXPECT_EQ(TWXMLProtocol::description(QVariant()), "");
-}
+} // namespace
