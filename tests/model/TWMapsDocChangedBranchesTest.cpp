@@ -22,6 +22,11 @@ struct FakeBranch
 };
 using Branch = std::shared_ptr<FakeBranch>;
 
+Branch branch(const QString &name, FakeMap *map, Branch parent = nullptr)
+{
+    return std::make_shared<FakeBranch>(FakeBranch{name, map, std::move(parent)});
+}
+
 // Records what the pass asks of branches and maps, in order.
 struct RecordingOps
 {
@@ -59,45 +64,21 @@ struct RecordingOps
     }
 };
 
-Branch branch(const QString &name, FakeMap *map, Branch parent = nullptr)
+TEST(TWMapsDocChangedBranches, EachMapIsReSortedRenumberedAndLaidOutOnceInGroupOrder)
 {
-    return std::make_shared<FakeBranch>(FakeBranch{name, map, std::move(parent)});
-}
-
-TEST(TWMapsDocChangedBranches, EachBranchIsListedOnce)
-{
-    FakeMap map{"m"};
-    QList<Branch> list;
-    const Branch a = branch("a", &map);
-    EXPECT_TRUE(TWChangedBranches::addIfAbsent(list, a));
-    EXPECT_FALSE(TWChangedBranches::addIfAbsent(list, a));
-    EXPECT_FALSE(TWChangedBranches::addIfAbsent(list, Branch()));
-    // Another branch with the same name is another branch.
-    EXPECT_TRUE(TWChangedBranches::addIfAbsent(list, branch("a", &map)));
-    EXPECT_EQ(list.size(), 2);
-}
-
-TEST(TWMapsDocChangedBranches, GroupsFollowTheFirstBranchOfEachMap)
-{
-    FakeMap one{"one"}, two{"two"};
-    const QList<Branch> list = {branch("b1", &two), branch("a1", &one), branch("b2", &two),
-                                branch("a2", &one)};
-    const auto groups = TWChangedBranches::groupByMap(list, [](const Branch &b) { return b->map; });
-    ASSERT_EQ(groups.size(), 2);
-    EXPECT_EQ(groups[0], (QList<Branch>{list[0], list[2]}));
-    EXPECT_EQ(groups[1], (QList<Branch>{list[1], list[3]}));
-}
-
-TEST(TWMapsDocChangedBranches, MapsAreLaidOutOnceEachInGroupOrder)
-{
-    FakeMap one{"one"}, two{"two"};
+    FakeMap one{"one"}, two{"two"}, tight{"tight"}, bare{"bare"};
     one.outlineNumbersNeedUpdating = true;
+    tight.layoutAssistanceMode = TWChangedBranches::TightLayoutMode;
+    tight.outlineNumbersNeedUpdating = true;
     const Branch root1 = branch("root1", &one);
     const Branch child = branch("child", &one, root1);
     const Branch grandchild = branch("grandchild", &one, child);
-    const Branch root2 = branch("root2", &two);
-    const Branch other = branch("other", &two, root2);
-    QList<Branch> list = {grandchild, other, child};
+    const Branch other = branch("other", &two, branch("root2", &two));
+    const Branch tightRoot = branch("tightRoot", &tight);
+    const Branch bareRoot = branch("bareRoot", &bare);
+    QList<Branch> list = {
+        grandchild, other, branch("t2", &tight, tightRoot), child, branch("t1", &tight, tightRoot),
+        bareRoot};
 
     RecordingOps ops;
     TWChangedBranches::process(list, ops);
@@ -105,74 +86,29 @@ TEST(TWMapsDocChangedBranches, MapsAreLaidOutOnceEachInGroupOrder)
     EXPECT_EQ(ops.calls, (QStringList{
                              "text grandchild",
                              "text other",
+                             "text t2",
                              "text child",
+                             "text t1",
+                             "text bareRoot",
                              // the grandchild is covered by its parent
                              "re-sort root1",
                              "renumber one",
                              "lay out one: grandchild child",
                              "re-sort root2",
                              "lay out two: other",
+                             // the tight mode keeps the user's order: no re-sort
+                             "renumber tight",
+                             "lay out tight: t2 t1",
+                             // a root has no parent to re-sort
+                             "lay out bare: bareRoot",
                          }));
 }
-
-TEST(TWMapsDocChangedBranches, TheTightModeKeepsTheUsersOrder)
-{
-    FakeMap map{"tight"};
-    map.layoutAssistanceMode = TWChangedBranches::TightLayoutMode;
-    map.outlineNumbersNeedUpdating = true;
-    const Branch root = branch("root", &map);
-    QList<Branch> list = {branch("a", &map, root), root};
-
-    RecordingOps ops;
-    TWChangedBranches::process(list, ops);
-    EXPECT_EQ(ops.calls,
-              (QStringList{"text a", "text root", "renumber tight", "lay out tight: a root"}));
-}
-
-TEST(TWMapsDocChangedBranches, ARootHasNoParentToReSort)
-{
-    FakeMap map{"m"};
-    const Branch root = branch("root", &map);
-    QList<Branch> list = {root};
-    RecordingOps ops;
-    TWChangedBranches::process(list, ops);
-    EXPECT_EQ(ops.calls, (QStringList{"text root", "lay out m: root"}));
-}
-
-class TWMapsDocChangedBranchesDocumentTest : public MapsDocFixture
-{};
 
 // Branches come from the branch code; the document only holds and forwards
 // them, so stand-in pointers do for its list.
 std::shared_ptr<TWMapBranch> standIn(const std::shared_ptr<int> &owner)
 {
     return std::shared_ptr<TWMapBranch>(owner, reinterpret_cast<TWMapBranch *>(owner.get()));
-}
-
-TEST_F(TWMapsDocChangedBranchesDocumentTest, ResizedBranchesAreCollectedOnce)
-{
-    auto document = TWMapsDoc::create();
-    const auto one = std::make_shared<int>(1);
-    const auto two = std::make_shared<int>(2);
-    const auto a = standIn(one);
-    const auto b = standIn(two);
-
-    auto post = [](const std::shared_ptr<TWMapBranch> &branch) {
-        NotificationCenter::defaultCenter().post(
-            TWMapsDoc::BranchDidResizeNotification, branch.get(),
-            {{TWMapsDoc::BranchKey, QVariant::fromValue(branch)}});
-    };
-    post(a);
-    post(b);
-    post(a);
-    document->addObjectToChangedBranchesIfAbsent(b);
-    EXPECT_EQ(document->changedBranches(), (TWMapsDoc::BranchList{a, b}));
-
-    // Without branch services there is nothing to lay out; the list empties.
-    ASSERT_EQ(TWMapsDoc::branchServices(), nullptr);
-    EXPECT_EQ(document->changedBranchesByMap().size(), 1);
-    document->updateChangedBranches();
-    EXPECT_TRUE(document->changedBranches().isEmpty());
 }
 
 class RecordingServices : public TWMapBranchServices
@@ -195,13 +131,43 @@ public:
     }
 };
 
+class TWMapsDocChangedBranchesDocumentTest : public MapsDocFixture
+{
+protected:
+    std::shared_ptr<TWMapsDoc> document = TWMapsDoc::create();
+    const std::vector<std::shared_ptr<int>> owners = {
+        std::make_shared<int>(1), std::make_shared<int>(2), std::make_shared<int>(3)};
+};
+
+TEST_F(TWMapsDocChangedBranchesDocumentTest, ResizedBranchesAreCollectedOnce)
+{
+    const auto a = standIn(owners[0]);
+    const auto b = standIn(owners[1]);
+    auto post = [](const std::shared_ptr<TWMapBranch> &branch) {
+        QVariantMap info;
+        if (branch)
+            info.insert(TWMapsDoc::BranchKey, QVariant::fromValue(branch));
+        NotificationCenter::defaultCenter().post(TWMapsDoc::BranchDidResizeNotification,
+                                                 branch.get(), info);
+    };
+    post(a);
+    post(b);
+    post(a);
+    post(nullptr);
+    document->addObjectToChangedBranchesIfAbsent(b);
+    EXPECT_EQ(document->changedBranches(), (TWMapsDoc::BranchList{a, b}));
+
+    // Without branch services there is nothing to lay out; the list empties.
+    ASSERT_EQ(TWMapsDoc::branchServices(), nullptr);
+    EXPECT_EQ(document->changedBranchesByMap().size(), 1);
+    document->updateChangedBranches();
+    EXPECT_TRUE(document->changedBranches().isEmpty());
+}
+
 TEST_F(TWMapsDocChangedBranchesDocumentTest, ThePassRunsThroughTheInstalledServices)
 {
-    auto document = TWMapsDoc::create();
     auto first = TWMap::create(document.get());
     auto second = TWMap::create(document.get());
-    const auto owners =
-        std::vector{std::make_shared<int>(1), std::make_shared<int>(2), std::make_shared<int>(3)};
     RecordingServices services;
     services.maps = {{standIn(owners[0]).get(), second.get()},
                      {standIn(owners[1]).get(), first.get()},
@@ -211,11 +177,11 @@ TEST_F(TWMapsDocChangedBranchesDocumentTest, ThePassRunsThroughTheInstalledServi
 
     TWMapsDoc::setBranchServices(&services);
     const auto groups = document->changedBranchesByMap();
-    ASSERT_EQ(groups.size(), 2);
-    EXPECT_EQ(groups.at(0).size(), 2);
     document->updateChangedBranches();
     TWMapsDoc::setBranchServices(nullptr);
 
+    ASSERT_EQ(groups.size(), 2);
+    EXPECT_EQ(groups.at(0), (TWMapsDoc::BranchList{standIn(owners[0]), standIn(owners[2])}));
     EXPECT_EQ(services.calls,
               (QStringList{"text", "text", "text", "lay out " + second->identifier() + " x2",
                            "lay out " + first->identifier() + " x1"}));

@@ -34,6 +34,13 @@ TWContactRecord person(const QString &id, std::optional<QString> first, std::opt
     return record;
 }
 
+std::shared_ptr<TWResource> resourceNamed(const QString &name)
+{
+    auto resource = std::make_shared<TWResource>();
+    resource->setResourceName(name);
+    return resource;
+}
+
 QByteArray stringArrayPropertyList(const QStringList &strings)
 {
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -48,62 +55,98 @@ class TWMapsDocResourcesTest : public MapsDocFixture
 protected:
     TWMapsDocResourcesTest()
     {
-        contacts = std::make_shared<FakeContacts>();
         TWContactsProvider::setShared(contacts);
-        document = TWMapsDoc::create();
         document->setUndoManager(undo);
     }
     ~TWMapsDocResourcesTest() override { TWContactsProvider::setShared(nullptr); }
 
-    std::shared_ptr<FakeContacts> contacts;
-    std::shared_ptr<TWMapsDoc> document;
+    void closeStep() { undo->closeEventGroup(); }
+
+    std::shared_ptr<FakeContacts> contacts = std::make_shared<FakeContacts>();
+    std::shared_ptr<TWMapsDoc> document = TWMapsDoc::create();
+    std::shared_ptr<TWResource> ann = resourceNamed("Ann");
+    std::shared_ptr<TWResource> bob = resourceNamed("Bob");
 };
 
-TEST_F(TWMapsDocResourcesTest, TheProgramRunsWithNoContacts)
+TEST_F(TWMapsDocResourcesTest, ResourcesJoinAndLeaveTheUndoManagerWithTheList)
 {
-    TWContactsProvider::setShared(nullptr);
-    EXPECT_EQ(TWContactsProvider::shared().recordWithUniqueId("anyone"), std::nullopt);
-    EXPECT_TRUE(document->resourcesWithABIdentifiers({"anyone"}).isEmpty());
+    document->addResource(ann);
+    document->insertObjectInResourcesAtIndex(bob, 0);
+    closeStep();
+    EXPECT_EQ(document->resources(), (TWMapsDoc::ResourceList{bob, ann}));
+    EXPECT_EQ(ann->undoManager(), undo.get());
+
+    // Editing a listed resource is undoable with the document's steps.
+    ann->setResourceName("Anne");
+    closeStep();
+    undo->undo();
+    EXPECT_EQ(ann->resourceName(), "Ann");
+
+    // The document finds a resource by equality, not identity.
+    document->removeResource(ann->copy());
+    closeStep();
+    EXPECT_EQ(document->resources(), (TWMapsDoc::ResourceList{bob}));
+    EXPECT_EQ(ann->undoManager(), nullptr);
+
+    undo->undo();
+    EXPECT_EQ(document->resources(), (TWMapsDoc::ResourceList{bob, ann}));
+    EXPECT_EQ(ann->undoManager(), undo.get());
+    EXPECT_EQ(document->resourceWithIdentifier(*bob->resourceIdentifier()), bob);
+    EXPECT_EQ(document->resourceWithIdentifier("none"), nullptr);
+}
+
+TEST_F(TWMapsDocResourcesTest, SetResourcesSkipsAnEqualListAndUndoesOtherwise)
+{
+    document->setResources({ann});
+    closeStep();
+    const int steps = undo->undoStepCount();
+    document->setResources({ann->copy()});
+    closeStep();
+    EXPECT_EQ(undo->undoStepCount(), steps);
+    EXPECT_EQ(document->resources().at(0), ann);
+
+    document->setResources({bob});
+    closeStep();
+    EXPECT_EQ(ann->undoManager(), nullptr);
+    EXPECT_EQ(bob->undoManager(), undo.get());
+    undo->undo();
+    EXPECT_EQ(document->resources(), (TWMapsDoc::ResourceList{ann}));
+    EXPECT_EQ(ann->undoManager(), undo.get());
+    EXPECT_EQ(bob->undoManager(), nullptr);
 }
 
 TEST_F(TWMapsDocResourcesTest, ResourceNamesFromPersons)
 {
-    const auto spaced = document->resourceWithABPerson(person("A", QString(""), QString("Smith")));
-    ASSERT_NE(spaced, nullptr);
-    EXPECT_EQ(spaced->resourceName(), " Smith");
-    EXPECT_EQ(spaced->resourceIdentifier(), QStringLiteral("A"));
-
-    const auto last = document->resourceWithABPerson(person("B", std::nullopt, QString("Jones")));
-    ASSERT_NE(last, nullptr);
-    EXPECT_EQ(last->resourceName(), "Jones");
-
-    const auto first = document->resourceWithABPerson(person("C", QString("Ida"), std::nullopt));
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->resourceName(), "Ida");
-
-    EXPECT_EQ(document->resourceWithABPerson(person("D", std::nullopt, std::nullopt)), nullptr);
-    EXPECT_EQ(document->resourceWithABPerson(person("E", QString(""), QString(""))), nullptr);
-    EXPECT_EQ(document->countOfResources(), 3);
-    EXPECT_EQ(spaced->undoManager(), undo.get());
+    struct Case
+    {
+        std::optional<QString> first, last;
+        std::optional<QString> name; // none: no resource
+    };
+    const Case cases[] = {
+        {QString(""), QString("Smith"), " Smith"}, // a present name counts even when empty
+        {std::nullopt, QString("Jones"), "Jones"},  {QString("Ida"), std::nullopt, "Ida"},
+        {std::nullopt, std::nullopt, std::nullopt}, {QString(""), QString(""), std::nullopt},
+    };
+    int made = 0;
+    for (const Case &c : cases) {
+        const QString id = c.first.value_or("-") + "/" + c.last.value_or("-");
+        const auto resource = document->resourceWithABPerson(person(id, c.first, c.last));
+        if (!c.name) {
+            EXPECT_EQ(resource, nullptr);
+            continue;
+        }
+        ASSERT_NE(resource, nullptr);
+        ++made;
+        EXPECT_EQ(resource->resourceName(), *c.name);
+        EXPECT_EQ(resource->resourceIdentifier(), id);
+        EXPECT_EQ(resource->undoManager(), undo.get());
+    }
+    EXPECT_EQ(document->countOfResources(), made);
 }
 
-TEST_F(TWMapsDocResourcesTest, APersonDroppedTwiceGivesTheSameResource)
+TEST_F(TWMapsDocResourcesTest, ContactsGiveEachPersonOnceAndGroupsTheirMembers)
 {
     contacts->add(person("P1", QString("Ann"), QString("Lee")));
-    const auto once = document->resourcesWithABIdentifiers({"P1", "P1"});
-    ASSERT_EQ(once.size(), 1);
-    const auto twice = document->resourcesWithABIdentifiers({"P1"});
-    ASSERT_EQ(twice.size(), 1);
-    EXPECT_EQ(once.at(0), twice.at(0));
-    EXPECT_EQ(document->countOfResources(), 1);
-
-    undo->closeEventGroup();
-    undo->undo();
-    EXPECT_EQ(document->countOfResources(), 0);
-}
-
-TEST_F(TWMapsDocResourcesTest, AGroupGivesItsMembers)
-{
     TWContactRecord group;
     group.kind = TWContactRecord::Kind::Group;
     group.uniqueId = "G1";
@@ -111,10 +154,25 @@ TEST_F(TWMapsDocResourcesTest, AGroupGivesItsMembers)
                      person("M2", std::nullopt, std::nullopt),
                      person("M3", QString("Bo"), QString("Ek"))};
     contacts->add(group);
-    const auto resources = document->resourcesWithABIdentifiers({"G1", "unknown"});
-    ASSERT_EQ(resources.size(), 2);
-    EXPECT_EQ(resources.at(0)->resourceName(), "Ann");
-    EXPECT_EQ(resources.at(1)->resourceName(), "Bo Ek");
+
+    const auto once = document->resourcesWithABIdentifiers({"P1", "P1", "unknown", "G1"});
+    ASSERT_EQ(once.size(), 3);
+    EXPECT_EQ(once.at(0)->resourceName(), "Ann Lee");
+    EXPECT_EQ(once.at(1)->resourceName(), "Ann");
+    EXPECT_EQ(once.at(2)->resourceName(), "Bo Ek");
+    const auto twice = document->resourcesWithABIdentifiers({"P1"});
+    ASSERT_EQ(twice.size(), 1);
+    EXPECT_EQ(twice.at(0), once.at(0));
+    EXPECT_EQ(document->countOfResources(), 3);
+
+    closeStep();
+    undo->undo();
+    EXPECT_EQ(document->countOfResources(), 0);
+
+    // The program runs without any contacts.
+    TWContactsProvider::setShared(nullptr);
+    EXPECT_EQ(TWContactsProvider::shared().recordWithUniqueId("P1"), std::nullopt);
+    EXPECT_TRUE(document->resourcesWithABIdentifiers({"P1"}).isEmpty());
 }
 
 TEST_F(TWMapsDocResourcesTest, ThePasteboardGivesResourcesInItsOrder)
@@ -141,8 +199,7 @@ TEST_F(TWMapsDocResourcesTest, ThePasteboardGivesResourcesInItsOrder)
     EXPECT_EQ(resources.at(0), known);
     EXPECT_EQ(resources.at(1)->resourceName(), "New");
     EXPECT_EQ(resources.at(2)->resourceName(), "Pat Kim");
-    EXPECT_EQ(document->countOfResources(), 3);
-    EXPECT_EQ(document->resources().at(1), resources.at(1));
+    EXPECT_EQ(document->resources(), (TWMapsDoc::ResourceList{known, resources[1], resources[2]}));
     EXPECT_EQ(warnings.lines().size(), 2);
 
     EXPECT_TRUE(document->addResourcesFromPasteboard(nullptr).isEmpty());
