@@ -111,6 +111,7 @@ std::shared_ptr<TWMapBranch> standIn(const std::shared_ptr<int> &owner)
     return std::shared_ptr<TWMapBranch>(owner, reinterpret_cast<TWMapBranch *>(owner.get()));
 }
 
+// Names each call with the map's identifier.
 class RecordingServices : public TWMapBranchServices
 {
 public:
@@ -120,29 +121,29 @@ public:
     TWMap *mapOf(const Branch &b) override { return maps.at(b.get()); }
     void prepareText(const Branch &) override { calls << "text"; }
     int layoutAssistanceMode(TWMap *) override { return 2; }
-    QList<Branch> minimumBranchCover(const QList<Branch> &g) override { return g; }
-    Branch parentOf(const Branch &) override { return nullptr; }
-    void reSortChildrenByPositionRecursively(const Branch &) override { calls << "re-sort"; }
-    bool outlineNumbersNeedUpdating(TWMap *) override { return false; }
-    void recalculateOutlineNumbers(TWMap *) override { calls << "renumber"; }
-    void autoArrange(TWMap *map, const QList<Branch> &g) override
+    QList<Branch> minimumBranchCover(const QList<Branch> &g) override { return g.mid(0, 1); }
+    Branch parentOf(const Branch &b) override { return b; }
+    void reSortChildrenByPositionRecursively(const Branch &b) override
     {
-        calls << QStringLiteral("lay out %1 x%2").arg(map->identifier()).arg(g.size());
+        calls << "re-sort " + mapOf(b)->identifier();
+    }
+    bool outlineNumbersNeedUpdating(TWMap *) override { return true; }
+    void recalculateOutlineNumbers(TWMap *m) override { calls << "renumber " + m->identifier(); }
+    void autoArrange(TWMap *m, const QList<Branch> &g) override
+    {
+        calls << QStringLiteral("lay out %1 x%2").arg(m->identifier()).arg(g.size());
     }
 };
 
 class TWMapsDocChangedBranchesDocumentTest : public MapsDocFixture
-{
-protected:
-    std::shared_ptr<TWMapsDoc> document = TWMapsDoc::create();
-    const std::vector<std::shared_ptr<int>> owners = {
-        std::make_shared<int>(1), std::make_shared<int>(2), std::make_shared<int>(3)};
-};
+{};
 
-TEST_F(TWMapsDocChangedBranchesDocumentTest, ResizedBranchesAreCollectedOnce)
+TEST_F(TWMapsDocChangedBranchesDocumentTest, ResizedBranchesAreCollectedOnceAndLaidOutByMap)
 {
-    const auto a = standIn(owners[0]);
-    const auto b = standIn(owners[1]);
+    auto document = TWMapsDoc::create();
+    const auto owners =
+        std::vector{std::make_shared<int>(1), std::make_shared<int>(2), std::make_shared<int>(3)};
+    const auto a = standIn(owners[0]), b = standIn(owners[1]), c = standIn(owners[2]);
     auto post = [](const std::shared_ptr<TWMapBranch> &branch) {
         QVariantMap info;
         if (branch)
@@ -154,37 +155,30 @@ TEST_F(TWMapsDocChangedBranchesDocumentTest, ResizedBranchesAreCollectedOnce)
     post(b);
     post(a);
     post(nullptr);
+    document->addObjectToChangedBranchesIfAbsent(c);
     document->addObjectToChangedBranchesIfAbsent(b);
-    EXPECT_EQ(document->changedBranches(), (TWMapsDoc::BranchList{a, b}));
-
-    // Without branch services there is nothing to lay out; the list empties.
+    EXPECT_EQ(document->changedBranches(), (TWMapsDoc::BranchList{a, b, c}));
     ASSERT_EQ(TWMapsDoc::branchServices(), nullptr);
     EXPECT_EQ(document->changedBranchesByMap().size(), 1);
-    document->updateChangedBranches();
-    EXPECT_TRUE(document->changedBranches().isEmpty());
-}
 
-TEST_F(TWMapsDocChangedBranchesDocumentTest, ThePassRunsThroughTheInstalledServices)
-{
     auto first = TWMap::create(document.get());
     auto second = TWMap::create(document.get());
     RecordingServices services;
-    services.maps = {{standIn(owners[0]).get(), second.get()},
-                     {standIn(owners[1]).get(), first.get()},
-                     {standIn(owners[2]).get(), second.get()}};
-    for (const auto &owner : owners)
-        document->addObjectToChangedBranchesIfAbsent(standIn(owner));
-
+    services.maps = {{a.get(), second.get()}, {b.get(), first.get()}, {c.get(), second.get()}};
     TWMapsDoc::setBranchServices(&services);
-    const auto groups = document->changedBranchesByMap();
+    EXPECT_EQ(document->changedBranchesByMap(), (QList<TWMapsDoc::BranchList>{{a, c}, {b}}));
     document->updateChangedBranches();
     TWMapsDoc::setBranchServices(nullptr);
-
-    ASSERT_EQ(groups.size(), 2);
-    EXPECT_EQ(groups.at(0), (TWMapsDoc::BranchList{standIn(owners[0]), standIn(owners[2])}));
+    const QString one = first->identifier(), two = second->identifier();
     EXPECT_EQ(services.calls,
-              (QStringList{"text", "text", "text", "lay out " + second->identifier() + " x2",
-                           "lay out " + first->identifier() + " x1"}));
+              (QStringList{"text", "text", "text", "re-sort " + two, "renumber " + two,
+                           "lay out " + two + " x2", "re-sort " + one, "renumber " + one,
+                           "lay out " + one + " x1"}));
+    EXPECT_TRUE(document->changedBranches().isEmpty());
+
+    // Without services there is nothing to lay out; the list still empties.
+    post(a);
+    document->updateChangedBranches();
     EXPECT_TRUE(document->changedBranches().isEmpty());
 }
 
