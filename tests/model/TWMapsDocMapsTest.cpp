@@ -14,16 +14,6 @@ const QStringList mapNotifications = {
     TWMapsDoc::PrintCanvasControllerNeedsUpdateNotification,
 };
 
-constexpr int None = -2; // no current map in a MapsState
-
-// Where the maps stand, as indexes into the maps a test began with
-// (-1 for a map made since).
-struct MapsState
-{
-    QList<int> order;
-    int current = None;
-};
-
 class TWMapsDocMapsTest : public MapsDocFixture
 {
 protected:
@@ -38,48 +28,40 @@ protected:
 
     void closeStep() { undo->closeEventGroup(); }
 
-    // The maps and the current map as indexes into `maps`; checks that the
-    // current map and its number agree.
-    MapsState state() const
+    // The maps as their places in `maps` ("n" for a map made since), the
+    // current one starred: "0 *2 n". Checks that the current map and its
+    // number agree.
+    QString state() const
     {
-        MapsState s;
-        for (const auto &map : document->maps())
-            s.order.append(int(maps.indexOf(map)));
         const auto &current = document->currentMap();
-        if (current) {
-            EXPECT_EQ(document->objectInMapsAtIndex(document->currentMapNumber()), current);
-            s.current = int(maps.indexOf(current));
-        } else {
+        EXPECT_EQ(document->objectInMapsAtIndex(document->currentMapNumber()), current);
+        if (!current)
             EXPECT_EQ(document->currentMapNumber(), -1);
-            s.current = None;
+        QStringList places;
+        for (const auto &map : document->maps()) {
+            const int place = int(maps.indexOf(map));
+            places << (map == current ? "*" : "") + (place < 0 ? "n" : QString::number(place));
         }
-        return s;
+        return places.join(' ');
     }
 
-    // Runs `action` as one step, then checks the state after it, after undo
-    // and after redo.
-    void expectStep(const std::function<void()> &action, const MapsState &after,
+    // Runs `action` as one named step and checks the state after it, after
+    // undo and after redo.
+    void expectStep(const std::function<void()> &action, const QString &after,
                     const QString &actionName)
     {
-        const MapsState before = state();
+        const QString before = state();
         const int steps = undo->undoStepCount();
         action();
         closeStep();
         EXPECT_EQ(undo->undoStepCount(), steps + 1);
         EXPECT_EQ(undo->undoActionName(), actionName);
-        expectState(after, "after");
+        EXPECT_EQ(state(), after);
         undo->undo();
-        expectState(before, "after undo");
+        EXPECT_EQ(state(), before) << "after undo";
         EXPECT_EQ(undo->redoActionName(), actionName);
         undo->redo();
-        expectState(after, "after redo");
-    }
-
-    void expectState(const MapsState &expected, const char *when) const
-    {
-        const MapsState s = state();
-        EXPECT_EQ(s.order, expected.order) << when;
-        EXPECT_EQ(s.current, expected.current) << when;
+        EXPECT_EQ(state(), after) << "after redo";
     }
 
     // The events an action gives, with a window attached.
@@ -103,15 +85,15 @@ TEST_F(TWMapsDocMapsTest, DeletingAMapMakesTheLastCurrentAndUndoRestoresTheOldCu
     struct Case
     {
         int count, current, index;
-        MapsState after;
+        QString after;
     };
     const Case cases[] = {
-        {3, 0, 0, {{1, 2}, 2}},     // the current map itself
-        {3, 0, 2, {{0, 1}, 1}},     // another map
-        {3, 1, 1, {{0, 2}, 2}},     // the current middle map
-        {3, 2, 0, {{1, 2}, 2}},     // before the current last map
-        {3, -1, 1, {{0, 2}, None}}, // none current stays none
-        {1, 0, 0, {{}, None}},      // the only map
+        {3, 0, 0, "1 *2"}, // the current map itself
+        {3, 0, 2, "0 *1"}, // another map
+        {3, 1, 1, "0 *2"}, // the current middle map
+        {3, 2, 0, "1 *2"}, // before the current last map
+        {3, -1, 1, "0 2"}, // none current stays none
+        {1, 0, 0, ""},     // the only map
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -131,11 +113,11 @@ TEST_F(TWMapsDocMapsTest, CreatingAppendsAMapAndUndoRestoresTheOldCurrent)
     for (const auto &[count, current] : {std::pair{3, 0}, {2, -1}, {0, -1}}) {
         SCOPED_TRACE(testing::Message() << count << " maps, current " << current);
         setUp(count, current);
-        MapsState after{{}, -1}; // the new map current
+        QStringList after;
         for (int i = 0; i < count; ++i)
-            after.order.append(i);
-        after.order.append(-1);
-        expectStep([&] { document->publicCreateNewMapAtIndex(0); }, after, "Create New Mind Map");
+            after << QString::number(i);
+        expectStep([&] { document->publicCreateNewMapAtIndex(0); }, (after << "*n").join(' '),
+                   "Create New Mind Map");
         EXPECT_EQ(document->maps().last()->document(), document.get());
     }
 }
@@ -145,11 +127,11 @@ TEST_F(TWMapsDocMapsTest, ReorderingMovesTheMapAndUndoRestoresTheOldCurrent)
     struct Case
     {
         int current, from, to;
-        MapsState after;
+        QString after;
     };
     const Case cases[] = {
-        {1, 0, 2, {{1, 2, 0}, 0}},  {0, 0, 2, {{1, 2, 0}, 0}}, {2, 2, 0, {{2, 0, 1}, 2}},
-        {-1, 1, 0, {{1, 0, 2}, 1}}, {2, 1, 1, {{0, 1, 2}, 1}}, // to its own place: still one step
+        {1, 0, 2, "1 2 *0"},  {0, 0, 2, "1 2 *0"}, {2, 2, 0, "*2 0 1"},
+        {-1, 1, 0, "*1 0 2"}, {2, 1, 1, "0 *1 2"}, // to its own place: still one step
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -182,7 +164,7 @@ TEST_F(TWMapsDocMapsTest, BadIndexesAreRefusedWithoutAStep)
 
     closeStep();
     EXPECT_EQ(undo->undoStepCount(), steps);
-    expectState({{0, 1, 2}, 1}, "after refusals");
+    EXPECT_EQ(state(), "0 *1 2");
 }
 
 TEST_F(TWMapsDocMapsTest, InsertingBeforeTheCurrentMapShiftsItsNumber)
@@ -193,13 +175,13 @@ TEST_F(TWMapsDocMapsTest, InsertingBeforeTheCurrentMapShiftsItsNumber)
     document->insertObjectInMapsAtIndex(TWMap::create(document.get()), 2);
     EXPECT_EQ(document->currentMapNumber(), 3);
     document->insertObjectInMapsAtIndex(TWMap::create(document.get()), document->countOfMaps());
-    expectState({{-1, 0, -1, 1, 2, -1}, 1}, "after inserting");
+    EXPECT_EQ(state(), "n 0 n *1 2 n");
 }
 
 TEST_F(TWMapsDocMapsTest, SettingTheCurrentMap)
 {
     setUp(3, 0);
-    expectStep([&] { document->setCurrentMapNumber(2); }, {{0, 1, 2}, 2}, QString());
+    expectStep([&] { document->setCurrentMapNumber(2); }, "0 1 *2", QString());
 
     // The stored number again: nothing registered, nothing posted.
     const int steps = undo->undoStepCount();
@@ -210,19 +192,19 @@ TEST_F(TWMapsDocMapsTest, SettingTheCurrentMap)
     // A number that names no map leaves none current.
     WarningCapture warnings;
     document->setCurrentMapNumber(7);
-    expectState({{0, 1, 2}, None}, "after 7");
+    EXPECT_EQ(state(), "0 1 2");
     document->setCurrentMapNumber(1);
     document->setCurrentMapNumber(-4);
-    expectState({{0, 1, 2}, None}, "after -4");
+    EXPECT_EQ(state(), "0 1 2");
     EXPECT_EQ(warnings.lines().size(), 2);
 
     // setCurrentMap registers nothing; a map of no document makes none current.
     closeStep();
     const int before = undo->undoStepCount();
     document->setCurrentMap(maps[2]);
-    expectState({{0, 1, 2}, 2}, "after setCurrentMap");
+    EXPECT_EQ(state(), "0 1 *2");
     document->setCurrentMap(TWMap::create(nullptr));
-    expectState({{0, 1, 2}, None}, "after a foreign map");
+    EXPECT_EQ(state(), "0 1 2");
     closeStep();
     EXPECT_EQ(undo->undoStepCount(), before);
 }
