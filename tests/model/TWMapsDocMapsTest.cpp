@@ -211,15 +211,13 @@ TEST_F(TWMapsDocMapsTest, SettingTheCurrentMap)
 
 TEST_F(TWMapsDocMapsTest, NotificationsAndWindowCallsComeInOrder)
 {
-    const QStringList shown = {
-        "UpdateMapTabsNotification",
-        "save visible rect",
-        "select map",
-        "restore visible rect",
-        "SelectedGraphicsChangedNotification",
-        "DelayedRedrawInRectNotification",
-        "TWPrintCanvasControllerNeedsUpdateWhenIdle",
-    };
+    const QStringList shown = {"UpdateMapTabsNotification",
+                               "save visible rect",
+                               "select map",
+                               "restore visible rect",
+                               "SelectedGraphicsChangedNotification",
+                               "DelayedRedrawInRectNotification",
+                               "TWPrintCanvasControllerNeedsUpdateWhenIdle"};
 
     setUp(2, -1);
     EventLog log;

@@ -1,6 +1,5 @@
 #include "TWMapsDocTestSupport.h"
 #include "model/TWAttachedTextCategory.h"
-#include "model/TWContactsProvider.h"
 #include "model/TWFileIO.h"
 #include "model/TWResource.h"
 
@@ -82,11 +81,9 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     document->addResource(TWResource::objectWithXMLElement(XMLElement::parse(
         "<TWResource><resourceIdentifier>R-1</resourceIdentifier><resourceName>Dan</resourceName>"
         "<unitCost>12.500000</unitCost><availableDays>62</availableDays></TWResource>")));
-    TWContactRecord person;
-    person.uniqueId = "P1";
-    person.firstName = QStringLiteral("Cleo");
-    person.lastName = QStringLiteral("Park");
-    ASSERT_NE(document->resourceWithABPerson(person), nullptr);
+    auto made = std::make_shared<TWResource>();
+    made->setResourceName("Cleo Park");
+    document->addResource(made);
     document->insertObjectInAttachedTextCategoriesAtIndex(
         std::make_shared<TWAttachedTextCategory>(QStringLiteral("N"), QStringLiteral("Notes"),
                                                  Color::colorWithCalibratedRed(0.25, 0.5, 1)),

@@ -109,19 +109,14 @@ TEST_F(TWMapsDocTest, KeywordsAndCategoriesAreUndoableButRemovingAllIsNot)
     undo->undo();
     EXPECT_EQ(document->keywords(), (QList<TWMapsDoc::Keyword>{alpha, beta}));
 
-    auto notes = std::make_shared<TWAttachedTextCategory>(
-        QStringLiteral("N"), QStringLiteral("Notes"), Color::colorWithCalibratedRed(1, 0, 0));
-    auto tasks = std::make_shared<TWAttachedTextCategory>(QStringLiteral("T"),
-                                                          QStringLiteral("Tasks"), std::nullopt);
+    auto notes = std::make_shared<TWAttachedTextCategory>(QStringLiteral("N"),
+                                                          QStringLiteral("Notes"), std::nullopt);
     document->insertObjectInAttachedTextCategoriesAtIndex(notes, 0);
     closeStep();
-    document->replaceObjectInAttachedTextCategoriesAtIndex(0, tasks);
-    closeStep();
-    undo->undo();
-    EXPECT_EQ(document->attachedTextCategories(), TWMapsDoc::CategoryList{notes});
     undo->undo();
     EXPECT_EQ(document->countOfAttachedTextCategories(), 0);
     undo->redo();
+    EXPECT_EQ(document->attachedTextCategories(), TWMapsDoc::CategoryList{notes});
 
     const int steps = undo->undoStepCount();
     document->removeAllKeywords();
