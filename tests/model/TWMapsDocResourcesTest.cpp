@@ -34,13 +34,6 @@ TWContactRecord person(const QString &id, std::optional<QString> first, std::opt
     return record;
 }
 
-std::shared_ptr<TWResource> resourceNamed(const QString &name)
-{
-    auto resource = std::make_shared<TWResource>();
-    resource->setResourceName(name);
-    return resource;
-}
-
 QByteArray stringArrayPropertyList(const QStringList &strings)
 {
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -64,21 +57,20 @@ protected:
 
     std::shared_ptr<FakeContacts> contacts = std::make_shared<FakeContacts>();
     std::shared_ptr<TWMapsDoc> document = TWMapsDoc::create();
-    std::shared_ptr<TWResource> ann = resourceNamed("Ann");
-    std::shared_ptr<TWResource> bob = resourceNamed("Bob");
 };
 
 TEST_F(TWMapsDocResourcesTest, ResourcesJoinAndLeaveTheUndoManagerWithTheList)
 {
+    auto ann = std::make_shared<TWResource>(), bob = std::make_shared<TWResource>();
     document->addResource(ann);
     document->insertObjectInResourcesAtIndex(bob, 0);
     closeStep();
     EXPECT_EQ(document->resources(), (TWMapsDoc::ResourceList{bob, ann}));
     // Editing a listed resource is undoable with the document's steps.
-    ann->setResourceName("Anne");
+    ann->setResourceName("Ann");
     closeStep();
     undo->undo();
-    EXPECT_EQ(ann->resourceName(), "Ann");
+    EXPECT_EQ(ann->resourceName(), "New Resource");
 
     // Found by equality, not identity.
     document->removeResource(ann->copy());
