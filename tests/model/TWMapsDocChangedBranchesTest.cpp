@@ -1,224 +1,147 @@
 #include "TWMapsDocTestSupport.h"
 #include "model/TWMapsDoc_ChangedBranches.h"
 
-#include <map>
+#include <QHash>
+#include <QSet>
 
 using namespace MapsDocTest;
 
 namespace {
 
-struct FakeMap
-{
-    QString name;
-    int layoutAssistanceMode = 2;
-    bool outlineNumbersNeedUpdating = false;
-};
-
+// The document only holds and forwards branch pointers, so fake branches
+// stand in for real ones; the services below read them back.
 struct FakeBranch
 {
     QString name;
-    FakeMap *map = nullptr;
+    TWMap *map = nullptr;
     std::shared_ptr<FakeBranch> parent;
 };
-using Branch = std::shared_ptr<FakeBranch>;
+
+std::shared_ptr<TWMapBranch> asBranch(const std::shared_ptr<FakeBranch> &fake)
+{
+    return std::shared_ptr<TWMapBranch>(fake, reinterpret_cast<TWMapBranch *>(fake.get()));
+}
+
+const FakeBranch &fake(const std::shared_ptr<TWMapBranch> &branch)
+{
+    return *reinterpret_cast<const FakeBranch *>(branch.get());
+}
 
 // Records what the pass asks of branches and maps, in order.
-struct RecordingOps
+class RecordingServices : public TWMapBranchServices
 {
+public:
+    QHash<TWMap *, QString> names;
+    QSet<TWMap *> tight, needRenumbering;
     QStringList calls;
 
-    FakeMap *mapOf(const Branch &b) { return b->map; }
-    void prepareText(const Branch &b) { calls << "text " + b->name; }
-    int layoutAssistanceMode(FakeMap *m) { return m->layoutAssistanceMode; }
-    QList<Branch> minimumBranchCover(const QList<Branch> &group)
+    TWMap *mapOf(const Branch &b) override { return fake(b).map; }
+    void prepareText(const Branch &b) override { calls << "text " + fake(b).name; }
+    int layoutAssistanceMode(TWMap *m) override
+    {
+        return tight.contains(m) ? TWChangedBranches::TightLayoutMode : 2;
+    }
+    QList<Branch> minimumBranchCover(const QList<Branch> &group) override
     {
         QList<Branch> cover;
         for (const Branch &b : group) {
             bool covered = false;
-            for (Branch a = b->parent; a && !covered; a = a->parent)
-                covered = group.contains(a);
+            for (auto a = fake(b).parent; a && !covered; a = a->parent)
+                covered = group.contains(asBranch(a));
             if (!covered)
                 cover.append(b);
         }
         return cover;
     }
-    Branch parentOf(const Branch &b) { return b->parent; }
-    void reSortChildrenByPositionRecursively(const Branch &b) { calls << "re-sort " + b->name; }
-    bool outlineNumbersNeedUpdating(FakeMap *m) { return m->outlineNumbersNeedUpdating; }
-    void recalculateOutlineNumbers(FakeMap *m)
+    Branch parentOf(const Branch &b) override
     {
-        calls << "renumber " + m->name;
-        m->outlineNumbersNeedUpdating = false;
+        return fake(b).parent ? asBranch(fake(b).parent) : nullptr;
     }
-    void autoArrange(FakeMap *m, const QList<Branch> &group)
+    void reSortChildrenByPositionRecursively(const Branch &b) override
     {
-        QStringList names;
+        calls << "re-sort " + fake(b).name;
+    }
+    bool outlineNumbersNeedUpdating(TWMap *m) override { return needRenumbering.contains(m); }
+    void recalculateOutlineNumbers(TWMap *m) override
+    {
+        calls << "renumber " + names.value(m);
+        needRenumbering.remove(m);
+    }
+    void autoArrange(TWMap *m, const QList<Branch> &group) override
+    {
+        QStringList moved;
         for (const Branch &b : group)
-            names << b->name;
-        calls << "lay out " + m->name + ": " + names.join(' ');
+            moved << fake(b).name;
+        calls << "lay out " + names.value(m) + ": " + moved.join(' ');
     }
 };
 
-Branch branch(const QString &name, FakeMap *map, Branch parent = nullptr)
+void postResize(const std::shared_ptr<TWMapBranch> &branch)
 {
-    return std::make_shared<FakeBranch>(FakeBranch{name, map, std::move(parent)});
+    QVariantMap info;
+    if (branch)
+        info.insert(TWMapsDoc::BranchKey, QVariant::fromValue(branch));
+    NotificationCenter::defaultCenter().post(TWMapsDoc::BranchDidResizeNotification, branch.get(),
+                                             info);
 }
 
-TEST(TWMapsDocChangedBranches, EachBranchIsListedOnce)
-{
-    FakeMap map{"m"};
-    QList<Branch> list;
-    const Branch a = branch("a", &map);
-    EXPECT_TRUE(TWChangedBranches::addIfAbsent(list, a));
-    EXPECT_FALSE(TWChangedBranches::addIfAbsent(list, a));
-    EXPECT_FALSE(TWChangedBranches::addIfAbsent(list, Branch()));
-    // Another branch with the same name is another branch.
-    EXPECT_TRUE(TWChangedBranches::addIfAbsent(list, branch("a", &map)));
-    EXPECT_EQ(list.size(), 2);
-}
-
-TEST(TWMapsDocChangedBranches, GroupsFollowTheFirstBranchOfEachMap)
-{
-    FakeMap one{"one"}, two{"two"};
-    const QList<Branch> list = {branch("b1", &two), branch("a1", &one), branch("b2", &two),
-                                branch("a2", &one)};
-    const auto groups = TWChangedBranches::groupByMap(list, [](const Branch &b) { return b->map; });
-    ASSERT_EQ(groups.size(), 2);
-    EXPECT_EQ(groups[0], (QList<Branch>{list[0], list[2]}));
-    EXPECT_EQ(groups[1], (QList<Branch>{list[1], list[3]}));
-}
-
-TEST(TWMapsDocChangedBranches, MapsAreLaidOutOnceEachInGroupOrder)
-{
-    FakeMap one{"one"}, two{"two"};
-    one.outlineNumbersNeedUpdating = true;
-    const Branch root1 = branch("root1", &one);
-    const Branch child = branch("child", &one, root1);
-    const Branch grandchild = branch("grandchild", &one, child);
-    const Branch root2 = branch("root2", &two);
-    const Branch other = branch("other", &two, root2);
-    QList<Branch> list = {grandchild, other, child};
-
-    RecordingOps ops;
-    TWChangedBranches::process(list, ops);
-    EXPECT_TRUE(list.isEmpty());
-    EXPECT_EQ(ops.calls, (QStringList{
-                             "text grandchild",
-                             "text other",
-                             "text child",
-                             // the grandchild is covered by its parent
-                             "re-sort root1",
-                             "renumber one",
-                             "lay out one: grandchild child",
-                             "re-sort root2",
-                             "lay out two: other",
-                         }));
-}
-
-TEST(TWMapsDocChangedBranches, TheTightModeKeepsTheUsersOrder)
-{
-    FakeMap map{"tight"};
-    map.layoutAssistanceMode = TWChangedBranches::TightLayoutMode;
-    map.outlineNumbersNeedUpdating = true;
-    const Branch root = branch("root", &map);
-    QList<Branch> list = {branch("a", &map, root), root};
-
-    RecordingOps ops;
-    TWChangedBranches::process(list, ops);
-    EXPECT_EQ(ops.calls,
-              (QStringList{"text a", "text root", "renumber tight", "lay out tight: a root"}));
-}
-
-TEST(TWMapsDocChangedBranches, ARootHasNoParentToReSort)
-{
-    FakeMap map{"m"};
-    const Branch root = branch("root", &map);
-    QList<Branch> list = {root};
-    RecordingOps ops;
-    TWChangedBranches::process(list, ops);
-    EXPECT_EQ(ops.calls, (QStringList{"text root", "lay out m: root"}));
-}
-
-class TWMapsDocChangedBranchesDocumentTest : public MapsDocFixture
+class TWMapsDocChangedBranchesTest : public MapsDocFixture
 {};
 
-// Branches come from the branch code; the document only holds and forwards
-// them, so stand-in pointers do for its list.
-std::shared_ptr<TWMapBranch> standIn(const std::shared_ptr<int> &owner)
-{
-    return std::shared_ptr<TWMapBranch>(owner, reinterpret_cast<TWMapBranch *>(owner.get()));
-}
-
-TEST_F(TWMapsDocChangedBranchesDocumentTest, ResizedBranchesAreCollectedOnce)
+TEST_F(TWMapsDocChangedBranchesTest, EachMapIsReSortedRenumberedAndLaidOutOnceInListOrder)
 {
     auto document = TWMapsDoc::create();
-    const auto one = std::make_shared<int>(1);
-    const auto two = std::make_shared<int>(2);
-    const auto a = standIn(one);
-    const auto b = standIn(two);
-
-    auto post = [](const std::shared_ptr<TWMapBranch> &branch) {
-        NotificationCenter::defaultCenter().post(
-            TWMapsDoc::BranchDidResizeNotification, branch.get(),
-            {{TWMapsDoc::BranchKey, QVariant::fromValue(branch)}});
-    };
-    post(a);
-    post(b);
-    post(a);
-    document->addObjectToChangedBranchesIfAbsent(b);
-    EXPECT_EQ(document->changedBranches(), (TWMapsDoc::BranchList{a, b}));
-
-    // Without branch services there is nothing to lay out; the list empties.
-    ASSERT_EQ(TWMapsDoc::branchServices(), nullptr);
-    EXPECT_EQ(document->changedBranchesByMap().size(), 1);
-    document->updateChangedBranches();
-    EXPECT_TRUE(document->changedBranches().isEmpty());
-}
-
-class RecordingServices : public TWMapBranchServices
-{
-public:
-    std::map<const TWMapBranch *, TWMap *> maps;
-    QStringList calls;
-
-    TWMap *mapOf(const Branch &b) override { return maps.at(b.get()); }
-    void prepareText(const Branch &) override { calls << "text"; }
-    int layoutAssistanceMode(TWMap *) override { return 2; }
-    QList<Branch> minimumBranchCover(const QList<Branch> &g) override { return g; }
-    Branch parentOf(const Branch &) override { return nullptr; }
-    void reSortChildrenByPositionRecursively(const Branch &) override { calls << "re-sort"; }
-    bool outlineNumbersNeedUpdating(TWMap *) override { return false; }
-    void recalculateOutlineNumbers(TWMap *) override { calls << "renumber"; }
-    void autoArrange(TWMap *map, const QList<Branch> &g) override
-    {
-        calls << QStringLiteral("lay out %1 x%2").arg(map->identifier()).arg(g.size());
-    }
-};
-
-TEST_F(TWMapsDocChangedBranchesDocumentTest, ThePassRunsThroughTheInstalledServices)
-{
-    auto document = TWMapsDoc::create();
-    auto first = TWMap::create(document.get());
-    auto second = TWMap::create(document.get());
-    const auto owners =
-        std::vector{std::make_shared<int>(1), std::make_shared<int>(2), std::make_shared<int>(3)};
     RecordingServices services;
-    services.maps = {{standIn(owners[0]).get(), second.get()},
-                     {standIn(owners[1]).get(), first.get()},
-                     {standIn(owners[2]).get(), second.get()}};
-    for (const auto &owner : owners)
-        document->addObjectToChangedBranchesIfAbsent(standIn(owner));
+    std::vector<std::shared_ptr<TWMap>> maps;
+    for (const QString name : {"one", "two", "tight", "bare"}) {
+        maps.push_back(TWMap::create(document.get()));
+        services.names.insert(maps.back().get(), name);
+    }
+    TWMap *one = maps[0].get(), *two = maps[1].get(), *tight = maps[2].get();
+    services.tight = {tight};
+    services.needRenumbering = {one, tight};
+
+    auto branch = [](const QString &name, TWMap *map, std::shared_ptr<FakeBranch> parent = {}) {
+        return std::make_shared<FakeBranch>(FakeBranch{name, map, std::move(parent)});
+    };
+    const auto root1 = branch("root1", one);
+    const auto child = branch("child", one, root1);
+    const auto grandchild = branch("grandchild", one, child);
+    const auto other = branch("other", two, branch("root2", two));
+    const auto tightRoot = branch("tightRoot", tight);
+    const auto t1 = branch("t1", tight, tightRoot), t2 = branch("t2", tight, tightRoot);
+    const auto bareRoot = branch("bareRoot", maps[3].get());
+
+    // Resized branches are listed once each, in the order they came.
+    for (const auto &b : {grandchild, other, t2, grandchild, child})
+        postResize(asBranch(b));
+    postResize(nullptr);
+    document->addObjectToChangedBranchesIfAbsent(asBranch(t1));
+    document->addObjectToChangedBranchesIfAbsent(asBranch(child));
+    document->addObjectToChangedBranchesIfAbsent(asBranch(bareRoot));
+    const TWMapsDoc::BranchList listed = {asBranch(grandchild), asBranch(other),
+                                          asBranch(t2),         asBranch(child),
+                                          asBranch(t1),         asBranch(bareRoot)};
+    EXPECT_EQ(document->changedBranches(), listed);
+    ASSERT_EQ(TWMapsDoc::branchServices(), nullptr);
+    EXPECT_EQ(document->changedBranchesByMap(), QList<TWMapsDoc::BranchList>{listed});
 
     TWMapsDoc::setBranchServices(&services);
-    const auto groups = document->changedBranchesByMap();
-    ASSERT_EQ(groups.size(), 2);
-    EXPECT_EQ(groups.at(0).size(), 2);
+    EXPECT_EQ(document->changedBranchesByMap().size(), 4);
     document->updateChangedBranches();
     TWMapsDoc::setBranchServices(nullptr);
-
+    EXPECT_TRUE(document->changedBranches().isEmpty());
+    // The grandchild is covered by its parent; the tight mode keeps the
+    // user's order (no re-sort); a root has no parent to re-sort.
     EXPECT_EQ(services.calls,
-              (QStringList{"text", "text", "text", "lay out " + second->identifier() + " x2",
-                           "lay out " + first->identifier() + " x1"}));
+              (QStringList{"text grandchild", "text other", "text t2", "text child", "text t1",
+                           "text bareRoot", "re-sort root1", "renumber one",
+                           "lay out one: grandchild child", "re-sort root2", "lay out two: other",
+                           "renumber tight", "lay out tight: t2 t1", "lay out bare: bareRoot"}));
+
+    // Without services there is nothing to lay out; the list still empties.
+    postResize(asBranch(child));
+    document->updateChangedBranches();
     EXPECT_TRUE(document->changedBranches().isEmpty());
 }
 

@@ -1,6 +1,7 @@
 #include "TWMapsDocTestSupport.h"
 
 #include <QRectF>
+#include <functional>
 
 using namespace MapsDocTest;
 
@@ -16,449 +17,245 @@ const QStringList mapNotifications = {
 class TWMapsDocMapsTest : public MapsDocFixture
 {
 protected:
-    // The current map must always be the map its number names.
-    static void expectCurrent(const TWMapsDoc &document, const std::shared_ptr<TWMap> &map)
+    // `count` maps with the map `current` (-1: none) current, in a closed step.
+    void setUp(int count, int current)
     {
-        EXPECT_EQ(document.currentMap(), map);
-        if (map) {
-            ASSERT_GE(document.currentMapNumber(), 0);
-            ASSERT_LT(document.currentMapNumber(), document.countOfMaps());
-            EXPECT_EQ(document.maps().at(document.currentMapNumber()), map);
-        } else {
-            EXPECT_EQ(document.currentMapNumber(), -1);
-        }
+        document = documentWithMaps(count);
+        maps = document->maps();
+        document->setCurrentMapNumber(current);
+        closeStep();
     }
 
     void closeStep() { undo->closeEventGroup(); }
+
+    // The maps as their places in `maps` ("n" for a map made since), the
+    // current one starred: "0 *2 n". Checks that the current map and its
+    // number agree.
+    QString state() const
+    {
+        const auto &current = document->currentMap();
+        EXPECT_EQ(document->objectInMapsAtIndex(document->currentMapNumber()), current);
+        if (!current)
+            EXPECT_EQ(document->currentMapNumber(), -1);
+        QStringList places;
+        for (const auto &map : document->maps()) {
+            const int place = int(maps.indexOf(map));
+            places << (map == current ? "*" : "") + (place < 0 ? "n" : QString::number(place));
+        }
+        return places.join(' ');
+    }
+
+    // Runs `action` as one named step and checks the state after it, after
+    // undo and after redo.
+    void expectStep(const std::function<void()> &action, const QString &after,
+                    const QString &actionName)
+    {
+        const QString before = state();
+        const int steps = undo->undoStepCount();
+        action();
+        closeStep();
+        EXPECT_EQ(undo->undoStepCount(), steps + 1);
+        EXPECT_EQ(undo->undoActionName(), actionName);
+        EXPECT_EQ(state(), after);
+        undo->undo();
+        EXPECT_EQ(state(), before) << "after undo";
+        EXPECT_EQ(undo->redoActionName(), actionName);
+        undo->redo();
+        EXPECT_EQ(state(), after) << "after redo";
+    }
+
+    // The events an action gives, with a window attached.
+    QStringList eventsOf(const std::function<void()> &action)
+    {
+        EventLog log;
+        RecordingOwner owner(log);
+        document->setDocument(&owner);
+        NotificationRecorder recorder(log, mapNotifications);
+        action();
+        document->setDocument(nullptr);
+        return log.events;
+    }
+
+    std::shared_ptr<TWMapsDoc> document;
+    TWMapsDoc::MapList maps;
 };
 
-TEST_F(TWMapsDocMapsTest, NewDocumentHasNoCurrentMap)
+TEST_F(TWMapsDocMapsTest, DeletingAMapMakesTheLastCurrentAndUndoRestoresTheOldCurrent)
 {
-    auto document = TWMapsDoc::create();
-    EXPECT_EQ(document->countOfMaps(), 0);
-    expectCurrent(*document, nullptr);
-    EXPECT_EQ(document->objectInMapsAtIndex(0), nullptr);
-    EXPECT_EQ(document->objectInMapsAtIndex(-1), nullptr);
+    struct Case
+    {
+        int count, current, index;
+        QString after;
+    };
+    const Case cases[] = {
+        {3, 0, 0, "1 *2"}, // the current map itself
+        {3, 0, 2, "0 *1"}, // another map
+        {3, 1, 1, "0 *2"}, // the current middle map
+        {3, 2, 0, "1 *2"}, // before the current last map
+        {3, -1, 1, "0 2"}, // none current stays none
+        {1, 0, 0, ""},     // the only map
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.count << " maps, current " << c.current << ", deleting " << c.index);
+        setUp(c.count, c.current);
+        const auto deleted = maps.at(c.index);
+        expectStep([&] { document->removeObjectFromMapsAtIndex(c.index); }, c.after,
+                   "Delete Mind Map");
+        EXPECT_EQ(deleted->document(), nullptr);
+        undo->undo();
+        EXPECT_EQ(deleted->document(), document.get());
+    }
 }
 
-TEST_F(TWMapsDocMapsTest, MapsBelongToTheirDocumentWhileListed)
+TEST_F(TWMapsDocMapsTest, CreatingAppendsAMapAndUndoRestoresTheOldCurrent)
 {
-    auto document = documentWithMaps(2);
-    const auto first = document->maps().at(0);
-    EXPECT_EQ(first->document(), document.get());
-    document->removeObjectFromMapsAtIndex(0);
-    EXPECT_EQ(first->document(), nullptr);
+    for (const auto &[count, current] : {std::pair{3, 0}, {2, -1}, {0, -1}}) {
+        SCOPED_TRACE(testing::Message() << count << " maps, current " << current);
+        setUp(count, current);
+        QStringList after;
+        for (int i = 0; i < count; ++i)
+            after << QString::number(i);
+        expectStep([&] { document->publicCreateNewMapAtIndex(0); }, (after << "*n").join(' '),
+                   "Create New Mind Map");
+        EXPECT_EQ(document->maps().last()->document(), document.get());
+    }
+}
+
+TEST_F(TWMapsDocMapsTest, ReorderingMovesTheMapAndUndoRestoresTheOldCurrent)
+{
+    struct Case
+    {
+        int current, from, to;
+        QString after;
+    };
+    const Case cases[] = {
+        {1, 0, 2, "1 2 *0"},  {0, 0, 2, "1 2 *0"}, {2, 2, 0, "*2 0 1"},
+        {-1, 1, 0, "*1 0 2"}, {2, 1, 1, "0 *1 2"}, // to its own place: still one step
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "current " << c.current << ", " << c.from << " to " << c.to);
+        setUp(3, c.current);
+        expectStep([&] { document->publicMoveMapFromIndex(c.from, c.to); }, c.after,
+                   "Reorder Mind Maps");
+    }
+}
+
+TEST_F(TWMapsDocMapsTest, BadIndexesAreRefusedWithoutAStep)
+{
+    setUp(3, 1);
+    const int steps = undo->undoStepCount();
+    WarningCapture warnings;
+    document->insertObjectInMapsAtIndex(TWMap::create(document.get()), 5);
+    document->insertObjectInMapsAtIndex(maps[0], 1); // already listed
+    document->insertObjectInMapsAtIndex(nullptr, 0);
+    document->removeObjectFromMapsAtIndex(3);
+    document->removeObjectFromMapsAtIndex(-1);
+    EXPECT_TRUE(document->getMaps(2, 2).isEmpty());
+    EXPECT_EQ(warnings.lines().size(), 6);
+    EXPECT_EQ(document->objectInMapsAtIndex(3), nullptr);
+    EXPECT_EQ(document->objectInMapsAtIndex(-1), nullptr);
+
+    document->publicMoveMapFromIndex(3, 0);
+    document->publicMoveMapFromIndex(0, 3);
+    document->publicMoveMapFromIndex(-1, 0);
+    EXPECT_EQ(alerts.beepCount(), 3);
+
     closeStep();
-    undo->undo();
-    EXPECT_EQ(first->document(), document.get());
-    EXPECT_EQ(document->maps().at(0), first);
+    EXPECT_EQ(undo->undoStepCount(), steps);
+    EXPECT_EQ(state(), "0 *1 2");
 }
 
 TEST_F(TWMapsDocMapsTest, InsertingBeforeTheCurrentMapShiftsItsNumber)
 {
-    auto document = documentWithMaps(3);
-    const auto b = document->maps().at(1);
-    document->setCurrentMapNumber(1);
-
+    setUp(3, 1);
     document->insertObjectInMapsAtIndex(TWMap::create(document.get()), 0);
     EXPECT_EQ(document->currentMapNumber(), 2);
-    expectCurrent(*document, b);
-
     document->insertObjectInMapsAtIndex(TWMap::create(document.get()), 2);
     EXPECT_EQ(document->currentMapNumber(), 3);
-    expectCurrent(*document, b);
-
     document->insertObjectInMapsAtIndex(TWMap::create(document.get()), document->countOfMaps());
-    expectCurrent(*document, b);
+    EXPECT_EQ(state(), "n 0 n *1 2 n");
 }
 
-TEST_F(TWMapsDocMapsTest, InsertionRefusesBadIndexesAndDuplicates)
+TEST_F(TWMapsDocMapsTest, SettingTheCurrentMap)
 {
-    auto document = documentWithMaps(1);
-    const auto map = document->maps().at(0);
-    WarningCapture warnings;
-    document->insertObjectInMapsAtIndex(TWMap::create(document.get()), 5);
-    document->insertObjectInMapsAtIndex(map, 1);
-    document->insertObjectInMapsAtIndex(nullptr, 0);
-    EXPECT_EQ(document->countOfMaps(), 1);
-    EXPECT_EQ(warnings.lines().size(), 3);
-    closeStep();
-    EXPECT_FALSE(undo->canUndo());
-}
+    setUp(3, 0);
+    expectStep([&] { document->setCurrentMapNumber(2); }, "0 1 *2", QString());
 
-TEST_F(TWMapsDocMapsTest, DeletingTheCurrentFirstOfThreeMakesTheLastCurrent)
-{
-    auto document = documentWithMaps(3);
-    const auto maps = document->maps();
-    document->setCurrentMapNumber(0);
-    closeStep();
-
-    document->removeObjectFromMapsAtIndex(0);
-    EXPECT_EQ(document->maps(), (TWMapsDoc::MapList{maps[1], maps[2]}));
-    expectCurrent(*document, maps[2]);
-    closeStep();
-    EXPECT_EQ(undo->undoActionName(), "Delete Mind Map");
-
-    undo->undo();
-    EXPECT_EQ(document->maps(), maps);
-    expectCurrent(*document, maps[0]);
-
-    undo->redo();
-    EXPECT_EQ(document->maps(), (TWMapsDoc::MapList{maps[1], maps[2]}));
-    expectCurrent(*document, maps[2]);
-}
-
-TEST_F(TWMapsDocMapsTest, DeletingAnotherMapAlsoMakesTheLastCurrent)
-{
-    auto document = documentWithMaps(3);
-    const auto maps = document->maps();
-    document->setCurrentMapNumber(0);
-    closeStep();
-
-    document->removeObjectFromMapsAtIndex(2);
-    expectCurrent(*document, maps[1]);
-    closeStep();
-    undo->undo();
-    EXPECT_EQ(document->maps(), maps);
-    expectCurrent(*document, maps[0]);
-}
-
-TEST_F(TWMapsDocMapsTest, DeletingBeforeTheCurrentLastMapKeepsNamingIt)
-{
-    auto document = documentWithMaps(3);
-    const auto maps = document->maps();
-    document->setCurrentMapNumber(2);
-    closeStep();
-
-    document->removeObjectFromMapsAtIndex(0);
-    expectCurrent(*document, maps[2]);
-    EXPECT_EQ(document->currentMapNumber(), 1);
-    closeStep();
-    undo->undo();
-    expectCurrent(*document, maps[2]);
-    EXPECT_EQ(document->currentMapNumber(), 2);
-}
-
-TEST_F(TWMapsDocMapsTest, DeletingWithoutCurrentMapKeepsNone)
-{
-    auto document = documentWithMaps(3);
-    document->removeObjectFromMapsAtIndex(1);
-    expectCurrent(*document, nullptr);
-    EXPECT_EQ(document->countOfMaps(), 2);
-}
-
-TEST_F(TWMapsDocMapsTest, DeletingTheOnlyMapClearsTheCurrentMap)
-{
-    auto document = documentWithMaps(1);
-    const auto only = document->maps().at(0);
-    document->setCurrentMapNumber(0);
-    closeStep();
-
-    document->removeObjectFromMapsAtIndex(0);
-    EXPECT_EQ(document->countOfMaps(), 0);
-    expectCurrent(*document, nullptr);
-    closeStep();
-
-    undo->undo();
-    expectCurrent(*document, only);
-}
-
-TEST_F(TWMapsDocMapsTest, DeletingOutOfRangeChangesNothing)
-{
-    auto document = documentWithMaps(2);
-    document->setCurrentMapNumber(1);
-    closeStep();
+    // The stored number again: nothing registered, nothing posted.
     const int steps = undo->undoStepCount();
-    WarningCapture warnings;
-    document->removeObjectFromMapsAtIndex(2);
-    document->removeObjectFromMapsAtIndex(-1);
+    EXPECT_TRUE(eventsOf([&] { document->setCurrentMapNumber(2); }).isEmpty());
     closeStep();
-    EXPECT_EQ(document->countOfMaps(), 2);
     EXPECT_EQ(undo->undoStepCount(), steps);
-    EXPECT_EQ(warnings.lines().size(), 2);
-}
 
-TEST_F(TWMapsDocMapsTest, CreatingAMapAppendsItAndUndoRestoresThePreviousCurrentMap)
-{
-    auto document = documentWithMaps(3);
-    const auto maps = document->maps();
-    document->setCurrentMapNumber(0);
-    closeStep();
-
-    document->publicCreateNewMapAtIndex(1); // the index is not used
-    closeStep();
-    ASSERT_EQ(document->countOfMaps(), 4);
-    const auto created = document->maps().at(3);
-    EXPECT_EQ(created->document(), document.get());
-    expectCurrent(*document, created);
-    EXPECT_EQ(undo->undoActionName(), "Create New Mind Map");
-
-    undo->undo();
-    EXPECT_EQ(document->maps(), maps);
-    expectCurrent(*document, maps[0]);
-    EXPECT_EQ(undo->redoActionName(), "Create New Mind Map");
-
-    undo->redo();
-    EXPECT_EQ(document->countOfMaps(), 4);
-    expectCurrent(*document, created);
-    EXPECT_EQ(undo->undoActionName(), "Create New Mind Map");
-
-    undo->undo();
-    expectCurrent(*document, maps[0]);
-}
-
-TEST_F(TWMapsDocMapsTest, CreatingInAnEmptyDocumentAndUndoing)
-{
-    auto document = documentWithMaps(0);
-    document->publicCreateNewMapAtIndex(0);
-    closeStep();
-    ASSERT_EQ(document->countOfMaps(), 1);
-    expectCurrent(*document, document->maps().at(0));
-    undo->undo();
-    EXPECT_EQ(document->countOfMaps(), 0);
-    expectCurrent(*document, nullptr);
-}
-
-TEST_F(TWMapsDocMapsTest, ReorderingAndUndoingRestoresOrderAndCurrentMap)
-{
-    auto document = documentWithMaps(3);
-    const auto maps = document->maps();
-    document->setCurrentMapNumber(1);
-    closeStep();
-
-    document->publicMoveMapFromIndex(0, 2);
-    closeStep();
-    EXPECT_EQ(document->maps(), (TWMapsDoc::MapList{maps[1], maps[2], maps[0]}));
-    expectCurrent(*document, maps[0]);
-    EXPECT_EQ(undo->undoActionName(), "Reorder Mind Maps");
-
-    undo->undo();
-    EXPECT_EQ(document->maps(), maps);
-    expectCurrent(*document, maps[1]);
-
-    undo->redo();
-    EXPECT_EQ(document->maps(), (TWMapsDoc::MapList{maps[1], maps[2], maps[0]}));
-    expectCurrent(*document, maps[0]);
-}
-
-TEST_F(TWMapsDocMapsTest, ReorderingFromTheCurrentMapAndUndoing)
-{
-    auto document = documentWithMaps(3);
-    const auto maps = document->maps();
-    document->setCurrentMapNumber(0);
-    closeStep();
-
-    document->publicMoveMapFromIndex(0, 2);
-    closeStep();
-    undo->undo();
-    EXPECT_EQ(document->maps(), maps);
-    expectCurrent(*document, maps[0]);
-}
-
-TEST_F(TWMapsDocMapsTest, MovingAMapToItsOwnPlaceIsStillOneStep)
-{
-    auto document = documentWithMaps(3);
-    const auto maps = document->maps();
-    document->setCurrentMapNumber(2);
-    closeStep();
-    const int steps = undo->undoStepCount();
-
-    document->publicMoveMapFromIndex(1, 1);
-    closeStep();
-    EXPECT_EQ(document->maps(), maps);
-    expectCurrent(*document, maps[1]);
-    EXPECT_EQ(undo->undoStepCount(), steps + 1);
-    EXPECT_EQ(undo->undoActionName(), "Reorder Mind Maps");
-    undo->undo();
-    expectCurrent(*document, maps[2]);
-}
-
-TEST_F(TWMapsDocMapsTest, MovingWithBadIndexesBeepsAndChangesNothing)
-{
-    auto document = documentWithMaps(3);
-    const auto maps = document->maps();
-    document->publicMoveMapFromIndex(3, 0);
-    document->publicMoveMapFromIndex(0, 3);
-    document->publicMoveMapFromIndex(-1, 0);
-    closeStep();
-    EXPECT_EQ(alerts.beepCount(), 3);
-    EXPECT_EQ(document->maps(), maps);
-    EXPECT_FALSE(undo->canUndo());
-}
-
-TEST_F(TWMapsDocMapsTest, SettingTheStoredNumberDoesNothing)
-{
-    auto document = documentWithMaps(2);
-    document->setCurrentMapNumber(1);
-    closeStep();
-    const int steps = undo->undoStepCount();
-    EventLog log;
-    NotificationRecorder recorder(log, mapNotifications);
-
-    document->setCurrentMapNumber(1);
-    closeStep();
-    EXPECT_TRUE(log.events.isEmpty());
-    EXPECT_EQ(undo->undoStepCount(), steps);
-}
-
-TEST_F(TWMapsDocMapsTest, ANumberNamingNoMapLeavesNoneCurrent)
-{
-    auto document = documentWithMaps(2);
-    document->setCurrentMapNumber(0);
+    // A number that names no map leaves none current.
     WarningCapture warnings;
     document->setCurrentMapNumber(7);
-    expectCurrent(*document, nullptr);
-    document->setCurrentMapNumber(-4);
-    expectCurrent(*document, nullptr);
-    EXPECT_EQ(warnings.lines().size(), 2);
-}
-
-TEST_F(TWMapsDocMapsTest, SwitchingMapsIsUndoable)
-{
-    auto document = documentWithMaps(3);
-    const auto maps = document->maps();
-    document->setCurrentMapNumber(0);
-    closeStep();
-    document->setCurrentMapNumber(2);
-    closeStep();
-    undo->undo();
-    expectCurrent(*document, maps[0]);
-    undo->redo();
-    expectCurrent(*document, maps[2]);
-}
-
-TEST_F(TWMapsDocMapsTest, MakingAMapCurrentTalksToTheWindowAndPostsInOrder)
-{
-    auto document = documentWithMaps(2);
-    const auto second = document->maps().at(1);
-    EventLog log;
-    RecordingOwner owner(log);
-    document->setDocument(&owner);
-    NotificationRecorder recorder(log, mapNotifications);
-
+    EXPECT_EQ(state(), "0 1 2");
     document->setCurrentMapNumber(1);
-    EXPECT_EQ(log.events, (QStringList{
-                              "UpdateMapTabsNotification",
-                              "save visible rect",
-                              "select map",
-                              "restore visible rect",
-                              "SelectedGraphicsChangedNotification",
-                              "DelayedRedrawInRectNotification",
-                              "TWPrintCanvasControllerNeedsUpdateWhenIdle",
-                          }));
-    EXPECT_EQ(owner.selectedMap, second);
+    document->setCurrentMapNumber(-4);
+    EXPECT_EQ(state(), "0 1 2");
+    EXPECT_EQ(warnings.lines().size(), 2);
 
+    // setCurrentMap registers nothing; a map of no document makes none current.
+    closeStep();
+    const int before = undo->undoStepCount();
+    document->setCurrentMap(maps[2]);
+    EXPECT_EQ(state(), "0 1 *2");
+    document->setCurrentMap(TWMap::create(nullptr));
+    EXPECT_EQ(state(), "0 1 2");
+    closeStep();
+    EXPECT_EQ(undo->undoStepCount(), before);
+}
+
+TEST_F(TWMapsDocMapsTest, NotificationsAndWindowCallsComeInOrder)
+{
+    const QStringList shown = {"UpdateMapTabsNotification",
+                               "save visible rect",
+                               "select map",
+                               "restore visible rect",
+                               "SelectedGraphicsChangedNotification",
+                               "DelayedRedrawInRectNotification",
+                               "TWPrintCanvasControllerNeedsUpdateWhenIdle"};
+
+    setUp(2, -1);
+    EventLog log;
+    NotificationRecorder recorder(log, mapNotifications);
+    EXPECT_EQ(eventsOf([&] { document->setCurrentMapNumber(1); }), shown);
     const Notification tabs = recorder.named("UpdateMapTabsNotification").at(0);
     EXPECT_EQ(tabs.sender, document.get());
     const Notification selection = recorder.named("SelectedGraphicsChangedNotification").at(0);
-    EXPECT_EQ(selection.sender, second.get());
+    EXPECT_EQ(selection.sender, maps[1].get());
     EXPECT_TRUE(selection.userInfo.contains(TWMapsDoc::AffectedGraphicsKey));
     const Notification redraw = recorder.named("DelayedRedrawInRectNotification").at(0);
-    EXPECT_EQ(redraw.userInfo.value(TWMapsDoc::MapKey).value<TWMap *>(), second.get());
+    EXPECT_EQ(redraw.userInfo.value(TWMapsDoc::MapKey).value<TWMap *>(), maps[1].get());
     EXPECT_EQ(redraw.userInfo.value(TWMapsDoc::RectKey).toRectF(), QRectF(0, 0, 617, 458));
-    document->setDocument(nullptr);
+
+    // Deleting the current map: none current for a moment, the last map
+    // shown, shown once more, then the deletion itself.
+    setUp(3, 0);
+    EXPECT_EQ(
+        eventsOf([&] { document->removeObjectFromMapsAtIndex(0); }),
+        (QStringList{"UpdateMapTabsNotification"} + shown +
+         QStringList{"SelectedGraphicsChangedNotification", "DelayedRedrawInRectNotification",
+                     "UpdateMapTabsNotification", "TWPrintCanvasControllerNeedsUpdateWhenIdle"}));
+
+    setUp(1, 0);
+    EXPECT_EQ(eventsOf([&] { document->removeObjectFromMapsAtIndex(0); }),
+              (QStringList{"UpdateMapTabsNotification", "UpdateMapTabsNotification",
+                           "TWPrintCanvasControllerNeedsUpdateWhenIdle"}));
 }
 
-TEST_F(TWMapsDocMapsTest, DeletingPostsInTheOrderGiven)
+TEST_F(TWMapsDocMapsTest, ADetachedDocumentPostsNothingAndCutsBackPointers)
 {
-    auto document = documentWithMaps(3);
-    document->setCurrentMapNumber(0);
-    EventLog log;
-    RecordingOwner owner(log);
-    document->setDocument(&owner);
-    NotificationRecorder recorder(log, mapNotifications);
-
-    document->removeObjectFromMapsAtIndex(0);
-    EXPECT_EQ(log.events, (QStringList{
-                              // no map current for a moment
-                              "UpdateMapTabsNotification",
-                              // the last map becomes current
-                              "UpdateMapTabsNotification",
-                              "save visible rect",
-                              "select map",
-                              "restore visible rect",
-                              "SelectedGraphicsChangedNotification",
-                              "DelayedRedrawInRectNotification",
-                              "TWPrintCanvasControllerNeedsUpdateWhenIdle",
-                              // once more for that map
-                              "SelectedGraphicsChangedNotification",
-                              "DelayedRedrawInRectNotification",
-                              // the deletion itself
-                              "UpdateMapTabsNotification",
-                              "TWPrintCanvasControllerNeedsUpdateWhenIdle",
-                          }));
-    document->setDocument(nullptr);
-}
-
-TEST_F(TWMapsDocMapsTest, DeletingTheOnlyMapPostsOnlyTabAndPrintUpdates)
-{
-    auto document = documentWithMaps(1);
-    document->setCurrentMapNumber(0);
-    EventLog log;
-    NotificationRecorder recorder(log, mapNotifications);
-    document->removeObjectFromMapsAtIndex(0);
-    EXPECT_EQ(log.events, (QStringList{
-                              "UpdateMapTabsNotification",
-                              "UpdateMapTabsNotification",
-                              "TWPrintCanvasControllerNeedsUpdateWhenIdle",
-                          }));
-}
-
-TEST_F(TWMapsDocMapsTest, AddMapCanMakeItCurrent)
-{
-    auto document = documentWithMaps(1);
-    auto map = TWMap::create(nullptr);
-    document->addMap(map, true);
-    EXPECT_EQ(map->document(), document.get());
-    expectCurrent(*document, map);
-    document->addMap(TWMap::create(nullptr), false);
-    expectCurrent(*document, map);
-}
-
-TEST_F(TWMapsDocMapsTest, SetCurrentMapKeepsTheNumberInStep)
-{
-    auto document = documentWithMaps(3);
-    const auto maps = document->maps();
-    document->setCurrentMap(maps[2]);
-    expectCurrent(*document, maps[2]);
-    document->setCurrentMap(TWMap::create(nullptr)); // not in the document
-    expectCurrent(*document, nullptr);
-    EXPECT_FALSE(undo->canUndo());
-}
-
-TEST_F(TWMapsDocMapsTest, RangesOfMaps)
-{
-    auto document = documentWithMaps(3);
-    const auto maps = document->maps();
-    EXPECT_EQ(document->getMaps(1, 2), (TWMapsDoc::MapList{maps[1], maps[2]}));
-    WarningCapture warnings;
-    EXPECT_TRUE(document->getMaps(2, 2).isEmpty());
-    EXPECT_EQ(warnings.lines().size(), 1);
-}
-
-TEST_F(TWMapsDocMapsTest, ReparentAndDeparentGiveAndTakeTheDocument)
-{
-    auto document = documentWithMaps(2);
-    document->deparent();
-    for (const auto &map : document->maps())
-        EXPECT_EQ(map->document(), nullptr);
-    document->reparent();
-    for (const auto &map : document->maps())
-        EXPECT_EQ(map->document(), document.get());
-}
-
-TEST_F(TWMapsDocMapsTest, ReleasingTheDocumentPostsNothingAndCutsBackPointers)
-{
-    auto document = documentWithMaps(2);
-    document->setCurrentMapNumber(1);
-    closeStep();
-    const auto map = document->maps().at(0);
+    setUp(2, 1);
     EventLog log;
     NotificationRecorder recorder(log, mapNotifications);
     document->detach();
     document.reset();
     EXPECT_TRUE(log.events.isEmpty());
-    EXPECT_EQ(map->document(), nullptr);
+    EXPECT_EQ(maps[0]->document(), nullptr);
     // Steps that refer to the gone document do nothing.
     undo->undo();
     EXPECT_TRUE(log.events.isEmpty());

@@ -1,6 +1,5 @@
 #include "TWMapsDocTestSupport.h"
 #include "model/TWAttachedTextCategory.h"
-#include "model/TWContactsProvider.h"
 #include "model/TWFileIO.h"
 #include "model/TWResource.h"
 
@@ -37,20 +36,14 @@ QStringList tarListing(const QString &archive)
     return entries;
 }
 
-class OneContact : public TWContactsProvider
+// The cached data without the two entries every package has.
+PackageData picturesOf(const TWMapsDoc &document)
 {
-public:
-    std::optional<TWContactRecord> recordWithUniqueId(const QString &id) const override
-    {
-        if (id != "P1")
-            return std::nullopt;
-        TWContactRecord person;
-        person.uniqueId = "P1";
-        person.firstName = QStringLiteral("Cleo");
-        person.lastName = QStringLiteral("Park");
-        return person;
-    }
-};
+    PackageData pictures = document.cachedData();
+    pictures.remove(TWMapsDoc::ContentsPath);
+    pictures.remove(TWFileIO::fileVersionPath);
+    return pictures;
+}
 
 class TWMapsDocPackageTest : public MapsDocFixture
 {
@@ -60,9 +53,6 @@ protected:
 
 TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
 {
-    auto contacts = std::make_shared<OneContact>();
-    TWContactsProvider::setShared(contacts);
-
     auto document = TWMapsDoc::create();
     document->setUndoManager(undo);
     auto plain = TWMap::create(document.get());
@@ -83,13 +73,17 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     document->setComments(QStringLiteral("Plans for the spring\nsecond line"));
     document->setCreationDate(*CalendarDate::dateWithYear(
         2019, 4, 1, 8, 30, 0, *TimeZone::timeZoneWithName("America/New_York")));
+    document->setFilename(QStringLiteral("/home/ann/spring.tweb"));
     document->insertObjectInKeywordsAtIndex({{"keyword", "garden"}}, 0);
     document->insertObjectInKeywordsAtIndex({{"keyword", "Überblick"}}, 1);
     document->setHtmlSetupDictionary(OrderedDictionary{{"title", "Spring"}, {"columns", 3}});
+    document->setShowPageFrames(true);
     document->addResource(TWResource::objectWithXMLElement(XMLElement::parse(
         "<TWResource><resourceIdentifier>R-1</resourceIdentifier><resourceName>Dan</resourceName>"
         "<unitCost>12.500000</unitCost><availableDays>62</availableDays></TWResource>")));
-    ASSERT_EQ(document->resourcesWithABIdentifiers({"P1"}).size(), 1);
+    auto made = std::make_shared<TWResource>();
+    made->setResourceName("Cleo Park");
+    document->addResource(made);
     document->insertObjectInAttachedTextCategoriesAtIndex(
         std::make_shared<TWAttachedTextCategory>(QStringLiteral("N"), QStringLiteral("Notes"),
                                                  Color::colorWithCalibratedRed(0.25, 0.5, 1)),
@@ -99,7 +93,7 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
                                                  std::nullopt),
         1);
 
-    const QMap<QString, QByteArray> used = {
+    const PackageData used = {
         {plain->previewPath(), pictureBytes(2000, 1)},
         {"Images/MapPreviews/MAP-2.png", pictureBytes(3000, 2)},
         {"Images/DocumentBackground5/ExtractedImage.pdf", pictureBytes(4000, 3)},
@@ -109,15 +103,27 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     };
     for (auto it = used.cbegin(); it != used.cend(); ++it)
         document->setObjectInCachedData(it.value(), it.key());
-    document->setObjectInCachedData(pictureBytes(100, 7), "Images/Graphic9/deleted.png");
+    // Data of a deleted picture and the preview of a deleted map are not saved.
+    for (const QString &unused : {"Images/Graphic9/deleted.png", "Images/MapPreviews/OLD.png"}) {
+        document->setObjectInCachedData(pictureBytes(100, 7), unused);
+        EXPECT_FALSE(document->hasIdentifier(unused));
+    }
+    for (const QString &path : used.keys())
+        EXPECT_TRUE(document->hasIdentifier(path)) << path.toStdString();
     undo->closeEventGroup();
     const int steps = undo->undoStepCount();
+    bool groupClosed = false;
+    QObject::connect(undo.get(), &UndoManager::groupClosed, [&] { groupClosed = true; });
 
+    // The save stamp is no user edit: no undo step, registration back on.
     const QString file = target("spring.tweb");
     ASSERT_EQ(document->saveToFile(file), TWFileIO::SaveSucceeded);
     undo->closeEventGroup();
     EXPECT_EQ(undo->undoStepCount(), steps);
+    EXPECT_FALSE(groupClosed);
+    EXPECT_TRUE(undo->isUndoRegistrationEnabled());
     EXPECT_EQ(document->revisionNumber(), 1);
+    ASSERT_TRUE(document->lastSaveDate().has_value());
 
     // What a standard tar sees: the three folders and every used entry.
     QSet<QString> files;
@@ -138,73 +144,27 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     EXPECT_EQ(error, TWFileIO::LoadSucceeded);
     ASSERT_NE(loaded, nullptr);
 
-    EXPECT_EQ(loaded->creator(), document->creator());
-    EXPECT_EQ(loaded->organization(), document->organization());
+    // Everything the contents hold reads back to the same text; spot checks
+    // for what the text could hide.
+    EXPECT_EQ(loaded->xmlDocumentData(), document->xmlDocumentData());
     EXPECT_EQ(loaded->comments(), document->comments());
-    EXPECT_EQ(loaded->creationDate(), document->creationDate());
     ASSERT_TRUE(loaded->lastSaveDate().has_value());
-    // The file keeps whole seconds.
-    EXPECT_EQ(loaded->lastSaveDate()->instant().toSecsSinceEpoch(),
-              document->lastSaveDate()->instant().toSecsSinceEpoch());
     EXPECT_EQ(loaded->lastSaveDate()->timeZone(), document->lastSaveDate()->timeZone());
-    EXPECT_EQ(loaded->revisionNumber(), 1);
-    EXPECT_EQ(loaded->keywords(), document->keywords());
-    EXPECT_EQ(loaded->htmlSetupDictionary(), document->htmlSetupDictionary());
-    EXPECT_EQ(loaded->htmlSetupDictionary().keys(), document->htmlSetupDictionary().keys());
-    EXPECT_EQ(loaded->presentationSetupDictionary(), document->presentationSetupDictionary());
-    EXPECT_EQ(loaded->showPageFrames(), document->showPageFrames());
-
+    EXPECT_EQ(loaded->htmlSetupDictionary().keys(), (QStringList{"title", "columns"}));
     ASSERT_EQ(loaded->countOfResources(), 2);
-    for (int i = 0; i < 2; ++i)
-        EXPECT_TRUE(loaded->resources().at(i)->isEqual(*document->resources().at(i)));
     EXPECT_EQ(loaded->resources().at(1)->resourceName(), "Cleo Park");
-    ASSERT_EQ(loaded->countOfAttachedTextCategories(), 2);
-    for (int i = 0; i < 2; ++i)
-        EXPECT_TRUE(loaded->attachedTextCategories().at(i)->isEqual(
-            *document->attachedTextCategories().at(i)));
-
     ASSERT_EQ(loaded->countOfMaps(), 2);
-    EXPECT_EQ(loaded->currentMapNumber(), 1);
     EXPECT_EQ(loaded->currentMap(), loaded->maps().at(1));
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(loaded->maps().at(i)->identifier(), document->maps().at(i)->identifier());
-        EXPECT_EQ(loaded->maps().at(i)->liveXMLElement().xmlString(),
-                  document->maps().at(i)->liveXMLElement().xmlString());
-    }
+    EXPECT_EQ(picturesOf(*loaded), used);
+    EXPECT_EQ(loaded->objectForKeyInCachedData(TWFileIO::fileVersionPath), "4.1");
 
-    QMap<QString, QByteArray> loadedPictures = loaded->cachedData();
-    loadedPictures.remove("Thinkweb/Contents.xml");
-    loadedPictures.remove("Thinkweb/fileVersion.txt");
-    EXPECT_EQ(loadedPictures, used);
-
-    // Saved again unchanged but for the stamp, the contents read the same.
+    // Saved again, only the stamp moves on.
     const QString again = target("again.tweb");
     ASSERT_EQ(loaded->saveToFile(again), TWFileIO::SaveSucceeded);
     auto second = TWMapsDoc::loadFromFile(again, false, &error);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->revisionNumber(), 2);
-    EXPECT_EQ(second->cachedData().value("Images/Graphic4/photo.png"),
-              used.value("Images/Graphic4/photo.png"));
-
-    TWContactsProvider::setShared(nullptr);
-}
-
-TEST_F(TWMapsDocPackageTest, ADocumentWithoutPicturesSaves)
-{
-    auto document = TWMapsDoc::create();
-    document->addMap(TWMap::create(document.get()), true);
-    const QString file = target("bare.tweb");
-    ASSERT_EQ(document->saveToFile(file), TWFileIO::SaveSucceeded);
-    QSet<QString> topLevel;
-    for (const QString &entry : tarListing(file))
-        topLevel.insert(entry.section('/', 0, 0));
-    EXPECT_EQ(topLevel, (QSet<QString>{"Thinkweb"}));
-
-    int error = -1;
-    auto loaded = TWMapsDoc::loadFromFile(file, false, &error);
-    EXPECT_EQ(error, TWFileIO::LoadSucceeded);
-    ASSERT_NE(loaded, nullptr);
-    EXPECT_EQ(loaded->countOfMaps(), 1);
+    EXPECT_EQ(picturesOf(*second), used);
 }
 
 TEST_F(TWMapsDocPackageTest, FilesThatAreNoDocumentGiveTheirCodes)
@@ -227,23 +187,6 @@ TEST_F(TWMapsDocPackageTest, FilesThatAreNoDocumentGiveTheirCodes)
     EXPECT_EQ(TWMapsDoc::loadFromFile(picturesOnly, false, &error), nullptr);
     EXPECT_EQ(error, TWFileIO::LoadRefused);
     EXPECT_TRUE(warnings.contains("This is not a valid Thinkweb file - no contents found"));
-}
-
-TEST_F(TWMapsDocPackageTest, AFailedSaveKeepsTheOldFile)
-{
-    auto document = TWMapsDoc::create();
-    document->addMap(TWMap::create(document.get()), true);
-    const QString file = target("kept.tweb");
-    ASSERT_EQ(document->saveToFile(file), TWFileIO::SaveSucceeded);
-    QFile saved(file);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    const QByteArray before = saved.readAll();
-    saved.close();
-
-    // A folder in the way of the target cannot be replaced by the package.
-    EXPECT_NE(document->saveToFile(tempDir.path()), TWFileIO::SaveSucceeded);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), before);
 }
 
 } // namespace

@@ -48,73 +48,91 @@ class TWMapsDocResourcesTest : public MapsDocFixture
 protected:
     TWMapsDocResourcesTest()
     {
-        contacts = std::make_shared<FakeContacts>();
         TWContactsProvider::setShared(contacts);
-        document = TWMapsDoc::create();
         document->setUndoManager(undo);
     }
     ~TWMapsDocResourcesTest() override { TWContactsProvider::setShared(nullptr); }
 
-    std::shared_ptr<FakeContacts> contacts;
-    std::shared_ptr<TWMapsDoc> document;
+    void closeStep() { undo->closeEventGroup(); }
+
+    std::shared_ptr<FakeContacts> contacts = std::make_shared<FakeContacts>();
+    std::shared_ptr<TWMapsDoc> document = TWMapsDoc::create();
 };
 
-TEST_F(TWMapsDocResourcesTest, TheProgramRunsWithNoContacts)
+TEST_F(TWMapsDocResourcesTest, ResourcesJoinAndLeaveTheUndoManagerWithTheList)
 {
-    TWContactsProvider::setShared(nullptr);
-    EXPECT_EQ(TWContactsProvider::shared().recordWithUniqueId("anyone"), std::nullopt);
-    EXPECT_TRUE(document->resourcesWithABIdentifiers({"anyone"}).isEmpty());
+    auto ann = std::make_shared<TWResource>(), bob = std::make_shared<TWResource>();
+    document->addResource(ann);
+    document->insertObjectInResourcesAtIndex(bob, 0);
+    closeStep();
+    EXPECT_EQ(document->resources(), (TWMapsDoc::ResourceList{bob, ann}));
+    // Editing a listed resource is undoable with the document's steps.
+    ann->setResourceName("Ann");
+    closeStep();
+    undo->undo();
+    EXPECT_EQ(ann->resourceName(), "New Resource");
+
+    // Found by equality, not identity.
+    document->removeResource(ann->copy());
+    closeStep();
+    EXPECT_EQ(document->resources(), (TWMapsDoc::ResourceList{bob}));
+    EXPECT_EQ(ann->undoManager(), nullptr);
+    undo->undo();
+    EXPECT_EQ(document->resources(), (TWMapsDoc::ResourceList{bob, ann}));
+    EXPECT_EQ(ann->undoManager(), undo.get());
+    EXPECT_EQ(document->resourceWithIdentifier(*ann->resourceIdentifier()), ann);
+    EXPECT_EQ(document->resourceWithIdentifier("none"), nullptr);
+
+    // Setting an equal list registers nothing; another list is one step.
+    const int steps = undo->undoStepCount();
+    document->setResources({bob->copy(), ann->copy()});
+    closeStep();
+    EXPECT_EQ(undo->undoStepCount(), steps);
+    EXPECT_EQ(document->resources().at(0), bob);
+    auto cy = std::make_shared<TWResource>();
+    document->setResources({cy});
+    closeStep();
+    EXPECT_EQ(ann->undoManager(), nullptr);
+    EXPECT_EQ(cy->undoManager(), undo.get());
+    undo->undo();
+    EXPECT_EQ(document->resources(), (TWMapsDoc::ResourceList{bob, ann}));
+    EXPECT_EQ(ann->undoManager(), undo.get());
+    EXPECT_EQ(cy->undoManager(), nullptr);
 }
 
-TEST_F(TWMapsDocResourcesTest, ResourceNamesFromPersons)
-{
-    const auto spaced = document->resourceWithABPerson(person("A", QString(""), QString("Smith")));
-    ASSERT_NE(spaced, nullptr);
-    EXPECT_EQ(spaced->resourceName(), " Smith");
-    EXPECT_EQ(spaced->resourceIdentifier(), QStringLiteral("A"));
-
-    const auto last = document->resourceWithABPerson(person("B", std::nullopt, QString("Jones")));
-    ASSERT_NE(last, nullptr);
-    EXPECT_EQ(last->resourceName(), "Jones");
-
-    const auto first = document->resourceWithABPerson(person("C", QString("Ida"), std::nullopt));
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->resourceName(), "Ida");
-
-    EXPECT_EQ(document->resourceWithABPerson(person("D", std::nullopt, std::nullopt)), nullptr);
-    EXPECT_EQ(document->resourceWithABPerson(person("E", QString(""), QString(""))), nullptr);
-    EXPECT_EQ(document->countOfResources(), 3);
-    EXPECT_EQ(spaced->undoManager(), undo.get());
-}
-
-TEST_F(TWMapsDocResourcesTest, APersonDroppedTwiceGivesTheSameResource)
+TEST_F(TWMapsDocResourcesTest, ContactsGiveEachPersonOnceAndGroupsTheirNamedMembers)
 {
     contacts->add(person("P1", QString("Ann"), QString("Lee")));
-    const auto once = document->resourcesWithABIdentifiers({"P1", "P1"});
-    ASSERT_EQ(once.size(), 1);
-    const auto twice = document->resourcesWithABIdentifiers({"P1"});
-    ASSERT_EQ(twice.size(), 1);
-    EXPECT_EQ(once.at(0), twice.at(0));
-    EXPECT_EQ(document->countOfResources(), 1);
-
-    undo->closeEventGroup();
-    undo->undo();
-    EXPECT_EQ(document->countOfResources(), 0);
-}
-
-TEST_F(TWMapsDocResourcesTest, AGroupGivesItsMembers)
-{
     TWContactRecord group;
     group.kind = TWContactRecord::Kind::Group;
     group.uniqueId = "G1";
-    group.members = {person("M1", QString("Ann"), std::nullopt),
-                     person("M2", std::nullopt, std::nullopt),
-                     person("M3", QString("Bo"), QString("Ek"))};
+    group.members = {
+        person("M1", QString(""), QString("Smith")), // a present name counts
+        person("M2", std::nullopt, QString("Jones")), person("M3", QString("Ida"), std::nullopt),
+        person("M4", std::nullopt, std::nullopt), person("M5", QString(""), QString(""))};
     contacts->add(group);
-    const auto resources = document->resourcesWithABIdentifiers({"G1", "unknown"});
-    ASSERT_EQ(resources.size(), 2);
-    EXPECT_EQ(resources.at(0)->resourceName(), "Ann");
-    EXPECT_EQ(resources.at(1)->resourceName(), "Bo Ek");
+
+    const auto once = document->resourcesWithABIdentifiers({"P1", "P1", "unknown", "G1"});
+    QStringList names;
+    for (const auto &resource : once) {
+        names << resource->resourceName();
+        EXPECT_EQ(resource->undoManager(), undo.get());
+    }
+    EXPECT_EQ(names, (QStringList{"Ann Lee", " Smith", "Jones", "Ida"}));
+    EXPECT_EQ(document->resources(), once);
+    EXPECT_EQ(once.at(3)->resourceIdentifier(), QStringLiteral("M3"));
+    // Dropped again, the same resources come back.
+    EXPECT_EQ(document->resourcesWithABIdentifiers({"G1", "P1"}),
+              (TWMapsDoc::ResourceList{once[1], once[2], once[3], once[0]}));
+    EXPECT_EQ(document->countOfResources(), 4);
+
+    closeStep();
+    undo->undo();
+    EXPECT_EQ(document->countOfResources(), 0);
+
+    // The program runs without any contacts.
+    TWContactsProvider::setShared(nullptr);
+    EXPECT_TRUE(document->resourcesWithABIdentifiers({"P1"}).isEmpty());
 }
 
 TEST_F(TWMapsDocResourcesTest, ThePasteboardGivesResourcesInItsOrder)
@@ -141,8 +159,7 @@ TEST_F(TWMapsDocResourcesTest, ThePasteboardGivesResourcesInItsOrder)
     EXPECT_EQ(resources.at(0), known);
     EXPECT_EQ(resources.at(1)->resourceName(), "New");
     EXPECT_EQ(resources.at(2)->resourceName(), "Pat Kim");
-    EXPECT_EQ(document->countOfResources(), 3);
-    EXPECT_EQ(document->resources().at(1), resources.at(1));
+    EXPECT_EQ(document->resources(), (TWMapsDoc::ResourceList{known, resources[1], resources[2]}));
     EXPECT_EQ(warnings.lines().size(), 2);
 
     EXPECT_TRUE(document->addResourcesFromPasteboard(nullptr).isEmpty());
