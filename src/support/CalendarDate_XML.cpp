@@ -14,13 +14,12 @@ struct Fields
 Fields fieldsOf(const CalendarDate &date)
 {
     return {CFormat::format("%4d", date.yearOfCommonEra()),
-            CFormat::format("%d", date.monthOfYear()),
-            CFormat::format("%d", date.dayOfMonth()),
-            CFormat::format("%2d", date.hourOfDay()),
-            CFormat::format("%2d", date.minuteOfHour()),
-            CFormat::format("%2d", date.secondOfMinute()),
-            date.timeZone().name(),
-            CFormat::format("%0.1f", date.secondsFromGMT() / 3600.0)};
+            CFormat::format("%d", date.monthOfYear()), CFormat::format("%d", date.dayOfMonth()),
+            CFormat::format("%2d", date.hourOfDay()), CFormat::format("%2d", date.minuteOfHour()),
+            CFormat::format("%2d", date.secondOfMinute()), date.timeZone().name(),
+            // Hours in single precision, like TimeZone::utc(): the rounding
+            // of the one decimal (0.45 as 0.4) depends on it.
+            CFormat::format("%0.1f", double(float(date.secondsFromGMT() / 3600.0)))};
 }
 
 const char *const fieldNames[6] = {"year", "month", "day", "hour", "minute", "second"};

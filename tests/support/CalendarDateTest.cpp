@@ -143,7 +143,10 @@ TEST(CalendarDateXML, ExactTextOnBothRoutes)
         {date(2020, 7, 1, 12, 0, 0, "Europe/Berlin"),
          dateXML("2020", "7", "1", "12", " 0", " 0", "Europe/Berlin", "2.0")},
         {date(2020, 1, 1, 12, 0, 0, "Europe/Berlin"),
-         dateXML("2020", "1", "1", "12", " 0", " 0", "Europe/Berlin", "1.0")}};
+         dateXML("2020", "1", "1", "12", " 0", " 0", "Europe/Berlin", "1.0")},
+        // 0.45 hours is just below the half in single precision.
+        {date(2020, 1, 1, 0, 0, 0, "GMT+0027"),
+         dateXML("2020", "1", "1", " 0", " 0", " 0", "GMT+0027", "0.4")}};
     for (const auto &[d, xml] : cases) {
         EXPECT_EQ(compact(d.freshXMLElement()), xml);
         EXPECT_EQ(written(d), xml);
