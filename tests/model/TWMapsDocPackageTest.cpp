@@ -104,7 +104,7 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     for (auto it = used.cbegin(); it != used.cend(); ++it)
         document->setObjectInCachedData(it.value(), it.key());
     // Data of a deleted picture and the preview of a deleted map are not saved.
-    for (const QString &unused : {"Images/Graphic9/deleted.png", "Images/MapPreviews/OLD.png"}) {
+    for (const QString unused : {"Images/Graphic9/deleted.png", "Images/MapPreviews/OLD.png"}) {
         document->setObjectInCachedData(pictureBytes(100, 7), unused);
         EXPECT_FALSE(document->hasIdentifier(unused));
     }
