@@ -1,5 +1,6 @@
 #include "TWFileIO.h"
 
+#include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/CFormat.h"
 #include "platform/TWLocalizedString.h"
@@ -29,6 +30,17 @@ bool openForReading(QFile &file)
 }
 
 } // namespace
+
+int TWFileIO::saveDocument(TWMapsDoc &document, const QString &path)
+{
+    return document.saveToFile(path);
+}
+
+std::shared_ptr<TWMapsDoc> TWFileIO::loadDocumentFromFile(const QString &path,
+                                                          bool tryToLoadOtherVersion, int *error)
+{
+    return TWMapsDoc::loadFromFile(path, tryToLoadOtherVersion, error);
+}
 
 int TWFileIO::savePackage(const std::optional<QVariantMap> &saveDictionary, const QString &path)
 {

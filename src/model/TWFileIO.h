@@ -6,7 +6,10 @@
 #include <QString>
 #include <QVariantMap>
 #include <functional>
+#include <memory>
 #include <optional>
+
+class TWMapsDoc;
 
 // The document container: package data to a `.tweb` file (a gzip-compressed
 // tar) and back. Templates use the same container.
@@ -39,6 +42,14 @@ public:
     static constexpr int fileVersionMajor = 4;
     static constexpr int fileVersionMinor = 1;
     static constexpr const char *fileVersionPath = "Thinkweb/fileVersion.txt";
+
+    // Saves the maps document to path (see TWMapsDoc::saveToFile); a SaveResult.
+    static int saveDocument(TWMapsDoc &document, const QString &path);
+    // The maps document of the package at path, or null; *error (when given)
+    // always gets a LoadError. tryToLoadOtherVersion goes to the document
+    // unchanged.
+    static std::shared_ptr<TWMapsDoc>
+    loadDocumentFromFile(const QString &path, bool tryToLoadOtherVersion, int *error = nullptr);
 
     // Writes a save dictionary (package path to QByteArray, written as is, or
     // QString, written as UTF-8; other values are logged and skipped) to path.

@@ -211,12 +211,18 @@ void TWMapsDoc::removeObjectFromMapsAtIndex(int index)
     if (m_currentMapNumber > index)
         --m_currentMapNumber;
 
-    // Whenever a map was current, the last remaining map becomes current.
+    // Whenever a map was current, the last remaining map becomes current. Only
+    // the number is cleared first, so that the last map is shown even when it
+    // was current already, and the window keeps the scroll position of the
+    // map that is current until then.
     if (m_currentMapNumber >= 0) {
-        setCurrentMapNumber(-1);
-        setCurrentMapNumber(int(m_maps.size()) - 1);
-        if (m_currentMap)
+        m_currentMapNumber = -1;
+        if (m_maps.isEmpty()) {
+            m_currentMap.reset();
+        } else {
+            setCurrentMapNumber(int(m_maps.size()) - 1);
             postMapShownNotifications(m_currentMap);
+        }
     }
     postDocumentNotification(UpdateMapTabsNotification);
     postDocumentNotification(PrintCanvasControllerNeedsUpdateNotification);

@@ -4,7 +4,6 @@
 #include "support/XMLDocument.h"
 
 #include <QMimeData>
-#include <QSet>
 
 namespace {
 // The strings of a property list that is an array of strings (the XML form
@@ -73,12 +72,8 @@ TWMapsDoc::ResourceList TWMapsDoc::addResourcesFromPasteboard(const QMimeData *p
 TWMapsDoc::ResourceList TWMapsDoc::resourcesWithABIdentifiers(const QStringList &identifiers)
 {
     ResourceList result;
-    QSet<QString> seen;
     const TWContactsProvider &contacts = TWContactsProvider::shared();
     for (const QString &identifier : identifiers) {
-        if (seen.contains(identifier))
-            continue;
-        seen.insert(identifier);
         const std::optional<TWContactRecord> record = contacts.recordWithUniqueId(identifier);
         if (!record)
             continue;

@@ -35,8 +35,9 @@ protected:
     {
         const auto &current = document->currentMap();
         EXPECT_EQ(document->objectInMapsAtIndex(document->currentMapNumber()), current);
-        if (!current)
+        if (!current) {
             EXPECT_EQ(document->currentMapNumber(), -1);
+        }
         QStringList places;
         for (const auto &map : document->maps()) {
             const int place = int(maps.indexOf(map));
@@ -69,12 +70,16 @@ protected:
     {
         EventLog log;
         RecordingOwner owner(log);
+        owner.mapsDocument = document.get();
         document->setDocument(&owner);
         NotificationRecorder recorder(log, mapNotifications);
         action();
         document->setDocument(nullptr);
+        mapSavedFor = owner.mapSavedFor;
         return log.events;
     }
+
+    std::shared_ptr<TWMap> mapSavedFor;
 
     std::shared_ptr<TWMapsDoc> document;
     TWMapsDoc::MapList maps;
@@ -232,19 +237,25 @@ TEST_F(TWMapsDocMapsTest, NotificationsAndWindowCallsComeInOrder)
     EXPECT_EQ(redraw.userInfo.value(TWMapsDoc::MapKey).value<TWMap *>(), maps[1].get());
     EXPECT_EQ(redraw.userInfo.value(TWMapsDoc::RectKey).toRectF(), QRectF(0, 0, 617, 458));
 
-    // Deleting the current map: none current for a moment, the last map
-    // shown, shown once more, then the deletion itself.
-    setUp(3, 0);
+    // Deleting a map while one is current: the last map shown, shown once
+    // more, then the deletion itself. The scroll position saved is that of
+    // the map current until then.
+    const QStringList deleted =
+        shown + QStringList{"SelectedGraphicsChangedNotification",
+                            "DelayedRedrawInRectNotification", "UpdateMapTabsNotification",
+                            "TWPrintCanvasControllerNeedsUpdateWhenIdle"};
+    for (const auto &[current, index] : {std::pair{0, 0}, {0, 2}, {2, 0}}) {
+        SCOPED_TRACE(testing::Message() << "current " << current << ", deleting " << index);
+        setUp(3, current);
+        EXPECT_EQ(eventsOf([&] { document->removeObjectFromMapsAtIndex(index); }), deleted);
+        EXPECT_EQ(mapSavedFor, maps[current]);
+    }
+
+    // The only map: nothing left to show.
+    setUp(1, 0);
     EXPECT_EQ(
         eventsOf([&] { document->removeObjectFromMapsAtIndex(0); }),
-        (QStringList{"UpdateMapTabsNotification"} + shown +
-         QStringList{"SelectedGraphicsChangedNotification", "DelayedRedrawInRectNotification",
-                     "UpdateMapTabsNotification", "TWPrintCanvasControllerNeedsUpdateWhenIdle"}));
-
-    setUp(1, 0);
-    EXPECT_EQ(eventsOf([&] { document->removeObjectFromMapsAtIndex(0); }),
-              (QStringList{"UpdateMapTabsNotification", "UpdateMapTabsNotification",
-                           "TWPrintCanvasControllerNeedsUpdateWhenIdle"}));
+        (QStringList{"UpdateMapTabsNotification", "TWPrintCanvasControllerNeedsUpdateWhenIdle"}));
 }
 
 TEST_F(TWMapsDocMapsTest, ADetachedDocumentPostsNothingAndCutsBackPointers)

@@ -104,7 +104,7 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     for (auto it = used.cbegin(); it != used.cend(); ++it)
         document->setObjectInCachedData(it.value(), it.key());
     // Data of a deleted picture and the preview of a deleted map are not saved.
-    for (const QString &unused : {"Images/Graphic9/deleted.png", "Images/MapPreviews/OLD.png"}) {
+    for (const QString unused : {"Images/Graphic9/deleted.png", "Images/MapPreviews/OLD.png"}) {
         document->setObjectInCachedData(pictureBytes(100, 7), unused);
         EXPECT_FALSE(document->hasIdentifier(unused));
     }
@@ -117,7 +117,7 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
 
     // The save stamp is no user edit: no undo step, registration back on.
     const QString file = target("spring.tweb");
-    ASSERT_EQ(document->saveToFile(file), TWFileIO::SaveSucceeded);
+    ASSERT_EQ(TWFileIO::saveDocument(*document, file), TWFileIO::SaveSucceeded);
     undo->closeEventGroup();
     EXPECT_EQ(undo->undoStepCount(), steps);
     EXPECT_FALSE(groupClosed);
@@ -140,7 +140,7 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     EXPECT_EQ(files, expectedFiles);
 
     int error = -1;
-    auto loaded = TWMapsDoc::loadFromFile(file, false, &error);
+    auto loaded = TWFileIO::loadDocumentFromFile(file, false, &error);
     EXPECT_EQ(error, TWFileIO::LoadSucceeded);
     ASSERT_NE(loaded, nullptr);
 
@@ -176,7 +176,7 @@ TEST_F(TWMapsDocPackageTest, FilesThatAreNoDocumentGiveTheirCodes)
         file.write("just some text, no archive\n");
     }
     int error = -1;
-    EXPECT_EQ(TWMapsDoc::loadFromFile(text, false, &error), nullptr);
+    EXPECT_EQ(TWFileIO::loadDocumentFromFile(text, false, &error), nullptr);
     EXPECT_EQ(error, TWFileIO::LoadNoEntries);
 
     const QString picturesOnly = target("pictures.tweb");

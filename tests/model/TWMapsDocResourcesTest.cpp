@@ -100,7 +100,7 @@ TEST_F(TWMapsDocResourcesTest, ResourcesJoinAndLeaveTheUndoManagerWithTheList)
     EXPECT_EQ(cy->undoManager(), nullptr);
 }
 
-TEST_F(TWMapsDocResourcesTest, ContactsGiveEachPersonOnceAndGroupsTheirNamedMembers)
+TEST_F(TWMapsDocResourcesTest, ContactsGiveOneResourceAPersonAndGroupsTheirNamedMembers)
 {
     contacts->add(person("P1", QString("Ann"), QString("Lee")));
     TWContactRecord group;
@@ -112,13 +112,16 @@ TEST_F(TWMapsDocResourcesTest, ContactsGiveEachPersonOnceAndGroupsTheirNamedMemb
         person("M4", std::nullopt, std::nullopt), person("M5", QString(""), QString(""))};
     contacts->add(group);
 
-    const auto once = document->resourcesWithABIdentifiers({"P1", "P1", "unknown", "G1"});
+    // A person named twice gives the same resource twice.
+    auto once = document->resourcesWithABIdentifiers({"P1", "P1", "unknown", "G1"});
     QStringList names;
     for (const auto &resource : once) {
         names << resource->resourceName();
         EXPECT_EQ(resource->undoManager(), undo.get());
     }
-    EXPECT_EQ(names, (QStringList{"Ann Lee", " Smith", "Jones", "Ida"}));
+    EXPECT_EQ(names, (QStringList{"Ann Lee", "Ann Lee", " Smith", "Jones", "Ida"}));
+    EXPECT_EQ(once.at(0), once.at(1));
+    once.removeAt(1);
     EXPECT_EQ(document->resources(), once);
     EXPECT_EQ(once.at(3)->resourceIdentifier(), QStringLiteral("M3"));
     // Dropped again, the same resources come back.

@@ -76,7 +76,12 @@ class RecordingOwner : public TWMapsDocOwner
 public:
     explicit RecordingOwner(EventLog &log) : m_log(log) {}
 
-    void saveVisibleRectForCurrentMap() override { m_log.events.append("save visible rect"); }
+    void saveVisibleRectForCurrentMap() override
+    {
+        m_log.events.append("save visible rect");
+        if (mapsDocument)
+            mapSavedFor = mapsDocument->currentMap();
+    }
     void restoreVisibleRectForCurrentMap() override { m_log.events.append("restore visible rect"); }
     void selectMapInMapsArrayController(const std::shared_ptr<TWMap> &map) override
     {
@@ -85,6 +90,9 @@ public:
     }
 
     std::shared_ptr<TWMap> selectedMap;
+    // When set, the map whose scroll position was saved last.
+    const TWMapsDoc *mapsDocument = nullptr;
+    std::shared_ptr<TWMap> mapSavedFor;
 
 private:
     EventLog &m_log;
