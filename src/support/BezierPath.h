@@ -99,9 +99,9 @@ public:
     void fill(QPainter &painter, const QBrush &brush) const;
     void stroke(QPainter &painter, const QBrush &brush) const;
 
-    // Hit testing against the path flattened at its own flatness. The
-    // tolerance is the full line width on either side; closing segments are
-    // not tested.
+    // Hit testing against the path flattened at the standard flatness, not
+    // its own. The tolerance is the full line width on either side; closing
+    // segments are not tested.
     bool intersectsPoint(Point p) const;
     bool lineFrom(Point start, Point end, Point p) const;
     // The curve's four points in control-polygon order.

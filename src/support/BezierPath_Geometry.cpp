@@ -101,7 +101,9 @@ bool BezierPath::curveFrom(Point start, Point control1, Point control2, Point en
 
 bool BezierPath::intersectsPoint(Point p) const
 {
-    const BezierPath flat = bezierPathByFlatteningPath();
+    // The stored flatness of a path read from a file says nothing about how
+    // finely it should be picked.
+    const BezierPath flat = bezierPathByFlatteningPath(defaultFlatness);
     Point current;
     Point subpathStart;
     for (const Element &e : flat.m_elements) {
@@ -120,6 +122,7 @@ bool BezierPath::intersectsPoint(Point p) const
             current = e.points[2];
             break;
         case ClosePathElement:
+            // A segment after a close leaves from the subpath's start, as drawn.
             current = subpathStart;
             break;
         }

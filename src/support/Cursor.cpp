@@ -101,8 +101,10 @@ void Cursor::addXmlDataToNode(xmlNodePtr parent) const
     xmlNodePtr hotSpot = TWXMLUtils::addElementChild(node, "hotSpot");
     TWXMLUtils::addTextChild(hotSpot, "x", CFormat::f(m_hotSpot.x));
     TWXMLUtils::addTextChild(hotSpot, "y", CFormat::f(m_hotSpot.y));
+    // The holder is always there; it stays empty when the picture is missing.
+    xmlNodePtr image = TWXMLUtils::addElementChild(node, "image");
     if (m_image)
-        m_image->addXmlDataToNode(TWXMLUtils::addElementChild(node, "image"));
+        m_image->addXmlDataToNode(image);
     TWXMLUtils::addTextChild(node, "isSetOnMouseEntered",
                              m_setOnMouseEntered ? QStringLiteral("YES") : QStringLiteral("NO"));
     TWXMLUtils::addTextChild(node, "isSetOnMouseExited",

@@ -51,7 +51,8 @@ public:
     // are TIFF); empty when there is none.
     QByteArray TIFFRepresentation() const;
 
-    // Nothing when the image has none (drawn over a clear background).
+    // Transparent for a new image (in the form it reads back from a file);
+    // nothing, and not written, when it was set to none.
     const std::optional<Color> &backgroundColor() const { return m_backgroundColor; }
     void setBackgroundColor(const std::optional<Color> &color) { m_backgroundColor = color; }
     const std::optional<QString> &name() const { return m_name; }
@@ -104,7 +105,7 @@ private:
     QByteArray m_dataType;
     Size m_size;
     QList<ImageRepresentation> m_representations;
-    std::optional<Color> m_backgroundColor;
+    std::optional<Color> m_backgroundColor = Color::colorWithCalibratedRed(0, 0, 0, 0);
     std::optional<QString> m_name;
     bool m_cacheDepthMatchesImageDepth = false;
     int m_cacheMode = 0;

@@ -68,6 +68,9 @@ TEST(CursorXML, MissingUnknownAndBrokenParts)
     EXPECT_TRUE(custom->isSetOnMouseExited());
     EXPECT_FALSE(custom->image().has_value());
     EXPECT_EQ(custom->toQCursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(written(*custom), "<NSCursor><hotSpot><x>0.000000</x><y>4.000000</y></hotSpot>"
+                                "<image/><isSetOnMouseEntered>NO</isSetOnMouseEntered>"
+                                "<isSetOnMouseExited>YES</isSetOnMouseExited></NSCursor>");
 
     // A picture whose data is no image: logged, the cursor still comes.
     const std::optional<Cursor> broken =

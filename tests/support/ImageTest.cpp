@@ -116,13 +116,19 @@ TEST(ImageXML, ExactTextAndRoundTrip)
                        "</TIFFRepresentation><usesEPSOnResolutionMismatch>YES"
                        "</usesEPSOnResolutionMismatch></NSImage>");
     EXPECT_EQ(readImage(xml), image);
-    // A new image has no background colour and no name to write.
+    // A new image has a transparent background and no name.
     const QString plain = written(pngImage());
-    EXPECT_FALSE(plain.contains("backgroundColor") || plain.contains("<name>"));
+    EXPECT_TRUE(plain.startsWith("<NSImage><backgroundColor>" +
+                                 written(Color::colorWithCalibratedRed(0, 0, 0, 0)) +
+                                 "</backgroundColor><cacheDepthMatchesImageDepth>"));
+    EXPECT_FALSE(plain.contains("<name>"));
+    image.setBackgroundColor(std::nullopt);
+    EXPECT_FALSE(written(image).contains("backgroundColor"));
     EXPECT_TRUE(plain.contains("<cacheDepthMatchesImageDepth>NO</cacheDepthMatchesImageDepth>"));
     EXPECT_EQ(readImage(plain), pngImage());
 
     // The snippet form reads back too.
+    image.setBackgroundColor(Color::colorWithCalibratedRed(0.25, 0.5, 0.75, 1));
     EXPECT_EQ(Image::imageFromXMLRepresentation(image.xmlRepresentation()), image);
     for (const char *junk : {"", "<XMLObj>", "<Other/>"})
         EXPECT_FALSE(Image::imageFromXMLRepresentation(junk).has_value()) << junk;
@@ -136,7 +142,7 @@ TEST(ImageXML, MissingAndOddChildren)
     EXPECT_EQ(bare, pngImage());
     EXPECT_TRUE(bare->prefersColorMatch());
     EXPECT_TRUE(bare->matchesOnMultipleResolution());
-    EXPECT_FALSE(bare->backgroundColor().has_value());
+    EXPECT_EQ(bare->backgroundColor(), Color::colorWithCalibratedRed(0, 0, 0, 0));
 
     const std::optional<Image> flags =
         readImage(imageXML(encoded("png"), "<isFlipped>yes</isFlipped><prefersColorMatch>NO"

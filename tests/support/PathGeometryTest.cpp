@@ -74,6 +74,9 @@ TEST(PathHitTest, CurvesAreHitAlongTheirLength)
     EXPECT_TRUE(arc.intersectsPoint({c + 1, c}));
     EXPECT_FALSE(arc.intersectsPoint({c + 3, c + 3}));
     EXPECT_FALSE(arc.intersectsPoint({0, 0}));
+    // A coarse stored flatness (one chord for the whole arc) does not coarsen picking.
+    arc.setFlatness(40);
+    EXPECT_TRUE(arc.intersectsPoint({c, c}));
     // The direct curve test measures to the nearest point of the curve.
     EXPECT_TRUE(arc.curveFrom({0, 0}, {1, 0}, {2, 0}, {3, 0}, {4.5f, 0}));
     EXPECT_FALSE(arc.curveFrom({0, 0}, {1, 0}, {2, 0}, {3, 0}, {4.6f, 0}));

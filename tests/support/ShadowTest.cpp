@@ -76,6 +76,7 @@ TEST(ShadowZoom, ScalesOffsetAndBlurNotColour)
     const Shadow shadow(Size(3, -4), 5, kBlueish);
     EXPECT_EQ(Zoomed::shadowZoomedTo(shadow, 200), Shadow(Size(6, -8), 10, kBlueish));
     EXPECT_EQ(Zoomed::shadowZoomedTo(shadow, 50), Shadow(Size(1.5f, -2), 2.5, kBlueish));
+    EXPECT_EQ(Zoomed::shadowZoomedTo(shadow, 100), shadow);
 }
 
 } // namespace

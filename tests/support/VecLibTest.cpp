@@ -20,7 +20,7 @@ TEST(VecLib, QuadraticRootsKeepTheirOrderAndCount)
     EXPECT_EQ(quadraticRoots(0, 0, 5, roots), 0);
 }
 
-TEST(VecLib, MatrixProductMayOverwriteAnOperand)
+TEST(VecLib, MatricesAndHomogeneousPoints)
 {
     Mat3x3 a;
     double n = 1;
@@ -36,6 +36,30 @@ TEST(VecLib, MatrixProductMayOverwriteAnOperand)
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
             EXPECT_EQ(a.element[i][j], expected.element[i][j]);
+
+    // Points: the identity keeps them; w = 0 (third column all zero) skips
+    // the division; otherwise x and y are divided by w.
+    Mat3x3 m;
+    for (int i = 0; i < 3; ++i)
+        m.element[i][i] = 1;
+    Vec2 p{3, -4};
+    V2MulPointByMatrix(p, m);
+    EXPECT_EQ(std::pair(p.x, p.y), std::pair(3.0, -4.0));
+    m.element[2][0] = 1; // translate x by 1
+    m.element[2][2] = 2;
+    V2MulPointByMatrix(p, m);
+    EXPECT_EQ(std::pair(p.x, p.y), std::pair(2.0, -2.0));
+    m.element[2][2] = 0;
+    V2MulPointByMatrix(p, m);
+    EXPECT_EQ(std::pair(p.x, p.y), std::pair(3.0, -2.0));
+    Mat4x4 m4;
+    m4.element[0][0] = m4.element[1][1] = m4.element[2][2] = 2;
+    Vec3 q{1, 2, 3};
+    V3MulPointByMatrix(q, m4); // w = 0: not divided
+    EXPECT_EQ(std::tuple(q.x, q.y, q.z), std::tuple(2.0, 4.0, 6.0));
+    m4.element[3][3] = 4;
+    V3MulPointByMatrix(q, m4);
+    EXPECT_EQ(std::tuple(q.x, q.y, q.z), std::tuple(1.0, 2.0, 3.0));
 }
 
 TEST(VecLib, ZeroVectorsStayZeroAndGcdEnds)
