@@ -142,6 +142,41 @@ void warnWrongType(const AttributeElement &e, const QVariant &value)
              value.metaType().name() ? value.metaType().name() : "none");
 }
 
+bool isXMLCharacter(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// A character XML cannot carry would make the whole file unreadable, so such
+// characters are left out of the texts of attributes, with a log line.
+QString textXMLCanCarry(const QString &text, const char *element)
+{
+    QString result;
+    qsizetype dropped = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            result.append(c).append(text.at(++i));
+            continue;
+        }
+        if (c.isSurrogate() || !isXMLCharacter(c.unicode())) {
+            ++dropped;
+            continue;
+        }
+        result.append(c);
+    }
+    if (dropped)
+        qWarning("Attributed string: left %lld characters XML cannot carry out of %s",
+                 qlonglong(dropped), element);
+    return dropped ? result : text;
+}
+
+void addTextChild(xmlNodePtr parent, const char *element, const QString &text)
+{
+    TWXMLUtils::addTextChild(parent, element, textXMLCanCarry(text, element));
+}
+
 void writeAttachment(const AttributeElement &e, const TextAttachment &attachment,
                      xmlNodePtr formatting)
 {
@@ -155,13 +190,13 @@ void writeAttachment(const AttributeElement &e, const TextAttachment &attachment
             TWXMLUtils::addTextChild(child, "linkBackData", TWBase64::twBase64String(*payload));
         else
             qWarning("%s", qPrintable(error));
-        TWXMLUtils::addTextChild(child, "linkBackItemKey", attachment.linkBackItemKey());
+        addTextChild(child, "linkBackItemKey", attachment.linkBackItemKey());
         return;
     }
     if (!wrapper.preferredFilename.isEmpty())
-        TWXMLUtils::addTextChild(child, "preferredFilename", wrapper.preferredFilename);
+        addTextChild(child, "preferredFilename", wrapper.preferredFilename);
     if (!wrapper.filename.isEmpty())
-        TWXMLUtils::addTextChild(child, "filename", wrapper.filename);
+        addTextChild(child, "filename", wrapper.filename);
     TWXMLUtils::addTextChild(child, "data", TWBase64::twBase64String(*wrapper.regularFileContents));
 }
 
@@ -184,7 +219,7 @@ void writeAttribute(const AttributeElement &e, const QVariant &value, xmlNodePtr
             TWXMLUtils::addTextChild(formatting, e.element,
                                      value.toUrl().toString(QUrl::FullyEncoded));
         else if (holds<QString>(value))
-            TWXMLUtils::addTextChild(formatting, e.element, value.toString());
+            addTextChild(formatting, e.element, value.toString());
         else
             warnWrongType(e, value);
         return;
@@ -207,7 +242,7 @@ void writeAttribute(const AttributeElement &e, const QVariant &value, xmlNodePtr
     case Kind::String:
         if (!holds<QString>(value))
             return warnWrongType(e, value);
-        TWXMLUtils::addTextChild(formatting, e.element, value.toString());
+        addTextChild(formatting, e.element, value.toString());
         return;
     case Kind::Shadow:
         if (!holds<Shadow>(value))

@@ -189,6 +189,20 @@ TEST(AttributedStringXML, OffsetsFollowTheCleanText)
     EXPECT_FALSE(read("<NSAttributedString>" + run(0, 1) + "</NSAttributedString>"));
     EXPECT_EQ(log.lines(), QStringList{"No string defined for attributed string"});
     EXPECT_FALSE(read(""));
+
+    // Other texts lose only what XML cannot carry, or the file would not read.
+    log.clear();
+    AttributedString tip("ab");
+    auto file = TextAttachment::FileWrapper::regularFile("d");
+    file.filename = QString("f") + QChar(0) + "g\x02";
+    tip.addAttribute(NSAttachmentAttributeName, v(TextAttachment(file)), {1, 1});
+    AttributedString carried = tip;
+    tip.addAttribute(NSToolTipAttributeName, QString("x\x01y\u200D"), {0, 1});
+    carried.addAttribute(NSToolTipAttributeName, QString("xy\u200D"), {0, 1});
+    file.filename = "fg";
+    carried.addAttribute(NSAttachmentAttributeName, v(TextAttachment(file)), {1, 1});
+    EXPECT_EQ(AttributedString::objectWithXMLElement(tip.freshXMLElement()), carried);
+    EXPECT_EQ(log.containing("XML cannot carry"), 2);
 }
 
 // Runs outside the text are skipped, a length past the end is cut, later
