@@ -272,10 +272,11 @@ bool AttributedString::isIllegalCharacter(char32_t codePoint)
         return true;
     if (QChar::isNonCharacter(codePoint))
         return true;
+    // Code points our Unicode tables do not know are kept: XML carries them,
+    // and a character newer than the tables (a recent emoji) is still text.
     switch (QChar::category(codePoint)) {
     case QChar::Other_Control:
     case QChar::Other_Format:
-    case QChar::Other_NotAssigned:
         return true;
     default:
         return false;
