@@ -173,6 +173,15 @@ TEST_F(NotificationTest, SuspensionHoldsQueuedPostsAndDestructionDropsThem)
     }
     TestSupport::runEventLoopPass();
     EXPECT_EQ(got.size(), 2);
+
+    // An observer that closes what owns the queue ends the flush there.
+    auto *owned = new NotificationQueue(nc);
+    auto closer = nc.observe("Close", nullptr, [&](const Notification &) { delete owned; });
+    owned->enqueue("Close", nullptr);
+    owned->enqueue("AfterClose", nullptr);
+    owned->flush();
+    EXPECT_EQ(got.size(), 3);
+    EXPECT_EQ(got.last(), "Close");
 }
 
 TEST_F(NotificationTest, RemovingAnObserverWhoseCallbackOwnsOtherTokensIsSafe)
