@@ -131,6 +131,11 @@ double doubleValue(QStringView s)
     ascii.reserve(std::min<qsizetype>(s.size() - start, 64));
     for (qsizetype i = start; i < s.size() && s[i].unicode() < 128; ++i)
         ascii.append(char(s[i].unicode()));
+    // The platform read no hex forms: "0x1A" is the number 0 followed by text.
+    const qsizetype sign = (ascii.startsWith('+') || ascii.startsWith('-')) ? 1 : 0;
+    if (ascii.size() > sign + 1 && ascii[sign] == '0' &&
+        (ascii[sign + 1] == 'x' || ascii[sign + 1] == 'X'))
+        ascii.truncate(sign + 1);
     if (ascii.isEmpty())
         return 0.0;
     char *end = nullptr;

@@ -29,7 +29,8 @@ QString shortFloat(float v);
 int intValue(QStringView s);
 long long longLongValue(QStringView s);
 // NSString's floatValue/doubleValue: leading blanks skipped, the longest
-// leading number in C syntax, 0 when there is none.
+// leading number in C syntax but never a hex one, 0 when there is none.
+// "inf" and "nan" read as such, so readers can refuse them.
 double doubleValue(QStringView s);
 inline float floatValue(QStringView s)
 {

@@ -24,6 +24,7 @@ struct ObserverToken::Registry
     std::vector<Entry *> anyName;
     quint64 nextId = 1;
     int postDepth = 0;
+    bool sweeping = false;
     std::vector<quint64> dead;
 
     void remove(quint64 id)
@@ -33,34 +34,42 @@ struct ObserverToken::Registry
             return;
         it->second->alive = false;
         dead.push_back(id);
-        if (postDepth == 0)
+        if (postDepth == 0 && !sweeping)
             sweep();
     }
 
     void sweep()
     {
+        // Destroying a callback may drop the last reference to something that
+        // holds more tokens, which then land in `dead` again: take the list
+        // first, and destroy each entry only once the lists no longer name it.
         auto isDead = [](const Entry *e) { return !e->alive; };
-        for (quint64 id : dead) {
-            auto it = entries.find(id);
-            if (it == entries.end())
-                continue;
-            Entry *e = it->second.get();
-            std::vector<Entry *> *list = nullptr;
-            if (e->name.isEmpty()) {
-                list = &anyName;
-            } else {
-                auto l = byName.find(e->name);
-                if (l != byName.end())
-                    list = &*l;
+        sweeping = true;
+        while (!dead.empty()) {
+            std::vector<quint64> batch;
+            batch.swap(dead);
+            for (quint64 id : batch) {
+                auto it = entries.find(id);
+                if (it == entries.end())
+                    continue;
+                std::unique_ptr<Entry> doomed = std::move(it->second);
+                entries.erase(it);
+                std::vector<Entry *> *list = nullptr;
+                if (doomed->name.isEmpty()) {
+                    list = &anyName;
+                } else {
+                    auto l = byName.find(doomed->name);
+                    if (l != byName.end())
+                        list = &*l;
+                }
+                if (list) {
+                    list->erase(std::remove_if(list->begin(), list->end(), isDead), list->end());
+                    if (list->empty() && list != &anyName)
+                        byName.remove(doomed->name);
+                }
             }
-            if (list) {
-                list->erase(std::remove_if(list->begin(), list->end(), isDead), list->end());
-                if (list->empty() && list != &anyName)
-                    byName.remove(e->name);
-            }
-            entries.erase(it);
         }
-        dead.clear();
+        sweeping = false;
     }
 };
 
@@ -181,7 +190,7 @@ void NotificationCenter::post(const Notification &n)
         explicit DepthGuard(ObserverToken::Registry &reg) : r(reg) { ++r.postDepth; }
         ~DepthGuard()
         {
-            if (--r.postDepth == 0 && !r.dead.empty())
+            if (--r.postDepth == 0 && !r.dead.empty() && !r.sweeping)
                 r.sweep();
         }
     } guard(r);

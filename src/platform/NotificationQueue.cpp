@@ -3,6 +3,7 @@
 
 #include <QDebug>
 #include <QMetaObject>
+#include <QPointer>
 
 NotificationQueue::NotificationQueue(NotificationCenter &center, QObject *parent)
     : QObject(parent), m_center(center)
@@ -69,8 +70,14 @@ void NotificationQueue::flush()
     m_pendingKeys.clear();
     m_pendingNames.clear();
     m_pendingSenders.clear();
-    for (const Notification &n : batch)
+    // An observer may destroy the queue (closing its document): the rest of
+    // the batch goes with it.
+    QPointer<NotificationQueue> alive(this);
+    for (const Notification &n : batch) {
+        if (!alive)
+            return;
         m_center.post(n);
+    }
 }
 
 void NotificationQueue::suspend()

@@ -1,6 +1,7 @@
 #include "platform/CFormat.h"
 
 #include <clocale>
+#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -59,6 +60,9 @@ TEST(CFormat, ReadsLikeNSString)
     EXPECT_FLOAT_EQ(CFormat::floatValue(u"\t 1.5e2xyz"), 150.0f);
     EXPECT_FLOAT_EQ(CFormat::floatValue(u"-.25"), -0.25f);
     EXPECT_EQ(CFormat::doubleValue(u"x1"), 0.0);
+    EXPECT_EQ(CFormat::doubleValue(u" -0x1A"), 0.0);
+    EXPECT_EQ(CFormat::doubleValue(u"0X1p3"), 0.0);
+    EXPECT_TRUE(std::isnan(CFormat::doubleValue(u"nan")));
     EXPECT_EQ(CFormat::doubleValue(u"\u00e91"), 0.0);
     for (const char16_t *yes : {u"YES", u" true", u"007"})
         EXPECT_TRUE(CFormat::boolValue(yes));

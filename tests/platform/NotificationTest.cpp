@@ -173,4 +173,41 @@ TEST_F(NotificationTest, SuspensionHoldsQueuedPostsAndDestructionDropsThem)
     }
     TestSupport::runEventLoopPass();
     EXPECT_EQ(got.size(), 2);
+
+    // An observer that closes what owns the queue ends the flush there.
+    auto *owned = new NotificationQueue(nc);
+    auto closer = nc.observe("Close", nullptr, [&](const Notification &) { delete owned; });
+    owned->enqueue("Close", nullptr);
+    owned->enqueue("AfterClose", nullptr);
+    owned->flush();
+    EXPECT_EQ(got.size(), 3);
+    EXPECT_EQ(got.last(), "Close");
+}
+
+TEST_F(NotificationTest, RemovingAnObserverWhoseCallbackOwnsOtherTokensIsSafe)
+{
+    // The callback keeps alive an object holding more tokens of this center:
+    // removing the observer destroys the callback, which removes those too.
+    struct Holder
+    {
+        std::vector<ObserverToken> tokens;
+    };
+    auto holder = std::make_shared<Holder>();
+    for (int i = 0; i < 4; ++i)
+        holder->tokens.push_back(note("Held", nullptr));
+    ObserverToken owner, other;
+    ObserverToken remover = nc.observe("N", nullptr, [&](const Notification &) {
+        owner.reset(); // both go when the post ends
+        other.reset();
+    });
+    owner = nc.observe("N", nullptr, [holder](const Notification &) {});
+    other = note("N", nullptr);
+    holder.reset();
+    nc.post("N");
+    EXPECT_EQ(nc.observerCount(), 1);
+    remover.reset();
+    nc.post("Held");
+    nc.post("N");
+    EXPECT_TRUE(got.isEmpty());
+    EXPECT_EQ(nc.observerCount(), 0);
 }

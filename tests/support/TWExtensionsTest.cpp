@@ -1,5 +1,6 @@
 #include "support/TWExtensions.h"
 #include "TestHelpers.h"
+#include "support/TWPointHolder.h"
 
 #include <QMap>
 #include <vector>
@@ -143,6 +144,15 @@ TEST(TWExtensions, ReplaceAllAndTokens)
                                                              Tokenizing::lettersPlus(" ")),
               QStringList({"two words", "more "}));
     EXPECT_TRUE(Tokenizing::tokensSeparatedByCharactersFromSet("abc", {}).isEmpty());
+}
+
+TEST(TWPointHolder, MovesInPlaceForEveryListSharingIt)
+{
+    auto p = TWPointHolder::pointHolderForPoint(Point(10, 2));
+    std::vector<std::shared_ptr<TWPointHolder>> outline{p}, corners{p};
+    p->movePointByX(2.5f, -5);
+    EXPECT_EQ(corners[0]->point(), Point(12.5f, -3));
+    EXPECT_EQ(outline[0]->description(), "TWPointHolder 12.500000, -3.000000");
 }
 
 } // namespace
