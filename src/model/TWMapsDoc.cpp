@@ -90,7 +90,9 @@ std::shared_ptr<TWMapsDoc> TWMapsDoc::copy() const
         c->m_currentMapNumber = m_currentMapNumber;
         c->m_currentMap = c->m_maps.at(m_currentMapNumber);
     }
-    c->setUndoManager(std::make_shared<UndoManager>());
+    auto undo = std::make_shared<UndoManager>();
+    undo->setLevelsOfUndo(UndoManager::DocumentLevelsOfUndo);
+    c->setUndoManager(std::move(undo));
     return c;
 }
 

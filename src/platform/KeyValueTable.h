@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 // Access to an object's fields by key name over QVariant, for the places that
@@ -19,17 +20,28 @@ template <typename T> class KeyValueTable
 {
 public:
     using Getter = std::function<QVariant(const T &)>;
-    using Setter = std::function<void(T &, const QVariant &)>;
+    // Answers whether the value was taken.
+    using Setter = std::function<bool(T &, const QVariant &)>;
 
-    // A key with its own getter and setter; no setter makes it read-only.
-    KeyValueTable &add(const QString &key, Getter getter, Setter setter = {})
+    // A key with its own getter, read-only.
+    KeyValueTable &add(const QString &key, Getter getter)
     {
-        if (find(key)) {
-            qWarning().noquote() << "KeyValueTable: key" << key << "added twice";
-            return *this;
+        return addEntry(key, std::move(getter), Setter());
+    }
+
+    // A key with its own getter and setter. A setter that returns nothing is
+    // taken to accept every value; one that returns bool says whether it did.
+    template <typename S> KeyValueTable &add(const QString &key, Getter getter, S setter)
+    {
+        if constexpr (std::is_void_v<std::invoke_result_t<S &, T &, const QVariant &>>) {
+            return addEntry(key, std::move(getter),
+                            [setter = std::move(setter)](T &o, const QVariant &v) mutable {
+                                setter(o, v);
+                                return true;
+                            });
+        } else {
+            return addEntry(key, std::move(getter), Setter(std::move(setter)));
         }
-        m_entries.push_back({key, std::move(getter), std::move(setter)});
-        return *this;
     }
 
     // A key backed by a data member. A value that does not convert to the
@@ -39,8 +51,10 @@ public:
         return add(
             key, [member](const T &o) { return QVariant::fromValue(o.*member); },
             [member, key](T &o, const QVariant &v) {
-                if (auto converted = convert<V>(v, key))
+                auto converted = convert<V>(v, key);
+                if (converted)
                     o.*member = *converted;
+                return converted.has_value();
             });
     }
 
@@ -52,8 +66,10 @@ public:
         return add(
             key, [getter](const T &o) { return QVariant::fromValue((o.*getter)()); },
             [setter, key](T &o, const QVariant &v) {
-                if (auto converted = convert<Stored>(v, key))
+                auto converted = convert<Stored>(v, key);
+                if (converted)
                     (o.*setter)(*converted);
+                return converted.has_value();
             });
     }
 
@@ -90,8 +106,7 @@ public:
             qWarning().noquote() << "KeyValueTable: cannot set key" << key;
             return false;
         }
-        e->setter(object, value);
-        return true;
+        return e->setter(object, value);
     }
 
     // Sets the value and registers the reverse setting with `undo` (may be
@@ -107,12 +122,25 @@ public:
         const QVariant old = valueForKey(*object, key);
         if (old == value)
             return true;
+        // A refused value changes nothing, so it leaves no undo step either.
+        if (!setValueForKey(*object, value, key))
+            return false;
         UndoManager::registerUndo(
             undo, [this, object, old, key, undo] { setValueForKey(object, old, key, undo); });
-        return setValueForKey(*object, value, key);
+        return true;
     }
 
 private:
+    KeyValueTable &addEntry(const QString &key, Getter getter, Setter setter)
+    {
+        if (find(key)) {
+            qWarning().noquote() << "KeyValueTable: key" << key << "added twice";
+            return *this;
+        }
+        m_entries.push_back({key, std::move(getter), std::move(setter)});
+        return *this;
+    }
+
     struct Entry
     {
         QString key;

@@ -55,9 +55,9 @@ TEST(KeyValueTable, ReadsAndWritesByKeyAndRefusesWhatDoesNotFit)
     EXPECT_FALSE(t.setValueForKey(l, QString("x"), "description")); // read-only
     // A value of the wrong kind leaves the field as it was.
     for (const QVariant &wrong : {QVariant::fromValue(Point(1, 1)), QVariant(), QVariant("abc")})
-        t.setValueForKey(l, wrong, "linkType");
+        EXPECT_FALSE(t.setValueForKey(l, wrong, "linkType"));
     EXPECT_EQ(l.linkType, 3);
-    t.setValueForKey(l, 7, "position");
+    EXPECT_FALSE(t.setValueForKey(l, 7, "position"));
     EXPECT_EQ(l.position, Point(2.5f, 3));
 }
 
@@ -74,6 +74,8 @@ TEST(KeyValueTable, UndoableSetRegistersTheReverseAndKeepsTheObjectAlive)
         um.closeEventGroup();
         t.setValueForKey(link, 2, "linkType", &um); // unchanged: no step
         um.closeEventGroup();
+        EXPECT_FALSE(t.setValueForKey(link, QVariant::fromValue(Point()), "linkType", &um));
+        um.closeEventGroup(); // refused: no step, and redo is not cleared
         EXPECT_EQ(um.undoStepCount(), 1);
     }
     ASSERT_FALSE(weak.expired()); // the undo step holds it
