@@ -97,6 +97,19 @@ struct Registry
             toDictionary(v).addXmlDataToNode(parent);
         };
         add(dictionary);
+
+        // Subclasses answer to their own names with the reader of their
+        // superclass; the writers use the names above.
+        alias(number, "NSDecimalNumber");
+        alias(data, "NSMutableData");
+        alias(array, "NSMutableArray");
+        alias(dictionary, "NSMutableDictionary");
+    }
+
+    void alias(ClassInfo info, const char *elementName)
+    {
+        info.elementName = QString::fromLatin1(elementName);
+        add(info);
     }
 
     void add(const ClassInfo &info)

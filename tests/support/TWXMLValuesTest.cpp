@@ -224,6 +224,17 @@ TEST(TWXMLProtocol, ValueClassesAreFoundByValueAndByElementName)
     EXPECT_EQ(TWXMLProtocol::classForElementName(u"TestSwatchAlias")->metaType,
               QMetaType::fromType<TestSwatch>());
     EXPECT_FALSE(TWXMLProtocol::objectWithXMLElement(element("<NSFont/>")).isValid());
+    // Subclass names of the plain classes read like their superclass.
+    const std::pair<const char *, QVariant> subclasses[] = {
+        {"<NSDecimalNumber>2.5</NSDecimalNumber>", 2.5},
+        {"<NSMutableData>YWI=</NSMutableData>", QByteArray("ab")},
+        {"<NSMutableArray><arrayItem>a</arrayItem></NSMutableArray>", QVariantList{QString("a")}},
+        {"<NSMutableDictionary><dictionaryItem><key>k</key><value>v</value></dictionaryItem>"
+         "</NSMutableDictionary>",
+         QVariant::fromValue(OrderedDictionary{{"k", QString("v")}})}};
+    for (const auto &[xml, value] : subclasses)
+        EXPECT_EQ(TWXMLProtocol::objectWithXMLElement(element(xml)), value) << xml;
+    EXPECT_EQ(TWXMLProtocol::classForValue(QVariantList())->elementName, "NSArray");
 
     const std::pair<QVariant, const char *> plain[] = {{7, "NSNumber"},
                                                        {true, "NSNumber"},
