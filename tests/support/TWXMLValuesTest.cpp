@@ -262,7 +262,13 @@ TEST(TWXMLProtocol, Libxml2RouteOfPlainValues)
     const std::pair<QVariant, const char *> descriptions[] = {
         {5, "5"},
         {2.5, "2.5"},
+        {100000.0, "100000"},
+        {0.0001, "0.0001"},
+        {1e-5, "1e-05"},
+        {1e16, "1e+16"},
+        {0.1 + 0.2, "0.30000000000000004"},
         {0.1f, "0.1"},
+        {1e6f, "1000000"},
         {true, "1"},
         {QByteArray("abcde"), "<61626364 65>"},
         {QString("as is"), "as is"},
