@@ -4,6 +4,7 @@
 
 #include "support/TWXMLUtils.h"
 #include "support/XMLArena.h"
+#include "support/XMLDocument.h"
 
 #include <QDebug>
 
@@ -32,7 +33,7 @@ xmlNodePtr firstChild(xmlXPathContextPtr context, const char *name)
 void setText(xmlNodePtr node, const QString &text)
 {
     xmlNodeSetContent(node, nullptr);
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = XMLDetail::xmlTextBytes(text, node->name);
     xmlNodeAddContentLen(node, BAD_CAST utf8.constData(), int(utf8.size()));
 }
 

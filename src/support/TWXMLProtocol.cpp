@@ -8,7 +8,6 @@
 #include <QDebug>
 #include <QHash>
 #include <QStringList>
-#include <charconv>
 #include <deque>
 
 namespace TWXMLProtocol {
@@ -97,6 +96,19 @@ struct Registry
             toDictionary(v).addXmlDataToNode(parent);
         };
         add(dictionary);
+
+        // Subclasses answer to their own names with the reader of their
+        // superclass; the writers use the names above.
+        alias(number, "NSDecimalNumber");
+        alias(data, "NSMutableData");
+        alias(array, "NSMutableArray");
+        alias(dictionary, "NSMutableDictionary");
+    }
+
+    void alias(ClassInfo info, const char *elementName)
+    {
+        info.elementName = QString::fromLatin1(elementName);
+        add(info);
     }
 
     void add(const ClassInfo &info)
@@ -196,13 +208,16 @@ QString description(const QVariant &value)
         return value.toString();
     case QMetaType::Bool:
         return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    case QMetaType::Float:
+    case QMetaType::Float: {
+        // "%g" placement (100000, not 1e+05), with the digits to read back.
+        const float f = value.toFloat();
+        const QString text = CFormat::format("%.7g", double(f));
+        return CFormat::floatValue(text) == f ? text : CFormat::format("%.9g", double(f));
+    }
     case QMetaType::Double: {
-        char buffer[64];
-        const auto result = value.typeId() == QMetaType::Float
-                                ? std::to_chars(buffer, buffer + sizeof buffer, value.toFloat())
-                                : std::to_chars(buffer, buffer + sizeof buffer, value.toDouble());
-        return QString::fromLatin1(buffer, result.ptr - buffer);
+        const double v = value.toDouble();
+        const QString text = CFormat::format("%.16g", v);
+        return CFormat::doubleValue(text) == v ? text : CFormat::format("%.17g", v);
     }
     case QMetaType::QByteArray: {
         // Four bytes a group, as data describes itself.

@@ -62,7 +62,8 @@ xmlNodePtr addTextChild(xmlNodePtr parent, const char *name, const QString &text
 {
     if (!parent)
         return nullptr;
-    return xmlNewTextChild(parent, nullptr, BAD_CAST name, BAD_CAST text.toUtf8().constData());
+    return xmlNewTextChild(parent, nullptr, BAD_CAST name,
+                           BAD_CAST XMLDetail::xmlTextBytes(text, BAD_CAST name).constData());
 }
 
 xmlNodePtr addElementChild(xmlNodePtr parent, const char *name)
@@ -85,8 +86,8 @@ bool isPlainChildPath(const char *path)
         if (c == '/') {
             if (previous == '/')
                 return false;
-        } else if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                     (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.')) {
+        } else if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                     c == '_' || c == '-' || c == '.')) {
             return false;
         }
         previous = c;

@@ -2,6 +2,7 @@
 
 #include "support/XMLArena.h"
 
+#include <QDebug>
 #include <QFile>
 #include <climits>
 #include <libxml/SAX2.h>
@@ -84,6 +85,30 @@ QByteArray dumpDocument(xmlDocPtr doc)
     QByteArray result(reinterpret_cast<const char *>(memory), size);
     xmlFree(memory);
     return result;
+}
+
+QByteArray xmlTextBytes(const QString &text, const xmlChar *elementName)
+{
+    auto allowed = [](char16_t u) {
+        return u >= 0x20 ? u < 0xFFFE : (u == u'\t' || u == u'\n' || u == u'\r');
+    };
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n && allowed(p[i]))
+        ++i;
+    if (i == n)
+        return text.toUtf8();
+    QString kept;
+    kept.reserve(n);
+    kept.append(QStringView(p, i));
+    for (; i < n; ++i)
+        if (allowed(p[i]))
+            kept.append(QChar(p[i]));
+    qWarning("Warning: %lld characters that XML cannot hold were dropped from the text of %s",
+             static_cast<long long>(n - kept.size()),
+             elementName ? reinterpret_cast<const char *>(elementName) : "");
+    return kept.toUtf8();
 }
 
 } // namespace XMLDetail

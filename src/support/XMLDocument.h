@@ -55,4 +55,9 @@ int parseOptions();
 xmlDocPtr parseToXmlDoc(const QByteArray &xml, QString *error = nullptr);
 // Pretty-printed UTF-8 dump of a whole libxml2 document, with declaration.
 QByteArray dumpDocument(xmlDocPtr doc);
+// UTF-8 of a text to be stored in an element. Characters that XML 1.0
+// cannot hold (control characters other than tab, line feed and carriage
+// return; U+FFFE, U+FFFF) are dropped with a log line: written out, they
+// would make the whole file unreadable.
+QByteArray xmlTextBytes(const QString &text, const xmlChar *elementName);
 } // namespace XMLDetail

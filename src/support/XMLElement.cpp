@@ -387,7 +387,9 @@ void XMLElement::setStringValue(const QString &text)
         m_arena->releaseNode(m_node->children);
     if (text.isEmpty())
         return;
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = xmlTextBytes(text, m_node->name);
+    if (utf8.isEmpty())
+        return;
     xmlNodePtr t = xmlNewDocTextLen(m_node->doc, BAD_CAST utf8.constData(), int(utf8.size()));
     xmlAddChild(m_node, t);
 }
@@ -571,9 +573,10 @@ QByteArray XMLElement::xmlString() const
 
 XMLElement XMLElement::elementForName(QAnyStringView name, bool createNew) const
 {
-    if (!m_node)
-        return XMLElement();
     const QByteArray n = nameKey(name);
+    // An element without a name could not be written as XML.
+    if (!m_node || n.isEmpty())
+        return XMLElement();
     xmlNodePtr first = nullptr;
     bool several = false;
     for (xmlNodePtr c = m_node->children; c; c = c->next)

@@ -224,6 +224,17 @@ TEST(TWXMLProtocol, ValueClassesAreFoundByValueAndByElementName)
     EXPECT_EQ(TWXMLProtocol::classForElementName(u"TestSwatchAlias")->metaType,
               QMetaType::fromType<TestSwatch>());
     EXPECT_FALSE(TWXMLProtocol::objectWithXMLElement(element("<NSFont/>")).isValid());
+    // Subclass names of the plain classes read like their superclass.
+    const std::pair<const char *, QVariant> subclasses[] = {
+        {"<NSDecimalNumber>2.5</NSDecimalNumber>", 2.5},
+        {"<NSMutableData>YWI=</NSMutableData>", QByteArray("ab")},
+        {"<NSMutableArray><arrayItem>a</arrayItem></NSMutableArray>", QVariantList{QString("a")}},
+        {"<NSMutableDictionary><dictionaryItem><key>k</key><value>v</value></dictionaryItem>"
+         "</NSMutableDictionary>",
+         QVariant::fromValue(OrderedDictionary{{"k", QString("v")}})}};
+    for (const auto &[xml, value] : subclasses)
+        EXPECT_EQ(TWXMLProtocol::objectWithXMLElement(element(xml)), value) << xml;
+    EXPECT_EQ(TWXMLProtocol::classForValue(QVariantList())->elementName, "NSArray");
 
     const std::pair<QVariant, const char *> plain[] = {{7, "NSNumber"},
                                                        {true, "NSNumber"},
@@ -251,7 +262,13 @@ TEST(TWXMLProtocol, Libxml2RouteOfPlainValues)
     const std::pair<QVariant, const char *> descriptions[] = {
         {5, "5"},
         {2.5, "2.5"},
+        {100000.0, "100000"},
+        {0.0001, "0.0001"},
+        {1e-5, "1e-05"},
+        {1e16, "1e+16"},
+        {0.1 + 0.2, "0.30000000000000004"},
         {0.1f, "0.1"},
+        {1e6f, "1000000"},
         {true, "1"},
         {QByteArray("abcde"), "<61626364 65>"},
         {QString("as is"), "as is"},

@@ -89,6 +89,15 @@ TEST(XMLElementText, StringValueConcatenatesAndSetStringValueReplaces)
     EXPECT_EQ(e.xmlString(), "<a>x &lt; y &amp; \"z\"</a>");
     e.setStringValue("");
     EXPECT_FALSE(e.hasChildren());
+    // Characters XML cannot hold are dropped, so the file stays readable.
+    LogCapture log;
+    e.setStringValue(QString::fromUtf8("tab\tline\x0b"
+                                       "feed\x01\xEF\xBF\xBF!\r\n"));
+    const std::optional<XMLDocument> reread = XMLDocument::parse(XMLDocument(e.copy()).xmlData());
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->rootElement().stringValue(), "tab\tlinefeed!\r\n");
+    EXPECT_EQ(log.lines(), QStringList{"Warning: 3 characters that XML cannot hold were dropped "
+                                       "from the text of a"});
     // The first child only if it is an element; comments are skipped.
     EXPECT_EQ(element("<a><!-- note --><b/></a>").firstChildIfElement().name(), "b");
     EXPECT_TRUE(element("<a>text<b/></a>").firstChildIfElement().isNull());
@@ -106,8 +115,10 @@ TEST(XMLElementAccess, DuplicatesAreReportedAndTheFirstUsed)
     p.setString(std::nullopt, "a"); // removes only the first
     p.setString(std::nullopt, "missing");
     EXPECT_EQ(compact(p), "<p><a>2</a><a>3</a></p>");
+    p.insertChild(XMLElement::create("a", "4"), 1);
+    p.addChild(XMLElement::create("b"));
     p.addChild(XMLElement::create("a", "new"), true); // replacing: one, at the end
-    EXPECT_EQ(compact(p), "<p><a>new</a></p>");
+    EXPECT_EQ(compact(p), "<p><b/><a>new</a></p>");
     p = element("<p><c><old/></c><x/><c>stale</c></p>");
     p.setElement(XMLElement::create("NSColor", "v"), "c");
     EXPECT_EQ(compact(p), "<p><x/><c><NSColor>v</NSColor></c></p>");
@@ -124,6 +135,8 @@ TEST(XMLElementAccess, CreatingAlongPaths)
     EXPECT_TRUE(p.elementForPath("a/c").isNull());
     EXPECT_TRUE(p.elementForPath("q/r", true).isNull()); // never the first step
     EXPECT_FALSE(p.elementForPath("a/c/d", true).isNull());
+    for (const char *path : {"", "a/", "a//d", "/a"}) // no element without a name
+        EXPECT_TRUE(p.elementForPath(path, true).isNull()) << path;
     EXPECT_EQ(compact(p), "<p><x/><a><b>v</b><c><d/></c></a><y/></p>");
 }
 
