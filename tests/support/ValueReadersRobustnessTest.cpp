@@ -68,7 +68,10 @@ const std::vector<Vocabulary> &vocabulary()
          {"fontName", "size"},
          viaParent(&Font::fontWithXMLNode),
          viaElement(&Font::objectWithXMLElement)},
-        {"TWWinFont", {"name", "size", "bold", "italic"}, viaParent(&TWWinFont::fontWithXMLNode)},
+        {"TWWinFont",
+         {"name", "size", "bold", "italic"},
+         viaParent(&TWWinFont::fontWithXMLNode),
+         {}},
         {"NSShadow",
          {"shadowOffset", "shadowBlurRadius", "shadowColor", "width", "height"},
          viaParent(&Shadow::withXMLNode),
@@ -138,8 +141,9 @@ TEST(ValueReaders, HostileElementsAreReadAndReachAFixedPoint)
         }
         if (v.elementRoute) {
             const QString first = v.elementRoute(xml);
-            if (!first.isEmpty())
+            if (!first.isEmpty()) {
                 EXPECT_EQ(v.elementRoute(first), first);
+            }
         }
     }
     EXPECT_GT(datesRead, 2);
