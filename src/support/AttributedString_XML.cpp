@@ -524,7 +524,9 @@ void AttributedString::addXmlDataToNode(xmlNodePtr parent) const
         return;
     xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSAttributedString");
     const AttributedString clean = attributedStringByRemovingIllegalCharacters();
-    TWXMLUtils::addTextChild(node, "string", clean.string());
+    // A text is never missing, only empty.
+    const QString text = clean.string();
+    TWXMLUtils::addTextChild(node, "string", text.isNull() ? QStringLiteral("") : text);
     const qsizetype size = clean.length();
     if (size == 0)
         return;

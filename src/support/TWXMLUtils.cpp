@@ -62,6 +62,10 @@ xmlNodePtr addTextChild(xmlNodePtr parent, const char *name, const QString &text
 {
     if (!parent)
         return nullptr;
+    // A missing text makes an empty element (<name/>), an empty one an
+    // element with empty content (<name></name>), as the platform wrote them.
+    if (text.isNull())
+        return xmlNewTextChild(parent, nullptr, BAD_CAST name, nullptr);
     return xmlNewTextChild(parent, nullptr, BAD_CAST name,
                            BAD_CAST XMLDetail::xmlTextBytes(text, BAD_CAST name).constData());
 }

@@ -93,13 +93,14 @@ TEST(TWXMLUtilsSnippet, WritesEscapedTextUnderXMLObjAndReadsItBack)
         TWXMLUtils::addTextChild(v, "x", "1.000000");
         TWXMLUtils::addTextChild(v, "name", "a < b & c");
         TWXMLUtils::addTextChild(v, "empty", "");
+        TWXMLUtils::addTextChild(v, "missing", QString());
         TWXMLUtils::addTextChild(v, "control",
                                  "a\x01\x1f"
                                  "b");
     });
     EXPECT_EQ(text, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<XMLObj>\n  <NSValue>\n"
                     "    <x>1.000000</x>\n    <name>a &lt; b &amp; c</name>\n"
-                    "    <empty></empty>\n    <control>ab</control>\n  </NSValue>\n</XMLObj>\n");
+                    "    <empty></empty>\n    <missing/>\n    <control>ab</control>\n  </NSValue>\n</XMLObj>\n");
     EXPECT_EQ(
         TWXMLUtils::fromXMLRepresentation(
             text,
