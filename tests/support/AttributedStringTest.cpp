@@ -150,7 +150,7 @@ TEST(AttributedString, IllegalCharactersGoAndTheirRunsMend)
 
     EXPECT_FALSE(AttributedString::isIllegalCharacter(0x1FA77)); // newer than Qt's tables
     EXPECT_FALSE(AttributedString::isIllegalCharacter(0x0378));  // unassigned, but XML text
-    EXPECT_FALSE(AttributedString::isIllegalCharacter(0xE000)); // private use is text
+    EXPECT_FALSE(AttributedString::isIllegalCharacter(0xE000));  // private use is text
 }
 
 } // namespace

@@ -100,7 +100,8 @@ TEST(TWXMLUtilsSnippet, WritesEscapedTextUnderXMLObjAndReadsItBack)
     });
     EXPECT_EQ(text, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<XMLObj>\n  <NSValue>\n"
                     "    <x>1.000000</x>\n    <name>a &lt; b &amp; c</name>\n"
-                    "    <empty></empty>\n    <missing/>\n    <control>ab</control>\n  </NSValue>\n</XMLObj>\n");
+                    "    <empty></empty>\n    <missing/>\n    <control>ab</control>\n  "
+                    "</NSValue>\n</XMLObj>\n");
     EXPECT_EQ(
         TWXMLUtils::fromXMLRepresentation(
             text,
