@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <locale.h>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -161,6 +162,36 @@ bool writeData(archive *a, const QByteArray &bytes)
     return true;
 }
 
+// libarchive converts entry names through the thread's locale. A process
+// started without one (the C locale) cannot convert UTF-8 names, and
+// libarchive then fails or even crashes on them; names in packages are
+// always UTF-8, so archives are handled under a UTF-8 character type.
+class Utf8NamesScope
+{
+public:
+    Utf8NamesScope()
+    {
+        static const locale_t utf8 = [] {
+            locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
+            if (!l)
+                l = newlocale(LC_CTYPE_MASK, "en_US.UTF-8", locale_t(nullptr));
+            return l;
+        }();
+        if (utf8)
+            m_previous = uselocale(utf8);
+    }
+    ~Utf8NamesScope()
+    {
+        if (m_previous)
+            uselocale(m_previous);
+    }
+    Utf8NamesScope(const Utf8NamesScope &) = delete;
+    Utf8NamesScope &operator=(const Utf8NamesScope &) = delete;
+
+private:
+    locale_t m_previous = nullptr;
+};
+
 } // namespace
 
 QString normalisedPath(const QString &path)
@@ -192,6 +223,7 @@ WriteStatus write(QIODevice &out, const PackageData &entries, int compressionLev
         files.insert(name, it.value());
     }
 
+    const Utf8NamesScope utf8Names;
     WriteArchive a(archive_write_new());
     WriteSink sink{&out};
     const QByteArray level = QByteArray::number(std::clamp(compressionLevel, 0, 9));
@@ -241,6 +273,7 @@ WriteStatus write(QIODevice &out, const PackageData &entries, int compressionLev
 
 std::optional<PackageData> read(QIODevice &in, const Limits &limits)
 {
+    const Utf8NamesScope utf8Names;
     ReadArchive a(archive_read_new());
     ReadSource source{&in};
     archive_read_support_filter_gzip(a.get());

@@ -12,6 +12,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <clocale>
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
@@ -418,6 +419,27 @@ TEST(PackageArchive, NormalisedPaths)
                                "Images/../../x", "Images/../Thinkweb/Contents.xml"})
         EXPECT_EQ(normalisedPath(unsafe), QString()) << unsafe;
     EXPECT_EQ(normalisedPath(QStringLiteral("a") + QChar(0) + "b"), QString());
+}
+
+// A program started without a locale (as from a bare service manager) still
+// packs and unpacks names outside ASCII.
+TEST(PackageArchive, UnicodeNamesSurviveTheCLocale)
+{
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "C");
+    const PackageData entries{{QStringLiteral("Images/Graphic3/Müller photo.png"), "png"},
+                              {QStringLiteral("Thinkweb/Contents.xml"), "<TWMapsDoc/>"}};
+    QByteArray bytes;
+    QBuffer out(&bytes);
+    out.open(QIODevice::WriteOnly);
+    const PackageArchive::WriteStatus status = PackageArchive::write(out, entries);
+    out.close();
+    QBuffer in(&bytes);
+    in.open(QIODevice::ReadOnly);
+    const std::optional<PackageData> back = PackageArchive::read(in);
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(status, PackageArchive::WriteStatus::Written);
+    EXPECT_EQ(back, entries);
 }
 
 TEST(PackageArchive, HostileEntriesAreSkippedAndNothingIsWritten)
