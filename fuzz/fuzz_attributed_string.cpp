@@ -1,6 +1,7 @@
 // Feeds arbitrary XML to the attributed-string readers of both routes, then
 // writes what was read and reads it again: the text must survive, a second
 // write must give the same bytes, and editing must stay inside the text.
+#include "FuzzSupport.h"
 #include "support/AttributedString.h"
 #include "support/TWXMLUtils.h"
 #include "support/XMLDocument.h"
@@ -10,8 +11,6 @@
 #include <cstdlib>
 
 namespace {
-
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 QByteArray write(const AttributedString &s)
 {
@@ -68,7 +67,7 @@ void exercise(AttributedString s, size_t seed)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const bool initialised = [] {
-        qInstallMessageHandler(quiet);
+        FuzzSupport::silenceLogs();
         return true;
     }();
     (void)initialised;

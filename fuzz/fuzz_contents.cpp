@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes as a document's Contents.xml: loading must never
 // crash, and a document that loads must save and load again.
+#include "FuzzSupport.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 
@@ -8,15 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
-} // namespace
-
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    qInstallMessageHandler(quiet);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(*argc, *argv);
+    FuzzSupport::silenceLogs();
+    FuzzSupport::startGuiApplication(argc, argv);
     return 0;
 }
 

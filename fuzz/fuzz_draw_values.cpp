@@ -2,6 +2,7 @@
 // of drawing values: bezier paths, images, cursors and glyph infos. What is
 // read must write out again and read back to the same text, and the path
 // geometry must cope with whatever the reader let through.
+#include "FuzzSupport.h"
 #include "support/BezierPath.h"
 #include "support/Cursor.h"
 #include "support/GlyphInfo.h"
@@ -15,8 +16,6 @@
 #include <cstdint>
 
 namespace {
-
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 template <class T> QString snippet(const T &value)
 {
@@ -89,10 +88,9 @@ void checkGlyphInfo(xmlNodePtr parent, xmlDocPtr doc)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quiet);
+    FuzzSupport::silenceLogs();
     // Cursors and painter paths need the GUI side of Qt.
-    static QGuiApplication app(*argc, *argv);
+    FuzzSupport::startGuiApplication(argc, argv);
     return 0;
 }
 

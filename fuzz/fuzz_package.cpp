@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the package reader and the gzip reader: documents
 // arrive from outside, so neither may crash, hang or take memory beyond its
 // limits, and what the package reader accepts must write and read back.
+#include "FuzzSupport.h"
 #include "model/PackageArchive.h"
 
 #include <QBuffer>
@@ -8,13 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
-} // namespace
-
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    qInstallMessageHandler(quiet);
+    FuzzSupport::silenceLogs();
     return 0;
 }
 

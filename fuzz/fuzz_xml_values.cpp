@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the readers of value XML that take outside input:
 // the single-value snippet, dictionary files (element route), the
 // libxml2-route dictionary reader and the Base64 decoder.
+#include "FuzzSupport.h"
 #include "support/Base64.h"
 #include "support/OrderedDictionary.h"
 #include "support/TWXMLProtocol.h"
@@ -13,13 +14,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
-} // namespace
-
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    qInstallMessageHandler(quiet);
+    FuzzSupport::silenceLogs();
     return 0;
 }
 

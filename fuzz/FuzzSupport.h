@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QGuiApplication>
+#include <QtGlobal>
+
+// What every fuzz target sets up once: logs are silenced (malformed input logs
+// on every run), and targets that draw get an offscreen application.
+namespace FuzzSupport {
+
+inline void silenceLogs()
+{
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+}
+
+inline void startGuiApplication(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+}
+
+} // namespace FuzzSupport
