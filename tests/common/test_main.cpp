@@ -1,13 +1,13 @@
-#include <QGuiApplication>
+#include <QApplication>
 #include <gtest/gtest.h>
 
-// Every suite runs inside an application object: fonts, images and painting
-// need the GUI side of Qt, and the undo and notification tests need the event loop.
+// Every suite runs inside an application object: fonts, images, painting and
+// the widget kit need the GUI side of Qt, and the undo and notification tests need the event loop.
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
