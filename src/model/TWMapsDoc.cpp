@@ -288,7 +288,7 @@ void TWMapsDoc::postMapShownNotifications(const std::shared_ptr<TWMap> &map)
     const Size canvas = map->canvasSize();
     center.post(DelayedRedrawInRectNotification, nullptr,
                 {{RectKey, QRectF(0, 0, canvas.width, canvas.height)},
-                 {MapKey, QVariant::fromValue(map.get())}});
+                 {MapKey, QVariant::fromValue(NotificationObject(map))}});
 }
 
 void TWMapsDoc::publicCreateNewMapAtIndex(int)

@@ -76,7 +76,7 @@ public:
     // maps document as sender and the package path under PathKey;
     // BranchDidResizeNotification with the branch as sender and a
     // std::shared_ptr<TWMapBranch> under BranchKey; the redraw notifications
-    // carry the map (TWMap *) under MapKey and a QRectF under RectKey;
+    // carry the map (a NotificationObject) under MapKey and a QRectF under RectKey;
     // StartLoadingCountNotification carries the number of branches under CountKey.
     static inline const QString PathKey = QStringLiteral("path");
     static inline const QString BranchKey = QStringLiteral("branch");

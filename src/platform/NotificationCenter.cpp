@@ -149,7 +149,8 @@ ObserverToken NotificationCenter::observe(const QString &name, const void *sende
     return ObserverToken(m_registry, id);
 }
 
-void NotificationCenter::post(const QString &name, const void *sender, const QVariantMap &userInfo)
+void NotificationCenter::post(const QString &name, const NotificationObject &sender,
+                              const QVariantMap &userInfo)
 {
     post(Notification{name, sender, userInfo});
 }
@@ -165,7 +166,7 @@ void NotificationCenter::post(const Notification &n)
     // list and the any-name list are each ordered by id, so merge them.
     QVarLengthArray<Entry *, 32> targets;
     auto matches = [&](const Entry *e) {
-        return e->alive && (!e->sender || e->sender == n.sender);
+        return e->alive && (!e->sender || e->sender == n.sender.identity());
     };
     static const std::vector<Entry *> none;
     auto named = r.byName.constFind(n.name);

@@ -50,7 +50,7 @@ public:
     [[nodiscard]] ObserverToken observe(const QString &name, const void *sender, Callback callback);
 
     void post(const Notification &notification);
-    void post(const QString &name, const void *sender = nullptr,
+    void post(const QString &name, const NotificationObject &sender = {},
               const QVariantMap &userInfo = QVariantMap());
 
     int observerCount() const;

@@ -7,16 +7,21 @@
 
 namespace {
 
-int mapA, mapB; // stand-ins for senders; only their addresses matter
+// Stand-ins for senders, owned as model objects are.
+const auto mapA = std::make_shared<int>(), mapB = std::make_shared<int>();
 
 class NotificationTest : public ::testing::Test
 {
 protected:
     // An observer that notes "<label><name>@<sender>" for what it receives.
-    ObserverToken note(const QString &name, const void *sender, const QString &label = {})
+    ObserverToken note(const QString &name, const NotificationObject &sender,
+                       const QString &label = {})
     {
-        return nc.observe(name, sender, [this, label](const Notification &n) {
-            got << label + n.name + (n.sender == &mapA ? "@A" : n.sender == &mapB ? "@B" : "");
+        return nc.observe(name, sender.identity(), [this, label](const Notification &n) {
+            got << label + n.name +
+                       (n.sender == mapA.get()   ? "@A"
+                        : n.sender == mapB.get() ? "@B"
+                                                 : "");
             lastInfo = n.userInfo;
         });
     }
@@ -30,16 +35,16 @@ protected:
 
 TEST_F(NotificationTest, CenterDeliversByNameAndSenderInRegistrationOrder)
 {
-    auto t1 = note("Changed", &mapA, "1:");
+    auto t1 = note("Changed", mapA, "1:");
     auto t2 = note("Changed", nullptr, "2:");
     auto t3 = note(QString(), nullptr, "3:");
-    auto t4 = note("Changed", &mapB, "4:");
+    auto t4 = note("Changed", mapB, "4:");
     auto t5 = note("Other", nullptr, "5:");
-    nc.post("Changed", &mapA, {{"affectedGraphics", 3}});
+    nc.post("Changed", mapA, {{"affectedGraphics", 3}});
     EXPECT_EQ(lastInfo.value("affectedGraphics").toInt(), 3);
-    nc.post("Changed", &mapB);
+    nc.post("Changed", mapB);
     nc.post("Changed"); // no sender: only observers of any sender
-    nc.post("Unobserved", &mapA);
+    nc.post("Unobserved", mapA);
     EXPECT_EQ(
         got, QStringList({"1:Changed@A", "2:Changed@A", "3:Changed@A", "2:Changed@B", "3:Changed@B",
                           "4:Changed@B", "2:Changed", "3:Changed", "3:Unobserved@A"}));
@@ -94,7 +99,7 @@ TEST_F(NotificationTest, ThreeQueuedPostsOfOneNameAndSenderArriveOnceAfterThePas
 {
     auto all = note(QString(), nullptr);
     for (int i = 1; i <= 3; ++i)
-        queue.enqueue("SelectedGraphicsChangedNotification", &mapA, {{"affectedGraphics", i}});
+        queue.enqueue("SelectedGraphicsChangedNotification", mapA, {{"affectedGraphics", i}});
     EXPECT_TRUE(got.isEmpty()); // nothing before the pass ends
     TestSupport::runEventLoopPass();
     EXPECT_EQ(got, QStringList({"SelectedGraphicsChangedNotification@A"}));
@@ -109,20 +114,20 @@ TEST_F(NotificationTest, QueueCoalescingMasksKeepTheFirstInItsPlace)
     const struct
     {
         QString name;
-        const void *sender;
+        std::shared_ptr<int> sender;
         int coalescing;
     } posts[] = {
-        {"Added", &mapA, NotificationQueue::CoalesceOnNameAndSender},
-        {"Changed", &mapA, NotificationQueue::CoalesceOnNameAndSender},
-        {"Added", &mapB, NotificationQueue::CoalesceOnNameAndSender},
-        {"Added", &mapA, NotificationQueue::CoalesceOnNameAndSender}, // dropped
-        {"Idle", &mapA, NotificationQueue::CoalesceOnName},
-        {"Idle", &mapB, NotificationQueue::CoalesceOnName}, // dropped
-        {"Plain", &mapA, NotificationQueue::NoCoalescing},
-        {"Plain", &mapA, NotificationQueue::NoCoalescing},
-        {"Other", &mapB, NotificationQueue::CoalesceOnSender}, // dropped: Added@B is pending
+        {"Added", mapA, NotificationQueue::CoalesceOnNameAndSender},
+        {"Changed", mapA, NotificationQueue::CoalesceOnNameAndSender},
+        {"Added", mapB, NotificationQueue::CoalesceOnNameAndSender},
+        {"Added", mapA, NotificationQueue::CoalesceOnNameAndSender}, // dropped
+        {"Idle", mapA, NotificationQueue::CoalesceOnName},
+        {"Idle", mapB, NotificationQueue::CoalesceOnName}, // dropped
+        {"Plain", mapA, NotificationQueue::NoCoalescing},
+        {"Plain", mapA, NotificationQueue::NoCoalescing},
+        {"Other", mapB, NotificationQueue::CoalesceOnSender}, // dropped: Added@B is pending
         {"Alone", nullptr, NotificationQueue::CoalesceOnSender},
-        {"Again", &mapA, NotificationQueue::CoalesceOnNameAndSender},
+        {"Again", mapA, NotificationQueue::CoalesceOnNameAndSender},
     };
     for (const auto &p : posts)
         queue.enqueue(p.name, p.sender, {}, p.coalescing);
@@ -135,10 +140,10 @@ TEST_F(NotificationTest, WhatIsEnqueuedDuringAFlushWaitsForTheNextPass)
 {
     auto all = note(QString(), nullptr);
     auto echo = nc.observe("Ping", nullptr, [&](const Notification &) {
-        queue.enqueue("Ping", &mapA); // the same name and sender as the one being posted
-        queue.enqueue("Pong", &mapA);
+        queue.enqueue("Ping", mapA); // the same name and sender as the one being posted
+        queue.enqueue("Pong", mapA);
     });
-    queue.enqueue("Ping", &mapA);
+    queue.enqueue("Ping", mapA);
     queue.flush();
     EXPECT_EQ(got, QStringList({"Ping@A"}));
     EXPECT_EQ(queue.pendingCount(), 2); // not coalesced into the batch being posted
@@ -155,9 +160,9 @@ TEST_F(NotificationTest, WhatIsEnqueuedDuringAFlushWaitsForTheNextPass)
 TEST_F(NotificationTest, SuspensionHoldsQueuedPostsAndDestructionDropsThem)
 {
     auto all = note(QString(), nullptr);
-    queue.enqueue("TWOutlineNeedsReloadNotification", &mapA); // its pass is under way
+    queue.enqueue("TWOutlineNeedsReloadNotification", mapA); // its pass is under way
     queue.suspend();
-    queue.enqueue("TWOutlineNeedsReloadNotification", &mapB);
+    queue.enqueue("TWOutlineNeedsReloadNotification", mapB);
     TestSupport::runEventLoopPass();
     queue.suspend();
     queue.resume();
@@ -210,4 +215,55 @@ TEST_F(NotificationTest, RemovingAnObserverWhoseCallbackOwnsOtherTokensIsSafe)
     nc.post("N");
     EXPECT_TRUE(got.isEmpty());
     EXPECT_EQ(nc.observerCount(), 0);
+}
+
+TEST_F(NotificationTest, QueuedNotificationsNeverNameFreedObjects)
+{
+    auto all = note(QString(), nullptr);
+    auto graphic = std::make_shared<int>(7);
+    auto map = std::make_shared<int>(8);
+    queue.enqueue("SelectedGraphicsChangedNotification", graphic);
+    queue.enqueue("DelayedRedrawInRectNotification", nullptr,
+                  {{"map", QVariant::fromValue(NotificationObject(map))}});
+    queue.enqueue("Kept", mapA, {{"map", QVariant::fromValue(NotificationObject(mapB))}});
+    // A bare pointer tells nothing about its lifetime: refused, not queued.
+    int bare = 0;
+    queue.enqueue("Bare", &bare);
+    queue.enqueue("BareInDetails", nullptr,
+                  {{"map", QVariant::fromValue(NotificationObject(&bare))}});
+    EXPECT_EQ(queue.pendingCount(), 3);
+
+    graphic.reset();
+    map.reset();
+    queue.flush();
+    EXPECT_EQ(got, QStringList({"Kept@A"}));
+    EXPECT_EQ(lastInfo.value("map").value<NotificationObject>().lock<int>(), mapB);
+
+    // An identity-only object can still be posted about synchronously, and
+    // hands out nothing through lock().
+    nc.post("Sync", &bare, {{"map", QVariant::fromValue(NotificationObject(&bare))}});
+    EXPECT_EQ(got.last(), "Sync");
+    EXPECT_EQ(lastInfo.value("map").value<NotificationObject>().lock<int>(), nullptr);
+}
+
+TEST_F(NotificationTest, IdleNotificationsFollowTheSoonOnes)
+{
+    auto all = note(QString(), nullptr);
+    queue.enqueue("Idle", mapA, {}, NotificationQueue::CoalesceOnNameAndSender,
+                  NotificationQueue::PostWhenIdle);
+    queue.enqueue("Soon", mapA);
+    // Coalescing spans both styles.
+    queue.enqueue("Idle", mapA);
+    queue.flush();
+    EXPECT_EQ(got, QStringList({"Soon@A", "Idle@A"}));
+
+    got.clear();
+    queue.enqueue("Idle", mapB, {}, NotificationQueue::CoalesceOnNameAndSender,
+                  NotificationQueue::PostWhenIdle);
+    queue.enqueue("Soon", mapB);
+    // Through the event loop: the idle one, enqueued first, waits for the
+    // loop to run out of work.
+    for (int i = 0; i < 5 && got.size() < 2; ++i)
+        TestSupport::runEventLoopPass();
+    EXPECT_EQ(got, QStringList({"Soon@B", "Idle@B"}));
 }
