@@ -54,8 +54,8 @@ TEST_F(UserDefaultsTest, StoredValuesOverlayRegisteredOnesAndReadBackTyped)
     // Absent keys read as zero values; registered numbers as text without locale.
     EXPECT_EQ(d.integerForKey("missing"), 0);
     EXPECT_TRUE(d.stringForKey("missing").isNull());
-    d.registerDefaults({{"TWFindIgnoreCase", true}, {"TWAutoSaveTime", 30}, {"ratio", 0.5}});
-    EXPECT_EQ(d.stringForKey("ratio"), "0.5");
+    d.registerDefaults({{"TWFindIgnoreCase", true}, {"TWAutoSaveTime", 30}, {"ratio", 0.25}});
+    EXPECT_EQ(d.stringForKey("ratio"), "0.25");
     EXPECT_TRUE(d.boolForKey("ratio"));
     EXPECT_FALSE(d.boolForKey("TWFindIgnoreCase"));
     d.removeObjectForKey("TWFindIgnoreCase");
