@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     PackageArchive::Limits limits;
     limits.maxEntrySize = 1 << 20;
     limits.maxTotalSize = 4 << 20;
-    limits.ratioAllowance = 1 << 20;
+    limits.maxUnpackedSize = 8 << 20;
 
     QBuffer in(&bytes);
     in.open(QIODevice::ReadOnly);

@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <ctime>
 #include <locale.h>
-#include <limits>
 #include <memory>
 #include <vector>
 
@@ -22,7 +21,7 @@ namespace {
 
 constexpr qint64 ioChunk = qint64(1) << 20;
 // A tar header block; counted per entry so that a flood of empty entries also
-// weighs on the expansion bound.
+// weighs on the unpacked size.
 constexpr qint64 headerSize = 512;
 
 struct ReadArchiveDeleter
@@ -40,20 +39,6 @@ struct EntryDeleter
 using ReadArchive = std::unique_ptr<archive, ReadArchiveDeleter>;
 using WriteArchive = std::unique_ptr<archive, WriteArchiveDeleter>;
 using Entry = std::unique_ptr<archive_entry, EntryDeleter>;
-
-qint64 saturatingProduct(qint64 a, qint64 b)
-{
-    if (a <= 0 || b <= 0)
-        return 0;
-    return a > std::numeric_limits<qint64>::max() / b ? std::numeric_limits<qint64>::max() : a * b;
-}
-
-// How much unpacked data an input of packedSize bytes may produce.
-qint64 expansionBound(const QIODevice &in, const Limits &limits)
-{
-    const qint64 packedSize = in.isSequential() ? 0 : in.size();
-    return std::max(limits.ratioAllowance, saturatingProduct(packedSize, limits.maxRatio));
-}
 
 QString printable(const char *text)
 {
@@ -271,8 +256,11 @@ WriteStatus write(QIODevice &out, const PackageData &entries, int compressionLev
     return WriteStatus::Written;
 }
 
-std::optional<PackageData> read(QIODevice &in, const Limits &limits)
+std::optional<PackageData> read(QIODevice &in, const Limits &limits, ReadStatus *status)
 {
+    ReadStatus ignored;
+    ReadStatus &outcome = status ? *status : ignored;
+    outcome = ReadStatus::Unreadable;
     const Utf8NamesScope utf8Names;
     ReadArchive a(archive_read_new());
     ReadSource source{&in};
@@ -285,8 +273,8 @@ std::optional<PackageData> read(QIODevice &in, const Limits &limits)
         return std::nullopt;
     }
 
-    const qint64 bound = expansionBound(in, limits);
     qint64 expanded = 0;
+    qint64 entries = 0;
     qint64 kept = 0;
     PackageData data;
     for (;;) {
@@ -305,9 +293,16 @@ std::optional<PackageData> read(QIODevice &in, const Limits &limits)
         // Sizes are known from the headers, so a bomb is refused before it is
         // inflated; skipped entries count too, since skipping inflates them.
         expanded += headerSize + std::max<qint64>(size, 0);
-        if (expanded > bound) {
+        if (expanded > limits.maxUnpackedSize) {
             qWarning("Refusing document package: it unpacks to more than %lld bytes",
-                     static_cast<long long>(bound));
+                     static_cast<long long>(limits.maxUnpackedSize));
+            outcome = ReadStatus::Refused;
+            return std::nullopt;
+        }
+        if (++entries > limits.maxEntries) {
+            qWarning("Refusing document package: it has more than %lld entries",
+                     static_cast<long long>(limits.maxEntries));
+            outcome = ReadStatus::Refused;
             return std::nullopt;
         }
         if (archive_entry_filetype(entry) == AE_IFDIR)
@@ -324,12 +319,14 @@ std::optional<PackageData> read(QIODevice &in, const Limits &limits)
         if (size > limits.maxEntrySize) {
             qWarning("Refusing document package: entry \"%s\" has %lld bytes", qUtf8Printable(name),
                      static_cast<long long>(size));
+            outcome = ReadStatus::Refused;
             return std::nullopt;
         }
         kept += size - data.value(name).size(); // a later entry replaces an earlier one
         if (kept > limits.maxTotalSize) {
             qWarning("Refusing document package: it holds more than %lld bytes",
                      static_cast<long long>(limits.maxTotalSize));
+            outcome = ReadStatus::Refused;
             return std::nullopt;
         }
 
@@ -348,6 +345,7 @@ std::optional<PackageData> read(QIODevice &in, const Limits &limits)
         }
         data.insert(name, bytes);
     }
+    outcome = ReadStatus::Read;
     return data;
 }
 
@@ -359,7 +357,7 @@ std::optional<QByteArray> gunzip(QIODevice &in, const Limits &limits)
         return std::nullopt;
     const std::unique_ptr<z_stream, int (*)(z_stream *)> guard(&stream, inflateEnd);
 
-    const qint64 bound = std::min(expansionBound(in, limits), limits.maxTotalSize);
+    const qint64 bound = limits.maxTotalSize;
     std::vector<char> input(ioChunk);
     QByteArray output;
     qint64 produced = 0;

@@ -16,16 +16,22 @@ using PackageData = QMap<QString, QByteArray>;
 namespace PackageArchive {
 
 // Bounds that keep a hostile archive from exhausting memory while leaving
-// room for real documents (a picture of a gigabyte opens).
+// room for real documents (a picture of a gigabyte opens). There is no bound
+// on how far the data expands: a flat picture packs 1000:1, and whatever the
+// program saves must open again.
 struct Limits
 {
     qint64 maxEntrySize = qint64(2) << 30;
     qint64 maxTotalSize = qint64(4) << 30;
-    // Beyond this much unpacked data the archive may expand at most maxRatio
-    // times its packed size: deflate reaches about 1000:1 on zeros, real
-    // documents (pictures, XML) stay far below 100:1.
-    qint64 ratioAllowance = qint64(256) << 20;
-    qint64 maxRatio = 100;
+    // All that is inflated, skipped entries and headers included.
+    qint64 maxUnpackedSize = (qint64(4) << 30) + (qint64(256) << 20);
+    qint64 maxEntries = qint64(1) << 20;
+};
+
+enum class ReadStatus {
+    Read,
+    Unreadable, // no archive, or a damaged one
+    Refused,    // an archive that breaks the limits
 };
 
 // The level `gzip` and `tar czf` use by default.
@@ -51,8 +57,10 @@ WriteStatus write(QIODevice &out, const PackageData &entries,
 // Reads a gzip-compressed or plain tar archive into package data. Only regular
 // files with safe names are taken; links, devices, FIFOs and unsafe names are
 // skipped with a log line, folders are implied by the paths. nullopt when the
-// device holds no readable archive or the archive breaks the limits.
-std::optional<PackageData> read(QIODevice &in, const Limits &limits = {});
+// device holds no readable archive or the archive breaks the limits; *status
+// (when given) tells which.
+std::optional<PackageData> read(QIODevice &in, const Limits &limits = {},
+                                ReadStatus *status = nullptr);
 
 // The uncompressed contents of a gzip stream (members concatenated), or
 // nullopt when it is not gzip, is damaged or breaks the limits.

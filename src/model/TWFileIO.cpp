@@ -88,21 +88,39 @@ int TWFileIO::savePackage(const std::optional<QVariantMap> &saveDictionary, cons
     return SaveSucceeded;
 }
 
-std::optional<PackageData> TWFileIO::documentDictionaryFromFile(const QString &path)
+std::optional<PackageData> TWFileIO::documentDictionaryFromFile(const QString &path,
+                                                                PackageArchive::ReadStatus *status)
 {
+    if (status)
+        *status = PackageArchive::ReadStatus::Unreadable;
     QFile file(path);
     if (!openForReading(file))
         return std::nullopt;
-    return PackageArchive::read(file);
+    return PackageArchive::read(file, {}, status);
 }
 
 int TWFileIO::loadPackageFromFile(const QString &path,
                                   const std::function<bool(const PackageData &)> &build)
 {
-    const std::optional<PackageData> data = documentDictionaryFromFile(path);
+    PackageArchive::ReadStatus status;
+    const std::optional<PackageData> data = documentDictionaryFromFile(path, &status);
+    if (status == PackageArchive::ReadStatus::Refused) {
+        qWarning("Cannot open document %s: %s", qUtf8Printable(path),
+                 qUtf8Printable(loadErrorMessage(LoadTooLarge)));
+        return LoadTooLarge;
+    }
     if (!data || data->isEmpty())
         return LoadNoEntries;
     return build(*data) ? LoadSucceeded : LoadRefused;
+}
+
+QString TWFileIO::loadErrorMessage(int error)
+{
+    if (error != LoadTooLarge)
+        return QString();
+    return TWLocalizedString(StringTable::DadoZiz,
+                             "The document is too large to open: it unpacks to more than "
+                             "Thinkweb can hold in memory.");
 }
 
 std::optional<QByteArray> TWFileIO::gzDataFromFile(const QString &path)

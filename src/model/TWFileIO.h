@@ -35,6 +35,7 @@ public:
         LoadSucceeded = 0,
         LoadNoEntries = 1, // not a tar archive, or one without files
         LoadRefused = 2,   // the document refused the package data
+        LoadTooLarge = 3,  // a package beyond the unpacking limits: no old-format file either
     };
 
     // The format version written into documents and the newest one read
@@ -58,13 +59,20 @@ public:
     static int savePackage(const std::optional<QVariantMap> &saveDictionary, const QString &path);
 
     // The package data of the archive at path; nullopt when it cannot be
-    // unpacked.
-    static std::optional<PackageData> documentDictionaryFromFile(const QString &path);
+    // unpacked (*status, when given, tells whether it was refused).
+    static std::optional<PackageData>
+    documentDictionaryFromFile(const QString &path, PackageArchive::ReadStatus *status = nullptr);
 
     // Unpacks path and hands the package data to build, which makes the
-    // document and answers whether it accepted the data. Returns a LoadError.
+    // document and answers whether it accepted the data. Returns a LoadError;
+    // a refused package is logged with loadErrorMessage().
     static int loadPackageFromFile(const QString &path,
                                    const std::function<bool(const PackageData &)> &build);
+
+    // The reason to show for a load error that has one of its own (a package
+    // too large to open); empty for the others, which the document reader
+    // reports itself.
+    static QString loadErrorMessage(int error);
 
     // The uncompressed contents of a gzip file; nullopt on failure.
     static std::optional<QByteArray> gzDataFromFile(const QString &path);

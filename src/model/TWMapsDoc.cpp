@@ -436,14 +436,6 @@ QVariant optionalDictionary(const std::optional<OrderedDictionary> &d)
 {
     return d ? QVariant::fromValue(*d) : QVariant();
 }
-std::optional<OrderedDictionary> toOptionalDictionary(const QVariant &v)
-{
-    if (v.metaType() == QMetaType::fromType<OrderedDictionary>())
-        return v.value<OrderedDictionary>();
-    if (v.metaType() == QMetaType::fromType<QVariantMap>())
-        return OrderedDictionary::fromVariantMap(v.toMap());
-    return std::nullopt;
-}
 
 const KeyValueTable<TWMapsDoc> &keyTable()
 {
@@ -476,7 +468,7 @@ const KeyValueTable<TWMapsDoc> &keyTable()
                                : QVariant();
                 },
                 [](TWMapsDoc &d, const QVariant &v) {
-                    d.setHtmlSetupDictionary(toOptionalDictionary(v));
+                    d.setHtmlSetupDictionary(OrderedDictionary::fromVariant(v));
                 })
             .add(
                 "presentationSetupDictionary",
@@ -487,7 +479,7 @@ const KeyValueTable<TWMapsDoc> &keyTable()
                                : QVariant();
                 },
                 [](TWMapsDoc &d, const QVariant &v) {
-                    d.setPresentationSetupDictionary(toOptionalDictionary(v));
+                    d.setPresentationSetupDictionary(OrderedDictionary::fromVariant(v));
                 })
             .property("revisionNumber", &TWMapsDoc::revisionNumber, &TWMapsDoc::setRevisionNumber)
             .property("graphicClassIdentifier", &TWMapsDoc::graphicClassIdentifier,

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include <QDebug>
+#include <QLocale>
 #include <QSettings>
 
 namespace {
@@ -204,6 +205,12 @@ bool UserDefaults::boolForKey(const QString &key) const
     if (v.typeId() == QMetaType::QString) {
         if (const std::optional<bool> b = storedBoolean(v.toString()))
             return *b;
+        // The file gives a stored real back as text; its leading "0." must
+        // not read as false.
+        bool isNumber = false;
+        const double number = QLocale::c().toDouble(v.toString().trimmed(), &isNumber);
+        if (isNumber)
+            return number != 0;
         return CFormat::boolValue(v.toString());
     }
     return false;

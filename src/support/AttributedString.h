@@ -112,8 +112,9 @@ public:
     // element form, in the fixed order of the element.
     static void addFormattingAttributes(const TextAttributes &attributes, xmlNodePtr node);
     // Reads the "NSAttributedString" element below node: nothing when it has
-    // no "string". notes, when given, gets "Used Windows Font" once for every
-    // run that named a Windows font. Bad runs are skipped with a log line.
+    // no "string". The text is kept as the file has it. notes, when given,
+    // gets "Used Windows Font" once for every run that named a Windows font.
+    // Bad runs are skipped with a log line.
     static std::optional<AttributedString> initWithXMLNode(xmlNodePtr node, xmlDocPtr document,
                                                            QStringList *notes = nullptr);
     // Element route, bridged through the single-value snippet.

@@ -142,41 +142,6 @@ void warnWrongType(const AttributeElement &e, const QVariant &value)
              value.metaType().name() ? value.metaType().name() : "none");
 }
 
-bool isXMLCharacter(char32_t c)
-{
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-// A character XML cannot carry would make the whole file unreadable, so such
-// characters are left out of the texts of attributes, with a log line.
-QString textXMLCanCarry(const QString &text, const char *element)
-{
-    QString result;
-    qsizetype dropped = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            result.append(c).append(text.at(++i));
-            continue;
-        }
-        if (c.isSurrogate() || !isXMLCharacter(c.unicode())) {
-            ++dropped;
-            continue;
-        }
-        result.append(c);
-    }
-    if (dropped)
-        qWarning("Attributed string: left %lld characters XML cannot carry out of %s",
-                 qlonglong(dropped), element);
-    return dropped ? result : text;
-}
-
-void addTextChild(xmlNodePtr parent, const char *element, const QString &text)
-{
-    TWXMLUtils::addTextChild(parent, element, textXMLCanCarry(text, element));
-}
-
 void writeAttachment(const AttributeElement &e, const TextAttachment &attachment,
                      xmlNodePtr formatting)
 {
@@ -190,13 +155,13 @@ void writeAttachment(const AttributeElement &e, const TextAttachment &attachment
             TWXMLUtils::addTextChild(child, "linkBackData", TWBase64::twBase64String(*payload));
         else
             qWarning("%s", qPrintable(error));
-        addTextChild(child, "linkBackItemKey", attachment.linkBackItemKey());
+        TWXMLUtils::addTextChild(child, "linkBackItemKey", attachment.linkBackItemKey());
         return;
     }
     if (!wrapper.preferredFilename.isEmpty())
-        addTextChild(child, "preferredFilename", wrapper.preferredFilename);
+        TWXMLUtils::addTextChild(child, "preferredFilename", wrapper.preferredFilename);
     if (!wrapper.filename.isEmpty())
-        addTextChild(child, "filename", wrapper.filename);
+        TWXMLUtils::addTextChild(child, "filename", wrapper.filename);
     TWXMLUtils::addTextChild(child, "data", TWBase64::twBase64String(*wrapper.regularFileContents));
 }
 
@@ -219,7 +184,7 @@ void writeAttribute(const AttributeElement &e, const QVariant &value, xmlNodePtr
             TWXMLUtils::addTextChild(formatting, e.element,
                                      value.toUrl().toString(QUrl::FullyEncoded));
         else if (holds<QString>(value))
-            addTextChild(formatting, e.element, value.toString());
+            TWXMLUtils::addTextChild(formatting, e.element, value.toString());
         else
             warnWrongType(e, value);
         return;
@@ -242,7 +207,7 @@ void writeAttribute(const AttributeElement &e, const QVariant &value, xmlNodePtr
     case Kind::String:
         if (!holds<QString>(value))
             return warnWrongType(e, value);
-        addTextChild(formatting, e.element, value.toString());
+        TWXMLUtils::addTextChild(formatting, e.element, value.toString());
         return;
     case Kind::Shadow:
         if (!holds<Shadow>(value))
@@ -347,11 +312,22 @@ std::optional<Font> installedFont(const QString &name, double size)
 }
 
 // The installed font that stands in for a font named in a text from Windows.
+// A name that is drawn with a metric-compatible face counts as installed: it
+// is kept, so that the text saves with the font it came with.
 Font replacementFont(const TWWinFont &winFont)
 {
     const FontRegistry &registry = FontRegistry::shared();
     const QString &name = winFont.name();
     std::optional<Font> font = installedFont(name, winFont.size());
+    if (!font && registry.metricCompatibleFamily(name)) {
+        // The style words tell the drawing which face of the substitute to use.
+        QString styled = name;
+        if (winFont.bold())
+            styled += QLatin1String(" Bold");
+        if (winFont.italic())
+            styled += QLatin1String(" Italic");
+        return Font(styled, winFont.size());
+    }
     if (!font) {
         const QString firstWord = name.section(QLatin1Char(' '), 0, 0);
         if (!firstWord.isEmpty())
@@ -618,12 +594,8 @@ AttributedString::initWithXMLNode(xmlNodePtr node, xmlDocPtr document, QStringLi
         xmlXPathFreeObject(runs);
     }
 
-    const AttributedString clean = result.attributedStringByRemovingIllegalCharacters();
-    if (clean.length() != result.length()) {
-        qWarning("Attributed string: removed %lld characters that a text cannot hold",
-                 qlonglong(result.length() - clean.length()));
-        return clean;
-    }
+    // The text stays as the file has it (an emoji sequence keeps its joiners);
+    // cleaning is the writer's part.
     return result;
 }
 

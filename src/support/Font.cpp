@@ -1,10 +1,16 @@
 #include "support/Font.h"
 
+#include "platform/CFormat.h"
 #include "support/FontRegistry.h"
 
 bool Font::isInstalled() const
 {
     return FontRegistry::shared().isInstalled(m_fontName);
+}
+
+QString Font::description() const
+{
+    return m_fontName + CFormat::format(" %.2f pt.", m_pointSize);
 }
 
 QString Font::familyName() const

@@ -34,6 +34,8 @@ public:
     QString familyName() const;
     // What to measure and draw with: the installed face or its substitute.
     QFont toQFont() const;
+    // "Name 12.00 pt.", the text a font is written as where no element fits.
+    QString description() const;
 
     // <NSFont> on both routes: `fontName` and `size` ("%f"). The readers keep
     // a font that is not installed here.

@@ -226,16 +226,48 @@ Font FontRegistry::convertFont(const Font &font, Trait trait, bool have) const
     return best ? Font(best->postScriptName, font.pointSize()) : font;
 }
 
+namespace {
+
+// Names (by their lower-case start) and the family drawn in their place.
+// Liberation matches the widths of Arial, Helvetica, Times and Courier
+// exactly; DejaVu Sans, grown from Bitstream Vera, comes closest to Verdana
+// and Tahoma of the faces we ship.
+struct Substitute
+{
+    const char *prefix;
+    const char *family;
+};
+constexpr Substitute metricSubstitutes[] = {
+    {"helvetica", "Liberation Sans"}, {"arial", "Liberation Sans"}, {"times", "Liberation Serif"},
+    {"courier", "Liberation Mono"},   {"verdana", "DejaVu Sans"},   {"tahoma", "DejaVu Sans"},
+};
+
+const Substitute *metricSubstitute(const QString &name)
+{
+    const QString lower = name.toLower();
+    for (const Substitute &s : metricSubstitutes)
+        if (lower.startsWith(QLatin1String(s.prefix)))
+            return &s;
+    return nullptr;
+}
+
+} // namespace
+
 QString FontRegistry::substituteFamily(const QString &postScriptName)
 {
-    const QString name = postScriptName.toLower();
-    if (name.startsWith(QLatin1String("helvetica")) || name.startsWith(QLatin1String("arial")))
-        return QStringLiteral("Liberation Sans");
-    if (name.startsWith(QLatin1String("times")))
-        return QStringLiteral("Liberation Serif");
-    if (name.startsWith(QLatin1String("courier")))
-        return QStringLiteral("Liberation Mono");
-    return QStringLiteral("DejaVu Sans");
+    const Substitute *s = metricSubstitute(postScriptName);
+    return QString::fromLatin1(s ? s->family : "DejaVu Sans");
+}
+
+std::optional<QString> FontRegistry::metricCompatibleFamily(const QString &name) const
+{
+    const Substitute *s = metricSubstitute(name);
+    if (!s)
+        return std::nullopt;
+    const QString family = QString::fromLatin1(s->family);
+    if (availableMembersOfFontFamily(family).isEmpty())
+        return std::nullopt;
+    return family;
 }
 
 QFont FontRegistry::qfont(const Font &font) const

@@ -61,6 +61,11 @@ public:
     QFont qfont(const Font &font) const;
     // The family drawn for a font name that is not installed.
     static QString substituteFamily(const QString &postScriptName);
+    // The installed family that draws a font of this name, not installed here,
+    // with (nearly) its own advance widths, so that texts keep their line
+    // breaks: Arial and Helvetica with Liberation Sans, for one. nullopt for
+    // a name without such a family, or when the family is not installed.
+    std::optional<QString> metricCompatibleFamily(const QString &name) const;
 
     // Builds a registry from a list of faces (duplicates by name: first wins).
     explicit FontRegistry(std::vector<Face> faces);

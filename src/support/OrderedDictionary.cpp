@@ -23,6 +23,25 @@ OrderedDictionary OrderedDictionary::fromVariantMap(const QVariantMap &map)
     return result;
 }
 
+std::optional<OrderedDictionary> OrderedDictionary::fromVariant(const QVariant &value)
+{
+    if (value.metaType() == QMetaType::fromType<OrderedDictionary>())
+        return value.value<OrderedDictionary>();
+    switch (value.typeId()) {
+    case QMetaType::QVariantMap:
+        return fromVariantMap(value.toMap());
+    case QMetaType::QVariantHash: {
+        const QVariantHash hash = value.toHash();
+        QVariantMap map;
+        for (auto it = hash.cbegin(); it != hash.cend(); ++it)
+            map.insert(it.key(), it.value());
+        return fromVariantMap(map);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
 QVariantMap OrderedDictionary::toVariantMap() const
 {
     QVariantMap map;
@@ -117,23 +136,6 @@ std::optional<OrderedDictionary> OrderedDictionary::objectWithXMLElement(const X
     return result;
 }
 
-namespace {
-
-bool isDictionary(const QVariant &v)
-{
-    return v.metaType() == QMetaType::fromType<OrderedDictionary>() ||
-           v.typeId() == QMetaType::QVariantMap || v.typeId() == QMetaType::QVariantHash;
-}
-
-OrderedDictionary toDictionary(const QVariant &v)
-{
-    if (v.metaType() == QMetaType::fromType<OrderedDictionary>())
-        return v.value<OrderedDictionary>();
-    return OrderedDictionary::fromVariantMap(v.toMap());
-}
-
-} // namespace
-
 void OrderedDictionary::addXmlDataToNode(xmlNodePtr parent) const
 {
     xmlNodePtr dictionary = TWXMLUtils::addElementChild(parent, "NSDictionary");
@@ -142,11 +144,16 @@ void OrderedDictionary::addXmlDataToNode(xmlNodePtr parent) const
     for (const Entry &e : m_entries) {
         xmlNodePtr item = TWXMLUtils::addElementChild(dictionary, "dictionaryItem");
         TWXMLUtils::addTextChild(item, "key", e.first);
-        if (isDictionary(e.second))
-            toDictionary(e.second).addXmlDataToNode(
-                TWXMLUtils::addElementChild(item, "dictionaryValue"));
-        else
+        if (const std::optional<OrderedDictionary> nested = fromVariant(e.second))
+            nested->addXmlDataToNode(TWXMLUtils::addElementChild(item, "dictionaryValue"));
+        else if (TWXMLProtocol::hasDescription(e.second))
             TWXMLUtils::addTextChild(item, "value", TWXMLProtocol::description(e.second));
+        else {
+            // This route keeps only texts; the key stays, with an empty value.
+            qWarning("Dictionary value of key %s (%s) has no text form; not kept",
+                     qUtf8Printable(e.first), e.second.typeName());
+            TWXMLUtils::addTextChild(item, "value", QStringLiteral(""));
+        }
     }
 }
 

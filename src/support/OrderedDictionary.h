@@ -25,6 +25,9 @@ public:
     OrderedDictionary(std::initializer_list<Entry> entries);
     // Keys in the map's (sorted) order.
     static OrderedDictionary fromVariantMap(const QVariantMap &map);
+    // The dictionary a value carries: an OrderedDictionary as it is, a
+    // QVariantMap or QVariantHash with its keys sorted; nullopt for any other.
+    static std::optional<OrderedDictionary> fromVariant(const QVariant &value);
     QVariantMap toVariantMap() const;
 
     int count() const { return int(m_entries.size()); }

@@ -1,5 +1,7 @@
 #include "support/PropertyList.h"
 
+#include "support/XMLDocument.h"
+
 #include <QDateTime>
 #include <QStringList>
 #include <QTimeZone>
@@ -17,12 +19,6 @@ namespace {
 constexpr int maxDepth = 256;
 
 // ---- writing ----
-
-bool isXmlCharacter(char32_t c)
-{
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
 
 class Writer
 {
@@ -129,7 +125,7 @@ private:
                 ++i;
                 continue;
             }
-            if (c.isSurrogate() || !isXmlCharacter(code))
+            if (c.isSurrogate() || !XMLDetail::isXMLCharacter(code))
                 return fail(QStringLiteral("the text holds the character U+%1, which XML cannot "
                                            "carry")
                                 .arg(uint(code), 4, 16, QLatin1Char('0')));

@@ -36,13 +36,6 @@ BuiltIn builtInKind(const QVariant &value)
     }
 }
 
-OrderedDictionary toDictionary(const QVariant &value)
-{
-    if (value.metaType() == QMetaType::fromType<OrderedDictionary>())
-        return value.value<OrderedDictionary>();
-    return OrderedDictionary::fromVariantMap(value.toMap());
-}
-
 struct Registry
 {
     Registry()
@@ -86,14 +79,18 @@ struct Registry
         dictionary.elementName = QStringLiteral("NSDictionary");
         dictionary.metaType = QMetaType::fromType<OrderedDictionary>();
         dictionary.freshXMLElement = [](const QVariant &v) {
-            return toDictionary(v).freshXMLElement();
+            return OrderedDictionary::fromVariant(v)
+                .value_or(OrderedDictionary())
+                .freshXMLElement();
         };
         dictionary.objectWithXMLElement = [](const XMLElement &e) {
             std::optional<OrderedDictionary> d = OrderedDictionary::objectWithXMLElement(e);
             return d ? QVariant::fromValue(*d) : QVariant();
         };
         dictionary.addXmlDataToNode = [](const QVariant &v, xmlNodePtr parent) {
-            toDictionary(v).addXmlDataToNode(parent);
+            OrderedDictionary::fromVariant(v)
+                .value_or(OrderedDictionary())
+                .addXmlDataToNode(parent);
         };
         add(dictionary);
 
@@ -234,9 +231,30 @@ QString description(const QVariant &value)
     default:
         break;
     }
-    if (builtInKind(value) == BuiltIn::Number)
+    switch (builtInKind(value)) {
+    case BuiltIn::Number:
         return TWXML::numberText(value);
+    case BuiltIn::Array: {
+        QStringList items;
+        for (const QVariant &item : value.toList())
+            items.append(description(item));
+        return QLatin1Char('(') + items.join(QLatin1String(", ")) + QLatin1Char(')');
+    }
+    default:
+        break;
+    }
+    if (const ClassInfo *info = classForValue(value))
+        return info->description ? info->description(value) : QString();
     return value.toString();
+}
+
+bool hasDescription(const QVariant &value)
+{
+    if (!value.isValid() || builtInKind(value) != BuiltIn::None)
+        return true;
+    if (const ClassInfo *info = classForValue(value))
+        return bool(info->description);
+    return value.canConvert<QString>();
 }
 
 QVariant readContainerItem(const XMLElement &holder)

@@ -29,6 +29,7 @@
 //     XMLElement freshXMLElement() const;                          element-route writer
 //     static std::optional<T> objectWithXMLElement(const XMLElement &);  reader (nullopt = nil)
 //     void addXmlDataToNode(xmlNodePtr parent) const;              libxml2-route writer
+// and, where the class has a text form, QString description() const.
 // A class without a libxml2-route form gives an addXmlDataToNode that does
 // nothing. Registering a second name for the same type adds an alias that
 // is read like the first; the first name is the one written.
@@ -42,6 +43,8 @@ struct ClassInfo
     // An invalid QVariant stands for nil.
     std::function<QVariant(const XMLElement &element)> objectWithXMLElement;
     std::function<void(const QVariant &value, xmlNodePtr parent)> addXmlDataToNode;
+    // The value's text form; empty for classes that have none.
+    std::function<QString(const QVariant &value)> description;
 };
 
 // Registers (or replaces) the class of this element name. Returns true so
@@ -61,6 +64,8 @@ template <class T> bool registerClass(const char *elementName)
     info.addXmlDataToNode = [](const QVariant &v, xmlNodePtr parent) {
         v.value<T>().addXmlDataToNode(parent);
     };
+    if constexpr (requires(const T &t) { QString(t.description()); })
+        info.description = [](const QVariant &v) { return QString(v.value<T>().description()); };
     return registerClass(info);
 }
 
@@ -81,9 +86,13 @@ QVariant objectWithXMLElement(const XMLElement &element);
 // members (nothing is written then).
 bool addXmlDataToNode(const QVariant &value, xmlNodePtr parent);
 
-// The text a value that is no member is written as: strings as they are,
-// numbers in their short C-locale form, booleans as 1 or 0.
+// The text a value is written as where no element can hold it: strings as
+// they are, numbers in their short C-locale form, booleans as 1 or 0, arrays
+// as "(a, b)", member values by their class's description.
 QString description(const QVariant &value);
+// False for a value whose class has no text form (a picture, a shadow):
+// description() gives an empty text for it.
+bool hasDescription(const QVariant &value);
 
 // Reads one container item from its value holder: the value of the nested
 // element when the first child is one (logging "Object could not be created

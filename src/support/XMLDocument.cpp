@@ -13,13 +13,33 @@ using namespace XMLDetail;
 
 namespace XMLDetail {
 
+namespace {
+
+#if LIBXML_VERSION < 21100
+// Huge mode of these versions lifts the guard against entity expansion with
+// the depth limit, so only the depth limit is raised, once, before any parse.
+const bool depthLimitRaised = [] {
+    if (xmlParserMaxDepth < unsigned(maxElementDepth))
+        xmlParserMaxDepth = unsigned(maxElementDepth);
+    return true;
+}();
+#endif
+
+} // namespace
+
 int parseOptions()
 {
     // No network, no DTD loading, no entity substitution; no dictionary, so
     // that nodes can move between documents; errors reported by the caller.
     // Blanks before markup are dropped while parsing (see keepBlanksBeforeMarkup).
-    return XML_PARSE_NONET | XML_PARSE_NODICT | XML_PARSE_NOCDATA | XML_PARSE_NOERROR |
-           XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
+    int options = XML_PARSE_NONET | XML_PARSE_NODICT | XML_PARSE_NOCDATA | XML_PARSE_NOERROR |
+                  XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
+#if LIBXML_VERSION >= 21100
+    // Here huge mode raises the depth limit to maxElementDepth and keeps the
+    // bounds on entity expansion.
+    options |= XML_PARSE_HUGE;
+#endif
+    return options;
 }
 
 namespace {
@@ -87,28 +107,55 @@ QByteArray dumpDocument(xmlDocPtr doc)
     return result;
 }
 
-QByteArray xmlTextBytes(const QString &text, const xmlChar *elementName)
+bool isXMLCharacter(char32_t c)
 {
-    auto allowed = [](char16_t u) {
-        return u >= 0x20 ? u < 0xFFFE : (u == u'\t' || u == u'\n' || u == u'\r');
-    };
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+namespace {
+
+// The number of UTF-16 units of the character at i that XML can hold: 2 for
+// a surrogate pair, 1 for a single unit, 0 for what must go.
+int heldUnits(const char16_t *p, qsizetype i, qsizetype n)
+{
+    const char16_t u = p[i];
+    if (QChar::isHighSurrogate(u))
+        return i + 1 < n && QChar::isLowSurrogate(p[i + 1]) ? 2 : 0;
+    return !QChar::isLowSurrogate(u) && isXMLCharacter(u) ? 1 : 0;
+}
+
+} // namespace
+
+QString textXMLCanHold(const QString &text, const char *elementName)
+{
     const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
     const qsizetype n = text.size();
     qsizetype i = 0;
-    while (i < n && allowed(p[i]))
-        ++i;
+    for (int units; i < n && (units = heldUnits(p, i, n)) > 0;)
+        i += units;
     if (i == n)
-        return text.toUtf8();
+        return text;
     QString kept;
     kept.reserve(n);
     kept.append(QStringView(p, i));
-    for (; i < n; ++i)
-        if (allowed(p[i]))
-            kept.append(QChar(p[i]));
+    qsizetype dropped = 0;
+    while (i < n) {
+        const int units = heldUnits(p, i, n);
+        if (units == 0)
+            ++dropped;
+        else
+            kept.append(QStringView(p + i, units));
+        i += units ? units : 1;
+    }
     qWarning("Warning: %lld characters that XML cannot hold were dropped from the text of %s",
-             static_cast<long long>(n - kept.size()),
-             elementName ? reinterpret_cast<const char *>(elementName) : "");
-    return kept.toUtf8();
+             static_cast<long long>(dropped), elementName ? elementName : "");
+    return kept;
+}
+
+QByteArray xmlTextBytes(const QString &text, const xmlChar *elementName)
+{
+    return textXMLCanHold(text, reinterpret_cast<const char *>(elementName)).toUtf8();
 }
 
 } // namespace XMLDetail

@@ -48,6 +48,9 @@ private:
 };
 
 namespace XMLDetail {
+// Elements nest this deep at most in what is read: far deeper than the
+// maps the program writes, and still shallow enough for recursive readers.
+inline constexpr int maxElementDepth = 2048;
 // The parser options every XML read of the program uses.
 int parseOptions();
 // Parses into a new libxml2 document (owned by the caller), with the
@@ -55,9 +58,13 @@ int parseOptions();
 xmlDocPtr parseToXmlDoc(const QByteArray &xml, QString *error = nullptr);
 // Pretty-printed UTF-8 dump of a whole libxml2 document, with declaration.
 QByteArray dumpDocument(xmlDocPtr doc);
-// UTF-8 of a text to be stored in an element. Characters that XML 1.0
-// cannot hold (control characters other than tab, line feed and carriage
-// return; U+FFFE, U+FFFF) are dropped with a log line: written out, they
-// would make the whole file unreadable.
+// Whether XML 1.0 can hold the code point: tab, line feed, carriage return
+// and everything from U+0020 on but the surrogates, U+FFFE and U+FFFF.
+bool isXMLCharacter(char32_t codePoint);
+// The text without what XML 1.0 cannot hold (the characters above and
+// unpaired surrogates), dropped with a log line naming the element: written
+// out, they would make the whole file unreadable.
+QString textXMLCanHold(const QString &text, const char *elementName);
+// UTF-8 of a text to be stored in an element, cleaned as textXMLCanHold.
 QByteArray xmlTextBytes(const QString &text, const xmlChar *elementName);
 } // namespace XMLDetail

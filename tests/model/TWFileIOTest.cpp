@@ -495,14 +495,22 @@ TEST(PackageArchive, HostileEntriesAreSkippedAndNothingIsWritten)
 
 TEST(PackageArchive, BombIsRefusedFromItsHeaders)
 {
-    // A header that promises 300 MB: refused before anything is inflated.
+    // Headers that promise more than the caps: refused before anything is
+    // inflated, with a code of its own rather than the old-format fallback.
     QTemporaryDir dir;
     const QString file = dir.filePath("bomb.tweb");
-    ASSERT_TRUE(writeFile(file, gzipped(ustarHeader("Images/Graphic1/bomb.tiff", 300 << 20))));
-    LogRecorder log;
-    EXPECT_EQ(TWFileIO::loadPackageFromFile(file, [](const PackageData &) { return true; }),
-              TWFileIO::LoadNoEntries);
-    EXPECT_EQ(log.count("Refusing document package"), 1);
+    for (const qint64 size : {qint64(3) << 30, qint64(5) << 30}) {
+        ASSERT_TRUE(writeFile(file, gzipped(ustarHeader("Images/Graphic1/bomb.tiff", size))));
+        LogRecorder log;
+        EXPECT_EQ(TWFileIO::loadPackageFromFile(file, [](const PackageData &) { return true; }),
+                  TWFileIO::LoadTooLarge);
+        EXPECT_EQ(log.count("Refusing document package"), 1);
+        EXPECT_EQ(log.count("Cannot open document " + file + ": " +
+                            TWFileIO::loadErrorMessage(TWFileIO::LoadTooLarge)),
+                  1);
+    }
+    EXPECT_FALSE(TWFileIO::loadErrorMessage(TWFileIO::LoadTooLarge).isEmpty());
+    EXPECT_TRUE(TWFileIO::loadErrorMessage(TWFileIO::LoadNoEntries).isEmpty());
 }
 
 TEST(PackageArchive, LimitsBoundEntriesTotalsAndExpansion)
@@ -525,20 +533,35 @@ TEST(PackageArchive, LimitsBoundEntriesTotalsAndExpansion)
     ASSERT_TRUE(replaced);
     EXPECT_EQ(replaced->value("a"), QByteArray(1000, 'q'));
 
-    // Past the allowance the data may expand at most maxRatio times its packed
-    // size, counted over all entries together.
+    // Skipped entries and headers count towards the unpacked size, and
+    // every entry towards the count; either bound refuses the archive.
+    const QByteArray twoAndAFifo =
+        ArchiveBuilder().file("a", entry).file("b", entry).entry("f", AE_IFIFO).finish();
+    const auto status = [&](const QByteArray &archive) {
+        QBuffer buffer;
+        buffer.setData(archive);
+        buffer.open(QIODevice::ReadOnly);
+        PackageArchive::ReadStatus result = PackageArchive::ReadStatus::Read;
+        PackageArchive::read(buffer, limits, &result);
+        return result;
+    };
     limits = {};
-    limits.ratioAllowance = 1 << 20;
-    limits.maxRatio = 100;
-    ArchiveBuilder many;
-    for (int i = 0; i < 40; ++i)
-        many.file(qPrintable(QString("Images/Graphic%1/a.tiff").arg(i)), QByteArray(64 << 10, 0));
-    EXPECT_EQ(readBytes(many.finish(), limits), std::nullopt);
-    const auto fits =
-        readBytes(ArchiveBuilder().file("a.tiff", QByteArray(512 << 10, 0)).finish(), limits);
-    ASSERT_TRUE(fits);
-    EXPECT_EQ(fits->value("a.tiff"), QByteArray(512 << 10, '\0'));
-    // Plain gzip data obeys the same bound.
+    EXPECT_EQ(status(twoAndAFifo), PackageArchive::ReadStatus::Read);
+    limits.maxUnpackedSize = 3 * 512 + 2000 - 1;
+    EXPECT_EQ(status(twoAndAFifo), PackageArchive::ReadStatus::Refused);
+    limits = {};
+    limits.maxEntries = 2;
+    EXPECT_EQ(status(twoAndAFifo), PackageArchive::ReadStatus::Refused);
+    EXPECT_EQ(status("no archive at all"), PackageArchive::ReadStatus::Unreadable);
+
+    // Zeros expand a thousandfold and still open; plain gzip data is bounded
+    // by the total size alone.
+    limits = {};
+    const auto zeros =
+        readBytes(ArchiveBuilder().file("a.tiff", QByteArray(8 << 20, 0)).finish(), limits);
+    ASSERT_TRUE(zeros);
+    EXPECT_EQ(zeros->value("a.tiff"), QByteArray(8 << 20, '\0'));
+    limits.maxTotalSize = 4 << 20;
     QBuffer gz;
     gz.setData(ArchiveBuilder().file("zeros", QByteArray(4 << 20, 0)).finish());
     gz.open(QIODevice::ReadOnly);
@@ -582,7 +605,30 @@ private:
     qint64 entrySize, total;
 };
 
-TEST(PackageArchive, PictureOfAGigabyteOpens)
+// What the program saves opens again: a flat picture of 280 MiB packs to a
+// thousandth of its size.
+TEST(LargePackage, FlatPictureSavedOpens)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("flat.tweb");
+    const QString name = "Images/Graphic1/ExtractedImage.tiff";
+    {
+        QVariantMap save{{"Thinkweb/Contents.xml", QString("<TWMapsDoc/>")},
+                         {name, QByteArray(280 << 20, '\0')}};
+        ASSERT_EQ(TWFileIO::savePackage(save, path), TWFileIO::SaveSucceeded);
+    }
+    EXPECT_LT(QFileInfo(path).size(), 1 << 20);
+    qsizetype size = 0;
+    EXPECT_EQ(TWFileIO::loadPackageFromFile(path,
+                                            [&](const PackageData &data) {
+                                                size = data.value(name).size();
+                                                return true;
+                                            }),
+              TWFileIO::LoadSucceeded);
+    EXPECT_EQ(size, 280 << 20);
+}
+
+TEST(LargePackage, PictureOfAGigabyteOpens)
 {
     LargeTarDevice device("Images/Graphic1/large.tiff", (qint64(1) << 30) + 1);
     const auto data = PackageArchive::read(device);

@@ -136,6 +136,10 @@ TEST(IndexedList, EveryChangeIsUndoneAndRedoneExactly)
     EXPECT_FALSE(um.canUndo());
     list.setAll({"a", "b"});
     EXPECT_TRUE(list.range(1, 2).empty());
+    // Ranges up to the end are whole.
+    EXPECT_EQ(list.range(1, 1), (Items{"b"}));
+    EXPECT_EQ(list.range(0, 2), (Items{"a", "b"}));
+    EXPECT_TRUE(list.range(2, 0).empty());
 }
 
 TEST(IndexedList, AnnouncesWillAndDidWithKindAndIndexes)

@@ -29,6 +29,7 @@ TEST_F(UserDefaultsTest, StoredValuesOverlayRegisteredOnesAndReadBackTyped)
         EXPECT_EQ(d.integerForKey("TWAutoSaveTime"), 5);
         d.setBool(false, "TWFindIgnoreCase");
         d.setDouble(0.25, "double");
+        EXPECT_TRUE(d.boolForKey("double"));
         d.setString("YES", "yes");
         d.setString("  42 apples", "text");
         EXPECT_TRUE(d.synchronize());
@@ -46,14 +47,16 @@ TEST_F(UserDefaultsTest, StoredValuesOverlayRegisteredOnesAndReadBackTyped)
     d.setDouble(1e300, "huge");
     EXPECT_EQ(d.integerForKey("huge"), std::numeric_limits<long long>::max());
     EXPECT_DOUBLE_EQ(d.doubleForKey("double"), 0.25);
+    EXPECT_TRUE(d.boolForKey("double")); // a real, though the file gives it back as text
     EXPECT_TRUE(d.boolForKey("yes"));
     EXPECT_EQ(d.integerForKey("text"), 42);
     EXPECT_EQ(d.stringForKey("text"), "  42 apples");
     // Absent keys read as zero values; registered numbers as text without locale.
     EXPECT_EQ(d.integerForKey("missing"), 0);
     EXPECT_TRUE(d.stringForKey("missing").isNull());
-    d.registerDefaults({{"TWFindIgnoreCase", true}, {"TWAutoSaveTime", 30}, {"ratio", 0.5}});
-    EXPECT_EQ(d.stringForKey("ratio"), "0.5");
+    d.registerDefaults({{"TWFindIgnoreCase", true}, {"TWAutoSaveTime", 30}, {"ratio", 0.25}});
+    EXPECT_EQ(d.stringForKey("ratio"), "0.25");
+    EXPECT_TRUE(d.boolForKey("ratio"));
     EXPECT_FALSE(d.boolForKey("TWFindIgnoreCase"));
     d.removeObjectForKey("TWFindIgnoreCase");
     EXPECT_TRUE(d.boolForKey("TWFindIgnoreCase"));

@@ -91,6 +91,7 @@ TEST(PathLength, StepsBetweenElementPointsAndCurvesAtTheFlatness)
     path.lineToPoint({3, 10});
     EXPECT_EQ(path.bezierPathLength(), 11);
     EXPECT_EQ(polyline({{5, 5}}).bezierPathLength(), 0);
+    EXPECT_EQ(polyline({{0, 0}, {3, 4}}).bezierPathLength(), 5); // a move and a line
     EXPECT_EQ(BezierPath().bezierPathLength(), 0);
 
     const BezierPath arc = quarterCircle(100);

@@ -66,9 +66,11 @@ TEST(TWXMLUtilsReader, FirstNodeWinsAndMissingIsNullopt)
 TEST(TWXMLUtilsReader, ChildPathsAnswerAsXPathDoes)
 {
     XMLDocument doc = document("<p><a><x>0</x></a><a><b>2</b><b>3</b></a><b>1</b>"
-                               "<c xmlns=\"urn:other\">ns</c><d>4<!-- note --></d></p>");
+                               "<c xmlns=\"urn:other\">ns</c><d>4<!-- note --></d>"
+                               "<glyphName>5</glyphName><glyph>6</glyph></p>");
     TWXMLUtils::XPathReader reader(doc.rootElement().node(), doc.xmlDoc());
-    const char *queries[] = {"a/b", "b", "a/x", "c", "a/b/none", "d", "a[2]/b[2]", "*/b"};
+    const char *queries[] = {"a/b",       "b",   "a/x",   "c",         "a/b/none", "d",
+                             "a[2]/b[2]", "*/b", "glyph", "glyphName", "glyphNam"};
     for (const char *query : queries) {
         xmlXPathContextPtr ctx = TWXMLUtils::newContext(doc.xmlDoc(), doc.rootElement().node());
         xmlXPathObjectPtr result = TWXMLUtils::getNodeSetForXPath(query, doc.xmlDoc(), ctx);
@@ -80,6 +82,7 @@ TEST(TWXMLUtilsReader, ChildPathsAnswerAsXPathDoes)
     }
     EXPECT_EQ(reader.text("a/b"), "2");
     EXPECT_EQ(reader.text("c"), std::nullopt); // an element in a namespace is another name
+    EXPECT_EQ(reader.text("glyph"), "6");      // a longer name is another name
 
     reader.setParent(doc.rootElement().elements().at(1).node());
     EXPECT_EQ(reader.text("b"), "2");
@@ -94,14 +97,16 @@ TEST(TWXMLUtilsSnippet, WritesEscapedTextUnderXMLObjAndReadsItBack)
         TWXMLUtils::addTextChild(v, "name", "a < b & c");
         TWXMLUtils::addTextChild(v, "empty", "");
         TWXMLUtils::addTextChild(v, "missing", QString());
+        // Control characters and unpaired surrogates go; a pair stays.
         TWXMLUtils::addTextChild(v, "control",
-                                 "a\x01\x1f"
-                                 "b");
+                                 "a\x01\x1f" + QString(QChar(0xDC00)) + "b" +
+                                     QString::fromUcs4(U"\U0001F600") + QChar(0xD800));
     });
-    EXPECT_EQ(text, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<XMLObj>\n  <NSValue>\n"
-                    "    <x>1.000000</x>\n    <name>a &lt; b &amp; c</name>\n"
-                    "    <empty></empty>\n    <missing/>\n    <control>ab</control>\n  "
-                    "</NSValue>\n</XMLObj>\n");
+    EXPECT_EQ(text,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<XMLObj>\n  <NSValue>\n"
+              "    <x>1.000000</x>\n    <name>a &lt; b &amp; c</name>\n"
+              "    <empty></empty>\n    <missing/>\n    <control>ab\xF0\x9F\x98\x80</control>\n  "
+              "</NSValue>\n</XMLObj>\n");
     EXPECT_EQ(
         TWXMLUtils::fromXMLRepresentation(
             text,

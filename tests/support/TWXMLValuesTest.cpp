@@ -168,27 +168,47 @@ TEST(DictionaryXML, ElementRouteKeepsKeyOrderAndNests)
     EXPECT_TRUE(OrderedDictionary::objectWithXMLElement(element("<NSDictionary/>"))->isEmpty());
 }
 
-// The libxml2 route writes descriptions of plain values and reads them back
-// as text.
+// The libxml2 route writes descriptions of plain values and of value
+// objects, and reads them back as text; what has no text form is logged.
 TEST(DictionaryXML, Libxml2Route)
 {
-    const OrderedDictionary d{{"n", 5},
-                              {"s", QString("a<b")},
-                              {"sub", QVariant::fromValue(OrderedDictionary{{"x", 2.5}})},
-                              {"map", QVariantMap{{"m", true}}}};
+    LogCapture log;
+    const OrderedDictionary d{
+        {"n", 5},
+        {"s", QString("a<b")},
+        {"sub", QVariant::fromValue(OrderedDictionary{{"x", 2.5}})},
+        {"map", QVariantMap{{"m", true}}},
+        {"hash", QVariantHash{{"h", 1}}},
+        {"font", QVariant::fromValue(Font("Helvetica", 12))},
+        {"colour", QVariant::fromValue(Color::colorWithCalibratedRed(1, 0, 0.5, 1))},
+        {"list", QVariantList{1, QString("two"), QVariant::fromValue(Font("Courier", 9.5))}},
+        {"shadow", QVariant::fromValue(Shadow())}};
     const QString xml = XMLTest::written(d);
-    EXPECT_EQ(xml, "<NSDictionary><dictionaryItem><key>n</key><value>5</value></dictionaryItem>"
-                   "<dictionaryItem><key>s</key><value>a&lt;b</value></dictionaryItem>"
-                   "<dictionaryItem><key>sub</key><dictionaryValue><NSDictionary>"
-                   "<dictionaryItem><key>x</key><value>2.5</value></dictionaryItem></NSDictionary>"
-                   "</dictionaryValue></dictionaryItem><dictionaryItem><key>map</key>"
-                   "<dictionaryValue><NSDictionary><dictionaryItem><key>m</key><value>1</value>"
-                   "</dictionaryItem></NSDictionary></dictionaryValue></dictionaryItem>"
-                   "</NSDictionary>");
+    const auto item = [](const QString &key, const QString &value) {
+        return "<dictionaryItem><key>" + key + "</key>" + value + "</dictionaryItem>";
+    };
+    EXPECT_EQ(
+        xml,
+        "<NSDictionary>" + item("n", "<value>5</value>") + item("s", "<value>a&lt;b</value>") +
+            item("sub", "<dictionaryValue><NSDictionary>" + item("x", "<value>2.5</value>") +
+                            "</NSDictionary></dictionaryValue>") +
+            item("map", "<dictionaryValue><NSDictionary>" + item("m", "<value>1</value>") +
+                            "</NSDictionary></dictionaryValue>") +
+            item("hash", "<dictionaryValue><NSDictionary>" + item("h", "<value>1</value>") +
+                             "</NSDictionary></dictionaryValue>") +
+            item("font", "<value>Helvetica 12.00 pt.</value>") +
+            item("colour", "<value>" + Color::colorWithCalibratedRed(1, 0, 0.5, 1).description() +
+                               "</value>") +
+            item("list", "<value>(1, two, Courier 9.50 pt.)</value>") +
+            item("shadow", "<value></value>") + "</NSDictionary>");
+    EXPECT_EQ(log.lines(), QStringList{"Dictionary value of key shadow (Shadow) has no text form; "
+                                       "not kept"});
     const OrderedDictionary back = XMLTest::readFrom(xml, &OrderedDictionary::withXMLNode);
-    EXPECT_EQ(back.keys(), (QStringList{"n", "s", "sub", "map"}));
+    EXPECT_EQ(back.keys(),
+              (QStringList{"n", "s", "sub", "map", "hash", "font", "colour", "list", "shadow"}));
     EXPECT_EQ(back.value("n"), QString("5"));
     EXPECT_EQ(back.value("sub"), QVariant::fromValue(OrderedDictionary{{"x", QString("2.5")}}));
+    EXPECT_EQ(back.value("font"), QString("Helvetica 12.00 pt."));
 
     // A missing value reads as an empty text; a missing key skips the item.
     EXPECT_EQ(XMLTest::readFrom("<NSDictionary><dictionaryItem><key>empty</key><value/>"

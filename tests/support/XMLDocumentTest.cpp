@@ -55,6 +55,34 @@ TEST(XMLDocument, MalformedTextGivesNothingAndAReasonQuietly)
     EXPECT_FALSE(error.isEmpty());
 }
 
+// Deep maps nest elements far beyond libxml2's default limit of 256.
+TEST(XMLDocument, DeepChainsReadBackAndDeeperOnesFailCleanly)
+{
+    const auto chain = [](int depth) {
+        XMLElement root = XMLElement::create("b");
+        XMLElement bottom = root;
+        for (int i = 1; i < depth; ++i)
+            bottom = bottom.appendChildElement("b");
+        bottom.setStringValue("bottom");
+        return XMLDocument(root).xmlData();
+    };
+    const QByteArray deep = chain(1000);
+    const std::optional<XMLDocument> doc = XMLDocument::parse(deep);
+    ASSERT_TRUE(doc);
+    int depth = 1;
+    XMLElement e = doc->rootElement();
+    for (; !e.firstChildIfElement().isNull(); ++depth)
+        e = e.firstChildIfElement();
+    EXPECT_EQ(depth, 1000);
+    EXPECT_EQ(e.stringValue(), "bottom");
+    EXPECT_EQ(doc->xmlData(), deep);
+    EXPECT_TRUE(XMLDocument::parse(chain(XMLDetail::maxElementDepth)));
+
+    QString error;
+    EXPECT_FALSE(XMLDocument::parse(chain(XMLDetail::maxElementDepth + 10), &error));
+    EXPECT_TRUE(error.contains("depth")) << qPrintable(error);
+}
+
 TEST(XMLDocument, EntitiesNeverLoadFilesAndExpandWithinBounds)
 {
     QTemporaryDir dir;
