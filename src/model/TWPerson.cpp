@@ -16,10 +16,14 @@ void TWPerson::addXmlDataToNode(xmlNodePtr parent) const
     if (!parent)
         return;
     xmlNodePtr node = TWXMLUtils::addElementChild(parent, "TWPerson");
-    TWXMLUtils::addTextChild(node, "firstName", m_firstName.value_or(QString()));
-    TWXMLUtils::addTextChild(node, "lastName", m_lastName.value_or(QString()));
+    // An empty text reads back as none, so it is written as none.
+    const auto text = [](const std::optional<QString> &value) {
+        return value && !value->isEmpty() ? *value : QString();
+    };
+    TWXMLUtils::addTextChild(node, "firstName", text(m_firstName));
+    TWXMLUtils::addTextChild(node, "lastName", text(m_lastName));
     const auto optional = [node](const char *name, const std::optional<QString> &value) {
-        if (value)
+        if (value && !value->isEmpty())
             TWXMLUtils::addTextChild(node, name, *value);
     };
     optional("password", m_password);

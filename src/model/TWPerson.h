@@ -25,7 +25,7 @@ public:
     const std::optional<QString> &email() const { return m_email; }
 
     // <TWPerson>: firstName and lastName always (empty when not set), then
-    // password, screenName and email when set.
+    // password, screenName and email when set and not empty.
     void addXmlDataToNode(xmlNodePtr parent) const;
     // `parent` holds the <TWPerson> element; nothing without one. A child
     // that is missing or empty leaves its field unset.

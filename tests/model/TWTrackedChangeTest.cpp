@@ -7,6 +7,8 @@ TEST(TWPersonTest, ElementsOnBothRoutes)
 {
     const TWPerson full("Ann", QString::fromUtf8("Lée & Co"), "s3cr&t", "ann", "ann@example.org");
     const TWPerson names("Bob", std::nullopt, std::nullopt, std::nullopt, std::nullopt);
+    EXPECT_EQ(TWPerson("Bob", "", "", std::nullopt, std::nullopt).freshXMLElement().xmlString(),
+              names.freshXMLElement().xmlString());
 
     EXPECT_EQ(names.freshXMLElement().xmlString(), "<TWPerson>\n  <firstName>Bob</firstName>\n"
                                                    "  <lastName/>\n</TWPerson>");
