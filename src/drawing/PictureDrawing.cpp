@@ -164,6 +164,9 @@ QImage renderEPSHere(const char *path, QSize pixels)
             spectre_render_context_set_scale(rc, double(pixels.width()) / width,
                                              double(pixels.height()) / height);
             spectre_render_context_set_antialias_bits(rc, 4, 2);
+            // The interpreter's own fonts: the same everywhere, and no font
+            // configuration shared with the parent process.
+            spectre_render_context_set_use_platform_fonts(rc, 0);
             unsigned char *bytes = nullptr;
             int rowLength = 0;
             spectre_page_render(page, rc, &bytes, &rowLength);
