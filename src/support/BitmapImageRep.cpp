@@ -1,4 +1,5 @@
 #include "support/BitmapImageRep.h"
+#include "support/ImageRepSupport.h"
 #include "support/TWXMLValues.h"
 
 #include <QBuffer>
@@ -55,6 +56,9 @@ std::optional<BitmapImageRep> BitmapImageRep::imageRepWithData(const QByteArray 
             return std::nullopt;
         rep.m_pixelSize = image.size();
     }
+    rep.m_resolution = ImageRepSupport::bitmapResolution(data, format).value_or(QSizeF(72.0, 72.0));
+    rep.m_size = Size(float(rep.m_pixelSize.width() * 72.0 / rep.m_resolution.width()),
+                      float(rep.m_pixelSize.height() * 72.0 / rep.m_resolution.height()));
     return rep;
 }
 

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QMetaType>
 #include <QSize>
+#include <QSizeF>
 #include <memory>
 #include <optional>
 
@@ -30,8 +31,12 @@ public:
     // "png", "jpeg", "tiff", "gif" or "bmp".
     const QByteArray &format() const { return m_format; }
     QSize pixelSize() const { return m_pixelSize; }
-    // In points, at 72 pixels an inch.
-    Size size() const { return Size(float(m_pixelSize.width()), float(m_pixelSize.height())); }
+    // In points: the pixels at the resolution the bytes declare, or at 72
+    // dots per inch when they declare none. A 144-dpi picture is half as
+    // large in points as it has pixels.
+    Size size() const { return m_size; }
+    // Dots per inch across and down (72 when the bytes declare none).
+    QSizeF resolution() const { return m_resolution; }
 
     // The decoded pixels; a null image when the bytes do not decode or the
     // image is too large to hold in memory.
@@ -60,6 +65,8 @@ private:
     QByteArray m_data;
     QByteArray m_format;
     QSize m_pixelSize;
+    QSizeF m_resolution{72.0, 72.0};
+    Size m_size;
     std::shared_ptr<Decoded> m_decoded;
 };
 

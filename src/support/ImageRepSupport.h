@@ -3,6 +3,7 @@
 #include "platform/Geometry.h"
 
 #include <QByteArray>
+#include <QSizeF>
 #include <optional>
 
 // Shared by the representations that keep a page description as bytes.
@@ -14,5 +15,11 @@ bool looksLikeEPS(const QByteArray &data);
 std::optional<Size> pdfMediaBoxSize(const QByteArray &data);
 // The size of the first "%%BoundingBox: llx lly urx ury" with four numbers.
 std::optional<Size> epsBoundingBoxSize(const QByteArray &data);
+
+// The resolution a bitmap declares, in dots per inch across and down: a PNG's
+// pHYs chunk, a JPEG's JFIF density or EXIF resolution, a TIFF's resolution
+// tags. Nothing when the bytes declare none, only an aspect ratio, or a value
+// that is not a plausible resolution.
+std::optional<QSizeF> bitmapResolution(const QByteArray &data, const QByteArray &format);
 
 } // namespace ImageRepSupport

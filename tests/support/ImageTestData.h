@@ -10,10 +10,13 @@
 // Small pictures made on the spot, so the tests need no binary fixtures.
 namespace ImageTestData {
 
-// 3 x 2 pixels: red, green, blue on top; white, black, grey below.
+// 3 x 2 pixels: red, green, blue on top; white, black, grey below. Marked
+// 72 dpi (Qt's default is 96), so that its size in points is its pixel count.
 inline QImage sample()
 {
     QImage image(3, 2, QImage::Format_RGB32);
+    image.setDotsPerMeterX(2835);
+    image.setDotsPerMeterY(2835);
     image.setPixel(0, 0, qRgb(255, 0, 0));
     image.setPixel(1, 0, qRgb(0, 255, 0));
     image.setPixel(2, 0, qRgb(0, 0, 255));

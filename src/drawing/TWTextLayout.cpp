@@ -1,0 +1,437 @@
+#include "drawing/TWTextLayout.h"
+
+#include "drawing/DrawingContext.h"
+#include "support/Color.h"
+#include "support/Font.h"
+#include "support/FontRegistry.h"
+#include "support/ParagraphStyle.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QTextLayout>
+#include <QUrl>
+#include <QtDebug>
+#include <cmath>
+
+namespace {
+
+// Rounding of float sizes must not push the last line out of a container
+// made exactly as high as the text.
+constexpr qreal kFitTolerance = 0.01;
+
+// Fonts are resolved against a 72-dpi device, so a point is a unit.
+const QPaintDevice *layoutDevice()
+{
+    static const QImage device = DrawingContext::makeImage(Size(1, 1));
+    return &device;
+}
+
+QFont qfontFor(const TextAttributes &attributes)
+{
+    static const Font defaultFont(QStringLiteral("Helvetica"), 12.0);
+    const QVariant value = attributes.value(NSFontAttributeName);
+    Font font = value.canConvert<Font>() ? value.value<Font>() : defaultFont;
+    if (font.isNull())
+        font = defaultFont;
+    if (!(font.pointSize() > 0))
+        font = font.withSize(defaultFont.pointSize());
+    QFont qfont = FontRegistry::shared().qfont(font);
+    qfont.setHintingPreference(QFont::PreferNoHinting);
+    return qfont;
+}
+
+std::optional<QColor> colorFor(const TextAttributes &attributes, const QString &key)
+{
+    const QVariant value = attributes.value(key);
+    if (!value.canConvert<Color>())
+        return std::nullopt;
+    return value.value<Color>().toQColor();
+}
+
+int intFor(const TextAttributes &attributes, const QString &key)
+{
+    const QVariant value = attributes.value(key);
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    return ok ? number : 0;
+}
+
+QTextCharFormat charFormat(const TextAttributes &attributes)
+{
+    QTextCharFormat format;
+    format.setFont(qfontFor(attributes), QTextCharFormat::FontPropertiesAll);
+    format.setForeground(colorFor(attributes, NSForegroundColorAttributeName).value_or(Qt::black));
+    if (const int underline = intFor(attributes, NSUnderlineStyleAttributeName)) {
+        // The low byte is the line, the next one the pattern.
+        switch ((underline >> 8) & 0x7) {
+        case 1:
+            format.setUnderlineStyle(QTextCharFormat::DotLine);
+            break;
+        case 2:
+        case 3:
+            format.setUnderlineStyle(QTextCharFormat::DashUnderline);
+            break;
+        case 4:
+            format.setUnderlineStyle(QTextCharFormat::DashDotDotLine);
+            break;
+        default:
+            format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+            break;
+        }
+        if (auto color = colorFor(attributes, NSUnderlineColorAttributeName))
+            format.setUnderlineColor(*color);
+    }
+    if (intFor(attributes, NSStrikethroughStyleAttributeName))
+        format.setFontStrikeOut(true);
+    if (auto background = colorFor(attributes, NSBackgroundColorAttributeName))
+        format.setBackground(*background);
+    if (const int superscript = intFor(attributes, NSSuperscriptAttributeName))
+        format.setVerticalAlignment(superscript > 0 ? QTextCharFormat::AlignSuperScript
+                                                    : QTextCharFormat::AlignSubScript);
+    const QVariant kern = attributes.value(NSKernAttributeName);
+    if (kern.isValid()) {
+        const double amount = kern.toDouble();
+        if (std::isfinite(amount) && amount != 0) {
+            format.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+            format.setFontLetterSpacing(amount);
+        }
+    }
+    return format;
+}
+
+ParagraphStyle paragraphStyleFor(const TextAttributes &attributes)
+{
+    const QVariant value = attributes.value(NSParagraphStyleAttributeName);
+    return value.canConvert<ParagraphStyle>() ? value.value<ParagraphStyle>()
+                                              : ParagraphStyle::defaultParagraphStyle();
+}
+
+QTextOption textOption(const ParagraphStyle &style)
+{
+    QTextOption option;
+    switch (style.alignment) {
+    case RightTextAlignment:
+        option.setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
+        break;
+    case CenterTextAlignment:
+        option.setAlignment(Qt::AlignHCenter);
+        break;
+    case JustifiedTextAlignment:
+        option.setAlignment(Qt::AlignJustify);
+        break;
+    default:
+        option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+        break;
+    }
+    switch (style.lineBreakMode) {
+    case LineBreakByCharWrapping:
+        option.setWrapMode(QTextOption::WrapAnywhere);
+        break;
+    case LineBreakByClipping:
+    case LineBreakByTruncatingHead:
+    case LineBreakByTruncatingTail:
+    case LineBreakByTruncatingMiddle:
+        option.setWrapMode(QTextOption::NoWrap);
+        break;
+    default:
+        // Words too long for a line are broken, as the text system did.
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        break;
+    }
+    QList<QTextOption::Tab> tabs;
+    for (const TextTab &tab : style.tabStops) {
+        if (!std::isfinite(tab.location()) || tab.location() < 0)
+            continue;
+        const QTextOption::TabType type =
+            tab.alignment() == RightTextAlignment    ? QTextOption::RightTab
+            : tab.alignment() == CenterTextAlignment ? QTextOption::CenterTab
+                                                     : QTextOption::LeftTab;
+        tabs.append(QTextOption::Tab(tab.location(), type));
+    }
+    option.setTabs(tabs);
+    if (std::isfinite(style.defaultTabInterval) && style.defaultTabInterval > 0)
+        option.setTabStopDistance(style.defaultTabInterval);
+    option.setUseDesignMetrics(true);
+    return option;
+}
+
+qreal finiteOr(double value, qreal fallback)
+{
+    return std::isfinite(value) ? qreal(value) : fallback;
+}
+
+} // namespace
+
+struct TWTextLayout::Paragraph
+{
+    qsizetype start = 0;
+    qsizetype length = 0; // without its terminator
+    QTextLayout layout;
+};
+
+TWTextLayout::TWTextLayout() = default;
+TWTextLayout::~TWTextLayout() = default;
+
+TWTextLayout &TWTextLayout::shared()
+{
+    static TWTextLayout *engine = new TWTextLayout; // never released, like the text system's
+    return *engine;
+}
+
+void TWTextLayout::setContainerSize(Size size)
+{
+    const auto sane = [](float v) {
+        return std::isfinite(v) ? std::clamp(v, 0.0f, containerMaximum) : 0.0f;
+    };
+    const Size clamped(sane(size.width), sane(size.height));
+    if (clamped == m_containerSize)
+        return;
+    m_containerSize = clamped;
+    layout();
+}
+
+void TWTextLayout::setLineFragmentPadding(float padding)
+{
+    const float sane = std::isfinite(padding) ? std::max(padding, 0.0f) : 0.0f;
+    if (sane == m_padding)
+        return;
+    m_padding = sane;
+    layout();
+}
+
+void TWTextLayout::setAttributedString(const AttributedString &text)
+{
+    m_text = text;
+    layout();
+}
+
+void TWTextLayout::layout()
+{
+    m_paragraphs.clear();
+    m_lines.clear();
+    m_laidOutLength = 0;
+    m_usedRect = Rect();
+    if (m_text.isEmpty())
+        return;
+
+    const QString &string = m_text.string();
+    const qreal containerWidth = m_containerSize.width;
+    const qreal containerHeight = m_containerSize.height;
+    const qreal padding = m_padding;
+    QRectF used;
+    qreal y = 0;
+    bool full = false;
+
+    qsizetype start = 0;
+    while (start <= string.size() && !full) {
+        // The paragraph runs to its terminator; a text ending in one has an
+        // empty last paragraph, which still takes a line.
+        qsizetype end = start;
+        while (end < string.size() && string[end] != u'\n' && string[end] != u'\r' &&
+               string[end] != QChar::ParagraphSeparator)
+            ++end;
+        qsizetype terminator = 0;
+        if (end < string.size())
+            terminator =
+                (string[end] == u'\r' && end + 1 < string.size() && string[end + 1] == u'\n') ? 2
+                                                                                              : 1;
+
+        auto paragraph = std::make_unique<Paragraph>();
+        paragraph->start = start;
+        paragraph->length = end - start;
+        // An empty last paragraph takes the attributes of the text's end.
+        const qsizetype styleIndex = std::min(start, string.size() - 1);
+        const TextAttributes paragraphAttributes = m_text.attributesAtIndex(styleIndex);
+        const ParagraphStyle style = paragraphStyleFor(paragraphAttributes);
+
+        QTextLayout &layout = paragraph->layout;
+        layout.setText(string.mid(start, end - start));
+        layout.setFont(qfontFor(paragraphAttributes));
+        layout.setTextOption(textOption(style));
+        QList<QTextLayout::FormatRange> formats;
+        for (qsizetype run = 0; run < m_text.runCount(); ++run) {
+            const AttributedString::Range range = m_text.runRange(run);
+            const qsizetype from = std::max(range.location, start);
+            const qsizetype to = std::min(range.end(), end);
+            if (from >= to)
+                continue;
+            formats.append(
+                {int(from - start), int(to - from), charFormat(m_text.runAttributes(run))});
+        }
+        if (formats.isEmpty())
+            formats.append({0, 0, charFormat(paragraphAttributes)});
+        layout.setFormats(formats);
+        // Qt shapes against the paint device it is given; fonts of the
+        // formats resolve against the layout's font and so its device.
+        layout.setFont(QFont(layout.font(), layoutDevice()));
+
+        y += std::max<qreal>(finiteOr(style.paragraphSpacingBefore, 0), 0);
+        const qreal headIndent = std::max<qreal>(finiteOr(style.headIndent, 0), 0);
+        const qreal firstIndent = std::max<qreal>(finiteOr(style.firstLineHeadIndent, 0), 0);
+        const qreal tail = finiteOr(style.tailIndent, 0);
+        const qreal lineSpacing = std::max<qreal>(finiteOr(style.lineSpacing, 0), 0);
+
+        layout.beginLayout();
+        for (int index = 0;; ++index) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLeadingIncluded(true);
+            const qreal indent = index == 0 ? firstIndent : headIndent;
+            const qreal inner = containerWidth - 2 * padding;
+            // A positive tail indent is measured from the leading edge.
+            const qreal right = tail > 0 ? std::min(tail, inner) : inner + tail;
+            line.setLineWidth(std::max<qreal>(right - indent, 0));
+            const qreal natural = line.height();
+            qreal height = natural;
+            if (style.lineHeightMultiple > 0 && std::isfinite(style.lineHeightMultiple))
+                height *= style.lineHeightMultiple;
+            if (style.minimumLineHeight > 0 && std::isfinite(style.minimumLineHeight))
+                height = std::max<qreal>(height, style.minimumLineHeight);
+            if (style.maximumLineHeight > 0 && std::isfinite(style.maximumLineHeight))
+                height = std::min<qreal>(height, style.maximumLineHeight);
+            const qreal fragmentHeight = height + lineSpacing;
+            if (y + height > containerHeight + kFitTolerance) {
+                full = true;
+                break;
+            }
+            // Extra height goes above the text, so its baseline stays at the bottom.
+            line.setPosition(QPointF(padding + indent, y + std::max<qreal>(height - natural, 0)));
+
+            Line info;
+            info.paragraph = int(m_paragraphs.size());
+            info.lineInParagraph = index;
+            info.start = start + line.textStart();
+            info.length = line.textLength();
+            info.fragment = QRectF(0, y, containerWidth, fragmentHeight);
+            const QRectF text = line.naturalTextRect();
+            info.used =
+                QRectF(text.left() - padding, y, text.width() + 2 * padding, fragmentHeight);
+            used = used.isNull() ? info.used : used.united(info.used);
+            m_lines.push_back(info);
+            m_laidOutLength = info.start + info.length;
+            y += fragmentHeight;
+        }
+        layout.endLayout();
+        if (!full) {
+            m_laidOutLength = end + terminator;
+            y += std::max<qreal>(finiteOr(style.paragraphSpacing, 0), 0);
+        }
+        m_paragraphs.push_back(std::move(paragraph));
+        if (terminator == 0)
+            break;
+        start = end + terminator;
+    }
+    m_usedRect = Rect::fromQt(used);
+}
+
+int TWTextLayout::lineIndexForCharacter(qsizetype index) const
+{
+    if (index < 0 || index >= m_laidOutLength)
+        return -1;
+    // The line whose start is the last one at or before the index; a
+    // paragraph's terminator belongs to its last line.
+    const auto it = std::upper_bound(m_lines.begin(), m_lines.end(), index,
+                                     [](qsizetype i, const Line &line) { return i < line.start; });
+    return it == m_lines.begin() ? -1 : int(it - m_lines.begin()) - 1;
+}
+
+Rect TWTextLayout::boundingRectForGlyph(qsizetype index) const
+{
+    const int lineIndex = lineIndexForCharacter(index);
+    if (lineIndex < 0)
+        return Rect();
+    const Line &info = m_lines[size_t(lineIndex)];
+    const Paragraph &paragraph = *m_paragraphs[size_t(info.paragraph)];
+    const QTextLine line = paragraph.layout.lineAt(info.lineInParagraph);
+    const qsizetype local = index - paragraph.start;
+    if (local >= paragraph.length) {
+        // A terminator: no width, at the end of the line.
+        const qreal x = line.cursorToX(int(paragraph.length));
+        return Rect::fromQt(QRectF(x, info.fragment.top(), 0, info.fragment.height()));
+    }
+    const qreal x1 = line.cursorToX(int(local));
+    const qreal x2 = line.cursorToX(int(local + 1));
+    return Rect::fromQt(
+        QRectF(std::min(x1, x2), info.fragment.top(), std::abs(x2 - x1), info.fragment.height()));
+}
+
+Rect TWTextLayout::lineFragmentRectForGlyph(qsizetype index) const
+{
+    const int lineIndex = lineIndexForCharacter(index);
+    return lineIndex < 0 ? Rect() : Rect::fromQt(m_lines[size_t(lineIndex)].fragment);
+}
+
+Rect TWTextLayout::lineFragmentUsedRectForGlyph(qsizetype index) const
+{
+    const int lineIndex = lineIndexForCharacter(index);
+    return lineIndex < 0 ? Rect() : Rect::fromQt(m_lines[size_t(lineIndex)].used);
+}
+
+QList<Rect> TWTextLayout::rectsForCharacterRange(AttributedString::Range range) const
+{
+    QList<Rect> rects;
+    const qsizetype first = std::max<qsizetype>(range.location, 0);
+    const qsizetype last = std::min(range.end(), m_laidOutLength);
+    if (first >= last)
+        return rects;
+    for (const Line &info : m_lines) {
+        const qsizetype from = std::max(first, info.start);
+        const qsizetype to = std::min(last, info.start + info.length);
+        if (from >= to)
+            continue;
+        QRectF rect;
+        for (qsizetype i = from; i < to; ++i) {
+            const QRectF glyph = boundingRectForGlyph(i).toQt();
+            rect = rect.isNull() ? glyph : rect.united(glyph);
+        }
+        rects.append(Rect::fromQt(rect));
+    }
+    return rects;
+}
+
+void TWTextLayout::draw(QPainter &painter, Point origin) const
+{
+    if (m_lines.empty())
+        return;
+    painter.save();
+    for (const Line &info : m_lines) {
+        const Paragraph &paragraph = *m_paragraphs[size_t(info.paragraph)];
+        paragraph.layout.lineAt(info.lineInParagraph).draw(&painter, origin.toQt());
+    }
+    painter.restore();
+}
+
+AttributedString TWTextLayout::displayCopyWithStyledLinks(const AttributedString &text)
+{
+    AttributedString copy = text;
+    qsizetype index = 0;
+    while (index < copy.length()) {
+        AttributedString::Range range;
+        const QVariant link = copy.attribute(NSLinkAttributeName, index, &range);
+        if (range.length <= 0)
+            break;
+        if (link.isValid()) {
+            copy.addAttribute(NSForegroundColorAttributeName,
+                              QVariant::fromValue(SystemColors::blueColor()), range);
+            copy.addAttribute(NSUnderlineStyleAttributeName, 1, range);
+        }
+        index = range.end();
+    }
+    return copy;
+}
+
+Size TWTextLayout::requiredSizeForWidth(const AttributedString &text, float width, Size minSize,
+                                        Size maxSize, float lineFragmentPadding)
+{
+    if (text.isEmpty())
+        return minSize;
+    TWTextLayout &engine = shared();
+    engine.setLineFragmentPadding(lineFragmentPadding);
+    engine.setContainerSize(Size(std::min(width, maxSize.width), maxSize.height));
+    engine.setAttributedString(text);
+    const Rect used = engine.usedRect();
+    engine.clear();
+    return Size(std::max(used.size.width + 1.0f, minSize.width),
+                std::max(used.size.height, minSize.height));
+}

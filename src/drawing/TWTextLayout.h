@@ -1,0 +1,107 @@
+#pragma once
+
+#include "platform/Geometry.h"
+#include "support/AttributedString.h"
+
+#include <QList>
+#include <QRectF>
+#include <memory>
+#include <vector>
+
+class QPainter;
+class QTextLayout;
+
+// Lays attributed strings out in a rectangular container, the way the text
+// system did: each line fragment spans the container's width, with
+// `lineFragmentPadding` kept free at both of its ends; text that does not fit
+// the container's height is not laid out. Every coordinate is in points in the
+// container, y down. Fonts are measured at 72 dpi without hinting, so a
+// layout draws the same on every device. Glyph indexes are UTF-16 character
+// indexes of the text.
+class TWTextLayout
+{
+public:
+    // The size containers are made with.
+    static constexpr float containerMaximum = 1000000.0f;
+    // The padding of a new container.
+    static constexpr float defaultLineFragmentPadding = 5.0f;
+    // What a text area measures no smaller or larger than.
+    static constexpr Size defaultMinSize{10.0f, 15.0f};
+    static constexpr Size defaultMaxSize{99999.0f, 99999.0f};
+
+    TWTextLayout();
+    ~TWTextLayout();
+    TWTextLayout(const TWTextLayout &) = delete;
+    TWTextLayout &operator=(const TWTextLayout &) = delete;
+
+    // The one engine that measuring and one-off drawing share. Main thread
+    // only; every user sets the container size and padding before use.
+    static TWTextLayout &shared();
+
+    Size containerSize() const { return m_containerSize; }
+    void setContainerSize(Size size);
+    float lineFragmentPadding() const { return m_padding; }
+    void setLineFragmentPadding(float padding);
+
+    // Lays the text out in the container (again after any change of size or
+    // padding).
+    void setAttributedString(const AttributedString &text);
+    void clear() { setAttributedString(AttributedString()); }
+    const AttributedString &attributedString() const { return m_text; }
+
+    // Characters laid out, from 0: the whole text unless the container's
+    // height cut it short.
+    qsizetype laidOutLength() const { return m_laidOutLength; }
+    int lineCount() const { return int(m_lines.size()); }
+    // The union of the lines' used rectangles: the text's extent with the
+    // padding at both ends of each line. Empty for an empty text.
+    Rect usedRect() const { return m_usedRect; }
+    // The rectangle of one character (its advance across, its line's height),
+    // the line fragment holding it (the container's width) and that line's
+    // used part. Empty rectangles beyond the laid-out text.
+    Rect boundingRectForGlyph(qsizetype index) const;
+    Rect lineFragmentRectForGlyph(qsizetype index) const;
+    Rect lineFragmentUsedRectForGlyph(qsizetype index) const;
+    // One rectangle per line that the range touches, covering its
+    // characters on that line.
+    QList<Rect> rectsForCharacterRange(AttributedString::Range range) const;
+
+    // Background colours, then the glyphs, with the container's origin at
+    // `origin`. The painter's state is left as it was.
+    void draw(QPainter &painter, Point origin) const;
+
+    // A copy in which every link is blue and underlined, whatever its own
+    // colour, as links are displayed.
+    static AttributedString displayCopyWithStyledLinks(const AttributedString &text);
+
+    // The size the text needs wrapped to `width` (capped at the maximum
+    // width): its used width plus 1 and its used height, each at least the
+    // minimum. The maximum only bounds the container; the result is not
+    // capped. An empty text measures to the minimum.
+    static Size requiredSizeForWidth(const AttributedString &text, float width,
+                                     Size minSize = defaultMinSize, Size maxSize = defaultMaxSize,
+                                     float lineFragmentPadding = defaultLineFragmentPadding);
+
+private:
+    struct Paragraph;
+    struct Line
+    {
+        int paragraph = 0;
+        int lineInParagraph = 0;
+        qsizetype start = 0; // in the text
+        qsizetype length = 0;
+        QRectF fragment;
+        QRectF used;
+    };
+
+    void layout();
+    int lineIndexForCharacter(qsizetype index) const;
+
+    AttributedString m_text;
+    Size m_containerSize{containerMaximum, containerMaximum};
+    float m_padding = defaultLineFragmentPadding;
+    std::vector<std::unique_ptr<Paragraph>> m_paragraphs;
+    std::vector<Line> m_lines;
+    qsizetype m_laidOutLength = 0;
+    Rect m_usedRect;
+};

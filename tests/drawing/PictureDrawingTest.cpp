@@ -1,0 +1,173 @@
+#include "drawing/PictureDrawing.h"
+#include "../support/ImageTestData.h"
+#include "GoldenImage.h"
+#include "drawing/DrawingContext.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
+
+namespace {
+
+QByteArray readFixture(const char *name)
+{
+    QFile file(QStringLiteral(THINKWEB_TEST_DATA "/drawing/") + name);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    return file.readAll();
+}
+
+// 4 x 4 pixels at 144 dpi: a blue top-left quarter, red elsewhere but a
+// green bottom row.
+QByteArray pngPicture()
+{
+    QImage pixels(4, 4, QImage::Format_ARGB32);
+    pixels.fill(qRgb(220, 40, 40));
+    for (int x = 0; x < 4; ++x)
+        pixels.setPixel(x, 3, qRgb(40, 170, 60));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            pixels.setPixel(x, y, qRgb(30, 60, 220));
+    pixels.setDotsPerMeterX(5669);
+    pixels.setDotsPerMeterY(5669);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    pixels.save(&buffer, "png");
+    return bytes;
+}
+
+// A 100 x 50 point page: a blue square at the top left, the left half of
+// the rest black, an orange disc on the right.
+QByteArray pdfPicture()
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    DrawingContext::preparePdfWriter(writer, Size(100, 50));
+    writer.setCreator(QStringLiteral("thinkweb tests"));
+    QPainter painter(&writer);
+    DrawingContext context(painter, false);
+    painter.fillRect(QRectF(0, 10, 50, 40), Qt::black);
+    painter.fillRect(QRectF(0, 0, 10, 10), QColor(30, 60, 220));
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(250, 150, 20));
+    painter.drawEllipse(QRectF(60, 10, 30, 30));
+    return bytes;
+}
+
+Image image(const QByteArray &bytes)
+{
+    std::optional<Image> image = Image::initWithData(bytes);
+    EXPECT_TRUE(image.has_value());
+    return image.value_or(Image());
+}
+
+QImage whiteCanvas(Size size, qreal pixelsPerPoint = 1.0)
+{
+    return DrawingContext::makeImage(size, pixelsPerPoint, Qt::white);
+}
+
+bool isNear(QRgb pixel, QRgb expected, int tolerance = 30)
+{
+    return std::abs(qRed(pixel) - qRed(expected)) <= tolerance &&
+           std::abs(qGreen(pixel) - qGreen(expected)) <= tolerance &&
+           std::abs(qBlue(pixel) - qBlue(expected)) <= tolerance;
+}
+
+TEST(PictureDrawing, PicturesOfEveryKindDrawAsTheReference)
+{
+    const Image png = image(pngPicture());
+    const Image pdf = image(pdfPicture());
+    const Image eps = image(readFixture("picture.eps"));
+    ASSERT_EQ(pdf.dataType(), "pdf");
+    ASSERT_EQ(eps.dataType(), "eps");
+    EXPECT_EQ(png.size(), Size(2, 2)) << "4 pixels at 144 dpi";
+    EXPECT_NEAR(pdf.size().width, 100, 0.5);
+    EXPECT_EQ(eps.size(), Size(100, 50));
+
+    QImage canvas = whiteCanvas(Size(380, 90));
+    const Rect pngRect(10, 10, 60, 60), pdfRect(90, 10, 140, 70), epsRect(250, 20, 120, 60);
+    {
+        QPainter painter(&canvas);
+        DrawingContext context(painter, false);
+        EXPECT_TRUE(PictureDrawing::drawImage(context, png, pngRect));
+        EXPECT_TRUE(PictureDrawing::drawImage(context, pdf, pdfRect));
+        EXPECT_TRUE(PictureDrawing::drawImage(context, eps, epsRect));
+    }
+    // Each picture is upright: its top-left corner holds the blue mark.
+    EXPECT_TRUE(isNear(canvas.pixel(14, 14), qRgb(30, 60, 220)));
+    EXPECT_TRUE(isNear(canvas.pixel(93, 13), qRgb(30, 60, 220)));
+    EXPECT_TRUE(isNear(canvas.pixel(253, 23), qRgb(30, 60, 220)));
+    // The PDF's page is transparent where nothing is drawn.
+    EXPECT_EQ(canvas.pixel(160, 12), qRgb(255, 255, 255));
+    EXPECT_TRUE(isNear(canvas.pixel(120, 50), qRgb(0, 0, 0), 10));
+    EXPECT_TRUE(GoldenImage::matches(canvas, "pictures"));
+}
+
+TEST(PictureDrawing, PagesAreRasterisedAtTheDevicesResolution)
+{
+    const Image pdf = image(pdfPicture());
+    for (qreal pixelsPerPoint : {1.0, 2.0, 3.0}) {
+        SCOPED_TRACE(pixelsPerPoint);
+        QImage canvas = whiteCanvas(Size(100, 50), pixelsPerPoint);
+        {
+            QPainter painter(&canvas);
+            DrawingContext context(painter, false);
+            ASSERT_TRUE(PictureDrawing::drawImage(context, pdf, Rect(0, 0, 100, 50)));
+        }
+        // The black half ends crisply at 50 points: no blended column.
+        const int edge = int(50 * pixelsPerPoint);
+        EXPECT_LT(qGray(canvas.pixel(edge - 1, 30 * pixelsPerPoint)), 20);
+        EXPECT_GT(qGray(canvas.pixel(edge, 30 * pixelsPerPoint)), 235);
+    }
+    EXPECT_EQ(PictureDrawing::renderPDF(pdfPicture(), QSize(37, 19)).size(), QSize(37, 19));
+    EXPECT_EQ(PictureDrawing::renderEPS(readFixture("picture.eps"), QSize(37, 19)).size(),
+              QSize(37, 19));
+}
+
+TEST(PictureDrawing, PicturesThatDoNotRenderDrawNothing)
+{
+    // A sound header over pixel data that is not.
+    const QByteArray brokenPNG = ImageTestData::pngHeader(4, 4);
+    const QByteArray cases[] = {
+        brokenPNG,
+        QByteArray("%PDF-1.4\n1 0 obj\n<< /MediaBox [0 0 50 50] >>\nno catalog here\n"),
+        QByteArray("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 50 50\n%%EndComments\n"
+                   "this is { not PostScript ] at all\n"),
+        QByteArray("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 0 0\n0 0 moveto\n"),
+    };
+    for (const QByteArray &bytes : cases) {
+        SCOPED_TRACE(bytes.left(20).toStdString());
+        std::optional<Image> picture = Image::initWithData(bytes);
+        ASSERT_TRUE(picture.has_value());
+        QImage canvas = whiteCanvas(Size(60, 60));
+        {
+            QPainter painter(&canvas);
+            DrawingContext context(painter, false);
+            EXPECT_FALSE(PictureDrawing::drawImage(context, *picture, Rect(5, 5, 50, 50)));
+        }
+        EXPECT_EQ(canvas, whiteCanvas(Size(60, 60)));
+    }
+    // Nothing to draw into, or no picture at all.
+    QImage canvas = whiteCanvas(Size(10, 10));
+    QPainter painter(&canvas);
+    DrawingContext context(painter, false);
+    EXPECT_FALSE(PictureDrawing::drawImage(context, image(pngPicture()), Rect(0, 0, 0, 5)));
+    EXPECT_FALSE(PictureDrawing::drawImage(context, Image(), Rect(0, 0, 5, 5)));
+}
+
+TEST(PictureDrawing, PostScriptThatNeverEndsIsGivenUp)
+{
+    const QByteArray endless("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 50 50\n"
+                             "%%EndComments\n{ } loop\n");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(PictureDrawing::renderEPS(endless, QSize(50, 50), 1500).isNull());
+    EXPECT_LT(clock.elapsed(), 8000);
+}
+
+} // namespace

@@ -1,0 +1,264 @@
+#include "drawing/TWTextLayout.h"
+#include "GoldenImage.h"
+#include "drawing/DrawingContext.h"
+#include "support/Color.h"
+#include "support/Font.h"
+#include "support/ParagraphStyle.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QUrl>
+
+namespace {
+
+TextAttributes fontAttributes(const QString &name, double size)
+{
+    return {{NSFontAttributeName, QVariant::fromValue(Font(name, size))}};
+}
+
+AttributedString text(const QString &string, const QString &font = "LiberationSans",
+                      double size = 12)
+{
+    return AttributedString(string, fontAttributes(font, size));
+}
+
+// What an unhinted face advances at 72 dpi, measured apart from the engine.
+qreal advance(const QString &string, const QString &family, double size)
+{
+    static const QImage device = DrawingContext::makeImage(Size(1, 1));
+    QFont font(family);
+    font.setPointSizeF(size);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return QFontMetricsF(QFont(font, &device)).horizontalAdvance(string);
+}
+
+TEST(TWTextLayout, EmptyTextMeasuresToTheMinimumSize)
+{
+    EXPECT_EQ(TWTextLayout::requiredSizeForWidth(AttributedString(), 200), Size(10, 15));
+    EXPECT_EQ(TWTextLayout::requiredSizeForWidth(AttributedString(), 200, Size(30, 40),
+                                                 Size(100, 100), 0),
+              Size(30, 40));
+}
+
+TEST(TWTextLayout, OneWordMeasuresToItsUsedWidthPlusOne)
+{
+    const qreal hello = advance("Hello", "Liberation Sans", 12);
+    ASSERT_GT(hello, 20);
+    struct Case
+    {
+        float padding;
+        Size minSize;
+        float expectedWidth;
+    };
+    const Case cases[] = {
+        {5, Size(10, 15), float(hello + 10 + 1)},
+        {0, Size(10, 15), float(hello + 1)},
+        // The minimum wins when it is larger.
+        {5, Size(200, 15), 200},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.padding);
+        const Size size = TWTextLayout::requiredSizeForWidth(text("Hello"), 1000, c.minSize,
+                                                             Size(99999, 99999), c.padding);
+        EXPECT_NEAR(size.width, c.expectedWidth, 0.25);
+        // One line of a 12-point face is about 14 points high, a little
+        // less than the minimum of 15.
+        EXPECT_EQ(size.height, 15);
+    }
+    // At 24 points a line is taller than the minimum and counts.
+    const Size large =
+        TWTextLayout::requiredSizeForWidth(text("Hello", "LiberationSans", 24), 1000);
+    EXPECT_NEAR(large.height, 27.6, 0.6);
+    EXPECT_NEAR(large.width, advance("Hello", "Liberation Sans", 24) + 11, 0.25);
+}
+
+TEST(TWTextLayout, FontsMissingHereAreMeasuredWithTheirSubstitutes)
+{
+    // Helvetica is not installed; Liberation Sans has its metrics.
+    const Size helvetica = TWTextLayout::requiredSizeForWidth(text("Mind map", "Helvetica"), 500);
+    const Size liberation = TWTextLayout::requiredSizeForWidth(text("Mind map"), 500);
+    EXPECT_EQ(helvetica, liberation);
+    // A text without a font is set in 12-point Helvetica.
+    EXPECT_EQ(TWTextLayout::requiredSizeForWidth(AttributedString("Mind map"), 500), helvetica);
+}
+
+TEST(TWTextLayout, TextWrapsToTheWidthAndStopsAtTheContainersHeight)
+{
+    TWTextLayout layout;
+    layout.setLineFragmentPadding(5);
+    layout.setContainerSize(Size(80, 1000));
+    layout.setAttributedString(text("one two three four five six seven"));
+    ASSERT_GT(layout.lineCount(), 2);
+    const int lines = layout.lineCount();
+    const Rect used = layout.usedRect();
+    EXPECT_LE(used.width(), 80);
+    // Every line fragment spans the container; lines follow without gaps.
+    const Rect first = layout.lineFragmentRectForGlyph(0);
+    EXPECT_EQ(first.x(), 0);
+    EXPECT_EQ(first.width(), 80);
+    EXPECT_NEAR(used.height(), first.height() * lines, 0.01);
+    EXPECT_EQ(layout.laidOutLength(), layout.attributedString().length());
+
+    // Only whole lines that fit the height are laid out.
+    layout.setContainerSize(Size(80, first.height() * 2 + 0.5f));
+    EXPECT_EQ(layout.lineCount(), 2);
+    EXPECT_LT(layout.laidOutLength(), layout.attributedString().length());
+    EXPECT_TRUE(layout.boundingRectForGlyph(layout.attributedString().length() - 1).isEmpty());
+    // A container made as high as the text keeps its last line.
+    layout.setContainerSize(Size(80, used.height()));
+    EXPECT_EQ(layout.lineCount(), lines);
+    // Too narrow for a word: the word is broken.
+    layout.setContainerSize(Size(25, 1000));
+    layout.setAttributedString(text("Unbreakable"));
+    EXPECT_GT(layout.lineCount(), 1);
+}
+
+TEST(TWTextLayout, GlyphAndRangeRectangles)
+{
+    TWTextLayout layout;
+    layout.setLineFragmentPadding(5);
+    layout.setContainerSize(Size(1000, 1000));
+    layout.setAttributedString(text("ab\ncd"));
+    ASSERT_EQ(layout.lineCount(), 2);
+    const Rect a = layout.boundingRectForGlyph(0);
+    const Rect b = layout.boundingRectForGlyph(1);
+    const Rect newline = layout.boundingRectForGlyph(2);
+    const Rect c = layout.boundingRectForGlyph(3);
+    EXPECT_EQ(a.x(), 5) << "text starts after the padding";
+    EXPECT_NEAR(a.width(), advance("a", "Liberation Sans", 12), 0.01);
+    EXPECT_NEAR(b.x(), a.x() + a.width(), 0.01);
+    EXPECT_EQ(newline.width(), 0);
+    EXPECT_EQ(newline.y(), a.y());
+    EXPECT_EQ(c.x(), 5);
+    EXPECT_NEAR(c.y(), a.y() + a.height(), 0.01);
+    const Rect usedFirst = layout.lineFragmentUsedRectForGlyph(1);
+    EXPECT_EQ(usedFirst.x(), 0);
+    EXPECT_NEAR(usedFirst.width(), advance("ab", "Liberation Sans", 12) + 10, 0.01);
+
+    const QList<Rect> rects = layout.rectsForCharacterRange({1, 3});
+    ASSERT_EQ(rects.size(), 2);
+    EXPECT_NEAR(rects[0].x(), b.x(), 0.01);
+    EXPECT_NEAR(rects[0].width(), b.width(), 0.01);
+    EXPECT_NEAR(rects[1].width(), c.width(), 0.01);
+    EXPECT_TRUE(layout.rectsForCharacterRange({9, 3}).isEmpty());
+    EXPECT_TRUE(layout.boundingRectForGlyph(-1).isEmpty());
+
+    // A text ending in a line break has an empty last line.
+    layout.setAttributedString(text("ab\n"));
+    EXPECT_EQ(layout.lineCount(), 2);
+}
+
+TEST(TWTextLayout, AlignmentAndIndentsPlaceTheLines)
+{
+    struct Case
+    {
+        int alignment;
+        double headIndent;
+        float expectedX; // of the first glyph, in a 200-wide container with padding 5
+    };
+    const qreal word = advance("Word", "Liberation Sans", 12);
+    const Case cases[] = {
+        {LeftTextAlignment, 0, 5},
+        {NaturalTextAlignment, 0, 5},
+        {RightTextAlignment, 0, float(195 - word)},
+        {CenterTextAlignment, 0, float(5 + (190 - word) / 2)},
+        {LeftTextAlignment, 20, 25},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.alignment);
+        ParagraphStyle style;
+        style.alignment = c.alignment;
+        style.firstLineHeadIndent = c.headIndent;
+        TextAttributes attributes = fontAttributes("LiberationSans", 12);
+        attributes.insert(NSParagraphStyleAttributeName, QVariant::fromValue(style));
+        TWTextLayout layout;
+        layout.setContainerSize(Size(200, 100));
+        layout.setAttributedString(AttributedString("Word", attributes));
+        EXPECT_NEAR(layout.boundingRectForGlyph(0).x(), c.expectedX, 0.02);
+        // The used width does not depend on where the line sits.
+        EXPECT_NEAR(layout.usedRect().width(), word + 10, 0.02);
+    }
+}
+
+TEST(TWTextLayout, LinksAreDisplayedBlueAndUnderlined)
+{
+    AttributedString string = text("see the site now");
+    string.addAttribute(NSForegroundColorAttributeName,
+                        QVariant::fromValue(Color::colorWithCalibratedRed(1, 0, 0)), {0, 16});
+    string.addAttribute(NSLinkAttributeName, QUrl("https://example.org"), {4, 8});
+    const AttributedString display = TWTextLayout::displayCopyWithStyledLinks(string);
+    EXPECT_EQ(display.string(), string.string());
+    EXPECT_EQ(display.attribute(NSForegroundColorAttributeName, 5).value<Color>(),
+              SystemColors::blueColor());
+    EXPECT_EQ(display.attribute(NSUnderlineStyleAttributeName, 11).toInt(), 1);
+    EXPECT_EQ(display.attribute(NSForegroundColorAttributeName, 0).value<Color>(),
+              Color::colorWithCalibratedRed(1, 0, 0));
+    EXPECT_FALSE(display.attribute(NSUnderlineStyleAttributeName, 12).isValid());
+    EXPECT_EQ(TWTextLayout::displayCopyWithStyledLinks(AttributedString()), AttributedString());
+}
+
+TEST(TWTextLayout, TextWithALinkDrawsAsTheReference)
+{
+    AttributedString string = text("Thinkweb maps: ");
+    string.appendAttributedString(AttributedString(
+        "home page",
+        TextAttributes{{NSFontAttributeName, QVariant::fromValue(Font("LiberationSans-Bold", 14))},
+                       {NSLinkAttributeName, QUrl("https://example.org")}}));
+    string.appendAttributedString(text("\nsecond line in serif", "LiberationSerif", 13));
+    string.addAttribute(NSBackgroundColorAttributeName,
+                        QVariant::fromValue(Color::colorWithCalibratedRed(1, 1, 0.6)), {16, 6});
+
+    TWTextLayout layout;
+    layout.setContainerSize(Size(220, 200));
+    layout.setAttributedString(TWTextLayout::displayCopyWithStyledLinks(string));
+    const Rect used = layout.usedRect();
+    QImage image = DrawingContext::makeImage(Size(240, used.height() + 20), 1.0, Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setRenderHint(QPainter::TextAntialiasing, true);
+        DrawingContext context(painter, false);
+        layout.draw(painter, Point(10, 10));
+    }
+    // The link is blue: somewhere in its rectangle the ink is pure blue-ish.
+    const Rect linkRect = layout.rectsForCharacterRange({15, 9}).value(0);
+    bool blue = false;
+    for (int x = int(linkRect.x()) + 10; x < int(linkRect.x() + linkRect.width()) + 10; ++x)
+        for (int y = int(linkRect.y()) + 10; y < int(linkRect.y() + linkRect.height()) + 10; ++y) {
+            const QRgb p = image.pixel(x, y);
+            blue = blue || (qBlue(p) > 200 && qRed(p) < 60 && qGreen(p) < 60);
+        }
+    EXPECT_TRUE(blue);
+    EXPECT_TRUE(GoldenImage::matches(image, "text-with-link"));
+}
+
+TEST(TWTextLayout, DrawingOnAnyDeviceKeepsTheSizesInPoints)
+{
+    // The same layout drawn at twice the resolution covers twice the pixels.
+    TWTextLayout layout;
+    layout.setContainerSize(Size(300, 100));
+    layout.setAttributedString(text("WWWWWWWWWW", "LiberationSans", 20));
+    const qreal inkWidth = layout.usedRect().width() - 10;
+    const auto inkExtent = [&](qreal pixelsPerPoint) {
+        QImage image = DrawingContext::makeImage(Size(320, 60), pixelsPerPoint, Qt::white);
+        {
+            QPainter painter(&image);
+            DrawingContext context(painter, false);
+            layout.draw(painter, Point(0, 0));
+        }
+        int left = image.width(), right = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qGray(image.pixel(x, y)) < 128) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        return right - left + 1;
+    };
+    const int once = inkExtent(1.0);
+    const int twice = inkExtent(2.0);
+    EXPECT_NEAR(once, inkWidth, 4);
+    EXPECT_NEAR(twice, 2 * once, 4);
+}
+
+} // namespace
