@@ -1,4 +1,5 @@
 # The README's commands. `make test` is what CI runs.
+# JOBS: parallel compiler jobs and parallel tests.
 JOBS ?= $(shell nproc)
 DEBUG_DIR ?= build/debug
 RELEASE_DIR ?= build/release
@@ -7,10 +8,14 @@ FUZZ_DIR ?= build/fuzz
 export CCACHE_SLOPPINESS := pch_defines,time_macros,include_file_mtime,include_file_ctime
 export CCACHE_DIR ?= $(HOME)/.cache/ccache
 
-.PHONY: deps test bench fuzz clean
+.PHONY: deps fuzz-deps test bench fuzz fuzz-smoke clean
 
 deps:
 	@sh scripts/install-deps
+
+# clang and its fuzzer and sanitizer runtimes, only for the fuzz targets.
+fuzz-deps:
+	@sh scripts/install-deps fuzz
 
 test: deps
 	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTHINKWEB_SANITIZE=ON
@@ -28,10 +33,14 @@ bench: deps
 	@set -e; for b in $(RELEASE_DIR)/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; \
 	    echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
 
-fuzz: deps
+fuzz: fuzz-deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=Debug -DTHINKWEB_FUZZ=ON \
 	    -DTHINKWEB_TESTS=OFF -DTHINKWEB_BENCH=OFF
 	cmake --build $(FUZZ_DIR) -j$(JOBS)
+
+# Runs every fuzz target for a few seconds on its seeds under fuzz/corpus/.
+fuzz-smoke: fuzz
+	cd $(FUZZ_DIR) && ctest --output-on-failure -j$(JOBS)
 
 clean:
 	rm -rf build

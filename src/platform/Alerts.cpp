@@ -78,9 +78,13 @@ std::optional<QString> RecordingAlerts::runSavePanel(const SavePanelOptions &opt
     m_savePanels.append(options);
     if (m_saveResponses.empty())
         return std::nullopt;
-    std::optional<QString> answer = m_saveResponses.front();
+    // Moved out in two steps: copying the optional whole makes GCC 12 warn at -O3.
+    const bool answered = m_saveResponses.front().has_value();
+    QString path = std::move(m_saveResponses.front()).value_or(QString());
     m_saveResponses.pop_front();
-    return answer;
+    if (!answered)
+        return std::nullopt;
+    return path;
 }
 
 void RecordingAlerts::clear()

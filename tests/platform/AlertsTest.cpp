@@ -34,6 +34,7 @@ TEST(RecordingAlerts, AnswersFromQueuesInOrderThenWithDefaults)
     r.queueAlertResponse(2);
     r.queueAlertResponse(1);
     r.queueOpenResponse({"/tmp/a.tweb"});
+    r.queueSaveResponse(std::nullopt);
     r.queueSaveResponse(QString("/tmp/out.tweb"));
     EXPECT_EQ(r.runAlertPanel("T1", "M1", {"Save", "Cancel", "Don't Save"}), 2);
     EXPECT_EQ(r.runAlertPanel("T2", "M2", {"OK", "Cancel"}), 1);
@@ -41,7 +42,8 @@ TEST(RecordingAlerts, AnswersFromQueuesInOrderThenWithDefaults)
     EXPECT_EQ(r.alerts().value(1).title, "T2");
     EXPECT_EQ(r.runOpenPanel({}), QStringList({"/tmp/a.tweb"}));
     EXPECT_TRUE(r.runOpenPanel({}).isEmpty());
+    EXPECT_FALSE(r.runSavePanel({}).has_value()); // a queued cancel
     EXPECT_EQ(r.runSavePanel({}), std::optional<QString>("/tmp/out.tweb"));
     EXPECT_FALSE(r.runSavePanel({}).has_value());
-    EXPECT_EQ(r.openPanels().size() + r.savePanels().size(), 4);
+    EXPECT_EQ(r.openPanels().size() + r.savePanels().size(), 5);
 }
