@@ -162,8 +162,8 @@ protected:
     // A new branch under `parent` (or a root) with its text set to `name`.
     std::shared_ptr<TWMapBranch> newBranch(TWMapBranch *parent, Rect bounds, const QString &name)
     {
-        auto branch = TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(bounds), parent,
-                                                     map.get());
+        auto branch =
+            TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(bounds), parent, map.get());
         branch->enclosedTextArea()->setString(name);
         return branch;
     }

@@ -119,19 +119,30 @@ TEST_F(TWGraphicTest, RedrawNotificationsDependOnTheRole)
         std::function<void(TWGraphic &)> change;
         QStringList forShape, forAttached;
     } cases[] = {
-        {"fill colour", [](TWGraphic &g) { g.setFillColor(Color::colorWithDeviceWhite(0.5)); },
-         {subtree}, {graphic}},
-        {"stroke colour",
-         [](TWGraphic &g) { g.setStrokeColor(Color::colorWithDeviceWhite(0.5)); }, {subtree},
+        {"fill colour",
+         [](TWGraphic &g) { g.setFillColor(Color::colorWithDeviceWhite(0.5)); },
+         {subtree},
          {graphic}},
-        {"stroke width", [](TWGraphic &g) { g.setStrokeWidth(3); }, {branchRedraw, branchRedraw},
+        {"stroke colour",
+         [](TWGraphic &g) { g.setStrokeColor(Color::colorWithDeviceWhite(0.5)); },
+         {subtree},
+         {graphic}},
+        {"stroke width",
+         [](TWGraphic &g) { g.setStrokeWidth(3); },
+         {branchRedraw, branchRedraw},
          {graphic, graphic}},
         {"draws fill", [](TWGraphic &g) { g.setDrawsFill(false); }, {branchRedraw}, {graphic}},
-        {"stroke style", [](TWGraphic &g) { g.setStrokeStyle(2); }, {graphic, graphic},
+        {"stroke style",
+         [](TWGraphic &g) { g.setStrokeStyle(2); },
+         {graphic, graphic},
          {graphic, graphic}},
-        {"draws shadow", [](TWGraphic &g) { g.setDrawsShadow(true); }, {subtree, subtree},
+        {"draws shadow",
+         [](TWGraphic &g) { g.setDrawsShadow(true); },
+         {subtree, subtree},
          {graphic, graphic}},
-        {"corner amount", [](TWGraphic &g) { g.setCornerAmount(4); }, {graphic, graphic},
+        {"corner amount",
+         [](TWGraphic &g) { g.setCornerAmount(4); },
+         {graphic, graphic},
          {graphic, graphic}},
         {"internal ordering", [](TWGraphic &g) { g.setInternalOrdering(7); }, {}, {}},
     };
@@ -190,9 +201,8 @@ TEST_F(TWGraphicTest, BoundsOfAShapeCarryTheBranchAlong)
 
     // Moving: the boundary moves by the same offset.
     shape->setBounds(Rect(510, 95, 80, 30));
-    EXPECT_EQ(layout->calls,
-              QStringList({"move picture b", "connection b", "reposition b from 3",
-                           "move boundary b by 10 -5"}));
+    EXPECT_EQ(layout->calls, QStringList({"move picture b", "connection b", "reposition b from 3",
+                                          "move boundary b by 10 -5"}));
     EXPECT_TRUE(map->outlineNumbersNeedUpdating());
     ASSERT_EQ(recorder.notifications.size(), 1);
     EXPECT_EQ(recorder.notifications[0].sender, b.get());
@@ -229,8 +239,8 @@ TEST_F(TWGraphicTest, TheTextOfALineBranchResizesIt)
     auto b = TWMapBranch::createWithGraphic(shape, root.get(), map.get());
     b->enclosedTextArea()->setString("b");
     settle();
-    Recorder recorder({TWGraphic::BranchDidResizeNotification,
-                       TWGraphic::UpdateTextEditorFrameNotification});
+    Recorder recorder(
+        {TWGraphic::BranchDidResizeNotification, TWGraphic::UpdateTextEditorFrameNotification});
     const Rect text = b->enclosedTextArea()->bounds();
     b->enclosedTextArea()->setBounds(text.offsetBy(0, -3));
     EXPECT_TRUE(layout->calls.isEmpty());
@@ -259,10 +269,10 @@ TEST_F(TWGraphicTest, LinkLinesHearOfTheirEndsMoving)
     EXPECT_EQ(recorder.notifications[1].sender, a->enclosedTextArea().get());
     EXPECT_EQ(recorder.notifications[2].sender, a->enclosedTextArea().get());
     EXPECT_EQ(recorder.notifications[3].sender, line.get());
-    EXPECT_EQ(recorder.names(), QStringList({"GraphicWillChangeBoundsNotification",
-                                             "GraphicWillChangeBoundsNotification",
-                                             "GraphicDidChangeBoundsNotification",
-                                             "GraphicDidChangeBoundsNotification"}));
+    EXPECT_EQ(
+        recorder.names(),
+        QStringList({"GraphicWillChangeBoundsNotification", "GraphicWillChangeBoundsNotification",
+                     "GraphicDidChangeBoundsNotification", "GraphicDidChangeBoundsNotification"}));
     EXPECT_EQ(layout->calls, QStringList({"link line"}));
 
     // Anyone who names a graphic in those notifications makes its drawing bounds stale.

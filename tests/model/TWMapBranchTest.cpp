@@ -52,8 +52,8 @@ TEST_F(TWMapBranchTest, NewBranchesTakeTextFontAndConnectionByDepth)
     TWPreferences::setCenterFont({"Helvetica-Bold", 20});
     TWPreferences::setFirstLevelFont({"Helvetica", 16});
     TWPreferences::setBranchFont({"Times-Roman", 11});
-    auto rootless = TWMapBranch::createWithGraphic(
-        TWGraphic::createWithBounds(Rect(0, 0, 100, 40)), nullptr, map.get());
+    auto rootless = TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(Rect(0, 0, 100, 40)),
+                                                   nullptr, map.get());
     auto first = TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(Rect(500, 100, 80, 30)),
                                                 root.get(), map.get());
     auto deeper = TWMapBranch::createWithGraphic(
@@ -113,12 +113,10 @@ TEST_F(TWMapBranchTest, ChildrenChangesPostInOrderAndReloadTheOutlineOncePerPass
         branch->setPrimitiveMap(map.get());
         root->insertObjectInChildrenAtIndex(branch, root->countOfChildren());
     }
-    EXPECT_EQ(recorder.names(), QStringList({"SubtreeNeedsRedrawNotification",
-                                             "BranchDidResizeNotification",
-                                             "SubtreeNeedsRedrawNotification",
-                                             "BranchDidResizeNotification",
-                                             "SubtreeNeedsRedrawNotification",
-                                             "BranchDidResizeNotification"}));
+    EXPECT_EQ(recorder.names(),
+              QStringList({"SubtreeNeedsRedrawNotification", "BranchDidResizeNotification",
+                           "SubtreeNeedsRedrawNotification", "BranchDidResizeNotification",
+                           "SubtreeNeedsRedrawNotification", "BranchDidResizeNotification"}));
     EXPECT_EQ(recorder.notifications[0].sender, a.get());
     EXPECT_EQ(recorder.notifications[1].sender, root.get());
     // The caller sets the parent.
@@ -135,8 +133,8 @@ TEST_F(TWMapBranchTest, ChildrenChangesPostInOrderAndReloadTheOutlineOncePerPass
     settle();
     recorder.clear();
     root->removeChild(x);
-    EXPECT_EQ(recorder.names(), QStringList({"SubtreeNeedsRedrawNotification",
-                                             "BranchDidResizeNotification"}));
+    EXPECT_EQ(recorder.names(),
+              QStringList({"SubtreeNeedsRedrawNotification", "BranchDidResizeNotification"}));
     EXPECT_EQ(recorder.notifications[0].sender, x.get());
     EXPECT_EQ(layout->calls,
               QStringList({"tooltips x", "remove from boundary x: x",
@@ -234,8 +232,10 @@ TEST_F(TWMapBranchTest, EveryIndexedArrayOperationIsUndone)
              for (int i = 0; i < 2; ++i)
                  branch->insertObjectInLinkedGraphicsAtIndex(TWGraphic::create(), 0);
          },
-         [&] { branch->removeObjectFromLinkedGraphicsAtIndex(0); }, {},
-         [&] { branch->removeAllLinkedGraphics(); }, [&] { return ids(branch->linkedGraphics()); }},
+         [&] { branch->removeObjectFromLinkedGraphicsAtIndex(0); },
+         {},
+         [&] { branch->removeAllLinkedGraphics(); },
+         [&] { return ids(branch->linkedGraphics()); }},
         {"other enclosed graphics",
          [&] {
              for (int i = 0; i < 2; ++i)
@@ -243,7 +243,8 @@ TEST_F(TWMapBranchTest, EveryIndexedArrayOperationIsUndone)
                      std::make_shared<TWEnclosedGraphic>("icon", std::nullopt, TWGraphic::create()),
                      0);
          },
-         [&] { branch->removeObjectFromOtherEnclosedGraphicsAtIndex(0); }, {},
+         [&] { branch->removeObjectFromOtherEnclosedGraphicsAtIndex(0); },
+         {},
          [&] { branch->removeAllOtherEnclosedGraphics(); },
          [&] { return ids(branch->otherEnclosedGraphics()); }},
         {"attached texts",
@@ -251,7 +252,8 @@ TEST_F(TWMapBranchTest, EveryIndexedArrayOperationIsUndone)
              for (int i = 0; i < 2; ++i)
                  branch->insertObjectInAttachedTextArrayAtIndex(opaque<TWAttachedText>(), 0);
          },
-         [&] { branch->removeObjectFromAttachedTextArrayAtIndex(0); }, {},
+         [&] { branch->removeObjectFromAttachedTextArrayAtIndex(0); },
+         {},
          [&] { branch->removeAllAttachedTextArray(); },
          [&] { return ids(branch->attachedTextArray()); }},
         {"hyperlinks",
@@ -407,8 +409,7 @@ TEST_F(TWMapBranchTest, CollapsingChildrenDropsTheirSelectionAndIsOneNamedStep)
     EXPECT_EQ(recorder.names(),
               QStringList({"SubtreeNeedsRedrawNotification", "HideChildrenNotification",
                            "EndEditingTextNotification"}));
-    EXPECT_EQ(map->selectedGraphics(),
-              TWMap::GraphicList({b->mainGraphic(), a->mainGraphic()}));
+    EXPECT_EQ(map->selectedGraphics(), TWMap::GraphicList({b->mainGraphic(), a->mainGraphic()}));
     EXPECT_TRUE(layout->calls.contains("remove from boundary a1: a1"));
     EXPECT_TRUE(layout->calls.contains("arrange a"));
     undo->closeEventGroup();
@@ -437,9 +438,9 @@ TEST_F(TWMapBranchTest, FrontToBackListsPutNegativeAttachedGraphicsInFront)
     const auto connection = std::static_pointer_cast<TWGraphic>(branch->connectionGraphic());
     TWMapBranch::GraphicList list;
     branch->graphicsForThisBranchOnlyIntoArray(list, false, true, true);
-    EXPECT_EQ(list, TWMapBranch::GraphicList({linked[-2], linked[-1], text, icon, picture,
-                                              branch->mainGraphic(), linked[3], linked[5],
-                                              connection}));
+    EXPECT_EQ(list,
+              TWMapBranch::GraphicList({linked[-2], linked[-1], text, icon, picture,
+                                        branch->mainGraphic(), linked[3], linked[5], connection}));
     EXPECT_EQ(branch->getMinimumAttachedGraphicNumber(), -2);
     EXPECT_EQ(branch->branchGraphicsForDragImage(),
               TWMapBranch::GraphicList({text, icon, branch->mainGraphic()}));
@@ -448,8 +449,8 @@ TEST_F(TWMapBranchTest, FrontToBackListsPutNegativeAttachedGraphicsInFront)
     map->branchDisplaySettingsForUpdate().showAttachedGraphics = false;
     list.clear();
     branch->graphicsForThisBranchOnlyIntoArray(list, false, false, false);
-    EXPECT_EQ(list, TWMapBranch::GraphicList(
-                        {text, icon, picture, branch->mainGraphic(), connection}));
+    EXPECT_EQ(list,
+              TWMapBranch::GraphicList({text, icon, picture, branch->mainGraphic(), connection}));
     map->branchDisplaySettingsForUpdate().showAttachedGraphics = true;
 
     // Link lines follow, each once, whichever of the branch's graphics they join.
@@ -720,16 +721,16 @@ TEST_F(TWMapBranchTest, RedrawRequestsBecomeDelayedRedrawsOfEachGraphic)
 {
     auto a = child(root, 100, "a");
     auto a1 = child(a, 100, "a1");
-    Recorder recorder({TWMapBranch::DelayedRedrawInRectNotification,
-                       TWMapBranch::RedrawInRectNotification});
+    Recorder recorder(
+        {TWMapBranch::DelayedRedrawInRectNotification, TWMapBranch::RedrawInRectNotification});
     NotificationCenter::defaultCenter().post(TWMapBranch::SubtreeNeedsRedrawNotification, a.get());
     // a: text, shape, connection; a1 the same.
     ASSERT_EQ(recorder.notifications.size(), 6);
     EXPECT_EQ(recorder.notifications[1].userInfo.value(TWMapBranch::RectKey).toRectF(),
               a->mainGraphic()->drawingBounds().toQt());
-    EXPECT_EQ(recorder.notifications[0].userInfo.value(TWMapBranch::MapKey)
-                  .value<NotificationObject>(),
-              map.get());
+    EXPECT_EQ(
+        recorder.notifications[0].userInfo.value(TWMapBranch::MapKey).value<NotificationObject>(),
+        map.get());
     recorder.clear();
     NotificationCenter::defaultCenter().post(TWMapBranch::BranchNeedsRedrawNotification, a.get());
     EXPECT_EQ(recorder.notifications.size(), 3);
@@ -756,8 +757,8 @@ TEST_F(TWMapBranchTest, ResizesAreLaidOutOnlyByTheirOwnDocument)
                                                     nullptr, otherMap.get());
     otherMap->setRoot(otherRoot);
     auto mine = child(root, 100, "mine");
-    auto theirs = TWMapBranch::createWithGraphic(
-        TWGraphic::createWithBounds(Rect(0, 50, 10, 10)), otherRoot.get(), otherMap.get());
+    auto theirs = TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(Rect(0, 50, 10, 10)),
+                                                 otherRoot.get(), otherMap.get());
     EXPECT_EQ(document->changedBranches(), TWMapBranch::BranchList({root}));
     EXPECT_EQ(otherDocument->changedBranches(), TWMapBranch::BranchList({otherRoot}));
 
