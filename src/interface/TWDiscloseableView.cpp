@@ -42,7 +42,6 @@ void TWDiscloseableView::hideContents()
         return;
     if (m_originalHeight < 0)
         m_originalHeight = height();
-    m_sizeBeforeHidden = size();
     changeWindowHeightBy(-qRound(m_originalHeight - m_hiddenHeight));
     removeSubviews();
     update();

@@ -48,6 +48,5 @@ private:
     float m_hiddenHeight = 0;
     bool m_hiddenSubviewsSet = false;
     QList<QPointer<QWidget>> m_hiddenSubviews;
-    QSize m_sizeBeforeHidden;
     bool m_checkedSizePolicy = false;
 };
