@@ -85,3 +85,7 @@ double NewtonRaphson(const Function &f, const Function &df, double x);
 double findroot(double left, double right, double tolerance, const Function &f, const Function &df);
 
 } // namespace GGVecLib
+
+// Clockwise angle of the direction (dx, dy) from the positive y axis towards
+// positive x, in radians in [0, 2pi). A zero or NaN vector gives 0.
+float calculateAngleFromVertical(float dx, float dy);

@@ -137,3 +137,37 @@ TEST(NearestPoint, AgreesWithDenseSamplingOnAndOffTheCurve)
     EXPECT_EQ(std::pair(after.x, after.y), std::pair(3.0, 0.0));
     EXPECT_EQ(std::pair(before.x, before.y), std::pair(0.0, 0.0));
 }
+
+TEST(VecLib, AngleFromVerticalRunsClockwiseFromTwelveOClock)
+{
+    struct Case
+    {
+        float dx, dy;
+        double degrees; // reference, checked to float precision
+    };
+    const Case cases[] = {
+        {0, 1, 0},
+        {1, 1, 45},
+        {1, 0, 90},
+        {1, -1, 135},
+        {0, -1, 180},
+        {-1, -1, 225},
+        {-1, 0, 270},
+        {-1, 1, 315},
+        {3, 4, 36.86989764584402},
+        {-0.001f, 1000, 359.99994270422},
+    };
+    for (const Case &c : cases) {
+        const float a = calculateAngleFromVertical(c.dx, c.dy);
+        EXPECT_NEAR(a, c.degrees * M_PI / 180.0, 2e-6) << c.dx << ", " << c.dy;
+        EXPECT_GE(a, 0.0f);
+        EXPECT_LT(a, 6.2831855f);
+    }
+    // The axes land on the single-precision constants the geometry compares with.
+    EXPECT_EQ(calculateAngleFromVertical(5, 0), 1.5707963f);
+    EXPECT_EQ(calculateAngleFromVertical(-5, 0), 4.712389f);
+    EXPECT_EQ(calculateAngleFromVertical(0, -2), 3.1415925f);
+    EXPECT_EQ(calculateAngleFromVertical(0, 0), 0.0f);
+    EXPECT_EQ(calculateAngleFromVertical(NAN, 1), 0.0f);
+    EXPECT_EQ(calculateAngleFromVertical(1, NAN), 0.0f);
+}
