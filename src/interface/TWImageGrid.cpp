@@ -70,14 +70,15 @@ TWImageGrid::~TWImageGrid()
 
 void TWImageGrid::setScrollView(QScrollArea *scrollView)
 {
-    if (m_scrollView)
-        m_scrollView->viewport()->removeEventFilter(this);
+    if (m_viewport)
+        m_viewport->removeEventFilter(this);
     m_scrollView = scrollView;
+    m_viewport = scrollView ? scrollView->viewport() : nullptr;
     if (!scrollView)
         return;
     scrollView->setWidgetResizable(false);
     scrollView->setWidget(this);
-    scrollView->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     updateFrame();
 }
 
@@ -116,12 +117,12 @@ void TWImageGrid::setPreviewSize(QSizeF size)
 void TWImageGrid::updateFrame()
 {
     ++m_frameUpdateCount;
-    if (!m_scrollView) {
+    if (!m_scrollView || !m_viewport) {
         setFrameSize(size());
         update();
         return;
     }
-    const QWidget *viewport = m_scrollView->viewport();
+    const QWidget *viewport = m_viewport;
     const QRect visible(-pos(), viewport->size());
     setFrameSize(viewport->size());
     update();
@@ -290,7 +291,8 @@ bool TWImageGrid::event(QEvent *event)
 
 bool TWImageGrid::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_scrollView && watched == m_scrollView->viewport() && event->type() == QEvent::Resize)
+    // Compared without touching the scroll area, which may be part-way through its destructor.
+    if (watched == m_viewport && event->type() == QEvent::Resize)
         updateFrame();
     return QWidget::eventFilter(watched, event);
 }
@@ -383,6 +385,7 @@ void TWImageGrid::mousePressEvent(QMouseEvent *event)
     m_lastPressPosition = event->position();
     m_lastPressWasSecondClick = secondClick;
     if (secondClick) {
+        m_doubleClickAnswered = true;
         if (m_delegate)
             m_delegate->ok(this);
         return;
@@ -396,9 +399,10 @@ void TWImageGrid::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     m_tracking = false;
     m_draggingSelection = false;
-    if (m_lastPressWasSecondClick)
-        return; // answered when it was pressed
-    m_lastPressWasSecondClick = true;
+    if (m_doubleClickAnswered) {
+        m_doubleClickAnswered = false; // answered when it was pressed
+        return;
+    }
     if (m_delegate)
         m_delegate->ok(this);
 }

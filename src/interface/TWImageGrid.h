@@ -126,6 +126,7 @@ private:
     void dragTo(Point point);
 
     QPointer<QScrollArea> m_scrollView;
+    QPointer<QWidget> m_viewport;
     QPointer<QAbstractItemModel> m_model;
     QPointer<QItemSelectionModel> m_selection;
     TWImageGridDelegate *m_delegate = nullptr;
@@ -156,6 +157,7 @@ private:
     QPointF m_lastPressPosition;
     bool m_lastPressWasSecondClick = false;
     bool m_havePressed = false;
+    bool m_doubleClickAnswered = false;
 
     int m_frameUpdateCount = 0;
     ObserverToken m_previewToken;
