@@ -1,0 +1,106 @@
+#include "interface/ProgressPanelController.h"
+
+#include "model/TWMapsDoc.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <cmath>
+
+ProgressPanelController &ProgressPanelController::sharedProgressPanel()
+{
+    static ProgressPanelController *shared = new ProgressPanelController;
+    return *shared;
+}
+
+ProgressPanelController::ProgressPanelController()
+{
+    m_progressPanel = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint);
+    m_progressPanel->setWindowTitle(QStringLiteral("Progress"));
+    auto *layout = new QVBoxLayout(m_progressPanel.get());
+    m_info = new QLabel(m_progressPanel.get());
+    m_info->setMinimumWidth(320);
+    m_progressBar = new QProgressBar(m_progressPanel.get());
+    m_progressBar->setTextVisible(false);
+    layout->addWidget(m_info);
+    layout->addWidget(m_progressBar);
+
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    m_observers.push_back(center.observe(TWMapsDoc::StartLoadingCountNotification, nullptr,
+                                         [this](const Notification &n) { startLoading(n); }));
+    m_observers.push_back(center.observe(TWMapsDoc::IncrementLoadingNotification, nullptr,
+                                         [this](const Notification &n) { loadIncrement(n); }));
+    m_observers.push_back(center.observe(TWMapsDoc::FinishLoadingNotification, nullptr,
+                                         [this](const Notification &n) { finishLoading(n); }));
+}
+
+ProgressPanelController::~ProgressPanelController() = default;
+
+QString ProgressPanelController::infoString() const
+{
+    return m_info->text();
+}
+
+void ProgressPanelController::runIndeterminate(bool indeterminate, double maximum)
+{
+    // Loading runs without returning to the event loop: paint at once.
+    m_info->setText(QString());
+    m_info->repaint();
+    m_indeterminate = indeterminate;
+    if (indeterminate) {
+        m_progressBar->setRange(0, 0); // Qt's busy bar
+    } else {
+        m_maximum = std::max(0.0, maximum);
+        m_value = 0;
+        // A maximum of 0 would make Qt's bar busy; an empty counted bar is wanted.
+        m_progressBar->setRange(0, std::max(1, int(std::ceil(m_maximum))));
+        m_progressBar->setValue(0);
+    }
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        m_progressPanel->adjustSize();
+        QRect frame = m_progressPanel->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        m_progressPanel->move(frame.topLeft());
+    }
+    m_progressPanel->show();
+    m_progressPanel->raise();
+    m_progressPanel->activateWindow();
+}
+
+void ProgressPanelController::setInfoString(const QString &info)
+{
+    m_info->setText(info);
+    m_info->repaint();
+    if (!m_indeterminate) {
+        m_value += 1.0;
+        // Beyond the maximum the bar stays full.
+        m_progressBar->setValue(int(std::min(m_value, double(m_progressBar->maximum()))));
+        if (m_maximum == 0)
+            m_progressBar->setValue(0);
+    }
+    m_progressBar->repaint();
+}
+
+void ProgressPanelController::finish()
+{
+    if (m_indeterminate)
+        m_progressBar->setRange(0, 1); // stops the busy animation
+    m_progressPanel->hide();
+}
+
+void ProgressPanelController::startLoading(const Notification &notification)
+{
+    runIndeterminate(false, notification.userInfo.value(TWMapsDoc::CountKey).toDouble());
+}
+
+void ProgressPanelController::loadIncrement(const Notification &notification)
+{
+    setInfoString(notification.userInfo.value(InfoKey).toString());
+}
+
+void ProgressPanelController::finishLoading(const Notification &)
+{
+    finish();
+}

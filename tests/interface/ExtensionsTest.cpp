@@ -1,0 +1,179 @@
+#include "interface/AttributedStringExtensions.h"
+#include "interface/ImageExtensions.h"
+#include "interface/ViewExtensions.h"
+#include "support/Font.h"
+
+#include "InterfaceTestSupport.h"
+
+#include <QBuffer>
+#include <QGraphicsView>
+#include <QItemSelectionModel>
+#include <QLinearGradient>
+#include <QStandardItemModel>
+
+using namespace AttributedStringExtensions;
+
+namespace {
+
+QImage solid(int w, int h, QColor color)
+{
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    image.fill(color);
+    return image;
+}
+
+TEST(ImageExtensions, ScaledCopyIsExactlyTheSizeWithTheMarginsClear)
+{
+    const QImage scaled =
+        ImageExtensions::imageScaledToSize(solid(64, 16, Qt::red), QSizeF(32, 32));
+    ASSERT_EQ(scaled.size(), QSize(32, 32));
+    EXPECT_EQ(ImageExtensions::drawinigRectForImageScaledToSize(QSizeF(64, 16), QSizeF(32, 32)),
+              QRectF(0, 12, 32, 8));
+    for (int y : {0, 5, 11, 20, 31})
+        EXPECT_EQ(qAlpha(scaled.pixel(16, y)), 0) << y;
+    for (int y : {12, 15, 19})
+        EXPECT_EQ(scaled.pixelColor(16, y), QColor(Qt::red)) << y;
+}
+
+TEST(ImageExtensions, ScaleToSizeKeepsTheAspectAndEnlarges)
+{
+    EXPECT_EQ(ImageExtensions::sizeScaledToFit(QSizeF(10, 10), QSizeF(50, 80)), QSizeF(50, 50));
+    EXPECT_EQ(ImageExtensions::sizeScaledToFit(QSizeF(200, 50), QSizeF(100, 100)), QSizeF(100, 25));
+    Image image;
+    image.setSize(Size(10, 10));
+    ImageExtensions::scaleToSize(image, QSizeF(50, 80));
+    EXPECT_EQ(image.size(), Size(50, 50));
+    EXPECT_TRUE(image.scalesWhenResized());
+}
+
+TEST(ImageExtensions, ImageWithRepresentation)
+{
+    EXPECT_FALSE(ImageExtensions::imageWithRepresentation(nullptr).has_value());
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(solid(7, 3, Qt::blue).save(&buffer, "PNG"));
+    const std::optional<BitmapImageRep> rep = BitmapImageRep::imageRepWithData(png);
+    ASSERT_TRUE(rep.has_value());
+    const ImageRepresentation representation = *rep;
+    const std::optional<Image> image = ImageExtensions::imageWithRepresentation(&representation);
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->size(), Size(7, 3));
+    EXPECT_EQ(image->representations().size(), 1);
+}
+
+TEST(ImageExtensions, ReflectionIsUpsideDownAndFades)
+{
+    // Red above, blue below: the reflection starts with the blue foot.
+    QImage picture = solid(10, 40, Qt::red);
+    for (int y = 20; y < 40; ++y)
+        for (int x = 0; x < 10; ++x)
+            picture.setPixelColor(x, y, Qt::blue);
+    const QImage reflection = ImageExtensions::reflectionImage(picture, 0.5);
+    ASSERT_EQ(reflection.size(), picture.size());
+    const QColor top = reflection.pixelColor(5, 0);
+    EXPECT_NEAR(top.alpha(), 127, 3);
+    EXPECT_GT(top.blue(), 200);
+    EXPECT_LT(top.red(), 10);
+    EXPECT_LT(reflection.pixelColor(5, 15).alpha(), top.alpha()); // fading
+    EXPECT_EQ(qAlpha(reflection.pixel(5, 20)), 0);                // beyond the fraction
+    EXPECT_EQ(qAlpha(reflection.pixel(5, 39)), 0);
+}
+
+AttributedString sized(const QList<std::pair<QString, double>> &runs)
+{
+    AttributedString text;
+    for (const auto &[string, size] : runs) {
+        TextAttributes attributes;
+        if (size > 0)
+            attributes.insert(NSFontAttributeName,
+                              QVariant::fromValue(Font(QStringLiteral("Helvetica"), size)));
+        text.appendAttributedString(AttributedString(string, attributes));
+    }
+    return text;
+}
+
+QList<double> sizes(const AttributedString &text)
+{
+    QList<double> out;
+    for (qsizetype run = 0; run < text.runCount(); ++run) {
+        const QVariant font = text.runAttributes(run).value(NSFontAttributeName);
+        out << (font.isValid() ? font.value<Font>().pointSize() : 0.0);
+    }
+    return out;
+}
+
+TEST(AttributedStringExtensions, FontSizeSteps)
+{
+    const AttributedString text = sized({{"ten ", 10}, {"fourteen", 14}});
+    EXPECT_EQ(minimumFontSize(text), 10);
+    EXPECT_EQ(minimumFontSize(AttributedString()), -1.0);
+    EXPECT_EQ(minimumFontSize(sized({{"plain ", 0}, {"big", 20}})), 20);
+
+    EXPECT_EQ(sizes(attributedStringWithFontSizeIncreasedBy(text, 2)), QList<double>({12, 16}));
+    EXPECT_EQ(sizes(attributedStringWithFontSizeIncreasedBy(text, -9)), QList<double>({1, 5}));
+    // A run would fall under one point: nothing changes.
+    const AttributedString small = sized({{"two ", 2}, {"twelve", 12}});
+    EXPECT_EQ(attributedStringWithFontSizeIncreasedBy(small, -2), small);
+    EXPECT_EQ(attributedStringWithFontSizeIncreasedBy(text, -9.5), text);
+    // Runs without a font are left alone.
+    EXPECT_EQ(sizes(attributedStringWithFontSizeIncreasedBy(sized({{"a", 0}, {"b", 8}}), 1)),
+              QList<double>({0, 9}));
+}
+
+TEST(AttributedStringExtensions, MinimumFontSize)
+{
+    const AttributedString text = sized({{"ten ", 10}, {"fourteen", 14}});
+    EXPECT_EQ(sizes(attributedStringWithMinimumFontSize(text, 12)), QList<double>({12, 16}));
+    EXPECT_EQ(attributedStringWithMinimumFontSize(text, 9), text);
+    EXPECT_EQ(attributedStringWithMinimumFontSize(AttributedString(), 12), AttributedString());
+}
+
+TEST(ContrastingLabelColor, DarkGreyOnLightWhiteOnDark)
+{
+    using ContrastingLabelExtensions::contrastingLabelColor;
+    const Color darkGrey = Color::colorWithCalibratedWhite(1.0 / 3.0);
+    EXPECT_EQ(contrastingLabelColor(Color::colorWithCalibratedRed(1, 1, 0)), darkGrey);
+    EXPECT_EQ(contrastingLabelColor(Color::colorWithCalibratedRed(0, 0, 1)), Color::whiteColor());
+    EXPECT_EQ(contrastingLabelColor(Color::colorWithDeviceWhite(0.5)), darkGrey);
+    EXPECT_EQ(contrastingLabelColor(Color::colorWithDeviceWhite(0.49)), Color::whiteColor());
+    EXPECT_EQ(contrastingLabelColor(QBrush(Qt::yellow)), darkGrey);
+    EXPECT_EQ(contrastingLabelColor(QBrush(Qt::yellow, Qt::Dense4Pattern)), Color::blackColor());
+    EXPECT_EQ(contrastingLabelColor(QBrush(QLinearGradient(0, 0, 1, 1))), Color::blackColor());
+}
+
+TEST(Diamond, PathThroughTheMidpointsOfTheSides)
+{
+    const BezierPath path = Diamond::bezierPathWithDiamondInRect(Rect(10, 20, 40, 60));
+    ASSERT_EQ(path.elementCount(), 5);
+    const Point expected[] = {{30, 80}, {50, 50}, {30, 20}, {10, 50}};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(path.elementAtIndex(i).points[0], expected[i]) << i;
+    EXPECT_EQ(path.elementAtIndex(4).type, BezierPath::ClosePathElement);
+}
+
+TEST(ViewScale, SetScaleIsAbsolute)
+{
+    QGraphicsView view;
+    EXPECT_EQ(ViewScale::scale(view), 1.0);
+    ViewScale::setScale(view, 2.0);
+    EXPECT_EQ(ViewScale::scale(view), 2.0);
+    ViewScale::setScale(view, 2.0);
+    EXPECT_EQ(ViewScale::scale(view), 2.0);
+    ViewScale::setScale(view, 0.5);
+    EXPECT_DOUBLE_EQ(ViewScale::scale(view), 0.5);
+}
+
+TEST(ObjectControllerExtensions, SingleSelectionCountsRows)
+{
+    QStandardItemModel model(3, 2);
+    QItemSelectionModel selection(&model);
+    using ObjectControllerExtensions::singleSelection;
+    EXPECT_FALSE(singleSelection(selection));
+    selection.select(model.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_TRUE(singleSelection(selection)); // one row, two cells
+    selection.select(model.index(2, 1), QItemSelectionModel::Select);
+    EXPECT_FALSE(singleSelection(selection));
+}
+
+} // namespace

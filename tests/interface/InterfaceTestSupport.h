@@ -1,0 +1,33 @@
+#pragma once
+
+#include "../support/TestHelpers.h"
+
+#include <QDir>
+#include <QImage>
+#include <QWidget>
+
+namespace InterfaceTest {
+
+// Saves a picture of the widget when THINKWEB_SCREENSHOT_DIR names a folder,
+// so that a person can look at it; tests never compare these.
+inline void saveScreenshot(QWidget &widget, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("THINKWEB_SCREENSHOT_DIR");
+    if (!folder.isEmpty())
+        widget.grab().save(QDir(folder).filePath(name + ".png"));
+}
+
+// The bounding box of the pixels that differ from `background`.
+inline QRect inkBounds(const QImage &image, QRgb background = 0)
+{
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != background)
+                bounds |= QRect(x, y, 1, 1);
+        }
+    }
+    return bounds;
+}
+
+} // namespace InterfaceTest

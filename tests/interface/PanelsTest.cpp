@@ -1,0 +1,243 @@
+#include "interface/AboutPanelController.h"
+#include "interface/ProgressPanelController.h"
+#include "interface/TWURLGetter.h"
+#include "model/TWMapsDoc.h"
+
+#include "InterfaceTestSupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QtTest/QTest>
+
+namespace {
+
+void post(const QString &name, const QVariantMap &userInfo = {})
+{
+    NotificationCenter::defaultCenter().post(name, nullptr, userInfo);
+}
+
+TEST(ProgressPanel, FollowsALoadFromItsNotifications)
+{
+    ProgressPanelController panel;
+    post(TWMapsDoc::StartLoadingCountNotification, {{TWMapsDoc::CountKey, 3}});
+    EXPECT_TRUE(panel.progressPanel()->isVisible());
+    EXPECT_FALSE(panel.isIndeterminate());
+    EXPECT_EQ(panel.progressBar()->maximum(), 3);
+    EXPECT_EQ(panel.progressBar()->value(), 0);
+    EXPECT_EQ(panel.infoString(), QString());
+
+    const struct
+    {
+        QVariantMap userInfo;
+        QString shown;
+        int value;
+    } steps[] = {
+        {{{ProgressPanelController::InfoKey, "Central topic"}}, "Central topic", 1},
+        {{}, QString(), 2}, // no text: an empty line, still counted
+        {{{ProgressPanelController::InfoKey, "Last"}}, "Last", 3},
+        {{{ProgressPanelController::InfoKey, "Beyond"}}, "Beyond", 3}, // stays full
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.shown.toStdString());
+        post(TWMapsDoc::IncrementLoadingNotification, step.userInfo);
+        EXPECT_EQ(panel.infoString(), step.shown);
+        EXPECT_EQ(panel.progressBar()->value(), step.value);
+    }
+    EXPECT_EQ(panel.value(), 4.0);
+    InterfaceTest::saveScreenshot(*panel.progressPanel(), "progress-panel");
+    post(TWMapsDoc::FinishLoadingNotification);
+    EXPECT_FALSE(panel.progressPanel()->isVisible());
+
+    // A new run starts from an empty line and an empty bar.
+    post(TWMapsDoc::StartLoadingCountNotification, {{TWMapsDoc::CountKey, 10}});
+    EXPECT_EQ(panel.infoString(), QString());
+    EXPECT_EQ(panel.progressBar()->value(), 0);
+    EXPECT_EQ(panel.progressBar()->maximum(), 10);
+    panel.finish();
+}
+
+TEST(ProgressPanel, ACountOfZeroShowsAnEmptyBarNotABusyOne)
+{
+    ProgressPanelController panel;
+    panel.runIndeterminate(false, 0);
+    EXPECT_NE(panel.progressBar()->maximum(), 0); // Qt shows 0..0 as busy
+    panel.setInfoString("one");
+    EXPECT_EQ(panel.progressBar()->value(), 0);
+    panel.finish();
+}
+
+TEST(ProgressPanel, IndeterminateRun)
+{
+    ProgressPanelController panel;
+    panel.runIndeterminate(true, 50);
+    EXPECT_TRUE(panel.isIndeterminate());
+    EXPECT_EQ(panel.progressBar()->minimum(), 0);
+    EXPECT_EQ(panel.progressBar()->maximum(), 0);
+    panel.setInfoString("Exporting slide 1");
+    EXPECT_EQ(panel.infoString(), "Exporting slide 1");
+    panel.finish();
+    EXPECT_FALSE(panel.progressPanel()->isVisible());
+    EXPECT_NE(panel.progressBar()->maximum(), 0); // the busy animation has stopped
+}
+
+// Presses a button of the URL panel once its modal run has started.
+void pressWhenShown(TWURLGetter &getter, QPushButton *button, const QString &typed = QString())
+{
+    QTimer::singleShot(0, &getter, [&getter, button, typed] {
+        EXPECT_TRUE(getter.isVisible());
+        EXPECT_EQ(getter.okButton()->text(), "OK");
+        EXPECT_EQ(getter.cancelButton()->text(), "Cancel");
+        if (!typed.isNull())
+            getter.urlTextField()->setText(typed);
+        InterfaceTest::saveScreenshot(getter, "url-panel");
+        button->click();
+    });
+}
+
+TEST(URLGetter, CancelGivesNothing)
+{
+    TWURLGetter getter;
+    pressWhenShown(getter, getter.cancelButton());
+    EXPECT_EQ(getter.runWithURL(std::nullopt), std::nullopt);
+    EXPECT_EQ(getter.urlTextField()->text(), "http://");
+    EXPECT_FALSE(getter.isVisible());
+
+    // OK in an earlier run does not make a later Cancel count as OK.
+    pressWhenShown(getter, getter.okButton());
+    EXPECT_EQ(getter.runWithURL(QString("http://a.example/")), QString("http://a.example/"));
+    pressWhenShown(getter, getter.cancelButton(), "http://changed.example/");
+    EXPECT_EQ(getter.runWithURL(QString("http://a.example/")), std::nullopt);
+}
+
+TEST(URLGetter, OkAddsTheSchemeOnlyWhereNoneWasTyped)
+{
+    const struct
+    {
+        const char *typed, *result;
+    } cases[] = {
+        {"www.example.com/some path", "http://www.example.com/some path"},
+        {"example.com/find?q=a b#part", "http://example.com/find?q=a b#part"},
+        {"https://example.com/a b?x=1", "https://example.com/a b?x=1"},
+        {"mailto:someone@example.com", "mailto:someone@example.com"},
+        {"ftp.example.com", "http://ftp.example.com"},
+    };
+    TWURLGetter getter;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        EXPECT_EQ(TWURLGetter::addressForTypedText(c.typed), QString(c.result));
+        pressWhenShown(getter, getter.okButton(), c.typed);
+        EXPECT_EQ(getter.runWithURL(std::nullopt), std::optional<QString>(c.result));
+    }
+}
+
+class AboutPanel : public ::testing::Test
+{
+protected:
+    AboutPanel() : about({{"CFBundleShortVersionString", "4.1"}, {"CFBundleVersion", "4.1.7"}})
+    {
+        about.setURLOpener([this](const QUrl &url) { opened.append(url); });
+    }
+    void clickAt(QWidget *widget, QPoint at = QPoint())
+    {
+        QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier,
+                          at.isNull() ? widget->rect().center() : at);
+    }
+    AboutPanelController about;
+    QList<QUrl> opened;
+};
+
+TEST_F(AboutPanel, ShowsVersionsAndScrollsOnATimer)
+{
+    EXPECT_EQ(about.shortInfoField()->text(), "4.1");
+    EXPECT_EQ(about.versionField()->text(), "Version 4.1.7");
+    EXPECT_TRUE(about.textView()->toPlainText().endsWith(QString(30, u'\n')));
+    EXPECT_EQ(about.scrollingTimer(), nullptr);
+
+    about.showPanel();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about.panelToDisplay()));
+    QTimer *timer = about.scrollingTimer();
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 90);
+    EXPECT_EQ(about.scrollAmount(), 0);
+    InterfaceTest::saveScreenshot(*about.panelToDisplay(), "about-panel");
+
+    // One point a step.
+    about.scrollOneUnit();
+    about.scrollOneUnit();
+    EXPECT_EQ(about.scrollAmount(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(about.scrollAmount() >= 4, 5000);
+
+    // Showing again starts from the top and keeps the one timer.
+    about.showPanel();
+    EXPECT_EQ(about.scrollingTimer(), timer);
+    EXPECT_LT(about.scrollAmount(), 2);
+
+    about.hidePanel();
+    EXPECT_EQ(about.scrollingTimer(), nullptr);
+    EXPECT_FALSE(about.panelToDisplay()->isVisible());
+    about.hidePanel(); // harmless
+    EXPECT_EQ(about.scrollingTimer(), nullptr);
+}
+
+TEST_F(AboutPanel, ScrollingStopsAtTheEndOfTheText)
+{
+    about.showPanel();
+    QScrollBar *bar = about.textView()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    about.setScrollAmount(bar->maximum());
+    about.scrollOneUnit();
+    EXPECT_EQ(about.scrollAmount(), bar->maximum());
+    EXPECT_NE(about.scrollingTimer(), nullptr);
+    about.hidePanel();
+}
+
+TEST_F(AboutPanel, HidesOnAnyKeyAndOnClicksOutsideTheButton)
+{
+    about.showPanel();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about.panelToDisplay()));
+    clickAt(about.visitThinkwebButton());
+    EXPECT_EQ(opened, QList<QUrl>({AboutPanelController::webSiteURL}));
+    EXPECT_TRUE(about.panelToDisplay()->isVisible());
+    EXPECT_NE(about.scrollingTimer(), nullptr);
+
+    clickAt(about.textView()->viewport());
+    EXPECT_FALSE(about.panelToDisplay()->isVisible());
+    EXPECT_EQ(about.scrollingTimer(), nullptr);
+
+    about.showPanel();
+    QTest::mouseClick(about.panelToDisplay(), Qt::RightButton, Qt::NoModifier, QPoint(3, 3));
+    EXPECT_FALSE(about.panelToDisplay()->isVisible());
+
+    about.showPanel();
+    QTest::keyClick(about.panelToDisplay(), Qt::Key_Space);
+    EXPECT_FALSE(about.panelToDisplay()->isVisible());
+    EXPECT_EQ(opened.size(), 1);
+}
+
+TEST_F(AboutPanel, HidesWhenThePanelOrTheApplicationLosesFocus)
+{
+    about.showPanel();
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(about.panelToDisplay(), &deactivate);
+    EXPECT_FALSE(about.panelToDisplay()->isVisible());
+    EXPECT_EQ(about.scrollingTimer(), nullptr);
+
+    about.showPanel();
+    QMetaObject::invokeMethod(qGuiApp, "applicationStateChanged", Qt::DirectConnection,
+                              Q_ARG(Qt::ApplicationState, Qt::ApplicationInactive));
+    EXPECT_FALSE(about.panelToDisplay()->isVisible());
+}
+
+TEST(AboutPanelVersion, MissingKeysLeaveTheFieldsAsLaidOut)
+{
+    AboutPanelController about(QVariantMap{{"CFBundleShortVersionString", "4.1"}});
+    EXPECT_EQ(about.shortInfoField()->text(), "4.1");
+    EXPECT_EQ(about.versionField()->text(), QString());
+}
+
+} // namespace
