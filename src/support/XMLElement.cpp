@@ -667,12 +667,14 @@ void XMLElement::setString(const std::optional<QString> &value, QAnyStringView f
         elementForName(forElementName, true).setStringValue(*value);
         return;
     }
+    // Every child of that name goes, as in setElement.
     const QByteArray n = nameKey(forElementName);
-    for (xmlNodePtr c = m_node->children; c; c = c->next)
-        if (c->type == XML_ELEMENT_NODE && nameEquals(c, n)) {
+    for (xmlNodePtr c = m_node->children; c;) {
+        xmlNodePtr next = c->next;
+        if (c->type == XML_ELEMENT_NODE && nameEquals(c, n))
             m_arena->releaseNode(c);
-            return;
-        }
+        c = next;
+    }
 }
 
 int XMLElement::intValue() const

@@ -107,7 +107,7 @@ public:
     void setInt(qint64 value, QAnyStringView forElementName);   // "%d"
     void setFloat(double value, QAnyStringView forElementName); // "%f"
     void setBool(bool value, QAnyStringView forElementName);    // "YES"/"NO"
-    // std::nullopt removes the first child of that name instead.
+    // std::nullopt removes every child of that name instead.
     void setString(const std::optional<QString> &value, QAnyStringView forElementName);
 
     int intValue() const;
