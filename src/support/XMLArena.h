@@ -56,6 +56,9 @@ void clearHandleCounts(xmlNodePtr node);
 QString stringValueOf(xmlNodePtr node);
 // The same over the node's direct children only.
 QString childTextOf(xmlNodePtr node);
+// Replaces every entity reference below the node, in attribute values too,
+// by the text it stands for, within the bounds of reading.
+void expandEntityReferences(xmlNodePtr root);
 // Removes whitespace-only text nodes that stand beside element siblings.
 void dropInterElementBlanks(xmlNodePtr root);
 

@@ -79,9 +79,24 @@ QByteArray dumpDocument(xmlDocPtr doc)
 {
     if (!doc)
         return QByteArray();
+    // The document type stays in memory, unwritten, for the nodes that may
+    // still refer to its entities.
+    xmlNodePtr doctype = reinterpret_cast<xmlNodePtr>(xmlGetIntSubset(doc));
+    xmlNodePtr afterDoctype = doctype ? doctype->next : nullptr;
+    if (doctype) {
+        expandEntityReferences(xmlDocGetRootElement(doc));
+        xmlUnlinkNode(doctype);
+    }
     xmlChar *memory = nullptr;
     int size = 0;
     xmlDocDumpFormatMemoryEnc(doc, &memory, &size, "UTF-8", 1);
+    if (doctype) {
+        if (afterDoctype)
+            xmlAddPrevSibling(afterDoctype, doctype);
+        else
+            xmlAddChild(reinterpret_cast<xmlNodePtr>(doc), doctype);
+        doc->intSubset = reinterpret_cast<xmlDtdPtr>(doctype);
+    }
     QByteArray result(reinterpret_cast<const char *>(memory), size);
     xmlFree(memory);
     return result;

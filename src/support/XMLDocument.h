@@ -35,7 +35,8 @@ public:
     XMLElement rootElement() const;
     XMLElement setRootElement(XMLElement root);
 
-    // Pretty-printed UTF-8 text beginning with the XML declaration.
+    // Pretty-printed UTF-8 text beginning with the XML declaration. A
+    // document type read from a file is not written (see dumpDocument).
     QByteArray xmlData() const;
 
     // The document for the libxml2 route. It stays owned by this object.
@@ -54,6 +55,9 @@ int parseOptions();
 // cleanup of inter-element white space applied; nullptr when malformed.
 xmlDocPtr parseToXmlDoc(const QByteArray &xml, QString *error = nullptr);
 // Pretty-printed UTF-8 dump of a whole libxml2 document, with declaration.
+// A document type is left out, so that a foreign one read with a file is
+// not carried into every save: entity references in the tree are replaced
+// by their text first, which readers see all the same.
 QByteArray dumpDocument(xmlDocPtr doc);
 // UTF-8 of a text to be stored in an element. Characters that XML 1.0
 // cannot hold (control characters other than tab, line feed and carriage

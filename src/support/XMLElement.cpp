@@ -22,11 +22,12 @@ constexpr qsizetype kMaxExpandedBytes = 64 * 1024 * 1024;
 struct TextCollector
 {
     QByteArray text;
+    qsizetype spent = 0; // collected before, handed out already
     bool limitReported = false;
 
     bool full()
     {
-        if (text.size() <= kMaxExpandedBytes)
+        if (spent + text.size() <= kMaxExpandedBytes)
             return false;
         if (!limitReported) {
             qWarning("Warning: XML text longer than %lld bytes was cut",
@@ -111,6 +112,48 @@ QString stringValueOf(xmlNodePtr node)
 QString childTextOf(xmlNodePtr node)
 {
     return collect(node, false);
+}
+
+void expandEntityReferences(xmlNodePtr root)
+{
+    if (!root)
+        return;
+    std::vector<xmlNodePtr> references;
+    std::vector<xmlNodePtr> stack{root};
+    while (!stack.empty()) {
+        xmlNodePtr node = stack.back();
+        stack.pop_back();
+        if (node->type == XML_ENTITY_REF_NODE) {
+            references.push_back(node);
+            continue;
+        }
+        if (node->type != XML_ELEMENT_NODE)
+            continue;
+        for (xmlAttrPtr a = node->properties; a; a = a->next)
+            for (xmlNodePtr c = a->children; c; c = c->next)
+                if (c->type == XML_ENTITY_REF_NODE)
+                    references.push_back(c);
+        for (xmlNodePtr c = node->children; c; c = c->next)
+            stack.push_back(c);
+    }
+    // One budget for the whole tree: many references to a large entity must
+    // not multiply it.
+    TextCollector collector;
+    for (xmlNodePtr reference : references) {
+        collector.spent += collector.text.size();
+        collector.text.clear();
+        if (!collector.full())
+            collector.addEntity(reference, 0);
+        const QByteArray &text = collector.text;
+        if (text.isEmpty()) {
+            xmlUnlinkNode(reference);
+        } else {
+            xmlNodePtr replacement =
+                xmlNewDocTextLen(reference->doc, BAD_CAST text.constData(), int(text.size()));
+            xmlReplaceNode(reference, replacement);
+        }
+        xmlFreeNode(reference);
+    }
 }
 
 void dropInterElementBlanks(xmlNodePtr root)

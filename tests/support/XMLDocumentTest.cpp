@@ -70,10 +70,17 @@ TEST(XMLDocument, EntitiesNeverLoadFilesAndExpandWithinBounds)
         EXPECT_FALSE(doc && doc->xmlData().contains("SECRET"));
     }
 
+    // A document type read with a file is not written back; its entities
+    // are written as the text they stand for.
     std::optional<XMLDocument> doc =
-        XMLDocument::parse("<!DOCTYPE a [<!ENTITY n \"name\">]><a><b>&n;-&n;</b></a>");
+        XMLDocument::parse("<!-- c --><!DOCTYPE a [<!ENTITY n \"name\"><!ENTITY m \"<i>&n;</i>\">]>"
+                           "<a k='&n;'><b>&n;-&n;</b><c>&m;</c></a>");
     ASSERT_TRUE(doc);
     EXPECT_EQ(doc->rootElement().elementForName("b").stringValue(), "name-name");
+    const QByteArray written = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- c -->\n"
+                               "<a k=\"name\">\n  <b>name-name</b>\n  <c>name</c>\n</a>\n";
+    EXPECT_EQ(doc->xmlData(), written);
+    EXPECT_EQ(doc->xmlData(), written);
     // Nested definitions that would expand to gigabytes.
     QByteArray bomb = "<!DOCTYPE a [<!ENTITY e0 \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\">";
     for (int i = 1; i < 10; ++i) {
@@ -83,8 +90,17 @@ TEST(XMLDocument, EntitiesNeverLoadFilesAndExpandWithinBounds)
         bomb += "\">";
     }
     LogCapture log;
-    doc = XMLDocument::parse(bomb + "]><a>&e9;</a>");
+    doc = XMLDocument::parse(bomb + "]><a>&e9;<b>&e9;&e9;</b></a>");
     EXPECT_LE(doc ? doc->rootElement().stringValue().size() : 0, 64 * 1024 * 1024 + 1024);
+    // Written out, many references to a large entity share one bound.
+    const QByteArray large(1 << 20, 'x');
+    doc = XMLDocument::parse("<!DOCTYPE a [<!ENTITY e \"" + large + "\">]><a>" +
+                             QByteArray("&e;").repeated(100) + "<b k='&e;'/></a>");
+    ASSERT_TRUE(doc);
+    const QByteArray text = doc->xmlData();
+    EXPECT_GE(text.size(), 64 << 20);
+    EXPECT_LE(text.size(), (64 << 20) + (2 << 20));
+    EXPECT_TRUE(log.contains("Warning: XML text longer than 67108864 bytes was cut"));
 }
 
 TEST(XMLDocument, ElementsOutliveTheirDocumentAndRoot)
