@@ -18,13 +18,13 @@ class XMLDocument
 public:
     // An empty document without root element.
     XMLDocument();
-    // A document whose root is this element (moved or copied like addChild).
+    // A document whose root is this element, moved here like addChild.
     explicit XMLDocument(XMLElement root);
 
     XMLDocument(const XMLDocument &) = delete;
     XMLDocument &operator=(const XMLDocument &) = delete;
-    XMLDocument(XMLDocument &&) noexcept = default;
-    XMLDocument &operator=(XMLDocument &&) noexcept = default;
+    XMLDocument(XMLDocument &&other) noexcept;
+    XMLDocument &operator=(XMLDocument &&other) noexcept;
     ~XMLDocument();
 
     // nullopt when the text is not well-formed XML; *error (when given)
@@ -45,7 +45,9 @@ public:
     XMLElement elementForNode(xmlNodePtr node) const;
 
 private:
-    std::shared_ptr<XMLDetail::Arena> m_arena;
+    explicit XMLDocument(XMLDetail::Arena *arena);
+
+    XMLDetail::Arena *m_arena = nullptr; // holds a reference
 };
 
 namespace XMLDetail {

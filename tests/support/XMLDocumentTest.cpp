@@ -121,6 +121,14 @@ TEST(XMLDocument, ElementsOutliveTheirDocumentAndRoot)
     EXPECT_EQ(first.name(), "first");
     EXPECT_EQ(b.stringValue(), "kept");
     EXPECT_EQ(b.parent().name(), "a");
+
+    // The root is the element given, not a copy of it.
+    XMLElement inner = b.appendChildElement("inner");
+    XMLDocument document(b);
+    inner.setStringValue("late");
+    EXPECT_EQ(document.rootElement(), b);
+    EXPECT_TRUE(b.parent().isNull());
+    EXPECT_TRUE(document.xmlData().contains("<inner>late</inner>"));
 }
 
 } // namespace
