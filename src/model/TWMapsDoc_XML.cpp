@@ -49,10 +49,14 @@ void TWMapsDoc::updateLiveXMLElement()
 {
     XMLElement root = m_liveXMLElement;
 
-    XMLElement maps = XMLElement::create("maps");
+    // Each map's own element moves into the new list, built in place: no
+    // copy, and the map goes on editing the element that is written.
+    XMLElement maps = root.appendChildElement(u"maps");
     for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps))
         maps.appendChildElement(u"map").addChild(map->liveXMLElement());
-    root.addChild(std::move(maps), true);
+    for (const XMLElement &old : root.elementsForName(u"maps"))
+        if (old != maps)
+            root.removeChild(old);
 
     root.setInt(m_currentMapNumber, u"currentMapNumber");
     root.setString(m_creator, u"creator");
@@ -90,9 +94,9 @@ QByteArray TWMapsDoc::xmlDocumentData()
     updateLiveXMLElement();
     xmlDocPtr doc = m_liveXMLElement.doc();
     if (!doc || xmlDocGetRootElement(doc) != m_liveXMLElement.node()) {
-        // An element that is not the root of a document gets one of its own.
-        XMLDocument document(m_liveXMLElement.copy());
-        m_liveXMLElement = document.rootElement();
+        // An element that is not the root of a document becomes the root of
+        // one of its own, which lives on with the element.
+        XMLDocument document(m_liveXMLElement);
         doc = m_liveXMLElement.doc();
     }
     return XMLDetail::dumpDocument(doc);
@@ -140,8 +144,13 @@ bool TWMapsDoc::loadFromXMLElement(const XMLElement &element)
     setComments(element.stringForPath(u"comments"));
 
     m_keywords.clear();
-    for (const XMLElement &keyword : element.elementForName(u"keywords").elementsForName(u"string"))
-        m_keywords.append(Keyword{{QStringLiteral("keyword"), keyword.stringValue()}});
+    for (const XMLElement &keyword :
+         element.elementForName(u"keywords").elementsForName(u"string")) {
+        // An empty keyword is no keyword.
+        const QString text = keyword.stringValue();
+        if (!text.isEmpty())
+            m_keywords.append(Keyword{{QStringLiteral("keyword"), text}});
+    }
 
     m_htmlSetupDictionary = dictionaryAt(element, u"htmlSetupDictionary/NSDictionary");
     m_presentationSetupDictionary =

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_set>
 
@@ -15,7 +16,10 @@ class XMLElement;
 namespace XMLDetail {
 
 // Owns one libxml2 document and the elements removed from it that handles
-// still refer to. Every node of the document is freed with the arena.
+// still refer to. Every node of the document is freed with the arena. The
+// arena lives while a handle refers to one of its nodes or a document object
+// holds it; the document's _private field points back to it, so that a node
+// finds its arena through its document even after it moved between trees.
 struct Arena
 {
     explicit Arena(xmlDocPtr doc);
@@ -23,21 +27,32 @@ struct Arena
     Arena(const Arena &) = delete;
     Arena &operator=(const Arena &) = delete;
 
-    static std::shared_ptr<Arena> create();
+    // A new arena over an empty document, without references.
+    static Arena *create();
+    static Arena *of(xmlNodePtr node) { return static_cast<Arena *>(node->doc->_private); }
+
+    void retain() { ++references; }
+    void release()
+    {
+        if (--references == 0)
+            delete this;
+    }
 
     // Unlinks the node and frees it unless a handle refers to it or to a
     // node below it; such a node is kept until the arena goes.
     void releaseNode(xmlNodePtr node);
-    // Called when the last handle on a node goes.
+    // Called when the last handle on a node goes: frees the removed subtree
+    // it belongs to once no handle refers into it.
     void nodeUnreferenced(xmlNodePtr node);
-    // Makes `child` a node of this arena that is not linked anywhere, ready
-    // to be linked below `newParent`: moved when the caller's handle is the
-    // only reference to its tree, else copied (the handle is repointed to
-    // the copy). nullptr when it cannot be inserted there.
-    xmlNodePtr adopt(XMLElement &child, xmlNodePtr newParent, const std::shared_ptr<Arena> &self);
+    // Moves the node, from this tree or another, to where `link` puts it
+    // below newParent (nullptr: the document itself). Handles on the node and
+    // below it keep referring to it. False when it cannot go there.
+    bool move(xmlNodePtr node, xmlNodePtr newParent, const std::function<void(xmlNodePtr)> &link);
 
     xmlDocPtr doc;
     std::unordered_set<xmlNodePtr> orphans;
+    // Handles on nodes of the document plus document objects holding it.
+    std::intptr_t references = 0;
 };
 
 // Handles on a node are counted in its _private field.
@@ -50,12 +65,17 @@ inline void setHandleCount(xmlNodePtr node, std::intptr_t count)
     node->_private = reinterpret_cast<void *>(count);
 }
 bool subtreeHasHandles(xmlNodePtr node);
+// The number of handles on the node and the nodes below it.
+std::intptr_t handlesInSubtree(xmlNodePtr node);
 void clearHandleCounts(xmlNodePtr node);
 
 // Concatenated text of all descendants, entities substituted.
 QString stringValueOf(xmlNodePtr node);
 // The same over the node's direct children only.
 QString childTextOf(xmlNodePtr node);
+// Replaces every entity reference below the node, in attribute values too,
+// by the text it stands for, within the bounds of reading.
+void expandEntityReferences(xmlNodePtr root);
 // Removes whitespace-only text nodes that stand beside element siblings.
 void dropInterElementBlanks(xmlNodePtr root);
 

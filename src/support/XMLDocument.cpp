@@ -8,6 +8,7 @@
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <utility>
 
 using namespace XMLDetail;
 
@@ -99,9 +100,24 @@ QByteArray dumpDocument(xmlDocPtr doc)
 {
     if (!doc)
         return QByteArray();
+    // The document type stays in memory, unwritten, for the nodes that may
+    // still refer to its entities.
+    xmlNodePtr doctype = reinterpret_cast<xmlNodePtr>(xmlGetIntSubset(doc));
+    xmlNodePtr afterDoctype = doctype ? doctype->next : nullptr;
+    if (doctype) {
+        expandEntityReferences(xmlDocGetRootElement(doc));
+        xmlUnlinkNode(doctype);
+    }
     xmlChar *memory = nullptr;
     int size = 0;
     xmlDocDumpFormatMemoryEnc(doc, &memory, &size, "UTF-8", 1);
+    if (doctype) {
+        if (afterDoctype)
+            xmlAddPrevSibling(afterDoctype, doctype);
+        else
+            xmlAddChild(reinterpret_cast<xmlNodePtr>(doc), doctype);
+        doc->intSubset = reinterpret_cast<xmlDtdPtr>(doctype);
+    }
     QByteArray result(reinterpret_cast<const char *>(memory), size);
     xmlFree(memory);
     return result;
@@ -160,23 +176,44 @@ QByteArray xmlTextBytes(const QString &text, const xmlChar *elementName)
 
 } // namespace XMLDetail
 
-XMLDocument::XMLDocument() : m_arena(Arena::create()) {}
+XMLDocument::XMLDocument() : XMLDocument(Arena::create()) {}
+
+XMLDocument::XMLDocument(Arena *arena) : m_arena(arena)
+{
+    m_arena->retain();
+}
 
 XMLDocument::XMLDocument(XMLElement root) : XMLDocument()
 {
     setRootElement(std::move(root));
 }
 
-XMLDocument::~XMLDocument() = default;
+XMLDocument::XMLDocument(XMLDocument &&other) noexcept
+    : m_arena(std::exchange(other.m_arena, nullptr))
+{}
+
+XMLDocument &XMLDocument::operator=(XMLDocument &&other) noexcept
+{
+    if (this != &other) {
+        if (m_arena)
+            m_arena->release();
+        m_arena = std::exchange(other.m_arena, nullptr);
+    }
+    return *this;
+}
+
+XMLDocument::~XMLDocument()
+{
+    if (m_arena)
+        m_arena->release();
+}
 
 std::optional<XMLDocument> XMLDocument::parse(const QByteArray &xml, QString *error)
 {
     xmlDocPtr doc = parseToXmlDoc(xml, error);
     if (!doc)
         return std::nullopt;
-    XMLDocument result;
-    result.m_arena = std::make_shared<Arena>(doc);
-    return result;
+    return XMLDocument(new Arena(doc));
 }
 
 std::optional<XMLDocument> XMLDocument::parseFile(const QString &path, QString *error)
@@ -194,19 +231,28 @@ XMLElement XMLDocument::rootElement() const
 {
     if (!m_arena)
         return XMLElement();
-    return XMLElement(m_arena, xmlDocGetRootElement(m_arena->doc));
+    return XMLElement(xmlDocGetRootElement(m_arena->doc));
 }
 
 XMLElement XMLDocument::setRootElement(XMLElement root)
 {
-    if (!m_arena)
+    if (!m_arena) {
         m_arena = Arena::create();
-    xmlNodePtr node = m_arena->adopt(root, nullptr, m_arena);
-    if (!node)
+        m_arena->retain();
+    }
+    if (root.isNull())
         return XMLElement();
-    m_arena->orphans.erase(node);
-    xmlNodePtr old = xmlDocSetRootElement(m_arena->doc, node);
-    if (old && old != node)
+    xmlNodePtr old = xmlDocGetRootElement(m_arena->doc);
+    if (root.m_node == old)
+        return root;
+    if (!m_arena->move(root.m_node, nullptr, [this, old](xmlNodePtr node) {
+            if (old)
+                xmlAddPrevSibling(old, node);
+            else
+                xmlAddChild(reinterpret_cast<xmlNodePtr>(m_arena->doc), node);
+        }))
+        return XMLElement();
+    if (old)
         m_arena->releaseNode(old);
     return root;
 }
@@ -225,5 +271,5 @@ XMLElement XMLDocument::elementForNode(xmlNodePtr node) const
 {
     if (!m_arena || !node || node->doc != m_arena->doc)
         return XMLElement();
-    return XMLElement(m_arena, node);
+    return XMLElement(node);
 }

@@ -18,13 +18,13 @@ class XMLDocument
 public:
     // An empty document without root element.
     XMLDocument();
-    // A document whose root is this element (moved or copied like addChild).
+    // A document whose root is this element, moved here like addChild.
     explicit XMLDocument(XMLElement root);
 
     XMLDocument(const XMLDocument &) = delete;
     XMLDocument &operator=(const XMLDocument &) = delete;
-    XMLDocument(XMLDocument &&) noexcept = default;
-    XMLDocument &operator=(XMLDocument &&) noexcept = default;
+    XMLDocument(XMLDocument &&other) noexcept;
+    XMLDocument &operator=(XMLDocument &&other) noexcept;
     ~XMLDocument();
 
     // nullopt when the text is not well-formed XML; *error (when given)
@@ -35,7 +35,8 @@ public:
     XMLElement rootElement() const;
     XMLElement setRootElement(XMLElement root);
 
-    // Pretty-printed UTF-8 text beginning with the XML declaration.
+    // Pretty-printed UTF-8 text beginning with the XML declaration. A
+    // document type read from a file is not written (see dumpDocument).
     QByteArray xmlData() const;
 
     // The document for the libxml2 route. It stays owned by this object.
@@ -44,7 +45,9 @@ public:
     XMLElement elementForNode(xmlNodePtr node) const;
 
 private:
-    std::shared_ptr<XMLDetail::Arena> m_arena;
+    explicit XMLDocument(XMLDetail::Arena *arena);
+
+    XMLDetail::Arena *m_arena = nullptr; // holds a reference
 };
 
 namespace XMLDetail {
@@ -57,6 +60,9 @@ int parseOptions();
 // cleanup of inter-element white space applied; nullptr when malformed.
 xmlDocPtr parseToXmlDoc(const QByteArray &xml, QString *error = nullptr);
 // Pretty-printed UTF-8 dump of a whole libxml2 document, with declaration.
+// A document type is left out, so that a foreign one read with a file is
+// not carried into every save: entity references in the tree are replaced
+// by their text first, which readers see all the same.
 QByteArray dumpDocument(xmlDocPtr doc);
 // Whether XML 1.0 can hold the code point: tab, line feed, carriage return
 // and everything from U+0020 on but the surrogates, U+FFFE and U+FFFF.

@@ -6,7 +6,6 @@
 
 #include <QDebug>
 #include <libxml/entities.h>
-#include <libxml/xmlsave.h>
 
 #include <cstring>
 #include <vector>
@@ -22,11 +21,12 @@ constexpr qsizetype kMaxExpandedBytes = 64 * 1024 * 1024;
 struct TextCollector
 {
     QByteArray text;
+    qsizetype spent = 0; // collected before, handed out already
     bool limitReported = false;
 
     bool full()
     {
-        if (text.size() <= kMaxExpandedBytes)
+        if (spent + text.size() <= kMaxExpandedBytes)
             return false;
         if (!limitReported) {
             qWarning("Warning: XML text longer than %lld bytes was cut",
@@ -91,6 +91,16 @@ QString collect(xmlNodePtr node, bool deep)
     return QString::fromUtf8(collector.text);
 }
 
+// Whether elements above the node declare namespaces, which the node's
+// subtree may use and would lose when it leaves them.
+bool ancestorsDeclareNamespaces(xmlNodePtr node)
+{
+    for (xmlNodePtr p = node->parent; p && p->type == XML_ELEMENT_NODE; p = p->parent)
+        if (p->nsDef)
+            return true;
+    return false;
+}
+
 bool isBlankText(const xmlChar *s)
 {
     if (!s)
@@ -111,6 +121,48 @@ QString stringValueOf(xmlNodePtr node)
 QString childTextOf(xmlNodePtr node)
 {
     return collect(node, false);
+}
+
+void expandEntityReferences(xmlNodePtr root)
+{
+    if (!root)
+        return;
+    std::vector<xmlNodePtr> references;
+    std::vector<xmlNodePtr> stack{root};
+    while (!stack.empty()) {
+        xmlNodePtr node = stack.back();
+        stack.pop_back();
+        if (node->type == XML_ENTITY_REF_NODE) {
+            references.push_back(node);
+            continue;
+        }
+        if (node->type != XML_ELEMENT_NODE)
+            continue;
+        for (xmlAttrPtr a = node->properties; a; a = a->next)
+            for (xmlNodePtr c = a->children; c; c = c->next)
+                if (c->type == XML_ENTITY_REF_NODE)
+                    references.push_back(c);
+        for (xmlNodePtr c = node->children; c; c = c->next)
+            stack.push_back(c);
+    }
+    // One budget for the whole tree: many references to a large entity must
+    // not multiply it.
+    TextCollector collector;
+    for (xmlNodePtr reference : references) {
+        collector.spent += collector.text.size();
+        collector.text.clear();
+        if (!collector.full())
+            collector.addEntity(reference, 0);
+        const QByteArray &text = collector.text;
+        if (text.isEmpty()) {
+            xmlUnlinkNode(reference);
+        } else {
+            xmlNodePtr replacement =
+                xmlNewDocTextLen(reference->doc, BAD_CAST text.constData(), int(text.size()));
+            xmlReplaceNode(reference, replacement);
+        }
+        xmlFreeNode(reference);
+    }
 }
 
 void dropInterElementBlanks(xmlNodePtr root)
@@ -154,6 +206,22 @@ bool subtreeHasHandles(xmlNodePtr node)
             stack.push_back(c);
     }
     return false;
+}
+
+std::intptr_t handlesInSubtree(xmlNodePtr node)
+{
+    std::intptr_t count = 0;
+    std::vector<xmlNodePtr> stack{node};
+    while (!stack.empty()) {
+        xmlNodePtr n = stack.back();
+        stack.pop_back();
+        if (n->type != XML_ELEMENT_NODE)
+            continue;
+        count += handleCount(n);
+        for (xmlNodePtr c = n->children; c; c = c->next)
+            stack.push_back(c);
+    }
+    return count;
 }
 
 void clearHandleCounts(xmlNodePtr node)
@@ -202,98 +270,110 @@ bool nameEquals(xmlNodePtr node, const QByteArray &utf8Name)
            !std::memchr(utf8Name.constData(), '\0', len);
 }
 
-Arena::Arena(xmlDocPtr d) : doc(d) {}
+Arena::Arena(xmlDocPtr d) : doc(d)
+{
+    doc->_private = this;
+}
 
 Arena::~Arena()
 {
     for (xmlNodePtr orphan : orphans)
         xmlFreeNode(orphan);
-    if (doc)
-        xmlFreeDoc(doc);
+    xmlFreeDoc(doc);
 }
 
-std::shared_ptr<Arena> Arena::create()
+Arena *Arena::create()
 {
-    return std::make_shared<Arena>(xmlNewDoc(BAD_CAST "1.0"));
+    return new Arena(xmlNewDoc(BAD_CAST "1.0"));
 }
 
 void Arena::releaseNode(xmlNodePtr node)
 {
     if (!node)
         return;
+    const bool namespaced = ancestorsDeclareNamespaces(node);
     xmlUnlinkNode(node);
-    if (subtreeHasHandles(node))
+    if (subtreeHasHandles(node)) {
+        // Its former ancestors may go: it keeps its namespaces itself.
+        if (namespaced)
+            xmlDOMWrapReconcileNamespaces(nullptr, node, 0);
         orphans.insert(node);
-    else
+    } else {
         xmlFreeNode(node);
+    }
 }
 
 void Arena::nodeUnreferenced(xmlNodePtr node)
 {
-    if (node->parent)
+    // A node inside a removed subtree frees that subtree once nothing in it
+    // is referenced any more.
+    xmlNodePtr top = node;
+    while (top->parent && top->parent->type == XML_ELEMENT_NODE)
+        top = top->parent;
+    if (top->parent)
         return;
-    auto it = orphans.find(node);
-    if (it == orphans.end() || subtreeHasHandles(node))
+    auto it = orphans.find(top);
+    if (it == orphans.end() || subtreeHasHandles(top))
         return;
     orphans.erase(it);
-    xmlFreeNode(node);
+    xmlFreeNode(top);
 }
 
-xmlNodePtr Arena::adopt(XMLElement &child, xmlNodePtr newParent, const std::shared_ptr<Arena> &self)
+bool Arena::move(xmlNodePtr node, xmlNodePtr newParent, const std::function<void(xmlNodePtr)> &link)
 {
-    if (child.isNull())
-        return nullptr;
-    xmlNodePtr node = child.m_node;
-    if (child.m_arena.get() == this) {
+    Arena *source = of(node);
+    if (source == this) {
         for (xmlNodePtr p = newParent; p; p = p->parent)
             if (p == node) {
                 qWarning("Warning: element %s cannot be inserted into itself",
                          reinterpret_cast<const char *>(node->name));
-                return nullptr;
+                return false;
             }
+        const bool namespaced = ancestorsDeclareNamespaces(node);
         xmlUnlinkNode(node);
         orphans.erase(node);
-        return node;
+        link(node);
+        // Namespaces declared by its former ancestors are declared anew
+        // where they are not in scope any more.
+        if (namespaced)
+            xmlDOMWrapReconcileNamespaces(nullptr, node, 0);
+        return true;
     }
-    Arena *source = child.m_arena.get();
-    const bool noDicts = !source->doc->dict && !doc->dict;
-    if (child.m_arena.use_count() == 1 && noDicts) {
-        // Nobody else can see the source tree: take the node over.
-        xmlUnlinkNode(node);
-        source->orphans.erase(node);
-        xmlSetTreeDoc(node, doc);
-        child.m_arena = self; // the old arena goes with its last reference
-        return node;
+    // The handles in the subtree go over to this arena with their node.
+    const std::intptr_t handles = handlesInSubtree(node);
+    xmlUnlinkNode(node);
+    source->orphans.erase(node);
+    if (xmlDOMWrapAdoptNode(nullptr, source->doc, node, doc, newParent, 0) != 0) {
+        qWarning("Warning: element %s could not be moved to another document",
+                 reinterpret_cast<const char *>(node->name));
+        source->orphans.insert(node);
+        return false;
     }
-    xmlNodePtr copy = xmlDocCopyNode(node, doc, 1);
-    if (!copy)
-        return nullptr;
-    clearHandleCounts(copy);
-    child = XMLElement(self, copy);
-    return copy;
+    references += handles;
+    source->references -= handles;
+    link(node);
+    if (source->references == 0)
+        delete source;
+    return true;
 }
 
 } // namespace XMLDetail
 
 using namespace XMLDetail;
 
-XMLElement::XMLElement(std::shared_ptr<Arena> arena, xmlNodePtr node)
-    : m_arena(std::move(arena)), m_node(node)
+XMLElement::XMLElement(xmlNodePtr node) : m_node(node)
 {
     if (m_node && m_node->type != XML_ELEMENT_NODE)
         m_node = nullptr;
-    if (!m_node)
-        m_arena.reset();
     retain();
 }
 
-XMLElement::XMLElement(const XMLElement &other) : m_arena(other.m_arena), m_node(other.m_node)
+XMLElement::XMLElement(const XMLElement &other) : m_node(other.m_node)
 {
     retain();
 }
 
-XMLElement::XMLElement(XMLElement &&other) noexcept
-    : m_arena(std::move(other.m_arena)), m_node(other.m_node)
+XMLElement::XMLElement(XMLElement &&other) noexcept : m_node(other.m_node)
 {
     other.m_node = nullptr;
 }
@@ -311,7 +391,6 @@ XMLElement &XMLElement::operator=(XMLElement &&other) noexcept
 {
     if (this != &other) {
         release();
-        m_arena = std::move(other.m_arena);
         m_node = other.m_node;
         other.m_node = nullptr;
     }
@@ -325,29 +404,37 @@ XMLElement::~XMLElement()
 
 void XMLElement::retain()
 {
-    if (m_node)
-        setHandleCount(m_node, handleCount(m_node) + 1);
+    if (!m_node)
+        return;
+    setHandleCount(m_node, handleCount(m_node) + 1);
+    Arena::of(m_node)->retain();
 }
 
 void XMLElement::release()
 {
     if (!m_node)
         return;
+    Arena *arena = Arena::of(m_node);
     const std::intptr_t count = handleCount(m_node) - 1;
     setHandleCount(m_node, count);
     if (count == 0)
-        m_arena->nodeUnreferenced(m_node);
+        arena->nodeUnreferenced(m_node);
     m_node = nullptr;
-    m_arena.reset();
+    arena->release();
+}
+
+XMLDetail::Arena *XMLElement::arena() const
+{
+    return Arena::of(m_node);
 }
 
 XMLElement XMLElement::create(QAnyStringView name)
 {
-    auto arena = Arena::create();
+    Arena *arena = Arena::create();
     xmlNodePtr node =
         xmlNewDocNode(arena->doc, nullptr, BAD_CAST toUtf8(name).constData(), nullptr);
     xmlDocSetRootElement(arena->doc, node);
-    return XMLElement(std::move(arena), node);
+    return XMLElement(node);
 }
 
 XMLElement XMLElement::create(QAnyStringView name, const QString &text)
@@ -384,7 +471,7 @@ void XMLElement::setStringValue(const QString &text)
     if (!m_node)
         return;
     while (m_node->children)
-        m_arena->releaseNode(m_node->children);
+        arena()->releaseNode(m_node->children);
     if (text.isEmpty())
         return;
     const QByteArray utf8 = xmlTextBytes(text, m_node->name);
@@ -398,7 +485,7 @@ XMLElement XMLElement::parent() const
 {
     if (!m_node || !m_node->parent || m_node->parent->type != XML_ELEMENT_NODE)
         return XMLElement();
-    return XMLElement(m_arena, m_node->parent);
+    return XMLElement(m_node->parent);
 }
 
 QList<XMLElement> XMLElement::elements() const
@@ -408,7 +495,7 @@ QList<XMLElement> XMLElement::elements() const
         return result;
     for (xmlNodePtr c = m_node->children; c; c = c->next)
         if (c->type == XML_ELEMENT_NODE)
-            result.append(XMLElement(m_arena, c));
+            result.append(XMLElement(c));
     return result;
 }
 
@@ -420,7 +507,7 @@ QList<XMLElement> XMLElement::elementsForName(QAnyStringView name) const
     const QByteArray n = nameKey(name);
     for (xmlNodePtr c = m_node->children; c; c = c->next)
         if (c->type == XML_ELEMENT_NODE && nameEquals(c, n))
-            result.append(XMLElement(m_arena, c));
+            result.append(XMLElement(c));
     return result;
 }
 
@@ -446,7 +533,7 @@ XMLElement XMLElement::firstChildIfElement() const
     for (xmlNodePtr c = m_node->children; c; c = c->next) {
         if (c->type == XML_COMMENT_NODE || c->type == XML_PI_NODE)
             continue;
-        return c->type == XML_ELEMENT_NODE ? XMLElement(m_arena, c) : XMLElement();
+        return c->type == XML_ELEMENT_NODE ? XMLElement(c) : XMLElement();
     }
     return XMLElement();
 }
@@ -457,7 +544,7 @@ XMLElement XMLElement::nextSiblingElement() const
         return XMLElement();
     for (xmlNodePtr c = m_node->next; c; c = c->next)
         if (c->type == XML_ELEMENT_NODE)
-            return XMLElement(m_arena, c);
+            return XMLElement(c);
     return XMLElement();
 }
 
@@ -467,19 +554,17 @@ XMLElement XMLElement::previousSiblingElement() const
         return XMLElement();
     for (xmlNodePtr c = m_node->prev; c; c = c->prev)
         if (c->type == XML_ELEMENT_NODE)
-            return XMLElement(m_arena, c);
+            return XMLElement(c);
     return XMLElement();
 }
 
 XMLElement XMLElement::addChild(XMLElement child)
 {
-    if (!m_node)
+    if (!m_node || child.isNull())
         return XMLElement();
-    xmlNodePtr node = m_arena->adopt(child, m_node, m_arena);
-    if (!node)
+    if (!arena()->move(child.m_node, m_node,
+                       [this](xmlNodePtr node) { xmlAddChild(m_node, node); }))
         return XMLElement();
-    m_arena->orphans.erase(node);
-    xmlAddChild(m_node, node);
     return child;
 }
 
@@ -490,7 +575,7 @@ XMLElement XMLElement::appendChildElement(QAnyStringView name)
     xmlNodePtr node =
         xmlNewDocNode(m_node->doc, nullptr, BAD_CAST toUtf8(name).constData(), nullptr);
     xmlAddChild(m_node, node);
-    return XMLElement(m_arena, node);
+    return XMLElement(node);
 }
 
 XMLElement XMLElement::insertChild(XMLElement child, int elementIndex)
@@ -504,16 +589,17 @@ XMLElement XMLElement::insertChild(XMLElement child, int elementIndex)
             before = c;
             break;
         }
+    if (child.isNull())
+        return XMLElement();
     if (before && before == child.m_node)
         return child;
-    xmlNodePtr node = m_arena->adopt(child, m_node, m_arena);
-    if (!node)
+    if (!arena()->move(child.m_node, m_node, [this, before](xmlNodePtr node) {
+            if (before)
+                xmlAddPrevSibling(before, node);
+            else
+                xmlAddChild(m_node, node);
+        }))
         return XMLElement();
-    m_arena->orphans.erase(node);
-    if (before)
-        xmlAddPrevSibling(before, node);
-    else
-        xmlAddChild(m_node, node);
     return child;
 }
 
@@ -523,40 +609,46 @@ XMLElement XMLElement::replaceChild(const XMLElement &existing, XMLElement repla
         return XMLElement();
     if (existing == replacement)
         return replacement;
-    xmlNodePtr node = m_arena->adopt(replacement, m_node, m_arena);
-    if (!node)
+    if (replacement.isNull())
         return XMLElement();
-    m_arena->orphans.erase(node);
-    xmlAddPrevSibling(existing.m_node, node);
-    m_arena->releaseNode(existing.m_node);
+    if (!arena()->move(replacement.m_node, m_node,
+                       [&existing](xmlNodePtr node) { xmlAddPrevSibling(existing.m_node, node); }))
+        return XMLElement();
+    arena()->releaseNode(existing.m_node);
     return replacement;
 }
 
 void XMLElement::removeChild(const XMLElement &child)
 {
     if (m_node && !child.isNull() && child.m_node->parent == m_node)
-        m_arena->releaseNode(child.m_node);
+        arena()->releaseNode(child.m_node);
 }
 
 void XMLElement::detach()
 {
     if (!m_node || !m_node->parent)
         return;
+    const bool namespaced = ancestorsDeclareNamespaces(m_node);
     xmlUnlinkNode(m_node);
-    m_arena->orphans.insert(m_node);
+    // Its former ancestors may go: it keeps its namespaces itself.
+    if (namespaced)
+        xmlDOMWrapReconcileNamespaces(nullptr, m_node, 0);
+    arena()->orphans.insert(m_node);
 }
 
 XMLElement XMLElement::copy() const
 {
     if (!m_node)
         return XMLElement();
-    auto arena = Arena::create();
+    Arena *arena = Arena::create();
     xmlNodePtr node = xmlDocCopyNode(m_node, arena->doc, 1);
-    if (!node)
+    if (!node) {
+        delete arena;
         return XMLElement();
+    }
     clearHandleCounts(node);
     xmlDocSetRootElement(arena->doc, node);
-    return XMLElement(std::move(arena), node);
+    return XMLElement(node);
 }
 
 QByteArray XMLElement::xmlString() const
@@ -591,13 +683,13 @@ XMLElement XMLElement::elementForName(QAnyStringView name, bool createNew) const
         qWarning("Warning: element %s has multiple children with name %.*s, the first will be used",
                  reinterpret_cast<const char *>(m_node->name), int(n.size()), n.constData());
     if (first)
-        return XMLElement(m_arena, first);
+        return XMLElement(first);
     if (!createNew)
         return XMLElement();
     xmlNodePtr node =
         xmlNewDocNode(m_node->doc, nullptr, BAD_CAST toUtf8(name).constData(), nullptr);
     xmlAddChild(m_node, node);
-    return XMLElement(m_arena, node);
+    return XMLElement(node);
 }
 
 XMLElement XMLElement::elementForPath(QAnyStringView path, bool createNew) const
@@ -618,7 +710,7 @@ XMLElement XMLElement::addChild(XMLElement child, bool replaceExisting)
         for (xmlNodePtr c = m_node->children; c;) {
             xmlNodePtr next = c->next;
             if (c->type == XML_ELEMENT_NODE && c != child.m_node && nameEquals(c, n))
-                m_arena->releaseNode(c);
+                arena()->releaseNode(c);
             c = next;
         }
     }
@@ -635,7 +727,7 @@ void XMLElement::setElement(XMLElement element, QAnyStringView forElementName)
     for (xmlNodePtr c = m_node->children; c;) {
         xmlNodePtr next = c->next;
         if (c->type == XML_ELEMENT_NODE && nameEquals(c, n))
-            m_arena->releaseNode(c);
+            arena()->releaseNode(c);
         c = next;
     }
     if (element.isNull())
@@ -667,12 +759,14 @@ void XMLElement::setString(const std::optional<QString> &value, QAnyStringView f
         elementForName(forElementName, true).setStringValue(*value);
         return;
     }
+    // Every child of that name goes, as in setElement.
     const QByteArray n = nameKey(forElementName);
-    for (xmlNodePtr c = m_node->children; c; c = c->next)
-        if (c->type == XML_ELEMENT_NODE && nameEquals(c, n)) {
-            m_arena->releaseNode(c);
-            return;
-        }
+    for (xmlNodePtr c = m_node->children; c;) {
+        xmlNodePtr next = c->next;
+        if (c->type == XML_ELEMENT_NODE && nameEquals(c, n))
+            arena()->releaseNode(c);
+        c = next;
+    }
 }
 
 int XMLElement::intValue() const
@@ -738,5 +832,5 @@ XMLElement XMLElement::elementForNode(xmlNodePtr node) const
 {
     if (!m_node || !node || node->doc != m_node->doc)
         return XMLElement();
-    return XMLElement(m_arena, node);
+    return XMLElement(node);
 }

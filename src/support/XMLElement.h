@@ -22,10 +22,10 @@ struct Arena;
 // removed from its parent (by a setter, removeChild or detach) stays alive
 // while a handle refers to it.
 //
-// addChild() and friends insert the given element. An element from another
-// tree is moved when the caller gives up its handle (std::move, or a fresh
-// element passed directly), otherwise a copy is inserted. Either way the
-// returned handle refers to the inserted node.
+// addChild() and friends insert the given element itself: it leaves its
+// former place, in this tree or another, and every handle on it or below it
+// goes on referring to it in its new place. Insert copy() to keep the
+// original where it is.
 //
 // Handle counts live in the nodes, so one tree is used by one thread at a
 // time.
@@ -107,7 +107,7 @@ public:
     void setInt(qint64 value, QAnyStringView forElementName);   // "%d"
     void setFloat(double value, QAnyStringView forElementName); // "%f"
     void setBool(bool value, QAnyStringView forElementName);    // "YES"/"NO"
-    // std::nullopt removes the first child of that name instead.
+    // std::nullopt removes every child of that name instead.
     void setString(const std::optional<QString> &value, QAnyStringView forElementName);
 
     int intValue() const;
@@ -132,13 +132,11 @@ public:
 private:
     friend class XMLDocument;
     friend struct XMLDetail::Arena;
-    XMLElement(std::shared_ptr<XMLDetail::Arena> arena, xmlNodePtr node);
+    explicit XMLElement(xmlNodePtr node);
     void retain();
     void release();
-    // Makes `child` a node of this tree, moving or copying it.
-    xmlNodePtr adopt(XMLElement &child) const;
+    XMLDetail::Arena *arena() const;
 
-    std::shared_ptr<XMLDetail::Arena> m_arena;
     xmlNodePtr m_node = nullptr;
 };
 

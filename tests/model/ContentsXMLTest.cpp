@@ -130,9 +130,12 @@ TEST_F(ContentsXMLTest, UnknownChildrenSurviveInTheirPlace)
         "<identifier>AB-12</identifier><canvasSize><width>800.000000</width>"
         "<height>600.000000</height></canvasSize><root><TWMapBranch><text>t</text>"
         "</TWMapBranch></root><linkLines/></TWMap></map>";
+    // A document type of a foreign writer is not written back; what its
+    // entities stood for is.
     const QByteArray contents = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                "<!DOCTYPE TWMapsDoc [<!ENTITY kept \"kept\">]>\n"
                                 "<TWMapsDoc>\n"
-                                "  <futureFirst kind=\"a\">text kept</futureFirst>\n"
+                                "  <futureFirst kind=\"a\">text &kept;</futureFirst>\n"
                                 "  <currentMapNumber>0</currentMapNumber>\n"
                                 "  <creator>Ann</creator>\n"
                                 "  <futureSetting>\n"
@@ -152,6 +155,10 @@ TEST_F(ContentsXMLTest, UnknownChildrenSurviveInTheirPlace)
     EXPECT_EQ(document->maps().at(0)->canvasSize(), Size(800, 600));
 
     const QByteArray saved = document->xmlDocumentData();
+    EXPECT_FALSE(saved.contains("DOCTYPE"));
+    // The map's own element is the one written, not a copy of it.
+    EXPECT_EQ(document->liveXMLElement().elementForPath(u"maps/map/TWMap"),
+              document->maps().at(0)->liveXMLElement());
     const XMLElement root = XMLElement::parse(saved);
     const QStringList names = childNames(root);
     ASSERT_GE(names.size(), 6);
@@ -174,7 +181,8 @@ TEST_F(ContentsXMLTest, UnknownChildrenSurviveInTheirPlace)
 
 TEST_F(ContentsXMLTest, ReadingPostsTheLoadingNotificationsInOrder)
 {
-    const QByteArray contents = "<TWMapsDoc><currentMapNumber>1</currentMapNumber><maps>" +
+    const QByteArray contents = "<TWMapsDoc><currentMapNumber>1</currentMapNumber>"
+                                "<showPageFrames>YES</showPageFrames><maps>" +
                                 mapElement("M1", 2) + mapElement("M2", 3) +
                                 "<map><notAMap/></map></maps></TWMapsDoc>";
     EventLog log;
@@ -182,7 +190,8 @@ TEST_F(ContentsXMLTest, ReadingPostsTheLoadingNotificationsInOrder)
         log, {TWMapsDoc::StartLoadingCountNotification, TWMapsDoc::IncrementLoadingNotification,
               TWMapsDoc::FinishLoadingNotification, TWMapsDoc::UpdateMapTabsNotification,
               TWMapsDoc::BranchHideLevelChangedNotification,
-              TWMapsDoc::SelectedGraphicsChangedNotification});
+              TWMapsDoc::SelectedGraphicsChangedNotification,
+              TWMapsDoc::PageFramesVisibilityChangedNotification});
 
     // A newer format warns and loads all the same.
     PackageData data = packageWithContents(contents);
@@ -194,6 +203,7 @@ TEST_F(ContentsXMLTest, ReadingPostsTheLoadingNotificationsInOrder)
               "This document has been created in a newer version of Thinkweb");
     EXPECT_EQ(document->countOfMaps(), 2);
     EXPECT_EQ(document->currentMap(), document->maps().at(1));
+    EXPECT_TRUE(document->showPageFrames()); // stored, not announced
     const QStringList expected =
         QStringList{"StartLoadingCountNotification"} +
         QStringList(5, "IncrementLoadingNotification") +
@@ -209,8 +219,8 @@ TEST_F(ContentsXMLTest, ReadingPostsTheLoadingNotificationsInOrder)
 TEST_F(ContentsXMLTest, ReadingSkipsWhatItCannotUseAndKeepsMissingValuesMissing)
 {
     const QByteArray contents =
-        "<TWMapsDoc><creator></creator><comments>c</comments>"
-        "<keywords><string>alpha</string></keywords>"
+        "<TWMapsDoc><creator></creator><comments>c</comments><comments>stale</comments>"
+        "<keywords><string/><string>alpha</string><string></string></keywords>"
         "<htmlSetupDictionary>" +
         OrderedDictionary{{"title", "T"}}.freshXMLElement().xmlString() +
         "</htmlSetupDictionary>"
@@ -236,11 +246,12 @@ TEST_F(ContentsXMLTest, ReadingSkipsWhatItCannotUseAndKeepsMissingValuesMissing)
     ASSERT_EQ(document->countOfAttachedTextCategories(), 1);
     EXPECT_EQ(document->attachedTextCategories().at(0)->longName(), QStringLiteral("Notes"));
 
-    // Nothing written for what was missing; the rest in the later-save order.
+    // Nothing written for what was missing or cleared, duplicates included;
+    // the rest in the later-save order.
+    document->setComments(std::nullopt);
     EXPECT_EQ(childNames(XMLElement::parse(document->xmlDocumentData())),
-              (QStringList{"comments", "maps", "currentMapNumber", "revisionNumber",
-                           "htmlSetupDictionary", "showPageFrames", "keywords", "resources",
-                           "attachedTextCategories"}));
+              (QStringList{"maps", "currentMapNumber", "revisionNumber", "htmlSetupDictionary",
+                           "showPageFrames", "keywords", "resources", "attachedTextCategories"}));
 }
 
 TEST_F(ContentsXMLTest, TheStoredCurrentMapNumber)

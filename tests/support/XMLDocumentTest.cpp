@@ -98,10 +98,17 @@ TEST(XMLDocument, EntitiesNeverLoadFilesAndExpandWithinBounds)
         EXPECT_FALSE(doc && doc->xmlData().contains("SECRET"));
     }
 
+    // A document type read with a file is not written back; its entities
+    // are written as the text they stand for.
     std::optional<XMLDocument> doc =
-        XMLDocument::parse("<!DOCTYPE a [<!ENTITY n \"name\">]><a><b>&n;-&n;</b></a>");
+        XMLDocument::parse("<!-- c --><!DOCTYPE a [<!ENTITY n \"name\"><!ENTITY m \"<i>&n;</i>\">]>"
+                           "<a k='&n;'><b>&n;-&n;</b><c>&m;</c></a>");
     ASSERT_TRUE(doc);
     EXPECT_EQ(doc->rootElement().elementForName("b").stringValue(), "name-name");
+    const QByteArray written = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- c -->\n"
+                               "<a k=\"name\">\n  <b>name-name</b>\n  <c>name</c>\n</a>\n";
+    EXPECT_EQ(doc->xmlData(), written);
+    EXPECT_EQ(doc->xmlData(), written);
     // Nested definitions that would expand to gigabytes.
     QByteArray bomb = "<!DOCTYPE a [<!ENTITY e0 \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\">";
     for (int i = 1; i < 10; ++i) {
@@ -111,8 +118,17 @@ TEST(XMLDocument, EntitiesNeverLoadFilesAndExpandWithinBounds)
         bomb += "\">";
     }
     LogCapture log;
-    doc = XMLDocument::parse(bomb + "]><a>&e9;</a>");
+    doc = XMLDocument::parse(bomb + "]><a>&e9;<b>&e9;&e9;</b></a>");
     EXPECT_LE(doc ? doc->rootElement().stringValue().size() : 0, 64 * 1024 * 1024 + 1024);
+    // Written out, many references to a large entity share one bound.
+    const QByteArray large(1 << 20, 'x');
+    doc = XMLDocument::parse("<!DOCTYPE a [<!ENTITY e \"" + large + "\">]><a>" +
+                             QByteArray("&e;").repeated(100) + "<b k='&e;'/></a>");
+    ASSERT_TRUE(doc);
+    const QByteArray text = doc->xmlData();
+    EXPECT_GE(text.size(), 64 << 20);
+    EXPECT_LE(text.size(), (64 << 20) + (2 << 20));
+    EXPECT_TRUE(log.contains("Warning: XML text longer than 67108864 bytes was cut"));
 }
 
 TEST(XMLDocument, ElementsOutliveTheirDocumentAndRoot)
@@ -133,6 +149,14 @@ TEST(XMLDocument, ElementsOutliveTheirDocumentAndRoot)
     EXPECT_EQ(first.name(), "first");
     EXPECT_EQ(b.stringValue(), "kept");
     EXPECT_EQ(b.parent().name(), "a");
+
+    // The root is the element given, not a copy of it.
+    XMLElement inner = b.appendChildElement("inner");
+    XMLDocument document(b);
+    inner.setStringValue("late");
+    EXPECT_EQ(document.rootElement(), b);
+    EXPECT_TRUE(b.parent().isNull());
+    EXPECT_TRUE(document.xmlData().contains("<inner>late</inner>"));
 }
 
 } // namespace

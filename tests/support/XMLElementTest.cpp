@@ -1,29 +1,87 @@
 #include "TestHelpers.h"
+#include "support/XMLArena.h"
 
 #include <climits>
+#include <functional>
 
 using XMLTest::compact;
 using XMLTest::element;
 
 namespace {
 
-TEST(XMLElementTree, InsertingMovesFreshElementsAndCopiesSharedOnes)
+// Every way of inserting moves the element itself: the handles on it and
+// below it go on editing it in its new place, wherever it came from.
+TEST(XMLElementTree, InsertingMovesTheElementAndItsHandlesFollow)
 {
-    XMLElement parent = XMLElement::create("parent");
-    XMLElement child = parent.addChild(XMLElement::create("child", "text"));
-    EXPECT_EQ(child.parent(), parent);
-    child.setStringValue("changed"); // still the element in the tree
-    XMLElement kept = XMLElement::create("kept", "one");
-    XMLElement inserted = parent.addChild(kept);
-    EXPECT_NE(inserted, kept);
-    kept.setStringValue("two");
-    EXPECT_TRUE(kept.parent().isNull());
-    // An element of another document is copied too.
-    const XMLElement source = element("<a><b>x</b></a>");
-    parent.addChild(source.elementForName("b"));
-    EXPECT_EQ(compact(source), "<a><b>x</b></a>");
-    EXPECT_EQ(compact(parent), "<parent><child>changed</child><kept>one</kept><b>x</b></parent>");
+    using Insert = std::function<XMLElement(XMLElement & target, XMLElement child)>;
+    const std::pair<const char *, Insert> inserts[] = {
+        {"addChild", [](XMLElement &t, XMLElement c) { return t.addChild(std::move(c)); }},
+        {"addChild replacing",
+         [](XMLElement &t, XMLElement c) { return t.addChild(std::move(c), true); }},
+        {"insertChild", [](XMLElement &t, XMLElement c) { return t.insertChild(std::move(c), 0); }},
+        {"replaceChild",
+         [](XMLElement &t, XMLElement c) {
+             return t.replaceChild(t.appendChildElement("old"), std::move(c));
+         }},
+        {"setElement",
+         [](XMLElement &t, XMLElement c) {
+             t.setElement(c, "holder");
+             return t.elementForPath("holder/" + c.name());
+         }},
+    };
+    enum Source { OwnTree, AnotherDocument, SameTree };
+    for (const auto &[name, insert] : inserts) {
+        for (Source source : {OwnTree, AnotherDocument, SameTree}) {
+            SCOPED_TRACE(testing::Message() << name << ", source " << source);
+            XMLElement target = element("<t><x><c><g/></c></x></t>");
+            XMLElement other = element("<o><c><g/></c><rest/></o>");
+            XMLElement child = source == OwnTree           ? XMLElement::create("c")
+                               : source == AnotherDocument ? other.elementForName("c")
+                                                           : target.elementForPath("x/c");
+            XMLElement grand = child.elementForName("g", true);
+            XMLElement inserted = insert(target, child);
+            ASSERT_EQ(inserted, child);
+            grand.setStringValue("late"); // written into the inserted element
+            child.setName("moved");
+            EXPECT_TRUE(compact(target).contains("<moved><g>late</g></moved>"))
+                << compact(target).toStdString();
+            EXPECT_EQ(compact(target.elementForName("x")),
+                      source == SameTree ? "<x/>" : "<x><c><g/></c></x>");
+            EXPECT_EQ(compact(other),
+                      source == AnotherDocument ? "<o><rest/></o>" : "<o><c><g/></c><rest/></o>");
+            // The tree that took it lives on with the handles on it.
+            target = XMLElement();
+            inserted = XMLElement();
+            child = XMLElement();
+            other = XMLElement();
+            EXPECT_EQ(grand.parent().name(), "moved");
+            EXPECT_FALSE(grand.parent().parent().isNull());
+        }
+    }
+}
 
+// A moved or detached element keeps the namespaces its former ancestors
+// declared, also once they are gone.
+TEST(XMLElementTree, MovedElementsKeepTheirNamespaces)
+{
+    XMLElement target = XMLElement::create("t");
+    target.addChild(
+        element("<a xmlns:f='urn:f'><f:b f:k='1'><f:c/></f:b></a>").elementForName("b"));
+    XMLElement r = element("<r><p xmlns:h='urn:h'><h:d/></p><q/></r>");
+    r.elementForName("q").addChild(r.elementForPath("p/d"));
+    r.removeChild(r.elementForName("p"));
+    EXPECT_EQ(r.elementForName("q").xmlString(), "<q>\n  <h:d xmlns:h=\"urn:h\"/>\n</q>");
+    r = element("<r><p xmlns:k='urn:k'><k:e/></p></r>");
+    XMLElement e = r.elementForPath("p/e");
+    e.detach();
+    r.removeChild(r.elementForName("p"));
+    target.addChild(e);
+    EXPECT_EQ(target.xmlString(), "<t>\n  <f:b xmlns:f=\"urn:f\" f:k=\"1\">\n    <f:c/>\n  "
+                                  "</f:b>\n  <k:e xmlns:k=\"urn:k\"/>\n</t>");
+}
+
+TEST(XMLElementTree, DetachedElementsMoveWithinTheirTreeButNotIntoThemselves)
+{
     // A detached element can go elsewhere in its tree, but not into itself.
     XMLElement root = element("<r><a><x>1</x></a><b/></r>");
     XMLElement x = root.elementForPath("a/x");
@@ -67,6 +125,15 @@ TEST(XMLElementTree, RemovedElementOutlivesItsParentAndDocument)
     // It still hangs in its removed parent, which hangs nowhere.
     EXPECT_EQ(child.parent().name(), "b");
     EXPECT_TRUE(child.parent().parent().isNull());
+
+    // The removed subtree goes with the last handle into it, before its tree.
+    XMLElement root = element("<a><b><c/></b></a>");
+    child = root.elementForPath("b/c");
+    root.setStringValue("gone");
+    const XMLDetail::Arena *arena = XMLDetail::Arena::of(root.node());
+    EXPECT_EQ(arena->orphans.size(), 1u);
+    child = XMLElement();
+    EXPECT_TRUE(arena->orphans.empty());
 }
 
 TEST(XMLElementTree, NullHandleAnswersEmpty)
@@ -112,9 +179,9 @@ TEST(XMLElementAccess, DuplicatesAreReportedAndTheFirstUsed)
                                        "the first will be used"});
     p.setInt(7, "a"); // the whole content of the first
     EXPECT_EQ(compact(p), "<p><a>7</a><a>2</a><a>3</a></p>");
-    p.setString(std::nullopt, "a"); // removes only the first
+    p.setString(std::nullopt, "a"); // every one: no stale duplicate comes back
     p.setString(std::nullopt, "missing");
-    EXPECT_EQ(compact(p), "<p><a>2</a><a>3</a></p>");
+    EXPECT_EQ(compact(p), "<p/>");
     p.insertChild(XMLElement::create("a", "4"), 1);
     p.addChild(XMLElement::create("b"));
     p.addChild(XMLElement::create("a", "new"), true); // replacing: one, at the end
