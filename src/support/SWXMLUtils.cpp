@@ -103,10 +103,14 @@ void removeElementAtIndex(int index, xmlDocPtr inDocument)
         qWarning("Warning: no screenwriter element at index %d", index);
     } else {
         xmlNodePtr node = result->nodesetval->nodeTab[index];
-        xmlUnlinkNode(node);
-        // An element that a handle still refers to is left to its handle.
-        if (!XMLDetail::subtreeHasHandles(node))
+        // A tree with handles frees the element once the last handle into it
+        // goes; a bare libxml2 tree has none.
+        if (XMLDetail::Arena *arena = XMLDetail::Arena::of(node)) {
+            arena->releaseNode(node);
+        } else {
+            xmlUnlinkNode(node);
             xmlFreeNode(node);
+        }
     }
     xmlXPathFreeObject(result);
 }

@@ -233,6 +233,9 @@ QByteArray pngBytes()
 {
     QImage image(4, 3, QImage::Format_ARGB32);
     image.fill(Qt::red);
+    // 72 dpi, so that its size in points is its pixel count.
+    image.setDotsPerMeterX(2835);
+    image.setDotsPerMeterY(2835);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

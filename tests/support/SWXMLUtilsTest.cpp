@@ -70,7 +70,12 @@ TEST_F(SWXMLUtilsTest, ChangeTypeStoresBothTextsLiterally)
 
 TEST_F(SWXMLUtilsTest, RemoveElementAtIndex)
 {
+    // A handle on the removed element keeps it readable; it is freed with the
+    // handle (the leak check sees it otherwise).
+    XMLElement held = element(1);
     SWXMLUtils::removeElementAtIndex(1, doc.xmlDoc());
+    EXPECT_EQ(held.name(), "SWElement");
+    held = XMLElement();
     ASSERT_EQ(doc.rootElement().childElementCount(), 2);
     EXPECT_EQ(element(1).stringForPath("string"), std::nullopt); // the third one
     SWXMLUtils::removeElementAtIndex(5, doc.xmlDoc());
