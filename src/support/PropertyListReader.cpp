@@ -89,7 +89,7 @@ public:
         if (!result || !skipSpace())
             return std::nullopt;
         if (!atEnd())
-            return fail(QStringLiteral("unexpected \"%1\" after the value").arg(peek()));
+            return fail(QStringLiteral("unexpected %1 after the value").arg(shown(peek())));
         return result;
     }
 
@@ -108,6 +108,15 @@ private:
         if (c == QLatin1Char('\n'))
             ++m_line;
         return c;
+    }
+
+    // A character for a message: quoted when printable, else its code.
+    static QString shown(QChar c)
+    {
+        if (c.isPrint())
+            return QStringLiteral("\"%1\"").arg(c);
+        return QStringLiteral("U+%1").arg(QString::number(c.unicode(), 16).toUpper(), 4,
+                                          QLatin1Char('0'));
     }
 
     std::nullopt_t fail(const QString &reason)
@@ -169,7 +178,7 @@ private:
             return quoted();
         if (isUnquotedCharacter(c))
             return unquoted();
-        return fail(QStringLiteral("unexpected \"%1\" where a value is expected").arg(c));
+        return fail(QStringLiteral("unexpected %1 where a value is expected").arg(shown(c)));
     }
 
     std::optional<QVariant> dictionary(int depth)
@@ -254,7 +263,8 @@ private:
                 continue;
             const int digit = hexValue(c.unicode());
             if (digit < 0)
-                return fail(QStringLiteral("\"%1\" in data, which holds only hex digits").arg(c));
+                return fail(
+                    QStringLiteral("%1 in data, which holds only hex digits").arg(shown(c)));
             if (high < 0) {
                 high = digit;
             } else {

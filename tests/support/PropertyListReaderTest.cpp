@@ -87,6 +87,7 @@ TEST(PropertyListReader, RefusesMalformedASCIIWithTheLine)
         {"/* never closed", "unterminated comment"},
         {"a b", "unexpected \"b\" after the value"},
         {"{ a = ; }", "where a value is expected"},
+        {"\x04", "unexpected U+0004 where a value is expected"},
         {"\"\\U\"", "without hex digits"},
         {QByteArray(300, '('), "nested deeper than 256 levels"},
     };
@@ -144,6 +145,25 @@ TEST(PropertyListReader, ReadsBinaryValuesOfEveryKind)
               QVariant(2.5));
     EXPECT_EQ(read(BinaryPlistWriter::assemble({QByteArray::fromHex("810102")})),
               QVariant(map({{"CF$UID", qulonglong(258)}})));
+}
+
+TEST(PropertyListReader, ReadsABinaryListAnotherWriterMade)
+{
+    // Python's plistlib wrote this from {"a": [1, 2.5, "\u00e9t\u00e9", b"\0\1", True,
+    // -7, 2**40], "date": 2003-05-06 07:08:09, "nested": {"k": "v"}}.
+    const QByteArray file = QByteArray::fromHex(
+        "62706c6973743030d3010203040c0d51615464617465566e6573746564a705060708090a0b10012340"
+        "040000000000006300e9007400e94200010913fffffffffffffff91300000100000000003341919e5b"
+        "64000000d10e0f516b5176080f11161d252730373a3b444d56595b0000000000000101000000000000"
+        "00100000000000000000000000000000005d");
+    const QVariantList a{qlonglong(1),          2.5,  QStringLiteral("\u00e9t\u00e9"),
+                         QByteArray("\0\1", 2), true, qlonglong(-7),
+                         qlonglong(1) << 40};
+    EXPECT_EQ(
+        read(file),
+        QVariant(map({{"a", a},
+                      {"date", QDateTime(QDate(2003, 5, 6), QTime(7, 8, 9), QTimeZone::utc())},
+                      {"nested", map({{"k", "v"}})}})));
 }
 
 TEST(PropertyListReader, RefusesDamagedOrHostileBinaryLists)
