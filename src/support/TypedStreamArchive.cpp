@@ -433,7 +433,8 @@ private:
         QList<Value> values;
         while (peek() != tagEnd) {
             for (const TypeNode &type : typeString())
-                values.append(value(type, depth + 1));
+                if (type.code != 'v') // void holds nothing
+                    values.append(value(type, depth + 1));
         }
         ++m_pos; // the end tag
         Entry &entry = m_archive.table[size_t(index)];

@@ -23,7 +23,7 @@ struct TypedStreamLimits
     // Objects, classes and shared strings the stream may define.
     qsizetype maxObjects = 256 * 1024;
     // Values read, and values an object expands to where it shares parts.
-    qsizetype maxValues = 4 * 1024 * 1024;
+    qsizetype maxValues = 1024 * 1024;
     // Largest single string or data block.
     qsizetype maxBytes = 256 * 1024 * 1024;
 };
