@@ -32,8 +32,14 @@ double secondsBetween(const CalendarDate &a, const QDateTime &b)
     return double(a.instant().msecsTo(b)) / 1000.0;
 }
 
-CalendarDate movedBy(const CalendarDate &date, double seconds)
+// Nothing for a shift no calendar holds (a duration of a billion years).
+std::optional<CalendarDate> movedBy(const CalendarDate &date, double seconds)
 {
+    constexpr double MaximumShift = 1e13; // about 300,000 years
+    if (!(std::abs(seconds) <= MaximumShift)) {
+        qWarning().noquote() << "Task duration too long to move a date by";
+        return std::nullopt;
+    }
     return CalendarDate(date.instant().addMSecs(qint64(std::llround(seconds * 1000.0))),
                         date.timeZone());
 }
@@ -256,14 +262,20 @@ void TWMapBranch::calculateDuration()
 
 void TWMapBranch::calculateStartDate()
 {
-    if (const std::optional<CalendarDate> end = endDate(); end && hasDuration())
-        setStartDate(movedBy(*end, -durationInSeconds()));
+    const std::optional<CalendarDate> end = endDate();
+    if (!end || !hasDuration())
+        return;
+    if (const std::optional<CalendarDate> start = movedBy(*end, -durationInSeconds()))
+        setStartDate(start);
 }
 
 void TWMapBranch::calculateEndDate()
 {
-    if (const std::optional<CalendarDate> start = startDate(); start && hasDuration())
-        setEndDate(movedBy(*start, durationInSeconds()));
+    const std::optional<CalendarDate> start = startDate();
+    if (!start || !hasDuration())
+        return;
+    if (const std::optional<CalendarDate> end = movedBy(*start, durationInSeconds()))
+        setEndDate(end);
 }
 
 // --- allocation ---

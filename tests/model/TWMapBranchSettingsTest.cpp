@@ -126,18 +126,15 @@ TEST_F(TWMapBranchSettingsTest, ProgressAndOverdueByCompletionAndSchedule)
 {
     const std::optional<double> none;
     // clang-format off
-    // Start and end in seconds from now.
-    const struct { float percentage; std::optional<double> start, end; QList<bool> completionCompleteScheduleProgressOverdue; } cases[] = {
-        {100, -10, -5, {true, true, true, false, false}},
-        {0, none, none, {true, false, false, false, false}},
-        {0, -10, 10, {true, false, true, true, false}},
-        {0, 10, 20, {true, false, true, false, false}},
+    // Start and end in seconds from now; completion, complete, schedule, in progress, overdue.
+    const struct { float percentage; std::optional<double> start, end; QList<bool> states; } cases[] = {
+        {100, -10, -5, {true, true, true, false, false}}, {0, none, none, {true, false, false, false, false}},
+        {0, -10, 10, {true, false, true, true, false}},   {0, 10, 20, {true, false, true, false, false}},
         {50, -20, -10, {true, false, true, true, true}},
         {-1, -20, -10, {false, false, true, true, false}},  // no completion data: never overdue
         {-1, -10, -9, {false, false, false, false, false}}, // one second apart: no schedule
-        {-1, -10, -8.5, {false, false, true, true, false}},
-        // clang-format on
-    };
+        {-1, -10, -8.5, {false, false, true, true, false}}};
+    // clang-format on
     auto b = child(root, 100, "b");
     for (const auto &c : cases) {
         b->setPercentageComplete(c.percentage);
@@ -145,7 +142,7 @@ TEST_F(TWMapBranchSettingsTest, ProgressAndOverdueByCompletionAndSchedule)
         b->setEndDate(c.end ? std::optional(at(*c.end)) : std::nullopt);
         EXPECT_EQ(QList<bool>({b->hasCompletion(), b->isComplete(), b->hasSchedule(),
                                b->isInProgress(now), b->isOverdue(now)}),
-                  c.completionCompleteScheduleProgressOverdue)
+                  c.states)
             << c.percentage << " " << c.start.value_or(0) << " " << c.end.value_or(0);
     }
     b->setStartDate(at(2 * 86400));
@@ -182,6 +179,9 @@ TEST_F(TWMapBranchSettingsTest, DurationsInSecondsAsTextAndBetweenTheDates)
         b->calculateStartDate();
         EXPECT_EQ(b->startDate()->instant(), now);
     }
+    b->setDuration(1e30f); // beyond any calendar: the dates stay
+    b->calculateStartDate();
+    EXPECT_EQ(b->startDate()->instant(), now);
 }
 
 TEST_F(TWMapBranchSettingsTest, AllocationByIdentifierAndTheToolTip)
