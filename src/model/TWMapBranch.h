@@ -5,6 +5,7 @@
 #include "support/CalendarDate.h"
 #include "support/Color.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -14,7 +15,9 @@
 #include <memory>
 #include <optional>
 
+class AttributedString;
 class BezierPath;
+class QMimeData;
 class QObject;
 class TWAttachedText;
 class TWBoundaryProxy;
@@ -27,6 +30,7 @@ class TWMap;
 class TWMapLayoutServices;
 class TWMapsDoc;
 class TWPointHolder;
+class TWResource;
 class TWTextArea;
 class TWTrackedChange;
 class UndoManager;
@@ -307,6 +311,76 @@ public:
     // Without undo.
     void setNeedsMakeNaturalSize(bool needs);
     void setScenesAndCharactersValid(bool valid);
+
+    // --- bindings ---
+    // The text of the first attached text; null without one.
+    std::shared_ptr<const AttributedString> primaryAttachedText() const;
+    // An empty text removes the first attached text; otherwise the first one
+    // gets the text, or a new one is made for it. Undoable.
+    void setPrimaryAttachedText(std::shared_ptr<const AttributedString> text);
+
+    // --- task data ---
+    using ResourceList = QList<std::shared_ptr<TWResource>>;
+    using Instant = QDateTime;
+    // Derived keys, announced (ValueDidChangeNotification) by the setters
+    // that change them; the clock-dependent ones are never announced.
+    bool startDateEnabled() const { return startDate().has_value(); }
+    bool endDateEnabled() const { return endDate().has_value(); }
+    // Enabling sets the present moment when no date is set; disabling clears it.
+    void setStartDateEnabled(bool enabled);
+    void setEndDateEnabled(bool enabled);
+    bool hasPriority() const { return priority() > 0; }
+    bool hasCompletion() const { return percentageComplete() >= 0; }
+    bool isComplete() const { return percentageComplete() >= 100; }
+    // Both dates, the end more than a second after the start.
+    bool hasSchedule() const;
+    bool hasDuration() const { return duration() > 0; }
+    bool hasAllocatedResources() const { return !resourcesAllocated().isEmpty(); }
+    // The clock-dependent states, at `now` or at the present moment.
+    bool isInProgress(const Instant &now) const;
+    bool isInProgress() const;
+    bool isOverdue(const Instant &now) const;
+    bool isOverdue() const;
+    // Scheduled to start after `now` and less than `days` days after it.
+    bool isScheduledToStartIn(float days, const Instant &now) const;
+    bool isScheduledToStartIn(float days) const;
+
+    // Unit codes 1 minutes ... 6 years; others have no label and 0 seconds.
+    static QString durationUnitLabel(int units);
+    static float secondsPerDurationUnit(int units);
+    double durationInSeconds() const;
+    // "2.0 Weeks"; empty for no duration.
+    QString durationString() const;
+    // Each fills one of duration, start and end from the other two (undoable).
+    void calculateDuration();
+    void calculateStartDate();
+    void calculateEndDate();
+
+    // Allocation by resource identifier, each at most once.
+    void insertObjectInResourcesAllocatedAtIndex(const QString &identifier, int index);
+    void removeObjectFromResourcesAllocatedAtIndex(int index);
+    // The document gets a copy of a resource it does not know yet.
+    void allocateResource(const std::shared_ptr<TWResource> &resource);
+    void allocateResources(const ResourceList &resources);
+    void allocateResourceFromXMLString(const QString &xml);
+    void allocateResourcesFromXMLStrings(const QStringList &xml);
+    void allocateResourcesFromPasteboard(const QMimeData *pasteboard);
+    void unallocateResource(const std::shared_ptr<TWResource> &resource);
+    void unallocateResources(const ResourceList &resources);
+    bool hasAllocatedResource(const std::shared_ptr<TWResource> &resource) const;
+    bool usesResourceInArray(const ResourceList &resources) const;
+    // The names of the allocated resources the document knows, one a line.
+    QString allocatedResourcesTooltipString() const;
+
+    // A report is a dictionary of switch keys ("reportComplete", ...) and
+    // their values; "resources" holds a ResourceList. With no switch on,
+    // every branch matches.
+    bool matchesReport(const QVariantMap &report, const Instant &now) const;
+    bool matchesReport(const QVariantMap &report) const;
+    // The subtree in pre-order, each matching branch appended once.
+    void addBranchesMatchingReport(const QVariantMap &report, BranchList &array,
+                                   const Instant &now);
+    void addBranchesMatchingReport(const QVariantMap &report, BranchList &array);
 
     // --- what readers store directly (no undo, no notification) ---
     void setPrimitiveParent(TWMapBranch *parent);

@@ -1,6 +1,7 @@
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWTextArea.h"
+#include "model/TWAttachedText.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
@@ -38,13 +39,7 @@ TW_SETTING_SETTER(setOverridesRainbowAngle, bool, overridesRainbowAngle)
 TW_SETTING_SETTER(setOverriddenRainbowAngle, float, overriddenRainbowAngle)
 TW_SETTING_SETTER(setTextDistanceFromLeftEnd, float, textDistanceFromLeftEnd)
 TW_SETTING_SETTER(setTextDistanceFromRightEnd, float, textDistanceFromRightEnd)
-TW_SETTING_SETTER(setPriority, int, priority)
-TW_SETTING_SETTER(setStartDate, const std::optional<CalendarDate> &, startDate)
-TW_SETTING_SETTER(setEndDate, const std::optional<CalendarDate> &, endDate)
-TW_SETTING_SETTER(setPercentageComplete, float, percentageComplete)
 TW_SETTING_SETTER(setResourcesAllocated, const QStringList &, resourcesAllocated)
-TW_SETTING_SETTER(setDuration, float, duration)
-TW_SETTING_SETTER(setDurationUnits, int, durationUnits)
 TW_SETTING_SETTER(setScreenWriterText, const QString &, screenWriterText)
 TW_SETTING_SETTER(setPrintScreenWriterText, bool, printScreenWriterText)
 TW_SETTING_SETTER(setScreenWriterSelectedRange, Range, screenWriterSelectedRange)
@@ -362,6 +357,9 @@ void TWMapBranch::setOutlineNumber(const QString &number)
         label->setLineFragmentPadding(0);
         label->setBranch(this);
         removeGraphicOrderCache();
+        // A record read with some other graphic gets the text label it is named for.
+        if (record)
+            record->setGraphic(label);
     }
     const TWMap *m = map();
     const Font font = m && m->branchDisplaySettings().outlineFont
@@ -474,6 +472,39 @@ void TWMapBranch::setTextRelativePosition(int position)
     center.post(GraphicNeedsRedrawNotification, m_mainGraphic->notificationObject());
 }
 
+// --- the primary attached text (bound to text fields) ---
+
+std::shared_ptr<const AttributedString> TWMapBranch::primaryAttachedText() const
+{
+    const AttachedTextList &texts = s().attachedTextArray;
+    return texts.isEmpty() ? nullptr : texts.first()->text();
+}
+
+void TWMapBranch::setPrimaryAttachedText(std::shared_ptr<const AttributedString> text)
+{
+    const bool empty = !text || text->length() == 0;
+    const auto widen = [this](float by) {
+        if (!m_mainGraphic)
+            return;
+        const Rect bounds = m_mainGraphic->bounds();
+        m_mainGraphic->setBounds(
+            Rect(bounds.x(), bounds.y(), bounds.width() + by, bounds.height()));
+    };
+    if (empty && countOfAttachedTextArray() > 0) {
+        removeObjectFromAttachedTextArrayAtIndex(0);
+        widen(-IconSlotWidth);
+        postBranch(BranchNeedsRedrawNotification);
+    } else if (countOfAttachedTextArray() > 0) {
+        objectInAttachedTextArrayAtIndex(0)->setText(std::move(text));
+    } else {
+        auto attached = std::make_shared<TWAttachedText>(std::nullopt, undoManager());
+        insertObjectInAttachedTextArrayAtIndex(attached, 0);
+        widen(IconSlotWidth);
+        postBranch(BranchNeedsRedrawNotification);
+        attached->setText(std::move(text));
+    }
+}
+
 // --- check boxes ---
 
 void TWMapBranch::setShowCheckBox(bool show)
@@ -519,6 +550,12 @@ KeyAccess access(T (TWMapBranch::*getter)() const, void (TWMapBranch::*setter)(T
             [setter](TWMapBranch &b, const QVariant &v) { (b.*setter)(v.value<T>()); }};
 }
 
+// Derived keys: read only.
+template <class T> KeyAccess access(T (TWMapBranch::*getter)() const)
+{
+    return {[getter](const TWMapBranch &b) { return QVariant::fromValue((b.*getter)()); }, {}};
+}
+
 const QHash<QString, KeyAccess> &keyTable()
 {
     static const QHash<QString, KeyAccess> table = {
@@ -562,8 +599,40 @@ const QHash<QString, KeyAccess> &keyTable()
          access(&TWMapBranch::boundaryLineWidth, &TWMapBranch::setBoundaryLineWidth)},
         {QStringLiteral("boundaryMargin"),
          access(&TWMapBranch::boundaryMargin, &TWMapBranch::setBoundaryMargin)},
+        {QStringLiteral("boundaryCurveRadius"),
+         access(&TWMapBranch::boundaryCurveRadius, &TWMapBranch::setBoundaryCurveRadius)},
+        {QStringLiteral("boundaryCornerStyle"),
+         access(&TWMapBranch::boundaryCornerStyle, &TWMapBranch::setBoundaryCornerStyle)},
+        {QStringLiteral("boundaryLineStyle"),
+         access(&TWMapBranch::boundaryLineStyle, &TWMapBranch::setBoundaryLineStyle)},
+        {QStringLiteral("overriddenChildRepel"),
+         access(&TWMapBranch::overriddenChildRepel, &TWMapBranch::setOverriddenChildRepel)},
+        {QStringLiteral("overriddenChildSpacing"),
+         access(&TWMapBranch::overriddenChildSpacing, &TWMapBranch::setOverriddenChildSpacing)},
+        {QStringLiteral("overriddenChildrenColorMode"),
+         access(&TWMapBranch::overriddenChildrenColorMode,
+                &TWMapBranch::setOverriddenChildrenColorMode)},
+        {QStringLiteral("overriddenRainbowAngle"),
+         access(&TWMapBranch::overriddenRainbowAngle, &TWMapBranch::setOverriddenRainbowAngle)},
         {QStringLiteral("percentageComplete"),
          access(&TWMapBranch::percentageComplete, &TWMapBranch::setPercentageComplete)},
+        {QStringLiteral("duration"), access(&TWMapBranch::duration, &TWMapBranch::setDuration)},
+        {QStringLiteral("durationUnits"),
+         access(&TWMapBranch::durationUnits, &TWMapBranch::setDurationUnits)},
+        {QStringLiteral("startDateEnabled"),
+         access(&TWMapBranch::startDateEnabled, &TWMapBranch::setStartDateEnabled)},
+        {QStringLiteral("endDateEnabled"),
+         access(&TWMapBranch::endDateEnabled, &TWMapBranch::setEndDateEnabled)},
+        {QStringLiteral("hasPriority"), access(&TWMapBranch::hasPriority)},
+        {QStringLiteral("hasCompletion"), access(&TWMapBranch::hasCompletion)},
+        {QStringLiteral("isComplete"), access(&TWMapBranch::isComplete)},
+        {QStringLiteral("hasSchedule"), access(&TWMapBranch::hasSchedule)},
+        {QStringLiteral("isInProgress"),
+         {[](const TWMapBranch &b) { return QVariant(b.isInProgress()); }, {}}},
+        {QStringLiteral("isOverdue"),
+         {[](const TWMapBranch &b) { return QVariant(b.isOverdue()); }, {}}},
+        {QStringLiteral("hasDuration"), access(&TWMapBranch::hasDuration)},
+        {QStringLiteral("hasAllocatedResources"), access(&TWMapBranch::hasAllocatedResources)},
     };
     return table;
 }
@@ -579,7 +648,7 @@ QVariant TWMapBranch::valueForKey(const QString &key) const
 bool TWMapBranch::setValueForKey(const QVariant &value, const QString &key)
 {
     const auto it = keyTable().constFind(key);
-    if (it == keyTable().cend() || !value.isValid())
+    if (it == keyTable().cend() || !it->set || !value.isValid())
         return false;
     it->set(*this, value);
     return true;
