@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -227,6 +228,29 @@ public:
     // setBounds() with the origin moved.
     void moveBy(float dx, float dy);
 
+    // --- hit testing, knobs and resizing ---
+    // Knob numbers on the bounds: 1 top-left, 2 top-middle, 3 top-right,
+    // 4 middle-left, 5 middle-right, 6 bottom-left, 7 bottom-middle,
+    // 8 bottom-right; 0 is no knob.
+    virtual bool hitTest(Point point, bool isSelected);
+    // The first enabled knob whose 8 x 8 square holds the point, or 0.
+    virtual int knobUnderPoint(Point point);
+    // Rubber-band selection: selectable and the rectangle meets the drawing bounds.
+    virtual bool selectsInRect(Rect rect);
+    // Moves the knob to the point; returns the knob now held (mirrored when
+    // the drag crosses the opposite edge, which also flips the graphic).
+    virtual int resizeByMovingKnob(int knob, Point point, bool naturalAspectRatio);
+    // Where the branch's enclosed picture goes; the flag makes the graphic
+    // answer as the main graphic.
+    virtual Rect imageBoundsAssertingMainGraphic(bool assertingMainGraphic);
+    // The knob across the vertical axis (horizontal) or the horizontal one;
+    // knobs outside 0 to 8 come back unchanged.
+    static int flipKnob(int knob, bool horizontal);
+    // The point of knob 1 to 8 on a rectangle.
+    static Point knobPoint(Rect bounds, int knob);
+    // The 8 x 8 square that picks a knob at the point.
+    static Rect knobRect(Point point) { return {point.x - 4, point.y - 4, 8, 8}; }
+
     // --- roles (decided by identity against the branch, never stored) ---
     bool isSelected() const;
     bool isMainGraphic() const;
@@ -251,11 +275,19 @@ public:
 protected:
     // The undo registration of a setter: `inverse` runs on this graphic,
     // which the undo step keeps alive.
-    template <class F> void registerUndo(F &&inverse);
+    template <class F> void registerUndo(F &&inverse)
+    {
+        registerInverse(std::function<void(TWGraphic &)>(std::forward<F>(inverse)));
+    }
+    void registerInverse(std::function<void(TWGraphic &)> inverse);
     // "Redraw it": the branch (under `branchNotification`) for a main
     // graphic, else GraphicNeedsRedrawNotification with the graphic.
     void redrawIt(const QString &branchNotification) const;
     void postGraphicNeedsRedraw() const;
+    // Stores the bounds without corrections, undo or notifications.
+    void setPrimitiveBounds(Rect bounds) { m_bounds = bounds; }
+    // A cache of the kind's own path: no undo.
+    void setCachedBezierPathWithoutUndo(const std::shared_ptr<BezierPath> &path);
     // Recomputes the drawing bounds; the kinds grow them by what they paint
     // outside the bounds.
     virtual Rect computeDrawingBounds();

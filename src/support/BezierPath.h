@@ -15,6 +15,10 @@
 class QPainter;
 struct ShadingCallbacks;
 
+// The direction (dx, dy) as an angle from the +y axis towards +x, in
+// [0, 2pi): a direction at angle a is (sin a, cos a). 0 for no direction.
+float calculateAngleFromVertical(float dx, float dy);
+
 // A path of move, line, cubic curve and close elements with its stroke
 // attributes. Qt's QPainterPath has no close element of its own, no stroke
 // attributes and no flatness, and starts silently at (0, 0); this keeps the

@@ -13,7 +13,25 @@ constexpr float halfPi = 1.5707963f;
 constexpr double threeHalvesPi = 4.712388753890991;
 constexpr double twoPi = 6.283185005187988;
 
-// Clockwise angle from straight up (positive y) towards positive x, in [0, 2pi).
+
+// Angles just above 0 and just below 2pi are neighbours: lift the small one.
+void unwrapAngles(float &a1, float &a2)
+{
+    if (a1 <= halfPi && a2 >= threeHalvesPi)
+        a1 = float(a1 + twoPi);
+    if (a2 <= halfPi && a1 >= threeHalvesPi)
+        a2 = float(a2 + twoPi);
+}
+
+float distance(Point a, Point b)
+{
+    const float dx = a.x - b.x;
+    const float dy = a.y - b.y;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+} // namespace
+
 float calculateAngleFromVertical(float dx, float dy)
 {
     if (dy == 0) {
@@ -33,24 +51,6 @@ float calculateAngleFromVertical(float dx, float dy)
         return float(1.570796251296997 - std::atan(double(std::fabs(dx) / dy)) + 4.71238899230957);
     return 0; // NaN
 }
-
-// Angles just above 0 and just below 2pi are neighbours: lift the small one.
-void unwrapAngles(float &a1, float &a2)
-{
-    if (a1 <= halfPi && a2 >= threeHalvesPi)
-        a1 = float(a1 + twoPi);
-    if (a2 <= halfPi && a1 >= threeHalvesPi)
-        a2 = float(a2 + twoPi);
-}
-
-float distance(Point a, Point b)
-{
-    const float dx = a.x - b.x;
-    const float dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
-}
-
-} // namespace
 
 Point TWAngleAndPointHolder::intersectionPointWith(const TWAngleAndPointHolder &other) const
 {
