@@ -6,6 +6,12 @@
 
 #include <algorithm>
 
+Point TWFlexiBranch::*const TWFlexiBranch::allPoints[8] = {
+    &TWFlexiBranch::m_leftPoint,     &TWFlexiBranch::m_rightPoint,
+    &TWFlexiBranch::m_intermediate1, &TWFlexiBranch::m_intermediate2,
+    &TWFlexiBranch::m_innerEndLeft,  &TWFlexiBranch::m_innerEndRight,
+    &TWFlexiBranch::m_straightLeft,  &TWFlexiBranch::m_straightRight};
+
 void TWFlexiBranch::initWithBounds(Rect bounds)
 {
     TWGraphic::initWithBounds(bounds);
@@ -32,12 +38,17 @@ std::shared_ptr<TWGraphic> TWFlexiBranch::copy() const
 
 // --- points ---
 
-void TWFlexiBranch::setPoint(Point TWFlexiBranch::*field, PointSetter setter, Point value)
+void TWFlexiBranch::setPoint(Point TWFlexiBranch::*field, Point value, bool recorded)
 {
+    if (!recorded) {
+        this->*field = value;
+        return;
+    }
     if (this->*field == value)
         return;
     const Point old = this->*field;
-    registerUndo([setter, old](TWGraphic &g) { (static_cast<TWFlexiBranch &>(g).*setter)(old); });
+    registerUndo(
+        [field, old](TWGraphic &g) { static_cast<TWFlexiBranch &>(g).setPoint(field, old, true); });
     this->*field = value;
     clearCachedHitTestPath();
     setDrawingBoundsValid(false);
@@ -45,35 +56,35 @@ void TWFlexiBranch::setPoint(Point TWFlexiBranch::*field, PointSetter setter, Po
 
 void TWFlexiBranch::setLeftPoint(Point p)
 {
-    setPoint(&TWFlexiBranch::m_leftPoint, &TWFlexiBranch::setLeftPoint, p);
+    setPoint(&TWFlexiBranch::m_leftPoint, p, true);
 }
 void TWFlexiBranch::setRightPoint(Point p)
 {
-    setPoint(&TWFlexiBranch::m_rightPoint, &TWFlexiBranch::setRightPoint, p);
+    setPoint(&TWFlexiBranch::m_rightPoint, p, true);
 }
 void TWFlexiBranch::setIntermediate1(Point p)
 {
-    setPoint(&TWFlexiBranch::m_intermediate1, &TWFlexiBranch::setIntermediate1, p);
+    setPoint(&TWFlexiBranch::m_intermediate1, p, true);
 }
 void TWFlexiBranch::setIntermediate2(Point p)
 {
-    setPoint(&TWFlexiBranch::m_intermediate2, &TWFlexiBranch::setIntermediate2, p);
+    setPoint(&TWFlexiBranch::m_intermediate2, p, true);
 }
 void TWFlexiBranch::setInnerEndLeft(Point p)
 {
-    setPoint(&TWFlexiBranch::m_innerEndLeft, &TWFlexiBranch::setInnerEndLeft, p);
+    setPoint(&TWFlexiBranch::m_innerEndLeft, p, true);
 }
 void TWFlexiBranch::setInnerEndRight(Point p)
 {
-    setPoint(&TWFlexiBranch::m_innerEndRight, &TWFlexiBranch::setInnerEndRight, p);
+    setPoint(&TWFlexiBranch::m_innerEndRight, p, true);
 }
 void TWFlexiBranch::setStraightLeft(Point p)
 {
-    setPoint(&TWFlexiBranch::m_straightLeft, &TWFlexiBranch::setStraightLeft, p);
+    setPoint(&TWFlexiBranch::m_straightLeft, p, true);
 }
 void TWFlexiBranch::setStraightRight(Point p)
 {
-    setPoint(&TWFlexiBranch::m_straightRight, &TWFlexiBranch::setStraightRight, p);
+    setPoint(&TWFlexiBranch::m_straightRight, p, true);
 }
 
 // --- helpers ---
@@ -126,41 +137,25 @@ void TWFlexiBranch::initializePoints()
 
 void TWFlexiBranch::moveAllPointsBy(float dx, float dy, bool recorded)
 {
-    Point *fields[] = {&m_leftPoint,    &m_rightPoint,    &m_intermediate1, &m_intermediate2,
-                       &m_innerEndLeft, &m_innerEndRight, &m_straightLeft,  &m_straightRight};
-    PointSetter setters[] = {&TWFlexiBranch::setLeftPoint,     &TWFlexiBranch::setRightPoint,
-                             &TWFlexiBranch::setIntermediate1, &TWFlexiBranch::setIntermediate2,
-                             &TWFlexiBranch::setInnerEndLeft,  &TWFlexiBranch::setInnerEndRight,
-                             &TWFlexiBranch::setStraightLeft,  &TWFlexiBranch::setStraightRight};
-    for (size_t i = 0; i < std::size(fields); ++i) {
-        const Point moved{fields[i]->x + dx, fields[i]->y + dy};
-        if (recorded)
-            (this->*setters[i])(moved);
-        else
-            *fields[i] = moved;
+    for (Point TWFlexiBranch::*field : allPoints) {
+        const Point p = this->*field;
+        setPoint(field, {p.x + dx, p.y + dy}, recorded);
     }
 }
 
 void TWFlexiBranch::refitEnds(Rect b, bool recorded)
 {
-    auto set = [this, recorded](Point TWFlexiBranch::*field, PointSetter setter, Point value) {
-        if (recorded)
-            (this->*setter)(value);
-        else
-            this->*field = value;
-    };
-    set(&TWFlexiBranch::m_rightPoint, &TWFlexiBranch::setRightPoint, {b.maxX(), m_rightPoint.y});
-    set(&TWFlexiBranch::m_straightRight, &TWFlexiBranch::setStraightRight,
-        {m_rightPoint.x - rightReserve(), m_straightRight.y});
+    setPoint(&TWFlexiBranch::m_rightPoint, {b.maxX(), m_rightPoint.y}, recorded);
+    setPoint(&TWFlexiBranch::m_straightRight, {m_rightPoint.x - rightReserve(), m_straightRight.y},
+             recorded);
     if (m_innerEndRight.x > m_straightRight.x - 3)
-        set(&TWFlexiBranch::m_innerEndRight, &TWFlexiBranch::setInnerEndRight,
-            {m_straightRight.x - 3, m_innerEndRight.y});
-    set(&TWFlexiBranch::m_leftPoint, &TWFlexiBranch::setLeftPoint, {b.x(), m_leftPoint.y});
-    set(&TWFlexiBranch::m_straightLeft, &TWFlexiBranch::setStraightLeft,
-        {b.x() + leftReserve(), m_straightLeft.y});
+        setPoint(&TWFlexiBranch::m_innerEndRight, {m_straightRight.x - 3, m_innerEndRight.y},
+                 recorded);
+    setPoint(&TWFlexiBranch::m_leftPoint, {b.x(), m_leftPoint.y}, recorded);
+    setPoint(&TWFlexiBranch::m_straightLeft, {b.x() + leftReserve(), m_straightLeft.y}, recorded);
     if (m_innerEndLeft.x < m_straightLeft.x + 3)
-        set(&TWFlexiBranch::m_innerEndLeft, &TWFlexiBranch::setInnerEndLeft,
-            {m_straightLeft.x + 3, m_innerEndLeft.y});
+        setPoint(&TWFlexiBranch::m_innerEndLeft, {m_straightLeft.x + 3, m_innerEndLeft.y},
+                 recorded);
 }
 
 // --- bounds ---

@@ -80,9 +80,15 @@ public:
 
     static bool hasFill() { return false; }
 
+protected:
+    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                         xmlDocPtr doc) override;
+
 private:
-    using PointSetter = void (TWFlexiBranch::*)(Point);
-    void setPoint(Point TWFlexiBranch::*field, PointSetter setter, Point value);
+    // Undoable when recorded; otherwise stored as it is.
+    void setPoint(Point TWFlexiBranch::*field, Point value, bool recorded);
+    static Point TWFlexiBranch::*const allPoints[8];
     void moveAllPointsBy(float dx, float dy, bool recorded);
     // The widths the branch reserves at the two ends.
     float leftReserve() const;
@@ -104,3 +110,6 @@ private:
     Point m_straightRight;
     std::shared_ptr<BezierPath> m_hitTestPath;
 };
+
+inline const bool kTWFlexiBranchRegistered =
+    TWGraphic::registerKind<TWFlexiBranch>("TWFlexiBranch");

@@ -2,6 +2,8 @@
 #include "model/TWMapBranch.h"
 #include "support/Image.h"
 
+#include <cmath>
+
 void TWImage::init()
 {
     TWGraphic::init();
@@ -39,7 +41,9 @@ TWImage::ProportionalResize TWImage::proportionalResize(Rect b, Size image, int 
         w = knob == 4 ? x + w - p.x : p.x - x;
         if (knob == 4)
             x = p.x;
-        h = ih * w / iw;
+        // The proportional side follows the size, not the direction: a drag
+        // past the opposite edge mirrors the picture on its own axis only.
+        h = ih * std::fabs(w) / iw;
         y = b.y() - (h - b.height()) / 2;
         break;
     case 2:
@@ -47,7 +51,7 @@ TWImage::ProportionalResize TWImage::proportionalResize(Rect b, Size image, int 
         h = knob == 2 ? y + h - p.y : p.y - y;
         if (knob == 2)
             y = p.y;
-        w = iw * h / ih;
+        w = iw * std::fabs(h) / ih;
         x = b.x() - (w - b.width()) / 2;
         break;
     case 1:
@@ -58,14 +62,15 @@ TWImage::ProportionalResize TWImage::proportionalResize(Rect b, Size image, int 
         const bool topSide = knob == 1 || knob == 3;
         const float wr = leftSide ? b.maxX() - p.x : p.x - b.x();
         const float hr = topSide ? b.maxY() - p.y : p.y - b.y();
-        // The smaller scale wins, so the picture stays inside the point.
-        const float sx = wr / iw, sy = hr / ih;
+        // The smaller scale wins, so the picture stays inside the point;
+        // each side keeps the direction the drag gives it.
+        const float sx = std::fabs(wr) / iw, sy = std::fabs(hr) / ih;
         if (sy > sx) {
             w = wr;
-            h = ih * sx;
+            h = std::copysign(ih * sx, hr);
         } else {
             h = hr;
-            w = iw * sy;
+            w = std::copysign(iw * sy, wr);
         }
         // The opposite corner stays.
         x = leftSide ? b.maxX() - w : b.x();

@@ -31,3 +31,5 @@ public:
     static ProportionalResize proportionalResize(Rect bounds, Size imageSize, int knob,
                                                  Point point);
 };
+
+inline const bool kTWImageRegistered = TWGraphic::registerKind<TWImage>("TWImage");

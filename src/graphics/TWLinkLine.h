@@ -120,6 +120,11 @@ public:
     static bool hasFill() { return false; }
     static bool hasTerminator() { return true; }
 
+protected:
+    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                         xmlDocPtr doc) override;
+
 private:
     template <class T>
     void setValue(T TWLinkLine::*field, T value, void (TWLinkLine::*setter)(T), bool redrawBefore,

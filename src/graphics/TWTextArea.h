@@ -114,6 +114,11 @@ public:
 
     static bool hasFont() { return true; }
 
+protected:
+    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                         xmlDocPtr doc) override;
+
 private:
     static void stopEditingEverywhere();
     void setEditingFlag(bool editing);
