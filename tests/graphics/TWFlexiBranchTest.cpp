@@ -1,6 +1,6 @@
-#include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWFlexiBranch.h"
 #include "BranchTestSupport.h"
+#include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWFlexiBranchTransformedCharacter.h"
 #include "support/BezierPath.h"
 
@@ -42,9 +42,6 @@ TEST_F(TWFlexiBranchTest, DefaultPointsLieOnTheBottomEdge)
                                       {294, 130},
                                       {297, 130},
                                       {300, 130}}));
-    EXPECT_FALSE(flexi->drawsFill());
-    EXPECT_FALSE(flexi->hasNaturalSize());
-    EXPECT_EQ(flexi->yPositionForEnclosedTextArea(), 138.0f);
 
     // The curve: line, two curves meeting between the intermediates, line.
     const auto path = flexi->bezierPath();

@@ -69,11 +69,6 @@ TEST(TWImageResize, KeepsTheProportionsOfThePicture)
 TEST_F(TWImageTest, NaturalSizeResizeAndSelection)
 {
     auto image = TWGraphic::make<TWImage>(Rect(100, 100, 200, 100));
-    EXPECT_FALSE(image->drawsFill());
-    EXPECT_FALSE(image->drawsStroke());
-    EXPECT_FALSE(image->inheritsFill());
-    EXPECT_FALSE(image->inheritsStroke());
-
     auto a = child(root, 100, "a");
     a->setEnclosedImage(image);
     image->setBranch(a.get());

@@ -213,10 +213,6 @@ TEST_F(TWLinkLineTest, SettersPostByTheTable)
     undo->closeEventGroup();
     undo->undo();
     EXPECT_EQ(line->storedColorMode(), 2);
-    EXPECT_FALSE(line->drawsFill());
-    line->setDrawsFill(true);
-    EXPECT_FALSE(line->drawsFill());
-    EXPECT_EQ(line->inheritedStrokeColor(), Color::blackColor());
 
     line->remove();
     EXPECT_EQ(map->countOfLinkLines(), 0);

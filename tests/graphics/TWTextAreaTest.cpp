@@ -137,8 +137,6 @@ TEST_F(TWTextAreaTest, KnobsAndSelectionByKind)
         EXPECT_EQ(c.text->isEditable(), c.editable);
         EXPECT_EQ(c.text->hitTest(Point(b.midX(), b.midY()), false), c.hit);
     }
-    EXPECT_EQ(a->enclosedTextArea()->handleColor(), Color::colorWithDeviceRed(0.82, 0.63, 0.06, 1));
-    EXPECT_EQ(TWGraphic::make<TWTextArea>()->isEditable(), false);
 }
 
 TEST_F(TWTextAreaTest, KnobResizeKeepsTheTextWidthAndTheMinimumHeight)
