@@ -76,15 +76,6 @@ TEST_F(TWFlexiBranchTest, AMoveCarriesPointsAndCharacters)
     EXPECT_EQ(flexi->straightRight(), Point(197, 130));
     EXPECT_EQ(flexi->innerEndRight(), Point(194, 130));
     EXPECT_EQ(flexi->intermediate2(), Point(288, 130)); // left as the user bent it
-
-    // An unrecorded move registers nothing.
-    settle();
-    const int steps = undo->undoStepCount();
-    flexi->unrecordedMoveBy(10, 0);
-    undo->closeEventGroup();
-    EXPECT_EQ(undo->undoStepCount(), steps);
-    EXPECT_EQ(flexi->leftPoint(), Point(110, 130));
-    EXPECT_EQ(flexi->bounds(), Rect(110, 100, 100, 30));
 }
 
 TEST_F(TWFlexiBranchTest, KnobsHitBandAndRubberBand)

@@ -2,9 +2,6 @@
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWFlexiBranchTransformedCharacter.h"
 #include "model/TWRecordSupport.h"
-#include "support/BezierPath.h"
-
-#include <QUrl>
 
 using namespace BranchTest;
 
@@ -77,15 +74,6 @@ TEST_F(TWTextAreaTest, PlainStringsKeepTheAttributesAndRefitTheBranch)
     label->setOutlineString(QVariant(42)); // refused, but the branch still refits
     EXPECT_EQ(label->outlineString(), "rich");
     EXPECT_EQ(layout->calls, QStringList({"natural size rich 0 0", "natural size rich 0 0"}));
-
-    // Only the linked run turns blue and underlined for drawing.
-    AttributedString linked("see here");
-    linked.addAttribute(NSLinkAttributeName, QUrl("https://example.org"), {4, 4});
-    label->setText(linked);
-    const AttributedString drawn = label->textForDrawing();
-    EXPECT_FALSE(drawn.attribute(NSUnderlineStyleAttributeName, 0).isValid());
-    EXPECT_EQ(drawn.attribute(NSUnderlineStyleAttributeName, 5).toInt(), 1);
-    EXPECT_TRUE(drawn.attribute(NSForegroundColorAttributeName, 5).isValid());
 }
 
 TEST_F(TWTextAreaTest, OnlyOneTextAreaEditsAtATime)
@@ -184,20 +172,6 @@ TEST_F(TWTextAreaTest, FlexiCharactersAreDerivedDataWithoutUndo)
     // A new text empties the cache; undoing the text does not bring characters back.
     label->setString("new");
     EXPECT_EQ(label->countOfCachedFlexiCharacters(), 0);
-}
-
-TEST_F(TWTextAreaTest, TheOffsetCurveRunsAboveTheShape)
-{
-    auto flexiBranch = TWMapBranch::createWithGraphic(
-        TWGraphic::make<TWFlexiBranch>(Rect(100, 100, 200, 30)), root.get(), map.get());
-    static_cast<TWFlexiBranch &>(*flexiBranch->mainGraphic()).initializePoints();
-    const auto offset = flexiBranch->enclosedTextArea()->bezierPathOffsetVerticallyBy(10, false);
-    ASSERT_TRUE(offset);
-    EXPECT_EQ(offset->elementAtIndex(0).points[0], Point(100, 120));
-    EXPECT_EQ(offset->currentPoint(), Point(300, 120));
-    // A shape without a path has no offset curve.
-    EXPECT_FALSE(
-        child(root, 300, "plain")->enclosedTextArea()->bezierPathOffsetVerticallyBy(10, true));
 }
 
 } // namespace
