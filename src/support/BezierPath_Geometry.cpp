@@ -13,7 +13,6 @@ constexpr float halfPi = 1.5707963f;
 constexpr double threeHalvesPi = 4.712388753890991;
 constexpr double twoPi = 6.283185005187988;
 
-
 // Angles just above 0 and just below 2pi are neighbours: lift the small one.
 void unwrapAngles(float &a1, float &a2)
 {
