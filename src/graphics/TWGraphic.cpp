@@ -172,7 +172,7 @@ NotificationObject TWGraphic::notificationObject() const
     return NotificationObject(static_cast<const void *>(this));
 }
 
-template <class F> void TWGraphic::registerUndo(F &&inverse)
+void TWGraphic::registerInverse(std::function<void(TWGraphic &)> inverse)
 {
     UndoManager *undo = undoManager();
     if (!undo)
@@ -180,7 +180,7 @@ template <class F> void TWGraphic::registerUndo(F &&inverse)
     std::shared_ptr<TWGraphic> self = weak_from_this().lock();
     if (!self)
         return;
-    undo->registerUndo([self, inverse = std::forward<F>(inverse)] { inverse(*self); });
+    undo->registerUndo([self, inverse = std::move(inverse)] { inverse(*self); });
 }
 
 void TWGraphic::postGraphicNeedsRedraw() const
@@ -637,6 +637,13 @@ void TWGraphic::setCachedBezierPath(const std::shared_ptr<BezierPath> &path)
     if (path == old)
         return;
     registerUndo([old](TWGraphic &g) { g.setCachedBezierPath(old); });
+    extra().cachedBezierPath = path;
+}
+
+void TWGraphic::setCachedBezierPathWithoutUndo(const std::shared_ptr<BezierPath> &path)
+{
+    if (!path && !m_extra)
+        return;
     extra().cachedBezierPath = path;
 }
 

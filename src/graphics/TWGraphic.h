@@ -7,14 +7,20 @@
 
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
+
+#include <libxml/tree.h>
 
 class BezierPath;
 class Image;
 class TWMap;
 class TWMapBranch;
 class UndoManager;
+namespace TWXMLUtils {
+class XPathReader;
+}
 
 // The base of everything drawn on a map: a branch's shape, its text area,
 // picture, attached and enclosed graphics, its connection to the parent, link
@@ -227,6 +233,29 @@ public:
     // setBounds() with the origin moved.
     void moveBy(float dx, float dy);
 
+    // --- hit testing, knobs and resizing ---
+    // Knob numbers on the bounds: 1 top-left, 2 top-middle, 3 top-right,
+    // 4 middle-left, 5 middle-right, 6 bottom-left, 7 bottom-middle,
+    // 8 bottom-right; 0 is no knob.
+    virtual bool hitTest(Point point, bool isSelected);
+    // The first enabled knob whose 8 x 8 square holds the point, or 0.
+    virtual int knobUnderPoint(Point point);
+    // Rubber-band selection: selectable and the rectangle meets the drawing bounds.
+    virtual bool selectsInRect(Rect rect);
+    // Moves the knob to the point; returns the knob now held (mirrored when
+    // the drag crosses the opposite edge, which also flips the graphic).
+    virtual int resizeByMovingKnob(int knob, Point point, bool naturalAspectRatio);
+    // Where the branch's enclosed picture goes; the flag makes the graphic
+    // answer as the main graphic.
+    virtual Rect imageBoundsAssertingMainGraphic(bool assertingMainGraphic);
+    // The knob across the vertical axis (horizontal) or the horizontal one;
+    // knobs outside 0 to 8 come back unchanged.
+    static int flipKnob(int knob, bool horizontal);
+    // The point of knob 1 to 8 on a rectangle.
+    static Point knobPoint(Rect bounds, int knob);
+    // The 8 x 8 square that picks a knob at the point.
+    static Rect knobRect(Point point) { return {point.x - 4, point.y - 4, 8, 8}; }
+
     // --- roles (decided by identity against the branch, never stored) ---
     bool isSelected() const;
     bool isMainGraphic() const;
@@ -248,14 +277,67 @@ public:
     // This graphic as the object of a notification (watched while shared).
     NotificationObject notificationObject() const;
 
+    // --- the "TWGraphic" element ---
+    // Appends a "TWGraphic" element to `node` with the base children, then
+    // the kind's own (addKindXmlData), and returns it. With embedding, the
+    // picture's package data travels in the element (copy and paste).
+    xmlNodePtr addXmlDataToNode(xmlNodePtr node, bool embeddingBinaryData = false);
+    // The factory: a graphic of the class that "TWGraphic/class" below
+    // `node` names, read from that element for `branch`; null (and a log
+    // line) for a missing or unknown class or an element the reader refuses.
+    static std::shared_ptr<TWGraphic> graphicWithXMLNode(xmlNodePtr node, xmlDocPtr doc,
+                                                         TWMapBranch *branch);
+    // Registers the kind made for a class name (replacing an earlier one).
+    // Returns true so that it can initialise a constant in the kind's header:
+    //     inline const bool kTWRectangleRegistered =
+    //         TWGraphic::registerKind<TWRectangle>("TWRectangle");
+    static bool registerClass(const QString &className,
+                              std::function<std::shared_ptr<TWGraphic>()> create);
+    template <class T> static bool registerKind(const char *className)
+    {
+        return registerClass(QString::fromLatin1(className), [] {
+            return std::static_pointer_cast<TWGraphic>(std::make_shared<T>());
+        });
+    }
+    static bool isClassRegistered(const QString &className);
+    // The package path a stored picture path stands for: cleaned, and only
+    // inside the package's picture folder ("Images/"); nothing for absolute
+    // paths, "..", and anything else.
+    static std::optional<QString> sanitizedPicturePath(const QString &path);
+
 protected:
+    // The base reader, run on a graphic the factory made (not yet
+    // initialised): init(), setBranch(), the base children, then the kind's
+    // (readKindXmlData). False when the element has no graphic number or the
+    // kind refuses it.
+    bool initWithXMLNode(xmlNodePtr node, xmlDocPtr doc, TWMapBranch *branch);
+    // Kinds append their own children to the "TWGraphic" element after the
+    // base's. `element` is that element.
+    virtual void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) {}
+    // Kinds read their own children after the base's; `reader` is set on the
+    // "TWGraphic" element, so paths are plain child names ("startGraphicNumber").
+    // Returning false discards the graphic.
+    virtual bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                                 xmlDocPtr doc)
+    {
+        return true;
+    }
+
     // The undo registration of a setter: `inverse` runs on this graphic,
     // which the undo step keeps alive.
-    template <class F> void registerUndo(F &&inverse);
+    template <class F> void registerUndo(F &&inverse)
+    {
+        registerInverse(std::function<void(TWGraphic &)>(std::forward<F>(inverse)));
+    }
+    void registerInverse(std::function<void(TWGraphic &)> inverse);
     // "Redraw it": the branch (under `branchNotification`) for a main
     // graphic, else GraphicNeedsRedrawNotification with the graphic.
     void redrawIt(const QString &branchNotification) const;
     void postGraphicNeedsRedraw() const;
+    // Stores the bounds without corrections, undo or notifications.
+    void setPrimitiveBounds(Rect bounds) { m_bounds = bounds; }
+    // A cache of the kind's own path: no undo.
+    void setCachedBezierPathWithoutUndo(const std::shared_ptr<BezierPath> &path);
     // Recomputes the drawing bounds; the kinds grow them by what they paint
     // outside the bounds.
     virtual Rect computeDrawingBounds();

@@ -1,50 +1,347 @@
 #include "graphics/TWTextArea.h"
+#include "drawing/TWTextLayout.h"
+#include "graphics/TWFlexiBranchTransformedCharacter.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
+#include "model/TWMapsDoc.h"
+#include "model/TWRecordSupport.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UndoManager.h"
+#include "support/BezierPath.h"
 
-#include <algorithm>
+#include <QDebug>
+#include <QSet>
+#include <QTransform>
+
+namespace {
+
+bool isFlexiBranch(const std::shared_ptr<TWGraphic> &graphic)
+{
+    return graphic && graphic->className() == QLatin1String("TWFlexiBranch");
+}
+
+// The text areas now editing (at most one after every start), and the one
+// observer that ends them, instead of an observer per text area.
+class EditingTextAreas
+{
+public:
+    static EditingTextAreas &shared()
+    {
+        static EditingTextAreas editing;
+        return editing;
+    }
+    QSet<TWTextArea *> areas;
+
+private:
+    EditingTextAreas()
+    {
+        m_token = NotificationCenter::defaultCenter().observe(
+            TWTextArea::StopAllTextEditingNotification, nullptr, [this](const Notification &) {
+                const QSet<TWTextArea *> editing = areas;
+                for (TWTextArea *area : editing) {
+                    if (areas.contains(area))
+                        area->stopAllEditing();
+                }
+            });
+    }
+    ObserverToken m_token;
+};
+
+} // namespace
+
+TWTextArea::TWTextArea() = default;
+
+TWTextArea::~TWTextArea()
+{
+    EditingTextAreas::shared().areas.remove(this);
+}
 
 void TWTextArea::init()
 {
     TWGraphic::init();
+    m_lineFragmentPadding = DefaultLineFragmentPadding;
+    EditingTextAreas::shared(); // the observer exists before anyone edits
 }
 
-void TWTextArea::setText(const AttributedString &text)
+// --- text ---
+
+void TWTextArea::setText(const AttributedString &newText)
 {
-    m_text = text;
+    const bool announce = isEnclosedText();
+    const std::shared_ptr<TWGraphic> self = weak_from_this().lock();
+    if (m_hasText && m_text == newText) {
+        if (announce)
+            TWRecord::postValueDidChange(this, OutlineStringKey);
+        return;
+    }
+    const AttributedString oldText = m_text;
+    registerUndo([oldText](TWGraphic &g) { static_cast<TWTextArea &>(g).setText(oldText); });
+    m_text = newText;
+    m_hasText = true;
+    removeAllCachedFlexiCharacters();
+    updateCachedTextAttributes();
+
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    postGraphicNeedsRedraw();
+    TWMapBranch *owner = branch();
+    if (owner && isFlexiBranch(owner->mainGraphic()))
+        center.post(GraphicDrawingBoundsInvalidNotification,
+                    owner->mainGraphic()->notificationObject());
+    const UndoManager *undo = undoManager();
+    if (undo && (undo->isUndoing() || undo->isRedoing()))
+        center.post(UpdateTextEditorTextNotification, notificationObject());
+    // A map without a name shows its root's text on its tab.
+    if (announce && owner->isRoot()) {
+        if (TWMap *m = map(); m && m->document())
+            center.post(TWMapsDoc::UpdateMapTabsNotification, m->document());
+    }
+    if (announce)
+        TWRecord::postValueDidChange(this, OutlineStringKey);
 }
 
 void TWTextArea::setString(const QString &string)
 {
-    TextAttributes attributes;
-    if (!m_text.isEmpty())
-        attributes = m_text.attributesAtIndex(0);
-    m_text = AttributedString(string, attributes);
+    if (string.isNull()) {
+        setText(AttributedString());
+    } else if (!m_hasText) {
+        setText(AttributedString(string));
+    } else {
+        AttributedString replaced = m_text;
+        replaced.replaceCharactersInRange({0, replaced.length()}, string);
+        setText(replaced);
+    }
 }
+
+void TWTextArea::setOutlineString(const QVariant &value)
+{
+    if (value.canConvert<AttributedString>() && value.userType() == qMetaTypeId<AttributedString>())
+        setString(value.value<AttributedString>().string());
+    else if (value.userType() == QMetaType::QString)
+        setString(value.toString());
+    else
+        qWarning().noquote() << QStringLiteral("Cannot set object of class %1 as string value")
+                                    .arg(QString::fromLatin1(value.metaType().name()));
+    if (TWMapBranch *owner = branch())
+        owner->makeNaturalSize();
+}
+
+AttributedString TWTextArea::textForDrawing() const
+{
+    return TWTextLayout::displayCopyWithStyledLinks(m_text);
+}
+
+std::optional<Font> TWTextArea::font() const
+{
+    if (m_text.isEmpty())
+        return std::nullopt;
+    const QVariant value = m_text.attribute(NSFontAttributeName, 0);
+    if (!value.canConvert<Font>())
+        return std::nullopt;
+    return value.value<Font>();
+}
+
+std::optional<TextAttributes> TWTextArea::stringAttributes() const
+{
+    if (m_text.isEmpty())
+        return std::nullopt;
+    return m_text.attributesAtIndex(0);
+}
+
+// --- editing state ---
 
 void TWTextArea::setIsEditing(bool editing)
 {
     if (editing == m_isEditing)
         return;
-    // Only one text edits at a time: the others stop first.
-    if (editing)
+    const std::shared_ptr<TWGraphic> self = weak_from_this().lock();
+    if (editing) {
+        TWMap *m = map();
         NotificationCenter::defaultCenter().post(StopAllTextEditingNotification,
-                                                 notificationObject());
-    m_isEditing = editing;
+                                                 m ? NotificationObject(m->weak_from_this())
+                                                   : NotificationObject());
+    }
+    setEditingFlag(editing);
+    postEditingStateChanged();
 }
 
-Size TWTextArea::requiredSizeForWidth(float width)
+void TWTextArea::stopAllEditing()
 {
+    if (m_isEditing)
+        setIsEditing(false);
+}
+
+void TWTextArea::setEditingFlag(bool editing)
+{
+    m_isEditing = editing;
+    if (editing)
+        EditingTextAreas::shared().areas.insert(this);
+    else
+        EditingTextAreas::shared().areas.remove(this);
+}
+
+void TWTextArea::postEditingStateChanged()
+{
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.post(TextAreaEditingStateChangedNotification, notificationObject());
     TWMapBranch *owner = branch();
-    TWMapLayoutServices &services = owner ? owner->layoutServices() : TWMapLayoutServices::none();
-    const Size needed = services.requiredSizeForText(*this, width);
-    return {std::clamp(needed.width, MinimumSize.width, MaximumSize.width),
-            std::clamp(needed.height, MinimumSize.height, MaximumSize.height)};
+    if (owner && isFlexiBranch(owner->mainGraphic()))
+        center.post(GraphicDrawingBoundsInvalidNotification,
+                    owner->mainGraphic()->notificationObject());
+}
+
+void TWTextArea::setBounds(Rect bounds)
+{
+    TWGraphic::setBounds(bounds);
+    NotificationCenter::defaultCenter().post(UpdateTextEditorFrameNotification,
+                                             notificationObject());
+}
+
+// --- queries ---
+
+bool TWTextArea::shouldDrawFlexiText() const
+{
+    const TWMapBranch *owner = branch();
+    return owner && owner->mainGraphic() && isEnclosedText() && isFlexiBranch(owner->mainGraphic());
 }
 
 bool TWTextArea::canBeSelected() const
 {
-    return TWGraphic::canBeSelected();
+    const TWMapBranch *owner = branch();
+    if (owner && isEnclosedText() && isFlexiBranch(owner->mainGraphic()))
+        return false;
+    return true;
+}
+
+bool TWTextArea::hitTest(Point point, bool isSelected)
+{
+    if (shouldDrawFlexiText())
+        return false;
+    return TWGraphic::hitTest(point, isSelected);
+}
+
+int TWTextArea::knobMask() const
+{
+    if (shouldDrawFlexiText())
+        return 0;
+    if (isEnclosedText())
+        return (1 << 4) | (1 << 5);
+    return ~0;
+}
+
+bool TWTextArea::isEditable() const
+{
+    return isEnclosedText() || isLinkedGraphic();
+}
+
+Color TWTextArea::handleColor() const
+{
+    if (isEnclosedText())
+        return Color::colorWithDeviceRed(0.82, 0.63, 0.06, 1);
+    return TWGraphic::handleColor();
+}
+
+Size TWTextArea::requiredSizeForWidth(float width) const
+{
+    return TWTextLayout::requiredSizeForWidth(m_text, width, MinimumSize, MaximumSize,
+                                              m_lineFragmentPadding);
+}
+
+// --- characters along a flexi curve ---
+
+TWTextArea::FlexiCharacter TWTextArea::objectInCachedFlexiCharactersAtIndex(int index) const
+{
+    return m_flexiCharacters.at(size_t(index));
+}
+
+void TWTextArea::insertObjectInCachedFlexiCharactersAtIndex(const FlexiCharacter &character,
+                                                            int index)
+{
+    m_flexiCharacters.insert(m_flexiCharacters.begin() + index, character);
+}
+
+void TWTextArea::removeObjectFromCachedFlexiCharactersAtIndex(int index)
+{
+    m_flexiCharacters.erase(m_flexiCharacters.begin() + index);
+}
+
+void TWTextArea::replaceObjectInCachedFlexiCharactersAtIndex(int index,
+                                                             const FlexiCharacter &character)
+{
+    m_flexiCharacters.at(size_t(index)) = character;
+}
+
+void TWTextArea::removeAllCachedFlexiCharacters()
+{
+    m_flexiCharacters.clear();
+}
+
+void TWTextArea::moveCachedFlexiCharactersBy(float dx, float dy)
+{
+    if (m_flexiCharacters.empty()) {
+        if (TWMapBranch *owner = branch())
+            owner->layoutServices().generateFlexiCharacters(*owner);
+    }
+    const QTransform move = QTransform::fromTranslate(dx, dy);
+    for (const FlexiCharacter &character : m_flexiCharacters)
+        character->setTransform(character->transform() * move);
+}
+
+// --- geometry ---
+
+std::shared_ptr<BezierPath> TWTextArea::bezierPathOffsetVerticallyBy(float distance,
+                                                                     bool lineToFirstPoint) const
+{
+    const TWMapBranch *owner = branch();
+    if (!owner || !owner->mainGraphic())
+        return nullptr;
+    const std::shared_ptr<BezierPath> path = owner->mainGraphic()->bezierPath();
+    if (!path)
+        return nullptr;
+    return std::make_shared<BezierPath>(
+        path->bezierPathOffsetVerticallyBy(distance, lineToFirstPoint));
+}
+
+int TWTextArea::resizeByMovingKnob(int knob, Point p, bool naturalAspectRatio)
+{
+    const Rect b = bounds();
+    const bool left = knob == 1 || knob == 4 || knob == 6;
+    const bool right = knob == 3 || knob == 5 || knob == 8;
+    if (left || right) {
+        const float w = left ? b.maxX() - p.x : p.x - b.x();
+        const float r = requiredSizeForWidth(w).width;
+        if (w <= 0) {
+            // Crossed the opposite edge: the area keeps the width it needs
+            // against the edge it started from.
+            knob = flipKnob(knob, true);
+            flipHorizontally();
+            if (r > w)
+                p.x = left ? b.x() + r : b.maxX() - r;
+        } else if (r > w) {
+            p.x = left ? b.maxX() - r : b.x() + r;
+        }
+    }
+    const float m = MinimumSize.height;
+    if (knob >= 1 && knob <= 3) {
+        const float h = b.maxY() - p.y;
+        if (h <= 0) {
+            knob = flipKnob(knob, false);
+            flipVertically();
+            if (m > p.y - b.y())
+                p.y = b.y() + m;
+        } else if (m > h) {
+            p.y = b.maxY() - m;
+        }
+    } else if (knob >= 6 && knob <= 8) {
+        const float h = p.y - b.y();
+        if (h <= 0) {
+            knob = flipKnob(knob, false);
+            flipVertically();
+            if (m > b.maxY() - p.y)
+                p.y = b.maxY() - m;
+        } else if (m > h) {
+            p.y = b.y() + m;
+        }
+    }
+    return TWGraphic::resizeByMovingKnob(knob, p, naturalAspectRatio);
 }

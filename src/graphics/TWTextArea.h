@@ -2,41 +2,131 @@
 
 #include "graphics/TWGraphic.h"
 #include "support/AttributedString.h"
+#include "support/Font.h"
 
-// The rich-text label of a branch, or a free text attached to one.
+#include <QVariant>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class BezierPath;
+class TWFlexiBranchTransformedCharacter;
+
+// The rich-text label of a branch (its enclosed text area), or a free text
+// attached to one.
 //
-// The text, its editing flag and its layout padding live here; measuring
-// goes through the map's layout services, which the text layout code
-// provides.
+// At most one text area in the whole program edits at a time: one that
+// starts editing first posts StopAllTextEditingNotification, which ends every
+// other edit. The characters laid along a flexi branch's curve are cached
+// here; the cache is derived from the text and the curve, so changing it
+// registers no undo.
 class TWTextArea : public TWGraphic
 {
 public:
     // Smallest and largest size the text may ask for.
     static constexpr Size MinimumSize{10, 15};
     static constexpr Size MaximumSize{99999, 99999};
+    static constexpr float DefaultLineFragmentPadding = 5;
+
     static inline const QString StopAllTextEditingNotification =
         QStringLiteral("StopAllTextEditingNotification");
+    static inline const QString TextAreaEditingStateChangedNotification =
+        QStringLiteral("TextAreaEditingStateChangedNotification");
+    static inline const QString UpdateTextEditorTextNotification =
+        QStringLiteral("UpdateTextEditorTextNotification");
+    // The key under which the plain text is announced as changed (with
+    // TWRecord::ValueDidChangeNotification).
+    static inline const QString OutlineStringKey = QStringLiteral("outlineString");
+    // The warning of the text reader that asks for a refit after loading.
+    static inline const QString UsedWindowsFontWarning = QStringLiteral("Used Windows Font");
+
+    using FlexiCharacter = std::shared_ptr<TWFlexiBranchTransformedCharacter>;
+    using FlexiCharacterList = std::vector<FlexiCharacter>;
+
+    TWTextArea();
+    ~TWTextArea() override;
 
     QString className() const override { return QStringLiteral("TWTextArea"); }
     void init() override;
 
+    // --- text and editing state ---
+    // Empty until a text is set.
     const AttributedString &text() const { return m_text; }
+    bool hasText() const { return m_hasText; }
+    // Undoable; posts the redraw and, while undoing or redoing, the editor update.
     void setText(const AttributedString &text);
-    // Replaces the plain text, keeping the attributes of the existing text.
-    void setString(const QString &string);
     bool isEditing() const { return m_isEditing; }
     void setIsEditing(bool editing);
+    // Handler of StopAllTextEditingNotification.
+    void stopAllEditing();
+    void setBounds(Rect bounds) override;
     float lineFragmentPadding() const { return m_lineFragmentPadding; }
     void setLineFragmentPadding(float padding) { m_lineFragmentPadding = padding; }
-    // The size the text needs at that width, within the minimum and maximum.
-    Size requiredSizeForWidth(float width);
 
-    bool isEditable() const override { return true; }
+    // --- queries ---
+    // The branch's label while its shape is a flexi branch: the text runs
+    // along the curve.
+    bool shouldDrawFlexiText() const;
     bool canBeSelected() const override;
+    bool hitTest(Point point, bool isSelected) override;
+    int knobMask() const override;
+    bool isEditable() const override;
+    // Of the first character; nothing for an empty text.
+    std::optional<Font> font() const;
+    std::optional<TextAttributes> stringAttributes() const;
+    Size minSize() const { return MinimumSize; }
+    Size maxSize() const { return MaximumSize; }
+    Color handleColor() const override;
+    // The size the text needs wrapped to that width, at least the minimum.
+    Size requiredSizeForWidth(float width) const;
+
+    // --- plain string ---
+    QString outlineString() const { return m_text.string(); }
+    // A string or an attributed string (reduced to its characters); anything
+    // else is refused with a log line. The branch refits in every case.
+    void setOutlineString(const QVariant &value);
+    // The characters replace the text's; they take the attributes of its
+    // first character. A null string empties the text.
+    void setString(const QString &string);
+    // Links shown blue and underlined.
+    AttributedString textForDrawing() const;
+
+    // --- characters along a flexi curve (no undo: derived data) ---
+    const FlexiCharacterList &cachedFlexiCharacters() const { return m_flexiCharacters; }
+    int countOfCachedFlexiCharacters() const { return int(m_flexiCharacters.size()); }
+    FlexiCharacter objectInCachedFlexiCharactersAtIndex(int index) const;
+    void insertObjectInCachedFlexiCharactersAtIndex(const FlexiCharacter &character, int index);
+    void removeObjectFromCachedFlexiCharactersAtIndex(int index);
+    void replaceObjectInCachedFlexiCharactersAtIndex(int index, const FlexiCharacter &character);
+    void removeAllCachedFlexiCharacters();
+    // Moves the laid-out characters with the curve, laying them out first
+    // when there are none.
+    void moveCachedFlexiCharactersBy(float dx, float dy);
+
+    // --- geometry ---
+    // A polyline `distance` from the branch shape's path (towards the text),
+    // with loops cut out; null when the shape has no path.
+    std::shared_ptr<BezierPath> bezierPathOffsetVerticallyBy(float distance,
+                                                             bool lineToFirstPoint) const;
+    // Keeps the area as wide as its text needs and at least the minimum
+    // height, then resizes as any graphic.
+    int resizeByMovingKnob(int knob, Point point, bool naturalAspectRatio) override;
+
     static bool hasFont() { return true; }
 
+protected:
+    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                         xmlDocPtr doc) override;
+
 private:
+    static void stopEditingEverywhere();
+    void setEditingFlag(bool editing);
+    void postEditingStateChanged();
+
     AttributedString m_text;
+    FlexiCharacterList m_flexiCharacters;
     float m_lineFragmentPadding = 0;
+    bool m_hasText = false;
     bool m_isEditing = false;
 };

@@ -7,10 +7,8 @@
 #include <optional>
 
 class TWConnectionGraphic;
-class TWLinkLine;
 class TWMap;
 class TWMapBranch;
-class TWTextArea;
 
 // What branches and graphics ask of the map's layout, boundary, sizing and
 // text-layout code. Each map holds one set (TWMap::setLayoutServices()); the
@@ -34,8 +32,6 @@ public:
     virtual void updateEnclosedImageBoundsForMainGraphicBoundsChange(TWMapBranch &branch, Rect from,
                                                                      Rect to)
     {}
-    // The size a text needs at that width.
-    virtual Size requiredSizeForText(TWTextArea &textArea, float width);
     // A flexi branch lays its characters out along its curve.
     virtual void generateFlexiCharacters(TWMapBranch &branch) {}
 
@@ -52,9 +48,8 @@ public:
     // --- canvas upkeep ---
     virtual void removeTooltipRects(TWMapBranch &branch) {}
 
-    // --- geometry of connections and link lines ---
+    // --- geometry of connections ---
     virtual void updateConnectionBounds(TWConnectionGraphic &connection) {}
-    virtual void updateLinkLineBounds(TWLinkLine &linkLine) {}
 
     // --- the map ---
     // Position order of two siblings: negative, 0 or positive.

@@ -51,10 +51,6 @@ public:
     {
         calls << QStringLiteral("move picture %1").arg(nameOf(b));
     }
-    Size requiredSizeForText(TWTextArea &text, float) override
-    {
-        return Size(float(text.text().length() * 7), 14);
-    }
     void updateBoundaryForChangedChild(TWMapBranch &b, TWMapBranch &c) override
     {
         calls << QStringLiteral("update boundary %1 for %2").arg(nameOf(b), nameOf(c));
@@ -88,7 +84,6 @@ public:
     {
         calls << QStringLiteral("connection %1").arg(c.branch() ? nameOf(*c.branch()) : "?");
     }
-    void updateLinkLineBounds(TWLinkLine &) override { calls << QStringLiteral("link line"); }
     int compareByPosition(const TWMapBranch &a, const TWMapBranch &b) override
     {
         const float ya = a.mainGraphic()->bounds().midY(), yb = b.mainGraphic()->bounds().midY();

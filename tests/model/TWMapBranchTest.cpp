@@ -506,16 +506,22 @@ TEST_F(TWMapBranchTest, TheOutlineNumberLabelIsListedAndMeasuredOnlyWhereShown)
         ASSERT_EQ(b->countOfOtherEnclosedGraphics(), 2);
         EXPECT_EQ(b->objectInOtherEnclosedGraphicsAtIndex(0)->name(), "outlineNumberKey");
     }
-    // The label is measured by the text layout: 3 characters of 7.
+    // The label is as wide as the text layout measures its number.
+    const auto label =
+        std::static_pointer_cast<TWTextArea>(a->objectInOtherEnclosedGraphicsAtIndex(0)->graphic());
+    const float w = label->bounds().width();
+    EXPECT_EQ(w, label->requiredSizeForWidth(TWMapBranch::UnlimitedTextWidth).width);
+    EXPECT_GT(w, TWTextArea::MinimumSize.width);
+    const float full = 22 + w + 3;
     struct Case
     {
         int toLevel;
         QList<float> widths; // a, a1, a11
         QList<int> listed;
     } cases[] = {
-        {2, {22 + 21 + 3, 22 + 21 + 3, 22}, {4, 4, 3}},
-        {0, {46, 46, 46}, {4, 4, 4}},
-        {-1, {46, 46, 46}, {4, 4, 4}},
+        {2, {full, full, 22}, {4, 4, 3}},
+        {0, {full, full, full}, {4, 4, 4}},
+        {-1, {full, full, full}, {4, 4, 4}},
     };
     for (const Case &c : cases) {
         map->branchDisplaySettingsForUpdate().outlineNumbersToLevel = c.toLevel;

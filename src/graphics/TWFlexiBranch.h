@@ -1,0 +1,115 @@
+#pragma once
+
+#include "graphics/TWGraphic.h"
+
+// The bendable branch shape (branch type 5): a straight piece at each end
+// (room for the icons before the text and the images after it) joined by two
+// cubic segments that meet at the midpoint of the two intermediate points.
+// The branch's label is laid along the curve, above it.
+//
+// Knobs: 10 leftPoint, 11 rightPoint, 12 intermediate1, 13 intermediate2,
+// 14 innerEndLeft, 15 innerEndRight, then the bounds knobs 20 to 27 in the
+// order of 1 to 8.
+class TWFlexiBranch : public TWGraphic
+{
+public:
+    enum Knob {
+        LeftPointKnob = 10,
+        RightPointKnob,
+        Intermediate1Knob,
+        Intermediate2Knob,
+        InnerEndLeftKnob,
+        InnerEndRightKnob,
+        FirstBoundsKnob = 20,
+    };
+
+    QString className() const override { return QStringLiteral("TWFlexiBranch"); }
+    void initWithBounds(Rect bounds) override;
+    std::shared_ptr<TWGraphic> copy() const override;
+
+    // --- the curve points (undoable setters; each clears the hit band) ---
+    Point leftPoint() const { return m_leftPoint; }
+    void setLeftPoint(Point p);
+    Point rightPoint() const { return m_rightPoint; }
+    void setRightPoint(Point p);
+    Point intermediate1() const { return m_intermediate1; }
+    void setIntermediate1(Point p);
+    Point intermediate2() const { return m_intermediate2; }
+    void setIntermediate2(Point p);
+    Point innerEndLeft() const { return m_innerEndLeft; }
+    void setInnerEndLeft(Point p);
+    Point innerEndRight() const { return m_innerEndRight; }
+    void setInnerEndRight(Point p);
+    Point straightLeft() const { return m_straightLeft; }
+    void setStraightLeft(Point p);
+    Point straightRight() const { return m_straightRight; }
+    void setStraightRight(Point p);
+
+    // --- fixed answers ---
+    void flipHorizontally() override {}
+    void flipVertically() override {}
+    bool drawsFill() const override { return false; }
+    bool canDrawFill() const override { return false; }
+    bool clipToPath() const override { return false; }
+    bool hasNaturalSize() const override { return imageFilename().has_value(); }
+    float yPositionForLeftEndGraphics() const { return m_leftPoint.y - 3; }
+    float yPositionForRightEndGraphics() const { return m_rightPoint.y - 3; }
+    float yPositionForEnclosedTextArea() const { return bounds().maxY() + 8; }
+    Rect flexiCurveBounds() const { return bounds(); }
+
+    // --- geometry ---
+    // The curve, cached until a refit or a bounds change.
+    std::shared_ptr<BezierPath> bezierPath() override;
+    // The curve and the strip of text above it, closed; cached until a point
+    // or the bounds change.
+    std::shared_ptr<BezierPath> cachedHitTestPath();
+    void clearCachedHitTestPath() { m_hitTestPath.reset(); }
+    bool hitTest(Point point, bool isSelected) override;
+    int knobUnderPoint(Point point) override;
+    bool selectsInRect(Rect rect) override;
+    Rect imageBoundsAssertingMainGraphic(bool assertingMainGraphic) override;
+    // Moves the points with a pure move; refits the ends to any new rectangle.
+    void setBounds(Rect bounds) override;
+    // A move without undo or notifications.
+    void unrecordedMoveBy(float dx, float dy);
+    // All eight points on the bottom edge, from the bounds and the branch's
+    // reserved widths.
+    void initializePoints();
+    void recalculateLeftEnd();
+    void recalculateRightEnd();
+
+    static bool hasFill() { return false; }
+
+protected:
+    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                         xmlDocPtr doc) override;
+
+private:
+    // Undoable when recorded; otherwise stored as it is.
+    void setPoint(Point TWFlexiBranch::*field, Point value, bool recorded);
+    static Point TWFlexiBranch::*const allPoints[8];
+    void moveAllPointsBy(float dx, float dy, bool recorded);
+    // The widths the branch reserves at the two ends.
+    float leftReserve() const;
+    float rightReserve() const;
+    // The text area's height, and its cached characters cleared or moved.
+    float textHeight() const;
+    void clearFlexiCharacters();
+    // The ends follow the bounds; the inner ends stay out of the straight pieces.
+    void refitEnds(Rect bounds, bool recorded);
+    void dropCurve();
+
+    Point m_leftPoint;
+    Point m_rightPoint;
+    Point m_intermediate1;
+    Point m_intermediate2;
+    Point m_innerEndLeft;
+    Point m_innerEndRight;
+    Point m_straightLeft;
+    Point m_straightRight;
+    std::shared_ptr<BezierPath> m_hitTestPath;
+};
+
+inline const bool kTWFlexiBranchRegistered =
+    TWGraphic::registerKind<TWFlexiBranch>("TWFlexiBranch");

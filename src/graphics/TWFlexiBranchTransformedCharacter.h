@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/Geometry.h"
+#include "support/AttributedString.h"
+
+#include <QTransform>
+
+// One character of a label laid along a flexi curve: drawn at the origin of
+// its own space, which `transform` carries onto the map.
+class TWFlexiBranchTransformedCharacter
+{
+public:
+    const QTransform &transform() const { return m_transform; }
+    void setTransform(const QTransform &transform) { m_transform = transform; }
+    const AttributedString &attributedString() const { return m_attributedString; }
+    // Stored left-aligned: the character is placed by its transform alone.
+    void setAttributedString(const AttributedString &string);
+    Point drawPoint() const { return m_drawPoint; }
+    void setDrawPoint(Point point) { m_drawPoint = point; }
+    // Direction of the curve at the draw point; 0 runs towards +x.
+    float angle() const { return m_angle; }
+    void setAngle(float angle) { m_angle = angle; }
+
+private:
+    QTransform m_transform;
+    AttributedString m_attributedString;
+    Point m_drawPoint;
+    float m_angle = 0;
+};

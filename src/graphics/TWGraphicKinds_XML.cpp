@@ -1,0 +1,177 @@
+// The children that text areas, flexi branches and link lines add to their
+// "TWGraphic" element.
+
+#include "graphics/TWFlexiBranch.h"
+#include "graphics/TWLinkLine.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWMapBranch.h"
+#include "platform/CFormat.h"
+#include "platform/UndoManager.h"
+#include "support/TWXMLUtils.h"
+
+#include <QDebug>
+
+namespace {
+
+void addFloat(xmlNodePtr parent, const char *name, double value)
+{
+    TWXMLUtils::addTextChild(parent, name, CFormat::f(value));
+}
+
+void addInt(xmlNodePtr parent, const char *name, long long value)
+{
+    TWXMLUtils::addTextChild(parent, name, CFormat::d(value));
+}
+
+void addBool(xmlNodePtr parent, const char *name, bool value)
+{
+    TWXMLUtils::addTextChild(parent, name, value ? QStringLiteral("YES") : QStringLiteral("NO"));
+}
+
+void addPoint(xmlNodePtr parent, const char *name, Point p)
+{
+    xmlNodePtr e = TWXMLUtils::addElementChild(parent, name);
+    addFloat(e, "x", p.x);
+    addFloat(e, "y", p.y);
+}
+
+// A coordinate read as "<name>/x"; what is missing keeps `fallback`.
+float readFloat(const TWXMLUtils::XPathReader &reader, const QByteArray &path, float fallback)
+{
+    return float(reader.floatValue(path.constData()).value_or(fallback));
+}
+
+Point readPoint(const TWXMLUtils::XPathReader &reader, const char *name, Point fallback)
+{
+    const QByteArray base(name);
+    return {readFloat(reader, base + "/x", fallback.x), readFloat(reader, base + "/y", fallback.y)};
+}
+
+} // namespace
+
+// --- text area ---
+
+void TWTextArea::addKindXmlData(xmlNodePtr element, bool)
+{
+    m_text.addXmlDataToNode(TWXMLUtils::addElementChild(element, "text"));
+}
+
+bool TWTextArea::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr, xmlDocPtr doc)
+{
+    xmlNodePtr textNode = reader.node("text");
+    if (!textNode) {
+        setText(AttributedString());
+        return true;
+    }
+    QStringList warnings;
+    setText(
+        AttributedString::initWithXMLNode(textNode, doc, &warnings).value_or(AttributedString()));
+    // A substituted font measures differently: the branch refits once loaded.
+    if (warnings.contains(UsedWindowsFontWarning)) {
+        if (TWMapBranch *owner = branch())
+            owner->setNeedsMakeNaturalSize(true);
+    }
+    return true;
+}
+
+// --- flexi branch ---
+
+namespace {
+
+struct FlexiPoint
+{
+    const char *name;
+    Point (TWFlexiBranch::*get)() const;
+    void (TWFlexiBranch::*set)(Point);
+};
+
+const FlexiPoint flexiPoints[] = {
+    {"leftPoint", &TWFlexiBranch::leftPoint, &TWFlexiBranch::setLeftPoint},
+    {"rightPoint", &TWFlexiBranch::rightPoint, &TWFlexiBranch::setRightPoint},
+    {"intermediate1", &TWFlexiBranch::intermediate1, &TWFlexiBranch::setIntermediate1},
+    {"intermediate2", &TWFlexiBranch::intermediate2, &TWFlexiBranch::setIntermediate2},
+    {"innerEndLeft", &TWFlexiBranch::innerEndLeft, &TWFlexiBranch::setInnerEndLeft},
+    {"innerEndRight", &TWFlexiBranch::innerEndRight, &TWFlexiBranch::setInnerEndRight},
+    {"straightLeft", &TWFlexiBranch::straightLeft, &TWFlexiBranch::setStraightLeft},
+    {"straightRight", &TWFlexiBranch::straightRight, &TWFlexiBranch::setStraightRight},
+};
+
+} // namespace
+
+void TWFlexiBranch::addKindXmlData(xmlNodePtr element, bool)
+{
+    for (const FlexiPoint &p : flexiPoints)
+        addPoint(element, p.name, (this->*p.get)());
+}
+
+bool TWFlexiBranch::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr, xmlDocPtr)
+{
+    UndoManager *undo = undoManager();
+    if (undo)
+        undo->disableUndoRegistration();
+    for (const FlexiPoint &p : flexiPoints)
+        (this->*p.set)(readPoint(reader, p.name, Point()));
+    clearCachedHitTestPath();
+    dropCurve();
+    if (undo)
+        undo->enableUndoRegistration();
+    return true;
+}
+
+// --- link line ---
+
+void TWLinkLine::addKindXmlData(xmlNodePtr e, bool)
+{
+    addInt(e, "startGraphicNumber", m_startGraphicNumber);
+    addInt(e, "endGraphicNumber", m_endGraphicNumber);
+    addFloat(e, "startArrowLength", m_startArrowLength);
+    addFloat(e, "startArrowWidth", m_startArrowWidth);
+    addFloat(e, "endArrowLength", m_endArrowLength);
+    addFloat(e, "endArrowWidth", m_endArrowWidth);
+    addInt(e, "colorMode", m_colorMode);
+    addPoint(e, "intermediatePoint1", m_intermediatePoint1);
+    addPoint(e, "intermediatePoint2", m_intermediatePoint2);
+    addInt(e, "startArrowStyle", m_startArrowStyle);
+    addInt(e, "endArrowStyle", m_endArrowStyle);
+    addBool(e, "startFilled", m_startFilled);
+    addBool(e, "endFilled", m_endFilled);
+    if (m_label && !m_label->isEmpty())
+        m_label->addXmlDataToNode(TWXMLUtils::addElementChild(e, "label"));
+    addInt(e, "labelDirection", m_labelDirection);
+    addFloat(e, "labelAngle", m_labelAngle);
+    addPoint(e, "labelOffset", m_labelOffset);
+}
+
+bool TWLinkLine::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr, xmlDocPtr doc)
+{
+    const std::optional<qint64> start = reader.longLongValue("startGraphicNumber");
+    if (!start) {
+        qWarning() << "Link line has no specified start graphic";
+        return false;
+    }
+    setStartGraphicNumber(long(*start));
+    const std::optional<qint64> end = reader.longLongValue("endGraphicNumber");
+    if (!end) {
+        qWarning() << "Link line has no specified end graphic";
+        return false;
+    }
+    setEndGraphicNumber(long(*end));
+    m_startArrowLength = readFloat(reader, "startArrowLength", m_startArrowLength);
+    m_startArrowWidth = readFloat(reader, "startArrowWidth", m_startArrowWidth);
+    m_endArrowLength = readFloat(reader, "endArrowLength", m_endArrowLength);
+    m_endArrowWidth = readFloat(reader, "endArrowWidth", m_endArrowWidth);
+    m_colorMode = reader.intValue("colorMode").value_or(2);
+    m_intermediatePoint1 = readPoint(reader, "intermediatePoint1", m_intermediatePoint1);
+    m_intermediatePoint2 = readPoint(reader, "intermediatePoint2", m_intermediatePoint2);
+    m_startArrowStyle = reader.intValue("startArrowStyle").value_or(NoArrow);
+    m_endArrowStyle = reader.intValue("endArrowStyle").value_or(NoArrow);
+    m_startFilled = reader.boolValue("startFilled").value_or(true);
+    m_endFilled = reader.boolValue("endFilled").value_or(true);
+    m_label.reset();
+    if (xmlNodePtr label = reader.node("label"))
+        m_label = AttributedString::initWithXMLNode(label, doc);
+    m_labelDirection = reader.intValue("labelDirection").value_or(0);
+    m_labelAngle = readFloat(reader, "labelAngle", 0);
+    m_labelOffset = readPoint(reader, "labelOffset", Point());
+    return true;
+}
