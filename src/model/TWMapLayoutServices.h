@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-class TWConnectionGraphic;
 class TWLinkLine;
 class TWMap;
 class TWMapBranch;
@@ -52,13 +51,10 @@ public:
     // --- canvas upkeep ---
     virtual void removeTooltipRects(TWMapBranch &branch) {}
 
-    // --- geometry of connections and link lines ---
-    virtual void updateConnectionBounds(TWConnectionGraphic &connection) {}
+    // --- geometry of link lines ---
     virtual void updateLinkLineBounds(TWLinkLine &linkLine) {}
 
     // --- the map ---
-    // Position order of two siblings: negative, 0 or positive.
-    virtual int compareByPosition(const TWMapBranch &a, const TWMapBranch &b) { return 0; }
     virtual void autoArrangeWithMovedBranches(TWMap &map, const BranchList &moved) {}
     virtual void recalculateOutlineNumbers(TWMap &map) {}
 };

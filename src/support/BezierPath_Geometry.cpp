@@ -1,4 +1,5 @@
 #include "support/BezierPath.h"
+#include "support/GGVecLib.h"
 #include "support/NearestPoint.h"
 #include "support/TWAngleAndPointHolder.h"
 
@@ -12,27 +13,6 @@ namespace {
 constexpr float halfPi = 1.5707963f;
 constexpr double threeHalvesPi = 4.712388753890991;
 constexpr double twoPi = 6.283185005187988;
-
-// Clockwise angle from straight up (positive y) towards positive x, in [0, 2pi).
-float calculateAngleFromVertical(float dx, float dy)
-{
-    if (dy == 0) {
-        if (dx > 0)
-            return 1.5707963f;
-        if (dx < 0)
-            return 4.712389f;
-        return 0;
-    }
-    if (dx >= 0 && dy > 0)
-        return float(std::atan(double(dx / dy)));
-    if (dx >= 0 && dy < 0)
-        return float(1.570796251296997 - std::atan(double(dx / std::fabs(dy))) + 1.570796251296997);
-    if (dx < 0 && dy < 0)
-        return float(std::atan(double(dx / dy)) + 3.141592502593994);
-    if (dx < 0 && dy > 0)
-        return float(1.570796251296997 - std::atan(double(std::fabs(dx) / dy)) + 4.71238899230957);
-    return 0; // NaN
-}
 
 // Angles just above 0 and just below 2pi are neighbours: lift the small one.
 void unwrapAngles(float &a1, float &a2)

@@ -320,3 +320,23 @@ double findroot(double left, double right, double tolerance, const Function &f, 
 }
 
 } // namespace GGVecLib
+
+float calculateAngleFromVertical(float dx, float dy)
+{
+    if (dy == 0) {
+        if (dx > 0)
+            return 1.5707963f;
+        if (dx < 0)
+            return 4.712389f;
+        return 0;
+    }
+    if (dx >= 0 && dy > 0)
+        return float(std::atan(double(dx / dy)));
+    if (dx >= 0 && dy < 0)
+        return float(1.570796251296997 - std::atan(double(dx / std::fabs(dy))) + 1.570796251296997);
+    if (dx < 0 && dy < 0)
+        return float(std::atan(double(dx / dy)) + 3.141592502593994);
+    if (dx < 0 && dy > 0)
+        return float(1.570796251296997 - std::atan(double(std::fabs(dx) / dy)) + 4.71238899230957);
+    return 0; // NaN
+}

@@ -85,3 +85,9 @@ double NewtonRaphson(const Function &f, const Function &df, double x);
 double findroot(double left, double right, double tolerance, const Function &f, const Function &df);
 
 } // namespace GGVecLib
+
+// The clockwise angle of the direction (dx, dy) from straight up (positive
+// dy towards positive dx), in [0, 2pi), with the single-precision constants
+// the branch ordering, link lines and offset curves rely on. The zero vector
+// gives 0.
+float calculateAngleFromVertical(float dx, float dy);
