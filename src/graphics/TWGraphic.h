@@ -11,11 +11,16 @@
 #include <memory>
 #include <optional>
 
+#include <libxml/tree.h>
+
 class BezierPath;
 class Image;
 class TWMap;
 class TWMapBranch;
 class UndoManager;
+namespace TWXMLUtils {
+class XPathReader;
+}
 
 // The base of everything drawn on a map: a branch's shape, its text area,
 // picture, attached and enclosed graphics, its connection to the parent, link
@@ -270,7 +275,52 @@ public:
     // This graphic as the object of a notification (watched while shared).
     NotificationObject notificationObject() const;
 
+    // --- the "TWGraphic" element ---
+    // Appends a "TWGraphic" element to `node` with the base children, then
+    // the kind's own (addKindXmlData), and returns it. With embedding, the
+    // picture's package data travels in the element (copy and paste).
+    xmlNodePtr addXmlDataToNode(xmlNodePtr node, bool embeddingBinaryData = false);
+    // The factory: a graphic of the class that "TWGraphic/class" below
+    // `node` names, read from that element for `branch`; null (and a log
+    // line) for a missing or unknown class or an element the reader refuses.
+    static std::shared_ptr<TWGraphic> graphicWithXMLNode(xmlNodePtr node, xmlDocPtr doc,
+                                                         TWMapBranch *branch);
+    // Registers the kind made for a class name (replacing an earlier one).
+    // Returns true so that it can initialise a constant in the kind's header:
+    //     inline const bool kTWRectangleRegistered =
+    //         TWGraphic::registerKind<TWRectangle>("TWRectangle");
+    static bool registerClass(const QString &className,
+                              std::function<std::shared_ptr<TWGraphic>()> create);
+    template <class T> static bool registerKind(const char *className)
+    {
+        return registerClass(QString::fromLatin1(className), [] {
+            return std::static_pointer_cast<TWGraphic>(std::make_shared<T>());
+        });
+    }
+    static bool isClassRegistered(const QString &className);
+    // The package path a stored picture path stands for: cleaned, and only
+    // inside the package's picture folder ("Images/"); nothing for absolute
+    // paths, "..", and anything else.
+    static std::optional<QString> sanitizedPicturePath(const QString &path);
+
 protected:
+    // The base reader, run on a graphic the factory made (not yet
+    // initialised): init(), setBranch(), the base children, then the kind's
+    // (readKindXmlData). False when the element has no graphic number or the
+    // kind refuses it.
+    bool initWithXMLNode(xmlNodePtr node, xmlDocPtr doc, TWMapBranch *branch);
+    // Kinds append their own children to the "TWGraphic" element after the
+    // base's. `element` is that element.
+    virtual void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) {}
+    // Kinds read their own children after the base's; `reader` is set on the
+    // "TWGraphic" element, so paths are plain child names ("startGraphicNumber").
+    // Returning false discards the graphic.
+    virtual bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                                 xmlDocPtr doc)
+    {
+        return true;
+    }
+
     // The undo registration of a setter: `inverse` runs on this graphic,
     // which the undo step keeps alive.
     template <class F> void registerUndo(F &&inverse);

@@ -1,0 +1,322 @@
+#include "graphics/TWBoundaryProxy.h"
+#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWGraphic.h"
+#include "graphics/TWLinkLine.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "platform/CFormat.h"
+#include "support/Base64.h"
+#include "support/PropertyList.h"
+#include "support/TWXMLUtils.h"
+
+#include <QDebug>
+#include <QHash>
+#include <QMutex>
+
+namespace {
+
+struct KindRegistry
+{
+    QMutex lock;
+    QHash<QString, std::function<std::shared_ptr<TWGraphic>()>> kinds;
+};
+
+KindRegistry &registry()
+{
+    static KindRegistry *shared = [] {
+        auto *r = new KindRegistry;
+        // The kinds declared beside the base; each kind's own header may
+        // register it again, which replaces the entry with the same maker.
+        auto add = [r]<class T>(const char *name, T *) {
+            r->kinds.insert(QString::fromLatin1(name), [] {
+                return std::static_pointer_cast<TWGraphic>(std::make_shared<T>());
+            });
+        };
+        add("TWGraphic", static_cast<TWGraphic *>(nullptr));
+        add("TWTextArea", static_cast<TWTextArea *>(nullptr));
+        add("TWLinkLine", static_cast<TWLinkLine *>(nullptr));
+        add("TWBoundaryProxy", static_cast<TWBoundaryProxy *>(nullptr));
+        add("TWChildConnection", static_cast<TWChildConnection *>(nullptr));
+        add("TWTitleConnection", static_cast<TWTitleConnection *>(nullptr));
+        return r;
+    }();
+    return *shared;
+}
+
+const char *yesNo(bool value)
+{
+    return value ? "YES" : "NO";
+}
+
+void addText(xmlNodePtr parent, const char *name, const QString &text)
+{
+    TWXMLUtils::addTextChild(parent, name, text);
+}
+
+void addBool(xmlNodePtr parent, const char *name, bool value)
+{
+    addText(parent, name, QString::fromLatin1(yesNo(value)));
+}
+
+void addFloat(xmlNodePtr parent, const char *name, double value)
+{
+    addText(parent, name, CFormat::f(value));
+}
+
+void addInt(xmlNodePtr parent, const char *name, long long value)
+{
+    addText(parent, name, CFormat::d(value));
+}
+
+xmlNodePtr firstChildElement(xmlNodePtr node, const char *name)
+{
+    for (xmlNodePtr child = node ? node->children : nullptr; child; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && xmlStrEqual(child->name, BAD_CAST name))
+            return child;
+    }
+    return nullptr;
+}
+
+// Decoded Base64 text, or nothing (logged) when the text is not Base64.
+std::optional<QByteArray> decodeBase64(const QString &text, const char *what)
+{
+    try {
+        return TWBase64::dataWithTWBase64String(text);
+    } catch (const Base64Error &error) {
+        qWarning().noquote() << QStringLiteral("Graphic %1 is not valid Base64 (%2) - left out")
+                                    .arg(QLatin1String(what), error.reason());
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+bool TWGraphic::registerClass(const QString &className,
+                              std::function<std::shared_ptr<TWGraphic>()> create)
+{
+    KindRegistry &r = registry();
+    QMutexLocker locker(&r.lock);
+    r.kinds.insert(className, std::move(create));
+    return true;
+}
+
+bool TWGraphic::isClassRegistered(const QString &className)
+{
+    KindRegistry &r = registry();
+    QMutexLocker locker(&r.lock);
+    return r.kinds.contains(className);
+}
+
+std::optional<QString> TWGraphic::sanitizedPicturePath(const QString &path)
+{
+    static const QString folder = QStringLiteral("Images");
+    if (path.isEmpty() || path.startsWith(u'/') || path.contains(u'\\') || path.contains(u':') ||
+        path.contains(QChar(0)))
+        return std::nullopt;
+    QStringList parts;
+    for (const QString &part : path.split(u'/')) {
+        if (part.isEmpty() || part == u".")
+            continue;
+        if (part == u"..")
+            return std::nullopt;
+        parts.append(part);
+    }
+    // A picture lies in a file below the folder, never the folder itself.
+    if (parts.size() < 2 || parts.first() != folder)
+        return std::nullopt;
+    return parts.join(u'/');
+}
+
+// --- writing ---
+
+xmlNodePtr TWGraphic::addXmlDataToNode(xmlNodePtr node, bool embeddingBinaryData)
+{
+    xmlNodePtr e = TWXMLUtils::addElementChild(node, "TWGraphic");
+    addText(e, "class", className());
+    xmlNodePtr b = TWXMLUtils::addElementChild(e, "bounds");
+    const Rect r = bounds();
+    addFloat(b, "x", r.x());
+    addFloat(b, "y", r.y());
+    addFloat(b, "width", r.width());
+    addFloat(b, "height", r.height());
+    addBool(e, "drawsStroke", drawsStroke());
+    addFloat(e, "strokeWidth", strokeWidth());
+    addInt(e, "strokeStyle", strokeStyle());
+    if (const std::optional<Color> color = strokeColor())
+        color->addXmlDataToNode(TWXMLUtils::addElementChild(e, "strokeColor"));
+    addBool(e, "drawsFill", drawsFill());
+    if (const std::optional<Color> color = fillColor())
+        color->addXmlDataToNode(TWXMLUtils::addElementChild(e, "fillColor"));
+    addBool(e, "inheritsShadow", inheritsShadow());
+    addBool(e, "drawsShadow", drawsShadow());
+    if (const std::optional<Shadow> s = shadow())
+        s->addXmlDataToNode(TWXMLUtils::addElementChild(e, "shadow"));
+    addBool(e, "inheritsFill", inheritsFill());
+    addBool(e, "inheritsStroke", inheritsStroke());
+    addInt(e, "internalOrdering", internalOrdering());
+    addInt(e, "graphicNumber", graphicNumber());
+    addInt(e, "originalGraphicNumber", originalGraphicNumber());
+    const std::optional<QString> picture = imageFilename();
+    if (picture && !picture->isEmpty())
+        addText(e, "imageFilename", *picture);
+    addBool(e, "flippedHorizontally", flippedHorizontally());
+    addBool(e, "flippedVertically", flippedVertically());
+    addInt(e, "cornerMode", cornerMode());
+    addFloat(e, "cornerAmount", cornerAmount());
+    if (const std::optional<QString> style = styleID())
+        addText(e, "styleID", *style);
+    if (const std::optional<QString> movie = moviePath(); movie && !movie->isEmpty())
+        addText(e, "moviePath", *movie);
+    addInt(e, "movieReferenceStyle", movieReferenceStyle());
+    if (const std::optional<QString> shape = shapeName(); shape && !shape->isEmpty())
+        addText(e, "shapeName", *shape);
+    if (embeddingBinaryData && picture && !picture->isEmpty()) {
+        TWMap *m = map();
+        if (m && m->document()) {
+            if (const std::optional<QByteArray> data =
+                    m->document()->objectForKeyInCachedData(*picture))
+                addText(e, "embeddedImageData", TWBase64::twBase64String(*data));
+        }
+    }
+    const QVariant payload = linkBackData();
+    if (payload.isValid()) {
+        QString error;
+        if (const std::optional<QByteArray> plist =
+                PropertyList::dataWithPropertyList(payload, &error))
+            addText(e, "linkBackData", TWBase64::twBase64String(*plist));
+        else
+            qWarning().noquote() << QStringLiteral("LinkBack payload of graphic %1 not saved: %2")
+                                        .arg(graphicNumber())
+                                        .arg(error);
+        addText(e, "linkBackItemKey", linkBackItemKey());
+    }
+    addKindXmlData(e, embeddingBinaryData);
+    return e;
+}
+
+// --- reading ---
+
+std::shared_ptr<TWGraphic> TWGraphic::graphicWithXMLNode(xmlNodePtr node, xmlDocPtr doc,
+                                                         TWMapBranch *branch)
+{
+    std::optional<QString> name;
+    {
+        const TWXMLUtils::XPathReader reader(node, doc);
+        name = reader.text("TWGraphic/class");
+    }
+    std::function<std::shared_ptr<TWGraphic>()> create;
+    if (name) {
+        KindRegistry &r = registry();
+        QMutexLocker locker(&r.lock);
+        create = r.kinds.value(*name);
+    }
+    if (!create) {
+        qWarning().noquote() << QStringLiteral(
+                                    "Could not find class named %1 - aborting load of graphic!")
+                                    .arg(name ? *name : QStringLiteral("(null)"));
+        return nullptr;
+    }
+    std::shared_ptr<TWGraphic> graphic = create();
+    if (!graphic->initWithXMLNode(node, doc, branch))
+        return nullptr;
+    return graphic;
+}
+
+bool TWGraphic::initWithXMLNode(xmlNodePtr node, xmlDocPtr doc, TWMapBranch *branch)
+{
+    init();
+    setBranch(branch);
+
+    xmlNodePtr element = firstChildElement(node, "TWGraphic");
+    const TWXMLUtils::XPathReader reader(element, doc);
+
+    setBounds(Rect(float(reader.floatValue("bounds/x").value_or(0)),
+                   float(reader.floatValue("bounds/y").value_or(0)),
+                   float(reader.floatValue("bounds/width").value_or(0)),
+                   float(reader.floatValue("bounds/height").value_or(0))));
+
+    setDrawsStroke(reader.boolValue("drawsStroke").value_or(true));
+    setStrokeWidth(float(reader.floatValue("strokeWidth").value_or(1.0)));
+    setStrokeStyle(reader.intValue("strokeStyle").value_or(1));
+    if (xmlNodePtr color = reader.node("strokeColor"))
+        setStrokeColor(Color::colorWithXMLNode(color, doc));
+    setDrawsFill(reader.boolValue("drawsFill").value_or(true));
+    if (xmlNodePtr color = reader.node("fillColor"))
+        setFillColor(Color::colorWithXMLNode(color, doc));
+    setInheritsShadow(reader.boolValue("inheritsShadow").value_or(true));
+    setDrawsShadow(reader.boolValue("drawsShadow").value_or(true));
+    if (xmlNodePtr s = reader.node("shadow"))
+        setShadow(Shadow::withXMLNode(s, doc));
+    setInheritsFill(reader.boolValue("inheritsFill").value_or(true));
+    setInheritsStroke(reader.boolValue("inheritsStroke").value_or(true));
+    if (const std::optional<int> ordering = reader.intValue("internalOrdering"))
+        setInternalOrdering(*ordering);
+
+    const std::optional<int> number = reader.intValue("graphicNumber");
+    if (!number) {
+        qWarning().noquote()
+            << "Error: no graphic number stored for graphic - aborting graphic loading";
+        setPrimitiveBranch(nullptr);
+        return false;
+    }
+    setOriginalGraphicNumber(*number);
+
+    if (const std::optional<QString> stored = reader.text("imageFilename")) {
+        const std::optional<QString> path = sanitizedPicturePath(*stored);
+        if (!path) {
+            qWarning().noquote() << QStringLiteral("Picture path \"%1\" refused: pictures lie "
+                                                   "in the package's Images folder")
+                                        .arg(*stored);
+        } else {
+            setImageFilename(*path);
+            if (const std::optional<QString> text = reader.text("embeddedImageData")) {
+                if (const std::optional<QByteArray> data =
+                        decodeBase64(*text, "embeddedImageData")) {
+                    const qsizetype slash = path->lastIndexOf(u'/');
+                    const QString name = path->mid(slash + 1);
+                    const qsizetype dot = name.lastIndexOf(u'.');
+                    const QString extension = dot > 0 ? name.mid(dot + 1) : QString();
+                    const QString renamed =
+                        path->left(slash + 1) +
+                        QStringLiteral("PastedGraphic%1.%2").arg(graphicNumber()).arg(extension);
+                    setImageFilename(renamed);
+                    if (TWMap *m = branch ? branch->map() : nullptr; m && m->document())
+                        m->document()->setObjectInCachedData(*data, renamed);
+                }
+            }
+        }
+    }
+
+    setFlippedHorizontally(reader.boolValue("flippedHorizontally").value_or(false));
+    setFlippedVertically(reader.boolValue("flippedVertically").value_or(true));
+    setCornerMode(reader.intValue("cornerMode").value_or(0));
+    setCornerAmount(float(reader.floatValue("cornerAmount").value_or(10.0)));
+    if (const std::optional<QString> movie = reader.text("moviePath"))
+        setMoviePath(*movie);
+    setMovieReferenceStyle(reader.intValue("movieReferenceStyle").value_or(0));
+    if (const std::optional<QString> shape = reader.text("shapeName"))
+        setShapeName(*shape);
+
+    if (const std::optional<QString> text = reader.text("linkBackData")) {
+        if (const std::optional<QByteArray> data = decodeBase64(*text, "linkBackData")) {
+            QString error;
+            if (const std::optional<QVariant> payload =
+                    PropertyList::propertyListWithData(*data, &error))
+                setLinkBackData(*payload);
+            else
+                qWarning().noquote() << "LinkBack payload not read:" << error;
+        }
+    }
+    if (const std::optional<QString> key = reader.text("linkBackItemKey"))
+        setLinkBackItemKey(*key);
+    if (const std::optional<QString> style = reader.text("styleID"))
+        setStyleID(*style);
+
+    if (!readKindXmlData(reader, element, doc)) {
+        setPrimitiveBranch(nullptr);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,288 @@
+#include "BranchTestSupport.h"
+#include "support/Base64.h"
+#include "support/TWXMLUtils.h"
+
+#include <libxml/tree.h>
+
+using namespace BranchTest;
+
+namespace {
+
+// A document whose root element is the container a graphic is written into.
+struct XMLHolder
+{
+    XMLHolder()
+    {
+        doc = xmlNewDoc(BAD_CAST "1.0");
+        container = xmlNewNode(nullptr, BAD_CAST "mainGraphic");
+        xmlDocSetRootElement(doc, container);
+    }
+    explicit XMLHolder(const QByteArray &text)
+    {
+        doc = xmlReadMemory(text.constData(), int(text.size()), nullptr, nullptr, XML_PARSE_NONET);
+        container = xmlDocGetRootElement(doc);
+    }
+    ~XMLHolder() { xmlFreeDoc(doc); }
+    QByteArray text() const
+    {
+        xmlBufferPtr buffer = xmlBufferCreate();
+        xmlNodeDump(buffer, doc, container, 0, 0);
+        QByteArray result(reinterpret_cast<const char *>(xmlBufferContent(buffer)),
+                          xmlBufferLength(buffer));
+        xmlBufferFree(buffer);
+        return result;
+    }
+    xmlDocPtr doc = nullptr;
+    xmlNodePtr container = nullptr;
+};
+
+QByteArray element(const QString &children)
+{
+    return QStringLiteral("<mainGraphic><TWGraphic><class>TWGraphic</class>%1</TWGraphic>"
+                          "</mainGraphic>")
+        .arg(children)
+        .toUtf8();
+}
+
+// The element text without the two number children, which every read renews.
+QByteArray withoutNumbers(QByteArray text)
+{
+    for (const char *name : {"graphicNumber", "originalGraphicNumber"}) {
+        const QByteArray open = QByteArray("<") + name + ">";
+        const QByteArray close = QByteArray("</") + name + ">";
+        const qsizetype start = text.indexOf(open);
+        const qsizetype end = text.indexOf(close, start);
+        if (start >= 0 && end > start)
+            text.remove(start, end + close.size() - start);
+    }
+    return text;
+}
+
+class TWGraphicXMLTest : public BranchFixture
+{
+protected:
+    std::shared_ptr<TWGraphic> read(const QByteArray &text, TWMapBranch *onBranch = nullptr)
+    {
+        XMLHolder holder(text);
+        return TWGraphic::graphicWithXMLNode(holder.container, holder.doc,
+                                             onBranch ? onBranch : root.get());
+    }
+    QByteArray write(TWGraphic &graphic, bool embed = false)
+    {
+        XMLHolder holder;
+        graphic.addXmlDataToNode(holder.container, embed);
+        return holder.text();
+    }
+};
+
+TEST_F(TWGraphicXMLTest, ElementRoundTripIsStableOnTheSecondWrite)
+{
+    auto g = TWGraphic::createWithBounds(Rect(10.5f, -20, 300, 40.25f));
+    g->setDrawsStroke(false);
+    g->setStrokeWidth(2.5f);
+    g->setStrokeStyle(4);
+    g->setStrokeColor(Color::colorWithCalibratedRed(0.25, 0.5, 0.75, 1));
+    g->setFillColor(Color::colorWithCalibratedRed(1, 0, 0, 0.5));
+    g->setDrawsShadow(true);
+    g->setShadow(Shadow(Size(2, -3), 4, Color::colorWithCalibratedRed(0, 0, 0, 0.5)));
+    g->setInheritsFill(false);
+    g->setInternalOrdering(-2);
+    g->setOriginalGraphicNumber(77);
+    g->setImageFilename(QStringLiteral("Images/Graphic7/photo.png"));
+    g->setFlippedHorizontally(true);
+    g->setCornerMode(1);
+    g->setCornerAmount(12);
+    g->setStyleID(QStringLiteral("style-1"));
+    g->setMoviePath(QStringLiteral("Movies/a.mov"));
+    g->setMovieReferenceStyle(2);
+    g->setShapeName(QStringLiteral("Star"));
+    g->setLinkBackData(QVariantMap{{"key", QStringLiteral("value")}, {"n", 3}});
+    g->setLinkBackItemKey(QStringLiteral("item-1"));
+
+    const QByteArray first = write(*g);
+    for (const char *child :
+         {"<class>TWGraphic</class><bounds><x>10.500000</x><y>-20.000000</y>"
+          "<width>300.000000</width><height>40.250000</height></bounds>"
+          "<drawsStroke>NO</drawsStroke><strokeWidth>2.500000</strokeWidth>"
+          "<strokeStyle>4</strokeStyle><strokeColor><NSColor>",
+          "<internalOrdering>-2</internalOrdering><graphicNumber>",
+          "<originalGraphicNumber>77</originalGraphicNumber>"
+          "<imageFilename>Images/Graphic7/photo.png</imageFilename>"
+          "<flippedHorizontally>YES</flippedHorizontally>"
+          "<flippedVertically>NO</flippedVertically><cornerMode>1</cornerMode>"
+          "<cornerAmount>12.000000</cornerAmount><styleID>style-1</styleID>"
+          "<moviePath>Movies/a.mov</moviePath><movieReferenceStyle>2</movieReferenceStyle>"
+          "<shapeName>Star</shapeName><linkBackData>",
+          "</linkBackData><linkBackItemKey>item-1</linkBackItemKey></TWGraphic>"})
+        EXPECT_TRUE(first.contains(child)) << child << "\n" << first.constData();
+    EXPECT_FALSE(first.contains("embeddedImageData"));
+
+    auto copy = read(first);
+    ASSERT_TRUE(copy);
+    EXPECT_NE(copy->graphicNumber(), g->graphicNumber());
+    EXPECT_EQ(copy->originalGraphicNumber(), g->graphicNumber());
+    EXPECT_EQ(copy->bounds(), g->bounds());
+    EXPECT_EQ(copy->shadow(), g->shadow());
+    EXPECT_EQ(copy->fillColor(), g->fillColor());
+    EXPECT_EQ(copy->linkBackData(), g->linkBackData());
+    const QByteArray second = write(*copy);
+    EXPECT_EQ(withoutNumbers(second), withoutNumbers(first));
+    // A third generation is byte for byte the second, numbers renewed.
+    EXPECT_EQ(withoutNumbers(write(*read(second))), withoutNumbers(second));
+}
+
+TEST_F(TWGraphicXMLTest, ReaderDefaultsDifferFromANewGraphic)
+{
+    auto fresh = TWGraphic::create();
+    EXPECT_FALSE(fresh->drawsShadow());
+    EXPECT_FALSE(fresh->flippedVertically());
+
+    auto g = read(element("<graphicNumber>5</graphicNumber>"));
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->bounds(), Rect());
+    EXPECT_TRUE(g->drawsStroke());
+    EXPECT_EQ(g->strokeWidth(), 1.0f);
+    EXPECT_EQ(g->strokeStyle(), 1);
+    EXPECT_TRUE(g->drawsFill());
+    EXPECT_TRUE(g->inheritsShadow());
+    EXPECT_TRUE(g->drawsShadow());
+    EXPECT_FALSE(g->flippedHorizontally());
+    EXPECT_TRUE(g->flippedVertically());
+    EXPECT_EQ(g->cornerMode(), 0);
+    EXPECT_EQ(g->cornerAmount(), 10.0f);
+    EXPECT_FALSE(g->strokeColor());
+    EXPECT_FALSE(g->shadow());
+    EXPECT_FALSE(g->imageFilename());
+    EXPECT_EQ(g->originalGraphicNumber(), 5);
+    EXPECT_EQ(g->branch(), root.get());
+
+    // Booleans are YES exactly; a width beyond the limit is replaced.
+    g = read(element("<graphicNumber>5</graphicNumber><drawsStroke>yes</drawsStroke>"
+                     "<bounds><width>20000</width></bounds>"));
+    EXPECT_FALSE(g->drawsStroke());
+    EXPECT_EQ(g->bounds().width(), 100.0f);
+}
+
+TEST_F(TWGraphicXMLTest, FactoryRefusesUnknownClassesAndMissingNumbers)
+{
+    EXPECT_FALSE(read("<mainGraphic><TWGraphic><class>NoSuchKind</class>"
+                      "<graphicNumber>1</graphicNumber></TWGraphic></mainGraphic>"));
+    EXPECT_FALSE(read("<mainGraphic><TWGraphic><graphicNumber>1</graphicNumber>"
+                      "</TWGraphic></mainGraphic>"));
+    EXPECT_FALSE(read(element("")));
+
+    // A kind registered by name is made by the factory.
+    struct Kind : TWGraphic
+    {
+        QString className() const override { return QStringLiteral("TestKind"); }
+        bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr, xmlDocPtr) override
+        {
+            extra = reader.text("extra").value_or(QString());
+            return extra != u"refuse";
+        }
+        void addKindXmlData(xmlNodePtr element, bool) override
+        {
+            TWXMLUtils::addTextChild(element, "extra", extra);
+        }
+        QString extra;
+    };
+    TWGraphic::registerKind<Kind>("TestKind");
+    auto made = std::make_shared<Kind>();
+    made->init();
+    made->extra = QStringLiteral("kept");
+    const QByteArray text = write(*made);
+    // The kind's children follow the base's.
+    EXPECT_TRUE(text.endsWith("<movieReferenceStyle>0</movieReferenceStyle><extra>kept</extra>"
+                              "</TWGraphic></mainGraphic>"))
+        << text.constData();
+    auto kind = std::dynamic_pointer_cast<Kind>(read(text));
+    ASSERT_TRUE(kind);
+    EXPECT_EQ(kind->extra, u"kept");
+    EXPECT_FALSE(read(QByteArray(text).replace("kept", "refuse")));
+}
+
+TEST_F(TWGraphicXMLTest, PastedPicturesMoveToNamesOfTheirOwn)
+{
+    const QByteArray picture("\x89PNG picture bytes", 18);
+    document->setObjectInCachedData(picture, QStringLiteral("Images/Graphic7/photo.png"));
+    auto g = TWGraphic::createWithBounds(Rect(0, 0, 10, 10));
+    g->setBranch(root.get());
+    g->setImageFilename(QStringLiteral("Images/Graphic7/photo.png"));
+    EXPECT_FALSE(write(*g, false).contains("embeddedImageData"));
+    const QByteArray text = write(*g, true);
+    ASSERT_TRUE(text.contains("<embeddedImageData>" + picture.toBase64() + "</embeddedImageData>"));
+
+    auto pasted = read(text);
+    const QString expected =
+        QStringLiteral("Images/Graphic7/PastedGraphic%1.png").arg(pasted->graphicNumber());
+    EXPECT_EQ(pasted->imageFilename(), expected);
+    EXPECT_EQ(document->objectForKeyInCachedData(expected), picture);
+    EXPECT_EQ(document->objectForKeyInCachedData("Images/Graphic7/photo.png"), picture);
+
+    // Data without a path is ignored; corrupt data is left out and the rest loads.
+    const int entries = document->countOfCachedData();
+    auto noPath = read(element("<graphicNumber>1</graphicNumber>"
+                               "<embeddedImageData>AAAA</embeddedImageData>"));
+    EXPECT_FALSE(noPath->imageFilename());
+    auto corrupt = read(element("<graphicNumber>1</graphicNumber>"
+                                "<imageFilename>Images/G/a.png</imageFilename>"
+                                "<embeddedImageData>AAA</embeddedImageData>"
+                                "<cornerMode>1</cornerMode>"));
+    ASSERT_TRUE(corrupt);
+    EXPECT_EQ(corrupt->cornerMode(), 1);
+    EXPECT_EQ(corrupt->imageFilename(), QStringLiteral("Images/G/a.png"));
+    EXPECT_EQ(document->countOfCachedData(), entries);
+}
+
+TEST_F(TWGraphicXMLTest, HostilePicturePathsAreRefused)
+{
+    struct Case
+    {
+        const char *stored;
+        std::optional<QString> kept;
+    } cases[] = {
+        {"Images/Graphic7/photo.png", QStringLiteral("Images/Graphic7/photo.png")},
+        {"Images//./Graphic7/photo.png", QStringLiteral("Images/Graphic7/photo.png")},
+        {"../../etc/passwd", std::nullopt},
+        {"Images/../../x.png", std::nullopt},
+        {"Images/a/../b.png", std::nullopt},
+        {"/etc/passwd", std::nullopt},
+        {"C:\\x.png", std::nullopt},
+        {"Thinkweb/Contents.xml", std::nullopt},
+        {"Images", std::nullopt},
+    };
+    for (const Case &c : cases) {
+        auto g = read(element(QStringLiteral("<graphicNumber>1</graphicNumber>"
+                                             "<imageFilename>%1</imageFilename>"
+                                             "<embeddedImageData>AAAA</embeddedImageData>")
+                                  .arg(QString::fromUtf8(c.stored).toHtmlEscaped())));
+        ASSERT_TRUE(g) << c.stored;
+        if (c.kept)
+            EXPECT_TRUE(
+                g->imageFilename()->startsWith(c.kept->section('/', 0, -2) + "/PastedGraphic"))
+                << c.stored;
+        else
+            EXPECT_FALSE(g->imageFilename()) << c.stored;
+    }
+    for (const QString &path : document->cachedData().keys())
+        EXPECT_TRUE(path.startsWith("Images/") && !path.contains("..")) << path.toStdString();
+}
+
+TEST_F(TWGraphicXMLTest, LinkBackPayloadThatDoesNotParseIsDropped)
+{
+    const QString garbage = TWBase64::twBase64String("not a property list");
+    auto g = read(element(QStringLiteral("<graphicNumber>1</graphicNumber>"
+                                         "<linkBackData>%1</linkBackData>"
+                                         "<linkBackItemKey>k</linkBackItemKey>")
+                              .arg(garbage)));
+    ASSERT_TRUE(g);
+    EXPECT_FALSE(g->linkBackData().isValid());
+    EXPECT_EQ(g->linkBackItemKey(), u"k");
+    // A payload a property list cannot hold is not written; its key still is.
+    g->setLinkBackData(QVariant::fromValue(Rect()));
+    const QByteArray text = write(*g);
+    EXPECT_FALSE(text.contains("<linkBackData>"));
+    EXPECT_TRUE(text.contains("<linkBackItemKey>k</linkBackItemKey>"));
+}
+
+} // namespace
