@@ -68,4 +68,13 @@ public:
     void setCachedBounds(Rect) override {}
     std::shared_ptr<BezierPath> cachedBezierPath() const override { return nullptr; }
     void setCachedBezierPath(const std::shared_ptr<BezierPath> &) override {}
+
+    // Never saved, and refused by the reader.
+    xmlNodePtr addXmlDataToNode(xmlNodePtr, bool = false) override { return nullptr; }
+
+protected:
+    bool readKindXmlData(const TWXMLUtils::XPathReader &, xmlNodePtr, xmlDocPtr) override
+    {
+        return false;
+    }
 };

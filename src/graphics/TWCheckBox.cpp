@@ -20,15 +20,16 @@ void TWCheckBox::setThreeState(bool threeState)
     m_threeState = threeState;
 }
 
-void TWCheckBox::addXmlChildren(xmlNodePtr element) const
+void TWCheckBox::addKindXmlData(xmlNodePtr element, bool)
 {
     TWXMLUtils::addTextChild(element, "state", CFormat::d(m_state));
     TWXMLUtils::addTextChild(element, "threeState",
                              m_threeState ? QStringLiteral("YES") : QStringLiteral("NO"));
 }
 
-void TWCheckBox::readXmlChildren(const TWXMLUtils::XPathReader &reader)
+bool TWCheckBox::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr, xmlDocPtr)
 {
     m_state = reader.intValue("state").value_or(0);
     m_threeState = reader.boolValue("threeState").value_or(false);
+    return true;
 }

@@ -21,8 +21,10 @@ public:
     bool threeState() const { return m_threeState; }
     void setThreeState(bool threeState);
 
-    void addXmlChildren(xmlNodePtr graphicElement) const;
-    void readXmlChildren(const TWXMLUtils::XPathReader &reader);
+protected:
+    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                         xmlDocPtr doc) override;
 
 private:
     int m_state = 0;

@@ -257,9 +257,9 @@ void TWChildConnection::updateBounds()
 
 // --- XML ---
 
-void TWChildConnection::addXmlChildren(xmlNodePtr element) const
+void TWChildConnection::addKindXmlData(xmlNodePtr element, bool embeddingBinaryData)
 {
-    addConnectionXmlChildren(element);
+    TWConnectionGraphic::addKindXmlData(element, embeddingBinaryData);
     if (m_testing) {
         TWXMLUtils::addTextChild(element, "testing", QStringLiteral("YES"));
         TWXMLUtils::addTextChild(element, "parentGraphicNumber", QStringLiteral("12"));
@@ -272,9 +272,10 @@ void TWChildConnection::addXmlChildren(xmlNodePtr element) const
                              CFormat::d(m_childGraphic ? m_childGraphic->graphicNumber() : 0));
 }
 
-bool TWChildConnection::readXmlChildren(const TWXMLUtils::XPathReader &reader)
+bool TWChildConnection::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                                        xmlDocPtr doc)
 {
-    readConnectionXmlChildren(reader);
+    TWConnectionGraphic::readKindXmlData(reader, element, doc);
     m_testing = reader.node("testing") != nullptr;
 
     // A number 0 is refused here; the load pass gives the branch a default

@@ -53,11 +53,13 @@ public:
     std::shared_ptr<BezierPath> bezierPath() override;
     void updateBounds() override;
 
-    // The kind's children of the element (after the shared ones).
-    void addXmlChildren(xmlNodePtr graphicElement) const;
-    // False, with a log line, for an element the reader refuses: no parent
-    // or child number, a number 0, or a test element with other numbers.
-    bool readXmlChildren(const TWXMLUtils::XPathReader &reader);
+protected:
+    // After the shared children, the two numbers (12 and 24 in test mode).
+    // The reader refuses, with a log line, an element without a parent or
+    // child number, with a number 0, or a test element with other numbers.
+    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                         xmlDocPtr doc) override;
 
 private:
     struct Ends;

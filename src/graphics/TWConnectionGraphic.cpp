@@ -112,7 +112,7 @@ void TWConnectionGraphic::copySettingsFrom(const TWConnectionGraphic &other)
 
 // --- XML ---
 
-void TWConnectionGraphic::addConnectionXmlChildren(xmlNodePtr g) const
+void TWConnectionGraphic::addKindXmlData(xmlNodePtr g, bool)
 {
     using TWXMLUtils::addTextChild;
     addTextChild(g, "connectionToParentSide", CFormat::d(m_connectionToParentSide));
@@ -135,7 +135,7 @@ void TWConnectionGraphic::addConnectionXmlChildren(xmlNodePtr g) const
     addTextChild(offset, "y", CFormat::f(m_labelOffset.y));
 }
 
-void TWConnectionGraphic::readConnectionXmlChildren(const TWXMLUtils::XPathReader &r)
+bool TWConnectionGraphic::readKindXmlData(const TWXMLUtils::XPathReader &r, xmlNodePtr, xmlDocPtr)
 {
     m_connectionToParentSide = r.intValue("connectionToParentSide").value_or(1);
     m_connectionFromParentSide = r.intValue("connectionFromParentSide").value_or(0);
@@ -161,4 +161,5 @@ void TWConnectionGraphic::readConnectionXmlChildren(const TWXMLUtils::XPathReade
     m_labelDirection = r.intValue("labelDirection").value_or(0);
     m_labelAngle = real("labelAngle", 0);
     m_labelOffset = Point(real("labelOffset/x", 0), real("labelOffset/y", 0));
+    return true;
 }

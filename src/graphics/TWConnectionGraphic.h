@@ -69,14 +69,13 @@ public:
     // Recomputes path and bounds from the graphics joined; the kinds do it.
     virtual void updateBounds() {}
 
-    // The shared children of the kinds' elements, appended to their
-    // "TWGraphic" element in file order.
-    void addConnectionXmlChildren(xmlNodePtr graphicElement) const;
-    // Reads them with a reader set on the "TWGraphic" element; missing or
-    // unreadable children take the reader defaults. Registers nothing.
-    void readConnectionXmlChildren(const TWXMLUtils::XPathReader &reader);
-
 protected:
+    // The shared children, in file order; reading them, missing or
+    // unreadable children take the reader defaults and nothing is
+    // registered for undo.
+    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                         xmlDocPtr doc) override;
     // Inverse registration and assignment for the plain fields.
     template <class T, class Self, class Arg>
     void setField(T &field, const T &value, void (Self::*setter)(Arg))

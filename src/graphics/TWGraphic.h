@@ -279,7 +279,8 @@ public:
     // Appends a "TWGraphic" element to `node` with the base children, then
     // the kind's own (addKindXmlData), and returns it. With embedding, the
     // picture's package data travels in the element (copy and paste).
-    xmlNodePtr addXmlDataToNode(xmlNodePtr node, bool embeddingBinaryData = false);
+    // Null when the kind writes no element.
+    virtual xmlNodePtr addXmlDataToNode(xmlNodePtr node, bool embeddingBinaryData = false);
     // The factory: a graphic of the class that "TWGraphic/class" below
     // `node` names, read from that element for `branch`; null (and a log
     // line) for a missing or unknown class or an element the reader refuses.

@@ -49,7 +49,7 @@ void TWScribble::replaceObjectInPathsAtIndex(int index, const Stroke &stroke)
     m_paths[index] = stroke;
 }
 
-void TWScribble::addXmlChildren(xmlNodePtr element) const
+void TWScribble::addKindXmlData(xmlNodePtr element, bool)
 {
     xmlNodePtr paths = TWXMLUtils::addElementChild(element, "paths");
     for (const Stroke &stroke : m_paths) {
@@ -63,13 +63,13 @@ void TWScribble::addXmlChildren(xmlNodePtr element) const
     }
 }
 
-void TWScribble::readXmlChildren(const TWXMLUtils::XPathReader &reader, xmlDocPtr doc)
+bool TWScribble::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr, xmlDocPtr doc)
 {
     m_paths.clear();
     m_path.reset();
     xmlXPathObjectPtr found = TWXMLUtils::getNodeSetForXPath("paths/path", doc, reader.context());
     if (!found)
-        return;
+        return true;
     TWXMLUtils::XPathReader strokeReader(nullptr, doc);
     for (int i = 0; i < found->nodesetval->nodeNr; ++i) {
         strokeReader.setParent(found->nodesetval->nodeTab[i]);
@@ -83,4 +83,5 @@ void TWScribble::readXmlChildren(const TWXMLUtils::XPathReader &reader, xmlDocPt
         m_paths.append(stroke);
     }
     xmlXPathFreeObject(found);
+    return true;
 }

@@ -43,10 +43,12 @@ public:
     void removeObjectFromPathsAtIndex(int index);
     void replaceObjectInPathsAtIndex(int index, const Stroke &stroke);
 
-    void addXmlChildren(xmlNodePtr graphicElement) const;
+protected:
+    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
     // Replaces the strokes by those of the element; a "path" without a
     // colour or a path reads as a stroke without it.
-    void readXmlChildren(const TWXMLUtils::XPathReader &reader, xmlDocPtr doc);
+    bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                         xmlDocPtr doc) override;
 
 private:
     QList<Stroke> m_paths;

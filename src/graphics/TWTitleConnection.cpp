@@ -202,9 +202,9 @@ void TWTitleConnection::updateBounds()
 
 // --- XML ---
 
-void TWTitleConnection::addXmlChildren(xmlNodePtr element) const
+void TWTitleConnection::addKindXmlData(xmlNodePtr element, bool embeddingBinaryData)
 {
-    addConnectionXmlChildren(element);
+    TWConnectionGraphic::addKindXmlData(element, embeddingBinaryData);
     if (m_testing) {
         TWXMLUtils::addTextChild(element, "connectedGraphicNumber", QStringLiteral("42"));
         TWXMLUtils::addTextChild(element, "testing", QStringLiteral("YES"));
@@ -215,9 +215,10 @@ void TWTitleConnection::addXmlChildren(xmlNodePtr element) const
         CFormat::d(m_connectedGraphic ? m_connectedGraphic->graphicNumber() : 0));
 }
 
-bool TWTitleConnection::readXmlChildren(const TWXMLUtils::XPathReader &reader)
+bool TWTitleConnection::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                                        xmlDocPtr doc)
 {
-    readConnectionXmlChildren(reader);
+    TWConnectionGraphic::readKindXmlData(reader, element, doc);
     m_testing = reader.node("testing") != nullptr;
     const std::optional<int> number = reader.intValue("connectedGraphicNumber");
     if (!number) {

@@ -56,10 +56,13 @@ public:
     std::shared_ptr<BezierPath> centerBezierPath();
     void updateBounds() override;
 
-    void addXmlChildren(xmlNodePtr graphicElement) const;
-    // False, with a log line, without a connected graphic number or for a
-    // test element with another number.
-    bool readXmlChildren(const TWXMLUtils::XPathReader &reader);
+protected:
+    // After the shared children, the connected number (42 in test mode).
+    // The reader refuses, with a log line, an element without that number
+    // or a test element with another one.
+    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                         xmlDocPtr doc) override;
 
 private:
     struct Corners;
