@@ -1,55 +1,165 @@
 #include "graphics/TWConnectionGraphic.h"
-#include "model/TWMapBranch.h"
-#include "model/TWMapLayoutServices.h"
-#include "platform/UndoManager.h"
+#include "platform/CFormat.h"
+#include "support/TWXMLUtils.h"
 
-void TWConnectionGraphic::updateBounds()
+void TWConnectionGraphic::init()
 {
-    if (TWMapBranch *owner = branch())
-        owner->layoutServices().updateConnectionBounds(*this);
+    TWGraphic::init();
+    m_connectionToParentSide = 1;
+    m_connectionFromParentSide = 0;
+    m_parentConnectionLineStyle = 0;
 }
 
-std::shared_ptr<TWChildConnection>
-TWChildConnection::create(const std::shared_ptr<TWGraphic> &parent,
-                          const std::shared_ptr<TWGraphic> &child)
+void TWConnectionGraphic::setConnectionToParentSide(int side)
 {
-    auto connection = make<TWChildConnection>();
-    connection->setPrimitiveBranch(child ? child->branch() : nullptr);
-    connection->m_parentGraphic = parent;
-    connection->m_childGraphic = child;
-    connection->m_parentGraphicNumber = parent ? parent->graphicNumber() : 0;
-    connection->m_childGraphicNumber = child ? child->graphicNumber() : 0;
-    connection->setDrawsFill(false);
-    connection->setDrawsStroke(true);
-    connection->setConnectionToParentSide(1);
-    connection->setConnectionFromParentSide(0);
-    connection->setParentConnectionLineStyle(0);
-    return connection;
+    setField(m_connectionToParentSide, side, &TWConnectionGraphic::setConnectionToParentSide);
+}
+void TWConnectionGraphic::setConnectionFromParentSide(int side)
+{
+    setField(m_connectionFromParentSide, side, &TWConnectionGraphic::setConnectionFromParentSide);
+}
+void TWConnectionGraphic::setParentConnectionLineStyle(int style)
+{
+    setField(m_parentConnectionLineStyle, style,
+             &TWConnectionGraphic::setParentConnectionLineStyle);
+}
+void TWConnectionGraphic::setEndAtParent(int end)
+{
+    setField(m_endAtParent, end, &TWConnectionGraphic::setEndAtParent);
+}
+void TWConnectionGraphic::setEndAtChild(int end)
+{
+    setField(m_endAtChild, end, &TWConnectionGraphic::setEndAtChild);
+}
+void TWConnectionGraphic::setParentArrowLength(float length)
+{
+    setField(m_parentArrowLength, length, &TWConnectionGraphic::setParentArrowLength);
+}
+void TWConnectionGraphic::setParentArrowWidth(float width)
+{
+    setField(m_parentArrowWidth, width, &TWConnectionGraphic::setParentArrowWidth);
+}
+void TWConnectionGraphic::setChildArrowLength(float length)
+{
+    setField(m_childArrowLength, length, &TWConnectionGraphic::setChildArrowLength);
+}
+void TWConnectionGraphic::setChildArrowWidth(float width)
+{
+    setField(m_childArrowWidth, width, &TWConnectionGraphic::setChildArrowWidth);
+}
+void TWConnectionGraphic::setParentFilled(bool filled)
+{
+    setField(m_parentFilled, filled, &TWConnectionGraphic::setParentFilled);
+}
+void TWConnectionGraphic::setChildFilled(bool filled)
+{
+    setField(m_childFilled, filled, &TWConnectionGraphic::setChildFilled);
+}
+void TWConnectionGraphic::setLabel(const std::optional<AttributedString> &label)
+{
+    setField(m_label, label, &TWConnectionGraphic::setLabel);
+}
+void TWConnectionGraphic::setLabelDirection(int direction)
+{
+    setField(m_labelDirection, direction, &TWConnectionGraphic::setLabelDirection);
+}
+void TWConnectionGraphic::setLabelAngle(float angle)
+{
+    setField(m_labelAngle, angle, &TWConnectionGraphic::setLabelAngle);
+}
+void TWConnectionGraphic::setLabelOffset(Point offset)
+{
+    setField(m_labelOffset, offset, &TWConnectionGraphic::setLabelOffset);
 }
 
-std::shared_ptr<TWTitleConnection>
-TWTitleConnection::create(const std::shared_ptr<TWGraphic> &graphic, Point position)
+void TWConnectionGraphic::applyDefaultSettings()
 {
-    auto connection = make<TWTitleConnection>();
-    connection->setPrimitiveBranch(graphic ? graphic->branch() : nullptr);
-    connection->m_connectedGraphic = graphic;
-    connection->m_connectedGraphicNumber = graphic ? graphic->graphicNumber() : 0;
-    connection->m_position = position;
-    connection->setConnectionToParentSide(1);
-    connection->setConnectionFromParentSide(0);
-    connection->setParentConnectionLineStyle(0);
-    return connection;
+    setConnectionToParentSide(1);
+    setConnectionFromParentSide(0);
+    setParentConnectionLineStyle(0);
+    setEndAtParent(0);
+    setEndAtChild(0);
+    setParentArrowLength(DefaultArrowLength);
+    setParentArrowWidth(DefaultArrowWidth);
+    setChildArrowLength(DefaultArrowLength);
+    setChildArrowWidth(DefaultArrowWidth);
+    setParentFilled(true);
+    setChildFilled(true);
+    setLabel(std::nullopt);
+    setLabelDirection(0);
+    setLabelAngle(0);
+    setLabelOffset(Point());
 }
 
-void TWTitleConnection::setPosition(Point position)
+void TWConnectionGraphic::copySettingsFrom(const TWConnectionGraphic &other)
 {
-    if (position == m_position)
-        return;
-    const Point old = m_position;
-    if (UndoManager *undo = undoManager()) {
-        std::shared_ptr<TWGraphic> self = shared_from_this();
-        undo->registerUndo(
-            [self, old] { static_cast<TWTitleConnection &>(*self).setPosition(old); });
+    setConnectionToParentSide(other.m_connectionToParentSide);
+    setConnectionFromParentSide(other.m_connectionFromParentSide);
+    setParentConnectionLineStyle(other.m_parentConnectionLineStyle);
+    setEndAtParent(other.m_endAtParent);
+    setEndAtChild(other.m_endAtChild);
+    setParentArrowLength(other.m_parentArrowLength);
+    setParentArrowWidth(other.m_parentArrowWidth);
+    setChildArrowLength(other.m_childArrowLength);
+    setChildArrowWidth(other.m_childArrowWidth);
+    setParentFilled(other.m_parentFilled);
+    setChildFilled(other.m_childFilled);
+    setLabel(other.m_label);
+    setLabelDirection(other.m_labelDirection);
+    setLabelAngle(other.m_labelAngle);
+    setLabelOffset(other.m_labelOffset);
+}
+
+// --- XML ---
+
+void TWConnectionGraphic::addKindXmlData(xmlNodePtr g, bool)
+{
+    using TWXMLUtils::addTextChild;
+    addTextChild(g, "connectionToParentSide", CFormat::d(m_connectionToParentSide));
+    addTextChild(g, "connectionFromParentSide", CFormat::d(m_connectionFromParentSide));
+    addTextChild(g, "parentConnectionLineStyle", CFormat::d(m_parentConnectionLineStyle));
+    addTextChild(g, "endAtParent", CFormat::d(m_endAtParent));
+    addTextChild(g, "endAtChild", CFormat::d(m_endAtChild));
+    addTextChild(g, "parentArrowLength", CFormat::f(m_parentArrowLength));
+    addTextChild(g, "parentArrowWidth", CFormat::f(m_parentArrowWidth));
+    addTextChild(g, "childArrowLength", CFormat::f(m_childArrowLength));
+    addTextChild(g, "childArrowWidth", CFormat::f(m_childArrowWidth));
+    addTextChild(g, "parentFilled", m_parentFilled ? QStringLiteral("YES") : QStringLiteral("NO"));
+    addTextChild(g, "childFilled", m_childFilled ? QStringLiteral("YES") : QStringLiteral("NO"));
+    if (m_label && m_label->length() > 0)
+        m_label->addXmlDataToNode(TWXMLUtils::addElementChild(g, "label"));
+    addTextChild(g, "labelDirection", CFormat::d(m_labelDirection));
+    addTextChild(g, "labelAngle", CFormat::f(m_labelAngle));
+    xmlNodePtr offset = TWXMLUtils::addElementChild(g, "labelOffset");
+    addTextChild(offset, "x", CFormat::f(m_labelOffset.x));
+    addTextChild(offset, "y", CFormat::f(m_labelOffset.y));
+}
+
+bool TWConnectionGraphic::readKindXmlData(const TWXMLUtils::XPathReader &r, xmlNodePtr, xmlDocPtr)
+{
+    m_connectionToParentSide = r.intValue("connectionToParentSide").value_or(1);
+    m_connectionFromParentSide = r.intValue("connectionFromParentSide").value_or(0);
+    m_parentConnectionLineStyle = r.intValue("parentConnectionLineStyle").value_or(0);
+    m_endAtParent = r.intValue("endAtParent").value_or(0);
+    m_endAtChild = r.intValue("endAtChild").value_or(0);
+    auto real = [&r](const char *path, float fallback) {
+        const std::optional<double> v = r.floatValue(path);
+        return v ? float(*v) : fallback;
+    };
+    m_parentArrowLength = real("parentArrowLength", DefaultArrowLength);
+    m_parentArrowWidth = real("parentArrowWidth", DefaultArrowWidth);
+    m_childArrowLength = real("childArrowLength", DefaultArrowLength);
+    m_childArrowWidth = real("childArrowWidth", DefaultArrowWidth);
+    m_parentFilled = r.boolValue("parentFilled").value_or(true);
+    m_childFilled = r.boolValue("childFilled").value_or(true);
+    m_label.reset();
+    if (xmlNodePtr label = r.node("label")) {
+        std::optional<AttributedString> text = AttributedString::initWithXMLNode(label, label->doc);
+        if (text && text->length() > 0)
+            m_label = std::move(text);
     }
-    m_position = position;
+    m_labelDirection = r.intValue("labelDirection").value_or(0);
+    m_labelAngle = real("labelAngle", 0);
+    m_labelOffset = Point(real("labelOffset/x", 0), real("labelOffset/y", 0));
+    return true;
 }

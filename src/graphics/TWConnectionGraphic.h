@@ -1,68 +1,106 @@
 #pragma once
 
 #include "graphics/TWGraphic.h"
+#include "support/AttributedString.h"
 
-// The line that joins a branch to its parent. What the model needs of it
-// today: the sides and the line style it was made with, and the request to
-// follow its ends (forwarded to the map's layout services until the
-// connection geometry is built here).
+#include <libxml/tree.h>
+
+namespace TWXMLUtils {
+class XPathReader;
+}
+
+// The line that joins a branch to its parent: a child connection between
+// two branch shapes, or the wedge from the central branch to a first-level
+// branch. This class keeps what both share: the sides the connection leaves
+// and reaches (the layout reads them), and a line style, end decorations and
+// a label that are stored and saved but not drawn.
+//
+// The setters register their inverse and post nothing: whoever changes the
+// settings redraws and names the undo action.
 class TWConnectionGraphic : public TWGraphic
 {
 public:
+    // What the reader gives a field that the element leaves out.
+    static constexpr float DefaultArrowLength = 20.0f;
+    static constexpr float DefaultArrowWidth = 10.0f;
+
     QString className() const override { return QStringLiteral("TWConnectionGraphic"); }
+    void init() override;
 
     int connectionToParentSide() const { return m_connectionToParentSide; }
-    void setConnectionToParentSide(int side) { m_connectionToParentSide = side; }
+    void setConnectionToParentSide(int side);
     int connectionFromParentSide() const { return m_connectionFromParentSide; }
-    void setConnectionFromParentSide(int side) { m_connectionFromParentSide = side; }
+    void setConnectionFromParentSide(int side);
     int parentConnectionLineStyle() const { return m_parentConnectionLineStyle; }
-    void setParentConnectionLineStyle(int style) { m_parentConnectionLineStyle = style; }
+    void setParentConnectionLineStyle(int style);
+    int endAtParent() const { return m_endAtParent; }
+    void setEndAtParent(int end);
+    int endAtChild() const { return m_endAtChild; }
+    void setEndAtChild(int end);
+    float parentArrowLength() const { return m_parentArrowLength; }
+    void setParentArrowLength(float length);
+    float parentArrowWidth() const { return m_parentArrowWidth; }
+    void setParentArrowWidth(float width);
+    float childArrowLength() const { return m_childArrowLength; }
+    void setChildArrowLength(float length);
+    float childArrowWidth() const { return m_childArrowWidth; }
+    void setChildArrowWidth(float width);
+    bool parentFilled() const { return m_parentFilled; }
+    void setParentFilled(bool filled);
+    bool childFilled() const { return m_childFilled; }
+    void setChildFilled(bool filled);
+    // Nothing, or an empty text, means no label.
+    const std::optional<AttributedString> &label() const { return m_label; }
+    void setLabel(const std::optional<AttributedString> &label);
+    int labelDirection() const { return m_labelDirection; }
+    void setLabelDirection(int direction);
+    float labelAngle() const { return m_labelAngle; }
+    void setLabelAngle(float angle);
+    Point labelOffset() const { return m_labelOffset; }
+    void setLabelOffset(Point offset);
 
-    // Recomputes the bounds from the graphics it joins.
-    virtual void updateBounds();
+    // The settings a branch gives a connection it makes or resets: sides 1
+    // and 0, line style 0, no end decorations, arrows 20 by 10 and filled at
+    // both ends, no label.
+    void applyDefaultSettings();
+    // Copies every connection setting of `other` through the setters.
+    void copySettingsFrom(const TWConnectionGraphic &other);
+
+    // Recomputes path and bounds from the graphics joined; the kinds do it.
+    virtual void updateBounds() {}
+
+protected:
+    // The shared children, in file order; reading them, missing or
+    // unreadable children take the reader defaults and nothing is
+    // registered for undo.
+    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
+                         xmlDocPtr doc) override;
+    // Inverse registration and assignment for the plain fields.
+    template <class T, class Self, class Arg>
+    void setField(T &field, const T &value, void (Self::*setter)(Arg))
+    {
+        if (field == value)
+            return;
+        const T old = field;
+        registerInverse([old, setter](TWGraphic &g) { (static_cast<Self &>(g).*setter)(old); });
+        field = value;
+    }
 
 private:
     int m_connectionToParentSide = 1;
     int m_connectionFromParentSide = 0;
     int m_parentConnectionLineStyle = 0;
-};
-
-// From a parent's main graphic to a child's.
-class TWChildConnection : public TWConnectionGraphic
-{
-public:
-    QString className() const override { return QStringLiteral("TWChildConnection"); }
-    // Takes the child graphic's branch and stores both graphic numbers.
-    static std::shared_ptr<TWChildConnection> create(const std::shared_ptr<TWGraphic> &parent,
-                                                     const std::shared_ptr<TWGraphic> &child);
-
-    long parentGraphicNumber() const { return m_parentGraphicNumber; }
-    long childGraphicNumber() const { return m_childGraphicNumber; }
-    std::shared_ptr<TWGraphic> parentGraphic() const { return m_parentGraphic.lock(); }
-    std::shared_ptr<TWGraphic> childGraphic() const { return m_childGraphic.lock(); }
-
-private:
-    long m_parentGraphicNumber = 0;
-    long m_childGraphicNumber = 0;
-    std::weak_ptr<TWGraphic> m_parentGraphic;
-    std::weak_ptr<TWGraphic> m_childGraphic;
-};
-
-// From a first-level branch's main graphic to a position on the central branch.
-class TWTitleConnection : public TWConnectionGraphic
-{
-public:
-    QString className() const override { return QStringLiteral("TWTitleConnection"); }
-    static std::shared_ptr<TWTitleConnection> create(const std::shared_ptr<TWGraphic> &graphic,
-                                                     Point position);
-
-    long connectedGraphicNumber() const { return m_connectedGraphicNumber; }
-    std::shared_ptr<TWGraphic> connectedGraphic() const { return m_connectedGraphic.lock(); }
-    Point position() const { return m_position; }
-    void setPosition(Point position);
-
-private:
-    long m_connectedGraphicNumber = 0;
-    std::weak_ptr<TWGraphic> m_connectedGraphic;
-    Point m_position;
+    int m_endAtParent = 0;
+    int m_endAtChild = 0;
+    float m_parentArrowLength = 0;
+    float m_parentArrowWidth = 0;
+    float m_childArrowLength = 0;
+    float m_childArrowWidth = 0;
+    bool m_parentFilled = false;
+    bool m_childFilled = false;
+    std::optional<AttributedString> m_label;
+    int m_labelDirection = 0;
+    float m_labelAngle = 0;
+    Point m_labelOffset;
 };

@@ -4,9 +4,13 @@
 #include <memory>
 #include <optional>
 
-class TWGraphic;
+#include <libxml/tree.h>
 
-// One of a branch's small graphics inside its shape: an adornment icon or,
+class TWGraphic;
+class TWMapBranch;
+
+// One of a branch's small graphics inside its shape: an adornment picture
+// dropped on the branch (kept with its name and the path it came from) or,
 // under the name "outlineNumberKey", the outline-number label.
 class TWEnclosedGraphic
 {
@@ -15,10 +19,19 @@ public:
         : m_name(std::move(name)), m_path(std::move(path)), m_graphic(std::move(graphic))
     {}
 
+    // A null string when the record has no name.
     const QString &name() const { return m_name; }
     const std::optional<QString> &path() const { return m_path; }
     const std::shared_ptr<TWGraphic> &graphic() const { return m_graphic; }
     void setGraphic(std::shared_ptr<TWGraphic> graphic) { m_graphic = std::move(graphic); }
+
+    // Appends a "TWEnclosedGraphic" element: "name" and "path" when not
+    // empty, and "graphic" holding the graphic's own element.
+    void addXmlDataToNode(xmlNodePtr parent, bool embeddingBinaryData = false) const;
+    // Reads the element below `node`; the graphic is made by the graphic
+    // factory for `branch` (none when the element has none or it is refused).
+    static std::shared_ptr<TWEnclosedGraphic> initWithXMLNode(xmlNodePtr node, xmlDocPtr doc,
+                                                              TWMapBranch *branch);
 
 private:
     QString m_name;

@@ -115,7 +115,7 @@ void TWFlexiBranch::clearFlexiCharacters()
 
 void TWFlexiBranch::dropCurve()
 {
-    setCachedBezierPathWithoutUndo(nullptr);
+    storeCachedBezierPath(nullptr);
 }
 
 void TWFlexiBranch::initializePoints()
@@ -248,7 +248,7 @@ std::shared_ptr<BezierPath> TWFlexiBranch::bezierPath()
     path->curveToPoint(m_straightRight, m_intermediate2, m_innerEndRight);
     path->lineToPoint(m_rightPoint);
     path->setLineWidth(strokeWidth());
-    setCachedBezierPathWithoutUndo(path);
+    storeCachedBezierPath(path);
     return path;
 }
 

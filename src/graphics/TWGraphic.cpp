@@ -183,6 +183,28 @@ void TWGraphic::registerInverse(std::function<void(TWGraphic &)> inverse)
     undo->registerUndo([self, inverse = std::move(inverse)] { inverse(*self); });
 }
 
+void TWGraphic::registerInverse(std::function<void(TWGraphic &)> inverse)
+{
+    registerUndo(std::move(inverse));
+}
+
+void TWGraphic::storeCachedBezierPath(const std::shared_ptr<BezierPath> &path)
+{
+    if (path || m_extra)
+        extra().cachedBezierPath = path;
+}
+
+std::shared_ptr<BezierPath> TWGraphic::cachedPathOr(const std::function<BezierPath()> &build)
+{
+    std::shared_ptr<BezierPath> path = cachedBezierPath();
+    if (!path) {
+        path = std::make_shared<BezierPath>(build());
+        storeCachedBezierPath(path);
+    }
+    path->setLineWidth(strokeWidth());
+    return path;
+}
+
 void TWGraphic::postGraphicNeedsRedraw() const
 {
     NotificationCenter::defaultCenter().post(GraphicNeedsRedrawNotification, notificationObject());
@@ -640,13 +662,6 @@ void TWGraphic::setCachedBezierPath(const std::shared_ptr<BezierPath> &path)
     extra().cachedBezierPath = path;
 }
 
-void TWGraphic::setCachedBezierPathWithoutUndo(const std::shared_ptr<BezierPath> &path)
-{
-    if (!path && !m_extra)
-        return;
-    extra().cachedBezierPath = path;
-}
-
 void TWGraphic::setCornerMode(int mode)
 {
     if (mode == m_cornerMode)
@@ -846,4 +861,111 @@ QStringList TWGraphic::supportedPaletteIDs()
     return {QStringLiteral("TWPaletteGeneralStyle"),  QStringLiteral("TWPaletteGeneralLine"),
             QStringLiteral("TWPaletteGeneralFill"),   QStringLiteral("TWPaletteGeneralShadow"),
             QStringLiteral("TWPaletteGeneralCorner"), QStringLiteral("TWPaletteGeneralTerminator")};
+}
+
+// --- what the graphic shows ---
+
+namespace {
+
+// Colour rules shared by outline and fill: `own` is the graphic's colour when
+// it applies, `parentOf` the same question asked of another graphic.
+template <class Own, class Ask>
+Color inheritedColor(const TWGraphic &g, Own own, Ask ask, const Color &fallback)
+{
+    if (std::optional<Color> c = own(g))
+        return *c;
+    TWMapBranch *owner = g.branch();
+    if (!owner)
+        return fallback;
+    const std::shared_ptr<TWGraphic> &shape = owner->mainGraphic();
+    if (g.isLinkedGraphic() && shape && shape.get() != &g)
+        return ask(*shape);
+    TWMapBranch *parent = owner->parent();
+    if (!parent || !parent->mainGraphic())
+        return fallback;
+    return ask(*parent->mainGraphic());
+}
+
+} // namespace
+
+Color TWGraphic::inheritedStrokeColor() const
+{
+    const Color black = Color::colorWithCalibratedRed(0, 0, 0, 1);
+    return inheritedColor(
+        *this,
+        [](const TWGraphic &g) -> std::optional<Color> {
+            if (!g.inheritsStroke() && g.drawsStroke())
+                return g.strokeColor();
+            return std::nullopt;
+        },
+        [](const TWGraphic &g) { return g.inheritedStrokeColor(); }, black);
+}
+
+Color TWGraphic::inheritedFillColor() const
+{
+    const Color white = Color::colorWithCalibratedRed(1, 1, 1, 1);
+    return inheritedColor(
+        *this,
+        [](const TWGraphic &g) -> std::optional<Color> {
+            if (!g.inheritsFill() && g.drawsFill())
+                return g.fillColor();
+            return std::nullopt;
+        },
+        [](const TWGraphic &g) { return g.inheritedFillColor(); }, white);
+}
+
+Rect TWGraphic::imageBoundsAssertingMainGraphic(bool assertMain) const
+{
+    TWMapBranch *owner = branch();
+    if (!owner)
+        return {};
+    const std::shared_ptr<TWGraphic> image = owner->enclosedImage();
+    if ((assertMain || isMainGraphic()) && image)
+        return owner->enclosedImageLayoutMode() == 0 ? bounds() : image->bounds();
+    if (isEnclosedImage() || isLinkedGraphic() || isOtherEnclosedGraphic())
+        return bounds();
+    return {};
+}
+
+Point TWGraphic::knobPoint(int knob) const
+{
+    const Rect b = bounds();
+    const float xs[] = {b.minX(), b.midX(), b.maxX()};
+    const float ys[] = {b.minY(), b.midY(), b.maxY()};
+    // Knobs 1-3 along the top, 4 and 5 at the sides, 6-8 along the bottom.
+    static const int column[] = {0, 0, 1, 2, 0, 2, 0, 1, 2};
+    static const int row[] = {0, 0, 0, 0, 1, 1, 2, 2, 2};
+    if (knob < 1 || knob > 8)
+        return {};
+    return Point(xs[column[knob]], ys[row[knob]]);
+}
+
+int TWGraphic::knobUnderPoint(Point point) const
+{
+    const int mask = knobMask();
+    for (int knob = 1; knob <= 8; ++knob) {
+        if (!(mask & (1 << knob)))
+            continue;
+        const Point k = knobPoint(knob);
+        if (Rect(k.x - 4, k.y - 4, 8, 8).contains(point))
+            return knob;
+    }
+    return 0;
+}
+
+bool TWGraphic::hitTest(Point point, bool isSelected)
+{
+    if (isSelected && knobUnderPoint(point) != 0)
+        return true;
+    const double d = double(strokeWidth()) * 0.5 + 2;
+    auto band = [d](Rect r) {
+        return Rect(r.x(), float(r.y() - d), r.width(), float(r.height() + d));
+    };
+    if (const std::shared_ptr<BezierPath> path = bezierPath()) {
+        if (path->toQPainterPath().contains(point.toQt()))
+            return true;
+        const Rect pathBounds = path->bounds();
+        return pathBounds.height() < 4 && band(pathBounds).contains(point);
+    }
+    return band(bounds()).contains(point);
 }

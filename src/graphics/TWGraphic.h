@@ -141,35 +141,35 @@ public:
     static Rect correctedBounds(Rect bounds);
 
     // --- plain properties ---
-    bool drawsStroke() const { return m_flags.drawsStroke; }
+    virtual bool drawsStroke() const { return m_flags.drawsStroke; }
     virtual void setDrawsStroke(bool draws);
-    float strokeWidth() const { return m_strokeWidth; }
+    virtual float strokeWidth() const { return m_strokeWidth; }
     virtual void setStrokeWidth(float width);
-    int strokeStyle() const { return m_strokeStyle; }
+    virtual int strokeStyle() const { return m_strokeStyle; }
     virtual void setStrokeStyle(int style);
-    std::optional<Color> strokeColor() const;
+    virtual std::optional<Color> strokeColor() const;
     virtual void setStrokeColor(const std::optional<Color> &color);
     virtual bool drawsFill() const { return m_flags.drawsFill; }
     virtual void setDrawsFill(bool draws);
-    std::optional<Color> fillColor() const;
+    virtual std::optional<Color> fillColor() const;
     virtual void setFillColor(const std::optional<Color> &color);
-    bool isBeingDragged() const { return m_flags.isBeingDragged; }
+    virtual bool isBeingDragged() const { return m_flags.isBeingDragged; }
     virtual void setIsBeingDragged(bool dragged);
-    bool inheritsShadow() const { return m_flags.inheritsShadow; }
+    virtual bool inheritsShadow() const { return m_flags.inheritsShadow; }
     virtual void setInheritsShadow(bool inherits);
-    bool drawsShadow() const { return m_flags.drawsShadow; }
+    virtual bool drawsShadow() const { return m_flags.drawsShadow; }
     virtual void setDrawsShadow(bool draws);
-    std::optional<Shadow> shadow() const;
+    virtual std::optional<Shadow> shadow() const;
     virtual void setShadow(const std::optional<Shadow> &shadow);
-    bool inheritsFill() const { return m_flags.inheritsFill; }
+    virtual bool inheritsFill() const { return m_flags.inheritsFill; }
     virtual void setInheritsFill(bool inherits);
-    bool inheritsStroke() const { return m_flags.inheritsStroke; }
+    virtual bool inheritsStroke() const { return m_flags.inheritsStroke; }
     virtual void setInheritsStroke(bool inherits);
-    int internalOrdering() const { return m_internalOrdering; }
+    virtual int internalOrdering() const { return m_internalOrdering; }
     virtual void setInternalOrdering(int ordering);
-    long graphicNumber() const { return m_graphicNumber; }
+    virtual long graphicNumber() const { return m_graphicNumber; }
     virtual void setGraphicNumber(long number);
-    long originalGraphicNumber() const { return m_originalGraphicNumber; }
+    virtual long originalGraphicNumber() const { return m_originalGraphicNumber; }
     virtual void setOriginalGraphicNumber(long number);
     std::optional<QString> imageFilename() const;
     virtual void setImageFilename(const std::optional<QString> &path);
@@ -180,13 +180,13 @@ public:
     virtual void setFlippedHorizontally(bool flipped);
     bool flippedVertically() const { return m_flags.flippedVertically; }
     virtual void setFlippedVertically(bool flipped);
-    Rect cachedBounds() const;
+    virtual Rect cachedBounds() const;
     virtual void setCachedBounds(Rect bounds);
-    std::shared_ptr<BezierPath> cachedBezierPath() const;
+    virtual std::shared_ptr<BezierPath> cachedBezierPath() const;
     virtual void setCachedBezierPath(const std::shared_ptr<BezierPath> &path);
-    int cornerMode() const { return m_cornerMode; }
+    virtual int cornerMode() const { return m_cornerMode; }
     virtual void setCornerMode(int mode);
-    float cornerAmount() const { return m_cornerAmount; }
+    virtual float cornerAmount() const { return m_cornerAmount; }
     virtual void setCornerAmount(float amount);
     float drawnZoomAmount() const { return m_drawnZoomAmount; }
     virtual void setDrawnZoomAmount(float amount);
@@ -223,6 +223,27 @@ public:
     // 1: the text sits inside the shape; 0: on it (a line).
     virtual int getTextAlignmentMode() const { return 1; }
     virtual bool clipToPath() const { return true; }
+    // Colours the graphic shows: its own when it does not inherit, has one
+    // and draws that part; an attached graphic's are its branch shape's; a
+    // graphic with no parent branch shows black (white fill); otherwise
+    // the parent branch shape's.
+    virtual Color inheritedStrokeColor() const;
+    virtual Color inheritedFillColor() const;
+    // Where the branch's enclosed picture goes; `assertMain` treats this
+    // graphic as the branch's shape even when it is not.
+    virtual Rect imageBoundsAssertingMainGraphic(bool assertMain) const;
+    // Whether a click at the point hits the graphic.
+    virtual bool hitTest(Point point, bool isSelected);
+    // The enabled knob (1 to 8) whose 8 x 8 square holds the point, or 0.
+    virtual int knobUnderPoint(Point point) const;
+    // The centre of knob 1 to 8 on the bounds.
+    Point knobPoint(int knob) const;
+    // Fits the bounds to the graphic's own content; nothing here.
+    virtual void makeNaturalSize() {}
+    // The two ends of a curved branch's line, which connections attach to;
+    // other kinds answer the middle of their left and right sides.
+    virtual Point leftPoint() const { return Point(m_bounds.minX(), m_bounds.midY()); }
+    virtual Point rightPoint() const { return Point(m_bounds.maxX(), m_bounds.midY()); }
     // A text area brings its cached text attributes up to date after a size change.
     virtual void updateCachedTextAttributes() {}
     // Whether the branch lets this graphic be selected on its own.
@@ -258,7 +279,7 @@ public:
 
     // --- roles (decided by identity against the branch, never stored) ---
     bool isSelected() const;
-    bool isMainGraphic() const;
+    virtual bool isMainGraphic() const;
     bool isEnclosedText() const;
     bool isEnclosedImage() const;
     bool isLinkedGraphic() const;
@@ -281,7 +302,8 @@ public:
     // Appends a "TWGraphic" element to `node` with the base children, then
     // the kind's own (addKindXmlData), and returns it. With embedding, the
     // picture's package data travels in the element (copy and paste).
-    xmlNodePtr addXmlDataToNode(xmlNodePtr node, bool embeddingBinaryData = false);
+    // Null when the kind writes no element.
+    virtual xmlNodePtr addXmlDataToNode(xmlNodePtr node, bool embeddingBinaryData = false);
     // The factory: a graphic of the class that "TWGraphic/class" below
     // `node` names, read from that element for `branch`; null (and a log
     // line) for a missing or unknown class or an element the reader refuses.
@@ -330,14 +352,18 @@ protected:
         registerInverse(std::function<void(TWGraphic &)>(std::forward<F>(inverse)));
     }
     void registerInverse(std::function<void(TWGraphic &)> inverse);
+    // Keeps a path built from the bounds until they change; a cache, so
+    // nothing is registered for undo.
+    void storeCachedBezierPath(const std::shared_ptr<BezierPath> &path);
+    // The cached path, or the one `build` makes, kept; its line width is
+    // the stroke width.
+    std::shared_ptr<BezierPath> cachedPathOr(const std::function<BezierPath()> &build);
     // "Redraw it": the branch (under `branchNotification`) for a main
     // graphic, else GraphicNeedsRedrawNotification with the graphic.
     void redrawIt(const QString &branchNotification) const;
     void postGraphicNeedsRedraw() const;
     // Stores the bounds without corrections, undo or notifications.
     void setPrimitiveBounds(Rect bounds) { m_bounds = bounds; }
-    // A cache of the kind's own path: no undo.
-    void setCachedBezierPathWithoutUndo(const std::shared_ptr<BezierPath> &path);
     // Recomputes the drawing bounds; the kinds grow them by what they paint
     // outside the bounds.
     virtual Rect computeDrawingBounds();

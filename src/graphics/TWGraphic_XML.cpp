@@ -1,8 +1,16 @@
 #include "graphics/TWBoundaryProxy.h"
-#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWCheckBox.h"
+#include "graphics/TWChildConnection.h"
+#include "graphics/TWCircle.h"
+#include "graphics/TWCloud.h"
+#include "graphics/TWCustomBranchShape.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWLine.h"
 #include "graphics/TWLinkLine.h"
+#include "graphics/TWRectangle.h"
+#include "graphics/TWScribble.h"
 #include "graphics/TWTextArea.h"
+#include "graphics/TWTitleConnection.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -40,6 +48,13 @@ KindRegistry &registry()
         add("TWBoundaryProxy", static_cast<TWBoundaryProxy *>(nullptr));
         add("TWChildConnection", static_cast<TWChildConnection *>(nullptr));
         add("TWTitleConnection", static_cast<TWTitleConnection *>(nullptr));
+        add("TWLine", static_cast<TWLine *>(nullptr));
+        add("TWRectangle", static_cast<TWRectangle *>(nullptr));
+        add("TWCircle", static_cast<TWCircle *>(nullptr));
+        add("TWCloud", static_cast<TWCloud *>(nullptr));
+        add("TWCustomBranchShape", static_cast<TWCustomBranchShape *>(nullptr));
+        add("TWCheckBox", static_cast<TWCheckBox *>(nullptr));
+        add("TWScribble", static_cast<TWScribble *>(nullptr));
         return r;
     }();
     return *shared;

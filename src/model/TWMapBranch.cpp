@@ -1,5 +1,6 @@
 #include "graphics/TWBoundaryProxy.h"
-#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWChildConnection.h"
+#include "graphics/TWTitleConnection.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"

@@ -1,5 +1,6 @@
 #include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWConnectionGraphic.h"
+#include "model/TWBranchOrdering.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
@@ -522,10 +523,9 @@ void TWMapBranch::remove()
 
 void TWMapBranch::reSortChildrenByPositionRecursively(bool recursive)
 {
-    TWMapLayoutServices &services = layoutServices();
     BranchList sorted = m_children;
-    std::stable_sort(sorted.begin(), sorted.end(), [&services](const auto &a, const auto &b) {
-        return services.compareByPosition(*a, *b) < 0;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto &a, const auto &b) {
+        return orderChildrenByPosition(*a, *b) < 0;
     });
     if (sorted != m_children)
         setChildren(sorted);

@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-class TWConnectionGraphic;
 class TWMap;
 class TWMapBranch;
 
@@ -48,12 +47,8 @@ public:
     // --- canvas upkeep ---
     virtual void removeTooltipRects(TWMapBranch &branch) {}
 
-    // --- geometry of connections ---
-    virtual void updateConnectionBounds(TWConnectionGraphic &connection) {}
 
     // --- the map ---
-    // Position order of two siblings: negative, 0 or positive.
-    virtual int compareByPosition(const TWMapBranch &a, const TWMapBranch &b) { return 0; }
     virtual void autoArrangeWithMovedBranches(TWMap &map, const BranchList &moved) {}
     virtual void recalculateOutlineNumbers(TWMap &map) {}
 };

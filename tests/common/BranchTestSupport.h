@@ -1,9 +1,10 @@
 #pragma once
 
-#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWChildConnection.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
+#include "graphics/TWTitleConnection.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
@@ -31,8 +32,7 @@ inline QString nameOf(const TWMapBranch &branch)
 }
 
 // Records what branches and graphics ask of layout, boundaries and sizing,
-// one line per call; siblings are ordered by the vertical centre of their
-// shapes.
+// one line per call.
 class RecordingLayout : public TWMapLayoutServices
 {
 public:
@@ -79,15 +79,6 @@ public:
     void removeTooltipRects(TWMapBranch &b) override
     {
         calls << QStringLiteral("tooltips %1").arg(nameOf(b));
-    }
-    void updateConnectionBounds(TWConnectionGraphic &c) override
-    {
-        calls << QStringLiteral("connection %1").arg(c.branch() ? nameOf(*c.branch()) : "?");
-    }
-    int compareByPosition(const TWMapBranch &a, const TWMapBranch &b) override
-    {
-        const float ya = a.mainGraphic()->bounds().midY(), yb = b.mainGraphic()->bounds().midY();
-        return ya < yb ? -1 : (ya > yb ? 1 : 0);
     }
     void autoArrangeWithMovedBranches(TWMap &, const BranchList &moved) override
     {

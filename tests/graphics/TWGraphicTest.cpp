@@ -201,8 +201,10 @@ TEST_F(TWGraphicTest, BoundsOfAShapeCarryTheBranchAlong)
 
     // Moving: the boundary moves by the same offset.
     shape->setBounds(Rect(510, 95, 80, 30));
-    EXPECT_EQ(layout->calls, QStringList({"move picture b", "connection b", "reposition b from 3",
-                                          "move boundary b by 10 -5"}));
+    EXPECT_EQ(layout->calls,
+              QStringList({"move picture b", "reposition b from 3", "move boundary b by 10 -5"}));
+    // The wedge to the root follows to the shape's new left edge.
+    EXPECT_FLOAT_EQ(b->connectionGraphic()->bounds().maxX(), 510);
     EXPECT_TRUE(map->outlineNumbersNeedUpdating());
     ASSERT_EQ(recorder.notifications.size(), 1);
     EXPECT_EQ(recorder.notifications[0].sender, b.get());

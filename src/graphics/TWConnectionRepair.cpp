@@ -1,0 +1,70 @@
+#include "graphics/TWConnectionRepair.h"
+#include "graphics/TWChildConnection.h"
+#include "graphics/TWTitleConnection.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "platform/Alerts.h"
+#include "platform/TWLocalizedString.h"
+
+#include <QDebug>
+
+namespace {
+
+std::shared_ptr<TWConnectionGraphic> defaultConnection(TWMapBranch &branch, TWMapBranch &parent)
+{
+    std::shared_ptr<TWConnectionGraphic> connection;
+    if (parent.isRoot()) {
+        const Rect r = parent.mainGraphic() ? parent.mainGraphic()->bounds() : Rect();
+        connection = TWTitleConnection::create(branch.mainGraphic(), Point(r.midX(), r.midY()));
+    } else {
+        connection = TWChildConnection::create(parent.mainGraphic(), branch.mainGraphic());
+    }
+    connection->setPrimitiveBranch(&branch);
+    connection->applyDefaultSettings();
+    connection->setDrawsFill(parent.isRoot());
+    connection->setDrawsStroke(true);
+    return connection;
+}
+
+bool hasRightConnection(const TWMapBranch &branch, const TWMapBranch &parent)
+{
+    const TWConnectionGraphic *c = branch.connectionGraphic().get();
+    if (parent.isRoot())
+        return dynamic_cast<const TWTitleConnection *>(c) != nullptr;
+    return dynamic_cast<const TWChildConnection *>(c) != nullptr;
+}
+
+} // namespace
+
+int rebuildMissingConnections(TWMapBranch &root)
+{
+    int made = 0;
+    for (const std::shared_ptr<TWMapBranch> &child : root.children()) {
+        if (!hasRightConnection(*child, root) && child->mainGraphic()) {
+            child->setConnectionGraphic(defaultConnection(*child, root));
+            child->connectionGraphic()->updateBounds();
+            ++made;
+        }
+        made += rebuildMissingConnections(*child);
+    }
+    return made;
+}
+
+int repairConnectionsAfterLoading(TWMap &map)
+{
+    if (!map.root())
+        return 0;
+    const int made = rebuildMissingConnections(*map.root());
+    if (made > 0) {
+        qWarning("Rebuilt %d connections that could not be loaded", made);
+        Alerts::current().runAlertPanel(
+            TWLocalizedString(StringTable::DadoZiz,
+                              QStringLiteral("Unable to load Child Connection.")),
+            TWLocalizedString(
+                StringTable::DadoZiz,
+                QStringLiteral("There was an error loading a graphic on this map. "
+                               "Please contact Thinkweb support for further diagnosis.")),
+            {QStringLiteral("OK")});
+    }
+    return made;
+}
