@@ -276,6 +276,7 @@ TEST_F(TWGraphicTest, LinkLinesHearOfTheirEndsMoving)
     EXPECT_EQ(layout->calls, QStringList({"link line"}));
 
     // Anyone who names a graphic in those notifications makes its drawing bounds stale.
+    line->setBounds(Rect(10, 10, 50, 5));
     line->drawingBounds();
     ASSERT_TRUE(line->drawingBoundsValid());
     NotificationCenter::defaultCenter().post(TWGraphic::GraphicDrawingBoundsInvalidNotification,
