@@ -12,29 +12,13 @@ TEST(TWMapUtilitiesHelpers, UnionKeepsEmptyRectanglesOrigin)
     EXPECT_EQ(Rect(10, 10, 0, 0).united(Rect(20, 20, 5, 5)), Rect(20, 20, 5, 5));
 }
 
-TEST(TWMapUtilitiesHelpers, StringReplacement)
-{
-    QString url = QStringLiteral("a%3Ab%2Fc%3A");
-    TWMapUtilities::replaceString("%3A", ":", url);
-    TWMapUtilities::replaceString("%2F", "/", url);
-    EXPECT_EQ(url, u"a:b/c:");
-    QString text = QStringLiteral("a,b;c");
-    TWMapUtilities::replaceAllOccurrencesOfCharactersInSet(",;", ", ", text);
-    EXPECT_EQ(text, u"a, b, c");
-    TWMapUtilities::setDefaultLineFragmentPadding(5);
-    EXPECT_EQ(TWMapUtilities::defaultLineFragmentPadding(), 5.0f);
-}
-
 TEST(TWMapUtilitiesHelpers, NamesOfColoursAndLineStyles)
 {
     EXPECT_EQ(TWMapUtilities::colorNameFromColor(Color::colorWithCalibratedRed(0.9, 0.1, 0)),
               QStringLiteral("Red"));
-    EXPECT_EQ(TWMapUtilities::colorNameFromColor(Color::colorWithCalibratedWhite(0.95)),
-              QStringLiteral("White"));
     EXPECT_EQ(TWMapUtilities::lineStyleNameFromStyle(1), u"Solid");
     EXPECT_EQ(TWMapUtilities::lineStyleNameFromStyle(8), u"None");
     EXPECT_EQ(TWMapUtilities::lineStyleNameFromStyle(0), u"");
-    EXPECT_EQ(TWMapUtilities::lineStyleNameFromStyle(9), u"");
 
     struct Case
     {
