@@ -55,7 +55,12 @@ void BM_GraphicUnderPoint(benchmark::State &state)
     state.counters["graphics"] = grid.graphicCount;
     state.SetComplexityN(grid.graphicCount);
 }
-BENCHMARK(BM_GraphicUnderPoint)->Arg(2400)->Arg(24000)->Complexity()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GraphicUnderPoint)
+    ->Arg(2400)
+    ->Arg(7200)
+    ->Arg(24000)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_DrawingExtent(benchmark::State &state)
 {
@@ -64,7 +69,12 @@ void BM_DrawingExtent(benchmark::State &state)
         benchmark::DoNotOptimize(grid.map->getBoundingDrawingRectForAllGraphics());
     state.SetComplexityN(grid.graphicCount);
 }
-BENCHMARK(BM_DrawingExtent)->Arg(2400)->Arg(24000)->Complexity()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawingExtent)
+    ->Arg(2400)
+    ->Arg(7200)
+    ->Arg(24000)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_PrintingExtent(benchmark::State &state)
 {
@@ -73,7 +83,12 @@ void BM_PrintingExtent(benchmark::State &state)
         benchmark::DoNotOptimize(grid.map->getBoundingPrintingRectForAllGraphics());
     state.SetComplexityN(grid.graphicCount);
 }
-BENCHMARK(BM_PrintingExtent)->Arg(2400)->Arg(24000)->Complexity()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PrintingExtent)
+    ->Arg(2400)
+    ->Arg(7200)
+    ->Arg(24000)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_FindGraphicWithGraphicNumber(benchmark::State &state)
 {
