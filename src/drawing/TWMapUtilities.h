@@ -1,11 +1,17 @@
 #pragma once
 
+#include "platform/Geometry.h"
 #include "support/Color.h"
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QString>
+#include <memory>
 #include <optional>
+
+class TWGraphic;
+class TWMapBranch;
 
 // Shared services of map drawing.
 class TWMapUtilities
@@ -30,4 +36,40 @@ public:
     // ground, as large as the laid-out text; a font that is not installed
     // is drawn with its substitute. Nothing for an empty font name.
     static std::optional<QByteArray> textImageForText(const QString &text, const QString &fontName);
+
+    using GraphicList = QList<std::shared_ptr<TWGraphic>>;
+    using BranchList = QList<std::shared_ptr<TWMapBranch>>;
+    // The branches of the list that lie below no other listed branch, in
+    // the order they are first met (whatever the order of the input).
+    static BranchList minimumBranchCoverFromBranchesInArray(const BranchList &branches);
+    // A selection reduced to what stands for it: each covered branch's shape
+    // (after the rest), and the other graphics that lie outside the covered
+    // subtrees; link lines only with `includeLinkLines`.
+    static GraphicList minimumGraphicCoverFromGraphics(const GraphicList &graphics,
+                                                       bool includeLinkLines);
+    // Whether the graphic draws the selection glow, and its drop shadow.
+    static bool shouldGraphicDrawSelectionShadow(const TWGraphic &graphic);
+    static bool shouldGraphicDrawShadows(TWGraphic &graphic);
+
+    // The text system's line-fragment padding, stored at launch.
+    static void setDefaultLineFragmentPadding(float padding);
+    static float defaultLineFragmentPadding();
+
+    // Replaces every occurrence of the target, searching again from the start.
+    static void replaceString(const QString &target, const QString &replacement, QString &string);
+    // Replaces each character of the set, resuming after the inserted text.
+    static void replaceAllOccurrencesOfCharactersInSet(const QString &characters,
+                                                       const QString &replacement, QString &string);
+    // The name of the nearest colour of the named-colour list, or nothing
+    // when none is closer than 3 (summed component difference).
+    static std::optional<QString> colorNameFromColor(const Color &color);
+    // The named-colour list: names and colours in list order.
+    static const QList<std::pair<QString, Color>> &namedColors();
+    // "Solid" ... "None" from the "DadoZiz" table; "" (and a log line) for
+    // other numbers.
+    static QString lineStyleNameFromStyle(int style);
 };
+
+// The union of two rectangles that, unlike Rect::united(), lets an empty
+// rectangle extend it to its origin.
+Rect TWUnionRect(const Rect &a, const Rect &b);

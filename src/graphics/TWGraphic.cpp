@@ -372,20 +372,6 @@ void TWGraphic::setBounds(Rect requested)
     }
 }
 
-Rect TWGraphic::drawingBounds()
-{
-    if (!m_flags.drawingBoundsValid) {
-        m_cachedDrawingBounds = computeDrawingBounds();
-        m_flags.drawingBoundsValid = true;
-    }
-    return m_cachedDrawingBounds;
-}
-
-Rect TWGraphic::computeDrawingBounds()
-{
-    return m_bounds;
-}
-
 void TWGraphic::moveBy(float dx, float dy)
 {
     setBounds(m_bounds.offsetBy(dx, dy));
@@ -565,6 +551,8 @@ void TWGraphic::setGraphicNumber(long number)
     const long old = m_graphicNumber;
     registerUndo([old](TWGraphic &g) { g.setGraphicNumber(old); });
     m_graphicNumber = qint32(number);
+    if (TWMap *m = map())
+        m->graphicNumbersChanged();
 }
 
 void TWGraphic::setOriginalGraphicNumber(long number)

@@ -286,6 +286,41 @@ public:
     bool isOtherEnclosedGraphic() const;
     bool isConnectionGraphic() const;
 
+    // The graphic whose settings the palettes show for this one: the shape
+    // for the branch's text area, the graphic itself otherwise.
+    TWGraphic *settingsGraphic();
+
+    // --- selection, z-order, inheritance, hit testing ---
+    // Adds the graphic to the map's selection when it can be selected, then
+    // the branch's shape too where the branch asks for that.
+    void tryToSelect();
+    // Rubber-band selection: selectable and the rectangle meets the drawing bounds.
+    virtual bool selectsInRect(Rect rect);
+    // 0 one step forward, 1 one step back, 2 to the front, 3 to the back
+    // among the branch's attached graphics; the shape stands at 0.
+    void reorderGraphic(int mode);
+    // The colours and shadow the graphic shows, its own or inherited.
+    virtual Color inheritedStrokeColor();
+    virtual Color inheritedFillColor();
+    virtual std::optional<Shadow> inheritedShadow();
+    // Where the branch's enclosed picture goes; `assertMainGraphic` makes the
+    // graphic act as the shape even when it is not.
+    virtual Rect imageBoundsAssertingMainGraphic(bool assertMainGraphic);
+    // The rectangle to print: a shape's boundary outline, else the bounds
+    // with half the outline; empty beyond 10000.
+    virtual Rect boundsForPrinting();
+    virtual bool hitTest(Point point, bool isSelected);
+    // Knob n's point on the bounds (1 top-left ... 8 bottom-right).
+    Point knobPoint(int knob) const;
+    // The first enabled knob whose 8 x 8 square holds the point, or 0.
+    virtual int knobUnderPoint(Point point);
+    // The knob that mirrors `knob` (0 to 8) horizontally or vertically.
+    static int flipKnob(int knob, bool horizontal);
+    // Makes the picture file the graphic's picture, stored in the package
+    // under "Images/Graphic<number>/<file name>". False (nothing changed)
+    // when the file is not a picture.
+    bool loadImageFromFile(const QString &path);
+
     // --- class queries of the style and palette machinery ---
     static bool hasFill() { return true; }
     static bool hasStroke() { return true; }
@@ -364,9 +399,11 @@ protected:
     void postGraphicNeedsRedraw() const;
     // Stores the bounds without corrections, undo or notifications.
     void setPrimitiveBounds(Rect bounds) { m_bounds = bounds; }
-    // Recomputes the drawing bounds; the kinds grow them by what they paint
-    // outside the bounds.
-    virtual Rect computeDrawingBounds();
+    // Recomputes the drawing bounds; nothing gives an empty rectangle that
+    // is not cached. The kinds grow them by what they paint outside the bounds.
+    virtual std::optional<Rect> computeDrawingBounds();
+    // The graphic's branch when it lies in a map (null otherwise).
+    TWMapBranch *branchInMap() const;
 
 private:
     struct Extra;

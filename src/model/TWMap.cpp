@@ -183,6 +183,7 @@ void TWMap::setRoot(const std::shared_ptr<TWMapBranch> &root)
     m_root = root;
     if (m_root)
         m_root->setPrimitiveMap(this);
+    removeAllGraphicOrderCache();
 }
 
 TWMap::BranchList TWMap::allBranches() const
@@ -191,23 +192,6 @@ TWMap::BranchList TWMap::allBranches() const
     if (m_root)
         m_root->buildBranchArray(branches);
     return branches;
-}
-
-std::shared_ptr<TWGraphic> TWMap::findGraphicWithGraphicNumber(long number) const
-{
-    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
-        if (line->graphicNumber() == number)
-            return line;
-    }
-    for (const std::shared_ptr<TWMapBranch> &branch : allBranches()) {
-        TWMapBranch::GraphicList graphics;
-        branch->graphicsForThisBranchOnlyIntoArray(graphics, true, false, false);
-        for (const std::shared_ptr<TWGraphic> &graphic : std::as_const(graphics)) {
-            if (graphic->graphicNumber() == number)
-                return graphic;
-        }
-    }
-    return nullptr;
 }
 
 void TWMap::insertObjectInSelectedGraphicsAtIndex(const std::shared_ptr<TWGraphic> &graphic,
@@ -277,11 +261,13 @@ void TWMap::insertObjectInGraphicOrderCacheAtIndex(const std::shared_ptr<TWGraph
 void TWMap::insertObjectInLinkLinesAtIndex(const std::shared_ptr<TWLinkLine> &line, int index)
 {
     m_linkLines.insert(index, line);
+    removeAllGraphicOrderCache();
 }
 
 void TWMap::removeObjectFromLinkLinesAtIndex(int index)
 {
     m_linkLines.removeAt(index);
+    removeAllGraphicOrderCache();
 }
 
 TWMap::LinkLineList TWMap::linkLinesOnBranch(const TWMapBranch *branch) const

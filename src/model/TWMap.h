@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+class QObject;
 class TWGraphic;
 class TWLinkLine;
 class TWMapBranch;
@@ -146,7 +147,11 @@ public:
     const GraphicList &graphicOrderCache() const { return m_graphicOrderCache; }
     void insertObjectInGraphicOrderCacheAtIndex(const std::shared_ptr<TWGraphic> &graphic,
                                                 int index);
-    void removeAllGraphicOrderCache() { m_graphicOrderCache.clear(); }
+    void removeAllGraphicOrderCache()
+    {
+        m_graphicOrderCache.clear();
+        graphicNumbersChanged();
+    }
 
     // Link lines and the link-line queries (ends compared by graphic number).
     const LinkLineList &linkLines() const { return m_linkLines; }
@@ -194,6 +199,69 @@ public:
     // Re-sorts the tree by position and numbers it again.
     void recalculateOutlineNumbers();
     // ===== end of what branches and graphics use =====
+
+    // ===== Map queries (TWMap_Queries.cpp) =====
+    // Link lines, the root's own graphics, then each first-level subtree.
+    // `all` includes hidden branches.
+    GraphicList graphicsOrderedForPrinting(bool all) const;
+    // The printing order with selected subtrees first and the title
+    // connections of the root's run moved behind the root's shape.
+    GraphicList graphicsOrderedForDrawing(bool all) const;
+    // graphicsOrderedForDrawing(true).
+    GraphicList allGraphics() const;
+    // The graphic order cache, filled from graphicsOrderedForDrawing(false) when empty.
+    const GraphicList &graphics();
+    // Lookup by graphic number goes through an index that a change of the
+    // tree, the link lines or a graphic's number marks stale.
+    void graphicNumbersChanged();
+    int branchCount() const;
+    int maximumBranchHideLevel() const;
+    // Empties the selection, then selects each branch's shape at the front.
+    void setSelectedBranches(const BranchList &branches);
+    // -1 when the graphic is not selected.
+    int indexOfSelectedGraphicIdenticalTo(const TWGraphic *graphic) const;
+    // Union of the selected graphics' drawing bounds; zero when none.
+    Rect selectedGraphicsRect() const;
+    LinkLineList linkLinesStartingOrEndingOnBranch(const TWMapBranch *branch) const;
+    static bool mouseInRect(Point point, Rect rect) { return rect.contains(point); }
+    // What a click at the point hits: link lines, collapse signs, graphics,
+    // then (when shown) the innermost boundary's proxy; null for nothing.
+    std::shared_ptr<TWGraphic> graphicUnderPoint(Point point, const TWMapBranch *ignoringBranch);
+    std::shared_ptr<TWMapBranch> branchIntersectingRect(Rect rect,
+                                                        const TWMapBranch *ignoringBranch) const;
+    // The extent of the drawing and of the printed map. Empty rectangles are
+    // left out, so a zero-size graphic does not pull the extent to the origin.
+    Rect getBoundingDrawingRectForAllGraphics();
+    Rect getBoundingPrintingRectForAllGraphics();
+    // The nearest common ancestor; `one` and `two` are left holding the
+    // paths from each branch up to it (without it).
+    static TWMapBranch *commonAncestorOfBranches(QList<TWMapBranch *> &one,
+                                                 QList<TWMapBranch *> &two, TWMapBranch *branch1,
+                                                 TWMapBranch *branch2);
+    // Removes link lines whose end graphics are no longer in the map.
+    void removeDeadLinkLines();
+    // Stand-ins for settings the map's own code stores (same names).
+    int graphicColoringMode() const { return m_querySettings.graphicColoringMode; }
+    void setGraphicColoringMode(int mode) { m_querySettings.graphicColoringMode = mode; }
+    bool showBoundaries() const { return m_querySettings.showBoundaries; }
+    void setShowBoundaries(bool show) { m_querySettings.showBoundaries = show; }
+    bool showShadows() const { return m_querySettings.showShadows; }
+    void setShowShadows(bool show) { m_querySettings.showShadows = show; }
+
+private:
+    struct QuerySettings
+    {
+        int graphicColoringMode = 0;
+        bool showBoundaries = false;
+        bool showShadows = false;
+    };
+    struct NumberIndex;
+    QuerySettings m_querySettings;
+    // Made on first lookup.
+    std::shared_ptr<NumberIndex> m_numberIndex;
+
+public:
+    // ===== end of map queries =====
 
 private:
     void readFromElement();

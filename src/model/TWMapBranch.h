@@ -416,6 +416,9 @@ public:
     // Closes the gap the removed graphic leaves in the others' z-order.
     void removeObjectFromLinkedGraphicsAtIndex(int index);
     void removeAllLinkedGraphics();
+    // Swaps two attached graphics' places, without undo (z-order changes
+    // register their own inverse).
+    void exchangeLinkedGraphicsAtIndexes(int first, int second);
 
     // --- other enclosed graphics (adornments and the outline-number label) ---
     int countOfOtherEnclosedGraphics() const { return int(m_otherEnclosedGraphics.size()); }

@@ -27,6 +27,7 @@ void TWMapBranch::insertObjectInChildrenAtIndex(const std::shared_ptr<TWMapBranc
 {
     registerUndo([child](TWMapBranch &b) { b.removeChild(child); });
     m_children.insert(index, child);
+    removeGraphicOrderCache();
     layoutServices().updateBoundaryForChangedChild(*child, *child);
     NotificationCenter &center = NotificationCenter::defaultCenter();
     center.post(SubtreeNeedsRedrawNotification, child->notificationObject());
@@ -44,6 +45,7 @@ void TWMapBranch::removeObjectFromChildrenAtIndex(int index)
     TWMapLayoutServices &services = layoutServices();
     services.removeTooltipRects(*child);
     m_children.removeAt(index);
+    removeGraphicOrderCache();
     services.removeChildFromBoundary(*child, *child);
     BranchList subtree;
     child->buildBranchArray(subtree);
@@ -66,6 +68,7 @@ void TWMapBranch::setChildren(const BranchList &children)
     const BranchList old = m_children;
     registerUndo([old](TWMapBranch &b) { b.setChildren(old); });
     m_children = children;
+    removeGraphicOrderCache();
     enqueueOutlineReload();
 }
 
@@ -88,6 +91,7 @@ void TWMapBranch::insertObjectInLinkedGraphicsAtIndex(const std::shared_ptr<TWGr
     NotificationCenter::defaultCenter().post(GraphicNeedsRedrawNotification,
                                              graphic->notificationObject());
     m_linkedGraphics.insert(index, graphic);
+    removeGraphicOrderCache();
 }
 
 void TWMapBranch::removeObjectFromLinkedGraphicsAtIndex(int index)
@@ -110,6 +114,16 @@ void TWMapBranch::removeObjectFromLinkedGraphicsAtIndex(int index)
     NotificationCenter::defaultCenter().post(GraphicNeedsRedrawNotification,
                                              graphic->notificationObject());
     m_linkedGraphics.removeAt(index);
+    removeGraphicOrderCache();
+}
+
+void TWMapBranch::exchangeLinkedGraphicsAtIndexes(int first, int second)
+{
+    if (first < 0 || second < 0 || first >= m_linkedGraphics.size() ||
+        second >= m_linkedGraphics.size())
+        return;
+    m_linkedGraphics.swapItemsAt(first, second);
+    removeGraphicOrderCache();
 }
 
 void TWMapBranch::removeAllLinkedGraphics()

@@ -75,6 +75,7 @@ void TWMapBranch::setMainGraphic(const std::shared_ptr<TWGraphic> &graphic)
     if (old)
         center.post(GraphicNeedsRedrawNotification, old->notificationObject());
     m_mainGraphic = graphic;
+    removeGraphicOrderCache();
     if (graphic)
         center.post(GraphicNeedsRedrawNotification, graphic->notificationObject());
 }
@@ -96,6 +97,7 @@ void TWMapBranch::setEnclosedTextArea(const std::shared_ptr<TWTextArea> &textAre
     std::shared_ptr<TWTextArea> old = m_enclosedTextArea;
     registerUndo([old](TWMapBranch &b) { b.setEnclosedTextArea(old); });
     m_enclosedTextArea = textArea;
+    removeGraphicOrderCache();
 }
 
 void TWMapBranch::setBranchNumber(int number)
@@ -120,6 +122,7 @@ void TWMapBranch::setConnectionGraphic(const std::shared_ptr<TWConnectionGraphic
     std::shared_ptr<TWConnectionGraphic> old = m_connectionGraphic;
     registerUndo([old](TWMapBranch &b) { b.setConnectionGraphic(old); });
     m_connectionGraphic = connection;
+    removeGraphicOrderCache();
 }
 
 void TWMapBranch::setParent(TWMapBranch *parent)

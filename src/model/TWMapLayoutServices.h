@@ -1,11 +1,13 @@
 #pragma once
 
 #include "platform/Geometry.h"
+#include "support/Color.h"
 
 #include <QList>
 #include <memory>
 #include <optional>
 
+class TWGraphic;
 class TWMap;
 class TWMapBranch;
 
@@ -43,6 +45,30 @@ public:
     virtual void moveBoundaryBy(TWMapBranch &branch, float dx, float dy) {}
     // Bounds of the boundary outline, or nothing when none is drawn.
     virtual std::optional<Rect> boundaryPathBounds(TWMapBranch &branch) { return std::nullopt; }
+
+    // Whether the point lies inside the boundary outline.
+    virtual bool boundaryPathContainsPoint(TWMapBranch &branch, Point point)
+    {
+        const std::optional<Rect> bounds = boundaryPathBounds(branch);
+        return bounds && bounds->contains(point);
+    }
+
+    // --- what a click may hit besides the graphics ---
+    // The collapse sign's rectangle; empty when none is drawn.
+    virtual Rect boundsOfShowAndHideImage(TWMapBranch &branch) { return {}; }
+    // The rectangle of the indicator icons at the shape's right end; empty when none.
+    virtual Rect rectOfRightEndGraphics(TWMapBranch &branch) { return {}; }
+
+    // --- colouring ---
+    // The map's colours for a graphic that inherits them from the map.
+    virtual Color defaultStrokeColorForGraphic(TWMap &map, const TWGraphic &graphic)
+    {
+        return Color::blackColor();
+    }
+    virtual Color defaultFillColorForGraphic(TWMap &map, const TWGraphic &graphic)
+    {
+        return Color::whiteColor();
+    }
 
     // --- canvas upkeep ---
     virtual void removeTooltipRects(TWMapBranch &branch) {}

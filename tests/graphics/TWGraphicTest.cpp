@@ -284,6 +284,7 @@ TEST_F(TWGraphicTest, LinkLinesHearOfTheirEndsMoving)
     EXPECT_FALSE(line->bounds().isEmpty());
 
     // Anyone who names a graphic in those notifications makes its drawing bounds stale.
+    line->setBounds(Rect(10, 10, 50, 5));
     line->drawingBounds();
     ASSERT_TRUE(line->drawingBoundsValid());
     NotificationCenter::defaultCenter().post(TWGraphic::GraphicDrawingBoundsInvalidNotification,

@@ -1,0 +1,360 @@
+#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWGraphic.h"
+#include "graphics/TWLinkLine.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapLayoutServices.h"
+#include "model/TWMapsDoc.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UndoManager.h"
+#include "support/BezierPath.h"
+#include "support/Image.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainterPath>
+#include <cmath>
+
+namespace {
+
+// The sensitive square around a knob, and the band above flat outlines.
+constexpr float KnobHalfSize = 4;
+constexpr float FlatPathHeight = 4;
+
+bool coloringFromMap(const TWMap &map)
+{
+    return map.graphicColoringMode() == 1 || map.graphicColoringMode() == 3;
+}
+
+} // namespace
+
+TWMapBranch *TWGraphic::branchInMap() const
+{
+    TWMapBranch *owner = branch();
+    return owner && owner->map() ? owner : nullptr;
+}
+
+TWGraphic *TWGraphic::settingsGraphic()
+{
+    if (isEnclosedText() && branch()->mainGraphic())
+        return branch()->mainGraphic().get();
+    return this;
+}
+
+// --- selection ---
+
+void TWGraphic::tryToSelect()
+{
+    TWMap *m = map();
+    if (!m)
+        return;
+    if (canBeSelected() && !isSelected()) {
+        if (std::shared_ptr<TWGraphic> self = weak_from_this().lock())
+            m->insertObjectInSelectedGraphicsAtIndex(self, m->countOfSelectedGraphics());
+    }
+    TWMapBranch *owner = branch();
+    if (owner->shouldSelectMainForGraphic(this) && owner->mainGraphic() &&
+        owner->mainGraphic().get() != this)
+        owner->mainGraphic()->tryToSelect();
+}
+
+bool TWGraphic::selectsInRect(Rect rect)
+{
+    return canBeSelected() && rect.intersects(drawingBounds());
+}
+
+// --- z-order ---
+
+void TWGraphic::reorderGraphic(int mode)
+{
+    TWMapBranch *owner = branch();
+    if (!owner)
+        return;
+    const std::shared_ptr<TWGraphic> self = weak_from_this().lock();
+    const TWMapBranch::GraphicList &linked = owner->linkedGraphics();
+    if (mode == 2 || mode == 3) {
+        const int steps = int(linked.size());
+        for (int i = 0; i < steps; ++i)
+            reorderGraphic(mode == 2 ? 0 : 1);
+        return;
+    }
+    if (mode != 0 && mode != 1)
+        return;
+    // Forward lowers the value (towards the front); back raises it.
+    const int step = mode == 0 ? -1 : 1;
+    const int inverse = mode == 0 ? 1 : 0;
+    auto finish = [&] {
+        if (UndoManager *undo = undoManager(); undo && self)
+            undo->registerUndo([self, inverse] { self->reorderGraphic(inverse); });
+        NotificationCenter::defaultCenter().post(BranchNeedsRedrawNotification,
+                                                 owner->notificationObject());
+    };
+
+    const qsizetype own = linked.indexOf(self);
+    if (own >= 0) {
+        const int target = m_internalOrdering + step;
+        if (target == 0) {
+            // Just behind (in front of) the shape: the shape moves instead.
+            if (owner->mainGraphic())
+                owner->mainGraphic()->reorderGraphic(inverse);
+            return;
+        }
+        for (qsizetype i = 0; i < linked.size(); ++i) {
+            TWGraphic &other = *linked.at(i);
+            if (other.m_internalOrdering != target)
+                continue;
+            other.m_internalOrdering = m_internalOrdering;
+            m_internalOrdering = target;
+            owner->exchangeLinkedGraphicsAtIndexes(int(own), int(i));
+            finish();
+            return;
+        }
+        return;
+    }
+
+    // The shape (or any graphic that is not attached) moves past the nearest
+    // attached graphic by shifting all of them the other way.
+    bool anyOnTheOtherSide = false;
+    for (const std::shared_ptr<TWGraphic> &g : linked)
+        anyOnTheOtherSide |= mode == 0 ? g->m_internalOrdering < 0 : g->m_internalOrdering > 0;
+    if (!anyOnTheOtherSide)
+        return;
+    for (const std::shared_ptr<TWGraphic> &g : linked) {
+        int value = g->m_internalOrdering - step;
+        if (value == 0)
+            value = -step;
+        g->m_internalOrdering = value;
+    }
+    // The drawing order follows the new values.
+    if (TWMap *m = owner->map())
+        m->removeAllGraphicOrderCache();
+    finish();
+}
+
+// --- inheritance ---
+
+Color TWGraphic::inheritedStrokeColor()
+{
+    if (!inheritsStroke() && strokeColor() && drawsStroke())
+        return *strokeColor();
+    TWMapBranch *owner = branch();
+    if (!owner)
+        return Color::blackColor();
+    const std::shared_ptr<TWGraphic> &shape = owner->mainGraphic();
+    if (isLinkedGraphic() && shape)
+        return shape->inheritedStrokeColor();
+    TWMap *m = owner->map();
+    TWMapBranch *parent = owner->parent();
+    if (m &&
+        ((parent && parent == m->root().get() && coloringFromMap(*m)) || owner == m->root().get()))
+        return m->layoutServices().defaultStrokeColorForGraphic(*m, *this);
+    if (!parent || !parent->mainGraphic())
+        return Color::blackColor();
+    return parent->mainGraphic()->inheritedStrokeColor();
+}
+
+Color TWGraphic::inheritedFillColor()
+{
+    if (!inheritsFill() && fillColor() && drawsFill())
+        return *fillColor();
+    TWMapBranch *owner = branch();
+    if (!owner)
+        return Color::whiteColor();
+    const std::shared_ptr<TWGraphic> &shape = owner->mainGraphic();
+    if (isLinkedGraphic() && shape)
+        return shape->inheritedFillColor();
+    TWMap *m = owner->map();
+    TWMapBranch *parent = owner->parent();
+    if (m &&
+        ((parent && parent == m->root().get() && coloringFromMap(*m)) || owner == m->root().get()))
+        return m->layoutServices().defaultFillColorForGraphic(*m, *this);
+    if (!parent || !parent->mainGraphic())
+        return Color::whiteColor();
+    return parent->mainGraphic()->inheritedFillColor();
+}
+
+std::optional<Shadow> TWGraphic::inheritedShadow()
+{
+    if (!inheritsShadow() && shadow())
+        return shadow();
+    TWMapBranch *owner = branch();
+    if (!owner)
+        return shadow();
+    const std::shared_ptr<TWGraphic> &shape = owner->mainGraphic();
+    if ((isLinkedGraphic() || isConnectionGraphic()) && shape)
+        return shape->inheritedShadow();
+    if (owner->isRoot()) {
+        if (shape && shape->shadow())
+            return shape->shadow();
+        return shadow();
+    }
+    TWMapBranch *parent = owner->parent();
+    if (!parent || !parent->mainGraphic())
+        return shadow();
+    return parent->mainGraphic()->inheritedShadow();
+}
+
+// --- rectangles ---
+
+Rect TWGraphic::imageBoundsAssertingMainGraphic(bool assertMainGraphic)
+{
+    TWMapBranch *owner = branch();
+    if (!owner)
+        return {};
+    const std::shared_ptr<TWGraphic> image = owner->enclosedImage();
+    if ((assertMainGraphic || isMainGraphic()) && image)
+        return owner->enclosedImageLayoutMode() == 0 ? bounds() : image->bounds();
+    if (isEnclosedImage() || isLinkedGraphic() || isOtherEnclosedGraphic())
+        return bounds();
+    return {};
+}
+
+Rect TWGraphic::drawingBounds()
+{
+    if (m_flags.drawingBoundsValid)
+        return m_cachedDrawingBounds;
+    const std::optional<Rect> computed = computeDrawingBounds();
+    if (!computed)
+        return {};
+    m_cachedDrawingBounds = *computed;
+    m_flags.drawingBoundsValid = true;
+    return m_cachedDrawingBounds;
+}
+
+std::optional<Rect> TWGraphic::computeDrawingBounds()
+{
+    if (!branchInMap())
+        return std::nullopt;
+    const float margin = drawsStroke() ? strokeWidth() + 11 : 13;
+    const Rect b = bounds();
+    const bool someSize = b.width() > 0 || b.height() > 0;
+    if (const std::optional<Shadow> s = inheritedShadow()) {
+        if (!someSize || b.width() > MaximumCoordinate || b.height() > MaximumCoordinate)
+            return std::nullopt;
+        const float blur = float(s->shadowBlurRadius());
+        const float dx = margin + blur + std::fabs(std::trunc(s->shadowOffset().width));
+        const float dy = margin + blur + std::fabs(std::trunc(s->shadowOffset().height));
+        return b.insetBy(-dx, -dy);
+    }
+    if (!someSize)
+        return std::nullopt;
+    return b.insetBy(-margin, -margin);
+}
+
+Rect TWGraphic::boundsForPrinting()
+{
+    TWMapBranch *owner = branch();
+    if (owner && isMainGraphic()) {
+        if (const std::optional<Rect> outline =
+                owner->layoutServices().boundaryPathBounds(*owner)) {
+            const float w = owner->boundaryLineWidth();
+            return outline->insetBy(-w, -w);
+        }
+    }
+    if (auto *line = dynamic_cast<TWLinkLine *>(this))
+        line->updateBounds();
+    Rect r = bounds();
+    if (drawsStroke())
+        r = r.insetBy(-strokeWidth() / 2, -strokeWidth() / 2);
+    if (r.isEmpty() || r.width() > MaximumCoordinate || r.height() > MaximumCoordinate)
+        return {};
+    return r;
+}
+
+// --- hit testing and knobs ---
+
+bool TWGraphic::hitTest(Point point, bool isSelected)
+{
+    if (isSelected && knobUnderPoint(point) != 0)
+        return true;
+    const float band = strokeWidth() * 0.5f + 2;
+    auto withBandAbove = [band](Rect r) {
+        return Rect(r.x(), r.y() - band, r.width(), r.height() + band);
+    };
+    if (const std::shared_ptr<BezierPath> path = bezierPath()) {
+        if (path->toQPainterPath().contains(point.toQt()))
+            return true;
+        const Rect pathBounds = path->bounds();
+        return pathBounds.height() < FlatPathHeight && withBandAbove(pathBounds).contains(point);
+    }
+    return withBandAbove(bounds()).contains(point);
+}
+
+Point TWGraphic::knobPoint(int knob) const
+{
+    const Rect b = bounds();
+    switch (knob) {
+    case 1:
+        return {b.minX(), b.minY()};
+    case 2:
+        return {b.midX(), b.minY()};
+    case 3:
+        return {b.maxX(), b.minY()};
+    case 4:
+        return {b.minX(), b.midY()};
+    case 5:
+        return {b.maxX(), b.midY()};
+    case 6:
+        return {b.minX(), b.maxY()};
+    case 7:
+        return {b.midX(), b.maxY()};
+    case 8:
+        return {b.maxX(), b.maxY()};
+    default:
+        return {};
+    }
+}
+
+int TWGraphic::knobUnderPoint(Point point)
+{
+    const unsigned mask = unsigned(knobMask());
+    for (int knob = 1; knob <= 8; ++knob) {
+        if (!(mask & (1u << knob)))
+            continue;
+        const Point k = knobPoint(knob);
+        if (Rect(k.x - KnobHalfSize, k.y - KnobHalfSize, 2 * KnobHalfSize, 2 * KnobHalfSize)
+                .contains(point))
+            return knob;
+    }
+    return 0;
+}
+
+int TWGraphic::flipKnob(int knob, bool horizontal)
+{
+    static constexpr int horizontalMirror[9] = {0, 3, 2, 1, 5, 4, 8, 7, 6};
+    static constexpr int verticalMirror[9] = {0, 6, 7, 8, 4, 5, 1, 2, 3};
+    if (knob < 0 || knob > 8)
+        return knob;
+    return horizontal ? horizontalMirror[knob] : verticalMirror[knob];
+}
+
+// --- pictures ---
+
+bool TWGraphic::loadImageFromFile(const QString &path)
+{
+    QString standardized = path;
+    if (standardized == u"~" || standardized.startsWith(QStringLiteral("~/")))
+        standardized = QDir::homePath() + standardized.mid(1);
+    standardized = QDir::cleanPath(standardized);
+    QFile file(standardized);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (!Image::initWithData(bytes))
+        return false;
+    TWMap *m = map();
+    if (!m || !m->document())
+        return false;
+    const std::optional<QString> packagePath =
+        sanitizedPicturePath(QStringLiteral("Images/Graphic%1/%2")
+                                 .arg(graphicNumber())
+                                 .arg(QFileInfo(standardized).fileName()));
+    if (!packagePath)
+        return false;
+    m->document()->setObjectInCachedData(bytes, *packagePath);
+    setImageFilename(*packagePath);
+    return true;
+}

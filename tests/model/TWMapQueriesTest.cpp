@@ -1,0 +1,167 @@
+#include "BranchTestSupport.h"
+#include "drawing/TWMapUtilities.h"
+#include "graphics/TWBoundaryProxy.h"
+
+using namespace BranchTest;
+
+namespace {
+
+// Answers the collapse signs, icon rectangles and boundary outlines of
+// named branches.
+struct ClickLayout : RecordingLayout
+{
+    QHash<QString, Rect> signs, icons, boundaries;
+    Rect boundsOfShowAndHideImage(TWMapBranch &b) override { return signs.value(nameOf(b)); }
+    Rect rectOfRightEndGraphics(TWMapBranch &b) override { return icons.value(nameOf(b)); }
+    std::optional<Rect> boundaryPathBounds(TWMapBranch &b) override
+    {
+        if (!boundaries.contains(nameOf(b)))
+            return std::nullopt;
+        return boundaries.value(nameOf(b));
+    }
+};
+
+class TWMapQueriesTest : public BranchFixture
+{
+protected:
+    TWMapQueriesTest() { map->setLayoutServices(clicks); }
+    std::shared_ptr<ClickLayout> clicks = std::make_shared<ClickLayout>();
+};
+
+TEST_F(TWMapQueriesTest, LookupByNumberFollowsTheTree)
+{
+    auto a = child(root, 100, "a");
+    const long number = a->mainGraphic()->graphicNumber();
+    EXPECT_EQ(map->findGraphicWithGraphicNumber(number), a->mainGraphic());
+    EXPECT_EQ(map->findGraphicWithGraphicNumber(-5), nullptr);
+
+    // Graphics added later, renumbered or removed are found as they are now.
+    auto b = child(a, 200, "b");
+    EXPECT_EQ(map->findGraphicWithGraphicNumber(b->enclosedTextArea()->graphicNumber()),
+              b->enclosedTextArea());
+    b->mainGraphic()->setGraphicNumber(12345);
+    EXPECT_EQ(map->findGraphicWithGraphicNumber(12345), b->mainGraphic());
+    a->removeChild(b);
+    EXPECT_EQ(map->findGraphicWithGraphicNumber(12345), nullptr);
+    auto line = TWGraphic::make<TWLinkLine>();
+    line->setPrimitiveBranch(a.get());
+    map->insertObjectInLinkLinesAtIndex(line, 0);
+    EXPECT_EQ(map->findGraphicWithGraphicNumber(line->graphicNumber()), line);
+}
+
+TEST_F(TWMapQueriesTest, ClicksGoToLinkLinesSignsGraphicsThenBoundaries)
+{
+    auto a = child(root, 100, "a", 500);
+    a->mainGraphic()->setBounds(Rect(500, 100, 80, 30));
+    auto line = TWGraphic::make<TWLinkLine>(Rect(490, 110, 100, 10));
+    line->setPrimitiveBranch(root.get());
+    map->insertObjectInLinkLinesAtIndex(line, 0);
+
+    // A link line where it crosses a shape.
+    EXPECT_EQ(map->graphicUnderPoint({520, 115}, nullptr), line);
+    // Elsewhere on the shape: the text area (front) or the shape.
+    EXPECT_EQ(map->graphicUnderPoint({570, 125}, nullptr)->branch(), a.get());
+    EXPECT_EQ(map->graphicUnderPoint({570, 125}, a.get()), nullptr);
+
+    // A collapse sign answers for its branch's shape...
+    clicks->signs.insert("a", Rect(600, 110, 10, 10));
+    EXPECT_EQ(map->graphicUnderPoint({603, 113}, nullptr), a->mainGraphic());
+    // ... unless a selected graphic of it has a knob there.
+    a->enclosedTextArea()->setBounds(Rect(505, 105, 98, 16));
+    map->insertObjectInSelectedGraphicsAtIndex(a->enclosedTextArea(), 0);
+    EXPECT_EQ(map->graphicUnderPoint({603, 113}, nullptr), a->enclosedTextArea());
+    clicks->signs.clear();
+
+    // Nothing hit: the innermost boundary containing the point, when shown.
+    clicks->boundaries.insert("root", Rect(0, 0, 1000, 1000));
+    clicks->boundaries.insert("a", Rect(400, 50, 300, 300));
+    root->setHasBoundary(true);
+    a->setHasBoundary(true);
+    EXPECT_EQ(map->graphicUnderPoint({450, 300}, nullptr), nullptr);
+    map->setShowBoundaries(true);
+    EXPECT_EQ(map->graphicUnderPoint({450, 300}, nullptr), a->boundaryProxy());
+    EXPECT_EQ(map->graphicUnderPoint({50, 50}, nullptr), root->boundaryProxy());
+}
+
+TEST_F(TWMapQueriesTest, DrawingOrderPutsSelectedSubtreesFirst)
+{
+    auto a = child(root, 100, "a"), b = child(root, 300, "b");
+    auto line = TWGraphic::make<TWLinkLine>();
+    line->setPrimitiveBranch(a.get());
+    map->insertObjectInLinkLinesAtIndex(line, 0);
+    const auto printing = map->graphicsOrderedForPrinting(false);
+    EXPECT_EQ(printing.first(), line);
+    EXPECT_EQ(printing.indexOf(root->mainGraphic()), printing.indexOf(a->mainGraphic()) - 2);
+
+    map->insertObjectInSelectedGraphicsAtIndex(b->mainGraphic(), 0);
+    const auto drawing = map->graphicsOrderedForDrawing(false);
+    EXPECT_EQ(drawing.first(), b->enclosedTextArea());
+    // b's title connection moves right behind the root's shape.
+    EXPECT_EQ(drawing.indexOf(b->connectionGraphic()), drawing.indexOf(root->mainGraphic()) + 1);
+    EXPECT_EQ(map->graphics(), drawing);
+}
+
+TEST_F(TWMapQueriesTest, ExtentsSkipEmptyRectangles)
+{
+    map->removeAllGraphicOrderCache();
+    root->mainGraphic()->setBounds(Rect(300, 200, 100, 40));
+    root->enclosedTextArea()->setBounds(Rect(305, 210, 0, 0));
+    const Rect drawing = map->getBoundingDrawingRectForAllGraphics();
+    EXPECT_EQ(drawing, Rect(288, 188, 124, 64));
+
+    // Printing bounds uniting to (0.5, 0.5, 10, 10) print as (-10, -15, 31, 41).
+    root->mainGraphic()->setDrawsStroke(false);
+    root->mainGraphic()->setBounds(Rect(0.5f, 0.5f, 10, 10));
+    EXPECT_EQ(map->getBoundingPrintingRectForAllGraphics(), Rect(-10, -15, 31, 41));
+}
+
+TEST_F(TWMapQueriesTest, SelectionAncestorsAndDeadLinkLines)
+{
+    auto a = child(root, 100, "a"), b = child(a, 100, "b"), c = child(b, 100, "c");
+    map->setSelectedBranches({a, b, c});
+    EXPECT_EQ(map->selectedGraphics(),
+              TWMap::GraphicList({c->mainGraphic(), b->mainGraphic(), a->mainGraphic()}));
+    map->removeAllSelectedGraphics();
+
+    QList<TWMapBranch *> one, two;
+    EXPECT_EQ(TWMap::commonAncestorOfBranches(one, two, c.get(), a.get()), a.get());
+    EXPECT_EQ(one, QList<TWMapBranch *>({c.get(), b.get()}));
+    EXPECT_TRUE(two.isEmpty());
+
+    // A line to a hidden branch stays; one to a removed branch goes.
+    auto toC = TWGraphic::make<TWLinkLine>(), toB = TWGraphic::make<TWLinkLine>();
+    toC->connect(root->mainGraphic(), c->mainGraphic());
+    toB->connect(root->mainGraphic(), b->mainGraphic());
+    map->insertObjectInLinkLinesAtIndex(toC, 0);
+    map->insertObjectInLinkLinesAtIndex(toB, 1);
+    a->setChildrenHidden(true);
+    map->removeDeadLinkLines();
+    EXPECT_EQ(map->countOfLinkLines(), 2);
+    b->removeChild(c);
+    map->removeDeadLinkLines();
+    EXPECT_EQ(map->linkLines(), TWMap::LinkLineList({toB}));
+}
+
+TEST_F(TWMapQueriesTest, CoversDropDescendantsWhateverTheOrder)
+{
+    auto a = child(root, 100, "a"), b = child(a, 100, "b"), c = child(b, 100, "c");
+    auto s = child(root, 300, "s");
+    using List = TWMapUtilities::BranchList;
+    EXPECT_EQ(TWMapUtilities::minimumBranchCoverFromBranchesInArray({c, a}), List({a}));
+    EXPECT_EQ(TWMapUtilities::minimumBranchCoverFromBranchesInArray({a, c}), List({a}));
+    EXPECT_EQ(TWMapUtilities::minimumBranchCoverFromBranchesInArray({c, s, b}), List({b, s}));
+
+    auto attached = TWGraphic::create();
+    attached->setBranch(s.get());
+    s->insertObjectInLinkedGraphicsAtIndex(attached, 0);
+    auto line = TWGraphic::make<TWLinkLine>();
+    line->setPrimitiveBranch(root.get());
+    const TWMapUtilities::GraphicList selection = {c->enclosedTextArea(), line, attached,
+                                                   a->mainGraphic(), a->enclosedTextArea()};
+    EXPECT_EQ(TWMapUtilities::minimumGraphicCoverFromGraphics(selection, false),
+              TWMapUtilities::GraphicList({attached, a->mainGraphic()}));
+    EXPECT_EQ(TWMapUtilities::minimumGraphicCoverFromGraphics(selection, true),
+              TWMapUtilities::GraphicList({line, attached, a->mainGraphic()}));
+}
+
+} // namespace
