@@ -328,7 +328,7 @@ bool TWFlexiBranch::selectsInRect(Rect rect)
     return false;
 }
 
-Rect TWFlexiBranch::imageBoundsAssertingMainGraphic(bool assertingMainGraphic)
+Rect TWFlexiBranch::imageBoundsAssertingMainGraphic(bool assertingMainGraphic) const
 {
     const TWMapBranch *owner = branch();
     if (!owner || !owner->enclosedImage())

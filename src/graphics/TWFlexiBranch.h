@@ -67,7 +67,7 @@ public:
     bool hitTest(Point point, bool isSelected) override;
     int knobUnderPoint(Point point) override;
     bool selectsInRect(Rect rect) override;
-    Rect imageBoundsAssertingMainGraphic(bool assertingMainGraphic) override;
+    Rect imageBoundsAssertingMainGraphic(bool assertingMainGraphic) const override;
     // Moves the points with a pure move; refits the ends to any new rectangle.
     void setBounds(Rect bounds) override;
     // A move without undo or notifications.

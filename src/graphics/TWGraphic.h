@@ -223,21 +223,6 @@ public:
     // 1: the text sits inside the shape; 0: on it (a line).
     virtual int getTextAlignmentMode() const { return 1; }
     virtual bool clipToPath() const { return true; }
-    // Colours the graphic shows: its own when it does not inherit, has one
-    // and draws that part; an attached graphic's are its branch shape's; a
-    // graphic with no parent branch shows black (white fill); otherwise
-    // the parent branch shape's.
-    virtual Color inheritedStrokeColor() const;
-    virtual Color inheritedFillColor() const;
-    // Where the branch's enclosed picture goes; `assertMain` treats this
-    // graphic as the branch's shape even when it is not.
-    virtual Rect imageBoundsAssertingMainGraphic(bool assertMain) const;
-    // Whether a click at the point hits the graphic.
-    virtual bool hitTest(Point point, bool isSelected);
-    // The enabled knob (1 to 8) whose 8 x 8 square holds the point, or 0.
-    virtual int knobUnderPoint(Point point) const;
-    // The centre of knob 1 to 8 on the bounds.
-    Point knobPoint(int knob) const;
     // Fits the bounds to the graphic's own content; nothing here.
     virtual void makeNaturalSize() {}
     // The two ends of a curved branch's line, which connections attach to;
@@ -268,10 +253,12 @@ public:
     virtual int resizeByMovingKnob(int knob, Point point, bool naturalAspectRatio);
     // Where the branch's enclosed picture goes; the flag makes the graphic
     // answer as the main graphic.
-    virtual Rect imageBoundsAssertingMainGraphic(bool assertingMainGraphic);
+    virtual Rect imageBoundsAssertingMainGraphic(bool assertingMainGraphic) const;
     // The knob across the vertical axis (horizontal) or the horizontal one;
     // knobs outside 0 to 8 come back unchanged.
     static int flipKnob(int knob, bool horizontal);
+    // The centre of knob 1 to 8 on the bounds.
+    Point knobPoint(int knob) const;
     // The point of knob 1 to 8 on a rectangle.
     static Point knobPoint(Rect bounds, int knob);
     // The 8 x 8 square that picks a knob at the point.
@@ -294,28 +281,16 @@ public:
     // Adds the graphic to the map's selection when it can be selected, then
     // the branch's shape too where the branch asks for that.
     void tryToSelect();
-    // Rubber-band selection: selectable and the rectangle meets the drawing bounds.
-    virtual bool selectsInRect(Rect rect);
     // 0 one step forward, 1 one step back, 2 to the front, 3 to the back
     // among the branch's attached graphics; the shape stands at 0.
     void reorderGraphic(int mode);
     // The colours and shadow the graphic shows, its own or inherited.
-    virtual Color inheritedStrokeColor();
-    virtual Color inheritedFillColor();
+    virtual Color inheritedStrokeColor() const;
+    virtual Color inheritedFillColor() const;
     virtual std::optional<Shadow> inheritedShadow();
-    // Where the branch's enclosed picture goes; `assertMainGraphic` makes the
-    // graphic act as the shape even when it is not.
-    virtual Rect imageBoundsAssertingMainGraphic(bool assertMainGraphic);
     // The rectangle to print: a shape's boundary outline, else the bounds
     // with half the outline; empty beyond 10000.
     virtual Rect boundsForPrinting();
-    virtual bool hitTest(Point point, bool isSelected);
-    // Knob n's point on the bounds (1 top-left ... 8 bottom-right).
-    Point knobPoint(int knob) const;
-    // The first enabled knob whose 8 x 8 square holds the point, or 0.
-    virtual int knobUnderPoint(Point point);
-    // The knob that mirrors `knob` (0 to 8) horizontally or vertically.
-    static int flipKnob(int knob, bool horizontal);
     // Makes the picture file the graphic's picture, stored in the package
     // under "Images/Graphic<number>/<file name>". False (nothing changed)
     // when the file is not a picture.

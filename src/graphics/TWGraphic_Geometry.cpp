@@ -30,15 +30,6 @@ bool isBottomKnob(int knob)
 
 } // namespace
 
-int TWGraphic::flipKnob(int knob, bool horizontal)
-{
-    static constexpr std::array<int, 9> acrossVertical{0, 3, 2, 1, 5, 4, 8, 7, 6};
-    static constexpr std::array<int, 9> acrossHorizontal{0, 6, 7, 8, 4, 5, 1, 2, 3};
-    if (knob < 0 || knob > 8)
-        return knob;
-    return horizontal ? acrossVertical[size_t(knob)] : acrossHorizontal[size_t(knob)];
-}
-
 Point TWGraphic::knobPoint(Rect b, int knob)
 {
     const float xs[3] = {b.minX(), b.midX(), b.maxX()};
@@ -63,53 +54,6 @@ Point TWGraphic::knobPoint(Rect b, int knob)
     default:
         return b.origin;
     }
-}
-
-int TWGraphic::knobUnderPoint(Point point)
-{
-    const unsigned mask = unsigned(knobMask());
-    for (int knob = 1; knob <= 8; ++knob) {
-        if ((mask & (1u << knob)) && knobRect(knobPoint(m_bounds, knob)).contains(point))
-            return knob;
-    }
-    return 0;
-}
-
-bool TWGraphic::hitTest(Point point, bool isSelected)
-{
-    if (isSelected && knobUnderPoint(point) != 0)
-        return true;
-    // A thin shape is easier to pick with a band above it.
-    const float d = m_strokeWidth * 0.5f + 2;
-    if (const std::shared_ptr<BezierPath> path = bezierPath()) {
-        if (path->toQPainterPath().contains(point.toQt()))
-            return true;
-        const Rect pathBounds = path->bounds();
-        if (!(pathBounds.height() < 4))
-            return false;
-        return Rect(pathBounds.x(), pathBounds.y() - d, pathBounds.width(), pathBounds.height() + d)
-            .contains(point);
-    }
-    return Rect(m_bounds.x(), m_bounds.y() - d, m_bounds.width(), m_bounds.height() + d)
-        .contains(point);
-}
-
-bool TWGraphic::selectsInRect(Rect rect)
-{
-    return canBeSelected() && rect.intersects(drawingBounds());
-}
-
-Rect TWGraphic::imageBoundsAssertingMainGraphic(bool assertingMainGraphic)
-{
-    TWMapBranch *owner = branch();
-    if (!owner)
-        return {};
-    const std::shared_ptr<TWGraphic> image = owner->enclosedImage();
-    if ((isMainGraphic() || assertingMainGraphic) && image)
-        return owner->enclosedImageLayoutMode() == 0 ? m_bounds : image->bounds();
-    if (isEnclosedImage() || isLinkedGraphic() || isOtherEnclosedGraphic())
-        return m_bounds;
-    return {};
 }
 
 int TWGraphic::resizeByMovingKnob(int knob, Point point, bool)

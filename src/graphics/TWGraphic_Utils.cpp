@@ -21,7 +21,6 @@
 namespace {
 
 // The sensitive square around a knob, and the band above flat outlines.
-constexpr float KnobHalfSize = 4;
 constexpr float FlatPathHeight = 4;
 
 bool coloringFromMap(const TWMap &map)
@@ -136,7 +135,7 @@ void TWGraphic::reorderGraphic(int mode)
 
 // --- inheritance ---
 
-Color TWGraphic::inheritedStrokeColor()
+Color TWGraphic::inheritedStrokeColor() const
 {
     if (!inheritsStroke() && strokeColor() && drawsStroke())
         return *strokeColor();
@@ -156,7 +155,7 @@ Color TWGraphic::inheritedStrokeColor()
     return parent->mainGraphic()->inheritedStrokeColor();
 }
 
-Color TWGraphic::inheritedFillColor()
+Color TWGraphic::inheritedFillColor() const
 {
     if (!inheritsFill() && fillColor() && drawsFill())
         return *fillColor();
@@ -199,7 +198,7 @@ std::optional<Shadow> TWGraphic::inheritedShadow()
 
 // --- rectangles ---
 
-Rect TWGraphic::imageBoundsAssertingMainGraphic(bool assertMainGraphic)
+Rect TWGraphic::imageBoundsAssertingMainGraphic(bool assertMainGraphic) const
 {
     TWMapBranch *owner = branch();
     if (!owner)
@@ -285,27 +284,7 @@ bool TWGraphic::hitTest(Point point, bool isSelected)
 
 Point TWGraphic::knobPoint(int knob) const
 {
-    const Rect b = bounds();
-    switch (knob) {
-    case 1:
-        return {b.minX(), b.minY()};
-    case 2:
-        return {b.midX(), b.minY()};
-    case 3:
-        return {b.maxX(), b.minY()};
-    case 4:
-        return {b.minX(), b.midY()};
-    case 5:
-        return {b.maxX(), b.midY()};
-    case 6:
-        return {b.minX(), b.maxY()};
-    case 7:
-        return {b.midX(), b.maxY()};
-    case 8:
-        return {b.maxX(), b.maxY()};
-    default:
-        return {};
-    }
+    return knob >= 1 && knob <= 8 ? knobPoint(bounds(), knob) : Point();
 }
 
 int TWGraphic::knobUnderPoint(Point point)
@@ -314,9 +293,7 @@ int TWGraphic::knobUnderPoint(Point point)
     for (int knob = 1; knob <= 8; ++knob) {
         if (!(mask & (1u << knob)))
             continue;
-        const Point k = knobPoint(knob);
-        if (Rect(k.x - KnobHalfSize, k.y - KnobHalfSize, 2 * KnobHalfSize, 2 * KnobHalfSize)
-                .contains(point))
+        if (knobRect(knobPoint(knob)).contains(point))
             return knob;
     }
     return 0;
