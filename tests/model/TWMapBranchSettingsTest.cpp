@@ -53,7 +53,7 @@ TEST_F(TWMapBranchSettingsTest, EachSetterRegistersItsInverseNamesItAndPostsInOr
         {"showCheckBox", true, "", "BranchNeedsRedraw", "natural size b 1 1"},
         {"checkBoxState", 1, "", "BranchNeedsRedraw", ""},
         {"childrenHidden", true, "Hide Children", "SubtreeNeedsRedraw HideChildren EndEditingText",
-         "arrange b|invalidate boundary root|invalidate boundary b|connection b"},
+         "arrange b|invalidate boundary root|invalidate boundary b"},
         {"priority", 2, "Set priority", "key:hasPriority BranchNeedsRedraw key:priority", "natural size b 1 1"},
         {"startDateEnabled", true, "Set start date", "key:startDateEnabled key:hasSchedule key:startDate", ""},
         {"endDateEnabled", true, "Set end date", "key:endDateEnabled key:hasSchedule key:endDate", ""},

@@ -53,12 +53,19 @@ TEST_F(TWMapQueriesTest, ClicksGoToLinkLinesSignsGraphicsThenBoundaries)
 {
     auto a = child(root, 100, "a", 500);
     a->mainGraphic()->setBounds(Rect(500, 100, 80, 30));
-    auto line = TWGraphic::make<TWLinkLine>(Rect(490, 110, 100, 10));
-    line->setPrimitiveBranch(root.get());
+    // A link line between two shapes either side of a, crossing it diagonally.
+    auto left = child(root, 60, "left", 300), right = child(root, 160, "right", 700);
+    auto line = TWGraphic::make<TWLinkLine>();
+    line->setPrimitiveBranch(left.get());
+    line->connect(left->mainGraphic(), right->mainGraphic());
+    line->updateBounds(); // notes where the ends are
+    line->calculateDefaultIntermediatePoints();
+    line->updateBounds();
     map->insertObjectInLinkLinesAtIndex(line, 0);
 
-    // A link line where it crosses a shape.
-    EXPECT_EQ(map->graphicUnderPoint({520, 115}, nullptr), line);
+    // A link line where it crosses a shape: the curve passes through the
+    // middle of its two control points.
+    EXPECT_EQ(map->graphicUnderPoint({540, 127.5f}, nullptr), line);
     // Elsewhere on the shape: the text area (front) or the shape.
     EXPECT_EQ(map->graphicUnderPoint({570, 125}, nullptr)->branch(), a.get());
     EXPECT_EQ(map->graphicUnderPoint({570, 125}, a.get()), nullptr);
