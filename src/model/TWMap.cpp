@@ -1,6 +1,10 @@
 #include "model/TWMap.h"
+#include "graphics/TWLinkLine.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapLayoutServices.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UndoManager.h"
 #include "platform/Uuid.h"
 
 #include <QSet>
@@ -141,4 +145,198 @@ XMLElement TWMap::liveXMLElement()
 XMLElement TWMap::freshXMLElementEmbeddingBinaryData(bool)
 {
     return liveXMLElement().copy();
+}
+
+void TWMap::deparent()
+{
+    if (m_root)
+        m_root->deparent();
+}
+
+void TWMap::reparent()
+{
+    if (!m_root)
+        return;
+    m_root->setPrimitiveMap(this);
+    m_root->reparent();
+}
+
+// ===== What branches and graphics use of the map =====
+
+UndoManager *TWMap::undoManager() const
+{
+    return m_document ? m_document->undoManager() : nullptr;
+}
+
+TWMapLayoutServices &TWMap::layoutServices() const
+{
+    return m_layoutServices ? *m_layoutServices : TWMapLayoutServices::none();
+}
+
+void TWMap::setLayoutServices(std::shared_ptr<TWMapLayoutServices> services)
+{
+    m_layoutServices = std::move(services);
+}
+
+void TWMap::setRoot(const std::shared_ptr<TWMapBranch> &root)
+{
+    m_root = root;
+    if (m_root)
+        m_root->setPrimitiveMap(this);
+}
+
+TWMap::BranchList TWMap::allBranches() const
+{
+    BranchList branches;
+    if (m_root)
+        m_root->buildBranchArray(branches);
+    return branches;
+}
+
+std::shared_ptr<TWGraphic> TWMap::findGraphicWithGraphicNumber(long number) const
+{
+    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
+        if (line->graphicNumber() == number)
+            return line;
+    }
+    for (const std::shared_ptr<TWMapBranch> &branch : allBranches()) {
+        TWMapBranch::GraphicList graphics;
+        branch->graphicsForThisBranchOnlyIntoArray(graphics, true, false, false);
+        for (const std::shared_ptr<TWGraphic> &graphic : std::as_const(graphics)) {
+            if (graphic->graphicNumber() == number)
+                return graphic;
+        }
+    }
+    return nullptr;
+}
+
+void TWMap::insertObjectInSelectedGraphicsAtIndex(const std::shared_ptr<TWGraphic> &graphic,
+                                                  int index)
+{
+    m_selectedGraphics.insert(index, graphic);
+}
+
+void TWMap::removeObjectFromSelectedGraphicsAtIndex(int index)
+{
+    m_selectedGraphics.removeAt(index);
+}
+
+void TWMap::removeAllSelectedGraphics()
+{
+    while (!m_selectedGraphics.isEmpty())
+        removeObjectFromSelectedGraphicsAtIndex(0);
+}
+
+void TWMap::removeSelectedGraphic(const TWGraphic *graphic)
+{
+    for (int i = 0; i < m_selectedGraphics.size(); ++i) {
+        if (m_selectedGraphics.at(i).get() == graphic) {
+            removeObjectFromSelectedGraphicsAtIndex(i);
+            return;
+        }
+    }
+}
+
+bool TWMap::isGraphicSelected(const TWGraphic *graphic) const
+{
+    for (const std::shared_ptr<TWGraphic> &selected : m_selectedGraphics) {
+        if (selected.get() == graphic)
+            return true;
+    }
+    return false;
+}
+
+QList<TWMapBranch *> TWMap::selectedBranches() const
+{
+    QList<TWMapBranch *> branches;
+    for (const std::shared_ptr<TWGraphic> &graphic : m_selectedGraphics) {
+        TWMapBranch *branch = graphic->branch();
+        if (branch && !branches.contains(branch))
+            branches.append(branch);
+    }
+    return branches;
+}
+
+void TWMap::setSelectedBranch(const std::shared_ptr<TWMapBranch> &branch)
+{
+    m_selectedBranch = branch;
+}
+
+void TWMap::removeSelectedBranch(const TWMapBranch *branch)
+{
+    if (branch && m_selectedBranch.lock().get() == branch)
+        setSelectedBranch(nullptr);
+}
+
+void TWMap::insertObjectInGraphicOrderCacheAtIndex(const std::shared_ptr<TWGraphic> &graphic,
+                                                   int index)
+{
+    m_graphicOrderCache.insert(index, graphic);
+}
+
+void TWMap::insertObjectInLinkLinesAtIndex(const std::shared_ptr<TWLinkLine> &line, int index)
+{
+    m_linkLines.insert(index, line);
+}
+
+void TWMap::removeObjectFromLinkLinesAtIndex(int index)
+{
+    m_linkLines.removeAt(index);
+}
+
+TWMap::LinkLineList TWMap::linkLinesOnBranch(const TWMapBranch *branch) const
+{
+    LinkLineList lines;
+    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
+        if (line->branch() == branch)
+            lines.append(line);
+    }
+    return lines;
+}
+
+TWMap::LinkLineList TWMap::linkLinesStartingWithGraphic(const TWGraphic *graphic) const
+{
+    LinkLineList lines;
+    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
+        if (line->startGraphicNumber() == graphic->graphicNumber())
+            lines.append(line);
+    }
+    return lines;
+}
+
+TWMap::LinkLineList TWMap::linkLinesEndingWithGraphic(const TWGraphic *graphic) const
+{
+    LinkLineList lines;
+    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
+        if (line->endGraphicNumber() == graphic->graphicNumber())
+            lines.append(line);
+    }
+    return lines;
+}
+
+TWMap::LinkLineList TWMap::linkLinesStartingOrEndingWithGraphic(const TWGraphic *graphic) const
+{
+    LinkLineList lines;
+    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
+        if (line->startGraphicNumber() == graphic->graphicNumber() ||
+            line->endGraphicNumber() == graphic->graphicNumber())
+            lines.append(line);
+    }
+    return lines;
+}
+
+void TWMap::autoArangeWithMovedBranches(const BranchList &moved)
+{
+    // Only the loose (2) and tight (3) modes lay out after a move.
+    const int mode = layoutAssistanceMode();
+    if (mode == 2 || mode == 3)
+        layoutServices().autoArrangeWithMovedBranches(*this, moved);
+}
+
+void TWMap::recalculateOutlineNumbers()
+{
+    if (m_root)
+        m_root->reSortChildrenByPositionRecursively(true);
+    layoutServices().recalculateOutlineNumbers(*this);
+    setOutlineNumbersNeedUpdating(false);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Geometry.h"
+#include "support/Font.h"
 #include "support/XMLElement.h"
 
 #include <QMetaType>
@@ -11,8 +12,12 @@
 #include <memory>
 #include <optional>
 
+class TWGraphic;
+class TWLinkLine;
 class TWMapBranch;
+class TWMapLayoutServices;
 class TWMapsDoc;
+class UndoManager;
 
 // One mind map of a document: one tab of the document window.
 //
@@ -75,10 +80,6 @@ public:
     // A copy of the live element brought up to date, for another document.
     XMLElement freshXMLElementEmbeddingBinaryData(bool embed);
 
-    // The central branch. The tree stays inside the element for now.
-    std::shared_ptr<TWMapBranch> root() const { return nullptr; }
-    // The graphics currently selected. The map has no graphics yet.
-    QVariantList selectedGraphics() const { return {}; }
     // Branches of the tree that match a report filter.
     void addBranchesMatchingReport(const QVariantMap &, QList<std::shared_ptr<TWMapBranch>> &) {}
 
@@ -98,8 +99,101 @@ public:
     void updatePreviewInFileCache() {}
 
     // Cut and restore the back pointers of the branch tree.
-    void deparent() {}
-    void reparent() {}
+    void deparent();
+    void reparent();
+
+    // ===== What branches and graphics use of the map =====
+    // Kept small and plain here; the map's own settings, selection and
+    // link-line operations build on these declarations.
+    using GraphicList = QList<std::shared_ptr<TWGraphic>>;
+    using LinkLineList = QList<std::shared_ptr<TWLinkLine>>;
+    using BranchList = QList<std::shared_ptr<TWMapBranch>>;
+
+    // The document's undo manager; null without a document.
+    UndoManager *undoManager() const;
+    // Layout, boundary and text-layout services of this map (a set that does
+    // nothing until one is installed).
+    TWMapLayoutServices &layoutServices() const;
+    void setLayoutServices(std::shared_ptr<TWMapLayoutServices> services);
+
+    // The central branch.
+    const std::shared_ptr<TWMapBranch> &root() const { return m_root; }
+    // Stores the root without undo; it gets this map (not its subtree).
+    void setRoot(const std::shared_ptr<TWMapBranch> &root);
+    // Every branch in pre-order from the root, hidden ones included.
+    BranchList allBranches() const;
+    // The graphic of the tree or a link line with that number, or null.
+    std::shared_ptr<TWGraphic> findGraphicWithGraphicNumber(long number) const;
+
+    // Selection, in selection order.
+    const GraphicList &selectedGraphics() const { return m_selectedGraphics; }
+    int countOfSelectedGraphics() const { return int(m_selectedGraphics.size()); }
+    void insertObjectInSelectedGraphicsAtIndex(const std::shared_ptr<TWGraphic> &graphic,
+                                               int index);
+    void removeObjectFromSelectedGraphicsAtIndex(int index);
+    void removeAllSelectedGraphics();
+    // Takes the graphic out of the selection when it is selected.
+    void removeSelectedGraphic(const TWGraphic *graphic);
+    bool isGraphicSelected(const TWGraphic *graphic) const;
+    // The distinct branches of the selected graphics, in selection order.
+    QList<TWMapBranch *> selectedBranches() const;
+    std::shared_ptr<TWMapBranch> selectedBranch() const { return m_selectedBranch.lock(); }
+    void setSelectedBranch(const std::shared_ptr<TWMapBranch> &branch);
+    // Forgets the branch when it is the selected branch.
+    void removeSelectedBranch(const TWMapBranch *branch);
+
+    // The cache of graphics in drawing order.
+    const GraphicList &graphicOrderCache() const { return m_graphicOrderCache; }
+    void insertObjectInGraphicOrderCacheAtIndex(const std::shared_ptr<TWGraphic> &graphic,
+                                                int index);
+    void removeAllGraphicOrderCache() { m_graphicOrderCache.clear(); }
+
+    // Link lines and the link-line queries (ends compared by graphic number).
+    const LinkLineList &linkLines() const { return m_linkLines; }
+    int countOfLinkLines() const { return int(m_linkLines.size()); }
+    void insertObjectInLinkLinesAtIndex(const std::shared_ptr<TWLinkLine> &line, int index);
+    void removeObjectFromLinkLinesAtIndex(int index);
+    LinkLineList linkLinesOnBranch(const TWMapBranch *branch) const;
+    LinkLineList linkLinesStartingWithGraphic(const TWGraphic *graphic) const;
+    LinkLineList linkLinesEndingWithGraphic(const TWGraphic *graphic) const;
+    LinkLineList linkLinesStartingOrEndingWithGraphic(const TWGraphic *graphic) const;
+
+    // Settings branches read (stored without undo here).
+    struct BranchDisplaySettings
+    {
+        int branchHideLevel = 999;
+        int layoutAssistanceMode = 1;
+        int orderingMode = 1;
+        int outlineNumbersToLevel = 0;
+        bool showOutlineNumbers = false;
+        bool outlineNumbersNeedUpdating = false;
+        bool showAttachedGraphics = true;
+        bool showTextIndicators = true;
+        bool showCheckboxes = true;
+        bool automaticCheckBoxes = false;
+        bool showPercentComplete = true;
+        bool showPriorities = true;
+        bool showResourcesAllocated = true;
+        bool childOutlineNumberingTopDown = false;
+        bool textMaxWidthSet = false;
+        float textMaxWidth = 200;
+        std::optional<Font> outlineFont;
+    };
+    const BranchDisplaySettings &branchDisplaySettings() const { return m_branchSettings; }
+    BranchDisplaySettings &branchDisplaySettingsForUpdate() { return m_branchSettings; }
+    int branchHideLevel() const { return m_branchSettings.branchHideLevel; }
+    int layoutAssistanceMode() const { return m_branchSettings.layoutAssistanceMode; }
+    int orderingMode() const { return m_branchSettings.orderingMode; }
+    bool outlineNumbersNeedUpdating() const { return m_branchSettings.outlineNumbersNeedUpdating; }
+    void setOutlineNumbersNeedUpdating(bool needs)
+    {
+        m_branchSettings.outlineNumbersNeedUpdating = needs;
+    }
+    // Lays the map out after the branches moved (by the layout assistance mode).
+    void autoArangeWithMovedBranches(const BranchList &moved);
+    // Re-sorts the tree by position and numbers it again.
+    void recalculateOutlineNumbers();
+    // ===== end of what branches and graphics use =====
 
 private:
     void readFromElement();
@@ -108,6 +202,15 @@ private:
     std::optional<QString> m_identifier;
     TWMapsDoc *m_document = nullptr;
     Size m_canvasSize = DefaultCanvasSize;
+
+    // What branches and graphics use (see the block above).
+    std::shared_ptr<TWMapBranch> m_root;
+    std::weak_ptr<TWMapBranch> m_selectedBranch;
+    GraphicList m_selectedGraphics;
+    GraphicList m_graphicOrderCache;
+    LinkLineList m_linkLines;
+    BranchDisplaySettings m_branchSettings;
+    std::shared_ptr<TWMapLayoutServices> m_layoutServices;
 };
 
 // Redraw notifications name the map they concern by pointer.

@@ -1,3 +1,4 @@
+#include "graphics/TWGraphic.h"
 #include "model/TWAttachedTextCategory.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDocOwner.h"
@@ -283,8 +284,10 @@ void TWMapsDoc::setCurrentMap(const std::shared_ptr<TWMap> &map)
 void TWMapsDoc::postMapShownNotifications(const std::shared_ptr<TWMap> &map)
 {
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    center.post(SelectedGraphicsChangedNotification, map.get(),
-                {{AffectedGraphicsKey, map->selectedGraphics()}});
+    QVariantList affected;
+    for (const std::shared_ptr<TWGraphic> &graphic : map->selectedGraphics())
+        affected.append(QVariant::fromValue(NotificationObject(graphic)));
+    center.post(SelectedGraphicsChangedNotification, map.get(), {{AffectedGraphicsKey, affected}});
     const Size canvas = map->canvasSize();
     center.post(DelayedRedrawInRectNotification, nullptr,
                 {{RectKey, QRectF(0, 0, canvas.width, canvas.height)},

@@ -299,9 +299,10 @@ public:
     // Re-sorts, renumbers and lays out the changed branches map by map, then
     // empties the list. Called by the canvas when a text edit ends.
     void updateChangedBranches();
-    // What the pass needs of branches and maps; installed by the branch code.
-    static void setBranchServices(TWMapBranchServices *services);
-    static TWMapBranchServices *branchServices();
+    // What the pass needs of branches and maps: the document's own services
+    // over its branches unless others are given (null restores those).
+    void setBranchServices(std::shared_ptr<TWMapBranchServices> services);
+    TWMapBranchServices &branchServices() const;
 
     // --- utilities ---
     // The branch type code (1-7) new branches get; an unknown code is first
@@ -387,6 +388,7 @@ private:
     std::shared_ptr<TWGraphic> m_tempLinkLineEndGraphic;
     Point m_tempLinkLineDragPoint;
     BranchList m_changedBranches;
+    std::shared_ptr<TWMapBranchServices> m_branchServices;
 
     ObserverToken m_removeFromCachedDataObserver;
     ObserverToken m_branchDidResizeObserver;

@@ -82,8 +82,8 @@ template <class B, class Ops> void process(QList<B> &list, Ops &ops)
 } // namespace TWChangedBranches
 
 // What the maps document's changed-branch pass needs of branches and maps.
-// The branch code installs its implementation with
-// TWMapsDoc::setBranchServices(); until then the pass only empties the list.
+// Each document has its own (TWMapsDoc::setBranchServices()); by default the
+// one below, over the document's branches.
 class TWMapBranchServices
 {
 public:
@@ -102,4 +102,19 @@ public:
     virtual bool outlineNumbersNeedUpdating(TWMap *map) = 0;
     virtual void recalculateOutlineNumbers(TWMap *map) = 0;
     virtual void autoArrange(TWMap *map, const QList<Branch> &movedBranches) = 0;
+};
+
+// The services over real branches and maps.
+class TWMapsDocBranchServices : public TWMapBranchServices
+{
+public:
+    TWMap *mapOf(const Branch &branch) override;
+    void prepareText(const Branch &branch) override;
+    int layoutAssistanceMode(TWMap *map) override;
+    QList<Branch> minimumBranchCover(const QList<Branch> &branches) override;
+    Branch parentOf(const Branch &branch) override;
+    void reSortChildrenByPositionRecursively(const Branch &branch) override;
+    bool outlineNumbersNeedUpdating(TWMap *map) override;
+    void recalculateOutlineNumbers(TWMap *map) override;
+    void autoArrange(TWMap *map, const QList<Branch> &movedBranches) override;
 };

@@ -1,12 +1,13 @@
+#include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapLayoutServices.h"
 #include "model/TWMapsDoc_ChangedBranches.h"
 #include "model/TWMapsDoc_Private.h"
 #include "platform/TWPreferences.h"
 
 namespace {
-TWMapBranchServices *g_branchServices = nullptr;
-
-// Adapts the installed services to the generic pass.
+// Adapts the services to the generic pass.
 struct ServiceOps
 {
     TWMapBranchServices &services;
@@ -40,14 +41,17 @@ bool isBranchType(int code)
 
 // --- changed branches ---
 
-void TWMapsDoc::setBranchServices(TWMapBranchServices *services)
+void TWMapsDoc::setBranchServices(std::shared_ptr<TWMapBranchServices> services)
 {
-    g_branchServices = services;
+    m_branchServices = std::move(services);
 }
 
-TWMapBranchServices *TWMapsDoc::branchServices()
+TWMapBranchServices &TWMapsDoc::branchServices() const
 {
-    return g_branchServices;
+    if (m_branchServices)
+        return *m_branchServices;
+    static TWMapsDocBranchServices services;
+    return services;
 }
 
 void TWMapsDoc::addObjectToChangedBranchesIfAbsent(const std::shared_ptr<TWMapBranch> &branch)
@@ -57,30 +61,84 @@ void TWMapsDoc::addObjectToChangedBranchesIfAbsent(const std::shared_ptr<TWMapBr
 
 void TWMapsDoc::branchDidResizeNotification(const Notification &notification)
 {
-    addObjectToChangedBranchesIfAbsent(
-        notification.userInfo.value(BranchKey).value<std::shared_ptr<TWMapBranch>>());
+    // Every document hears every branch; only its own are laid out here.
+    const auto branch =
+        notification.userInfo.value(BranchKey).value<std::shared_ptr<TWMapBranch>>();
+    const TWMap *map = branch ? branch->map() : nullptr;
+    if (map && map->document() == this)
+        addObjectToChangedBranchesIfAbsent(branch);
 }
 
 QList<TWMapsDoc::BranchList> TWMapsDoc::changedBranchesByMap() const
 {
-    if (!g_branchServices) {
-        QList<BranchList> groups;
-        if (!m_changedBranches.isEmpty())
-            groups.append(m_changedBranches);
-        return groups;
-    }
+    TWMapBranchServices &services = branchServices();
     return TWChangedBranches::groupByMap(
-        m_changedBranches, [](const auto &branch) { return g_branchServices->mapOf(branch); });
+        m_changedBranches, [&services](const auto &branch) { return services.mapOf(branch); });
 }
 
 void TWMapsDoc::updateChangedBranches()
 {
-    if (!g_branchServices) {
-        m_changedBranches.clear();
-        return;
-    }
-    ServiceOps ops{*g_branchServices};
+    ServiceOps ops{branchServices()};
     TWChangedBranches::process(m_changedBranches, ops);
+}
+
+// --- the services over real branches ---
+
+TWMap *TWMapsDocBranchServices::mapOf(const Branch &branch)
+{
+    return branch ? branch->map() : nullptr;
+}
+
+void TWMapsDocBranchServices::prepareText(const Branch &branch)
+{
+    const std::shared_ptr<TWGraphic> &shape = branch->mainGraphic();
+    if (shape && shape->className() == QLatin1String("TWFlexiBranch"))
+        branch->layoutServices().generateFlexiCharacters(*branch);
+}
+
+int TWMapsDocBranchServices::layoutAssistanceMode(TWMap *map)
+{
+    return map->layoutAssistanceMode();
+}
+
+QList<TWMapsDocBranchServices::Branch>
+TWMapsDocBranchServices::minimumBranchCover(const QList<Branch> &branches)
+{
+    QList<Branch> cover;
+    for (const Branch &branch : branches) {
+        bool covered = false;
+        for (TWMapBranch *a = branch->parent(); a && !covered; a = a->parent())
+            covered = std::any_of(branches.cbegin(), branches.cend(),
+                                  [a](const Branch &b) { return b.get() == a; });
+        if (!covered)
+            cover.append(branch);
+    }
+    return cover;
+}
+
+TWMapsDocBranchServices::Branch TWMapsDocBranchServices::parentOf(const Branch &branch)
+{
+    return branch->parentPointer();
+}
+
+void TWMapsDocBranchServices::reSortChildrenByPositionRecursively(const Branch &branch)
+{
+    branch->reSortChildrenByPositionRecursively(true);
+}
+
+bool TWMapsDocBranchServices::outlineNumbersNeedUpdating(TWMap *map)
+{
+    return map->outlineNumbersNeedUpdating();
+}
+
+void TWMapsDocBranchServices::recalculateOutlineNumbers(TWMap *map)
+{
+    map->recalculateOutlineNumbers();
+}
+
+void TWMapsDocBranchServices::autoArrange(TWMap *map, const QList<Branch> &movedBranches)
+{
+    map->autoArangeWithMovedBranches(movedBranches);
 }
 
 // --- utilities ---

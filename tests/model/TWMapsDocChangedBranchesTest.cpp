@@ -76,22 +76,14 @@ public:
     }
 };
 
-void postResize(const std::shared_ptr<TWMapBranch> &branch)
-{
-    QVariantMap info;
-    if (branch)
-        info.insert(TWMapsDoc::BranchKey, QVariant::fromValue(branch));
-    NotificationCenter::defaultCenter().post(TWMapsDoc::BranchDidResizeNotification, branch.get(),
-                                             info);
-}
-
 class TWMapsDocChangedBranchesTest : public MapsDocFixture
 {};
 
 TEST_F(TWMapsDocChangedBranchesTest, EachMapIsReSortedRenumberedAndLaidOutOnceInListOrder)
 {
     auto document = TWMapsDoc::create();
-    RecordingServices services;
+    auto recording = std::make_shared<RecordingServices>();
+    RecordingServices &services = *recording;
     std::vector<std::shared_ptr<TWMap>> maps;
     for (const QString name : {"one", "two", "tight", "bare"}) {
         maps.push_back(TWMap::create(document.get()));
@@ -112,10 +104,10 @@ TEST_F(TWMapsDocChangedBranchesTest, EachMapIsReSortedRenumberedAndLaidOutOnceIn
     const auto t1 = branch("t1", tight, tightRoot), t2 = branch("t2", tight, tightRoot);
     const auto bareRoot = branch("bareRoot", maps[3].get());
 
-    // Resized branches are listed once each, in the order they came.
+    // Changed branches are listed once each, in the order they came.
     for (const auto &b : {grandchild, other, t2, grandchild, child})
-        postResize(asBranch(b));
-    postResize(nullptr);
+        document->addObjectToChangedBranchesIfAbsent(asBranch(b));
+    document->addObjectToChangedBranchesIfAbsent(nullptr);
     document->addObjectToChangedBranchesIfAbsent(asBranch(t1));
     document->addObjectToChangedBranchesIfAbsent(asBranch(child));
     document->addObjectToChangedBranchesIfAbsent(asBranch(bareRoot));
@@ -123,13 +115,10 @@ TEST_F(TWMapsDocChangedBranchesTest, EachMapIsReSortedRenumberedAndLaidOutOnceIn
                                           asBranch(t2),         asBranch(child),
                                           asBranch(t1),         asBranch(bareRoot)};
     EXPECT_EQ(document->changedBranches(), listed);
-    ASSERT_EQ(TWMapsDoc::branchServices(), nullptr);
-    EXPECT_EQ(document->changedBranchesByMap(), QList<TWMapsDoc::BranchList>{listed});
 
-    TWMapsDoc::setBranchServices(&services);
+    document->setBranchServices(recording);
     EXPECT_EQ(document->changedBranchesByMap().size(), 4);
     document->updateChangedBranches();
-    TWMapsDoc::setBranchServices(nullptr);
     EXPECT_TRUE(document->changedBranches().isEmpty());
     // The grandchild is covered by its parent; the tight mode keeps the
     // user's order (no re-sort); a root has no parent to re-sort.
@@ -138,11 +127,6 @@ TEST_F(TWMapsDocChangedBranchesTest, EachMapIsReSortedRenumberedAndLaidOutOnceIn
                            "text bareRoot", "re-sort root1", "renumber one",
                            "lay out one: grandchild child", "re-sort root2", "lay out two: other",
                            "renumber tight", "lay out tight: t2 t1", "lay out bare: bareRoot"}));
-
-    // Without services there is nothing to lay out; the list still empties.
-    postResize(asBranch(child));
-    document->updateChangedBranches();
-    EXPECT_TRUE(document->changedBranches().isEmpty());
 }
 
 } // namespace

@@ -1,0 +1,842 @@
+#include "graphics/TWGraphic.h"
+#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWLinkLine.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapLayoutServices.h"
+#include "model/TWMapsDoc.h"
+#include "platform/GraphicNumberSet.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UndoManager.h"
+#include "platform/Uuid.h"
+#include "support/BezierPath.h"
+#include "support/Image.h"
+
+#include <QDebug>
+#include <QHash>
+#include <cmath>
+
+// Fields most graphics never set.
+struct TWGraphic::Extra
+{
+    std::optional<Color> strokeColor;
+    std::optional<Color> fillColor;
+    std::optional<Shadow> shadow;
+    std::optional<QString> imageFilename;
+    std::shared_ptr<Image> cachedImageRep;
+    Rect cachedBounds;
+    std::shared_ptr<BezierPath> cachedBezierPath;
+    std::optional<QString> moviePath;
+    int movieReferenceStyle = 0;
+    std::optional<QString> shapeName;
+    QVariant linkBackData;
+    std::optional<QString> linkBackItemKey;
+    std::optional<QString> styleID;
+};
+
+namespace {
+
+// Posters of the two bounds notifications name the graphic; one observer per
+// name finds it here instead of every graphic holding observers of its own,
+// which a map of many thousand graphics could not afford.
+class LiveGraphics
+{
+public:
+    static LiveGraphics &shared()
+    {
+        static LiveGraphics live;
+        return live;
+    }
+
+    void add(TWGraphic *graphic) { m_graphics.insert(graphic, graphic); }
+    void remove(TWGraphic *graphic) { m_graphics.remove(graphic); }
+
+private:
+    LiveGraphics()
+    {
+        NotificationCenter &center = NotificationCenter::defaultCenter();
+        auto handler = [this](const Notification &n) {
+            if (TWGraphic *graphic = m_graphics.value(n.sender.identity()))
+                graphic->invalidateGraphicBounds(n);
+        };
+        m_invalid =
+            center.observe(TWGraphic::GraphicDrawingBoundsInvalidNotification, nullptr, handler);
+        m_changed = center.observe(TWGraphic::GraphicDidChangeBoundsNotification, nullptr, handler);
+    }
+
+    QHash<const void *, TWGraphic *> m_graphics;
+    ObserverToken m_invalid;
+    ObserverToken m_changed;
+};
+
+bool inRange(float value, float low, float high)
+{
+    // NaN fails both comparisons; infinities fail one.
+    return std::isfinite(value) && value >= low && value <= high;
+}
+
+} // namespace
+
+// --- construction ---
+
+TWGraphic::TWGraphic() = default;
+
+TWGraphic::~TWGraphic()
+{
+    // Package data under the picture's path stays: the save leaves out what
+    // nothing refers to, and removing a picture is the user's own undoable act.
+    if (m_flags.registered)
+        LiveGraphics::shared().remove(this);
+}
+
+std::shared_ptr<TWGraphic> TWGraphic::create()
+{
+    return make<TWGraphic>();
+}
+
+std::shared_ptr<TWGraphic> TWGraphic::createWithBounds(Rect bounds)
+{
+    return make<TWGraphic>(bounds);
+}
+
+void TWGraphic::init()
+{
+    m_graphicNumber = qint32(GraphicNumberSet::shared().generate());
+    registerWithObservers();
+}
+
+void TWGraphic::initWithBounds(Rect bounds)
+{
+    init();
+    setBounds(bounds);
+}
+
+void TWGraphic::registerWithObservers()
+{
+    if (m_flags.registered)
+        return;
+    LiveGraphics::shared().add(this);
+    m_flags.registered = true;
+}
+
+TWGraphic::Extra &TWGraphic::extra()
+{
+    if (!m_extra)
+        m_extra = std::make_unique<Extra>();
+    return *m_extra;
+}
+
+// --- the branch link ---
+
+void TWGraphic::setPrimitiveBranch(TWMapBranch *branch)
+{
+    if (branch)
+        m_branch = branch->weak_from_this();
+    else
+        m_branch.reset();
+}
+
+void TWGraphic::setBranch(TWMapBranch *branch)
+{
+    TWMapBranch *old = this->branch();
+    if (old == branch)
+        return;
+    std::shared_ptr<TWMapBranch> oldShared = old ? old->shared_from_this() : nullptr;
+    std::shared_ptr<TWGraphic> self = weak_from_this().lock();
+    if (self) {
+        auto inverse = [self, oldShared] { self->setBranch(oldShared.get()); };
+        UndoManager::registerUndo(branch ? branch->undoManager() : nullptr, inverse);
+        UndoManager::registerUndo(old ? old->undoManager() : nullptr, inverse);
+    }
+    setPrimitiveBranch(branch);
+}
+
+TWMap *TWGraphic::map() const
+{
+    TWMapBranch *owner = branch();
+    return owner ? owner->map() : nullptr;
+}
+
+UndoManager *TWGraphic::undoManager() const
+{
+    TWMapBranch *owner = branch();
+    return owner ? owner->undoManager() : nullptr;
+}
+
+NotificationObject TWGraphic::notificationObject() const
+{
+    if (std::shared_ptr<const TWGraphic> self = weak_from_this().lock())
+        return NotificationObject(self);
+    return NotificationObject(static_cast<const void *>(this));
+}
+
+template <class F> void TWGraphic::registerUndo(F &&inverse)
+{
+    UndoManager *undo = undoManager();
+    if (!undo)
+        return;
+    std::shared_ptr<TWGraphic> self = weak_from_this().lock();
+    if (!self)
+        return;
+    undo->registerUndo([self, inverse = std::forward<F>(inverse)] { inverse(*self); });
+}
+
+void TWGraphic::postGraphicNeedsRedraw() const
+{
+    NotificationCenter::defaultCenter().post(GraphicNeedsRedrawNotification, notificationObject());
+}
+
+void TWGraphic::redrawIt(const QString &branchNotification) const
+{
+    if (isMainGraphic())
+        NotificationCenter::defaultCenter().post(branchNotification,
+                                                 branch()->notificationObject());
+    else
+        postGraphicNeedsRedraw();
+}
+
+// --- key-value coding, LinkBack ---
+
+void TWGraphic::setValueForUndefinedKey(const QVariant &, const QString &key)
+{
+    qWarning().noquote() << QStringLiteral("%1 does not support key: %2").arg(className(), key);
+}
+
+QVariant TWGraphic::linkBackData() const
+{
+    return m_extra ? m_extra->linkBackData : QVariant();
+}
+
+void TWGraphic::setLinkBackData(const QVariant &data)
+{
+    if (!data.isValid() && !m_extra)
+        return;
+    extra().linkBackData = data;
+}
+
+QString TWGraphic::linkBackItemKey()
+{
+    Extra &e = extra();
+    if (!e.linkBackItemKey)
+        e.linkBackItemKey = newUUIDString();
+    return *e.linkBackItemKey;
+}
+
+void TWGraphic::setLinkBackItemKey(const QString &key)
+{
+    extra().linkBackItemKey = key;
+}
+
+// --- notification handlers ---
+
+void TWGraphic::invalidateDrawingBounds(const Notification &notification)
+{
+    const TWMap *graphicMap = map();
+    if (graphicMap && notification.sender.identity() == graphicMap)
+        m_flags.drawingBoundsValid = false;
+}
+
+void TWGraphic::invalidateGraphicBounds(const Notification &)
+{
+    m_flags.drawingBoundsValid = false;
+}
+
+// --- bounds ---
+
+Rect TWGraphic::correctedBounds(Rect r)
+{
+    if (!inRange(r.origin.x, -MaximumCoordinate, MaximumCoordinate))
+        r.origin.x = BoundsReplacementValue;
+    if (!inRange(r.origin.y, -MaximumCoordinate, MaximumCoordinate))
+        r.origin.y = BoundsReplacementValue;
+    if (!inRange(r.size.width, 0, MaximumCoordinate))
+        r.size.width = BoundsReplacementValue;
+    if (!inRange(r.size.height, 0, MaximumCoordinate))
+        r.size.height = BoundsReplacementValue;
+    return r;
+}
+
+void TWGraphic::setBounds(Rect requested)
+{
+    if (requested == m_bounds)
+        return;
+    const Rect bounds = correctedBounds(requested);
+    // Keeps this graphic alive while observers and the branch react.
+    const std::shared_ptr<TWGraphic> self = weak_from_this().lock();
+
+    TWMapBranch *owner = branch();
+    const float oldReservedWidth = owner ? owner->totalWidthToAllowForOtherEnclosedGraphics() : 0;
+    const Rect oldBounds = m_bounds;
+    const bool mainGraphic = isMainGraphic();
+    const bool enclosedText = isEnclosedText();
+
+    TWMap::LinkLineList lines;
+    if (TWMap *m = map()) {
+        if (m->countOfLinkLines() > 0) {
+            lines = m->linkLinesStartingOrEndingWithGraphic(this);
+            if (enclosedText && owner->mainGraphic()) {
+                for (const auto &line :
+                     m->linkLinesStartingOrEndingWithGraphic(owner->mainGraphic().get())) {
+                    if (!lines.contains(line))
+                        lines.append(line);
+                }
+            }
+        }
+    }
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines))
+        center.post(GraphicWillChangeBoundsNotification, NotificationObject(line));
+    center.post(GraphicWillChangeBoundsNotification, notificationObject());
+
+    registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
+
+    m_bounds = bounds;
+    if (m_extra)
+        m_extra->cachedBezierPath.reset();
+    m_flags.drawingBoundsValid = false;
+    const bool sizeChanged = bounds.size != oldBounds.size;
+    if (sizeChanged)
+        updateCachedTextAttributes();
+
+    center.post(GraphicDidChangeBoundsNotification, notificationObject());
+    for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines)) {
+        center.post(GraphicDidChangeBoundsNotification, NotificationObject(line));
+        line->updateBounds();
+    }
+
+    if (!owner)
+        return;
+    UndoManager *undo = undoManager();
+    const bool replaying = undo && (undo->isUndoing() || undo->isRedoing());
+    TWMapLayoutServices &services = owner->layoutServices();
+    if (replaying) {
+        if (mainGraphic || enclosedText)
+            services.updateBoundary(*owner);
+        return;
+    }
+    const std::shared_ptr<TWMapBranch> branchAlive = owner->shared_from_this();
+    auto postResize = [&] {
+        center.post(BranchDidResizeNotification, owner->notificationObject(),
+                    {{BranchKey, QVariant::fromValue(branchAlive)}});
+    };
+    if (mainGraphic) {
+        services.updateEnclosedImageBoundsForMainGraphicBoundsChange(*owner, oldBounds, bounds);
+        if (owner->connectionGraphic())
+            owner->connectionGraphic()->updateBounds();
+        services.repositionOtherEnclosedGraphicsFromOldWidth(*owner, oldReservedWidth);
+        if (TWMap *m = map())
+            m->setOutlineNumbersNeedUpdating(true);
+        if (!sizeChanged)
+            services.moveBoundaryBy(*owner, bounds.origin.x - oldBounds.origin.x,
+                                    bounds.origin.y - oldBounds.origin.y);
+        else
+            services.updateBoundaryForChangedChild(*owner, *owner);
+        postResize();
+    } else if (enclosedText) {
+        const std::shared_ptr<TWGraphic> &shape = owner->mainGraphic();
+        if (shape && shape->getTextAlignmentMode() == 0) {
+            if (sizeChanged)
+                services.updateBoundaryForChangedChild(*owner, *owner);
+            postResize();
+        } else if (shape && shape->className() == QLatin1String("TWFlexiBranch")) {
+            if (owner->connectionGraphic())
+                owner->connectionGraphic()->updateBounds();
+        }
+        auto *textArea = static_cast<TWTextArea *>(this);
+        if (textArea->isEditing())
+            center.post(UpdateTextEditorFrameNotification, notificationObject());
+    }
+}
+
+Rect TWGraphic::drawingBounds()
+{
+    if (!m_flags.drawingBoundsValid) {
+        m_cachedDrawingBounds = computeDrawingBounds();
+        m_flags.drawingBoundsValid = true;
+    }
+    return m_cachedDrawingBounds;
+}
+
+Rect TWGraphic::computeDrawingBounds()
+{
+    return m_bounds;
+}
+
+void TWGraphic::moveBy(float dx, float dy)
+{
+    setBounds(m_bounds.offsetBy(dx, dy));
+}
+
+// --- plain properties ---
+
+void TWGraphic::setDrawsStroke(bool draws)
+{
+    if (draws == m_flags.drawsStroke)
+        return;
+    const bool old = m_flags.drawsStroke;
+    registerUndo([old](TWGraphic &g) { g.setDrawsStroke(old); });
+    redrawIt(BranchNeedsRedrawNotification);
+    m_flags.drawsStroke = draws;
+    m_flags.drawingBoundsValid = false;
+    redrawIt(BranchNeedsRedrawNotification);
+}
+
+void TWGraphic::setStrokeWidth(float width)
+{
+    if (width == m_strokeWidth)
+        return;
+    const float old = m_strokeWidth;
+    registerUndo([old](TWGraphic &g) { g.setStrokeWidth(old); });
+    redrawIt(BranchNeedsRedrawNotification);
+    m_strokeWidth = width;
+    m_flags.drawingBoundsValid = false;
+    redrawIt(BranchNeedsRedrawNotification);
+}
+
+void TWGraphic::setStrokeStyle(int style)
+{
+    if (style == m_strokeStyle)
+        return;
+    const int old = m_strokeStyle;
+    registerUndo([old](TWGraphic &g) { g.setStrokeStyle(old); });
+    postGraphicNeedsRedraw();
+    m_strokeStyle = style;
+    postGraphicNeedsRedraw();
+}
+
+std::optional<Color> TWGraphic::strokeColor() const
+{
+    return m_extra ? m_extra->strokeColor : std::nullopt;
+}
+
+void TWGraphic::setStrokeColor(const std::optional<Color> &color)
+{
+    const std::optional<Color> old = strokeColor();
+    if (color == old)
+        return;
+    registerUndo([old](TWGraphic &g) { g.setStrokeColor(old); });
+    extra().strokeColor = color;
+    redrawIt(SubtreeNeedsRedrawNotification);
+}
+
+void TWGraphic::setDrawsFill(bool draws)
+{
+    if (draws == m_flags.drawsFill)
+        return;
+    const bool old = m_flags.drawsFill;
+    registerUndo([old](TWGraphic &g) { g.setDrawsFill(old); });
+    m_flags.drawsFill = draws;
+    redrawIt(BranchNeedsRedrawNotification);
+}
+
+std::optional<Color> TWGraphic::fillColor() const
+{
+    return m_extra ? m_extra->fillColor : std::nullopt;
+}
+
+void TWGraphic::setFillColor(const std::optional<Color> &color)
+{
+    const std::optional<Color> old = fillColor();
+    if (color == old)
+        return;
+    registerUndo([old](TWGraphic &g) { g.setFillColor(old); });
+    extra().fillColor = color;
+    redrawIt(SubtreeNeedsRedrawNotification);
+}
+
+void TWGraphic::setIsBeingDragged(bool dragged)
+{
+    if (dragged == m_flags.isBeingDragged)
+        return;
+    const bool old = m_flags.isBeingDragged;
+    registerUndo([old](TWGraphic &g) { g.setIsBeingDragged(old); });
+    m_flags.isBeingDragged = dragged;
+}
+
+void TWGraphic::postShadowChange()
+{
+    m_flags.drawingBoundsValid = false;
+    if (isMainGraphic()) {
+        // Shadows are inherited down the tree, so every drawing area may grow.
+        if (TWMap *m = map(); m && m->root())
+            m->root()->invalidateGraphicDrawingBoundsIncludingChildren(true);
+        NotificationCenter::defaultCenter().post(SubtreeNeedsRedrawNotification,
+                                                 branch()->notificationObject());
+    } else {
+        postGraphicNeedsRedraw();
+    }
+}
+
+void TWGraphic::setInheritsShadow(bool inherits)
+{
+    if (inherits == m_flags.inheritsShadow)
+        return;
+    const bool old = m_flags.inheritsShadow;
+    registerUndo([old](TWGraphic &g) { g.setInheritsShadow(old); });
+    redrawIt(SubtreeNeedsRedrawNotification);
+    m_flags.inheritsShadow = inherits;
+    postShadowChange();
+}
+
+void TWGraphic::setDrawsShadow(bool draws)
+{
+    if (draws == m_flags.drawsShadow)
+        return;
+    const bool old = m_flags.drawsShadow;
+    registerUndo([old](TWGraphic &g) { g.setDrawsShadow(old); });
+    redrawIt(SubtreeNeedsRedrawNotification);
+    m_flags.drawsShadow = draws;
+    postShadowChange();
+}
+
+std::optional<Shadow> TWGraphic::shadow() const
+{
+    return m_extra ? m_extra->shadow : std::nullopt;
+}
+
+void TWGraphic::setShadow(const std::optional<Shadow> &shadow)
+{
+    const std::optional<Shadow> old = this->shadow();
+    if (shadow == old)
+        return;
+    registerUndo([old](TWGraphic &g) { g.setShadow(old); });
+    redrawIt(SubtreeNeedsRedrawNotification);
+    extra().shadow = shadow;
+    postShadowChange();
+}
+
+void TWGraphic::setInheritsFill(bool inherits)
+{
+    if (inherits == m_flags.inheritsFill)
+        return;
+    const bool old = m_flags.inheritsFill;
+    registerUndo([old](TWGraphic &g) { g.setInheritsFill(old); });
+    m_flags.inheritsFill = inherits;
+    redrawIt(SubtreeNeedsRedrawNotification);
+}
+
+void TWGraphic::setInheritsStroke(bool inherits)
+{
+    if (inherits == m_flags.inheritsStroke)
+        return;
+    const bool old = m_flags.inheritsStroke;
+    registerUndo([old](TWGraphic &g) { g.setInheritsStroke(old); });
+    m_flags.inheritsStroke = inherits;
+    redrawIt(SubtreeNeedsRedrawNotification);
+}
+
+void TWGraphic::setInternalOrdering(int ordering)
+{
+    if (ordering == m_internalOrdering)
+        return;
+    const int old = m_internalOrdering;
+    registerUndo([old](TWGraphic &g) { g.setInternalOrdering(old); });
+    m_internalOrdering = ordering;
+}
+
+void TWGraphic::setGraphicNumber(long number)
+{
+    if (number == m_graphicNumber)
+        return;
+    const long old = m_graphicNumber;
+    registerUndo([old](TWGraphic &g) { g.setGraphicNumber(old); });
+    m_graphicNumber = qint32(number);
+}
+
+void TWGraphic::setOriginalGraphicNumber(long number)
+{
+    if (number == m_originalGraphicNumber)
+        return;
+    const long old = m_originalGraphicNumber;
+    registerUndo([old](TWGraphic &g) { g.setOriginalGraphicNumber(old); });
+    m_originalGraphicNumber = number;
+}
+
+std::optional<QString> TWGraphic::imageFilename() const
+{
+    return m_extra ? m_extra->imageFilename : std::nullopt;
+}
+
+void TWGraphic::setImageFilename(const std::optional<QString> &path)
+{
+    const std::optional<QString> old = imageFilename();
+    if (path == old)
+        return;
+    registerUndo([old](TWGraphic &g) { g.setImageFilename(old); });
+    postGraphicNeedsRedraw();
+    Extra &e = extra();
+    e.imageFilename = path;
+    e.cachedImageRep.reset();
+    postGraphicNeedsRedraw();
+}
+
+std::shared_ptr<Image> TWGraphic::cachedImageRep()
+{
+    if (m_extra && m_extra->cachedImageRep)
+        return m_extra->cachedImageRep;
+    const std::optional<QString> path = imageFilename();
+    TWMap *m = map();
+    if (!path || !m || !m->document())
+        return nullptr;
+    const std::optional<QByteArray> data = m->document()->objectForKeyInCachedData(*path);
+    if (!data)
+        return nullptr;
+    std::optional<Image> image = Image::initWithData(*data);
+    if (!image)
+        return nullptr;
+    extra().cachedImageRep = std::make_shared<Image>(std::move(*image));
+    return m_extra->cachedImageRep;
+}
+
+void TWGraphic::setFlippedHorizontally(bool flipped)
+{
+    if (flipped == m_flags.flippedHorizontally)
+        return;
+    const bool old = m_flags.flippedHorizontally;
+    registerUndo([old](TWGraphic &g) { g.setFlippedHorizontally(old); });
+    postGraphicNeedsRedraw();
+    m_flags.flippedHorizontally = flipped;
+    postGraphicNeedsRedraw();
+}
+
+void TWGraphic::setFlippedVertically(bool flipped)
+{
+    if (flipped == m_flags.flippedVertically)
+        return;
+    const bool old = m_flags.flippedVertically;
+    registerUndo([old](TWGraphic &g) { g.setFlippedVertically(old); });
+    postGraphicNeedsRedraw();
+    m_flags.flippedVertically = flipped;
+    postGraphicNeedsRedraw();
+}
+
+Rect TWGraphic::cachedBounds() const
+{
+    return m_extra ? m_extra->cachedBounds : Rect();
+}
+
+void TWGraphic::setCachedBounds(Rect bounds)
+{
+    const Rect old = cachedBounds();
+    if (bounds == old)
+        return;
+    registerUndo([old](TWGraphic &g) { g.setCachedBounds(old); });
+    extra().cachedBounds = bounds;
+}
+
+std::shared_ptr<BezierPath> TWGraphic::cachedBezierPath() const
+{
+    return m_extra ? m_extra->cachedBezierPath : nullptr;
+}
+
+void TWGraphic::setCachedBezierPath(const std::shared_ptr<BezierPath> &path)
+{
+    const std::shared_ptr<BezierPath> old = cachedBezierPath();
+    if (path == old)
+        return;
+    registerUndo([old](TWGraphic &g) { g.setCachedBezierPath(old); });
+    extra().cachedBezierPath = path;
+}
+
+void TWGraphic::setCornerMode(int mode)
+{
+    if (mode == m_cornerMode)
+        return;
+    const int old = m_cornerMode;
+    registerUndo([old](TWGraphic &g) { g.setCornerMode(old); });
+    postGraphicNeedsRedraw();
+    m_cornerMode = qint8(mode);
+    setCachedBezierPath(nullptr);
+    postGraphicNeedsRedraw();
+}
+
+void TWGraphic::setCornerAmount(float amount)
+{
+    if (amount == m_cornerAmount)
+        return;
+    const float old = m_cornerAmount;
+    registerUndo([old](TWGraphic &g) { g.setCornerAmount(old); });
+    postGraphicNeedsRedraw();
+    m_cornerAmount = amount;
+    setCachedBezierPath(nullptr);
+    postGraphicNeedsRedraw();
+}
+
+void TWGraphic::setDrawnZoomAmount(float amount)
+{
+    if (amount == m_drawnZoomAmount)
+        return;
+    const float old = m_drawnZoomAmount;
+    registerUndo([old](TWGraphic &g) { g.setDrawnZoomAmount(old); });
+    m_drawnZoomAmount = amount;
+}
+
+void TWGraphic::setManipulatingBounds(bool manipulating)
+{
+    if (manipulating == m_flags.manipulatingBounds)
+        return;
+    const bool old = m_flags.manipulatingBounds;
+    registerUndo([old](TWGraphic &g) { g.setManipulatingBounds(old); });
+    m_flags.manipulatingBounds = manipulating;
+}
+
+std::optional<QString> TWGraphic::moviePath() const
+{
+    return m_extra ? m_extra->moviePath : std::nullopt;
+}
+
+void TWGraphic::setMoviePath(const std::optional<QString> &path)
+{
+    const std::optional<QString> old = moviePath();
+    if (path == old)
+        return;
+    registerUndo([old](TWGraphic &g) { g.setMoviePath(old); });
+    postGraphicNeedsRedraw();
+    extra().moviePath = path;
+    postGraphicNeedsRedraw();
+}
+
+int TWGraphic::movieReferenceStyle() const
+{
+    return m_extra ? m_extra->movieReferenceStyle : 0;
+}
+
+void TWGraphic::setMovieReferenceStyle(int style)
+{
+    const int old = movieReferenceStyle();
+    if (style == old)
+        return;
+    registerUndo([old](TWGraphic &g) { g.setMovieReferenceStyle(old); });
+    extra().movieReferenceStyle = style;
+}
+
+std::optional<QString> TWGraphic::shapeName() const
+{
+    return m_extra ? m_extra->shapeName : std::nullopt;
+}
+
+void TWGraphic::setShapeName(const std::optional<QString> &name)
+{
+    const std::optional<QString> old = shapeName();
+    if (name == old)
+        return;
+    registerUndo([old](TWGraphic &g) { g.setShapeName(old); });
+    extra().shapeName = name;
+}
+
+void TWGraphic::setUpdateNotificationsDisabled(bool disabled)
+{
+    if (disabled == m_flags.updateNotificationsDisabled)
+        return;
+    const bool old = m_flags.updateNotificationsDisabled;
+    registerUndo([old](TWGraphic &g) { g.setUpdateNotificationsDisabled(old); });
+    m_flags.updateNotificationsDisabled = disabled;
+}
+
+std::optional<QString> TWGraphic::styleID() const
+{
+    return m_extra ? m_extra->styleID : std::nullopt;
+}
+
+void TWGraphic::setStyleID(const std::optional<QString> &identifier)
+{
+    if (!identifier && !m_extra)
+        return;
+    extra().styleID = identifier;
+}
+
+// --- operations ---
+
+Color TWGraphic::handleColor() const
+{
+    if (isMainGraphic())
+        return Color::colorWithCalibratedRed(0.6, 68.0 / 255.0, 149.0 / 255.0, 1);
+    return Color::colorWithDeviceRed(0.34, 0.57, 0.11, 1);
+}
+
+bool TWGraphic::canBeSelected() const
+{
+    TWMapBranch *owner = branch();
+    return !owner || owner->canGraphicBeSelected(this);
+}
+
+void TWGraphic::remove()
+{
+    const std::shared_ptr<TWGraphic> self = weak_from_this().lock();
+    if (TWMap *m = map())
+        m->removeSelectedGraphic(this);
+    if (TWMapBranch *owner = branch()) {
+        const auto &linked = owner->linkedGraphics();
+        for (int i = 0; i < linked.size(); ++i) {
+            if (linked.at(i).get() == this) {
+                owner->removeObjectFromLinkedGraphicsAtIndex(i);
+                break;
+            }
+        }
+    }
+}
+
+// --- roles ---
+
+bool TWGraphic::isSelected() const
+{
+    const TWMap *m = map();
+    return m && m->isGraphicSelected(this);
+}
+
+bool TWGraphic::isMainGraphic() const
+{
+    TWMapBranch *owner = branch();
+    return owner && owner->mainGraphic().get() == this;
+}
+
+bool TWGraphic::isEnclosedText() const
+{
+    TWMapBranch *owner = branch();
+    return owner && static_cast<const TWGraphic *>(owner->enclosedTextArea().get()) == this;
+}
+
+bool TWGraphic::isEnclosedImage() const
+{
+    TWMapBranch *owner = branch();
+    return owner && owner->enclosedImage().get() == this;
+}
+
+bool TWGraphic::isLinkedGraphic() const
+{
+    TWMapBranch *owner = branch();
+    if (!owner)
+        return false;
+    for (const auto &graphic : owner->linkedGraphics()) {
+        if (graphic.get() == this)
+            return true;
+    }
+    return false;
+}
+
+bool TWGraphic::isOtherEnclosedGraphic() const
+{
+    TWMapBranch *owner = branch();
+    if (!owner)
+        return false;
+    for (const auto &record : owner->otherEnclosedGraphics()) {
+        if (record->graphic().get() == this)
+            return true;
+    }
+    return false;
+}
+
+bool TWGraphic::isConnectionGraphic() const
+{
+    TWMapBranch *owner = branch();
+    return owner && static_cast<const TWGraphic *>(owner->connectionGraphic().get()) == this;
+}
+
+QStringList TWGraphic::supportedPaletteIDs()
+{
+    return {QStringLiteral("TWPaletteGeneralStyle"),  QStringLiteral("TWPaletteGeneralLine"),
+            QStringLiteral("TWPaletteGeneralFill"),   QStringLiteral("TWPaletteGeneralShadow"),
+            QStringLiteral("TWPaletteGeneralCorner"), QStringLiteral("TWPaletteGeneralTerminator")};
+}

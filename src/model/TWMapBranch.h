@@ -1,0 +1,522 @@
+#pragma once
+
+#include "platform/Geometry.h"
+#include "platform/Notification.h"
+#include "support/CalendarDate.h"
+#include "support/Color.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+#include <memory>
+#include <optional>
+
+class BezierPath;
+class QObject;
+class TWAttachedText;
+class TWBoundaryProxy;
+class TWConnectionGraphic;
+class TWEnclosedGraphic;
+class TWGraphic;
+class TWHyperlink;
+class TWLinkLine;
+class TWMap;
+class TWMapLayoutServices;
+class TWMapsDoc;
+class TWPointHolder;
+class TWTextArea;
+class TWTrackedChange;
+class UndoManager;
+
+// One topic of a mind map: a node of the map's branch tree. It owns every
+// graphic drawn for the topic (shape, text, picture, adornments, attached
+// graphics, the connection to its parent), its children and its settings.
+// Its "type" is the class of its main graphic.
+//
+// Always held by a shared_ptr (create()/createWithGraphic()). `parent` and
+// `map` are weak back pointers: a branch taken out of the tree (and kept by
+// an undo step) never reaches a freed parent or map. Every setter and every
+// indexed array operation registers its inverse with the map's undo manager
+// and posts its notifications; the destructor does neither. Owners call
+// deparent() before letting a tree go.
+//
+// Settings most branches share the defaults of live in a side record, and
+// run-time caches of layout and drawing in another, each made on first use.
+class TWMapBranch : public std::enable_shared_from_this<TWMapBranch>
+{
+    struct Passkey
+    {
+        explicit Passkey() = default;
+    };
+
+public:
+    using BranchList = QList<std::shared_ptr<TWMapBranch>>;
+    using GraphicList = QList<std::shared_ptr<TWGraphic>>;
+    using EnclosedGraphicList = QList<std::shared_ptr<TWEnclosedGraphic>>;
+    using LinkLineList = QList<std::shared_ptr<TWLinkLine>>;
+    using AttachedTextList = QList<std::shared_ptr<TWAttachedText>>;
+    using HyperlinkList = QList<std::shared_ptr<TWHyperlink>>;
+    using TrackedChangeList = QList<std::shared_ptr<TWTrackedChange>>;
+    using PointList = QList<std::shared_ptr<TWPointHolder>>;
+    using PointDictionary = QHash<QString, PointList>;
+    // Location and length in the screenplay text.
+    struct Range
+    {
+        quint32 location = 0;
+        quint32 length = 0;
+        friend bool operator==(const Range &, const Range &) = default;
+    };
+
+    // --- notifications (names as the rest of the system knows them) ---
+    static inline const QString SubtreeNeedsRedrawNotification =
+        QStringLiteral("SubtreeNeedsRedrawNotification");
+    static inline const QString BranchNeedsRedrawNotification =
+        QStringLiteral("BranchNeedsRedrawNotification");
+    static inline const QString BranchDidResizeNotification =
+        QStringLiteral("BranchDidResizeNotification");
+    static inline const QString GraphicNeedsRedrawNotification =
+        QStringLiteral("GraphicNeedsRedrawNotification");
+    static inline const QString RedrawInRectNotification =
+        QStringLiteral("RedrawInRectNotification");
+    static inline const QString DelayedRedrawInRectNotification =
+        QStringLiteral("DelayedRedrawInRectNotification");
+    static inline const QString OutlineNeedsReloadNotification =
+        QStringLiteral("TWOutlineNeedsReloadNotification");
+    static inline const QString BranchOutlineFormatSettingChangedNotification =
+        QStringLiteral("BranchOutlineFormatSettingChangedNotification");
+    static inline const QString HideChildrenNotification =
+        QStringLiteral("HideChildrenNotification");
+    static inline const QString ShowChildrenNotification =
+        QStringLiteral("ShowChildrenNotification");
+    static inline const QString EndEditingTextNotification =
+        QStringLiteral("EndEditingTextNotification");
+    static inline const QString HideChildrenOutlineNumbersNotification =
+        QStringLiteral("HideChildrenOutlineNumbersNotification");
+    static inline const QString ResetChildrenOutlineNumbersNotification =
+        QStringLiteral("ResetChildrenOutlineNumbersNotification");
+    // User-info keys: the map (a NotificationObject) and the rectangle (a
+    // QRectF) of the redraw-in-rectangle notifications; the branch (a
+    // std::shared_ptr<TWMapBranch>) of BranchDidResizeNotification.
+    static inline const QString MapKey = QStringLiteral("map");
+    static inline const QString RectKey = QStringLiteral("rect");
+    static inline const QString BranchKey = QStringLiteral("branch");
+
+    // Name of the enclosed-graphic record that holds the outline-number label.
+    static inline const QString OutlineNumberKey = QStringLiteral("outlineNumberKey");
+    // Width of one indicator icon slot and the margin beside the icons.
+    static constexpr float IconSlotWidth = 19;
+    static constexpr float IconMargin = 3;
+    // The text width when neither the branch nor the map sets a limit.
+    static constexpr float UnlimitedTextWidth = 999999;
+
+    // --- construction and tear-down ---
+    // A detached branch with the plain defaults and a fresh branch number.
+    static std::shared_ptr<TWMapBranch> create();
+    // The editor's new branch: `shape` becomes the main graphic, a text area
+    // is made inside it, the branch is appended to `parent`'s children and
+    // gets the connection, text, font and boundary defaults of a new branch.
+    static std::shared_ptr<TWMapBranch> createWithGraphic(const std::shared_ptr<TWGraphic> &shape,
+                                                          TWMapBranch *parent, TWMap *map);
+
+    explicit TWMapBranch(Passkey);
+    // Posts nothing and registers nothing; owned graphics are left without a branch.
+    ~TWMapBranch();
+    TWMapBranch(const TWMapBranch &) = delete;
+    TWMapBranch &operator=(const TWMapBranch &) = delete;
+
+    // Gives the owned graphics this branch and every child this branch's map
+    // and this branch as parent, down the subtree (undoable).
+    void reparent();
+    // Cuts those links down the subtree. Registers nothing: it runs before a
+    // tree is let go, when the undo manager may be going away too.
+    void deparent();
+    // The branch observes its own redraw requests (re-run after a map change).
+    void subscribeToNotifications();
+    void unsubscribeFromNotifications();
+
+    // The map's undo manager; null without a map.
+    UndoManager *undoManager() const;
+
+    // --- redraw ---
+    // Observers of SubtreeNeedsRedrawNotification and BranchNeedsRedrawNotification
+    // (object the branch): one delayed redraw per graphic of the subtree,
+    // respectively of the branch.
+    void invalidateSubtreeFromBranch(const Notification &notification = {});
+    void invalidateBranch(const Notification &notification = {});
+    // Redraws the boundary's area; nothing without a boundary path.
+    void redraw();
+
+    // --- fields ---
+    const std::shared_ptr<TWGraphic> &mainGraphic() const { return m_mainGraphic; }
+    std::shared_ptr<TWGraphic> enclosedImage() const;
+    int enclosedImageLayoutMode() const;
+    std::optional<QString> soundFileName() const;
+    int soundFileReferenceMethod() const;
+    const GraphicList &linkedGraphics() const { return m_linkedGraphics; }
+    const std::shared_ptr<TWTextArea> &enclosedTextArea() const { return m_enclosedTextArea; }
+    const EnclosedGraphicList &otherEnclosedGraphics() const { return m_otherEnclosedGraphics; }
+    int branchNumber() const { return m_branchNumber; }
+    const std::shared_ptr<TWConnectionGraphic> &connectionGraphic() const
+    {
+        return m_connectionGraphic;
+    }
+    const AttachedTextList &attachedTextArray() const;
+    TWMapBranch *parent() const { return m_parent.lock().get(); }
+    std::shared_ptr<TWMapBranch> parentPointer() const { return m_parent.lock(); }
+    const BranchList &children() const { return m_children; }
+    TWMap *map() const { return m_map.lock().get(); }
+    std::shared_ptr<TWMap> mapPointer() const { return m_map.lock(); }
+    const QString &outlineNumber() const { return m_outlineNumber; }
+    bool textMaxWidthSet() const { return m_flags.textMaxWidthSet; }
+    // The branch's own limit when set, else the map's when set, else 999999.
+    float textMaxWidth() const;
+    // The branch's own limit, set or not.
+    float ownTextMaxWidth() const;
+    const HyperlinkList &hyperlinks() const;
+    bool childrenHidden() const { return m_flags.childrenHidden; }
+    Rect cachedBounds() const { return m_cachedBounds; }
+    int textRelativePosition() const { return m_textRelativePosition; }
+    bool expandedInOutlineView() const { return m_flags.expandedInOutlineView; }
+    std::optional<QString> mmOid() const;
+    bool hasBoundary() const { return m_flags.hasBoundary; }
+    std::optional<Color> boundaryLineColor() const;
+    std::optional<Color> boundaryFillColor() const;
+    int boundaryLineStyle() const;
+    float boundaryLineWidth() const;
+    float boundaryCurveRadius() const;
+    int boundaryCornerStyle() const;
+    float boundaryMargin() const;
+    bool boundaryInheritsLineColor() const;
+    bool boundaryDrawsFill() const;
+    bool boundaryDrawsLine() const;
+    float overriddenChildRepel() const;
+    float overriddenChildSpacing() const;
+    int overriddenChildrenColorMode() const;
+    bool overridesRainbowAngle() const;
+    float overriddenRainbowAngle() const;
+    bool hideChildrenOutlineNumbers() const;
+    bool resetChildrenOutlineNumbers() const;
+    const QStringList &childrenOutlineNumberFormatOverride() const;
+    int childrenConnectionStyle() const { return m_childrenConnectionStyle; }
+    int childrenConnectionSide() const { return m_childrenConnectionSide; }
+    bool showCheckBox() const { return m_flags.showCheckBox; }
+    int checkBoxState() const;
+    int priority() const;
+    std::optional<CalendarDate> startDate() const;
+    std::optional<CalendarDate> endDate() const;
+    float percentageComplete() const;
+    const QStringList &resourcesAllocated() const;
+    float duration() const;
+    int durationUnits() const;
+    const TrackedChangeList &trackedChanges() const;
+    float textDistanceFromLeftEnd() const;
+    float textDistanceFromRightEnd() const;
+    bool needsMakeNaturalSize() const { return m_flags.needsMakeNaturalSize; }
+    bool loading() const { return m_flags.loading; }
+    const QVariantMap &resourcesAllocatedTooltipInfo() const;
+    QVariantMap &resourcesAllocatedTooltipInfoForUpdate();
+    const QVariantList &hyperlinkTooltipInfo() const;
+    QVariantList &hyperlinkTooltipInfoForUpdate();
+    // Layout state (read and written by layout and boundary code).
+    PointDictionary &childrenBoundaryPoints();
+    PointList &childrenBoundaryOutlinePoints();
+    PointDictionary &autolayoutChildrenBoundaryPoints();
+    PointList &autolayoutChildrenBoundaryOutlinePoints();
+    float minAutolayoutY() const;
+    void setMinAutolayoutY(float y);
+    float maxAutolayoutY() const;
+    void setMaxAutolayoutY(float y);
+    Rect autolayoutBranchOriginalBounds() const;
+    void setAutolayoutBranchOriginalBounds(Rect bounds);
+    Rect autolayoutBranchMovedBounds() const;
+    void setAutolayoutBranchMovedBounds(Rect bounds);
+    std::shared_ptr<BezierPath> cachedBoundaryPath() const;
+    void setCachedBoundaryPath(const std::shared_ptr<BezierPath> &path);
+    // Made on first use and given this branch.
+    const std::shared_ptr<TWBoundaryProxy> &boundaryProxy();
+    bool hasBoundaryProxy() const;
+    QString screenWriterText() const;
+    bool printScreenWriterText() const;
+    Range screenWriterSelectedRange() const;
+    bool scenesAndCharactersValid() const;
+    QVariantList &scenesArray();
+    QVariantList &charactersArray();
+
+    // Empties the map's selection, selects the text area and starts editing it.
+    void beginEditingEnclosedTextArea();
+
+    // --- setters: undoable, nothing for an unchanged value ---
+    void setMainGraphic(const std::shared_ptr<TWGraphic> &graphic);
+    void setEnclosedImage(const std::shared_ptr<TWGraphic> &image);
+    void setEnclosedImageLayoutMode(int mode);
+    void setSoundFileName(const std::optional<QString> &name);
+    void setSoundFileReferenceMethod(int method);
+    void setEnclosedTextArea(const std::shared_ptr<TWTextArea> &textArea);
+    void setBranchNumber(int number);
+    void setConnectionGraphic(const std::shared_ptr<TWConnectionGraphic> &connection);
+    void setParent(TWMapBranch *parent);
+    // Registers its inverse with the new map's and the old map's undo manager.
+    void setMap(TWMap *map);
+    void setOutlineNumber(const QString &number);
+    void setTextMaxWidthSet(bool set);
+    void setTextMaxWidth(float width);
+    void setChildrenHidden(bool hidden);
+    void setCachedBounds(Rect bounds);
+    void setTextRelativePosition(int position);
+    void setExpandedInOutlineView(bool expanded);
+    void setMmOid(const std::optional<QString> &oid);
+    void setHasBoundary(bool has);
+    void setBoundaryLineColor(const std::optional<Color> &color);
+    void setBoundaryFillColor(const std::optional<Color> &color);
+    void setBoundaryLineStyle(int style);
+    void setBoundaryLineWidth(float width);
+    void setBoundaryCurveRadius(float radius);
+    void setBoundaryCornerStyle(int style);
+    void setBoundaryMargin(float margin);
+    void setBoundaryInheritsLineColor(bool inherits);
+    void setBoundaryDrawsFill(bool draws);
+    void setBoundaryDrawsLine(bool draws);
+    void setOverriddenChildRepel(float repel);
+    void setOverriddenChildSpacing(float spacing);
+    void setOverriddenChildrenColorMode(int mode);
+    void setOverridesRainbowAngle(bool overrides);
+    void setOverriddenRainbowAngle(float angle);
+    void setHideChildrenOutlineNumbers(bool hide);
+    void setResetChildrenOutlineNumbers(bool reset);
+    void setChildrenOutlineNumberFormatOverride(const QStringList &formats);
+    void setChildrenConnectionStyle(int style);
+    void setChildrenConnectionSide(int side);
+    void setShowCheckBox(bool show);
+    void setCheckBoxState(int state);
+    void setPriority(int priority);
+    void setStartDate(const std::optional<CalendarDate> &date);
+    void setEndDate(const std::optional<CalendarDate> &date);
+    void setPercentageComplete(float percentage);
+    void setResourcesAllocated(const QStringList &identifiers);
+    void setDuration(float duration);
+    void setDurationUnits(int units);
+    void setTextDistanceFromLeftEnd(float distance);
+    void setTextDistanceFromRightEnd(float distance);
+    void setLoading(bool loading);
+    void setScreenWriterText(const QString &text);
+    void setPrintScreenWriterText(bool print);
+    void setScreenWriterSelectedRange(Range range);
+    // Without undo.
+    void setNeedsMakeNaturalSize(bool needs);
+    void setScenesAndCharactersValid(bool valid);
+
+    // --- what readers store directly (no undo, no notification) ---
+    void setPrimitiveParent(TWMapBranch *parent);
+    void setPrimitiveMap(TWMap *map);
+    // A number read from a file: stored, and recorded as used for the run so
+    // that fresh numbers never repeat it.
+    void setStoredBranchNumber(int number);
+
+    // --- key-value coding of the flags and numbers ---
+    QVariant valueForKey(const QString &key) const;
+    // Through the key's undoable setter; false for an unknown key or a value
+    // of the wrong kind.
+    bool setValueForKey(const QVariant &value, const QString &key);
+    // A menu item (a QAction whose data is a key) flips that boolean setting.
+    void toggle(QObject *sender);
+
+    // --- children ---
+    int countOfChildren() const { return int(m_children.size()); }
+    std::shared_ptr<TWMapBranch> objectInChildrenAtIndex(int index) const;
+    // Does not set the child's parent or map: the caller does.
+    void insertObjectInChildrenAtIndex(const std::shared_ptr<TWMapBranch> &child, int index);
+    void removeObjectFromChildrenAtIndex(int index);
+    // Nothing when `child` is not a child.
+    void removeChild(const std::shared_ptr<TWMapBranch> &child);
+    // For re-sorting: no boundary update and no redraw.
+    void setChildren(const BranchList &children);
+
+    // --- linked (attached) graphics ---
+    int countOfLinkedGraphics() const { return int(m_linkedGraphics.size()); }
+    std::shared_ptr<TWGraphic> objectInLinkedGraphicsAtIndex(int index) const;
+    GraphicList getLinkedGraphics(int location, int length) const;
+    void insertObjectInLinkedGraphicsAtIndex(const std::shared_ptr<TWGraphic> &graphic, int index);
+    // Closes the gap the removed graphic leaves in the others' z-order.
+    void removeObjectFromLinkedGraphicsAtIndex(int index);
+    void removeAllLinkedGraphics();
+
+    // --- other enclosed graphics (adornments and the outline-number label) ---
+    int countOfOtherEnclosedGraphics() const { return int(m_otherEnclosedGraphics.size()); }
+    std::shared_ptr<TWEnclosedGraphic> objectInOtherEnclosedGraphicsAtIndex(int index) const;
+    EnclosedGraphicList getOtherEnclosedGraphics(int location, int length) const;
+    void
+    insertObjectInOtherEnclosedGraphicsAtIndex(const std::shared_ptr<TWEnclosedGraphic> &graphic,
+                                               int index);
+    void removeObjectFromOtherEnclosedGraphicsAtIndex(int index);
+    void removeAllOtherEnclosedGraphics();
+
+    // --- attached texts ---
+    int countOfAttachedTextArray() const;
+    std::shared_ptr<TWAttachedText> objectInAttachedTextArrayAtIndex(int index) const;
+    AttachedTextList getAttachedTextArray(int location, int length) const;
+    void insertObjectInAttachedTextArrayAtIndex(const std::shared_ptr<TWAttachedText> &text,
+                                                int index);
+    void removeObjectFromAttachedTextArrayAtIndex(int index);
+    void removeAllAttachedTextArray();
+
+    // --- hyperlinks ---
+    int countOfHyperlinks() const;
+    std::shared_ptr<TWHyperlink> objectInHyperlinksAtIndex(int index) const;
+    HyperlinkList getHyperlinks(int location, int length) const;
+    void insertObjectInHyperlinksAtIndex(const std::shared_ptr<TWHyperlink> &link, int index);
+    void removeObjectFromHyperlinksAtIndex(int index);
+    void replaceObjectInHyperlinksAtIndex(int index, const std::shared_ptr<TWHyperlink> &link);
+    void removeAllHyperlinks();
+
+    // --- tracked changes ---
+    int countOfTrackedChanges() const;
+    std::shared_ptr<TWTrackedChange> objectInTrackedChangesAtIndex(int index) const;
+    TrackedChangeList getTrackedChanges(int location, int length) const;
+    void insertObjectInTrackedChangesAtIndex(const std::shared_ptr<TWTrackedChange> &change,
+                                             int index);
+    void removeObjectFromTrackedChangesAtIndex(int index);
+    void replaceObjectInTrackedChangesAtIndex(int index,
+                                              const std::shared_ptr<TWTrackedChange> &change);
+    void removeAllTrackedChanges();
+
+    // --- children's outline-number formats ---
+    int countOfChildrenOutlineNumberFormatOverride() const;
+    QString objectInChildrenOutlineNumberFormatOverrideAtIndex(int index) const;
+    QStringList getChildrenOutlineNumberFormatOverride(int location, int length) const;
+    void insertObjectInChildrenOutlineNumberFormatOverrideAtIndex(const QString &format, int index);
+    void removeObjectFromChildrenOutlineNumberFormatOverrideAtIndex(int index);
+    void replaceObjectInChildrenOutlineNumberFormatOverrideAtIndex(int index,
+                                                                   const QString &format);
+    void removeAllChildrenOutlineNumberFormatOverride();
+
+    // --- tree queries ---
+    int getThisBranchLevel() const;
+    int levelsBelowMe(int depth) const;
+    int getMaximumBranchLevel() const;
+    // Deeper than the map's hide level, or below a collapsed ancestor.
+    bool hidden() const;
+    bool isRoot() const;
+    TWMapBranch *findTopLevelBranch();
+    int childIndex() const;
+    QList<int> indexPath() const;
+    // Both first put the parent's children in position order.
+    std::shared_ptr<TWMapBranch> siblingBranchAbove();
+    std::shared_ptr<TWMapBranch> siblingBranchBelow();
+    bool isDescendantOf(const TWMapBranch *branch) const;
+    bool isDescendantOfBranchInArray(const BranchList &branches) const;
+    TWMapBranch *findBranchWithBranchNumber(int number);
+    int getMinimumAttachedGraphicNumber() const;
+    BranchList getNonHiddenChildren() const;
+    BranchList childrenArrangedForDrawing() const;
+    // 0 grows to the left, 1 to the right, 2 both ways.
+    int expansionSide() const;
+    std::optional<Color> boundaryInheritedStrokeColor() const;
+    QString description() const;
+    Rect rectOfExpandContractIcon() const { return {}; }
+    Rect boundsOfScreenwriterTextIndicator() const { return {}; }
+    // The union of the main graphic's and the text area's bounds.
+    Rect branchBounds() const;
+    // The centre of the main graphic lies left of the root's.
+    bool isToLeftOfRoot() const;
+    // The outline-number label is shown at this branch.
+    bool showsOutlineNumberLabel() const;
+
+    // --- collecting walks (each appends) ---
+    void buildBranchArray(BranchList &array);
+    void allDescendantsIntoArray(BranchList &array, bool includeHidden);
+    void allDescendantsToLevel(int level, BranchList &array, bool includeHidden);
+    void fillArray(BranchList &array, int wantedLevel, int myLevel);
+    void countInto(int *count) const;
+    // Rectangles of the visible branches that are not selected, below the root.
+    void addCoordsToArray(QList<Rect> &array) const;
+
+    // --- graphics in z-order, front to back ---
+    void insertBranchGraphicsIntoArray(GraphicList &array, bool all) const;
+    void graphicsForThisBranchOnlyIntoArray(GraphicList &array, bool all, bool includeOutgoingLinks,
+                                            bool includeIncomingLinks);
+    void graphicsForBranchIntoArray(GraphicList &array, bool all, bool includeOutgoingLinks,
+                                    bool includeIncomingLinks);
+    GraphicList branchGraphicsForDragImage() const;
+    // Sorts attached graphics highest `internalOrdering` first: -1, 0 or 1.
+    static int attachedGraphicOrderFunction(const TWGraphic &a, const TWGraphic &b);
+
+    // --- selection rules ---
+    bool hasSelectedGraphic() const;
+    bool ancestorHasSelectedGraphic() const;
+    bool isSelected() const;
+    bool canGraphicBeSelected(const TWGraphic *graphic) const;
+    bool shouldSelectMainForGraphic(const TWGraphic *graphic) const;
+
+    // --- reserved widths ---
+    float totalWidthToAllowForOtherEnclosedGraphics() const;
+    float totalWidthForSuffixImages() const;
+
+    // --- upkeep ---
+    // Takes the branch and its subtree out of the map.
+    void remove();
+    void reSortChildrenByPositionRecursively(bool recursive);
+    void setBranchNumberRecursively();
+    void invalidateGraphicDrawingBoundsIncludingChildren(bool includingChildren);
+    void invalidateIncomingAndOutgoingConnectionGraphics();
+    void makeNaturalSize();
+
+    // This branch as the object of a notification (watched while shared).
+    NotificationObject notificationObject() const;
+    // The services of the map's layout and drawing code (a no-op set without a map).
+    TWMapLayoutServices &layoutServices() const;
+
+private:
+    struct Settings;
+    struct Caches;
+    Settings &settings();
+    const Settings *settingsOrNull() const { return m_settings.get(); }
+    Caches &caches();
+    const Caches *cachesOrNull() const { return m_caches.get(); }
+
+    template <class F> void registerUndo(F &&inverse);
+    void nameUndoAction(const char *name);
+    void postBranch(const QString &name) const;
+    void postRedrawRect(const QString &name, Rect rect) const;
+    void enqueueOutlineReload() const;
+    void removeGraphicOrderCache() const;
+    void refit();
+    std::shared_ptr<TWEnclosedGraphic> outlineNumberLabel(int *index = nullptr) const;
+    void postDelayedRedraws(const GraphicList &graphics) const;
+    const Settings &s() const;
+    const Caches &c() const;
+
+    struct Flags
+    {
+        bool textMaxWidthSet : 1 = false;
+        bool childrenHidden : 1 = false;
+        bool expandedInOutlineView : 1 = false;
+        bool hasBoundary : 1 = false;
+        bool showCheckBox : 1 = false;
+        bool needsMakeNaturalSize : 1 = false;
+        bool loading : 1 = false;
+        bool subscribed : 1 = false;
+    };
+
+    std::shared_ptr<TWGraphic> m_mainGraphic;
+    std::shared_ptr<TWTextArea> m_enclosedTextArea;
+    std::shared_ptr<TWConnectionGraphic> m_connectionGraphic;
+    std::weak_ptr<TWMapBranch> m_parent;
+    std::weak_ptr<TWMap> m_map;
+    BranchList m_children;
+    GraphicList m_linkedGraphics;
+    EnclosedGraphicList m_otherEnclosedGraphics;
+    QString m_outlineNumber;
+    Rect m_cachedBounds;
+    int m_branchNumber = 0;
+    int m_childrenConnectionStyle = 4;
+    int m_childrenConnectionSide = 1;
+    int m_textRelativePosition = 0;
+    Flags m_flags;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<Caches> m_caches;
+};
+
+// std::shared_ptr<TWMapBranch> is a QVariant type through TWMapsDoc.h.

@@ -1,0 +1,583 @@
+#include "graphics/TWBoundaryProxy.h"
+#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWLinkLine.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch_Private.h"
+#include "model/TWMapLayoutServices.h"
+#include "platform/GraphicNumberSet.h"
+
+#include <algorithm>
+
+// --- levels and the hidden rule ---
+
+int TWMapBranch::getThisBranchLevel() const
+{
+    int level = 0;
+    for (std::shared_ptr<TWMapBranch> p = m_parent.lock(); p; p = p->m_parent.lock())
+        ++level;
+    return level;
+}
+
+int TWMapBranch::levelsBelowMe(int depth) const
+{
+    int deepest = 0;
+    for (const std::shared_ptr<TWMapBranch> &child : m_children)
+        deepest = std::max(deepest, child->levelsBelowMe(depth + 1));
+    return deepest == 0 ? depth : deepest;
+}
+
+int TWMapBranch::getMaximumBranchLevel() const
+{
+    return getThisBranchLevel() + levelsBelowMe(0);
+}
+
+bool TWMapBranch::hidden() const
+{
+    int level = 0;
+    for (std::shared_ptr<TWMapBranch> p = m_parent.lock(); p; p = p->m_parent.lock()) {
+        if (p->m_flags.childrenHidden)
+            return true;
+        ++level;
+    }
+    const TWMap *m = map();
+    return m && level > m->branchHideLevel();
+}
+
+bool TWMapBranch::isRoot() const
+{
+    const TWMap *m = map();
+    return m && m->root().get() == this;
+}
+
+TWMapBranch *TWMapBranch::findTopLevelBranch()
+{
+    TWMapBranch *branch = this;
+    if (branch->isRoot())
+        return nullptr;
+    for (TWMapBranch *p = branch->parent(); p; p = p->parent()) {
+        if (p->isRoot())
+            return branch;
+        branch = p;
+    }
+    return nullptr;
+}
+
+int TWMapBranch::childIndex() const
+{
+    const TWMapBranch *p = parent();
+    if (!p)
+        return 0;
+    for (int i = 0; i < p->m_children.size(); ++i) {
+        if (p->m_children.at(i).get() == this)
+            return i;
+    }
+    return 0;
+}
+
+QList<int> TWMapBranch::indexPath() const
+{
+    const TWMapBranch *p = parent();
+    if (!p)
+        return {0};
+    QList<int> path = p->indexPath();
+    path.append(childIndex());
+    return path;
+}
+
+std::shared_ptr<TWMapBranch> TWMapBranch::siblingBranchAbove()
+{
+    TWMapBranch *p = parent();
+    if (!p)
+        return nullptr;
+    p->reSortChildrenByPositionRecursively(true);
+    const int index = childIndex();
+    return index > 0 ? p->m_children.at(index - 1) : nullptr;
+}
+
+std::shared_ptr<TWMapBranch> TWMapBranch::siblingBranchBelow()
+{
+    TWMapBranch *p = parent();
+    if (!p)
+        return nullptr;
+    p->reSortChildrenByPositionRecursively(true);
+    const int index = childIndex();
+    return index + 1 < p->m_children.size() ? p->m_children.at(index + 1) : nullptr;
+}
+
+bool TWMapBranch::isDescendantOf(const TWMapBranch *branch) const
+{
+    if (branch == this)
+        return true;
+    for (std::shared_ptr<TWMapBranch> p = m_parent.lock(); p; p = p->m_parent.lock()) {
+        if (p.get() == branch)
+            return true;
+    }
+    return false;
+}
+
+bool TWMapBranch::isDescendantOfBranchInArray(const BranchList &branches) const
+{
+    return std::any_of(branches.cbegin(), branches.cend(),
+                       [this](const auto &branch) { return isDescendantOf(branch.get()); });
+}
+
+TWMapBranch *TWMapBranch::findBranchWithBranchNumber(int number)
+{
+    if (m_branchNumber == number)
+        return this;
+    for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children)) {
+        if (TWMapBranch *found = child->findBranchWithBranchNumber(number))
+            return found;
+    }
+    return nullptr;
+}
+
+int TWMapBranch::getMinimumAttachedGraphicNumber() const
+{
+    int minimum = 0;
+    for (const std::shared_ptr<TWGraphic> &graphic : m_linkedGraphics)
+        minimum = std::min(minimum, graphic->internalOrdering());
+    return minimum;
+}
+
+TWMapBranch::BranchList TWMapBranch::getNonHiddenChildren() const
+{
+    BranchList visible;
+    for (const std::shared_ptr<TWMapBranch> &child : m_children) {
+        if (!child->hidden())
+            visible.append(child);
+    }
+    return visible;
+}
+
+TWMapBranch::BranchList TWMapBranch::childrenArrangedForDrawing() const
+{
+    const TWMap *m = map();
+    if (!m || isRoot())
+        return m_children;
+    TWMapBranch *top = const_cast<TWMapBranch *>(this)->findTopLevelBranch();
+    if (top && top->isToLeftOfRoot() && !m->branchDisplaySettings().childOutlineNumberingTopDown) {
+        BranchList reversed(m_children.crbegin(), m_children.crend());
+        return reversed;
+    }
+    return m_children;
+}
+
+int TWMapBranch::expansionSide() const
+{
+    if (isRoot())
+        return 2;
+    const int side = m_connectionGraphic ? m_connectionGraphic->connectionToParentSide() : 0;
+    switch (side) {
+    case 3:
+        return 0;
+    case 4:
+    case 5:
+    case 6:
+        return 2;
+    case 1:
+    case 7:
+        return isToLeftOfRoot() ? 0 : 1;
+    default:
+        return 1;
+    }
+}
+
+std::optional<Color> TWMapBranch::boundaryInheritedStrokeColor() const
+{
+    if (boundaryInheritsLineColor() && m_mainGraphic)
+        return m_mainGraphic->strokeColor();
+    return boundaryLineColor();
+}
+
+QString TWMapBranch::description() const
+{
+    const QString base = QStringLiteral("<TWMapBranch: 0x%1>").arg(quintptr(this), 0, 16);
+    const QString text = m_enclosedTextArea ? m_enclosedTextArea->text().string() : QString();
+    return QStringLiteral("%1 %2").arg(base, text);
+}
+
+Rect TWMapBranch::branchBounds() const
+{
+    Rect bounds = m_mainGraphic ? m_mainGraphic->bounds() : Rect();
+    if (m_enclosedTextArea)
+        bounds = bounds.united(m_enclosedTextArea->bounds());
+    return bounds;
+}
+
+bool TWMapBranch::isToLeftOfRoot() const
+{
+    const TWMap *m = map();
+    if (!m || !m->root() || !m->root()->mainGraphic() || !m_mainGraphic)
+        return false;
+    return m_mainGraphic->bounds().midX() < m->root()->mainGraphic()->bounds().midX();
+}
+
+bool TWMapBranch::showsOutlineNumberLabel() const
+{
+    const TWMap *m = map();
+    if (!m || !m->branchDisplaySettings().showOutlineNumbers || !parent())
+        return false;
+    const int toLevel = m->branchDisplaySettings().outlineNumbersToLevel;
+    return toLevel <= 0 || getThisBranchLevel() <= toLevel;
+}
+
+// --- collecting walks ---
+
+void TWMapBranch::buildBranchArray(BranchList &array)
+{
+    array.append(shared_from_this());
+    for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children))
+        child->buildBranchArray(array);
+}
+
+void TWMapBranch::allDescendantsIntoArray(BranchList &array, bool includeHidden)
+{
+    if (includeHidden || !hidden())
+        array.append(shared_from_this());
+    for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children))
+        child->allDescendantsIntoArray(array, includeHidden);
+}
+
+void TWMapBranch::allDescendantsToLevel(int level, BranchList &array, bool includeHidden)
+{
+    if (getThisBranchLevel() > level)
+        return;
+    if (includeHidden || !hidden())
+        array.append(shared_from_this());
+    for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children))
+        child->allDescendantsToLevel(level, array, includeHidden);
+}
+
+void TWMapBranch::fillArray(BranchList &array, int wantedLevel, int myLevel)
+{
+    if (myLevel == wantedLevel) {
+        array.append(shared_from_this());
+        return;
+    }
+    for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children))
+        child->fillArray(array, wantedLevel, myLevel + 1);
+}
+
+void TWMapBranch::countInto(int *count) const
+{
+    ++*count;
+    for (const std::shared_ptr<TWMapBranch> &child : m_children)
+        child->countInto(count);
+}
+
+void TWMapBranch::addCoordsToArray(QList<Rect> &array) const
+{
+    const TWMap *m = map();
+    if ((m && m->selectedBranches().contains(const_cast<TWMapBranch *>(this))) || hidden())
+        return;
+    if (!isRoot())
+        array.append(branchBounds());
+    for (const std::shared_ptr<TWMapBranch> &child : m_children)
+        child->addCoordsToArray(array);
+}
+
+// --- graphics in z-order ---
+
+int TWMapBranch::attachedGraphicOrderFunction(const TWGraphic &a, const TWGraphic &b)
+{
+    if (a.internalOrdering() == b.internalOrdering())
+        return 0;
+    return a.internalOrdering() < b.internalOrdering() ? 1 : -1;
+}
+
+void TWMapBranch::insertBranchGraphicsIntoArray(GraphicList &array, bool) const
+{
+    if (m_enclosedTextArea)
+        array.append(m_enclosedTextArea);
+    const bool labelShown = showsOutlineNumberLabel();
+    for (const std::shared_ptr<TWEnclosedGraphic> &record : m_otherEnclosedGraphics) {
+        if (!record->graphic())
+            continue;
+        if (record->name() == OutlineNumberKey && !labelShown)
+            continue;
+        array.append(record->graphic());
+    }
+    if (std::shared_ptr<TWGraphic> image = enclosedImage())
+        array.append(image);
+    if (m_mainGraphic)
+        array.append(m_mainGraphic);
+}
+
+void TWMapBranch::graphicsForThisBranchOnlyIntoArray(GraphicList &array, bool all,
+                                                     bool includeOutgoingLinks,
+                                                     bool includeIncomingLinks)
+{
+    GraphicList sorted = m_linkedGraphics;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto &a, const auto &b) {
+        return attachedGraphicOrderFunction(*a, *b) < 0;
+    });
+    if (!all && hidden())
+        return;
+
+    GraphicList working;
+    if (sorted.isEmpty())
+        insertBranchGraphicsIntoArray(working, all);
+    bool ownListed = sorted.isEmpty();
+    const TWMap *m = map();
+    const bool showAttached = !m || m->branchDisplaySettings().showAttachedGraphics;
+    if (showAttached) {
+        for (auto it = sorted.crbegin(); it != sorted.crend(); ++it) {
+            if (!ownListed && (*it)->internalOrdering() >= 0) {
+                insertBranchGraphicsIntoArray(working, all);
+                ownListed = true;
+            }
+            working.append(*it);
+        }
+    }
+    if (!ownListed)
+        insertBranchGraphicsIntoArray(working, all);
+    if (m_connectionGraphic)
+        working.append(m_connectionGraphic);
+    array.append(working);
+
+    if (!m || m->countOfLinkLines() == 0 || (!includeOutgoingLinks && !includeIncomingLinks))
+        return;
+    for (const std::shared_ptr<TWGraphic> &graphic : std::as_const(working)) {
+        TWMap::LinkLineList lines;
+        if (includeOutgoingLinks && includeIncomingLinks)
+            lines = m->linkLinesStartingOrEndingWithGraphic(graphic.get());
+        else if (includeOutgoingLinks)
+            lines = m->linkLinesStartingWithGraphic(graphic.get());
+        else
+            lines = m->linkLinesEndingWithGraphic(graphic.get());
+        for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines)) {
+            if (!array.contains(line))
+                array.append(line);
+        }
+    }
+}
+
+void TWMapBranch::graphicsForBranchIntoArray(GraphicList &array, bool all,
+                                             bool includeOutgoingLinks, bool includeIncomingLinks)
+{
+    if (!all && hidden())
+        return;
+    graphicsForThisBranchOnlyIntoArray(array, all, includeOutgoingLinks, includeIncomingLinks);
+    for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children))
+        child->graphicsForBranchIntoArray(array, all, includeOutgoingLinks, includeIncomingLinks);
+}
+
+TWMapBranch::GraphicList TWMapBranch::branchGraphicsForDragImage() const
+{
+    GraphicList graphics;
+    if (m_enclosedTextArea)
+        graphics.append(m_enclosedTextArea);
+    const bool labelShown = showsOutlineNumberLabel();
+    for (const std::shared_ptr<TWEnclosedGraphic> &record : m_otherEnclosedGraphics) {
+        if (record->graphic() && (record->name() != OutlineNumberKey || labelShown))
+            graphics.append(record->graphic());
+    }
+    if (m_mainGraphic)
+        graphics.append(m_mainGraphic);
+    return graphics;
+}
+
+// --- selection rules ---
+
+bool TWMapBranch::hasSelectedGraphic() const
+{
+    const TWMap *m = map();
+    if (!m)
+        return false;
+    return std::any_of(m->selectedGraphics().cbegin(), m->selectedGraphics().cend(),
+                       [this](const auto &graphic) { return graphic->branch() == this; });
+}
+
+bool TWMapBranch::ancestorHasSelectedGraphic() const
+{
+    if (hasSelectedGraphic())
+        return true;
+    for (std::shared_ptr<TWMapBranch> p = m_parent.lock(); p; p = p->m_parent.lock()) {
+        if (p->hasSelectedGraphic())
+            return true;
+    }
+    return false;
+}
+
+bool TWMapBranch::isSelected() const
+{
+    const TWMap *m = map();
+    if (!m || m->countOfSelectedGraphics() == 0)
+        return false;
+    const std::shared_ptr<TWGraphic> image = enclosedImage();
+    for (const TWGraphic *graphic :
+         {m_mainGraphic.get(), image.get(), static_cast<TWGraphic *>(m_enclosedTextArea.get()),
+          static_cast<TWGraphic *>(m_connectionGraphic.get())}) {
+        if (graphic && m->isGraphicSelected(graphic))
+            return true;
+    }
+    for (const std::shared_ptr<TWGraphic> &graphic : m_linkedGraphics) {
+        if (m->isGraphicSelected(graphic.get()))
+            return true;
+    }
+    for (const std::shared_ptr<TWLinkLine> &line : m->linkLinesOnBranch(this)) {
+        if (m->isGraphicSelected(line.get()))
+            return true;
+    }
+    return false;
+}
+
+bool TWMapBranch::canGraphicBeSelected(const TWGraphic *graphic) const
+{
+    if (!graphic)
+        return true;
+    if (graphic == m_connectionGraphic.get())
+        return false;
+    if (graphic == enclosedImage().get() && enclosedImageLayoutMode() == 0)
+        return false;
+    for (const std::shared_ptr<TWEnclosedGraphic> &record : m_otherEnclosedGraphics) {
+        if (record->graphic().get() == graphic)
+            return false;
+    }
+    return true;
+}
+
+bool TWMapBranch::shouldSelectMainForGraphic(const TWGraphic *graphic) const
+{
+    if (!graphic)
+        return false;
+    if (graphic == enclosedImage().get() && enclosedImageLayoutMode() == 0)
+        return true;
+    for (const std::shared_ptr<TWEnclosedGraphic> &record : m_otherEnclosedGraphics) {
+        if (record->graphic().get() == graphic)
+            return true;
+    }
+    return false;
+}
+
+// --- reserved widths ---
+
+float TWMapBranch::totalWidthToAllowForOtherEnclosedGraphics() const
+{
+    qsizetype n = m_otherEnclosedGraphics.size();
+    const std::shared_ptr<TWEnclosedGraphic> label = outlineNumberLabel();
+    if (label)
+        --n;
+    float width = float(n) * IconSlotWidth + IconMargin;
+    const TWMap *m = map();
+    if (m && m->branchDisplaySettings().showOutlineNumbers && parent()) {
+        const int toLevel = m->branchDisplaySettings().outlineNumbersToLevel;
+        if (toLevel > 0 && getThisBranchLevel() > toLevel)
+            return width;
+        if (label && label->graphic())
+            width += label->graphic()->bounds().width() + IconMargin;
+    }
+    return width;
+}
+
+float TWMapBranch::totalWidthForSuffixImages() const
+{
+    float width = IconSlotWidth * float(countOfHyperlinks());
+    if (const TWMap *m = map()) {
+        const TWMap::BranchDisplaySettings &show = m->branchDisplaySettings();
+        if (show.showTextIndicators)
+            width += IconSlotWidth * float(countOfAttachedTextArray());
+        if (show.showCheckboxes && showCheckBox())
+            width += IconSlotWidth;
+        if (show.showPercentComplete && percentageComplete() > -1)
+            width += IconSlotWidth;
+        if (show.showPriorities && priority() != 0)
+            width += IconSlotWidth;
+        if (show.showResourcesAllocated && !resourcesAllocated().isEmpty())
+            width += IconSlotWidth;
+    }
+    return width + IconMargin;
+}
+
+// --- upkeep ---
+
+void TWMapBranch::remove()
+{
+    // Keeps the branch alive while it leaves its parent.
+    const std::shared_ptr<TWMapBranch> self = shared_from_this();
+    TWMap *m = map();
+    if (m)
+        m->removeSelectedBranch(this);
+    while (!m_children.isEmpty())
+        m_children.first()->remove();
+    if (m && m_mainGraphic)
+        m->removeSelectedGraphic(m_mainGraphic.get());
+    const qsizetype mainIndex = m_linkedGraphics.indexOf(m_mainGraphic);
+    if (m_mainGraphic && mainIndex >= 0)
+        removeObjectFromLinkedGraphicsAtIndex(int(mainIndex));
+    while (!m_linkedGraphics.isEmpty()) {
+        const qsizetype before = m_linkedGraphics.size();
+        const std::shared_ptr<TWGraphic> first = m_linkedGraphics.first();
+        first->remove();
+        // A graphic that no longer names this branch cannot take itself out.
+        if (m_linkedGraphics.size() == before)
+            removeObjectFromLinkedGraphicsAtIndex(0);
+    }
+    if (TWMapBranch *p = parent())
+        p->removeChild(self);
+}
+
+void TWMapBranch::reSortChildrenByPositionRecursively(bool recursive)
+{
+    TWMapLayoutServices &services = layoutServices();
+    BranchList sorted = m_children;
+    std::stable_sort(sorted.begin(), sorted.end(), [&services](const auto &a, const auto &b) {
+        return services.compareByPosition(*a, *b) < 0;
+    });
+    if (sorted != m_children)
+        setChildren(sorted);
+    if (recursive) {
+        for (const std::shared_ptr<TWMapBranch> &child : BranchList(m_children))
+            child->reSortChildrenByPositionRecursively(true);
+    }
+    removeGraphicOrderCache();
+}
+
+void TWMapBranch::setBranchNumberRecursively()
+{
+    setBranchNumber(int(GraphicNumberSet::shared().generate()));
+    for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children))
+        child->setBranchNumberRecursively();
+}
+
+void TWMapBranch::invalidateGraphicDrawingBoundsIncludingChildren(bool includingChildren)
+{
+    const std::shared_ptr<TWGraphic> image = enclosedImage();
+    for (TWGraphic *graphic :
+         {m_mainGraphic.get(), image.get(), static_cast<TWGraphic *>(m_enclosedTextArea.get()),
+          static_cast<TWGraphic *>(m_settings ? m_settings->boundaryProxy.get() : nullptr),
+          static_cast<TWGraphic *>(m_connectionGraphic.get())}) {
+        if (graphic)
+            graphic->setDrawingBoundsValid(false);
+    }
+    for (const std::shared_ptr<TWGraphic> &graphic : std::as_const(m_linkedGraphics))
+        graphic->setDrawingBoundsValid(false);
+    for (const std::shared_ptr<TWEnclosedGraphic> &record :
+         std::as_const(m_otherEnclosedGraphics)) {
+        if (record->graphic())
+            record->graphic()->setDrawingBoundsValid(false);
+    }
+    if (includingChildren) {
+        for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children))
+            child->invalidateGraphicDrawingBoundsIncludingChildren(true);
+    }
+}
+
+void TWMapBranch::invalidateIncomingAndOutgoingConnectionGraphics()
+{
+    if (m_connectionGraphic)
+        m_connectionGraphic->updateBounds();
+    for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children)) {
+        if (child->m_connectionGraphic)
+            child->m_connectionGraphic->updateBounds();
+    }
+}
+
+void TWMapBranch::makeNaturalSize()
+{
+    layoutServices().makeNaturalSize(*this, false, false);
+    setNeedsMakeNaturalSize(false);
+}
