@@ -234,7 +234,8 @@ TEST_F(TWMapsDocMapsTest, NotificationsAndWindowCallsComeInOrder)
     EXPECT_EQ(selection.sender, maps[1].get());
     EXPECT_TRUE(selection.userInfo.contains(TWMapsDoc::AffectedGraphicsKey));
     const Notification redraw = recorder.named("DelayedRedrawInRectNotification").at(0);
-    EXPECT_EQ(redraw.userInfo.value(TWMapsDoc::MapKey).value<NotificationObject>().lock<TWMap>(), maps[1]);
+    EXPECT_EQ(redraw.userInfo.value(TWMapsDoc::MapKey).value<NotificationObject>().lock<TWMap>(),
+              maps[1]);
     EXPECT_EQ(redraw.userInfo.value(TWMapsDoc::RectKey).toRectF(), QRectF(0, 0, 617, 458));
 
     // Deleting a map while one is current: the last map shown, shown once
