@@ -166,7 +166,6 @@ std::shared_ptr<TWMap> TWMap::copy() const
     c->m_showLinkLines = m_showLinkLines;
     c->m_showShadows = m_showShadows;
     c->m_showSWTextIndicators = m_showSWTextIndicators;
-    c->m_showResourcesAllocated = m_showResourcesAllocated;
     c->m_canvasSize = m_canvasSize;
     c->m_backgroundImageOpacity = m_backgroundImageOpacity;
     c->m_backgroundImageSize = m_backgroundImageSize;

@@ -280,8 +280,8 @@ public:
     void setOutlineFormatSettings(const QStringList &formats);
 
     // --- settings branches read ---
-    // Kept in one record that the branch code reads. showResourcesAllocated
-    // there always answers false, as its getter does.
+    // Kept in one record that the branch code reads. Its
+    // showResourcesAllocated is the stored flag, not the getter's answer.
     struct BranchDisplaySettings
     {
         int branchHideLevel = 0;
@@ -331,7 +331,7 @@ public:
     // Indicators that are never drawn: the getters answer false whatever is stored.
     bool showResourcesAllocated() const { return false; }
     bool showSWTextIndicators() const { return false; }
-    bool storedShowResourcesAllocated() const { return m_showResourcesAllocated; }
+    bool storedShowResourcesAllocated() const { return m_branchSettings.showResourcesAllocated; }
     bool storedShowSWTextIndicators() const { return m_showSWTextIndicators; }
 
     // --- other settings ---
@@ -548,7 +548,6 @@ private:
     bool m_showLinkLines = false;
     bool m_showShadows = false;
     bool m_showSWTextIndicators = false;
-    bool m_showResourcesAllocated = false;
     bool m_needsAutoLayout = false;
     std::optional<QString> m_themeID;
     std::optional<QString> m_mapStyleID;

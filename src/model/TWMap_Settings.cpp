@@ -184,8 +184,8 @@ TW_MAP_SETTER(setShowPercentComplete, bool, m_branchSettings.showPercentComplete
 TW_MAP_SETTER(setShowPriorities, bool, m_branchSettings.showPriorities, "showPriorities",
               "Show/hide priorities", nullptr, fitAllBranches();
               refreshPreview())
-TW_MAP_SETTER(setShowResourcesAllocated, bool, m_showResourcesAllocated, "showResourcesAllocated",
-              "Show/hide resources allocated", nullptr, fitAllBranches();
+TW_MAP_SETTER(setShowResourcesAllocated, bool, m_branchSettings.showResourcesAllocated,
+              "showResourcesAllocated", "Show/hide resources allocated", nullptr, fitAllBranches();
               refreshPreview())
 TW_MAP_SETTER(setShowShadows, bool, m_showShadows, "showShadows", "Show/hide shadows", nullptr,
               postRedrawRoot();
