@@ -480,6 +480,9 @@ private:
     void postCanvasRedraw(const QString &name) const;
     void postValueChange(const QString &key, bool did) const;
     void refreshPreview();
+    void redrawCanvasAndPreview(const QString &redraw);
+    void redrawRootAndPreview();
+    void fitAllAndPreview();
     void fitAllBranches();
     void refitTextAreas();
     QList<std::shared_ptr<TWMapBranch>> branchesIncludingHidden() const;

@@ -103,6 +103,24 @@ void TWMap::refitTextAreas()
         drawingServices().resizeForTextAreaConstrainedToWidth(*branch, textMaxWidth());
 }
 
+void TWMap::redrawCanvasAndPreview(const QString &redraw)
+{
+    postCanvasRedraw(redraw);
+    refreshPreview();
+}
+
+void TWMap::redrawRootAndPreview()
+{
+    postRedrawRoot();
+    refreshPreview();
+}
+
+void TWMap::fitAllAndPreview()
+{
+    fitAllBranches();
+    refreshPreview();
+}
+
 // --- the setters ---
 
 // The family: store with undo under the field's own key and action name,
@@ -122,12 +140,11 @@ void TWMap::refitTextAreas()
 TW_MAP_SETTER(setAutomaticCheckBoxes, bool, m_branchSettings.automaticCheckBoxes,
               "automaticCheckBoxes", "Set automatic checkboxes", nullptr, postRedrawRoot())
 TW_MAP_SETTER(setBackgroundImageOpacity, float, m_backgroundImageOpacity, "backgroundImageOpacity",
-              "Set background image opacity", nullptr, postCanvasRedraw(RedrawInRectNotification);
-              refreshPreview())
+              "Set background image opacity", nullptr,
+              redrawCanvasAndPreview(RedrawInRectNotification))
 TW_MAP_SETTER(setBackgroundImageTileMode, int, m_backgroundImageTileMode, "backgroundImageTileMode",
               "Set background image tiling mode", nullptr,
-              postCanvasRedraw(RedrawInRectNotification);
-              refreshPreview())
+              redrawCanvasAndPreview(RedrawInRectNotification))
 TW_MAP_SETTER(setContinuousSpellCheck, bool, m_continuousSpellCheck, "continuousSpellCheck",
               "Continuous spell check setting change", nullptr,
               post(ContinuousSpellCheckChangedNotification))
@@ -141,8 +158,7 @@ TW_MAP_SETTER(setInterChildSpacing, int, m_interChildSpacing, "interChildSpacing
               "Set inter-child spacing", nullptr, )
 TW_MAP_SETTER(setGraphicColoringMode, int, m_graphicColoringMode, "graphicColoringMode",
               "Set graphic coloring mode", nullptr,
-              postCanvasRedraw(DelayedRedrawInRectNotification);
-              refreshPreview())
+              redrawCanvasAndPreview(DelayedRedrawInRectNotification))
 TW_SW_SETTER(setIsSceneContNoSwitch, bool, m_isSceneContNoSwitch, "isSceneContNoSwitch",
              "Change screenwriter scene continued numbering setting")
 TW_SW_SETTER(setIsSwDialogueAutoChar, bool, m_isSwDialogueAutoChar, "isSwDialogueAutoChar",
@@ -164,79 +180,100 @@ TW_SW_SETTER(setSwSceneBOPageText, const QString &, m_swSceneBOPageText, "swScen
 TW_SW_SETTER(setSwSceneTONPageText, const QString &, m_swSceneTONPageText, "swSceneTONPageText",
              "Change screenwriter scene top of next page text")
 TW_MAP_SETTER(setRainbowAngle, float, m_rainbowAngle, "rainbowAngle", "Set Rainbow Angle", nullptr,
-              postRedrawRoot();
-              refreshPreview())
+              redrawRootAndPreview())
 TW_MAP_SETTER(setRainbowSaturation, float, m_rainbowSaturation, "rainbowSaturation",
-              "Set Rainbow Saturation", nullptr, postRedrawRoot();
-              refreshPreview())
-TW_MAP_SETTER(setShowBoundaries, bool, m_showBoundaries, "showBoundaries", "Add boundary", nullptr,
-              if (announcing()) NotificationCenter::defaultCenter().post(
-                  PrintCanvasControllerNeedsUpdateNowNotification, m_document);
-              refreshPreview())
+              "Set Rainbow Saturation", nullptr, redrawRootAndPreview())
 TW_MAP_SETTER(setShowCheckboxes, bool, m_branchSettings.showCheckboxes, "showCheckboxes",
-              "Show/hide checkboxes", nullptr, fitAllBranches();
-              refreshPreview())
+              "Show/hide checkboxes", nullptr, fitAllAndPreview())
 TW_MAP_SETTER(setShowCollapseSign, bool, m_showCollapseSign, "showCollapseSign",
               "Show/hide collapse sign", nullptr, postRedrawRoot())
 TW_MAP_SETTER(setShowPercentComplete, bool, m_branchSettings.showPercentComplete,
-              "showPercentComplete", "Show/hide percentage complete", nullptr, fitAllBranches();
-              refreshPreview())
+              "showPercentComplete", "Show/hide percentage complete", nullptr, fitAllAndPreview())
 TW_MAP_SETTER(setShowPriorities, bool, m_branchSettings.showPriorities, "showPriorities",
-              "Show/hide priorities", nullptr, fitAllBranches();
-              refreshPreview())
+              "Show/hide priorities", nullptr, fitAllAndPreview())
 TW_MAP_SETTER(setShowResourcesAllocated, bool, m_branchSettings.showResourcesAllocated,
-              "showResourcesAllocated", "Show/hide resources allocated", nullptr, fitAllBranches();
-              refreshPreview())
+              "showResourcesAllocated", "Show/hide resources allocated", nullptr,
+              fitAllAndPreview())
 TW_MAP_SETTER(setShowShadows, bool, m_showShadows, "showShadows", "Show/hide shadows", nullptr,
-              postRedrawRoot();
-              refreshPreview())
+              redrawRootAndPreview())
 TW_MAP_SETTER(setShowSWTextIndicators, bool, m_showSWTextIndicators, "showSWTextIndicators",
-              "Show/hide screenwriter text indicators", nullptr, fitAllBranches();
-              refreshPreview())
+              "Show/hide screenwriter text indicators", nullptr, fitAllAndPreview())
 TW_MAP_SETTER(setShowTextIndicators, bool, m_branchSettings.showTextIndicators,
-              "showTextIndicators", "Show/hide text indicators", nullptr, fitAllBranches();
-              refreshPreview())
+              "showTextIndicators", "Show/hide text indicators", nullptr, fitAllAndPreview())
 TW_MAP_SETTER(setBackgroundColor, const std::optional<Color> &, m_backgroundColor,
               "backgroundColor", "Set Background Color", nullptr,
-              postCanvasRedraw(RedrawInRectNotification);
-              refreshPreview())
-TW_MAP_SETTER(setOutlineFont, const std::optional<Font> &, m_branchSettings.outlineFont,
-              "outlineFont", "Outline font change", nullptr, setOutlineNumbersNeedUpdating(true);
-              post(OutlineFontChangedNotification); postRedrawRoot())
-TW_MAP_SETTER(
-    setOrderingMode, int, m_branchSettings.orderingMode, "orderingMode", "Set branch ordering mode",
-    nullptr, if (announcing()) {
-        if (m_root)
-            m_root->reSortChildrenByPositionRecursively(true);
+              redrawCanvasAndPreview(RedrawInRectNotification))
+#undef TW_SW_SETTER
+#undef TW_MAP_SETTER
+
+void TWMap::setShowBoundaries(bool show)
+{
+    if (!setIfChanged(m_showBoundaries, show, "showBoundaries", "Add boundary"))
+        return;
+    if (announcing())
+        NotificationCenter::defaultCenter().post(PrintCanvasControllerNeedsUpdateNowNotification,
+                                                 m_document);
+    refreshPreview();
+}
+
+void TWMap::setOutlineFont(const std::optional<Font> &font)
+{
+    if (!setIfChanged(m_branchSettings.outlineFont, font, "outlineFont", "Outline font change"))
+        return;
+    setOutlineNumbersNeedUpdating(true);
+    post(OutlineFontChangedNotification);
+    postRedrawRoot();
+}
+
+void TWMap::setOrderingMode(int mode)
+{
+    if (!setIfChanged(m_branchSettings.orderingMode, mode, "orderingMode",
+                      "Set branch ordering mode"))
+        return;
+    // Renumbering re-sorts every branch's children by position first.
+    if (announcing())
         recalculateOutlineNumbers();
-    } refreshPreview())
-TW_MAP_SETTER(
-    setChildOutlineNumberingTopDown, bool, m_branchSettings.childOutlineNumberingTopDown,
-    "childOutlineNumberingTopDown", "Change top down outline numbering for children setting",
-    nullptr, if (announcing()) {
-        if (m_root)
-            m_root->reSortChildrenByPositionRecursively(true);
+    refreshPreview();
+}
+
+void TWMap::setChildOutlineNumberingTopDown(bool topDown)
+{
+    if (!setIfChanged(m_branchSettings.childOutlineNumberingTopDown, topDown,
+                      "childOutlineNumberingTopDown",
+                      "Change top down outline numbering for children setting"))
+        return;
+    if (announcing())
         recalculateOutlineNumbers();
-    } postRedrawRoot())
-TW_MAP_SETTER(
-    setRepelDistance, int, m_repelDistance, "repelDistance", "Set repel distance", nullptr,
+    postRedrawRoot();
+}
+
+void TWMap::setRepelDistance(int distance)
+{
+    if (!setIfChanged(m_repelDistance, distance, "repelDistance", "Set repel distance"))
+        return;
     if (announcing()) {
         for (const std::shared_ptr<TWMapBranch> &branch : allBranches())
             layoutServices().updateBoundary(*branch);
-    } postRedrawRoot())
-TW_MAP_SETTER(
-    setLayoutAssistanceMode, int, m_branchSettings.layoutAssistanceMode, "layoutAssistanceMode",
-    "Set layout assistance mode", nullptr, if (announcing()) {
-        if (value == 3)
+    }
+    postRedrawRoot();
+}
+
+void TWMap::setLayoutAssistanceMode(int mode)
+{
+    if (!setIfChanged(m_branchSettings.layoutAssistanceMode, mode, "layoutAssistanceMode",
+                      "Set layout assistance mode"))
+        return;
+    if (announcing()) {
+        // The tight mode lays the whole map out at once.
+        if (mode == 3)
             drawingServices().autoArrange(*this);
         if (m_root)
             NotificationCenter::defaultCenter().post(
                 BranchDidResizeNotification, NotificationObject(m_root),
                 {{TWMapsDoc::BranchKey, QVariant::fromValue(m_root)}});
-    } refreshPreview())
-
-#undef TW_SW_SETTER
-#undef TW_MAP_SETTER
+    }
+    refreshPreview();
+}
 
 void TWMap::setShowLinkLines(bool show)
 {

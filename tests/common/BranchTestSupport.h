@@ -159,7 +159,8 @@ protected:
                                                  .showPercentComplete = true,
                                                  .showPriorities = true,
                                                  .showResourcesAllocated = true,
-                                                 .textMaxWidth = 200};
+                                                 .textMaxWidth = 200,
+                                                 .outlineFont = std::nullopt};
         map->setLayoutServices(layout);
         root = newBranch(nullptr, Rect(300, 200, 100, 40), "root");
         map->setRoot(root);
