@@ -97,8 +97,9 @@ TEST_F(TWMapElementTest, EverySettingWrittenReadsBack)
     auto read = TWMap::createWithXMLElement(element, document.get(), TWMap::Identifier::KeepStored);
     ASSERT_NE(read, nullptr);
     for (const QString &key : TWMap::settingKeys()) {
-        if (key != "showResourcesAllocated") // not stored
+        if (key != "showResourcesAllocated") { // not stored
             EXPECT_EQ(read->valueForKey(key), map->valueForKey(key)) << key.toStdString();
+        }
     }
     EXPECT_EQ(read->identifier(), map->identifier());
     EXPECT_EQ(read->zoomAmount(), 150);
