@@ -427,6 +427,13 @@ void TWMap::updatePreviewImage()
     drawingServices().updatePreviewImage(*this);
 }
 
+const std::shared_ptr<Image> &TWMap::previewImage()
+{
+    if (!m_previewImage)
+        updatePreviewImage();
+    return m_previewImage;
+}
+
 void TWMap::setNeedsUpdatePreviewImage(bool needs)
 {
     if (needs)

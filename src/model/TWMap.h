@@ -195,6 +195,8 @@ public:
     // With true, renews the preview at once (through the drawing services).
     void setNeedsUpdatePreviewImage(bool needs);
     void updatePreviewInFileCache();
+    // The preview, made first when the map has none.
+    const std::shared_ptr<Image> &previewImage();
     const std::shared_ptr<Image> &cachedPreviewImage() const { return m_previewImage; }
     void setPreviewImage(std::shared_ptr<Image> image) { m_previewImage = std::move(image); }
 

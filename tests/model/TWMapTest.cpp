@@ -1,6 +1,7 @@
 #include "TWMapTestSupport.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "platform/TWLocalizedString.h"
+#include "support/Image.h"
 
 #include <QRectF>
 #include <functional>
@@ -721,6 +722,13 @@ TEST_F(TWMapTest, ProcessingFlagsLaysOutOnceThenSortsAndNumbers)
     drawing->calls.clear();
     map->processFlags();
     EXPECT_TRUE(drawing->calls.isEmpty());
+
+    // A preview is made when first asked for, and only then.
+    map->previewImage();
+    EXPECT_EQ(drawing->calls, QStringList{"preview"});
+    map->setPreviewImage(std::make_shared<Image>());
+    map->previewImage();
+    EXPECT_EQ(drawing->calls, QStringList{"preview"});
 }
 
 TEST_F(TWMapTest, DeparentCutsTheTreeAndReparentRestoresIt)
