@@ -1,167 +1,211 @@
 #include "model/TWMap.h"
+#include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWLinkLine.h"
+#include "graphics/TWTextArea.h"
 #include "model/TWMapBranch.h"
+#include "model/TWMapDrawingServices.h"
 #include "model/TWMapLayoutServices.h"
+#include "model/TWMapRootShape.h"
+#include "model/TWMap_Private.h"
 #include "model/TWMapsDoc.h"
-#include "platform/NotificationCenter.h"
 #include "platform/UndoManager.h"
 #include "platform/Uuid.h"
+#include "support/Image.h"
 
-#include <QSet>
-
-namespace {
-// Children of graphic and branch elements that name package entries.
-const char *const packagePathElementNames[] = {"imageFilename", "moviePath", "soundFileName"};
-
-void collectPackagePaths(const XMLElement &element, QStringList &paths)
-{
-    for (const XMLElement &child : element.elements()) {
-        const QString name = child.name();
-        bool isPathElement = false;
-        for (const char *pathName : packagePathElementNames) {
-            if (name == QLatin1String(pathName)) {
-                isPathElement = true;
-                break;
-            }
-        }
-        if (isPathElement) {
-            const QString text = child.stringValue();
-            if (!text.isEmpty())
-                paths.append(text);
-        } else {
-            collectPackagePaths(child, paths);
-        }
-    }
-}
-
-int countBranchElements(const XMLElement &element)
-{
-    int count = 0;
-    for (const XMLElement &child : element.elements()) {
-        if (child.name() == QLatin1String("TWMapBranch"))
-            ++count;
-        count += countBranchElements(child);
-    }
-    return count;
-}
-} // namespace
+#include <QDebug>
+#include <QHash>
 
 TWMap::TWMap(Passkey) {}
 
+// Owners cut the tree first (deparent); nothing is posted or registered here.
 TWMap::~TWMap() = default;
+
+std::shared_ptr<TWMap> TWMap::createBare()
+{
+    return std::make_shared<TWMap>(Passkey());
+}
 
 std::shared_ptr<TWMap> TWMap::create(TWMapsDoc *document)
 {
-    auto map = std::make_shared<TWMap>(Passkey());
-    map->m_liveXMLElement = XMLElement::create("TWMap");
-    map->m_document = document;
-    map->m_identifier = newUUIDString();
-    map->setCanvasSize(DefaultCanvasSize);
+    std::shared_ptr<TWMap> map = createBare();
+    map->initWithDocument(document);
     return map;
 }
 
-std::shared_ptr<TWMap> TWMap::createWithXMLElement(const XMLElement &element, TWMapsDoc *document)
+void TWMap::initWithDocument(TWMapsDoc *document)
 {
-    if (element.isNull() || element.name() != QLatin1String("TWMap"))
-        return nullptr;
-    auto map = std::make_shared<TWMap>(Passkey());
-    map->m_document = document;
-    map->m_liveXMLElement = element.copy();
-    map->readFromElement();
+    // The settings go through their setters. A map being made is nobody's
+    // edit yet: it registers nothing (inserting it into a document is the
+    // step), and it has nothing drawn, so it announces nothing.
+    UndoManager *undo = document ? document->undoManager() : nullptr;
+    if (undo)
+        undo->disableUndoRegistration();
+    m_initializing = true;
+    m_liveXMLElement = XMLElement::create("TWMap");
+    m_document = document;
+    m_identifier = newUUIDString();
+    setCanvasSize(document && document->showPageFrames() ? drawingServices().imageablePageSize()
+                                                         : DefaultCanvasSize);
 
-    // The branch reader reports each branch it reads; the tree is kept whole
-    // here, so each branch element counts as read.
-    const int branches = countBranchElements(map->m_liveXMLElement);
-    for (int i = 0; i < branches; ++i)
-        NotificationCenter::defaultCenter().post(TWMapsDoc::IncrementLoadingNotification);
-    return map;
+    const std::shared_ptr<TWMap> current = document ? document->currentMap() : nullptr;
+
+    setIsSwDialogueBOPage(true);
+    setSwDialogueBOPageText(QStringLiteral("(MORE)"));
+    setIsSwDialogueTONPage(true);
+    setSwDialogueTONPageText(QStringLiteral("(cont'd)"));
+    setIsSwSceneBOPage(true);
+    setSwSceneBOPageText(QStringLiteral("(CONTINUED)"));
+    setIsSwSceneTONPage(true);
+    setSwSceneTONPageText(QStringLiteral("CONTINUED:"));
+    setIsSceneContNoSwitch(true);
+    setIsSwDialogueAutoChar(true);
+
+    // Settings a new map takes over from the map the user is looking at.
+    const TWMap *c = current.get();
+    setShowBoundaries(c ? c->showBoundaries() : true);
+    setOutlineNumbersToLevel(c ? c->outlineNumbersToLevel() : 0);
+    setOutlineFont(c ? c->outlineFont() : std::nullopt);
+    setChildOutlineNumberingTopDown(c ? c->childOutlineNumberingTopDown() : true);
+    setTextMaxWidth(c ? c->textMaxWidth() : 50.0f);
+    setTextMaxWidthSet(c ? c->textMaxWidthSet() : false);
+    setFirstLevelSpacing(c ? c->firstLevelSpacing() : 100);
+    setInterChildSpacing(c ? c->interChildSpacing() : 30);
+    setRepelDistance(c ? c->repelDistance() : 10);
+    setContinuousSpellCheck(c ? c->continuousSpellCheck() : true);
+    setShowAttachedGraphics(c ? c->showAttachedGraphics() : true);
+    setShowBoundaries(c ? c->showBoundaries() : true);
+    setShowCheckboxes(c ? c->showCheckboxes() : true);
+    setShowCollapseSign(c ? c->showCollapseSign() : false);
+    setShowLinkLines(c ? c->showLinkLines() : true);
+    setShowOutlineNumbers(c ? c->showOutlineNumbers() : false);
+    setShowPercentComplete(c ? c->showPercentComplete() : true);
+    setShowPriorities(c ? c->showPriorities() : true);
+    setShowShadows(c ? c->showShadows() : true);
+    // Through the getters, which answer false for these two.
+    setShowSWTextIndicators(c ? c->showSWTextIndicators() : true);
+    setShowTextIndicators(c ? c->showTextIndicators() : true);
+    setShowResourcesAllocated(c ? c->showResourcesAllocated() : true);
+    setDefaultGraphicColor(c ? c->defaultGraphicColor() : Color::whiteColor());
+    setDefaultStrokeColor(c ? c->defaultStrokeColor() : Color::blackColor());
+    setRainbowSaturation(c ? c->rainbowSaturation() : 1.0f);
+    setRainbowAngle(c ? c->rainbowAngle() : 0.0f);
+    setGraphicColoringMode(c ? c->graphicColoringMode() : 1);
+
+    setBackgroundSettingsEnabled(false);
+    setBackgroundColor(Color::whiteColor());
+    setBackgroundImageFilename(std::nullopt);
+    setBackgroundImageOpacity(1.0f);
+    setBackgroundImageSize(Size());
+    setBackgroundImageTileMode(0);
+    setBackgroundImageOffset(Point());
+
+    setLayoutAssistanceMode(2);
+    setOrderingMode(1);
+    setAutomaticCheckBoxes(true);
+
+    removeAllLinkLines();
+    setOutlineNumbersNeedUpdating(true);
+    removeAllGraphicOrderCache();
+    removeAllSelectedGraphics();
+    setName(std::nullopt);
+    setZoomAmount(100);
+    setScaleAmount(100);
+    setCachedVisibleRect(Rect());
+
+    m_printSetupDictionary = TWMapDetail::defaultPrintSetup();
+    m_drawBackgroundOffScreen = true;
+
+    makeRootBranch();
+    m_initializing = false;
+    if (undo)
+        undo->enableUndoRegistration();
 }
 
-void TWMap::readFromElement()
+void TWMap::makeRootBranch()
 {
-    m_identifier = m_liveXMLElement.stringForPath(u"identifier");
-    const XMLElement size = m_liveXMLElement.elementForName(u"canvasSize");
-    m_canvasSize = Size(float(size.floatForPath(u"width")), float(size.floatForPath(u"height")));
+    const Rect bounds(m_canvasSize.width * 0.5f - RootShapeSize.width / 2,
+                      m_canvasSize.height * 0.5f - RootShapeSize.height / 2, RootShapeSize.width,
+                      RootShapeSize.height);
+    std::shared_ptr<TWGraphic> shape = TWMapRootShape::make(bounds);
+    std::shared_ptr<TWMapBranch> root = TWMapBranch::createWithGraphic(shape, nullptr, this);
+    m_root = root;
+    shape->setStrokeColor(m_defaultStrokeColor);
+    shape->setDrawsStroke(true);
+    shape->setFillColor(m_defaultGraphicColor);
+    shape->setDrawsFill(true);
 }
 
 std::shared_ptr<TWMap> TWMap::copy() const
 {
-    auto map = std::make_shared<TWMap>(Passkey());
-    // The element holds everything the map knows; the copy names itself anew.
-    map->m_liveXMLElement = m_liveXMLElement.copy();
-    map->m_canvasSize = m_canvasSize;
-    return map;
+    std::shared_ptr<TWMap> c = createBare();
+    // The stored tree and link lines, and children this version does not
+    // know, travel in the element.
+    c->m_liveXMLElement = m_liveXMLElement.copy();
+    c->m_treeHeldInElement = m_treeHeldInElement;
+
+    c->m_isSwDialogueBOPage = m_isSwDialogueBOPage;
+    c->m_isSwDialogueTONPage = m_isSwDialogueTONPage;
+    c->m_isSwDialogueAutoChar = m_isSwDialogueAutoChar;
+    c->m_isSwSceneBOPage = m_isSwSceneBOPage;
+    c->m_isSwSceneTONPage = m_isSwSceneTONPage;
+    c->m_isSceneContNoSwitch = m_isSceneContNoSwitch;
+    c->m_swDialogueBOPageText = m_swDialogueBOPageText;
+    c->m_swDialogueTONPageText = m_swDialogueTONPageText;
+    c->m_swSceneBOPageText = m_swSceneBOPageText;
+    c->m_swSceneTONPageText = m_swSceneTONPageText;
+    c->m_branchSettings = m_branchSettings;
+    c->m_graphicColoringMode = m_graphicColoringMode;
+    c->m_rainbowSaturation = m_rainbowSaturation;
+    c->m_rainbowAngle = m_rainbowAngle;
+    c->m_firstLevelSpacing = m_firstLevelSpacing;
+    c->m_interChildSpacing = m_interChildSpacing;
+    c->m_repelDistance = m_repelDistance;
+    c->m_continuousSpellCheck = m_continuousSpellCheck;
+    c->m_showBoundaries = m_showBoundaries;
+    c->m_showCollapseSign = m_showCollapseSign;
+    c->m_showLinkLines = m_showLinkLines;
+    c->m_showShadows = m_showShadows;
+    c->m_showSWTextIndicators = m_showSWTextIndicators;
+    c->m_canvasSize = m_canvasSize;
+    c->m_backgroundImageOpacity = m_backgroundImageOpacity;
+    c->m_backgroundImageSize = m_backgroundImageSize;
+    c->m_backgroundImageTileMode = m_backgroundImageTileMode;
+    c->m_backgroundImageOffset = m_backgroundImageOffset;
+    c->m_zoomAmount = m_zoomAmount;
+    c->m_scaleAmount = m_scaleAmount;
+    c->m_cachedVisibleRect = m_cachedVisibleRect;
+    c->m_outlineFormatSettings = m_outlineFormatSettings;
+    c->m_defaultGraphicColor = m_defaultGraphicColor;
+    c->m_defaultStrokeColor = m_defaultStrokeColor;
+    c->m_backgroundColor = m_backgroundColor;
+    c->m_backgroundImageFilename = m_backgroundImageFilename;
+    c->m_layoutServices = m_layoutServices;
+    c->m_drawingServices = m_drawingServices;
+
+    // Branches and graphics are duplicated through their elements: a copy
+    // gets the tree only once that route exists for them. Link lines that
+    // can copy themselves come along.
+    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
+        if (std::shared_ptr<TWGraphic> lineCopy = line->copy())
+            c->m_linkLines.append(std::static_pointer_cast<TWLinkLine>(lineCopy));
+    }
+
+    // The cache starts empty and is rebuilt from the copy's own tree, so the
+    // selection is looked up among the copy's graphics.
+    if (!m_selectedGraphics.isEmpty()) {
+        QHash<long, std::shared_ptr<TWGraphic>> byOriginal;
+        for (const std::shared_ptr<TWGraphic> &graphic : c->graphics())
+            byOriginal.insert(graphic->originalGraphicNumber(), graphic);
+        for (const std::shared_ptr<TWGraphic> &selected : m_selectedGraphics) {
+            if (std::shared_ptr<TWGraphic> counterpart =
+                    byOriginal.value(selected->graphicNumber()))
+                c->m_selectedGraphics.append(counterpart);
+        }
+    }
+    return c;
 }
 
-QString TWMap::identifier()
-{
-    if (!m_identifier)
-        m_identifier = newUUIDString();
-    return *m_identifier;
-}
-
-QString TWMap::previewPath()
-{
-    return QStringLiteral("Images/MapPreviews/%1.png").arg(identifier());
-}
-
-void TWMap::setCanvasSize(Size size)
-{
-    m_canvasSize = size;
-    XMLElement sizeElement = m_liveXMLElement.elementForName(u"canvasSize", true);
-    sizeElement.setFloat(size.width, u"width");
-    sizeElement.setFloat(size.height, u"height");
-}
-
-std::optional<QString> TWMap::backgroundImageFilename() const
-{
-    return m_liveXMLElement.stringForPath(u"backgroundImageFilename");
-}
-
-QStringList TWMap::referencedPackagePaths() const
-{
-    QStringList paths;
-    collectPackagePaths(m_liveXMLElement.elementForName(u"root"), paths);
-    collectPackagePaths(m_liveXMLElement.elementForName(u"linkLines"), paths);
-    return paths;
-}
-
-bool TWMap::refersToPackagePath(const QString &path)
-{
-    if (path == previewPath())
-        return true;
-    if (backgroundImageFilename() == path)
-        return true;
-    return referencedPackagePaths().contains(path);
-}
-
-XMLElement TWMap::liveXMLElement()
-{
-    // The stored identifier only: none is made for writing.
-    m_liveXMLElement.setString(m_identifier, u"identifier");
-    return m_liveXMLElement;
-}
-
-XMLElement TWMap::freshXMLElementEmbeddingBinaryData(bool)
-{
-    return liveXMLElement().copy();
-}
-
-void TWMap::deparent()
-{
-    if (m_root)
-        m_root->deparent();
-}
-
-void TWMap::reparent()
-{
-    if (!m_root)
-        return;
-    m_root->setPrimitiveMap(this);
-    m_root->reparent();
-}
-
-// ===== What branches and graphics use of the map =====
+// --- document and services ---
 
 UndoManager *TWMap::undoManager() const
 {
@@ -177,6 +221,43 @@ void TWMap::setLayoutServices(std::shared_ptr<TWMapLayoutServices> services)
 {
     m_layoutServices = std::move(services);
 }
+
+TWMapDrawingServices &TWMap::drawingServices() const
+{
+    if (m_drawingServices)
+        return *m_drawingServices;
+    return TWMapDrawingStandIn::shared();
+}
+
+void TWMap::setDrawingServices(std::shared_ptr<TWMapDrawingServices> services)
+{
+    m_drawingServices = std::move(services);
+}
+
+// --- identity ---
+
+QString TWMap::identifier()
+{
+    if (!m_identifier)
+        m_identifier = newUUIDString();
+    return *m_identifier;
+}
+
+QString TWMap::previewPath()
+{
+    return QStringLiteral("Images/MapPreviews/%1.png").arg(identifier());
+}
+
+QString TWMap::mapName() const
+{
+    if (m_mapName)
+        return *m_mapName;
+    if (m_root && m_root->enclosedTextArea())
+        return m_root->enclosedTextArea()->text().string();
+    return QString();
+}
+
+// --- the tree ---
 
 void TWMap::setRoot(const std::shared_ptr<TWMapBranch> &root)
 {
@@ -194,121 +275,93 @@ TWMap::BranchList TWMap::allBranches() const
     return branches;
 }
 
-void TWMap::insertObjectInSelectedGraphicsAtIndex(const std::shared_ptr<TWGraphic> &graphic,
-                                                  int index)
+QList<std::shared_ptr<TWMapBranch>> TWMap::branchesIncludingHidden() const
 {
-    m_selectedGraphics.insert(index, graphic);
+    BranchList branches;
+    if (m_root)
+        m_root->allDescendantsIntoArray(branches, true);
+    return branches;
 }
 
-void TWMap::removeObjectFromSelectedGraphicsAtIndex(int index)
+void TWMap::deparent()
 {
-    m_selectedGraphics.removeAt(index);
+    if (!m_root)
+        return;
+    m_root->setPrimitiveMap(nullptr);
+    m_root->setPrimitiveParent(nullptr);
+    m_root->deparent();
 }
 
-void TWMap::removeAllSelectedGraphics()
+void TWMap::reparent()
 {
-    while (!m_selectedGraphics.isEmpty())
-        removeObjectFromSelectedGraphicsAtIndex(0);
+    if (!m_root)
+        return;
+    m_root->setPrimitiveMap(this);
+    m_root->setPrimitiveParent(nullptr);
+    m_root->reparent();
 }
 
-void TWMap::removeSelectedGraphic(const TWGraphic *graphic)
+// --- after loading ---
+
+void TWMap::resolveLoadedGraphics()
 {
-    for (int i = 0; i < m_selectedGraphics.size(); ++i) {
-        if (m_selectedGraphics.at(i).get() == graphic) {
-            removeObjectFromSelectedGraphicsAtIndex(i);
-            return;
+    const BranchList branches = branchesIncludingHidden();
+    // Saved numbers of main graphics (and of every graphic, for link lines),
+    // looked up once rather than per reference.
+    QHash<long, std::shared_ptr<TWGraphic>> mainByOriginal;
+    for (const std::shared_ptr<TWMapBranch> &branch : branches) {
+        if (const std::shared_ptr<TWGraphic> &main = branch->mainGraphic())
+            mainByOriginal.insert(main->originalGraphicNumber(), main);
+    }
+    const GraphicList graphicsOfMap = allGraphics();
+    QHash<long, std::shared_ptr<TWGraphic>> anyByOriginal;
+    for (auto it = graphicsOfMap.crbegin(); it != graphicsOfMap.crend(); ++it)
+        anyByOriginal.insert((*it)->originalGraphicNumber(), *it); // the first one wins
+
+    TWConnectionFactory &factory = TWConnectionFactory::installed();
+    for (const std::shared_ptr<TWGraphic> &graphic : graphicsOfMap) {
+        if (auto *connection = dynamic_cast<TWConnectionGraphic *>(graphic.get())) {
+            const std::optional<TWConnectionKind> kind = factory.kindOf(*connection);
+            if (kind == TWConnectionKind::Title) {
+                const auto target =
+                    mainByOriginal.value(factory.graphicNumbers(*connection).connected);
+                if (target) {
+                    factory.setConnectedGraphicNumber(*connection, target->graphicNumber());
+                    connection->setPrimitiveBranch(target->branch());
+                }
+            } else if (kind == TWConnectionKind::Child) {
+                const TWConnectionGraphicNumbers stored = factory.graphicNumbers(*connection);
+                const auto parent = mainByOriginal.value(stored.parent);
+                const auto child = mainByOriginal.value(stored.child);
+                factory.setParentAndChildGraphicNumbers(
+                    *connection, parent ? parent->graphicNumber() : stored.parent,
+                    child ? child->graphicNumber() : stored.child);
+                if (child)
+                    connection->setPrimitiveBranch(child->branch());
+            }
+        } else if (auto *line = dynamic_cast<TWLinkLine *>(graphic.get())) {
+            const auto start = anyByOriginal.value(line->startGraphicNumber());
+            const auto end = anyByOriginal.value(line->endGraphicNumber());
+            if (start && end) {
+                line->connect(start, end);
+                line->setPrimitiveBranch(start->branch());
+            } else {
+                // The line stays as stored: the user removes it with its ends.
+                qWarning("Warning: could not find start and end graphics for link line");
+            }
         }
     }
 }
 
-bool TWMap::isGraphicSelected(const TWGraphic *graphic) const
+void TWMap::processFlags()
 {
-    for (const std::shared_ptr<TWGraphic> &selected : m_selectedGraphics) {
-        if (selected.get() == graphic)
-            return true;
+    if (m_needsAutoLayout) {
+        drawingServices().autoArrange(*this);
+        m_needsAutoLayout = false;
     }
-    return false;
-}
-
-QList<TWMapBranch *> TWMap::selectedBranches() const
-{
-    QList<TWMapBranch *> branches;
-    for (const std::shared_ptr<TWGraphic> &graphic : m_selectedGraphics) {
-        TWMapBranch *branch = graphic->branch();
-        if (branch && !branches.contains(branch))
-            branches.append(branch);
-    }
-    return branches;
-}
-
-void TWMap::setSelectedBranch(const std::shared_ptr<TWMapBranch> &branch)
-{
-    m_selectedBranch = branch;
-}
-
-void TWMap::removeSelectedBranch(const TWMapBranch *branch)
-{
-    if (branch && m_selectedBranch.lock().get() == branch)
-        setSelectedBranch(nullptr);
-}
-
-void TWMap::insertObjectInGraphicOrderCacheAtIndex(const std::shared_ptr<TWGraphic> &graphic,
-                                                   int index)
-{
-    m_graphicOrderCache.insert(index, graphic);
-}
-
-void TWMap::insertObjectInLinkLinesAtIndex(const std::shared_ptr<TWLinkLine> &line, int index)
-{
-    m_linkLines.insert(index, line);
-    removeAllGraphicOrderCache();
-}
-
-void TWMap::removeObjectFromLinkLinesAtIndex(int index)
-{
-    m_linkLines.removeAt(index);
-    removeAllGraphicOrderCache();
-}
-
-TWMap::LinkLineList TWMap::linkLinesOnBranch(const TWMapBranch *branch) const
-{
-    LinkLineList lines;
-    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
-        if (line->branch() == branch)
-            lines.append(line);
-    }
-    return lines;
-}
-
-TWMap::LinkLineList TWMap::linkLinesStartingWithGraphic(const TWGraphic *graphic) const
-{
-    LinkLineList lines;
-    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
-        if (line->startGraphicNumber() == graphic->graphicNumber())
-            lines.append(line);
-    }
-    return lines;
-}
-
-TWMap::LinkLineList TWMap::linkLinesEndingWithGraphic(const TWGraphic *graphic) const
-{
-    LinkLineList lines;
-    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
-        if (line->endGraphicNumber() == graphic->graphicNumber())
-            lines.append(line);
-    }
-    return lines;
-}
-
-TWMap::LinkLineList TWMap::linkLinesStartingOrEndingWithGraphic(const TWGraphic *graphic) const
-{
-    LinkLineList lines;
-    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
-        if (line->startGraphicNumber() == graphic->graphicNumber() ||
-            line->endGraphicNumber() == graphic->graphicNumber())
-            lines.append(line);
-    }
-    return lines;
+    if (m_root)
+        m_root->reSortChildrenByPositionRecursively(true);
+    recalculateOutlineNumbers();
 }
 
 void TWMap::autoArangeWithMovedBranches(const BranchList &moved)
@@ -325,4 +378,46 @@ void TWMap::recalculateOutlineNumbers()
         m_root->reSortChildrenByPositionRecursively(true);
     layoutServices().recalculateOutlineNumbers(*this);
     setOutlineNumbersNeedUpdating(false);
+}
+
+void TWMap::makeNaturalSizeOfMarkedBranches()
+{
+    for (const std::shared_ptr<TWMapBranch> &branch : allBranches()) {
+        if (branch->needsMakeNaturalSize())
+            branch->makeNaturalSize();
+    }
+}
+
+// --- previews ---
+
+void TWMap::updatePreviewImage()
+{
+    drawingServices().updatePreviewImage(*this);
+}
+
+const std::shared_ptr<Image> &TWMap::previewImage()
+{
+    if (!m_previewImage)
+        updatePreviewImage();
+    return m_previewImage;
+}
+
+void TWMap::setNeedsUpdatePreviewImage(bool needs)
+{
+    if (needs)
+        updatePreviewImage();
+}
+
+void TWMap::updatePreviewInFileCache()
+{
+    drawingServices().updatePreviewInFileCache(*this);
+}
+
+// --- print setup ---
+
+const OrderedDictionary &TWMap::printSetupDictionary()
+{
+    if (!m_printSetupDictionary)
+        m_printSetupDictionary = OrderedDictionary();
+    return *m_printSetupDictionary;
 }

@@ -1,32 +1,44 @@
 #pragma once
 
 #include "platform/Geometry.h"
+#include "platform/Notification.h"
+#include "support/Color.h"
 #include "support/Font.h"
+#include "support/OrderedDictionary.h"
 #include "support/XMLElement.h"
 
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
 #include <memory>
 #include <optional>
 
+class Image;
 class QObject;
 class TWGraphic;
 class TWLinkLine;
 class TWMapBranch;
+class TWMapDrawingServices;
 class TWMapLayoutServices;
 class TWMapsDoc;
 class UndoManager;
 
-// One mind map of a document: one tab of the document window.
+// One mind map of a document: one tab of the document window. It owns the
+// branch tree (through its root), the link lines, the selection, the cached
+// drawing order of its graphics and every per-map setting, and points back
+// to the maps document that holds it, whose undo manager it uses.
 //
-// This is the map as far as the document needs it today: its identifier, the
-// back pointer to its maps document and its live `TWMap` element, which is
-// kept as it was read so that every setting, branch and link line survives a
-// load and a save unchanged. The settings, the branch tree and the selection
-// read that element as they are built out.
+// Always held by a shared_ptr (branches and undo steps refer to it). Made by
+// create() (a new map), createWithXMLElement() (a stored one) or copy(). The
+// destructor posts and registers nothing; owners call deparent() first.
+//
+// The map keeps its live `TWMap` element as it was read: the settings the map
+// models are read from it and written back into it, while the branch tree and
+// the link lines stored there stay as they are until branches are read from
+// elements, so that a document still loads and saves without loss.
 class TWMap : public std::enable_shared_from_this<TWMap>
 {
     struct Passkey
@@ -35,89 +47,123 @@ class TWMap : public std::enable_shared_from_this<TWMap>
     };
 
 public:
+    using GraphicList = QList<std::shared_ptr<TWGraphic>>;
+    using LinkLineList = QList<std::shared_ptr<TWLinkLine>>;
+    using BranchList = QList<std::shared_ptr<TWMapBranch>>;
+
+    // --- notifications (names as the rest of the system knows them) ---
+    static inline const QString SelectedGraphicsChangedNotification =
+        QStringLiteral("SelectedGraphicsChangedNotification");
+    static inline const QString GraphicAddedToSelectedGraphicsNotification =
+        QStringLiteral("GraphicAddedToSelectedGraphicsNotification");
+    static inline const QString SubtreeNeedsRedrawNotification =
+        QStringLiteral("SubtreeNeedsRedrawNotification");
+    static inline const QString GraphicNeedsRedrawNotification =
+        QStringLiteral("GraphicNeedsRedrawNotification");
+    static inline const QString RedrawInRectNotification =
+        QStringLiteral("RedrawInRectNotification");
+    static inline const QString DelayedRedrawInRectNotification =
+        QStringLiteral("DelayedRedrawInRectNotification");
+    static inline const QString BranchDidResizeNotification =
+        QStringLiteral("BranchDidResizeNotification");
+    static inline const QString ContinuousSpellCheckChangedNotification =
+        QStringLiteral("ContinuousSpellCheckChangedNotification");
+    static inline const QString ScreenwriterLayoutChangedNotification =
+        QStringLiteral("ScreenwriterLayoutChangedNotification");
+    static inline const QString MapNameChangedNotification =
+        QStringLiteral("MapNameChangedNotification");
+    static inline const QString OutlineFontChangedNotification =
+        QStringLiteral("OutlineFontChangedNotification");
+    static inline const QString OutlineFormatSettingChangedNotification =
+        QStringLiteral("OutlineFormatSettingChangedNotification");
+    static inline const QString ConstrainTextMaxWidthChangedNotification =
+        QStringLiteral("ConstrainTextMaxWidthChangedNotification");
+    static inline const QString BranchHideLevelChangedNotification =
+        QStringLiteral("BranchHideLevelChangedNotification");
+    static inline const QString PrintCanvasControllerNeedsUpdateNowNotification =
+        QStringLiteral("TWPrintCanvasControllerNeedsUpdateNow");
+    static inline const QString PrintCanvasControllerNeedsUpdateWhenIdleNotification =
+        QStringLiteral("TWPrintCanvasControllerNeedsUpdateWhenIdle");
+    // Announces a key-value change of a derived key (the background bindings
+    // observe "backgroundImageWidth" and friends): user-info KeyKey names the
+    // key, PhaseKey is "will" or "did".
+    static inline const QString ValueChangeNotification =
+        QStringLiteral("TWMapValueChangeNotification");
+
+    // User-info keys. Redraw-in-rectangle notifications carry the map (a
+    // NotificationObject) under MapKey and a QRectF under RectKey; the
+    // selection notification lists the affected graphics (NotificationObject
+    // values) under AffectedGraphicsKey.
+    static inline const QString MapKey = QStringLiteral("map");
+    static inline const QString RectKey = QStringLiteral("rect");
+    static inline const QString AffectedGraphicsKey = QStringLiteral("affectedGraphics");
+    static inline const QString KeyKey = QStringLiteral("key");
+    static inline const QString PhaseKey = QStringLiteral("phase");
+
     // The canvas of a new map when no page frames are shown.
     static constexpr Size DefaultCanvasSize{617, 458};
+    // The central branch of a new map, centred on the canvas.
+    static constexpr Size RootShapeSize{120, 40};
 
-    // A new empty map of the document (which may be null), with a fresh
-    // identifier. Nothing is registered for undo.
+    // A new map of the document (which may be null): a fresh identifier, the
+    // settings of the document's current map where they are copied, the
+    // defaults otherwise, and a root rectangle centred on the canvas. The
+    // settings go through their setters, so with an undo manager present
+    // they register their inverses.
     static std::shared_ptr<TWMap> create(TWMapsDoc *document);
+    // A bare map: every field zero or empty, no root. Copying starts here.
+    static std::shared_ptr<TWMap> createBare();
+
+    // Whether a map read from an element keeps the identifier stored there.
+    // A loaded document keeps them; a map made from an element for another
+    // place (a duplicate, a template, a dropped tab) must not share its
+    // source's identifier, which names its preview in the package.
+    enum class Identifier { KeepStored, MakeNew };
     // A map read from its `TWMap` element, which it keeps (a copy of it, so
-    // the caller's tree can change freely). Null for an element that is not a
-    // map. Each branch element it holds counts once on the loading progress.
+    // the caller's tree can change freely). Values the element marks as not
+    // set come from the document's root element. Null for an element that is
+    // not a map. Each branch element kept unread counts once on the loading
+    // progress.
     static std::shared_ptr<TWMap> createWithXMLElement(const XMLElement &element,
-                                                       TWMapsDoc *document);
+                                                       TWMapsDoc *document, Identifier identifier);
 
     explicit TWMap(Passkey);
     ~TWMap();
     TWMap(const TWMap &) = delete;
     TWMap &operator=(const TWMap &) = delete;
 
-    // A copy that belongs to no document and has an identifier of its own.
+    // A copy that belongs to no document and has no identifier of its own
+    // until one is asked for. Its graphic order cache starts empty and is
+    // rebuilt from its own tree.
     std::shared_ptr<TWMap> copy() const;
 
+    // --- document, services, undo ---
     TWMapsDoc *document() const { return m_document; }
     void setDocument(TWMapsDoc *document) { m_document = document; }
-
-    // The identifier, made on first request when the map has none.
-    QString identifier();
-    const std::optional<QString> &storedIdentifier() const { return m_identifier; }
-    // Package path of the map's preview picture.
-    QString previewPath();
-
-    Size canvasSize() const { return m_canvasSize; }
-    void setCanvasSize(Size size);
-
-    // Package path of the background picture; nothing when there is none.
-    std::optional<QString> backgroundImageFilename() const;
-    // Package paths the map's graphics and branches refer to: pictures,
-    // movies and sounds.
-    QStringList referencedPackagePaths() const;
-    // Whether the map refers to the package path (preview, background,
-    // pictures, movies and sounds).
-    bool refersToPackagePath(const QString &path);
-
-    // The live element, brought up to date.
-    XMLElement liveXMLElement();
-    // A copy of the live element brought up to date, for another document.
-    XMLElement freshXMLElementEmbeddingBinaryData(bool embed);
-
-    // Branches of the tree that match a report filter.
-    void addBranchesMatchingReport(const QVariantMap &, QList<std::shared_ptr<TWMapBranch>> &) {}
-
-    // Work after loading. Layout, re-sorting and outline numbers are done by
-    // the layout pass once the map has its branch tree; nothing to do yet.
-    void processFlags() {}
-    // Branches that asked to be brought to their natural size get it.
-    void makeNaturalSizeOfMarkedBranches() {}
-    // Preview pictures are drawn by the drawing code; until the map draws,
-    // the preview read from the document stays in the package data.
-    void updatePreviewImage() {}
-    void setNeedsUpdatePreviewImage(bool needs)
-    {
-        if (needs)
-            updatePreviewImage();
-    }
-    void updatePreviewInFileCache() {}
-
-    // Cut and restore the back pointers of the branch tree.
-    void deparent();
-    void reparent();
-
-    // ===== What branches and graphics use of the map =====
-    // Kept small and plain here; the map's own settings, selection and
-    // link-line operations build on these declarations.
-    using GraphicList = QList<std::shared_ptr<TWGraphic>>;
-    using LinkLineList = QList<std::shared_ptr<TWLinkLine>>;
-    using BranchList = QList<std::shared_ptr<TWMapBranch>>;
-
     // The document's undo manager; null without a document.
     UndoManager *undoManager() const;
     // Layout, boundary and text-layout services of this map (a set that does
     // nothing until one is installed).
     TWMapLayoutServices &layoutServices() const;
     void setLayoutServices(std::shared_ptr<TWMapLayoutServices> services);
+    // Whole-map layout, previews and print pages (stand-ins until the
+    // drawing code provides them).
+    TWMapDrawingServices &drawingServices() const;
+    void setDrawingServices(std::shared_ptr<TWMapDrawingServices> services);
 
-    // The central branch.
+    // --- identity ---
+    // The identifier, made on first request when the map has none.
+    QString identifier();
+    const std::optional<QString> &storedIdentifier() const { return m_identifier; }
+    void setIdentifier(const QString &identifier) { m_identifier = identifier; }
+    // Package path of the map's preview picture.
+    QString previewPath();
+    // The name given, else the plain text of the root branch.
+    QString mapName() const;
+    const std::optional<QString> &storedMapName() const { return m_mapName; }
+    void setName(const std::optional<QString> &name);
+
+    // --- the tree ---
     const std::shared_ptr<TWMapBranch> &root() const { return m_root; }
     // Stores the root without undo; it gets this map (not its subtree).
     void setRoot(const std::shared_ptr<TWMapBranch> &root);
@@ -125,82 +171,305 @@ public:
     BranchList allBranches() const;
     // The graphic of the tree or a link line with that number, or null.
     std::shared_ptr<TWGraphic> findGraphicWithGraphicNumber(long number) const;
+    // Cut (restore) the back pointers of the tree; registers nothing.
+    void deparent();
+    void reparent();
 
-    // Selection, in selection order.
+    // --- after loading ---
+    // Rewrites the graphic numbers connections and link lines refer to.
+    void resolveLoadedGraphics();
+    // Lays the map out once when asked to, re-sorts and renumbers.
+    void processFlags();
+    // Branches that asked to be brought to their natural size get it.
+    void makeNaturalSizeOfMarkedBranches();
+    // Lays the map out after the branches moved (by the layout assistance mode).
+    void autoArangeWithMovedBranches(const BranchList &moved);
+    // Re-sorts the tree by position and numbers it again.
+    void recalculateOutlineNumbers();
+
+    // --- previews ---
+    void updatePreviewImage();
+    // With true, renews the preview at once (through the drawing services).
+    void setNeedsUpdatePreviewImage(bool needs);
+    void updatePreviewInFileCache();
+    // The preview, made first when the map has none.
+    const std::shared_ptr<Image> &previewImage();
+    const std::shared_ptr<Image> &cachedPreviewImage() const { return m_previewImage; }
+    void setPreviewImage(std::shared_ptr<Image> image) { m_previewImage = std::move(image); }
+
+    // --- package paths ---
+    // Every package path the map refers to: its preview, its background
+    // picture, the pictures and movies of its graphics and the sounds of its
+    // branches (and of the stored tree it keeps unread).
+    QStringList referencedPackagePaths();
+    bool refersToPackagePath(const QString &path);
+
+    // --- element ---
+    // The live element, brought up to date.
+    XMLElement liveXMLElement();
+    // A copy of the live element brought up to date, for another document.
+    XMLElement freshXMLElementEmbeddingBinaryData(bool embed);
+
+    // Branches of the tree that match a report filter.
+    void addBranchesMatchingReport(const QVariantMap &, BranchList &) {}
+
+    // --- selection, in selection order ---
     const GraphicList &selectedGraphics() const { return m_selectedGraphics; }
+    // The selection as notification details.
+    QVariantList selectedGraphicsForNotification() const;
     int countOfSelectedGraphics() const { return int(m_selectedGraphics.size()); }
+    std::shared_ptr<TWGraphic> objectInSelectedGraphicsAtIndex(int index) const;
+    GraphicList getSelectedGraphics(int location, int length) const;
+    // An other enclosed graphic of a branch is never selected on its own.
     void insertObjectInSelectedGraphicsAtIndex(const std::shared_ptr<TWGraphic> &graphic,
                                                int index);
     void removeObjectFromSelectedGraphicsAtIndex(int index);
+    void replaceObjectInSelectedGraphicsAtIndex(int index,
+                                                const std::shared_ptr<TWGraphic> &graphic);
     void removeAllSelectedGraphics();
     // Takes the graphic out of the selection when it is selected.
     void removeSelectedGraphic(const TWGraphic *graphic);
     bool isGraphicSelected(const TWGraphic *graphic) const;
     // The distinct branches of the selected graphics, in selection order.
     QList<TWMapBranch *> selectedBranches() const;
+    // The branch every selected graphic shares, or null.
     std::shared_ptr<TWMapBranch> selectedBranch() const { return m_selectedBranch.lock(); }
     void setSelectedBranch(const std::shared_ptr<TWMapBranch> &branch);
     // Forgets the branch when it is the selected branch.
     void removeSelectedBranch(const TWMapBranch *branch);
+    // The branches whose shape or text is selected, for list bindings.
+    const BranchList &selectedBranchesForBindings() const { return m_selectedBranchesForBindings; }
 
-    // The cache of graphics in drawing order.
+    // --- graphic order cache ---
     const GraphicList &graphicOrderCache() const { return m_graphicOrderCache; }
+    int countOfGraphicOrderCache() const { return int(m_graphicOrderCache.size()); }
+    std::shared_ptr<TWGraphic> objectInGraphicOrderCacheAtIndex(int index) const;
+    GraphicList getGraphicOrderCache(int location, int length) const;
     void insertObjectInGraphicOrderCacheAtIndex(const std::shared_ptr<TWGraphic> &graphic,
                                                 int index);
+    void removeObjectFromGraphicOrderCacheAtIndex(int index);
+    void replaceObjectInGraphicOrderCacheAtIndex(int index,
+                                                 const std::shared_ptr<TWGraphic> &graphic);
     void removeAllGraphicOrderCache()
     {
         m_graphicOrderCache.clear();
         graphicNumbersChanged();
     }
 
-    // Link lines and the link-line queries (ends compared by graphic number).
+    // --- link lines ---
     const LinkLineList &linkLines() const { return m_linkLines; }
     int countOfLinkLines() const { return int(m_linkLines.size()); }
+    std::shared_ptr<TWLinkLine> objectInLinkLinesAtIndex(int index) const;
+    LinkLineList getLinkLines(int location, int length) const;
     void insertObjectInLinkLinesAtIndex(const std::shared_ptr<TWLinkLine> &line, int index);
     void removeObjectFromLinkLinesAtIndex(int index);
+    void replaceObjectInLinkLinesAtIndex(int index, const std::shared_ptr<TWLinkLine> &line);
+    void removeAllLinkLines();
     LinkLineList linkLinesOnBranch(const TWMapBranch *branch) const;
     LinkLineList linkLinesStartingWithGraphic(const TWGraphic *graphic) const;
     LinkLineList linkLinesEndingWithGraphic(const TWGraphic *graphic) const;
     LinkLineList linkLinesStartingOrEndingWithGraphic(const TWGraphic *graphic) const;
 
-    // Settings branches read (stored without undo here).
+    // --- outline formats, level 1 first ---
+    const QStringList &outlineFormatSettings() const { return m_outlineFormatSettings; }
+    int countOfOutlineFormatSettings() const { return int(m_outlineFormatSettings.size()); }
+    QString objectInOutlineFormatSettingsAtIndex(int index) const;
+    QStringList getOutlineFormatSettings(int location, int length) const;
+    void insertObjectInOutlineFormatSettingsAtIndex(const QString &format, int index);
+    void removeObjectFromOutlineFormatSettingsAtIndex(int index);
+    void replaceObjectInOutlineFormatSettingsAtIndex(int index, const QString &format);
+    void removeAllOutlineFormatSettings();
+    // Nothing happens for a list with the same formats.
+    void setOutlineFormatSettings(const QStringList &formats);
+
+    // --- settings branches read ---
+    // Kept in one record that the branch code reads. Its
+    // showResourcesAllocated is the stored flag, not the getter's answer.
     struct BranchDisplaySettings
     {
-        int branchHideLevel = 999;
-        int layoutAssistanceMode = 1;
-        int orderingMode = 1;
+        int branchHideLevel = 0;
+        int layoutAssistanceMode = 0;
+        int orderingMode = 0;
         int outlineNumbersToLevel = 0;
         bool showOutlineNumbers = false;
         bool outlineNumbersNeedUpdating = false;
-        bool showAttachedGraphics = true;
-        bool showTextIndicators = true;
-        bool showCheckboxes = true;
+        bool showAttachedGraphics = false;
+        bool showTextIndicators = false;
+        bool showCheckboxes = false;
         bool automaticCheckBoxes = false;
-        bool showPercentComplete = true;
-        bool showPriorities = true;
-        bool showResourcesAllocated = true;
+        bool showPercentComplete = false;
+        bool showPriorities = false;
+        bool showResourcesAllocated = false;
         bool childOutlineNumberingTopDown = false;
         bool textMaxWidthSet = false;
-        float textMaxWidth = 200;
+        float textMaxWidth = 0;
         std::optional<Font> outlineFont;
     };
     const BranchDisplaySettings &branchDisplaySettings() const { return m_branchSettings; }
     BranchDisplaySettings &branchDisplaySettingsForUpdate() { return m_branchSettings; }
+
     int branchHideLevel() const { return m_branchSettings.branchHideLevel; }
     int layoutAssistanceMode() const { return m_branchSettings.layoutAssistanceMode; }
     int orderingMode() const { return m_branchSettings.orderingMode; }
+    int outlineNumbersToLevel() const { return m_branchSettings.outlineNumbersToLevel; }
+    bool showOutlineNumbers() const { return m_branchSettings.showOutlineNumbers; }
     bool outlineNumbersNeedUpdating() const { return m_branchSettings.outlineNumbersNeedUpdating; }
     void setOutlineNumbersNeedUpdating(bool needs)
     {
         m_branchSettings.outlineNumbersNeedUpdating = needs;
     }
-    // Lays the map out after the branches moved (by the layout assistance mode).
-    void autoArangeWithMovedBranches(const BranchList &moved);
-    // Re-sorts the tree by position and numbers it again.
-    void recalculateOutlineNumbers();
-    // ===== end of what branches and graphics use =====
+    bool showAttachedGraphics() const { return m_branchSettings.showAttachedGraphics; }
+    bool showTextIndicators() const { return m_branchSettings.showTextIndicators; }
+    bool showCheckboxes() const { return m_branchSettings.showCheckboxes; }
+    bool automaticCheckBoxes() const { return m_branchSettings.automaticCheckBoxes; }
+    bool showPercentComplete() const { return m_branchSettings.showPercentComplete; }
+    bool showPriorities() const { return m_branchSettings.showPriorities; }
+    bool childOutlineNumberingTopDown() const
+    {
+        return m_branchSettings.childOutlineNumberingTopDown;
+    }
+    bool textMaxWidthSet() const { return m_branchSettings.textMaxWidthSet; }
+    float textMaxWidth() const { return m_branchSettings.textMaxWidth; }
+    const std::optional<Font> &outlineFont() const { return m_branchSettings.outlineFont; }
+    // Indicators that are never drawn: the getters answer false whatever is stored.
+    bool showResourcesAllocated() const { return false; }
+    bool showSWTextIndicators() const { return false; }
+    bool storedShowResourcesAllocated() const { return m_branchSettings.showResourcesAllocated; }
+    bool storedShowSWTextIndicators() const { return m_showSWTextIndicators; }
 
-    // ===== Map queries (TWMap_Queries.cpp) =====
+    // --- other settings ---
+    bool isSwDialogueBOPage() const { return m_isSwDialogueBOPage; }
+    const QString &swDialogueBOPageText() const { return m_swDialogueBOPageText; }
+    bool isSwDialogueTONPage() const { return m_isSwDialogueTONPage; }
+    const QString &swDialogueTONPageText() const { return m_swDialogueTONPageText; }
+    bool isSwDialogueAutoChar() const { return m_isSwDialogueAutoChar; }
+    bool isSwSceneBOPage() const { return m_isSwSceneBOPage; }
+    const QString &swSceneBOPageText() const { return m_swSceneBOPageText; }
+    bool isSwSceneTONPage() const { return m_isSwSceneTONPage; }
+    const QString &swSceneTONPageText() const { return m_swSceneTONPageText; }
+    bool isSceneContNoSwitch() const { return m_isSceneContNoSwitch; }
+    int firstLevelSpacing() const { return m_firstLevelSpacing; }
+    int interChildSpacing() const { return m_interChildSpacing; }
+    int repelDistance() const { return m_repelDistance; }
+    bool continuousSpellCheck() const { return m_continuousSpellCheck; }
+    const std::optional<Color> &defaultGraphicColor() const { return m_defaultGraphicColor; }
+    const std::optional<Color> &defaultStrokeColor() const { return m_defaultStrokeColor; }
+    int graphicColoringMode() const { return m_graphicColoringMode; }
+    float rainbowSaturation() const { return m_rainbowSaturation; }
+    float rainbowAngle() const { return m_rainbowAngle; }
+    Size canvasSize() const { return m_canvasSize; }
+    bool backgroundSettingsEnabled() const { return m_backgroundSettingsEnabled; }
+    const std::optional<Color> &backgroundColor() const { return m_backgroundColor; }
+    const std::optional<QString> &backgroundImageFilename() const
+    {
+        return m_backgroundImageFilename;
+    }
+    float backgroundImageOpacity() const { return m_backgroundImageOpacity; }
+    Size backgroundImageSize() const { return m_backgroundImageSize; }
+    int backgroundImageTileMode() const { return m_backgroundImageTileMode; }
+    Point backgroundImageOffset() const { return m_backgroundImageOffset; }
+    bool backgroundImageScaleLocked() const { return m_backgroundImageScaleLocked; }
+    void setBackgroundImageScaleLocked(bool locked) { m_backgroundImageScaleLocked = locked; }
+    // The picture made from the package data; dropped when the path changes.
+    const std::shared_ptr<Image> &backgroundImage() const { return m_backgroundImage; }
+    void setBackgroundImage(std::shared_ptr<Image> image) { m_backgroundImage = std::move(image); }
+    bool showBoundaries() const { return m_showBoundaries; }
+    bool showCollapseSign() const { return m_showCollapseSign; }
+    bool showLinkLines() const { return m_showLinkLines; }
+    bool showShadows() const { return m_showShadows; }
+    bool needsAutoLayout() const { return m_needsAutoLayout; }
+    void setNeedsAutoLayout(bool needs) { m_needsAutoLayout = needs; }
+    const std::optional<QString> &themeID() const { return m_themeID; }
+    void setThemeID(const std::optional<QString> &id) { m_themeID = id; }
+    const std::optional<QString> &mapStyleID() const { return m_mapStyleID; }
+    void setMapStyleID(const std::optional<QString> &id) { m_mapStyleID = id; }
+    const std::optional<QString> &defaultGraphicStyleID() const { return m_defaultGraphicStyleID; }
+    void setDefaultGraphicStyleID(const std::optional<QString> &id)
+    {
+        m_defaultGraphicStyleID = id;
+    }
+    float zoomAmount() const { return m_zoomAmount; }
+    float scaleAmount() const { return m_scaleAmount; }
+    Rect cachedVisibleRect() const { return m_cachedVisibleRect; }
+    void setCachedVisibleRect(Rect rect) { m_cachedVisibleRect = rect; }
+    bool drawBackgroundOffScreen() const { return m_drawBackgroundOffScreen; }
+    void setDrawBackgroundOffScreen(bool offScreen) { m_drawBackgroundOffScreen = offScreen; }
+    const GraphicList &rubberbandGraphics() const { return m_rubberbandGraphics; }
+    void setRubberbandGraphics(const GraphicList &graphics) { m_rubberbandGraphics = graphics; }
+    // Made empty on first request.
+    const OrderedDictionary &printSetupDictionary();
+    bool hasPrintSetupDictionary() const { return m_printSetupDictionary.has_value(); }
+
+    // --- undoable setters: nothing happens for an unchanged value ---
+    void setAutomaticCheckBoxes(bool automatic);
+    void setBackgroundColor(const std::optional<Color> &color);
+    void setBackgroundImageFilename(const std::optional<QString> &path);
+    void setBackgroundImageOffset(Point offset);
+    void setBackgroundImageOpacity(float opacity);
+    void setBackgroundImageSize(Size size);
+    void setBackgroundImageTileMode(int mode);
+    void setBranchHideLevel(int level);
+    void setChildOutlineNumberingTopDown(bool topDown);
+    void setContinuousSpellCheck(bool check);
+    void setDefaultGraphicColor(const std::optional<Color> &color);
+    void setDefaultStrokeColor(const std::optional<Color> &color);
+    void setFirstLevelSpacing(int spacing);
+    void setGraphicColoringMode(int mode);
+    void setInterChildSpacing(int spacing);
+    void setIsSceneContNoSwitch(bool on);
+    void setIsSwDialogueAutoChar(bool on);
+    void setIsSwDialogueBOPage(bool on);
+    void setIsSwDialogueTONPage(bool on);
+    void setIsSwSceneBOPage(bool on);
+    void setIsSwSceneTONPage(bool on);
+    void setSwDialogueBOPageText(const QString &text);
+    void setSwDialogueTONPageText(const QString &text);
+    void setSwSceneBOPageText(const QString &text);
+    void setSwSceneTONPageText(const QString &text);
+    void setLayoutAssistanceMode(int mode);
+    void setOrderingMode(int mode);
+    void setOutlineFont(const std::optional<Font> &font);
+    void setOutlineNumbersToLevel(int level);
+    void setRainbowAngle(float angle);
+    void setRainbowSaturation(float saturation);
+    void setRepelDistance(int distance);
+    // Stores whole numbers: the value is truncated toward zero.
+    void setScaleAmount(float scale);
+    void setShowAttachedGraphics(bool show);
+    void setShowBoundaries(bool show);
+    void setShowCheckboxes(bool show);
+    void setShowCollapseSign(bool show);
+    void setShowLinkLines(bool show);
+    void setShowOutlineNumbers(bool show);
+    void setShowPercentComplete(bool show);
+    void setShowPriorities(bool show);
+    void setShowResourcesAllocated(bool show);
+    void setShowShadows(bool show);
+    void setShowSWTextIndicators(bool show);
+    void setShowTextIndicators(bool show);
+    void setTextMaxWidth(float width);
+    void setTextMaxWidthSet(bool set);
+    // Named "Update print setup information"; undo restores the previous one.
+    void setPrintSetupDictionary(const std::optional<OrderedDictionary> &dictionary);
+
+    // --- setters without undo ---
+    void setBackgroundSettingsEnabled(bool enabled);
+    void setZoomAmount(float zoom);
+    // Invalidates boundaries and connection bounds; refreshes the preview.
+    void setCanvasSize(Size size);
+
+    // --- key-value access ---
+    // The value of a setting by its field name (a number, a Color, a Font,
+    // a Size, a Point, a string list ...); strings and objects that are not
+    // set give an invalid QVariant.
+    QVariant valueForKey(const QString &key) const;
+    // Applies a boxed value through the key's setter; every undo step of the
+    // setters runs through it. False for an unknown key or a wrong value.
+    bool setMapValue(const QVariant &value, const QString &key);
+    // Every key setMapValue() takes.
+    static QStringList settingKeys();
+
+    // --- map queries (TWMap_Queries.cpp) ---
     // Link lines, the root's own graphics, then each first-level subtree.
     // `all` includes hidden branches.
     GraphicList graphicsOrderedForPrinting(bool all) const;
@@ -240,45 +509,104 @@ public:
                                                  TWMapBranch *branch2);
     // Removes link lines whose end graphics are no longer in the map.
     void removeDeadLinkLines();
-    // Stand-ins for settings the map's own code stores (same names).
-    int graphicColoringMode() const { return m_querySettings.graphicColoringMode; }
-    void setGraphicColoringMode(int mode) { m_querySettings.graphicColoringMode = mode; }
-    bool showBoundaries() const { return m_querySettings.showBoundaries; }
-    void setShowBoundaries(bool show) { m_querySettings.showBoundaries = show; }
-    bool showShadows() const { return m_querySettings.showShadows; }
-    void setShowShadows(bool show) { m_querySettings.showShadows = show; }
 
 private:
-    struct QuerySettings
-    {
-        int graphicColoringMode = 0;
-        bool showBoundaries = false;
-        bool showShadows = false;
-    };
     struct NumberIndex;
-    QuerySettings m_querySettings;
     // Made on first lookup.
     std::shared_ptr<NumberIndex> m_numberIndex;
+    friend class TWMapSettingsAccess;
 
-public:
-    // ===== end of map queries =====
-
-private:
-    void readFromElement();
+    void initWithDocument(TWMapsDoc *document);
+    void makeRootBranch();
+    template <class F> void registerUndo(F &&inverse);
+    void registerSetterUndo(const QString &key, const QVariant &old);
+    void nameUndoAction(const char *name, const char *table = nullptr);
+    bool announcing() const { return !m_initializing; }
+    void post(const QString &name) const;
+    void postRedrawRoot() const;
+    void postCanvasRedraw(const QString &name) const;
+    void postValueChange(const QString &key, bool did) const;
+    void refreshPreview();
+    void redrawCanvasAndPreview(const QString &redraw);
+    void redrawRootAndPreview();
+    void fitAllAndPreview();
+    void fitAllBranches();
+    void refitTextAreas();
+    QList<std::shared_ptr<TWMapBranch>> branchesIncludingHidden() const;
+    void enqueueSelectionChange(const std::shared_ptr<TWGraphic> &graphic);
+    void selectionDidChange();
+    void updateSelectedBranch();
+    void updateSelectedBranchesForBindings();
+    void readFromElement(bool keepIdentifier);
+    void writeToElement(XMLElement &element);
+    void postLoadingProgressForStoredBranches() const;
+    template <class T>
+    bool setIfChanged(T &field, const T &value, const char *key, const char *actionName,
+                      const char *table = nullptr);
 
     XMLElement m_liveXMLElement;
     std::optional<QString> m_identifier;
+    std::optional<QString> m_mapName;
     TWMapsDoc *m_document = nullptr;
-    Size m_canvasSize = DefaultCanvasSize;
+    std::shared_ptr<TWMapLayoutServices> m_layoutServices;
+    std::shared_ptr<TWMapDrawingServices> m_drawingServices;
+    bool m_initializing = false;
+    // The element holds a stored branch tree and link lines that are not read yet.
+    bool m_treeHeldInElement = false;
 
-    // What branches and graphics use (see the block above).
+    bool m_isSwDialogueBOPage = false;
+    QString m_swDialogueBOPageText;
+    bool m_isSwDialogueTONPage = false;
+    QString m_swDialogueTONPageText;
+    bool m_isSwDialogueAutoChar = false;
+    bool m_isSwSceneBOPage = false;
+    QString m_swSceneBOPageText;
+    bool m_isSwSceneTONPage = false;
+    QString m_swSceneTONPageText;
+    bool m_isSceneContNoSwitch = false;
+    QStringList m_outlineFormatSettings;
+    int m_firstLevelSpacing = 0;
+    int m_interChildSpacing = 0;
+    int m_repelDistance = 0;
+    bool m_continuousSpellCheck = false;
+    std::optional<Color> m_defaultGraphicColor;
+    std::optional<Color> m_defaultStrokeColor;
+    int m_graphicColoringMode = 0;
+    float m_rainbowSaturation = 0;
+    float m_rainbowAngle = 0;
+    Size m_canvasSize;
+    bool m_backgroundSettingsEnabled = false;
+    std::optional<Color> m_backgroundColor;
+    std::optional<QString> m_backgroundImageFilename;
+    float m_backgroundImageOpacity = 0;
+    Size m_backgroundImageSize;
+    int m_backgroundImageTileMode = 0;
+    Point m_backgroundImageOffset;
     std::shared_ptr<TWMapBranch> m_root;
     std::weak_ptr<TWMapBranch> m_selectedBranch;
-    GraphicList m_selectedGraphics;
-    GraphicList m_graphicOrderCache;
     LinkLineList m_linkLines;
+    GraphicList m_graphicOrderCache;
+    GraphicList m_selectedGraphics;
+    GraphicList m_rubberbandGraphics;
+    std::shared_ptr<Image> m_backgroundImage;
+    bool m_backgroundImageScaleLocked = false;
+    float m_zoomAmount = 0;
+    float m_scaleAmount = 0;
+    Rect m_cachedVisibleRect;
+    bool m_showBoundaries = false;
+    bool m_showCollapseSign = false;
+    bool m_showLinkLines = false;
+    bool m_showShadows = false;
+    bool m_showSWTextIndicators = false;
+    bool m_needsAutoLayout = false;
+    std::optional<QString> m_themeID;
+    std::optional<QString> m_mapStyleID;
+    std::optional<QString> m_defaultGraphicStyleID;
+    std::shared_ptr<Image> m_previewImage;
+    std::optional<OrderedDictionary> m_printSetupDictionary;
+    bool m_drawBackgroundOffScreen = false;
+    BranchList m_selectedBranchesForBindings;
     BranchDisplaySettings m_branchSettings;
-    std::shared_ptr<TWMapLayoutServices> m_layoutServices;
 };
 
 // Redraw notifications name the map they concern by pointer.

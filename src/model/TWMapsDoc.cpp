@@ -60,6 +60,9 @@ std::shared_ptr<TWMapsDoc> TWMapsDoc::copy() const
     c->m_liveXMLElement = m_liveXMLElement.copy();
     for (const std::shared_ptr<TWMap> &map : m_maps) {
         std::shared_ptr<TWMap> mapCopy = map->copy();
+        // The copy keeps each map's identifier: it names the map's preview
+        // in the package data the copy takes over.
+        mapCopy->setIdentifier(map->identifier());
         mapCopy->setDocument(c.get());
         c->m_maps.append(mapCopy);
     }

@@ -60,9 +60,6 @@ QSet<QString> referencedPaths(const TWMapsDoc::MapList &maps)
 {
     QSet<QString> paths;
     for (const std::shared_ptr<TWMap> &map : maps) {
-        paths.insert(map->previewPath());
-        if (const std::optional<QString> background = map->backgroundImageFilename())
-            paths.insert(*background);
         for (const QString &path : map->referencedPackagePaths())
             paths.insert(path);
     }

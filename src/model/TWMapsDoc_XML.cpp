@@ -116,8 +116,8 @@ bool TWMapsDoc::loadFromXMLElement(const XMLElement &element)
     m_currentMap.reset();
     m_currentMapNumber = -1;
     for (const XMLElement &mapElement : element.elementForName(u"maps").elementsForName(u"map")) {
-        if (std::shared_ptr<TWMap> map =
-                TWMap::createWithXMLElement(mapElement.elementForName(u"TWMap"), this))
+        if (std::shared_ptr<TWMap> map = TWMap::createWithXMLElement(
+                mapElement.elementForName(u"TWMap"), this, TWMap::Identifier::KeepStored))
             m_maps.append(map);
     }
 

@@ -134,6 +134,19 @@ protected:
         document->setUndoManager(undo);
         map = TWMap::create(document.get());
         document->addMap(map, true);
+        // Settings that keep the branch rules apart from the map's: every
+        // level shown, no layout after moves, nothing numbered or checked.
+        map->branchDisplaySettingsForUpdate() = {.branchHideLevel = 999,
+                                                 .layoutAssistanceMode = 1,
+                                                 .orderingMode = 1,
+                                                 .showAttachedGraphics = true,
+                                                 .showTextIndicators = true,
+                                                 .showCheckboxes = true,
+                                                 .showPercentComplete = true,
+                                                 .showPriorities = true,
+                                                 .showResourcesAllocated = true,
+                                                 .textMaxWidth = 200,
+                                                 .outlineFont = std::nullopt};
         map->setLayoutServices(layout);
         root = newBranch(nullptr, Rect(300, 200, 100, 40), "root");
         map->setRoot(root);

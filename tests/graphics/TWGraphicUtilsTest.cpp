@@ -95,6 +95,7 @@ TEST_F(TWGraphicUtilsTest, InheritedColoursAndShadow)
 {
     auto colours = std::make_shared<MapColours>();
     map->setLayoutServices(colours);
+    map->setGraphicColoringMode(0);
     const Color rootFill = Color::colorWithCalibratedRed(1, 0, 0);
     root->mainGraphic()->setInheritsFill(false);
     root->mainGraphic()->setFillColor(rootFill);

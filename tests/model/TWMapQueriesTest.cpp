@@ -84,6 +84,7 @@ TEST_F(TWMapQueriesTest, ClicksGoToLinkLinesSignsGraphicsThenBoundaries)
     clicks->boundaries.insert("a", Rect(400, 50, 300, 300));
     root->setHasBoundary(true);
     a->setHasBoundary(true);
+    map->setShowBoundaries(false);
     EXPECT_EQ(map->graphicUnderPoint({450, 300}, nullptr), nullptr);
     map->setShowBoundaries(true);
     EXPECT_EQ(map->graphicUnderPoint({450, 300}, nullptr), a->boundaryProxy());

@@ -147,6 +147,37 @@ TEST_F(TWMapsDocMapsTest, ReorderingMovesTheMapAndUndoRestoresTheOldCurrent)
     }
 }
 
+TEST_F(TWMapsDocMapsTest, SequencesOfCreatingAndMovingUndoToEachPreviousState)
+{
+    // Each step one undo step; state() checks that the current map and its
+    // number agree after every one, undone and redone as well.
+    setUp(2, 1);
+    const std::function<void()> steps[] = {
+        [&] { document->publicCreateNewMapAtIndex(7); },
+        [&] { document->publicMoveMapFromIndex(2, 0); },
+        [&] { document->setCurrentMapNumber(1); },
+        [&] { document->publicCreateNewMapAtIndex(0); },
+        [&] { document->publicMoveMapFromIndex(1, 3); },
+        [&] { document->removeObjectFromMapsAtIndex(0); },
+    };
+    QStringList states{state()};
+    for (const auto &step : steps) {
+        step();
+        closeStep();
+        states << state();
+    }
+    EXPECT_EQ(states, (QStringList{"0 *1", "0 1 *n", "*n 0 1", "n *0 1", "n 0 1 *n", "n 1 n *0",
+                                   "1 n *0"}));
+    for (int i = int(states.size()) - 2; i >= 0; --i) {
+        undo->undo();
+        EXPECT_EQ(state(), states.at(i)) << "undoing to state " << i;
+    }
+    for (int i = 1; i < states.size(); ++i) {
+        undo->redo();
+        EXPECT_EQ(state(), states.at(i)) << "redoing to state " << i;
+    }
+}
+
 TEST_F(TWMapsDocMapsTest, BadIndexesAreRefusedWithoutAStep)
 {
     setUp(3, 1);
@@ -234,7 +265,8 @@ TEST_F(TWMapsDocMapsTest, NotificationsAndWindowCallsComeInOrder)
     EXPECT_EQ(selection.sender, maps[1].get());
     EXPECT_TRUE(selection.userInfo.contains(TWMapsDoc::AffectedGraphicsKey));
     const Notification redraw = recorder.named("DelayedRedrawInRectNotification").at(0);
-    EXPECT_EQ(redraw.userInfo.value(TWMapsDoc::MapKey).value<NotificationObject>().lock<TWMap>(), maps[1]);
+    EXPECT_EQ(redraw.userInfo.value(TWMapsDoc::MapKey).value<NotificationObject>().lock<TWMap>(),
+              maps[1]);
     EXPECT_EQ(redraw.userInfo.value(TWMapsDoc::RectKey).toRectF(), QRectF(0, 0, 617, 458));
 
     // Deleting a map while one is current: the last map shown, shown once

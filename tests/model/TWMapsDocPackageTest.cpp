@@ -59,6 +59,7 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     document->addMap(plain, false);
     const XMLElement pictured = XMLElement::parse(
         "<TWMap><identifier>MAP-2</identifier>"
+        "<useMyOwnBackgroundSettings>YES</useMyOwnBackgroundSettings>"
         "<backgroundImageFilename>Images/DocumentBackground5/ExtractedImage.pdf"
         "</backgroundImageFilename>"
         "<root><TWMapBranch><soundFileName>Sounds/Branch3/bell.aiff</soundFileName>"
@@ -66,7 +67,8 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
         "</TWImage></mainGraphic><children><TWMapBranch><linkedGraphics><TWImage>"
         "<moviePath>Images/Branch8/Graphic2/clip.mov</moviePath></TWImage></linkedGraphics>"
         "</TWMapBranch></children></TWMapBranch></root></TWMap>");
-    document->addMap(TWMap::createWithXMLElement(pictured, document.get()), true);
+    document->addMap(
+        TWMap::createWithXMLElement(pictured, document.get(), TWMap::Identifier::KeepStored), true);
 
     document->setCreator(QStringLiteral("Ann Lee"));
     document->setOrganization(QStringLiteral("Lee & Co"));

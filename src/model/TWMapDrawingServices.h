@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/Geometry.h"
+
+#include <memory>
+
+class TWMap;
+class TWMapBranch;
+
+// What the map's settings ask of the whole-map drawing, layout and printing
+// code that TWMapLayoutServices does not cover: laying the whole map out,
+// renewing its previews, fitting text areas to a width and the printable
+// page. Each map holds one set (TWMap::setDrawingServices()).
+//
+// Until the drawing subsystem provides the real set, the map uses
+// TWMapDrawingStandIn: it lays nothing out, makes no previews (the preview
+// read from a document stays in its package data) and answers the page of
+// the locale's default paper size. It is a placeholder to be replaced, not an
+// implementation.
+class TWMapDrawingServices
+{
+public:
+    virtual ~TWMapDrawingServices() = default;
+
+    // Lays the whole map out with the tight layout, then renews its preview.
+    virtual void autoArrange(TWMap &map) = 0;
+    // Renews the preview picture and announces it.
+    virtual void updatePreviewImage(TWMap &map) = 0;
+    // Stores the PNG preview in the document's package data.
+    virtual void updatePreviewInFileCache(TWMap &map) = 0;
+    // Gives the text area the size it requires at that width and resizes the
+    // main graphic around it.
+    virtual void resizeForTextAreaConstrainedToWidth(TWMapBranch &branch, float width) = 0;
+    // The size of the imageable area of the default printed page.
+    virtual Size imageablePageSize() = 0;
+};
+
+// The placeholder set (see above); shared by every map without a set of its own.
+class TWMapDrawingStandIn : public TWMapDrawingServices
+{
+public:
+    static TWMapDrawingStandIn &shared();
+
+    void autoArrange(TWMap &) override {}
+    void updatePreviewImage(TWMap &) override {}
+    void updatePreviewInFileCache(TWMap &) override {}
+    void resizeForTextAreaConstrainedToWidth(TWMapBranch &, float) override {}
+    Size imageablePageSize() override;
+};
