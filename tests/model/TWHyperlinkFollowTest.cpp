@@ -14,23 +14,6 @@ using namespace BranchTest;
 
 namespace {
 
-class FakeOpener : public TWLinkOpener
-{
-public:
-    QStringList calls;
-    bool succeeds = true;
-    bool openURL(const QUrl &url) override
-    {
-        calls << "open " + url.toString(QUrl::FullyEncoded);
-        return succeeds;
-    }
-    bool revealFile(const QString &path) override
-    {
-        calls << "reveal " + path;
-        return true;
-    }
-};
-
 class FakeDocument : public TWLinkDocument, public TWLinkCanvas
 {
 public:
@@ -55,28 +38,40 @@ public:
     QStringList *log;
 };
 
-class FakeDocuments : public TWDocumentOpener
+// The desktop, the document controller and the network in one, logging every request.
+class FakeDesktop : public TWLinkOpener, public TWDocumentOpener, public TWDocumentFetcher
 {
 public:
     QStringList log;
+    bool succeeds = true;
     TWLinkDocument *active = nullptr;
-    QList<TWLinkDocument *> open;
-    bool canOpen = true;
+    Callback pending;
     std::vector<std::unique_ptr<FakeDocument>> made;
 
+    bool openURL(const QUrl &url) override
+    {
+        log << "open " + url.toString(QUrl::FullyEncoded);
+        return succeeds;
+    }
+    bool revealFile(const QString &path) override { return log << "reveal " + path, true; }
     TWLinkDocument *currentlyActiveDocument() override { return active; }
-    QList<TWLinkDocument *> documents() override { return open; }
+    QList<TWLinkDocument *> documents() override { return {active}; }
     TWLinkDocument *openUntitledDocument() override { return make("untitled", {}); }
     TWLinkDocument *openDocumentWithContentsOfFile(const QString &path) override
     {
         return make("open " + path, path);
+    }
+    void fetch(const QUrl &url, Callback done) override
+    {
+        log << "fetch " + url.toString();
+        pending = std::move(done);
     }
 
 private:
     TWLinkDocument *make(const QString &call, const QString &file)
     {
         log << call;
-        if (!canOpen)
+        if (!succeeds)
             return nullptr;
         auto doc = TWMapsDoc::create();
         doc->addMap(TWMap::create(doc.get()), true);
@@ -85,19 +80,7 @@ private:
     }
 };
 
-class FakeFetcher : public TWDocumentFetcher
-{
-public:
-    QList<QUrl> urls;
-    Callback pending;
-    void fetch(const QUrl &url, Callback done) override
-    {
-        urls << url;
-        pending = std::move(done);
-    }
-};
-
-// Two maps: "root" with a, b (below it "twin") and a hidden "twin"; and "second" with "twin".
+// Two maps: "root" with a, b (below it, collapsed, "twin") and "twin"; "second" with "twin".
 class FollowTest : public BranchFixture
 {
 protected:
@@ -106,6 +89,7 @@ protected:
         child(root, 100, "a");
         b = child(root, 200, "b");
         twin = child(b, 200, "twin", 650);
+        b->setChildrenHidden(true);
         child(root, 300, "twin");
         second = TWMap::create(document.get());
         document->addMap(second, false);
@@ -117,22 +101,19 @@ protected:
                                        second.get())
             ->enclosedTextArea()
             ->setString("twin");
-        documents.active = &activeDocument;
-        documents.open = {&activeDocument};
+        desktop.active = &activeDocument;
         settle();
     }
-    void follow(int type, const QString &url, std::optional<QString> arg = std::nullopt,
-                std::optional<QString> arg2 = std::nullopt)
+    // Follows a link with the alerts answered, and answers what it logged.
+    QString follow(int type, const QString &url, std::optional<QString> arg = {}, int answer = 0)
     {
-        TWHyperlink(type, url, arg, arg2, std::nullopt).followLinkURL(services);
+        desktop.log.clear();
+        alerts.clear();
+        alerts.queueAlertResponse(answer);
+        TWHyperlink(type, url, arg, std::nullopt, std::nullopt).followLinkURL(services);
+        return desktop.log.join(",");
     }
-    QStringList alertTitles() const
-    {
-        QStringList titles;
-        for (const auto &a : alerts.alerts())
-            titles << a.title;
-        return titles;
-    }
+    QString firstAlert() const { return alerts.alerts().value(0).title; }
     QString selectedName(const TWMap &m) const
     {
         return m.countOfSelectedGraphics() == 1 ? nameOf(*m.selectedGraphics()[0]->branch())
@@ -143,11 +124,9 @@ protected:
     std::shared_ptr<TWMap> second;
     RecordingAlerts alerts;
     Alerts::Scope alertsScope{&alerts};
-    FakeOpener opener;
-    FakeDocuments documents;
-    FakeFetcher fetcher;
-    TWLinkServices services{&opener, &documents, &fetcher};
-    FakeDocument activeDocument{document, tempDir.filePath("doc.tweb"), &documents.log};
+    FakeDesktop desktop;
+    TWLinkServices services{&desktop, &desktop, &desktop};
+    FakeDocument activeDocument{document, tempDir.filePath("doc.tweb"), &desktop.log};
 };
 
 TEST_F(FollowTest, EachKindOpensOnlyWhatIsSafeAndAsksBeforeTheRest)
@@ -162,12 +141,13 @@ TEST_F(FollowTest, EachKindOpensOnlyWhatIsSafeAndAsksBeforeTheRest)
     const QString notes = write("notes.txt", false), tool = write("tool", true);
     const QString script = write("run.sh", false);
     const QString A1 = "Unable to follow link.", ask = "Open this link?";
+    const QString askFile = "Open this file?", A6 = "Unknown hyperlink type.";
     struct Case
     {
         int type;
         QString url, arg;
         int answer; // to the first alert
-        QString opened, alert;
+        QString log, alert;
     } cases[] = {
         {2, "http://example.org/a b%20c", {}, 0, "open http://example.org/a%20b%20c", ""},
         {2, "https://example.org/\u00fc", {}, 0, "open https://example.org/%C3%BC", ""},
@@ -177,39 +157,34 @@ TEST_F(FollowTest, EachKindOpensOnlyWhatIsSafeAndAsksBeforeTheRest)
         {2, "file://" + tool, {}, 1, "reveal " + tool, A1},
         {5, "ann@example.org", "Hi", 0, "open mailto:ann@example.org?Subject=Hi", ""},
         {5, "ann@example.org?attach=/etc/passwd", {}, 0, "", ask},
-        {1, notes, {}, 1, "open file://" + notes, "Open this file?"},
-        {1, notes, {}, 0, "", "Open this file?"},
-        {1, "./notes.txt", {}, 1, "open file://" + notes, "Open this file?"},
+        {1, notes, {}, 1, "open file://" + notes, askFile},
+        {1, notes, {}, 0, "", askFile},
+        {1, "./notes.txt", {}, 1, "open file://" + notes, askFile},
         {1, tempDir.filePath("gone.txt"), {}, 0, "", A1},
         {1, tool, {}, 1, "reveal " + tool, A1},
         {1, script, {}, 0, "", A1},
-        {0, "x", {}, 0, "", "Unknown hyperlink type."},
-        {6, "x", {}, 0, "", "Unknown hyperlink type."},
+        {0, "x", {}, 0, "", A6},
+        {6, "x", {}, 0, "", A6},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.url.toStdString());
-        opener.calls.clear();
-        alerts.clear();
-        alerts.queueAlertResponse(c.answer);
-        follow(c.type, c.url, c.arg);
-        EXPECT_EQ(opener.calls.join(""), c.opened);
-        EXPECT_EQ(alertTitles().value(0), c.alert);
+        EXPECT_EQ(follow(c.type, c.url, c.arg, c.answer), c.log);
+        EXPECT_EQ(firstAlert(), c.alert);
     }
 
     // Relative paths stay as written in an untitled document; failures name the link.
     activeDocument.file.clear();
-    alerts.clear();
     follow(1, "./notes.txt");
-    opener.succeeds = false;
-    follow(2, "http://example.org");
-    follow(5, "bob@example.org");
-    ASSERT_EQ(alerts.alerts().size(), 3);
-    EXPECT_EQ(alerts.alerts()[0].message,
+    EXPECT_EQ(alerts.alerts().value(0).message,
               "The link to ./notes.txt could not be found. Please check that the file is still "
               "there and you have access to it.");
-    EXPECT_EQ(alerts.alerts()[0].buttons, QStringList{"OK"});
-    EXPECT_TRUE(alerts.alerts()[1].message.startsWith("The link to http://example.org could"));
-    EXPECT_EQ(alerts.alerts()[2].message, "The link to mailto:bob@example.org could not be found.");
+    EXPECT_EQ(alerts.alerts().value(0).buttons, QStringList{"OK"});
+    desktop.succeeds = false;
+    follow(2, "http://example.org");
+    EXPECT_TRUE(alerts.alerts().value(0).message.startsWith("The link to http://example.org c"));
+    follow(5, "bob@example.org");
+    EXPECT_EQ(alerts.alerts().value(0).message,
+              "The link to mailto:bob@example.org could not be found.");
 }
 
 TEST_F(FollowTest, FindsTheFirstBranchByTitleAcrossMaps)
@@ -222,7 +197,7 @@ TEST_F(FollowTest, FindsTheFirstBranchByTitleAcrossMaps)
     } cases[] = {
         // Root of the second map: scrolled so that its centre is in the middle.
         {"second", 1, "second", "scroll -70 -35", ""},
-        // Map order first, then pre-order: the twin below "b" wins.
+        // Map order first, then pre-order: the (collapsed) twin below "b" wins.
         {"twin", 0, "twin", "center", ""},
         {"Twin", 0, "-", "", "Unable to find required branch in Thinkweb document."},
         {" \n\t", 0, "-", "", ""},
@@ -231,17 +206,16 @@ TEST_F(FollowTest, FindsTheFirstBranchByTitleAcrossMaps)
         SCOPED_TRACE(c.title.toStdString());
         document->setCurrentMapNumber(0);
         map->removeAllSelectedGraphics();
-        documents.log.clear();
+        desktop.log.clear();
         alerts.clear();
         TWHyperlink::tryToFindString(c.title, activeDocument);
         EXPECT_EQ(document->currentMapNumber(), c.currentMap);
         EXPECT_EQ(selectedName(*document->currentMap()), c.selected);
-        EXPECT_EQ(documents.log.join(","), c.canvas);
-        EXPECT_EQ(alertTitles().value(0), c.alert);
+        EXPECT_EQ(desktop.log.join(","), c.canvas);
+        EXPECT_EQ(firstAlert(), c.alert);
     }
     TWHyperlink::tryToFindString("twin", activeDocument);
     EXPECT_EQ(map->selectedGraphics().value(0)->branch(), twin.get());
-    EXPECT_EQ(alerts.alerts().size(), 0);
     TWHyperlink::tryToFindString("nothing", activeDocument);
     EXPECT_EQ(alerts.alerts().value(0).message,
               "There is no branch with a title nothing in the document. Please check the "
@@ -251,30 +225,29 @@ TEST_F(FollowTest, FindsTheFirstBranchByTitleAcrossMaps)
 TEST_F(FollowTest, MapDocumentFilesAreFoundOpenedOrMade)
 {
     const QString other = tempDir.filePath("other.tweb");
+    const QString A3 = "Unable to create document.";
     struct Case
     {
         QString url;
-        bool canOpen;
+        bool succeeds;
         QString log, alert;
     } cases[] = {
         {"", true, "center", ""},
         {"<new>", true, "untitled", ""},
+        {"<NEW>", false, "untitled", A3},
         {"./doc.tweb", true, "front " + activeDocument.file + ",center", ""},
         {other, true, "open " + other, "Unable to find required branch in Thinkweb document."},
-        {other, false, "open " + other, "Unable to create document."},
+        {other, false, "open " + other, A3},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.url.toStdString());
-        documents.log.clear();
-        documents.canOpen = c.canOpen;
-        alerts.clear();
-        follow(4, c.url, "twin");
-        EXPECT_EQ(documents.log.join(","), c.log);
-        EXPECT_EQ(alertTitles().value(0), c.alert);
+        desktop.succeeds = c.succeeds;
+        EXPECT_EQ(follow(4, c.url, "twin"), c.log);
+        EXPECT_EQ(firstAlert(), c.alert);
     }
     // The opened document starts with no selection and no text being edited.
     Recorder stops({TWTextArea::StopAllTextEditingNotification});
-    documents.canOpen = true;
+    desktop.succeeds = true;
     follow(4, other, "twin");
     EXPECT_EQ(stops.notifications.size(), 1);
 }
@@ -286,42 +259,37 @@ TEST_F(FollowTest, MapDocumentsAtAnAddressAreFetchedAndLoaded)
     local.write("local bytes");
     local.close();
     const QString fileURL = QUrl::fromLocalFile(local.fileName()).toString();
+    const QString A2 = "Unable to open URL.", http = "http://example.org/m.tweb";
     struct Case
     {
         QString url;
         int answer;
-        std::optional<QByteArray> fetched; // handed to the pending fetch
+        std::optional<QByteArray> fetched; // the answer to the pending fetch
+        bool succeeds;
         QString log, alert;
     } cases[] = {
-        {"http://example.org/m.tweb", 0, "good", "untitled,load good", ""},
-        {"https://example.org/m.tweb", 0, "", "", "Unable to open URL."},
-        {"http://example.org/m.tweb", 0, "bad", "untitled,load bad",
+        {http, 0, "good", true, "fetch " + http + ",untitled,load good", ""},
+        {http, 0, "", true, "fetch " + http, A2},
+        {http, 0, "bad", true, "fetch " + http + ",untitled,load bad",
          "Unable to load Thinkweb document."},
-        {"ftp://example.org/m.tweb", 0, {}, "", "Unable to open URL."},
-        {fileURL, 0, {}, "", "Load this local file?"},
-        {fileURL, 1, {}, "untitled,load local bytes", "Load this local file?"},
+        {http, 0, "good", false, "fetch " + http + ",untitled", "Unable to create document."},
+        {"ftp://example.org/m.tweb", 0, {}, true, "", A2},
+        {fileURL, 0, {}, true, "", "Load this local file?"},
+        {fileURL, 1, {}, true, "untitled,load local bytes", "Load this local file?"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.url.toStdString());
-        documents.log.clear();
-        fetcher.urls.clear();
-        fetcher.pending = nullptr;
-        alerts.clear();
-        alerts.queueAlertResponse(c.answer);
-        follow(3, c.url, " ");
-        EXPECT_EQ(fetcher.urls.size(), c.fetched ? 1 : 0);
+        desktop.succeeds = c.succeeds;
+        desktop.pending = nullptr;
+        follow(3, c.url, " ", c.answer);
+        ASSERT_EQ(bool(desktop.pending), c.fetched.has_value());
         if (c.fetched) {
-            EXPECT_TRUE(documents.log.isEmpty()); // nothing happens before the answer
-            fetcher.pending(*c.fetched);
+            EXPECT_EQ(desktop.log.size(), 1); // nothing happens before the answer
+            desktop.pending(*c.fetched);
         }
-        EXPECT_EQ(documents.log.join(","), c.log);
-        EXPECT_EQ(alertTitles().value(0), c.alert);
+        EXPECT_EQ(desktop.log.join(","), c.log);
+        EXPECT_EQ(firstAlert(), c.alert);
     }
-    documents.canOpen = false;
-    alerts.clear();
-    follow(3, "http://example.org/m.tweb");
-    fetcher.pending("good");
-    EXPECT_EQ(alertTitles(), QStringList{"Unable to create document."});
 }
 
 // A local server that answers each connection as the test says.
