@@ -1,8 +1,8 @@
 #pragma once
 
-class TWDocumentFetcher;
-class TWDocumentOpener;
-class TWLinkOpener;
+#include "model/TWDocumentFetcher.h"
+#include "model/TWLinkDocuments.h"
+#include "model/TWLinkOpener.h"
 
 // The services links are followed through. Until others are installed: the
 // desktop opener, the network fetcher and no documents (so links to map
