@@ -11,6 +11,10 @@
 #include <libxml/tree.h>
 
 // What a hyperlink needs of the branch that registered its tool tip.
+class TWLinkDocument;
+class TWMapBranch;
+struct TWLinkServices;
+
 class TWHyperlinkBranch
 {
 public:
@@ -125,6 +129,21 @@ public:
     XMLElement freshXMLElement() const;
     // The <TWHyperlink> element itself; null for a null element.
     static std::shared_ptr<TWHyperlink> objectWithXMLElement(const XMLElement &element);
+
+    // --- following (TWHyperlink_Follow.cpp) ---
+    // Opens what the link names through the current link services: web and
+    // mail addresses at once, files and other addresses after asking, never
+    // a program; map documents are fetched or opened and the branch titled
+    // `linkArg` is selected. Failures alert.
+    void followLinkURL() const;
+    void followLinkURL(const TWLinkServices &services) const;
+    // Selects and shows the first branch titled `title` (maps in order, each
+    // tree in pre-order); alerts when there is none. A blank title does nothing.
+    static void tryToFindString(const std::optional<QString> &title, TWLinkDocument &document);
+    // Selects the first branch of the subtree titled `title`.
+    static bool selectBranchWithText(const QString &title, TWMapBranch &startingFrom);
+    // The address with the characters that are not legal in a URL escaped as UTF-8.
+    static QString escapedAddress(const QString &address);
 
 private:
     void changed(const QString &key);
