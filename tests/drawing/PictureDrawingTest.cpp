@@ -26,16 +26,11 @@ QByteArray pngPicture()
     pixels.fill(qRgb(220, 40, 40));
     for (int x = 0; x < 4; ++x)
         pixels.setPixel(x, 3, qRgb(40, 170, 60));
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 2; ++x)
-            pixels.setPixel(x, y, qRgb(30, 60, 220));
+    for (int i = 0; i < 4; ++i)
+        pixels.setPixel(i % 2, i / 2, qRgb(30, 60, 220));
     pixels.setDotsPerMeterX(5669);
     pixels.setDotsPerMeterY(5669);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    pixels.save(&buffer, "png");
-    return bytes;
+    return ImageTestData::encoded("png", pixels);
 }
 
 // A 100 x 50 point page: a blue square at the top left, the left half of
@@ -47,7 +42,6 @@ QByteArray pdfPicture()
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter writer(&buffer);
     DrawingContext::preparePdfWriter(writer, Size(100, 50));
-    writer.setCreator(QStringLiteral("thinkweb tests"));
     QPainter painter(&writer);
     DrawingContext context(painter, false);
     painter.fillRect(QRectF(0, 10, 50, 40), Qt::black);
@@ -64,6 +58,13 @@ Image image(const QByteArray &bytes)
     std::optional<Image> image = Image::initWithData(bytes);
     EXPECT_TRUE(image.has_value());
     return image.value_or(Image());
+}
+
+bool drawn(QImage &canvas, const Image &picture, Rect rect)
+{
+    QPainter painter(&canvas);
+    DrawingContext context(painter, false);
+    return PictureDrawing::drawImage(context, picture, rect);
 }
 
 QImage whiteCanvas(Size size, qreal pixelsPerPoint = 1.0)
@@ -91,13 +92,9 @@ TEST(PictureDrawing, PicturesOfEveryKindDrawAsTheReference)
 
     QImage canvas = whiteCanvas(Size(380, 90));
     const Rect pngRect(10, 10, 60, 60), pdfRect(90, 10, 140, 70), epsRect(250, 20, 120, 60);
-    {
-        QPainter painter(&canvas);
-        DrawingContext context(painter, false);
-        EXPECT_TRUE(PictureDrawing::drawImage(context, png, pngRect));
-        EXPECT_TRUE(PictureDrawing::drawImage(context, pdf, pdfRect));
-        EXPECT_TRUE(PictureDrawing::drawImage(context, eps, epsRect));
-    }
+    EXPECT_TRUE(drawn(canvas, png, pngRect));
+    EXPECT_TRUE(drawn(canvas, pdf, pdfRect));
+    EXPECT_TRUE(drawn(canvas, eps, epsRect));
     // Each picture is upright: its top-left corner holds the blue mark.
     EXPECT_TRUE(isNear(canvas.pixel(14, 14), qRgb(30, 60, 220)));
     EXPECT_TRUE(isNear(canvas.pixel(93, 13), qRgb(30, 60, 220)));
@@ -114,11 +111,7 @@ TEST(PictureDrawing, PagesAreRasterisedAtTheDevicesResolution)
     for (qreal pixelsPerPoint : {1.0, 2.0, 3.0}) {
         SCOPED_TRACE(pixelsPerPoint);
         QImage canvas = whiteCanvas(Size(100, 50), pixelsPerPoint);
-        {
-            QPainter painter(&canvas);
-            DrawingContext context(painter, false);
-            ASSERT_TRUE(PictureDrawing::drawImage(context, pdf, Rect(0, 0, 100, 50)));
-        }
+        ASSERT_TRUE(drawn(canvas, pdf, Rect(0, 0, 100, 50)));
         // The black half ends crisply at 50 points: no blended column.
         const int edge = int(50 * pixelsPerPoint);
         EXPECT_LT(qGray(canvas.pixel(edge - 1, 30 * pixelsPerPoint)), 20);
@@ -131,10 +124,8 @@ TEST(PictureDrawing, PagesAreRasterisedAtTheDevicesResolution)
 
 TEST(PictureDrawing, PicturesThatDoNotRenderDrawNothing)
 {
-    // A sound header over pixel data that is not.
-    const QByteArray brokenPNG = ImageTestData::pngHeader(4, 4);
     const QByteArray cases[] = {
-        brokenPNG,
+        ImageTestData::pngHeader(4, 4), // a sound header over pixel data that is not
         QByteArray("%PDF-1.4\n1 0 obj\n<< /MediaBox [0 0 50 50] >>\nno catalog here\n"),
         QByteArray("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 50 50\n%%EndComments\n"
                    "this is { not PostScript ] at all\n"),
@@ -145,19 +136,12 @@ TEST(PictureDrawing, PicturesThatDoNotRenderDrawNothing)
         std::optional<Image> picture = Image::initWithData(bytes);
         ASSERT_TRUE(picture.has_value());
         QImage canvas = whiteCanvas(Size(60, 60));
-        {
-            QPainter painter(&canvas);
-            DrawingContext context(painter, false);
-            EXPECT_FALSE(PictureDrawing::drawImage(context, *picture, Rect(5, 5, 50, 50)));
-        }
+        EXPECT_FALSE(drawn(canvas, *picture, Rect(5, 5, 50, 50)));
         EXPECT_EQ(canvas, whiteCanvas(Size(60, 60)));
     }
-    // Nothing to draw into, or no picture at all.
     QImage canvas = whiteCanvas(Size(10, 10));
-    QPainter painter(&canvas);
-    DrawingContext context(painter, false);
-    EXPECT_FALSE(PictureDrawing::drawImage(context, image(pngPicture()), Rect(0, 0, 0, 5)));
-    EXPECT_FALSE(PictureDrawing::drawImage(context, Image(), Rect(0, 0, 5, 5)));
+    EXPECT_FALSE(drawn(canvas, image(pngPicture()), Rect(0, 0, 0, 5)));
+    EXPECT_FALSE(drawn(canvas, Image(), Rect(0, 0, 5, 5)));
 }
 
 TEST(PictureDrawing, PostScriptThatNeverEndsIsGivenUp)

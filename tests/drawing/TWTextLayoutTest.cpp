@@ -32,53 +32,37 @@ qreal advance(const QString &string, const QString &family, double size)
     return QFontMetricsF(QFont(font, &device)).horizontalAdvance(string);
 }
 
-TEST(TWTextLayout, EmptyTextMeasuresToTheMinimumSize)
-{
-    EXPECT_EQ(TWTextLayout::requiredSizeForWidth(AttributedString(), 200), Size(10, 15));
-    EXPECT_EQ(TWTextLayout::requiredSizeForWidth(AttributedString(), 200, Size(30, 40),
-                                                 Size(100, 100), 0),
-              Size(30, 40));
-}
-
-TEST(TWTextLayout, OneWordMeasuresToItsUsedWidthPlusOne)
+TEST(TWTextLayout, RequiredSizeIsTheUsedWidthPlusOneWithinTheMinimum)
 {
     const qreal hello = advance("Hello", "Liberation Sans", 12);
     ASSERT_GT(hello, 20);
-    struct Case
+    const struct
     {
+        AttributedString text;
         float padding;
-        Size minSize;
-        float expectedWidth;
+        Size minSize, expected;
+    } cases[] = {
+        {AttributedString(), 5, Size(10, 15), Size(10, 15)},
+        {AttributedString(), 0, Size(30, 40), Size(30, 40)},
+        {text("Hello"), 5, Size(10, 15), Size(float(hello + 11), 15)},
+        {text("Hello"), 0, Size(10, 15), Size(float(hello + 1), 15)},
+        {text("Hello"), 5, Size(200, 15), Size(200, 15)},
+        {text("Hello", "LiberationSans", 24), 5, Size(10, 15),
+         Size(float(advance("Hello", "Liberation Sans", 24) + 11), 27.6f)},
     };
-    const Case cases[] = {
-        {5, Size(10, 15), float(hello + 10 + 1)},
-        {0, Size(10, 15), float(hello + 1)},
-        // The minimum wins when it is larger.
-        {5, Size(200, 15), 200},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.padding);
-        const Size size = TWTextLayout::requiredSizeForWidth(text("Hello"), 1000, c.minSize,
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text.string().toStdString() + " " + std::to_string(c.padding));
+        const Size size = TWTextLayout::requiredSizeForWidth(c.text, 1000, c.minSize,
                                                              Size(99999, 99999), c.padding);
-        EXPECT_NEAR(size.width, c.expectedWidth, 0.25);
-        // One line of a 12-point face is about 14 points high, a little
-        // less than the minimum of 15.
-        EXPECT_EQ(size.height, 15);
+        EXPECT_NEAR(size.width, c.expected.width, 0.25);
+        EXPECT_NEAR(size.height, c.expected.height, 0.6);
     }
-    // At 24 points a line is taller than the minimum and counts.
-    const Size large =
-        TWTextLayout::requiredSizeForWidth(text("Hello", "LiberationSans", 24), 1000);
-    EXPECT_NEAR(large.height, 27.6, 0.6);
-    EXPECT_NEAR(large.width, advance("Hello", "Liberation Sans", 24) + 11, 0.25);
-}
+    EXPECT_EQ(TWTextLayout::requiredSizeForWidth(AttributedString(), 200), Size(10, 15));
 
-TEST(TWTextLayout, FontsMissingHereAreMeasuredWithTheirSubstitutes)
-{
-    // Helvetica is not installed; Liberation Sans has its metrics.
+    // Helvetica is not installed: it is measured as Liberation Sans, and is
+    // the face of a text without a font.
     const Size helvetica = TWTextLayout::requiredSizeForWidth(text("Mind map", "Helvetica"), 500);
-    const Size liberation = TWTextLayout::requiredSizeForWidth(text("Mind map"), 500);
-    EXPECT_EQ(helvetica, liberation);
-    // A text without a font is set in 12-point Helvetica.
+    EXPECT_EQ(helvetica, TWTextLayout::requiredSizeForWidth(text("Mind map"), 500));
     EXPECT_EQ(TWTextLayout::requiredSizeForWidth(AttributedString("Mind map"), 500), helvetica);
 }
 
@@ -180,25 +164,21 @@ TEST(TWTextLayout, AlignmentAndIndentsPlaceTheLines)
     }
 }
 
-TEST(TWTextLayout, LinksAreDisplayedBlueAndUnderlined)
+TEST(TWTextLayout, LinksAreBlueAndUnderlinedAndTheTextDrawsAsTheReference)
 {
-    AttributedString string = text("see the site now");
-    string.addAttribute(NSForegroundColorAttributeName,
-                        QVariant::fromValue(Color::colorWithCalibratedRed(1, 0, 0)), {0, 16});
-    string.addAttribute(NSLinkAttributeName, QUrl("https://example.org"), {4, 8});
-    const AttributedString display = TWTextLayout::displayCopyWithStyledLinks(string);
-    EXPECT_EQ(display.string(), string.string());
+    AttributedString red = text("see the site now");
+    red.addAttribute(NSForegroundColorAttributeName,
+                     QVariant::fromValue(Color::colorWithCalibratedRed(1, 0, 0)), {0, 16});
+    red.addAttribute(NSLinkAttributeName, QUrl("https://example.org"), {4, 8});
+    const AttributedString display = TWTextLayout::displayCopyWithStyledLinks(red);
+    EXPECT_EQ(display.string(), red.string());
     EXPECT_EQ(display.attribute(NSForegroundColorAttributeName, 5).value<Color>(),
               SystemColors::blueColor());
     EXPECT_EQ(display.attribute(NSUnderlineStyleAttributeName, 11).toInt(), 1);
     EXPECT_EQ(display.attribute(NSForegroundColorAttributeName, 0).value<Color>(),
               Color::colorWithCalibratedRed(1, 0, 0));
     EXPECT_FALSE(display.attribute(NSUnderlineStyleAttributeName, 12).isValid());
-    EXPECT_EQ(TWTextLayout::displayCopyWithStyledLinks(AttributedString()), AttributedString());
-}
 
-TEST(TWTextLayout, TextWithALinkDrawsAsTheReference)
-{
     AttributedString string = text("Thinkweb maps: ");
     string.appendAttributedString(AttributedString(
         "home page",
@@ -220,7 +200,6 @@ TEST(TWTextLayout, TextWithALinkDrawsAsTheReference)
         DrawingContext context(painter, false);
         layout.draw(painter, Point(10, 10));
     }
-    // The link is blue: somewhere in its rectangle the ink is pure blue-ish.
     const Rect linkRect = layout.rectsForCharacterRange({15, 9}).value(0);
     bool blue = false;
     for (int x = int(linkRect.x()) + 10; x < int(linkRect.x() + linkRect.width()) + 10; ++x)
@@ -234,7 +213,6 @@ TEST(TWTextLayout, TextWithALinkDrawsAsTheReference)
 
 TEST(TWTextLayout, DrawingOnAnyDeviceKeepsTheSizesInPoints)
 {
-    // The same layout drawn at twice the resolution covers twice the pixels.
     TWTextLayout layout;
     layout.setContainerSize(Size(300, 100));
     layout.setAttributedString(text("WWWWWWWWWW", "LiberationSans", 20));

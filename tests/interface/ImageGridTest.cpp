@@ -175,19 +175,6 @@ TEST_F(ImageGrid, ClickSelectionWithMultipleSelection)
     }
 }
 
-TEST_F(ImageGrid, SingleSelectionKeepsOneItemWhateverTheModifiers)
-{
-    show(4, 600);
-    QTest::mouseClick(&grid, Qt::LeftButton, Qt::NoModifier, centreOf(1));
-    EXPECT_EQ(selected(), QList<int>({1}));
-    QTest::mouseClick(&grid, Qt::LeftButton, Qt::ShiftModifier, centreOf(2));
-    EXPECT_EQ(selected(), QList<int>({2}));
-    QTest::mouseClick(&grid, Qt::LeftButton, Qt::ShiftModifier, centreOf(2));
-    EXPECT_EQ(selected(), QList<int>({2}));
-    QTest::mouseClick(&grid, Qt::LeftButton, Qt::NoModifier, QPoint(5, 390));
-    EXPECT_TRUE(selected().isEmpty());
-}
-
 TEST_F(ImageGrid, RubberBandSelectsWhatItTouches)
 {
     grid.setAllowMultipleSelection(true);
@@ -200,16 +187,20 @@ TEST_F(ImageGrid, RubberBandSelectsWhatItTouches)
     QTest::mousePress(&grid, Qt::LeftButton, Qt::NoModifier, below);
     QTest::mouseMove(&grid, centreOf(0));
     QTest::mouseMove(&grid, centreOf(4));
-    InterfaceTest::saveScreenshot(grid, "image-grid-rubber-band");
     QTest::mouseRelease(&grid, Qt::LeftButton, Qt::NoModifier, centreOf(4));
     EXPECT_EQ(selected(), QList<int>({4}));
     drag(below, centreOf(5), Qt::ShiftModifier);
     EXPECT_EQ(selected(), QList<int>({4, 5}));
 }
 
-TEST_F(ImageGrid, RubberBandWithSingleSelectionTakesOnlyTheItemNearestThePointer)
+TEST_F(ImageGrid, SingleSelectionTakesOnlyOneItemWhateverTheModifiersOrTheBand)
 {
     show(6, 600);
+    QTest::mouseClick(&grid, Qt::LeftButton, Qt::NoModifier, centreOf(1));
+    QTest::mouseClick(&grid, Qt::LeftButton, Qt::ShiftModifier, centreOf(2));
+    EXPECT_EQ(selected(), QList<int>({2}));
+    QTest::mouseClick(&grid, Qt::LeftButton, Qt::ShiftModifier, centreOf(2));
+    EXPECT_EQ(selected(), QList<int>({2}));
     drag(QPoint(5, 390), centreOf(1));
     EXPECT_EQ(selected(), QList<int>({1}));
     drag(QPoint(5, 390), centreOf(4));
@@ -324,8 +315,6 @@ TEST_F(ImageGrid, RefitsOnPreviewSizeAndPreviewNotifications)
     grid.setPreviewSize(QSizeF(80, 60));
     grid.setPreviewSize(QSizeF(80, 60));
     EXPECT_EQ(grid.frameUpdateCount(), before + 1);
-    EXPECT_EQ(grid.property("previewWidth").toFloat(), 80.0f);
-    EXPECT_EQ(grid.previewHeight(), 60.0f);
     NotificationCenter::defaultCenter().post(TWImageGrid::MapPreviewDidUpdateNotification);
     EXPECT_EQ(grid.frameUpdateCount(), before + 2);
 }
@@ -357,7 +346,6 @@ TEST(ImageGridScrolling, FollowsItsScrollViewAndScrollsToTheSelection)
     const QRect visible(-grid->pos(), area.viewport()->size());
     EXPECT_TRUE(visible.intersects(grid->locationCache().at(11).toQt().toRect()));
     EXPECT_GT(area.verticalScrollBar()->value(), 0);
-    InterfaceTest::saveScreenshot(area, "image-grid");
 }
 
 } // namespace

@@ -8,15 +8,6 @@
 
 namespace InterfaceTest {
 
-// Saves a picture of the widget when THINKWEB_SCREENSHOT_DIR names a folder,
-// so that a person can look at it; tests never compare these.
-inline void saveScreenshot(QWidget &widget, const QString &name)
-{
-    const QString folder = qEnvironmentVariable("THINKWEB_SCREENSHOT_DIR");
-    if (!folder.isEmpty())
-        widget.grab().save(QDir(folder).filePath(name + ".png"));
-}
-
 // The bounding box of the pixels that differ from `background`.
 inline QRect inkBounds(const QImage &image, QRgb background = 0)
 {

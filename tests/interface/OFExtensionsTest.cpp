@@ -14,7 +14,6 @@ namespace {
 TEST(OFExtensions, Strings)
 {
     EXPECT_EQ(horizontalEllipsisString(), QString(QChar(0x2026)));
-    EXPECT_EQ(&horizontalEllipsisString(), &horizontalEllipsisString());
 
     const QString emoji = stringWithCharacter(0x1F600);
     ASSERT_EQ(emoji.size(), 2);
@@ -79,7 +78,7 @@ protected:
     QTemporaryDir m_dir;
 };
 
-TEST_F(Files, CreatePathMakesEveryMissingFolder)
+TEST_F(Files, CreatePathMakesEveryMissingFolderButNotThroughAPlainFile)
 {
     createPath(path("a/b/c"));
     EXPECT_TRUE(directoryExistsAtPath(path("a/b/c")));
@@ -87,10 +86,7 @@ TEST_F(Files, CreatePathMakesEveryMissingFolder)
     createPathToFile(path("d/e/file.txt"));
     EXPECT_TRUE(directoryExistsAtPath(path("d/e")));
     EXPECT_FALSE(QFileInfo::exists(path("d/e/file.txt")));
-}
 
-TEST_F(Files, CreatePathThroughAPlainFileRaisesAndMakesNothingBeyond)
-{
     touch(path("plain"));
     try {
         createPath(path("plain/sub/deeper"));
@@ -99,7 +95,6 @@ TEST_F(Files, CreatePathThroughAPlainFileRaisesAndMakesNothingBeyond)
         EXPECT_EQ(e.reason(), QString("Unable to write to path \"%1\" because \"%2\" is not a "
                                       "directory")
                                   .arg(path("plain/sub/deeper"), path("plain")));
-        EXPECT_STREQ(NSGenericException::name(), "NSGenericException");
     }
     EXPECT_FALSE(QFileInfo::exists(path("plain/sub")));
 }

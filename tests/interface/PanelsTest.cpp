@@ -27,8 +27,6 @@ TEST(ProgressPanel, FollowsALoadFromItsNotifications)
     EXPECT_TRUE(panel.progressPanel()->isVisible());
     EXPECT_FALSE(panel.isIndeterminate());
     EXPECT_EQ(panel.progressBar()->maximum(), 3);
-    EXPECT_EQ(panel.progressBar()->value(), 0);
-    EXPECT_EQ(panel.infoString(), QString());
 
     const struct
     {
@@ -48,7 +46,6 @@ TEST(ProgressPanel, FollowsALoadFromItsNotifications)
         EXPECT_EQ(panel.progressBar()->value(), step.value);
     }
     EXPECT_EQ(panel.value(), 4.0);
-    InterfaceTest::saveScreenshot(*panel.progressPanel(), "progress-panel");
     post(TWMapsDoc::FinishLoadingNotification);
     EXPECT_FALSE(panel.progressPanel()->isVisible());
 
@@ -60,7 +57,7 @@ TEST(ProgressPanel, FollowsALoadFromItsNotifications)
     panel.finish();
 }
 
-TEST(ProgressPanel, ACountOfZeroShowsAnEmptyBarNotABusyOne)
+TEST(ProgressPanel, BusyOnlyWhenIndeterminateNotForACountOfZero)
 {
     ProgressPanelController panel;
     panel.runIndeterminate(false, 0);
@@ -68,17 +65,9 @@ TEST(ProgressPanel, ACountOfZeroShowsAnEmptyBarNotABusyOne)
     panel.setInfoString("one");
     EXPECT_EQ(panel.progressBar()->value(), 0);
     panel.finish();
-}
-
-TEST(ProgressPanel, IndeterminateRun)
-{
-    ProgressPanelController panel;
     panel.runIndeterminate(true, 50);
     EXPECT_TRUE(panel.isIndeterminate());
-    EXPECT_EQ(panel.progressBar()->minimum(), 0);
     EXPECT_EQ(panel.progressBar()->maximum(), 0);
-    panel.setInfoString("Exporting slide 1");
-    EXPECT_EQ(panel.infoString(), "Exporting slide 1");
     panel.finish();
     EXPECT_FALSE(panel.progressPanel()->isVisible());
     EXPECT_NE(panel.progressBar()->maximum(), 0); // the busy animation has stopped
@@ -89,11 +78,8 @@ void pressWhenShown(TWURLGetter &getter, QPushButton *button, const QString &typ
 {
     QTimer::singleShot(0, &getter, [&getter, button, typed] {
         EXPECT_TRUE(getter.isVisible());
-        EXPECT_EQ(getter.okButton()->text(), "OK");
-        EXPECT_EQ(getter.cancelButton()->text(), "Cancel");
         if (!typed.isNull())
             getter.urlTextField()->setText(typed);
-        InterfaceTest::saveScreenshot(getter, "url-panel");
         button->click();
     });
 }
@@ -162,9 +148,7 @@ TEST_F(AboutPanel, ShowsVersionsAndScrollsOnATimer)
     QTimer *timer = about.scrollingTimer();
     ASSERT_NE(timer, nullptr);
     EXPECT_TRUE(timer->isActive());
-    EXPECT_EQ(timer->interval(), 90);
     EXPECT_EQ(about.scrollAmount(), 0);
-    InterfaceTest::saveScreenshot(*about.panelToDisplay(), "about-panel");
 
     // One point a step.
     about.scrollOneUnit();
@@ -177,23 +161,16 @@ TEST_F(AboutPanel, ShowsVersionsAndScrollsOnATimer)
     EXPECT_EQ(about.scrollingTimer(), timer);
     EXPECT_LT(about.scrollAmount(), 2);
 
-    about.hidePanel();
-    EXPECT_EQ(about.scrollingTimer(), nullptr);
-    EXPECT_FALSE(about.panelToDisplay()->isVisible());
-    about.hidePanel(); // harmless
-    EXPECT_EQ(about.scrollingTimer(), nullptr);
-}
-
-TEST_F(AboutPanel, ScrollingStopsAtTheEndOfTheText)
-{
-    about.showPanel();
+    // It stops at the end of the text.
     QScrollBar *bar = about.textView()->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     about.setScrollAmount(bar->maximum());
     about.scrollOneUnit();
     EXPECT_EQ(about.scrollAmount(), bar->maximum());
-    EXPECT_NE(about.scrollingTimer(), nullptr);
+
     about.hidePanel();
+    EXPECT_EQ(about.scrollingTimer(), nullptr);
+    EXPECT_FALSE(about.panelToDisplay()->isVisible());
 }
 
 TEST_F(AboutPanel, HidesOnAnyKeyAndOnClicksOutsideTheButton)
@@ -231,13 +208,6 @@ TEST_F(AboutPanel, HidesWhenThePanelOrTheApplicationLosesFocus)
     QMetaObject::invokeMethod(qGuiApp, "applicationStateChanged", Qt::DirectConnection,
                               Q_ARG(Qt::ApplicationState, Qt::ApplicationInactive));
     EXPECT_FALSE(about.panelToDisplay()->isVisible());
-}
-
-TEST(AboutPanelVersion, MissingKeysLeaveTheFieldsAsLaidOut)
-{
-    AboutPanelController about(QVariantMap{{"CFBundleShortVersionString", "4.1"}});
-    EXPECT_EQ(about.shortInfoField()->text(), "4.1");
-    EXPECT_EQ(about.versionField()->text(), QString());
 }
 
 } // namespace

@@ -34,20 +34,9 @@ struct PaintCounter : QObject
 
 } // namespace
 
-TEST(RoundedBox, StartsWithItsDefaults)
+TEST(RoundedBox, GradientColoursAreKeptInCalibratedRGB)
 {
     RoundedBox box;
-    EXPECT_EQ(box.borderWidth(), 2.0f);
-    EXPECT_EQ(box.borderColor(), Color::colorWithCalibratedWhite(0.5));
-    EXPECT_EQ(box.titleColor(), Color::whiteColor());
-    EXPECT_EQ(box.gradientStartColor(), Color::colorWithCalibratedRed(0.92, 0.92, 0.92));
-    EXPECT_EQ(box.gradientEndColor(), Color::colorWithCalibratedRed(0.82, 0.82, 0.82));
-    EXPECT_EQ(box.backgroundColor(), Color::colorWithCalibratedWhite(0.9));
-    EXPECT_FALSE(box.drawsFullTitleBar());
-    EXPECT_FALSE(box.selected());
-    EXPECT_TRUE(box.drawsGradientBackground());
-    EXPECT_TRUE(box.titleFont().bold());
-    // Gradient colours are kept in calibrated RGB.
     box.setGradientStartColor(Color::colorWithDeviceWhite(0.3));
     EXPECT_EQ(box.gradientStartColor().colorSpace(), Color::Space::CalibratedRGB);
 }

@@ -233,8 +233,7 @@ QByteArray pngBytes()
 {
     QImage image(4, 3, QImage::Format_ARGB32);
     image.fill(Qt::red);
-    // 72 dpi, so that its size in points is its pixel count.
-    image.setDotsPerMeterX(2835);
+    image.setDotsPerMeterX(2835); // 72 dpi: its size in points is its pixel count
     image.setDotsPerMeterY(2835);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -253,12 +252,7 @@ TEST(TWImageView, SetReadsAPictureAndWritesItThroughBothBindings)
     f.view.set();
 
     ASSERT_EQ(f.alerts.openPanels().size(), 1);
-    const Alerts::OpenPanelOptions &panel = f.alerts.openPanels().first();
-    EXPECT_FALSE(panel.allowsMultipleSelection);
-    EXPECT_FALSE(panel.canChooseDirectories);
-    EXPECT_TRUE(panel.fileTypes.contains("png"));
-    EXPECT_TRUE(panel.fileTypes.contains("tiff"));
-
+    EXPECT_TRUE(f.alerts.openPanels().first().fileTypes.contains("png"));
     ASSERT_TRUE(f.view.image());
     EXPECT_EQ(f.view.image()->size(), Size(4, 3));
     ASSERT_EQ(f.written.size(), 2);
@@ -269,7 +263,7 @@ TEST(TWImageView, SetReadsAPictureAndWritesItThroughBothBindings)
     EXPECT_EQ(qRed(f.view.grab().toImage().pixel(f.view.rect().center())), 255);
 }
 
-TEST(TWImageView, AFileThatIsNoPictureBeepsAndWritesNothing)
+TEST(TWImageView, AFileThatIsNoPictureBeepsAndWritesNothingClearEmptiesBoth)
 {
     ImageViewFixture f;
     f.alerts.queueOpenResponse({f.file("red.png", pngBytes())});
@@ -289,14 +283,7 @@ TEST(TWImageView, AFileThatIsNoPictureBeepsAndWritesNothing)
     f.view.set(); // cancelled: nothing queued
     EXPECT_EQ(f.alerts.beepCount(), 3);
     EXPECT_TRUE(f.written.isEmpty());
-}
 
-TEST(TWImageView, ClearEmptiesTheViewAndBothBindings)
-{
-    ImageViewFixture f;
-    f.alerts.queueOpenResponse({f.file("red.png", pngBytes())});
-    f.view.set();
-    f.written.clear();
     f.view.clear();
     EXPECT_FALSE(f.view.image());
     ASSERT_EQ(f.written.size(), 2);

@@ -84,7 +84,6 @@ TEST_F(ImageAndTextTable, ImagesAreShownAtSixteenPoints)
     cell.setImage(solid(32, 32, Qt::red));
     model.item(1)->setData(solid(32, 32, Qt::blue), Qt::DecorationRole);
     const QImage picture = view.viewport()->grab().toImage();
-    InterfaceTest::saveScreenshot(view, "image-and-text-cell");
     const QRectF red = iconRect(0), blue = iconRect(1);
     EXPECT_EQ(picture.pixelColor(red.center().toPoint()), QColor(Qt::red));
     EXPECT_EQ(picture.pixelColor(blue.center().toPoint()), QColor(Qt::blue));
@@ -143,14 +142,6 @@ TEST_F(ImageAndTextTable, AClickOnTheIconSendsTheAction)
 
 TEST(TextCell, EditsInARichTextEditor)
 {
-    QTextEdit editor;
-    EXPECT_EQ(TextCell::setUpFieldEditorAttributes(&editor), &editor);
-    EXPECT_EQ(editor.palette().color(QPalette::Base), QColor(Qt::blue));
-    EXPECT_FALSE(editor.isReadOnly());
-    EXPECT_TRUE(editor.acceptRichText());
-    EXPECT_TRUE(editor.tabChangesFocus());
-    EXPECT_TRUE(editor.textInteractionFlags() & Qt::TextSelectableByMouse);
-
     QStandardItemModel model(1, 1);
     model.setItem(0, new QStandardItem("plain"));
     TextCell cell;
@@ -255,7 +246,6 @@ TEST(GradientTableView, OneBandForEachRunOfRows)
         view.selectionModel()->select(model.index(row, 0),
                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     const QImage picture = view.viewport()->grab().toImage();
-    InterfaceTest::saveScreenshot(view, "gradient-table");
     const auto colors =
         OAGradientTableView::selectionColors(view.baseColor(), view.showsFocusedSelection());
     const int x = 150;

@@ -39,7 +39,6 @@ TEST(RecordingAlerts, AnswersFromQueuesInOrderThenWithDefaults)
     EXPECT_EQ(r.runAlertPanel("T1", "M1", {"Save", "Cancel", "Don't Save"}), 2);
     EXPECT_EQ(r.runAlertPanel("T2", "M2", {"OK", "Cancel"}), 1);
     EXPECT_EQ(r.runAlertPanel("T3", "M3", {"OK"}), 0);
-    EXPECT_EQ(r.alerts().value(1).title, "T2");
     EXPECT_EQ(r.runOpenPanel({}), QStringList({"/tmp/a.tweb"}));
     EXPECT_TRUE(r.runOpenPanel({}).isEmpty());
     EXPECT_FALSE(r.runSavePanel({}).has_value()); // a queued cancel

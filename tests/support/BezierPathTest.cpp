@@ -8,8 +8,7 @@
 #include <functional>
 #include <limits>
 
-using XMLTest::readFrom;
-using XMLTest::written;
+using namespace XMLTest;
 
 namespace {
 

@@ -4,10 +4,7 @@
 #include <cmath>
 #include <limits>
 
-using XMLTest::compact;
-using XMLTest::element;
-using XMLTest::readFrom;
-using XMLTest::written;
+using namespace XMLTest;
 
 namespace {
 

@@ -3,10 +3,7 @@
 
 #include <cmath>
 
-using XMLTest::compact;
-using XMLTest::element;
-using XMLTest::readFrom;
-using XMLTest::written;
+using namespace XMLTest;
 
 namespace {
 

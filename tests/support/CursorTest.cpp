@@ -3,8 +3,7 @@
 #include "TestHelpers.h"
 #include "support/GlyphInfo.h"
 
-using XMLTest::readFrom;
-using XMLTest::written;
+using namespace XMLTest;
 
 namespace {
 

@@ -6,10 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-using XMLTest::compact;
-using XMLTest::element;
-using XMLTest::readFrom;
-using XMLTest::written;
+using namespace XMLTest;
 
 namespace {
 

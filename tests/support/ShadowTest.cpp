@@ -2,10 +2,7 @@
 #include "TestHelpers.h"
 #include "support/ShadowZoomed.h"
 
-using XMLTest::compact;
-using XMLTest::element;
-using XMLTest::readFrom;
-using XMLTest::written;
+using namespace XMLTest;
 
 namespace {
 

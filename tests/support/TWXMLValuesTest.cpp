@@ -13,8 +13,7 @@
 #include <clocale>
 #include <cmath>
 
-using XMLTest::compact;
-using XMLTest::element;
+using namespace XMLTest;
 
 namespace {
 

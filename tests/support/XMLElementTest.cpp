@@ -4,8 +4,7 @@
 #include <climits>
 #include <functional>
 
-using XMLTest::compact;
-using XMLTest::element;
+using namespace XMLTest;
 
 namespace {
 
