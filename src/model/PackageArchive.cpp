@@ -1,5 +1,8 @@
 #include "PackageArchive.h"
 
+#include "model/PackageArchive_Private.h"
+#include "model/PackageReader.h"
+
 #include <QIODevice>
 #include <QList>
 #include <QSet>
@@ -12,7 +15,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
-#include <locale.h>
 #include <memory>
 #include <vector>
 
@@ -20,14 +22,7 @@ namespace PackageArchive {
 namespace {
 
 constexpr qint64 ioChunk = qint64(1) << 20;
-// A tar header block; counted per entry so that a flood of empty entries also
-// weighs on the unpacked size.
-constexpr qint64 headerSize = 512;
 
-struct ReadArchiveDeleter
-{
-    void operator()(archive *a) const { archive_read_free(a); }
-};
 struct WriteArchiveDeleter
 {
     void operator()(archive *a) const { archive_write_free(a); }
@@ -36,65 +31,12 @@ struct EntryDeleter
 {
     void operator()(archive_entry *e) const { archive_entry_free(e); }
 };
-using ReadArchive = std::unique_ptr<archive, ReadArchiveDeleter>;
 using WriteArchive = std::unique_ptr<archive, WriteArchiveDeleter>;
 using Entry = std::unique_ptr<archive_entry, EntryDeleter>;
 
 QString printable(const char *text)
 {
     return text ? QString::fromUtf8(text) : QStringLiteral("unknown error");
-}
-
-// ---- reading
-
-struct ReadSource
-{
-    QIODevice *device = nullptr;
-    std::vector<char> buffer = std::vector<char>(ioChunk);
-};
-
-la_ssize_t readFromDevice(archive *a, void *context, const void **block)
-{
-    auto *source = static_cast<ReadSource *>(context);
-    const qint64 n = source->device->read(source->buffer.data(), qint64(source->buffer.size()));
-    if (n < 0) {
-        archive_set_error(a, EIO, "%s", qUtf8Printable(source->device->errorString()));
-        return -1;
-    }
-    *block = source->buffer.data();
-    return la_ssize_t(n);
-}
-
-QString entryName(archive_entry *entry)
-{
-    // The UTF-8 form exists for pax names and names in the locale's charset;
-    // plain ustar names from other systems are taken as UTF-8 bytes.
-    if (const char *utf8 = archive_entry_pathname_utf8(entry))
-        return QString::fromUtf8(utf8);
-    if (const char *raw = archive_entry_pathname(entry))
-        return QString::fromUtf8(raw);
-    return {};
-}
-
-const char *refusedTypeName(archive_entry *entry)
-{
-    if (archive_entry_hardlink(entry))
-        return "a hard link";
-    switch (archive_entry_filetype(entry)) {
-    case AE_IFLNK:
-        return "a symbolic link";
-    case AE_IFIFO:
-        return "a FIFO";
-    case AE_IFCHR:
-    case AE_IFBLK:
-        return "a device";
-    case AE_IFSOCK:
-        return "a socket";
-    case AE_IFREG:
-        return archive_entry_symlink(entry) ? "a symbolic link" : nullptr;
-    default:
-        return "not a regular file";
-    }
 }
 
 // ---- writing
@@ -146,36 +88,6 @@ bool writeData(archive *a, const QByteArray &bytes)
     }
     return true;
 }
-
-// libarchive converts entry names through the thread's locale. A process
-// started without one (the C locale) cannot convert UTF-8 names, and
-// libarchive then fails or even crashes on them; names in packages are
-// always UTF-8, so archives are handled under a UTF-8 character type.
-class Utf8NamesScope
-{
-public:
-    Utf8NamesScope()
-    {
-        static const locale_t utf8 = [] {
-            locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
-            if (!l)
-                l = newlocale(LC_CTYPE_MASK, "en_US.UTF-8", locale_t(nullptr));
-            return l;
-        }();
-        if (utf8)
-            m_previous = uselocale(utf8);
-    }
-    ~Utf8NamesScope()
-    {
-        if (m_previous)
-            uselocale(m_previous);
-    }
-    Utf8NamesScope(const Utf8NamesScope &) = delete;
-    Utf8NamesScope &operator=(const Utf8NamesScope &) = delete;
-
-private:
-    locale_t m_previous = nullptr;
-};
 
 } // namespace
 
@@ -260,92 +172,21 @@ std::optional<PackageData> read(QIODevice &in, const Limits &limits, ReadStatus 
 {
     ReadStatus ignored;
     ReadStatus &outcome = status ? *status : ignored;
-    outcome = ReadStatus::Unreadable;
-    const Utf8NamesScope utf8Names;
-    ReadArchive a(archive_read_new());
-    ReadSource source{&in};
-    archive_read_support_filter_gzip(a.get());
-    archive_read_support_format_tar(a.get());
-    archive_read_support_format_empty(a.get());
-    if (archive_read_open(a.get(), &source, nullptr, readFromDevice, nullptr) != ARCHIVE_OK) {
-        qWarning("Cannot unpack document package: %s",
-                 qUtf8Printable(printable(archive_error_string(a.get()))));
-        return std::nullopt;
-    }
-
-    qint64 expanded = 0;
-    qint64 entries = 0;
-    qint64 kept = 0;
+    PackageReader reader(in, limits);
     PackageData data;
-    for (;;) {
-        archive_entry *entry = nullptr;
-        const int status = archive_read_next_header(a.get(), &entry);
-        if (status == ARCHIVE_EOF)
-            break;
-        if (status < ARCHIVE_WARN) {
-            qWarning("Cannot unpack document package: %s",
-                     qUtf8Printable(printable(archive_error_string(a.get()))));
-            return std::nullopt;
+    if (reader.open()) {
+        while (reader.nextEntry()) {
+            const QString &name = reader.entryName();
+            reader.forgetKept(data.value(name).size()); // a later entry replaces an earlier one
+            std::optional<QByteArray> bytes = reader.readEntry();
+            if (!bytes)
+                break;
+            data.insert(name, *bytes);
         }
-        const QString rawName = entryName(entry);
-        const qint64 size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
-
-        // Sizes are known from the headers, so a bomb is refused before it is
-        // inflated; skipped entries count too, since skipping inflates them.
-        expanded += headerSize + std::max<qint64>(size, 0);
-        if (expanded > limits.maxUnpackedSize) {
-            qWarning("Refusing document package: it unpacks to more than %lld bytes",
-                     static_cast<long long>(limits.maxUnpackedSize));
-            outcome = ReadStatus::Refused;
-            return std::nullopt;
-        }
-        if (++entries > limits.maxEntries) {
-            qWarning("Refusing document package: it has more than %lld entries",
-                     static_cast<long long>(limits.maxEntries));
-            outcome = ReadStatus::Refused;
-            return std::nullopt;
-        }
-        if (archive_entry_filetype(entry) == AE_IFDIR)
-            continue; // folders are implied by the paths of their files
-        if (const char *refused = refusedTypeName(entry)) {
-            qWarning("Skipping package entry \"%s\": %s", qUtf8Printable(rawName), refused);
-            continue;
-        }
-        const QString name = normalisedPath(rawName);
-        if (name.isEmpty()) {
-            qWarning("Skipping package entry \"%s\": not a relative path", qUtf8Printable(rawName));
-            continue;
-        }
-        if (size > limits.maxEntrySize) {
-            qWarning("Refusing document package: entry \"%s\" has %lld bytes", qUtf8Printable(name),
-                     static_cast<long long>(size));
-            outcome = ReadStatus::Refused;
-            return std::nullopt;
-        }
-        kept += size - data.value(name).size(); // a later entry replaces an earlier one
-        if (kept > limits.maxTotalSize) {
-            qWarning("Refusing document package: it holds more than %lld bytes",
-                     static_cast<long long>(limits.maxTotalSize));
-            outcome = ReadStatus::Refused;
-            return std::nullopt;
-        }
-
-        QByteArray bytes(size, Qt::Uninitialized);
-        qint64 done = 0;
-        while (done < size) {
-            const la_ssize_t n = archive_read_data(a.get(), bytes.data() + done,
-                                                   size_t(std::min(size - done, ioChunk)));
-            if (n <= 0) {
-                qWarning("Cannot unpack package entry \"%s\": %s", qUtf8Printable(name),
-                         n < 0 ? qUtf8Printable(printable(archive_error_string(a.get())))
-                               : "archive ends early");
-                return std::nullopt;
-            }
-            done += n;
-        }
-        data.insert(name, bytes);
     }
-    outcome = ReadStatus::Read;
+    outcome = reader.status();
+    if (reader.failed())
+        return std::nullopt;
     return data;
 }
 

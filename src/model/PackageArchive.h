@@ -26,6 +26,9 @@ struct Limits
     // All that is inflated, skipped entries and headers included.
     qint64 maxUnpackedSize = (qint64(4) << 30) + (qint64(256) << 20);
     qint64 maxEntries = qint64(1) << 20;
+    // An entry read as a stream (the document XML) is never held in memory,
+    // so only this bound applies to it.
+    qint64 maxStreamedEntrySize = qint64(64) << 30;
 };
 
 enum class ReadStatus {

@@ -1,15 +1,23 @@
 #include "TWFileIO.h"
 
+#include "model/PackageReader.h"
+#include "model/PackageWriter.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/CFormat.h"
 #include "platform/TWLocalizedString.h"
+#include "support/ContentsXMLReader.h"
+#include "support/XMLStreamWriter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QTemporaryFile>
 #include <QtDebug>
+
+#include <vector>
 
 namespace {
 
@@ -27,6 +35,36 @@ bool openForReading(QFile &file)
         return false;
     }
     return true;
+}
+
+// Package entries of a save dictionary, by normalised name.
+PackageData entriesOfSaveDictionary(const QVariantMap &saveDictionary)
+{
+    PackageData entries;
+    for (auto it = saveDictionary.cbegin(); it != saveDictionary.cend(); ++it) {
+        const QVariant &value = it.value();
+        QByteArray bytes;
+        switch (value.typeId()) {
+        case QMetaType::QByteArray:
+            bytes = value.toByteArray();
+            break;
+        case QMetaType::QString:
+            bytes = value.toString().toUtf8();
+            break;
+        default:
+            qWarning("Cannot save file data of class: %s",
+                     value.typeName() ? value.typeName() : "(none)");
+            continue;
+        }
+        const QString name = PackageArchive::normalisedPath(it.key());
+        if (name.isEmpty()) {
+            qWarning("Cannot save package entry \"%s\": not a relative path",
+                     qUtf8Printable(it.key()));
+            continue;
+        }
+        entries.insert(name, bytes);
+    }
+    return entries;
 }
 
 } // namespace
@@ -157,4 +195,116 @@ bool TWFileIO::checkFileVersion(const PackageData &packageData)
                           "version."),
         {TWLocalizedString(StringTable::General, "OK")});
     return true;
+}
+
+int TWFileIO::loadStreamedPackage(
+    const QString &path, const QString &streamedPath, const QByteArray &countedElement,
+    const std::function<bool(const PackageData &, const StreamedPackageEntry &)> &build)
+{
+    QFile file(path);
+    if (!openForReading(file))
+        return LoadNoEntries;
+    PackageReader reader(file);
+    PackageData data;
+    StreamedPackageEntry streamed;
+    if (reader.open()) {
+        std::vector<char> buffer(std::size_t(1) << 20);
+        while (reader.nextEntry()) {
+            const QString &name = reader.entryName();
+            if (name == streamedPath && !streamed.present) {
+                // Later entries of the name are passed over, as the second pass does.
+                StartTagCounter counter(countedElement);
+                qint64 n;
+                while ((n = reader.readData(buffer.data(), qint64(buffer.size()))) > 0)
+                    counter.feed(buffer.data(), n);
+                if (n < 0)
+                    break;
+                counter.finish();
+                streamed.present = true;
+                streamed.size = counter.size();
+                streamed.startTagCount = counter.count();
+                streamed.validUtf8 = counter.isValidUtf8();
+                continue;
+            }
+            if (name == streamedPath)
+                continue;
+            reader.forgetKept(data.value(name).size()); // a later entry replaces an earlier one
+            std::optional<QByteArray> bytes = reader.readEntry();
+            if (!bytes)
+                break;
+            data.insert(name, *bytes);
+        }
+    }
+    if (reader.status() == PackageArchive::ReadStatus::Refused) {
+        qWarning("Cannot open document %s: %s", qUtf8Printable(path),
+                 qUtf8Printable(loadErrorMessage(LoadTooLarge)));
+        return LoadTooLarge;
+    }
+    if (reader.failed() || (data.isEmpty() && !streamed.present))
+        return LoadNoEntries;
+    if (streamed.present)
+        streamed.open = [path, streamedPath] {
+            return PackageEntryStream::open(path, streamedPath);
+        };
+    return build(data, streamed) ? LoadSucceeded : LoadRefused;
+}
+
+int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
+                                  const QString &streamedPath,
+                                  const std::function<bool(XMLStreamWriter &)> &writeStreamed,
+                                  const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
+                 qUtf8Printable(file.errorString()));
+        return SavePackFailed;
+    }
+    // Beside the target: the spool can be as large as the package, and the
+    // user's temporary folder may be a small one in memory.
+    QTemporaryFile spool(QFileInfo(path).absoluteDir().filePath(QStringLiteral(".tweb-XXXXXX")));
+    if (!spool.open()) {
+        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
+                 qUtf8Printable(spool.errorString()));
+        file.cancelWriting();
+        return SavePackFailed;
+    }
+    qint64 streamedSize = 0;
+    {
+        ParallelGzipWriter gzip(
+            [&spool](const char *data, qint64 size) { return spool.write(data, size) == size; });
+        XMLStreamWriter xml(
+            [&gzip](const char *data, qint64 size) { return gzip.write(data, size); });
+        const bool written = writeStreamed(xml) && xml.writeEndDocument() && gzip.flush();
+        if (!written || !spool.flush() || !spool.seek(0)) {
+            qWarning("Cannot save package entry \"%s\": %s", qUtf8Printable(streamedPath),
+                     gzip.failed() ? qUtf8Printable(spool.errorString()) : "not written");
+            file.cancelWriting();
+            return gzip.failed() ? SavePackFailed : SaveEntryFailed;
+        }
+        streamedSize = gzip.bytesIn();
+    }
+
+    PackageData files = entriesOfSaveDictionary(entries ? entries() : QVariantMap());
+    const QString streamedName = PackageArchive::normalisedPath(streamedPath);
+    files.insert(streamedName, QByteArray()); // its place in the order; the spool is its data
+    PackageWriter writer(file);
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        const bool added = it.key() == streamedName
+                               ? writer.addCompressedFile(it.key(), streamedSize, spool)
+                               : writer.addFile(it.key(), it.value());
+        if (!added)
+            break;
+    }
+    if (!writer.finish()) {
+        file.cancelWriting();
+        return writer.status() == PackageArchive::WriteStatus::EntryFailed ? SaveEntryFailed
+                                                                           : SavePackFailed;
+    }
+    if (!file.commit()) {
+        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
+                 qUtf8Printable(file.errorString()));
+        return SavePackFailed;
+    }
+    return SaveSucceeded;
 }

@@ -9,7 +9,22 @@
 #include <memory>
 #include <optional>
 
+class PackageEntryStream;
 class TWMapsDoc;
+class XMLStreamWriter;
+
+// The entry of a package that is read as a stream (the document XML): what a
+// first pass over it found, and a way to read it again from its start.
+struct StreamedPackageEntry
+{
+    bool present = false;
+    qint64 size = 0;
+    // Start tags of the counted element name.
+    qint64 startTagCount = 0;
+    bool validUtf8 = false;
+    // Null when the entry cannot be read again.
+    std::function<std::unique_ptr<PackageEntryStream>()> open;
+};
 
 // The document container: package data to a `.tweb` file (a gzip-compressed
 // tar) and back. Templates use the same container.
@@ -68,6 +83,23 @@ public:
     // a refused package is logged with loadErrorMessage().
     static int loadPackageFromFile(const QString &path,
                                    const std::function<bool(const PackageData &)> &build);
+
+    // As loadPackageFromFile, except that the entry at streamedPath is not
+    // held in memory: a first pass counts the start tags of countedElement
+    // in it and checks its UTF-8, and build reads it again as a stream. The
+    // package data holds every other entry.
+    static int loadStreamedPackage(
+        const QString &path, const QString &streamedPath, const QByteArray &countedElement,
+        const std::function<bool(const PackageData &, const StreamedPackageEntry &)> &build);
+
+    // As savePackage, except that the entry at streamedPath is written by
+    // writeStreamed straight into the compressed package (spooled, already
+    // compressed, to a temporary file beside the target until its size is
+    // known); entries() is asked for the other entries once it is written.
+    static int saveStreamedPackage(const std::function<QVariantMap()> &entries,
+                                   const QString &streamedPath,
+                                   const std::function<bool(XMLStreamWriter &)> &writeStreamed,
+                                   const QString &path);
 
     // The reason to show for a load error that has one of its own (a package
     // too large to open); empty for the others, which the document reader

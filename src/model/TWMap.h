@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+class ContentsXMLReader;
 class Image;
 class QObject;
 class TWGraphic;
@@ -25,6 +26,7 @@ class TWMapDrawingServices;
 class TWMapLayoutServices;
 class TWMapsDoc;
 class UndoManager;
+class XMLStreamWriter;
 
 // One mind map of a document: one tab of the document window. It owns the
 // branch tree (through its root), the link lines, the selection, the cached
@@ -140,6 +142,13 @@ public:
     // --- document, services, undo ---
     TWMapsDoc *document() const { return m_document; }
     void setDocument(TWMapsDoc *document) { m_document = document; }
+
+    // The streaming forms: a map read from the reader standing on its `TWMap`
+    // element (null, with the reader past it, for one it cannot use), and
+    // the map's element written at the writer's place.
+    static std::shared_ptr<TWMap> createWithXMLReader(ContentsXMLReader &reader,
+                                                      TWMapsDoc *document);
+    bool writeXML(XMLStreamWriter &writer);
     // The document's undo manager; null without a document.
     UndoManager *undoManager() const;
     // Layout, boundary and text-layout services of this map (a set that does

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+class ContentsXMLReader;
 class QMimeData;
 class TWAttachedTextCategory;
 class TWGraphic;
@@ -24,6 +25,8 @@ class TWMapBranchServices;
 class TWMapsDocOwner;
 class TWResource;
 class UndoManager;
+class XMLStreamWriter;
+struct StreamedPackageEntry;
 struct TWContactRecord;
 
 // The model of one open document: its maps in tab order and which of them is
@@ -271,6 +274,8 @@ public:
     bool hasIdentifier(const QString &path);
     // Package path to contents (QByteArray or QString) of everything to save.
     QVariantMap generateSaveDictionary();
+    // The same without Contents.xml, for a save that streams it.
+    QVariantMap packageEntriesBesideContents();
 
     // --- link line being dragged on the canvas ---
     const std::shared_ptr<TWGraphic> &tempLinkLineStartGraphic() const
@@ -325,6 +330,16 @@ public:
     QByteArray xmlDocumentData();
     // Reads the document from its root element, which becomes the live one.
     bool loadFromXMLElement(const XMLElement &element);
+    // The streaming forms, which hold neither the whole text nor a tree of
+    // the whole document: the maps are written and read map by map, the
+    // other children of the root as small elements. The reader stands on the
+    // root element; branchCount goes out with the loading count.
+    bool writeContentsXML(XMLStreamWriter &writer);
+    bool loadFromContentsXMLReader(ContentsXMLReader &reader, qint64 branchCount);
+    // The document of a package whose Contents.xml is read as a stream.
+    static std::shared_ptr<TWMapsDoc>
+    createWithStreamedContents(const PackageData &packageData, const StreamedPackageEntry &contents,
+                               bool forceLoadOtherVersions);
 
     // --- files ---
     // Stamps the save (date and revision, without undo), refreshes the
@@ -339,6 +354,9 @@ public:
 
 private:
     void init();
+    void clearMapsForLoading();
+    // Everything of the root element but the maps, read after them.
+    void readRootValues(const XMLElement &element);
     template <class F> void registerUndo(F &&inverse);
     void nameUndoAction(const char *name);
     bool undoRegistrationActive() const;

@@ -89,16 +89,22 @@ PackageData TWMapsDoc::stripUnusedDataFromCache(const PackageData &data)
 
 QVariantMap TWMapsDoc::generateSaveDictionary()
 {
-    QVariantMap dictionary;
     const QByteArray contents = xmlDocumentData();
+    QVariantMap dictionary = packageEntriesBesideContents();
     dictionary.insert(ContentsPath, contents);
+    return dictionary;
+}
+
+QVariantMap TWMapsDoc::packageEntriesBesideContents()
+{
+    QVariantMap dictionary;
     dictionary.insert(
         QString::fromLatin1(TWFileIO::fileVersionPath),
         CFormat::format("%d.%d", TWFileIO::fileVersionMajor, TWFileIO::fileVersionMinor));
     const PackageData used = stripUnusedDataFromCache(m_cachedData);
     for (auto it = used.cbegin(); it != used.cend(); ++it)
         dictionary.insert(it.key(), it.value());
-    // No cached entry may stand in for the contents just written.
-    dictionary.insert(ContentsPath, contents);
+    // No cached entry may stand in for the contents written now.
+    dictionary.remove(ContentsPath);
     return dictionary;
 }

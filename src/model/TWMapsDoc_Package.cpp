@@ -16,17 +16,23 @@ void TWMapsDoc::stampForSave()
 int TWMapsDoc::saveToFile(const QString &path)
 {
     stampForSave();
-    return TWFileIO::savePackage(generateSaveDictionary(), path);
+    // Contents.xml goes from the model straight into the package; the other
+    // entries are gathered once it is written, as the dictionary route does.
+    return TWFileIO::saveStreamedPackage(
+        [this] { return packageEntriesBesideContents(); }, ContentsPath,
+        [this](XMLStreamWriter &writer) { return writeContentsXML(writer); }, path);
 }
 
 std::shared_ptr<TWMapsDoc> TWMapsDoc::loadFromFile(const QString &path, bool tryToLoadOtherVersion,
                                                    int *error)
 {
     std::shared_ptr<TWMapsDoc> document;
-    const int code = TWFileIO::loadPackageFromFile(path, [&](const PackageData &data) {
-        document = createWithDictionary(data, tryToLoadOtherVersion);
-        return document != nullptr;
-    });
+    const int code = TWFileIO::loadStreamedPackage(
+        path, ContentsPath, "TWMapBranch",
+        [&](const PackageData &data, const StreamedPackageEntry &contents) {
+            document = createWithStreamedContents(data, contents, tryToLoadOtherVersion);
+            return document != nullptr;
+        });
     if (error)
         *error = code;
     return code == TWFileIO::LoadSucceeded ? document : nullptr;

@@ -110,17 +110,28 @@ bool TWMapsDoc::loadFromXMLElement(const XMLElement &element)
     center.post(StartLoadingCountNotification, nullptr,
                 {{CountKey, countBranchElementsBelow(element)}});
 
-    for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps))
-        map->setDocument(nullptr);
-    m_maps.clear();
-    m_currentMap.reset();
-    m_currentMapNumber = -1;
+    clearMapsForLoading();
     for (const XMLElement &mapElement : element.elementForName(u"maps").elementsForName(u"map")) {
         if (std::shared_ptr<TWMap> map = TWMap::createWithXMLElement(
                 mapElement.elementForName(u"TWMap"), this, TWMap::Identifier::KeepStored))
             m_maps.append(map);
     }
+    readRootValues(element);
+    center.post(FinishLoadingNotification);
+    return true;
+}
 
+void TWMapsDoc::clearMapsForLoading()
+{
+    for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps))
+        map->setDocument(nullptr);
+    m_maps.clear();
+    m_currentMap.reset();
+    m_currentMapNumber = -1;
+}
+
+void TWMapsDoc::readRootValues(const XMLElement &element)
+{
     int number = element.intForPath(u"currentMapNumber");
     if (number >= m_maps.size()) {
         // A number beyond the maps opens the first one rather than none.
@@ -177,9 +188,6 @@ bool TWMapsDoc::loadFromXMLElement(const XMLElement &element)
                     holder.elementForName(u"TWAttachedTextCategory")))
             m_attachedTextCategories.append(category);
     }
-
-    center.post(FinishLoadingNotification);
-    return true;
 }
 
 std::shared_ptr<TWMapsDoc> TWMapsDoc::createWithDictionary(const PackageData &packageData, bool)

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFuture>
+#include <QThreadPool>
+#include <deque>
+#include <functional>
+
+// Compresses a byte stream into independent gzip members of one block each,
+// deflated on several threads and written in order. Concatenated members are
+// one gzip stream to gunzip, tar and libarchive (pigz writes the same), and a
+// writer may insert members made elsewhere between two flush() calls.
+class ParallelGzipWriter
+{
+public:
+    // Takes bytes in order; false stops the writer.
+    using Output = std::function<bool(const char *data, qint64 size)>;
+
+    static constexpr qint64 defaultBlockSize = qint64(1) << 20;
+
+    // threads 0: one per core.
+    explicit ParallelGzipWriter(Output output, int level = 6, qint64 blockSize = defaultBlockSize,
+                                int threads = 0);
+    ~ParallelGzipWriter();
+    ParallelGzipWriter(const ParallelGzipWriter &) = delete;
+    ParallelGzipWriter &operator=(const ParallelGzipWriter &) = delete;
+
+    bool write(const char *data, qint64 size);
+    bool write(const QByteArray &bytes) { return write(bytes.constData(), bytes.size()); }
+    // Ends the current member and hands every member made so far to the output.
+    bool flush();
+    // flush(), and an empty member when nothing at all was written, so that
+    // the output is a gzip stream on its own.
+    bool finish();
+
+    qint64 bytesIn() const { return m_bytesIn; }
+    qint64 bytesOut() const { return m_bytesOut; }
+    bool failed() const { return m_failed; }
+
+    // One gzip member holding the bytes; empty on failure.
+    static QByteArray compressMember(const char *data, qint64 size, int level);
+
+private:
+    void submit();
+    bool drain(std::size_t keep);
+    bool emitMember(const QByteArray &member);
+
+    Output m_output;
+    int m_level;
+    qint64 m_blockSize;
+    std::size_t m_maxPending;
+    QThreadPool m_pool;
+    QByteArray m_block;
+    std::deque<QFuture<QByteArray>> m_pending;
+    qint64 m_bytesIn = 0;
+    qint64 m_bytesOut = 0;
+    qint64 m_members = 0;
+    bool m_failed = false;
+};

@@ -1,0 +1,126 @@
+#include "model/PackageReader.h"
+#include "model/TWFileIO.h"
+#include "model/TWMap.h"
+#include "model/TWMapsDoc_Private.h"
+#include "support/ContentsXMLReader.h"
+#include "support/XMLStreamWriter.h"
+
+bool TWMapsDoc::writeContentsXML(XMLStreamWriter &writer)
+{
+    // The maps are written from the model, map by map, where the live
+    // element has its `maps` child.
+    updateLiveXMLElement();
+    const XMLElement maps = m_liveXMLElement.elementForName(u"maps");
+    writer.writeStartDocument();
+    writer.writeStartElement(m_liveXMLElement);
+    for (const XMLElement &child : m_liveXMLElement.elements()) {
+        if (child != maps) {
+            writer.writeElement(child);
+            continue;
+        }
+        writer.writeStartElement(u"maps");
+        for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps)) {
+            writer.writeStartElement(u"map");
+            if (!map->writeXML(writer))
+                return false;
+            writer.writeEndElement();
+        }
+        writer.writeEndElement();
+        if (writer.failed())
+            return false;
+    }
+    writer.writeEndElement();
+    return !writer.failed();
+}
+
+bool TWMapsDoc::loadFromContentsXMLReader(ContentsXMLReader &reader, qint64 branchCount)
+{
+    // The root without children becomes the live element and the other
+    // children join it as read: the map reader may consult those read so far.
+    m_liveXMLElement = reader.shallowCopy();
+    if (m_liveXMLElement.isNull())
+        return false;
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    center.post(StartLoadingCountNotification, nullptr, {{CountKey, branchCount}});
+
+    clearMapsForLoading();
+    bool mapsRead = false;
+    if (reader.enterElement()) {
+        while (reader.nextChildElement()) {
+            if (!reader.nameIs("maps")) {
+                m_liveXMLElement.addChild(reader.expandElement());
+                continue;
+            }
+            // Only the first `maps` is read; a save replaces every one.
+            if (mapsRead)
+                continue;
+            mapsRead = true;
+            m_liveXMLElement.addChild(reader.shallowCopy());
+            if (!reader.enterElement())
+                continue;
+            while (reader.nextChildElement()) {
+                if (!reader.nameIs("map") || !reader.enterElement())
+                    continue;
+                bool mapSeen = false;
+                while (reader.nextChildElement()) {
+                    if (mapSeen || !reader.nameIs("TWMap"))
+                        continue;
+                    mapSeen = true;
+                    if (std::shared_ptr<TWMap> map = TWMap::createWithXMLReader(reader, this))
+                        m_maps.append(map);
+                }
+            }
+        }
+    }
+    if (!reader.readToEnd()) {
+        clearMapsForLoading();
+        return false;
+    }
+    readRootValues(m_liveXMLElement);
+    center.post(FinishLoadingNotification);
+    return true;
+}
+
+std::shared_ptr<TWMapsDoc>
+TWMapsDoc::createWithStreamedContents(const PackageData &packageData,
+                                      const StreamedPackageEntry &contents, bool)
+{
+    std::shared_ptr<TWMapsDoc> document = create();
+    TWFileIO::checkFileVersion(packageData);
+    std::unique_ptr<PackageEntryStream> stream =
+        contents.present && contents.validUtf8 && contents.open ? contents.open() : nullptr;
+    if (!stream) {
+        qWarning("This is not a valid Thinkweb file - no contents found");
+        return nullptr;
+    }
+
+    ContentsXMLReader reader([&stream](char *data, qint64 max) { return stream->read(data, max); });
+    QString error;
+    if (!reader.readRootElement())
+        error = reader.errorString();
+    else if (!reader.nameIs("TWMapsDoc"))
+        error = QStringLiteral("the root element is <%1>, not <TWMapsDoc>").arg(reader.name());
+    if (!error.isEmpty()) {
+        qWarning().noquote() << QStringLiteral("Error loading document %1").arg(error);
+        return nullptr;
+    }
+
+    UndoManager *undo = document->undoManager();
+    if (undo)
+        undo->disableUndoRegistration();
+    // Contents.xml itself is never kept: every save writes it afresh.
+    document->removeAllObjectsInCachedData();
+    for (auto it = packageData.cbegin(); it != packageData.cend(); ++it)
+        document->setObjectInCachedData(it.value(), it.key());
+    const bool loaded = document->loadFromContentsXMLReader(reader, contents.startTagCount);
+    if (undo)
+        undo->enableUndoRegistration();
+    if (!loaded) {
+        qWarning().noquote()
+            << QStringLiteral("Error loading document %1").arg(reader.errorString());
+        return nullptr;
+    }
+
+    NotificationCenter::defaultCenter().post(BranchHideLevelChangedNotification);
+    return document;
+}

@@ -1,0 +1,309 @@
+#include "support/ContentsXMLReader.h"
+
+#include "support/XMLArena.h"
+#include "support/XMLDocument.h"
+
+#include <QByteArrayView>
+
+#include <libxml/xmlreader.h>
+
+#include <algorithm>
+#include <climits>
+#include <type_traits>
+
+ContentsXMLReader::ContentsXMLReader(ReadFunction read) : m_read(std::move(read))
+{
+    // Blanks are kept while parsing and dropped from expanded elements the
+    // way XMLDocument drops them, so that leaf text stays as written.
+    const int options = XMLDetail::parseOptions() & ~XML_PARSE_NOBLANKS;
+    m_reader = xmlReaderForIO(readCallback, nullptr, this, nullptr, nullptr, options);
+    if (!m_reader) {
+        fail(QStringLiteral("out of memory"));
+        return;
+    }
+    // The error is const from libxml2 2.12 on.
+    xmlTextReaderSetStructuredErrorHandler(
+        m_reader, [](void *context, auto error) { errorCallback(context, error); }, this);
+}
+
+ContentsXMLReader::~ContentsXMLReader()
+{
+    if (m_reader)
+        xmlFreeTextReader(m_reader);
+}
+
+int ContentsXMLReader::readCallback(void *context, char *buffer, int length)
+{
+    auto *self = static_cast<ContentsXMLReader *>(context);
+    const qint64 n = self->m_read(buffer, std::max(length, 0));
+    if (n < 0) {
+        self->m_streamFailed = true;
+        return -1;
+    }
+    return int(std::min<qint64>(n, length));
+}
+
+void ContentsXMLReader::errorCallback(void *context, const struct _xmlError *error)
+{
+    auto *self = static_cast<ContentsXMLReader *>(context);
+    if (!error || error->level < XML_ERR_ERROR || !self->m_error.isEmpty())
+        return;
+    self->m_error = error->message ? QString::fromUtf8(error->message).trimmed()
+                                   : QStringLiteral("not well-formed");
+    if (error->line > 0)
+        self->m_error += QStringLiteral(" (line %1)").arg(error->line);
+}
+
+bool ContentsXMLReader::fail(const QString &message)
+{
+    if (m_error.isEmpty())
+        m_error = message;
+    m_failed = true;
+    return false;
+}
+
+bool ContentsXMLReader::read()
+{
+    if (m_failed)
+        return false;
+    const int status = xmlTextReaderRead(m_reader);
+    if (status == 1)
+        return true;
+    if (m_streamFailed)
+        return fail(QStringLiteral("the document could not be read"));
+    if (status < 0)
+        return fail(QStringLiteral("not well-formed"));
+    return fail(QStringLiteral("the document ends early"));
+}
+
+bool ContentsXMLReader::readRootElement()
+{
+    if (m_failed)
+        return false;
+    while (read())
+        if (xmlTextReaderNodeType(m_reader) == XML_READER_TYPE_ELEMENT) {
+            m_current = true;
+            return true;
+        }
+    if (m_error == QLatin1String("the document ends early"))
+        m_error = QStringLiteral("no root element");
+    return false;
+}
+
+QString ContentsXMLReader::name() const
+{
+    const xmlChar *n = m_reader ? xmlTextReaderConstName(m_reader) : nullptr;
+    return n ? QString::fromUtf8(reinterpret_cast<const char *>(n)) : QString();
+}
+
+bool ContentsXMLReader::nameIs(const char *utf8Name) const
+{
+    const xmlChar *n = m_reader ? xmlTextReaderConstName(m_reader) : nullptr;
+    return n && xmlStrEqual(n, BAD_CAST utf8Name);
+}
+
+int ContentsXMLReader::depth() const
+{
+    return m_reader ? xmlTextReaderDepth(m_reader) : -1;
+}
+
+bool ContentsXMLReader::enterElement()
+{
+    if (m_failed || !m_current)
+        return false;
+    m_current = false;
+    m_positioned = false;
+    if (xmlTextReaderIsEmptyElement(m_reader))
+        return false;
+    m_entered.append(xmlTextReaderDepth(m_reader));
+    return true;
+}
+
+bool ContentsXMLReader::nextChildElement()
+{
+    if (m_failed || m_entered.isEmpty())
+        return false;
+    if (m_current)
+        skipElement();
+    const int parentDepth = m_entered.last();
+    for (;;) {
+        if (m_positioned)
+            m_positioned = false;
+        else if (!read())
+            return false;
+        const int type = xmlTextReaderNodeType(m_reader);
+        const int d = xmlTextReaderDepth(m_reader);
+        if (type == XML_READER_TYPE_ELEMENT && d == parentDepth + 1) {
+            m_current = true;
+            return true;
+        }
+        if (type == XML_READER_TYPE_END_ELEMENT && d == parentDepth) {
+            m_entered.removeLast();
+            return false;
+        }
+        if (d <= parentDepth)
+            return fail(QStringLiteral("unexpected end of element"));
+    }
+}
+
+XMLElement ContentsXMLReader::expandElement()
+{
+    if (m_failed || !m_current)
+        return XMLElement();
+    xmlNodePtr node = xmlTextReaderExpand(m_reader);
+    if (!node) {
+        fail(QStringLiteral("not well-formed"));
+        return XMLElement();
+    }
+    XMLDocument document;
+    xmlNodePtr copy = xmlDocCopyNode(node, document.xmlDoc(), 1);
+    if (!copy) {
+        fail(QStringLiteral("out of memory"));
+        return XMLElement();
+    }
+    xmlDocSetRootElement(document.xmlDoc(), copy);
+    XMLDetail::dropInterElementBlanks(copy);
+    skipElement();
+    return document.rootElement();
+}
+
+XMLElement ContentsXMLReader::shallowCopy() const
+{
+    if (m_failed || !m_reader || xmlTextReaderNodeType(m_reader) != XML_READER_TYPE_ELEMENT)
+        return XMLElement();
+    xmlNodePtr node = xmlTextReaderCurrentNode(m_reader);
+    XMLDocument document;
+    xmlNodePtr copy = node ? xmlDocCopyNode(node, document.xmlDoc(), 2) : nullptr;
+    if (!copy)
+        return XMLElement();
+    xmlDocSetRootElement(document.xmlDoc(), copy);
+    return document.rootElement();
+}
+
+void ContentsXMLReader::skipElement()
+{
+    if (m_failed || !m_current)
+        return;
+    m_current = false;
+    const int status = xmlTextReaderNext(m_reader);
+    if (status == 1)
+        m_positioned = true;
+    else if (m_streamFailed)
+        fail(QStringLiteral("the document could not be read"));
+    else
+        fail(status < 0 ? QStringLiteral("not well-formed")
+                        : QStringLiteral("the document ends early"));
+}
+
+bool ContentsXMLReader::readToEnd()
+{
+    if (m_failed)
+        return false;
+    m_current = false;
+    m_positioned = false;
+    for (;;) {
+        const int status = xmlTextReaderRead(m_reader);
+        if (status == 0)
+            return true;
+        if (status < 0)
+            return fail(m_streamFailed ? QStringLiteral("the document could not be read")
+                                       : QStringLiteral("not well-formed"));
+    }
+}
+
+StartTagCounter::StartTagCounter(const QByteArray &elementName)
+    : m_pattern('<' + elementName), m_matcher(m_pattern)
+{}
+
+namespace {
+
+bool endsTagName(char c)
+{
+    return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+} // namespace
+
+qint64 StartTagCounter::countIn(QByteArrayView text, qsizetype startLimit) const
+{
+    qint64 count = 0;
+    const qsizetype length = m_pattern.size();
+    for (qsizetype at = m_matcher.indexIn(text, 0); at >= 0 && at < startLimit;
+         at = m_matcher.indexIn(text, at + 1)) {
+        if (at + length >= text.size())
+            break; // the next chunk tells whether the name ends here
+        if (endsTagName(text[at + length]))
+            ++count;
+    }
+    return count;
+}
+
+void StartTagCounter::countTags(QByteArrayView data)
+{
+    // A tag that the previous chunk cut starts in the carried bytes.
+    if (!m_carry.isEmpty()) {
+        const QByteArray junction =
+            QByteArray(m_carry).append(data.first(std::min(data.size(), m_pattern.size())));
+        m_count += countIn(junction, m_carry.size());
+    }
+    m_count += countIn(data, data.size());
+    if (data.size() >= m_pattern.size())
+        m_carry = data.last(m_pattern.size()).toByteArray();
+    else
+        m_carry = QByteArray(m_carry).append(data).right(m_pattern.size());
+}
+
+void StartTagCounter::validate(QByteArrayView view)
+{
+    if (!m_utf8Carry.isEmpty()) {
+        // Complete the sequence the previous chunk cut.
+        const uchar lead = uchar(m_utf8Carry[0]);
+        const qsizetype length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        const qsizetype need = std::min(length - m_utf8Carry.size(), view.size());
+        m_utf8Carry += view.first(need);
+        view = view.sliced(need);
+        if (m_utf8Carry.size() < length)
+            return;
+        if (!QByteArrayView(m_utf8Carry).isValidUtf8()) {
+            m_validUtf8 = false;
+            return;
+        }
+        m_utf8Carry.clear();
+    }
+    // Hold back a sequence that this chunk cuts.
+    qsizetype end = view.size();
+    for (qsizetype back = 1; back <= std::min<qsizetype>(3, view.size()); ++back) {
+        const uchar c = uchar(view[view.size() - back]);
+        if ((c & 0xC0) == 0x80)
+            continue;
+        if (c >= 0xC0 && (c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2) > back)
+            end = view.size() - back;
+        break;
+    }
+    if (!view.first(end).isValidUtf8())
+        m_validUtf8 = false;
+    else
+        m_utf8Carry = view.sliced(end).toByteArray();
+}
+
+void StartTagCounter::feed(const char *data, qint64 size)
+{
+    // Chunks are taken in pieces a view can hold.
+    while (size > 0) {
+        const qsizetype n = qsizetype(std::min<qint64>(size, qint64(1) << 30));
+        const QByteArrayView view(data, n);
+        m_size += n;
+        countTags(view);
+        if (m_validUtf8)
+            validate(view);
+        data += n;
+        size -= n;
+    }
+}
+
+void StartTagCounter::finish()
+{
+    if (!m_utf8Carry.isEmpty())
+        m_validUtf8 = false;
+    m_utf8Carry.clear();
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "support/XMLElement.h"
+
+#include <QByteArray>
+#include <QByteArrayMatcher>
+#include <QList>
+#include <QString>
+#include <functional>
+
+typedef struct _xmlTextReader xmlTextReader;
+
+// A pull reader over an XML stream (libxml2's xmlTextReader) that never holds
+// the whole text or a tree of the whole document. The caller walks the
+// elements it knows: it enters a container element, steps through its child
+// elements, and for each either enters it, expands it into a small
+// XMLElement of its own (value readers and unknown children kept as
+// fragments), or skips it. The parse options are those of XMLDocument, and
+// white space between elements is dropped from expanded elements alike.
+//
+//     if (reader.readRootElement() && reader.enterElement())
+//         while (reader.nextChildElement())
+//             if (reader.name() == "maps") ... else kept.append(reader.expandElement());
+class ContentsXMLReader
+{
+public:
+    // Fills up to `max` bytes: the count, 0 at the end, -1 on failure.
+    using ReadFunction = std::function<qint64(char *data, qint64 max)>;
+
+    explicit ContentsXMLReader(ReadFunction read);
+    ~ContentsXMLReader();
+    ContentsXMLReader(const ContentsXMLReader &) = delete;
+    ContentsXMLReader &operator=(const ContentsXMLReader &) = delete;
+
+    // Moves to the root element; false when there is none.
+    bool readRootElement();
+    // The current element's name.
+    QString name() const;
+    bool nameIs(const char *utf8Name) const;
+    // Element depth of the current element (the root is 0).
+    int depth() const;
+
+    // Enters the current element so that nextChildElement() steps through
+    // its children; false when it has none (an empty element), which
+    // leaves the element done.
+    bool enterElement();
+    // Moves to the next child element of the innermost entered element,
+    // passing over text, comments and whatever the last child left unread.
+    // False at the end of the entered element, which is then left.
+    bool nextChildElement();
+    // The current element with everything below it, in a tree of its own;
+    // the reader moves past it. Null on failure.
+    XMLElement expandElement();
+    // The current element without children (name, attributes, namespaces).
+    XMLElement shallowCopy() const;
+    // Moves past the current element.
+    void skipElement();
+    // After the root element is done: checks that nothing malformed follows.
+    bool readToEnd();
+
+    bool hasError() const { return m_failed; }
+    // The parser's message and line, or the stream's.
+    QString errorString() const { return m_error; }
+
+private:
+    bool read();
+    bool fail(const QString &message);
+    static int readCallback(void *context, char *buffer, int length);
+    static void errorCallback(void *context, const struct _xmlError *error);
+
+    ReadFunction m_read;
+    xmlTextReader *m_reader = nullptr;
+    QList<int> m_entered;      // depths of the entered elements
+    bool m_positioned = false; // the reader already stands on the next node
+    bool m_current = false;    // an unconsumed child element is current
+    bool m_failed = false;
+    bool m_streamFailed = false;
+    QString m_error;
+};
+
+// Counts the start tags of one element name in a stream of XML text without
+// parsing it (a name inside a comment or CDATA section counts too), and
+// checks that the text is UTF-8. Fed in chunks of any size.
+class StartTagCounter
+{
+public:
+    explicit StartTagCounter(const QByteArray &elementName);
+    void feed(const char *data, qint64 size);
+    // Call once after the last chunk.
+    void finish();
+    qint64 count() const { return m_count; }
+    bool isValidUtf8() const { return m_validUtf8; }
+    qint64 size() const { return m_size; }
+
+private:
+    qint64 countIn(QByteArrayView text, qsizetype startLimit) const;
+    void countTags(QByteArrayView data);
+    void validate(QByteArrayView data);
+
+    QByteArray m_pattern; // "<name"
+    QByteArrayMatcher m_matcher;
+    QByteArray m_carry;     // the end of the previous chunk
+    QByteArray m_utf8Carry; // an incomplete UTF-8 sequence
+    qint64 m_count = 0;
+    qint64 m_size = 0;
+    bool m_validUtf8 = true;
+};

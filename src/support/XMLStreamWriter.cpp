@@ -1,0 +1,180 @@
+#include "support/XMLStreamWriter.h"
+
+#include "support/XMLArena.h"
+#include "support/XMLDocument.h"
+
+#include <libxml/xmlsave.h>
+
+namespace {
+
+constexpr qsizetype bufferSize = 256 * 1024;
+// libxml2 indents by two spaces a level up to sixty spaces.
+constexpr int maxIndentLevels = 30;
+
+// Text content escaped as libxml2 writes it in UTF-8 output.
+void appendEscaped(QByteArray &out, const QByteArray &text)
+{
+    const char *p = text.constData();
+    const char *end = p + text.size();
+    const char *run = p;
+    for (; p < end; ++p) {
+        const char *replacement = nullptr;
+        switch (*p) {
+        case '<':
+            replacement = "&lt;";
+            break;
+        case '>':
+            replacement = "&gt;";
+            break;
+        case '&':
+            replacement = "&amp;";
+            break;
+        case '\r':
+            replacement = "&#13;";
+            break;
+        default:
+            continue;
+        }
+        out.append(run, p - run);
+        out.append(replacement);
+        run = p + 1;
+    }
+    out.append(run, end - run);
+}
+
+} // namespace
+
+XMLStreamWriter::XMLStreamWriter(Sink sink) : m_sink(std::move(sink))
+{
+    m_buffer.reserve(bufferSize + 4096);
+    m_xmlOutput = xmlOutputBufferCreateIO(writeToBuffer, nullptr, this, nullptr);
+}
+
+XMLStreamWriter::~XMLStreamWriter()
+{
+    if (m_xmlOutput)
+        xmlOutputBufferClose(m_xmlOutput);
+}
+
+int XMLStreamWriter::writeToBuffer(void *context, const char *data, int size)
+{
+    static_cast<XMLStreamWriter *>(context)->append(data, size);
+    return size;
+}
+
+void XMLStreamWriter::append(const char *data, qint64 size)
+{
+    m_buffer.append(data, qsizetype(size));
+    if (m_buffer.size() >= bufferSize)
+        flush();
+}
+
+void XMLStreamWriter::flush()
+{
+    if (!m_failed && !m_buffer.isEmpty() && !m_sink(m_buffer.constData(), m_buffer.size()))
+        m_failed = true;
+    m_written += m_buffer.size();
+    m_buffer.clear();
+}
+
+void XMLStreamWriter::writeStartDocument()
+{
+    append(QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
+}
+
+void XMLStreamWriter::beginChild()
+{
+    if (!m_open.isEmpty() && !m_open.last().hasChildren) {
+        m_open.last().hasChildren = true;
+        append(">\n", 2);
+    }
+    static const QByteArray spaces(2 * maxIndentLevels, ' ');
+    append(spaces.constData(), 2 * std::min(depth(), maxIndentLevels));
+}
+
+void XMLStreamWriter::writeStartElement(QAnyStringView name)
+{
+    beginChild();
+    QByteArray utf8 = XMLDetail::toUtf8(name);
+    append("<", 1);
+    append(utf8);
+    m_open.append({std::move(utf8), false});
+}
+
+void XMLStreamWriter::writeStartElement(const XMLElement &element)
+{
+    if (element.isNull())
+        return;
+    // libxml2 writes the tag of a childless copy as "<name .../>".
+    xmlNodePtr shell = xmlDocCopyNode(element.node(), element.doc(), 2);
+    if (!shell)
+        return;
+    xmlOutputBufferPtr tag = xmlAllocOutputBuffer(nullptr);
+    if (!tag) {
+        xmlFreeNode(shell);
+        return;
+    }
+    xmlNodeDumpOutput(tag, element.doc(), shell, depth(), 1, "UTF-8");
+    xmlOutputBufferFlush(tag);
+    QByteArray text(reinterpret_cast<const char *>(xmlOutputBufferGetContent(tag)),
+                    qsizetype(xmlOutputBufferGetSize(tag)));
+    xmlOutputBufferClose(tag);
+    xmlFreeNode(shell);
+    if (text.endsWith("/>"))
+        text.chop(2);
+    beginChild();
+    append(text);
+    m_open.append({QByteArray(reinterpret_cast<const char *>(element.node()->name)), false});
+}
+
+void XMLStreamWriter::writeEndElement()
+{
+    if (m_open.isEmpty())
+        return;
+    const Open open = m_open.takeLast();
+    if (!open.hasChildren) {
+        append("/>\n", 3);
+        return;
+    }
+    static const QByteArray spaces(2 * maxIndentLevels, ' ');
+    append(spaces.constData(), 2 * std::min(depth(), maxIndentLevels));
+    append("</", 2);
+    append(open.name);
+    append(">\n", 2);
+}
+
+void XMLStreamWriter::writeTextElement(QAnyStringView name, const QString &text)
+{
+    beginChild();
+    const QByteArray utf8 = XMLDetail::toUtf8(name);
+    const QByteArray content = XMLDetail::xmlTextBytes(text, BAD_CAST utf8.constData());
+    QByteArray out;
+    out.reserve(2 * utf8.size() + content.size() + 8);
+    out.append('<').append(utf8);
+    if (content.isEmpty()) {
+        out.append("/>\n");
+    } else {
+        out.append('>');
+        appendEscaped(out, content);
+        out.append("</").append(utf8).append(">\n");
+    }
+    append(out);
+}
+
+void XMLStreamWriter::writeElement(const XMLElement &element)
+{
+    if (element.isNull())
+        return;
+    beginChild();
+    xmlNodeDumpOutput(m_xmlOutput, element.doc(), element.node(), depth(), 1, "UTF-8");
+    xmlOutputBufferFlush(m_xmlOutput);
+    append("\n", 1);
+}
+
+bool XMLStreamWriter::writeEndDocument()
+{
+    while (!m_open.isEmpty())
+        writeEndElement();
+    flush();
+    return !m_failed;
+}

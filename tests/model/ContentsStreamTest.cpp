@@ -1,0 +1,437 @@
+#include "TWMapsDocTestSupport.h"
+#include "graphics/TWTextArea.h"
+#include "model/PackageReader.h"
+#include "model/PackageWriter.h"
+#include "model/TWFileIO.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "support/ContentsXMLReader.h"
+#include "support/XMLStreamWriter.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
+using namespace MapsDocTest;
+
+namespace {
+
+// A map element whose root branch holds a chain of `depth` branches.
+QByteArray mapElement(const QByteArray &identifier, int depth)
+{
+    QByteArray tree;
+    for (int i = 0; i < depth; ++i)
+        tree += "<TWMapBranch><branchNumber>" + QByteArray::number(i) + "</branchNumber><children>";
+    for (int i = 0; i < depth; ++i)
+        tree += "</children></TWMapBranch>";
+    return "<map><TWMap><identifier>" + identifier + "</identifier><root>" + tree +
+           "</root></TWMap></map>";
+}
+
+bool writePackage(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           PackageArchive::write(file, {{TWMapsDoc::ContentsPath, contents},
+                                        {"Thinkweb/fileVersion.txt", "4.1"},
+                                        {"Images/Graphic1/a.png", "png"}}) ==
+               PackageArchive::WriteStatus::Written;
+}
+
+QByteArray streamedText(TWMapsDoc &document)
+{
+    QByteArray text;
+    XMLStreamWriter writer([&text](const char *data, qint64 size) {
+        text.append(data, size);
+        return true;
+    });
+    EXPECT_TRUE(document.writeContentsXML(writer));
+    EXPECT_TRUE(writer.writeEndDocument());
+    return text;
+}
+
+std::optional<PackageData> readPackage(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return PackageArchive::read(file);
+}
+
+std::optional<int> run(const QString &program, const QStringList &arguments)
+{
+    if (QStandardPaths::findExecutable(program).isEmpty())
+        return std::nullopt;
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(120000);
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+class ContentsStreamTest : public MapsDocFixture
+{
+protected:
+    // What lies in the folder of the saves, but the fixture's own defaults file.
+    QStringList filesBesideSaves() const
+    {
+        QStringList files = QDir(tempDir.path()).entryList(QDir::Files | QDir::Hidden);
+        files.removeAll(QStringLiteral("defaults.ini"));
+        return files;
+    }
+    QString path(const QString &name) const { return tempDir.filePath(name); }
+};
+
+TEST_F(ContentsStreamTest, StreamingEqualsTheTreeRoute)
+{
+    // Children unknown here before and after the maps, an attribute on the
+    // root, a second `maps` and a `map` without map, text that needs escaping.
+    const QByteArray contents =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<TWMapsDoc version=\"4\">\n"
+        "  <futureFirst kind=\"a&amp;b\">text  kept</futureFirst>\n"
+        "  <creator>Ann &amp; Bj\xc3\xb6rk\r\xf0\x9f\x8c\xb3 &lt;x&gt;</creator>\n"
+        "  <currentMapNumber>1</currentMapNumber>\n"
+        "  <maps>" +
+        mapElement("M1", 3) + "<map><notAMap/></map>" + mapElement("M2", 2) +
+        "</maps>\n"
+        "  <maps>" +
+        mapElement("M3", 1) +
+        "</maps>\n"
+        "  <futureSetting>\n    <deep>  1 </deep>\n  </futureSetting>\n"
+        "  <keywords><string>alpha</string></keywords>\n"
+        "</TWMapsDoc>\n";
+    ASSERT_TRUE(writePackage(path("doc.tweb"), contents));
+
+    const QStringList names{
+        TWMapsDoc::StartLoadingCountNotification, TWMapsDoc::IncrementLoadingNotification,
+        TWMapsDoc::FinishLoadingNotification, TWMapsDoc::UpdateMapTabsNotification,
+        TWMapsDoc::BranchHideLevelChangedNotification};
+    EventLog treeLog, streamLog;
+    std::shared_ptr<TWMapsDoc> tree, streamed;
+    {
+        NotificationRecorder recorder(treeLog, names);
+        tree = TWMapsDoc::createWithDictionary(*readPackage(path("doc.tweb")), false);
+    }
+    int error = -1;
+    {
+        NotificationRecorder recorder(streamLog, names);
+        streamed = TWMapsDoc::loadFromFile(path("doc.tweb"), false, &error);
+        ASSERT_EQ(recorder.notifications().at(0).userInfo.value(TWMapsDoc::CountKey).toInt(), 6);
+    }
+    ASSERT_TRUE(tree && streamed) << error;
+    EXPECT_EQ(streamLog.events, treeLog.events);
+    EXPECT_EQ(streamed->countOfMaps(), 2);
+    EXPECT_EQ(streamed->creator(), tree->creator());
+    EXPECT_EQ(streamed->currentMapNumber(), 1);
+    // Contents.xml is written afresh at every save, so it is not kept.
+    PackageData cached = tree->cachedData();
+    cached.remove(TWMapsDoc::ContentsPath);
+    EXPECT_EQ(streamed->cachedData(), cached);
+
+    // Both routes write the same text, byte for byte, at the first save (which
+    // appends what was missing) and at later ones.
+    EXPECT_EQ(streamedText(*streamed), tree->xmlDocumentData());
+    const QByteArray text = tree->xmlDocumentData();
+    EXPECT_EQ(streamedText(*tree), text);
+    EXPECT_EQ(streamedText(*streamed), text);
+    EXPECT_EQ(streamedText(*streamed), text);
+    EXPECT_EQ(streamed->xmlDocumentData(), text);
+    EXPECT_TRUE(text.contains("<TWMapsDoc version=\"4\">\n  <futureFirst kind=\"a&amp;b\">"));
+
+    // A saved package holds what the tree route makes of the saved document.
+    ASSERT_EQ(streamed->saveToFile(path("saved.tweb")), TWFileIO::SaveSucceeded);
+    const std::optional<PackageData> saved = readPackage(path("saved.tweb"));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->value(TWMapsDoc::ContentsPath), streamed->xmlDocumentData());
+    EXPECT_EQ(saved->value(TWFileIO::fileVersionPath), "4.1");
+}
+
+TEST_F(ContentsStreamTest, ADocumentNestedAThousandLevelsRoundTrips)
+{
+    const QByteArray map = mapElement("Deep", 1000);
+    ASSERT_TRUE(writePackage(path("deep.tweb"), "<TWMapsDoc><maps>" + map + "</maps></TWMapsDoc>"));
+    int error = -1;
+    auto document = TWMapsDoc::loadFromFile(path("deep.tweb"), false, &error);
+    ASSERT_NE(document, nullptr) << error;
+    ASSERT_EQ(document->countOfMaps(), 1);
+    ASSERT_EQ(document->saveToFile(path("again.tweb")), TWFileIO::SaveSucceeded);
+    auto again = TWMapsDoc::loadFromFile(path("again.tweb"), false, &error);
+    ASSERT_NE(again, nullptr) << error;
+    // The map adds its settings around the tree; the tree comes back as it was.
+    EXPECT_EQ(again->maps().at(0)->liveXMLElement().elementForName(u"root").xmlString(),
+              XMLElement::parse(map).elementForName(u"TWMap").elementForName(u"root").xmlString());
+}
+
+// A ustar header for a regular file of `size` bytes whose data may be missing.
+QByteArray ustarHeader(const QString &name, qint64 size)
+{
+    return PackageWriter::header(name, '0', size, 0);
+}
+
+TEST_F(ContentsStreamTest, HostilePackagesAreRefusedCleanly)
+{
+    // A Contents.xml of several megabytes spans many gzip members.
+    auto large = documentWithMaps(1);
+    for (int i = 0; i < 40000; ++i)
+        large->insertObjectInKeywordsAtIndex({{"keyword", QString("keyword %1").arg(i)}}, i);
+    ASSERT_EQ(large->saveToFile(path("large.tweb")), TWFileIO::SaveSucceeded);
+    QFile file(path("large.tweb"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray damaged = file.readAll();
+    ASSERT_GT(damaged.size(), 4096);
+    // libarchive does not check the members' CRCs: a damaged member may give
+    // garbage that the tar or XML reader then refuses. A broken member header
+    // is noticed at once.
+    const qsizetype member = damaged.indexOf("\x1f\x8b\x08", damaged.size() / 2);
+    ASSERT_GT(member, 0);
+    damaged[member + 1] = 'x';
+
+    QByteArray claims3GiB = ustarHeader(TWMapsDoc::ContentsPath, qint64(3) << 30);
+    claims3GiB += "<TWMapsDoc>";
+    claims3GiB = ParallelGzipWriter::compressMember(claims3GiB.constData(), claims3GiB.size(), 6);
+    const QByteArray plain =
+        ustarHeader("Thinkweb/fileVersion.txt", 3) + "4.1" + QByteArray(509 + 1024, '\0');
+    struct Case
+    {
+        const char *what;
+        QByteArray package; // empty: made from contents
+        QByteArray contents;
+        int error;
+        const char *log;
+    };
+    const Case cases[] = {
+        {"a damaged gzip member", damaged, {}, TWFileIO::LoadNoEntries, "Cannot unpack"},
+        {"a size far beyond the data", claims3GiB, {}, TWFileIO::LoadNoEntries, "Cannot unpack"},
+        {"no contents", plain, {}, TWFileIO::LoadRefused, "no contents found"},
+        {"not UTF-8",
+         {},
+         "<TWMapsDoc><creator>\xff</creator></TWMapsDoc>",
+         TWFileIO::LoadRefused,
+         "no contents found"},
+        {"malformed after a map",
+         {},
+         "<TWMapsDoc><maps>" + mapElement("M", 2) + "</maps><open></TWMapsDoc>",
+         TWFileIO::LoadRefused,
+         "Error loading document"},
+        {"trailing junk",
+         {},
+         "<TWMapsDoc/><junk/>",
+         TWFileIO::LoadRefused,
+         "Error loading document"},
+        {"another root",
+         {},
+         "<TWMap/>",
+         TWFileIO::LoadRefused,
+         "Error loading document the root element is <TWMap>"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile out(path("hostile.tweb"));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(c.package);
+        out.close();
+        if (c.package.isEmpty()) {
+            ASSERT_TRUE(writePackage(path("hostile.tweb"), c.contents));
+        }
+        WarningCapture warnings;
+        int error = -1;
+        EXPECT_EQ(TWMapsDoc::loadFromFile(path("hostile.tweb"), false, &error), nullptr);
+        EXPECT_EQ(error, c.error);
+        EXPECT_TRUE(warnings.lines().join('\n').contains(c.log))
+            << warnings.lines().join('\n').toStdString();
+    }
+
+    // A streamed entry is bounded by its own limit, refused from its header.
+    PackageArchive::Limits limits;
+    limits.maxStreamedEntrySize = 1000;
+    QBuffer buffer;
+    buffer.setData(ParallelGzipWriter::compressMember(plain.constData(), plain.size(), 1) +
+                   ParallelGzipWriter::compressMember("", 0, 1));
+    buffer.open(QIODevice::ReadOnly);
+    PackageReader reader(buffer, limits);
+    ASSERT_TRUE(reader.open() && reader.nextEntry());
+    char bytes[8];
+    EXPECT_EQ(reader.readData(bytes, 8), 3);
+    limits.maxStreamedEntrySize = 2;
+    buffer.seek(0);
+    PackageReader bounded(buffer, limits);
+    ASSERT_TRUE(bounded.open() && bounded.nextEntry());
+    EXPECT_EQ(bounded.readData(bytes, 8), -1);
+    EXPECT_EQ(bounded.status(), PackageArchive::ReadStatus::Refused);
+}
+
+TEST_F(ContentsStreamTest, PackagesOfManyGzipMembersSuitTheSystemTools)
+{
+    auto document = documentWithMaps(1);
+    for (int i = 0; i < 80000; ++i)
+        document->insertObjectInKeywordsAtIndex({{"keyword", QString("word %1").arg(i)}}, i);
+    const QString longName = "Images/" + QString(120, 'n') + "/" + QString(90, 'm') + ".png";
+    const QString unicodeName = QString::fromUtf8("Images/Graphic3/M\xc3\xbcller.png");
+    const std::shared_ptr<TWMapBranch> &root = document->maps().at(0)->root();
+    root->mainGraphic()->setImageFilename(longName);
+    root->enclosedTextArea()->setImageFilename(unicodeName);
+    document->setObjectInCachedData(QByteArray(3 << 20, 'p'), longName);
+    document->setObjectInCachedData(QByteArray("u"), unicodeName);
+    document->xmlDocumentData(); // from here on the children keep their order
+    const QString file = path("many.tweb");
+    ASSERT_EQ(document->saveToFile(file), TWFileIO::SaveSucceeded);
+    EXPECT_EQ(filesBesideSaves(), QStringList{"many.tweb"}); // no spool left behind
+
+    // Our own reader sees every entry, however the members fall.
+    const std::optional<PackageData> data = readPackage(file);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->value(TWMapsDoc::ContentsPath), document->xmlDocumentData());
+    EXPECT_GT(data->value(TWMapsDoc::ContentsPath).size(), 2 << 20);
+    EXPECT_EQ(data->value(longName).size(), 3 << 20);
+
+    const std::optional<int> gzip = run("gzip", {"-t", file});
+    const std::optional<int> tar = run("tar", {"-tzf", file});
+    if (!gzip || !tar)
+        GTEST_SKIP() << "gzip or tar is not installed";
+    EXPECT_EQ(*gzip, 0);
+    EXPECT_EQ(*tar, 0);
+    QProcess listing;
+    listing.start("tar", {"--quoting-style=literal", "-tzf", file});
+    listing.waitForFinished(60000);
+    const QStringList entries = QString::fromUtf8(listing.readAllStandardOutput()).split('\n');
+    for (const QString &name : {longName, unicodeName, TWMapsDoc::ContentsPath,
+                                QString("Thinkweb/fileVersion.txt"), QString("Images/")})
+        EXPECT_TRUE(entries.contains(name)) << name.toStdString();
+}
+
+TEST_F(ContentsStreamTest, AFailedSaveLeavesTheOldFileAndNoSpool)
+{
+    auto document = documentWithMaps(1);
+    for (int i = 0; i < 20000; ++i)
+        document->insertObjectInKeywordsAtIndex({{"keyword", QString("keyword %1").arg(i)}}, i);
+    const QString file = path("kept.tweb");
+    ASSERT_TRUE(writePackage(file, "<TWMapsDoc/>"));
+    QFile old(file);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    const QByteArray oldBytes = old.readAll();
+
+    // A file size limit (binding even the super-user) fails the spool part-way,
+    // as a full disk would.
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit{8 * 1024, saved.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    WarningCapture warnings;
+    const int result = document->saveToFile(file);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+
+    EXPECT_EQ(result, TWFileIO::SavePackFailed);
+    QFile after(file);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), oldBytes);
+    EXPECT_EQ(filesBesideSaves(), QStringList{"kept.tweb"});
+}
+
+TEST(StartTagCounter, CountsAndChecksInChunksOfAnySize)
+{
+    const QByteArray counted = "<TWMapBranch>a<TWMapBranch/><TWMapBranch\n x='1'>"
+                               "<TWMapBranches/></TWMapBranch><TWMapBranch>";
+    const QByteArray text = "\xc3\xa9\xf0\x9f\x8c\xb3" + counted + "\xe2\x82\xac";
+    struct Case
+    {
+        QByteArray text;
+        qint64 count;
+        bool utf8;
+    };
+    const Case cases[] = {
+        {text, 4, true},
+        {text + "<TWMapBranch", 4, true}, // no end of name seen
+        {text + "\xe2\x82", 4, false},    // cut sequence at the end
+        {"\x80" + text, 4, false},
+        {text.left(2) + "\xc0\xaf" + text.mid(2), 4, false}, // overlong
+    };
+    for (const Case &c : cases) {
+        for (int chunk = 1; chunk <= 17; ++chunk) {
+            SCOPED_TRACE(testing::Message() << c.text.toStdString() << " in chunks of " << chunk);
+            StartTagCounter counter("TWMapBranch");
+            for (qsizetype at = 0; at < c.text.size(); at += chunk)
+                counter.feed(c.text.constData() + at,
+                             std::min<qsizetype>(chunk, c.text.size() - at));
+            counter.finish();
+            EXPECT_EQ(counter.count(), c.count);
+            EXPECT_EQ(counter.isValidUtf8(), c.utf8);
+            EXPECT_EQ(counter.size(), c.text.size());
+        }
+    }
+}
+
+// A plain tar whose Contents.xml is beyond 2 GiB, made up while it is read:
+// blanks with a start tag at a few places. Nothing is compressed or parsed.
+class LargeContentsDevice : public QIODevice
+{
+public:
+    static constexpr qint64 contentsSize = (qint64(17) << 27) + 5; // 2.125 GiB
+    LargeContentsDevice()
+        : m_header(PackageWriter::header(TWMapsDoc::ContentsPath, '0', contentsSize, 0)),
+          m_total(512 + (contentsSize + 511) / 512 * 512 + 1024)
+    {
+        open(ReadOnly | Unbuffered);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_total; }
+    static QList<qint64> tags() { return {0, (qint64(1) << 31) - 6, contentsSize - 14}; }
+
+protected:
+    qint64 readData(char *data, qint64 max) override
+    {
+        static const QByteArray tag = "<TWMapBranch>";
+        const qint64 start = pos(), n = std::min(max, m_total - start);
+        std::memset(data, ' ', size_t(n));
+        for (qint64 i = start; i < std::min<qint64>(512, start + n); ++i)
+            data[i - start] = m_header[i];
+        for (qint64 i = std::max<qint64>(start, 512 + contentsSize); i < start + n; ++i)
+            data[i - start] = '\0';
+        for (const qint64 at : tags())
+            for (qint64 i = 0; i < tag.size(); ++i)
+                if (512 + at + i >= start && 512 + at + i < start + n)
+                    data[512 + at + i - start] = tag[i];
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_header;
+    qint64 m_total;
+};
+
+TEST(LargeContents, BeyondTwoGibibytesStreamsAndCounts)
+{
+    // Sizes a tar header holds only in a pax record come back whole.
+    for (const qint64 size : {qint64(3) << 30, (qint64(9) << 30) + 1}) {
+        QBuffer buffer;
+        buffer.setData(PackageWriter::header(TWMapsDoc::ContentsPath, '0', size, 0));
+        buffer.open(QIODevice::ReadOnly);
+        PackageReader reader(buffer);
+        ASSERT_TRUE(reader.open() && reader.nextEntry());
+        EXPECT_EQ(reader.entrySize(), size);
+    }
+
+    LargeContentsDevice device;
+    PackageReader package(device);
+    ASSERT_TRUE(package.open() && package.nextEntry());
+    EXPECT_EQ(package.entrySize(), LargeContentsDevice::contentsSize);
+    StartTagCounter counter("TWMapBranch");
+    std::vector<char> chunk(std::size_t(1) << 20);
+    qint64 n;
+    while ((n = package.readData(chunk.data(), qint64(chunk.size()))) > 0)
+        counter.feed(chunk.data(), n);
+    counter.finish();
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(counter.size(), LargeContentsDevice::contentsSize);
+    EXPECT_EQ(counter.count(), LargeContentsDevice::tags().size());
+    EXPECT_TRUE(counter.isValidUtf8());
+}
+
+} // namespace
