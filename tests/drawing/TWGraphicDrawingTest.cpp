@@ -208,6 +208,42 @@ TEST_F(GraphicDrawingTest, HandlesFollowTheKnobMaskAndNeedAView)
     EXPECT_TRUE(isWhite(offScreen.pixel(80, 60)));
 }
 
+TEST_F(GraphicDrawingTest, LineStylesDashOutlinesButNotTitleConnectionsOrDragImages)
+{
+    auto a = branchWith(TWGraphic::make<TWRectangle>(Rect(20, 20, 80, 40)), nullptr,
+                        QColor(255, 255, 255));
+    auto b = branchWith(TWGraphic::make<TWRectangle>(Rect(200, 30, 80, 40)), a.get(),
+                        QColor(255, 255, 255));
+    a->connectionGraphic()->updateBounds();
+    b->connectionGraphic()->updateBounds();
+    settle();
+    const struct
+    {
+        const char *name;
+        TWGraphic *graphic;
+        bool drag, dashed;
+    } cases[] = {
+        {"shape", a->mainGraphic().get(), false, true},
+        {"child connection", b->connectionGraphic().get(), false, true},
+        {"title connection", a->connectionGraphic().get(), false, false},
+        {"drag image", a->mainGraphic().get(), true, false},
+    };
+    for (const auto &c : cases) {
+        const auto drawn = [&](int style) {
+            c.graphic->setStrokeStyle(style);
+            return render(Size(420, 260), [&](const DrawingContext &context) {
+                if (c.drag)
+                    c.graphic->drawForDragInView(context, nullptr, 0);
+                else
+                    c.graphic->drawInView(context, nullptr, false, std::nullopt, false);
+            });
+        };
+        const QImage solid = drawn(1);
+        EXPECT_NE(solid, render(Size(420, 260), [](const DrawingContext &) {})) << c.name;
+        EXPECT_EQ(drawn(3) != solid, c.dashed) << c.name;
+    }
+}
+
 TEST(GraphicDrawing, GlowAndPulseWidths)
 {
     using namespace TWGraphicDrawing;
