@@ -12,6 +12,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 namespace TWGraphicDrawing {
 
@@ -80,7 +81,8 @@ std::optional<Shadow> castShadow(TWGraphic &graphic, const std::optional<Shadow>
 QRectF paintedArea(Rect rect, float width)
 {
     // Miter joins reach out to half the miter limit times the width.
-    const qreal margin = std::max<qreal>(width, 0) * BezierPath::defaultMiterLimit / 2 + 2;
+    const qreal w = std::isfinite(width) && width > 0 ? width : 0;
+    const qreal margin = w * BezierPath::defaultMiterLimit / 2 + 2;
     return rect.toQt().adjusted(-margin, -margin, margin, margin);
 }
 

@@ -244,6 +244,25 @@ TEST_F(GraphicDrawingTest, LineStylesDashOutlinesButNotTitleConnectionsOrDragIma
     }
 }
 
+TEST_F(GraphicDrawingTest, UnusableStrokeWidthsStillDrawTheFill)
+{
+    auto shape = TWGraphic::make<TWRectangle>(Rect(20, 20, 60, 40));
+    auto branch = branchWith(shape, nullptr, QColor(0, 128, 0));
+    shape->drawWithAnimationStep(4);
+    const float widths[] = {std::nanf(""), INFINITY, -3, 0, 5000};
+    for (float width : widths) {
+        shape->setStrokeWidth(width);
+        const QImage image = render(Size(100, 80), [&](const DrawingContext &c) {
+            draw(c, *shape, true);
+            shape->drawForDragInView(c, &view, 0);
+        });
+        // A wide outline covers the fill; any other leaves its middle green.
+        if (!(width >= 100)) {
+            EXPECT_TRUE(isNear(image.pixel(50, 40), qRgb(0, 128, 0), 4)) << width;
+        }
+    }
+}
+
 TEST(GraphicDrawing, GlowAndPulseWidths)
 {
     using namespace TWGraphicDrawing;
