@@ -188,15 +188,9 @@ TEST_F(GraphicDrawingTest, HandlesFollowTheKnobMaskAndNeedAView)
         });
     };
     const QImage shown = handles(&view);
-    const struct
-    {
-        int knob;
-        bool drawn;
-    } cases[] = {{1, true}, {2, false}, {3, false}, {4, false},
-                 {5, false}, {6, false}, {7, false}, {8, true}};
-    for (const auto &c : cases) {
-        const Point p = shape->knobPoint(c.knob);
-        EXPECT_EQ(!isWhite(shown.pixel(int(p.x), int(p.y))), c.drawn) << c.knob;
+    for (int knob = 1; knob <= 8; ++knob) {
+        const Point p = shape->knobPoint(knob);
+        EXPECT_EQ(!isWhite(shown.pixel(int(p.x), int(p.y))), knob == 1 || knob == 8) << knob;
     }
     // Half the handle colour over the white page inside the handle.
     const QColor handle = shape->handleColor().toQColor();
@@ -298,10 +292,9 @@ TEST_F(GraphicDrawingTest, AnimationStepIsKeptWithinTheCycleAndRedrawn)
 {
     auto shape = TWGraphic::make<TWRectangle>(Rect(0, 0, 10, 10));
     Recorder recorder({TWGraphic::GraphicNeedsRedrawNotification});
-    const int steps[][2] = {{3, 3}, {10, 10}, {0, 0}, {12, 10}, {-1, 0}};
-    for (const auto &s : steps) {
-        shape->drawWithAnimationStep(s[0]);
-        EXPECT_EQ(shape->animationStep(), s[1]) << s[0];
+    for (const auto &[step, kept] : {std::pair{3, 3}, {10, 10}, {0, 0}, {12, 10}, {-1, 0}}) {
+        shape->drawWithAnimationStep(step);
+        EXPECT_EQ(shape->animationStep(), kept) << step;
     }
     EXPECT_EQ(recorder.count(TWGraphic::GraphicNeedsRedrawNotification), 5);
 }
@@ -363,19 +356,14 @@ TEST_F(GraphicDrawingTest, TextAreasWithLinksFramesAndTheEditor)
     EXPECT_TRUE(isWhite(image.pixel(380 + 50, 25 + 30 + 3)));
 }
 
-TEST_F(GraphicDrawingTest, EmptyTextMeasuresToTheMinimumSize)
-{
-    auto area = TWGraphic::make<TWTextArea>(Rect(0, 0, 50, 20));
-    EXPECT_EQ(area->requiredSizeForWidth(200), Size(10, 15));
-    area->setText(AttributedString());
-    EXPECT_EQ(area->requiredSizeForWidth(0), Size(10, 15));
-    EXPECT_EQ(area->cachedTextLayout(), nullptr);
-    EXPECT_FALSE(area->currentAlignment().has_value());
-}
-
 TEST_F(GraphicDrawingTest, CachedTextFollowsTheTextAndTheSize)
 {
     auto area = TWGraphic::make<TWTextArea>(Rect(0, 0, 200, 20));
+    // An empty text measures to the minimum size and lays nothing out.
+    EXPECT_EQ(area->requiredSizeForWidth(200), Size(10, 15));
+    EXPECT_EQ(area->requiredSizeForWidth(0), Size(10, 15));
+    EXPECT_EQ(area->cachedTextLayout(), nullptr);
+    EXPECT_FALSE(area->currentAlignment().has_value());
     area->setText(AttributedString("one two three"));
     const TWTextLayout *first = area->cachedTextLayout();
     ASSERT_NE(first, nullptr);
@@ -438,22 +426,16 @@ TEST_F(GraphicDrawingTest, PicturesInShapesAreClippedMirroredAndOutlined)
     EXPECT_EQ(pdf->enclosingShapePath(), rectangle->bezierPath());
     EXPECT_EQ(eps->enclosingShapePath(), nullptr);
     EXPECT_EQ(attached->enclosingShapePath(), nullptr);
-}
 
-TEST_F(GraphicDrawingTest, PictureWithoutDataDrawsOnlyItsFillAndOutline)
-{
-    auto a = child(root, 100, "a");
-    auto picture = TWGraphic::make<TWImage>(Rect(10, 10, 40, 30));
-    a->insertObjectInLinkedGraphicsAtIndex(picture, 0);
-    picture->setBranch(a.get());
-    picture->setDrawsFill(true);
-    picture->setFillColor(Color::colorWithCalibratedRed(0, 0.5, 0));
-    picture->setImageFilename(QStringLiteral("Images/missing.png"));
-    const QImage image = render(Size(60, 50), [&](const DrawingContext &c) {
-        draw(c, *picture, false, false);
+    // Without picture data only the fill is drawn.
+    attached->setImageFilename(QStringLiteral("Images/missing.png"));
+    attached->setDrawsFill(true);
+    attached->setFillColor(Color::colorWithCalibratedRed(0, 0.5, 0));
+    const QImage missing = render(Size(570, 115), [&](const DrawingContext &c) {
+        draw(c, *attached, false, false);
     });
-    EXPECT_TRUE(isNear(image.pixel(30, 25), qRgb(0, 128, 0), 4));
-    EXPECT_TRUE(isWhite(image.pixel(5, 5)));
+    EXPECT_TRUE(isNear(missing.pixel(520, 60), qRgb(0, 128, 0), 4));
+    EXPECT_TRUE(isWhite(missing.pixel(480, 60)));
 }
 
 } // namespace
