@@ -14,6 +14,8 @@
 #include <libxml/tree.h>
 
 class BezierPath;
+class DrawingContext;
+class TWDrawingView;
 class Image;
 class TWMap;
 class TWMapBranch;
@@ -263,6 +265,24 @@ public:
     static Point knobPoint(Rect bounds, int knob);
     // The 8 x 8 square that picks a knob at the point.
     static Rect knobRect(Point point) { return {point.x - 4, point.y - 4, 8, 8}; }
+
+    // --- drawing (TWGraphic_Drawing.cpp); `view` is null off screen ---
+    // Paints the graphic in map coordinates: the selection glow, the given
+    // shadow (when this graphic casts one) under a crisp pass, fill and
+    // outline, the link-target ring and, when selected, the handles. Reads
+    // the model and changes nothing in it.
+    virtual void drawInView(const DrawingContext &context, const TWDrawingView *view,
+                            bool isSelected, const std::optional<Shadow> &shadow,
+                            bool drawingSelectionShadow);
+    // The silhouette for a drag image: fill and plain outline.
+    virtual void drawForDragInView(const DrawingContext &context, const TWDrawingView *view,
+                                   int style);
+    // Stores the step (0 to 10; 0 ends the ring) and asks for a redraw.
+    void drawWithAnimationStep(int step);
+    // A handle at each knob of knobMask(); nothing without a view.
+    virtual void drawHandlesInView(const DrawingContext &context, const TWDrawingView *view);
+    void drawHandleAtPoint(const DrawingContext &context, Point point,
+                           const TWDrawingView *view);
 
     // --- roles (decided by identity against the branch, never stored) ---
     bool isSelected() const;

@@ -19,6 +19,22 @@ public:
     bool canBeSelected() const override;
     // With the aspect flag and a picture, the picture's proportions are kept.
     int resizeByMovingKnob(int knob, Point point, bool naturalAspectRatio) override;
+    // --- drawing (TWImage_Drawing.cpp) ---
+    // Selection marks, fill, outline and the picture, clipped to the
+    // branch's shape when it lies inside one, with that shape's outline
+    // drawn over it; then the link-target ring and the handles.
+    void drawInView(const DrawingContext &context, const TWDrawingView *view, bool isSelected,
+                    const std::optional<Shadow> &shadow, bool drawingSelectionShadow) override;
+    void drawForDragInView(const DrawingContext &context, const TWDrawingView *view,
+                           int style) override;
+    // The picture stretched into the bounds, mirrored on the axes it is
+    // flipped on; nothing without a picture.
+    void drawImage(const DrawingContext &context);
+    // The branch's enclosed picture inside a rectangle, oval, cloud or
+    // custom shape: the shape's outline whose inside the picture may
+    // fill. Null for every other picture.
+    std::shared_ptr<BezierPath> enclosingShapePath() const;
+
     // The same rule on any rectangle, for a picture of that size; the knob
     // comes back mirrored when the drag crossed the opposite edge.
     struct ProportionalResize

@@ -3,6 +3,7 @@
 #include "graphics/TWGraphic.h"
 #include "support/AttributedString.h"
 #include "support/Font.h"
+#include "support/ParagraphStyle.h"
 
 #include <QVariant>
 #include <memory>
@@ -11,6 +12,7 @@
 
 class BezierPath;
 class TWFlexiBranchTransformedCharacter;
+class TWTextLayout;
 
 // The rich-text label of a branch (its enclosed text area), or a free text
 // attached to one.
@@ -112,6 +114,23 @@ public:
     // height, then resizes as any graphic.
     int resizeByMovingKnob(int knob, Point point, bool naturalAspectRatio) override;
 
+    // --- drawing (TWTextArea_Drawing.cpp) ---
+    // Fill, outline and text (or, while the view edits it, a frame just
+    // outside the bounds in the knob colour), the glow, the link-target
+    // ring and the handles.
+    void drawInView(const DrawingContext &context, const TWDrawingView *view, bool isSelected,
+                    const std::optional<Shadow> &shadow, bool drawingSelectionShadow) override;
+    void drawForDragInView(const DrawingContext &context, const TWDrawingView *view,
+                           int style) override;
+    // Drops the text laid out for drawing; the next drawing lays it out again.
+    void updateCachedTextAttributes() override;
+    // The display copy of the text (links blue and underlined) laid out in
+    // the bounds, kept until the text, size or padding change. Null for an
+    // empty text and for text along a flexi curve.
+    const TWTextLayout *cachedTextLayout();
+    // The paragraph style of the first character; nothing for an empty text.
+    std::optional<ParagraphStyle> currentAlignment() const;
+
     static bool hasFont() { return true; }
 
 protected:
@@ -126,6 +145,7 @@ private:
 
     AttributedString m_text;
     FlexiCharacterList m_flexiCharacters;
+    std::unique_ptr<TWTextLayout> m_cachedLayout;
     float m_lineFragmentPadding = 0;
     bool m_hasText = false;
     bool m_isEditing = false;

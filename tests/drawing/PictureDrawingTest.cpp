@@ -1,57 +1,14 @@
 #include "drawing/PictureDrawing.h"
-#include "../support/ImageTestData.h"
 #include "GoldenImage.h"
+#include "PictureTestData.h"
 #include "drawing/DrawingContext.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QPainter>
-#include <QPdfWriter>
 
 namespace {
 
-QByteArray readFixture(const char *name)
-{
-    QFile file(QStringLiteral(THINKWEB_TEST_DATA "/drawing/") + name);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
-
-// 4 x 4 pixels at 144 dpi: a blue top-left quarter, red elsewhere but a
-// green bottom row.
-QByteArray pngPicture()
-{
-    QImage pixels(4, 4, QImage::Format_ARGB32);
-    pixels.fill(qRgb(220, 40, 40));
-    for (int x = 0; x < 4; ++x)
-        pixels.setPixel(x, 3, qRgb(40, 170, 60));
-    for (int i = 0; i < 4; ++i)
-        pixels.setPixel(i % 2, i / 2, qRgb(30, 60, 220));
-    pixels.setDotsPerMeterX(5669);
-    pixels.setDotsPerMeterY(5669);
-    return ImageTestData::encoded("png", pixels);
-}
-
-// A 100 x 50 point page: a blue square at the top left, the left half of
-// the rest black, an orange disc on the right.
-QByteArray pdfPicture()
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    DrawingContext::preparePdfWriter(writer, Size(100, 50));
-    QPainter painter(&writer);
-    DrawingContext context(painter, false);
-    painter.fillRect(QRectF(0, 10, 50, 40), Qt::black);
-    painter.fillRect(QRectF(0, 0, 10, 10), QColor(30, 60, 220));
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(250, 150, 20));
-    painter.drawEllipse(QRectF(60, 10, 30, 30));
-    return bytes;
-}
+using namespace PictureTestData;
 
 Image image(const QByteArray &bytes)
 {
@@ -72,18 +29,11 @@ QImage whiteCanvas(Size size, qreal pixelsPerPoint = 1.0)
     return DrawingContext::makeImage(size, pixelsPerPoint, Qt::white);
 }
 
-bool isNear(QRgb pixel, QRgb expected, int tolerance = 30)
-{
-    return std::abs(qRed(pixel) - qRed(expected)) <= tolerance &&
-           std::abs(qGreen(pixel) - qGreen(expected)) <= tolerance &&
-           std::abs(qBlue(pixel) - qBlue(expected)) <= tolerance;
-}
-
 TEST(PictureDrawing, PicturesOfEveryKindDrawAsTheReference)
 {
     const Image png = image(pngPicture());
     const Image pdf = image(pdfPicture());
-    const Image eps = image(readFixture("picture.eps"));
+    const Image eps = image(epsPicture());
     ASSERT_EQ(pdf.dataType(), "pdf");
     ASSERT_EQ(eps.dataType(), "eps");
     EXPECT_EQ(png.size(), Size(2, 2)) << "4 pixels at 144 dpi";
@@ -118,7 +68,7 @@ TEST(PictureDrawing, PagesAreRasterisedAtTheDevicesResolution)
         EXPECT_GT(qGray(canvas.pixel(edge, 30 * pixelsPerPoint)), 235);
     }
     EXPECT_EQ(PictureDrawing::renderPDF(pdfPicture(), QSize(37, 19)).size(), QSize(37, 19));
-    EXPECT_EQ(PictureDrawing::renderEPS(readFixture("picture.eps"), QSize(37, 19)).size(),
+    EXPECT_EQ(PictureDrawing::renderEPS(epsPicture(), QSize(37, 19)).size(),
               QSize(37, 19));
 }
 
