@@ -1,7 +1,7 @@
 #include "platform/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
-#include <QSettings>
+#include <QFile>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -27,11 +27,14 @@ protected:
     }
     void TearDown() override { qInstallMessageHandler(m_previousHandler); }
 
-    // What has reached the file, as another process would see it.
-    QVariant onDisk(const char *key) const
+    // Whether the key has reached the file. Read as text: another QSettings
+    // in this process would share the unwritten values.
+    static bool onDisk(const QString &path, const char *key)
     {
-        return QSettings(dir.filePath("prefs.ini"), QSettings::IniFormat).value(key);
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) && file.readAll().contains(QByteArray(key) + '=');
     }
+    bool onDisk(const char *key) const { return onDisk(dir.filePath("prefs.ini"), key); }
 
     QTemporaryDir dir;
     UserDefaults defaults{dir.filePath("prefs.ini")};
@@ -133,12 +136,17 @@ TEST_F(TWPreferencesTest, TypedSettingsReadBackAndOnlySomeSettersSynchronize)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.key);
+        // A file of its own, so that no other setter's synchronize writes it.
+        const QString path = dir.filePath(QString(c.key) + ".ini");
+        UserDefaults own(path);
+        UserDefaults::Scope inner(&own);
+        TWPreferences::registerDefaults();
         EXPECT_NE(c.get(), c.value); // the registered value differs
         c.set();
         EXPECT_EQ(c.get(), c.value);
         // Nothing lets the event loop run here, so only an explicit
         // synchronize can have written the file.
-        EXPECT_EQ(onDisk(c.key).isValid(), c.synchronizes);
+        EXPECT_EQ(onDisk(path, c.key), c.synchronizes);
     }
     EXPECT_FALSE(TWPreferences::showPageFramesWhenCreatingDocuments());
     defaults.setBool(true, TWPreferences::ShowPageFramesWhenCreatingDocumentsKey);
@@ -157,11 +165,13 @@ TEST_F(TWPreferencesTest, FontsFallBackToTheUserFontWhichIsStoredAsXML)
 {
     for (const FontSlot &slot : fontSlots()) {
         SCOPED_TRACE(slot.key);
+        g_warnings.clear();
         EXPECT_FALSE(defaults.hasStoredValue(slot.key));
         const Font fallback(TWPreferences::UserFontName, slot.fallbackSize);
         EXPECT_EQ(slot.get(), fallback);
         // Written back at once, as an "XMLObj" document.
-        const QString stored = onDisk(slot.key).toString();
+        EXPECT_TRUE(onDisk(slot.key));
+        const QString stored = defaults.stringForKey(slot.key);
         EXPECT_TRUE(stored.contains("<XMLObj>")) << stored.toStdString();
         EXPECT_EQ(Font::fontFromXMLRepresentation(stored), fallback);
         // The second read finds it and says nothing.
@@ -171,7 +181,7 @@ TEST_F(TWPreferencesTest, FontsFallBackToTheUserFontWhichIsStoredAsXML)
         const Font chosen("Times-Roman", 18.5);
         slot.set(chosen);
         EXPECT_EQ(slot.get(), chosen);
-        EXPECT_EQ(Font::fontFromXMLRepresentation(onDisk(slot.key).toString()), chosen);
+        EXPECT_EQ(Font::fontFromXMLRepresentation(defaults.stringForKey(slot.key)), chosen);
         slot.set(Font()); // refused: no name
         EXPECT_EQ(slot.get(), chosen);
     }
