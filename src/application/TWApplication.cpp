@@ -268,10 +268,12 @@ QVariant TWApplication::accessibilityAttributeValue(const QString &attribute) co
 
 void TWApplication::linkBackClientDidRequestEdit(LinkBack *link)
 {
+    // An item already being edited: bring its document to the front.
     if (link->representedObject().isValid()) {
-        if (m_currentlyActiveDocument && m_currentlyActiveDocument->mainWindow()) {
-            m_currentlyActiveDocument->mainWindow()->raise();
-            m_currentlyActiveDocument->mainWindow()->activateWindow();
+        auto *document = qobject_cast<Document *>(link->representedObject().value<QObject *>());
+        if (QWidget *window = document ? document->mainWindow() : nullptr) {
+            window->raise();
+            window->activateWindow();
         }
         return;
     }

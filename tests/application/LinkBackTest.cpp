@@ -107,24 +107,19 @@ TEST_F(ApplicationTest, TheApplicationServesLinkBackAndClosesTheDocumentOfAClose
     ASSERT_TRUE(link);
     link->closeLink();
 
-    struct DocumentLink : LinkBack
-    {
-        QVariant representedObject() const override { return object; }
-        void setRepresentedObject(const QVariant &o) override { object = o; }
-        LinkBackPasteboard &pasteboard() override { return board; }
-        void sendEdit() override {}
-        void closeLink() override {}
-        QString sourceName() const override { return {}; }
-        QString sourceApplicationName() const override { return {}; }
-        QString itemKey() const override { return {}; }
-        QVariant object;
-        LinkBackPasteboard board;
-    } documentLink;
+    // A link of another server stands in for the application's own end.
+    RecordingDelegate server;
+    ASSERT_TRUE(LinkBack::publishServerWithName("TestServer", &server));
+    const std::shared_ptr<LinkBack> other = LinkBack::editLinkBackData(
+        LinkBackData::linkBackDataWithServerName("TestServer", QVariant()), "Report", &client, "k");
+    ASSERT_TRUE(server.lastLink);
     FakeDocument document;
-    documentLink.setRepresentedObject(QVariant::fromValue<QObject *>(&document));
-    a.linkBackDidClose(&documentLink);
+    server.lastLink->setRepresentedObject(QVariant::fromValue<QObject *>(&document));
+    a.linkBackDidClose(server.lastLink);
     EXPECT_EQ(document.closes, 1);
-    documentLink.setRepresentedObject(QVariant());
-    a.linkBackDidClose(&documentLink); // nobody to close
+    server.lastLink->setRepresentedObject(QVariant());
+    a.linkBackDidClose(server.lastLink); // nobody to close
     EXPECT_EQ(document.closes, 1);
+    other->closeLink();
+    LinkBackRegistry::shared().retractServer("TestServer");
 }

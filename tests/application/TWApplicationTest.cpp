@@ -3,12 +3,14 @@
 #include "drawing/TWMapUtilities.h"
 #include "interface/AboutPanelController.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Random.h"
 
 #include <QAction>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QSysInfo>
+#include <QTimeZone>
 #include <QTest>
 
 TEST_F(ApplicationTest, StartsUpInOrder)
@@ -381,4 +383,46 @@ TEST_F(ApplicationTest, AccessibilityListsDocumentWindows)
               (QList<QWidget *>{second.mainWindow(), first.mainWindow()}));
     EXPECT_EQ(a.accessibilityAttributeValue("AXMainWindow").value<QWidget *>(), first.mainWindow());
     EXPECT_FALSE(a.accessibilityAttributeValue("AXTitle").isValid());
+}
+
+TEST_F(ApplicationTest, TheDesktopOrdersWindowsByLastActivation)
+{
+    start();
+    DesktopWindowSystem desktop;
+    QSignalSpy changes(&desktop, &WindowSystem::mainWindowChanged);
+    QWidget first, second, hidden, never;
+    first.show();
+    second.show();
+    never.show();
+    const auto activate = [](QWidget *w) {
+        QEvent event(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(w, &event);
+    };
+    activate(&first);
+    activate(&hidden); // not shown: not listed
+    activate(&second);
+    activate(&first);
+    EXPECT_EQ(desktop.orderedWindows(), (QList<QWidget *>{&first, &second, &never}));
+    EXPECT_EQ(changes.size(), 4);
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(&first, &deactivate);
+    EXPECT_EQ(changes.size(), 5);
+}
+
+TEST_F(ApplicationTest, SeedsTheRandomNumbersFromTheClock)
+{
+    const auto secondsSince2001 = [] {
+        return quint32(QDateTime(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc())
+                           .secsTo(QDateTime::currentDateTimeUtc()));
+    };
+    const quint32 before = secondsSince2001();
+    start();
+    const long drawn = Random::next();
+    const quint32 after = secondsSince2001();
+    QList<long> expected;
+    for (quint32 seconds = before; seconds <= after; ++seconds) {
+        Random::seed(seconds);
+        expected << Random::next();
+    }
+    EXPECT_TRUE(expected.contains(drawn));
 }
