@@ -119,11 +119,10 @@ bool launch(const QString &company, const QString &reportAddress, const QString 
     const QString path =
         QDir(folder).filePath(QStringLiteral("crash-%1.txt").arg(qint64(getpid())));
     const QByteArray encodedPath = QFile::encodeName(path);
-    const QByteArray header =
-        QStringLiteral("%1 crash report\nPlease send this file to %2.\n\n")
-            .arg(company, reportAddress)
-            .toUtf8()
-            .left(sizeof g_header - 1);
+    const QByteArray header = QStringLiteral("%1 crash report\nPlease send this file to %2.\n\n")
+                                  .arg(company, reportAddress)
+                                  .toUtf8()
+                                  .left(sizeof g_header - 1);
     if (size_t(encodedPath.size()) >= sizeof g_path)
         return false;
     memcpy(g_path, encodedPath.constData(), size_t(encodedPath.size()) + 1);
@@ -141,7 +140,8 @@ bool launch(const QString &company, const QString &reportAddress, const QString 
         stack.ss_sp = g_alternateStack;
         stack.ss_size = sizeof g_alternateStack;
         sigaltstack(&stack, nullptr);
-        struct sigaction action{};
+        struct sigaction action
+        {};
         action.sa_handler = handleFatalSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_ONSTACK;

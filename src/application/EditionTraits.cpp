@@ -112,8 +112,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             }
             chosen = editionNamed(value);
             if (!chosen && line.error.isEmpty())
-                line.error = QStringLiteral("unknown edition \"%1\": use compact or deluxe")
-                                 .arg(value);
+                line.error =
+                    QStringLiteral("unknown edition \"%1\": use compact or deluxe").arg(value);
         } else {
             line.unknownOptions << arg;
         }

@@ -50,8 +50,7 @@ TWApplication::~TWApplication()
     // user's template setting overridden.
     if (m_templateSetting)
         revertTemplateSetting(*m_templateSetting);
-    if (m_publishedLinkBackServer &&
-        LinkBackRegistry::shared().server(LinkBackServerName) == this)
+    if (m_publishedLinkBackServer && LinkBackRegistry::shared().server(LinkBackServerName) == this)
         LinkBackRegistry::shared().retractServer(LinkBackServerName);
     m_saveTimer.reset();
 }
@@ -94,7 +93,9 @@ QString TWApplication::feedURL() const
     QString base = defaults().stringForKey(TWPreferences::ServerBaseURLKey).trimmed();
     while (base.endsWith(u'/'))
         base.chop(1);
-    const auto encoded = [](const QString &s) { return QString::fromLatin1(QUrl::toPercentEncoding(s)); };
+    const auto encoded = [](const QString &s) {
+        return QString::fromLatin1(QUrl::toPercentEncoding(s));
+    };
     return base + QStringLiteral("/Updates/update.php?osType=Mac&osVersion=10.5&productType=") +
            encoded(m_traits.productType) + QStringLiteral("&productVersion=") +
            encoded(applicationVersion());
@@ -124,8 +125,7 @@ void TWApplication::applicationDidFinishLaunching()
     TWMapUtilities::setDefaultLineFragmentPadding(container.lineFragmentPadding());
     m_publishedLinkBackServer = LinkBack::publishServerWithName(LinkBackServerName, this);
     if (!m_publishedLinkBackServer)
-        qWarning("LinkBack: another server already answers to %s",
-                 qPrintable(LinkBackServerName));
+        qWarning("LinkBack: another server already answers to %s", qPrintable(LinkBackServerName));
     applicationWindowsAwakeFromNib();
 }
 
@@ -258,8 +258,8 @@ QVariant TWApplication::accessibilityAttributeValue(const QString &attribute) co
         return QVariant::fromValue(windows);
     }
     if (attribute == u"AXMainWindow") {
-        return QVariant::fromValue(m_currentlyActiveDocument ? m_currentlyActiveDocument->mainWindow()
-                                                             : nullptr);
+        return QVariant::fromValue(
+            m_currentlyActiveDocument ? m_currentlyActiveDocument->mainWindow() : nullptr);
     }
     return {};
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "application/ApplicationServices.h"
-#include "application/EditionTraits.h"
 #include "application/Document.h"
+#include "application/EditionTraits.h"
 #include "application/LinkBack.h"
 #include "platform/NotificationCenter.h"
 
@@ -69,7 +69,10 @@ public:
                                                  ApplicationServices services);
     // The running application object, or nullptr.
     static TWApplication *shared();
-    static QString applicationIdentifier() { return EditionTraits::generic().applicationIdentifier; }
+    static QString applicationIdentifier()
+    {
+        return EditionTraits::generic().applicationIdentifier;
+    }
 
     const EditionTraits &traits() const { return m_traits; }
     QString thinkwebEditionString() const { return m_traits.editionString; }

@@ -161,8 +161,8 @@ void TWApplication::showHelp()
 
 QUrl TWApplication::mailURL(const QString &address, const QString &format) const
 {
-    const QString text = format.arg(thinkwebEditionString(), applicationVersion(),
-                                    QSysInfo::prettyProductName());
+    const QString text =
+        format.arg(thinkwebEditionString(), applicationVersion(), QSysInfo::prettyProductName());
     // Only what may not stand in an address is escaped: "=" and "&" keep
     // dividing the subject from the body.
     const QByteArray query = QUrl::toPercentEncoding(text, "!$&'()*+,/:;=?@");

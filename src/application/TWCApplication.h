@@ -9,5 +9,8 @@ class TWCApplication : public TWApplication
 
 public:
     TWCApplication(int &argc, char **argv, ApplicationServices services);
-    static QString applicationIdentifier() { return EditionTraits::compact().applicationIdentifier; }
+    static QString applicationIdentifier()
+    {
+        return EditionTraits::compact().applicationIdentifier;
+    }
 };

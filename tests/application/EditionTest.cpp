@@ -24,7 +24,10 @@ TEST(CommandLine, ChoosesTheEditionAndCollectsFiles)
         {{"thinkweb", "--edition=pro"}, Edition::Deluxe, {}, {}, true},
         {{"thinkweb", "--edition"}, Edition::Deluxe, {}, {}, true},
         {{"thinkweb", "-x", "b.opml", "-"}, Edition::Deluxe, {"b.opml", "-"}, {"-x"}, false},
-        {{"thinkweb", "--", "--edition=compact"}, Edition::Deluxe, {"--edition=compact"}, {},
+        {{"thinkweb", "--", "--edition=compact"},
+         Edition::Deluxe,
+         {"--edition=compact"},
+         {},
          false},
         {{}, Edition::Deluxe, {}, {}, false},
     };
@@ -72,6 +75,8 @@ TEST_F(ApplicationTest, TheCommandLineMakesTheEditionsApplicationObject)
         EXPECT_EQ(TWApplication::shared(), &a);
         app.reset();
     }
-    EXPECT_EQ(TWCApplication::applicationIdentifier(), EditionTraits::compact().applicationIdentifier);
-    EXPECT_EQ(TWDApplication::applicationIdentifier(), EditionTraits::deluxe().applicationIdentifier);
+    EXPECT_EQ(TWCApplication::applicationIdentifier(),
+              EditionTraits::compact().applicationIdentifier);
+    EXPECT_EQ(TWDApplication::applicationIdentifier(),
+              EditionTraits::deluxe().applicationIdentifier);
 }

@@ -10,8 +10,8 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QSysInfo>
-#include <QTimeZone>
 #include <QTest>
+#include <QTimeZone>
 
 TEST_F(ApplicationTest, StartsUpInOrder)
 {
@@ -298,7 +298,8 @@ TEST_F(ApplicationTest, FeedbackAndDefectMailsHaveTheirExactAddresses)
     const QString os = QSysInfo::prettyProductName();
     // What the expectations below assume of this machine's system name.
     for (QChar c : os)
-        ASSERT_TRUE(c.isLetterOrNumber() || QStringLiteral(" ./()-_").contains(c)) << os.toStdString();
+        ASSERT_TRUE(c.isLetterOrNumber() || QStringLiteral(" ./()-_").contains(c))
+            << os.toStdString();
     QString escapedOS = os;
     escapedOS.replace(" ", "%20");
 
@@ -324,7 +325,8 @@ TEST_F(ApplicationTest, CommandsCallTheirWindowsAndAreDisabledWithoutThem)
         QStringList calls;
         QUrl url;
     };
-    const QUrl help = QUrl::fromLocalFile("/opt/thinkweb/Application Support/Thinkweb/Help/index.html");
+    const QUrl help =
+        QUrl::fromLocalFile("/opt/thinkweb/Application Support/Thinkweb/Help/index.html");
     const std::vector<Case> cases = {
         {C::About, {"show panel"}, {}},
         {C::MediaBrowser, {"media browser"}, {}},
