@@ -113,6 +113,8 @@ public:
     {}
 
     void setPeer(const std::shared_ptr<InProcessLinkBack> &peer) { m_peer = peer; }
+    void setServerEnd() { m_serverEnd = true; }
+    bool isServerEnd() const { return m_serverEnd; }
     LinkBackDelegate *delegate() const { return m_delegate; }
 
     QVariant representedObject() const override { return m_represented; }
@@ -158,6 +160,7 @@ private:
     QString m_sourceApplicationName;
     QString m_itemKey;
     bool m_closed = false;
+    bool m_serverEnd = false;
 };
 
 LinkBackRegistry &LinkBackRegistry::shared()
@@ -179,7 +182,16 @@ bool LinkBackRegistry::publishServer(const QString &name, LinkBackDelegate *dele
 
 void LinkBackRegistry::retractServer(const QString &name)
 {
-    m_servers.remove(name);
+    LinkBackDelegate *server = m_servers.take(name);
+    if (!server)
+        return;
+    // Its open links end with it; their clients are told.
+    const std::vector<std::shared_ptr<LinkBack>> open = m_open;
+    for (const std::shared_ptr<LinkBack> &end : open) {
+        auto *link = static_cast<InProcessLinkBack *>(end.get());
+        if (link->delegate() == server && link->isServerEnd())
+            link->closeLink();
+    }
 }
 
 LinkBackDelegate *LinkBackRegistry::server(const QString &name) const
@@ -205,6 +217,7 @@ std::shared_ptr<LinkBack> LinkBackRegistry::openLink(const QVariantMap &data,
                                                          application, itemKey);
     clientEnd->setPeer(serverEnd);
     serverEnd->setPeer(clientEnd);
+    serverEnd->setServerEnd();
     m_open.push_back(clientEnd);
     m_open.push_back(serverEnd);
     serverDelegate->linkBackClientDidRequestEdit(serverEnd.get());

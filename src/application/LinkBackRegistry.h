@@ -15,6 +15,7 @@ public:
     static LinkBackRegistry &shared();
 
     bool publishServer(const QString &name, LinkBackDelegate *delegate);
+    // Also ends the server's open links.
     void retractServer(const QString &name);
     LinkBackDelegate *server(const QString &name) const;
 

@@ -80,6 +80,15 @@ TEST_F(LinkBackTest, ClientAndServerTalkOverOneLink)
     EXPECT_EQ(LinkBackRegistry::shared().openLinkCount(), 0);
     link->sendEdit();
     EXPECT_EQ(client.heard.size(), 1);
+
+    // A server that goes away ends its links.
+    const std::shared_ptr<LinkBack> again =
+        LinkBack::editLinkBackData(data, "Report", &client, "k");
+    ASSERT_TRUE(again);
+    LinkBackRegistry::shared().retractServer("TestServer");
+    EXPECT_EQ(client.heard.last(), "close");
+    EXPECT_EQ(LinkBackRegistry::shared().openLinkCount(), 0);
+    EXPECT_EQ(LinkBack::editLinkBackData(data, "Report", &client, "k"), nullptr);
 }
 
 TEST_F(LinkBackTest, DataHelpers)
