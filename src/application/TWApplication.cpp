@@ -162,7 +162,12 @@ void TWApplication::setCurrentlyActiveDocument(Document *document)
 {
     if (m_currentlyActiveDocument == document)
         return;
+    disconnect(m_activeDocumentGone);
     m_currentlyActiveDocument = document;
+    // A document freed without closing its window must not stay announced.
+    if (document)
+        m_activeDocumentGone = connect(document, &QObject::destroyed, this,
+                                       [this] { emit currentlyActiveDocumentChanged(nullptr); });
     emit currentlyActiveDocumentChanged(document);
 }
 

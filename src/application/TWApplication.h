@@ -140,6 +140,7 @@ private:
     WindowSystem *m_windowSystem = nullptr;
     std::unique_ptr<QTimer> m_saveTimer;
     QPointer<Document> m_currentlyActiveDocument;
+    QMetaObject::Connection m_activeDocumentGone;
     ObserverToken m_willCloseObserver;
     // The user's template setting while a new document overrides it.
     std::optional<QVariant> m_templateSetting;

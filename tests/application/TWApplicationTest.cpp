@@ -248,6 +248,14 @@ TEST_F(ApplicationTest, TheActiveDocumentFollowsTheMainWindow)
         // Announced only when it changes.
         EXPECT_EQ(changes.size(), expectedChanges);
     }
+    {
+        FakeDocument freed;
+        a.setCurrentlyActiveDocument(&freed);
+        changes.clear();
+    }
+    EXPECT_EQ(a.currentlyActiveDocument(), nullptr);
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes.first().first().value<Document *>(), nullptr);
 }
 
 TEST_F(ApplicationTest, NewDocumentFromTemplateRestoresTheUsersSettingASecondLater)
