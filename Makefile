@@ -8,7 +8,7 @@ FUZZ_DIR ?= build/fuzz
 export CCACHE_SLOPPINESS := pch_defines,time_macros,include_file_mtime,include_file_ctime
 export CCACHE_DIR ?= $(HOME)/.cache/ccache
 
-.PHONY: deps fuzz-deps test bench fuzz fuzz-smoke clean
+.PHONY: deps fuzz-deps test run bench fuzz fuzz-smoke clean
 
 deps:
 	@sh scripts/install-deps
@@ -25,6 +25,14 @@ test: deps
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --output-on-failure -j$(JOBS)
+
+# Builds the program and starts it; EDITION=compact starts the Compact edition.
+EDITION ?= deluxe
+run: deps
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTHINKWEB_SANITIZE=ON
+	cmake --build $(DEBUG_DIR) -j$(JOBS) --target thinkweb_app
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	    $(DEBUG_DIR)/thinkweb --edition=$(EDITION)
 
 # Benchmarks are measured in an optimised build without sanitizers.
 bench: deps

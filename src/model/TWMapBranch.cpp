@@ -53,11 +53,6 @@ private:
     ObserverToken m_branch;
 };
 
-Font fontOf(const TWPreferences::FontChoice &choice)
-{
-    return Font(choice.postScriptName, choice.size);
-}
-
 } // namespace
 
 // --- construction and tear-down ---
@@ -111,7 +106,7 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
     b.removeGraphicOrderCache();
 
     QString label;
-    TWPreferences::FontChoice font;
+    Font font;
     if (parent) {
         const std::shared_ptr<TWGraphic> &parentShape = parent->mainGraphic();
         const Rect p = parentShape ? parentShape->bounds() : Rect();
@@ -128,7 +123,7 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
         font = TWPreferences::centerFont();
     }
     text->setText(
-        AttributedString(label, {{NSFontAttributeName, QVariant::fromValue(fontOf(font))}}));
+        AttributedString(label, {{NSFontAttributeName, QVariant::fromValue(font)}}));
 
     b.setOutlineNumber(QString());
 

@@ -1,13 +1,19 @@
 #include "platform/TWPreferences.h"
-#include "platform/CFormat.h"
 #include "platform/UserDefaults.h"
+#include "support/TWXMLUtils.h"
+#include "support/XMLDocument.h"
 
 #include <QDebug>
+#include <QLocale>
 #include <cmath>
+
+#include <libxml/xpath.h>
 
 namespace {
 constexpr int DefaultBranchType = 1;          // a line
 constexpr int DefaultAttachedGraphicType = 8; // a text attachment
+constexpr double FallbackCenterSize = 20;
+constexpr double FallbackFirstLevelSize = 16;
 
 // Falls back on the built-in value if start-up registration was skipped: 0 is
 // no type code.
@@ -19,14 +25,58 @@ int typeCode(const char *key, int fallback)
     return int(d.integerForKey(key));
 }
 
-// Type codes reach the file at once.
-void setTypeCode(const char *key, int type)
+void store(const char *key, const QVariant &value, bool synchronize)
 {
     UserDefaults &d = UserDefaults::standard();
-    d.setInteger(type, key);
-    d.synchronize();
+    d.setObject(value, key);
+    if (synchronize)
+        d.synchronize();
+}
+
+// Earlier builds stored a font as "<PostScript name> <size>". PostScript
+// names have no blanks, so the size is what follows the last one.
+std::optional<Font> legacyFont(const QString &text)
+{
+    const QString t = text.trimmed();
+    const qsizetype blank = t.lastIndexOf(u' ');
+    if (blank <= 0)
+        return std::nullopt;
+    const QString name = t.left(blank).trimmed();
+    bool ok = false;
+    const double size = QLocale::c().toDouble(t.mid(blank + 1), &ok);
+    if (!ok || name.isEmpty() || name.contains(u' ') || !(size > 0) || !std::isfinite(size))
+        return std::nullopt;
+    return Font(name, size);
+}
+
+enum class Parse { Unreadable, Read };
+
+// The font of an "XMLObj" document: Unreadable when the text is no XML with a
+// root element; Read with no font when the root holds none.
+Parse fontFromDocument(const QString &text, std::optional<Font> &font)
+{
+    xmlDocPtr doc = XMLDetail::parseToXmlDoc(text.toUtf8());
+    if (!doc)
+        return Parse::Unreadable;
+    if (!xmlDocGetRootElement(doc)) {
+        xmlFreeDoc(doc);
+        return Parse::Unreadable;
+    }
+    if (xmlXPathObjectPtr result = TWXMLUtils::getNodeSetForXPath("/XMLObj", doc, nullptr)) {
+        font = Font::fontWithXMLNode(result->nodesetval->nodeTab[0], doc);
+        xmlXPathFreeObject(result);
+    }
+    xmlFreeDoc(doc);
+    return Parse::Read;
 }
 } // namespace
+
+struct TWPreferences::FontSlot
+{
+    const char *key;
+    double fallbackSize;
+    const char *warning;
+};
 
 void TWPreferences::registerDefaults()
 {
@@ -36,10 +86,48 @@ void TWPreferences::registerDefaults()
 void TWPreferences::registerDefaults(UserDefaults &defaults)
 {
     defaults.registerDefaults({
+        {FindIgnoreCaseKey, true},
+        {FindScopeKey, 1},
+        {DebugBindingsKey, false},
+        {BranchNotesZoomKey, 100},
+        {DisplayAPEAlertKey, true},
+        {ShowTemplatesPanelWhenCreatingMapsKey, true},
+        {PromptForTutorAtStartupKey, true},
+        {ShowToolPaletteKey, false},
+        {ShowOutlineWindowKey, false},
+        {AutoSaveSwitchKey, false},
+        {AutoSaveTimeKey, 30},
+        {SaveBackupSwitchKey, 0},
+        {PaletteAutoFlipBackKey, false},
+        {PaletteAutoFlipBackDurationKey, 15},
+        {ShowPageFramesWhenCreatingDocumentsKey, false},
+        {SnapLinesModeKey, false},
+        {CheckSpellingSwitchKey, true},
         {InitialBranchTypeKey, DefaultBranchType},
         {InitialAttachedGraphicTypeKey, DefaultAttachedGraphicType},
-        {ShowPageFramesWhenCreatingDocumentsKey, false},
+        {RectCornerModeKey, 1},
+        {ServerBaseURLKey, QString()},
     });
+}
+
+bool TWPreferences::snapLines()
+{
+    return UserDefaults::standard().boolForKey(SnapLinesModeKey);
+}
+
+void TWPreferences::setSnapLines(bool snap)
+{
+    store(SnapLinesModeKey, snap, false);
+}
+
+bool TWPreferences::continuousSpellCheck()
+{
+    return UserDefaults::standard().boolForKey(CheckSpellingSwitchKey);
+}
+
+void TWPreferences::setContinuousSpellCheck(bool check)
+{
+    store(CheckSpellingSwitchKey, check, true);
 }
 
 int TWPreferences::branchType()
@@ -49,7 +137,7 @@ int TWPreferences::branchType()
 
 void TWPreferences::setBranchType(int type)
 {
-    setTypeCode(InitialBranchTypeKey, type);
+    store(InitialBranchTypeKey, type, true);
 }
 
 int TWPreferences::attachedGraphicType()
@@ -59,7 +147,17 @@ int TWPreferences::attachedGraphicType()
 
 void TWPreferences::setAttachedGraphicType(int type)
 {
-    setTypeCode(InitialAttachedGraphicTypeKey, type);
+    store(InitialAttachedGraphicTypeKey, type, true);
+}
+
+int TWPreferences::rectCornerMode()
+{
+    return int(UserDefaults::standard().integerForKey(RectCornerModeKey));
+}
+
+void TWPreferences::setRectCornerMode(int mode)
+{
+    store(RectCornerModeKey, mode, false);
 }
 
 bool TWPreferences::showPageFramesWhenCreatingDocuments()
@@ -67,74 +165,103 @@ bool TWPreferences::showPageFramesWhenCreatingDocuments()
     return UserDefaults::standard().boolForKey(ShowPageFramesWhenCreatingDocumentsKey);
 }
 
-QString TWPreferences::fontString(const FontChoice &font)
+Font TWPreferences::readFont(const FontSlot &slot)
 {
-    return font.postScriptName + u' ' + CFormat::shortFloat(float(font.size));
-}
-
-TWPreferences::FontChoice TWPreferences::fontFromString(const QString &text)
-{
-    // PostScript names have no blanks, so the size is what follows the last one.
-    const QString t = text.trimmed();
-    const qsizetype blank = t.lastIndexOf(u' ');
-    if (blank <= 0)
-        return {};
-    const QString name = t.left(blank).trimmed();
-    const QString sizeText = t.mid(blank + 1);
-    const double size = CFormat::doubleValue(sizeText);
-    if (name.isEmpty() || name.contains(u' ') || !(size > 0) || !std::isfinite(size))
-        return {};
-    return {name, size};
-}
-
-TWPreferences::FontChoice TWPreferences::readFont(const char *key, double fallbackSize)
-{
-    UserDefaults &d = UserDefaults::standard();
-    const FontChoice stored = fontFromString(d.stringForKey(key));
-    if (!stored.postScriptName.isEmpty())
-        return stored;
-    const FontChoice fallback{UserFontName, fallbackSize};
-    writeFont(key, fallback);
+    const UserDefaults &d = UserDefaults::standard();
+    if (d.objectForKey(slot.key).isValid()) {
+        const QString text = d.stringForKey(slot.key);
+        std::optional<Font> font;
+        if (fontFromDocument(text, font) == Parse::Read) {
+            if (font)
+                return *font;
+            qWarning("%s", slot.warning);
+        } else if (const std::optional<Font> old = legacyFont(text)) {
+            // Read once in the old form, kept from now on in the new one.
+            writeFont(slot.key, *old);
+            return *old;
+        }
+    }
+    const Font fallback(UserFontName, slot.fallbackSize);
+    writeFont(slot.key, fallback);
     return fallback;
 }
 
-void TWPreferences::writeFont(const char *key, const FontChoice &font)
+void TWPreferences::writeFont(const char *key, const Font &font)
 {
-    if (font.postScriptName.isEmpty() || !(font.size > 0)) {
-        qWarning().noquote() << "TWPreferences: refusing to store an empty font under" << key;
+    if (font.isNull() || !(font.pointSize() > 0)) {
+        qWarning("TWPreferences: refusing to store an empty font under %s", key);
         return;
     }
-    UserDefaults &d = UserDefaults::standard();
-    d.setString(fontString(font), key);
-    d.synchronize();
+    store(key, font.xmlRepresentation(), true);
 }
 
-TWPreferences::FontChoice TWPreferences::centerFont()
+Font TWPreferences::centerFont()
 {
-    return readFont(CenterFontKey, 20);
+    return readFont({CenterFontKey, FallbackCenterSize,
+                     "Warning: center font not found - defaulting to user font"});
 }
 
-void TWPreferences::setCenterFont(const FontChoice &font)
+void TWPreferences::setCenterFont(const Font &font)
 {
     writeFont(CenterFontKey, font);
 }
 
-TWPreferences::FontChoice TWPreferences::firstLevelFont()
+Font TWPreferences::firstLevelFont()
 {
-    return readFont(FirstLevelFontKey, 16);
+    return readFont({FirstLevelFontKey, FallbackFirstLevelSize,
+                     "Warning: first level font not found - defaulting to user font"});
 }
 
-void TWPreferences::setFirstLevelFont(const FontChoice &font)
+void TWPreferences::setFirstLevelFont(const Font &font)
 {
     writeFont(FirstLevelFontKey, font);
 }
 
-TWPreferences::FontChoice TWPreferences::branchFont()
+Font TWPreferences::branchFont()
 {
-    return readFont(BranchFontKey, UserFontDefaultSize);
+    return readFont({BranchFontKey, UserFontDefaultSize,
+                     "Warning: branch font not found - defaulting to user font"});
 }
 
-void TWPreferences::setBranchFont(const FontChoice &font)
+void TWPreferences::setBranchFont(const Font &font)
 {
     writeFont(BranchFontKey, font);
+}
+
+Font TWPreferences::attachedGraphicFont()
+{
+    return readFont({AttachedGraphicTextFontKey, UserFontDefaultSize,
+                     "Warning: attached graphic font not found - defaulting to user font"});
+}
+
+void TWPreferences::setAttachedGraphicFont(const Font &font)
+{
+    writeFont(AttachedGraphicTextFontKey, font);
+}
+
+Font TWPreferences::branchNotesFont()
+{
+    return readFont({BranchNotesFontKey, UserFontDefaultSize,
+                     "Warning: branch notes font not found - defaulting to user font"});
+}
+
+void TWPreferences::setBranchNotesFont(const Font &font)
+{
+    writeFont(BranchNotesFontKey, font);
+}
+
+Font TWPreferences::outlineNumberFont()
+{
+    return readFont({OutlineNumberFontKey, UserFontDefaultSize,
+                     "Warning: outline number font not found - defaulting to user font"});
+}
+
+void TWPreferences::setOutlineNumberFont(const Font &font)
+{
+    writeFont(OutlineNumberFontKey, font);
+}
+
+Shadow TWPreferences::shadow()
+{
+    return Shadow(Size(0, -4), 10, Color::colorWithDeviceWhite(0, 0.75));
 }

@@ -1,5 +1,4 @@
 #include "platform/UserDefaults.h"
-#include "platform/TWPreferences.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -106,60 +105,4 @@ TEST_F(UserDefaultsTest, ChangeSignalNamesTheKeyOnlyWhenTheValueChanges)
     d.setInteger(1, QString()); // refused
     EXPECT_EQ(changes, QStringList({"a", "a", "a", "b/c"}));
     EXPECT_FALSE(d.objectForKey(QString()).isValid());
-}
-
-namespace {
-
-class TWPreferencesTest : public ::testing::Test
-{
-protected:
-    QTemporaryDir dir;
-    UserDefaults defaults{dir.filePath("prefs.ini")};
-    UserDefaults::Scope scope{&defaults};
-};
-
-} // namespace
-
-TEST_F(TWPreferencesTest, TypeCodesHaveDefaultsAndReachTheFileAtOnce)
-{
-    {
-        // Without start-up registration the codes are still valid ones.
-        UserDefaults bare(dir.filePath("bare.ini"));
-        UserDefaults::Scope inner(&bare);
-        EXPECT_EQ(TWPreferences::branchType(), 1);
-        EXPECT_EQ(TWPreferences::attachedGraphicType(), 8);
-    }
-    TWPreferences::registerDefaults();
-    EXPECT_FALSE(TWPreferences::showPageFramesWhenCreatingDocuments());
-    defaults.setBool(true, TWPreferences::ShowPageFramesWhenCreatingDocumentsKey);
-    EXPECT_TRUE(TWPreferences::showPageFramesWhenCreatingDocuments());
-
-    TWPreferences::setBranchType(6);
-    TWPreferences::setAttachedGraphicType(2);
-    QSettings raw(dir.filePath("prefs.ini"), QSettings::IniFormat);
-    EXPECT_EQ(raw.value("TWInitialBranchType").toInt(), 6);
-    EXPECT_EQ(raw.value("TWInitialAttachedGraphicType").toInt(), 2);
-}
-
-TEST_F(TWPreferencesTest, FontsFallBackToTheUserFontAndStoreIt)
-{
-    using Font = TWPreferences::FontChoice;
-    EXPECT_FALSE(defaults.hasStoredValue("TWCenterFont"));
-    EXPECT_EQ(TWPreferences::centerFont(), (Font{"Helvetica", 20}));
-    EXPECT_EQ(defaults.stringForKey("TWCenterFont"), "Helvetica 20");
-    EXPECT_EQ(TWPreferences::branchFont(), (Font{"Helvetica", 12}));
-
-    TWPreferences::setFirstLevelFont({"Times-Roman", 18.5});
-    EXPECT_EQ(TWPreferences::firstLevelFont(), (Font{"Times-Roman", 18.5}));
-    EXPECT_EQ(defaults.stringForKey("TWFirstLevelFont"), "Times-Roman 18.5");
-    TWPreferences::setBranchFont({"", 12}); // refused
-    EXPECT_EQ(TWPreferences::branchFont(), (Font{"Helvetica", 12}));
-
-    // Unreadable entries are replaced by the fallback.
-    for (const char *bad : {"nonsense", "Helvetica -3", "Helvetica", " 12", "Two Words 12", ""}) {
-        defaults.setString(bad, "TWCenterFont");
-        EXPECT_EQ(TWPreferences::centerFont(), (Font{"Helvetica", 20})) << bad;
-        EXPECT_EQ(defaults.stringForKey("TWCenterFont"), "Helvetica 20");
-    }
-    EXPECT_EQ(TWPreferences::fontFromString(" Courier-Bold 9 "), (Font{"Courier-Bold", 9}));
 }

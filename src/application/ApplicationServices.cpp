@@ -1,0 +1,41 @@
+#include "application/ApplicationServices.h"
+
+#include "application/CrashReporter.h"
+#include "interface/AboutPanelController.h"
+#include "interface/ProgressPanelController.h"
+
+#include <QDesktopServices>
+
+OutlineWindow::~OutlineWindow() = default;
+ToolPalette::~ToolPalette() = default;
+TutorController::~TutorController() = default;
+UpdateController::~UpdateController() = default;
+MediaBrowser::~MediaBrowser() = default;
+PreferencesWindow::~PreferencesWindow() = default;
+AboutPanel::~AboutPanel() = default;
+Importers::~Importers() = default;
+
+namespace {
+class SharedAboutPanel : public AboutPanel
+{
+public:
+    void showPanel() override { AboutPanelController::sharedInstance().showPanel(); }
+};
+} // namespace
+
+ApplicationServices ApplicationServices::standard()
+{
+    ApplicationServices s;
+    s.aboutPanel = []() -> AboutPanel * {
+        static SharedAboutPanel panel;
+        return &panel;
+    };
+    s.progressPanel = [] { ProgressPanelController::sharedProgressPanel(); };
+    s.launchCrashReporter = [](const QString &company, const QString &address) {
+        if (!CrashReporter::launch(company, address))
+            qWarning("Could not prepare crash reports in %s",
+                     qPrintable(CrashReporter::defaultFolder()));
+    };
+    s.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    return s;
+}

@@ -1,0 +1,294 @@
+#include "application/TWApplication.h"
+
+#include "application/Document.h"
+#include "application/LinkBackRegistry.h"
+#include "application/WindowSystem.h"
+#include "drawing/TWMapUtilities.h"
+#include "drawing/TWTextLayout.h"
+#include "platform/Random.h"
+#include "platform/TWPreferences.h"
+#include "platform/UserDefaults.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QTimeZone>
+#include <QWidget>
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+namespace {
+// The longest period a timer can hold, in whole minutes.
+constexpr long long MaxAutoSaveMinutes = INT_MAX / 60000;
+
+UserDefaults &defaults()
+{
+    return UserDefaults::standard();
+}
+} // namespace
+
+TWApplication::TWApplication(int &argc, char **argv, ApplicationServices services,
+                             const EditionTraits &traits)
+    : QApplication(argc, argv), m_traits(traits), m_services(std::move(services))
+{
+    setOrganizationName(QStringLiteral("Thinkweb"));
+    setApplicationName(m_traits.applicationName);
+    setDesktopFileName(m_traits.programName);
+    m_templateRevertTimer.setSingleShot(true);
+    m_templateRevertTimer.setInterval(RevertTemplateSettingDelay);
+    connect(&m_templateRevertTimer, &QTimer::timeout, this, [this] {
+        if (m_templateSetting)
+            revertTemplateSetting(*std::exchange(m_templateSetting, std::nullopt));
+    });
+    createActions();
+    init();
+}
+
+TWApplication::~TWApplication()
+{
+    // Quitting within the second after a new document must not leave the
+    // user's template setting overridden.
+    if (m_templateSetting)
+        revertTemplateSetting(*m_templateSetting);
+    if (m_publishedLinkBackServer && LinkBackRegistry::shared().server(LinkBackServerName) == this)
+        LinkBackRegistry::shared().retractServer(LinkBackServerName);
+    m_saveTimer.reset();
+}
+
+TWApplication *TWApplication::shared()
+{
+    return qobject_cast<TWApplication *>(QCoreApplication::instance());
+}
+
+void TWApplication::init()
+{
+    // Colour dialogs offer opacity where they are made; the application
+    // object handles its own events, so it needs no delegate.
+    connect(&defaults(), &UserDefaults::changed, this, [this](const QString &key) {
+        if (key == TWPreferences::AutoSaveSwitchKey || key == TWPreferences::AutoSaveTimeKey)
+            updateAutoSave();
+    });
+    m_willCloseObserver = NotificationCenter::defaultCenter().observe(
+        Document::WillCloseNotification, nullptr,
+        [this](const Notification &n) { documentWillClose(n); });
+    m_windowSystem = m_services.windowSystem;
+    if (!m_windowSystem) {
+        m_ownWindowSystem = std::make_unique<DesktopWindowSystem>();
+        m_windowSystem = m_ownWindowSystem.get();
+    }
+    connect(m_windowSystem, &WindowSystem::mainWindowChanged, this,
+            &TWApplication::updateCurrentlyActiveDocument);
+
+    const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
+    Random::seed(quint32(reference.secsTo(QDateTime::currentDateTimeUtc())));
+
+    updateAutoSave();
+    if (m_services.launchCrashReporter)
+        m_services.launchCrashReporter(CompanyName, DefectReportAddress);
+    defaults().registerDefaults({{FeedURLKey, feedURL()}});
+}
+
+QString TWApplication::feedURL() const
+{
+    QString base = defaults().stringForKey(TWPreferences::ServerBaseURLKey).trimmed();
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    const auto encoded = [](const QString &s) {
+        return QString::fromLatin1(QUrl::toPercentEncoding(s));
+    };
+    return base + QStringLiteral("/Updates/update.php?osType=Mac&osVersion=10.5&productType=") +
+           encoded(m_traits.productType) + QStringLiteral("&productVersion=") +
+           encoded(applicationVersion());
+}
+
+void TWApplication::finishLaunching(const QStringList &files)
+{
+    awakeFromNib();
+    applicationDidFinishLaunching();
+    for (const QString &file : files) {
+        const QString path = QFileInfo(file).absoluteFilePath();
+        if (!openFile(path))
+            qWarning("%s: cannot open %s", qPrintable(m_traits.programName), qPrintable(path));
+    }
+}
+
+void TWApplication::awakeFromNib()
+{
+    if (m_traits.floatingPalettes && m_services.floatingPalettes)
+        m_services.floatingPalettes();
+}
+
+void TWApplication::applicationDidFinishLaunching()
+{
+    TWTextLayout container;
+    container.setContainerSize(Size(999, 999));
+    TWMapUtilities::setDefaultLineFragmentPadding(container.lineFragmentPadding());
+    m_publishedLinkBackServer = LinkBack::publishServerWithName(LinkBackServerName, this);
+    if (!m_publishedLinkBackServer)
+        qWarning("LinkBack: another server already answers to %s", qPrintable(LinkBackServerName));
+    applicationWindowsAwakeFromNib();
+}
+
+bool TWApplication::openFile(const QString &path)
+{
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (extension == u"tweb") {
+        DocumentController *controller = m_services.documentController;
+        return controller && controller->openDocument(QUrl::fromLocalFile(path), true);
+    }
+    using Import = void (Importers::*)(const QString &);
+    Import import = nullptr;
+    if (extension == u"mmap")
+        import = &Importers::importMindManagerFileAtPath;
+    else if (extension == u"opml")
+        import = &Importers::importOPMLFileAtPath;
+    else if (extension == u"oo3")
+        import = &Importers::importOmniOutlineFileAtPath;
+    if (!import)
+        return false;
+    if (!m_services.importers) {
+        qWarning("%s: importing .%s files is not available", qPrintable(m_traits.programName),
+                 qPrintable(extension));
+        return false;
+    }
+    // An import reports its own failures.
+    (m_services.importers->*import)(path);
+    return true;
+}
+
+// --- the active document ---
+
+void TWApplication::setCurrentlyActiveDocument(Document *document)
+{
+    if (m_currentlyActiveDocument == document)
+        return;
+    disconnect(m_activeDocumentGone);
+    m_currentlyActiveDocument = document;
+    // A document freed without closing its window must not stay announced.
+    if (document)
+        m_activeDocumentGone = connect(document, &QObject::destroyed, this,
+                                       [this] { emit currentlyActiveDocumentChanged(nullptr); });
+    emit currentlyActiveDocumentChanged(document);
+}
+
+QList<Document *> TWApplication::documents() const
+{
+    return m_services.documentController ? m_services.documentController->documents()
+                                         : QList<Document *>();
+}
+
+void TWApplication::updateCurrentlyActiveDocument()
+{
+    if (DocumentController *controller = m_services.documentController) {
+        if (Document *current = controller->currentDocument()) {
+            setCurrentlyActiveDocument(current);
+            return;
+        }
+    }
+    const QList<Document *> open = documents();
+    for (QWidget *window : m_windowSystem->orderedWindows()) {
+        Document *document = Document::forWindow(window);
+        if (document && open.contains(document)) {
+            setCurrentlyActiveDocument(document);
+            return;
+        }
+    }
+    setCurrentlyActiveDocument(Document::forWindow(m_windowSystem->mainWindow()));
+}
+
+void TWApplication::documentWillClose(const Notification &notification)
+{
+    if (m_currentlyActiveDocument && notification.sender == m_currentlyActiveDocument.data())
+        setCurrentlyActiveDocument(nullptr);
+}
+
+// --- autosave ---
+
+void TWApplication::updateAutoSave()
+{
+    m_saveTimer.reset();
+    if (!defaults().boolForKey(TWPreferences::AutoSaveSwitchKey))
+        return;
+    // A period under a minute would save without pause.
+    const long long minutes = std::clamp(defaults().integerForKey(TWPreferences::AutoSaveTimeKey),
+                                         1LL, MaxAutoSaveMinutes);
+    m_saveTimer = std::make_unique<QTimer>();
+    m_saveTimer->setInterval(int(minutes * 60000));
+    connect(m_saveTimer.get(), &QTimer::timeout, this, &TWApplication::autoSaveDocuments);
+    m_saveTimer->start();
+}
+
+void TWApplication::autoSaveDocuments()
+{
+    // Only documents with a file of their own and changes to keep: saving
+    // others would ask for a place every period or rewrite unchanged files.
+    QList<QPointer<Document>> open;
+    for (Document *document : documents())
+        open << document;
+    for (const QPointer<Document> &document : std::as_const(open))
+        if (document && !document->fileName().isEmpty() && document->isDocumentEdited())
+            document->saveDocument();
+}
+
+// --- new document from a template ---
+
+void TWApplication::newDocumentFromTemplate()
+{
+    const QString key = TWPreferences::ShowTemplatesPanelWhenCreatingMapsKey;
+    // A second request within the delay keeps the value the user had.
+    if (!m_templateSetting)
+        m_templateSetting =
+            defaults().hasStoredValue(key) ? defaults().objectForKey(key) : QVariant();
+    defaults().setBool(true, key);
+    if (m_services.documentController)
+        m_services.documentController->newDocument();
+    m_templateRevertTimer.start();
+}
+
+void TWApplication::revertTemplateSetting(const QVariant &value)
+{
+    // An invalid value removes the user's, which restores the registered default.
+    defaults().setObject(value, TWPreferences::ShowTemplatesPanelWhenCreatingMapsKey);
+}
+
+// --- accessibility ---
+
+QVariant TWApplication::accessibilityAttributeValue(const QString &attribute) const
+{
+    if (attribute == u"AXWindows") {
+        QList<QWidget *> windows;
+        for (Document *document : documents())
+            if (QWidget *window = document->mainWindow())
+                windows << window;
+        return QVariant::fromValue(windows);
+    }
+    if (attribute == u"AXMainWindow") {
+        return QVariant::fromValue(
+            m_currentlyActiveDocument ? m_currentlyActiveDocument->mainWindow() : nullptr);
+    }
+    return {};
+}
+
+// --- LinkBack server ---
+
+void TWApplication::linkBackClientDidRequestEdit(LinkBack *link)
+{
+    // An item already being edited: bring its document to the front.
+    if (link->representedObject().isValid()) {
+        auto *document = qobject_cast<Document *>(link->representedObject().value<QObject *>());
+        if (QWidget *window = document ? document->mainWindow() : nullptr) {
+            window->raise();
+            window->activateWindow();
+        }
+        return;
+    }
+    qWarning("LinkBack: editing embedded maps is not available in this build");
+}
+
+void TWApplication::linkBackServerDidSendEdit(LinkBack *) {}
+
+void TWApplication::linkBackDidClose(LinkBack *link)
+{
+    if (auto *document = qobject_cast<Document *>(link->representedObject().value<QObject *>()))
+        document->close();
+}

@@ -1,0 +1,150 @@
+#pragma once
+
+#include "application/ApplicationServices.h"
+#include "application/Document.h"
+#include "application/EditionTraits.h"
+#include "application/LinkBack.h"
+#include "platform/NotificationCenter.h"
+
+#include <QApplication>
+#include <QHash>
+#include <QPointer>
+#include <QTimer>
+#include <QVariant>
+#include <memory>
+#include <optional>
+
+class QAction;
+
+// The application object: starts the program, dispatches files by their
+// extension, autosaves, follows which document the user works on and carries
+// the commands that bring up the application-wide windows. The edition
+// subclasses differ only by their traits.
+class TWApplication : public QApplication, public LinkBackDelegate
+{
+    Q_OBJECT
+    Q_PROPERTY(Document *currentlyActiveDocument READ currentlyActiveDocument WRITE
+                   setCurrentlyActiveDocument NOTIFY currentlyActiveDocumentChanged)
+
+public:
+    static inline const QString LinkBackServerName = QStringLiteral("ThinkwebLinkBackServer");
+    static inline const QString FeedURLKey = QStringLiteral("SUFeedURLKey");
+    static inline const QString CompanyName = QStringLiteral("Thinkweb");
+    static inline const QString FeedbackAddress = QStringLiteral("feedback@thinkweb.example.org");
+    static inline const QString DefectReportAddress =
+        QStringLiteral("defects@thinkweb.example.org");
+    static inline const QString ApplicationEnhancerPath =
+        QStringLiteral("/Library/Frameworks/ApplicationEnhancer.framework");
+    // Delays of the start-up windows and of restoring the template setting.
+    static constexpr int AncillaryWindowsDelay = 100;
+    static constexpr int RevertTemplateSettingDelay = 1000;
+
+    // The menu commands that bring up application-wide windows.
+    enum class Command {
+        About,
+        MediaBrowser,
+        PhotoLibrary,
+        GraphicsLibrary,
+        AdornmentsLibrary,
+        Preferences,
+        OutlinePanel,
+        BranchNotesPanel,
+        OutlineComboPanel,
+        ToolPalette,
+        TutorWindow,
+        UpdatePanel,
+        VisitThinkweb,
+        SendFeedback,
+        SubmitDefectReport,
+        Help,
+    };
+
+    // Runs the start-up up to the point where the main interface is loaded.
+    TWApplication(int &argc, char **argv, ApplicationServices services,
+                  const EditionTraits &traits = EditionTraits::generic());
+    ~TWApplication() override;
+
+    // The application object of the edition: TWCApplication or TWDApplication.
+    static std::unique_ptr<TWApplication> create(Edition edition, int &argc, char **argv,
+                                                 ApplicationServices services);
+    // The running application object, or nullptr.
+    static TWApplication *shared();
+    static QString applicationIdentifier()
+    {
+        return EditionTraits::generic().applicationIdentifier;
+    }
+
+    const EditionTraits &traits() const { return m_traits; }
+    QString thinkwebEditionString() const { return m_traits.editionString; }
+    const ApplicationServices &services() const { return m_services; }
+
+    // The rest of the start-up: the main interface, then the end of launching,
+    // then the files given on the command line.
+    void finishLaunching(const QStringList &files = {});
+    virtual void awakeFromNib();
+    void applicationDidFinishLaunching();
+
+    // Opens a document or imports a file by its extension; false for a file
+    // this program does not take or a document that could not be opened.
+    bool openFile(const QString &path);
+
+    Document *currentlyActiveDocument() const { return m_currentlyActiveDocument; }
+    void setCurrentlyActiveDocument(Document *document);
+    void updateCurrentlyActiveDocument();
+
+    void updateAutoSave();
+    void autoSaveDocuments();
+    // The running autosave timer, or nullptr while autosave is off.
+    QTimer *saveTimer() const { return m_saveTimer.get(); }
+
+    void newDocumentFromTemplate();
+    void revertTemplateSetting(const QVariant &value);
+
+    QVariant accessibilityAttributeValue(const QString &attribute) const;
+
+    void showHelp();
+    QUrl helpURL() const;
+
+    // Start-up windows, 0.1 s after launching.
+    void displayAncillaryWindows();
+
+    QAction *action(Command command) const { return m_actions.value(command); }
+    void run(Command command);
+
+    // The mail addresses the feedback and defect commands open.
+    QUrl feedbackURL() const;
+    QUrl defectReportURL() const;
+    // The update feed's address for this edition and version.
+    QString feedURL() const;
+
+    void linkBackClientDidRequestEdit(LinkBack *link) override;
+    void linkBackServerDidSendEdit(LinkBack *link) override;
+    void linkBackDidClose(LinkBack *link) override;
+
+signals:
+    void currentlyActiveDocumentChanged(Document *document);
+
+private:
+    void init();
+    void applicationWindowsAwakeFromNib();
+    void createActions();
+    void documentWillClose(const Notification &notification);
+    QList<Document *> documents() const;
+    QUrl mailURL(const QString &address, const QString &format) const;
+    bool openUrl(const QUrl &url) const;
+    void showOutline(void (OutlineWindow::*show)());
+
+    EditionTraits m_traits;
+    ApplicationServices m_services;
+    std::unique_ptr<WindowSystem> m_ownWindowSystem;
+    WindowSystem *m_windowSystem = nullptr;
+    std::unique_ptr<QTimer> m_saveTimer;
+    QPointer<Document> m_currentlyActiveDocument;
+    QMetaObject::Connection m_activeDocumentGone;
+    ObserverToken m_willCloseObserver;
+    // The user's template setting while a new document overrides it.
+    std::optional<QVariant> m_templateSetting;
+    QTimer m_templateRevertTimer;
+    QHash<Command, QAction *> m_actions;
+    bool m_publishedLinkBackServer = false;
+};
