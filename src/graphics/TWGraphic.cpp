@@ -547,7 +547,7 @@ void TWGraphic::setGraphicNumber(long number)
     registerUndo([old](TWGraphic &g) { g.setGraphicNumber(old); });
     m_graphicNumber = qint32(number);
     if (TWMap *m = map())
-        m->graphicNumbersChanged();
+        m->graphicNumberChanged(*this, old);
 }
 
 void TWGraphic::setOriginalGraphicNumber(long number)
