@@ -104,7 +104,7 @@ void BM_FrontToBackGraphics(benchmark::State &state)
     Tree &tree = sharedTree();
     for (auto _ : state) {
         TWMapBranch::GraphicList graphics;
-        tree.root->graphicsForBranchIntoArray(graphics, false, true, true);
+        tree.root->graphicsForBranchIntoArray(graphics, true, true, true);
         benchmark::DoNotOptimize(graphics.data());
         state.counters["graphics"] = double(graphics.size());
     }

@@ -25,6 +25,8 @@ struct GridMap
         auto root = TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(Rect(0, 0, 100, 40)),
                                                    nullptr, map.get());
         map->setRoot(root);
+        // Every level shown, as the layout leaves a map it has laid out.
+        map->branchDisplaySettingsForUpdate().branchHideLevel = 99;
         std::shared_ptr<TWMapBranch> parent = root;
         for (int i = 1; i < branches; ++i) {
             const float x = float((i % 100) * 90), y = float((i / 100) * 60);
