@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 
 // Graphics by number, and the branches whose graphics are held, so that a
 // change can tell whether it happens inside the map's tree. Kept up to date
@@ -108,8 +109,16 @@ void TWMap::graphicsJoined(const TWMapBranch &subtree)
 
 void TWMap::graphicsLeft(const TWMapBranch &subtree)
 {
-    if (m_numberIndex && !m_numberIndex->stale)
-        m_numberIndex->dropSubtree(subtree);
+    if (!m_numberIndex || m_numberIndex->stale)
+        return;
+    // A subtree handed to its new parent before the old one lets go is
+    // still in the tree.
+    if (const TWMapBranch *parent = subtree.parent();
+        parent && m_numberIndex->branches.contains(parent) &&
+        std::any_of(parent->children().cbegin(), parent->children().cend(),
+                    [&subtree](const auto &child) { return child.get() == &subtree; }))
+        return;
+    m_numberIndex->dropSubtree(subtree);
 }
 
 void TWMap::graphicJoined(const std::shared_ptr<TWGraphic> &graphic)

@@ -151,6 +151,17 @@ TEST_F(TWMapNumberIndexTest, LookupsFollowEveryEditOfTheMap)
              removed->mainGraphic()->setGraphicNumber(4242);
              return QList<long>{4242};
          }},
+        {"a subtree handed over before its old parent lets go",
+         [&] {
+             auto moved = child(b, 600, "moved");
+             child(moved, 600, "moved1");
+             TWMapBranch::BranchList children = a1->children();
+             children << moved;
+             a1->setChildren(children);
+             moved->setParent(a1.get());
+             b->removeChild(moved);
+             return QList<long>();
+         }},
         {"a number shared, then one of the two gone",
          [&] {
              twin = attach(b);
