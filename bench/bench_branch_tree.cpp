@@ -1,6 +1,8 @@
-// A map of 111,111 branches (ten children a branch, five levels below the
-// root), each with its shape, text area and connection: what building it
-// costs in time and heap, and how fast the tree queries walk it.
+// Maps of ten children a branch, three and four levels below the root (1,111
+// and 11,111 branches; five levels, 111,111 branches, with
+// THINKWEB_BENCH_LARGE=1), each branch with its shape, text area and
+// connection: what building them costs in time and heap (which should grow
+// with the count alone), and how fast the tree queries walk them.
 
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
@@ -15,7 +17,6 @@
 namespace {
 
 constexpr int Fanout = 10;
-constexpr int Depth = 5;
 
 size_t heapInUse()
 {
@@ -29,19 +30,19 @@ struct Tree
     int count = 0;
 };
 
-void grow(Tree &tree, TWMapBranch *parent, int level, float &y)
+void grow(Tree &tree, TWMapBranch *parent, int level, int depth, float &y)
 {
     for (int i = 0; i < Fanout; ++i) {
         auto shape = TWGraphic::createWithBounds(Rect(200.0f * float(level), y, 80, 30));
         y += 40;
         auto branch = TWMapBranch::createWithGraphic(shape, parent, tree.map.get());
         ++tree.count;
-        if (level < Depth)
-            grow(tree, branch.get(), level + 1, y);
+        if (level < depth)
+            grow(tree, branch.get(), level + 1, depth, y);
     }
 }
 
-Tree buildTree()
+Tree buildTree(int depth)
 {
     Tree tree;
     tree.map = TWMap::create(nullptr);
@@ -50,14 +51,17 @@ Tree buildTree()
     tree.map->setRoot(tree.root);
     tree.count = 1;
     float y = 0;
-    grow(tree, tree.root.get(), 1, y);
+    grow(tree, tree.root.get(), 1, depth, y);
     NotificationQueue::defaultQueue().flush();
     return tree;
 }
 
+// The deepest tree asked for, made once for the queries.
+int queryDepth = 4;
+
 Tree &sharedTree()
 {
-    static Tree tree = buildTree();
+    static Tree tree = buildTree(queryDepth);
     return tree;
 }
 
@@ -65,7 +69,7 @@ void BM_BuildTree(benchmark::State &state)
 {
     for (auto _ : state) {
         const size_t before = heapInUse();
-        Tree tree = buildTree();
+        Tree tree = buildTree(int(state.range(0)));
         const size_t after = heapInUse();
         state.counters["branches"] = tree.count;
         state.counters["bytes_per_branch"] = double(after - before) / tree.count;
@@ -80,10 +84,10 @@ void BM_BuildTree(benchmark::State &state)
         }
         state.counters["bytes_per_branch_without_text"] =
             double(after - before - textBytes) / tree.count;
+        state.SetComplexityN(tree.count);
         tree.root->deparent();
     }
 }
-BENCHMARK(BM_BuildTree)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_AllBranches(benchmark::State &state)
 {
@@ -94,19 +98,17 @@ void BM_AllBranches(benchmark::State &state)
         state.counters["branches"] = double(branches.size());
     }
 }
-BENCHMARK(BM_AllBranches)->Unit(benchmark::kMillisecond);
 
 void BM_FrontToBackGraphics(benchmark::State &state)
 {
     Tree &tree = sharedTree();
     for (auto _ : state) {
         TWMapBranch::GraphicList graphics;
-        tree.root->graphicsForBranchIntoArray(graphics, false, true, true);
+        tree.root->graphicsForBranchIntoArray(graphics, true, true, true);
         benchmark::DoNotOptimize(graphics.data());
         state.counters["graphics"] = double(graphics.size());
     }
 }
-BENCHMARK(BM_FrontToBackGraphics)->Unit(benchmark::kMillisecond);
 
 void BM_IndexPaths(benchmark::State &state)
 {
@@ -119,14 +121,27 @@ void BM_IndexPaths(benchmark::State &state)
         benchmark::DoNotOptimize(total);
     }
 }
-BENCHMARK(BM_IndexPaths)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv); // the notification queue defers to the event loop
+    QList<int> depths{3, 4};
+    if (qEnvironmentVariableIntValue("THINKWEB_BENCH_LARGE"))
+        depths.append(5);
+    queryDepth = depths.last();
+    auto *build = benchmark::RegisterBenchmark("BM_BuildTree", BM_BuildTree);
+    for (const int depth : depths)
+        build->Arg(depth);
+    build->Unit(benchmark::kMillisecond)->Iterations(1)->Complexity(benchmark::oN);
+    benchmark::RegisterBenchmark("BM_AllBranches", BM_AllBranches)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_FrontToBackGraphics", BM_FrontToBackGraphics)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_IndexPaths", BM_IndexPaths)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

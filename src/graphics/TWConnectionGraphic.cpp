@@ -143,8 +143,7 @@ bool TWConnectionGraphic::readKindXmlData(const TWXMLUtils::XPathReader &r, xmlN
     m_endAtParent = r.intValue("endAtParent").value_or(0);
     m_endAtChild = r.intValue("endAtChild").value_or(0);
     auto real = [&r](const char *path, float fallback) {
-        const std::optional<double> v = r.floatValue(path);
-        return v ? float(*v) : fallback;
+        return correctedReal(r.floatValue(path), fallback);
     };
     m_parentArrowLength = real("parentArrowLength", DefaultArrowLength);
     m_parentArrowWidth = real("parentArrowWidth", DefaultArrowWidth);

@@ -3,6 +3,7 @@
 #include "graphics/TWTitleConnection.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "model/TWMapConnectionRebuild.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
 
@@ -10,17 +11,21 @@
 
 namespace {
 
+// Through the installed factory, like every other rebuild of connections.
 std::shared_ptr<TWConnectionGraphic> defaultConnection(TWMapBranch &branch, TWMapBranch &parent)
 {
+    TWConnectionFactory &factory = TWConnectionFactory::installed();
     std::shared_ptr<TWConnectionGraphic> connection;
     if (parent.isRoot()) {
         const Rect r = parent.mainGraphic() ? parent.mainGraphic()->bounds() : Rect();
-        connection = TWTitleConnection::create(branch.mainGraphic(), Point(r.midX(), r.midY()));
+        connection = factory.makeTitleConnection(branch.mainGraphic(), Point(r.midX(), r.midY()));
     } else {
-        connection = TWChildConnection::create(parent.mainGraphic(), branch.mainGraphic());
+        connection = factory.makeChildConnection(parent.mainGraphic(), branch.mainGraphic());
     }
+    if (!connection)
+        return nullptr;
     connection->setPrimitiveBranch(&branch);
-    connection->applyDefaultSettings();
+    factory.applySettings(*connection, TWConnectionSettings());
     connection->setDrawsFill(parent.isRoot());
     connection->setDrawsStroke(true);
     return connection;
@@ -29,9 +34,9 @@ std::shared_ptr<TWConnectionGraphic> defaultConnection(TWMapBranch &branch, TWMa
 bool hasRightConnection(const TWMapBranch &branch, const TWMapBranch &parent)
 {
     const TWConnectionGraphic *c = branch.connectionGraphic().get();
-    if (parent.isRoot())
-        return dynamic_cast<const TWTitleConnection *>(c) != nullptr;
-    return dynamic_cast<const TWChildConnection *>(c) != nullptr;
+    const TWConnectionKind wanted =
+        parent.isRoot() ? TWConnectionKind::Title : TWConnectionKind::Child;
+    return c && TWConnectionFactory::installed().kindOf(*c) == wanted;
 }
 
 } // namespace
@@ -41,9 +46,11 @@ int rebuildMissingConnections(TWMapBranch &root)
     int made = 0;
     for (const std::shared_ptr<TWMapBranch> &child : root.children()) {
         if (!hasRightConnection(*child, root) && child->mainGraphic()) {
-            child->setConnectionGraphic(defaultConnection(*child, root));
-            child->connectionGraphic()->updateBounds();
-            ++made;
+            if (const auto connection = defaultConnection(*child, root)) {
+                child->setConnectionGraphic(connection);
+                connection->updateBounds();
+                ++made;
+            }
         }
         made += rebuildMissingConnections(*child);
     }

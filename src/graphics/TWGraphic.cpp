@@ -275,6 +275,14 @@ Rect TWGraphic::correctedBounds(Rect r)
     return r;
 }
 
+float TWGraphic::correctedReal(std::optional<double> read, float fallback)
+{
+    if (!read)
+        return fallback;
+    const float value = float(*read);
+    return inRange(value, -MaximumCoordinate, MaximumCoordinate) ? value : fallback;
+}
+
 void TWGraphic::setBounds(Rect requested)
 {
     if (requested == m_bounds)
@@ -547,7 +555,7 @@ void TWGraphic::setGraphicNumber(long number)
     registerUndo([old](TWGraphic &g) { g.setGraphicNumber(old); });
     m_graphicNumber = qint32(number);
     if (TWMap *m = map())
-        m->graphicNumbersChanged();
+        m->graphicNumberChanged(*this, old);
 }
 
 void TWGraphic::setOriginalGraphicNumber(long number)
@@ -770,9 +778,16 @@ bool TWGraphic::canBeSelected() const
 void TWGraphic::remove()
 {
     const std::shared_ptr<TWGraphic> self = weak_from_this().lock();
+    TWMapBranch *owner = branch();
+    // A branch's shape takes the branch with it. The root stays: it has no
+    // parent to leave, and taking its subtree alone would empty the map.
+    if (owner && isMainGraphic() && owner->parent()) {
+        owner->remove();
+        return;
+    }
     if (TWMap *m = map())
         m->removeSelectedGraphic(this);
-    if (TWMapBranch *owner = branch()) {
+    if (owner) {
         const auto &linked = owner->linkedGraphics();
         for (int i = 0; i < linked.size(); ++i) {
             if (linked.at(i).get() == this) {
@@ -845,4 +860,3 @@ QStringList TWGraphic::supportedPaletteIDs()
             QStringLiteral("TWPaletteGeneralFill"),   QStringLiteral("TWPaletteGeneralShadow"),
             QStringLiteral("TWPaletteGeneralCorner"), QStringLiteral("TWPaletteGeneralTerminator")};
 }
-

@@ -141,6 +141,10 @@ public:
     virtual Rect drawingBounds();
     // The bounds with the corrections setBounds() applies.
     static Rect correctedBounds(Rect bounds);
+    // A real read from a file, corrected as bounds are: nothing read, a value
+    // that is not finite or one beyond MaximumCoordinate either way gives
+    // `fallback`, so no drawing bounds or map extent become infinite or NaN.
+    static float correctedReal(std::optional<double> read, float fallback);
 
     // --- plain properties ---
     virtual bool drawsStroke() const { return m_flags.drawsStroke; }

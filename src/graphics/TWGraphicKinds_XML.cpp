@@ -35,10 +35,10 @@ void addPoint(xmlNodePtr parent, const char *name, Point p)
     addFloat(e, "y", p.y);
 }
 
-// A coordinate read as "<name>/x"; what is missing keeps `fallback`.
+// A real read at `path`; what is missing or unusable keeps `fallback`.
 float readFloat(const TWXMLUtils::XPathReader &reader, const QByteArray &path, float fallback)
 {
-    return float(reader.floatValue(path.constData()).value_or(fallback));
+    return TWGraphic::correctedReal(reader.floatValue(path.constData()), fallback);
 }
 
 Point readPoint(const TWXMLUtils::XPathReader &reader, const char *name, Point fallback)

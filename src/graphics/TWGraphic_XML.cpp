@@ -106,6 +106,17 @@ std::optional<QByteArray> decodeBase64(const QString &text, const char *what)
     }
 }
 
+// A shadow whose blur or offset is not a usable number gets the reader's
+// values for a missing one, as the other reals of the element do.
+Shadow correctedShadow(Shadow shadow)
+{
+    const Size offset = shadow.shadowOffset();
+    shadow.setShadowOffset(Size(TWGraphic::correctedReal(offset.width, 5),
+                                TWGraphic::correctedReal(offset.height, -5)));
+    shadow.setShadowBlurRadius(TWGraphic::correctedReal(shadow.shadowBlurRadius(), 5));
+    return shadow;
+}
+
 } // namespace
 
 bool TWGraphic::registerClass(const QString &className,
@@ -253,7 +264,7 @@ bool TWGraphic::initWithXMLNode(xmlNodePtr node, xmlDocPtr doc, TWMapBranch *bra
                    float(reader.floatValue("bounds/height").value_or(0))));
 
     setDrawsStroke(reader.boolValue("drawsStroke").value_or(true));
-    setStrokeWidth(float(reader.floatValue("strokeWidth").value_or(1.0)));
+    setStrokeWidth(correctedReal(reader.floatValue("strokeWidth"), 1.0f));
     setStrokeStyle(reader.intValue("strokeStyle").value_or(1));
     if (xmlNodePtr color = reader.node("strokeColor"))
         setStrokeColor(Color::colorWithXMLNode(color, doc));
@@ -263,7 +274,7 @@ bool TWGraphic::initWithXMLNode(xmlNodePtr node, xmlDocPtr doc, TWMapBranch *bra
     setInheritsShadow(reader.boolValue("inheritsShadow").value_or(true));
     setDrawsShadow(reader.boolValue("drawsShadow").value_or(true));
     if (xmlNodePtr s = reader.node("shadow"))
-        setShadow(Shadow::withXMLNode(s, doc));
+        setShadow(correctedShadow(Shadow::withXMLNode(s, doc)));
     setInheritsFill(reader.boolValue("inheritsFill").value_or(true));
     setInheritsStroke(reader.boolValue("inheritsStroke").value_or(true));
     if (const std::optional<int> ordering = reader.intValue("internalOrdering"))
@@ -307,7 +318,7 @@ bool TWGraphic::initWithXMLNode(xmlNodePtr node, xmlDocPtr doc, TWMapBranch *bra
     setFlippedHorizontally(reader.boolValue("flippedHorizontally").value_or(false));
     setFlippedVertically(reader.boolValue("flippedVertically").value_or(true));
     setCornerMode(reader.intValue("cornerMode").value_or(0));
-    setCornerAmount(float(reader.floatValue("cornerAmount").value_or(10.0)));
+    setCornerAmount(correctedReal(reader.floatValue("cornerAmount"), 10.0f));
     if (const std::optional<QString> movie = reader.text("moviePath"))
         setMoviePath(*movie);
     setMovieReferenceStyle(reader.intValue("movieReferenceStyle").value_or(0));

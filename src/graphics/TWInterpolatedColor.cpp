@@ -1,4 +1,5 @@
 #include "graphics/TWInterpolatedColor.h"
+#include "graphics/TWGraphic.h"
 #include "platform/CFormat.h"
 #include "support/TWXMLUtils.h"
 
@@ -17,6 +18,6 @@ TWInterpolatedColor TWInterpolatedColor::initWithXMLNode(xmlNodePtr node, xmlDoc
     std::optional<Color> color;
     if (reader.node("TWInterpolatedColor/color/NSColor"))
         color = Color::colorWithXMLNode(reader.node("TWInterpolatedColor/color"), doc);
-    return TWInterpolatedColor(color,
-                               float(reader.floatValue("TWInterpolatedColor/angle").value_or(0)));
+    return TWInterpolatedColor(
+        color, TWGraphic::correctedReal(reader.floatValue("TWInterpolatedColor/angle"), 0));
 }

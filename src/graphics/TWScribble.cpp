@@ -68,8 +68,10 @@ bool TWScribble::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodeP
     m_paths.clear();
     m_path.reset();
     xmlXPathObjectPtr found = TWXMLUtils::getNodeSetForXPath("paths/path", doc, reader.context());
-    if (!found)
+    if (!found) {
+        adoptLastStroke();
         return true;
+    }
     TWXMLUtils::XPathReader strokeReader(nullptr, doc);
     for (int i = 0; i < found->nodesetval->nodeNr; ++i) {
         strokeReader.setParent(found->nodesetval->nodeTab[i]);
@@ -83,5 +85,23 @@ bool TWScribble::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodeP
         m_paths.append(stroke);
     }
     xmlXPathFreeObject(found);
+    adoptLastStroke();
     return true;
+}
+
+void TWScribble::adoptLastStroke()
+{
+    // The pen goes on drawing into the last stroke read, so the current path
+    // is always one of the strokes that are drawn and saved.
+    if (m_paths.isEmpty()) {
+        newPathColored(m_currColor);
+        return;
+    }
+    Stroke &last = m_paths.last();
+    if (!last.path) {
+        last.path = std::make_shared<BezierPath>();
+        last.path->setLineWidth(m_thickness);
+        last.path->setLineJoinStyle(BezierPath::RoundLineJoin);
+    }
+    m_path = last.path;
 }

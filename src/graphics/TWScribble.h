@@ -46,11 +46,15 @@ public:
 protected:
     void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
     // Replaces the strokes by those of the element; a "path" without a
-    // colour or a path reads as a stroke without it.
+    // colour reads as a stroke without one. The last stroke becomes the
+    // current one (an empty path where it has none; a new stroke when the
+    // element holds none).
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
                          xmlDocPtr doc) override;
 
 private:
+    void adoptLastStroke();
+
     QList<Stroke> m_paths;
     float m_thickness = DefaultThickness;
     Color m_currColor = Color::colorWithCalibratedRed(0, 0, 0, 1);

@@ -22,10 +22,10 @@ int ascending(float a, float b)
     return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-// Left of the root, straight below it included.
+// Left of the root; straight below it (exactly pi) is the right half's bottom.
 bool onLeftHalf(float angle)
 {
-    return angle >= pi;
+    return angle > pi;
 }
 
 int bySide(float a, float b, bool leftFirst)
@@ -35,8 +35,8 @@ int bySide(float a, float b, bool leftFirst)
     const bool aLeft = onLeftHalf(a), bLeft = onLeftHalf(b);
     if (aLeft != bLeft)
         return (aLeft == leftFirst) ? -1 : 1;
-    // Each side runs top to bottom: the right half by growing angle, the
-    // left half by falling angle.
+    // Each side runs top to bottom: the right half by growing angle up to and
+    // including pi, the left half by falling angle.
     return aLeft ? -ascending(a, b) : ascending(a, b);
 }
 

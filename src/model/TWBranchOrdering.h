@@ -20,7 +20,7 @@ inline constexpr int RightSideFirst = 4;
 float angleOfBranchAroundBranch(const TWMapBranch &branch, const TWMapBranch &centre);
 
 // Siblings in the given mode. In the side-first modes (3 and 4) an angle of
-// exactly pi, straight below the root, counts to the left half.
+// exactly pi, straight below the root, counts to the right half.
 int orderChildrenByPositionWithOrderingMode(const TWMapBranch &a, const TWMapBranch &b, int mode);
 // The same with the ordering mode of a's map.
 int orderChildrenByPosition(const TWMapBranch &a, const TWMapBranch &b);

@@ -129,6 +129,7 @@ void TWMap::makeRootBranch()
     std::shared_ptr<TWGraphic> shape = TWMapRootShape::make(bounds);
     std::shared_ptr<TWMapBranch> root = TWMapBranch::createWithGraphic(shape, nullptr, this);
     m_root = root;
+    graphicNumbersChanged();
     shape->setStrokeColor(m_defaultStrokeColor);
     shape->setDrawsStroke(true);
     shape->setFillColor(m_defaultGraphicColor);
@@ -265,6 +266,7 @@ void TWMap::setRoot(const std::shared_ptr<TWMapBranch> &root)
     if (m_root)
         m_root->setPrimitiveMap(this);
     removeAllGraphicOrderCache();
+    graphicNumbersChanged();
 }
 
 TWMap::BranchList TWMap::allBranches() const
@@ -308,15 +310,20 @@ void TWMap::resolveLoadedGraphics()
     const BranchList branches = branchesIncludingHidden();
     // Saved numbers of main graphics (and of every graphic, for link lines),
     // looked up once rather than per reference.
+    // Graphics that were never saved have the original number 0, which no
+    // reference may match.
     QHash<long, std::shared_ptr<TWGraphic>> mainByOriginal;
     for (const std::shared_ptr<TWMapBranch> &branch : branches) {
-        if (const std::shared_ptr<TWGraphic> &main = branch->mainGraphic())
+        const std::shared_ptr<TWGraphic> &main = branch->mainGraphic();
+        if (main && main->originalGraphicNumber() != 0)
             mainByOriginal.insert(main->originalGraphicNumber(), main);
     }
     const GraphicList graphicsOfMap = allGraphics();
     QHash<long, std::shared_ptr<TWGraphic>> anyByOriginal;
-    for (auto it = graphicsOfMap.crbegin(); it != graphicsOfMap.crend(); ++it)
-        anyByOriginal.insert((*it)->originalGraphicNumber(), *it); // the first one wins
+    for (auto it = graphicsOfMap.crbegin(); it != graphicsOfMap.crend(); ++it) {
+        if ((*it)->originalGraphicNumber() != 0)
+            anyByOriginal.insert((*it)->originalGraphicNumber(), *it); // the first one wins
+    }
 
     TWConnectionFactory &factory = TWConnectionFactory::installed();
     for (const std::shared_ptr<TWGraphic> &graphic : graphicsOfMap) {
@@ -326,18 +333,19 @@ void TWMap::resolveLoadedGraphics()
                 const auto target =
                     mainByOriginal.value(factory.graphicNumbers(*connection).connected);
                 if (target) {
-                    factory.setConnectedGraphicNumber(*connection, target->graphicNumber());
+                    // The branch first: the connection finds its graphics through it.
                     connection->setPrimitiveBranch(target->branch());
+                    factory.setConnectedGraphicNumber(*connection, target->graphicNumber());
                 }
             } else if (kind == TWConnectionKind::Child) {
                 const TWConnectionGraphicNumbers stored = factory.graphicNumbers(*connection);
                 const auto parent = mainByOriginal.value(stored.parent);
                 const auto child = mainByOriginal.value(stored.child);
+                if (child)
+                    connection->setPrimitiveBranch(child->branch());
                 factory.setParentAndChildGraphicNumbers(
                     *connection, parent ? parent->graphicNumber() : stored.parent,
                     child ? child->graphicNumber() : stored.child);
-                if (child)
-                    connection->setPrimitiveBranch(child->branch());
             }
         } else if (auto *line = dynamic_cast<TWLinkLine *>(graphic.get())) {
             const auto start = anyByOriginal.value(line->startGraphicNumber());

@@ -259,11 +259,7 @@ public:
     void removeObjectFromGraphicOrderCacheAtIndex(int index);
     void replaceObjectInGraphicOrderCacheAtIndex(int index,
                                                  const std::shared_ptr<TWGraphic> &graphic);
-    void removeAllGraphicOrderCache()
-    {
-        m_graphicOrderCache.clear();
-        graphicNumbersChanged();
-    }
+    void removeAllGraphicOrderCache() { m_graphicOrderCache.clear(); }
 
     // --- link lines ---
     const LinkLineList &linkLines() const { return m_linkLines; }
@@ -489,9 +485,19 @@ public:
     GraphicList allGraphics() const;
     // The graphic order cache, filled from graphicsOrderedForDrawing(false) when empty.
     const GraphicList &graphics();
-    // Lookup by graphic number goes through an index that a change of the
-    // tree, the link lines or a graphic's number marks stale.
+    // Lookup by graphic number goes through an index of every graphic of the
+    // tree (hidden ones included) and of the link lines. Graphics join and
+    // leave it as they are added and taken out; graphicNumbersChanged()
+    // makes the next lookup rebuild it whole.
     void graphicNumbersChanged();
+    void graphicsJoined(const TWMapBranch &subtree);
+    void graphicsLeft(const TWMapBranch &subtree);
+    void graphicJoined(const std::shared_ptr<TWGraphic> &graphic);
+    void graphicLeft(const TWGraphic *graphic);
+    void graphicNumberChanged(const TWGraphic &graphic, long oldNumber);
+    // The map whose live index holds the branch's graphics: its map while
+    // the branch hangs in that map's tree and the index is kept, else null.
+    static TWMap *mapIndexing(const TWMapBranch &branch);
     int branchCount() const;
     int maximumBranchHideLevel() const;
     // Empties the selection, then selects each branch's shape at the front.

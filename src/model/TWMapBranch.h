@@ -530,6 +530,8 @@ public:
     // --- reserved widths ---
     float totalWidthToAllowForOtherEnclosedGraphics() const;
     float totalWidthForSuffixImages() const;
+    // The resource icon is drawn (and room made for it) by this rule.
+    bool showsResourcesAllocatedIndicator() const;
 
     // --- upkeep ---
     // Takes the branch and its subtree out of the map.
@@ -559,6 +561,9 @@ private:
     void postRedrawRect(const QString &name, Rect rect) const;
     void enqueueOutlineReload() const;
     void removeGraphicOrderCache() const;
+    // Keeps the map's graphic-number index up to date when a graphic slot changes.
+    void graphicReplaced(const std::shared_ptr<TWGraphic> &old,
+                         const std::shared_ptr<TWGraphic> &now) const;
     void refit();
     std::shared_ptr<TWEnclosedGraphic> outlineNumberLabel(int *index = nullptr) const;
     void postDelayedRedraws(const GraphicList &graphics) const;

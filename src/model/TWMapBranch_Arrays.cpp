@@ -6,7 +6,18 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
 
+#include <QSet>
+
 namespace {
+QSet<TWMapBranch *> setOf(const TWMapBranch::BranchList &branches)
+{
+    QSet<TWMapBranch *> set;
+    set.reserve(branches.size());
+    for (const std::shared_ptr<TWMapBranch> &b : branches)
+        set.insert(b.get());
+    return set;
+}
+
 template <class L> L sublist(const L &list, int location, int length)
 {
     if (location < 0 || length < 0 || location + length > list.size())
@@ -28,6 +39,8 @@ void TWMapBranch::insertObjectInChildrenAtIndex(const std::shared_ptr<TWMapBranc
     registerUndo([child](TWMapBranch &b) { b.removeChild(child); });
     m_children.insert(index, child);
     removeGraphicOrderCache();
+    if (TWMap *m = TWMap::mapIndexing(*this))
+        m->graphicsJoined(*child);
     layoutServices().updateBoundaryForChangedChild(*child, *child);
     NotificationCenter &center = NotificationCenter::defaultCenter();
     center.post(SubtreeNeedsRedrawNotification, child->notificationObject());
@@ -46,6 +59,8 @@ void TWMapBranch::removeObjectFromChildrenAtIndex(int index)
     services.removeTooltipRects(*child);
     m_children.removeAt(index);
     removeGraphicOrderCache();
+    if (TWMap *m = TWMap::mapIndexing(*this))
+        m->graphicsLeft(*child);
     services.removeChildFromBoundary(*child, *child);
     BranchList subtree;
     child->buildBranchArray(subtree);
@@ -69,6 +84,18 @@ void TWMapBranch::setChildren(const BranchList &children)
     registerUndo([old](TWMapBranch &b) { b.setChildren(old); });
     m_children = children;
     removeGraphicOrderCache();
+    if (TWMap *m = TWMap::mapIndexing(*this)) {
+        // Usually the same children re-sorted: only a changed set joins or leaves.
+        const QSet<TWMapBranch *> before = setOf(old), after = setOf(children);
+        for (const std::shared_ptr<TWMapBranch> &child : old) {
+            if (!after.contains(child.get()))
+                m->graphicsLeft(*child);
+        }
+        for (const std::shared_ptr<TWMapBranch> &child : children) {
+            if (!before.contains(child.get()))
+                m->graphicsJoined(*child);
+        }
+    }
     enqueueOutlineReload();
 }
 
@@ -92,6 +119,8 @@ void TWMapBranch::insertObjectInLinkedGraphicsAtIndex(const std::shared_ptr<TWGr
                                              graphic->notificationObject());
     m_linkedGraphics.insert(index, graphic);
     removeGraphicOrderCache();
+    if (TWMap *m = TWMap::mapIndexing(*this))
+        m->graphicJoined(graphic);
 }
 
 void TWMapBranch::removeObjectFromLinkedGraphicsAtIndex(int index)
@@ -115,6 +144,8 @@ void TWMapBranch::removeObjectFromLinkedGraphicsAtIndex(int index)
                                              graphic->notificationObject());
     m_linkedGraphics.removeAt(index);
     removeGraphicOrderCache();
+    if (TWMap *m = TWMap::mapIndexing(*this))
+        m->graphicLeft(graphic.get());
 }
 
 void TWMapBranch::exchangeLinkedGraphicsAtIndexes(int first, int second)
@@ -153,6 +184,8 @@ void TWMapBranch::insertObjectInOtherEnclosedGraphicsAtIndex(
     registerUndo(
         [index](TWMapBranch &b) { b.removeObjectFromOtherEnclosedGraphicsAtIndex(index); });
     m_otherEnclosedGraphics.insert(index, graphic);
+    if (TWMap *m = TWMap::mapIndexing(*this))
+        m->graphicJoined(graphic->graphic());
     layoutServices().repositionOtherEnclosedGraphicsFromOldWidth(*this, oldWidth);
     removeGraphicOrderCache();
 }
@@ -165,6 +198,8 @@ void TWMapBranch::removeObjectFromOtherEnclosedGraphicsAtIndex(int index)
         b.insertObjectInOtherEnclosedGraphicsAtIndex(graphic, index);
     });
     m_otherEnclosedGraphics.removeAt(index);
+    if (TWMap *m = TWMap::mapIndexing(*this))
+        m->graphicLeft(graphic->graphic().get());
     layoutServices().repositionOtherEnclosedGraphicsFromOldWidth(*this, oldWidth);
     removeGraphicOrderCache();
 }

@@ -65,6 +65,15 @@ TW_SETTING_SETTER(setBoundaryCornerStyle, int, boundaryCornerStyle)
 
 // --- setters of the core fields ---
 
+void TWMapBranch::graphicReplaced(const std::shared_ptr<TWGraphic> &old,
+                                  const std::shared_ptr<TWGraphic> &now) const
+{
+    if (TWMap *m = TWMap::mapIndexing(*this)) {
+        m->graphicLeft(old.get());
+        m->graphicJoined(now);
+    }
+}
+
 void TWMapBranch::setMainGraphic(const std::shared_ptr<TWGraphic> &graphic)
 {
     if (graphic == m_mainGraphic)
@@ -76,6 +85,7 @@ void TWMapBranch::setMainGraphic(const std::shared_ptr<TWGraphic> &graphic)
         center.post(GraphicNeedsRedrawNotification, old->notificationObject());
     m_mainGraphic = graphic;
     removeGraphicOrderCache();
+    graphicReplaced(old, graphic);
     if (graphic)
         center.post(GraphicNeedsRedrawNotification, graphic->notificationObject());
 }
@@ -88,6 +98,7 @@ void TWMapBranch::setEnclosedImage(const std::shared_ptr<TWGraphic> &image)
     registerUndo([old](TWMapBranch &b) { b.setEnclosedImage(old); });
     settings().enclosedImage = image;
     removeGraphicOrderCache();
+    graphicReplaced(old, image);
 }
 
 void TWMapBranch::setEnclosedTextArea(const std::shared_ptr<TWTextArea> &textArea)
@@ -98,6 +109,7 @@ void TWMapBranch::setEnclosedTextArea(const std::shared_ptr<TWTextArea> &textAre
     registerUndo([old](TWMapBranch &b) { b.setEnclosedTextArea(old); });
     m_enclosedTextArea = textArea;
     removeGraphicOrderCache();
+    graphicReplaced(old, textArea);
 }
 
 void TWMapBranch::setBranchNumber(int number)
@@ -123,6 +135,7 @@ void TWMapBranch::setConnectionGraphic(const std::shared_ptr<TWConnectionGraphic
     registerUndo([old](TWMapBranch &b) { b.setConnectionGraphic(old); });
     m_connectionGraphic = connection;
     removeGraphicOrderCache();
+    graphicReplaced(old, connection);
 }
 
 void TWMapBranch::setParent(TWMapBranch *parent)
@@ -361,8 +374,11 @@ void TWMapBranch::setOutlineNumber(const QString &number)
         label->setBranch(this);
         removeGraphicOrderCache();
         // A record read with some other graphic gets the text label it is named for.
-        if (record)
+        if (record) {
+            const std::shared_ptr<TWGraphic> previous = record->graphic();
             record->setGraphic(label);
+            graphicReplaced(previous, label);
+        }
     }
     const TWMap *m = map();
     const Font font = m && m->branchDisplaySettings().outlineFont

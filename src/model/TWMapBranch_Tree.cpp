@@ -1,9 +1,9 @@
 #include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWConnectionGraphic.h"
-#include "model/TWBranchOrdering.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
+#include "model/TWBranchOrdering.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
@@ -487,10 +487,17 @@ float TWMapBranch::totalWidthForSuffixImages() const
             width += IconSlotWidth;
         if (show.showPriorities && priority() != 0)
             width += IconSlotWidth;
-        if (show.showResourcesAllocated && !resourcesAllocated().isEmpty())
+        if (showsResourcesAllocatedIndicator())
             width += IconSlotWidth;
     }
     return width + IconMargin;
+}
+
+bool TWMapBranch::showsResourcesAllocatedIndicator() const
+{
+    // The map's getter, not the stored switch: the icon is drawn by the same rule.
+    const TWMap *m = map();
+    return m && m->showResourcesAllocated() && !resourcesAllocated().isEmpty();
 }
 
 // --- upkeep ---
@@ -512,7 +519,10 @@ void TWMapBranch::remove()
     while (!m_linkedGraphics.isEmpty()) {
         const qsizetype before = m_linkedGraphics.size();
         const std::shared_ptr<TWGraphic> first = m_linkedGraphics.first();
-        first->remove();
+        // Only an attached graphic of this branch takes itself out: a shape's
+        // remove() would take a whole branch.
+        if (first->branch() == this && first != m_mainGraphic)
+            first->remove();
         // A graphic that no longer names this branch cannot take itself out.
         if (m_linkedGraphics.size() == before)
             removeObjectFromLinkedGraphicsAtIndex(0);

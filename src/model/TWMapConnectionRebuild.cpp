@@ -99,8 +99,8 @@ TWConnectionFactory &TWConnectionFactory::installed()
 {
     if (const std::shared_ptr<TWConnectionFactory> &factory = installedFactory())
         return *factory;
-    static TWConnectionFactoryStandIn standIn;
-    return standIn;
+    static TWConnectionKindsFactory kinds;
+    return kinds;
 }
 
 void TWConnectionFactory::install(std::shared_ptr<TWConnectionFactory> factory)
@@ -109,7 +109,7 @@ void TWConnectionFactory::install(std::shared_ptr<TWConnectionFactory> factory)
 }
 
 std::optional<TWConnectionKind>
-TWConnectionFactoryStandIn::kindOf(const TWConnectionGraphic &connection) const
+TWConnectionKindsFactory::kindOf(const TWConnectionGraphic &connection) const
 {
     if (dynamic_cast<const TWTitleConnection *>(&connection))
         return TWConnectionKind::Title;
@@ -118,8 +118,7 @@ TWConnectionFactoryStandIn::kindOf(const TWConnectionGraphic &connection) const
     return std::nullopt;
 }
 
-std::shared_ptr<TWConnectionGraphic>
-TWConnectionFactoryStandIn::makeConnection(TWConnectionKind kind)
+std::shared_ptr<TWConnectionGraphic> TWConnectionKindsFactory::makeConnection(TWConnectionKind kind)
 {
     if (kind == TWConnectionKind::Title)
         return TWTitleConnection::create(nullptr, Point());
@@ -127,21 +126,21 @@ TWConnectionFactoryStandIn::makeConnection(TWConnectionKind kind)
 }
 
 std::shared_ptr<TWConnectionGraphic>
-TWConnectionFactoryStandIn::makeTitleConnection(const std::shared_ptr<TWGraphic> &graphic,
-                                                Point position)
+TWConnectionKindsFactory::makeTitleConnection(const std::shared_ptr<TWGraphic> &graphic,
+                                              Point position)
 {
     return TWTitleConnection::create(graphic, position);
 }
 
 std::shared_ptr<TWConnectionGraphic>
-TWConnectionFactoryStandIn::makeChildConnection(const std::shared_ptr<TWGraphic> &parent,
-                                                const std::shared_ptr<TWGraphic> &child)
+TWConnectionKindsFactory::makeChildConnection(const std::shared_ptr<TWGraphic> &parent,
+                                              const std::shared_ptr<TWGraphic> &child)
 {
     return TWChildConnection::create(parent, child);
 }
 
 TWConnectionGraphicNumbers
-TWConnectionFactoryStandIn::graphicNumbers(const TWConnectionGraphic &connection) const
+TWConnectionKindsFactory::graphicNumbers(const TWConnectionGraphic &connection) const
 {
     TWConnectionGraphicNumbers numbers;
     if (const auto *title = dynamic_cast<const TWTitleConnection *>(&connection)) {
@@ -153,28 +152,96 @@ TWConnectionFactoryStandIn::graphicNumbers(const TWConnectionGraphic &connection
     return numbers;
 }
 
-void TWConnectionFactoryStandIn::setPosition(TWConnectionGraphic &connection, Point position)
+namespace {
+// The shape with that number among the connection's branch's and its parent's
+// shapes, for a branch the map cannot find yet.
+std::shared_ptr<TWGraphic> nearbyShape(const TWConnectionGraphic &connection, long number,
+                                       bool parentEnd)
+{
+    const TWMapBranch *branch = connection.branch();
+    if (branch && parentEnd)
+        branch = branch->parent();
+    const std::shared_ptr<TWGraphic> shape = branch ? branch->mainGraphic() : nullptr;
+    return shape && number != 0 && shape->graphicNumber() == number ? shape : nullptr;
+}
+} // namespace
+
+void TWConnectionKindsFactory::setConnectedGraphicNumber(TWConnectionGraphic &connection,
+                                                         long number)
+{
+    auto *title = dynamic_cast<TWTitleConnection *>(&connection);
+    if (!title)
+        return;
+    title->setConnectedGraphicNumber(number);
+    if (!title->connectedGraphic()) {
+        if (std::shared_ptr<TWGraphic> shape = nearbyShape(connection, number, false))
+            title->setConnectedGraphic(shape);
+    }
+}
+
+void TWConnectionKindsFactory::setParentAndChildGraphicNumbers(TWConnectionGraphic &connection,
+                                                               long parent, long child)
+{
+    auto *c = dynamic_cast<TWChildConnection *>(&connection);
+    if (!c)
+        return;
+    // One number at a time: each is a hash lookup in the map.
+    c->setParentGraphicNumber(parent);
+    c->setChildGraphicNumber(child);
+    if (!c->parentGraphic()) {
+        if (std::shared_ptr<TWGraphic> shape = nearbyShape(connection, parent, true))
+            c->setParentGraphic(shape);
+    }
+    if (!c->childGraphic()) {
+        if (std::shared_ptr<TWGraphic> shape = nearbyShape(connection, child, false))
+            c->setChildGraphic(shape);
+    }
+}
+
+void TWConnectionKindsFactory::setPosition(TWConnectionGraphic &connection, Point position)
 {
     if (auto *title = dynamic_cast<TWTitleConnection *>(&connection))
         title->setPosition(position);
 }
 
-TWConnectionSettings
-TWConnectionFactoryStandIn::settings(const TWConnectionGraphic &connection) const
+TWConnectionSettings TWConnectionKindsFactory::settings(const TWConnectionGraphic &c) const
 {
     TWConnectionSettings s;
-    s.connectionToParentSide = connection.connectionToParentSide();
-    s.connectionFromParentSide = connection.connectionFromParentSide();
-    s.parentConnectionLineStyle = connection.parentConnectionLineStyle();
+    s.connectionToParentSide = c.connectionToParentSide();
+    s.connectionFromParentSide = c.connectionFromParentSide();
+    s.parentConnectionLineStyle = c.parentConnectionLineStyle();
+    s.endAtParent = c.endAtParent();
+    s.endAtChild = c.endAtChild();
+    s.parentArrowLength = c.parentArrowLength();
+    s.parentArrowWidth = c.parentArrowWidth();
+    s.childArrowLength = c.childArrowLength();
+    s.childArrowWidth = c.childArrowWidth();
+    s.parentFilled = c.parentFilled();
+    s.childFilled = c.childFilled();
+    s.label = c.label();
+    s.labelDirection = c.labelDirection();
+    s.labelAngle = c.labelAngle();
+    s.labelOffset = c.labelOffset();
     return s;
 }
 
-void TWConnectionFactoryStandIn::applySettings(TWConnectionGraphic &connection,
-                                               const TWConnectionSettings &s)
+void TWConnectionKindsFactory::applySettings(TWConnectionGraphic &c, const TWConnectionSettings &s)
 {
-    connection.setConnectionToParentSide(s.connectionToParentSide);
-    connection.setConnectionFromParentSide(s.connectionFromParentSide);
-    connection.setParentConnectionLineStyle(s.parentConnectionLineStyle);
+    c.setConnectionToParentSide(s.connectionToParentSide);
+    c.setConnectionFromParentSide(s.connectionFromParentSide);
+    c.setParentConnectionLineStyle(s.parentConnectionLineStyle);
+    c.setEndAtParent(s.endAtParent);
+    c.setEndAtChild(s.endAtChild);
+    c.setParentArrowLength(s.parentArrowLength);
+    c.setParentArrowWidth(s.parentArrowWidth);
+    c.setChildArrowLength(s.childArrowLength);
+    c.setChildArrowWidth(s.childArrowWidth);
+    c.setParentFilled(s.parentFilled);
+    c.setChildFilled(s.childFilled);
+    c.setLabel(s.label);
+    c.setLabelDirection(s.labelDirection);
+    c.setLabelAngle(s.labelAngle);
+    c.setLabelOffset(s.labelOffset);
 }
 
 // --- the walks ---

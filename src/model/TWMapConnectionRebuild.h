@@ -16,11 +16,9 @@ class TWMapBranch;
 // child connection from its parent's shape.
 //
 // The walks speak to the connection classes through TWConnectionFactory, so
-// that they do not depend on how those classes are built. The installed
-// factory is TWConnectionFactoryStandIn until the connection graphics provide
-// theirs: it recognises and makes the present title and child connections and
-// carries their sides and line style, but cannot renumber a connection or keep
-// arrows, ends and labels, which those classes do not have yet.
+// that a test can stand in for them; the installed factory is
+// TWConnectionKindsFactory, which makes and renumbers the title and child
+// connections and carries every setting they have.
 
 enum class TWConnectionKind { Title, Child };
 
@@ -30,8 +28,9 @@ struct TWConnectionSettings
     int connectionToParentSide = 1;
     int connectionFromParentSide = 0;
     int parentConnectionLineStyle = 0;
-    bool endAtParent = false;
-    bool endAtChild = false;
+    // End decoration codes, 0 for none.
+    int endAtParent = 0;
+    int endAtChild = 0;
     float parentArrowLength = 20;
     float parentArrowWidth = 10;
     float childArrowLength = 20;
@@ -60,7 +59,7 @@ class TWConnectionFactory
 public:
     virtual ~TWConnectionFactory() = default;
 
-    // The factory in use; install(nullptr) restores the stand-in.
+    // The factory in use; install(nullptr) restores TWConnectionKindsFactory.
     static TWConnectionFactory &installed();
     static void install(std::shared_ptr<TWConnectionFactory> factory);
 
@@ -90,8 +89,11 @@ public:
                                const TWConnectionSettings &settings) = 0;
 };
 
-// The placeholder factory (see above).
-class TWConnectionFactoryStandIn : public TWConnectionFactory
+// The factory of the connection classes. Setting a number makes the
+// connection look the graphic up in its map; a branch that is not in a map's
+// tree yet (a pasted subtree) is looked at directly: its own shape for the
+// child end, its parent's for the parent end.
+class TWConnectionKindsFactory : public TWConnectionFactory
 {
 public:
     std::optional<TWConnectionKind> kindOf(const TWConnectionGraphic &connection) const override;
@@ -102,8 +104,9 @@ public:
     makeChildConnection(const std::shared_ptr<TWGraphic> &parent,
                         const std::shared_ptr<TWGraphic> &child) override;
     TWConnectionGraphicNumbers graphicNumbers(const TWConnectionGraphic &connection) const override;
-    void setConnectedGraphicNumber(TWConnectionGraphic &, long) override {}
-    void setParentAndChildGraphicNumbers(TWConnectionGraphic &, long, long) override {}
+    void setConnectedGraphicNumber(TWConnectionGraphic &connection, long number) override;
+    void setParentAndChildGraphicNumbers(TWConnectionGraphic &connection, long parent,
+                                         long child) override;
     void setPosition(TWConnectionGraphic &connection, Point position) override;
     TWConnectionSettings settings(const TWConnectionGraphic &connection) const override;
     void applySettings(TWConnectionGraphic &connection,

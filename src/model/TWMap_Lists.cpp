@@ -118,6 +118,7 @@ void TWMap::insertObjectInLinkLinesAtIndex(const std::shared_ptr<TWLinkLine> &li
     registerUndo([index](TWMap &m) { m.removeObjectFromLinkLinesAtIndex(index); });
     m_linkLines.insert(index, line);
     removeAllGraphicOrderCache();
+    graphicJoined(line);
 }
 
 void TWMap::removeObjectFromLinkLinesAtIndex(int index)
@@ -131,17 +132,19 @@ void TWMap::removeObjectFromLinkLinesAtIndex(int index)
                                                  NotificationObject(line));
     m_linkLines.removeAt(index);
     removeAllGraphicOrderCache();
+    graphicLeft(line.get());
 }
 
 void TWMap::replaceObjectInLinkLinesAtIndex(int index, const std::shared_ptr<TWLinkLine> &line)
 {
     if (!line || !inRange(index, m_linkLines.size(), "linkLines", "replacement"))
         return;
-    registerUndo([old = m_linkLines.at(index), index](TWMap &m) {
-        m.replaceObjectInLinkLinesAtIndex(index, old);
-    });
+    const std::shared_ptr<TWLinkLine> old = m_linkLines.at(index);
+    registerUndo([old, index](TWMap &m) { m.replaceObjectInLinkLinesAtIndex(index, old); });
     m_linkLines[index] = line;
     removeAllGraphicOrderCache();
+    graphicLeft(old.get());
+    graphicJoined(line);
 }
 
 void TWMap::removeAllLinkLines()

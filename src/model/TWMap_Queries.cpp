@@ -10,12 +10,6 @@
 #include <QSet>
 #include <cmath>
 
-struct TWMap::NumberIndex
-{
-    QHash<long, std::weak_ptr<TWGraphic>> byNumber;
-    bool stale = true;
-};
-
 namespace {
 
 bool isLinkLine(const TWGraphic &graphic)
@@ -131,49 +125,6 @@ const TWMap::GraphicList &TWMap::graphics()
             insertObjectInGraphicOrderCacheAtIndex(g, int(m_graphicOrderCache.size()));
     }
     return m_graphicOrderCache;
-}
-
-// --- lookup by number ---
-
-void TWMap::graphicNumbersChanged()
-{
-    if (m_numberIndex)
-        m_numberIndex->stale = true;
-}
-
-std::shared_ptr<TWGraphic> TWMap::findGraphicWithGraphicNumber(long number) const
-{
-    auto *self = const_cast<TWMap *>(this);
-    if (!self->m_numberIndex)
-        self->m_numberIndex = std::make_shared<NumberIndex>();
-    NumberIndex &index = *self->m_numberIndex;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (index.stale) {
-            index.byNumber.clear();
-            // Every graphic, hidden branches and hidden attached graphics
-            // included: a reference must not depend on what is shown. The
-            // first in printing order wins.
-            GraphicList graphics = graphicsOrderedForPrinting(true);
-            if (!m_branchSettings.showAttachedGraphics) {
-                for (const std::shared_ptr<TWMapBranch> &b : allBranches())
-                    graphics.append(b->linkedGraphics());
-            }
-            index.byNumber.reserve(graphics.size());
-            for (const std::shared_ptr<TWGraphic> &g : std::as_const(graphics)) {
-                if (!index.byNumber.contains(g->graphicNumber()))
-                    index.byNumber.insert(g->graphicNumber(), g);
-            }
-            index.stale = false;
-        }
-        const auto found = index.byNumber.constFind(number);
-        if (found == index.byNumber.constEnd())
-            return nullptr;
-        std::shared_ptr<TWGraphic> graphic = found->lock();
-        if (graphic && graphic->graphicNumber() == number)
-            return graphic;
-        index.stale = true;
-    }
-    return nullptr;
 }
 
 // --- branch lists ---

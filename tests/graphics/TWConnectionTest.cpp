@@ -65,6 +65,38 @@ TEST_F(TWConnectionTest, AnElementWithoutConnectionChildrenReadsTheDefaults)
     EXPECT_EQ(c->childGraphic(), b->mainGraphic());
 }
 
+TEST_F(TWConnectionTest, UnusableArrowSizesAndPointsReadAsIfMissing)
+{
+    auto a = child(root, 100, "a");
+    auto b = child(a, 150, "b", 650);
+    auto c = std::dynamic_pointer_cast<TWChildConnection>(
+        read(element("TWChildConnection",
+                     numbers(a->mainGraphic()->graphicNumber(), b->mainGraphic()->graphicNumber()) +
+                         "<parentArrowLength>inf</parentArrowLength>"
+                         "<childArrowWidth>1e39</childArrowWidth><labelAngle>nan</labelAngle>"
+                         "<labelOffset><x>-inf</x><y>4</y></labelOffset>"),
+             b.get()));
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->parentArrowLength(), 20.0f);
+    EXPECT_EQ(c->childArrowWidth(), 10.0f);
+    EXPECT_EQ(c->labelAngle(), 0.0f);
+    EXPECT_EQ(c->labelOffset(), Point(0, 4));
+
+    auto line = std::dynamic_pointer_cast<TWLinkLine>(
+        read(element("TWLinkLine",
+                     QStringLiteral("<startGraphicNumber>%1</startGraphicNumber>"
+                                    "<endGraphicNumber>%2</endGraphicNumber>"
+                                    "<startArrowLength>nan</startArrowLength>"
+                                    "<intermediatePoint1><x>1e39</x><y>7</y></intermediatePoint1>")
+                         .arg(a->mainGraphic()->graphicNumber())
+                         .arg(b->mainGraphic()->graphicNumber())),
+             a.get()));
+    ASSERT_TRUE(line);
+    EXPECT_TRUE(std::isfinite(line->startArrowLength()));
+    EXPECT_TRUE(std::isfinite(line->intermediatePoint1().x));
+    EXPECT_EQ(line->intermediatePoint1().y, 7);
+}
+
 TEST_F(TWConnectionTest, SettingsRoundTripWithIntegerEndsAndExactYes)
 {
     auto a = child(root, 100, "a");

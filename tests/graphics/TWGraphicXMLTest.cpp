@@ -1,8 +1,10 @@
 #include "BranchTestSupport.h"
 #include "support/Base64.h"
+#include "support/Shadow.h"
 #include "support/TWXMLUtils.h"
 
 #include <QRegularExpression>
+#include <cmath>
 #include <libxml/tree.h>
 
 using namespace BranchTest;
@@ -206,6 +208,11 @@ TEST_F(TWGraphicXMLTest, HostilePicturePathsAreRefused)
         {"/etc/passwd", std::nullopt},
         {"C:\\x.png", std::nullopt},
         {"Thinkweb/Contents.xml", std::nullopt},
+        // The folder itself names no picture: pasted data would land at the
+        // package root.
+        {"Images", std::nullopt},
+        {"Images/", std::nullopt},
+        {"./Images//.", std::nullopt},
     };
     for (const Case &c : cases) {
         auto g = read(element(QStringLiteral("<graphicNumber>1</graphicNumber>"
@@ -222,6 +229,56 @@ TEST_F(TWGraphicXMLTest, HostilePicturePathsAreRefused)
     }
     for (const QString &path : document->cachedData().keys())
         EXPECT_TRUE(path.startsWith("Images/") && !path.contains("..")) << path.toStdString();
+}
+
+TEST_F(TWGraphicXMLTest, RealsThatAreNotUsableNumbersReadAsIfMissing)
+{
+    const QString shadow = QStringLiteral(
+        "<drawsShadow>YES</drawsShadow><inheritsShadow>NO</inheritsShadow><shadow><NSShadow>"
+        "<shadowBlurRadius>%1</shadowBlurRadius><shadowOffset><width>%1</width>"
+        "<height>%1</height></shadowOffset></NSShadow></shadow>");
+    struct Case
+    {
+        QString children;
+        float strokeWidth;
+        float cornerAmount;
+        float blur;
+    } cases[] = {
+        {"<strokeWidth>inf</strokeWidth>", 1, 10, 0},
+        {"<strokeWidth>-inf</strokeWidth><cornerAmount>nan</cornerAmount>", 1, 10, 0},
+        {"<strokeWidth>1e39</strokeWidth><cornerAmount>-1e39</cornerAmount>", 1, 10, 0},
+        {"<strokeWidth>20000</strokeWidth>", 1, 10, 0},
+        {"<strokeWidth>2.5</strokeWidth><cornerAmount>-3</cornerAmount>", 2.5f, -3, 0},
+        {shadow.arg("inf"), 1, 10, 5},
+        {shadow.arg("2"), 1, 10, 2},
+    };
+    auto a = child(root, 100, "a");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.children.toStdString());
+        auto g = read(element("<bounds><x>10</x><y>10</y><width>50</width><height>20</height>"
+                              "</bounds><graphicNumber>1</graphicNumber>" +
+                              c.children));
+        ASSERT_TRUE(g);
+        EXPECT_EQ(g->strokeWidth(), c.strokeWidth);
+        EXPECT_EQ(g->cornerAmount(), c.cornerAmount);
+        if (c.blur > 0) {
+            ASSERT_TRUE(g->shadow());
+            EXPECT_EQ(g->shadow()->shadowBlurRadius(), c.blur);
+            EXPECT_TRUE(std::isfinite(g->shadow()->shadowOffset().width));
+        }
+        // Attached to a branch, its drawing and the map's extent stay finite.
+        g->setBranch(a.get());
+        a->insertObjectInLinkedGraphicsAtIndex(g, 0);
+        const Rect drawn = g->drawingBounds();
+        const Rect extent = map->getBoundingDrawingRectForAllGraphics();
+        for (const Rect &r : {drawn, extent}) {
+            EXPECT_TRUE(std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) &&
+                        std::isfinite(r.height()))
+                << r.x() << " " << r.width();
+        }
+        EXPECT_GT(drawn.width(), 50);
+        a->removeObjectFromLinkedGraphicsAtIndex(0);
+    }
 }
 
 } // namespace

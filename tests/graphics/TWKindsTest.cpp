@@ -161,6 +161,8 @@ TEST_F(TWKindsTest, CheckBoxesAndScribblesRoundTrip)
     EXPECT_EQ(back->objectInPathsAtIndex(1).color, red);
     EXPECT_EQ(back->objectInPathsAtIndex(2).color, green);
     EXPECT_EQ(back->objectInPathsAtIndex(0).path->elementCount(), 2);
+    // The pen draws on into the last stroke read.
+    EXPECT_EQ(back->path(), back->objectInPathsAtIndex(2).path);
 
     // Stroke edits undo in place.
     back->setBranch(root.get());
@@ -174,6 +176,18 @@ TEST_F(TWKindsTest, CheckBoxesAndScribblesRoundTrip)
         read(element("TWScribble", "<paths><path><bezierPath/></path></paths>"), root.get()));
     ASSERT_EQ(colourless->countOfPaths(), 1);
     EXPECT_FALSE(colourless->objectInPathsAtIndex(0).color);
+    // A stroke read without a path gets an empty one to draw on; a scribble
+    // read without strokes starts one, as a new scribble does.
+    ASSERT_TRUE(colourless->path());
+    EXPECT_EQ(colourless->path(), colourless->objectInPathsAtIndex(0).path);
+    EXPECT_EQ(colourless->path()->lineWidth(), TWScribble::DefaultThickness);
+    for (const char *children : {"<paths/>", ""}) {
+        auto empty = std::dynamic_pointer_cast<TWScribble>(
+            read(element("TWScribble", children), root.get()));
+        ASSERT_EQ(empty->countOfPaths(), 1) << children;
+        EXPECT_EQ(empty->path(), empty->objectInPathsAtIndex(0).path) << children;
+        EXPECT_TRUE(empty->path()->isEmpty());
+    }
 }
 
 TEST_F(TWKindsTest, BoundaryProxyForwardsToTheBranchAndRefusesTheRest)

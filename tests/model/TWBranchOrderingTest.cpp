@@ -42,14 +42,22 @@ TEST_F(TWBranchOrderingTest, FirstLevelByModes)
     TWMapBranch::BranchList shuffled = {clock[4], clock[1], clock[5], clock[3], clock[0], clock[2]};
     EXPECT_EQ(sorted(shuffled, 1), QStringList({"12", "2", "4", "6", "9", "11"}));
     EXPECT_EQ(sorted(shuffled, 2), QStringList({"4", "6", "9", "11", "12", "2"}));
-    // Straight below goes with the left half, at its bottom.
-    EXPECT_EQ(sorted(shuffled, 3), QStringList({"11", "9", "6", "12", "2", "4"}));
-    EXPECT_EQ(sorted(shuffled, 4), QStringList({"12", "2", "4", "11", "9", "6"}));
+    // Straight below goes with the right half, at its bottom; each side runs
+    // top to bottom whichever branch is compared first.
+    EXPECT_EQ(sorted(shuffled, 3), QStringList({"11", "9", "12", "2", "4", "6"}));
+    EXPECT_EQ(sorted(shuffled, 4), QStringList({"12", "2", "4", "6", "11", "9"}));
+    for (int mode : {3, 4}) {
+        SCOPED_TRACE(mode);
+        EXPECT_EQ(orderChildrenByPositionWithOrderingMode(*clock[3], *clock[2], mode), 1);
+        EXPECT_EQ(orderChildrenByPositionWithOrderingMode(*clock[2], *clock[3], mode), -1);
+        EXPECT_EQ(orderChildrenByPositionWithOrderingMode(*clock[3], *clock[4], mode),
+                  mode == 3 ? 1 : -1);
+    }
     EXPECT_EQ(orderChildrenByPositionWithOrderingMode(*clock[0], *clock[3], 0), 0);
 
     map->branchDisplaySettingsForUpdate().orderingMode = 4;
     root->reSortChildrenByPositionRecursively(false);
-    EXPECT_EQ(names(root->children()), QStringList({"12", "2", "4", "11", "9", "6"}));
+    EXPECT_EQ(names(root->children()), QStringList({"12", "2", "4", "6", "11", "9"}));
 }
 
 TEST_F(TWBranchOrderingTest, DeeperBranchesByHeight)

@@ -550,10 +550,14 @@ TEST_F(TWMapBranchTest, SuffixImagesReserveOneSlotEach)
     b->setPercentageComplete(0);
     b->setPriority(2);
     b->setResourcesAllocated({"r1"});
-    EXPECT_EQ(b->totalWidthForSuffixImages(), 6 * 19 + 3);
+    // The resource icon is never drawn, whatever the stored switch says, so
+    // it gets no room either.
+    ASSERT_TRUE(map->storedShowResourcesAllocated());
+    EXPECT_FALSE(b->showsResourcesAllocatedIndicator());
+    EXPECT_EQ(b->totalWidthForSuffixImages(), 5 * 19 + 3);
     map->branchDisplaySettingsForUpdate().showTextIndicators = false;
     map->branchDisplaySettingsForUpdate().showPriorities = false;
-    EXPECT_EQ(b->totalWidthForSuffixImages(), 4 * 19 + 3);
+    EXPECT_EQ(b->totalWidthForSuffixImages(), 3 * 19 + 3);
 }
 
 TEST_F(TWMapBranchTest, ReSortingStoresOnlyAChangedOrderButAlwaysEmptiesTheCache)

@@ -244,21 +244,165 @@ TEST_F(TWMapConnectionRebuildTest, LoadedConnectionsAreResolvedToTheNewNumbers)
     EXPECT_EQ(connectionOf(aa).branch(), aa.get());
 }
 
-TEST_F(TWMapConnectionRebuildTest, TheStandInFactoryKnowsThePresentConnectionClasses)
+TEST_F(TWMapConnectionRebuildTest, TheKindsFactoryCarriesEverySetting)
 {
-    TWConnectionFactoryStandIn standIn;
-    auto title = standIn.makeTitleConnection(a->mainGraphic(), Point(1, 2));
-    auto child = standIn.makeChildConnection(a->mainGraphic(), aa->mainGraphic());
-    EXPECT_EQ(standIn.kindOf(*title), TWConnectionKind::Title);
-    EXPECT_EQ(standIn.kindOf(*child), TWConnectionKind::Child);
-    EXPECT_EQ(standIn.graphicNumbers(*title).connected, number(a));
-    EXPECT_EQ(standIn.graphicNumbers(*child).child, number(aa));
-    TWConnectionSettings sides;
-    sides.connectionToParentSide = 3;
-    sides.parentConnectionLineStyle = 2;
-    standIn.applySettings(*child, sides);
-    EXPECT_EQ(standIn.settings(*child).connectionToParentSide, 3);
-    EXPECT_EQ(standIn.settings(*child).parentConnectionLineStyle, 2);
+    TWConnectionKindsFactory kinds;
+    auto title = kinds.makeTitleConnection(a->mainGraphic(), Point(1, 2));
+    auto child = kinds.makeChildConnection(a->mainGraphic(), aa->mainGraphic());
+    EXPECT_EQ(kinds.kindOf(*title), TWConnectionKind::Title);
+    EXPECT_EQ(kinds.kindOf(*child), TWConnectionKind::Child);
+    EXPECT_EQ(kinds.graphicNumbers(*title).connected, number(a));
+    EXPECT_EQ(kinds.graphicNumbers(*child).parent, number(a));
+    EXPECT_EQ(kinds.graphicNumbers(*child).child, number(aa));
+    const TWConnectionSettings all{.connectionToParentSide = 3,
+                                   .connectionFromParentSide = 2,
+                                   .parentConnectionLineStyle = 2,
+                                   .endAtParent = 2,
+                                   .endAtChild = 1,
+                                   .parentArrowLength = 7,
+                                   .parentArrowWidth = 3,
+                                   .childArrowLength = 8,
+                                   .childArrowWidth = 4,
+                                   .parentFilled = false,
+                                   .childFilled = false,
+                                   .label = AttributedString("because"),
+                                   .labelDirection = 1,
+                                   .labelAngle = 0.5f,
+                                   .labelOffset = Point(4, 5)};
+    for (const auto &c : {title, child}) {
+        kinds.applySettings(*c, all);
+        EXPECT_EQ(kinds.settings(*c), all);
+    }
+}
+
+// The same walks with the factory the program installs.
+class TWMapConnectionKindsTest : public MapFixture
+{
+protected:
+    TWMapConnectionKindsTest()
+    {
+        map = addMap();
+        map->root()->mainGraphic()->setBounds(Rect(300, 200, 100, 40));
+        a = branch(map, map->root(), "a", Rect(500, 100, 80, 30));
+        aa = branch(map, a, "aa", Rect(650, 100, 60, 20));
+        b = branch(map, map->root(), "b", Rect(100, 300, 80, 30));
+        settle();
+    }
+    static long number(const std::shared_ptr<TWMapBranch> &branch)
+    {
+        return branch->mainGraphic()->graphicNumber();
+    }
+    std::shared_ptr<TWMap> map;
+    std::shared_ptr<TWMapBranch> a, aa, b;
+};
+
+TEST_F(TWMapConnectionKindsTest, RebuiltConnectionsJoinTheirGraphicsWithDefaults)
+{
+    for (const auto &branch : {a, aa})
+        branch->setConnectionGraphic(nullptr);
+    TWMapConnectionRebuild::resetConnectionGraphicsRecursively(*map->root());
+
+    auto *title = dynamic_cast<TWTitleConnection *>(a->connectionGraphic().get());
+    auto *child = dynamic_cast<TWChildConnection *>(aa->connectionGraphic().get());
+    ASSERT_TRUE(title && child);
+    EXPECT_EQ(title->connectedGraphicNumber(), number(a));
+    EXPECT_EQ(title->connectedGraphic(), a->mainGraphic());
+    EXPECT_EQ(title->position(), Point(350, 220));
+    EXPECT_EQ(child->parentGraphicNumber(), number(a));
+    EXPECT_EQ(child->childGraphicNumber(), number(aa));
+    EXPECT_EQ(child->parentGraphic(), a->mainGraphic());
+    EXPECT_EQ(child->childGraphic(), aa->mainGraphic());
+    for (TWConnectionGraphic *c :
+         {static_cast<TWConnectionGraphic *>(title), static_cast<TWConnectionGraphic *>(child)}) {
+        SCOPED_TRACE(c->className().toStdString());
+        EXPECT_EQ(c->branch(), c == title ? a.get() : aa.get());
+        EXPECT_EQ(c->parentArrowLength(), 20);
+        EXPECT_EQ(c->parentArrowWidth(), 10);
+        EXPECT_EQ(c->childArrowLength(), 20);
+        EXPECT_EQ(c->childArrowWidth(), 10);
+        EXPECT_TRUE(c->parentFilled() && c->childFilled());
+        EXPECT_EQ(c->drawsFill(), c == title);
+        EXPECT_EQ(map->findGraphicWithGraphicNumber(c->graphicNumber()).get(), c);
+    }
+
+    // A pasted subtree is reset before it hangs in the map: its connections
+    // still join the shapes they were given.
+    auto pasted = TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(Rect(0, 0, 50, 20)),
+                                                 nullptr, map.get());
+    auto inner = TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(Rect(90, 0, 50, 20)),
+                                                pasted.get(), map.get());
+    inner->setConnectionGraphic(nullptr);
+    TWMapConnectionRebuild::resetConnectionGraphicsRecursively(*pasted);
+    auto *pastedChild = dynamic_cast<TWChildConnection *>(inner->connectionGraphic().get());
+    ASSERT_TRUE(pastedChild);
+    EXPECT_EQ(pastedChild->parentGraphic(), pasted->mainGraphic());
+    EXPECT_EQ(pastedChild->childGraphic(), inner->mainGraphic());
+}
+
+TEST_F(TWMapConnectionKindsTest, AClassChangeKeepsArrowsEndsAndLabel)
+{
+    TWConnectionKindsFactory kinds;
+    TWConnectionSettings set = kinds.settings(*b->connectionGraphic());
+    set.endAtParent = 2;
+    set.endAtChild = 1;
+    set.parentArrowLength = 7;
+    set.childArrowWidth = 3;
+    set.parentFilled = false;
+    set.label = AttributedString("because");
+    kinds.applySettings(*b->connectionGraphic(), set);
+
+    // b moves under a and back under the root: a child connection, then a
+    // title connection, each with the same settings.
+    for (const auto &parent : {a, map->root()}) {
+        SCOPED_TRACE(BranchTest::nameOf(*parent).toStdString());
+        b->parentPointer()->removeChild(b);
+        parent->insertObjectInChildrenAtIndex(b, parent->countOfChildren());
+        b->setParent(parent.get());
+        TWMapConnectionRebuild::resolveConnectionGraphicRecursively(*b, true);
+        const auto &now = b->connectionGraphic();
+        EXPECT_EQ(kinds.kindOf(*now),
+                  parent == a ? TWConnectionKind::Child : TWConnectionKind::Title);
+        EXPECT_EQ(kinds.settings(*now), set);
+        EXPECT_EQ(now->branch(), b.get());
+    }
+    auto *title = dynamic_cast<TWTitleConnection *>(b->connectionGraphic().get());
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->connectedGraphic(), b->mainGraphic());
+}
+
+TEST_F(TWMapConnectionKindsTest, LoadedConnectionsFindTheirGraphicsAgain)
+{
+    // As read: fresh connections holding the numbers the graphics were saved
+    // with, which no graphic has now. The other shapes were never saved (0).
+    a->mainGraphic()->setOriginalGraphicNumber(101);
+    aa->mainGraphic()->setOriginalGraphicNumber(102);
+    auto title = TWGraphic::make<TWTitleConnection>();
+    title->setBranch(a.get());
+    title->setConnectedGraphicNumber(101);
+    a->setConnectionGraphic(title);
+    auto child = TWGraphic::make<TWChildConnection>();
+    child->setBranch(aa.get());
+    child->setParentGraphicNumber(101);
+    child->setChildGraphicNumber(102);
+    aa->setConnectionGraphic(child);
+    child->setPrimitiveBranch(nullptr);
+    ASSERT_EQ(child->parentGraphicNumber(), 101);
+    // A connection whose numbers were lost matches no unsaved shape.
+    auto lost = TWGraphic::make<TWChildConnection>();
+    lost->setBranch(b.get());
+    b->setConnectionGraphic(lost);
+
+    map->resolveLoadedGraphics();
+    EXPECT_EQ(title->connectedGraphicNumber(), number(a));
+    EXPECT_EQ(title->connectedGraphic(), a->mainGraphic());
+    EXPECT_EQ(child->parentGraphicNumber(), number(a));
+    EXPECT_EQ(child->childGraphicNumber(), number(aa));
+    EXPECT_EQ(child->parentGraphic(), a->mainGraphic());
+    EXPECT_EQ(child->childGraphic(), aa->mainGraphic());
+    EXPECT_EQ(child->branch(), aa.get());
+    EXPECT_EQ(lost->parentGraphic(), nullptr);
+    EXPECT_EQ(lost->childGraphic(), nullptr);
+    EXPECT_EQ(lost->branch(), b.get());
 }
 
 } // namespace
