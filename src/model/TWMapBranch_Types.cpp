@@ -15,6 +15,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <algorithm>
 #include <typeindex>
 #include <typeinfo>
@@ -68,41 +69,59 @@ int TWMapBranch::branchType() const
 
 // --- check boxes ---
 
+namespace {
+
+// A branch's state from its descendants' own derived states. Each branch is
+// worked out once per call: asking every descendant afresh would take time
+// exponential in the depth of nested check boxes.
+int derivedCheckboxState(const TWMapBranch &branch, QHash<const TWMapBranch *, int> &known)
+{
+    if (const auto it = known.constFind(&branch); it != known.cend())
+        return *it;
+    QList<const TWMapBranch *> descendants;
+    QList<const TWMapBranch *> pending;
+    for (auto it = branch.children().crbegin(); it != branch.children().crend(); ++it)
+        pending.append(it->get());
+    while (!pending.isEmpty()) {
+        const TWMapBranch *next = pending.takeLast();
+        descendants.append(next);
+        for (auto it = next->children().crbegin(); it != next->children().crend(); ++it)
+            pending.append(it->get());
+    }
+    int result = branch.checkBoxState();
+    if (descendants.size() > 1) {
+        bool unchecked = false;
+        bool checked = false;
+        for (const TWMapBranch *descendant : std::as_const(descendants)) {
+            if (!descendant->showCheckBox())
+                continue;
+            const int state = derivedCheckboxState(*descendant, known);
+            unchecked = unchecked || state == 0;
+            checked = checked || state == 1;
+            if (state == -1 || (checked && unchecked)) {
+                unchecked = checked = false;
+                result = -1;
+                break;
+            }
+        }
+        if (unchecked)
+            result = 0;
+        else if (checked)
+            result = 1;
+    }
+    known.insert(&branch, result);
+    return result;
+}
+
+} // namespace
+
 int TWMapBranch::calculatedCheckboxState() const
 {
     const TWMap *m = map();
     if (!m || !m->automaticCheckBoxes())
         return checkBoxState();
-    BranchList descendants;
-    const_cast<TWMapBranch *>(this)->allDescendantsIntoArray(descendants, true);
-    descendants.removeFirst(); // the branch itself
-    if (descendants.size() <= 1)
-        return checkBoxState();
-    bool unchecked = false;
-    bool checked = false;
-    for (const std::shared_ptr<TWMapBranch> &descendant : std::as_const(descendants)) {
-        if (!descendant->showCheckBox())
-            continue;
-        switch (descendant->calculatedCheckboxState()) {
-        case -1:
-            return -1;
-        case 0:
-            unchecked = true;
-            break;
-        case 1:
-            checked = true;
-            break;
-        default:
-            break;
-        }
-        if (checked && unchecked)
-            return -1;
-    }
-    if (unchecked)
-        return 0;
-    if (checked)
-        return 1;
-    return checkBoxState();
+    QHash<const TWMapBranch *, int> known;
+    return derivedCheckboxState(*this, known);
 }
 
 // --- the picture inside the shape ---

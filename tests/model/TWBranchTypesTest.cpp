@@ -120,6 +120,7 @@ TEST_F(TWBranchTypesTest, DerivedCheckBoxStates)
         {"a grandchild counts directly", true, 0, {{false, 1, {{true, 1, {}}}}}, 1},
         {"without automatic check boxes the stored state", false, 1,
          {{true, 0, {}}, {true, 0, {}}}, 1},
+        {"mixed and other values", true, 1, {{true, 0, {}}, {true, 7, {}}}, 0},
     };
     // clang-format on
     std::function<void(const std::shared_ptr<TWMapBranch> &, const QList<Node> &)> build =
@@ -131,7 +132,13 @@ TEST_F(TWBranchTypesTest, DerivedCheckBoxStates)
                 build(c, node.children);
             }
         };
-    for (const Case &c : cases) {
+    // A long chain of nested check boxes is worked out in one pass.
+    QList<Node> chain{{true, 1, {}}};
+    for (int i = 0; i < 60; ++i)
+        chain = {{true, 1, chain}};
+    QList<Case> all(std::begin(cases), std::end(cases));
+    all.append({"nested deeply", true, 0, chain, 1});
+    for (const Case &c : std::as_const(all)) {
         SCOPED_TRACE(c.what);
         map->setAutomaticCheckBoxes(c.automatic);
         auto p = child(root, 100, "p");
