@@ -8,6 +8,27 @@
 
 #include <QRectF>
 
+namespace {
+
+// What rides on a branch's shape: its label, picture, attached graphics and
+// the other enclosed graphics (shown or not).
+TWMapBranch::GraphicList ridingGraphics(const TWMapBranch &branch)
+{
+    TWMapBranch::GraphicList graphics;
+    if (branch.enclosedTextArea())
+        graphics.append(branch.enclosedTextArea());
+    if (std::shared_ptr<TWGraphic> image = branch.enclosedImage())
+        graphics.append(image);
+    graphics += branch.linkedGraphics();
+    for (const std::shared_ptr<TWEnclosedGraphic> &record : branch.otherEnclosedGraphics()) {
+        if (record->graphic())
+            graphics.append(record->graphic());
+    }
+    return graphics;
+}
+
+} // namespace
+
 void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
 {
     if (dx == 0 && dy == 0)
@@ -17,11 +38,10 @@ void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
         BranchList subtree;
         buildBranchArray(subtree);
         for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(subtree)) {
-            GraphicList graphics;
-            branch->insertBranchGraphicsIntoArray(graphics, true);
-            graphics += branch->m_linkedGraphics;
-            for (const std::shared_ptr<TWGraphic> &graphic : std::as_const(graphics))
+            for (const std::shared_ptr<TWGraphic> &graphic : ridingGraphics(*branch))
                 graphic->moveBy(dx, dy);
+            if (branch->m_mainGraphic)
+                branch->m_mainGraphic->moveBy(dx, dy);
             layoutServices().invalidateBoundary(*branch);
         }
         if (m) {
@@ -36,17 +56,8 @@ void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
 
     // The graphics that ride on the shape go first, so that the shape's own
     // move finds them where they belong.
-    if (m_enclosedTextArea)
-        m_enclosedTextArea->moveBy(dx, dy);
-    if (const std::shared_ptr<TWGraphic> image = enclosedImage())
-        image->moveBy(dx, dy);
-    for (const std::shared_ptr<TWGraphic> &graphic : GraphicList(m_linkedGraphics))
+    for (const std::shared_ptr<TWGraphic> &graphic : ridingGraphics(*this))
         graphic->moveBy(dx, dy);
-    for (const std::shared_ptr<TWEnclosedGraphic> &record :
-         EnclosedGraphicList(m_otherEnclosedGraphics)) {
-        if (record->graphic())
-            record->graphic()->moveBy(dx, dy);
-    }
     setCachedBounds(Rect());
     if (m_mainGraphic)
         m_mainGraphic->moveBy(dx, dy);

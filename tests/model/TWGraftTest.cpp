@@ -69,6 +69,52 @@ protected:
     Alerts::Scope alertsScope{&alerts};
 };
 
+TEST_F(TWGraftTest, MovingABranchCarriesWhatRidesOnItAndWithChildrenItsSubtree)
+{
+    struct Case
+    {
+        const char *what;
+        bool whole; // the root moves rather than a
+        float dx, dy;
+        bool children;
+        float rootX, shapeX, labelX, attachedX, kidX;
+        int redraws;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"with the subtree", false, 10, 5, true, 300, 510, 515, 610, 710, 0},
+        {"without it", false, 10, 5, false, 300, 510, 515, 610, 700, 0},
+        {"the root takes everything", true, 10, 5, false, 310, 510, 515, 610, 710, 1},
+        {"no offset", false, 0, 0, true, 300, 500, 505, 600, 700, 0},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto a = child(root, 100, "a", 500);
+        auto kid = child(a, 100, "kid", 700);
+        auto attached = TWGraphic::createWithBounds(Rect(600, 50, 10, 10));
+        a->insertObjectInLinkedGraphicsAtIndex(attached, 0);
+        attached->setBranch(a.get());
+        settle();
+        const QString before = snapshot();
+        Recorder redraws({TWMapBranch::RedrawInRectNotification});
+
+        (c.whole ? root : a)->moveBranchBy(c.dx, c.dy, c.children);
+        undo->closeEventGroup();
+        EXPECT_EQ(root->mainGraphic()->bounds().x(), c.rootX);
+        EXPECT_EQ(a->mainGraphic()->bounds(), Rect(c.shapeX, 100 + c.dy, 80, 30));
+        EXPECT_EQ(a->enclosedTextArea()->bounds().x(), c.labelX);
+        EXPECT_EQ(attached->bounds().origin, Point(c.attachedX, 50 + c.dy));
+        EXPECT_EQ(kid->mainGraphic()->bounds().x(), c.kidX);
+        EXPECT_EQ(redraws.count(TWMapBranch::RedrawInRectNotification), c.redraws);
+        if (c.dx != 0)
+            undo->undo();
+        EXPECT_EQ(snapshot(), before);
+        root->removeChild(a);
+        settle();
+    }
+}
+
 TEST_F(TWGraftTest, RefusalsBeepAndChangeNothing)
 {
     auto a = child(root, 100, "a");
