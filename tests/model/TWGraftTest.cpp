@@ -198,6 +198,9 @@ TEST_F(TWGraftTest, PlacementFollowsTheDestinationsLayoutSettings)
          {350 + 100 * std::sin(5 * pi / 4), 220 - 100 * std::cos(5 * pi / 4)}},
         {"general placement without children, ordered: below", 1, 1, [&] { return root; },
          {350, 240 + 100 + 15}},
+        {"two in place, but an ordering that does not spread leaves it", 2, 3,
+         [&] { child(root, 105, "above", 310); child(root, 305, "below", 310); return root; },
+         {40, 515}},
         {"under a childless branch on the right", 1, 1,
          [&] { return child(root, 100, "p", 500); }, {500 + 80 + 20 + 40, 115}},
         {"under a branch on the left, below its last child", 1, 1,
@@ -208,6 +211,14 @@ TEST_F(TWGraftTest, PlacementFollowsTheDestinationsLayoutSettings)
          },
          // The last child's label reaches 5 below its shape.
          {20 + 80 - 40, 150 + 35 + 10 + 15}},
+        {"stacked in one column with the children", 2, 1,
+         [&] {
+             auto p = child(root, 100, "p", 500);
+             child(p, 300, "c", 700);
+             return p;
+         },
+         // Column 35 + 10 + 35 high centred on 115; top edges at the slot middles.
+         {500 + 80 + 20 + 40, 75 + 35 + 10 + 17.5f + 15}},
     };
     // clang-format on
     for (const Case &c : cases) {
