@@ -238,26 +238,6 @@ TEST_F(TWGraftTest, PlacementFollowsTheDestinationsLayoutSettings)
     }
 }
 
-TEST_F(TWGraftTest, ThreeGraftsOntoTheCentreInTurn)
-{
-    map->setLayoutAssistanceMode(2);
-    map->setOrderingMode(1);
-    QList<std::shared_ptr<TWMapBranch>> moved;
-    for (int i = 0; i < 3; ++i) {
-        moved << otherChild(other->root(), 500, QString::number(i), 0);
-        document->publicGraftBranches({moved.last()}, root);
-    }
-    const float step = 2.094395f;
-    for (int k = 0; k < 3; ++k) {
-        SCOPED_TRACE(k);
-        // Clockwise from the top: the second graft (above), the first, the third.
-        const auto &b = moved[k == 0 ? 1 : k == 1 ? 0 : 2];
-        const float angle = step / 2 + float(k) * step;
-        EXPECT_NEAR(centre(b).x, 350 + 100 * std::sin(angle), 0.01);
-        EXPECT_NEAR(centre(b).y, 220 - 100 * std::cos(angle), 0.01);
-    }
-}
-
 TEST_F(TWGraftTest, AcrossMapsTheSubtreeItsConnectionsAndLinkLinesMoveAndUndoBack)
 {
     auto keep = otherChild(other->root(), 100, "keep");

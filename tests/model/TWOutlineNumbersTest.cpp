@@ -158,15 +158,4 @@ TEST_F(TWOutlineNumbersTest, TheMapRenumbersThroughItsServicesAfterSortingByPosi
     EXPECT_EQ(leaf->objectInOtherEnclosedGraphicsAtIndex(0)->name(), TWMapBranch::OutlineNumberKey);
 }
 
-TEST_F(TWOutlineNumbersTest, AncestorHidingIgnoresTheBranchItself)
-{
-    auto a = child(root, 60, "a");
-    auto b = child(a, 60, "b");
-    auto c = child(b, 60, "c");
-    b->setHideChildrenOutlineNumbers(true);
-    EXPECT_FALSE(a->ancestorHidesOutlineNumberForChildren());
-    EXPECT_FALSE(b->ancestorHidesOutlineNumberForChildren());
-    EXPECT_TRUE(c->ancestorHidesOutlineNumberForChildren());
-}
-
 } // namespace
