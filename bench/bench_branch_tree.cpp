@@ -2,7 +2,8 @@
 // and 11,111 branches; five levels, 111,111 branches, with
 // THINKWEB_BENCH_LARGE=1), each branch with its shape, text area and
 // connection: what building them costs in time and heap (which should grow
-// with the count alone), and how fast the tree queries walk them.
+// with the count alone), how fast the tree queries walk them, and what
+// renumbering the outline and deriving check boxes cost.
 
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
@@ -122,6 +123,34 @@ void BM_IndexPaths(benchmark::State &state)
     }
 }
 
+// Renumbering the whole outline once the numbers are in place: the re-sort
+// by position and the walk that finds every number unchanged. (Runs after
+// the other benchmarks: the first pass gives every branch its label.)
+void BM_RenumberOutline(benchmark::State &state)
+{
+    Tree &tree = sharedTree();
+    tree.map->insertObjectInOutlineFormatSettingsAtIndex(QStringLiteral("Upper case roman"), 0);
+    tree.map->insertObjectInOutlineFormatSettingsAtIndex(QStringLiteral("Lower case alpha"), 1);
+    tree.map->recalculateOutlineNumbers();
+    for (auto _ : state)
+        tree.map->recalculateOutlineNumbers();
+    state.counters["branches"] = tree.count;
+}
+
+// The root's derived check box when every branch shows one.
+void BM_DerivedCheckboxState(benchmark::State &state)
+{
+    Tree &tree = sharedTree();
+    for (const auto &branch : tree.map->allBranches()) {
+        branch->setShowCheckBox(true);
+        branch->setCheckBoxState(1);
+    }
+    tree.map->setAutomaticCheckBoxes(true);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(tree.root->calculatedCheckboxState());
+    state.counters["branches"] = tree.count;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -139,6 +168,10 @@ int main(int argc, char **argv)
     benchmark::RegisterBenchmark("BM_FrontToBackGraphics", BM_FrontToBackGraphics)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_IndexPaths", BM_IndexPaths)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_RenumberOutline", BM_RenumberOutline)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_DerivedCheckboxState", BM_DerivedCheckboxState)
+        ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

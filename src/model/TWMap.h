@@ -7,6 +7,7 @@
 #include "support/OrderedDictionary.h"
 #include "support/XMLElement.h"
 
+#include <QByteArray>
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
@@ -374,10 +375,31 @@ public:
     int backgroundImageTileMode() const { return m_backgroundImageTileMode; }
     Point backgroundImageOffset() const { return m_backgroundImageOffset; }
     bool backgroundImageScaleLocked() const { return m_backgroundImageScaleLocked; }
-    void setBackgroundImageScaleLocked(bool locked) { m_backgroundImageScaleLocked = locked; }
-    // The picture made from the package data; dropped when the path changes.
-    const std::shared_ptr<Image> &backgroundImage() const { return m_backgroundImage; }
-    void setBackgroundImage(std::shared_ptr<Image> image) { m_backgroundImage = std::move(image); }
+    // Switching the lock on gives the height the picture's proportions; it
+    // is not stored in the document and not undoable by itself.
+    void setBackgroundImageScaleLocked(bool locked);
+    // The picture made from the package data under the file name, kept
+    // until the file name changes; null without one.
+    std::shared_ptr<Image> backgroundImage();
+    const std::shared_ptr<Image> &cachedBackgroundImage() const { return m_backgroundImage; }
+    // Stores the picture (PDF, EPS or TIFF) under a fresh package path with
+    // its size and the lock on; null clears the file name. One undo step
+    // that brings back the previous picture, path, size, opacity and lock.
+    void setBackgroundImage(const std::shared_ptr<Image> &image);
+    std::optional<QByteArray> backgroundImageData() const;
+    // Data that is no picture clears it.
+    void setBackgroundImageData(const std::optional<QByteArray> &data);
+    // The split keys of offset and size take whole numbers (truncated) and
+    // change only when the whole number does; with the lock on (and a
+    // picture of some size) width and height keep the picture's proportions.
+    float backgroundImageOffsetX() const { return m_backgroundImageOffset.x; }
+    float backgroundImageOffsetY() const { return m_backgroundImageOffset.y; }
+    void setBackgroundImageOffsetX(float x);
+    void setBackgroundImageOffsetY(float y);
+    float backgroundImageWidth() const { return m_backgroundImageSize.width; }
+    float backgroundImageHeight() const { return m_backgroundImageSize.height; }
+    void setBackgroundImageWidth(float width);
+    void setBackgroundImageHeight(float height);
     bool showBoundaries() const { return m_showBoundaries; }
     bool showCollapseSign() const { return m_showCollapseSign; }
     bool showLinkLines() const { return m_showLinkLines; }
@@ -532,6 +554,7 @@ private:
     friend class TWMapSettingsAccess;
 
     void initWithDocument(TWMapsDoc *document);
+    void restoreBackgroundPicture(const std::shared_ptr<Image> &picture, bool locked);
     void makeRootBranch();
     template <class F> void registerUndo(F &&inverse);
     void registerSetterUndo(const QString &key, const QVariant &old);

@@ -16,6 +16,7 @@
 #include <optional>
 
 class AttributedString;
+class Image;
 class BezierPath;
 class QMimeData;
 class QObject;
@@ -533,10 +534,49 @@ public:
     // The resource icon is drawn (and room made for it) by this rule.
     bool showsResourcesAllocatedIndicator() const;
 
+    // --- type, check box and picture ---
+    // The shape class name of a type code (1 TWLine ... 7
+    // TWCustomBranchShape); any other code logs and gives "TWLine".
+    static QString classForBranchType(int code);
+    // The code of the main graphic's exact class; another class logs and gives 1.
+    int branchType() const;
+    // With the map's automatic check boxes, the state the descendants that
+    // show check boxes give (-1 mixed); else the stored state.
+    int calculatedCheckboxState() const;
+    // Puts the picture (null takes it out) inside the shape, its data in the
+    // package, the shape resized around it and the children moved by the
+    // width change. Always true.
+    bool setEnclosedImageFromImage(const Image *image);
+    // The file's bytes as the picture; false (a beep, nothing changed) when
+    // the file is no picture. No path takes the picture out.
+    bool setEnclosedImageFromFilename(const std::optional<QString> &path);
+    // Data that is no picture takes the picture out.
+    bool setEnclosedImageData(const QByteArray &data);
+    // The package data of the picture; nothing without one.
+    std::optional<QByteArray> enclosedImageData() const;
+
+    // --- outline numbers ---
+    // Numbers this branch after `previous` (its parent's number, empty for
+    // none) and its subtree, with one format name per level, level 1 first.
+    // A branch an ancestor hides the numbers of gets a null number.
+    void generateOutlineNumberFromPreviousOutlineNumber(const QString &previous,
+                                                        const QStringList &formatSettings);
+    // Some ancestor (not the branch itself) hides its descendants' numbers.
+    bool ancestorHidesOutlineNumberForChildren() const;
+    // Roman numerals of 1 to 4999999 with upper case for the thousands
+    // (5555 is "Vdlv"); letters of the positions 0 (a) to 676 (za).
+    static std::optional<QString> convertNumberToRomanNumerals(int n);
+    static std::optional<QString> convertNumberToLetters(int index);
+
     // --- upkeep ---
     // Takes the branch and its subtree out of the map.
     void remove();
     void reSortChildrenByPositionRecursively(bool recursive);
+    // Moves the branch's graphics by the offset (undoably); with
+    // moveChildren the subtree goes along, else the children's connections
+    // follow the shape. The root always takes its whole subtree.
+    void moveBranchBy(float dx, float dy, bool moveChildren);
+
     void setBranchNumberRecursively();
     void invalidateGraphicDrawingBoundsIncludingChildren(bool includingChildren);
     void invalidateIncomingAndOutgoingConnectionGraphics();

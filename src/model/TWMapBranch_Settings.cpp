@@ -348,7 +348,8 @@ std::shared_ptr<TWEnclosedGraphic> TWMapBranch::outlineNumberLabel(int *index) c
 
 void TWMapBranch::setOutlineNumber(const QString &number)
 {
-    if (number == m_outlineNumber)
+    // A hidden number (null) differs from the root's empty one.
+    if (number == m_outlineNumber && number.isNull() == m_outlineNumber.isNull())
         return;
     const QString old = m_outlineNumber;
     registerUndo([old](TWMapBranch &b) { b.setOutlineNumber(old); });

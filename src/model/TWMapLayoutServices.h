@@ -14,7 +14,8 @@ class TWMapBranch;
 // What branches and graphics ask of the map's layout, boundary, sizing and
 // text-layout code. Each map holds one set (TWMap::setLayoutServices()); the
 // drawing and layout code installs the real one. The base class does
-// nothing and answers neutrally, so a map without layout still edits.
+// nothing and answers neutrally (it only numbers the outline, which needs no
+// layout), so a map without layout still edits.
 class TWMapLayoutServices
 {
 public:
@@ -33,6 +34,14 @@ public:
     virtual void updateEnclosedImageBoundsForMainGraphicBoundsChange(TWMapBranch &branch, Rect from,
                                                                      Rect to)
     {}
+    // Where a new picture of `size` goes inside the branch's shape; the
+    // shape's bounds that make room for it are written to `shapeBounds`. A
+    // zero size takes the picture out. Neutral: the picture fills the shape.
+    virtual Rect enclosedImageBoundsForNewImageOfSize(TWMapBranch &branch, Size size,
+                                                      Rect &shapeBounds)
+    {
+        return shapeBounds;
+    }
     // A flexi branch lays its characters out along its curve.
     virtual void generateFlexiCharacters(TWMapBranch &branch) {}
 
@@ -76,5 +85,7 @@ public:
 
     // --- the map ---
     virtual void autoArrangeWithMovedBranches(TWMap &map, const BranchList &moved) {}
-    virtual void recalculateOutlineNumbers(TWMap &map) {}
+    // Numbers the map's tree from its root with the map's formats; the
+    // model's own pass, which every set runs unless it numbers otherwise.
+    virtual void recalculateOutlineNumbers(TWMap &map);
 };

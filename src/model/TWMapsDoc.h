@@ -157,6 +157,13 @@ public:
     void publicCreateNewMapAtIndex(int index);
     // Refused with a beep when an index names no place.
     void publicMoveMapFromIndex(int fromIndex, int toIndex);
+    // Moves the branches, each with its subtree, under the new parent (of
+    // this map or another map of the document), placed by the destination's
+    // layout settings; one undo step named "Graft". Refused with a beep for
+    // no branches, no parent, only the central branch, the parent itself
+    // among the branches, or branches of more than one map.
+    void publicGraftBranches(const BranchList &branches,
+                             const std::shared_ptr<TWMapBranch> &newParent);
 
     // --- metadata ---
     const std::optional<QString> &creator() const { return m_creator; }

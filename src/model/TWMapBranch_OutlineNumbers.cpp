@@ -1,0 +1,152 @@
+#include "model/TWMap.h"
+#include "model/TWMapBranch_Private.h"
+#include "model/TWMapLayoutServices.h"
+
+namespace {
+
+const QString Numeric = QStringLiteral("Numeric");
+const QString UpperAlpha = QStringLiteral("Upper case alpha");
+const QString LowerAlpha = QStringLiteral("Lower case alpha");
+const QString UpperRoman = QStringLiteral("Upper case roman");
+const QString LowerRoman = QStringLiteral("Lower case roman");
+
+// The format of a level (1 for the root's children): a level beyond the
+// list takes its last entry, an empty list is numeric throughout.
+QString formatForLevel(const QStringList &formats, int level)
+{
+    if (formats.isEmpty())
+        return Numeric;
+    return formats.size() >= level ? formats.at(level - 1) : formats.last();
+}
+
+// The branch's own part of its number, or nothing for a format this map
+// does not know.
+std::optional<QString> ownPart(const QString &format, int index)
+{
+    std::optional<QString> part;
+    if (format == Numeric)
+        return QString::number(index + 1);
+    if (format == UpperAlpha || format == LowerAlpha)
+        part = TWMapBranch::convertNumberToLetters(index);
+    else if (format == UpperRoman || format == LowerRoman)
+        part = TWMapBranch::convertNumberToRomanNumerals(index + 1);
+    else
+        return std::nullopt;
+    // Beyond what letters and numerals can write, the position is still told.
+    if (!part)
+        return QString::number(index + 1);
+    if (format == UpperAlpha || format == UpperRoman)
+        return part->toUpper();
+    return part;
+}
+
+} // namespace
+
+void TWMapBranch::generateOutlineNumberFromPreviousOutlineNumber(const QString &previous,
+                                                                 const QStringList &formatSettings)
+{
+    const int level = getThisBranchLevel();
+    if (level == 0) {
+        setOutlineNumber(QStringLiteral(""));
+    } else if (ancestorHidesOutlineNumberForChildren()) {
+        setOutlineNumber(QString());
+    } else if (const std::optional<QString> part =
+                   ownPart(formatForLevel(formatSettings, level), childIndex())) {
+        setOutlineNumber(previous.isEmpty() ? *part : previous + QLatin1Char('.') + *part);
+    }
+
+    const QStringList &override = childrenOutlineNumberFormatOverride();
+    QStringList childFormats = formatSettings;
+    if (resetChildrenOutlineNumbers()) {
+        childFormats = override;
+    } else if (!override.isEmpty()) {
+        const QString filler = formatSettings.isEmpty() ? Numeric : formatSettings.last();
+        while (childFormats.size() < level)
+            childFormats.append(filler);
+        for (int i = 0; i < override.size(); ++i) {
+            if (level + i < childFormats.size())
+                childFormats[level + i] = override.at(i);
+            else
+                childFormats.append(override.at(i));
+        }
+    }
+    const QString childPrevious =
+        resetChildrenOutlineNumbers() ? QStringLiteral("") : m_outlineNumber;
+    for (const std::shared_ptr<TWMapBranch> &child : BranchList(m_children))
+        child->generateOutlineNumberFromPreviousOutlineNumber(childPrevious, childFormats);
+}
+
+bool TWMapBranch::ancestorHidesOutlineNumberForChildren() const
+{
+    for (const TWMapBranch *p = parent(); p; p = p->parent()) {
+        if (p->hideChildrenOutlineNumbers())
+            return true;
+    }
+    return false;
+}
+
+std::optional<QString> TWMapBranch::convertNumberToLetters(int index)
+{
+    if (index < 0 || index > 676)
+        return std::nullopt;
+    QString letters;
+    if (index >= 26)
+        letters.append(QLatin1Char(char('a' + index / 26 - 1)));
+    letters.append(QLatin1Char(char('a' + index % 26)));
+    return letters;
+}
+
+std::optional<QString> TWMapBranch::convertNumberToRomanNumerals(int n)
+{
+    if (n < 1 || n > 4999999)
+        return std::nullopt;
+    // One, five and ten of each power of ten; upper case stands for thousands.
+    static const char triples[7][3] = {{'i', 'v', 'x'}, {'x', 'l', 'c'}, {'c', 'd', 'm'},
+                                       {'m', 'V', 'X'}, {'X', 'L', 'C'}, {'C', 'D', 'M'},
+                                       {'M', 0, 0}};
+    const QByteArray digits = QByteArray::number(n);
+    QString numeral;
+    for (qsizetype k = 0; k < digits.size(); ++k) {
+        const int power = int(digits.size() - 1 - k);
+        const int digit = digits.at(k) - '0';
+        char one = triples[power][0];
+        const char five = triples[power][1];
+        const char ten = triples[power][2];
+        // Six to nine thousand read as V and IX over the thousands' m.
+        if (power == 3 && digit >= 6)
+            one = 'I';
+        auto add = [&numeral](char c, int times = 1) {
+            for (int i = 0; i < times; ++i)
+                numeral.append(QLatin1Char(c));
+        };
+        switch (digit) {
+        case 1:
+        case 2:
+        case 3:
+            add(one, digit);
+            break;
+        case 4:
+            if (power == 3 || power == 6) {
+                add(one, 4);
+            } else {
+                add(one);
+                add(five);
+            }
+            break;
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+            add(five);
+            add(one, digit - 5);
+            break;
+        case 9:
+            add(one);
+            add(ten);
+            break;
+        default:
+            break;
+        }
+    }
+    return numeral;
+}

@@ -1,0 +1,161 @@
+#include "BranchTestSupport.h"
+#include "graphics/TWEnclosedGraphic.h"
+
+#include <functional>
+#include <map>
+
+using namespace BranchTest;
+
+namespace {
+
+class TWOutlineNumbersTest : public BranchFixture
+{
+protected:
+    // root: A (A1), B (B1 (c1, c2, c3 (d1 (e1)))); e1 is at level 5.
+    void buildTree()
+    {
+        auto add = [this](const std::shared_ptr<TWMapBranch> &parent, const QString &name) {
+            const float y = 50 + 40 * float(branches.size());
+            branches[name] = child(parent, y, name);
+        };
+        add(root, "A");
+        add(branches["A"], "A1");
+        add(root, "B");
+        add(branches["B"], "B1");
+        for (const char *name : {"c1", "c2", "c3"})
+            add(branches["B1"], name);
+        add(branches["c3"], "d1");
+        add(branches["d1"], "e1");
+    }
+    void clearTree()
+    {
+        while (root->countOfChildren() > 0)
+            root->removeObjectFromChildrenAtIndex(0);
+        branches.clear();
+    }
+    // "name=number" for the named branches; "-" stands for a null number.
+    QString numbers(const QStringList &names)
+    {
+        QStringList parts;
+        for (const QString &name : names) {
+            const QString &number =
+                name == "root" ? root->outlineNumber() : branches[name]->outlineNumber();
+            parts << name + "=" + (number.isNull() ? QStringLiteral("-") : number);
+        }
+        return parts.join(' ');
+    }
+
+    std::map<QString, std::shared_ptr<TWMapBranch>> branches;
+};
+
+TEST_F(TWOutlineNumbersTest, NumbersFollowFormatsFlagsAndOverrides)
+{
+    using B = TWMapBranch;
+    // clang-format off
+    struct Case {
+        const char *what;
+        QStringList formats;
+        std::function<void(std::map<QString, std::shared_ptr<B>> &)> configure;
+        QStringList names;
+        QString expected;
+    } cases[] = {
+        {"a format per level, the last one for deeper levels",
+         {"Numeric", "Lower case alpha", "Lower case roman"}, {},
+         {"root", "A", "c3", "e1"}, "root= A=1 c3=2.a.iii e1=2.a.iii.i.i"},
+        {"no formats: numeric everywhere", {}, {},
+         {"A", "A1", "B1", "c1"}, "A=1 A1=1.1 B1=2.1 c1=2.1.1"},
+        {"a hiding branch keeps its own number, its descendants lose theirs", {},
+         [](auto &b) { b["B1"]->setHideChildrenOutlineNumbers(true); },
+         {"B", "B1", "c1", "c3", "e1"}, "B=2 B1=2.1 c1=- c3=- e1=-"},
+        {"reset with an override starts the children afresh", {},
+         [](auto &b) {
+             b["B1"]->setResetChildrenOutlineNumbers(true);
+             b["B1"]->setChildrenOutlineNumberFormatOverride({"Upper case roman"});
+         },
+         {"B1", "c1", "c2", "c3", "d1"}, "B1=2.1 c1=I c2=II c3=III d1=III.I"},
+        {"an override without reset reaches only the children's level and below",
+         {"Numeric", "Numeric", "Numeric"},
+         [](auto &b) { b["B"]->setChildrenOutlineNumberFormatOverride({"Lower case alpha"}); },
+         {"A1", "B1", "c1"}, "A1=1.1 B1=2.a c1=2.a.1"},
+        {"an override deeper than the settings pads them with their last entry",
+         {"Lower case roman"},
+         [](auto &b) { b["c3"]->setChildrenOutlineNumberFormatOverride({"Upper case alpha"}); },
+         {"c3", "d1", "e1"}, "c3=ii.i.iii d1=ii.i.iii.A e1=ii.i.iii.A.A"},
+        {"an unknown format leaves that level's numbers as they were",
+         {"Numeric", "Fancy", "Numeric"}, {},
+         {"B", "B1", "c1"}, "B=2 B1=b.a c1=b.a.1"},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        buildTree();
+        // Every branch first has a number of its own.
+        root->generateOutlineNumberFromPreviousOutlineNumber("", {"Lower case alpha"});
+        if (c.configure)
+            c.configure(branches);
+        root->generateOutlineNumberFromPreviousOutlineNumber("", c.formats);
+        EXPECT_EQ(numbers(c.names), c.expected);
+        clearTree();
+    }
+}
+
+TEST_F(TWOutlineNumbersTest, AlphaRunsPastTheAlphabet)
+{
+    QList<std::shared_ptr<TWMapBranch>> children;
+    for (int i = 0; i < 27; ++i)
+        children << child(root, 10.f * float(i), QString::number(i));
+    root->generateOutlineNumberFromPreviousOutlineNumber("", {"Upper case alpha"});
+    EXPECT_EQ(children.first()->outlineNumber(), "A");
+    EXPECT_EQ(children.last()->outlineNumber(), "AA");
+    root->generateOutlineNumberFromPreviousOutlineNumber("", {"Numeric"});
+    EXPECT_EQ(children.first()->outlineNumber(), "1");
+    EXPECT_EQ(children.last()->outlineNumber(), "27");
+}
+
+TEST_F(TWOutlineNumbersTest, ConvertersAndTheirRanges)
+{
+    // clang-format off
+    const std::pair<int, const char *> letters[] = {
+        {0, "a"}, {25, "z"}, {26, "aa"}, {51, "az"}, {52, "ba"}, {675, "yz"}, {676, "za"},
+        {677, nullptr}, {-1, nullptr}};
+    const std::pair<int, const char *> romans[] = {
+        {1, "i"}, {4, "iv"}, {9, "ix"}, {14, "xiv"}, {49, "xlix"}, {444, "cdxliv"},
+        {1999, "mcmxcix"}, {3999, "mmmcmxcix"}, {4000, "mmmm"}, {5000, "V"}, {5555, "Vdlv"},
+        {6000, "VI"}, {9999, "IXcmxcix"}, {14000, "Xmmmm"}, {40000, "XL"}, {1000000, "M"},
+        {4000000, "MMMM"}, {4999999, "MMMMCMXCIXcmxcix"}, {0, nullptr}, {5000000, nullptr},
+        {-3, nullptr}};
+    // clang-format on
+    for (const auto &[n, text] : letters) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(TWMapBranch::convertNumberToLetters(n),
+                  text ? std::optional<QString>(text) : std::nullopt);
+    }
+    for (const auto &[n, text] : romans) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(TWMapBranch::convertNumberToRomanNumerals(n),
+                  text ? std::optional<QString>(text) : std::nullopt);
+    }
+}
+
+TEST_F(TWOutlineNumbersTest, TheMapRenumbersThroughItsServicesAfterSortingByPosition)
+{
+    // The plain services number the tree themselves.
+    map->setLayoutServices(std::make_shared<TWMapLayoutServices>());
+    auto lower = child(root, 300, "lower");
+    auto upper = child(root, 60, "upper");
+    auto leaf = child(upper, 60, "leaf");
+    map->insertObjectInOutlineFormatSettingsAtIndex("Upper case roman", 0);
+    map->setOutlineNumbersNeedUpdating(true);
+
+    map->recalculateOutlineNumbers();
+    EXPECT_EQ(root->children(), (TWMapBranch::BranchList{upper, lower}));
+    EXPECT_EQ(upper->outlineNumber(), "I");
+    EXPECT_EQ(lower->outlineNumber(), "II");
+    EXPECT_EQ(leaf->outlineNumber(), "I.I");
+    EXPECT_FALSE(map->outlineNumbersNeedUpdating());
+    // The number is shown by a label inside the shape.
+    ASSERT_EQ(leaf->countOfOtherEnclosedGraphics(), 1);
+    EXPECT_EQ(leaf->objectInOtherEnclosedGraphicsAtIndex(0)->name(), TWMapBranch::OutlineNumberKey);
+}
+
+} // namespace
