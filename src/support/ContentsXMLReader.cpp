@@ -96,6 +96,12 @@ QString ContentsXMLReader::name() const
     return n ? QString::fromUtf8(reinterpret_cast<const char *>(n)) : QString();
 }
 
+const char *ContentsXMLReader::utf8Name() const
+{
+    const xmlChar *n = m_reader ? xmlTextReaderConstName(m_reader) : nullptr;
+    return n ? reinterpret_cast<const char *>(n) : "";
+}
+
 bool ContentsXMLReader::nameIs(const char *utf8Name) const
 {
     const xmlChar *n = m_reader ? xmlTextReaderConstName(m_reader) : nullptr;

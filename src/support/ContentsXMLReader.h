@@ -37,6 +37,8 @@ public:
     // The current element's name.
     QString name() const;
     bool nameIs(const char *utf8Name) const;
+    // The name as the parser holds it (UTF-8), valid until the reader moves.
+    const char *utf8Name() const;
     // Element depth of the current element (the root is 0).
     int depth() const;
 
