@@ -138,6 +138,8 @@ void TWMap::makeRootBranch()
 std::shared_ptr<TWMap> TWMap::copy() const
 {
     std::shared_ptr<TWMap> c = createBare();
+    // Children this version does not know travel with the settings.
+    c->m_liveXMLElement = m_liveXMLElement.copy();
 
     c->m_isSwDialogueBOPage = m_isSwDialogueBOPage;
     c->m_isSwDialogueTONPage = m_isSwDialogueTONPage;

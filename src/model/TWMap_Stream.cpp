@@ -63,6 +63,8 @@ bool TWMap::writeXML(XMLStreamWriter &writer)
 {
     // The document brought the settings of the live element up to date
     // before writing; the tree and the link lines follow them, from the model.
+    if (m_liveXMLElement.isNull())
+        m_liveXMLElement = XMLElement::create("TWMap");
     writer.writeStartElement(m_liveXMLElement);
     for (const XMLElement &child : m_liveXMLElement.elements())
         writer.writeElement(child);

@@ -334,6 +334,8 @@ void TWMap::writeToElement(XMLElement &e)
 
 XMLElement TWMap::liveXMLElement()
 {
+    if (m_liveXMLElement.isNull())
+        m_liveXMLElement = XMLElement::create("TWMap");
     writeToElement(m_liveXMLElement);
     return m_liveXMLElement;
 }
@@ -359,9 +361,21 @@ QStringList TWMap::referencedPackagePaths()
         if (const std::optional<QString> movie = graphic->moviePath())
             paths.append(*movie);
     }
+    const auto addGraphic = [&paths](const TWGraphic *graphic) {
+        if (!graphic)
+            return;
+        if (const std::optional<QString> image = graphic->imageFilename())
+            paths.append(*image);
+        if (const std::optional<QString> movie = graphic->moviePath())
+            paths.append(*movie);
+    };
     for (const std::shared_ptr<TWMapBranch> &branch : allBranches()) {
         if (const std::optional<QString> sound = branch->soundFileName())
             paths.append(*sound);
+        // Attached graphics are saved whether they are shown or not.
+        for (const std::shared_ptr<TWGraphic> &linked : branch->linkedGraphics())
+            addGraphic(linked.get());
+        addGraphic(branch->enclosedImage().get());
     }
     return paths;
 }
