@@ -367,6 +367,24 @@ TEST_F(TWMapBranchElementTest, LinkLinesWhoseEndsAreMissingStay)
               "777");
 }
 
+TEST_F(TWMapBranchElementTest, AMapWhoseRootCannotBeBuiltKeepsItsDefaultRoot)
+{
+    for (const QByteArray &root :
+         {QByteArray("<root><TWMapBranch><branchNumber>1</branchNumber></TWMapBranch></root>"),
+          QByteArray("<root/>"), QByteArray()}) {
+        SCOPED_TRACE(root.constData());
+        MapsDocTest::WarningCapture warnings;
+        const auto loaded = TWMap::createWithXMLElement(
+            XMLElement::parse("<TWMap>" + root + "</TWMap>"), document.get(),
+            TWMap::Identifier::KeepStored);
+        ASSERT_NE(loaded, nullptr);
+        ASSERT_NE(loaded->root(), nullptr);
+        EXPECT_EQ(loaded->root()->map(), loaded.get());
+        EXPECT_NE(loaded->root()->enclosedTextArea(), nullptr);
+        EXPECT_TRUE(warnings.contains("There are no maps in this document"));
+    }
+}
+
 TEST_F(TWMapBranchElementTest, ADocumentOfEveryKindLoadsSavesAndLoadsAgainEqual)
 {
     // Every branch type, notes, links, task data, resources, a link line and
