@@ -183,12 +183,10 @@ xmlNodePtr addWrapper(xmlNodePtr parent, const char *name)
 
 // --- reading helpers ---
 
-// One collected child: the node, and for a child expanded from a stream the
-// handle that keeps its small tree alive.
+// One collected child.
 struct Slot
 {
     xmlNodePtr node = nullptr;
-    XMLElement keep;
 };
 
 // The text of a child; nothing for a missing or empty one, which reads as
@@ -269,12 +267,15 @@ public:
     bool enter() { return m_reader.enterElement(); }
     bool next() { return m_reader.nextChildElement(); }
     const char *name() const { return m_reader.utf8Name(); }
-    Slot take()
+    // A branch's own children share one small tree, freed with the branch's frame.
+    Slot take(XMLElement &holder)
     {
-        XMLElement element = m_reader.expandElement();
-        xmlNodePtr node = element.node();
-        return {node, std::move(element)};
+        if (holder.isNull())
+            holder = XMLElement::create("TWMapBranch");
+        return {m_reader.expandElementInto(holder)};
     }
+    // The current child where the reader holds it, until skip().
+    xmlNodePtr peek() { return m_reader.expandInPlace(); }
     void skip() { m_reader.skipElement(); }
 
 private:
@@ -309,7 +310,8 @@ public:
         return false;
     }
     const char *name() const { return reinterpret_cast<const char *>(m_current->name); }
-    Slot take() { return {m_current, {}}; }
+    Slot take(XMLElement &) { return {m_current}; }
+    xmlNodePtr peek() { return m_current; }
     void skip() {}
 
 private:
@@ -566,8 +568,11 @@ public:
     {
         std::shared_ptr<TWMapBranch> branch;
         std::array<Slot, ItemCount> collected;
+        XMLElement holder; // the tree the collected children of a stream live in
         std::bitset<ItemCount> seen;
+        std::bitset<ItemCount> applied;
         bool built = false;  // the children up to the attached texts are applied
+        int cursor = 0;      // the next of those in the reading order
         bool failed = false; // a required child is missing
         bool childrenSeen = false;
         bool inChildren = false;
@@ -586,44 +591,73 @@ public:
         return frame.collected[item].node;
     }
 
-    static void release(Frame &frame, int item) { frame.collected[item] = Slot(); }
+    // A child read from a stream is freed once applied; a tree is the caller's.
+    static void release(Frame &frame, int item)
+    {
+        xmlNodePtr node = frame.collected[item].node;
+        frame.collected[item] = Slot();
+        if (node && !frame.holder.isNull() && node->parent == frame.holder.node()) {
+            xmlUnlinkNode(node);
+            xmlFreeNode(node);
+        }
+    }
 
-    // The reading order up to the children: shape, picture, layout mode,
-    // sound, reference method, linked graphics, text area, the loading
-    // notification, enclosed graphics, branch number, connection, attached
-    // texts. False when a required child is missing.
+    // The reading order up to the children is the written order: shape,
+    // picture, layout mode, sound, reference method, linked graphics, text
+    // area, the loading notification, enclosed graphics, branch number,
+    // connection, attached texts. Applies them from the frame's cursor up to
+    // `end`, collected or missing; false when a required child is missing.
+    static bool advance(Frame &frame, int end)
+    {
+        TWMapBranch &b = *frame.branch;
+        for (; frame.cursor < end; ++frame.cursor) {
+            const int item = frame.cursor;
+            if (item != MainGraphic && item != EnclosedTextArea && item != BranchNumber) {
+                apply(frame, item);
+                continue;
+            }
+            if (!frame.seen[item]) {
+                qWarning(item == MainGraphic        ? "No Main graphic on this branch"
+                         : item == EnclosedTextArea ? "No text area defined for branch"
+                                                    : "No branch number defined for branch");
+                return false;
+            }
+            xmlNodePtr node = take(frame, item);
+            if (item == MainGraphic) {
+                b.m_mainGraphic = graphicOf(node, &b);
+            } else if (item == EnclosedTextArea) {
+                b.m_enclosedTextArea = std::dynamic_pointer_cast<TWTextArea>(graphicOf(node, &b));
+                NotificationCenter::defaultCenter().post(
+                    TWMapsDoc::IncrementLoadingNotification, nullptr,
+                    {{TWMapBranch::LoadingTextKey,
+                      b.m_enclosedTextArea ? b.m_enclosedTextArea->text().string() : QString()}});
+            } else {
+                b.setStoredBranchNumber(intOf(node, 0));
+            }
+            release(frame, item);
+            frame.applied.set(item);
+        }
+        return true;
+    }
+
     static bool build(Frame &frame)
     {
         frame.built = true;
-        TWMapBranch &b = *frame.branch;
-        if (!frame.seen[MainGraphic]) {
-            qWarning("No Main graphic on this branch");
+        return advance(frame, Children);
+    }
+
+    // Whether the child can be applied now, where the reader holds it: it is
+    // next in the reading order but for optional children before it.
+    static bool canApplyInPlace(const Frame &frame, int item)
+    {
+        if (item < frame.cursor || frame.built)
+            return true;
+        if (item > Children)
             return false;
+        for (int required : {MainGraphic, EnclosedTextArea, BranchNumber}) {
+            if (required >= frame.cursor && required < item && !frame.seen[required])
+                return false;
         }
-        b.m_mainGraphic = graphicOf(take(frame, MainGraphic), &b);
-        for (int item : {EnclosedImage, EnclosedImageLayoutMode, SoundFileName,
-                         SoundFileReferenceMethod, LinkedGraphics})
-            apply(frame, item);
-        if (!frame.seen[EnclosedTextArea]) {
-            qWarning("No text area defined for branch");
-            return false;
-        }
-        b.m_enclosedTextArea = std::dynamic_pointer_cast<TWTextArea>(
-            graphicOf(take(frame, EnclosedTextArea), &b));
-        NotificationCenter::defaultCenter().post(
-            TWMapsDoc::IncrementLoadingNotification, nullptr,
-            {{TWMapBranch::LoadingTextKey,
-              b.m_enclosedTextArea ? b.m_enclosedTextArea->text().string() : QString()}});
-        apply(frame, OtherEnclosedGraphics);
-        if (!frame.seen[BranchNumber]) {
-            qWarning("No branch number defined for branch");
-            return false;
-        }
-        b.setStoredBranchNumber(intOf(take(frame, BranchNumber), 0));
-        apply(frame, ConnectionGraphic);
-        apply(frame, AttachedTextArray);
-        for (int item = 0; item < Children; ++item)
-            release(frame, item);
         return true;
     }
 
@@ -672,13 +706,13 @@ public:
             b.m_children.append(std::move(child));
         }
         frame.early.clear();
-        // Children of the first part that came after `children` in the file.
-        for (int item = 0; item < Children; ++item) {
-            if (frame.collected[item].node)
+        // What the file left out, and what was collected before the branch
+        // was built.
+        for (int item = 0; item < ItemCount; ++item) {
+            if (item != Children && !frame.applied[item] &&
+                (item > Children || frame.collected[item].node))
                 apply(frame, item);
         }
-        for (int item = Children + 1; item < ItemCount; ++item)
-            apply(frame, item);
         b.subscribeToNotifications();
         return frame.branch;
     }
@@ -887,6 +921,7 @@ public:
             break;
         }
         release(frame, item);
+        frame.applied.set(item);
     }
 
     // Reads the branch element the source stands on, its subtree included,
@@ -935,7 +970,24 @@ public:
                     continue;
                 }
                 frame.seen.set(item);
-                frame.collected[item] = source.take();
+                // In the written order each child comes at its turn and is
+                // applied where the reader holds it, uncopied; others wait.
+                if (!frame.built && item > Children && frame.seen[MainGraphic] &&
+                    frame.seen[EnclosedTextArea] && frame.seen[BranchNumber] && !build(frame))
+                    frame.failed = true;
+                if (frame.failed || !canApplyInPlace(frame, item)) {
+                    frame.collected[item] = source.take(frame.holder);
+                    continue;
+                }
+                frame.collected[item].node = source.peek();
+                if (item < frame.cursor || item > Children) {
+                    apply(frame, item);
+                } else if (!advance(frame, item + 1)) {
+                    frame.failed = true;
+                } else if (frame.cursor == Children) {
+                    frame.built = true;
+                }
+                source.skip();
                 continue;
             }
             // The element is done.

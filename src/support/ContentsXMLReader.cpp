@@ -173,6 +173,39 @@ XMLElement ContentsXMLReader::expandElement()
     return document.rootElement();
 }
 
+xmlNodePtr ContentsXMLReader::expandInPlace()
+{
+    if (m_failed || !m_current)
+        return nullptr;
+    xmlNodePtr node = xmlTextReaderExpand(m_reader);
+    if (!node) {
+        fail(QStringLiteral("not well-formed"));
+        return nullptr;
+    }
+    XMLDetail::dropInterElementBlanks(node);
+    return node;
+}
+
+xmlNodePtr ContentsXMLReader::expandElementInto(const XMLElement &parent)
+{
+    if (m_failed || !m_current || parent.isNull())
+        return nullptr;
+    xmlNodePtr node = xmlTextReaderExpand(m_reader);
+    if (!node) {
+        fail(QStringLiteral("not well-formed"));
+        return nullptr;
+    }
+    xmlNodePtr copy = xmlDocCopyNode(node, parent.doc(), 1);
+    if (!copy) {
+        fail(QStringLiteral("out of memory"));
+        return nullptr;
+    }
+    xmlAddChild(parent.node(), copy);
+    XMLDetail::dropInterElementBlanks(copy);
+    skipElement();
+    return copy;
+}
+
 XMLElement ContentsXMLReader::shallowCopy() const
 {
     if (m_failed || !m_reader || xmlTextReaderNodeType(m_reader) != XML_READER_TYPE_ELEMENT)

@@ -53,6 +53,13 @@ public:
     // The current element with everything below it, in a tree of its own;
     // the reader moves past it. Null on failure.
     XMLElement expandElement();
+    // The same appended as the last child of `parent`, an element of a tree
+    // of ours, so that many small elements share one tree; returns the copy.
+    xmlNodePtr expandElementInto(const XMLElement &parent);
+    // The current element with everything below it as the reader holds it,
+    // without a copy: valid until the reader moves on, which skipElement()
+    // then does. Null on failure.
+    xmlNodePtr expandInPlace();
     // The current element without children (name, attributes, namespaces).
     XMLElement shallowCopy() const;
     // Moves past the current element.
