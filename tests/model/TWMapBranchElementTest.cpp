@@ -385,6 +385,94 @@ TEST_F(TWMapBranchElementTest, AMapWhoseRootCannotBeBuiltKeepsItsDefaultRoot)
     }
 }
 
+// A branch of the given shape class with the children a file may hold.
+QByteArray handBranch(int number, const char *shape, const QByteArray &more = {})
+{
+    const QByteArray n = QByteArray::number(number);
+    return "<TWMapBranch><branchNumber>" + n + "</branchNumber><mainGraphic><TWGraphic><class>" +
+           shape + "</class><bounds><x>" + n + "0</x><y>5</y><width>80</width><height>30</height>"
+           "</bounds><graphicNumber>" + n + "1</graphicNumber></TWGraphic></mainGraphic>"
+           "<enclosedTextArea><TWGraphic><class>TWTextArea</class><graphicNumber>" + n +
+           "2</graphicNumber><text><NSAttributedString><string>" + shape +
+           " &amp; co</string></NSAttributedString></text></TWGraphic></enclosedTextArea>" +
+           more + "</TWMapBranch>";
+}
+
+TEST_F(TWMapBranchElementTest, AHandWrittenDocumentLoadsSavesAndLoadsAgainEqual)
+{
+    const QByteArray task =
+        "<priority>2</priority><percentageComplete>25.5</percentageComplete>"
+        "<duration>3</duration><durationUnits>4</durationUnits>"
+        "<resourcesAllocated><string>R-1</string></resourcesAllocated>"
+        "<startDate><NSCalendarDate><year>2021</year><month>5</month><day>6</day><hour>7</hour>"
+        "<minute>8</minute><second>9</second><timeZone>UTC</timeZone></NSCalendarDate></startDate>";
+    const QByteArray note = "<attachedTextArray><item><TWAttachedText><text><NSAttributedString>"
+                            "<string>a note</string></NSAttributedString></text>"
+                            "<category>Notes</category></TWAttachedText></item></attachedTextArray>";
+    const QByteArray link = "<hyperlinks><hyperlink><TWHyperlink><linkType>2</linkType>"
+                            "<linkURL>https://example.org/</linkURL></TWHyperlink></hyperlink>"
+                            "</hyperlinks>";
+    const QByteArray deep = handBranch(
+        5, "TWFlexiBranch",
+        "<children>" + handBranch(6, "TWCloud", "<children>" + handBranch(7, "TWCustomBranchShape") +
+                                                     "</children>") +
+            "</children>");
+    const QByteArray map1 =
+        "<map><TWMap><identifier>HAND-1</identifier><futureMapChild>f</futureMapChild><root>" +
+        handBranch(1, "TWRectangle",
+                   "<children>" + handBranch(2, "TWLine", note) +
+                       handBranch(3, "TWCircle", link + task) +
+                       handBranch(4, "TWImage", "<children>" + deep + "</children>") +
+                       "</children>") +
+        "</root><linkLines><linkLine><TWGraphic><class>TWLinkLine</class><graphicNumber>99"
+        "</graphicNumber><startGraphicNumber>21</startGraphicNumber><endGraphicNumber>71"
+        "</endGraphicNumber></TWGraphic></linkLine></linkLines><laterMapChild/></TWMap></map>";
+    const QByteArray map2 = "<map><TWMap><identifier>HAND-2</identifier><root>" +
+                            handBranch(8, "TWRectangle") + "</root></TWMap></map>";
+    const QByteArray contents =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TWMapsDoc><futureDocChild>x</futureDocChild>"
+        "<maps>" + map1 + map2 + "</maps><currentMapNumber>0</currentMapNumber>"
+        "<resources><resource><TWResource><resourceIdentifier>R-1</resourceIdentifier>"
+        "<resourceName>Dan</resourceName></TWResource></resource></resources></TWMapsDoc>";
+    const QString path = tempDir.filePath("hand.tweb");
+    ASSERT_EQ(TWFileIO::savePackage(QVariantMap{{TWMapsDoc::ContentsPath, contents},
+                                                {"Thinkweb/fileVersion.txt", "4.1"}},
+                                    path),
+              TWFileIO::SaveSucceeded);
+    int error = -1;
+    auto loaded = TWMapsDoc::loadFromFile(path, false, &error);
+    ASSERT_NE(loaded, nullptr) << error;
+    ASSERT_EQ(loaded->countOfMaps(), 2);
+    const auto first = loaded->maps().at(0);
+    EXPECT_EQ(first->allBranches().size(), 7);
+    const auto &branches = first->root()->children();
+    ASSERT_EQ(branches.size(), 3);
+    EXPECT_EQ(branches[0]->attachedTextArray().at(0)->text()->string(), "a note");
+    EXPECT_EQ(branches[1]->hyperlinks().at(0)->linkURL(), "https://example.org/");
+    EXPECT_EQ(branches[1]->priority(), 2);
+    EXPECT_EQ(branches[1]->percentageComplete(), 25.5f);
+    EXPECT_EQ(branches[1]->startDate()->yearOfCommonEra(), 2021);
+    EXPECT_EQ(branches[1]->resourcesAllocated(), QStringList{"R-1"});
+    EXPECT_EQ(branches[2]->mainGraphic()->className(), "TWImage");
+    EXPECT_EQ(branches[0]->enclosedTextArea()->text().string(), "TWLine & co");
+    ASSERT_EQ(first->countOfLinkLines(), 1);
+    EXPECT_EQ(first->linkLines().at(0)->startGraphicNumber(),
+              branches[0]->mainGraphic()->graphicNumber());
+
+    // The first save appends what the file did not have; from then on the
+    // text holds still.
+    loaded->xmlDocumentData();
+    const QByteArray saved = loaded->xmlDocumentData();
+    EXPECT_EQ(loaded->xmlDocumentData(), saved);
+    for (const char *kept : {"<futureDocChild>x</futureDocChild>",
+                             "<futureMapChild>f</futureMapChild>", "<laterMapChild/>"})
+        EXPECT_TRUE(saved.contains(kept)) << kept;
+    auto again = TWMapsDoc::createWithDictionary(
+        PackageData{{TWMapsDoc::ContentsPath, saved}, {"Thinkweb/fileVersion.txt", "4.1"}}, false);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(withoutGraphicNumbers(again->xmlDocumentData()), withoutGraphicNumbers(saved));
+}
+
 TEST_F(TWMapBranchElementTest, ADocumentOfEveryKindLoadsSavesAndLoadsAgainEqual)
 {
     // Every branch type, notes, links, task data, resources, a link line and
