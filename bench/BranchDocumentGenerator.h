@@ -91,7 +91,11 @@ inline std::shared_ptr<TWMapsDoc> makeDocument(int count, int fanOut = 8)
     for (int n = 1; n < count; ++n) {
         TWMapBranch *parent = branches.at((n - 1) / fanOut).get();
         const Rect bounds(float(n % 900), float(n % 700), 120.5f, 48.25f);
-        auto branch = TWMapBranch::createWithGraphic(shapeOfKind(n, bounds), parent, map.get());
+        // Deeper branches join the map at the end: the map's graphic-number
+        // index would be rebuilt for every one of them.
+        auto branch = TWMapBranch::createWithGraphic(shapeOfKind(n, bounds), parent,
+                                                     parent == map->root().get() ? map.get()
+                                                                                 : nullptr);
         branch->enclosedTextArea()->setText(styledText(n, 3));
         if (n % 3 == 0) {
             branch->setPriority(n % 9);
@@ -127,6 +131,7 @@ inline std::shared_ptr<TWMapsDoc> makeDocument(int count, int fanOut = 8)
         }
         branches.append(branch);
     }
+    map->reparent();
     return document;
 }
 
