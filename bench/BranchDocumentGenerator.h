@@ -8,7 +8,6 @@
 // every fiftieth.
 #pragma once
 
-#include "platform/UndoManager.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWCloud.h"
 #include "graphics/TWCustomBranchShape.h"
@@ -23,6 +22,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "platform/UndoManager.h"
 #include "support/AttributedString.h"
 #include "support/Font.h"
 
@@ -58,12 +58,12 @@ inline AttributedString styledText(int number, int runs)
     for (int i = 0; i < runs; ++i) {
         const QString part = QStringLiteral("Branch %1 part %2 & more ").arg(number).arg(i);
         text.appendAttributedString(AttributedString(
-            part, {{NSFontAttributeName,
-                    QVariant::fromValue(Font(i % 2 ? QStringLiteral("Helvetica-Bold")
-                                                   : QStringLiteral("Times-Roman"),
-                                             12 + i))},
-                   {NSForegroundColorAttributeName,
-                    QVariant::fromValue(Color::colorWithCalibratedRed(0, 0, 0.1 * i, 1))}}));
+            part,
+            {{NSFontAttributeName, QVariant::fromValue(Font(i % 2 ? QStringLiteral("Helvetica-Bold")
+                                                                  : QStringLiteral("Times-Roman"),
+                                                            12 + i))},
+             {NSForegroundColorAttributeName,
+              QVariant::fromValue(Color::colorWithCalibratedRed(0, 0, 0.1 * i, 1))}}));
     }
     return text;
 }
@@ -93,9 +93,8 @@ inline std::shared_ptr<TWMapsDoc> makeDocument(int count, int fanOut = 8)
         const Rect bounds(float(n % 900), float(n % 700), 120.5f, 48.25f);
         // Deeper branches join the map at the end: the map's graphic-number
         // index would be rebuilt for every one of them.
-        auto branch = TWMapBranch::createWithGraphic(shapeOfKind(n, bounds), parent,
-                                                     parent == map->root().get() ? map.get()
-                                                                                 : nullptr);
+        auto branch = TWMapBranch::createWithGraphic(
+            shapeOfKind(n, bounds), parent, parent == map->root().get() ? map.get() : nullptr);
         branch->enclosedTextArea()->setText(styledText(n, 3));
         if (n % 3 == 0) {
             branch->setPriority(n % 9);

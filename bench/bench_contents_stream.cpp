@@ -26,7 +26,6 @@
 
 namespace {
 
-
 // Resident memory in bytes from /proc/self/status ("VmRSS", "VmHWM").
 qint64 statusBytes(const char *key)
 {

@@ -20,11 +20,16 @@ QByteArray mapElement(int index, int branches)
     const auto branch = [](int number, const char *text) {
         const QByteArray n = QByteArray::number(number);
         return "<TWMapBranch><mainGraphic><TWGraphic><class>TWRectangle</class><graphicNumber>" +
-               n + "1</graphicNumber></TWGraphic></mainGraphic><enclosedTextArea><TWGraphic>"
-               "<class>TWTextArea</class><graphicNumber>" + n + "2</graphicNumber><text>"
-               "<NSAttributedString><string>" + QByteArray(text) + " " + n +
+               n +
+               "1</graphicNumber></TWGraphic></mainGraphic><enclosedTextArea><TWGraphic>"
+               "<class>TWTextArea</class><graphicNumber>" +
+               n +
+               "2</graphicNumber><text>"
+               "<NSAttributedString><string>" +
+               QByteArray(text) + " " + n +
                "</string></NSAttributedString></text></TWGraphic></enclosedTextArea>"
-               "<branchNumber>" + n + "</branchNumber>";
+               "<branchNumber>" +
+               n + "</branchNumber>";
     };
     QByteArray map = "<map><TWMap><identifier>M" + QByteArray::number(index) +
                      "</identifier><canvasSize><width>617.000000</width>"

@@ -370,7 +370,8 @@ public:
         case LinkedGraphics:
             if (!b.m_linkedGraphics.isEmpty()) {
                 xmlNodePtr list = addWrapper(e, name);
-                for (const std::shared_ptr<TWGraphic> &graphic : std::as_const(b.m_linkedGraphics)) {
+                for (const std::shared_ptr<TWGraphic> &graphic :
+                     std::as_const(b.m_linkedGraphics)) {
                     // Text areas never carry pictures.
                     const bool isText = dynamic_cast<TWTextArea *>(graphic.get()) != nullptr;
                     graphic->addXmlDataToNode(addWrapper(list, "linkedGraphic"), embed && !isText);
@@ -586,10 +587,7 @@ public:
         frame.branch->setPrimitiveMap(map);
     }
 
-    static xmlNodePtr take(Frame &frame, int item)
-    {
-        return frame.collected[item].node;
-    }
+    static xmlNodePtr take(Frame &frame, int item) { return frame.collected[item].node; }
 
     // A child read from a stream is freed once applied; a tree is the caller's.
     static void release(Frame &frame, int item)
@@ -748,8 +746,7 @@ public:
             break;
         case EnclosedTextArea:
             if (node)
-                b.m_enclosedTextArea =
-                    std::dynamic_pointer_cast<TWTextArea>(graphicOf(node, &b));
+                b.m_enclosedTextArea = std::dynamic_pointer_cast<TWTextArea>(graphicOf(node, &b));
             break;
         case OtherEnclosedGraphics:
             for (xmlNodePtr enclosed : itemsOf(node, "otherEnclosedGraphic")) {

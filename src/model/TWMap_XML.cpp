@@ -91,8 +91,8 @@ std::shared_ptr<TWMap> TWMap::createWithXMLElement(const XMLElement &element, TW
     std::shared_ptr<TWMapBranch> root;
     const XMLElement rootElement = live.elementForName(u"root").elementForName(u"TWMapBranch");
     if (rootElement)
-        root = TWMapBranch::initWithXMLNode(rootElement.node(), rootElement.doc(), nullptr,
-                                            map.get());
+        root =
+            TWMapBranch::initWithXMLNode(rootElement.node(), rootElement.doc(), nullptr, map.get());
     map->adoptLoadedTree(root, live.elementForName(u"linkLines").elementsForName(u"linkLine"));
     removeTreeElements(live);
     return map;

@@ -121,10 +121,11 @@ TEST_F(ContentsXMLTest, UnknownChildrenSurviveInTheirPlace)
 {
     // Map elements too come back as they were, children unknown here included.
     const QByteArray map =
-        QByteArray("<map><TWMap><outlineFormatSettings><string>Numeric</string></outlineFormatSettings>"
-        "<identifier>AB-12</identifier><futureMapChild>z</futureMapChild>"
-        "<canvasSize><width>800.000000</width>"
-        "<height>600.000000</height></canvasSize><root>") +
+        QByteArray(
+            "<map><TWMap><outlineFormatSettings><string>Numeric</string></outlineFormatSettings>"
+            "<identifier>AB-12</identifier><futureMapChild>z</futureMapChild>"
+            "<canvasSize><width>800.000000</width>"
+            "<height>600.000000</height></canvasSize><root>") +
         branchElement(7, "<text>t</text>") + "</root><linkLines/></TWMap></map>";
     // A document type of a foreign writer is not written back; what its
     // entities stood for is.

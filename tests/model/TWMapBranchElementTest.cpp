@@ -163,7 +163,9 @@ TEST_F(TWMapBranchElementTest, TextFormsOfSingleChildren)
          }},
         {"<resourcesAllocated><string>R-1</string><other/><string>R-2</string>"
          "</resourcesAllocated>",
-         [](const TWMapBranch &b) { EXPECT_EQ(b.resourcesAllocated(), (QStringList{"R-1", "R-2"})); }},
+         [](const TWMapBranch &b) {
+             EXPECT_EQ(b.resourcesAllocated(), (QStringList{"R-1", "R-2"}));
+         }},
         // The first of two counts; unknown children are passed over.
         {"<duration>2</duration><futureChild><duration>9</duration></futureChild>"
          "<duration>5</duration>",
@@ -229,8 +231,9 @@ TEST_F(TWMapBranchElementTest, ChildrenKeepTheirOrderAndGetTheirConnections)
                               "</TWMapBranch>";
     // The children come before the branch's own shape, which they need.
     const QByteArray xml =
-        "<TWMapBranch><children>" + branchElement(2, "<children>" + branchElement(5) + "</children>") +
-        broken + branchElement(3) + "</children>" + rootShape +
+        "<TWMapBranch><children>" +
+        branchElement(2, "<children>" + branchElement(5) + "</children>") + broken +
+        branchElement(3) + "</children>" + rootShape +
         "<enclosedTextArea><TWGraphic><class>TWTextArea</class><graphicNumber>2</graphicNumber>"
         "</TWGraphic></enclosedTextArea><branchNumber>1</branchNumber></TWMapBranch>";
     Recorder recorder({TWMapsDoc::IncrementLoadingNotification});
@@ -242,11 +245,13 @@ TEST_F(TWMapBranchElementTest, ChildrenKeepTheirOrderAndGetTheirConnections)
         EXPECT_EQ(b->children().at(0)->branchNumber(), 2);
         EXPECT_EQ(b->children().at(1)->branchNumber(), 3);
         EXPECT_EQ(b->children().at(0)->parent(), b.get());
-        auto *title = dynamic_cast<TWTitleConnection *>(b->children().at(1)->connectionGraphic().get());
+        auto *title =
+            dynamic_cast<TWTitleConnection *>(b->children().at(1)->connectionGraphic().get());
         ASSERT_NE(title, nullptr);
         EXPECT_EQ(title->position(), Point(60, 40));
         const auto &grandchild = b->children().at(0)->children().at(0);
-        EXPECT_NE(dynamic_cast<TWChildConnection *>(grandchild->connectionGraphic().get()), nullptr);
+        EXPECT_NE(dynamic_cast<TWChildConnection *>(grandchild->connectionGraphic().get()),
+                  nullptr);
         EXPECT_EQ(grandchild->connectionGraphic()->branch(), grandchild.get());
     }
 }
@@ -274,7 +279,8 @@ TEST_F(TWMapBranchElementTest, WrittenAndReadBackKeepsEveryValue)
     b->setShowCheckBox(false);
     b->setCheckBoxState(-1);
     b->setPriority(4);
-    b->setStartDate(CalendarDate::dateWithYear(2020, 1, 2, 3, 4, 5, *TimeZone::timeZoneWithName("UTC")));
+    b->setStartDate(
+        CalendarDate::dateWithYear(2020, 1, 2, 3, 4, 5, *TimeZone::timeZoneWithName("UTC")));
     b->setPercentageComplete(40);
     b->setResourcesAllocated({"R-1"});
     b->setDuration(2.5f);
@@ -290,9 +296,9 @@ TEST_F(TWMapBranchElementTest, WrittenAndReadBackKeepsEveryValue)
     note->setText(std::make_shared<const AttributedString>(QStringLiteral("a note")));
     b->insertObjectInAttachedTextArrayAtIndex(note, 0);
     b->insertObjectInTrackedChangesAtIndex(
-        std::make_shared<TWTrackedChange>(TWPerson(QStringLiteral("Ann"), std::nullopt, std::nullopt,
-                                                   std::nullopt, std::nullopt),
-                                          std::nullopt, AttributedString(QStringLiteral("moved"))),
+        std::make_shared<TWTrackedChange>(
+            TWPerson(QStringLiteral("Ann"), std::nullopt, std::nullopt, std::nullopt, std::nullopt),
+            std::nullopt, AttributedString(QStringLiteral("moved"))),
         0);
     b->insertObjectInLinkedGraphicsAtIndex(TWGraphic::make<TWCircle>(Rect(1, 2, 3, 4)), 0);
 
@@ -301,8 +307,14 @@ TEST_F(TWMapBranchElementTest, WrittenAndReadBackKeepsEveryValue)
     EXPECT_EQ(streamText(*b), text);
     for (const bool streamed : {false, true}) {
         SCOPED_TRACE(streamed ? "stream" : "tree");
+        Recorder recorder({TWMapsDoc::IncrementLoadingNotification});
         const auto again = streamed ? readStreamed(text, root.get()) : read(text, root.get());
         ASSERT_NE(again, nullptr);
+        // One announcement a branch, each before its children's.
+        ASSERT_EQ(recorder.notifications.size(), 2);
+        EXPECT_EQ(recorder.notifications.at(0).userInfo.value(TWMapBranch::LoadingTextKey), "Full");
+        EXPECT_EQ(recorder.notifications.at(1).userInfo.value(TWMapBranch::LoadingTextKey),
+                  "Inner");
         EXPECT_EQ(withoutGraphicNumbers(treeText(*again)), withoutGraphicNumbers(text));
         EXPECT_EQ(again->screenWriterSelectedRange(), (TWMapBranch::Range{5, 12}));
         EXPECT_EQ(again->hyperlinks().at(0)->linkURL(), "https://example.org/?a=1&b=2");
@@ -312,7 +324,8 @@ TEST_F(TWMapBranchElementTest, WrittenAndReadBackKeepsEveryValue)
         EXPECT_EQ(again->linkedGraphics().at(0)->originalGraphicNumber(),
                   b->linkedGraphics().at(0)->graphicNumber());
     }
-    EXPECT_TRUE(text.contains("<screenWriterText>INT. HOUSE &amp; &lt;garden&gt;</screenWriterText>"));
+    EXPECT_TRUE(
+        text.contains("<screenWriterText>INT. HOUSE &amp; &lt;garden&gt;</screenWriterText>"));
     EXPECT_TRUE(text.contains("<location>5.000000</location>"));
     EXPECT_EQ(text.count("<boundaryFillColor>"), 1); // the inner branch's only
     (void)grandchild;
@@ -374,9 +387,9 @@ TEST_F(TWMapBranchElementTest, AMapWhoseRootCannotBeBuiltKeepsItsDefaultRoot)
           QByteArray("<root/>"), QByteArray()}) {
         SCOPED_TRACE(root.constData());
         MapsDocTest::WarningCapture warnings;
-        const auto loaded = TWMap::createWithXMLElement(
-            XMLElement::parse("<TWMap>" + root + "</TWMap>"), document.get(),
-            TWMap::Identifier::KeepStored);
+        const auto loaded =
+            TWMap::createWithXMLElement(XMLElement::parse("<TWMap>" + root + "</TWMap>"),
+                                        document.get(), TWMap::Identifier::KeepStored);
         ASSERT_NE(loaded, nullptr);
         ASSERT_NE(loaded->root(), nullptr);
         EXPECT_EQ(loaded->root()->map(), loaded.get());
@@ -390,12 +403,15 @@ QByteArray handBranch(int number, const char *shape, const QByteArray &more = {}
 {
     const QByteArray n = QByteArray::number(number);
     return "<TWMapBranch><branchNumber>" + n + "</branchNumber><mainGraphic><TWGraphic><class>" +
-           shape + "</class><bounds><x>" + n + "0</x><y>5</y><width>80</width><height>30</height>"
-           "</bounds><graphicNumber>" + n + "1</graphicNumber></TWGraphic></mainGraphic>"
-           "<enclosedTextArea><TWGraphic><class>TWTextArea</class><graphicNumber>" + n +
-           "2</graphicNumber><text><NSAttributedString><string>" + shape +
-           " &amp; co</string></NSAttributedString></text></TWGraphic></enclosedTextArea>" +
-           more + "</TWMapBranch>";
+           shape + "</class><bounds><x>" + n +
+           "0</x><y>5</y><width>80</width><height>30</height>"
+           "</bounds><graphicNumber>" +
+           n +
+           "1</graphicNumber></TWGraphic></mainGraphic>"
+           "<enclosedTextArea><TWGraphic><class>TWTextArea</class><graphicNumber>" +
+           n + "2</graphicNumber><text><NSAttributedString><string>" + shape +
+           " &amp; co</string></NSAttributedString></text></TWGraphic></enclosedTextArea>" + more +
+           "</TWMapBranch>";
 }
 
 TEST_F(TWMapBranchElementTest, AHandWrittenDocumentLoadsSavesAndLoadsAgainEqual)
@@ -406,24 +422,25 @@ TEST_F(TWMapBranchElementTest, AHandWrittenDocumentLoadsSavesAndLoadsAgainEqual)
         "<resourcesAllocated><string>R-1</string></resourcesAllocated>"
         "<startDate><NSCalendarDate><year>2021</year><month>5</month><day>6</day><hour>7</hour>"
         "<minute>8</minute><second>9</second><timeZone>UTC</timeZone></NSCalendarDate></startDate>";
-    const QByteArray note = "<attachedTextArray><item><TWAttachedText><text><NSAttributedString>"
-                            "<string>a note</string></NSAttributedString></text>"
-                            "<category>Notes</category></TWAttachedText></item></attachedTextArray>";
+    const QByteArray note =
+        "<attachedTextArray><item><TWAttachedText><text><NSAttributedString>"
+        "<string>a note</string></NSAttributedString></text>"
+        "<category>Notes</category></TWAttachedText></item></attachedTextArray>";
     const QByteArray link = "<hyperlinks><hyperlink><TWHyperlink><linkType>2</linkType>"
                             "<linkURL>https://example.org/</linkURL></TWHyperlink></hyperlink>"
                             "</hyperlinks>";
     const QByteArray deep = handBranch(
         5, "TWFlexiBranch",
-        "<children>" + handBranch(6, "TWCloud", "<children>" + handBranch(7, "TWCustomBranchShape") +
-                                                     "</children>") +
+        "<children>" +
+            handBranch(6, "TWCloud",
+                       "<children>" + handBranch(7, "TWCustomBranchShape") + "</children>") +
             "</children>");
     const QByteArray map1 =
         "<map><TWMap><identifier>HAND-1</identifier><futureMapChild>f</futureMapChild><root>" +
-        handBranch(1, "TWRectangle",
-                   "<children>" + handBranch(2, "TWLine", note) +
-                       handBranch(3, "TWCircle", link + task) +
-                       handBranch(4, "TWImage", "<children>" + deep + "</children>") +
-                       "</children>") +
+        handBranch(
+            1, "TWRectangle",
+            "<children>" + handBranch(2, "TWLine", note) + handBranch(3, "TWCircle", link + task) +
+                handBranch(4, "TWImage", "<children>" + deep + "</children>") + "</children>") +
         "</root><linkLines><linkLine><TWGraphic><class>TWLinkLine</class><graphicNumber>99"
         "</graphicNumber><startGraphicNumber>21</startGraphicNumber><endGraphicNumber>71"
         "</endGraphicNumber></TWGraphic></linkLine></linkLines><laterMapChild/></TWMap></map>";
@@ -431,7 +448,9 @@ TEST_F(TWMapBranchElementTest, AHandWrittenDocumentLoadsSavesAndLoadsAgainEqual)
                             handBranch(8, "TWRectangle") + "</root></TWMap></map>";
     const QByteArray contents =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TWMapsDoc><futureDocChild>x</futureDocChild>"
-        "<maps>" + map1 + map2 + "</maps><currentMapNumber>0</currentMapNumber>"
+        "<maps>" +
+        map1 + map2 +
+        "</maps><currentMapNumber>0</currentMapNumber>"
         "<resources><resource><TWResource><resourceIdentifier>R-1</resourceIdentifier>"
         "<resourceName>Dan</resourceName></TWResource></resource></resources></TWMapsDoc>";
     const QString path = tempDir.filePath("hand.tweb");
@@ -497,7 +516,8 @@ TEST_F(TWMapBranchElementTest, ADocumentOfEveryKindLoadsSavesAndLoadsAgainEqual)
     made[1]->setPriority(3);
     made[1]->setPercentageComplete(50);
     made[2]->insertObjectInHyperlinksAtIndex(std::make_shared<TWHyperlink>(2), 0);
-    made[3]->setPrimaryAttachedText(std::make_shared<const AttributedString>(QStringLiteral("note")));
+    made[3]->setPrimaryAttachedText(
+        std::make_shared<const AttributedString>(QStringLiteral("note")));
     auto resource = std::make_shared<TWResource>();
     resource->setResourceName("Dan");
     document->addResource(resource);

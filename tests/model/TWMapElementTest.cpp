@@ -255,9 +255,8 @@ TEST_F(TWMapElementTest, EachStoredBranchCountsOnceOnTheLoadingProgress)
         {TWMapsDoc::StartLoadingCountNotification, TWMapsDoc::IncrementLoadingNotification});
     load(packageWithContents(contentsWithMaps(
         {}, "<map><TWMap><root>" +
-                MapsDocTest::branchElement(
-                    1, "<children>" + MapsDocTest::branchElement(2) +
-                           MapsDocTest::branchElement(3) + "</children>") +
+                MapsDocTest::branchElement(1, "<children>" + MapsDocTest::branchElement(2) +
+                                                  MapsDocTest::branchElement(3) + "</children>") +
                 "</root></TWMap></map>")));
     ASSERT_FALSE(recorder.notifications.isEmpty());
     EXPECT_EQ(recorder.notifications.at(0).userInfo.value(TWMapsDoc::CountKey).toInt(), 3);

@@ -58,15 +58,17 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     auto plain = TWMap::create(document.get());
     document->addMap(plain, false);
     const XMLElement pictured = XMLElement::parse(
-        QByteArray("<TWMap><identifier>MAP-2</identifier>"
-        "<useMyOwnBackgroundSettings>YES</useMyOwnBackgroundSettings>"
-        "<backgroundImageFilename>Images/DocumentBackground5/ExtractedImage.pdf"
-        "</backgroundImageFilename>"
-        "<root><TWMapBranch><soundFileName>Sounds/Branch3/bell.aiff</soundFileName>"
-        "<mainGraphic><TWGraphic><class>TWImage</class><graphicNumber>41</graphicNumber>"
-        "<imageFilename>Images/Graphic4/photo.png</imageFilename></TWGraphic></mainGraphic>"
-        "<enclosedTextArea><TWGraphic><class>TWTextArea</class><graphicNumber>42</graphicNumber>"
-        "</TWGraphic></enclosedTextArea><branchNumber>3</branchNumber><children>") +
+        QByteArray(
+            "<TWMap><identifier>MAP-2</identifier>"
+            "<useMyOwnBackgroundSettings>YES</useMyOwnBackgroundSettings>"
+            "<backgroundImageFilename>Images/DocumentBackground5/ExtractedImage.pdf"
+            "</backgroundImageFilename>"
+            "<root><TWMapBranch><soundFileName>Sounds/Branch3/bell.aiff</soundFileName>"
+            "<mainGraphic><TWGraphic><class>TWImage</class><graphicNumber>41</graphicNumber>"
+            "<imageFilename>Images/Graphic4/photo.png</imageFilename></TWGraphic></mainGraphic>"
+            "<enclosedTextArea><TWGraphic><class>TWTextArea</class><graphicNumber>42</"
+            "graphicNumber>"
+            "</TWGraphic></enclosedTextArea><branchNumber>3</branchNumber><children>") +
         branchElement(8, "<linkedGraphics><linkedGraphic><TWGraphic><class>TWRectangle</class>"
                          "<graphicNumber>83</graphicNumber>"
                          "<moviePath>Images/Branch8/Graphic2/clip.mov</moviePath>"

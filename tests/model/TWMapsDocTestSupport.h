@@ -56,8 +56,8 @@ inline QByteArray branchChain(int depth)
 {
     QByteArray tree;
     for (int level = depth; level >= 1; --level)
-        tree = branchElement(level, tree.isEmpty() ? QByteArray() : "<children>" + tree +
-                                                                        "</children>");
+        tree = branchElement(level,
+                             tree.isEmpty() ? QByteArray() : "<children>" + tree + "</children>");
     return tree;
 }
 
