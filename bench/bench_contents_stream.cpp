@@ -1,23 +1,22 @@
-// Loading and saving generated documents of 1,000 and 10,000 branches (and
-// 100,000 with THINKWEB_BENCH_LARGE=1) through the streaming layer, beside
+// Opening and saving generated documents of 1,000 and 10,000 branches (and
+// 100,000 with THINKWEB_BENCH_LARGE=1) as a user does, beside
 // `gunzip -c | xmllint --noout -` and `xmllint --format | gzip` on the same
 // Contents.xml. Reports time and peak memory per branch; the memory is the
 // rise of the resident high-water mark during the run (child processes:
 // their own peak).
 #include "BranchDocumentGenerator.h"
-#include "model/PackageReader.h"
-#include "model/PackageWriter.h"
 #include "model/TWFileIO.h"
-#include "support/ContentsXMLReader.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/TWPreferences.h"
+#include "platform/UserDefaults.h"
+#include "support/XMLStreamWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -26,8 +25,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-const QString contentsPath = QStringLiteral("Thinkweb/Contents.xml");
 
 // Resident memory in bytes from /proc/self/status ("VmRSS", "VmHWM").
 qint64 statusBytes(const char *key)
@@ -65,48 +62,27 @@ struct Document
     int branches = 0;
     qint64 xmlSize = 0;
     QString package, xml, gz;
-    QMap<QString, QByteArray> pictures;
 
     explicit Document(int count) : branches(count)
     {
         package = dir.filePath("doc.tweb");
         xml = dir.filePath("Contents.xml");
         gz = dir.filePath("Contents.xml.gz");
-        BranchDocument::Tree tree{count};
-        tree.picture = [this](const QString &path, int bytes) {
-            QByteArray data(bytes, Qt::Uninitialized);
-            quint32 x = quint32(pictures.size()) * 2654435761u + 1;
-            for (char &c : data) {
-                x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-                c = char(x);
-            }
-            pictures.insert(path, data);
-        };
+        std::shared_ptr<TWMapsDoc> document = BranchDocument::makeDocument(count);
+        if (document->saveToFile(package) != TWFileIO::SaveSucceeded)
+            qFatal("cannot save the package");
+        // The same text the package holds, for the command-line tools.
         QFile file(xml);
         if (!file.open(QIODevice::WriteOnly))
             qFatal("cannot write %s", qPrintable(xml));
         XMLStreamWriter writer(
             [&file](const char *data, qint64 size) { return file.write(data, size) == size; });
-        BranchDocument::writeDocument(writer, tree);
+        if (!document->writeContentsXML(writer) || !writer.writeEndDocument())
+            qFatal("cannot write Contents.xml");
         file.close();
+        document->detach();
         xmlSize = QFileInfo(xml).size();
         shell(QStringLiteral("gzip -c '%1' > '%2'").arg(xml, gz));
-        // The package: the same text as the streamed entry, the pictures beside it.
-        if (TWFileIO::saveStreamedPackage(
-                [this] {
-                    QVariantMap entries;
-                    for (auto it = pictures.cbegin(); it != pictures.cend(); ++it)
-                        entries.insert(it.key(), it.value());
-                    entries.insert("Thinkweb/fileVersion.txt", QStringLiteral("4.1"));
-                    return entries;
-                },
-                contentsPath,
-                [this](XMLStreamWriter &w) {
-                    BranchDocument::writeDocument(w, BranchDocument::Tree{branches});
-                    return !w.failed();
-                },
-                package) != TWFileIO::SaveSucceeded)
-            qFatal("cannot save the package");
     }
 
     static qint64 shell(const QString &command)
@@ -131,34 +107,18 @@ Document &document(int branches)
     return *d;
 }
 
-// Reads a branch as a branch reader will: its own children expanded one at a
-// time and dropped, its child branches as the stream reaches them.
-qint64 readBranch(ContentsXMLReader &reader)
-{
-    qint64 count = 1;
-    if (!reader.enterElement())
-        return count;
-    while (reader.nextChildElement()) {
-        if (reader.nameIs("children")) {
-            if (reader.enterElement())
-                while (reader.nextChildElement())
-                    count += readBranch(reader);
-        } else {
-            benchmark::DoNotOptimize(reader.expandElement());
-        }
-    }
-    return count;
-}
-
 void report(benchmark::State &state, const Document &d, qint64 peak, double seconds)
 {
     state.counters["xml_MB"] = double(d.xmlSize) / (1 << 20);
+    state.counters["xml_per_branch_KB"] = double(d.xmlSize) / 1024 / d.branches;
     state.counters["peak_MB"] = double(peak) / (1 << 20);
     state.counters["peak_per_branch_KB"] = double(peak) / 1024 / d.branches;
     state.counters["us_per_branch"] =
         seconds * 1e6 / double(d.branches) / double(state.iterations());
 }
 
+// Opening a document as a user does: the package read, Contents.xml streamed
+// into the model, every branch built.
 void BM_LoadStreamed(benchmark::State &state, int branches)
 {
     Document &d = document(branches);
@@ -167,39 +127,18 @@ void BM_LoadStreamed(benchmark::State &state, int branches)
     for (auto _ : state) {
         const PeakMemory memory;
         const auto start = std::chrono::steady_clock::now();
-        qint64 branches = 0;
-        StreamedPackageEntry contents;
-        const int code = TWFileIO::loadStreamedPackage(
-            d.package, contentsPath, "TWMapBranch",
-            [&](const PackageData &data, const StreamedPackageEntry &entry) {
-                contents = entry;
-                if (data.size() != d.pictures.size() + 1)
-                    return false;
-                std::unique_ptr<PackageEntryStream> stream = entry.open();
-                ContentsXMLReader reader(
-                    [&](char *bytes, qint64 max) { return stream->read(bytes, max); });
-                if (!reader.readRootElement() || !reader.enterElement())
-                    return false;
-                // TWMapsDoc/maps/map/TWMap/root/TWMapBranch
-                for (const char *name : {"maps", "map", "TWMap"})
-                    if (!reader.nextChildElement() || !reader.nameIs(name) ||
-                        !reader.enterElement())
-                        return false;
-                while (reader.nextChildElement()) {
-                    if (!reader.nameIs("root")) {
-                        benchmark::DoNotOptimize(reader.expandElement());
-                    } else if (reader.enterElement()) {
-                        while (reader.nextChildElement())
-                            branches += readBranch(reader);
-                    }
-                }
-                return !reader.hasError();
-            });
-        if (code != TWFileIO::LoadSucceeded || branches != d.branches ||
-            contents.startTagCount != d.branches)
-            state.SkipWithError("load failed");
+        int error = -1;
+        std::shared_ptr<TWMapsDoc> loaded = TWMapsDoc::loadFromFile(d.package, false, &error);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         peak = std::max(peak, memory.rise());
+        if (!loaded || loaded->countOfMaps() != 1 ||
+            loaded->maps().at(0)->allBranches().size() != d.branches)
+            state.SkipWithError("load failed");
+        state.PauseTiming();
+        if (loaded)
+            loaded->detach();
+        loaded.reset();
+        state.ResumeTiming();
     }
     report(state, d, peak, seconds);
 }
@@ -218,33 +157,28 @@ void BM_LoadXmllint(benchmark::State &state, int branches)
     report(state, d, qint64(usage.ru_maxrss) * 1024, seconds);
 }
 
+// Saving the loaded document: Contents.xml written from the model straight
+// into the compressed package, the pictures beside it.
 void BM_SaveStreamed(benchmark::State &state, int branches)
 {
     Document &d = document(branches);
     const QString target = d.dir.filePath("saved.tweb");
+    std::shared_ptr<TWMapsDoc> loaded = TWMapsDoc::loadFromFile(d.package, false);
+    if (!loaded) {
+        state.SkipWithError("load failed");
+        return;
+    }
     qint64 peak = 0;
     double seconds = 0;
     for (auto _ : state) {
         const PeakMemory memory;
         const auto start = std::chrono::steady_clock::now();
-        const int code = TWFileIO::saveStreamedPackage(
-            [&d] {
-                QVariantMap entries;
-                for (auto it = d.pictures.cbegin(); it != d.pictures.cend(); ++it)
-                    entries.insert(it.key(), it.value());
-                return entries;
-            },
-            contentsPath,
-            [&d](XMLStreamWriter &w) {
-                BranchDocument::writeDocument(w, BranchDocument::Tree{d.branches});
-                return !w.failed();
-            },
-            target);
-        if (code != TWFileIO::SaveSucceeded)
+        if (loaded->saveToFile(target) != TWFileIO::SaveSucceeded)
             state.SkipWithError("save failed");
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         peak = std::max(peak, memory.rise());
     }
+    loaded->detach();
     report(state, d, peak, seconds);
 }
 
@@ -268,6 +202,13 @@ void BM_SaveXmllint(benchmark::State &state, int branches)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // Neither the user's preferences nor a panel.
+    QTemporaryDir dir;
+    UserDefaults defaults(dir.filePath("defaults.ini"));
+    UserDefaults::Scope defaultsScope(&defaults);
+    TWPreferences::registerDefaults(defaults);
+    RecordingAlerts alerts;
+    Alerts::Scope alertsScope(&alerts);
     if (QStandardPaths::findExecutable("xmllint").isEmpty()) {
         qWarning("bench_contents_stream needs xmllint (libxml2-utils)");
         return 1;

@@ -16,14 +16,27 @@ namespace {
 // deep, so that a map of n branches is wide rather than deep.
 QByteArray mapElement(int index, int branches)
 {
+    // The three children every branch element needs, the rest left to defaults.
+    const auto branch = [](int number, const char *text) {
+        const QByteArray n = QByteArray::number(number);
+        return "<TWMapBranch><mainGraphic><TWGraphic><class>TWRectangle</class><graphicNumber>" +
+               n +
+               "1</graphicNumber></TWGraphic></mainGraphic><enclosedTextArea><TWGraphic>"
+               "<class>TWTextArea</class><graphicNumber>" +
+               n +
+               "2</graphicNumber><text>"
+               "<NSAttributedString><string>" +
+               QByteArray(text) + " " + n +
+               "</string></NSAttributedString></text></TWGraphic></enclosedTextArea>"
+               "<branchNumber>" +
+               n + "</branchNumber>";
+    };
     QByteArray map = "<map><TWMap><identifier>M" + QByteArray::number(index) +
                      "</identifier><canvasSize><width>617.000000</width>"
-                     "<height>458.000000</height></canvasSize><root><TWMapBranch>"
-                     "<text>central</text><children>";
+                     "<height>458.000000</height></canvasSize><root>" +
+                     branch(0, "central") + "<children>";
     for (int i = 1; i < branches; ++i)
-        map += "<TWMapBranch><text>branch " + QByteArray::number(i) +
-               "</text><location><x>10.000000</x><y>20.000000</y></location>"
-               "<children/></TWMapBranch>";
+        map += branch(i, "branch") + "</TWMapBranch>";
     return map + "</children></TWMapBranch></root><linkLines/></TWMap></map>";
 }
 

@@ -139,10 +139,8 @@ void TWMap::makeRootBranch()
 std::shared_ptr<TWMap> TWMap::copy() const
 {
     std::shared_ptr<TWMap> c = createBare();
-    // The stored tree and link lines, and children this version does not
-    // know, travel in the element.
+    // Children this version does not know travel with the settings.
     c->m_liveXMLElement = m_liveXMLElement.copy();
-    c->m_treeHeldInElement = m_treeHeldInElement;
 
     c->m_isSwDialogueBOPage = m_isSwDialogueBOPage;
     c->m_isSwDialogueTONPage = m_isSwDialogueTONPage;
@@ -183,13 +181,20 @@ std::shared_ptr<TWMap> TWMap::copy() const
     c->m_layoutServices = m_layoutServices;
     c->m_drawingServices = m_drawingServices;
 
-    // Branches and graphics are duplicated through their elements: a copy
-    // gets the tree only once that route exists for them. Link lines that
-    // can copy themselves come along.
+    // The tree is duplicated through its element: every graphic of the copy
+    // remembers the number it was copied from, which the link lines and the
+    // selection are matched by.
+    if (m_root) {
+        XMLElement holder = XMLElement::create("root");
+        xmlNodePtr element = m_root->addXmlDataToNode(holder.node(), false);
+        c->setRoot(TWMapBranch::initWithXMLNode(element, holder.doc(), nullptr, c.get()));
+    }
     for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
         if (std::shared_ptr<TWGraphic> lineCopy = line->copy())
             c->m_linkLines.append(std::static_pointer_cast<TWLinkLine>(lineCopy));
     }
+    if (c->m_root)
+        c->resolveLoadedGraphics();
 
     // The cache starts empty and is rebuilt from the copy's own tree, so the
     // selection is looked up among the copy's graphics.

@@ -38,10 +38,10 @@ class XMLStreamWriter;
 // create() (a new map), createWithXMLElement() (a stored one) or copy(). The
 // destructor posts and registers nothing; owners call deparent() first.
 //
-// The map keeps its live `TWMap` element as it was read: the settings the map
-// models are read from it and written back into it, while the branch tree and
-// the link lines stored there stay as they are until branches are read from
-// elements, so that a document still loads and saves without loss.
+// The map keeps its live `TWMap` element as it was read, less the branch tree
+// and the link lines, which are read into the model: the settings are written
+// back into it at every save, and children this version does not know keep
+// their place. The tree and the link lines are written from the model.
 class TWMap : public std::enable_shared_from_this<TWMap>
 {
     struct Passkey
@@ -123,10 +123,9 @@ public:
     // source's identifier, which names its preview in the package.
     enum class Identifier { KeepStored, MakeNew };
     // A map read from its `TWMap` element, which it keeps (a copy of it, so
-    // the caller's tree can change freely). Values the element marks as not
-    // set come from the document's root element. Null for an element that is
-    // not a map. Each branch element kept unread counts once on the loading
-    // progress.
+    // the caller's tree can change freely), less `root` and `linkLines`.
+    // Values the element marks as not set come from the document's root
+    // element. Null for an element that is not a map.
     static std::shared_ptr<TWMap> createWithXMLElement(const XMLElement &element,
                                                        TWMapsDoc *document, Identifier identifier);
 
@@ -136,8 +135,9 @@ public:
     TWMap &operator=(const TWMap &) = delete;
 
     // A copy that belongs to no document and has no identifier of its own
-    // until one is asked for. Its graphic order cache starts empty and is
-    // rebuilt from its own tree.
+    // until one is asked for. It holds a copy of the tree, made through the
+    // branch element. Its graphic order cache starts empty and is rebuilt
+    // from its own tree.
     std::shared_ptr<TWMap> copy() const;
 
     // --- document, services, undo ---
@@ -215,9 +215,12 @@ public:
     bool refersToPackagePath(const QString &path);
 
     // --- element ---
-    // The live element, brought up to date.
+    // The live element with its settings brought up to date. It holds no
+    // tree: writeXML() and freshXMLElementEmbeddingBinaryData() add the
+    // `root` and `linkLines` children from the model.
     XMLElement liveXMLElement();
-    // A copy of the live element brought up to date, for another document.
+    // A copy of the live element brought up to date, with the tree and the
+    // link lines, for another document.
     XMLElement freshXMLElementEmbeddingBinaryData(bool embed);
 
     // Branches of the tree that match a report filter.
@@ -577,7 +580,13 @@ private:
     void updateSelectedBranchesForBindings();
     void readFromElement(bool keepIdentifier);
     void writeToElement(XMLElement &element);
-    void postLoadingProgressForStoredBranches() const;
+    // Takes the tree read for the map (keeping the default root when there
+    // is none) and the link lines, then resolves the graphic numbers.
+    void adoptLoadedTree(const std::shared_ptr<TWMapBranch> &root,
+                         const QList<XMLElement> &linkLines);
+    // `root` and `linkLines` elements of the tree, appended to `element`.
+    void appendTreeElements(XMLElement &element, bool embeddingBinaryData);
+    static void removeTreeElements(XMLElement &element);
     template <class T>
     bool setIfChanged(T &field, const T &value, const char *key, const char *actionName,
                       const char *table = nullptr);
@@ -589,8 +598,6 @@ private:
     std::shared_ptr<TWMapLayoutServices> m_layoutServices;
     std::shared_ptr<TWMapDrawingServices> m_drawingServices;
     bool m_initializing = false;
-    // The element holds a stored branch tree and link lines that are not read yet.
-    bool m_treeHeldInElement = false;
 
     bool m_isSwDialogueBOPage = false;
     QString m_swDialogueBOPageText;

@@ -15,9 +15,12 @@
 #include <memory>
 #include <optional>
 
+#include <libxml/tree.h>
+
 class AttributedString;
 class Image;
 class BezierPath;
+class ContentsXMLReader;
 class QMimeData;
 class QObject;
 class TWAttachedText;
@@ -35,6 +38,7 @@ class TWResource;
 class TWTextArea;
 class TWTrackedChange;
 class UndoManager;
+class XMLStreamWriter;
 
 // One topic of a mind map: a node of the map's branch tree. It owns every
 // graphic drawn for the topic (shape, text, picture, adornments, attached
@@ -390,6 +394,25 @@ public:
     // that fresh numbers never repeat it.
     void setStoredBranchNumber(int number);
 
+    // --- the "TWMapBranch" element (TWMapBranch_XML.cpp) ---
+    // Appends the element of this branch and its subtree as the last child
+    // of `parent` and returns it. With embedding, pictures travel inside
+    // the graphic elements (copy and paste).
+    xmlNodePtr addXmlDataToNode(xmlNodePtr parent, bool embeddingBinaryData = false);
+    // The same element at the writer's place, byte for byte as the tree
+    // form prints; false when the writer failed.
+    bool writeXML(XMLStreamWriter &writer, bool embeddingBinaryData = false);
+    // A branch and its subtree read from its element, with `parent` and
+    // `map` stored as they are. Null (and a log line) when the shape, the
+    // text area or the branch number is missing. Each branch read posts
+    // IncrementLoadingNotification with its plain text under LoadingTextKey.
+    static std::shared_ptr<TWMapBranch> initWithXMLNode(xmlNodePtr node, xmlDocPtr doc,
+                                                        TWMapBranch *parent, TWMap *map);
+    // The same from a reader standing on the element; the reader moves past it.
+    static std::shared_ptr<TWMapBranch> createWithXMLReader(ContentsXMLReader &reader,
+                                                            TWMapBranch *parent, TWMap *map);
+    static inline const QString LoadingTextKey = QStringLiteral("text");
+
     // --- key-value coding of the flags and numbers ---
     QVariant valueForKey(const QString &key) const;
     // Through the key's undoable setter; false for an unknown key or a value
@@ -588,6 +611,7 @@ public:
     TWMapLayoutServices &layoutServices() const;
 
 private:
+    friend class TWMapBranchElement;
     struct Settings;
     struct Caches;
     Settings &settings();

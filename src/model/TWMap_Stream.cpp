@@ -1,24 +1,86 @@
+#include "graphics/TWLinkLine.h"
 #include "model/TWMap.h"
+#include "model/TWMapBranch.h"
 
 #include "support/ContentsXMLReader.h"
 #include "support/XMLStreamWriter.h"
 
-// A map keeps its whole element for now, so each is expanded whole: only one
-// map's tree exists at a time beside the maps read before it. Readers that
-// build branches step into `root` themselves.
+// The map's own children are expanded one at a time and kept in the live
+// element; the branch tree is read into the model as the stream reaches it.
 std::shared_ptr<TWMap> TWMap::createWithXMLReader(ContentsXMLReader &reader, TWMapsDoc *document)
 {
     if (!reader.nameIs("TWMap")) {
         reader.skipElement();
         return nullptr;
     }
-    return createWithXMLElement(reader.expandElement(), document, Identifier::KeepStored);
+    std::shared_ptr<TWMap> map = create(document);
+    XMLElement live = reader.shallowCopy();
+    std::shared_ptr<TWMapBranch> root;
+    QList<XMLElement> linkLines;
+    bool rootSeen = false;
+    bool linkLinesSeen = false;
+    if (reader.enterElement()) {
+        while (reader.nextChildElement()) {
+            if (reader.nameIs("root") || reader.nameIs("linkLines")) {
+                // Only the first of each is read; a save writes them afresh.
+                bool &seen = reader.nameIs("root") ? rootSeen : linkLinesSeen;
+                const bool isRoot = &seen == &rootSeen;
+                if (seen) {
+                    reader.skipElement();
+                    continue;
+                }
+                seen = true;
+                if (!reader.enterElement())
+                    continue;
+                bool rootTried = false;
+                while (reader.nextChildElement()) {
+                    if (isRoot && !rootTried && reader.nameIs("TWMapBranch")) {
+                        rootTried = true;
+                        root = TWMapBranch::createWithXMLReader(reader, nullptr, map.get());
+                    } else if (!isRoot && reader.nameIs("linkLine")) {
+                        linkLines.append(reader.expandElement());
+                    } else {
+                        reader.skipElement();
+                    }
+                }
+                continue;
+            }
+            live.addChild(reader.expandElement());
+        }
+    }
+    if (reader.hasError())
+        return nullptr;
+    map->m_liveXMLElement = live;
+    map->readFromElement(true);
+    map->setOutlineNumbersNeedUpdating(true);
+    map->m_graphicOrderCache.clear();
+    map->m_selectedGraphics.clear();
+    map->adoptLoadedTree(root, linkLines);
+    return map;
 }
 
 bool TWMap::writeXML(XMLStreamWriter &writer)
 {
-    // The document brought every live element up to date before writing;
-    // updating again would move the lists to the end a second time.
-    writer.writeElement(m_liveXMLElement);
+    // The document brought the settings of the live element up to date
+    // before writing; the tree and the link lines follow them, from the model.
+    if (m_liveXMLElement.isNull())
+        m_liveXMLElement = XMLElement::create("TWMap");
+    writer.writeStartElement(m_liveXMLElement);
+    for (const XMLElement &child : m_liveXMLElement.elements())
+        writer.writeElement(child);
+    writer.writeStartElement(u"root");
+    if (m_root && !m_root->writeXML(writer))
+        return false;
+    writer.writeEndElement();
+    writer.writeStartElement(u"linkLines");
+    XMLElement scratch = XMLElement::create("linkLines");
+    for (const std::shared_ptr<TWLinkLine> &line : std::as_const(m_linkLines)) {
+        XMLElement element = scratch.appendChildElement(u"linkLine");
+        line->addXmlDataToNode(element.node());
+        writer.writeElement(element);
+        scratch.removeChild(element);
+    }
+    writer.writeEndElement();
+    writer.writeEndElement();
     return !writer.failed();
 }

@@ -1,3 +1,4 @@
+#include "graphics/TWConnectionRepair.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "model/TWMapBranch.h"
@@ -13,42 +14,6 @@
 #include <cmath>
 
 namespace {
-// Children of graphic and branch elements that name package entries.
-const char *const packagePathElementNames[] = {"imageFilename", "moviePath", "soundFileName"};
-
-// The package paths a stored tree names, for the part of a map that is still
-// kept as it was read.
-void collectPackagePaths(const XMLElement &element, QStringList &paths)
-{
-    for (const XMLElement &child : element.elements()) {
-        const QString name = child.name();
-        bool isPathElement = false;
-        for (const char *pathName : packagePathElementNames) {
-            if (name == QLatin1String(pathName)) {
-                isPathElement = true;
-                break;
-            }
-        }
-        if (isPathElement) {
-            const QString text = child.stringValue();
-            if (!text.isEmpty())
-                paths.append(text);
-        } else {
-            collectPackagePaths(child, paths);
-        }
-    }
-}
-
-int countBranchElements(const XMLElement &element)
-{
-    int count = 0;
-    for (const XMLElement &child : element.elements()) {
-        if (child.name() == QLatin1String("TWMapBranch"))
-            ++count;
-        count += countBranchElements(child);
-    }
-    return count;
-}
 
 // Reads settings from a map element, taking those it marks as not set
 // (older files kept them on the document) from the document's root element.
@@ -117,24 +82,65 @@ std::shared_ptr<TWMap> TWMap::createWithXMLElement(const XMLElement &element, TW
         return nullptr;
     std::shared_ptr<TWMap> map = create(document);
     map->m_liveXMLElement = element.copy();
+    XMLElement &live = map->m_liveXMLElement;
     map->readFromElement(identifier == Identifier::KeepStored);
     map->setOutlineNumbersNeedUpdating(true);
     map->m_graphicOrderCache.clear();
     map->m_selectedGraphics.clear();
-    map->m_treeHeldInElement = !map->m_liveXMLElement.elementForName(u"root").isNull() ||
-                               !map->m_liveXMLElement.elementForName(u"linkLines").isNull();
-    map->postLoadingProgressForStoredBranches();
-    map->resolveLoadedGraphics();
+
+    std::shared_ptr<TWMapBranch> root;
+    const XMLElement rootElement = live.elementForName(u"root").elementForName(u"TWMapBranch");
+    if (rootElement)
+        root =
+            TWMapBranch::initWithXMLNode(rootElement.node(), rootElement.doc(), nullptr, map.get());
+    map->adoptLoadedTree(root, live.elementForName(u"linkLines").elementsForName(u"linkLine"));
+    removeTreeElements(live);
     return map;
 }
 
-void TWMap::postLoadingProgressForStoredBranches() const
+void TWMap::adoptLoadedTree(const std::shared_ptr<TWMapBranch> &root,
+                            const QList<XMLElement> &linkLines)
 {
-    // Each branch reports once when it is read; the branches the element
-    // keeps unread are reported here instead, once each.
-    const int branches = countBranchElements(m_liveXMLElement);
-    for (int i = 0; i < branches; ++i)
-        NotificationCenter::defaultCenter().post(TWMapsDoc::IncrementLoadingNotification);
+    if (!root) {
+        // A map always has a root: the default one stays.
+        qWarning("There are no maps in this document");
+    } else {
+        if (m_root) {
+            m_root->setPrimitiveMap(nullptr);
+            m_root->deparent();
+        }
+        setRoot(root);
+        m_linkLines.clear();
+        for (const XMLElement &element : linkLines) {
+            std::shared_ptr<TWGraphic> graphic =
+                TWGraphic::graphicWithXMLNode(element.node(), element.doc(), m_root.get());
+            if (auto line = std::dynamic_pointer_cast<TWLinkLine>(graphic))
+                m_linkLines.append(std::move(line));
+        }
+    }
+    removeAllGraphicOrderCache();
+    resolveLoadedGraphics();
+    repairConnectionsAfterLoading(*this);
+}
+
+void TWMap::removeTreeElements(XMLElement &element)
+{
+    for (const char *name : {"root", "linkLines"}) {
+        for (const XMLElement &child : element.elementsForName(QLatin1String(name)))
+            element.removeChild(child);
+    }
+}
+
+void TWMap::appendTreeElements(XMLElement &element, bool embeddingBinaryData)
+{
+    XMLElement root = XMLElement::create("root");
+    if (m_root)
+        m_root->addXmlDataToNode(root.node(), embeddingBinaryData);
+    element.addChild(std::move(root), true);
+    XMLElement lines = XMLElement::create("linkLines");
+    for (const std::shared_ptr<TWLinkLine> &line : std::as_const(m_linkLines))
+        line->addXmlDataToNode(lines.appendChildElement(u"linkLine").node());
+    element.addChild(std::move(lines), true);
 }
 
 void TWMap::readFromElement(bool keepIdentifier)
@@ -323,19 +329,22 @@ void TWMap::writeToElement(XMLElement &e)
     e.setInt(b.outlineNumbersToLevel, u"outlineNumbersToLevel");
     e.setElement(m_printSetupDictionary ? m_printSetupDictionary->freshXMLElement() : XMLElement(),
                  u"printSetupDictionary");
-    // The branch tree and the link lines stay as they were read.
+    // The branch tree and the link lines are written from the model.
 }
 
 XMLElement TWMap::liveXMLElement()
 {
+    if (m_liveXMLElement.isNull())
+        m_liveXMLElement = XMLElement::create("TWMap");
     writeToElement(m_liveXMLElement);
     return m_liveXMLElement;
 }
 
-XMLElement TWMap::freshXMLElementEmbeddingBinaryData(bool)
+XMLElement TWMap::freshXMLElementEmbeddingBinaryData(bool embed)
 {
     XMLElement fresh = m_liveXMLElement.copy();
     writeToElement(fresh);
+    appendTreeElements(fresh, embed);
     return fresh;
 }
 
@@ -352,13 +361,21 @@ QStringList TWMap::referencedPackagePaths()
         if (const std::optional<QString> movie = graphic->moviePath())
             paths.append(*movie);
     }
+    const auto addGraphic = [&paths](const TWGraphic *graphic) {
+        if (!graphic)
+            return;
+        if (const std::optional<QString> image = graphic->imageFilename())
+            paths.append(*image);
+        if (const std::optional<QString> movie = graphic->moviePath())
+            paths.append(*movie);
+    };
     for (const std::shared_ptr<TWMapBranch> &branch : allBranches()) {
         if (const std::optional<QString> sound = branch->soundFileName())
             paths.append(*sound);
-    }
-    if (m_treeHeldInElement) {
-        collectPackagePaths(m_liveXMLElement.elementForName(u"root"), paths);
-        collectPackagePaths(m_liveXMLElement.elementForName(u"linkLines"), paths);
+        // Attached graphics are saved whether they are shown or not.
+        for (const std::shared_ptr<TWGraphic> &linked : branch->linkedGraphics())
+            addGraphic(linked.get());
+        addGraphic(branch->enclosedImage().get());
     }
     return paths;
 }

@@ -3,6 +3,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapsDoc_Private.h"
 #include "support/ContentsXMLReader.h"
+#include "support/XMLArena.h"
 #include "support/XMLStreamWriter.h"
 
 bool TWMapsDoc::writeContentsXML(XMLStreamWriter &writer)
@@ -10,6 +11,10 @@ bool TWMapsDoc::writeContentsXML(XMLStreamWriter &writer)
     // The maps are written from the model, map by map, where the live
     // element has its `maps` child.
     updateLiveXMLElement();
+    // A document type read with the file is not written, so what its
+    // entities stand for is written in their place.
+    if (xmlDocPtr doc = m_liveXMLElement.doc(); doc && xmlGetIntSubset(doc))
+        XMLDetail::expandEntityReferences(m_liveXMLElement.node());
     const XMLElement maps = m_liveXMLElement.elementForName(u"maps");
     writer.writeStartDocument();
     writer.writeStartElement(m_liveXMLElement);

@@ -5,6 +5,7 @@
 #include "model/TWResource.h"
 #include "support/TWXMLUtils.h"
 #include "support/XMLDocument.h"
+#include "support/XMLStreamWriter.h"
 
 #include <QStringDecoder>
 
@@ -91,15 +92,15 @@ void TWMapsDoc::updateLiveXMLElement()
 
 QByteArray TWMapsDoc::xmlDocumentData()
 {
-    updateLiveXMLElement();
-    xmlDocPtr doc = m_liveXMLElement.doc();
-    if (!doc || xmlDocGetRootElement(doc) != m_liveXMLElement.node()) {
-        // An element that is not the root of a document becomes the root of
-        // one of its own, which lives on with the element.
-        XMLDocument document(m_liveXMLElement);
-        doc = m_liveXMLElement.doc();
-    }
-    return XMLDetail::dumpDocument(doc);
+    // The same text a save streams into the package.
+    QByteArray data;
+    XMLStreamWriter writer([&data](const char *bytes, qint64 size) {
+        data.append(bytes, qsizetype(size));
+        return true;
+    });
+    writeContentsXML(writer);
+    writer.writeEndDocument();
+    return data;
 }
 
 bool TWMapsDoc::loadFromXMLElement(const XMLElement &element)

@@ -96,6 +96,12 @@ QString ContentsXMLReader::name() const
     return n ? QString::fromUtf8(reinterpret_cast<const char *>(n)) : QString();
 }
 
+const char *ContentsXMLReader::utf8Name() const
+{
+    const xmlChar *n = m_reader ? xmlTextReaderConstName(m_reader) : nullptr;
+    return n ? reinterpret_cast<const char *>(n) : "";
+}
+
 bool ContentsXMLReader::nameIs(const char *utf8Name) const
 {
     const xmlChar *n = m_reader ? xmlTextReaderConstName(m_reader) : nullptr;
@@ -165,6 +171,39 @@ XMLElement ContentsXMLReader::expandElement()
     XMLDetail::dropInterElementBlanks(copy);
     skipElement();
     return document.rootElement();
+}
+
+xmlNodePtr ContentsXMLReader::expandInPlace()
+{
+    if (m_failed || !m_current)
+        return nullptr;
+    xmlNodePtr node = xmlTextReaderExpand(m_reader);
+    if (!node) {
+        fail(QStringLiteral("not well-formed"));
+        return nullptr;
+    }
+    XMLDetail::dropInterElementBlanks(node);
+    return node;
+}
+
+xmlNodePtr ContentsXMLReader::expandElementInto(const XMLElement &parent)
+{
+    if (m_failed || !m_current || parent.isNull())
+        return nullptr;
+    xmlNodePtr node = xmlTextReaderExpand(m_reader);
+    if (!node) {
+        fail(QStringLiteral("not well-formed"));
+        return nullptr;
+    }
+    xmlNodePtr copy = xmlDocCopyNode(node, parent.doc(), 1);
+    if (!copy) {
+        fail(QStringLiteral("out of memory"));
+        return nullptr;
+    }
+    xmlAddChild(parent.node(), copy);
+    XMLDetail::dropInterElementBlanks(copy);
+    skipElement();
+    return copy;
 }
 
 XMLElement ContentsXMLReader::shallowCopy() const

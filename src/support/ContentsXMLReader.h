@@ -37,6 +37,8 @@ public:
     // The current element's name.
     QString name() const;
     bool nameIs(const char *utf8Name) const;
+    // The name as the parser holds it (UTF-8), valid until the reader moves.
+    const char *utf8Name() const;
     // Element depth of the current element (the root is 0).
     int depth() const;
 
@@ -51,6 +53,13 @@ public:
     // The current element with everything below it, in a tree of its own;
     // the reader moves past it. Null on failure.
     XMLElement expandElement();
+    // The same appended as the last child of `parent`, an element of a tree
+    // of ours, so that many small elements share one tree; returns the copy.
+    xmlNodePtr expandElementInto(const XMLElement &parent);
+    // The current element with everything below it as the reader holds it,
+    // without a copy: valid until the reader moves on, which skipElement()
+    // then does. Null on failure.
+    xmlNodePtr expandInPlace();
     // The current element without children (name, attributes, namespaces).
     XMLElement shallowCopy() const;
     // Moves past the current element.

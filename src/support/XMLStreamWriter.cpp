@@ -163,10 +163,15 @@ void XMLStreamWriter::writeTextElement(QAnyStringView name, const QString &text)
 
 void XMLStreamWriter::writeElement(const XMLElement &element)
 {
-    if (element.isNull())
+    writeNode(element.node());
+}
+
+void XMLStreamWriter::writeNode(xmlNodePtr node)
+{
+    if (!node)
         return;
     beginChild();
-    xmlNodeDumpOutput(m_xmlOutput, element.doc(), element.node(), depth(), 1, "UTF-8");
+    xmlNodeDumpOutput(m_xmlOutput, node->doc, node, depth(), 1, "UTF-8");
     xmlOutputBufferFlush(m_xmlOutput);
     append("\n", 1);
 }

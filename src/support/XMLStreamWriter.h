@@ -33,6 +33,8 @@ public:
     void writeTextElement(QAnyStringView name, const QString &text);
     // A whole element at the current place.
     void writeElement(const XMLElement &element);
+    // A whole element of any libxml2 tree at the current place.
+    void writeNode(xmlNodePtr node);
     // Closes what is open and hands everything to the sink; false when the
     // sink failed at any point.
     bool writeEndDocument();

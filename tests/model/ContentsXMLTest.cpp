@@ -26,12 +26,7 @@ PackageData packageWithContents(const QByteArray &contents)
 // A map element with `branches` nested branch elements and an identifier.
 QByteArray mapElement(const QByteArray &identifier, int branches)
 {
-    QByteArray tree;
-    for (int i = 0; i < branches; ++i)
-        tree += "<TWMapBranch><children>";
-    for (int i = 0; i < branches; ++i)
-        tree += "</children></TWMapBranch>";
-    return "<map><TWMap><identifier>" + identifier + "</identifier><root>" + tree +
+    return "<map><TWMap><identifier>" + identifier + "</identifier><root>" + branchChain(branches) +
            "</root><displayingBoundaries>YES</displayingBoundaries></TWMap></map>";
 }
 
@@ -126,11 +121,12 @@ TEST_F(ContentsXMLTest, UnknownChildrenSurviveInTheirPlace)
 {
     // Map elements too come back as they were, children unknown here included.
     const QByteArray map =
-        "<map><TWMap><outlineFormatSettings><string>Numeric</string></outlineFormatSettings>"
-        "<identifier>AB-12</identifier><futureMapChild>z</futureMapChild>"
-        "<canvasSize><width>800.000000</width>"
-        "<height>600.000000</height></canvasSize><root><TWMapBranch><text>t</text>"
-        "</TWMapBranch></root><linkLines/></TWMap></map>";
+        QByteArray(
+            "<map><TWMap><outlineFormatSettings><string>Numeric</string></outlineFormatSettings>"
+            "<identifier>AB-12</identifier><futureMapChild>z</futureMapChild>"
+            "<canvasSize><width>800.000000</width>"
+            "<height>600.000000</height></canvasSize><root>") +
+        branchElement(7, "<text>t</text>") + "</root><linkLines/></TWMap></map>";
     // A document type of a foreign writer is not written back; what its
     // entities stood for is.
     const QByteArray contents = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -171,12 +167,16 @@ TEST_F(ContentsXMLTest, UnknownChildrenSurviveInTheirPlace)
     EXPECT_EQ(root.elementForName(u"futureFirst").xmlString(),
               "<futureFirst kind=\"a\">text kept</futureFirst>");
     // In the map, what is not modelled stays in place and unchanged; the
-    // settings are written back, lists at the end.
+    // settings are written back, lists at the end, the tree and the link
+    // lines from the model behind them.
     const XMLElement savedMap = root.elementForPath(u"maps/map/TWMap");
     const XMLElement readMap = XMLElement::parse(map).elementForName(u"TWMap");
-    EXPECT_EQ(childNames(savedMap).mid(0, 5),
-              (QStringList{"identifier", "futureMapChild", "canvasSize", "root", "linkLines"}));
-    for (const char *name : {"futureMapChild", "root", "linkLines", "canvasSize", "identifier"})
+    const QStringList mapChildren = childNames(savedMap);
+    EXPECT_EQ(mapChildren.mid(0, 3), (QStringList{"identifier", "futureMapChild", "canvasSize"}));
+    EXPECT_EQ(mapChildren.mid(mapChildren.size() - 2), (QStringList{"root", "linkLines"}));
+    EXPECT_EQ(savedMap.elementForPath(u"root/TWMapBranch/branchNumber").stringValue(), "7");
+    EXPECT_TRUE(savedMap.elementForPath(u"root/TWMapBranch/text").isNull());
+    for (const char *name : {"futureMapChild", "canvasSize", "identifier"})
         EXPECT_EQ(savedMap.elementForName(QString::fromLatin1(name)).xmlString(),
                   readMap.elementForName(QString::fromLatin1(name)).xmlString())
             << name;
@@ -286,7 +286,7 @@ TEST_F(ContentsXMLTest, TheStoredCurrentMapNumber)
             contents += "<currentMapNumber>" + c.stored + "</currentMapNumber>";
         contents += "<maps>";
         for (int i = 0; i < c.maps; ++i)
-            contents += mapElement("M" + QByteArray::number(i), 0);
+            contents += mapElement("M" + QByteArray::number(i), 1);
         contents += "</maps></TWMapsDoc>";
         WarningCapture warnings;
         auto document = TWMapsDoc::createWithDictionary(packageWithContents(contents), false);

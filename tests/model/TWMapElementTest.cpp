@@ -254,8 +254,10 @@ TEST_F(TWMapElementTest, EachStoredBranchCountsOnceOnTheLoadingProgress)
     BranchTest::Recorder recorder(
         {TWMapsDoc::StartLoadingCountNotification, TWMapsDoc::IncrementLoadingNotification});
     load(packageWithContents(contentsWithMaps(
-        {}, "<map><TWMap><root><TWMapBranch><children><TWMapBranch/><TWMapBranch/></children>"
-            "</TWMapBranch></root></TWMap></map>")));
+        {}, "<map><TWMap><root>" +
+                MapsDocTest::branchElement(1, "<children>" + MapsDocTest::branchElement(2) +
+                                                  MapsDocTest::branchElement(3) + "</children>") +
+                "</root></TWMap></map>")));
     ASSERT_FALSE(recorder.notifications.isEmpty());
     EXPECT_EQ(recorder.notifications.at(0).userInfo.value(TWMapsDoc::CountKey).toInt(), 3);
     EXPECT_EQ(recorder.count(TWMapsDoc::IncrementLoadingNotification), 3);

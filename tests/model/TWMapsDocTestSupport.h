@@ -10,6 +10,7 @@
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -28,6 +29,37 @@ inline void PrintTo(const QByteArray &s, std::ostream *os)
 }
 
 namespace MapsDocTest {
+
+// The smallest element a branch is built from: a shape, a text area and a
+// branch number; `inner` (children, settings) follows them.
+inline QByteArray branchElement(int number, const QByteArray &inner = {})
+{
+    const auto graphic = [number](const char *className, int kind) {
+        return "<TWGraphic><class>" + QByteArray(className) + "</class><graphicNumber>" +
+               QByteArray::number(number * 10 + kind) + "</graphicNumber></TWGraphic>";
+    };
+    return "<TWMapBranch><mainGraphic>" + graphic("TWRectangle", 1) +
+           "</mainGraphic><enclosedTextArea>" + graphic("TWTextArea", 2) +
+           "</enclosedTextArea><branchNumber>" + QByteArray::number(number) + "</branchNumber>" +
+           inner + "</TWMapBranch>";
+}
+
+// Saved text without the graphic numbers, which are new at every load.
+inline QByteArray withoutGraphicNumbers(const QByteArray &text)
+{
+    static const QRegularExpression numbers(QStringLiteral("<(\\w*[Gg]raphicNumber)>-?\\d+</\\1>"));
+    return QString::fromUtf8(text).replace(numbers, QStringLiteral("<\\1/>")).toUtf8();
+}
+
+// `depth` branches each the only child of the one before, numbered from 1.
+inline QByteArray branchChain(int depth)
+{
+    QByteArray tree;
+    for (int level = depth; level >= 1; --level)
+        tree = branchElement(level,
+                             tree.isEmpty() ? QByteArray() : "<children>" + tree + "</children>");
+    return tree;
+}
 
 // One list that notifications and the owner's calls are written into, so
 // that tests can check their order against each other.

@@ -1,0 +1,1094 @@
+#include "graphics/TWChildConnection.h"
+#include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWTextArea.h"
+#include "graphics/TWTitleConnection.h"
+#include "model/TWAttachedText.h"
+#include "model/TWHyperlink.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch_Private.h"
+#include "model/TWMapsDoc.h"
+#include "model/TWTrackedChange.h"
+#include "platform/CFormat.h"
+#include "platform/NotificationCenter.h"
+#include "support/ContentsXMLReader.h"
+#include "support/TWXMLUtils.h"
+#include "support/XMLArena.h"
+#include "support/XMLStreamWriter.h"
+
+#include <QDebug>
+#include <array>
+#include <bitset>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// The children of a branch element in the order they are written. The
+// readers of both routes collect children into these collected by name, so the
+// two cannot disagree about what a branch element holds.
+enum Item : int {
+    MainGraphic,
+    EnclosedImage,
+    EnclosedImageLayoutMode,
+    SoundFileName,
+    SoundFileReferenceMethod,
+    LinkedGraphics,
+    EnclosedTextArea,
+    OtherEnclosedGraphics,
+    BranchNumber,
+    ConnectionGraphic,
+    AttachedTextArray,
+    Children,
+    TextMaxWidthSet,
+    TextMaxWidth,
+    Hyperlinks,
+    ChildrenHidden,
+    ScreenWriterText,
+    PrintScreenWriterText,
+    TextRelativePosition,
+    ExpandedInOutlineView,
+    HasBoundary,
+    BoundaryLineColor,
+    BoundaryFillColor,
+    BoundaryLineStyle,
+    BoundaryLineWidth,
+    BoundaryCurveRadius,
+    BoundaryCornerStyle,
+    BoundaryMargin,
+    BoundaryInheritsLineColor,
+    BoundaryDrawsFill,
+    BoundaryDrawsLine,
+    OverriddenChildRepel,
+    OverriddenChildSpacing,
+    OverriddenChildrenColorMode,
+    OverridesRainbowAngle,
+    OverriddenRainbowAngle,
+    HideChildrenOutlineNumbers,
+    ResetChildrenOutlineNumbers,
+    ChildrenOutlineNumberFormatOverride,
+    ChildrenConnectionStyle,
+    ChildrenConnectionSide,
+    ShowCheckBox,
+    CheckBoxState,
+    Priority,
+    StartDate,
+    EndDate,
+    PercentageComplete,
+    ResourcesAllocated,
+    Duration,
+    DurationUnits,
+    TrackedChanges,
+    TextDistanceFromLeftEnd,
+    TextDistanceFromRightEnd,
+    NeedsMakeNaturalSize,
+    ScreenWriterSelectedRange,
+    ItemCount
+};
+
+constexpr const char *itemNames[ItemCount] = {"mainGraphic",
+                                              "enclosedImage",
+                                              "enclosedImageLayoutMode",
+                                              "soundFileName",
+                                              "soundFileReferenceMethod",
+                                              "linkedGraphics",
+                                              "enclosedTextArea",
+                                              "otherEnclosedGraphics",
+                                              "branchNumber",
+                                              "connectionGraphic",
+                                              "attachedTextArray",
+                                              "children",
+                                              "textMaxWidthSet",
+                                              "textMaxWidth",
+                                              "hyperlinks",
+                                              "childrenHidden",
+                                              "screenWriterText",
+                                              "printScreenWriterText",
+                                              "textRelativePosition",
+                                              "expandedInOutlineView",
+                                              "hasBoundary",
+                                              "boundaryLineColor",
+                                              "boundaryFillColor",
+                                              "boundaryLineStyle",
+                                              "boundaryLineWidth",
+                                              "boundaryCurveRadius",
+                                              "boundaryCornerStyle",
+                                              "boundaryMargin",
+                                              "boundaryInheritsLineColor",
+                                              "boundaryDrawsFill",
+                                              "boundaryDrawsLine",
+                                              "overriddenChildRepel",
+                                              "overriddenChildSpacing",
+                                              "overriddenChildrenColorMode",
+                                              "overridesRainbowAngle",
+                                              "overriddenRainbowAngle",
+                                              "hideChildrenOutlineNumbers",
+                                              "resetChildrenOutlineNumbers",
+                                              "childrenOutlineNumberFormatOverride",
+                                              "childrenConnectionStyle",
+                                              "childrenConnectionSide",
+                                              "showCheckBox",
+                                              "checkBoxState",
+                                              "priority",
+                                              "startDate",
+                                              "endDate",
+                                              "percentageComplete",
+                                              "resourcesAllocated",
+                                              "duration",
+                                              "durationUnits",
+                                              "trackedChanges",
+                                              "textDistanceFromLeftEnd",
+                                              "textDistanceFromRightEnd",
+                                              "needsMakeNaturalSize",
+                                              "screenWriterSelectedRange"};
+
+int itemForName(const char *name)
+{
+    static const auto *const byName = [] {
+        auto *map = new std::unordered_map<std::string_view, int>;
+        for (int i = 0; i < ItemCount; ++i)
+            map->emplace(itemNames[i], i);
+        return map;
+    }();
+    const auto found = byName->find(std::string_view(name));
+    return found == byName->end() ? -1 : found->second;
+}
+
+// --- writing helpers ---
+
+void addText(xmlNodePtr parent, const char *name, const QString &text)
+{
+    TWXMLUtils::addTextChild(parent, name, text);
+}
+
+void addInt(xmlNodePtr parent, const char *name, long long value)
+{
+    addText(parent, name, CFormat::d(value));
+}
+
+void addFloat(xmlNodePtr parent, const char *name, float value)
+{
+    addText(parent, name, CFormat::f(double(value)));
+}
+
+void addBool(xmlNodePtr parent, const char *name, bool value)
+{
+    addText(parent, name, value ? QStringLiteral("YES") : QStringLiteral("NO"));
+}
+
+xmlNodePtr addWrapper(xmlNodePtr parent, const char *name)
+{
+    return TWXMLUtils::addElementChild(parent, name);
+}
+
+// --- reading helpers ---
+
+// One collected child.
+struct Slot
+{
+    xmlNodePtr node = nullptr;
+};
+
+// The text of a child; nothing for a missing or empty one, which reads as
+// absent.
+std::optional<QString> textOf(xmlNodePtr node)
+{
+    if (!node)
+        return std::nullopt;
+    QString text = XMLDetail::stringValueOf(node);
+    if (text.isEmpty())
+        return std::nullopt;
+    return text;
+}
+
+int intOf(xmlNodePtr node, int missing)
+{
+    const std::optional<QString> text = textOf(node);
+    return text ? CFormat::intValue(*text) : missing;
+}
+
+float floatOf(xmlNodePtr node, float missing)
+{
+    const std::optional<QString> text = textOf(node);
+    return text ? CFormat::floatValue(*text) : missing;
+}
+
+bool boolOf(xmlNodePtr node, bool missing)
+{
+    const std::optional<QString> text = textOf(node);
+    return text ? *text == u"YES" : missing;
+}
+
+QList<xmlNodePtr> itemsOf(xmlNodePtr wrapper, const char *name)
+{
+    QList<xmlNodePtr> items;
+    for (xmlNodePtr child = wrapper ? wrapper->children : nullptr; child; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && xmlStrEqual(child->name, BAD_CAST name))
+            items.append(child);
+    }
+    return items;
+}
+
+xmlNodePtr firstChildNamed(xmlNodePtr node, const char *name)
+{
+    for (xmlNodePtr child = node ? node->children : nullptr; child; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && xmlStrEqual(child->name, BAD_CAST name))
+            return child;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<TWGraphic> graphicOf(xmlNodePtr wrapper, TWMapBranch *branch)
+{
+    return wrapper ? TWGraphic::graphicWithXMLNode(wrapper, wrapper->doc, branch) : nullptr;
+}
+
+std::optional<Color> colorOf(xmlNodePtr wrapper)
+{
+    if (!firstChildNamed(wrapper, "NSColor"))
+        return std::nullopt;
+    return Color::colorWithXMLNode(wrapper, wrapper->doc);
+}
+
+QStringList stringsOf(xmlNodePtr wrapper)
+{
+    QStringList strings;
+    for (xmlNodePtr item : itemsOf(wrapper, "string"))
+        strings.append(XMLDetail::stringValueOf(item));
+    return strings;
+}
+
+// --- sources of child elements: a pull reader or a tree ---
+
+class StreamSource
+{
+public:
+    explicit StreamSource(ContentsXMLReader &reader) : m_reader(reader) {}
+    bool enter() { return m_reader.enterElement(); }
+    bool next() { return m_reader.nextChildElement(); }
+    const char *name() const { return m_reader.utf8Name(); }
+    // A branch's own children share one small tree, freed with the branch's frame.
+    Slot take(XMLElement &holder)
+    {
+        if (holder.isNull())
+            holder = XMLElement::create("TWMapBranch");
+        return {m_reader.expandElementInto(holder)};
+    }
+    // The current child where the reader holds it, until skip().
+    xmlNodePtr peek() { return m_reader.expandInPlace(); }
+    void skip() { m_reader.skipElement(); }
+
+private:
+    ContentsXMLReader &m_reader;
+};
+
+// Walks the element children of a tree the way the pull reader walks a stream.
+class TreeSource
+{
+public:
+    explicit TreeSource(xmlNodePtr start) : m_current(start) {}
+    bool enter()
+    {
+        if (!nextElement(m_current->children))
+            return false;
+        m_entered.push_back(m_current);
+        m_current = nullptr;
+        return true;
+    }
+    bool next()
+    {
+        if (m_entered.empty())
+            return false;
+        xmlNodePtr candidate =
+            nextElement(m_current ? m_current->next : m_entered.back()->children);
+        if (candidate) {
+            m_current = candidate;
+            return true;
+        }
+        m_current = m_entered.back();
+        m_entered.pop_back();
+        return false;
+    }
+    const char *name() const { return reinterpret_cast<const char *>(m_current->name); }
+    Slot take(XMLElement &) { return {m_current}; }
+    xmlNodePtr peek() { return m_current; }
+    void skip() {}
+
+private:
+    static xmlNodePtr nextElement(xmlNodePtr node)
+    {
+        while (node && node->type != XML_ELEMENT_NODE)
+            node = node->next;
+        return node;
+    }
+
+    std::vector<xmlNodePtr> m_entered;
+    xmlNodePtr m_current;
+};
+
+} // namespace
+
+// Reads and writes the branch element on behalf of TWMapBranch.
+class TWMapBranchElement
+{
+public:
+    // --- writing ---
+
+    static void writeItems(TWMapBranch &b, xmlNodePtr e, int from, int to, bool embed)
+    {
+        for (int item = from; item < to; ++item) {
+            if (item != Children)
+                writeItem(b, item, e, embed);
+        }
+    }
+
+    static void writeItem(TWMapBranch &b, int item, xmlNodePtr e, bool embed)
+    {
+        const char *name = itemNames[item];
+        const TWMapBranch::Settings &s = b.s();
+        switch (item) {
+        case MainGraphic:
+            if (b.m_mainGraphic)
+                b.m_mainGraphic->addXmlDataToNode(addWrapper(e, name), embed);
+            else
+                addWrapper(e, name);
+            break;
+        case EnclosedImage:
+            if (s.enclosedImage)
+                s.enclosedImage->addXmlDataToNode(addWrapper(e, name), embed);
+            break;
+        case EnclosedImageLayoutMode:
+            addInt(e, name, s.enclosedImageLayoutMode);
+            break;
+        case SoundFileName:
+            if (s.soundFileName && !s.soundFileName->isEmpty())
+                addText(e, name, *s.soundFileName);
+            break;
+        case SoundFileReferenceMethod:
+            addInt(e, name, s.soundFileReferenceMethod);
+            break;
+        case LinkedGraphics:
+            if (!b.m_linkedGraphics.isEmpty()) {
+                xmlNodePtr list = addWrapper(e, name);
+                for (const std::shared_ptr<TWGraphic> &graphic :
+                     std::as_const(b.m_linkedGraphics)) {
+                    // Text areas never carry pictures.
+                    const bool isText = dynamic_cast<TWTextArea *>(graphic.get()) != nullptr;
+                    graphic->addXmlDataToNode(addWrapper(list, "linkedGraphic"), embed && !isText);
+                }
+            }
+            break;
+        case EnclosedTextArea:
+            if (b.m_enclosedTextArea)
+                b.m_enclosedTextArea->addXmlDataToNode(addWrapper(e, name), false);
+            else
+                addWrapper(e, name);
+            break;
+        case OtherEnclosedGraphics:
+            if (!b.m_otherEnclosedGraphics.isEmpty()) {
+                xmlNodePtr list = addWrapper(e, name);
+                for (const auto &enclosed : std::as_const(b.m_otherEnclosedGraphics))
+                    enclosed->addXmlDataToNode(addWrapper(list, "otherEnclosedGraphic"), embed);
+            }
+            break;
+        case BranchNumber:
+            addInt(e, name, b.m_branchNumber);
+            break;
+        case ConnectionGraphic:
+            if (b.m_connectionGraphic)
+                b.m_connectionGraphic->addXmlDataToNode(addWrapper(e, name), false);
+            break;
+        case AttachedTextArray:
+            if (!s.attachedTextArray.isEmpty()) {
+                xmlNodePtr list = addWrapper(e, name);
+                for (const auto &text : s.attachedTextArray)
+                    text->addXmlDataToNode(addWrapper(list, "item"));
+            }
+            break;
+        case TextMaxWidthSet:
+            addBool(e, name, b.m_flags.textMaxWidthSet);
+            break;
+        case TextMaxWidth:
+            addFloat(e, name, s.textMaxWidth);
+            break;
+        case Hyperlinks:
+            if (!s.hyperlinks.isEmpty()) {
+                xmlNodePtr list = addWrapper(e, name);
+                for (const auto &link : s.hyperlinks)
+                    link->addXmlDataToNode(addWrapper(list, "hyperlink"));
+            }
+            break;
+        case ChildrenHidden:
+            addBool(e, name, b.m_flags.childrenHidden);
+            break;
+        case ScreenWriterText:
+            if (!s.screenWriterText.isEmpty())
+                addText(e, name, s.screenWriterText);
+            break;
+        case PrintScreenWriterText:
+            addBool(e, name, s.printScreenWriterText);
+            break;
+        case TextRelativePosition:
+            addInt(e, name, b.m_textRelativePosition);
+            break;
+        case ExpandedInOutlineView:
+            addBool(e, name, b.m_flags.expandedInOutlineView);
+            break;
+        case HasBoundary:
+            addBool(e, name, b.m_flags.hasBoundary);
+            break;
+        case BoundaryLineColor:
+            if (s.boundaryLineColor)
+                s.boundaryLineColor->addXmlDataToNode(addWrapper(e, name));
+            break;
+        case BoundaryFillColor:
+            if (s.boundaryFillColor)
+                s.boundaryFillColor->addXmlDataToNode(addWrapper(e, name));
+            break;
+        case BoundaryLineStyle:
+            addInt(e, name, s.boundaryLineStyle);
+            break;
+        case BoundaryLineWidth:
+            addFloat(e, name, s.boundaryLineWidth);
+            break;
+        case BoundaryCurveRadius:
+            addFloat(e, name, s.boundaryCurveRadius);
+            break;
+        case BoundaryCornerStyle:
+            addInt(e, name, s.boundaryCornerStyle);
+            break;
+        case BoundaryMargin:
+            addFloat(e, name, s.boundaryMargin);
+            break;
+        case BoundaryInheritsLineColor:
+            addBool(e, name, s.boundaryInheritsLineColor);
+            break;
+        case BoundaryDrawsFill:
+            addBool(e, name, s.boundaryDrawsFill);
+            break;
+        case BoundaryDrawsLine:
+            addBool(e, name, s.boundaryDrawsLine);
+            break;
+        case OverriddenChildRepel:
+            addFloat(e, name, s.overriddenChildRepel);
+            break;
+        case OverriddenChildSpacing:
+            addFloat(e, name, s.overriddenChildSpacing);
+            break;
+        case OverriddenChildrenColorMode:
+            addInt(e, name, s.overriddenChildrenColorMode);
+            break;
+        case OverridesRainbowAngle:
+            addBool(e, name, s.overridesRainbowAngle);
+            break;
+        case OverriddenRainbowAngle:
+            addFloat(e, name, s.overriddenRainbowAngle);
+            break;
+        case HideChildrenOutlineNumbers:
+            addBool(e, name, s.hideChildrenOutlineNumbers);
+            break;
+        case ResetChildrenOutlineNumbers:
+            addBool(e, name, s.resetChildrenOutlineNumbers);
+            break;
+        case ChildrenOutlineNumberFormatOverride:
+        case ResourcesAllocated: {
+            const QStringList &strings = item == ResourcesAllocated
+                                             ? s.resourcesAllocated
+                                             : s.childrenOutlineNumberFormatOverride;
+            if (!strings.isEmpty()) {
+                xmlNodePtr list = addWrapper(e, name);
+                for (const QString &string : strings)
+                    addText(list, "string", string);
+            }
+            break;
+        }
+        case ChildrenConnectionStyle:
+            addInt(e, name, b.m_childrenConnectionStyle);
+            break;
+        case ChildrenConnectionSide:
+            addInt(e, name, b.m_childrenConnectionSide);
+            break;
+        case ShowCheckBox:
+            addBool(e, name, b.m_flags.showCheckBox);
+            break;
+        case CheckBoxState:
+            addInt(e, name, s.checkBoxState);
+            break;
+        case Priority:
+            addInt(e, name, s.priority);
+            break;
+        case StartDate:
+            if (s.startDate)
+                s.startDate->addXmlDataToNode(addWrapper(e, name));
+            break;
+        case EndDate:
+            if (s.endDate)
+                s.endDate->addXmlDataToNode(addWrapper(e, name));
+            break;
+        case PercentageComplete:
+            addFloat(e, name, s.percentageComplete);
+            break;
+        case Duration:
+            addFloat(e, name, s.duration);
+            break;
+        case DurationUnits:
+            addInt(e, name, s.durationUnits);
+            break;
+        case TrackedChanges:
+            if (!s.trackedChanges.isEmpty()) {
+                xmlNodePtr list = addWrapper(e, name);
+                for (const auto &change : s.trackedChanges)
+                    change->addXmlDataToNode(addWrapper(list, "trackedChange"));
+            }
+            break;
+        case TextDistanceFromLeftEnd:
+            addFloat(e, name, s.textDistanceFromLeftEnd);
+            break;
+        case TextDistanceFromRightEnd:
+            addFloat(e, name, s.textDistanceFromRightEnd);
+            break;
+        case NeedsMakeNaturalSize:
+            addBool(e, name, b.m_flags.needsMakeNaturalSize);
+            break;
+        case ScreenWriterSelectedRange: {
+            xmlNodePtr range = addWrapper(e, name);
+            addFloat(range, "location", float(s.screenWriterSelectedRange.location));
+            addFloat(range, "length", float(s.screenWriterSelectedRange.length));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    // --- reading ---
+
+    // One branch element being read: the children collected so far and the
+    // child branches read before the branch itself could be built.
+    struct Frame
+    {
+        std::shared_ptr<TWMapBranch> branch;
+        std::array<Slot, ItemCount> collected;
+        XMLElement holder; // the tree the collected children of a stream live in
+        std::bitset<ItemCount> seen;
+        std::bitset<ItemCount> applied;
+        bool built = false;  // the children up to the attached texts are applied
+        int cursor = 0;      // the next of those in the reading order
+        bool failed = false; // a required child is missing
+        bool childrenSeen = false;
+        bool inChildren = false;
+        TWMapBranch::BranchList early; // children read before the branch was built
+    };
+
+    static void begin(Frame &frame, TWMapBranch *parent, TWMap *map)
+    {
+        frame.branch = TWMapBranch::create();
+        frame.branch->setPrimitiveParent(parent);
+        frame.branch->setPrimitiveMap(map);
+    }
+
+    static xmlNodePtr take(Frame &frame, int item) { return frame.collected[item].node; }
+
+    // A child read from a stream is freed once applied; a tree is the caller's.
+    static void release(Frame &frame, int item)
+    {
+        xmlNodePtr node = frame.collected[item].node;
+        frame.collected[item] = Slot();
+        if (node && !frame.holder.isNull() && node->parent == frame.holder.node()) {
+            xmlUnlinkNode(node);
+            xmlFreeNode(node);
+        }
+    }
+
+    // The reading order up to the children is the written order: shape,
+    // picture, layout mode, sound, reference method, linked graphics, text
+    // area, the loading notification, enclosed graphics, branch number,
+    // connection, attached texts. Applies them from the frame's cursor up to
+    // `end`, collected or missing; false when a required child is missing.
+    static bool advance(Frame &frame, int end)
+    {
+        TWMapBranch &b = *frame.branch;
+        for (; frame.cursor < end; ++frame.cursor) {
+            const int item = frame.cursor;
+            if (item != MainGraphic && item != EnclosedTextArea && item != BranchNumber) {
+                apply(frame, item);
+                continue;
+            }
+            if (!frame.seen[item]) {
+                qWarning(item == MainGraphic        ? "No Main graphic on this branch"
+                         : item == EnclosedTextArea ? "No text area defined for branch"
+                                                    : "No branch number defined for branch");
+                return false;
+            }
+            xmlNodePtr node = take(frame, item);
+            if (item == MainGraphic) {
+                b.m_mainGraphic = graphicOf(node, &b);
+            } else if (item == EnclosedTextArea) {
+                b.m_enclosedTextArea = std::dynamic_pointer_cast<TWTextArea>(graphicOf(node, &b));
+                NotificationCenter::defaultCenter().post(
+                    TWMapsDoc::IncrementLoadingNotification, nullptr,
+                    {{TWMapBranch::LoadingTextKey,
+                      b.m_enclosedTextArea ? b.m_enclosedTextArea->text().string() : QString()}});
+            } else {
+                b.setStoredBranchNumber(intOf(node, 0));
+            }
+            release(frame, item);
+            frame.applied.set(item);
+        }
+        return true;
+    }
+
+    static bool build(Frame &frame)
+    {
+        frame.built = true;
+        return advance(frame, Children);
+    }
+
+    // Whether the child can be applied now, where the reader holds it: it is
+    // next in the reading order but for optional children before it.
+    static bool canApplyInPlace(const Frame &frame, int item)
+    {
+        if (item < frame.cursor || frame.built)
+            return true;
+        if (item > Children)
+            return false;
+        for (int required : {MainGraphic, EnclosedTextArea, BranchNumber}) {
+            if (required >= frame.cursor && required < item && !frame.seen[required])
+                return false;
+        }
+        return true;
+    }
+
+    // A branch below the root without a connection gets the one a new
+    // branch would get.
+    static void makeConnection(TWMapBranch &b)
+    {
+        TWMapBranch *parent = b.parent();
+        if (!parent || !parent->m_mainGraphic || !b.m_mainGraphic)
+            return;
+        std::shared_ptr<TWConnectionGraphic> connection;
+        if (!parent->parent()) {
+            const Rect p = parent->m_mainGraphic->bounds();
+            connection = TWTitleConnection::create(
+                b.m_mainGraphic, Point(p.x() + p.width() / 2, p.y() + p.height() / 2));
+        } else {
+            connection = TWChildConnection::create(parent->m_mainGraphic, b.m_mainGraphic);
+        }
+        connection->setPrimitiveBranch(&b);
+        b.m_connectionGraphic = std::move(connection);
+    }
+
+    static void addChild(Frame &frame, std::shared_ptr<TWMapBranch> child)
+    {
+        if (frame.built)
+            frame.branch->m_children.append(std::move(child));
+        else
+            frame.early.append(std::move(child));
+    }
+
+    // Builds the branch when it is not yet, then the children read before
+    // that, then the settings after the children. Null for a branch that
+    // cannot be built.
+    static std::shared_ptr<TWMapBranch> finish(Frame &frame)
+    {
+        if (!frame.built && !build(frame))
+            frame.failed = true;
+        if (frame.failed) {
+            frame.branch->deparent();
+            return nullptr;
+        }
+        TWMapBranch &b = *frame.branch;
+        for (std::shared_ptr<TWMapBranch> &child : frame.early) {
+            if (!child->m_connectionGraphic)
+                makeConnection(*child);
+            b.m_children.append(std::move(child));
+        }
+        frame.early.clear();
+        // What the file left out, and what was collected before the branch
+        // was built.
+        for (int item = 0; item < ItemCount; ++item) {
+            if (item != Children && !frame.applied[item] &&
+                (item > Children || frame.collected[item].node))
+                apply(frame, item);
+        }
+        b.subscribeToNotifications();
+        return frame.branch;
+    }
+
+    // One child of the element, or the value the branch takes without it.
+    static void apply(Frame &frame, int item)
+    {
+        TWMapBranch &b = *frame.branch;
+        xmlNodePtr node = take(frame, item);
+        TWMapBranch::Settings &s = b.settings();
+        switch (item) {
+        case MainGraphic:
+            if (node)
+                b.m_mainGraphic = graphicOf(node, &b);
+            break;
+        case EnclosedImage:
+            s.enclosedImage = graphicOf(node, &b);
+            break;
+        case EnclosedImageLayoutMode:
+            s.enclosedImageLayoutMode = intOf(node, 0);
+            break;
+        case SoundFileName:
+            s.soundFileName = textOf(node);
+            break;
+        case SoundFileReferenceMethod:
+            s.soundFileReferenceMethod = intOf(node, 0);
+            break;
+        case LinkedGraphics:
+            for (xmlNodePtr linked : itemsOf(node, "linkedGraphic")) {
+                if (std::shared_ptr<TWGraphic> graphic = graphicOf(linked, &b))
+                    b.m_linkedGraphics.append(std::move(graphic));
+            }
+            break;
+        case EnclosedTextArea:
+            if (node)
+                b.m_enclosedTextArea = std::dynamic_pointer_cast<TWTextArea>(graphicOf(node, &b));
+            break;
+        case OtherEnclosedGraphics:
+            for (xmlNodePtr enclosed : itemsOf(node, "otherEnclosedGraphic")) {
+                if (auto graphic = TWEnclosedGraphic::initWithXMLNode(enclosed, enclosed->doc, &b))
+                    b.m_otherEnclosedGraphics.append(std::move(graphic));
+            }
+            break;
+        case BranchNumber:
+            if (node)
+                b.setStoredBranchNumber(intOf(node, 0));
+            break;
+        case ConnectionGraphic:
+            // The root has no connection, whatever the file says.
+            if (!b.parent())
+                break;
+            if (node)
+                b.m_connectionGraphic =
+                    std::dynamic_pointer_cast<TWConnectionGraphic>(graphicOf(node, &b));
+            else
+                makeConnection(b);
+            break;
+        case AttachedTextArray:
+            for (xmlNodePtr entry : itemsOf(node, "item")) {
+                if (auto text = TWAttachedText::initWithXMLNode(entry, entry->doc, b.undoManager()))
+                    s.attachedTextArray.append(std::move(text));
+            }
+            break;
+        case TextMaxWidthSet:
+            b.m_flags.textMaxWidthSet = boolOf(node, false);
+            break;
+        case TextMaxWidth:
+            s.textMaxWidth = floatOf(node, 50);
+            break;
+        case Hyperlinks:
+            for (xmlNodePtr entry : itemsOf(node, "hyperlink")) {
+                if (auto link = TWHyperlink::initWithXMLNode(entry, entry->doc))
+                    s.hyperlinks.append(std::move(link));
+            }
+            break;
+        case ChildrenHidden:
+            b.m_flags.childrenHidden = boolOf(node, false);
+            break;
+        case ScreenWriterText:
+            s.screenWriterText = textOf(node).value_or(QString());
+            break;
+        case PrintScreenWriterText:
+            s.printScreenWriterText = boolOf(node, true);
+            break;
+        case TextRelativePosition:
+            b.m_textRelativePosition = intOf(node, 2);
+            break;
+        case ExpandedInOutlineView:
+            b.m_flags.expandedInOutlineView = boolOf(node, true);
+            break;
+        case HasBoundary:
+            b.m_flags.hasBoundary = boolOf(node, false);
+            break;
+        case BoundaryLineColor:
+            s.boundaryLineColor = colorOf(node);
+            break;
+        case BoundaryFillColor:
+            s.boundaryFillColor = colorOf(node);
+            break;
+        case BoundaryLineStyle:
+            s.boundaryLineStyle = intOf(node, 1);
+            break;
+        case BoundaryLineWidth:
+            s.boundaryLineWidth = floatOf(node, 1);
+            break;
+        case BoundaryCurveRadius:
+            s.boundaryCurveRadius = floatOf(node, 15);
+            break;
+        case BoundaryCornerStyle:
+            s.boundaryCornerStyle = intOf(node, 1);
+            break;
+        case BoundaryMargin:
+            s.boundaryMargin = floatOf(node, 3);
+            break;
+        case BoundaryInheritsLineColor:
+            s.boundaryInheritsLineColor = boolOf(node, true);
+            break;
+        case BoundaryDrawsFill:
+            s.boundaryDrawsFill = boolOf(node, false);
+            break;
+        case BoundaryDrawsLine:
+            s.boundaryDrawsLine = boolOf(node, true);
+            break;
+        case OverriddenChildRepel:
+            s.overriddenChildRepel = floatOf(node, -1);
+            break;
+        case OverriddenChildSpacing:
+            s.overriddenChildSpacing = floatOf(node, -1);
+            break;
+        case OverriddenChildrenColorMode:
+            s.overriddenChildrenColorMode = intOf(node, -1);
+            break;
+        case OverridesRainbowAngle:
+            s.overridesRainbowAngle = boolOf(node, false);
+            break;
+        case OverriddenRainbowAngle:
+            s.overriddenRainbowAngle = floatOf(node, 0);
+            break;
+        case HideChildrenOutlineNumbers:
+            s.hideChildrenOutlineNumbers = boolOf(node, false);
+            break;
+        case ResetChildrenOutlineNumbers:
+            s.resetChildrenOutlineNumbers = boolOf(node, false);
+            break;
+        case ChildrenOutlineNumberFormatOverride:
+            s.childrenOutlineNumberFormatOverride = stringsOf(node);
+            break;
+        case ChildrenConnectionStyle:
+            b.m_childrenConnectionStyle = intOf(node, 4);
+            break;
+        case ChildrenConnectionSide:
+            b.m_childrenConnectionSide = intOf(node, 1);
+            break;
+        case ShowCheckBox:
+            b.m_flags.showCheckBox = boolOf(node, true);
+            break;
+        case CheckBoxState:
+            s.checkBoxState = intOf(node, 0);
+            break;
+        case Priority:
+            s.priority = intOf(node, 1);
+            break;
+        case StartDate:
+            s.startDate = node ? CalendarDate::withXMLNode(node, node->doc) : std::nullopt;
+            break;
+        case EndDate:
+            s.endDate = node ? CalendarDate::withXMLNode(node, node->doc) : std::nullopt;
+            break;
+        case PercentageComplete:
+            s.percentageComplete = floatOf(node, -1);
+            break;
+        case ResourcesAllocated:
+            s.resourcesAllocated = stringsOf(node);
+            break;
+        case Duration:
+            s.duration = floatOf(node, 0);
+            break;
+        case DurationUnits:
+            s.durationUnits = intOf(node, 3);
+            break;
+        case TrackedChanges:
+            for (xmlNodePtr entry : itemsOf(node, "trackedChange")) {
+                if (std::optional<TWTrackedChange> change =
+                        TWTrackedChange::initWithXMLNode(entry, entry->doc))
+                    s.trackedChanges.append(std::make_shared<TWTrackedChange>(std::move(*change)));
+            }
+            break;
+        case TextDistanceFromLeftEnd:
+            s.textDistanceFromLeftEnd = floatOf(node, 0);
+            break;
+        case TextDistanceFromRightEnd:
+            s.textDistanceFromRightEnd = floatOf(node, 0);
+            break;
+        case NeedsMakeNaturalSize: {
+            const QString text = textOf(node).value_or(QString()).toUpper();
+            b.m_flags.needsMakeNaturalSize = text == u"YES" || text == u"TRUE";
+            break;
+        }
+        case ScreenWriterSelectedRange:
+            s.screenWriterSelectedRange = {
+                TWAttachedText::rangeValue(floatOf(firstChildNamed(node, "location"), 0)),
+                TWAttachedText::rangeValue(floatOf(firstChildNamed(node, "length"), 0))};
+            break;
+        default:
+            break;
+        }
+        release(frame, item);
+        frame.applied.set(item);
+    }
+
+    // Reads the branch element the source stands on, its subtree included,
+    // without recursion: a tree of any depth needs no more stack than a flat one.
+    template <class Source>
+    static std::shared_ptr<TWMapBranch> read(Source &source, TWMapBranch *parent, TWMap *map)
+    {
+        std::vector<Frame> stack(1);
+        begin(stack.back(), parent, map);
+        bool open = source.enter();
+        while (true) {
+            Frame &frame = stack.back();
+            if (open && frame.inChildren) {
+                if (!source.next()) {
+                    frame.inChildren = false;
+                    continue;
+                }
+                if (std::string_view(source.name()) != "TWMapBranch") {
+                    source.skip();
+                    continue;
+                }
+                TWMapBranch *branch = frame.branch.get();
+                stack.emplace_back();
+                begin(stack.back(), branch, map);
+                open = source.enter();
+                continue;
+            }
+            if (open && source.next()) {
+                const int item = itemForName(source.name());
+                if (item == Children) {
+                    if (frame.childrenSeen) {
+                        source.skip();
+                        continue;
+                    }
+                    frame.childrenSeen = true;
+                    // In the written order the branch is complete here, so
+                    // it is built (and announced) before its children.
+                    if (!frame.built && frame.seen[MainGraphic] && frame.seen[EnclosedTextArea] &&
+                        frame.seen[BranchNumber] && !build(frame))
+                        frame.failed = true;
+                    frame.inChildren = source.enter();
+                    continue;
+                }
+                if (item < 0 || frame.seen[item]) {
+                    source.skip(); // unknown children and repeats: the first one counts
+                    continue;
+                }
+                frame.seen.set(item);
+                // In the written order each child comes at its turn and is
+                // applied where the reader holds it, uncopied; others wait.
+                if (!frame.built && item > Children && frame.seen[MainGraphic] &&
+                    frame.seen[EnclosedTextArea] && frame.seen[BranchNumber] && !build(frame))
+                    frame.failed = true;
+                if (frame.failed || !canApplyInPlace(frame, item)) {
+                    frame.collected[item] = source.take(frame.holder);
+                    continue;
+                }
+                frame.collected[item].node = source.peek();
+                if (item < frame.cursor || item > Children) {
+                    apply(frame, item);
+                } else if (!advance(frame, item + 1)) {
+                    frame.failed = true;
+                } else if (frame.cursor == Children) {
+                    frame.built = true;
+                }
+                source.skip();
+                continue;
+            }
+            // The element is done.
+            std::shared_ptr<TWMapBranch> branch = finish(frame);
+            stack.pop_back();
+            if (stack.empty())
+                return branch;
+            if (branch)
+                addChild(stack.back(), std::move(branch));
+            open = true;
+        }
+    }
+};
+
+// --- TWMapBranch ---
+
+xmlNodePtr TWMapBranch::addXmlDataToNode(xmlNodePtr parent, bool embeddingBinaryData)
+{
+    struct Open
+    {
+        TWMapBranch *branch;
+        xmlNodePtr element;
+        xmlNodePtr children;
+        qsizetype next;
+    };
+    const auto open = [embeddingBinaryData](TWMapBranch &b, xmlNodePtr into) {
+        xmlNodePtr e = TWXMLUtils::addElementChild(into, "TWMapBranch");
+        TWMapBranchElement::writeItems(b, e, 0, Children, embeddingBinaryData);
+        xmlNodePtr children =
+            b.m_children.isEmpty() ? nullptr : TWXMLUtils::addElementChild(e, "children");
+        return Open{&b, e, children, 0};
+    };
+    std::vector<Open> stack{open(*this, parent)};
+    xmlNodePtr element = stack.front().element;
+    while (!stack.empty()) {
+        Open &top = stack.back();
+        if (top.children && top.next < top.branch->m_children.size()) {
+            TWMapBranch &child = *top.branch->m_children.at(top.next++);
+            xmlNodePtr into = top.children;
+            stack.push_back(open(child, into));
+            continue;
+        }
+        TWMapBranchElement::writeItems(*top.branch, top.element, Children + 1, ItemCount,
+                                       embeddingBinaryData);
+        stack.pop_back();
+    }
+    return element;
+}
+
+bool TWMapBranch::writeXML(XMLStreamWriter &writer, bool embeddingBinaryData)
+{
+    // Each branch's own children are made in a small scratch tree, written,
+    // and freed before the next branch.
+    XMLElement scratch = XMLElement::create("TWMapBranch");
+    xmlNodePtr holder = scratch.node();
+    const auto writeItems = [&](TWMapBranch &b, int from, int to) {
+        TWMapBranchElement::writeItems(b, holder, from, to, embeddingBinaryData);
+        while (xmlNodePtr child = holder->children) {
+            writer.writeNode(child);
+            xmlUnlinkNode(child);
+            xmlFreeNode(child);
+        }
+    };
+    struct Open
+    {
+        TWMapBranch *branch;
+        qsizetype next;
+    };
+    const auto open = [&](TWMapBranch &b) {
+        writer.writeStartElement(u"TWMapBranch");
+        writeItems(b, 0, Children);
+        if (!b.m_children.isEmpty())
+            writer.writeStartElement(u"children");
+        return Open{&b, 0};
+    };
+    std::vector<Open> stack{open(*this)};
+    while (!stack.empty() && !writer.failed()) {
+        Open &top = stack.back();
+        if (top.next < top.branch->m_children.size()) {
+            TWMapBranch &child = *top.branch->m_children.at(top.next++);
+            stack.push_back(open(child));
+            continue;
+        }
+        if (!top.branch->m_children.isEmpty())
+            writer.writeEndElement();
+        writeItems(*top.branch, Children + 1, ItemCount);
+        writer.writeEndElement();
+        stack.pop_back();
+    }
+    return !writer.failed();
+}
+
+std::shared_ptr<TWMapBranch> TWMapBranch::initWithXMLNode(xmlNodePtr node, xmlDocPtr,
+                                                          TWMapBranch *parent, TWMap *map)
+{
+    if (!node || node->type != XML_ELEMENT_NODE)
+        return nullptr;
+    TreeSource source(node);
+    return TWMapBranchElement::read(source, parent, map);
+}
+
+std::shared_ptr<TWMapBranch> TWMapBranch::createWithXMLReader(ContentsXMLReader &reader,
+                                                              TWMapBranch *parent, TWMap *map)
+{
+    StreamSource source(reader);
+    return TWMapBranchElement::read(source, parent, map);
+}
