@@ -169,7 +169,8 @@ Rect TWGraphic::enclosedImageBoundsForNewImageOfSize(Size size, Rect *selfBounds
 {
     const Rect b = m_bounds;
     const TWMapBranch *owner = branch();
-    const Rect t = owner && owner->enclosedTextArea() ? owner->enclosedTextArea()->bounds() : Rect();
+    const Rect t =
+        owner && owner->enclosedTextArea() ? owner->enclosedTextArea()->bounds() : Rect();
     const int position = owner ? owner->textRelativePosition() : 0;
     const bool line = isKind(*this, "TWLine");
     const float band = t.height() + LabelPadding;

@@ -43,8 +43,8 @@ void TWTextArea::publicSetText(const AttributedString &text, Rect newBounds)
         NotificationCenter::defaultCenter().post(GraphicDidChangeBoundsNotification,
                                                  owner->mainGraphic()->notificationObject());
     setBounds(newBounds);
-    UndoManager::setActionName(undoManager(),
-                               TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Edit text")));
+    UndoManager::setActionName(
+        undoManager(), TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Edit text")));
 }
 
 void TWTextArea::publicSetTextAndResize(const AttributedString &text)
@@ -65,7 +65,8 @@ void TWTextArea::publicSetForegroundColor(const Color &color)
         removeAllCachedFlexiCharacters();
     setText(text);
     UndoManager::setActionName(
-        undoManager(), TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Change text color")));
+        undoManager(),
+        TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Change text color")));
 }
 
 void TWTextArea::publicAlignText(int alignment)
@@ -154,8 +155,8 @@ bool TWTextArea::changeFontSizeBy(float step)
     qsizetype index = 0;
     while (index < text.length()) {
         AttributedString::Range run;
-        const QVariant value = text.attribute(NSFontAttributeName, index, &run,
-                                              {index, text.length() - index});
+        const QVariant value =
+            text.attribute(NSFontAttributeName, index, &run, {index, text.length() - index});
         const Font font = value.canConvert<Font>() && !value.value<Font>().isNull()
                               ? value.value<Font>()
                               : fallbackFont();

@@ -58,9 +58,9 @@ bool TWMapBranch::isTextMaxWidthInMainGraphic() const
 {
     if (!m_mainGraphic || !m_enclosedTextArea)
         return false;
-    return m_enclosedTextArea->bounds().width() >=
-           m_mainGraphic->bounds().width() - totalWidthForSuffixImages() -
-               totalWidthToAllowForOtherEnclosedGraphics();
+    return m_enclosedTextArea->bounds().width() >= m_mainGraphic->bounds().width() -
+                                                       totalWidthForSuffixImages() -
+                                                       totalWidthToAllowForOtherEnclosedGraphics();
 }
 
 void TWMapBranch::makeNaturalSizeHonoringTextWidth(bool honoringTextWidth,
@@ -72,7 +72,8 @@ void TWMapBranch::makeNaturalSizeHonoringTextWidth(bool honoringTextWidth,
     const Rect m = m_mainGraphic->bounds();
     const float lead = totalWidthToAllowForOtherEnclosedGraphics();
     const float tail = totalWidthForSuffixImages();
-    const float wrapWidth = honoringTextWidth ? m_enclosedTextArea->bounds().width() : textMaxWidth();
+    const float wrapWidth =
+        honoringTextWidth ? m_enclosedTextArea->bounds().width() : textMaxWidth();
     const Size text = m_enclosedTextArea->requiredSizeForWidth(wrapWidth);
 
     float width = lead + text.width + tail;

@@ -21,8 +21,8 @@ protected:
 
     // The bounds of every graphic of the subtree, in a fixed order, offset
     // by (dx, dy); connections (which follow their ends) apart.
-    static QList<Rect> geometry(const std::shared_ptr<TWMapBranch> &top, float dx = 0,
-                                float dy = 0, QList<Rect> *connections = nullptr)
+    static QList<Rect> geometry(const std::shared_ptr<TWMapBranch> &top, float dx = 0, float dy = 0,
+                                QList<Rect> *connections = nullptr)
     {
         TWMapBranch::BranchList tree;
         top->buildBranchArray(tree);
@@ -201,6 +201,24 @@ TEST_F(TWGraphicPublicInterfaceTest, AMoveCarriesTheSubtreeAndOneUndoRestoresIt)
     undo->closeEventGroup();
     EXPECT_EQ(undo->undoStepCount(), steps);
     EXPECT_TRUE(layout->calls.isEmpty());
+}
+
+TEST_F(TWGraphicPublicInterfaceTest, MovingTheRootMovesTheWholeTreeAndRedrawsOnce)
+{
+    auto a = child(root, 100, "a");
+    auto b = newBranch(a.get(), Rect(650, 100, 60, 20), "b");
+    a->setChildrenHidden(true);
+    // Attached graphics not shown still belong to their branch and go along.
+    map->branchDisplaySettingsForUpdate().showAttachedGraphics = false;
+    auto note = attach(b, Rect(700, 60, 20, 20));
+    settle();
+    const QList<Rect> before = geometry(root);
+    Recorder recorder({TWMapBranch::RedrawInRectNotification});
+    root->mainGraphic()->publicMoveBy(Point(-20, 25), true);
+    EXPECT_EQ(geometry(root, 20, -25), before);
+    EXPECT_EQ(note->bounds(), Rect(680, 85, 20, 20));
+    EXPECT_EQ(recorder.notifications.size(), 1);
+    EXPECT_TRUE(layout->calls.contains("invalidate boundary b"));
 }
 
 TEST_F(TWGraphicPublicInterfaceTest, AKnobDragIsOneResizeStep)

@@ -19,8 +19,8 @@ protected:
     std::shared_ptr<TWMapBranch> branchWith(Rect shape, Rect label, int position,
                                             const QString &text = QStringLiteral("label"))
     {
-        auto b = TWMapBranch::createWithGraphic(TWGraphic::make<Kind>(shape), root.get(),
-                                                map.get());
+        auto b =
+            TWMapBranch::createWithGraphic(TWGraphic::make<Kind>(shape), root.get(), map.get());
         b->enclosedTextArea()->setString(text);
         b->setTextRelativePosition(position);
         b->mainGraphic()->setBounds(shape);
@@ -100,8 +100,8 @@ TEST_F(TWGraphicResizeTest, AShapeKeepsItsLabelBetweenItsEdges)
 
 TEST_F(TWGraphicResizeTest, TheLabelsHeightFollowsItsText)
 {
-    auto b = branchWith<TWRectangle>(Rect(500, 100, 200, 60), Rect(503, 120, 194, 20), 2,
-                                     longLabel);
+    auto b =
+        branchWith<TWRectangle>(Rect(500, 100, 200, 60), Rect(503, 120, 194, 20), 2, longLabel);
     const auto &label = b->enclosedTextArea();
     const Size needed = label->requiredSizeForWidth(120);
     // The bottom knob's height is overruled; the bottom edge stays.
@@ -127,6 +127,7 @@ TEST_F(TWGraphicResizeTest, PlacingAndRemovingAPicture)
         Rect newShape;
         Rect place;
     } cases[] = {
+        // clang-format off
         {"wider, growing left", Rectangle, 2, band, 3, false, {300, 150}, {400, 40, 300, 150},
          {400, 40, 300, 150}},
         {"wider, both ways", Rectangle, 2, band, 4, false, {300, 150}, {450, 40, 300, 150},
@@ -143,6 +144,7 @@ TEST_F(TWGraphicResizeTest, PlacingAndRemovingAPicture)
         {"removed from a rectangle", Rectangle, 1, tall, 1, true, {0, 0}, {500, 100, 200, 30}, {}},
         {"removed from an oval", Oval, 1, tall, 1, true, {0, 0}, {500, 100, 200, 36}, {}},
         {"removed from a line", Line, 3, tall, 1, true, {0, 0}, {500, 130, 200, 0}, {}},
+        // clang-format on
     };
     for (const Case &c : cases) {
         const Rect text = c.kind == Line ? Rect(503, 103, 194, 24) : label;

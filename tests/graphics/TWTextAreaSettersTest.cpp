@@ -13,8 +13,8 @@ const QString fontName = QStringLiteral("DejaVuSans");
 
 AttributedString textIn(const QString &string, double size)
 {
-    return AttributedString(
-        string, {{NSFontAttributeName, QVariant::fromValue(Font(fontName, size))}});
+    return AttributedString(string,
+                            {{NSFontAttributeName, QVariant::fromValue(Font(fontName, size))}});
 }
 
 class TWTextAreaSettersTest : public BranchFixture
@@ -31,7 +31,8 @@ protected:
         const auto &label = b->enclosedTextArea();
         label->setText(textIn("Label", 12));
         const Size size = label->requiredSizeForWidth(b->textMaxWidth());
-        const float y = position == 1 ? 103 : (position == 3 ? 137 - size.height : 120 - size.height / 2);
+        const float y =
+            position == 1 ? 103 : (position == 3 ? 137 - size.height : 120 - size.height / 2);
         label->setBounds(Rect(503, y, size.width, size.height));
         b->mainGraphic()->setBounds(Rect(500, 100, size.width + 6, 40));
         settle();
@@ -52,8 +53,10 @@ TEST_F(TWTextAreaSettersTest, EachOperationIsOneNamedStepThatUndoesExactly)
         const char *name;
         Op op;
     } cases[] = {
-        {"Edit text", [](TWTextArea &t) { t.publicSetText(textIn("Longer label", 12),
-                                                          t.bounds().insetBy(-10, -2)); }},
+        {"Edit text",
+         [](TWTextArea &t) {
+             t.publicSetText(textIn("Longer label", 12), t.bounds().insetBy(-10, -2));
+         }},
         {"Edit text", [](TWTextArea &t) { t.publicSetTextAndResize(textIn("Two\nlines", 12)); }},
         {"Change text color", [red](TWTextArea &t) { t.publicSetForegroundColor(red); }},
         {"Align Left", [](TWTextArea &t) { t.publicAlignText(0); }},
@@ -172,9 +175,9 @@ TEST_F(TWTextAreaSettersTest, AlignmentCoversEveryParagraphAndKeepsTheEdit)
                        TWMapBranch::RedrawInRectNotification});
     label->publicAlignText(1);
     EXPECT_TRUE(label->isEditing());
-    EXPECT_EQ(recorder.names(), QStringList({"TextAreaEditingStateChangedNotification",
-                                             "RedrawInRectNotification",
-                                             "TextAreaEditingStateChangedNotification"}));
+    EXPECT_EQ(recorder.names(),
+              QStringList({"TextAreaEditingStateChangedNotification", "RedrawInRectNotification",
+                           "TextAreaEditingStateChangedNotification"}));
     for (qsizetype i : {0, 8})
         EXPECT_EQ(label->text()
                       .attribute(NSParagraphStyleAttributeName, i)
@@ -243,8 +246,8 @@ TEST_F(TWTextAreaSettersTest, ALabelReadWithAWindowsFontIsRefittedAfterLoading)
     document->processFlags();
     EXPECT_FALSE(a->needsMakeNaturalSize());
     const Size text = read->requiredSizeForWidth(a->textMaxWidth());
-    EXPECT_EQ(a->mainGraphic()->bounds(), Rect(500, 140 - (text.height + 6) / 2, text.width + 6,
-                                               text.height + 6));
+    EXPECT_EQ(a->mainGraphic()->bounds(),
+              Rect(500, 140 - (text.height + 6) / 2, text.width + 6, text.height + 6));
     EXPECT_EQ(read->bounds(), Rect(503, 140 - text.height / 2, text.width, text.height));
 }
 

@@ -66,8 +66,8 @@ TEST_F(TWMapBranchSizingTest, NaturalSizeFitsTheShapeToTheText)
     for (const auto &b : {left, right})
         b->makeNaturalSizeHonoringTextWidth(false, false);
     const float h = text.height + 6;
-    EXPECT_EQ(left->mainGraphic()->bounds(), Rect(180 - (text.width + 6), 115 - h / 2,
-                                                  text.width + 6, h));
+    EXPECT_EQ(left->mainGraphic()->bounds(),
+              Rect(180 - (text.width + 6), 115 - h / 2, text.width + 6, h));
     EXPECT_EQ(right->mainGraphic()->bounds(), Rect(600, 115 - h / 2, text.width + 6, h));
     EXPECT_EQ(right->enclosedTextArea()->bounds(), Rect(603, 118 - h / 2, text.width, text.height));
 }
@@ -165,8 +165,8 @@ TEST_F(TWMapBranchSizingTest, IconsLineUpLeftOfTheLabel)
         float iconX;
     } cases[] = {{1, {500, 100, 219, 30}, 522, 503}, {3, {481, 100, 219, 30}, 503, 484}};
     for (const Case &c : cases) {
-        auto b = branchWith<TWRectangle>(root.get(), Rect(500, 100, 200, 30),
-                                         Rect(503, 103, 194, 24));
+        auto b =
+            branchWith<TWRectangle>(root.get(), Rect(500, 100, 200, 30), Rect(503, 103, 194, 24));
         b->connectionGraphic()->setConnectionToParentSide(c.connectionSide);
         const auto adornment = icon(QStringLiteral("star"), Rect(0, 0, 16, 16));
         b->insertObjectInOtherEnclosedGraphicsAtIndex(adornment, 0);
@@ -183,8 +183,7 @@ TEST_F(TWMapBranchSizingTest, IconsLineUpLeftOfTheLabel)
     map->branchDisplaySettingsForUpdate().outlineNumbersToLevel = 2;
     auto a = child(root, 100, "a");
     auto b = newBranch(a.get(), Rect(650, 100, 60, 20), "b");
-    auto deep =
-        branchWith<TWRectangle>(b.get(), Rect(800, 100, 200, 30), Rect(803, 103, 194, 24));
+    auto deep = branchWith<TWRectangle>(b.get(), Rect(800, 100, 200, 30), Rect(803, 103, 194, 24));
     const auto number = icon(TWMapBranch::OutlineNumberKey, Rect(0, 0, 30, 15));
     deep->insertObjectInOtherEnclosedGraphicsAtIndex(number, 0);
     deep->repositionOtherEnclosedGraphicsFromOldWidth(3);
