@@ -288,6 +288,66 @@ public:
     void drawHandleAtPoint(const DrawingContext &context, Point point,
                            const TWDrawingView *view);
 
+    // Where a new picture of that size goes in the branch's shape; the
+    // shape's new bounds are written to `selfBounds`. A size that is not
+    // positive both ways takes the picture out.
+    virtual Rect enclosedImageBoundsForNewImageOfSize(Size size, Rect *selfBounds);
+
+    // --- user operations: undoable, named for the undo menu, announced ---
+    static inline const QString GraphicInheritsFillChangedNotification =
+        QStringLiteral("GraphicInheritsFillChangedNotification");
+    static inline const QString GraphicDrawsFillChangedNotification =
+        QStringLiteral("GraphicDrawsFillChangedNotification");
+    static inline const QString GraphicFillColorChangedNotification =
+        QStringLiteral("GraphicFillColorChangedNotification");
+    static inline const QString GraphicInheritsStrokeChangedNotification =
+        QStringLiteral("GraphicInheritsStrokeChangedNotification");
+    static inline const QString GraphicDrawsStrokeChangedNotification =
+        QStringLiteral("GraphicDrawsStrokeChangedNotification");
+    static inline const QString GraphicStrokeColorChangedNotification =
+        QStringLiteral("GraphicStrokeColorChangedNotification");
+    static inline const QString GraphicStrokeWidthChangedNotification =
+        QStringLiteral("GraphicStrokeWidthChangedNotification");
+    static inline const QString GraphicRectangleCornersChangedNotification =
+        QStringLiteral("GraphicRectangleCornersChangedNotification");
+    static inline const QString GraphicInheritsShadowChangedNotification =
+        QStringLiteral("GraphicInheritsShadowChangedNotification");
+    static inline const QString GraphicDrawsShadowChangedNotification =
+        QStringLiteral("GraphicDrawsShadowChangedNotification");
+    static inline const QString GraphicShadowBlurRadiusChangedNotification =
+        QStringLiteral("GraphicShadowBlurRadiusChangedNotification");
+    static inline const QString GraphicShadowOffsetChangedNotification =
+        QStringLiteral("GraphicShadowOffsetChangedNotification");
+    static inline const QString GraphicShadowColorChangedNotification =
+        QStringLiteral("GraphicShadowColorChangedNotification");
+
+    // `committing` names the step: a drag passes false at each step and true
+    // once at its end, so that the gesture is one step in the undo menu.
+    void publicSetBounds(Rect bounds, bool committing);
+    int publicResizeByMovingKnob(int knob, Point point, bool naturalAspectRatio, bool committing);
+    // An attached graphic moves alone, a boundary proxy not at all, any
+    // other graphic moves its branch with the children.
+    void publicMoveBy(Point delta, bool committing);
+    // Switching inheritance off keeps the look: the value shown becomes the
+    // graphic's own.
+    void publicSetInheritsFill(bool inherits);
+    void publicSetDrawsFill(bool draws);
+    void publicSetFillColor(const Color &color);
+    void publicSetInheritsStroke(bool inherits);
+    void publicSetDrawsStroke(bool draws);
+    void publicSetStrokeColor(const Color &color);
+    void publicSetStrokeStyle(int style);
+    void publicSetStrokeWidth(float width);
+    void publicSetCornerMode(int mode);
+    void publicSetCornerAmount(float amount);
+    void publicSetInheritsShadow(bool inherits);
+    void publicSetDrawsShadow(bool draws);
+    // Each changes a copy of the shadow the graphic shows, which becomes
+    // its own; a shared shadow is never changed in place.
+    void publicSetShadowBlurRadius(float radius);
+    void publicSetShadowOffset(Size offset);
+    void publicSetShadowColor(const Color &color);
+
     // --- roles (decided by identity against the branch, never stored) ---
     bool isSelected() const;
     virtual bool isMainGraphic() const;

@@ -6,30 +6,6 @@
 
 #include <array>
 
-namespace {
-
-bool isLeftKnob(int knob)
-{
-    return knob == 1 || knob == 4 || knob == 6;
-}
-
-bool isRightKnob(int knob)
-{
-    return knob == 3 || knob == 5 || knob == 8;
-}
-
-bool isTopKnob(int knob)
-{
-    return knob >= 1 && knob <= 3;
-}
-
-bool isBottomKnob(int knob)
-{
-    return knob >= 6 && knob <= 8;
-}
-
-} // namespace
-
 Point TWGraphic::knobPoint(Rect b, int knob)
 {
     const float xs[3] = {b.minX(), b.midX(), b.maxX()};
@@ -54,42 +30,4 @@ Point TWGraphic::knobPoint(Rect b, int knob)
     default:
         return b.origin;
     }
-}
-
-int TWGraphic::resizeByMovingKnob(int knob, Point point, bool)
-{
-    const Rect b = m_bounds;
-    float x = b.x(), y = b.y(), w = b.width(), h = b.height();
-    if (isLeftKnob(knob)) {
-        w = x + w - point.x;
-        x = point.x;
-    } else if (isRightKnob(knob)) {
-        w = point.x - x;
-    }
-    if (w < 0) {
-        knob = flipKnob(knob, true);
-        w = -w;
-        x -= w;
-        flipHorizontally();
-    }
-    if (isTopKnob(knob)) {
-        h = y + h - point.y;
-        y = point.y;
-    } else if (isBottomKnob(knob)) {
-        h = point.y - y;
-    }
-    if (h < 0) {
-        knob = flipKnob(knob, false);
-        h = -h;
-        y -= h;
-        flipVertically();
-    }
-    if (isEnclosedText()) {
-        // The label's height follows its text; its bottom edge stays.
-        const float r = static_cast<TWTextArea *>(this)->requiredSizeForWidth(w).height;
-        setBounds(Rect(x, b.maxY() - r, w, r));
-    } else {
-        setBounds(Rect(x, y, w, h));
-    }
-    return knob;
 }

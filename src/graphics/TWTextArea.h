@@ -131,6 +131,24 @@ public:
     // The paragraph style of the first character; nothing for an empty text.
     std::optional<ParagraphStyle> currentAlignment() const;
 
+    // --- user operations (named for the undo menu) ---
+    // The text and a new rectangle; the branch's shape adapts to a label's.
+    void publicSetText(const AttributedString &text, Rect bounds);
+    // The text, as high as it needs at the present width.
+    void publicSetTextAndResize(const AttributedString &text);
+    void publicSetForegroundColor(const Color &color);
+    // 0 left, 1 right, 2 centre, for every paragraph; an empty text is left alone.
+    void publicAlignText(int alignment);
+    // Nothing without a font.
+    void publicSetFont(const std::optional<Font> &font);
+    // False (the caller beeps) when a run would fall below 1 point.
+    bool publicChangeFontSizeBy(float step);
+    // A branch's label is refitted to its new look; other text areas only
+    // take the attributes, and ignore a font.
+    void setStringAttributes(const TextAttributes &attributes);
+    void setFont(const Font &font);
+    bool changeFontSizeBy(float step);
+
     static bool hasFont() { return true; }
 
 protected:
@@ -139,6 +157,8 @@ protected:
                          xmlDocPtr doc) override;
 
 private:
+    // Sizes and places a branch's label for the text it is about to take.
+    void refitEnclosedText(const AttributedString &text);
     static void stopEditingEverywhere();
     void setEditingFlag(bool editing);
     void postEditingStateChanged();

@@ -595,15 +595,45 @@ public:
     // Takes the branch and its subtree out of the map.
     void remove();
     void reSortChildrenByPositionRecursively(bool recursive);
-    // Moves the branch's graphics by the offset (undoably); with
-    // moveChildren the subtree goes along, else the children's connections
-    // follow the shape. The root always takes its whole subtree.
-    void moveBranchBy(float dx, float dy, bool moveChildren);
 
     void setBranchNumberRecursively();
     void invalidateGraphicDrawingBoundsIncludingChildren(bool includingChildren);
     void invalidateIncomingAndOutgoingConnectionGraphics();
     void makeNaturalSize();
+
+    // --- sizing: shape, label, picture and icons kept fitted to each other ---
+    // Fits the shape and the label to the text: at the label's own width
+    // or at the branch's text width, and to the picture's height.
+    void makeNaturalSizeHonoringTextWidth(bool honoringTextWidth, bool honoringGraphicHeight);
+    // The shape follows a label that takes the new size; with the flag the
+    // gaps between label and inner edges stay.
+    void updateBranchSizeForTextChangeToSize(Size size, bool checkTouchingSides);
+    // Re-wraps the label at the width and adapts the shape.
+    void resizeForTextAreaConstrainedToWidth(float width);
+    // Gives the label the rectangle and adapts the shape around it; the
+    // children move with the edges they hang on.
+    void resizeForTextAreaBoundsChangeTo(Rect bounds, bool shrinkingMainGraphic);
+    // Lays the icons out in a row left of the label and widens or narrows
+    // the shape by the change of their width.
+    void repositionOtherEnclosedGraphicsFromOldWidth(float oldWidth);
+    // Fits the picture and the label into the shape's new rectangle.
+    void updateEnclosedImageBoundsForMainGraphicBoundsChangeFrom(Rect from, Rect to);
+    // The indicator icons at the shape's right end; empty without any.
+    Rect rectOfRightEndGraphics() const;
+    // Stacks the children's layout rectangles without gaps.
+    void spaceChildrenToMinimumSpacing();
+    // The label fills the room between the icons.
+    bool isTextMaxWidthInMainGraphic() const;
+
+    // --- moving the real graphics ---
+    // Every graphic of the branch, and with the flag its children by the
+    // edges they hang on.
+    void moveBranchBy(float dx, float dy, bool moveChildren);
+    // The shape's new rectangle; the children follow the edges they hang on
+    // and are mirrored when the branch crosses the root.
+    void setMainGraphicBounds(Rect bounds);
+    bool isToLeftOfParent() const;
+    bool isAboveParent() const;
 
     // This branch as the object of a notification (watched while shared).
     NotificationObject notificationObject() const;

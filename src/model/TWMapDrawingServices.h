@@ -44,6 +44,7 @@ public:
     void autoArrange(TWMap &) override {}
     void updatePreviewImage(TWMap &) override {}
     void updatePreviewInFileCache(TWMap &) override {}
-    void resizeForTextAreaConstrainedToWidth(TWMapBranch &, float) override {}
+    // The branch's own sizing, which needs no drawing code.
+    void resizeForTextAreaConstrainedToWidth(TWMapBranch &branch, float width) override;
     Size imageablePageSize() override;
 };

@@ -13,9 +13,10 @@ class TWMapBranch;
 
 // What branches and graphics ask of the map's layout, boundary, sizing and
 // text-layout code. Each map holds one set (TWMap::setLayoutServices()); the
-// drawing and layout code installs the real one. The base class does
-// nothing and answers neutrally (it only numbers the outline, which needs no
-// layout), so a map without layout still edits.
+// drawing and layout code installs the real one. The base class numbers
+// the outline and sizes branches (see below), and otherwise does nothing and
+// answers neutrally, so a map without layout still edits; none() does not
+// even size.
 class TWMapLayoutServices
 {
 public:
@@ -23,25 +24,22 @@ public:
 
     virtual ~TWMapLayoutServices() = default;
 
-    // The set that does nothing.
+    // The set that does nothing at all, sizing included.
     static TWMapLayoutServices &none();
 
     // --- branch sizing ---
+    // Unlike the rest, these size the branch here already (the branch's own
+    // sizing code), so that every map keeps shapes, labels and icons fitted.
     virtual void makeNaturalSize(TWMapBranch &branch, bool honoringTextWidth,
-                                 bool honoringGraphicHeight)
-    {}
-    virtual void repositionOtherEnclosedGraphicsFromOldWidth(TWMapBranch &branch, float oldWidth) {}
+                                 bool honoringGraphicHeight);
+    virtual void repositionOtherEnclosedGraphicsFromOldWidth(TWMapBranch &branch, float oldWidth);
     virtual void updateEnclosedImageBoundsForMainGraphicBoundsChange(TWMapBranch &branch, Rect from,
-                                                                     Rect to)
-    {}
+                                                                     Rect to);
     // Where a new picture of `size` goes inside the branch's shape; the
     // shape's bounds that make room for it are written to `shapeBounds`. A
-    // zero size takes the picture out. Neutral: the picture fills the shape.
+    // zero size takes the picture out.
     virtual Rect enclosedImageBoundsForNewImageOfSize(TWMapBranch &branch, Size size,
-                                                      Rect &shapeBounds)
-    {
-        return shapeBounds;
-    }
+                                                      Rect &shapeBounds);
     // A flexi branch lays its characters out along its curve.
     virtual void generateFlexiCharacters(TWMapBranch &branch) {}
 
@@ -66,7 +64,7 @@ public:
     // The collapse sign's rectangle; empty when none is drawn.
     virtual Rect boundsOfShowAndHideImage(TWMapBranch &branch) { return {}; }
     // The rectangle of the indicator icons at the shape's right end; empty when none.
-    virtual Rect rectOfRightEndGraphics(TWMapBranch &branch) { return {}; }
+    virtual Rect rectOfRightEndGraphics(TWMapBranch &branch);
 
     // --- colouring ---
     // The map's colours for a graphic that inherits them from the map.

@@ -393,6 +393,11 @@ TWMapDrawingStandIn &TWMapDrawingStandIn::shared()
     return standIn;
 }
 
+void TWMapDrawingStandIn::resizeForTextAreaConstrainedToWidth(TWMapBranch &branch, float width)
+{
+    branch.resizeForTextAreaConstrainedToWidth(width);
+}
+
 Size TWMapDrawingStandIn::imageablePageSize()
 {
     // The whole default sheet: there is no printer to ask for its margins.

@@ -1,0 +1,180 @@
+#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWBranchEdgeMoves.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapLayoutServices.h"
+#include "platform/NotificationCenter.h"
+
+#include <QRectF>
+
+namespace {
+
+bool isFlexiBranch(const TWGraphic *graphic)
+{
+    return graphic && graphic->className() == QLatin1String("TWFlexiBranch");
+}
+
+// The graphics that ride on a branch's shape, in the order they move: they
+// go before the shape, whose bounds change re-places the picture and icons.
+TWMapBranch::GraphicList ridingGraphics(const TWMapBranch &branch)
+{
+    TWMapBranch::GraphicList graphics;
+    if (std::shared_ptr<TWGraphic> image = branch.enclosedImage())
+        graphics.append(image);
+    graphics.append(branch.linkedGraphics());
+    if (branch.enclosedTextArea())
+        graphics.append(branch.enclosedTextArea());
+    for (const std::shared_ptr<TWEnclosedGraphic> &record : branch.otherEnclosedGraphics()) {
+        if (record->graphic())
+            graphics.append(record->graphic());
+    }
+    return graphics;
+}
+
+} // namespace
+
+bool TWMapBranch::isToLeftOfParent() const
+{
+    const TWMapBranch *up = parent();
+    if (!up || !up->mainGraphic() || !m_mainGraphic)
+        return false;
+    return up->mainGraphic()->bounds().midX() > m_mainGraphic->bounds().midX();
+}
+
+bool TWMapBranch::isAboveParent() const
+{
+    const TWMapBranch *up = parent();
+    if (!up || !up->mainGraphic() || !m_mainGraphic)
+        return false;
+    return up->mainGraphic()->bounds().midY() > m_mainGraphic->bounds().midY();
+}
+
+void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
+{
+    if (dx == 0 && dy == 0)
+        return;
+    const std::shared_ptr<TWMapBranch> self = shared_from_this();
+    TWMapLayoutServices &services = layoutServices();
+
+    if (isRoot()) {
+        // The whole tree moves as it is; every graphic goes, hidden ones
+        // and those not shown included, so nothing is left behind.
+        BranchList tree;
+        buildBranchArray(tree);
+        for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(tree)) {
+            for (const std::shared_ptr<TWGraphic> &graphic : ridingGraphics(*branch))
+                graphic->moveBy(dx, dy);
+            if (branch->mainGraphic()) {
+                branch->mainGraphic()->moveBy(dx, dy);
+                services.invalidateBoundary(*branch);
+            }
+        }
+        // Connections follow their ends rather than the offset.
+        for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(tree)) {
+            if (branch->connectionGraphic())
+                branch->connectionGraphic()->updateBounds();
+        }
+        if (std::shared_ptr<TWMap> m = mapPointer()) {
+            const Size canvas = m->canvasSize();
+            NotificationCenter::defaultCenter().post(
+                RedrawInRectNotification, nullptr,
+                {{RectKey, QRectF(0, 0, canvas.width, canvas.height)},
+                 {MapKey, QVariant::fromValue(NotificationObject(m))}});
+        }
+        return;
+    }
+
+    for (const std::shared_ptr<TWGraphic> &graphic : ridingGraphics(*this))
+        graphic->moveBy(dx, dy);
+    setCachedBounds(Rect());
+    if (!m_mainGraphic)
+        return;
+    const Rect moved = m_mainGraphic->bounds().offsetBy(dx, dy);
+    if (isFlexiBranch(m_mainGraphic.get()) && m_connectionGraphic)
+        m_connectionGraphic->updateBounds();
+    if (moveChildren) {
+        setMainGraphicBounds(moved);
+    } else {
+        m_mainGraphic->setBounds(moved);
+        for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children)) {
+            if (child->connectionGraphic())
+                child->connectionGraphic()->updateBounds();
+        }
+    }
+}
+
+void TWMapBranch::setMainGraphicBounds(Rect bounds)
+{
+    if (!m_mainGraphic)
+        return;
+    const Rect old = m_mainGraphic->bounds();
+    if (bounds == old)
+        return;
+    const std::shared_ptr<TWMapBranch> self = shared_from_this();
+    TWMapLayoutServices &services = layoutServices();
+
+    const bool wasLeft = isToLeftOfRoot();
+    m_mainGraphic->setBounds(bounds);
+    // The bounds as stored, after any correction of out-of-range values.
+    const Rect now = m_mainGraphic->bounds();
+    const bool isLeft = isToLeftOfRoot();
+    const bool crossed = wasLeft != isLeft;
+    if (crossed) {
+        BranchList visible;
+        allDescendantsIntoArray(visible, false);
+        for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(visible)) {
+            services.invalidateBoundary(*branch);
+            branch->childrenBoundaryPoints().clear();
+        }
+    }
+
+    const TWBranchEdgeMoves d = TWBranchEdgeMoves::between(old, now);
+    const BranchList children = m_children;
+    for (const std::shared_ptr<TWMapBranch> &child : children) {
+        const std::shared_ptr<TWGraphic> &shape = child->mainGraphic();
+        if (!shape || !child->connectionGraphic())
+            continue;
+        const Rect c = shape->bounds();
+        // A child mirrored about the shape's old centre when the branch
+        // crossed to the root's other side.
+        const float mirror = crossed ? 2 * old.minX() + old.width() - c.minX() - c.maxX() : 0;
+        float dx = 0, dy = 0;
+        switch (child->connectionGraphic()->connectionToParentSide()) {
+        case 1:
+            dx = mirror + (wasLeft ? d.left : d.right);
+            dy = d.midY;
+            break;
+        case 2:
+            dx = d.left;
+            dy = d.midY;
+            break;
+        case 3:
+            dx = d.right;
+            dy = d.midY;
+            break;
+        case 4:
+            dx = d.midX;
+            dy = d.top;
+            break;
+        case 5:
+            dx = d.midX;
+            dy = d.bottom;
+            break;
+        case 6:
+            dx = mirror + d.midX;
+            dy = child->isAboveParent() ? d.top : d.bottom;
+            break;
+        case 7:
+            dx = mirror + (child->isToLeftOfParent() ? d.left : d.right);
+            dy = d.midY;
+            break;
+        default:
+            continue;
+        }
+        child->moveBranchBy(dx, dy, true);
+    }
+    services.updateBoundaryForChangedChild(*this, *this);
+}
