@@ -162,6 +162,7 @@ XMLElement ContentsXMLReader::expandElement()
         return XMLElement();
     }
     xmlDocSetRootElement(document.xmlDoc(), copy);
+    expandEntities(copy, node->doc);
     XMLDetail::dropInterElementBlanks(copy);
     skipElement();
     return document.rootElement();
@@ -177,7 +178,16 @@ XMLElement ContentsXMLReader::shallowCopy() const
     if (!copy)
         return XMLElement();
     xmlDocSetRootElement(document.xmlDoc(), copy);
+    expandEntities(copy, node->doc);
     return document.rootElement();
+}
+
+void ContentsXMLReader::expandEntities(xmlNodePtr copy, xmlDocPtr declarations) const
+{
+    // The copy left the declarations behind in the reader's document: a
+    // reference would read as nothing and be written undeclared.
+    if (XMLDetail::hasEntityReferences(copy))
+        XMLDetail::expandEntityReferences(copy, declarations, &m_entityBytes);
 }
 
 void ContentsXMLReader::skipElement()

@@ -67,6 +67,7 @@ private:
     bool fail(const QString &message);
     static int readCallback(void *context, char *buffer, int length);
     static void errorCallback(void *context, const struct _xmlError *error);
+    void expandEntities(struct _xmlNode *copy, struct _xmlDoc *declarations) const;
 
     ReadFunction m_read;
     xmlTextReader *m_reader = nullptr;
@@ -76,6 +77,7 @@ private:
     bool m_failed = false;
     bool m_streamFailed = false;
     QString m_error;
+    mutable qsizetype m_entityBytes = 0; // text that entity references expanded to
 };
 
 // Counts the start tags of one element name in a stream of XML text without

@@ -109,6 +109,10 @@ void XMLStreamWriter::writeStartElement(const XMLElement &element)
     xmlNodePtr shell = xmlDocCopyNode(element.node(), element.doc(), 2);
     if (!shell)
         return;
+    if (XMLDetail::hasEntityReferences(shell)) {
+        qsizetype spent = 0;
+        XMLDetail::expandEntityReferences(shell, element.doc(), &spent);
+    }
     xmlOutputBufferPtr tag = xmlAllocOutputBuffer(nullptr);
     if (!tag) {
         xmlFreeNode(shell);
@@ -166,8 +170,24 @@ void XMLStreamWriter::writeElement(const XMLElement &element)
     if (element.isNull())
         return;
     beginChild();
-    xmlNodeDumpOutput(m_xmlOutput, element.doc(), element.node(), depth(), 1, "UTF-8");
+    xmlNodePtr node = element.node();
+    // The text is written without a document type, so a reference is written
+    // as the text it stands for (or not at all when nothing declares it).
+    xmlNodePtr expanded = nullptr;
+    if (XMLDetail::hasEntityReferences(node)) {
+        expanded = xmlDocCopyNode(node, element.doc(), 1);
+        if (!expanded) {
+            m_failed = true;
+            return;
+        }
+        qsizetype spent = 0;
+        XMLDetail::expandEntityReferences(expanded, element.doc(), &spent);
+        node = expanded;
+    }
+    xmlNodeDumpOutput(m_xmlOutput, element.doc(), node, depth(), 1, "UTF-8");
     xmlOutputBufferFlush(m_xmlOutput);
+    if (expanded)
+        xmlFreeNode(expanded);
     append("\n", 1);
 }
 

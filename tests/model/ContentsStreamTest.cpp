@@ -129,7 +129,7 @@ TEST_F(ContentsStreamTest, StreamingEqualsTheTreeRoute)
     EXPECT_EQ(streamed->creator(), tree->creator());
     EXPECT_EQ(streamed->currentMapNumber(), 1);
     // Contents.xml is written afresh at every save, so it is not kept.
-    PackageData cached = tree->cachedData();
+    PackageEntries cached = tree->cachedData();
     cached.remove(TWMapsDoc::ContentsPath);
     EXPECT_EQ(streamed->cachedData(), cached);
 
@@ -165,6 +165,59 @@ TEST_F(ContentsStreamTest, ADocumentNestedAThousandLevelsRoundTrips)
     // The map adds its settings around the tree; the tree comes back as it was.
     EXPECT_EQ(again->maps().at(0)->liveXMLElement().elementForName(u"root").xmlString(),
               XMLElement::parse(map).elementForName(u"TWMap").elementForName(u"root").xmlString());
+}
+
+TEST_F(ContentsStreamTest, InternalEntitiesOpenSaveAndReopenWithTheirText)
+{
+    // Declared in the internal subset and used in text, in an attribute of a
+    // child unknown here, nested, and inside a map.
+    const QByteArray contents =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!DOCTYPE TWMapsDoc [\n"
+        "  <!ENTITY company \"Acme &amp; Co\">\n"
+        "  <!ENTITY made \"made by &company;\">\n"
+        "]>\n"
+        "<TWMapsDoc>\n"
+        "  <creator>made by &company;</creator>\n"
+        "  <future note=\"&made;\"><deep>&made;!</deep></future>\n"
+        "  <maps>" +
+        mapElement("&company;", 1) +
+        "</maps>\n"
+        "</TWMapsDoc>\n";
+    ASSERT_TRUE(writePackage(path("entities.tweb"), contents));
+
+    int error = -1;
+    auto document = TWMapsDoc::loadFromFile(path("entities.tweb"), false, &error);
+    ASSERT_NE(document, nullptr) << error;
+    EXPECT_EQ(document->creator(), "made by Acme & Co");
+    const XMLElement future = document->liveXMLElement().elementForName(u"future");
+    EXPECT_TRUE(future.xmlString().contains("note=\"made by Acme &amp; Co\""))
+        << future.xmlString().toStdString();
+    EXPECT_EQ(future.elementForName(u"deep").stringValue(), "made by Acme & Co!");
+    EXPECT_EQ(document->maps().at(0)->identifier(), "Acme & Co");
+
+    ASSERT_EQ(document->saveToFile(path("saved.tweb")), TWFileIO::SaveSucceeded);
+    const QByteArray saved = readPackage(path("saved.tweb"))->value(TWMapsDoc::ContentsPath);
+    EXPECT_FALSE(saved.contains("&company;")) << saved.toStdString();
+    EXPECT_FALSE(saved.contains("&made;"));
+    auto again = TWMapsDoc::loadFromFile(path("saved.tweb"), false, &error);
+    ASSERT_NE(again, nullptr) << error;
+    EXPECT_EQ(again->creator(), "made by Acme & Co");
+    EXPECT_EQ(again->liveXMLElement().elementForName(u"future").xmlString(), future.xmlString());
+    EXPECT_EQ(again->maps().at(0)->identifier(), "Acme & Co");
+
+    // A reference that only an external subset (never read) could declare is
+    // not written, so the saved text parses.
+    const QByteArray undeclared = "<!DOCTYPE TWMapsDoc SYSTEM \"elsewhere.dtd\">"
+                                  "<TWMapsDoc><creator>a&nobody;b</creator></TWMapsDoc>";
+    ASSERT_TRUE(writePackage(path("undeclared.tweb"), undeclared));
+    auto orphan = TWMapsDoc::loadFromFile(path("undeclared.tweb"), false, &error);
+    ASSERT_NE(orphan, nullptr) << error;
+    EXPECT_EQ(orphan->creator(), "ab");
+    ASSERT_EQ(orphan->saveToFile(path("orphan.tweb")), TWFileIO::SaveSucceeded);
+    auto reopened = TWMapsDoc::loadFromFile(path("orphan.tweb"), false, &error);
+    ASSERT_NE(reopened, nullptr) << error;
+    EXPECT_EQ(reopened->creator(), "ab");
 }
 
 // A ustar header for a regular file of `size` bytes whose data may be missing.
