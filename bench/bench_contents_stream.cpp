@@ -171,7 +171,7 @@ void BM_LoadStreamed(benchmark::State &state, int branches)
         StreamedPackageEntry contents;
         const int code = TWFileIO::loadStreamedPackage(
             d.package, contentsPath, "TWMapBranch",
-            [&](const PackageData &data, const StreamedPackageEntry &entry) {
+            [&](const PackageEntries &data, const StreamedPackageEntry &entry) {
                 contents = entry;
                 if (data.size() != d.pictures.size() + 1)
                     return false;
