@@ -396,43 +396,25 @@ TEST(ContentsXMLReader, TextThatWouldCostTheParserDearIsRefusedFirst)
     }
 }
 
-TEST_F(ContentsStreamTest, HostileTextAndTooManyEntriesGiveTheirOwnErrors)
+TEST_F(ContentsStreamTest, HostileTextIsRefusedWithErrorTwo)
 {
-    // A hundred thousand attributes are refused at once, with error 2.
+    // A hundred thousand attributes, or blank space after the root far beyond
+    // any document's, are refused at once, with error 2.
     QByteArray many = "<TWMapsDoc><x";
     for (int i = 0; i < 100000; ++i)
         many += " a" + QByteArray::number(i) + "='1'";
     many += "/></TWMapsDoc>";
-    ASSERT_TRUE(writePackage(path("attributes.tweb"), many));
-    {
+    const QByteArray blanks = "<TWMapsDoc/>" + QByteArray(4 << 20, ' ');
+    for (const auto &[text, refusal] : {std::pair(many, "attributes"),
+                                        std::pair(blanks, "outside the root element")}) {
+        SCOPED_TRACE(refusal);
+        ASSERT_TRUE(writePackage(path("hostile.tweb"), text));
         WarningCapture warnings;
         int error = -1;
-        EXPECT_EQ(TWMapsDoc::loadFromFile(path("attributes.tweb"), false, &error), nullptr);
+        EXPECT_EQ(TWMapsDoc::loadFromFile(path("hostile.tweb"), false, &error), nullptr);
         EXPECT_EQ(error, TWFileIO::LoadRefused);
-        EXPECT_TRUE(warnings.lines().join('\n').contains("attributes"));
+        EXPECT_TRUE(warnings.lines().join('\n').contains(refusal));
     }
-
-    // More entries than the bound: one member of headers of empty files,
-    // repeated, so the package stays small.
-    QByteArray headers;
-    while (headers.size() < (1 << 20))
-        headers += ustarHeader("Images/a.png", 0);
-    const QByteArray member = ParallelGzipWriter::compressMember(headers, headers.size(), 6);
-    const qint64 members = PackageArchive::Limits().maxEntries / 2048 + 1;
-    QFile out(path("entries.tweb"));
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    for (qint64 i = 0; i < members; ++i)
-        out.write(member);
-    out.write(ParallelGzipWriter::compressMember(QByteArray(1024, '\0'), 1024, 6));
-    out.close();
-    WarningCapture warnings;
-    int error = -1;
-    EXPECT_EQ(TWMapsDoc::loadFromFile(path("entries.tweb"), false, &error), nullptr);
-    EXPECT_EQ(error, TWFileIO::LoadTooManyEntries);
-    const QString message = TWFileIO::loadErrorMessage(TWFileIO::LoadTooManyEntries);
-    EXPECT_TRUE(message.contains("1,048,576")) << message.toStdString();
-    EXPECT_NE(message, TWFileIO::loadErrorMessage(TWFileIO::LoadTooLarge));
-    EXPECT_TRUE(warnings.lines().join('\n').contains(message));
 }
 
 TEST_F(ContentsStreamTest, DamagedGzipTrailersAreNoticed)
@@ -560,6 +542,33 @@ TEST_F(ContentsStreamTest, AFailedSaveLeavesTheOldFileAndNoSpool)
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), oldBytes);
     EXPECT_EQ(filesBesideSaves(), QStringList{"kept.tweb"});
+}
+
+// A million entries take a while to pass over, so this runs on its own.
+TEST(LargePackage, MoreEntriesThanTheBoundSaySo)
+{
+    QTemporaryDir dir;
+    // More entries than the bound: one member of folder headers, repeated,
+    // so the package stays small.
+    QByteArray headers;
+    while (headers.size() < (1 << 20))
+        headers += PackageWriter::header("Images/", '5', 0, 0);
+    const QByteArray member = ParallelGzipWriter::compressMember(headers, headers.size(), 6);
+    const qint64 members = PackageArchive::Limits().maxEntries / 2048 + 1;
+    QFile out(dir.filePath("entries.tweb"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    for (qint64 i = 0; i < members; ++i)
+        out.write(member);
+    out.write(ParallelGzipWriter::compressMember(QByteArray(1024, '\0'), 1024, 6));
+    out.close();
+    WarningCapture warnings;
+    int error = -1;
+    EXPECT_EQ(TWMapsDoc::loadFromFile(dir.filePath("entries.tweb"), false, &error), nullptr);
+    EXPECT_EQ(error, TWFileIO::LoadTooManyEntries);
+    const QString message = TWFileIO::loadErrorMessage(TWFileIO::LoadTooManyEntries);
+    EXPECT_TRUE(message.contains("1,048,576")) << message.toStdString();
+    EXPECT_NE(message, TWFileIO::loadErrorMessage(TWFileIO::LoadTooLarge));
+    EXPECT_TRUE(warnings.lines().join('\n').contains(message));
 }
 
 TEST(StartTagCounter, CountsAndChecksInChunksOfAnySize)
