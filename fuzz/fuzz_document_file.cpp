@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (document->saveToFile(saved) != TWFileIO::SaveSucceeded)
         __builtin_trap(); // a loaded document saves
     std::shared_ptr<TWMapsDoc> again = TWMapsDoc::loadFromFile(saved, false, &error);
-    if (!again || error != TWFileIO::LoadSucceeded || again->countOfMaps() != document->countOfMaps())
+    if (!again || error != TWFileIO::LoadSucceeded ||
+        again->countOfMaps() != document->countOfMaps())
         __builtin_trap(); // what we save must load, with its maps
     again->detach();
     document->detach();

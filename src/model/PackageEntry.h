@@ -61,8 +61,7 @@ public:
 
     // Appends what read gives until it answers 0 (or -1: failure); the new
     // entry, or nullopt when reading or writing failed.
-    std::optional<PackageEntry>
-    append(const std::function<qint64(char *data, qint64 max)> &read);
+    std::optional<PackageEntry> append(const std::function<qint64(char *data, qint64 max)> &read);
     // Up to max bytes from offset.
     qint64 read(qint64 offset, char *data, qint64 max);
 

@@ -167,9 +167,8 @@ bool PackageWriter::addEntry(const QString &name, const PackageEntry &entry)
     if (!writeHeaders(name, entry.size()))
         return false;
     bool written = true; // false once the output failed
-    if (!entry.copyTo([&](const char *data, qint64 size) {
-            return written = m_gzip.write(data, size);
-        })) {
+    if (!entry.copyTo(
+            [&](const char *data, qint64 size) { return written = m_gzip.write(data, size); })) {
         if (written)
             qWarning("Cannot save package entry \"%s\": its data cannot be read",
                      qUtf8Printable(name));

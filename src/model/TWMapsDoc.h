@@ -346,8 +346,8 @@ public:
     bool loadFromContentsXMLReader(ContentsXMLReader &reader, qint64 branchCount);
     // The document of a package whose Contents.xml is read as a stream.
     static std::shared_ptr<TWMapsDoc>
-    createWithStreamedContents(const PackageEntries &packageData, const StreamedPackageEntry &contents,
-                               bool forceLoadOtherVersions);
+    createWithStreamedContents(const PackageEntries &packageData,
+                               const StreamedPackageEntry &contents, bool forceLoadOtherVersions);
 
     // --- files ---
     // Stamps the save (date and revision, without undo), refreshes the

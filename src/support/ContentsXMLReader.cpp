@@ -74,8 +74,8 @@ private:
         m_outside += n;
         if (m_outside <= maxBytesOutsideRoot)
             return true;
-        m_error = QStringLiteral("more than %1 bytes outside the root element")
-                      .arg(maxBytesOutsideRoot);
+        m_error =
+            QStringLiteral("more than %1 bytes outside the root element").arg(maxBytesOutsideRoot);
         return false;
     }
 

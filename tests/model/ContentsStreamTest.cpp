@@ -171,19 +171,18 @@ TEST_F(ContentsStreamTest, InternalEntitiesOpenSaveAndReopenWithTheirText)
 {
     // Declared in the internal subset and used in text, in an attribute of a
     // child unknown here, nested, and inside a map.
-    const QByteArray contents =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<!DOCTYPE TWMapsDoc [\n"
-        "  <!ENTITY company \"Acme &amp; Co\">\n"
-        "  <!ENTITY made \"made by &company;\">\n"
-        "]>\n"
-        "<TWMapsDoc>\n"
-        "  <creator>made by &company;</creator>\n"
-        "  <future note=\"&made;\"><deep>&made;!</deep></future>\n"
-        "  <maps>" +
-        mapElement("&company;", 1) +
-        "</maps>\n"
-        "</TWMapsDoc>\n";
+    const QByteArray contents = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                "<!DOCTYPE TWMapsDoc [\n"
+                                "  <!ENTITY company \"Acme &amp; Co\">\n"
+                                "  <!ENTITY made \"made by &company;\">\n"
+                                "]>\n"
+                                "<TWMapsDoc>\n"
+                                "  <creator>made by &company;</creator>\n"
+                                "  <future note=\"&made;\"><deep>&made;!</deep></future>\n"
+                                "  <maps>" +
+                                mapElement("&company;", 1) +
+                                "</maps>\n"
+                                "</TWMapsDoc>\n";
     ASSERT_TRUE(writePackage(path("entities.tweb"), contents));
 
     int error = -1;
@@ -371,8 +370,7 @@ TEST(ContentsXMLReader, TextThatWouldCostTheParserDearIsRefusedFirst)
          "<TWMapsDoc>" + QByteArray(2 * outside, ' ') + "<a>" + QByteArray(2 * outside, ' ') +
              "</a></TWMapsDoc>",
          nullptr},
-        {"as many attributes as allowed", "<TWMapsDoc><x" + attributes + "/></TWMapsDoc>",
-         nullptr},
+        {"as many attributes as allowed", "<TWMapsDoc><x" + attributes + "/></TWMapsDoc>", nullptr},
         {"markup that looks like tags",
          "<?xml version=\"1.0\"?>\n<!-- don't <x a='1'> -->\n"
          "<!DOCTYPE TWMapsDoc [\n  <!-- ] ' \" > -->\n  <?pi ] ?>\n"
@@ -405,8 +403,8 @@ TEST_F(ContentsStreamTest, HostileTextIsRefusedWithErrorTwo)
         many += " a" + QByteArray::number(i) + "='1'";
     many += "/></TWMapsDoc>";
     const QByteArray blanks = "<TWMapsDoc/>" + QByteArray(4 << 20, ' ');
-    for (const auto &[text, refusal] : {std::pair(many, "attributes"),
-                                        std::pair(blanks, "outside the root element")}) {
+    for (const auto &[text, refusal] :
+         {std::pair(many, "attributes"), std::pair(blanks, "outside the root element")}) {
         SCOPED_TRACE(refusal);
         ASSERT_TRUE(writePackage(path("hostile.tweb"), text));
         WarningCapture warnings;
@@ -422,8 +420,8 @@ TEST_F(ContentsStreamTest, DamagedGzipTrailersAreNoticed)
     // A package of three members: the entries cut in two, then the end of
     // the archive on its own, which only a reader that reads on past the
     // archive's end checks.
-    const QByteArray contents = "<TWMapsDoc><creator>" + QByteArray(5000, 'c') +
-                                "</creator></TWMapsDoc>";
+    const QByteArray contents =
+        "<TWMapsDoc><creator>" + QByteArray(5000, 'c') + "</creator></TWMapsDoc>";
     QByteArray tar = ustarHeader(TWMapsDoc::ContentsPath, contents.size()) + contents;
     tar += QByteArray((512 - tar.size() % 512) % 512, '\0');
     tar += ustarHeader("Thinkweb/fileVersion.txt", 3) + "4.1" + QByteArray(509, '\0');
@@ -451,8 +449,7 @@ TEST_F(ContentsStreamTest, DamagedGzipTrailersAreNoticed)
         {"a wrong CRC in the first member", flipped(first.size() - 8), TWFileIO::LoadNoEntries},
         {"a wrong length in the second member", flipped(first.size() + second.size() - 2),
          TWFileIO::LoadNoEntries},
-        {"a wrong CRC after the archive's end", flipped(whole.size() - 6),
-         TWFileIO::LoadNoEntries},
+        {"a wrong CRC after the archive's end", flipped(whole.size() - 6), TWFileIO::LoadNoEntries},
         {"a cut last member", whole.chopped(3), TWFileIO::LoadNoEntries},
         {"junk after the last member", whole + "junk", TWFileIO::LoadNoEntries},
     };
@@ -467,7 +464,8 @@ TEST_F(ContentsStreamTest, DamagedGzipTrailersAreNoticed)
         const auto document = TWMapsDoc::loadFromFile(path("trailer.tweb"), false, &error);
         EXPECT_EQ(error, c.error);
         EXPECT_EQ(document != nullptr, c.error == TWFileIO::LoadSucceeded);
-        EXPECT_EQ(readPackage(path("trailer.tweb")).has_value(), c.error == TWFileIO::LoadSucceeded);
+        EXPECT_EQ(readPackage(path("trailer.tweb")).has_value(),
+                  c.error == TWFileIO::LoadSucceeded);
         if (c.error != TWFileIO::LoadSucceeded) {
             EXPECT_TRUE(warnings.lines().join('\n').contains("Cannot unpack"))
                 << warnings.lines().join('\n').toStdString();

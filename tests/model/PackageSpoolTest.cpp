@@ -149,8 +149,7 @@ TEST(LargePackage, PictureInflatingToTwoGigabytesOpensInLittleMemory)
     EXPECT_TRUE(entry.isSpooled());
     EXPECT_EQ(entry.size(), size);
     // Zeros are holes: the spool takes no disk for them.
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) ==
-                QStringList{"bomb.tweb"});
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) == QStringList{"bomb.tweb"});
 }
 
 class LargePackageSave : public MapsDocFixture
@@ -168,7 +167,8 @@ TEST_F(LargePackageSave, PictureOf280MebibytesRoundTrips)
         const XMLElement map = XMLElement::parse(
             "<TWMap><identifier>MAP-1</identifier><root><TWMapBranch><mainGraphic><TWImage>"
             "<imageFilename>" +
-            picture.toUtf8() + "</imageFilename></TWImage></mainGraphic></TWMapBranch></root></TWMap>");
+            picture.toUtf8() +
+            "</imageFilename></TWImage></mainGraphic></TWMapBranch></root></TWMap>");
         document->addMap(
             TWMap::createWithXMLElement(map, document.get(), TWMap::Identifier::KeepStored), true);
         document->setObjectInCachedData(bytes, picture);
