@@ -28,9 +28,9 @@ public:
     std::shared_ptr<TWGraphic> copy() const override;
 
     // --- the curve points (undoable setters; each clears the hit band) ---
-    Point leftPoint() const { return m_leftPoint; }
+    Point leftPoint() const override { return m_leftPoint; }
     void setLeftPoint(Point p);
-    Point rightPoint() const { return m_rightPoint; }
+    Point rightPoint() const override { return m_rightPoint; }
     void setRightPoint(Point p);
     Point intermediate1() const { return m_intermediate1; }
     void setIntermediate1(Point p);

@@ -14,7 +14,7 @@ public:
     void init() override;
 
     // The picture's own size (10 x 10 without one), origin kept, flips cleared.
-    void makeNaturalSize();
+    void makeNaturalSize() override;
     // An enclosed picture that shares its branch's shape selects as the branch.
     bool canBeSelected() const override;
     // With the aspect flag and a picture, the picture's proportions are kept.

@@ -85,8 +85,8 @@ public:
     bool canDrawFill() const override { return false; }
     Color handleColor() const override;
     // The line's own colour, black without one; filled arrow heads use it too.
-    Color inheritedStrokeColor() const;
-    Color inheritedFillColor() const { return inheritedStrokeColor(); }
+    Color inheritedStrokeColor() const override;
+    Color inheritedFillColor() const override { return inheritedStrokeColor(); }
     // Out of the selection and out of the map's link lines.
     void remove() override;
 

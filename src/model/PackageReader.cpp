@@ -10,8 +10,12 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 using PackageArchive::ReadStatus;
@@ -62,20 +66,128 @@ const char *refusedTypeName(archive_entry *entry)
 
 } // namespace
 
+// The package as libarchive sees it: a plain tar passes through; a gzip
+// stream is inflated here, member after member, because libarchive's own
+// gzip reader does not check the members' CRCs and lengths, and damaged
+// data must not load as if it were whole.
 struct PackageReader::Source
 {
     QIODevice *device = nullptr;
-    std::vector<char> buffer = std::vector<char>(ioChunk);
+    std::vector<char> input = std::vector<char>(ioChunk);
+    std::vector<char> output = std::vector<char>(ioChunk);
+    z_stream stream{};
+    bool started = false;
+    bool gzip = false;
+    bool inMember = false; // a member was begun and its trailer not yet read
+    bool inputEnded = false;
+    QString error;
+
+    ~Source()
+    {
+        if (gzip)
+            inflateEnd(&stream);
+    }
+
+    // Refills the input; false at its end or on failure (error set).
+    bool fill()
+    {
+        if (stream.avail_in > 0)
+            return true;
+        if (inputEnded)
+            return false;
+        const qint64 n = device->read(input.data(), qint64(input.size()));
+        if (n < 0) {
+            error = device->errorString();
+            inputEnded = true;
+            return false;
+        }
+        if (n == 0) {
+            inputEnded = true;
+            return false;
+        }
+        stream.next_in = reinterpret_cast<Bytef *>(input.data());
+        stream.avail_in = uInt(n);
+        return true;
+    }
+
+    bool start()
+    {
+        started = true;
+        if (!fill())
+            return error.isEmpty();
+        gzip = stream.avail_in >= 2 && uchar(input[0]) == 0x1f && uchar(input[1]) == 0x8b;
+        if (gzip && inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
+            gzip = false;
+            error = QStringLiteral("out of memory");
+            return false;
+        }
+        return true;
+    }
+
+    // Inflated bytes into data: the count, 0 at the end of the stream, -1 on
+    // damage (error set).
+    qint64 inflateInto(char *data, qint64 max)
+    {
+        stream.next_out = reinterpret_cast<Bytef *>(data);
+        stream.avail_out = uInt(std::min<qint64>(max, std::numeric_limits<uInt>::max()));
+        const uInt room = stream.avail_out;
+        while (stream.avail_out == room) {
+            if (!fill()) {
+                if (!error.isEmpty())
+                    return -1;
+                if (inMember) {
+                    error = QStringLiteral("the compressed data ends early");
+                    return -1;
+                }
+                return 0;
+            }
+            if (!inMember) {
+                // Zeros after a member are padding that some tools add.
+                while (stream.avail_in > 0 && *stream.next_in == 0) {
+                    ++stream.next_in;
+                    --stream.avail_in;
+                }
+                if (stream.avail_in == 0)
+                    continue;
+                inflateReset(&stream);
+                inMember = true;
+            }
+            const int status = inflate(&stream, Z_NO_FLUSH);
+            if (status == Z_STREAM_END) {
+                inMember = false; // its CRC and length matched
+            } else if (status != Z_OK && status != Z_BUF_ERROR) {
+                error = stream.msg ? QString::fromUtf8(stream.msg)
+                                   : QStringLiteral("damaged compressed data");
+                return -1;
+            }
+        }
+        return qint64(room - stream.avail_out);
+    }
+
+    qint64 next(char *data, qint64 max)
+    {
+        if (!started && !start())
+            return -1;
+        if (gzip)
+            return inflateInto(data, max);
+        if (!fill())
+            return error.isEmpty() ? 0 : -1;
+        const qint64 n = std::min<qint64>(max, stream.avail_in);
+        std::memcpy(data, stream.next_in, size_t(n));
+        stream.next_in += n;
+        stream.avail_in -= uInt(n);
+        return n;
+    }
 
     static la_ssize_t read(archive *a, void *context, const void **block)
     {
         auto *source = static_cast<Source *>(context);
-        const qint64 n = source->device->read(source->buffer.data(), qint64(source->buffer.size()));
+        const qint64 n = source->next(source->output.data(), qint64(source->output.size()));
         if (n < 0) {
-            archive_set_error(a, EIO, "%s", qUtf8Printable(source->device->errorString()));
+            archive_set_error(a, EIO, "%s", qUtf8Printable(source->error));
             return -1;
         }
-        *block = source->buffer.data();
+        *block = source->output.data();
         return la_ssize_t(n);
     }
 };
@@ -116,7 +228,6 @@ bool PackageReader::open()
 {
     const PackageArchive::Utf8NamesScope utf8Names;
     m_archive = archive_read_new();
-    archive_read_support_filter_gzip(m_archive);
     archive_read_support_format_tar(m_archive);
     archive_read_support_format_empty(m_archive);
     if (archive_read_open(m_archive, m_source.get(), nullptr, Source::read, nullptr) != ARCHIVE_OK)
@@ -147,8 +258,10 @@ bool PackageReader::nextEntry()
     for (;;) {
         archive_entry *entry = nullptr;
         const int status = archive_read_next_header(m_archive, &entry);
-        if (status == ARCHIVE_EOF)
+        if (status == ARCHIVE_EOF) {
+            drain();
             return false;
+        }
         if (status < ARCHIVE_WARN)
             return fail(QStringLiteral("Cannot unpack document package: %1")
                             .arg(printable(archive_error_string(m_archive))));
@@ -156,9 +269,11 @@ bool PackageReader::nextEntry()
         const qint64 size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
         if (!account(headerSize))
             return false;
-        if (++m_entries > m_limits.maxEntries)
+        if (++m_entries > m_limits.maxEntries) {
+            m_tooManyEntries = true;
             return refuse("Refusing document package: it has more than %lld entries",
                           m_limits.maxEntries);
+        }
         if (archive_entry_filetype(entry) == AE_IFDIR) {
             if (!account(std::max<qint64>(size, 0)))
                 return false;
@@ -185,22 +300,42 @@ bool PackageReader::nextEntry()
     }
 }
 
-std::optional<QByteArray> PackageReader::readEntry()
+void PackageReader::drain()
 {
-    if (m_failed || m_name.isEmpty() || m_done > 0)
-        return std::nullopt;
+    // What follows the end of the archive is read too, so that every
+    // member's CRC and length are checked, within the bound on inflating.
+    std::vector<char> rest(ioChunk);
+    for (;;) {
+        const qint64 n = m_source->next(rest.data(), qint64(rest.size()));
+        if (n < 0) {
+            fail(QStringLiteral("Cannot unpack document package: %1").arg(m_source->error));
+            return;
+        }
+        if (n == 0 || !account(n))
+            return;
+    }
+}
+
+bool PackageReader::keepEntry()
+{
+    if (m_failed || m_name.isEmpty() || m_done > 0 || m_accounted)
+        return false;
     m_accounted = true;
     if (!account(m_size))
-        return std::nullopt;
-    if (m_size > m_limits.maxEntrySize) {
-        refuse("Refusing document package: entry \"%s\" has %lld bytes", m_size, m_name);
-        return std::nullopt;
-    }
+        return false;
+    if (m_size > m_limits.maxEntrySize)
+        return refuse("Refusing document package: entry \"%s\" has %lld bytes", m_size, m_name);
     m_kept += m_size;
-    if (m_kept > m_limits.maxTotalSize) {
-        refuse("Refusing document package: it holds more than %lld bytes", m_limits.maxTotalSize);
+    if (m_kept > m_limits.maxTotalSize)
+        return refuse("Refusing document package: it holds more than %lld bytes",
+                      m_limits.maxTotalSize);
+    return true;
+}
+
+std::optional<QByteArray> PackageReader::readEntry()
+{
+    if (!keepEntry())
         return std::nullopt;
-    }
     QByteArray bytes(m_size, Qt::Uninitialized);
     while (m_done < m_size) {
         const qint64 n = readData(bytes.data() + m_done, m_size - m_done);

@@ -36,6 +36,10 @@ public:
     // The whole current entry; nullopt when it breaks the limits or cannot
     // be read.
     std::optional<QByteArray> readEntry();
+    // Counts the current entry as kept (the entry and total bounds apply,
+    // as for readEntry) before it is read with readData into a store of the
+    // caller's; false when it breaks them.
+    bool keepEntry();
     // Up to `max` further bytes of the current entry: the count, 0 at its
     // end, -1 on failure.
     qint64 readData(char *data, qint64 max);
@@ -47,11 +51,14 @@ public:
     // for one that breaks the limits.
     PackageArchive::ReadStatus status() const { return m_status; }
     bool failed() const { return m_failed; }
+    // Refused for holding more entries than the limit allows.
+    bool refusedForEntries() const { return m_tooManyEntries; }
 
 private:
     bool refuse(const char *format, qint64 value, const QString &name = {});
     bool fail(const QString &message);
     bool account(qint64 size);
+    void drain();
 
     struct Source;
     QIODevice &m_in;
@@ -66,6 +73,7 @@ private:
     qint64 m_entries = 0;
     qint64 m_kept = 0;
     bool m_failed = false;
+    bool m_tooManyEntries = false;
     PackageArchive::ReadStatus m_status = PackageArchive::ReadStatus::Read;
 };
 

@@ -160,6 +160,24 @@ bool PackageWriter::addFile(const QString &name, const QByteArray &bytes)
     return padTo512(bytes.size());
 }
 
+bool PackageWriter::addEntry(const QString &name, const PackageEntry &entry)
+{
+    if (!entry.isSpooled())
+        return addFile(name, entry.bytes().value_or(QByteArray()));
+    if (!writeHeaders(name, entry.size()))
+        return false;
+    bool written = true; // false once the output failed
+    if (!entry.copyTo(
+            [&](const char *data, qint64 size) { return written = m_gzip.write(data, size); })) {
+        if (written)
+            qWarning("Cannot save package entry \"%s\": its data cannot be read",
+                     qUtf8Printable(name));
+        return fail(written ? PackageArchive::WriteStatus::EntryFailed
+                            : PackageArchive::WriteStatus::OutputFailed);
+    }
+    return padTo512(entry.size());
+}
+
 bool PackageWriter::addCompressedFile(const QString &name, qint64 size, QIODevice &members)
 {
     if (!writeHeaders(name, size) || !m_gzip.flush())

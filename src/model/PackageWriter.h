@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/PackageArchive.h"
+#include "model/PackageEntry.h"
 #include "model/ParallelGzipWriter.h"
 
 #include <QSet>
@@ -23,6 +24,8 @@ public:
 
     // Names must be normalised (PackageArchive::normalisedPath).
     bool addFile(const QString &name, const QByteArray &bytes);
+    // The same for an entry that may wait in a spool: copied in chunks.
+    bool addEntry(const QString &name, const PackageEntry &entry);
     // An entry of `size` bytes whose data `members` holds as gzip members
     // (read to its end from the current position).
     bool addCompressedFile(const QString &name, qint64 size, QIODevice &members);

@@ -37,32 +37,34 @@ bool openForReading(QFile &file)
     return true;
 }
 
-// Package entries of a save dictionary, by normalised name.
-PackageData entriesOfSaveDictionary(const QVariantMap &saveDictionary)
+// The entry a save dictionary's value stands for, or nullopt (logged).
+std::optional<PackageEntry> entryOfValue(const QVariant &value)
 {
-    PackageData entries;
+    if (value.typeId() == QMetaType::QByteArray)
+        return PackageEntry(value.toByteArray());
+    if (value.typeId() == QMetaType::QString)
+        return PackageEntry(value.toString().toUtf8());
+    if (value.typeId() == qMetaTypeId<PackageEntry>())
+        return value.value<PackageEntry>();
+    qWarning("Cannot save file data of class: %s", value.typeName() ? value.typeName() : "(none)");
+    return std::nullopt;
+}
+
+// Package entries of a save dictionary, by normalised name.
+PackageEntries entriesOfSaveDictionary(const QVariantMap &saveDictionary)
+{
+    PackageEntries entries;
     for (auto it = saveDictionary.cbegin(); it != saveDictionary.cend(); ++it) {
-        const QVariant &value = it.value();
-        QByteArray bytes;
-        switch (value.typeId()) {
-        case QMetaType::QByteArray:
-            bytes = value.toByteArray();
-            break;
-        case QMetaType::QString:
-            bytes = value.toString().toUtf8();
-            break;
-        default:
-            qWarning("Cannot save file data of class: %s",
-                     value.typeName() ? value.typeName() : "(none)");
+        std::optional<PackageEntry> bytes = entryOfValue(it.value());
+        if (!bytes)
             continue;
-        }
         const QString name = PackageArchive::normalisedPath(it.key());
         if (name.isEmpty()) {
             qWarning("Cannot save package entry \"%s\": not a relative path",
                      qUtf8Printable(it.key()));
             continue;
         }
-        entries.insert(name, bytes);
+        entries.insert(name, *bytes);
     }
     return entries;
 }
@@ -87,19 +89,16 @@ int TWFileIO::savePackage(const std::optional<QVariantMap> &saveDictionary, cons
 
     PackageData entries;
     for (auto it = saveDictionary->cbegin(); it != saveDictionary->cend(); ++it) {
-        const QVariant &value = it.value();
-        switch (value.typeId()) {
-        case QMetaType::QByteArray:
-            entries.insert(it.key(), value.toByteArray());
-            break;
-        case QMetaType::QString:
-            entries.insert(it.key(), value.toString().toUtf8());
-            break;
-        default:
-            qWarning("Cannot save file data of class: %s",
-                     value.typeName() ? value.typeName() : "(none)");
-            break;
+        const std::optional<PackageEntry> entry = entryOfValue(it.value());
+        if (!entry)
+            continue;
+        const std::optional<QByteArray> bytes = entry->bytes();
+        if (!bytes) {
+            qWarning("Cannot save package entry \"%s\": its data cannot be read",
+                     qUtf8Printable(it.key()));
+            return SaveEntryFailed;
         }
+        entries.insert(it.key(), *bytes);
     }
 
     QSaveFile file(path);
@@ -154,6 +153,10 @@ int TWFileIO::loadPackageFromFile(const QString &path,
 
 QString TWFileIO::loadErrorMessage(int error)
 {
+    if (error == LoadTooManyEntries)
+        return TWLocalizedString(StringTable::DadoZiz,
+                                 "The document cannot be opened: it holds more than 1,048,576 "
+                                 "files.");
     if (error != LoadTooLarge)
         return QString();
     return TWLocalizedString(StringTable::DadoZiz,
@@ -199,13 +202,15 @@ bool TWFileIO::checkFileVersion(const PackageData &packageData)
 
 int TWFileIO::loadStreamedPackage(
     const QString &path, const QString &streamedPath, const QByteArray &countedElement,
-    const std::function<bool(const PackageData &, const StreamedPackageEntry &)> &build)
+    const std::function<bool(const PackageEntries &, const StreamedPackageEntry &)> &build)
 {
     QFile file(path);
     if (!openForReading(file))
         return LoadNoEntries;
     PackageReader reader(file);
-    PackageData data;
+    PackageEntries data;
+    std::shared_ptr<PackageSpool> spool;
+    bool spoolFailed = false;
     StreamedPackageEntry streamed;
     if (reader.open()) {
         std::vector<char> buffer(std::size_t(1) << 20);
@@ -229,15 +234,38 @@ int TWFileIO::loadStreamedPackage(
             if (name == streamedPath)
                 continue;
             reader.forgetKept(data.value(name).size()); // a later entry replaces an earlier one
-            std::optional<QByteArray> bytes = reader.readEntry();
-            if (!bytes)
+            if (reader.entrySize() <= maxEntryHeldInMemory) {
+                std::optional<QByteArray> bytes = reader.readEntry();
+                if (!bytes)
+                    break;
+                data.insert(name, *bytes);
+                continue;
+            }
+            // Larger entries wait in a spool until someone asks for them.
+            if (!reader.keepEntry())
                 break;
-            data.insert(name, *bytes);
+            if (!spool)
+                spool = PackageSpool::create(QFileInfo(path).absolutePath());
+            std::optional<PackageEntry> entry;
+            if (spool)
+                entry = spool->append(
+                    [&reader](char *to, qint64 max) { return reader.readData(to, max); });
+            if (!entry) {
+                spoolFailed = !reader.failed();
+                break;
+            }
+            data.insert(name, *entry);
         }
     }
     if (reader.status() == PackageArchive::ReadStatus::Refused) {
+        const int error = reader.refusedForEntries() ? LoadTooManyEntries : LoadTooLarge;
         qWarning("Cannot open document %s: %s", qUtf8Printable(path),
-                 qUtf8Printable(loadErrorMessage(LoadTooLarge)));
+                 qUtf8Printable(loadErrorMessage(error)));
+        return error;
+    }
+    if (spoolFailed) {
+        qWarning("Cannot open document %s: there is no room to keep its pictures",
+                 qUtf8Printable(path));
         return LoadTooLarge;
     }
     if (reader.failed() || (data.isEmpty() && !streamed.present))
@@ -285,14 +313,14 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
         streamedSize = gzip.bytesIn();
     }
 
-    PackageData files = entriesOfSaveDictionary(entries ? entries() : QVariantMap());
+    PackageEntries files = entriesOfSaveDictionary(entries ? entries() : QVariantMap());
     const QString streamedName = PackageArchive::normalisedPath(streamedPath);
     files.insert(streamedName, QByteArray()); // its place in the order; the spool is its data
     PackageWriter writer(file);
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         const bool added = it.key() == streamedName
                                ? writer.addCompressedFile(it.key(), streamedSize, spool)
-                               : writer.addFile(it.key(), it.value());
+                               : writer.addEntry(it.key(), it.value());
         if (!added)
             break;
     }

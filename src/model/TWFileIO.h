@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/PackageArchive.h"
+#include "model/PackageEntry.h"
 
 #include <QByteArray>
 #include <QString>
@@ -51,6 +52,7 @@ public:
         LoadNoEntries = 1, // not a tar archive, or one without files
         LoadRefused = 2,   // the document refused the package data
         LoadTooLarge = 3,  // a package beyond the unpacking limits: no old-format file either
+        LoadTooManyEntries = 4, // a package of more entries than the limit: no old-format file either
     };
 
     // The format version written into documents and the newest one read
@@ -67,8 +69,9 @@ public:
     static std::shared_ptr<TWMapsDoc>
     loadDocumentFromFile(const QString &path, bool tryToLoadOtherVersion, int *error = nullptr);
 
-    // Writes a save dictionary (package path to QByteArray, written as is, or
-    // QString, written as UTF-8; other values are logged and skipped) to path.
+    // Writes a save dictionary (package path to QByteArray, written as is,
+    // PackageEntry, or QString, written as UTF-8; other values are logged and
+    // skipped) to path.
     // The target is replaced only once the whole package is written, so a
     // failed save leaves an existing file as it was. nullopt: SaveNoDictionary.
     static int savePackage(const std::optional<QVariantMap> &saveDictionary, const QString &path);
@@ -87,10 +90,13 @@ public:
     // As loadPackageFromFile, except that the entry at streamedPath is not
     // held in memory: a first pass counts the start tags of countedElement
     // in it and checks its UTF-8, and build reads it again as a stream. The
-    // package data holds every other entry.
+    // package entries hold every other entry: small ones in memory, the
+    // others in a spool beside the package, read when asked for.
     static int loadStreamedPackage(
         const QString &path, const QString &streamedPath, const QByteArray &countedElement,
-        const std::function<bool(const PackageData &, const StreamedPackageEntry &)> &build);
+        const std::function<bool(const PackageEntries &, const StreamedPackageEntry &)> &build);
+    // Entries up to this size are kept in memory when a package is opened.
+    static constexpr qint64 maxEntryHeldInMemory = qint64(64) << 10;
 
     // As savePackage, except that the entry at streamedPath is written by
     // writeStreamed straight into the compressed package (spooled, already

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/PackageArchive.h"
+#include "model/PackageEntry.h"
 #include "platform/Geometry.h"
 #include "platform/NotificationCenter.h"
 #include "support/CalendarDate.h"
@@ -266,20 +267,27 @@ public:
     void addBranchesMatchingReport(const QVariantMap &report, BranchList &branches);
 
     // --- package data ---
-    const PackageData &cachedData() const { return m_cachedData; }
+    // Large entries of an opened package wait in a spool until asked for.
+    const PackageEntries &cachedData() const { return m_cachedData; }
     int countOfCachedData() const { return int(m_cachedData.size()); }
     // Undoable. An empty path does nothing; no data removes the path.
     void setObjectInCachedData(const std::optional<QByteArray> &data, const QString &path);
+    void setObjectInCachedData(const PackageEntry &entry, const QString &path);
+    void setObjectInCachedData(const QByteArray &data, const QString &path)
+    {
+        setObjectInCachedData(PackageEntry(data), path);
+    }
     // Undoable; a missing path does nothing.
     void removeObjectForKeyInCachedData(const QString &path);
     // Not undoable.
     void removeAllObjectsInCachedData();
     std::optional<QByteArray> objectForKeyInCachedData(const QString &path) const;
     // The entries of `data` that some map still refers to.
-    PackageData stripUnusedDataFromCache(const PackageData &data);
+    PackageEntries stripUnusedDataFromCache(const PackageEntries &data);
     // Whether some map refers to the package path.
     bool hasIdentifier(const QString &path);
-    // Package path to contents (QByteArray or QString) of everything to save.
+    // Package path to contents (QByteArray, QString, or PackageEntry for what
+    // waits in a spool) of everything to save.
     QVariantMap generateSaveDictionary();
     // The same without Contents.xml, for a save that streams it.
     QVariantMap packageEntriesBesideContents();
@@ -345,8 +353,8 @@ public:
     bool loadFromContentsXMLReader(ContentsXMLReader &reader, qint64 branchCount);
     // The document of a package whose Contents.xml is read as a stream.
     static std::shared_ptr<TWMapsDoc>
-    createWithStreamedContents(const PackageData &packageData, const StreamedPackageEntry &contents,
-                               bool forceLoadOtherVersions);
+    createWithStreamedContents(const PackageEntries &packageData,
+                               const StreamedPackageEntry &contents, bool forceLoadOtherVersions);
 
     // --- files ---
     // Stamps the save (date and revision, without undo), refreshes the
@@ -407,7 +415,7 @@ private:
     bool m_showPageFrames = false;
     ResourceList m_resources;
     CategoryList m_attachedTextCategories;
-    PackageData m_cachedData;
+    PackageEntries m_cachedData;
     std::shared_ptr<UndoManager> m_undoManager;
     std::shared_ptr<TWGraphic> m_tempLinkLineStartGraphic;
     std::shared_ptr<TWGraphic> m_tempLinkLineEndGraphic;

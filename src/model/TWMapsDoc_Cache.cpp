@@ -13,15 +13,22 @@ void TWMapsDoc::setObjectInCachedData(const std::optional<QByteArray> &data, con
         removeObjectForKeyInCachedData(path);
         return;
     }
+    setObjectInCachedData(PackageEntry(*data), path);
+}
+
+void TWMapsDoc::setObjectInCachedData(const PackageEntry &data, const QString &path)
+{
+    if (path.isEmpty())
+        return;
     const auto existing = m_cachedData.constFind(path);
     if (existing != m_cachedData.cend()) {
-        if (*existing == *data)
+        if (*existing == data)
             return;
         registerUndo([old = *existing, path](TWMapsDoc &d) { d.setObjectInCachedData(old, path); });
     } else {
         registerUndo([path](TWMapsDoc &d) { d.removeObjectForKeyInCachedData(path); });
     }
-    m_cachedData.insert(path, *data);
+    m_cachedData.insert(path, data);
 }
 
 void TWMapsDoc::removeObjectForKeyInCachedData(const QString &path)
@@ -43,7 +50,10 @@ std::optional<QByteArray> TWMapsDoc::objectForKeyInCachedData(const QString &pat
     const auto existing = m_cachedData.constFind(path);
     if (existing == m_cachedData.cend())
         return std::nullopt;
-    return *existing;
+    std::optional<QByteArray> bytes = existing->bytes();
+    if (!bytes)
+        qWarning("Cannot read package data %s", qUtf8Printable(path));
+    return bytes;
 }
 
 void TWMapsDoc::removeFromCachedData(const Notification &notification)
@@ -76,10 +86,10 @@ bool TWMapsDoc::hasIdentifier(const QString &path)
     return false;
 }
 
-PackageData TWMapsDoc::stripUnusedDataFromCache(const PackageData &data)
+PackageEntries TWMapsDoc::stripUnusedDataFromCache(const PackageEntries &data)
 {
     const QSet<QString> used = referencedPaths(m_maps);
-    PackageData stripped;
+    PackageEntries stripped;
     for (auto it = data.cbegin(); it != data.cend(); ++it) {
         if (used.contains(it.key()))
             stripped.insert(it.key(), it.value());
@@ -101,9 +111,14 @@ QVariantMap TWMapsDoc::packageEntriesBesideContents()
     dictionary.insert(
         QString::fromLatin1(TWFileIO::fileVersionPath),
         CFormat::format("%d.%d", TWFileIO::fileVersionMajor, TWFileIO::fileVersionMinor));
-    const PackageData used = stripUnusedDataFromCache(m_cachedData);
-    for (auto it = used.cbegin(); it != used.cend(); ++it)
-        dictionary.insert(it.key(), it.value());
+    const PackageEntries used = stripUnusedDataFromCache(m_cachedData);
+    for (auto it = used.cbegin(); it != used.cend(); ++it) {
+        // What waits in a spool is copied from there when the package is written.
+        if (it->isSpooled())
+            dictionary.insert(it.key(), QVariant::fromValue(*it));
+        else
+            dictionary.insert(it.key(), it->bytes().value_or(QByteArray()));
+    }
     // No cached entry may stand in for the contents written now.
     dictionary.remove(ContentsPath);
     return dictionary;

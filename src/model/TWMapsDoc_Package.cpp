@@ -29,7 +29,7 @@ std::shared_ptr<TWMapsDoc> TWMapsDoc::loadFromFile(const QString &path, bool try
     std::shared_ptr<TWMapsDoc> document;
     const int code = TWFileIO::loadStreamedPackage(
         path, ContentsPath, "TWMapBranch",
-        [&](const PackageData &data, const StreamedPackageEntry &contents) {
+        [&](const PackageEntries &data, const StreamedPackageEntry &contents) {
             document = createWithStreamedContents(data, contents, tryToLoadOtherVersion);
             return document != nullptr;
         });

@@ -87,11 +87,15 @@ bool TWMapsDoc::loadFromContentsXMLReader(ContentsXMLReader &reader, qint64 bran
 }
 
 std::shared_ptr<TWMapsDoc>
-TWMapsDoc::createWithStreamedContents(const PackageData &packageData,
+TWMapsDoc::createWithStreamedContents(const PackageEntries &packageData,
                                       const StreamedPackageEntry &contents, bool)
 {
     std::shared_ptr<TWMapsDoc> document = create();
-    TWFileIO::checkFileVersion(packageData);
+    // A version is a few bytes; a large entry of that name is no version.
+    const QString versionPath = QString::fromLatin1(TWFileIO::fileVersionPath);
+    if (const auto version = packageData.constFind(versionPath);
+        version != packageData.cend() && version->size() <= 64)
+        TWFileIO::checkFileVersion({{versionPath, version->bytes().value_or(QByteArray())}});
     std::unique_ptr<PackageEntryStream> stream =
         contents.present && contents.validUtf8 && contents.open ? contents.open() : nullptr;
     if (!stream) {

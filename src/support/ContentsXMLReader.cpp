@@ -9,9 +9,226 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <type_traits>
 
-ContentsXMLReader::ContentsXMLReader(ReadFunction read) : m_read(std::move(read))
+// Follows the markup of the text as it streams past, before the parser sees
+// it, and refuses what would cost the parser out of all proportion: blank
+// space or other text outside the root element, which libxml2 holds, and
+// elements with more attributes than any document has, whose duplicate
+// check is quadratic. It follows start and end tags, comments, CDATA,
+// processing instructions and the document type with its internal subset;
+// the parser still judges whether the text is well-formed.
+class ContentsXMLReader::MarkupGuard
+{
+public:
+    // False when the text is refused; error() says why.
+    bool feed(const char *p, qint64 n)
+    {
+        const char *end = p + n;
+        while (p < end) {
+            if (m_state == Text) {
+                const char *lt = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
+                const char *stop = lt ? lt : end;
+                if (m_depth == 0 && !outside(stop - p))
+                    return false;
+                if (!lt)
+                    return true;
+                p = lt + 1;
+                if (m_depth == 0 && !outside(1))
+                    return false;
+                m_state = Lt;
+                continue;
+            }
+            const char c = *p++;
+            if (m_depth == 0 && !outside(1))
+                return false;
+            if (!step(c))
+                return false;
+        }
+        return true;
+    }
+    const QString &error() const { return m_error; }
+
+private:
+    enum State {
+        Text,
+        Lt,
+        StartTag,
+        TagQuote,
+        EndTag,
+        Bang,
+        BangDash,
+        Comment,
+        CData,
+        Instruction,
+        Declaration,
+        DeclarationQuote,
+        DeclarationLt,
+        DeclarationBang,
+        DeclarationBangDash,
+    };
+
+    bool outside(qint64 n)
+    {
+        m_outside += n;
+        if (m_outside <= maxBytesOutsideRoot)
+            return true;
+        m_error =
+            QStringLiteral("more than %1 bytes outside the root element").arg(maxBytesOutsideRoot);
+        return false;
+    }
+
+    bool tooManyAttributes()
+    {
+        m_error = QStringLiteral("an element with more than %1 attributes").arg(maxAttributes);
+        return false;
+    }
+
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+    bool step(char c)
+    {
+        switch (m_state) {
+        case Text:
+            break;
+        case Lt:
+            if (c == '/') {
+                m_state = EndTag;
+            } else if (c == '!') {
+                m_state = Bang;
+            } else if (c == '?') {
+                m_state = Instruction;
+                m_back = Text;
+                m_run = 0;
+            } else {
+                m_state = StartTag;
+                m_attributes = 0;
+                m_last = c;
+            }
+            break;
+        case StartTag:
+            if (c == '"' || c == '\'') {
+                m_quote = c;
+                m_state = TagQuote;
+            } else if (c == '=') {
+                if (++m_attributes > maxAttributes)
+                    return tooManyAttributes();
+            } else if (c == '>') {
+                if (m_last != '/')
+                    ++m_depth;
+                m_state = Text;
+            }
+            if (!isSpace(c))
+                m_last = c;
+            break;
+        case TagQuote:
+            if (c == m_quote)
+                m_state = StartTag;
+            break;
+        case EndTag:
+            if (c == '>') {
+                if (m_depth > 0)
+                    --m_depth;
+                m_state = Text;
+            }
+            break;
+        case Bang:
+            if (c == '-') {
+                m_state = BangDash;
+            } else if (c == '[') {
+                m_state = CData;
+                m_run = 0;
+            } else {
+                m_state = Declaration;
+                m_brackets = 0;
+                return step(c);
+            }
+            break;
+        case BangDash:
+            m_state = c == '-' ? Comment : Declaration;
+            m_back = Text;
+            m_run = 0;
+            m_brackets = 0;
+            break;
+        case Comment:
+            // Ends at "-->".
+            if (c == '>' && m_run >= 2)
+                m_state = m_back;
+            m_run = c == '-' ? m_run + 1 : 0;
+            break;
+        case CData:
+            // Ends at "]]>".
+            if (c == '>' && m_run >= 2)
+                m_state = Text;
+            m_run = c == ']' ? m_run + 1 : 0;
+            break;
+        case Instruction:
+            // Ends at "?>".
+            if (c == '>' && m_run >= 1)
+                m_state = m_back;
+            m_run = c == '?' ? 1 : 0;
+            break;
+        case Declaration:
+            if (c == '"' || c == '\'') {
+                m_quote = c;
+                m_attributes = 0;
+                m_state = DeclarationQuote;
+            } else if (c == '[') {
+                ++m_brackets;
+            } else if (c == ']') {
+                --m_brackets;
+            } else if (c == '<' && m_brackets > 0) {
+                m_state = DeclarationLt;
+            } else if (c == '>' && m_brackets <= 0) {
+                m_state = Text;
+            }
+            break;
+        case DeclarationQuote:
+            // An entity's text may hold a tag that the parser reads when
+            // the entity is used.
+            if (c == m_quote)
+                m_state = Declaration;
+            else if (c == '=' && ++m_attributes > maxAttributes)
+                return tooManyAttributes();
+            break;
+        case DeclarationLt:
+            if (c == '?') {
+                m_state = Instruction;
+                m_back = Declaration;
+                m_run = 0;
+            } else {
+                m_state = c == '!' ? DeclarationBang : Declaration;
+            }
+            break;
+        case DeclarationBang:
+            m_state = c == '-' ? DeclarationBangDash : Declaration;
+            if (m_state == Declaration)
+                return step(c);
+            break;
+        case DeclarationBangDash:
+            m_state = c == '-' ? Comment : Declaration;
+            m_back = Declaration;
+            m_run = 0;
+            break;
+        }
+        return true;
+    }
+
+    State m_state = Text;
+    State m_back = Text; // where a comment or instruction returns to
+    qint64 m_depth = 0;
+    qint64 m_outside = 0;
+    int m_attributes = 0;
+    int m_brackets = 0;
+    int m_run = 0;
+    char m_quote = 0;
+    char m_last = 0;
+    QString m_error;
+};
+
+ContentsXMLReader::ContentsXMLReader(ReadFunction read)
+    : m_read(std::move(read)), m_guard(std::make_unique<MarkupGuard>())
 {
     // Blanks are kept while parsing and dropped from expanded elements the
     // way XMLDocument drops them, so that leaf text stays as written.
@@ -35,12 +252,18 @@ ContentsXMLReader::~ContentsXMLReader()
 int ContentsXMLReader::readCallback(void *context, char *buffer, int length)
 {
     auto *self = static_cast<ContentsXMLReader *>(context);
-    const qint64 n = self->m_read(buffer, std::max(length, 0));
+    const qint64 n = std::min<qint64>(self->m_read(buffer, std::max(length, 0)), length);
     if (n < 0) {
         self->m_streamFailed = true;
         return -1;
     }
-    return int(std::min<qint64>(n, length));
+    if (!self->m_guard->feed(buffer, n)) {
+        if (self->m_error.isEmpty())
+            self->m_error = self->m_guard->error();
+        self->m_streamFailed = true;
+        return -1;
+    }
+    return int(n);
 }
 
 void ContentsXMLReader::errorCallback(void *context, const struct _xmlError *error)
@@ -168,6 +391,7 @@ XMLElement ContentsXMLReader::expandElement()
         return XMLElement();
     }
     xmlDocSetRootElement(document.xmlDoc(), copy);
+    expandEntities(copy, node->doc);
     XMLDetail::dropInterElementBlanks(copy);
     skipElement();
     return document.rootElement();
@@ -216,7 +440,16 @@ XMLElement ContentsXMLReader::shallowCopy() const
     if (!copy)
         return XMLElement();
     xmlDocSetRootElement(document.xmlDoc(), copy);
+    expandEntities(copy, node->doc);
     return document.rootElement();
+}
+
+void ContentsXMLReader::expandEntities(xmlNodePtr copy, xmlDocPtr declarations) const
+{
+    // The copy left the declarations behind in the reader's document: a
+    // reference would read as nothing and be written undeclared.
+    if (XMLDetail::hasEntityReferences(copy))
+        XMLDetail::expandEntityReferences(copy, declarations, &m_entityBytes);
 }
 
 void ContentsXMLReader::skipElement()

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 
 typedef struct _xmlTextReader xmlTextReader;
 
@@ -26,6 +27,12 @@ class ContentsXMLReader
 public:
     // Fills up to `max` bytes: the count, 0 at the end, -1 on failure.
     using ReadFunction = std::function<qint64(char *data, qint64 max)>;
+
+    // Bounds on what the text is refused for before the parser sees it: no
+    // document of the format has a prolog or epilogue of more than a few
+    // lines, nor an attribute on any element.
+    static constexpr qint64 maxBytesOutsideRoot = qint64(1) << 20;
+    static constexpr int maxAttributes = 256;
 
     explicit ContentsXMLReader(ReadFunction read);
     ~ContentsXMLReader();
@@ -76,8 +83,11 @@ private:
     bool fail(const QString &message);
     static int readCallback(void *context, char *buffer, int length);
     static void errorCallback(void *context, const struct _xmlError *error);
+    void expandEntities(struct _xmlNode *copy, struct _xmlDoc *declarations) const;
 
+    class MarkupGuard;
     ReadFunction m_read;
+    std::unique_ptr<MarkupGuard> m_guard;
     xmlTextReader *m_reader = nullptr;
     QList<int> m_entered;      // depths of the entered elements
     bool m_positioned = false; // the reader already stands on the next node
@@ -85,6 +95,7 @@ private:
     bool m_failed = false;
     bool m_streamFailed = false;
     QString m_error;
+    mutable qsizetype m_entityBytes = 0; // text that entity references expanded to
 };
 
 // Counts the start tags of one element name in a stream of XML text without

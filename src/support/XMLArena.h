@@ -76,6 +76,11 @@ QString childTextOf(xmlNodePtr node);
 // Replaces every entity reference below the node, in attribute values too,
 // by the text it stands for, within the bounds of reading.
 void expandEntityReferences(xmlNodePtr root);
+// The same for a node copied out of the document that declares the
+// entities; *spent carries the budget over from one call to the next, so
+// that a document's references together stay within it.
+void expandEntityReferences(xmlNodePtr root, xmlDocPtr entities, qsizetype *spent);
+bool hasEntityReferences(xmlNodePtr root);
 // Removes whitespace-only text nodes that stand beside element siblings.
 void dropInterElementBlanks(xmlNodePtr root);
 

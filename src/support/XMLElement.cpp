@@ -23,6 +23,7 @@ struct TextCollector
     QByteArray text;
     qsizetype spent = 0; // collected before, handed out already
     bool limitReported = false;
+    xmlDocPtr entities = nullptr; // where declarations are looked up; null: the node's own
 
     bool full()
     {
@@ -38,7 +39,7 @@ struct TextCollector
 
     void addEntity(xmlNodePtr ref, int depth)
     {
-        xmlEntityPtr entity = xmlGetDocEntity(ref->doc, ref->name);
+        xmlEntityPtr entity = xmlGetDocEntity(entities ? entities : ref->doc, ref->name);
         if (!entity)
             return;
         if (entity->etype == XML_INTERNAL_PREDEFINED_ENTITY || !entity->children) {
@@ -125,6 +126,33 @@ QString childTextOf(xmlNodePtr node)
 
 void expandEntityReferences(xmlNodePtr root)
 {
+    expandEntityReferences(root, nullptr, nullptr);
+}
+
+bool hasEntityReferences(xmlNodePtr root)
+{
+    std::vector<xmlNodePtr> stack{root};
+    while (!stack.empty()) {
+        xmlNodePtr node = stack.back();
+        stack.pop_back();
+        if (!node)
+            continue;
+        if (node->type == XML_ENTITY_REF_NODE)
+            return true;
+        if (node->type != XML_ELEMENT_NODE)
+            continue;
+        for (xmlAttrPtr a = node->properties; a; a = a->next)
+            for (xmlNodePtr c = a->children; c; c = c->next)
+                if (c->type == XML_ENTITY_REF_NODE)
+                    return true;
+        for (xmlNodePtr c = node->children; c; c = c->next)
+            stack.push_back(c);
+    }
+    return false;
+}
+
+void expandEntityReferences(xmlNodePtr root, xmlDocPtr entities, qsizetype *spent)
+{
     if (!root)
         return;
     std::vector<xmlNodePtr> references;
@@ -148,6 +176,9 @@ void expandEntityReferences(xmlNodePtr root)
     // One budget for the whole tree: many references to a large entity must
     // not multiply it.
     TextCollector collector;
+    collector.entities = entities;
+    if (spent)
+        collector.spent = *spent;
     for (xmlNodePtr reference : references) {
         collector.spent += collector.text.size();
         collector.text.clear();
@@ -163,6 +194,8 @@ void expandEntityReferences(xmlNodePtr root)
         }
         xmlFreeNode(reference);
     }
+    if (spent)
+        *spent = collector.spent + collector.text.size();
 }
 
 void dropInterElementBlanks(xmlNodePtr root)

@@ -109,6 +109,10 @@ void XMLStreamWriter::writeStartElement(const XMLElement &element)
     xmlNodePtr shell = xmlDocCopyNode(element.node(), element.doc(), 2);
     if (!shell)
         return;
+    if (XMLDetail::hasEntityReferences(shell)) {
+        qsizetype spent = 0;
+        XMLDetail::expandEntityReferences(shell, element.doc(), &spent);
+    }
     xmlOutputBufferPtr tag = xmlAllocOutputBuffer(nullptr);
     if (!tag) {
         xmlFreeNode(shell);
@@ -171,8 +175,23 @@ void XMLStreamWriter::writeNode(xmlNodePtr node)
     if (!node)
         return;
     beginChild();
+    // The text is written without a document type, so a reference is written
+    // as the text it stands for (or not at all when nothing declares it).
+    xmlNodePtr expanded = nullptr;
+    if (XMLDetail::hasEntityReferences(node)) {
+        expanded = xmlDocCopyNode(node, node->doc, 1);
+        if (!expanded) {
+            m_failed = true;
+            return;
+        }
+        qsizetype spent = 0;
+        XMLDetail::expandEntityReferences(expanded, node->doc, &spent);
+        node = expanded;
+    }
     xmlNodeDumpOutput(m_xmlOutput, node->doc, node, depth(), 1, "UTF-8");
     xmlOutputBufferFlush(m_xmlOutput);
+    if (expanded)
+        xmlFreeNode(expanded);
     append("\n", 1);
 }
 

@@ -121,8 +121,9 @@ TEST(RoundedBox, ALongTitleIsCutBeforeTheTabEnds)
     for (int y = top; y < top + int(t.height()); ++y) {
         for (int x = 0; x < 90; ++x) {
             const bool white = at(image, x, y).lightness() > 240;
-            if (x >= int(t.right()) + 1)
+            if (x >= int(t.right()) + 1) {
                 EXPECT_FALSE(white) << x << "," << y;
+            }
             whiteInside += white && x < t.right();
         }
     }

@@ -78,8 +78,9 @@ TEST(HUDWindow, BackgroundHasARoundedDarkBodyUnderALighterTitleBar)
     for (const Probe &p : probes) {
         const QColor c = pixel(bg, p.x, p.y);
         EXPECT_NEAR(c.alpha(), p.alpha, 3) << p.x << "," << p.y;
-        if (p.alpha)
+        if (p.alpha) {
             EXPECT_NEAR(c.red(), p.grey, 3) << p.x << "," << p.y;
+        }
     }
 }
 
@@ -190,8 +191,9 @@ TEST(ButtonAdder, PutsTheButtonAtTheRightEndOfTheToolbar)
 
         auto *bar = qobject_cast<QToolBar *>(button->parentWidget());
         ASSERT_TRUE(bar) << hasToolbar;
-        if (existing)
+        if (existing) {
             EXPECT_EQ(bar, existing);
+        }
         EXPECT_EQ(window.toolBarArea(bar), Qt::TopToolBarArea);
         EXPECT_TRUE(button->isVisible());
         // Right-aligned: only the toolbar's margin lies beyond the button.

@@ -124,7 +124,7 @@ TEST_F(ContentsStreamTest, StreamingEqualsTheTreeRoute)
     EXPECT_EQ(streamed->creator(), tree->creator());
     EXPECT_EQ(streamed->currentMapNumber(), 1);
     // Contents.xml is written afresh at every save, so it is not kept.
-    PackageData cached = tree->cachedData();
+    PackageEntries cached = tree->cachedData();
     cached.remove(TWMapsDoc::ContentsPath);
     EXPECT_EQ(streamed->cachedData(), cached);
 
@@ -171,6 +171,58 @@ TEST_F(ContentsStreamTest, ADocumentNestedAThousandLevelsRoundTrips)
               withoutGraphicNumbers(document->xmlDocumentData()));
 }
 
+TEST_F(ContentsStreamTest, InternalEntitiesOpenSaveAndReopenWithTheirText)
+{
+    // Declared in the internal subset and used in text, in an attribute of a
+    // child unknown here, nested, and inside a map.
+    const QByteArray contents = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                "<!DOCTYPE TWMapsDoc [\n"
+                                "  <!ENTITY company \"Acme &amp; Co\">\n"
+                                "  <!ENTITY made \"made by &company;\">\n"
+                                "]>\n"
+                                "<TWMapsDoc>\n"
+                                "  <creator>made by &company;</creator>\n"
+                                "  <future note=\"&made;\"><deep>&made;!</deep></future>\n"
+                                "  <maps>" +
+                                mapElement("&company;", 1) +
+                                "</maps>\n"
+                                "</TWMapsDoc>\n";
+    ASSERT_TRUE(writePackage(path("entities.tweb"), contents));
+
+    int error = -1;
+    auto document = TWMapsDoc::loadFromFile(path("entities.tweb"), false, &error);
+    ASSERT_NE(document, nullptr) << error;
+    EXPECT_EQ(document->creator(), "made by Acme & Co");
+    const XMLElement future = document->liveXMLElement().elementForName(u"future");
+    EXPECT_TRUE(future.xmlString().contains("note=\"made by Acme &amp; Co\""))
+        << future.xmlString().toStdString();
+    EXPECT_EQ(future.elementForName(u"deep").stringValue(), "made by Acme & Co!");
+    EXPECT_EQ(document->maps().at(0)->identifier(), "Acme & Co");
+
+    ASSERT_EQ(document->saveToFile(path("saved.tweb")), TWFileIO::SaveSucceeded);
+    const QByteArray saved = readPackage(path("saved.tweb"))->value(TWMapsDoc::ContentsPath);
+    EXPECT_FALSE(saved.contains("&company;")) << saved.toStdString();
+    EXPECT_FALSE(saved.contains("&made;"));
+    auto again = TWMapsDoc::loadFromFile(path("saved.tweb"), false, &error);
+    ASSERT_NE(again, nullptr) << error;
+    EXPECT_EQ(again->creator(), "made by Acme & Co");
+    EXPECT_EQ(again->liveXMLElement().elementForName(u"future").xmlString(), future.xmlString());
+    EXPECT_EQ(again->maps().at(0)->identifier(), "Acme & Co");
+
+    // A reference that only an external subset (never read) could declare is
+    // not written, so the saved text parses.
+    const QByteArray undeclared = "<!DOCTYPE TWMapsDoc SYSTEM \"elsewhere.dtd\">"
+                                  "<TWMapsDoc><creator>a&nobody;b</creator></TWMapsDoc>";
+    ASSERT_TRUE(writePackage(path("undeclared.tweb"), undeclared));
+    auto orphan = TWMapsDoc::loadFromFile(path("undeclared.tweb"), false, &error);
+    ASSERT_NE(orphan, nullptr) << error;
+    EXPECT_EQ(orphan->creator(), "ab");
+    ASSERT_EQ(orphan->saveToFile(path("orphan.tweb")), TWFileIO::SaveSucceeded);
+    auto reopened = TWMapsDoc::loadFromFile(path("orphan.tweb"), false, &error);
+    ASSERT_NE(reopened, nullptr) << error;
+    EXPECT_EQ(reopened->creator(), "ab");
+}
+
 // A ustar header for a regular file of `size` bytes whose data may be missing.
 QByteArray ustarHeader(const QString &name, qint64 size)
 {
@@ -188,9 +240,7 @@ TEST_F(ContentsStreamTest, HostilePackagesAreRefusedCleanly)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QByteArray damaged = file.readAll();
     ASSERT_GT(damaged.size(), 4096);
-    // libarchive does not check the members' CRCs: a damaged member may give
-    // garbage that the tar or XML reader then refuses. A broken member header
-    // is noticed at once.
+    // A broken member header is noticed at once.
     const qsizetype member = damaged.indexOf("\x1f\x8b\x08", damaged.size() / 2);
     ASSERT_GT(member, 0);
     damaged[member + 1] = 'x';
@@ -269,6 +319,164 @@ TEST_F(ContentsStreamTest, HostilePackagesAreRefusedCleanly)
     EXPECT_EQ(bounded.status(), PackageArchive::ReadStatus::Refused);
 }
 
+// Reads a whole text through the pull reader in chunks of `chunk` bytes,
+// expanding every child of the root; the reader's error, empty when it read.
+QString readInChunks(const QByteArray &text, qint64 chunk)
+{
+    qint64 at = 0;
+    ContentsXMLReader reader([&](char *data, qint64 max) {
+        const qint64 n = std::min({max, chunk, qint64(text.size()) - at});
+        std::memcpy(data, text.constData() + at, size_t(n));
+        at += n;
+        return n;
+    });
+    if (reader.readRootElement() && reader.enterElement())
+        while (reader.nextChildElement())
+            reader.expandElement();
+    reader.readToEnd();
+    return reader.hasError() ? reader.errorString() : QString();
+}
+
+TEST(ContentsXMLReader, TextThatWouldCostTheParserDearIsRefusedFirst)
+{
+    const qint64 outside = ContentsXMLReader::maxBytesOutsideRoot;
+    const QByteArray attributes = [] {
+        QByteArray a;
+        for (int i = 0; i < ContentsXMLReader::maxAttributes; ++i)
+            a += " a" + QByteArray::number(i) + "='" + QByteArray::number(i) + "'";
+        return a;
+    }();
+    const QByteArray oneMore = attributes + " z='>'";
+    struct Case
+    {
+        const char *what;
+        QByteArray text;
+        const char *refusal; // null: reads
+    };
+    const Case cases[] = {
+        {"blanks after the root", "<TWMapsDoc/>" + QByteArray(outside, ' '), "outside the root"},
+        {"blanks before the root", QByteArray(outside, '\n') + "<TWMapsDoc/>", "outside the root"},
+        {"a comment after the root",
+         "<TWMapsDoc></TWMapsDoc><!--" + QByteArray(outside, '-').replace("--", "- ") + "-->",
+         "outside the root"},
+        {"an element with one attribute too many", "<TWMapsDoc><x" + oneMore + "/></TWMapsDoc>",
+         "more than 256 attributes"},
+        {"a root with one attribute too many", "<TWMapsDoc" + oneMore + "></TWMapsDoc>",
+         "more than 256 attributes"},
+        {"an entity whose tag has too many attributes",
+         "<!DOCTYPE TWMapsDoc [<!ENTITY e \"<x" + QByteArray(oneMore).replace('\'', "&#39;") +
+             "/>\">]><TWMapsDoc>&e;</TWMapsDoc>",
+         "more than 256 attributes"},
+        // What reads: blank space and text inside the root however large, as
+        // many attributes as the bound, and markup whose quotes, brackets and
+        // angle brackets must not be taken for tags.
+        {"blanks inside the root",
+         "<TWMapsDoc>" + QByteArray(2 * outside, ' ') + "<a>" + QByteArray(2 * outside, ' ') +
+             "</a></TWMapsDoc>",
+         nullptr},
+        {"as many attributes as allowed", "<TWMapsDoc><x" + attributes + "/></TWMapsDoc>", nullptr},
+        {"markup that looks like tags",
+         "<?xml version=\"1.0\"?>\n<!-- don't <x a='1'> -->\n"
+         "<!DOCTYPE TWMapsDoc [\n  <!-- ] ' \" > -->\n  <?pi ] ?>\n"
+         "  <!ENTITY e \"a > ] b\">\n]>\n"
+         "<TWMapsDoc><a x=\"/>\" y='>'>&e;<![CDATA[</TWMapsDoc> <b c='1'>]]></a>"
+         "<b/><!-- </TWMapsDoc> --><?pi </TWMapsDoc> ?></TWMapsDoc>\n<!-- end -->\n",
+         nullptr},
+    };
+    for (const Case &c : cases) {
+        for (const qint64 chunk : {qint64(1) << 20, qint64(3)}) {
+            if (chunk == 3 && c.text.size() > (1 << 16))
+                continue; // byte by byte only where it is quick
+            SCOPED_TRACE(testing::Message() << c.what << " in chunks of " << chunk);
+            const QString error = readInChunks(c.text, chunk);
+            if (c.refusal) {
+                EXPECT_TRUE(error.contains(c.refusal)) << error.toStdString();
+            } else {
+                EXPECT_EQ(error, QString());
+            }
+        }
+    }
+}
+
+TEST_F(ContentsStreamTest, HostileTextIsRefusedWithErrorTwo)
+{
+    // A hundred thousand attributes, or blank space after the root far beyond
+    // any document's, are refused at once, with error 2.
+    QByteArray many = "<TWMapsDoc><x";
+    for (int i = 0; i < 100000; ++i)
+        many += " a" + QByteArray::number(i) + "='1'";
+    many += "/></TWMapsDoc>";
+    const QByteArray blanks = "<TWMapsDoc/>" + QByteArray(4 << 20, ' ');
+    for (const auto &[text, refusal] :
+         {std::pair(many, "attributes"), std::pair(blanks, "outside the root element")}) {
+        SCOPED_TRACE(refusal);
+        ASSERT_TRUE(writePackage(path("hostile.tweb"), text));
+        WarningCapture warnings;
+        int error = -1;
+        EXPECT_EQ(TWMapsDoc::loadFromFile(path("hostile.tweb"), false, &error), nullptr);
+        EXPECT_EQ(error, TWFileIO::LoadRefused);
+        EXPECT_TRUE(warnings.lines().join('\n').contains(refusal));
+    }
+}
+
+TEST_F(ContentsStreamTest, DamagedGzipTrailersAreNoticed)
+{
+    // A package of three members: the entries cut in two, then the end of
+    // the archive on its own, which only a reader that reads on past the
+    // archive's end checks.
+    const QByteArray contents =
+        "<TWMapsDoc><creator>" + QByteArray(5000, 'c') + "</creator></TWMapsDoc>";
+    QByteArray tar = ustarHeader(TWMapsDoc::ContentsPath, contents.size()) + contents;
+    tar += QByteArray((512 - tar.size() % 512) % 512, '\0');
+    tar += ustarHeader("Thinkweb/fileVersion.txt", 3) + "4.1" + QByteArray(509, '\0');
+    const qsizetype half = tar.size() / 2;
+    const QByteArray first = ParallelGzipWriter::compressMember(tar.constData(), half, 6);
+    const QByteArray second =
+        ParallelGzipWriter::compressMember(tar.constData() + half, tar.size() - half, 6);
+    const QByteArray end = ParallelGzipWriter::compressMember(QByteArray(1024, '\0'), 1024, 6);
+    const QByteArray whole = first + second + end;
+
+    const auto flipped = [&](qsizetype at) {
+        QByteArray damaged = whole;
+        damaged[at] = char(damaged[at] ^ 0x01);
+        return damaged;
+    };
+    struct Case
+    {
+        const char *what;
+        QByteArray package;
+        int error;
+    };
+    const Case cases[] = {
+        {"whole", whole, TWFileIO::LoadSucceeded},
+        {"zeros after the last member", whole + QByteArray(600, '\0'), TWFileIO::LoadSucceeded},
+        {"a wrong CRC in the first member", flipped(first.size() - 8), TWFileIO::LoadNoEntries},
+        {"a wrong length in the second member", flipped(first.size() + second.size() - 2),
+         TWFileIO::LoadNoEntries},
+        {"a wrong CRC after the archive's end", flipped(whole.size() - 6), TWFileIO::LoadNoEntries},
+        {"a cut last member", whole.chopped(3), TWFileIO::LoadNoEntries},
+        {"junk after the last member", whole + "junk", TWFileIO::LoadNoEntries},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile out(path("trailer.tweb"));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(c.package);
+        out.close();
+        WarningCapture warnings;
+        int error = -1;
+        const auto document = TWMapsDoc::loadFromFile(path("trailer.tweb"), false, &error);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(document != nullptr, c.error == TWFileIO::LoadSucceeded);
+        EXPECT_EQ(readPackage(path("trailer.tweb")).has_value(),
+                  c.error == TWFileIO::LoadSucceeded);
+        if (c.error != TWFileIO::LoadSucceeded) {
+            EXPECT_TRUE(warnings.lines().join('\n').contains("Cannot unpack"))
+                << warnings.lines().join('\n').toStdString();
+        }
+    }
+}
+
 TEST_F(ContentsStreamTest, PackagesOfManyGzipMembersSuitTheSystemTools)
 {
     auto document = documentWithMaps(1);
@@ -336,6 +544,33 @@ TEST_F(ContentsStreamTest, AFailedSaveLeavesTheOldFileAndNoSpool)
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), oldBytes);
     EXPECT_EQ(filesBesideSaves(), QStringList{"kept.tweb"});
+}
+
+// A million entries take a while to pass over, so this runs on its own.
+TEST(LargePackage, MoreEntriesThanTheBoundSaySo)
+{
+    QTemporaryDir dir;
+    // More entries than the bound: one member of folder headers, repeated,
+    // so the package stays small.
+    QByteArray headers;
+    while (headers.size() < (1 << 20))
+        headers += PackageWriter::header("Images/", '5', 0, 0);
+    const QByteArray member = ParallelGzipWriter::compressMember(headers, headers.size(), 6);
+    const qint64 members = PackageArchive::Limits().maxEntries / 2048 + 1;
+    QFile out(dir.filePath("entries.tweb"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    for (qint64 i = 0; i < members; ++i)
+        out.write(member);
+    out.write(ParallelGzipWriter::compressMember(QByteArray(1024, '\0'), 1024, 6));
+    out.close();
+    WarningCapture warnings;
+    int error = -1;
+    EXPECT_EQ(TWMapsDoc::loadFromFile(dir.filePath("entries.tweb"), false, &error), nullptr);
+    EXPECT_EQ(error, TWFileIO::LoadTooManyEntries);
+    const QString message = TWFileIO::loadErrorMessage(TWFileIO::LoadTooManyEntries);
+    EXPECT_TRUE(message.contains("1,048,576")) << message.toStdString();
+    EXPECT_NE(message, TWFileIO::loadErrorMessage(TWFileIO::LoadTooLarge));
+    EXPECT_TRUE(warnings.lines().join('\n').contains(message));
 }
 
 TEST(StartTagCounter, CountsAndChecksInChunksOfAnySize)

@@ -36,10 +36,13 @@ QStringList tarListing(const QString &archive)
     return entries;
 }
 
-// The cached data without the two entries every package has.
+// The cached data without the two entries every package has, read whole.
 PackageData picturesOf(const TWMapsDoc &document)
 {
-    PackageData pictures = document.cachedData();
+    PackageData pictures;
+    const PackageEntries &cached = document.cachedData();
+    for (auto it = cached.cbegin(); it != cached.cend(); ++it)
+        pictures.insert(it.key(), it->bytes().value_or("unreadable"));
     pictures.remove(TWMapsDoc::ContentsPath);
     pictures.remove(TWFileIO::fileVersionPath);
     return pictures;

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QMetaType>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QIODevice;
+class PackageSpool;
+
+// The contents of one package entry: bytes in memory, or a stretch of a spool
+// file that is read only when the bytes are asked for. Copies share the
+// spool, which lives as long as an entry refers to it.
+class PackageEntry
+{
+public:
+    PackageEntry() = default;
+    PackageEntry(const QByteArray &bytes) : m_bytes(bytes), m_size(bytes.size()) {}
+    PackageEntry(std::shared_ptr<PackageSpool> spool, qint64 offset, qint64 size);
+
+    qint64 size() const { return m_size; }
+    bool isSpooled() const { return m_spool != nullptr; }
+    // The bytes; nullopt when the spool cannot be read or they do not fit in
+    // one QByteArray.
+    std::optional<QByteArray> bytes() const;
+    // Hands the bytes to sink in chunks; false when reading or the sink failed.
+    bool copyTo(const std::function<bool(const char *data, qint64 size)> &sink) const;
+
+    // Equal contents (a spooled entry is read in chunks to compare).
+    bool operator==(const PackageEntry &other) const;
+    bool operator!=(const PackageEntry &other) const { return !(*this == other); }
+
+private:
+    QByteArray m_bytes;
+    std::shared_ptr<PackageSpool> m_spool;
+    qint64 m_offset = 0;
+    qint64 m_size = 0;
+};
+
+Q_DECLARE_METATYPE(PackageEntry)
+
+// Package path to entry, for package data that is not all held in memory.
+using PackageEntries = QMap<QString, PackageEntry>;
+
+// An unnamed file that holds package entries written one after the other.
+// Its name is removed as soon as it is open, so nothing is left behind
+// whatever becomes of the program; runs of zeros become holes, which keeps
+// a picture that inflates to gigabytes of nothing from costing disk.
+class PackageSpool
+{
+public:
+    // A spool in the folder, or in the temporary folder when that cannot
+    // hold one; null when neither can.
+    static std::shared_ptr<PackageSpool> create(const QString &folder);
+    ~PackageSpool();
+    PackageSpool(const PackageSpool &) = delete;
+    PackageSpool &operator=(const PackageSpool &) = delete;
+
+    // Appends what read gives until it answers 0 (or -1: failure); the new
+    // entry, or nullopt when reading or writing failed.
+    std::optional<PackageEntry> append(const std::function<qint64(char *data, qint64 max)> &read);
+    // Up to max bytes from offset.
+    qint64 read(qint64 offset, char *data, qint64 max);
+
+private:
+    PackageSpool() = default;
+    int m_fd = -1;
+    qint64 m_end = 0;
+    std::weak_ptr<PackageSpool> m_self;
+};

@@ -1,0 +1,191 @@
+#include "TWMapsDocTestSupport.h"
+#include "graphics/TWGraphic.h"
+#include "model/PackageEntry.h"
+#include "model/PackageWriter.h"
+#include "model/TWFileIO.h"
+#include "model/TWMapBranch.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+
+using namespace MapsDocTest;
+
+namespace {
+
+// Bytes with runs of zeros (holes in the spool) between stripes of data
+// that fall across the spool's pieces.
+QByteArray stripedBytes(qsizetype size)
+{
+    QByteArray bytes(size, '\0');
+    for (qsizetype at = 7; at < size; at += 300000)
+        for (qsizetype i = at; i < std::min(size, at + 70000 * (at < 1000000) + 3000); ++i)
+            bytes[i] = char(0x41 + (i * 7) % 53);
+    return bytes;
+}
+
+std::shared_ptr<PackageSpool> spoolOf(const QTemporaryDir &dir)
+{
+    return PackageSpool::create(dir.path());
+}
+
+std::optional<PackageEntry> append(PackageSpool &spool, const QByteArray &bytes, qint64 chunk)
+{
+    qint64 at = 0;
+    return spool.append([&](char *data, qint64 max) {
+        const qint64 n = std::min({max, chunk, qint64(bytes.size()) - at});
+        std::memcpy(data, bytes.constData() + at, size_t(n));
+        at += n;
+        return n;
+    });
+}
+
+TEST(PackageSpool, EntriesComeBackAsWrittenAndLeaveNoFile)
+{
+    QTemporaryDir dir;
+    std::shared_ptr<PackageSpool> spool = spoolOf(dir);
+    ASSERT_TRUE(spool);
+    // The name goes at once: nothing is left beside the package.
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    const QByteArray striped = stripedBytes(3 << 20);
+    const QList<QByteArray> contents{striped, QByteArray(), QByteArray(200000, '\0'), "tail"};
+    QList<PackageEntry> entries;
+    for (const QByteArray &bytes : contents) {
+        const std::optional<PackageEntry> entry = append(*spool, bytes, 100000);
+        ASSERT_TRUE(entry);
+        entries.append(*entry);
+    }
+    for (int i = 0; i < contents.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(entries[i].isSpooled());
+        EXPECT_EQ(entries[i].size(), contents[i].size());
+        EXPECT_EQ(entries[i].bytes(), contents[i]);
+        QByteArray copied;
+        EXPECT_TRUE(entries[i].copyTo([&](const char *data, qint64 size) {
+            copied.append(data, size);
+            return true;
+        }));
+        EXPECT_EQ(copied, contents[i]);
+        // Equal to the same bytes in memory, not to others of the same size.
+        EXPECT_EQ(entries[i], PackageEntry(contents[i]));
+        EXPECT_EQ(PackageEntry(contents[i]), entries[i]);
+    }
+    QByteArray changed = striped;
+    changed[changed.size() - 1] = 'x';
+    EXPECT_NE(entries[0], PackageEntry(changed));
+    EXPECT_NE(entries[2], entries[0]);
+    EXPECT_EQ(entries[0], *append(*spool, striped, 1 << 20));
+
+    // A failing source gives no entry; a failing sink stops the copy.
+    EXPECT_EQ(spool->append([](char *, qint64) { return qint64(-1); }), std::nullopt);
+    EXPECT_FALSE(entries[0].copyTo([](const char *, qint64) { return false; }));
+}
+
+// The resident set of the process now, and at its peak since the last reset.
+struct Memory
+{
+    qint64 rss = 0, peak = 0;
+    static qint64 field(const QByteArray &status, const char *name)
+    {
+        for (const QByteArray &line : status.split('\n'))
+            if (line.startsWith(name))
+                return line.mid(qstrlen(name)).trimmed().split(' ').value(0).toLongLong() << 10;
+        return -1;
+    }
+    static Memory now()
+    {
+        QFile file("/proc/self/status");
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray status = file.readAll();
+        return {field(status, "VmRSS:"), field(status, "VmHWM:")};
+    }
+    // Lets the peak start again from the current size (Linux 4.0 on).
+    static bool resetPeak()
+    {
+        QFile file("/proc/self/clear_refs");
+        return file.open(QIODevice::WriteOnly) && file.write("5") == 1;
+    }
+};
+
+// A picture entry that inflates to 2 GiB of zeros, packed as one small gzip
+// member repeated, so that making it costs nothing either.
+TEST(LargePackage, PictureInflatingToTwoGigabytesOpensInLittleMemory)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bomb.tweb");
+    const qint64 size = qint64(2) << 30;
+    const QString picture = "Images/Graphic1/bomb.tiff";
+    {
+        const QByteArray contents = "<TWMapsDoc/>";
+        QByteArray head = PackageWriter::header(TWMapsDoc::ContentsPath, '0', contents.size(), 0) +
+                          contents + QByteArray(512 - contents.size(), '\0');
+        head += PackageWriter::header(picture, '0', size, 0);
+        const QByteArray mebibyte(1 << 20, '\0');
+        const QByteArray zeros = ParallelGzipWriter::compressMember(mebibyte, mebibyte.size(), 9);
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(ParallelGzipWriter::compressMember(head, head.size(), 6));
+        for (qint64 i = 0; i < (size >> 20) + 1; ++i) // the last one holds the archive's end
+            out.write(zeros);
+        out.close();
+        ASSERT_LT(QFileInfo(path).size(), 8 << 20);
+    }
+
+    const bool peakReset = Memory::resetPeak();
+    const Memory before = Memory::now();
+    int error = -1;
+    std::shared_ptr<TWMapsDoc> document = TWMapsDoc::loadFromFile(path, false, &error);
+    const Memory after = Memory::now();
+    ASSERT_NE(document, nullptr) << error;
+    const qint64 limit = qint64(100) << 20;
+    EXPECT_LT(after.rss - before.rss, limit);
+    if (peakReset) {
+        EXPECT_LT(after.peak - before.rss, limit);
+    }
+    const PackageEntry entry = document->cachedData().value(picture);
+    EXPECT_TRUE(entry.isSpooled());
+    EXPECT_EQ(entry.size(), size);
+    // Zeros are holes: the spool takes no disk for them.
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) == QStringList{"bomb.tweb"});
+}
+
+class LargePackageSave : public MapsDocFixture
+{};
+
+// A picture of 280 MiB that the program saved opens and saves again byte
+// for byte, without the picture ever being held whole by the load or save.
+TEST_F(LargePackageSave, PictureOf280MebibytesRoundTrips)
+{
+    const QString picture = "Images/Graphic1/ExtractedImage.tiff";
+    const QByteArray bytes = stripedBytes(qsizetype(280) << 20);
+    const QString first = tempDir.filePath("first.tweb");
+    {
+        auto document = documentWithMaps(0);
+        const XMLElement map = XMLElement::parse(
+            "<TWMap><identifier>MAP-1</identifier><root><TWMapBranch><mainGraphic><TWImage>"
+            "<imageFilename>" +
+            picture.toUtf8() +
+            "</imageFilename></TWImage></mainGraphic></TWMapBranch></root></TWMap>");
+        document->addMap(
+            TWMap::createWithXMLElement(map, document.get(), TWMap::Identifier::KeepStored), true);
+        document->setObjectInCachedData(bytes, picture);
+        ASSERT_EQ(document->saveToFile(first), TWFileIO::SaveSucceeded);
+    }
+    int error = -1;
+    auto opened = TWMapsDoc::loadFromFile(first, false, &error);
+    ASSERT_NE(opened, nullptr) << error;
+    EXPECT_TRUE(opened->cachedData().value(picture).isSpooled());
+    const QString second = tempDir.filePath("second.tweb");
+    ASSERT_EQ(opened->saveToFile(second), TWFileIO::SaveSucceeded);
+    opened.reset();
+    auto reopened = TWMapsDoc::loadFromFile(second, false, &error);
+    ASSERT_NE(reopened, nullptr) << error;
+    const std::optional<QByteArray> again = reopened->objectForKeyInCachedData(picture);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(*again == bytes); // not printed: 280 MiB
+}
+
+} // namespace
