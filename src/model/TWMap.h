@@ -20,6 +20,7 @@
 class ContentsXMLReader;
 class Image;
 class QObject;
+class TWConnectionGraphic;
 class TWGraphic;
 class TWLinkLine;
 class TWMapBranch;
@@ -267,6 +268,9 @@ public:
 
     // --- link lines ---
     const LinkLineList &linkLines() const { return m_linkLines; }
+    // A connection the reader made for a branch stored without one; it is
+    // shaped again once the tree read becomes the map's.
+    void addConnectionMadeWhileReading(std::shared_ptr<TWConnectionGraphic> connection);
     int countOfLinkLines() const { return int(m_linkLines.size()); }
     std::shared_ptr<TWLinkLine> objectInLinkLinesAtIndex(int index) const;
     LinkLineList getLinkLines(int location, int length) const;
@@ -630,6 +634,7 @@ private:
     std::shared_ptr<TWMapBranch> m_root;
     std::weak_ptr<TWMapBranch> m_selectedBranch;
     LinkLineList m_linkLines;
+    std::vector<std::shared_ptr<TWConnectionGraphic>> m_connectionsMadeWhileReading;
     GraphicList m_graphicOrderCache;
     GraphicList m_selectedGraphics;
     GraphicList m_rubberbandGraphics;

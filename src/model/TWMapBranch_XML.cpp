@@ -675,6 +675,8 @@ public:
             connection = TWChildConnection::create(parent->m_mainGraphic, b.m_mainGraphic);
         }
         connection->setPrimitiveBranch(&b);
+        if (TWMap *map = b.map())
+            map->addConnectionMadeWhileReading(connection);
         b.m_connectionGraphic = std::move(connection);
     }
 

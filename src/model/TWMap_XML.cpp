@@ -1,3 +1,4 @@
+#include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWConnectionRepair.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
@@ -12,6 +13,7 @@
 #include <QPageSize>
 #include <QSet>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -121,6 +123,16 @@ void TWMap::adoptLoadedTree(const std::shared_ptr<TWMapBranch> &root,
     removeAllGraphicOrderCache();
     resolveLoadedGraphics();
     repairConnectionsAfterLoading(*this);
+    // Connections made for branches stored without one were shaped while
+    // the map still held its default root.
+    for (const std::shared_ptr<TWConnectionGraphic> &connection :
+         std::exchange(m_connectionsMadeWhileReading, {}))
+        connection->updateBounds();
+}
+
+void TWMap::addConnectionMadeWhileReading(std::shared_ptr<TWConnectionGraphic> connection)
+{
+    m_connectionsMadeWhileReading.push_back(std::move(connection));
 }
 
 void TWMap::removeTreeElements(XMLElement &element)

@@ -165,10 +165,12 @@ TEST_F(LargePackageSave, PictureOf280MebibytesRoundTrips)
     {
         auto document = documentWithMaps(0);
         const XMLElement map = XMLElement::parse(
-            "<TWMap><identifier>MAP-1</identifier><root><TWMapBranch><mainGraphic><TWImage>"
-            "<imageFilename>" +
-            picture.toUtf8() +
-            "</imageFilename></TWImage></mainGraphic></TWMapBranch></root></TWMap>");
+            "<TWMap><identifier>MAP-1</identifier><root>" +
+            MapsDocTest::branchElement(1, "<enclosedImage><TWGraphic><class>TWImage</class><graphicNumber>13</graphicNumber>"
+                                          "<imageFilename>" +
+                                              picture.toUtf8() +
+                                              "</imageFilename></TWGraphic></enclosedImage>") +
+            "</root></TWMap>");
         document->addMap(
             TWMap::createWithXMLElement(map, document.get(), TWMap::Identifier::KeepStored), true);
         document->setObjectInCachedData(bytes, picture);
