@@ -1,0 +1,444 @@
+#include "drawing/TWBoundaryOutline.h"
+#include "drawing/TWMapBranch_Layout.h"
+
+#include "model/TWMap.h"
+#include "platform/NotificationCenter.h"
+#include "support/BezierPath.h"
+#include "support/TWPointHolder.h"
+
+#include <QtGlobal>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace TWBranchLayout {
+
+namespace {
+
+constexpr float NoMinimum = 9999999;
+constexpr float NoMaximum = -9999999;
+constexpr float SiblingStackStart = 500;
+
+// While a dictionary is filled branch by branch, the paths of the branches
+// it passes through are left to be rebuilt once at the end.
+int g_pathsDeferred = 0;
+
+void postRedraw(const TWMapBranch &branch, Rect rect)
+{
+    QVariantMap info{{TWMapBranch::RectKey, rect.toQt()}};
+    if (std::shared_ptr<TWMap> map = branch.mapPointer())
+        info.insert(TWMapBranch::MapKey, QVariant::fromValue(NotificationObject(map)));
+    NotificationCenter::defaultCenter().post(TWMapBranch::RedrawInRectNotification, nullptr, info);
+}
+
+void dropCachedPath(TWMapBranch &branch)
+{
+    const std::shared_ptr<BezierPath> path = branch.cachedBoundaryPath();
+    if (!path)
+        return;
+    const float grow = branch.boundaryLineWidth();
+    postRedraw(branch, path->bounds().insetBy(-grow, -grow));
+    branch.setCachedBoundaryPath(nullptr);
+}
+
+// Only a branch whose boundary is drawn needs its path at once; the others
+// build it when asked.
+void refreshPath(TWMapBranch &branch)
+{
+    if (g_pathsDeferred == 0 && branch.hasBoundary())
+        boundaryPath(branch);
+}
+
+void fillCorners(PointList &points, Rect r, float grow)
+{
+    const Rect g = r.insetBy(-grow, -grow);
+    points.clear();
+    points.reserve(4);
+    points.append(TWPointHolder::pointHolderForPoint({g.x(), g.y()}));
+    points.append(TWPointHolder::pointHolderForPoint({g.x(), g.maxY()}));
+    points.append(TWPointHolder::pointHolderForPoint({g.maxX(), g.y()}));
+    points.append(TWPointHolder::pointHolderForPoint({g.maxX(), g.maxY()}));
+}
+
+float repelOf(const TWMapBranch &branch)
+{
+    const TWMap *map = branch.map();
+    return map ? float(map->repelDistance()) : 0;
+}
+
+PointList allPoints(const PointDictionary &dictionary)
+{
+    PointList points;
+    qsizetype count = 0;
+    for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
+        count += it.value().size();
+    points.reserve(count);
+    for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
+        points.append(it.value());
+    return points;
+}
+
+PointList copyPoints(const PointList &points)
+{
+    PointList copy;
+    copy.reserve(points.size());
+    for (const std::shared_ptr<TWPointHolder> &p : points)
+        copy.append(TWPointHolder::pointHolderForPoint(p->point()));
+    return copy;
+}
+
+void updateOrdinary(TWMapBranch &branch, const QString &key, Rect rect)
+{
+    fillCorners(branch.childrenBoundaryPoints()[key], rect,
+                repelOf(branch) + effectiveBoundaryMargin(branch));
+    invalidateBoundary(branch);
+    TWMapBranch *parent = branch.parent();
+    if (parent && !parent->isRoot())
+        updateOrdinary(*parent, key, rect);
+    refreshPath(branch);
+}
+
+void updateAutolayout(TWMapBranch &branch, const QString &key, Rect rect)
+{
+    fillCorners(branch.autolayoutChildrenBoundaryPoints()[key], rect,
+                repelOf(branch) + effectiveBoundaryMargin(branch));
+    invalidateAutolayoutBoundary(branch);
+    TWMapBranch *parent = branch.parent();
+    if (parent && !parent->isRoot())
+        updateAutolayout(*parent, key, rect);
+}
+
+float outlineMaxY(const PointList &outline)
+{
+    float y = -std::numeric_limits<float>::infinity();
+    for (const std::shared_ptr<TWPointHolder> &p : outline)
+        y = std::max(y, p->point().y);
+    return y;
+}
+
+float outlineMinY(const PointList &outline)
+{
+    float y = std::numeric_limits<float>::infinity();
+    for (const std::shared_ptr<TWPointHolder> &p : outline)
+        y = std::min(y, p->point().y);
+    return y;
+}
+
+// How far the branch must go down to clear every outline of `above`. Moving
+// an outline straight down raises its clearance to each other outline by
+// the same amount, so checking them one by one and moving at each
+// overlap ends where the deepest overlap alone sends it. Outlines wholly
+// above the branch's top cannot overlap it and are not measured.
+float pushBelow(const QList<const PointList *> &above, const PointList &own)
+{
+    if (own.isEmpty())
+        return 0;
+    const float top = outlineMinY(own);
+    float push = 0;
+    for (const PointList *outline : above) {
+        if (outline->isEmpty() || outlineMaxY(*outline) <= top)
+            continue;
+        const float d = TWBoundaryOutline::calcDistanceBetweenAboveBoundary(*outline, own);
+        if (d < 0)
+            push = std::max(push, -d);
+    }
+    return push;
+}
+
+void moveShadowDown(TWMapBranch &branch, float by)
+{
+    if (by > 0)
+        setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
+            branch, branch.autolayoutBranchMovedBounds().offsetBy(0, by));
+}
+
+void siblingsOnSide(TWMapBranch &branch, BranchList &array, bool above)
+{
+    TWMapBranch *parent = branch.parent();
+    if (!parent)
+        return;
+    const BranchList &siblings = parent->children();
+    const int i = int(siblings.indexOf(branch.shared_from_this()));
+    if (i < 0)
+        return;
+    const TWMap *map = branch.map();
+    TWMapBranch *top = branch.findTopLevelBranch();
+    const bool bottomUp = top && isToLeftOfRoot(*top) && map && !map->childOutlineNumberingTopDown();
+    // Upward in the list when the children run top to bottom and we want those above.
+    const bool towardStart = above != bottomUp;
+    if (towardStart) {
+        for (int j = i - 1; j >= 0; --j)
+            array.append(siblings.at(j));
+    } else {
+        for (int j = i + 1; j < siblings.size(); ++j)
+            array.append(siblings.at(j));
+    }
+    if (TWMapBranch *grandparent = parent->parent(); grandparent && !grandparent->isRoot())
+        siblingsOnSide(*parent, array, above);
+}
+
+} // namespace
+
+float effectiveBoundaryMargin(const TWMapBranch &branch)
+{
+    return branch.hasBoundary() ? branch.boundaryMargin() + branch.boundaryLineWidth() : 0;
+}
+
+void updateBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed)
+{
+    if (changed.hidden())
+        return;
+    updateOrdinary(branch, keyOf(changed), changed.branchBounds());
+}
+
+void updateAutolayoutBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed)
+{
+    if (changed.hidden())
+        return;
+    updateAutolayout(branch, keyOf(changed), changed.autolayoutBranchMovedBounds());
+}
+
+void updateBoundary(TWMapBranch &branch)
+{
+    updateBoundaryForChangedChild(branch, branch);
+}
+
+void removeChildFromBoundary(TWMapBranch &branch, TWMapBranch &removed)
+{
+    const QString key = keyOf(removed);
+    for (TWMapBranch *b = &branch; b; b = b->parent()) {
+        b->childrenBoundaryPoints().remove(key);
+        invalidateBoundary(*b);
+    }
+    for (TWMapBranch *b = &branch; b; b = b->parent())
+        refreshPath(*b);
+}
+
+void invalidateBoundary(TWMapBranch &branch)
+{
+    branch.childrenBoundaryOutlinePoints().clear();
+    dropCachedPath(branch);
+}
+
+void invalidateAutolayoutBoundary(TWMapBranch &branch)
+{
+    branch.autolayoutChildrenBoundaryOutlinePoints().clear();
+}
+
+void removeAllChildrenBoundaryPoints(TWMapBranch &branch)
+{
+    branch.childrenBoundaryPoints().clear();
+}
+
+void removeAllAutolayoutChildrenBoundaryPoints(TWMapBranch &branch)
+{
+    branch.autolayoutChildrenBoundaryPoints().clear();
+}
+
+void moveBoundaryBy(TWMapBranch &branch, float dx, float dy)
+{
+    PointDictionary &points = branch.childrenBoundaryPoints();
+    for (auto it = points.begin(); it != points.end(); ++it) {
+        for (const std::shared_ptr<TWPointHolder> &p : std::as_const(it.value()))
+            p->movePointByX(dx, dy);
+    }
+    // The outline may be a copy that does not share the moved points, and a
+    // kept path would stay behind: both are rebuilt from the points.
+    if (!branch.childrenBoundaryOutlinePoints().isEmpty() || branch.cachedBoundaryPath()) {
+        invalidateBoundary(branch);
+        refreshPath(branch);
+    }
+}
+
+void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy)
+{
+    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    for (auto it = points.begin(); it != points.end(); ++it) {
+        for (const std::shared_ptr<TWPointHolder> &p : std::as_const(it.value()))
+            p->movePointByX(dx, dy);
+    }
+    branch.setMinAutolayoutY(branch.minAutolayoutY() + dy);
+    branch.setMaxAutolayoutY(branch.maxAutolayoutY() + dy);
+}
+
+const PointList &childrenBoundaryOutlinePoints(TWMapBranch &branch)
+{
+    if (branch.childrenBoundaryOutlinePoints().isEmpty()) {
+        invalidateBoundary(branch);
+        recalculateBoundary(branch);
+        refreshPath(branch);
+    }
+    return branch.childrenBoundaryOutlinePoints();
+}
+
+const PointList &autolayoutChildrenBoundaryOutlinePoints(TWMapBranch &branch)
+{
+    if (branch.autolayoutChildrenBoundaryOutlinePoints().isEmpty() ||
+        std::isnan(branch.minAutolayoutY()))
+        recalculateAutolayoutBoundary(branch);
+    return branch.autolayoutChildrenBoundaryOutlinePoints();
+}
+
+void recalculateBoundary(TWMapBranch &branch)
+{
+    if (branch.childrenBoundaryPoints().isEmpty()) {
+        BranchList visible;
+        branch.allDescendantsIntoArray(visible, false);
+        ++g_pathsDeferred;
+        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(visible))
+            updateBoundaryForChangedChild(*d, *d);
+        --g_pathsDeferred;
+    }
+    const PointList points = allPoints(branch.childrenBoundaryPoints());
+    dropCachedPath(branch);
+    TWBoundaryOutline::recalculateBoundaryFromAllPoints(points,
+                                                        branch.childrenBoundaryOutlinePoints());
+}
+
+void recalculateAutolayoutBoundary(TWMapBranch &branch)
+{
+    if (branch.autolayoutChildrenBoundaryPoints().isEmpty()) {
+        BranchList visible;
+        branch.allDescendantsIntoArray(visible, false);
+        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(visible))
+            updateAutolayoutBoundaryForChangedChild(*d, *d);
+    }
+    const PointList points = allPoints(branch.autolayoutChildrenBoundaryPoints());
+    PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
+    TWBoundaryOutline::recalculateBoundaryFromAllPoints(points, outline);
+    float minY = NoMinimum, maxY = NoMaximum;
+    for (const std::shared_ptr<TWPointHolder> &p : std::as_const(outline)) {
+        minY = std::min(minY, p->point().y);
+        maxY = std::max(maxY, p->point().y);
+    }
+    branch.setMinAutolayoutY(minY);
+    branch.setMaxAutolayoutY(maxY);
+}
+
+void scheduleAutolayoutRecalculation(TWMapBranch &branch)
+{
+    invalidateAutolayoutBoundary(branch);
+    // A NaN extreme stays NaN through moves: the mark survives until a read.
+    branch.setMinAutolayoutY(std::numeric_limits<float>::quiet_NaN());
+}
+
+void populateAutolayoutBoundaryFromOrdinaryBoundary(TWMapBranch &branch)
+{
+    float minY = NoMinimum, maxY = NoMaximum;
+    const PointList &ordinary = childrenBoundaryOutlinePoints(branch);
+    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    points.clear();
+    const PointDictionary &source = branch.childrenBoundaryPoints();
+    for (auto it = source.cbegin(); it != source.cend(); ++it)
+        points.insert(it.key(), copyPoints(it.value()));
+    PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
+    outline = copyPoints(ordinary);
+    for (const std::shared_ptr<TWPointHolder> &p : std::as_const(outline)) {
+        minY = std::min(minY, p->point().y);
+        maxY = std::max(maxY, p->point().y);
+    }
+    branch.setMinAutolayoutY(minY);
+    branch.setMaxAutolayoutY(maxY);
+}
+
+void populateOrdinaryBoundaryFromAutolayoutBoundary(TWMapBranch &branch)
+{
+    PointDictionary &points = branch.childrenBoundaryPoints();
+    points.clear();
+    branch.childrenBoundaryOutlinePoints().clear();
+    dropCachedPath(branch);
+    const PointDictionary &source = branch.autolayoutChildrenBoundaryPoints();
+    for (auto it = source.cbegin(); it != source.cend(); ++it)
+        points.insert(it.key(), copyPoints(it.value()));
+    branch.childrenBoundaryOutlinePoints() =
+        copyPoints(autolayoutChildrenBoundaryOutlinePoints(branch));
+    refreshPath(branch);
+}
+
+void allBranchesAboveMeIntoArray(TWMapBranch &branch, BranchList &array)
+{
+    siblingsOnSide(branch, array, true);
+}
+
+void allBranchesBelowMeIntoArray(TWMapBranch &branch, BranchList &array)
+{
+    siblingsOnSide(branch, array, false);
+}
+
+BranchList ancestorsWithBoundaries(const TWMapBranch &branch)
+{
+    BranchList ancestors;
+    for (TWMapBranch *p = branch.parent(); p; p = p->parent())
+        ancestors.append(p->shared_from_this());
+    return ancestors;
+}
+
+PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch,
+                                          const QHash<QString, PointList> &placed)
+{
+    QList<const PointList *> above;
+    above.reserve(placed.size());
+    for (auto it = placed.cbegin(); it != placed.cend(); ++it)
+        above.append(&it.value());
+    moveShadowDown(branch, pushBelow(above, autolayoutChildrenBoundaryOutlinePoints(branch)));
+    return autolayoutChildrenBoundaryOutlinePoints(branch);
+}
+
+PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch,
+                                                 const QHash<QString, PointList> &placed)
+{
+    TWMapBranch *parent = branch.parent();
+    const BranchList &siblings = parent ? parent->children() : BranchList();
+    qsizetype i = -1;
+    for (qsizetype k = 0; k < siblings.size(); ++k) {
+        if (siblings.at(k).get() == &branch) {
+            i = k;
+            break;
+        }
+    }
+    if (i < 0) {
+        qWarning("Severe and unusual error in autolayout - I am not one of my parent's children!");
+        return {};
+    }
+    const Rect moved = branch.autolayoutBranchMovedBounds();
+    float y = SiblingStackStart;
+    if (i > 0) {
+        TWMapBranch &previous = *siblings.at(i - 1);
+        y = previous.autolayoutBranchMovedBounds().maxY() + repelOf(branch) +
+            effectiveBoundaryMargin(previous) + effectiveBoundaryMargin(branch);
+    }
+    setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
+        branch, Rect(moved.x(), y, moved.width(), moved.height()));
+
+    QList<const PointList *> above;
+    above.reserve(i + placed.size());
+    for (qsizetype j = i - 1; j >= 0; --j)
+        above.append(&autolayoutChildrenBoundaryOutlinePoints(*siblings.at(j)));
+    for (auto it = placed.cbegin(); it != placed.cend(); ++it)
+        above.append(&it.value());
+    moveShadowDown(branch, pushBelow(above, autolayoutChildrenBoundaryOutlinePoints(branch)));
+    return autolayoutChildrenBoundaryOutlinePoints(branch);
+}
+
+std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch)
+{
+    if (std::shared_ptr<BezierPath> cached = branch.cachedBoundaryPath())
+        return cached;
+    if (branch.childrenBoundaryOutlinePoints().isEmpty())
+        recalculateBoundary(branch);
+    const PointList &outline = branch.childrenBoundaryOutlinePoints();
+    if (outline.isEmpty())
+        return nullptr;
+    QList<Point> corners;
+    corners.reserve(outline.size());
+    for (const std::shared_ptr<TWPointHolder> &p : outline)
+        corners.append(p->point());
+    auto path = std::make_shared<BezierPath>(TWBoundaryOutline::pathFromOutline(
+        corners, branch.boundaryCornerStyle(), branch.boundaryCurveRadius()));
+    branch.setCachedBoundaryPath(path);
+    const float grow = branch.boundaryLineWidth();
+    postRedraw(branch, path->bounds().insetBy(-grow, -grow));
+    return path;
+}
+
+} // namespace TWBranchLayout
