@@ -165,7 +165,8 @@ float findCutPointsWithArc(Point p0, Point p1, Point p2, float radius, Point *cu
 {
     const Point a = minus(p0, p1), b = minus(p2, p1);
     const float la = length(a), lb = length(b);
-    const float theta = std::atan2(a.x * b.y - a.y * b.x, a.x * b.x + a.y * b.y);
+    // The corner's inner angle, whichever way the outline runs.
+    const float theta = std::atan2(std::fabs(a.x * b.y - a.y * b.x), a.x * b.x + a.y * b.y);
     const float k = std::tan((Pi - theta) / 2);
     float t = k * radius;
     bool limited = false;
