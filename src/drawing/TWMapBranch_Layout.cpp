@@ -211,12 +211,17 @@ void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branc
     }
 }
 
-void cacheBranchBounds(TWMapBranch &branch)
+void cacheBranchBoundsOfBranchOnly(TWMapBranch &branch)
 {
     const Rect bounds = branch.branchBounds();
     branch.setAutolayoutBranchOriginalBounds(bounds);
     branch.setAutolayoutBranchMovedBounds(bounds);
     populateAutolayoutBoundaryFromOrdinaryBoundary(branch);
+}
+
+void cacheBranchBounds(TWMapBranch &branch)
+{
+    cacheBranchBoundsOfBranchOnly(branch);
     if (stopsDescent(branch))
         return;
     for (const std::shared_ptr<TWMapBranch> &child : branch.children())
@@ -286,6 +291,11 @@ void commitCachedRepelBounds(TWMapBranch &branch)
         for (const std::shared_ptr<TWMapBranch> &child : children)
             commitCachedRepelBounds(*child);
     }
+    commitCachedRepelBoundsOfBranchOnly(branch);
+}
+
+void commitCachedRepelBoundsOfBranchOnly(TWMapBranch &branch)
+{
     const Rect moved = branch.autolayoutBranchMovedBounds();
     const Rect original = branch.autolayoutBranchOriginalBounds();
     moveBranchBy(branch, moved.x() - original.x(), moved.y() - original.y(), false);

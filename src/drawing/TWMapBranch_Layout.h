@@ -45,12 +45,15 @@ void setAutolayoutBranchMovedBounds(TWMapBranch &branch, Rect bounds);
 void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branch, Rect bounds);
 void cacheBranchBounds(TWMapBranch &branch);
 void cacheRepelBounds(TWMapBranch &branch);
+// The same for the branch alone, without its children.
+void cacheBranchBoundsOfBranchOnly(TWMapBranch &branch);
 // Places the branch interChildSpacing beyond its parent's outer edge, then
 // its children the same way.
 void moveChildrenBack(TWMapBranch &branch);
 void verticallyCenterChildren(TWMapBranch &branch);
 // Moves every branch of the subtree by its shadow difference, children first.
 void commitCachedRepelBounds(TWMapBranch &branch);
+void commitCachedRepelBoundsOfBranchOnly(TWMapBranch &branch);
 // The outline's extremes of y, brought up to date when a move left them stale.
 float minAutolayoutY(TWMapBranch &branch);
 float maxAutolayoutY(TWMapBranch &branch);

@@ -7,6 +7,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
 
+#include <QSet>
 #include <algorithm>
 
 using namespace TWBranchLayout;
@@ -138,10 +139,12 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     // With every first-level branch collapsed away nothing is shown to arrange.
     if (!root || !hasVisibleChild(*root))
         return;
-    cacheBranchBounds(*root);
-
     BranchList work;
+    // Ancestors of the chosen subtrees, nearest first: a subtree run caches
+    // and commits only these and the subtrees, which is all it moves.
+    BranchList ancestors;
     if (!subtreeOnly) {
+        cacheBranchBounds(*root);
         work = {root};
         const float x0 = root->autolayoutBranchOriginalBounds().midX() + map.firstLevelSpacing();
         const BranchList firstLevel = root->children();
@@ -154,6 +157,17 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
         work = TWMapUtilities::minimumBranchCoverFromBranchesInArray(moved);
         if (work.isEmpty())
             return;
+        QSet<const TWMapBranch *> seen;
+        for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work)) {
+            for (TWMapBranch *a = b->parent(); a && !seen.contains(a); a = a->parent()) {
+                seen.insert(a);
+                ancestors.append(a->shared_from_this());
+            }
+        }
+        for (const std::shared_ptr<TWMapBranch> &a : std::as_const(ancestors))
+            cacheBranchBoundsOfBranchOnly(*a);
+        for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
+            cacheBranchBounds(*b);
     }
 
     for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work)) {
@@ -169,7 +183,14 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     }
 
     if (subtreeOnly) {
-        commitCachedRepelBounds(*root);
+        for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
+            commitCachedRepelBounds(*b);
+        // Deeper ancestors before shallower ones, as a whole-tree commit goes.
+        std::stable_sort(ancestors.begin(), ancestors.end(), [](const auto &a, const auto &b) {
+            return a->getThisBranchLevel() > b->getThisBranchLevel();
+        });
+        for (const std::shared_ptr<TWMapBranch> &a : std::as_const(ancestors))
+            commitCachedRepelBoundsOfBranchOnly(*a);
         return;
     }
 
