@@ -67,10 +67,12 @@ Tree buildTree(int depth)
 
 Tree &sharedTree(int depth)
 {
-    static std::map<int, Tree> trees;
-    auto it = trees.find(depth);
-    if (it == trees.end())
-        it = trees.emplace(depth, buildTree(depth)).first;
+    // Kept to the end of the process: freeing maps after the application
+    // object is gone would reach torn-down notification machinery.
+    static auto *trees = new std::map<int, Tree>;
+    auto it = trees->find(depth);
+    if (it == trees->end())
+        it = trees->emplace(depth, buildTree(depth)).first;
     return it->second;
 }
 

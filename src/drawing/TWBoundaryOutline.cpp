@@ -77,6 +77,20 @@ void recalculateBoundaryFromAllPoints(const PointList &points, PointList &outlin
             hull.push_back(i);
         }
     }
+    // Vertices lying exactly on the line of their neighbours change neither
+    // the drawn shape nor any clearance, but a column of aligned branches
+    // leaves one per rectangle: they go, unless the hull is degenerate.
+    std::vector<int> kept;
+    kept.reserve(hull.size());
+    const size_t m = hull.size();
+    for (size_t k = 0; k < m; ++k) {
+        const Point a = p[size_t(hull[(k + m - 1) % m])], b = p[size_t(hull[k])],
+                    c = p[size_t(hull[(k + 1) % m])];
+        if ((b.y - a.y) * (c.x - a.x) - (b.x - a.x) * (c.y - a.y) != 0)
+            kept.push_back(hull[k]);
+    }
+    if (kept.size() >= 3)
+        hull.swap(kept);
     outline.reserve(qsizetype(hull.size()));
     for (const int index : hull)
         outline.append(points.at(index));

@@ -6,6 +6,7 @@
 #include "support/BezierPath.h"
 #include "support/TWPointHolder.h"
 
+#include <QVarLengthArray>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
@@ -49,15 +50,51 @@ void refreshPath(TWMapBranch &branch)
         boundaryPath(branch);
 }
 
+// Sets `points` to those of `source`, reusing the holders it has: sets are
+// refilled at every move of a layout run, and no outline that is still
+// read shares these holders (an outline is invalidated with its set).
+void assignPoints(PointList &points, const Point *source, qsizetype count)
+{
+    if (points.size() != count) {
+        points.clear();
+        points.reserve(count);
+        for (qsizetype i = 0; i < count; ++i)
+            points.append(TWPointHolder::pointHolderForPoint(source[i]));
+        return;
+    }
+    for (qsizetype i = 0; i < count; ++i)
+        points.at(i)->setPoint(source[i]);
+}
+
 void fillCorners(PointList &points, Rect r, float grow)
 {
     const Rect g = r.insetBy(-grow, -grow);
-    points.clear();
-    points.reserve(4);
-    points.append(TWPointHolder::pointHolderForPoint({g.x(), g.y()}));
-    points.append(TWPointHolder::pointHolderForPoint({g.x(), g.maxY()}));
-    points.append(TWPointHolder::pointHolderForPoint({g.maxX(), g.y()}));
-    points.append(TWPointHolder::pointHolderForPoint({g.maxX(), g.maxY()}));
+    const Point corners[4] = {{g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()},
+                              {g.maxX(), g.maxY()}};
+    assignPoints(points, corners, 4);
+}
+
+// Makes `target` a copy of `source` with holders of its own.
+void copyDictionary(const PointDictionary &source, PointDictionary &target)
+{
+    if (target.size() > source.size())
+        target.clear();
+    QVarLengthArray<Point, 8> values;
+    for (auto it = source.cbegin(); it != source.cend(); ++it) {
+        values.clear();
+        for (const std::shared_ptr<TWPointHolder> &p : it.value())
+            values.append(p->point());
+        assignPoints(target[it.key()], values.constData(), values.size());
+    }
+    // Keys the source no longer has: rare, so found by size.
+    if (target.size() != source.size()) {
+        for (auto it = target.begin(); it != target.end();) {
+            if (source.contains(it.key()))
+                ++it;
+            else
+                it = target.erase(it);
+        }
+    }
 }
 
 float repelOf(const TWMapBranch &branch)
@@ -76,15 +113,6 @@ PointList allPoints(const PointDictionary &dictionary)
     for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
         points.append(it.value());
     return points;
-}
-
-PointList copyPoints(const PointList &points)
-{
-    PointList copy;
-    copy.reserve(points.size());
-    for (const std::shared_ptr<TWPointHolder> &p : points)
-        copy.append(TWPointHolder::pointHolderForPoint(p->point()));
-    return copy;
 }
 
 void updateOrdinary(TWMapBranch &branch, const QString &key, Rect rect)
@@ -295,6 +323,36 @@ void recalculateBoundary(TWMapBranch &branch)
                                                         branch.childrenBoundaryOutlinePoints());
 }
 
+namespace {
+
+// The points whose hull is the branch's autolayout outline. A child grown by
+// the same margin has the same points for its subtree in its own set, so its
+// outline stands for them: each hull is then made from a few points per
+// child instead of every rectangle of the subtree.
+PointList autolayoutHullInput(TWMapBranch &branch)
+{
+    const PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    PointList input;
+    input.append(points.value(keyOf(branch)));
+    const float margin = effectiveBoundaryMargin(branch);
+    BranchList subtree;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
+        if (child->hidden())
+            continue;
+        if (effectiveBoundaryMargin(*child) == margin) {
+            input.append(autolayoutChildrenBoundaryOutlinePoints(*child));
+            continue;
+        }
+        subtree.clear();
+        child->allDescendantsIntoArray(subtree, false);
+        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree))
+            input.append(points.value(keyOf(*d)));
+    }
+    return input;
+}
+
+} // namespace
+
 void recalculateAutolayoutBoundary(TWMapBranch &branch)
 {
     if (branch.autolayoutChildrenBoundaryPoints().isEmpty()) {
@@ -303,7 +361,9 @@ void recalculateAutolayoutBoundary(TWMapBranch &branch)
         for (const std::shared_ptr<TWMapBranch> &d : std::as_const(visible))
             updateAutolayoutBoundaryForChangedChild(*d, *d);
     }
-    const PointList points = allPoints(branch.autolayoutChildrenBoundaryPoints());
+    const PointList points = branch.autolayoutChildrenBoundaryPoints().isEmpty()
+                                 ? PointList()
+                                 : autolayoutHullInput(branch);
     PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
     TWBoundaryOutline::recalculateBoundaryFromAllPoints(points, outline);
     float minY = NoMinimum, maxY = NoMaximum;
@@ -324,34 +384,18 @@ void scheduleAutolayoutRecalculation(TWMapBranch &branch)
 
 void populateAutolayoutBoundaryFromOrdinaryBoundary(TWMapBranch &branch)
 {
-    float minY = NoMinimum, maxY = NoMaximum;
-    const PointList &ordinary = childrenBoundaryOutlinePoints(branch);
-    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
-    points.clear();
-    const PointDictionary &source = branch.childrenBoundaryPoints();
-    for (auto it = source.cbegin(); it != source.cend(); ++it)
-        points.insert(it.key(), copyPoints(it.value()));
-    PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
-    outline = copyPoints(ordinary);
-    for (const std::shared_ptr<TWPointHolder> &p : std::as_const(outline)) {
-        minY = std::min(minY, p->point().y);
-        maxY = std::max(maxY, p->point().y);
-    }
-    branch.setMinAutolayoutY(minY);
-    branch.setMaxAutolayoutY(maxY);
+    if (branch.childrenBoundaryPoints().isEmpty())
+        recalculateBoundary(branch);
+    copyDictionary(branch.childrenBoundaryPoints(), branch.autolayoutChildrenBoundaryPoints());
+    // The outline is the hull of the copied points: made when first read.
+    scheduleAutolayoutRecalculation(branch);
 }
 
 void populateOrdinaryBoundaryFromAutolayoutBoundary(TWMapBranch &branch)
 {
-    PointDictionary &points = branch.childrenBoundaryPoints();
-    points.clear();
-    branch.childrenBoundaryOutlinePoints().clear();
-    dropCachedPath(branch);
-    const PointDictionary &source = branch.autolayoutChildrenBoundaryPoints();
-    for (auto it = source.cbegin(); it != source.cend(); ++it)
-        points.insert(it.key(), copyPoints(it.value()));
-    branch.childrenBoundaryOutlinePoints() =
-        copyPoints(autolayoutChildrenBoundaryOutlinePoints(branch));
+    invalidateBoundary(branch);
+    copyDictionary(branch.autolayoutChildrenBoundaryPoints(), branch.childrenBoundaryPoints());
+    // Outlines are made again from the points when read; a drawn boundary's now.
     refreshPath(branch);
 }
 

@@ -209,6 +209,13 @@ void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branc
         setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
             *child, Rect(p.x, p.y, c.width(), c.height()));
     }
+    // A subtree that changed sides lost its points; its children brought
+    // theirs back, and the branch's own come back here, as a real move
+    // ends.
+    if (mode != Mirror::None) {
+        updateAutolayoutBoundaryForChangedChild(branch, branch);
+        scheduleAutolayoutRecalculation(branch);
+    }
 }
 
 void cacheBranchBoundsOfBranchOnly(TWMapBranch &branch)
