@@ -6,7 +6,7 @@
 #include "support/BezierPath.h"
 #include "support/TWPointHolder.h"
 
-#include <QVarLengthArray>
+#include <QSet>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
@@ -74,29 +74,6 @@ void fillCorners(PointList &points, Rect r, float grow)
     assignPoints(points, corners, 4);
 }
 
-// Makes `target` a copy of `source` with holders of its own.
-void copyDictionary(const PointDictionary &source, PointDictionary &target)
-{
-    if (target.size() > source.size())
-        target.clear();
-    QVarLengthArray<Point, 8> values;
-    for (auto it = source.cbegin(); it != source.cend(); ++it) {
-        values.clear();
-        for (const std::shared_ptr<TWPointHolder> &p : it.value())
-            values.append(p->point());
-        assignPoints(target[it.key()], values.constData(), values.size());
-    }
-    // Keys the source no longer has: rare, so found by size.
-    if (target.size() != source.size()) {
-        for (auto it = target.begin(); it != target.end();) {
-            if (source.contains(it.key()))
-                ++it;
-            else
-                it = target.erase(it);
-        }
-    }
-}
-
 float repelOf(const TWMapBranch &branch)
 {
     const TWMap *map = branch.map();
@@ -126,14 +103,24 @@ void updateOrdinary(TWMapBranch &branch, const QString &key, Rect rect)
     refreshPath(branch);
 }
 
-void updateAutolayout(TWMapBranch &branch, const QString &key, Rect rect)
+// A changed branch makes its own outline and those of its ancestors below
+// the root stale; they are hulled again when read.
+void markAutolayoutStale(TWMapBranch &branch)
 {
-    fillCorners(branch.autolayoutChildrenBoundaryPoints()[key], rect,
-                repelOf(branch) + effectiveBoundaryMargin(branch));
-    invalidateAutolayoutBoundary(branch);
-    TWMapBranch *parent = branch.parent();
-    if (parent && !parent->isRoot())
-        updateAutolayout(*parent, key, rect);
+    for (TWMapBranch *b = &branch; b;) {
+        scheduleAutolayoutRecalculation(*b);
+        TWMapBranch *parent = b->parent();
+        if (!parent || parent->isRoot())
+            break;
+        b = parent;
+    }
+}
+
+PointList cornersOf(Rect r, float grow)
+{
+    PointList points;
+    fillCorners(points, r, grow);
+    return points;
 }
 
 float outlineMaxY(const PointList &outline)
@@ -219,11 +206,25 @@ void updateBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed)
     updateOrdinary(branch, keyOf(changed), changed.branchBounds());
 }
 
+// During a run the autolayout set keeps each branch's own points; the
+// points of its subtree are its children's outlines, or their shadow
+// rectangles, read when the outline is made (see autolayoutHullInput).
 void updateAutolayoutBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed)
 {
     if (changed.hidden())
         return;
-    updateAutolayout(branch, keyOf(changed), changed.autolayoutBranchMovedBounds());
+    if (&changed == &branch)
+        refreshOwnAutolayoutPoints(branch);
+    markAutolayoutStale(branch);
+}
+
+void refreshOwnAutolayoutPoints(TWMapBranch &branch)
+{
+    if (branch.hidden())
+        return;
+    fillCorners(branch.autolayoutChildrenBoundaryPoints()[keyOf(branch)],
+                branch.autolayoutBranchMovedBounds(),
+                repelOf(branch) + effectiveBoundaryMargin(branch));
 }
 
 void updateBoundary(TWMapBranch &branch)
@@ -331,10 +332,11 @@ namespace {
 // child instead of every rectangle of the subtree.
 PointList autolayoutHullInput(TWMapBranch &branch)
 {
-    const PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
-    PointList input;
-    input.append(points.value(keyOf(branch)));
+    PointList input = branch.autolayoutChildrenBoundaryPoints().value(keyOf(branch));
+    if (branch.isRoot())
+        return input; // the root's outline is its own rectangle
     const float margin = effectiveBoundaryMargin(branch);
+    const float grow = repelOf(branch) + margin;
     BranchList subtree;
     for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
         if (child->hidden())
@@ -346,7 +348,7 @@ PointList autolayoutHullInput(TWMapBranch &branch)
         subtree.clear();
         child->allDescendantsIntoArray(subtree, false);
         for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree))
-            input.append(points.value(keyOf(*d)));
+            input.append(cornersOf(d->autolayoutBranchMovedBounds(), grow));
     }
     return input;
 }
@@ -355,15 +357,11 @@ PointList autolayoutHullInput(TWMapBranch &branch)
 
 void recalculateAutolayoutBoundary(TWMapBranch &branch)
 {
-    if (branch.autolayoutChildrenBoundaryPoints().isEmpty()) {
-        BranchList visible;
-        branch.allDescendantsIntoArray(visible, false);
-        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(visible))
-            updateAutolayoutBoundaryForChangedChild(*d, *d);
+    PointList points;
+    if (!branch.hidden()) {
+        refreshOwnAutolayoutPoints(branch);
+        points = autolayoutHullInput(branch);
     }
-    const PointList points = branch.autolayoutChildrenBoundaryPoints().isEmpty()
-                                 ? PointList()
-                                 : autolayoutHullInput(branch);
     PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
     TWBoundaryOutline::recalculateBoundaryFromAllPoints(points, outline);
     float minY = NoMinimum, maxY = NoMaximum;
@@ -384,19 +382,46 @@ void scheduleAutolayoutRecalculation(TWMapBranch &branch)
 
 void populateAutolayoutBoundaryFromOrdinaryBoundary(TWMapBranch &branch)
 {
-    if (branch.childrenBoundaryPoints().isEmpty())
-        recalculateBoundary(branch);
-    copyDictionary(branch.childrenBoundaryPoints(), branch.autolayoutChildrenBoundaryPoints());
-    // The outline is the hull of the copied points: made when first read.
+    // The run starts from the real bounds, which the shadow rectangles now
+    // hold: the branch's own points, and its outline when first read.
+    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    if (points.size() > 1)
+        points.clear();
+    refreshOwnAutolayoutPoints(branch);
     scheduleAutolayoutRecalculation(branch);
 }
 
 void populateOrdinaryBoundaryFromAutolayoutBoundary(TWMapBranch &branch)
 {
     invalidateBoundary(branch);
-    copyDictionary(branch.autolayoutChildrenBoundaryPoints(), branch.childrenBoundaryPoints());
+    BranchList visible;
+    if (branch.isRoot()) {
+        if (!branch.hidden())
+            visible.append(branch.shared_from_this());
+    } else {
+        branch.allDescendantsIntoArray(visible, false);
+    }
+    commitAutolayoutPoints(branch, visible, true);
     // Outlines are made again from the points when read; a drawn boundary's now.
     refreshPath(branch);
+}
+
+void commitAutolayoutPoints(TWMapBranch &branch, const BranchList &contributors, bool exactly)
+{
+    PointDictionary &points = branch.childrenBoundaryPoints();
+    if (exactly && points.size() > contributors.size())
+        points.clear();
+    const float grow = repelOf(branch) + effectiveBoundaryMargin(branch);
+    for (const std::shared_ptr<TWMapBranch> &d : contributors)
+        fillCorners(points[keyOf(*d)], d->autolayoutBranchMovedBounds(), grow);
+    if (exactly && points.size() != contributors.size()) {
+        QSet<QString> keys;
+        for (const std::shared_ptr<TWMapBranch> &d : contributors)
+            keys.insert(keyOf(*d));
+        for (auto it = points.begin(); it != points.end();)
+            it = keys.contains(it.key()) ? std::next(it) : points.erase(it);
+    }
+    invalidateBoundary(branch);
 }
 
 void allBranchesAboveMeIntoArray(TWMapBranch &branch, BranchList &array)

@@ -186,8 +186,11 @@ void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branc
     TWMapBranch *root = rootOf(branch);
     const bool wasLeft = root && root->autolayoutBranchMovedBounds().midX() > o.midX();
 
-    moveAutolayoutBoundaryBy(branch, bounds.x() - o.x(), bounds.y() - o.y());
+    // Only the branch's own points move here: each descendant that moves
+    // refreshes its points in this set itself, and one that stays (side 0)
+    // keeps them where it is.
     branch.setAutolayoutBranchMovedBounds(bounds);
+    refreshOwnAutolayoutPoints(branch);
     scheduleAutolayoutRecalculation(branch);
     TWMapBranch *parent = branch.parent();
     if (parent && !parent->isRoot()) {
@@ -299,6 +302,7 @@ void commitCachedRepelBounds(TWMapBranch &branch)
             commitCachedRepelBounds(*child);
     }
     commitCachedRepelBoundsOfBranchOnly(branch);
+    populateOrdinaryBoundaryFromAutolayoutBoundary(branch);
 }
 
 void commitCachedRepelBoundsOfBranchOnly(TWMapBranch &branch)
@@ -306,7 +310,6 @@ void commitCachedRepelBoundsOfBranchOnly(TWMapBranch &branch)
     const Rect moved = branch.autolayoutBranchMovedBounds();
     const Rect original = branch.autolayoutBranchOriginalBounds();
     moveBranchBy(branch, moved.x() - original.x(), moved.y() - original.y(), false);
-    populateOrdinaryBoundaryFromAutolayoutBoundary(branch);
 }
 
 float minAutolayoutY(TWMapBranch &branch)

@@ -53,6 +53,7 @@ void moveChildrenBack(TWMapBranch &branch);
 void verticallyCenterChildren(TWMapBranch &branch);
 // Moves every branch of the subtree by its shadow difference, children first.
 void commitCachedRepelBounds(TWMapBranch &branch);
+// Moves the branch alone by its shadow difference.
 void commitCachedRepelBoundsOfBranchOnly(TWMapBranch &branch);
 // The outline's extremes of y, brought up to date when a move left them stale.
 float minAutolayoutY(TWMapBranch &branch);
@@ -76,6 +77,8 @@ void removeAllChildrenBoundaryPoints(TWMapBranch &branch);
 void removeAllAutolayoutChildrenBoundaryPoints(TWMapBranch &branch);
 void moveBoundaryBy(TWMapBranch &branch, float dx, float dy);
 void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy);
+// The branch's own points in its own autolayout set, from its shadow rectangle.
+void refreshOwnAutolayoutPoints(TWMapBranch &branch);
 // The outlines, rebuilt first when empty.
 const PointList &childrenBoundaryOutlinePoints(TWMapBranch &branch);
 const PointList &autolayoutChildrenBoundaryOutlinePoints(TWMapBranch &branch);
@@ -86,6 +89,9 @@ void recalculateAutolayoutBoundary(TWMapBranch &branch);
 void scheduleAutolayoutRecalculation(TWMapBranch &branch);
 void populateAutolayoutBoundaryFromOrdinaryBoundary(TWMapBranch &branch);
 void populateOrdinaryBoundaryFromAutolayoutBoundary(TWMapBranch &branch);
+// The ordinary points of `contributors` in the branch's set, from their
+// shadow rectangles; `exactly` drops every other branch's points.
+void commitAutolayoutPoints(TWMapBranch &branch, const BranchList &contributors, bool exactly);
 // Siblings on the upper (lower) side, then those of each ancestor below the
 // first level.
 void allBranchesAboveMeIntoArray(TWMapBranch &branch, BranchList &array);

@@ -189,8 +189,16 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
         std::stable_sort(ancestors.begin(), ancestors.end(), [](const auto &a, const auto &b) {
             return a->getThisBranchLevel() > b->getThisBranchLevel();
         });
-        for (const std::shared_ptr<TWMapBranch> &a : std::as_const(ancestors))
+        // The ancestors did not move; their points of the re-arranged
+        // subtrees did (the root holds only its own).
+        BranchList rearranged;
+        for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
+            b->allDescendantsIntoArray(rearranged, false);
+        for (const std::shared_ptr<TWMapBranch> &a : std::as_const(ancestors)) {
             commitCachedRepelBoundsOfBranchOnly(*a);
+            if (!a->isRoot())
+                commitAutolayoutPoints(*a, rearranged, false);
+        }
         return;
     }
 
