@@ -364,6 +364,9 @@ void recalculateAutolayoutBoundary(TWMapBranch &branch)
     }
     PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
     TWBoundaryOutline::recalculateBoundaryFromAllPoints(points, outline);
+    // Holders of its own, so that the outline can be moved by itself.
+    for (std::shared_ptr<TWPointHolder> &p : outline)
+        p = TWPointHolder::pointHolderForPoint(p->point());
     float minY = NoMinimum, maxY = NoMaximum;
     for (const std::shared_ptr<TWPointHolder> &p : std::as_const(outline)) {
         minY = std::min(minY, p->point().y);
@@ -371,6 +374,18 @@ void recalculateAutolayoutBoundary(TWMapBranch &branch)
     }
     branch.setMinAutolayoutY(minY);
     branch.setMaxAutolayoutY(maxY);
+}
+
+bool translateAutolayoutOutline(TWMapBranch &branch, float dx, float dy)
+{
+    PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
+    if (outline.isEmpty() || std::isnan(branch.minAutolayoutY()))
+        return false;
+    for (const std::shared_ptr<TWPointHolder> &p : std::as_const(outline))
+        p->movePointByX(dx, dy);
+    branch.setMinAutolayoutY(branch.minAutolayoutY() + dy);
+    branch.setMaxAutolayoutY(branch.maxAutolayoutY() + dy);
+    return true;
 }
 
 void scheduleAutolayoutRecalculation(TWMapBranch &branch)

@@ -9,6 +9,7 @@
 #include "model/TWMapLayoutServices.h"
 #include "platform/NotificationCenter.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace TWBranchLayout {
@@ -178,7 +179,22 @@ void setAutolayoutBranchMovedBounds(TWMapBranch &branch, Rect bounds)
     updateAutolayoutBoundaryForChangedChild(branch, branch);
 }
 
-void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branch, Rect bounds)
+namespace {
+
+// Every child follows its parent's move (sides 1 to 7): when the parent
+// only translates, so does the whole family.
+bool childrenFollow(const TWMapBranch &branch)
+{
+    const BranchList &children = branch.children();
+    return std::all_of(children.cbegin(), children.cend(), [](const auto &c) {
+        const int side = sideOf(*c);
+        return side >= 1 && side <= 7;
+    });
+}
+
+// `carried`: the parent translated its outline by this same move, which
+// then already holds this subtree where it goes.
+void moveShadow(TWMapBranch &branch, Rect bounds, bool carried)
 {
     const Rect o = branch.autolayoutBranchMovedBounds();
     if (bounds == o)
@@ -191,17 +207,23 @@ void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branc
     // keeps them where it is.
     branch.setAutolayoutBranchMovedBounds(bounds);
     refreshOwnAutolayoutPoints(branch);
-    scheduleAutolayoutRecalculation(branch);
-    TWMapBranch *parent = branch.parent();
-    if (parent && !parent->isRoot()) {
-        updateAutolayoutBoundaryForChangedChild(*parent, branch);
-        scheduleAutolayoutRecalculation(*parent);
-    }
 
     const bool nowLeft = root && root->autolayoutBranchMovedBounds().midX() > bounds.midX();
     const Mirror mode = wasLeft && !nowLeft   ? Mirror::ToRight
                         : !wasLeft && nowLeft ? Mirror::ToLeft
                                               : Mirror::None;
+    // A subtree that only translates keeps its outline's shape: the outline
+    // moves instead of being hulled again.
+    const bool translated = mode == Mirror::None && bounds.size == o.size &&
+                            childrenFollow(branch) &&
+                            translateAutolayoutOutline(branch, bounds.x() - o.x(),
+                                                       bounds.y() - o.y());
+    if (!translated)
+        scheduleAutolayoutRecalculation(branch);
+    TWMapBranch *parent = branch.parent();
+    if (parent && !parent->isRoot() && !(carried && translated))
+        updateAutolayoutBoundaryForChangedChild(*parent, branch);
+
     if (mode != Mirror::None)
         forgetOutlines(branch, true);
 
@@ -209,8 +231,7 @@ void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branc
     for (const std::shared_ptr<TWMapBranch> &child : children) {
         const Rect c = child->autolayoutBranchMovedBounds();
         const Point p = followParent(*child, c, o, bounds, mode, wasLeft);
-        setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
-            *child, Rect(p.x, p.y, c.width(), c.height()));
+        moveShadow(*child, Rect(p.x, p.y, c.width(), c.height()), translated);
     }
     // A subtree that changed sides lost its points; its children brought
     // theirs back, and the branch's own come back here, as a real move
@@ -219,6 +240,13 @@ void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branc
         updateAutolayoutBoundaryForChangedChild(branch, branch);
         scheduleAutolayoutRecalculation(branch);
     }
+}
+
+} // namespace
+
+void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branch, Rect bounds)
+{
+    moveShadow(branch, bounds, false);
 }
 
 void cacheBranchBoundsOfBranchOnly(TWMapBranch &branch)

@@ -87,6 +87,9 @@ void recalculateAutolayoutBoundary(TWMapBranch &branch);
 // recalculateAutolayoutBoundary() when the outline or its extremes are next
 // read: a subtree moved in steps is hulled once, not at every step.
 void scheduleAutolayoutRecalculation(TWMapBranch &branch);
+// Moves an up-to-date autolayout outline and its extremes; false (and
+// nothing moved) when the outline is to be made anew anyway.
+bool translateAutolayoutOutline(TWMapBranch &branch, float dx, float dy);
 void populateAutolayoutBoundaryFromOrdinaryBoundary(TWMapBranch &branch);
 void populateOrdinaryBoundaryFromAutolayoutBoundary(TWMapBranch &branch);
 // The ordinary points of `contributors` in the branch's set, from their
