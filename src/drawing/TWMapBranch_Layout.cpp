@@ -202,11 +202,10 @@ void moveShadow(TWMapBranch &branch, Rect bounds, bool carried)
     TWMapBranch *root = rootOf(branch);
     const bool wasLeft = root && root->autolayoutBranchMovedBounds().midX() > o.midX();
 
-    // Only the branch's own points move here: each descendant that moves
-    // refreshes its points in this set itself, and one that stays (side 0)
+    // The branch's own points follow when its outline is next made; each
+    // descendant that moves does the same, and one that stays (side 0)
     // keeps them where it is.
     branch.setAutolayoutBranchMovedBounds(bounds);
-    refreshOwnAutolayoutPoints(branch);
 
     const bool nowLeft = root && root->autolayoutBranchMovedBounds().midX() > bounds.midX();
     const Mirror mode = wasLeft && !nowLeft   ? Mirror::ToRight
