@@ -7,6 +7,8 @@
 #include "support/TWPointHolder.h"
 
 #include <QSet>
+#include <QStringList>
+#include <functional>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
@@ -80,15 +82,37 @@ float repelOf(const TWMapBranch &branch)
     return map ? float(map->repelDistance()) : 0;
 }
 
-PointList allPoints(const PointDictionary &dictionary)
+// In tree order: the hull, and so where the drawn outline starts and its
+// dashes fall, must not depend on the hash's order.
+PointList allPoints(TWMapBranch &branch)
 {
+    const PointDictionary &dictionary = branch.childrenBoundaryPoints();
     PointList points;
-    qsizetype count = 0;
-    for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
-        count += it.value().size();
-    points.reserve(count);
-    for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
-        points.append(it.value());
+    qsizetype found = 0;
+    QSet<QString> seen;
+    std::function<void(TWMapBranch &)> walk = [&](TWMapBranch &b) {
+        if (found == dictionary.size())
+            return;
+        const QString key = keyOf(b);
+        if (const auto it = dictionary.constFind(key); it != dictionary.cend()) {
+            points.append(it.value());
+            seen.insert(key);
+            ++found;
+        }
+        for (const std::shared_ptr<TWMapBranch> &child : b.children())
+            walk(*child);
+    };
+    walk(branch);
+    if (found < dictionary.size()) {
+        QStringList rest;
+        for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it) {
+            if (!seen.contains(it.key()))
+                rest.append(it.key());
+        }
+        std::sort(rest.begin(), rest.end());
+        for (const QString &key : std::as_const(rest))
+            points.append(dictionary.value(key));
+    }
     return points;
 }
 
@@ -318,7 +342,7 @@ void recalculateBoundary(TWMapBranch &branch)
             updateBoundaryForChangedChild(*d, *d);
         --g_pathsDeferred;
     }
-    const PointList points = allPoints(branch.childrenBoundaryPoints());
+    const PointList points = allPoints(branch);
     dropCachedPath(branch);
     TWBoundaryOutline::recalculateBoundaryFromAllPoints(points,
                                                         branch.childrenBoundaryOutlinePoints());
