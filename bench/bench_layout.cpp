@@ -34,7 +34,10 @@ void grow(Tree &tree, TWMapBranch *parent, int level, int depth, float &y)
         auto shape = TWGraphic::createWithBounds(
             Rect(200.0f * float(level) + float((i * 37) % 50), y, 80, 30));
         y += 33;
-        auto branch = TWMapBranch::createWithGraphic(shape, parent, tree.map.get());
+        // Made outside the map, then handed to it: inside, every new
+        // connection looks its ends up by number, which rebuilds the map's
+        // number index each time.
+        auto branch = TWMapBranch::createWithGraphic(shape, parent, nullptr);
         ++tree.count;
         if (level < depth)
             grow(tree, branch.get(), level + 1, depth, y);
@@ -61,6 +64,10 @@ Tree buildTree(int depth)
     tree.count = 1;
     float y = 0;
     grow(tree, tree.root.get(), 1, depth, y);
+    TWMapBranch::BranchList all;
+    tree.root->buildBranchArray(all);
+    for (const std::shared_ptr<TWMapBranch> &b : std::as_const(all))
+        b->setPrimitiveMap(tree.map.get());
     NotificationQueue::defaultQueue().flush();
     return tree;
 }
