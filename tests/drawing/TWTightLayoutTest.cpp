@@ -200,3 +200,30 @@ TEST_F(TWTightLayout, SubtreeArrangementKeepsOrRecentresTheChosenBranch)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TWTightLayout, EntryPointsFollowTheLayoutMode)
+{
+    addFour();
+    map->branchDisplaySettingsForUpdate().orderingMode = 1;
+    struct Case
+    {
+        int mode;
+        bool arranges;
+    };
+    for (const Case c : {Case{1, false}, Case{3, true}}) {
+        map->branchDisplaySettingsForUpdate().layoutAssistanceMode = c.mode;
+        for (int i = 0; i < 4; ++i)
+            moveTo(first.at(i), Point(500, 100 + 100 * i));
+        // The whole map is arranged whichever branches moved.
+        map->autoArangeWithMovedBranches({first.at(2)});
+        EXPECT_EQ(boundsOf(first.at(0)) == Rect(400, 170, 80, 40), c.arranges) << c.mode;
+    }
+    map->branchDisplaySettingsForUpdate().layoutAssistanceMode = 1;
+    moveTo(first.at(0), Point(500, 100));
+    arrange();
+    EXPECT_EQ(boundsOf(first.at(0)), Rect(400, 170, 80, 40)) << "auto-arrange ignores the mode";
+}
+
+} // namespace
