@@ -35,9 +35,8 @@ void drawOne(DrawingContext &context, TWMapBranch &branch,
         BezierPath glow = *cached;
         glow.setLineWidth(std::max(8.0f, 2 * width));
         glow.setLineJoinStyle(BezierPath::RoundLineJoin);
-        context.strokePath(glow, SystemColors::selectedControlColor()
-                                     .colorWithAlphaComponent(0.5)
-                                     .toQColor());
+        context.strokePath(
+            glow, SystemColors::selectedControlColor().colorWithAlphaComponent(0.5).toQColor());
     }
     if (branch.boundaryDrawsFill()) {
         if (const std::optional<Color> fill = branch.boundaryFillColor())

@@ -233,7 +233,8 @@ void appendArc(BezierPath &path, Point center, float radius, float startAngle, f
         const double a0 = (start + step * i) * toRadians;
         const double a1 = (start + step * (i + 1)) * toRadians;
         const Point from = at(start + step * i), to = at(start + step * (i + 1));
-        const Point c1(float(from.x - handle * std::sin(a0)), float(from.y + handle * std::cos(a0)));
+        const Point c1(float(from.x - handle * std::sin(a0)),
+                       float(from.y + handle * std::cos(a0)));
         const Point c2(float(to.x + handle * std::sin(a1)), float(to.y - handle * std::cos(a1)));
         path.curveToPoint(to, c1, c2);
     }

@@ -51,7 +51,8 @@ void TWMapLayout::performLooseAutoLayoutWithMovedBranches(TWMap &map, const Bran
         for (const std::shared_ptr<TWMapBranch> &c : std::as_const(below)) {
             const TWBranchLayout::PointList outline =
                 TWBranchLayout::childrenBoundaryOutlinePoints(*c);
-            down = std::min(down, TWBoundaryOutline::calcDistanceBetweenAboveBoundary(own, outline));
+            down =
+                std::min(down, TWBoundaryOutline::calcDistanceBetweenAboveBoundary(own, outline));
         }
         if (down < 0) {
             for (const std::shared_ptr<TWMapBranch> &c : std::as_const(below))

@@ -8,10 +8,10 @@
 
 #include <QSet>
 #include <QStringList>
-#include <functional>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace TWBranchLayout {
@@ -71,8 +71,8 @@ void assignPoints(PointList &points, const Point *source, qsizetype count)
 void fillCorners(PointList &points, Rect r, float grow)
 {
     const Rect g = r.insetBy(-grow, -grow);
-    const Point corners[4] = {{g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()},
-                              {g.maxX(), g.maxY()}};
+    const Point corners[4] = {
+        {g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()}, {g.maxX(), g.maxY()}};
     assignPoints(points, corners, 4);
 }
 
@@ -202,7 +202,8 @@ void siblingsOnSide(TWMapBranch &branch, BranchList &array, bool above)
         return;
     const TWMap *map = branch.map();
     TWMapBranch *top = branch.findTopLevelBranch();
-    const bool bottomUp = top && isToLeftOfRoot(*top) && map && !map->childOutlineNumberingTopDown();
+    const bool bottomUp =
+        top && isToLeftOfRoot(*top) && map && !map->childOutlineNumberingTopDown();
     // Upward in the list when the children run top to bottom and we want those above.
     const bool towardStart = above != bottomUp;
     if (towardStart) {

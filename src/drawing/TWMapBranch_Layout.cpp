@@ -213,10 +213,9 @@ void moveShadow(TWMapBranch &branch, Rect bounds, bool carried)
                                               : Mirror::None;
     // A subtree that only translates keeps its outline's shape: the outline
     // moves instead of being hulled again.
-    const bool translated = mode == Mirror::None && bounds.size == o.size &&
-                            childrenFollow(branch) &&
-                            translateAutolayoutOutline(branch, bounds.x() - o.x(),
-                                                       bounds.y() - o.y());
+    const bool translated =
+        mode == Mirror::None && bounds.size == o.size && childrenFollow(branch) &&
+        translateAutolayoutOutline(branch, bounds.x() - o.x(), bounds.y() - o.y());
     if (!translated)
         scheduleAutolayoutRecalculation(branch);
     TWMapBranch *parent = branch.parent();
@@ -289,9 +288,8 @@ void moveChildrenBack(TWMapBranch &branch)
         const float spacing = float(map->interChildSpacing());
         const Rect p = parent->autolayoutBranchMovedBounds();
         const Rect own = branch.autolayoutBranchMovedBounds();
-        const float x = p.midX() >= root->branchBounds().midX()
-                            ? p.maxX() + spacing
-                            : p.x() - spacing - own.width();
+        const float x = p.midX() >= root->branchBounds().midX() ? p.maxX() + spacing
+                                                                : p.x() - spacing - own.width();
         setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
             branch, Rect(x, own.y(), own.width(), own.height()));
     }

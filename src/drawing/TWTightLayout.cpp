@@ -212,8 +212,8 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     float run = 0;
     for (const std::shared_ptr<TWMapBranch> &f : firstLevel) {
         const float pos = (maxAutolayoutY(*f) - minAutolayoutY(*f)) * 0.5f + run;
-        const int q = pos <= total * 0.25f  ? 0
-                      : pos <= total * 0.5f ? 1
+        const int q = pos <= total * 0.25f   ? 0
+                      : pos <= total * 0.5f  ? 1
                       : pos <= total * 0.75f ? 2
                                              : 3;
         quarters[q].append(f);

@@ -45,8 +45,8 @@ TEST(TWBoundaryOutline, CrossProductTruncatesTowardZeroAndClamps)
     const Case cases[] = {
         {{0, 0}, {0, 1}, {1, 0}, 1},
         {{0, 0}, {1, 0}, {0, 1}, -1},
-        {{0, 0}, {0, 0.5f}, {1.5f, 0}, 0},      // 0.75 truncates to 0
-        {{0, 0}, {0.5f, 0}, {0, 2.5f}, -1},     // -1.25 truncates toward zero
+        {{0, 0}, {0, 0.5f}, {1.5f, 0}, 0},       // 0.75 truncates to 0
+        {{0, 0}, {0.5f, 0}, {0, 2.5f}, -1},      // -1.25 truncates toward zero
         {{0, 0}, {0, 1e6f}, {1e6f, 0}, INT_MAX}, // 1e12 is beyond int
         {{0, 0}, {1e6f, 0}, {0, 1e6f}, INT_MIN},
     };
@@ -147,7 +147,7 @@ TEST(TWBoundaryOutline, CornerCutsStopAtHalfTheShorterEdge)
     };
     const Case cases[] = {
         {{0, 100}, {0, 0}, {100, 0}, 10, {0, 10}, {10, 0}},
-        {{0, 100}, {0, 0}, {8, 0}, 10, {0, 4}, {4, 0}},  // limited by the short edge
+        {{0, 100}, {0, 0}, {8, 0}, 10, {0, 4}, {4, 0}}, // limited by the short edge
         {{0, 6}, {0, 0}, {100, 0}, 10, {0, 3}, {3, 0}},
         {{0, 0}, {0, 0}, {100, 0}, 10, {0, 0}, {0, 0}}, // a zero-length edge cuts nothing
     };

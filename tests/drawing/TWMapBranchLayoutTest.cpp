@@ -150,7 +150,8 @@ TEST_F(TWMapBranchLayout, RealMovesCarryTheSubtree)
     moveBranchBy(*p, 5, 7, true);
     EXPECT_EQ(boundsOf(p), Rect(605, 207, 80, 40));
     EXPECT_EQ(boundsOf(k), Rect(755, 207, 60, 30));
-    EXPECT_EQ(p->enclosedTextArea()->bounds(), before.value(p->enclosedTextArea().get()).offsetBy(5, 7));
+    EXPECT_EQ(p->enclosedTextArea()->bounds(),
+              before.value(p->enclosedTextArea().get()).offsetBy(5, 7));
 
     moveBranchBy(*p, 5, 0, false);
     EXPECT_EQ(boundsOf(k).x(), 755) << "without its children";
@@ -196,9 +197,12 @@ TEST_F(TWMapBranchLayout, CollapseSignSitsBySideAndShape)
         Rect expected;
     };
     const Case cases[] = {
-        {1, Rect(m.maxX(), m.midY() - 7, 13, 13)}, {2, Rect(m.x() - 11, m.midY() - 7, 13, 13)},
-        {3, Rect(m.maxX(), m.midY() - 7, 13, 13)}, {4, Rect(m.midX() - 7, m.y() - 13, 13, 13)},
-        {5, Rect(m.midX() - 7, m.maxY(), 13, 13)}, {6, Rect(m.midX() - 7, m.maxY(), 13, 13)},
+        {1, Rect(m.maxX(), m.midY() - 7, 13, 13)},
+        {2, Rect(m.x() - 11, m.midY() - 7, 13, 13)},
+        {3, Rect(m.maxX(), m.midY() - 7, 13, 13)},
+        {4, Rect(m.midX() - 7, m.y() - 13, 13, 13)},
+        {5, Rect(m.midX() - 7, m.maxY(), 13, 13)},
+        {6, Rect(m.midX() - 7, m.maxY(), 13, 13)},
         {9, Rect()},
     };
     for (const Case &c : cases) {

@@ -49,7 +49,8 @@ TEST_F(TWTightLayout, FourLeavesAreDealtAndCentredByOrderingMode)
             moveTo(first.at(i), Point(500, 100 + 100 * i));
         arrange();
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(boundsOf(first.at(i)), c.expected.at(i)) << "mode " << c.mode << " F" << i + 1;
+            EXPECT_EQ(boundsOf(first.at(i)), c.expected.at(i))
+                << "mode " << c.mode << " F" << i + 1;
     }
 }
 
@@ -141,8 +142,9 @@ TEST_F(TWTightLayout, NotifiesSelectedBranchesThatChangeSides)
     BranchTest::Recorder recorder({TWMapLayout::ResizedGraphicFlippedNotification,
                                    TWMapsDoc::PrintCanvasControllerNeedsUpdateNotification});
     arrange();
-    ASSERT_EQ(recorder.names(), QStringList({TWMapLayout::ResizedGraphicFlippedNotification,
-                                             TWMapsDoc::PrintCanvasControllerNeedsUpdateNotification}));
+    ASSERT_EQ(recorder.names(),
+              QStringList({TWMapLayout::ResizedGraphicFlippedNotification,
+                           TWMapsDoc::PrintCanvasControllerNeedsUpdateNotification}));
     EXPECT_EQ(recorder.notifications.first().sender.identity(), first.at(3)->mainGraphic().get());
 }
 
