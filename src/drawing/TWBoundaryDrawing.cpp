@@ -1,0 +1,69 @@
+#include "drawing/TWBoundaryDrawing.h"
+
+#include "drawing/DrawingContext.h"
+#include "drawing/TWMapBranch_Layout.h"
+#include "graphics/TWBoundaryProxy.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "styles/TWLineStyles.h"
+#include "support/BezierPath.h"
+
+#include <algorithm>
+
+namespace TWBoundaryDrawing {
+
+namespace {
+
+bool proxySelected(TWMapBranch &branch, const QList<std::shared_ptr<TWGraphic>> *selection)
+{
+    if (!selection || !branch.hasBoundaryProxy())
+        return false;
+    const TWGraphic *proxy = branch.boundaryProxy().get();
+    return std::any_of(selection->cbegin(), selection->cend(),
+                       [proxy](const auto &g) { return g.get() == proxy; });
+}
+
+void drawOne(DrawingContext &context, TWMapBranch &branch,
+             const QList<std::shared_ptr<TWGraphic>> *selection)
+{
+    const std::shared_ptr<BezierPath> cached = TWBranchLayout::boundaryPath(branch);
+    if (!cached)
+        return;
+    // The cached path keeps its plain attributes; each pass strokes a copy.
+    const float width = branch.boundaryLineWidth();
+    if (proxySelected(branch, selection)) {
+        BezierPath glow = *cached;
+        glow.setLineWidth(std::max(8.0f, 2 * width));
+        glow.setLineJoinStyle(BezierPath::RoundLineJoin);
+        context.strokePath(
+            glow, SystemColors::selectedControlColor().colorWithAlphaComponent(0.5).toQColor());
+    }
+    if (branch.boundaryDrawsFill()) {
+        if (const std::optional<Color> fill = branch.boundaryFillColor())
+            context.fillPath(*cached, fill->toQColor());
+    }
+    if (branch.boundaryDrawsLine()) {
+        BezierPath line = *cached;
+        TWLineStyles::applyLineStyle(branch.boundaryLineStyle(), line, width);
+        line.setLineWidth(width);
+        const Color color = branch.boundaryInheritedStrokeColor().value_or(Color::blackColor());
+        context.strokePath(line, color.toQColor());
+    }
+}
+
+} // namespace
+
+void drawBoundaryInView(DrawingContext &context, TWMapBranch &branch,
+                        const QList<std::shared_ptr<TWGraphic>> *selection)
+{
+    const TWMap *map = branch.map();
+    if (!map || !map->showBoundaries())
+        return;
+    if (branch.hasBoundary())
+        drawOne(context, branch, selection);
+    const TWMapBranch::BranchList children = branch.children();
+    for (const std::shared_ptr<TWMapBranch> &child : children)
+        drawBoundaryInView(context, *child, selection);
+}
+
+} // namespace TWBoundaryDrawing

@@ -1,0 +1,553 @@
+#include "drawing/TWBoundaryOutline.h"
+#include "drawing/TWMapBranch_Layout.h"
+
+#include "model/TWMap.h"
+#include "platform/NotificationCenter.h"
+#include "support/BezierPath.h"
+#include "support/TWPointHolder.h"
+
+#include <QSet>
+#include <QStringList>
+#include <QtGlobal>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace TWBranchLayout {
+
+namespace {
+
+constexpr float NoMinimum = 9999999;
+constexpr float NoMaximum = -9999999;
+constexpr float SiblingStackStart = 500;
+
+// While a dictionary is filled branch by branch, the paths of the branches
+// it passes through are left to be rebuilt once at the end.
+int g_pathsDeferred = 0;
+
+void postRedraw(const TWMapBranch &branch, Rect rect)
+{
+    QVariantMap info{{TWMapBranch::RectKey, rect.toQt()}};
+    if (std::shared_ptr<TWMap> map = branch.mapPointer())
+        info.insert(TWMapBranch::MapKey, QVariant::fromValue(NotificationObject(map)));
+    NotificationCenter::defaultCenter().post(TWMapBranch::RedrawInRectNotification, nullptr, info);
+}
+
+void dropCachedPath(TWMapBranch &branch)
+{
+    const std::shared_ptr<BezierPath> path = branch.cachedBoundaryPath();
+    if (!path)
+        return;
+    const float grow = branch.boundaryLineWidth();
+    postRedraw(branch, path->bounds().insetBy(-grow, -grow));
+    branch.setCachedBoundaryPath(nullptr);
+}
+
+// Only a branch whose boundary is drawn needs its path at once; the others
+// build it when asked.
+void refreshPath(TWMapBranch &branch)
+{
+    if (g_pathsDeferred == 0 && branch.hasBoundary())
+        boundaryPath(branch);
+}
+
+// Sets `points` to those of `source`, reusing the holders it has: sets are
+// refilled at every move of a layout run, and no outline that is still
+// read shares these holders (an outline is invalidated with its set).
+void assignPoints(PointList &points, const Point *source, qsizetype count)
+{
+    if (points.size() != count) {
+        points.clear();
+        points.reserve(count);
+        for (qsizetype i = 0; i < count; ++i)
+            points.append(TWPointHolder::pointHolderForPoint(source[i]));
+        return;
+    }
+    for (qsizetype i = 0; i < count; ++i)
+        points.at(i)->setPoint(source[i]);
+}
+
+void fillCorners(PointList &points, Rect r, float grow)
+{
+    const Rect g = r.insetBy(-grow, -grow);
+    const Point corners[4] = {
+        {g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()}, {g.maxX(), g.maxY()}};
+    assignPoints(points, corners, 4);
+}
+
+float repelOf(const TWMapBranch &branch)
+{
+    const TWMap *map = branch.map();
+    return map ? float(map->repelDistance()) : 0;
+}
+
+// In tree order: the hull, and so where the drawn outline starts and its
+// dashes fall, must not depend on the hash's order.
+PointList allPoints(TWMapBranch &branch)
+{
+    const PointDictionary &dictionary = branch.childrenBoundaryPoints();
+    PointList points;
+    qsizetype found = 0;
+    QSet<QString> seen;
+    std::function<void(TWMapBranch &)> walk = [&](TWMapBranch &b) {
+        if (found == dictionary.size())
+            return;
+        const QString key = keyOf(b);
+        if (const auto it = dictionary.constFind(key); it != dictionary.cend()) {
+            points.append(it.value());
+            seen.insert(key);
+            ++found;
+        }
+        for (const std::shared_ptr<TWMapBranch> &child : b.children())
+            walk(*child);
+    };
+    walk(branch);
+    if (found < dictionary.size()) {
+        QStringList rest;
+        for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it) {
+            if (!seen.contains(it.key()))
+                rest.append(it.key());
+        }
+        std::sort(rest.begin(), rest.end());
+        for (const QString &key : std::as_const(rest))
+            points.append(dictionary.value(key));
+    }
+    return points;
+}
+
+void updateOrdinary(TWMapBranch &branch, const QString &key, Rect rect)
+{
+    fillCorners(branch.childrenBoundaryPoints()[key], rect,
+                repelOf(branch) + effectiveBoundaryMargin(branch));
+    invalidateBoundary(branch);
+    TWMapBranch *parent = branch.parent();
+    if (parent && !parent->isRoot())
+        updateOrdinary(*parent, key, rect);
+    refreshPath(branch);
+}
+
+// A changed branch makes its own outline and those of its ancestors below
+// the root stale; they are hulled again when read.
+void markAutolayoutStale(TWMapBranch &branch)
+{
+    for (TWMapBranch *b = &branch; b;) {
+        scheduleAutolayoutRecalculation(*b);
+        TWMapBranch *parent = b->parent();
+        if (!parent || parent->isRoot())
+            break;
+        b = parent;
+    }
+}
+
+PointList cornersOf(Rect r, float grow)
+{
+    PointList points;
+    fillCorners(points, r, grow);
+    return points;
+}
+
+float outlineMaxY(const PointList &outline)
+{
+    float y = -std::numeric_limits<float>::infinity();
+    for (const std::shared_ptr<TWPointHolder> &p : outline)
+        y = std::max(y, p->point().y);
+    return y;
+}
+
+float outlineMinY(const PointList &outline)
+{
+    float y = std::numeric_limits<float>::infinity();
+    for (const std::shared_ptr<TWPointHolder> &p : outline)
+        y = std::min(y, p->point().y);
+    return y;
+}
+
+// How far the branch must go down to clear every outline of `above`. Moving
+// an outline straight down raises its clearance to each other outline by
+// the same amount, so checking them one by one and moving at each
+// overlap ends where the deepest overlap alone sends it. Outlines wholly
+// above the branch's top cannot overlap it and are not measured.
+float pushBelow(const QList<const PointList *> &above, const PointList &own)
+{
+    if (own.isEmpty())
+        return 0;
+    const float top = outlineMinY(own);
+    float push = 0;
+    for (const PointList *outline : above) {
+        if (outline->isEmpty() || outlineMaxY(*outline) <= top)
+            continue;
+        const float d = TWBoundaryOutline::calcDistanceBetweenAboveBoundary(*outline, own);
+        if (d < 0)
+            push = std::max(push, -d);
+    }
+    return push;
+}
+
+void moveShadowDown(TWMapBranch &branch, float by)
+{
+    if (by > 0)
+        setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
+            branch, branch.autolayoutBranchMovedBounds().offsetBy(0, by));
+}
+
+void siblingsOnSide(TWMapBranch &branch, BranchList &array, bool above)
+{
+    TWMapBranch *parent = branch.parent();
+    if (!parent)
+        return;
+    const BranchList &siblings = parent->children();
+    const int i = int(siblings.indexOf(branch.shared_from_this()));
+    if (i < 0)
+        return;
+    const TWMap *map = branch.map();
+    TWMapBranch *top = branch.findTopLevelBranch();
+    const bool bottomUp =
+        top && isToLeftOfRoot(*top) && map && !map->childOutlineNumberingTopDown();
+    // Upward in the list when the children run top to bottom and we want those above.
+    const bool towardStart = above != bottomUp;
+    if (towardStart) {
+        for (int j = i - 1; j >= 0; --j)
+            array.append(siblings.at(j));
+    } else {
+        for (int j = i + 1; j < siblings.size(); ++j)
+            array.append(siblings.at(j));
+    }
+    if (TWMapBranch *grandparent = parent->parent(); grandparent && !grandparent->isRoot())
+        siblingsOnSide(*parent, array, above);
+}
+
+} // namespace
+
+float effectiveBoundaryMargin(const TWMapBranch &branch)
+{
+    return branch.hasBoundary() ? branch.boundaryMargin() + branch.boundaryLineWidth() : 0;
+}
+
+void updateBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed)
+{
+    if (changed.hidden())
+        return;
+    updateOrdinary(branch, keyOf(changed), changed.branchBounds());
+}
+
+// During a run the autolayout set keeps each branch's own points; the
+// points of its subtree are its children's outlines, or their shadow
+// rectangles, read when the outline is made (see autolayoutHullInput).
+void updateAutolayoutBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed)
+{
+    if (changed.hidden())
+        return;
+    if (&changed == &branch)
+        refreshOwnAutolayoutPoints(branch);
+    markAutolayoutStale(branch);
+}
+
+void refreshOwnAutolayoutPoints(TWMapBranch &branch)
+{
+    if (branch.hidden())
+        return;
+    fillCorners(branch.autolayoutChildrenBoundaryPoints()[keyOf(branch)],
+                branch.autolayoutBranchMovedBounds(),
+                repelOf(branch) + effectiveBoundaryMargin(branch));
+}
+
+void updateBoundary(TWMapBranch &branch)
+{
+    updateBoundaryForChangedChild(branch, branch);
+}
+
+void removeChildFromBoundary(TWMapBranch &branch, TWMapBranch &removed)
+{
+    const QString key = keyOf(removed);
+    for (TWMapBranch *b = &branch; b; b = b->parent()) {
+        b->childrenBoundaryPoints().remove(key);
+        invalidateBoundary(*b);
+    }
+    for (TWMapBranch *b = &branch; b; b = b->parent())
+        refreshPath(*b);
+}
+
+void invalidateBoundary(TWMapBranch &branch)
+{
+    branch.childrenBoundaryOutlinePoints().clear();
+    dropCachedPath(branch);
+}
+
+void invalidateAutolayoutBoundary(TWMapBranch &branch)
+{
+    branch.autolayoutChildrenBoundaryOutlinePoints().clear();
+}
+
+void removeAllChildrenBoundaryPoints(TWMapBranch &branch)
+{
+    branch.childrenBoundaryPoints().clear();
+}
+
+void removeAllAutolayoutChildrenBoundaryPoints(TWMapBranch &branch)
+{
+    branch.autolayoutChildrenBoundaryPoints().clear();
+}
+
+void moveBoundaryBy(TWMapBranch &branch, float dx, float dy)
+{
+    PointDictionary &points = branch.childrenBoundaryPoints();
+    for (auto it = points.begin(); it != points.end(); ++it) {
+        for (const std::shared_ptr<TWPointHolder> &p : std::as_const(it.value()))
+            p->movePointByX(dx, dy);
+    }
+    // The outline may be a copy that does not share the moved points, and a
+    // kept path would stay behind: both are rebuilt from the points.
+    if (!branch.childrenBoundaryOutlinePoints().isEmpty() || branch.cachedBoundaryPath()) {
+        invalidateBoundary(branch);
+        refreshPath(branch);
+    }
+}
+
+void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy)
+{
+    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    for (auto it = points.begin(); it != points.end(); ++it) {
+        for (const std::shared_ptr<TWPointHolder> &p : std::as_const(it.value()))
+            p->movePointByX(dx, dy);
+    }
+    branch.setMinAutolayoutY(branch.minAutolayoutY() + dy);
+    branch.setMaxAutolayoutY(branch.maxAutolayoutY() + dy);
+}
+
+const PointList &childrenBoundaryOutlinePoints(TWMapBranch &branch)
+{
+    if (branch.childrenBoundaryOutlinePoints().isEmpty()) {
+        invalidateBoundary(branch);
+        recalculateBoundary(branch);
+        refreshPath(branch);
+    }
+    return branch.childrenBoundaryOutlinePoints();
+}
+
+const PointList &autolayoutChildrenBoundaryOutlinePoints(TWMapBranch &branch)
+{
+    if (branch.autolayoutChildrenBoundaryOutlinePoints().isEmpty() ||
+        std::isnan(branch.minAutolayoutY()))
+        recalculateAutolayoutBoundary(branch);
+    return branch.autolayoutChildrenBoundaryOutlinePoints();
+}
+
+void recalculateBoundary(TWMapBranch &branch)
+{
+    if (branch.childrenBoundaryPoints().isEmpty()) {
+        BranchList visible;
+        branch.allDescendantsIntoArray(visible, false);
+        ++g_pathsDeferred;
+        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(visible))
+            updateBoundaryForChangedChild(*d, *d);
+        --g_pathsDeferred;
+    }
+    const PointList points = allPoints(branch);
+    dropCachedPath(branch);
+    TWBoundaryOutline::recalculateBoundaryFromAllPoints(points,
+                                                        branch.childrenBoundaryOutlinePoints());
+}
+
+namespace {
+
+// The points whose hull is the branch's autolayout outline. A child grown by
+// the same margin has the same points for its subtree in its own set, so its
+// outline stands for them: each hull is then made from a few points per
+// child instead of every rectangle of the subtree.
+PointList autolayoutHullInput(TWMapBranch &branch)
+{
+    PointList input = branch.autolayoutChildrenBoundaryPoints().value(keyOf(branch));
+    if (branch.isRoot())
+        return input; // the root's outline is its own rectangle
+    const float margin = effectiveBoundaryMargin(branch);
+    const float grow = repelOf(branch) + margin;
+    BranchList subtree;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
+        if (child->hidden())
+            continue;
+        if (effectiveBoundaryMargin(*child) == margin) {
+            input.append(autolayoutChildrenBoundaryOutlinePoints(*child));
+            continue;
+        }
+        subtree.clear();
+        child->allDescendantsIntoArray(subtree, false);
+        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree))
+            input.append(cornersOf(d->autolayoutBranchMovedBounds(), grow));
+    }
+    return input;
+}
+
+} // namespace
+
+void recalculateAutolayoutBoundary(TWMapBranch &branch)
+{
+    PointList points;
+    if (!branch.hidden()) {
+        refreshOwnAutolayoutPoints(branch);
+        points = autolayoutHullInput(branch);
+    }
+    PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
+    TWBoundaryOutline::recalculateBoundaryFromAllPoints(points, outline);
+    // Holders of its own, so that the outline can be moved by itself.
+    for (std::shared_ptr<TWPointHolder> &p : outline)
+        p = TWPointHolder::pointHolderForPoint(p->point());
+    float minY = NoMinimum, maxY = NoMaximum;
+    for (const std::shared_ptr<TWPointHolder> &p : std::as_const(outline)) {
+        minY = std::min(minY, p->point().y);
+        maxY = std::max(maxY, p->point().y);
+    }
+    branch.setMinAutolayoutY(minY);
+    branch.setMaxAutolayoutY(maxY);
+}
+
+bool translateAutolayoutOutline(TWMapBranch &branch, float dx, float dy)
+{
+    PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
+    if (outline.isEmpty() || std::isnan(branch.minAutolayoutY()))
+        return false;
+    for (const std::shared_ptr<TWPointHolder> &p : std::as_const(outline))
+        p->movePointByX(dx, dy);
+    branch.setMinAutolayoutY(branch.minAutolayoutY() + dy);
+    branch.setMaxAutolayoutY(branch.maxAutolayoutY() + dy);
+    return true;
+}
+
+void scheduleAutolayoutRecalculation(TWMapBranch &branch)
+{
+    invalidateAutolayoutBoundary(branch);
+    // A NaN extreme stays NaN through moves: the mark survives until a read.
+    branch.setMinAutolayoutY(std::numeric_limits<float>::quiet_NaN());
+}
+
+void populateAutolayoutBoundaryFromOrdinaryBoundary(TWMapBranch &branch)
+{
+    // The run starts from the real bounds, which the shadow rectangles now
+    // hold: the branch's own points, and its outline when first read.
+    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    if (points.size() > 1)
+        points.clear();
+    refreshOwnAutolayoutPoints(branch);
+    scheduleAutolayoutRecalculation(branch);
+}
+
+void populateOrdinaryBoundaryFromAutolayoutBoundary(TWMapBranch &branch)
+{
+    invalidateBoundary(branch);
+    BranchList visible;
+    if (branch.isRoot()) {
+        if (!branch.hidden())
+            visible.append(branch.shared_from_this());
+    } else {
+        branch.allDescendantsIntoArray(visible, false);
+    }
+    commitAutolayoutPoints(branch, visible, true);
+    // Outlines are made again from the points when read; a drawn boundary's now.
+    refreshPath(branch);
+}
+
+void commitAutolayoutPoints(TWMapBranch &branch, const BranchList &contributors, bool exactly)
+{
+    PointDictionary &points = branch.childrenBoundaryPoints();
+    if (exactly && points.size() > contributors.size())
+        points.clear();
+    const float grow = repelOf(branch) + effectiveBoundaryMargin(branch);
+    for (const std::shared_ptr<TWMapBranch> &d : contributors)
+        fillCorners(points[keyOf(*d)], d->autolayoutBranchMovedBounds(), grow);
+    if (exactly && points.size() != contributors.size()) {
+        QSet<QString> keys;
+        for (const std::shared_ptr<TWMapBranch> &d : contributors)
+            keys.insert(keyOf(*d));
+        for (auto it = points.begin(); it != points.end();)
+            it = keys.contains(it.key()) ? std::next(it) : points.erase(it);
+    }
+    invalidateBoundary(branch);
+}
+
+void allBranchesAboveMeIntoArray(TWMapBranch &branch, BranchList &array)
+{
+    siblingsOnSide(branch, array, true);
+}
+
+void allBranchesBelowMeIntoArray(TWMapBranch &branch, BranchList &array)
+{
+    siblingsOnSide(branch, array, false);
+}
+
+BranchList ancestorsWithBoundaries(const TWMapBranch &branch)
+{
+    BranchList ancestors;
+    for (TWMapBranch *p = branch.parent(); p; p = p->parent())
+        ancestors.append(p->shared_from_this());
+    return ancestors;
+}
+
+PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch,
+                                          const QHash<QString, PointList> &placed)
+{
+    QList<const PointList *> above;
+    above.reserve(placed.size());
+    for (auto it = placed.cbegin(); it != placed.cend(); ++it)
+        above.append(&it.value());
+    moveShadowDown(branch, pushBelow(above, autolayoutChildrenBoundaryOutlinePoints(branch)));
+    return autolayoutChildrenBoundaryOutlinePoints(branch);
+}
+
+PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch,
+                                                 const QHash<QString, PointList> &placed)
+{
+    TWMapBranch *parent = branch.parent();
+    const BranchList &siblings = parent ? parent->children() : BranchList();
+    qsizetype i = -1;
+    for (qsizetype k = 0; k < siblings.size(); ++k) {
+        if (siblings.at(k).get() == &branch) {
+            i = k;
+            break;
+        }
+    }
+    if (i < 0) {
+        qWarning("Severe and unusual error in autolayout - I am not one of my parent's children!");
+        return {};
+    }
+    const Rect moved = branch.autolayoutBranchMovedBounds();
+    float y = SiblingStackStart;
+    if (i > 0) {
+        TWMapBranch &previous = *siblings.at(i - 1);
+        y = previous.autolayoutBranchMovedBounds().maxY() + repelOf(branch) +
+            effectiveBoundaryMargin(previous) + effectiveBoundaryMargin(branch);
+    }
+    setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
+        branch, Rect(moved.x(), y, moved.width(), moved.height()));
+
+    QList<const PointList *> above;
+    above.reserve(i + placed.size());
+    for (qsizetype j = i - 1; j >= 0; --j)
+        above.append(&autolayoutChildrenBoundaryOutlinePoints(*siblings.at(j)));
+    for (auto it = placed.cbegin(); it != placed.cend(); ++it)
+        above.append(&it.value());
+    moveShadowDown(branch, pushBelow(above, autolayoutChildrenBoundaryOutlinePoints(branch)));
+    return autolayoutChildrenBoundaryOutlinePoints(branch);
+}
+
+std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch)
+{
+    if (std::shared_ptr<BezierPath> cached = branch.cachedBoundaryPath())
+        return cached;
+    if (branch.childrenBoundaryOutlinePoints().isEmpty())
+        recalculateBoundary(branch);
+    const PointList &outline = branch.childrenBoundaryOutlinePoints();
+    if (outline.isEmpty())
+        return nullptr;
+    QList<Point> corners;
+    corners.reserve(outline.size());
+    for (const std::shared_ptr<TWPointHolder> &p : outline)
+        corners.append(p->point());
+    auto path = std::make_shared<BezierPath>(TWBoundaryOutline::pathFromOutline(
+        corners, branch.boundaryCornerStyle(), branch.boundaryCurveRadius()));
+    branch.setCachedBoundaryPath(path);
+    const float grow = branch.boundaryLineWidth();
+    postRedraw(branch, path->bounds().insetBy(-grow, -grow));
+    return path;
+}
+
+} // namespace TWBranchLayout

@@ -1,0 +1,491 @@
+#include "drawing/TWMapBranch_Layout.h"
+
+#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWFlexiBranch.h"
+#include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWMap.h"
+#include "model/TWMapLayoutServices.h"
+#include "platform/NotificationCenter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace TWBranchLayout {
+
+namespace {
+
+TWMapBranch *rootOf(const TWMapBranch &branch)
+{
+    const TWMap *map = branch.map();
+    return map ? map->root().get() : nullptr;
+}
+
+Rect mainBounds(const TWMapBranch &branch)
+{
+    return branch.mainGraphic() ? branch.mainGraphic()->bounds() : Rect();
+}
+
+int sideOf(const TWMapBranch &child)
+{
+    return child.connectionGraphic() ? child.connectionGraphic()->connectionToParentSide() : 0;
+}
+
+enum class Mirror { None, ToRight, ToLeft };
+
+// Where a child goes when its parent's rectangle changes from `o` to `n`:
+// the connection side decides which edge of the parent it follows, and a
+// parent that crossed the root's centre line mirrors its subtree about its
+// own old centre.
+Point followParent(const TWMapBranch &child, Rect c, Rect o, Rect n, Mirror mode, bool wasLeft)
+{
+    const float mirror = mode == Mirror::None ? 0 : 2 * o.x() + o.width() - c.x() - c.maxX();
+    const float dLeft = n.x() - o.x();
+    const float dRight = n.maxX() - o.maxX();
+    const float dMidX = n.midX() - o.midX();
+    const float dMidY = n.midY() - o.midY();
+    const float dTop = n.y() - o.y();
+    const float dBottom = n.maxY() - o.maxY();
+    switch (sideOf(child)) {
+    case 1:
+        return {c.x() + mirror + (wasLeft ? dLeft : dRight), c.y() + dMidY};
+    case 2:
+        return {c.x() + dLeft, c.y() + dMidY};
+    case 3:
+        return {c.x() + dRight, c.y() + dMidY};
+    case 4:
+        return {c.x() + dMidX, c.y() + dTop};
+    case 5:
+        return {c.x() + dMidX, c.y() + dBottom};
+    case 6:
+        return {c.x() + mirror + dMidX, c.y() + (isAboveParent(child) ? dTop : dBottom)};
+    case 7:
+        return {c.x() + mirror + (isToLeftOfParent(child) ? dLeft : dRight), c.y() + dMidY};
+    default:
+        return c.origin;
+    }
+}
+
+// Every visible branch of the subtree forgets its outline and points: a
+// subtree that changed sides is rebuilt from scratch.
+void forgetOutlines(TWMapBranch &branch, bool autolayout)
+{
+    BranchList subtree;
+    branch.allDescendantsIntoArray(subtree, false);
+    for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree)) {
+        if (autolayout) {
+            invalidateAutolayoutBoundary(*d);
+            removeAllAutolayoutChildrenBoundaryPoints(*d);
+        } else {
+            invalidateBoundary(*d);
+            removeAllChildrenBoundaryPoints(*d);
+        }
+    }
+}
+
+void postRedrawWholeCanvas(TWMap &map)
+{
+    const Size canvas = map.canvasSize();
+    NotificationCenter::defaultCenter().post(
+        TWMapBranch::RedrawInRectNotification, nullptr,
+        {{TWMapBranch::RectKey, Rect(0, 0, canvas.width, canvas.height).toQt()},
+         {TWMapBranch::MapKey, QVariant::fromValue(NotificationObject(map.shared_from_this()))}});
+}
+
+} // namespace
+
+QString keyOf(const TWMapBranch &branch)
+{
+    return QString::number(branch.branchNumber());
+}
+
+// --- side tests and comparisons ---
+
+bool isToLeftOfRoot(const TWMapBranch &branch)
+{
+    const TWMapBranch *root = rootOf(branch);
+    if (!root || root == &branch || !root->mainGraphic() || !branch.mainGraphic())
+        return false;
+    return mainBounds(*root).midX() > mainBounds(branch).midX();
+}
+
+bool isToLeftOfParent(const TWMapBranch &branch)
+{
+    const TWMapBranch *parent = branch.parent();
+    return parent && mainBounds(*parent).midX() > mainBounds(branch).midX();
+}
+
+bool isAboveParent(const TWMapBranch &branch)
+{
+    const TWMapBranch *parent = branch.parent();
+    return parent && mainBounds(*parent).midY() > mainBounds(branch).midY();
+}
+
+int compareRightEndPositions(const TWMapBranch &a, const TWMapBranch &b)
+{
+    const float own = a.autolayoutBranchMovedBounds().maxX();
+    const float other = b.autolayoutBranchMovedBounds().maxX();
+    return own > other ? -1 : other > own ? 1 : 0;
+}
+
+int compareLeftEndPositions(const TWMapBranch &a, const TWMapBranch &b)
+{
+    const float own = a.autolayoutBranchMovedBounds().x();
+    const float other = b.autolayoutBranchMovedBounds().x();
+    return other > own ? -1 : own > other ? 1 : 0;
+}
+
+bool isTextMaxWidthInMainGraphic(const TWMapBranch &branch)
+{
+    if (!branch.enclosedTextArea() || !branch.mainGraphic())
+        return false;
+    return branch.enclosedTextArea()->bounds().width() >=
+           mainBounds(branch).width() - branch.totalWidthForSuffixImages() -
+               branch.totalWidthToAllowForOtherEnclosedGraphics();
+}
+
+void widenToNaturalSize(TWMapBranch &branch)
+{
+    const std::shared_ptr<TWTextArea> &text = branch.enclosedTextArea();
+    if (!text || !branch.mainGraphic())
+        return;
+    const float width = branch.textMaxWidthSet() ? branch.textMaxWidth() : text->bounds().width();
+    const float needed = text->requiredSizeForWidth(width).width +
+                         branch.totalWidthToAllowForOtherEnclosedGraphics() +
+                         branch.totalWidthForSuffixImages();
+    if (mainBounds(branch).width() < needed)
+        branch.layoutServices().makeNaturalSize(branch, false, true);
+}
+
+bool stopsDescent(const TWMapBranch &branch)
+{
+    const TWMap *map = branch.map();
+    return branch.childrenHidden() && map &&
+           map->branchHideLevel() >= branch.getThisBranchLevel() + 1;
+}
+
+// --- shadow rectangles ---
+
+void setAutolayoutBranchMovedBounds(TWMapBranch &branch, Rect bounds)
+{
+    const Rect old = branch.autolayoutBranchMovedBounds();
+    if (bounds == old)
+        return;
+    const float dy = bounds.y() - old.y();
+    branch.setMinAutolayoutY(branch.minAutolayoutY() + dy);
+    branch.setMaxAutolayoutY(branch.maxAutolayoutY() + dy);
+    branch.setAutolayoutBranchMovedBounds(bounds);
+    updateAutolayoutBoundaryForChangedChild(branch, branch);
+}
+
+namespace {
+
+// Every child follows its parent's move (sides 1 to 7): when the parent
+// only translates, so does the whole family.
+bool childrenFollow(const TWMapBranch &branch)
+{
+    const BranchList &children = branch.children();
+    return std::all_of(children.cbegin(), children.cend(), [](const auto &c) {
+        const int side = sideOf(*c);
+        return side >= 1 && side <= 7;
+    });
+}
+
+// `carried`: the parent translated its outline by this same move, which
+// then already holds this subtree where it goes.
+void moveShadow(TWMapBranch &branch, Rect bounds, bool carried)
+{
+    const Rect o = branch.autolayoutBranchMovedBounds();
+    if (bounds == o)
+        return;
+    TWMapBranch *root = rootOf(branch);
+    const bool wasLeft = root && root->autolayoutBranchMovedBounds().midX() > o.midX();
+
+    // The branch's own points follow when its outline is next made; each
+    // descendant that moves does the same, and one that stays (side 0)
+    // keeps them where it is.
+    branch.setAutolayoutBranchMovedBounds(bounds);
+
+    const bool nowLeft = root && root->autolayoutBranchMovedBounds().midX() > bounds.midX();
+    const Mirror mode = wasLeft && !nowLeft   ? Mirror::ToRight
+                        : !wasLeft && nowLeft ? Mirror::ToLeft
+                                              : Mirror::None;
+    // A subtree that only translates keeps its outline's shape: the outline
+    // moves instead of being hulled again.
+    const bool translated =
+        mode == Mirror::None && bounds.size == o.size && childrenFollow(branch) &&
+        translateAutolayoutOutline(branch, bounds.x() - o.x(), bounds.y() - o.y());
+    if (!translated)
+        scheduleAutolayoutRecalculation(branch);
+    TWMapBranch *parent = branch.parent();
+    if (parent && !parent->isRoot() && !(carried && translated))
+        updateAutolayoutBoundaryForChangedChild(*parent, branch);
+
+    if (mode != Mirror::None)
+        forgetOutlines(branch, true);
+
+    const BranchList children = branch.children();
+    for (const std::shared_ptr<TWMapBranch> &child : children) {
+        const Rect c = child->autolayoutBranchMovedBounds();
+        const Point p = followParent(*child, c, o, bounds, mode, wasLeft);
+        moveShadow(*child, Rect(p.x, p.y, c.width(), c.height()), translated);
+    }
+    // A subtree that changed sides lost its points; its children brought
+    // theirs back, and the branch's own come back here, as a real move
+    // ends.
+    if (mode != Mirror::None) {
+        updateAutolayoutBoundaryForChangedChild(branch, branch);
+        scheduleAutolayoutRecalculation(branch);
+    }
+}
+
+} // namespace
+
+void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branch, Rect bounds)
+{
+    moveShadow(branch, bounds, false);
+}
+
+void cacheBranchBoundsOfBranchOnly(TWMapBranch &branch)
+{
+    const Rect bounds = branch.branchBounds();
+    branch.setAutolayoutBranchOriginalBounds(bounds);
+    branch.setAutolayoutBranchMovedBounds(bounds);
+    populateAutolayoutBoundaryFromOrdinaryBoundary(branch);
+}
+
+void cacheBranchBounds(TWMapBranch &branch)
+{
+    cacheBranchBoundsOfBranchOnly(branch);
+    if (stopsDescent(branch))
+        return;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        cacheBranchBounds(*child);
+}
+
+void cacheRepelBounds(TWMapBranch &branch)
+{
+    const TWMap *map = branch.map();
+    const float repel = map ? float(map->repelDistance()) : 0;
+    const Rect b = branch.branchBounds();
+    const Rect grown(b.x(), b.y() - repel * 0.5f, b.width(), b.height() + repel);
+    branch.setAutolayoutBranchOriginalBounds(grown);
+    branch.setAutolayoutBranchMovedBounds(grown);
+    populateAutolayoutBoundaryFromOrdinaryBoundary(branch);
+    if (stopsDescent(branch))
+        return;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        cacheRepelBounds(*child);
+}
+
+void moveChildrenBack(TWMapBranch &branch)
+{
+    TWMapBranch *parent = branch.parent();
+    TWMapBranch *root = rootOf(branch);
+    if (parent && !parent->isRoot() && root) {
+        const TWMap *map = branch.map();
+        const float spacing = float(map->interChildSpacing());
+        const Rect p = parent->autolayoutBranchMovedBounds();
+        const Rect own = branch.autolayoutBranchMovedBounds();
+        const float x = p.midX() >= root->branchBounds().midX() ? p.maxX() + spacing
+                                                                : p.x() - spacing - own.width();
+        setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
+            branch, Rect(x, own.y(), own.width(), own.height()));
+    }
+    if (stopsDescent(branch))
+        return;
+    const BranchList children = branch.children();
+    for (const std::shared_ptr<TWMapBranch> &child : children)
+        moveChildrenBack(*child);
+}
+
+void verticallyCenterChildren(TWMapBranch &branch)
+{
+    if (stopsDescent(branch) || branch.children().isEmpty())
+        return;
+    const BranchList children = branch.children();
+    const Rect first = children.first()->autolayoutBranchMovedBounds();
+    const Rect last = children.last()->autolayoutBranchMovedBounds();
+    const float spanCentre = first.y() + (last.maxY() - first.y()) * 0.5f;
+    const float offset = spanCentre - branch.autolayoutBranchMovedBounds().midY();
+    if (!branch.isRoot()) {
+        for (const std::shared_ptr<TWMapBranch> &child : children) {
+            const Rect c = child->autolayoutBranchMovedBounds();
+            setAutolayoutBranchMovedBounds(*child, c.offsetBy(0, -offset));
+        }
+    }
+    for (const std::shared_ptr<TWMapBranch> &child : children)
+        verticallyCenterChildren(*child);
+}
+
+void commitCachedRepelBounds(TWMapBranch &branch)
+{
+    if (!stopsDescent(branch)) {
+        const BranchList children = branch.children();
+        for (const std::shared_ptr<TWMapBranch> &child : children)
+            commitCachedRepelBounds(*child);
+    }
+    commitCachedRepelBoundsOfBranchOnly(branch);
+    populateOrdinaryBoundaryFromAutolayoutBoundary(branch);
+}
+
+void commitCachedRepelBoundsOfBranchOnly(TWMapBranch &branch)
+{
+    const Rect moved = branch.autolayoutBranchMovedBounds();
+    const Rect original = branch.autolayoutBranchOriginalBounds();
+    moveBranchBy(branch, moved.x() - original.x(), moved.y() - original.y(), false);
+}
+
+float minAutolayoutY(TWMapBranch &branch)
+{
+    if (std::isnan(branch.minAutolayoutY()))
+        recalculateAutolayoutBoundary(branch);
+    return branch.minAutolayoutY();
+}
+
+float maxAutolayoutY(TWMapBranch &branch)
+{
+    if (std::isnan(branch.minAutolayoutY()))
+        recalculateAutolayoutBoundary(branch);
+    return branch.maxAutolayoutY();
+}
+
+// --- real graphics ---
+
+void moveBranchBy(TWMapBranch &branch, float dx, float dy, bool moveChildren)
+{
+    if (dx == 0 && dy == 0)
+        return;
+    if (branch.isRoot()) {
+        TWMapBranch::GraphicList graphics;
+        branch.graphicsForBranchIntoArray(graphics, true, false, false);
+        for (const std::shared_ptr<TWGraphic> &g : std::as_const(graphics)) {
+            g->moveBy(dx, dy);
+            TWMapBranch *owner = g->branch();
+            if (owner && owner->mainGraphic() == g)
+                invalidateBoundary(*owner);
+        }
+        if (TWMap *map = branch.map())
+            postRedrawWholeCanvas(*map);
+        return;
+    }
+    if (const std::shared_ptr<TWGraphic> image = branch.enclosedImage())
+        image->moveBy(dx, dy);
+    const TWMapBranch::GraphicList linked = branch.linkedGraphics();
+    for (const std::shared_ptr<TWGraphic> &g : linked)
+        g->moveBy(dx, dy);
+    if (const std::shared_ptr<TWTextArea> text = branch.enclosedTextArea())
+        text->moveBy(dx, dy);
+    const TWMapBranch::EnclosedGraphicList others = branch.otherEnclosedGraphics();
+    for (const std::shared_ptr<TWEnclosedGraphic> &e : others) {
+        if (e && e->graphic())
+            e->graphic()->moveBy(dx, dy);
+    }
+    branch.setCachedBounds(Rect());
+    const std::shared_ptr<TWGraphic> main = branch.mainGraphic();
+    if (!main)
+        return;
+    const Rect r = main->bounds().offsetBy(dx, dy);
+    if (main->className() == QLatin1String("TWFlexiBranch") && branch.connectionGraphic())
+        branch.connectionGraphic()->updateBounds();
+    if (moveChildren) {
+        setMainGraphicBounds(branch, r);
+        return;
+    }
+    main->setBounds(r);
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
+        if (child->connectionGraphic())
+            child->connectionGraphic()->updateBounds();
+    }
+}
+
+void setMainGraphicBounds(TWMapBranch &branch, Rect bounds)
+{
+    const std::shared_ptr<TWGraphic> main = branch.mainGraphic();
+    if (!main)
+        return;
+    const Rect o = main->bounds();
+    if (bounds == o)
+        return;
+    const bool wasLeft = isToLeftOfRoot(branch);
+    main->setBounds(bounds);
+    // The graphic may correct what it is given: children follow what it took.
+    const Rect n = main->bounds();
+    const bool nowLeft = isToLeftOfRoot(branch);
+    const Mirror mode = wasLeft && !nowLeft   ? Mirror::ToRight
+                        : !wasLeft && nowLeft ? Mirror::ToLeft
+                                              : Mirror::None;
+    if (mode != Mirror::None)
+        forgetOutlines(branch, false);
+    const BranchList children = branch.children();
+    for (const std::shared_ptr<TWMapBranch> &child : children) {
+        const Rect c = mainBounds(*child);
+        const Point p = followParent(*child, c, o, n, mode, wasLeft);
+        moveBranchBy(*child, p.x - c.x(), p.y - c.y(), true);
+    }
+    updateBoundaryForChangedChild(branch, branch);
+}
+
+Rect boundsOfShowAndHideImage(const TWMapBranch &branch)
+{
+    const TWMap *map = branch.map();
+    const std::shared_ptr<TWGraphic> &main = branch.mainGraphic();
+    if (!map || !main)
+        return {};
+    const bool hasChildren = !branch.children().isEmpty();
+    const bool shown = (hasChildren && branch.getThisBranchLevel() == map->branchHideLevel()) ||
+                       (branch.childrenHidden() && hasChildren) ||
+                       (hasChildren && map->showCollapseSign());
+    if (!shown)
+        return {};
+    enum Kind { Left, Right, Top, Bottom } kind;
+    if (branch.isRoot()) {
+        kind = Right;
+    } else {
+        switch (branch.childrenConnectionSide()) {
+        case 0:
+        case 1:
+        case 7:
+            kind = isToLeftOfRoot(branch) ? Left : Right;
+            break;
+        case 2:
+            kind = Left;
+            break;
+        case 3:
+            kind = Right;
+            break;
+        case 4:
+            kind = Top;
+            break;
+        case 5:
+        case 6:
+            kind = Bottom;
+            break;
+        default:
+            return {};
+        }
+    }
+    const Rect m = main->bounds();
+    const float x = kind == Left ? m.x() - 11 : kind == Right ? m.maxX() : m.midX() - 7;
+    const QString type = main->className();
+    float y;
+    if (kind == Bottom) {
+        y = m.maxY();
+    } else if (type == QLatin1String("TWLine")) {
+        y = kind == Top ? branch.branchBounds().y() - 13 : m.maxY() - 7;
+    } else if (type == QLatin1String("TWFlexiBranch")) {
+        const auto *flexi = static_cast<const TWFlexiBranch *>(main.get());
+        y = kind == Top    ? branch.branchBounds().y() - 13
+            : kind == Left ? flexi->yPositionForLeftEndGraphics() - 7
+                           : flexi->yPositionForRightEndGraphics() - 7;
+    } else if (type == QLatin1String("TWCircle")) {
+        y = kind == Top ? branch.branchBounds().y() - 13
+                        : main->imageBoundsAssertingMainGraphic(false).midY() - 7;
+    } else {
+        y = kind == Top ? m.y() - 13 : m.midY() - 7;
+    }
+    return {x, y, 13, 13};
+}
+
+} // namespace TWBranchLayout

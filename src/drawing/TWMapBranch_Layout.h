@@ -1,0 +1,115 @@
+#pragma once
+
+#include "model/TWMapBranch.h"
+#include "platform/Geometry.h"
+
+#include <QHash>
+#include <QString>
+#include <memory>
+
+class BezierPath;
+
+// What layout and boundaries do with one branch: the shadow rectangles a
+// layout run moves instead of the real graphics, the real moves that follow
+// the same connection-side rules, and the two boundary outlines (the
+// ordinary one from the real bounds, the autolayout one from the shadow
+// rectangles) kept as corner points per contributing branch and their hull.
+namespace TWBranchLayout {
+
+using PointList = TWMapBranch::PointList;
+using PointDictionary = TWMapBranch::PointDictionary;
+using BranchList = TWMapBranch::BranchList;
+
+// The key of a branch's points in a point dictionary.
+QString keyOf(const TWMapBranch &branch);
+
+// --- side tests and comparisons ---
+bool isToLeftOfRoot(const TWMapBranch &branch);
+bool isToLeftOfParent(const TWMapBranch &branch);
+bool isAboveParent(const TWMapBranch &branch);
+// -1, 0 or 1: right ends in descending order, left ends in ascending order.
+int compareRightEndPositions(const TWMapBranch &a, const TWMapBranch &b);
+int compareLeftEndPositions(const TWMapBranch &a, const TWMapBranch &b);
+bool isTextMaxWidthInMainGraphic(const TWMapBranch &branch);
+void widenToNaturalSize(TWMapBranch &branch);
+// Collapsed with its level at or above the map's hide level: recursive
+// caching, committing and placing stop here.
+bool stopsDescent(const TWMapBranch &branch);
+
+// --- shadow rectangles ---
+// Stores the rectangle (shifting the outline's extremes by the change of y)
+// and refreshes the branch's own points; children stay.
+void setAutolayoutBranchMovedBounds(TWMapBranch &branch, Rect bounds);
+// Moves the shadow rectangle and carries the children along by their
+// connection sides, mirroring a subtree that crosses the root's centre line.
+void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branch, Rect bounds);
+void cacheBranchBounds(TWMapBranch &branch);
+void cacheRepelBounds(TWMapBranch &branch);
+// The same for the branch alone, without its children.
+void cacheBranchBoundsOfBranchOnly(TWMapBranch &branch);
+// Places the branch interChildSpacing beyond its parent's outer edge, then
+// its children the same way.
+void moveChildrenBack(TWMapBranch &branch);
+void verticallyCenterChildren(TWMapBranch &branch);
+// Moves every branch of the subtree by its shadow difference, children first.
+void commitCachedRepelBounds(TWMapBranch &branch);
+// Moves the branch alone by its shadow difference.
+void commitCachedRepelBoundsOfBranchOnly(TWMapBranch &branch);
+// The outline's extremes of y, brought up to date when a move left them stale.
+float minAutolayoutY(TWMapBranch &branch);
+float maxAutolayoutY(TWMapBranch &branch);
+
+// --- real graphics ---
+void moveBranchBy(TWMapBranch &branch, float dx, float dy, bool moveChildren);
+void setMainGraphicBounds(TWMapBranch &branch, Rect bounds);
+// The 13 x 13 collapse sign; the zero rectangle when none is shown.
+Rect boundsOfShowAndHideImage(const TWMapBranch &branch);
+
+// --- boundary outlines ---
+float effectiveBoundaryMargin(const TWMapBranch &branch);
+void updateBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed);
+void updateAutolayoutBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed);
+void updateBoundary(TWMapBranch &branch);
+void removeChildFromBoundary(TWMapBranch &branch, TWMapBranch &removed);
+void invalidateBoundary(TWMapBranch &branch);
+void invalidateAutolayoutBoundary(TWMapBranch &branch);
+void removeAllChildrenBoundaryPoints(TWMapBranch &branch);
+void removeAllAutolayoutChildrenBoundaryPoints(TWMapBranch &branch);
+void moveBoundaryBy(TWMapBranch &branch, float dx, float dy);
+void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy);
+// The branch's own points in its own autolayout set, from its shadow rectangle.
+void refreshOwnAutolayoutPoints(TWMapBranch &branch);
+// The outlines, rebuilt first when empty.
+const PointList &childrenBoundaryOutlinePoints(TWMapBranch &branch);
+const PointList &autolayoutChildrenBoundaryOutlinePoints(TWMapBranch &branch);
+void recalculateBoundary(TWMapBranch &branch);
+void recalculateAutolayoutBoundary(TWMapBranch &branch);
+// recalculateAutolayoutBoundary() when the outline or its extremes are next
+// read: a subtree moved in steps is hulled once, not at every step.
+void scheduleAutolayoutRecalculation(TWMapBranch &branch);
+// Moves an up-to-date autolayout outline and its extremes; false (and
+// nothing moved) when the outline is to be made anew anyway.
+bool translateAutolayoutOutline(TWMapBranch &branch, float dx, float dy);
+void populateAutolayoutBoundaryFromOrdinaryBoundary(TWMapBranch &branch);
+void populateOrdinaryBoundaryFromAutolayoutBoundary(TWMapBranch &branch);
+// The ordinary points of `contributors` in the branch's set, from their
+// shadow rectangles; `exactly` drops every other branch's points.
+void commitAutolayoutPoints(TWMapBranch &branch, const BranchList &contributors, bool exactly);
+// Siblings on the upper (lower) side, then those of each ancestor below the
+// first level.
+void allBranchesAboveMeIntoArray(TWMapBranch &branch, BranchList &array);
+void allBranchesBelowMeIntoArray(TWMapBranch &branch, BranchList &array);
+BranchList ancestorsWithBoundaries(const TWMapBranch &branch);
+// Moves a first-level branch's shadow down until its outline clears every
+// outline of `placed`; returns its outline.
+PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch,
+                                          const QHash<QString, PointList> &placed);
+// Stacks a branch below its previous sibling and clear of the outlines of
+// the siblings placed before it; returns its outline (empty when the branch
+// is not among its parent's children).
+PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch,
+                                                 const QHash<QString, PointList> &placed);
+// The drawn boundary, built when missing; null without an outline.
+std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch);
+
+} // namespace TWBranchLayout

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "model/TWMapLayoutServices.h"
+
+#include <QString>
+
+// The map's automatic layout and the boundary outlines its branches keep,
+// installed on a map with TWMap::setLayoutServices(). The loose layout
+// pushes the siblings of moved branches out of their way; the tight layout
+// arranges the whole map, or the subtrees of chosen branches, into compact
+// columns on shadow rectangles and commits the result to the graphics once,
+// so that a run is one undo group of plain bounds changes.
+class TWMapLayout : public TWMapLayoutServices
+{
+public:
+    static inline const QString ResizedGraphicFlippedNotification =
+        QStringLiteral("ResizedGraphicFlippedNotification");
+    // Where the tight layout starts stacking siblings and first-level branches.
+    static constexpr float StackStart = 500;
+
+    // --- the map's entry points ---
+    // By the map's layout assistance mode: 2 loose, 3 tight, others nothing.
+    static void autoArangeWithMovedBranches(TWMap &map, const BranchList &moved);
+    // The whole map, tightly, whatever the mode; then the preview is renewed.
+    static void autoArrange(TWMap &map);
+
+    static void performLooseAutoLayoutWithMovedBranches(TWMap &map, const BranchList &moved);
+    static void performTightAutoLayoutWithMovedBranches(TWMap &map, const BranchList &moved,
+                                                        bool subtreeOnly);
+    // Arranges the subtree below `branch`, deepest first, and centres each
+    // parent on its children.
+    static void tightLayoutFromBranch(TWMap &map, TWMapBranch &branch);
+
+    // --- services ---
+    void updateBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed) override;
+    void removeChildFromBoundary(TWMapBranch &branch, TWMapBranch &removed) override;
+    void invalidateBoundary(TWMapBranch &branch) override;
+    void recalculateBoundary(TWMapBranch &branch) override;
+    void updateBoundary(TWMapBranch &branch) override;
+    void moveBoundaryBy(TWMapBranch &branch, float dx, float dy) override;
+    std::optional<Rect> boundaryPathBounds(TWMapBranch &branch) override;
+    bool boundaryPathContainsPoint(TWMapBranch &branch, Point point) override;
+    Rect boundsOfShowAndHideImage(TWMapBranch &branch) override;
+    void autoArrangeWithMovedBranches(TWMap &map, const BranchList &moved) override;
+};
