@@ -84,6 +84,34 @@ private:
     int m_k = 0;
 };
 
+bool isRegionalIndicator(const QString &string, qsizetype at)
+{
+    if (at + 1 >= string.size() || !string[at].isHighSurrogate())
+        return false;
+    const char32_t c = QChar::surrogateToUcs4(string[at], string[at + 1]);
+    return c >= 0x1F1E6 && c <= 0x1F1FF;
+}
+
+// The end of the user-perceived character starting at `start`. The
+// platform's finder splits a flag; its two regional indicators (counted in
+// pairs from the start of a run) are put back together.
+qsizetype graphemeEnd(QTextBoundaryFinder &finder, const QString &string, qsizetype start)
+{
+    finder.setPosition(int(start));
+    qsizetype end = finder.toNextBoundary();
+    if (end <= start || end > string.size())
+        end = start + 1;
+    if (end == start + 2 && isRegionalIndicator(string, start) &&
+        isRegionalIndicator(string, end)) {
+        qsizetype run = start;
+        while (run >= 2 && isRegionalIndicator(string, run - 2))
+            run -= 2;
+        if ((start - run) % 4 == 0)
+            end += 2;
+    }
+    return end;
+}
+
 bool isParagraphEnd(QChar c)
 {
     return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator ||
@@ -129,10 +157,7 @@ void TWTextArea::generateFlexiCharacters()
     float lineY = 0;
     qsizetype start = 0;
     while (start < laidOut) {
-        graphemes.setPosition(int(start));
-        qsizetype end = graphemes.toNextBoundary();
-        if (end <= start || end > string.size())
-            end = start + 1;
+        const qsizetype end = graphemeEnd(graphemes, string, start);
         const AttributedString::Range range{start, end - start};
         const qsizetype first = start;
         start = end;
