@@ -29,6 +29,8 @@ void TWFlexiBranch::clearResizeCaches()
 {
     clearFlexiCharacters();
     clearCachedHitTestPath();
+    // The curve may now reach where nothing was drawn before.
+    setDrawingBoundsValid(false);
 }
 
 void TWFlexiBranch::applyLeftClamps()

@@ -101,8 +101,12 @@ void TWTextArea::drawForDragInView(const DrawingContext &context, const TWDrawin
         painter.fillRect(b.toQt(), inheritedFillColor().toQColor());
     if (drawsStroke())
         frameRect(context, b, inheritedStrokeColor(), strokeWidth());
-    if (m_text.isEmpty() || shouldDrawFlexiText())
+    if (m_text.isEmpty())
         return;
+    if (shouldDrawFlexiText()) {
+        drawFlexiText(context);
+        return;
+    }
     TWTextLayout &shared = TWTextLayout::shared();
     shared.setLineFragmentPadding(m_lineFragmentPadding);
     shared.setContainerSize(b.size);
