@@ -42,9 +42,8 @@ struct FlexiMap
             auto flexi = TWGraphic::make<TWFlexiBranch>(Rect(x, y, 180, 30));
             auto branch = TWMapBranch::createWithGraphic(flexi, root.get(), map.get());
             flexi->initializePoints();
-            branch->enclosedTextArea()->setText(
-                AttributedString(QStringLiteral("A label that runs along its branch %1").arg(i),
-                                 font));
+            branch->enclosedTextArea()->setText(AttributedString(
+                QStringLiteral("A label that runs along its branch %1").arg(i), font));
             labels.push_back(branch->enclosedTextArea());
         }
         NotificationQueue::defaultQueue().flush();

@@ -2,6 +2,8 @@
 
 #include "graphics/TWGraphic.h"
 
+#include <array>
+
 // The bendable branch shape (branch type 5): a straight piece at each end
 // (room for the icons before the text and the images after it) joined by two
 // cubic segments that meet at the midpoint of the two intermediate points.
@@ -134,6 +136,8 @@ private:
     void moveRightEdge(Resizing &r, float px);
     void moveTopEdge(Resizing &r, float py) const;
     void moveBottomEdge(Resizing &r, float py);
+    // Undo of a knob drag: all eight points as they were, undoable again.
+    void restorePoints(const std::array<Point, 8> &points);
 
     Point m_leftPoint;
     Point m_rightPoint;

@@ -30,8 +30,7 @@ Color innerEndHandleColor()
 
 // One rule for the round and the diamond handles: the 7 x 7 square on the
 // point, half-tinted inside, outlined in the colour.
-void drawShapedHandle(const DrawingContext &context, Point point, const Color &color,
-                      bool diamond)
+void drawShapedHandle(const DrawingContext &context, Point point, const Color &color, bool diamond)
 {
     const Rect r = context.centerScanRect(Rect(point.x - 4 + 1, point.y - 4 + 1, 7, 7));
     QPainterPath outline;
@@ -63,7 +62,8 @@ void TWFlexiBranch::drawInView(const DrawingContext &context, const TWDrawingVie
     // The control polygon, dotted over the curve.
     BezierPath polygon;
     polygon.moveToPoint(m_leftPoint);
-    for (Point p : {m_innerEndLeft, m_intermediate1, m_intermediate2, m_innerEndRight, m_rightPoint})
+    for (Point p :
+         {m_innerEndLeft, m_intermediate1, m_intermediate2, m_innerEndRight, m_rightPoint})
         polygon.lineToPoint(p);
     StrokeStyle dotted;
     dotted.dash = {1, 1};

@@ -74,7 +74,8 @@ void TWFlexiBranch::fitVertically(Resizing &r, float e, float f, float py, float
 
 void TWFlexiBranch::moveLeftEdge(Resizing &r, float px)
 {
-    const float straights = (m_straightLeft.x - m_leftPoint.x) + (m_rightPoint.x - m_straightRight.x);
+    const float straights =
+        (m_straightLeft.x - m_leftPoint.x) + (m_rightPoint.x - m_straightRight.x);
     float dx = px - r.x;
     r.x = px;
     r.w = m_rightPoint.x - px;
@@ -95,7 +96,8 @@ void TWFlexiBranch::moveLeftEdge(Resizing &r, float px)
 
 void TWFlexiBranch::moveRightEdge(Resizing &r, float px)
 {
-    const float straights = (m_straightLeft.x - m_leftPoint.x) + (m_rightPoint.x - m_straightRight.x);
+    const float straights =
+        (m_straightLeft.x - m_leftPoint.x) + (m_rightPoint.x - m_straightRight.x);
     float dx = px - (r.x + r.w);
     if (straights + MinimumCurveLength > px - m_leftPoint.x) {
         px = m_leftPoint.x + straights + MinimumCurveLength;
@@ -142,13 +144,33 @@ void TWFlexiBranch::moveBottomEdge(Resizing &r, float py)
     }
 }
 
+void TWFlexiBranch::restorePoints(const std::array<Point, 8> &points)
+{
+    std::array<Point, 8> current;
+    for (size_t i = 0; i < 8; ++i)
+        current[i] = this->*allPoints[i];
+    registerUndo([current](TWGraphic &g) { static_cast<TWFlexiBranch &>(g).restorePoints(current); });
+    for (size_t i = 0; i < 8; ++i)
+        this->*allPoints[i] = points[i];
+    clearResizeCaches();
+    dropCurve();
+    postGraphicNeedsRedraw();
+}
+
 int TWFlexiBranch::resizeByMovingKnob(int knob, Point p, bool)
 {
+    // The points change in place below; undo puts them back after the
+    // bounds, whose own undo refits only the ends' x.
+    std::array<Point, 8> before;
+    for (size_t i = 0; i < 8; ++i)
+        before[i] = this->*allPoints[i];
+    registerUndo([before](TWGraphic &g) { static_cast<TWFlexiBranch &>(g).restorePoints(before); });
     postGraphicNeedsRedraw();
     const Rect old = bounds();
-    Resizing r{old.x(), old.y(), old.width(), old.height(), textHeight(),
-               imageFilename() ? 6.0f : 0.0f};
-    const float straights = (m_straightLeft.x - m_leftPoint.x) + (m_rightPoint.x - m_straightRight.x);
+    Resizing r{old.x(),      old.y(),      old.width(),
+               old.height(), textHeight(), imageFilename() ? 6.0f : 0.0f};
+    const float straights =
+        (m_straightLeft.x - m_leftPoint.x) + (m_rightPoint.x - m_straightRight.x);
     TWMapBranch *owner = branch();
     const auto invalidateConnections = [owner] {
         if (owner)
@@ -278,8 +300,8 @@ int TWFlexiBranch::resizeByMovingKnob(int knob, Point p, bool)
         const float tx = r.x + leftReserve();
         const float tw = r.x + r.w - rightReserve() - tx;
         const Size needed = text->requiredSizeForWidth(tw);
-        text->setBounds(Rect(tx, yPositionForEnclosedTextArea(), std::max(tw, needed.width),
-                             needed.height));
+        text->setBounds(
+            Rect(tx, yPositionForEnclosedTextArea(), std::max(tw, needed.width), needed.height));
     }
     const Rect resized(r.x, r.y, r.w, r.h);
     if (resized != bounds()) {

@@ -114,8 +114,7 @@ qsizetype graphemeEnd(QTextBoundaryFinder &finder, const QString &string, qsizet
 
 bool isParagraphEnd(QChar c)
 {
-    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator ||
-           c == QChar::LineSeparator;
+    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
 }
 
 } // namespace
@@ -127,8 +126,8 @@ void TWTextArea::generateFlexiCharacters()
     setDrawingBoundsValid(false);
     if (shape) {
         shape->setDrawingBoundsValid(false);
-        NotificationCenter::defaultCenter().post(
-            TWGraphic::GraphicDrawingBoundsInvalidNotification, shape->notificationObject());
+        NotificationCenter::defaultCenter().post(TWGraphic::GraphicDrawingBoundsInvalidNotification,
+                                                 shape->notificationObject());
     }
     m_flexiCharacters.clear();
     if (m_text.isEmpty() || !shape)

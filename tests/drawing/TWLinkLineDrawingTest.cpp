@@ -87,22 +87,6 @@ TEST_F(LinkLineDrawingTest, ArrowStylesDashesAndSelection)
         loop->drawInView(ctx, &view, true, std::nullopt, false);
     });
     EXPECT_TRUE(GoldenImage::matches(image, "link-lines"));
-
-    // A filled head is solid inside; an open one is white inside, beside
-    // the line that runs into it.
-    const auto inside = [&](const TWLinkLine &line, bool start) {
-        const Point tip = start ? line.getStartPoint() : line.getEndPoint();
-        const Point control = start ? line.intermediatePoint1() : line.intermediatePoint2();
-        const float dx = control.x - tip.x, dy = control.y - tip.y;
-        const float length = std::hypot(dx, dy);
-        const float ux = dx / length, uy = dy / length;
-        return image.pixel(int(std::lround(tip.x + ux * 9 - uy * 2.8f)),
-                           int(std::lround(tip.y + uy * 9 + ux * 2.8f)));
-    };
-    EXPECT_LT(qRed(inside(*arrows, false)), 80);
-    EXPECT_GT(qRed(inside(*arrows, true)), 200);
-    EXPECT_GT(qRed(inside(*red, false)), 150);
-    EXPECT_LT(qGreen(inside(*red, false)), 80);
 }
 
 TEST_F(LinkLineDrawingTest, HiddenAndUnresolvedLinesAreNotDrawn)
@@ -155,13 +139,16 @@ TEST_F(LinkLineDrawingTest, TemporaryLineWhileDragging)
         {"straight up", nullptr, {150, 20}, {150.02f, 97}, {150.1f, 20}},
         {"inside the start graphic", nullptr, {160, 110}, {150, 120}, {160, 110}},
         {"back over the start graphic", &from, {400, 120}, {203, 120}, {400, 120}},
-        {"over an overlapping graphic", overlapping->mainGraphic().get(), {0, 0}, {150, 120},
+        {"over an overlapping graphic",
+         overlapping->mainGraphic().get(),
+         {0, 0},
+         {150, 120},
          {230, 130}},
         {"over a graphic apart", apart->mainGraphic().get(), {0, 0}, {203, 120}, {397, 120}},
     };
     for (const auto &c : cases) {
-        const BezierPath path = TWLinkLine::generateBezierPathForDrawingFromGraphic(from, c.to,
-                                                                                   c.pointer);
+        const BezierPath path =
+            TWLinkLine::generateBezierPathForDrawingFromGraphic(from, c.to, c.pointer);
         ASSERT_EQ(path.elementCount(), 2) << c.name;
         EXPECT_NEAR(path.elementAtIndex(0).points[0].x, c.start.x, 0.05) << c.name;
         EXPECT_NEAR(path.elementAtIndex(0).points[0].y, c.start.y, 0.05) << c.name;

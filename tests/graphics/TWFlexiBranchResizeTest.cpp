@@ -36,6 +36,7 @@ TEST_F(FlexiResizeTest, EachKnobKeepsCurveAndTextStrip)
         Rect bounds;
         Point left, right; // the ends afterwards
     } cases[] = {
+        // clang-format off
         // At least 16 points of curve stay between the straight pieces.
         {"left end too far right", 10, {290, 130}, false, {278, 100, 22, 30}, {278, 130}, {300, 130}},
         {"right end too far left", 11, {105, 130}, false, {100, 100, 22, 30}, {100, 130}, {122, 130}},
@@ -58,11 +59,12 @@ TEST_F(FlexiResizeTest, EachKnobKeepsCurveAndTextStrip)
         {"left edge", 23, {60, 120}, false, {60, 100, 240, 30}, {60, 130}, {300, 130}},
         {"bottom-right corner", 27, {350, 150}, false, {100, 100, 250, 50}, {100, 130}, {350, 130}},
         {"top-left corner", 20, {80, 90}, false, {80, 90, 220, 40}, {80, 130}, {300, 130}},
+        // clang-format on
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        flexi->setImageFilename(c.withPicture ? std::optional<QString>(QStringLiteral("Images/p.png"))
-                                              : std::nullopt);
+        flexi->setImageFilename(
+            c.withPicture ? std::optional<QString>(QStringLiteral("Images/p.png")) : std::nullopt);
         flexi->setBounds(Rect(100, 100, 200, 30));
         branch->enclosedTextArea()->setBounds(Rect(103, 110, 190, 20));
         flexi->initializePoints();
@@ -101,6 +103,22 @@ TEST_F(FlexiResizeTest, ClampedEndKeepsControlPointsOnTheCurve)
     EXPECT_GE(label.width(), 16);
 }
 
+TEST_F(FlexiResizeTest, UndoPutsTheDraggedPointsBack)
+{
+    const Point i1 = flexi->intermediate1(), right = flexi->rightPoint();
+    // A bend alone leaves the bounds as they are, and is still undone.
+    flexi->resizeByMovingKnob(TWFlexiBranch::Intermediate1Knob, {150, 60}, false);
+    flexi->resizeByMovingKnob(TWFlexiBranch::RightPointKnob, {320, 105}, false);
+    settle();
+    undo->undo();
+    EXPECT_EQ(flexi->intermediate1(), i1);
+    EXPECT_EQ(flexi->rightPoint(), right);
+    EXPECT_EQ(flexi->bounds(), Rect(100, 100, 200, 30));
+    undo->redo();
+    EXPECT_EQ(flexi->intermediate1(), Point(150, 60));
+    EXPECT_EQ(flexi->rightPoint(), Point(320, 105));
+}
+
 TEST_F(FlexiResizeTest, RoomForANewPicture)
 {
     branch->setTextRelativePosition(0);
@@ -119,8 +137,7 @@ TEST_F(FlexiResizeTest, RoomForANewPicture)
     EXPECT_EQ(flexi->enclosedImageBoundsForNewImageOfSize(Size(100, 50), self),
               Rect(100, 4, 200, 100));
     // Taken away: back to the line with its label.
-    EXPECT_EQ(flexi->enclosedImageBoundsForNewImageOfSize(Size(0, 0), self),
-              Rect());
+    EXPECT_EQ(flexi->enclosedImageBoundsForNewImageOfSize(Size(0, 0), self), Rect());
     EXPECT_EQ(self, Rect(100, 110, 200, 20));
     // Wider: the shape widens to its expansion side (right of the root: rightwards).
     branch->setTextRelativePosition(0);
