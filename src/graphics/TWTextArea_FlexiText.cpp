@@ -177,7 +177,7 @@ void TWTextArea::generateFlexiCharacters()
             const Rect fragment = layout.lineFragmentUsedRectForGlyph(first);
             const float offset = usedBottom - (fragment.y() + fragment.height() / 2) + LineGap;
             const std::shared_ptr<BezierPath> path = bezierPathOffsetVerticallyBy(offset, false);
-            if (!path)
+            if (!path || path->isEmpty())
                 break;
             walk.reset();
             linePath = *path;
