@@ -192,10 +192,11 @@ void TWFlexiBranch::unrecordedMoveBy(float dx, float dy)
 {
     setPrimitiveBounds(bounds().offsetBy(dx, dy));
     moveAllPointsBy(dx, dy, false);
+    // Characters laid out afresh must find the curve where it is now.
+    dropCurve();
     TWMapBranch *owner = branch();
     if (owner && owner->enclosedTextArea())
         owner->enclosedTextArea()->moveCachedFlexiCharactersBy(dx, dy);
-    dropCurve();
     if (owner)
         owner->invalidateIncomingAndOutgoingConnectionGraphics();
     clearCachedHitTestPath();

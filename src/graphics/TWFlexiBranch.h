@@ -2,6 +2,8 @@
 
 #include "graphics/TWGraphic.h"
 
+#include <array>
+
 // The bendable branch shape (branch type 5): a straight piece at each end
 // (room for the icons before the text and the images after it) joined by two
 // cubic segments that meet at the midpoint of the two intermediate points.
@@ -78,9 +80,34 @@ public:
     void recalculateLeftEnd();
     void recalculateRightEnd();
 
+    // --- resizing (TWFlexiBranch_Resize.cpp) ---
+    // Drags one of the fourteen knobs. At least 16 points of curve stay
+    // between the straight pieces, the text keeps its strip above the higher
+    // end, and the label is refitted to the length between the ends.
+    int resizeByMovingKnob(int knob, Point point, bool naturalAspectRatio) override;
+    // The size of the shape's picture, with room for the label.
+    void makeNaturalSize() override;
+    // Where a new enclosed picture of `size` goes (a zero size: the picture
+    // is taken away); `selfBounds` receives the shape's new bounds.
+    Rect enclosedImageBoundsForNewImageOfSize(Size size, Rect &selfBounds);
+
+    // --- drawing (TWFlexiBranch_Drawing.cpp) ---
+    // The curve, and over it the dotted control polygon when selected.
+    void drawInView(const DrawingContext &context, const TWDrawingView *view, bool isSelected,
+                    const std::optional<Shadow> &shadow, bool drawingSelectionShadow) override;
+    // The eight bounds handles, round handles on the ends and diamonds on
+    // the control points.
+    void drawHandlesInView(const DrawingContext &context, const TWDrawingView *view) override;
+    void drawDiamondHandleAtPoint(const DrawingContext &context, Point point, const Color &color,
+                                  const TWDrawingView *view);
+    void drawCircleHandleAtPoint(const DrawingContext &context, Point point, const Color &color,
+                                 const TWDrawingView *view);
+
     static bool hasFill() { return false; }
 
 protected:
+    // The shape, its label and the text standing above the curve.
+    std::optional<Rect> computeDrawingBounds() override;
     void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
                          xmlDocPtr doc) override;
@@ -99,6 +126,18 @@ private:
     // The ends follow the bounds; the inner ends stay out of the straight pieces.
     void refitEnds(Rect bounds, bool recorded);
     void dropCurve();
+    // Knob dragging (TWFlexiBranch_Resize.cpp).
+    struct Resizing;
+    void clearResizeCaches();
+    void applyLeftClamps();
+    void applyRightClamps();
+    void fitVertically(Resizing &r, float e, float f, float py, float dy) const;
+    void moveLeftEdge(Resizing &r, float px);
+    void moveRightEdge(Resizing &r, float px);
+    void moveTopEdge(Resizing &r, float py) const;
+    void moveBottomEdge(Resizing &r, float py);
+    // Undo of a knob drag: all eight points as they were, undoable again.
+    void restorePoints(const std::array<Point, 8> &points);
 
     Point m_leftPoint;
     Point m_rightPoint;

@@ -1,5 +1,8 @@
 #include "graphics/TWFlexiBranchTransformedCharacter.h"
+#include "drawing/TWTextLayout.h"
 #include "support/ParagraphStyle.h"
+
+#include <QPainter>
 
 void TWFlexiBranchTransformedCharacter::setAttributedString(const AttributedString &string)
 {
@@ -13,4 +16,26 @@ void TWFlexiBranchTransformedCharacter::setAttributedString(const AttributedStri
                           {0, copy.length()});
     }
     m_attributedString = copy;
+    m_layout.reset();
+}
+
+const TWTextLayout &TWFlexiBranchTransformedCharacter::layout() const
+{
+    if (!m_layout) {
+        auto layout = std::make_shared<TWTextLayout>();
+        layout->setLineFragmentPadding(0);
+        layout->setAttributedString(m_attributedString);
+        m_layout = std::move(layout);
+    }
+    return *m_layout;
+}
+
+Size TWFlexiBranchTransformedCharacter::size() const
+{
+    return layout().usedRect().size;
+}
+
+void TWFlexiBranchTransformedCharacter::draw(QPainter &painter) const
+{
+    layout().draw(painter, Point(0, 0));
 }

@@ -4,6 +4,10 @@
 #include "support/AttributedString.h"
 
 #include <QTransform>
+#include <memory>
+
+class QPainter;
+class TWTextLayout;
 
 // One character of a label laid along a flexi curve: drawn at the origin of
 // its own space, which `transform` carries onto the map.
@@ -21,7 +25,16 @@ public:
     float angle() const { return m_angle; }
     void setAngle(float angle) { m_angle = angle; }
 
+    // The character's size as drawn on its own (advance and line height).
+    Size size() const;
+    // Draws the character with its own space's origin at the painter's
+    // origin; the layout is made once and replayed.
+    void draw(QPainter &painter) const;
+
 private:
+    const TWTextLayout &layout() const;
+
+    mutable std::shared_ptr<TWTextLayout> m_layout;
     QTransform m_transform;
     AttributedString m_attributedString;
     Point m_drawPoint;

@@ -33,9 +33,6 @@ Rect spanning(Rect a, Rect b)
 // allow for: the stroke's miter limit of 10 cuts sharper tips off.
 constexpr float MinimumArrowSine = 0.1f;
 
-// The map keeps no zoom of its own yet: its graphics are drawn at natural size.
-constexpr float MapZoomAmount = 100;
-
 } // namespace
 
 void TWLinkLine::init()
@@ -444,7 +441,8 @@ void TWLinkLine::updateBounds()
 
 Rect TWLinkLine::drawingBounds()
 {
-    return drawingBoundsAtZoom(MapZoomAmount);
+    const TWMap *m = map();
+    return drawingBoundsAtZoom(m ? m->zoomAmount() : 100);
 }
 
 Rect TWLinkLine::drawingBoundsAtZoom(float zoomAmount)

@@ -117,6 +117,18 @@ public:
     int resizeByMovingKnob(int knob, Point point, bool naturalAspectRatio) override;
     bool selectsInRect(Rect rect) override;
 
+    // --- drawing (TWLinkLine_Drawing.cpp) ---
+    // Nothing while the map hides link lines, an end is unresolved or an
+    // end's branch is collapsed away. Selected: the dotted control polygon
+    // and the handles on the control points.
+    void drawInView(const DrawingContext &context, const TWDrawingView *view, bool isSelected,
+                    const std::optional<Shadow> &shadow, bool drawingSelectionShadow) override;
+    void drawHandlesInView(const DrawingContext &context, const TWDrawingView *view) override;
+    // The straight line shown while a new link line is dragged out of
+    // `from`: to the pointer, or to `to` when over another graphic.
+    static BezierPath generateBezierPathForDrawingFromGraphic(const TWGraphic &from,
+                                                              const TWGraphic *to, Point point);
+
     static bool hasFill() { return false; }
     static bool hasTerminator() { return true; }
 

@@ -279,8 +279,9 @@ void TWTextArea::removeAllCachedFlexiCharacters()
 void TWTextArea::moveCachedFlexiCharactersBy(float dx, float dy)
 {
     if (m_flexiCharacters.empty()) {
-        if (TWMapBranch *owner = branch())
-            owner->layoutServices().generateFlexiCharacters(*owner);
+        // Laid out on the moved curve: nothing left to move.
+        generateFlexiCharacters();
+        return;
     }
     const QTransform move = QTransform::fromTranslate(dx, dy);
     for (const FlexiCharacter &character : m_flexiCharacters)

@@ -101,9 +101,14 @@ public:
     void removeObjectFromCachedFlexiCharactersAtIndex(int index);
     void replaceObjectInCachedFlexiCharactersAtIndex(int index, const FlexiCharacter &character);
     void removeAllCachedFlexiCharacters();
-    // Moves the laid-out characters with the curve, laying them out first
-    // when there are none.
+    // Moves the laid-out characters with the curve; with none laid out yet,
+    // lays them out on the curve as it is now.
     void moveCachedFlexiCharactersBy(float dx, float dy);
+    // Lays the text out along the branch's flexi curve, one record per
+    // user-perceived character (TWTextArea_FlexiText.cpp).
+    void generateFlexiCharacters();
+    // Draws the laid-out characters, laying them out first when there are none.
+    void drawFlexiText(const DrawingContext &context);
 
     // --- geometry ---
     // A polyline `distance` from the branch shape's path (towards the text),

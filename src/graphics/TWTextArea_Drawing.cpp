@@ -49,6 +49,7 @@ void TWTextArea::drawInView(const DrawingContext &context, const TWDrawingView *
     const Rect b = bounds();
     const TWTextLayout *layout = cachedTextLayout();
     const bool editing = view && view->editingTextArea() == this;
+    const bool flexi = shouldDrawFlexiText();
     const BezierPath outline = rectanglePath(b, strokeWidth());
 
     DrawingContext::StateSaver saver(context);
@@ -58,7 +59,10 @@ void TWTextArea::drawInView(const DrawingContext &context, const TWDrawingView *
     const auto textOrEditingFrame = [&](const DrawingContext &c) {
         if (editing)
             frameRect(c, b.insetBy(-1, -1), SystemColors::knobColor(), 1);
-        else if (layout)
+        // The editor shows the text in a box, so the curve keeps its characters.
+        if (flexi)
+            drawFlexiText(c);
+        else if (!editing && layout)
             layout->draw(c.painter(), b.origin);
     };
     const auto paint = [&](const DrawingContext &c) {
@@ -97,8 +101,12 @@ void TWTextArea::drawForDragInView(const DrawingContext &context, const TWDrawin
         painter.fillRect(b.toQt(), inheritedFillColor().toQColor());
     if (drawsStroke())
         frameRect(context, b, inheritedStrokeColor(), strokeWidth());
-    if (m_text.isEmpty() || shouldDrawFlexiText())
+    if (m_text.isEmpty())
         return;
+    if (shouldDrawFlexiText()) {
+        drawFlexiText(context);
+        return;
+    }
     TWTextLayout &shared = TWTextLayout::shared();
     shared.setLineFragmentPadding(m_lineFragmentPadding);
     shared.setContainerSize(b.size);

@@ -1,0 +1,214 @@
+#include "BranchTestSupport.h"
+#include "GoldenImage.h"
+#include "drawing/DrawingContext.h"
+#include "drawing/TWDrawingView.h"
+#include "drawing/TWTextLayout.h"
+#include "graphics/TWFlexiBranch.h"
+#include "graphics/TWFlexiBranchTransformedCharacter.h"
+#include "support/Font.h"
+
+#include <QPainter>
+#include <cmath>
+
+using namespace BranchTest;
+
+namespace {
+
+const TextAttributes kFont{{NSFontAttributeName, QVariant::fromValue(Font("LiberationSans", 12))}};
+
+// A flexi branch whose line runs from (40, 90) to (340, 90), reserving 3
+// points at each end.
+class FlexiDrawingTest : public BranchFixture
+{
+protected:
+    FlexiDrawingTest()
+    {
+        branch = TWMapBranch::createWithGraphic(
+            TWGraphic::make<TWFlexiBranch>(Rect(40, 60, 300, 30)), root.get(), map.get());
+        flexi = std::static_pointer_cast<TWFlexiBranch>(branch->mainGraphic());
+        label = branch->enclosedTextArea();
+        label->setLineFragmentPadding(5);
+        label->setBounds(Rect(43, 70, 294, 20));
+        flexi->initializePoints();
+        settle();
+    }
+    void setText(const QString &text)
+    {
+        label->setText(AttributedString(text, kFont));
+        label->generateFlexiCharacters();
+    }
+    QStringList characters() const
+    {
+        QStringList result;
+        for (const auto &c : label->cachedFlexiCharacters())
+            result << c->attributedString().string();
+        return result;
+    }
+    static float lineHeight()
+    {
+        return TWTextLayout::requiredSizeForWidth(AttributedString("X", kFont), 1000, Size(0, 0))
+            .height;
+    }
+    static QImage render(Size size, const std::function<void(const DrawingContext &)> &draw)
+    {
+        QImage image = DrawingContext::makeImage(size, 1.0, Qt::white);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::TextAntialiasing, true);
+        DrawingContext context(painter, false);
+        draw(context);
+        return image;
+    }
+
+    std::shared_ptr<TWMapBranch> branch;
+    std::shared_ptr<TWFlexiBranch> flexi;
+    std::shared_ptr<TWTextArea> label;
+    TWDrawingView view;
+};
+
+TEST_F(FlexiDrawingTest, OneLineOnAStraightLineStandsHalfALinePlusThreeAbove)
+{
+    setText("Flexi text");
+    ASSERT_EQ(label->countOfCachedFlexiCharacters(), 10);
+
+    const float h = lineHeight();
+    float previousX = 0;
+    for (const auto &c : label->cachedFlexiCharacters()) {
+        SCOPED_TRACE(c->attributedString().string().toStdString());
+        EXPECT_FLOAT_EQ(c->angle(), 0);
+        EXPECT_NEAR(c->drawPoint().y, 90 - (h / 2 + 3), 0.01);
+        EXPECT_GT(c->drawPoint().x, previousX);
+        previousX = c->drawPoint().x;
+        // The character is centred on its draw point.
+        const Size size = c->size();
+        const QPointF middle = c->transform().map(QPointF(size.width / 2, size.height / 2));
+        EXPECT_NEAR(middle.x(), c->drawPoint().x, 0.01);
+        EXPECT_NEAR(middle.y(), c->drawPoint().y, 0.01);
+    }
+    // The first character starts after the reserved end and the padding.
+    const auto first = label->objectInCachedFlexiCharactersAtIndex(0);
+    EXPECT_NEAR(first->drawPoint().x, 40 + 3 + 5 + first->size().width / 2, 0.6);
+
+    // Centred text is centred along the line; each character on its own is
+    // placed by its transform alone, so it is stored left-aligned.
+    ParagraphStyle centred;
+    centred.alignment = CenterTextAlignment;
+    AttributedString text("Flexi text", kFont);
+    text.addAttribute(NSParagraphStyleAttributeName, QVariant::fromValue(centred), {0, 10});
+    label->setText(text);
+    label->generateFlexiCharacters();
+    EXPECT_GT(label->objectInCachedFlexiCharactersAtIndex(0)->drawPoint().x, 120);
+    for (const auto &c : label->cachedFlexiCharacters()) {
+        const QVariant style = c->attributedString().attribute(NSParagraphStyleAttributeName, 0);
+        EXPECT_EQ(style.value<ParagraphStyle>().alignment, LeftTextAlignment);
+    }
+}
+
+TEST_F(FlexiDrawingTest, LongTextWrapsWithTheLastLineNearestTheCurve)
+{
+    flexi->setBounds(Rect(40, 60, 120, 30));
+    flexi->initializePoints();
+    setText("one two three four five six seven");
+    const auto &chars = label->cachedFlexiCharacters();
+    ASSERT_FALSE(chars.empty());
+    const float h = lineHeight();
+    const float top = chars.front()->drawPoint().y, bottom = chars.back()->drawPoint().y;
+    EXPECT_NEAR(bottom, 90 - (h / 2 + 3), 0.01);
+    EXPECT_LT(top, bottom - h * 0.9f) << "the first line stands furthest from the curve";
+}
+
+TEST_F(FlexiDrawingTest, UserPerceivedCharactersStayWhole)
+{
+    const QString thumbs = QStringLiteral("\U0001F44D\U0001F3FD");
+    const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");
+    const QString accented = QStringLiteral("e\u0301");
+    const QString flag = QStringLiteral("\U0001F1EB\U0001F1F7");
+    setText("a" + thumbs + accented + family + flag + "z");
+    EXPECT_EQ(characters(), QStringList({"a", thumbs, accented, family, flag, "z"}));
+    float previousX = 0;
+    for (const auto &c : label->cachedFlexiCharacters()) {
+        EXPECT_GT(c->drawPoint().x, previousX) << c->attributedString().string().toStdString();
+        previousX = c->drawPoint().x;
+    }
+}
+
+TEST_F(FlexiDrawingTest, EmptyTextAndLineBreaks)
+{
+    setText(QString());
+    EXPECT_EQ(label->countOfCachedFlexiCharacters(), 0);
+    // A forced break makes two lines; the break itself draws nothing.
+    setText("up\ndown");
+    EXPECT_EQ(characters(), QStringList({"u", "p", "d", "o", "w", "n"}));
+    EXPECT_LT(label->objectInCachedFlexiCharactersAtIndex(0)->drawPoint().y,
+              label->objectInCachedFlexiCharactersAtIndex(2)->drawPoint().y);
+}
+
+TEST_F(FlexiDrawingTest, APureMoveCarriesTheCharactersWithoutLayingThemOut)
+{
+    setText("Moved");
+    const TWTextArea::FlexiCharacterList before = label->cachedFlexiCharacters();
+    std::vector<QTransform> transforms;
+    for (const auto &c : before)
+        transforms.push_back(c->transform());
+
+    flexi->setBounds(Rect(70, 40, 300, 30));
+    ASSERT_EQ(label->cachedFlexiCharacters(), before) << "the same records, not new ones";
+    for (size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(before[i]->transform(), transforms[i] * QTransform::fromTranslate(30, -20));
+
+    // A move made while nothing is laid out lays the text out on the moved curve.
+    label->removeAllCachedFlexiCharacters();
+    flexi->bezierPath(); // cached at the old place
+    flexi->unrecordedMoveBy(0, 10);
+    ASSERT_EQ(label->countOfCachedFlexiCharacters(), 5);
+    EXPECT_NEAR(label->objectInCachedFlexiCharactersAtIndex(0)->drawPoint().y,
+                80 - (lineHeight() / 2 + 3), 0.01);
+
+    // A new size clears them; they come back at the next drawing.
+    flexi->setBounds(Rect(70, 50, 200, 30));
+    EXPECT_EQ(label->countOfCachedFlexiCharacters(), 0);
+}
+
+TEST_F(FlexiDrawingTest, DrawingBoundsHoldTheTextAboveTheCurve)
+{
+    auto loose = TWGraphic::make<TWFlexiBranch>(Rect(0, 0, 100, 20));
+    EXPECT_EQ(loose->drawingBounds(), Rect()) << "not yet in a map";
+    setText("Bounds");
+    const Rect drawn = flexi->drawingBounds();
+    EXPECT_LE(drawn.y(), 60 - lineHeight() - 15);
+    EXPECT_GE(drawn.maxX(), 340 + 15);
+    // While edited, the label's own height stands in for the laid-out text.
+    label->setIsEditing(true);
+    EXPECT_FLOAT_EQ(flexi->drawingBounds().y(), std::min(60.0f - 20, 70.0f) - 15);
+    label->setIsEditing(false);
+}
+
+TEST_F(FlexiDrawingTest, CurvedTextAndTheSelectedShape)
+{
+    // A wave: down, then up towards the right end.
+    flexi->setBounds(Rect(40, 40, 320, 70));
+    flexi->resizeByMovingKnob(TWFlexiBranch::Intermediate1Knob, {130, 150}, false);
+    flexi->resizeByMovingKnob(TWFlexiBranch::Intermediate2Knob, {250, 30}, false);
+    flexi->setStrokeWidth(2);
+    flexi->setInheritsStroke(false);
+    flexi->setStrokeColor(Color::colorWithCalibratedRed(0.15, 0.25, 0.55));
+    setText("Text that follows the bending curve all the way along");
+    settle();
+
+    const QImage image = render(Size(400, 160), [&](const DrawingContext &c) {
+        flexi->drawInView(c, &view, true, std::nullopt, false);
+        label->drawInView(c, &view, false, std::nullopt, false);
+    });
+    EXPECT_TRUE(GoldenImage::matches(image, "flexi-curve"));
+
+    // The characters turn with the curve: both ways along the wave.
+    float least = 0, most = 0;
+    for (const auto &c : label->cachedFlexiCharacters()) {
+        const float a = std::remainder(c->angle(), float(2 * M_PI));
+        least = std::min(least, a);
+        most = std::max(most, a);
+    }
+    EXPECT_LT(least, -0.3f);
+    EXPECT_GT(most, 0.3f);
+}
+
+} // namespace
