@@ -89,7 +89,7 @@ public:
     void makeNaturalSize() override;
     // Where a new enclosed picture of `size` goes (a zero size: the picture
     // is taken away); `selfBounds` receives the shape's new bounds.
-    Rect enclosedImageBoundsForNewImageOfSize(Size size, Rect &selfBounds);
+    Rect enclosedImageBoundsForNewImageOfSize(Size size, Rect *selfBounds) override;
 
     // --- drawing (TWFlexiBranch_Drawing.cpp) ---
     // The curve, and over it the dotted control polygon when selected.

@@ -334,8 +334,10 @@ void TWFlexiBranch::makeNaturalSize()
     initializePoints();
 }
 
-Rect TWFlexiBranch::enclosedImageBoundsForNewImageOfSize(Size size, Rect &selfBounds)
+Rect TWFlexiBranch::enclosedImageBoundsForNewImageOfSize(Size size, Rect *selfBoundsOut)
 {
+    Rect scratch;
+    Rect &selfBounds = selfBoundsOut ? *selfBoundsOut : scratch;
     const Rect b = bounds();
     const float th = textHeight();
     const float lo = std::min(m_leftPoint.y, m_rightPoint.y);

@@ -1,5 +1,6 @@
 #include "model/TWMapLayoutServices.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 
@@ -13,6 +14,7 @@ public:
     void repositionOtherEnclosedGraphicsFromOldWidth(TWMapBranch &, float) override {}
     void updateEnclosedImageBoundsForMainGraphicBoundsChange(TWMapBranch &, Rect, Rect) override {}
     Rect rectOfRightEndGraphics(TWMapBranch &) override { return {}; }
+    void generateFlexiCharacters(TWMapBranch &) override {}
     Rect enclosedImageBoundsForNewImageOfSize(TWMapBranch &, Size, Rect &shapeBounds) override
     {
         return shapeBounds;
@@ -63,4 +65,10 @@ Rect TWMapLayoutServices::enclosedImageBoundsForNewImageOfSize(TWMapBranch &bran
     if (TWGraphic *shape = branch.mainGraphic().get())
         return shape->enclosedImageBoundsForNewImageOfSize(size, &shapeBounds);
     return shapeBounds;
+}
+
+void TWMapLayoutServices::generateFlexiCharacters(TWMapBranch &branch)
+{
+    if (const std::shared_ptr<TWTextArea> &label = branch.enclosedTextArea())
+        label->generateFlexiCharacters();
 }

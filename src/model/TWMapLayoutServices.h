@@ -41,7 +41,7 @@ public:
     virtual Rect enclosedImageBoundsForNewImageOfSize(TWMapBranch &branch, Size size,
                                                       Rect &shapeBounds);
     // A flexi branch lays its characters out along its curve.
-    virtual void generateFlexiCharacters(TWMapBranch &branch) {}
+    virtual void generateFlexiCharacters(TWMapBranch &branch);
 
     // --- boundaries ---
     virtual void updateBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed) {}

@@ -124,24 +124,24 @@ TEST_F(FlexiResizeTest, RoomForANewPicture)
     branch->setTextRelativePosition(0);
     Rect self;
     // Narrower than the shape: the width stays and the height scales.
-    EXPECT_EQ(flexi->enclosedImageBoundsForNewImageOfSize(Size(100, 50), self),
+    EXPECT_EQ(flexi->enclosedImageBoundsForNewImageOfSize(Size(100, 50), &self),
               Rect(100, 30, 200, 100));
     EXPECT_EQ(self, Rect(100, 30, 200, 100));
     // Label above the picture: the picture lies below the label band of
     // the new bounds, inside them.
     branch->setTextRelativePosition(1);
-    EXPECT_EQ(flexi->enclosedImageBoundsForNewImageOfSize(Size(100, 50), self),
+    EXPECT_EQ(flexi->enclosedImageBoundsForNewImageOfSize(Size(100, 50), &self),
               Rect(100, 30, 200, 100));
     EXPECT_EQ(self, Rect(100, 4, 200, 126));
     branch->setTextRelativePosition(3);
-    EXPECT_EQ(flexi->enclosedImageBoundsForNewImageOfSize(Size(100, 50), self),
+    EXPECT_EQ(flexi->enclosedImageBoundsForNewImageOfSize(Size(100, 50), &self),
               Rect(100, 4, 200, 100));
     // Taken away: back to the line with its label.
-    EXPECT_EQ(flexi->enclosedImageBoundsForNewImageOfSize(Size(0, 0), self), Rect());
+    EXPECT_EQ(flexi->enclosedImageBoundsForNewImageOfSize(Size(0, 0), &self), Rect());
     EXPECT_EQ(self, Rect(100, 110, 200, 20));
     // Wider: the shape widens to its expansion side (right of the root: rightwards).
     branch->setTextRelativePosition(0);
-    flexi->enclosedImageBoundsForNewImageOfSize(Size(300, 60), self);
+    flexi->enclosedImageBoundsForNewImageOfSize(Size(300, 60), &self);
     EXPECT_EQ(self.size, Size(300, 60));
     EXPECT_FLOAT_EQ(self.y(), 70);
     EXPECT_FLOAT_EQ(self.x(), flexi->leftPoint().x);
