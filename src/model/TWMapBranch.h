@@ -533,6 +533,22 @@ public:
     // The resource icon is drawn (and room made for it) by this rule.
     bool showsResourcesAllocatedIndicator() const;
 
+    // --- growing the tree (TWMapBranch_Create.cpp) ---
+    // A new last child (a new sibling) with a main graphic of the type code,
+    // styled and placed by the map's layout-assistance and ordering modes.
+    // Null for a code without a shape (logged, beeped), and for a sibling of
+    // the root. Names no undo action: the caller does.
+    std::shared_ptr<TWMapBranch> addChildOfType(int type);
+    std::shared_ptr<TWMapBranch> addSiblingOfType(int type);
+    // Moves the branch's graphics (and, with `moveChildren`, its subtree's)
+    // through their undoable bounds setters.
+    void moveBranchBy(float dx, float dy, bool moveChildren);
+    // The type code of the main graphic's class (1 line ... 7 custom shape);
+    // 0 without a main graphic.
+    int branchType() const;
+    // A new main graphic of the type code, or null for a code without a shape.
+    static std::shared_ptr<TWGraphic> makeMainGraphicOfType(int type, Rect bounds);
+
     // --- upkeep ---
     // Takes the branch and its subtree out of the map.
     void remove();
@@ -548,6 +564,7 @@ public:
     TWMapLayoutServices &layoutServices() const;
 
 private:
+    std::shared_ptr<TWMapBranch> growBranch(int type, TWMapBranch *parent, TWMapBranch *sibling);
     struct Settings;
     struct Caches;
     Settings &settings();
