@@ -86,6 +86,8 @@ void TWGraphicView::setDocument(TWCanvasHost *document)
 {
     if (document == m_document)
         return;
+    // What the old document's edits left pending is laid out in it.
+    performPendingLayout();
     m_document = document;
     m_branchesThatHaveMoved.clear();
     mapGeometryDidChange();
