@@ -42,7 +42,7 @@ std::optional<Rect> rectOf(const Notification &n)
 } // namespace
 
 TWGraphicView::TWGraphicView(QWidget *parent)
-    : QAbstractScrollArea(parent), m_self(this),
+    : QAbstractScrollArea(parent),
       m_mapPainter(std::make_shared<TWSimpleMapPainter>()),
       m_router([this] {
           QList<TWResponder *> chain;
@@ -182,6 +182,7 @@ void TWGraphicView::invalidateGraphic(TWGraphic &graphic)
 void TWGraphicView::immediatelyRedrawGraphic(TWGraphic &graphic)
 {
     setNeedsDisplayInRect(graphic.drawingBounds());
+    displayIfNeeded();
 }
 
 void TWGraphicView::displayIfNeeded()

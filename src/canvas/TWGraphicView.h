@@ -8,7 +8,6 @@
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QList>
-#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <vector>
@@ -228,7 +227,6 @@ private:
     void endTracking(QPointF viewportPoint);
     void autoscrollTick();
 
-    QPointer<QObject> m_self; // guards timers against a destroyed canvas
     TWCanvasHost *m_document = nullptr;
     std::shared_ptr<TWMapPainter> m_mapPainter;
     std::shared_ptr<TWTextArea> m_editingTextArea;
