@@ -78,22 +78,28 @@ TEST_F(BranchCreation, DeeperChildrenByLayoutMode)
         const char *what;
         std::shared_ptr<TWMapBranch> parent;
         int layoutMode;
-        bool withEarlierChild;
+        std::optional<Rect> earlierChild;
         Point origin;
         float earlierChildY; // where the earlier child ends up
     };
+    const Rect rightChild(640, 300, 80, 100), leftChild(-100, 300, 80, 100);
     const Case cases[] = {
-        {"first child, right", right, 1, false, Point(610, 295), 0},
-        {"first child, left", left, 1, false, Point(-10, 295), 0},
-        {"first child, tight", right, 3, false, Point(610, 295), 0},
-        {"free: below the last child, left-aligned", right, 1, true, Point(640, 420), 300},
-        {"loose: earlier children up by half", right, 2, true, Point(610, 390), 270},
+        {"first child, right", right, 1, {}, Point(610, 295), 0},
+        {"first child, left", left, 1, {}, Point(-10, 295), 0},
+        {"first child, tight", right, 3, {}, Point(610, 295), 0},
+        {"free, right: below the last child, left-aligned", right, 1, rightChild,
+         Point(640, 420), 300},
+        {"free, left: above the last child, right-aligned", left, 1, leftChild, Point(-100, 240),
+         300},
+        {"loose, right: earlier children up by half", right, 2, rightChild, Point(610, 390), 270},
+        {"loose, left: earlier children down by half", left, 2, leftChild, Point(-10, 270), 330},
+        {"tight: left where it was made", right, 3, rightChild, Point(630, 335), 300},
     };
     for (const Case &c : cases) {
         map->setLayoutAssistanceMode(c.layoutMode);
         std::shared_ptr<TWMapBranch> earlier;
-        if (c.withEarlierChild)
-            earlier = newBranch(c.parent.get(), Rect(640, 300, 80, 100), "earlier");
+        if (c.earlierChild)
+            earlier = newBranch(c.parent.get(), *c.earlierChild, "earlier");
         settle();
         const auto added = c.parent->addChildOfType(2);
         ASSERT_TRUE(added) << c.what;
@@ -135,20 +141,30 @@ TEST_F(BranchCreation, TightSiblingsAreStoredAfterTheirBranchAndNotMoved)
     EXPECT_EQ(originOf(added), Point(450, 240));
 }
 
-TEST_F(BranchCreation, LooseSiblingsPushTheOthersApart)
+TEST_F(BranchCreation, SiblingsPushTheOthersApart)
 {
-    map->setLayoutAssistanceMode(2);
-    const auto parent = child(root, 300, "parent", 500);
-    const auto s0 = newBranch(parent.get(), Rect(640, 200, 80, 40), "s0");
-    const auto s1 = newBranch(parent.get(), Rect(640, 300, 80, 40), "s1");
-    settle();
-    const auto added = s0->addSiblingOfType(2);
-    // half = (20 + 40) / 2: s0 up, s1 down; the new one below s0.
-    EXPECT_NEAR(originOf(s0).y, 170, 0.01);
-    EXPECT_NEAR(originOf(s1).y, 330, 0.01);
-    EXPECT_NEAR(originOf(added).y, 230, 0.01);
-    EXPECT_NEAR(originOf(added).x, 610, 0.01);
-    EXPECT_EQ(names(parent->children()), QStringList({"s0", "New-Branch", "s1"}));
+    struct Case
+    {
+        int layoutMode;
+        float s0, s1, added;
+    };
+    // Free: the later ones down by repel + height (60); loose: half of it
+    // each way, the new one below its branch.
+    for (const Case c : {Case{1, 200, 360, 260}, Case{2, 170, 330, 230}}) {
+        map->setLayoutAssistanceMode(c.layoutMode);
+        const auto parent = child(root, 300, "parent", 500);
+        const auto s0 = newBranch(parent.get(), Rect(640, 200, 80, 40), "s0");
+        const auto s1 = newBranch(parent.get(), Rect(640, 300, 80, 40), "s1");
+        settle();
+        const auto added = s0->addSiblingOfType(2);
+        EXPECT_NEAR(originOf(s0).y, c.s0, 0.01);
+        EXPECT_NEAR(originOf(s1).y, c.s1, 0.01);
+        EXPECT_NEAR(originOf(added).y, c.added, 0.01);
+        EXPECT_NEAR(originOf(added).x, 610, 0.01);
+        EXPECT_EQ(names(parent->children()), QStringList({"s0", "New-Branch", "s1"}));
+        root->removeChild(parent);
+        settle();
+    }
 }
 
 TEST_F(BranchCreation, RefusalsAndTheHideLevel)
