@@ -47,8 +47,8 @@ constexpr float RegionWidth = 2400, RegionHeight = 1225;
 void grow(TWMap &map, const std::shared_ptr<TWMapBranch> &root)
 {
     auto add = [&](const std::shared_ptr<TWMapBranch> &parent, Rect r, int n) {
-        auto branch = TWMapBranch::createWithGraphic(TWGraphic::make<TWRectangle>(r),
-                                                     parent.get(), &map);
+        auto branch =
+            TWMapBranch::createWithGraphic(TWGraphic::make<TWRectangle>(r), parent.get(), &map);
         branch->enclosedTextArea()->setString(QStringLiteral("Branch %1").arg(n));
         return branch;
     };

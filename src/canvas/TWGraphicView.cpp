@@ -42,8 +42,7 @@ std::optional<Rect> rectOf(const Notification &n)
 } // namespace
 
 TWGraphicView::TWGraphicView(QWidget *parent)
-    : QAbstractScrollArea(parent),
-      m_mapPainter(std::make_shared<TWSimpleMapPainter>()),
+    : QAbstractScrollArea(parent), m_mapPainter(std::make_shared<TWSimpleMapPainter>()),
       m_router([this] {
           QList<TWResponder *> chain;
           if (m_editorResponder)
@@ -282,9 +281,8 @@ void TWGraphicView::observeNotifications()
         if (branch && branch->map() == map())
             addMovedBranch(branch);
     });
-    on(FlushPendingRedrawsNotification, [this](const Notification &) {
-        flushPendingRedrawsNotification();
-    });
+    on(FlushPendingRedrawsNotification,
+       [this](const Notification &) { flushPendingRedrawsNotification(); });
     on(TWMap::TemporaryLinkLineUpdatedNotification,
        [this](const Notification &n) { drawTempLinkLine(n); });
     on(TWMap::TemporaryLinkLineRemovedNotification,
@@ -372,7 +370,8 @@ void TWGraphicView::performPendingLayout()
         const QList<std::shared_ptr<TWMapBranch>> moved = m_branchesThatHaveMoved;
         if (const std::shared_ptr<TWMap> m = mapsDoc() ? mapsDoc()->currentMap() : nullptr) {
             if (m->layoutAssistanceMode() != 3) {
-                for (const auto &branch : TWMapUtilities::minimumBranchCoverFromBranchesInArray(moved)) {
+                for (const auto &branch :
+                     TWMapUtilities::minimumBranchCoverFromBranchesInArray(moved)) {
                     if (TWMapBranch *parent = branch->parent())
                         parent->reSortChildrenByPositionRecursively(true);
                 }

@@ -139,7 +139,8 @@ void TWGraphicView::paintCanvasLayers(QPainter &painter, Rect area)
         }
 
         if (m_rubberbandRect != Rect()) {
-            const BezierPath band = BezierPath::bezierPathWithRect(m_rubberbandRect, 0, BezierPath::defaultLineWidth);
+            const BezierPath band =
+                BezierPath::bezierPathWithRect(m_rubberbandRect, 0, BezierPath::defaultLineWidth);
             context.strokePath(band, SystemColors::knobColor().toQColor());
             context.fillPath(band, QColor::fromRgbF(0.6f, 0.0f, 150.0f / 255.0f, 0.1f));
         }

@@ -119,8 +119,7 @@ std::optional<Target> deeperChildTarget(TWMap &map, TWMapBranch &parent, TWMapBr
     const float spacing = float(map.interChildSpacing());
     const qsizetype n = parent.countOfChildren();
     const int ordering = map.orderingMode();
-    const bool topDown =
-        map.childOutlineNumberingTopDown() && (ordering == 1 || ordering == 2);
+    const bool topDown = map.childOutlineNumberingTopDown() && (ordering == 1 || ordering == 2);
     const bool left = parent.isToLeftOfRoot();
     const bool below = !left || topDown;
     const Rect pg = parent.mainGraphic()->bounds();
@@ -216,11 +215,13 @@ int TWMapBranch::branchType() const
 {
     if (!m_mainGraphic)
         return 0;
-    static const QStringList classes{
-        QStringLiteral("TWLine"),          QStringLiteral("TWRectangle"),
-        QStringLiteral("TWCircle"),        QStringLiteral("TWImage"),
-        QStringLiteral("TWFlexiBranch"),   QStringLiteral("TWCloud"),
-        QStringLiteral("TWCustomBranchShape")};
+    static const QStringList classes{QStringLiteral("TWLine"),
+                                     QStringLiteral("TWRectangle"),
+                                     QStringLiteral("TWCircle"),
+                                     QStringLiteral("TWImage"),
+                                     QStringLiteral("TWFlexiBranch"),
+                                     QStringLiteral("TWCloud"),
+                                     QStringLiteral("TWCustomBranchShape")};
     const qsizetype index = classes.indexOf(m_mainGraphic->className());
     return index < 0 ? 1 : int(index) + 1;
 }

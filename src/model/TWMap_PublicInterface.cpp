@@ -276,8 +276,8 @@ void TWMap::publicDeleteSelectedGraphics()
             if (index >= 0)
                 removeObjectFromLinkLinesAtIndex(int(index));
             else
-                qWarning().noquote() << QStringLiteral("Error deleting graphic %1")
-                                            .arg(graphic->className());
+                qWarning().noquote()
+                    << QStringLiteral("Error deleting graphic %1").arg(graphic->className());
         } else if (TWMapBranch *parent = branch->parent()) {
             const std::shared_ptr<TWMapBranch> keep = branch->shared_from_this();
             parent->removeObjectFromChildrenAtIndex(branch->childIndex());

@@ -71,8 +71,8 @@ TEST_F(CanvasKeys, ArrowsMoveTheSelectionByTheKeyboardTable)
         select(selection);
         alerts.clear();
         press(k.key);
-        EXPECT_EQ(selectedNames(), k.after) << k.selection.join(',').toStdString() << " key "
-                                            << k.key;
+        EXPECT_EQ(selectedNames(), k.after)
+            << k.selection.join(',').toStdString() << " key " << k.key;
         EXPECT_EQ(alerts.beepCount(), k.beeps) << k.selection.join(',').toStdString();
     }
 }

@@ -25,7 +25,8 @@ void postRedraw(const QString &name, const std::shared_ptr<TWMap> &map, Rect rec
 {
     NotificationCenter::defaultCenter().post(
         name, nullptr,
-        {{TWMap::RectKey, rect.toQt()}, {TWMap::MapKey, QVariant::fromValue(NotificationObject(map))}});
+        {{TWMap::RectKey, rect.toQt()},
+         {TWMap::MapKey, QVariant::fromValue(NotificationObject(map))}});
 }
 
 } // namespace
@@ -89,8 +90,8 @@ TEST_F(CanvasRedraw, RedrawNotificationsConcernTheShownMapExceptGraphicRedraws)
     const Case cases[] = {
         {"shown map", [&] { postRedraw(TWMap::RedrawInRectNotification, map, Rect(1, 1, 1, 1)); },
          true},
-        {"another map", [&] { postRedraw(TWMap::RedrawInRectNotification, otherMap, Rect(1, 1, 1, 1)); },
-         false},
+        {"another map",
+         [&] { postRedraw(TWMap::RedrawInRectNotification, otherMap, Rect(1, 1, 1, 1)); }, false},
         {"another document's map",
          [&] { postRedraw(TWMap::RedrawInRectNotification, foreignMap, Rect(1, 1, 1, 1)); }, false},
         {"delayed, shown map",
@@ -156,8 +157,7 @@ TEST_F(CanvasRedraw, BoundsChangesOfTheShownMapMarkOldAndNewBounds)
 // --- layout after edits ---
 
 class CanvasLayout : public CanvasFixture
-{
-};
+{};
 
 TEST_F(CanvasLayout, MovesOfOneEventAreLaidOutOnceInThePassAfterInsideTheEditsUndoStep)
 {
@@ -271,7 +271,8 @@ protected:
     void mouse(QEvent::Type type, QPoint at)
     {
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent event(type, at, view.viewport()->mapToGlobal(at), button, held, Qt::NoModifier);
         QCoreApplication::sendEvent(view.viewport(), &event);
     }
@@ -316,7 +317,8 @@ TEST_F(CanvasScrolling, PanningKeepsTheGrabbedPointUnderThePointer)
         bool locked;
         int modeAfter;
     };
-    for (const Case c : {Case{true, TWGraphicView::PanMode}, Case{false, TWGraphicView::SelectMode}}) {
+    for (const Case c :
+         {Case{true, TWGraphicView::PanMode}, Case{false, TWGraphicView::SelectMode}}) {
         view.horizontalScrollBar()->setValue(200);
         view.verticalScrollBar()->setValue(200);
         view.setDrawingMode(TWGraphicView::PanMode);

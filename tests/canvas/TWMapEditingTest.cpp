@@ -31,12 +31,10 @@ TEST_F(BranchCreation, TheRootsOnlyChildGoesWhereTheOrderingModePoints)
         Point origin;
     };
     const Case cases[] = {
-        {1, 1, Point(350, 320)}, // straight below the centre
-        {2, 1, Point(350, 320)},
-        {1, 3, Point(450, 220)}, // right of it
-        {1, 2, Point(170, 220)}, // its top-right corner left of it
-        {1, 4, Point(170, 220)},
-        {3, 1, Point(450, 240)}, // tight: left where it was made
+        {1, 1, Point(350, 320)},                          // straight below the centre
+        {2, 1, Point(350, 320)}, {1, 3, Point(450, 220)}, // right of it
+        {1, 2, Point(170, 220)},                          // its top-right corner left of it
+        {1, 4, Point(170, 220)}, {3, 1, Point(450, 240)}, // tight: left where it was made
     };
     for (const Case &c : cases) {
         map->setLayoutAssistanceMode(c.layoutMode);
@@ -87,8 +85,8 @@ TEST_F(BranchCreation, DeeperChildrenByLayoutMode)
         {"first child, right", right, 1, {}, Point(610, 295), 0},
         {"first child, left", left, 1, {}, Point(-10, 295), 0},
         {"first child, tight", right, 3, {}, Point(610, 295), 0},
-        {"free, right: below the last child, left-aligned", right, 1, rightChild,
-         Point(640, 420), 300},
+        {"free, right: below the last child, left-aligned", right, 1, rightChild, Point(640, 420),
+         300},
         {"free, left: above the last child, right-aligned", left, 1, leftChild, Point(-100, 240),
          300},
         {"loose, right: earlier children up by half", right, 2, rightChild, Point(610, 390), 270},
@@ -190,8 +188,7 @@ TEST_F(BranchCreation, RefusalsAndTheHideLevel)
 // --- the map's operations ---
 
 class MapOperations : public BranchCreation
-{
-};
+{};
 
 TEST_F(MapOperations, CreatingChildrenSelectsTheirTexts)
 {
@@ -279,8 +276,9 @@ TEST_F(MapOperations, DeletingKeepsTheRootAndDropsLinkLinesToWhatGoes)
     };
     // A selected root covers its whole tree for Delete; Delete Branches
     // removes the others and keeps it.
-    const Case cases[] = {{"Delete", {b}, [&] { map->publicDeleteSelectedGraphics(); }},
-                          {"Delete Branches", {root, b}, [&] { map->publicDeleteSelectedBranches(); }}};
+    const Case cases[] = {
+        {"Delete", {b}, [&] { map->publicDeleteSelectedGraphics(); }},
+        {"Delete Branches", {root, b}, [&] { map->publicDeleteSelectedBranches(); }}};
     for (const Case &c : cases) {
         select(c.selection);
         c.run();
@@ -335,11 +333,10 @@ TEST_F(MapOperations, LinkLineDragAndCommit)
     ASSERT_EQ(map->countOfLinkLines(), 1);
     EXPECT_EQ(map->selectedGraphics(),
               TWMap::GraphicList({std::static_pointer_cast<TWGraphic>(map->linkLines().first())}));
-    EXPECT_EQ(temp.names(),
-              QStringList({TWMap::TemporaryLinkLineUpdatedNotification,
-                           TWMap::TemporaryLinkLineRemovedNotification,
-                           TWMap::TemporaryLinkLineRemovedNotification,
-                           TWMap::LinkLineAddedNotification}));
+    EXPECT_EQ(temp.names(), QStringList({TWMap::TemporaryLinkLineUpdatedNotification,
+                                         TWMap::TemporaryLinkLineRemovedNotification,
+                                         TWMap::TemporaryLinkLineRemovedNotification,
+                                         TWMap::LinkLineAddedNotification}));
     map->publicSetSelectedLinkLineWidth(3);
     settle();
     EXPECT_EQ(map->linkLines().first()->strokeWidth(), 3);
