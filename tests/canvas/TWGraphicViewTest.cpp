@@ -1,6 +1,7 @@
 #include "CanvasTestSupport.h"
 #include "TestSupport.h"
 
+#include "canvas/TWDragTracker.h"
 #include "canvas/TWPoofWindow.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWRectHolder.h"
@@ -152,6 +153,20 @@ TEST_F(CanvasRedraw, BoundsChangesOfTheShownMapMarkOldAndNewBounds)
     }
     EXPECT_TRUE(old);
     EXPECT_TRUE(now);
+}
+
+TEST_F(CanvasRedraw, ANewlySelectedBranchIsRedrawn)
+{
+    auto a = child(root, 100, "a");
+    settle();
+    spy.clear();
+    map->insertObjectInSelectedGraphicsAtIndex(a->enclosedTextArea(), 0);
+    EXPECT_EQ(spy.size(), 0);
+    NotificationQueue::defaultQueue().flush();
+    bool shape = false;
+    for (int i = 0; i < spy.size(); ++i)
+        shape |= markedRect(spy, i).contains(a->mainGraphic()->bounds());
+    EXPECT_TRUE(shape);
 }
 
 // --- layout after edits ---
@@ -393,4 +408,76 @@ TEST_F(CanvasLinkLine, ThePoofStepsThroughItsFramesOnATimerAndGoes)
     EXPECT_EQ(poof->pos(), QPoint(95, 95));
     EXPECT_EQ(static_cast<TWPoofWindow *>(poof.data())->frame(), 0);
     EXPECT_TRUE(waitUntil([&] { return poof.isNull(); }));
+}
+
+// --- drags ---
+
+namespace {
+// Moves a branch one point right at every move it is told of.
+class StepTracker : public TWDragTracker
+{
+public:
+    explicit StepTracker(std::shared_ptr<TWMapBranch> branch, int *moves, bool *ended)
+        : m_branch(std::move(branch)), m_moves(moves), m_ended(ended)
+    {}
+    void move(TWGraphicView &, QPointF) override
+    {
+        m_branch->moveBranchBy(1, 0, true);
+        ++*m_moves;
+    }
+    void end(TWGraphicView &, QPointF) override { *m_ended = true; }
+
+private:
+    std::shared_ptr<TWMapBranch> m_branch;
+    int *m_moves;
+    bool *m_ended;
+};
+} // namespace
+
+TEST_F(CanvasScrolling, ADragOutsideTheViewAutoscrollsAndIsOneUndoStep)
+{
+    auto a = child(root, 100, "a");
+    settle();
+    const Rect before = a->mainGraphic()->bounds();
+    const int steps = undo->undoStepCount();
+    int moves = 0;
+    bool ended = false;
+    view.setAutoscrollInterval(5);
+    view.beginTracking(std::make_unique<StepTracker>(a, &moves, &ended), QPointF(100, 100));
+    mouse(QEvent::MouseMove, QPoint(view.viewport()->width() + 40, 100));
+    EXPECT_EQ(moves, 1);
+    EXPECT_TRUE(waitUntil([&] { return moves >= 4; }));
+    EXPECT_GT(view.horizontalScrollBar()->value(), 0);
+
+    mouse(QEvent::MouseButtonRelease, QPoint(view.viewport()->width() + 40, 100));
+    EXPECT_TRUE(ended);
+    const int after = moves;
+    QTest::qWait(30);
+    EXPECT_EQ(moves, after);
+
+    settle();
+    EXPECT_EQ(undo->undoStepCount(), steps + 1);
+    undo->undo();
+    EXPECT_EQ(a->mainGraphic()->bounds(), before);
+}
+
+TEST_F(CanvasScrolling, LinkLineModeAndTheFlippedResizeAreNoted)
+{
+    Recorder modes({TWGraphicView::DrawingModeDidChangeNotification});
+    view.setModeLockedIn(true);
+    view.setCreatingNewLinkLine(true);
+    EXPECT_EQ(view.drawingMode(), TWGraphicView::LinkLineMode);
+    EXPECT_FALSE(view.modeLockedIn());
+    view.setCreatingNewLinkLine(false);
+    EXPECT_EQ(view.drawingMode(), TWGraphicView::SelectMode);
+    EXPECT_EQ(modes.notifications.size(), 2);
+
+    auto a = child(root, 100, "a");
+    view.setResizingGraphic(a->mainGraphic());
+    NotificationCenter::defaultCenter().post(TWGraphicView::ResizedGraphicFlippedNotification,
+                                             NotificationObject(root->mainGraphic()));
+    EXPECT_FALSE(view.resizedGraphicFlipped());
+    NotificationCenter::defaultCenter().post(TWGraphicView::ResizedGraphicFlippedNotification,
+                                             NotificationObject(a->mainGraphic()));
+    EXPECT_TRUE(view.resizedGraphicFlipped());
 }
