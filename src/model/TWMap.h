@@ -88,6 +88,25 @@ public:
         QStringLiteral("TWPrintCanvasControllerNeedsUpdateNow");
     static inline const QString PrintCanvasControllerNeedsUpdateWhenIdleNotification =
         QStringLiteral("TWPrintCanvasControllerNeedsUpdateWhenIdle");
+    // Posted by the user operations on the selection.
+    static inline const QString BranchesDeletedNotification =
+        QStringLiteral("BranchesDeletedNotification");
+    static inline const QString GraphicsDeletedNotification =
+        QStringLiteral("GraphicsDeletedNotification");
+    static inline const QString LinkLineAddedNotification =
+        QStringLiteral("LinkLineAddedNotification");
+    static inline const QString LinkLineDeletedNotification =
+        QStringLiteral("LinkLineDeletedNotification");
+    static inline const QString TemporaryLinkLineUpdatedNotification =
+        QStringLiteral("TemporaryLinkLineUpdatedNotification");
+    static inline const QString TemporaryLinkLineRemovedNotification =
+        QStringLiteral("TemporaryLinkLineRemovedNotification");
+    static inline const QString MapsDocBranchesAddedNotification =
+        QStringLiteral("TWMapsDocBranchesAddedNotification");
+    static inline const QString MapsDocBranchesDeletedNotification =
+        QStringLiteral("TWMapsDocBranchesDeletedNotification");
+    static inline const QString MapsDocGraphicsDeletedNotification =
+        QStringLiteral("TWMapsDocGraphicsDeletedNotification");
     // Announces a key-value change of a derived key (the background bindings
     // observe "backgroundImageWidth" and friends): user-info KeyKey names the
     // key, PhaseKey is "will" or "did".
@@ -553,6 +572,51 @@ public:
                                                  TWMapBranch *branch2);
     // Removes link lines whose end graphics are no longer in the map.
     void removeDeadLinkLines();
+
+    // --- user operations on the selection (TWMap_PublicInterface.cpp) ---
+    // Each is one undo step named from the "DadoZiz" table.
+    // A location puts each new branch's shape at that point; none leaves the
+    // placement of addChildOfType().
+    BranchList publicCreateChildren();
+    BranchList publicCreateChildrenOfType(int type, const std::optional<QString> &customBranchName,
+                                          bool beginEditing = true,
+                                          std::optional<Point> location = std::nullopt);
+    // Options "type", "name", "beginEditing" and "location" (a QPointF; the
+    // zero point counts as none); a menu item carries them as its data.
+    BranchList publicCreateChildrenWithOptions(const QVariantMap &options);
+    BranchList publicCreateChildrenFromMenuItem(const QObject *menuItem);
+    // Nothing (and a beep) with nothing selected.
+    std::optional<BranchList> publicCreateSiblings();
+    std::optional<BranchList> publicCreateSiblingsOfType(int type,
+                                                         const std::optional<QString> &customBranchName,
+                                                         bool beginEditing = true);
+    std::optional<BranchList> publicCreateSiblingsWithOptions(const QVariantMap &options);
+    std::optional<BranchList> publicCreateSiblingsFromMenuItem(const QObject *menuItem);
+    // Without commit: the line being dragged (kept by the maps document).
+    // With commit: ends the drag and makes the link line when both ends exist.
+    void publicCreateLinkLineFromGraphic(const std::shared_ptr<TWGraphic> &start,
+                                         const std::shared_ptr<TWGraphic> &end,
+                                         Point temporaryIntermediatePoint, bool commit);
+    void publicDeleteLinkLineAtIndex(int index);
+    void publicDeleteSelectedBranches();
+    void publicDeleteSelectedGraphics();
+    void publicAddGraphicToSelection(const std::shared_ptr<TWGraphic> &graphic);
+    void publicRemoveGraphicFromSelection(const TWGraphic *graphic);
+    void publicMoveSelectedGraphicsForward();
+    void publicMoveSelectedGraphicsBack();
+    void publicMoveSelectedGraphicsToFront();
+    void publicMoveSelectedGraphicsToBack();
+    void publicSetSelectedLinkLineColorModeTo(int mode);
+    void publicSetSelectedLinkLineColorTo(const std::optional<Color> &color);
+    void publicSetSelectedLinkLineWidth(float width);
+    void publicSetSelectedLinkLinesHaveStartArrow(bool has);
+    void publicSetSelectedLinkLinesStartArrowLength(float length);
+    void publicSetSelectedLinkLinesStartArrowWidth(float width);
+    void publicSetSelectedLinkLinesHaveEndArrow(bool has);
+    void publicSetSelectedLinkLinesEndArrowLength(float length);
+    void publicSetSelectedLinkLinesEndArrowWidth(float width);
+    void publicSelectSiblings();
+    void publicSelectDescendants();
 
 private:
     struct NumberIndex;

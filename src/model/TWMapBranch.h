@@ -591,6 +591,16 @@ public:
     static std::optional<QString> convertNumberToRomanNumerals(int n);
     static std::optional<QString> convertNumberToLetters(int index);
 
+    // --- growing the tree (TWMapBranch_Create.cpp) ---
+    // A new last child (a new sibling) with a main graphic of the type code,
+    // styled and placed by the map's layout-assistance and ordering modes.
+    // Null for a code without a shape (logged, beeped), and for a sibling of
+    // the root. Names no undo action: the caller does.
+    std::shared_ptr<TWMapBranch> addChildOfType(int type);
+    std::shared_ptr<TWMapBranch> addSiblingOfType(int type);
+    // A new main graphic of the type code, or null for a code without a shape.
+    static std::shared_ptr<TWGraphic> makeMainGraphicOfType(int type, Rect bounds);
+
     // --- upkeep ---
     // Takes the branch and its subtree out of the map.
     void remove();
@@ -642,6 +652,7 @@ public:
 
 private:
     friend class TWMapBranchElement;
+    std::shared_ptr<TWMapBranch> growBranch(int type, TWMapBranch *parent, TWMapBranch *sibling);
     struct Settings;
     struct Caches;
     Settings &settings();

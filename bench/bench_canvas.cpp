@@ -1,0 +1,167 @@
+// Redrawing a full 1280 x 800 canvas at 100 % over a map of 10,000 branches:
+// around the root, where branches are spread out, and in the corner where
+// they are packed most densely; and what marking and culling cost.
+#include "canvas/TWCanvasHost.h"
+#include "canvas/TWGraphicView.h"
+#include "graphics/TWRectangle.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QApplication &application()
+{
+    static int argc = 1;
+    static char name[] = "bench_canvas";
+    static char *argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+class Host : public TWCanvasHost
+{
+public:
+    explicit Host(std::shared_ptr<TWMapsDoc> document) : m_document(std::move(document)) {}
+    TWMapsDoc *mapsDocument() const override { return m_document.get(); }
+    NotificationObject documentObject() const override { return NotificationObject(this); }
+    void selectDadoZizTitle() override {}
+    void saveTheme() override {}
+    void addNewDefaultGraphicAtSavedLocation(Point) override {}
+    bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &) override { return false; }
+
+private:
+    std::shared_ptr<TWMapsDoc> m_document;
+};
+
+// Sixteen first-level branches, one in each region of a 4 x 4 grid, each
+// with eight branches under it that carry 77 leaves apiece in close rows:
+// 10,001 branches in all, densest among the leaves.
+constexpr float RegionWidth = 2400, RegionHeight = 1225;
+
+void grow(TWMap &map, const std::shared_ptr<TWMapBranch> &root)
+{
+    auto add = [&](const std::shared_ptr<TWMapBranch> &parent, Rect r, int n) {
+        auto branch =
+            TWMapBranch::createWithGraphic(TWGraphic::make<TWRectangle>(r), parent.get(), &map);
+        branch->enclosedTextArea()->setString(QStringLiteral("Branch %1").arg(n));
+        return branch;
+    };
+    int n = 0;
+    for (int k = 0; k < 16; ++k) {
+        const float rx = float(k % 4) * RegionWidth, ry = float(k / 4) * RegionHeight;
+        const auto first = add(root, Rect(rx + 50, ry + 580, 100, 40), n++);
+        for (int j = 0; j < 8; ++j) {
+            const float sy = ry + 20 + float(j) * 150;
+            const auto second = add(first, Rect(rx + 250, sy + 60, 90, 30), n++);
+            for (int l = 0; l < 77; ++l)
+                add(second, Rect(rx + 450 + float(l % 6) * 95, sy + float(l / 6) * 11, 80, 30),
+                    n++);
+        }
+    }
+}
+
+struct Fixture
+{
+    Fixture()
+    {
+        application();
+        document = TWMapsDoc::create();
+        map = TWMap::create(document.get());
+        document->addMap(map, true);
+        map->setCanvasSize(Size(9600, 4900));
+        map->setZoomAmount(100);
+        map->branchDisplaySettingsForUpdate().branchHideLevel = 99;
+        auto root = TWMapBranch::createWithGraphic(
+            TWGraphic::make<TWRectangle>(Rect(4700, 2400, 120, 40)), nullptr, map.get());
+        map->setRoot(root);
+        grow(*map, root);
+        host = std::make_unique<Host>(document);
+        view = std::make_unique<TWGraphicView>();
+        view->setDocument(host.get());
+        view->resize(1280, 800);
+        image = QImage(1280, 800, QImage::Format_ARGB32_Premultiplied);
+    }
+    ~Fixture()
+    {
+        view.reset();
+        document->detach();
+    }
+    void draw(Rect area)
+    {
+        QPainter painter(&image);
+        view->renderArea(painter, area);
+    }
+
+    std::shared_ptr<TWMapsDoc> document;
+    std::shared_ptr<TWMap> map;
+    std::unique_ptr<Host> host;
+    std::unique_ptr<TWGraphicView> view;
+    QImage image;
+};
+
+Fixture &fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+void redraw(benchmark::State &state, Rect area)
+{
+    Fixture &f = fixture();
+    f.draw(area); // lays the texts out once, as the first sight of them does
+    for (auto _ : state)
+        f.draw(area);
+    int shown = 0;
+    for (const auto &graphic : f.map->graphics())
+        shown += graphic->drawingBounds().intersects(area) ? 1 : 0;
+    state.counters["graphics"] = double(f.map->graphics().size());
+    state.counters["drawn"] = shown;
+}
+
+void BM_RedrawCanvasAtRoot(benchmark::State &state)
+{
+    redraw(state, Rect(4760 - 640, 2420 - 400, 1280, 800));
+}
+BENCHMARK(BM_RedrawCanvasAtRoot)->Unit(benchmark::kMillisecond);
+
+void BM_RedrawCanvasAtDenseCorner(benchmark::State &state)
+{
+    redraw(state, Rect(0, 0, 1280, 800));
+}
+BENCHMARK(BM_RedrawCanvasAtDenseCorner)->Unit(benchmark::kMillisecond);
+
+// The culling alone: every graphic's drawing bounds against the area.
+void BM_CullMap(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    const Rect area(0, 0, 1280, 800);
+    for (auto _ : state) {
+        int shown = 0;
+        for (const auto &graphic : f.map->graphics())
+            shown += graphic->drawingBounds().intersects(area) ? 1 : 0;
+        benchmark::DoNotOptimize(shown);
+    }
+}
+BENCHMARK(BM_CullMap)->Unit(benchmark::kMillisecond);
+
+// What scrolling asks before any drawing: marking a rectangle.
+void BM_MarkRectangle(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    float x = 0;
+    for (auto _ : state) {
+        f.view->setNeedsDisplayInRect(Rect(x, 10, 50, 20));
+        x = x > 9000 ? 0 : x + 7;
+    }
+}
+BENCHMARK(BM_MarkRectangle);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/Geometry.h"
+#include "platform/Notification.h"
+
+#include <memory>
+
+class TWGraphic;
+class TWMapsDoc;
+class TWResponder;
+class UndoManager;
+
+// What the canvas asks of the document window that shows it: the maps
+// document, the document's own actions and its window state. The document
+// window implements it; tests use a fake.
+class TWCanvasHost
+{
+public:
+    virtual ~TWCanvasHost() = default;
+
+    virtual TWMapsDoc *mapsDocument() const = 0;
+    // The document as the object of the canvas's notifications to the
+    // window (navigator and print canvas updates).
+    virtual NotificationObject documentObject() const = 0;
+    // The document's undo manager, the one the maps document uses.
+    virtual UndoManager *undoManager() const;
+
+    // Selects the root branch's text alone and centres it.
+    virtual void selectDadoZizTitle() = 0;
+    // Opens the panel that saves the map's look as a theme.
+    virtual void saveTheme() = 0;
+    virtual bool isFullScreen() const { return false; }
+    virtual void endFullScreen() {}
+    // Adds a branch of the default type at the canvas's saved location.
+    virtual void addNewDefaultGraphicAtSavedLocation(Point location) = 0;
+    // Asks the embedding framework to edit the graphic's embedded content;
+    // false when it refuses.
+    virtual bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic) = 0;
+
+    // The document's place at the end of the canvas's action chain; null
+    // when it takes no actions.
+    virtual TWResponder *responder() { return nullptr; }
+};

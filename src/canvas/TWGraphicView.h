@@ -1,0 +1,259 @@
+#pragma once
+
+#include "canvas/TWResponder.h"
+#include "drawing/TWDrawingView.h"
+#include "platform/Geometry.h"
+#include "platform/NotificationCenter.h"
+
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QList>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+class BezierPath;
+class TWCanvasHost;
+class TWDragTracker;
+class TWGraphic;
+class TWMap;
+class TWMapBranch;
+class TWMapPainter;
+class TWMapsDoc;
+class TWSnapLine;
+class TWTextArea;
+
+// The map canvas: shows the current map of its document at 72 dpi times the
+// map's zoom and turns keys, the wheel and drags into the model's undoable
+// operations. Model changes reach it as redraw notifications, which it turns
+// into redraws of rectangles of the map; marking, scrolling and zooming
+// never walk the map.
+//
+// Modifiers are read once, as Qt maps them on the Mac: Command is Ctrl,
+// Option is Alt, and Control is Meta.
+class TWGraphicView : public QAbstractScrollArea, public TWDrawingView, public TWResponder
+{
+    Q_OBJECT
+
+public:
+    static inline const QString NavigatorNeedsUpdateNotification =
+        QStringLiteral("TWNavigatorNeedsUpdate");
+    static inline const QString FlushPendingRedrawsNotification =
+        QStringLiteral("FlushPendingRedrawsNotification");
+    static inline const QString ResizedGraphicFlippedNotification =
+        QStringLiteral("ResizedGraphicFlippedNotification");
+    static inline const QString DrawingModeDidChangeNotification =
+        QStringLiteral("TWDrawingModeDidChangeNotification");
+
+    // Tool modes.
+    enum Mode {
+        SelectMode = 0,
+        AddChildMode = 1,
+        AddSiblingMode = 2,
+        RapidEntryMode = 3,
+        GraftMode = 4,
+        LinkLineMode = 5,
+        ZoomMode = 6,
+        PanMode = 7
+    };
+
+    explicit TWGraphicView(QWidget *parent = nullptr);
+    ~TWGraphicView() override;
+
+    // --- the document ---
+    TWCanvasHost *document() const { return m_document; }
+    void setDocument(TWCanvasHost *document);
+    TWMapsDoc *mapsDoc() const;
+    // The document's current map.
+    TWMap *map() const;
+    // Paints the map under the canvas's own drawings; a simple painter until
+    // one is given.
+    void setMapPainter(std::shared_ptr<TWMapPainter> painter);
+    TWMapPainter &mapPainter() const { return *m_mapPainter; }
+
+    // --- in-place editing state (the editor sets it) ---
+    const TWTextArea *editingTextArea() const override { return m_editingTextArea.get(); }
+    void setEditingTextArea(std::shared_ptr<TWTextArea> textArea);
+    // Seconds by which redraws wait while a text is typed; 0: none.
+    double redrawTime() const { return m_redrawTime; }
+    void setRedrawTime(double seconds) { m_redrawTime = seconds; }
+    // Commits the typed text after the deferral; the editor installs it.
+    void setStoredTextCommitter(std::function<void()> committer);
+
+    // --- redraw ---
+    // Marks the rectangle (map coordinates), truncated to whole points and
+    // grown by 4, together with whatever is pending.
+    void setNeedsDisplayInRect(Rect rect);
+    void setNeedsDelayedDisplayInRect(Rect rect);
+    void reallyDisplay();
+    void invalidateGraphic(TWGraphic &graphic);
+    void immediatelyRedrawGraphic(TWGraphic &graphic);
+    Rect pendingDisplayRect() const { return m_displayRect; }
+    Rect extraRedrawRect() const { return m_extraRedrawRect; }
+    // Draws everything marked before returning.
+    void displayIfNeeded();
+
+    // --- layout after edits ---
+    // Branches resized or moved since the last layout pass, each once.
+    const QList<std::shared_ptr<TWMapBranch>> &branchesThatHaveMoved() const
+    {
+        return m_branchesThatHaveMoved;
+    }
+    void addMovedBranch(const std::shared_ptr<TWMapBranch> &branch);
+    // Re-sorts, renumbers and lays out the moved branches. Runs by itself in
+    // the pass after the edit (inside the edit's undo step); the document
+    // runs it before saving and exporting.
+    void performPendingLayout();
+
+    // --- geometry (map coordinates unless said otherwise) ---
+    // The map's zoom as a factor (1 at 100 %).
+    qreal zoomFactor() const;
+    Size canvasSize() const;
+    Rect visibleRect() const;
+    // Scrolls as little as needed to show the rectangle; false when nothing moved.
+    bool scrollRectToVisible(Rect rect);
+    void centerRect(Rect rect);
+    void centerRoot();
+    void centerSelection();
+    Rect selectedRect() const;
+    bool scrollSelectionToVisible();
+    Point mapPointFromViewport(QPointF point) const;
+    QRectF viewportRectFromMap(Rect rect) const;
+    // The zoom or canvas size of the map changed.
+    void mapGeometryDidChange();
+    Point savedLocation() const { return m_savedLocation; }
+    void setSavedLocation(Point location) { m_savedLocation = location; }
+
+    // --- tool modes ---
+    int drawingMode() const { return m_drawingMode; }
+    void setDrawingMode(int mode);
+    bool modeLockedIn() const { return m_modeLockedIn; }
+    void setModeLockedIn(bool locked) { m_modeLockedIn = locked; }
+    void setCreatingNewLinkLine(bool creating);
+    bool spaceBarPressed() const { return m_spaceBarPressed; }
+
+    // --- what drags show (the drags fill them) ---
+    Rect rubberbandRect() const { return m_rubberbandRect; }
+    void setRubberbandRect(Rect rect) { m_rubberbandRect = rect; }
+    void setSnapLines(QList<std::shared_ptr<TWSnapLine>> lines);
+    // The graphic whose knob is dragged; layout flipping it to the other
+    // side of its parent is noted.
+    void setResizingGraphic(const std::shared_ptr<TWGraphic> &graphic);
+    bool resizedGraphicFlipped() const { return m_resizedGraphicFlipped; }
+
+    // --- drags ---
+    // Starts a drag tracked until the left button is released; it runs in
+    // one undo group. The canvas owns it.
+    void beginTracking(std::unique_ptr<TWDragTracker> tracker, QPointF viewportPoint);
+    bool isTracking() const { return m_tracker != nullptr; }
+    // Milliseconds between autoscroll ticks while a drag is outside the view.
+    int autoscrollInterval() const { return m_autoscrollInterval; }
+    void setAutoscrollInterval(int ms) { m_autoscrollInterval = ms; }
+    // Panning with the hand: the grabbed map point stays under the pointer.
+    void scrollWithEvent(QPointF viewportPoint);
+
+    // --- the poof of an adornment dropped on empty canvas ---
+    void setPoofImage(const QImage &strip) { m_poofImage = strip; }
+    void setPoofFrameInterval(int ms) { m_poofFrameInterval = ms; }
+    // Shows the five frames at the screen point; nothing without the image.
+    // The widget showing it, while it runs.
+    QWidget *runPoofAtLocation(QPoint globalPoint);
+
+    // --- key actions ---
+    void selectNextBranchUp();
+    void selectNextBranchDown();
+    void selectNextBranchLeft();
+    void selectNextBranchRight();
+    void nudgeUp() { nudge(Point(0, -1)); }
+    void nudgeDown() { nudge(Point(0, 1)); }
+    void nudgeLeft() { nudge(Point(-1, 0)); }
+    void nudgeRight() { nudge(Point(1, 0)); }
+    void moveSelectedGraphicByPoint(Point delta);
+    void addSiblingBranch();
+    void deleteSelection();
+    void insertText(const QString &text);
+    // The chain actions travel: the editor (when set), the canvas, the document.
+    const TWActionRouter &actionRouter() const { return m_router; }
+    void setEditorResponder(TWResponder *editor) { m_editorResponder = editor; }
+
+    // TWResponder
+    bool respondsToAction(const QString &selector) const override;
+    void performAction(const QString &selector, const QVariant &argument) override;
+
+    // --- pictures of the canvas ---
+    // Paints the area of the map (map coordinates) at the map's zoom into
+    // the painter, as the canvas shows it.
+    void renderArea(QPainter &painter, Rect area);
+    // The visible part of the canvas as it is drawn now.
+    QImage renderVisibleImage();
+
+signals:
+    // A rectangle (map coordinates) went to the platform for redrawing.
+    void displayMarked(Rect rect);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void observeNotifications();
+    bool isShownMap(const NotificationObject &map) const;
+    void redrawInRectNotification(const Notification &n);
+    void delayedRedrawInRectNotification(const Notification &n);
+    void graphicNeedsRedrawNotification(const Notification &n);
+    void deferWhileTyping(Rect rect, bool cancelEarlier);
+    void flushPendingRedrawsNotification();
+    void drawTempLinkLine(const Notification &n);
+    void eraseTempLinkLine(const Notification &n);
+    std::optional<Rect> tempLinkLineBounds() const;
+    void changeTextFromStoredDict();
+    Rect pendingArea() const;
+    void updateScrollRange();
+    void postNavigatorUpdate() const;
+    void postPrintCanvasUpdate() const;
+    void schedulePendingLayout();
+    void selectNeighbour(int direction);
+    void selectBranch(TWMapBranch &branch);
+    void nudge(Point delta);
+    void keyBinding(QKeyEvent *event);
+    void paintCanvasLayers(QPainter &painter, Rect area);
+    void endTracking(QPointF viewportPoint);
+    void autoscrollTick();
+
+    TWCanvasHost *m_document = nullptr;
+    std::shared_ptr<TWMapPainter> m_mapPainter;
+    std::shared_ptr<TWTextArea> m_editingTextArea;
+    std::function<void()> m_storedTextCommitter;
+    double m_redrawTime = 0;
+    Rect m_displayRect;
+    Rect m_extraRedrawRect;
+    QTimer m_commitTimer;
+    QList<std::shared_ptr<TWMapBranch>> m_branchesThatHaveMoved;
+    QTimer m_layoutTimer;
+    bool m_layoutGroupOpen = false;
+    bool m_inLayout = false;
+    Point m_savedLocation;
+    Rect m_rubberbandRect;
+    QList<std::shared_ptr<TWSnapLine>> m_snapLines;
+    std::weak_ptr<TWGraphic> m_resizingGraphic;
+    bool m_resizedGraphicFlipped = false;
+    int m_drawingMode = SelectMode;
+    bool m_modeLockedIn = false;
+    bool m_spaceBarPressed = false;
+    std::unique_ptr<TWDragTracker> m_tracker;
+    QPointF m_lastDragPoint;
+    QTimer m_autoscrollTimer;
+    int m_autoscrollInterval = 100;
+    QImage m_poofImage;
+    int m_poofFrameInterval = 1000 / 15;
+    TWResponder *m_editorResponder = nullptr;
+    TWActionRouter m_router;
+    std::vector<ObserverToken> m_observers;
+};

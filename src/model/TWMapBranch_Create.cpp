@@ -1,0 +1,342 @@
+// Growing the tree by one branch: shape, style and placement.
+
+#include "model/TWMapBranch.h"
+
+#include "graphics/TWCircle.h"
+#include "graphics/TWCloud.h"
+#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWCustomBranchShape.h"
+#include "graphics/TWFlexiBranch.h"
+#include "graphics/TWLine.h"
+#include "graphics/TWRectangle.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWBranchOrdering.h"
+#include "model/TWMap.h"
+#include "model/TWMapsDoc.h"
+#include "platform/Alerts.h"
+#include "platform/NotificationCenter.h"
+#include "platform/TWPreferences.h"
+#include "styles/TWGraphicStyleApplication.h"
+#include "support/GGVecLib.h"
+
+#include <QDebug>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr float TwoPi = float(2 * M_PI);
+constexpr float NewBranchWidth = 80;
+constexpr float NewBranchHeight = 40;
+constexpr float ProvisionalGap = 50;
+
+struct Target
+{
+    float x = 0;
+    float y = 0;
+};
+
+// The angle of a first-level branch around the root's centre, taken at the
+// top corner of its shape nearer the root.
+float angleAroundCentre(const TWMapBranch &branch, Point centre)
+{
+    const Rect b = branch.mainGraphic()->bounds();
+    const float refX = b.midX() > centre.x ? b.minX() : b.maxX();
+    return calculateAngleFromVertical(refX - centre.x, centre.y - b.minY());
+}
+
+// Where a new first-level branch goes: in the ordering mode's direction for
+// the root's only child, else in the middle of the largest angular gap.
+std::optional<Target> firstLevelTarget(TWMap &map, TWMapBranch &root, TWMapBranch &added,
+                                       bool isSibling)
+{
+    const Point c(root.mainGraphic()->bounds().midX(), root.mainGraphic()->bounds().midY());
+    const float spacing = float(map.firstLevelSpacing());
+    const float width = added.mainGraphic()->bounds().width();
+
+    float target = 0;
+    TWMapBranch::BranchList entries = root.children();
+    if (!isSibling && entries.size() == 1) {
+        switch (map.orderingMode()) {
+        case 1:
+            target = float(M_PI);
+            break;
+        case 3:
+            target = float(M_PI / 2);
+            break;
+        case 2:
+        case 4:
+            target = float(3 * M_PI / 2);
+            break;
+        default:
+            return std::nullopt;
+        }
+    } else {
+        if (isSibling) {
+            std::stable_sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
+                return orderChildrenByPositionWithOrderingMode(*a, *b, 1) < 0;
+            });
+        }
+        const qsizetype n = entries.size();
+        if (n < 2)
+            return std::nullopt;
+        float a = angleAroundCentre(*entries.at(n - 2), c);
+        if (a == 0)
+            a = TwoPi;
+        const float f = angleAroundCentre(*entries.at(0), c);
+        float gap = (TwoPi - a) + f;
+        target = a + gap / 2;
+        if (target > TwoPi)
+            target -= TwoPi;
+        float previous = f;
+        for (qsizetype i = 1; i <= n - 2; ++i) {
+            float angle = angleAroundCentre(*entries.at(i), c);
+            if (angle == 0)
+                angle = TwoPi;
+            if (angle - previous > gap) {
+                gap = angle - previous;
+                target = previous + gap / 2;
+            }
+            previous = angle;
+        }
+    }
+    Target t{c.x + spacing * std::sin(target), c.y - spacing * std::cos(target)};
+    if (target > float(M_PI))
+        t.x -= width;
+    if (target >= TwoPi)
+        t.x = c.x - width;
+    return t;
+}
+
+bool isLine(const TWMapBranch &branch)
+{
+    return branch.branchType() == 1;
+}
+
+std::optional<Target> deeperChildTarget(TWMap &map, TWMapBranch &parent, TWMapBranch &added)
+{
+    const float repel = float(map.repelDistance());
+    const float spacing = float(map.interChildSpacing());
+    const qsizetype n = parent.countOfChildren();
+    const int ordering = map.orderingMode();
+    const bool topDown = map.childOutlineNumberingTopDown() && (ordering == 1 || ordering == 2);
+    const bool left = parent.isToLeftOfRoot();
+    const bool below = !left || topDown;
+    const Rect pg = parent.mainGraphic()->bounds();
+    const Rect ng = added.mainGraphic()->bounds();
+    const Rect nb = added.branchBounds();
+    const bool line = isLine(added);
+
+    if (n == 1)
+        return Target{left ? pg.minX() - spacing - ng.width() : pg.maxX() + spacing,
+                      pg.midY() - ng.height() / 2};
+
+    const int mode = map.layoutAssistanceMode();
+    if (mode == 1) {
+        const TWMapBranch &q = *parent.children().at(n - 2);
+        const Rect qg = q.mainGraphic()->bounds();
+        const Rect qb = q.branchBounds();
+        Target t;
+        t.x = left ? qg.maxX() - ng.width() : qg.minX();
+        t.y = below ? qb.maxY() + repel + (line ? nb.height() : 0)
+                    : qb.minY() - repel - (line ? 0 : nb.height());
+        return t;
+    }
+    if (mode == 2) {
+        const float half = (repel + nb.height()) / 2;
+        for (qsizetype i = 0; i <= n - 2; ++i)
+            parent.children().at(i)->moveBranchBy(0, below ? -half : half, true);
+        const TWMapBranch &q = *parent.children().at(n - 2);
+        const Rect pb = parent.branchBounds();
+        Target t;
+        t.y = below ? q.mainGraphic()->bounds().maxY() + repel + (line ? nb.height() : 0)
+                    : q.branchBounds().minY() - repel - (line ? 0 : nb.height());
+        t.x = left ? pb.minX() - nb.width() - spacing : pb.maxX() + spacing;
+        return t;
+    }
+    return std::nullopt;
+}
+
+std::optional<Target> deeperSiblingTarget(TWMap &map, TWMapBranch &parent, TWMapBranch &sibling,
+                                          TWMapBranch &added)
+{
+    const int mode = map.layoutAssistanceMode();
+    if (mode != 1 && mode != 2)
+        return std::nullopt;
+    const float repel = float(map.repelDistance());
+    const float spacing = float(map.interChildSpacing());
+    const qsizetype n = parent.countOfChildren();
+    const qsizetype k = sibling.childIndex();
+    const int ordering = map.orderingMode();
+    const bool topDown = map.childOutlineNumberingTopDown() || ordering == 3 || ordering == 4;
+    const bool left = parent.isToLeftOfRoot();
+    const bool above = left && !topDown;
+    const Rect nb = added.branchBounds();
+    const bool line = isLine(added);
+    const float down = above ? -1 : 1;
+
+    if (mode == 1) {
+        const float shift = repel + nb.height();
+        if (k != n - 2) {
+            for (qsizetype i = k + 1; i <= n - 2; ++i)
+                parent.children().at(i)->moveBranchBy(0, shift * down, true);
+        }
+    } else {
+        const float half = (repel + nb.height()) / 2;
+        if (k == n - 2) {
+            for (qsizetype i = 0; i <= n - 2; ++i)
+                parent.children().at(i)->moveBranchBy(0, -half * down, true);
+        } else {
+            for (qsizetype i = 0; i <= k; ++i)
+                parent.children().at(i)->moveBranchBy(0, -half * down, true);
+            for (qsizetype i = k + 1; i <= n - 2; ++i)
+                parent.children().at(i)->moveBranchBy(0, half * down, true);
+        }
+    }
+    const Rect pb = parent.branchBounds();
+    Target t;
+    t.y = above ? sibling.branchBounds().minY() - repel - (line ? 0 : nb.height())
+                : sibling.mainGraphic()->bounds().maxY() + repel + (line ? nb.height() : 0);
+    t.x = left ? pb.minX() - nb.width() - spacing : pb.maxX() + spacing;
+    return t;
+}
+
+void announceMaximumHideLevel(TWMap &map, bool did)
+{
+    NotificationCenter::defaultCenter().post(
+        TWMap::ValueChangeNotification, NotificationObject(map.shared_from_this()),
+        {{TWMap::KeyKey, QStringLiteral("maximumBranchHideLevel")},
+         {TWMap::PhaseKey, did ? QStringLiteral("did") : QStringLiteral("will")}});
+}
+
+} // namespace
+
+std::shared_ptr<TWGraphic> TWMapBranch::makeMainGraphicOfType(int type, Rect bounds)
+{
+    std::shared_ptr<TWGraphic> graphic;
+    switch (type) {
+    case 1:
+        graphic = TWGraphic::make<TWLine>(bounds);
+        graphic->setDrawsFill(false);
+        break;
+    case 2:
+        graphic = TWGraphic::make<TWRectangle>(bounds);
+        graphic->setDrawsFill(true);
+        graphic->setCornerMode(TWPreferences::rectCornerMode());
+        graphic->setCornerAmount(15);
+        break;
+    case 3:
+        graphic = TWGraphic::make<TWCircle>(bounds);
+        graphic->setDrawsFill(true);
+        break;
+    case 5:
+        graphic = TWGraphic::make<TWFlexiBranch>(bounds);
+        graphic->setDrawsFill(false);
+        break;
+    case 6:
+        graphic = TWGraphic::make<TWCloud>(bounds);
+        graphic->setDrawsFill(true);
+        break;
+    case 7:
+        graphic = TWGraphic::make<TWCustomBranchShape>(bounds);
+        graphic->setDrawsFill(true);
+        break;
+    default:
+        break;
+    }
+    return graphic;
+}
+
+std::shared_ptr<TWMapBranch> TWMapBranch::addChildOfType(int type)
+{
+    TWMap *m = map();
+    if (type == -1)
+        type = (m && m->document()) ? m->document()->graphicClassIdentifier() : type;
+    return growBranch(type, this, nullptr);
+}
+
+std::shared_ptr<TWMapBranch> TWMapBranch::addSiblingOfType(int type)
+{
+    TWMapBranch *p = parent();
+    if (!p)
+        return nullptr;
+    return growBranch(type, p, this);
+}
+
+std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *parent,
+                                                     TWMapBranch *sibling)
+{
+    // Keeps the receiver and its map alive while the tree changes around them.
+    const std::shared_ptr<TWMapBranch> self = shared_from_this();
+    const std::shared_ptr<TWMap> map = mapPointer();
+    const std::shared_ptr<TWMapBranch> root = map ? map->root() : nullptr;
+
+    const Rect b = (sibling ? parent : this)->branchBounds();
+    Rect frame(b.maxX() + ProvisionalGap, b.maxY(), NewBranchWidth, NewBranchHeight);
+    if (sibling && parent->isToLeftOfRoot())
+        frame.origin.x = b.minX() - ProvisionalGap;
+
+    const int levelBefore = root ? root->getMaximumBranchLevel() : 0;
+    parent->setChildrenHidden(false);
+
+    const std::shared_ptr<TWGraphic> shape = makeMainGraphicOfType(type, frame);
+    if (!shape) {
+        qWarning().noquote() << QStringLiteral("Couldn't create branch of type %1").arg(type);
+        Alerts::current().beep();
+        return nullptr;
+    }
+    const std::shared_ptr<TWMapBranch> added = createWithGraphic(shape, parent, map.get());
+    if (type == 5) {
+        shape->setCachedBezierPath(nullptr);
+        if (added->enclosedTextArea())
+            added->enclosedTextArea()->removeAllCachedFlexiCharacters();
+        std::static_pointer_cast<TWFlexiBranch>(shape)->initializePoints();
+        NotificationCenter::defaultCenter().post(GraphicNeedsRedrawNotification,
+                                                 NotificationObject(added->enclosedTextArea()));
+    }
+    shape->setDrawsStroke(true);
+    shape->setInheritsStroke(true);
+    shape->setInheritsFill(true);
+    if (parent->mainGraphic() && parent->mainGraphic()->drawsShadow())
+        shape->setDrawsShadow(true);
+    TWGraphicStyleApplication::applyAutoStyle(*shape);
+
+    if (map) {
+        std::optional<Target> target;
+        const int mode = map->layoutAssistanceMode();
+        if (parent->isRoot() || parent == root.get()) {
+            if (mode == 1 || mode == 2)
+                target = firstLevelTarget(*map, *parent, *added, sibling != nullptr);
+        } else if (sibling) {
+            target = deeperSiblingTarget(*map, *parent, *sibling, *added);
+        } else {
+            target = deeperChildTarget(*map, *parent, *added);
+        }
+        if (sibling && mode == 3) {
+            // The tight layout places it; it is stored right after the sibling.
+            BranchList children = parent->children();
+            children.removeLast();
+            children.insert(sibling->childIndex() + 1, added);
+            parent->setChildren(children);
+        }
+        if (target) {
+            const Rect now = added->mainGraphic()->bounds();
+            added->moveBranchBy(target->x - now.minX(), target->y - now.minY(), true);
+        }
+        if (mode != 3)
+            parent->reSortChildrenByPositionRecursively(false);
+        map->removeAllGraphicOrderCache();
+
+        if (root) {
+            if (levelBefore == map->branchHideLevel())
+                map->setBranchHideLevel(root->getMaximumBranchLevel());
+            if (map->branchHideLevel() < added->getMaximumBranchLevel())
+                map->setBranchHideLevel(added->getMaximumBranchLevel());
+        }
+        if (!sibling) {
+            announceMaximumHideLevel(*map, false);
+            announceMaximumHideLevel(*map, true);
+        }
+    }
+    return added;
+}
