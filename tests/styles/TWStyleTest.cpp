@@ -189,3 +189,26 @@ TEST(TWStyle, PreviewsShowTheStyleOrGreyWhereItDoesNotSetIt)
 }
 
 } // namespace
+
+namespace {
+
+// THINKWEB_SAVE_PREVIEWS=<folder> keeps the previews of the shipped styles
+// there, to look at after changing the preview drawing.
+TEST(TWStyle, PreviewsOfTheShippedStyles)
+{
+    StyleTest::ScopedDataHome home;
+    TWStyleManager shipped;
+    const QString folder = qEnvironmentVariable("THINKWEB_SAVE_PREVIEWS");
+    for (const auto &styles : {shipped.graphicStyles(), shipped.mapStyles()}) {
+        for (const auto &style : styles) {
+            const QImage image = style->previewOfSize(Size(240, 56));
+            ASSERT_EQ(image.size(), QSize(240, 56));
+            // Something is drawn in the left third (the box or the background).
+            EXPECT_GT(image.pixelColor(30, 28).alpha(), 0) << qPrintable(style->name());
+            if (!folder.isEmpty())
+                image.save(folder + "/" + style->name() + ".png");
+        }
+    }
+}
+
+} // namespace
