@@ -311,3 +311,103 @@ TEST_F(ApplyingStyles, NewBranchesTakeTheDefaultStyleElseTheirThemeLevel)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ApplyingStyles, TheBranchGroupSetsWhatItsFlagsTurnOn)
+{
+    const OrderedDictionary settings{{"textRelativePosition", 1},
+                                     {"connectionStyle", 4},
+                                     {"textMaxWidthSet", true},
+                                     {"textMaxWidth", 150},
+                                     {"hideChildrenOutlineNumbers", true},
+                                     {"childrenOutlineNumberFormatOverride",
+                                      QVariantList{QStringLiteral("Numeric")}}};
+    struct Case
+    {
+        const char *flag;
+        std::function<bool(const TWMapBranch &)> changed;
+    };
+    const Case cases[] = {
+        {"applyTextRelativePosition",
+         [](const TWMapBranch &b) { return b.textRelativePosition() == 1; }},
+        {"applyConnectionStyle",
+         [](const TWMapBranch &b) { return b.connectionGraphic()->strokeStyle() == 4; }},
+        {"applyTextMaxWidth",
+         [](const TWMapBranch &b) { return b.textMaxWidthSet() && b.ownTextMaxWidth() == 150; }},
+        {"applyOutlineNumbering",
+         [](const TWMapBranch &b) {
+             return b.hideChildrenOutlineNumbers() &&
+                    b.childrenOutlineNumberFormatOverride() == QStringList{"Numeric"};
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.flag);
+        auto branch = rectangleBranch("topic");
+        TWStyle style;
+        OrderedDictionary group = settings;
+        style.setGroup(TWStyle::BranchGroup, group);
+        branch->applyStyle(&style);
+        EXPECT_FALSE(c.changed(*branch));
+        group.setValue(QString::fromLatin1(c.flag), true);
+        style.setGroup(TWStyle::BranchGroup, group);
+        branch->applyStyle(&style);
+        EXPECT_TRUE(c.changed(*branch));
+    }
+}
+
+TEST_F(ApplyingStyles, TypeChangesKeepTheShapesPlaceAndLinks)
+{
+    auto branch = rectangleBranch("topic");
+    auto other = rectangleBranch("other");
+    auto link = TWGraphic::make<TWLinkLine>();
+    map->insertObjectInLinkLinesAtIndex(link, 0);
+    link->setStartGraphicNumber(branch->mainGraphic()->graphicNumber());
+    link->setEndGraphicNumber(other->mainGraphic()->graphicNumber());
+    map->insertObjectInSelectedGraphicsAtIndex(branch->mainGraphic(), 0);
+    const Rect text = branch->enclosedTextArea()->bounds();
+    const Rect before = branch->mainGraphic()->bounds();
+
+    branch->changeToBranchType(1);
+    const std::shared_ptr<TWGraphic> line = branch->mainGraphic();
+    ASSERT_TRUE(dynamic_cast<TWLine *>(line.get()));
+    EXPECT_EQ(line->bounds(), Rect(before.x(), text.maxY() + 3, before.width(), 0));
+    EXPECT_TRUE(line->drawsStroke());
+    EXPECT_TRUE(map->isGraphicSelected(line.get()));
+    EXPECT_EQ(map->linkLinesStartingWithGraphic(line.get()).size(), 1);
+
+    branch->changeToBranchType(2);
+    const std::shared_ptr<TWGraphic> box = branch->mainGraphic();
+    EXPECT_EQ(box->bounds(), Rect(before.x(), line->bounds().y() - (text.height() + 6),
+                                  before.width(), text.height() + 6));
+    EXPECT_EQ(box->cornerAmount(), 15);
+    EXPECT_EQ(box->cornerMode(), TWPreferences::rectCornerMode());
+}
+
+TEST_F(ApplyingStyles, AMapStyleFromTheMapsSettings)
+{
+    map->setBackgroundColor(Red);
+    map->setBackgroundImageOffsetX(12);
+    map->setRepelDistance(17);
+    const std::shared_ptr<TWStyle> style = map->newStyleFromCurrentSettings();
+    EXPECT_EQ(style->type(), TWStyle::MapStyle);
+    const OrderedDictionary m = style->group(TWStyle::MapGroup);
+    EXPECT_TRUE(m.value("applyBackground").toBool());
+    EXPECT_FALSE(m.value("applyAutolayout").toBool());
+    EXPECT_EQ(m.value("backgroundColor").value<Color>(), Red);
+    EXPECT_EQ(m.value("backgroundImageOffsetX").toFloat(), 12);
+    EXPECT_EQ(m.value("repelDistance").toInt(), 17);
+    EXPECT_FALSE(m.contains("backgroundImageData"));
+
+    // Applied to another map with every group on, the settings carry over.
+    auto other = TWMap::create(document.get());
+    OrderedDictionary all = m;
+    all.setValue("applyAutolayout", true);
+    style->setGroup(TWStyle::MapGroup, all);
+    other->setMapStyle(style);
+    EXPECT_EQ(other->backgroundColor(), Red);
+    EXPECT_EQ(other->backgroundImageOffsetX(), 12);
+    EXPECT_EQ(other->repelDistance(), 17);
+}
+
+} // namespace
