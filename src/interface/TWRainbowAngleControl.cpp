@@ -65,8 +65,7 @@ void TWRainbowAngleControl::setAlpha(const QVariant &number)
 float TWRainbowAngleControl::angleOfPoint(QPointF location)
 {
     // From the pointer towards the centre, with y upwards.
-    return calculateAngleFromVertical(float(Centre - location.x()),
-                                      float(location.y() - Centre));
+    return calculateAngleFromVertical(float(Centre - location.x()), float(location.y() - Centre));
 }
 
 void TWRainbowAngleControl::mousePressEvent(QMouseEvent *event)

@@ -101,8 +101,7 @@ template <class Getter, class Setter> StyleKeyAccess colorKey(Getter get, Setter
 }
 
 // Keys only link lines have.
-template <class T, class Getter, class Setter>
-StyleKeyAccess linkLineKey(Getter get, Setter set)
+template <class T, class Getter, class Setter> StyleKeyAccess linkLineKey(Getter get, Setter set)
 {
     return {[get](const TWGraphic &g) {
                 const auto *line = dynamic_cast<const TWLinkLine *>(&g);
@@ -146,18 +145,18 @@ const QHash<QString, StyleKeyAccess> &styleKeyTable()
                  boolKey(&TWGraphic::inheritsShadow, &TWGraphic::setInheritsShadow));
         t.insert(QStringLiteral("drawsShadow"),
                  boolKey(&TWGraphic::drawsShadow, &TWGraphic::setDrawsShadow));
-        t.insert(QStringLiteral("shadowColor"),
-                 {[](const TWGraphic &g) {
-                      const std::optional<Shadow> s = shadowOf(g);
-                      return s ? boxedColor(s->shadowColor()) : QVariant();
-                  },
-                  [](TWGraphic &g, const QVariant &v) {
-                      const std::optional<Color> color = colorOf(v);
-                      if (!color)
-                          return false;
-                      g.setShadowColor(color);
-                      return true;
-                  }});
+        t.insert(QStringLiteral("shadowColor"), {[](const TWGraphic &g) {
+                                                     const std::optional<Shadow> s = shadowOf(g);
+                                                     return s ? boxedColor(s->shadowColor())
+                                                              : QVariant();
+                                                 },
+                                                 [](TWGraphic &g, const QVariant &v) {
+                                                     const std::optional<Color> color = colorOf(v);
+                                                     if (!color)
+                                                         return false;
+                                                     g.setShadowColor(color);
+                                                     return true;
+                                                 }});
         t.insert(QStringLiteral("shadowBlurRadius"),
                  {[](const TWGraphic &g) {
                       const std::optional<Shadow> s = shadowOf(g);
@@ -199,9 +198,9 @@ const QHash<QString, StyleKeyAccess> &styleKeyTable()
                  linkLineKey<int>(&TWLinkLine::startArrowStyle, &TWLinkLine::setStartArrowStyle));
         t.insert(QStringLiteral("terminatorStartWidth"),
                  linkLineKey<float>(&TWLinkLine::startArrowWidth, &TWLinkLine::setStartArrowWidth));
-        t.insert(QStringLiteral("terminatorStartLength"),
-                 linkLineKey<float>(&TWLinkLine::startArrowLength,
-                                    &TWLinkLine::setStartArrowLength));
+        t.insert(
+            QStringLiteral("terminatorStartLength"),
+            linkLineKey<float>(&TWLinkLine::startArrowLength, &TWLinkLine::setStartArrowLength));
         t.insert(QStringLiteral("terminatorAtEnd"),
                  linkLineKey<int>(&TWLinkLine::endArrowStyle, &TWLinkLine::setEndArrowStyle));
         t.insert(QStringLiteral("terminatorEndWidth"),
@@ -214,8 +213,8 @@ const QHash<QString, StyleKeyAccess> &styleKeyTable()
                       if (!area)
                           return QVariant();
                       const std::optional<TextAttributes> attributes = area->stringAttributes();
-                      return attributes ? QVariant::fromValue(OrderedDictionary::fromVariantMap(
-                                              *attributes))
+                      return attributes ? QVariant::fromValue(
+                                              OrderedDictionary::fromVariantMap(*attributes))
                                         : QVariant();
                   },
                   [](TWGraphic &g, const QVariant &v) {
@@ -264,8 +263,8 @@ const QStringList &TWGraphic::strokeKeys()
 const QStringList &TWGraphic::shadowKeys()
 {
     static const QStringList keys{
-        QStringLiteral("inheritsShadow"),   QStringLiteral("drawsShadow"),
-        QStringLiteral("shadowColor"),      QStringLiteral("shadowBlurRadius"),
+        QStringLiteral("inheritsShadow"),    QStringLiteral("drawsShadow"),
+        QStringLiteral("shadowColor"),       QStringLiteral("shadowBlurRadius"),
         QStringLiteral("shadowOffsetWidth"), QStringLiteral("shadowOffsetHeight")};
     return keys;
 }
@@ -279,7 +278,7 @@ const QStringList &TWGraphic::cornerKeys()
 const QStringList &TWGraphic::terminatorKeys()
 {
     static const QStringList keys{
-        QStringLiteral("terminatorAtStart"), QStringLiteral("terminatorStartWidth"),
+        QStringLiteral("terminatorAtStart"),     QStringLiteral("terminatorStartWidth"),
         QStringLiteral("terminatorStartLength"), QStringLiteral("terminatorAtEnd"),
         QStringLiteral("terminatorEndWidth"),    QStringLiteral("terminatorEndLength")};
     return keys;
@@ -293,8 +292,8 @@ const QStringList &TWGraphic::fontKeys()
 
 const QStringList &TWGraphic::styleKeys()
 {
-    static const QStringList keys = fillKeys() + strokeKeys() + shadowKeys() + cornerKeys() +
-                                    terminatorKeys() + fontKeys();
+    static const QStringList keys =
+        fillKeys() + strokeKeys() + shadowKeys() + cornerKeys() + terminatorKeys() + fontKeys();
     return keys;
 }
 
@@ -419,7 +418,8 @@ void TWGraphic::setStyle(const std::shared_ptr<TWStyle> &newStyle)
     UndoManager *undo = undoManager();
     setStyleIDUndoably(holderPointer,
                        newStyle ? std::optional<QString>(newStyle->identifier()) : std::nullopt);
-    UndoManager::setActionName(undo, TWLocalizedString(StringTable::DadoZiz, GraphicStyleActionName));
+    UndoManager::setActionName(undo,
+                               TWLocalizedString(StringTable::DadoZiz, GraphicStyleActionName));
 
     applyStyle(newStyle.get());
 

@@ -23,8 +23,7 @@ void setMapStyleIDUndoably(const std::shared_ptr<TWMap> &map,
                            const std::optional<QString> &identifier)
 {
     const std::optional<QString> old = map->mapStyleID();
-    UndoManager::registerUndo(map->undoManager(),
-                              [map, old] { setMapStyleIDUndoably(map, old); });
+    UndoManager::registerUndo(map->undoManager(), [map, old] { setMapStyleIDUndoably(map, old); });
     map->setMapStyleID(identifier);
 }
 
@@ -32,9 +31,11 @@ void setMapStyleIDUndoably(const std::shared_ptr<TWMap> &map,
 
 const QStringList &TWMap::backgroundKeys()
 {
-    static const QStringList keys{QStringLiteral("backgroundColor"), ImageDataKey,
+    static const QStringList keys{QStringLiteral("backgroundColor"),
+                                  ImageDataKey,
                                   QStringLiteral("backgroundImageTileMode"),
-                                  QStringLiteral("backgroundImageOpacity"), OffsetXKey,
+                                  QStringLiteral("backgroundImageOpacity"),
+                                  OffsetXKey,
                                   OffsetYKey};
     return keys;
 }
@@ -154,10 +155,9 @@ void TWMap::setMapStyle(const std::shared_ptr<TWStyle> &style)
 {
     const std::shared_ptr<TWMap> self = shared_from_this();
     UndoManager *undo = undoManager();
-    setMapStyleIDUndoably(self,
-                          style ? std::optional<QString>(style->identifier()) : std::nullopt);
-    UndoManager::setActionName(undo,
-                               TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Graphic Style")));
+    setMapStyleIDUndoably(self, style ? std::optional<QString>(style->identifier()) : std::nullopt);
+    UndoManager::setActionName(
+        undo, TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Graphic Style")));
     if (!style)
         return;
     const OrderedDictionary m = style->group(TWStyle::MapGroup);

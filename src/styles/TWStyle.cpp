@@ -201,7 +201,8 @@ XMLElement TWStyle::freshXMLElement() const
     element.appendChildElement(IDKey).setStringValue(m_identifier);
     element.appendChildElement(TypeKey).setStringValue(QString::number(m_type));
     element.appendChildElement(VersionKey).setStringValue(Version);
-    element.appendChildElement(QStringLiteral("properties")).addChild(m_properties.freshXMLElement());
+    element.appendChildElement(QStringLiteral("properties"))
+        .addChild(m_properties.freshXMLElement());
     return element;
 }
 

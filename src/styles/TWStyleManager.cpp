@@ -104,8 +104,8 @@ QString TWStyleManager::folder(int type, bool user) const
         const QString root = m_userFolder.isEmpty() ? userStylesFolder() : m_userFolder;
         return madeFolder(root + QLatin1Char('/') + subfolder(type));
     }
-    const QString root = m_applicationFolder.isEmpty() ? applicationStylesFolder()
-                                                       : m_applicationFolder;
+    const QString root =
+        m_applicationFolder.isEmpty() ? applicationStylesFolder() : m_applicationFolder;
     return root + QLatin1Char('/') + subfolder(type);
 }
 
@@ -218,8 +218,8 @@ bool TWStyleManager::setStyles(int type, const StyleDictionary &styles)
         if (!style)
             continue;
         const auto shipped = lib.shipped.constFind(style->identifier());
-        const bool changed = style->custom() || shipped == lib.shipped.cend() ||
-                             *shipped != style->fullProperties();
+        const bool changed =
+            style->custom() || shipped == lib.shipped.cend() || *shipped != style->fullProperties();
         if (changed) {
             if (!isFileIdentifier(style->identifier()))
                 style->setIdentifier(newUUIDString());

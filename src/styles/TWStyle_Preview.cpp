@@ -87,12 +87,10 @@ void TWStyle::drawGraphicBoxInRect(QPainter &painter, const Rect &rect) const
             BezierPath outline = path;
             TWLineStyles::applyLineStyle(g.value(QStringLiteral("strokeStyle")).toInt(), outline,
                                          strokeWidth);
-            const std::optional<Color> stroke =
-                colorValue(g.value(QStringLiteral("strokeColor")));
+            const std::optional<Color> stroke = colorValue(g.value(QStringLiteral("strokeColor")));
             const bool own = g.value(QStringLiteral("applyStroke")).toBool() &&
                              !g.value(QStringLiteral("inheritsStroke")).toBool() && stroke;
-            context.strokePath(outline,
-                               (own ? *stroke : SystemColors::darkGrayColor()).toQColor());
+            context.strokePath(outline, (own ? *stroke : SystemColors::darkGrayColor()).toQColor());
         }
         context.strokePath(line, colorValue(g.value(QStringLiteral("strokeColor")))
                                      .value_or(Color::blackColor())
@@ -121,8 +119,8 @@ void TWStyle::drawGraphicTextInRect(QPainter &painter, const Rect &rect)
 {
     if (m_name.isEmpty())
         m_name = QStringLiteral("Untitled");
-    const std::optional<OrderedDictionary> attributes = OrderedDictionary::fromVariant(
-        value(GraphicGroup, QStringLiteral("stringAttributes")));
+    const std::optional<OrderedDictionary> attributes =
+        OrderedDictionary::fromVariant(value(GraphicGroup, QStringLiteral("stringAttributes")));
     std::optional<Font> font;
     if (attributes) {
         const QVariant f = attributes->value(NSFontAttributeName);
@@ -140,7 +138,8 @@ void TWStyle::drawGraphicTextInRect(QPainter &painter, const Rect &rect)
 
     const QFontMetricsF nameMetrics(nameFont);
     const QFontMetricsF suffixMetrics(labelFont());
-    const qreal height = std::max(nameMetrics.height(), suffix.isEmpty() ? 0 : suffixMetrics.height());
+    const qreal height =
+        std::max(nameMetrics.height(), suffix.isEmpty() ? 0 : suffixMetrics.height());
     const qreal top = rect.y() + rect.height() / 2 - height / 2;
     const qreal baseline = top + std::max(nameMetrics.ascent(), suffixMetrics.ascent());
     qreal x = rect.width() / 2;
@@ -178,8 +177,7 @@ void TWStyle::drawMapBackgroundInRect(QPainter &painter, const Rect &rect) const
         painter.restore();
     }
     const float side = 0.75f * std::min(A, B);
-    const QRectF sample(10 + (w / 3 - 8) / 2 + A / 2 - side / 2, 10 + B / 2 - side / 2, side,
-                        side);
+    const QRectF sample(10 + (w / 3 - 8) / 2 + A / 2 - side / 2, 10 + B / 2 - side / 2, side, side);
     painter.save();
     if (m.value(QStringLiteral("graphicColoringMode")).toInt() == 1) {
         painter.setOpacity(m.value(QStringLiteral("rainbowSaturation")).toDouble());

@@ -32,9 +32,9 @@ protected:
     static TWStyleManager &library() { return TWStyleManager::sharedStyleManager(); }
     std::shared_ptr<TWMapBranch> rectangleBranch(const QString &name, TWMapBranch *parent = nullptr)
     {
-        auto branch = TWMapBranch::createWithGraphic(
-            TWGraphic::make<TWRectangle>(Rect(500, 100, 80, 30)), parent ? parent : root.get(),
-            map.get());
+        auto branch =
+            TWMapBranch::createWithGraphic(TWGraphic::make<TWRectangle>(Rect(500, 100, 80, 30)),
+                                           parent ? parent : root.get(), map.get());
         branch->enclosedTextArea()->setString(name);
         settle();
         return branch;
@@ -54,10 +54,10 @@ protected:
 
 TEST_F(ApplyingStyles, EachKindTakesOnlyTheGroupsItCarries)
 {
-    auto style = graphicStyleApplying({"applyFill", "applyStroke", "applyShadow", "applyCorner",
-                                       "applyTerminator", "applyFont"});
-    const QStringList base = TWGraphic::fillKeys() + TWGraphic::strokeKeys() +
-                             TWGraphic::shadowKeys();
+    auto style = graphicStyleApplying(
+        {"applyFill", "applyStroke", "applyShadow", "applyCorner", "applyTerminator", "applyFont"});
+    const QStringList base =
+        TWGraphic::fillKeys() + TWGraphic::strokeKeys() + TWGraphic::shadowKeys();
     struct Case
     {
         const char *name;
@@ -144,17 +144,21 @@ TEST_F(ApplyingStyles, FontReachesTheBranchText)
     EXPECT_EQ(text.style(), style);
     EXPECT_EQ(branch->mainGraphic()->styleID(), style->identifier());
     EXPECT_FALSE(text.styleID());
+
+    // The text keeps no style of its own: it clears its shape's.
+    branch->enclosedTextArea()->setStyle(nullptr);
+    EXPECT_FALSE(branch->mainGraphic()->styleID());
+    EXPECT_EQ(text.font(), Font("Times-Roman", 20));
 }
 
 TEST_F(ApplyingStyles, ABranchStyleOfAnotherTypeReplacesTheShapeFirst)
 {
     auto style = savedStyle(Red, "Circles");
-    style->setGroup(TWStyle::BranchGroup,
-                    OrderedDictionary{{"applyBranchType", true},
-                                      {"branchType", 3},
-                                      {"applyBoundary", true},
-                                      {"hasBoundary", true},
-                                      {"boundaryMargin", 9}});
+    style->setGroup(TWStyle::BranchGroup, OrderedDictionary{{"applyBranchType", true},
+                                                            {"branchType", 3},
+                                                            {"applyBoundary", true},
+                                                            {"hasBoundary", true},
+                                                            {"boundaryMargin", 9}});
     auto branch = rectangleBranch("topic");
     const std::shared_ptr<TWGraphic> old = branch->mainGraphic();
     const long number = old->graphicNumber();
@@ -218,7 +222,8 @@ TEST_F(ApplyingStyles, ManyGraphicsAskTheInspectorOnce)
     auto style = savedStyle(Red);
     auto one = rectangleBranch("one");
     auto two = rectangleBranch("two");
-    Recorder recorder({"TWGraphicBindingControllerNeedsUpdate", "TWPalettesNeedsUpdateNotification"});
+    Recorder recorder(
+        {"TWGraphicBindingControllerNeedsUpdate", "TWPalettesNeedsUpdateNotification"});
     one->mainGraphic()->setStyle(style);
     two->mainGraphic()->setStyle(style);
     NotificationQueue::defaultQueue().flush();
@@ -316,13 +321,13 @@ namespace {
 
 TEST_F(ApplyingStyles, TheBranchGroupSetsWhatItsFlagsTurnOn)
 {
-    const OrderedDictionary settings{{"textRelativePosition", 1},
-                                     {"connectionStyle", 4},
-                                     {"textMaxWidthSet", true},
-                                     {"textMaxWidth", 150},
-                                     {"hideChildrenOutlineNumbers", true},
-                                     {"childrenOutlineNumberFormatOverride",
-                                      QVariantList{QStringLiteral("Numeric")}}};
+    const OrderedDictionary settings{
+        {"textRelativePosition", 1},
+        {"connectionStyle", 4},
+        {"textMaxWidthSet", true},
+        {"textMaxWidth", 150},
+        {"hideChildrenOutlineNumbers", true},
+        {"childrenOutlineNumberFormatOverride", QVariantList{QStringLiteral("Numeric")}}};
     struct Case
     {
         const char *flag;

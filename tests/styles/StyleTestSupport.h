@@ -38,8 +38,8 @@ private:
 inline std::shared_ptr<TWStyle> graphicStyleApplying(const QStringList &flags)
 {
     auto style = TWStyle::create(TWStyle::GraphicStyle);
-    for (const char *flag : {"applyFill", "applyStroke", "applyShadow", "applyCorner",
-                             "applyTerminator", "applyFont"})
+    for (const char *flag :
+         {"applyFill", "applyStroke", "applyShadow", "applyCorner", "applyTerminator", "applyFont"})
         style->setValue(TWStyle::GraphicGroup, QString::fromLatin1(flag),
                         flags.contains(QString::fromLatin1(flag)));
     return style;

@@ -130,8 +130,7 @@ TEST_F(StyleLibrary, ReplacingTheLibraryWritesOnlyWhatChangedAndRemovesOnlyWhatL
 
     TWStyleManager::StyleDictionary next = library.graphicStyles();
     next.remove(dropped->identifier());
-    next.value(edited->identifier())
-        ->setValue(TWStyle::GraphicGroup, "strokeWidth", 3);
+    next.value(edited->identifier())->setValue(TWStyle::GraphicGroup, "strokeWidth", 3);
     EXPECT_TRUE(library.setGraphicStyles(next));
 
     QStringList expected{"README", kept->identifier() + ".TWStyle",
