@@ -92,11 +92,11 @@ public:
     void drawInRect(QPainter &painter, const Rect &rect);
 
 private:
+    // The box and the line under one shadow.
     void drawGraphicBoxInRect(QPainter &painter, const Rect &rect) const;
-    void drawGraphicLineInRect(QPainter &painter, const Rect &rect) const;
     void drawGraphicTextInRect(QPainter &painter, const Rect &rect);
+    // The background and the colouring sample.
     void drawMapBackgroundInRect(QPainter &painter, const Rect &rect) const;
-    void drawMapColorInRect(QPainter &painter, const Rect &rect) const;
     void drawMapTitleInRect(QPainter &painter, const Rect &rect) const;
 
     QString m_name;

@@ -43,11 +43,9 @@ void TWStyle::drawInRect(QPainter &painter, const Rect &rect)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (m_type == GraphicStyle) {
         drawGraphicBoxInRect(painter, rect);
-        drawGraphicLineInRect(painter, rect);
         drawGraphicTextInRect(painter, rect);
     } else if (m_type == MapStyle) {
         drawMapBackgroundInRect(painter, rect);
-        drawMapColorInRect(painter, rect);
         drawMapTitleInRect(painter, rect);
     }
     painter.restore();
@@ -108,11 +106,6 @@ void TWStyle::drawGraphicBoxInRect(QPainter &painter, const Rect &rect) const
         context.drawShadowOnly(shadow, QRectF(0, 0, w, h), paint);
     }
     paint(context);
-}
-
-void TWStyle::drawGraphicLineInRect(QPainter &, const Rect &) const
-{
-    // Drawn with the box, so that the shadow falls under both at once.
 }
 
 void TWStyle::drawGraphicTextInRect(QPainter &painter, const Rect &rect)
@@ -189,8 +182,6 @@ void TWStyle::drawMapBackgroundInRect(QPainter &painter, const Rect &rect) const
     }
     painter.restore();
 }
-
-void TWStyle::drawMapColorInRect(QPainter &, const Rect &) const {}
 
 void TWStyle::drawMapTitleInRect(QPainter &painter, const Rect &rect) const
 {
