@@ -19,6 +19,7 @@ class TWDrawingView;
 class Image;
 class TWMap;
 class TWMapBranch;
+class TWStyle;
 class UndoManager;
 namespace TWXMLUtils {
 class XPathReader;
@@ -388,6 +389,49 @@ public:
     static bool hasTerminator() { return false; }
     static bool hasFont() { return false; }
     static QStringList supportedPaletteIDs();
+
+    // --- styles (src/styles/TWGraphic_Style.cpp) ---
+    // The settings groups a style sets, in this order.
+    static const QStringList &fillKeys();
+    static const QStringList &strokeKeys();
+    static const QStringList &shadowKeys();
+    static const QStringList &cornerKeys();
+    static const QStringList &terminatorKeys();
+    static const QStringList &fontKeys();
+    static const QStringList &styleKeys();
+    // Which groups this graphic's kind carries at all.
+    struct StyleCapabilities
+    {
+        bool fill, stroke, shadow, corner, terminator, font;
+    };
+    StyleCapabilities styleCapabilities() const;
+    // The keys this graphic takes from the style: the groups it carries
+    // whose apply flag is on (a branch's text takes only the font).
+    QStringList styleKeysToBeAppliedFromStyle(const TWStyle &style) const;
+    // A style key's value, as a style stores it; invalid for a key this
+    // kind does not have.
+    QVariant styleValueForKey(const QString &key) const;
+    // Through the key's undoable setter; false for a key this kind does not
+    // have or a value of the wrong kind (nothing changes then).
+    bool setStyleValueForKey(const QVariant &value, const QString &key);
+    // The shadow's parts, each through setShadow() on a copy.
+    void setShadowColor(const std::optional<Color> &color);
+    void setShadowBlurRadius(float radius);
+    void setShadowOffsetWidth(float width);
+    void setShadowOffsetHeight(float height);
+    // The library's style under styleID (the shape's for a branch's text).
+    std::shared_ptr<TWStyle> style() const;
+    // Applies the style as one undoable step named "Graphic Style"; the
+    // branch's text and the branch follow a shape's style. Null clears the
+    // style identifier and changes no setting.
+    void setStyle(const std::shared_ptr<TWStyle> &style);
+    // Applies the library's current version of the graphic's style.
+    void updateStyle();
+    // Copies the style's values through the setters; no action name.
+    void applyStyle(const TWStyle *style);
+    // A new branch's shape takes the map's default graphic style, else its
+    // theme's style for the branch's level.
+    void applyAutoStyle();
 
     // This graphic as the object of a notification (watched while shared).
     NotificationObject notificationObject() const;

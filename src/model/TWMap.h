@@ -27,6 +27,8 @@ class TWMapBranch;
 class TWMapDrawingServices;
 class TWMapLayoutServices;
 class TWMapsDoc;
+class TWStyle;
+class TWTheme;
 class UndoManager;
 class XMLStreamWriter;
 
@@ -617,6 +619,35 @@ public:
     void publicSetSelectedLinkLinesEndArrowWidth(float width);
     void publicSelectSiblings();
     void publicSelectDescendants();
+
+    // --- styles (src/styles/TWMap_Style.cpp) ---
+    // The keys of a map style's groups.
+    static const QStringList &backgroundKeys();
+    static const QStringList &coloringKeys();
+    static const QStringList &autolayoutKeys();
+    static const QStringList &outlineNumberingKeys();
+    // A map style holding the map's current settings.
+    std::shared_ptr<TWStyle> newStyleFromCurrentSettings() const;
+    // Reads each key's value from the map into the dictionary.
+    void updateKeys(const QStringList &keys, OrderedDictionary &dictionary) const;
+    // The library's styles under mapStyleID and defaultGraphicStyleID.
+    std::shared_ptr<TWStyle> mapStyle() const;
+    std::shared_ptr<TWStyle> defaultGraphicStyle() const;
+    // Not undoable; null clears it.
+    void setDefaultGraphicStyle(const std::shared_ptr<TWStyle> &style);
+    // Applies the groups whose flags are on as one undoable step and records
+    // the style's identifier (null clears it).
+    void setMapStyle(const std::shared_ptr<TWStyle> &style);
+    // Sets each key to the style's "map" value; keys the style lacks are skipped.
+    void applyKeys(const QStringList &keys, const TWStyle &style);
+    // Re-applies the style to every graphic that has it.
+    void updateStyleForGraphicsWithStyleID(const QString &identifier);
+    // The theme under themeID, or null.
+    std::shared_ptr<TWTheme> theme() const;
+    void setTheme(const std::shared_ptr<TWTheme> &theme);
+    // A map style value by key, the few the settings table does not hold included.
+    QVariant styleValueForKey(const QString &key) const;
+    bool setStyleValueForKey(const QVariant &value, const QString &key);
 
 private:
     struct NumberIndex;

@@ -35,6 +35,7 @@ class TWMapLayoutServices;
 class TWMapsDoc;
 class TWPointHolder;
 class TWResource;
+class TWStyle;
 class TWTextArea;
 class TWTrackedChange;
 class UndoManager;
@@ -644,6 +645,19 @@ public:
     void setMainGraphicBounds(Rect bounds);
     bool isToLeftOfParent() const;
     bool isAboveParent() const;
+
+    // --- type change (TWMapBranch_ChangeType.cpp) ---
+    // Replaces the main graphic by a new one of the type's class that
+    // carries the old one's settings; every change is undoable.
+    void changeToBranchType(int code);
+
+    // --- styles (src/styles/TWMapBranch_Style.cpp) ---
+    // The keys of a style's "branch" group.
+    static const QStringList &styleKeys();
+    // applyStyle() with the library's style of the main graphic.
+    void updateStyle();
+    // Applies the style's branch group (the type first).
+    void applyStyle(const TWStyle *style);
 
     // This branch as the object of a notification (watched while shared).
     NotificationObject notificationObject() const;

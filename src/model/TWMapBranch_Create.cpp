@@ -16,7 +16,6 @@
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWPreferences.h"
-#include "styles/TWGraphicStyleApplication.h"
 #include "support/GGVecLib.h"
 
 #include <QDebug>
@@ -299,7 +298,7 @@ std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *pare
     shape->setInheritsFill(true);
     if (parent->mainGraphic() && parent->mainGraphic()->drawsShadow())
         shape->setDrawsShadow(true);
-    TWGraphicStyleApplication::applyAutoStyle(*shape);
+    shape->applyAutoStyle();
 
     if (map) {
         std::optional<Target> target;
