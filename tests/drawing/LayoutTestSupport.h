@@ -7,7 +7,17 @@
 
 namespace LayoutTest {
 
-// A map laid out by the real layout: root a 100 x 40 rectangle at (300,
+// The real layout over shapes that keep the sizes a test gives them, so
+// that the numbers are the layout's alone.
+class FixedSizeLayout : public TWMapLayout
+{
+public:
+    void makeNaturalSize(TWMapBranch &, bool, bool) override {}
+    void repositionOtherEnclosedGraphicsFromOldWidth(TWMapBranch &, float) override {}
+    void updateEnclosedImageBoundsForMainGraphicBoundsChange(TWMapBranch &, Rect, Rect) override {}
+};
+
+// A map laid out by the real layout (shapes keep their sizes): root a 100 x 40 rectangle at (300,
 // 200), repel distance 10, first-level spacing 50, child spacing 30.
 class LayoutFixture : public BranchTest::BranchFixture
 {
@@ -16,7 +26,7 @@ protected:
 
     LayoutFixture()
     {
-        map->setLayoutServices(std::make_shared<TWMapLayout>());
+        map->setLayoutServices(std::make_shared<FixedSizeLayout>());
         map->setRepelDistance(10);
         map->setFirstLevelSpacing(50);
         map->setInterChildSpacing(30);
