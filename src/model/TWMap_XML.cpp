@@ -376,6 +376,26 @@ TWMapDrawingStandIn &TWMapDrawingStandIn::shared()
     return standIn;
 }
 
+namespace {
+std::shared_ptr<TWMapDrawingServices> &installedDrawingServices()
+{
+    static std::shared_ptr<TWMapDrawingServices> services;
+    return services;
+}
+} // namespace
+
+TWMapDrawingServices &TWMapDrawingServices::shared()
+{
+    if (const auto &installed = installedDrawingServices())
+        return *installed;
+    return TWMapDrawingStandIn::shared();
+}
+
+void TWMapDrawingServices::installShared(std::shared_ptr<TWMapDrawingServices> services)
+{
+    installedDrawingServices() = std::move(services);
+}
+
 Size TWMapDrawingStandIn::imageablePageSize()
 {
     // The whole default sheet: there is no printer to ask for its margins.

@@ -550,10 +550,15 @@ TEST_F(TWMapBranchTest, SuffixImagesReserveOneSlotEach)
     b->setPercentageComplete(0);
     b->setPriority(2);
     b->setResourcesAllocated({"r1"});
-    EXPECT_EQ(b->totalWidthForSuffixImages(), 6 * 19 + 3);
+    // Resources are never drawn, so they keep no slot whatever is stored.
+    EXPECT_EQ(b->totalWidthForSuffixImages(), 5 * 19 + 3);
     map->branchDisplaySettingsForUpdate().showTextIndicators = false;
     map->branchDisplaySettingsForUpdate().showPriorities = false;
-    EXPECT_EQ(b->totalWidthForSuffixImages(), 4 * 19 + 3);
+    EXPECT_EQ(b->totalWidthForSuffixImages(), 3 * 19 + 3);
+    // A percentage that draws nothing keeps no slot either.
+    b->setPercentageComplete(-0.5);
+    EXPECT_EQ(b->totalWidthForSuffixImages(), 2 * 19 + 3);
+    EXPECT_FALSE(b->suffixIcons().percentage);
 }
 
 TEST_F(TWMapBranchTest, ReSortingStoresOnlyAChangedOrderButAlwaysEmptiesTheCache)
