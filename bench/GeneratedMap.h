@@ -3,6 +3,7 @@
 // kinds and carrying indicators here and there.
 #pragma once
 
+#include "drawing/TWTextLayout.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWCloud.h"
 #include "graphics/TWLine.h"
@@ -59,7 +60,9 @@ inline void fill(TWMap &map, int count)
         auto branch = TWMapBranch::createWithGraphic(shapeFor(i, bounds), made[size_t((i - 1) / 4)],
                                                      &map);
         branch->enclosedTextArea()->setString(QStringLiteral("Branch %1").arg(i));
-        branch->enclosedTextArea()->setBounds(bounds.insetBy(4, 5));
+        const Size need = TWTextLayout::requiredSizeForWidth(branch->enclosedTextArea()->text(), 72);
+        branch->enclosedTextArea()->setBounds(
+            Rect(bounds.origin.x + 4, bounds.midY() - need.height / 2, 72, need.height));
         branch->setTextRelativePosition(2);
         if (i % 7 == 0)
             branch->insertObjectInHyperlinksAtIndex(

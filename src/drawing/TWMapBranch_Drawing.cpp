@@ -297,9 +297,7 @@ void drawBody(TWMapBranch &b, TWMap *map, const Pass &pass, const Marks &marks,
     }
 }
 
-} // namespace
-
-void drawSelf(TWMapBranch &b, const Pass &pass)
+void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks)
 {
     if (!pass.expansionState.shouldDrawBranch(b))
         return;
@@ -307,10 +305,9 @@ void drawSelf(TWMapBranch &b, const Pass &pass)
     const std::shared_ptr<TWMapBranch> keep = b.shared_from_this();
     BranchList children = childrenOrderedForDrawing(b);
     for (auto it = children.crbegin(); it != children.crend(); ++it)
-        drawSelf(**it, pass);
+        drawSubtree(**it, pass, marks);
 
     TWMap *map = b.map();
-    const Marks marks = marksFor(pass);
     GraphicList attached = b.linkedGraphics();
     std::stable_sort(attached.begin(), attached.end(), [](const auto &x, const auto &y) {
         return x->internalOrdering() > y->internalOrdering();
@@ -338,6 +335,14 @@ void drawSelf(TWMapBranch &b, const Pass &pass)
     // Handles again, over the front attached graphics.
     if (main && map && map->isGraphicSelected(main))
         main->drawHandlesInView(pass.context, pass.view);
+}
+
+} // namespace
+
+void drawSelf(TWMapBranch &branch, const Pass &pass)
+{
+    // The marks are gathered once for the whole pass.
+    drawSubtree(branch, pass, marksFor(pass));
 }
 
 void setBoundaryPainter(BoundaryPainter painter)

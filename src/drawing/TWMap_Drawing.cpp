@@ -143,13 +143,20 @@ QImage backgroundImageForDrawing(TWMap &map, qreal pixelsPerPoint)
         return {};
     const Size size = pictureSize(map);
     const qreal scale = std::clamp(pixelsPerPoint, 0.25, 4.0);
-    QImage image = DrawingContext::makeImage(size, scale);
+    QImage opaque = DrawingContext::makeImage(size, scale);
     {
-        QPainter painter(&image);
+        QPainter painter(&opaque);
         DrawingContext context(painter, false);
-        context.painter().setOpacity(std::clamp(double(map.backgroundImageOpacity()), 0.0, 1.0));
         if (!PictureDrawing::drawImage(context, *picture, Rect(0, 0, size.width, size.height)))
             return {};
+    }
+    // The picture's alpha multiplied by the opacity.
+    QImage image(opaque.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setOpacity(std::clamp(double(map.backgroundImageOpacity()), 0.0, 1.0));
+        painter.drawImage(0, 0, opaque);
     }
     image.setDevicePixelRatio(image.width() / qreal(size.width));
     return image;
