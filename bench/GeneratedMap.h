@@ -44,11 +44,30 @@ inline std::shared_ptr<TWGraphic> shapeFor(int index, Rect bounds)
     }
 }
 
+// Grid cells by depth-first order, so that a subtree lies together and
+// connections stay short, as a laid-out map's do. Branch i's children are
+// 4i + 1 to 4i + 4.
+inline std::vector<int> depthFirstCells(int count)
+{
+    std::vector<int> cell(size_t(count), 0);
+    std::vector<int> stack{0};
+    int next = 0;
+    while (!stack.empty()) {
+        const int i = stack.back();
+        stack.pop_back();
+        cell[size_t(i)] = next++;
+        for (int c = std::min(4 * i + 4, count - 1); c >= 4 * i + 1; --c)
+            stack.push_back(c);
+    }
+    return cell;
+}
+
 // Replaces the map's tree below its root with `count - 1` new branches; the
 // root moves to the first cell.
 inline void fill(TWMap &map, int count)
 {
     const int columns = std::max(1, int(std::ceil(std::sqrt(double(count)))));
+    const std::vector<int> cells = depthFirstCells(count);
     const std::shared_ptr<TWMapBranch> root = map.root();
     map.setBranchHideLevel(1000);
     root->mainGraphic()->setBounds(cellRect(0, columns));
@@ -56,7 +75,7 @@ inline void fill(TWMap &map, int count)
         root->enclosedTextArea()->setBounds(cellRect(0, columns).insetBy(5, 7));
     std::vector<TWMapBranch *> made{root.get()};
     for (int i = 1; i < count; ++i) {
-        const Rect bounds = cellRect(i, columns);
+        const Rect bounds = cellRect(cells[size_t(i)], columns);
         auto branch = TWMapBranch::createWithGraphic(shapeFor(i, bounds), made[size_t((i - 1) / 4)],
                                                      &map);
         branch->enclosedTextArea()->setString(QStringLiteral("Branch %1").arg(i));

@@ -76,7 +76,26 @@ void BM_DrawVisibleRect(benchmark::State &state)
         QPainter painter(&image);
         DrawingContext context(painter, true);
         context.painter().translate(-visible.origin.x, -visible.origin.y);
-        TWMapDrawing::drawMapInRect(context, map, visible, {.drawSelection = true});
+        TWMapDrawing::Options options;
+        options.drawSelection = true;
+        TWMapDrawing::drawMapInRect(context, map, visible, options);
+    }
+}
+
+// A rectangle beside the map: what walking the tree costs when nothing shows.
+void BM_WalkWithNothingVisible(benchmark::State &state)
+{
+    application();
+    TWMap &map = generated(int(state.range(0)));
+    const Rect beside(-5000, -5000, 100, 100);
+    QImage image = DrawingContext::makeImage(beside.size, 1.0, Qt::white);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        DrawingContext context(painter, true);
+        context.painter().translate(-beside.origin.x, -beside.origin.y);
+        TWMapDrawing::Options options;
+        options.drawBackground = false;
+        TWMapDrawing::drawMapInRect(context, map, beside, options);
     }
 }
 
@@ -91,4 +110,5 @@ void wholeMapSizes(benchmark::internal::Benchmark *b)
 
 BENCHMARK(BM_DrawWholeMapToImage)->Apply(wholeMapSizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawVisibleRect)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkWithNothingVisible)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -309,9 +309,10 @@ void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks)
 
     TWMap *map = b.map();
     GraphicList attached = b.linkedGraphics();
-    std::stable_sort(attached.begin(), attached.end(), [](const auto &x, const auto &y) {
-        return x->internalOrdering() > y->internalOrdering();
-    });
+    if (attached.size() > 1)
+        std::stable_sort(attached.begin(), attached.end(), [](const auto &x, const auto &y) {
+            return x->internalOrdering() > y->internalOrdering();
+        });
     const bool showAttached = map && map->showAttachedGraphics();
     // Attached graphics of ordering 0 or more lie behind the branch.
     if (showAttached)
@@ -359,6 +360,10 @@ void drawBoundary(TWMapBranch &branch, const DrawingContext &context, const TWDr
 
 BranchList childrenOrderedForDrawing(const TWMapBranch &branch)
 {
+    // Nothing selected (the common case on large maps): the children as they are.
+    const TWMap *map = branch.map();
+    if (!map || map->selectedGraphics().isEmpty())
+        return branch.children();
     BranchList selected;
     BranchList others;
     for (const auto &child : branch.children())

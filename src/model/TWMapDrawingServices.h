@@ -25,7 +25,9 @@ public:
     // The set of maps that were given none of their own: the one the drawing
     // code installs, else the stand-in below.
     static TWMapDrawingServices &shared();
-    static void installShared(std::shared_ptr<TWMapDrawingServices> services);
+    // Returns the set installed before; none puts the stand-in back.
+    static std::shared_ptr<TWMapDrawingServices>
+    installShared(std::shared_ptr<TWMapDrawingServices> services);
 
     // Lays the whole map out with the tight layout, then renews its preview.
     virtual void autoArrange(TWMap &map) = 0;

@@ -11,6 +11,7 @@
 #include <QPageSize>
 #include <QSet>
 #include <cmath>
+#include <utility>
 
 namespace {
 // Children of graphic and branch elements that name package entries.
@@ -391,9 +392,10 @@ TWMapDrawingServices &TWMapDrawingServices::shared()
     return TWMapDrawingStandIn::shared();
 }
 
-void TWMapDrawingServices::installShared(std::shared_ptr<TWMapDrawingServices> services)
+std::shared_ptr<TWMapDrawingServices>
+TWMapDrawingServices::installShared(std::shared_ptr<TWMapDrawingServices> services)
 {
-    installedDrawingServices() = std::move(services);
+    return std::exchange(installedDrawingServices(), std::move(services));
 }
 
 Size TWMapDrawingStandIn::imageablePageSize()

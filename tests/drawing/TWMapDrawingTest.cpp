@@ -6,6 +6,7 @@
 #include "drawing/TWMapBranch_Drawing.h"
 #include "drawing/TWMapImages.h"
 #include "drawing/TWMap_Drawing.h"
+#include "graphics/TWEnclosedGraphic.h"
 #include "model/PackageArchive.h"
 #include "support/AttributedString.h"
 
@@ -98,6 +99,35 @@ TEST_F(MapDrawingTest, PaintOrderOfASubtree)
     log.clear();
     drawTree(everywhere);
     EXPECT_EQ(log.join(" ").toStdString(), "b3 b1 b2 b");
+}
+
+TEST_F(MapDrawingTest, OutlineNumbersByLevel)
+{
+    auto b = probed(root.get(), "b", Rect(500, 100, 80, 30));
+    auto c = probed(b.get(), "c", Rect(600, 100, 80, 30));
+    auto d = probed(c.get(), "d", Rect(700, 100, 80, 30)); // level 3
+    for (const auto &x : {root, d})
+        x->insertObjectInOtherEnclosedGraphicsAtIndex(
+            std::make_shared<TWEnclosedGraphic>(TWMapBranch::OutlineNumberKey, std::nullopt,
+                                                probe("number " + nameOf(*x))),
+            0);
+    map->setShowOutlineNumbers(true);
+    struct Case
+    {
+        int toLevel;
+        bool shown;
+    };
+    for (const Case k : {Case{2, false}, {3, true}, {0, true}, {-1, true}}) {
+        map->setOutlineNumbersToLevel(k.toLevel);
+        log.clear();
+        drawTree(everywhere);
+        EXPECT_EQ(log.contains("number d"), k.shown) << k.toLevel;
+        EXPECT_FALSE(log.contains("number root")); // never at the root
+    }
+    map->setShowOutlineNumbers(false);
+    log.clear();
+    drawTree(everywhere);
+    EXPECT_FALSE(log.contains("number d"));
 }
 
 TEST_F(MapDrawingTest, ToolTipsOfHyperlinksAndLinksInText)
