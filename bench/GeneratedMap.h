@@ -76,16 +76,18 @@ inline void fill(TWMap &map, int count)
     std::vector<TWMapBranch *> made{root.get()};
     for (int i = 1; i < count; ++i) {
         const Rect bounds = cellRect(cells[size_t(i)], columns);
-        auto branch = TWMapBranch::createWithGraphic(shapeFor(i, bounds), made[size_t((i - 1) / 4)],
-                                                     &map);
+        auto branch =
+            TWMapBranch::createWithGraphic(shapeFor(i, bounds), made[size_t((i - 1) / 4)], &map);
         branch->enclosedTextArea()->setString(QStringLiteral("Branch %1").arg(i));
-        const Size need = TWTextLayout::requiredSizeForWidth(branch->enclosedTextArea()->text(), 72);
+        const Size need =
+            TWTextLayout::requiredSizeForWidth(branch->enclosedTextArea()->text(), 72);
         branch->enclosedTextArea()->setBounds(
             Rect(bounds.origin.x + 4, bounds.midY() - need.height / 2, 72, need.height));
         branch->setTextRelativePosition(2);
         if (i % 7 == 0)
             branch->insertObjectInHyperlinksAtIndex(
-                std::make_shared<TWHyperlink>(i % 4, QStringLiteral("https://example.org/%1").arg(i),
+                std::make_shared<TWHyperlink>(i % 4,
+                                              QStringLiteral("https://example.org/%1").arg(i),
                                               std::nullopt, std::nullopt, std::nullopt),
                 0);
         if (i % 11 == 0)

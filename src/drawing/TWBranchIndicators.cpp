@@ -81,9 +81,9 @@ Rect boundsOfCheckbox(const TWMapBranch &branch)
 Rect boundsOfPriorityIcon(const TWMapBranch &branch)
 {
     const TWMapBranch::SuffixIcons icons = branch.suffixIcons();
-    return icons.priority ? boundsOfSlot(branch, icons.hyperlinks + icons.attachedTexts +
-                                                     int(icons.checkBox))
-                          : Rect();
+    return icons.priority
+               ? boundsOfSlot(branch, icons.hyperlinks + icons.attachedTexts + int(icons.checkBox))
+               : Rect();
 }
 
 Rect boundsOfPercentageCompleteIndicator(const TWMapBranch &branch)
@@ -228,7 +228,7 @@ QImage makeIcon(Icon icon)
     });
 }
 
-// A white page with a dark arrow, tinted by each kind's colour.
+// A white disc with a dark arrow, tinted by each kind's colour.
 QImage hyperlinkBackground()
 {
     return paintIcon([](QPainter &p) {

@@ -129,7 +129,8 @@ bool mainDrawsPlainText(const TWGraphic *main)
 bool textOutsideRoundShape(const TWMapBranch &b)
 {
     const TWGraphic *main = b.mainGraphic().get();
-    const bool round = dynamic_cast<const TWCircle *>(main) || dynamic_cast<const TWCloud *>(main) ||
+    const bool round = dynamic_cast<const TWCircle *>(main) ||
+                       dynamic_cast<const TWCloud *>(main) ||
                        dynamic_cast<const TWCustomBranchShape *>(main);
     return round && (b.textRelativePosition() == 1 || b.textRelativePosition() == 3);
 }
@@ -178,15 +179,16 @@ void registerLinksInText(TWMapBranch &b, const TWTextArea &text, TWToolTipRegist
         for (const Rect &r : layout->rectsForCharacterRange(run)) {
             const Rect moved = r.offsetBy(frame.origin.x, frame.origin.y);
             std::weak_ptr<TWMapBranch> owner = b.weak_from_this();
-            const int tag = registry.addToolTipRect(
-                moved, [owner, link]() -> std::optional<QString> {
+            const int tag =
+                registry.addToolTipRect(moved, [owner, link]() -> std::optional<QString> {
                     const auto branch = owner.lock();
                     return branch ? toolTipString(*branch, link) : std::nullopt;
                 });
-            b.hyperlinkTooltipInfoForUpdate().append(QVariantMap{{TtidKey, tag},
-                                                                 {ViewKey, registryValue(&registry)},
-                                                                 {UrlKey, link},
-                                                                 {RectKey, moved.toString()}});
+            b.hyperlinkTooltipInfoForUpdate().append(
+                QVariantMap{{TtidKey, tag},
+                            {ViewKey, registryValue(&registry)},
+                            {UrlKey, link},
+                            {RectKey, moved.toString()}});
         }
     }
 }
@@ -209,7 +211,8 @@ void drawBody(TWMapBranch &b, TWMap *map, const Pass &pass, const Marks &marks,
     for (const std::shared_ptr<TWEnclosedGraphic> &record : b.otherEnclosedGraphics()) {
         if (!record || !record->graphic())
             continue;
-        if (record->name() == TWMapBranch::OutlineNumberKey && !(map && showsOutlineNumber(b, *map)))
+        if (record->name() == TWMapBranch::OutlineNumberKey &&
+            !(map && showsOutlineNumber(b, *map)))
             continue;
         drawGraphic(*record->graphic(), pass, false, textShadow, false);
     }

@@ -41,9 +41,9 @@ void drawSelf(TWMapBranch &branch, const Pass &pass);
 
 // The boundaries of the subtree. The boundary code installs the painter
 // that does it; without one nothing is drawn.
-using BoundaryPainter = std::function<void(TWMapBranch &branch, const DrawingContext &context,
-                                           const TWDrawingView *view, Rect rect,
-                                           const GraphicList *selection)>;
+using BoundaryPainter =
+    std::function<void(TWMapBranch &branch, const DrawingContext &context,
+                       const TWDrawingView *view, Rect rect, const GraphicList *selection)>;
 void setBoundaryPainter(BoundaryPainter painter);
 void drawBoundary(TWMapBranch &branch, const DrawingContext &context, const TWDrawingView *view,
                   Rect rect, const GraphicList *selection);

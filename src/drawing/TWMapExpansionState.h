@@ -14,10 +14,10 @@ public:
     using BranchList = QList<std::shared_ptr<TWMapBranch>>;
 
     enum Mode {
-        NotHidden = 0,     // every branch that is not hidden
-        RootOnly = 1,      // only the root
-        ExpandedOnly = 3,  // the branches added as expanded
-        ToLevel = 4,       // branches above showBranchesToLevel()
+        NotHidden = 0,    // every branch that is not hidden
+        RootOnly = 1,     // only the root
+        ExpandedOnly = 3, // the branches added as expanded
+        ToLevel = 4,      // branches above showBranchesToLevel()
     };
 
     // What every drawing without a state of its own uses: mode 0.

@@ -96,10 +96,9 @@ bool TWMapImageRep::drawInRect(const DrawingContext &context, const QRectF &rect
     QPainter &p = context.painter();
     p.translate(rect.topLeft());
     p.scale(*k, *k);
-    TWMapDrawing::drawMapInRect(context, *map, Rect(0, 0, canvas.width / zoom, canvas.height / zoom),
-                                {.drawBackground = true,
-                                 .drawSelection = false,
-                                 .backgroundOffScreen = true});
+    TWMapDrawing::drawMapInRect(
+        context, *map, Rect(0, 0, canvas.width / zoom, canvas.height / zoom),
+        {.drawBackground = true, .drawSelection = false, .backgroundOffScreen = true});
     return true;
 }
 
@@ -244,10 +243,9 @@ TWMapPreviewServices::FileCacheResult TWMapPreviewServices::writePreviewInFileCa
     }
     // The extent at a point a pixel; a huge one is scaled down to fit.
     const double pixels = double(extent.size.width) * extent.size.height;
-    const qreal scale =
-        pixels > double(TWMapImages::maxImagePixels)
-            ? std::sqrt(double(TWMapImages::maxImagePixels) / pixels) * 0.99
-            : 1.0;
+    const qreal scale = pixels > double(TWMapImages::maxImagePixels)
+                            ? std::sqrt(double(TWMapImages::maxImagePixels) / pixels) * 0.99
+                            : 1.0;
     const QImage image = TWMapImages::imageOfMap(map, extent, scale, false);
     QByteArray png;
     QBuffer buffer(&png);

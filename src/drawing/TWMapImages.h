@@ -19,8 +19,9 @@ namespace TWMapImages {
 
 // PDF of everything drawn, one page the size of the drawing's extent; empty
 // for a map that draws nothing. The map's settings are left as they were.
-QByteArray pdfDataForMap(TWMap &map, bool includeBackground,
-                         const TWMapExpansionState &state = TWMapExpansionState::defaultExpansionState());
+QByteArray
+pdfDataForMap(TWMap &map, bool includeBackground,
+              const TWMapExpansionState &state = TWMapExpansionState::defaultExpansionState());
 // The source rectangle of the map, `pixelsPerPoint` pixels a point; null
 // for an empty rectangle or one beyond the largest image.
 QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint, bool includeBackground,
@@ -71,7 +72,10 @@ public:
     Size size() const { return m_size; }
     void setSize(Size size) { m_size = size; }
     const QList<std::shared_ptr<TWImageRepresentation>> &representations() const { return m_reps; }
-    void addRepresentation(std::shared_ptr<TWImageRepresentation> rep) { m_reps.append(std::move(rep)); }
+    void addRepresentation(std::shared_ptr<TWImageRepresentation> rep)
+    {
+        m_reps.append(std::move(rep));
+    }
     void removeRepresentation(int index) { m_reps.removeAt(index); }
     // The first representation drawn into the rectangle; false when none draws.
     bool drawInRect(const DrawingContext &context, const QRectF &rect);
@@ -96,11 +100,11 @@ public:
 
     enum class FileCacheResult {
         Written,
-        TooSmall,        // nothing changes
-        NothingDrawn,    // the stale preview is removed
-        CannotRender,    // no GUI to render with; nothing changes
-        EncodingFailed,  // reported; the stale preview is removed
-        NoDocument,      // nowhere to keep it
+        TooSmall,       // nothing changes
+        NothingDrawn,   // the stale preview is removed
+        CannotRender,   // no GUI to render with; nothing changes
+        EncodingFailed, // reported; the stale preview is removed
+        NoDocument,     // nowhere to keep it
     };
 
     void updatePreviewImage(TWMap &map) override;

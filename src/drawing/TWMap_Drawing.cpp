@@ -106,7 +106,8 @@ std::optional<QTransform> fittingTransform(Rect target, Rect source)
         return std::nullopt;
     const qreal k = std::min(qreal(target.size.width) / source.size.width,
                              qreal(target.size.height) / source.size.height);
-    const qreal tx = target.origin.x - k * source.origin.x + (target.size.width - k * source.size.width) / 2;
+    const qreal tx =
+        target.origin.x - k * source.origin.x + (target.size.width - k * source.size.width) / 2;
     const qreal ty =
         target.origin.y - k * source.origin.y + (target.size.height - k * source.size.height) / 2;
     return QTransform(k, 0, 0, k, tx, ty);
@@ -185,7 +186,8 @@ Rect centredImageRect(TWMap &map)
 void drawBackgroundInRect(const DrawingContext &context, TWMap &map, Rect rect,
                           std::optional<bool> backgroundOffScreen)
 {
-    if (!context.isDrawingToScreen() && !backgroundOffScreen.value_or(map.drawBackgroundOffScreen()))
+    if (!context.isDrawingToScreen() &&
+        !backgroundOffScreen.value_or(map.drawBackgroundOffScreen()))
         return;
     QPainter &p = context.painter();
     if (map.backgroundColor())

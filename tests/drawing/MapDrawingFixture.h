@@ -62,8 +62,8 @@ class Probe : public TWRectangle
 public:
     QString label;
     QStringList *log = nullptr;
-    void drawInView(const DrawingContext &, const TWDrawingView *, bool, const std::optional<Shadow> &,
-                    bool) override
+    void drawInView(const DrawingContext &, const TWDrawingView *, bool,
+                    const std::optional<Shadow> &, bool) override
     {
         if (log)
             log->append(label);

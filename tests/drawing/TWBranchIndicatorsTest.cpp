@@ -1,5 +1,5 @@
-#include "MapDrawingFixture.h"
 #include "drawing/TWBranchIndicators.h"
+#include "MapDrawingFixture.h"
 #include "drawing/TWMapDefaultColors.h"
 #include "drawing/TWMapExpansionState.h"
 #include "graphics/TWFlexiBranch.h"
@@ -43,7 +43,8 @@ TEST_F(IndicatorsTest, SlotsFollowTheIconsThatAreShown)
     EXPECT_EQ(BI::boundsOfPriorityIcon(*b), Rect(left() + 19 * 3, 103, 16, 16));
 
     // A percentage that is not drawn (-1 unset, -0.5) has no slot; 0 has one.
-    for (const auto &[percentage, shown] : {std::pair{-1.0f, false}, {-0.5f, false}, {0.0f, true}}) {
+    for (const auto &[percentage, shown] :
+         {std::pair{-1.0f, false}, {-0.5f, false}, {0.0f, true}}) {
         b->setPercentageComplete(percentage);
         EXPECT_EQ(BI::boundsOfPercentageCompleteIndicator(*b).isEmpty(), !shown) << percentage;
     }
@@ -193,7 +194,8 @@ TEST_F(IndicatorsTest, RainbowHuesByDirectionOfTheFirstLevelBranch)
     }
     // Straight right at saturation 1 is pure yellow-green: hue 0.25.
     auto right = newBranch(root.get(), Rect(600, 210, 40, 20), "right");
-    const Color colour = *TWMapDefaultColors::defaultFillColorForGraphic(*map, *right->mainGraphic());
+    const Color colour =
+        *TWMapDefaultColors::defaultFillColorForGraphic(*map, *right->mainGraphic());
     EXPECT_NEAR(colour.toQColor().redF(), 0.5, 0.01);
     EXPECT_NEAR(colour.toQColor().greenF(), 1.0, 0.01);
     // The root takes the map's colour as stored, none included.

@@ -36,7 +36,8 @@ protected:
         return branch;
     }
     void drawTree(Rect rect, const TWMapExpansionState &state = {},
-                  const TWDrawingView *view = nullptr, const TWMap::GraphicList *selection = nullptr)
+                  const TWDrawingView *view = nullptr,
+                  const TWMap::GraphicList *selection = nullptr)
     {
         render(Size(10, 10), [&](const DrawingContext &c) {
             TWBranchDrawing::drawSelf(*map->root(), {.context = c,
@@ -184,7 +185,8 @@ TEST_F(MapDrawingTest, FittingScalesEvenlyAndCentres)
     ASSERT_TRUE(fit);
     EXPECT_EQ(fit->map(QPointF(0, 0)), QPointF(0, 25));
     EXPECT_EQ(fit->map(QPointF(200, 100)), QPointF(100, 75));
-    const auto shifted = TWMapDrawing::fittingTransform(Rect(10, 10, 50, 100), Rect(100, 0, 100, 100));
+    const auto shifted =
+        TWMapDrawing::fittingTransform(Rect(10, 10, 50, 100), Rect(100, 0, 100, 100));
     EXPECT_EQ(shifted->map(QPointF(100, 0)), QPointF(10, 35));
     for (const Rect source : {Rect(0, 0, 0, 100), Rect(0, 0, NAN, 10), Rect(0, 0, 10, -1)})
         EXPECT_FALSE(TWMapDrawing::fittingTransform(Rect(0, 0, 100, 100), source));
@@ -192,7 +194,8 @@ TEST_F(MapDrawingTest, FittingScalesEvenlyAndCentres)
     // Nothing is drawn outside the target.
     map->setBackgroundColor(Color::colorWithDeviceRed(1, 0, 0));
     const QImage image = render(Size(200, 200), [&](const DrawingContext &c) {
-        TWMapDrawing::drawMapInRect(c, *map, Rect(50, 50, 100, 100), Rect(0, 0, 800, 400), {}, true);
+        TWMapDrawing::drawMapInRect(c, *map, Rect(50, 50, 100, 100), Rect(0, 0, 800, 400), {},
+                                    true);
     });
     EXPECT_EQ(image.pixel(60, 60), qRgb(255, 255, 255)); // above the fitted band
     EXPECT_EQ(image.pixel(100, 100), qRgb(255, 0, 0));
@@ -213,9 +216,12 @@ TEST_F(MapDrawingTest, BackgroundFlagsAndPicturePlacement)
                          {false, std::nullopt, false},
                          {false, false, false},
                          {false, true, true}}) {
-        const QImage image = render(Size(20, 20), [&](const DrawingContext &context) {
-            TWMapDrawing::drawBackgroundInRect(context, *map, Rect(0, 0, 20, 20), c.offScreen);
-        }, c.screen);
+        const QImage image = render(
+            Size(20, 20),
+            [&](const DrawingContext &context) {
+                TWMapDrawing::drawBackgroundInRect(context, *map, Rect(0, 0, 20, 20), c.offScreen);
+            },
+            c.screen);
         EXPECT_EQ(image.pixel(10, 10) == qRgb(0, 0, 255), c.painted) << c.screen;
     }
     EXPECT_FALSE(map->drawBackgroundOffScreen());
@@ -244,9 +250,12 @@ TEST_F(MapDrawingTest, PageGridOnScreenOnly)
     document->setShowPageFrames(true);
     map->setScaleAmount(100);
     const auto draw = [&](int wide, int high, bool screen) {
-        return render(Size(220, 220), [&](const DrawingContext &c) {
-            TWMapDrawing::drawPrintGridInRect(c, *map, {Size(100, 100), wide, high});
-        }, screen);
+        return render(
+            Size(220, 220),
+            [&](const DrawingContext &c) {
+                TWMapDrawing::drawPrintGridInRect(c, *map, {Size(100, 100), wide, high});
+            },
+            screen);
     };
     const QImage single = draw(1, 1, true);
     EXPECT_LT(qGray(single.pixel(100, 50)), 200); // the frame's right side
@@ -319,10 +328,11 @@ TEST_F(MapDrawingTest, PackagePreviewIsCroppedAndNeverStale)
     map->setCanvasSize(Size(800, 600));
     ASSERT_EQ(TWMapPreviewServices::writePreviewInFileCache(*map),
               TWMapPreviewServices::FileCacheResult::Written);
-    const QImage preview = QImage::fromData(*document->objectForKeyInCachedData(map->previewPath()));
+    const QImage preview =
+        QImage::fromData(*document->objectForKeyInCachedData(map->previewPath()));
     const Rect extent = map->getBoundingPrintingRectForAllGraphics();
-    EXPECT_EQ(preview.size(), QSize(int(std::ceil(extent.size.width)),
-                                    int(std::ceil(extent.size.height))));
+    EXPECT_EQ(preview.size(),
+              QSize(int(std::ceil(extent.size.width)), int(std::ceil(extent.size.height))));
 
     // Nothing left to print: the old preview goes rather than being saved.
     map->setRoot(nullptr);

@@ -1,10 +1,10 @@
-#include "drawing/TWTextLayout.h"
 #include "../../bench/GeneratedMap.h"
 #include "GoldenImage.h"
 #include "MapDrawingFixture.h"
 #include "PictureTestData.h"
 #include "drawing/TWMapImages.h"
 #include "drawing/TWMap_Drawing.h"
+#include "drawing/TWTextLayout.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWCloud.h"
 #include "graphics/TWImage.h"
@@ -36,8 +36,8 @@ protected:
         shape->setStrokeColor(Color::colorWithCalibratedRed(0.2, 0.25, 0.4));
         auto branch = TWMapBranch::createWithGraphic(shape, parent, map.get());
         branch->enclosedTextArea()->setString(name);
-        const Size need =
-            TWTextLayout::requiredSizeForWidth(branch->enclosedTextArea()->text(), b.size.width - 8);
+        const Size need = TWTextLayout::requiredSizeForWidth(branch->enclosedTextArea()->text(),
+                                                             b.size.width - 8);
         branch->enclosedTextArea()->setBounds(
             Rect(b.origin.x + 4, b.midY() - need.height / 2, b.size.width - 8, need.height));
         branch->setTextRelativePosition(2);
@@ -50,9 +50,12 @@ TEST_F(MapGoldenTest, BranchKindsAndIndicators)
     auto top = shaped(nullptr, TWGraphic::make<TWRectangle>(Rect(20, 90, 120, 40)), "Root",
                       QColor(255, 214, 102));
     map->setRoot(top);
-    shaped(top.get(), TWGraphic::make<TWCircle>(Rect(200, 20, 100, 40)), "Oval", QColor(170, 220, 255));
-    shaped(top.get(), TWGraphic::make<TWCloud>(Rect(200, 80, 100, 44)), "Cloud", QColor(200, 240, 200));
-    shaped(top.get(), TWGraphic::make<TWLine>(Rect(200, 150, 100, 20)), "Line", QColor(255, 255, 255));
+    shaped(top.get(), TWGraphic::make<TWCircle>(Rect(200, 20, 100, 40)), "Oval",
+           QColor(170, 220, 255));
+    shaped(top.get(), TWGraphic::make<TWCloud>(Rect(200, 80, 100, 44)), "Cloud",
+           QColor(200, 240, 200));
+    shaped(top.get(), TWGraphic::make<TWLine>(Rect(200, 150, 100, 20)), "Line",
+           QColor(255, 255, 255));
     auto tasks = shaped(top.get(), TWGraphic::make<TWRectangle>(Rect(340, 60, 190, 40)), "Tasks",
                         QColor(255, 230, 230));
     tasks->enclosedTextArea()->setBounds(Rect(344, 66, 80, 28));
@@ -85,10 +88,13 @@ TEST_F(MapGoldenTest, TiledBackgroundPicture)
     map->setBackgroundImageTileMode(0);
     shaped(root.get(), TWGraphic::make<TWCircle>(Rect(330, 250, 110, 40)), "Over the tiles",
            QColor(255, 255, 255, 200));
-    const QImage image = render(Size(300, 200), [&](const DrawingContext &c) {
-        c.painter().translate(-200, -120);
-        TWMapDrawing::drawMapInRect(c, *map, Rect(200, 120, 300, 200));
-    }, true);
+    const QImage image = render(
+        Size(300, 200),
+        [&](const DrawingContext &c) {
+            c.painter().translate(-200, -120);
+            TWMapDrawing::drawMapInRect(c, *map, Rect(200, 120, 300, 200));
+        },
+        true);
     EXPECT_TRUE(GoldenImage::matches(image, "map-background-tiled"));
 }
 
