@@ -243,6 +243,17 @@ TEST_F(MapDrawingTest, BackgroundFlagsAndPicturePlacement)
     map->setBackgroundImageOpacity(1);
     const QImage tile = TWMapDrawing::backgroundImageForDrawing(*map);
     EXPECT_EQ(tile.size(), QSize(1, 1));
+
+    // One picture on the root, or tiles everywhere; into images and PDF alike.
+    map->setBackgroundImageSize(Size(40, 30));
+    map->setBackgroundImageOffset(Point(0, 0));
+    for (const auto &[mode, corner] : {std::pair{2, false}, {0, true}, {1, true}}) {
+        map->setBackgroundImageTileMode(mode);
+        const QImage image = TWMapImages::imageOfMap(*map, Rect(0, 0, 500, 300), 1, true);
+        EXPECT_NE(image.pixel(350, 220), qRgb(0, 0, 255)) << mode;
+        EXPECT_EQ(image.pixel(3, 3) != qRgb(0, 0, 255), corner) << mode;
+        EXPECT_TRUE(Poppler::Document::loadFromData(TWMapImages::pdfDataForMap(*map, true)));
+    }
 }
 
 TEST_F(MapDrawingTest, PageGridOnScreenOnly)
