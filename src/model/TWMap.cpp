@@ -232,7 +232,7 @@ TWMapDrawingServices &TWMap::drawingServices() const
 {
     if (m_drawingServices)
         return *m_drawingServices;
-    return TWMapDrawingStandIn::shared();
+    return TWMapDrawingServices::shared();
 }
 
 void TWMap::setDrawingServices(std::shared_ptr<TWMapDrawingServices> services)

@@ -553,6 +553,23 @@ public:
     bool shouldSelectMainForGraphic(const TWGraphic *graphic) const;
 
     // --- reserved widths ---
+    // The indicator icons at the shape's right end, in slot order: what is
+    // drawn, what a click hits and the width kept free all count from here.
+    struct SuffixIcons
+    {
+        int hyperlinks = 0;
+        int attachedTexts = 0;
+        bool checkBox = false;
+        bool priority = false;
+        bool percentage = false;
+        bool resources = false;
+        int count() const
+        {
+            return hyperlinks + attachedTexts + int(checkBox) + int(priority) + int(percentage) +
+                   int(resources);
+        }
+    };
+    SuffixIcons suffixIcons() const;
     float totalWidthToAllowForOtherEnclosedGraphics() const;
     float totalWidthForSuffixImages() const;
     // The resource icon is drawn (and room made for it) by this rule.

@@ -474,23 +474,27 @@ float TWMapBranch::totalWidthToAllowForOtherEnclosedGraphics() const
     return width;
 }
 
-float TWMapBranch::totalWidthForSuffixImages() const
+TWMapBranch::SuffixIcons TWMapBranch::suffixIcons() const
 {
-    float width = IconSlotWidth * float(countOfHyperlinks());
+    SuffixIcons icons;
+    icons.hyperlinks = countOfHyperlinks();
     if (const TWMap *m = map()) {
         const TWMap::BranchDisplaySettings &show = m->branchDisplaySettings();
         if (show.showTextIndicators)
-            width += IconSlotWidth * float(countOfAttachedTextArray());
-        if (show.showCheckboxes && showCheckBox())
-            width += IconSlotWidth;
-        if (show.showPercentComplete && percentageComplete() > -1)
-            width += IconSlotWidth;
-        if (show.showPriorities && priority() != 0)
-            width += IconSlotWidth;
-        if (showsResourcesAllocatedIndicator())
-            width += IconSlotWidth;
+            icons.attachedTexts = countOfAttachedTextArray();
+        icons.checkBox = show.showCheckboxes && showCheckBox();
+        icons.priority = show.showPriorities && priority() != 0;
+        // Only a percentage that is drawn takes a slot (NaN and every
+        // negative value draw nothing).
+        icons.percentage = show.showPercentComplete && percentageComplete() >= 0;
+        icons.resources = showsResourcesAllocatedIndicator();
     }
-    return width + IconMargin;
+    return icons;
+}
+
+float TWMapBranch::totalWidthForSuffixImages() const
+{
+    return IconSlotWidth * float(suffixIcons().count()) + IconMargin;
 }
 
 bool TWMapBranch::showsResourcesAllocatedIndicator() const

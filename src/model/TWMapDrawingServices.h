@@ -22,6 +22,13 @@ class TWMapDrawingServices
 public:
     virtual ~TWMapDrawingServices() = default;
 
+    // The set of maps that were given none of their own: the one the drawing
+    // code installs, else the stand-in below.
+    static TWMapDrawingServices &shared();
+    // Returns the set installed before; none puts the stand-in back.
+    static std::shared_ptr<TWMapDrawingServices>
+    installShared(std::shared_ptr<TWMapDrawingServices> services);
+
     // Lays the whole map out with the tight layout, then renews its preview.
     virtual void autoArrange(TWMap &map) = 0;
     // Renews the preview picture and announces it.

@@ -410,6 +410,27 @@ void TWMapDrawingStandIn::resizeForTextAreaConstrainedToWidth(TWMapBranch &branc
     branch.resizeForTextAreaConstrainedToWidth(width);
 }
 
+namespace {
+std::shared_ptr<TWMapDrawingServices> &installedDrawingServices()
+{
+    static std::shared_ptr<TWMapDrawingServices> services;
+    return services;
+}
+} // namespace
+
+TWMapDrawingServices &TWMapDrawingServices::shared()
+{
+    if (const auto &installed = installedDrawingServices())
+        return *installed;
+    return TWMapDrawingStandIn::shared();
+}
+
+std::shared_ptr<TWMapDrawingServices>
+TWMapDrawingServices::installShared(std::shared_ptr<TWMapDrawingServices> services)
+{
+    return std::exchange(installedDrawingServices(), std::move(services));
+}
+
 Size TWMapDrawingStandIn::imageablePageSize()
 {
     // The whole default sheet: there is no printer to ask for its margins.

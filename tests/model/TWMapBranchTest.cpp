@@ -558,6 +558,10 @@ TEST_F(TWMapBranchTest, SuffixImagesReserveOneSlotEach)
     map->branchDisplaySettingsForUpdate().showTextIndicators = false;
     map->branchDisplaySettingsForUpdate().showPriorities = false;
     EXPECT_EQ(b->totalWidthForSuffixImages(), 3 * 19 + 3);
+    // A percentage that draws nothing keeps no slot either.
+    b->setPercentageComplete(-0.5);
+    EXPECT_EQ(b->totalWidthForSuffixImages(), 2 * 19 + 3);
+    EXPECT_FALSE(b->suffixIcons().percentage);
 }
 
 TEST_F(TWMapBranchTest, ReSortingStoresOnlyAChangedOrderButAlwaysEmptiesTheCache)

@@ -1,5 +1,6 @@
 #include "TWMapsDocTestSupport.h"
 #include "model/TWAttachedTextCategory.h"
+#include "model/TWMapDrawingServices.h"
 #include "model/TWFileIO.h"
 #include "model/TWResource.h"
 
@@ -51,6 +52,11 @@ PackageData picturesOf(const TWMapsDoc &document)
 class TWMapsDocPackageTest : public MapsDocFixture
 {
 protected:
+    // Previews stay the bytes the test stores: the stand-in renders none.
+    TWMapsDocPackageTest() : m_drawing(TWMapDrawingServices::installShared(nullptr)) {}
+    ~TWMapsDocPackageTest() override { TWMapDrawingServices::installShared(m_drawing); }
+    std::shared_ptr<TWMapDrawingServices> m_drawing;
+
     QString target(const QString &name) const { return tempDir.filePath(name); }
 };
 

@@ -1,0 +1,114 @@
+// Drawing whole generated maps to an image, and only the visible part of one
+// as a canvas redraw does. THINKWEB_BENCH_LARGE=1 adds the largest map to the
+// whole-map case.
+#include "GeneratedMap.h"
+#include "drawing/DrawingContext.h"
+#include "drawing/TWMapBranch_Drawing.h"
+#include "drawing/TWMapImages.h"
+#include "drawing/TWMap_Drawing.h"
+#include "model/TWMapsDoc.h"
+#include "platform/UndoManager.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+#include <map>
+
+namespace {
+
+QGuiApplication &application()
+{
+    static int argc = 1;
+    static char name[] = "bench_map_drawing";
+    static char *argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
+    return app;
+}
+
+// One document per size, built once: building dwarfs drawing.
+struct Built
+{
+    std::shared_ptr<UndoManager> undo = std::make_shared<UndoManager>();
+    std::shared_ptr<TWMapsDoc> document;
+    std::shared_ptr<TWMap> map;
+};
+
+TWMap &generated(int count)
+{
+    static std::map<int, Built> built;
+    auto it = built.find(count);
+    if (it == built.end()) {
+        Built b;
+        b.undo->disableUndoRegistration();
+        b.document = TWMapsDoc::create();
+        b.document->setUndoManager(b.undo);
+        b.map = TWMap::create(b.document.get());
+        b.document->addMap(b.map, true);
+        GeneratedMap::fill(*b.map, count);
+        it = built.emplace(count, std::move(b)).first;
+    }
+    return *it->second.map;
+}
+
+void BM_DrawWholeMapToImage(benchmark::State &state)
+{
+    application();
+    TWMap &map = generated(int(state.range(0)));
+    const Rect extent = map.getBoundingDrawingRectForAllGraphics();
+    for (auto _ : state) {
+        QImage image = TWMapImages::imageOfMap(map, extent, 0.25, true);
+        benchmark::DoNotOptimize(image.bits());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// A window of 800 x 600 points in the middle of the map: the same work
+// whatever the map's size when drawing culls to it.
+void BM_DrawVisibleRect(benchmark::State &state)
+{
+    application();
+    TWMap &map = generated(int(state.range(0)));
+    const Rect extent = map.getBoundingDrawingRectForAllGraphics();
+    const Rect visible(extent.midX() - 400, extent.midY() - 300, 800, 600);
+    QImage image = DrawingContext::makeImage(visible.size, 1.0, Qt::white);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        DrawingContext context(painter, true);
+        context.painter().translate(-visible.origin.x, -visible.origin.y);
+        TWMapDrawing::Options options;
+        options.drawSelection = true;
+        TWMapDrawing::drawMapInRect(context, map, visible, options);
+    }
+}
+
+// A rectangle beside the map: what walking the tree costs when nothing shows.
+void BM_WalkWithNothingVisible(benchmark::State &state)
+{
+    application();
+    TWMap &map = generated(int(state.range(0)));
+    const Rect beside(-5000, -5000, 100, 100);
+    QImage image = DrawingContext::makeImage(beside.size, 1.0, Qt::white);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        DrawingContext context(painter, true);
+        context.painter().translate(-beside.origin.x, -beside.origin.y);
+        TWMapDrawing::Options options;
+        options.drawBackground = false;
+        TWMapDrawing::drawMapInRect(context, map, beside, options);
+    }
+}
+
+void wholeMapSizes(benchmark::internal::Benchmark *b)
+{
+    b->Arg(1000)->Arg(10000);
+    if (qEnvironmentVariableIntValue("THINKWEB_BENCH_LARGE") == 1)
+        b->Arg(30000);
+}
+
+} // namespace
+
+BENCHMARK(BM_DrawWholeMapToImage)->Apply(wholeMapSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawVisibleRect)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkWithNothingVisible)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

@@ -1,0 +1,394 @@
+#include "../../bench/GeneratedMap.h"
+#include "GoldenImage.h"
+#include "MapDrawingFixture.h"
+#include "PictureTestData.h"
+#include "drawing/TWBranchIndicators.h"
+#include "drawing/TWMapBranch_Drawing.h"
+#include "drawing/TWMapImages.h"
+#include "drawing/TWMap_Drawing.h"
+#include "graphics/TWEnclosedGraphic.h"
+#include "model/PackageArchive.h"
+#include "support/AttributedString.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QUrl>
+#include <poppler-qt6.h>
+
+using namespace MapDrawingTest;
+
+namespace {
+
+class MapDrawingTest : public MapFixture
+{
+protected:
+    std::shared_ptr<Probe> probe(const QString &label, Rect bounds = Rect(500, 100, 80, 30))
+    {
+        auto p = TWGraphic::make<Probe>(bounds);
+        p->label = label;
+        p->log = &log;
+        return p;
+    }
+    std::shared_ptr<TWMapBranch> probed(TWMapBranch *parent, const QString &label, Rect bounds)
+    {
+        auto branch = TWMapBranch::createWithGraphic(probe(label, bounds), parent, map.get());
+        branch->enclosedTextArea()->setString(label);
+        return branch;
+    }
+    void drawTree(Rect rect, const TWMapExpansionState &state = {},
+                  const TWDrawingView *view = nullptr,
+                  const TWMap::GraphicList *selection = nullptr)
+    {
+        render(Size(10, 10), [&](const DrawingContext &c) {
+            TWBranchDrawing::drawSelf(*map->root(), {.context = c,
+                                                     .view = view,
+                                                     .rect = rect,
+                                                     .selection = selection,
+                                                     .expansionState = state});
+        });
+    }
+    static int countNonWhite(const QImage &image)
+    {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += (image.pixel(x, y) & 0xffffff) != 0xffffff;
+        return n;
+    }
+
+    QStringList log;
+    const Rect everywhere{-10000, -10000, 30000, 30000};
+};
+
+TEST_F(MapDrawingTest, PaintOrderOfASubtree)
+{
+    auto b = probed(root.get(), "b", Rect(500, 100, 80, 30));
+    probed(b.get(), "b1", Rect(700, 60, 80, 30));
+    auto b2 = probed(b.get(), "b2", Rect(700, 100, 80, 30));
+    probed(b.get(), "b3", Rect(700, 140, 80, 30));
+    for (int ordering : {2, 5, -1, -3}) {
+        auto attached = probe(QString::number(ordering));
+        b->insertObjectInLinkedGraphicsAtIndex(attached, b->countOfLinkedGraphics());
+        attached->setBranch(b.get());
+        attached->setInternalOrdering(ordering);
+    }
+    // Children first, the last one first; higher orderings behind the branch.
+    ASSERT_EQ(names(b->children()).join(' ').toStdString(), "b1 b2 b3");
+    drawTree(everywhere);
+    EXPECT_EQ(log.join(" ").toStdString(), "b3 b2 b1 5 2 b -1 -3");
+
+    // A child holding the selection is painted last of its siblings.
+    map->insertObjectInSelectedGraphicsAtIndex(b2->mainGraphic(), 0);
+    EXPECT_EQ(names(TWBranchDrawing::childrenOrderedForDrawing(*b)).join(' ').toStdString(),
+              "b2 b1 b3");
+    log.clear();
+    drawTree(everywhere);
+    EXPECT_EQ(log.join(" ").toStdString(), "b3 b1 b2 5 2 b -1 -3");
+
+    // Culling: only what meets the rectangle; attached graphics by their own bounds.
+    log.clear();
+    drawTree(Rect(700, 160, 5, 5));
+    EXPECT_EQ(log.join(" ").toStdString(), "b3");
+    // A refused branch hides its subtree.
+    log.clear();
+    TWMapExpansionState rootOnly;
+    rootOnly.setMode(TWMapExpansionState::RootOnly);
+    drawTree(everywhere, rootOnly);
+    EXPECT_TRUE(log.isEmpty());
+    // Attached graphics are left out when the map hides them.
+    map->setShowAttachedGraphics(false);
+    log.clear();
+    drawTree(everywhere);
+    EXPECT_EQ(log.join(" ").toStdString(), "b3 b1 b2 b");
+}
+
+TEST_F(MapDrawingTest, OutlineNumbersByLevel)
+{
+    auto b = probed(root.get(), "b", Rect(500, 100, 80, 30));
+    auto c = probed(b.get(), "c", Rect(600, 100, 80, 30));
+    auto d = probed(c.get(), "d", Rect(700, 100, 80, 30)); // level 3
+    for (const auto &x : {root, d})
+        x->insertObjectInOtherEnclosedGraphicsAtIndex(
+            std::make_shared<TWEnclosedGraphic>(TWMapBranch::OutlineNumberKey, std::nullopt,
+                                                probe("number " + nameOf(*x))),
+            0);
+    map->setShowOutlineNumbers(true);
+    struct Case
+    {
+        int toLevel;
+        bool shown;
+    };
+    for (const Case k : {Case{2, false}, {3, true}, {0, true}, {-1, true}}) {
+        map->setOutlineNumbersToLevel(k.toLevel);
+        log.clear();
+        drawTree(everywhere);
+        EXPECT_EQ(log.contains("number d"), k.shown) << k.toLevel;
+        EXPECT_FALSE(log.contains("number root")); // never at the root
+    }
+    map->setShowOutlineNumbers(false);
+    log.clear();
+    drawTree(everywhere);
+    EXPECT_FALSE(log.contains("number d"));
+}
+
+TEST_F(MapDrawingTest, ToolTipsOfHyperlinksAndLinksInText)
+{
+    auto b = newBranch(root.get(), Rect(500, 100, 200, 40), "b");
+    b->insertObjectInHyperlinksAtIndex(hyperlink(), 0);
+    b->insertObjectInHyperlinksAtIndex(hyperlink(2), 1);
+    AttributedString text(QStringLiteral("see the site"));
+    text.addAttribute(NSLinkAttributeName, QUrl(QStringLiteral("https://example.org/a")), {4, 3});
+    b->enclosedTextArea()->setBounds(Rect(505, 105, 150, 30));
+    b->enclosedTextArea()->setText(text);
+
+    // Off screen nothing is registered.
+    drawTree(everywhere);
+    EXPECT_TRUE(b->hyperlinkTooltipInfo().isEmpty());
+
+    ToolTipView view;
+    for (int pass = 0; pass < 2; ++pass) { // a redraw replaces the rectangles
+        drawTree(everywhere, {}, &view);
+        ASSERT_EQ(view.registry->tips.size(), 3) << pass;
+        ASSERT_EQ(b->hyperlinkTooltipInfo().size(), 3);
+    }
+    QList<Rect> rects;
+    QStringList texts;
+    for (const auto &tip : std::as_const(view.registry->tips)) {
+        rects << tip.rect;
+        texts << tip.text().value_or(QString());
+    }
+    EXPECT_TRUE(rects.contains(TWBranchIndicators::boundsOfHyperlinkAtIndex(*b, 1)));
+    EXPECT_TRUE(texts.contains("https://example.org/a (Option+Click)"));
+    const QVariantMap textRecord = b->hyperlinkTooltipInfo().last().toMap();
+    const Rect linkRect = Rect::fromString(textRecord.value("rect").toString());
+    EXPECT_TRUE(Rect(505, 105, 150, 30).contains(linkRect.origin));
+    EXPECT_EQ(textRecord.value("nsurl").toUrl(), QUrl("https://example.org/a"));
+
+    // A hidden branch shows no tip; removal empties the registry.
+    root->setChildrenHidden(true);
+    EXPECT_FALSE(TWBranchDrawing::toolTipString(*b, QUrl("https://example.org/")));
+    root->setChildrenHidden(false);
+    TWBranchDrawing::removeTooltipRects(*b);
+    EXPECT_TRUE(view.registry->tips.isEmpty());
+    EXPECT_TRUE(b->hyperlinkTooltipInfo().isEmpty());
+
+    // Records of a registry that is gone are dropped without reaching it.
+    drawTree(everywhere, {}, &view);
+    view.registry.reset();
+    TWBranchDrawing::removeTooltipRects(*b);
+    EXPECT_TRUE(b->hyperlinkTooltipInfo().isEmpty());
+}
+
+TEST_F(MapDrawingTest, FittingScalesEvenlyAndCentres)
+{
+    const auto fit = TWMapDrawing::fittingTransform(Rect(0, 0, 100, 100), Rect(0, 0, 200, 100));
+    ASSERT_TRUE(fit);
+    EXPECT_EQ(fit->map(QPointF(0, 0)), QPointF(0, 25));
+    EXPECT_EQ(fit->map(QPointF(200, 100)), QPointF(100, 75));
+    const auto shifted =
+        TWMapDrawing::fittingTransform(Rect(10, 10, 50, 100), Rect(100, 0, 100, 100));
+    EXPECT_EQ(shifted->map(QPointF(100, 0)), QPointF(10, 35));
+    for (const Rect source : {Rect(0, 0, 0, 100), Rect(0, 0, NAN, 10), Rect(0, 0, 10, -1)})
+        EXPECT_FALSE(TWMapDrawing::fittingTransform(Rect(0, 0, 100, 100), source));
+
+    // Nothing is drawn outside the target.
+    map->setBackgroundColor(Color::colorWithDeviceRed(1, 0, 0));
+    const QImage image = render(Size(200, 200), [&](const DrawingContext &c) {
+        TWMapDrawing::drawMapInRect(c, *map, Rect(50, 50, 100, 100), Rect(0, 0, 800, 400), {},
+                                    true);
+    });
+    EXPECT_EQ(image.pixel(60, 60), qRgb(255, 255, 255)); // above the fitted band
+    EXPECT_EQ(image.pixel(100, 100), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(160, 100), qRgb(255, 255, 255));
+}
+
+TEST_F(MapDrawingTest, BackgroundFlagsAndPicturePlacement)
+{
+    map->setBackgroundColor(Color::colorWithDeviceRed(0, 0, 1));
+    map->setDrawBackgroundOffScreen(false);
+    struct Case
+    {
+        bool screen;
+        std::optional<bool> offScreen;
+        bool painted;
+    };
+    for (const Case c : {Case{true, false, true},
+                         {false, std::nullopt, false},
+                         {false, false, false},
+                         {false, true, true}}) {
+        const QImage image = render(
+            Size(20, 20),
+            [&](const DrawingContext &context) {
+                TWMapDrawing::drawBackgroundInRect(context, *map, Rect(0, 0, 20, 20), c.offScreen);
+            },
+            c.screen);
+        EXPECT_EQ(image.pixel(10, 10) == qRgb(0, 0, 255), c.painted) << c.screen;
+    }
+    EXPECT_FALSE(map->drawBackgroundOffScreen());
+
+    // Placement around the root's centre (350, 220).
+    map->setBackgroundImageSize(Size(40, 20));
+    map->setBackgroundImageOffset(Point(5, -5));
+    map->setBackgroundImageTileMode(2);
+    EXPECT_EQ(TWMapDrawing::centredImageRect(*map), Rect(335, 205, 40, 20));
+    map->setBackgroundImageTileMode(0);
+    EXPECT_EQ(TWMapDrawing::tiledImageOffset(*map), Point(375, 225));
+    map->setBackgroundImageTileMode(1);
+    EXPECT_EQ(TWMapDrawing::tiledImageOffset(*map), Point(355, 215));
+
+    // A picture of no size is drawn one point square.
+    document->setObjectInCachedData(PictureTestData::pngPicture(), "Images/back.png");
+    map->setBackgroundImageFilename(QStringLiteral("Images/back.png"));
+    map->setBackgroundImageSize(Size(0, 0));
+    map->setBackgroundImageOpacity(1);
+    const QImage tile = TWMapDrawing::backgroundImageForDrawing(*map);
+    EXPECT_EQ(tile.size(), QSize(1, 1));
+
+    // One picture on the root, or tiles everywhere; into images and PDF alike.
+    map->setBackgroundImageSize(Size(40, 30));
+    map->setBackgroundImageOffset(Point(0, 0));
+    for (const auto &[mode, corner] : {std::pair{2, false}, {0, true}, {1, true}}) {
+        map->setBackgroundImageTileMode(mode);
+        const QImage image = TWMapImages::imageOfMap(*map, Rect(0, 0, 500, 300), 1, true);
+        EXPECT_NE(image.pixel(350, 220), qRgb(0, 0, 255)) << mode;
+        EXPECT_EQ(image.pixel(3, 3) != qRgb(0, 0, 255), corner) << mode;
+        EXPECT_TRUE(Poppler::Document::loadFromData(TWMapImages::pdfDataForMap(*map, true)));
+    }
+}
+
+TEST_F(MapDrawingTest, PageGridOnScreenOnly)
+{
+    document->setShowPageFrames(true);
+    map->setScaleAmount(100);
+    const auto draw = [&](int wide, int high, bool screen) {
+        return render(
+            Size(220, 220),
+            [&](const DrawingContext &c) {
+                TWMapDrawing::drawPrintGridInRect(c, *map, {Size(100, 100), wide, high});
+            },
+            screen);
+    };
+    const QImage single = draw(1, 1, true);
+    EXPECT_LT(qGray(single.pixel(100, 50)), 200); // the frame's right side
+    EXPECT_EQ(single.pixel(50, 50), qRgb(255, 255, 255));
+    const QImage grid = draw(2, 2, true);
+    EXPECT_NE(grid.pixel(100, 2), qRgb(255, 255, 255)); // a dashed inner line
+    EXPECT_EQ(countNonWhite(draw(2, 2, false)), 0);
+    document->setShowPageFrames(false);
+    EXPECT_EQ(countNonWhite(draw(2, 2, true)), 0);
+}
+
+TEST_F(MapDrawingTest, PdfCoversTheDrawingAndKeepsTheMapsSetting)
+{
+    newBranch(root.get(), Rect(600, 400, 100, 40), "far");
+    map->setDrawBackgroundOffScreen(false);
+    const QByteArray pdf = TWMapImages::pdfDataForMap(*map, true);
+    EXPECT_FALSE(map->drawBackgroundOffScreen());
+    std::unique_ptr<Poppler::Document> doc = Poppler::Document::loadFromData(pdf);
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->numPages(), 1);
+    const Rect extent = map->getBoundingDrawingRectForAllGraphics();
+    EXPECT_NEAR(doc->page(0)->pageSizeF().width(), extent.size.width, 1);
+    EXPECT_NEAR(doc->page(0)->pageSizeF().height(), extent.size.height, 1);
+    EXPECT_TRUE(doc->page(0)->text(QRectF()).contains("far"));
+}
+
+// --- previews ---
+
+class StrangeRep : public TWImageRepresentation
+{
+public:
+    bool drawInRect(const DrawingContext &, const QRectF &) override { return true; }
+};
+
+TEST_F(MapDrawingTest, LivePreviewFollowsTheCanvas)
+{
+    map->setScaleAmount(100);
+    map->setCanvasSize(Size(400, 300));
+    auto image = TWMapPreviewServices::renewPreviewImage(*map);
+    ASSERT_TRUE(image);
+    image->addRepresentation(std::make_shared<StrangeRep>());
+    map->setCanvasSize(Size(500, 300));
+    Recorder recorder({TWMapPreviewServices::PreviewDidUpdateNotification});
+    ASSERT_EQ(TWMapPreviewServices::renewPreviewImage(*map), image);
+    ASSERT_EQ(image->representations().size(), 1);
+    auto *rep = dynamic_cast<TWMapImageRep *>(image->representations()[0].get());
+    ASSERT_TRUE(rep);
+    EXPECT_EQ(rep->size(), Size(500, 300));
+    EXPECT_EQ(image->size(), Size(500, 300));
+    EXPECT_EQ(recorder.notifications.size(), 1);
+    // Half the full height at full width: half the size.
+    EXPECT_DOUBLE_EQ(*rep->scaleForRect(QRectF(0, 0, 500, 150)), 0.5);
+    map->setScaleAmount(200);
+    EXPECT_DOUBLE_EQ(*rep->scaleForRect(QRectF(0, 0, 500, 150)), 1.0);
+    map->setScaleAmount(100);
+    // The preview draws the map as it is now.
+    newBranch(root.get(), Rect(100, 100, 100, 40), "added later");
+    EXPECT_GT(countNonWhite(image->toImage(QSize(250, 150))), 100);
+
+    map->setCanvasSize(Size(99, 500));
+    EXPECT_FALSE(TWMapPreviewServices::renewPreviewImage(*map));
+    EXPECT_FALSE(TWMapPreviewServices::previewImage(*map));
+    EXPECT_EQ(TWMapPreviewServices::writePreviewInFileCache(*map),
+              TWMapPreviewServices::FileCacheResult::TooSmall);
+    EXPECT_FALSE(document->objectForKeyInCachedData(map->previewPath()));
+}
+
+TEST_F(MapDrawingTest, PackagePreviewIsCroppedAndNeverStale)
+{
+    map->setCanvasSize(Size(800, 600));
+    ASSERT_EQ(TWMapPreviewServices::writePreviewInFileCache(*map),
+              TWMapPreviewServices::FileCacheResult::Written);
+    const QImage preview =
+        QImage::fromData(*document->objectForKeyInCachedData(map->previewPath()));
+    const Rect extent = map->getBoundingPrintingRectForAllGraphics();
+    EXPECT_EQ(preview.size(),
+              QSize(int(std::ceil(extent.size.width)), int(std::ceil(extent.size.height))));
+
+    // Nothing left to print: the old preview goes rather than being saved.
+    map->setRoot(nullptr);
+    EXPECT_EQ(TWMapPreviewServices::writePreviewInFileCache(*map),
+              TWMapPreviewServices::FileCacheResult::NothingDrawn);
+    EXPECT_FALSE(document->objectForKeyInCachedData(map->previewPath()));
+    map->setRoot(root);
+}
+
+TEST_F(MapDrawingTest, SavedPackageHoldsAPreviewOfEveryMap)
+{
+    auto second = TWMap::create(document.get());
+    document->addMap(second, false);
+    for (const auto &m : {map, second})
+        m->setCanvasSize(Size(600, 400));
+    const QString path = tempDir.filePath("saved.twmap");
+    ASSERT_EQ(document->saveToFile(path), 0);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::optional<PackageData> package = PackageArchive::read(file);
+    ASSERT_TRUE(package);
+    for (const auto &m : {map, second}) {
+        const QImage png = QImage::fromData(package->value(m->previewPath()), "png");
+        EXPECT_FALSE(png.isNull()) << m->previewPath().toStdString();
+    }
+}
+
+// --- whole maps ---
+
+TEST_F(MapDrawingTest, GeneratedMapsRenderToImageAndPdf)
+{
+    for (int count : {2, 40, 300}) {
+        auto m = TWMap::create(document.get());
+        document->addMap(m, false);
+        GeneratedMap::fill(*m, count);
+        const Rect extent = m->getBoundingDrawingRectForAllGraphics();
+        const QImage image = TWMapImages::imageOfMap(*m, extent, 0.5, true);
+        ASSERT_FALSE(image.isNull()) << count;
+        EXPECT_GT(countNonWhite(image.convertToFormat(QImage::Format_RGB32)), count * 10) << count;
+        std::unique_ptr<Poppler::Document> pdf =
+            Poppler::Document::loadFromData(TWMapImages::pdfDataForMap(*m, false));
+        ASSERT_TRUE(pdf) << count;
+        EXPECT_EQ(pdf->numPages(), 1);
+        EXPECT_TRUE(pdf->page(0)->text(QRectF()).contains("Branch"));
+    }
+}
+
+} // namespace
