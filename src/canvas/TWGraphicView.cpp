@@ -42,7 +42,7 @@ std::optional<Rect> rectOf(const Notification &n)
 } // namespace
 
 TWGraphicView::TWGraphicView(QWidget *parent)
-    : QAbstractScrollArea(parent), m_mapPainter(std::make_shared<TWSimpleMapPainter>()),
+    : QAbstractScrollArea(parent), m_mapPainter(std::make_shared<TWCanvasMapPainter>()),
       m_router([this] {
           QList<TWResponder *> chain;
           if (m_editorResponder)
@@ -105,7 +105,7 @@ TWMap *TWGraphicView::map() const
 
 void TWGraphicView::setMapPainter(std::shared_ptr<TWMapPainter> painter)
 {
-    m_mapPainter = painter ? std::move(painter) : std::make_shared<TWSimpleMapPainter>();
+    m_mapPainter = painter ? std::move(painter) : std::make_shared<TWCanvasMapPainter>();
     viewport()->update();
 }
 

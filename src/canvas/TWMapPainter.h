@@ -18,10 +18,9 @@ public:
                           const TWDrawingView *view) = 0;
 };
 
-// Paints a white ground (or the map's background colour) and each graphic
-// of the branches, back to front in the map's drawing order, skipping those
-// whose drawing bounds miss the dirty area.
-class TWSimpleMapPainter : public TWMapPainter
+// The map's own drawing: background, boundaries and the branch tree with
+// the selection, culled to the dirty area; link lines are the canvas's.
+class TWCanvasMapPainter : public TWMapPainter
 {
 public:
     void paintMap(const DrawingContext &context, TWMap &map, Rect dirty,

@@ -1,6 +1,7 @@
 #include "drawing/TWBoundaryDrawing.h"
 
 #include "drawing/DrawingContext.h"
+#include "drawing/TWMapBranch_Drawing.h"
 #include "drawing/TWMapBranch_Layout.h"
 #include "graphics/TWBoundaryProxy.h"
 #include "model/TWMap.h"
@@ -23,7 +24,7 @@ bool proxySelected(TWMapBranch &branch, const QList<std::shared_ptr<TWGraphic>> 
                        [proxy](const auto &g) { return g.get() == proxy; });
 }
 
-void drawOne(DrawingContext &context, TWMapBranch &branch,
+void drawOne(const DrawingContext &context, TWMapBranch &branch,
              const QList<std::shared_ptr<TWGraphic>> *selection)
 {
     const std::shared_ptr<BezierPath> cached = TWBranchLayout::boundaryPath(branch);
@@ -53,7 +54,7 @@ void drawOne(DrawingContext &context, TWMapBranch &branch,
 
 } // namespace
 
-void drawBoundaryInView(DrawingContext &context, TWMapBranch &branch,
+void drawBoundaryInView(const DrawingContext &context, TWMapBranch &branch,
                         const QList<std::shared_ptr<TWGraphic>> *selection)
 {
     const TWMap *map = branch.map();
@@ -65,5 +66,19 @@ void drawBoundaryInView(DrawingContext &context, TWMapBranch &branch,
     for (const std::shared_ptr<TWMapBranch> &child : children)
         drawBoundaryInView(context, *child, selection);
 }
+
+namespace {
+
+// Branch drawing's boundary pass is this one.
+const bool installed = [] {
+    TWBranchDrawing::setBoundaryPainter([](TWMapBranch &branch, const DrawingContext &context,
+                                           const TWDrawingView *, Rect,
+                                           const TWBranchDrawing::GraphicList *selection) {
+        drawBoundaryInView(context, branch, selection);
+    });
+    return true;
+}();
+
+} // namespace
 
 } // namespace TWBoundaryDrawing

@@ -14,7 +14,7 @@ namespace TWBoundaryDrawing {
 // Draws the boundaries of `branch` and its descendants. A boundary whose
 // proxy is in `selection` (when given) is drawn with a selection glow.
 // Boundaries are not culled: they are few and their outlines are cheap.
-void drawBoundaryInView(DrawingContext &context, TWMapBranch &branch,
+void drawBoundaryInView(const DrawingContext &context, TWMapBranch &branch,
                         const QList<std::shared_ptr<TWGraphic>> *selection);
 
 } // namespace TWBoundaryDrawing

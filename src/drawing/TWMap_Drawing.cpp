@@ -82,6 +82,8 @@ void drawMapInRect(const DrawingContext &context, TWMap &map, Rect rect, const O
                                           .skippingText = false,
                                           .expansionState = state});
     }
+    if (!options.drawLinkLines)
+        return;
     // Link lines lie over the tree and decide their own visibility.
     const TWMap::LinkLineList lines = map.linkLines();
     for (const std::shared_ptr<TWLinkLine> &line : lines) {

@@ -22,6 +22,8 @@ struct Options
     const TWDrawingView *view = nullptr;
     bool drawBackground = true;
     bool drawSelection = false;
+    // The canvas draws link lines itself, over its own layers.
+    bool drawLinkLines = true;
     // Whether the background is painted off the screen; nothing: the map's
     // own setting. Drawing never changes the map's setting.
     std::optional<bool> backgroundOffScreen;
