@@ -142,13 +142,14 @@ XMLTree XMLTree::initWithFilename(const QString &path)
 {
     if (path.isNull())
         return XMLTree();
-    const QByteArray local = QFile::encodeName(path);
-    if (xmlDocPtr doc = xmlReadFile(local.constData(), nullptr, XMLTreeDetail::parseOptions()))
-        return owning(doc);
+    // Read here rather than by libxml2, which would take the path for a URL
+    // and inflate compressed files on its own.
     QFile file(path);
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly))
         bytes = file.readAll();
+    if (xmlDocPtr doc = parseMemory(bytes, nullptr))
+        return owning(doc);
     // Text that is not UTF-8 (or UTF-16 with a mark) is not read as text.
     std::optional<QString> text;
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
