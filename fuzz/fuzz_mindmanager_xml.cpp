@@ -14,11 +14,16 @@
 namespace {
 
 const MMElementClass &(*const kClasses[])() = {
-    &corObject::staticClass,         &corObjectReference::staticClass,
-    &corParentObjectReference::staticClass, &corProperty::staticClass,
-    &corMultiple::staticClass,       &corCustom::staticClass,
-    &corBinaryData::staticClass,     &corBase64::staticClass,
-    &corXhtmlData::staticClass,      &corBaselines::staticClass,
+    &corObject::staticClass,
+    &corObjectReference::staticClass,
+    &corParentObjectReference::staticClass,
+    &corProperty::staticClass,
+    &corMultiple::staticClass,
+    &corCustom::staticClass,
+    &corBinaryData::staticClass,
+    &corBase64::staticClass,
+    &corXhtmlData::staticClass,
+    &corBaselines::staticClass,
     &corPropertyReference::staticClass,
 };
 

@@ -174,7 +174,7 @@ private:
     static std::optional<QString> writtenValue(const MMFieldSpec &spec, const QVariant &value);
 
     const MMElementClass *m_class;
-    std::vector<QVariant> m_values;      // one per field of the class chain
+    std::vector<QVariant> m_values;       // one per field of the class chain
     std::vector<MMObjectList> m_children; // one per child spec of the class chain
 };
 

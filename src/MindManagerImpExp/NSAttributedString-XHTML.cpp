@@ -440,7 +440,8 @@ XMLTree XHTMLRepresentation(const AttributedString &string)
         QString style;
         const QVariant foreground = attributes.value(NSForegroundColorAttributeName);
         if (foreground.canConvert<Color>() && foreground.value<Color>() != textColor())
-            style += QStringLiteral("color:%1;").arg(CSSColorSpecFromColor(foreground.value<Color>()));
+            style +=
+                QStringLiteral("color:%1;").arg(CSSColorSpecFromColor(foreground.value<Color>()));
         const QVariant background = attributes.value(NSBackgroundColorAttributeName);
         if (background.canConvert<Color>() && background.value<Color>() != textBackgroundColor())
             style += QStringLiteral("background-color:%1;")

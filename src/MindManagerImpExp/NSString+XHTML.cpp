@@ -87,9 +87,8 @@ QStringList componentsSeparatedByCharSet(const QString &string,
 
 QStringList componentsSeparatedByWhitespace(const QString &string)
 {
-    return componentsSeparatedByCharSet(string, [](QChar c) {
-        return c == u'\t' || c.category() == QChar::Separator_Space;
-    });
+    return componentsSeparatedByCharSet(
+        string, [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; });
 }
 
 QStringList lines(const QString &string)

@@ -153,7 +153,8 @@ XMLTree XMLTree::initWithFilename(const QString &path)
     // Text that is not UTF-8 (or UTF-16 with a mark) is not read as text.
     std::optional<QString> text;
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        auto decoder = QStringDecoder(QStringDecoder::Utf16, QStringDecoder::Flag::ConvertInitialBom);
+        auto decoder =
+            QStringDecoder(QStringDecoder::Utf16, QStringDecoder::Flag::ConvertInitialBom);
         QString t = decoder(bytes);
         if (!decoder.hasError())
             text = t;
@@ -338,9 +339,8 @@ bool XMLTree::hasNodeContent() const
 bool XMLTree::isTextNode() const
 {
     xmlNodePtr node = rootNode();
-    return node &&
-           (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE ||
-            node->type == XML_ENTITY_REF_NODE);
+    return node && (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE ||
+                    node->type == XML_ENTITY_REF_NODE);
 }
 
 void XMLTree::setNodeContent(const QString &text)
@@ -358,7 +358,8 @@ void XMLTree::setNodeContent(const QString &text)
     xmlNodeSetContent(node, nullptr);
     const QByteArray bytes = toXmlText(text, node);
     if (!bytes.isEmpty())
-        xmlAddChild(node, xmlNewDocTextLen(node->doc, BAD_CAST bytes.constData(), int(bytes.size())));
+        xmlAddChild(node,
+                    xmlNewDocTextLen(node->doc, BAD_CAST bytes.constData(), int(bytes.size())));
 }
 
 void XMLTree::addContent(const QString &text)
@@ -419,7 +420,8 @@ void XMLTree::addAttributes(const QHash<QString, QVariant> &attributes)
 {
     for (auto it = attributes.cbegin(); it != attributes.cend(); ++it) {
         if (it.key().isNull() || it.value().typeId() != QMetaType::QString) {
-            qWarning().noquote() << QStringLiteral("XMLTree setAttribute: invalid parameters: %1, %2")
+            qWarning().noquote() << QStringLiteral(
+                                        "XMLTree setAttribute: invalid parameters: %1, %2")
                                         .arg(it.key(), it.value().toString());
             continue;
         }

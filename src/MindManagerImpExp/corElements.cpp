@@ -66,8 +66,8 @@ const MMElementClass &corObject::staticClass()
     static const MMChildSpec children[] = {
         {"custom", "cor:Custom", &corCustom::staticClass, true},
     };
-    static const MMElementClass cls{"corObject", "cor:Object",   &MMXMLBaseObject::staticClass(),
-                                    fields,      children,       &make<corObject>,
+    static const MMElementClass cls{"corObject",     "cor:Object", &MMXMLBaseObject::staticClass(),
+                                    fields,          children,     &make<corObject>,
                                     &initFreshObject};
     return cls;
 }
@@ -75,16 +75,19 @@ const MMElementClass &corObject::staticClass()
 const MMElementClass &corObjectReference::staticClass()
 {
     static const MMFieldSpec fields[] = {{"OIdRef", "OIdRef", T::String}};
-    static const MMElementClass cls{"corObjectReference", "ap:ObjectReference",
-                                    &MMXMLBaseObject::staticClass(), fields, {},
-                                    &make<corObjectReference>};
+    static const MMElementClass cls{
+        "corObjectReference",     "ap:ObjectReference", &MMXMLBaseObject::staticClass(), fields, {},
+        &make<corObjectReference>};
     return cls;
 }
 
 const MMElementClass &corParentObjectReference::staticClass()
 {
-    static const MMElementClass cls{"corParentObjectReference", "cor:ParentObjectReference",
-                                    &corObjectReference::staticClass(), {}, {},
+    static const MMElementClass cls{"corParentObjectReference",
+                                    "cor:ParentObjectReference",
+                                    &corObjectReference::staticClass(),
+                                    {},
+                                    {},
                                     &make<corParentObjectReference>};
     return cls;
 }
@@ -92,16 +95,17 @@ const MMElementClass &corParentObjectReference::staticClass()
 const MMElementClass &corProperty::staticClass()
 {
     static const MMFieldSpec fields[] = {{"dirty", "Dirty", T::String}};
-    static const MMElementClass cls{"corProperty", "cor:Property", &MMXMLBaseObject::staticClass(),
-                                    fields,        {},             &make<corProperty>};
+    static const MMElementClass cls{
+        "corProperty",     "cor:Property", &MMXMLBaseObject::staticClass(), fields, {},
+        &make<corProperty>};
     return cls;
 }
 
 #define MM_NAME_ONLY_CLASS(Class, Element, Base)                                                   \
     const MMElementClass &Class::staticClass()                                                     \
     {                                                                                              \
-        static const MMElementClass cls{#Class, Element, &Base::staticClass(), {}, {},           \
-                                        &make<Class>};                                             \
+        static const MMElementClass cls{#Class, Element, &Base::staticClass(),                     \
+                                        {},     {},      &make<Class>};                            \
         return cls;                                                                                \
     }
 
@@ -115,8 +119,8 @@ MM_NAME_ONLY_CLASS(corContainingPropertyReference, "cor:ContainingPropertyRefere
 const MMElementClass &corMultiple::staticClass()
 {
     static const MMFieldSpec fields[] = {{"index", "Index", T::UInt}};
-    static const MMElementClass cls{"corMultiple", "cor:Multiple", &corValue::staticClass(),
-                                    fields,        {},             &make<corMultiple>};
+    static const MMElementClass cls{
+        "corMultiple", "cor:Multiple", &corValue::staticClass(), fields, {}, &make<corMultiple>};
     return cls;
 }
 
@@ -134,15 +138,9 @@ const MMElementClass &corBase64::staticClass()
         {"xsiNil", "xsi:nil", T::Bool, 0},
         {"contents", nullptr, T::String},
     };
-    static const MMElementClass cls{"corBase64",
-                                    "cor:Base64",
-                                    &MMXMLBaseObject::staticClass(),
-                                    fields,
-                                    {},
-                                    &make<corBase64>,
-                                    nullptr,
-                                    &readBase64,
-                                    nullptr,
+    static const MMElementClass cls{"corBase64", "cor:Base64", &MMXMLBaseObject::staticClass(),
+                                    fields,      {},           &make<corBase64>,
+                                    nullptr,     &readBase64,  nullptr,
                                     &writeBase64};
     return cls;
 }
@@ -164,14 +162,9 @@ const MMElementClass &corXhtmlData::staticClass()
         {"xhtmlData", nullptr, T::String},
         {"xhtmlTree", nullptr, T::Tree},
     };
-    static const MMElementClass cls{"corXhtmlData",
-                                    "cor:XhtmlData",
-                                    &corValue::staticClass(),
-                                    fields,
-                                    {},
-                                    &make<corXhtmlData>,
-                                    nullptr,
-                                    &readXhtml};
+    static const MMElementClass cls{
+        "corXhtmlData", "cor:XhtmlData", &corValue::staticClass(), fields, {}, &make<corXhtmlData>,
+        nullptr,        &readXhtml};
     return cls;
 }
 
@@ -181,8 +174,9 @@ const MMElementClass &corBaseline::staticClass()
         {"Index", "Index", T::IntNumber},
         {"BId", "BId", T::String},
     };
-    static const MMElementClass cls{"corBaseline", "cor:Baseline", &MMXMLBaseObject::staticClass(),
-                                    fields,        {},             &make<corBaseline>};
+    static const MMElementClass cls{
+        "corBaseline",     "cor:Baseline", &MMXMLBaseObject::staticClass(), fields, {},
+        &make<corBaseline>};
     return cls;
 }
 
@@ -191,8 +185,9 @@ const MMElementClass &corBaselines::staticClass()
     static const MMChildSpec children[] = {
         {"baselines", "cor:Baseline", &corBaseline::staticClass, true},
     };
-    static const MMElementClass cls{"corBaselines", "cor:Baselines", &corProperty::staticClass(),
-                                    {},             children,        &make<corBaselines>};
+    static const MMElementClass cls{
+        "corBaselines", "cor:Baselines",    &corProperty::staticClass(), {},
+        children,       &make<corBaselines>};
     return cls;
 }
 
@@ -206,8 +201,11 @@ const MMElementClass &corPropertyReference::staticClass()
         {"containingPropertyReference", "cor:ContainingPropertyReference",
          &corContainingPropertyReference::staticClass},
     };
-    static const MMElementClass cls{"corPropertyReference", "cor:PropertyReference",
-                                    &MMXMLBaseObject::staticClass(), fields, children,
+    static const MMElementClass cls{"corPropertyReference",
+                                    "cor:PropertyReference",
+                                    &MMXMLBaseObject::staticClass(),
+                                    fields,
+                                    children,
                                     &make<corPropertyReference>};
     return cls;
 }

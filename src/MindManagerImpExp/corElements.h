@@ -156,10 +156,7 @@ class corPropertyReference : public MMXMLBaseObject
     void setQualifiedName(const std::optional<QString> &v) { setString("qualifiedName", v); }
     std::optional<QString> indexPath() const { return string("indexPath"); }
     void setIndexPath(const std::optional<QString> &v) { setString("indexPath", v); }
-    MMObjectPtr containingPropertyReference() const
-    {
-        return child("containingPropertyReference");
-    }
+    MMObjectPtr containingPropertyReference() const { return child("containingPropertyReference"); }
     void setContainingPropertyReference(const MMObjectPtr &v)
     {
         setChild("containingPropertyReference", v);

@@ -28,7 +28,8 @@ Font fontAt(const AttributedString &s, qsizetype i)
 
 bool isBold(const Font &font)
 {
-    return !font.isNull() && (FontRegistry::shared().traits(font.fontName()) & FontRegistry::BoldTrait);
+    return !font.isNull() &&
+           (FontRegistry::shared().traits(font.fontName()) & FontRegistry::BoldTrait);
 }
 
 const Font kSans("LiberationSans", 12);
@@ -187,8 +188,8 @@ TEST(XHTMLIn, StyleAttributes)
 TEST(XHTMLIn, SizesAndColours)
 {
     const std::pair<QString, double> sizes[] = {
-        {"150%", 18},  {"12pc", 144}, {"larger", 15}, {"smaller", 9.6}, {"10pt", 10},
-        {"1cm", 28.34646}, {"medium", 12}, {"12", 12},  {"pt", 12},      {"1e1pt", 10},
+        {"150%", 18},      {"12pc", 144},  {"larger", 15}, {"smaller", 9.6}, {"10pt", 10},
+        {"1cm", 28.34646}, {"medium", 12}, {"12", 12},     {"pt", 12},       {"1e1pt", 10},
     };
     for (const auto &[value, size] : sizes)
         EXPECT_DOUBLE_EQ(parseCSSSizSpec(value, 12), size) << value.toStdString();
@@ -231,9 +232,10 @@ TEST(XHTMLOut, SpansCarryTheRunStyles)
 TEST(XHTMLOut, WhatIsWrittenReadsBack)
 {
     const QString text = "Tom & <Jerry> \"quoted\"";
-    AttributedString s(text, {{NSFontAttributeName, QVariant::fromValue(Font("LiberationSans-Bold", 20))},
-                              {NSForegroundColorAttributeName,
-                               QVariant::fromValue(Color::colorWithCalibratedRed(0, 0, 1))}});
+    AttributedString s(text,
+                       {{NSFontAttributeName, QVariant::fromValue(Font("LiberationSans-Bold", 20))},
+                        {NSForegroundColorAttributeName,
+                         QVariant::fromValue(Color::colorWithCalibratedRed(0, 0, 1))}});
     const AttributedString back = attributedStringWithXHTML(XHTMLRepresentation(s));
     EXPECT_EQ(back.string(), text);
     EXPECT_EQ(fontAt(back, 0), Font("LiberationSans-Bold", 20));

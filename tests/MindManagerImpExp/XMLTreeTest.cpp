@@ -126,11 +126,11 @@ TEST(XMLTree, SettingAttributes)
         const char *expected;
     };
     const Case cases[] = {
-        {"<e/>", "a", QString(), "<e/>"},                      // nil on absent: unchanged
-        {"<e a=\"1\" b=\"2\"/>", "a", QString(), "<e b=\"2\"/>"}, // nil removes
+        {"<e/>", "a", QString(), "<e/>"},                           // nil on absent: unchanged
+        {"<e a=\"1\" b=\"2\"/>", "a", QString(), "<e b=\"2\"/>"},   // nil removes
         {"<e a=\"1\" b=\"2\"/>", "a", "3", "<e a=\"3\" b=\"2\"/>"}, // replaced in place
         {"<e/>", "a", "", "<e a=\"\"/>"},
-        {"<e/>", "a", "&amp;", "<e a=\"&amp;amp;\"/>"}, // escaped once, by the writer
+        {"<e/>", "a", "&amp;", "<e a=\"&amp;amp;\"/>"},    // escaped once, by the writer
         {"<e/>", "a", QString("x\x01y"), "<e a=\"xy\"/>"}, // XML cannot hold U+0001
         {"<e xmlns:xsi=\"u\" xsi:nil=\"true\"/>", "xsi:nil", "false",
          "<e xmlns:xsi=\"u\" xsi:nil=\"false\"/>"},
@@ -179,7 +179,7 @@ TEST(XMLTree, CopiesAndRoots)
               "<t>\n  <k a=\"1\">\n    <g/>\n  </k>\n</t>");
 
     XMLTree other = XMLTree::initWithName("o");
-    EXPECT_FALSE(target.setRootNode(other));           // another document
+    EXPECT_FALSE(target.setRootNode(other));                  // another document
     EXPECT_FALSE(target.childNamed("k").setRootNode(target)); // a view owns nothing
     const XMLTree k = target.childNamed("k");
     EXPECT_TRUE(target.setRootNode(k));

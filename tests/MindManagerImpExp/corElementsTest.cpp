@@ -40,8 +40,8 @@ TEST(MMValueConversions, Booleans)
         bool defaultValue;
         bool expected;
     } cases[] = {
-        {"TRUE", false, true}, {"true", false, true}, {"False", true, false},
-        {"yes", false, false}, {"yes", true, true},  {"1", false, false},
+        {"TRUE", false, true}, {"true", false, true},   {"False", true, false},
+        {"yes", false, false}, {"yes", true, true},     {"1", false, false},
         {"1", true, true},     {QString(), true, true}, {QString(), false, false},
     };
     for (const auto &c : cases)
@@ -217,8 +217,8 @@ TEST(corElements, ElementsReadFromAnyNode)
     xmlDocPtr doc = xmlReadMemory(text, int(std::strlen(text)), nullptr, nullptr,
                                   XMLTreeDetail::parseOptions());
     ASSERT_TRUE(doc);
-    auto custom =
-        MMXMLBaseObject::initWithXMLTree<corCustom>(XMLTree::initWithNode(xmlDocGetRootElement(doc)));
+    auto custom = MMXMLBaseObject::initWithXMLTree<corCustom>(
+        XMLTree::initWithNode(xmlDocGetRootElement(doc)));
     xmlFreeDoc(doc);
     EXPECT_EQ(custom->uri(), "u");
     EXPECT_EQ(custom->index(), 2u);
@@ -233,12 +233,9 @@ const MMElementClass &testElementClass()
 {
     using T = MMValueType;
     static const MMFieldSpec fields[] = {
-        {"size", "Size", T::Float},
-        {"level", "Level", T::Int, 1},
-        {"hidden", "Hidden", T::Bool, 1},
-        {"due", "Due", T::Date},
-        {"width", "Width", T::FloatNumber},
-        {"note", nullptr, T::String},
+        {"size", "Size", T::Float},         {"level", "Level", T::Int, 1},
+        {"hidden", "Hidden", T::Bool, 1},   {"due", "Due", T::Date},
+        {"width", "Width", T::FloatNumber}, {"note", nullptr, T::String},
     };
     static const MMChildSpec children[] = {
         {"value", "ap:Value", &corValue::staticClass},
