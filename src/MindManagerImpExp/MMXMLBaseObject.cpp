@@ -1,0 +1,459 @@
+#include "MindManagerImpExp/MMXMLBaseObject.h"
+
+#include "platform/CFormat.h"
+
+#include <QDebug>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// The class and its bases, root first.
+std::vector<const MMElementClass *> chainOf(const MMElementClass *cls)
+{
+    std::vector<const MMElementClass *> chain;
+    for (; cls; cls = cls->base)
+        chain.insert(chain.begin(), cls);
+    return chain;
+}
+
+MMObjectPtr makeObject(const MMElementClass &cls)
+{
+    for (const MMElementClass *c = &cls; c; c = c->base) {
+        if (c->make)
+            return c->make(cls);
+    }
+    return std::make_shared<MMXMLBaseObject>(cls);
+}
+
+bool isPlain(MMValueType type)
+{
+    return type == MMValueType::Int || type == MMValueType::UInt || type == MMValueType::Float ||
+           type == MMValueType::Bool;
+}
+
+QVariant defaultOf(const MMFieldSpec &spec)
+{
+    switch (spec.type) {
+    case MMValueType::Int:
+        return int(spec.defaultValue);
+    case MMValueType::UInt:
+        return quint32(spec.defaultValue);
+    case MMValueType::Float:
+        return float(spec.defaultValue);
+    case MMValueType::Bool:
+        return spec.defaultValue != 0;
+    default:
+        return QVariant();
+    }
+}
+
+} // namespace
+
+const MMElementClass &MMXMLBaseObject::staticClass()
+{
+    static const MMElementClass cls{"MMXMLBaseObject", nullptr, nullptr, {}, {}};
+    return cls;
+}
+
+MMXMLBaseObject::MMXMLBaseObject(const MMElementClass &elementClass) : m_class(&elementClass)
+{
+    for (const MMElementClass *c : chainOf(m_class)) {
+        for (const MMFieldSpec &spec : c->fields)
+            m_values.push_back(defaultOf(spec));
+        m_children.resize(m_children.size() + c->children.size());
+    }
+}
+
+MMXMLBaseObject::~MMXMLBaseObject() = default;
+
+MMObjectPtr MMXMLBaseObject::create(const MMElementClass &elementClass)
+{
+    MMObjectPtr object = makeObject(elementClass);
+    for (const MMElementClass *c : chainOf(&elementClass)) {
+        if (c->initFresh)
+            c->initFresh(*object);
+    }
+    return object;
+}
+
+MMObjectPtr MMXMLBaseObject::initWithXMLTree(const MMElementClass &elementClass,
+                                             const XMLTree &tree)
+{
+    if (tree.isNull() || !tree.rootNode())
+        return nullptr;
+    MMObjectPtr object = makeObject(elementClass);
+    object->readFrom(tree);
+    return object;
+}
+
+bool MMXMLBaseObject::isKindOf(const MMElementClass &elementClass) const
+{
+    for (const MMElementClass *c = m_class; c; c = c->base) {
+        if (c == &elementClass)
+            return true;
+    }
+    return false;
+}
+
+void MMXMLBaseObject::readFrom(const XMLTree &tree)
+{
+    int valueIndex = 0;
+    int childIndex = 0;
+    for (const MMElementClass *c : chainOf(m_class)) {
+        for (const MMFieldSpec &spec : c->fields) {
+            if (spec.attribute) {
+                const QString text = tree.attributeNamed(QString::fromUtf8(spec.attribute));
+                m_values[valueIndex] = text.isNull() ? defaultOf(spec) : readValue(spec, text);
+            }
+            ++valueIndex;
+        }
+        for (const MMChildSpec &spec : c->children) {
+            MMObjectList &list = m_children[childIndex++];
+            const QString name = QString::fromUtf8(spec.element);
+            if (spec.many) {
+                for (const XMLTree &childTree : tree.childrenNamed(name))
+                    list.append(initWithXMLTree(spec.elementClass(), childTree));
+            } else if (MMObjectPtr object =
+                           initWithXMLTree(spec.elementClass(), tree.childNamed(name))) {
+                list.append(object);
+            }
+        }
+        if (c->read)
+            c->read(*this, tree);
+    }
+}
+
+QVariant MMXMLBaseObject::readValue(const MMFieldSpec &spec, const QString &text)
+{
+    switch (spec.type) {
+    case MMValueType::String:
+        return text;
+    case MMValueType::IntNumber:
+        return *stringToIntNumber(text);
+    case MMValueType::FloatNumber:
+        return *stringToFloatNumber(text);
+    case MMValueType::Int:
+        return CFormat::intValue(text);
+    case MMValueType::UInt:
+        return quint32(CFormat::intValue(text));
+    case MMValueType::Float:
+        return CFormat::floatValue(text);
+    case MMValueType::Bool:
+        return stringToBool(text, spec.defaultValue != 0);
+    case MMValueType::Date:
+        if (std::optional<QDateTime> d = stringToDate(text))
+            return *d;
+        return QVariant();
+    case MMValueType::Tree:
+        break;
+    }
+    return QVariant();
+}
+
+std::optional<QString> MMXMLBaseObject::writtenValue(const MMFieldSpec &spec, const QVariant &value)
+{
+    if (!value.isValid())
+        return isPlain(spec.type) ? writtenValue(spec, defaultOf(spec)) : std::nullopt;
+    switch (spec.type) {
+    case MMValueType::String:
+        return value.toString();
+    case MMValueType::IntNumber:
+    case MMValueType::Int:
+        return intToString(value.toInt());
+    case MMValueType::UInt:
+        return intToString(int(value.toUInt()));
+    case MMValueType::FloatNumber:
+    case MMValueType::Float:
+        return floatToString(value.toFloat());
+    case MMValueType::Bool:
+        return boolToString(value.toBool());
+    case MMValueType::Date:
+        return dateToString(value.toDateTime());
+    case MMValueType::Tree:
+        break;
+    }
+    return std::nullopt;
+}
+
+XMLTree MMXMLBaseObject::createSubtreeInTree(XMLTree &parent) const
+{
+    if (!m_class->elementName)
+        return XMLTree();
+    return fillAttributesAndCreateChildOf(parent, QString::fromUtf8(m_class->elementName));
+}
+
+void MMXMLBaseObject::fillAttributesDictionary(QHash<QString, QString> &dictionary,
+                                               QStringList &order) const
+{
+    int valueIndex = 0;
+    for (const MMElementClass *c : chainOf(m_class)) {
+        for (const MMFieldSpec &spec : c->fields) {
+            const QVariant &value = m_values[valueIndex++];
+            if (!spec.attribute)
+                continue;
+            if (std::optional<QString> text = writtenValue(spec, value)) {
+                const QString name = QString::fromUtf8(spec.attribute);
+                if (!dictionary.contains(name))
+                    order.append(name);
+                dictionary.insert(name, *text);
+            }
+        }
+        if (c->fillAttributes)
+            c->fillAttributes(*this, dictionary, order);
+    }
+}
+
+void MMXMLBaseObject::addSubTreesIntoTree(XMLTree &element) const
+{
+    int childIndex = 0;
+    for (const MMElementClass *c : chainOf(m_class)) {
+        for (size_t i = 0; i < c->children.size(); ++i) {
+            for (const MMObjectPtr &object : m_children[childIndex]) {
+                if (object)
+                    object->createSubtreeInTree(element);
+            }
+            ++childIndex;
+        }
+        if (c->write)
+            c->write(*this, element);
+    }
+}
+
+XMLTree MMXMLBaseObject::fillAttributesAndCreateChildOf(XMLTree &parent, const QString &name) const
+{
+    QHash<QString, QString> dictionary;
+    QStringList order;
+    fillAttributesDictionary(dictionary, order);
+    XMLTree element = parent.addSubtree(name);
+    if (element.isNull())
+        return element;
+    for (const QString &attribute : order)
+        element.setAttributeName(attribute, dictionary.value(attribute));
+    addSubTreesIntoTree(element);
+    return element;
+}
+
+MMXMLBaseObject::FieldRef MMXMLBaseObject::fieldRef(const char *field) const
+{
+    // Searched from the most derived class, whose field names hide a base's.
+    int end = int(m_values.size());
+    for (const MMElementClass *c = m_class; c; c = c->base) {
+        const int start = end - int(c->fields.size());
+        for (size_t i = 0; i < c->fields.size(); ++i) {
+            if (std::strcmp(c->fields[i].field, field) == 0)
+                return {&c->fields[i], start + int(i)};
+        }
+        end = start;
+    }
+    qWarning("%s has no field %s", m_class->className, field);
+    Q_ASSERT_X(false, "MMXMLBaseObject", "unknown field");
+    return {};
+}
+
+MMXMLBaseObject::ChildRef MMXMLBaseObject::childRef(const char *field) const
+{
+    int end = int(m_children.size());
+    for (const MMElementClass *c = m_class; c; c = c->base) {
+        const int start = end - int(c->children.size());
+        for (size_t i = 0; i < c->children.size(); ++i) {
+            if (std::strcmp(c->children[i].field, field) == 0)
+                return {&c->children[i], start + int(i)};
+        }
+        end = start;
+    }
+    qWarning("%s has no child field %s", m_class->className, field);
+    Q_ASSERT_X(false, "MMXMLBaseObject", "unknown child field");
+    return {};
+}
+
+bool MMXMLBaseObject::hasField(const char *field) const
+{
+    for (const MMElementClass *c = m_class; c; c = c->base) {
+        for (const MMFieldSpec &spec : c->fields) {
+            if (std::strcmp(spec.field, field) == 0)
+                return true;
+        }
+        for (const MMChildSpec &spec : c->children) {
+            if (std::strcmp(spec.field, field) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+QVariant MMXMLBaseObject::value(const char *field) const
+{
+    const FieldRef ref = fieldRef(field);
+    return ref.spec ? m_values[ref.index] : QVariant();
+}
+
+void MMXMLBaseObject::setValue(const char *field, const QVariant &value)
+{
+    const FieldRef ref = fieldRef(field);
+    if (!ref.spec)
+        return;
+    // Plain fields cannot be nil.
+    m_values[ref.index] = !value.isValid() ? defaultOf(*ref.spec) : value;
+}
+
+std::optional<QString> MMXMLBaseObject::string(const char *field) const
+{
+    const QVariant v = value(field);
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toString();
+}
+
+void MMXMLBaseObject::setString(const char *field, const std::optional<QString> &value)
+{
+    setValue(field, value ? QVariant(*value) : QVariant());
+}
+
+std::optional<int> MMXMLBaseObject::intNumber(const char *field) const
+{
+    const QVariant v = value(field);
+    return v.isValid() ? std::optional<int>(v.toInt()) : std::nullopt;
+}
+
+std::optional<float> MMXMLBaseObject::floatNumber(const char *field) const
+{
+    const QVariant v = value(field);
+    return v.isValid() ? std::optional<float>(v.toFloat()) : std::nullopt;
+}
+
+int MMXMLBaseObject::intValue(const char *field) const
+{
+    return value(field).toInt();
+}
+
+quint32 MMXMLBaseObject::uintValue(const char *field) const
+{
+    return value(field).toUInt();
+}
+
+float MMXMLBaseObject::floatValue(const char *field) const
+{
+    return value(field).toFloat();
+}
+
+bool MMXMLBaseObject::boolValue(const char *field) const
+{
+    return value(field).toBool();
+}
+
+std::optional<QDateTime> MMXMLBaseObject::date(const char *field) const
+{
+    const QVariant v = value(field);
+    return v.isValid() ? std::optional<QDateTime>(v.toDateTime()) : std::nullopt;
+}
+
+XMLTree MMXMLBaseObject::tree(const char *field) const
+{
+    return value(field).value<XMLTree>();
+}
+
+MMObjectPtr MMXMLBaseObject::child(const char *field) const
+{
+    const ChildRef ref = childRef(field);
+    if (!ref.spec || m_children[ref.index].isEmpty())
+        return nullptr;
+    return m_children[ref.index].first();
+}
+
+void MMXMLBaseObject::setChild(const char *field, const MMObjectPtr &child)
+{
+    const ChildRef ref = childRef(field);
+    if (!ref.spec)
+        return;
+    m_children[ref.index].clear();
+    if (child)
+        m_children[ref.index].append(child);
+}
+
+MMObjectList MMXMLBaseObject::children(const char *field) const
+{
+    const ChildRef ref = childRef(field);
+    return ref.spec ? m_children[ref.index] : MMObjectList();
+}
+
+void MMXMLBaseObject::setChildren(const char *field, const MMObjectList &children)
+{
+    const ChildRef ref = childRef(field);
+    if (ref.spec)
+        m_children[ref.index] = children;
+}
+
+void MMXMLBaseObject::addChild(const char *field, const MMObjectPtr &child)
+{
+    const ChildRef ref = childRef(field);
+    if (ref.spec && child)
+        m_children[ref.index].append(child);
+}
+
+bool MMXMLBaseObject::stringToBool(const QString &string, bool defaultValue)
+{
+    const QString lower = string.toLower();
+    if (lower == QLatin1String("false"))
+        return false;
+    if (lower == QLatin1String("true"))
+        return true;
+    return defaultValue;
+}
+
+QString MMXMLBaseObject::boolToString(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+std::optional<int> MMXMLBaseObject::stringToIntNumber(const QString &string)
+{
+    if (string.isNull())
+        return std::nullopt;
+    return CFormat::intValue(string);
+}
+
+std::optional<float> MMXMLBaseObject::stringToFloatNumber(const QString &string)
+{
+    if (string.isNull())
+        return std::nullopt;
+    return CFormat::floatValue(string);
+}
+
+QString MMXMLBaseObject::intToString(int value)
+{
+    return CFormat::format("%d", value);
+}
+
+QString MMXMLBaseObject::floatToString(double value)
+{
+    return CFormat::format("%f", value);
+}
+
+QString MMXMLBaseObject::dateToString(const QDateTime &date)
+{
+    const QDateTime local = date.toLocalTime();
+    const QDate d = local.date();
+    const QTime t = local.time();
+    return CFormat::format("%04d-%02d-%02dT%02d:%02d:%02d", d.year(), d.month(), d.day(), t.hour(),
+                           t.minute(), t.second());
+}
+
+std::optional<QDateTime> MMXMLBaseObject::stringToDate(const QString &string)
+{
+    // "YYYY-MM-DDTHH:MM:SS"; what follows (fractions, a zone) is not read.
+    if (string.size() < 19)
+        return std::nullopt;
+    static const char pattern[] = "dddd-dd-ddTdd:dd:dd";
+    for (int i = 0; i < 19; ++i) {
+        const QChar c = string.at(i);
+        if (pattern[i] == 'd' ? !(c >= u'0' && c <= u'9') : c != QLatin1Char(pattern[i]))
+            return std::nullopt;
+    }
+    auto number = [&](int from, int length) { return string.mid(from, length).toInt(); };
+    const QDate d(number(0, 4), number(5, 2), number(8, 2));
+    const QTime t(number(11, 2), number(14, 2), number(17, 2));
+    if (!d.isValid() || !t.isValid())
+        return std::nullopt;
+    return QDateTime(d, t, Qt::LocalTime);
+}

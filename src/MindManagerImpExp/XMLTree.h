@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+#include <libxml/tree.h>
+
+// The XML object of the MindManager exchange and of XHTML notes: either an
+// owning tree (it holds a libxml2 document) or a view on one node of a
+// document held elsewhere. Views taken from an owning tree, or from a view
+// of one, keep that document alive; a view made from a bare node (one the
+// pull reader expanded, say) is valid while its document is.
+//
+// Nodes are matched by qualified name: prefix, colon and local name for a
+// node in a prefixed namespace, the bare name otherwise. Elements made here
+// carry their whole qualified name ("ap:Topic") as their name.
+//
+// A null tree stands for nil: lookups answer nothing, builders do nothing.
+class XMLTree
+{
+public:
+    XMLTree() = default;
+
+    // An owning tree whose root element has this name.
+    static XMLTree initWithName(const QString &name);
+    // An owning tree without root: the first addSubtree() makes it.
+    static XMLTree initRootless();
+    // Parses a file; on failure reads it again as text, and as bytes when it
+    // cannot be read as text. Null when nothing parses.
+    static XMLTree initWithFilename(const QString &path);
+    static XMLTree treeWithFilename(const QString &path) { return initWithFilename(path); }
+    static XMLTree initWithData(const QByteArray &data);
+    static XMLTree initWithString(const QString &text);
+    // A view on a node of some other document; nothing is freed by it.
+    static XMLTree initWithNode(xmlNodePtr node);
+
+    bool isNull() const { return !m_doc && !m_node; }
+    bool isOwning() const { return m_owning; }
+
+    // The document's root element for an owning tree, else the viewed node.
+    xmlNodePtr rootNode() const;
+    // Makes another tree's node (of this very document) the root element.
+    bool setRootNode(const XMLTree &other);
+    xmlDocPtr document() const;
+
+    QString name() const;
+    void setName(const QString &name);
+    // Null string when there is no node.
+    QString qualifiedName() const;
+
+    // Immediate children only, in document order.
+    XMLTree descendentNamed(const QString &name) const;
+    XMLTree childNamed(const QString &name) const { return descendentNamed(name); }
+    QList<XMLTree> childrenNamed(const QString &name) const;
+    // Every child node, text included.
+    unsigned childrenCount() const;
+    // Throws NSRangeException past the last child.
+    XMLTree childAtIndex(unsigned index) const;
+    // Null string when absent. A prefixed name also finds an attribute that
+    // the parser filed under its namespace ("xsi:nil").
+    QString attributeNamed(const QString &name) const;
+
+    // Text of the node and everything below it; null string without a node.
+    QString nodeContent() const;
+    QString containedString() const { return nodeContent(); }
+    // True for a node other than an element that holds content (text,
+    // CDATA, comments, entity references).
+    bool hasNodeContent() const;
+    bool isTextNode() const;
+    // Replaces the node's content by this text, taken literally.
+    void setNodeContent(const QString &text);
+    // Appends this text, taken literally.
+    void addContent(const QString &text);
+
+    // On a rootless owning tree: makes the root and returns this tree.
+    // Otherwise appends an empty child element and returns a view on it.
+    XMLTree addSubtree(const QString &name);
+    // Appends a deep copy of the other tree's node.
+    void addXmlChild(const XMLTree &other);
+    // Values are handed to libxml2 as they are; it escapes them once when
+    // writing. A null value removes the attribute.
+    void setAttributeName(const QString &name, const QString &value);
+    // Every string entry; others are skipped with a log line.
+    void addAttributes(const QHash<QString, QVariant> &attributes);
+
+    // The entity form of a text for use inside markup. Not for values given
+    // to setAttributeName(), which would then be escaped twice.
+    static QString XMLSafeStringFromString(const QString &text);
+
+    // Owning tree: the document with its declaration, no indentation. View:
+    // the node alone. Null string for a null tree.
+    QString description() const;
+    QByteArray descriptionData() const;
+
+private:
+    static XMLTree owning(xmlDocPtr doc);
+    XMLTree viewOn(xmlNodePtr node) const;
+
+    std::shared_ptr<xmlDoc> m_doc; // owning trees and views taken from them
+    xmlNodePtr m_node = nullptr;
+    bool m_owning = false;
+};
+
+namespace XMLTreeDetail {
+// The parser options of every XMLTree parse: no network, no DTD, no entity
+// substitution, libxml2's own error output off.
+int parseOptions();
+// The qualified name of a node as lookups compare it.
+QByteArray qualifiedName(xmlNodePtr node);
+} // namespace XMLTreeDetail
