@@ -131,6 +131,8 @@ inline std::shared_ptr<TWMapsDoc> makeDocument(int count, int fanOut = 8)
         branches.append(branch);
     }
     map->reparent();
+    // Every level shown, as branches added by hand leave it.
+    map->setBranchHideLevel(map->root()->getMaximumBranchLevel());
     return document;
 }
 

@@ -1,4 +1,5 @@
 #include "drawing/TWMapLayout.h"
+#include "drawing/TWMapDefaultColors.h"
 
 #include "drawing/TWMapBranch_Layout.h"
 #include "model/TWMap.h"
@@ -78,4 +79,16 @@ Rect TWMapLayout::boundsOfShowAndHideImage(TWMapBranch &branch)
 void TWMapLayout::autoArrangeWithMovedBranches(TWMap &map, const BranchList &moved)
 {
     autoArangeWithMovedBranches(map, moved);
+}
+
+Color TWMapLayout::defaultStrokeColorForGraphic(TWMap &map, const TWGraphic &graphic)
+{
+    return TWMapDefaultColors::defaultStrokeColorForGraphic(map, graphic)
+        .value_or(TWMapLayoutServices::defaultStrokeColorForGraphic(map, graphic));
+}
+
+Color TWMapLayout::defaultFillColorForGraphic(TWMap &map, const TWGraphic &graphic)
+{
+    return TWMapDefaultColors::defaultFillColorForGraphic(map, graphic)
+        .value_or(TWMapLayoutServices::defaultFillColorForGraphic(map, graphic));
 }

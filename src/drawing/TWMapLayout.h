@@ -18,6 +18,10 @@ public:
     // Where the tight layout starts stacking siblings and first-level branches.
     static constexpr float StackStart = 500;
 
+    // The colours graphics inherit from the map, rainbow mode included.
+    Color defaultStrokeColorForGraphic(TWMap &map, const TWGraphic &graphic) override;
+    Color defaultFillColorForGraphic(TWMap &map, const TWGraphic &graphic) override;
+
     // --- the map's entry points ---
     // By the map's layout assistance mode: 2 loose, 3 tight, others nothing.
     static void autoArangeWithMovedBranches(TWMap &map, const BranchList &moved);
