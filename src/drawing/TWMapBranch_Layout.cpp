@@ -84,15 +84,6 @@ void forgetOutlines(TWMapBranch &branch, bool autolayout)
     }
 }
 
-void postRedrawWholeCanvas(TWMap &map)
-{
-    const Size canvas = map.canvasSize();
-    NotificationCenter::defaultCenter().post(
-        TWMapBranch::RedrawInRectNotification, nullptr,
-        {{TWMapBranch::RectKey, Rect(0, 0, canvas.width, canvas.height).toQt()},
-         {TWMapBranch::MapKey, QVariant::fromValue(NotificationObject(map.shared_from_this()))}});
-}
-
 } // namespace
 
 QString keyOf(const TWMapBranch &branch)
@@ -355,75 +346,12 @@ float maxAutolayoutY(TWMapBranch &branch)
 
 void moveBranchBy(TWMapBranch &branch, float dx, float dy, bool moveChildren)
 {
-    if (dx == 0 && dy == 0)
-        return;
-    if (branch.isRoot()) {
-        TWMapBranch::GraphicList graphics;
-        branch.graphicsForBranchIntoArray(graphics, true, false, false);
-        for (const std::shared_ptr<TWGraphic> &g : std::as_const(graphics)) {
-            g->moveBy(dx, dy);
-            TWMapBranch *owner = g->branch();
-            if (owner && owner->mainGraphic() == g)
-                invalidateBoundary(*owner);
-        }
-        if (TWMap *map = branch.map())
-            postRedrawWholeCanvas(*map);
-        return;
-    }
-    if (const std::shared_ptr<TWGraphic> image = branch.enclosedImage())
-        image->moveBy(dx, dy);
-    const TWMapBranch::GraphicList linked = branch.linkedGraphics();
-    for (const std::shared_ptr<TWGraphic> &g : linked)
-        g->moveBy(dx, dy);
-    if (const std::shared_ptr<TWTextArea> text = branch.enclosedTextArea())
-        text->moveBy(dx, dy);
-    const TWMapBranch::EnclosedGraphicList others = branch.otherEnclosedGraphics();
-    for (const std::shared_ptr<TWEnclosedGraphic> &e : others) {
-        if (e && e->graphic())
-            e->graphic()->moveBy(dx, dy);
-    }
-    branch.setCachedBounds(Rect());
-    const std::shared_ptr<TWGraphic> main = branch.mainGraphic();
-    if (!main)
-        return;
-    const Rect r = main->bounds().offsetBy(dx, dy);
-    if (main->className() == QLatin1String("TWFlexiBranch") && branch.connectionGraphic())
-        branch.connectionGraphic()->updateBounds();
-    if (moveChildren) {
-        setMainGraphicBounds(branch, r);
-        return;
-    }
-    main->setBounds(r);
-    for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
-        if (child->connectionGraphic())
-            child->connectionGraphic()->updateBounds();
-    }
+    branch.moveBranchBy(dx, dy, moveChildren);
 }
 
 void setMainGraphicBounds(TWMapBranch &branch, Rect bounds)
 {
-    const std::shared_ptr<TWGraphic> main = branch.mainGraphic();
-    if (!main)
-        return;
-    const Rect o = main->bounds();
-    if (bounds == o)
-        return;
-    const bool wasLeft = isToLeftOfRoot(branch);
-    main->setBounds(bounds);
-    // The graphic may correct what it is given: children follow what it took.
-    const Rect n = main->bounds();
-    const bool nowLeft = isToLeftOfRoot(branch);
-    const Mirror mode = wasLeft && !nowLeft   ? Mirror::ToRight
-                        : !wasLeft && nowLeft ? Mirror::ToLeft
-                                              : Mirror::None;
-    if (mode != Mirror::None)
-        forgetOutlines(branch, false);
-    const BranchList children = branch.children();
-    for (const std::shared_ptr<TWMapBranch> &child : children) {
-        const Rect c = mainBounds(*child);
-        const Point p = followParent(*child, c, o, n, mode, wasLeft);
-        moveBranchBy(*child, p.x - c.x(), p.y - c.y(), true);
-    }
+    branch.setMainGraphicBounds(bounds);
     updateBoundaryForChangedChild(branch, branch);
 }
 
