@@ -348,6 +348,36 @@ TEST_F(OldFormatTest, BranchAndGraphicKeysTakeTheirDefaults)
     EXPECT_EQ(line.startArrowStyle(), TWLinkLine::NoArrow);
 }
 
+TEST_F(OldFormatTest, LoadingIsAnnouncedBranchByBranch)
+{
+    EventLog log;
+    NotificationRecorder recorder(log, {TWMapsDoc::StartLoadingCountNotification,
+                                        TWMapsDoc::IncrementLoadingNotification,
+                                        TWMapsDoc::FinishLoadingNotification,
+                                        TWMapsDoc::BranchHideLevelChangedNotification});
+    ASSERT_NE(load(syntheticDocument()), nullptr);
+    const QList<Notification> start = recorder.named(TWMapsDoc::StartLoadingCountNotification);
+    ASSERT_EQ(start.size(), 1);
+    EXPECT_EQ(start.first().userInfo.value(TWMapsDoc::CountKey).toLongLong(), 3);
+    const QList<Notification> increments = recorder.named(TWMapsDoc::IncrementLoadingNotification);
+    ASSERT_EQ(increments.size(), 3);
+    EXPECT_EQ(increments.first().userInfo.value(TWMapBranch::LoadingTextKey).toString(), "Centre");
+    EXPECT_EQ(recorder.named(TWMapsDoc::FinishLoadingNotification).size(), 1);
+    EXPECT_EQ(log.events.last(), TWMapsDoc::BranchHideLevelChangedNotification);
+
+    // A refused map still ends the announcements it began.
+    recorder.clear();
+    QVariantMap newer = syntheticDocument();
+    newer.insert("versionNumber", 4);
+    TWFileIO::loadDocumentFromOldStyleDictionary(newer);
+    EXPECT_EQ(recorder.named(TWMapsDoc::FinishLoadingNotification).size(), 0); // refused first
+    QVariantMap rootless = syntheticDocument();
+    rootless.remove("rootNode");
+    EXPECT_EQ(TWFileIO::loadDocumentFromOldStyleDictionary(rootless), nullptr);
+    EXPECT_EQ(recorder.named(TWMapsDoc::StartLoadingCountNotification).size(), 1);
+    EXPECT_EQ(recorder.named(TWMapsDoc::FinishLoadingNotification).size(), 1);
+}
+
 TEST_F(OldFormatTest, DamagedArchivesLoseOnlyTheirValue)
 {
     QVariantMap root = branch(graphic("TWRectangle", rect(100, 100, 100, 40),
