@@ -148,8 +148,8 @@ void TWFlexiBranch::loadPropertyListRepresentation(const QVariantMap &dictionary
                                                    bool isMainGraphic)
 {
     TWGraphic::loadPropertyListRepresentation(dictionary, isMainGraphic);
-    static const char *const keys[8] = {"fbLeftPoint",     "fbRightPoint",    "fbIntermediate1",
-                                        "fbIntermediate2", "fbInnerEndLeft",  "fbInnerEndRight",
+    static const char *const keys[8] = {"fbLeftPoint",     "fbRightPoint",   "fbIntermediate1",
+                                        "fbIntermediate2", "fbInnerEndLeft", "fbInnerEndRight",
                                         "fbStraightLeft",  "fbStraightRight"};
     bool complete = true;
     for (int i = 0; i < 8; ++i) {
@@ -171,7 +171,8 @@ void TWTextArea::loadPropertyListRepresentation(const QVariantMap &dictionary, b
     TWGraphic::loadPropertyListRepresentation(dictionary, isMainGraphic);
     const QString key = QStringLiteral("Text");
     if (dictionary.contains(key)) {
-        if (std::optional<AttributedString> text = unarchivedAttributedString(dictionary.value(key)))
+        if (std::optional<AttributedString> text =
+                unarchivedAttributedString(dictionary.value(key)))
             setText(*text);
     }
     setIsEditing(false);
@@ -227,7 +228,8 @@ std::shared_ptr<TWEnclosedGraphic>
 TWEnclosedGraphic::loadFromOldStyleDictionary(const QVariantMap &dictionary, TWMapBranch *branch)
 {
     std::shared_ptr<TWGraphic> graphic;
-    const QVariantMap stored = OldStyleValues::dictionary(dictionary.value(QStringLiteral("graphic")));
+    const QVariantMap stored =
+        OldStyleValues::dictionary(dictionary.value(QStringLiteral("graphic")));
     if (!stored.isEmpty())
         graphic = TWGraphic::graphicWithOldStyleDictionary(stored, branch, false);
     return std::make_shared<TWEnclosedGraphic>(

@@ -9,7 +9,8 @@
 #include <QFileInfo>
 #include <QtDebug>
 
-std::shared_ptr<TWMapsDoc> TWFileIO::loadDocumentFromOldStyleDictionary(const QVariantMap &dictionary)
+std::shared_ptr<TWMapsDoc>
+TWFileIO::loadDocumentFromOldStyleDictionary(const QVariantMap &dictionary)
 {
     return TWMapsDoc::createWithOldStyleDictionary(dictionary);
 }
@@ -25,8 +26,8 @@ std::shared_ptr<TWMapsDoc> TWFileIO::loadOldStyleDocumentFromFile(const QString 
         return nullptr;
     }
     if (info.size() > maxOldStyleFileSize) {
-        qWarning("Cannot read %s as an old document: larger than %lld bytes",
-                 qUtf8Printable(path), static_cast<long long>(maxOldStyleFileSize));
+        qWarning("Cannot read %s as an old document: larger than %lld bytes", qUtf8Printable(path),
+                 static_cast<long long>(maxOldStyleFileSize));
         return nullptr;
     }
     QFile file(path);

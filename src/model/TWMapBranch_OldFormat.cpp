@@ -38,7 +38,8 @@ int TWMapBranch::oldStyleBranchNumber(const QVariant &value)
 }
 
 std::shared_ptr<TWMapBranch> TWMapBranch::initWithOldStyleDictionary(const QVariantMap &dictionary,
-                                                                     TWMapBranch *parent, TWMap *map)
+                                                                     TWMapBranch *parent,
+                                                                     TWMap *map)
 {
     const DepthGuard depth;
     if (oldStyleDepth > maxOldStyleDepth) {
@@ -55,10 +56,12 @@ std::shared_ptr<TWMapBranch> TWMapBranch::initWithOldStyleDictionary(const QVari
     if (!parent && map)
         map->setRoot(branch);
 
-    b.m_textRelativePosition = has("textRelativePosition") ? intValue(value("textRelativePosition")) : 2;
+    b.m_textRelativePosition =
+        has("textRelativePosition") ? intValue(value("textRelativePosition")) : 2;
     if (const QVariantMap text = OldStyleValues::dictionary(value("enclosedTextArea"));
         !text.isEmpty()) {
-        std::shared_ptr<TWGraphic> graphic = TWGraphic::graphicWithOldStyleDictionary(text, &b, false);
+        std::shared_ptr<TWGraphic> graphic =
+            TWGraphic::graphicWithOldStyleDictionary(text, &b, false);
         b.m_enclosedTextArea = std::dynamic_pointer_cast<TWTextArea>(graphic);
         if (graphic && !b.m_enclosedTextArea) {
             qWarning().noquote() << "The text area of a branch is a" << graphic->className()
@@ -68,7 +71,8 @@ std::shared_ptr<TWMapBranch> TWMapBranch::initWithOldStyleDictionary(const QVari
     }
     NotificationCenter::defaultCenter().post(
         TWMapsDoc::IncrementLoadingNotification, nullptr,
-        {{LoadingTextKey, b.m_enclosedTextArea ? b.m_enclosedTextArea->text().string() : QString()}});
+        {{LoadingTextKey,
+          b.m_enclosedTextArea ? b.m_enclosedTextArea->text().string() : QString()}});
 
     b.m_mainGraphic = TWGraphic::graphicWithOldStyleDictionary(
         OldStyleValues::dictionary(value("mainGraphic")), &b, true);

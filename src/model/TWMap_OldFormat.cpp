@@ -32,11 +32,11 @@ std::shared_ptr<TWMap> TWMap::initWithOldStyleDictionary(const QVariantMap &dict
 {
     NotificationCenter &center = NotificationCenter::defaultCenter();
     std::shared_ptr<TWMap> map = create(document);
-    const QVariantMap rootNode = OldStyleValues::dictionary(dictionary.value(QStringLiteral("rootNode")));
+    const QVariantMap rootNode =
+        OldStyleValues::dictionary(dictionary.value(QStringLiteral("rootNode")));
     qint64 count = 0;
     numberOfBranchesInDict(rootNode, &count);
-    center.post(TWMapsDoc::StartLoadingCountNotification, nullptr,
-                {{TWMapsDoc::CountKey, count}});
+    center.post(TWMapsDoc::StartLoadingCountNotification, nullptr, {{TWMapsDoc::CountKey, count}});
 
     map->setOutlineFont(std::nullopt);
     map->setDefaultGraphicColor(std::nullopt);
@@ -82,9 +82,8 @@ std::shared_ptr<TWMap> TWMap::initWithOldStyleDictionary(const QVariantMap &dict
         return refuse();
 
     const QString hideLevel = QStringLiteral("branchHideLevel");
-    map->setBranchHideLevel(dictionary.contains(hideLevel)
-                                ? intValue(dictionary.value(hideLevel))
-                                : map->m_root->getMaximumBranchLevel());
+    map->setBranchHideLevel(dictionary.contains(hideLevel) ? intValue(dictionary.value(hideLevel))
+                                                           : map->m_root->getMaximumBranchLevel());
 
     map->setOutlineNumbersNeedUpdating(true);
     map->removeAllGraphicOrderCache();

@@ -131,8 +131,8 @@ std::shared_ptr<TWMapsDoc> TWMapsDoc::createWithOldStyleDictionary(const QVarian
     document->m_revisionNumber = 0;
 
     if (has("HTMLExportSetup"))
-        document->setHtmlSetupDictionary(
-            OrderedDictionary::fromVariantMap(OldStyleValues::dictionary(value("HTMLExportSetup"))));
+        document->setHtmlSetupDictionary(OrderedDictionary::fromVariantMap(
+            OldStyleValues::dictionary(value("HTMLExportSetup"))));
     if (has("ScreenWriterSetup")) {
         const QVariantMap setup = OldStyleValues::dictionary(value("ScreenWriterSetup"));
         auto flag = [&setup](const char *key, void (TWMap::*setter)(bool), TWMap &m) {

@@ -79,9 +79,9 @@ long long longLongValue(const QVariant &value)
     const double d = numberOf(value);
     if (!std::isfinite(d))
         return 0;
-    return d >= 9.2e18 ? std::numeric_limits<long long>::max()
-         : d <= -9.2e18 ? std::numeric_limits<long long>::min()
-                        : static_cast<long long>(d);
+    return d >= 9.2e18    ? std::numeric_limits<long long>::max()
+           : d <= -9.2e18 ? std::numeric_limits<long long>::min()
+                          : static_cast<long long>(d);
 }
 
 int intValue(const QVariant &value)
@@ -89,8 +89,8 @@ int intValue(const QVariant &value)
     if (value.typeId() == QMetaType::QString)
         return CFormat::intValue(value.toString());
     const long long n = longLongValue(value);
-    return int(std::clamp<long long>(n, std::numeric_limits<int>::min(),
-                                     std::numeric_limits<int>::max()));
+    return int(
+        std::clamp<long long>(n, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 float floatValue(const QVariant &value)

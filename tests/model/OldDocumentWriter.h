@@ -26,10 +26,12 @@ inline QByteArray color(const Color &c)
 
 inline QByteArray text(const QString &string)
 {
-    AttributedString styled(string, {{NSFontAttributeName, QVariant::fromValue(Font("Helvetica", 12))},
-                                     {NSForegroundColorAttributeName,
-                                      QVariant::fromValue(Color::colorWithCalibratedRed(0.5, 0, 0, 1))}});
-    return TypedStreamWriter::archive([styled](TypedStreamWriter &w) { w.attributedString(styled); });
+    AttributedString styled(string,
+                            {{NSFontAttributeName, QVariant::fromValue(Font("Helvetica", 12))},
+                             {NSForegroundColorAttributeName,
+                              QVariant::fromValue(Color::colorWithCalibratedRed(0.5, 0, 0, 1))}});
+    return TypedStreamWriter::archive(
+        [styled](TypedStreamWriter &w) { w.attributedString(styled); });
 }
 
 // An image of representations, each a class name ("NSBitmapImageRep",

@@ -34,7 +34,8 @@ protected:
 
     std::shared_ptr<TWMapsDoc> load(const QVariantMap &dictionary)
     {
-        std::shared_ptr<TWMapsDoc> document = TWFileIO::loadDocumentFromOldStyleDictionary(dictionary);
+        std::shared_ptr<TWMapsDoc> document =
+            TWFileIO::loadDocumentFromOldStyleDictionary(dictionary);
         if (document)
             keep.push_back(document);
         return document;
@@ -55,32 +56,32 @@ protected:
 // to the oval.
 QVariantMap syntheticDocument()
 {
-    QVariantMap oval = branch(graphic("TWCircle", rect(300, 300, 80, 40)), "Leaf",
-                              {{"nodeHash", "777"}});
-    oval.insert("linkedGraphics",
-                QVariantList{graphic("TWImage", rect(400, 300, 30, 20),
-                                     {{"image", image({{"NSPDFImageRep", ImageTestData::pdf()}})},
-                                      {"internalOrdering", "-1"}}),
-                             graphic("TWRectangle", rect(400, 340, 30, 20),
-                                     {{"internalOrdering", "2"}})});
+    QVariantMap oval =
+        branch(graphic("TWCircle", rect(300, 300, 80, 40)), "Leaf", {{"nodeHash", "777"}});
+    oval.insert(
+        "linkedGraphics",
+        QVariantList{graphic("TWImage", rect(400, 300, 30, 20),
+                             {{"image", image({{"NSPDFImageRep", ImageTestData::pdf()}})},
+                              {"internalOrdering", "-1"}}),
+                     graphic("TWRectangle", rect(400, 340, 30, 20), {{"internalOrdering", "2"}})});
 
-    QVariantMap flexi = branch(
-        graphic("TWFlexiBranch", rect(200, 100, 100, 30),
-                {{"fbLeftPoint", "{200, 130}"},
-                 {"fbRightPoint", "{300, 130}"},
-                 {"fbIntermediate1", "{240, 120}"},
-                 {"fbIntermediate2", "{260, 140}"},
-                 {"fbInnerEndLeft", "{230, 130}"},
-                 {"fbInnerEndRight", "{270, 130}"},
-                 {"fbStraightLeft", "{220, 130}"},
-                 {"fbStraightRight", "{280, 130}"},
-                 {"StrokeColor", color(Color::colorWithCalibratedRed(0, 0, 1))},
-                 {"StrokeLineWidth", "2.5"}}),
-        "Curved", {{"nodeHash", "555"}});
+    QVariantMap flexi =
+        branch(graphic("TWFlexiBranch", rect(200, 100, 100, 30),
+                       {{"fbLeftPoint", "{200, 130}"},
+                        {"fbRightPoint", "{300, 130}"},
+                        {"fbIntermediate1", "{240, 120}"},
+                        {"fbIntermediate2", "{260, 140}"},
+                        {"fbInnerEndLeft", "{230, 130}"},
+                        {"fbInnerEndRight", "{270, 130}"},
+                        {"fbStraightLeft", "{220, 130}"},
+                        {"fbStraightRight", "{280, 130}"},
+                        {"StrokeColor", color(Color::colorWithCalibratedRed(0, 0, 1))},
+                        {"StrokeLineWidth", "2.5"}}),
+               "Curved", {{"nodeHash", "555"}});
     flexi.insert("children", QVariantList{oval});
     flexi.insert("longText", text("A note"));
-    flexi.insert("hyperlink", QVariantMap{{"Hyperlinktype", "2"},
-                                          {"HyperlinkURL", "http://example.org/"}});
+    flexi.insert("hyperlink",
+                 QVariantMap{{"Hyperlinktype", "2"}, {"HyperlinkURL", "http://example.org/"}});
     flexi.insert("otherEnclosedGraphics",
                  QVariantList{QVariantMap{{"name", "flag"},
                                           {"graphic", graphic("TWImage", rect(205, 110, 16, 16))}},
@@ -110,8 +111,8 @@ QVariantMap syntheticDocument()
             {"showingLinks", "YES"},
             {"backgroundColor", color(Color::colorWithCalibratedRed(1, 1, 0))},
             {"HTMLExportSetup", QVariantMap{{"title", "Old"}}},
-            {"ScreenWriterSetup", QVariantMap{{"isSwSceneBOPage", "no"},
-                                              {"swSceneBOPageText", "(MORE SCENE)"}}}};
+            {"ScreenWriterSetup",
+             QVariantMap{{"isSwSceneBOPage", "no"}, {"swSceneBOPageText", "(MORE SCENE)"}}}};
 }
 
 TEST_F(OldFormatTest, SyntheticDocumentLoadsWithItsDefaultsAndPictures)
@@ -248,7 +249,8 @@ TEST_F(OldFormatTest, DocumentsThatCannotBeReadGiveTheReadersError)
     QVariantMap noRoot = good;
     noRoot.remove("rootNode");
     QVariantMap shapeless = good;
-    shapeless.insert("rootNode", QVariantMap{{"enclosedTextArea", textArea("x", rect(0, 0, 9, 9))}});
+    shapeless.insert("rootNode",
+                     QVariantMap{{"enclosedTextArea", textArea("x", rect(0, 0, 9, 9))}});
     QVariantMap rootIsText = good;
     rootIsText.insert("rootNode", "a text");
 
@@ -292,9 +294,10 @@ TEST_F(OldFormatTest, BranchAndGraphicKeysTakeTheirDefaults)
                                         {"DrawsStroke", "yes"},
                                         {"flippedVertically", "YES"}}),
                                "Plain", {{"longText", text("")}, {"nodeChildrenHidden", "YES"}});
-    QVariantMap bent = branch(graphic("TWFlexiBranch", rect(300, 150, 80, 20),
-                                      {{"fbLeftPoint", "{1, 2}"}, {"Bounds", "{{1e999, 150}, {80, 20}}"}}),
-                              "Bent");
+    QVariantMap bent =
+        branch(graphic("TWFlexiBranch", rect(300, 150, 80, 20),
+                       {{"fbLeftPoint", "{1, 2}"}, {"Bounds", "{{1e999, 150}, {80, 20}}"}}),
+               "Bent");
     QVariantMap lines = branch(graphic("TWLine", rect(300, 250, 80, 20)), "Lines");
     lines.insert("interBranchLinks",
                  QVariantList{graphic("InterBranchLink", rect(0, 0, 0, 0),
@@ -302,9 +305,12 @@ TEST_F(OldFormatTest, BranchAndGraphicKeysTakeTheirDefaults)
     QVariantMap root = branch(graphic("TWRectangle", rect(100, 100, 100, 40)), "Root");
     root.insert("children", QVariantList{shapeless, plain, bent, lines});
 
-    std::shared_ptr<TWMapsDoc> document =
-        load({{"rootNode", root}, {"canvasWidth", "900"}, {"canvasHeight", 700}, {"zoomAmount", "150"},
-              {"branchHideLevel", "1"}, {"displayingOutlineNumbers", "YES"}});
+    std::shared_ptr<TWMapsDoc> document = load({{"rootNode", root},
+                                                {"canvasWidth", "900"},
+                                                {"canvasHeight", 700},
+                                                {"zoomAmount", "150"},
+                                                {"branchHideLevel", "1"},
+                                                {"displayingOutlineNumbers", "YES"}});
     ASSERT_NE(document, nullptr);
     TWMap &map = *document->currentMap();
     EXPECT_EQ(map.canvasSize(), Size(900, 700));
@@ -351,10 +357,9 @@ TEST_F(OldFormatTest, BranchAndGraphicKeysTakeTheirDefaults)
 TEST_F(OldFormatTest, LoadingIsAnnouncedBranchByBranch)
 {
     EventLog log;
-    NotificationRecorder recorder(log, {TWMapsDoc::StartLoadingCountNotification,
-                                        TWMapsDoc::IncrementLoadingNotification,
-                                        TWMapsDoc::FinishLoadingNotification,
-                                        TWMapsDoc::BranchHideLevelChangedNotification});
+    NotificationRecorder recorder(
+        log, {TWMapsDoc::StartLoadingCountNotification, TWMapsDoc::IncrementLoadingNotification,
+              TWMapsDoc::FinishLoadingNotification, TWMapsDoc::BranchHideLevelChangedNotification});
     ASSERT_NE(load(syntheticDocument()), nullptr);
     const QList<Notification> start = recorder.named(TWMapsDoc::StartLoadingCountNotification);
     ASSERT_EQ(start.size(), 1);
@@ -383,8 +388,7 @@ TEST_F(OldFormatTest, DamagedArchivesLoseOnlyTheirValue)
     QVariantMap root = branch(graphic("TWRectangle", rect(100, 100, 100, 40),
                                       {{"FillColor", QByteArray("\x04\x0bstreamtyped\x81\xe8", 16)},
                                        {"image", QByteArray("not an archive")}}),
-                              "Root",
-                              {{"longText", color(Color::blackColor())}});
+                              "Root", {{"longText", color(Color::blackColor())}});
     std::shared_ptr<TWMapsDoc> document = load({{"rootNode", root}});
     ASSERT_NE(document, nullptr);
     const TWMapBranch &b = *document->currentMap()->root();
@@ -397,16 +401,18 @@ TEST_F(OldFormatTest, DamagedArchivesLoseOnlyTheirValue)
 TEST_F(OldFormatTest, EPSPictureStaysWithItsAttachedGraphic)
 {
     QVariantMap root = branch(graphic("TWRectangle", rect(100, 100, 100, 40)), "Root");
-    root.insert("linkedGraphics",
-                QVariantList{graphic("TWImage", rect(10, 10, 20, 20),
-                                     {{"image", image({{"NSEPSImageRep", ImageTestData::eps()}})}})});
+    root.insert(
+        "linkedGraphics",
+        QVariantList{graphic("TWImage", rect(10, 10, 20, 20),
+                             {{"image", image({{"NSEPSImageRep", ImageTestData::eps()}})}})});
     std::shared_ptr<TWMapsDoc> document = load({{"rootNode", root}});
     ASSERT_NE(document, nullptr);
     const TWMapBranch &b = *document->currentMap()->root();
     EXPECT_EQ(b.enclosedImage(), nullptr);
     ASSERT_EQ(b.countOfLinkedGraphics(), 1);
     const TWGraphic &g = *b.linkedGraphics().first();
-    const QString path = QStringLiteral("Images/Graphic%1/ExtractedImage.eps").arg(g.graphicNumber());
+    const QString path =
+        QStringLiteral("Images/Graphic%1/ExtractedImage.eps").arg(g.graphicNumber());
     EXPECT_EQ(g.imageFilename(), path);
     EXPECT_EQ(document->objectForKeyInCachedData(path), ImageTestData::eps());
 }

@@ -1,6 +1,6 @@
+#include "support/OldStyleValues.h"
 #include "TestHelpers.h"
 #include "TypedStreamWriter.h"
-#include "support/OldStyleValues.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,8 @@ TEST(OldStyleValues, NumbersAndFlagsReadFromTextsAndNumbers)
         {"text with trailing letters", " 12abc", 12, 12, false},
         {"real text", "2.75", 2, 2.75f, false},
         {"integer", qlonglong(7), 7, 7, false},
-        {"integer beyond int", qlonglong(1) << 40, std::numeric_limits<int>::max(), 1099511627776.0f,
-         false},
+        {"integer beyond int", qlonglong(1) << 40, std::numeric_limits<int>::max(),
+         1099511627776.0f, false},
         {"real", 3.5, 3, 3.5f, false},
         {"YES", "YES", 0, 0, true},
         {"lower-case yes", "yes", 0, 0, false},
@@ -54,7 +54,8 @@ TEST(OldStyleValues, GeometryStringsNeverGiveNonFiniteNumbers)
 TEST(OldStyleValues, ArchivesGiveOnlyTheirKindOfValue)
 {
     const Color red = Color::colorWithCalibratedRed(1, 0, 0);
-    const QByteArray colour = TypedStreamWriter::archive([&](TypedStreamWriter &w) { w.color(red); });
+    const QByteArray colour =
+        TypedStreamWriter::archive([&](TypedStreamWriter &w) { w.color(red); });
     LogCapture log;
     EXPECT_EQ(unarchivedColor(colour), red);
     EXPECT_FALSE(unarchivedAttributedString(colour).has_value());
