@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariantMap>
 #include <memory>
 #include <optional>
 
@@ -32,6 +33,10 @@ public:
     // factory for `branch` (none when the element has none or it is refused).
     static std::shared_ptr<TWEnclosedGraphic> initWithXMLNode(xmlNodePtr node, xmlDocPtr doc,
                                                               TWMapBranch *branch);
+    // The record of an old property-list document: "name", "path" (empty
+    // when absent) and "graphic", read by the old-format factory.
+    static std::shared_ptr<TWEnclosedGraphic>
+    loadFromOldStyleDictionary(const QVariantMap &dictionary, TWMapBranch *branch);
 
 private:
     QString m_name;

@@ -105,6 +105,8 @@ public:
 
     static bool hasFill() { return false; }
 
+    void loadPropertyListRepresentation(const QVariantMap &dictionary, bool isMainGraphic) override;
+
 protected:
     // The shape, its label and the text standing above the curve.
     std::optional<Rect> computeDrawingBounds() override;

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <QVariantMap>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -460,10 +461,22 @@ public:
         });
     }
     static bool isClassRegistered(const QString &className);
+    // A new graphic (not yet initialised) of a registered class; null for others.
+    static std::shared_ptr<TWGraphic> makeOfClass(const QString &className);
     // The package path a stored picture path stands for: cleaned, and only
     // inside the package's picture folder ("Images/"); nothing for absolute
     // paths, "..", and anything else.
     static std::optional<QString> sanitizedPicturePath(const QString &path);
+
+    // --- old property-list documents (TWGraphic_OldFormat.cpp) ---
+    // A graphic of the class the dictionary's "Class" names ("InterBranchLink"
+    // is a link line), loaded for `branch`; null for an unknown class.
+    static std::shared_ptr<TWGraphic> graphicWithOldStyleDictionary(const QVariantMap &dictionary,
+                                                                    TWMapBranch *branch,
+                                                                    bool isMainGraphic);
+    // Kinds read their own keys after the base's. A main graphic's picture
+    // moves into a new enclosed picture of the branch.
+    virtual void loadPropertyListRepresentation(const QVariantMap &dictionary, bool isMainGraphic);
 
 protected:
     // The base reader, run on a graphic the factory made (not yet

@@ -135,6 +135,17 @@ bool TWGraphic::isClassRegistered(const QString &className)
     return r.kinds.contains(className);
 }
 
+std::shared_ptr<TWGraphic> TWGraphic::makeOfClass(const QString &className)
+{
+    std::function<std::shared_ptr<TWGraphic>()> create;
+    {
+        KindRegistry &r = registry();
+        QMutexLocker locker(&r.lock);
+        create = r.kinds.value(className);
+    }
+    return create ? create() : nullptr;
+}
+
 std::optional<QString> TWGraphic::sanitizedPicturePath(const QString &path)
 {
     static const QString folder = QStringLiteral("Images");

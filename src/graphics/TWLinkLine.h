@@ -132,6 +132,8 @@ public:
     static bool hasFill() { return false; }
     static bool hasTerminator() { return true; }
 
+    void loadPropertyListRepresentation(const QVariantMap &dictionary, bool isMainGraphic) override;
+
 protected:
     void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,

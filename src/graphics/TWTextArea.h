@@ -156,6 +156,8 @@ public:
 
     static bool hasFont() { return true; }
 
+    void loadPropertyListRepresentation(const QVariantMap &dictionary, bool isMainGraphic) override;
+
 protected:
     void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,

@@ -112,6 +112,26 @@ public:
     // reports itself.
     static QString loadErrorMessage(int error);
 
+    // --- old property-list documents (TWFileIO_OldFormat.cpp) ---
+    // A new maps document from an old document's top-level dictionary, or null.
+    static std::shared_ptr<TWMapsDoc>
+    loadDocumentFromOldStyleDictionary(const QVariantMap &dictionary);
+    // Why a file read as an old document gave none; the document reader
+    // shows the number in "Error %i loading document.".
+    enum OldStyleError : int {
+        OldStyleNotPropertyList = 0, // unreadable, too large, or no dictionary
+        OldStyleRefused = 1,         // the dictionary gave no maps document
+    };
+    // Files beyond this size are not read as old documents.
+    static constexpr qint64 maxOldStyleFileSize = qint64(256) << 20;
+    static std::shared_ptr<TWMapsDoc> loadOldStyleDocumentFromFile(const QString &path,
+                                                                   int *error = nullptr);
+    // What the document reader opens: the package at path, or, when the file
+    // is no package, the old property-list document it holds. Null with the
+    // message to show on failure.
+    static std::shared_ptr<TWMapsDoc> readDocumentFromFile(const QString &path,
+                                                           QString *errorMessage = nullptr);
+
     // The uncompressed contents of a gzip file; nullopt on failure.
     static std::optional<QByteArray> gzDataFromFile(const QString &path);
 

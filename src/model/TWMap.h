@@ -207,6 +207,19 @@ public:
     void deparent();
     void reparent();
 
+    // --- old property-list documents (TWMap_OldFormat.cpp) ---
+    // The one map of an old document's top-level dictionary, or null (the
+    // loading notifications ended) for a version above 3, no root, or more
+    // branches than maxOldStyleBranches.
+    static std::shared_ptr<TWMap> initWithOldStyleDictionary(const QVariantMap &dictionary,
+                                                             TWMapsDoc *document);
+    static constexpr qint64 maxOldStyleBranches = 250000;
+    // Link lines read from an old document end at branch numbers: each end
+    // becomes the number of that branch's shape (0 for no such branch).
+    void resolveLinkedGraphicEnds();
+    // Adds the branches of an old branch dictionary's tree to the counter.
+    static void numberOfBranchesInDict(const QVariantMap &dictionary, qint64 *counter);
+
     // --- after loading ---
     // Rewrites the graphic numbers connections and link lines refer to.
     void resolveLoadedGraphics();

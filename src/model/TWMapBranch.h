@@ -409,6 +409,17 @@ public:
     // IncrementLoadingNotification with its plain text under LoadingTextKey.
     static std::shared_ptr<TWMapBranch> initWithXMLNode(xmlNodePtr node, xmlDocPtr doc,
                                                         TWMapBranch *parent, TWMap *map);
+    // --- old property-list documents (TWMapBranch_OldFormat.cpp) ---
+    // A branch and its subtree read from an old branch dictionary; its link
+    // lines go to the map, still ending at branch numbers. A branch without
+    // parent becomes the map's root at once. Null for a branch without a
+    // shape, or one nested deeper than maxOldStyleDepth.
+    static std::shared_ptr<TWMapBranch> initWithOldStyleDictionary(const QVariantMap &dictionary,
+                                                                   TWMapBranch *parent, TWMap *map);
+    static constexpr int maxOldStyleDepth = 1000;
+    // The branch number an old document stores ("nodeHash", "endNodeHash").
+    static int oldStyleBranchNumber(const QVariant &value);
+
     // The same from a reader standing on the element; the reader moves past it.
     static std::shared_ptr<TWMapBranch> createWithXMLReader(ContentsXMLReader &reader,
                                                             TWMapBranch *parent, TWMap *map);

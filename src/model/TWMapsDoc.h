@@ -356,6 +356,10 @@ public:
     createWithStreamedContents(const PackageEntries &packageData,
                                const StreamedPackageEntry &contents, bool forceLoadOtherVersions);
 
+    // The document of an old property-list document's top-level dictionary
+    // (TWMapsDoc_OldFormat.cpp); null when its map cannot be read.
+    static std::shared_ptr<TWMapsDoc> createWithOldStyleDictionary(const QVariantMap &dictionary);
+
     // --- files ---
     // Stamps the save (date and revision, without undo), refreshes the
     // previews and writes the package; a result code of TWFileIO.

@@ -1,0 +1,76 @@
+// The fallback of the document reader: files that are not packages may be
+// documents of the old property-list format.
+#include "model/TWFileIO.h"
+#include "model/TWMapsDoc.h"
+#include "platform/TWLocalizedString.h"
+#include "support/PropertyListReader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtDebug>
+
+std::shared_ptr<TWMapsDoc>
+TWFileIO::loadDocumentFromOldStyleDictionary(const QVariantMap &dictionary)
+{
+    return TWMapsDoc::createWithOldStyleDictionary(dictionary);
+}
+
+std::shared_ptr<TWMapsDoc> TWFileIO::loadOldStyleDocumentFromFile(const QString &path, int *error)
+{
+    if (error)
+        *error = OldStyleNotPropertyList;
+    const QFileInfo info(path);
+    // Only regular files: a FIFO or device would block or never end.
+    if (!info.isFile()) {
+        qWarning("Cannot read %s: not a file", qUtf8Printable(path));
+        return nullptr;
+    }
+    if (info.size() > maxOldStyleFileSize) {
+        qWarning("Cannot read %s as an old document: larger than %lld bytes", qUtf8Printable(path),
+                 static_cast<long long>(maxOldStyleFileSize));
+        return nullptr;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning("Cannot read %s: %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
+        return nullptr;
+    }
+    const QByteArray data = file.read(maxOldStyleFileSize + 1);
+    if (data.size() > maxOldStyleFileSize) {
+        qWarning("Cannot read %s as an old document: it grew while read", qUtf8Printable(path));
+        return nullptr;
+    }
+    QString reason;
+    const std::optional<QVariant> plist =
+        PropertyListReader::propertyListFromData(data, nullptr, &reason);
+    if (!plist || plist->typeId() != QMetaType::QVariantMap) {
+        qWarning().noquote() << QStringLiteral("%1 is no old document:").arg(path)
+                             << (plist ? QStringLiteral("not a dictionary") : reason);
+        return nullptr;
+    }
+    std::shared_ptr<TWMapsDoc> document = loadDocumentFromOldStyleDictionary(plist->toMap());
+    if (!document && error)
+        *error = OldStyleRefused;
+    return document;
+}
+
+std::shared_ptr<TWMapsDoc> TWFileIO::readDocumentFromFile(const QString &path,
+                                                          QString *errorMessage)
+{
+    int error = LoadSucceeded;
+    std::shared_ptr<TWMapsDoc> document = loadDocumentFromFile(path, false, &error);
+    if (document)
+        return document;
+    if (errorMessage)
+        *errorMessage = loadErrorMessage(error);
+    if (error == LoadTooLarge)
+        return nullptr;
+    // A package that gave no document is reported as one refused.
+    int shown = OldStyleRefused;
+    if (error == LoadNoEntries)
+        document = loadOldStyleDocumentFromFile(path, &shown);
+    if (!document && errorMessage)
+        *errorMessage = TWLocalizedString(StringTable::DadoZiz, "Error %i loading document.")
+                            .replace(QLatin1String("%i"), QString::number(shown));
+    return document;
+}
