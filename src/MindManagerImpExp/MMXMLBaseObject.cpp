@@ -32,17 +32,17 @@ bool isPlain(MMValueType type)
            type == MMValueType::Bool;
 }
 
-QVariant defaultOf(const MMFieldSpec &spec)
+QVariant defaultOf(const MMFieldSpec &desc)
 {
-    switch (spec.type) {
+    switch (desc.type) {
     case MMValueType::Int:
-        return int(spec.defaultValue);
+        return int(desc.defaultValue);
     case MMValueType::UInt:
-        return quint32(spec.defaultValue);
+        return quint32(desc.defaultValue);
     case MMValueType::Float:
-        return float(spec.defaultValue);
+        return float(desc.defaultValue);
     case MMValueType::Bool:
-        return spec.defaultValue != 0;
+        return desc.defaultValue != 0;
     default:
         return QVariant();
     }
@@ -59,8 +59,8 @@ const MMElementClass &MMXMLBaseObject::staticClass()
 MMXMLBaseObject::MMXMLBaseObject(const MMElementClass &elementClass) : m_class(&elementClass)
 {
     for (const MMElementClass *c : chainOf(m_class)) {
-        for (const MMFieldSpec &spec : c->fields)
-            m_values.push_back(defaultOf(spec));
+        for (const MMFieldSpec &desc : c->fields)
+            m_values.push_back(defaultOf(desc));
         m_children.resize(m_children.size() + c->children.size());
     }
 }
@@ -101,21 +101,21 @@ void MMXMLBaseObject::readFrom(const XMLTree &tree)
     int valueIndex = 0;
     int childIndex = 0;
     for (const MMElementClass *c : chainOf(m_class)) {
-        for (const MMFieldSpec &spec : c->fields) {
-            if (spec.attribute) {
-                const QString text = tree.attributeNamed(QString::fromUtf8(spec.attribute));
-                m_values[valueIndex] = text.isNull() ? defaultOf(spec) : readValue(spec, text);
+        for (const MMFieldSpec &desc : c->fields) {
+            if (desc.attribute) {
+                const QString text = tree.attributeNamed(QString::fromUtf8(desc.attribute));
+                m_values[valueIndex] = text.isNull() ? defaultOf(desc) : readValue(desc, text);
             }
             ++valueIndex;
         }
-        for (const MMChildSpec &spec : c->children) {
+        for (const MMChildSpec &desc : c->children) {
             MMObjectList &list = m_children[childIndex++];
-            const QString name = QString::fromUtf8(spec.element);
-            if (spec.many) {
+            const QString name = QString::fromUtf8(desc.element);
+            if (desc.many) {
                 for (const XMLTree &childTree : tree.childrenNamed(name))
-                    list.append(initWithXMLTree(spec.elementClass(), childTree));
+                    list.append(initWithXMLTree(desc.elementClass(), childTree));
             } else if (MMObjectPtr object =
-                           initWithXMLTree(spec.elementClass(), tree.childNamed(name))) {
+                           initWithXMLTree(desc.elementClass(), tree.childNamed(name))) {
                 list.append(object);
             }
         }
@@ -124,9 +124,9 @@ void MMXMLBaseObject::readFrom(const XMLTree &tree)
     }
 }
 
-QVariant MMXMLBaseObject::readValue(const MMFieldSpec &spec, const QString &text)
+QVariant MMXMLBaseObject::readValue(const MMFieldSpec &desc, const QString &text)
 {
-    switch (spec.type) {
+    switch (desc.type) {
     case MMValueType::String:
         return text;
     case MMValueType::IntNumber:
@@ -140,7 +140,7 @@ QVariant MMXMLBaseObject::readValue(const MMFieldSpec &spec, const QString &text
     case MMValueType::Float:
         return CFormat::floatValue(text);
     case MMValueType::Bool:
-        return stringToBool(text, spec.defaultValue != 0);
+        return stringToBool(text, desc.defaultValue != 0);
     case MMValueType::Date:
         if (std::optional<QDateTime> d = stringToDate(text))
             return *d;
@@ -151,11 +151,11 @@ QVariant MMXMLBaseObject::readValue(const MMFieldSpec &spec, const QString &text
     return QVariant();
 }
 
-std::optional<QString> MMXMLBaseObject::writtenValue(const MMFieldSpec &spec, const QVariant &value)
+std::optional<QString> MMXMLBaseObject::writtenValue(const MMFieldSpec &desc, const QVariant &value)
 {
     if (!value.isValid())
-        return isPlain(spec.type) ? writtenValue(spec, defaultOf(spec)) : std::nullopt;
-    switch (spec.type) {
+        return isPlain(desc.type) ? writtenValue(desc, defaultOf(desc)) : std::nullopt;
+    switch (desc.type) {
     case MMValueType::String:
         return value.toString();
     case MMValueType::IntNumber:
@@ -188,12 +188,12 @@ void MMXMLBaseObject::fillAttributesDictionary(QHash<QString, QString> &dictiona
 {
     int valueIndex = 0;
     for (const MMElementClass *c : chainOf(m_class)) {
-        for (const MMFieldSpec &spec : c->fields) {
+        for (const MMFieldSpec &desc : c->fields) {
             const QVariant &value = m_values[valueIndex++];
-            if (!spec.attribute)
+            if (!desc.attribute)
                 continue;
-            if (std::optional<QString> text = writtenValue(spec, value)) {
-                const QString name = QString::fromUtf8(spec.attribute);
+            if (std::optional<QString> text = writtenValue(desc, value)) {
+                const QString name = QString::fromUtf8(desc.attribute);
                 if (!dictionary.contains(name))
                     order.append(name);
                 dictionary.insert(name, *text);
@@ -270,12 +270,12 @@ MMXMLBaseObject::ChildRef MMXMLBaseObject::childRef(const char *field) const
 bool MMXMLBaseObject::hasField(const char *field) const
 {
     for (const MMElementClass *c = m_class; c; c = c->base) {
-        for (const MMFieldSpec &spec : c->fields) {
-            if (std::strcmp(spec.field, field) == 0)
+        for (const MMFieldSpec &desc : c->fields) {
+            if (std::strcmp(desc.field, field) == 0)
                 return true;
         }
-        for (const MMChildSpec &spec : c->children) {
-            if (std::strcmp(spec.field, field) == 0)
+        for (const MMChildSpec &desc : c->children) {
+            if (std::strcmp(desc.field, field) == 0)
                 return true;
         }
     }
@@ -285,16 +285,16 @@ bool MMXMLBaseObject::hasField(const char *field) const
 QVariant MMXMLBaseObject::value(const char *field) const
 {
     const FieldRef ref = fieldRef(field);
-    return ref.spec ? m_values[ref.index] : QVariant();
+    return ref.desc ? m_values[ref.index] : QVariant();
 }
 
 void MMXMLBaseObject::setValue(const char *field, const QVariant &value)
 {
     const FieldRef ref = fieldRef(field);
-    if (!ref.spec)
+    if (!ref.desc)
         return;
     // Plain fields cannot be nil.
-    m_values[ref.index] = !value.isValid() ? defaultOf(*ref.spec) : value;
+    m_values[ref.index] = !value.isValid() ? defaultOf(*ref.desc) : value;
 }
 
 std::optional<QString> MMXMLBaseObject::string(const char *field) const
@@ -356,7 +356,7 @@ XMLTree MMXMLBaseObject::tree(const char *field) const
 MMObjectPtr MMXMLBaseObject::child(const char *field) const
 {
     const ChildRef ref = childRef(field);
-    if (!ref.spec || m_children[ref.index].isEmpty())
+    if (!ref.desc || m_children[ref.index].isEmpty())
         return nullptr;
     return m_children[ref.index].first();
 }
@@ -364,7 +364,7 @@ MMObjectPtr MMXMLBaseObject::child(const char *field) const
 void MMXMLBaseObject::setChild(const char *field, const MMObjectPtr &child)
 {
     const ChildRef ref = childRef(field);
-    if (!ref.spec)
+    if (!ref.desc)
         return;
     m_children[ref.index].clear();
     if (child)
@@ -374,20 +374,20 @@ void MMXMLBaseObject::setChild(const char *field, const MMObjectPtr &child)
 MMObjectList MMXMLBaseObject::children(const char *field) const
 {
     const ChildRef ref = childRef(field);
-    return ref.spec ? m_children[ref.index] : MMObjectList();
+    return ref.desc ? m_children[ref.index] : MMObjectList();
 }
 
 void MMXMLBaseObject::setChildren(const char *field, const MMObjectList &children)
 {
     const ChildRef ref = childRef(field);
-    if (ref.spec)
+    if (ref.desc)
         m_children[ref.index] = children;
 }
 
 void MMXMLBaseObject::addChild(const char *field, const MMObjectPtr &child)
 {
     const ChildRef ref = childRef(field);
-    if (ref.spec && child)
+    if (ref.desc && child)
         m_children[ref.index].append(child);
 }
 

@@ -159,23 +159,23 @@ public:
 private:
     struct FieldRef
     {
-        const MMFieldSpec *spec = nullptr;
+        const MMFieldSpec *desc = nullptr;
         int index = -1;
     };
     struct ChildRef
     {
-        const MMChildSpec *spec = nullptr;
+        const MMChildSpec *desc = nullptr;
         int index = -1;
     };
     FieldRef fieldRef(const char *field) const;
     ChildRef childRef(const char *field) const;
     void readFrom(const XMLTree &tree);
-    static QVariant readValue(const MMFieldSpec &spec, const QString &text);
-    static std::optional<QString> writtenValue(const MMFieldSpec &spec, const QVariant &value);
+    static QVariant readValue(const MMFieldSpec &desc, const QString &text);
+    static std::optional<QString> writtenValue(const MMFieldSpec &desc, const QVariant &value);
 
     const MMElementClass *m_class;
     std::vector<QVariant> m_values;       // one per field of the class chain
-    std::vector<MMObjectList> m_children; // one per child spec of the class chain
+    std::vector<MMObjectList> m_children; // one per child desc of the class chain
 };
 
 Q_DECLARE_METATYPE(XMLTree)
