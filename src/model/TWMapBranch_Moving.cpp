@@ -141,40 +141,8 @@ void TWMapBranch::setMainGraphicBounds(Rect bounds)
         // A child mirrored about the shape's old centre when the branch
         // crossed to the root's other side.
         const float mirror = crossed ? 2 * old.minX() + old.width() - c.minX() - c.maxX() : 0;
-        float dx = 0, dy = 0;
-        switch (child->connectionGraphic()->connectionToParentSide()) {
-        case 1:
-            dx = mirror + (wasLeft ? d.left : d.right);
-            dy = d.midY;
-            break;
-        case 2:
-            dx = d.left;
-            dy = d.midY;
-            break;
-        case 3:
-            dx = d.right;
-            dy = d.midY;
-            break;
-        case 4:
-            dx = d.midX;
-            dy = d.top;
-            break;
-        case 5:
-            dx = d.midX;
-            dy = d.bottom;
-            break;
-        case 6:
-            dx = mirror + d.midX;
-            dy = child->isAboveParent() ? d.top : d.bottom;
-            break;
-        case 7:
-            dx = mirror + (child->isToLeftOfParent() ? d.left : d.right);
-            dy = d.midY;
-            break;
-        default:
-            continue;
-        }
-        child->moveBranchBy(dx, dy, true);
+        if (const std::optional<Point> offset = d.childOffset(*child, wasLeft, mirror))
+            child->moveBranchBy(offset->x, offset->y, true);
     }
     services.updateBoundaryForChangedChild(*this, *this);
 }

@@ -289,40 +289,9 @@ void TWMapBranch::resizeForTextAreaBoundsChangeTo(Rect bounds, bool shrinkingMai
     for (const std::shared_ptr<TWMapBranch> &child : children) {
         if (!child->connectionGraphic())
             continue;
-        float dx = 0, dy = 0;
-        switch (child->connectionGraphic()->connectionToParentSide()) {
-        case 1:
-            dx = child->isToLeftOfRoot() ? d.left : d.right;
-            dy = d.midY;
-            break;
-        case 2:
-            dx = d.left;
-            dy = d.midY;
-            break;
-        case 3:
-            dx = d.right;
-            dy = d.midY;
-            break;
-        case 4:
-            dx = d.midX;
-            dy = d.top;
-            break;
-        case 5:
-            dx = d.midX;
-            dy = d.bottom;
-            break;
-        case 6:
-            dx = d.midX;
-            dy = child->isAboveParent() ? d.top : d.bottom;
-            break;
-        case 7:
-            dx = child->isToLeftOfParent() ? d.left : d.right;
-            dy = d.midY;
-            break;
-        default:
-            continue;
-        }
-        child->moveBranchBy(dx, dy, true);
+        if (const std::optional<Point> offset =
+                d.childOffset(*child, child->isToLeftOfRoot()))
+            child->moveBranchBy(offset->x, offset->y, true);
     }
 }
 
