@@ -11,7 +11,7 @@
 #include "model/TWMapBranch.h"
 #include "platform/NotificationQueue.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -155,7 +155,7 @@ void BM_DerivedCheckboxState(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv); // the notification queue defers to the event loop
+    QGuiApplication app(argc, argv); // the notification queue defers to the event loop
     QList<int> depths{3, 4};
     if (qEnvironmentVariableIntValue("THINKWEB_BENCH_LARGE"))
         depths.append(5);

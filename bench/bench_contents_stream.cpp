@@ -11,7 +11,7 @@
 #include "platform/UserDefaults.h"
 #include "support/XMLStreamWriter.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -201,7 +201,7 @@ void BM_SaveXmllint(benchmark::State &state, int branches)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     // Neither the user's preferences nor a panel.
     QTemporaryDir dir;
     UserDefaults defaults(dir.filePath("defaults.ini"));

@@ -10,7 +10,7 @@
 #include "model/TWMapBranch.h"
 #include "platform/NotificationQueue.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <map>
@@ -145,7 +145,7 @@ BENCHMARK(BM_LoosePushAfterMove)->Apply(depths)->Complexity()->Unit(benchmark::k
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv); // the notification queue defers to the event loop
+    QGuiApplication app(argc, argv); // the notification queue defers to the event loop
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

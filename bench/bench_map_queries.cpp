@@ -8,7 +8,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -92,7 +92,7 @@ void BM_FindGraphicWithGraphicNumber(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     // 24,000 branches with THINKWEB_BENCH_LARGE=1.
     QList<int> sizes{2400, 7200};
     if (qEnvironmentVariableIntValue("THINKWEB_BENCH_LARGE"))

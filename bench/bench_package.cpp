@@ -2,7 +2,7 @@
 // system's `tar czf` and `tar xzf` on the same files.
 #include "model/TWFileIO.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -147,7 +147,7 @@ PACKAGE_BENCHMARK(BM_TarXzf);
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -6,7 +6,7 @@
 #include "platform/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -93,7 +93,7 @@ BENCHMARK(BM_SaveToFile)->Args({100, 1000})->Unit(benchmark::kMillisecond)->UseR
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     // Neither the user's preferences nor a panel.
     QTemporaryDir dir;
     UserDefaults defaults(dir.filePath("defaults.ini"));
