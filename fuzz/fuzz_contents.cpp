@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes as a document's Contents.xml, through the tree route
 // and the streaming route: loading must never crash, and a document that
 // loads must save and load again.
+#include "FuzzDocuments.h"
 #include "FuzzSupport.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
@@ -64,15 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::shared_ptr<TWMapsDoc> document = TWMapsDoc::createWithDictionary(package, false);
     if (!document)
         return 0;
-    PackageData saved;
-    const QVariantMap dictionary = document->generateSaveDictionary();
-    for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
-        saved.insert(it.key(), it->typeId() == QMetaType::QByteArray ? it->toByteArray()
-                                                                     : it->toString().toUtf8());
-    std::shared_ptr<TWMapsDoc> again = TWMapsDoc::createWithDictionary(saved, false);
-    if (!again)
-        __builtin_trap(); // what we save must load
-    again->detach();
-    document->detach();
+    FuzzSupport::requireSavedDocumentLoads(document);
     return 0;
 }

@@ -2,6 +2,7 @@
 // reader in all its forms, the archive decoder, both on the bytes themselves
 // and on every data value the property list holds, and the whole old-document
 // reader on a dictionary. A document that loads must save and load again.
+#include "FuzzDocuments.h"
 #include "FuzzSupport.h"
 #include "model/TWFileIO.h"
 #include "model/TWMapsDoc.h"
@@ -77,16 +78,7 @@ void loadDocument(const QVariantMap &dictionary)
     std::shared_ptr<TWMapsDoc> document = TWFileIO::loadDocumentFromOldStyleDictionary(dictionary);
     if (!document)
         return;
-    PackageData saved;
-    const QVariantMap entries = document->generateSaveDictionary();
-    for (auto it = entries.cbegin(); it != entries.cend(); ++it)
-        saved.insert(it.key(), it->typeId() == QMetaType::QByteArray ? it->toByteArray()
-                                                                     : it->toString().toUtf8());
-    std::shared_ptr<TWMapsDoc> again = TWMapsDoc::createWithDictionary(saved, false);
-    if (!again)
-        __builtin_trap(); // what we save must load
-    again->detach();
-    document->detach();
+    FuzzSupport::requireSavedDocumentLoads(document);
 }
 
 } // namespace
