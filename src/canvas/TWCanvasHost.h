@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class QMenu;
 class TWGraphic;
 class TWMapsDoc;
 class TWResponder;
@@ -40,4 +41,12 @@ public:
     // The document's place at the end of the canvas's action chain; null
     // when it takes no actions.
     virtual TWResponder *responder() { return nullptr; }
+
+    // --- the context menu and the notes (the mouse) ---
+    // Readies the menu for a right click at the point (map coordinates).
+    virtual void prepareContextMenu(Point location) {}
+    // The menu for that click, kept by the host; null opens none.
+    virtual QMenu *contextMenu(Point location) { return nullptr; }
+    // Shows the selected branch's notes.
+    virtual void showBranchNotes() {}
 };

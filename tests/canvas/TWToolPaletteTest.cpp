@@ -1,0 +1,161 @@
+#include "CanvasTestSupport.h"
+
+#include "canvas/TWToolPaletteController.h"
+
+#include <QDir>
+#include <QMainWindow>
+#include <QScreen>
+
+using namespace CanvasTest;
+
+// The palette over two document windows, each with its canvas. With
+// THINKWEB_CANVAS_SHOTS naming a folder, the palette is saved there.
+class PaletteOfTools : public CanvasFixture
+{
+protected:
+    PaletteOfTools() : otherHost(document)
+    {
+        window.setCentralWidget(&view);
+        other.setDocument(&otherHost);
+        palette.setCanvasProvider([this] { return QList<TWGraphicView *>{&view, &other}; });
+        palette.setMainWindow(&window);
+    }
+    ~PaletteOfTools() override
+    {
+        window.takeCentralWidget();
+        other.setDocument(nullptr);
+    }
+    void clickTool(int mode) { palette.button(mode)->click(); }
+    QStringList badges() const
+    {
+        QStringList result;
+        for (int mode = 0; mode < 8; ++mode)
+            result << palette.button(mode)->badgeName();
+        return result;
+    }
+    static QStringList badgeOn(int mode, const QString &badge)
+    {
+        QStringList result(8, QString());
+        result[mode] = badge;
+        return result;
+    }
+
+    QMainWindow window;
+    FakeHost otherHost;
+    TWGraphicView other;
+    TWToolPaletteController palette;
+};
+
+TEST_F(PaletteOfTools, OneClickIsOneShotASecondLocksAThirdFrees)
+{
+    const QString one = QStringLiteral("toolPalette1");
+    const QString infinite = QStringLiteral("toolPaletteInfinite");
+    struct Step
+    {
+        int tool;
+        int mode;
+        bool locked;
+        QString badge;
+    };
+    const Step steps[] = {
+        {TWGraphicView::AddChildMode, TWGraphicView::AddChildMode, false, one},
+        {TWGraphicView::AddChildMode, TWGraphicView::AddChildMode, true, infinite},
+        {TWGraphicView::AddChildMode, TWGraphicView::AddChildMode, false, one},
+        {TWGraphicView::ZoomMode, TWGraphicView::ZoomMode, false, one},
+        {TWGraphicView::SelectMode, TWGraphicView::SelectMode, false, one},
+        {TWGraphicView::SelectMode, TWGraphicView::SelectMode, false, one},
+    };
+    for (const Step &s : steps) {
+        clickTool(s.tool);
+        EXPECT_EQ(view.drawingMode(), s.mode) << s.tool;
+        EXPECT_EQ(view.modeLockedIn(), s.locked) << s.tool;
+        EXPECT_EQ(badges(), badgeOn(s.mode, s.badge)) << s.tool;
+    }
+    // A double click on a new tool (two clicks to the button) picks it and locks it.
+    clickTool(TWGraphicView::GraftMode);
+    clickTool(TWGraphicView::GraftMode);
+    EXPECT_EQ(view.drawingMode(), TWGraphicView::GraftMode);
+    EXPECT_TRUE(view.modeLockedIn());
+    EXPECT_EQ(badges(), badgeOn(TWGraphicView::GraftMode, infinite));
+}
+
+TEST_F(PaletteOfTools, ThePaletteFollowsTheCanvasAndItsWindow)
+{
+    // Mode changes made on the canvas show.
+    view.setDrawingMode(TWGraphicView::LinkLineMode);
+    view.lockDrawingMode();
+    view.setDrawingMode(TWGraphicView::LinkLineMode);
+    EXPECT_TRUE(palette.button(TWGraphicView::LinkLineMode)->isChecked());
+    EXPECT_TRUE(palette.button(TWGraphicView::LinkLineMode)->isLockedIn());
+
+    // No document window: the select tool, no lock; clicks change no canvas.
+    palette.setMainWindow(nullptr);
+    EXPECT_EQ(badges(), badgeOn(0, QStringLiteral("toolPalette1")));
+    clickTool(TWGraphicView::PanMode);
+    EXPECT_EQ(view.drawingMode(), TWGraphicView::LinkLineMode);
+    EXPECT_EQ(palette.inspectingCanvas(), nullptr);
+
+    palette.setMainWindow(&other);
+    clickTool(TWGraphicView::PanMode);
+    EXPECT_EQ(other.drawingMode(), TWGraphicView::PanMode);
+    EXPECT_EQ(view.drawingMode(), TWGraphicView::LinkLineMode);
+}
+
+TEST_F(PaletteOfTools, ClosingResetsEveryCanvasAndIsRemembered)
+{
+    palette.showPanel();
+    EXPECT_TRUE(palette.panel()->isVisible());
+    EXPECT_TRUE(defaults.boolForKey(QString::fromLatin1(TWPreferences::ShowToolPaletteKey)));
+    view.setDrawingMode(TWGraphicView::ZoomMode);
+    view.lockDrawingMode();
+    other.setDrawingMode(TWGraphicView::GraftMode);
+
+    const QString keep = qEnvironmentVariable("THINKWEB_CANVAS_SHOTS");
+    if (!keep.isEmpty() && QDir().mkpath(keep)) {
+        palette.update();
+        palette.panel()->grab().save(QDir(keep).filePath(QStringLiteral("palette.png")));
+    }
+
+    palette.closeButton()->click();
+    EXPECT_FALSE(palette.panel()->isVisible());
+    EXPECT_FALSE(defaults.boolForKey(QString::fromLatin1(TWPreferences::ShowToolPaletteKey)));
+    for (const TWGraphicView *canvas : {&view, &other}) {
+        EXPECT_EQ(canvas->drawingMode(), TWGraphicView::SelectMode);
+        EXPECT_FALSE(canvas->modeLockedIn());
+    }
+}
+
+TEST_F(PaletteOfTools, TheFrameIsKeptOnScreenAndRemembered)
+{
+    const QScreen *screen = palette.panel()->screen();
+    ASSERT_NE(screen, nullptr);
+    const QRect visible = screen->availableGeometry();
+    palette.showPanel();
+    palette.panel()->move(120, visible.top() - 40);
+    palette.checkToolPalettePosition();
+    EXPECT_EQ(palette.panel()->frameGeometry().top(), visible.top());
+    EXPECT_EQ(palette.panel()->x(), 120);
+    palette.panel()->move(120, visible.bottom() - 5);
+    NotificationCenter::defaultCenter().post(TWToolPaletteController::FullScreenChangedNotification,
+                                             nullptr);
+    EXPECT_EQ(palette.panel()->frameGeometry().bottom(), visible.bottom());
+
+    // A new palette opens where this one was left.
+    const QPoint where = palette.panel()->pos();
+    TWToolPaletteController again;
+    EXPECT_EQ(again.panel()->pos(), where);
+    EXPECT_FALSE(defaults.stringForKey(TWToolPaletteController::FrameName).isEmpty());
+}
+
+TEST(ToolPaletteFrame, WithoutASavedFrameThePaletteSitsNearTheTopLeft)
+{
+    QTemporaryDir dir;
+    UserDefaults defaults(dir.filePath(QStringLiteral("defaults.ini")));
+    UserDefaults::Scope scope(&defaults);
+    TWToolPaletteController palette;
+    const QRect visible = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(palette.panel()->pos(), QPoint(50, visible.top() + 50));
+    EXPECT_TRUE(palette.button(0)->isChecked());
+    EXPECT_FALSE(palette.button(1)->toolTip().isEmpty());
+    EXPECT_TRUE(palette.button(0)->toolTip().isEmpty());
+}
