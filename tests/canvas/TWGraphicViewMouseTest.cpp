@@ -9,6 +9,8 @@
 #include "model/TWHyperlink.h"
 #include "model/TWLinkServices.h"
 
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QDrag>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -153,8 +155,33 @@ TEST_F(CanvasMouse, ControlClickNeverSelectsAndOpensTheMenuOnTheNextPass)
         EXPECT_TRUE(waitUntil([&] { return mouseHost.menusOpened == 1; }));
         EXPECT_FALSE(view.isTracking());
     }
+    // The right button takes the same way.
+    mouseHost.menusPrepared = mouseHost.menusOpened = 0;
+    QContextMenuEvent right(QContextMenuEvent::Mouse, QPoint(40, 40));
+    QCoreApplication::sendEvent(view.viewport(), &right);
+    EXPECT_EQ(mouseHost.menusPrepared, 1);
+    EXPECT_TRUE(waitUntil([&] { return mouseHost.menusOpened == 1; }));
     view.setEditingTextArea(nullptr);
     editing->setIsEditing(false);
+}
+
+TEST_F(CanvasMouse, OptionClicksOpenTheLinksOfALabelsHyperlinkAreas)
+{
+    RecordingOpener opener;
+    TWLinkServices::Scope scope({&opener, nullptr, nullptr});
+    const Rect text = a->enclosedTextArea()->bounds();
+    a->hyperlinkTooltipInfoForUpdate().append(QVariantMap{
+        {QStringLiteral("rect"), Rect(text.x(), text.y(), text.width(), text.height()).toString()},
+        {QStringLiteral("nsurl"), QUrl(QStringLiteral("http://example.org/in-label"))}});
+    a->hyperlinkTooltipInfoForUpdate().append(QVariantMap{{QStringLiteral("ttid"), 3}});
+    const Point inside = centreOf(*a->enclosedTextArea());
+    ASSERT_EQ(map->graphicUnderPoint(inside, nullptr), a->enclosedTextArea());
+    click(inside);
+    EXPECT_TRUE(opener.opened.isEmpty());
+    click(inside, Qt::AltModifier);
+    EXPECT_EQ(opener.opened, QList<QUrl>({QUrl(QStringLiteral("http://example.org/in-label"))}));
+    // The click goes on: without a reparenting drag it selects the label.
+    EXPECT_TRUE(map->isGraphicSelected(a->enclosedTextArea().get()));
 }
 
 TEST_F(CanvasMouse, CommandClickOnEmptyCanvasAddsABranchAtThePoint)
@@ -265,6 +292,10 @@ TEST_F(CanvasMouse, RubberBandSelectsWhatItTouchesAndShiftInvertsIt)
     send(QEvent::MouseMove, QPointF(600, 150));
     EXPECT_EQ(view.rubberbandRect(), Rect(450, 50, 150, 100));
     EXPECT_FALSE(map->rubberbandGraphics().isEmpty());
+    // With THINKWEB_CANVAS_SHOTS naming a folder, the band is kept to be looked at.
+    if (const QString folder = qEnvironmentVariable("THINKWEB_CANVAS_SHOTS");
+        !folder.isEmpty() && QDir().mkpath(folder))
+        view.grab().save(QDir(folder).filePath(QStringLiteral("rubberband.png")));
     send(QEvent::MouseMove, start.toQt());
     EXPECT_EQ(view.rubberbandRect(), Rect());
     EXPECT_TRUE(map->rubberbandGraphics().isEmpty());
@@ -539,6 +570,13 @@ TEST_F(CanvasMouse, ShiftClicksToggleAndDoubleClicksEdit)
     EXPECT_EQ(selectedNames(), QStringList({"a", "b"}));
     click(centreOf(*b->mainGraphic()), Qt::ShiftModifier);
     EXPECT_EQ(selectedNames(), QStringList({"a"}));
+    // On a knob of a selected graphic, Shift drags the knob.
+    map->insertObjectInSelectedGraphicsAtIndex(b->mainGraphic(), 0);
+    const Point corner = b->mainGraphic()->knobPoint(8);
+    drag(corner, Point(corner.x + 20, corner.y + 10), Qt::ShiftModifier);
+    EXPECT_EQ(b->mainGraphic()->bounds().maxX(), corner.x + 20);
+    EXPECT_TRUE(map->isGraphicSelected(b->mainGraphic().get()));
+    select({a});
 
     // A plain click selects alone, without moving anything.
     const Rect before = b->mainGraphic()->bounds();

@@ -112,8 +112,15 @@ TEST_F(PaletteOfTools, ClosingResetsEveryCanvasAndIsRemembered)
 
     const QString keep = qEnvironmentVariable("THINKWEB_CANVAS_SHOTS");
     if (!keep.isEmpty() && QDir().mkpath(keep)) {
-        palette.update();
+        palette.setMainWindow(&window);
+        window.resize(700, 520);
+        window.move(200, 100);
+        window.show();
+        QTest::qWaitForWindowExposed(palette.panel());
+        QTest::qWait(200);
         palette.panel()->grab().save(QDir(keep).filePath(QStringLiteral("palette.png")));
+        if (QScreen *screen = QGuiApplication::primaryScreen())
+            screen->grabWindow(0).save(QDir(keep).filePath(QStringLiteral("screen.png")));
     }
 
     palette.closeButton()->click();
