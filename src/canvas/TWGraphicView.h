@@ -311,7 +311,9 @@ private:
     // --- the mouse (TWGraphicView_Mouse.cpp, TWGraphicView_Tools.cpp) ---
     void mouseDown(QPointF point, Qt::KeyboardModifiers modifiers, int clickCount);
     void rightMouseDown(QPointF point, QPoint globalPoint);
-    void selectAndTrack(QPointF point, Qt::KeyboardModifiers modifiers);
+    // `hit`: the graphic under the pointer.
+    void selectAndTrack(QPointF point, Qt::KeyboardModifiers modifiers,
+                        std::shared_ptr<TWGraphic> hit);
     void selectOnly(const std::shared_ptr<TWGraphic> &graphic);
     void returnToSelectModeUnlessLocked();
     bool clickIndicators(const std::shared_ptr<TWGraphic> &hit, Point p, QPointF point);

@@ -336,9 +336,8 @@ void TWGraphicView::mouseDown(QPointF point, Qt::KeyboardModifiers modifiers, in
         return;
     }
     if (option) {
-        const std::shared_ptr<TWGraphic> g = m->graphicUnderPoint(p, nullptr);
-        if (g && !isLinkLineOrAttached(*g)) {
-            reparentDrag(g, point);
+        if (hit && !isLinkLineOrAttached(*hit)) {
+            reparentDrag(hit, point);
             return;
         }
     }
@@ -352,7 +351,7 @@ void TWGraphicView::mouseDown(QPointF point, Qt::KeyboardModifiers modifiers, in
         const int index = m->indexOfSelectedGraphicIdenticalTo(hit.get());
         if (index >= 0) {
             if (hit->knobUnderPoint(p) != 0)
-                selectAndTrack(point, modifiers);
+                selectAndTrack(point, modifiers, hit);
             else
                 m->removeObjectFromSelectedGraphicsAtIndex(index);
         } else {
@@ -361,8 +360,10 @@ void TWGraphicView::mouseDown(QPointF point, Qt::KeyboardModifiers modifiers, in
         return;
     }
 
+    // Nothing has changed the map since the hit was found: it is what lies
+    // under the pointer (finding it again costs a walk of the map).
     if (clickCount > 1) {
-        if (const std::shared_ptr<TWGraphic> g = m->graphicUnderPoint(p, nullptr)) {
+        if (const std::shared_ptr<TWGraphic> &g = hit) {
             if (g->isEditable()) {
                 selectOnly(g);
                 if (auto text = std::dynamic_pointer_cast<TWTextArea>(g))
@@ -383,7 +384,7 @@ void TWGraphicView::mouseDown(QPointF point, Qt::KeyboardModifiers modifiers, in
         }
     }
 
-    selectAndTrack(point, modifiers);
+    selectAndTrack(point, modifiers, hit);
 }
 
 bool TWGraphicView::clickIndicators(const std::shared_ptr<TWGraphic> &hit, Point p, QPointF point)
@@ -525,13 +526,13 @@ void TWGraphicView::addBranchAtPoint(Point p)
     forgetDragCoordinates();
 }
 
-void TWGraphicView::selectAndTrack(QPointF point, Qt::KeyboardModifiers modifiers)
+void TWGraphicView::selectAndTrack(QPointF point, Qt::KeyboardModifiers modifiers,
+                                   std::shared_ptr<TWGraphic> g)
 {
     TWMap *m = map();
     if (!m)
         return;
     const Point p = mapPointFromViewport(point);
-    std::shared_ptr<TWGraphic> g = m->graphicUnderPoint(p, nullptr);
     if (g && g->branch() && g == g->branch()->enclosedImage())
         g = g->branch()->mainGraphic();
 
