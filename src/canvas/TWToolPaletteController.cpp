@@ -163,6 +163,11 @@ TWToolPaletteButton *TWToolPaletteController::button(int mode) const
     return qobject_cast<TWToolPaletteButton *>(m_buttons->button(mode));
 }
 
+TWGraphicView *TWToolPaletteController::inspectingCanvas() const
+{
+    return m_canvas;
+}
+
 void TWToolPaletteController::restoreFrame()
 {
     m_restoring = true;

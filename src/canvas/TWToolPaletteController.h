@@ -56,7 +56,7 @@ public:
     QWidget *panel() const { return m_panel; }
     TWToolPaletteButton *button(int mode) const;
     QToolButton *closeButton() const { return m_closeButton; }
-    TWGraphicView *inspectingCanvas() const { return m_canvas; }
+    TWGraphicView *inspectingCanvas() const;
 
     // Shows the palette and remembers it is shown.
     void showPanel();
