@@ -80,6 +80,10 @@ Rect dragRectangle(Point from, Point to)
 void TWRubberbandTracker::begin(TWGraphicView &view, QPointF point)
 {
     m_start = view.mapPointFromViewport(point);
+    // The band reads the drawing order at every move: it is made fresh once
+    // for the drag, as a click finds its graphic in a fresh one.
+    if (TWMap *map = view.map())
+        map->removeAllGraphicOrderCache();
 }
 
 void TWRubberbandTracker::clearBand(TWGraphicView &view, TWMap &map)

@@ -1,10 +1,13 @@
 #include "CanvasTestSupport.h"
 
 #include "canvas/TWToolPaletteController.h"
+#include "graphics/TWRectangle.h"
 
 #include <QDir>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QScreen>
+#include <QScrollBar>
 
 using namespace CanvasTest;
 
@@ -117,10 +120,33 @@ TEST_F(PaletteOfTools, ClosingResetsEveryCanvasAndIsRemembered)
         window.move(200, 100);
         window.show();
         QTest::qWaitForWindowExposed(palette.panel());
-        QTest::qWait(200);
+        view.horizontalScrollBar()->setValue(0);
+        view.verticalScrollBar()->setValue(0);
+        for (const auto &[bounds, name] : {std::pair{Rect(320, 120, 110, 40), "Ideas"},
+                                           std::pair{Rect(320, 300, 110, 40), "Plans"},
+                                           std::pair{Rect(80, 210, 110, 40), "Notes"}}) {
+            auto shape = TWGraphic::make<TWRectangle>(bounds);
+            TWMapBranch::createWithGraphic(shape, root.get(), map.get())
+                ->enclosedTextArea()
+                ->setString(QString::fromLatin1(name));
+        }
+        settle();
+        view.setDrawingMode(TWGraphicView::SelectMode);
+        // A rubber band held over two branches, as the user sees it.
+        auto mouse = [this](QEvent::Type type, QPointF at, Qt::MouseButtons held) {
+            QMouseEvent event(type, at, view.viewport()->mapToGlobal(at), Qt::LeftButton, held,
+                              Qt::NoModifier);
+            QCoreApplication::sendEvent(view.viewport(), &event);
+        };
+        mouse(QEvent::MouseButtonPress, QPointF(250, 150), Qt::LeftButton);
+        mouse(QEvent::MouseMove, QPointF(460, 330), Qt::LeftButton);
+        QTest::qWait(300);
         palette.panel()->grab().save(QDir(keep).filePath(QStringLiteral("palette.png")));
         if (QScreen *screen = QGuiApplication::primaryScreen())
             screen->grabWindow(0).save(QDir(keep).filePath(QStringLiteral("screen.png")));
+        mouse(QEvent::MouseButtonRelease, QPointF(460, 330), Qt::NoButton);
+        view.setDrawingMode(TWGraphicView::ZoomMode);
+        view.lockDrawingMode();
     }
 
     palette.closeButton()->click();
