@@ -391,6 +391,25 @@ TEST_F(CanvasMouse, KnobTrackingReadsShiftAtEveryStepAndIsOneResize)
     EXPECT_EQ(shape->bounds(), before);
 }
 
+TEST_F(CanvasMouse, AKnobDraggedAcrossTheGraphicBecomesItsOpposite)
+{
+    auto shape = TWGraphic::make<TWRectangle>(Rect(100, 300, 80, 40));
+    auto boxed = TWMapBranch::createWithGraphic(shape, root.get(), map.get());
+    map->removeAllSelectedGraphics();
+    map->insertObjectInSelectedGraphicsAtIndex(shape, 0);
+    settle();
+    send(QEvent::MouseButtonPress, shape->knobPoint(5).toQt());
+    // (The shape's height follows its label, which wraps as it narrows.)
+    send(QEvent::MouseMove, QPointF(60, 320));
+    EXPECT_EQ(shape->bounds().minX(), 60);
+    EXPECT_EQ(shape->bounds().maxX(), 100);
+    // The left edge is held now.
+    send(QEvent::MouseMove, QPointF(50, 320));
+    send(QEvent::MouseButtonRelease, QPointF(50, 320));
+    EXPECT_EQ(shape->bounds().minX(), 50);
+    EXPECT_EQ(shape->bounds().maxX(), 100);
+}
+
 TEST_F(CanvasMouse, AKnobDraggedOutsideAutoscrollsUntilItComesBack)
 {
     auto shape = TWGraphic::make<TWRectangle>(Rect(500, 380, 60, 40));
