@@ -38,10 +38,6 @@ public:
     // false when it refuses.
     virtual bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic) = 0;
 
-    // The document's place at the end of the canvas's action chain; null
-    // when it takes no actions.
-    virtual TWResponder *responder() { return nullptr; }
-
     // --- the context menu and the notes (the mouse) ---
     // Readies the menu for a right click at the point (map coordinates).
     virtual void prepareContextMenu(Point location) {}
@@ -49,4 +45,8 @@ public:
     virtual QMenu *contextMenu(Point location) { return nullptr; }
     // Shows the selected branch's notes.
     virtual void showBranchNotes() {}
+
+    // The document's place at the end of the canvas's action chain; null
+    // when it takes no actions.
+    virtual TWResponder *responder() { return nullptr; }
 };

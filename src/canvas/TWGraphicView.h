@@ -13,8 +13,6 @@
 #include <vector>
 
 class BezierPath;
-class QDrag;
-class QMimeData;
 class TWCanvasHost;
 class TWDragTracker;
 class TWEnclosedGraphic;
@@ -26,6 +24,8 @@ class TWMapPainter;
 class TWMapsDoc;
 class TWSnapLine;
 class TWTextArea;
+class QDrag;
+class QMimeData;
 
 // The map canvas: shows the current map of its document at 72 dpi times the
 // map's zoom and turns keys, the wheel and drags into the model's undoable
