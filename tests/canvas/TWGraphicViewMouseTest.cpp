@@ -123,6 +123,16 @@ protected:
         send(QEvent::MouseMove, to.toQt(), modifiers);
         send(QEvent::MouseButtonRelease, to.toQt(), modifiers);
     }
+    // A new branch of that shape under the root, the shape alone selected.
+    template <class Shape> std::shared_ptr<Shape> selectedShape(Rect bounds)
+    {
+        auto shape = TWGraphic::make<Shape>(bounds);
+        TWMapBranch::createWithGraphic(shape, root.get(), map.get());
+        map->removeAllSelectedGraphics();
+        map->insertObjectInSelectedGraphicsAtIndex(shape, 0);
+        settle();
+        return shape;
+    }
     static Point centreOf(const TWGraphic &g)
     {
         return Point(g.bounds().midX(), g.bounds().midY());
@@ -369,11 +379,7 @@ TEST_F(CanvasMouse, TheCollapseSignActsOnAReleaseInsideAndYieldsToAKnob)
 
 TEST_F(CanvasMouse, KnobTrackingReadsShiftAtEveryStepAndIsOneResize)
 {
-    auto shape = TWGraphic::make<RecordingRectangle>(Rect(100, 300, 80, 40));
-    auto boxed = TWMapBranch::createWithGraphic(shape, root.get(), map.get());
-    map->removeAllSelectedGraphics();
-    map->insertObjectInSelectedGraphicsAtIndex(shape, 0);
-    settle();
+    auto shape = selectedShape<RecordingRectangle>(Rect(100, 300, 80, 40));
     const Rect before = shape->bounds();
     const int steps = undo->undoStepCount();
     const Point knob = shape->knobPoint(8);
@@ -393,11 +399,7 @@ TEST_F(CanvasMouse, KnobTrackingReadsShiftAtEveryStepAndIsOneResize)
 
 TEST_F(CanvasMouse, AKnobDraggedAcrossTheGraphicBecomesItsOpposite)
 {
-    auto shape = TWGraphic::make<TWRectangle>(Rect(100, 300, 80, 40));
-    auto boxed = TWMapBranch::createWithGraphic(shape, root.get(), map.get());
-    map->removeAllSelectedGraphics();
-    map->insertObjectInSelectedGraphicsAtIndex(shape, 0);
-    settle();
+    auto shape = selectedShape<TWRectangle>(Rect(100, 300, 80, 40));
     send(QEvent::MouseButtonPress, shape->knobPoint(5).toQt());
     // (The shape's height follows its label, which wraps as it narrows.)
     send(QEvent::MouseMove, QPointF(60, 320));
@@ -412,11 +414,7 @@ TEST_F(CanvasMouse, AKnobDraggedAcrossTheGraphicBecomesItsOpposite)
 
 TEST_F(CanvasMouse, AKnobDraggedOutsideAutoscrollsUntilItComesBack)
 {
-    auto shape = TWGraphic::make<TWRectangle>(Rect(500, 380, 60, 40));
-    auto boxed = TWMapBranch::createWithGraphic(shape, root.get(), map.get());
-    map->removeAllSelectedGraphics();
-    map->insertObjectInSelectedGraphicsAtIndex(shape, 0);
-    settle();
+    auto shape = selectedShape<TWRectangle>(Rect(500, 380, 60, 40));
     view.setAutoscrollInterval(5);
     const int w = view.viewport()->width();
     send(QEvent::MouseButtonPress, shape->knobPoint(8).toQt());
@@ -434,11 +432,7 @@ TEST_F(CanvasMouse, AKnobDraggedOutsideAutoscrollsUntilItComesBack)
 
 TEST_F(CanvasMouse, ALayoutFlipEndsTheResizeWhereItStands)
 {
-    auto shape = TWGraphic::make<TWRectangle>(Rect(100, 300, 80, 40));
-    auto boxed = TWMapBranch::createWithGraphic(shape, root.get(), map.get());
-    map->removeAllSelectedGraphics();
-    map->insertObjectInSelectedGraphicsAtIndex(shape, 0);
-    settle();
+    auto shape = selectedShape<TWRectangle>(Rect(100, 300, 80, 40));
     send(QEvent::MouseButtonPress, shape->knobPoint(8).toQt());
     send(QEvent::MouseMove, QPointF(200, 350));
     const Rect flipped = shape->bounds();
