@@ -1,0 +1,293 @@
+#include "DocumentTestSupport.h"
+
+#include "graphics/TWTextArea.h"
+#include "support/AttributedString.h"
+#include "support/Font.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QScreen>
+
+namespace {
+
+struct LoadErrorCase
+{
+    const char *name;
+    QString type;
+    // Writes the file to open at the path.
+    std::function<void(const QString &)> make;
+    QString reason;
+};
+
+// What a user sees of a map: every branch's text and place, in tree order.
+QStringList mapSummary(TWMap &map)
+{
+    QStringList lines;
+    for (const std::shared_ptr<TWMapBranch> &branch : map.allBranches()) {
+        const Rect b = branch->mainGraphic()->bounds();
+        lines << QStringLiteral("%1 %2 %3 %4 %5")
+                     .arg(branch->enclosedTextArea()->text().string())
+                     .arg(b.x())
+                     .arg(b.y())
+                     .arg(b.width())
+                     .arg(b.height());
+    }
+    return lines;
+}
+
+} // namespace
+
+TEST_F(DocumentTest, LoadErrorsGiveTheirReasonsInTheLoadFailDomain)
+{
+    const LoadErrorCase cases[] = {
+        {"another type", QStringLiteral("Plain Text"),
+         [](const QString &path) {
+             QFile f(path);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+             f.write("hello");
+         },
+         QStringLiteral("Thinkweb is currently unable to load files of type: Plain Text")},
+        {"neither package nor property list", TWDocument::DocumentType,
+         [](const QString &path) {
+             QFile f(path);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+             f.write("just some words\n");
+         },
+         QStringLiteral("Error 0 loading document.")},
+        {"package without a document", TWDocument::DocumentType,
+         [](const QString &path) {
+             ASSERT_EQ(
+                 TWFileIO::savePackage(QVariantMap{{"Thinkweb/notes.txt", QByteArray("x")}}, path),
+                 TWFileIO::SaveSucceeded);
+         },
+         QStringLiteral("Error 1 loading document.")},
+    };
+    for (const LoadErrorCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name) + ".tweb");
+        c.make(path);
+        TWDocument document;
+        TWDocument::LoadError error;
+        EXPECT_FALSE(document.readFromFile(path, c.type, &error));
+        EXPECT_EQ(error.domain, QStringLiteral("TWLoadFail"));
+        EXPECT_EQ(error.code, 0);
+        EXPECT_EQ(error.reason, c.reason);
+        EXPECT_EQ(document.mapsDocument(), nullptr);
+
+        // Opened through the controller, the user is told and no window opens.
+        alerts.clear();
+        if (c.type == TWDocument::DocumentType) {
+            EXPECT_EQ(open(path), nullptr);
+            ASSERT_EQ(alerts.alerts().size(), 1);
+            EXPECT_EQ(alerts.alerts().first().message, c.reason);
+            EXPECT_TRUE(documents->documents().isEmpty());
+        }
+    }
+}
+
+TEST_F(DocumentTest, ANewDocumentHasOneMapWithItsRootInEditingAndNothingToUndo)
+{
+    EXPECT_EQ(TWDocument::makeUntitled(QStringLiteral("Plain Text")), nullptr);
+    TWDocument *document = untitled();
+    ASSERT_NE(document, nullptr);
+    settle();
+    TWMapsDoc *maps = document->mapsDocument();
+    ASSERT_EQ(maps->countOfMaps(), 1);
+    const std::shared_ptr<TWMap> map = maps->currentMap();
+    ASSERT_TRUE(map && map->root());
+    EXPECT_TRUE(map->root()->enclosedTextArea()->isEditing());
+    EXPECT_TRUE(map->isGraphicSelected(map->root()->enclosedTextArea().get()));
+    EXPECT_FALSE(document->undoManager()->canUndo());
+    EXPECT_FALSE(document->undoManager()->canRedo());
+    EXPECT_EQ(document->undoManager()->levelsOfUndo(), 100);
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_EQ(document->graphicView()->document(), document);
+    EXPECT_EQ(document->displayName(), QStringLiteral("Untitled"));
+}
+
+TEST_F(DocumentTest, TheChangeCountFollowsUndoAndRedo)
+{
+    TWDocument *document = untitled();
+    settle();
+    TWMap *map = document->mapsDocument()->currentMap().get();
+    map->publicCreateChildrenOfType(-1, QStringLiteral("child"), false);
+    settle();
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_TRUE(document->documentWindow()->isWindowModified());
+    document->undoManager()->undo();
+    settle();
+    EXPECT_FALSE(document->isDocumentEdited());
+    document->undoManager()->redo();
+    settle();
+    EXPECT_TRUE(document->isDocumentEdited());
+}
+
+TEST_F(DocumentTest, TheWindowFrameReturnsWhenTheFileIsOpenedAgain)
+{
+    const QString path = savedDocument("framed.tweb");
+    const QRect frame(40, 60, 700, 500);
+    {
+        TWDocument *document = open(path);
+        ASSERT_NE(document, nullptr);
+        document->documentWindow()->setGeometry(frame);
+        document->documentWindow()->close();
+        settle();
+        EXPECT_TRUE(documents->documents().isEmpty());
+    }
+    EXPECT_TRUE(defaults.hasStoredValue("NSWindow Frame " + path));
+    TWDocument *again = open(path);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->documentWindow()->geometry(), frame);
+
+    // An untitled window is centred.
+    TWDocument *fresh = untitled();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE((fresh->documentWindow()->geometry().center() - screen.center()).manhattanLength(),
+              1);
+}
+
+TEST_F(DocumentTest, OnlyTheMainWindowClosingAnnouncesTheClose)
+{
+    const QString path = savedDocument("sheets.tweb");
+    TWDocument *document = open(path);
+    ASSERT_NE(document, nullptr);
+    show(document);
+    int posts = 0;
+    ObserverToken token = NotificationCenter::defaultCenter().observe(
+        Document::WillCloseNotification, nullptr, [&](const Notification &n) {
+            EXPECT_EQ(n.sender.identity(), static_cast<const void *>(document));
+            ++posts;
+        });
+    auto *sheet = new QDialog(document->documentWindow());
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->show();
+    sheet->close();
+    document->windowWillClose(sheet);
+    settle();
+    EXPECT_EQ(posts, 0);
+    EXPECT_EQ(documents->documents().size(), 1);
+
+    document->documentWindow()->close();
+    EXPECT_EQ(posts, 1);
+    settle();
+    EXPECT_TRUE(documents->documents().isEmpty());
+}
+
+TEST_F(DocumentTest, AFailedSaveStaysEditedAndReportsItsCode)
+{
+    TWDocument *document = untitled();
+    settle();
+    document->mapsDocument()->currentMap()->publicCreateChildrenOfType(-1, QStringLiteral("x"),
+                                                                       false);
+    settle();
+    ASSERT_TRUE(document->isDocumentEdited());
+
+    const QString unwritable = dir.filePath("no such folder/x.tweb");
+    const int code = document->writeToFile(unwritable);
+    EXPECT_NE(code, TWFileIO::SaveSucceeded);
+    settle();
+    EXPECT_TRUE(document->isDocumentEdited());
+
+    // Through Save As: the user is told the code, and closing still asks.
+    alerts.queueSaveResponse(unwritable);
+    EXPECT_FALSE(document->saveAs());
+    ASSERT_EQ(alerts.alerts().size(), 1);
+    EXPECT_TRUE(alerts.alerts().first().message.contains(QString::number(code)));
+    EXPECT_TRUE(document->fileName().isEmpty());
+    alerts.clear();
+    alerts.queueAlertResponse(1); // Cancel
+    EXPECT_FALSE(document->canCloseDocument());
+    EXPECT_EQ(alerts.alerts().size(), 1);
+
+    // A save that works clears the mark.
+    alerts.queueSaveResponse(dir.filePath("saved"));
+    EXPECT_TRUE(document->saveAs());
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_EQ(document->fileName(), dir.filePath("saved.tweb"));
+    EXPECT_TRUE(QFile::exists(dir.filePath("saved.tweb")));
+}
+
+TEST_F(DocumentTest, OpenEditSaveAndReloadGivesEqualMaps)
+{
+    const QString path = savedDocument("roundtrip.tweb");
+    TWDocument *document = open(path);
+    ASSERT_NE(document, nullptr);
+    // The same file again is the same document.
+    EXPECT_EQ(open(path), document);
+    EXPECT_EQ(documents->documents().size(), 1);
+    show(document);
+
+    TWMap *map = document->mapsDocument()->currentMap().get();
+    map->removeAllSelectedGraphics();
+    map->insertObjectInSelectedGraphicsAtIndex(map->root()->enclosedTextArea(), 0);
+    map->publicCreateChildrenOfType(-1, QStringLiteral("added by hand"), false);
+    settle();
+    EXPECT_TRUE(document->isDocumentEdited());
+    ASSERT_TRUE(document->save());
+    EXPECT_FALSE(document->isDocumentEdited());
+    const QStringList saved = mapSummary(*map);
+    EXPECT_TRUE(saved.join('\n').contains("added by hand"));
+
+    TWDocument reloaded;
+    ASSERT_TRUE(reloaded.readFromFile(path));
+    ASSERT_EQ(reloaded.mapsDocument()->countOfMaps(), 1);
+    EXPECT_EQ(mapSummary(*reloaded.mapsDocument()->currentMap()), saved);
+}
+
+TEST_F(DocumentTest, PrintSettingsBelongToTheCurrentMap)
+{
+    TWDocument *document = untitled();
+    settle();
+    TWMapsDoc *maps = document->mapsDocument();
+    OrderedDictionary first;
+    first.setValue(QStringLiteral("leftMargin"), 10);
+    document->setPrintInfo(first);
+    maps->publicCreateNewMapAtIndex(1);
+    settle();
+    EXPECT_NE(document->printInfo(), first);
+    OrderedDictionary second;
+    second.setValue(QStringLiteral("leftMargin"), 30);
+    document->setPrintInfo(second);
+    maps->setCurrentMapNumber(0);
+    EXPECT_EQ(document->printInfo(), first);
+    maps->setCurrentMapNumber(1);
+    EXPECT_EQ(document->printInfo(), second);
+}
+
+TEST_F(DocumentTest, ObserversAreRecordedOnlyWhileTheDefaultAsksForIt)
+{
+    int a = 0, b = 0;
+    {
+        TWDocument quiet;
+        quiet.addObserver("mapsDocument.currentMap", &a);
+        EXPECT_FALSE(quiet.recordsObservers());
+        EXPECT_TRUE(quiet.bindings().isEmpty());
+    }
+    defaults.setBool(true, TWPreferences::DebugBindingsKey);
+    TWDocument recording;
+    recording.addObserver("mapsDocument.currentMap", &a);
+    recording.addObserver("mapsDocument.currentMap", &b);
+    recording.addObserver("printInfo", &a);
+    recording.removeObserver("mapsDocument.currentMap", &a);
+    EXPECT_EQ(recording.bindings().value("mapsDocument.currentMap"), (QList<const void *>{&b}));
+    EXPECT_EQ(recording.bindings().value("printInfo"), (QList<const void *>{&a}));
+}
+
+TEST_F(DocumentTest, TheSelectedLabelsFirstFontIsAnnounced)
+{
+    TWDocument *document = untitled();
+    settle();
+    QList<QVariant> fonts;
+    QObject::connect(document, &TWDocument::selectedFontChanged,
+                     [&](const QVariant &font) { fonts << font; });
+    TWMap *map = document->mapsDocument()->currentMap().get();
+    const Font font(QStringLiteral("Helvetica-Bold"), 18);
+    AttributedString text(QStringLiteral("Centre"),
+                          {{NSFontAttributeName, QVariant::fromValue(font)}});
+    map->root()->enclosedTextArea()->setText(text);
+    map->removeAllSelectedGraphics();
+    map->insertObjectInSelectedGraphicsAtIndex(map->root()->enclosedTextArea(), 0);
+    settle();
+    ASSERT_FALSE(fonts.isEmpty());
+    EXPECT_EQ(fonts.last().value<Font>(), font);
+}
