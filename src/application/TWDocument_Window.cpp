@@ -170,7 +170,10 @@ void TWDocument::windowControllerDidLoadNib()
         if (const TWMap *map = m_mapsDocument->currentMap().get(); map && map->root())
             map->root()->beginEditingEnclosedTextArea();
     }
-    // Building the document is not undoable.
+    // Building the document is not undoable; what the canvas laid out so far
+    // closes its step first.
+    if (TWGraphicView *view = graphicView())
+        view->performPendingLayout();
     m_undoManager->setLevelsOfUndo(UndoManager::DocumentLevelsOfUndo);
     m_undoManager->removeAllActions();
     clearChangeCount();
@@ -215,7 +218,13 @@ void TWDocument::showWindows()
 {
     if (!m_window)
         makeWindowControllers();
+    const bool first = !m_window->isVisible();
     m_window->show();
+    // The root is centred once the window has its size.
+    if (first && m_viewController) {
+        m_viewController->update();
+        graphicView()->centerRoot();
+    }
     m_window->raise();
     m_window->activateWindow();
 }

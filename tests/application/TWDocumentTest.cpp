@@ -1,5 +1,6 @@
 #include "DocumentTestSupport.h"
 
+#include "drawing/TWMapLayout.h"
 #include "graphics/TWTextArea.h"
 #include "support/AttributedString.h"
 #include "support/Font.h"
@@ -290,4 +291,94 @@ TEST_F(DocumentTest, TheSelectedLabelsFirstFontIsAnnounced)
     settle();
     ASSERT_FALSE(fonts.isEmpty());
     EXPECT_EQ(fonts.last().value<Font>(), font);
+}
+
+// A laid-out generated document as its window shows it. With
+// THINKWEB_KEEP_PICTURES set to a folder, the window's picture and the
+// document are left there to look at.
+TEST_F(DocumentTest, AGeneratedDocumentShowsInItsWindow)
+{
+    const QString path = dir.filePath("generated.tweb");
+    {
+        auto made = BranchDocument::makeDocument(120);
+        made->currentMap()->setLayoutServices(std::make_shared<TWMapLayout>());
+        TWMapLayout::autoArrange(*made->currentMap());
+        ASSERT_EQ(made->saveToFile(path), TWFileIO::SaveSucceeded);
+        made->detach();
+    }
+    TWDocument *document = open(path);
+    ASSERT_NE(document, nullptr);
+    show(document, QSize(1000, 700));
+    document->graphicView()->centerRoot();
+    settle();
+    const QImage picture = document->documentWindow()->grab().toImage();
+    const QImage canvas = document->graphicView()->viewport()->grab().toImage();
+    if (const QString keep = qEnvironmentVariable("THINKWEB_KEEP_PICTURES"); !keep.isEmpty()) {
+        picture.save(keep + "/document-window.png");
+        QFile::remove(keep + "/generated.tweb");
+        QFile::copy(path, keep + "/generated.tweb");
+    }
+    ASSERT_FALSE(canvas.isNull());
+    qsizetype inked = 0;
+    for (int y = 0; y < canvas.height(); ++y)
+        for (int x = 0; x < canvas.width(); ++x)
+            inked += canvas.pixel(x, y) != canvas.pixel(0, 0);
+    EXPECT_GT(inked, canvas.width() * canvas.height() / 50);
+    EXPECT_EQ(document->documentWindow()->windowTitle(), QStringLiteral("generated[*]"));
+}
+
+TEST_F(DocumentTest, ClosingAnEditedDocumentAsksFirst)
+{
+    struct Case
+    {
+        const char *name;
+        int answer; // Save, Cancel, Don't Save
+        bool closes;
+        bool saved;
+    };
+    const Case cases[] = {
+        {"save", 0, true, true},
+        {"cancel", 1, false, false},
+        {"don't save", 2, true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = savedDocument(QString::fromLatin1(c.name) + ".tweb");
+        TWDocument *document = open(path);
+        ASSERT_NE(document, nullptr);
+        show(document);
+        TWMap *map = document->mapsDocument()->currentMap().get();
+        map->publicCreateChildrenOfType(-1, QStringLiteral("unsaved"), false);
+        settle();
+        alerts.clear();
+        alerts.queueAlertResponse(c.answer);
+        document->documentWindow()->close();
+        settle();
+        EXPECT_EQ(alerts.alerts().size(), 1);
+        EXPECT_EQ(documents->documents().contains(document), !c.closes);
+        auto reread = TWMapsDoc::loadFromFile(path, false);
+        ASSERT_NE(reread, nullptr);
+        EXPECT_EQ(mapSummary(*reread->currentMap()).join('\n').contains("unsaved"), c.saved);
+        reread->detach();
+        if (!c.closes)
+            document->close();
+        settle();
+    }
+    EXPECT_TRUE(documents->documents().isEmpty());
+}
+
+TEST_F(DocumentTest, SavingKeepsABackupWhenAskedTo)
+{
+    defaults.setBool(true, TWPreferences::SaveBackupSwitchKey);
+    const QString path = savedDocument("kept.tweb");
+    QFile original(path);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray before = original.readAll();
+    TWDocument *document = open(path);
+    ASSERT_NE(document, nullptr);
+    EXPECT_TRUE(document->keepBackupFile());
+    ASSERT_TRUE(document->save());
+    QFile backup(dir.filePath("kept~.tweb"));
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll(), before);
 }
