@@ -40,7 +40,7 @@ TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget
     m_scaleView->setGeometry(0, 0, 1000, 1000);
     m_graphicView = new TWGraphicView(m_scaleView);
     m_graphicView->setGeometry(0, 0, 100, 100);
-    m_graphicView->installEventFilter(this);
+    m_graphicView->viewport()->installEventFilter(this);
     // Scroll bars always shown, as document windows have them: the canvas's
     // visible part does not change with the map's size.
     m_graphicView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -153,7 +153,7 @@ bool TWDocumentViewController::eventFilter(QObject *watched, QEvent *event)
         update();
     // The canvas's own wheel zoom changes the map alone: follow it once the
     // event is handled.
-    if (watched == m_graphicView && event->type() == QEvent::Wheel)
+    if (watched == m_graphicView->viewport() && event->type() == QEvent::Wheel)
         QMetaObject::invokeMethod(this, &TWDocumentViewController::followCurrentMap,
                                   Qt::QueuedConnection);
     return false;

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QMenuBar>
 #include <QScreen>
 
 namespace {
@@ -381,4 +382,44 @@ TEST_F(DocumentTest, SavingKeepsABackupWhenAskedTo)
     QFile backup(dir.filePath("kept~.tweb"));
     ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
     EXPECT_EQ(backup.readAll(), before);
+}
+
+TEST_F(DocumentTest, RevertingReadsTheFileAgainAndForgetsTheEdits)
+{
+    const QString path = savedDocument("reverted.tweb");
+    TWDocument *document = open(path);
+    ASSERT_NE(document, nullptr);
+    show(document);
+    const QStringList saved = mapSummary(*document->mapsDocument()->currentMap());
+    document->mapsDocument()->currentMap()->publicCreateChildrenOfType(-1, QStringLiteral("gone"),
+                                                                       false);
+    settle();
+    ASSERT_TRUE(document->isDocumentEdited());
+    alerts.queueAlertResponse(0); // Revert
+    documents->revertDocument(document);
+    settle();
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_FALSE(document->undoManager()->canUndo());
+    EXPECT_EQ(mapSummary(*document->mapsDocument()->currentMap()), saved);
+    // The window shows the document read again.
+    EXPECT_EQ(document->graphicView()->mapsDoc(), document->mapsDocument());
+}
+
+TEST_F(DocumentTest, TheApplicationOpensDocumentsThroughTheController)
+{
+    app.reset();
+    ApplicationServices services = recordingServices();
+    services.documentController = documents.get();
+    start(Edition::Deluxe, std::move(services));
+    const QString path = savedDocument("dispatched.tweb");
+    EXPECT_TRUE(app->openFile(path));
+    ASSERT_EQ(documents->documents().size(), 1);
+    EXPECT_EQ(documents->documents().first()->fileName(), path);
+    // Its window carries the File menu beside the application's own.
+    auto *document = static_cast<TWDocument *>(documents->documents().first());
+    QStringList menus;
+    for (QAction *action : document->documentWindow()->menuBar()->actions())
+        menus << action->text();
+    EXPECT_EQ(menus.value(0), QStringLiteral("File"));
+    EXPECT_TRUE(menus.contains(QStringLiteral("Help")));
 }

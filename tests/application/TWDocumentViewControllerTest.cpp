@@ -8,6 +8,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QWheelEvent>
 
 namespace {
 
@@ -242,4 +243,17 @@ TEST_F(DocumentViewTest, TheViewFollowsTheCurrentMapsZoom)
     settle();
     EXPECT_EQ(controller->zoomAmount(), 150);
     EXPECT_EQ(document->zoomSlider()->value(), 150);
+}
+
+TEST_F(DocumentViewTest, TheCanvasWheelZoomIsFollowed)
+{
+    TWGraphicView &view = *controller->graphicView();
+    const QPointF at(view.viewport()->width() / 2.0, view.viewport()->height() / 2.0);
+    QWheelEvent wheel(at, view.viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120 * 5),
+                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &wheel);
+    settle();
+    ASSERT_NE(map->zoomAmount(), 100);
+    EXPECT_EQ(controller->zoomAmount(), map->zoomAmount());
+    EXPECT_EQ(document->zoomSlider()->value(), int(std::lround(map->zoomAmount())));
 }
