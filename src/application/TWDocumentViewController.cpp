@@ -43,6 +43,7 @@ TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget
     m_graphicView->viewport()->installEventFilter(this);
     // Scroll bars always shown, as document windows have them: the canvas's
     // visible part does not change with the map's size.
+    m_graphicView->setFrameShape(QFrame::NoFrame);
     m_graphicView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_graphicView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_graphicView->setDocument(document);
@@ -313,11 +314,17 @@ void TWDocumentViewController::updateViews()
 
 void TWDocumentViewController::updateZoomViewRectAndCenterContent()
 {
-    const double f = 0.01 * m_zoomAmount;
+    // The canvas draws map units at the zoom alone, so paper units are
+    // brought back to map units first.
+    const double scale = m_scaleAmount > 0 ? m_scaleAmount / 100.0 : 1.0;
+    const double f = 0.01 * m_zoomAmount / scale;
     const Rect r = m_printCanvas->printCanvasRect();
     // The canvas's frame holds its scroll bars beside the map.
-    const double w = r.width() * f + m_graphicView->verticalScrollBar()->sizeHint().width();
-    const double h = r.height() * f + m_graphicView->horizontalScrollBar()->sizeHint().height();
+    // (Rounded: float units must not lose the last pixel.)
+    const double w =
+        std::round(r.width() * f) + m_graphicView->verticalScrollBar()->sizeHint().width();
+    const double h =
+        std::round(r.height() * f) + m_graphicView->horizontalScrollBar()->sizeHint().height();
     const QSize c = contentSize();
     const double x = c.width() > w ? (c.width() - w) * 0.5 : 0;
     const double y = c.height() > h ? (c.height() - h) * 0.5 : 0;
@@ -432,7 +439,9 @@ Rect TWScreenCanvas::printCanvasRect() const
     const QSize c =
         m_controller.contentSize() - QSize(view->verticalScrollBar()->sizeHint().width(),
                                            view->horizontalScrollBar()->sizeHint().height());
-    double width = std::max(0, c.width()) / zoom, height = std::max(0, c.height()) / zoom;
+    // The window in paper units, as the canvas shows map units at the zoom.
+    double width = std::max(0, c.width()) / zoom * scale;
+    double height = std::max(0, c.height()) / zoom * scale;
     if (map) {
         const Rect g = map->getBoundingDrawingRectForAllGraphics();
         width = std::max(width, double(g.maxX()) * scale);

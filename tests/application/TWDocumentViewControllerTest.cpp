@@ -165,6 +165,11 @@ TEST_F(DocumentViewTest, FittingOnOnePageStoresTheWholeScaleAndCentresTheMap)
     EXPECT_NEAR(moved.x(), (page.width / f - b.width()) * 0.5, 0.5);
     EXPECT_NEAR(moved.y(), (page.height / f - b.height()) * 0.5, 0.5);
     EXPECT_EQ(document->undoManager()->undoActionName(), QStringLiteral("Set Scale Amount"));
+    // The canvas still shows map units at the zoom: it fills the window, no more.
+    const QSize shown = controller->graphicView()->viewport()->size();
+    EXPECT_NEAR(map->canvasSize().width, std::max<float>(shown.width(), moved.maxX()), 1);
+    EXPECT_NEAR(map->canvasSize().height, std::max<float>(shown.height(), moved.maxY()), 1);
+    EXPECT_EQ(controller->printLayer()->geometry(), QRect(QPoint(), controller->contentSize()));
 }
 
 TEST_F(DocumentViewTest, FittingToTheWindowZoomsSoTheWholeMapShows)
