@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QTimer>
 #include <QUrl>
+#include <QWidget>
 
 namespace {
 QString dadoZiz(const char *key)
@@ -51,8 +52,13 @@ QList<Document *> TWDocumentController::documents() const
 
 Document *TWDocumentController::currentDocument() const
 {
-    Document *document = Document::forWindow(QApplication::activeWindow());
-    return documents().contains(document) ? document : nullptr;
+    // A sheet or panel in front belongs to the document window under it.
+    for (QWidget *window = QApplication::activeWindow(); window; window = window->parentWidget()) {
+        Document *document = Document::forWindow(window->window());
+        if (document && documents().contains(document))
+            return document;
+    }
+    return nullptr;
 }
 
 TWDocument *TWDocumentController::documentForPath(const QString &path) const

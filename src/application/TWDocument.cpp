@@ -51,6 +51,7 @@ TWDocument::~TWDocument()
     m_bindings.reset();
     m_undoManager->removeAllActions();
     m_observers.clear();
+    m_mapTabsObserver = ObserverToken();
     if (m_mapsDocument) {
         m_mapsDocument->setDocument(nullptr);
         m_mapsDocument->detach();

@@ -423,3 +423,21 @@ TEST_F(DocumentTest, TheApplicationOpensDocumentsThroughTheController)
     EXPECT_EQ(menus.value(0), QStringLiteral("File"));
     EXPECT_TRUE(menus.contains(QStringLiteral("Help")));
 }
+
+TEST_F(DocumentTest, TheCurrentDocumentIsTheOneWhoseWindowIsActive)
+{
+    TWDocument *first = untitled();
+    TWDocument *second = untitled();
+    show(first);
+    show(second);
+    EXPECT_EQ(documents->documents(), (QList<Document *>{first, second}));
+    QApplication::setActiveWindow(first->documentWindow());
+    settle();
+    EXPECT_EQ(documents->currentDocument(), first);
+    // A panel in front of a document window still works on that document.
+    QDialog panel(second->documentWindow());
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    settle();
+    EXPECT_EQ(documents->currentDocument(), second);
+}
