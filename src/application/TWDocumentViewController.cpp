@@ -423,9 +423,17 @@ void TWScreenCanvas::updateCanvasSizeForMap(TWMap *map)
         return;
     // Only space left of and above the origin is taken away: the canvas
     // cannot show it.
-    const Rect b = map->getBoundingDrawingRectForAllGraphics();
-    const Point offset(b.x() < 0 ? -b.x() : 0, b.y() < 0 ? -b.y() : 0);
-    if (offset != Point() && b != Rect())
+    // Measured on the branches' own shapes and labels, which the move
+    // carries: the drawing bounds of connections deep in the tree can lag
+    // behind a move and would move the map again on every update.
+    float left = 0, top = 0;
+    for (const std::shared_ptr<TWMapBranch> &branch : map->allBranches()) {
+        const Rect b = branch->branchBounds();
+        left = std::min(left, b.x());
+        top = std::min(top, b.y());
+    }
+    const Point offset(-left, -top);
+    if (offset != Point())
         map->root()->mainGraphic()->publicMoveBy(offset, true);
 }
 

@@ -262,3 +262,24 @@ TEST_F(DocumentViewTest, TheCanvasWheelZoomIsFollowed)
     EXPECT_EQ(controller->zoomAmount(), map->zoomAmount());
     EXPECT_EQ(document->zoomSlider()->value(), int(std::lround(map->zoomAmount())));
 }
+
+TEST_F(DocumentViewTest, AMapLeftOfTheOriginIsMovedOntoTheCanvasOnce)
+{
+    growFarBranch(Rect(-400, -250, 100, 40));
+    settle();
+    float left = 0, top = 0;
+    for (const auto &branch : map->allBranches()) {
+        left = std::min(left, branch->branchBounds().x());
+        top = std::min(top, branch->branchBounds().y());
+    }
+    EXPECT_EQ(left, 0);
+    EXPECT_EQ(top, 0);
+    const Rect root = map->root()->mainGraphic()->bounds();
+    EXPECT_EQ(root.x(), 500);
+    EXPECT_EQ(root.y(), 350);
+    // Further updates leave it there.
+    controller->update();
+    controller->update();
+    settle();
+    EXPECT_EQ(map->root()->mainGraphic()->bounds(), root);
+}
