@@ -441,3 +441,23 @@ TEST_F(DocumentTest, TheCurrentDocumentIsTheOneWhoseWindowIsActive)
     settle();
     EXPECT_EQ(documents->currentDocument(), second);
 }
+
+TEST_F(DocumentTest, OpeningAMapLeftOfTheOriginMovesItWithoutMarkingTheDocument)
+{
+    const QString path = dir.filePath("negative.tweb");
+    {
+        auto made = BranchDocument::makeDocument(12);
+        made->currentMap()->root()->mainGraphic()->publicMoveBy(Point(-2000, -1500), true);
+        ASSERT_EQ(made->saveToFile(path), TWFileIO::SaveSucceeded);
+        made->detach();
+    }
+    TWDocument *document = open(path);
+    ASSERT_NE(document, nullptr);
+    show(document);
+    for (const auto &branch : document->mapsDocument()->currentMap()->allBranches()) {
+        EXPECT_GE(branch->branchBounds().x(), 0);
+        EXPECT_GE(branch->branchBounds().y(), 0);
+    }
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_FALSE(document->undoManager()->canUndo());
+}
