@@ -269,9 +269,10 @@ QWidget *TWDPrintSetupPanel::pictureButtons(const QString &key)
     });
     m_controller->valueForKey(key);
     connect(choose, &QPushButton::clicked, this, [this, key] {
-        const QStringList paths = Alerts::current().runOpenPanel(
-            {.title = tr("Choose a Picture"),
-             .fileTypes = {"png", "jpg", "jpeg", "tif", "tiff", "gif", "bmp", "pdf", "eps"}});
+        Alerts::OpenPanelOptions options;
+        options.title = tr("Choose a Picture");
+        options.fileTypes = {"png", "jpg", "jpeg", "tif", "tiff", "gif", "bmp", "pdf", "eps"};
+        const QStringList paths = Alerts::current().runOpenPanel(options);
         if (paths.isEmpty())
             return;
         QFile file(paths.first());
