@@ -267,12 +267,14 @@ void TWCPrintController::buildSheet(QWidget *window)
     form->addRow(tr("Size:"), size);
 
     auto *grid = new QGridLayout;
+    const QStringList arrows{"↖", "↑", "↗", "←", "•", "→", "↙", "↓", "↘"};
     auto *positions = new QButtonGroup(sheet);
     positions->setExclusive(true);
     for (int index = 0; index <= 8; ++index) {
         auto *button = new QToolButton;
         button->setObjectName(QStringLiteral("alignment%1").arg(index));
         button->setCheckable(true);
+        button->setText(arrows[index]);
         button->setFixedSize(22, 22);
         positions->addButton(button, index);
         grid->addWidget(button, index / 3, index % 3);

@@ -37,6 +37,13 @@ TWDPrintSetupPanel::TWDPrintSetupPanel(TWDPrintController *controller, QWidget *
     setWindowTitle(tr("Print"));
     setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     auto *layout = new QVBoxLayout(this);
+    // Page and border settings on the left, header and footer on the right.
+    auto *columns = new QHBoxLayout;
+    auto *left = new QVBoxLayout;
+    auto *right = new QVBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(right);
+    layout->addLayout(columns);
 
     auto *pages = new QGroupBox(tr("Pages"));
     auto *pagesForm = new QFormLayout(pages);
@@ -54,7 +61,7 @@ TWDPrintSetupPanel::TWDPrintSetupPanel(TWDPrintController *controller, QWidget *
     auto *pageSetup = new QPushButton(tr("Paper…"));
     connect(pageSetup, &QPushButton::clicked, this, &TWDPrintSetupPanel::runPageSetup);
     pagesForm->addRow(pageSetup);
-    layout->addWidget(pages);
+    left->addWidget(pages);
 
     auto *margins = new QGroupBox(tr("Margins"));
     auto *marginsForm = new QFormLayout(margins);
@@ -63,7 +70,7 @@ TWDPrintSetupPanel::TWDPrintSetupPanel(TWDPrintController *controller, QWidget *
     marginsForm->addRow(tr("Right:"), number(RightMargin, 1000));
     marginsForm->addRow(tr("Top:"), number(TopMargin, 1000));
     marginsForm->addRow(tr("Bottom:"), number(BottomMargin, 1000));
-    layout->addWidget(margins);
+    left->addWidget(margins);
 
     auto *border = new QGroupBox(tr("Border"));
     auto *borderForm = new QFormLayout(border);
@@ -77,7 +84,8 @@ TWDPrintSetupPanel::TWDPrintSetupPanel(TWDPrintController *controller, QWidget *
     borderForm->addRow(frameRow);
     borderForm->addRow(check(PrintCropMarks, tr("Crop marks")));
     borderForm->addRow(check(PrintBackground, tr("Print the background")));
-    layout->addWidget(border);
+    left->addWidget(border);
+    left->addStretch();
 
     for (const bool header : {true, false}) {
         auto *box = new QGroupBox(header ? tr("Header") : tr("Footer"));
@@ -93,7 +101,7 @@ TWDPrintSetupPanel::TWDPrintSetupPanel(TWDPrintController *controller, QWidget *
                            tr("Scale the picture to the text")));
         form->addRow(tr("Picture alignment:"),
                      alignment(header ? HeaderImageAlignment : FooterImageAlignment));
-        layout->addWidget(box);
+        right->addWidget(box);
     }
 
     auto *buttons = new QDialogButtonBox;

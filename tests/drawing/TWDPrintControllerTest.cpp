@@ -265,6 +265,28 @@ TEST_F(DeluxePrintTest, ScalingToOnePagePrintsOnePage)
     EXPECT_EQ(map->scaleAmount(), 100);
 }
 
+TEST_F(DeluxePrintTest, TheBackgroundPrintsAsAskedAndTheMapIsLeftAlone)
+{
+    map->setBackgroundColor(Color::colorWithCalibratedRed(1, 0, 0));
+    map->setDrawBackgroundOffScreen(false);
+    map->setSelectedBranches({root});
+    settle();
+    undo->removeAllActions();
+    for (const bool background : {true, false}) {
+        SCOPED_TRACE(background);
+        controller.open(&printDocument);
+        controller.setValueForKey(background, "printBackground");
+        controller.print();
+        auto pdf = Poppler::Document::load(tempDir.filePath("printed.pdf"));
+        ASSERT_TRUE(pdf);
+        const QImage page = pdf->page(0)->renderToImage(18, 18);
+        const QRgb middle = page.pixel(page.width() / 2, page.height() / 2);
+        EXPECT_EQ(qRed(middle) > 200 && qGreen(middle) < 60, background);
+        EXPECT_FALSE(map->drawBackgroundOffScreen());
+        EXPECT_EQ(map->selectedGraphics().size(), 1);
+    }
+}
+
 TEST_F(DeluxePrintTest, AFailedPrintIsReported)
 {
     QSignalSpy ran(&controller, &TWDPrintController::printOperationDidRun);
