@@ -2,12 +2,12 @@
 
 #include "drawing/TWCPrintImageView.h"
 
+#include <QDialog>
 #include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <memory>
 
-class QDialog;
 class QWidget;
 class TWMap;
 

@@ -38,6 +38,11 @@ TWDPrintController::~TWDPrintController()
     delete m_sheet.data();
 }
 
+TWDPrintSetupPanel *TWDPrintController::sheet() const
+{
+    return m_sheet;
+}
+
 // --- opening and closing ---
 
 void TWDPrintController::open(TWPrintDocument *document)

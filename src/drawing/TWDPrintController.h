@@ -46,7 +46,7 @@ public:
     bool isOpen() const { return m_document != nullptr; }
     TWPrintDocument *document() const { return m_document; }
     // The sheet while it is open, else null.
-    TWDPrintSetupPanel *sheet() const { return m_sheet; }
+    TWDPrintSetupPanel *sheet() const;
 
     // The sheet's buttons.
     void print();
