@@ -248,6 +248,36 @@ TEST(PageBorderTest, HeaderAndFooterBands)
     }
 }
 
+TEST(PageBorderTest, EmptyTextStillDrawsItsPicture)
+{
+    QImage square(20, 10, QImage::Format_ARGB32);
+    square.fill(Qt::red);
+    square.setDotsPerMeterX(2835);
+    square.setDotsPerMeterY(2835);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    square.save(&buffer, "PNG");
+    const OrderedDictionary setup{
+        {"headerAttributedString", QVariant::fromValue(AttributedString("%filename%"))},
+        {"headerImage", png}};
+    QImage sheet = DrawingContext::makeImage(Size(100, 100), 1.0, Qt::white);
+    {
+        QPainter painter(&sheet);
+        DrawingContext context(painter, false);
+        TWPrintPageBorder::drawPageBorder(context, setup, Rect(10, 10, 80, 60), Size(100, 100),
+                                          FieldValues());
+    }
+    // The picture stands on the page's top edge (y 70 up, 30 down), at the left.
+    EXPECT_EQ(sheet.pixel(15, 25), qRgb(255, 0, 0));
+    EXPECT_EQ(sheet.pixel(35, 25), qRgb(255, 255, 255));
+    int dark = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x)
+            dark += qGray(sheet.pixel(x, y)) < 60;
+    EXPECT_EQ(dark, 0) << "no text";
+}
+
 // --- printing a map into PDF ---
 
 struct PrintedPDF
