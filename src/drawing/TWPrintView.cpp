@@ -46,6 +46,16 @@ void TWPrintView::setFollowsUpdateNotifications(bool follow)
     m_observers.push_back(center.observe(TWMap::PrintCanvasControllerNeedsUpdateNowNotification,
                                          doc,
                                          [this](const Notification &) { updatePrintCanvas(); }));
+    // A changed print setup changes the printable page; maps post about themselves.
+    m_observers.push_back(
+        center.observe(TWMap::ValueChangeNotification, nullptr, [this](const Notification &n) {
+            TWMap *m = map();
+            if (!m || n.sender != static_cast<const void *>(m) ||
+                n.userInfo.value(TWMap::KeyKey).toString() != QLatin1String("printSetupDictionary"))
+                return;
+            m_controller->calculatePrintablePageSize();
+            updatePrintCanvas();
+        }));
     m_observers.push_back(center.observe(
         TWMap::PrintCanvasControllerNeedsUpdateWhenIdleNotification, doc,
         [this](const Notification &) {

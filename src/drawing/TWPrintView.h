@@ -27,7 +27,8 @@ class TWPrintCanvasController;
 // both. While it follows update notifications (the default) it runs
 // updatePrintCanvas() on "TWPrintCanvasControllerNeedsUpdateNow" about its
 // maps document, turns "TWPrintCanvasControllerNeedsUpdateWhenIdle" into
-// one such notification for when the loop is idle, and after each update
+// one such notification for when the loop is idle, recomputes the printable
+// page when the current map's print setup changes, and after each update
 // resizes itself, emits printCanvasRectChanged() (the window sizes its other
 // layers from it) and posts "TWPrintCanvasControllerDidUpdate".
 class TWPrintView : public QWidget

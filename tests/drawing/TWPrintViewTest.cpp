@@ -510,10 +510,17 @@ TEST_F(PrintViewTest, FollowsUpdateNotifications)
     NotificationQueue::defaultQueue().flush();
     EXPECT_EQ(sizes.size(), 2);
 
+    // A new print setup (and its undo) lays the pages out again.
+    setPaper(Size(500, 700), {{"leftMargin", 250}});
+    ASSERT_GE(sizes.size(), 3);
+    EXPECT_EQ(sizes.last(), QRectF(0, 0, 250, 700));
+    EXPECT_EQ(controller.printablePageSize(), Size(250, 700));
+
+    const qsizetype updates = sizes.size();
     view.setFollowsUpdateNotifications(false);
     NotificationCenter::defaultCenter().post(TWMap::PrintCanvasControllerNeedsUpdateNowNotification,
                                              document.get());
-    EXPECT_EQ(sizes.size(), 2);
+    EXPECT_EQ(sizes.size(), updates);
 
     EXPECT_TRUE(view.showsPageFrames());
     view.setShowsPageFrames(false);
