@@ -1,0 +1,179 @@
+#include "LayoutTestSupport.h"
+
+#include "drawing/TWMapBranch_Layout.h"
+#include "graphics/TWConnectionGraphic.h"
+
+#include <QTextStream>
+
+using namespace LayoutTest;
+
+namespace {
+
+// Small generated maps laid out whole and then by subtree, against the
+// positions an earlier, plainer arrangement gave them: mixed sides, nested
+// boundaries of different margins, a collapsed branch, branches below the
+// hide level and a child that does not follow its parent.
+class TWTightLayoutEquivalence : public LayoutFixture
+{
+protected:
+    struct Options
+    {
+        unsigned seed;
+        int orderingMode;
+        int hideLevel;
+        bool numberingTopDown;
+    };
+
+    unsigned next()
+    {
+        m_state = m_state * 1103515245u + 12345u;
+        return (m_state >> 16) & 0x7fff;
+    }
+    float between(int low, int high) { return float(low + int(next() % unsigned(high - low + 1))); }
+
+    void grow(const std::shared_ptr<TWMapBranch> &parent, int level)
+    {
+        const int count = level == 1 ? 3 + int(next() % 4) : int(next() % (level == 2 ? 4 : 3));
+        for (int i = 0; i < count; ++i) {
+            const bool left = level == 1 && next() % 2 == 0;
+            const float x = level == 1 ? (left ? between(0, 150) : between(450, 650))
+                                       : boundsOf(parent).x() + between(-40, 160);
+            auto b = add(parent, Rect(x, between(0, 700), between(40, 100), between(20, 50)), "b");
+            all.append(b);
+            if (next() % 4 == 0) {
+                b->setBoundaryMargin(next() % 2 ? 4 : 8);
+                b->setBoundaryLineWidth(2);
+                b->setHasBoundary(true);
+                withBoundary.append(b);
+            }
+            if (level < 4)
+                grow(b, level + 1);
+        }
+    }
+
+    void build(const Options &o)
+    {
+        m_state = o.seed;
+        map->branchDisplaySettingsForUpdate().orderingMode = o.orderingMode;
+        map->branchDisplaySettingsForUpdate().branchHideLevel = o.hideLevel;
+        map->branchDisplaySettingsForUpdate().childOutlineNumberingTopDown = o.numberingTopDown;
+        map->branchDisplaySettingsForUpdate().layoutAssistanceMode = 3;
+        grow(root, 1);
+        // One branch with children collapsed, one child that stays where it is.
+        for (const auto &b : std::as_const(all)) {
+            if (b->getThisBranchLevel() == 2 && !b->children().isEmpty()) {
+                b->setChildrenHidden(true);
+                break;
+            }
+        }
+        for (const auto &b : std::as_const(all)) {
+            if (b->getThisBranchLevel() == 3 && b->connectionGraphic()) {
+                b->connectionGraphic()->setConnectionToParentSide(0);
+                break;
+            }
+        }
+        settle();
+    }
+
+    // Every shape, then every drawn boundary, as text.
+    std::string positions()
+    {
+        QString text;
+        QTextStream out(&text);
+        out.setRealNumberPrecision(9);
+        for (const auto &b : std::as_const(all)) {
+            const Rect r = boundsOf(b);
+            out << r.x() << ',' << r.y() << ' ';
+        }
+        out << '|';
+        for (const auto &b : std::as_const(withBoundary)) {
+            const std::optional<Rect> r = map->layoutServices().boundaryPathBounds(*b);
+            if (r)
+                out << ' ' << r->x() << ',' << r->y() << ',' << r->width() << ',' << r->height();
+            else
+                out << " -";
+        }
+        out.flush();
+        return text.toStdString();
+    }
+
+    BranchList all, withBoundary;
+
+private:
+    unsigned m_state = 1;
+};
+
+TEST_F(TWTightLayoutEquivalence, GeneratedMapsKeepTheirPositions)
+{
+    struct Case
+    {
+        Options options;
+        const char *whole;   // after arranging the whole map
+        const char *subtree; // then after re-arranging one grown subtree
+    };
+    const Case cases[] = {
+        {{7, 1, 999, false},
+         "400,93.8125 488,62.8125 608,163.549988 711,130.799988 711,192.799988 608,258.299988 "
+         "717,259.049988 488,113.3125 400,181 471,182.25 237,220 160,389.897766 79,430.943176 "
+         "3,478.045471 -36,374.840881 79,308.750061 -9,316.750061 141,93.1022339 13,242.749939 "
+         "58,-57.5454712 | - -56,-77.5454712,376,618.590942 -56,288.750061,283,252.29541",
+         "400,93.8125 488,62.8125 608,163.549988 711,130.799988 711,192.799988 608,258.299988 "
+         "717,259.049988 488,113.3125 400,181 471,182.25 237,220 160,598.681763 79,620.227234 "
+         "3,664.227234 -36,606.227234 79,540.136353 -9,548.136353 141,93.1022339 13,242.749939 "
+         "58,-57.5454712 | - -56,-77.5454712,376,804.772705 -56,520.136353,283,207.090881"},
+        {{11, 2, 999, true},
+         "400,19.2909546 491,-9.32745361 577,44.8511963 577,101.351196 491,55.1593018 "
+         "604,46.9093018 400,148.25 475,112.5 475,169 588,170 691,169 211,220 87,92.3057861 "
+         "119,207.055786 17,178.305786 48,238.055786 -37,235.305786 127,326.172546 48,300.150879 "
+         "0,351.194214 -96,350.194214 400,343.893188 488,301 590,263.25 678,230 678,295.5 590,369 "
+         "693,365.5 488,444.036499 573,434.286499 | 475,-25.3274536,88,64.5 459,153,293,73 "
+         "67,72.3057861,134,90 -53,162.305786,250,128 662,214,108,71.5 574,349.5,222,71.5 "
+         "468,414.286499,194,90",
+         "400,19.2909546 491,-9.32745361 577,44.8511963 577,101.351196 491,55.1593018 "
+         "604,46.9093018 400,148.25 475,112.5 475,169 588,170 691,169 211,220 87,92.3057861 "
+         "119,549.75 17,500 48,601.75 -37,599 127,326.172546 48,300.150879 0,351.194214 "
+         "-96,350.194214 400,343.893188 488,301 590,263.25 678,230 678,295.5 590,369 693,365.5 "
+         "488,444.036499 573,434.286499 | 475,-25.3274536,88,64.5 459,153,293,73 "
+         "67,72.3057861,134,90 -53,484,250,170 662,214,108,71.5 574,349.5,222,71.5 "
+         "468,414.286499,194,90"},
+        {{23, 3, 2, false},
+         "207,172 247,307.25 135,372.5 595,249.5 700,703.5 157,230 44,163 -33,461 -66,608 78,339 "
+         "400,114.75 481,55.5 589,-107.5 481,115 481,177.5 400,254.25 510,230 589,89 664,195 "
+         "664,271 589,496 709,470 510,285.5 621,577.5 701,436.5 701,214.5 621,502.5 721,238.5 | - "
+         "- - 465,99,111,68.5 - - -",
+         "207,172 247,307.25 135,372.5 595,249.5 700,703.5 157,230 44,163 -33,461 -66,608 78,339 "
+         "400,114.75 481,55.5 589,-107.5 481,115 481,177.5 400,254.25 510,230 589,89 664,195 "
+         "664,271 589,496 709,470 510,285.5 621,577.5 701,436.5 701,214.5 621,502.5 721,238.5 | - "
+         "- - 465,99,111,68.5 - - -"},
+        {{42, 4, 999, false},
+         "400,175 400,236 233,154.353821 206,232.896179 99,229.646179 | 384,220,89,72 "
+         "213,134.353821,107,86",
+         "400,175 400,236 233,154.353821 206,232.896179 99,229.646179 | 384,220,89,72 "
+         "213,134.353821,107,86"},
+    };
+    for (const Case &c : cases) {
+        all.clear();
+        withBoundary.clear();
+        const BranchList old = root->children();
+        for (const auto &f : old)
+            root->removeChild(f);
+        build(c.options);
+        TWMapLayout::autoArrange(*map);
+        EXPECT_EQ(positions(), std::string(c.whole)) << "seed " << c.options.seed;
+        // A second-level branch grows; its subtree is arranged again.
+        for (const auto &b : std::as_const(all)) {
+            if (b->getThisBranchLevel() == 2 && b->children().size() > 1 && !b->hidden() &&
+                !b->childrenHidden()) {
+                const auto &kid = b->children().first();
+                const Rect r = boundsOf(kid);
+                kid->mainGraphic()->setBounds(Rect(r.x(), r.y(), r.width(), r.height() + 45));
+                TWMapLayout::performTightAutoLayoutWithMovedBranches(*map, {b}, true);
+                break;
+            }
+        }
+        EXPECT_EQ(positions(), std::string(c.subtree)) << "seed " << c.options.seed;
+        settle();
+    }
+}
+
+} // namespace
