@@ -43,6 +43,24 @@ void setAutolayoutBranchMovedBounds(TWMapBranch &branch, Rect bounds);
 // Moves the shadow rectangle and carries the children along by their
 // connection sides, mirroring a subtree that crosses the root's centre line.
 void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branch, Rect bounds);
+// While one lives (the outermost of nested ones counts), a shadow moved
+// straight up or down takes its children along only when they are next
+// read: settleChildren() hands a branch's waiting move on to its children,
+// settleSubtree() to the whole subtree, which is to be done before the
+// shadows are committed or read from outside the layout.
+class DeferredShadowMoves
+{
+public:
+    DeferredShadowMoves();
+    ~DeferredShadowMoves();
+    DeferredShadowMoves(const DeferredShadowMoves &) = delete;
+    DeferredShadowMoves &operator=(const DeferredShadowMoves &) = delete;
+
+private:
+    bool m_owner = false;
+};
+void settleChildren(TWMapBranch &branch);
+void settleSubtree(TWMapBranch &branch);
 void cacheBranchBounds(TWMapBranch &branch);
 void cacheRepelBounds(TWMapBranch &branch);
 // The same for the branch alone, without its children.
@@ -50,6 +68,11 @@ void cacheBranchBoundsOfBranchOnly(TWMapBranch &branch);
 // Places the branch interChildSpacing beyond its parent's outer edge, then
 // its children the same way.
 void moveChildrenBack(TWMapBranch &branch);
+// Sets the shadow of a branch whose children moveChildrenBack() places
+// next, from its new edge and at their own heights: while moves are
+// deferred the children are not carried first, which would be undone. A
+// branch that stops the descent carries its subtree all the same.
+void setAutolayoutBoundsBeforePlacingChildren(TWMapBranch &branch, Rect bounds);
 void verticallyCenterChildren(TWMapBranch &branch);
 // Moves every branch of the subtree by its shadow difference, children first.
 void commitCachedRepelBounds(TWMapBranch &branch);

@@ -9,6 +9,7 @@
 
 #include <QSet>
 #include <algorithm>
+#include <optional>
 
 using namespace TWBranchLayout;
 
@@ -113,10 +114,16 @@ void TWMapLayout::tightLayoutFromBranch(TWMap &map, TWMapBranch &branch)
 {
     Outlines placed;
     const BranchList kids = branch.childrenArrangedForDrawing();
+    // Each child clears the siblings before it in the list and those placed
+    // before it: in list order these are the same ones, measured once.
+    const bool inListOrder = kids.isEmpty() || kids.first() == branch.children().first();
     for (const std::shared_ptr<TWMapBranch> &k : kids) {
         tightLayoutFromBranch(map, *k);
-        if (!k->hidden())
-            placed.insert(keyOf(*k), tightArrangeSelfWithExistingBoundaries(*k, placed));
+        if (k->hidden())
+            continue;
+        PointList outline = tightArrangeSelfWithExistingBoundaries(*k, placed);
+        if (!inListOrder)
+            placed.insert(keyOf(*k), std::move(outline));
     }
     // Hidden children were not arranged and have no outline to centre on:
     // a collapsed branch keeps its place.
@@ -140,18 +147,19 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     if (!root || !hasVisibleChild(*root))
         return;
     BranchList work;
+    std::optional<DeferredShadowMoves> deferred;
     // Ancestors of the chosen subtrees, nearest first: a subtree run caches
     // and commits only these and the subtrees, which is all it moves.
     BranchList ancestors;
     if (!subtreeOnly) {
         cacheBranchBounds(*root);
+        deferred.emplace();
         work = {root};
         const float x0 = root->autolayoutBranchOriginalBounds().midX() + map.firstLevelSpacing();
         const BranchList firstLevel = root->children();
         for (const std::shared_ptr<TWMapBranch> &f : firstLevel) {
             const Rect o = f->autolayoutBranchOriginalBounds();
-            setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
-                *f, Rect(x0, o.y(), o.width(), o.height()));
+            setAutolayoutBoundsBeforePlacingChildren(*f, Rect(x0, o.y(), o.width(), o.height()));
         }
     } else {
         work = TWMapUtilities::minimumBranchCoverFromBranchesInArray(moved);
@@ -168,6 +176,7 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
             cacheBranchBoundsOfBranchOnly(*a);
         for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
             cacheBranchBounds(*b);
+        deferred.emplace();
     }
 
     for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work)) {
@@ -183,6 +192,9 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     }
 
     if (subtreeOnly) {
+        for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
+            settleSubtree(*b);
+        deferred.reset();
         for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
             commitCachedRepelBounds(*b);
         // Deeper ancestors before shallower ones, as a whole-tree commit goes.
@@ -247,6 +259,9 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     const float centre = root->autolayoutBranchOriginalBounds().midY();
     centreOnRoot(left, centre);
     centreOnRoot(right, centre);
+
+    settleSubtree(*root);
+    deferred.reset();
 
     // Selected branches that changed sides are told, so their shapes can flip.
     const float r = root->autolayoutBranchOriginalBounds().midX();

@@ -4,6 +4,7 @@
 #include "graphics/TWConnectionGraphic.h"
 
 #include <QTextStream>
+#include <cmath>
 
 using namespace LayoutTest;
 
@@ -97,6 +98,27 @@ protected:
         return text.toStdString();
     }
 
+    // The same words, numbers equal but for float rounding: a subtree's
+    // moves may be added up in another order.
+    static ::testing::AssertionResult samePositions(const std::string &actual, const char *expected)
+    {
+        const QStringList a = QString::fromStdString(actual).split(' ');
+        const QStringList e = QString::fromLatin1(expected).split(' ');
+        bool same = a.size() == e.size();
+        for (qsizetype i = 0; same && i < a.size(); ++i) {
+            const QStringList x = a.at(i).split(','), y = e.at(i).split(',');
+            same = x.size() == y.size();
+            for (qsizetype k = 0; same && k < x.size(); ++k) {
+                bool numbers = false, ok = false;
+                const float u = x.at(k).toFloat(&numbers), v = y.at(k).toFloat(&ok);
+                same = numbers && ok ? std::fabs(u - v) <= 0.001f : x.at(k) == y.at(k);
+            }
+        }
+        if (same)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "got\n" << actual << "\nexpected\n" << expected;
+    }
+
     BranchList all, withBoundary;
 
 private:
@@ -159,7 +181,7 @@ TEST_F(TWTightLayoutEquivalence, GeneratedMapsKeepTheirPositions)
             root->removeChild(f);
         build(c.options);
         TWMapLayout::autoArrange(*map);
-        EXPECT_EQ(positions(), std::string(c.whole)) << "seed " << c.options.seed;
+        EXPECT_TRUE(samePositions(positions(), c.whole)) << "seed " << c.options.seed;
         // A second-level branch grows; its subtree is arranged again.
         for (const auto &b : std::as_const(all)) {
             if (b->getThisBranchLevel() == 2 && b->children().size() > 1 && !b->hidden() &&
@@ -171,7 +193,7 @@ TEST_F(TWTightLayoutEquivalence, GeneratedMapsKeepTheirPositions)
                 break;
             }
         }
-        EXPECT_EQ(positions(), std::string(c.subtree)) << "seed " << c.options.seed;
+        EXPECT_TRUE(samePositions(positions(), c.subtree)) << "seed " << c.options.seed;
         settle();
     }
 }
