@@ -100,14 +100,14 @@ namespace {
 
 // The candidates of the vertices of `points` against the edges of `edges`:
 // sign +1 measures point below edge, -1 edge below point.
-void clearance(const PointList &points, const PointList &edges, float sign, float &d)
+void clearance(const std::vector<Point> &points, const std::vector<Point> &edges, float sign,
+               float &d)
 {
-    const int n = int(edges.size());
-    for (const std::shared_ptr<TWPointHolder> &holder : points) {
-        const Point q = holder->point();
-        for (int k = 0; k < n; ++k) {
-            const Point a = edges.at(k)->point();
-            const Point b = edges.at((k + 1) % n)->point();
+    const size_t n = edges.size();
+    for (const Point q : points) {
+        for (size_t k = 0; k < n; ++k) {
+            const Point a = edges[k];
+            const Point b = edges[(k + 1) % n];
             float edgeY;
             if (q.x == a.x)
                 edgeY = a.y;
@@ -122,15 +122,26 @@ void clearance(const PointList &points, const PointList &edges, float sign, floa
     }
 }
 
+// The points side by side: each is read once per edge of the other outline.
+std::vector<Point> pointsOf(const PointList &outline)
+{
+    std::vector<Point> points;
+    points.reserve(size_t(outline.size()));
+    for (const std::shared_ptr<TWPointHolder> &holder : outline)
+        points.push_back(holder->point());
+    return points;
+}
+
 } // namespace
 
 float calcDistanceBetweenAboveBoundary(const PointList &above, const PointList &below)
 {
     if (above.isEmpty() || below.isEmpty())
         return 0;
+    const std::vector<Point> upper = pointsOf(above), lower = pointsOf(below);
     float d = NoOverlapDistance;
-    clearance(below, above, 1, d);
-    clearance(above, below, -1, d);
+    clearance(lower, upper, 1, d);
+    clearance(upper, lower, -1, d);
     return d;
 }
 

@@ -244,8 +244,10 @@ void moveShadow(TWMapBranch &branch, Rect bounds, bool carried, bool forgotten =
         translateAutolayoutOutline(branch, bounds.x() - o.x(), bounds.y() - o.y());
     if (!translated)
         scheduleAutolayoutRecalculation(branch);
+    // In a subtree that an ancestor forgot, every branch up to that one
+    // is marked already and is made again when read.
     TWMapBranch *parent = branch.parent();
-    if (parent && !parent->isRoot() && !(carried && translated))
+    if (parent && !parent->isRoot() && !(carried && translated) && !forgotten)
         updateAutolayoutBoundaryForChangedChild(*parent, branch);
 
     if (mode != Mirror::None && !forgotten)
@@ -262,7 +264,10 @@ void moveShadow(TWMapBranch &branch, Rect bounds, bool carried, bool forgotten =
     // theirs back, and the branch's own come back here, as a real move
     // ends.
     if (mode != Mirror::None) {
-        updateAutolayoutBoundaryForChangedChild(branch, branch);
+        if (forgotten)
+            refreshOwnAutolayoutPoints(branch);
+        else
+            updateAutolayoutBoundaryForChangedChild(branch, branch);
         scheduleAutolayoutRecalculation(branch);
     }
 }

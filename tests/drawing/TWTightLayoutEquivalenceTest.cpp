@@ -2,6 +2,7 @@
 
 #include "drawing/TWMapBranch_Layout.h"
 #include "graphics/TWConnectionGraphic.h"
+#include "support/TWPointHolder.h"
 
 #include <QTextStream>
 #include <cmath>
@@ -196,6 +197,56 @@ TEST_F(TWTightLayoutEquivalence, GeneratedMapsKeepTheirPositions)
         EXPECT_TRUE(samePositions(positions(), c.subtree)) << "seed " << c.options.seed;
         settle();
     }
+}
+
+// Point sets are made whole only when read after a layout; what is changed
+// afterwards must still reach every outline that holds it.
+TEST_F(TWTightLayoutEquivalence, OutlinesSpanTheShownSubtreeAfterEachStep)
+{
+    build({23, 1, 999, false});
+    const auto check = [&](const char *step) {
+        for (const auto &b : std::as_const(all)) {
+            if (b->hidden())
+                continue;
+            BranchList shown;
+            b->allDescendantsIntoArray(shown, false);
+            Rect span = shown.first()->branchBounds();
+            for (const auto &d : std::as_const(shown))
+                span = span.united(d->branchBounds());
+            const float grow =
+                float(map->repelDistance()) + TWBranchLayout::effectiveBoundaryMargin(*b);
+            float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
+            for (const auto &p : TWBranchLayout::childrenBoundaryOutlinePoints(*b)) {
+                x0 = std::min(x0, p->point().x);
+                y0 = std::min(y0, p->point().y);
+                x1 = std::max(x1, p->point().x);
+                y1 = std::max(y1, p->point().y);
+            }
+            // A corner within a unit of the hull's edge may be left out.
+            EXPECT_NEAR(x0, span.x() - grow, 1) << step;
+            EXPECT_NEAR(y0, span.y() - grow, 1) << step;
+            EXPECT_NEAR(x1, span.maxX() + grow, 1) << step;
+            EXPECT_NEAR(y1, span.maxY() + grow, 1) << step;
+        }
+    };
+    TWMapLayout::autoArrange(*map);
+    check("whole map");
+    const std::shared_ptr<TWMapBranch> leaf = [&] {
+        for (const auto &b : std::as_const(all)) {
+            if (b->getThisBranchLevel() >= 3 && b->children().isEmpty() && !b->hidden())
+                return b;
+        }
+        return std::shared_ptr<TWMapBranch>();
+    }();
+    ASSERT_TRUE(leaf);
+    TWBranchLayout::moveBranchBy(*leaf, 15, 400, true);
+    check("a leaf moved");
+    const Rect r = boundsOf(leaf);
+    leaf->mainGraphic()->setBounds(Rect(r.x(), r.y(), r.width() + 70, r.height() + 30));
+    check("a leaf grown");
+    TWMapLayout::performTightAutoLayoutWithMovedBranches(*map, {leaf->parent()->shared_from_this()},
+                                                         true);
+    check("its parent's subtree");
 }
 
 } // namespace
