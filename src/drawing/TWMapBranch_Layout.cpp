@@ -369,6 +369,48 @@ void placeAlone(TWMapBranch &branch, Rect bounds)
 
 } // namespace
 
+namespace {
+
+void cacheAndPlace(TWMapBranch &branch, const TWMapBranch *parent, int level, float firstLevelX,
+                   float spacing, float rootMidX)
+{
+    const Rect bounds = branch.branchBounds();
+    branch.setAutolayoutBranchOriginalBounds(bounds);
+    branch.setAutolayoutBranchMovedBounds(bounds);
+    // Every outline is made anew, the branch's own points first.
+    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    if (points.size() > 1)
+        points.clear();
+    scheduleAutolayoutRecalculation(branch);
+    const bool stops = stopsDescent(branch);
+    if (level > 0) {
+        float x = firstLevelX;
+        if (level > 1) {
+            const Rect p = parent->autolayoutBranchMovedBounds();
+            x = p.midX() >= rootMidX ? p.maxX() + spacing : p.x() - spacing - bounds.width();
+        }
+        const Rect placed(x, bounds.y(), bounds.width(), bounds.height());
+        // A collapsed branch carries its hidden subtree, which is not cached.
+        if (stops)
+            setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(branch, placed);
+        else
+            branch.setAutolayoutBranchMovedBounds(placed);
+    }
+    if (stops)
+        return;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        cacheAndPlace(*child, &branch, level + 1, firstLevelX, spacing, rootMidX);
+}
+
+} // namespace
+
+void cacheAndPlaceBesideParents(TWMapBranch &root, float firstLevelX)
+{
+    const TWMap *map = root.map();
+    const float spacing = map ? float(map->interChildSpacing()) : 0;
+    cacheAndPlace(root, nullptr, 0, firstLevelX, spacing, root.branchBounds().midX());
+}
+
 void setAutolayoutBoundsBeforePlacingChildren(TWMapBranch &branch, Rect bounds)
 {
     if (g_pending && !stopsDescent(branch))

@@ -68,6 +68,10 @@ void cacheBranchBoundsOfBranchOnly(TWMapBranch &branch);
 // Places the branch interChildSpacing beyond its parent's outer edge, then
 // its children the same way.
 void moveChildrenBack(TWMapBranch &branch);
+// For a tight run of the whole map, in one walk: cacheBranchBounds() on the
+// root, the first level moved to x = `firstLevelX`, then moveChildrenBack()
+// on each, none carrying a subtree that is placed next anyway.
+void cacheAndPlaceBesideParents(TWMapBranch &root, float firstLevelX);
 // Sets the shadow of a branch whose children moveChildrenBack() places
 // next, from its new edge and at their own heights: while moves are
 // deferred the children are not carried first, which would be undone. A

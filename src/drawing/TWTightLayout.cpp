@@ -152,15 +152,11 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     // and commits only these and the subtrees, which is all it moves.
     BranchList ancestors;
     if (!subtreeOnly) {
-        cacheBranchBounds(*root);
         deferred.emplace();
         work = {root};
-        const float x0 = root->autolayoutBranchOriginalBounds().midX() + map.firstLevelSpacing();
-        const BranchList firstLevel = root->children();
-        for (const std::shared_ptr<TWMapBranch> &f : firstLevel) {
-            const Rect o = f->autolayoutBranchOriginalBounds();
-            setAutolayoutBoundsBeforePlacingChildren(*f, Rect(x0, o.y(), o.width(), o.height()));
-        }
+        // Every first-level branch is shown here (they are hidden together),
+        // so every branch below one is placed beside its parent.
+        cacheAndPlaceBesideParents(*root, root->branchBounds().midX() + map.firstLevelSpacing());
     } else {
         work = TWMapUtilities::minimumBranchCoverFromBranchesInArray(moved);
         if (work.isEmpty())
@@ -182,7 +178,7 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work)) {
         const BranchList children = b->children();
         for (const std::shared_ptr<TWMapBranch> &child : children) {
-            if (child->map() == &map && !child->hidden())
+            if (subtreeOnly && child->map() == &map && !child->hidden())
                 moveChildrenBack(*child);
         }
         tightLayoutFromBranch(map, *b);
