@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <unordered_map>
 
 namespace TWBranchLayout {
@@ -309,6 +310,35 @@ void settleChildren(TWMapBranch &branch)
         if (follows(*child))
             deferVerticalMove(*child, child->autolayoutBranchMovedBounds().offsetBy(0, dy), true);
     }
+}
+
+namespace {
+
+// `dy`: the move the branch takes from its ancestors. Its outline is only
+// marked, not moved: nothing reads it before the next run makes it anew.
+void settleForCommit(TWMapBranch &branch, float dy)
+{
+    if (dy != 0) {
+        branch.setAutolayoutBranchMovedBounds(branch.autolayoutBranchMovedBounds().offsetBy(0, dy));
+        branch.setMinAutolayoutY(std::numeric_limits<float>::quiet_NaN());
+    }
+    float down = dy;
+    if (const auto it = g_pending->find(&branch); it != g_pending->end()) {
+        down = it->second + dy;
+        g_pending->erase(it);
+    }
+    if (down == 0 && g_pending->empty())
+        return;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        settleForCommit(*child, follows(*child) ? down : 0);
+}
+
+} // namespace
+
+void settleSubtreeForCommit(TWMapBranch &branch)
+{
+    if (g_pending && !g_pending->empty())
+        settleForCommit(branch, 0);
 }
 
 void settleSubtree(TWMapBranch &branch)

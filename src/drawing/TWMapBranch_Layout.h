@@ -61,6 +61,9 @@ private:
 };
 void settleChildren(TWMapBranch &branch);
 void settleSubtree(TWMapBranch &branch);
+// The same before the shadows are committed: the outlines are marked for
+// making anew instead of being moved.
+void settleSubtreeForCommit(TWMapBranch &branch);
 void cacheBranchBounds(TWMapBranch &branch);
 void cacheRepelBounds(TWMapBranch &branch);
 // The same for the branch alone, without its children.

@@ -189,7 +189,7 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
 
     if (subtreeOnly) {
         for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
-            settleSubtree(*b);
+            settleSubtreeForCommit(*b);
         deferred.reset();
         for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
             commitCachedRepelBounds(*b);
@@ -256,7 +256,7 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     centreOnRoot(left, centre);
     centreOnRoot(right, centre);
 
-    settleSubtree(*root);
+    settleSubtreeForCommit(*root);
     deferred.reset();
 
     // Selected branches that changed sides are told, so their shapes can flip.
