@@ -261,13 +261,11 @@ void moveShadow(TWMapBranch &branch, Rect bounds, bool carried, bool forgotten =
         moveShadow(*child, Rect(p.x, p.y, c.width(), c.height()), translated,
                    forgotten || mode != Mirror::None);
     }
-    // A subtree that changed sides lost its points; its children brought
-    // theirs back, and the branch's own come back here, as a real move
-    // ends.
+    // A subtree that changed sides lost its points; the branch that forgot
+    // them takes its own back here, as a real move ends, and those below
+    // it theirs when their outlines are next made.
     if (mode != Mirror::None) {
-        if (forgotten)
-            refreshOwnAutolayoutPoints(branch);
-        else
+        if (!forgotten)
             updateAutolayoutBoundaryForChangedChild(branch, branch);
         scheduleAutolayoutRecalculation(branch);
     }
