@@ -28,16 +28,11 @@ int vecProductFromArray(const PointList &points, int first, int second, int thir
                       points.at(third)->point());
 }
 
-void recalculateBoundaryFromAllPoints(const PointList &points, PointList &outline)
+std::vector<int> hullOfPoints(const std::vector<Point> &p)
 {
-    outline.clear();
-    const int count = int(points.size());
+    const int count = int(p.size());
     if (count < 3)
-        return;
-    std::vector<Point> p(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-        p[size_t(i)] = points.at(i)->point();
-
+        return {};
     std::vector<int> hull{0, 1, 2};
     const int orientation = vecProduct(p[0], p[1], p[2]) > 0 ? 1 : -1;
     std::vector<char> visible;
@@ -91,6 +86,17 @@ void recalculateBoundaryFromAllPoints(const PointList &points, PointList &outlin
     }
     if (kept.size() >= 3)
         hull.swap(kept);
+    return hull;
+}
+
+void recalculateBoundaryFromAllPoints(const PointList &points, PointList &outline)
+{
+    outline.clear();
+    std::vector<Point> p;
+    p.reserve(size_t(points.size()));
+    for (const std::shared_ptr<TWPointHolder> &holder : points)
+        p.push_back(holder->point());
+    const std::vector<int> hull = hullOfPoints(p);
     outline.reserve(qsizetype(hull.size()));
     for (const int index : hull)
         outline.append(points.at(index));

@@ -212,13 +212,6 @@ void markAutolayoutStale(TWMapBranch &branch)
     }
 }
 
-PointList cornersOf(Rect r, float grow)
-{
-    PointList points;
-    fillCorners(points, r, grow);
-    return points;
-}
-
 float outlineMaxY(const PointList &outline)
 {
     float y = -std::numeric_limits<float>::infinity();
@@ -414,55 +407,69 @@ void recalculateBoundary(TWMapBranch &branch)
 
 namespace {
 
+void appendPoints(std::vector<Point> &points, const PointList &holders)
+{
+    for (const std::shared_ptr<TWPointHolder> &p : holders)
+        points.push_back(p->point());
+}
+
+void appendCorners(std::vector<Point> &points, Rect r, float grow)
+{
+    const Rect g = r.insetBy(-grow, -grow);
+    points.insert(points.end(),
+                  {{g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()}, {g.maxX(), g.maxY()}});
+}
+
 // The points whose hull is the branch's autolayout outline. A child grown by
 // the same margin has the same points for its subtree in its own set, so its
 // outline stands for them: each hull is then made from a few points per
 // child instead of every rectangle of the subtree.
-PointList autolayoutHullInput(TWMapBranch &branch, int level)
+void autolayoutHullInput(TWMapBranch &branch, int level, std::vector<Point> &input)
 {
-    PointList input = ownAutolayoutPoints(branch);
+    appendPoints(input, ownAutolayoutPoints(branch));
     if (branch.isRoot())
-        return input; // the root's outline is its own rectangle
+        return; // the root's outline is its own rectangle
     const TWMap *map = branch.map();
     // The branch is shown: its children are, unless collapsed or too deep.
     if (branch.childrenHidden() || (map && level + 1 > map->branchHideLevel()))
-        return input;
+        return;
     const float margin = effectiveBoundaryMargin(branch);
     const float grow = repelOf(branch) + margin;
     BranchList subtree;
     for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
         if (effectiveBoundaryMargin(*child) == margin) {
-            input.append(autolayoutChildrenBoundaryOutlinePoints(*child));
+            appendPoints(input, autolayoutChildrenBoundaryOutlinePoints(*child));
             continue;
         }
         subtree.clear();
         settleSubtree(*child);
         shownSubtree(*child, subtree);
         for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree))
-            input.append(cornersOf(d->autolayoutBranchMovedBounds(), grow));
+            appendCorners(input, d->autolayoutBranchMovedBounds(), grow);
     }
-    return input;
 }
 
 } // namespace
 
 void recalculateAutolayoutBoundary(TWMapBranch &branch)
 {
-    PointList points;
+    std::vector<Point> points;
     if (const int level = shownLevel(branch); level >= 0) {
         settleChildren(branch);
         fillOwnAutolayoutPoints(branch);
-        points = autolayoutHullInput(branch, level);
+        autolayoutHullInput(branch, level, points);
     }
-    PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
-    TWBoundaryOutline::recalculateBoundaryFromAllPoints(points, outline);
+    const std::vector<int> hull = TWBoundaryOutline::hullOfPoints(points);
     // Holders of its own, so that the outline can be moved by itself.
-    for (std::shared_ptr<TWPointHolder> &p : outline)
-        p = TWPointHolder::pointHolderForPoint(p->point());
+    PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
+    outline.clear();
+    outline.reserve(qsizetype(hull.size()));
     float minY = NoMinimum, maxY = NoMaximum;
-    for (const std::shared_ptr<TWPointHolder> &p : std::as_const(outline)) {
-        minY = std::min(minY, p->point().y);
-        maxY = std::max(maxY, p->point().y);
+    for (const int index : hull) {
+        const Point p = points[size_t(index)];
+        outline.append(TWPointHolder::pointHolderForPoint(p));
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
     }
     branch.setMinAutolayoutY(minY);
     branch.setMaxAutolayoutY(maxY);
