@@ -460,14 +460,24 @@ void recalculateAutolayoutBoundary(TWMapBranch &branch)
         autolayoutHullInput(branch, level, points);
     }
     const std::vector<int> hull = TWBoundaryOutline::hullOfPoints(points);
-    // Holders of its own, so that the outline can be moved by itself.
+    // Holders of its own, so that the outline can be moved by itself: the
+    // old outline's when nothing else holds them, which a run remakes
+    // outlines too often to allocate anew each time.
     PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
-    outline.clear();
-    outline.reserve(qsizetype(hull.size()));
+    const bool reuse = outline.size() == qsizetype(hull.size()) && outline.isDetached() &&
+                       std::all_of(outline.cbegin(), outline.cend(),
+                                   [](const auto &holder) { return holder.use_count() == 1; });
+    if (!reuse) {
+        outline.clear();
+        outline.reserve(qsizetype(hull.size()));
+    }
     float minY = NoMinimum, maxY = NoMaximum;
-    for (const int index : hull) {
-        const Point p = points[size_t(index)];
-        outline.append(TWPointHolder::pointHolderForPoint(p));
+    for (qsizetype k = 0; k < qsizetype(hull.size()); ++k) {
+        const Point p = points[size_t(hull[size_t(k)])];
+        if (reuse)
+            outline[k]->setPoint(p);
+        else
+            outline.append(TWPointHolder::pointHolderForPoint(p));
         minY = std::min(minY, p.y);
         maxY = std::max(maxY, p.y);
     }
@@ -489,8 +499,8 @@ bool translateAutolayoutOutline(TWMapBranch &branch, float dx, float dy)
 
 void scheduleAutolayoutRecalculation(TWMapBranch &branch)
 {
-    invalidateAutolayoutBoundary(branch);
     // A NaN extreme stays NaN through moves: the mark survives until a read.
+    // The outline's holders stay for the new outline to take over.
     branch.setMinAutolayoutY(std::numeric_limits<float>::quiet_NaN());
 }
 
