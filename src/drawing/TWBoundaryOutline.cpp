@@ -129,13 +129,12 @@ void clearance(const std::vector<Point> &points, const std::vector<Point> &edges
 }
 
 // The points side by side: each is read once per edge of the other outline.
-std::vector<Point> pointsOf(const PointList &outline)
+// A layout measures thousands of pairs: the buffers are kept.
+void pointsOf(const PointList &outline, std::vector<Point> &points)
 {
-    std::vector<Point> points;
-    points.reserve(size_t(outline.size()));
+    points.clear();
     for (const std::shared_ptr<TWPointHolder> &holder : outline)
         points.push_back(holder->point());
-    return points;
 }
 
 } // namespace
@@ -144,7 +143,9 @@ float calcDistanceBetweenAboveBoundary(const PointList &above, const PointList &
 {
     if (above.isEmpty() || below.isEmpty())
         return 0;
-    const std::vector<Point> upper = pointsOf(above), lower = pointsOf(below);
+    thread_local std::vector<Point> upper, lower;
+    pointsOf(above, upper);
+    pointsOf(below, lower);
     float d = NoOverlapDistance;
     clearance(lower, upper, 1, d);
     clearance(upper, lower, -1, d);

@@ -112,6 +112,8 @@ bool hasVisibleChild(const TWMapBranch &branch)
 
 void TWMapLayout::tightLayoutFromBranch(TWMap &map, TWMapBranch &branch)
 {
+    if (branch.children().isEmpty())
+        return; // most branches: nothing to stack or centre on
     Outlines placed;
     const BranchList kids = branch.childrenArrangedForDrawing();
     // Each child clears the siblings before it in the list and those placed
