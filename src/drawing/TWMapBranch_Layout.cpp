@@ -77,8 +77,12 @@ void forgetOutlines(TWMapBranch &branch, bool autolayout)
     branch.allDescendantsIntoArray(subtree, false);
     for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree)) {
         if (autolayout) {
-            invalidateAutolayoutBoundary(*d);
-            removeAllAutolayoutChildrenBoundaryPoints(*d);
+            // During a run a set holds the branch's own points alone, which
+            // are set anew before its outline is made: they stay, and so do
+            // the outline's holders, for the new outline to take over.
+            scheduleAutolayoutRecalculation(*d);
+            if (d->autolayoutChildrenBoundaryPoints().size() > 1)
+                removeAllAutolayoutChildrenBoundaryPoints(*d);
         } else {
             invalidateBoundary(*d);
             removeAllChildrenBoundaryPoints(*d);
