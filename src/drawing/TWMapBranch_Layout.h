@@ -109,9 +109,13 @@ void moveBoundaryBy(TWMapBranch &branch, float dx, float dy);
 void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy);
 // The branch's own points in its own autolayout set, from its shadow rectangle.
 void refreshOwnAutolayoutPoints(TWMapBranch &branch);
-// The outlines, rebuilt first when empty.
+// The outlines, rebuilt first when empty (or, for the autolayout one,
+// marked stale).
 const PointList &childrenBoundaryOutlinePoints(TWMapBranch &branch);
 const PointList &autolayoutChildrenBoundaryOutlinePoints(TWMapBranch &branch);
+// An empty ordinary set is one not made yet: it is made here from the shown
+// subtree (the root's from the root alone), and changes elsewhere add
+// nothing to it until then.
 void recalculateBoundary(TWMapBranch &branch);
 void recalculateAutolayoutBoundary(TWMapBranch &branch);
 // recalculateAutolayoutBoundary() when the outline or its extremes are next
@@ -121,9 +125,12 @@ void scheduleAutolayoutRecalculation(TWMapBranch &branch);
 // nothing moved) when the outline is to be made anew anyway.
 bool translateAutolayoutOutline(TWMapBranch &branch, float dx, float dy);
 void populateAutolayoutBoundaryFromOrdinaryBoundary(TWMapBranch &branch);
+// The commit of a run: the root's set holds its own points again, any other
+// branch's set is left to be made from the committed subtree when read.
 void populateOrdinaryBoundaryFromAutolayoutBoundary(TWMapBranch &branch);
 // The ordinary points of `contributors` in the branch's set, from their
-// shadow rectangles; `exactly` drops every other branch's points.
+// shadow rectangles; `exactly` drops every other branch's points. A set not
+// made yet stays so unless `exactly`.
 void commitAutolayoutPoints(TWMapBranch &branch, const BranchList &contributors, bool exactly);
 // Siblings on the upper (lower) side, then those of each ancestor below the
 // first level.
