@@ -102,6 +102,57 @@ TEST_F(MapDrawingTest, PaintOrderOfASubtree)
     EXPECT_EQ(log.join(" ").toStdString(), "b3 b1 b2 b");
 }
 
+// Drawing skips subtrees by their cached extents; every change that moves
+// what a subtree paints must reach the cache, or a branch would vanish.
+TEST_F(MapDrawingTest, SubtreeExtentsFollowEveryChangeOfTheSubtree)
+{
+    map->setBranchHideLevel(99);
+    auto b = probed(root.get(), "b", Rect(500, 100, 80, 30));
+    auto b1 = probed(b.get(), "b1", Rect(700, 60, 80, 30));
+    std::shared_ptr<TWMapBranch> b2;
+    struct Step
+    {
+        const char *change;
+        std::function<void()> apply;
+        Rect rect;
+        const char *drawn;
+    };
+    const Step steps[] = {
+        {"nothing there yet", [] {}, Rect(2000, 2000, 5, 5), ""},
+        {"a deep shape moves in", [&] { b1->mainGraphic()->moveBy(1300, 1940); },
+         Rect(2000, 2000, 5, 5), "b1"},
+        {"its parent closes", [&] { b->setChildrenHidden(true); }, Rect(2000, 2000, 5, 5), ""},
+        {"and opens", [&] { b->setChildrenHidden(false); }, Rect(2000, 2000, 5, 5), "b1"},
+        {"the hide level hides it", [&] { map->setBranchHideLevel(1); }, Rect(2000, 2000, 5, 5),
+         ""},
+        {"and shows it again", [&] { map->setBranchHideLevel(99); }, Rect(2000, 2000, 5, 5), "b1"},
+        {"a stroke widens the drawing", [&] { b1->mainGraphic()->setStrokeWidth(20); },
+         Rect(1975, 2000, 2, 2), "b1"},
+        {"a child is added", [&] { b2 = probed(b1.get(), "b2", Rect(3000, 3000, 80, 30)); },
+         Rect(3000, 3000, 5, 5), "b2"},
+        {"and taken away", [&] { b1->removeChild(b2); }, Rect(3000, 3000, 5, 5), ""},
+        {"an attached graphic lies far out",
+         [&] {
+             auto attached = probe("attached", Rect(4000, 4000, 20, 20));
+             b1->insertObjectInLinkedGraphicsAtIndex(attached, 0);
+             attached->setBranch(b1.get());
+         },
+         Rect(4000, 4000, 5, 5), "attached"},
+        {"the subtree moves back", [&] { b1->mainGraphic()->moveBy(-1300, -1940); },
+         Rect(2000, 2000, 5, 5), ""},
+    };
+    for (const Step &step : steps) {
+        step.apply();
+        log.clear();
+        drawTree(step.rect);
+        EXPECT_EQ(log.join(' ').toStdString(), step.drawn) << step.change;
+    }
+    // The root's extent covers everything drawn and nothing beyond the margins.
+    const Rect extent = TWBranchDrawing::subtreeDrawingExtent(*root, 99);
+    EXPECT_TRUE(extent.contains(Point(4019, 4019)));
+    EXPECT_FALSE(extent.contains(Point(4040, 4040)));
+}
+
 TEST_F(MapDrawingTest, OutlineNumbersByLevel)
 {
     auto b = probed(root.get(), "b", Rect(500, 100, 80, 30));
