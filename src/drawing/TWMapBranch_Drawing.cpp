@@ -315,14 +315,14 @@ bool childrenShown(const TWMapBranch &b, int shownLevels)
 }
 
 // The area the branch itself paints: its connection, body and attached
-// graphics.
+// graphics. Empty areas (a connection not yet placed) add nothing.
 Rect ownDrawingExtent(TWMapBranch &b)
 {
     Rect r = TWBranchIndicators::branchDrawingBounds(b);
     if (const auto &connection = b.connectionGraphic())
-        r = TWUnionRect(r, connection->drawingBounds());
+        r = r.united(connection->drawingBounds());
     for (const auto &g : b.linkedGraphics())
-        r = TWUnionRect(r, g->drawingBounds());
+        r = r.united(g->drawingBounds());
     return r;
 }
 
@@ -380,7 +380,7 @@ Rect subtreeDrawingExtent(TWMapBranch &branch, int shownLevels)
     Rect r = ownDrawingExtent(branch);
     if (childrenShown(branch, shownLevels))
         for (const auto &child : branch.children())
-            r = TWUnionRect(r, subtreeDrawingExtent(*child, shownLevels - 1));
+            r = r.united(subtreeDrawingExtent(*child, shownLevels - 1));
     branch.setSubtreeDrawingExtent(r, shownLevels);
     return r;
 }

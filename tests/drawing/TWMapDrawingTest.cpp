@@ -153,6 +153,21 @@ TEST_F(MapDrawingTest, SubtreeExtentsFollowEveryChangeOfTheSubtree)
     EXPECT_FALSE(extent.contains(Point(4040, 4040)));
 }
 
+// A child connection is placed when made: one of empty bounds is culled
+// from every drawing until the child first moves.
+TEST_F(MapDrawingTest, ANewBranchIsJoinedToItsParentAtOnce)
+{
+    auto b = child(root, 100, "b");
+    auto c = newBranch(b.get(), Rect(700, 200, 80, 30), "c");
+    const Rect joint = c->connectionGraphic()->drawingBounds();
+    EXPECT_TRUE(joint.contains(Point(640, 150))) << joint.toString().toStdString();
+    const QImage image = render(Size(800, 300), [&](const DrawingContext &context) {
+        TWBranchDrawing::drawSelf(
+            *root, {.context = context, .rect = Rect(600, 0, 80, 300), .expansionState = {}});
+    });
+    EXPECT_GT(countNonWhite(image.copy(600, 0, 80, 300)), 20);
+}
+
 TEST_F(MapDrawingTest, OutlineNumbersByLevel)
 {
     auto b = probed(root.get(), "b", Rect(500, 100, 80, 30));
