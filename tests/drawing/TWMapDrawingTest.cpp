@@ -310,6 +310,16 @@ TEST_F(MapDrawingTest, BackgroundFlagsAndPicturePlacement)
     const QImage tile = TWMapDrawing::backgroundImageForDrawing(*map);
     EXPECT_EQ(tile.size(), QSize(1, 1));
 
+    // The canvas's tile is made once and made again when the look changes.
+    const qint64 first = TWMapDrawing::backgroundTileForDrawing(*map, 1).cacheKey();
+    EXPECT_EQ(TWMapDrawing::backgroundTileForDrawing(*map, 1).cacheKey(), first);
+    map->setBackgroundImageOpacity(0.5);
+    const QImage faded = TWMapDrawing::backgroundTileForDrawing(*map, 1);
+    EXPECT_NE(faded.cacheKey(), first);
+    EXPECT_LT(qAlpha(faded.pixel(0, 0)), 200);
+    EXPECT_NE(TWMapDrawing::backgroundTileForDrawing(*map, 2).cacheKey(), faded.cacheKey());
+    map->setBackgroundImageOpacity(1);
+
     // One picture on the root, or tiles everywhere; into images and PDF alike.
     map->setBackgroundImageSize(Size(40, 30));
     map->setBackgroundImageOffset(Point(0, 0));
