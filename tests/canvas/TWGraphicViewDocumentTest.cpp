@@ -103,6 +103,9 @@ TEST(CanvasDocument, AnOpenedDocumentShowsAtEveryZoomWithItsPageFrame)
         const QImage plain = view.grab().toImage();
         EXPECT_LT(darkRowsNear(plain, int(edge.left()), top, int(edge.bottom())), rows / 2) << zoom;
         document->setShowPageFrames(true);
+        // Once the labels seen are laid out, drawing changes nothing in the
+        // tree: the next drawing skips by the same extents.
+        EXPECT_TRUE(map->root()->subtreeDrawingExtent(map->branchHideLevel()).has_value());
     }
     view.setDocument(nullptr);
     document->detach();

@@ -7,6 +7,7 @@
 #include "drawing/TWMapImages.h"
 #include "drawing/TWMap_Drawing.h"
 #include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWFlexiBranch.h"
 #include "model/PackageArchive.h"
 #include "support/AttributedString.h"
 
@@ -151,6 +152,20 @@ TEST_F(MapDrawingTest, SubtreeExtentsFollowEveryChangeOfTheSubtree)
     const Rect extent = TWBranchDrawing::subtreeDrawingExtent(*root, 99);
     EXPECT_TRUE(extent.contains(Point(4019, 4019)));
     EXPECT_FALSE(extent.contains(Point(4040, 4040)));
+}
+
+// Drawing leaves the extents it measured alone, also for a flexi branch
+// whose empty label has nothing to lay out.
+TEST_F(MapDrawingTest, DrawingKeepsTheSubtreeExtents)
+{
+    map->setBranchHideLevel(99);
+    auto flexi = TWMapBranch::createWithGraphic(
+        TWGraphic::make<TWFlexiBranch>(Rect(500, 100, 120, 40)), root.get(), map.get());
+    flexi->enclosedTextArea()->setString(QString());
+    for (int pass = 0; pass < 2; ++pass)
+        drawTree(everywhere);
+    EXPECT_TRUE(root->subtreeDrawingExtent(99).has_value());
+    EXPECT_TRUE(flexi->subtreeDrawingExtent(98).has_value());
 }
 
 // A child connection is placed when made: one of empty bounds is culled
