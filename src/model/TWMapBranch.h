@@ -637,6 +637,14 @@ public:
 
     void setBranchNumberRecursively();
     void invalidateGraphicDrawingBoundsIncludingChildren(bool includingChildren);
+    // The area the subtree paints into, as drawing last measured it with
+    // `shownLevels` levels below the branch shown; empty once anything in it
+    // changed. Dropping it climbs towards the root and stops at an ancestor
+    // whose extent is already dropped: an ancestor is never measured
+    // without measuring its shown children first.
+    std::optional<Rect> subtreeDrawingExtent(int shownLevels) const;
+    void setSubtreeDrawingExtent(Rect extent, int shownLevels);
+    void invalidateSubtreeDrawingExtent() const;
     void invalidateIncomingAndOutgoingConnectionGraphics();
     void makeNaturalSize();
 
@@ -739,6 +747,10 @@ private:
     EnclosedGraphicList m_otherEnclosedGraphics;
     QString m_outlineNumber;
     Rect m_cachedBounds;
+    // A cache: dropping it does not change the branch.
+    mutable bool m_subtreeExtentValid = false;
+    Rect m_subtreeDrawingExtent;
+    int m_subtreeExtentShownLevels = 0;
     int m_branchNumber = 0;
     int m_childrenConnectionStyle = 4;
     int m_childrenConnectionSide = 1;
