@@ -352,6 +352,9 @@ void TWGraphicView::attachImageFile(const QString &path)
         if (c.isLetterOrNumber())
             extension.append(c);
     }
+    // A file without a suffix is stored under the type its bytes have.
+    if (extension.isEmpty())
+        extension = QString::fromLatin1(image->dataType());
     attachToSelection(*this, TWMapBranch::LinkedImage, size, QVariant::fromValue(*image),
                       [&](TWMapBranch &branch, TWGraphic &graphic) {
                           const QString packagePath =

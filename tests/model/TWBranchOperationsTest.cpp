@@ -560,4 +560,28 @@ TEST_F(TWBranchOperationsTest, RefusedInputsBeepAndKeepWhatWasThere)
     EXPECT_EQ(document->objectForKeyInCachedData(*sound), "FORM sound");
 }
 
+TEST_F(TWBranchOperationsTest, CommittingRepeatsOfALiveValueNameTheStep)
+{
+    b->publicSetHasBoundary(true);
+    settle();
+    // A slider sends live values, then the last one again as it lets go.
+    b->publicSetBoundaryMargin(6, false);
+    b->publicSetBoundaryMargin(8, false);
+    b->publicSetBoundaryMargin(8, true);
+    settle();
+    EXPECT_EQ(b->boundaryMargin(), 8);
+    EXPECT_EQ(undo->undoActionName(), QStringLiteral("Set boundary margin"));
+    undo->undo();
+    EXPECT_EQ(b->boundaryMargin(), 3);
+}
+
+TEST_F(TWBranchOperationsTest, PackagePathsKeepOnlyTheExtensionsLetters)
+{
+    const QByteArray png = ImageTestData::encoded("png");
+    b->publicSetEnclosedImageFromData(png, "../../p/ng", Size(3, 2));
+    ASSERT_TRUE(b->enclosedImage());
+    EXPECT_EQ(b->enclosedImage()->imageFilename(),
+              QString("Images/Graphic%1.png").arg(b->enclosedImage()->graphicNumber()));
+}
+
 } // namespace
