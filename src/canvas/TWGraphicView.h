@@ -190,9 +190,10 @@ public:
     // the tag (its QAction's data); any action not named here is enabled.
     ItemState validateMenuItem(const QString &selector, const QVariant &tag) const override;
     bool validateAction(const QString &selector) const override;
-    // The canvas's menu items by selector, made on first use (owned by the
-    // canvas, validated through its router); the document window puts them
-    // in its menus.
+    // The canvas's menu items, made on first use (owned by the canvas,
+    // validated through its router); the document window puts them in its
+    // menus. Keyed by selector, tagged ones by selector and tag
+    // ("doChangeBranchType:2").
     const QHash<QString, QAction *> &menuActions();
     // Each selected branch gets an attached rectangle, oval or text; the
     // new graphics become the selection.

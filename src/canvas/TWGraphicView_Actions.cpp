@@ -44,68 +44,64 @@ using Action = std::function<void(TWGraphicView &, const QVariant &)>;
 struct MenuAction
 {
     const char *selector;
-    const char *title;
     Action perform;
 };
 
-// The commands in menu order; titles come from the "DadoZiz" table.
+// The commands the canvas takes from menus and toolbars.
 const QList<MenuAction> &menuActionTable()
 {
     using V = TWGraphicView;
     using A = const QVariant &;
     static const QList<MenuAction> table{
-        {"doAttachRectangle:", "Attach Rectangle", [](V &v, A) { v.doAttachRectangle(); }},
-        {"doAttachOval:", "Attach Oval", [](V &v, A) { v.doAttachOval(); }},
-        {"doAttachText:", "Attach Text", [](V &v, A) { v.doAttachText(); }},
-        {"doAttachImage:", "Attach Image...", [](V &v, A) { v.doAttachImage(); }},
-        {"doBringToFront:", "Bring to Front",
+        {"doAttachRectangle:", [](V &v, A) { v.doAttachRectangle(); }},
+        {"doAttachOval:", [](V &v, A) { v.doAttachOval(); }},
+        {"doAttachText:", [](V &v, A) { v.doAttachText(); }},
+        {"doAttachImage:", [](V &v, A) { v.doAttachImage(); }},
+        {"doBringToFront:",
          [](V &v, A) {
              if (TWMap *m = v.map())
                  m->publicMoveSelectedGraphicsToFront();
          }},
-        {"doBringForward:", "Bring Forward",
+        {"doBringForward:",
          [](V &v, A) {
              if (TWMap *m = v.map())
                  m->publicMoveSelectedGraphicsForward();
          }},
-        {"doSendBack:", "Send Backward",
+        {"doSendBack:",
          [](V &v, A) {
              if (TWMap *m = v.map())
                  m->publicMoveSelectedGraphicsBack();
          }},
-        {"doSendToBack:", "Send to Back",
+        {"doSendToBack:",
          [](V &v, A) {
              if (TWMap *m = v.map())
                  m->publicMoveSelectedGraphicsToBack();
          }},
         // Kept so that items sending them find a target that ignores them.
-        {"bringToFront:", nullptr, [](V &, A) {}},
-        {"sendToBack:", nullptr, [](V &, A) {}},
-        {"doChangeBranchType:", nullptr, [](V &v, A tag) { v.doChangeBranchType(tag.toInt()); }},
+        {"bringToFront:", [](V &, A) {}},
+        {"sendToBack:", [](V &, A) {}},
+        {"doChangeBranchType:", [](V &v, A tag) { v.doChangeBranchType(tag.toInt()); }},
         // The palettes these opened are gone: the items stay, disabled.
-        {"doBranchTypes:", nullptr, [](V &, A) {}},
-        {"doDisplayOutlineNumbersForToolbar:", nullptr, [](V &, A) {}},
-        {"doDisplayOutlineNumbers:", "Show Outline Numbers",
-         [](V &v, A) { v.doDisplayOutlineNumbers(); }},
-        {"doLayoutAssistanceMode:", nullptr,
-         [](V &v, A tag) { v.doLayoutAssistanceMode(tag.toInt()); }},
-        {"doSnapLinesMode:", "Snap Lines", [](V &v, A) { v.doSnapLinesMode(); }},
-        {"doCheckSpelling:", "Check Spelling While Typing", [](V &v, A) { v.doCheckSpelling(); }},
-        {"autoArrangeTree:", "Auto-arrange Tree", [](V &v, A) { v.autoArrangeTree(); }},
-        {"autoArrangeSelectedBranch:", "Auto-arrange Branch",
-         [](V &v, A) { v.autoArrangeSelectedBranch(); }},
-        {"toggleHideChildren:", "Hide Children", [](V &v, A) { v.toggleHideChildren(); }},
-        {"alignTWTextLeft:", "Align Left", [](V &v, A) { v.alignText(0); }},
-        {"alignTWTextCenter:", "Center", [](V &v, A) { v.alignText(2); }},
-        {"alignTWTextRight:", "Align Right", [](V &v, A) { v.alignText(1); }},
-        {"alignLeft:", nullptr, [](V &v, A) { v.alignText(0); }},
-        {"alignCenter:", nullptr, [](V &v, A) { v.alignText(2); }},
-        {"alignRight:", nullptr, [](V &v, A) { v.alignText(1); }},
-        {"increaseFontSize:", "Bigger", [](V &v, A) { v.changeFontSize(1); }},
-        {"decreaseFontSize:", "Smaller", [](V &v, A) { v.changeFontSize(-1); }},
-        {"makeNaturalSize:", "Make Natural Size", [](V &v, A) { v.makeNaturalSize(); }},
-        {"selectAll:", "Select All", [](V &v, A) { v.selectAll(); }},
-        {"undo:", "Undo", [](V &v, A) { v.undo(); }},
+        {"doBranchTypes:", [](V &, A) {}},
+        {"doDisplayOutlineNumbersForToolbar:", [](V &, A) {}},
+        {"doDisplayOutlineNumbers:", [](V &v, A) { v.doDisplayOutlineNumbers(); }},
+        {"doLayoutAssistanceMode:", [](V &v, A tag) { v.doLayoutAssistanceMode(tag.toInt()); }},
+        {"doSnapLinesMode:", [](V &v, A) { v.doSnapLinesMode(); }},
+        {"doCheckSpelling:", [](V &v, A) { v.doCheckSpelling(); }},
+        {"autoArrangeTree:", [](V &v, A) { v.autoArrangeTree(); }},
+        {"autoArrangeSelectedBranch:", [](V &v, A) { v.autoArrangeSelectedBranch(); }},
+        {"toggleHideChildren:", [](V &v, A) { v.toggleHideChildren(); }},
+        {"alignTWTextLeft:", [](V &v, A) { v.alignText(0); }},
+        {"alignTWTextCenter:", [](V &v, A) { v.alignText(2); }},
+        {"alignTWTextRight:", [](V &v, A) { v.alignText(1); }},
+        {"alignLeft:", [](V &v, A) { v.alignText(0); }},
+        {"alignCenter:", [](V &v, A) { v.alignText(2); }},
+        {"alignRight:", [](V &v, A) { v.alignText(1); }},
+        {"increaseFontSize:", [](V &v, A) { v.changeFontSize(1); }},
+        {"decreaseFontSize:", [](V &v, A) { v.changeFontSize(-1); }},
+        {"makeNaturalSize:", [](V &v, A) { v.makeNaturalSize(); }},
+        {"selectAll:", [](V &v, A) { v.selectAll(); }},
+        {"undo:", [](V &v, A) { v.undo(); }},
     };
     return table;
 }
@@ -177,13 +173,60 @@ void TWGraphicView::performMenuAction(const QString &selector, const QVariant &a
         action->perform(*this, argument);
 }
 
+namespace {
+
+struct MenuItem
+{
+    const char *selector;
+    int tag; // 0: none
+    const char *title;
+};
+
+// The items the document window's menus show, in menu order; titles from
+// the "DadoZiz" table. Tagged items are keyed "selector:tag".
+const MenuItem menuItems[] = {
+    {"doAttachRectangle:", 0, "Attach Rectangle"},
+    {"doAttachOval:", 0, "Attach Oval"},
+    {"doAttachText:", 0, "Attach Text"},
+    {"doAttachImage:", 0, "Attach Image..."},
+    {"doBringToFront:", 0, "Bring to Front"},
+    {"doBringForward:", 0, "Bring Forward"},
+    {"doSendBack:", 0, "Send Backward"},
+    {"doSendToBack:", 0, "Send to Back"},
+    {"doChangeBranchType:", 1, "Line"},
+    {"doChangeBranchType:", 2, "Rectangle"},
+    {"doChangeBranchType:", 3, "Circle"},
+    {"doChangeBranchType:", 5, "Flexi"},
+    {"doDisplayOutlineNumbers:", 0, "Show Outline Numbers"},
+    {"doLayoutAssistanceMode:", 1, "Free Layout"},
+    {"doLayoutAssistanceMode:", 2, "Loose Layout"},
+    {"doLayoutAssistanceMode:", 3, "Tight Layout"},
+    {"doSnapLinesMode:", 0, "Snap Lines"},
+    {"doCheckSpelling:", 0, "Check Spelling While Typing"},
+    {"autoArrangeTree:", 0, "Auto-arrange Tree"},
+    {"autoArrangeSelectedBranch:", 0, "Auto-arrange Branch"},
+    {"toggleHideChildren:", 0, "Hide Children"},
+    {"alignTWTextLeft:", 0, "Align Left"},
+    {"alignTWTextCenter:", 0, "Center"},
+    {"alignTWTextRight:", 0, "Align Right"},
+    {"increaseFontSize:", 0, "Bigger"},
+    {"decreaseFontSize:", 0, "Smaller"},
+    {"makeNaturalSize:", 0, "Make Natural Size"},
+    {"selectAll:", 0, "Select All"},
+    {"undo:", 0, "Undo"},
+};
+
+} // namespace
+
 const QHash<QString, QAction *> &TWGraphicView::menuActions()
 {
     if (m_menuActions.isEmpty()) {
-        for (const MenuAction &action : menuActionTable()) {
-            const QString selector = QString::fromLatin1(action.selector);
-            const QString title = action.title ? dadoZiz(action.title) : selector;
-            m_menuActions.insert(selector, m_router.makeAction(selector, title, this));
+        for (const MenuItem &item : menuItems) {
+            const QString selector = QString::fromLatin1(item.selector);
+            const QString key = item.tag ? selector + QString::number(item.tag) : selector;
+            m_menuActions.insert(key,
+                                 m_router.makeAction(selector, dadoZiz(item.title), this,
+                                                     item.tag ? QVariant(item.tag) : QVariant()));
         }
     }
     return m_menuActions;

@@ -231,6 +231,26 @@ TEST_F(CanvasActions, MenuItemsAreValidatedBeforeMenusOpenAndShortcutsFire)
     attach->trigger();
     EXPECT_EQ(a->countOfLinkedGraphics(), 1);
 
+    // Tagged items carry their tag.
+    QAction *rectangle = actions.value("doChangeBranchType:2");
+    QAction *circle = actions.value("doChangeBranchType:3");
+    ASSERT_NE(rectangle, nullptr);
+    ASSERT_NE(circle, nullptr);
+    a->changeToBranchType(2);
+    b->changeToBranchType(2);
+    selectShapes({a, b});
+    view.actionRouter().validateActions({rectangle, circle});
+    EXPECT_FALSE(rectangle->isEnabled());
+    EXPECT_TRUE(circle->isEnabled());
+    circle->trigger();
+    EXPECT_EQ(a->branchType(), 3);
+    EXPECT_EQ(b->branchType(), 3);
+    QAction *tight = actions.value("doLayoutAssistanceMode:3");
+    ASSERT_NE(tight, nullptr);
+    map->setLayoutAssistanceMode(3);
+    view.actionRouter().validateAction(tight);
+    EXPECT_TRUE(tight->isChecked());
+
     // A shortcut's item is validated as the key arrives.
     attach->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     map->removeAllSelectedGraphics();
