@@ -132,8 +132,8 @@ void TWActionRouter::validateActions(const QList<QAction *> &actions) const
         validateAction(action);
 }
 
-void TWActionRouter::validateBeforeShowing(QMenu *menu) const
+void TWActionRouter::validateBeforeShowing(QMenu *menu, QObject *context) const
 {
-    QObject::connect(menu, &QMenu::aboutToShow, menu,
+    QObject::connect(menu, &QMenu::aboutToShow, context,
                      [this, menu] { validateActions(menu->actions()); });
 }

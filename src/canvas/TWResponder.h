@@ -68,8 +68,9 @@ public:
     // takes is disabled.
     void validateActions(const QList<QAction *> &actions) const;
     void validateAction(QAction *action) const;
-    // Validates the menu's items each time just before it opens.
-    void validateBeforeShowing(QMenu *menu) const;
+    // Validates the menu's items each time just before it opens, for as long
+    // as `context` (what owns the router, the canvas) lives.
+    void validateBeforeShowing(QMenu *menu, QObject *context) const;
 
 private:
     Chain m_chain;

@@ -214,7 +214,7 @@ TEST_F(CanvasActions, MenuItemsAreValidatedBeforeMenusOpenAndShortcutsFire)
     QMenu menu;
     menu.addAction(attach);
     menu.addAction(hide);
-    view.actionRouter().validateBeforeShowing(&menu);
+    view.actionRouter().validateBeforeShowing(&menu, &view);
     map->removeAllSelectedGraphics();
     emit menu.aboutToShow();
     EXPECT_FALSE(attach->isEnabled());
