@@ -246,6 +246,7 @@ void SpellableTextView::setContainerWidth(float width)
 
 void SpellableTextView::setLineFragmentPadding(float padding)
 {
+    m_padding = padding;
     QTextFrameFormat format = document()->rootFrame()->frameFormat();
     format.setLeftMargin(padding);
     format.setRightMargin(padding);
@@ -261,12 +262,23 @@ float SpellableTextView::usedHeight() const
 
 void SpellableTextView::setFrame(Rect frame)
 {
-    m_frame = frame;
-    // A resizable editor grows with its text, so it wraps at its own width.
-    const float wrap = m_horizontallyResizable ? frame.width() : m_containerWidth;
-    setLineWrapColumnOrWidth(int(std::ceil(std::clamp(wrap, 1.0f, 1e7f))));
+    auto wrapAt = [this](float width) {
+        setLineWrapColumnOrWidth(int(std::ceil(std::clamp(width, 1.0f, 1e7f))));
+    };
+    float width = frame.width();
+    if (m_horizontallyResizable) {
+        // A resizable editor grows to its text (pictures included) up to the
+        // container, and wraps at its own width.
+        wrapAt(m_containerWidth);
+        const float natural = float(document()->idealWidth()) + m_padding + 1.0f;
+        width = std::min(std::max(width, natural), std::max(m_containerWidth, frame.width()));
+    }
+    wrapAt(m_horizontallyResizable ? width : m_containerWidth);
+    // It grows downward to show every line.
+    const float height = std::max(frame.height(), usedHeight());
+    m_frame = Rect(frame.x(), frame.y(), width, height);
     if (m_canvas)
-        setGeometry(m_canvas->viewportRectFromMap(frame).toAlignedRect());
+        setGeometry(m_canvas->viewportRectFromMap(m_frame).toAlignedRect());
     viewport()->update();
 }
 

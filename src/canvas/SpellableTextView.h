@@ -99,7 +99,8 @@ public:
     void setLineFragmentPadding(float padding);
     // The height the text takes at the container width.
     float usedHeight() const;
-    // The editor's rectangle on the map.
+    // The editor's rectangle on the map: the frame given, grown to the
+    // text where the text needs more.
     Rect frame() const { return m_frame; }
     void setFrame(Rect frame);
 
@@ -167,6 +168,7 @@ private:
     Size m_minSize;
     Size m_maxSize{1e7f, 1e7f};
     Rect m_frame{0, 0, 100, 100};
+    float m_padding = 0;
     QColor m_background = Qt::white;
     bool m_hasMarkedText = false;
     bool m_loading = false;

@@ -6,6 +6,7 @@
 #include "support/Color.h"
 #include "support/Font.h"
 
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -484,5 +485,85 @@ TEST_F(CanvasEditing, MisspelledWordsAreUnderlinedWithTheDictionary)
         EXPECT_EQ(starts, c.underlined) << c.continuous;
         view.endEditingTextArea();
         settle();
+    }
+}
+
+// The editor as a user sees it at 100 % and 200 %: its text is drawn at the
+// canvas's scale. With THINKWEB_SCREENSHOT_DIR set (under xvfb-run with the
+// xcb platform) the window is shown and saved there as PNG.
+TEST_F(CanvasEditing, EditorTextIsDrawnAtTheCanvasScale)
+{
+    const QString dir = QStringLiteral(THINKWEB_TEST_DATA "/spelling");
+    HunspellSpellChecker tiny(dir + "/tiny.aff", dir + "/tiny.dic", "en_TINY");
+    SpellChecker::Scope scope(&tiny);
+    const QString shots = qEnvironmentVariable("THINKWEB_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        view.show();
+        QTest::qWaitForWindowExposed(&view);
+    }
+    map->setContinuousSpellCheck(true);
+    view.setModeLockedIn(true);
+    view.setDrawingMode(TWGraphicView::RapidEntryMode);
+
+    QList<int> inkHeights;
+    for (const int zoom : {100, 200}) {
+        // A branch of its own at each zoom, so both start alike.
+        const auto idea = child(root, 120, "idea", 480);
+        settle();
+        map->setZoomAmount(zoom);
+        view.mapGeometryDidChange();
+        edit(idea);
+        view.setRedrawTime(0);
+        typeText("Quick brwn idea");
+        type({Qt::Key_Return});
+        typeText("map");
+        view.centerRect(view.cachedEditingTABounds());
+        QTest::qWait(20);
+        const QImage shot = shots.isEmpty() ? view.grab().toImage()
+                                            : view.screen()->grabWindow(view.winId()).toImage();
+        if (!shots.isEmpty())
+            shot.save(QStringLiteral("%1/editor-%2.png").arg(shots).arg(zoom));
+        const QRect area(editor->mapTo(&view, QPoint()), editor->size());
+        int top = area.bottom(), bottom = area.top();
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (qGray(shot.pixel(x, y)) < 80) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        ASSERT_GE(bottom, top) << "no text drawn at " << zoom;
+        inkHeights << bottom - top + 1;
+        view.endEditingTextArea();
+        idea->remove();
+        settle();
+    }
+    EXPECT_NEAR(double(inkHeights[1]) / inkHeights[0], 2.0, 0.35);
+}
+
+TEST_F(CanvasEditing, ChangingTheToolEndsEditingSplitByTheModeLeft)
+{
+    const struct
+    {
+        int from;
+        int to;
+        QStringList children;
+    } cases[] = {
+        {TWGraphicView::RapidEntryMode, TWGraphicView::SelectMode, {"b"}},
+        {TWGraphicView::SelectMode, TWGraphicView::ZoomMode, {}},
+    };
+    for (const auto &c : cases) {
+        for (const auto &kid : root->children())
+            kid->remove();
+        settle();
+        view.setModeLockedIn(true);
+        view.setDrawingMode(c.from);
+        edit(root);
+        type({Qt::Key_A, Qt::Key_Return, Qt::Key_B});
+        view.setDrawingMode(c.to);
+        settle();
+        EXPECT_EQ(view.editingTextArea(), nullptr) << c.from;
+        EXPECT_EQ(view.drawingMode(), c.to);
+        EXPECT_EQ(childNames(root), c.children) << c.from;
+        view.setDrawingMode(TWGraphicView::SelectMode);
     }
 }
