@@ -299,5 +299,5 @@ private:
     void commitStoredText();
     void placeEditor(Rect frame);
     std::unique_ptr<EditingState, void (*)(EditingState *)> m_editing{makeEditingState(this),
-                                                                     &destroyEditingState};
+                                                                      &destroyEditingState};
 };

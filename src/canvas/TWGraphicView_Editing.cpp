@@ -130,7 +130,8 @@ public:
         if (m_view->editingTextArea())
             return m_editor->respondsToAction(selector);
         return selector == QLatin1String("startEditingSelectedBranch:") ||
-               selector == QLatin1String("changeFont:");
+               selector == QLatin1String("changeFont:") ||
+               selector == QLatin1String("orderFrontFontPanel:");
     }
     bool validateAction(const QString &selector) const override
     {
@@ -144,6 +145,9 @@ public:
             m_editor->performAction(selector, argument);
         } else if (selector == QLatin1String("startEditingSelectedBranch:")) {
             m_view->startEditingSelectedBranch();
+        } else if (selector == QLatin1String("orderFrontFontPanel:")) {
+            // Its choices reach the selected texts as changeFont:.
+            m_editor->orderFrontFontPanel();
         } else if (selector == QLatin1String("changeFont:")) {
             m_view->changeFont(argument.canConvert<Font>()
                                    ? std::optional<Font>(argument.value<Font>())

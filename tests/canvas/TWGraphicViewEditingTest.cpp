@@ -6,6 +6,8 @@
 #include "support/Color.h"
 #include "support/Font.h"
 
+#include <QApplication>
+#include <QFontDialog>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -442,6 +444,22 @@ TEST_F(CanvasEditing, FontPanelChoiceAppliesToSelectedTextsWhenNothingIsEdited)
     ASSERT_TRUE(view.actionRouter().sendAction("changeFont:", QVariant::fromValue(chosen)));
     EXPECT_EQ(root->enclosedTextArea()->font(), chosen);
     EXPECT_EQ(undo->undoActionName(), "Set Font");
+
+    // The font panel stays open and sends each choice the same way.
+    ASSERT_TRUE(view.actionRouter().sendAction("orderFrontFontPanel:"));
+    QFontDialog *panel = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *dialog = qobject_cast<QFontDialog *>(w); dialog && dialog->isVisible())
+            panel = dialog;
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(panel->isModal());
+    QFont dejaVu(QStringLiteral("DejaVu Sans"));
+    dejaVu.setPointSizeF(20);
+    panel->setCurrentFont(dejaVu);
+    const Font applied = root->enclosedTextArea()->font().value_or(Font());
+    EXPECT_TRUE(applied.fontName().startsWith("DejaVuSans")) << applied.fontName().toStdString();
+    EXPECT_EQ(applied.pointSize(), 20);
+    panel->close();
 }
 
 TEST_F(CanvasEditing, EditorShowsTheTextAtTheCanvasZoom)
