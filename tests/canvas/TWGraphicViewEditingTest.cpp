@@ -1,6 +1,7 @@
 #include "CanvasTestSupport.h"
 
 #include "canvas/SpellableTextView.h"
+#include "graphics/TWFlexiBranch.h"
 #include "model/TWRecordSupport.h"
 #include "platform/SpellChecker.h"
 #include "support/Color.h"
@@ -256,6 +257,25 @@ TEST_F(CanvasEditing, PredictedLabelBoundsFollowTheShapeAndExpansionRules)
     const Rect shape = root->mainGraphic()->bounds();
     const Rect label = view.cachedEditingTABounds();
     EXPECT_NEAR(label.midY(), shape.midY(), 0.01);
+    view.endEditingTextArea();
+    settle();
+
+    // On a flexi branch the label lies over the curve, as wide as the curve
+    // leaves it, whatever is typed.
+    auto bend = TWMapBranch::createWithGraphic(
+        TWMapBranch::makeMainGraphicOfType(5, Rect(520, 420, 160, 40)), root.get(), map.get());
+    bend->enclosedTextArea()->setString("bent");
+    settle();
+    auto *flexi = dynamic_cast<TWFlexiBranch *>(bend->mainGraphic().get());
+    ASSERT_NE(flexi, nullptr);
+    edit(bend);
+    EXPECT_FALSE(editor->isHorizontallyResizable());
+    const float width = editor->containerWidth();
+    EXPECT_FLOAT_EQ(view.cachedEditingTABounds().y(), flexi->yPositionForEnclosedTextArea());
+    view.setRedrawTime(0);
+    typeText("a longer text");
+    EXPECT_FLOAT_EQ(view.cachedEditingTABounds().width(), width);
+    EXPECT_NEAR(view.cachedEditingTABounds().midX(), flexi->bounds().midX(), 0.01);
 }
 
 TEST_F(CanvasEditing, EditorWidthIsFixedOrGrowsByTheLabelsWidthAndWrapping)
