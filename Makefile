@@ -28,13 +28,13 @@ test: deps
 	    UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --output-on-failure -j$(JOBS)
 
-# Builds the program and starts it; EDITION=compact starts the Compact edition.
+# Builds the optimised program and starts it with a new untitled document;
+# EDITION=compact starts the Compact edition.
 EDITION ?= deluxe
 run: deps
-	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTHINKWEB_SANITIZE=ON -DTHINKWEB_BENCH=OFF
-	cmake --build $(DEBUG_DIR) -j$(JOBS) --target thinkweb_app
-	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
-	    $(DEBUG_DIR)/thinkweb --edition=$(EDITION)
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DTHINKWEB_TESTS=OFF -DTHINKWEB_BENCH=ON
+	cmake --build $(RELEASE_DIR) -j$(JOBS) --target thinkweb_app
+	$(RELEASE_DIR)/thinkweb --edition=$(EDITION)
 
 # Benchmarks are measured in an optimised build without sanitizers. Every one
 # runs even when an earlier one fails or is killed; the failures are listed at

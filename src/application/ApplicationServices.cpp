@@ -1,6 +1,9 @@
 #include "application/ApplicationServices.h"
 
 #include "application/CrashReporter.h"
+#include "application/TWApplication.h"
+#include "application/TWToolPaletteService.h"
+#include "canvas/TWToolPaletteController.h"
 #include "interface/AboutPanelController.h"
 #include "interface/ProgressPanelController.h"
 
@@ -31,6 +34,11 @@ ApplicationServices ApplicationServices::standard()
         return &panel;
     };
     s.progressPanel = [] { ProgressPanelController::sharedProgressPanel(); };
+    s.toolPalette = []() -> ToolPalette * {
+        static TWToolPaletteService service(TWToolPaletteController::sharedToolPaletteController(),
+                                            qobject_cast<TWApplication *>(qApp));
+        return &service;
+    };
     s.launchCrashReporter = [](const QString &company, const QString &address) {
         if (!CrashReporter::launch(company, address))
             qWarning("Could not prepare crash reports in %s",

@@ -1,21 +1,59 @@
 #include "application/ApplicationMenus.h"
+#include "application/DialogAlerts.h"
+#include "application/DocumentController.h"
 #include "application/EditionTraits.h"
 #include "application/TWApplication.h"
+#include "application/TWDocument.h"
+#include "canvas/TWGraphicView.h"
 #include "platform/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
+#include <QEvent>
 #include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
 
 #ifndef THINKWEB_VERSION
 #define THINKWEB_VERSION "0"
 #endif
 
+namespace {
+// Quits once the first document's canvas has painted: how long start-up
+// takes is measured with it.
+const QString QuitAfterFirstPaintOption = QStringLiteral("--quit-after-first-paint");
+
+class QuitAfterFirstPaint : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !m_quitting) {
+            m_quitting = true;
+            // After this paint has been drawn.
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool m_quitting = false;
+};
+} // namespace
+
 int main(int argc, char **argv)
 {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    bool quitAfterFirstPaint = false;
+    for (int i = 0; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (i > 0 && argument == QuitAfterFirstPaintOption)
+            quitAfterFirstPaint = true;
+        else
+            arguments << argument;
+    }
     const QString program = QFileInfo(arguments.value(0, QStringLiteral("thinkweb"))).fileName();
 
     // The edition decides the settings, which must be in place before the
@@ -30,20 +68,48 @@ int main(int argc, char **argv)
     UserDefaults::Scope scope(&defaults);
     TWPreferences::registerDefaults();
 
+    auto documents = std::make_unique<TWDocumentController>();
+    ApplicationServices services = ApplicationServices::standard();
+    services.documentController = documents.get();
+
     QCoreApplication::setApplicationVersion(QStringLiteral(THINKWEB_VERSION));
     const std::unique_ptr<TWApplication> app =
-        TWApplication::create(traits.edition, argc, argv, ApplicationServices::standard());
+        TWApplication::create(traits.edition, argc, argv, std::move(services));
+    DialogAlerts alerts;
+    Alerts::Scope alertsScope(&alerts);
 
     // The toolkit has taken its own options out by now.
-    const CommandLine line = CommandLine::parse(app->arguments());
+    QStringList remaining = app->arguments();
+    remaining.removeAll(QuitAfterFirstPaintOption);
+    const CommandLine line = CommandLine::parse(remaining);
     if (!line.unknownOptions.isEmpty()) {
         std::fprintf(stderr, "%s: unknown option %s\n", qPrintable(program),
                      qPrintable(line.unknownOptions.first()));
         return 2;
     }
 
-    ApplicationMenuWindow window(*app);
-    window.show();
+    QuitAfterFirstPaint quitter;
+    if (quitAfterFirstPaint) {
+        QObject::connect(documents.get(), &TWDocumentController::documentAdded, &quitter,
+                         [&quitter](TWDocument *document) {
+                             if (TWGraphicView *view = document->graphicView())
+                                 view->viewport()->installEventFilter(&quitter);
+                         });
+    }
+
     app->finishLaunching(line.files);
-    return app->exec();
+    // Started without files: a new untitled document, as a user expects.
+    if (line.files.isEmpty())
+        documents->newDocument();
+    // Nothing could be opened: a window with the menus keeps the program usable.
+    std::unique_ptr<ApplicationMenuWindow> menuWindow;
+    if (documents->documents().isEmpty()) {
+        menuWindow = std::make_unique<ApplicationMenuWindow>(*app);
+        menuWindow->show();
+    }
+    const int status = app->exec();
+    // Windows go before the application object.
+    menuWindow.reset();
+    documents.reset();
+    return status;
 }

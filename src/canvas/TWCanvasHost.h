@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class QMenu;
 class TWGraphic;
 class TWMapsDoc;
 class TWResponder;
@@ -36,6 +37,14 @@ public:
     // Asks the embedding framework to edit the graphic's embedded content;
     // false when it refuses.
     virtual bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic) = 0;
+
+    // --- the context menu and the notes (the mouse) ---
+    // Readies the menu for a right click at the point (map coordinates).
+    virtual void prepareContextMenu(Point location) {}
+    // The menu for that click, kept by the host; null opens none.
+    virtual QMenu *contextMenu(Point location) { return nullptr; }
+    // Shows the selected branch's notes.
+    virtual void showBranchNotes() {}
 
     // The document's place at the end of the canvas's action chain; null
     // when it takes no actions.

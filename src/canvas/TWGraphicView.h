@@ -18,13 +18,17 @@ class Font;
 class SpellableTextView;
 class TWCanvasHost;
 class TWDragTracker;
+class TWEnclosedGraphic;
 class TWGraphic;
+class TWGraphicDrags;
 class TWMap;
 class TWMapBranch;
 class TWMapPainter;
 class TWMapsDoc;
 class TWSnapLine;
 class TWTextArea;
+class QDrag;
+class QMimeData;
 
 // The map canvas: shows the current map of its document at 72 dpi times the
 // map's zoom and turns keys, the wheel and drags into the model's undoable
@@ -190,6 +194,50 @@ public:
     // The visible part of the canvas as it is drawn now.
     QImage renderVisibleImage();
 
+    // ======== the mouse: press dispatch, tool modes, pointer highlight ========
+    // (TWGraphicView_Mouse.cpp, TWGraphicView_Tools.cpp)
+    void lockDrawingMode() { m_modeLockedIn = true; }
+    void unlockDrawingMode() { m_modeLockedIn = false; }
+    // The picture name of the tool mode's cursor; empty in select mode.
+    QString modeCursorName() const { return m_modeCursorName; }
+    // What a link line from or to the graphic attaches to: an attached
+    // graphic itself, else its branch's shape; null for none, a connection
+    // or a link line.
+    static std::shared_ptr<TWGraphic>
+    graphicForLinkingToFromGraphic(const std::shared_ptr<TWGraphic> &graphic);
+    // The graphic highlighted under the pointer by the add, graft and link tools.
+    std::shared_ptr<TWGraphic> animatingGraphic() const { return m_animatingGraphic.lock(); }
+    // Ends the old highlight when the graphic changes.
+    void setAnimatingGraphic(const std::shared_ptr<TWGraphic> &graphic);
+    // Advances the highlight one step, 1 to 10 round.
+    void stepAnimation();
+    int animationStep() const { return m_animationStep; }
+    // Milliseconds between highlight steps while the pointer rests on a graphic.
+    void setHighlightInterval(int ms) { m_highlightInterval = ms; }
+    // The selectable graphics the rectangle touches, in drawing order.
+    QList<std::shared_ptr<TWGraphic>> graphicsIntersectingRect(Rect rect) const;
+    // The drags that move and reparent graphics. Without them a press on a
+    // graphic selects it and nothing more.
+    void setGraphicDrags(std::shared_ptr<TWGraphicDrags> drags);
+    TWGraphicDrags *graphicDrags() const { return m_graphicDrags.get(); }
+    // The keys held at the latest mouse event of the drag (Shift frees a
+    // knob's aspect ratio at every step).
+    Qt::KeyboardModifiers dragModifiers() const { return m_dragModifiers; }
+    // The adornment being dragged out of its branch, while that drag lasts.
+    const std::shared_ptr<TWEnclosedGraphic> &draggingEnclosedGraphic() const
+    {
+        return m_draggingEnclosedGraphic;
+    }
+    void setDraggingEnclosedGraphic(std::shared_ptr<TWEnclosedGraphic> record)
+    {
+        m_draggingEnclosedGraphic = std::move(record);
+    }
+    // Runs a drag that leaves the canvas; QDrag::exec unless replaced (tests).
+    void setDragExecutor(std::function<void(QDrag &)> executor);
+    // The data an adornment drag carries: its package path.
+    static QMimeData *adornmentMimeData(const TWEnclosedGraphic &record);
+    static inline const QString AdornmentPasteboardType = QStringLiteral("TWAdornmentPBoard");
+
     // --- in-place text editing (TWGraphicView_Editing.cpp) ---
     // The editor laid over the edited text; made with the canvas.
     SpellableTextView *editorView() const;
@@ -232,6 +280,9 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
 
@@ -289,6 +340,34 @@ private:
     TWResponder *m_editorResponder = nullptr;
     TWActionRouter m_router;
     std::vector<ObserverToken> m_observers;
+
+    // --- the mouse (TWGraphicView_Mouse.cpp, TWGraphicView_Tools.cpp) ---
+    void mouseDown(QPointF point, Qt::KeyboardModifiers modifiers, int clickCount);
+    void rightMouseDown(QPointF point, QPoint globalPoint);
+    // `hit`: the graphic under the pointer.
+    void selectAndTrack(QPointF point, Qt::KeyboardModifiers modifiers,
+                        std::shared_ptr<TWGraphic> hit);
+    void selectOnly(const std::shared_ptr<TWGraphic> &graphic);
+    void returnToSelectModeUnlessLocked();
+    bool clickIndicators(const std::shared_ptr<TWGraphic> &hit, Point p, QPointF point);
+    void openHyperlinkAreas(const TWGraphic &hit, Point p);
+    bool dragAdornment(const std::shared_ptr<TWGraphic> &hit);
+    void reparentDrag(const std::shared_ptr<TWGraphic> &graphic, QPointF point);
+    void addBranchAtPoint(Point p);
+    void forgetDragCoordinates();
+    void updateModeCursor(bool option);
+    void highlightUnderPointer(QPointF point);
+
+    std::weak_ptr<TWGraphic> m_animatingGraphic;
+    int m_animationStep = 0;
+    QTimer m_highlightTimer;
+    bool m_highlightTimerConnected = false;
+    int m_highlightInterval = 500;
+    QString m_modeCursorName;
+    std::shared_ptr<TWGraphicDrags> m_graphicDrags;
+    Qt::KeyboardModifiers m_dragModifiers;
+    std::shared_ptr<TWEnclosedGraphic> m_draggingEnclosedGraphic;
+    std::function<void(QDrag &)> m_dragExecutor;
 
     // In-place editing state, made with the canvas (TWGraphicView_Editing.cpp).
     struct EditingState;

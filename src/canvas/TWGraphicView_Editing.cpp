@@ -170,8 +170,6 @@ struct TWGraphicView::EditingState
     std::optional<AttributedString> storedText;
     Rect storedBounds;
     QTimer dirivOzazTimer;
-    int lastMode = TWGraphicView::SelectMode;
-    bool endingForModeChange = false;
     std::vector<ObserverToken> observers;
 
     ~EditingState() { delete editor.data(); }
@@ -212,21 +210,6 @@ TWGraphicView::EditingState *TWGraphicView::makeEditingState(TWGraphicView *view
             view->startEditingTextArea(textArea);
         else if (view->editingTextArea() == textArea.get())
             view->endEditingTextArea();
-    });
-    // A change of tool ends the editing, split by the rules of the mode left.
-    on(TWGraphicView::DrawingModeDidChangeNotification, [view, state](const Notification &n) {
-        if (n.sender.identity() != view)
-            return;
-        const int now = view->m_drawingMode;
-        const int left = state->lastMode;
-        state->lastMode = now;
-        if (!view->editingTextArea())
-            return;
-        state->endingForModeChange = true;
-        view->m_drawingMode = left;
-        view->endEditingTextArea();
-        view->m_drawingMode = now;
-        state->endingForModeChange = false;
     });
     on(TWMapBranch::EndEditingTextNotification,
        [view](const Notification &) { view->endEditingTextNotification(); });
@@ -576,8 +559,14 @@ void TWGraphicView::endEditingTextArea()
     setEditingTextArea(nullptr);
     if (textArea->isEditing())
         textArea->setIsEditing(false);
-    if (m_drawingMode == RapidEntryMode && !m_modeLockedIn && !m_editing->endingForModeChange)
-        setDrawingMode(SelectMode);
+    // An unlocked rapid entry ends with its edit, once the event is handled:
+    // an edit ended by a change of tool leaves the new tool alone.
+    if (m_drawingMode == RapidEntryMode && !m_modeLockedIn) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_drawingMode == RapidEntryMode && !m_modeLockedIn && !m_editingTextArea)
+                setDrawingMode(SelectMode);
+        });
+    }
     setNeedsDisplayInRect(frame.insetBy(-1, -1));
     setNeedsDisplayInRect(textArea->drawingBounds());
     setFocus(Qt::OtherFocusReason);

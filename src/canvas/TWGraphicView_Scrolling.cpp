@@ -227,45 +227,6 @@ void TWGraphicView::scrollWithEvent(QPointF viewportPoint)
     beginTracking(std::make_unique<TWPanTracker>(), viewportPoint);
 }
 
-void TWGraphicView::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton && !m_tracker &&
-        (m_drawingMode == PanMode || m_spaceBarPressed)) {
-        scrollWithEvent(event->position());
-        event->accept();
-        return;
-    }
-    QAbstractScrollArea::mousePressEvent(event);
-}
-
-void TWGraphicView::mouseMoveEvent(QMouseEvent *event)
-{
-    if (!m_tracker) {
-        QAbstractScrollArea::mouseMoveEvent(event);
-        return;
-    }
-    m_lastDragPoint = event->position();
-    m_tracker->move(*this, m_lastDragPoint);
-    const bool outside = !viewport()->rect().contains(m_lastDragPoint.toPoint());
-    if (outside && m_tracker && m_tracker->autoscrolls()) {
-        if (!m_autoscrollTimer.isActive())
-            m_autoscrollTimer.start(m_autoscrollInterval);
-    } else {
-        m_autoscrollTimer.stop();
-    }
-    event->accept();
-}
-
-void TWGraphicView::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (m_tracker && event->button() == Qt::LeftButton) {
-        endTracking(event->position());
-        event->accept();
-        return;
-    }
-    QAbstractScrollArea::mouseReleaseEvent(event);
-}
-
 void TWPanTracker::begin(TWGraphicView &view, QPointF point)
 {
     m_grabbed = view.mapPointFromViewport(point);
@@ -282,22 +243,6 @@ void TWPanTracker::end(TWGraphicView &view, QPointF point)
     move(view, point);
     if (!view.modeLockedIn())
         view.setDrawingMode(TWGraphicView::SelectMode);
-}
-
-// --- tool modes ---
-
-void TWGraphicView::setDrawingMode(int mode)
-{
-    if (mode == m_drawingMode)
-        return;
-    m_drawingMode = mode;
-    NotificationCenter::defaultCenter().post(DrawingModeDidChangeNotification, this);
-}
-
-void TWGraphicView::setCreatingNewLinkLine(bool creating)
-{
-    m_modeLockedIn = false;
-    setDrawingMode(creating ? LinkLineMode : SelectMode);
 }
 
 // --- the poof ---

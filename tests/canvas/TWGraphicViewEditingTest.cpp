@@ -82,11 +82,12 @@ TEST_F(CanvasEditing, RapidEntrySplitsMarkersIntoChildrenWhenEditingEnds)
             kid->remove();
         root->enclosedTextArea()->setString("root");
         settle();
-        view.setModeLockedIn(c.locked);
         view.setDrawingMode(TWGraphicView::RapidEntryMode);
+        view.setModeLockedIn(c.locked);
         edit(root);
         type({Qt::Key_A, Qt::Key_Return, Qt::Key_B, Qt::Key_Return, Qt::Key_Return, Qt::Key_C,
               Qt::Key_Escape});
+        QCoreApplication::processEvents(); // the mode follows after the key
         settle();
         EXPECT_EQ(view.editingTextArea(), nullptr);
         EXPECT_EQ(BranchTest::nameOf(*root), "a");
@@ -117,8 +118,8 @@ TEST_F(CanvasEditing, RapidEntrySplitsFinishedSegmentsAPauseAfterTheLastKeystrok
          {"b"},
          QStringLiteral("a\uFFFCc")},
     };
-    view.setModeLockedIn(true);
     view.setDrawingMode(TWGraphicView::RapidEntryMode);
+    view.setModeLockedIn(true);
     for (const auto &c : cases) {
         for (const auto &kid : root->children())
             kid->remove();
@@ -155,8 +156,8 @@ TEST_F(CanvasEditing, ReturnMakesAMarkerOnlyInRapidEntry)
         {TWGraphicView::RapidEntryMode, kMarker},
     };
     for (const auto &c : cases) {
-        view.setModeLockedIn(true);
         view.setDrawingMode(c.mode);
+        view.setModeLockedIn(true);
         edit(root);
         typeText("x");
         type({Qt::Key_Return});
@@ -540,8 +541,8 @@ TEST_F(CanvasEditing, EditorTextIsDrawnAtTheCanvasScale)
         QTest::qWaitForWindowExposed(&view);
     }
     map->setContinuousSpellCheck(true);
-    view.setModeLockedIn(true);
     view.setDrawingMode(TWGraphicView::RapidEntryMode);
+    view.setModeLockedIn(true);
 
     QList<int> inkHeights;
     for (const int zoom : {100, 200}) {
@@ -578,30 +579,33 @@ TEST_F(CanvasEditing, EditorTextIsDrawnAtTheCanvasScale)
     EXPECT_NEAR(double(inkHeights[1]) / inkHeights[0], 2.0, 0.35);
 }
 
-TEST_F(CanvasEditing, ChangingTheToolEndsEditingSplitByTheModeLeft)
+TEST_F(CanvasEditing, LeavingRapidEntryEndsEditingAndSplits)
 {
     const struct
     {
         int from;
         int to;
+        bool editingAfter;
         QStringList children;
     } cases[] = {
-        {TWGraphicView::RapidEntryMode, TWGraphicView::SelectMode, {"b"}},
-        {TWGraphicView::SelectMode, TWGraphicView::ZoomMode, {}},
+        {TWGraphicView::RapidEntryMode, TWGraphicView::SelectMode, false, {"b"}},
+        {TWGraphicView::SelectMode, TWGraphicView::ZoomMode, true, {}},
     };
     for (const auto &c : cases) {
         for (const auto &kid : root->children())
             kid->remove();
         settle();
-        view.setModeLockedIn(true);
         view.setDrawingMode(c.from);
+        view.setModeLockedIn(true);
         edit(root);
         type({Qt::Key_A, Qt::Key_Return, Qt::Key_B});
         view.setDrawingMode(c.to);
+        QCoreApplication::processEvents();
         settle();
-        EXPECT_EQ(view.editingTextArea(), nullptr) << c.from;
+        EXPECT_EQ(view.editingTextArea() != nullptr, c.editingAfter) << c.from;
         EXPECT_EQ(view.drawingMode(), c.to);
         EXPECT_EQ(childNames(root), c.children) << c.from;
+        view.endEditingTextArea();
         view.setDrawingMode(TWGraphicView::SelectMode);
     }
 }

@@ -1,0 +1,182 @@
+// Start-up and opening as a user sees them: the program started in a child
+// process until its new document's canvas has painted, and a generated
+// document of 10,000 branches read alone, then read and shown in its window
+// until the canvas's first paint.
+#include "BranchDocumentGenerator.h"
+#include "application/TWDocument.h"
+#include "application/TWDocumentWindow.h"
+#include "canvas/TWGraphicView.h"
+#include "drawing/TWMapLayout.h"
+#include "model/TWFileIO.h"
+#include "model/TWMapsDoc.h"
+#include "platform/NotificationQueue.h"
+#include "platform/TWPreferences.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QApplication &application()
+{
+    static int argc = 1;
+    static char name[] = "bench_document_window";
+    static char *argv[] = {name, nullptr};
+    // Never freed: Qt's caches must not be torn down after the documents.
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
+}
+
+QTemporaryDir &folder()
+{
+    static QTemporaryDir *dir = new QTemporaryDir;
+    return *dir;
+}
+
+// The preferences of this run, apart from the user's.
+UserDefaults &defaults()
+{
+    static UserDefaults *d = [] {
+        auto *made = new UserDefaults(folder().filePath("defaults.ini"));
+        new UserDefaults::Scope(made);
+        TWPreferences::registerDefaults();
+        return made;
+    }();
+    return *d;
+}
+
+QString generatedDocument(int branches)
+{
+    const QString path = folder().filePath(QStringLiteral("generated-%1.tweb").arg(branches));
+    if (!QFileInfo::exists(path)) {
+        // Saved laid out, as a user keeps a map: the window shows a part of it.
+        auto document = BranchDocument::makeDocument(branches);
+        document->currentMap()->setLayoutServices(std::make_shared<TWMapLayout>());
+        TWMapLayout::autoArrange(*document->currentMap());
+        if (document->saveToFile(path) != TWFileIO::SaveSucceeded)
+            return QString();
+        document->detach();
+    }
+    return path;
+}
+
+class FirstPaint : public QObject
+{
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+// The program from its start to the first paint of a new document's canvas.
+void BM_StartToFirstPaint(benchmark::State &state)
+{
+    application();
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/thinkweb");
+    if (!QFileInfo(program).isExecutable()) {
+        state.SkipWithError("the program is not built beside the benchmark");
+        return;
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder().filePath("config"));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), folder().filePath("state"));
+    for (auto _ : state) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QElapsedTimer clock;
+        clock.start();
+        process.start(program, {QStringLiteral("--quit-after-first-paint")});
+        if (!process.waitForFinished(20000) || process.exitCode() != 0) {
+            process.kill();
+            state.SkipWithError("the program did not paint and quit");
+            return;
+        }
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+    }
+}
+BENCHMARK(BM_StartToFirstPaint)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// Reading the document as the document does, without a window.
+void BM_LoadDocumentAlone(benchmark::State &state)
+{
+    application();
+    defaults();
+    const QString path = generatedDocument(int(state.range(0)));
+    for (auto _ : state) {
+        auto document = std::make_unique<TWDocument>();
+        if (!document->readFromFile(path)) {
+            state.SkipWithError("the generated document did not load");
+            return;
+        }
+        state.PauseTiming();
+        document.reset();
+        NotificationQueue::defaultQueue().flush();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LoadDocumentAlone)->Arg(10000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// Reading it and showing it in its window until the canvas has painted;
+// "window_s" is what the window adds to the reading.
+void BM_OpenToFirstPaintedWindow(benchmark::State &state)
+{
+    application();
+    defaults();
+    const QString path = generatedDocument(int(state.range(0)));
+    double loading = 0, showing = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        auto document = std::make_unique<TWDocument>();
+        if (!document->readFromFile(path)) {
+            state.SkipWithError("the generated document did not load");
+            return;
+        }
+        const qint64 loaded = clock.nsecsElapsed();
+        document->makeWindowControllers();
+        FirstPaint paint;
+        document->graphicView()->viewport()->installEventFilter(&paint);
+        document->documentWindow()->resize(1280, 800);
+        document->showWindows();
+        QElapsedTimer limit;
+        limit.start();
+        while (!paint.painted && limit.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const qint64 shown = clock.nsecsElapsed();
+        if (!paint.painted) {
+            state.SkipWithError("the canvas never painted");
+            return;
+        }
+        state.SetIterationTime(double(shown) / 1e9);
+        loading += double(loaded) / 1e9;
+        showing += double(shown - loaded) / 1e9;
+        document->graphicView()->viewport()->removeEventFilter(&paint);
+        document.reset();
+        NotificationQueue::defaultQueue().flush();
+    }
+    state.counters["load_s"] = loading / double(state.iterations());
+    state.counters["window_s"] = showing / double(state.iterations());
+}
+BENCHMARK(BM_OpenToFirstPaintedWindow)
+    ->Arg(10000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,176 @@
+#include "application/DocumentController.h"
+
+#include "application/ApplicationMenus.h"
+#include "application/TWApplication.h"
+#include "application/TWDocument.h"
+#include "application/TWDocumentWindow.h"
+#include "platform/Alerts.h"
+#include "platform/TWLocalizedString.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+
+namespace {
+QString dadoZiz(const char *key)
+{
+    return TWLocalizedString(StringTable::DadoZiz, key);
+}
+
+QString canonicalPath(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+} // namespace
+
+TWDocumentController::TWDocumentController(QObject *parent) : QObject(parent)
+{
+    m_willCloseObserver = NotificationCenter::defaultCenter().observe(
+        Document::WillCloseNotification, nullptr,
+        [this](const Notification &n) { documentWillClose(n); });
+}
+
+TWDocumentController::~TWDocumentController()
+{
+    m_willCloseObserver = ObserverToken();
+    m_documents.clear();
+}
+
+QList<Document *> TWDocumentController::documents() const
+{
+    QList<Document *> list;
+    for (const auto &document : m_documents)
+        list << document.get();
+    return list;
+}
+
+Document *TWDocumentController::currentDocument() const
+{
+    // A sheet or panel in front belongs to the document window under it.
+    for (QWidget *window = QApplication::activeWindow(); window; window = window->parentWidget()) {
+        Document *document = Document::forWindow(window->window());
+        if (document && documents().contains(document))
+            return document;
+    }
+    return nullptr;
+}
+
+TWDocument *TWDocumentController::documentForPath(const QString &path) const
+{
+    const QString wanted = canonicalPath(path);
+    for (const auto &document : m_documents)
+        if (!document->fileName().isEmpty() && canonicalPath(document->fileName()) == wanted)
+            return document.get();
+    return nullptr;
+}
+
+Document *TWDocumentController::newDocument()
+{
+    return addDocument(TWDocument::makeUntitled(), true);
+}
+
+Document *TWDocumentController::openDocument(const QUrl &url, bool display)
+{
+    const QString path = url.toLocalFile();
+    if (TWDocument *open = documentForPath(path)) {
+        if (display && m_showsWindows)
+            open->showWindows();
+        return open;
+    }
+    auto document = std::make_unique<TWDocument>();
+    TWDocument::LoadError error;
+    if (!document->readFromFile(path, TWDocument::DocumentType, &error)) {
+        Alerts::current().runAlertPanel(
+            dadoZiz("The document “%1” could not be opened.").arg(QFileInfo(path).fileName()),
+            error.reason, {TWLocalizedString(StringTable::General, "OK")});
+        return nullptr;
+    }
+    return addDocument(std::move(document), display);
+}
+
+TWDocument *TWDocumentController::addDocument(std::unique_ptr<TWDocument> document, bool display)
+{
+    if (!document)
+        return nullptr;
+    TWDocument *added = document.get();
+    m_documents.push_back(std::move(document));
+    added->makeWindowControllers();
+    if (auto *window = added->documentWindow()) {
+        addFileMenu(added, window->menuBar());
+        if (TWApplication *application = TWApplication::shared())
+            addApplicationMenus(window->menuBar(), *application);
+    }
+    emit documentAdded(added);
+    if (display && m_showsWindows)
+        added->showWindows();
+    return added;
+}
+
+void TWDocumentController::addFileMenu(TWDocument *document, QMenuBar *menuBar)
+{
+    QMenu *file = menuBar->addMenu(dadoZiz("File"));
+    file->addAction(dadoZiz("New"), QKeySequence::New, this, [this] { newDocument(); });
+    file->addAction(dadoZiz("Open..."), QKeySequence::Open, this,
+                    [this] { openDocumentWithPanel(); });
+    file->addSeparator();
+    file->addAction(dadoZiz("Close"), QKeySequence::Close, document, [document] {
+        if (QWidget *window = document->mainWindow())
+            window->close();
+    });
+    file->addAction(dadoZiz("Save"), QKeySequence::Save, document,
+                    [document] { document->save(); });
+    file->addAction(dadoZiz("Save As..."), QKeySequence::SaveAs, document,
+                    [document] { document->saveAs(); });
+    QAction *revert = file->addAction(dadoZiz("Revert to Saved"), this,
+                                      [this, document] { revertDocument(document); });
+    connect(file, &QMenu::aboutToShow, revert, [revert, document] {
+        revert->setEnabled(!document->fileName().isEmpty() && document->isDocumentEdited());
+    });
+}
+
+void TWDocumentController::openDocumentWithPanel()
+{
+    Alerts::OpenPanelOptions options;
+    options.title = dadoZiz("Open");
+    options.fileTypes = {QStringLiteral("tweb"), QStringLiteral("TWEB")};
+    options.allowsMultipleSelection = true;
+    for (const QString &path : Alerts::current().runOpenPanel(options)) {
+        // Other kinds of files go to their importers.
+        if (TWApplication *application = TWApplication::shared())
+            application->openFile(path);
+        else
+            openDocument(QUrl::fromLocalFile(path), true);
+    }
+}
+
+void TWDocumentController::revertDocument(TWDocument *document)
+{
+    if (!document || document->fileName().isEmpty())
+        return;
+    const int answer = Alerts::current().runAlertPanel(
+        dadoZiz("Do you want to revert to the most recently saved version of the document “%1”?")
+            .arg(document->displayName()),
+        dadoZiz("Your current changes will be lost."),
+        {dadoZiz("Revert"), TWLocalizedString(StringTable::General, "Cancel")});
+    if (answer == 0)
+        document->revertToSaved();
+}
+
+void TWDocumentController::documentWillClose(const Notification &notification)
+{
+    for (auto it = m_documents.begin(); it != m_documents.end(); ++it) {
+        if (it->get() != notification.sender.identity())
+            continue;
+        // Freed once the close has run its course.
+        TWDocument *closing = it->release();
+        m_documents.erase(it);
+        closing->deleteLater();
+        return;
+    }
+}

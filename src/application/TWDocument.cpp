@@ -1,0 +1,342 @@
+// The document: its file, its maps document and edited state.
+
+#include "application/TWDocument.h"
+
+#include "application/TWDocumentViewController.h"
+#include "application/TWDocumentWindow.h"
+#include "canvas/TWGraphicView.h"
+#include "drawing/TWMapLayout.h"
+#include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWFileIO.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "platform/Alerts.h"
+#include "platform/TWLocalizedString.h"
+#include "platform/TWPreferences.h"
+#include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
+#include "support/AttributedString.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+QString dadoZiz(const char *key)
+{
+    return TWLocalizedString(StringTable::DadoZiz, key);
+}
+} // namespace
+
+TWDocument::TWDocument() : m_undoManager(std::make_shared<UndoManager>())
+{
+    // Every closed step is one change; undo takes one back, redo adds it again.
+    connect(m_undoManager.get(), &UndoManager::groupClosed, this,
+            [this] { setChangeCount(m_changeCount + 1); });
+    connect(m_undoManager.get(), &UndoManager::didUndo, this,
+            [this] { setChangeCount(m_changeCount - 1); });
+    connect(m_undoManager.get(), &UndoManager::didRedo, this,
+            [this] { setChangeCount(m_changeCount + 1); });
+    if (UserDefaults::standard().boolForKey(TWPreferences::DebugBindingsKey))
+        m_bindings.emplace();
+}
+
+TWDocument::~TWDocument()
+{
+    delete m_window.data();
+    if (m_bindings)
+        qDebug().noquote() << "Bindings:" << *m_bindings;
+    m_bindings.reset();
+    m_undoManager->removeAllActions();
+    m_observers.clear();
+    m_mapTabsObserver = ObserverToken();
+    if (m_mapsDocument) {
+        m_mapsDocument->setDocument(nullptr);
+        m_mapsDocument->detach();
+    }
+}
+
+std::unique_ptr<TWDocument> TWDocument::makeUntitled(const QString &type)
+{
+    if (type != DocumentType)
+        return nullptr;
+    auto document = std::make_unique<TWDocument>();
+    document->setMapsDocument(TWMapsDoc::create());
+    return document;
+}
+
+// --- reading and writing ---
+
+bool TWDocument::readFromFile(const QString &path, const QString &type, LoadError *error)
+{
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = LoadError{LoadErrorDomain, 0, reason};
+        return false;
+    };
+    if (type != DocumentType)
+        return fail(dadoZiz("Thinkweb is currently unable to load files of type: %@")
+                        .replace(QLatin1String("%@"), type));
+    QString reason;
+    std::shared_ptr<TWMapsDoc> maps = TWFileIO::readDocumentFromFile(path, &reason);
+    // A file that gives nothing leaves what the document shows.
+    if (!maps)
+        return fail(reason);
+    setMapsDocument(std::move(maps));
+    setFileName(path);
+    m_mapsDocument->processFlags();
+    return true;
+}
+
+int TWDocument::writeToFile(const QString &path, const QString &)
+{
+    if (!m_mapsDocument)
+        return TWFileIO::SaveNoDictionary;
+    // Edits whose layout is still pending are saved laid out.
+    if (TWGraphicView *view = graphicView())
+        view->performPendingLayout();
+    m_mapsDocument->setFilename(path);
+    const int code = TWFileIO::saveDocument(*m_mapsDocument, path);
+    // A failed save keeps the document edited, so closing still asks.
+    if (code == TWFileIO::SaveSucceeded)
+        clearChangeCount();
+    return code;
+}
+
+void TWDocument::reportSaveError(int code)
+{
+    Alerts::current().runAlertPanel(
+        dadoZiz("The document could not be saved."),
+        dadoZiz("The document “%1” could not be saved (error %2).").arg(displayName()).arg(code),
+        {TWLocalizedString(StringTable::General, "OK")});
+}
+
+bool TWDocument::save()
+{
+    if (m_fileName.isEmpty())
+        return saveAs();
+    if (keepBackupFile() && QFileInfo::exists(m_fileName)) {
+        const QFileInfo info(m_fileName);
+        const QString backup = info.absolutePath() + u'/' + info.completeBaseName() +
+                               QStringLiteral("~.") + info.suffix();
+        QFile::remove(backup);
+        if (!QFile::copy(m_fileName, backup))
+            qWarning("Could not keep a backup of %s", qPrintable(m_fileName));
+    }
+    const int code = writeToFile(m_fileName);
+    if (code != TWFileIO::SaveSucceeded) {
+        reportSaveError(code);
+        return false;
+    }
+    return true;
+}
+
+bool TWDocument::saveAs()
+{
+    Alerts::SavePanelOptions options;
+    options.title = dadoZiz("Save As");
+    options.fileTypes = {QStringLiteral("tweb")};
+    options.fileName = m_fileName.isEmpty() ? displayName() + QStringLiteral(".tweb")
+                                            : QFileInfo(m_fileName).fileName();
+    if (!m_fileName.isEmpty())
+        options.directory = QFileInfo(m_fileName).absolutePath();
+    std::optional<QString> path = Alerts::current().runSavePanel(options);
+    if (!path)
+        return false;
+    if (QFileInfo(*path).suffix().compare(u"tweb", Qt::CaseInsensitive) != 0)
+        path->append(QStringLiteral(".tweb"));
+    const int code = writeToFile(*path);
+    if (code != TWFileIO::SaveSucceeded) {
+        reportSaveError(code);
+        return false;
+    }
+    setFileName(*path);
+    return true;
+}
+
+bool TWDocument::revertToSaved()
+{
+    if (m_fileName.isEmpty())
+        return false;
+    LoadError error;
+    if (!readFromFile(m_fileName, DocumentType, &error)) {
+        Alerts::current().runAlertPanel(dadoZiz("The document could not be reverted."),
+                                        error.reason,
+                                        {TWLocalizedString(StringTable::General, "OK")});
+        return false;
+    }
+    m_undoManager->removeAllActions();
+    clearChangeCount();
+    if (m_viewController)
+        m_viewController->restoreVisibleRectForCurrentMap();
+    return true;
+}
+
+void TWDocument::setMapsDocument(std::shared_ptr<TWMapsDoc> mapsDocument)
+{
+    if (mapsDocument == m_mapsDocument)
+        return;
+    if (TWGraphicView *view = graphicView())
+        view->setDocument(nullptr);
+    if (m_mapsDocument) {
+        m_mapsDocument->setDocument(nullptr);
+        m_mapsDocument->detach();
+    }
+    m_mapsDocument = std::move(mapsDocument);
+    if (m_mapsDocument) {
+        m_mapsDocument->setDocument(this);
+        m_mapsDocument->setUndoManager(m_undoManager);
+        installLayout();
+    }
+    if (TWGraphicView *view = graphicView())
+        view->setDocument(this);
+    if (m_viewController) {
+        observeMapsDocument();
+        m_viewController->mapsDocumentDidChange();
+        syncZoomSlider();
+    }
+}
+
+void TWDocument::installLayout()
+{
+    if (!m_mapsDocument)
+        return;
+    // Maps do no automatic layout until they are given it.
+    for (const std::shared_ptr<TWMap> &map : m_mapsDocument->maps())
+        if (!dynamic_cast<TWMapLayout *>(&map->layoutServices()))
+            map->setLayoutServices(std::make_shared<TWMapLayout>());
+}
+
+void TWDocument::setFileName(const QString &path)
+{
+    m_fileName = path;
+    if (m_mapsDocument)
+        m_mapsDocument->setFilename(path.isEmpty() ? std::nullopt : std::optional<QString>(path));
+    if (m_window)
+        m_window->setWindowTitle(displayName() + QStringLiteral("[*]"));
+}
+
+QString TWDocument::displayName() const
+{
+    return m_fileName.isEmpty() ? dadoZiz("Untitled") : QFileInfo(m_fileName).completeBaseName();
+}
+
+bool TWDocument::keepBackupFile() const
+{
+    return UserDefaults::standard().boolForKey(TWPreferences::SaveBackupSwitchKey);
+}
+
+void TWDocument::setChangeCount(int count)
+{
+    const bool wasEdited = isDocumentEdited();
+    m_changeCount = count;
+    if (m_window)
+        m_window->setDocumentEdited(isDocumentEdited());
+    if (wasEdited != isDocumentEdited())
+        emit documentEditedChanged(isDocumentEdited());
+}
+
+void TWDocument::clearChangeCount()
+{
+    setChangeCount(0);
+}
+
+// --- print settings ---
+
+OrderedDictionary TWDocument::printInfo() const
+{
+    const TWMapsDoc *maps = m_mapsDocument.get();
+    if (!maps || !maps->currentMap())
+        return OrderedDictionary();
+    return maps->currentMap()->printSetupDictionary();
+}
+
+void TWDocument::setPrintInfo(const OrderedDictionary &printInfo)
+{
+    if (!m_mapsDocument || !m_mapsDocument->currentMap())
+        return;
+    m_mapsDocument->currentMap()->setPrintSetupDictionary(printInfo);
+    if (m_viewController)
+        m_viewController->printInfoDidChange();
+}
+
+// --- observer recording ---
+
+void TWDocument::addObserver(const QString &keyPath, const void *observer)
+{
+    if (m_bindings)
+        (*m_bindings)[keyPath].append(observer);
+}
+
+void TWDocument::removeObserver(const QString &keyPath, const void *observer)
+{
+    if (!m_bindings)
+        return;
+    auto it = m_bindings->find(keyPath);
+    if (it != m_bindings->end())
+        it->removeOne(observer);
+}
+
+// --- the canvas's host ---
+
+void TWDocument::selectDadoZizTitle()
+{
+    TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
+    if (!map || !map->root() || !map->root()->enclosedTextArea())
+        return;
+    map->removeAllSelectedGraphics();
+    map->insertObjectInSelectedGraphicsAtIndex(map->root()->enclosedTextArea(), 0);
+    if (TWGraphicView *view = graphicView())
+        view->centerRoot();
+}
+
+void TWDocument::saveTheme()
+{
+    // The theme panels come with the themes; until then there is nothing to open.
+    Alerts::current().beep();
+}
+
+void TWDocument::addNewDefaultGraphicAtSavedLocation(Point location)
+{
+    if (TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr)
+        map->publicCreateChildrenOfType(-1, std::nullopt, true, location);
+}
+
+bool TWDocument::editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &)
+{
+    // No embedding framework on this platform.
+    return false;
+}
+
+void TWDocument::saveVisibleRectForCurrentMap()
+{
+    if (m_viewController)
+        m_viewController->saveVisibleRectForCurrentMap();
+}
+
+void TWDocument::restoreVisibleRectForCurrentMap()
+{
+    installLayout();
+    if (m_viewController)
+        m_viewController->restoreVisibleRectForCurrentMap();
+    syncZoomSlider();
+}
+
+void TWDocument::selectMapInMapsArrayController(const std::shared_ptr<TWMap> &) {}
+
+// --- following the selection ---
+
+void TWDocument::selectionChanged(const Notification &notification)
+{
+    TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
+    if (!map || notification.sender.identity() != map || map->countOfSelectedGraphics() == 0)
+        return;
+    const auto textArea = std::dynamic_pointer_cast<TWTextArea>(map->selectedGraphics().first());
+    if (!textArea || textArea->text().isEmpty())
+        return;
+    const QVariant font = textArea->text().attribute(NSFontAttributeName, 0);
+    if (font.isValid())
+        emit selectedFontChanged(font);
+}

@@ -1,0 +1,459 @@
+#include "application/TWDocumentViewController.h"
+
+#include "application/TWDocument.h"
+#include "application/TWScaleView.h"
+#include "application/TWZoomView.h"
+#include "canvas/TWGraphicView.h"
+#include "graphics/TWGraphic.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "platform/NotificationQueue.h"
+
+#include <QEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+
+TWPrintCanvas::~TWPrintCanvas() = default;
+
+TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget *parent)
+    : QObject(parent), m_document(document)
+{
+    m_scrollView = new QScrollArea(parent);
+    m_scrollView->setObjectName(QStringLiteral("mainScrollView"));
+    m_scrollView->setFrameShape(QFrame::NoFrame);
+    m_scrollView->setWidgetResizable(false);
+    m_scrollView->setBackgroundRole(QPalette::Mid);
+    m_scrollView->setAutoFillBackground(true);
+    // The canvas scrolls the map itself; the outer area only holds the layers.
+    m_scrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrollView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrollView->viewport()->installEventFilter(this);
+
+    m_printCanvas = std::make_unique<TWScreenCanvas>(*this);
+
+    m_zoomView = new TWZoomView;
+    m_zoomView->setGeometry(0, 0, 1000, 1000);
+    m_scaleView = new TWScaleView(m_zoomView);
+    m_scaleView->setGeometry(0, 0, 1000, 1000);
+    m_graphicView = new TWGraphicView(m_scaleView);
+    m_graphicView->setGeometry(0, 0, 100, 100);
+    m_graphicView->viewport()->installEventFilter(this);
+    // Scroll bars always shown, as document windows have them: the canvas's
+    // visible part does not change with the map's size.
+    m_graphicView->setFrameShape(QFrame::NoFrame);
+    m_graphicView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_graphicView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_graphicView->setDocument(document);
+    m_scrollView->setWidget(m_zoomView);
+
+    registerForNotifications();
+    if (TWMap *map = currentMap()) {
+        setScaleAmount(map->scaleAmount());
+        setZoomAmount(map->zoomAmount());
+    }
+    update();
+}
+
+TWDocumentViewController::~TWDocumentViewController()
+{
+    m_observers.clear();
+}
+
+QWidget *TWDocumentViewController::printLayer() const
+{
+    return m_printView ? m_printView.data() : static_cast<QWidget *>(m_scaleView);
+}
+
+void TWDocumentViewController::insertPrintView(QWidget *printView)
+{
+    if (!printView || printView == m_printView)
+        return;
+    printView->setParent(m_zoomView);
+    m_scaleView->setParent(printView);
+    m_printView = printView;
+    printView->show();
+    m_scaleView->show();
+    updateViews();
+}
+
+void TWDocumentViewController::setPrintCanvasController(std::unique_ptr<TWPrintCanvas> controller)
+{
+    m_printCanvas = controller ? std::move(controller) : std::make_unique<TWScreenCanvas>(*this);
+    m_printCanvas->calculatePrintablePageSize();
+    update();
+}
+
+TWMapsDoc *TWDocumentViewController::mapsDocument() const
+{
+    return m_document ? m_document->mapsDocument() : nullptr;
+}
+
+TWMap *TWDocumentViewController::currentMap() const
+{
+    const TWMapsDoc *maps = mapsDocument();
+    return maps ? maps->currentMap().get() : nullptr;
+}
+
+QSize TWDocumentViewController::contentSize() const
+{
+    return m_scrollView ? m_scrollView->viewport()->size() : QSize();
+}
+
+void TWDocumentViewController::registerForNotifications()
+{
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    m_observedMapsDocument = mapsDocument();
+    const void *maps = m_observedMapsDocument;
+    auto on = [&](const QString &name, const void *sender, void (TWDocumentViewController::*f)()) {
+        m_observers.push_back(center.observe(name, sender, [this, f](const Notification &) {
+            if (!m_closed)
+                (this->*f)();
+        }));
+    };
+    using C = TWDocumentViewController;
+    // Without a maps document there is nothing to hear from it.
+    if (maps) {
+        on(TWMap::PrintCanvasControllerNeedsUpdateWhenIdleNotification, maps, &C::updateWhenIdle);
+        on(TWMap::PrintCanvasControllerNeedsUpdateNowNotification, maps, &C::update);
+        on(TWMap::MapsDocBranchesAddedNotification, maps, &C::update);
+        on(TWMap::MapsDocBranchesDeletedNotification, maps, &C::updateWhenIdle);
+        on(TWMap::MapsDocGraphicsDeletedNotification, maps, &C::updateWhenIdle);
+        on(TWMapsDoc::PageFramesVisibilityChangedNotification, maps, &C::update);
+    }
+    on(TWMapsDoc::BranchHideLevelChangedNotification, nullptr, &C::update);
+    on(TWMapBranch::HideChildrenNotification, nullptr, &C::update);
+    on(TWMapBranch::ShowChildrenNotification, nullptr, &C::update);
+    m_observers.push_back(center.observe(TWDocument::WillCloseNotification, m_document,
+                                         [this](const Notification &) { documentWillClose(); }));
+}
+
+void TWDocumentViewController::mapsDocumentDidChange()
+{
+    if (m_closed)
+        return;
+    m_observers.clear();
+    registerForNotifications();
+    followCurrentMap();
+    update();
+}
+
+void TWDocumentViewController::documentWillClose()
+{
+    m_closed = true;
+    m_observers.clear();
+}
+
+bool TWDocumentViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_closed)
+        return false;
+    if (m_scrollView && watched == m_scrollView->viewport() && event->type() == QEvent::Resize)
+        update();
+    // The canvas's own wheel zoom changes the map alone: follow it once the
+    // event is handled.
+    if (watched == m_graphicView->viewport() && event->type() == QEvent::Wheel)
+        QMetaObject::invokeMethod(this, &TWDocumentViewController::followCurrentMap,
+                                  Qt::QueuedConnection);
+    return false;
+}
+
+// --- zoom and scale ---
+
+void TWDocumentViewController::applyFactor(QWidget *view, float &amount, float percent)
+{
+    const double factor = double(percent) / double(amount);
+    if (view == m_zoomView)
+        m_zoomView->scaleUnitSquareToSize(factor);
+    else
+        m_scaleView->scaleUnitSquareToSize(factor);
+    amount = percent;
+}
+
+void TWDocumentViewController::setZoomAmount(float percent)
+{
+    if (percent == 0 || percent == m_zoomAmount || !std::isfinite(percent))
+        return;
+    saveMapCenter();
+    applyFactor(m_zoomView, m_zoomAmount, percent);
+    m_graphicView->mapGeometryDidChange();
+    restoreMapCenter();
+    scrollSelectionToVisible();
+    emit zoomAmountChanged(percent);
+}
+
+void TWDocumentViewController::setScaleAmount(float percent)
+{
+    if (percent == 0 || percent == m_scaleAmount || !std::isfinite(percent))
+        return;
+    saveMapCenter();
+    applyFactor(m_scaleView, m_scaleAmount, percent);
+    restoreMapCenter();
+    scrollSelectionToVisible();
+    if (TWMapsDoc *maps = mapsDocument())
+        NotificationCenter::defaultCenter().post(ScaleDidChangeNotification, maps);
+}
+
+void TWDocumentViewController::setMapZoomAmount(float percent)
+{
+    TWMap *map = currentMap();
+    if (!map || percent == 0 || !std::isfinite(percent))
+        return;
+    map->setZoomAmount(percent);
+    setZoomAmount(percent);
+    update();
+}
+
+void TWDocumentViewController::saveMapCenter()
+{
+    // Measured at the zoom the canvas was showing: the map may already hold
+    // the new one.
+    const double zoom = m_zoomAmount > 0 ? m_zoomAmount / 100.0 : 1.0;
+    const QSize view = m_graphicView->viewport()->size();
+    m_savedVisibleRect = Rect(float(m_graphicView->horizontalScrollBar()->value() / zoom),
+                              float(m_graphicView->verticalScrollBar()->value() / zoom),
+                              float(view.width() / zoom), float(view.height() / zoom));
+}
+
+void TWDocumentViewController::restoreMapCenter()
+{
+    const Rect saved = m_savedVisibleRect;
+    const Rect v = m_graphicView->visibleRect();
+    const Rect target(saved.x() + (saved.width() - v.width()) * 0.5f,
+                      saved.y() + (saved.height() - v.height()) * 0.5f, v.width(), v.height());
+    // Both edges: the canvas scrolls the least that shows the rectangle.
+    m_graphicView->scrollRectToVisible(Rect(target.x(), target.y(), 1, 1));
+    m_graphicView->scrollRectToVisible(target);
+}
+
+void TWDocumentViewController::scrollSelectionToVisible()
+{
+    TWMap *map = currentMap();
+    if (!map)
+        return;
+    const Rect selected = map->selectedGraphicsRect();
+    if (selected != Rect())
+        m_graphicView->scrollRectToVisible(selected);
+}
+
+void TWDocumentViewController::saveVisibleRectForCurrentMap()
+{
+    if (TWMap *map = currentMap())
+        map->setCachedVisibleRect(m_graphicView->visibleRect());
+}
+
+void TWDocumentViewController::restoreVisibleRectForCurrentMap()
+{
+    followCurrentMap();
+    if (TWMap *map = currentMap())
+        m_graphicView->scrollRectToVisible(map->cachedVisibleRect());
+    update();
+}
+
+void TWDocumentViewController::followCurrentMap()
+{
+    if (m_closed)
+        return;
+    TWMap *map = currentMap();
+    if (!map)
+        return;
+    m_printCanvas->calculatePrintablePageSize();
+    const bool changed = map->scaleAmount() != m_scaleAmount || map->zoomAmount() != m_zoomAmount;
+    setScaleAmount(map->scaleAmount());
+    setZoomAmount(map->zoomAmount());
+    if (changed)
+        update();
+}
+
+void TWDocumentViewController::printInfoDidChange()
+{
+    m_printCanvas->calculatePrintablePageSize();
+    update();
+}
+
+// --- the update path ---
+
+void TWDocumentViewController::update()
+{
+    if (m_closed)
+        return;
+    m_printCanvas->updateCanvasSizeForMap(currentMap());
+    updateViews();
+    if (TWMapsDoc *maps = mapsDocument())
+        NotificationCenter::defaultCenter().post(DidUpdateNotification, maps);
+}
+
+void TWDocumentViewController::updateWhenIdle()
+{
+    TWMapsDoc *maps = mapsDocument();
+    if (!maps)
+        return;
+    // Coalesced per document: another document's request is its own.
+    NotificationQueue::defaultQueue().enqueue(
+        TWMap::PrintCanvasControllerNeedsUpdateNowNotification,
+        NotificationObject(maps->shared_from_this()), {},
+        NotificationQueue::CoalesceOnNameAndSender, NotificationQueue::PostWhenIdle);
+}
+
+void TWDocumentViewController::updateViews()
+{
+    const Rect r = m_printCanvas->printCanvasRect();
+    // The canvas takes the print canvas in map units at the current scale.
+    const double scale = m_scaleAmount > 0 ? m_scaleAmount / 100.0 : 1.0;
+    if (TWMap *map = currentMap()) {
+        const Size canvas(float(r.width() / scale), float(r.height() / scale));
+        if (canvas.width > 0 && canvas.height > 0 && map->canvasSize() != canvas)
+            map->setCanvasSize(canvas);
+    }
+    m_graphicView->mapGeometryDidChange();
+    updateZoomViewRectAndCenterContent();
+    m_scrollView->viewport()->update();
+}
+
+void TWDocumentViewController::updateZoomViewRectAndCenterContent()
+{
+    // The canvas draws map units at the zoom alone, so paper units are
+    // brought back to map units first.
+    const double scale = m_scaleAmount > 0 ? m_scaleAmount / 100.0 : 1.0;
+    const double f = 0.01 * m_zoomAmount / scale;
+    const Rect r = m_printCanvas->printCanvasRect();
+    // The canvas's frame holds its scroll bars beside the map.
+    // (Rounded: float units must not lose the last pixel.)
+    const double w =
+        std::round(r.width() * f) + m_graphicView->verticalScrollBar()->sizeHint().width();
+    const double h =
+        std::round(r.height() * f) + m_graphicView->horizontalScrollBar()->sizeHint().height();
+    const QSize c = contentSize();
+    const double x = c.width() > w ? (c.width() - w) * 0.5 : 0;
+    const double y = c.height() > h ? (c.height() - h) * 0.5 : 0;
+    // The canvas scrolls what does not fit, so neither the zoom view nor the
+    // layer in it outgrows the window.
+    m_zoomView->setGeometry(0, 0, c.width(), c.height());
+    const int layerWidth = int(std::min<double>(w, c.width()));
+    const int layerHeight = int(std::min<double>(h, c.height()));
+    printLayer()->setGeometry(int(x), int(y), std::max(layerWidth, 1), std::max(layerHeight, 1));
+    if (m_printView)
+        m_scaleView->setGeometry(m_printView->rect());
+}
+
+// --- fitting ---
+
+void TWDocumentViewController::zoomToFitMapInWindow()
+{
+    TWMap *map = currentMap();
+    TWMapsDoc *maps = mapsDocument();
+    if (!map || !maps)
+        return;
+    double width, height;
+    if (maps->showPageFrames()) {
+        const Rect r = m_printCanvas->printCanvasRect();
+        width = r.width();
+        height = r.height();
+    } else {
+        const Rect b = map->getBoundingDrawingRectForAllGraphics();
+        width = b.width() * map->scaleAmount() / 100.0;
+        height = b.height() * map->scaleAmount() / 100.0;
+    }
+    const QSize c = contentSize();
+    // An empty map or window has no zoom that fits it.
+    if (width <= 0 || height <= 0 || c.isEmpty())
+        return;
+    const double zx = c.width() / width * 100, zy = c.height() / height * 100;
+    setMapZoomAmount(float(zy > zx ? zx : zy));
+    if (!maps->showPageFrames())
+        centerMapOnCanvas();
+}
+
+void TWDocumentViewController::scaleToFitMapOnSinglePage()
+{
+    TWMap *map = currentMap();
+    TWMapsDoc *maps = mapsDocument();
+    if (!map || !maps || !map->root() || !map->root()->mainGraphic())
+        return;
+    const Rect b = map->getBoundingDrawingRectForAllGraphics();
+    const Size p = m_printCanvas->printablePageSize();
+    if (b.width() <= 0 || b.height() <= 0 || p.width <= 0 || p.height <= 0)
+        return;
+    const double s = 99.0 / std::max(b.width() / p.width, b.height() / p.height);
+    const double f = s * 0.01;
+    const Point delta(float((p.width / f - b.width()) * 0.5 - b.x()),
+                      float((p.height / f - b.height()) * 0.5 - b.y()));
+    map->root()->mainGraphic()->publicMoveBy(delta, true);
+    map->setScaleAmount(float(s));
+    setScaleAmount(map->scaleAmount());
+    NotificationCenter::defaultCenter().post(TWMap::PrintCanvasControllerNeedsUpdateNowNotification,
+                                             NotificationObject(maps->shared_from_this()));
+}
+
+void TWDocumentViewController::centerMapOnCanvas()
+{
+    TWMap *map = currentMap();
+    TWMapsDoc *maps = mapsDocument();
+    if (!map || !maps || !map->root() || !map->root()->mainGraphic())
+        return;
+    const Rect b = map->getBoundingDrawingRectForAllGraphics();
+    const double z = map->zoomAmount() / 100.0, s = map->scaleAmount() / 100.0;
+    if (z <= 0 || s <= 0)
+        return;
+    double width, height;
+    if (maps->showPageFrames()) {
+        const Rect r = m_printCanvas->printCanvasRect();
+        width = r.width() / s;
+        height = r.height() / s;
+    } else {
+        const QSize c = contentSize();
+        width = c.width() / (z * s);
+        height = c.height() / (z * s);
+    }
+    const Point delta(float((width - b.width()) * 0.5 - b.x()),
+                      float((height - b.height()) * 0.5 - b.y()));
+    if (delta != Point())
+        map->root()->mainGraphic()->publicMoveBy(delta, true);
+    NotificationCenter::defaultCenter().post(TWMap::PrintCanvasControllerNeedsUpdateNowNotification,
+                                             NotificationObject(maps->shared_from_this()));
+}
+
+// --- the canvas without pages ---
+
+void TWScreenCanvas::updateCanvasSizeForMap(TWMap *map)
+{
+    if (!map || !map->root() || !map->root()->mainGraphic())
+        return;
+    // Only space left of and above the origin is taken away: the canvas
+    // cannot show it.
+    // Measured on the branches' own shapes and labels, which the move
+    // carries: the drawing bounds of connections deep in the tree can lag
+    // behind a move and would move the map again on every update.
+    float left = 0, top = 0;
+    for (const std::shared_ptr<TWMapBranch> &branch : map->allBranches()) {
+        const Rect b = branch->branchBounds();
+        left = std::min(left, b.x());
+        top = std::min(top, b.y());
+    }
+    const Point offset(-left, -top);
+    if (offset != Point())
+        map->root()->mainGraphic()->publicMoveBy(offset, true);
+}
+
+Rect TWScreenCanvas::printCanvasRect() const
+{
+    TWMap *map = m_controller.graphicView()->map();
+    const double zoom = m_controller.zoomAmount() / 100.0;
+    const double scale = m_controller.scaleAmount() / 100.0;
+    // What the canvas shows inside its scroll bars.
+    const TWGraphicView *view = m_controller.graphicView();
+    const QSize c =
+        m_controller.contentSize() - QSize(view->verticalScrollBar()->sizeHint().width(),
+                                           view->horizontalScrollBar()->sizeHint().height());
+    // The window in paper units, as the canvas shows map units at the zoom.
+    double width = std::max(0, c.width()) / zoom * scale;
+    double height = std::max(0, c.height()) / zoom * scale;
+    if (map) {
+        const Rect g = map->getBoundingDrawingRectForAllGraphics();
+        width = std::max(width, double(g.maxX()) * scale);
+        height = std::max(height, double(g.maxY()) * scale);
+    }
+    return Rect(0, 0, float(width), float(height));
+}

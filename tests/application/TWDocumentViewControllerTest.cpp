@@ -1,0 +1,285 @@
+#include "DocumentTestSupport.h"
+
+#include "application/TWScaleView.h"
+#include "application/TWZoomView.h"
+#include "graphics/TWGraphic.h"
+#include "interface/TWCSliderCell.h"
+
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QWheelEvent>
+
+namespace {
+
+// The map point at the centre of the canvas's window.
+Point centreOf(TWGraphicView &view)
+{
+    const Rect v = view.visibleRect();
+    return Point(v.midX(), v.midY());
+}
+
+} // namespace
+
+class DocumentViewTest : public DocumentTest
+{
+protected:
+    void SetUp() override
+    {
+        DocumentTest::SetUp();
+        document = untitled();
+        show(document);
+        controller = document->documentViewController();
+        map = document->mapsDocument()->currentMap().get();
+        map->root()->mainGraphic()->setBounds(Rect(100, 100, 120, 40));
+    }
+    // A child far out, so that the canvas scrolls.
+    void growFarBranch(Rect bounds)
+    {
+        map->removeAllSelectedGraphics();
+        map->insertObjectInSelectedGraphicsAtIndex(map->root()->enclosedTextArea(), 0);
+        const auto added = map->publicCreateChildrenOfType(2, QStringLiteral("far"), false);
+        added.first()->mainGraphic()->setBounds(bounds);
+        map->removeAllSelectedGraphics();
+        controller->update();
+        settle();
+    }
+    TWScreenCanvas &screenCanvas()
+    {
+        return dynamic_cast<TWScreenCanvas &>(controller->printCanvasController());
+    }
+
+    TWDocument *document = nullptr;
+    TWDocumentViewController *controller = nullptr;
+    TWMap *map = nullptr;
+};
+
+TEST_F(DocumentViewTest, TheViewsAreStackedInsideOneScrollArea)
+{
+    EXPECT_EQ(controller->scrollView()->widget(), controller->zoomView());
+    EXPECT_EQ(controller->printLayer(), controller->scaleView());
+    EXPECT_EQ(controller->scaleView()->parentWidget(), controller->zoomView());
+    EXPECT_EQ(controller->graphicView()->parentWidget(), controller->scaleView());
+    EXPECT_EQ(controller->graphicView(), document->graphicView());
+    EXPECT_EQ(controller->zoomAmount(), 100);
+    EXPECT_EQ(controller->scaleAmount(), 100);
+    // The canvas fills the window and reaches the drawing.
+    const QSize shown = controller->graphicView()->viewport()->size();
+    EXPECT_GE(map->canvasSize().width, float(shown.width()));
+    EXPECT_GE(map->canvasSize().height, float(shown.height()));
+    EXPECT_EQ(controller->graphicView()->size(), controller->contentSize());
+    EXPECT_GE(map->canvasSize().width, map->getBoundingDrawingRectForAllGraphics().maxX());
+
+    // The print view goes in between, holding the scale view.
+    auto *printView = new QWidget;
+    controller->insertPrintView(printView);
+    EXPECT_EQ(controller->printLayer(), printView);
+    EXPECT_EQ(printView->parentWidget(), controller->zoomView());
+    EXPECT_EQ(controller->scaleView()->parentWidget(), printView);
+    EXPECT_EQ(controller->graphicView()->parentWidget(), controller->scaleView());
+}
+
+TEST_F(DocumentViewTest, ZoomingThereAndBackRestoresTheScalingAndKeepsTheCentre)
+{
+    growFarBranch(Rect(3000, 2400, 100, 40));
+    document->undoManager()->removeAllActions();
+    TWGraphicView &view = *controller->graphicView();
+    view.scrollRectToVisible(Rect(1000, 800, 10, 10));
+    settle();
+    const Point before = centreOf(view);
+    const double scaling = controller->zoomView()->unitScale();
+
+    controller->setMapZoomAmount(200);
+    settle();
+    EXPECT_EQ(map->zoomAmount(), 200);
+    EXPECT_EQ(controller->zoomView()->unitScale(), scaling * 2);
+    const Point zoomed = centreOf(view);
+    EXPECT_NEAR(zoomed.x, before.x, 1.0);
+    EXPECT_NEAR(zoomed.y, before.y, 1.0);
+
+    controller->setMapZoomAmount(100);
+    settle();
+    EXPECT_EQ(controller->zoomView()->unitScale(), scaling);
+    const Point after = centreOf(view);
+    EXPECT_NEAR(after.x, before.x, 1.0);
+    EXPECT_NEAR(after.y, before.y, 1.0);
+    // The zoom is not an edit.
+    EXPECT_FALSE(document->undoManager()->canUndo());
+}
+
+TEST_F(DocumentViewTest, ZeroAmountsAndEmptyExtentsLeaveZoomAndScaleAlone)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"zoom of 0", [&] { controller->setZoomAmount(0); }},
+        {"scale of 0", [&] { controller->setScaleAmount(0); }},
+        {"page without width",
+         [&] {
+             screenCanvas().setPrintablePageSize(Size(0, 700));
+             controller->scaleToFitMapOnSinglePage();
+         }},
+        {"page without height",
+         [&] {
+             screenCanvas().setPrintablePageSize(Size(500, 0));
+             controller->scaleToFitMapOnSinglePage();
+         }},
+        {"window without size",
+         [&] {
+             // The map pane pushed shut by the palettes.
+             document->mainSplitView()->setSizes({0, 800});
+             settle();
+             ASSERT_EQ(controller->contentSize().width(), 0);
+             controller->zoomToFitMapInWindow();
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Rect bounds = map->root()->mainGraphic()->bounds();
+        c.act();
+        settle();
+        EXPECT_EQ(controller->zoomAmount(), 100);
+        EXPECT_EQ(controller->scaleAmount(), 100);
+        EXPECT_EQ(map->zoomAmount(), 100);
+        EXPECT_EQ(map->scaleAmount(), 100);
+        EXPECT_EQ(map->root()->mainGraphic()->bounds(), bounds);
+        EXPECT_TRUE(std::isfinite(controller->zoomView()->unitScale()));
+    }
+}
+
+TEST_F(DocumentViewTest, FittingOnOnePageStoresTheWholeScaleAndCentresTheMap)
+{
+    const Rect b = map->getBoundingDrawingRectForAllGraphics();
+    // The drawing is twice as wide as the page, and less high.
+    const Size page(b.width() / 2, b.height() * 4);
+    screenCanvas().setPrintablePageSize(page);
+    controller->scaleToFitMapOnSinglePage();
+    settle();
+    EXPECT_EQ(map->scaleAmount(), 49);
+    EXPECT_EQ(controller->scaleAmount(), 49);
+    const double f = 0.495;
+    const Rect moved = map->getBoundingDrawingRectForAllGraphics();
+    EXPECT_NEAR(moved.x(), (page.width / f - b.width()) * 0.5, 0.5);
+    EXPECT_NEAR(moved.y(), (page.height / f - b.height()) * 0.5, 0.5);
+    EXPECT_EQ(document->undoManager()->undoActionName(), QStringLiteral("Set Scale Amount"));
+    // The canvas still shows map units at the zoom: it fills the window, no more.
+    const QSize shown = controller->graphicView()->viewport()->size();
+    EXPECT_NEAR(map->canvasSize().width, std::max<float>(shown.width(), moved.maxX()), 1);
+    EXPECT_NEAR(map->canvasSize().height, std::max<float>(shown.height(), moved.maxY()), 1);
+    EXPECT_EQ(controller->printLayer()->geometry(), QRect(QPoint(), controller->contentSize()));
+}
+
+TEST_F(DocumentViewTest, FittingToTheWindowZoomsSoTheWholeMapShows)
+{
+    growFarBranch(Rect(1400, 900, 100, 40));
+    controller->zoomToFitMapInWindow();
+    settle();
+    const Rect b = map->getBoundingDrawingRectForAllGraphics();
+    const QSize c = controller->contentSize();
+    const double expected = std::min(c.width() / b.width(), c.height() / b.height()) * 100;
+    EXPECT_NEAR(map->zoomAmount(), expected, 0.01);
+    EXPECT_EQ(controller->zoomAmount(), map->zoomAmount());
+    // Centred in the window at that zoom.
+    const double z = map->zoomAmount() / 100;
+    EXPECT_NEAR(b.midX() * z, c.width() / 2.0, 2);
+    EXPECT_NEAR(b.midY() * z, c.height() / 2.0, 2);
+}
+
+TEST_F(DocumentViewTest, ASmallDrawingIsCentredInTheWindow)
+{
+    // A large window and a drawing that, at 20 %, fills little of it.
+    controller->setMapZoomAmount(20);
+    settle();
+    const QRect layer = controller->printLayer()->geometry();
+    const QSize c = controller->contentSize();
+    const Rect r = controller->printCanvasController().printCanvasRect();
+    // The canvas's frame: the drawing and its scroll bars.
+    TWGraphicView &view = *controller->graphicView();
+    const double w = r.width() * 0.2 + view.verticalScrollBar()->sizeHint().width();
+    const double h = r.height() * 0.2 + view.horizontalScrollBar()->sizeHint().height();
+    EXPECT_NEAR(layer.width(), w, 1);
+    EXPECT_NEAR(layer.x(), (c.width() - w) / 2, 1);
+    EXPECT_NEAR(layer.y(), (c.height() - h) / 2, 1);
+    EXPECT_EQ(view.size(), layer.size());
+    // At full size the canvas fills the window and scrolls the rest.
+    controller->setMapZoomAmount(100);
+    settle();
+    EXPECT_EQ(controller->printLayer()->geometry(), QRect(QPoint(), c));
+}
+
+TEST_F(DocumentViewTest, IdleUpdatesCoalescePerDocument)
+{
+    TWDocument *other = untitled();
+    show(other);
+    settle();
+    QList<const void *> updated;
+    ObserverToken token = NotificationCenter::defaultCenter().observe(
+        TWDocumentViewController::DidUpdateNotification, nullptr,
+        [&](const Notification &n) { updated << n.sender.identity(); });
+    for (int i = 0; i < 3; ++i) {
+        controller->updateWhenIdle();
+        other->documentViewController()->updateWhenIdle();
+    }
+    EXPECT_TRUE(updated.isEmpty());
+    NotificationQueue::defaultQueue().flush();
+    EXPECT_EQ(updated.count(document->mapsDocument()), 1);
+    EXPECT_EQ(updated.count(other->mapsDocument()), 1);
+}
+
+TEST_F(DocumentViewTest, TheViewFollowsTheCurrentMapsZoom)
+{
+    TWMapsDoc *maps = document->mapsDocument();
+    maps->publicCreateNewMapAtIndex(1);
+    settle();
+    TWMap *second = maps->currentMap().get();
+    ASSERT_NE(second, map);
+    controller->setMapZoomAmount(150);
+    settle();
+    EXPECT_EQ(controller->zoomAmount(), 150);
+    document->undoManager()->removeAllActions();
+    maps->setCurrentMapNumber(0);
+    settle();
+    EXPECT_EQ(controller->zoomAmount(), map->zoomAmount());
+    EXPECT_EQ(document->zoomSlider()->value(), int(map->zoomAmount()));
+    maps->setCurrentMapNumber(1);
+    settle();
+    EXPECT_EQ(controller->zoomAmount(), 150);
+    EXPECT_EQ(document->zoomSlider()->value(), 150);
+}
+
+TEST_F(DocumentViewTest, TheCanvasWheelZoomIsFollowed)
+{
+    TWGraphicView &view = *controller->graphicView();
+    const QPointF at(view.viewport()->width() / 2.0, view.viewport()->height() / 2.0);
+    QWheelEvent wheel(at, view.viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120 * 5),
+                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &wheel);
+    settle();
+    ASSERT_NE(map->zoomAmount(), 100);
+    EXPECT_EQ(controller->zoomAmount(), map->zoomAmount());
+    EXPECT_EQ(document->zoomSlider()->value(), int(std::lround(map->zoomAmount())));
+}
+
+TEST_F(DocumentViewTest, AMapLeftOfTheOriginIsMovedOntoTheCanvasOnce)
+{
+    growFarBranch(Rect(-400, -250, 100, 40));
+    settle();
+    float left = 0, top = 0;
+    for (const auto &branch : map->allBranches()) {
+        left = std::min(left, branch->branchBounds().x());
+        top = std::min(top, branch->branchBounds().y());
+    }
+    EXPECT_EQ(left, 0);
+    EXPECT_EQ(top, 0);
+    const Rect root = map->root()->mainGraphic()->bounds();
+    EXPECT_EQ(root.x(), 500);
+    EXPECT_EQ(root.y(), 350);
+    // Further updates leave it there.
+    controller->update();
+    controller->update();
+    settle();
+    EXPECT_EQ(map->root()->mainGraphic()->bounds(), root);
+}
