@@ -11,10 +11,13 @@
 #include <QList>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class BezierPath;
+class Font;
 class QAction;
+class SpellableTextView;
 class TWCanvasHost;
 class TWDragTracker;
 class TWEnclosedGraphic;
@@ -280,6 +283,36 @@ public:
     static QMimeData *adornmentMimeData(const TWEnclosedGraphic &record);
     static inline const QString AdornmentPasteboardType = QStringLiteral("TWAdornmentPBoard");
 
+    // --- in-place text editing (TWGraphicView_Editing.cpp) ---
+    // The editor laid over the edited text; made with the canvas.
+    SpellableTextView *editorView() const;
+    // Edits the label of the one selected graphic's branch; beeps otherwise.
+    void startEditingSelectedBranch();
+    // Lays the editor over the text area (its editing flag is set); the
+    // text area's notification calls it.
+    void startEditingTextArea(const std::shared_ptr<TWTextArea> &textArea);
+    // Clears the edited text area's editing flag, which ends the editing.
+    void endEditingTextNotification();
+    // Commits the pending text, removes the editor and splits what was
+    // typed in rapid entry into children.
+    void endEditingTextArea();
+    // The editor's text changed: resizes the label and commits it at once or
+    // after redrawTime.
+    void textDidChange();
+    // Rapid entry while typing: finished segments become children.
+    void updateForDirivOzaz();
+    // The font panel's font on the selected texts (no text edited).
+    void changeFont(const std::optional<Font> &font);
+    // The predicted bounds of the edited label and of its branch's shape.
+    Rect cachedEditingTABounds() const;
+    Rect cachedEditingMGBounds() const;
+    // Both move with the whole map.
+    void moveCachedEditingBoundsBy(float dx, float dy);
+    // A typed text not yet given to the model.
+    bool hasStoredText() const;
+    // Milliseconds after the last keystroke at which rapid entry splits.
+    void setDirivOzazDelay(int ms);
+
 signals:
     // A rectangle (map coordinates) went to the platform for redrawing.
     void displayMarked(Rect rect);
@@ -381,4 +414,15 @@ private:
     Qt::KeyboardModifiers m_dragModifiers;
     std::shared_ptr<TWEnclosedGraphic> m_draggingEnclosedGraphic;
     std::function<void(QDrag &)> m_dragExecutor;
+
+    // In-place editing state, made with the canvas (TWGraphicView_Editing.cpp).
+    struct EditingState;
+    static EditingState *makeEditingState(TWGraphicView *view);
+    static void destroyEditingState(EditingState *state);
+    void editorGeometryForStart(TWTextArea &textArea);
+    void splitDirivOzaz(bool whileTyping);
+    void commitStoredText();
+    void placeEditor(Rect frame);
+    std::unique_ptr<EditingState, void (*)(EditingState *)> m_editing{makeEditingState(this),
+                                                                      &destroyEditingState};
 };

@@ -203,6 +203,8 @@ TEST_F(CanvasMouse, CommandClickOnEmptyCanvasAddsABranchAtThePoint)
     };
     for (const Case c :
          {Case{Qt::ControlModifier, false}, Case{Qt::ControlModifier | Qt::AltModifier, true}}) {
+        // Editing the branch added last scrolled it into view.
+        view.scrollRectToVisible(Rect(0, 0, 1, 1));
         select({a});
         settle();
         const int children = a->countOfChildren();
@@ -560,6 +562,8 @@ TEST_F(CanvasMouse, AddToolsGrowTheClickedBranchOrFallBackToSelecting)
             map->publicDeleteSelectedBranches();
         }
         settle();
+        // Editing the branch added last scrolled it into view.
+        view.scrollRectToVisible(Rect(0, 0, 1, 1));
         view.setDrawingMode(c.mode);
         view.setModeLockedIn(c.locked);
         const Point at = c.onBranch ? centreOf(*a->mainGraphic()) : Point(40, 460);
