@@ -8,6 +8,7 @@
 #include "support/XMLElement.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
@@ -281,12 +282,12 @@ public:
     // The distinct branches of the selected graphics, in selection order.
     QList<TWMapBranch *> selectedBranches() const;
     // The branch every selected graphic shares, or null.
-    std::shared_ptr<TWMapBranch> selectedBranch() const { return m_selectedBranch.lock(); }
+    std::shared_ptr<TWMapBranch> selectedBranch() const;
     void setSelectedBranch(const std::shared_ptr<TWMapBranch> &branch);
     // Forgets the branch when it is the selected branch.
     void removeSelectedBranch(const TWMapBranch *branch);
     // The branches whose shape or text is selected, for list bindings.
-    const BranchList &selectedBranchesForBindings() const { return m_selectedBranchesForBindings; }
+    const BranchList &selectedBranchesForBindings() const;
 
     // --- graphic order cache ---
     const GraphicList &graphicOrderCache() const { return m_graphicOrderCache; }
@@ -688,8 +689,11 @@ private:
     QList<std::shared_ptr<TWMapBranch>> branchesIncludingHidden() const;
     void enqueueSelectionChange(const std::shared_ptr<TWGraphic> &graphic);
     void selectionDidChange();
-    void updateSelectedBranch();
-    void updateSelectedBranchesForBindings();
+    void updateSelectedBranch() const;
+    void updateSelectedBranchesForBindings() const;
+    // Counts per selected graphic, kept step by step; rebuilt when the list
+    // was changed behind its back (its size no longer matches).
+    void indexSelectedGraphic(const TWGraphic *graphic, int delta);
     void readFromElement(bool keepIdentifier);
     void writeToElement(XMLElement &element);
     // Takes the tree read for the map (keeping the default root when there
@@ -740,7 +744,7 @@ private:
     int m_backgroundImageTileMode = 0;
     Point m_backgroundImageOffset;
     std::shared_ptr<TWMapBranch> m_root;
-    std::weak_ptr<TWMapBranch> m_selectedBranch;
+    mutable std::weak_ptr<TWMapBranch> m_selectedBranch;
     LinkLineList m_linkLines;
     std::vector<std::shared_ptr<TWConnectionGraphic>> m_connectionsMadeWhileReading;
     GraphicList m_graphicOrderCache;
@@ -763,7 +767,13 @@ private:
     std::shared_ptr<Image> m_previewImage;
     std::optional<OrderedDictionary> m_printSetupDictionary;
     bool m_drawBackgroundOffScreen = false;
-    BranchList m_selectedBranchesForBindings;
+    // Derived from the selection when first asked after a change: selecting
+    // a whole map one graphic at a time stays linear.
+    mutable BranchList m_selectedBranchesForBindings;
+    mutable bool m_selectedBranchStale = false;
+    mutable bool m_bindingsBranchesStale = false;
+    mutable QHash<const TWGraphic *, int> m_selectedIndex;
+    mutable qsizetype m_selectedIndexSize = -1;
     BranchDisplaySettings m_branchSettings;
 };
 

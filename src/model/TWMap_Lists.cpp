@@ -267,6 +267,7 @@ void TWMap::insertObjectInSelectedGraphicsAtIndex(const std::shared_ptr<TWGraphi
     if (!inRange(index, m_selectedGraphics.size() + 1, "selectedGraphics", "insertion"))
         return;
     m_selectedGraphics.insert(index, graphic);
+    indexSelectedGraphic(graphic.get(), 1);
     enqueueSelectionChange(graphic);
     selectionDidChange();
 }
@@ -278,6 +279,7 @@ void TWMap::removeObjectFromSelectedGraphicsAtIndex(int index)
     const std::shared_ptr<TWGraphic> graphic = m_selectedGraphics.at(index);
     enqueueSelectionChange(graphic);
     m_selectedGraphics.removeAt(index);
+    indexSelectedGraphic(graphic.get(), -1);
     selectionDidChange();
 }
 
@@ -288,7 +290,9 @@ void TWMap::replaceObjectInSelectedGraphicsAtIndex(int index,
         return;
     enqueueSelectionChange(m_selectedGraphics.at(index));
     enqueueSelectionChange(graphic);
+    indexSelectedGraphic(m_selectedGraphics.at(index).get(), -1);
     m_selectedGraphics[index] = graphic;
+    indexSelectedGraphic(graphic.get(), 1);
     selectionDidChange();
 }
 
@@ -297,6 +301,8 @@ void TWMap::removeAllSelectedGraphics()
     // What removing them one by one announces, without the work per step
     // that only the last step's result needs.
     const GraphicList removed = std::exchange(m_selectedGraphics, {});
+    m_selectedIndex.clear();
+    m_selectedIndexSize = 0;
     for (const std::shared_ptr<TWGraphic> &graphic : removed)
         enqueueSelectionChange(graphic);
     selectionDidChange();
@@ -304,6 +310,8 @@ void TWMap::removeAllSelectedGraphics()
 
 void TWMap::removeSelectedGraphic(const TWGraphic *graphic)
 {
+    if (!isGraphicSelected(graphic))
+        return;
     for (int i = 0; i < m_selectedGraphics.size(); ++i) {
         if (m_selectedGraphics.at(i).get() == graphic) {
             removeObjectFromSelectedGraphicsAtIndex(i);
@@ -312,45 +320,79 @@ void TWMap::removeSelectedGraphic(const TWGraphic *graphic)
     }
 }
 
+void TWMap::indexSelectedGraphic(const TWGraphic *graphic, int delta)
+{
+    if (m_selectedIndexSize < 0 || m_selectedIndexSize + delta != m_selectedGraphics.size()) {
+        m_selectedIndexSize = -1;
+        return;
+    }
+    m_selectedIndexSize += delta;
+    int &count = m_selectedIndex[graphic];
+    count += delta;
+    if (count <= 0)
+        m_selectedIndex.remove(graphic);
+}
+
 bool TWMap::isGraphicSelected(const TWGraphic *graphic) const
 {
-    for (const std::shared_ptr<TWGraphic> &selected : m_selectedGraphics) {
-        if (selected.get() == graphic)
-            return true;
+    if (m_selectedIndexSize != m_selectedGraphics.size()) {
+        m_selectedIndex.clear();
+        for (const std::shared_ptr<TWGraphic> &selected : m_selectedGraphics)
+            ++m_selectedIndex[selected.get()];
+        m_selectedIndexSize = m_selectedGraphics.size();
     }
-    return false;
+    return m_selectedIndex.contains(graphic);
 }
 
 QList<TWMapBranch *> TWMap::selectedBranches() const
 {
     QList<TWMapBranch *> branches;
+    QSet<const TWMapBranch *> taken;
     for (const std::shared_ptr<TWGraphic> &graphic : m_selectedGraphics) {
         TWMapBranch *branch = graphic->branch();
-        if (branch && !branches.contains(branch))
+        if (branch && !taken.contains(branch)) {
+            taken.insert(branch);
             branches.append(branch);
+        }
     }
     return branches;
 }
 
+std::shared_ptr<TWMapBranch> TWMap::selectedBranch() const
+{
+    if (m_selectedBranchStale)
+        updateSelectedBranch();
+    return m_selectedBranch.lock();
+}
+
+const TWMap::BranchList &TWMap::selectedBranchesForBindings() const
+{
+    if (m_bindingsBranchesStale)
+        updateSelectedBranchesForBindings();
+    return m_selectedBranchesForBindings;
+}
+
 void TWMap::setSelectedBranch(const std::shared_ptr<TWMapBranch> &branch)
 {
+    m_selectedBranchStale = false;
     m_selectedBranch = branch;
 }
 
 void TWMap::removeSelectedBranch(const TWMapBranch *branch)
 {
-    if (branch && m_selectedBranch.lock().get() == branch)
+    if (branch && selectedBranch().get() == branch)
         setSelectedBranch(nullptr);
 }
 
 void TWMap::selectionDidChange()
 {
-    updateSelectedBranch();
-    updateSelectedBranchesForBindings();
+    m_selectedBranchStale = true;
+    m_bindingsBranchesStale = true;
 }
 
-void TWMap::updateSelectedBranch()
+void TWMap::updateSelectedBranch() const
 {
+    m_selectedBranchStale = false;
     std::shared_ptr<TWMapBranch> shared;
     if (!m_selectedGraphics.isEmpty()) {
         TWMapBranch *first = m_selectedGraphics.first()->branch();
@@ -364,11 +406,12 @@ void TWMap::updateSelectedBranch()
         if (same)
             shared = first->shared_from_this();
     }
-    setSelectedBranch(shared);
+    m_selectedBranch = shared;
 }
 
-void TWMap::updateSelectedBranchesForBindings()
+void TWMap::updateSelectedBranchesForBindings() const
 {
+    m_bindingsBranchesStale = false;
     BranchList branches;
     QSet<const TWMapBranch *> taken;
     for (const std::shared_ptr<TWGraphic> &graphic : std::as_const(m_selectedGraphics)) {
