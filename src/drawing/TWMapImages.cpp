@@ -227,10 +227,11 @@ void TWMapPreviewServices::refreshPreviewInFileCache(TWMap &map, const QByteArra
 }
 
 namespace {
-// Extents measured before the text was written, for the preview drawn after.
-QHash<const TWMap *, Rect> &preparedExtents()
+// Extents measured before the text was written, for the preview drawn after
+// in the same save (the document's revision tells the save).
+QHash<const TWMap *, std::pair<int, Rect>> &preparedExtents()
 {
-    static QHash<const TWMap *, Rect> hash;
+    static QHash<const TWMap *, std::pair<int, Rect>> hash;
     return hash;
 }
 } // namespace
@@ -242,7 +243,8 @@ void TWMapPreviewServices::preparePreviewInFileCache(TWMap &map)
     const Size canvas = map.canvasSize();
     if (canvas.width >= MinimumCanvasSide && canvas.height >= MinimumCanvasSide && map.document() &&
         qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        preparedExtents().insert(&map, map.getBoundingPrintingRectForAllGraphics());
+        preparedExtents().insert(
+            &map, {map.document()->revisionNumber(), map.getBoundingPrintingRectForAllGraphics()});
 }
 
 namespace {
@@ -263,9 +265,12 @@ QByteArray TWMapPreviewServices::drawnFromOfPreview(const QByteArray &png)
 TWMapPreviewServices::FileCacheResult
 TWMapPreviewServices::writePreviewInFileCache(TWMap &map, const QByteArray &drawnFrom)
 {
-    const std::optional<Rect> prepared = preparedExtents().contains(&map)
-                                             ? std::optional<Rect>(preparedExtents().take(&map))
-                                             : std::nullopt;
+    std::optional<Rect> prepared;
+    if (const auto it = preparedExtents().find(&map); it != preparedExtents().end()) {
+        if (map.document() && it->first == map.document()->revisionNumber())
+            prepared = it->second;
+        preparedExtents().erase(it);
+    }
     const Size canvas = map.canvasSize();
     if (!(canvas.width >= MinimumCanvasSide && canvas.height >= MinimumCanvasSide))
         return FileCacheResult::TooSmall;
