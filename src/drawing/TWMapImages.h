@@ -105,12 +105,22 @@ public:
         CannotRender,   // no GUI to render with; nothing changes
         EncodingFailed, // reported; the stale preview is removed
         NoDocument,     // nowhere to keep it
+        Unchanged,      // the stored preview was drawn from the same
     };
+    // The PNG text key under which a preview records what it was drawn from.
+    static inline const QString DrawnFromKey = QStringLiteral("DrawnFrom");
 
     void updatePreviewImage(TWMap &map) override;
     void updatePreviewInFileCache(TWMap &map) override;
+    void refreshPreviewInFileCache(TWMap &map, const QByteArray &drawnFrom) override;
+    void preparePreviewInFileCache(TWMap &map) override;
 
-    static FileCacheResult writePreviewInFileCache(TWMap &map);
+    // With drawnFrom (a fingerprint of the map's text and pictures), a
+    // stored preview drawn from the same is kept and a new one records it.
+    static FileCacheResult writePreviewInFileCache(TWMap &map,
+                                                   const QByteArray &drawnFrom = QByteArray());
+    // What a stored preview was drawn from; empty when it does not say.
+    static QByteArray drawnFromOfPreview(const QByteArray &png);
     // The live preview of the map, or null when it has none.
     static std::shared_ptr<TWMapPreviewImage> previewImage(const TWMap &map);
     // Renews the preview: made, kept or dropped by the canvas size.

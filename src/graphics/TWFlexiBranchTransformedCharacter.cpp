@@ -2,7 +2,10 @@
 #include "drawing/TWTextLayout.h"
 #include "support/ParagraphStyle.h"
 
+#include <QHash>
 #include <QPainter>
+
+#include <vector>
 
 void TWFlexiBranchTransformedCharacter::setAttributedString(const AttributedString &string)
 {
@@ -19,14 +22,43 @@ void TWFlexiBranchTransformedCharacter::setAttributedString(const AttributedStri
     m_layout.reset();
 }
 
+namespace {
+
+// Characters of the same text and attributes look alike: one layout serves
+// every one of them while any lives, rather than one layout a character.
+std::shared_ptr<TWTextLayout> sharedLayout(const AttributedString &string)
+{
+    struct Entry
+    {
+        AttributedString string;
+        std::weak_ptr<TWTextLayout> layout;
+    };
+    thread_local QHash<QString, std::vector<Entry>> cache;
+    std::vector<Entry> &entries = cache[string.string()];
+    Entry *unused = nullptr;
+    for (Entry &entry : entries) {
+        std::shared_ptr<TWTextLayout> layout = entry.layout.lock();
+        if (!layout)
+            unused = &entry;
+        else if (entry.string == string)
+            return layout;
+    }
+    auto layout = std::make_shared<TWTextLayout>();
+    layout->setLineFragmentPadding(0);
+    layout->setAttributedString(string);
+    if (unused)
+        *unused = {string, layout};
+    else
+        entries.push_back({string, layout});
+    return layout;
+}
+
+} // namespace
+
 const TWTextLayout &TWFlexiBranchTransformedCharacter::layout() const
 {
-    if (!m_layout) {
-        auto layout = std::make_shared<TWTextLayout>();
-        layout->setLineFragmentPadding(0);
-        layout->setAttributedString(m_attributedString);
-        m_layout = std::move(layout);
-    }
+    if (!m_layout)
+        m_layout = sharedLayout(m_attributedString);
     return *m_layout;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/CFormat.h"
 #include "platform/TWLocalizedString.h"
 #include "support/ContentsXMLReader.h"
+#include "support/ReadAheadStream.h"
 #include "support/XMLStreamWriter.h"
 
 #include <QDir>
@@ -220,8 +221,13 @@ int TWFileIO::loadStreamedPackage(
                 // Later entries of the name are passed over, as the second pass does.
                 StartTagCounter counter(countedElement);
                 qint64 n;
-                while ((n = reader.readData(buffer.data(), qint64(buffer.size()))) > 0)
-                    counter.feed(buffer.data(), n);
+                {
+                    // Inflating and counting overlap.
+                    ReadAheadStream ahead(
+                        [&reader](char *to, qint64 max) { return reader.readData(to, max); });
+                    while ((n = ahead.read(buffer.data(), qint64(buffer.size()))) > 0)
+                        counter.feed(buffer.data(), n);
+                }
                 if (n < 0)
                     break;
                 counter.finish();

@@ -421,9 +421,17 @@ void TWMap::setNeedsUpdatePreviewImage(bool needs)
         updatePreviewImage();
 }
 
-void TWMap::updatePreviewInFileCache()
+void TWMap::updatePreviewInFileCache(const QByteArray &drawnFrom)
 {
-    drawingServices().updatePreviewInFileCache(*this);
+    if (drawnFrom.isEmpty())
+        drawingServices().updatePreviewInFileCache(*this);
+    else
+        drawingServices().refreshPreviewInFileCache(*this, drawnFrom);
+}
+
+void TWMap::preparePreviewInFileCache()
+{
+    drawingServices().preparePreviewInFileCache(*this);
 }
 
 // --- print setup ---

@@ -172,7 +172,10 @@ public:
     // the map's element written at the writer's place.
     static std::shared_ptr<TWMap> createWithXMLReader(ContentsXMLReader &reader,
                                                       TWMapsDoc *document);
-    bool writeXML(XMLStreamWriter &writer);
+    // With drawnFrom, a fingerprint of what the map's picture is drawn from:
+    // its settings in any order and its tree with the graphics' numbers
+    // taken by the order they first appear in.
+    bool writeXML(XMLStreamWriter &writer, QByteArray *drawnFrom = nullptr);
     // The document's undo manager; null without a document.
     UndoManager *undoManager() const;
     // Layout, boundary and text-layout services of this map (a set that does
@@ -237,7 +240,11 @@ public:
     void updatePreviewImage();
     // With true, renews the preview at once (through the drawing services).
     void setNeedsUpdatePreviewImage(bool needs);
-    void updatePreviewInFileCache();
+    // drawnFrom: a fingerprint of what the preview shows; a preview in the
+    // package drawn from the same is kept. Empty: always drawn.
+    void updatePreviewInFileCache(const QByteArray &drawnFrom = QByteArray());
+    // Before the text is written: what drawing the preview would change.
+    void preparePreviewInFileCache();
     // The preview, made first when the map has none.
     const std::shared_ptr<Image> &previewImage();
     const std::shared_ptr<Image> &cachedPreviewImage() const { return m_previewImage; }
@@ -603,9 +610,9 @@ public:
     BranchList publicCreateChildrenFromMenuItem(const QObject *menuItem);
     // Nothing (and a beep) with nothing selected.
     std::optional<BranchList> publicCreateSiblings();
-    std::optional<BranchList> publicCreateSiblingsOfType(int type,
-                                                         const std::optional<QString> &customBranchName,
-                                                         bool beginEditing = true);
+    std::optional<BranchList>
+    publicCreateSiblingsOfType(int type, const std::optional<QString> &customBranchName,
+                               bool beginEditing = true);
     std::optional<BranchList> publicCreateSiblingsWithOptions(const QVariantMap &options);
     std::optional<BranchList> publicCreateSiblingsFromMenuItem(const QObject *menuItem);
     // Without commit: the line being dragged (kept by the maps document).

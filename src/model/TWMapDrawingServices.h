@@ -2,6 +2,8 @@
 
 #include "platform/Geometry.h"
 
+#include <QByteArray>
+
 #include <memory>
 
 class TWMap;
@@ -35,6 +37,17 @@ public:
     virtual void updatePreviewImage(TWMap &map) = 0;
     // Stores the PNG preview in the document's package data.
     virtual void updatePreviewInFileCache(TWMap &map) = 0;
+    // The same, keeping a stored preview drawn from `drawnFrom` (a
+    // fingerprint of the map's text and pictures; empty: none).
+    // What drawing the preview brings up to date in the model and the saved
+    // text keeps (the extent of what is printed), done before the text is
+    // written and the preview drawn.
+    virtual void preparePreviewInFileCache(TWMap &map) { (void)map; }
+    virtual void refreshPreviewInFileCache(TWMap &map, const QByteArray &drawnFrom)
+    {
+        (void)drawnFrom;
+        updatePreviewInFileCache(map);
+    }
     // Gives the text area the size it requires at that width and resizes the
     // main graphic around it.
     virtual void resizeForTextAreaConstrainedToWidth(TWMapBranch &branch, float width) = 0;

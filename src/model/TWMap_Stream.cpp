@@ -5,6 +5,8 @@
 #include "support/ContentsXMLReader.h"
 #include "support/XMLStreamWriter.h"
 
+#include <algorithm>
+
 // The map's own children are expanded one at a time and kept in the live
 // element; the branch tree is read into the model as the stream reaches it.
 std::shared_ptr<TWMap> TWMap::createWithXMLReader(ContentsXMLReader &reader, TWMapsDoc *document)
@@ -59,20 +61,39 @@ std::shared_ptr<TWMap> TWMap::createWithXMLReader(ContentsXMLReader &reader, TWM
     return map;
 }
 
-bool TWMap::writeXML(XMLStreamWriter &writer)
+bool TWMap::writeXML(XMLStreamWriter &writer, QByteArray *drawnFrom)
 {
     // The document brought the settings of the live element up to date
     // before writing; the tree and the link lines follow them, from the model.
     if (m_liveXMLElement.isNull())
         m_liveXMLElement = XMLElement::create("TWMap");
+    // Settings are read by name, and updating them may move them: their
+    // order tells nothing. Graphics are numbered afresh on every load.
+    QList<QByteArray> settings;
+    XMLStreamWriter::Digest tree(QList<QByteArray>{"graphicNumber", "childGraphicNumber",
+                                                   "parentGraphicNumber", "connectedGraphicNumber",
+                                                   "startGraphicNumber", "endGraphicNumber"},
+                                 QList<QByteArray>{"originalGraphicNumber"});
     writer.writeStartElement(m_liveXMLElement);
-    for (const XMLElement &child : m_liveXMLElement.elements())
+    for (const XMLElement &child : m_liveXMLElement.elements()) {
+        XMLStreamWriter::Digest setting;
+        if (drawnFrom)
+            writer.startDigest(&setting);
         writer.writeElement(child);
+        writer.stopDigest();
+        if (drawnFrom)
+            settings.append(setting.toHex());
+    }
     writer.writeStartElement(u"root");
+    if (drawnFrom)
+        writer.startDigest(&tree);
     if (m_root && !m_root->writeXML(writer))
         return false;
+    writer.stopDigest();
     writer.writeEndElement();
     writer.writeStartElement(u"linkLines");
+    if (drawnFrom)
+        writer.startDigest(&tree);
     XMLElement scratch = XMLElement::create("linkLines");
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(m_linkLines)) {
         XMLElement element = scratch.appendChildElement(u"linkLine");
@@ -80,7 +101,12 @@ bool TWMap::writeXML(XMLStreamWriter &writer)
         writer.writeElement(element);
         scratch.removeChild(element);
     }
+    writer.stopDigest();
     writer.writeEndElement();
     writer.writeEndElement();
+    if (drawnFrom) {
+        std::sort(settings.begin(), settings.end());
+        *drawnFrom = settings.join(' ') + " / " + tree.toHex();
+    }
     return !writer.failed();
 }

@@ -331,6 +331,10 @@ public:
     void updatePreviewImages();
     void progressiveUpdatePreviewImages();
     void updatePreviewImagesInFileCache();
+    // The same, where drawnFrom holds one fingerprint a map of the text just
+    // written (writeContentsXML): a preview drawn from the same text and
+    // package data is kept rather than drawn again.
+    void updatePreviewImagesInFileCache(const QList<QByteArray> &drawnFrom);
     // Work after loading: each map processes its flags and sizes its branches.
     void processFlags();
     void postSubtreeNeedsRedrawNotificationForAllRoots();
@@ -349,7 +353,9 @@ public:
     // the whole document: the maps are written and read map by map, the
     // other children of the root as small elements. The reader stands on the
     // root element; branchCount goes out with the loading count.
-    bool writeContentsXML(XMLStreamWriter &writer);
+    // With drawnFrom, one fingerprint a map of what its preview shows, taken
+    // from the text written (none when a map had no `maps` to go into).
+    bool writeContentsXML(XMLStreamWriter &writer, QList<QByteArray> *drawnFrom = nullptr);
     bool loadFromContentsXMLReader(ContentsXMLReader &reader, qint64 branchCount);
     // The document of a package whose Contents.xml is read as a stream.
     static std::shared_ptr<TWMapsDoc>
@@ -373,6 +379,9 @@ public:
 
 private:
     void init();
+    void stampSaveDateAndRevision();
+    // A fingerprint of the package data the maps may draw (not the previews).
+    QByteArray packageDataDigest() const;
     void clearMapsForLoading();
     // Everything of the root element but the maps, read after them.
     void readRootValues(const XMLElement &element);

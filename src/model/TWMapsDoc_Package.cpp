@@ -1,26 +1,93 @@
 #include "model/TWFileIO.h"
+#include "model/TWMap.h"
 #include "model/TWMapsDoc_Private.h"
+#include "support/XMLStreamWriter.h"
 
 void TWMapsDoc::stampForSave()
+{
+    stampSaveDateAndRevision();
+    updatePreviewImagesInFileCache();
+}
+
+void TWMapsDoc::stampSaveDateAndRevision()
 {
     UndoManager *undo = undoManager();
     if (undo)
         undo->disableUndoRegistration();
     setLastSaveDate(CalendarDate::now());
     setRevisionNumber(m_revisionNumber + 1);
-    updatePreviewImagesInFileCache();
+    if (undo)
+        undo->enableUndoRegistration();
+}
+
+QByteArray TWMapsDoc::packageDataDigest() const
+{
+    // Pictures are drawn from package data, which the text only names; the
+    // previews themselves are what is being decided.
+    const QString previews = QStringLiteral("Images/MapPreviews/");
+    XMLStreamWriter::Digest digest;
+    for (auto it = m_cachedData.cbegin(); it != m_cachedData.cend(); ++it) {
+        if (it.key().startsWith(previews) || it.key() == ContentsPath ||
+            it.key() == QLatin1String(TWFileIO::fileVersionPath))
+            continue;
+        const QByteArray name = it.key().toUtf8() + '\0' + QByteArray::number(it->size()) + '\0';
+        digest.add(name.constData(), name.size());
+        it->copyTo([&digest](const char *data, qint64 size) {
+            digest.add(data, size);
+            return true;
+        });
+    }
+    return digest.toHex();
+}
+
+void TWMapsDoc::updatePreviewImagesInFileCache(const QList<QByteArray> &drawnFrom)
+{
+    UndoManager *undo = undoManager();
+    if (undo)
+        undo->disableUndoRegistration();
+    const QByteArray pictures =
+        drawnFrom.size() == m_maps.size() ? packageDataDigest() : QByteArray();
+    for (qsizetype i = 0; i < m_maps.size(); ++i) {
+        QByteArray source;
+        if (!pictures.isEmpty()) {
+            const QByteArray text = drawnFrom.at(i) + ' ' + pictures;
+            XMLStreamWriter::Digest digest;
+            digest.add(text.constData(), text.size());
+            source = digest.toHex();
+        }
+        m_maps.at(i)->updatePreviewInFileCache(source);
+    }
     if (undo)
         undo->enableUndoRegistration();
 }
 
 int TWMapsDoc::saveToFile(const QString &path)
 {
-    stampForSave();
+    stampSaveDateAndRevision();
+    {
+        UndoManager *undo = undoManager();
+        if (undo)
+            undo->disableUndoRegistration();
+        for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps))
+            map->preparePreviewInFileCache();
+        if (undo)
+            undo->enableUndoRegistration();
+    }
     // Contents.xml goes from the model straight into the package; the other
     // entries are gathered once it is written, as the dictionary route does.
+    // The previews are brought up to date in between: the text written
+    // tells which of them still show their map.
+    QList<QByteArray> drawnFrom;
     return TWFileIO::saveStreamedPackage(
-        [this] { return packageEntriesBesideContents(); }, ContentsPath,
-        [this](XMLStreamWriter &writer) { return writeContentsXML(writer); }, path);
+        [this, &drawnFrom] {
+            updatePreviewImagesInFileCache(drawnFrom);
+            return packageEntriesBesideContents();
+        },
+        ContentsPath,
+        [this, &drawnFrom](XMLStreamWriter &writer) {
+            return writeContentsXML(writer, &drawnFrom);
+        },
+        path);
 }
 
 std::shared_ptr<TWMapsDoc> TWMapsDoc::loadFromFile(const QString &path, bool tryToLoadOtherVersion,

@@ -3,10 +3,13 @@
 #include "model/TWMap.h"
 #include "model/TWMapsDoc_Private.h"
 #include "support/ContentsXMLReader.h"
+#include "support/ReadAheadStream.h"
 #include "support/XMLArena.h"
 #include "support/XMLStreamWriter.h"
 
-bool TWMapsDoc::writeContentsXML(XMLStreamWriter &writer)
+#include <algorithm>
+
+bool TWMapsDoc::writeContentsXML(XMLStreamWriter &writer, QList<QByteArray> *drawnFrom)
 {
     // The maps are written from the model, map by map, where the live
     // element has its `maps` child.
@@ -16,17 +19,28 @@ bool TWMapsDoc::writeContentsXML(XMLStreamWriter &writer)
     if (xmlDocPtr doc = m_liveXMLElement.doc(); doc && xmlGetIntSubset(doc))
         XMLDetail::expandEntityReferences(m_liveXMLElement.node());
     const XMLElement maps = m_liveXMLElement.elementForName(u"maps");
+    // A map's picture follows from its own text and the document's settings
+    // around the maps, in any order, but not from the stamp every save changes.
+    QList<QByteArray> settings;
+    QList<QByteArray> mapTexts;
     writer.writeStartDocument();
     writer.writeStartElement(m_liveXMLElement);
     for (const XMLElement &child : m_liveXMLElement.elements()) {
         if (child != maps) {
+            const bool stamp = child.name() == u"revisionNumber" || child.name() == u"lastSaveDate";
+            XMLStreamWriter::Digest setting;
+            if (drawnFrom && !stamp)
+                writer.startDigest(&setting);
             writer.writeElement(child);
+            writer.stopDigest();
+            if (drawnFrom && !stamp)
+                settings.append(setting.toHex());
             continue;
         }
         writer.writeStartElement(u"maps");
         for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps)) {
             writer.writeStartElement(u"map");
-            if (!map->writeXML(writer))
+            if (!map->writeXML(writer, drawnFrom ? &mapTexts.emplace_back() : nullptr))
                 return false;
             writer.writeEndElement();
         }
@@ -35,6 +49,14 @@ bool TWMapsDoc::writeContentsXML(XMLStreamWriter &writer)
             return false;
     }
     writer.writeEndElement();
+    if (drawnFrom) {
+        drawnFrom->clear();
+        std::sort(settings.begin(), settings.end());
+        const QByteArray around = settings.join(' ');
+        if (mapTexts.size() == m_maps.size())
+            for (const QByteArray &text : std::as_const(mapTexts))
+                drawnFrom->append(around + " / " + text);
+    }
     return !writer.failed();
 }
 
@@ -103,7 +125,9 @@ TWMapsDoc::createWithStreamedContents(const PackageEntries &packageData,
         return nullptr;
     }
 
-    ContentsXMLReader reader([&stream](char *data, qint64 max) { return stream->read(data, max); });
+    // Inflating on a thread of its own overlaps parsing.
+    ReadAheadStream ahead([&stream](char *data, qint64 max) { return stream->read(data, max); });
+    ContentsXMLReader reader([&ahead](char *data, qint64 max) { return ahead.read(data, max); });
     QString error;
     if (!reader.readRootElement())
         error = reader.errorString();

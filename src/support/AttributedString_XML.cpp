@@ -542,12 +542,10 @@ AttributedString::initWithXMLNode(xmlNodePtr node, xmlDocPtr document, QStringLi
     AttributedString result(textOf(stringNode));
     const qsizetype size = result.length();
 
-    xmlXPathObjectPtr runs =
-        TWXMLUtils::getNodeSetForXPath("NSAttributedString/formatting", document, reader.context());
-    if (runs) {
+    const QList<xmlNodePtr> runs = reader.nodes("NSAttributedString/formatting");
+    if (!runs.isEmpty()) {
         const auto &index = elementIndex();
-        for (int r = 0; r < runs->nodesetval->nodeNr; ++r) {
-            xmlNodePtr formatting = runs->nodesetval->nodeTab[r];
+        for (xmlNodePtr formatting : runs) {
             xmlNodePtr startNode = nullptr;
             xmlNodePtr lengthNode = nullptr;
             std::array<xmlNodePtr, 24> children{};
@@ -591,7 +589,6 @@ AttributedString::initWithXMLNode(xmlNodePtr node, xmlDocPtr document, QStringLi
             if (length > 0)
                 result.addAttributes(attributes, {start, length});
         }
-        xmlXPathFreeObject(runs);
     }
 
     // The text stays as the file has it (an emoji sequence keeps its joiners);

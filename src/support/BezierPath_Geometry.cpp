@@ -174,6 +174,22 @@ BezierPath BezierPath::bezierPathOffsetVerticallyBy(float d, bool lineToFirstPoi
     if (holders.empty())
         return result;
 
+    // The normals' slopes and intercepts as intersectionPointWith() takes
+    // them, once a holder rather than once a pair: the search below meets
+    // every pair.
+    struct Normal
+    {
+        float slope, liftedSlope, intercept;
+    };
+    std::vector<Normal> normals;
+    normals.reserve(holders.size());
+    for (const TWAngleAndPointHolder &holder : holders) {
+        const float a = holder.angle();
+        const Point p = holder.basePoint();
+        normals.push_back({std::tan(halfPi + a), std::tan(halfPi + float(a + twoPi)),
+                           p.y + p.x / float(std::tan(double(a)))});
+    }
+
     const size_t last = holders.size() - 1;
     result.moveToPoint(holders[0].drawPoint());
     size_t j = 0;
@@ -182,13 +198,21 @@ BezierPath BezierPath::bezierPathOffsetVerticallyBy(float d, bool lineToFirstPoi
         // The farthest holder first, so the widest loop goes in one step.
         for (size_t k = last + 1; k-- > j;) {
             const TWAngleAndPointHolder &other = holders[k];
-            const Point x = h->intersectionPointWith(other);
-            const float d1 = distance(x, h->basePoint());
-            const float d2 = distance(x, other.basePoint());
             float a1 = h->angle();
             float a2 = other.angle();
             unwrapAngles(a1, a2);
-            if (d >= d1 && d >= d2 && a1 > a2) {
+            if (!(a1 > a2))
+                continue;
+            // As h->intersectionPointWith(other).
+            const Normal &n1 = normals[j];
+            const Normal &n2 = normals[k];
+            const float m1 = a1 != h->angle() ? n1.liftedSlope : n1.slope;
+            const float m2 = a2 != other.angle() ? n2.liftedSlope : n2.slope;
+            const float xx = (n2.intercept - n1.intercept) / (m1 - m2);
+            const Point x{xx, n1.intercept + m1 * xx};
+            const float d1 = distance(x, h->basePoint());
+            const float d2 = distance(x, other.basePoint());
+            if (d >= d1 && d >= d2) {
                 j = std::min(last, k + 1);
                 h = &holders[j];
                 break;

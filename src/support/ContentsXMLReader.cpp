@@ -40,6 +40,19 @@ public:
                 m_state = Lt;
                 continue;
             }
+            // Runs that only the next special character ends are taken whole.
+            if (const char *stop = runEnd(p, end); stop != p) {
+                if (m_depth == 0 && !outside(stop - p))
+                    return false;
+                if (m_state == StartTag)
+                    for (const char *r = stop; r-- > p;)
+                        if (!isSpace(*r)) {
+                            m_last = *r;
+                            break;
+                        }
+                p = stop;
+                continue;
+            }
             const char c = *p++;
             if (m_depth == 0 && !outside(1))
                 return false;
@@ -86,6 +99,28 @@ private:
     }
 
     static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+    // Where the run of characters that step() would pass over without a
+    // change of state ends: p itself when the next one matters.
+    const char *runEnd(const char *p, const char *end) const
+    {
+        switch (m_state) {
+        case StartTag:
+            while (p < end && *p != '"' && *p != '\'' && *p != '=' && *p != '>')
+                ++p;
+            return p;
+        case TagQuote: {
+            const void *q = std::memchr(p, m_quote, size_t(end - p));
+            return q ? static_cast<const char *>(q) : end;
+        }
+        case EndTag: {
+            const void *q = std::memchr(p, '>', size_t(end - p));
+            return q ? static_cast<const char *>(q) : end;
+        }
+        default:
+            return p;
+        }
+    }
 
     bool step(char c)
     {

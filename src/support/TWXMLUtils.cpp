@@ -118,6 +118,23 @@ xmlNodePtr firstByChildPath(xmlNodePtr parent, const char *path)
     return nullptr;
 }
 
+// Every node of a plain child path in document order, as XPath answers it.
+void allByChildPath(xmlNodePtr parent, const char *path, QList<xmlNodePtr> &found)
+{
+    const char *slash = std::strchr(path, '/');
+    const size_t length = slash ? size_t(slash - path) : std::strlen(path);
+    for (xmlNodePtr child = parent->children; child; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE || child->ns ||
+            std::strncmp(reinterpret_cast<const char *>(child->name), path, length) != 0 ||
+            child->name[length] != '\0')
+            continue;
+        if (slash)
+            allByChildPath(child, slash + 1, found);
+        else
+            found.append(child);
+    }
+}
+
 } // namespace
 
 XPathReader::XPathReader(xmlNodePtr parent, xmlDocPtr doc) : m_parent(parent), m_doc(doc) {}
@@ -154,6 +171,24 @@ xmlNodePtr XPathReader::node(const char *path) const
     xmlNodePtr first = result->nodesetval->nodeTab[0];
     xmlXPathFreeObject(result);
     return first;
+}
+
+QList<xmlNodePtr> XPathReader::nodes(const char *path) const
+{
+    QList<xmlNodePtr> found;
+    if (!m_parent)
+        return found;
+    if (isPlainChildPath(path)) {
+        allByChildPath(m_parent, path, found);
+        return found;
+    }
+    xmlXPathObjectPtr result = getNodeSetForXPath(path, m_doc, context());
+    if (!result)
+        return found;
+    for (int i = 0; i < result->nodesetval->nodeNr; ++i)
+        found.append(result->nodesetval->nodeTab[i]);
+    xmlXPathFreeObject(result);
+    return found;
 }
 
 std::optional<QString> XPathReader::text(const char *path) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -49,6 +50,8 @@ public:
 
     // First node of the query in document order, nullptr when missing.
     xmlNodePtr node(const char *path) const;
+    // Every node of the query in document order.
+    QList<xmlNodePtr> nodes(const char *path) const;
     // Text of the first node; nullopt when missing, "" when it has no text.
     std::optional<QString> text(const char *path) const;
     std::optional<int> intValue(const char *path) const;

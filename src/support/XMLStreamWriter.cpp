@@ -4,6 +4,10 @@
 #include "support/XMLDocument.h"
 
 #include <libxml/xmlsave.h>
+#include <zlib.h>
+
+#include <climits>
+#include <cstring>
 
 namespace {
 
@@ -69,8 +73,127 @@ void XMLStreamWriter::append(const char *data, qint64 size)
         flush();
 }
 
+void XMLStreamWriter::Digest::add(const char *data, qint64 size)
+{
+    m_length += size;
+    while (size > 0) {
+        const uInt n = uInt(std::min<qint64>(size, INT_MAX));
+        m_crc = quint32(crc32(m_crc, reinterpret_cast<const Bytef *>(data), n));
+        m_adler = quint32(adler32(m_adler, reinterpret_cast<const Bytef *>(data), n));
+        data += n;
+        size -= n;
+    }
+}
+
+void XMLStreamWriter::Digest::addText(const char *data, qint64 size)
+{
+    if (m_identifiers.isEmpty() && m_ignored.isEmpty()) {
+        add(data, size);
+        return;
+    }
+    // Whole elements only: what precedes a '<' can be taken once the '<'
+    // is seen, since no element's text holds one.
+    const char *end = data + size;
+    const char *first = static_cast<const char *>(std::memchr(data, '<', size_t(size)));
+    if (!first) {
+        m_carry.append(data, qsizetype(size));
+        return;
+    }
+    m_carry.append(data, qsizetype(first - data));
+    addWhole(m_carry.constData(), m_carry.constData() + m_carry.size());
+    const char *last = static_cast<const char *>(memrchr(first, '<', size_t(end - first)));
+    addWhole(first, last);
+    m_carry = QByteArray(last, qsizetype(end - last));
+}
+
+void XMLStreamWriter::Digest::addWhole(const char *p, const char *end)
+{
+    if (m_tail.isEmpty()) {
+        // What every name of note ends in, and the '>' after it, is what
+        // is looked for.
+        QByteArray common;
+        bool first = true;
+        for (const QList<QByteArray> *names : {&m_identifiers, &m_ignored})
+            for (const QByteArray &name : *names) {
+                if (first) {
+                    common = name;
+                    first = false;
+                }
+                while (!name.endsWith(common))
+                    common.remove(0, 1);
+            }
+        m_tail = common + '>';
+    }
+    const char *tail = m_tail.constData();
+    const qsizetype tailSize = m_tail.size();
+    while (p < end) {
+        const char *found = static_cast<const char *>(memmem(p, size_t(end - p), tail, tailSize));
+        if (!found) {
+            add(p, end - p);
+            return;
+        }
+        const char *close = found + tailSize; // just past '>'
+        const char *lt = found;
+        while (lt > p && *lt != '<' && found - lt < 64)
+            --lt;
+        const QByteArray name = *lt == '<' ? QByteArray(lt + 1, close - lt - 2) : QByteArray();
+        const bool identifier = !name.isEmpty() && m_identifiers.contains(name);
+        const bool ignored = !name.isEmpty() && !identifier && m_ignored.contains(name);
+        add(p, close - p);
+        p = close;
+        if (!identifier && !ignored)
+            continue;
+        const char *valueEnd = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
+        if (!valueEnd)
+            valueEnd = end;
+        if (identifier) {
+            const QByteArray value(p, valueEnd - p);
+            auto it = m_order.find(value);
+            if (it == m_order.end())
+                it = m_order.insert(value, m_order.size());
+            const qint64 order = *it;
+            const QByteArray text = '#' + QByteArray::number(order);
+            add(text.constData(), text.size());
+        }
+        p = valueEnd;
+    }
+}
+
+QByteArray XMLStreamWriter::Digest::toHex()
+{
+    if (!m_carry.isEmpty()) {
+        addWhole(m_carry.constData(), m_carry.constData() + m_carry.size());
+        m_carry.clear();
+    }
+    return QByteArray::number(m_crc, 16).rightJustified(8, '0') +
+           QByteArray::number(m_adler, 16).rightJustified(8, '0') + '-' +
+           QByteArray::number(m_length, 16);
+}
+
+void XMLStreamWriter::startDigest(Digest *digest)
+{
+    stopDigest();
+    m_digest = digest;
+    // From the next element's own start, so that closing the parent's start
+    // tag and the indentation are left out.
+    m_digestPending = true;
+}
+
+void XMLStreamWriter::stopDigest()
+{
+    if (m_digest && !m_digestPending)
+        m_digest->addText(m_buffer.constData() + m_digestFrom, m_buffer.size() - m_digestFrom);
+    m_digest = nullptr;
+    m_digestPending = false;
+}
+
 void XMLStreamWriter::flush()
 {
+    // The buffered part of a stretch is taken before the buffer empties.
+    if (m_digest && !m_digestPending) {
+        m_digest->addText(m_buffer.constData() + m_digestFrom, m_buffer.size() - m_digestFrom);
+        m_digestFrom = 0;
+    }
     if (!m_failed && !m_buffer.isEmpty() && !m_sink(m_buffer.constData(), m_buffer.size()))
         m_failed = true;
     m_written += m_buffer.size();
@@ -90,6 +213,10 @@ void XMLStreamWriter::beginChild()
     }
     static const QByteArray spaces(2 * maxIndentLevels, ' ');
     append(spaces.constData(), 2 * std::min(depth(), maxIndentLevels));
+    if (m_digestPending) {
+        m_digestPending = false;
+        m_digestFrom = m_buffer.size();
+    }
 }
 
 void XMLStreamWriter::writeStartElement(QAnyStringView name)

@@ -4,6 +4,7 @@
 
 #include <QAnyStringView>
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <functional>
 
@@ -39,6 +40,42 @@ public:
     // sink failed at any point.
     bool writeEndDocument();
 
+    // A fingerprint of text written: CRC-32 and Adler-32 with the length.
+    // Elements named as identifiers are taken by the order in which each
+    // value first appeared, so that the same text with its objects numbered
+    // afresh gives the same fingerprint; ignored elements' text is left out.
+    class Digest
+    {
+    public:
+        Digest() = default;
+        Digest(QList<QByteArray> identifiers, QList<QByteArray> ignored)
+            : m_identifiers(std::move(identifiers)), m_ignored(std::move(ignored))
+        {}
+        // Bytes taken as they are.
+        void add(const char *data, qint64 size);
+        // Text in order, in pieces of any size.
+        void addText(const char *data, qint64 size);
+        // 32 hex digits and the length, the text's end taken first.
+        QByteArray toHex();
+
+    private:
+        void addMarkup(const char *data, qint64 size);
+        void addWhole(const char *data, const char *end);
+
+        quint32 m_crc = 0;
+        quint32 m_adler = 1;
+        qint64 m_length = 0;
+        QList<QByteArray> m_identifiers;
+        QList<QByteArray> m_ignored;
+        QHash<QByteArray, qint64> m_order;
+        QByteArray m_tail;  // what the names end in, and '>'; made on first use
+        QByteArray m_carry; // text after the last '<' seen, not yet taken
+    };
+    // The text written from here to stopDigest() is added to `digest`, which
+    // may gather several stretches; one stretch at a time.
+    void startDigest(Digest *digest);
+    void stopDigest();
+
     int depth() const { return int(m_open.size()); }
     bool failed() const { return m_failed; }
     qint64 bytesWritten() const { return m_written + m_buffer.size(); }
@@ -60,5 +97,8 @@ private:
     QList<Open> m_open;
     xmlOutputBufferPtr m_xmlOutput = nullptr;
     qint64 m_written = 0;
+    Digest *m_digest = nullptr;
+    qsizetype m_digestFrom = 0;   // where in the buffer the stretch goes on
+    bool m_digestPending = false; // the stretch begins with the next element
     bool m_failed = false;
 };

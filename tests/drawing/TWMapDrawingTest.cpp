@@ -13,6 +13,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
 #include <QUrl>
 #include <poppler-qt6.h>
 
@@ -459,6 +460,90 @@ TEST_F(MapDrawingTest, SavedPackageHoldsAPreviewOfEveryMap)
     for (const auto &m : {map, second}) {
         const QImage png = QImage::fromData(package->value(m->previewPath()), "png");
         EXPECT_FALSE(png.isNull()) << m->previewPath().toStdString();
+    }
+}
+
+TEST_F(MapDrawingTest, SavedPreviewIsDrawnAgainOnlyWhenWhatItShowsChanged)
+{
+    map->setCanvasSize(Size(600, 400));
+    auto b = newBranch(root.get(), Rect(500, 100, 100, 40), "first");
+    int saves = 0;
+    const auto save = [&](TWMapsDoc &doc) {
+        const QString path = tempDir.filePath(QStringLiteral("saved%1.twmap").arg(saves++));
+        EXPECT_EQ(doc.saveToFile(path), 0);
+        return path;
+    };
+    const auto previewIn = [&](const QString &path) {
+        QFile file(path);
+        const std::optional<PackageData> package =
+            file.open(QIODevice::ReadOnly) ? PackageArchive::read(file) : std::nullopt;
+        return package ? package->value(map->previewPath()) : QByteArray();
+    };
+    // A stand-in that no drawing of the map looks like, claiming `source`.
+    const auto planted = [](const QByteArray &source) {
+        QImage red(3, 3, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        writer.setText(TWMapPreviewServices::DrawnFromKey, QString::fromLatin1(source));
+        EXPECT_TRUE(writer.write(red));
+        return png;
+    };
+
+    const QString first = save(*document);
+    const QByteArray drawn = previewIn(first);
+    const QByteArray source = TWMapPreviewServices::drawnFromOfPreview(drawn);
+    ASSERT_FALSE(QImage::fromData(drawn, "png").isNull());
+    ASSERT_FALSE(source.isEmpty());
+
+    // Unchanged: the stored preview is kept, whatever it holds.
+    document->setObjectInCachedData(planted(source), map->previewPath());
+    EXPECT_EQ(previewIn(save(*document)), planted(source));
+    // Opened and saved, then opened again: the same source (the first
+    // reading numbers the graphics afresh and fills in what was left out).
+    {
+        std::shared_ptr<TWMapsDoc> opened = TWMapsDoc::loadFromFile(first, false);
+        ASSERT_TRUE(opened);
+        const QString again = save(*opened);
+        opened->detach();
+        const QByteArray savedSource = TWMapPreviewServices::drawnFromOfPreview(previewIn(again));
+        ASSERT_FALSE(savedSource.isEmpty());
+        std::shared_ptr<TWMapsDoc> reopened = TWMapsDoc::loadFromFile(again, false);
+        ASSERT_TRUE(reopened);
+        reopened->setObjectInCachedData(planted(savedSource), map->previewPath());
+        EXPECT_EQ(previewIn(save(*reopened)), planted(savedSource));
+        reopened->detach();
+    }
+
+    struct Case
+    {
+        const char *change;
+        std::function<void()> apply;
+    };
+    const Case cases[] = {
+        {"branch text", [&] { b->enclosedTextArea()->setString("second"); }},
+        {"branch moved", [&] { b->mainGraphic()->setBounds(Rect(520, 140, 100, 40)); }},
+        {"branch added", [&] { newBranch(b.get(), Rect(700, 100, 80, 30), "third"); }},
+        {"document setting", [&] { document->setComments(QStringLiteral("seen")); }},
+        {"picture data",
+         [&] { document->setObjectInCachedData(QByteArray("bytes"), "Images/P.png"); }},
+    };
+    QByteArray last = source;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.change);
+        document->setObjectInCachedData(planted(last), map->previewPath());
+        c.apply();
+        const QByteArray preview = previewIn(save(*document));
+        const QImage image = QImage::fromData(preview, "png");
+        // Drawn afresh at the map's extent and marked with the new source.
+        EXPECT_NE(preview, planted(last));
+        EXPECT_GT(image.width(), 3);
+        const QByteArray now = TWMapPreviewServices::drawnFromOfPreview(preview);
+        EXPECT_FALSE(now.isEmpty());
+        EXPECT_NE(now, last);
+        last = now;
     }
 }
 

@@ -374,6 +374,9 @@ TEST(ContentsXMLReader, TextThatWouldCostTheParserDearIsRefusedFirst)
          "<TWMapsDoc>" + QByteArray(2 * outside, ' ') + "<a>" + QByteArray(2 * outside, ' ') +
              "</a></TWMapsDoc>",
          nullptr},
+        {"blanks after a root whose children close themselves",
+         "<TWMapsDoc><a b = '1'\n/><c d=\"/\" /></TWMapsDoc>" + QByteArray(outside, ' '),
+         "outside the root"},
         {"as many attributes as allowed", "<TWMapsDoc><x" + attributes + "/></TWMapsDoc>", nullptr},
         {"markup that looks like tags",
          "<?xml version=\"1.0\"?>\n<!-- don't <x a='1'> -->\n"

@@ -1,0 +1,86 @@
+#include "support/XMLStreamWriter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The digest of a document's text written in pieces of `piece` bytes.
+QByteArray digestOf(const QByteArray &text, qsizetype piece)
+{
+    XMLStreamWriter::Digest digest({"n", "ref"}, {"old"});
+    for (qsizetype at = 0; at < text.size(); at += piece)
+        digest.addText(text.constData() + at, std::min(piece, text.size() - at));
+    return digest.toHex();
+}
+
+} // namespace
+
+TEST(XMLStreamWriterDigest, ObjectsNumberedAfreshGiveTheSameDigest)
+{
+    const QByteArray base = "<g><n>17</n><old>0</old><x>5</x></g><g><n>4</n><ref>17</ref></g>";
+    struct Case
+    {
+        const char *what;
+        QByteArray text;
+        bool same;
+    };
+    const Case cases[] = {
+        {"numbered afresh", "<g><n>900</n><old>17</old><x>5</x></g><g><n>31</n><ref>900</ref></g>",
+         true},
+        {"another ignored value",
+         "<g><n>17</n><old>99</old><x>5</x></g><g><n>4</n><ref>17</ref></g>", true},
+        {"a reference to another object",
+         "<g><n>17</n><old>0</old><x>5</x></g><g><n>4</n><ref>4</ref></g>", false},
+        {"a value that is no identifier",
+         "<g><n>17</n><old>0</old><x>6</x></g><g><n>4</n><ref>17</ref></g>", false},
+        {"an element renamed", "<g><n>17</n><old>0</old><y>5</y></g><g><n>4</n><ref>17</ref></g>",
+         false},
+        {"a number element that is not named",
+         "<g><rn>17</rn><old>0</old><x>5</x></g><g><n>4</n><ref>17</ref></g>", false},
+    };
+    for (const qsizetype piece : {qsizetype(1), qsizetype(5), qsizetype(1000)}) {
+        const QByteArray expected = digestOf(base, piece);
+        EXPECT_EQ(expected, digestOf(base, 1000)) << "in pieces of " << piece;
+        for (const Case &c : cases) {
+            SCOPED_TRACE(testing::Message() << c.what << " in pieces of " << piece);
+            EXPECT_EQ(digestOf(c.text, piece) == expected, c.same);
+        }
+    }
+}
+
+TEST(XMLStreamWriterDigest, StretchesCoverTheElementsNotTheirPlace)
+{
+    // The same elements written first or later, deeper or not, and with the
+    // buffer flushed at other places within them give one digest.
+    const auto digestOfStretch = [](int before, int depth, int padding) {
+        XMLStreamWriter::Digest digest;
+        XMLStreamWriter writer([](const char *, qint64) { return true; });
+        writer.writeStartDocument();
+        writer.writeStartElement(u"root");
+        for (int i = 0; i < depth; ++i)
+            writer.writeStartElement(u"deeper");
+        for (int i = 0; i < before; ++i)
+            writer.writeTextElement(u"before", QString(100, u'x'));
+        writer.startDigest(&digest);
+        for (int i = 0; i < padding; ++i)
+            writer.writeTextElement(u"pad", QString(100, u'y'));
+        writer.writeTextElement(u"b", QStringLiteral("value"));
+        writer.stopDigest();
+        writer.writeEndDocument();
+        return digest.toHex();
+    };
+    EXPECT_EQ(digestOfStretch(3, 0, 0), digestOfStretch(0, 0, 0));
+    EXPECT_EQ(digestOfStretch(0, 2, 0), digestOfStretch(0, 0, 0));
+    EXPECT_NE(digestOfStretch(0, 0, 1), digestOfStretch(0, 0, 0));
+    // Three thousand elements outgrow the buffer once or twice.
+    EXPECT_EQ(digestOfStretch(1000, 0, 3000), digestOfStretch(0, 0, 3000));
+    EXPECT_EQ(digestOfStretch(1777, 0, 3000), digestOfStretch(0, 0, 3000));
+
+    // Nothing written in a stretch leaves the digest as it was.
+    XMLStreamWriter::Digest empty, untouched;
+    XMLStreamWriter writer([](const char *, qint64) { return true; });
+    writer.writeStartElement(u"root");
+    writer.startDigest(&empty);
+    writer.stopDigest();
+    EXPECT_EQ(empty.toHex(), untouched.toHex());
+}
