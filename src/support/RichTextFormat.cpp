@@ -127,10 +127,11 @@ public:
             m_out += "{\\fonttbl";
             for (qsizetype i = 0; i < m_fonts.size(); ++i) {
                 m_out += "\\f" + QByteArray::number(i) + "\\fnil\\fcharset0 ";
-                appendText(m_fonts[i]);
+                appendText(m_fonts[i], true);
                 m_out += ';';
             }
             m_out += "}\n";
+            m_pendingDelimiter = false;
         }
         if (!m_colors.isEmpty()) {
             m_out += "{\\colortbl;";
@@ -158,6 +159,8 @@ public:
                 index = runEnd;
             }
             if (stop < end) {
+                // The line break keeps its own attributes too.
+                writeCharState(stateOf(string.attributesAtIndex(stop)));
                 m_out += "\\par\n";
                 m_pendingDelimiter = false;
             }
@@ -316,7 +319,8 @@ private:
         }
     }
 
-    void appendText(const QString &text)
+    // Names in the font table take no control words: tabs go as bytes.
+    void appendText(const QString &text, bool inTable = false)
     {
         for (const QChar c : text) {
             const char16_t u = c.unicode();
@@ -326,12 +330,12 @@ private:
                 m_pendingDelimiter = false;
                 continue;
             }
-            if (u == '\t') {
+            if (u == '\t' && !inTable) {
                 m_out += "\\tab";
                 m_pendingDelimiter = true;
                 continue;
             }
-            if (u == 0x2028) {
+            if (u == 0x2028 && !inTable) {
                 m_out += "\\line";
                 m_pendingDelimiter = true;
                 continue;

@@ -54,8 +54,10 @@ TEST_F(TWExportPanelTest, ListsTheMapsAllSelectedAndSaveNeedsOne)
 
 TEST_F(TWExportPanelTest, SettingsEditTheDefaults)
 {
-    TWExportPanel panel(
-        {"Export image to PNG file", "png", TWExportPanelRequest::Settings::Bitmap, {"Map"}});
+    TWExportPanel panel({"Export image to PNG file",
+                         "png",
+                         TWExportPanelRequest::Settings::Bitmap,
+                         {"Current map", "Second", "DadoZiz 3"}});
     QCheckBox *specific = nullptr;
     for (QCheckBox *box : panel.findChildren<QCheckBox *>())
         if (box->text() == "Specific width")

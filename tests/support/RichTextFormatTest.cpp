@@ -11,7 +11,7 @@ using Range = AttributedString::Range;
 
 QVariant font(const char *name, double size)
 {
-    return QVariant::fromValue(Font(QString::fromLatin1(name), size));
+    return QVariant::fromValue(Font(QString::fromUtf8(name), size));
 }
 
 QVariant rgb(int r, int g, int b)
@@ -88,6 +88,13 @@ TEST(RichTextFormat, RoundTripKeepsTextAndEveryAttribute)
           {{30, 8},
            {{NSForegroundColorAttributeName, rgb(10, 20, 30)},
             {NSBackgroundColorAttributeName, rgb(0, 0, 255)}}}}},
+        {"empty paragraphs keep their font",
+         "\n\nx",
+         {{{0, 3}, {{NSFontAttributeName, font("DejaVuSans", 10)}}}}},
+        {"odd font names",
+         "ab",
+         {{{0, 1}, {{NSFontAttributeName, font("Odd\tFont \xc3\xa9 {x}", 10)}}},
+          {{1, 1}, {{NSFontAttributeName, font("LiberationSans", 10)}}}}},
         {"paragraph styles",
          "left\ncentred\nright indented\njustified tabs\nnatural",
          {{{0, 5}, {{NSParagraphStyleAttributeName, paragraph(LeftTextAlignment, 0, 0, 0)}}},
