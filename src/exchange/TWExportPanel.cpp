@@ -155,7 +155,8 @@ bool TWExportPanel::canSave() const
 void TWExportPanel::updateSaveButton()
 {
     // With no map chosen Save would write nothing and look like success.
-    const bool enabled = canSave();
+    const auto *name = m_files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    const bool enabled = canSave() && (!name || !name->text().trimmed().isEmpty());
     if (auto *buttons = m_files->findChild<QDialogButtonBox *>())
         if (QPushButton *save = buttons->button(QDialogButtonBox::Save)
                                     ? buttons->button(QDialogButtonBox::Save)

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
@@ -46,10 +47,20 @@ TEST_F(TWExportPanelTest, ListsTheMapsAllSelectedAndSaveNeedsOne)
     EXPECT_FALSE(panel.canSave());
     ASSERT_TRUE(saveButton(panel));
     EXPECT_FALSE(saveButton(panel)->isEnabled());
+    // Typing a name does not enable it while no map is chosen.
+    auto *name = panel.fileDialog()->findChild<QLineEdit *>("fileNameEdit");
+    ASSERT_TRUE(name);
+    name->setText("Plan.png");
+    QApplication::processEvents();
+    EXPECT_FALSE(saveButton(panel)->isEnabled());
+    emit panel.fileDialog()->fileSelected(dir.filePath("Plan.png"));
+    EXPECT_EQ(panel.result(), QDialog::Rejected);
     panel.mapList()->item(1)->setSelected(true);
     EXPECT_EQ(panel.selectedRows(), QList<int>({1}));
     panel.selectAllMaps();
     EXPECT_EQ(panel.selectedRows().size(), 3);
+    QApplication::processEvents();
+    EXPECT_TRUE(saveButton(panel)->isEnabled());
 }
 
 TEST_F(TWExportPanelTest, SettingsEditTheDefaults)
