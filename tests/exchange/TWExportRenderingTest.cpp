@@ -209,3 +209,26 @@ TEST_F(TWExportRenderingTest, AnOversizedBitmapAlertsAndTheOtherMapsAreWritten)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TWExportRenderingTest, TheBackgroundIsDrawnOnlyWhenAskedAndTheMapKeepsItsSetting)
+{
+    map->setBackgroundColor(Color::colorWithCalibratedRed(0, 0, 1));
+    for (bool mapFlag : {false, true}) {
+        map->setDrawBackgroundOffScreen(mapFlag);
+        for (bool include : {false, true}) {
+            defaults.setBool(include, "ExportMapBackground");
+            const QImage image = controller.imageRepForMap(*map);
+            EXPECT_EQ(image.pixelColor(2, 2), include ? QColor(Qt::blue) : QColor(Qt::transparent))
+                << mapFlag << include;
+            const auto pdf = Poppler::Document::loadFromData(controller.pdfDataForMap(*map));
+            ASSERT_TRUE(pdf);
+            const QImage page = pdf->page(0)->renderToImage(72, 72);
+            EXPECT_EQ(page.pixelColor(2, 2), include ? QColor(Qt::blue) : QColor(Qt::white));
+            EXPECT_EQ(map->drawBackgroundOffScreen(), mapFlag);
+        }
+    }
+}
+
+} // namespace
