@@ -213,8 +213,10 @@ QStringList TWExportController::fileNamesForChosenName(const QString &chosen, in
     QStringList names;
     const QString stem = pathWithoutExtension(chosen);
     const QString extension = QFileInfo(chosen).suffix();
+    // A name without extension gets none (not a trailing dot).
     for (int i = 1; i <= count; ++i)
-        names << QStringLiteral("%1 %2.%3").arg(stem).arg(i).arg(extension);
+        names << (extension.isEmpty() ? QStringLiteral("%1 %2").arg(stem).arg(i)
+                                      : QStringLiteral("%1 %2.%3").arg(stem).arg(i).arg(extension));
     return names;
 }
 

@@ -42,6 +42,7 @@ TEST(TWExportControllerNames, PathsLoseOnlyTheLastExtensionAndNumberSeveralFiles
         {"/d/Plan.pdf", 3, {"/d/Plan 1.pdf", "/d/Plan 2.pdf", "/d/Plan 3.pdf"}},
         {"/d/a.b.c", 2, {"/d/a.b 1.c", "/d/a.b 2.c"}},
         {"/d/my.plan.pdf", 1, {"/d/my.plan.pdf"}},
+        {"/d.x/plan", 2, {"/d.x/plan 1", "/d.x/plan 2"}},
     };
     for (const auto &[chosen, count, expected] : cases)
         EXPECT_EQ(TWExportController::fileNamesForChosenName(chosen, count), expected) << chosen;
