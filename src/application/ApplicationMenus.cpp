@@ -9,6 +9,13 @@
 #include <QLabel>
 #include <QMenuBar>
 
+namespace {
+QString dadoZiz(const char *key)
+{
+    return TWLocalizedString(StringTable::DadoZiz, key);
+}
+} // namespace
+
 void addApplicationMenus(QMenuBar *menuBar, TWApplication &application)
 {
     using C = TWApplication::Command;
@@ -37,6 +44,15 @@ void addApplicationMenus(QMenuBar *menuBar, TWApplication &application)
 ApplicationMenuWindow::ApplicationMenuWindow(TWApplication &application)
 {
     setWindowTitle(application.applicationName());
+    // Importing makes a document of its own, so it needs none open.
+    if (auto *importers = dynamic_cast<TWMenuResponder *>(application.services().importers)) {
+        auto *dispatcher = new TWMenuDispatcher(
+            [importers] {
+                return QList<TWMenuDispatcher::Link>{{importers, nullptr}};
+            },
+            this);
+        addImportMenu(menuBar()->addMenu(dadoZiz("File")), *dispatcher);
+    }
     addApplicationMenus(menuBar(), application);
     auto *label = new QLabel(application.applicationName(), this);
     label->setAlignment(Qt::AlignCenter);
@@ -45,11 +61,6 @@ ApplicationMenuWindow::ApplicationMenuWindow(TWApplication &application)
 }
 
 namespace {
-
-QString dadoZiz(const char *key)
-{
-    return TWLocalizedString(StringTable::DadoZiz, key);
-}
 
 // Items of one menu, in order; an empty selector is a separator.
 struct Item

@@ -1,4 +1,5 @@
 #include "TWMenuTestSupport.h"
+#include "application/ApplicationMenus.h"
 #include "application/MindManagerArchive.h"
 
 #include <QDir>
@@ -227,4 +228,31 @@ TEST_F(MenuTest, ImportCommandsWaitForTheirReadersAndOfferTheirFileTypes)
     imported.clear();
     dispatcher->actionFor(QStringLiteral("importOPML:"))->trigger();
     EXPECT_TRUE(imported.isEmpty());
+}
+
+TEST_F(MenuTest, TheWindowWithoutDocumentsStillImports)
+{
+    const ApplicationMenuWindow window(*app);
+    QAction *mindManager = nullptr;
+    QMenu *import = nullptr;
+    for (QMenu *menu : window.menuBar()->findChildren<QMenu *>())
+        for (QAction *action : menu->actions())
+            if (action->text() == QLatin1String("MindManager...")) {
+                mindManager = action;
+                import = menu;
+            }
+    ASSERT_TRUE(mindManager);
+    emit import->aboutToShow();
+    EXPECT_FALSE(mindManager->isEnabled());
+
+    importer->setReaders({{}, {}, [](TWMap &, const QByteArray &) {}});
+    emit import->aboutToShow();
+    ASSERT_TRUE(mindManager->isEnabled());
+    const QString path = dir.filePath("Solo.mmap");
+    writeZip(path, {{"Document.xml", Xml}});
+    alerts.queueOpenResponse({path});
+    mindManager->trigger();
+    ASSERT_EQ(documents->documents().size(), 1);
+    EXPECT_EQ(static_cast<TWDocument *>(documents->documents().first())->displayName(),
+              QStringLiteral("Solo"));
 }
