@@ -102,6 +102,7 @@ void addDocumentMenus(QMenuBar *bar, TWMenuDispatcher &d)
 {
     QMenu *edit = addMenu(nullptr, bar, "Edit", d,
                           {{"Undo", "undo:", 0, "Ctrl+Z"},
+                           {"Redo", "redo:", 0, "Ctrl+Shift+Z"},
                            {"", ""},
                            {"Cut", "cut:", 0, "Ctrl+X"},
                            {"Copy", "copy:", 0, "Ctrl+C"},

@@ -95,6 +95,8 @@ const QHash<QString, Command> &commands()
         {"setPageLayoutViewMode:", [](D &d, I item) { d.setPageLayoutViewMode(item.tag); }},
         {"revertDocumentToSaved:", [](D &d, I) { d.revertDocumentToSaved(); }},
         {"saveDocument:", [](D &d, I) { d.save(); }},
+        {"undo:", [](D &d, I) { d.undoManager()->undo(); }},
+        {"redo:", [](D &d, I) { d.undoManager()->redo(); }},
         {"saveDocumentAs:", [](D &d, I) { d.saveAs(); }},
     };
     return table;
@@ -341,9 +343,17 @@ bool TWDocument::validateMenuItem(TWMenuItem &item) const
     const bool spellChecking = map && map->continuousSpellCheck();
 
     // What any document answers for the commands not named below.
-    const auto standard = [this, &action] {
+    const auto standard = [this, &action, &item] {
         if (action == QLatin1String("revertDocumentToSaved:"))
             return !m_fileName.isEmpty() && isDocumentEdited();
+        if (action == QLatin1String("undo:") || action == QLatin1String("redo:")) {
+            const bool undo = action == QLatin1String("undo:");
+            const QString name =
+                undo ? m_undoManager->undoActionName() : m_undoManager->redoActionName();
+            const QString verb = dadoZiz(undo ? "Undo" : "Redo");
+            item.title = name.isEmpty() ? verb : verb + u' ' + name;
+            return undo ? m_undoManager->canUndo() : m_undoManager->canRedo();
+        }
         return true;
     };
 

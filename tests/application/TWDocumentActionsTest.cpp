@@ -216,6 +216,34 @@ TEST_F(MenuTest, BranchCommandsWorkOnTheCurrentMap)
     EXPECT_GT(map.countOfSelectedGraphics(), 1);
 }
 
+TEST_F(MenuTest, UndoAndRedoItemsNameTheStep)
+{
+    TWDocument *document = untitled();
+    TWMap &map = mapOf(document);
+    settle();
+    TWMenuDispatcher *dispatcher = document->menuDispatcher();
+    QAction *undo = dispatcher->actionFor(QStringLiteral("undo:"));
+    QAction *redo = dispatcher->actionFor(QStringLiteral("redo:"));
+    ASSERT_TRUE(undo && redo);
+    EXPECT_FALSE(dispatcher->validate(undo));
+    EXPECT_EQ(undo->text(), QStringLiteral("Undo"));
+    addChild(map, QStringLiteral("kept"));
+    settle();
+    const QString name = document->undoManager()->undoActionName();
+    ASSERT_FALSE(name.isEmpty());
+    EXPECT_TRUE(dispatcher->validate(undo));
+    EXPECT_EQ(undo->text(), QStringLiteral("Undo ") + name);
+    EXPECT_FALSE(dispatcher->validate(redo));
+    undo->trigger();
+    settle();
+    EXPECT_TRUE(map.root()->children().isEmpty());
+    EXPECT_TRUE(dispatcher->validate(redo));
+    EXPECT_EQ(redo->text(), QStringLiteral("Redo ") + name);
+    redo->trigger();
+    settle();
+    EXPECT_EQ(map.root()->children().size(), 1);
+}
+
 TEST_F(MenuTest, AddingAMapAppendsABlankMapAndMakesItCurrent)
 {
     defaults.setBool(false, TWPreferences::ShowTemplatesPanelWhenCreatingMapsKey);
