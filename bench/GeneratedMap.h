@@ -19,10 +19,22 @@
 namespace GeneratedMap {
 
 constexpr float Cell = 98;
+// Coordinates stay within the model's range of +-10000 points: grids wider
+// than it would allow start at -9990 with smaller cells and shapes.
+constexpr float Span = 19980;
+
+inline bool fitsFromTen(int columns)
+{
+    return 10 + float(columns) * Cell <= 10000;
+}
 
 inline Rect cellRect(int index, int columns)
 {
-    return {10 + float(index % columns) * Cell, 10 + float(index / columns) * Cell, 80, 30};
+    const float cell = fitsFromTen(columns) ? Cell : std::min(Cell, Span / float(columns));
+    const float origin = fitsFromTen(columns) ? 10 : -9990;
+    const float k = cell / Cell;
+    return {origin + float(index % columns) * cell, origin + float(index / columns) * cell, 80 * k,
+            30 * k};
 }
 
 inline std::shared_ptr<TWGraphic> shapeFor(int index, Rect bounds)
@@ -79,10 +91,11 @@ inline void fill(TWMap &map, int count)
         auto branch =
             TWMapBranch::createWithGraphic(shapeFor(i, bounds), made[size_t((i - 1) / 4)], &map);
         branch->enclosedTextArea()->setString(QStringLiteral("Branch %1").arg(i));
+        const float textWidth = bounds.width() - 8;
         const Size need =
-            TWTextLayout::requiredSizeForWidth(branch->enclosedTextArea()->text(), 72);
+            TWTextLayout::requiredSizeForWidth(branch->enclosedTextArea()->text(), textWidth);
         branch->enclosedTextArea()->setBounds(
-            Rect(bounds.origin.x + 4, bounds.midY() - need.height / 2, 72, need.height));
+            Rect(bounds.origin.x + 4, bounds.midY() - need.height / 2, textWidth, need.height));
         branch->setTextRelativePosition(2);
         if (i % 7 == 0)
             branch->insertObjectInHyperlinksAtIndex(

@@ -11,7 +11,11 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <benchmark/benchmark.h>
+
+#include <map>
 
 namespace {
 
@@ -20,8 +24,9 @@ QApplication &application()
     static int argc = 1;
     static char name[] = "bench_canvas";
     static char *argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: the canvases below outlive main().
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
 }
 
 class Host : public TWCanvasHost
@@ -39,12 +44,12 @@ private:
     std::shared_ptr<TWMapsDoc> m_document;
 };
 
-// Sixteen first-level branches, one in each region of a 4 x 4 grid, each
-// with eight branches under it that carry 77 leaves apiece in close rows:
-// 10,001 branches in all, densest among the leaves.
+// Up to sixteen first-level branches, one in each region of a 4 x 4 grid,
+// each with eight branches under it that carry 77 leaves apiece in close
+// rows: 10,001 branches in all with sixteen, densest among the leaves.
 constexpr float RegionWidth = 2400, RegionHeight = 1225;
 
-void grow(TWMap &map, const std::shared_ptr<TWMapBranch> &root)
+void grow(TWMap &map, const std::shared_ptr<TWMapBranch> &root, int regions)
 {
     auto add = [&](const std::shared_ptr<TWMapBranch> &parent, Rect r, int n) {
         auto branch =
@@ -53,7 +58,7 @@ void grow(TWMap &map, const std::shared_ptr<TWMapBranch> &root)
         return branch;
     };
     int n = 0;
-    for (int k = 0; k < 16; ++k) {
+    for (int k = 0; k < regions; ++k) {
         const float rx = float(k % 4) * RegionWidth, ry = float(k / 4) * RegionHeight;
         const auto first = add(root, Rect(rx + 50, ry + 580, 100, 40), n++);
         for (int j = 0; j < 8; ++j) {
@@ -68,7 +73,7 @@ void grow(TWMap &map, const std::shared_ptr<TWMapBranch> &root)
 
 struct Fixture
 {
-    Fixture()
+    explicit Fixture(int regions = 16)
     {
         application();
         document = TWMapsDoc::create();
@@ -80,7 +85,7 @@ struct Fixture
         auto root = TWMapBranch::createWithGraphic(
             TWGraphic::make<TWRectangle>(Rect(4700, 2400, 120, 40)), nullptr, map.get());
         map->setRoot(root);
-        grow(*map, root);
+        grow(*map, root, regions);
         host = std::make_unique<Host>(document);
         view = std::make_unique<TWGraphicView>();
         view->setDocument(host.get());
@@ -105,10 +110,13 @@ struct Fixture
     QImage image;
 };
 
-Fixture &fixture()
+Fixture &fixture(int regions = 16)
 {
-    static Fixture f;
-    return f;
+    static auto &made = *new std::map<int, std::unique_ptr<Fixture>>;
+    std::unique_ptr<Fixture> &f = made[regions];
+    if (!f)
+        f = std::make_unique<Fixture>(regions);
+    return *f;
 }
 
 void redraw(benchmark::State &state, Rect area)
@@ -150,17 +158,53 @@ void BM_CullMap(benchmark::State &state)
 }
 BENCHMARK(BM_CullMap)->Unit(benchmark::kMillisecond);
 
-// What scrolling asks before any drawing: marking a rectangle.
+// What the canvas does before any drawing, on a map of one region (626
+// branches) and of sixteen (10,001): the same time for both, as none of it
+// walks the map. Marking a rectangle for redrawing:
 void BM_MarkRectangle(benchmark::State &state)
 {
-    Fixture &f = fixture();
+    Fixture &f = fixture(int(state.range(0)));
     float x = 0;
     for (auto _ : state) {
         f.view->setNeedsDisplayInRect(Rect(x, 10, 50, 20));
         x = x > 9000 ? 0 : x + 7;
     }
+    state.counters["branches"] = double(f.map->allBranches().size());
 }
-BENCHMARK(BM_MarkRectangle);
+BENCHMARK(BM_MarkRectangle)->Arg(1)->Arg(16);
+
+// Scrolling by a wheel step.
+void BM_ScrollByWheel(benchmark::State &state)
+{
+    Fixture &f = fixture(int(state.range(0)));
+    int direction = -120;
+    for (auto _ : state) {
+        QWheelEvent wheel(QPointF(640, 400), QPointF(640, 400), QPoint(), QPoint(0, direction),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(f.view->viewport(), &wheel);
+        if (f.view->verticalScrollBar()->value() >= f.view->verticalScrollBar()->maximum())
+            direction = 120;
+        else if (f.view->verticalScrollBar()->value() <= 0)
+            direction = -120;
+    }
+}
+BENCHMARK(BM_ScrollByWheel)->Arg(1)->Arg(16);
+
+// Zooming by a Command-wheel step, in and out.
+void BM_ZoomByWheel(benchmark::State &state)
+{
+    Fixture &f = fixture(int(state.range(0)));
+    int direction = 120;
+    for (auto _ : state) {
+        QWheelEvent wheel(QPointF(640, 400), QPointF(640, 400), QPoint(), QPoint(0, direction),
+                          Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(f.view->viewport(), &wheel);
+        direction = -direction;
+    }
+    f.map->setZoomAmount(100);
+    f.view->mapGeometryDidChange();
+}
+BENCHMARK(BM_ZoomByWheel)->Arg(1)->Arg(16);
 
 } // namespace
 

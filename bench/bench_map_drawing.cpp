@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -84,6 +85,46 @@ void BM_DrawVisibleRect(benchmark::State &state)
     }
 }
 
+// A small window at the map's top-left corner, where the root lies: what a
+// canvas scrolled there redraws. Culling by subtree extents keeps it nearly
+// the same at every map size.
+void BM_DrawCornerRect(benchmark::State &state)
+{
+    application();
+    TWMap &map = generated(int(state.range(0)));
+    const Rect extent = map.getBoundingDrawingRectForAllGraphics();
+    const Rect corner(extent.origin.x, extent.origin.y, 400, 300);
+    QImage image = DrawingContext::makeImage(corner.size, 1.0, Qt::white);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        DrawingContext context(painter, true);
+        context.painter().translate(-corner.origin.x, -corner.origin.y);
+        TWMapDrawing::Options options;
+        options.drawSelection = true;
+        TWMapDrawing::drawMapInRect(context, map, corner, options);
+    }
+}
+
+// The whole map, shrunk into a 1024-pixel square: every branch is drawn.
+void BM_DrawWholeMapFitted(benchmark::State &state)
+{
+    application();
+    TWMap &map = generated(int(state.range(0)));
+    const Rect extent = map.getBoundingDrawingRectForAllGraphics();
+    QImage image = DrawingContext::makeImage(Size(1024, 1024), 1.0, Qt::white);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        DrawingContext context(painter, true);
+        const qreal k = 1024 / std::max(extent.width(), extent.height());
+        context.painter().scale(k, k);
+        context.painter().translate(-extent.origin.x, -extent.origin.y);
+        TWMapDrawing::Options options;
+        options.drawSelection = true;
+        TWMapDrawing::drawMapInRect(context, map, extent, options);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 // A rectangle beside the map: what walking the tree costs when nothing shows.
 void BM_WalkWithNothingVisible(benchmark::State &state)
 {
@@ -112,5 +153,11 @@ void wholeMapSizes(benchmark::internal::Benchmark *b)
 
 BENCHMARK(BM_DrawWholeMapToImage)->Apply(wholeMapSizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawVisibleRect)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WalkWithNothingVisible)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkWithNothingVisible)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawCornerRect)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawWholeMapFitted)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "drawing/TWMap_Drawing.h"
 #include "platform/Geometry.h"
 #include "platform/Notification.h"
 
@@ -49,4 +50,8 @@ public:
     // The document's place at the end of the canvas's action chain; null
     // when it takes no actions.
     virtual TWResponder *responder() { return nullptr; }
+
+    // The printed pages the canvas outlines when the document shows page
+    // frames; none until the pages are known.
+    virtual std::optional<TWMapDrawing::PageGrid> pageGrid() const { return std::nullopt; }
 };

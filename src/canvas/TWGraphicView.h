@@ -6,6 +6,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <QAbstractScrollArea>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include <vector>
 
 class BezierPath;
+class QAction;
 class TWCanvasHost;
 class TWDragTracker;
 class TWEnclosedGraphic;
@@ -184,6 +186,49 @@ public:
     bool respondsToAction(const QString &selector) const override;
     void performAction(const QString &selector, const QVariant &argument) override;
 
+    // --- menu actions (TWGraphicView_Actions.cpp) ---
+    // Pasteboard types of copied branches and graphics.
+    static inline const QString BranchPboardType = QStringLiteral("ThinkwebBranch");
+    static inline const QString GraphicPboardType = QStringLiteral("ThinkwebGraphic");
+    // Enabling, check mark and title of a menu item sending the action with
+    // the tag (its QAction's data); any action not named here is enabled.
+    ItemState validateMenuItem(const QString &selector, const QVariant &tag) const override;
+    bool validateAction(const QString &selector) const override;
+    // The canvas's menu items, made on first use (owned by the canvas,
+    // validated through its router); the document window puts them in its
+    // menus. Keyed by selector, tagged ones by selector and tag
+    // ("doChangeBranchType:2").
+    const QHash<QString, QAction *> &menuActions();
+    // Each selected branch gets an attached rectangle, oval or text; the
+    // new graphics become the selection.
+    void doAttachRectangle();
+    void doAttachOval();
+    void doAttachText();
+    // Asks for a picture file and attaches it to each selected branch, at
+    // most 120 points on its longer side.
+    void doAttachImage();
+    void attachImageFile(const QString &path);
+    // 1 line, 2 rectangle, 3 circle, 5 flexi for each selected branch.
+    void doChangeBranchType(int tag);
+    void doDisplayOutlineNumbers();
+    void doLayoutAssistanceMode(int tag);
+    void doSnapLinesMode();
+    void doCheckSpelling();
+    void autoArrangeTree();
+    void autoArrangeSelectedBranch();
+    void toggleHideChildren();
+    // 0 left, 1 right, 2 centre: attached texts and branch labels, each once.
+    void alignText(int alignment);
+    // +1 or -1 point on labels and attached texts; a label that cannot
+    // change beeps.
+    void changeFontSize(float step);
+    void makeNaturalSize();
+    void selectAll();
+    // Ends an edit in progress first.
+    void undo();
+    bool respondsToMenuAction(const QString &selector) const;
+    void performMenuAction(const QString &selector, const QVariant &argument);
+
     // --- pictures of the canvas ---
     // Paints the area of the map (map coordinates) at the map's zoom into
     // the painter, as the canvas shows it.
@@ -306,6 +351,7 @@ private:
     int m_poofFrameInterval = 1000 / 15;
     TWResponder *m_editorResponder = nullptr;
     TWActionRouter m_router;
+    QHash<QString, QAction *> m_menuActions;
     std::vector<ObserverToken> m_observers;
 
     // --- the mouse (TWGraphicView_Mouse.cpp, TWGraphicView_Tools.cpp) ---

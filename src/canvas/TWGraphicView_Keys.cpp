@@ -68,7 +68,7 @@ const QHash<QString, Action> &canvasActions()
 
 bool TWGraphicView::respondsToAction(const QString &selector) const
 {
-    return canvasActions().contains(selector);
+    return canvasActions().contains(selector) || respondsToMenuAction(selector);
 }
 
 void TWGraphicView::performAction(const QString &selector, const QVariant &argument)
@@ -76,6 +76,8 @@ void TWGraphicView::performAction(const QString &selector, const QVariant &argum
     const auto action = canvasActions().find(selector);
     if (action != canvasActions().end())
         (*action)(*this, argument);
+    else
+        performMenuAction(selector, argument);
 }
 
 // --- moving the selection to a neighbour ---

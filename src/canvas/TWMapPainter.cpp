@@ -1,12 +1,16 @@
 #include "canvas/TWMapPainter.h"
 
-#include "drawing/TWMap_Drawing.h"
-
 void TWCanvasMapPainter::paintMap(const DrawingContext &context, TWMap &map, Rect dirty,
-                                  const TWDrawingView *view)
+                                  const TWDrawingView *view,
+                                  const std::optional<TWMapDrawing::PageGrid> &pages)
 {
+    // The grid lies between the background and the boundaries.
+    TWMapDrawing::drawBackgroundInRect(context, map, dirty);
+    if (pages)
+        TWMapDrawing::drawPrintGridInRect(context, map, *pages);
     TWMapDrawing::Options options;
     options.view = view;
+    options.drawBackground = false;
     options.drawSelection = true;
     options.drawLinkLines = false;
     TWMapDrawing::drawMapInRect(context, map, dirty, options);

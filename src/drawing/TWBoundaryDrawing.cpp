@@ -54,17 +54,29 @@ void drawOne(const DrawingContext &context, TWMapBranch &branch,
 
 } // namespace
 
+namespace {
+
+// Every branch of the subtree is visited on every drawing, so the visit
+// stays cheap: the map's switch is read once, above.
+void drawSubtreeBoundaries(const DrawingContext &context, TWMapBranch &branch,
+                           const QList<std::shared_ptr<TWGraphic>> *selection)
+{
+    if (branch.hasBoundary())
+        drawOne(context, branch, selection);
+    const TWMapBranch::BranchList &children = branch.children();
+    for (qsizetype i = 0; i < children.size(); ++i)
+        drawSubtreeBoundaries(context, *children.at(i), selection);
+}
+
+} // namespace
+
 void drawBoundaryInView(const DrawingContext &context, TWMapBranch &branch,
                         const QList<std::shared_ptr<TWGraphic>> *selection)
 {
     const TWMap *map = branch.map();
     if (!map || !map->showBoundaries())
         return;
-    if (branch.hasBoundary())
-        drawOne(context, branch, selection);
-    const TWMapBranch::BranchList children = branch.children();
-    for (const std::shared_ptr<TWMapBranch> &child : children)
-        drawBoundaryInView(context, *child, selection);
+    drawSubtreeBoundaries(context, branch, selection);
 }
 
 namespace {

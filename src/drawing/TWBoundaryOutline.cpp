@@ -28,16 +28,11 @@ int vecProductFromArray(const PointList &points, int first, int second, int thir
                       points.at(third)->point());
 }
 
-void recalculateBoundaryFromAllPoints(const PointList &points, PointList &outline)
+std::vector<int> hullOfPoints(const std::vector<Point> &p)
 {
-    outline.clear();
-    const int count = int(points.size());
+    const int count = int(p.size());
     if (count < 3)
-        return;
-    std::vector<Point> p(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-        p[size_t(i)] = points.at(i)->point();
-
+        return {};
     std::vector<int> hull{0, 1, 2};
     const int orientation = vecProduct(p[0], p[1], p[2]) > 0 ? 1 : -1;
     std::vector<char> visible;
@@ -91,6 +86,17 @@ void recalculateBoundaryFromAllPoints(const PointList &points, PointList &outlin
     }
     if (kept.size() >= 3)
         hull.swap(kept);
+    return hull;
+}
+
+void recalculateBoundaryFromAllPoints(const PointList &points, PointList &outline)
+{
+    outline.clear();
+    std::vector<Point> p;
+    p.reserve(size_t(points.size()));
+    for (const std::shared_ptr<TWPointHolder> &holder : points)
+        p.push_back(holder->point());
+    const std::vector<int> hull = hullOfPoints(p);
     outline.reserve(qsizetype(hull.size()));
     for (const int index : hull)
         outline.append(points.at(index));
@@ -100,14 +106,14 @@ namespace {
 
 // The candidates of the vertices of `points` against the edges of `edges`:
 // sign +1 measures point below edge, -1 edge below point.
-void clearance(const PointList &points, const PointList &edges, float sign, float &d)
+void clearance(const std::vector<Point> &points, const std::vector<Point> &edges, float sign,
+               float &d)
 {
-    const int n = int(edges.size());
-    for (const std::shared_ptr<TWPointHolder> &holder : points) {
-        const Point q = holder->point();
-        for (int k = 0; k < n; ++k) {
-            const Point a = edges.at(k)->point();
-            const Point b = edges.at((k + 1) % n)->point();
+    const size_t n = edges.size();
+    for (const Point q : points) {
+        for (size_t k = 0; k < n; ++k) {
+            const Point a = edges[k];
+            const Point b = edges[(k + 1) % n];
             float edgeY;
             if (q.x == a.x)
                 edgeY = a.y;
@@ -122,15 +128,27 @@ void clearance(const PointList &points, const PointList &edges, float sign, floa
     }
 }
 
+// The points side by side: each is read once per edge of the other outline.
+// A layout measures thousands of pairs: the buffers are kept.
+void pointsOf(const PointList &outline, std::vector<Point> &points)
+{
+    points.clear();
+    for (const std::shared_ptr<TWPointHolder> &holder : outline)
+        points.push_back(holder->point());
+}
+
 } // namespace
 
 float calcDistanceBetweenAboveBoundary(const PointList &above, const PointList &below)
 {
     if (above.isEmpty() || below.isEmpty())
         return 0;
+    thread_local std::vector<Point> upper, lower;
+    pointsOf(above, upper);
+    pointsOf(below, lower);
     float d = NoOverlapDistance;
-    clearance(below, above, 1, d);
-    clearance(above, below, -1, d);
+    clearance(lower, upper, 1, d);
+    clearance(upper, lower, -1, d);
     return d;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <memory>
+#include <vector>
 
 class TWPointHolder;
 
@@ -24,6 +25,8 @@ int vecProductFromArray(const PointList &points, int first, int second, int thir
 // objects, in hull order). Fewer than three points leave it empty. A point
 // within less than one unit of the hull's line counts as on it.
 void recalculateBoundaryFromAllPoints(const PointList &points, PointList &outline);
+// The same on plain points: the indices of the outline's points.
+std::vector<int> hullOfPoints(const std::vector<Point> &points);
 
 // The smallest vertical gap between the lower side of `above` and the upper
 // side of `below` over the x-range where they overlap: negative when they

@@ -22,10 +22,6 @@ constexpr float NoMinimum = 9999999;
 constexpr float NoMaximum = -9999999;
 constexpr float SiblingStackStart = 500;
 
-// While a dictionary is filled branch by branch, the paths of the branches
-// it passes through are left to be rebuilt once at the end.
-int g_pathsDeferred = 0;
-
 void postRedraw(const TWMapBranch &branch, Rect rect)
 {
     QVariantMap info{{TWMapBranch::RectKey, rect.toQt()}};
@@ -48,7 +44,7 @@ void dropCachedPath(TWMapBranch &branch)
 // build it when asked.
 void refreshPath(TWMapBranch &branch)
 {
-    if (g_pathsDeferred == 0 && branch.hasBoundary())
+    if (branch.hasBoundary())
         boundaryPath(branch);
 }
 
@@ -116,15 +112,91 @@ PointList allPoints(TWMapBranch &branch)
     return points;
 }
 
+// An empty set stands for one not yet made: it is made whole from the
+// subtree when next read (see rebuildOrdinary), so a change adds nothing
+// to it.
 void updateOrdinary(TWMapBranch &branch, const QString &key, Rect rect)
 {
-    fillCorners(branch.childrenBoundaryPoints()[key], rect,
-                repelOf(branch) + effectiveBoundaryMargin(branch));
+    PointDictionary &points = branch.childrenBoundaryPoints();
+    if (!points.isEmpty())
+        fillCorners(points[key], rect, repelOf(branch) + effectiveBoundaryMargin(branch));
     invalidateBoundary(branch);
     TWMapBranch *parent = branch.parent();
     if (parent && !parent->isRoot())
         updateOrdinary(*parent, key, rect);
     refreshPath(branch);
+}
+
+// The branch and its descendants that are shown, in tree order; hidden()
+// per branch would walk the ancestors again for each.
+void appendShown(TWMapBranch &branch, int level, int hideLevel, BranchList &out)
+{
+    out.append(branch.shared_from_this());
+    if (branch.childrenHidden() || level + 1 > hideLevel)
+        return;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        appendShown(*child, level + 1, hideLevel, out);
+}
+
+void shownSubtree(TWMapBranch &branch, BranchList &out)
+{
+    if (branch.hidden())
+        return;
+    const TWMap *map = branch.map();
+    appendShown(branch, branch.getThisBranchLevel(),
+                map ? map->branchHideLevel() : std::numeric_limits<int>::max(), out);
+}
+
+// The ordinary set made whole: the corners of every shown branch of the
+// subtree, grown by this branch's repel and margin (the root's outline is
+// its own rectangle).
+void rebuildOrdinary(TWMapBranch &branch)
+{
+    PointDictionary &points = branch.childrenBoundaryPoints();
+    const float grow = repelOf(branch) + effectiveBoundaryMargin(branch);
+    if (branch.isRoot()) {
+        if (!branch.hidden())
+            fillCorners(points[keyOf(branch)], branch.branchBounds(), grow);
+        return;
+    }
+    BranchList shown;
+    shownSubtree(branch, shown);
+    points.reserve(shown.size());
+    for (const std::shared_ptr<TWMapBranch> &d : std::as_const(shown))
+        fillCorners(points[keyOf(*d)], d->branchBounds(), grow);
+}
+
+// The branch's own points in its autolayout set. While a layout runs the
+// set holds these alone, found without spelling out the key.
+PointList &ownAutolayoutPoints(TWMapBranch &branch)
+{
+    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    if (points.size() == 1) {
+        const auto it = points.begin();
+        if (it.key().toLongLong() == branch.branchNumber())
+            return it.value();
+    }
+    return points[keyOf(branch)];
+}
+
+void fillOwnAutolayoutPoints(TWMapBranch &branch)
+{
+    fillCorners(ownAutolayoutPoints(branch), branch.autolayoutBranchMovedBounds(),
+                repelOf(branch) + effectiveBoundaryMargin(branch));
+}
+
+// The branch's level, or -1 when it is hidden: hidden() and the level in
+// one walk up.
+int shownLevel(const TWMapBranch &branch)
+{
+    int level = 0;
+    bool collapsed = false;
+    for (const TWMapBranch *p = branch.parent(); p; p = p->parent()) {
+        collapsed = collapsed || p->childrenHidden();
+        ++level;
+    }
+    const TWMap *map = branch.map();
+    return collapsed || (map && level > map->branchHideLevel()) ? -1 : level;
 }
 
 // A changed branch makes its own outline and those of its ancestors below
@@ -138,13 +210,6 @@ void markAutolayoutStale(TWMapBranch &branch)
             break;
         b = parent;
     }
-}
-
-PointList cornersOf(Rect r, float grow)
-{
-    PointList points;
-    fillCorners(points, r, grow);
-    return points;
 }
 
 float outlineMaxY(const PointList &outline)
@@ -245,11 +310,8 @@ void updateAutolayoutBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &c
 
 void refreshOwnAutolayoutPoints(TWMapBranch &branch)
 {
-    if (branch.hidden())
-        return;
-    fillCorners(branch.autolayoutChildrenBoundaryPoints()[keyOf(branch)],
-                branch.autolayoutBranchMovedBounds(),
-                repelOf(branch) + effectiveBoundaryMargin(branch));
+    if (!branch.hidden())
+        fillOwnAutolayoutPoints(branch);
 }
 
 void updateBoundary(TWMapBranch &branch)
@@ -335,14 +397,8 @@ const PointList &autolayoutChildrenBoundaryOutlinePoints(TWMapBranch &branch)
 
 void recalculateBoundary(TWMapBranch &branch)
 {
-    if (branch.childrenBoundaryPoints().isEmpty()) {
-        BranchList visible;
-        branch.allDescendantsIntoArray(visible, false);
-        ++g_pathsDeferred;
-        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(visible))
-            updateBoundaryForChangedChild(*d, *d);
-        --g_pathsDeferred;
-    }
+    if (branch.childrenBoundaryPoints().isEmpty())
+        rebuildOrdinary(branch);
     const PointList points = allPoints(branch);
     dropCachedPath(branch);
     TWBoundaryOutline::recalculateBoundaryFromAllPoints(points,
@@ -351,51 +407,79 @@ void recalculateBoundary(TWMapBranch &branch)
 
 namespace {
 
+void appendPoints(std::vector<Point> &points, const PointList &holders)
+{
+    for (const std::shared_ptr<TWPointHolder> &p : holders)
+        points.push_back(p->point());
+}
+
+void appendCorners(std::vector<Point> &points, Rect r, float grow)
+{
+    const Rect g = r.insetBy(-grow, -grow);
+    points.insert(points.end(),
+                  {{g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()}, {g.maxX(), g.maxY()}});
+}
+
 // The points whose hull is the branch's autolayout outline. A child grown by
 // the same margin has the same points for its subtree in its own set, so its
 // outline stands for them: each hull is then made from a few points per
 // child instead of every rectangle of the subtree.
-PointList autolayoutHullInput(TWMapBranch &branch)
+void autolayoutHullInput(TWMapBranch &branch, int level, std::vector<Point> &input)
 {
-    PointList input = branch.autolayoutChildrenBoundaryPoints().value(keyOf(branch));
+    appendPoints(input, ownAutolayoutPoints(branch));
     if (branch.isRoot())
-        return input; // the root's outline is its own rectangle
+        return; // the root's outline is its own rectangle
+    const TWMap *map = branch.map();
+    // The branch is shown: its children are, unless collapsed or too deep.
+    if (branch.childrenHidden() || (map && level + 1 > map->branchHideLevel()))
+        return;
     const float margin = effectiveBoundaryMargin(branch);
     const float grow = repelOf(branch) + margin;
     BranchList subtree;
     for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
-        if (child->hidden())
-            continue;
         if (effectiveBoundaryMargin(*child) == margin) {
-            input.append(autolayoutChildrenBoundaryOutlinePoints(*child));
+            appendPoints(input, autolayoutChildrenBoundaryOutlinePoints(*child));
             continue;
         }
         subtree.clear();
-        child->allDescendantsIntoArray(subtree, false);
+        settleSubtree(*child);
+        shownSubtree(*child, subtree);
         for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree))
-            input.append(cornersOf(d->autolayoutBranchMovedBounds(), grow));
+            appendCorners(input, d->autolayoutBranchMovedBounds(), grow);
     }
-    return input;
 }
 
 } // namespace
 
 void recalculateAutolayoutBoundary(TWMapBranch &branch)
 {
-    PointList points;
-    if (!branch.hidden()) {
-        refreshOwnAutolayoutPoints(branch);
-        points = autolayoutHullInput(branch);
+    std::vector<Point> points;
+    if (const int level = shownLevel(branch); level >= 0) {
+        settleChildren(branch);
+        fillOwnAutolayoutPoints(branch);
+        autolayoutHullInput(branch, level, points);
     }
+    const std::vector<int> hull = TWBoundaryOutline::hullOfPoints(points);
+    // Holders of its own, so that the outline can be moved by itself: the
+    // old outline's when nothing else holds them, which a run remakes
+    // outlines too often to allocate anew each time.
     PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
-    TWBoundaryOutline::recalculateBoundaryFromAllPoints(points, outline);
-    // Holders of its own, so that the outline can be moved by itself.
-    for (std::shared_ptr<TWPointHolder> &p : outline)
-        p = TWPointHolder::pointHolderForPoint(p->point());
+    const bool reuse = outline.size() == qsizetype(hull.size()) && outline.isDetached() &&
+                       std::all_of(outline.cbegin(), outline.cend(),
+                                   [](const auto &holder) { return holder.use_count() == 1; });
+    if (!reuse) {
+        outline.clear();
+        outline.reserve(qsizetype(hull.size()));
+    }
     float minY = NoMinimum, maxY = NoMaximum;
-    for (const std::shared_ptr<TWPointHolder> &p : std::as_const(outline)) {
-        minY = std::min(minY, p->point().y);
-        maxY = std::max(maxY, p->point().y);
+    for (qsizetype k = 0; k < qsizetype(hull.size()); ++k) {
+        const Point p = points[size_t(hull[size_t(k)])];
+        if (reuse)
+            outline[k]->setPoint(p);
+        else
+            outline.append(TWPointHolder::pointHolderForPoint(p));
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
     }
     branch.setMinAutolayoutY(minY);
     branch.setMaxAutolayoutY(maxY);
@@ -415,8 +499,8 @@ bool translateAutolayoutOutline(TWMapBranch &branch, float dx, float dy)
 
 void scheduleAutolayoutRecalculation(TWMapBranch &branch)
 {
-    invalidateAutolayoutBoundary(branch);
     // A NaN extreme stays NaN through moves: the mark survives until a read.
+    // The outline's holders stay for the new outline to take over.
     branch.setMinAutolayoutY(std::numeric_limits<float>::quiet_NaN());
 }
 
@@ -434,21 +518,29 @@ void populateAutolayoutBoundaryFromOrdinaryBoundary(TWMapBranch &branch)
 void populateOrdinaryBoundaryFromAutolayoutBoundary(TWMapBranch &branch)
 {
     invalidateBoundary(branch);
-    BranchList visible;
     if (branch.isRoot()) {
+        BranchList own;
         if (!branch.hidden())
-            visible.append(branch.shared_from_this());
+            own.append(branch.shared_from_this());
+        commitAutolayoutPoints(branch, own, true);
     } else {
-        branch.allDescendantsIntoArray(visible, false);
+        // Made from the committed subtree when next read: filling every
+        // branch's set with its whole subtree here would cost the map's
+        // size times its depth.
+        branch.childrenBoundaryPoints().clear();
     }
-    commitAutolayoutPoints(branch, visible, true);
-    // Outlines are made again from the points when read; a drawn boundary's now.
+    // A drawn boundary's outline and path are made now.
     refreshPath(branch);
 }
 
 void commitAutolayoutPoints(TWMapBranch &branch, const BranchList &contributors, bool exactly)
 {
     PointDictionary &points = branch.childrenBoundaryPoints();
+    if (!exactly && points.isEmpty()) {
+        // Not made yet: made whole when read.
+        invalidateBoundary(branch);
+        return;
+    }
     if (exactly && points.size() > contributors.size())
         points.clear();
     const float grow = repelOf(branch) + effectiveBoundaryMargin(branch);

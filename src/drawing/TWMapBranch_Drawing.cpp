@@ -300,15 +300,45 @@ void drawBody(TWMapBranch &b, TWMap *map, const Pass &pass, const Marks &marks,
     }
 }
 
-void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks)
+// How far the subtree is culled: with the default expansion state the
+// cached subtree extents let whole subtrees be skipped; any other state
+// decides branch by branch.
+struct Culling
 {
-    if (!pass.expansionState.shouldDrawBranch(b))
+    bool byExtent = false;
+    int shownLevels = 0; // levels below the branch the hide level shows
+};
+
+bool childrenShown(const TWMapBranch &b, int shownLevels)
+{
+    return shownLevels >= 1 && !b.childrenHidden();
+}
+
+// The area the branch itself paints: its connection, body and attached
+// graphics. Empty areas (a connection not yet placed) add nothing.
+Rect ownDrawingExtent(TWMapBranch &b)
+{
+    Rect r = TWBranchIndicators::branchDrawingBounds(b);
+    if (const auto &connection = b.connectionGraphic())
+        r = r.united(connection->drawingBounds());
+    for (const auto &g : b.linkedGraphics())
+        r = r.united(g->drawingBounds());
+    return r;
+}
+
+void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks, Culling culling)
+{
+    if (culling.byExtent && !subtreeDrawingExtent(b, culling.shownLevels).intersects(pass.rect))
         return;
     // Keeps the branch alive should a drawn graphic change the tree.
     const std::shared_ptr<TWMapBranch> keep = b.shared_from_this();
-    BranchList children = childrenOrderedForDrawing(b);
-    for (auto it = children.crbegin(); it != children.crend(); ++it)
-        drawSubtree(**it, pass, marks);
+    if (!culling.byExtent || childrenShown(b, culling.shownLevels)) {
+        const Culling below{culling.byExtent, culling.shownLevels - 1};
+        BranchList children = childrenOrderedForDrawing(b);
+        for (auto it = children.crbegin(); it != children.crend(); ++it)
+            if (culling.byExtent || pass.expansionState.shouldDrawBranch(**it))
+                drawSubtree(**it, pass, marks, below);
+    }
 
     TWMap *map = b.map();
     GraphicList attached = b.linkedGraphics();
@@ -343,10 +373,30 @@ void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks)
 
 } // namespace
 
+Rect subtreeDrawingExtent(TWMapBranch &branch, int shownLevels)
+{
+    if (const std::optional<Rect> cached = branch.subtreeDrawingExtent(shownLevels))
+        return *cached;
+    Rect r = ownDrawingExtent(branch);
+    if (childrenShown(branch, shownLevels))
+        for (const auto &child : branch.children())
+            r = r.united(subtreeDrawingExtent(*child, shownLevels - 1));
+    branch.setSubtreeDrawingExtent(r, shownLevels);
+    return r;
+}
+
 void drawSelf(TWMapBranch &branch, const Pass &pass)
 {
+    if (!pass.expansionState.shouldDrawBranch(branch))
+        return;
+    Culling culling;
+    if (const TWMap *map = branch.map();
+        map && pass.expansionState.mode() == TWMapExpansionState::NotHidden) {
+        culling.byExtent = true;
+        culling.shownLevels = map->branchHideLevel() - branch.getThisBranchLevel();
+    }
     // The marks are gathered once for the whole pass.
-    drawSubtree(branch, pass, marksFor(pass));
+    drawSubtree(branch, pass, marksFor(pass), culling);
 }
 
 void setBoundaryPainter(BoundaryPainter painter)

@@ -39,6 +39,11 @@ struct Pass
 // The subtree rooted at `branch`, culled to the pass's rectangle.
 void drawSelf(TWMapBranch &branch, const Pass &pass);
 
+// The area the branch and its descendants shown `shownLevels` levels down
+// paint into (closed branches hide their children). Cached in the branch
+// until something in the subtree changes.
+Rect subtreeDrawingExtent(TWMapBranch &branch, int shownLevels);
+
 // The boundaries of the subtree. The boundary code installs the painter
 // that does it; without one nothing is drawn.
 using BoundaryPainter =

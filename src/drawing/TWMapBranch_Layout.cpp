@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <unordered_map>
 
 namespace TWBranchLayout {
 
@@ -75,8 +77,12 @@ void forgetOutlines(TWMapBranch &branch, bool autolayout)
     branch.allDescendantsIntoArray(subtree, false);
     for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree)) {
         if (autolayout) {
-            invalidateAutolayoutBoundary(*d);
-            removeAllAutolayoutChildrenBoundaryPoints(*d);
+            // During a run a set holds the branch's own points alone, which
+            // are set anew before its outline is made: they stay, and so do
+            // the outline's holders, for the new outline to take over.
+            scheduleAutolayoutRecalculation(*d);
+            if (d->autolayoutChildrenBoundaryPoints().size() > 1)
+                removeAllAutolayoutChildrenBoundaryPoints(*d);
         } else {
             invalidateBoundary(*d);
             removeAllChildrenBoundaryPoints(*d);
@@ -172,24 +178,58 @@ void setAutolayoutBranchMovedBounds(TWMapBranch &branch, Rect bounds)
 
 namespace {
 
+// The vertical moves that the children of each branch have still to take,
+// while a DeferredShadowMoves lives.
+std::unordered_map<const TWMapBranch *, float> *g_pending = nullptr;
+
+bool follows(const TWMapBranch &child)
+{
+    const int side = sideOf(child);
+    return side >= 1 && side <= 7;
+}
+
 // Every child follows its parent's move (sides 1 to 7): when the parent
 // only translates, so does the whole family.
 bool childrenFollow(const TWMapBranch &branch)
 {
     const BranchList &children = branch.children();
-    return std::all_of(children.cbegin(), children.cend(), [](const auto &c) {
-        const int side = sideOf(*c);
-        return side >= 1 && side <= 7;
-    });
+    return std::all_of(children.cbegin(), children.cend(),
+                       [](const auto &c) { return follows(*c); });
+}
+
+// What moveShadow() does to the branch itself when it goes straight up or
+// down; its children are left the move to take when next read.
+void deferVerticalMove(TWMapBranch &branch, Rect bounds, bool carried)
+{
+    const float dy = bounds.y() - branch.autolayoutBranchMovedBounds().y();
+    branch.setAutolayoutBranchMovedBounds(bounds);
+    const bool translated = childrenFollow(branch) && translateAutolayoutOutline(branch, 0, dy);
+    if (!translated)
+        scheduleAutolayoutRecalculation(branch);
+    TWMapBranch *parent = branch.parent();
+    if (parent && !parent->isRoot() && !(carried && translated))
+        updateAutolayoutBoundaryForChangedChild(*parent, branch);
+    if (!branch.children().isEmpty())
+        (*g_pending)[&branch] += dy;
 }
 
 // `carried`: the parent translated its outline by this same move, which
 // then already holds this subtree where it goes.
-void moveShadow(TWMapBranch &branch, Rect bounds, bool carried)
+// `forgotten`: an ancestor that changed sides has just forgotten the
+// outlines of this whole subtree, and none has been made since.
+void moveShadow(TWMapBranch &branch, Rect bounds, bool carried, bool forgotten = false)
 {
     const Rect o = branch.autolayoutBranchMovedBounds();
     if (bounds == o)
         return;
+    // Straight up or down nothing crosses the root's centre line: the
+    // subtree translates, and its descendants take the move once, however
+    // many of their ancestors move before they are read.
+    if (g_pending && bounds.x() == o.x() && bounds.size == o.size) {
+        deferVerticalMove(branch, bounds, carried);
+        return;
+    }
+    settleChildren(branch);
     TWMapBranch *root = rootOf(branch);
     const bool wasLeft = root && root->autolayoutBranchMovedBounds().midX() > o.midX();
 
@@ -209,24 +249,28 @@ void moveShadow(TWMapBranch &branch, Rect bounds, bool carried)
         translateAutolayoutOutline(branch, bounds.x() - o.x(), bounds.y() - o.y());
     if (!translated)
         scheduleAutolayoutRecalculation(branch);
+    // In a subtree that an ancestor forgot, every branch up to that one
+    // is marked already and is made again when read.
     TWMapBranch *parent = branch.parent();
-    if (parent && !parent->isRoot() && !(carried && translated))
+    if (parent && !parent->isRoot() && !(carried && translated) && !forgotten)
         updateAutolayoutBoundaryForChangedChild(*parent, branch);
 
-    if (mode != Mirror::None)
+    if (mode != Mirror::None && !forgotten)
         forgetOutlines(branch, true);
 
     const BranchList children = branch.children();
     for (const std::shared_ptr<TWMapBranch> &child : children) {
         const Rect c = child->autolayoutBranchMovedBounds();
         const Point p = followParent(*child, c, o, bounds, mode, wasLeft);
-        moveShadow(*child, Rect(p.x, p.y, c.width(), c.height()), translated);
+        moveShadow(*child, Rect(p.x, p.y, c.width(), c.height()), translated,
+                   forgotten || mode != Mirror::None);
     }
-    // A subtree that changed sides lost its points; its children brought
-    // theirs back, and the branch's own come back here, as a real move
-    // ends.
+    // A subtree that changed sides lost its points; the branch that forgot
+    // them takes its own back here, as a real move ends, and those below
+    // it theirs when their outlines are next made.
     if (mode != Mirror::None) {
-        updateAutolayoutBoundaryForChangedChild(branch, branch);
+        if (!forgotten)
+            updateAutolayoutBoundaryForChangedChild(branch, branch);
         scheduleAutolayoutRecalculation(branch);
     }
 }
@@ -236,6 +280,76 @@ void moveShadow(TWMapBranch &branch, Rect bounds, bool carried)
 void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branch, Rect bounds)
 {
     moveShadow(branch, bounds, false);
+}
+
+DeferredShadowMoves::DeferredShadowMoves()
+{
+    if (!g_pending) {
+        g_pending = new std::unordered_map<const TWMapBranch *, float>;
+        m_owner = true;
+    }
+}
+
+DeferredShadowMoves::~DeferredShadowMoves()
+{
+    if (m_owner) {
+        delete g_pending;
+        g_pending = nullptr;
+    }
+}
+
+void settleChildren(TWMapBranch &branch)
+{
+    if (!g_pending || g_pending->empty())
+        return;
+    const auto it = g_pending->find(&branch);
+    if (it == g_pending->end())
+        return;
+    const float dy = it->second;
+    g_pending->erase(it);
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
+        // A child on side 0 stays, and with it its subtree.
+        if (follows(*child))
+            deferVerticalMove(*child, child->autolayoutBranchMovedBounds().offsetBy(0, dy), true);
+    }
+}
+
+namespace {
+
+// `dy`: the move the branch takes from its ancestors. Its outline is only
+// marked, not moved: nothing reads it before the next run makes it anew.
+void settleForCommit(TWMapBranch &branch, float dy)
+{
+    if (dy != 0) {
+        branch.setAutolayoutBranchMovedBounds(branch.autolayoutBranchMovedBounds().offsetBy(0, dy));
+        branch.setMinAutolayoutY(std::numeric_limits<float>::quiet_NaN());
+    }
+    float down = dy;
+    if (const auto it = g_pending->find(&branch); it != g_pending->end()) {
+        down = it->second + dy;
+        g_pending->erase(it);
+    }
+    if (down == 0 && g_pending->empty())
+        return;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        settleForCommit(*child, follows(*child) ? down : 0);
+}
+
+} // namespace
+
+void settleSubtreeForCommit(TWMapBranch &branch)
+{
+    if (g_pending && !g_pending->empty())
+        settleForCommit(branch, 0);
+}
+
+void settleSubtree(TWMapBranch &branch)
+{
+    if (!g_pending || g_pending->empty())
+        return;
+    settleChildren(branch);
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        settleSubtree(*child);
 }
 
 void cacheBranchBoundsOfBranchOnly(TWMapBranch &branch)
@@ -270,6 +384,73 @@ void cacheRepelBounds(TWMapBranch &branch)
         cacheRepelBounds(*child);
 }
 
+namespace {
+
+// Each child is placed next beside this branch, from its new edge and with
+// the height it has: carrying the children along first would be undone.
+void placeAlone(TWMapBranch &branch, Rect bounds)
+{
+    if (bounds == branch.autolayoutBranchMovedBounds())
+        return;
+    branch.setAutolayoutBranchMovedBounds(bounds);
+    scheduleAutolayoutRecalculation(branch);
+    TWMapBranch *parent = branch.parent();
+    if (parent && !parent->isRoot())
+        updateAutolayoutBoundaryForChangedChild(*parent, branch);
+}
+
+} // namespace
+
+namespace {
+
+void cacheAndPlace(TWMapBranch &branch, const TWMapBranch *parent, int level, float firstLevelX,
+                   float spacing, float rootMidX)
+{
+    const Rect bounds = branch.branchBounds();
+    branch.setAutolayoutBranchOriginalBounds(bounds);
+    branch.setAutolayoutBranchMovedBounds(bounds);
+    // Every outline is made anew, the branch's own points first.
+    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    if (points.size() > 1)
+        points.clear();
+    scheduleAutolayoutRecalculation(branch);
+    const bool stops = stopsDescent(branch);
+    if (level > 0) {
+        float x = firstLevelX;
+        if (level > 1) {
+            const Rect p = parent->autolayoutBranchMovedBounds();
+            x = p.midX() >= rootMidX ? p.maxX() + spacing : p.x() - spacing - bounds.width();
+        }
+        const Rect placed(x, bounds.y(), bounds.width(), bounds.height());
+        // A collapsed branch carries its hidden subtree, which is not cached.
+        if (stops)
+            setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(branch, placed);
+        else
+            branch.setAutolayoutBranchMovedBounds(placed);
+    }
+    if (stops)
+        return;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        cacheAndPlace(*child, &branch, level + 1, firstLevelX, spacing, rootMidX);
+}
+
+} // namespace
+
+void cacheAndPlaceBesideParents(TWMapBranch &root, float firstLevelX)
+{
+    const TWMap *map = root.map();
+    const float spacing = map ? float(map->interChildSpacing()) : 0;
+    cacheAndPlace(root, nullptr, 0, firstLevelX, spacing, root.branchBounds().midX());
+}
+
+void setAutolayoutBoundsBeforePlacingChildren(TWMapBranch &branch, Rect bounds)
+{
+    if (g_pending && !stopsDescent(branch))
+        placeAlone(branch, bounds);
+    else
+        setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(branch, bounds);
+}
+
 void moveChildrenBack(TWMapBranch &branch)
 {
     TWMapBranch *parent = branch.parent();
@@ -281,11 +462,12 @@ void moveChildrenBack(TWMapBranch &branch)
         const Rect own = branch.autolayoutBranchMovedBounds();
         const float x = p.midX() >= root->branchBounds().midX() ? p.maxX() + spacing
                                                                 : p.x() - spacing - own.width();
-        setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
-            branch, Rect(x, own.y(), own.width(), own.height()));
+        setAutolayoutBoundsBeforePlacingChildren(branch,
+                                                 Rect(x, own.y(), own.width(), own.height()));
     }
     if (stopsDescent(branch))
         return;
+    settleChildren(branch);
     const BranchList children = branch.children();
     for (const std::shared_ptr<TWMapBranch> &child : children)
         moveChildrenBack(*child);
@@ -295,6 +477,7 @@ void verticallyCenterChildren(TWMapBranch &branch)
 {
     if (stopsDescent(branch) || branch.children().isEmpty())
         return;
+    settleChildren(branch);
     const BranchList children = branch.children();
     const Rect first = children.first()->autolayoutBranchMovedBounds();
     const Rect last = children.last()->autolayoutBranchMovedBounds();
@@ -317,6 +500,11 @@ void commitCachedRepelBounds(TWMapBranch &branch)
         for (const std::shared_ptr<TWMapBranch> &child : children)
             commitCachedRepelBounds(*child);
     }
+    // The set and outline go before the move, which would otherwise move
+    // every point of the subtree and make the path at a half-way place.
+    if (!branch.isRoot())
+        branch.childrenBoundaryPoints().clear();
+    invalidateBoundary(branch);
     commitCachedRepelBoundsOfBranchOnly(branch);
     populateOrdinaryBoundaryFromAutolayoutBoundary(branch);
 }

@@ -43,6 +43,27 @@ void setAutolayoutBranchMovedBounds(TWMapBranch &branch, Rect bounds);
 // Moves the shadow rectangle and carries the children along by their
 // connection sides, mirroring a subtree that crosses the root's centre line.
 void setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(TWMapBranch &branch, Rect bounds);
+// While one lives (the outermost of nested ones counts), a shadow moved
+// straight up or down takes its children along only when they are next
+// read: settleChildren() hands a branch's waiting move on to its children,
+// settleSubtree() to the whole subtree, which is to be done before the
+// shadows are committed or read from outside the layout.
+class DeferredShadowMoves
+{
+public:
+    DeferredShadowMoves();
+    ~DeferredShadowMoves();
+    DeferredShadowMoves(const DeferredShadowMoves &) = delete;
+    DeferredShadowMoves &operator=(const DeferredShadowMoves &) = delete;
+
+private:
+    bool m_owner = false;
+};
+void settleChildren(TWMapBranch &branch);
+void settleSubtree(TWMapBranch &branch);
+// The same before the shadows are committed: the outlines are marked for
+// making anew instead of being moved.
+void settleSubtreeForCommit(TWMapBranch &branch);
 void cacheBranchBounds(TWMapBranch &branch);
 void cacheRepelBounds(TWMapBranch &branch);
 // The same for the branch alone, without its children.
@@ -50,6 +71,15 @@ void cacheBranchBoundsOfBranchOnly(TWMapBranch &branch);
 // Places the branch interChildSpacing beyond its parent's outer edge, then
 // its children the same way.
 void moveChildrenBack(TWMapBranch &branch);
+// For a tight run of the whole map, in one walk: cacheBranchBounds() on the
+// root, the first level moved to x = `firstLevelX`, then moveChildrenBack()
+// on each, none carrying a subtree that is placed next anyway.
+void cacheAndPlaceBesideParents(TWMapBranch &root, float firstLevelX);
+// Sets the shadow of a branch whose children moveChildrenBack() places
+// next, from its new edge and at their own heights: while moves are
+// deferred the children are not carried first, which would be undone. A
+// branch that stops the descent carries its subtree all the same.
+void setAutolayoutBoundsBeforePlacingChildren(TWMapBranch &branch, Rect bounds);
 void verticallyCenterChildren(TWMapBranch &branch);
 // Moves every branch of the subtree by its shadow difference, children first.
 void commitCachedRepelBounds(TWMapBranch &branch);
@@ -79,9 +109,13 @@ void moveBoundaryBy(TWMapBranch &branch, float dx, float dy);
 void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy);
 // The branch's own points in its own autolayout set, from its shadow rectangle.
 void refreshOwnAutolayoutPoints(TWMapBranch &branch);
-// The outlines, rebuilt first when empty.
+// The outlines, rebuilt first when empty (or, for the autolayout one,
+// marked stale).
 const PointList &childrenBoundaryOutlinePoints(TWMapBranch &branch);
 const PointList &autolayoutChildrenBoundaryOutlinePoints(TWMapBranch &branch);
+// An empty ordinary set is one not made yet: it is made here from the shown
+// subtree (the root's from the root alone), and changes elsewhere add
+// nothing to it until then.
 void recalculateBoundary(TWMapBranch &branch);
 void recalculateAutolayoutBoundary(TWMapBranch &branch);
 // recalculateAutolayoutBoundary() when the outline or its extremes are next
@@ -91,9 +125,12 @@ void scheduleAutolayoutRecalculation(TWMapBranch &branch);
 // nothing moved) when the outline is to be made anew anyway.
 bool translateAutolayoutOutline(TWMapBranch &branch, float dx, float dy);
 void populateAutolayoutBoundaryFromOrdinaryBoundary(TWMapBranch &branch);
+// The commit of a run: the root's set holds its own points again, any other
+// branch's set is left to be made from the committed subtree when read.
 void populateOrdinaryBoundaryFromAutolayoutBoundary(TWMapBranch &branch);
 // The ordinary points of `contributors` in the branch's set, from their
-// shadow rectangles; `exactly` drops every other branch's points.
+// shadow rectangles; `exactly` drops every other branch's points. A set not
+// made yet stays so unless `exactly`.
 void commitAutolayoutPoints(TWMapBranch &branch, const BranchList &contributors, bool exactly);
 // Siblings on the upper (lower) side, then those of each ancestor below the
 // first level.

@@ -6,29 +6,37 @@
 
 namespace {
 
-void removeAll(TWMapExpansionState::BranchList &list, const TWMapBranch *branch)
+// Each list has a set beside it, so that adding many branches and asking
+// about every branch of a large map stay linear.
+void removeAll(TWMapExpansionState::BranchList &list, QSet<const TWMapBranch *> &set,
+               const TWMapBranch *branch)
 {
-    list.removeIf([branch](const std::shared_ptr<TWMapBranch> &b) { return b.get() == branch; });
+    if (set.remove(branch))
+        list.removeIf(
+            [branch](const std::shared_ptr<TWMapBranch> &b) { return b.get() == branch; });
 }
 
-void appendOnce(TWMapExpansionState::BranchList &list, const std::shared_ptr<TWMapBranch> &branch)
+void appendOnce(TWMapExpansionState::BranchList &list, QSet<const TWMapBranch *> &set,
+                const std::shared_ptr<TWMapBranch> &branch)
 {
-    if (!list.contains(branch))
+    if (!set.contains(branch.get())) {
+        set.insert(branch.get());
         list.append(branch);
+    }
 }
 
 } // namespace
 
 void TWMapExpansionState::addExpandedBranch(const std::shared_ptr<TWMapBranch> &branch)
 {
-    removeAll(m_contractedBranches, branch.get());
-    appendOnce(m_expandedBranches, branch);
+    removeAll(m_contractedBranches, m_contractedSet, branch.get());
+    appendOnce(m_expandedBranches, m_expandedSet, branch);
 }
 
 void TWMapExpansionState::addContractedBranch(const std::shared_ptr<TWMapBranch> &branch)
 {
-    removeAll(m_expandedBranches, branch.get());
-    appendOnce(m_contractedBranches, branch);
+    removeAll(m_expandedBranches, m_expandedSet, branch.get());
+    appendOnce(m_contractedBranches, m_contractedSet, branch);
 }
 
 void TWMapExpansionState::addExpandedBranches(const BranchList &branches)
@@ -45,12 +53,12 @@ void TWMapExpansionState::addContractedBranches(const BranchList &branches)
 
 void TWMapExpansionState::removeExpandedBranch(const TWMapBranch *branch)
 {
-    removeAll(m_expandedBranches, branch);
+    removeAll(m_expandedBranches, m_expandedSet, branch);
 }
 
 void TWMapExpansionState::removeContractedBranch(const TWMapBranch *branch)
 {
-    removeAll(m_contractedBranches, branch);
+    removeAll(m_contractedBranches, m_contractedSet, branch);
 }
 
 bool TWMapExpansionState::shouldDrawBranch(const TWMapBranch &branch) const
@@ -63,8 +71,7 @@ bool TWMapExpansionState::shouldDrawBranch(const TWMapBranch &branch) const
     case RootOnly:
         return false;
     case ExpandedOnly:
-        return std::any_of(m_expandedBranches.cbegin(), m_expandedBranches.cend(),
-                           [&branch](const auto &b) { return b.get() == &branch; });
+        return m_expandedSet.contains(&branch);
     case ToLevel:
         return branch.getThisBranchLevel() < m_showBranchesToLevel;
     default:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <memory>
 
 class TWGraphic;
@@ -50,4 +51,6 @@ private:
     int m_showBranchesToLevel = 0;
     BranchList m_expandedBranches;
     BranchList m_contractedBranches;
+    QSet<const TWMapBranch *> m_expandedSet;
+    QSet<const TWMapBranch *> m_contractedSet;
 };

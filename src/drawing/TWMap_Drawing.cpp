@@ -11,6 +11,8 @@
 #include "model/TWMapsDoc.h"
 #include "support/Image.h"
 
+#include <QHash>
+#include <QMutex>
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -185,6 +187,39 @@ Rect centredImageRect(TWMap &map)
     return {c.x - e.width / 2 + o.x, c.y - e.height / 2 + o.y, e.width, e.height};
 }
 
+QImage backgroundTileForDrawing(TWMap &map, qreal pixelsPerPoint)
+{
+    struct Tile
+    {
+        std::weak_ptr<TWMap> map;
+        std::weak_ptr<Image> picture;
+        Size size;
+        float opacity = 0;
+        qreal scale = 0;
+        QImage image;
+    };
+    // Never destroyed: the images must not outlive the application.
+    static auto &tiles = *new QHash<const TWMap *, Tile>;
+    static QMutex guard;
+    const QMutexLocker locker(&guard);
+    const std::shared_ptr<Image> picture = backgroundPicture(map);
+    if (!picture) {
+        tiles.remove(&map);
+        return {};
+    }
+    const qreal scale = std::clamp(pixelsPerPoint, 0.25, 4.0);
+    const auto found = tiles.constFind(&map);
+    if (found != tiles.cend() && found->map.lock().get() == &map &&
+        found->picture.lock() == picture && found->size == map.backgroundImageSize() &&
+        found->opacity == map.backgroundImageOpacity() && found->scale == scale)
+        return found->image;
+    const QImage image = backgroundImageForDrawing(map, pixelsPerPoint);
+    tiles.removeIf([](const auto &entry) { return entry.value().map.expired(); });
+    tiles.insert(&map, {map.weak_from_this(), picture, map.backgroundImageSize(),
+                        map.backgroundImageOpacity(), scale, image});
+    return image;
+}
+
 void drawBackgroundInRect(const DrawingContext &context, TWMap &map, Rect rect,
                           std::optional<bool> backgroundOffScreen)
 {
@@ -196,7 +231,7 @@ void drawBackgroundInRect(const DrawingContext &context, TWMap &map, Rect rect,
         p.fillRect(rect.toQt(), map.backgroundColor()->toQColor());
     if (!backgroundPicture(map))
         return;
-    const QImage tile = backgroundImageForDrawing(map, context.devicePixelsPerPoint());
+    const QImage tile = backgroundTileForDrawing(map, context.devicePixelsPerPoint());
     if (tile.isNull())
         return;
     DrawingContext::StateSaver saver(context);

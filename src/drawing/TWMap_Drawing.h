@@ -50,6 +50,9 @@ void drawBackgroundInRect(const DrawingContext &context, TWMap &map, Rect rect,
 // The background picture at its size and opacity, `pixelsPerPoint` pixels
 // a point (the image's device pixel ratio); null without a picture.
 QImage backgroundImageForDrawing(TWMap &map, qreal pixelsPerPoint = 1);
+// The same, made once and kept while the picture, its size and opacity and
+// the scale stay the same: the canvas redraws without rendering it again.
+QImage backgroundTileForDrawing(TWMap &map, qreal pixelsPerPoint);
 // Where the tiling is anchored: a tile corner lies there.
 Point tiledImageOffset(TWMap &map);
 // Where the single picture is drawn (tile mode 2).

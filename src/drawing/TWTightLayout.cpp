@@ -9,6 +9,7 @@
 
 #include <QSet>
 #include <algorithm>
+#include <optional>
 
 using namespace TWBranchLayout;
 
@@ -111,12 +112,20 @@ bool hasVisibleChild(const TWMapBranch &branch)
 
 void TWMapLayout::tightLayoutFromBranch(TWMap &map, TWMapBranch &branch)
 {
+    if (branch.children().isEmpty())
+        return; // most branches: nothing to stack or centre on
     Outlines placed;
     const BranchList kids = branch.childrenArrangedForDrawing();
+    // Each child clears the siblings before it in the list and those placed
+    // before it: in list order these are the same ones, measured once.
+    const bool inListOrder = kids.isEmpty() || kids.first() == branch.children().first();
     for (const std::shared_ptr<TWMapBranch> &k : kids) {
         tightLayoutFromBranch(map, *k);
-        if (!k->hidden())
-            placed.insert(keyOf(*k), tightArrangeSelfWithExistingBoundaries(*k, placed));
+        if (k->hidden())
+            continue;
+        PointList outline = tightArrangeSelfWithExistingBoundaries(*k, placed);
+        if (!inListOrder)
+            placed.insert(keyOf(*k), std::move(outline));
     }
     // Hidden children were not arranged and have no outline to centre on:
     // a collapsed branch keeps its place.
@@ -140,19 +149,16 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     if (!root || !hasVisibleChild(*root))
         return;
     BranchList work;
+    std::optional<DeferredShadowMoves> deferred;
     // Ancestors of the chosen subtrees, nearest first: a subtree run caches
     // and commits only these and the subtrees, which is all it moves.
     BranchList ancestors;
     if (!subtreeOnly) {
-        cacheBranchBounds(*root);
+        deferred.emplace();
         work = {root};
-        const float x0 = root->autolayoutBranchOriginalBounds().midX() + map.firstLevelSpacing();
-        const BranchList firstLevel = root->children();
-        for (const std::shared_ptr<TWMapBranch> &f : firstLevel) {
-            const Rect o = f->autolayoutBranchOriginalBounds();
-            setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
-                *f, Rect(x0, o.y(), o.width(), o.height()));
-        }
+        // Every first-level branch is shown here (they are hidden together),
+        // so every branch below one is placed beside its parent.
+        cacheAndPlaceBesideParents(*root, root->branchBounds().midX() + map.firstLevelSpacing());
     } else {
         work = TWMapUtilities::minimumBranchCoverFromBranchesInArray(moved);
         if (work.isEmpty())
@@ -168,12 +174,13 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
             cacheBranchBoundsOfBranchOnly(*a);
         for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
             cacheBranchBounds(*b);
+        deferred.emplace();
     }
 
     for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work)) {
         const BranchList children = b->children();
         for (const std::shared_ptr<TWMapBranch> &child : children) {
-            if (child->map() == &map && !child->hidden())
+            if (subtreeOnly && child->map() == &map && !child->hidden())
                 moveChildrenBack(*child);
         }
         tightLayoutFromBranch(map, *b);
@@ -183,6 +190,9 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     }
 
     if (subtreeOnly) {
+        for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
+            settleSubtreeForCommit(*b);
+        deferred.reset();
         for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
             commitCachedRepelBounds(*b);
         // Deeper ancestors before shallower ones, as a whole-tree commit goes.
@@ -247,6 +257,9 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
     const float centre = root->autolayoutBranchOriginalBounds().midY();
     centreOnRoot(left, centre);
     centreOnRoot(right, centre);
+
+    settleSubtreeForCommit(*root);
+    deferred.reset();
 
     // Selected branches that changed sides are told, so their shapes can flip.
     const float r = root->autolayoutBranchOriginalBounds().midX();

@@ -132,10 +132,22 @@ TWGraphic::Extra &TWGraphic::extra()
 
 void TWGraphic::setPrimitiveBranch(TWMapBranch *branch)
 {
-    if (branch)
+    if (const TWMapBranch *old = this->branch())
+        old->invalidateSubtreeDrawingExtent();
+    if (branch) {
+        branch->invalidateSubtreeDrawingExtent();
         m_branch = branch->weak_from_this();
-    else
+    } else {
         m_branch.reset();
+    }
+}
+
+void TWGraphic::setDrawingBoundsValid(bool valid)
+{
+    m_flags.drawingBoundsValid = valid;
+    if (!valid)
+        if (const TWMapBranch *owner = branch())
+            owner->invalidateSubtreeDrawingExtent();
 }
 
 void TWGraphic::setBranch(TWMapBranch *branch)
@@ -252,12 +264,12 @@ void TWGraphic::invalidateDrawingBounds(const Notification &notification)
 {
     const TWMap *graphicMap = map();
     if (graphicMap && notification.sender.identity() == graphicMap)
-        m_flags.drawingBoundsValid = false;
+        setDrawingBoundsValid(false);
 }
 
 void TWGraphic::invalidateGraphicBounds(const Notification &)
 {
-    m_flags.drawingBoundsValid = false;
+    setDrawingBoundsValid(false);
 }
 
 // --- bounds ---
@@ -320,7 +332,7 @@ void TWGraphic::setBounds(Rect requested)
     m_bounds = bounds;
     if (m_extra)
         m_extra->cachedBezierPath.reset();
-    m_flags.drawingBoundsValid = false;
+    setDrawingBoundsValid(false);
     const bool sizeChanged = bounds.size != oldBounds.size;
     if (sizeChanged)
         updateCachedTextAttributes();
@@ -390,7 +402,7 @@ void TWGraphic::setDrawsStroke(bool draws)
     registerUndo([old](TWGraphic &g) { g.setDrawsStroke(old); });
     redrawIt(BranchNeedsRedrawNotification);
     m_flags.drawsStroke = draws;
-    m_flags.drawingBoundsValid = false;
+    setDrawingBoundsValid(false);
     redrawIt(BranchNeedsRedrawNotification);
 }
 
@@ -402,7 +414,7 @@ void TWGraphic::setStrokeWidth(float width)
     registerUndo([old](TWGraphic &g) { g.setStrokeWidth(old); });
     redrawIt(BranchNeedsRedrawNotification);
     m_strokeWidth = width;
-    m_flags.drawingBoundsValid = false;
+    setDrawingBoundsValid(false);
     redrawIt(BranchNeedsRedrawNotification);
 }
 
@@ -468,7 +480,7 @@ void TWGraphic::setIsBeingDragged(bool dragged)
 
 void TWGraphic::postShadowChange()
 {
-    m_flags.drawingBoundsValid = false;
+    setDrawingBoundsValid(false);
     if (isMainGraphic()) {
         // Shadows are inherited down the tree, so every drawing area may grow.
         if (TWMap *m = map(); m && m->root())

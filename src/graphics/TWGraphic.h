@@ -138,7 +138,8 @@ public:
     // and a branch's shape or text area carries the branch along.
     virtual void setBounds(Rect bounds);
     bool drawingBoundsValid() const { return m_flags.drawingBoundsValid; }
-    void setDrawingBoundsValid(bool valid) { m_flags.drawingBoundsValid = valid; }
+    // Dropping the drawing bounds drops the owning branch's subtree extent.
+    void setDrawingBoundsValid(bool valid);
     // The area the graphic paints into; computed again when stale.
     virtual Rect drawingBounds();
     // The bounds with the corrections setBounds() applies.

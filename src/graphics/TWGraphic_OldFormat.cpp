@@ -141,7 +141,7 @@ void TWGraphic::loadPropertyListRepresentation(const QVariantMap &dictionary, bo
     m_cornerMode = !has("rectRoundedCorners") || isYes(value("rectRoundedCorners")) ? 1 : 0;
     m_cornerAmount =
         has("rectRadius") ? correctedReal(floatValue(value("rectRadius")), 15.0f) : 15.0f;
-    m_flags.drawingBoundsValid = false;
+    setDrawingBoundsValid(false);
 }
 
 void TWFlexiBranch::loadPropertyListRepresentation(const QVariantMap &dictionary,

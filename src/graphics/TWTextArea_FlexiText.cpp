@@ -207,7 +207,9 @@ void TWTextArea::generateFlexiCharacters()
 
 void TWTextArea::drawFlexiText(const DrawingContext &context)
 {
-    if (m_flexiCharacters.empty())
+    // An empty label has nothing to lay out; laying it out again would drop
+    // the drawing bounds of the branch at every drawing.
+    if (m_flexiCharacters.empty() && !m_text.isEmpty())
         generateFlexiCharacters();
     QPainter &painter = context.painter();
     for (const FlexiCharacter &character : m_flexiCharacters) {

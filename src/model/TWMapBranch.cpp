@@ -277,6 +277,8 @@ void TWMapBranch::enqueueOutlineReload() const
 
 void TWMapBranch::removeGraphicOrderCache() const
 {
+    // Whatever reorders the graphics changes what the subtree paints.
+    invalidateSubtreeDrawingExtent();
     if (TWMap *m = map())
         m->removeAllGraphicOrderCache();
 }

@@ -637,6 +637,14 @@ public:
 
     void setBranchNumberRecursively();
     void invalidateGraphicDrawingBoundsIncludingChildren(bool includingChildren);
+    // The area the subtree paints into, as drawing last measured it with
+    // `shownLevels` levels below the branch shown; empty once anything in it
+    // changed. Dropping it climbs towards the root and stops at an ancestor
+    // whose extent is already dropped: an ancestor is never measured
+    // without measuring its shown children first.
+    std::optional<Rect> subtreeDrawingExtent(int shownLevels) const;
+    void setSubtreeDrawingExtent(Rect extent, int shownLevels);
+    void invalidateSubtreeDrawingExtent() const;
     void invalidateIncomingAndOutgoingConnectionGraphics();
     void makeNaturalSize();
 
@@ -676,8 +684,153 @@ public:
 
     // --- type change (TWMapBranch_ChangeType.cpp) ---
     // Replaces the main graphic by a new one of the type's class that
-    // carries the old one's settings; every change is undoable.
+    // carries the old one's settings (its graphic number too), fitted to the
+    // text; connections, link lines, the selection and an edit in progress
+    // follow the new shape. Every change is undoable; names no undo action.
     void changeToBranchType(int code);
+    // The same, under the name the key-value and style code use.
+    void setBranchType(int code);
+
+    // --- user operations (TWMapBranch_PublicInterface*.cpp) ---
+    // Each changes the branch through the undoable setters, names the undo
+    // action from the "DadoZiz" table and posts its notification with the
+    // branch (or the new graphic) as object. Those marked "same" do nothing
+    // at all for the current value. A bad index beeps, logs and changes nothing.
+    static inline const QString BranchTypeChangedNotification =
+        QStringLiteral("BranchTypeChangedNotification");
+    static inline const QString BranchImageChangedNotification =
+        QStringLiteral("BranchImageChangedNotification");
+    static inline const QString BranchImageLayoutChangedNotification =
+        QStringLiteral("BranchImageLayoutChangedNotification");
+    static inline const QString BranchSoundFileChangedNotification =
+        QStringLiteral("BranchSoundFileChangedNotification");
+    static inline const QString LinkedGraphicAddedNotification =
+        QStringLiteral("LinkedGraphicAddedNotification");
+    static inline const QString LinkedGraphicRemovedNotification =
+        QStringLiteral("LinkedGraphicRemovedNotification");
+    static inline const QString AddAdornmentNotification =
+        QStringLiteral("AddAdornmentNotification");
+    static inline const QString RemoveAdornmentNotification =
+        QStringLiteral("RemoveAdornmentNotification");
+    static inline const QString ConstrainTextWidthNotification =
+        QStringLiteral("ConstrainTextWidthNotification");
+    static inline const QString AddHyperlinkNotification =
+        QStringLiteral("AddHyperlinkNotification");
+    static inline const QString RemoveHyperlinkNotification =
+        QStringLiteral("RemoveHyperlinkNotification");
+    static inline const QString UpdateHyperlinkNotification =
+        QStringLiteral("UpdateHyperlinkNotification");
+    static inline const QString AddBoundaryNotification = QStringLiteral("AddBoundaryNotification");
+    static inline const QString RemoveBoundaryNotification =
+        QStringLiteral("RemoveBoundaryNotification");
+    static inline const QString SetBoundaryLineColorNotification =
+        QStringLiteral("SetBoundaryLineColorNotification");
+    static inline const QString SetBoundaryFillColorNotification =
+        QStringLiteral("SetBoundaryFillColorNotification");
+    static inline const QString SetBoundaryLineStyleNotification =
+        QStringLiteral("SetBoundaryLineStyleNotification");
+    static inline const QString SetBoundaryCornerStyleNotification =
+        QStringLiteral("SetBoundaryCornerStyleNotification");
+    static inline const QString SetBoundaryDrawsFillNotification =
+        QStringLiteral("SetBoundaryDrawsFillNotification");
+    static inline const QString SetBoundaryLineWidthNotification =
+        QStringLiteral("SetBoundaryLineWidthNotification");
+    static inline const QString SetBoundaryCurveRadiusNotification =
+        QStringLiteral("SetBoundaryCurveRadiusNotification");
+    static inline const QString SetBoundaryMarginNotification =
+        QStringLiteral("SetBoundaryMarginNotification");
+
+    // Shape (same), "Change branch type".
+    void publicChangeToBranchType(int type);
+    // The type from the menu item's (a QAction's) data.
+    void publicChangeToBranchTypeFromMenuItem(const QObject *menuItem);
+    // The picture inside the shape: data of the file type, shown at `size`
+    // (the zero size takes the picture out); the shape is fitted around it.
+    void publicSetEnclosedImageFromData(const QByteArray &data, const QString &type, Size size);
+    // Nothing is named or posted for a file that is no picture.
+    void publicSetEnclosedImageFromFilename(const QString &path);
+    void publicSetEnclosedImageFromImage(const Image *image);
+    void publicSetEnclosedImageLayoutMode(int mode);
+    // Method 0 embeds the file in the package, any other refers to the path.
+    // A file that cannot be read beeps and keeps the old sound.
+    void publicSetSoundFilename(const QString &path, int method);
+
+    // --- attached graphics and adornments ---
+    // Attached graphic type codes.
+    enum LinkedGraphicType {
+        LinkedRectangle = 2,
+        LinkedOval = 3,
+        LinkedImage = 4,
+        LinkedText = 8,
+        LinkedPackageImage = 9
+    };
+    // Inserts the graphic and re-sorts the attached graphics by z-order.
+    void publicAddLinkedGraphic(const std::shared_ptr<TWGraphic> &graphic);
+    // A new attached graphic of the type, behind the others: `size` when
+    // both sides are positive (else 50 x 50), at `position` when given
+    // (else 20 right of and 20 above the branch). User data: an Image for
+    // type 4, a map with "data" (bytes) and "type" (extension) for type 9.
+    // Null (a beep) for another type or user data of the wrong kind.
+    std::shared_ptr<TWGraphic> publicCreateLinkedGraphicOfType(int type, Size size,
+                                                               std::optional<Point> position,
+                                                               const QVariant &userData);
+    // Options "gType", "size" (QSizeF), "location" (QPointF) and "userData".
+    std::shared_ptr<TWGraphic> publicCreateLinkedGraphicWithOptions(const QVariantMap &options);
+    // The options from the menu item's (a QAction's) data.
+    std::shared_ptr<TWGraphic> publicCreateLinkedGraphicFromMenuItem(const QObject *menuItem);
+    void publicRemoveLinkedGraphicAtIndex(int index);
+    void publicAddAdornment(const std::shared_ptr<TWEnclosedGraphic> &adornment);
+    void publicAddAdornment(const std::shared_ptr<TWEnclosedGraphic> &adornment, int index);
+    void publicRemoveAdornmentAtIndex(int index);
+
+    // --- text ---
+    // The label's width limit and whether it applies; the branch is re-fitted
+    // when it does.
+    void publicContstrainToWidth(float width, bool turnOn);
+    // 1 top, 2 centre, 3 bottom (same); "Set branch text position", no notification.
+    void publicSetTextRelativePosition(int position);
+
+    // --- hyperlinks ---
+    // The pictures decide only the colour: a link added without its own
+    // picture keeps the colour; one updated without colour or picture has none.
+    void publicAddHyperlinkWithLinkType(int linkType, const std::optional<QString> &url,
+                                        const std::optional<QString> &arg1,
+                                        const std::optional<QString> &arg2,
+                                        const std::optional<Color> &color,
+                                        const std::optional<Image> &uncolorizedImage,
+                                        const std::optional<Image> &overlayImage, int index);
+    void publicInsertHyperlink(const std::shared_ptr<TWHyperlink> &link, int index);
+    void publicRemoveHyperlinkAtIndex(int index);
+    void publicUpdateHyperlinkAtIndex(int index, int linkType, const std::optional<QString> &url,
+                                      const std::optional<QString> &arg1,
+                                      const std::optional<QString> &arg2,
+                                      const std::optional<Color> &color,
+                                      const std::optional<Image> &uncolorizedImage,
+                                      const std::optional<Image> &overlayImage);
+
+    // --- boundary ---
+    // Turning it on gives it the default look; turning it off keeps the look.
+    void publicSetHasBoundary(bool has);
+    void publicSetBoundaryLineColor(const std::optional<Color> &color);
+    void publicSetBoundaryFillColor(const std::optional<Color> &color);
+    void publicSetBoundaryLineStyle(int style);
+    void publicSetBoundaryCornerStyle(int style);
+    void publicSetBoundaryInheritsLineColor(bool inherits);
+    void publicSetBoundaryDrawsFill(bool draws);
+    void publicSetBoundaryDrawsLine(bool draws);
+    // Live changes while a control is dragged, then one committing call
+    // that names the undo step (same for each).
+    void publicSetBoundaryLineWidth(float width, bool isCommitting);
+    void publicSetBoundaryCurveRadius(float radius, bool isCommitting);
+    void publicSetBoundaryMargin(float margin, bool isCommitting);
+
+    // --- check box, tracked changes, children ---
+    void publicSetShowCheckbox(bool show);
+    void publicSetCheckBoxState(int state);
+    void publicAddToTrackedChanges(const std::shared_ptr<TWTrackedChange> &change, int index);
+    void publicRemoveFromTrackedChangesAtIndex(int index);
+    // Collapses or expands the children; nothing for a leaf.
+    void publicToggleHideChildren();
 
     // --- styles (src/styles/TWMapBranch_Style.cpp) ---
     // The keys of a style's "branch" group.
@@ -739,6 +892,10 @@ private:
     EnclosedGraphicList m_otherEnclosedGraphics;
     QString m_outlineNumber;
     Rect m_cachedBounds;
+    // A cache: dropping it does not change the branch.
+    mutable bool m_subtreeExtentValid = false;
+    Rect m_subtreeDrawingExtent;
+    int m_subtreeExtentShownLevels = 0;
     int m_branchNumber = 0;
     int m_childrenConnectionStyle = 4;
     int m_childrenConnectionSide = 1;

@@ -13,6 +13,9 @@
 #include "model/TWMapBranch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWPreferences.h"
+#include "platform/UndoManager.h"
+
+#include <typeinfo>
 
 namespace {
 
@@ -76,7 +79,57 @@ void carrySettings(const TWGraphic &from, TWGraphic &to, int code)
     to.setUpdateNotificationsDisabled(from.updateNotificationsDisabled());
 }
 
+// Link lines find their ends by graphic number, and the selection holds
+// graphics; undo and redo swap the shapes back without telling either. So a
+// type change brackets its step with a pair of closures: the one that runs
+// last in a replay, once the other shape is back in place, points the lines
+// and the selection at the shape that now has the number. Each registers
+// its partner, so redo and the next undo do the same.
+void followShape(const std::weak_ptr<TWMap> &weakMap, long number, bool resolveNow)
+{
+    const std::shared_ptr<TWMap> map = weakMap.lock();
+    if (!map)
+        return;
+    if (resolveNow) {
+        for (const std::shared_ptr<TWLinkLine> &line : map->linkLines()) {
+            if (line->startGraphicNumber() == number)
+                line->setStartGraphicNumber(number);
+            if (line->endGraphicNumber() == number)
+                line->setEndGraphicNumber(number);
+        }
+        if (const std::shared_ptr<TWGraphic> shape = map->findGraphicWithGraphicNumber(number)) {
+            for (int i = map->countOfSelectedGraphics() - 1; i >= 0; --i) {
+                const std::shared_ptr<TWGraphic> selected = map->objectInSelectedGraphicsAtIndex(i);
+                if (selected == shape || selected->graphicNumber() != number)
+                    continue;
+                if (map->isGraphicSelected(shape.get()))
+                    map->removeObjectFromSelectedGraphicsAtIndex(i);
+                else
+                    map->replaceObjectInSelectedGraphicsAtIndex(i, shape);
+            }
+        }
+    }
+    UndoManager::registerUndo(map->undoManager(), [weakMap, number, resolveNow] {
+        followShape(weakMap, number, !resolveNow);
+    });
+}
+
+void registerFollowShape(TWMap *map, long number, bool resolveWhenRun)
+{
+    if (!map)
+        return;
+    std::weak_ptr<TWMap> weakMap = map->weak_from_this();
+    UndoManager::registerUndo(map->undoManager(), [weakMap, number, resolveWhenRun] {
+        followShape(weakMap, number, resolveWhenRun);
+    });
+}
+
 } // namespace
+
+void TWMapBranch::setBranchType(int code)
+{
+    changeToBranchType(code);
+}
 
 void TWMapBranch::changeToBranchType(int code)
 {
@@ -84,6 +137,9 @@ void TWMapBranch::changeToBranchType(int code)
     const std::shared_ptr<TWGraphic> old = m_mainGraphic;
     if (!old)
         return;
+    TWMap *owner = map();
+    // Runs last when the step is undone.
+    registerFollowShape(owner, old->graphicNumber(), true);
     NotificationCenter &center = NotificationCenter::defaultCenter();
     center.post(TWGraphic::GraphicNeedsRedrawNotification, old->notificationObject());
 
@@ -93,7 +149,6 @@ void TWMapBranch::changeToBranchType(int code)
     auto *flexi = dynamic_cast<TWFlexiBranch *>(shape.get());
     if (flexi)
         flexi->initializePoints();
-    TWMap *owner = map();
     const bool wasSelected = owner && owner->isGraphicSelected(old.get());
     setMainGraphic(shape);
     if (owner)
@@ -103,14 +158,15 @@ void TWMapBranch::changeToBranchType(int code)
     const bool editing = text && text->isEditing();
     if (editing)
         text->setIsEditing(false);
+    const Rect t = text ? text->bounds() : Rect();
+    const bool textAtTopOrBottom = m_textRelativePosition == 1 || m_textRelativePosition == 3;
+    const bool circle = dynamic_cast<TWCircle *>(shape.get()) != nullptr;
 
-    if (!enclosedImage() && text) {
-        const Rect t = text->bounds();
+    if (!enclosedImage()) {
         const Rect o = old->bounds();
         if (dynamic_cast<const TWLine *>(old.get())) {
-            const bool tall = dynamic_cast<TWCircle *>(shape.get()) &&
-                              (m_textRelativePosition == 1 || m_textRelativePosition == 3);
-            const float height = t.height() + (tall ? 12 : 6);
+            // The shape rises above the line's place.
+            const float height = t.height() + (circle && textAtTopOrBottom ? 12 : 6);
             shape->setBounds(Rect(o.x(), o.y() - height, o.width(), height));
         } else if (dynamic_cast<TWLine *>(shape.get())) {
             shape->setBounds(Rect(o.x(), t.maxY() + 3, o.width(), 0));
@@ -119,41 +175,62 @@ void TWMapBranch::changeToBranchType(int code)
         if (flexi) {
             flexi->initializePoints();
             shape->setCachedBezierPath(nullptr);
-            text->removeAllCachedFlexiCharacters();
-            center.post(TWGraphic::GraphicNeedsRedrawNotification, text->notificationObject());
+            if (text) {
+                text->removeAllCachedFlexiCharacters();
+                center.post(TWGraphic::GraphicNeedsRedrawNotification, text->notificationObject());
+            }
         }
+    }
+    // A circle leaves room for text above or below the middle.
+    if (circle && textAtTopOrBottom && t.height() + 12 > shape->bounds().height()) {
+        const Rect b = shape->bounds();
+        const float height = t.height() + 12;
+        shape->setBounds(Rect(b.x(), b.maxY() - height, b.width(), height));
     }
     if (!old->canDrawStroke() && shape->canDrawStroke())
         shape->setDrawsStroke(true);
     if (!old->canDrawFill() && shape->canDrawFill())
         shape->setDrawsFill(true);
+    if (flexi && typeid(*flexi) == typeid(TWFlexiBranch)) {
+        flexi->initializePoints();
+        if (text)
+            text->removeAllCachedFlexiCharacters();
+        shape->setCachedBezierPath(nullptr);
+    }
 
     // Connections find their ends by graphic number.
-    if (TWMapBranch *up = parent()) {
+    TWMapBranch *up = parent();
+    if (up && m_connectionGraphic) {
+        // A first-level branch hangs on a title connection, deeper ones on
+        // child connections.
         if (auto *title = dynamic_cast<TWTitleConnection *>(m_connectionGraphic.get()))
             title->setConnectedGraphicNumber(shape->graphicNumber());
         else if (auto *child = dynamic_cast<TWChildConnection *>(m_connectionGraphic.get()))
             child->setChildGraphicNumber(shape->graphicNumber());
-        if (m_connectionGraphic)
-            m_connectionGraphic->updateBounds();
-        (void)up;
+        m_connectionGraphic->updateBounds();
     }
     for (const std::shared_ptr<TWMapBranch> &child : m_children) {
         const std::shared_ptr<TWConnectionGraphic> &connection = child->connectionGraphic();
         if (!connection)
             continue;
-        if (parent()) {
+        if (up) {
             if (auto *c = dynamic_cast<TWChildConnection *>(connection.get()))
                 c->setParentGraphicNumber(shape->graphicNumber());
         }
         connection->updateBounds();
     }
 
-    if (owner && wasSelected) {
-        owner->removeSelectedGraphic(old.get());
-        shape->tryToSelect();
+    if (owner) {
+        if (wasSelected) {
+            owner->removeSelectedGraphic(old.get());
+            shape->tryToSelect();
+        }
+        if (flexi && text && owner->isGraphicSelected(text.get())) {
+            owner->removeSelectedGraphic(text.get());
+            shape->tryToSelect();
+        }
     }
-    center.post(TWGraphic::GraphicNeedsRedrawNotification, shape->notificationObject());
+    center.post(TWGraphic::GraphicNeedsRedrawNotification, m_mainGraphic->notificationObject());
     for (const std::shared_ptr<TWGraphic> &graphic : m_linkedGraphics)
         center.post(TWGraphic::GraphicNeedsRedrawNotification, graphic->notificationObject());
 
@@ -166,6 +243,7 @@ void TWMapBranch::changeToBranchType(int code)
                 line->setEndGraphicNumber(shape->graphicNumber());
         }
     }
+    registerFollowShape(owner, old->graphicNumber(), false);
     center.post(TWGraphic::BranchDidResizeNotification, notificationObject(),
                 {{TWGraphic::BranchKey, QVariant::fromValue(keep)}});
     if (editing)

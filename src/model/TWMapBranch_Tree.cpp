@@ -580,6 +580,26 @@ void TWMapBranch::invalidateGraphicDrawingBoundsIncludingChildren(bool including
     }
 }
 
+std::optional<Rect> TWMapBranch::subtreeDrawingExtent(int shownLevels) const
+{
+    if (!m_subtreeExtentValid || m_subtreeExtentShownLevels != shownLevels)
+        return std::nullopt;
+    return m_subtreeDrawingExtent;
+}
+
+void TWMapBranch::setSubtreeDrawingExtent(Rect extent, int shownLevels)
+{
+    m_subtreeDrawingExtent = extent;
+    m_subtreeExtentShownLevels = shownLevels;
+    m_subtreeExtentValid = true;
+}
+
+void TWMapBranch::invalidateSubtreeDrawingExtent() const
+{
+    for (const TWMapBranch *b = this; b && b->m_subtreeExtentValid; b = b->parent())
+        b->m_subtreeExtentValid = false;
+}
+
 void TWMapBranch::invalidateIncomingAndOutgoingConnectionGraphics()
 {
     if (m_connectionGraphic)

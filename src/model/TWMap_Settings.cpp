@@ -477,6 +477,8 @@ void TWMap::setPrintSetupDictionary(const std::optional<OrderedDictionary> &dict
     registerSetterUndo(QStringLiteral("printSetupDictionary"), boxed(m_printSetupDictionary));
     nameUndoAction("Update print setup information");
     m_printSetupDictionary = dictionary;
+    // The window lays its pages out again (on undo too).
+    postValueChange(QStringLiteral("printSetupDictionary"), true);
 }
 
 void TWMap::setBackgroundSettingsEnabled(bool enabled)

@@ -145,14 +145,17 @@ BezierPath BezierPath::bezierPathOffsetVerticallyBy(float d, bool lineToFirstPoi
     const BezierPath flat = bezierPathByFlatteningPath(flatness);
     BezierPath result;
 
-    // Closes are skipped: they bring no point, and a zero-length step would
-    // push a spurious sample sideways.
+    // Closes and steps of zero length (a flexi curve with an end of no
+    // width starts with one) are skipped: they have no direction, and their
+    // sample would be pushed sideways.
     std::vector<TWAngleAndPointHolder> holders;
     holders.reserve(flat.m_elements.size());
     for (const Element &e : flat.m_elements) {
         if (e.type == ClosePathElement)
             continue;
         const Point p = e.points[0];
+        if (!holders.empty() && p == holders.back().basePoint())
+            continue;
         TWAngleAndPointHolder holder;
         holder.setBasePoint(p);
         if (holders.empty()) {

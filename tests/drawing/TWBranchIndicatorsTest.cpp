@@ -161,9 +161,15 @@ TEST_F(IndicatorsTest, ExpansionStateModes)
     // Contracting takes a branch out of the expanded list, and back.
     state.addContractedBranch(c);
     EXPECT_TRUE(state.expandedBranches().isEmpty());
+    state.setMode(TWMapExpansionState::ExpandedOnly);
+    EXPECT_FALSE(state.shouldDrawBranch(*c));
     state.addExpandedBranches({c, c});
     EXPECT_EQ(state.expandedBranches().size(), 1);
     EXPECT_TRUE(state.contractedBranches().isEmpty());
+    EXPECT_TRUE(state.shouldDrawBranch(*c));
+    state.removeExpandedBranch(c.get());
+    EXPECT_TRUE(state.expandedBranches().isEmpty());
+    EXPECT_FALSE(state.shouldDrawBranch(*c));
 }
 
 // --- default colours ---

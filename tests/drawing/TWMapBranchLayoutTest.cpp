@@ -174,12 +174,22 @@ TEST_F(TWMapBranchLayout, RealMovesMirrorSubtreesThatCrossTheRoot)
     auto mirroredKid = add(p, Rect(720, 200, 60, 30), "M");
     auto keptKid = add(p, Rect(720, 260, 60, 30), "S");
     keptKid->connectionGraphic()->setConnectionToParentSide(3);
+    auto stayingKid = add(p, Rect(720, 320, 60, 30), "Z");
+    stayingKid->connectionGraphic()->setConnectionToParentSide(0);
     settle();
+    ASSERT_FALSE(childrenBoundaryOutlinePoints(*p).isEmpty());
     setMainGraphicBounds(*p, Rect(100, 200, 80, 40));
     // Side 1 mirrored about P's old centre (640), then moved with P's right edge.
     EXPECT_EQ(boundsOf(mirroredKid).x(), 720 + (2 * 600 + 80 - 720 - 780) + (180 - 680));
     EXPECT_LT(boundsOf(mirroredKid).maxX(), boundsOf(p).x());
     EXPECT_EQ(boundsOf(keptKid).x(), 720 + (180 - 680)) << "side 3 follows the right edge";
+    EXPECT_EQ(boundsOf(stayingKid), Rect(720, 320, 60, 30)) << "side 0 follows no edge";
+    // The sets the crossing emptied are made whole again: the child that
+    // stayed behind is still inside its parent's outline.
+    Rect subtree = p->branchBounds();
+    for (const auto &kid : {mirroredKid, keptKid, stayingKid})
+        subtree = subtree.united(kid->branchBounds());
+    EXPECT_EQ(outlineBounds(childrenBoundaryOutlinePoints(*p)), grown(subtree, 10));
 }
 
 TEST_F(TWMapBranchLayout, CollapseSignSitsBySideAndShape)

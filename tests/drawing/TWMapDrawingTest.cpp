@@ -7,6 +7,7 @@
 #include "drawing/TWMapImages.h"
 #include "drawing/TWMap_Drawing.h"
 #include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWFlexiBranch.h"
 #include "model/PackageArchive.h"
 #include "support/AttributedString.h"
 
@@ -100,6 +101,86 @@ TEST_F(MapDrawingTest, PaintOrderOfASubtree)
     log.clear();
     drawTree(everywhere);
     EXPECT_EQ(log.join(" ").toStdString(), "b3 b1 b2 b");
+}
+
+// Drawing skips subtrees by their cached extents; every change that moves
+// what a subtree paints must reach the cache, or a branch would vanish.
+TEST_F(MapDrawingTest, SubtreeExtentsFollowEveryChangeOfTheSubtree)
+{
+    map->setBranchHideLevel(99);
+    auto b = probed(root.get(), "b", Rect(500, 100, 80, 30));
+    auto b1 = probed(b.get(), "b1", Rect(700, 60, 80, 30));
+    std::shared_ptr<TWMapBranch> b2;
+    struct Step
+    {
+        const char *change;
+        std::function<void()> apply;
+        Rect rect;
+        const char *drawn;
+    };
+    const Step steps[] = {
+        {"nothing there yet", [] {}, Rect(2000, 2000, 5, 5), ""},
+        {"a deep shape moves in", [&] { b1->mainGraphic()->moveBy(1300, 1940); },
+         Rect(2000, 2000, 5, 5), "b1"},
+        {"its parent closes", [&] { b->setChildrenHidden(true); }, Rect(2000, 2000, 5, 5), ""},
+        {"and opens", [&] { b->setChildrenHidden(false); }, Rect(2000, 2000, 5, 5), "b1"},
+        {"the hide level hides it", [&] { map->setBranchHideLevel(1); }, Rect(2000, 2000, 5, 5),
+         ""},
+        {"and shows it again", [&] { map->setBranchHideLevel(99); }, Rect(2000, 2000, 5, 5), "b1"},
+        {"a stroke widens the drawing", [&] { b1->mainGraphic()->setStrokeWidth(20); },
+         Rect(1975, 2000, 2, 2), "b1"},
+        {"a child is added", [&] { b2 = probed(b1.get(), "b2", Rect(3000, 3000, 80, 30)); },
+         Rect(3000, 3000, 5, 5), "b2"},
+        {"and taken away", [&] { b1->removeChild(b2); }, Rect(3000, 3000, 5, 5), ""},
+        {"an attached graphic lies far out",
+         [&] {
+             auto attached = probe("attached", Rect(4000, 4000, 20, 20));
+             b1->insertObjectInLinkedGraphicsAtIndex(attached, 0);
+             attached->setBranch(b1.get());
+         },
+         Rect(4000, 4000, 5, 5), "attached"},
+        {"the subtree moves back", [&] { b1->mainGraphic()->moveBy(-1300, -1940); },
+         Rect(2000, 2000, 5, 5), ""},
+    };
+    for (const Step &step : steps) {
+        step.apply();
+        log.clear();
+        drawTree(step.rect);
+        EXPECT_EQ(log.join(' ').toStdString(), step.drawn) << step.change;
+    }
+    // The root's extent covers everything drawn and nothing beyond the margins.
+    const Rect extent = TWBranchDrawing::subtreeDrawingExtent(*root, 99);
+    EXPECT_TRUE(extent.contains(Point(4019, 4019)));
+    EXPECT_FALSE(extent.contains(Point(4040, 4040)));
+}
+
+// Drawing leaves the extents it measured alone, also for a flexi branch
+// whose empty label has nothing to lay out.
+TEST_F(MapDrawingTest, DrawingKeepsTheSubtreeExtents)
+{
+    map->setBranchHideLevel(99);
+    auto flexi = TWMapBranch::createWithGraphic(
+        TWGraphic::make<TWFlexiBranch>(Rect(500, 100, 120, 40)), root.get(), map.get());
+    flexi->enclosedTextArea()->setString(QString());
+    for (int pass = 0; pass < 2; ++pass)
+        drawTree(everywhere);
+    EXPECT_TRUE(root->subtreeDrawingExtent(99).has_value());
+    EXPECT_TRUE(flexi->subtreeDrawingExtent(98).has_value());
+}
+
+// A child connection is placed when made: one of empty bounds is culled
+// from every drawing until the child first moves.
+TEST_F(MapDrawingTest, ANewBranchIsJoinedToItsParentAtOnce)
+{
+    auto b = child(root, 100, "b");
+    auto c = newBranch(b.get(), Rect(700, 200, 80, 30), "c");
+    const Rect joint = c->connectionGraphic()->drawingBounds();
+    EXPECT_TRUE(joint.contains(Point(640, 150))) << joint.toString().toStdString();
+    const QImage image = render(Size(800, 300), [&](const DrawingContext &context) {
+        TWBranchDrawing::drawSelf(
+            *root, {.context = context, .rect = Rect(600, 0, 80, 300), .expansionState = {}});
+    });
+    EXPECT_GT(countNonWhite(image.copy(600, 0, 80, 300)), 20);
 }
 
 TEST_F(MapDrawingTest, OutlineNumbersByLevel)
@@ -243,6 +324,16 @@ TEST_F(MapDrawingTest, BackgroundFlagsAndPicturePlacement)
     map->setBackgroundImageOpacity(1);
     const QImage tile = TWMapDrawing::backgroundImageForDrawing(*map);
     EXPECT_EQ(tile.size(), QSize(1, 1));
+
+    // The canvas's tile is made once and made again when the look changes.
+    const qint64 first = TWMapDrawing::backgroundTileForDrawing(*map, 1).cacheKey();
+    EXPECT_EQ(TWMapDrawing::backgroundTileForDrawing(*map, 1).cacheKey(), first);
+    map->setBackgroundImageOpacity(0.5);
+    const QImage faded = TWMapDrawing::backgroundTileForDrawing(*map, 1);
+    EXPECT_NE(faded.cacheKey(), first);
+    EXPECT_LT(qAlpha(faded.pixel(0, 0)), 200);
+    EXPECT_NE(TWMapDrawing::backgroundTileForDrawing(*map, 2).cacheKey(), faded.cacheKey());
+    map->setBackgroundImageOpacity(1);
 
     // One picture on the root, or tiles everywhere; into images and PDF alike.
     map->setBackgroundImageSize(Size(40, 30));

@@ -124,6 +124,9 @@ TEST(PathOffset, LinesMoveTowardsNegativeY)
     const std::vector<Point> points =
         pointsOf(polyline({{0, 0}, {10, 0}, {25, 0}}).bezierPathOffsetVerticallyBy(3, false));
     EXPECT_EQ(points, std::vector<Point>({{0, -3}, {0, -3}, {10, -3}, {25, -3}}));
+    // A repeated point has no direction: it adds no sample beside the line.
+    EXPECT_EQ(pointsOf(polyline({{0, 0}, {0, 0}, {10, 0}}).bezierPathOffsetVerticallyBy(3, false)),
+              std::vector<Point>({{0, -3}, {0, -3}, {10, -3}}));
     // One element gives a move and a line to its one point.
     const BezierPath single = polyline({{4, 4}}).bezierPathOffsetVerticallyBy(2, false);
     EXPECT_EQ(single, polyline({{4, 2}, {4, 2}}));

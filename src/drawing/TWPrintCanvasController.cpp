@@ -1,0 +1,211 @@
+#include "drawing/TWPrintCanvasController.h"
+
+#include "drawing/TWPrintDocument.h"
+#include "drawing/TWPrintSetup.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "platform/NotificationCenter.h"
+
+#include <algorithm>
+
+#include <cmath>
+
+// --- the document's defaults ---
+
+TWMap *TWPrintDocument::currentMap() const
+{
+    TWMapsDoc *doc = mapsDocument();
+    return doc ? doc->currentMap().get() : nullptr;
+}
+
+QString TWPrintDocument::fileName() const
+{
+    TWMapsDoc *doc = mapsDocument();
+    return doc && doc->filename() ? *doc->filename() : QString();
+}
+
+QPageLayout TWPrintDocument::printInfo() const
+{
+    TWMap *map = currentMap();
+    return TWPrintSetup::pageLayout(map ? map->printSetupDictionary() : OrderedDictionary());
+}
+
+float TWPrintDocument::scaleAmount() const
+{
+    TWMap *map = currentMap();
+    return map ? map->scaleAmount() : 100.0f;
+}
+
+// --- the arithmetic ---
+
+namespace {
+
+bool usable(double v)
+{
+    return std::isfinite(v) && v > 0;
+}
+
+} // namespace
+
+Size TWPrintCanvasController::printablePageSize(const QPageLayout &layout,
+                                                const OrderedDictionary &setup)
+{
+    using namespace TWPrintSetup;
+    const Rect imageable = imageableBounds(layout);
+    float width =
+        imageable.width() - floatValue(setup, LeftMargin) - floatValue(setup, RightMargin);
+    float height =
+        imageable.height() - floatValue(setup, TopMargin) - floatValue(setup, BottomMargin);
+    if (!(width > 10))
+        width = 400;
+    if (!(height > 10))
+        height = 600;
+    return {width, height};
+}
+
+int TWPrintCanvasController::pagesForExtent(double extent, double pageLength)
+{
+    if (!std::isfinite(extent) || !usable(pageLength) || extent <= 0)
+        return 1;
+    const double pages = extent / pageLength;
+    if (!(pages < maximumPages))
+        return maximumPages;
+    const double whole = std::trunc(pages);
+    const int count = int(whole) + (pages > whole ? 1 : 0);
+    return std::max(count, 1);
+}
+
+double TWPrintCanvasController::offsetForEdge(double edge, double pageLength, bool pageFrames)
+{
+    if (!std::isfinite(edge) || !usable(pageLength))
+        return 0;
+    if (!pageFrames)
+        return edge < 0 ? -edge : 0;
+    // Whole pages so that the edge lands on the first page: an edge exactly
+    // on a page boundary starts that page, so it moves too.
+    if (edge < 0)
+        return std::ceil(-edge / pageLength) * pageLength;
+    if (edge >= pageLength)
+        return -std::floor(edge / pageLength) * pageLength;
+    return 0;
+}
+
+Rect TWPrintCanvasController::rectForPage(int page, int pagesWide, Size pageSize)
+{
+    int column = 0, row = 0;
+    if (page >= 2 && pagesWide > 0) {
+        column = (page - 1) % pagesWide;
+        row = (page - 1) / pagesWide;
+    }
+    return {column * pageSize.width, row * pageSize.height, pageSize.width, pageSize.height};
+}
+
+// --- the controller ---
+
+TWPrintCanvasController::TWPrintCanvasController(TWPrintDocument *document) : m_document(document)
+{
+    calculatePrintablePageSize();
+}
+
+void TWPrintCanvasController::calculatePrintablePageSize()
+{
+    TWMap *map = m_document ? m_document->currentMap() : nullptr;
+    const QPageLayout layout = m_document ? m_document->printInfo() : QPageLayout();
+    m_printablePageSize =
+        printablePageSize(layout, map ? map->printSetupDictionary() : OrderedDictionary());
+}
+
+Rect TWPrintCanvasController::rectForPage(int page) const
+{
+    return rectForPage(page, m_pagesWide, m_printablePageSize);
+}
+
+float TWPrintCanvasController::scale() const
+{
+    const float s = (m_document ? m_document->scaleAmount() : 100.0f) * 0.01f;
+    return usable(s) ? s : 1.0f;
+}
+
+void TWPrintCanvasController::updateCanvasSizeForMap(TWMap *map)
+{
+    if (!map)
+        return;
+    removeUnusedAreaFromMap(map);
+    const Rect r = map->getBoundingDrawingRectForAllGraphics();
+    const double s = scale();
+    const double extentX = s * r.x() + s * r.width();
+    const double extentY = s * r.y() + s * r.height();
+    m_pagesWide = pagesForExtent(extentX, m_printablePageSize.width);
+    m_pagesHigh = pagesForExtent(extentY, m_printablePageSize.height);
+    const Rect c = printCanvasRectForMap(map);
+    map->setCanvasSize(Size(float(c.width() / s), float(c.height() / s)));
+}
+
+Rect TWPrintCanvasController::printCanvasRect() const
+{
+    return printCanvasRectForMap(m_document ? m_document->currentMap() : nullptr);
+}
+
+Rect TWPrintCanvasController::printCanvasRectForMap(TWMap *map) const
+{
+    TWMapsDoc *doc = map ? map->document() : nullptr;
+    if (!doc && m_document)
+        doc = m_document->mapsDocument();
+    if (doc && doc->showPageFrames())
+        return {0, 0, m_pagesWide * m_printablePageSize.width,
+                m_pagesHigh * m_printablePageSize.height};
+    const Size visible = m_document ? m_document->visibleAreaSize() : Size();
+    float width = visible.width, height = visible.height;
+    if (map) {
+        const float s = scale();
+        const Rect g = map->getBoundingDrawingRectForAllGraphics();
+        width = std::max(width, s * (g.x() + g.width()));
+        height = std::max(height, s * (g.y() + g.height()));
+    }
+    return {0, 0, width, height};
+}
+
+Point TWPrintCanvasController::removeUnusedAreaFromMap(TWMap *map)
+{
+    if (!map || !map->root() || !map->root()->mainGraphic())
+        return {};
+    const double s = map->scaleAmount() / 100.0;
+    if (!usable(s))
+        return {};
+    const Rect r = map->getBoundingDrawingRectForAllGraphics();
+    const bool frames = map->document() && map->document()->showPageFrames();
+    const Point offset(float(offsetForEdge(s * r.x(), m_printablePageSize.width, frames) / s),
+                       float(offsetForEdge(s * r.y(), m_printablePageSize.height, frames) / s));
+    if (offset == Point(0, 0) || !std::isfinite(offset.x) || !std::isfinite(offset.y))
+        return {};
+    map->root()->mainGraphic()->publicMoveBy(offset, true);
+    if (const TWTextArea *editing = m_document ? m_document->editingTextArea() : nullptr) {
+        const TWMapBranch *branch = editing->branch();
+        if (branch && branch->map() == map)
+            m_document->moveCachedEditingRects(offset);
+    }
+    return offset;
+}
+
+void TWPrintCanvasController::scaleToFitMapOnSinglePage(TWMap *map)
+{
+    if (!map)
+        return;
+    const Rect r = map->getBoundingDrawingRectForAllGraphics();
+    const double fit = std::min(m_printablePageSize.width / double(r.width()),
+                                m_printablePageSize.height / double(r.height()));
+    if (!r.isEmpty() && usable(fit) && map->root() && map->root()->mainGraphic()) {
+        // A little short of the page, so rounding never spills onto a second one.
+        map->setScaleAmount(float(std::clamp(fit * 99, 1.0, 10000.0)));
+        const double s = map->scaleAmount() / 100.0;
+        const Point offset(float((m_printablePageSize.width / s - r.width()) / 2 - r.x()),
+                           float((m_printablePageSize.height / s - r.height()) / 2 - r.y()));
+        if (offset != Point(0, 0))
+            map->root()->mainGraphic()->publicMoveBy(offset, true);
+    }
+    if (TWMapsDoc *doc = map->document())
+        NotificationCenter::defaultCenter().post(
+            TWMap::PrintCanvasControllerNeedsUpdateNowNotification, doc);
+}
