@@ -21,20 +21,15 @@ QVariant argumentOf(const TWMenuItem &item)
     return item.tag ? QVariant(item.tag) : QVariant();
 }
 
-// The canvas's responders answer with a check mark and a title where they
-// know how; otherwise only with the enabling.
-template <typename R> bool askCanvasResponder(const R *target, TWMenuItem &item)
+// The canvas's responders take the tag or represented object as the item.
+bool askCanvasResponder(const TWResponder &target, TWMenuItem &item)
 {
-    if constexpr (requires(const R &r) { r.validateMenuItem(item.selector, QVariant()).enabled; }) {
-        const auto state = target->validateMenuItem(item.selector, argumentOf(item));
-        if (state.checked)
-            item.checked = state.checked;
-        if (state.title)
-            item.title = state.title;
-        return state.enabled;
-    } else {
-        return target->validateAction(item.selector);
-    }
+    const TWResponder::ItemState state = target.validateMenuItem(item.selector, argumentOf(item));
+    if (state.checked)
+        item.checked = state.checked;
+    if (state.title)
+        item.title = state.title;
+    return state.enabled;
 }
 
 } // namespace
@@ -132,7 +127,7 @@ bool TWMenuDispatcher::validateItem(TWMenuItem &item) const
     if (target->responder)
         return target->responder->validateMenuItem(item);
     const TWResponder *responder = target->router->targetForAction(item.selector);
-    return responder && askCanvasResponder(responder, item);
+    return responder && askCanvasResponder(*responder, item);
 }
 
 bool TWMenuDispatcher::sendItem(const TWMenuItem &item)
