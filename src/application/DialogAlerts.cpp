@@ -6,15 +6,22 @@
 #include <QPushButton>
 
 namespace {
-// Name filters match case-sensitively here: list both cases.
+// Name filters match case-sensitively here: each letter takes either case
+// ("*.[mM][mM][aA][pP]").
 QString nameFilter(const QStringList &types)
 {
     if (types.isEmpty())
         return QString();
     QStringList patterns;
     for (const QString &type : types) {
-        patterns << QStringLiteral("*.") + type.toLower();
-        patterns << QStringLiteral("*.") + type.toUpper();
+        QString pattern = QStringLiteral("*.");
+        for (const QChar c : type) {
+            if (c.toLower() != c.toUpper())
+                pattern += u'[' + c.toLower() + c.toUpper() + u']';
+            else
+                pattern += c;
+        }
+        patterns << pattern;
     }
     patterns.removeDuplicates();
     return QStringLiteral("Thinkweb (%1)").arg(patterns.join(u' '));

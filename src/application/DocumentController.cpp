@@ -4,6 +4,8 @@
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
 #include "application/TWDocumentWindow.h"
+#include "application/TWMenuDispatcher.h"
+#include "canvas/TWGraphicView.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
 
@@ -11,6 +13,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -101,11 +104,7 @@ TWDocument *TWDocumentController::addDocument(std::unique_ptr<TWDocument> docume
     TWDocument *added = document.get();
     m_documents.push_back(std::move(document));
     added->makeWindowControllers();
-    if (auto *window = added->documentWindow()) {
-        addFileMenu(added, window->menuBar());
-        if (TWApplication *application = TWApplication::shared())
-            addApplicationMenus(window->menuBar(), *application);
-    }
+    installMenuBar(added);
     emit documentAdded(added);
     if (display && m_showsWindows)
         added->showWindows();
@@ -127,11 +126,44 @@ void TWDocumentController::addFileMenu(TWDocument *document, QMenuBar *menuBar)
                     [document] { document->save(); });
     file->addAction(dadoZiz("Save As..."), QKeySequence::SaveAs, document,
                     [document] { document->saveAs(); });
-    QAction *revert = file->addAction(dadoZiz("Revert to Saved"), this,
-                                      [this, document] { revertDocument(document); });
-    connect(file, &QMenu::aboutToShow, revert, [revert, document] {
-        revert->setEnabled(!document->fileName().isEmpty() && document->isDocumentEdited());
-    });
+    TWMenuDispatcher *dispatcher = document->menuDispatcher();
+    dispatcher->addAction(file, dadoZiz("Revert to Saved"),
+                          QStringLiteral("revertDocumentToSaved:"));
+    dispatcher->validateBeforeShowing(file);
+    file->addSeparator();
+    addImportMenu(file, *dispatcher);
+}
+
+void TWDocumentController::installMenuBar(TWDocument *document)
+{
+    TWDocumentWindow *window = document->documentWindow();
+    if (!window)
+        return;
+    const QPointer<TWDocument> guarded(document);
+    // The focused widget, the canvas (its editor, then itself), the document,
+    // then the application's importers.
+    auto *dispatcher = new TWMenuDispatcher(
+        [guarded] {
+            QList<TWMenuDispatcher::Link> chain;
+            if (!guarded)
+                return chain;
+            if (TWMenuResponder *focused = focusedMenuResponder(guarded->documentWindow()))
+                chain.append({focused, nullptr});
+            if (TWGraphicView *view = guarded->graphicView())
+                chain.append({nullptr, &view->actionRouter()});
+            chain.append({guarded.data(), nullptr});
+            if (TWApplication *application = TWApplication::shared())
+                if (auto *importers =
+                        dynamic_cast<TWMenuResponder *>(application->services().importers))
+                    chain.append({importers, nullptr});
+            return chain;
+        },
+        window);
+    document->setMenuDispatcher(dispatcher);
+    addFileMenu(document, window->menuBar());
+    addDocumentMenus(window->menuBar(), *dispatcher);
+    if (TWApplication *application = TWApplication::shared())
+        addApplicationMenus(window->menuBar(), *application);
 }
 
 void TWDocumentController::openDocumentWithPanel()
@@ -151,15 +183,8 @@ void TWDocumentController::openDocumentWithPanel()
 
 void TWDocumentController::revertDocument(TWDocument *document)
 {
-    if (!document || document->fileName().isEmpty())
-        return;
-    const int answer = Alerts::current().runAlertPanel(
-        dadoZiz("Do you want to revert to the most recently saved version of the document “%1”?")
-            .arg(document->displayName()),
-        dadoZiz("Your current changes will be lost."),
-        {dadoZiz("Revert"), TWLocalizedString(StringTable::General, "Cancel")});
-    if (answer == 0)
-        document->revertToSaved();
+    if (document)
+        document->revertDocumentToSaved();
 }
 
 void TWDocumentController::documentWillClose(const Notification &notification)

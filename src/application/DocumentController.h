@@ -36,6 +36,12 @@ public:
 
     // Windows are shown as documents open (off in tests).
     void setShowsWindows(bool shows) { m_showsWindows = shows; }
+    bool showsWindows() const { return m_showsWindows; }
+    // Takes a document made elsewhere (an import) and makes its window.
+    TWDocument *addUntitledDocument(std::unique_ptr<TWDocument> document, bool display)
+    {
+        return addDocument(std::move(document), display);
+    }
 
 signals:
     // A document and its window were made (before it is shown).
@@ -44,6 +50,7 @@ signals:
 private:
     TWDocument *addDocument(std::unique_ptr<TWDocument> document, bool display);
     void addFileMenu(TWDocument *document, QMenuBar *menuBar);
+    void installMenuBar(TWDocument *document);
     void documentWillClose(const Notification &notification);
 
     std::vector<std::unique_ptr<TWDocument>> m_documents;

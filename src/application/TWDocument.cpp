@@ -160,6 +160,10 @@ bool TWDocument::revertToSaved()
 {
     if (m_fileName.isEmpty())
         return false;
+    // The maps about to be dropped need no new previews.
+    if (m_mapsDocument)
+        for (const std::shared_ptr<TWMap> &map : m_mapsDocument->maps())
+            map->setNeedsUpdatePreviewImage(false);
     LoadError error;
     if (!readFromFile(m_fileName, DocumentType, &error)) {
         Alerts::current().runAlertPanel(dadoZiz("The document could not be reverted."),
@@ -169,6 +173,8 @@ bool TWDocument::revertToSaved()
     }
     m_undoManager->removeAllActions();
     clearChangeCount();
+    if (m_window)
+        m_window->setDocumentEdited(false);
     if (m_viewController)
         m_viewController->restoreVisibleRectForCurrentMap();
     return true;
@@ -220,7 +226,9 @@ void TWDocument::setFileName(const QString &path)
 
 QString TWDocument::displayName() const
 {
-    return m_fileName.isEmpty() ? dadoZiz("Untitled") : QFileInfo(m_fileName).completeBaseName();
+    if (m_fileName.isEmpty())
+        return m_displayName.isEmpty() ? dadoZiz("Untitled") : m_displayName;
+    return QFileInfo(m_fileName).completeBaseName();
 }
 
 bool TWDocument::keepBackupFile() const

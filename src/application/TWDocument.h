@@ -2,6 +2,7 @@
 
 #include "application/Document.h"
 #include "application/TWDocumentWindow.h"
+#include "application/TWMenuDispatcher.h"
 #include "canvas/TWCanvasHost.h"
 #include "model/TWMapsDocOwner.h"
 #include "platform/NotificationCenter.h"
@@ -15,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+class QMenu;
 class QScrollArea;
 class QSplitter;
 class QVariantAnimation;
@@ -27,7 +29,10 @@ class UndoManager;
 // One document file and its window: owns the maps document and its undo
 // manager, reads and writes the file, keeps print settings per map and the
 // window's frame per file, and is the host of the canvas it shows.
-class TWDocument : public Document, public TWCanvasHost, public TWMapsDocOwner
+class TWDocument : public Document,
+                   public TWCanvasHost,
+                   public TWMapsDocOwner,
+                   public TWMenuResponder
 {
     Q_OBJECT
 
@@ -126,6 +131,44 @@ public:
     void restoreVisibleRectForCurrentMap() override;
     void selectMapInMapsArrayController(const std::shared_ptr<TWMap> &map) override;
 
+    // --- menu commands (TWDocument_Actions.cpp) ---
+    // The zoom steps, in percent, from small to large.
+    static const QList<float> &zoomSteps();
+    // The step the zoom commands go to from `zoom`: the next one up or down,
+    // else the largest or smallest.
+    static float nextZoomStep(float zoom, bool up);
+    // Appends a map and makes it current; the template chooser comes with
+    // the templates, so every map starts blank.
+    void addMapUsingTemplate(bool useTemplate);
+    void zoomIn();
+    void zoomOut();
+    void zoomToFit();
+    // Tag 0 fits the map in the window, any other is a zoom in percent.
+    void zoomMenuItemClicked(int tag);
+    // The pop-up of zoom steps; its items send zoomMenuItemClicked:.
+    QMenu *zoomMenu();
+    void addNewDefaultGraphic();
+    void addNewDefaultFirstLevelGraphic();
+    void addNewDefaultFirstLevelGraphicAtSavedLocation();
+    // 0 a child under each selected branch, 1 delete, 2 a sibling.
+    void branchOperations(int tag);
+    void setDefaultGraphicType(int type);
+    void centerInView();
+    // Tag 0 hides the page frames, 1 shows them.
+    void setPageLayoutViewMode(int tag);
+    // Asks, then reads the file again.
+    void revertDocumentToSaved();
+    // The menu bar's commands for this document's window.
+    TWMenuDispatcher *menuDispatcher() const { return m_menuDispatcher; }
+    void setMenuDispatcher(TWMenuDispatcher *dispatcher) { m_menuDispatcher = dispatcher; }
+    // An untitled document shown under another name (an imported file's).
+    void setDisplayName(const QString &name);
+
+    // --- TWMenuResponder ---
+    bool respondsToMenuAction(const QString &selector) const override;
+    bool validateMenuItem(TWMenuItem &item) const override;
+    void performMenuAction(const TWMenuItem &item) override;
+
 signals:
     // The first font of the selected label, for the font panel to show.
     void selectedFontChanged(const QVariant &font);
@@ -161,4 +204,7 @@ private:
     bool m_closed = false;
     std::vector<ObserverToken> m_observers;
     ObserverToken m_mapTabsObserver;
+    QPointer<TWMenuDispatcher> m_menuDispatcher;
+    QPointer<QMenu> m_zoomMenu;
+    QString m_displayName;
 };

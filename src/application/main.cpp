@@ -4,6 +4,7 @@
 #include "application/EditionTraits.h"
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
+#include "application/TWImportController.h"
 #include "canvas/TWGraphicView.h"
 #include "platform/TWPreferences.h"
 #include "platform/UserDefaults.h"
@@ -71,6 +72,9 @@ int main(int argc, char **argv)
     auto documents = std::make_unique<TWDocumentController>();
     ApplicationServices services = ApplicationServices::standard();
     services.documentController = documents.get();
+    // The outline and MindManager readers plug in here as they come.
+    TWImportController importer(*documents);
+    services.importers = &importer;
 
     QCoreApplication::setApplicationVersion(QStringLiteral(THINKWEB_VERSION));
     const std::unique_ptr<TWApplication> app =

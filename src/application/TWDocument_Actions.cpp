@@ -1,0 +1,400 @@
+// The document's menu commands and their validation.
+
+#include "application/TWDocument.h"
+
+#include "application/TWDocumentViewController.h"
+#include "canvas/TWGraphicView.h"
+#include "graphics/TWGraphic.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "platform/Alerts.h"
+#include "platform/NotificationCenter.h"
+#include "platform/TWLocalizedString.h"
+#include "platform/TWPreferences.h"
+#include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
+
+#include <QCursor>
+#include <QDebug>
+#include <QHash>
+#include <QMenu>
+#include <functional>
+
+namespace {
+
+QString dadoZiz(const char *key)
+{
+    return TWLocalizedString(StringTable::DadoZiz, key);
+}
+
+using Command = std::function<void(TWDocument &, const TWMenuItem &)>;
+
+// Commands whose panels come with later parts of the program (find and
+// spelling, themes): present in the menus, disabled until then.
+const QStringList &unavailableCommands()
+{
+    static const QStringList names{
+        QStringLiteral("search:"),        QStringLiteral("performFindPanelAction:"),
+        QStringLiteral("checkSpelling:"), QStringLiteral("changeSpelling:"),
+        QStringLiteral("chooseTheme:"),   QStringLiteral("saveTheme:"),
+    };
+    return names;
+}
+
+const QHash<QString, Command> &commands()
+{
+    using D = TWDocument;
+    using I = const TWMenuItem &;
+    static const QHash<QString, Command> table{
+        {"addMap:",
+         [](D &d, I) {
+             d.addMapUsingTemplate(UserDefaults::standard().boolForKey(
+                 TWPreferences::ShowTemplatesPanelWhenCreatingMapsKey));
+         }},
+        {"addMapFromTemplate:", [](D &d, I) { d.addMapUsingTemplate(true); }},
+        {"zoomIn:", [](D &d, I) { d.zoomIn(); }},
+        {"zoomOut:", [](D &d, I) { d.zoomOut(); }},
+        {"zoomToFit:", [](D &d, I) { d.zoomToFit(); }},
+        {"showZoomMenu:", [](D &d, I) { d.zoomMenu()->popup(QCursor::pos()); }},
+        {"zoomMenuItemClicked:", [](D &d, I item) { d.zoomMenuItemClicked(item.tag); }},
+        {"addNewDefaultGraphic:", [](D &d, I) { d.addNewDefaultGraphic(); }},
+        {"addNewDefaultFirstLevelGraphic:", [](D &d, I) { d.addNewDefaultFirstLevelGraphic(); }},
+        {"addNewDefaultFirstLevelGraphicAtSavedLocation:",
+         [](D &d, I) { d.addNewDefaultFirstLevelGraphicAtSavedLocation(); }},
+        {"deleteSelectedBranches:", [](D &d, I) { d.branchOperations(1); }},
+        {"branchOperations:", [](D &d, I item) { d.branchOperations(item.tag); }},
+        {"setDefaultGraphicType:", [](D &d, I item) { d.setDefaultGraphicType(item.tag); }},
+        // Withdrawn: reached only through a disabled item.
+        {"attachGraphic:",
+         [](D &, I item) {
+             Alerts::current().beep();
+             qWarning("Impossible value in TWDocument attachGraphic (%d)", item.tag);
+         }},
+        {"sendGraphic:",
+         [](D &, I item) {
+             Alerts::current().beep();
+             qWarning("Impossible value in TWDocument sendGraphic (%d)", item.tag);
+         }},
+        {"clearChangeCount:", [](D &d, I) { d.clearChangeCount(); }},
+        {"toggleContinuousSpellCheck:", [](D &, I) {}},
+        {"spellingType:", [](D &, I) {}},
+        {"saveMapToTemplate:", [](D &, I) {}},
+        {"centerInView:", [](D &d, I) { d.centerInView(); }},
+        {"selectSiblings:",
+         [](D &d, I) {
+             if (TWMap *m = d.mapsDocument() ? d.mapsDocument()->currentMap().get() : nullptr)
+                 m->publicSelectSiblings();
+         }},
+        {"selectDescendants:",
+         [](D &d, I) {
+             if (TWMap *m = d.mapsDocument() ? d.mapsDocument()->currentMap().get() : nullptr)
+                 m->publicSelectDescendants();
+         }},
+        {"selectDadoZizTitle:", [](D &d, I) { d.selectDadoZizTitle(); }},
+        {"setPageLayoutViewMode:", [](D &d, I item) { d.setPageLayoutViewMode(item.tag); }},
+        {"revertDocumentToSaved:", [](D &d, I) { d.revertDocumentToSaved(); }},
+        {"saveDocument:", [](D &d, I) { d.save(); }},
+        {"undo:", [](D &d, I) { d.undoManager()->undo(); }},
+        {"redo:", [](D &d, I) { d.undoManager()->redo(); }},
+        {"saveDocumentAs:", [](D &d, I) { d.saveAs(); }},
+    };
+    return table;
+}
+
+QString newBranchTitle(int type)
+{
+    switch (type) {
+    case 1:
+        return dadoZiz("New Line Branch");
+    case 2:
+        return dadoZiz("New Rectangle Branch");
+    case 3:
+        return dadoZiz("New Oval Branch");
+    case 4:
+        return dadoZiz("New Image Branch");
+    case 5:
+        return dadoZiz("New FlexiBranch");
+    default:
+        return dadoZiz("New Branch");
+    }
+}
+
+} // namespace
+
+// --- zoom ---
+
+const QList<float> &TWDocument::zoomSteps()
+{
+    static const QList<float> steps{25, 50, 75, 90, 100, 110, 125, 150, 200, 300, 400};
+    return steps;
+}
+
+float TWDocument::nextZoomStep(float zoom, bool up)
+{
+    const QList<float> &steps = zoomSteps();
+    if (up) {
+        for (float step : steps)
+            if (step > zoom)
+                return step;
+        return steps.last();
+    }
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it)
+        if (*it < zoom)
+            return *it;
+    return steps.first();
+}
+
+namespace {
+void setCurrentZoom(TWDocument &document, float percent)
+{
+    if (TWDocumentViewController *views = document.documentViewController())
+        views->setMapZoomAmount(percent);
+    else if (TWMap *map =
+                 document.mapsDocument() ? document.mapsDocument()->currentMap().get() : nullptr)
+        map->setZoomAmount(percent);
+}
+
+float currentZoom(const TWDocument &document)
+{
+    const TWMap *map =
+        document.mapsDocument() ? document.mapsDocument()->currentMap().get() : nullptr;
+    return map ? map->zoomAmount() : 100;
+}
+} // namespace
+
+void TWDocument::zoomIn()
+{
+    setCurrentZoom(*this, nextZoomStep(currentZoom(*this), true));
+}
+
+void TWDocument::zoomOut()
+{
+    setCurrentZoom(*this, nextZoomStep(currentZoom(*this), false));
+}
+
+void TWDocument::zoomToFit()
+{
+    if (m_viewController)
+        m_viewController->zoomToFitMapInWindow();
+}
+
+void TWDocument::zoomMenuItemClicked(int tag)
+{
+    if (tag == 0)
+        zoomToFit();
+    else
+        setCurrentZoom(*this, float(tag));
+}
+
+QMenu *TWDocument::zoomMenu()
+{
+    if (!m_zoomMenu) {
+        m_zoomMenu = new QMenu(m_window);
+        m_zoomMenu->setObjectName(QStringLiteral("zoomMenu"));
+        const auto add = [this](const QString &title, int tag) {
+            QAction *item = m_zoomMenu->addAction(title);
+            connect(item, &QAction::triggered, this, [this, tag] { zoomMenuItemClicked(tag); });
+        };
+        add(dadoZiz("Zoom to Fit"), 0);
+        m_zoomMenu->addSeparator();
+        for (float step : zoomSteps())
+            add(QStringLiteral("%1 %").arg(int(step)), int(step));
+    }
+    return m_zoomMenu;
+}
+
+// --- maps and branches ---
+
+void TWDocument::addMapUsingTemplate(bool)
+{
+    // Without templates a chosen or cancelled chooser both end in a blank map.
+    if (m_mapsDocument)
+        addMap();
+}
+
+void TWDocument::addNewDefaultGraphic()
+{
+    TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
+    if (!map)
+        return;
+    map->publicCreateChildren();
+    NotificationCenter::defaultCenter().post(
+        TWMap::PrintCanvasControllerNeedsUpdateWhenIdleNotification, m_mapsDocument.get());
+}
+
+void TWDocument::addNewDefaultFirstLevelGraphic()
+{
+    if (TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr)
+        map->removeAllSelectedGraphics();
+    addNewDefaultGraphic();
+}
+
+void TWDocument::addNewDefaultFirstLevelGraphicAtSavedLocation()
+{
+    TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
+    if (!map)
+        return;
+    map->removeAllSelectedGraphics();
+    addNewDefaultGraphicAtSavedLocation(graphicView() ? graphicView()->savedLocation() : Point());
+    NotificationCenter::defaultCenter().post(
+        TWMap::PrintCanvasControllerNeedsUpdateWhenIdleNotification, m_mapsDocument.get());
+}
+
+void TWDocument::branchOperations(int tag)
+{
+    TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
+    if (!map)
+        return;
+    switch (tag) {
+    case 0:
+        map->publicCreateChildren();
+        break;
+    case 1:
+        map->publicDeleteSelectedBranches();
+        break;
+    case 2:
+        map->publicCreateSiblings();
+        break;
+    default:
+        qWarning("Impossible value in TWDocument branchOperations");
+    }
+}
+
+void TWDocument::setDefaultGraphicType(int type)
+{
+    if (m_mapsDocument)
+        m_mapsDocument->setGraphicClassIdentifier(type);
+}
+
+void TWDocument::centerInView()
+{
+    TWGraphicView *view = graphicView();
+    TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
+    if (!view || !map)
+        return;
+    if (map->countOfSelectedGraphics() > 0)
+        view->centerSelection();
+    else
+        view->centerRoot();
+}
+
+void TWDocument::setPageLayoutViewMode(int tag)
+{
+    if (m_mapsDocument && (tag == 0 || tag == 1))
+        m_mapsDocument->setShowPageFrames(tag == 1);
+}
+
+void TWDocument::revertDocumentToSaved()
+{
+    if (m_fileName.isEmpty())
+        return;
+    const int answer = Alerts::current().runAlertPanel(
+        dadoZiz("Do you want to revert to the most recently saved version of the document “%1”?")
+            .arg(displayName()),
+        dadoZiz("Your current changes will be lost."),
+        {dadoZiz("Revert"), TWLocalizedString(StringTable::General, "Cancel")});
+    if (answer == 0)
+        revertToSaved();
+}
+
+void TWDocument::setDisplayName(const QString &name)
+{
+    m_displayName = name;
+    if (m_window)
+        m_window->setWindowTitle(displayName() + QStringLiteral("[*]"));
+}
+
+// --- the menu chain ---
+
+bool TWDocument::respondsToMenuAction(const QString &selector) const
+{
+    return commands().contains(selector) || unavailableCommands().contains(selector);
+}
+
+void TWDocument::performMenuAction(const TWMenuItem &item)
+{
+    const auto command = commands().find(item.selector);
+    if (command != commands().end())
+        (*command)(*this, item);
+}
+
+bool TWDocument::validateMenuItem(TWMenuItem &item) const
+{
+    const QString &action = item.selector;
+    if (unavailableCommands().contains(action))
+        return false;
+    const TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
+    const TWMap::GraphicList none;
+    const TWMap::GraphicList &selected = map ? map->selectedGraphics() : none;
+    const qsizetype count = selected.size();
+    bool nonRoot = false;
+    bool linked = false;
+    for (const std::shared_ptr<TWGraphic> &graphic : selected) {
+        const TWMapBranch *branch = graphic->branch();
+        if (!branch)
+            continue;
+        if (branch != map->root().get())
+            nonRoot = true;
+        if (!branch->linkedGraphics().isEmpty())
+            linked = true;
+    }
+    const int defaultType = m_mapsDocument ? m_mapsDocument->graphicClassIdentifier() : 0;
+    const bool spellChecking = map && map->continuousSpellCheck();
+
+    // What any document answers for the commands not named below.
+    const auto standard = [this, &action, &item] {
+        if (action == QLatin1String("revertDocumentToSaved:"))
+            return !m_fileName.isEmpty() && isDocumentEdited();
+        if (action == QLatin1String("undo:") || action == QLatin1String("redo:")) {
+            const bool undo = action == QLatin1String("undo:");
+            const QString name =
+                undo ? m_undoManager->undoActionName() : m_undoManager->redoActionName();
+            const QString verb = dadoZiz(undo ? "Undo" : "Redo");
+            item.title = name.isEmpty() ? verb : verb + u' ' + name;
+            return undo ? m_undoManager->canUndo() : m_undoManager->canRedo();
+        }
+        return true;
+    };
+
+    if (action == QLatin1String("selectSiblings:"))
+        return nonRoot;
+    if (action == QLatin1String("selectDescendants:"))
+        return count > 0;
+    if (action == QLatin1String("setDefaultGraphicType:")) {
+        item.checked = item.tag == defaultType;
+        return true;
+    }
+    if (action == QLatin1String("toggleContinuousSpellCheck:")) {
+        item.checked = spellChecking;
+        return true;
+    }
+    if (action == QLatin1String("deleteSelectedBranches:"))
+        return nonRoot && standard();
+    // Withdrawn operations: their items stay, disabled.
+    if (action == QLatin1String("attachGraphic:") || action == QLatin1String("sendGraphic:")) {
+        const bool applies = action == QLatin1String("attachGraphic:") ? count > 0 : linked;
+        if (!applies || (item.tag >= 0 && item.tag <= 3))
+            return false;
+        return standard();
+    }
+    if (action == QLatin1String("branchOperations:")) {
+        switch (item.tag) {
+        case 0:
+            item.title = newBranchTitle(defaultType);
+            return defaultType >= 1 && defaultType <= 5 && standard();
+        case 1:
+            return count > 0 && nonRoot && standard();
+        case 2:
+            item.title = dadoZiz("New Sibling Branch");
+            return count > 0 && nonRoot && standard();
+        default:
+            return standard();
+        }
+    }
+    if (action == QLatin1String("spellingType:")) {
+        item.checked = (item.tag == 0 && !spellChecking) || (item.tag == 1 && spellChecking);
+        return standard();
+    }
+    return standard();
+}

@@ -1,0 +1,213 @@
+#include "application/TWImportController.h"
+
+#include "application/DocumentController.h"
+#include "application/MindManagerArchive.h"
+#include "application/TWDocument.h"
+#include "drawing/TWMapLayout.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "platform/Alerts.h"
+#include "platform/TWLocalizedString.h"
+#include "platform/UndoManager.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QString dadoZiz(const char *key)
+{
+    return TWLocalizedString(StringTable::DadoZiz, key);
+}
+
+void alert(const char *title, const QString &message)
+{
+    Alerts::current().runAlertPanel(dadoZiz(title), message,
+                                    {TWLocalizedString(StringTable::General, "OK")});
+}
+
+// A plain XML file is read whole only up to the archive's own limit.
+std::optional<QByteArray> readXMLFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    if (file.size() > MindManagerArchive::MaximumDocumentSize) {
+        *error = QStringLiteral("the file is too large");
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+} // namespace
+
+TWImportController::TWImportController(TWDocumentController &documents, QObject *parent)
+    : QObject(parent), m_documents(documents)
+{}
+
+QStringList TWImportController::fileTypesForAction(const QString &selector)
+{
+    if (selector == QLatin1String("importOPML:"))
+        return {QStringLiteral("opml")};
+    if (selector == QLatin1String("importOmniOutline:"))
+        return {QStringLiteral("ooutline"), QStringLiteral("oo3")};
+    if (selector == QLatin1String("importMindManager:"))
+        return {QStringLiteral("xml"), QStringLiteral("mmap")};
+    return {};
+}
+
+bool TWImportController::hasFileType(const QString &path, const QStringList &types)
+{
+    const QString suffix = QFileInfo(path).suffix();
+    return std::any_of(types.begin(), types.end(), [&suffix](const QString &type) {
+        return suffix.compare(type, Qt::CaseInsensitive) == 0;
+    });
+}
+
+// --- the documents ---
+
+TWDocument *TWImportController::newImportDocument()
+{
+    std::unique_ptr<TWDocument> made = TWDocument::makeUntitled();
+    if (!made)
+        return nullptr;
+    // The map comes before the window, so the window's set-up adds none.
+    made->addMapUsingTemplate(false);
+    TWDocument *document = m_documents.addUntitledDocument(std::move(made), false);
+    if (!document)
+        return nullptr;
+    const TWMap *map = document->mapsDocument()->currentMap().get();
+    if (map && map->root() && map->root()->enclosedTextArea())
+        map->root()->enclosedTextArea()->setIsEditing(false);
+    return document;
+}
+
+void TWImportController::showDocument(TWDocument *document)
+{
+    if (m_documents.showsWindows())
+        document->showWindows();
+}
+
+void TWImportController::cannotCreateDocument()
+{
+    alert("Unable to create document.",
+          dadoZiz("Internal error creating new Thinkweb document. Please contact technical "
+                  "support."));
+}
+
+TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QString &path)
+{
+    if (!m_readers.opml)
+        return nullptr;
+    TWDocument *document = newImportDocument();
+    if (!document) {
+        cannotCreateDocument();
+        return nullptr;
+    }
+    showDocument(document);
+    TWMap *map = document->mapsDocument()->currentMap().get();
+    if (!map || !m_readers.opml(*map, path))
+        alert("Unable to import document.",
+              dadoZiz("This file does not appear to contain OPML data."));
+    return document;
+}
+
+TWDocument *TWImportController::importOmniOutlineFileAtPathReturningDocument(const QString &path)
+{
+    return m_readers.omniOutline ? m_readers.omniOutline(path) : nullptr;
+}
+
+TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(const QString &path)
+{
+    if (!m_readers.mindManager)
+        return nullptr;
+    QString reason;
+    const std::optional<QByteArray> xml =
+        QFileInfo(path).suffix().compare(u"mmap", Qt::CaseInsensitive) == 0
+            ? MindManagerArchive::readDocumentXML(path, &reason)
+            : readXMLFile(path, &reason);
+    if (!xml) {
+        qWarning("Cannot import %s: %s", qPrintable(path), qPrintable(reason));
+        cannotCreateDocument();
+        return nullptr;
+    }
+    TWDocument *document = newImportDocument();
+    if (!document) {
+        cannotCreateDocument();
+        return nullptr;
+    }
+    TWMap *map = document->mapsDocument()->currentMap().get();
+    // Building the imported map is not a step the user can undo.
+    UndoManager *undo = document->undoManager();
+    undo->disableUndoRegistration();
+    if (map) {
+        m_readers.mindManager(*map, *xml);
+        TWMapLayout::autoArrange(*map);
+    }
+    undo->enableUndoRegistration();
+    // Untitled under the file's name: Save asks where, never writes beside
+    // the source.
+    document->setDisplayName(QFileInfo(path).completeBaseName());
+    showDocument(document);
+    return document;
+}
+
+void TWImportController::importOPMLFileAtPath(const QString &path)
+{
+    importOPMLFileAtPathReturningDocument(path);
+}
+
+void TWImportController::importOmniOutlineFileAtPath(const QString &path)
+{
+    importOmniOutlineFileAtPathReturningDocument(path);
+}
+
+void TWImportController::importMindManagerFileAtPath(const QString &path)
+{
+    importMindManagerFileAtPathReturningDocument(path);
+}
+
+// --- the Import menu ---
+
+bool TWImportController::respondsToMenuAction(const QString &selector) const
+{
+    return !fileTypesForAction(selector).isEmpty();
+}
+
+bool TWImportController::validateMenuItem(TWMenuItem &item) const
+{
+    if (item.selector == QLatin1String("importOPML:"))
+        return bool(m_readers.opml);
+    if (item.selector == QLatin1String("importOmniOutline:"))
+        return bool(m_readers.omniOutline);
+    if (item.selector == QLatin1String("importMindManager:"))
+        return bool(m_readers.mindManager);
+    return false;
+}
+
+void TWImportController::performMenuAction(const TWMenuItem &item)
+{
+    const QStringList types = fileTypesForAction(item.selector);
+    Alerts::OpenPanelOptions options;
+    options.title = dadoZiz("Import");
+    options.fileTypes = types;
+    const QStringList chosen = Alerts::current().runOpenPanel(options);
+    if (chosen.isEmpty())
+        return;
+    const QString &path = chosen.first();
+    // A typed name may carry any extension; the panel's own filter is not trusted.
+    if (!hasFileType(path, types)) {
+        Alerts::current().beep();
+        return;
+    }
+    if (item.selector == QLatin1String("importOPML:"))
+        importOPMLFileAtPath(path);
+    else if (item.selector == QLatin1String("importOmniOutline:"))
+        importOmniOutlineFileAtPath(path);
+    else
+        importMindManagerFileAtPath(path);
+}

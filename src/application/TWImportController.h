@@ -1,0 +1,72 @@
+#pragma once
+
+#include "application/ApplicationServices.h"
+#include "application/TWMenuDispatcher.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+
+class TWDocument;
+class TWDocumentController;
+class TWMap;
+
+// Turns outlines and maps of other programs into new untitled documents:
+// the Import menu's commands with their open panels, and the path methods
+// the open-file dispatch calls. The format readers belong to the exchange
+// subsystems and are plugged in as they come; a command without its reader
+// stays disabled.
+class TWImportController : public QObject, public Importers, public TWMenuResponder
+{
+    Q_OBJECT
+
+public:
+    struct Readers
+    {
+        // Fills the new document's map from an OPML file; false when the
+        // file is not OPML.
+        std::function<bool(TWMap &map, const QString &path)> opml;
+        // Makes and shows its own document; null when it could not.
+        std::function<TWDocument *(const QString &path)> omniOutline;
+        // Fills the map from MindManager XML; the reader reports its own
+        // problems.
+        std::function<void(TWMap &map, const QByteArray &xml)> mindManager;
+    };
+
+    explicit TWImportController(TWDocumentController &documents, QObject *parent = nullptr);
+
+    void setReaders(Readers readers) { m_readers = std::move(readers); }
+    const Readers &readers() const { return m_readers; }
+
+    // The file types each command's open panel offers.
+    static QStringList fileTypesForAction(const QString &selector);
+    // Whether the file's extension is one of the types, in any case.
+    static bool hasFileType(const QString &path, const QStringList &types);
+
+    // The new document, or null when none could be made (the user has been
+    // told why).
+    TWDocument *importOPMLFileAtPathReturningDocument(const QString &path);
+    TWDocument *importOmniOutlineFileAtPathReturningDocument(const QString &path);
+    TWDocument *importMindManagerFileAtPathReturningDocument(const QString &path);
+
+    // --- Importers ---
+    void importOPMLFileAtPath(const QString &path) override;
+    void importOmniOutlineFileAtPath(const QString &path) override;
+    void importMindManagerFileAtPath(const QString &path) override;
+
+    // --- TWMenuResponder ---
+    bool respondsToMenuAction(const QString &selector) const override;
+    bool validateMenuItem(TWMenuItem &item) const override;
+    void performMenuAction(const TWMenuItem &item) override;
+
+private:
+    // An untitled document with one blank map whose root is not being
+    // edited, not yet shown.
+    TWDocument *newImportDocument();
+    void showDocument(TWDocument *document);
+    void cannotCreateDocument();
+
+    TWDocumentController &m_documents;
+    Readers m_readers;
+};

@@ -1,0 +1,258 @@
+#include "TWMenuTestSupport.h"
+#include "application/ApplicationMenus.h"
+#include "application/MindManagerArchive.h"
+
+#include <QDir>
+#include <archive.h>
+#include <archive_entry.h>
+
+namespace {
+
+struct Member
+{
+    const char *name;
+    QByteArray bytes;
+};
+
+// A zip archive holding the members, written as given (names unchecked).
+void writeZip(const QString &path, const QList<Member> &members)
+{
+    archive *writer = archive_write_new();
+    archive_write_set_format_zip(writer);
+    ASSERT_EQ(archive_write_open_filename(writer, QFile::encodeName(path).constData()), ARCHIVE_OK);
+    for (const Member &member : members) {
+        archive_entry *entry = archive_entry_new();
+        archive_entry_set_pathname(entry, member.name);
+        archive_entry_set_filetype(entry, AE_IFREG);
+        archive_entry_set_perm(entry, 0644);
+        archive_entry_set_size(entry, member.bytes.size());
+        archive_write_header(writer, entry);
+        archive_write_data(writer, member.bytes.constData(), size_t(member.bytes.size()));
+        archive_entry_free(entry);
+    }
+    archive_write_close(writer);
+    archive_write_free(writer);
+}
+
+const QByteArray Xml = QByteArrayLiteral("<ap:Map xmlns:ap=\"x\"><ap:OneTopic/></ap:Map>");
+
+} // namespace
+
+TEST_F(MenuTest, TheMindManagerArchiveGivesOnlyItsDocumentAndRefusesUnsafeMembers)
+{
+    struct Case
+    {
+        const char *label;
+        QList<Member> members;
+        bool read;
+    };
+    const Case cases[] = {
+        {"document alone", {{"Document.xml", Xml}}, true},
+        {"with pictures",
+         {{"bin/a.png", "png"}, {"Document.xml", Xml}, {"xml/b.xml", "<b/>"}},
+         true},
+        {"parent folder", {{"Document.xml", Xml}, {"../x", "bad"}}, false},
+        {"parent folder first", {{"../x", "bad"}, {"Document.xml", Xml}}, false},
+        {"parent inside", {{"a/../../x", "bad"}, {"Document.xml", Xml}}, false},
+        {"absolute", {{"/tmp/x", "bad"}, {"Document.xml", Xml}}, false},
+        {"backslashes", {{"..\\x", "bad"}, {"Document.xml", Xml}}, false},
+        {"no document", {{"Other.xml", Xml}}, false},
+        {"document in a folder", {{"sub/Document.xml", Xml}}, false},
+    };
+    QTemporaryDir work;
+    const QDir folder(work.path());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString path = folder.filePath(QStringLiteral("in/Plan.mmap"));
+        folder.mkpath(QStringLiteral("in"));
+        writeZip(path, c.members);
+        QString error;
+        const std::optional<QByteArray> xml = MindManagerArchive::readDocumentXML(path, &error);
+        EXPECT_EQ(xml.has_value(), c.read) << error.toStdString();
+        if (c.read)
+            EXPECT_EQ(*xml, Xml);
+        else
+            EXPECT_FALSE(error.isEmpty());
+        // Nothing is ever unpacked: the folder holds the archive alone.
+        EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  QStringList{QStringLiteral("in")});
+        EXPECT_EQ(QDir(folder.filePath("in")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  QStringList{QStringLiteral("Plan.mmap")});
+    }
+    // Not a zip at all.
+    QFile text(folder.filePath("text.mmap"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("just text");
+    text.close();
+    EXPECT_FALSE(MindManagerArchive::readDocumentXML(text.fileName()).has_value());
+    EXPECT_FALSE(MindManagerArchive::readDocumentXML(folder.filePath("missing.mmap")).has_value());
+}
+
+TEST_F(MenuTest, AMindManagerImportIsAnUntitledPlanThatCannotBeUndone)
+{
+    QList<QByteArray> read;
+    importer->setReaders({{}, {}, [&read](TWMap &map, const QByteArray &xml) {
+                              read << xml;
+                              map.root()->enclosedTextArea()->setIsEditing(false);
+                              map.publicCreateChildrenOfType(-1, QStringLiteral("topic"), false);
+                          }});
+    struct Case
+    {
+        const char *file;
+        bool archive;
+    };
+    for (const Case c :
+         {Case{"Plan.mmap", true}, Case{"Notes.XML", false}, Case{"Upper.MMAP", true}}) {
+        SCOPED_TRACE(c.file);
+        const QString path = dir.filePath(QString::fromLatin1(c.file));
+        if (c.archive) {
+            writeZip(path, {{"Document.xml", Xml}});
+        } else {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(Xml);
+        }
+        const int before = documents->documents().size();
+        // Archives through the open-file dispatch, as files opened from the
+        // desktop; XML files only come from the Import panel.
+        if (c.archive)
+            EXPECT_TRUE(app->openFile(path));
+        else
+            importer->importMindManagerFileAtPath(path);
+        ASSERT_EQ(documents->documents().size(), before + 1);
+        auto *document = static_cast<TWDocument *>(documents->documents().last());
+        EXPECT_EQ(read.last(), Xml);
+        EXPECT_EQ(mapOf(document).root()->children().size(), 1);
+        // Untitled, shown under the file's name: Save asks where.
+        EXPECT_TRUE(document->fileName().isEmpty());
+        EXPECT_EQ(document->displayName(), QFileInfo(path).completeBaseName());
+        EXPECT_TRUE(document->documentWindow()->windowTitle().startsWith(
+            QFileInfo(path).completeBaseName()));
+        EXPECT_FALSE(document->undoManager()->canUndo());
+        EXPECT_FALSE(document->isDocumentEdited());
+        EXPECT_EQ(document->mapsDocument()->countOfMaps(), 1);
+    }
+    EXPECT_TRUE(alerts.alerts().isEmpty());
+    // Saving asks for a place; nothing is written beside the source.
+    auto *plan = static_cast<TWDocument *>(documents->documents().first());
+    EXPECT_FALSE(plan->save());
+    ASSERT_EQ(alerts.savePanels().size(), 1);
+    EXPECT_EQ(alerts.savePanels().first().fileName, QStringLiteral("Plan.tweb"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("Plan")));
+
+    // A refused archive makes no document and says so.
+    QDir(dir.path()).mkpath(QStringLiteral("deep"));
+    const QString bad = dir.filePath("deep/Bad.mmap");
+    writeZip(bad, {{"Document.xml", Xml}, {"../x", "bad"}});
+    const int before = documents->documents().size();
+    EXPECT_EQ(importer->importMindManagerFileAtPathReturningDocument(bad), nullptr);
+    EXPECT_EQ(documents->documents().size(), before);
+    ASSERT_EQ(alerts.alerts().size(), 1);
+    EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to create document."));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("x")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("deep/x")));
+}
+
+TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLLeavesABlankUntitledDocument)
+{
+    importer->setReaders(
+        {[](TWMap &, const QString &path) { return path.endsWith("good.opml"); }, {}, {}});
+    for (const char *name : {"good.opml", "bad.opml"}) {
+        SCOPED_TRACE(name);
+        alerts.clear();
+        TWDocument *document = importer->importOPMLFileAtPathReturningDocument(
+            dir.filePath(QString::fromLatin1(name)));
+        ASSERT_NE(document, nullptr);
+        EXPECT_TRUE(document->fileName().isEmpty());
+        EXPECT_EQ(document->displayName(), QStringLiteral("Untitled"));
+        EXPECT_EQ(document->mapsDocument()->countOfMaps(), 1);
+        EXPECT_FALSE(mapOf(document).root()->enclosedTextArea()->isEditing());
+        const bool good = QLatin1String(name) == QLatin1String("good.opml");
+        ASSERT_EQ(alerts.alerts().size(), good ? 0 : 1);
+        if (!good)
+            EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to import document."));
+    }
+}
+
+TEST_F(MenuTest, ImportCommandsWaitForTheirReadersAndOfferTheirFileTypes)
+{
+    TWDocument *document = untitled();
+    TWMenuDispatcher *dispatcher = document->menuDispatcher();
+    const QStringList selectors{"importOPML:", "importOmniOutline:", "importMindManager:"};
+    for (const QString &selector : selectors) {
+        QAction *action = dispatcher->actionFor(selector);
+        ASSERT_TRUE(action) << selector.toStdString();
+        EXPECT_FALSE(dispatcher->validate(action)) << selector.toStdString();
+    }
+
+    QStringList imported;
+    importer->setReaders({[&imported](TWMap &, const QString &p) {
+                              imported << p;
+                              return true;
+                          },
+                          [&imported](const QString &p) -> TWDocument * {
+                              imported << p;
+                              return nullptr;
+                          },
+                          [&imported](TWMap &, const QByteArray &) { imported << "mm"; }});
+    struct Case
+    {
+        const char *selector;
+        QStringList types;
+        const char *chosen;
+        bool taken;
+    };
+    const Case cases[] = {
+        {"importOPML:", {"opml"}, "a.OPML", true},
+        {"importOmniOutline:", {"ooutline", "oo3"}, "b.Oo3", true},
+        {"importMindManager:", {"xml", "mmap"}, "c.Xml", true},
+        {"importMindManager:", {"xml", "mmap"}, "c.txt", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.chosen);
+        QAction *action = dispatcher->actionFor(QString::fromLatin1(c.selector));
+        EXPECT_TRUE(dispatcher->validate(action));
+        EXPECT_EQ(TWImportController::fileTypesForAction(QString::fromLatin1(c.selector)), c.types);
+        const QString path = dir.filePath(QString::fromLatin1(c.chosen));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(Xml);
+        file.close();
+        imported.clear();
+        alerts.queueOpenResponse({path});
+        action->trigger();
+        EXPECT_EQ(alerts.openPanels().last().fileTypes, c.types);
+        EXPECT_EQ(!imported.isEmpty(), c.taken);
+    }
+    // Cancelling the panel does nothing.
+    imported.clear();
+    dispatcher->actionFor(QStringLiteral("importOPML:"))->trigger();
+    EXPECT_TRUE(imported.isEmpty());
+}
+
+TEST_F(MenuTest, TheWindowWithoutDocumentsStillImports)
+{
+    const ApplicationMenuWindow window(*app);
+    QAction *mindManager = nullptr;
+    QMenu *import = nullptr;
+    for (QMenu *menu : window.menuBar()->findChildren<QMenu *>())
+        for (QAction *action : menu->actions())
+            if (action->text() == QLatin1String("MindManager...")) {
+                mindManager = action;
+                import = menu;
+            }
+    ASSERT_TRUE(mindManager);
+    emit import->aboutToShow();
+    EXPECT_FALSE(mindManager->isEnabled());
+
+    importer->setReaders({{}, {}, [](TWMap &, const QByteArray &) {}});
+    emit import->aboutToShow();
+    ASSERT_TRUE(mindManager->isEnabled());
+    const QString path = dir.filePath("Solo.mmap");
+    writeZip(path, {{"Document.xml", Xml}});
+    alerts.queueOpenResponse({path});
+    mindManager->trigger();
+    ASSERT_EQ(documents->documents().size(), 1);
+    EXPECT_EQ(static_cast<TWDocument *>(documents->documents().first())->displayName(),
+              QStringLiteral("Solo"));
+}
