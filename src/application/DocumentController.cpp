@@ -132,6 +132,11 @@ void TWDocumentController::addFileMenu(TWDocument *document, QMenuBar *menuBar)
     connect(file, &QMenu::aboutToShow, revert, [revert, document] {
         revert->setEnabled(!document->fileName().isEmpty() && document->isDocumentEdited());
     });
+    file->addSeparator();
+    file->addAction(dadoZiz("Page Setup..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
+                    document, [document] { document->runPageLayout(); });
+    file->addAction(dadoZiz("Print..."), QKeySequence::Print, document,
+                    [document] { document->printDocument(); });
 }
 
 void TWDocumentController::openDocumentWithPanel()

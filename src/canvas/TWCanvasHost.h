@@ -1,9 +1,11 @@
 #pragma once
 
+#include "drawing/TWMap_Drawing.h"
 #include "platform/Geometry.h"
 #include "platform/Notification.h"
 
 #include <memory>
+#include <optional>
 
 class QMenu;
 class TWGraphic;
@@ -49,4 +51,12 @@ public:
     // The document's place at the end of the canvas's action chain; null
     // when it takes no actions.
     virtual TWResponder *responder() { return nullptr; }
+
+    // --- pages ---
+    // The printed pages the canvas frames under the map; nothing when the
+    // window has no pages or hides their frames.
+    virtual std::optional<TWMapDrawing::PageGrid> pageGrid() const { return std::nullopt; }
+    // What the print scale adds to the zoom: the canvas draws map units at
+    // zoom times this (1 without pages).
+    virtual qreal drawingScale() const { return 1; }
 };

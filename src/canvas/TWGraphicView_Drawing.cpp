@@ -1,6 +1,7 @@
 // Painting the canvas: the map, then the link lines, snap lines, rubber band
 // and temporary link line over it.
 
+#include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
 #include "canvas/TWMapPainter.h"
 #include "drawing/DrawingContext.h"
@@ -116,7 +117,8 @@ void TWGraphicView::paintCanvasLayers(QPainter &painter, Rect area)
         if (!m) {
             painter.fillRect(area.toQt(), Qt::white);
         } else {
-            m_mapPainter->paintMap(context, *m, area, this);
+            m_mapPainter->paintMap(context, *m, area, this,
+                                   m_document ? m_document->pageGrid() : std::nullopt);
 
             const TWMap::GraphicList &rubber = m->rubberbandGraphics();
             for (const std::shared_ptr<TWLinkLine> &line : m->linkLines()) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "drawing/TWMap_Drawing.h"
 #include "platform/Geometry.h"
+
+#include <optional>
 
 class DrawingContext;
 class TWDrawingView;
@@ -14,8 +17,10 @@ class TWMapPainter
 {
 public:
     virtual ~TWMapPainter() = default;
+    // `pages`: the page frames, drawn over the background, under the tree.
     virtual void paintMap(const DrawingContext &context, TWMap &map, Rect dirty,
-                          const TWDrawingView *view) = 0;
+                          const TWDrawingView *view,
+                          const std::optional<TWMapDrawing::PageGrid> &pages = std::nullopt) = 0;
 };
 
 // The map's own drawing: background, boundaries and the branch tree with
@@ -23,6 +28,6 @@ public:
 class TWCanvasMapPainter : public TWMapPainter
 {
 public:
-    void paintMap(const DrawingContext &context, TWMap &map, Rect dirty,
-                  const TWDrawingView *view) override;
+    void paintMap(const DrawingContext &context, TWMap &map, Rect dirty, const TWDrawingView *view,
+                  const std::optional<TWMapDrawing::PageGrid> &pages = std::nullopt) override;
 };
