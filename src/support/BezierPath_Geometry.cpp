@@ -49,14 +49,24 @@ struct Normal
                 p.y + p.x / float(std::tan(double(a)))};
     }
 
-    // Where two normals meet; unwraps the angles as intersectionPointWith() does.
-    static Point intersection(const Normal &n1, const Normal &n2, float &a1, float &a2)
+    // Which of two angles unwrapAngles() lifts by a turn; lifts them.
+    struct Lift
     {
-        const bool lift1 = a1 <= halfPi && a2 >= threeHalvesPi;
-        const bool lift2 = a2 <= halfPi && a1 >= threeHalvesPi;
+        bool first;
+        bool second;
+    };
+    static Lift unwrap(float &a1, float &a2)
+    {
+        const Lift lift{a1 <= halfPi && a2 >= threeHalvesPi, a2 <= halfPi && a1 >= threeHalvesPi};
         unwrapAngles(a1, a2);
-        const float m1 = lift1 ? n1.liftedSlope : n1.slope;
-        const float m2 = lift2 ? n2.liftedSlope : n2.slope;
+        return lift;
+    }
+
+    // Where two normals meet, as intersectionPointWith() works it out.
+    static Point intersection(const Normal &n1, const Normal &n2, Lift lift)
+    {
+        const float m1 = lift.first ? n1.liftedSlope : n1.slope;
+        const float m2 = lift.second ? n2.liftedSlope : n2.slope;
         const float x = (n2.offset - n1.offset) / (m1 - m2);
         return {x, n1.offset + m1 * x};
     }
@@ -303,10 +313,14 @@ BezierPath BezierPath::bezierPathOffsetVerticallyBy(float d, bool lineToFirstPoi
             const TWAngleAndPointHolder &other = holders[k];
             float a1 = h->angle();
             float a2 = other.angle();
-            const Point x = Normal::intersection(normals[j], normals[k], a1, a2);
+            const Normal::Lift lift = Normal::unwrap(a1, a2);
+            // The angles decide alone whether the rest is worth working out.
+            if (!(a1 > a2))
+                continue;
+            const Point x = Normal::intersection(normals[j], normals[k], lift);
             const float d1 = distance(x, h->basePoint());
             const float d2 = distance(x, other.basePoint());
-            if (d >= d1 && d >= d2 && a1 > a2) {
+            if (d >= d1 && d >= d2) {
                 j = std::min(last, size_t(k) + 1);
                 h = &holders[j];
                 break;
