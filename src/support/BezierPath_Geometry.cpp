@@ -91,6 +91,17 @@ public:
             return;
         }
         m_reach = reach;
+        // Offsets far larger than the path reach every sample: no grid then.
+        float minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+        for (const TWAngleAndPointHolder &holder : holders) {
+            const Point p = holder.basePoint();
+            minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+        }
+        if (std::hypot(double(maxX) - minX, double(maxY) - minY) <= reach) {
+            m_everyone = true;
+            return;
+        }
         m_cells.reserve(holders.size());
         for (size_t i = 0; i < holders.size(); ++i) {
             const Point p = holders[i].basePoint();

@@ -264,7 +264,7 @@ TEST(PathOffset, LoopsFoundAsByTryingEverySample)
 
     int cut = 0;
     for (const BezierPath &path : paths) {
-        for (const float d : {0.0f, 0.5f, 3.0f, 12.0f, 40.0f, -3.0f, -12.0f}) {
+        for (const float d : {0.0f, 0.5f, 3.0f, 12.0f, 40.0f, 200.0f, -3.0f, -12.0f}) {
             const std::vector<Point> expected = offsetTryingEverySample(path, d);
             const std::vector<Point> offset = pointsOf(path.bezierPathOffsetVerticallyBy(d, false));
             EXPECT_EQ(offset, expected) << "distance " << d;
