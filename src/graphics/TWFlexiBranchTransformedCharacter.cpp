@@ -3,8 +3,6 @@
 #include "support/ParagraphStyle.h"
 
 #include <QPainter>
-#include <unordered_map>
-#include <vector>
 
 void TWFlexiBranchTransformedCharacter::setAttributedString(const AttributedString &string)
 {
@@ -21,51 +19,24 @@ void TWFlexiBranchTransformedCharacter::setAttributedString(const AttributedStri
     m_layout.reset();
 }
 
-namespace {
-
-// Laid-out characters by their text: a label's letters recur, in the label
-// and across the labels of a map, and each layout is a pure function of its
-// attributed string. One per thread, as drawing may run off the main one.
-class CharacterLayouts
-{
-public:
-    std::shared_ptr<TWTextLayout> layoutFor(const AttributedString &string)
-    {
-        std::vector<Entry> &entries = m_entries[string.string()];
-        for (const Entry &entry : entries)
-            if (entry.string == string)
-                return entry.layout;
-        if (++m_count > MaximumCount) {
-            m_entries.clear();
-            m_count = 1;
-        }
-        auto layout = std::make_shared<TWTextLayout>();
-        layout->setLineFragmentPadding(0);
-        layout->setAttributedString(string);
-        m_entries[string.string()].push_back({string, layout});
-        return layout;
-    }
-
-private:
-    static constexpr int MaximumCount = 4096;
-    struct Entry
-    {
-        AttributedString string;
-        std::shared_ptr<TWTextLayout> layout;
-    };
-    std::unordered_map<QString, std::vector<Entry>> m_entries;
-    int m_count = 0;
-};
-
-} // namespace
-
 const TWTextLayout &TWFlexiBranchTransformedCharacter::layout() const
 {
     if (!m_layout) {
-        thread_local CharacterLayouts layouts;
-        m_layout = layouts.layoutFor(m_attributedString);
+        auto layout = std::make_shared<TWTextLayout>();
+        layout->setLineFragmentPadding(0);
+        layout->setAttributedString(m_attributedString);
+        m_layout = std::move(layout);
     }
     return *m_layout;
+}
+
+void TWFlexiBranchTransformedCharacter::shareLayoutOf(
+    const TWFlexiBranchTransformedCharacter &other)
+{
+    if (&other == this || !(other.m_attributedString == m_attributedString))
+        return;
+    other.layout();
+    m_layout = other.m_layout;
 }
 
 Size TWFlexiBranchTransformedCharacter::size() const
