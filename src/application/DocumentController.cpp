@@ -131,6 +131,11 @@ void TWDocumentController::addFileMenu(TWDocument *document, QMenuBar *menuBar)
                           QStringLiteral("revertDocumentToSaved:"));
     dispatcher->validateBeforeShowing(file);
     file->addSeparator();
+    file->addAction(dadoZiz("Page Setup..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
+                    document, [document] { document->runPageLayout(); });
+    file->addAction(dadoZiz("Print..."), QKeySequence::Print, document,
+                    [document] { document->printDocument(); });
+    file->addSeparator();
     addImportMenu(file, *dispatcher);
 }
 

@@ -253,7 +253,7 @@ void TWDocument::clearChangeCount()
 
 // --- print settings ---
 
-OrderedDictionary TWDocument::printInfo() const
+OrderedDictionary TWDocument::printInfoDictionary() const
 {
     const TWMapsDoc *maps = m_mapsDocument.get();
     if (!maps || !maps->currentMap())
@@ -261,7 +261,7 @@ OrderedDictionary TWDocument::printInfo() const
     return maps->currentMap()->printSetupDictionary();
 }
 
-void TWDocument::setPrintInfo(const OrderedDictionary &printInfo)
+void TWDocument::setPrintInfoDictionary(const OrderedDictionary &printInfo)
 {
     if (!m_mapsDocument || !m_mapsDocument->currentMap())
         return;

@@ -4,6 +4,7 @@
 #include "application/TWDocumentWindow.h"
 #include "application/TWMenuDispatcher.h"
 #include "canvas/TWCanvasHost.h"
+#include "drawing/TWPrintDocument.h"
 #include "model/TWMapsDocOwner.h"
 #include "platform/NotificationCenter.h"
 #include "support/OrderedDictionary.h"
@@ -32,7 +33,8 @@ class UndoManager;
 class TWDocument : public Document,
                    public TWCanvasHost,
                    public TWMapsDocOwner,
-                   public TWMenuResponder
+                   public TWMenuResponder,
+                   public TWPrintDocument
 {
     Q_OBJECT
 
@@ -88,8 +90,19 @@ public:
     void clearChangeCount();
 
     // --- print settings, kept by the current map ---
-    OrderedDictionary printInfo() const;
-    void setPrintInfo(const OrderedDictionary &printInfo);
+    OrderedDictionary printInfoDictionary() const;
+    void setPrintInfoDictionary(const OrderedDictionary &printInfo);
+    // The print command: the edition's sheet on the window (Deluxe unless
+    // the program runs the Compact edition).
+    void printDocument();
+    // Paper and orientation of the current map, as one undoable change.
+    void runPageLayout();
+
+    // --- TWPrintDocument ---
+    Size visibleAreaSize() const override;
+    const TWTextArea *editingTextArea() const override;
+    TWPrintCanvasController *printCanvasController() const override;
+    TWPrintView *printView() const override;
 
     // --- the window ---
     // Builds the window and its views (the edition's interface).
@@ -125,6 +138,8 @@ public:
     void saveTheme() override;
     void addNewDefaultGraphicAtSavedLocation(Point location) override;
     bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic) override;
+    std::optional<TWMapDrawing::PageGrid> pageGrid() const override;
+    qreal drawingScale() const override;
 
     // --- TWMapsDocOwner ---
     void saveVisibleRectForCurrentMap() override;

@@ -4,6 +4,8 @@
 #include "application/TWScaleView.h"
 #include "application/TWZoomView.h"
 #include "canvas/TWGraphicView.h"
+#include "drawing/TWPrintCanvasController.h"
+#include "drawing/TWPrintView.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -15,8 +17,6 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
-
-TWPrintCanvas::~TWPrintCanvas() = default;
 
 TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget *parent)
     : QObject(parent), m_document(document)
@@ -32,7 +32,7 @@ TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget
     m_scrollView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scrollView->viewport()->installEventFilter(this);
 
-    m_printCanvas = std::make_unique<TWScreenCanvas>(*this);
+    m_printCanvas = std::make_unique<TWPrintCanvasController>(document);
 
     m_zoomView = new TWZoomView;
     m_zoomView->setGeometry(0, 0, 1000, 1000);
@@ -67,21 +67,30 @@ QWidget *TWDocumentViewController::printLayer() const
     return m_printView ? m_printView.data() : static_cast<QWidget *>(m_scaleView);
 }
 
-void TWDocumentViewController::insertPrintView(QWidget *printView)
+TWPrintView *TWDocumentViewController::printView() const
+{
+    return m_printView.data();
+}
+
+void TWDocumentViewController::insertPrintView(TWPrintView *printView)
 {
     if (!printView || printView == m_printView)
         return;
+    // One update path: this controller's, which sizes every layer after it.
+    printView->setFollowsUpdateNotifications(false);
     printView->setParent(m_zoomView);
     m_scaleView->setParent(printView);
     m_printView = printView;
     printView->show();
     m_scaleView->show();
-    updateViews();
+    update();
 }
 
-void TWDocumentViewController::setPrintCanvasController(std::unique_ptr<TWPrintCanvas> controller)
+void TWDocumentViewController::setPrintCanvasController(
+    std::unique_ptr<TWPrintCanvasController> controller)
 {
-    m_printCanvas = controller ? std::move(controller) : std::make_unique<TWScreenCanvas>(*this);
+    m_printCanvas =
+        controller ? std::move(controller) : std::make_unique<TWPrintCanvasController>(m_document);
     m_printCanvas->calculatePrintablePageSize();
     update();
 }
@@ -100,6 +109,16 @@ TWMap *TWDocumentViewController::currentMap() const
 QSize TWDocumentViewController::contentSize() const
 {
     return m_scrollView ? m_scrollView->viewport()->size() : QSize();
+}
+
+Size TWDocumentViewController::visibleAreaSize() const
+{
+    const double zoom = m_zoomAmount > 0 ? m_zoomAmount / 100.0 : 1.0;
+    const QSize c =
+        contentSize() - QSize(m_graphicView->verticalScrollBar()->sizeHint().width(),
+                              m_graphicView->horizontalScrollBar()->sizeHint().height());
+    // Screen pixels are paper units at the zoom.
+    return Size(float(std::max(0, c.width()) / zoom), float(std::max(0, c.height()) / zoom));
 }
 
 void TWDocumentViewController::registerForNotifications()
@@ -123,6 +142,15 @@ void TWDocumentViewController::registerForNotifications()
         on(TWMap::MapsDocGraphicsDeletedNotification, maps, &C::updateWhenIdle);
         on(TWMapsDoc::PageFramesVisibilityChangedNotification, maps, &C::update);
     }
+    // A changed print setup of the current map changes the printable page.
+    m_observers.push_back(
+        center.observe(TWMap::ValueChangeNotification, nullptr, [this](const Notification &n) {
+            TWMap *map = currentMap();
+            if (m_closed || !map || n.sender != static_cast<const void *>(map) ||
+                n.userInfo.value(TWMap::KeyKey).toString() != QLatin1String("printSetupDictionary"))
+                return;
+            printInfoDidChange();
+        }));
     on(TWMapsDoc::BranchHideLevelChangedNotification, nullptr, &C::update);
     on(TWMapBranch::HideChildrenNotification, nullptr, &C::update);
     on(TWMapBranch::ShowChildrenNotification, nullptr, &C::update);
@@ -208,9 +236,10 @@ void TWDocumentViewController::setMapZoomAmount(float percent)
 
 void TWDocumentViewController::saveMapCenter()
 {
-    // Measured at the zoom the canvas was showing: the map may already hold
-    // the new one.
-    const double zoom = m_zoomAmount > 0 ? m_zoomAmount / 100.0 : 1.0;
+    // Measured at the zoom and scale the canvas was showing: the map may
+    // already hold the new ones.
+    const double zoom = (m_zoomAmount > 0 ? m_zoomAmount / 100.0 : 1.0) *
+                        (m_scaleAmount > 0 ? m_scaleAmount / 100.0 : 1.0);
     const QSize view = m_graphicView->viewport()->size();
     m_savedVisibleRect = Rect(float(m_graphicView->horizontalScrollBar()->value() / zoom),
                               float(m_graphicView->verticalScrollBar()->value() / zoom),
@@ -279,6 +308,12 @@ void TWDocumentViewController::update()
 {
     if (m_closed)
         return;
+    if (m_printView) {
+        // Counts the pages, sizes the map's canvas and announces the update.
+        m_printView->updatePrintCanvas();
+        updateViews();
+        return;
+    }
     m_printCanvas->updateCanvasSizeForMap(currentMap());
     updateViews();
     if (TWMapsDoc *maps = mapsDocument())
@@ -314,10 +349,8 @@ void TWDocumentViewController::updateViews()
 
 void TWDocumentViewController::updateZoomViewRectAndCenterContent()
 {
-    // The canvas draws map units at the zoom alone, so paper units are
-    // brought back to map units first.
-    const double scale = m_scaleAmount > 0 ? m_scaleAmount / 100.0 : 1.0;
-    const double f = 0.01 * m_zoomAmount / scale;
+    // The canvas draws map units at zoom times scale: paper units at the zoom.
+    const double f = 0.01 * m_zoomAmount;
     const Rect r = m_printCanvas->printCanvasRect();
     // The canvas's frame holds its scroll bars beside the map.
     // (Rounded: float units must not lose the last pixel.)
@@ -413,47 +446,4 @@ void TWDocumentViewController::centerMapOnCanvas()
         map->root()->mainGraphic()->publicMoveBy(delta, true);
     NotificationCenter::defaultCenter().post(TWMap::PrintCanvasControllerNeedsUpdateNowNotification,
                                              NotificationObject(maps->shared_from_this()));
-}
-
-// --- the canvas without pages ---
-
-void TWScreenCanvas::updateCanvasSizeForMap(TWMap *map)
-{
-    if (!map || !map->root() || !map->root()->mainGraphic())
-        return;
-    // Only space left of and above the origin is taken away: the canvas
-    // cannot show it.
-    // Measured on the branches' own shapes and labels, which the move
-    // carries: the drawing bounds of connections deep in the tree can lag
-    // behind a move and would move the map again on every update.
-    float left = 0, top = 0;
-    for (const std::shared_ptr<TWMapBranch> &branch : map->allBranches()) {
-        const Rect b = branch->branchBounds();
-        left = std::min(left, b.x());
-        top = std::min(top, b.y());
-    }
-    const Point offset(-left, -top);
-    if (offset != Point())
-        map->root()->mainGraphic()->publicMoveBy(offset, true);
-}
-
-Rect TWScreenCanvas::printCanvasRect() const
-{
-    TWMap *map = m_controller.graphicView()->map();
-    const double zoom = m_controller.zoomAmount() / 100.0;
-    const double scale = m_controller.scaleAmount() / 100.0;
-    // What the canvas shows inside its scroll bars.
-    const TWGraphicView *view = m_controller.graphicView();
-    const QSize c =
-        m_controller.contentSize() - QSize(view->verticalScrollBar()->sizeHint().width(),
-                                           view->horizontalScrollBar()->sizeHint().height());
-    // The window in paper units, as the canvas shows map units at the zoom.
-    double width = std::max(0, c.width()) / zoom * scale;
-    double height = std::max(0, c.height()) / zoom * scale;
-    if (map) {
-        const Rect g = map->getBoundingDrawingRectForAllGraphics();
-        width = std::max(width, double(g.maxX()) * scale);
-        height = std::max(height, double(g.maxY()) * scale);
-    }
-    return Rect(0, 0, float(width), float(height));
 }

@@ -14,22 +14,10 @@ class TWDocument;
 class TWGraphicView;
 class TWMap;
 class TWMapsDoc;
+class TWPrintCanvasController;
+class TWPrintView;
 class TWScaleView;
 class TWZoomView;
-
-// Page geometry of a document as the view stack needs it. The printing code
-// gives the paged one; without it the canvas is sized for the screen alone.
-class TWPrintCanvas
-{
-public:
-    virtual ~TWPrintCanvas();
-    virtual void calculatePrintablePageSize() = 0;
-    virtual Size printablePageSize() const = 0;
-    // Recomputes the map's canvas size (and the page counts).
-    virtual void updateCanvasSizeForMap(TWMap *map) = 0;
-    // What the print view and the canvas take as their size, origin (0, 0).
-    virtual Rect printCanvasRect() const = 0;
-};
 
 // The document window's map: a scroll area holding the zoom view, the print
 // view, the scale view and the canvas, from the outside in. Zoom and scale
@@ -62,17 +50,18 @@ public:
     // The layer between the zoom view and the scale view: the print view once
     // one is inserted, else the scale view itself.
     QWidget *printLayer() const;
-    QWidget *printView() const { return m_printView; }
+    TWPrintView *printView() const;
     TWScaleView *scaleView() const { return m_scaleView; }
     TWGraphicView *graphicView() const { return m_graphicView; }
-    TWPrintCanvas &printCanvasController() const { return *m_printCanvas; }
+    TWPrintCanvasController &printCanvasController() const { return *m_printCanvas; }
 
     // --- seams for the printing code ---
     // Puts the print view between the zoom view and the scale view; it then
-    // takes the print canvas's size and the scale view goes inside it.
-    void insertPrintView(QWidget *printView);
-    // Page geometry; nullptr restores the screen-only one.
-    void setPrintCanvasController(std::unique_ptr<TWPrintCanvas> controller);
+    // takes the print canvas's size and the scale view goes inside it. The
+    // controller drives its updates.
+    void insertPrintView(TWPrintView *printView);
+    // Page geometry; nullptr makes a new one for the document.
+    void setPrintCanvasController(std::unique_ptr<TWPrintCanvasController> controller);
 
     float zoomAmount() const { return m_zoomAmount; }
     float scaleAmount() const { return m_scaleAmount; }
@@ -110,6 +99,9 @@ public:
 
     // The canvas's visible part in the window, in screen units.
     QSize contentSize() const;
+    // The canvas's visible part without its scroll bars, in paper units
+    // (map units at the scale).
+    Size visibleAreaSize() const;
 
     void documentWillClose();
 
@@ -132,9 +124,9 @@ private:
 
     TWDocument *m_document;
     QPointer<QScrollArea> m_scrollView;
-    std::unique_ptr<TWPrintCanvas> m_printCanvas;
+    std::unique_ptr<TWPrintCanvasController> m_printCanvas;
     TWZoomView *m_zoomView = nullptr;
-    QPointer<QWidget> m_printView;
+    QPointer<TWPrintView> m_printView;
     TWScaleView *m_scaleView = nullptr;
     TWGraphicView *m_graphicView = nullptr;
     float m_zoomAmount = 100;
@@ -144,23 +136,4 @@ private:
     const void *m_observedMapsDocument = nullptr;
     std::vector<ObserverToken> m_observers;
     bool m_closed = false;
-};
-
-// The canvas without pages: it reaches the drawing's far edges and always
-// fills the window; a drawing left of or above the origin is moved onto it.
-class TWScreenCanvas : public TWPrintCanvas
-{
-public:
-    explicit TWScreenCanvas(TWDocumentViewController &controller) : m_controller(controller) {}
-
-    void calculatePrintablePageSize() override {}
-    Size printablePageSize() const override { return m_pageSize; }
-    void setPrintablePageSize(Size size) { m_pageSize = size; }
-    void updateCanvasSizeForMap(TWMap *map) override;
-    Rect printCanvasRect() const override;
-
-private:
-    TWDocumentViewController &m_controller;
-    // US Letter less the usual unprintable edge, until the printing code knows better.
-    Size m_pageSize{576, 756};
 };

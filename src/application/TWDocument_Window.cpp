@@ -5,6 +5,7 @@
 #include "application/TWDocumentViewController.h"
 #include "application/TWDocumentWindow.h"
 #include "canvas/TWGraphicView.h"
+#include "drawing/TWPrintView.h"
 #include "interface/TWCSliderCell.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -84,6 +85,8 @@ void TWDocument::makeWindowControllers()
     mapLayout->setContentsMargins(0, 0, 0, 0);
     mapLayout->setSpacing(0);
     m_viewController = new TWDocumentViewController(this, mapPane);
+    m_viewController->insertPrintView(
+        new TWPrintView(&m_viewController->printCanvasController(), mapPane));
     mapLayout->addWidget(m_viewController->scrollView(), 1);
 
     auto *bar = new QWidget(mapPane);

@@ -5,6 +5,7 @@
 #include "platform/Notification.h"
 
 #include <memory>
+#include <optional>
 
 class QMenu;
 class TWGraphic;
@@ -51,7 +52,11 @@ public:
     // when it takes no actions.
     virtual TWResponder *responder() { return nullptr; }
 
-    // The printed pages the canvas outlines when the document shows page
-    // frames; none until the pages are known.
+    // --- pages ---
+    // The printed pages the canvas frames under the map; nothing when the
+    // window has no pages or hides their frames.
     virtual std::optional<TWMapDrawing::PageGrid> pageGrid() const { return std::nullopt; }
+    // What the print scale adds to the zoom: the canvas draws map units at
+    // zoom times this (1 without pages).
+    virtual qreal drawingScale() const { return 1; }
 };

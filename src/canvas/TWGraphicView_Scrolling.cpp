@@ -27,7 +27,10 @@ qreal TWGraphicView::zoomFactor() const
 {
     const TWMap *m = map();
     const float zoom = m ? m->zoomAmount() : 100;
-    return zoom > 0 ? zoom / 100.0 : 1.0;
+    const qreal factor = zoom > 0 ? zoom / 100.0 : 1.0;
+    // With pages the map is drawn at the print scale too.
+    const qreal scale = m_document ? m_document->drawingScale() : 1.0;
+    return scale > 0 && std::isfinite(scale) ? factor * scale : factor;
 }
 
 Size TWGraphicView::canvasSize() const

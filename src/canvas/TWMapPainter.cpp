@@ -13,5 +13,10 @@ void TWCanvasMapPainter::paintMap(const DrawingContext &context, TWMap &map, Rec
     options.drawBackground = false;
     options.drawSelection = true;
     options.drawLinkLines = false;
+    if (pages) {
+        TWMapDrawing::drawBackgroundInRect(context, map, dirty);
+        TWMapDrawing::drawPrintGridInRect(context, map, *pages);
+        options.drawBackground = false;
+    }
     TWMapDrawing::drawMapInRect(context, map, dirty, options);
 }

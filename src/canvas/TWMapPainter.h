@@ -17,9 +17,10 @@ class TWMapPainter
 {
 public:
     virtual ~TWMapPainter() = default;
+    // `pages`: the page frames, drawn over the background, under the tree.
     virtual void paintMap(const DrawingContext &context, TWMap &map, Rect dirty,
                           const TWDrawingView *view,
-                          const std::optional<TWMapDrawing::PageGrid> &pages) = 0;
+                          const std::optional<TWMapDrawing::PageGrid> &pages = std::nullopt) = 0;
 };
 
 // The map's own drawing: background, page grid, boundaries and the branch
@@ -29,5 +30,5 @@ class TWCanvasMapPainter : public TWMapPainter
 {
 public:
     void paintMap(const DrawingContext &context, TWMap &map, Rect dirty, const TWDrawingView *view,
-                  const std::optional<TWMapDrawing::PageGrid> &pages) override;
+                  const std::optional<TWMapDrawing::PageGrid> &pages = std::nullopt) override;
 };

@@ -62,6 +62,15 @@ const TWTextLayout &TWFlexiBranchTransformedCharacter::layout() const
     return *m_layout;
 }
 
+void TWFlexiBranchTransformedCharacter::shareLayoutOf(
+    const TWFlexiBranchTransformedCharacter &other)
+{
+    if (&other == this || !(other.m_attributedString == m_attributedString))
+        return;
+    other.layout();
+    m_layout = other.m_layout;
+}
+
 Size TWFlexiBranchTransformedCharacter::size() const
 {
     return layout().usedRect().size;

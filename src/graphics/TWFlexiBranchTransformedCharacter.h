@@ -30,6 +30,9 @@ public:
     // Draws the character with its own space's origin at the painter's
     // origin; the layout is made once and replayed.
     void draw(QPainter &painter) const;
+    // Takes the other character's layout when both hold the same text and
+    // attributes: a label's letters recur.
+    void shareLayoutOf(const TWFlexiBranchTransformedCharacter &other);
 
 private:
     const TWTextLayout &layout() const;

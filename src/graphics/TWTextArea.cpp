@@ -278,11 +278,10 @@ void TWTextArea::removeAllCachedFlexiCharacters()
 
 void TWTextArea::moveCachedFlexiCharactersBy(float dx, float dy)
 {
-    if (m_flexiCharacters.empty()) {
-        // Laid out on the moved curve: nothing left to move.
-        generateFlexiCharacters();
+    // Nothing laid out yet: the characters are laid out on the moved curve
+    // when first drawn, so moving a whole map lays out no label.
+    if (m_flexiCharacters.empty())
         return;
-    }
     const QTransform move = QTransform::fromTranslate(dx, dy);
     for (const FlexiCharacter &character : m_flexiCharacters)
         character->setTransform(character->transform() * move);

@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QTextBoundaryFinder>
 #include <cmath>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -153,6 +155,7 @@ void TWTextArea::generateFlexiCharacters()
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, string);
     std::optional<BezierPath> linePath;
     std::optional<PathWalk> walk;
+    std::unordered_map<QString, std::vector<const TWFlexiBranchTransformedCharacter *>> letters;
     float lineY = 0;
     qsizetype start = 0;
     while (start < laidOut) {
@@ -192,6 +195,15 @@ void TWTextArea::generateFlexiCharacters()
 
         auto character = std::make_shared<TWFlexiBranchTransformedCharacter>();
         character->setAttributedString(m_text.attributedSubstringFromRange(range));
+        // The same letter in the same style is laid out once per label.
+        std::vector<const TWFlexiBranchTransformedCharacter *> &same =
+            letters[string.mid(first, end - first)];
+        for (const TWFlexiBranchTransformedCharacter *earlier : same)
+            if (earlier->attributedString() == character->attributedString()) {
+                character->shareLayoutOf(*earlier);
+                break;
+            }
+        same.push_back(character.get());
         const Size size = character->size();
         QTransform transform;
         transform.translate(drawPoint.x, drawPoint.y);

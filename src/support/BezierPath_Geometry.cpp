@@ -6,6 +6,9 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -29,6 +32,135 @@ float distance(Point a, Point b)
     const float dy = a.y - b.y;
     return std::sqrt(dx * dx + dy * dy);
 }
+
+// A holder's normal line as intersectionPointWith() works it out, with the
+// slope for its angle lifted by a turn as well.
+struct Normal
+{
+    float slope;
+    float liftedSlope;
+    float offset;
+
+    static Normal of(const TWAngleAndPointHolder &holder)
+    {
+        const float a = holder.angle();
+        const Point p = holder.basePoint();
+        return {std::tan(halfPi + a), std::tan(halfPi + float(a + twoPi)),
+                p.y + p.x / float(std::tan(double(a)))};
+    }
+
+    // Which of two angles unwrapAngles() lifts by a turn; lifts them.
+    struct Lift
+    {
+        bool first;
+        bool second;
+    };
+    static Lift unwrap(float &a1, float &a2)
+    {
+        const Lift lift{a1 <= halfPi && a2 >= threeHalvesPi, a2 <= halfPi && a1 >= threeHalvesPi};
+        unwrapAngles(a1, a2);
+        return lift;
+    }
+
+    // Where two normals meet, as intersectionPointWith() works it out.
+    static Point intersection(const Normal &n1, const Normal &n2, Lift lift)
+    {
+        const float m1 = lift.first ? n1.liftedSlope : n1.slope;
+        const float m2 = lift.second ? n2.liftedSlope : n2.slope;
+        const float x = (n2.offset - n1.offset) / (m1 - m2);
+        return {x, n1.offset + m1 * x};
+    }
+};
+
+// The holders that may close a loop with a given one, farthest first. A
+// loop needs both base points within d of the normals' intersection, so
+// within 2d of each other: a grid of that cell size leaves out the rest
+// without changing which holder is found first. A negative (or NaN) d
+// closes no loop at all.
+class LoopCandidates
+{
+public:
+    LoopCandidates(const std::vector<TWAngleAndPointHolder> &holders, float d) : m_holders(holders)
+    {
+        if (!(d >= 0))
+            return;
+        // A little slack for the rounding of the distances the test compares.
+        const double reach = 2.0 * double(d) * 1.001 + 1e-3;
+        if (!std::isfinite(reach)) {
+            m_everyone = true;
+            return;
+        }
+        m_reach = reach;
+        // Offsets far larger than the path reach every sample: no grid then.
+        float minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+        for (const TWAngleAndPointHolder &holder : holders) {
+            const Point p = holder.basePoint();
+            minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+        }
+        if (std::hypot(double(maxX) - minX, double(maxY) - minY) <= reach) {
+            m_everyone = true;
+            return;
+        }
+        m_cells.reserve(holders.size());
+        for (size_t i = 0; i < holders.size(); ++i) {
+            const Point p = holders[i].basePoint();
+            // A point that is not finite is at no finite distance: it closes nothing.
+            if (std::isfinite(p.x) && std::isfinite(p.y))
+                m_cells[key(cell(p.x), cell(p.y))].push_back(uint32_t(i));
+        }
+    }
+
+    // Holders from the last down to `j` that could close a loop with it.
+    void collect(size_t j, std::vector<uint32_t> &out) const
+    {
+        out.clear();
+        if (m_everyone) {
+            for (size_t k = m_holders.size(); k-- > j;)
+                out.push_back(uint32_t(k));
+            return;
+        }
+        const Point p = m_holders[j].basePoint();
+        if (m_reach <= 0 || !std::isfinite(p.x) || !std::isfinite(p.y))
+            return;
+        const qint64 cx = cell(p.x), cy = cell(p.y);
+        const double reach2 = m_reach * m_reach;
+        for (qint64 x = cx - 1; x <= cx + 1; ++x) {
+            for (qint64 y = cy - 1; y <= cy + 1; ++y) {
+                const auto found = m_cells.find(key(x, y));
+                if (found == m_cells.end())
+                    continue;
+                // Cells sharing a key only add candidates the distance test drops.
+                for (const uint32_t k : found->second) {
+                    if (k < j)
+                        continue;
+                    const Point q = m_holders[k].basePoint();
+                    const double dx = double(q.x) - p.x, dy = double(q.y) - p.y;
+                    if (dx * dx + dy * dy <= reach2)
+                        out.push_back(k);
+                }
+            }
+        }
+        std::sort(out.begin(), out.end(), std::greater<uint32_t>());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+    }
+
+private:
+    qint64 cell(float v) const
+    {
+        const double c = std::floor(double(v) / m_reach);
+        return qint64(std::clamp(c, -4.0e15, 4.0e15));
+    }
+    static quint64 key(qint64 x, qint64 y)
+    {
+        return quint64(x) * 0x9E3779B97F4A7C15ull ^ quint64(y);
+    }
+
+    const std::vector<TWAngleAndPointHolder> &m_holders;
+    std::unordered_map<quint64, std::vector<uint32_t>> m_cells;
+    double m_reach = 0;
+    bool m_everyone = false;
+};
 
 } // namespace
 
@@ -174,46 +306,36 @@ BezierPath BezierPath::bezierPathOffsetVerticallyBy(float d, bool lineToFirstPoi
     if (holders.empty())
         return result;
 
-    // The normals' slopes and intercepts as intersectionPointWith() takes
-    // them, once a holder rather than once a pair: the search below meets
-    // every pair.
-    struct Normal
-    {
-        float slope, liftedSlope, intercept;
-    };
-    std::vector<Normal> normals;
-    normals.reserve(holders.size());
-    for (const TWAngleAndPointHolder &holder : holders) {
-        const float a = holder.angle();
-        const Point p = holder.basePoint();
-        normals.push_back({std::tan(halfPi + a), std::tan(halfPi + float(a + twoPi)),
-                           p.y + p.x / float(std::tan(double(a)))});
-    }
-
     const size_t last = holders.size() - 1;
+    const LoopCandidates candidates(holders, d);
+    // Each holder's normal, worked out once: the search meets every holder
+    // many times.
+    std::vector<Normal> normals;
+    if (d >= 0) {
+        normals.reserve(holders.size());
+        for (const TWAngleAndPointHolder &holder : holders)
+            normals.push_back(Normal::of(holder));
+    }
+    std::vector<uint32_t> near;
     result.moveToPoint(holders[0].drawPoint());
     size_t j = 0;
     for (;;) {
         const TWAngleAndPointHolder *h = &holders[j];
         // The farthest holder first, so the widest loop goes in one step.
-        for (size_t k = last + 1; k-- > j;) {
+        candidates.collect(j, near);
+        for (const uint32_t k : near) {
             const TWAngleAndPointHolder &other = holders[k];
             float a1 = h->angle();
             float a2 = other.angle();
-            unwrapAngles(a1, a2);
+            const Normal::Lift lift = Normal::unwrap(a1, a2);
+            // The angles decide alone whether the rest is worth working out.
             if (!(a1 > a2))
                 continue;
-            // As h->intersectionPointWith(other).
-            const Normal &n1 = normals[j];
-            const Normal &n2 = normals[k];
-            const float m1 = a1 != h->angle() ? n1.liftedSlope : n1.slope;
-            const float m2 = a2 != other.angle() ? n2.liftedSlope : n2.slope;
-            const float xx = (n2.intercept - n1.intercept) / (m1 - m2);
-            const Point x{xx, n1.intercept + m1 * xx};
+            const Point x = Normal::intersection(normals[j], normals[k], lift);
             const float d1 = distance(x, h->basePoint());
             const float d2 = distance(x, other.basePoint());
             if (d >= d1 && d >= d2) {
-                j = std::min(last, k + 1);
+                j = std::min(last, size_t(k) + 1);
                 h = &holders[j];
                 break;
             }

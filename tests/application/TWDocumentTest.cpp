@@ -243,17 +243,17 @@ TEST_F(DocumentTest, PrintSettingsBelongToTheCurrentMap)
     TWMapsDoc *maps = document->mapsDocument();
     OrderedDictionary first;
     first.setValue(QStringLiteral("leftMargin"), 10);
-    document->setPrintInfo(first);
+    document->setPrintInfoDictionary(first);
     maps->publicCreateNewMapAtIndex(1);
     settle();
-    EXPECT_NE(document->printInfo(), first);
+    EXPECT_NE(document->printInfoDictionary(), first);
     OrderedDictionary second;
     second.setValue(QStringLiteral("leftMargin"), 30);
-    document->setPrintInfo(second);
+    document->setPrintInfoDictionary(second);
     maps->setCurrentMapNumber(0);
-    EXPECT_EQ(document->printInfo(), first);
+    EXPECT_EQ(document->printInfoDictionary(), first);
     maps->setCurrentMapNumber(1);
-    EXPECT_EQ(document->printInfo(), second);
+    EXPECT_EQ(document->printInfoDictionary(), second);
 }
 
 TEST_F(DocumentTest, ObserversAreRecordedOnlyWhileTheDefaultAsksForIt)

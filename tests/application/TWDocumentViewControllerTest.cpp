@@ -2,13 +2,21 @@
 
 #include "application/TWScaleView.h"
 #include "application/TWZoomView.h"
+#include "drawing/TWDPrintController.h"
+#include "drawing/TWPrintCanvasController.h"
+#include "drawing/TWPrintView.h"
 #include "graphics/TWGraphic.h"
 #include "interface/TWCSliderCell.h"
 
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QWheelEvent>
+#include <poppler-qt6.h>
 
 namespace {
 
@@ -44,9 +52,17 @@ protected:
         controller->update();
         settle();
     }
-    TWScreenCanvas &screenCanvas()
+    // Widens the root until the drawing is exactly `factor` printable pages wide.
+    void makeDrawingPagesWide(float factor)
     {
-        return dynamic_cast<TWScreenCanvas &>(controller->printCanvasController());
+        const float page = controller->printCanvasController().printablePageSize().width;
+        for (int i = 0; i < 3; ++i) {
+            const Rect b = map->getBoundingDrawingRectForAllGraphics();
+            Rect r = map->root()->mainGraphic()->bounds();
+            r.size.width += page * factor - b.width();
+            map->root()->mainGraphic()->setBounds(r);
+            settle();
+        }
     }
 
     TWDocument *document = nullptr;
@@ -57,9 +73,6 @@ protected:
 TEST_F(DocumentViewTest, TheViewsAreStackedInsideOneScrollArea)
 {
     EXPECT_EQ(controller->scrollView()->widget(), controller->zoomView());
-    EXPECT_EQ(controller->printLayer(), controller->scaleView());
-    EXPECT_EQ(controller->scaleView()->parentWidget(), controller->zoomView());
-    EXPECT_EQ(controller->graphicView()->parentWidget(), controller->scaleView());
     EXPECT_EQ(controller->graphicView(), document->graphicView());
     EXPECT_EQ(controller->zoomAmount(), 100);
     EXPECT_EQ(controller->scaleAmount(), 100);
@@ -70,9 +83,11 @@ TEST_F(DocumentViewTest, TheViewsAreStackedInsideOneScrollArea)
     EXPECT_EQ(controller->graphicView()->size(), controller->contentSize());
     EXPECT_GE(map->canvasSize().width, map->getBoundingDrawingRectForAllGraphics().maxX());
 
-    // The print view goes in between, holding the scale view.
-    auto *printView = new QWidget;
-    controller->insertPrintView(printView);
+    // The document's print view goes in between, holding the scale view.
+    TWPrintView *printView = controller->printView();
+    ASSERT_NE(printView, nullptr);
+    EXPECT_EQ(document->printView(), printView);
+    EXPECT_EQ(printView->printCanvasController(), &controller->printCanvasController());
     EXPECT_EQ(controller->printLayer(), printView);
     EXPECT_EQ(printView->parentWidget(), controller->zoomView());
     EXPECT_EQ(controller->scaleView()->parentWidget(), printView);
@@ -117,16 +132,6 @@ TEST_F(DocumentViewTest, ZeroAmountsAndEmptyExtentsLeaveZoomAndScaleAlone)
     const Case cases[] = {
         {"zoom of 0", [&] { controller->setZoomAmount(0); }},
         {"scale of 0", [&] { controller->setScaleAmount(0); }},
-        {"page without width",
-         [&] {
-             screenCanvas().setPrintablePageSize(Size(0, 700));
-             controller->scaleToFitMapOnSinglePage();
-         }},
-        {"page without height",
-         [&] {
-             screenCanvas().setPrintablePageSize(Size(500, 0));
-             controller->scaleToFitMapOnSinglePage();
-         }},
         {"window without size",
          [&] {
              // The map pane pushed shut by the palettes.
@@ -152,10 +157,12 @@ TEST_F(DocumentViewTest, ZeroAmountsAndEmptyExtentsLeaveZoomAndScaleAlone)
 
 TEST_F(DocumentViewTest, FittingOnOnePageStoresTheWholeScaleAndCentresTheMap)
 {
+    // The drawing is twice as wide as the page of the map's print setup, and less high.
+    makeDrawingPagesWide(2);
     const Rect b = map->getBoundingDrawingRectForAllGraphics();
-    // The drawing is twice as wide as the page, and less high.
-    const Size page(b.width() / 2, b.height() * 4);
-    screenCanvas().setPrintablePageSize(page);
+    const Size page = controller->printCanvasController().printablePageSize();
+    ASSERT_NEAR(b.width(), page.width * 2, 0.01);
+    ASSERT_LT(b.height() * 2, page.height);
     controller->scaleToFitMapOnSinglePage();
     settle();
     EXPECT_EQ(map->scaleAmount(), 49);
@@ -165,11 +172,22 @@ TEST_F(DocumentViewTest, FittingOnOnePageStoresTheWholeScaleAndCentresTheMap)
     EXPECT_NEAR(moved.x(), (page.width / f - b.width()) * 0.5, 0.5);
     EXPECT_NEAR(moved.y(), (page.height / f - b.height()) * 0.5, 0.5);
     EXPECT_EQ(document->undoManager()->undoActionName(), QStringLiteral("Set Scale Amount"));
-    // The canvas still shows map units at the zoom: it fills the window, no more.
-    const QSize shown = controller->graphicView()->viewport()->size();
-    EXPECT_NEAR(map->canvasSize().width, std::max<float>(shown.width(), moved.maxX()), 1);
-    EXPECT_NEAR(map->canvasSize().height, std::max<float>(shown.height(), moved.maxY()), 1);
+    // The canvas draws at zoom times scale: it fills the window in map units
+    // at that scale, and holds the drawing.
+    TWGraphicView &view = *controller->graphicView();
+    const Size visible = controller->visibleAreaSize();
+    EXPECT_NEAR(map->canvasSize().width, std::max<float>(visible.width / 0.49f, moved.maxX()), 1);
+    EXPECT_NEAR(map->canvasSize().height, std::max<float>(visible.height / 0.49f, moved.maxY()), 1);
+    EXPECT_NEAR(view.zoomFactor(), 0.49, 1e-6);
     EXPECT_EQ(controller->printLayer()->geometry(), QRect(QPoint(), controller->contentSize()));
+
+    // With page frames the whole drawing is on the first page alone.
+    document->mapsDocument()->setShowPageFrames(true);
+    settle();
+    TWPrintCanvasController &pages = controller->printCanvasController();
+    EXPECT_EQ(pages.pagesWide(), 1);
+    EXPECT_EQ(pages.pagesHigh(), 1);
+    EXPECT_NEAR(map->canvasSize().width, page.width / 0.49f, 0.5);
 }
 
 TEST_F(DocumentViewTest, FittingToTheWindowZoomsSoTheWholeMapShows)
@@ -267,19 +285,118 @@ TEST_F(DocumentViewTest, AMapLeftOfTheOriginIsMovedOntoTheCanvasOnce)
 {
     growFarBranch(Rect(-400, -250, 100, 40));
     settle();
-    float left = 0, top = 0;
+    float left = 1e9f, top = 1e9f;
     for (const auto &branch : map->allBranches()) {
         left = std::min(left, branch->branchBounds().x());
         top = std::min(top, branch->branchBounds().y());
     }
-    EXPECT_EQ(left, 0);
-    EXPECT_EQ(top, 0);
+    // The drawing, margins and all, starts at the canvas's corner.
+    const Rect drawing = map->getBoundingDrawingRectForAllGraphics();
+    EXPECT_NEAR(drawing.x(), 0, 0.01);
+    EXPECT_NEAR(drawing.y(), 0, 0.01);
+    EXPECT_GT(left, 0);
+    EXPECT_GT(top, 0);
     const Rect root = map->root()->mainGraphic()->bounds();
-    EXPECT_EQ(root.x(), 500);
-    EXPECT_EQ(root.y(), 350);
+    EXPECT_EQ(root.x() - left, 500);
+    EXPECT_EQ(root.y() - top, 350);
     // Further updates leave it there.
     controller->update();
     controller->update();
     settle();
     EXPECT_EQ(map->root()->mainGraphic()->bounds(), root);
+}
+
+namespace {
+
+// The actions of the window's File menu, by text.
+QAction *fileAction(TWDocument *document, const QString &text)
+{
+    for (QAction *menu : document->documentWindow()->menuBar()->actions())
+        if (menu->menu())
+            for (QAction *action : menu->menu()->actions())
+                if (action->text() == text)
+                    return action;
+    return nullptr;
+}
+
+// Whether the two pictures differ in the column at x (viewport pixels),
+// away from the top and bottom, where the frame runs across.
+bool columnsDiffer(const QImage &a, const QImage &b, int x)
+{
+    for (int y = 10; y < std::min(a.height(), b.height()) - 10; ++y)
+        if (a.pixel(x, y) != b.pixel(x, y))
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST_F(DocumentViewTest, PageFramesComeAndGoAndScrollWithTheMap)
+{
+    TWGraphicView &view = *controller->graphicView();
+    const float page = controller->printCanvasController().printablePageSize().width;
+    // A branch on the second page, and nothing drawn near the first page's edge.
+    growFarBranch(Rect(page * 1.5f, 60, 100, 40));
+    EXPECT_EQ(document->pageGrid(), std::nullopt);
+
+    document->mapsDocument()->setShowPageFrames(true);
+    settle();
+    const std::optional<TWMapDrawing::PageGrid> grid = document->pageGrid();
+    ASSERT_TRUE(grid);
+    EXPECT_EQ(grid->pagesWide, 2);
+    EXPECT_EQ(grid->printablePageSize, controller->printCanvasController().printablePageSize());
+    EXPECT_NEAR(map->canvasSize().width, page * 2, 0.01);
+
+    // The line between the pages, where the canvas has scrolled it: the
+    // pictures with and without frames differ there and nowhere near.
+    const int edge = int(std::lround(page));
+    ASSERT_LT(edge, view.viewport()->width());
+    view.horizontalScrollBar()->setValue(0);
+    const QImage framed = view.renderVisibleImage();
+    view.horizontalScrollBar()->setValue(50);
+    const QImage framedScrolled = view.renderVisibleImage();
+
+    document->mapsDocument()->setShowPageFrames(false);
+    settle();
+    EXPECT_EQ(document->pageGrid(), std::nullopt);
+    view.horizontalScrollBar()->setValue(0);
+    const QImage plain = view.renderVisibleImage();
+    view.horizontalScrollBar()->setValue(50);
+    const QImage plainScrolled = view.renderVisibleImage();
+    EXPECT_TRUE(columnsDiffer(framed, plain, edge));
+    EXPECT_FALSE(columnsDiffer(framed, plain, edge - 20));
+    EXPECT_TRUE(columnsDiffer(framedScrolled, plainScrolled, edge - 50));
+    EXPECT_FALSE(columnsDiffer(framedScrolled, plainScrolled, edge));
+    EXPECT_FALSE(columnsDiffer(framedScrolled, plainScrolled, edge - 70));
+}
+
+TEST_F(DocumentViewTest, PrintingFromTheFileMenuPrintsTheWindowsPages)
+{
+    document->mapsDocument()->setShowPageFrames(true);
+    const float page = controller->printCanvasController().printablePageSize().width;
+    growFarBranch(Rect(page * 1.5f, 60, 100, 40));
+    ASSERT_NE(fileAction(document, QStringLiteral("Page Setup...")), nullptr);
+    QAction *print = fileAction(document, QStringLiteral("Print..."));
+    ASSERT_NE(print, nullptr);
+
+    TWDPrintController &sheet = TWDPrintController::shared();
+    const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("docwin-print.pdf"));
+    QFile::remove(path);
+    sheet.setPDFOutputPath(path);
+    print->trigger();
+    ASSERT_TRUE(sheet.isOpen());
+    EXPECT_EQ(sheet.document(), static_cast<TWPrintDocument *>(document));
+    sheet.print();
+    settle();
+    sheet.setPDFOutputPath(QString());
+
+    auto pdf = Poppler::Document::load(path);
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(pdf->numPages(), controller->printCanvasController().numberOfPages());
+    EXPECT_EQ(pdf->numPages(), 2);
+    QString text;
+    for (int i = 0; i < pdf->numPages(); ++i)
+        text += pdf->page(i)->text(QRectF());
+    EXPECT_TRUE(text.contains(QStringLiteral("far")));
+    QFile::remove(path);
 }

@@ -155,10 +155,13 @@ TEST_F(FlexiDrawingTest, APureMoveCarriesTheCharactersWithoutLayingThemOut)
     for (size_t i = 0; i < before.size(); ++i)
         EXPECT_EQ(before[i]->transform(), transforms[i] * QTransform::fromTranslate(30, -20));
 
-    // A move made while nothing is laid out lays the text out on the moved curve.
+    // A move made while nothing is laid out lays nothing out; the next
+    // drawing lays the text out on the moved curve.
     label->removeAllCachedFlexiCharacters();
     flexi->bezierPath(); // cached at the old place
     flexi->unrecordedMoveBy(0, 10);
+    EXPECT_EQ(label->countOfCachedFlexiCharacters(), 0);
+    label->generateFlexiCharacters();
     ASSERT_EQ(label->countOfCachedFlexiCharacters(), 5);
     EXPECT_NEAR(label->objectInCachedFlexiCharactersAtIndex(0)->drawPoint().y,
                 80 - (lineHeight() / 2 + 3), 0.01);

@@ -1,9 +1,12 @@
 #include "support/BezierPath.h"
+#include "support/GGVecLib.h"
+#include "support/TWAngleAndPointHolder.h"
 
 #include <QImage>
 #include <QPainter>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 
@@ -181,6 +184,100 @@ TEST(PathOffset, TightBendDropsTheLoop)
     EXPECT_NEAR(inner[3].y, 2, 1e-4);
     // On the outer side nothing loops and every sample stays.
     EXPECT_EQ(int(pointsOf(hairpin.bezierPathOffsetVerticallyBy(-6, false)).size()), samples + 1);
+}
+
+// The loop search tried against every later sample, farthest first: what
+// the offset must still find, however it narrows the search.
+std::vector<Point> offsetTryingEverySample(const BezierPath &path, float d)
+{
+    const BezierPath flat =
+        path.bezierPathByFlatteningPath(d != 0 ? 0.5f / std::fabs(d) : path.flatness());
+    std::vector<TWAngleAndPointHolder> holders;
+    for (const Point p : pointsOf(flat)) {
+        TWAngleAndPointHolder holder;
+        holder.setBasePoint(p);
+        if (holders.empty()) {
+            holder.setDrawPoint({p.x, p.y - d});
+        } else {
+            const Point prev = holders.back().basePoint();
+            float a = 1.5707963f - calculateAngleFromVertical(p.x - prev.x, p.y - prev.y);
+            if (a < 0)
+                a = float(a + 6.283185005187988);
+            holder.setDrawPoint({p.x + std::sin(a) * d, p.y - std::cos(a) * d});
+            holder.setAngle(a);
+        }
+        holders.push_back(holder);
+    }
+    const auto unwrap = [](float &a1, float &a2) {
+        if (a1 <= 1.5707963f && a2 >= 4.712388753890991)
+            a1 = float(a1 + 6.283185005187988);
+        if (a2 <= 1.5707963f && a1 >= 4.712388753890991)
+            a2 = float(a2 + 6.283185005187988);
+    };
+    const auto length = [](Point a, Point b) {
+        const float dx = a.x - b.x, dy = a.y - b.y;
+        return std::sqrt(dx * dx + dy * dy);
+    };
+    std::vector<Point> out{holders[0].drawPoint()};
+    const size_t last = holders.size() - 1;
+    for (size_t j = 0;; ++j) {
+        for (size_t k = last + 1; k-- > j;) {
+            const Point x = holders[j].intersectionPointWith(holders[k]);
+            float a1 = holders[j].angle(), a2 = holders[k].angle();
+            unwrap(a1, a2);
+            if (d >= length(x, holders[j].basePoint()) && d >= length(x, holders[k].basePoint()) &&
+                a1 > a2) {
+                j = std::min(last, k + 1);
+                break;
+            }
+        }
+        out.push_back(holders[j].drawPoint());
+        if (j == last)
+            return out;
+    }
+}
+
+TEST(PathOffset, LoopsFoundAsByTryingEverySample)
+{
+    // Wavy curves with tight bends and a spiral, offset on both sides, near
+    // and far: the narrowed search cuts exactly the loops the full one cuts.
+    std::mt19937 random(40);
+    std::uniform_real_distribution<float> coordinate(-60, 60);
+    std::vector<BezierPath> paths;
+    for (int n = 0; n < 12; ++n) {
+        BezierPath wave;
+        wave.moveToPoint({coordinate(random), coordinate(random)});
+        for (int i = 0; i < 4; ++i)
+            wave.curveToPoint({coordinate(random), coordinate(random)},
+                              {coordinate(random), coordinate(random)},
+                              {coordinate(random), coordinate(random)});
+        paths.push_back(wave);
+    }
+    BezierPath spiral;
+    for (int i = 0; i < 200; ++i) {
+        const float t = float(i) * 0.1f;
+        const Point p{std::cos(t) * t * 3, std::sin(t) * t * 3};
+        if (i == 0)
+            spiral.moveToPoint(p);
+        else
+            spiral.lineToPoint(p);
+    }
+    paths.push_back(spiral);
+    paths.push_back(polyline({{0, 0}, {10, 0}, {10, 0}, {0, 0}, {0, 0}, {10, 0}}));
+
+    int cut = 0;
+    for (const BezierPath &path : paths) {
+        for (const float d : {0.0f, 0.5f, 3.0f, 12.0f, 40.0f, 200.0f, -3.0f, -12.0f}) {
+            const std::vector<Point> expected = offsetTryingEverySample(path, d);
+            const std::vector<Point> offset = pointsOf(path.bezierPathOffsetVerticallyBy(d, false));
+            EXPECT_EQ(offset, expected) << "distance " << d;
+            const size_t samples = pointsOf(path.bezierPathByFlatteningPath(
+                                                d != 0 ? 0.5f / std::fabs(d) : path.flatness()))
+                                       .size();
+            cut += offset.size() < samples + 1;
+        }
+    }
+    EXPECT_GT(cut, 5) << "the table must hold curves that loop";
 }
 
 TEST(RoundedShapes, CornersAndBorders)
