@@ -3,6 +3,7 @@
 #include "application/TWDocument.h"
 #include "application/TWScaleView.h"
 #include "application/TWZoomView.h"
+#include "canvas/TWBranchDragTrackers.h"
 #include "canvas/TWGraphicView.h"
 #include "drawing/TWPrintCanvasController.h"
 #include "drawing/TWPrintView.h"
@@ -47,6 +48,7 @@ TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget
     m_graphicView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_graphicView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_graphicView->setDocument(document);
+    m_graphicView->setGraphicDrags(std::make_shared<TWCanvasGraphicDrags>());
     m_scrollView->setWidget(m_zoomView);
 
     registerForNotifications();

@@ -145,6 +145,7 @@ public:
     Rect rubberbandRect() const { return m_rubberbandRect; }
     void setRubberbandRect(Rect rect) { m_rubberbandRect = rect; }
     void setSnapLines(QList<std::shared_ptr<TWSnapLine>> lines);
+    const QList<std::shared_ptr<TWSnapLine>> &snapLines() const { return m_snapLines; }
     // The graphic whose knob is dragged; layout flipping it to the other
     // side of its parent is noted.
     void setResizingGraphic(const std::shared_ptr<TWGraphic> &graphic);

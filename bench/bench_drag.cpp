@@ -1,0 +1,111 @@
+// Dragging a first-level branch, with its whole subtree, across the
+// generated 10,000-branch map: each step moves the subtree, marks what it
+// left and what it covers now, and repaints that.
+#include "GeneratedMap.h"
+
+#include "canvas/TWBranchDragTrackers.h"
+#include "canvas/TWCanvasHost.h"
+#include "canvas/TWGraphicView.h"
+#include "graphics/TWGraphic.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QApplication &application()
+{
+    static int argc = 1;
+    static char name[] = "bench_drag";
+    static char *argv[] = {name, nullptr};
+    static QApplication *app = new QApplication(argc, argv); // kept to the end of the run
+    return *app;
+}
+
+class Host : public TWCanvasHost
+{
+public:
+    explicit Host(std::shared_ptr<TWMapsDoc> document) : m_document(std::move(document)) {}
+    TWMapsDoc *mapsDocument() const override { return m_document.get(); }
+    NotificationObject documentObject() const override { return NotificationObject(this); }
+    void selectDadoZizTitle() override {}
+    void saveTheme() override {}
+    void addNewDefaultGraphicAtSavedLocation(Point) override {}
+    bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &) override { return false; }
+
+private:
+    std::shared_ptr<TWMapsDoc> m_document;
+};
+
+void send(TWGraphicView &view, QEvent::Type type, QPointF at)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, at, button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(view.viewport(), &event);
+}
+
+void BM_DragFirstLevelBranch(benchmark::State &state)
+{
+    application();
+    auto document = TWMapsDoc::create();
+    auto map = TWMap::create(document.get());
+    document->addMap(map, true);
+    GeneratedMap::fill(*map, int(state.range(0)));
+    const Rect all = map->getBoundingDrawingRectForAllGraphics();
+    map->setCanvasSize(Size(all.maxX() + 400, all.maxY() + 400));
+    map->setZoomAmount(100);
+    map->setLayoutAssistanceMode(1);
+    Host host(document);
+    auto view = std::make_unique<TWGraphicView>();
+    view->setDocument(&host);
+    view->setGraphicDrags(std::make_shared<TWCanvasGraphicDrags>());
+    view->resize(1280, 800);
+    view->show();
+
+    // range(1): the depth of the dragged branch (the generator's first-level
+    // branches carry about 5,000 descendants, its second-level ones about 1,300).
+    std::shared_ptr<TWMapBranch> branch = map->root()->children().first();
+    for (int depth = 1; depth < state.range(1); ++depth)
+        branch = branch->children().first();
+    TWMapBranch::BranchList descendants;
+    branch->allDescendantsIntoArray(descendants, true);
+    const Rect shape = branch->mainGraphic()->bounds();
+    view->scrollRectToVisible(shape);
+    const QRectF at = view->viewportRectFromMap(shape);
+    const QPointF start = at.center();
+    double marked = 0;
+    QObject::connect(view.get(), &TWGraphicView::displayMarked,
+                     [&marked](Rect r) { marked += double(r.width()) * r.height(); });
+    send(*view, QEvent::MouseButtonPress, start);
+    int step = 0;
+    for (auto _ : state) {
+        // Back and forth along a 200-point run, 4 points a step.
+        const int phase = step % 100;
+        const qreal dx = (phase < 50 ? phase : 100 - phase) * 4.0;
+        send(*view, QEvent::MouseMove, start + QPointF(dx + 3, dx / 2 + 3));
+        view->displayIfNeeded();
+        ++step;
+    }
+    send(*view, QEvent::MouseButtonRelease, start);
+    state.counters["descendants"] = double(descendants.size());
+    state.counters["marked_pt2_per_step"] = step ? marked / step : 0;
+    state.counters["subtree_pt2"] =
+        double(branch->branchBounds().width()) * branch->branchBounds().height();
+    view->setDocument(nullptr);
+    view.reset();
+    document->detach();
+}
+BENCHMARK(BM_DragFirstLevelBranch)
+    ->Args({10000, 1})
+    ->Args({10000, 2})
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
