@@ -20,6 +20,7 @@ class QSplitter;
 class QVariantAnimation;
 class TWCSliderCell;
 class TWDocumentViewController;
+class TWGraphicBindingController;
 class TWGraphicView;
 class TWMapsDoc;
 class UndoManager;
@@ -70,6 +71,11 @@ public:
     const std::shared_ptr<TWMapsDoc> &sharedMapsDocument() const { return m_mapsDocument; }
     void setMapsDocument(std::shared_ptr<TWMapsDoc> mapsDocument);
     UndoManager *undoManager() const override { return m_undoManager.get(); }
+    // The selection's settings, which the palettes bind to.
+    TWGraphicBindingController *graphicBindingController() const
+    {
+        return m_graphicBindingController.get();
+    }
 
     QString fileName() const override { return m_fileName; }
     void setFileName(const QString &path);
@@ -161,4 +167,5 @@ private:
     bool m_closed = false;
     std::vector<ObserverToken> m_observers;
     ObserverToken m_mapTabsObserver;
+    std::unique_ptr<TWGraphicBindingController> m_graphicBindingController;
 };
