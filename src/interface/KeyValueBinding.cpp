@@ -10,6 +10,10 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
+namespace KeyValueBinders {
+bool isMultipleValues(const QVariant &value);
+}
+
 KeyValueBinder::KeyValueBinder(QWidget *control, KeyValueBindable *model, const QString &key,
                                ValueTransformer toControl, ValueTransformer toModel)
     : QObject(control), m_model(model), m_key(key), m_toControl(std::move(toControl)),
@@ -64,7 +68,7 @@ protected:
     void show(const QVariant &value) override
     {
         const int state = value.toInt();
-        m_wasMixed = state == -1;
+        m_wasMixed = state == -1 || KeyValueBinders::isMultipleValues(value);
         m_box->setTristate(m_wasMixed);
         m_box->setCheckState(m_wasMixed ? Qt::PartiallyChecked
                              : state    ? Qt::Checked
@@ -213,6 +217,16 @@ protected:
 } // namespace
 
 namespace KeyValueBinders {
+
+QVariant multipleValuesMarker()
+{
+    return QVariant::fromValue(MultipleValuesMarker{});
+}
+
+bool isMultipleValues(const QVariant &value)
+{
+    return value.metaType() == QMetaType::fromType<MultipleValuesMarker>();
+}
 
 KeyValueBinder *bindCheckBox(QCheckBox *box, KeyValueBindable *model, const QString &key)
 {

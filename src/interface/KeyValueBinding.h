@@ -32,6 +32,13 @@ signals:
     void valueChanged(const QString &key);
 };
 
+// The value of a key whose objects disagree, where -1 would be a value.
+struct MultipleValuesMarker
+{
+    bool operator==(const MultipleValuesMarker &) const { return true; }
+};
+Q_DECLARE_METATYPE(MultipleValuesMarker)
+
 // Value transformers are plain functions between the model's value and the
 // control's.
 using ValueTransformer = std::function<QVariant(const QVariant &)>;
@@ -73,8 +80,11 @@ protected:
 
 namespace KeyValueBinders {
 
-// A three-state check box: 1 checked, 0 unchecked, -1 (mixed) partially
-// checked. A click on a mixed box sends -1 and the model decides what shows.
+QVariant multipleValuesMarker();
+bool isMultipleValues(const QVariant &value);
+
+// A three-state check box: 1 checked, 0 unchecked, -1 or the marker (mixed)
+// partially checked. A click on a mixed box sends -1 and the model decides what shows.
 KeyValueBinder *bindCheckBox(QCheckBox *box, KeyValueBindable *model, const QString &key);
 // Whole numbers (a spin box); float values through a double spin box.
 KeyValueBinder *bindSpinBox(QSpinBox *box, KeyValueBindable *model, const QString &key);
