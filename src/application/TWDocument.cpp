@@ -42,8 +42,8 @@ TWDocument::TWDocument() : m_undoManager(std::make_shared<UndoManager>())
             [this] { setChangeCount(m_changeCount + 1); });
     if (UserDefaults::standard().boolForKey(TWPreferences::DebugBindingsKey))
         m_bindings.emplace();
-    m_graphicBindingController = std::make_unique<TWGraphicBindingController>(
-        [this] { return m_mapsDocument.get(); }, this);
+    m_graphicBindingController =
+        std::make_unique<TWGraphicBindingController>([this] { return m_mapsDocument.get(); }, this);
 }
 
 TWDocument::~TWDocument()
