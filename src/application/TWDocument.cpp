@@ -17,6 +17,7 @@
 #include "platform/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "styles/TWGraphicBindingController.h"
 #include "support/AttributedString.h"
 
 #include <QDebug>
@@ -41,6 +42,8 @@ TWDocument::TWDocument() : m_undoManager(std::make_shared<UndoManager>())
             [this] { setChangeCount(m_changeCount + 1); });
     if (UserDefaults::standard().boolForKey(TWPreferences::DebugBindingsKey))
         m_bindings.emplace();
+    m_graphicBindingController =
+        std::make_unique<TWGraphicBindingController>([this] { return m_mapsDocument.get(); }, this);
 }
 
 TWDocument::~TWDocument()

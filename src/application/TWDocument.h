@@ -23,6 +23,7 @@ class QSplitter;
 class QVariantAnimation;
 class TWCSliderCell;
 class TWDocumentViewController;
+class TWGraphicBindingController;
 class TWGraphicView;
 class TWMapsDoc;
 class UndoManager;
@@ -77,6 +78,11 @@ public:
     const std::shared_ptr<TWMapsDoc> &sharedMapsDocument() const { return m_mapsDocument; }
     void setMapsDocument(std::shared_ptr<TWMapsDoc> mapsDocument);
     UndoManager *undoManager() const override { return m_undoManager.get(); }
+    // The selection's settings, which the palettes bind to.
+    TWGraphicBindingController *graphicBindingController() const
+    {
+        return m_graphicBindingController.get();
+    }
 
     QString fileName() const override { return m_fileName; }
     void setFileName(const QString &path);
@@ -222,4 +228,5 @@ private:
     QPointer<TWMenuDispatcher> m_menuDispatcher;
     QPointer<QMenu> m_zoomMenu;
     QString m_displayName;
+    std::unique_ptr<TWGraphicBindingController> m_graphicBindingController;
 };

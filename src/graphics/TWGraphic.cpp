@@ -482,9 +482,11 @@ void TWGraphic::postShadowChange()
 {
     setDrawingBoundsValid(false);
     if (isMainGraphic()) {
-        // Shadows are inherited down the tree, so every drawing area may grow.
-        if (TWMap *m = map(); m && m->root())
-            m->root()->invalidateGraphicDrawingBoundsIncludingChildren(true);
+        // Shadows are inherited down the tree, so the drawing areas of this
+        // branch's subtree may grow; nothing above or beside it inherits
+        // from this shape (the whole tree made a change over a large
+        // selection quadratic).
+        branch()->invalidateGraphicDrawingBoundsIncludingChildren(true);
         NotificationCenter::defaultCenter().post(SubtreeNeedsRedrawNotification,
                                                  branch()->notificationObject());
     } else {
