@@ -1,5 +1,7 @@
 #include "MindManagerImpExp/apMapElements.h"
 #include "MindManagerImpExp/MMNamespaces.h"
+#include "MindManagerImpExp/apDocumentElements.h"
+#include "MindManagerImpExp/apStyleElements.h"
 
 #include "MMTestSupport.h"
 
@@ -88,4 +90,52 @@ TEST(apMapElements, NamespacesAreKeptAndWrittenFromOneHost)
     EXPECT_TRUE(std::dynamic_pointer_cast<apOneTopic>(read->oneTopic())->topic());
     EXPECT_EQ(MMTest::written(*read), MMTest::written(*MMXMLBaseObject::initWithXMLTree<apMap>(
                                           XMLTree::initWithString(MMTest::written(*read)))));
+}
+
+// A whole file with an add-in's namespace, elements and attributes in many
+// positions: read without error, its values found, written back stably.
+TEST(apMapElements, WholeFileWithForeignContentReadsAndWritesBackStably)
+{
+    const char *file =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ap:Map"
+        " xmlns:ap=\"http://schemas.mindjet.com/MindManager/Application/2003\""
+        " xmlns:cor=\"http://schemas.mindjet.com/MindManager/Core/2003\""
+        " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:x=\"urn:example:addin\""
+        " x:Flag=\"1\"><x:Before/><ap:OneTopic x:a=\"1\"><x:In/><ap:Topic OId=\"t\"><x:T/>"
+        "<ap:Text PlainText=\"Plan &amp; do\" x:b=\"2\"><x:F/><ap:Font Size=\"12\"/></ap:Text>"
+        "<ap:SubTopics><x:S/><ap:Topic><ap:Offset CX=\"12.5\" CY=\"oops\"/><ap:NotesGroup>"
+        "<ap:NotesXhtmlData><html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>n</p></body>"
+        "</html></ap:NotesXhtmlData></ap:NotesGroup><ap:IconsGroup><ap:Icons><x:Icon/>"
+        "<ap:Icon xsi:type=\"ap:StockIcon\" IconType=\"urn:mindjet:Smile\"/></ap:Icons>"
+        "</ap:IconsGroup><ap:Task StartDate=\"2007-13-45T99:00:00\"/></ap:Topic></ap:SubTopics>"
+        "</ap:Topic></ap:OneTopic><ap:StyleGroup><x:Style/><ap:VisibilityStyle"
+        " HideRelationships=\"sometimes\"/></ap:StyleGroup><ap:DocumentGroup><ap:Creator"
+        " UserName=\"A &quot;B&quot;\"/><x:Doc/></ap:DocumentGroup><ap:MarkersSetGroup>"
+        "<ap:IconMarkers><ap:IconMarker xsi:type=\"ap:StockIconMarker\"><x:M/><ap:OneStockIcon"
+        " IconType=\"urn:i\"/></ap:IconMarker></ap:IconMarkers></ap:MarkersSetGroup><x:After/>"
+        "</ap:Map>";
+    auto map = MMXMLBaseObject::initWithXMLTree<apMap>(XMLTree::initWithString(file));
+    ASSERT_TRUE(map);
+    auto topic = std::dynamic_pointer_cast<apOneTopic>(map->oneTopic())->topic();
+    ASSERT_TRUE(topic);
+    EXPECT_EQ(std::dynamic_pointer_cast<apText>(topic->text())->plainText(), "Plan & do");
+    auto sub = std::dynamic_pointer_cast<apTopic>(
+        std::dynamic_pointer_cast<apSubTopics>(topic->subTopics())->topics().value(0));
+    ASSERT_TRUE(sub);
+    auto offset = std::dynamic_pointer_cast<apOffset>(sub->offset());
+    EXPECT_EQ(offset->CX(), 12.5f);
+    EXPECT_EQ(offset->CY(), 0.0f); // a malformed number reads as its leading number
+    EXPECT_FALSE(std::dynamic_pointer_cast<apTask>(sub->task())->startDate());
+    auto style = std::dynamic_pointer_cast<apStyleGroup>(map->styleGroup());
+    EXPECT_FALSE(std::dynamic_pointer_cast<apVisibilityStyle>(style->visibilityStyle())
+                     ->hideRelationships());
+    auto creator = std::dynamic_pointer_cast<apUser>(
+        std::dynamic_pointer_cast<apDocumentGroup>(map->documentGroup())->creator());
+    EXPECT_EQ(creator->userName(), "A \"B\"");
+
+    const QString first = MMTest::written(*map);
+    EXPECT_FALSE(first.contains("x:")) << first.toStdString();
+    auto reread = MMXMLBaseObject::initWithXMLTree<apMap>(XMLTree::initWithString(first));
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(MMTest::written(*reread), first);
 }
