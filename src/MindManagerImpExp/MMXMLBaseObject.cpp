@@ -110,6 +110,8 @@ void MMXMLBaseObject::readFrom(const XMLTree &tree)
         }
         for (const MMChildSpec &desc : c->children) {
             MMObjectList &list = m_children[childIndex++];
+            if (desc.when && !desc.when(*this))
+                continue;
             const QString name = QString::fromUtf8(desc.element);
             if (desc.many) {
                 for (const XMLTree &childTree : tree.childrenNamed(name))
@@ -209,7 +211,10 @@ void MMXMLBaseObject::addSubTreesIntoTree(XMLTree &element) const
     int childIndex = 0;
     for (const MMElementClass *c : chainOf(m_class)) {
         for (size_t i = 0; i < c->children.size(); ++i) {
+            const MMChildSpec &desc = c->children[i];
             for (const MMObjectPtr &object : m_children[childIndex]) {
+                if (desc.when && !desc.when(*this))
+                    break;
                 if (object)
                     object->createSubtreeInTree(element);
             }

@@ -52,6 +52,9 @@ struct MMChildSpec
     // A function, so that tables may refer to each other in any order.
     const MMElementClass &(*elementClass)();
     bool many = false;
+    // When given, the child is read and written only while it answers true;
+    // it sees the fields of the object's own class already read.
+    bool (*when)(const MMXMLBaseObject &) = nullptr;
 };
 
 // The table that drives reading and writing of one element class. Base class
