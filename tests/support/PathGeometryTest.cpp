@@ -194,6 +194,9 @@ std::vector<Point> offsetTryingEverySample(const BezierPath &path, float d)
         path.bezierPathByFlatteningPath(d != 0 ? 0.5f / std::fabs(d) : path.flatness());
     std::vector<TWAngleAndPointHolder> holders;
     for (const Point p : pointsOf(flat)) {
+        // A step of no length has no direction: the curve skips it too.
+        if (!holders.empty() && p == holders.back().basePoint())
+            continue;
         TWAngleAndPointHolder holder;
         holder.setBasePoint(p);
         if (holders.empty()) {
