@@ -1,0 +1,98 @@
+#include "exchange/TWExportPanel.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class TWExportPanelTest : public ::testing::Test
+{
+protected:
+    TWExportPanelTest() : defaults(dir.filePath("d.ini")), scope(&defaults)
+    {
+        TWExportController::registerDefaults(defaults);
+    }
+    QTemporaryDir dir;
+    UserDefaults defaults;
+    UserDefaults::Scope scope;
+};
+
+QPushButton *saveButton(const TWExportPanel &panel)
+{
+    auto *buttons = panel.fileDialog()->findChild<QDialogButtonBox *>();
+    return buttons ? buttons->button(QDialogButtonBox::Save) : nullptr;
+}
+
+TEST_F(TWExportPanelTest, ListsTheMapsAllSelectedAndSaveNeedsOne)
+{
+    TWExportPanel panel({"Export image to PNG file",
+                         "png",
+                         TWExportPanelRequest::Settings::Bitmap,
+                         {"Current map", "Second", "DadoZiz 3"}});
+    EXPECT_FALSE(panel.fileDialog()->testOption(QFileDialog::DontUseNativeDialog) == false);
+    EXPECT_EQ(panel.mapList()->count(), 3);
+    EXPECT_EQ(panel.selectedRows(), QList<int>({0, 1, 2}));
+    EXPECT_TRUE(panel.canSave());
+
+    panel.mapList()->clearSelection();
+    EXPECT_FALSE(panel.canSave());
+    ASSERT_TRUE(saveButton(panel));
+    EXPECT_FALSE(saveButton(panel)->isEnabled());
+    // Typing a name does not enable it while no map is chosen.
+    auto *name = panel.fileDialog()->findChild<QLineEdit *>("fileNameEdit");
+    ASSERT_TRUE(name);
+    name->setText("Plan.png");
+    QApplication::processEvents();
+    EXPECT_FALSE(saveButton(panel)->isEnabled());
+    emit panel.fileDialog()->fileSelected(dir.filePath("Plan.png"));
+    EXPECT_EQ(panel.result(), QDialog::Rejected);
+    panel.mapList()->item(1)->setSelected(true);
+    EXPECT_EQ(panel.selectedRows(), QList<int>({1}));
+    panel.selectAllMaps();
+    EXPECT_EQ(panel.selectedRows().size(), 3);
+    QApplication::processEvents();
+    EXPECT_TRUE(saveButton(panel)->isEnabled());
+}
+
+TEST_F(TWExportPanelTest, SettingsEditTheDefaults)
+{
+    TWExportPanel panel({"Export image to PNG file",
+                         "png",
+                         TWExportPanelRequest::Settings::Bitmap,
+                         {"Current map", "Second", "DadoZiz 3"}});
+    QCheckBox *specific = nullptr;
+    for (QCheckBox *box : panel.findChildren<QCheckBox *>())
+        if (box->text() == "Specific width")
+            specific = box;
+    ASSERT_TRUE(specific);
+    auto *width = panel.findChild<QSpinBox *>();
+    ASSERT_TRUE(width);
+    EXPECT_EQ(width->value(), 600);
+    EXPECT_FALSE(width->isEnabled());
+    specific->setChecked(true);
+    width->setValue(800);
+    EXPECT_TRUE(defaults.boolForKey("ExportBitmapSpecificWidthEnabled"));
+    EXPECT_EQ(defaults.integerForKey("ExportBitmapSpecificWidth"), 800);
+    EXPECT_TRUE(width->isEnabled());
+
+    // Saved the screenshot when asked, to look at the panel.
+    const QByteArray shots = qgetenv("THINKWEB_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        panel.show();
+        panel.fileDialog()->setDirectory(dir.path());
+        panel.fileDialog()->selectFile("Plan.png");
+        QApplication::processEvents();
+        EXPECT_TRUE(panel.grab().save(QString::fromLocal8Bit(shots) + "/export-panel.png"));
+    }
+}
+
+} // namespace
