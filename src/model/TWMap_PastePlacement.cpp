@@ -66,7 +66,8 @@ bool sidesModeBelow(int orderingMode)
 }
 
 // The middle of the widest gap between the first-level branches (the gap
-// through twelve o'clock wins ties, then the earliest).
+// through twelve o'clock wins ties, then the earliest; gaps equal but for
+// rounding are ties).
 double widestGapMiddle(const QList<double> &angles)
 {
     const int n = int(angles.size());
@@ -76,7 +77,7 @@ double widestGapMiddle(const QList<double> &angles)
         middle -= twoPi;
     for (int i = 1; i < n; ++i) {
         const double size = angles.at(i) - angles.at(i - 1);
-        if (size > best) {
+        if (size > best + angleSlack) {
             best = size;
             middle = angles.at(i - 1) + size / 2;
         }
