@@ -1,4 +1,5 @@
 #include "CanvasTestSupport.h"
+#include "canvas/SpellableTextView.h"
 #include "graphics/TWImage.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
@@ -226,6 +227,15 @@ TEST_F(TWGraphicViewClipboardTest, PasteTakesTheFirstTypeByPreference)
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(undo->undoActionName(), c.undoName);
         if (c.result.contains("child") && c.mode == 0) {
+            if (!c.formats.first().first.startsWith("Thinkweb")) {
+                // Editing starts on the pasted label, not on a default text.
+                ASSERT_TRUE(view.editingTextArea());
+                EXPECT_EQ(view.editingTextArea()->branch()->parent(),
+                          c.result.startsWith("root") ? root.get() : target.get());
+                EXPECT_EQ(view.editorView()->toPlainText(),
+                          view.editingTextArea()->text().string());
+                view.endEditingTextArea();
+            }
             // One step takes the whole paste back.
             undo->undo();
             EXPECT_EQ(root->countOfChildren(), rootChildren);
@@ -236,6 +246,41 @@ TEST_F(TWGraphicViewClipboardTest, PasteTakesTheFirstTypeByPreference)
         other->remove();
         settle();
     }
+}
+
+TEST_F(TWGraphicViewClipboardTest, EditorPasteLeavesTheClipboardAlone)
+{
+    AttributedString text("x");
+    ParagraphStyle centred;
+    centred.alignment = 2;
+    text.addAttribute(NSParagraphStyleAttributeName, QVariant::fromValue(centred),
+                      AttributedString::Range(0, 1));
+    auto *data = new QMimeData;
+    data->setData("text/rtf", RichTextFormat::rtfFromAttributedString(text));
+    data->setText("plain");
+    QGuiApplication::clipboard()->setMimeData(data);
+
+    select({b});
+    view.startEditingSelectedBranch();
+    ASSERT_TRUE(view.editingTextArea());
+    view.editorView()->paste();
+    EXPECT_TRUE(view.editorView()->toPlainText().contains("x"));
+    EXPECT_FALSE(view.editorView()->toPlainText().contains("plain"));
+    // Every format the other program offered is still there.
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->text(), "plain");
+    view.endEditingTextArea();
+    settle();
+
+    // A copied branch goes onto the map, not into the text.
+    select({a});
+    ASSERT_TRUE(view.copy());
+    select({b});
+    view.startEditingSelectedBranch();
+    view.editorView()->paste();
+    settle();
+    EXPECT_EQ(view.editingTextArea(), nullptr);
+    ASSERT_EQ(b->countOfChildren(), 1);
+    EXPECT_EQ(nameOf(*b->children().first()), "a");
 }
 
 } // namespace
