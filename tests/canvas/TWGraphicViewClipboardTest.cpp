@@ -169,6 +169,13 @@ TEST_F(TWGraphicViewClipboardTest, PasteTakesTheFirstTypeByPreference)
         {"RTF", {{"text/rtf", rtf}}, 0, 1, "child bold", "Paste"},
         {"RTF onto two branches", {{"text/rtf", rtf}}, 0, 2, "beep", ""},
         {"RTF attached", {{"text/rtf", rtf}}, 1, 1, "attached TWTextArea bold", "Attach Text"},
+        {"RTF from another program",
+         {{"text/rtf", "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl\\f0\\fswiss\\fcharset0 "
+                       "Helvetica;}\\pard\\qc\\f0\\b\\fs24 Hello\\b0  world\\par}"}},
+         1,
+         1,
+         "attached TWTextArea Hello world\n",
+         "Attach Text"},
         {"picture attached", {{"image/png", png()}}, 1, 1, "attached TWImage", "Attach Image"},
         {"plain text with nothing selected",
          {{"text/plain", "a\nb"}},
