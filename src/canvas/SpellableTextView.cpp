@@ -16,6 +16,7 @@
 #include "support/AttributedStringDocument.h"
 #include "support/Color.h"
 #include "support/Font.h"
+#include "support/RichTextFormat.h"
 #include "support/TextAttachment.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -27,6 +28,7 @@
 #include <QImageWriter>
 #include <QInputMethod>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleHints>
@@ -707,4 +709,40 @@ void SpellableTextView::restartCaret()
     if (hasFocus())
         m_caretTimer.start();
     viewport()->update();
+}
+
+bool SpellableTextView::canInsertFromMimeData(const QMimeData *source) const
+{
+    return source && (source->hasFormat(TWGraphicView::GraphicPboardType) ||
+                      source->hasFormat(TWGraphicView::BranchPboardType) ||
+                      source->hasFormat(TWGraphicView::RTFPboardType) ||
+                      QTextEdit::canInsertFromMimeData(source));
+}
+
+void SpellableTextView::insertFromMimeData(const QMimeData *source)
+{
+    if (!source)
+        return;
+    if (m_canvas && (source->hasFormat(TWGraphicView::GraphicPboardType) ||
+                     source->hasFormat(TWGraphicView::BranchPboardType))) {
+        // Editing ends first, as the canvas's own paste does.
+        TWGraphicView *canvas = m_canvas;
+        canvas->endEditingTextArea();
+        canvas->pasteFromPB(source, 0);
+        return;
+    }
+    const std::shared_ptr<TWTextArea> area = graphic();
+    if (area && area->className() == QLatin1String("TWTextArea") &&
+        source->hasFormat(TWGraphicView::RTFPboardType)) {
+        if (std::optional<AttributedString> rich = RichTextFormat::attributedStringFromRTF(
+                source->data(TWGraphicView::RTFPboardType))) {
+            rich->removeAttribute(NSParagraphStyleAttributeName,
+                                  AttributedString::Range(0, rich->length()));
+            QTextCursor cursor = textCursor();
+            AttributedStringDocument::insert(cursor, *rich);
+            setTextCursor(cursor);
+            return;
+        }
+    }
+    QTextEdit::insertFromMimeData(source);
 }

@@ -142,6 +142,10 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // Copied branches and graphics go to the canvas; RTF comes in without
+    // its paragraph styles. The clipboard itself is never changed.
+    bool canInsertFromMimeData(const QMimeData *source) const override;
+    void insertFromMimeData(const QMimeData *source) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     void paintEvent(QPaintEvent *event) override;

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+class AttributedString;
 class BezierPath;
 class Font;
 class QAction;
@@ -194,6 +195,24 @@ public:
     // Pasteboard types of copied branches and graphics.
     static inline const QString BranchPboardType = QStringLiteral("ThinkwebBranch");
     static inline const QString GraphicPboardType = QStringLiteral("ThinkwebGraphic");
+    // --- copy, cut and paste (TWGraphicView_Clipboard.cpp) ---
+    static const QString StringPboardType, RTFPboardType, HTMLPboardType, PDFPboardType,
+        PICTPboardType, PostScriptPboardType, TIFFPboardType, LinkBackPboardType;
+    // A branch part selected: the branch and its subtree, with its outline as
+    // text and RTF and a PDF of it; else the last selected attached graphic.
+    // Beeps and leaves the clipboard alone for graphics of several branches,
+    // parts mixed with attached graphics, link lines and connections.
+    bool copy();
+    // Deletes the selection only when it was copied; the step is "Cut".
+    void cut();
+    // Ends editing, then pastes into the map (mode 0).
+    void paste();
+    // Text and pictures as attached graphics (mode 1).
+    void pasteToAttachedGraphic();
+    // The program's XML (mode 0), else HTML, a picture, RTF or plain text.
+    void pasteFromPB(const QMimeData *data, int mode);
+    // What copy() puts on the clipboard; null when the selection is refused.
+    std::unique_ptr<QMimeData> clipboardDataForSelection();
     // Enabling, check mark and title of a menu item sending the action with
     // the tag (its QAction's data); any action not named here is enabled.
     ItemState validateMenuItem(const QString &selector, const QVariant &tag) const override;
@@ -333,6 +352,12 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    // Clipboard helpers (TWGraphicView_Clipboard.cpp).
+    QByteArray pdfOfArea(Rect area);
+    static std::optional<QByteArray> pictureData(const QMimeData &data);
+    TWMapBranch *pasteTarget();
+    void pasteText(const AttributedString &text, bool rich, int mode);
+    void pastePicture(const QByteArray &bytes, const std::optional<QByteArray> &linkBack, int mode);
     void observeNotifications();
     bool isShownMap(const NotificationObject &map) const;
     void redrawInRectNotification(const Notification &n);

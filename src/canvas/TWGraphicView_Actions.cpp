@@ -102,6 +102,10 @@ const QList<MenuAction> &menuActionTable()
         {"makeNaturalSize:", [](V &v, A) { v.makeNaturalSize(); }},
         {"selectAll:", [](V &v, A) { v.selectAll(); }},
         {"undo:", [](V &v, A) { v.undo(); }},
+        {"copy:", [](V &v, A) { v.copy(); }},
+        {"cut:", [](V &v, A) { v.cut(); }},
+        {"paste:", [](V &v, A) { v.paste(); }},
+        {"pasteToAttachedGraphic:", [](V &v, A) { v.pasteToAttachedGraphic(); }},
     };
     return table;
 }
