@@ -1,5 +1,6 @@
 #include "BranchTestSupport.h"
 #include "graphics/TWBoundaryProxy.h"
+#include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "model/TWMapLayoutServices.h"
 
@@ -116,6 +117,14 @@ TEST_F(TWMapHitTestTest, AnswersAsTheWholeMapWalkDoes)
                 hitLayout->signs.insert(b, Rect(r.maxX() - 6, r.maxY() - 6, 12, 12));
             if (i % 5 == 0)
                 hitLayout->icons.insert(b, Rect(r.maxX() - 20, r.y(), 14, 14));
+            if (i % 6 == 1) { // an adornment sticking out of the shape
+                auto icon = TWGraphic::createWithBounds(Rect(r.maxX() + 2, r.y(), 10, 10));
+                icon->setPrimitiveBranch(b);
+                b->insertObjectInOtherEnclosedGraphicsAtIndex(
+                    std::make_shared<TWEnclosedGraphic>(QStringLiteral("star"),
+                                                        QStringLiteral("star.png"), icon),
+                    0);
+            }
             if (i % 11 == 0) {
                 b->setHasBoundary(true);
                 hitLayout->boundaries.insert(b, r.insetBy(-40 - i % 30, -30 - i % 20));
