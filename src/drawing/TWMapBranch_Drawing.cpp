@@ -323,6 +323,15 @@ Rect ownDrawingExtent(TWMapBranch &b)
         r = r.united(connection->drawingBounds());
     for (const auto &g : b.linkedGraphics())
         r = r.united(g->drawingBounds());
+    // Adornments, pictures and labels may stick out of the shape; clicks
+    // look for them within this extent too.
+    for (const auto &record : b.otherEnclosedGraphics())
+        if (record->graphic())
+            r = r.united(record->graphic()->drawingBounds());
+    if (const auto image = b.enclosedImage())
+        r = r.united(image->drawingBounds());
+    if (const auto &text = b.enclosedTextArea())
+        r = r.united(text->drawingBounds());
     return r;
 }
 

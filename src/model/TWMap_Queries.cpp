@@ -1,3 +1,4 @@
+#include "drawing/TWMapBranch_Drawing.h"
 #include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWGraphic.h"
@@ -8,7 +9,10 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -183,66 +187,209 @@ TWMap::LinkLineList TWMap::linkLinesStartingOrEndingOnBranch(const TWMapBranch *
 
 // --- geometry ---
 
+namespace {
+
+// A graphic's place in the drawing order, front first, comparable without
+// building the order: the selection part, link lines before branch graphics,
+// the listing branch's pre-order path, then the place in its own list.
+using OrderKey = std::vector<qint64>;
+
+class DrawingOrder
+{
+public:
+    DrawingOrder(TWMap &map, const TWMap::GraphicList &selection)
+        : m_selected(selection), m_root(map.root().get())
+    {
+        if (!m_root)
+            return;
+        m_rootPart = part(m_root);
+        TWMap::GraphicList own;
+        m_root->graphicsForThisBranchOnlyIntoArray(own, false, false, false);
+        if (m_root->mainGraphic())
+            m_rootMain = own.indexOf(m_root->mainGraphic());
+    }
+
+    OrderKey linkLineKey(const TWGraphic &line, qsizetype index)
+    {
+        return {part(line.branch()), 0, index};
+    }
+
+    // `index` is the graphic's place in the list graphicsForThisBranchOnlyIntoArray()
+    // gives for `listing`.
+    OrderKey graphicKey(const TWMapBranch &listing, qsizetype index, const TWGraphic &graphic)
+    {
+        OrderKey key{part(graphic.branch()), 1};
+        appendPath(key, listing);
+        key.push_back(index);
+        // Title connections ahead of the end of the root's own graphics go
+        // right behind the root's shape.
+        if (m_rootMain >= 0 && graphic.className() == QLatin1String("TWTitleConnection") &&
+            (key.front() < m_rootPart || &listing == m_root)) {
+            OrderKey moved{m_rootPart, 1, 0, m_rootMain, 1};
+            moved.insert(moved.end(), key.cbegin(), key.cend());
+            return moved;
+        }
+        return key;
+    }
+
+private:
+    qint64 part(TWMapBranch *branch) { return m_selected.contains(branch) ? 0 : 1; }
+
+    // Child places plus one from the root down, closed by 0 so that a branch
+    // sorts ahead of its descendants.
+    void appendPath(OrderKey &key, const TWMapBranch &branch) const
+    {
+        const size_t start = key.size();
+        for (const TWMapBranch *b = &branch; b != m_root; b = b->parent()) {
+            const TWMapBranch *p = b->parent();
+            if (!p)
+                break;
+            const auto &children = p->children();
+            qsizetype at = 0;
+            while (at < children.size() && children.at(at).get() != b)
+                ++at;
+            key.push_back(at + 1);
+        }
+        std::reverse(key.begin() + qsizetype(start), key.end());
+        key.push_back(0);
+    }
+
+    SelectedSubtrees m_selected;
+    TWMapBranch *m_root;
+    qint64 m_rootPart = 1;
+    qsizetype m_rootMain = -1;
+};
+
+// The frontmost of the matches offered.
+template <class T> struct Frontmost
+{
+    OrderKey key;
+    T value{};
+    bool found = false;
+    void offer(OrderKey k, T v)
+    {
+        if (!found || k < key) {
+            key = std::move(k);
+            value = std::move(v);
+            found = true;
+        }
+    }
+};
+
+} // namespace
+
 std::shared_ptr<TWGraphic> TWMap::graphicUnderPoint(Point point, const TWMapBranch *ignoringBranch)
 {
-    removeAllGraphicOrderCache();
-    const GraphicList drawn = graphics();
     QSet<const TWGraphic *> selected;
     for (const std::shared_ptr<TWGraphic> &g : m_selectedGraphics)
         selected.insert(g.get());
     TWMapLayoutServices &services = layoutServices();
+    DrawingOrder order(*this, m_selectedGraphics);
     auto hits = [&](TWGraphic &g) {
         return mouseInRect(point, g.drawingBounds()) && g.hitTest(point, selected.contains(&g));
     };
 
+    // Only the shown branches whose subtree paints over the point are looked
+    // at, so a click costs what lies near it rather than the whole map.
+    struct Listed
+    {
+        TWMapBranch *branch;
+        GraphicList graphics;
+    };
+    QList<Listed> near;
+    std::function<void(TWMapBranch &, int)> collect = [&](TWMapBranch &b, int shownLevels) {
+        if (b.hidden() || !TWBranchDrawing::subtreeDrawingExtent(b, shownLevels).contains(point))
+            return;
+        Listed listed{&b, {}};
+        b.graphicsForThisBranchOnlyIntoArray(listed.graphics, false, false, false);
+        near.append(std::move(listed));
+        for (const std::shared_ptr<TWMapBranch> &child : b.children())
+            collect(*child, shownLevels - 1);
+    };
+    if (m_root)
+        collect(*m_root, branchHideLevel() - m_root->getThisBranchLevel());
+
     // Link lines lie over everything they cross.
-    for (const std::shared_ptr<TWGraphic> &g : drawn) {
-        if (isLinkLine(*g) && g->branch() != ignoringBranch && hits(*g))
-            return g;
+    Frontmost<std::shared_ptr<TWGraphic>> line;
+    for (qsizetype i = 0; i < m_linkLines.size(); ++i) {
+        const std::shared_ptr<TWLinkLine> &g = m_linkLines.at(i);
+        if (g->branch() != ignoringBranch && hits(*g))
+            line.offer(order.linkLineKey(*g, i), g);
     }
+    if (line.found)
+        return line.value;
 
-    // Collapse signs, unless a selected graphic of that branch offers a knob there.
-    QSet<TWMapBranch *> tried;
-    bool knobThere = false;
-    for (const std::shared_ptr<TWGraphic> &g : drawn) {
-        TWMapBranch *b = g->branch();
-        if (!b || tried.contains(b))
-            continue;
-        tried.insert(b);
-        const Rect sign = services.boundsOfShowAndHideImage(*b);
-        if (sign == Rect() || !sign.contains(point))
-            continue;
-        TWMapBranch::GraphicList own;
-        b->graphicsForThisBranchOnlyIntoArray(own, true, true, true);
-        for (const std::shared_ptr<TWGraphic> &o : std::as_const(own)) {
-            if (selected.contains(o.get()) && o->knobUnderPoint(point) != 0) {
-                knobThere = true;
-                break;
-            }
+    // Collapse signs, unless a selected graphic of that branch offers a knob
+    // there; the frontmost branch with a sign at the point decides.
+    QHash<TWMapBranch *, bool> signs;
+    auto signAt = [&](TWMapBranch *b) {
+        if (!b)
+            return false;
+        const auto known = signs.constFind(b);
+        if (known != signs.constEnd())
+            return *known;
+        const Rect r = services.boundsOfShowAndHideImage(*b);
+        const bool at = r != Rect() && r.contains(point);
+        signs.insert(b, at);
+        return at;
+    };
+    Frontmost<TWMapBranch *> sign;
+    for (qsizetype i = 0; i < m_linkLines.size(); ++i) {
+        const TWLinkLine &g = *m_linkLines.at(i);
+        if (signAt(g.branch()))
+            sign.offer(order.linkLineKey(g, i), g.branch());
+    }
+    for (const Listed &listed : std::as_const(near)) {
+        for (qsizetype i = 0; i < listed.graphics.size(); ++i) {
+            const TWGraphic &g = *listed.graphics.at(i);
+            if (signAt(g.branch()))
+                sign.offer(order.graphicKey(*listed.branch, i, g), g.branch());
         }
-        if (knobThere)
-            break;
-        return b->mainGraphic();
+    }
+    if (sign.found) {
+        TWMapBranch::GraphicList own;
+        sign.value->graphicsForThisBranchOnlyIntoArray(own, true, true, true);
+        const bool knobThere = std::any_of(own.cbegin(), own.cend(), [&](const auto &o) {
+            return selected.contains(o.get()) && o->knobUnderPoint(point) != 0;
+        });
+        if (!knobThere)
+            return sign.value->mainGraphic();
     }
 
-    for (const std::shared_ptr<TWGraphic> &g : drawn) {
+    Frontmost<std::shared_ptr<TWGraphic>> hit;
+    auto consider = [&](const std::shared_ptr<TWGraphic> &g, OrderKey key) {
         TWMapBranch *b = g->branch();
         if (b && g->isMainGraphic()) {
             const Rect icons = services.rectOfRightEndGraphics(*b);
-            if (icons != Rect() && icons.contains(point))
-                return b->mainGraphic();
+            if (icons != Rect() && icons.contains(point)) {
+                hit.offer(std::move(key), b->mainGraphic());
+                return;
+            }
         }
         if ((!ignoringBranch || b != ignoringBranch) && hits(*g))
-            return g;
+            hit.offer(std::move(key), g);
+    };
+    for (qsizetype i = 0; i < m_linkLines.size(); ++i)
+        consider(m_linkLines.at(i), order.linkLineKey(*m_linkLines.at(i), i));
+    for (const Listed &listed : std::as_const(near)) {
+        for (qsizetype i = 0; i < listed.graphics.size(); ++i)
+            consider(listed.graphics.at(i),
+                     order.graphicKey(*listed.branch, i, *listed.graphics.at(i)));
     }
+    if (hit.found)
+        return hit.value;
 
-    if (showBoundaries()) {
-        const BranchList branches = allBranches();
-        for (qsizetype i = branches.size() - 1; i >= 0; --i) {
-            TWMapBranch &b = *branches.at(i);
+    if (showBoundaries() && m_root) {
+        // The innermost boundary wins: the last one in pre-order.
+        std::shared_ptr<TWGraphic> inner;
+        std::function<void(TWMapBranch &)> walk = [&](TWMapBranch &b) {
             if (b.hasBoundary() && services.boundaryPathContainsPoint(b, point))
-                return b.boundaryProxy();
-        }
+                inner = b.boundaryProxy();
+            for (const std::shared_ptr<TWMapBranch> &child : b.children())
+                walk(*child);
+        };
+        walk(*m_root);
+        return inner;
     }
     return nullptr;
 }
