@@ -2,6 +2,7 @@
 // before a menu opens (1,000 and 10,000 branches), and changing every
 // branch's type in one go and undoing it (1,000 and 3,000 branches; the
 // map's selection upkeep makes this grow with the square of the selection).
+#include "CanvasBenchSupport.h"
 #include "GeneratedMap.h"
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
@@ -15,30 +16,8 @@
 
 namespace {
 
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "bench_branch_operations";
-    static char *argv[] = {name, nullptr};
-    // Never deleted: Qt's caches must outlive every static.
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
-
-class Host : public TWCanvasHost
-{
-public:
-    explicit Host(std::shared_ptr<TWMapsDoc> document) : m_document(std::move(document)) {}
-    TWMapsDoc *mapsDocument() const override { return m_document.get(); }
-    NotificationObject documentObject() const override { return NotificationObject(this); }
-    void selectDadoZizTitle() override {}
-    void saveTheme() override {}
-    void addNewDefaultGraphicAtSavedLocation(Point) override {}
-    bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &) override { return false; }
-
-private:
-    std::shared_ptr<TWMapsDoc> m_document;
-};
+using CanvasBench::application;
+using CanvasBench::Host;
 
 struct Fixture
 {

@@ -1,6 +1,7 @@
 // Redrawing a full 1280 x 800 canvas at 100 % over a map of 10,000 branches:
 // around the root, where branches are spread out, and in the corner where
 // they are packed most densely; and what marking and culling cost.
+#include "CanvasBenchSupport.h"
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
 #include "graphics/TWRectangle.h"
@@ -19,30 +20,8 @@
 
 namespace {
 
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "bench_canvas";
-    static char *argv[] = {name, nullptr};
-    // Never destroyed: the canvases below outlive main().
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
-
-class Host : public TWCanvasHost
-{
-public:
-    explicit Host(std::shared_ptr<TWMapsDoc> document) : m_document(std::move(document)) {}
-    TWMapsDoc *mapsDocument() const override { return m_document.get(); }
-    NotificationObject documentObject() const override { return NotificationObject(this); }
-    void selectDadoZizTitle() override {}
-    void saveTheme() override {}
-    void addNewDefaultGraphicAtSavedLocation(Point) override {}
-    bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &) override { return false; }
-
-private:
-    std::shared_ptr<TWMapsDoc> m_document;
-};
+using CanvasBench::application;
+using CanvasBench::Host;
 
 // Up to sixteen first-level branches, one in each region of a 4 x 4 grid,
 // each with eight branches under it that carry 77 leaves apiece in close

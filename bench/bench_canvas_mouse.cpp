@@ -1,6 +1,7 @@
 // The mouse on a canvas over generated maps of 1,000 and 10,000 branches:
 // a rubber band dragged across a screenful of branches, a click that
 // selects a branch, and the pointer highlight of the add-child tool.
+#include "CanvasBenchSupport.h"
 #include "GeneratedMap.h"
 
 #include "canvas/TWCanvasHost.h"
@@ -13,30 +14,8 @@
 
 namespace {
 
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "bench_canvas_mouse";
-    static char *argv[] = {name, nullptr};
-    // Kept to the end of the run.
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
-
-class Host : public TWCanvasHost
-{
-public:
-    explicit Host(std::shared_ptr<TWMapsDoc> document) : m_document(std::move(document)) {}
-    TWMapsDoc *mapsDocument() const override { return m_document.get(); }
-    NotificationObject documentObject() const override { return NotificationObject(this); }
-    void selectDadoZizTitle() override {}
-    void saveTheme() override {}
-    void addNewDefaultGraphicAtSavedLocation(Point) override {}
-    bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &) override { return false; }
-
-private:
-    std::shared_ptr<TWMapsDoc> m_document;
-};
+using CanvasBench::application;
+using CanvasBench::Host;
 
 struct Canvas
 {

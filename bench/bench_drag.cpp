@@ -1,6 +1,7 @@
 // Dragging a first-level branch, with its whole subtree, across the
 // generated 10,000-branch map: each step moves the subtree, marks what it
 // left and what it covers now, and repaints that.
+#include "CanvasBenchSupport.h"
 #include "GeneratedMap.h"
 
 #include "canvas/TWBranchDragTrackers.h"
@@ -17,29 +18,8 @@
 
 namespace {
 
-QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "bench_drag";
-    static char *argv[] = {name, nullptr};
-    static QApplication *app = new QApplication(argc, argv); // kept to the end of the run
-    return *app;
-}
-
-class Host : public TWCanvasHost
-{
-public:
-    explicit Host(std::shared_ptr<TWMapsDoc> document) : m_document(std::move(document)) {}
-    TWMapsDoc *mapsDocument() const override { return m_document.get(); }
-    NotificationObject documentObject() const override { return NotificationObject(this); }
-    void selectDadoZizTitle() override {}
-    void saveTheme() override {}
-    void addNewDefaultGraphicAtSavedLocation(Point) override {}
-    bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &) override { return false; }
-
-private:
-    std::shared_ptr<TWMapsDoc> m_document;
-};
+using CanvasBench::application;
+using CanvasBench::Host;
 
 void send(TWGraphicView &view, QEvent::Type type, QPointF at)
 {

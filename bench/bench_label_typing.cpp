@@ -2,6 +2,7 @@
 // label with a commit to the model and the layout of what changed (as typing
 // runs while commits stay fast), and with the commit deferred (as it runs
 // once they are slow), in maps of 100 to 10,000 branches.
+#include "CanvasBenchSupport.h"
 #include "GeneratedMap.h"
 #include "canvas/SpellableTextView.h"
 #include "canvas/TWCanvasHost.h"
@@ -15,29 +16,8 @@
 
 namespace {
 
-void application()
-{
-    static int argc = 1;
-    static char name[] = "bench_label_typing";
-    static char *argv[] = {name, nullptr};
-    static QApplication *app = new QApplication(argc, argv); // never deleted: no exit crash
-    (void)app;
-}
-
-class Host : public TWCanvasHost
-{
-public:
-    explicit Host(std::shared_ptr<TWMapsDoc> document) : m_document(std::move(document)) {}
-    TWMapsDoc *mapsDocument() const override { return m_document.get(); }
-    NotificationObject documentObject() const override { return NotificationObject(this); }
-    void selectDadoZizTitle() override {}
-    void saveTheme() override {}
-    void addNewDefaultGraphicAtSavedLocation(Point) override {}
-    bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &) override { return false; }
-
-private:
-    std::shared_ptr<TWMapsDoc> m_document;
-};
+using CanvasBench::application;
+using CanvasBench::Host;
 
 void typeIntoLabel(benchmark::State &state, bool deferred)
 {
