@@ -256,7 +256,14 @@ TWResponder::ItemState TWGraphicView::validateMenuItem(const QString &selector,
                            [&](const auto &g) { return g->branch() && test(*g->branch()); });
     };
 
-    if (selector == QLatin1String("pasteToAttachedGraphic:")) {
+    if (selector == QLatin1String("undo:")) {
+        // Titled and enabled as the document would: the canvas answers first.
+        // Text being typed counts, since undoing commits it before taking it back.
+        const UndoManager *manager = m_document ? m_document->undoManager() : nullptr;
+        const QString name = manager ? manager->undoActionName() : QString();
+        state.title = name.isEmpty() ? dadoZiz("Undo") : dadoZiz("Undo") + u' ' + name;
+        state.enabled = m_editingTextArea || (manager && manager->canUndo());
+    } else if (selector == QLatin1String("pasteToAttachedGraphic:")) {
         const QMimeData *pasteboard = QGuiApplication::clipboard()->mimeData();
         state.enabled = !pasteboard || (!pasteboard->hasFormat(GraphicPboardType) &&
                                         !pasteboard->hasFormat(BranchPboardType));

@@ -454,6 +454,11 @@ TEST_F(CanvasActions, SelectAllAutoArrangeAndUndo)
     EXPECT_EQ(services->arranged, 2);
     EXPECT_EQ(undo->undoActionName(), QStringLiteral("Auto-arrange Branch"));
 
+    // The item names the step it undoes; with nothing to undo it is disabled
+    // unless text is being typed.
+    EXPECT_TRUE(state("undo:").enabled);
+    EXPECT_EQ(state("undo:").title, QStringLiteral("Undo Auto-arrange Branch"));
+
     // Undo ends an edit first, then undoes the last step.
     const Rect before = root->mainGraphic()->bounds();
     view.setEditingTextArea(b->enclosedTextArea());
@@ -461,6 +466,13 @@ TEST_F(CanvasActions, SelectAllAutoArrangeAndUndo)
     view.performAction("undo:", {});
     EXPECT_FALSE(b->enclosedTextArea()->isEditing());
     EXPECT_EQ(root->mainGraphic()->bounds().x(), before.x() - 1);
+    view.setEditingTextArea(nullptr);
+
+    undo->removeAllActions();
+    EXPECT_FALSE(state("undo:").enabled);
+    EXPECT_EQ(state("undo:").title, QStringLiteral("Undo"));
+    view.setEditingTextArea(b->enclosedTextArea());
+    EXPECT_TRUE(state("undo:").enabled);
     view.setEditingTextArea(nullptr);
 
     map->setDrawingServices(nullptr);
