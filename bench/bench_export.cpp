@@ -30,34 +30,10 @@ void setUp()
     (void)app, (void)scope, (void)registered;
 }
 
-struct Built
-{
-    std::shared_ptr<UndoManager> undo = std::make_shared<UndoManager>();
-    std::shared_ptr<TWMapsDoc> document;
-    std::shared_ptr<TWMap> map;
-};
-
-TWMap &generated(int count)
-{
-    static auto &built = *new std::map<int, Built>;
-    auto it = built.find(count);
-    if (it == built.end()) {
-        Built b;
-        b.undo->disableUndoRegistration();
-        b.document = TWMapsDoc::create();
-        b.document->setUndoManager(b.undo);
-        b.map = TWMap::create(b.document.get());
-        b.document->addMap(b.map, true);
-        GeneratedMap::fill(*b.map, count);
-        it = built.emplace(count, std::move(b)).first;
-    }
-    return *it->second.map;
-}
-
 void BM_ExportVector(benchmark::State &state)
 {
     setUp();
-    TWMap &map = generated(int(state.range(1)));
+    TWMap &map = GeneratedMap::cached(int(state.range(1)));
     TWExportController controller;
     qint64 bytes = 0;
     for (auto _ : state) {
@@ -71,7 +47,7 @@ void BM_ExportVector(benchmark::State &state)
 void BM_ExportBitmap(benchmark::State &state)
 {
     setUp();
-    TWMap &map = generated(int(state.range(1)));
+    TWMap &map = GeneratedMap::cached(int(state.range(1)));
     TWExportController controller;
     qint64 bytes = 0;
     for (auto _ : state) {

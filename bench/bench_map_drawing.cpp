@@ -29,35 +29,10 @@ QGuiApplication &application()
     return *app;
 }
 
-// One document per size, built once: building dwarfs drawing.
-struct Built
-{
-    std::shared_ptr<UndoManager> undo = std::make_shared<UndoManager>();
-    std::shared_ptr<TWMapsDoc> document;
-    std::shared_ptr<TWMap> map;
-};
-
-TWMap &generated(int count)
-{
-    static auto &built = *new std::map<int, Built>;
-    auto it = built.find(count);
-    if (it == built.end()) {
-        Built b;
-        b.undo->disableUndoRegistration();
-        b.document = TWMapsDoc::create();
-        b.document->setUndoManager(b.undo);
-        b.map = TWMap::create(b.document.get());
-        b.document->addMap(b.map, true);
-        GeneratedMap::fill(*b.map, count);
-        it = built.emplace(count, std::move(b)).first;
-    }
-    return *it->second.map;
-}
-
 void BM_DrawWholeMapToImage(benchmark::State &state)
 {
     application();
-    TWMap &map = generated(int(state.range(0)));
+    TWMap &map = GeneratedMap::cached(int(state.range(0)));
     const Rect extent = map.getBoundingDrawingRectForAllGraphics();
     for (auto _ : state) {
         QImage image = TWMapImages::imageOfMap(map, extent, 0.25, true);
@@ -71,7 +46,7 @@ void BM_DrawWholeMapToImage(benchmark::State &state)
 void BM_DrawVisibleRect(benchmark::State &state)
 {
     application();
-    TWMap &map = generated(int(state.range(0)));
+    TWMap &map = GeneratedMap::cached(int(state.range(0)));
     const Rect extent = map.getBoundingDrawingRectForAllGraphics();
     const Rect visible(extent.midX() - 400, extent.midY() - 300, 800, 600);
     QImage image = DrawingContext::makeImage(visible.size, 1.0, Qt::white);
@@ -91,7 +66,7 @@ void BM_DrawVisibleRect(benchmark::State &state)
 void BM_DrawCornerRect(benchmark::State &state)
 {
     application();
-    TWMap &map = generated(int(state.range(0)));
+    TWMap &map = GeneratedMap::cached(int(state.range(0)));
     const Rect extent = map.getBoundingDrawingRectForAllGraphics();
     const Rect corner(extent.origin.x, extent.origin.y, 400, 300);
     QImage image = DrawingContext::makeImage(corner.size, 1.0, Qt::white);
@@ -109,7 +84,7 @@ void BM_DrawCornerRect(benchmark::State &state)
 void BM_DrawWholeMapFitted(benchmark::State &state)
 {
     application();
-    TWMap &map = generated(int(state.range(0)));
+    TWMap &map = GeneratedMap::cached(int(state.range(0)));
     const Rect extent = map.getBoundingDrawingRectForAllGraphics();
     QImage image = DrawingContext::makeImage(Size(1024, 1024), 1.0, Qt::white);
     for (auto _ : state) {
@@ -129,7 +104,7 @@ void BM_DrawWholeMapFitted(benchmark::State &state)
 void BM_WalkWithNothingVisible(benchmark::State &state)
 {
     application();
-    TWMap &map = generated(int(state.range(0)));
+    TWMap &map = GeneratedMap::cached(int(state.range(0)));
     const Rect beside(-5000, -5000, 100, 100);
     QImage image = DrawingContext::makeImage(beside.size, 1.0, Qt::white);
     for (auto _ : state) {
