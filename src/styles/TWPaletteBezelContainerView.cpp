@@ -274,7 +274,7 @@ void TWPaletteBezelContainerView::prepareDropPoint(QPointF point)
     const QList<TWPaletteBezel *> list = bezels();
     for (int i = 0; i < list.size(); ++i) {
         TWPaletteBezel *bezel = list[i];
-        if (bezel->parentWidget() != this || !bezel->isVisible())
+        if (bezel->parentWidget() != this || bezel->isHidden())
             continue;
         const Rect frame = Rect::fromQt(QRectF(bezel->geometry()));
         const bool inside = point.x() >= frame.minX() && point.x() < frame.maxX() &&
