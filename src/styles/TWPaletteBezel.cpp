@@ -9,6 +9,7 @@
 #include "styles/TWPaletteWindow.h"
 #include "support/BezierPath.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QDrag>
 #include <QMimeData>
@@ -494,7 +495,7 @@ void TWPaletteBezel::paintExpanded(QPainter &painter)
     if (m_mouseOver)
         paintShadow(painter, bodyPath, QPointF(0, -m_shadowWidth), m_shadowWidth / 2);
     body.fill(painter,
-              m_mouseOver ? QBrush(Qt::white) : QWidget::palette().brush(QPalette::Window));
+              m_mouseOver ? QBrush(Qt::white) : QApplication::palette().brush(QPalette::Window));
     const double tint = alternate ? 0.2 : (m_mouseOver ? 0.15 : 0.1);
     body.fill(painter, withAlpha(m_backgroundColor, tint));
     if (!alternate) {

@@ -184,9 +184,10 @@ void TWPaletteBezelContainerView::arrange()
             y -= int(bezel->shadowWidth()) + int(bezel->borderWidth()) / 2;
     }
     m_stackHeight = y + 3;
-    resize(width(), m_stackHeight);
+    // In a scroll area the dock may be taller than its stack, never shorter.
     if (!m_floating)
         setMinimumHeight(m_stackHeight);
+    resize(width(), m_stackHeight);
     if (hosted)
         m_hostWindow->setGeometry(topLeft.x(), topLeft.y(), width(), m_stackHeight);
     if (m_flipView)

@@ -206,6 +206,14 @@ TEST(TWPaletteBezelContainer, FloatingToDockAndBack)
     EXPECT_EQ(idsOf(*other.bezelContainer()), (QStringList{"S", "T"}));
     EXPECT_EQ(opened.size(), 1);
     other.bezelContainer()->setBezels({});
+
+    // A window showing only S keeps it when S is dropped on it again.
+    other.show();
+    other.bezelContainer()->setBezels({floatingS.get()});
+    dropBezel(other.bezelContainer(), QStringLiteral("S"), QPointF(150, 10));
+    EXPECT_EQ(idsOf(*other.bezelContainer()), QStringList{"S"});
+    EXPECT_TRUE(other.isVisible());
+    other.bezelContainer()->setBezels({});
 }
 
 TEST(TWPaletteBezelContainer, FlipSwapsInThePartnerAfterTheTransition)
@@ -254,6 +262,9 @@ TEST(TWPaletteBezelContainer, FlipSwapsInThePartnerAfterTheTransition)
             EXPECT_DOUBLE_EQ(s.seconds, c.seconds);
         fixture.runScheduled();
         EXPECT_EQ(partner->parentWidget(), dock.container);
+        // Each side keeps the height of its own palette.
+        EXPECT_EQ(partner->height(), int(partner->minimumSize().height));
+        EXPECT_EQ(dock.container->height(), partner->height() + 3);
         EXPECT_EQ(dock.container->flipView(), nullptr);
         EXPECT_EQ(shown->parentWidget(), nullptr);
         if (!c.fromAlternate)
