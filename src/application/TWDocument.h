@@ -25,6 +25,7 @@ class TWCSliderCell;
 class TWDocumentViewController;
 class TWGraphicBindingController;
 class TWGraphicView;
+class TWPaletteBezelContainerView;
 class TWMapsDoc;
 class UndoManager;
 
@@ -121,6 +122,8 @@ public:
     QSplitter *mainSplitView() const { return m_mainSplitView; }
     bool paletteViewVisible() const;
     void setPaletteViewVisible(bool visible);
+    // The dock: the palette pane's stack of bezels.
+    TWPaletteBezelContainerView *paletteDock() const { return m_paletteDock; }
     void showWindows();
 
     // What the window's close asks: false keeps it open (the user cancelled
@@ -219,6 +222,7 @@ private:
     TWDocumentViewController *m_viewController = nullptr;
     QSplitter *m_mainSplitView = nullptr;
     QScrollArea *m_paletteScrollView = nullptr;
+    TWPaletteBezelContainerView *m_paletteDock = nullptr;
     TWCSliderCell *m_zoomSlider = nullptr;
     QVariantAnimation *m_paletteAnimation = nullptr;
     int m_paletteWidth = 220;
