@@ -164,6 +164,17 @@ Qt::DropAction dropAction(Operation op)
     return Qt::IgnoreAction;
 }
 
+// The action shown for the operation. A source that does not offer it
+// would refuse the drop: it sees the one it proposed, while the drop
+// itself still goes by the operation.
+Qt::DropAction shownAction(Operation op, const QDropEvent &event)
+{
+    const Qt::DropAction action = dropAction(op);
+    if (action == Qt::IgnoreAction || (event.possibleActions() & action))
+        return action;
+    return event.proposedAction();
+}
+
 bool isPictureExtension(const QString &extension)
 {
     return TWImageView::imageFileTypes().contains(extension.toLower());
@@ -833,7 +844,7 @@ void TWGraphicView::dragEnterEvent(QDragEnterEvent *event)
     }
     // Taken even where nothing can be dropped, so that the moves that
     // follow can answer for themselves.
-    event->setDropAction(dropAction(drop.operation()));
+    event->setDropAction(shownAction(drop.operation(), *event));
     event->accept();
 }
 
@@ -842,7 +853,7 @@ void TWGraphicView::dragMoveEvent(QDragMoveEvent *event)
     TWDropHandler drop(*this, event->mimeData(), event->position(), event->modifiers(),
                        event->possibleActions());
     drop.moveAdornment();
-    const Qt::DropAction action = dropAction(drop.operation());
+    const Qt::DropAction action = shownAction(drop.operation(), *event);
     if (action == Qt::IgnoreAction) {
         event->ignore();
         return;
@@ -865,7 +876,7 @@ void TWGraphicView::dropEvent(QDropEvent *event)
         event->ignore();
         return;
     }
-    const Qt::DropAction action = dropAction(drop.operation());
+    const Qt::DropAction action = shownAction(drop.operation(), *event);
     event->setDropAction(action == Qt::IgnoreAction ? event->proposedAction() : action);
     event->accept();
     drop.conclude();

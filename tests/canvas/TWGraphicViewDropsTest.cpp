@@ -218,12 +218,11 @@ TEST_F(CanvasDrops, EveryOperationRuleIsAnsweredOnEnterAndOnEveryMove)
         std::function<std::unique_ptr<QMimeData>()> data;
         Where where;
         int selected; // branches selected
-        Qt::KeyboardModifiers modifiers;
-        Qt::DropActions actions;
         std::optional<Qt::DropAction> expected;
+        Qt::KeyboardModifiers modifiers = {};
+        Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
     };
-    const Qt::DropActions all = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-    const auto format = [](const QString &type) { return [type] { return withFormat(type); }; };
+    const auto fmt = [](const QString &type) { return [type] { return withFormat(type); }; };
     const auto files = [](QStringList paths) {
         return [paths] {
             QList<QUrl> urls;
@@ -234,91 +233,45 @@ TEST_F(CanvasDrops, EveryOperationRuleIsAnsweredOnEnterAndOnEveryMove)
     };
     const auto address = [] { return withUrls({QUrl("http://example.org/a")}); };
     const auto png = [] { return withFormat("image/png", pngOfSize(4, 4)); };
+    const auto blue = [] { return withColor(Qt::blue); };
+    using namespace TWDragTypes;
     const Case cases[] = {
-        {"unknown type", format("text/plain"), Label, 0, {}, all, none},
-        {"branch shape on a branch", format(TWDragTypes::BranchCircle), Label, 0, {}, all, copy},
-        {"branch shape on an attached graphic",
-         format(TWDragTypes::BranchCircle),
-         Attached,
-         0,
-         {},
-         all,
-         none},
-        {"branch shape on empty canvas", format(TWDragTypes::BranchLine), Empty, 1, {}, all, none},
-        {"link-line tool on an attached graphic",
-         format(TWDragTypes::GraphicLinkLine),
-         Attached,
-         0,
-         {},
-         all,
-         copy},
-        {"link-line tool on empty canvas",
-         format(TWDragTypes::GraphicLinkLine),
-         Empty,
-         1,
-         {},
-         all,
-         none},
-        {"attached shape on an attached graphic",
-         format(TWDragTypes::GraphicOval),
-         Attached,
-         0,
-         {},
-         all,
-         copy},
-        {"attached shape on empty canvas, one selected",
-         format(TWDragTypes::GraphicOval),
-         Empty,
-         1,
-         {},
-         all,
-         copy},
-        {"attached shape on empty canvas, two selected",
-         format(TWDragTypes::GraphicOval),
-         Empty,
-         2,
-         {},
-         all,
-         none},
-        {"palette image on empty canvas",
-         format(TWDragTypes::GraphicImage),
-         Empty,
-         0,
-         {},
-         all,
-         none},
-        {"address on a branch", address, Label, 0, {}, all, link},
-        {"address on an attached graphic", address, Attached, 0, {}, all, none},
-        {"colour on a branch", [] { return withColor(Qt::blue); }, Label, 0, {}, all, generic},
-        {"colour on empty canvas", [] { return withColor(Qt::blue); }, Empty, 1, {}, all, none},
-        {"adornment files on a branch", format(TWDragTypes::Adornment), Label, 0, {}, all, copy},
-        {"adornment files on empty canvas",
-         format(TWDragTypes::Adornment),
-         Empty,
-         0,
-         {},
-         all,
-         none},
-        {"picture file on a branch", files({picture}), Label, 0, {}, all, copy},
-        {"picture file on a branch, Control", files({picture}), Label, 0, Qt::MetaModifier, all,
-         link},
+        {"unknown type", fmt("text/plain"), Label, 0, none},
+        {"branch shape on a branch", fmt(BranchCircle), Label, 0, copy},
+        {"branch shape on an attached graphic", fmt(BranchCircle), Attached, 0, none},
+        {"branch shape on empty canvas", fmt(BranchLine), Empty, 1, none},
+        {"link-line tool on an attached graphic", fmt(GraphicLinkLine), Attached, 0, copy},
+        {"link-line tool on empty canvas", fmt(GraphicLinkLine), Empty, 1, none},
+        {"attached shape on an attached graphic", fmt(GraphicOval), Attached, 0, copy},
+        {"attached shape on empty canvas, one selected", fmt(GraphicOval), Empty, 1, copy},
+        {"attached shape on empty canvas, two selected", fmt(GraphicOval), Empty, 2, none},
+        {"palette image on empty canvas", fmt(GraphicImage), Empty, 0, none},
+        {"address on a branch", address, Label, 0, link},
+        {"address on an attached graphic", address, Attached, 0, none},
+        {"colour on a branch", blue, Label, 0, generic},
+        {"colour on empty canvas", blue, Empty, 1, none},
+        {"adornment files on a branch", fmt(Adornment), Label, 0, copy},
+        {"adornment files on empty canvas", fmt(Adornment), Empty, 0, none},
+        {"picture file on a branch", files({picture}), Label, 0, copy},
+        {"picture file, Control", files({picture}), Label, 0, link, Qt::MetaModifier},
         {"picture file from a link-only source",
          files({picture}),
          Label,
          0,
+         link,
          {},
-         Qt::LinkAction,
-         link},
-        {"picture file on empty canvas, one selected", files({picture}), Empty, 1, {}, all, link},
-        {"picture file on empty canvas, none selected", files({picture}), Empty, 0, {}, all, none},
-        {"picture file on an attached graphic", files({picture}), Attached, 0, {}, all, none},
-        {"other file on a branch", files({text}), Label, 0, {}, all, link},
-        {"other file on empty canvas", files({text}), Empty, 1, {}, all, none},
-        {"two files on a branch", files({picture, text}), Label, 0, {}, all, none},
-        {"picture data on a branch", png, Label, 0, {}, all, copy},
-        {"picture data on a branch, Control", png, Label, 0, Qt::MetaModifier, all, link},
-        {"picture data on empty canvas, one selected", png, Empty, 1, {}, all, link},
-        {"picture data on empty canvas, none selected", png, Empty, 0, {}, all, none},
+         Qt::LinkAction},
+        {"picture file on empty canvas, one selected", files({picture}), Empty, 1, link},
+        {"picture file on empty canvas, none selected", files({picture}), Empty, 0, none},
+        {"picture file on an attached graphic", files({picture}), Attached, 0, none},
+        {"other file on a branch", files({text}), Label, 0, link},
+        {"other file from a copy-only source", files({text}), Label, 0, copy, {}, Qt::CopyAction},
+        {"other file on empty canvas", files({text}), Empty, 1, none},
+        {"two files on a branch", files({picture, text}), Label, 0, none},
+        {"picture data on a branch", png, Label, 0, copy},
+        {"picture data, Control", png, Label, 0, link, Qt::MetaModifier},
+        {"picture data on empty canvas, one selected", png, Empty, 1, link},
+        {"picture data on empty canvas, none selected", png, Empty, 0, none},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -332,12 +285,11 @@ TEST_F(CanvasDrops, EveryOperationRuleIsAnsweredOnEnterAndOnEveryMove)
         const std::unique_ptr<QMimeData> data = c.data();
         const std::optional<Qt::DropAction> entered = enter(*data, at, c.modifiers, c.actions);
         EXPECT_EQ(move(*data, at, c.modifiers, c.actions), c.expected);
-        if (c.expected)
-            EXPECT_EQ(entered, c.expected);
-        else if (QString(c.name) != "unknown type")
-            EXPECT_EQ(entered, Qt::IgnoreAction); // taken, so that the moves still come
-        else
-            EXPECT_EQ(entered, none);
+        // Taken where nothing can be dropped, so that the moves still come.
+        const bool known = QString(c.name) != "unknown type";
+        EXPECT_EQ(entered, c.expected ? c.expected
+                           : known    ? std::optional(Qt::IgnoreAction)
+                                      : none);
         leave();
     }
     // While an adornment is dragged, everything is answered generic.
@@ -509,53 +461,36 @@ TEST_F(CanvasDrops, PictureFilesAndPicturesBySizeOperationAndPointer)
     const QByteArray bytes = pngOfSize(400, 200);
     const QString path = writeFile("wide.png", bytes);
     const auto file = [&] { return withUrls({QUrl::fromLocalFile(path)}); };
+    const auto picture = [&] { return withFormat("image/png", bytes); };
     struct Case
     {
         const char *name;
         std::function<std::unique_ptr<QMimeData>()> data;
         Point at;
         Qt::KeyboardModifiers modifiers;
-        QString undoName;
-        std::optional<Rect> attachedBounds; // a new attached image of "a"
-        QString storedPath;                 // {b} branch, {g} graphic, {r} random
-        std::optional<Size> branchPicture;  // the picture inside "a"'s shape
+        bool attached;  // else the picture inside "a"'s shape
+        Rect bounds;    // only the size for the picture in the shape
+        QString stored; // {b} branch, {g} graphic, {r} random; empty: not the file's bytes
     };
-    const Point onA(540, 115);
+    const Point onA(540, 115), off(150, 450);
+    const Qt::KeyboardModifiers control = Qt::MetaModifier, shift = Qt::ShiftModifier;
+    const QString attachedPath = "Images/Branch{b}/Graphic{g}/{r}.png";
     const Case cases[] = {
-        {"file, Control", file, onA, Qt::MetaModifier, "Add linked graphic", Rect(480, 85, 120, 60),
-         "Images/Branch{b}/Graphic{g}/{r}.png", std::nullopt},
-        {"file, Control and Shift", file, onA, Qt::MetaModifier | Qt::ShiftModifier,
-         "Add linked graphic", Rect(340, 15, 400, 200), "Images/Branch{b}/Graphic{g}/{r}.png",
-         std::nullopt},
+        {"file, Control", file, onA, control, true, Rect(480, 85, 120, 60), attachedPath},
+        {"file, Control and Shift", file, onA, control | shift, true, Rect(340, 15, 400, 200),
+         attachedPath},
         {"file on empty canvas, a selected",
          file,
-         Point(150, 450),
+         off,
          {},
-         "Add linked graphic",
+         true,
          Rect(90, 420, 120, 60),
-         "Images/Branch{b}/Graphic{g}/{r}.png",
-         std::nullopt},
-        {"file",
-         file,
-         onA,
-         {},
-         "Set branch image",
-         std::nullopt,
-         "Images/Branch{b}/{r}.png",
-         Size(120, 60)},
-        {"file, Shift", file, onA, Qt::ShiftModifier, "Set branch image", std::nullopt,
-         "Images/Branch{b}/{r}.png", Size(400, 200)},
-        {"picture, Control", [&] { return withFormat("image/png", bytes); }, onA, Qt::MetaModifier,
-         "Add linked graphic", Rect(480, 85, 120, 60),
-         "Images/Branch{b}/Graphic{g}/ExtractedImage.tiff", std::nullopt},
-        {"picture",
-         [&] { return withFormat("image/png", bytes); },
-         onA,
-         {},
-         "Set branch image",
-         std::nullopt,
-         "",
-         Size(120, 60)},
+         attachedPath},
+        {"file", file, onA, {}, false, Rect(0, 0, 120, 60), "Images/Branch{b}/{r}.png"},
+        {"file, Shift", file, onA, shift, false, Rect(0, 0, 400, 200), "Images/Branch{b}/{r}.png"},
+        {"picture, Control", picture, onA, control, true, Rect(480, 85, 120, 60),
+         "Images/Branch{b}/Graphic{g}/ExtractedImage.tiff"},
+        {"picture", picture, onA, {}, false, Rect(0, 0, 120, 60), ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -564,45 +499,39 @@ TEST_F(CanvasDrops, PictureFilesAndPicturesBySizeOperationAndPointer)
         undo->setActionName(QString());
         const std::unique_ptr<QMimeData> data = c.data();
         // The random part is any number.
-        const auto storedAt = [&](QString pattern, long graphic) {
-            return QRegularExpression("^" +
-                                      QRegularExpression::escape(
-                                          pattern.replace("{b}", QString::number(a->branchNumber()))
-                                              .replace("{g}", QString::number(graphic)))
-                                          .replace("\\{r\\}", "\\d+") +
-                                      "$");
+        const auto storedAs = [&](long graphic, const QString &stored) {
+            QString pattern =
+                QRegularExpression::escape(QString(c.stored)
+                                               .replace("{b}", QString::number(a->branchNumber()))
+                                               .replace("{g}", QString::number(graphic)));
+            return QRegularExpression("^" + pattern.replace("\\{r\\}", "\\d+") + "$")
+                .match(stored)
+                .hasMatch();
         };
         EXPECT_TRUE(enterMoveDrop(*data, c.at, c.modifiers));
-        EXPECT_EQ(undo->undoActionName(), c.undoName);
-        if (c.attachedBounds) {
-            ASSERT_EQ(a->countOfLinkedGraphics(), 2);
-            const auto made = map->objectInSelectedGraphicsAtIndex(0);
+        EXPECT_EQ(undo->undoActionName(), c.attached ? "Add linked graphic" : "Set branch image");
+        std::shared_ptr<TWGraphic> made =
+            c.attached ? map->objectInSelectedGraphicsAtIndex(0) : a->enclosedImage();
+        ASSERT_NE(made, nullptr);
+        EXPECT_EQ(made->className(), "TWImage");
+        const QString stored = made->imageFilename().value_or(QString());
+        if (c.attached) {
+            EXPECT_EQ(a->countOfLinkedGraphics(), 2);
             EXPECT_EQ(map->countOfSelectedGraphics(), 1);
-            EXPECT_EQ(made->className(), "TWImage");
-            EXPECT_TRUE(nearly(made->bounds(), *c.attachedBounds))
+            EXPECT_TRUE(nearly(made->bounds(), c.bounds))
                 << made->bounds().toString().toStdString();
-            const QString stored = made->imageFilename().value_or(QString());
-            EXPECT_TRUE(storedAt(c.storedPath, made->graphicNumber()).match(stored).hasMatch())
-                << stored.toStdString();
-            ASSERT_TRUE(document->objectForKeyInCachedData(stored).has_value());
-            if (!c.storedPath.contains("Extracted")) {
-                EXPECT_EQ(*document->objectForKeyInCachedData(stored), bytes);
-            }
+            EXPECT_TRUE(storedAs(made->graphicNumber(), stored)) << stored.toStdString();
+        } else {
+            EXPECT_EQ(made->bounds().size, c.bounds.size);
         }
-        if (c.branchPicture) {
-            ASSERT_NE(a->enclosedImage(), nullptr);
-            EXPECT_EQ(a->enclosedImage()->bounds().size, *c.branchPicture);
-            if (!c.storedPath.isEmpty()) {
-                // The file's own bytes, not the data made from the picture.
-                const QString stored = a->enclosedImage()->imageFilename().value_or(QString());
-                EXPECT_TRUE(storedAt(c.storedPath, 0).match(stored).hasMatch())
-                    << stored.toStdString();
-                EXPECT_EQ(document->objectForKeyInCachedData(stored), bytes);
-                const QString made =
-                    QStringLiteral("Images/Graphic%1.").arg(a->enclosedImage()->graphicNumber());
-                for (const QString &key : document->cachedData().keys())
-                    EXPECT_FALSE(key.startsWith(made)) << key.toStdString();
-            }
+        if (!c.stored.isEmpty() && !c.stored.contains("Extracted")) {
+            // The file's own bytes, not data made from the decoded picture,
+            // and nothing left of what the picture was first stored as.
+            EXPECT_TRUE(storedAs(0, stored) || c.attached) << stored.toStdString();
+            EXPECT_EQ(document->objectForKeyInCachedData(stored), bytes);
+            const QString first = QStringLiteral("Images/Graphic%1.").arg(made->graphicNumber());
+            for (const QString &key : document->cachedData().keys())
+                EXPECT_FALSE(key.startsWith(first)) << key.toStdString();
         }
         settle();
         while (undo->canUndo())
