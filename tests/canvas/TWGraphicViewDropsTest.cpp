@@ -316,6 +316,7 @@ TEST_F(CanvasDrops, PaletteShapesColoursFilesAndAddressesWithTheirUndoNames)
     const auto line = TWGraphic::make<TWLine>(Rect(500, 500, 80, 10));
     const auto lineBranch = TWMapBranch::createWithGraphic(line, root.get(), map.get());
     settle();
+    undo->removeAllActions();
     // Lines are hit on their stroke only.
     const auto onLine = [&] {
         for (float y = line->bounds().minY() - 5; y < line->bounds().maxY() + 5; y += 0.5f) {
