@@ -9,7 +9,7 @@
 // the desktop's own MIME types.
 namespace TWDragTypes {
 
-inline const QString Color = QStringLiteral("application/x-color");
+inline const QString ColorValue = QStringLiteral("application/x-color");
 
 // Branch shapes.
 inline const QString BranchLine = QStringLiteral("TWPBoardTypeBranchLine");

@@ -115,7 +115,7 @@ DragType availableType(const QMimeData *data)
         return t;
     if (data->hasColor()) {
         t.kind = Kind::Color;
-        t.name = TWDragTypes::Color;
+        t.name = TWDragTypes::ColorValue;
         return t;
     }
     for (const PaletteShape &shape : paletteShapes()) {
@@ -229,7 +229,7 @@ QStringList imagePasteboardTypes()
 
 QStringList supportedDragTypes()
 {
-    QStringList types{Color};
+    QStringList types{ColorValue};
     for (const PaletteShape &shape : paletteShapes())
         types.append(shape.name);
     types.append(Adornment);
