@@ -106,6 +106,9 @@ TEST_F(ImporterTest, Version2ColumnsBecomeBranchTextAndTheNoteAnAttachedText)
         {"a topic that is no text", "<string></string><dict/><string>After</string>", "\nAfter",
          nullptr},
         {"no topic column", rtfNote, nullptr, "Remember this"},
+        {"nesting too deep for a note",
+         "<string>{\\rtf1" + QByteArray(5000, '{') + "x</string><string>Deep</string>", "Deep",
+         nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
