@@ -5,6 +5,7 @@
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
 #include "application/TWImportController.h"
+#include "application/TWOutlinerImportDocuments.h"
 #include "canvas/TWGraphicView.h"
 #include "platform/TWPreferences.h"
 #include "platform/UserDefaults.h"
@@ -75,6 +76,8 @@ int main(int argc, char **argv)
     // The outline and MindManager readers plug in here as they come.
     TWImportController importer(*documents);
     services.importers = &importer;
+    TWOutlinerImportDocuments outlinerDocuments(*documents);
+    outlinerDocuments.install(importer);
 
     QCoreApplication::setApplicationVersion(QStringLiteral(THINKWEB_VERSION));
     const std::unique_ptr<TWApplication> app =
