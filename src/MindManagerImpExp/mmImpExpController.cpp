@@ -11,6 +11,7 @@
 #include "MindManagerImpExp/mmAdornments.h"
 #include "MindManagerImpExp/mmTables.h"
 #include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWFlexiBranch.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWImage.h"
 #include "graphics/TWLinkLine.h"
@@ -22,6 +23,7 @@
 #include "model/TWResource.h"
 #include "model/TWTrackedChange.h"
 #include "platform/Alerts.h"
+#include "platform/NotificationCenter.h"
 #include "platform/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/CalendarDate.h"
@@ -481,6 +483,44 @@ void convertShapeAndSize(const apTopic &topic, TWMapBranch &branch, int type, in
     }
 }
 
+// A new last child of the branch, made as the editor makes one, but left
+// where it is made and in file order: the import is arranged as a whole
+// afterwards, and the map's hide level is brought up to date once at the end
+// rather than by walking the tree for every branch.
+std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &map)
+{
+    const Rect b = parent.branchBounds();
+    const std::shared_ptr<TWGraphic> shape =
+        TWMapBranch::makeMainGraphicOfType(type, Rect(b.maxX() + 50, b.maxY(), 80, 40));
+    if (!shape) {
+        qWarning("Couldn't create branch of type %d", type);
+        return nullptr;
+    }
+    parent.setChildrenHidden(false);
+    const std::shared_ptr<TWMapBranch> added = TWMapBranch::createWithGraphic(shape, &parent, &map);
+    if (type == 5) {
+        shape->setCachedBezierPath(nullptr);
+        if (added->enclosedTextArea())
+            added->enclosedTextArea()->removeAllCachedFlexiCharacters();
+        std::static_pointer_cast<TWFlexiBranch>(shape)->initializePoints();
+    }
+    shape->setDrawsStroke(true);
+    shape->setInheritsStroke(true);
+    shape->setInheritsFill(true);
+    if (parent.mainGraphic() && parent.mainGraphic()->drawsShadow())
+        shape->setDrawsShadow(true);
+    shape->applyAutoStyle();
+    return added;
+}
+
+void announceHideLevel(TWMap &map, const char *phase)
+{
+    NotificationCenter::defaultCenter().post(
+        TWMap::ValueChangeNotification, NotificationObject(map.shared_from_this()),
+        {{TWMap::KeyKey, QStringLiteral("maximumBranchHideLevel")},
+         {TWMap::PhaseKey, QString::fromLatin1(phase)}});
+}
+
 // Steps that need the topic's own elements, run once they are all read.
 void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
                   TWMapBranch &branch, int type, int level, ImportContext &ctx, int placementSlot)
@@ -604,8 +644,8 @@ bool readTopic(xmlTextReaderPtr reader, TWMapBranch &branch, int type, ImportCon
                 while (nextChildElement(reader, listDepth, ok, listFirst)) {
                     if (nameOf(reader) != "ap:Topic")
                         continue;
-                    const std::shared_ptr<TWMapBranch> child = branch.addChildOfType(
-                        ctx.document ? ctx.document->graphicClassIdentifier() : 2);
+                    const std::shared_ptr<TWMapBranch> child = importChild(
+                        branch, ctx.document ? ctx.document->graphicClassIdentifier() : 2, ctx.map);
                     // A refused child leaves its subtree out.
                     if (child && !readTopic(reader, *child, sub ? 0 : 3, ctx))
                         return false;
@@ -957,6 +997,8 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
         registerStyleGroup(map, *styleGroup, ld, ctx);
 
     map.setLayoutAssistanceMode(1);
+    const int hideLevelBefore = map.branchHideLevel();
+    const int levelBefore = map.root() ? map.root()->getMaximumBranchLevel() : 0;
     {
         QString error;
         Reader reader = openReader(source, &error);
@@ -980,6 +1022,13 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
             failedToLoad();
             return false;
         }
+    }
+    if (const std::shared_ptr<TWMapBranch> &r = map.root()) {
+        announceHideLevel(map, "will");
+        const int deepest = r->getMaximumBranchLevel();
+        if (levelBefore == hideLevelBefore || map.branchHideLevel() < deepest)
+            map.setBranchHideLevel(deepest);
+        announceHideLevel(map, "did");
     }
     // Offsets are applied parent first, once every branch has its size.
     const std::shared_ptr<TWMapBranch> &root = map.root();
