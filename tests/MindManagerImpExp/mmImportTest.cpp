@@ -635,3 +635,35 @@ TEST_F(MindManagerImport, RefusesDamagedAndHostileArchivesClearly)
     EXPECT_EQ(n, -1);
     EXPECT_TRUE(stream->error().contains("more than 1 MB"));
 }
+
+TEST_F(MindManagerImport, TopicsAreFoundByIdentifierFirstInTreeOrder)
+{
+    ASSERT_TRUE(
+        importTopic(subTopics({topic("a", subTopics({topic("twin", text("deep"))})),
+                               topic("twin", text("shallow"))}),
+                    "<ap:Relationships><ap:Relationship>"
+                    "<ap:ConnectionGroup><ap:Connection><ap:ObjectReference OIdRef=\"root\"/>"
+                    "</ap:Connection></ap:ConnectionGroup>"
+                    "<ap:ConnectionGroup><ap:Connection><ap:ObjectReference OIdRef=\"twin\"/>"
+                    "</ap:Connection></ap:ConnectionGroup></ap:Relationship></ap:Relationships>"));
+    TWMapBranch &deep = *branch("a").children().first();
+    const struct
+    {
+        const char *oid;
+        TWGraphic *found;
+    } cases[] = {
+        {"root", root().mainGraphic().get()},
+        {"a", branch("a").mainGraphic().get()},
+        {"twin", deep.mainGraphic().get()},
+        {"nowhere", nullptr},
+        {"", nullptr},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(mmImpExpController::mainGraphicForBranchWithOID(c.oid, &root()), c.found)
+            << c.oid;
+    EXPECT_FALSE(mmImpExpController::mainGraphicForBranchWithOID("a", nullptr));
+    // The relationship's end is the same branch the search finds.
+    ASSERT_EQ(map().countOfLinkLines(), 1);
+    EXPECT_EQ(map().objectInLinkLinesAtIndex(0)->endGraphicNumber(),
+              deep.mainGraphic()->graphicNumber());
+}
