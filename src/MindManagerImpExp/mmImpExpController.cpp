@@ -1,30 +1,24 @@
 #include "MindManagerImpExp/mmImpExpController.h"
 
+#include "MindManagerImpExp/mmImpExpController_Private.h"
+
 #include "MindManagerImpExp/MMArchiveStream.h"
-#include "MindManagerImpExp/NSAttributedString-XHTML.h"
 #include "MindManagerImpExp/XMLTree.h"
 #include "MindManagerImpExp/apContentElements.h"
 #include "MindManagerImpExp/apDocumentElements.h"
 #include "MindManagerImpExp/apMapElements.h"
 #include "MindManagerImpExp/apStyleElements.h"
 #include "MindManagerImpExp/levelDefaults.h"
-#include "MindManagerImpExp/mmAdornments.h"
 #include "MindManagerImpExp/mmTables.h"
-#include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWGraphic.h"
-#include "graphics/TWImage.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
-#include "model/TWAttachedText.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
-#include "model/TWResource.h"
-#include "model/TWTrackedChange.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
-#include "platform/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/CalendarDate.h"
 #include "support/TimeZone.h"
@@ -32,12 +26,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
 #include <vector>
-
 namespace {
 
-using mmTables::pointsFromMillimetres;
+using namespace mmImport;
 
 void refuse(const QString &message)
 {
@@ -123,27 +115,6 @@ struct MapParts
     MMObjectPtr documentGroup;
 };
 
-// --- the conversion of topics ---
-
-struct Placement
-{
-    TWMapBranch *branch = nullptr;
-    float cx = 0;
-    float cy = 0;
-};
-
-struct ImportContext
-{
-    TWMap &map;
-    TWMapsDoc *document = nullptr;
-    const levelDefaults *defaults = nullptr;
-    MMObjectPtr boundaryDefaults;
-    mmConverter::MemberReader members;
-    QHash<QString, TWMapBranch *> branchesByOid;
-    // Topics with an offset, in the order of their start tags.
-    std::vector<std::optional<Placement>> placements;
-};
-
 const MMChildSpec *topicChildSpec(const QByteArray &element)
 {
     static const QHash<QByteArray, const MMChildSpec *> specs = [] {
@@ -155,338 +126,6 @@ const MMChildSpec *topicChildSpec(const QByteArray &element)
     return specs.value(element);
 }
 
-std::optional<QString> childString(const MMObjectPtr &object, const char *child, const char *field)
-{
-    if (!object)
-        return std::nullopt;
-    const MMObjectPtr c = object->child(child);
-    return c ? c->string(field) : std::nullopt;
-}
-
-std::optional<CalendarDate> calendarDate(const std::optional<QDateTime> &date)
-{
-    if (!date)
-        return std::nullopt;
-    return CalendarDate(*date, TimeZone::systemTimeZone());
-}
-
-void convertBoundary(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx)
-{
-    const MMObjectPtr one = topic.child("oneBoundary");
-    const MMObjectPtr boundary = one ? one->child("boundary") : nullptr;
-    if (!boundary) {
-        branch.setHasBoundary(false);
-        return;
-    }
-    const MMObjectPtr defaults = ctx.boundaryDefaults;
-    branch.publicSetHasBoundary(true);
-    if (const MMObjectPtr color = boundary->child("color")) {
-        if (std::optional<Color> fill = mmConverter::colorFromString(color->string("fillColor"))) {
-            branch.setBoundaryFillColor(fill);
-            branch.setBoundaryDrawsFill(true);
-        }
-        if (std::optional<Color> line = mmConverter::colorFromString(color->string("lineColor")))
-            branch.setBoundaryLineColor(line);
-    }
-    const MMObjectPtr defaultLine = defaults ? defaults->child("defaultLineStyle") : nullptr;
-    MMObjectPtr lineStyle = boundary->child("lineStyle");
-    if (!lineStyle)
-        lineStyle = defaultLine;
-    if (lineStyle) {
-        std::optional<QString> dash = lineStyle->string("lineDashStyle");
-        if (!dash && defaultLine)
-            dash = defaultLine->string("lineDashStyle");
-        if (std::optional<int> code = mmTables::lookup(mmTables::kDashStyles, dash))
-            branch.setBoundaryLineStyle(*code);
-        std::optional<float> width = lineStyle->floatNumber("lineWidth");
-        if (!width && defaultLine)
-            width = defaultLine->floatNumber("lineWidth");
-        // Boundary line widths are points in the file, as the export writes them.
-        if (width)
-            branch.setBoundaryLineWidth(*width);
-    }
-    const MMObjectPtr defaultShape = defaults ? defaults->child("defaultBoundaryShape") : nullptr;
-    MMObjectPtr shape = boundary->child("boundaryShape");
-    if (!shape)
-        shape = defaultShape;
-    if (!shape)
-        return;
-    std::optional<QString> urn = shape->string("boundaryShape");
-    if (!urn && defaultShape)
-        urn = defaultShape->string("boundaryShape");
-    if (std::optional<int> code = mmTables::lookup(mmTables::kBoundaryShapes, urn))
-        branch.setBoundaryCornerStyle(*code);
-    std::optional<float> margin = shape->floatNumber("margin");
-    if (!margin && defaultShape)
-        margin = defaultShape->floatNumber("margin");
-    // Margins are millimetres like every other length of the file.
-    if (margin)
-        branch.setBoundaryMargin(pointsFromMillimetres(*margin));
-}
-
-void convertPicture(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx)
-{
-    const MMObjectPtr one = topic.child("oneImage");
-    const MMObjectPtr image = one ? one->child("image") : nullptr;
-    if (!image)
-        return;
-    std::optional<Image> picture =
-        mmConverter::imageFromImageData(image->child("imageData").get(), ctx.members);
-    if (!picture)
-        return;
-    if (const MMObjectPtr size = image->child("imageSize")) {
-        Size s = picture->size();
-        if (std::optional<float> w = size->floatNumber("width"))
-            s.width = pointsFromMillimetres(*w);
-        if (std::optional<float> h = size->floatNumber("height"))
-            s.height = pointsFromMillimetres(*h);
-        picture->setScalesWhenResized(true);
-        picture->setSize(s);
-    }
-    branch.publicSetEnclosedImageFromImage(&*picture);
-}
-
-std::shared_ptr<TWImage> iconGraphic(TWMapBranch &branch)
-{
-    auto graphic = TWGraphic::make<TWImage>(Rect(0, 0, 16, 16));
-    graphic->setBranch(&branch);
-    graphic->setDrawsStroke(false);
-    graphic->setStrokeWidth(0);
-    graphic->setStrokeStyle(8);
-    graphic->setStrokeColor(std::nullopt);
-    graphic->setDrawsFill(false);
-    graphic->setFillColor(std::nullopt);
-    graphic->setInheritsShadow(true);
-    graphic->setDrawsShadow(false);
-    graphic->setInheritsFill(true);
-    graphic->setInheritsStroke(true);
-    graphic->setCornerMode(0);
-    graphic->setCornerAmount(10.0f);
-    return graphic;
-}
-
-void convertIcons(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx)
-{
-    const MMObjectPtr group = topic.child("iconsGroup");
-    const MMObjectPtr icons = group ? group->child("icons") : nullptr;
-    if (!icons)
-        return;
-    const MMObjectList customData = group->children("customIconImageData");
-    int position = 0;
-    int customCount = 0;
-    for (const MMObjectPtr &icon : icons->children("icons")) {
-        const int index = position++;
-        if (const std::optional<QString> type = icon->string("iconType")) {
-            // Unknown urns are skipped like a missing picture.
-            const std::optional<QString> path = mmTables::stockIconPath(type);
-            const std::optional<QByteArray> bytes =
-                path ? mmAdornments::pictureData(*path) : std::nullopt;
-            if (!bytes)
-                continue;
-            const QString packagePath = QStringLiteral("Images/Adornments") + *path;
-            auto graphic = iconGraphic(branch);
-            if (ctx.document)
-                ctx.document->setObjectInCachedData(*bytes, packagePath);
-            graphic->setImageFilename(packagePath);
-            branch.insertObjectInOtherEnclosedGraphicsAtIndex(
-                std::make_shared<TWEnclosedGraphic>(
-                    *type, QLatin1String(mmAdornments::Folder) + *path, graphic),
-                branch.countOfOtherEnclosedGraphics());
-            continue;
-        }
-        const std::optional<QString> signature = icon->string("iconSignature");
-        if (!signature)
-            continue;
-        MMObjectPtr data;
-        for (const MMObjectPtr &candidate : customData) {
-            if (candidate->string("iconSignature") == signature) {
-                data = candidate;
-                break;
-            }
-        }
-        std::optional<Image> picture = mmConverter::imageFromImageData(data.get(), ctx.members);
-        if (!picture)
-            continue;
-        // A branch's later custom icons carry their position, so that
-        // each keeps a picture of its own.
-        const QString packagePath =
-            customCount++ == 0
-                ? QStringLiteral("Images/CustomAdornments/Branch%1/ExtractedImage.tiff")
-                      .arg(branch.branchNumber())
-                : QStringLiteral("Images/CustomAdornments/Branch%1/ExtractedImage%2.tiff")
-                      .arg(branch.branchNumber())
-                      .arg(index);
-        auto graphic = iconGraphic(branch);
-        if (ctx.document)
-            ctx.document->setObjectInCachedData(picture->TIFFRepresentation(), packagePath);
-        graphic->setImageFilename(packagePath);
-        branch.insertObjectInOtherEnclosedGraphicsAtIndex(
-            std::make_shared<TWEnclosedGraphic>(QString(), QString(), graphic),
-            branch.countOfOtherEnclosedGraphics());
-    }
-}
-
-QString decodeMailPart(QString part)
-{
-    for (const auto &[sequence, character] : mmTables::kMailEscapes)
-        part.replace(QLatin1String(sequence), QString(QLatin1Char(character)));
-    return part;
-}
-
-void convertHyperlink(const apTopic &topic, TWMapBranch &branch)
-{
-    const MMObjectPtr link = topic.child("hyperlink");
-    if (!link)
-        return;
-    const std::optional<QString> url = link->string("url");
-    int type = mmTables::FileLink;
-    std::optional<QString> target = url;
-    std::optional<QString> arg1;
-    std::optional<QString> arg2;
-    if (url && url->startsWith(QLatin1String("mailto:"))) {
-        type = mmTables::MailLink;
-        const QStringList pieces = url->mid(7).split(u'?');
-        target = pieces.first();
-        if (pieces.size() > 1) {
-            const QStringList parts = pieces.at(1).split(u'&');
-            arg1 = decodeMailPart(parts.first());
-            if (parts.size() > 1)
-                arg2 = decodeMailPart(parts.at(1));
-        }
-    } else if (url) {
-        const bool web =
-            url->startsWith(QLatin1String("http://")) || url->startsWith(QLatin1String("ftp://"));
-        const bool map = url->endsWith(QLatin1String(".tweb"));
-        type = web ? (map ? mmTables::WebMapLink : mmTables::WebLink)
-                   : (map ? mmTables::MapFileLink : mmTables::FileLink);
-    }
-    branch.publicAddHyperlinkWithLinkType(type, target, arg1, arg2, std::nullopt, std::nullopt,
-                                          std::nullopt, 0);
-}
-
-void convertTask(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx)
-{
-    const MMObjectPtr task = topic.child("task");
-    if (!task)
-        return;
-    const std::optional<QString> priority = task->string("taskPriority");
-    if (priority && !priority->isEmpty() && priority->back().isDigit())
-        branch.setPriority(priority->back().digitValue());
-    const std::optional<int> hours = task->intNumber("durationHours");
-    const std::optional<QString> unit = task->string("durationUnit");
-    if (hours && unit && !unit->isEmpty()) {
-        for (const mmTables::DurationUnit &row : mmTables::kDurationUnits) {
-            if (*unit == mmTables::urn(row.name)) {
-                branch.setDuration(float(double(quint32(*hours)) / row.hours));
-                branch.setDurationUnits(row.unit);
-                break;
-            }
-        }
-    }
-    branch.setStartDate(calendarDate(task->date("startDate")));
-    branch.setEndDate(calendarDate(task->date("deadlineDate")));
-    if (const std::optional<int> percentage = task->intNumber("taskPercentage"))
-        branch.setPercentageComplete(float(*percentage));
-    const std::optional<QString> resources = task->string("resources");
-    if (!resources || resources->isEmpty() || !ctx.document)
-        return;
-    static const QRegularExpression separators(QStringLiteral("[,;]"));
-    for (const QString &piece : resources->split(separators)) {
-        const QString name = piece.simplified();
-        if (name.isEmpty())
-            continue;
-        auto resource = std::make_shared<TWResource>(name, branch.undoManager());
-        ctx.document->insertObjectInResourcesAtIndex(resource,
-                                                     int(ctx.document->resources().size()));
-        if (const std::optional<QString> id = resource->resourceIdentifier())
-            branch.insertObjectInResourcesAllocatedAtIndex(*id,
-                                                           int(branch.resourcesAllocated().size()));
-    }
-}
-
-void convertComments(const apTopic &topic, TWMapBranch &branch)
-{
-    const MMObjectPtr comments = topic.child("comments");
-    if (!comments)
-        return;
-    int i = 0;
-    for (const MMObjectPtr &comment : comments->children("comments")) {
-        const TWPerson person(comment->string("authorName"), std::nullopt, std::nullopt,
-                              std::nullopt, comment->string("authorEmail"));
-        const AttributedString text(comment->string("text").value_or(QString()));
-        branch.insertObjectInTrackedChangesAtIndex(
-            std::make_shared<TWTrackedChange>(person, calendarDate(comment->date("dateTime")),
-                                              text),
-            i++);
-    }
-}
-
-void convertShapeAndSize(const apTopic &topic, TWMapBranch &branch, int type, int level,
-                         ImportContext &ctx, int placementSlot)
-{
-    const levelDefaults *ld = ctx.defaults;
-    // Shape.
-    int shapeType;
-    int corner;
-    if (const MMObjectPtr shape = topic.child("subTopicShape")) {
-        const std::optional<QString> urn = shape->string("subTopicShape");
-        shapeType = mmConverter::graphicShapeFromMMShapeString(urn);
-        corner = mmConverter::cornerModeFromMMShapeString(urn);
-    } else {
-        shapeType = ld ? ld->branchShapeOfType(type, level) : 0;
-        corner = ld ? ld->cornerModeOfType(type, level) : 0;
-    }
-    // Without any style a branch falls back to a line.
-    if (shapeType == 0)
-        shapeType = 1;
-    branch.publicChangeToBranchType(shapeType);
-    if (branch.mainGraphic())
-        branch.mainGraphic()->setCornerMode(corner);
-
-    // Size and position.
-    const std::shared_ptr<TWTextArea> &textArea = branch.enclosedTextArea();
-    const MMObjectPtr offset = topic.child("offset");
-    const MMObjectPtr layout = topic.child("topicLayout");
-    constexpr float defaultWrap = 141.73228f; // 50 mm
-    bool place = false;
-    if (!layout) {
-        if (textArea) {
-            const float wrap =
-                textArea->text().isEmpty() ? defaultWrap : textArea->bounds().width();
-            branch.updateBranchSizeForTextChangeToSize(textArea->requiredSizeForWidth(wrap), true);
-        }
-        place = bool(offset);
-    } else {
-        int position;
-        if (const std::optional<QString> p = layout->string("topicTextAndImagePosition"))
-            position = mmTables::lookup(mmTables::kTextPositions, p)
-                           .value_or(mmTables::kTextPositionOther);
-        else
-            position = ld ? ld->branchAndImagePositionOfType(type, level) : 0;
-        branch.publicSetTextRelativePosition(position);
-        // Width in points: the topic's own, else the level's, else none.
-        float width = pointsFromMillimetres(layout->floatNumber("width").value_or(0));
-        if (width == 0) {
-            const float levelWidth = ld ? ld->branchWidthOfType(type, level) : -1.0f;
-            width = levelWidth == -1.0f ? -1.0f : levelWidth * 2.8346457f;
-        }
-        if (width == 0 && textArea)
-            branch.resizeForTextAreaConstrainedToWidth(textArea->bounds().width());
-        else
-            branch.resizeForTextAreaConstrainedToWidth(width > 0 ? width : defaultWrap);
-        place = level == 1 && offset;
-    }
-    if (place) {
-        ctx.placements[placementSlot] =
-            Placement{&branch, pointsFromMillimetres(offset->floatNumber("CX").value_or(0)),
-                      -pointsFromMillimetres(offset->floatNumber("CY").value_or(0))};
-    }
-}
-
-// A new last child of the branch, made as the editor makes one, but left
-// where it is made and in file order: the import is arranged as a whole
-// afterwards, and the map's hide level is brought up to date once at the end
-// rather than by walking the tree for every branch.
 std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &map)
 {
     const Rect b = parent.branchBounds();
@@ -522,100 +161,6 @@ void announceHideLevel(TWMap &map, const char *phase)
 }
 
 // Steps that need the topic's own elements, run once they are all read.
-void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
-                  TWMapBranch &branch, int type, int level, ImportContext &ctx, int placementSlot)
-{
-    const levelDefaults *ld = ctx.defaults;
-    convertBoundary(topic, branch, ctx);
-    convertPicture(topic, branch, ctx);
-
-    // Text.
-    std::optional<AttributedString> text;
-    if (const MMObjectPtr t = topic.child("text")) {
-        const MMObjectPtr fallback = ld ? ld->branchApTextOfType(type, level) : nullptr;
-        text = mmConverter::attributedStringFromText(t.get(), fallback.get());
-    } else if (ld) {
-        text = ld->branchTextOfType(type, level);
-    }
-    if (text && branch.enclosedTextArea()) {
-        branch.enclosedTextArea()->setText(*text);
-        branch.makeNaturalSize();
-    }
-
-    // Colours of the shape.
-    const MMObjectPtr color = topic.child("color");
-    std::optional<Color> fill =
-        color ? mmConverter::colorFromString(color->string("fillColor")) : std::nullopt;
-    std::optional<Color> line =
-        color ? mmConverter::colorFromString(color->string("lineColor")) : std::nullopt;
-    if (!fill && ld)
-        fill = ld->branchColorOfType(type, level);
-    if (!line && ld)
-        line = ld->lineColorOfType(type, level);
-    if (const std::shared_ptr<TWGraphic> &graphic = branch.mainGraphic()) {
-        if (fill) {
-            graphic->setFillColor(fill);
-            graphic->setDrawsFill(true);
-            graphic->setInheritsFill(false);
-        }
-        if (line) {
-            graphic->setStrokeColor(line);
-            graphic->setDrawsStroke(true);
-            graphic->setInheritsStroke(false);
-        }
-    }
-
-    if (notes) {
-        auto attached = std::make_shared<TWAttachedText>(std::nullopt, branch.undoManager());
-        branch.insertObjectInAttachedTextArrayAtIndex(attached, 0);
-        attached->setText(std::make_shared<const AttributedString>(*notes));
-    }
-
-    convertIcons(topic, branch, ctx);
-    convertShapeAndSize(topic, branch, type, level, ctx, placementSlot);
-
-    if (const MMObjectPtr shape = topic.child("subTopicsShape")) {
-        if (std::optional<int> code = mmTables::lookup(mmTables::kChildrenConnectionStyles,
-                                                       shape->string("subTopicsConnectionStyle")))
-            branch.setChildrenConnectionStyle(*code);
-    }
-    const MMObjectPtr visibility = topic.child("subTopicsVisibility");
-    branch.setChildrenHidden(visibility ? visibility->boolValue("hidden") : false);
-
-    convertHyperlink(topic, branch);
-    convertTask(topic, branch, ctx);
-    convertComments(topic, branch);
-
-    for (const MMObjectPtr &view : topic.children("topicViewGroups")) {
-        if (view->intNumber("viewIndex").value_or(0) != 0)
-            continue;
-        const MMObjectPtr collapsed = view->child("collapsed");
-        if (collapsed && collapsed->boolValue("collapsed"))
-            branch.setChildrenHidden(true);
-        break;
-    }
-    branch.setMmOid(topic.string("OId"));
-}
-
-std::optional<AttributedString> notesOf(const MMObjectPtr &group)
-{
-    const MMObjectPtr xhtml = group ? group->child("notesXhtmlData") : nullptr;
-    if (!xhtml)
-        return std::nullopt;
-    const XMLTree html = xhtml->tree("xhtmlTree");
-    if (!html.isNull() && !html.childNamed(QStringLiteral("body")).isNull())
-        return XHTML::attributedStringWithXHTML(html);
-    if (const std::optional<QString> preview = xhtml->string("previewPlainText")) {
-        TextAttributes attributes;
-        attributes.insert(NSFontAttributeName,
-                          QVariant::fromValue(TWPreferences::branchNotesFont()));
-        return AttributedString(*preview, attributes);
-    }
-    return std::nullopt;
-}
-
-// The reader stands on an ap:Topic start tag whose branch exists; reads the
-// topic and its subtree. False on a stream error.
 bool readTopic(xmlTextReaderPtr reader, TWMapBranch &branch, int type, ImportContext &ctx)
 {
     const int level = branch.getThisBranchLevel();

@@ -1,0 +1,73 @@
+#pragma once
+
+// The pieces of the MindManager import shared by its files: the import's
+// state, the topic conversion and the conversion of a topic's attachments.
+
+#include "MindManagerImpExp/apContentElements.h"
+#include "MindManagerImpExp/levelDefaults.h"
+#include "MindManagerImpExp/mmConverter.h"
+#include "MindManagerImpExp/mmTables.h"
+#include "support/CalendarDate.h"
+#include "support/TimeZone.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <optional>
+#include <vector>
+
+class TWMap;
+class TWMapBranch;
+class TWMapsDoc;
+
+namespace mmImport {
+
+using mmTables::pointsFromMillimetres;
+
+struct Placement
+{
+    TWMapBranch *branch = nullptr;
+    float cx = 0;
+    float cy = 0;
+};
+
+struct ImportContext
+{
+    TWMap &map;
+    TWMapsDoc *document = nullptr;
+    const levelDefaults *defaults = nullptr;
+    MMObjectPtr boundaryDefaults;
+    mmConverter::MemberReader members;
+    QHash<QString, TWMapBranch *> branchesByOid;
+    // Topics with an offset, in the order of their start tags.
+    std::vector<std::optional<Placement>> placements;
+};
+
+inline std::optional<QString> childString(const MMObjectPtr &object, const char *child,
+                                          const char *field)
+{
+    if (!object)
+        return std::nullopt;
+    const MMObjectPtr c = object->child(child);
+    return c ? c->string(field) : std::nullopt;
+}
+
+inline std::optional<CalendarDate> calendarDate(const std::optional<QDateTime> &date)
+{
+    if (!date)
+        return std::nullopt;
+    return CalendarDate(*date, TimeZone::systemTimeZone());
+}
+
+// The notes of an ap:NotesGroup, converted while its tree is in memory.
+std::optional<AttributedString> notesOf(const MMObjectPtr &group);
+// Every step that needs the topic's own elements, once they are all read.
+void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
+                  TWMapBranch &branch, int type, int level, ImportContext &ctx, int placementSlot);
+
+// A topic's attachments.
+void convertIcons(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx);
+void convertHyperlink(const apTopic &topic, TWMapBranch &branch);
+void convertTask(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx);
+void convertComments(const apTopic &topic, TWMapBranch &branch);
+
+} // namespace mmImport
