@@ -178,6 +178,7 @@ bool readTopic(xmlTextReaderPtr reader, TWMapBranch &branch, int type, ImportCon
     if (!xmlTextReaderIsEmptyElement(reader)) {
         bool ok = true;
         bool first = true;
+        int floating = 0;
         while (nextChildElement(reader, depth, ok, first)) {
             const QByteArray name = nameOf(reader);
             const bool sub = name == "ap:SubTopics";
@@ -191,8 +192,18 @@ bool readTopic(xmlTextReaderPtr reader, TWMapBranch &branch, int type, ImportCon
                         continue;
                     const std::shared_ptr<TWMapBranch> child = importChild(
                         branch, ctx.document ? ctx.document->graphicClassIdentifier() : 2, ctx.map);
-                    // A refused child leaves its subtree out.
-                    if (child && !readTopic(reader, *child, sub ? 0 : 3, ctx))
+                    if (!child)
+                        continue; // a refused child leaves its subtree out
+                    if (sub && floating > 0) {
+                        // Floating topics come after every sub-topic, even
+                        // when the file lists them first.
+                        TWMapBranch::BranchList children = branch.children();
+                        children.removeLast();
+                        children.insert(children.size() - floating, child);
+                        branch.setChildren(children);
+                    }
+                    floating += sub ? 0 : 1;
+                    if (!readTopic(reader, *child, sub ? 0 : 3, ctx))
                         return false;
                 }
                 if (!ok)

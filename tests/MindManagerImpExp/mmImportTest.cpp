@@ -12,6 +12,8 @@
 #include "support/Base64.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <cmath>
 
@@ -96,6 +98,19 @@ TEST_F(MindManagerImport, BuildsTheTreeWithFloatingTopicsLastAndUnknownElementsI
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(root().children().at(i)->mmOid(), order.at(i));
     EXPECT_EQ(map().branchHideLevel(), 2);
+
+    // Floating topics listed before the sub-topics still follow them.
+    auto doc = TWMapsDoc::create();
+    doc->addMap(TWMap::create(doc.get()), false);
+    TWMap &second = *doc->maps().first();
+    ASSERT_TRUE(mmImpExpController::populateDadoZiz(
+        second, mmImpExpController::sourceForData(
+                    mapWithTopic("<ap:FloatingTopics>" + topic("f1") + topic("f2") +
+                                 "</ap:FloatingTopics>" + subTopics({topic("s1"), topic("s2")})))));
+    QStringList oids;
+    for (const auto &child : second.root()->children())
+        oids.append(child->mmOid().value_or(QString()));
+    EXPECT_EQ(oids, (QStringList{"s1", "s2", "f1", "f2"}));
     EXPECT_EQ(branch("f").enclosedTextArea()->text().string(), QStringLiteral("F"));
     EXPECT_EQ(branch("a1").parent(), &branch("a"));
     EXPECT_EQ(branch("a1").enclosedTextArea()->text().string(), QStringLiteral("A1"));
@@ -587,6 +602,11 @@ TEST_F(MindManagerImport, ReadsMapArchivesAndTheirPictureMembers)
     ASSERT_TRUE(mmImpExpController::populateDadoZiz(map(), path));
     EXPECT_EQ(root().enclosedTextArea()->text().string(), QStringLiteral("From archive"));
     ASSERT_TRUE(branch("pic").enclosedImage());
+    // Nothing is unpacked: beside the archive there is only what was there.
+    QStringList left = QDir(tempDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    left.removeAll(QStringLiteral("defaults.ini"));
+    EXPECT_EQ(left, QStringList{QStringLiteral("map.mmap")});
+    EXPECT_FALSE(QFileInfo::exists(QDir::temp().filePath(QStringLiteral("ThinkwebTemp"))));
 }
 
 TEST_F(MindManagerImport, RefusesDamagedAndHostileArchivesClearly)
