@@ -103,7 +103,7 @@ MMObjectPtr expand(xmlTextReaderPtr reader, const MMElementClass &cls)
     return MMXMLBaseObject::initWithXMLTree(cls, XMLTree::initWithNode(node));
 }
 
-// --- what the first pass finds ---
+// --- what the pass finds ---
 
 struct MapParts
 {
@@ -135,7 +135,6 @@ std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &m
         qWarning("Couldn't create branch of type %d", type);
         return nullptr;
     }
-    parent.setChildrenHidden(false);
     const std::shared_ptr<TWMapBranch> added = TWMapBranch::createWithGraphic(shape, &parent, &map);
     if (type == 5) {
         shape->setCachedBezierPath(nullptr);
@@ -160,25 +159,31 @@ void announceHideLevel(TWMap &map, const char *phase)
          {TWMap::PhaseKey, QString::fromLatin1(phase)}});
 }
 
-// Steps that need the topic's own elements, run once they are all read.
-bool readTopic(xmlTextReaderPtr reader, TWMapBranch &branch, int type, ImportContext &ctx)
+// One topic as read: its own elements and its children, by record index.
+struct TopicRecord
 {
-    const int level = branch.getThisBranchLevel();
+    std::shared_ptr<apTopic> topic;
+    std::optional<AttributedString> notes;
+    std::vector<int> subTopics;
+    std::vector<int> floatingTopics;
+};
+
+// The reader stands on an ap:Topic start tag: the topic and its subtree
+// become records, in the order of their start tags. The record's index, or
+// -1 on a stream error.
+int readTopic(xmlTextReaderPtr reader, std::vector<TopicRecord> &records)
+{
+    const int index = int(records.size());
+    records.emplace_back();
     const int depth = xmlTextReaderDepth(reader);
     auto topic =
         std::dynamic_pointer_cast<apTopic>(MMXMLBaseObject::create(apTopic::staticClass()));
-    const std::optional<QString> oid = attributeOf(reader, "OId");
-    topic->setString("OId", oid);
-    if (oid && !ctx.branchesByOid.contains(*oid))
-        ctx.branchesByOid.insert(*oid, &branch);
-    const int slot = int(ctx.placements.size());
-    ctx.placements.emplace_back();
+    topic->setString("OId", attributeOf(reader, "OId"));
     std::optional<AttributedString> notes;
 
     if (!xmlTextReaderIsEmptyElement(reader)) {
         bool ok = true;
         bool first = true;
-        int floating = 0;
         while (nextChildElement(reader, depth, ok, first)) {
             const QByteArray name = nameOf(reader);
             const bool sub = name == "ap:SubTopics";
@@ -190,24 +195,14 @@ bool readTopic(xmlTextReaderPtr reader, TWMapBranch &branch, int type, ImportCon
                 while (nextChildElement(reader, listDepth, ok, listFirst)) {
                     if (nameOf(reader) != "ap:Topic")
                         continue;
-                    const std::shared_ptr<TWMapBranch> child = importChild(
-                        branch, ctx.document ? ctx.document->graphicClassIdentifier() : 2, ctx.map);
-                    if (!child)
-                        continue; // a refused child leaves its subtree out
-                    if (sub && floating > 0) {
-                        // Floating topics come after every sub-topic, even
-                        // when the file lists them first.
-                        TWMapBranch::BranchList children = branch.children();
-                        children.removeLast();
-                        children.insert(children.size() - floating, child);
-                        branch.setChildren(children);
-                    }
-                    floating += sub ? 0 : 1;
-                    if (!readTopic(reader, *child, sub ? 0 : 3, ctx))
-                        return false;
+                    const int child = readTopic(reader, records);
+                    if (child < 0)
+                        return -1;
+                    (sub ? records[index].subTopics : records[index].floatingTopics)
+                        .push_back(child);
                 }
                 if (!ok)
-                    return false;
+                    return -1;
                 continue;
             }
             const MMChildSpec *spec = topicChildSpec(name);
@@ -227,13 +222,40 @@ bool readTopic(xmlTextReaderPtr reader, TWMapBranch &branch, int type, ImportCon
                 topic->setChild(spec->field, element);
         }
         if (!ok)
-            return false;
+            return -1;
     }
-    convertTopic(*topic, notes, branch, type, level, ctx, slot);
-    return true;
+    records[index].topic = std::move(topic);
+    records[index].notes = std::move(notes);
+    return index;
 }
 
-// --- the passes ---
+// Converts the record into the branch, then makes and converts its
+// children: sub-topics first, floating topics after them. Each record is
+// let go once converted.
+void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branch, int type,
+                ImportContext &ctx)
+{
+    TopicRecord record = std::move(records[index]);
+    if (!record.topic)
+        return;
+    if (const std::optional<QString> oid = record.topic->string("OId");
+        oid && !ctx.branchesByOid.contains(*oid))
+        ctx.branchesByOid.insert(*oid, &branch);
+    convertTopic(*record.topic, record.notes, branch, type, branch.getThisBranchLevel(), ctx);
+    record.topic.reset();
+    record.notes.reset();
+    const int childType = ctx.document ? ctx.document->graphicClassIdentifier() : 2;
+    for (const auto &[list, kind] :
+         {std::pair{&record.subTopics, 0}, std::pair{&record.floatingTopics, 3}}) {
+        for (const int child : *list) {
+            // A refused child leaves its subtree out.
+            if (const std::shared_ptr<TWMapBranch> made = importChild(branch, childType, ctx.map))
+                buildTopic(records, child, *made, kind, ctx);
+        }
+    }
+}
+
+// --- the pass ---
 
 Reader openReader(const MMMapSource &source, QString *error)
 {
@@ -256,7 +278,10 @@ bool toRoot(xmlTextReaderPtr reader)
 
 enum class PassResult { Done, NotXML, NotMap };
 
-PassResult firstPass(xmlTextReaderPtr reader, MapParts &parts)
+// The one pass over the file: the map's parts and the topics' records. The
+// stream must read to its end: a damaged file is refused before anything
+// is built.
+PassResult readMap(xmlTextReaderPtr reader, MapParts &parts, std::vector<TopicRecord> &records)
 {
     if (!toRoot(reader))
         return PassResult::NotXML;
@@ -275,8 +300,13 @@ PassResult firstPass(xmlTextReaderPtr reader, MapParts &parts)
                 continue;
             bool inner = true;
             while (nextChildElement(reader, 1, ok, inner)) {
-                if (nameOf(reader) == "ap:Topic")
-                    parts.hasTopic = true;
+                if (nameOf(reader) != "ap:Topic" || parts.hasTopic)
+                    continue;
+                parts.hasTopic = true;
+                if (readTopic(reader, records) < 0) {
+                    ok = false;
+                    break;
+                }
             }
             if (!ok)
                 break;
@@ -288,7 +318,6 @@ PassResult firstPass(xmlTextReaderPtr reader, MapParts &parts)
             parts.documentGroup = expand(reader, apDocumentGroup::staticClass());
         }
     }
-    // The stream must read to its end: a damaged file is refused whole.
     if (!ok)
         return PassResult::NotXML;
     while (true) {
@@ -517,12 +546,13 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
         return false;
     };
     MapParts parts;
+    std::vector<TopicRecord> records;
     {
         QString error;
         Reader reader = openReader(source, &error);
         if (!reader)
             return failedToLoad();
-        switch (firstPass(reader.get(), parts)) {
+        switch (readMap(reader.get(), parts, records)) {
         case PassResult::NotXML:
             return failedToLoad();
         case PassResult::NotMap:
@@ -555,30 +585,9 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
     map.setLayoutAssistanceMode(1);
     const int hideLevelBefore = map.branchHideLevel();
     const int levelBefore = map.root() ? map.root()->getMaximumBranchLevel() : 0;
-    {
-        QString error;
-        Reader reader = openReader(source, &error);
-        bool ok = reader && toRoot(reader.get());
-        bool first = true;
-        bool found = false;
-        while (ok && !found && nextChildElement(reader.get(), 0, ok, first)) {
-            if (nameOf(reader.get()) != "ap:OneTopic")
-                continue;
-            bool inner = true;
-            while (!found && nextChildElement(reader.get(), 1, ok, inner)) {
-                if (nameOf(reader.get()) != "ap:Topic")
-                    continue;
-                found = true;
-                if (map.root())
-                    ok = readTopic(reader.get(), *map.root(), 0, ctx);
-            }
-        }
-        // The map keeps what was built before the stream broke.
-        if (!ok || !found) {
-            failedToLoad();
-            return false;
-        }
-    }
+    if (map.root() && !records.empty())
+        buildTopic(records, 0, *map.root(), 0, ctx);
+    records.clear();
     if (const std::shared_ptr<TWMapBranch> &r = map.root()) {
         announceHideLevel(map, "will");
         const int deepest = r->getMaximumBranchLevel();
@@ -586,19 +595,6 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
             map.setBranchHideLevel(deepest);
         announceHideLevel(map, "did");
     }
-    // Offsets are applied parent first, once every branch has its size.
-    const std::shared_ptr<TWMapBranch> &root = map.root();
-    for (const std::optional<Placement> &p : ctx.placements) {
-        if (!p || !root || !root->mainGraphic() || !p->branch->mainGraphic())
-            continue;
-        const Rect r = root->mainGraphic()->bounds();
-        const Rect b = p->branch->mainGraphic()->bounds();
-        const float dx = p->cx > 0 ? r.x() + r.width() / 2 + p->cx - b.x()
-                                   : r.x() + r.width() / 2 + p->cx - b.width() - b.x();
-        const float dy = r.y() + r.height() / 2 + p->cy - b.y();
-        p->branch->moveBranchBy(dx, dy, true);
-    }
-
     map.setLayoutAssistanceMode(3);
     if (styleGroup) {
         if (const MMObjectPtr structure = styleGroup->child("structure")) {

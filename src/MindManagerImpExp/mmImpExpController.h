@@ -14,9 +14,9 @@ class TWGraphic;
 class TWMap;
 class TWMapBranch;
 
-// Where a MindManager map is read from: each pass of the import opens a
-// fresh pull reader on the map's XML; pictures the map keeps as archive
-// members come from `members`.
+// Where a MindManager map is read from: a fresh pull reader on the map's
+// XML each time it is opened; pictures the map keeps as archive members come
+// from `members`.
 struct MMMapSource
 {
     QString path; // named in messages
@@ -27,9 +27,12 @@ struct MMMapSource
 };
 
 // Imports a MindManager map into the blank map of a new document. The XML
-// is streamed: the style group, relationships and document group come from
-// a first pass that skips the topics; the topics are converted into
-// branches as the second pass reads them.
+// is streamed once, never held whole: the style group, relationships and
+// document group are kept as element objects, each topic as a compact
+// record of its own elements (notes already converted). The style group
+// follows the topics in the file, so the branches are built once the file
+// has read to its end, parents before children, each record let go as its
+// branch is made.
 class mmImpExpController
 {
 public:

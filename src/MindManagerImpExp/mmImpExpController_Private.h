@@ -23,13 +23,6 @@ namespace mmImport {
 
 using mmTables::pointsFromMillimetres;
 
-struct Placement
-{
-    TWMapBranch *branch = nullptr;
-    float cx = 0;
-    float cy = 0;
-};
-
 struct ImportContext
 {
     TWMap &map;
@@ -38,8 +31,6 @@ struct ImportContext
     MMObjectPtr boundaryDefaults;
     mmConverter::MemberReader members;
     QHash<QString, TWMapBranch *> branchesByOid;
-    // Topics with an offset, in the order of their start tags.
-    std::vector<std::optional<Placement>> placements;
 };
 
 inline std::optional<QString> childString(const MMObjectPtr &object, const char *child,
@@ -62,7 +53,7 @@ inline std::optional<CalendarDate> calendarDate(const std::optional<QDateTime> &
 std::optional<AttributedString> notesOf(const MMObjectPtr &group);
 // Every step that needs the topic's own elements, once they are all read.
 void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
-                  TWMapBranch &branch, int type, int level, ImportContext &ctx, int placementSlot);
+                  TWMapBranch &branch, int type, int level, ImportContext &ctx);
 
 // A topic's attachments.
 void convertIcons(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx);

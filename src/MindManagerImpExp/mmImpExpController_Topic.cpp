@@ -92,7 +92,7 @@ void convertPicture(const apTopic &topic, TWMapBranch &branch, const ImportConte
 }
 
 void convertShapeAndSize(const apTopic &topic, TWMapBranch &branch, int type, int level,
-                         ImportContext &ctx, int placementSlot)
+                         ImportContext &ctx)
 {
     const levelDefaults *ld = ctx.defaults;
     // Shape.
@@ -146,21 +146,25 @@ void convertShapeAndSize(const apTopic &topic, TWMapBranch &branch, int type, in
             branch.resizeForTextAreaConstrainedToWidth(width > 0 ? width : defaultWrap);
         place = level == 1 && offset;
     }
-    if (place) {
-        ctx.placements[placementSlot] =
-            Placement{&branch, pointsFromMillimetres(offset->floatNumber("CX").value_or(0)),
-                      -pointsFromMillimetres(offset->floatNumber("CY").value_or(0))};
-    }
+    // From the centre of the central topic, y up: the left edge goes to the
+    // offset on the right of the centre, the right edge on the left of it.
+    const std::shared_ptr<TWMapBranch> &root = ctx.map.root();
+    if (!place || !root || !root->mainGraphic() || !branch.mainGraphic())
+        return;
+    const float cx = pointsFromMillimetres(offset->floatNumber("CX").value_or(0));
+    const float cy = -pointsFromMillimetres(offset->floatNumber("CY").value_or(0));
+    const Rect r = root->mainGraphic()->bounds();
+    const Rect b = branch.mainGraphic()->bounds();
+    const float dx = cx > 0 ? r.x() + r.width() / 2 + cx - b.x()
+                            : r.x() + r.width() / 2 + cx - b.width() - b.x();
+    const float dy = r.y() + r.height() / 2 + cy - b.y();
+    branch.moveBranchBy(dx, dy, true);
 }
 
-// A new last child of the branch, made as the editor makes one, but left
-// where it is made and in file order: the import is arranged as a whole
-// afterwards, and the map's hide level is brought up to date once at the end
-// rather than by walking the tree for every branch.
 } // namespace
 
 void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
-                  TWMapBranch &branch, int type, int level, ImportContext &ctx, int placementSlot)
+                  TWMapBranch &branch, int type, int level, ImportContext &ctx)
 {
     const levelDefaults *ld = ctx.defaults;
     convertBoundary(topic, branch, ctx);
@@ -209,7 +213,7 @@ void convertTopic(const apTopic &topic, const std::optional<AttributedString> &n
     }
 
     convertIcons(topic, branch, ctx);
-    convertShapeAndSize(topic, branch, type, level, ctx, placementSlot);
+    convertShapeAndSize(topic, branch, type, level, ctx);
 
     if (const MMObjectPtr shape = topic.child("subTopicsShape")) {
         if (std::optional<int> code = mmTables::lookup(mmTables::kChildrenConnectionStyles,
@@ -251,6 +255,4 @@ std::optional<AttributedString> notesOf(const MMObjectPtr &group)
     return std::nullopt;
 }
 
-// The reader stands on an ap:Topic start tag whose branch exists; reads the
-// topic and its subtree. False on a stream error.
 } // namespace mmImport

@@ -312,8 +312,10 @@ TEST_F(MindManagerImport, ShapesConnectionStylesAndHiddenChildren)
          "<ap:TopicViewGroup ViewIndex=\"0\"><ap:Collapsed "
          "Collapsed=\"true\"/></ap:TopicViewGroup>",
          1, 0, -1, false},
+        // Collapsed with children: making the children does not open it.
         {"<ap:TopicViewGroup ViewIndex=\"0\"><ap:Collapsed "
-         "Collapsed=\"true\"/></ap:TopicViewGroup>",
+         "Collapsed=\"true\"/></ap:TopicViewGroup>"
+         "<ap:SubTopics><ap:Topic OId=\"inside\"/></ap:SubTopics>",
          1, 0, -1, true},
     };
     QStringList topics;
