@@ -115,12 +115,23 @@ struct MapParts
     MMObjectPtr documentGroup;
 };
 
+// The topic's own elements the conversion reads; others (ink, bookmarks,
+// spelling options, the shapes of callouts and labels) are passed over
+// unread.
 const MMChildSpec *topicChildSpec(const QByteArray &element)
 {
     static const QHash<QByteArray, const MMChildSpec *> specs = [] {
+        static const char *const unread[] = {"ap:LabelFloatingTopicShape",
+                                             "ap:CalloutFloatingTopicShape",
+                                             "ap:Bookmark",
+                                             "ap:SpellingOptions",
+                                             "ap:InkGroup",
+                                             "ap:OneInkSketch"};
         QHash<QByteArray, const MMChildSpec *> s;
         for (const MMChildSpec &spec : apTopic::staticClass().children)
             s.insert(QByteArray(spec.element), &spec);
+        for (const char *name : unread)
+            s.remove(name);
         return s;
     }();
     return specs.value(element);
@@ -164,6 +175,7 @@ struct TopicRecord
 {
     std::shared_ptr<apTopic> topic;
     std::optional<AttributedString> notes;
+    TopicPictures pictures;
     std::vector<int> subTopics;
     std::vector<int> floatingTopics;
 };
@@ -171,7 +183,8 @@ struct TopicRecord
 // The reader stands on an ap:Topic start tag: the topic and its subtree
 // become records, in the order of their start tags. The record's index, or
 // -1 on a stream error.
-int readTopic(xmlTextReaderPtr reader, std::vector<TopicRecord> &records)
+int readTopic(xmlTextReaderPtr reader, std::vector<TopicRecord> &records,
+              const mmConverter::MemberReader &members)
 {
     const int index = int(records.size());
     records.emplace_back();
@@ -180,6 +193,7 @@ int readTopic(xmlTextReaderPtr reader, std::vector<TopicRecord> &records)
         std::dynamic_pointer_cast<apTopic>(MMXMLBaseObject::create(apTopic::staticClass()));
     topic->setString("OId", attributeOf(reader, "OId"));
     std::optional<AttributedString> notes;
+    TopicPictures pictures;
 
     if (!xmlTextReaderIsEmptyElement(reader)) {
         bool ok = true;
@@ -195,7 +209,7 @@ int readTopic(xmlTextReaderPtr reader, std::vector<TopicRecord> &records)
                 while (nextChildElement(reader, listDepth, ok, listFirst)) {
                     if (nameOf(reader) != "ap:Topic")
                         continue;
-                    const int child = readTopic(reader, records);
+                    const int child = readTopic(reader, records, members);
                     if (child < 0)
                         return -1;
                     (sub ? records[index].subTopics : records[index].floatingTopics)
@@ -211,10 +225,24 @@ int readTopic(xmlTextReaderPtr reader, std::vector<TopicRecord> &records)
             const MMObjectPtr element = expand(reader, spec->elementClass());
             if (!element)
                 continue;
-            // Notes are converted while their tree is in memory.
+            // Notes and pictures are converted while their elements are in
+            // memory; the record keeps the results, not the XML's text.
             if (name == "ap:NotesGroup") {
                 notes = notesOf(element);
                 continue;
+            }
+            if (name == "ap:OneImage") {
+                const MMObjectPtr image = element->child("image");
+                const MMObjectPtr data = image ? image->child("imageData") : nullptr;
+                pictures.picture = mmConverter::imageFromImageData(data.get(), members);
+                if (data)
+                    data->setChild("data", nullptr);
+            } else if (name == "ap:IconsGroup") {
+                for (const MMObjectPtr &data : element->children("customIconImageData"))
+                    pictures.customIcons.append(
+                        {data->string("iconSignature").value_or(QString()),
+                         mmConverter::imageFromImageData(data.get(), members)});
+                element->setChildren("customIconImageData", {});
             }
             if (spec->many)
                 topic->addChild(spec->field, element);
@@ -226,6 +254,7 @@ int readTopic(xmlTextReaderPtr reader, std::vector<TopicRecord> &records)
     }
     records[index].topic = std::move(topic);
     records[index].notes = std::move(notes);
+    records[index].pictures = std::move(pictures);
     return index;
 }
 
@@ -241,9 +270,9 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
     if (const std::optional<QString> oid = record.topic->string("OId");
         oid && !ctx.branchesByOid.contains(*oid))
         ctx.branchesByOid.insert(*oid, &branch);
-    convertTopic(*record.topic, record.notes, branch, type, branch.getThisBranchLevel(), ctx);
-    record.topic.reset();
-    record.notes.reset();
+    convertTopic(*record.topic, record.notes, record.pictures, branch, type,
+                 branch.getThisBranchLevel(), ctx);
+    record = TopicRecord{{}, {}, {}, std::move(record.subTopics), std::move(record.floatingTopics)};
     const int childType = ctx.document ? ctx.document->graphicClassIdentifier() : 2;
     for (const auto &[list, kind] :
          {std::pair{&record.subTopics, 0}, std::pair{&record.floatingTopics, 3}}) {
@@ -281,7 +310,8 @@ enum class PassResult { Done, NotXML, NotMap };
 // The one pass over the file: the map's parts and the topics' records. The
 // stream must read to its end: a damaged file is refused before anything
 // is built.
-PassResult readMap(xmlTextReaderPtr reader, MapParts &parts, std::vector<TopicRecord> &records)
+PassResult readMap(xmlTextReaderPtr reader, MapParts &parts, std::vector<TopicRecord> &records,
+                   const mmConverter::MemberReader &members)
 {
     if (!toRoot(reader))
         return PassResult::NotXML;
@@ -303,7 +333,7 @@ PassResult readMap(xmlTextReaderPtr reader, MapParts &parts, std::vector<TopicRe
                 if (nameOf(reader) != "ap:Topic" || parts.hasTopic)
                     continue;
                 parts.hasTopic = true;
-                if (readTopic(reader, records) < 0) {
+                if (readTopic(reader, records, members) < 0) {
                     ok = false;
                     break;
                 }
@@ -552,7 +582,7 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
         Reader reader = openReader(source, &error);
         if (!reader)
             return failedToLoad();
-        switch (readMap(reader.get(), parts, records)) {
+        switch (readMap(reader.get(), parts, records, source.members)) {
         case PassResult::NotXML:
             return failedToLoad();
         case PassResult::NotMap:

@@ -46,13 +46,13 @@ QString decodeMailPart(QString part)
 
 } // namespace
 
-void convertIcons(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx)
+void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBranch &branch,
+                  const ImportContext &ctx)
 {
     const MMObjectPtr group = topic.child("iconsGroup");
     const MMObjectPtr icons = group ? group->child("icons") : nullptr;
     if (!icons)
         return;
-    const MMObjectList customData = group->children("customIconImageData");
     int position = 0;
     int customCount = 0;
     for (const MMObjectPtr &icon : icons->children("icons")) {
@@ -78,14 +78,13 @@ void convertIcons(const apTopic &topic, TWMapBranch &branch, const ImportContext
         const std::optional<QString> signature = icon->string("iconSignature");
         if (!signature)
             continue;
-        MMObjectPtr data;
-        for (const MMObjectPtr &candidate : customData) {
-            if (candidate->string("iconSignature") == signature) {
-                data = candidate;
+        std::optional<Image> picture;
+        for (const auto &[candidate, image] : pictures.customIcons) {
+            if (candidate == *signature) {
+                picture = image;
                 break;
             }
         }
-        std::optional<Image> picture = mmConverter::imageFromImageData(data.get(), ctx.members);
         if (!picture)
             continue;
         // A branch's later custom icons carry their position, so that

@@ -8,6 +8,7 @@
 #include "MindManagerImpExp/mmConverter.h"
 #include "MindManagerImpExp/mmTables.h"
 #include "support/CalendarDate.h"
+#include "support/Image.h"
 #include "support/TimeZone.h"
 
 #include <QDateTime>
@@ -49,14 +50,25 @@ inline std::optional<CalendarDate> calendarDate(const std::optional<QDateTime> &
     return CalendarDate(*date, TimeZone::systemTimeZone());
 }
 
+// A topic's pictures, decoded while it is read so that its record keeps
+// no Base64 text: its own picture and its custom icons by signature, in
+// file order.
+struct TopicPictures
+{
+    std::optional<Image> picture;
+    QList<std::pair<QString, std::optional<Image>>> customIcons;
+};
+
 // The notes of an ap:NotesGroup, converted while its tree is in memory.
 std::optional<AttributedString> notesOf(const MMObjectPtr &group);
 // Every step that needs the topic's own elements, once they are all read.
 void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
-                  TWMapBranch &branch, int type, int level, ImportContext &ctx);
+                  const TopicPictures &pictures, TWMapBranch &branch, int type, int level,
+                  ImportContext &ctx);
 
 // A topic's attachments.
-void convertIcons(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx);
+void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBranch &branch,
+                  const ImportContext &ctx);
 void convertHyperlink(const apTopic &topic, TWMapBranch &branch);
 void convertTask(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx);
 void convertComments(const apTopic &topic, TWMapBranch &branch);

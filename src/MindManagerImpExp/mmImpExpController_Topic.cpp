@@ -69,15 +69,12 @@ void convertBoundary(const apTopic &topic, TWMapBranch &branch, const ImportCont
         branch.setBoundaryMargin(pointsFromMillimetres(*margin));
 }
 
-void convertPicture(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx)
+void convertPicture(const apTopic &topic, const TopicPictures &pictures, TWMapBranch &branch)
 {
     const MMObjectPtr one = topic.child("oneImage");
     const MMObjectPtr image = one ? one->child("image") : nullptr;
-    if (!image)
-        return;
-    std::optional<Image> picture =
-        mmConverter::imageFromImageData(image->child("imageData").get(), ctx.members);
-    if (!picture)
+    std::optional<Image> picture = pictures.picture;
+    if (!image || !picture)
         return;
     if (const MMObjectPtr size = image->child("imageSize")) {
         Size s = picture->size();
@@ -164,11 +161,12 @@ void convertShapeAndSize(const apTopic &topic, TWMapBranch &branch, int type, in
 } // namespace
 
 void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
-                  TWMapBranch &branch, int type, int level, ImportContext &ctx)
+                  const TopicPictures &pictures, TWMapBranch &branch, int type, int level,
+                  ImportContext &ctx)
 {
     const levelDefaults *ld = ctx.defaults;
     convertBoundary(topic, branch, ctx);
-    convertPicture(topic, branch, ctx);
+    convertPicture(topic, pictures, branch);
 
     // Text.
     std::optional<AttributedString> text;
@@ -212,7 +210,7 @@ void convertTopic(const apTopic &topic, const std::optional<AttributedString> &n
         attached->setText(std::make_shared<const AttributedString>(*notes));
     }
 
-    convertIcons(topic, branch, ctx);
+    convertIcons(topic, pictures, branch, ctx);
     convertShapeAndSize(topic, branch, type, level, ctx);
 
     if (const MMObjectPtr shape = topic.child("subTopicsShape")) {
