@@ -689,3 +689,30 @@ TEST_F(MindManagerImport, TopicsAreFoundByIdentifierFirstInTreeOrder)
     EXPECT_EQ(map().objectInLinkLinesAtIndex(0)->endGraphicNumber(),
               deep.mainGraphic()->graphicNumber());
 }
+
+TEST_F(MindManagerImport, EveryCutOfAMapIsRefusedWholeWithOneClearError)
+{
+    QFile file(QStringLiteral(THINKWEB_TEST_DATA "/mindmanager/features.xml"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    const qsizetype end = whole.lastIndexOf("</ap:Map>");
+    ASSERT_GT(end, 0);
+    for (qsizetype cut = 0; cut < end; cut += end / 40) {
+        RecordingAlerts recorded;
+        Alerts::Scope scope(&recorded);
+        auto doc = TWMapsDoc::create();
+        doc->addMap(TWMap::create(doc.get()), false);
+        TWMap &target = *doc->maps().first();
+        const int before = int(target.allBranches().size());
+        EXPECT_FALSE(mmImpExpController::populateDadoZiz(
+            target, mmImpExpController::sourceForData(whole.left(cut), "cut.xml")))
+            << cut;
+        ASSERT_EQ(recorded.alerts().size(), 1) << cut;
+        EXPECT_EQ(recorded.alerts().first().message,
+                  QStringLiteral("Failed to load XML file: cut.xml"))
+            << cut;
+        // Nothing is built from a file that does not read to its end.
+        EXPECT_EQ(int(target.allBranches().size()), before) << cut;
+        EXPECT_EQ(target.countOfLinkLines(), 0) << cut;
+    }
+}
