@@ -1,3 +1,4 @@
+#include "MindManagerImpExp/mmImpExpController.h"
 #include "application/ApplicationMenus.h"
 #include "application/DialogAlerts.h"
 #include "application/DocumentController.h"
@@ -78,6 +79,19 @@ int main(int argc, char **argv)
     services.importers = &importer;
     TWOutlinerImportDocuments outlinerDocuments(*documents);
     outlinerDocuments.install(importer);
+    {
+        TWImportController::Readers readers = importer.readers();
+        readers.mindManagerFile = [](TWMap &map, const QString &path) {
+            mmImpExpController::populateDadoZiz(map, path);
+        };
+        readers.mindManagerProblem = [](const QString &path) {
+            QString error;
+            if (mmImpExpController::sourceForFile(path, &error))
+                return QString();
+            return error.isNull() ? QStringLiteral("unreadable") : error;
+        };
+        importer.setReaders(readers);
+    }
 
     QCoreApplication::setApplicationVersion(QStringLiteral(THINKWEB_VERSION));
     const std::unique_ptr<TWApplication> app =
