@@ -178,6 +178,32 @@ void TWOutlineViewController::buildWindow()
         m_commandActions << action;
     }
     m_outlineView->addActions(m_commandActions);
+
+    // The window edits the active document: its undo history and its print
+    // command are the document's.
+    auto *undoAction = new QAction(TWLocalizedString("DadoZiz", QStringLiteral("Undo")), this);
+    undoAction->setShortcut(QKeySequence::Undo);
+    connect(undoAction, &QAction::triggered, this, [this] {
+        UndoManager *undo = undoManager();
+        if (!undo || !undo->canUndo())
+            return;
+        m_outlineView->finishEditing();
+        undo->undo();
+    });
+    auto *redoAction = new QAction(TWLocalizedString("DadoZiz", QStringLiteral("Redo")), this);
+    redoAction->setShortcut(QKeySequence::Redo);
+    connect(redoAction, &QAction::triggered, this, [this] {
+        UndoManager *undo = undoManager();
+        if (undo && undo->canRedo())
+            undo->redo();
+    });
+    auto *printAction = new QAction(TWLocalizedString("DadoZiz", QStringLiteral("Print...")), this);
+    printAction->setShortcut(QKeySequence::Print);
+    connect(printAction, &QAction::triggered, this, [this] { showPrintPanel(); });
+    for (QAction *action : {undoAction, redoAction, printAction}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        m_window->addAction(action);
+    }
 }
 
 void TWOutlineViewController::setupToolbar()
