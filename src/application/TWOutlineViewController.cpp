@@ -62,6 +62,11 @@ TWOutlineViewController::TWOutlineViewController(bool followApplication, QObject
                 m_shownRoot.lock().get() != (map ? map->root().get() : nullptr))
                 updateContent();
         }));
+    m_observers.push_back(
+        center.observe(Document::WillCloseNotification, nullptr, [this](const Notification &n) {
+            if (m_document && n.sender == static_cast<const void *>(m_document.data()))
+                setDocument(nullptr);
+        }));
     connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString &key) {
         if (key == QLatin1String("ExportTextIncludeBranchNotes") ||
             key == QLatin1String("ExportTextIncludeAttachedGraphicText") ||
@@ -324,7 +329,11 @@ TWDocument *TWOutlineViewController::document() const
 
 void TWOutlineViewController::setDocument(TWDocument *document)
 {
-    if (m_document == document)
+    const TWMap *map = document && document->mapsDocument()
+                           ? document->mapsDocument()->currentMap().get()
+                           : nullptr;
+    // A document that went away leaves the pointer null with its tree still shown.
+    if (m_document == document && m_model->root().get() == (map ? map->root().get() : nullptr))
         return;
     commitNotes();
     m_document = document;
@@ -523,6 +532,9 @@ void TWOutlineViewController::loadNotes()
 {
     const QList<TWMapBranch *> selection = selectedBranches();
     TWMapBranch *branch = selection.size() == 1 ? selection.first() : nullptr;
+    // Typing in the notes is not interrupted by a reload of the same branch.
+    if (branch && branch == m_notesBranch.lock().get() && m_branchNotesView->hasFocus())
+        return;
     m_loadingNotes = true;
     m_notesBranch = branch ? branch->weak_from_this() : std::weak_ptr<TWMapBranch>();
     const std::shared_ptr<const AttributedString> notes =

@@ -572,3 +572,63 @@ TEST_F(OutlineTest, ABoundTableMovesTheDraggedRowToTheGap)
     EXPECT_TRUE(table.acceptDrop("0", 3));
     EXPECT_EQ(stored.indexOf(1), 3);
 }
+
+TEST_F(OutlineTest, ValidationFollowsTheSelectedRows)
+{
+    TWMapBranch *root = map->root().get();
+    TWMapBranch *a = add(root, QStringLiteral("A"));
+    TWMapBranch *b = add(a, QStringLiteral("B"));
+    TWMapBranch *c = add(a, QStringLiteral("C"));
+    expandAll();
+    struct Case
+    {
+        const char *name;
+        QList<TWMapBranch *> selection;
+        bool up, down, left, right, group, ungroup;
+    };
+    const bool A_up = outline->branchAbove(a) != root;
+    const Case cases[] = {
+        {"nothing", {}, false, false, false, false, false, false},
+        {"root alone", {root}, false, false, false, false, false, false},
+        {"first child", {b}, true, true, true, true, true, false},
+        {"last row", {c}, true, false, true, true, true, false},
+        {"first-level parent", {a}, A_up, true, false, A_up, true, true},
+        {"root and a child", {root, b}, true, true, true, true, true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        outline->selectBranches(c.selection);
+        EXPECT_EQ(outline->canMoveUp(), c.up);
+        EXPECT_EQ(outline->canMoveDown(), c.down);
+        EXPECT_EQ(outline->canMoveLeft(), c.left);
+        EXPECT_EQ(outline->canOutdent(), c.left);
+        EXPECT_EQ(outline->canMoveRight(), c.right);
+        EXPECT_EQ(outline->canIndent(), c.right);
+        EXPECT_EQ(outline->canGroup(), c.group);
+        EXPECT_EQ(outline->canUngroup(), c.ungroup);
+    }
+}
+
+TEST_F(OutlineTest, NotesPaneEditsTheSelectedBranchAndAClosedDocumentEmptiesTheOutline)
+{
+    TWMapBranch *a = add(map->root().get(), QStringLiteral("A"));
+    expandAll();
+    select({a});
+    QTextEdit *notes = outline->branchNotesView();
+    EXPECT_FALSE(notes->isReadOnly());
+    notes->setPlainText(QStringLiteral("A note"));
+    ASSERT_TRUE(a->primaryAttachedText());
+    EXPECT_EQ(a->primaryAttachedText()->string(), QStringLiteral("A note"));
+    undoLast();
+    EXPECT_FALSE(a->primaryAttachedText() && !a->primaryAttachedText()->string().isEmpty());
+    // Two rows: the notes of neither are shown, and none can be typed.
+    select({a, map->root().get()});
+    outline->updateBranchSelection();
+    EXPECT_TRUE(notes->isReadOnly());
+    EXPECT_TRUE(notes->toPlainText().isEmpty());
+
+    NotificationCenter::defaultCenter().post(Document::WillCloseNotification,
+                                             NotificationObject(document));
+    EXPECT_EQ(outline->model()->rowCount(), 0);
+    EXPECT_EQ(outline->document(), nullptr);
+}
