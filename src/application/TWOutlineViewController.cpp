@@ -90,8 +90,11 @@ TWOutlineViewController::~TWOutlineViewController()
 
 TWOutlineViewController &TWOutlineViewController::sharedOutlineViewController()
 {
-    if (!sharedInstance)
-        sharedInstance = new TWOutlineViewController(true, qApp);
+    if (!sharedInstance) {
+        sharedInstance = new TWOutlineViewController(true);
+        // Its window must go while the application still runs.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { delete sharedInstance; });
+    }
     return *sharedInstance;
 }
 

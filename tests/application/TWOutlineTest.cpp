@@ -627,8 +627,49 @@ TEST_F(OutlineTest, NotesPaneEditsTheSelectedBranchAndAClosedDocumentEmptiesTheO
     EXPECT_TRUE(notes->isReadOnly());
     EXPECT_TRUE(notes->toPlainText().isEmpty());
 
-    NotificationCenter::defaultCenter().post(Document::WillCloseNotification,
-                                             NotificationObject(document));
+    document->close();
+    settle();
     EXPECT_EQ(outline->model()->rowCount(), 0);
     EXPECT_EQ(outline->document(), nullptr);
+}
+
+TEST_F(OutlineTest, PlainKeysOfTheOutlineRunItsCommands)
+{
+    TWMapBranch *root = map->root().get();
+    TWMapBranch *a = add(root, QStringLiteral("A"));
+    expandAll();
+    outline->window()->show();
+    settle();
+    TWOutlineView *view = outline->outlineView();
+    struct Case
+    {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        qsizetype rootChildren, aChildren;
+        bool editing;
+    };
+    const Case cases[] = {
+        {Qt::Key_Return, Qt::NoModifier, 1, 0, true},
+        {Qt::Key_Tab, Qt::NoModifier, 1, 1, true},
+        {Qt::Key_Backtab, Qt::ShiftModifier, 2, 0, true},
+        {Qt::Key_Delete, Qt::NoModifier, 0, 0, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.key);
+        select({a});
+        view->setFocus();
+        QTest::keyClick(view, c.key, c.modifiers);
+        settle();
+        EXPECT_EQ(root->children().size(), c.rootChildren);
+        EXPECT_EQ(a->children().size(), c.aChildren);
+        EXPECT_EQ(view->isEditing(), c.editing);
+        if (view->isEditing()) {
+            QTest::keyClick(outline->editorView(), Qt::Key_Escape);
+            settle();
+        }
+        if (c.rootChildren + c.aChildren != 1)
+            undoLast();
+        expandAll();
+        ASSERT_EQ(root->children().size(), 1);
+    }
 }
