@@ -54,14 +54,17 @@ TWOutlineViewController::TWOutlineViewController(bool followApplication, QObject
                        [this](const Notification &) { updateBranchSelectionWithDelay(); }));
     m_observers.push_back(center.observe(TWMapBranch::OutlineNeedsReloadNotification, nullptr,
                                          [this](const Notification &n) { updateContent(&n); }));
-    // Switching maps or replacing the root changes what is shown.
-    m_observers.push_back(center.observe(
-        TWMapsDoc::UpdateMapTabsNotification, nullptr, [this](const Notification &n) {
-            const TWMap *map = currentMap();
-            if (n.sender == mapsDocument() &&
-                m_shownRoot.lock().get() != (map ? map->root().get() : nullptr))
-                updateContent();
-        }));
+    // Switching maps or replacing the root changes what is shown. The tabs
+    // hear of a switch before the map changes, the print canvas after it.
+    const auto rootMayHaveChanged = [this](const Notification &n) {
+        const TWMap *map = currentMap();
+        if (n.sender == mapsDocument() &&
+            m_shownRoot.lock().get() != (map ? map->root().get() : nullptr))
+            updateContent();
+    };
+    for (const QString &name : {TWMapsDoc::UpdateMapTabsNotification,
+                                TWMapsDoc::PrintCanvasControllerNeedsUpdateNotification})
+        m_observers.push_back(center.observe(name, nullptr, rootMayHaveChanged));
     m_observers.push_back(
         center.observe(Document::WillCloseNotification, nullptr, [this](const Notification &n) {
             if (m_document && n.sender == static_cast<const void *>(m_document.data()))

@@ -673,3 +673,30 @@ TEST_F(OutlineTest, PlainKeysOfTheOutlineRunItsCommands)
         ASSERT_EQ(root->children().size(), 1);
     }
 }
+
+TEST_F(OutlineTest, FollowsTheActiveDocument)
+{
+    TWOutlineViewController follower(true);
+    TWDocument *other = untitled();
+    const struct
+    {
+        TWDocument *active;
+        int rows;
+    } steps[] = {{document, 1}, {other, 1}, {nullptr, 0}};
+    for (const auto &step : steps) {
+        app->setCurrentlyActiveDocument(step.active);
+        EXPECT_EQ(follower.document(), step.active);
+        EXPECT_EQ(follower.model()->rowCount(), step.rows);
+        if (step.active)
+            EXPECT_EQ(follower.model()->root(), step.active->mapsDocument()->currentMap()->root());
+    }
+    // Switching maps shows the new current map.
+    app->setCurrentlyActiveDocument(document);
+    document->addMapUsingTemplate(false);
+    settle();
+    ASSERT_EQ(document->mapsDocument()->countOfMaps(), 2);
+    EXPECT_EQ(follower.model()->root(), document->mapsDocument()->currentMap()->root());
+    document->mapsDocument()->setCurrentMapNumber(0);
+    settle();
+    EXPECT_EQ(follower.model()->root(), document->mapsDocument()->objectInMapsAtIndex(0)->root());
+}
