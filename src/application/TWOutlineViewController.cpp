@@ -410,6 +410,13 @@ void TWOutlineViewController::updateBranchSelectionWithDelay()
 void TWOutlineViewController::updateBranchSelection()
 {
     m_selectionTimer->stop();
+    // A document read again replaces its maps without a reload notice; the
+    // new map announces its selection.
+    const TWMap *map = currentMap();
+    if (!m_updatingContent && m_shownRoot.lock().get() != (map ? map->root().get() : nullptr)) {
+        updateContent();
+        return;
+    }
     m_updatingBranchSelection = true;
     QList<TWMapBranch *> selection;
     if (TWMap *map = currentMap())

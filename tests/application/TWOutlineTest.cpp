@@ -699,4 +699,12 @@ TEST_F(OutlineTest, FollowsTheActiveDocument)
     document->mapsDocument()->setCurrentMapNumber(0);
     settle();
     EXPECT_EQ(follower.model()->root(), document->mapsDocument()->objectInMapsAtIndex(0)->root());
+    // A document read again shows its new tree once the new map's selection is announced.
+    auto replacement = TWMapsDoc::create();
+    auto fresh = TWMap::create(replacement.get());
+    replacement->addMap(fresh, true);
+    document->setMapsDocument(replacement);
+    fresh->setSelectedBranches({fresh->root()});
+    wait();
+    EXPECT_EQ(follower.model()->root(), fresh->root());
 }
