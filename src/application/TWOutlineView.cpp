@@ -104,6 +104,14 @@ bool TWOutlineView::event(QEvent *event)
         event->accept();
         return true;
     }
+    // Tab and Shift+Tab add branches; they never move the focus on.
+    if (event->type() == QEvent::KeyPress && state() != EditingState) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
     return QTreeView::event(event);
 }
 

@@ -370,16 +370,22 @@ TWMapBranch *TWOutlineViewController::branchForIndex(const QModelIndex &index) c
 
 QList<TWMapBranch *> TWOutlineViewController::selectedBranches() const
 {
-    QModelIndexList rows = m_outlineView->selectionModel()->selectedRows();
-    // Row order: the visual order of the rows.
-    std::sort(rows.begin(), rows.end(), [this](const QModelIndex &a, const QModelIndex &b) {
-        return m_outlineView->visualRect(a).top() < m_outlineView->visualRect(b).top();
-    });
-    QList<TWMapBranch *> branches;
-    for (const QModelIndex &row : std::as_const(rows)) {
-        if (TWMapBranch *b = branchForIndex(row))
-            branches << b;
+    // Row order is the order of the rows' paths, shown or not.
+    QList<std::pair<QList<int>, TWMapBranch *>> rows;
+    for (const QModelIndex &row : m_outlineView->selectionModel()->selectedRows()) {
+        TWMapBranch *b = branchForIndex(row);
+        if (!b)
+            continue;
+        QList<int> path;
+        for (QModelIndex i = row; i.isValid(); i = i.parent())
+            path.prepend(i.row());
+        rows.append({path, b});
     }
+    std::sort(rows.begin(), rows.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    QList<TWMapBranch *> branches;
+    for (const auto &row : std::as_const(rows))
+        branches << row.second;
     return branches;
 }
 
