@@ -395,6 +395,8 @@ void TWOutlineViewController::updateContent(const Notification *notification)
 {
     if (notification && notification->sender != mapsDocument())
         return;
+    // A label being typed is kept rather than dropped with the old rows.
+    m_outlineView->finishEditing();
     m_updatingContent = true;
     TWMap *map = currentMap();
     const std::shared_ptr<TWMapBranch> root = map ? map->root() : nullptr;

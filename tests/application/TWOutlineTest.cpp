@@ -499,6 +499,14 @@ TEST_F(OutlineTest, TheFieldEditorFinishesAndAddsTheNextBranch)
     settle();
     EXPECT_EQ(TWOutlineModel::branchText(*a), QStringLiteral("one\ntwo"));
     EXPECT_EQ(root->children().size(), 1);
+
+    // A reload while typing keeps what was typed.
+    select({a});
+    outline->editSelection();
+    settle();
+    QTest::keyClicks(outline->editorView(), QStringLiteral("Kept"));
+    outline->updateContent();
+    EXPECT_EQ(TWOutlineModel::branchText(*a), QStringLiteral("Kept"));
 }
 
 TEST_F(OutlineTest, PanesRestoreAndTheOutlinePrints)
