@@ -126,13 +126,15 @@ TWFindController::TWFindController(QObject *parent)
             updateResults();
     });
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_observers.push_back(center.observe(TWMapsDoc::UpdateMapTabsNotification, nullptr,
-                                         [this](const Notification &) { updateResults(); }));
-    // After the pass, once the closing document has left the list.
-    m_observers.push_back(center.observe(
-        QStringLiteral("TWDocumentWillClose"), nullptr, [this](const Notification &) {
-            QTimer::singleShot(0, this, [this] { updateResults(); });
-        }));
+    // Once the pass is over: the new current map is in place by then, and a
+    // closing document has left the list.
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(0);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &TWFindController::updateResults);
+    for (const QString &name :
+         {TWMapsDoc::UpdateMapTabsNotification, QStringLiteral("TWDocumentWillClose")})
+        m_observers.push_back(center.observe(
+            name, nullptr, [this](const Notification &) { m_refreshTimer.start(); }));
     connect(m_selection, &QItemSelectionModel::selectionChanged, this, [this] {
         if (m_showSelection)
             updateSelection();
@@ -259,7 +261,7 @@ QList<std::shared_ptr<TWMap>> TWFindController::mapsWithScope(int scope) const
     return maps;
 }
 
-void TWFindController::collectText(const std::shared_ptr<TWTextArea> &area,
+void TWFindController::collectText(const std::shared_ptr<TWTextArea> &area, TWMapBranch &branch,
                                    QList<TWFindResult> &into, bool spelling) const
 {
     const QString &text = area->text().string();
@@ -267,7 +269,7 @@ void TWFindController::collectText(const std::shared_ptr<TWTextArea> &area,
         spelling ? TWFind::rangesOfMisspelledWords(text, SpellChecker::shared(), m_spellTag)
                  : TWFind::rangesOfString(text, m_findString, caseSensitivity());
     for (const Range &range : ranges)
-        into.append(TWFindResult::inTextArea(area, range));
+        into.append(TWFindResult::inTextArea(area, range, branch));
 }
 
 void TWFindController::collect(TWMapBranch &branch, QList<TWFindResult> &into, bool spelling) const
@@ -278,10 +280,10 @@ void TWFindController::collect(TWMapBranch &branch, QList<TWFindResult> &into, b
         TWMapBranch *b = pending.back();
         pending.pop_back();
         if (const std::shared_ptr<TWTextArea> &label = b->enclosedTextArea())
-            collectText(label, into, spelling);
+            collectText(label, *b, into, spelling);
         for (const std::shared_ptr<TWGraphic> &graphic : b->linkedGraphics())
             if (auto area = std::dynamic_pointer_cast<TWTextArea>(graphic))
-                collectText(area, into, spelling);
+                collectText(area, *b, into, spelling);
         if (const std::shared_ptr<const AttributedString> notes = b->primaryAttachedText()) {
             const QList<Range> ranges =
                 spelling ? TWFind::rangesOfMisspelledWords(notes->string(), SpellChecker::shared(),

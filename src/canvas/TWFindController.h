@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -151,8 +152,8 @@ signals:
 private:
     Qt::CaseSensitivity caseSensitivity() const;
     void collect(TWMapBranch &branch, QList<TWFindResult> &into, bool spelling) const;
-    void collectText(const std::shared_ptr<TWTextArea> &area, QList<TWFindResult> &into,
-                     bool spelling) const;
+    void collectText(const std::shared_ptr<TWTextArea> &area, TWMapBranch &branch,
+                     QList<TWFindResult> &into, bool spelling) const;
     void setResults(QList<TWFindResult> results);
     void selectRow(int row, bool show);
     bool matchesFindString(const QString &text, TWFindResult::Range range) const;
@@ -176,5 +177,6 @@ private:
     QPointer<QTextEdit> m_spellingView;
     QPointer<TWFindPanel> m_findPanel;
     QPointer<TWSpellingPanel> m_spellingPanel;
+    QTimer m_refreshTimer;
     std::vector<ObserverToken> m_observers;
 };

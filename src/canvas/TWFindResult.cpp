@@ -5,16 +5,14 @@
 #include "model/TWMapBranch.h"
 #include "platform/TWLocalizedString.h"
 
-TWFindResult TWFindResult::inTextArea(const std::shared_ptr<TWTextArea> &textArea, Range range)
+TWFindResult TWFindResult::inTextArea(const std::shared_ptr<TWTextArea> &textArea, Range range,
+                                      TWMapBranch &branch)
 {
     TWFindResult result;
-    TWMapBranch *owner = textArea->branch();
-    result.m_kind =
-        owner && owner->enclosedTextArea() == textArea ? Kind::Label : Kind::AttachedText;
+    result.m_kind = branch.enclosedTextArea() == textArea ? Kind::Label : Kind::AttachedText;
     result.m_object = textArea.get();
     result.m_textArea = textArea;
-    if (owner)
-        result.m_branch = owner->weak_from_this();
+    result.m_branch = branch.weak_from_this();
     result.m_range = range;
     return result;
 }

@@ -22,8 +22,9 @@ public:
     enum class Kind { Label, AttachedText, BranchNotes };
 
     TWFindResult() = default;
-    // A hit in a text area: its branch's label or a text attached to it.
-    static TWFindResult inTextArea(const std::shared_ptr<TWTextArea> &textArea, Range range);
+    // A hit in a text area of `branch`: its label or a text attached to it.
+    static TWFindResult inTextArea(const std::shared_ptr<TWTextArea> &textArea, Range range,
+                                   TWMapBranch &branch);
     // A hit in the notes of the branch.
     static TWFindResult inNotes(const std::shared_ptr<TWMapBranch> &branch, Range range);
 
