@@ -150,23 +150,25 @@ TWFindPanel::TWFindPanel(TWFindController *controller, QWidget *parent)
     m_table->setAlternatingRowColors(true);
 
     auto *buttons = new QHBoxLayout;
-    const auto add = [&](const char *name, const char *title, auto slot) {
-        auto *b = new QPushButton(dadoZiz(title), this);
+    const auto add = [this, buttons](const char *name, const char *title,
+                                     std::function<void(TWFindController &)> action) {
+        // An ampersand in a title is text, not a mnemonic.
+        auto *b = new QPushButton(dadoZiz(title).replace(u'&', QLatin1String("&&")), this);
         b->setObjectName(QString::fromLatin1(name));
         b->setAutoDefault(false);
-        connect(b, &QPushButton::clicked, this, [this, slot] {
+        connect(b, &QPushButton::clicked, this, [this, action = std::move(action)] {
             commitFindField();
-            (m_controller->*slot)();
+            action(*m_controller);
         });
         buttons->addWidget(b);
         return b;
     };
-    add("replaceAll", "Replace All", &TWFindController::replaceAll);
-    add("replace", "Replace", &TWFindController::replace);
-    add("replaceAndFind", "Replace & Find", &TWFindController::replaceAndFind);
+    add("replaceAll", "Replace All", [](TWFindController &c) { c.replaceAll(); });
+    add("replace", "Replace", [](TWFindController &c) { c.replace(); });
+    add("replaceAndFind", "Replace & Find", [](TWFindController &c) { c.replaceAndFind(); });
     buttons->addStretch();
-    add("previous", "Previous", &TWFindController::previous);
-    add("next", "Next", &TWFindController::next)->setDefault(true);
+    add("previous", "Previous", [](TWFindController &c) { c.previous(); });
+    add("next", "Next", [](TWFindController &c) { c.next(); })->setDefault(true);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);

@@ -8,6 +8,10 @@
 #include "platform/TWLocalizedString.h"
 #include "support/Font.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
 #include <QTextEdit>
 
@@ -548,4 +552,59 @@ TEST_F(FindController, EditorSpellingCommandsLeadToTheController)
     EXPECT_EQ(controller->misspelledWord(), "wrng");
     editor->performAction("ignoreSpelling:", QString("wrng"));
     EXPECT_TRUE(checker.ignoredWords(controller->spellTag()).contains("wrng"));
+}
+
+TEST_F(FindController, PanelSetsTheSearchAndWalksTheResults)
+{
+    controller->showFindPanel();
+    TWFindPanel *panel = controller->findPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->objectName(), "TWDFindPanel");
+    EXPECT_FALSE(panel->isModal());
+
+    panel->findField()->setText("map");
+    panel->commitFindField();
+    EXPECT_EQ(controller->findString(), "map");
+    EXPECT_EQ(panel->resultsTable()->model()->rowCount(), 6);
+    EXPECT_EQ(panel->resultsTable()->model()->index(3, 0).data().toString(), "Branch Notes");
+    EXPECT_EQ(panel->resultsTable()->model()->index(3, 1).data().toString(), "see the map");
+    panel->replaceField()->setText("plan");
+    EXPECT_EQ(controller->replaceString(), "plan");
+
+    const struct
+    {
+        const char *button;
+        int expectedRow;
+    } clicks[] = {{"next", 1}, {"next", 2}, {"previous", 1}, {"previous", 0}, {"previous", 5}};
+    controller->setSelectionIndex(0);
+    for (const auto &c : clicks) {
+        QPushButton *b = panel->button(c.button);
+        ASSERT_NE(b, nullptr) << c.button;
+        b->click();
+        EXPECT_EQ(controller->selectionIndex(), c.expectedRow) << c.button;
+    }
+    // Row 5 is gamma's second "map": the editor shows it.
+    EXPECT_EQ(view.editingTextArea(), gamma->enclosedTextArea().get());
+
+    // The scope and case controls write the preferences, which refresh the list.
+    panel->scopeMenu()->setCurrentIndex(1);
+    emit panel->scopeMenu()->activated(1);
+    EXPECT_EQ(defaults.integerForKey(QLatin1String(TWPreferences::FindScopeKey)), 2);
+    panel->ignoreCaseBox()->setChecked(false);
+    EXPECT_FALSE(defaults.boolForKey(QLatin1String(TWPreferences::FindIgnoreCaseKey)));
+    EXPECT_EQ(panel->resultsTable()->model()->rowCount(), 5);
+
+    // The preview column is drawn with the hit larger than its context.
+    const QModelIndex preview = panel->resultsTable()->model()->index(0, 1);
+    QStyleOptionViewItem option;
+    option.font = panel->font();
+    const QSize size = panel->resultsTable()->itemDelegateForColumn(1)->sizeHint(option, preview);
+    EXPECT_GT(size.width(), QFontMetrics(panel->font()).horizontalAdvance("map root"));
+
+    if (const QByteArray folder = qgetenv("TW_SCREENSHOT_DIR"); !folder.isEmpty()) {
+        panel->resize(560, 320);
+        QTest::qWait(50);
+        panel->grab().save(QString::fromLocal8Bit(folder) + "/find-panel.png");
+    }
+    panel->close();
 }
