@@ -99,7 +99,8 @@ int main(int argc, char **argv)
     TWPreferences::registerDefaults(defaults);
     RecordingAlerts alerts;
     Alerts::Scope alertsScope(&alerts);
-    WordListSpellChecker checker({"branch", "part", "more"});
+    // "more" is reported in every text.
+    WordListSpellChecker checker({"branch", "part"});
     SpellChecker::Scope checkerScope(&checker);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -511,6 +511,7 @@ bool TWFindController::replace()
     if (row < 0)
         return false;
     const TWFindResult result = m_results.at(row);
+    commitEdit(result);
     const std::optional<AttributedString> model = result.text();
     // A list made before later edits may point at other text now.
     if (result.isReplaced() || !model || !matchesFindString(model->string(), result.range())) {
@@ -554,9 +555,16 @@ bool TWFindController::replaceAll()
     // A change of case alone is a correction too.
     if (m_findString.isEmpty() || m_findString == m_replaceString)
         return false;
-    if (TWCanvasHost *active = activeDocument())
-        if (TWGraphicView *canvas = active->graphicView())
-            canvas->endEditingTextArea();
+    // An editor left open on a text changed under it would write its old
+    // text back with the next keystroke, in whichever document it is.
+    if (TWCanvasHost *active = activeDocument()) {
+        QList<TWCanvasHost *> hosts = active->openDocuments();
+        if (!hosts.contains(active))
+            hosts.prepend(active);
+        for (TWCanvasHost *host : hosts)
+            if (TWGraphicView *canvas = host ? host->graphicView() : nullptr)
+                canvas->endEditingTextArea();
+    }
     std::optional<QList<TWFindResult>> results = updatedFindResults();
     if (!results || results->isEmpty())
         return false;

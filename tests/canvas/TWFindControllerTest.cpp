@@ -608,3 +608,37 @@ TEST_F(FindController, PanelSetsTheSearchAndWalksTheResults)
     }
     panel->close();
 }
+
+TEST_F(FindController, ReplaceAllEndsEditingInEveryDocumentSoNoEditorWritesBackOldText)
+{
+    auto otherDocument = TWMapsDoc::create();
+    otherDocument->setUndoManager(std::make_shared<UndoManager>());
+    auto otherMap = TWMap::create(otherDocument.get());
+    otherDocument->addMap(otherMap, true);
+    auto otherRoot = TWMapBranch::createWithGraphic(
+        TWGraphic::createWithBounds(Rect(10, 10, 80, 30)), nullptr, otherMap.get());
+    otherRoot->enclosedTextArea()->setString("needle");
+    otherMap->setRoot(otherRoot);
+    FindHost otherHost(otherDocument);
+    TWGraphicView otherView;
+    otherView.setDocument(&otherHost);
+    otherHost.canvas = &otherView;
+    host.documents = {&host, &otherHost};
+    setScope(3);
+    beta->enclosedTextArea()->setString("needle");
+    settle();
+
+    // The document behind has its label open in its editor.
+    otherRoot->enclosedTextArea()->setIsEditing(true);
+    ASSERT_EQ(otherView.editingTextArea(), otherRoot->enclosedTextArea().get());
+
+    controller->setFindString("needle");
+    controller->setReplaceString("pin");
+    ASSERT_TRUE(controller->replaceAll());
+    EXPECT_EQ(view.editingTextArea(), nullptr);
+    EXPECT_EQ(otherView.editingTextArea(), nullptr);
+    EXPECT_EQ(beta->enclosedTextArea()->text().string(), "pin");
+    EXPECT_EQ(otherRoot->enclosedTextArea()->text().string(), "pin");
+    otherView.setDocument(nullptr);
+    otherDocument->detach();
+}
