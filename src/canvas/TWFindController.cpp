@@ -602,6 +602,9 @@ bool TWFindController::replaceAll()
             }
             first.setText(*text);
             const std::shared_ptr<TWMapBranch> branch = first.branch();
+            // A label takes the size of its new text, as a typed one does.
+            if (branch && first.kind() == TWFindResult::Kind::Label)
+                branch->makeNaturalSizeHonoringTextWidth(true, true);
             TWMap *map = branch ? branch->map() : nullptr;
             TWMapsDoc *document = map ? map->document() : nullptr;
             if (document && document->undoManager() &&

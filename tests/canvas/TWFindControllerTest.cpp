@@ -466,7 +466,15 @@ TEST_F(FindController, ReplaceAllEditsLabelsAttachedTextsAndNotesAsOneUndoStep)
     controller->setFindString("map");
     controller->setReplaceString("plan");
     settle();
+    const Rect labelBefore = gamma->enclosedTextArea()->bounds();
+    const Rect attachedBefore = attached->bounds();
     ASSERT_TRUE(controller->replaceAll());
+    // A label is fitted to its new text; an attached text keeps its size.
+    const Rect label = gamma->enclosedTextArea()->bounds();
+    EXPECT_NE(label, labelBefore);
+    EXPECT_EQ(label.height(),
+              gamma->enclosedTextArea()->requiredSizeForWidth(label.width()).height);
+    EXPECT_EQ(attached->bounds().size, attachedBefore.size);
     settle();
     EXPECT_EQ(root->enclosedTextArea()->text().string(), "plan root");
     EXPECT_EQ(attached->text().string(), "plan note");
