@@ -42,6 +42,8 @@ public:
     void orderFront() override { ++frontOrders; }
     QTextEdit *showNotesOnly() override
     {
+        if (!notesAvailable)
+            return nullptr;
         ++notesShown;
         TWMap *m = document->currentMap().get();
         notesBranch = m && m->countOfSelectedGraphics() > 0
@@ -60,6 +62,7 @@ public:
     int notesShown = 0;
     TWMapBranch *notesBranch = nullptr;
     bool loading = false;
+    bool notesAvailable = true;
     QTextEdit notes;
 };
 
@@ -350,6 +353,19 @@ TEST_F(FindController, NotesHitOpensTheNotesViewWithTheHitSelected)
     EXPECT_EQ(alpha->primaryAttachedText()->string(), "see the chart");
 }
 
+TEST_F(FindController, ResultThatCannotBeShownIsNotMarkedReplaced)
+{
+    host.notesAvailable = false;
+    controller->setFindString("map");
+    controller->setReplaceString("chart");
+    controller->setSelectionIndex(3);
+    alerts.clear();
+    EXPECT_FALSE(controller->replace());
+    EXPECT_EQ(alerts.beepCount(), 1);
+    EXPECT_FALSE(controller->findResults().at(3).isReplaced());
+    EXPECT_EQ(alpha->primaryAttachedText()->string(), "see the map");
+}
+
 TEST_F(FindController, ReplaceThroughTheEditorIsOneEditTextStep)
 {
     controller->setFindString("map");
@@ -509,6 +525,14 @@ TEST_F(FindController, SpellingWalksTheMapInBranchOrderAndWraps)
     EXPECT_EQ(controller->misspelledWord(), "gamma");
     controller->checkSpelling();
     EXPECT_EQ(controller->misspelledWord(), "teh");
+
+    if (const QByteArray folder = qgetenv("TW_SCREENSHOT_DIR"); !folder.isEmpty()) {
+        controller->showGuessPanel();
+        QTest::qWait(50);
+        controller->spellingPanel()->grab().save(QString::fromLocal8Bit(folder) +
+                                                 "/spelling-panel.png");
+        controller->spellingPanel()->close();
+    }
 }
 
 TEST_F(FindController, ChangeSpellingCorrectsTheWordShownAndMovesOn)
