@@ -267,7 +267,7 @@ void TWFindController::collectText(const std::shared_ptr<TWTextArea> &area, TWMa
     const QString &text = area->text().string();
     const QList<Range> ranges =
         spelling ? TWFind::rangesOfMisspelledWords(text, SpellChecker::shared(), m_spellTag)
-                 : TWFind::rangesOfString(text, m_findString, caseSensitivity());
+                 : TWFind::rangesOfString(text, m_findString, m_collectCase);
     for (const Range &range : ranges)
         into.append(TWFindResult::inTextArea(area, range, branch));
 }
@@ -288,7 +288,7 @@ void TWFindController::collect(TWMapBranch &branch, QList<TWFindResult> &into, b
             const QList<Range> ranges =
                 spelling ? TWFind::rangesOfMisspelledWords(notes->string(), SpellChecker::shared(),
                                                            m_spellTag)
-                         : TWFind::rangesOfString(notes->string(), m_findString, caseSensitivity());
+                         : TWFind::rangesOfString(notes->string(), m_findString, m_collectCase);
             if (!ranges.isEmpty()) {
                 const std::shared_ptr<TWMapBranch> self = b->shared_from_this();
                 for (const Range &range : ranges)
@@ -306,6 +306,9 @@ std::optional<QList<TWFindResult>> TWFindController::updatedFindResults() const
     if (m_findString.isNull())
         return std::nullopt;
     QList<TWFindResult> results;
+    // Read once: looking the preference up per text would cost more than
+    // the search.
+    m_collectCase = caseSensitivity();
     const int scope =
         int(UserDefaults::standard().integerForKey(QLatin1String(TWPreferences::FindScopeKey)));
     for (const std::shared_ptr<TWMap> &map : mapsWithScope(scope))

@@ -166,6 +166,7 @@ private:
 
     QString m_findString;
     QString m_replaceString;
+    mutable Qt::CaseSensitivity m_collectCase = Qt::CaseInsensitive;
     QList<TWFindResult> m_results;
     TWFindResultsModel *m_model;
     QItemSelectionModel *m_selection;
