@@ -117,7 +117,7 @@ public:
     QWidget *mainWindow() const override;
     TWDocumentWindow *documentWindow() const { return m_window; }
     TWDocumentViewController *documentViewController() const { return m_viewController; }
-    TWGraphicView *graphicView() const;
+    TWGraphicView *graphicView() const override;
     TWCSliderCell *zoomSlider() const { return m_zoomSlider; }
     QSplitter *mainSplitView() const { return m_mainSplitView; }
     bool paletteViewVisible() const;
@@ -149,6 +149,10 @@ public:
     bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic) override;
     std::optional<TWMapDrawing::PageGrid> pageGrid() const override;
     qreal drawingScale() const override;
+    // Find and spelling (TWDocument_Find.cpp).
+    QList<TWCanvasHost *> openDocuments() const override;
+    void orderFront() override;
+    QTextEdit *showNotesOnly() override;
 
     // --- TWMapsDocOwner ---
     void saveVisibleRectForCurrentMap() override;

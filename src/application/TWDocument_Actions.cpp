@@ -3,6 +3,7 @@
 #include "application/TWDocument.h"
 
 #include "application/TWDocumentViewController.h"
+#include "canvas/TWFindController.h"
 #include "canvas/TWGraphicView.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
@@ -30,14 +31,13 @@ QString dadoZiz(const char *key)
 
 using Command = std::function<void(TWDocument &, const TWMenuItem &)>;
 
-// Commands whose panels come with later parts of the program (find and
-// spelling, themes): present in the menus, disabled until then.
+// Commands whose panels come with later parts of the program (themes):
+// present in the menus, disabled until then.
 const QStringList &unavailableCommands()
 {
     static const QStringList names{
-        QStringLiteral("search:"),        QStringLiteral("performFindPanelAction:"),
-        QStringLiteral("checkSpelling:"), QStringLiteral("changeSpelling:"),
-        QStringLiteral("chooseTheme:"),   QStringLiteral("saveTheme:"),
+        QStringLiteral("chooseTheme:"),
+        QStringLiteral("saveTheme:"),
     };
     return names;
 }
@@ -79,6 +79,16 @@ const QHash<QString, Command> &commands()
         {"clearChangeCount:", [](D &d, I) { d.clearChangeCount(); }},
         {"toggleContinuousSpellCheck:", [](D &, I) {}},
         {"spellingType:", [](D &, I) {}},
+        // Find and spelling work across maps and documents.
+        {"search:", [](D &, I) { TWFindController::shared().showFindPanel(); }},
+        {"performFindPanelAction:",
+         [](D &, I item) { TWFindController::shared().performFindPanelAction(item.tag); }},
+        {"checkSpelling:", [](D &, I) { TWFindController::shared().checkSpelling(); }},
+        {"showGuessPanel:", [](D &, I) { TWFindController::shared().showGuessPanel(); }},
+        {"changeSpelling:",
+         [](D &, I item) {
+             TWFindController::shared().changeSpelling(item.representedObject.toString());
+         }},
         {"saveMapToTemplate:", [](D &, I) {}},
         {"centerInView:", [](D &d, I) { d.centerInView(); }},
         {"selectSiblings:",

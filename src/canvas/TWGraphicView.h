@@ -330,6 +330,8 @@ public:
     void moveCachedEditingBoundsBy(float dx, float dy);
     // A typed text not yet given to the model.
     bool hasStoredText() const;
+    // Gives a typed text that still waits to the model now.
+    void commitPendingText();
     // Milliseconds after the last keystroke at which rapid entry splits.
     void setDirivOzazDelay(int ms);
 
