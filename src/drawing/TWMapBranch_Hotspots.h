@@ -34,8 +34,8 @@ void appendDrawingSegments(const BezierPath &path, QString &string, float xOffse
 // The branch and its visible descendants: <outline>, <fullBounds>, hot
 // regions for the first hyperlink, the notes and the screen-writing text,
 // then a <child> per visible child. Nothing for a hidden branch.
-void appendXMLPresentationInstructionsTo(const TWMapBranch &branch, QString &string,
-                                         float xOffset, float yOffset, float zoomFactor);
+void appendXMLPresentationInstructionsTo(const TWMapBranch &branch, QString &string, float xOffset,
+                                         float yOffset, float zoomFactor);
 
 // One <area> per hyperlink icon and one for the branch's outline; with
 // `doChildren` the children follow and each branch's area links to its own
@@ -49,8 +49,8 @@ void appendImageMapHotspotsToString(const TWMapBranch &branch, QString &string, 
 
 // The points of a flattened path as "x,y" pairs joined by ",", truncated
 // toward zero, with a "," after the last point unless it ends the path.
-QString coordinateList(const BezierPath &path, float xOffset, float yOffset,
-                       float heightZoomFactor, float widthZoomFactor);
+QString coordinateList(const BezierPath &path, float xOffset, float yOffset, float heightZoomFactor,
+                       float widthZoomFactor);
 
 // Where a hyperlink of the branch leads, escaped for XML: in the
 // presentation, and in an image map (where an empty file link names the
