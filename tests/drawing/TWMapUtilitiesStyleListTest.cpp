@@ -171,13 +171,6 @@ TEST_F(StyleListTest, SamplesShowTheValue)
         TWMapUtilities::buildStyleListForGraphics({x->mainGraphic(), y->mainGraphic()});
     ASSERT_EQ(entries.size(), 8);
     for (const auto &e : entries) {
-        // To look at them: STYLE_LIST_SAMPLES=folder ./test_drawing
-        if (qEnvironmentVariableIsSet("STYLE_LIST_SAMPLES")) {
-            QImage big(192, 192, QImage::Format_ARGB32);
-            big.fill(Qt::white);
-            QPainter(&big).drawImage(QRect(0, 0, 192, 192), e.image);
-            big.save(qEnvironmentVariable("STYLE_LIST_SAMPLES") + "/" + e.styleType + ".png");
-        }
         // Every sample draws something.
         int inked = 0;
         for (int py = 0; py < 24; ++py)
