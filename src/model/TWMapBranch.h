@@ -174,7 +174,7 @@ public:
         return m_connectionGraphic;
     }
     const AttachedTextList &attachedTextArray() const;
-    TWMapBranch *parent() const { return m_parent.lock().get(); }
+    TWMapBranch *parent() const { return m_parentBranch; }
     std::shared_ptr<TWMapBranch> parentPointer() const { return m_parent.lock(); }
     const BranchList &children() const { return m_children; }
     TWMap *map() const { return m_map.lock().get(); }
@@ -886,6 +886,10 @@ private:
     std::shared_ptr<TWTextArea> m_enclosedTextArea;
     std::shared_ptr<TWConnectionGraphic> m_connectionGraphic;
     std::weak_ptr<TWMapBranch> m_parent;
+    // The same parent for the walks up the tree, which locking the weak
+    // pointer at every step made costly on deep maps; a dying parent clears
+    // it in its children.
+    TWMapBranch *m_parentBranch = nullptr;
     std::weak_ptr<TWMap> m_map;
     BranchList m_children;
     GraphicList m_linkedGraphics;
