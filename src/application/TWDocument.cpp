@@ -3,6 +3,7 @@
 #include "application/TWDocument.h"
 
 #include "application/TWDocumentViewController.h"
+#include "styles/TWTheme.h"
 #include "application/TWDocumentWindow.h"
 #include "canvas/TWGraphicView.h"
 #include "drawing/TWMapLayout.h"
@@ -305,8 +306,8 @@ void TWDocument::selectDadoZizTitle()
 
 void TWDocument::saveTheme()
 {
-    // The theme panels come with the themes; until then there is nothing to open.
-    Alerts::current().beep();
+    TWThemeManager::sharedThemeManager().showThemeSavePanel(
+        m_mapsDocument ? m_mapsDocument->currentMap() : nullptr);
 }
 
 void TWDocument::addNewDefaultGraphicAtSavedLocation(Point location)
