@@ -1,5 +1,6 @@
 #include "styles/TWTheme.h"
 
+#include "drawing/PictureDrawing.h"
 #include "model/TWMap.h"
 #include "platform/Uuid.h"
 #include "styles/TWStyleManager.h"
@@ -109,7 +110,14 @@ QImage TWTheme::previewImage() const
     if (previewPDFData.isEmpty())
         return QImage();
     const std::optional<Image> image = Image::initWithData(previewPDFData);
-    return image ? image->toQImage() : QImage();
+    if (!image || !(image->size().width > 0) || !(image->size().height > 0))
+        return QImage();
+    // Large enough for the biggest preview grid, in the page's proportions.
+    const QSizeF page = image->size().toQt();
+    const qreal scale = 400.0 / std::max(page.width(), page.height());
+    return PictureDrawing::renderPDF(previewPDFData,
+                                     QSize(std::max(1, qRound(page.width() * scale)),
+                                           std::max(1, qRound(page.height() * scale))));
 }
 
 std::shared_ptr<TWStyle> TWTheme::styleForLevel(int level, const QString &key) const
