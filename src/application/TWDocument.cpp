@@ -3,7 +3,6 @@
 #include "application/TWDocument.h"
 
 #include "application/TWDocumentViewController.h"
-#include "styles/TWTheme.h"
 #include "application/TWDocumentWindow.h"
 #include "canvas/TWGraphicView.h"
 #include "drawing/TWMapLayout.h"
@@ -19,6 +18,7 @@
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "styles/TWGraphicBindingController.h"
+#include "styles/TWTheme.h"
 #include "support/AttributedString.h"
 
 #include <QDebug>

@@ -39,8 +39,10 @@ using Command = std::function<void(TWDocument &, const TWMenuItem &)>;
 const QStringList &unavailableCommands()
 {
     static const QStringList names{
-        QStringLiteral("search:"),        QStringLiteral("performFindPanelAction:"),
-        QStringLiteral("checkSpelling:"), QStringLiteral("changeSpelling:"),
+        QStringLiteral("search:"),
+        QStringLiteral("performFindPanelAction:"),
+        QStringLiteral("checkSpelling:"),
+        QStringLiteral("changeSpelling:"),
     };
     return names;
 }
@@ -86,7 +88,9 @@ const QHash<QString, Command> &commands()
         {"chooseTheme:", [](D &d, I) { d.chooseTheme(); }},
         {"saveTheme:", [](D &d, I) { d.saveTheme(); }},
         {"saveDocumentAsTemplate:",
-         [](D &d, I) { TWTemplateController::sharedTemplateController().saveDocumentAsTemplate(d); }},
+         [](D &d, I) {
+             TWTemplateController::sharedTemplateController().saveDocumentAsTemplate(d);
+         }},
         {"centerInView:", [](D &d, I) { d.centerInView(); }},
         {"selectSiblings:",
          [](D &d, I) {
