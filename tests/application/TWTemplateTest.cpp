@@ -15,21 +15,21 @@
 
 namespace {
 
-struct MapSpec
+struct MapRecipe
 {
     std::optional<QString> name;
     QString rootText;
 };
 
-// A template file of one map per spec, in order.
-void writeTemplate(const QString &path, const QList<MapSpec> &maps)
+// A template file of one map per recipe, in order.
+void writeTemplate(const QString &path, const QList<MapRecipe> &maps)
 {
     auto document = TWMapsDoc::create();
-    for (const MapSpec &spec : maps) {
+    for (const MapRecipe &recipe : maps) {
         auto map = TWMap::create(document.get());
         document->addMap(map, true);
-        map->setName(spec.name);
-        map->root()->enclosedTextArea()->setString(spec.rootText);
+        map->setName(recipe.name);
+        map->root()->enclosedTextArea()->setString(recipe.rootText);
     }
     ASSERT_EQ(TWFileIO::saveDocument(*document, path), TWFileIO::SaveSucceeded);
     document->detach();
