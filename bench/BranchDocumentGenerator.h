@@ -126,6 +126,8 @@ inline std::shared_ptr<TWMapsDoc> makeDocument(int count, int fanOut = 8)
         if (n % 50 == 0) {
             auto line = TWGraphic::make<TWLinkLine>();
             line->connect(branch->mainGraphic(), branches.at(n / 2)->mainGraphic());
+            // As the canvas makes them: a curve between the two ends.
+            line->calculateDefaultIntermediatePoints();
             map->insertObjectInLinkLinesAtIndex(line, map->countOfLinkLines());
         }
         branches.append(branch);

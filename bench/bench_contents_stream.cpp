@@ -190,10 +190,8 @@ void BM_SaveStreamed(benchmark::State &state, int branches)
     report(state, d, peak, seconds);
 }
 
-// Saving a document unchanged since it was opened, whose text is the same at
-// every save: the same map without its link lines, which move a little at
-// every save (measuring the map's extent updates them), saved and opened
-// once first.
+// Saving a document unchanged since it was opened: the same map without its
+// link lines, saved and opened once first.
 void BM_SaveUnchangedWithoutLinkLines(benchmark::State &state, int branches)
 {
     Document &d = document(branches);

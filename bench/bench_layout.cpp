@@ -1,7 +1,7 @@
 // Automatic layout of generated maps: the whole map arranged tightly, a
 // subtree re-arranged after one branch changed, and the loose push after a
-// move. Maps have ten children a branch, 1,111 and 11,111 branches by
-// default; THINKWEB_BENCH_LARGE=1 adds 111,111.
+// move. Maps of 1,000 and 10,000 branches by default; THINKWEB_BENCH_LARGE=1
+// adds 100,000.
 
 #include "drawing/TWMapBranch_Layout.h"
 #include "drawing/TWMapLayout.h"
@@ -17,90 +17,162 @@
 
 namespace {
 
-constexpr int Fanout = 10;
-
+// The model keeps coordinates within ±10,000 points (farther ones become
+// 100), so a map whose laid-out height passes that would collapse onto one
+// line and be laid out afresh at every run. The maps are shaped to fit:
+// ten first-level branches, then a few hundred or thousand heads of chains
+// of small branches, which is where a large map's height and width go.
 struct Tree
 {
     std::shared_ptr<TWMap> map;
     std::shared_ptr<TWMapBranch> root;
     std::shared_ptr<TWMapBranch> lastParent; // a parent of leaves, deepest and last
+    QList<std::shared_ptr<TWMapBranch>> all;
+    QList<Rect> scattered; // the shapes' bounds as built
     int count = 0;
 };
 
-void grow(Tree &tree, TWMapBranch *parent, int level, int depth, float &y)
+std::shared_ptr<TWMapBranch> add(Tree &tree, TWMapBranch *parent, int level, float y)
 {
-    for (int i = 0; i < Fanout; ++i) {
-        // Scattered a little, so that the layout has work to do.
-        auto shape = TWGraphic::createWithBounds(
-            Rect(200.0f * float(level) + float((i * 37) % 50), y, 80, 30));
-        y += 33;
-        // Made outside the map, then handed to it: inside, every new
-        // connection looks its ends up by number, which rebuilds the map's
-        // number index each time.
-        auto branch = TWMapBranch::createWithGraphic(shape, parent, nullptr);
-        ++tree.count;
-        if (level < depth)
-            grow(tree, branch.get(), level + 1, depth, y);
-        else
-            tree.lastParent = parent->shared_from_this();
-    }
+    // Scattered a little, so that the layout has work to do. Made outside
+    // the map, then handed to it: inside, every new connection looks its
+    // ends up by number, which rebuilds the map's number index each time.
+    auto shape = TWGraphic::createWithBounds(
+        Rect(40.0f * float(level) + float((tree.count * 37) % 50), y, 40, 12));
+    auto branch = TWMapBranch::createWithGraphic(shape, parent, nullptr);
+    ++tree.count;
+    return branch;
 }
 
 // Built without a document: no undo manager keeps the moves.
-Tree buildTree(int depth)
+Tree buildTree(int branches)
 {
     Tree tree;
     tree.map = TWMap::create(nullptr);
     tree.map->setLayoutServices(std::make_shared<TWMapLayout>());
-    tree.map->branchDisplaySettingsForUpdate().branchHideLevel = 999;
+    tree.map->branchDisplaySettingsForUpdate().branchHideLevel = 9999;
     tree.map->branchDisplaySettingsForUpdate().orderingMode = 1;
     tree.map->branchDisplaySettingsForUpdate().layoutAssistanceMode = 3;
-    tree.map->setRepelDistance(10);
-    tree.map->setFirstLevelSpacing(60);
-    tree.map->setInterChildSpacing(30);
+    tree.map->setRepelDistance(4);
+    tree.map->setFirstLevelSpacing(40);
+    tree.map->setInterChildSpacing(10);
     tree.root = TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(Rect(0, 0, 100, 40)),
                                                nullptr, tree.map.get());
     tree.map->setRoot(tree.root);
     tree.count = 1;
+    // Chains grow with the map, so that its height stays within range.
+    const int chain = branches <= 10000 ? 22 : 50;
+    const int heads = std::max(10, (branches - 11) / chain);
+    QList<std::shared_ptr<TWMapBranch>> firstLevel;
+    for (int i = 0; i < 10; ++i)
+        firstLevel.append(add(tree, tree.root.get(), 1, float(i * 40)));
+    // The last chain ends in ten leaves, whose parent the relayout and
+    // push cases change.
+    const int fan = 10;
     float y = 0;
-    grow(tree, tree.root.get(), 1, depth, y);
-    TWMapBranch::BranchList all;
-    tree.root->buildBranchArray(all);
-    for (const std::shared_ptr<TWMapBranch> &b : std::as_const(all))
+    TWMapBranch *end = nullptr;
+    int level = 0;
+    for (int h = 0; h < heads; ++h) {
+        // What is left is shared out evenly, so the count is exact.
+        const int length = (branches - fan - tree.count) / (heads - h);
+        TWMapBranch *parent = firstLevel.at(h % 10).get();
+        for (int k = 0; k < length; ++k)
+            parent = add(tree, parent, k + 2, y).get();
+        end = parent;
+        level = length + 2;
+        y += 17;
+    }
+    for (int i = 0; i < fan; ++i)
+        add(tree, end, level, y + float(i * 17));
+    tree.lastParent = end->shared_from_this();
+    tree.root->buildBranchArray(tree.all);
+    for (const std::shared_ptr<TWMapBranch> &b : std::as_const(tree.all)) {
         b->setPrimitiveMap(tree.map.get());
+        tree.scattered.append(b->mainGraphic()->bounds());
+    }
     NotificationQueue::defaultQueue().flush();
     return tree;
 }
 
-Tree &sharedTree(int depth)
+Tree &sharedTree(int branches)
 {
     // Kept to the end of the process: freeing maps after the application
     // object is gone would reach torn-down notification machinery.
     static auto *trees = new std::map<int, Tree>;
-    auto it = trees->find(depth);
+    auto it = trees->find(branches);
     if (it == trees->end())
-        it = trees->emplace(depth, buildTree(depth)).first;
+        it = trees->emplace(branches, buildTree(branches)).first;
     return it->second;
 }
 
-void depths(benchmark::internal::Benchmark *b)
+void scatter(Tree &tree)
 {
-    b->Arg(3)->Arg(4);
-    if (std::getenv("THINKWEB_BENCH_LARGE"))
-        b->Arg(5);
+    for (qsizetype i = 0; i < tree.all.size(); ++i) {
+        TWMapBranch &b = *tree.all.at(i);
+        const Rect now = b.mainGraphic()->bounds(), then = tree.scattered.at(i);
+        b.moveBranchBy(then.x() - now.x(), then.y() - now.y(), false);
+    }
+    NotificationQueue::defaultQueue().flush();
 }
 
+// Whether every shape lies within the model's range and off the line that
+// out-of-range places are moved to, as a figure is only worth having for a
+// map that fits.
+bool fits(const Tree &tree)
+{
+    int onReplacementLine = 0;
+    for (const std::shared_ptr<TWMapBranch> &b : tree.all) {
+        const Rect r = b->mainGraphic()->bounds();
+        onReplacementLine += r.y() == TWGraphic::BoundsReplacementValue;
+        const float limit = TWGraphic::MaximumCoordinate;
+        if (r.x() < -limit || r.maxX() > limit || r.y() < -limit || r.maxY() > limit)
+            return false;
+    }
+    return onReplacementLine < 3;
+}
+
+void sizes(benchmark::internal::Benchmark *b)
+{
+    b->Arg(1000)->Arg(10000);
+    if (std::getenv("THINKWEB_BENCH_LARGE"))
+        b->Arg(100000);
+}
+
+// The whole map arranged from where its branches were put by hand: nearly
+// every branch moves.
 void BM_TightLayoutWholeMap(benchmark::State &state)
 {
     Tree &tree = sharedTree(int(state.range(0)));
     for (auto _ : state) {
+        state.PauseTiming();
+        scatter(tree);
+        state.ResumeTiming();
         TWMapLayout::performTightAutoLayoutWithMovedBranches(*tree.map, {tree.root}, false);
         NotificationQueue::defaultQueue().flush();
     }
+    if (!fits(tree))
+        state.SkipWithError("the laid-out map leaves the model's coordinate range");
     state.counters["branches"] = tree.count;
     state.SetComplexityN(tree.count);
 }
-BENCHMARK(BM_TightLayoutWholeMap)->Apply(depths)->Complexity()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TightLayoutWholeMap)->Apply(sizes)->Complexity()->Unit(benchmark::kMillisecond);
+
+// The whole map arranged again with nothing changed, as after an edit that
+// moves nothing.
+void BM_TightLayoutSettledMap(benchmark::State &state)
+{
+    Tree &tree = sharedTree(int(state.range(0)));
+    TWMapLayout::performTightAutoLayoutWithMovedBranches(*tree.map, {tree.root}, false);
+    for (auto _ : state) {
+        TWMapLayout::performTightAutoLayoutWithMovedBranches(*tree.map, {tree.root}, false);
+        NotificationQueue::defaultQueue().flush();
+    }
+    if (!fits(tree))
+        state.SkipWithError("the laid-out map leaves the model's coordinate range");
+    state.counters["branches"] = tree.count;
+    state.SetComplexityN(tree.count);
+}
+BENCHMARK(BM_TightLayoutSettledMap)->Apply(sizes)->Complexity()->Unit(benchmark::kMillisecond);
 
 // One leaf grew: its parent's children are stacked anew and the parent
 // centred on them.
@@ -112,7 +184,7 @@ void BM_TightRelayoutAfterOneChange(benchmark::State &state)
     for (auto _ : state) {
         const Rect r = leaf->mainGraphic()->bounds();
         taller = !taller;
-        leaf->mainGraphic()->setBounds(Rect(r.x(), r.y(), r.width(), taller ? 60 : 30));
+        leaf->mainGraphic()->setBounds(Rect(r.x(), r.y(), r.width(), taller ? 24 : 12));
         TWMapLayout::performTightAutoLayoutWithMovedBranches(*tree.map, {tree.lastParent}, true);
         NotificationQueue::defaultQueue().flush();
     }
@@ -120,7 +192,7 @@ void BM_TightRelayoutAfterOneChange(benchmark::State &state)
     state.SetComplexityN(tree.count);
 }
 BENCHMARK(BM_TightRelayoutAfterOneChange)
-    ->Apply(depths)
+    ->Apply(sizes)
     ->Complexity()
     ->Unit(benchmark::kMillisecond);
 
@@ -139,7 +211,7 @@ void BM_LoosePushAfterMove(benchmark::State &state)
     state.counters["branches"] = tree.count;
     state.SetComplexityN(tree.count);
 }
-BENCHMARK(BM_LoosePushAfterMove)->Apply(depths)->Complexity()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoosePushAfterMove)->Apply(sizes)->Complexity()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

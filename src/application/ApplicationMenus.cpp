@@ -119,7 +119,8 @@ void addDocumentMenus(QMenuBar *bar, TWMenuDispatcher &d)
              {"Find Next", "performFindPanelAction:", 2, "Ctrl+G"},
              {"Find Previous", "performFindPanelAction:", 3, "Ctrl+Shift+G"}});
     addMenu(edit, nullptr, "Spelling", d,
-            {{"Check Spelling", "checkSpelling:", 0, "Ctrl+;"},
+            {{"Show Spelling...", "showGuessPanel:", 0, "Ctrl+:"},
+             {"Check Spelling", "checkSpelling:", 0, "Ctrl+;"},
              {"Check Spelling While Typing", "doCheckSpelling:"}});
 
     QMenu *map = addMenu(nullptr, bar, "Map", d,

@@ -2,6 +2,7 @@
 
 #include "application/CrashReporter.h"
 #include "application/TWApplication.h"
+#include "application/TWOutlineViewController.h"
 #include "application/TWToolPaletteService.h"
 #include "canvas/TWToolPaletteController.h"
 #include "interface/AboutPanelController.h"
@@ -32,6 +33,9 @@ ApplicationServices ApplicationServices::standard()
     s.aboutPanel = []() -> AboutPanel * {
         static SharedAboutPanel panel;
         return &panel;
+    };
+    s.outlineWindow = []() -> OutlineWindow * {
+        return &TWOutlineViewController::sharedOutlineViewController();
     };
     s.progressPanel = [] { ProgressPanelController::sharedProgressPanel(); };
     s.toolPalette = []() -> ToolPalette * {

@@ -5,6 +5,7 @@
 #include <functional>
 
 class DocumentController;
+class QTextEdit;
 class WindowSystem;
 
 // The application-wide windows and controllers the application object calls
@@ -20,6 +21,8 @@ public:
     virtual void showOutlineOnly() = 0;
     virtual void showNotesOnly() = 0;
     virtual void showSplitView() = 0;
+    // The view of the selected branch's notes; null when there is none.
+    virtual QTextEdit *branchNotesView() { return nullptr; }
 };
 
 class ToolPalette

@@ -3,6 +3,8 @@
 #include "application/Document.h"
 #include "application/LinkBackRegistry.h"
 #include "application/WindowSystem.h"
+#include "canvas/TWCanvasHost.h"
+#include "canvas/TWFindController.h"
 #include "drawing/TWMapUtilities.h"
 #include "drawing/TWTextLayout.h"
 #include "platform/Random.h"
@@ -81,6 +83,13 @@ void TWApplication::init()
 
     const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
     Random::seed(quint32(reference.secsTo(QDateTime::currentDateTimeUtc())));
+
+    // Find and spelling work on the document the user works in.
+    TWFindController::setActiveDocumentProvider([]() -> TWCanvasHost * {
+        TWApplication *application = shared();
+        return application ? dynamic_cast<TWCanvasHost *>(application->currentlyActiveDocument())
+                           : nullptr;
+    });
 
     updateAutoSave();
     if (m_services.launchCrashReporter)
@@ -175,6 +184,22 @@ QList<Document *> TWApplication::documents() const
 {
     return m_services.documentController ? m_services.documentController->documents()
                                          : QList<Document *>();
+}
+
+QList<Document *> TWApplication::orderedDocuments() const
+{
+    const QList<Document *> open = documents();
+    QList<Document *> ordered;
+    for (QWidget *window : m_windowSystem->orderedWindows()) {
+        Document *document = Document::forWindow(window);
+        if (document && open.contains(document) && !ordered.contains(document))
+            ordered.append(document);
+    }
+    // Documents without a visible window come last, in the controller's order.
+    for (Document *document : open)
+        if (!ordered.contains(document))
+            ordered.append(document);
+    return ordered;
 }
 
 void TWApplication::updateCurrentlyActiveDocument()

@@ -89,6 +89,8 @@ public:
     bool openFile(const QString &path);
 
     Document *currentlyActiveDocument() const { return m_currentlyActiveDocument; }
+    // The open documents, front to back by their windows.
+    QList<Document *> orderedDocuments() const;
     void setCurrentlyActiveDocument(Document *document);
     void updateCurrentlyActiveDocument();
 

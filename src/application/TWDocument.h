@@ -25,6 +25,7 @@ class TWCSliderCell;
 class TWDocumentViewController;
 class TWGraphicBindingController;
 class TWGraphicView;
+class TWPaletteBezelContainerView;
 class TWMapsDoc;
 class UndoManager;
 
@@ -116,11 +117,13 @@ public:
     QWidget *mainWindow() const override;
     TWDocumentWindow *documentWindow() const { return m_window; }
     TWDocumentViewController *documentViewController() const { return m_viewController; }
-    TWGraphicView *graphicView() const;
+    TWGraphicView *graphicView() const override;
     TWCSliderCell *zoomSlider() const { return m_zoomSlider; }
     QSplitter *mainSplitView() const { return m_mainSplitView; }
     bool paletteViewVisible() const;
     void setPaletteViewVisible(bool visible);
+    // The dock: the palette pane's stack of bezels.
+    TWPaletteBezelContainerView *paletteDock() const { return m_paletteDock; }
     void showWindows();
 
     // What the window's close asks: false keeps it open (the user cancelled
@@ -146,6 +149,10 @@ public:
     bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic) override;
     std::optional<TWMapDrawing::PageGrid> pageGrid() const override;
     qreal drawingScale() const override;
+    // Find and spelling (TWDocument_Find.cpp).
+    QList<TWCanvasHost *> openDocuments() const override;
+    void orderFront() override;
+    QTextEdit *showNotesOnly() override;
 
     // --- TWMapsDocOwner ---
     void saveVisibleRectForCurrentMap() override;
@@ -222,6 +229,7 @@ private:
     TWDocumentViewController *m_viewController = nullptr;
     QSplitter *m_mainSplitView = nullptr;
     QScrollArea *m_paletteScrollView = nullptr;
+    TWPaletteBezelContainerView *m_paletteDock = nullptr;
     TWCSliderCell *m_zoomSlider = nullptr;
     QVariantAnimation *m_paletteAnimation = nullptr;
     int m_paletteWidth = 220;

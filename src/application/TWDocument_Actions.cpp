@@ -5,6 +5,7 @@
 #include "application/TWDocumentViewController.h"
 #include "application/TWTemplate.h"
 #include "application/TWTemplateSelectorPanelController.h"
+#include "canvas/TWFindController.h"
 #include "canvas/TWGraphicView.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
@@ -33,19 +34,6 @@ QString dadoZiz(const char *key)
 }
 
 using Command = std::function<void(TWDocument &, const TWMenuItem &)>;
-
-// Commands whose panels come with later parts of the program (find and
-// spelling, themes): present in the menus, disabled until then.
-const QStringList &unavailableCommands()
-{
-    static const QStringList names{
-        QStringLiteral("search:"),
-        QStringLiteral("performFindPanelAction:"),
-        QStringLiteral("checkSpelling:"),
-        QStringLiteral("changeSpelling:"),
-    };
-    return names;
-}
 
 const QHash<QString, Command> &commands()
 {
@@ -84,6 +72,16 @@ const QHash<QString, Command> &commands()
         {"clearChangeCount:", [](D &d, I) { d.clearChangeCount(); }},
         {"toggleContinuousSpellCheck:", [](D &, I) {}},
         {"spellingType:", [](D &, I) {}},
+        // Find and spelling work across maps and documents.
+        {"search:", [](D &, I) { TWFindController::shared().showFindPanel(); }},
+        {"performFindPanelAction:",
+         [](D &, I item) { TWFindController::shared().performFindPanelAction(item.tag); }},
+        {"checkSpelling:", [](D &, I) { TWFindController::shared().checkSpelling(); }},
+        {"showGuessPanel:", [](D &, I) { TWFindController::shared().showGuessPanel(); }},
+        {"changeSpelling:",
+         [](D &, I item) {
+             TWFindController::shared().changeSpelling(item.representedObject.toString());
+         }},
         {"saveMapToTemplate:", [](D &, I) {}},
         {"chooseTheme:", [](D &d, I) { d.chooseTheme(); }},
         {"saveTheme:", [](D &d, I) { d.saveTheme(); }},
@@ -382,7 +380,7 @@ void TWDocument::setDisplayName(const QString &name)
 
 bool TWDocument::respondsToMenuAction(const QString &selector) const
 {
-    return commands().contains(selector) || unavailableCommands().contains(selector);
+    return commands().contains(selector);
 }
 
 void TWDocument::performMenuAction(const TWMenuItem &item)
@@ -395,8 +393,6 @@ void TWDocument::performMenuAction(const TWMenuItem &item)
 bool TWDocument::validateMenuItem(TWMenuItem &item) const
 {
     const QString &action = item.selector;
-    if (unavailableCommands().contains(action))
-        return false;
     const TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
     const TWMap::GraphicList none;
     const TWMap::GraphicList &selected = map ? map->selectedGraphics() : none;

@@ -3,6 +3,7 @@
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
 #include "application/TWDocumentViewController.h"
+#include "application/TWOutlineViewController.h"
 #include "canvas/TWGraphicView.h"
 #include "drawing/TWCPrintController.h"
 #include "drawing/TWDPrintController.h"
@@ -60,6 +61,11 @@ void TWDocument::printDocument()
     TWMap *map = currentMap();
     if (!map)
         return;
+    // With the outline window in front the outline is printed instead.
+    if (TWOutlineViewController *outline = TWOutlineViewController::keyOutlineViewController()) {
+        outline->showPrintPanel();
+        return;
+    }
     const TWApplication *application = TWApplication::shared();
     if (application && application->traits().edition == Edition::Compact) {
         TWCPrintController::sharedPrintController().printMap(map->shared_from_this(), mainWindow());

@@ -14,6 +14,7 @@
 #include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "styles/TWPaletteBezelContainerView.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -118,6 +119,9 @@ void TWDocument::makeWindowControllers()
     m_paletteScrollView->setObjectName(QStringLiteral("paletteScrollView"));
     m_paletteScrollView->setWidgetResizable(true);
     m_paletteScrollView->setMinimumWidth(0);
+    m_paletteDock = new TWPaletteBezelContainerView;
+    m_paletteDock->setObjectName(QStringLiteral("paletteDock"));
+    m_paletteScrollView->setWidget(m_paletteDock);
     m_mainSplitView->addWidget(mapPane);
     m_mainSplitView->addWidget(m_paletteScrollView);
     m_mainSplitView->setStretchFactor(0, 1);

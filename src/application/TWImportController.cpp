@@ -123,13 +123,21 @@ TWDocument *TWImportController::importOmniOutlineFileAtPathReturningDocument(con
 
 TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(const QString &path)
 {
-    if (!m_readers.mindManager)
+    const bool streamed = bool(m_readers.mindManagerFile);
+    if (!m_readers.mindManager && !streamed)
         return nullptr;
     QString reason;
-    const std::optional<QByteArray> xml =
-        QFileInfo(path).suffix().compare(u"mmap", Qt::CaseInsensitive) == 0
-            ? MindManagerArchive::readDocumentXML(path, &reason)
-            : readXMLFile(path, &reason);
+    std::optional<QByteArray> xml;
+    if (streamed) {
+        if (m_readers.mindManagerProblem)
+            reason = m_readers.mindManagerProblem(path);
+        if (reason.isNull())
+            xml.emplace();
+    } else {
+        xml = QFileInfo(path).suffix().compare(u"mmap", Qt::CaseInsensitive) == 0
+                  ? MindManagerArchive::readDocumentXML(path, &reason)
+                  : readXMLFile(path, &reason);
+    }
     if (!xml) {
         qWarning("Cannot import %s: %s", qPrintable(path), qPrintable(reason));
         cannotCreateDocument();
@@ -145,7 +153,10 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
     UndoManager *undo = document->undoManager();
     undo->disableUndoRegistration();
     if (map) {
-        m_readers.mindManager(*map, *xml);
+        if (streamed)
+            m_readers.mindManagerFile(*map, path);
+        else
+            m_readers.mindManager(*map, *xml);
         TWMapLayout::autoArrange(*map);
     }
     undo->enableUndoRegistration();
@@ -185,7 +196,7 @@ bool TWImportController::validateMenuItem(TWMenuItem &item) const
     if (item.selector == QLatin1String("importOmniOutline:"))
         return bool(m_readers.omniOutline);
     if (item.selector == QLatin1String("importMindManager:"))
-        return bool(m_readers.mindManager);
+        return m_readers.mindManager || m_readers.mindManagerFile;
     return false;
 }
 

@@ -32,6 +32,12 @@ public:
         // Fills the map from MindManager XML; the reader reports its own
         // problems.
         std::function<void(TWMap &map, const QByteArray &xml)> mindManager;
+        // Streams the file itself (an "mmap" archive or XML) into the map;
+        // taken over `mindManager` when set. `mindManagerProblem` says,
+        // before any document is made, why a file cannot be read at all (a
+        // null string when it can).
+        std::function<void(TWMap &map, const QString &path)> mindManagerFile;
+        std::function<QString(const QString &path)> mindManagerProblem;
     };
 
     explicit TWImportController(TWDocumentController &documents, QObject *parent = nullptr);

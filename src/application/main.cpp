@@ -1,3 +1,4 @@
+#include "MindManagerImpExp/mmImpExpController.h"
 #include "application/ApplicationMenus.h"
 #include "application/DialogAlerts.h"
 #include "application/DocumentController.h"
@@ -5,6 +6,7 @@
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
 #include "application/TWImportController.h"
+#include "application/TWOutlinerImportDocuments.h"
 #include "canvas/TWGraphicView.h"
 #include "platform/TWPreferences.h"
 #include "platform/UserDefaults.h"
@@ -75,6 +77,21 @@ int main(int argc, char **argv)
     // The outline and MindManager readers plug in here as they come.
     TWImportController importer(*documents);
     services.importers = &importer;
+    TWOutlinerImportDocuments outlinerDocuments(*documents);
+    outlinerDocuments.install(importer);
+    {
+        TWImportController::Readers readers = importer.readers();
+        readers.mindManagerFile = [](TWMap &map, const QString &path) {
+            mmImpExpController::populateDadoZiz(map, path);
+        };
+        readers.mindManagerProblem = [](const QString &path) {
+            QString error;
+            if (mmImpExpController::sourceForFile(path, &error))
+                return QString();
+            return error.isNull() ? QStringLiteral("unreadable") : error;
+        };
+        importer.setReaders(readers);
+    }
 
     QCoreApplication::setApplicationVersion(QStringLiteral(THINKWEB_VERSION));
     const std::unique_ptr<TWApplication> app =

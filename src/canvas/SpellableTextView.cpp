@@ -1,6 +1,7 @@
 #include "canvas/SpellableTextView.h"
 
 #include "canvas/TWCanvasHost.h"
+#include "canvas/TWFindController.h"
 #include "canvas/TWGraphicView.h"
 #include "graphics/TWTextArea.h"
 #include "interface/AttributedStringExtensions.h"
@@ -438,6 +439,9 @@ const QStringList &editorActions()
         QStringLiteral("orderFrontColorPanel:"),
         QStringLiteral("selectAll:"),
         QStringLiteral("cancelOperation:"),
+        QStringLiteral("checkSpelling:"),
+        QStringLiteral("ignoreSpelling:"),
+        QStringLiteral("changeSpelling:"),
     };
     return actions;
 }
@@ -501,6 +505,22 @@ void SpellableTextView::performAction(const QString &selector, const QVariant &a
         selectAll();
     } else if (selector == QLatin1String("cancelOperation:")) {
         endEditing();
+    } else if (selector == QLatin1String("checkSpelling:")) {
+        // Spelling walks the whole map, not this one text.
+        TWFindController::shared().checkSpelling();
+    } else if (selector == QLatin1String("ignoreSpelling:")) {
+        const QString word = argument.toString();
+        TWFindController::shared().ignoreSpelling(word.isEmpty() ? textCursor().selectedText()
+                                                                 : word);
+    } else if (selector == QLatin1String("changeSpelling:")) {
+        const QString word = argument.toString();
+        if (isActiveWindow()) {
+            QTextCursor cursor = textCursor();
+            cursor.insertText(word);
+            setTextCursor(cursor);
+        } else {
+            TWFindController::shared().changeSpelling(word);
+        }
     }
 }
 

@@ -4,11 +4,14 @@
 #include "platform/Geometry.h"
 #include "platform/Notification.h"
 
+#include <QList>
 #include <memory>
 #include <optional>
 
 class QMenu;
+class QTextEdit;
 class TWGraphic;
+class TWGraphicView;
 class TWMapsDoc;
 class TWResponder;
 class UndoManager;
@@ -59,4 +62,15 @@ public:
     // What the print scale adds to the zoom: the canvas draws map units at
     // zoom times this (1 without pages).
     virtual qreal drawingScale() const { return 1; }
+
+    // --- find and spelling ---
+    // The canvas that shows the document's current map; null without one.
+    virtual TWGraphicView *graphicView() const { return nullptr; }
+    // The application's open documents, front to back, this one among them.
+    virtual QList<TWCanvasHost *> openDocuments() const { return {}; }
+    // Brings the document's window to the front.
+    virtual void orderFront() {}
+    // Brings the outline window to the front with only its notes pane, which
+    // shows the selected branch's notes; the view of the notes, or null.
+    virtual QTextEdit *showNotesOnly() { return nullptr; }
 };

@@ -55,6 +55,7 @@ TWGraphicView::TWGraphicView(QWidget *parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent, false);
+    viewport()->setAcceptDrops(true);
     m_commitTimer.setSingleShot(true);
     connect(&m_commitTimer, &QTimer::timeout, this, &TWGraphicView::changeTextFromStoredDict);
     m_layoutTimer.setSingleShot(true);

@@ -330,6 +330,8 @@ public:
     void moveCachedEditingBoundsBy(float dx, float dy);
     // A typed text not yet given to the model.
     bool hasStoredText() const;
+    // Gives a typed text that still waits to the model now.
+    void commitPendingText();
     // Milliseconds after the last keystroke at which rapid entry splits.
     void setDirivOzazDelay(int ms);
 
@@ -350,6 +352,11 @@ protected:
     bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    // Drops (TWGraphicView_Drops.cpp).
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     // Clipboard helpers (TWGraphicView_Clipboard.cpp).
@@ -451,4 +458,10 @@ private:
     void placeEditor(Rect frame);
     std::unique_ptr<EditingState, void (*)(EditingState *)> m_editing{makeEditingState(this),
                                                                       &destroyEditingState};
+
+    // --- drops (TWGraphicView_Drops.cpp) ---
+    friend class TWDropHandler;
+    // The dragged adornment was made here from dropped files, not dragged
+    // out of a branch by this canvas.
+    bool m_adornmentMadeByDrop = false;
 };

@@ -4,6 +4,7 @@
 
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
+#include "drawing/TWMapBranch_Outline.h"
 #include "graphics/TWImage.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWClipboardXML.h"
@@ -13,6 +14,7 @@
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
 #include "support/AttributedStringDocument.h"
 #include "support/Image.h"
 #include "support/ParagraphStyle.h"
@@ -45,26 +47,6 @@ class ResourcelessDocument : public QTextDocument
 protected:
     QVariant loadResource(int, const QUrl &) override { return {}; }
 };
-
-// Outline text of the branch: one paragraph a branch, 20 points of indent a
-// level (as paragraph style, so the plain form carries only the lines).
-void appendOutline(AttributedString &out, const TWMapBranch &branch, int level)
-{
-    if (!out.string().isEmpty())
-        out.appendAttributedString(AttributedString(QStringLiteral("\n")));
-    const qsizetype start = out.length();
-    if (const std::shared_ptr<TWTextArea> &label = branch.enclosedTextArea())
-        out.appendAttributedString(label->text());
-    if (level > 0 && out.length() > start) {
-        ParagraphStyle style;
-        style.firstLineHeadIndent = 20.0 * level;
-        style.headIndent = 20.0 * level + 20;
-        out.addAttribute(NSParagraphStyleAttributeName, QVariant::fromValue(style),
-                         AttributedString::Range(start, out.length() - start));
-    }
-    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
-        appendOutline(out, *child, level + 1);
-}
 
 Rect subtreeArea(const TWMapBranch &branch)
 {
@@ -146,8 +128,12 @@ std::unique_ptr<QMimeData> TWGraphicView::clipboardDataForSelection()
     auto data = std::make_unique<QMimeData>();
     if (sawPart) {
         data->setData(BranchPboardType, TWClipboardXML::xmlCopy(*common).toUtf8());
-        AttributedString outline;
-        appendOutline(outline, *common, 0);
+        const UserDefaults &d = UserDefaults::standard();
+        const AttributedString outline = TWBranchOutline::copyTextOfBranch(
+            *common, int(d.doubleForKey("ExportTextIndentSelection")),
+            int(d.doubleForKey("ExportTextIndentNoOfSpaces")),
+            d.boolForKey("ExportTextIncludeBranchNotes"),
+            d.boolForKey("ExportTextIncludeAttachedGraphicText"));
         data->setText(outline.string());
         data->setData(RTFPboardType, RichTextFormat::rtfFromAttributedString(outline));
         data->setData(PDFPboardType, pdfOfArea(subtreeArea(*common)));

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QList>
 #include <QString>
+#include <QVariant>
 #include <memory>
 #include <optional>
 
@@ -68,6 +69,25 @@ public:
     // "Solid" ... "None" from the "DadoZiz" table; "" (and a log line) for
     // other numbers.
     static QString lineStyleNameFromStyle(int style);
+
+    // One setting that every graphic of a group shares.
+    struct StyleListEntry
+    {
+        // "FillColor", "LineColor", "LineWidth", "LineStyle", "Font",
+        // "FontColor", "Shadow" or "ConnectionStyle".
+        QString styleType;
+        // A Color, a float width, an int line style, a Font, a Shadow, or
+        // the int line style of the connections.
+        QVariant value;
+        QString text;
+        // A 24 x 24 sample.
+        QImage image;
+    };
+    // The settings the graphics have in common, in the type order above. A
+    // branch's shape or label stands for both; attached graphics and link
+    // lines for themselves. Inherited fills, strokes and shadows count as
+    // unset, and a text run without a font or colour breaks that type.
+    static QList<StyleListEntry> buildStyleListForGraphics(const GraphicList &graphics);
 };
 
 // The union of two rectangles that, unlike Rect::united(), lets an empty

@@ -2,6 +2,7 @@
 #include "drawing/TWMapLayout.h"
 #include "drawing/TWMapUtilities.h"
 
+#include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
@@ -193,6 +194,7 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
         for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
             settleSubtreeForCommit(*b);
         deferred.reset();
+        const TWConnectionGraphic::Batch connections;
         for (const std::shared_ptr<TWMapBranch> &b : std::as_const(work))
             commitCachedRepelBounds(*b);
         // Deeper ancestors before shallower ones, as a whole-tree commit goes.
@@ -275,7 +277,10 @@ void TWMapLayout::performTightAutoLayoutWithMovedBranches(TWMap &map, const Bran
                                                      g->notificationObject());
     }
 
-    commitCachedRepelBounds(*root);
+    {
+        const TWConnectionGraphic::Batch connections;
+        commitCachedRepelBounds(*root);
+    }
     if (TWMapsDoc *document = map.document())
         NotificationCenter::defaultCenter().post(
             TWMapsDoc::PrintCanvasControllerNeedsUpdateNotification,

@@ -576,8 +576,7 @@ std::optional<AttributedString> TWExportController::textViewOfType(int type, TWM
     request.includeAttachedText = d.boolForKey("ExportTextIncludeBranchNotes");
     request.includeGraphicText = d.boolForKey("ExportTextIncludeAttachedGraphicText");
     std::optional<AttributedString> text;
-    if (m_host)
-        text = m_host->outlineText(map, request);
+    text = m_host ? m_host->outlineText(map, request) : TWExportHost::mapOutlineText(map, request);
     map.removeAllSelectedGraphics();
     for (qsizetype i = 0; i < selection.size(); ++i)
         map.insertObjectInSelectedGraphicsAtIndex(selection[i], int(i));

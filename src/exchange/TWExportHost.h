@@ -36,7 +36,11 @@ public:
         bool includeAttachedText = false;
         bool includeGraphicText = false;
     };
-    // Nothing when the map cannot be written as text.
+    // Nothing when the map cannot be written as text. By default the map's
+    // own outline text (mapOutlineText).
     virtual std::optional<AttributedString> outlineText(TWMap &map,
-                                                        const OutlineTextRequest &request) = 0;
+                                                        const OutlineTextRequest &request);
+    // The outline writer's text of the whole map; nothing without a root.
+    static std::optional<AttributedString> mapOutlineText(const TWMap &map,
+                                                          const OutlineTextRequest &request);
 };

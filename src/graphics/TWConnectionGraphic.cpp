@@ -1,6 +1,65 @@
 #include "graphics/TWConnectionGraphic.h"
+#include "model/TWMapBranch.h"
 #include "platform/CFormat.h"
 #include "support/TWXMLUtils.h"
+
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+struct PendingUpdates
+{
+    int depth = 0;
+    std::vector<std::weak_ptr<TWGraphic>> order;
+    std::unordered_set<const TWGraphic *> asked;
+};
+
+PendingUpdates &pending()
+{
+    static PendingUpdates updates;
+    return updates;
+}
+
+} // namespace
+
+TWConnectionGraphic::Batch::Batch()
+{
+    ++pending().depth;
+}
+
+TWConnectionGraphic::Batch::~Batch()
+{
+    PendingUpdates &p = pending();
+    if (--p.depth > 0)
+        return;
+    // Reshaping can ask again (a moved end moves its connections): those
+    // are done in the same pass.
+    ++p.depth;
+    for (size_t i = 0; i < p.order.size(); ++i) {
+        if (const std::shared_ptr<TWGraphic> g = p.order[i].lock()) {
+            p.asked.erase(g.get());
+            static_cast<TWConnectionGraphic &>(*g).updateBounds();
+        }
+    }
+    p.order.clear();
+    p.asked.clear();
+    --p.depth;
+}
+
+void TWConnectionGraphic::requestBoundsUpdate()
+{
+    PendingUpdates &p = pending();
+    const TWMapBranch *child = branch();
+    const bool curved = child && child->mainGraphic() &&
+                        child->mainGraphic()->className() == QLatin1String("TWFlexiBranch");
+    if (p.depth == 0 || curved) {
+        updateBounds();
+        return;
+    }
+    if (p.asked.insert(this).second)
+        p.order.push_back(weak_from_this());
+}
 
 void TWConnectionGraphic::init()
 {

@@ -68,6 +68,22 @@ public:
 
     // Recomputes path and bounds from the graphics joined; the kinds do it.
     virtual void updateBounds() {}
+    // updateBounds() now, or once at the end of the open batch.
+    void requestBoundsUpdate();
+
+    // While one is open, connections asked to follow their ends are
+    // reshaped once, when the outermost batch closes, in the order first
+    // asked: a layout that moves both ends of many connections would
+    // otherwise shape each one twice. Connections of curved branches, whose
+    // shapes are laid along them, are reshaped at once.
+    class Batch
+    {
+    public:
+        Batch();
+        ~Batch();
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+    };
 
 protected:
     // The shared children, in file order; reading them, missing or

@@ -361,7 +361,7 @@ void TWGraphic::setBounds(Rect requested)
     if (mainGraphic) {
         services.updateEnclosedImageBoundsForMainGraphicBoundsChange(*owner, oldBounds, bounds);
         if (owner->connectionGraphic())
-            owner->connectionGraphic()->updateBounds();
+            owner->connectionGraphic()->requestBoundsUpdate();
         services.repositionOtherEnclosedGraphicsFromOldWidth(*owner, oldReservedWidth);
         if (TWMap *m = map())
             m->setOutlineNumbersNeedUpdating(true);

@@ -109,6 +109,13 @@ void TWLinkLine::connect(const std::shared_ptr<TWGraphic> &start,
     m_endGraphic = end;
     m_startGraphicNumber = start ? start->graphicNumber() : 0;
     m_endGraphicNumber = end ? end->graphicNumber() : 0;
+    // The control points are where the ends are now: without this the first
+    // measure after a load turned them about the origin, and every save of
+    // an unchanged document moved its link lines.
+    if (start)
+        m_previouslyDrawnStartPoint = centre(endRectangleOf(*start));
+    if (end)
+        m_previouslyDrawnEndPoint = centre(endRectangleOf(*end));
     setDrawingBoundsValid(false);
 }
 

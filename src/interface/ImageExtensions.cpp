@@ -68,4 +68,25 @@ QImage reflectionImage(const QImage &image, qreal fraction)
     return result;
 }
 
+Size dropSize(Size size, bool keepSize)
+{
+    if (keepSize || (size.width <= DropSizeLimit && size.height <= DropSizeLimit))
+        return size;
+    // The longer side becomes the limit exactly.
+    if (size.width > size.height)
+        return Size(DropSizeLimit, size.height * DropSizeLimit / size.width);
+    return Size(size.width * DropSizeLimit / size.height, DropSizeLimit);
+}
+
+void scaleForAttachedGraphic(Image &image, bool keepSize)
+{
+    image.setScalesWhenResized(true);
+    image.setSize(dropSize(image.size(), keepSize));
+}
+
+void scaleForEnclosedGraphic(Image &image, bool keepSize)
+{
+    scaleForAttachedGraphic(image, keepSize);
+}
+
 } // namespace ImageExtensions

@@ -26,4 +26,16 @@ QImage imageScaledToSize(const QImage &image, const QSizeF &size);
 // at `fraction` of its height.
 QImage reflectionImage(const QImage &image, qreal fraction);
 
+// --- pictures dropped on a map ---
+// Neither side of a dropped picture exceeds this many points unless the
+// user keeps its size.
+constexpr float DropSizeLimit = 120;
+// The size a dropped picture is shown at: its own when `keepSize` (Shift held)
+// or when it already fits, else scaled so that its longer side is the limit.
+Size dropSize(Size size, bool keepSize);
+// The picture resized to dropSize, scaling when resized; for attached images
+// and for the picture inside a branch's shape alike.
+void scaleForAttachedGraphic(Image &image, bool keepSize);
+void scaleForEnclosedGraphic(Image &image, bool keepSize);
+
 } // namespace ImageExtensions

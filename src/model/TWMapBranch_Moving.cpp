@@ -101,7 +101,7 @@ void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
         m_mainGraphic->setBounds(moved);
         for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children)) {
             if (child->connectionGraphic())
-                child->connectionGraphic()->updateBounds();
+                child->connectionGraphic()->requestBoundsUpdate();
         }
     }
 }

@@ -248,7 +248,16 @@ void AttributedString::insertAttributedString(const AttributedString &string, qs
 
 void AttributedString::appendAttributedString(const AttributedString &string)
 {
-    replaceCharactersInRange(Range{m_string.size(), 0}, string);
+    // Writers build long texts piece by piece: only the new runs are touched,
+    // so appending stays proportional to what is appended.
+    if (string.isEmpty())
+        return;
+    const qsizetype offset = m_string.size();
+    const qsizetype first = qsizetype(m_runs.size());
+    m_string += string.m_string;
+    for (const Run &run : string.m_runs)
+        m_runs.push_back({run.start + offset, run.attributes});
+    mergeRuns(first, qsizetype(m_runs.size()) - 1);
 }
 
 AttributedString AttributedString::attributedSubstringFromRange(Range range) const

@@ -1,6 +1,12 @@
 #include "TWMenuTestSupport.h"
 #include "application/TWTemplateSelectorPanelController.h"
 
+#include "canvas/TWFindController.h"
+#include "canvas/TWFindPanel.h"
+#include "graphics/TWTextArea.h"
+#include "platform/TWPreferences.h"
+#include "platform/UserDefaults.h"
+
 #include <QTest>
 #include <QTimer>
 
@@ -58,9 +64,10 @@ TEST_F(MenuTest, ValidationGivesEnablingTitlesAndCheckMarks)
         {"attachGraphic:", 3, 1, Selection::Child, false, nullptr, -1},
         {"attachGraphic:", 2, 1, Selection::None, false, nullptr, -1},
         {"sendGraphic:", 1, 1, Selection::Child, false, nullptr, -1},
-        // Panels still to come.
-        {"search:", 0, 1, Selection::Child, false, nullptr, -1},
-        {"checkSpelling:", 0, 1, Selection::Child, false, nullptr, -1},
+        // Find and spelling work whatever is selected.
+        {"search:", 0, 1, Selection::Child, true, nullptr, -1},
+        {"checkSpelling:", 0, 1, Selection::None, true, nullptr, -1},
+        {"performFindPanelAction:", 2, 1, Selection::None, true, nullptr, -1},
         // The theme panels follow the standard rule.
         {"chooseTheme:", 0, 1, Selection::Child, true, nullptr, -1},
         {"saveTheme:", 0, 1, Selection::None, true, nullptr, -1},
@@ -416,4 +423,36 @@ TEST_F(MenuTest, OpeningAMenuFromTheBarShowsValidatedItems)
     if (!shot.isEmpty() && QGuiApplication::platformName() == QLatin1String("xcb"))
         EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(shot));
     mapMenu->menu()->close();
+}
+
+TEST_F(MenuTest, FindCommandsSearchEveryOpenDocumentFromTheActiveOne)
+{
+    TWFindController controller;
+    TWFindController::setShared(&controller);
+    TWDocument *first = untitled();
+    TWDocument *second = untitled();
+    ASSERT_TRUE(addChild(mapOf(first), QStringLiteral("needle one")));
+    ASSERT_TRUE(addChild(mapOf(second), QStringLiteral("needle two")));
+    app->setCurrentlyActiveDocument(first);
+    UserDefaults::standard().setInteger(3, QLatin1String(TWPreferences::FindScopeKey));
+
+    EXPECT_TRUE(send(first, QStringLiteral("search:")));
+    ASSERT_NE(controller.findPanel(), nullptr);
+    EXPECT_TRUE(controller.findPanel()->isVisible());
+    controller.setFindString(QStringLiteral("needle"));
+    ASSERT_EQ(controller.findResults().size(), 2);
+    EXPECT_EQ(controller.findResults().at(0).foundString(), "needle");
+    EXPECT_EQ(controller.findResults().at(0).branch()->map(), &mapOf(first));
+    EXPECT_EQ(controller.findResults().at(1).branch()->map(), &mapOf(second));
+
+    // Find Next reaches the other document: its window comes forward and its
+    // canvas edits the label.
+    controller.setSelectionIndex(0);
+    EXPECT_TRUE(send(first, QStringLiteral("performFindPanelAction:"), 2));
+    EXPECT_EQ(controller.selectionIndex(), 1);
+    EXPECT_EQ(app->currentlyActiveDocument(), second);
+    EXPECT_EQ(second->graphicView()->editingTextArea(),
+              controller.findResults().at(1).textArea().get());
+    controller.findPanel()->close();
+    TWFindController::setShared(nullptr);
 }

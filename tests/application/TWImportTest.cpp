@@ -1,3 +1,4 @@
+#include "MindManagerImpExp/mmImpExpController.h"
 #include "TWMenuTestSupport.h"
 #include "application/ApplicationMenus.h"
 #include "application/MindManagerArchive.h"
@@ -255,4 +256,54 @@ TEST_F(MenuTest, TheWindowWithoutDocumentsStillImports)
     ASSERT_EQ(documents->documents().size(), 1);
     EXPECT_EQ(static_cast<TWDocument *>(documents->documents().first())->displayName(),
               QStringLiteral("Solo"));
+}
+
+TEST_F(MenuTest, MindManagerMapsAreStreamedFromTheFileIntoAnUntitledDocument)
+{
+    TWImportController::Readers readers;
+    readers.mindManagerFile = [](TWMap &map, const QString &path) {
+        mmImpExpController::populateDadoZiz(map, path);
+    };
+    readers.mindManagerProblem = [](const QString &path) {
+        QString error;
+        return mmImpExpController::sourceForFile(path, &error) ? QString() : error;
+    };
+    importer->setReaders(readers);
+    const QByteArray map =
+        "<ap:Map xmlns:ap=\"x\"><ap:OneTopic><ap:Topic><ap:Text PlainText=\"Centre\"/>"
+        "<ap:SubTopics><ap:Topic OId=\"a\"><ap:Text PlainText=\"Child\"/></ap:Topic>"
+        "</ap:SubTopics></ap:Topic></ap:OneTopic></ap:Map>";
+    const QString path = dir.filePath("Streamed.mmap");
+    writeZip(path, {{"Document.xml", map}});
+    TWDocument *document = importer->importMindManagerFileAtPathReturningDocument(path);
+    ASSERT_TRUE(document);
+    TWMap &imported = mapOf(document);
+    EXPECT_EQ(imported.root()->enclosedTextArea()->text().string(), QStringLiteral("Centre"));
+    ASSERT_EQ(imported.root()->children().size(), 1);
+    EXPECT_EQ(imported.root()->children().first()->mmOid(), QStringLiteral("a"));
+    EXPECT_TRUE(document->fileName().isEmpty());
+    EXPECT_EQ(document->displayName(), QStringLiteral("Streamed"));
+    EXPECT_FALSE(document->undoManager()->canUndo());
+    EXPECT_TRUE(alerts.alerts().isEmpty());
+
+    // An archive without its map makes no document.
+    const QString empty = dir.filePath("Empty.mmap");
+    writeZip(empty, {{"Other.xml", map}});
+    const int before = documents->documents().size();
+    EXPECT_EQ(importer->importMindManagerFileAtPathReturningDocument(empty), nullptr);
+    EXPECT_EQ(documents->documents().size(), before);
+    ASSERT_EQ(alerts.alerts().size(), 1);
+    EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to create document."));
+
+    // A file that is no map opens its document and says why.
+    const QString notMap = dir.filePath("Other.xml");
+    QFile file(notMap);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<html/>");
+    file.close();
+    EXPECT_TRUE(importer->importMindManagerFileAtPathReturningDocument(notMap));
+    ASSERT_EQ(alerts.alerts().size(), 2);
+    EXPECT_EQ(alerts.alerts().last().title, QStringLiteral("Mind Manager import error"));
+    EXPECT_EQ(alerts.alerts().last().message,
+              notMap + QStringLiteral(" is not a MindManager XML Map file"));
 }

@@ -696,6 +696,11 @@ TEST_F(TWMapTest, LoadedGraphicNumbersAreResolvedToTheNewNumbers)
     line->connect(stand(savedA), stand(savedB));
     auto lost = TWGraphic::make<TWLinkLine>();
     lost->connect(stand(savedA), stand(99));
+    // Its curve as stored, away from the origin (as the ends are).
+    a->mainGraphic()->setBounds(Rect(300, 200, 80, 30));
+    b->mainGraphic()->setBounds(Rect(500, 420, 80, 30));
+    line->setIntermediatePoint1(Point(410, 150));
+    line->setIntermediatePoint2(Point(560, 300));
     map->insertObjectInLinkLinesAtIndex(line, 0);
     map->insertObjectInLinkLinesAtIndex(lost, 1);
 
@@ -704,6 +709,10 @@ TEST_F(TWMapTest, LoadedGraphicNumbersAreResolvedToTheNewNumbers)
     EXPECT_EQ(line->startGraphicNumber(), a->mainGraphic()->graphicNumber());
     EXPECT_EQ(line->endGraphicNumber(), b->mainGraphic()->graphicNumber());
     EXPECT_EQ(line->branch(), a.get());
+    // Measuring the line where its ends were saved leaves the curve alone.
+    line->updateBounds();
+    EXPECT_EQ(line->intermediatePoint1(), Point(410, 150));
+    EXPECT_EQ(line->intermediatePoint2(), Point(560, 300));
     // A line whose ends are not all found keeps its numbers, with a warning.
     EXPECT_EQ(lost->endGraphicNumber(), 99);
     EXPECT_EQ(map->countOfLinkLines(), 2);

@@ -120,6 +120,15 @@ TEST(AttributedString, EditsKeepAndJoinRuns)
     t.insertAttributedString(AttributedString(QStringLiteral("1"), kern), 3);
     EXPECT_EQ(t.string(), QStringLiteral("one1twothree"));
     EXPECT_EQ(runsOf(t), (Runs{{0, 4, 1}, {4, 3, 0}, {7, 5, 1}}));
+    // Appending joins equal runs at the seam only, and an empty text is nothing.
+    AttributedString u(QStringLiteral("a"), kern);
+    AttributedString mixed(QStringLiteral("bc"), kern);
+    mixed.removeAttribute(NSKernAttributeName, {1, 1});
+    u.appendAttributedString(mixed);
+    u.appendAttributedString(AttributedString());
+    u.appendAttributedString(AttributedString(QStringLiteral("d")));
+    EXPECT_EQ(u.string(), QStringLiteral("abcd"));
+    EXPECT_EQ(runsOf(u), (Runs{{0, 2, 1}, {2, 2, 0}}));
     EXPECT_EQ(runsOf(t.attributedSubstringFromRange({2, 7})),
               (Runs{{0, 2, 1}, {2, 3, 0}, {5, 2, 1}}));
     // A rich replacement merges at both seams; deleting joins equal neighbours.

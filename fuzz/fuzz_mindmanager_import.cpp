@@ -1,0 +1,56 @@
+// Feeds arbitrary bytes as a MindManager map's Document.xml through the whole
+// import, the way the Import command runs it: streamed into a new map with
+// the automatic layout installed, then arranged. Nothing may crash or hang;
+// refusals come as recorded alerts.
+#include "FuzzSupport.h"
+#include "MindManagerImpExp/mmImpExpController.h"
+#include "drawing/TWMapLayout.h"
+#include "model/TWMap.h"
+#include "model/TWMapsDoc.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/TWPreferences.h"
+#include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
+
+#include <QByteArray>
+#include <QTemporaryDir>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+QTemporaryDir *folder = nullptr;
+UserDefaults *defaults = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    FuzzSupport::silenceLogs();
+    FuzzSupport::startGuiApplication(argc, argv);
+    folder = new QTemporaryDir;
+    defaults = new UserDefaults(folder->filePath(QStringLiteral("defaults.ini")));
+    static UserDefaults::Scope scope(defaults);
+    TWPreferences::registerDefaults(*defaults);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    RecordingAlerts alerts;
+    Alerts::Scope scope(&alerts);
+    auto document = TWMapsDoc::create();
+    auto undo = std::make_shared<UndoManager>();
+    document->addMap(TWMap::create(document.get()), false);
+    document->setUndoManager(undo);
+    undo->disableUndoRegistration();
+    TWMap &map = *document->maps().first();
+    map.setLayoutServices(std::make_shared<TWMapLayout>());
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    if (mmImpExpController::populateDadoZiz(map, mmImpExpController::sourceForData(bytes)))
+        TWMapLayout::autoArrange(map);
+    else if (alerts.alerts().size() != 1)
+        __builtin_trap();
+    undo->enableUndoRegistration();
+    return 0;
+}

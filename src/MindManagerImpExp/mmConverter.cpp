@@ -1,0 +1,181 @@
+#include "MindManagerImpExp/mmConverter.h"
+
+#include "MindManagerImpExp/MMXMLBaseObject.h"
+#include "MindManagerImpExp/mmTables.h"
+#include "platform/TWPreferences.h"
+#include "support/Base64.h"
+#include "support/FontRegistry.h"
+#include "support/ParagraphStyle.h"
+#include "support/TextTab.h"
+
+#include <QBuffer>
+#include <QDebug>
+#include <QImage>
+#include <cmath>
+
+namespace mmConverter {
+
+int graphicShapeFromMMShapeString(const std::optional<QString> &shape)
+{
+    return mmTables::lookup(mmTables::kTopicShapes, shape).value_or(1);
+}
+
+int cornerModeFromMMShapeString(const std::optional<QString> &shape)
+{
+    return mmTables::lookup(mmTables::kCornerModes, shape).value_or(0);
+}
+
+std::optional<QString> stringFromColor(const std::optional<Color> &color)
+{
+    if (!color)
+        return std::nullopt;
+    const Color rgb = color->colorUsingColorSpace(Color::Space::DeviceRGB);
+    const auto byte = [](double component) {
+        return int(std::trunc(float(component) * 255.0f)) & 0xff;
+    };
+    return QString::asprintf("%02x%02x%02x%02x", byte(rgb.alphaComponent()),
+                             byte(rgb.redComponent()), byte(rgb.greenComponent()),
+                             byte(rgb.blueComponent()));
+}
+
+std::optional<Color> colorFromString(const std::optional<QString> &string)
+{
+    if (!string || string->size() != 8)
+        return std::nullopt;
+    int parts[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        parts[i] = QStringView(*string).mid(i * 2, 2).toInt(&ok, 16);
+        // A pair that is not hexadecimal counts as nothing of that component.
+        if (!ok)
+            parts[i] = 0;
+    }
+    const auto unit = [](int v) { return double(float(v / 255.0)); };
+    return Color::colorWithCalibratedRed(unit(parts[1]), unit(parts[2]), unit(parts[3]),
+                                         unit(parts[0]));
+}
+
+std::optional<Image> imageFromImageData(const MMXMLBaseObject *imageData,
+                                        const MemberReader &members)
+{
+    if (!imageData)
+        return std::nullopt;
+    const std::optional<QString> type = imageData->string("imageType");
+    if (!type)
+        return std::nullopt;
+    if (*type != mmTables::urn("PngImage") && *type != mmTables::urn("IconImage"))
+        return std::nullopt;
+    std::optional<QByteArray> bytes;
+    const MMObjectPtr base64 = imageData->child("data");
+    const std::optional<QString> contents = base64 ? base64->string("contents") : std::nullopt;
+    if (contents && !contents->trimmed().isEmpty()) {
+        try {
+            bytes = TWBase64::dataWithTWBase64String(*contents);
+        } catch (const Base64Error &) {
+            // One damaged picture is skipped; the map goes on.
+            qWarning("Damaged picture data skipped");
+            return std::nullopt;
+        }
+    } else if (const std::optional<QString> uri = imageData->string("URI"); uri && members) {
+        bytes = members(*uri);
+    }
+    if (!bytes || bytes->isEmpty())
+        return std::nullopt;
+    if (std::optional<Image> image = Image::initWithData(*bytes))
+        return image;
+    // Icon data: re-encode what the toolkit can decode.
+    QImage decoded;
+    if (!decoded.loadFromData(*bytes))
+        return std::nullopt;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    decoded.save(&buffer, "PNG");
+    return Image::initWithData(png);
+}
+
+Font fontNamed(const std::optional<QString> &name, double size)
+{
+    const FontRegistry &registry = FontRegistry::shared();
+    if (name && !name->isEmpty()) {
+        const QStringList members = registry.availableMembersOfFontFamily(*name);
+        if (!members.isEmpty())
+            return Font(members.first(), size);
+        if (registry.isInstalled(*name))
+            return Font(*name, size);
+    }
+    return Font(QString::fromLatin1(TWPreferences::UserFontName), size);
+}
+
+namespace {
+
+// The attributes of one font element; a font without a name takes the name
+// and size of `base`.
+TextAttributes fontAttributes(const MMXMLBaseObject &font, const MMXMLBaseObject *base)
+{
+    std::optional<QString> name = font.string("name");
+    double size = font.floatValue("size");
+    if (!name && base) {
+        name = base->string("name");
+        size = base->floatValue("size");
+    }
+    const FontRegistry &registry = FontRegistry::shared();
+    Font f = fontNamed(name, size);
+    if (font.boolValue("bold"))
+        f = registry.convertFontToHaveTrait(f, FontRegistry::BoldTrait);
+    if (font.boolValue("italic"))
+        f = registry.convertFontToHaveTrait(f, FontRegistry::ItalicTrait);
+    TextAttributes attributes;
+    attributes.insert(NSFontAttributeName, QVariant::fromValue(f));
+    if (font.boolValue("underline"))
+        attributes.insert(NSUnderlineStyleAttributeName, 1);
+    if (font.boolValue("strikethrough"))
+        attributes.insert(NSStrikethroughStyleAttributeName, 1);
+    if (std::optional<Color> color = colorFromString(font.string("color")))
+        attributes.insert(NSForegroundColorAttributeName, QVariant::fromValue(*color));
+    return attributes;
+}
+
+} // namespace
+
+std::optional<AttributedString> attributedStringFromText(const MMXMLBaseObject *text,
+                                                         const MMXMLBaseObject *fallback)
+{
+    if (!text)
+        return std::nullopt;
+    std::optional<QString> plain = text->string("plainText");
+    if (!plain && fallback)
+        plain = fallback->string("plainText");
+    // The parser has decoded entities once; only the written-out line feed
+    // of some writers is left to turn into a line break.
+    QString string = plain.value_or(QString());
+    string.replace(QLatin1String("&#xA;"), QLatin1String("\n"));
+
+    MMObjectPtr baseFont = text->child("font");
+    if (!baseFont && fallback)
+        baseFont = fallback->child("font");
+    MMObjectPtr fallbackFont = fallback ? fallback->child("font") : nullptr;
+    TextAttributes base;
+    if (baseFont)
+        base = fontAttributes(*baseFont, fallbackFont.get());
+    if (const std::optional<QString> alignment = text->string("textAlignment")) {
+        ParagraphStyle style;
+        if (const std::optional<int> a = mmTables::lookup(mmTables::kTextAlignments, alignment))
+            style.alignment = *a;
+        base.insert(NSParagraphStyleAttributeName, QVariant::fromValue(style));
+    }
+    AttributedString result(string, base);
+    for (const MMObjectPtr &range : text->children("fontRanges")) {
+        const qint64 from = range->uintValue("from");
+        const qint64 to = range->uintValue("to");
+        // Ranges past the text are cut at its end.
+        if (from >= result.length() || to < from)
+            continue;
+        const qint64 end = std::min<qint64>(to + 1, result.length());
+        result.setAttributes(fontAttributes(*range, baseFont.get()),
+                             AttributedString::Range{qsizetype(from), qsizetype(end - from)});
+    }
+    return result;
+}
+
+} // namespace mmConverter

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "MindManagerImpExp/mmConverter.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <libxml/xmlreader.h>
+
+class TWGraphic;
+class TWMap;
+class TWMapBranch;
+
+// Where a MindManager map is read from: a fresh pull reader on the map's
+// XML each time it is opened; pictures the map keeps as archive members come
+// from `members`.
+struct MMMapSource
+{
+    QString path; // named in messages
+    std::function<xmlTextReaderPtr(QString *error)> open;
+    mmConverter::MemberReader members;
+    // Why the last opened stream stopped early (an archive past its limit).
+    std::shared_ptr<QString> streamError = std::make_shared<QString>();
+};
+
+// Imports a MindManager map into the blank map of a new document. The XML
+// is streamed once, never held whole: the style group, relationships and
+// document group are kept as element objects, each topic as a compact
+// record of its own elements (notes already converted). The style group
+// follows the topics in the file, so the branches are built once the file
+// has read to its end, parents before children, each record let go as its
+// branch is made.
+class mmImpExpController
+{
+public:
+    // The source for a "mmap" archive (its Document.xml) or a plain XML
+    // file; nothing, with the reason, when the archive cannot be used.
+    static std::optional<MMMapSource> sourceForFile(const QString &path, QString *error = nullptr);
+    // A map held in memory.
+    static MMMapSource sourceForData(const QByteArray &xml, const QString &name = QString());
+
+    // Fills the map; refusals are shown as alerts and end the import early.
+    // False when the file was refused.
+    static bool populateDadoZiz(TWMap &map, const QString &path);
+    static bool populateDadoZiz(TWMap &map, const MMMapSource &source);
+
+    // Depth-first: the main graphic of the first branch with the identifier.
+    static TWGraphic *mainGraphicForBranchWithOID(const QString &oid, TWMapBranch *branch);
+};

@@ -1,0 +1,76 @@
+#pragma once
+
+// The pieces of the MindManager import shared by its files: the import's
+// state, the topic conversion and the conversion of a topic's attachments.
+
+#include "MindManagerImpExp/apContentElements.h"
+#include "MindManagerImpExp/levelDefaults.h"
+#include "MindManagerImpExp/mmConverter.h"
+#include "MindManagerImpExp/mmTables.h"
+#include "support/CalendarDate.h"
+#include "support/Image.h"
+#include "support/TimeZone.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <optional>
+#include <vector>
+
+class TWMap;
+class TWMapBranch;
+class TWMapsDoc;
+
+namespace mmImport {
+
+using mmTables::pointsFromMillimetres;
+
+struct ImportContext
+{
+    TWMap &map;
+    TWMapsDoc *document = nullptr;
+    const levelDefaults *defaults = nullptr;
+    MMObjectPtr boundaryDefaults;
+    mmConverter::MemberReader members;
+    QHash<QString, TWMapBranch *> branchesByOid;
+};
+
+inline std::optional<QString> childString(const MMObjectPtr &object, const char *child,
+                                          const char *field)
+{
+    if (!object)
+        return std::nullopt;
+    const MMObjectPtr c = object->child(child);
+    return c ? c->string(field) : std::nullopt;
+}
+
+inline std::optional<CalendarDate> calendarDate(const std::optional<QDateTime> &date)
+{
+    if (!date)
+        return std::nullopt;
+    return CalendarDate(*date, TimeZone::systemTimeZone());
+}
+
+// A topic's pictures, decoded while it is read so that its record keeps
+// no Base64 text: its own picture and its custom icons by signature, in
+// file order.
+struct TopicPictures
+{
+    std::optional<Image> picture;
+    QList<std::pair<QString, std::optional<Image>>> customIcons;
+};
+
+// The notes of an ap:NotesGroup, converted while its tree is in memory.
+std::optional<AttributedString> notesOf(const MMObjectPtr &group);
+// Every step that needs the topic's own elements, once they are all read.
+void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
+                  const TopicPictures &pictures, TWMapBranch &branch, int type, int level,
+                  ImportContext &ctx);
+
+// A topic's attachments.
+void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBranch &branch,
+                  const ImportContext &ctx);
+void convertHyperlink(const apTopic &topic, TWMapBranch &branch);
+void convertTask(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx);
+void convertComments(const apTopic &topic, TWMapBranch &branch);
+
+} // namespace mmImport

@@ -1,0 +1,256 @@
+// The conversion of one topic into its branch: boundary, picture, text,
+// colours, notes, shape, size and position, and its other settings.
+#include "MindManagerImpExp/mmImpExpController_Private.h"
+
+#include "MindManagerImpExp/NSAttributedString-XHTML.h"
+#include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWAttachedText.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "platform/TWPreferences.h"
+#include "platform/UndoManager.h"
+
+namespace mmImport {
+
+namespace {
+
+void convertBoundary(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx)
+{
+    const MMObjectPtr one = topic.child("oneBoundary");
+    const MMObjectPtr boundary = one ? one->child("boundary") : nullptr;
+    if (!boundary) {
+        branch.setHasBoundary(false);
+        return;
+    }
+    const MMObjectPtr defaults = ctx.boundaryDefaults;
+    branch.publicSetHasBoundary(true);
+    if (const MMObjectPtr color = boundary->child("color")) {
+        if (std::optional<Color> fill = mmConverter::colorFromString(color->string("fillColor"))) {
+            branch.setBoundaryFillColor(fill);
+            branch.setBoundaryDrawsFill(true);
+        }
+        if (std::optional<Color> line = mmConverter::colorFromString(color->string("lineColor")))
+            branch.setBoundaryLineColor(line);
+    }
+    const MMObjectPtr defaultLine = defaults ? defaults->child("defaultLineStyle") : nullptr;
+    MMObjectPtr lineStyle = boundary->child("lineStyle");
+    if (!lineStyle)
+        lineStyle = defaultLine;
+    if (lineStyle) {
+        std::optional<QString> dash = lineStyle->string("lineDashStyle");
+        if (!dash && defaultLine)
+            dash = defaultLine->string("lineDashStyle");
+        if (std::optional<int> code = mmTables::lookup(mmTables::kDashStyles, dash))
+            branch.setBoundaryLineStyle(*code);
+        std::optional<float> width = lineStyle->floatNumber("lineWidth");
+        if (!width && defaultLine)
+            width = defaultLine->floatNumber("lineWidth");
+        // Boundary line widths are points in the file, as the export writes them.
+        if (width)
+            branch.setBoundaryLineWidth(*width);
+    }
+    const MMObjectPtr defaultShape = defaults ? defaults->child("defaultBoundaryShape") : nullptr;
+    MMObjectPtr shape = boundary->child("boundaryShape");
+    if (!shape)
+        shape = defaultShape;
+    if (!shape)
+        return;
+    std::optional<QString> urn = shape->string("boundaryShape");
+    if (!urn && defaultShape)
+        urn = defaultShape->string("boundaryShape");
+    if (std::optional<int> code = mmTables::lookup(mmTables::kBoundaryShapes, urn))
+        branch.setBoundaryCornerStyle(*code);
+    std::optional<float> margin = shape->floatNumber("margin");
+    if (!margin && defaultShape)
+        margin = defaultShape->floatNumber("margin");
+    // Margins are millimetres like every other length of the file.
+    if (margin)
+        branch.setBoundaryMargin(pointsFromMillimetres(*margin));
+}
+
+void convertPicture(const apTopic &topic, const TopicPictures &pictures, TWMapBranch &branch)
+{
+    const MMObjectPtr one = topic.child("oneImage");
+    const MMObjectPtr image = one ? one->child("image") : nullptr;
+    std::optional<Image> picture = pictures.picture;
+    if (!image || !picture)
+        return;
+    if (const MMObjectPtr size = image->child("imageSize")) {
+        Size s = picture->size();
+        if (std::optional<float> w = size->floatNumber("width"))
+            s.width = pointsFromMillimetres(*w);
+        if (std::optional<float> h = size->floatNumber("height"))
+            s.height = pointsFromMillimetres(*h);
+        picture->setScalesWhenResized(true);
+        picture->setSize(s);
+    }
+    branch.publicSetEnclosedImageFromImage(&*picture);
+}
+
+void convertShapeAndSize(const apTopic &topic, TWMapBranch &branch, int type, int level,
+                         ImportContext &ctx)
+{
+    const levelDefaults *ld = ctx.defaults;
+    // Shape.
+    int shapeType;
+    int corner;
+    if (const MMObjectPtr shape = topic.child("subTopicShape")) {
+        const std::optional<QString> urn = shape->string("subTopicShape");
+        shapeType = mmConverter::graphicShapeFromMMShapeString(urn);
+        corner = mmConverter::cornerModeFromMMShapeString(urn);
+    } else {
+        shapeType = ld ? ld->branchShapeOfType(type, level) : 0;
+        corner = ld ? ld->cornerModeOfType(type, level) : 0;
+    }
+    // Without any style a branch falls back to a line.
+    if (shapeType == 0)
+        shapeType = 1;
+    branch.publicChangeToBranchType(shapeType);
+    if (branch.mainGraphic())
+        branch.mainGraphic()->setCornerMode(corner);
+
+    // Size and position.
+    const std::shared_ptr<TWTextArea> &textArea = branch.enclosedTextArea();
+    const MMObjectPtr offset = topic.child("offset");
+    const MMObjectPtr layout = topic.child("topicLayout");
+    constexpr float defaultWrap = 141.73228f; // 50 mm
+    bool place = false;
+    if (!layout) {
+        if (textArea) {
+            const float wrap =
+                textArea->text().isEmpty() ? defaultWrap : textArea->bounds().width();
+            branch.updateBranchSizeForTextChangeToSize(textArea->requiredSizeForWidth(wrap), true);
+        }
+        place = bool(offset);
+    } else {
+        int position;
+        if (const std::optional<QString> p = layout->string("topicTextAndImagePosition"))
+            position = mmTables::lookup(mmTables::kTextPositions, p)
+                           .value_or(mmTables::kTextPositionOther);
+        else
+            position = ld ? ld->branchAndImagePositionOfType(type, level) : 0;
+        branch.publicSetTextRelativePosition(position);
+        // Width in points: the topic's own, else the level's, else none.
+        float width = pointsFromMillimetres(layout->floatNumber("width").value_or(0));
+        if (width == 0) {
+            const float levelWidth = ld ? ld->branchWidthOfType(type, level) : -1.0f;
+            width = levelWidth == -1.0f ? -1.0f : levelWidth * 2.8346457f;
+        }
+        if (width == 0 && textArea)
+            branch.resizeForTextAreaConstrainedToWidth(textArea->bounds().width());
+        else
+            branch.resizeForTextAreaConstrainedToWidth(width > 0 ? width : defaultWrap);
+        place = level == 1 && offset;
+    }
+    // From the centre of the central topic, y up: the left edge goes to the
+    // offset on the right of the centre, the right edge on the left of it.
+    const std::shared_ptr<TWMapBranch> &root = ctx.map.root();
+    if (!place || !root || !root->mainGraphic() || !branch.mainGraphic())
+        return;
+    const float cx = pointsFromMillimetres(offset->floatNumber("CX").value_or(0));
+    const float cy = -pointsFromMillimetres(offset->floatNumber("CY").value_or(0));
+    const Rect r = root->mainGraphic()->bounds();
+    const Rect b = branch.mainGraphic()->bounds();
+    const float dx = cx > 0 ? r.x() + r.width() / 2 + cx - b.x()
+                            : r.x() + r.width() / 2 + cx - b.width() - b.x();
+    const float dy = r.y() + r.height() / 2 + cy - b.y();
+    branch.moveBranchBy(dx, dy, true);
+}
+
+} // namespace
+
+void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
+                  const TopicPictures &pictures, TWMapBranch &branch, int type, int level,
+                  ImportContext &ctx)
+{
+    const levelDefaults *ld = ctx.defaults;
+    convertBoundary(topic, branch, ctx);
+    convertPicture(topic, pictures, branch);
+
+    // Text.
+    std::optional<AttributedString> text;
+    if (const MMObjectPtr t = topic.child("text")) {
+        const MMObjectPtr fallback = ld ? ld->branchApTextOfType(type, level) : nullptr;
+        text = mmConverter::attributedStringFromText(t.get(), fallback.get());
+    } else if (ld) {
+        text = ld->branchTextOfType(type, level);
+    }
+    if (text && branch.enclosedTextArea()) {
+        branch.enclosedTextArea()->setText(*text);
+        branch.makeNaturalSize();
+    }
+
+    // Colours of the shape.
+    const MMObjectPtr color = topic.child("color");
+    std::optional<Color> fill =
+        color ? mmConverter::colorFromString(color->string("fillColor")) : std::nullopt;
+    std::optional<Color> line =
+        color ? mmConverter::colorFromString(color->string("lineColor")) : std::nullopt;
+    if (!fill && ld)
+        fill = ld->branchColorOfType(type, level);
+    if (!line && ld)
+        line = ld->lineColorOfType(type, level);
+    if (const std::shared_ptr<TWGraphic> &graphic = branch.mainGraphic()) {
+        if (fill) {
+            graphic->setFillColor(fill);
+            graphic->setDrawsFill(true);
+            graphic->setInheritsFill(false);
+        }
+        if (line) {
+            graphic->setStrokeColor(line);
+            graphic->setDrawsStroke(true);
+            graphic->setInheritsStroke(false);
+        }
+    }
+
+    if (notes) {
+        auto attached = std::make_shared<TWAttachedText>(std::nullopt, branch.undoManager());
+        branch.insertObjectInAttachedTextArrayAtIndex(attached, 0);
+        attached->setText(std::make_shared<const AttributedString>(*notes));
+    }
+
+    convertIcons(topic, pictures, branch, ctx);
+    convertShapeAndSize(topic, branch, type, level, ctx);
+
+    if (const MMObjectPtr shape = topic.child("subTopicsShape")) {
+        if (std::optional<int> code = mmTables::lookup(mmTables::kChildrenConnectionStyles,
+                                                       shape->string("subTopicsConnectionStyle")))
+            branch.setChildrenConnectionStyle(*code);
+    }
+    const MMObjectPtr visibility = topic.child("subTopicsVisibility");
+    branch.setChildrenHidden(visibility ? visibility->boolValue("hidden") : false);
+
+    convertHyperlink(topic, branch);
+    convertTask(topic, branch, ctx);
+    convertComments(topic, branch);
+
+    for (const MMObjectPtr &view : topic.children("topicViewGroups")) {
+        if (view->intNumber("viewIndex").value_or(0) != 0)
+            continue;
+        const MMObjectPtr collapsed = view->child("collapsed");
+        if (collapsed && collapsed->boolValue("collapsed"))
+            branch.setChildrenHidden(true);
+        break;
+    }
+    branch.setMmOid(topic.string("OId"));
+}
+
+std::optional<AttributedString> notesOf(const MMObjectPtr &group)
+{
+    const MMObjectPtr xhtml = group ? group->child("notesXhtmlData") : nullptr;
+    if (!xhtml)
+        return std::nullopt;
+    const XMLTree html = xhtml->tree("xhtmlTree");
+    if (!html.isNull() && !html.childNamed(QStringLiteral("body")).isNull())
+        return XHTML::attributedStringWithXHTML(html);
+    if (const std::optional<QString> preview = xhtml->string("previewPlainText")) {
+        TextAttributes attributes;
+        attributes.insert(NSFontAttributeName,
+                          QVariant::fromValue(TWPreferences::branchNotesFont()));
+        return AttributedString(*preview, attributes);
+    }
+    return std::nullopt;
+}
+
+} // namespace mmImport

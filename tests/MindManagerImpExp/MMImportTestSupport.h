@@ -1,0 +1,128 @@
+#pragma once
+
+#include "MMTestSupport.h"
+
+#include "MindManagerImpExp/mmImpExpController.h"
+#include "drawing/TWMapLayout.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "platform/Alerts.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/TWPreferences.h"
+#include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <archive.h>
+#include <archive_entry.h>
+#include <gtest/gtest.h>
+
+namespace MMImportTest {
+
+// A map file around the given children of ap:Map.
+inline QByteArray mapXML(const QString &children)
+{
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><ap:Map%1>%2</ap:Map>")
+        .arg(QLatin1String(MMTest::kNamespaces), children)
+        .toUtf8();
+}
+
+// A map whose central topic holds `topic` (its children) and whose other
+// children follow the topic.
+inline QByteArray mapWithTopic(const QString &topic, const QString &after = QString())
+{
+    return mapXML(
+        QStringLiteral("<ap:OneTopic><ap:Topic OId=\"root\">%1</ap:Topic></ap:OneTopic>%2")
+            .arg(topic, after));
+}
+
+// A zip archive of the members, written to `path`.
+inline void writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &members)
+{
+    archive *a = archive_write_new();
+    archive_write_set_format_zip(a);
+    ASSERT_EQ(archive_write_open_filename(a, QFile::encodeName(path).constData()), ARCHIVE_OK);
+    for (const auto &[name, data] : members) {
+        archive_entry *e = archive_entry_new();
+        archive_entry_set_pathname(e, name.toUtf8().constData());
+        archive_entry_set_filetype(e, AE_IFREG);
+        archive_entry_set_perm(e, 0644);
+        archive_entry_set_size(e, data.size());
+        archive_write_header(a, e);
+        archive_write_data(a, data.constData(), size_t(data.size()));
+        archive_entry_free(e);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+}
+
+// A new document with one blank map, its undo registration off as the
+// import's caller leaves it, preferences in a temporary file and alerts
+// recorded.
+class ImportFixture : public ::testing::Test
+{
+protected:
+    ImportFixture()
+        : defaults(tempDir.filePath("defaults.ini")), defaultsScope(&defaults), alertsScope(&alerts)
+    {
+        TWPreferences::registerDefaults(defaults);
+        document = TWMapsDoc::create();
+        document->addMap(TWMap::create(document.get()), false);
+        document->setCurrentMap(document->maps().first());
+        // As a document window's maps have it.
+        document->currentMap()->setLayoutServices(std::make_shared<TWMapLayout>());
+        document->setUndoManager(undo);
+        undo->disableUndoRegistration();
+    }
+    ~ImportFixture() override { undo->enableUndoRegistration(); }
+
+    TWMap &map() { return *document->currentMap(); }
+    TWMapBranch &root() { return *map().root(); }
+
+    bool import(const QByteArray &xml)
+    {
+        return mmImpExpController::populateDadoZiz(
+            map(), mmImpExpController::sourceForData(xml, QStringLiteral("map.xml")));
+    }
+    bool importTopic(const QString &topic, const QString &after = QString())
+    {
+        return import(mapWithTopic(topic, after));
+    }
+    // The branch the topic with the identifier became (children are kept
+    // in position order, not file order).
+    TWMapBranch &branch(const QString &oid)
+    {
+        TWMapBranch *found = find(&root(), oid);
+        EXPECT_TRUE(found) << oid.toStdString();
+        return found ? *found : root();
+    }
+    static TWMapBranch *find(TWMapBranch *b, const QString &oid)
+    {
+        if (b->mmOid() == oid)
+            return b;
+        for (const auto &child : b->children())
+            if (TWMapBranch *f = find(child.get(), oid))
+                return f;
+        return nullptr;
+    }
+    QString filePath(const QString &name) const { return tempDir.filePath(name); }
+    QStringList alertMessages() const
+    {
+        QStringList messages;
+        for (const RecordingAlerts::Alert &a : alerts.alerts())
+            messages.append(a.message);
+        return messages;
+    }
+
+    QTemporaryDir tempDir;
+    UserDefaults defaults;
+    UserDefaults::Scope defaultsScope;
+    RecordingAlerts alerts;
+    Alerts::Scope alertsScope;
+    std::shared_ptr<UndoManager> undo = std::make_shared<UndoManager>();
+    std::shared_ptr<TWMapsDoc> document;
+};
+
+} // namespace MMImportTest

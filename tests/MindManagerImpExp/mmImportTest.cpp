@@ -1,0 +1,718 @@
+#include "MMImportTestSupport.h"
+
+#include "MindManagerImpExp/MMArchiveStream.h"
+#include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWGraphic.h"
+#include "graphics/TWLinkLine.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWAttachedText.h"
+#include "model/TWHyperlink.h"
+#include "model/TWResource.h"
+#include "model/TWTrackedChange.h"
+#include "support/Base64.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <cmath>
+
+using namespace MMImportTest;
+
+namespace {
+
+constexpr float kMM = 72.0f / 25.4f;
+
+QString pngBase64(int w = 4, int h = 4)
+{
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return TWBase64::twBase64String(png);
+}
+
+QString topic(const QString &oid, const QString &inner = QString())
+{
+    return QStringLiteral("<ap:Topic OId=\"%1\">%2</ap:Topic>").arg(oid, inner);
+}
+
+QString subTopics(const QStringList &topics)
+{
+    return QStringLiteral("<ap:SubTopics>%1</ap:SubTopics>").arg(topics.join(QString()));
+}
+
+QString text(const QString &plain)
+{
+    return QStringLiteral("<ap:Text PlainText=\"%1\"/>").arg(plain);
+}
+
+} // namespace
+
+class MindManagerImport : public ImportFixture
+{};
+
+TEST_F(MindManagerImport, RefusesWhatIsNoMapWithItsMessage)
+{
+    const struct
+    {
+        QByteArray xml;
+        QString message;
+    } cases[] = {
+        {"not xml at all", "Failed to load XML file: map.xml"},
+        {mapWithTopic(text("a")).left(60), "Failed to load XML file: map.xml"},
+        {"<?xml version=\"1.0\"?><ap:Document xmlns:ap=\"x\"/>",
+         "map.xml is not a MindManager XML Map file"},
+        {mapXML(QString()), "Error loading Map object - no one topic found"},
+        {mapXML("<ap:OneTopic/>"), "Error loading Map object - no topic found"},
+        {mapXML("<ap:OneTopic><x:Other/></ap:OneTopic>"),
+         "Error loading Map object - no topic found"},
+    };
+    for (const auto &c : cases) {
+        RecordingAlerts recorded;
+        Alerts::Scope scope(&recorded);
+        const int before = int(root().children().size());
+        EXPECT_FALSE(import(c.xml)) << c.xml.constData();
+        ASSERT_EQ(recorded.alerts().size(), 1) << c.xml.constData();
+        EXPECT_EQ(recorded.alerts().first().title, QStringLiteral("Mind Manager import error"));
+        EXPECT_EQ(recorded.alerts().first().message, c.message);
+        EXPECT_EQ(int(root().children().size()), before);
+    }
+}
+
+TEST_F(MindManagerImport, BuildsTheTreeWithFloatingTopicsLastAndUnknownElementsIgnored)
+{
+    ASSERT_TRUE(importTopic(text("Centre") + "<x:AddIn><ap:Topic OId=\"hidden\"/></x:AddIn>" +
+                            subTopics({topic("a", text("A") + subTopics({topic("a1", text("A1"))})),
+                                       topic("b", text("B") + "<x:Unknown Foo=\"1\"/>")}) +
+                            "<ap:FloatingTopics>" + topic("f", text("F")) +
+                            "</ap:FloatingTopics>"));
+    EXPECT_TRUE(alerts.alerts().isEmpty());
+    EXPECT_EQ(root().enclosedTextArea()->text().string(), QStringLiteral("Centre"));
+    EXPECT_EQ(root().mmOid(), QStringLiteral("root"));
+    ASSERT_EQ(root().children().size(), 3);
+    // File order, floating topics after the sub-topics.
+    const QStringList order{"a", "b", "f"};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(root().children().at(i)->mmOid(), order.at(i));
+    EXPECT_EQ(map().branchHideLevel(), 2);
+
+    // Floating topics listed before the sub-topics still follow them.
+    auto doc = TWMapsDoc::create();
+    doc->addMap(TWMap::create(doc.get()), false);
+    TWMap &second = *doc->maps().first();
+    ASSERT_TRUE(mmImpExpController::populateDadoZiz(
+        second, mmImpExpController::sourceForData(
+                    mapWithTopic("<ap:FloatingTopics>" + topic("f1") + topic("f2") +
+                                 "</ap:FloatingTopics>" + subTopics({topic("s1"), topic("s2")})))));
+    QStringList oids;
+    for (const auto &child : second.root()->children())
+        oids.append(child->mmOid().value_or(QString()));
+    EXPECT_EQ(oids, (QStringList{"s1", "s2", "f1", "f2"}));
+    EXPECT_EQ(branch("f").enclosedTextArea()->text().string(), QStringLiteral("F"));
+    EXPECT_EQ(branch("a1").parent(), &branch("a"));
+    EXPECT_EQ(branch("a1").enclosedTextArea()->text().string(), QStringLiteral("A1"));
+    EXPECT_EQ(branch("a1").getThisBranchLevel(), 2);
+}
+
+TEST_F(MindManagerImport, LevelDefaultsStyleTopicsWithoutTheirOwnValues)
+{
+    const QString style = QStringLiteral(
+        "<ap:StyleGroup>"
+        "<ap:RootTopicDefaultsGroup><ap:DefaultText PlainText=\"Root default\"/>"
+        "<ap:DefaultColor FillColor=\"ff00ff00\" LineColor=\"ff0000ff\"/>"
+        "<ap:DefaultSubTopicShape SubTopicShape=\"urn:mindjet:Oval\"/></ap:RootTopicDefaultsGroup>"
+        "<ap:RootSubTopicDefaultsGroup Level=\"0\"><ap:DefaultText PlainText=\"Level one\"/>"
+        "<ap:DefaultColor FillColor=\"ffff0000\"/></ap:RootSubTopicDefaultsGroup>"
+        "</ap:StyleGroup>");
+    ASSERT_TRUE(
+        importTopic(subTopics({topic("a", subTopics({topic("a1")})),
+                               topic("b", "<ap:Color LineColor=\"ff123456\"/>" + text("B"))}),
+                    style));
+    // The root's own default for new branches: circles.
+    EXPECT_EQ(document->graphicClassIdentifier(), 3);
+    EXPECT_EQ(root().enclosedTextArea()->text().string(), QStringLiteral("Root default"));
+    const TWMapBranch &a = branch("a");
+    EXPECT_EQ(a.enclosedTextArea()->text().string(), QStringLiteral("Level one"));
+    EXPECT_EQ(a.mainGraphic()->fillColor(), Color::colorWithCalibratedRed(1, 0, 0, 1));
+    // Level two has nothing of its own: level one answers.
+    EXPECT_EQ(a.children().at(0)->enclosedTextArea()->text().string(), QStringLiteral("Level one"));
+    // Only a line colour of its own: the fill comes from the level.
+    const TWMapBranch &b = branch("b");
+    EXPECT_EQ(b.mainGraphic()->fillColor(), Color::colorWithCalibratedRed(1, 0, 0, 1));
+    EXPECT_EQ(b.mainGraphic()->strokeColor(),
+              mmConverter::colorFromString(QStringLiteral("ff123456")));
+    EXPECT_EQ(map().layoutAssistanceMode(), 2);
+    EXPECT_FALSE(map().showCollapseSign());
+}
+
+TEST_F(MindManagerImport, RootSubTopicShapeGivesTheTypeOfNewBranches)
+{
+    const struct
+    {
+        const char *shape;
+        int code;
+    } cases[] = {{"Oval", 3},  {"Circle", 3},    {"Line", 1},    {"None", 1},
+                 {"Image", 2}, {"Rectangle", 2}, {"Whatever", 2}};
+    for (const auto &c : cases) {
+        auto doc = TWMapsDoc::create();
+        doc->addMap(TWMap::create(doc.get()), false);
+        const QByteArray xml = mapWithTopic(
+            text("x"), QStringLiteral("<ap:StyleGroup><ap:RootTopicDefaultsGroup>"
+                                      "<ap:DefaultSubTopicShape SubTopicShape=\"urn:mindjet:%1\"/>"
+                                      "</ap:RootTopicDefaultsGroup></ap:StyleGroup>")
+                           .arg(QLatin1String(c.shape)));
+        ASSERT_TRUE(mmImpExpController::populateDadoZiz(*doc->maps().first(),
+                                                        mmImpExpController::sourceForData(xml)));
+        EXPECT_EQ(doc->graphicClassIdentifier(), c.code) << c.shape;
+    }
+}
+
+TEST_F(MindManagerImport, StyleGroupSetsTheMapWideSettings)
+{
+    ASSERT_TRUE(importTopic(
+        text("x"),
+        "<ap:StyleGroup><ap:BackgroundFill FillColor=\"ff0000ff\"/>"
+        "<ap:BackgroundImageData ImageType=\"urn:mindjet:PngImage\" Transparency=\"25\">"
+        "<cor:Base64>" +
+            pngBase64() +
+            "</cor:Base64></ap:BackgroundImageData>"
+            "<ap:VisibilityStyle HideRelationships=\"true\" HideLabelFloatingTopics=\"true\"/>"
+            "<ap:Structure UseAutoLayout=\"false\" HideCollapseSign=\"false\"/>"
+            "</ap:StyleGroup>"));
+    EXPECT_EQ(map().backgroundColor(), Color::colorWithCalibratedRed(0, 0, 1, 1));
+    EXPECT_FLOAT_EQ(map().backgroundImageOpacity(), 0.75f);
+    EXPECT_FALSE(map().showLinkLines());
+    EXPECT_FALSE(map().showAttachedGraphics());
+    EXPECT_EQ(map().layoutAssistanceMode(), 1);
+    EXPECT_TRUE(map().showCollapseSign());
+}
+
+TEST_F(MindManagerImport, RelationshipsBecomeLinkLines)
+{
+    const auto relationship = [](const QString &inner, const char *from, const char *to,
+                                 const char *startShape, const char *endShape) {
+        return QStringLiteral(
+                   "<ap:Relationship>%1"
+                   "<ap:ConnectionGroup Index=\"0\"><ap:Connection CX=\"10\" CY=\"10\">"
+                   "<ap:ObjectReference OIdRef=\"%2\"/></ap:Connection>"
+                   "<ap:ConnectionStyle ConnectionShape=\"urn:mindjet:%4\"/></ap:ConnectionGroup>"
+                   "<ap:ConnectionGroup Index=\"1\"><ap:Connection CX=\"-5\" CY=\"5\">"
+                   "<ap:ObjectReference OIdRef=\"%3\"/></ap:Connection>"
+                   "<ap:ConnectionStyle ConnectionShape=\"urn:mindjet:%5\"/></ap:ConnectionGroup>"
+                   "</ap:Relationship>")
+            .arg(inner, QLatin1String(from), QLatin1String(to), QLatin1String(startShape),
+                 QLatin1String(endShape));
+    };
+    ASSERT_TRUE(importTopic(
+        subTopics({topic("a", text("A")), topic("b", text("B"))}),
+        "<ap:Relationships>" +
+            relationship("<ap:LineStyle LineWidth=\"2\"/><ap:Color LineColor=\"ffff0000\"/>", "a",
+                         "b", "OpenArrow", "DiamondArrow") +
+            relationship(QString(), "a", "missing", "Arrow", "Arrow") +
+            relationship(QString(), "b", "root", "NoArrow", "Bogus") + "</ap:Relationships>"));
+    ASSERT_EQ(map().countOfLinkLines(), 2);
+    const TWMapBranch &a = branch("a");
+    const TWMapBranch &b = branch("b");
+    const auto first = map().objectInLinkLinesAtIndex(0);
+    EXPECT_EQ(first->startGraphicNumber(), a.mainGraphic()->graphicNumber());
+    EXPECT_EQ(first->endGraphicNumber(), b.mainGraphic()->graphicNumber());
+    EXPECT_EQ(first->branch(), &a);
+    EXPECT_FLOAT_EQ(first->strokeWidth(), 2.0f);
+    EXPECT_EQ(first->strokeColor(), Color::colorWithCalibratedRed(1, 0, 0, 1));
+    EXPECT_EQ(first->startArrowStyle(), 1);
+    EXPECT_FALSE(first->startFilled());
+    EXPECT_EQ(first->endArrowStyle(), 4);
+    EXPECT_TRUE(first->endFilled());
+    EXPECT_FLOAT_EQ(first->startArrowLength(), 15.0f);
+    // Each control point from the centre of its own end, y up.
+    const Rect ab = a.branchBounds();
+    const Rect bb = b.branchBounds();
+    EXPECT_NEAR(first->intermediatePoint1().x, ab.x() + ab.width() / 2 + 10 * kMM, 1e-3);
+    EXPECT_NEAR(first->intermediatePoint1().y, ab.y() + ab.height() / 2 - 10 * kMM, 1e-3);
+    EXPECT_NEAR(first->intermediatePoint2().x, bb.x() + bb.width() / 2 - 5 * kMM, 1e-3);
+    EXPECT_NEAR(first->intermediatePoint2().y, bb.y() + bb.height() / 2 - 5 * kMM, 1e-3);
+
+    // No width or colour anywhere: 1 point, black; an unknown shape keeps the end as made.
+    const auto second = map().objectInLinkLinesAtIndex(1);
+    EXPECT_FLOAT_EQ(second->strokeWidth(), 1.0f);
+    EXPECT_EQ(second->strokeColor(), Color::blackColor());
+    EXPECT_EQ(second->startArrowStyle(), 0);
+    EXPECT_EQ(second->endGraphicNumber(), root().mainGraphic()->graphicNumber());
+}
+
+TEST_F(MindManagerImport, RelationshipDefaultsSupplyWidthAndColour)
+{
+    ASSERT_TRUE(importTopic(
+        subTopics({topic("a"), topic("b")}),
+        "<ap:Relationships><ap:Relationship>"
+        "<ap:ConnectionGroup Index=\"0\"><ap:Connection><ap:ObjectReference OIdRef=\"a\"/>"
+        "</ap:Connection></ap:ConnectionGroup>"
+        "<ap:ConnectionGroup Index=\"1\"><ap:Connection><ap:ObjectReference OIdRef=\"b\"/>"
+        "</ap:Connection></ap:ConnectionGroup></ap:Relationship></ap:Relationships>"
+        "<ap:StyleGroup><ap:RelationshipDefaultsGroup><ap:DefaultColor LineColor=\"ff00ff00\"/>"
+        "<ap:DefaultLineStyle LineWidth=\"3\"/></ap:RelationshipDefaultsGroup></ap:StyleGroup>"));
+    ASSERT_EQ(map().countOfLinkLines(), 1);
+    EXPECT_FLOAT_EQ(map().objectInLinkLinesAtIndex(0)->strokeWidth(), 3.0f);
+    EXPECT_EQ(map().objectInLinkLinesAtIndex(0)->strokeColor(),
+              Color::colorWithCalibratedRed(0, 1, 0, 1));
+}
+
+TEST_F(MindManagerImport, BoundariesTakeTheirOwnValuesThenTheDefaults)
+{
+    ASSERT_TRUE(importTopic(
+        subTopics(
+            {topic("plain"),
+             topic("own", "<ap:OneBoundary><ap:Boundary><ap:Color FillColor=\"ff00ff00\"/>"
+                          "<ap:LineStyle LineDashStyle=\"urn:mindjet:LongDash\" LineWidth=\"2\"/>"
+                          "<ap:BoundaryShape BoundaryShape=\"urn:mindjet:Zigzag\" Margin=\"10\"/>"
+                          "</ap:Boundary></ap:OneBoundary>"),
+             topic("defaults", "<ap:OneBoundary><ap:Boundary/></ap:OneBoundary>")}),
+        "<ap:StyleGroup><ap:BoundaryDefaultsGroup>"
+        "<ap:DefaultLineStyle LineDashStyle=\"urn:mindjet:Dash\" LineWidth=\"4\"/>"
+        "<ap:DefaultBoundaryShape BoundaryShape=\"urn:mindjet:Waves\" Margin=\"5\"/>"
+        "</ap:BoundaryDefaultsGroup></ap:StyleGroup>"));
+    EXPECT_FALSE(branch("plain").hasBoundary());
+    const TWMapBranch &own = branch("own");
+    EXPECT_TRUE(own.hasBoundary());
+    EXPECT_EQ(own.boundaryFillColor(), Color::colorWithCalibratedRed(0, 1, 0, 1));
+    EXPECT_EQ(own.boundaryLineStyle(), 5);
+    EXPECT_FLOAT_EQ(own.boundaryLineWidth(), 2.0f);
+    EXPECT_EQ(own.boundaryCornerStyle(), 2);
+    EXPECT_NEAR(own.boundaryMargin(), 10 * kMM, 1e-4);
+    const TWMapBranch &defaults = branch("defaults");
+    EXPECT_EQ(defaults.boundaryLineStyle(), 3);
+    EXPECT_FLOAT_EQ(defaults.boundaryLineWidth(), 4.0f);
+    EXPECT_EQ(defaults.boundaryCornerStyle(), 4);
+    EXPECT_NEAR(defaults.boundaryMargin(), 5 * kMM, 1e-4);
+}
+
+TEST_F(MindManagerImport, ShapesConnectionStylesAndHiddenChildren)
+{
+    const struct
+    {
+        QString inner;
+        int type;
+        int corner;
+        int connection;
+        bool hidden;
+    } cases[] = {
+        {"<ap:SubTopicShape SubTopicShape=\"urn:mindjet:RoundedRectangle\"/>", 2, 1, -1, false},
+        {"<ap:SubTopicShape SubTopicShape=\"urn:mindjet:Hexagon\"/>"
+         "<ap:SubTopicsShape SubTopicsConnectionStyle=\"urn:mindjet:Elbow\"/>",
+         2, 3, 5, false},
+        {"<ap:SubTopicShape SubTopicShape=\"urn:mindjet:ThoughtBubble\"/>"
+         "<ap:SubTopicsVisibility Hidden=\"true\"/>",
+         6, 0, -1, true},
+        // The first view group of view 0 decides; a later one is not read.
+        {"<ap:TopicViewGroup ViewIndex=\"1\"><ap:Collapsed Collapsed=\"true\"/></ap:TopicViewGroup>"
+         "<ap:TopicViewGroup><ap:Collapsed Collapsed=\"false\"/></ap:TopicViewGroup>"
+         "<ap:TopicViewGroup ViewIndex=\"0\"><ap:Collapsed "
+         "Collapsed=\"true\"/></ap:TopicViewGroup>",
+         1, 0, -1, false},
+        // Collapsed with children: making the children does not open it.
+        {"<ap:TopicViewGroup ViewIndex=\"0\"><ap:Collapsed "
+         "Collapsed=\"true\"/></ap:TopicViewGroup>"
+         "<ap:SubTopics><ap:Topic OId=\"inside\"/></ap:SubTopics>",
+         1, 0, -1, true},
+    };
+    QStringList topics;
+    for (int i = 0; i < int(std::size(cases)); ++i)
+        topics.append(topic(QString::number(i), text("t") + cases[i].inner));
+    ASSERT_TRUE(importTopic(subTopics(topics)));
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        const TWMapBranch &b = branch(QString::number(i));
+        EXPECT_EQ(b.branchType(), cases[i].type) << i;
+        EXPECT_EQ(b.mainGraphic()->cornerMode(), cases[i].corner) << i;
+        if (cases[i].connection >= 0)
+            EXPECT_EQ(b.childrenConnectionStyle(), cases[i].connection) << i;
+        EXPECT_EQ(b.childrenHidden(), cases[i].hidden) << i;
+    }
+}
+
+TEST_F(MindManagerImport, OffsetsPlaceTopicsFromTheRootCentre)
+{
+    const QString layout = QStringLiteral("<ap:TopicLayout Width=\"30\"/>");
+    ASSERT_TRUE(importTopic(
+        text("Root") +
+        subTopics(
+            {topic("right", text("R") + "<ap:Offset CX=\"20\" CY=\"10\"/>"),
+             topic("left", text("L") + "<ap:Offset CX=\"-20\" CY=\"10\"/>"),
+             topic(
+                 "laidout",
+                 text("Wide") + layout + "<ap:Offset CX=\"40\" CY=\"0\"/>" +
+                     subTopics(
+                         {topic("deep", text("D") + layout + "<ap:Offset CX=\"1\" CY=\"1\"/>"),
+                          topic("free", text("Free") + "<ap:Offset CX=\"30\" CY=\"-30\"/>")}))})));
+    const Rect r = root().mainGraphic()->bounds();
+    const float cx = r.x() + r.width() / 2;
+    const float cy = r.y() + r.height() / 2;
+    EXPECT_NEAR(branch("right").mainGraphic()->bounds().x(), cx + 20 * kMM, 0.01);
+    EXPECT_NEAR(branch("right").mainGraphic()->bounds().y(), cy - 10 * kMM, 0.01);
+    EXPECT_NEAR(branch("left").mainGraphic()->bounds().maxX(), cx - 20 * kMM, 0.01);
+    const TWMapBranch &laidOut = branch("laidout");
+    EXPECT_NEAR(laidOut.mainGraphic()->bounds().x(), cx + 40 * kMM, 0.01);
+    // A second-level topic with a layout is not placed by its offset; one
+    // without is, from the root.
+    const TWMapBranch &free = branch("free");
+    EXPECT_NEAR(free.mainGraphic()->bounds().x(), cx + 30 * kMM, 0.01);
+    EXPECT_NEAR(free.mainGraphic()->bounds().y(), cy + 30 * kMM, 0.01);
+    const TWMapBranch &deep = branch("deep");
+    EXPECT_GT(std::abs(deep.mainGraphic()->bounds().x() - (cx + 1 * kMM)), 0.5);
+}
+
+TEST_F(MindManagerImport, TopicLayoutWidthWrapsTheText)
+{
+    const QString words = QStringLiteral("one two three four five six seven eight nine ten");
+    ASSERT_TRUE(
+        importTopic(subTopics({topic("narrow", text(words) + "<ap:TopicLayout Width=\"20\"/>"),
+                               topic("wide", text(words) + "<ap:TopicLayout Width=\"120\"/>")})));
+    const TWMapBranch &narrow = branch("narrow");
+    const TWMapBranch &wide = branch("wide");
+    EXPECT_LE(narrow.enclosedTextArea()->bounds().width(), 20 * kMM + 1);
+    EXPECT_GT(narrow.enclosedTextArea()->bounds().height(),
+              wide.enclosedTextArea()->bounds().height());
+}
+
+TEST_F(MindManagerImport, IconsBecomePicturesInTheDocumentPackage)
+{
+    const QString png = pngBase64();
+    ASSERT_TRUE(importTopic(subTopics({topic(
+        "t", text("Icons") +
+                 "<ap:IconsGroup><ap:Icons>"
+                 "<ap:Icon xsi:type=\"ap:StockIcon\" IconType=\"urn:mindjet:Calendar\"/>"
+                 "<ap:Icon xsi:type=\"ap:StockIcon\" IconType=\"urn:mindjet:NotAnIcon\"/>"
+                 "<ap:Icon xsi:type=\"ap:CustomIcon\" IconSignature=\"s1\"/>"
+                 "<ap:Icon xsi:type=\"ap:CustomIcon\" IconSignature=\"missing\"/>"
+                 "<ap:Icon xsi:type=\"ap:CustomIcon\" IconSignature=\"s2\"/>"
+                 "<ap:Icon xsi:type=\"ap:CustomIcon\" IconSignature=\"bad\"/>"
+                 "</ap:Icons>"
+                 "<ap:CustomIconImageData IconSignature=\"s1\" ImageType=\"urn:mindjet:PngImage\">"
+                 "<cor:Base64>" +
+                 png +
+                 "</cor:Base64></ap:CustomIconImageData>"
+                 "<ap:CustomIconImageData IconSignature=\"s2\" ImageType=\"urn:mindjet:PngImage\">"
+                 "<cor:Base64>" +
+                 png +
+                 "</cor:Base64></ap:CustomIconImageData>"
+                 "<ap:CustomIconImageData IconSignature=\"bad\" ImageType=\"urn:mindjet:PngImage\">"
+                 "<cor:Base64>iVBORw0KG</cor:Base64></ap:CustomIconImageData>"
+                 "</ap:IconsGroup>")})));
+    const TWMapBranch &b = branch("t");
+    ASSERT_EQ(b.countOfOtherEnclosedGraphics(), 3);
+    const auto stock = b.objectInOtherEnclosedGraphicsAtIndex(0);
+    EXPECT_EQ(stock->name(), QStringLiteral("urn:mindjet:Calendar"));
+    const QString stockPath = QStringLiteral("Images/Adornments/Date & Time/Calendar2.tif");
+    EXPECT_EQ(stock->graphic()->imageFilename(), stockPath);
+    EXPECT_EQ(stock->graphic()->bounds().size, Size(16, 16));
+    const QString first = QStringLiteral("Images/CustomAdornments/Branch%1/ExtractedImage.tiff")
+                              .arg(b.branchNumber());
+    const QString second = QStringLiteral("Images/CustomAdornments/Branch%1/ExtractedImage4.tiff")
+                               .arg(b.branchNumber());
+    EXPECT_EQ(b.objectInOtherEnclosedGraphicsAtIndex(1)->graphic()->imageFilename(), first);
+    EXPECT_EQ(b.objectInOtherEnclosedGraphicsAtIndex(2)->graphic()->imageFilename(), second);
+    for (const QString &path : {stockPath, first, second}) {
+        ASSERT_TRUE(document->cachedData().contains(path)) << path.toStdString();
+        EXPECT_FALSE(
+            QImage::fromData(document->cachedData().value(path).bytes().value_or(QByteArray()))
+                .isNull());
+    }
+}
+
+TEST_F(MindManagerImport, HyperlinksByTheirUrl)
+{
+    const struct
+    {
+        QString url;
+        int type;
+        std::optional<QString> target, arg1, arg2;
+    } cases[] = {
+        {"mailto:ann@example.org?subject=Hi%20there&amp;body=See%0Anotes&amp;x=y", 5,
+         "ann@example.org", "subject=Hi there", "body=See\nnotes"},
+        {"mailto:", 5, "", std::nullopt, std::nullopt},
+        {"mailto:a@b?p=%2541", 5, "a@b", "p=%41", std::nullopt},
+        {"http://example.org/plan.tweb", 3, "http://example.org/plan.tweb", {}, {}},
+        {"ftp://example.org/x", 2, "ftp://example.org/x", {}, {}},
+        {"HTTP://example.org/x", 1, "HTTP://example.org/x", {}, {}},
+        {"/home/me/plan.tweb", 4, "/home/me/plan.tweb", {}, {}},
+        {"notes.txt", 1, "notes.txt", {}, {}},
+    };
+    QStringList topics;
+    for (int i = 0; i < int(std::size(cases)); ++i)
+        topics.append(topic(QString::number(i),
+                            QStringLiteral("<ap:Hyperlink Url=\"%1\"/>").arg(cases[i].url)));
+    topics.append(topic("none", "<ap:Hyperlink/>"));
+    ASSERT_TRUE(importTopic(subTopics(topics)));
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        const TWMapBranch &b = branch(QString::number(i));
+        ASSERT_EQ(b.countOfHyperlinks(), 1) << i;
+        const auto link = b.objectInHyperlinksAtIndex(0);
+        EXPECT_EQ(link->linkType(), cases[i].type) << i;
+        EXPECT_EQ(link->linkURL(), cases[i].target) << i;
+        EXPECT_EQ(link->linkArg(), cases[i].arg1) << i;
+        EXPECT_EQ(link->linkArg2(), cases[i].arg2) << i;
+    }
+    const auto none = branch("none").objectInHyperlinksAtIndex(0);
+    EXPECT_EQ(none->linkType(), 1);
+    EXPECT_FALSE(none->linkURL());
+}
+
+TEST_F(MindManagerImport, TasksGivePriorityDurationDatesAndResources)
+{
+    const struct
+    {
+        QString attributes;
+        int priority;
+        float duration;
+        int unit;
+        float percentage;
+        QStringList resources;
+    } cases[] = {
+        {"TaskPriority=\"urn:mindjet:Prio9\" DurationHours=\"48\" DurationUnit=\"urn:mindjet:Day\"",
+         9,
+         2.0f,
+         3,
+         -1,
+         {}},
+        {"DurationHours=\"1461\" DurationUnit=\"urn:mindjet:Month\" TaskPercentage=\"50\"",
+         0,
+         2.0f,
+         5,
+         50,
+         {}},
+        {"DurationHours=\"336\" DurationUnit=\"urn:mindjet:Week\"", 0, 2.0f, 4, -1, {}},
+        {"DurationHours=\"5\" DurationUnit=\"urn:mindjet:Hour\" Resources=\"Ann  Lee; Bob,,  \"",
+         0,
+         5.0f,
+         2,
+         -1,
+         {"Ann Lee", "Bob"}},
+        {"DurationHours=\"5\" DurationUnit=\"urn:mindjet:Year\" TaskPriority=\"\"",
+         0,
+         0,
+         0,
+         -1,
+         {}},
+    };
+    QStringList topics;
+    for (int i = 0; i < int(std::size(cases)); ++i)
+        topics.append(
+            topic(QString::number(i), QStringLiteral("<ap:Task %1/>").arg(cases[i].attributes)));
+    auto fresh = TWMapsDoc::create();
+    fresh->addMap(TWMap::create(fresh.get()), false);
+    const TWMapBranch &probe = *fresh->maps().first()->root()->addChildOfType(2);
+    ASSERT_TRUE(importTopic(subTopics(topics)));
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        const TWMapBranch &b = branch(QString::number(i));
+        EXPECT_EQ(b.priority(), cases[i].priority ? cases[i].priority : probe.priority()) << i;
+        if (cases[i].unit) {
+            EXPECT_NEAR(b.duration(), cases[i].duration, 1e-4) << i;
+            EXPECT_EQ(b.durationUnits(), cases[i].unit) << i;
+        } else {
+            EXPECT_EQ(b.durationUnits(), probe.durationUnits()) << i;
+        }
+        if (cases[i].percentage >= 0)
+            EXPECT_FLOAT_EQ(b.percentageComplete(), cases[i].percentage) << i;
+        QStringList names;
+        for (const QString &id : b.resourcesAllocated())
+            if (auto r = document->resourceWithIdentifier(id))
+                names.append(r->resourceName());
+        EXPECT_EQ(names, cases[i].resources) << i;
+    }
+}
+
+TEST_F(MindManagerImport, NotesCommentsAndDocumentMetadata)
+{
+    ASSERT_TRUE(importTopic(
+        subTopics(
+            {topic("n", text("N") +
+                            "<ap:NotesGroup><ap:NotesXhtmlData PreviewPlainText=\"preview\">"
+                            "<html xmlns=\"http://www.w3.org/1999/xhtml\">"
+                            "<body><p>Rich note</p></body></html>"
+                            "</ap:NotesXhtmlData></ap:NotesGroup>"),
+             topic("p",
+                   "<ap:NotesGroup><ap:NotesXhtmlData PreviewPlainText=\"Only &amp; preview\"/>"
+                   "</ap:NotesGroup>"
+                   "<ap:Comments><ap:Comment Text=\"First\" AuthorName=\"Ann\" "
+                   "AuthorEmail=\"ann@example.org\" DateTime=\"2020-01-02T03:04:05\"/>"
+                   "<ap:Comment AuthorName=\"Bob\"/></ap:Comments>")}),
+        "<ap:DocumentGroup><ap:Creator UserName=\"Ann\"/>"
+        "<ap:DateTimeStamps Created=\"2020-01-02T03:04:05\"/>"
+        "<ap:Description Comments=\"About\"/></ap:DocumentGroup>"));
+    const TWMapBranch &n = branch("n");
+    ASSERT_EQ(n.countOfAttachedTextArray(), 1);
+    EXPECT_TRUE(n.objectInAttachedTextArrayAtIndex(0)->text()->string().contains("Rich note"));
+    const TWMapBranch &p = branch("p");
+    ASSERT_EQ(p.countOfAttachedTextArray(), 1);
+    EXPECT_EQ(p.objectInAttachedTextArrayAtIndex(0)->text()->string(),
+              QStringLiteral("Only & preview"));
+    ASSERT_EQ(p.countOfTrackedChanges(), 2);
+    const auto first = p.objectInTrackedChangesAtIndex(0);
+    EXPECT_EQ(first->byWhom()->firstName(), QStringLiteral("Ann"));
+    EXPECT_EQ(first->byWhom()->email(), QStringLiteral("ann@example.org"));
+    EXPECT_EQ(first->comment()->string(), QStringLiteral("First"));
+    EXPECT_TRUE(first->date());
+    EXPECT_EQ(p.objectInTrackedChangesAtIndex(1)->comment()->string(), QString());
+    EXPECT_EQ(document->creator(), QStringLiteral("Ann"));
+    EXPECT_EQ(document->comments(), QStringLiteral("About"));
+    EXPECT_TRUE(document->creationDate());
+    EXPECT_FALSE(document->lastSaveDate());
+}
+
+TEST_F(MindManagerImport, PicturesSkipOnlyWhatIsDamaged)
+{
+    ASSERT_TRUE(importTopic(subTopics(
+        {topic("ok", "<ap:OneImage><ap:Image><ap:ImageData ImageType=\"urn:mindjet:PngImage\">"
+                     "<cor:Base64>" +
+                         pngBase64(8, 8) +
+                         "</cor:Base64></ap:ImageData>"
+                         "<ap:ImageSize Width=\"100\" Height=\"50\"/></ap:Image></ap:OneImage>"),
+         topic("cut", text("still here") +
+                          "<ap:OneImage><ap:Image><ap:ImageData ImageType=\"urn:mindjet:PngImage\">"
+                          "<cor:Base64>iVBORw0KGgoAAAANSUhEUgAAAAg</cor:Base64></ap:ImageData>"
+                          "</ap:Image></ap:OneImage>"),
+         topic("meta",
+               "<ap:OneImage><ap:Image><ap:ImageData ImageType=\"urn:mindjet:MetafileImage\">"
+               "<cor:Base64>" +
+                   pngBase64() + "</cor:Base64></ap:ImageData></ap:Image></ap:OneImage>")})));
+    ASSERT_TRUE(branch("ok").enclosedImage());
+    EXPECT_NEAR(branch("ok").enclosedImage()->bounds().width(), 100 * kMM, 0.5);
+    EXPECT_FALSE(branch("cut").enclosedImage());
+    EXPECT_EQ(branch("cut").enclosedTextArea()->text().string(), QStringLiteral("still here"));
+    EXPECT_FALSE(branch("meta").enclosedImage());
+}
+
+// --- the archive ---
+
+TEST_F(MindManagerImport, ReadsMapArchivesAndTheirPictureMembers)
+{
+    QImage image(6, 6, QImage::Format_ARGB32);
+    image.fill(Qt::blue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    const QByteArray xml = mapWithTopic(
+        text("From archive") +
+        subTopics(
+            {topic("pic", "<ap:OneImage><ap:Image><ap:ImageData ImageType=\"urn:mindjet:PngImage\""
+                          " Uri=\"mmarch://bin/pic.png\"/></ap:Image></ap:OneImage>")}));
+    const QString path = filePath("map.mmap");
+    writeZip(path, {{"Preview.png", png}, {"Document.xml", xml}, {"bin/pic.png", png}});
+    ASSERT_TRUE(mmImpExpController::populateDadoZiz(map(), path));
+    EXPECT_EQ(root().enclosedTextArea()->text().string(), QStringLiteral("From archive"));
+    ASSERT_TRUE(branch("pic").enclosedImage());
+    // Nothing is unpacked: beside the archive there is only what was there.
+    QStringList left = QDir(tempDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    left.removeAll(QStringLiteral("defaults.ini"));
+    EXPECT_EQ(left, QStringList{QStringLiteral("map.mmap")});
+    EXPECT_FALSE(QFileInfo::exists(QDir::temp().filePath(QStringLiteral("ThinkwebTemp"))));
+}
+
+TEST_F(MindManagerImport, RefusesDamagedAndHostileArchivesClearly)
+{
+    const QByteArray xml = mapWithTopic(text("x"));
+    QByteArray big = mapWithTopic(text("x"));
+    big.insert(big.indexOf("<ap:OneTopic"), QByteArray(4 * 1024 * 1024, ' '));
+    const struct
+    {
+        const char *name;
+        QList<std::pair<QString, QByteArray>> members;
+        QByteArray raw;
+    } cases[] = {
+        {"missing", {{"Other.xml", xml}}, {}},
+        {"unsafe", {{"Document.xml", xml}, {"../evil", "x"}}, {}},
+        {"truncated", {{"Document.xml", xml.left(xml.size() / 2)}}, {}},
+        {"garbage", {}, "PK\x03\x04 this is not a zip archive"},
+    };
+    for (const auto &c : cases) {
+        RecordingAlerts recorded;
+        Alerts::Scope scope(&recorded);
+        const QString path = filePath(QStringLiteral("%1.mmap").arg(QLatin1String(c.name)));
+        if (c.raw.isEmpty()) {
+            writeZip(path, c.members);
+        } else {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.raw);
+        }
+        EXPECT_FALSE(mmImpExpController::populateDadoZiz(map(), path)) << c.name;
+        ASSERT_EQ(recorded.alerts().size(), 1) << c.name;
+        EXPECT_TRUE(
+            recorded.alerts().first().message.startsWith("Failed to load XML file: " + path))
+            << c.name;
+    }
+    // A member that inflates beyond the limit stops with the reason.
+    const QString bomb = filePath("bomb.mmap");
+    writeZip(bomb, {{"Document.xml", big}});
+    QString error;
+    auto stream = MMArchiveStream::open(bomb, "Document.xml", &error, 1024 * 1024);
+    ASSERT_TRUE(stream);
+    char chunk[65536];
+    qint64 n = 0;
+    while ((n = stream->read(chunk, sizeof chunk)) > 0) {
+    }
+    EXPECT_EQ(n, -1);
+    EXPECT_TRUE(stream->error().contains("more than 1 MB"));
+}
+
+TEST_F(MindManagerImport, TopicsAreFoundByIdentifierFirstInTreeOrder)
+{
+    ASSERT_TRUE(
+        importTopic(subTopics({topic("a", subTopics({topic("twin", text("deep"))})),
+                               topic("twin", text("shallow"))}),
+                    "<ap:Relationships><ap:Relationship>"
+                    "<ap:ConnectionGroup><ap:Connection><ap:ObjectReference OIdRef=\"root\"/>"
+                    "</ap:Connection></ap:ConnectionGroup>"
+                    "<ap:ConnectionGroup><ap:Connection><ap:ObjectReference OIdRef=\"twin\"/>"
+                    "</ap:Connection></ap:ConnectionGroup></ap:Relationship></ap:Relationships>"));
+    TWMapBranch &deep = *branch("a").children().first();
+    const struct
+    {
+        const char *oid;
+        TWGraphic *found;
+    } cases[] = {
+        {"root", root().mainGraphic().get()},
+        {"a", branch("a").mainGraphic().get()},
+        {"twin", deep.mainGraphic().get()},
+        {"nowhere", nullptr},
+        {"", nullptr},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(mmImpExpController::mainGraphicForBranchWithOID(c.oid, &root()), c.found)
+            << c.oid;
+    EXPECT_FALSE(mmImpExpController::mainGraphicForBranchWithOID("a", nullptr));
+    // The relationship's end is the same branch the search finds.
+    ASSERT_EQ(map().countOfLinkLines(), 1);
+    EXPECT_EQ(map().objectInLinkLinesAtIndex(0)->endGraphicNumber(),
+              deep.mainGraphic()->graphicNumber());
+}
+
+TEST_F(MindManagerImport, EveryCutOfAMapIsRefusedWholeWithOneClearError)
+{
+    QFile file(QStringLiteral(THINKWEB_TEST_DATA "/mindmanager/features.xml"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    const qsizetype end = whole.lastIndexOf("</ap:Map>");
+    ASSERT_GT(end, 0);
+    for (qsizetype cut = 0; cut < end; cut += end / 40) {
+        RecordingAlerts recorded;
+        Alerts::Scope scope(&recorded);
+        auto doc = TWMapsDoc::create();
+        doc->addMap(TWMap::create(doc.get()), false);
+        TWMap &target = *doc->maps().first();
+        const int before = int(target.allBranches().size());
+        EXPECT_FALSE(mmImpExpController::populateDadoZiz(
+            target, mmImpExpController::sourceForData(whole.left(cut), "cut.xml")))
+            << cut;
+        ASSERT_EQ(recorded.alerts().size(), 1) << cut;
+        EXPECT_EQ(recorded.alerts().first().message,
+                  QStringLiteral("Failed to load XML file: cut.xml"))
+            << cut;
+        // Nothing is built from a file that does not read to its end.
+        EXPECT_EQ(int(target.allBranches().size()), before) << cut;
+        EXPECT_EQ(target.countOfLinkLines(), 0) << cut;
+    }
+}
