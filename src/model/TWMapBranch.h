@@ -36,6 +36,7 @@ class TWMapsDoc;
 class TWPointHolder;
 class TWResource;
 class TWStyle;
+class TWTheme;
 class TWTextArea;
 class TWTrackedChange;
 class UndoManager;
@@ -839,6 +840,9 @@ public:
     void updateStyle();
     // Applies the style's branch group (the type first).
     void applyStyle(const TWStyle *style);
+    // Restyles this branch and its subtree by the theme's levels
+    // (src/styles/TWTheme_Map.cpp).
+    void applyTheme(const TWTheme &theme);
 
     // This branch as the object of a notification (watched while shared).
     NotificationObject notificationObject() const;
