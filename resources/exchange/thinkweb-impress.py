@@ -13,6 +13,7 @@ Impress could be started. {"op": "save", "path": ...} writes .pptx;
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -36,8 +37,8 @@ PARAGRAPH_BREAK = 0  # com.sun.star.text.ControlCharacter
 ADJUST = {0: 0, 1: 1, 2: 3, 3: 2}  # left, right, centre, justified -> ParagraphAdjust
 
 
-def answer(ok, error=""):
-    sys.stdout.write(json.dumps({"ok": ok, "error": error}) + "\n")
+def answer(ok, error="", **extra):
+    sys.stdout.write(json.dumps(dict({"ok": ok, "error": error}, **extra)) + "\n")
     sys.stdout.flush()
 
 
@@ -72,7 +73,10 @@ class Impress:
              "--nodefault", "--nolockcheck",
              "-env:UserInstallation=" + profile_url,
              "--accept=pipe,name=%s;urp;StarOffice.ComponentContext" % pipe],
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            # Its own process group, so whoever ends this program can end
+            # the office processes with it.
+            start_new_session=True)
         local = uno.getComponentContext()
         resolver = local.ServiceManager.createInstanceWithContext(
             "com.sun.star.bridge.UnoUrlResolver", local)
@@ -122,8 +126,13 @@ class Impress:
             try:
                 self.process.wait(timeout=10)
             except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+                pass
+            # The launcher may have ended before the office process it started.
+            try:
+                os.killpg(self.process.pid, signal.SIGKILL)
+            except OSError:
+                pass
+            self.process.wait()
             self.process = None
 
     # --- slides ---
@@ -299,7 +308,7 @@ def main():
         impress.stop()
         answer(False, str(exc))
         return 1
-    answer(True)
+    answer(True, office=impress.process.pid)
     try:
         for line in sys.stdin:
             if not line.strip():

@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include <csignal>
+#include <sys/types.h>
+
 namespace {
 
 void setError(QString *error, const QString &text)
@@ -64,6 +67,7 @@ bool TWImpressHost::launch(QString *error)
         stop();
         return false;
     }
+    m_officeGroup = answer->value(QStringLiteral("office")).toInteger();
     return true;
 }
 
@@ -83,7 +87,7 @@ void TWImpressHost::quit()
     if (isRunning()) {
         m_process->write("{\"op\":\"quit\"}\n");
         m_process->closeWriteChannel();
-        if (!m_process->waitForFinished(15'000)) {
+        if (!m_process->waitForFinished(std::min(15, m_operationTimeout) * 1000)) {
             m_process->kill();
             m_process->waitForFinished(5'000);
         }
@@ -96,7 +100,11 @@ void TWImpressHost::stop()
     if (m_process && m_process->state() != QProcess::NotRunning) {
         m_process->kill();
         m_process->waitForFinished(5'000);
+        // A bridge that was killed cannot end the office it started.
+        if (m_officeGroup > 1)
+            ::kill(pid_t(-m_officeGroup), SIGKILL);
     }
+    m_officeGroup = 0;
     m_process.reset();
     m_folder.reset();
     m_buffer.clear();

@@ -46,4 +46,5 @@ private:
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<QProcess> m_process;
     QByteArray m_buffer;
+    qint64 m_officeGroup = 0; // the office's process group, ended with the bridge
 };

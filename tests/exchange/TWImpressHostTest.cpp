@@ -142,6 +142,44 @@ TEST_F(TWImpressHostTest, WritesARealPresentation)
     EXPECT_FALSE(impress.isRunning());
 }
 
+TEST(TWImpressHost, AProgramThatFailsOrHangsIsEndedAndReported)
+{
+    QTemporaryDir dir;
+    // Stand-ins for the bridge's interpreter: each ignores the program given.
+    const struct
+    {
+        const char *script;
+        bool launches;
+        const char *error;
+    } cases[] = {
+        {"exec sleep 30", false, "did not answer within 1 seconds"},
+        {"echo '{\"ok\": false, \"error\": \"no bridge\"}'", false, "no bridge"},
+        {"echo 'starting'; echo '{\"ok\": true}'; read line; exit 3", true, "ended unexpectedly"},
+        {"echo '{\"ok\": true}'; read line; echo '{\"ok\": false, \"error\": \"no slide\"}'; "
+         "exec sleep 30",
+         true, "no slide"},
+    };
+    int i = 0;
+    for (const auto &c : cases) {
+        const QString path = dir.filePath(QStringLiteral("python%1").arg(i++));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("#!/bin/sh\n") + c.script + "\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        TWImpressHost host;
+        host.setPython(path);
+        host.setTimeouts(1, 1);
+        QString error;
+        ASSERT_EQ(host.launch(&error), c.launches) << c.script;
+        if (c.launches)
+            EXPECT_FALSE(host.run(TWPowerPointOperation::addTextSlide(2), &error)) << c.script;
+        EXPECT_TRUE(error.contains(QLatin1String(c.error))) << error.toStdString();
+        host.quit();
+        EXPECT_FALSE(host.isRunning());
+    }
+}
+
 TEST_F(TWImpressHostTest, AMissingProgramIsReportedAtOnce)
 {
     impress.setPython(outDir.filePath(QStringLiteral("no-such-python")));
