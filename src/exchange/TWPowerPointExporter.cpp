@@ -134,10 +134,11 @@ bool TWPowerPointExporter::exportSelectedMaps(const QList<int> &rows, const QStr
         if (!map)
             continue;
         m_controller.displayMap(map.get());
-        // An abandoned map leaves its slides and the run goes on.
+        // An abandoned map leaves its slides and the run goes on, unless the
+        // program itself has gone: no later map could be exported either.
         anyMap |= exportActiveMap(*map);
-        if (!m_launched)
-            break; // without the program no later map can be exported either
+        if (!m_launched || !m_host.isAlive())
+            break;
     }
     if (shown)
         m_controller.displayMap(shown.get());

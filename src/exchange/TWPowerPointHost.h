@@ -20,4 +20,6 @@ public:
     virtual bool save(const QString &path, QString *error) = 0;
     // Ends the program; a later launch starts a new presentation.
     virtual void quit() = 0;
+    // False once the program has gone (ended, or was ended after a hang).
+    virtual bool isAlive() const { return true; }
 };

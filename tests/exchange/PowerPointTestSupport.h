@@ -16,6 +16,8 @@ class RecordingHost : public TWPowerPointHost
 public:
     QList<Op> operations;
     int failAt = -1;
+    bool diesOnFailure = false;
+    bool alive = true;
     bool launchFails = false;
     bool saveFails = false;
     int launches = 0;
@@ -33,6 +35,7 @@ public:
         operations << operation;
         if (operations.size() - 1 == failAt) {
             *error = QStringLiteral("refused");
+            alive = !diesOnFailure;
             return false;
         }
         return true;
@@ -40,11 +43,12 @@ public:
     bool save(const QString &path, QString *error) override
     {
         saved << path;
-        if (saveFails)
-            *error = QStringLiteral("disk full");
-        return !saveFails;
+        if (saveFails || !alive)
+            *error = alive ? QStringLiteral("disk full") : QStringLiteral("not running");
+        return !saveFails && alive;
     }
     void quit() override {}
+    bool isAlive() const override { return alive; }
 
     QList<Op> ofKind(Op::Kind kind) const
     {

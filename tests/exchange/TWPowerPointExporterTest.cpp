@@ -318,6 +318,15 @@ TEST_F(TWPowerPointExporterTest, AFailureAbandonsOnlyThatMap)
     EXPECT_EQ(ppt.ofKind(Op::Kind::AddPicture).size(), 3);
     EXPECT_EQ(ppt.saved.size(), 1);
     EXPECT_FALSE(progress.progressPanel()->isVisible());
+
+    // When the program itself has gone, the later maps are not tried.
+    alerts.clear();
+    ppt.operations.clear();
+    ppt.saved.clear();
+    ppt.diesOnFailure = true;
+    exportAll();
+    EXPECT_EQ(ppt.ofKind(Op::Kind::AddBlankSlide).size(), 1);
+    EXPECT_EQ(alerts.alerts().size(), 2); // the failure, and the save that could not be made
 }
 
 TEST_F(TWPowerPointExporterTest, FailuresOfTheProgramAreReported)
