@@ -353,8 +353,12 @@ bool TWPowerPointExporter::applyTextAttributesForString(const AttributedString &
 {
     if (string.isEmpty())
         return true;
-    const double multiplier =
+    double multiplier =
         multiplyTextSize ? UserDefaults::standard().doubleForKey(MultiplierKey) : 1.0;
+    // A setting edited by hand must not make every size 0 or overflow it.
+    if (!std::isfinite(multiplier) || multiplier <= 0.0)
+        multiplier = 1.0;
+    multiplier = std::min(multiplier, 100.0);
     qCDebug(lcPowerPoint, "Text multiplier: %f", multiplier);
     const FontRegistry &fonts = FontRegistry::shared();
     for (qsizetype run = 0; run < string.runCount(); ++run) {

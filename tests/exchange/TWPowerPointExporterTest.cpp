@@ -234,6 +234,28 @@ TEST_F(TWPowerPointExporterTest, AttributesLandOnTheCharactersTheyStyle)
               "\"x\" & Chr$(92) & \"\" & Chr$(34) & \"\" & ChrW$(&H4e88) & \"bold\"");
 }
 
+TEST_F(TWPowerPointExporterTest, SizesFollowTheMultiplierWithinBounds)
+{
+    AttributedString label(QStringLiteral("m"),
+                           {{NSFontAttributeName, QVariant::fromValue(Font("DejaVuSans", 20))}});
+    const struct
+    {
+        double multiplier;
+        int titleSize;
+    } cases[] = {{1.0, 20},     {2.5, 50},   {0.0, 20}, {-3.0, 20},
+                 {qQNaN(), 20}, {1e9, 2000}, {0.01, 1}};
+    for (const auto &c : cases) {
+        defaults.setDouble(c.multiplier, TWPowerPointExporter::MultiplierKey);
+        ppt.operations.clear();
+        ASSERT_TRUE(exporter.setSlideTitle(label));
+        ASSERT_TRUE(exporter.appendNote(label));
+        const auto sizes = ppt.ofKind(Op::Kind::FontSize);
+        ASSERT_EQ(sizes.size(), 2);
+        EXPECT_EQ(sizes[0].number, c.titleSize) << c.multiplier;
+        EXPECT_EQ(sizes[1].number, 20) << "notes are never multiplied";
+    }
+}
+
 TEST_F(TWPowerPointExporterTest, HiddenBranchesAreLeftOutWhenAsked)
 {
     const struct
