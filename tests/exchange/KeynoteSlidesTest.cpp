@@ -212,6 +212,43 @@ TEST_F(KeynoteFixture, LongBranchesContinueOnFurtherSlides)
     }
 }
 
+TEST_F(KeynoteFixture, SlidesKeepTheirElementOrderUnderAnyNamespaceURIs)
+{
+    struct Case
+    {
+        int version;
+        QStringList tail; // the text slide's last children
+    };
+    const Case cases[] = {
+        {2, {"build-chunks", "bullets", "notes", "dummy_body_headline"}},
+        {3, {"sticky-notes", "build-chunks", "notes"}},
+    };
+    auto topic = child(root, 0, "Topic");
+    addChildren(topic, 3, "Point");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.version);
+        exporter.resetIds();
+        // The writer takes namespaces by prefix: other URIs work the same.
+        QByteArray xml = TWKeynoteTemplates::presentationXML(templateOfVersion(c.version));
+        xml.replace("http://developer.apple.com/namespaces/", "urn:elsewhere:");
+        Presentation p(xml);
+        ASSERT_FALSE(p.bulletSheet.isEmpty());
+        mapSlide(p, c.version);
+        ASSERT_TRUE(textSlides(p, c.version));
+        ASSERT_EQ(p.slides().size(), 2);
+        QStringList names;
+        for (xmlNodePtr n = p.slides()[1]->children; n; n = n->next)
+            names << QString::fromUtf8(reinterpret_cast<const char *>(n->name));
+        EXPECT_EQ(names.mid(0, 8), (QStringList{"stylesheet", "style-ref", "title-placeholder",
+                                                "body-placeholder", "object-placeholder",
+                                                "slide-number-placeholder", "page", "thumbnails"}));
+        EXPECT_EQ(names.mid(names.size() - c.tail.size()), c.tail);
+        EXPECT_EQ(p.values("key:page/sf:layers/sf:layer/sf:guides/@sfa:ID", p.slides()[1]).size(),
+                  2);
+        EXPECT_TRUE(p.idProblems().isEmpty()) << p.idProblems().join(", ").toStdString();
+    }
+}
+
 TEST_F(KeynoteFixture, HiddenBranchesFollowTheSetting)
 {
     auto shown = child(root, 0, "Shown");

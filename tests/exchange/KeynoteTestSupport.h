@@ -41,7 +41,9 @@ private:
 struct Presentation
 {
     explicit Presentation(const TWKeynoteTemplates::Template &entry)
-        : document(*XMLDocument::parse(TWKeynoteTemplates::presentationXML(entry)))
+        : Presentation(TWKeynoteTemplates::presentationXML(entry))
+    {}
+    explicit Presentation(const QByteArray &xml) : document(*XMLDocument::parse(xml))
     {
         doc = document.xmlDoc();
         root = xmlDocGetRootElement(doc);
