@@ -613,3 +613,41 @@ TEST_F(KeynoteFixture, IdsRestartPerPresentationAndKeepWholeNumbers)
     EXPECT_EQ(KeynoteExportController::takeCounter(), 1u);
     EXPECT_EQ(KeynoteExportController::counter(), 2u);
 }
+
+TEST_F(KeynoteFixture, SlidesMissingTheirStylesFailWithTheirLogLine)
+{
+    auto topic = child(root, 0, "Topic");
+    child(topic, 0, "Point");
+    struct Case
+    {
+        int version;
+        const char *remove; // below the slide, before it is filled
+        QString log;
+    };
+    const Case cases[] = {
+        {2, ".//sf:anon-styles", "Could not find anonymous styles"},
+        {3, ".//sf:anon-styles", "Could not find anonymous styles"},
+        {2, ".//sf:headline-style[starts-with(@sf:parent-ident, 'level')]",
+         "Error finding formatting information for bullets at level 1"},
+        {2, ".//sf:paragraphstyle[starts-with(@sf:parent-ident, 'level')]",
+         "Error finding paragraph formatting information for bullets at level 1"},
+        {3, ".//sf:paragraphstyle[starts-with(@sf:parent-ident, 'level')]",
+         "Error finding formatting information for bullets at level 1"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.remove);
+        exporter.resetIds();
+        Presentation p(templateOfVersion(c.version));
+        xmlNodePtr slide = exporter.createBlank(false, p.bulletMaster, p.bulletLayer, p.bulletSheet,
+                                                p.slideList, true, c.version);
+        for (xmlNodePtr node : p.nodes(c.remove, slide)) {
+            xmlUnlinkNode(node);
+            xmlFreeNode(node);
+        }
+        LogCapture log;
+        EXPECT_FALSE(exporter.addSlideText(slide, p.slideList, *topic, 0, p.bulletMaster,
+                                           p.bulletLayer, p.bulletSheet, c.version));
+        EXPECT_EQ(log.lines().value(log.lines().size() - 1), c.log);
+        EXPECT_EQ(p.slides().size(), 1);
+    }
+}
