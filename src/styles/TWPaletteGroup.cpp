@@ -34,6 +34,7 @@ using namespace TWPaletteIDs;
 namespace {
 
 constexpr int PaletteWidth = 286;
+constexpr int EmptyPaletteHeight = 40;
 
 QString dadoZiz(const char *key)
 {
@@ -187,6 +188,17 @@ QWidget *TWPaletteGroup::makePalette(const QString &paletteID, const QString &ob
     return palette;
 }
 
+void TWPaletteGroup::fitPalettes()
+{
+    for (const QPointer<QWidget> &palette : std::as_const(m_palettes)) {
+        // A view that others fill later starts as a short empty strip.
+        if (palette->layout())
+            palette->adjustSize();
+        else
+            palette->resize(PaletteWidth, EmptyPaletteHeight);
+    }
+}
+
 TWPaletteEntry TWPaletteGroup::entry(const QString &id, const char *titleKey,
                                      const Color &colour) const
 {
@@ -280,8 +292,7 @@ TWMapPalettes::TWMapPalettes(QObject *parent)
                 {"Priorities", "showPriorities"}});
 
     // The style list comes with the style palettes; the view is theirs to fill.
-    QWidget *style = makePalette(MapStyle, QStringLiteral("mapStylePalette"));
-    style->setMinimumHeight(40);
+    makePalette(MapStyle, QStringLiteral("mapStylePalette"));
 
     QWidget *navigator = makePalette(MapNavigator, QStringLiteral("mapNavigatorPalette"));
     auto *navigatorBox = new QVBoxLayout(navigator);
@@ -290,8 +301,7 @@ TWMapPalettes::TWMapPalettes(QObject *parent)
     m_navigatorView->setFixedHeight(180);
     navigatorBox->addWidget(m_navigatorView);
 
-    for (const QPointer<QWidget> &palette : std::as_const(m_palettes))
-        palette->adjustSize();
+    fitPalettes();
 }
 
 TWMapPalettes::~TWMapPalettes() = default;
@@ -421,16 +431,12 @@ TWBranchPalettes::TWBranchPalettes(QObject *parent) : TWPaletteGroup(parent)
 
     QWidget *main = makePalette(BranchMain, QStringLiteral("branchMainPalette"));
     auto *form = new QFormLayout(main);
-    QComboBox *shape = popUp({{"Line", 1},
-                              {"Rectangle", 2},
-                              {"Rounded Rectangle", 3},
-                              {"Oval", 4},
-                              {"Flexi", 5},
-                              {"Cloud", 6}});
+    QComboBox *shape = popUp(
+        {{"Line", 1}, {"Rectangle", 2}, {"Oval", 3}, {"Picture", 4}, {"Flexi", 5}, {"Cloud", 6}});
     form->addRow(dadoZiz("Shape"), shape);
     addBinding([=](TWDocument *d) { return bindPopUp(shape, controller(d), "branchType"); });
-    QComboBox *connection = popUp({{"Straight", 0}, {"Curved", 1}, {"Angled", 2}});
-    form->addRow(dadoZiz("Connection"), connection);
+    QComboBox *connection = popUp(lineStyles());
+    form->addRow(dadoZiz("Connection Line"), connection);
     addBinding(
         [=](TWDocument *d) { return bindPopUp(connection, controller(d), "connectionStyle"); });
     addBinding([=](TWDocument *d) {
@@ -461,10 +467,9 @@ TWBranchPalettes::TWBranchPalettes(QObject *parent) : TWPaletteGroup(parent)
     auto *suggestions =
         new QVBoxLayout(makePalette(BranchSuggestions, QStringLiteral("branchSuggestionsPalette")));
     suggestions->addWidget(new QLabel(dadoZiz("No suggestions")));
-    makePalette(BranchHyperlink, QStringLiteral("branchHyperlinkPalette"))->setMinimumHeight(40);
+    makePalette(BranchHyperlink, QStringLiteral("branchHyperlinkPalette"));
 
-    for (const QPointer<QWidget> &palette : std::as_const(m_palettes))
-        palette->adjustSize();
+    fitPalettes();
 }
 
 TWPaletteTable TWBranchPalettes::paletteDictionary() const
@@ -569,7 +574,7 @@ TWGeneralPalettes::TWGeneralPalettes(QObject *parent) : TWPaletteGroup(parent)
     orderingRow->addWidget(button(ordering, "To Back", [this] { graphicSendToBack(); }));
 
     // The style list comes with the style palettes; the view is theirs to fill.
-    makePalette(GeneralStyle, QStringLiteral("generalStylePalette"))->setMinimumHeight(40);
+    makePalette(GeneralStyle, QStringLiteral("generalStylePalette"));
 
     QWidget *textPalette = makePalette(GeneralText, QStringLiteral("generalTextPalette"));
     auto *text = new QFormLayout(textPalette);
@@ -577,8 +582,7 @@ TWGeneralPalettes::TWGeneralPalettes(QObject *parent) : TWPaletteGroup(parent)
     number(text, "Maximum Width", "textMaxWidth", 2000);
     text->addRow(button(textPalette, "Font...", [this] { textSetFont(); }));
 
-    for (const QPointer<QWidget> &palette : std::as_const(m_palettes))
-        palette->adjustSize();
+    fitPalettes();
 }
 
 void TWGeneralPalettes::setDocument(TWDocument *document)

@@ -70,6 +70,8 @@ protected:
     // Made for every document the group is given, dropped when it goes.
     void addBinding(Binding binding) { m_bindings.push_back(std::move(binding)); }
     TWPaletteEntry entry(const QString &id, const char *titleKey, const Color &colour) const;
+    // Sizes every view to its contents once it is built.
+    void fitPalettes();
 
     QHash<QString, QPointer<QWidget>> m_palettes;
 

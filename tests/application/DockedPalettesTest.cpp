@@ -11,6 +11,7 @@
 #include "styles/TWPaletteGroup.h"
 #include "styles/TWPaletteMapping.h"
 #include "styles/TWPaletteWindow.h"
+#include "support/Image.h"
 
 // Lists of palette IDs read as text in failures.
 inline void PrintTo(const QStringList &list, std::ostream *out)
@@ -134,6 +135,58 @@ TEST_F(DockedPalettesTest, TwoDocumentsEditIndependently)
     firstMap->mapSettings()->setValueForKey(!initial, QStringLiteral("showBoundaries"));
     EXPECT_EQ(first->mapsDocument()->currentMap()->showBoundaries(), !initial);
     EXPECT_EQ(second->mapsDocument()->currentMap()->showBoundaries(), initial);
+}
+
+TEST_F(DockedPalettesTest, BackgroundPictureCommands)
+{
+    TWDocument *document = untitled();
+    TWMapPalettes *palettes = document->dockedPalettesController()->mapPalettes();
+    TWMap &map = *document->mapsDocument()->currentMap();
+    const QString picture = dir.filePath("picture.png");
+    QImage image(40, 30, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(picture));
+    const QString notPicture = dir.filePath("notes.png");
+    {
+        QFile file(notPicture);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("plain text, not a picture");
+    }
+
+    struct Step
+    {
+        const char *what;
+        QStringList chosen; // the open panel's answer; empty: cancelled
+        bool hasPicture;
+        int alerts;
+    };
+    const std::vector<Step> steps{
+        {"cancelled", {}, false, 0},
+        {"a picture", {picture}, true, 0},
+        // An unreadable file keeps the picture there is and says why.
+        {"not a picture", {notPicture}, true, 1},
+        {"a missing file", {dir.filePath("gone.png")}, true, 2},
+    };
+    for (const Step &step : steps) {
+        alerts.queueOpenResponse(step.chosen);
+        palettes->setBackgroundImage();
+        EXPECT_EQ(map.backgroundImage() != nullptr, step.hasPicture) << step.what;
+        EXPECT_EQ(alerts.alerts().size(), step.alerts) << step.what;
+    }
+    ASSERT_NE(map.backgroundImage(), nullptr);
+    // The picture's size in points: 40 x 30 pixels at the file's resolution.
+    const Size natural = map.backgroundImage()->size();
+    EXPECT_FLOAT_EQ(natural.width / natural.height, 40.f / 30.f);
+
+    map.setBackgroundImageWidth(10);
+    map.setBackgroundImageHeight(5);
+    palettes->makeImageOriginalSize();
+    EXPECT_FLOAT_EQ(map.backgroundImageWidth(), natural.width);
+    EXPECT_FLOAT_EQ(map.backgroundImageHeight(), natural.height);
+    palettes->clearBackgroundImage();
+    EXPECT_EQ(map.backgroundImage(), nullptr);
+    palettes->makeImageOriginalSize(); // nothing to measure: nothing happens
+    EXPECT_FLOAT_EQ(map.backgroundImageWidth(), natural.width);
 }
 
 TEST_F(DockedPalettesTest, TornOffPalettesLeaveEveryDockAndComeBack)
