@@ -262,4 +262,49 @@ TEST(TWNavigatorView, KeepsItsThumbnailUntilAnUpdate)
     EXPECT_NE(rig.view.thumbnail().cacheKey(), first);
 }
 
+// Whether painting the view changed anything on a plain white ground.
+bool drawsSomething(TWNavigatorView &view)
+{
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != qRgb(255, 255, 255))
+                return true;
+    return false;
+}
+
+TEST(TWNavigatorView, BlankWithoutAMapOrWhileTheMapsViewShows)
+{
+    struct Case
+    {
+        const char *what;
+        Size canvas;
+        bool documentViewActive;
+        bool withSource;
+        bool draws;
+    };
+    const std::vector<Case> cases{
+        {"a map", Size(2000, 1000), false, true, true},
+        {"the view of all maps", Size(2000, 1000), true, true, false},
+        {"no map", Size(2000, 1000), false, false, false},
+        {"an empty canvas", Size(0, 0), false, true, false},
+    };
+    for (const Case &c : cases) {
+        NavigatorRig rig(c.canvas);
+        if (!c.withSource)
+            rig.view.setSource({});
+        rig.view.setDocumentViewActive(c.documentViewActive);
+        EXPECT_EQ(drawsSomething(rig.view), c.draws) << c.what;
+    }
+    // Hiding the view of all maps brings the thumbnail back, after the wait.
+    NavigatorRig rig(Size(2000, 1000));
+    rig.view.setDocumentViewActive(true);
+    rig.view.updateDisplay();
+    rig.view.setDocumentViewActive(false);
+    EXPECT_TRUE(rig.view.updatePending());
+    EXPECT_TRUE(drawsSomething(rig.view));
+}
+
 } // namespace
