@@ -52,18 +52,29 @@ void TWPalettesController::addTable(const TWPaletteTable &table,
             main->collapse();
         else
             main->expand();
-        if (QWidget *alternate = alternates.value(it.key())) {
-            TWPaletteBezel *second = makeBezel(it.key(), alternate, it.value());
-            second->expand();
-            second->setMainBezel(main);
-            main->setAlternateBezel(second);
-            if (main->isCollapsed())
-                second->collapse();
-            entry.alternateBezel = second;
-        }
         m_paletteDictionary.insert(it.key(), entry);
         m_order.append(it.key());
+        if (QWidget *alternate = alternates.value(it.key()))
+            setAlternatePalette(it.key(), alternate);
     }
+}
+
+bool TWPalettesController::setAlternatePalette(const QString &paletteID, QWidget *alternate)
+{
+    const auto it = m_paletteDictionary.find(paletteID);
+    if (it == m_paletteDictionary.end() || !alternate || it->alternateBezel || !it->bezel)
+        return false;
+    TWPaletteBezel *main = it->bezel;
+    TWPaletteBezel *second = makeBezel(paletteID, alternate, it->palette);
+    const bool collapsed = main->isCollapsed();
+    second->setMainBezel(main);
+    main->setAlternateBezel(second);
+    second->expand();
+    // Both sides share one collapsed state.
+    if (collapsed)
+        main->collapse();
+    it->alternateBezel = second;
+    return true;
 }
 
 TWPaletteBezel *TWPalettesController::makeBezel(const QString &id, QWidget *palette,

@@ -52,6 +52,10 @@ public:
     QWidget *paletteView(const QString &paletteID) const;
     // Fits the bezels of the palette to its view's new size.
     void paletteSizeChanged(const QString &paletteID);
+    // Gives the palette an advanced side in a second bezel, once; false for
+    // an unknown ID or a palette that has one already. The view stays the
+    // caller's and must outlive the controller.
+    bool setAlternatePalette(const QString &paletteID, QWidget *alternate);
 
     TWMapPalettes *mapPalettes() const { return m_mapPalettes.get(); }
     TWBranchPalettes *branchPalettes() const { return m_branchPalettes.get(); }

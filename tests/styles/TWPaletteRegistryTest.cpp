@@ -159,6 +159,58 @@ TEST(TWPalettesController, BezelsStartCollapsedAsTheUserLeftThem)
     EXPECT_LT(registry.bezel(MapLayout)->height(), registry.bezel(MapColoring)->height());
 }
 
+TEST(TWPalettesController, AnAdvancedSideSharesTheCollapsedState)
+{
+    PaletteTest::Fixture fixture;
+    QWidget advanced;
+    advanced.resize(286, 120);
+    TWPalettesController registry;
+    EXPECT_FALSE(registry.setAlternatePalette(QStringLiteral("TWPaletteUnknown"), &advanced));
+    ASSERT_TRUE(registry.setAlternatePalette(MapLayout, &advanced));
+    EXPECT_FALSE(registry.setAlternatePalette(MapLayout, &advanced));
+    TWPaletteBezel *main = registry.bezel(MapLayout);
+    TWPaletteBezel *side = registry.alternateBezel(MapLayout);
+    ASSERT_NE(side, nullptr);
+    EXPECT_EQ(side->palette(), &advanced);
+    EXPECT_EQ(main->alternateBezel(), side);
+    EXPECT_EQ(side->mainBezel(), main);
+    EXPECT_EQ(side->title(), main->title());
+    EXPECT_EQ(side->paletteID(), MapLayout);
+
+    const QString key = TWPaletteBezel::collapsedKey(MapLayout);
+    main->collapse();
+    EXPECT_TRUE(side->isCollapsed());
+    EXPECT_TRUE(UserDefaults::standard().boolForKey(key));
+    side->expand();
+    EXPECT_FALSE(main->isCollapsed());
+    EXPECT_FALSE(UserDefaults::standard().boolForKey(key));
+
+    // A dock shows whichever side is up.
+    TWPaletteBezelContainerView dockView;
+    TWDockedPalettesController dock(nullptr, &dockView);
+    ASSERT_TRUE(dock.setAlternatePalette(MapLayout, &advanced));
+    TWPaletteBezel *docked = dock.bezel(MapLayout);
+    EXPECT_EQ(dock.bezelsForIDs({MapLayout, MapColoring}),
+              (QList<TWPaletteBezel *>{docked, dock.bezel(MapColoring)}));
+    docked->setDisplayingAlternateBezel(true);
+    EXPECT_EQ(dock.bezelsForIDs({MapLayout, MapLayout}),
+              QList<TWPaletteBezel *>{dock.alternateBezel(MapLayout)});
+}
+
+// Starting collapsed, the advanced side starts collapsed as well.
+TEST(TWPalettesController, AnAdvancedSideOfACollapsedPaletteStartsCollapsed)
+{
+    PaletteTest::Fixture fixture;
+    QWidget advanced;
+    advanced.resize(286, 120);
+    UserDefaults::standard().setBool(true, TWPaletteBezel::collapsedKey(MapTasks));
+    TWPalettesController registry;
+    ASSERT_TRUE(registry.setAlternatePalette(MapTasks, &advanced));
+    EXPECT_TRUE(registry.bezel(MapTasks)->isCollapsed());
+    EXPECT_TRUE(registry.alternateBezel(MapTasks)->isCollapsed());
+    EXPECT_TRUE(UserDefaults::standard().boolForKey(TWPaletteBezel::collapsedKey(MapTasks)));
+}
+
 // A map of the given canvas size and a canvas whose visible part the view
 // reads and moves.
 struct NavigatorRig
