@@ -141,8 +141,6 @@ QStringList TWDockedPalettesController::paletteIDsForSelection(const GraphicList
     if (attached)
         appendMissing(ids, TWPaletteMapping::attachedGraphicPalettesIDs());
     for (const auto &graphic : graphics) {
-        if (!TWPaletteMapping::hasOwnPaletteList(graphic->className()))
-            qDebug("Check palette support for: %s", qPrintable(graphic->className()));
         appendMissing(ids, TWPaletteMapping::supportedPaletteIDs(*graphic));
         if (graphic->isEnclosedText() && graphic->branch() && graphic->branch()->mainGraphic())
             appendMissing(ids,

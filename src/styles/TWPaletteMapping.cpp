@@ -55,14 +55,6 @@ const QStringList &TWPaletteMapping::applicationSupportedPaletteIDs()
     return ids;
 }
 
-bool TWPaletteMapping::hasOwnPaletteList(const QString &className)
-{
-    static const QStringList classes{"TWGraphic", "TWLine",        "TWRectangle",
-                                     "TWCircle",  "TWTextArea",    "TWLinkLine",
-                                     "TWImage",   "TWFlexiBranch", "TWBoundaryProxy"};
-    return classes.contains(className);
-}
-
 QStringList TWPaletteMapping::supportedPaletteIDs(const QString &className)
 {
     if (className == u"TWLine" || className == u"TWImage" || className == u"TWFlexiBranch")

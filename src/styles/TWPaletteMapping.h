@@ -47,8 +47,6 @@ public:
     // list of its own has the base graphic's.
     static QStringList supportedPaletteIDs(const QString &className);
     static QStringList supportedPaletteIDs(const TWGraphic &graphic);
-    // Whether the class has a list of its own (else it falls back).
-    static bool hasOwnPaletteList(const QString &className);
 
     // The dock order before the user changes it.
     static QStringList defaultDockOrder();
