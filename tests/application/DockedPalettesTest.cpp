@@ -5,6 +5,7 @@
 #include "interface/TWRainbowAngleControl.h"
 #include "styles/TWDockedPalettesController.h"
 #include "styles/TWFloatingPalettesController.h"
+#include "styles/TWGraphicBindingController.h"
 #include "styles/TWNavigatorView.h"
 #include "styles/TWPaletteBezel.h"
 #include "styles/TWPaletteBezelContainerView.h"
@@ -12,6 +13,8 @@
 #include "styles/TWPaletteMapping.h"
 #include "styles/TWPaletteWindow.h"
 #include "support/Image.h"
+
+#include <QCheckBox>
 
 // Lists of palette IDs read as text in failures.
 inline void PrintTo(const QStringList &list, std::ostream *out)
@@ -135,6 +138,41 @@ TEST_F(DockedPalettesTest, TwoDocumentsEditIndependently)
     firstMap->mapSettings()->setValueForKey(!initial, QStringLiteral("showBoundaries"));
     EXPECT_EQ(first->mapsDocument()->currentMap()->showBoundaries(), !initial);
     EXPECT_EQ(second->mapsDocument()->currentMap()->showBoundaries(), initial);
+}
+
+TEST_F(DockedPalettesTest, PaletteControlsEditTheSelectionInOneStep)
+{
+    TWDocument *document = untitled();
+    TWMap &map = *document->mapsDocument()->currentMap();
+    auto oval = TWMapBranch::createWithGraphic(TWGraphic::make<TWCircle>(Rect(10, 60, 80, 40)),
+                                               map.root().get(), &map);
+    map.removeAllSelectedGraphics();
+    map.publicAddGraphicToSelection(oval->mainGraphic());
+    document->graphicBindingController()->update();
+    UndoManager &undo = *document->undoManager();
+    settle();
+    const int steps = undo.undoStepCount();
+
+    QWidget *fill = document->dockedPalettesController()->paletteView(GeneralFill);
+    ASSERT_NE(fill, nullptr);
+    QCheckBox *drawsFill = nullptr;
+    for (QCheckBox *box : fill->findChildren<QCheckBox *>())
+        if (box->text() == u"Fill")
+            drawsFill = box;
+    ASSERT_NE(drawsFill, nullptr);
+    const bool before = oval->mainGraphic()->drawsFill();
+    EXPECT_EQ(drawsFill->checkState() == Qt::Checked, before);
+    drawsFill->click();
+    settle();
+    EXPECT_EQ(oval->mainGraphic()->drawsFill(), !before);
+    EXPECT_EQ(undo.undoStepCount(), steps + 1);
+    undo.undo();
+    EXPECT_EQ(oval->mainGraphic()->drawsFill(), before);
+
+    // The other document's palette is not bound to this selection.
+    TWDocument *other = untitled();
+    QWidget *otherFill = other->dockedPalettesController()->paletteView(GeneralFill);
+    EXPECT_NE(otherFill, fill);
 }
 
 TEST_F(DockedPalettesTest, BackgroundPictureCommands)
