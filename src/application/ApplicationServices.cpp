@@ -7,6 +7,7 @@
 #include "canvas/TWToolPaletteController.h"
 #include "interface/AboutPanelController.h"
 #include "interface/ProgressPanelController.h"
+#include "styles/TWFloatingPalettesController.h"
 
 #include <QDesktopServices>
 
@@ -49,5 +50,6 @@ ApplicationServices ApplicationServices::standard()
                      qPrintable(CrashReporter::defaultFolder()));
     };
     s.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    s.floatingPalettes = [] { TWFloatingPalettesController::sharedFloatingPalettesController(); };
     return s;
 }

@@ -17,6 +17,7 @@
 #include "platform/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "styles/TWDockedPalettesController.h"
 #include "styles/TWGraphicBindingController.h"
 #include "styles/TWTheme.h"
 #include "support/AttributedString.h"
@@ -49,6 +50,7 @@ TWDocument::TWDocument() : m_undoManager(std::make_shared<UndoManager>())
 
 TWDocument::~TWDocument()
 {
+    m_dockedPalettesController.reset();
     delete m_window.data();
     if (m_bindings)
         qDebug().noquote() << "Bindings:" << *m_bindings;

@@ -23,6 +23,7 @@ class QSplitter;
 class QVariantAnimation;
 class TWCSliderCell;
 class TWDocumentViewController;
+class TWDockedPalettesController;
 class TWGraphicBindingController;
 class TWGraphicView;
 class TWPaletteBezelContainerView;
@@ -124,6 +125,11 @@ public:
     void setPaletteViewVisible(bool visible);
     // The dock: the palette pane's stack of bezels.
     TWPaletteBezelContainerView *paletteDock() const { return m_paletteDock; }
+    // Chooses the dock's palettes; made with the window.
+    TWDockedPalettesController *dockedPalettesController() const
+    {
+        return m_dockedPalettesController.get();
+    }
     void showWindows();
 
     // What the window's close asks: false keeps it open (the user cancelled
@@ -240,4 +246,5 @@ private:
     QPointer<QMenu> m_zoomMenu;
     QString m_displayName;
     std::unique_ptr<TWGraphicBindingController> m_graphicBindingController;
+    std::unique_ptr<TWDockedPalettesController> m_dockedPalettesController;
 };

@@ -14,6 +14,7 @@
 #include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "styles/TWDockedPalettesController.h"
 #include "styles/TWPaletteBezelContainerView.h"
 
 #include <QApplication>
@@ -133,6 +134,8 @@ void TWDocument::makeWindowControllers()
 
     awakeFromNib();
     windowControllerDidLoadNib();
+    m_dockedPalettesController = std::make_unique<TWDockedPalettesController>(this, m_paletteDock);
+    m_dockedPalettesController->selectionChanged();
 }
 
 void TWDocument::awakeFromNib()

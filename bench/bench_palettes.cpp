@@ -1,0 +1,141 @@
+// The palettes beside the map on a generated document of 10,000 branches:
+// re-choosing a window's dock after the selection changed, and the
+// navigator redrawing from its kept thumbnail (and, for comparison, making
+// the thumbnail anew).
+#include "BranchDocumentGenerator.h"
+#include "application/TWDocument.h"
+#include "drawing/TWMapLayout.h"
+#include "model/TWFileIO.h"
+#include "model/TWMap.h"
+#include "model/TWMapsDoc.h"
+#include "platform/NotificationQueue.h"
+#include "platform/TWPreferences.h"
+#include "platform/UserDefaults.h"
+#include "styles/TWDockedPalettesController.h"
+#include "styles/TWNavigatorView.h"
+#include "styles/TWPaletteBezelContainerView.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QApplication &application()
+{
+    static int argc = 1;
+    static char name[] = "bench_palettes";
+    static char *argv[] = {name, nullptr};
+    // Never freed: Qt's caches must not be torn down after the documents.
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
+}
+
+QTemporaryDir &folder()
+{
+    static QTemporaryDir *dir = new QTemporaryDir;
+    return *dir;
+}
+
+void defaults()
+{
+    static UserDefaults *d = [] {
+        auto *made = new UserDefaults(folder().filePath("defaults.ini"));
+        new UserDefaults::Scope(made);
+        TWPreferences::registerDefaults();
+        return made;
+    }();
+    (void)d;
+}
+
+// A laid-out document of `branches` in its window, made once.
+TWDocument *openDocument(int branches)
+{
+    static std::map<int, TWDocument *> opened;
+    if (opened.count(branches))
+        return opened[branches];
+    application();
+    defaults();
+    const QString path = folder().filePath(QStringLiteral("generated-%1.tweb").arg(branches));
+    auto made = BranchDocument::makeDocument(branches);
+    made->currentMap()->setLayoutServices(std::make_shared<TWMapLayout>());
+    TWMapLayout::autoArrange(*made->currentMap());
+    if (made->saveToFile(path) != TWFileIO::SaveSucceeded)
+        return nullptr;
+    made->detach();
+    auto *document = new TWDocument; // kept for the run
+    if (!document->readFromFile(path))
+        return nullptr;
+    document->makeWindowControllers();
+    NotificationQueue::defaultQueue().flush();
+    return opened[branches] = document;
+}
+
+// A click on a branch, then on the empty canvas: each re-chooses the dock.
+void BM_DockAfterSelectionChange(benchmark::State &state)
+{
+    TWDocument *document = openDocument(int(state.range(0)));
+    if (!document) {
+        state.SkipWithError("the generated document did not open");
+        return;
+    }
+    TWMap &map = *document->mapsDocument()->currentMap();
+    const auto branch = map.allBranches().at(map.allBranches().size() / 2);
+    TWDockedPalettesController *dock = document->dockedPalettesController();
+    const int widgetsBefore = int(QApplication::allWidgets().size());
+    bool selected = false;
+    qsizetype shown[2] = {0, 0};
+    for (auto _ : state) {
+        if (selected)
+            map.removeAllSelectedGraphics();
+        else
+            map.publicAddGraphicToSelection(branch->mainGraphic());
+        selected = !selected;
+        dock->selectionChanged();
+        shown[selected] = document->paletteDock()->bezels().size();
+    }
+    NotificationQueue::defaultQueue().flush();
+    state.counters["widgets_made"] = double(QApplication::allWidgets().size() - widgetsBefore);
+    // The two docks differ, so each pass really re-chose.
+    state.counters["map_palettes"] = double(shown[0]);
+    state.counters["branch_palettes"] = double(shown[1]);
+}
+BENCHMARK(BM_DockAfterSelectionChange)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void navigatorRun(benchmark::State &state, bool fresh)
+{
+    TWDocument *document = openDocument(int(state.range(0)));
+    if (!document) {
+        state.SkipWithError("the generated document did not open");
+        return;
+    }
+    TWNavigatorView view;
+    view.resize(260, 180);
+    view.setDocument(document);
+    QImage target(view.size(), QImage::Format_ARGB32_Premultiplied);
+    view.render(&target);
+    for (auto _ : state) {
+        if (fresh)
+            view.updateDisplay();
+        view.render(&target);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+}
+
+void BM_NavigatorRedrawFromThumbnail(benchmark::State &state)
+{
+    navigatorRun(state, false);
+}
+BENCHMARK(BM_NavigatorRedrawFromThumbnail)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_NavigatorNewThumbnail(benchmark::State &state)
+{
+    navigatorRun(state, true);
+}
+BENCHMARK(BM_NavigatorNewThumbnail)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

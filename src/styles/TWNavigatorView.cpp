@@ -1,0 +1,201 @@
+#include "styles/TWNavigatorView.h"
+
+#include "application/TWDocument.h"
+#include "canvas/TWGraphicView.h"
+#include "drawing/DrawingContext.h"
+#include "drawing/TWMap_Drawing.h"
+#include "model/TWMap.h"
+#include "model/TWMapsDoc.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <cmath>
+
+TWNavigatorView::TWNavigatorView(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("navigatorView"));
+    setAttribute(Qt::WA_AcceptTouchEvents, false);
+    m_updateTimer.setSingleShot(true);
+    m_updateTimer.setInterval(UpdateDelayMilliseconds);
+    connect(&m_updateTimer, &QTimer::timeout, this, &TWNavigatorView::updateDisplay);
+    m_closeObserver = NotificationCenter::defaultCenter().observe(
+        TWDocument::WillCloseNotification, nullptr, [this](const Notification &n) {
+            if (m_document && n.sender.identity() == static_cast<const void *>(m_document.data()))
+                setDocument(nullptr);
+        });
+}
+
+TWNavigatorView::~TWNavigatorView() = default;
+
+TWDocument *TWNavigatorView::document() const
+{
+    return m_document;
+}
+
+void TWNavigatorView::setDocument(TWDocument *document)
+{
+    m_documentObservers.clear();
+    m_document = document;
+    Source source;
+    if (document) {
+        QPointer<TWDocument> guarded(document);
+        source.map = [guarded]() -> TWMap * {
+            if (!guarded || !guarded->mapsDocument())
+                return nullptr;
+            return guarded->mapsDocument()->currentMap().get();
+        };
+        source.visibleRect = [guarded] {
+            TWGraphicView *view = guarded ? guarded->graphicView() : nullptr;
+            return view ? view->visibleRect() : Rect();
+        };
+        source.scrollRectToVisible = [guarded](Rect rect) {
+            if (TWGraphicView *view = guarded ? guarded->graphicView() : nullptr)
+                view->scrollRectToVisible(rect);
+        };
+        NotificationCenter &center = NotificationCenter::defaultCenter();
+        const auto later = [this](const Notification &) { delayedUpdateDisplay(); };
+        m_documentObservers.push_back(
+            center.observe(TWGraphicView::NavigatorNeedsUpdateNotification,
+                           static_cast<const void *>(document), later));
+        if (document->mapsDocument())
+            m_documentObservers.push_back(center.observe(TWMapsDoc::UpdateMapTabsNotification,
+                                                         document->mapsDocument(), later));
+    }
+    m_source = std::move(source);
+    m_thumbnail = QImage();
+    m_scalingFactor = 0;
+    delayedUpdateDisplay();
+    // Without a document the view is blank at once.
+    if (!document)
+        update();
+}
+
+void TWNavigatorView::setSource(Source source)
+{
+    m_source = std::move(source);
+    m_thumbnail = QImage();
+    m_scalingFactor = 0;
+    delayedUpdateDisplay();
+}
+
+void TWNavigatorView::setDocumentViewActive(bool active)
+{
+    if (m_documentViewActive == active)
+        return;
+    m_documentViewActive = active;
+    delayedUpdateDisplay();
+}
+
+void TWNavigatorView::delayedUpdateDisplay()
+{
+    m_updateTimer.start();
+}
+
+void TWNavigatorView::updateDisplay()
+{
+    m_updateTimer.stop();
+    m_thumbnail = QImage();
+    update();
+}
+
+Point TWNavigatorView::offsetForMapSize(Size size) const
+{
+    return Point((float(width()) - size.width) / 2, (float(height()) - size.height) / 2);
+}
+
+void TWNavigatorView::layoutThumbnail()
+{
+    TWMap *current = map();
+    const Size canvas = current ? current->canvasSize() : Size();
+    // An empty canvas has no scale: nothing is drawn and clicks do nothing.
+    if (!current || canvas.width <= 0 || canvas.height <= 0 || width() <= 0 || height() <= 0) {
+        m_scalingFactor = 0;
+        m_mapVisibleRect = Rect();
+        return;
+    }
+    const float s = std::min(float(height()) / canvas.height, float(width()) / canvas.width);
+    m_scalingFactor = std::isfinite(s) ? s : 0;
+    m_drawingOffset = offsetForMapSize(Size(canvas.width * s, canvas.height * s));
+    const Rect visible = m_source.visibleRect ? m_source.visibleRect() : Rect();
+    m_mapVisibleRect =
+        Rect(visible.x() * s + m_drawingOffset.x, visible.y() * s + m_drawingOffset.y,
+             visible.width() * s, visible.height() * s);
+}
+
+const QImage &TWNavigatorView::thumbnail()
+{
+    TWMap *current = map();
+    if (!m_thumbnail.isNull() || !current || m_scalingFactor <= 0)
+        return m_thumbnail;
+    const qreal ratio = devicePixelRatioF();
+    QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(m_drawingOffset.x, m_drawingOffset.y);
+        painter.scale(m_scalingFactor, m_scalingFactor);
+        const Size canvas = current->canvasSize();
+        DrawingContext context(painter, true);
+        TWMapDrawing::Options options;
+        options.drawBackground = true;
+        options.drawSelection = false;
+        TWMapDrawing::drawMapInRect(context, *current, Rect(0, 0, canvas.width, canvas.height),
+                                    options);
+    }
+    m_thumbnail = image;
+    return m_thumbnail;
+}
+
+void TWNavigatorView::paintEvent(QPaintEvent *)
+{
+    if (!map() || m_documentViewActive)
+        return;
+    layoutThumbnail();
+    if (m_scalingFactor <= 0)
+        return;
+    QPainter painter(this);
+    painter.drawImage(QPointF(0, 0), thumbnail());
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF outline = m_mapVisibleRect.toQt();
+    painter.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.6), 2.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(outline, 2.0, 2.0);
+}
+
+void TWNavigatorView::resizeEvent(QResizeEvent *)
+{
+    m_thumbnail = QImage();
+}
+
+void TWNavigatorView::mousePressEvent(QMouseEvent *event)
+{
+    m_initialLocation = event->position();
+    const Rect r = m_mapVisibleRect;
+    scrollMapBy(float(m_initialLocation.x()) - r.x() - r.width() / 2,
+                float(m_initialLocation.y()) - r.y() - r.height() / 2);
+}
+
+void TWNavigatorView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    const QPointF location = event->position();
+    scrollMapBy(float(location.x() - m_initialLocation.x()),
+                float(location.y() - m_initialLocation.y()));
+    m_initialLocation = location;
+}
+
+void TWNavigatorView::scrollMapBy(float dx, float dy)
+{
+    // Before the first drawing there is no scale to scroll by.
+    if (m_scalingFactor <= 0 || !m_source.visibleRect || !m_source.scrollRectToVisible)
+        return;
+    const float s = m_scalingFactor;
+    const Rect visible = m_source.visibleRect();
+    m_source.scrollRectToVisible(
+        Rect(visible.x() + dx / s, visible.y() + dy / s, visible.width(), visible.height()));
+    layoutThumbnail();
+    update();
+}

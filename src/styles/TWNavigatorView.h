@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/Geometry.h"
+#include "platform/NotificationCenter.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+class TWDocument;
+class TWMap;
+
+// The navigator palette's view: a thumbnail of the current map, scaled to
+// fit and centred, with the part the canvas shows outlined. A click centres
+// the canvas there, a drag pans it. Redraws wait for half a second of quiet;
+// the thumbnail is kept between them, so panning only moves the outline.
+class TWNavigatorView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int UpdateDelayMilliseconds = 500;
+
+    // Where the view gets its map and the canvas's visible part from; a
+    // document gives its own.
+    struct Source
+    {
+        std::function<TWMap *()> map;
+        std::function<Rect()> visibleRect;
+        std::function<void(Rect)> scrollRectToVisible;
+    };
+
+    explicit TWNavigatorView(QWidget *parent = nullptr);
+    ~TWNavigatorView() override;
+
+    TWDocument *document() const;
+    void setDocument(TWDocument *document);
+    void setSource(Source source);
+    bool hasSource() const { return bool(m_source.map); }
+    // While the view of all maps shows instead of the canvas, the navigator is blank.
+    void setDocumentViewActive(bool active);
+    bool documentViewActive() const { return m_documentViewActive; }
+
+    void delayedUpdateDisplay();
+    bool updatePending() const { return m_updateTimer.isActive(); }
+    // Drops the thumbnail and redraws.
+    void updateDisplay();
+
+    float scalingFactor() const { return m_scalingFactor; }
+    Point drawingOffset() const { return m_drawingOffset; }
+    Rect mapVisibleRect() const { return m_mapVisibleRect; }
+    Point offsetForMapSize(Size size) const;
+    // Works out scale, offset and outline for the current size, as drawing does.
+    void layoutThumbnail();
+    // The picture of the map at the view's size, made when missing.
+    const QImage &thumbnail();
+    bool hasThumbnail() const { return !m_thumbnail.isNull(); }
+    // Moves the canvas by (dx, dy) view units.
+    void scrollMapBy(float dx, float dy);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    TWMap *map() const { return m_source.map ? m_source.map() : nullptr; }
+
+    QPointer<TWDocument> m_document;
+    Source m_source;
+    bool m_documentViewActive = false;
+    Rect m_mapVisibleRect;
+    Point m_drawingOffset;
+    float m_scalingFactor = 0;
+    QPointF m_initialLocation;
+    QImage m_thumbnail;
+    QTimer m_updateTimer;
+    ObserverToken m_closeObserver;
+    std::vector<ObserverToken> m_documentObservers;
+};
