@@ -2,6 +2,7 @@
 
 #include "drawing/DrawingContext.h"
 #include "drawing/TWMapUtilities.h"
+#include "exchange/TWOPMLExport.h"
 #include "drawing/TWMap_Drawing.h"
 #include "exchange/TWExportPanel.h"
 #include "graphics/TWGraphic.h"
@@ -371,6 +372,13 @@ void TWExportController::exportRTF()
         const std::optional<AttributedString> text = textViewOfType(0, *map);
         writeData(text ? RichTextFormat::rtfFromAttributedString(*text) : QByteArray(), path);
     }
+}
+
+void TWExportController::exportOPML()
+{
+    for (const auto &[map, path] :
+         runPanel({"Export to OPML", "opml", TWExportPanelRequest::Settings::Text}))
+        TWOPMLExport().exportDadoZiz(*map, path, *this);
 }
 
 // --- rendering ---

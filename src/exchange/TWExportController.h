@@ -79,6 +79,7 @@ public:
     void exportBMP() { exportToBitmapImageType(BMP); }
     void exportGIF() { exportToBitmapImageType(GIF); }
     void exportRTF();
+    void exportOPML();
     void exportToBitmapImageType(int type);
 
     // --- map list and names ---
