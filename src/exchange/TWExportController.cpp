@@ -1,10 +1,11 @@
 #include "exchange/TWExportController.h"
 
+#include "MindManagerImpExp/mmExport.h"
 #include "drawing/DrawingContext.h"
 #include "drawing/TWMapUtilities.h"
-#include "exchange/TWOPMLExport.h"
 #include "drawing/TWMap_Drawing.h"
 #include "exchange/TWExportPanel.h"
+#include "exchange/TWOPMLExport.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
@@ -379,6 +380,13 @@ void TWExportController::exportOPML()
     for (const auto &[map, path] :
          runPanel({"Export to OPML", "opml", TWExportPanelRequest::Settings::Text}))
         TWOPMLExport().exportDadoZiz(*map, path, *this);
+}
+
+void TWExportController::exportMindManager()
+{
+    for (const auto &[map, path] :
+         runPanel({"Export MindManager XML File", "xml", TWExportPanelRequest::Settings::None}))
+        writeData(mmExport::xmlDataForMap(*map, QDateTime::currentDateTime()), path);
 }
 
 // --- rendering ---

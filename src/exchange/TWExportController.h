@@ -20,7 +20,7 @@ class UserDefaults;
 // What the save panel of an export shows and what the user chose there.
 struct TWExportPanelRequest
 {
-    enum class Settings { Vector, Jpeg, Bitmap, Text };
+    enum class Settings { Vector, Jpeg, Bitmap, Text, None };
     QString title;
     QString fileType; // extension without the dot
     Settings settings = Settings::Vector;
@@ -80,6 +80,7 @@ public:
     void exportGIF() { exportToBitmapImageType(GIF); }
     void exportRTF();
     void exportOPML();
+    void exportMindManager();
     void exportToBitmapImageType(int type);
 
     // --- map list and names ---

@@ -334,28 +334,49 @@ TEST_F(TWOPMLTest, ExportThenImportKeepsTextsNotesAndAttachedTexts)
     EXPECT_TRUE(undo->canUndo());
 }
 
-TEST_F(TWOPMLTest, TheExportActionWritesEachChosenMap)
+TEST_F(TWOPMLTest, TheExportActionsWriteEachChosenMapAtomically)
 {
     addChildren();
+    undo->closeEventGroup();
     undo->removeAllActions();
-    panelAnswer = TWExportPanelResult{path("Plan.opml"), {0}};
-    controller.exportOPML();
-    ASSERT_EQ(panels.size(), 1);
-    EXPECT_EQ(panels[0].title, "Export to OPML");
-    EXPECT_EQ(panels[0].fileType, "opml");
-    QFile written(path("Plan.opml"));
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    const QByteArray data = written.readAll();
-    EXPECT_TRUE(data.contains("<outline text=\"first\"/>")) << data.constData();
-    EXPECT_TRUE(alerts.alerts().isEmpty());
-    EXPECT_FALSE(undo->canUndo());
+    const struct
+    {
+        void (TWExportController::*action)();
+        const char *title;
+        const char *type;
+        const char *content;
+    } cases[] = {
+        {&TWExportController::exportOPML, "Export to OPML", "opml", "<outline text=\"first\"/>"},
+        {&TWExportController::exportMindManager, "Export MindManager XML File", "xml",
+         "<ap:Text PlainText=\"first\">"},
+    };
+    for (const auto &c : cases) {
+        panels.clear();
+        alerts.clear();
+        const QString target = path(QStringLiteral("Plan.%1").arg(c.type));
+        panelAnswer = TWExportPanelResult{target, {0}};
+        (controller.*c.action)();
+        ASSERT_EQ(panels.size(), 1);
+        EXPECT_EQ(panels[0].title, c.title);
+        EXPECT_EQ(panels[0].fileType, c.type);
+        QFile written(target);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << c.type;
+        EXPECT_TRUE(written.readAll().contains(c.content)) << c.type;
+        EXPECT_TRUE(alerts.alerts().isEmpty());
+        // Exporting leaves nothing to undo.
+        EXPECT_FALSE(undo->canUndo()) << c.type;
 
-    // A folder in the file's place: the alert names it.
-    QDir(outDir.path()).mkdir("Taken.opml");
-    panelAnswer = TWExportPanelResult{path("Taken.opml"), {0}};
-    controller.exportOPML();
-    ASSERT_EQ(alerts.alerts().size(), 1);
-    EXPECT_TRUE(alerts.alerts()[0].message.contains(path("Taken.opml")));
+        // A folder in the file's place: the alert names it, and no temporary
+        // file is left behind.
+        const QString taken = path(QStringLiteral("Taken.%1").arg(c.type));
+        QDir(outDir.path()).mkdir(QFileInfo(taken).fileName());
+        panelAnswer = TWExportPanelResult{taken, {0}};
+        (controller.*c.action)();
+        ASSERT_EQ(alerts.alerts().size(), 1) << c.type;
+        EXPECT_TRUE(alerts.alerts()[0].message.contains(taken));
+    }
+    EXPECT_EQ(QDir(outDir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"Plan.opml", "Plan.xml"}));
 }
 
 } // namespace
