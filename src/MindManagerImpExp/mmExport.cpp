@@ -11,6 +11,7 @@
 #include "MindManagerImpExp/corElements.h"
 #include "MindManagerImpExp/mmConverter.h"
 #include "MindManagerImpExp/mmTables.h"
+#include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
@@ -23,7 +24,11 @@
 #include "platform/TWLocalizedString.h"
 #include "platform/TWPreferences.h"
 #include "platform/UndoManager.h"
+#include "support/Base64.h"
 #include "support/FontRegistry.h"
+
+#include <QBuffer>
+#include <QImage>
 
 namespace mmExport {
 
@@ -261,6 +266,61 @@ MMObjectPtr layoutOf(const TWMapBranch &branch, const TWTextArea &text)
     return layout;
 }
 
+// The picture kept in the document under the graphic's image file name.
+std::optional<Image> cachedImage(const TWMapsDoc *document, const TWGraphic &graphic)
+{
+    const std::optional<QString> name = graphic.imageFilename();
+    if (!document || !name)
+        return std::nullopt;
+    const std::optional<QByteArray> data = document->objectForKeyInCachedData(*name);
+    if (!data)
+        return std::nullopt;
+    std::optional<Image> image = Image::initWithData(*data);
+    if (!image || image->toQImage().isNull())
+        return std::nullopt;
+    return image;
+}
+
+MMObjectPtr pngImageData(const MMElementClass &kind, const Image &image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.toQImage().save(&buffer, "PNG");
+    MMObjectPtr base64 = make<corBase64>();
+    base64->setString("contents", TWBase64::twBase64String(png));
+    MMObjectPtr data = MMXMLBaseObject::create(kind);
+    data->setChild("data", base64);
+    data->setString("imageType", urn("PngImage"));
+    return data;
+}
+
+// Signatures run on across exports, so none repeats within a run.
+quint64 iconCounter = 0;
+
+MMObjectPtr iconsOf(const TWMapBranch &branch)
+{
+    MMObjectPtr group = make<apIconsGroup>();
+    MMObjectPtr icons = make<apIcons>();
+    const TWMapsDoc *document = branch.map() ? branch.map()->document() : nullptr;
+    for (const auto &enclosed : branch.otherEnclosedGraphics()) {
+        const std::shared_ptr<TWGraphic> &graphic = enclosed->graphic();
+        if (!graphic || graphic->className() != u"TWImage")
+            continue;
+        const std::optional<Image> image = cachedImage(document, *graphic);
+        if (!image)
+            continue;
+        MMObjectPtr data = apCustomIconImageDataFromImage(*image);
+        group->addChild("customIconImageData", data);
+        MMObjectPtr icon = make<apIcon>();
+        icon->setString("xsiType", QStringLiteral("ap:CustomIcon"));
+        icon->setString("iconSignature", data->string("iconSignature"));
+        icons->addChild("icons", icon);
+    }
+    group->setChild("icons", icons);
+    return group;
+}
+
 MMObjectPtr relationshipOf(const TWLinkLine &line, const TopicIds &ids)
 {
     MMObjectPtr relationship = make<apRelationship>();
@@ -311,6 +371,25 @@ MMObjectPtr relationshipOf(const TWLinkLine &line, const TopicIds &ids)
 
 } // namespace
 
+MMObjectPtr apImageFromImage(const Image &image)
+{
+    MMObjectPtr element = make<apImage>();
+    element->setChild("imageData", pngImageData(apImageData::staticClass(), image));
+    MMObjectPtr size = make<apImageSize>();
+    size->setValue("width", millimetresFromPoints(image.size().width));
+    size->setValue("height", millimetresFromPoints(image.size().height));
+    element->setChild("imageSize", size);
+    return element;
+}
+
+MMObjectPtr apCustomIconImageDataFromImage(const Image &image)
+{
+    MMObjectPtr data = pngImageData(apCustomIconImageData::staticClass(), image);
+    const QByteArray number = QByteArray::number(++iconCounter).rightJustified(16, '0');
+    data->setString("iconSignature", TWBase64::twBase64String(number));
+    return data;
+}
+
 MMObjectPtr apTextFromAttributedString(const AttributedString &text)
 {
     MMObjectPtr element = make<apText>();
@@ -360,6 +439,20 @@ MMObjectPtr createTopicForBranch(const TWMapBranch &branch, TopicIds &ids)
     if (branch.hasBoundary())
         topic->setChild("oneBoundary", boundaryOf(branch));
 
+    if (const std::shared_ptr<TWGraphic> picture = branch.enclosedImage()) {
+        const TWMapsDoc *document = branch.map() ? branch.map()->document() : nullptr;
+        if (const std::optional<Image> image = cachedImage(document, *picture)) {
+            MMObjectPtr element = apImageFromImage(*image);
+            MMObjectPtr size = make<apImageSize>();
+            size->setValue("width", millimetresFromPoints(picture->bounds().size.width));
+            size->setValue("height", millimetresFromPoints(picture->bounds().size.height));
+            element->setChild("imageSize", size);
+            MMObjectPtr one = make<apOneImage>();
+            one->setChild("image", element);
+            topic->setChild("oneImage", one);
+        }
+    }
+
     const std::shared_ptr<TWTextArea> &area = branch.enclosedTextArea();
     const bool hasText = area && !area->text().isEmpty();
     if (hasText)
@@ -402,6 +495,9 @@ MMObjectPtr createTopicForBranch(const TWMapBranch &branch, TopicIds &ids)
         offset->setValue("CY", millimetresFromPoints(ry - (b.origin.y + b.size.height / 2)));
         topic->setChild("offset", offset);
     }
+
+    if (!branch.otherEnclosedGraphics().isEmpty())
+        topic->setChild("iconsGroup", iconsOf(branch));
 
     MMObjectPtr shape = make<apSubTopicShape>();
     shape->setString("subTopicShape",

@@ -2,6 +2,7 @@
 
 #include "MindManagerImpExp/MMXMLBaseObject.h"
 #include "support/AttributedString.h"
+#include "support/Image.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -33,6 +34,11 @@ void populateStyleGroup(MMXMLBaseObject &styleGroup, const TWMap &map);
 // ap:Text of a label: its characters, the first run's font as the text's
 // font and one font range per later run that differs from it.
 MMObjectPtr apTextFromAttributedString(const AttributedString &text);
+// ap:Image of a picture: PNG data and the picture's size.
+MMObjectPtr apImageFromImage(const Image &image);
+// ap:CustomIconImageData of a picture, with the next icon signature of the
+// run (the Base64 text of a sixteen-digit counter).
+MMObjectPtr apCustomIconImageDataFromImage(const Image &image);
 // XHTML body of a note: one paragraph a line.
 QString xhtmlFromAttributedString(const AttributedString &text);
 

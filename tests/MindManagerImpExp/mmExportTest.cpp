@@ -1,11 +1,17 @@
 #include "MindManagerImpExp/mmExport.h"
 #include "MMImportTestSupport.h"
 #include "graphics/TWCircle.h"
+#include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWImage.h"
+#include "support/Base64.h"
+
 #include "graphics/TWLine.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWRectangle.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWAttachedText.h"
+#include <QBuffer>
+#include <QImage>
 
 #include <QRegularExpression>
 
@@ -278,6 +284,55 @@ TEST_F(MindManagerExport, ExportThenImportGivesTheSameMap)
 
     ASSERT_TRUE(import(xml));
     EXPECT_EQ(describe(root()), describe(*sourceRoot)) << xml.constData();
+}
+
+TEST_F(MindManagerExport, IconsAreCustomIconsWithFreshSignatures)
+{
+    QImage pixels(4, 3, QImage::Format_ARGB32);
+    pixels.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    pixels.save(&buffer, "PNG");
+    source->setObjectInCachedData(png, QStringLiteral("Images/red.png"));
+
+    auto label = add<TWRectangle>(sourceRoot.get(), Rect(100, 100, 80, 30), "Label only");
+    label->publicAddAdornment(
+        std::make_shared<TWEnclosedGraphic>(QStringLiteral("outlineNumberKey"), std::nullopt,
+                                            TWGraphic::make<TWRectangle>(Rect(0, 0, 10, 10))));
+    auto pictured = add<TWRectangle>(sourceRoot.get(), Rect(500, 300, 80, 30), "Pictured");
+    auto picture = TWGraphic::make<TWImage>(Rect(0, 0, 16, 16));
+    picture->setImageFilename(QStringLiteral("Images/red.png"));
+    pictured->publicAddAdornment(
+        std::make_shared<TWEnclosedGraphic>(QStringLiteral("red"), std::nullopt, picture));
+    auto missing = TWGraphic::make<TWImage>(Rect(0, 0, 16, 16));
+    missing->setImageFilename(QStringLiteral("Images/gone.png"));
+    pictured->publicAddAdornment(
+        std::make_shared<TWEnclosedGraphic>(QStringLiteral("gone"), std::nullopt, missing));
+
+    QStringList signatures;
+    for (int run = 0; run < 2; ++run) {
+        const QString xml = exported();
+        const QString labelTopic = xml.mid(xml.indexOf("PlainText=\"Label only\""));
+        EXPECT_TRUE(labelTopic.left(labelTopic.indexOf("</ap:Topic>"))
+                        .contains("<ap:IconsGroup><ap:Icons/></ap:IconsGroup>"))
+            << labelTopic.left(600).toStdString();
+        // One picture found, one missing: a single custom icon.
+        static const QRegularExpression icon(
+            "<ap:Icon xsi:type=\"ap:CustomIcon\" IconSignature=\"([^\"]+)\"/>");
+        const auto matches = icon.globalMatch(xml);
+        QStringList found;
+        for (const auto &m : matches)
+            found << m.captured(1);
+        ASSERT_EQ(found.size(), 1) << xml.toStdString();
+        EXPECT_EQ(xml.count("<ap:CustomIconImageData "), 1);
+        EXPECT_TRUE(xml.contains(QStringLiteral("IconSignature=\"%1\"").arg(found[0])));
+        const std::optional<QByteArray> digits = TWBase64::dataWithTWBase64String(found[0]);
+        ASSERT_TRUE(digits);
+        EXPECT_EQ(digits->size(), 16);
+        signatures << found[0];
+    }
+    EXPECT_NE(signatures[0], signatures[1]);
 }
 
 } // namespace
