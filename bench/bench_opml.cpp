@@ -6,6 +6,7 @@
 #include "drawing/TWMapLayout.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWOPMLImportExport.h"
+#include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
