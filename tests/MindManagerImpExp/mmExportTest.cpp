@@ -62,7 +62,7 @@ QString describe(const TWMapBranch &branch)
 
 class MindManagerExport : public ImportFixture
 {
-protected:
+public:
     MindManagerExport()
     {
         source = TWMapsDoc::create();
@@ -93,12 +93,6 @@ protected:
     {
         return QString::fromUtf8(
             mmExport::xmlDataForMap(*sourceMap, QDateTime(QDate(2009, 3, 3), QTime(14, 5))));
-    }
-    // The element's opening tag of the topic with the text, up to its end.
-    static QString topicText(const QString &xml, const QString &text)
-    {
-        const qsizetype at = xml.indexOf(QStringLiteral("PlainText=\"%1\"").arg(text));
-        return at < 0 ? QString() : xml.left(at);
     }
 
     std::shared_ptr<UndoManager> sourceUndo = std::make_shared<UndoManager>();
@@ -259,31 +253,124 @@ TEST_F(MindManagerExport, StyleGroupFollowsTheMapSettings)
     EXPECT_FALSE(exported().contains("BackgroundImageData"));
 }
 
+// The map's link lines as the round trip compares them.
+QString describeLinks(const TWMap &map)
+{
+    QStringList lines;
+    for (const auto &line : map.linkLines()) {
+        auto name = [](const std::shared_ptr<TWGraphic> &g) {
+            return g && g->branch() ? g->branch()->enclosedTextArea()->text().string()
+                                    : QStringLiteral("?");
+        };
+        lines << QStringLiteral("%1 %2%3 -> %4 %5%6")
+                     .arg(name(line->startGraphic()))
+                     .arg(line->startArrowStyle())
+                     .arg(line->startFilled() ? "f" : "")
+                     .arg(name(line->endGraphic()))
+                     .arg(line->endArrowStyle())
+                     .arg(line->endFilled() ? "f" : "");
+    }
+    return lines.join(u'\n');
+}
+
+// Which characters of the label are underlined.
+QString underlined(const TWMapBranch &branch)
+{
+    const AttributedString &text = branch.enclosedTextArea()->text();
+    QString marks;
+    for (qsizetype i = 0; i < text.length(); ++i)
+        marks +=
+            text.attributesAtIndex(i).value(NSUnderlineStyleAttributeName).toInt() ? u'_' : u'.';
+    return marks;
+}
+
 TEST_F(MindManagerExport, ExportThenImportGivesTheSameMap)
 {
-    auto a = add<TWRectangle>(sourceRoot.get(), Rect(100, 100, 80, 30), "Alpha & <beta>");
-    a->mainGraphic()->setCornerMode(2);
-    a->mainGraphic()->setDrawsFill(true);
-    a->mainGraphic()->setFillColor(Color::colorWithCalibratedRed(1, 0, 0));
-    addNote(*a, "first line\nsecond");
-    addNote(*a, "dropped");
-    a->setPriority(2);
-    a->setPercentageComplete(75);
-    auto b = add<TWCircle>(sourceRoot.get(), Rect(500, 300, 80, 30), "Beta");
-    b->setHasBoundary(true);
-    add<TWLine>(b.get(), Rect(700, 300, 80, 30), "Gamma");
-    add<TWLine>(b.get(), Rect(700, 360, 80, 30), "Delta");
-    b->setChildrenHidden(true);
-    sourceUndo->closeEventGroup();
-    sourceUndo->removeAllActions();
+    const struct
+    {
+        const char *what;
+        std::function<void(MindManagerExport &)> build;
+    } maps[] = {
+        {"shapes, colours, notes, tasks, boundaries",
+         [](MindManagerExport &t) {
+             auto a =
+                 t.add<TWRectangle>(t.sourceRoot.get(), Rect(100, 100, 80, 30), "Alpha & <beta>");
+             a->mainGraphic()->setCornerMode(2);
+             a->mainGraphic()->setDrawsFill(true);
+             a->mainGraphic()->setFillColor(Color::colorWithCalibratedRed(1, 0, 0));
+             t.addNote(*a, "first line\nsecond");
+             t.addNote(*a, "dropped");
+             a->setPriority(2);
+             a->setPercentageComplete(75);
+             auto b = t.add<TWCircle>(t.sourceRoot.get(), Rect(500, 300, 80, 30), "Beta");
+             b->setHasBoundary(true);
+             t.add<TWLine>(b.get(), Rect(700, 300, 80, 30), "Gamma");
+             t.add<TWLine>(b.get(), Rect(700, 360, 80, 30), "Delta");
+             b->setChildrenHidden(true);
+         }},
+        {"link lines and font ranges",
+         [](MindManagerExport &t) {
+             auto a = t.add<TWRectangle>(t.sourceRoot.get(), Rect(100, 100, 80, 30), "one two");
+             AttributedString text = a->enclosedTextArea()->text();
+             text.addAttribute(NSUnderlineStyleAttributeName, 1, {4, 3});
+             a->enclosedTextArea()->setText(text);
+             auto b = t.add<TWRectangle>(t.sourceRoot.get(), Rect(500, 300, 80, 30), "Far");
+             auto line = TWGraphic::make<TWLinkLine>();
+             line->setDrawsStroke(true);
+             line->setBranch(a.get());
+             t.sourceMap->insertObjectInLinkLinesAtIndex(line, 0);
+             line->connect(a->mainGraphic(), b->mainGraphic());
+             line->setStartArrowStyle(4);
+             line->setEndArrowStyle(1);
+             line->setEndFilled(true);
+         }},
+        {"deep and wide",
+         [](MindManagerExport &t) {
+             TWMapBranch *parent = t.sourceRoot.get();
+             for (int depth = 0; depth < 6; ++depth) {
+                 std::shared_ptr<TWMapBranch> first;
+                 for (int i = 0; i < 3; ++i) {
+                     auto made = t.add<TWLine>(parent, Rect(100 + 100 * depth, 50 * i, 60, 20),
+                                               QStringLiteral("L%1.%2").arg(depth).arg(i));
+                     if (!first)
+                         first = made;
+                 }
+                 parent = first.get();
+             }
+         }},
+    };
+    for (const auto &m : maps) {
+        // A fresh source and target for each map.
+        while (!sourceRoot->children().isEmpty())
+            sourceRoot->removeObjectFromChildrenAtIndex(0);
+        while (sourceMap->countOfLinkLines() > 0)
+            sourceMap->removeObjectFromLinkLinesAtIndex(0);
+        m.build(*this);
+        sourceUndo->closeEventGroup();
+        sourceUndo->removeAllActions();
 
-    const QByteArray xml = mmExport::xmlDataForMap(*sourceMap, QDateTime::currentDateTime());
-    // Nothing to undo and no identifiers left on the branches.
-    EXPECT_FALSE(sourceUndo->canUndo());
-    EXPECT_FALSE(a->mmOid().has_value());
+        const QByteArray xml = mmExport::xmlDataForMap(*sourceMap, QDateTime::currentDateTime());
+        // Nothing to undo and no identifiers left on the branches.
+        EXPECT_FALSE(sourceUndo->canUndo()) << m.what;
+        for (const auto &branch : sourceMap->allBranches())
+            EXPECT_FALSE(branch->mmOid().has_value()) << m.what;
 
-    ASSERT_TRUE(import(xml));
-    EXPECT_EQ(describe(root()), describe(*sourceRoot)) << xml.constData();
+        document->detach();
+        document = TWMapsDoc::create();
+        document->addMap(TWMap::create(document.get()), false);
+        document->setCurrentMap(document->maps().first());
+        document->currentMap()->setLayoutServices(std::make_shared<TWMapLayout>());
+        document->setUndoManager(undo);
+        ASSERT_TRUE(import(xml)) << m.what;
+        EXPECT_EQ(describe(root()), describe(*sourceRoot)) << m.what;
+        EXPECT_EQ(describeLinks(map()), describeLinks(*sourceMap)) << m.what;
+        for (const auto &branch : sourceRoot->children()) {
+            const QString text = branch->enclosedTextArea()->text().string();
+            for (const auto &back : root().children())
+                if (back->enclosedTextArea()->text().string() == text)
+                    EXPECT_EQ(underlined(*back), underlined(*branch)) << m.what;
+        }
+    }
 }
 
 TEST_F(MindManagerExport, IconsAreCustomIconsWithFreshSignatures)
