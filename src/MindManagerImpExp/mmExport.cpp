@@ -20,7 +20,9 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "model/TWPerson.h"
 #include "model/TWResource.h"
+#include "model/TWTrackedChange.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/TWPreferences.h"
 #include "platform/UndoManager.h"
@@ -520,6 +522,29 @@ MMObjectPtr createTopicForBranch(const TWMapBranch &branch, TopicIds &ids)
         topic->setChild("hyperlink", hyperlinkOf(*branch.hyperlinks().first()));
     if (MMObjectPtr task = taskOf(branch))
         topic->setChild("task", task);
+
+    if (!branch.trackedChanges().isEmpty()) {
+        MMObjectPtr comments = make<apComments>();
+        for (const std::shared_ptr<TWTrackedChange> &change : branch.trackedChanges()) {
+            MMObjectPtr comment = make<apComment>();
+            if (const std::optional<TWPerson> &person = change->byWhom()) {
+                comment->setString("authorEmail", person->email());
+                // A missing part of the name is left out rather than
+                // written as a placeholder.
+                QStringList name;
+                for (const std::optional<QString> &part : {person->firstName(), person->lastName()})
+                    if (part && !part->isEmpty())
+                        name << *part;
+                comment->setString("authorName", name.join(u' '));
+            }
+            if (change->date())
+                comment->setValue("dateTime", change->date()->instant().toLocalTime());
+            if (change->comment())
+                comment->setString("text", change->comment()->string());
+            comments->addChild("comments", comment);
+        }
+        topic->setChild("comments", comments);
+    }
 
     ids.insert(&branch, topic->string("OId").value_or(QString()));
     return topic;

@@ -10,6 +10,8 @@
 #include "graphics/TWRectangle.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWAttachedText.h"
+#include "model/TWPerson.h"
+#include "model/TWTrackedChange.h"
 #include <QBuffer>
 #include <QImage>
 
@@ -51,6 +53,12 @@ QString describe(const TWMapBranch &branch)
         parts << QStringLiteral("boundary");
     if (branch.childrenHidden())
         parts << QStringLiteral("collapsed");
+    for (const auto &change : branch.trackedChanges())
+        parts << QStringLiteral("comment %1 <%2> %3 %4")
+                     .arg(change->byWhom()->firstName().value_or(""),
+                          change->byWhom()->email().value_or(""),
+                          change->date()->instant().toString(Qt::ISODate),
+                          change->comment()->string());
     QStringList children;
     for (const auto &child : branch.children())
         children << describe(*child);
@@ -307,6 +315,13 @@ TEST_F(MindManagerExport, ExportThenImportGivesTheSameMap)
              t.add<TWLine>(b.get(), Rect(700, 300, 80, 30), "Gamma");
              t.add<TWLine>(b.get(), Rect(700, 360, 80, 30), "Delta");
              b->setChildrenHidden(true);
+             b->insertObjectInTrackedChangesAtIndex(
+                 std::make_shared<TWTrackedChange>(
+                     TWPerson(QStringLiteral("Ann Lee"), std::nullopt, std::nullopt, std::nullopt,
+                              QStringLiteral("ann@example.org")),
+                     CalendarDate::dateWithYear(2009, 3, 3, 14, 5, 0, TimeZone()),
+                     AttributedString(QStringLiteral("Check & <confirm>"))),
+                 0);
          }},
         {"link lines and font ranges",
          [](MindManagerExport &t) {
