@@ -218,7 +218,7 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(con
 }
 
 void TWOPMLImportExport::processOutlineElement(const Outline &outline, TWMapBranch &branch,
-                                               const QList<int> &expanded, int branchType)
+                                               const QSet<int> &expanded, int branchType)
 {
     branch.setExpandedInOutlineView(expanded.contains(outline.lineNumber));
     for (const auto &[name, value] : outline.attributes) {
@@ -281,8 +281,11 @@ bool TWOPMLImportExport::importData(const QByteArray &data, const QString &fileN
             owner->setCreator(creator);
         }
     }
-    const QList<int> expanded =
-        document->expansionState ? expandedLineNumbers(*document->expansionState) : QList<int>();
+    // A set: a long expansion state is looked up once per outline.
+    QSet<int> expanded;
+    if (document->expansionState)
+        for (int line : expandedLineNumbers(*document->expansionState))
+            expanded.insert(line);
     const int branchType = owner ? owner->graphicClassIdentifier() : -1;
     for (const std::unique_ptr<Outline> &outline : document->outlines)
         if (std::shared_ptr<TWMapBranch> branch = central->addChildOfType(branchType))

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -51,5 +52,5 @@ public:
 
     // Fills the branch from the outline and adds its children.
     static void processOutlineElement(const Outline &outline, TWMapBranch &branch,
-                                      const QList<int> &expanded, int branchType);
+                                      const QSet<int> &expanded, int branchType);
 };
