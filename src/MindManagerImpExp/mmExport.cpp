@@ -642,6 +642,17 @@ void populateStyleGroup(MMXMLBaseObject &styleGroup, const TWMap &map)
     structure->setString("structureGrowthDirection", urn("LeftAndRight"));
     styleGroup.setChild("structure", structure);
 
+    if (const std::optional<QString> &name = map.backgroundImageFilename(); name && document) {
+        const std::optional<QByteArray> data = document->objectForKeyInCachedData(*name);
+        std::optional<Image> image = data ? Image::initWithData(*data) : std::nullopt;
+        if (image && !image->toQImage().isNull()) {
+            MMObjectPtr picture = pngImageData(apBackgroundImageData::staticClass(), *image);
+            picture->setValue("transparency",
+                              int((1.0 - double(map.backgroundImageOpacity())) * 100));
+            styleGroup.setChild("backgroundImageData", picture);
+        }
+    }
+
     MMObjectPtr visibility = make<apVisibilityStyle>();
     visibility->setValue("hideRelationships", !map.showLinkLines());
     visibility->setValue("hideCalloutFloatingTopics", !map.showAttachedGraphics());

@@ -259,6 +259,36 @@ TEST_F(MindManagerExport, StyleGroupFollowsTheMapSettings)
             << layout.toStdString();
     }
     EXPECT_FALSE(exported().contains("BackgroundImageData"));
+
+    // A background picture goes with its transparency; a missing one is
+    // left out.
+    QImage pixels(2, 2, QImage::Format_ARGB32);
+    pixels.fill(Qt::blue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    pixels.save(&buffer, "PNG");
+    source->setObjectInCachedData(png, QStringLiteral("Images/back.png"));
+    const struct
+    {
+        const char *file;
+        float opacity;
+        const char *transparency; // null: no background picture
+    } backgrounds[] = {{"Images/back.png", 0.75f, "25"},
+                       {"Images/back.png", 1.0f, "0"},
+                       {"Images/gone.png", 0.5f, nullptr}};
+    for (const auto &b : backgrounds) {
+        sourceMap->setBackgroundImageFilename(QString::fromUtf8(b.file));
+        sourceMap->setBackgroundImageOpacity(b.opacity);
+        const QString xml = exported();
+        static const QRegularExpression picture(
+            "<ap:BackgroundImageData [^>]*ImageType=\"urn:mindjet:PngImage\"[^>]*"
+            "Transparency=\"(\\d+)\"");
+        const QRegularExpressionMatch m = picture.match(xml);
+        EXPECT_EQ(m.hasMatch(), b.transparency != nullptr) << b.file;
+        if (b.transparency)
+            EXPECT_EQ(m.captured(1), QString::fromUtf8(b.transparency));
+    }
 }
 
 // The map's link lines as the round trip compares them.
