@@ -27,7 +27,10 @@
 #include "support/Font.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <algorithm>
 
 namespace BranchDocument {
 
@@ -80,7 +83,11 @@ inline QByteArray pictureBytes(int size, quint32 seed)
     return data;
 }
 
-// A document of one map of `count` branches, eight children a branch.
+// How the branches hang together: `fanOut` children a branch, or, with 0,
+// ten first-level branches over chains about 25 branches long. Only the
+// second keeps a large map within the model's coordinate range once laid
+// out (its height goes with the number of leaves), as a map a user lays
+// out must be.
 inline std::shared_ptr<TWMapsDoc> makeDocument(int count, int fanOut = 8)
 {
     std::shared_ptr<TWMapsDoc> document = TWMapsDoc::create();
@@ -88,8 +95,18 @@ inline std::shared_ptr<TWMapsDoc> makeDocument(int count, int fanOut = 8)
     document->addMap(map, true);
     QList<std::shared_ptr<TWMapBranch>> branches{map->root()};
     map->root()->enclosedTextArea()->setText(styledText(0, 3));
+    const int heads = std::max(10, count / 25);
+    QList<TWMapBranch *> tails;
     for (int n = 1; n < count; ++n) {
-        TWMapBranch *parent = branches.at((n - 1) / fanOut).get();
+        TWMapBranch *parent;
+        if (fanOut > 0)
+            parent = branches.at((n - 1) / fanOut).get();
+        else if (n <= 10)
+            parent = map->root().get();
+        else if (n <= 10 + heads)
+            parent = branches.at(1 + (n - 11) % 10).get();
+        else
+            parent = tails.at((n - 11 - heads) % heads);
         const Rect bounds(float(n % 900), float(n % 700), 120.5f, 48.25f);
         // Deeper branches join the map at the end: the map's graphic-number
         // index would be rebuilt for every one of them.
@@ -131,6 +148,12 @@ inline std::shared_ptr<TWMapsDoc> makeDocument(int count, int fanOut = 8)
             map->insertObjectInLinkLinesAtIndex(line, map->countOfLinkLines());
         }
         branches.append(branch);
+        if (fanOut <= 0 && n > 10) {
+            if (n <= 10 + heads)
+                tails.append(branch.get());
+            else
+                tails[(n - 11 - heads) % heads] = branch.get();
+        }
     }
     map->reparent();
     // Every level shown, as branches added by hand leave it.

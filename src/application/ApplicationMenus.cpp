@@ -125,6 +125,8 @@ void addDocumentMenus(QMenuBar *bar, TWMenuDispatcher &d)
 
     QMenu *map = addMenu(nullptr, bar, "Map", d,
                          {{"Add Map", "addMap:", 0, "Ctrl+Shift+M"},
+                          {"Add Map from Template...", "addMapFromTemplate:"},
+                          {"Save as Template...", "saveDocumentAsTemplate:"},
                           {"", ""},
                           {"New Branch", "branchOperations:", 0, "Ctrl+Shift+N"},
                           {"New Sibling Branch", "branchOperations:", 2, "Ctrl+Alt+N"},

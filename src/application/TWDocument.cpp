@@ -18,6 +18,7 @@
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "styles/TWGraphicBindingController.h"
+#include "styles/TWTheme.h"
 #include "support/AttributedString.h"
 
 #include <QDebug>
@@ -305,8 +306,8 @@ void TWDocument::selectDadoZizTitle()
 
 void TWDocument::saveTheme()
 {
-    // The theme panels come with the themes; until then there is nothing to open.
-    Alerts::current().beep();
+    TWThemeManager::sharedThemeManager().showThemeSavePanel(
+        m_mapsDocument ? m_mapsDocument->currentMap() : nullptr);
 }
 
 void TWDocument::addNewDefaultGraphicAtSavedLocation(Point location)

@@ -165,9 +165,12 @@ public:
     // The step the zoom commands go to from `zoom`: the next one up or down,
     // else the largest or smallest.
     static float nextZoomStep(float zoom, bool up);
-    // Appends a map and makes it current; the template chooser comes with
-    // the templates, so every map starts blank.
+    // Appends a map and makes it current: with useTemplate, the one chosen
+    // in the template chooser (with its theme), else (or when cancelled) a
+    // blank one.
     void addMapUsingTemplate(bool useTemplate);
+    // The theme selector, applying to the current map.
+    void chooseTheme();
     void zoomIn();
     void zoomOut();
     void zoomToFit();

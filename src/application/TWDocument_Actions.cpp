@@ -3,6 +3,8 @@
 #include "application/TWDocument.h"
 
 #include "application/TWDocumentViewController.h"
+#include "application/TWTemplate.h"
+#include "application/TWTemplateSelectorPanelController.h"
 #include "canvas/TWFindController.h"
 #include "canvas/TWGraphicView.h"
 #include "graphics/TWGraphic.h"
@@ -15,6 +17,8 @@
 #include "platform/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "styles/TWTheme.h"
+#include "support/XMLElement.h"
 
 #include <QCursor>
 #include <QDebug>
@@ -30,17 +34,6 @@ QString dadoZiz(const char *key)
 }
 
 using Command = std::function<void(TWDocument &, const TWMenuItem &)>;
-
-// Commands whose panels come with later parts of the program (themes):
-// present in the menus, disabled until then.
-const QStringList &unavailableCommands()
-{
-    static const QStringList names{
-        QStringLiteral("chooseTheme:"),
-        QStringLiteral("saveTheme:"),
-    };
-    return names;
-}
 
 const QHash<QString, Command> &commands()
 {
@@ -90,6 +83,12 @@ const QHash<QString, Command> &commands()
              TWFindController::shared().changeSpelling(item.representedObject.toString());
          }},
         {"saveMapToTemplate:", [](D &, I) {}},
+        {"chooseTheme:", [](D &d, I) { d.chooseTheme(); }},
+        {"saveTheme:", [](D &d, I) { d.saveTheme(); }},
+        {"saveDocumentAsTemplate:",
+         [](D &d, I) {
+             TWTemplateController::sharedTemplateController().saveDocumentAsTemplate(d);
+         }},
         {"centerInView:", [](D &d, I) { d.centerInView(); }},
         {"selectSiblings:",
          [](D &d, I) {
@@ -216,11 +215,73 @@ QMenu *TWDocument::zoomMenu()
 
 // --- maps and branches ---
 
-void TWDocument::addMapUsingTemplate(bool)
+void TWDocument::addMapUsingTemplate(bool useTemplate)
 {
-    // Without templates a chosen or cancelled chooser both end in a blank map.
-    if (m_mapsDocument)
+    if (!m_mapsDocument)
+        return;
+    std::shared_ptr<TWMap> map;
+    std::shared_ptr<TWTheme> theme;
+    if (useTemplate) {
+        TWTemplateSelectorPanelController &chooser =
+            TWTemplateSelectorPanelController::sharedTemplateSelectorPanelController();
+        const int result = chooser.runModalSheetForWindow(mainWindow());
+        if (result == TWTemplateSelectorPanelController::WithTheme ||
+            result == TWTemplateSelectorPanelController::WithoutTheme) {
+            const std::shared_ptr<TWTemplate> chosen = chooser.selectedTemplate();
+            const std::shared_ptr<TWTemplateGroup> group = chooser.selectedTemplateGroup();
+            if (result == TWTemplateSelectorPanelController::WithTheme)
+                theme = chooser.selectedTheme();
+            if (!chosen || chosen->mapXMLData.isEmpty()) {
+                qWarning("Error generating XML string from selected template: %s",
+                         chosen ? qUtf8Printable(chosen->name) : "(none)");
+            } else {
+                XMLElement element = XMLElement::parse(chosen->mapXMLData);
+                if (!element.isNull()) {
+                    if (group)
+                        TWTemplateGroup::mergeCachedData(*m_mapsDocument, group->cachedData,
+                                                         element);
+                    map = TWMap::createWithXMLElement(element, m_mapsDocument.get(),
+                                                      TWMap::Identifier::MakeNew);
+                }
+            }
+        }
+    }
+    if (!map) {
+        // A cancelled chooser still adds a blank map.
         addMap();
+    } else {
+        const int index = m_mapsDocument->countOfMaps();
+        m_mapsDocument->insertObjectInMapsAtIndex(map, index);
+        m_mapsDocument->setCurrentMapNumber(index);
+        UndoManager::setActionName(undoManager(), dadoZiz("Create New Mind Map"));
+        installLayout();
+        if (map->zoomAmount() <= 0)
+            map->setZoomAmount(100);
+        if (map->scaleAmount() <= 0)
+            map->setScaleAmount(100);
+        if (m_viewController)
+            m_viewController->followCurrentMap();
+    }
+    if (theme) {
+        if (const std::shared_ptr<TWMap> &current = m_mapsDocument->currentMap()) {
+            // The chooser's theme may come from a library other than the shared one.
+            TWThemeManager &themes = TWThemeManager::sharedThemeManager();
+            if (!themes.themeWithIdentifier(theme->identifier))
+                themes.addTheme(theme);
+            current->setTheme(theme);
+            current->updateThemeIncludingGraphics(true);
+        }
+    }
+}
+
+void TWDocument::chooseTheme()
+{
+    QList<std::shared_ptr<TWMap>> maps;
+    if (m_mapsDocument && m_mapsDocument->currentMap())
+        maps.append(m_mapsDocument->currentMap());
+    TWThemeManager::sharedThemeManager().showThemeSelectorPanel(mainWindow(), maps);
+    if (TWGraphicView *view = graphicView())
+        view->update();
 }
 
 void TWDocument::addNewDefaultGraphic()
@@ -319,7 +380,7 @@ void TWDocument::setDisplayName(const QString &name)
 
 bool TWDocument::respondsToMenuAction(const QString &selector) const
 {
-    return commands().contains(selector) || unavailableCommands().contains(selector);
+    return commands().contains(selector);
 }
 
 void TWDocument::performMenuAction(const TWMenuItem &item)
@@ -332,8 +393,6 @@ void TWDocument::performMenuAction(const TWMenuItem &item)
 bool TWDocument::validateMenuItem(TWMenuItem &item) const
 {
     const QString &action = item.selector;
-    if (unavailableCommands().contains(action))
-        return false;
     const TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
     const TWMap::GraphicList none;
     const TWMap::GraphicList &selected = map ? map->selectedGraphics() : none;

@@ -1,12 +1,10 @@
 #include "application/TWOutlineViewController.h"
 
 #include "exchange/TWExportController.h"
-#include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
-#include "platform/UserDefaults.h"
 #include "support/AttributedString.h"
 #include "support/AttributedStringDocument.h"
 
@@ -23,43 +21,12 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-namespace {
-// The outline as indented plain text, for when the export gives none.
-AttributedString plainOutline(const TWMapBranch &root)
-{
-    UserDefaults &d = UserDefaults::standard();
-    const bool notes = d.boolForKey(QStringLiteral("ExportTextIncludeBranchNotes"));
-    const bool hidden = d.boolForKey(QStringLiteral("ExportTextIncludeHiddenText"));
-    QString text;
-    std::function<void(const TWMapBranch &, int)> write = [&](const TWMapBranch &b, int level) {
-        if (!hidden && b.hidden())
-            return;
-        const QString indent(level, QLatin1Char('\t'));
-        const std::shared_ptr<TWTextArea> &area = b.enclosedTextArea();
-        QString label = area ? area->outlineString() : QString();
-        label.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        text += indent + label + QLatin1Char('\n');
-        if (notes) {
-            if (const auto n = b.primaryAttachedText(); n && !n->string().isEmpty())
-                text += indent + QLatin1Char('\t') + n->string() + QLatin1Char('\n');
-        }
-        for (const auto &child : b.children())
-            write(*child, level + 1);
-    };
-    write(root, 0);
-    return AttributedString(text);
-}
-} // namespace
-
 std::optional<AttributedString> TWOutlineViewController::printText() const
 {
     TWMap *map = currentMap();
     if (!map || !map->root())
         return std::nullopt;
-    if (std::optional<AttributedString> text =
-            TWExportController::sharedExportController().textViewOfType(0, *map))
-        return text;
-    return plainOutline(*map->root());
+    return TWExportController::sharedExportController().textViewOfType(0, *map);
 }
 
 void TWOutlineViewController::updatePrintPreview()

@@ -90,6 +90,7 @@ void TWGraphicView::setDocument(TWCanvasHost *document)
     performPendingLayout();
     m_document = document;
     m_branchesThatHaveMoved.clear();
+    m_movedBranchSet.clear();
     mapGeometryDidChange();
 }
 
@@ -340,13 +341,14 @@ void TWGraphicView::flushPendingRedrawsNotification()
 
 void TWGraphicView::addMovedBranch(const std::shared_ptr<TWMapBranch> &branch)
 {
-    if (!branch || m_branchesThatHaveMoved.contains(branch) || m_inLayout)
+    if (!branch || m_movedBranchSet.contains(branch.get()) || m_inLayout)
         return;
     UndoManager *undo = m_document ? m_document->undoManager() : nullptr;
     // Undo and redo put every branch back where it was.
     if (undo && (undo->isUndoing() || undo->isRedoing()))
         return;
     m_branchesThatHaveMoved.append(branch);
+    m_movedBranchSet.insert(branch.get());
     schedulePendingLayout();
 }
 
@@ -382,6 +384,7 @@ void TWGraphicView::performPendingLayout()
             m->autoArangeWithMovedBranches(moved);
         }
         m_branchesThatHaveMoved.clear();
+        m_movedBranchSet.clear();
         m_inLayout = false;
     }
     if (m_layoutGroupOpen) {

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QSet>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -398,6 +399,8 @@ private:
     Rect m_extraRedrawRect;
     QTimer m_commitTimer;
     QList<std::shared_ptr<TWMapBranch>> m_branchesThatHaveMoved;
+    // The same branches, for the membership test a dragged subtree makes per branch.
+    QSet<const TWMapBranch *> m_movedBranchSet;
     QTimer m_layoutTimer;
     bool m_layoutGroupOpen = false;
     bool m_inLayout = false;

@@ -5,7 +5,9 @@
 #include "drawing/TWMapUtilities.h"
 #include "drawing/TWMap_Drawing.h"
 #include "exchange/TWExportPanel.h"
+#include "exchange/TWImpressHost.h"
 #include "exchange/TWOPMLExport.h"
+#include "exchange/TWPowerPointExporter.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
@@ -373,6 +375,13 @@ void TWExportController::exportRTF()
         const std::optional<AttributedString> text = textViewOfType(0, *map);
         writeData(text ? RichTextFormat::rtfFromAttributedString(*text) : QByteArray(), path);
     }
+}
+
+void TWExportController::exportPowerPoint()
+{
+    TWImpressHost impress;
+    TWPowerPointExporter exporter(*this, impress);
+    exporter.begin();
 }
 
 void TWExportController::exportOPML()

@@ -130,6 +130,33 @@ QWidget *TWExportPanel::makeSettings(TWExportPanelRequest::Settings settings)
         form->addRow(boolSetting("Include hidden branches", "ExportTextIncludeHiddenText"));
         break;
     }
+    case TWExportPanelRequest::Settings::PowerPoint: {
+        form->addRow(boolSetting("Include hidden branches", "ExportPPTIncludeHiddenBranchText"));
+        auto *zoom = new QSpinBox;
+        zoom->setRange(1, 1000);
+        zoom->setSuffix(QStringLiteral(" %"));
+        zoom->setValue(int(defaults.integerForKey("ExportPPTZoomPercent")));
+        connect(zoom, &QSpinBox::valueChanged, zoom, [](int value) {
+            UserDefaults::standard().setInteger(value, "ExportPPTZoomPercent");
+        });
+        form->addRow(dadoZiz("Map picture zoom:"), zoom);
+        auto *perPage = new QSpinBox;
+        perPage->setRange(1, 100);
+        perPage->setValue(int(defaults.integerForKey("ExportPPTSubBranchesPerPage")));
+        connect(perPage, &QSpinBox::valueChanged, perPage, [](int value) {
+            UserDefaults::standard().setInteger(value, "ExportPPTSubBranchesPerPage");
+        });
+        form->addRow(dadoZiz("Sub-branches per slide:"), perPage);
+        auto *multiplier = new QDoubleSpinBox;
+        multiplier->setRange(0.1, 10.0);
+        multiplier->setSingleStep(0.1);
+        multiplier->setValue(defaults.doubleForKey("ExportPPTTextSizeMultiplier"));
+        connect(multiplier, &QDoubleSpinBox::valueChanged, multiplier, [](double value) {
+            UserDefaults::standard().setDouble(value, "ExportPPTTextSizeMultiplier");
+        });
+        form->addRow(dadoZiz("Text size multiplier:"), multiplier);
+        break;
+    }
     case TWExportPanelRequest::Settings::None:
         break;
     }

@@ -666,6 +666,13 @@ public:
     // The theme under themeID, or null.
     std::shared_ptr<TWTheme> theme() const;
     void setTheme(const std::shared_ptr<TWTheme> &theme);
+    // --- themes (src/styles/TWTheme_Map.cpp) ---
+    // A theme of this map's look: its map style, and one level entry per
+    // branch along the root's first-child chain.
+    std::shared_ptr<TWTheme> newThemeFromCurrentSettings();
+    // Applies the map's theme: map style, no default graphic style, and with
+    // graphics every branch restyled by its level.
+    void updateThemeIncludingGraphics(bool includeGraphics);
     // A map style value by key, the few the settings table does not hold included.
     QVariant styleValueForKey(const QString &key) const;
     bool setStyleValueForKey(const QVariant &value, const QString &key);

@@ -70,6 +70,9 @@ TWMapBranch::~TWMapBranch()
             child->setPrimitiveMap(nullptr);
             child->setPrimitiveParent(nullptr);
             child->deparent();
+        } else if (child->m_parentBranch == this) {
+            // Going with this branch; nothing of it may be reached meanwhile.
+            child->m_parentBranch = nullptr;
         }
     }
 }

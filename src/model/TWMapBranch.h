@@ -36,6 +36,7 @@ class TWMapsDoc;
 class TWPointHolder;
 class TWResource;
 class TWStyle;
+class TWTheme;
 class TWTextArea;
 class TWTrackedChange;
 class UndoManager;
@@ -174,7 +175,7 @@ public:
         return m_connectionGraphic;
     }
     const AttachedTextList &attachedTextArray() const;
-    TWMapBranch *parent() const { return m_parent.lock().get(); }
+    TWMapBranch *parent() const { return m_parentBranch; }
     std::shared_ptr<TWMapBranch> parentPointer() const { return m_parent.lock(); }
     const BranchList &children() const { return m_children; }
     TWMap *map() const { return m_map.lock().get(); }
@@ -839,6 +840,9 @@ public:
     void updateStyle();
     // Applies the style's branch group (the type first).
     void applyStyle(const TWStyle *style);
+    // Restyles this branch and its subtree by the theme's levels
+    // (src/styles/TWTheme_Map.cpp).
+    void applyTheme(const TWTheme &theme);
 
     // This branch as the object of a notification (watched while shared).
     NotificationObject notificationObject() const;
@@ -886,6 +890,10 @@ private:
     std::shared_ptr<TWTextArea> m_enclosedTextArea;
     std::shared_ptr<TWConnectionGraphic> m_connectionGraphic;
     std::weak_ptr<TWMapBranch> m_parent;
+    // The same parent for the walks up the tree, which locking the weak
+    // pointer at every step made costly on deep maps; a dying parent clears
+    // it in its children.
+    TWMapBranch *m_parentBranch = nullptr;
     std::weak_ptr<TWMap> m_map;
     BranchList m_children;
     GraphicList m_linkedGraphics;

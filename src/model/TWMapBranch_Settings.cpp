@@ -153,6 +153,8 @@ void TWMapBranch::setPrimitiveParent(TWMapBranch *parent)
         m_parent = parent->weak_from_this();
     else
         m_parent.reset();
+    // Only a parent owned by a shared pointer counts, as before.
+    m_parentBranch = m_parent.expired() ? nullptr : parent;
 }
 
 void TWMapBranch::setMap(TWMap *map)

@@ -16,7 +16,7 @@
 int TWMapBranch::getThisBranchLevel() const
 {
     int level = 0;
-    for (std::shared_ptr<TWMapBranch> p = m_parent.lock(); p; p = p->m_parent.lock())
+    for (const TWMapBranch *p = m_parentBranch; p; p = p->m_parentBranch)
         ++level;
     return level;
 }
@@ -37,7 +37,7 @@ int TWMapBranch::getMaximumBranchLevel() const
 bool TWMapBranch::hidden() const
 {
     int level = 0;
-    for (std::shared_ptr<TWMapBranch> p = m_parent.lock(); p; p = p->m_parent.lock()) {
+    for (const TWMapBranch *p = m_parentBranch; p; p = p->m_parentBranch) {
         if (p->m_flags.childrenHidden)
             return true;
         ++level;
@@ -111,8 +111,8 @@ bool TWMapBranch::isDescendantOf(const TWMapBranch *branch) const
 {
     if (branch == this)
         return true;
-    for (std::shared_ptr<TWMapBranch> p = m_parent.lock(); p; p = p->m_parent.lock()) {
-        if (p.get() == branch)
+    for (const TWMapBranch *p = m_parentBranch; p; p = p->m_parentBranch) {
+        if (p == branch)
             return true;
     }
     return false;
@@ -396,7 +396,7 @@ bool TWMapBranch::ancestorHasSelectedGraphic() const
 {
     if (hasSelectedGraphic())
         return true;
-    for (std::shared_ptr<TWMapBranch> p = m_parent.lock(); p; p = p->m_parent.lock()) {
+    for (const TWMapBranch *p = m_parentBranch; p; p = p->m_parentBranch) {
         if (p->hasSelectedGraphic())
             return true;
     }

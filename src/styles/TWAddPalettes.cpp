@@ -1,5 +1,6 @@
 #include "styles/TWAddPalettes.h"
 
+#include "canvas/TWDragTypes.h"
 #include "platform/TWLocalizedString.h"
 #include "styles/TWDragAssetImageView.h"
 
@@ -54,7 +55,8 @@ TWAddPalettes::TWAddPalettes(QObject *parent) : QObject(parent), m_addPalette(ne
     grid->setContentsMargins(4, 4, 4, 4);
     grid->setSpacing(6);
 
-    using namespace TWAddPaletteTypes;
+    // The canvas creates by type alone, so the tiles drag its own names.
+    using namespace TWDragTypes;
     const QRectF box(4, 9, 28, 18);
     const QList<Tile> table = {
         {BranchLine, "Line branch",

@@ -8,21 +8,6 @@
 class QWidget;
 class TWDragAssetImageView;
 
-// The types the add palette's tiles drag; the canvas creates by type alone.
-// The spellings are the stored ones ("Rectange") and are compared exactly.
-namespace TWAddPaletteTypes {
-inline const QString BranchLine = QStringLiteral("TWPBoardTypeBranchLine");
-inline const QString BranchRectangle = QStringLiteral("TWPBoardTypeBranchRectangle");
-inline const QString BranchRoundedRectangle = QStringLiteral("TWPBoardTypeBranchRoundedRectangle");
-inline const QString BranchCircle = QStringLiteral("TWPBoardTypeBranchCircle");
-inline const QString BranchFlexi = QStringLiteral("TWPBoardTypeBranchFlexi");
-inline const QString GraphicAttachedText = QStringLiteral("TWPBoardTypeGraphicAttachedText");
-inline const QString GraphicRectangle = QStringLiteral("TWPBoardTypeGraphicRectange");
-inline const QString GraphicRoundedRectangle = QStringLiteral("TWPBoardTypeGraphicRoundedRectange");
-inline const QString GraphicOval = QStringLiteral("TWPBoardTypeGraphicOval");
-inline const QString GraphicLinkLine = QStringLiteral("TWPBoardTypeGraphicLinkLine");
-} // namespace TWAddPaletteTypes
-
 // The group of the add palette: five branch shapes and five attached
 // graphics to drag onto the map.
 class TWAddPalettes : public QObject

@@ -200,6 +200,33 @@ TEST_F(CanvasLayout, MovesOfOneEventAreLaidOutOnceInThePassAfterInsideTheEditsUn
     EXPECT_EQ(undo->undoStepCount(), stepsBefore + 1);
 }
 
+TEST_F(CanvasLayout, EachBranchIsListedOnceUntilThePassAndAgainAfterIt)
+{
+    map->setLayoutAssistanceMode(2);
+    auto a = child(root, 100, "a");
+    auto b = child(root, 300, "b");
+    settle();
+    struct Case
+    {
+        QList<std::shared_ptr<TWMapBranch>> moved;
+        QStringList listed;
+    };
+    // Every round is laid out before the next, which must list its branches afresh.
+    const QList<Case> rounds = {
+        {{a, a, a}, {"a"}},
+        {{a, b, a, b}, {"a", "b"}},
+        {{b, a}, {"b", "a"}},
+    };
+    for (const Case &c : rounds) {
+        for (const auto &branch : c.moved)
+            view.addMovedBranch(branch);
+        EXPECT_EQ(names(view.branchesThatHaveMoved()), c.listed);
+        view.performPendingLayout();
+        EXPECT_TRUE(view.branchesThatHaveMoved().isEmpty());
+    }
+    settle();
+}
+
 TEST_F(CanvasLayout, TheTightModeDoesNotReSortBeforeLayingOut)
 {
     map->setLayoutAssistanceMode(3);

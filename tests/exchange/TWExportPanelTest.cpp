@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -93,6 +94,34 @@ TEST_F(TWExportPanelTest, SettingsEditTheDefaults)
         QApplication::processEvents();
         EXPECT_TRUE(panel.grab().save(QString::fromLocal8Bit(shots) + "/export-panel.png"));
     }
+}
+
+TEST_F(TWExportPanelTest, PresentationSettingsEditTheDefaults)
+{
+    TWExportPanel panel({"Export to LibreOffice Impress",
+                         "pptx",
+                         TWExportPanelRequest::Settings::PowerPoint,
+                         {"Current map", "Second"}});
+    const QList<QSpinBox *> spins = panel.findChildren<QSpinBox *>();
+    QSpinBox *zoom = nullptr, *perPage = nullptr;
+    for (QSpinBox *spin : spins)
+        (spin->maximum() == 1000 ? zoom : perPage) = spin;
+    auto *multiplier = panel.findChild<QDoubleSpinBox *>();
+    ASSERT_TRUE(zoom && perPage && multiplier);
+    EXPECT_EQ(zoom->value(), 100);
+    EXPECT_EQ(perPage->value(), 10);
+    // No slide could take fewer than one sub-branch.
+    EXPECT_EQ(perPage->minimum(), 1);
+    zoom->setValue(50);
+    perPage->setValue(4);
+    multiplier->setValue(1.5);
+    EXPECT_EQ(defaults.integerForKey("ExportPPTZoomPercent"), 50);
+    EXPECT_EQ(defaults.integerForKey("ExportPPTSubBranchesPerPage"), 4);
+    EXPECT_DOUBLE_EQ(defaults.doubleForKey("ExportPPTTextSizeMultiplier"), 1.5);
+    for (QCheckBox *box : panel.findChildren<QCheckBox *>())
+        if (box->text() == "Include hidden branches")
+            box->setChecked(false);
+    EXPECT_FALSE(defaults.boolForKey("ExportPPTIncludeHiddenBranchText"));
 }
 
 } // namespace
