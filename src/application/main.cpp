@@ -8,6 +8,7 @@
 #include "application/TWImportController.h"
 #include "application/TWOutlinerImportDocuments.h"
 #include "canvas/TWGraphicView.h"
+#include "exchange/TWOPMLImportExport.h"
 #include "platform/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
@@ -89,6 +90,9 @@ int main(int argc, char **argv)
             if (mmImpExpController::sourceForFile(path, &error))
                 return QString();
             return error.isNull() ? QStringLiteral("unreadable") : error;
+        };
+        readers.opml = [](TWMap &map, const QString &path) {
+            return TWOPMLImportExport().importFile(path, map);
         };
         importer.setReaders(readers);
     }

@@ -1,10 +1,12 @@
 #include "exchange/TWExportController.h"
 
+#include "MindManagerImpExp/mmExport.h"
 #include "drawing/DrawingContext.h"
 #include "drawing/TWMapUtilities.h"
 #include "drawing/TWMap_Drawing.h"
 #include "exchange/TWExportPanel.h"
 #include "exchange/TWImpressHost.h"
+#include "exchange/TWOPMLExport.h"
 #include "exchange/TWPowerPointExporter.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
@@ -380,6 +382,20 @@ void TWExportController::exportPowerPoint()
     TWImpressHost impress;
     TWPowerPointExporter exporter(*this, impress);
     exporter.begin();
+}
+
+void TWExportController::exportOPML()
+{
+    for (const auto &[map, path] :
+         runPanel({"Export to OPML", "opml", TWExportPanelRequest::Settings::Text}))
+        TWOPMLExport().exportDadoZiz(*map, path, *this);
+}
+
+void TWExportController::exportMindManager()
+{
+    for (const auto &[map, path] :
+         runPanel({"Export MindManager XML File", "xml", TWExportPanelRequest::Settings::None}))
+        writeData(mmExport::xmlDataForMap(*map, QDateTime::currentDateTime()), path);
 }
 
 // --- rendering ---

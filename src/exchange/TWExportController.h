@@ -20,7 +20,7 @@ class UserDefaults;
 // What the save panel of an export shows and what the user chose there.
 struct TWExportPanelRequest
 {
-    enum class Settings { Vector, Jpeg, Bitmap, Text, PowerPoint };
+    enum class Settings { Vector, Jpeg, Bitmap, Text, PowerPoint, None };
     QString title;
     QString fileType; // extension without the dot
     Settings settings = Settings::Vector;
@@ -81,6 +81,8 @@ public:
     void exportRTF();
     // Runs the presentation exporter with LibreOffice Impress.
     void exportPowerPoint();
+    void exportOPML();
+    void exportMindManager();
     void exportToBitmapImageType(int type);
 
     // --- map list and names ---

@@ -89,6 +89,8 @@ TWExportPanel::TWExportPanel(const TWExportPanelRequest &request, QWidget *paren
 
 QWidget *TWExportPanel::makeSettings(TWExportPanelRequest::Settings settings)
 {
+    if (settings == TWExportPanelRequest::Settings::None)
+        return nullptr;
     auto *box = new QGroupBox(dadoZiz("Settings"));
     auto *form = new QFormLayout(box);
     UserDefaults &defaults = UserDefaults::standard();
@@ -155,6 +157,8 @@ QWidget *TWExportPanel::makeSettings(TWExportPanelRequest::Settings settings)
         form->addRow(dadoZiz("Text size multiplier:"), multiplier);
         break;
     }
+    case TWExportPanelRequest::Settings::None:
+        break;
     }
     return box;
 }

@@ -1,0 +1,295 @@
+#include "exchange/TWOPMLImportExport.h"
+
+#include "drawing/TWMapLayout.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWAttachedText.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "platform/TWPreferences.h"
+#include "platform/UndoManager.h"
+#include "support/CalendarFormat.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <limits>
+
+#include <libxml/xmlreader.h>
+
+namespace {
+
+struct ReaderFree
+{
+    void operator()(xmlTextReader *reader) const { xmlFreeTextReader(reader); }
+};
+
+QString fromXML(const xmlChar *text)
+{
+    return text ? QString::fromUtf8(reinterpret_cast<const char *>(text)) : QString();
+}
+
+// Where the reader stands: which elements' children are read.
+enum class Place { Skipped, Opml, Head, Body, Outline };
+
+struct Frame
+{
+    Place place;
+    TWOPMLImportExport::Outline *outline = nullptr;
+};
+
+std::optional<QString> *headField(TWOPMLImportExport::Document &document, QStringView name)
+{
+    if (name == u"title")
+        return &document.title;
+    if (name == u"dateCreated")
+        return &document.dateCreated;
+    if (name == u"dateModified")
+        return &document.dateModified;
+    if (name == u"ownerName")
+        return &document.ownerName;
+    if (name == u"ownerEmail")
+        return &document.ownerEmail;
+    if (name == u"expansionState")
+        return &document.expansionState;
+    return nullptr;
+}
+
+std::optional<CalendarDate> dateFromText(const std::optional<QString> &text)
+{
+    if (!text)
+        return std::nullopt;
+    for (const QString &format : TWOPMLImportExport::dateFormats())
+        if (std::optional<CalendarDate> date = CalendarFormat::parse(*text, format))
+            return date;
+    return std::nullopt;
+}
+
+TextAttributes notesAttributes()
+{
+    TextAttributes attributes;
+    attributes.insert(NSFontAttributeName, QVariant::fromValue(TWPreferences::branchNotesFont()));
+    return attributes;
+}
+
+void addNoteLine(TWMapBranch &branch, const QString &name, const QString &value)
+{
+    if (branch.attachedTextArray().isEmpty()) {
+        auto attached = std::make_shared<TWAttachedText>(std::nullopt, branch.undoManager());
+        attached->setText(std::make_shared<const AttributedString>(QString(), notesAttributes()));
+        branch.insertObjectInAttachedTextArrayAtIndex(attached, 0);
+    }
+    const std::shared_ptr<TWAttachedText> &first = branch.attachedTextArray().first();
+    AttributedString text = first->text() ? *first->text() : AttributedString();
+    QString added = text.isEmpty() ? QString() : QStringLiteral("\n");
+    if (name != u"_note")
+        added += name + QStringLiteral(" : ");
+    added += value;
+    text.appendAttributedString(AttributedString(added, notesAttributes()));
+    first->setText(std::make_shared<const AttributedString>(std::move(text)));
+}
+
+} // namespace
+
+const QList<QString> &TWOPMLImportExport::dateFormats()
+{
+    static const QList<QString> formats = [] {
+        QList<QString> list;
+        for (const char *time : {"%H:%M:%S", "%H:%M"})
+            for (const char *weekday : {"%a, ", ""})
+                for (const char *day : {"%d", "%e"})
+                    for (const char *year : {"%y", "%Y"})
+                        for (const char *zone : {"%Z", "%z"})
+                            list << QStringLiteral("%1%2 %b %3 %4 %5")
+                                        .arg(QLatin1String(weekday), QLatin1String(day),
+                                             QLatin1String(year), QLatin1String(time),
+                                             QLatin1String(zone));
+        return list;
+    }();
+    return formats;
+}
+
+QList<int> TWOPMLImportExport::expandedLineNumbers(const QString &expansionState)
+{
+    QList<int> lines;
+    for (const QString &piece : expansionState.split(u',')) {
+        const QString trimmed = piece.trimmed();
+        qsizetype end = 0;
+        if (end < trimmed.size() && (trimmed[0] == u'-' || trimmed[0] == u'+'))
+            ++end;
+        while (end < trimmed.size() && trimmed[end].isDigit() && end < 12)
+            ++end;
+        bool ok = false;
+        const qlonglong value = trimmed.left(end).toLongLong(&ok);
+        lines << (ok && value >= std::numeric_limits<int>::min() &&
+                          value <= std::numeric_limits<int>::max()
+                      ? int(value)
+                      : 0);
+    }
+    return lines;
+}
+
+std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(const QByteArray &data)
+{
+    if (data.isEmpty() || data.size() > std::numeric_limits<int>::max())
+        return std::nullopt;
+    // The declared encoding is honoured; without one the text must be UTF-8.
+    // Nothing is fetched from the network and no entity is expanded from
+    // outside the file.
+    const std::unique_ptr<xmlTextReader, ReaderFree> reader(
+        xmlReaderForMemory(data.constData(), int(data.size()), nullptr, nullptr,
+                           XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (!reader)
+        return std::nullopt;
+    xmlTextReaderPtr r = reader.get();
+
+    Document document;
+    std::vector<Frame> stack;
+    bool sawRoot = false;
+    int lineNumber = 0;
+    int status = xmlTextReaderRead(r);
+    while (status == 1) {
+        const int type = xmlTextReaderNodeType(r);
+        if (type == XML_READER_TYPE_END_ELEMENT) {
+            if (!stack.empty())
+                stack.pop_back();
+            status = xmlTextReaderRead(r);
+            continue;
+        }
+        if (type != XML_READER_TYPE_ELEMENT) {
+            status = xmlTextReaderRead(r);
+            continue;
+        }
+        const QString name = fromXML(xmlTextReaderConstLocalName(r));
+        const bool qualified = xmlTextReaderConstPrefix(r) != nullptr;
+        const bool empty = xmlTextReaderIsEmptyElement(r) == 1;
+        const Place here = stack.empty() ? Place::Skipped : stack.back().place;
+        Frame frame{Place::Skipped};
+        if (stack.empty() && !sawRoot) {
+            sawRoot = true;
+            if (name == u"opml" && !qualified)
+                frame.place = Place::Opml;
+        } else if (qualified) {
+            // Another vocabulary's element: skipped with what is inside it.
+        } else if (here == Place::Opml) {
+            if (name == u"head")
+                frame.place = Place::Head;
+            else if (name == u"body")
+                frame.place = Place::Body;
+        } else if (here == Place::Head) {
+            if (std::optional<QString> *field = headField(document, name)) {
+                xmlNodePtr node = xmlTextReaderExpand(r);
+                if (!node)
+                    return std::nullopt;
+                if (!*field) {
+                    xmlChar *content = xmlNodeGetContent(node);
+                    *field = fromXML(content);
+                    xmlFree(content);
+                }
+                status = xmlTextReaderNext(r);
+                continue;
+            }
+        } else if ((here == Place::Body || here == Place::Outline) && name == u"outline") {
+            auto outline = std::make_unique<Outline>();
+            outline->lineNumber = lineNumber++;
+            while (xmlTextReaderMoveToNextAttribute(r) == 1) {
+                if (xmlTextReaderIsNamespaceDecl(r) == 1)
+                    continue;
+                outline->attributes.append(
+                    {fromXML(xmlTextReaderConstName(r)), fromXML(xmlTextReaderConstValue(r))});
+            }
+            xmlTextReaderMoveToElement(r);
+            frame = {Place::Outline, outline.get()};
+            (here == Place::Body ? document.outlines : stack.back().outline->children)
+                .push_back(std::move(outline));
+        }
+        if (empty) {
+            status = xmlTextReaderRead(r);
+        } else if (frame.place == Place::Skipped && !stack.empty()) {
+            // Read through to keep the file checked, but nothing inside counts.
+            status = xmlTextReaderNext(r);
+        } else {
+            stack.push_back(frame);
+            status = xmlTextReaderRead(r);
+        }
+    }
+    if (status != 0 || !sawRoot)
+        return std::nullopt;
+    return document;
+}
+
+void TWOPMLImportExport::processOutlineElement(const Outline &outline, TWMapBranch &branch,
+                                               const QSet<int> &expanded, int branchType)
+{
+    branch.setExpandedInOutlineView(expanded.contains(outline.lineNumber));
+    for (const auto &[name, value] : outline.attributes) {
+        if (name == u"text") {
+            if (branch.enclosedTextArea())
+                branch.enclosedTextArea()->setString(value);
+            branch.makeNaturalSize();
+        } else if (name.startsWith(u"_attachedGraphicText")) {
+            const std::shared_ptr<TWGraphic> graphic =
+                branch.publicCreateLinkedGraphicOfType(8, Size(0, 0), Point(0, 0), QVariant());
+            if (auto *area = dynamic_cast<TWTextArea *>(graphic.get()))
+                area->setString(value);
+        } else {
+            addNoteLine(branch, name, value);
+        }
+    }
+    branch.makeNaturalSize();
+    for (const std::unique_ptr<Outline> &child : outline.children)
+        if (std::shared_ptr<TWMapBranch> grown = branch.addChildOfType(branchType))
+            processOutlineElement(*child, *grown, expanded, branchType);
+}
+
+bool TWOPMLImportExport::importFile(const QString &path, TWMap &map)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return importData(file.readAll(), QFileInfo(path).completeBaseName(), map);
+}
+
+bool TWOPMLImportExport::importData(const QByteArray &data, const QString &fileName, TWMap &map)
+{
+    const std::optional<Document> document = readDocument(data);
+    const std::shared_ptr<TWMapBranch> central = map.root();
+    if (!document || !central)
+        return false;
+
+    if (const std::shared_ptr<TWTextArea> &text = central->enclosedTextArea()) {
+        if (!document->title)
+            text->setString(fileName);
+        else if (!document->title->isEmpty())
+            text->setString(*document->title);
+    }
+    if (!document->title || !document->title->isEmpty())
+        central->makeNaturalSize();
+
+    TWMapsDoc *owner = map.document();
+    if (owner) {
+        if (std::optional<CalendarDate> date = dateFromText(document->dateCreated))
+            owner->setCreationDate(date);
+        if (std::optional<CalendarDate> date = dateFromText(document->dateModified))
+            owner->setLastSaveDate(date);
+        // The owner's address goes with the owner's name rather than over
+        // the document's comments.
+        if (document->ownerName || document->ownerEmail) {
+            QString creator = document->ownerName.value_or(QString()).trimmed();
+            const QString email = document->ownerEmail.value_or(QString()).trimmed();
+            if (!email.isEmpty())
+                creator = creator.isEmpty() ? email : QStringLiteral("%1 <%2>").arg(creator, email);
+            owner->setCreator(creator);
+        }
+    }
+    // A set: a long expansion state is looked up once per outline.
+    QSet<int> expanded;
+    if (document->expansionState)
+        for (int line : expandedLineNumbers(*document->expansionState))
+            expanded.insert(line);
+    const int branchType = owner ? owner->graphicClassIdentifier() : -1;
+    for (const std::unique_ptr<Outline> &outline : document->outlines)
+        if (std::shared_ptr<TWMapBranch> branch = central->addChildOfType(branchType))
+            processOutlineElement(*outline, *branch, expanded, branchType);
+    TWMapLayout::autoArrange(map);
+    return true;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+class TWMap;
+class TWMapBranch;
+
+// Reads an OPML outline into a map: the head's title, dates and owner, one
+// branch per `outline` element of the body, further attributes as note
+// lines. The map changes through its ordinary undoable operations.
+class TWOPMLImportExport
+{
+public:
+    // The file as read, before anything is put into a map.
+    struct Outline
+    {
+        int lineNumber = 0; // pre-order over every outline of the body, from 0
+        QList<std::pair<QString, QString>> attributes; // in document order
+        std::vector<std::unique_ptr<Outline>> children;
+    };
+    struct Document
+    {
+        std::optional<QString> title, dateCreated, dateModified, ownerName, ownerEmail,
+            expansionState;
+        std::vector<std::unique_ptr<Outline>> outlines;
+    };
+
+    // Nothing when the data is not well-formed XML (in UTF-8 or the
+    // encoding it declares) or has no root element. Only `outline` children
+    // of /opml/body and of outlines are taken; everything else is skipped.
+    static std::optional<Document> readDocument(const QByteArray &data);
+
+    // The 32 date forms of outline files, in the order tried.
+    static const QList<QString> &dateFormats();
+    // Line numbers of the expanded outlines: each comma-separated piece's
+    // leading integer, 0 when it has none.
+    static QList<int> expandedLineNumbers(const QString &expansionState);
+
+    // False, with the map unchanged, when the file cannot be read or is not
+    // XML. The map is auto-arranged after the outlines are added.
+    bool importFile(const QString &path, TWMap &map);
+    // As importFile for data read already; `fileName` names the central
+    // branch of a file without title.
+    bool importData(const QByteArray &data, const QString &fileName, TWMap &map);
+
+    // Fills the branch from the outline and adds its children.
+    static void processOutlineElement(const Outline &outline, TWMapBranch &branch,
+                                      const QSet<int> &expanded, int branchType);
+};
