@@ -4,6 +4,8 @@
 #include "application/TWApplication.h"
 #include "application/TWOutlineViewController.h"
 #include "application/TWToolPaletteService.h"
+#include "application/TWTutorController.h"
+#include "application/TWUpdateController.h"
 #include "canvas/TWToolPaletteController.h"
 #include "interface/AboutPanelController.h"
 #include "interface/ProgressPanelController.h"
@@ -42,6 +44,12 @@ ApplicationServices ApplicationServices::standard()
         static TWToolPaletteService service(TWToolPaletteController::sharedToolPaletteController(),
                                             qobject_cast<TWApplication *>(qApp));
         return &service;
+    };
+    s.tutorController = []() -> TutorController * {
+        return &TWTutorController::sharedTutorController();
+    };
+    s.updateController = []() -> UpdateController * {
+        return &TWUpdateController::sharedUpdateController();
     };
     s.launchCrashReporter = [](const QString &company, const QString &address) {
         if (!CrashReporter::launch(company, address))
