@@ -1,6 +1,7 @@
 #include "application/ApplicationServices.h"
 
 #include "application/CrashReporter.h"
+#include "application/TWAppcastUpdater.h"
 #include "application/TWApplication.h"
 #include "application/TWOutlineViewController.h"
 #include "application/TWToolPaletteService.h"
@@ -49,6 +50,8 @@ ApplicationServices ApplicationServices::standard()
         return &TWTutorController::sharedTutorController();
     };
     s.updateController = []() -> UpdateController * {
+        // The feed reader follows the same start-up as the versions check.
+        TWAppcastUpdater::sharedUpdater();
         return &TWUpdateController::sharedUpdateController();
     };
     s.launchCrashReporter = [](const QString &company, const QString &address) {
