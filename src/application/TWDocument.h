@@ -23,6 +23,7 @@ class QScrollArea;
 class QSplitter;
 class QVariantAnimation;
 class TWCSliderCell;
+class TextAttachment;
 class TWDocument;
 class TWDocumentController;
 class TWDocumentViewController;
@@ -232,6 +233,11 @@ public:
     // Selected graphics (or their branches' images) that carry LinkBack data.
     QList<std::shared_ptr<TWGraphic>> selectedLinkBackAttachments() const;
     void editLinkBackItems();
+    // Sends a LinkBack text attachment to its source; false when no link
+    // could be made. Edits that come back replace it wherever notes hold it.
+    bool editLinkBackInAttachment(const TextAttachment &attachment);
+    // A link the text editor opened for an attachment with this item key.
+    void addActiveLink(const std::shared_ptr<LinkBack> &link, const QString &attachmentKey);
     // The name a picture sent back for a text attachment is kept under.
     static QString linkBackPictureName(int changeCount, const QString &extension);
 
@@ -283,7 +289,9 @@ private:
     {
         std::shared_ptr<LinkBack> link;
         std::weak_ptr<TWGraphic> graphic;
+        QString attachmentKey;
     };
+    void replaceLinkBackAttachments(LinkBack *link, const QString &attachmentKey);
     LinkBack *m_link = nullptr;
     std::vector<ActiveLink> m_activeLinks;
     TWDocumentLinkBackClient m_linkBackClient{this};

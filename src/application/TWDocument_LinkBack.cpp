@@ -8,13 +8,16 @@
 #include "exchange/TWExportController.h"
 #include "graphics/TWGraphic.h"
 #include "model/PackageEntry.h"
+#include "model/TWAttachedText.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
+#include "support/AttributedString.h"
 #include "support/Image.h"
+#include "support/TextAttachment.h"
 
 #include <QUuid>
 #include <algorithm>
@@ -205,6 +208,73 @@ bool TWDocument::editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic
     return true;
 }
 
+bool TWDocument::editLinkBackInAttachment(const TextAttachment &attachment)
+{
+    const QVariantMap data = attachment.linkBackData().toMap();
+    if (!attachment.isLinkBackAttachment() || data.isEmpty())
+        return false;
+    const QString source =
+        m_window ? m_window->windowTitle().remove(QStringLiteral("[*]")) : displayName();
+    std::shared_ptr<LinkBack> link =
+        LinkBack::editLinkBackData(data, source, &m_linkBackClient, attachment.linkBackItemKey());
+    if (!link)
+        return false;
+    addActiveLink(link, attachment.linkBackItemKey());
+    return true;
+}
+
+void TWDocument::addActiveLink(const std::shared_ptr<LinkBack> &link, const QString &attachmentKey)
+{
+    if (!link)
+        return;
+    link->setRepresentedObject(attachmentKey);
+    m_activeLinks.push_back({link, {}, attachmentKey});
+}
+
+void TWDocument::replaceLinkBackAttachments(LinkBack *link, const QString &attachmentKey)
+{
+    LinkBackPasteboard &pasteboard = link->pasteboard();
+    const bool pdf = !pasteboard.data(LinkBackPDFType).isEmpty();
+    const QByteArray picture = pasteboard.data(pdf ? LinkBackPDFType : LinkBackTIFFType);
+    // Without the data and a picture the attachments stay as they are.
+    if (!pasteboard.hasType(LinkBackPboardType) || picture.isEmpty())
+        return;
+    TextAttachment::FileWrapper wrapper = TextAttachment::FileWrapper::regularFile(picture);
+    wrapper.preferredFilename = linkBackPictureName(
+        pasteboard.changeCount(), pdf ? QStringLiteral("pdf") : QStringLiteral("tiff"));
+    wrapper.filename = wrapper.preferredFilename;
+    const TextAttachment replacement = TextAttachment::linkBackAttachment(
+        wrapper, pasteboard.propertyList(LinkBackPboardType), link->itemKey());
+    link->setRepresentedObject(replacement.linkBackItemKey());
+    for (auto &active : m_activeLinks)
+        if (active.link.get() == link)
+            active.attachmentKey = replacement.linkBackItemKey();
+
+    for (const std::shared_ptr<TWMap> &map : m_mapsDocument->maps()) {
+        for (const std::shared_ptr<TWMapBranch> &branch : map->allBranches()) {
+            for (const std::shared_ptr<TWAttachedText> &attached : branch->attachedTextArray()) {
+                const std::shared_ptr<const AttributedString> text = attached->text();
+                if (!text)
+                    continue;
+                for (qsizetype run = 0; run < text->runCount(); ++run) {
+                    const QVariant value =
+                        text->runAttributes(run).value(NSAttachmentAttributeName);
+                    if (!value.canConvert<TextAttachment>() ||
+                        value.value<TextAttachment>().linkBackItemKey() != attachmentKey)
+                        continue;
+                    auto changed = std::make_shared<AttributedString>(*text);
+                    AttributedString piece(QString(QChar(0xFFFC)), text->runAttributes(run));
+                    piece.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(replacement),
+                                       {0, 1});
+                    changed->replaceCharactersInRange(text->runRange(run), piece);
+                    attached->publicSetText(changed);
+                    break;
+                }
+            }
+        }
+    }
+}
+
 void TWDocument::linkBackDidClose(LinkBack *link)
 {
     std::erase_if(m_activeLinks, [link](const ActiveLink &a) { return a.link.get() == link; });
@@ -214,11 +284,15 @@ void TWDocument::linkBackServerDidSendEdit(LinkBack *link)
 {
     const auto active = std::find_if(m_activeLinks.cbegin(), m_activeLinks.cend(),
                                      [link](const ActiveLink &a) { return a.link.get() == link; });
-    const std::shared_ptr<TWGraphic> graphic =
-        active != m_activeLinks.cend() ? active->graphic.lock() : nullptr;
-    // Items gone from the map, and text attachments, which the text editor
-    // sends itself, change nothing here.
-    if (!graphic || !m_mapsDocument)
+    if (active == m_activeLinks.cend() || !m_mapsDocument)
+        return;
+    if (!active->attachmentKey.isEmpty()) {
+        replaceLinkBackAttachments(link, active->attachmentKey);
+        return;
+    }
+    // An item gone from the map changes nothing.
+    const std::shared_ptr<TWGraphic> graphic = active->graphic.lock();
+    if (!graphic)
         return;
     LinkBackPasteboard &pasteboard = link->pasteboard();
     const bool pdf = !pasteboard.data(LinkBackPDFType).isEmpty();

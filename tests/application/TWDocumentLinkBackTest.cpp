@@ -3,6 +3,9 @@
 #include "application/TWMenuDispatcher.h"
 #include "drawing/TWMapImages.h"
 #include "graphics/TWGraphic.h"
+#include "model/TWAttachedText.h"
+#include "support/AttributedString.h"
+#include "support/TextAttachment.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -360,4 +363,64 @@ TEST_F(LinkBackDocumentTest, OnlyASendThatArrivedMakesTheEditorClean)
     editor->close();
     EXPECT_EQ(link.closes, 1);
     EXPECT_FALSE(link.represented.isValid());
+}
+
+TEST_F(LinkBackDocumentTest, EditedTextAttachmentsAreReplacedInTheNotes)
+{
+    TWDocument *source = newDocument();
+    const std::shared_ptr<TWGraphic> graphic = selectBranches(source, 1).first();
+    TWMapBranch *branch = graphic->branch();
+    const TextAttachment original = TextAttachment::linkBackAttachment(
+        TextAttachment::FileWrapper::regularFile("old"),
+        LinkBackData::linkBackDataWithServerName("OtherServer", 1), "att-1");
+    AttributedString notes(QStringLiteral("see \uFFFC here"));
+    notes.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(original), {4, 1});
+    branch->setPrimaryAttachedText(std::make_shared<const AttributedString>(notes));
+    const auto attachment = [branch] {
+        const auto text = branch->attachedTextArray().first()->text();
+        return text->attribute(NSAttachmentAttributeName, 4).value<TextAttachment>();
+    };
+    ASSERT_TRUE(source->editLinkBackInAttachment(original));
+    EXPECT_EQ(other.keys.last(), "att-1");
+
+    struct Case
+    {
+        const char *name;
+        QByteArray pdf;
+        QByteArray tiff;
+        bool data;
+        const char *ext; // "" when the attachment must stay
+    };
+    const Case cases[] = {
+        {"pdf", "%PDF-1 new", "", true, "pdf"},
+        {"tiff", "", "II*tiff", true, "tiff"},
+        {"no data", "%PDF-1 other", "", false, ""},
+        {"no picture", "", "", true, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const TextAttachment before = attachment();
+        LinkBackPasteboard &board = other.last->pasteboard();
+        board.declareTypes({});
+        if (!c.pdf.isEmpty())
+            board.setData(c.pdf, TWDocument::LinkBackPDFType);
+        if (!c.tiff.isEmpty())
+            board.setData(c.tiff, TWDocument::LinkBackTIFFType);
+        const QVariantMap data = LinkBackData::linkBackDataWithServerName("OtherServer", c.name);
+        if (c.data)
+            board.setPropertyList(data, LinkBackPboardType);
+        ASSERT_TRUE(other.last->sendEdit());
+        const TextAttachment after = attachment();
+        if (!*c.ext) {
+            EXPECT_EQ(after, before);
+            continue;
+        }
+        EXPECT_EQ(after.fileWrapper()->regularFileContents, c.pdf.isEmpty() ? c.tiff : c.pdf);
+        EXPECT_EQ(after.fileWrapper()->preferredFilename,
+                  TWDocument::linkBackPictureName(board.changeCount(), c.ext));
+        EXPECT_NE(after.fileWrapper()->preferredFilename, before.fileWrapper()->preferredFilename);
+        EXPECT_EQ(after.linkBackData().toMap(), data);
+        EXPECT_EQ(after.linkBackItemKey(), "att-1");
+        EXPECT_EQ(branch->attachedTextArray().first()->text()->string(), "see \uFFFC here");
+    }
 }
