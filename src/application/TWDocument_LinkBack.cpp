@@ -87,8 +87,13 @@ QString TWDocument::linkBackPictureName(int changeCount, const QString &extensio
 
 TWDocument *TWDocument::openLinkBackEdit(LinkBack *link, TWDocumentController *controller)
 {
-    if (!link || !controller)
+    if (!link)
         return nullptr;
+    if (!controller) {
+        // Nothing here can show the map: the other side hears the link end.
+        link->closeLink();
+        return nullptr;
+    }
     const QVariantMap data = link->pasteboard().propertyList(LinkBackPboardType).toMap();
     const std::optional<PackageData> package = packageFromLink(LinkBackData::linkBackAppData(data));
     std::shared_ptr<TWMapsDoc> maps =
