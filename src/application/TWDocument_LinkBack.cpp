@@ -87,13 +87,8 @@ QString TWDocument::linkBackPictureName(int changeCount, const QString &extensio
 
 TWDocument *TWDocument::openLinkBackEdit(LinkBack *link, TWDocumentController *controller)
 {
-    if (!link)
+    if (!link || !controller)
         return nullptr;
-    if (!controller) {
-        // Nothing here can show the map: the other side hears the link end.
-        link->closeLink();
-        return nullptr;
-    }
     const QVariantMap data = link->pasteboard().propertyList(LinkBackPboardType).toMap();
     const std::optional<PackageData> package = packageFromLink(LinkBackData::linkBackAppData(data));
     std::shared_ptr<TWMapsDoc> maps =
