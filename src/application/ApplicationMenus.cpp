@@ -113,6 +113,8 @@ void addDocumentMenus(QMenuBar *bar, TWMenuDispatcher &d)
                            {"Select Siblings", "selectSiblings:", 0, "Ctrl+Alt+A"},
                            {"Select Descendants", "selectDescendants:", 0, "Ctrl+Alt+D"},
                            {"Select Map Title", "selectDadoZizTitle:", 0, "Ctrl+Alt+T"},
+                           {"", ""},
+                           {"Edit LinkBack Item", "editLinkBackItems:"},
                            {"", ""}});
     addMenu(edit, nullptr, "Find", d,
             {{"Find...", "search:", 0, "Ctrl+F"},

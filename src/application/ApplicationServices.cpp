@@ -1,9 +1,12 @@
 #include "application/ApplicationServices.h"
 
 #include "application/CrashReporter.h"
+#include "application/TWAppcastUpdater.h"
 #include "application/TWApplication.h"
 #include "application/TWOutlineViewController.h"
 #include "application/TWToolPaletteService.h"
+#include "application/TWTutorController.h"
+#include "application/TWUpdateController.h"
 #include "canvas/TWToolPaletteController.h"
 #include "interface/AboutPanelController.h"
 #include "interface/ProgressPanelController.h"
@@ -43,6 +46,14 @@ ApplicationServices ApplicationServices::standard()
         static TWToolPaletteService service(TWToolPaletteController::sharedToolPaletteController(),
                                             qobject_cast<TWApplication *>(qApp));
         return &service;
+    };
+    s.tutorController = []() -> TutorController * {
+        return &TWTutorController::sharedTutorController();
+    };
+    s.updateController = []() -> UpdateController * {
+        // The feed reader follows the same start-up as the versions check.
+        TWAppcastUpdater::sharedUpdater();
+        return &TWUpdateController::sharedUpdateController();
     };
     s.launchCrashReporter = [](const QString &company, const QString &address) {
         if (!CrashReporter::launch(company, address))

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QUuid>
+#include <algorithm>
 
 const QString LinkBackPboardType = QStringLiteral("application/x-linkback-data");
 
@@ -85,6 +86,11 @@ QString linkBackEditMenuTitle(const QVariantMap &linkBackData)
     return name.isEmpty() ? LinkBackEditNoneMenuTitle() : QStringLiteral("Edit in %1").arg(name);
 }
 
+QString linkBackServerName(const QVariantMap &linkBackData)
+{
+    return linkBackData.value(ServerNameKey).toString();
+}
+
 } // namespace LinkBackData
 
 bool LinkBack::publishServerWithName(const QString &name, LinkBackDelegate *delegate)
@@ -121,11 +127,13 @@ public:
     void setRepresentedObject(const QVariant &object) override { m_represented = object; }
     LinkBackPasteboard &pasteboard() override { return *m_pasteboard; }
 
-    void sendEdit() override
+    bool sendEdit() override
     {
         const std::shared_ptr<InProcessLinkBack> peer = m_peer.lock();
-        if (!m_closed && peer && peer->m_delegate)
-            peer->m_delegate->linkBackServerDidSendEdit(peer.get());
+        if (m_closed || !peer || !peer->m_delegate)
+            return false;
+        peer->m_delegate->linkBackServerDidSendEdit(peer.get());
+        return true;
     }
 
     void closeLink() override
@@ -221,7 +229,11 @@ std::shared_ptr<LinkBack> LinkBackRegistry::openLink(const QVariantMap &data,
     m_open.push_back(clientEnd);
     m_open.push_back(serverEnd);
     serverDelegate->linkBackClientDidRequestEdit(serverEnd.get());
-    return clientEnd;
+    // A server that refused the edit has ended the link already.
+    const bool open =
+        std::any_of(m_open.cbegin(), m_open.cend(),
+                    [&](const std::shared_ptr<LinkBack> &p) { return p == clientEnd; });
+    return open ? clientEnd : nullptr;
 }
 
 void LinkBackRegistry::forget(const LinkBack *end)

@@ -54,6 +54,8 @@ namespace LinkBackData {
 QVariantMap linkBackDataWithServerName(const QString &serverName, const QVariant &appData);
 QVariant linkBackAppData(const QVariantMap &linkBackData);
 QString linkBackEditMenuTitle(const QVariantMap &linkBackData);
+// The server that made the item.
+QString linkBackServerName(const QVariantMap &linkBackData);
 } // namespace LinkBackData
 
 // One end of a live link between the application that embeds an item and the
@@ -76,8 +78,9 @@ public:
     virtual QVariant representedObject() const = 0;
     virtual void setRepresentedObject(const QVariant &object) = 0;
     virtual LinkBackPasteboard &pasteboard() = 0;
-    // The other side receives the pasteboard's data.
-    virtual void sendEdit() = 0;
+    // The other side receives the pasteboard's data; false when the link has
+    // ended or nobody is there to hear it.
+    virtual bool sendEdit() = 0;
     // Ends the link; the other side is told.
     virtual void closeLink() = 0;
     // The embedding document and application.

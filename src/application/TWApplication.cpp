@@ -1,7 +1,9 @@
 #include "application/TWApplication.h"
 
 #include "application/Document.h"
+#include "application/DocumentController.h"
 #include "application/LinkBackRegistry.h"
+#include "application/TWDocument.h"
 #include "application/WindowSystem.h"
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWFindController.h"
@@ -307,13 +309,22 @@ void TWApplication::linkBackClientDidRequestEdit(LinkBack *link)
         }
         return;
     }
-    qWarning("LinkBack: editing embedded maps is not available in this build");
+    TWDocument *document = TWDocument::openLinkBackEdit(
+        link, dynamic_cast<TWDocumentController *>(m_services.documentController));
+    if (QWidget *window = document ? document->mainWindow() : nullptr) {
+        window->raise();
+        window->activateWindow();
+    }
 }
 
 void TWApplication::linkBackServerDidSendEdit(LinkBack *) {}
 
 void TWApplication::linkBackDidClose(LinkBack *link)
 {
-    if (auto *document = qobject_cast<Document *>(link->representedObject().value<QObject *>()))
+    if (auto *document = qobject_cast<Document *>(link->representedObject().value<QObject *>())) {
+        // The link is over: closing must not try to end it again.
+        if (auto *editor = qobject_cast<TWDocument *>(document))
+            editor->setLinkBack(nullptr);
         document->close();
+    }
 }

@@ -51,6 +51,9 @@ TWDocument::TWDocument() : m_undoManager(std::make_shared<UndoManager>())
 TWDocument::~TWDocument()
 {
     m_dockedPalettesController.reset();
+    // Nobody may call back into a document that is gone.
+    closeLinkIfNeeded();
+    closeActiveLinks();
     delete m_window.data();
     if (m_bindings)
         qDebug().noquote() << "Bindings:" << *m_bindings;
@@ -121,6 +124,9 @@ void TWDocument::reportSaveError(int code)
 
 bool TWDocument::save()
 {
+    // A map embedded elsewhere goes back to where it came from.
+    if (m_link)
+        return saveLink();
     if (m_fileName.isEmpty())
         return saveAs();
     if (keepBackupFile() && QFileInfo::exists(m_fileName)) {
@@ -232,6 +238,12 @@ void TWDocument::setFileName(const QString &path)
 
 QString TWDocument::displayName() const
 {
+    if (m_link) {
+        QString title = dadoZiz("DadoZiz from %@ (%@)");
+        title.replace(title.indexOf(QLatin1String("%@")), 2, m_link->sourceName());
+        title.replace(title.indexOf(QLatin1String("%@")), 2, m_link->sourceApplicationName());
+        return title;
+    }
     if (m_fileName.isEmpty())
         return m_displayName.isEmpty() ? dadoZiz("Untitled") : m_displayName;
     return QFileInfo(m_fileName).completeBaseName();
@@ -316,12 +328,6 @@ void TWDocument::addNewDefaultGraphicAtSavedLocation(Point location)
 {
     if (TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr)
         map->publicCreateChildrenOfType(-1, std::nullopt, true, location);
-}
-
-bool TWDocument::editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &)
-{
-    // No embedding framework on this platform.
-    return false;
 }
 
 void TWDocument::saveVisibleRectForCurrentMap()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "application/Document.h"
+#include "application/LinkBack.h"
 #include "application/TWDocumentWindow.h"
 #include "application/TWMenuDispatcher.h"
 #include "canvas/TWCanvasHost.h"
@@ -22,6 +23,9 @@ class QScrollArea;
 class QSplitter;
 class QVariantAnimation;
 class TWCSliderCell;
+class TextAttachment;
+class TWDocument;
+class TWDocumentController;
 class TWDocumentViewController;
 class TWDockedPalettesController;
 class TWGraphicBindingController;
@@ -29,6 +33,19 @@ class TWGraphicView;
 class TWPaletteBezelContainerView;
 class TWMapsDoc;
 class UndoManager;
+
+// Hears the links a document opened to edit its embedded items elsewhere.
+class TWDocumentLinkBackClient : public LinkBackDelegate
+{
+public:
+    explicit TWDocumentLinkBackClient(TWDocument *document) : m_document(document) {}
+    void linkBackClientDidRequestEdit(LinkBack *) override {}
+    void linkBackServerDidSendEdit(LinkBack *link) override;
+    void linkBackDidClose(LinkBack *link) override;
+
+private:
+    TWDocument *m_document;
+};
 
 // One document file and its window: owns the maps document and its undo
 // manager, reads and writes the file, keeps print settings per map and the
@@ -206,6 +223,33 @@ public:
     bool validateMenuItem(TWMenuItem &item) const override;
     void performMenuAction(const TWMenuItem &item) override;
 
+    // --- LinkBack (TWDocument_LinkBack.cpp) ---
+    // Pasteboard types of the pictures that travel with LinkBack data.
+    static inline const QString LinkBackPDFType = QStringLiteral("application/pdf");
+    static inline const QString LinkBackTIFFType = QStringLiteral("image/tiff");
+    // Serves an edit request: a new document of `controller` showing the map
+    // embedded on the link. Null, with the link closed, when its data hold no map.
+    static TWDocument *openLinkBackEdit(LinkBack *link, TWDocumentController *controller);
+    // The server link this document edits, or null.
+    LinkBack *linkBack() const { return m_link; }
+    void setLinkBack(LinkBack *link);
+    void closeLinkIfNeeded();
+    void closeActiveLinks();
+    int activeLinkCount() const { return int(m_activeLinks.size()); }
+    // Sends the map and its picture back over the link instead of writing a
+    // file; the document is clean only when the other side heard it.
+    bool saveLink();
+    // Selected graphics (or their branches' images) that carry LinkBack data.
+    QList<std::shared_ptr<TWGraphic>> selectedLinkBackAttachments() const;
+    void editLinkBackItems();
+    // Sends a LinkBack text attachment to its source; false when no link
+    // could be made. Edits that come back replace it wherever notes hold it.
+    bool editLinkBackInAttachment(const TextAttachment &attachment);
+    // A link the text editor opened for an attachment with this item key.
+    void addActiveLink(const std::shared_ptr<LinkBack> &link, const QString &attachmentKey);
+    // The name a picture sent back for a text attachment is kept under.
+    static QString linkBackPictureName(int changeCount, const QString &extension);
+
 signals:
     // The first font of the selected label, for the font panel to show.
     void selectedFontChanged(const QVariant &font);
@@ -247,4 +291,18 @@ private:
     QString m_displayName;
     std::unique_ptr<TWGraphicBindingController> m_graphicBindingController;
     std::unique_ptr<TWDockedPalettesController> m_dockedPalettesController;
+
+    friend class TWDocumentLinkBackClient;
+    void linkBackServerDidSendEdit(LinkBack *link);
+    void linkBackDidClose(LinkBack *link);
+    struct ActiveLink
+    {
+        std::shared_ptr<LinkBack> link;
+        std::weak_ptr<TWGraphic> graphic;
+        QString attachmentKey;
+    };
+    void replaceLinkBackAttachments(LinkBack *link, const QString &attachmentKey);
+    LinkBack *m_link = nullptr;
+    std::vector<ActiveLink> m_activeLinks;
+    TWDocumentLinkBackClient m_linkBackClient{this};
 };

@@ -1,5 +1,6 @@
 // The document's menu commands and their validation.
 
+#include "application/LinkBackRegistry.h"
 #include "application/TWDocument.h"
 
 #include "application/TWDocumentViewController.h"
@@ -70,6 +71,7 @@ const QHash<QString, Command> &commands()
              qWarning("Impossible value in TWDocument sendGraphic (%d)", item.tag);
          }},
         {"clearChangeCount:", [](D &d, I) { d.clearChangeCount(); }},
+        {"editLinkBackItems:", [](D &d, I) { d.editLinkBackItems(); }},
         {"toggleContinuousSpellCheck:", [](D &, I) {}},
         {"spellingType:", [](D &, I) {}},
         // Find and spelling work across maps and documents.
@@ -426,6 +428,19 @@ bool TWDocument::validateMenuItem(TWMenuItem &item) const
         return true;
     };
 
+    if (action == QLatin1String("editLinkBackItems:")) {
+        const QList<std::shared_ptr<TWGraphic>> items = selectedLinkBackAttachments();
+        if (items.size() == 1)
+            item.title = LinkBackData::linkBackEditMenuTitle(items.first()->linkBackData().toMap());
+        else
+            item.title =
+                items.isEmpty() ? LinkBackEditNoneMenuTitle() : LinkBackEditMultipleMenuTitle();
+        // Items whose source has no server here cannot be edited.
+        return std::any_of(items.cbegin(), items.cend(), [](const auto &g) {
+            return LinkBackRegistry::shared().server(
+                       LinkBackData::linkBackServerName(g->linkBackData().toMap())) != nullptr;
+        });
+    }
     if (action == QLatin1String("selectSiblings:"))
         return nonRoot;
     if (action == QLatin1String("selectDescendants:"))

@@ -321,6 +321,8 @@ void TWDocument::windowWillClose(QWidget *window)
     if (m_closed || window != m_window)
         return;
     m_closed = true;
+    closeLinkIfNeeded();
+    closeActiveLinks();
     if (m_viewController)
         m_viewController->graphicView()->setDocument(nullptr);
     if (m_mapsDocument) {

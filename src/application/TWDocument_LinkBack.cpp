@@ -1,0 +1,316 @@
+// Embedding: the document as a LinkBack server's editor and as a client that
+// sends its embedded items back to their sources.
+
+#include "application/DocumentController.h"
+#include "application/TWApplication.h"
+#include "application/TWDocument.h"
+#include "application/TWDocumentWindow.h"
+#include "exchange/TWExportController.h"
+#include "graphics/TWGraphic.h"
+#include "model/PackageEntry.h"
+#include "model/TWAttachedText.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "platform/NotificationCenter.h"
+#include "platform/TWLocalizedString.h"
+#include "platform/UndoManager.h"
+#include "support/AttributedString.h"
+#include "support/Image.h"
+#include "support/TextAttachment.h"
+
+#include <QUuid>
+#include <algorithm>
+
+namespace {
+// The package of a maps document as LinkBack data carries it; nothing when
+// an entry cannot be read.
+std::optional<QVariantMap> packageForLink(TWMapsDoc &maps)
+{
+    QVariantMap package;
+    const QVariantMap entries = maps.generateSaveDictionary();
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        const QVariant &v = it.value();
+        if (v.typeId() == QMetaType::QByteArray) {
+            package.insert(it.key(), v.toByteArray());
+        } else if (v.typeId() == QMetaType::QString) {
+            package.insert(it.key(), v.toString().toUtf8());
+        } else if (v.canConvert<PackageEntry>()) {
+            const std::optional<QByteArray> bytes = v.value<PackageEntry>().bytes();
+            if (!bytes)
+                return std::nullopt;
+            package.insert(it.key(), *bytes);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return package;
+}
+
+// Package data from another program: paths to bytes or text, nothing else.
+std::optional<PackageData> packageFromLink(const QVariant &appData)
+{
+    if (appData.typeId() != QMetaType::QVariantMap)
+        return std::nullopt;
+    PackageData package;
+    const QVariantMap entries = appData.toMap();
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        if (it.value().typeId() == QMetaType::QByteArray)
+            package.insert(it.key(), it.value().toByteArray());
+        else if (it.value().typeId() == QMetaType::QString)
+            package.insert(it.key(), it.value().toString().toUtf8());
+        else
+            return std::nullopt;
+    }
+    return package;
+}
+} // namespace
+
+void TWDocumentLinkBackClient::linkBackServerDidSendEdit(LinkBack *link)
+{
+    m_document->linkBackServerDidSendEdit(link);
+}
+
+void TWDocumentLinkBackClient::linkBackDidClose(LinkBack *link)
+{
+    m_document->linkBackDidClose(link);
+}
+
+QString TWDocument::linkBackPictureName(int changeCount, const QString &extension)
+{
+    return QStringLiteral("_%1.%2")
+        .arg(quint32(changeCount), 8, 16, QLatin1Char('0'))
+        .arg(extension);
+}
+
+// --- server ---
+
+TWDocument *TWDocument::openLinkBackEdit(LinkBack *link, TWDocumentController *controller)
+{
+    if (!link || !controller)
+        return nullptr;
+    const QVariantMap data = link->pasteboard().propertyList(LinkBackPboardType).toMap();
+    const std::optional<PackageData> package = packageFromLink(LinkBackData::linkBackAppData(data));
+    std::shared_ptr<TWMapsDoc> maps =
+        package ? TWMapsDoc::createWithDictionary(*package, false) : nullptr;
+    if (!maps || maps->maps().isEmpty()) {
+        // Data that hold no map are refused; the other side hears the link end.
+        qWarning("LinkBack: the embedded data from %s hold no map",
+                 qPrintable(link->sourceApplicationName()));
+        link->closeLink();
+        return nullptr;
+    }
+    TWDocument *document = controller->addUntitledDocument(makeUntitled(), false);
+    if (!document->mapsDocument()->currentMap())
+        document->addMapUsingTemplate(false);
+    NotificationCenter::defaultCenter().post(TWMapBranch::EndEditingTextNotification, nullptr);
+    document->setMapsDocument(std::move(maps));
+    document->restoreVisibleRectForCurrentMap();
+    document->setLinkBack(link);
+    if (controller->showsWindows())
+        document->showWindows();
+    return document;
+}
+
+void TWDocument::setLinkBack(LinkBack *link)
+{
+    m_link = link;
+    if (m_link)
+        m_link->setRepresentedObject(QVariant::fromValue<QObject *>(this));
+    if (m_window)
+        m_window->setWindowTitle(displayName() + QStringLiteral("[*]"));
+}
+
+void TWDocument::closeLinkIfNeeded()
+{
+    if (!m_link)
+        return;
+    LinkBack *link = std::exchange(m_link, nullptr);
+    link->setRepresentedObject(QVariant());
+    link->closeLink();
+}
+
+bool TWDocument::saveLink()
+{
+    TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
+    if (!m_link || !map)
+        return false;
+    const std::optional<QVariantMap> package = packageForLink(*m_mapsDocument);
+    if (!package) {
+        qWarning("LinkBack: the map could not be packed to send back");
+        return false;
+    }
+    LinkBackPasteboard &pasteboard = m_link->pasteboard();
+    pasteboard.declareTypes({LinkBackPDFType, LinkBackPboardType});
+    pasteboard.setPropertyList(
+        LinkBackData::linkBackDataWithServerName(TWApplication::LinkBackServerName, *package),
+        LinkBackPboardType);
+    pasteboard.setData(TWExportController::sharedExportController().pdfDataForMap(*map),
+                       LinkBackPDFType);
+    // The undo history stays; only a send that arrived makes the document clean.
+    if (!m_link->sendEdit())
+        return false;
+    clearChangeCount();
+    return true;
+}
+
+// --- client ---
+
+void TWDocument::closeActiveLinks()
+{
+    std::vector<ActiveLink> links = std::exchange(m_activeLinks, {});
+    for (const ActiveLink &active : links)
+        active.link->closeLink();
+}
+
+QList<std::shared_ptr<TWGraphic>> TWDocument::selectedLinkBackAttachments() const
+{
+    QList<std::shared_ptr<TWGraphic>> found;
+    const TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
+    if (!map)
+        return found;
+    const auto carries = [](const std::shared_ptr<TWGraphic> &g) {
+        return g && !g->linkBackData().toMap().isEmpty();
+    };
+    for (const std::shared_ptr<TWGraphic> &graphic : map->selectedGraphics()) {
+        if (carries(graphic)) {
+            found << graphic;
+            continue;
+        }
+        const TWMapBranch *branch = graphic->branch();
+        const std::shared_ptr<TWGraphic> image = branch ? branch->enclosedImage() : nullptr;
+        if (carries(image) && !found.contains(image))
+            found << image;
+    }
+    return found;
+}
+
+void TWDocument::editLinkBackItems()
+{
+    const QList<std::shared_ptr<TWGraphic>> items = selectedLinkBackAttachments();
+    for (auto it = items.crbegin(); it != items.crend(); ++it)
+        editLinkBackInGraphic(*it);
+}
+
+bool TWDocument::editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic)
+{
+    const QVariantMap data = graphic ? graphic->linkBackData().toMap() : QVariantMap();
+    if (data.isEmpty())
+        return false;
+    const QString source =
+        m_window ? m_window->windowTitle().remove(QStringLiteral("[*]")) : displayName();
+    std::shared_ptr<LinkBack> link =
+        LinkBack::editLinkBackData(data, source, &m_linkBackClient, graphic->linkBackItemKey());
+    if (!link)
+        return false;
+    link->setRepresentedObject(QVariant::fromValue(quintptr(graphic.get())));
+    m_activeLinks.push_back({link, graphic});
+    return true;
+}
+
+bool TWDocument::editLinkBackInAttachment(const TextAttachment &attachment)
+{
+    const QVariantMap data = attachment.linkBackData().toMap();
+    if (!attachment.isLinkBackAttachment() || data.isEmpty())
+        return false;
+    const QString source =
+        m_window ? m_window->windowTitle().remove(QStringLiteral("[*]")) : displayName();
+    std::shared_ptr<LinkBack> link =
+        LinkBack::editLinkBackData(data, source, &m_linkBackClient, attachment.linkBackItemKey());
+    if (!link)
+        return false;
+    addActiveLink(link, attachment.linkBackItemKey());
+    return true;
+}
+
+void TWDocument::addActiveLink(const std::shared_ptr<LinkBack> &link, const QString &attachmentKey)
+{
+    if (!link)
+        return;
+    link->setRepresentedObject(attachmentKey);
+    m_activeLinks.push_back({link, {}, attachmentKey});
+}
+
+void TWDocument::replaceLinkBackAttachments(LinkBack *link, const QString &attachmentKey)
+{
+    LinkBackPasteboard &pasteboard = link->pasteboard();
+    const bool pdf = !pasteboard.data(LinkBackPDFType).isEmpty();
+    const QByteArray picture = pasteboard.data(pdf ? LinkBackPDFType : LinkBackTIFFType);
+    // Without the data and a picture the attachments stay as they are.
+    if (!pasteboard.hasType(LinkBackPboardType) || picture.isEmpty())
+        return;
+    TextAttachment::FileWrapper wrapper = TextAttachment::FileWrapper::regularFile(picture);
+    wrapper.preferredFilename = linkBackPictureName(
+        pasteboard.changeCount(), pdf ? QStringLiteral("pdf") : QStringLiteral("tiff"));
+    wrapper.filename = wrapper.preferredFilename;
+    const TextAttachment replacement = TextAttachment::linkBackAttachment(
+        wrapper, pasteboard.propertyList(LinkBackPboardType), link->itemKey());
+    link->setRepresentedObject(replacement.linkBackItemKey());
+    for (auto &active : m_activeLinks)
+        if (active.link.get() == link)
+            active.attachmentKey = replacement.linkBackItemKey();
+
+    for (const std::shared_ptr<TWMap> &map : m_mapsDocument->maps()) {
+        for (const std::shared_ptr<TWMapBranch> &branch : map->allBranches()) {
+            for (const std::shared_ptr<TWAttachedText> &attached : branch->attachedTextArray()) {
+                const std::shared_ptr<const AttributedString> text = attached->text();
+                if (!text)
+                    continue;
+                for (qsizetype run = 0; run < text->runCount(); ++run) {
+                    const QVariant value =
+                        text->runAttributes(run).value(NSAttachmentAttributeName);
+                    if (!value.canConvert<TextAttachment>() ||
+                        value.value<TextAttachment>().linkBackItemKey() != attachmentKey)
+                        continue;
+                    auto changed = std::make_shared<AttributedString>(*text);
+                    AttributedString piece(QString(QChar(0xFFFC)), text->runAttributes(run));
+                    piece.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(replacement),
+                                       {0, 1});
+                    changed->replaceCharactersInRange(text->runRange(run), piece);
+                    attached->publicSetText(changed);
+                    break;
+                }
+            }
+        }
+    }
+}
+
+void TWDocument::linkBackDidClose(LinkBack *link)
+{
+    std::erase_if(m_activeLinks, [link](const ActiveLink &a) { return a.link.get() == link; });
+}
+
+void TWDocument::linkBackServerDidSendEdit(LinkBack *link)
+{
+    const auto active = std::find_if(m_activeLinks.cbegin(), m_activeLinks.cend(),
+                                     [link](const ActiveLink &a) { return a.link.get() == link; });
+    if (active == m_activeLinks.cend() || !m_mapsDocument)
+        return;
+    if (!active->attachmentKey.isEmpty()) {
+        replaceLinkBackAttachments(link, active->attachmentKey);
+        return;
+    }
+    // An item gone from the map changes nothing.
+    const std::shared_ptr<TWGraphic> graphic = active->graphic.lock();
+    if (!graphic)
+        return;
+    LinkBackPasteboard &pasteboard = link->pasteboard();
+    const bool pdf = !pasteboard.data(LinkBackPDFType).isEmpty();
+    const QByteArray picture = pasteboard.data(pdf ? LinkBackPDFType : LinkBackTIFFType);
+    if (!picture.isEmpty() && Image::initWithData(picture)) {
+        std::optional<QString> path = graphic->imageFilename();
+        if (!path) {
+            path = QStringLiteral("Images/%1.%2")
+                       .arg(QUuid::createUuid().toString(QUuid::WithoutBraces),
+                            pdf ? QStringLiteral("pdf") : QStringLiteral("tiff"));
+        }
+        m_mapsDocument->setObjectInCachedData(picture, *path);
+        // A new name drops the picture the graphic drew from, then it reads
+        // the new data.
+        graphic->setImageFilename(std::nullopt);
+        graphic->setImageFilename(path);
+    }
+    if (pasteboard.hasType(LinkBackPboardType))
+        graphic->setLinkBackData(pasteboard.propertyList(LinkBackPboardType));
+    graphic->setLinkBackItemKey(link->itemKey());
+}

@@ -1,0 +1,426 @@
+#include "DocumentTestSupport.h"
+#include "application/LinkBackRegistry.h"
+#include "application/TWMenuDispatcher.h"
+#include "drawing/TWMapImages.h"
+#include "graphics/TWGraphic.h"
+#include "model/TWAttachedText.h"
+#include "support/AttributedString.h"
+#include "support/TextAttachment.h"
+
+#include <QBuffer>
+#include <QImage>
+
+namespace {
+
+const QString ServerName = TWApplication::LinkBackServerName;
+
+// The package of a generated map, as an embedding program keeps it.
+QVariantMap embeddedPackage(int branches)
+{
+    std::shared_ptr<TWMapsDoc> maps = BranchDocument::makeDocument(branches);
+    QVariantMap package;
+    const QVariantMap entries = maps->generateSaveDictionary();
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it)
+        package.insert(it.key(), it.value().typeId() == QMetaType::QString
+                                     ? it.value().toString().toUtf8()
+                                     : it.value().toByteArray());
+    maps->detach();
+    return package;
+}
+
+int branchesIn(const QVariant &linkBackData)
+{
+    PackageData package;
+    const QVariantMap entries = LinkBackData::linkBackAppData(linkBackData.toMap()).toMap();
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it)
+        package.insert(it.key(), it.value().toByteArray());
+    std::shared_ptr<TWMapsDoc> maps = TWMapsDoc::createWithDictionary(package, false);
+    const int count = maps && maps->currentMap() ? maps->currentMap()->branchCount() : -1;
+    if (maps)
+        maps->detach();
+    return count;
+}
+
+// A server of another program that records the item keys it is asked to edit.
+struct RecordingServer : LinkBackDelegate
+{
+    void linkBackClientDidRequestEdit(LinkBack *link) override
+    {
+        keys << link->itemKey();
+        last = link;
+    }
+    void linkBackServerDidSendEdit(LinkBack *) override {}
+    void linkBackDidClose(LinkBack *) override {}
+    QStringList keys;
+    LinkBack *last = nullptr;
+};
+
+// A link whose other side may or may not be listening.
+struct FakeLink : LinkBack
+{
+    QVariant representedObject() const override { return represented; }
+    void setRepresentedObject(const QVariant &object) override { represented = object; }
+    LinkBackPasteboard &pasteboard() override { return board; }
+    bool sendEdit() override
+    {
+        ++sends;
+        return listening;
+    }
+    void closeLink() override { ++closes; }
+    QString sourceName() const override { return "Report.doc"; }
+    QString sourceApplicationName() const override { return "Writer"; }
+    QString itemKey() const override { return "item-9"; }
+
+    QVariant represented;
+    LinkBackPasteboard board;
+    bool listening = false;
+    int sends = 0;
+    int closes = 0;
+};
+
+class LinkBackDocumentTest : public ApplicationTest
+{
+protected:
+    void SetUp() override
+    {
+        ApplicationTest::SetUp();
+        documents = std::make_unique<TWDocumentController>();
+        documents->setShowsWindows(false);
+        ApplicationServices services = recordingServices();
+        services.documentController = documents.get();
+        start(Edition::Deluxe, services);
+        ASSERT_TRUE(LinkBack::publishServerWithName(ServerName, app.get()));
+        ASSERT_TRUE(LinkBack::publishServerWithName("OtherServer", &other));
+    }
+    void TearDown() override
+    {
+        // Closed documents are freed later; let that happen before the application goes.
+        settle();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        documents.reset();
+        LinkBackRegistry::shared().retractServer(ServerName);
+        LinkBackRegistry::shared().retractServer("OtherServer");
+        NotificationQueue::defaultQueue().flush();
+    }
+
+    TWDocument *newDocument()
+    {
+        auto *document = static_cast<TWDocument *>(documents->newDocument());
+        // A new document starts typing its title; these tests edit elsewhere.
+        NotificationCenter::defaultCenter().post(TWMapBranch::EndEditingTextNotification, nullptr);
+        settle();
+        return document;
+    }
+    void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            TestSupport::runEventLoopPass();
+        NotificationQueue::defaultQueue().flush();
+    }
+    TWMap &mapOf(TWDocument *d) { return *d->mapsDocument()->currentMap(); }
+    // Graphics of the first `count` first-level branches, selected in order.
+    QList<std::shared_ptr<TWGraphic>> selectBranches(TWDocument *d, int count)
+    {
+        TWMap &map = mapOf(d);
+        while (map.root()->children().size() < count)
+            addChild(d);
+        map.removeAllSelectedGraphics();
+        QList<std::shared_ptr<TWGraphic>> graphics;
+        for (int i = 0; i < count; ++i) {
+            graphics << map.root()->children().at(i)->mainGraphic();
+            map.insertObjectInSelectedGraphicsAtIndex(graphics.last(), i);
+        }
+        return graphics;
+    }
+    // A new first-level branch, as one closed undo step.
+    void addChild(TWDocument *d)
+    {
+        TWMap &map = mapOf(d);
+        const int before = int(map.root()->children().size());
+        map.removeAllSelectedGraphics();
+        map.insertObjectInSelectedGraphicsAtIndex(map.root()->mainGraphic(), 0);
+        map.publicCreateChildrenOfType(-1, std::nullopt, false, Point(0, 0));
+        settle();
+        ASSERT_EQ(map.root()->children().size(), before + 1);
+    }
+    // The edit item's state for the current selection.
+    std::pair<bool, QString> editItem(TWDocument *d)
+    {
+        TWMenuItem item;
+        item.selector = "editLinkBackItems:";
+        const bool enabled = d->validateMenuItem(item);
+        return {enabled, item.title.value_or(QString())};
+    }
+
+    RecordingAlerts alerts;
+    Alerts::Scope alertsScope{&alerts};
+    RecordingServer other;
+    // Outlives the documents that may hold it.
+    FakeLink fakeLink;
+    std::unique_ptr<TWDocumentController> documents;
+};
+
+} // namespace
+
+TEST_F(LinkBackDocumentTest, MapEmbeddedInAMapMakesTheRoundTrip)
+{
+    TWDocument *source = newDocument();
+    const std::shared_ptr<TWGraphic> graphic = selectBranches(source, 1).first();
+    graphic->setLinkBackData(
+        LinkBackData::linkBackDataWithServerName(ServerName, embeddedPackage(6)));
+    EXPECT_EQ(editItem(source), std::make_pair(true, "Edit in " + app->applicationName()));
+
+    source->editLinkBackItems();
+    ASSERT_EQ(documents->documents().size(), 2);
+    auto *editor = static_cast<TWDocument *>(documents->documents().last());
+    ASSERT_NE(editor->linkBack(), nullptr);
+    EXPECT_EQ(source->activeLinkCount(), 1);
+    EXPECT_EQ(mapOf(editor).branchCount(), 6);
+    EXPECT_EQ(editor->displayName(),
+              "DadoZiz from " + source->displayName() + " (" + app->applicationName() + ")");
+    // A second request for the item being edited opens nothing new.
+    app->linkBackClientDidRequestEdit(editor->linkBack());
+    EXPECT_EQ(documents->documents().size(), 2);
+
+    // Saving sends the map back: no file, undo kept, clean.
+    addChild(editor);
+    ASSERT_TRUE(editor->isDocumentEdited());
+    EXPECT_TRUE(editor->save());
+    EXPECT_TRUE(editor->fileName().isEmpty());
+    EXPECT_TRUE(alerts.savePanels().isEmpty());
+    EXPECT_FALSE(editor->isDocumentEdited());
+    EXPECT_GT(editor->undoManager()->undoStepCount(), 0);
+
+    // The source's item now carries the edited map and its picture.
+    EXPECT_EQ(branchesIn(graphic->linkBackData()), 7);
+    ASSERT_TRUE(graphic->imageFilename());
+    const std::optional<QByteArray> picture =
+        source->mapsDocument()->objectForKeyInCachedData(*graphic->imageFilename());
+    ASSERT_TRUE(picture);
+    EXPECT_TRUE(picture->startsWith("%PDF"));
+    EXPECT_NE(graphic->cachedImageRep(), nullptr);
+    // The picture came in as one undoable step of the source.
+    EXPECT_TRUE(source->undoManager()->canUndo());
+
+    // Closing the editor ends the link; the source hears it.
+    editor->close();
+    EXPECT_EQ(source->activeLinkCount(), 0);
+    EXPECT_EQ(LinkBackRegistry::shared().openLinkCount(), 0);
+
+    // Ending the link from the source closes the editor.
+    source->editLinkBackItems();
+    ASSERT_EQ(documents->documents().size(), 2);
+    source->closeActiveLinks();
+    EXPECT_EQ(documents->documents().size(), 1);
+    EXPECT_EQ(LinkBackRegistry::shared().openLinkCount(), 0);
+}
+
+TEST_F(LinkBackDocumentTest, DataWithoutAMapAreRefused)
+{
+    QVariantMap withoutContents = embeddedPackage(3);
+    withoutContents.remove("Thinkweb/Contents.xml");
+    QVariantMap garbage = embeddedPackage(3);
+    garbage.insert("Thinkweb/Contents.xml", QByteArray("<not-a-map"));
+    QVariantMap wrongValue = embeddedPackage(3);
+    wrongValue.insert("Images/x.png", 42);
+    const QVariant appData[] = {QVariant("text"), QVariant(QVariantMap()),
+                                withoutContents,  garbage,
+                                wrongValue,       QVariant(QVariantList{1, 2})};
+    TWDocument *source = newDocument();
+    const std::shared_ptr<TWGraphic> graphic = selectBranches(source, 1).first();
+    for (const QVariant &data : appData) {
+        graphic->setLinkBackData(LinkBackData::linkBackDataWithServerName(ServerName, data));
+        EXPECT_FALSE(source->editLinkBackInGraphic(graphic));
+        EXPECT_EQ(documents->documents().size(), 1);
+        EXPECT_EQ(source->activeLinkCount(), 0);
+        EXPECT_EQ(LinkBackRegistry::shared().openLinkCount(), 0);
+    }
+}
+
+TEST_F(LinkBackDocumentTest, SelectedItemsAreSentLastFirstAndTheMenuSaysHowMany)
+{
+    TWDocument *source = newDocument();
+    EXPECT_EQ(editItem(source), std::make_pair(false, LinkBackEditNoneMenuTitle()));
+    const QList<std::shared_ptr<TWGraphic>> graphics = selectBranches(source, 3);
+    EXPECT_EQ(editItem(source), std::make_pair(false, LinkBackEditNoneMenuTitle()));
+    for (int i = 0; i < 3; ++i) {
+        graphics[i]->setLinkBackData(LinkBackData::linkBackDataWithServerName("OtherServer", i));
+        graphics[i]->setLinkBackItemKey(QStringLiteral("k%1").arg(i + 1));
+    }
+    EXPECT_EQ(editItem(source), std::make_pair(true, LinkBackEditMultipleMenuTitle()));
+    source->editLinkBackItems();
+    EXPECT_EQ(other.keys, QStringList({"k3", "k2", "k1"}));
+    EXPECT_EQ(source->activeLinkCount(), 3);
+
+    // One item: its own title; a server that is not here: disabled.
+    selectBranches(source, 1);
+    EXPECT_EQ(editItem(source), std::make_pair(true, LinkBackData::linkBackEditMenuTitle(
+                                                         graphics[0]->linkBackData().toMap())));
+    graphics[0]->setLinkBackData(LinkBackData::linkBackDataWithServerName("Elsewhere", 1));
+    EXPECT_FALSE(editItem(source).first);
+    EXPECT_FALSE(source->editLinkBackInGraphic(graphics[0]));
+    EXPECT_EQ(other.keys.size(), 3);
+}
+
+TEST_F(LinkBackDocumentTest, EditedPicturesAreKeptInTheFormTheyCameIn)
+{
+    QByteArray tiff;
+    {
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QBuffer buffer(&tiff);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(image.save(&buffer, "TIFF"));
+    }
+    std::shared_ptr<TWMapsDoc> pictureMap = BranchDocument::makeDocument(2);
+    const QByteArray pdf = TWMapImages::pdfDataForMap(*pictureMap->currentMap(), true);
+    pictureMap->detach();
+    ASSERT_TRUE(pdf.startsWith("%PDF"));
+
+    struct Case
+    {
+        const char *name;
+        bool pdf;
+        bool tiff;
+        bool linkBack;
+        const char *stored; // "pdf", "tiff" or "" for the old picture
+    };
+    const Case cases[] = {
+        {"PDF", true, false, true, "pdf"},
+        {"TIFF only", false, true, true, "tiff"},
+        {"both", true, true, true, "pdf"},
+        {"picture without data", true, false, false, "pdf"},
+        {"data without picture", false, false, true, ""},
+    };
+    TWDocument *source = newDocument();
+    const std::shared_ptr<TWGraphic> graphic = selectBranches(source, 1).first();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        source->mapsDocument()->setObjectInCachedData(QByteArray("old"), "Images/item.pdf");
+        graphic->setImageFilename(QString("Images/item.pdf"));
+        const QVariantMap before = LinkBackData::linkBackDataWithServerName("OtherServer", 1);
+        graphic->setLinkBackData(before);
+        ASSERT_TRUE(source->editLinkBackInGraphic(graphic));
+        LinkBack *server = other.last;
+        server->pasteboard().declareTypes({});
+        if (c.pdf)
+            server->pasteboard().setData(pdf, TWDocument::LinkBackPDFType);
+        if (c.tiff)
+            server->pasteboard().setData(tiff, TWDocument::LinkBackTIFFType);
+        const QVariantMap after = LinkBackData::linkBackDataWithServerName("OtherServer", 2);
+        if (c.linkBack)
+            server->pasteboard().setPropertyList(after, LinkBackPboardType);
+        ASSERT_TRUE(server->sendEdit());
+        const QByteArray stored =
+            *source->mapsDocument()->objectForKeyInCachedData(*graphic->imageFilename());
+        const QByteArray expected = QByteArray(c.stored) == "pdf"    ? pdf
+                                    : QByteArray(c.stored) == "tiff" ? tiff
+                                                                     : "old";
+        EXPECT_EQ(stored, expected);
+        EXPECT_EQ(graphic->linkBackData().toMap(), c.linkBack ? after : before);
+        EXPECT_EQ(graphic->linkBackItemKey(), server->itemKey());
+        source->closeActiveLinks();
+    }
+
+    const std::tuple<int, const char *, const char *> names[] = {
+        {0, "pdf", "_00000000.pdf"},
+        {0x1f, "tiff", "_0000001f.tiff"},
+        {0x7fffffff, "pdf", "_7fffffff.pdf"},
+    };
+    for (const auto &[count, ext, name] : names)
+        EXPECT_EQ(TWDocument::linkBackPictureName(count, ext), name);
+}
+
+TEST_F(LinkBackDocumentTest, OnlyASendThatArrivedMakesTheEditorClean)
+{
+    TWDocument *editor = newDocument();
+    FakeLink &link = fakeLink;
+    editor->setLinkBack(&link);
+    EXPECT_EQ(link.represented.value<QObject *>(), editor);
+    EXPECT_EQ(editor->displayName(), "DadoZiz from Report.doc (Writer)");
+    selectBranches(editor, 2);
+    ASSERT_TRUE(editor->isDocumentEdited());
+    const int steps = editor->undoManager()->undoStepCount();
+    ASSERT_GT(steps, 0);
+
+    EXPECT_FALSE(editor->save());
+    EXPECT_EQ(link.sends, 1);
+    EXPECT_TRUE(editor->isDocumentEdited());
+    EXPECT_TRUE(alerts.savePanels().isEmpty());
+
+    link.listening = true;
+    EXPECT_TRUE(editor->save());
+    EXPECT_FALSE(editor->isDocumentEdited());
+    // The history stays: undo still reaches every step.
+    EXPECT_EQ(editor->undoManager()->undoStepCount(), steps);
+    EXPECT_EQ(link.board.types(), QStringList({TWDocument::LinkBackPDFType, LinkBackPboardType}));
+    EXPECT_TRUE(link.board.data(TWDocument::LinkBackPDFType).startsWith("%PDF"));
+    EXPECT_EQ(LinkBackData::linkBackServerName(link.board.propertyList(LinkBackPboardType).toMap()),
+              ServerName);
+    EXPECT_EQ(branchesIn(link.board.propertyList(LinkBackPboardType)), 3);
+
+    // Closing the document ends its link once.
+    editor->close();
+    EXPECT_EQ(link.closes, 1);
+    EXPECT_FALSE(link.represented.isValid());
+}
+
+TEST_F(LinkBackDocumentTest, EditedTextAttachmentsAreReplacedInTheNotes)
+{
+    TWDocument *source = newDocument();
+    const std::shared_ptr<TWGraphic> graphic = selectBranches(source, 1).first();
+    TWMapBranch *branch = graphic->branch();
+    const TextAttachment original = TextAttachment::linkBackAttachment(
+        TextAttachment::FileWrapper::regularFile("old"),
+        LinkBackData::linkBackDataWithServerName("OtherServer", 1), "att-1");
+    AttributedString notes(QStringLiteral("see \uFFFC here"));
+    notes.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(original), {4, 1});
+    branch->setPrimaryAttachedText(std::make_shared<const AttributedString>(notes));
+    const auto attachment = [branch] {
+        const auto text = branch->attachedTextArray().first()->text();
+        return text->attribute(NSAttachmentAttributeName, 4).value<TextAttachment>();
+    };
+    ASSERT_TRUE(source->editLinkBackInAttachment(original));
+    EXPECT_EQ(other.keys.last(), "att-1");
+
+    struct Case
+    {
+        const char *name;
+        QByteArray pdf;
+        QByteArray tiff;
+        bool data;
+        const char *ext; // "" when the attachment must stay
+    };
+    const Case cases[] = {
+        {"pdf", "%PDF-1 new", "", true, "pdf"},
+        {"tiff", "", "II*tiff", true, "tiff"},
+        {"no data", "%PDF-1 other", "", false, ""},
+        {"no picture", "", "", true, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const TextAttachment before = attachment();
+        LinkBackPasteboard &board = other.last->pasteboard();
+        board.declareTypes({});
+        if (!c.pdf.isEmpty())
+            board.setData(c.pdf, TWDocument::LinkBackPDFType);
+        if (!c.tiff.isEmpty())
+            board.setData(c.tiff, TWDocument::LinkBackTIFFType);
+        const QVariantMap data = LinkBackData::linkBackDataWithServerName("OtherServer", c.name);
+        if (c.data)
+            board.setPropertyList(data, LinkBackPboardType);
+        ASSERT_TRUE(other.last->sendEdit());
+        const TextAttachment after = attachment();
+        if (!*c.ext) {
+            EXPECT_EQ(after, before);
+            continue;
+        }
+        EXPECT_EQ(after.fileWrapper()->regularFileContents, c.pdf.isEmpty() ? c.tiff : c.pdf);
+        EXPECT_EQ(after.fileWrapper()->preferredFilename,
+                  TWDocument::linkBackPictureName(board.changeCount(), c.ext));
+        EXPECT_NE(after.fileWrapper()->preferredFilename, before.fileWrapper()->preferredFilename);
+        EXPECT_EQ(after.linkBackData().toMap(), data);
+        EXPECT_EQ(after.linkBackItemKey(), "att-1");
+        EXPECT_EQ(branch->attachedTextArray().first()->text()->string(), "see \uFFFC here");
+    }
+}
