@@ -6,10 +6,12 @@
 #include "support/FontRegistry.h"
 #include "support/ParagraphStyle.h"
 
+#include <QCoreApplication>
 #include <QHashFunctions>
 #include <QImage>
 #include <QPainter>
 #include <QTextLayout>
+#include <QThread>
 #include <QUrl>
 #include <QtDebug>
 #include <cmath>
@@ -106,16 +108,21 @@ QTextCharFormat makeCharFormat(const TextAttributes &attributes)
 // The labels of a map share a few attribute sets: their formats are kept.
 QTextCharFormat charFormat(const TextAttributes &attributes)
 {
+    // Kept for the main thread only, and never released: formats hold fonts,
+    // which must not outlive the application.
+    const QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return makeCharFormat(attributes);
     constexpr size_t Capacity = 16;
-    thread_local std::vector<std::pair<TextAttributes, QTextCharFormat>> known;
-    for (const auto &[a, format] : known) {
+    static auto *known = new std::vector<std::pair<TextAttributes, QTextCharFormat>>;
+    for (const auto &[a, format] : *known) {
         if (a == attributes)
             return format;
     }
     const QTextCharFormat format = makeCharFormat(attributes);
-    if (known.size() == Capacity)
-        known.erase(known.begin());
-    known.emplace_back(attributes, format);
+    if (known->size() == Capacity)
+        known->erase(known->begin());
+    known->emplace_back(attributes, format);
     return format;
 }
 
