@@ -6,12 +6,18 @@
 #include "support/FontRegistry.h"
 #include "support/ParagraphStyle.h"
 
+#include <QCoreApplication>
+#include <QHashFunctions>
 #include <QImage>
 #include <QPainter>
 #include <QTextLayout>
+#include <QThread>
 #include <QUrl>
 #include <QtDebug>
 #include <cmath>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -56,7 +62,7 @@ int intFor(const TextAttributes &attributes, const QString &key)
     return ok ? number : 0;
 }
 
-QTextCharFormat charFormat(const TextAttributes &attributes)
+QTextCharFormat makeCharFormat(const TextAttributes &attributes)
 {
     QTextCharFormat format;
     format.setFont(qfontFor(attributes), QTextCharFormat::FontPropertiesAll);
@@ -96,6 +102,27 @@ QTextCharFormat charFormat(const TextAttributes &attributes)
             format.setFontLetterSpacing(amount);
         }
     }
+    return format;
+}
+
+// The labels of a map share a few attribute sets: their formats are kept.
+QTextCharFormat charFormat(const TextAttributes &attributes)
+{
+    // Kept for the main thread only, and never released: formats hold fonts,
+    // which must not outlive the application.
+    const QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return makeCharFormat(attributes);
+    constexpr size_t Capacity = 16;
+    static auto *known = new std::vector<std::pair<TextAttributes, QTextCharFormat>>;
+    for (const auto &[a, format] : *known) {
+        if (a == attributes)
+            return format;
+    }
+    const QTextCharFormat format = makeCharFormat(attributes);
+    if (known->size() == Capacity)
+        known->erase(known->begin());
+    known->emplace_back(attributes, format);
     return format;
 }
 
@@ -158,6 +185,61 @@ QTextOption textOption(const ParagraphStyle &style)
 qreal finiteOr(double value, qreal fallback)
 {
     return std::isfinite(value) ? qreal(value) : fallback;
+}
+
+// A label is measured again and again unchanged: when its branch is made,
+// after each change of the branch's settings, by layout. The installed fonts
+// are read once per run, so a measurement stays true: the last few are kept.
+class Measurements
+{
+public:
+    std::optional<Size> find(const AttributedString &text, Size container, float padding) const
+    {
+        const size_t hash = hashOf(text, container, padding);
+        for (const Entry &e : m_entries) {
+            if (e.hash == hash && e.container == container && e.padding == padding &&
+                e.text == text)
+                return e.used;
+        }
+        return std::nullopt;
+    }
+
+    void add(const AttributedString &text, Size container, float padding, Size used)
+    {
+        Entry entry{hashOf(text, container, padding), text, container, padding, used};
+        if (m_entries.size() < Capacity) {
+            m_entries.push_back(std::move(entry));
+        } else {
+            m_entries[m_next] = std::move(entry);
+            m_next = (m_next + 1) % Capacity;
+        }
+    }
+
+private:
+    static constexpr size_t Capacity = 16;
+    struct Entry
+    {
+        size_t hash;
+        AttributedString text;
+        Size container;
+        float padding;
+        Size used;
+    };
+
+    static size_t hashOf(const AttributedString &text, Size container, float padding)
+    {
+        return qHashMulti(0, text.string(), text.runCount(), container.width, container.height,
+                          padding);
+    }
+
+    std::vector<Entry> m_entries;
+    size_t m_next = 0;
+};
+
+Measurements &measurements()
+{
+    static Measurements *cache = new Measurements; // main thread only, as the engine
+    return *cache;
 }
 
 } // namespace
@@ -429,9 +511,16 @@ Size TWTextLayout::requiredSizeForWidth(const AttributedString &text, float widt
     TWTextLayout &engine = shared();
     engine.setLineFragmentPadding(lineFragmentPadding);
     engine.setContainerSize(Size(std::min(width, maxSize.width), maxSize.height));
-    engine.setAttributedString(text);
-    const Rect used = engine.usedRect();
+    Measurements &known = measurements();
+    Size used;
+    if (const std::optional<Size> found =
+            known.find(text, engine.m_containerSize, engine.m_padding)) {
+        used = *found;
+    } else {
+        engine.setAttributedString(text);
+        used = engine.usedRect().size;
+        known.add(text, engine.m_containerSize, engine.m_padding, used);
+    }
     engine.clear();
-    return Size(std::max(used.size.width + 1.0f, minSize.width),
-                std::max(used.size.height, minSize.height));
+    return Size(std::max(used.width + 1.0f, minSize.width), std::max(used.height, minSize.height));
 }

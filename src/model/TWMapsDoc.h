@@ -9,6 +9,7 @@
 #include "support/XMLElement.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -434,6 +435,7 @@ private:
     std::shared_ptr<TWGraphic> m_tempLinkLineEndGraphic;
     Point m_tempLinkLineDragPoint;
     BranchList m_changedBranches;
+    QSet<const TWMapBranch *> m_changedBranchSet; // the same branches, to look up
     std::shared_ptr<TWMapBranchServices> m_branchServices;
 
     ObserverToken m_removeFromCachedDataObserver;

@@ -56,7 +56,11 @@ TWMapBranchServices &TWMapsDoc::branchServices() const
 
 void TWMapsDoc::addObjectToChangedBranchesIfAbsent(const std::shared_ptr<TWMapBranch> &branch)
 {
-    TWChangedBranches::addIfAbsent(m_changedBranches, branch);
+    // A drag or an import touches thousands of branches: no list search.
+    if (!branch || m_changedBranchSet.contains(branch.get()))
+        return;
+    m_changedBranchSet.insert(branch.get());
+    m_changedBranches.append(branch);
 }
 
 void TWMapsDoc::branchDidResizeNotification(const Notification &notification)
@@ -80,6 +84,7 @@ void TWMapsDoc::updateChangedBranches()
 {
     ServiceOps ops{branchServices()};
     TWChangedBranches::process(m_changedBranches, ops);
+    m_changedBranchSet.clear();
 }
 
 // --- the services over real branches ---

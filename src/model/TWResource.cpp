@@ -17,10 +17,10 @@ const char *const weekdayKeys[7] = {"availableSunday",    "availableMonday",   "
                                     "availableWednesday", "availableThursday", "availableFriday",
                                     "availableSaturday"};
 
-CalendarDate timeOfDay(long long hour, long long minute, const CalendarDate &fallback)
+CalendarDate timeOfDay(long long hour, long long minute, const CalendarDate &fallback,
+                       const TimeZone &zone = TimeZone::systemTimeZone())
 {
-    return CalendarDate::dateWithYear(2000, 1, 1, hour, minute, 0, TimeZone::systemTimeZone())
-        .value_or(fallback);
+    return CalendarDate::dateWithYear(2000, 1, 1, hour, minute, 0, zone).value_or(fallback);
 }
 
 QVariant textVariant(const QString &text)
@@ -40,7 +40,7 @@ TWResource::TWResource()
     : m_resourceIdentifier(newUUIDString()),
       m_resourceName(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("New Resource"))),
       m_dailyStartTime(timeOfDay(9, 0, CalendarDate())),
-      m_dailyFinishTime(timeOfDay(17, 0, CalendarDate()))
+      m_dailyFinishTime(timeOfDay(17, 0, CalendarDate(), m_dailyStartTime.timeZone()))
 {}
 
 TWResource::TWResource(const QString &resourceName, UndoManager *undoManager) : TWResource()

@@ -6,6 +6,8 @@
 #include <QDebug>
 #include <QLocale>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include <libxml/xpath.h>
 
@@ -48,6 +50,58 @@ std::optional<Font> legacyFont(const QString &text)
         return std::nullopt;
     return Font(name, size);
 }
+
+// Every new branch asks for its font: the fonts read from one defaults
+// instance are kept until that preference changes or the instance goes.
+class FontCache
+{
+public:
+    static FontCache &shared()
+    {
+        static FontCache *cache = new FontCache; // main thread only, as the defaults
+        return *cache;
+    }
+
+    std::optional<Font> find(const UserDefaults &defaults, const char *key) const
+    {
+        if (&defaults != m_owner)
+            return std::nullopt;
+        for (const auto &[k, font] : m_fonts) {
+            if (qstrcmp(k, key) == 0)
+                return font;
+        }
+        return std::nullopt;
+    }
+
+    void add(UserDefaults &defaults, const char *key, const Font &font)
+    {
+        if (&defaults != m_owner)
+            follow(&defaults);
+        m_fonts.emplace_back(key, font);
+    }
+
+private:
+    void follow(UserDefaults *defaults)
+    {
+        QObject::disconnect(m_changed);
+        QObject::disconnect(m_destroyed);
+        m_fonts.clear();
+        m_owner = defaults;
+        m_changed = QObject::connect(defaults, &UserDefaults::changed, [this](const QString &key) {
+            std::erase_if(m_fonts,
+                          [&key](const auto &entry) { return key == QLatin1String(entry.first); });
+        });
+        m_destroyed = QObject::connect(defaults, &QObject::destroyed, [this] {
+            m_fonts.clear();
+            m_owner = nullptr;
+        });
+    }
+
+    const UserDefaults *m_owner = nullptr;
+    std::vector<std::pair<const char *, Font>> m_fonts;
+    QMetaObject::Connection m_changed;
+    QMetaObject::Connection m_destroyed;
+};
 
 enum class Parse { Unreadable, Read };
 
@@ -166,6 +220,17 @@ bool TWPreferences::showPageFramesWhenCreatingDocuments()
 }
 
 Font TWPreferences::readFont(const FontSlot &slot)
+{
+    UserDefaults &d = UserDefaults::standard();
+    FontCache &cache = FontCache::shared();
+    if (const std::optional<Font> known = cache.find(d, slot.key))
+        return *known;
+    const Font font = readStoredFont(slot);
+    cache.add(d, slot.key, font);
+    return font;
+}
+
+Font TWPreferences::readStoredFont(const FontSlot &slot)
 {
     const UserDefaults &d = UserDefaults::standard();
     if (d.objectForKey(slot.key).isValid()) {

@@ -93,5 +93,6 @@ public:
 private:
     struct FontSlot;
     static Font readFont(const FontSlot &slot);
+    static Font readStoredFont(const FontSlot &slot);
     static void writeFont(const char *key, const Font &font);
 };

@@ -240,3 +240,65 @@ TEST(TWTextLayout, DrawingOnAnyDeviceKeepsTheSizesInPoints)
 }
 
 } // namespace
+
+// Measurements are remembered: whatever came before, a text measures as a
+// fresh engine lays it out, and texts that differ only in an attribute,
+// the width or the padding never share an answer.
+TEST(TWTextLayout, RememberedMeasurementsAnswerAsAFreshLayout)
+{
+    TextAttributes bold = fontAttributes("LiberationSans-Bold", 12);
+    ParagraphStyle indent = ParagraphStyle::defaultParagraphStyle();
+    indent.lineSpacing = 6;
+    TextAttributes indented = fontAttributes("LiberationSans", 12);
+    indented.insert(NSParagraphStyleAttributeName, QVariant::fromValue(indent));
+    AttributedString mixed = text("Topic with words");
+    mixed.addAttribute(NSFontAttributeName, QVariant::fromValue(Font("LiberationSans-Bold", 12)),
+                       {0, 5});
+    const struct
+    {
+        AttributedString text;
+        float width;
+        float padding;
+    } cases[] = {
+        {text("Topic with words"), 1000, 5},
+        {text("Topic with words"), 60, 5},   // wraps
+        {text("Topic with words"), 1000, 0}, // padding only
+        {text("Topic with words", "LiberationSans", 13), 1000, 5},
+        {AttributedString("Topic with words", bold), 1000, 5},
+        {AttributedString("Topic with words", indented), 1000, 5},
+        {mixed, 1000, 5},
+        {text("Topic with words\nand a second line"), 1000, 5},
+        {text("Topic with wordz"), 1000, 5},
+    };
+    const auto fresh = [](const AttributedString &t, float width, float padding) {
+        TWTextLayout engine;
+        engine.setLineFragmentPadding(padding);
+        engine.setContainerSize(Size(width, 99999));
+        engine.setAttributedString(t);
+        return Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
+                    std::max(engine.usedRect().height(), 15.0f));
+    };
+    // Twice over, then with enough other texts between to push the first out.
+    for (int round = 0; round < 3; ++round) {
+        if (round == 2) {
+            for (int i = 0; i < 40; ++i)
+                TWTextLayout::requiredSizeForWidth(text(QString::number(i)), 1000);
+        }
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.text.string().toStdString() + " " + std::to_string(c.width) + " " +
+                         std::to_string(c.padding) + " round " + std::to_string(round));
+            const Size expected = fresh(c.text, c.width, c.padding);
+            EXPECT_EQ(TWTextLayout::requiredSizeForWidth(c.text, c.width, Size(10, 15),
+                                                         Size(99999, 99999), c.padding),
+                      expected);
+        }
+    }
+    // The answers differ where the texts do, so no two were confused.
+    EXPECT_NE(fresh(cases[0].text, 1000, 5), fresh(cases[1].text, 60, 5));
+    EXPECT_NE(fresh(cases[0].text, 1000, 5), fresh(cases[4].text, 1000, 5));
+    EXPECT_NE(fresh(cases[0].text, 1000, 5), fresh(cases[5].text, 1000, 5));
+    // The maximum width caps the container, as without memory.
+    EXPECT_EQ(
+        TWTextLayout::requiredSizeForWidth(cases[0].text, 1000, Size(10, 15), Size(60, 99999), 5),
+        fresh(cases[0].text, 60, 5));
+}

@@ -127,6 +127,12 @@ TEST_F(TWMapsDocChangedBranchesTest, EachMapIsReSortedRenumberedAndLaidOutOnceIn
                            "text bareRoot", "re-sort root1", "renumber one",
                            "lay out one: grandchild child", "re-sort root2", "lay out two: other",
                            "renumber tight", "lay out tight: t2 t1", "lay out bare: bareRoot"}));
+
+    // After the pass the same branches are listed anew, still once each.
+    for (const auto &b : {child, grandchild, child, grandchild})
+        document->addObjectToChangedBranchesIfAbsent(asBranch(b));
+    EXPECT_EQ(document->changedBranches(),
+              (TWMapsDoc::BranchList{asBranch(child), asBranch(grandchild)}));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -226,6 +228,62 @@ TEST_F(TWPreferencesTest, UnreadableFontEntriesAreReplacedByTheFallback)
         const QString now = defaults.stringForKey("TWCenterFont");
         EXPECT_EQ(Font::fontFromXMLRepresentation(now), c.expected) << now.toStdString();
     }
+}
+
+// Fonts read once are kept, so every change must reach the next read: a
+// setter, a value stored or removed behind the preferences' back, new
+// registered values, and another defaults instance taking over.
+TEST_F(TWPreferencesTest, FontsReadAgainAfterEveryChange)
+{
+    const Font fallback(TWPreferences::UserFontName, 12);
+    const Font times("Times-Roman", 18.5);
+    const Font courier("Courier", 9);
+    QTemporaryDir otherDir;
+    auto other = std::make_unique<UserDefaults>(otherDir.filePath("other.ini"));
+    other->setString(courier.xmlRepresentation(), "TWBranchFont");
+    std::optional<UserDefaults::Scope> otherScope;
+    const struct
+    {
+        const char *step;
+        std::function<void()> change;
+        Font expected;
+    } steps[] = {
+        {"first read", [] {}, fallback},
+        {"setter", [&] { TWPreferences::setBranchFont(times); }, times},
+        {"stored directly", [&] { defaults.setString("Courier 9", "TWBranchFont"); }, courier},
+        {"another key", [&] { TWPreferences::setCenterFont(times); }, courier},
+        {"removed", [&] { defaults.removeObjectForKey("TWBranchFont"); }, fallback},
+        {"registered",
+         [&] {
+             defaults.removeObjectForKey("TWBranchFont");
+             defaults.registerDefaults({{"TWBranchFont", times.xmlRepresentation()}});
+         },
+         times},
+        {"other defaults", [&] { otherScope.emplace(other.get()); }, courier},
+        {"back again", [&] { otherScope.reset(); }, times},
+        {"other changed meanwhile",
+         [&] {
+             other->setString(fallback.xmlRepresentation(), "TWBranchFont");
+             otherScope.emplace(other.get());
+         },
+         fallback},
+        {"other destroyed, a new one in its place",
+         [&] {
+             otherScope.reset();
+             other.reset();
+             other = std::make_unique<UserDefaults>(otherDir.filePath("third.ini"));
+             other->setString(courier.xmlRepresentation(), "TWBranchFont");
+             otherScope.emplace(other.get());
+         },
+         courier},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.step);
+        s.change();
+        EXPECT_EQ(TWPreferences::branchFont(), s.expected);
+        EXPECT_EQ(TWPreferences::branchFont(), s.expected);
+    }
+    otherScope.reset();
 }
 
 TEST_F(TWPreferencesTest, StandardShadow)
