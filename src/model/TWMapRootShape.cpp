@@ -1,13 +1,7 @@
 #include "model/TWMapRootShape.h"
-#include "graphics/TWGraphic.h"
+#include "graphics/TWRectangle.h"
 
 namespace {
-class RectangleStandIn : public TWGraphic
-{
-public:
-    QString className() const override { return QStringLiteral("TWRectangle"); }
-};
-
 TWMapRootShape::Maker &currentMaker()
 {
     static TWMapRootShape::Maker maker;
@@ -24,5 +18,5 @@ std::shared_ptr<TWGraphic> TWMapRootShape::make(Rect bounds)
 {
     if (const Maker &maker = currentMaker())
         return maker(bounds);
-    return TWGraphic::make<RectangleStandIn>(bounds);
+    return TWGraphic::make<TWRectangle>(bounds);
 }

@@ -7,9 +7,8 @@
 
 class TWGraphic;
 
-// The shape of a new map's central branch: a rectangle. The shape classes
-// install their maker; until they exist a plain graphic named "TWRectangle"
-// stands in, so that a new map has its root branch.
+// The shape of a new map's central branch: a rectangle, unless another
+// maker is installed.
 namespace TWMapRootShape {
 using Maker = std::function<std::shared_ptr<TWGraphic>(Rect bounds)>;
 // An empty maker restores the stand-in.

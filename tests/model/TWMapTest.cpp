@@ -99,6 +99,8 @@ TEST_F(TWMapTest, ANewMapHasTheDefaultsAndRegistersNothing)
     const auto shape = map->root()->mainGraphic();
     ASSERT_NE(shape, nullptr);
     EXPECT_EQ(shape->className(), "TWRectangle");
+    // A real rectangle, as the same map read back from its file has.
+    EXPECT_EQ(map->root()->branchType(), 2);
     EXPECT_EQ(shape->bounds(), Rect(248.5f, 209, 120, 40));
     EXPECT_EQ(shape->strokeColor(), Color::blackColor());
     EXPECT_EQ(shape->fillColor(), Color::whiteColor());
