@@ -128,8 +128,8 @@ const MMChildSpec *topicChildSpec(const QByteArray &element)
                                              "ap:InkGroup",
                                              "ap:OneInkSketch"};
         QHash<QByteArray, const MMChildSpec *> s;
-        for (const MMChildSpec &spec : apTopic::staticClass().children)
-            s.insert(QByteArray(spec.element), &spec);
+        for (const MMChildSpec &childDesc : apTopic::staticClass().children)
+            s.insert(QByteArray(childDesc.element), &childDesc);
         for (const char *name : unread)
             s.remove(name);
         return s;
@@ -219,10 +219,10 @@ int readTopic(xmlTextReaderPtr reader, std::vector<TopicRecord> &records,
                     return -1;
                 continue;
             }
-            const MMChildSpec *spec = topicChildSpec(name);
-            if (!spec)
+            const MMChildSpec *childDesc = topicChildSpec(name);
+            if (!childDesc)
                 continue;
-            const MMObjectPtr element = expand(reader, spec->elementClass());
+            const MMObjectPtr element = expand(reader, childDesc->elementClass());
             if (!element)
                 continue;
             // Notes and pictures are converted while their elements are in
@@ -244,10 +244,10 @@ int readTopic(xmlTextReaderPtr reader, std::vector<TopicRecord> &records,
                          mmConverter::imageFromImageData(data.get(), members)});
                 element->setChildren("customIconImageData", {});
             }
-            if (spec->many)
-                topic->addChild(spec->field, element);
-            else if (!topic->child(spec->field))
-                topic->setChild(spec->field, element);
+            if (childDesc->many)
+                topic->addChild(childDesc->field, element);
+            else if (!topic->child(childDesc->field))
+                topic->setChild(childDesc->field, element);
         }
         if (!ok)
             return -1;
