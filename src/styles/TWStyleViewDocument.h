@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+
+class TWDocument;
+class TWGraphicBindingController;
+class TWMap;
+class TWMapsDoc;
+class UndoManager;
+
+// What the style palettes and editors reach of a document: its maps, the
+// selection's settings, its undo manager and the identity it posts its
+// closing under. Built from a document window, or by hand in tests.
+struct TWStyleViewDocument
+{
+    std::function<TWMapsDoc *()> mapsDocument;
+    TWGraphicBindingController *bindingController = nullptr;
+    UndoManager *undoManager = nullptr;
+    const void *identity = nullptr;
+
+    static TWStyleViewDocument of(TWDocument *document);
+    bool isNull() const { return identity == nullptr; }
+    TWMapsDoc *maps() const { return mapsDocument ? mapsDocument() : nullptr; }
+    // Null without a document or a current map.
+    TWMap *currentMap() const;
+
+    // The application's currently active document (null when there is
+    // none); tests put their own in its place.
+    static TWStyleViewDocument active();
+    static void setActiveProvider(std::function<TWStyleViewDocument()> provider);
+};
