@@ -7,6 +7,8 @@
 
 #include <QFontDialog>
 #include <QPainter>
+#include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -104,12 +106,23 @@ Font TWFontView::fontFromQFont(const QFont &qfont)
     const bool bold = qfont.weight() >= QFont::DemiBold;
     const bool italic = qfont.italic();
     const double size = qfont.pointSizeF() > 0 ? qfont.pointSizeF() : 12.0;
+    // The face with the traits, of normal width before condensed or expanded ones.
+    std::optional<QString> best;
+    int bestWidth = 0;
     for (const QString &name : members) {
         const FontRegistry::Traits traits = registry.traits(name);
-        if (bool(traits & FontRegistry::BoldTrait) == bold &&
-            bool(traits & FontRegistry::ItalicTrait) == italic)
-            return Font(name, size);
+        if (bool(traits & FontRegistry::BoldTrait) != bold ||
+            bool(traits & FontRegistry::ItalicTrait) != italic)
+            continue;
+        const FontRegistry::Face *face = registry.face(name);
+        const int width = face ? std::abs(face->width - 100) : 0;
+        if (!best || width < bestWidth) {
+            best = name;
+            bestWidth = width;
+        }
     }
+    if (best)
+        return Font(*best, size);
     if (!members.isEmpty())
         return Font(members.first(), size);
     return Font(qfont.family(), size);

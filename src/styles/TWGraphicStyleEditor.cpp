@@ -8,9 +8,11 @@
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
 #include "styles/TWFontView.h"
+#include "styles/TWLineStyles.h"
 #include "styles/TWOutlineFormatSettingsPanelController.h"
 #include "styles/TWStyleViewDocument.h"
 #include "support/AttributedString.h"
+#include "support/BezierPath.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +20,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QTableView>
 
@@ -37,6 +40,44 @@ const QString OverrideKey = QStringLiteral("branch.childrenOutlineNumberFormatOv
 
 const Color Gold = Color::colorWithDeviceRed(0.82, 0.63, 0.06);
 const Color Green = Color::colorWithDeviceRed(0.34, 0.57, 0.11);
+
+// The pictures the line and corner pop-ups show instead of titles; the
+// titles stay as tool tips.
+QIcon lineStyleIcon(int style)
+{
+    QPixmap pixmap(48, 12);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    BezierPath line;
+    line.moveToPoint(Point(2, 6));
+    line.lineToPoint(Point(46, 6));
+    line.setLineWidth(2);
+    TWLineStyles::applyLineStyle(style, line, 2);
+    line.stroke(painter, QColor(Qt::black));
+    return QIcon(pixmap);
+}
+
+QIcon cornerStyleIcon(int mode)
+{
+    QPixmap pixmap(20, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1.5));
+    painter.drawRoundedRect(QRectF(2, 2, 16, 12), mode ? 5 : 0, mode ? 5 : 0);
+    return QIcon(pixmap);
+}
+
+void showPictures(QComboBox *box, const std::function<QIcon(int)> &picture)
+{
+    for (int i = 0; i < box->count(); ++i) {
+        box->setItemData(i, box->itemText(i), Qt::ToolTipRole);
+        box->setItemIcon(i, picture(box->itemData(i).toInt()));
+        box->setItemText(i, QString());
+    }
+    box->setIconSize(QSize(48, 12));
+}
 
 QString graphicKey(const char *key)
 {
@@ -152,12 +193,17 @@ void TWGraphicStyleEditor::buildSettings(QWidget *window, QBoxLayout *layout)
                                        {"Dash dot", 6},
                                        {"Dash dot dot", 7}})
         lineStyles.append({dadoZiz(title), value});
+    const auto lineStylePopUp = [&](QWidget *parent, const QString &key) {
+        QComboBox *box = popUp(parent, key, lineStyles);
+        showPictures(box, lineStyleIcon);
+        return box;
+    };
 
     row(checkBox(graphicBox, "Fill", graphicKey("applyFill")),
         {checkBox(graphicBox, "Draw", graphicKey("drawsFill")),
          colorWell(graphicBox, graphicKey("fillColor"))});
     row(checkBox(graphicBox, "Line", graphicKey("applyStroke")),
-        {popUp(graphicBox, graphicKey("strokeStyle"), lineStyles),
+        {lineStylePopUp(graphicBox, graphicKey("strokeStyle")),
          numberField(graphicBox, graphicKey("strokeWidth"), 0, 50),
          colorWell(graphicBox, graphicKey("strokeColor"))});
 
@@ -190,10 +236,12 @@ void TWGraphicStyleEditor::buildSettings(QWidget *window, QBoxLayout *layout)
         {shadowBox, numberField(graphicBox, graphicKey("shadowBlurRadius"), 0, 100),
          colorWell(graphicBox, graphicKey("shadowColor")), restore});
 
+    QComboBox *cornerPopUp = popUp(graphicBox, graphicKey("cornerMode"),
+                                   {{dadoZiz("Square"), 0}, {dadoZiz("Rounded"), 1}});
+    showPictures(cornerPopUp, cornerStyleIcon);
+    cornerPopUp->setIconSize(QSize(20, 16));
     row(checkBox(graphicBox, "Corner", graphicKey("applyCorner")),
-        {popUp(graphicBox, graphicKey("cornerMode"),
-               {{dadoZiz("Square"), 0}, {dadoZiz("Rounded"), 1}}),
-         numberField(graphicBox, graphicKey("cornerAmount"), 0, 200)});
+        {cornerPopUp, numberField(graphicBox, graphicKey("cornerAmount"), 0, 200)});
 
     m_fontView = new TWFontView(graphicBox);
     m_fontView->bind(settings(), graphicKey("stringAttributes"));

@@ -503,7 +503,7 @@ void TWStyleListEditor::editSelectedRow()
     const QModelIndex index = m_model->index(row, NameColumn);
     table->setCurrentIndex(index);
     table->edit(index);
-    if (auto *field = qobject_cast<QLineEdit *>(table->indexWidget(index)))
+    if (auto *field = qobject_cast<QLineEdit *>(m_delegate->openEditor()))
         field->selectAll();
 }
 

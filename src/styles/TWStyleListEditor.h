@@ -82,6 +82,7 @@ public:
                const QModelIndex &index) const override;
     // Writes the open editor's text into the model; false when none is open.
     bool commitOpenEditor(QAbstractItemModel *model);
+    QWidget *openEditor() const { return m_openEditor; }
 
 private:
     TWStyleListEditor *m_editor;

@@ -32,6 +32,20 @@ private:
     QSize m_size;
 };
 
+// Menus with pictures show no check box of their own: the checked picture
+// carries a tick in its corner.
+void markChecked(QImage &picture)
+{
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath tick;
+    tick.moveTo(4, 9);
+    tick.lineTo(8, 13);
+    tick.lineTo(15, 4);
+    painter.strokePath(tick, QPen(Qt::white, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.strokePath(tick, QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+}
+
 constexpr qreal IndicatorWidth = 9;
 constexpr qreal IndicatorHeight = 6;
 constexpr qreal IndicatorMargin = 5;
@@ -168,12 +182,15 @@ QMenu *TWStyleView::makeStyleMenu(const StyleList &styles, const std::shared_ptr
     });
     const Size size(float(previewSize.width()), float(previewSize.height()));
     for (const std::shared_ptr<TWStyle> &style : std::as_const(sorted)) {
-        QAction *item =
-            menu->addAction(QIcon(QPixmap::fromImage(style->previewOfSize(size))), QString());
+        const bool checked = selected && selected->identifier() == style->identifier();
+        QImage picture = style->previewOfSize(size);
+        if (checked)
+            markChecked(picture);
+        QAction *item = menu->addAction(QIcon(QPixmap::fromImage(picture)), QString());
         item->setToolTip(style->name());
         item->setData(QVariant::fromValue(style));
         item->setCheckable(true);
-        item->setChecked(selected && selected->identifier() == style->identifier());
+        item->setChecked(checked);
         QObject::connect(item, &QAction::triggered, menu, [choose, style] {
             if (choose)
                 choose(style);
@@ -191,7 +208,7 @@ QMenu *TWStyleView::makeStyleMenu(const StyleList &styles, const std::shared_ptr
 
 std::shared_ptr<TWStyle> TWStyleView::styleOfAction(const QAction *action)
 {
-    if (!action || !action->data().canConvert<TWStylePointer>())
+    if (!action || action->data().metaType() != QMetaType::fromType<TWStylePointer>())
         return nullptr;
     return action->data().value<TWStylePointer>();
 }

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "platform/UndoManager.h"
+#include "styles/TWGraphicBindingController.h"
+
+#include <QPointer>
 #include <functional>
 
 class TWDocument;
-class TWGraphicBindingController;
 class TWMap;
 class TWMapsDoc;
-class UndoManager;
 
 // What the style palettes and editors reach of a document: its maps, the
 // selection's settings, its undo manager and the identity it posts its
@@ -14,8 +16,9 @@ class UndoManager;
 struct TWStyleViewDocument
 {
     std::function<TWMapsDoc *()> mapsDocument;
-    TWGraphicBindingController *bindingController = nullptr;
-    UndoManager *undoManager = nullptr;
+    // Guarded: a document may go before the palettes let go of it.
+    QPointer<TWGraphicBindingController> bindingController;
+    QPointer<UndoManager> undoManager;
     const void *identity = nullptr;
 
     static TWStyleViewDocument of(TWDocument *document);
