@@ -120,12 +120,9 @@ void TWGraphicStyleController::updateStyleMenu()
     std::unique_ptr<QMenu> menu(TWStyleView::makeStyleMenu(
         library().graphicStyles().values(), m_selectedStyle, size,
         [this](const std::shared_ptr<TWStyle> &style) { setStyleFromMenuItem(style); },
-        [this] { showStyleEditor(); }));
+        [this] { showStyleEditor(); }, this));
     if (m_preview)
         m_preview->setStyleMenu(menu.get());
-    // The old menu may be the one whose item is running this.
-    if (m_styleMenu)
-        m_styleMenu.release()->deleteLater();
     m_styleMenu = std::move(menu);
     emit styleMenuChanged();
 }

@@ -52,8 +52,13 @@ TWMapStyleController::TWMapStyleController(QObject *parent) : QObject(parent)
                                          }));
     m_observers.push_back(center.observe(
         TWStyleManager::StylesDidChangeNotification, nullptr, [this](const Notification &n) {
-            if (n.userInfo.value(TWStyleManager::KindKey).toString() == u"mapStyles")
+            if (n.userInfo.value(TWStyleManager::KindKey).toString() != u"mapStyles")
+                return;
+            // Without a map there is no style to select, but the menu still lists the library.
+            if (m_document.currentMap())
                 updateSelectedStyle();
+            else
+                updateStyleMenu();
         }));
 }
 
@@ -189,11 +194,9 @@ void TWMapStyleController::updateStyleMenu()
     std::unique_ptr<QMenu> menu(TWStyleView::makeStyleMenu(
         library().mapStyles().values(), m_selectedStyle, size,
         [this](const std::shared_ptr<TWStyle> &style) { setStyleFromMenuItem(style); },
-        [this] { showStyleEditor(); }));
+        [this] { showStyleEditor(); }, this));
     if (m_preview)
         m_preview->setStyleMenu(menu.get());
-    if (m_styleMenu)
-        m_styleMenu.release()->deleteLater();
     m_styleMenu = std::move(menu);
     emit styleMenuChanged();
 }

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProxyStyle>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -165,7 +166,8 @@ void TWStyleView::contextMenuEvent(QContextMenuEvent *event)
 QMenu *TWStyleView::makeStyleMenu(const StyleList &styles, const std::shared_ptr<TWStyle> &selected,
                                   QSize previewSize,
                                   std::function<void(const std::shared_ptr<TWStyle> &)> choose,
-                                  std::function<void()> editStyles, QWidget *parent)
+                                  std::function<void()> editStyles, QObject *receiver,
+                                  QWidget *parent)
 {
     auto *menu = new QMenu(parent);
     menu->setTitle(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Styles")));
@@ -191,17 +193,22 @@ QMenu *TWStyleView::makeStyleMenu(const StyleList &styles, const std::shared_ptr
         item->setData(QVariant::fromValue(style));
         item->setCheckable(true);
         item->setChecked(checked);
-        QObject::connect(item, &QAction::triggered, menu, [choose, style] {
-            if (choose)
-                choose(style);
+        // Run after the menu is done: the choice may rebuild (and delete) it.
+        QObject::connect(item, &QAction::triggered, menu, [receiver, choose, style] {
+            QTimer::singleShot(0, receiver, [choose, style] {
+                if (choose)
+                    choose(style);
+            });
         });
     }
     menu->addSeparator();
     QAction *edit =
         menu->addAction(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Edit Styles")));
-    QObject::connect(edit, &QAction::triggered, menu, [editStyles] {
-        if (editStyles)
-            editStyles();
+    QObject::connect(edit, &QAction::triggered, menu, [receiver, editStyles] {
+        QTimer::singleShot(0, receiver, [editStyles] {
+            if (editStyles)
+                editStyles();
+        });
     });
     return menu;
 }

@@ -37,11 +37,13 @@ public:
     // The menu of styles of one kind: sorted by name ignoring case, each a
     // picture of `previewSize` with no title, the one whose identifier is the
     // selected style's checked, then a separator and "Edit Styles". Each
-    // style item carries its style as data.
+    // style item carries its style as data; its choice reaches `receiver`
+    // once the menu has closed.
     static QMenu *makeStyleMenu(const StyleList &styles, const std::shared_ptr<TWStyle> &selected,
                                 QSize previewSize,
                                 std::function<void(const std::shared_ptr<TWStyle> &)> choose,
-                                std::function<void()> editStyles, QWidget *parent = nullptr);
+                                std::function<void()> editStyles, QObject *receiver,
+                                QWidget *parent = nullptr);
     // The style an item of that menu carries; null for the others.
     static std::shared_ptr<TWStyle> styleOfAction(const QAction *action);
 

@@ -141,6 +141,21 @@ TEST_F(StyleEditors, AcceptingLeavesExactlyTheListedStylesInTheLibrary)
                     3.5f);
 }
 
+TEST_F(StyleEditors, AcceptingReportsAStyleThatCouldNotBeWritten)
+{
+    // A folder where Bold's file goes makes its write fail.
+    ASSERT_TRUE(QFile::remove(userFile(*bold)));
+    ASSERT_TRUE(QDir().mkpath(userFile(*bold)));
+    editor.selectStyles({entry("Bold")});
+    editor.settings()->setValueForKey(4.0f, "graphic.strokeWidth");
+    EXPECT_FALSE(editor.ok());
+    ASSERT_EQ(alerts.alerts().size(), 1);
+    EXPECT_EQ(alerts.alerts().first().title, "Some styles could not be saved.");
+    // The rest is done, and the session keeps the accepted settings.
+    EXPECT_TRUE(QFile::exists(userFile(*plain)));
+    EXPECT_FLOAT_EQ(bold->value(TWStyle::GraphicGroup, "strokeWidth").toFloat(), 4.0f);
+}
+
 TEST_F(StyleEditors, AcceptingWhileANameIsTypedKeepsTheTypedName)
 {
     editor.window()->show();

@@ -121,6 +121,25 @@ TEST_F(StylePalettes, TheStyleMenuListsPicturesByNameThenEditStylesAndFollowsThe
               shippedGraphicNames.size() + 4);
 }
 
+TEST_F(StylePalettes, AClickOnThePreviewDropsItsMenuDown)
+{
+    graphicController.setSelectedStyle(bold);
+    const struct
+    {
+        Qt::MouseButton button;
+        bool withMenu;
+    } cases[] = {{Qt::LeftButton, true}, {Qt::RightButton, true}, {Qt::LeftButton, false}};
+    for (const auto &k : cases) {
+        preview.setStyleMenu(k.withMenu ? graphicController.styleMenu() : nullptr);
+        QTest::mouseClick(&preview, k.button, {}, QPoint(20, 20));
+        EXPECT_EQ(graphicController.styleMenu()->isVisible(), k.withMenu) << k.button;
+        graphicController.styleMenu()->close();
+    }
+    EXPECT_EQ(TWStyleView::accentColor(TWStyle::GraphicStyle),
+              QColor::fromRgbF(0.82f, 0.63f, 0.06f));
+    EXPECT_EQ(TWStyleView::accentColor(TWStyle::MapStyle), QColor(Qt::black));
+}
+
 TEST_F(StylePalettes, SetAsDefaultFromTheMenuTogglesTheMapsDefaultGraphicStyle)
 {
     const struct
@@ -335,7 +354,15 @@ TEST_F(StylePalettes, ChoosingAMapStyleAppliesItAndSavingKeepsItsApplyFlags)
     night->setValue(TWStyle::MapGroup, "applyOutlineNumbering", true);
     night->setValue(TWStyle::MapGroup, "applyBackground", false);
     saved(night);
-    mapController.setStyleFromMenuItem(night);
+    // Chosen from the menu: applied once the menu is done, which rebuilds it.
+    QAction *item = nullptr;
+    for (QAction *action : mapController.styleMenu()->actions())
+        if (TWStyleView::styleOfAction(action) == night)
+            item = action;
+    ASSERT_TRUE(item);
+    item->trigger();
+    EXPECT_FALSE(map->mapStyleID());
+    QCoreApplication::processEvents();
     EXPECT_EQ(map->mapStyleID(), night->identifier());
     EXPECT_FLOAT_EQ(map->rainbowAngle(), 2.0f);
     EXPECT_EQ(mapController.selectedStyle(), night);
