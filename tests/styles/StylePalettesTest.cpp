@@ -4,6 +4,9 @@
 #include "styles/TWGraphicStyleController.h"
 #include "styles/TWGraphicStyleEditor.h"
 #include "styles/TWMapStyleController.h"
+#include "styles/TWPaletteMapping.h"
+#include "styles/TWPalettesController.h"
+#include "styles/TWStylePalettes.h"
 #include "styles/TWStyleView.h"
 
 #include <QMenu>
@@ -384,6 +387,38 @@ TEST_F(StylePalettes, AClosingDocumentLeavesThePalettesWithoutOne)
     // Nothing to act on, nothing done.
     EXPECT_FALSE(mapController.savePanelSave("Late"));
     EXPECT_FALSE(graphicController.savePanelSave("Late"));
+}
+
+TEST_F(StylePalettes, TheRegistryFillsBothStylePalettesWithAPreviewAndItsMenu)
+{
+    TWPalettesController registry;
+    TWStylePalettes *palettes = registry.stylePalettes();
+    ASSERT_TRUE(palettes);
+    const struct
+    {
+        QString id;
+        TWStyleView *preview;
+        QMenu *menu;
+    } cases[] = {
+        {TWPaletteIDs::GeneralStyle, palettes->graphicPreview(),
+         palettes->graphicController()->styleMenu()},
+        {TWPaletteIDs::MapStyle, palettes->mapPreview(), palettes->mapController()->styleMenu()},
+    };
+    for (const auto &k : cases) {
+        SCOPED_TRACE(k.id.toStdString());
+        ASSERT_TRUE(k.preview);
+        QWidget *palette = registry.paletteView(k.id);
+        ASSERT_TRUE(palette);
+        EXPECT_TRUE(palette->isAncestorOf(k.preview));
+        EXPECT_GE(palette->height(), k.preview->height());
+        ASSERT_TRUE(k.menu);
+        EXPECT_EQ(k.preview->styleMenu(), k.menu);
+    }
+    // The map menu lists the library even before a document comes.
+    EXPECT_EQ(contentsOf(palettes->mapController()->styleMenu()).names,
+              libraryNames(library().mapStyles()));
+    registry.setDocument(nullptr);
+    EXPECT_TRUE(palettes->graphicController()->document().isNull());
 }
 
 } // namespace
