@@ -10,6 +10,7 @@
 #include "canvas/TWToolPaletteController.h"
 #include "interface/AboutPanelController.h"
 #include "interface/ProgressPanelController.h"
+#include "media/TWMediaBrowserController.h"
 #include "styles/TWFloatingPalettesController.h"
 
 #include <QDesktopServices>
@@ -62,5 +63,8 @@ ApplicationServices ApplicationServices::standard()
     };
     s.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     s.floatingPalettes = [] { TWFloatingPalettesController::sharedFloatingPalettesController(); };
+    s.mediaBrowser = []() -> MediaBrowser * {
+        return &TWMediaBrowserController::sharedMediaBrowserController();
+    };
     return s;
 }
