@@ -12,6 +12,8 @@
 #include "interface/ProgressPanelController.h"
 #include "media/TWMediaBrowserController.h"
 #include "styles/TWFloatingPalettesController.h"
+#include "styles/TWPaletteMapping.h"
+#include "styles/TWSuggestionsController.h"
 
 #include <QDesktopServices>
 
@@ -66,5 +68,7 @@ ApplicationServices ApplicationServices::standard()
     s.mediaBrowser = []() -> MediaBrowser * {
         return &TWMediaBrowserController::sharedMediaBrowserController();
     };
+    // The suggestion palette is offered only while its plug-in is installed.
+    TWPaletteMapping::setSuggestionPluginProbe(&TWSuggestionsController::suggestionPluginInstalled);
     return s;
 }
