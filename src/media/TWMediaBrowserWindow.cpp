@@ -229,6 +229,10 @@ TWMediaBrowserWindow::TWMediaBrowserWindow(const QList<PaneKind> &panes, QWidget
         m_panes.push_back(std::move(state));
     }
 
+    connect(m_grid, &QListView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (TWMediaBrowserPane *pane = activePane())
+            pane->doubleClickOnPhotoAtIndex(index.row());
+    });
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this,
             &TWMediaBrowserWindow::treeSelectionChanged);
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {

@@ -1,5 +1,11 @@
+#include "media/TWMediaImages.h"
 #include "media/TWMediaNode.h"
 #include "media/TWThumbnailQueue.h"
+#include "support/TWImageEncryption.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -205,4 +211,45 @@ TEST(ThumbnailQueue, ThreadsLoadEverythingAndEnd)
     EXPECT_EQ(queue.threadCount(), 0);
     for (int i = 0; i < requests; ++i)
         EXPECT_TRUE(queue.isCached(path(i)));
+}
+
+TEST(MediaThumbnails, EachPictureTypeGivesAThumbnailWithinItsSize)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage wide(400, 100, QImage::Format_ARGB32);
+    wide.fill(Qt::green);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    wide.save(&buffer, "PNG");
+    const QByteArray eps = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 40 20\n"
+                           "0 0 1 setrgbcolor 0 0 40 20 rectfill showpage\n%%EOF\n";
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        QSize size; // empty: no thumbnail
+    } cases[] = {
+        {"wide.png", png, QSize(64, 16)},
+        {"wide.twpng", TWImageEncryption::encryptedData(png), QSize(64, 16)},
+        {"plain.twpng", png, QSize()},
+        {"box.tweps", TWImageEncryption::encryptedData(QByteArray(30, '\x01') + eps),
+         QSize(64, 32)},
+        {"notes.txt", "hello", QSize()},
+    };
+    for (const auto &c : cases) {
+        QFile file(dir.filePath(QString::fromLatin1(c.name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.bytes);
+        file.close();
+        const QImage thumb = TWMediaImages::thumbnailForFile(file.fileName(), 64);
+        EXPECT_EQ(thumb.isNull() ? QSize() : thumb.size(), c.size) << c.name;
+        if (!thumb.isNull()) {
+            const QColor centre = thumb.pixelColor(thumb.width() / 2, thumb.height() / 2);
+            EXPECT_EQ(centre,
+                      QString(c.name).endsWith("eps") ? QColor(Qt::blue) : QColor(Qt::green))
+                << c.name;
+        }
+    }
 }
