@@ -79,8 +79,13 @@ void TWBranchSuggestionPaletteController::awakeFromNib()
         return;
     NotificationCenter &center = NotificationCenter::defaultCenter();
     const auto changed = [this](const Notification &) { textMayHaveChanged(); };
-    m_observations.push_back(
-        center.observe(TWRecord::ValueDidChangeNotification, nullptr, changed));
+    // Texts announce their changes under this key; other records' changes
+    // are none of the palette's business.
+    m_observations.push_back(center.observe(
+        TWRecord::ValueDidChangeNotification, nullptr, [this](const Notification &n) {
+            if (n.userInfo.value(TWRecord::KeyKey).toString() == TWTextArea::OutlineStringKey)
+                textMayHaveChanged();
+        }));
     m_observations.push_back(
         center.observe(TWMap::SelectedGraphicsChangedNotification, nullptr, changed));
     m_lastText = selectedText();
