@@ -149,7 +149,7 @@ void TWBranchSuggestionPaletteController::addBranches(bool fromList, int clickCo
     for (const QListWidgetItem *item : selected)
         words.append(item->text());
     // Keep the branch alive while its children are added.
-    const std::shared_ptr<TWMapBranch> keep = branch->shared_from_this();
+    const std::shared_ptr<TWMapBranch> keep = branch->weak_from_this().lock();
     for (const QString &word : words)
         addBranchWithSuggestion(word, *branch);
 }
