@@ -31,11 +31,11 @@ std::shared_ptr<TWMediaNode> TWAdornmentsFolder::parseDatabase() const
     auto root = std::make_shared<TWMediaNode>();
     root->name = TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Adornments Library"));
     root->iconName = ToolbarIconName;
-    recursivelyParse(m_databasePath, *root);
+    recursivelyParse(m_databasePath, *root, 0);
     return root;
 }
 
-void TWAdornmentsFolder::recursivelyParse(const QString &folder, TWMediaNode &node) const
+void TWAdornmentsFolder::recursivelyParse(const QString &folder, TWMediaNode &node, int depth) const
 {
     const QString base = QDir(m_databasePath).absolutePath();
     const QFileInfoList entries = QDir(folder).entryInfoList(
@@ -45,11 +45,11 @@ void TWAdornmentsFolder::recursivelyParse(const QString &folder, TWMediaNode &no
             continue;
         if (entry.isDir()) {
             // A linked folder could lead back into the tree and never end.
-            if (entry.isSymLink())
+            if (entry.isSymLink() || depth >= m_maxDepth)
                 continue;
             auto child = node.addChild(TWLocalizedString("GraphicCategories", entry.fileName()),
                                        QStringLiteral("folder"));
-            recursivelyParse(entry.absoluteFilePath(), *child);
+            recursivelyParse(entry.absoluteFilePath(), *child, depth + 1);
         } else if (TWImageLoader::isImageFile(entry.fileName())) {
             QString relative = entry.absoluteFilePath();
             if (relative.startsWith(base))

@@ -20,10 +20,14 @@ public:
     static QString defaultDatabasePath(const QString &resourceFolder);
 
     const QString &databasePath() const { return m_databasePath; }
+    // Folders deeper than this below the top are not read (a folder of the
+    // user's own can be any size).
+    void setMaxDepth(int depth) { m_maxDepth = depth; }
     // The tree; null when the folder does not exist.
     std::shared_ptr<TWMediaNode> parseDatabase() const;
 
 private:
-    void recursivelyParse(const QString &folder, TWMediaNode &node) const;
+    void recursivelyParse(const QString &folder, TWMediaNode &node, int depth) const;
     QString m_databasePath;
+    int m_maxDepth = 64;
 };

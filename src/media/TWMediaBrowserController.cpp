@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr int photosMaxDepth = 3;
+
 QStringList &registry()
 {
     // The browser's own photo pane stays; music and movies are none of ours.
@@ -79,8 +81,14 @@ TWMediaBrowserWindow::PaneKind TWMediaBrowserController::paneKind(const QString 
     } else if (className == PhotosPane) {
         kind.member = TWMediaBrowserPane::photosMember();
         const QString folder = m_photosFolder;
-        kind.parse = [folder] {
-            std::shared_ptr<TWMediaNode> root = TWAdornmentsFolder(folder).parseDatabase();
+        kind.parse = [folder]() -> std::shared_ptr<TWMediaNode> {
+            // Pictures kept loose in the home folder are not scanned: the
+            // whole home would be read on the main thread.
+            if (folder.isEmpty() || QDir(folder) == QDir::home())
+                return nullptr;
+            TWAdornmentsFolder pictures(folder);
+            pictures.setMaxDepth(photosMaxDepth);
+            std::shared_ptr<TWMediaNode> root = pictures.parseDatabase();
             if (root) {
                 root->name = TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Pictures"));
                 root->iconName = QStringLiteral("folder");

@@ -170,6 +170,12 @@ TEST_F(MediaLibraries, AdornmentsFolderListsPicturesWithPathKeywords)
     };
     EXPECT_EQ(outline(*root), expected);
 
+    TWAdornmentsFolder shallow(dir.filePath("Adornments"));
+    shallow.setMaxDepth(1);
+    root = shallow.parseDatabase();
+    ASSERT_TRUE(root);
+    EXPECT_EQ(outline(*root), expected.mid(0, 3));
+
     disableEPS();
     root = folder.parseDatabase();
     ASSERT_TRUE(root);
