@@ -10,7 +10,10 @@
 #include "canvas/TWToolPaletteController.h"
 #include "interface/AboutPanelController.h"
 #include "interface/ProgressPanelController.h"
+#include "media/TWMediaBrowserController.h"
 #include "styles/TWFloatingPalettesController.h"
+#include "styles/TWPaletteMapping.h"
+#include "styles/TWSuggestionsController.h"
 
 #include <QDesktopServices>
 
@@ -62,5 +65,10 @@ ApplicationServices ApplicationServices::standard()
     };
     s.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     s.floatingPalettes = [] { TWFloatingPalettesController::sharedFloatingPalettesController(); };
+    s.mediaBrowser = []() -> MediaBrowser * {
+        return &TWMediaBrowserController::sharedMediaBrowserController();
+    };
+    // The suggestion palette is offered only while its plug-in is installed.
+    TWPaletteMapping::setSuggestionPluginProbe(&TWSuggestionsController::suggestionPluginInstalled);
     return s;
 }

@@ -11,7 +11,6 @@
 #include "graphics/TWImage.h"
 #include "graphics/TWTextArea.h"
 #include "interface/ImageExtensions.h"
-#include "interface/TWImageView.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -21,6 +20,7 @@
 #include "platform/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/Image.h"
+#include "support/TWImageLoader.h"
 
 #include <QCursor>
 #include <QDebug>
@@ -177,24 +177,22 @@ Qt::DropAction shownAction(Operation op, const QDropEvent &event)
 
 bool isPictureExtension(const QString &extension)
 {
-    return TWImageView::imageFileTypes().contains(extension.toLower());
+    return TWImageLoader::isImageFileType(extension);
 }
 
 // A suffix fit for a package path: letters and digits only.
 QString packageExtension(const QString &suffix, const Image &image)
 {
+    // The library's enciphered pictures are stored deciphered.
+    if (!TWImageLoader::plainImageFileTypes().contains(suffix.toLower()) &&
+        TWImageLoader::isImageFileType(suffix))
+        return QString::fromLatin1(image.dataType());
     QString extension;
     for (const QChar c : suffix) {
         if (c.isLetterOrNumber())
             extension.append(c);
     }
     return extension.isEmpty() ? QString::fromLatin1(image.dataType()) : extension;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 int indexOfRecord(const TWMapBranch &branch, const TWEnclosedGraphic *record)
@@ -392,13 +390,17 @@ void TWDropHandler::adornmentsFromFiles()
     TWMapsDoc *document = branch && branch->map() ? branch->map()->document() : nullptr;
     if (!branch)
         return;
-    const QStringList paths =
-        QString::fromUtf8(data->data(TWDragTypes::Adornment)).split(QLatin1Char(';'));
+    // The files, when the drag names them, keep a ";" inside a path whole.
+    QStringList paths;
+    for (const QUrl &url : localFiles(*data))
+        paths.append(url.toLocalFile());
+    if (paths.isEmpty())
+        paths = QString::fromUtf8(data->data(TWDragTypes::Adornment)).split(QLatin1Char(';'));
     for (const QString &path : paths) {
-        const QByteArray bytes = readFile(path);
-        const std::optional<Image> picture = Image::initWithData(bytes);
+        const std::optional<Image> picture = TWImageLoader::imageWithContentsOfFile(path);
         if (!picture)
             continue;
+        const QByteArray bytes = picture->data();
         auto image = TWGraphic::make<TWImage>();
         if (branch->mainGraphic())
             view.invalidateGraphic(*branch->mainGraphic());
@@ -694,10 +696,10 @@ void TWDropHandler::dropFiles()
     const Result result = pictureResult(branch);
     if (result == Result::Nothing)
         return;
-    const QByteArray bytes = readFile(path);
-    const std::optional<Image> image = Image::initWithData(bytes);
+    const std::optional<Image> image = TWImageLoader::imageWithContentsOfFile(path);
     if (!image)
         return;
+    const QByteArray bytes = image->data();
     if (result == Result::BranchPicture)
         branchPicture(*branch, *image, path, bytes);
     else if (result == Result::AttachedImage)

@@ -12,6 +12,7 @@
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
 #include "styles/MapsSelection.h"
+#include "styles/TWBranchSuggestionPaletteController.h"
 #include "styles/TWGraphicBindingController.h"
 #include "styles/TWNavigatorView.h"
 #include "styles/TWOutlineFormatSettingsPanelController.h"
@@ -464,9 +465,11 @@ TWBranchPalettes::TWBranchPalettes(QObject *parent) : TWPaletteGroup(parent)
     });
 
     // Suggestions and hyperlinks fill their own views.
-    auto *suggestions =
-        new QVBoxLayout(makePalette(BranchSuggestions, QStringLiteral("branchSuggestionsPalette")));
-    suggestions->addWidget(new QLabel(dadoZiz("No suggestions")));
+    auto *suggestions = new TWBranchSuggestionPaletteController(
+        makePalette(BranchSuggestions, QStringLiteral("branchSuggestionsPalette")),
+        [this]() -> TWMapsDoc * { return document() ? document()->mapsDocument() : nullptr; },
+        this);
+    suggestions->awakeFromNib();
     makePalette(BranchHyperlink, QStringLiteral("branchHyperlinkPalette"));
 
     fitPalettes();

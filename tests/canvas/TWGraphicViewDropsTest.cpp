@@ -8,6 +8,7 @@
 #include "model/TWHyperlink.h"
 #include "platform/Random.h"
 #include "support/Image.h"
+#include "support/TWImageEncryption.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -783,6 +784,47 @@ TEST_F(CanvasDrops, AdornmentFilesBecomeAdornmentsAndTheLastFollowsThePointer)
     EXPECT_EQ(names(*a), QStringList({flag}));
     EXPECT_TRUE(drop(*data, Point(560, 120)));
     EXPECT_EQ(view.draggingEnclosedGraphic(), nullptr);
+}
+
+TEST_F(CanvasDrops, AdornmentFilesNamedAsFilesKeepSemicolonsAndAreDeciphered)
+{
+    const QString semicolon = writeFile("red;flag.png", pngOfSize(8, 8));
+    const QString library =
+        writeFile("star.twpng", TWImageEncryption::encryptedData(pngOfSize(12, 12)));
+    const struct
+    {
+        const char *name;
+        QStringList files;
+        QStringList made;
+        const char *stored;
+    } cases[] = {
+        {"a path holding a semicolon", {semicolon}, {semicolon}, "png"},
+        {"an enciphered library picture", {library}, {library}, "png"},
+        {"both", {library, semicolon}, {library, semicolon}, "png"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto data = withFormat(TWDragTypes::Adornment, c.files.join(';').toUtf8());
+        QList<QUrl> urls;
+        for (const QString &f : c.files)
+            urls.append(QUrl::fromLocalFile(f));
+        data->setUrls(urls);
+        const int before = b->countOfOtherEnclosedGraphics();
+        enter(*data, centreOf(*b->mainGraphic()));
+        move(*data, centreOf(*b->mainGraphic()));
+        QStringList made;
+        for (int i = before; i < b->countOfOtherEnclosedGraphics(); ++i)
+            made.append(b->otherEnclosedGraphics().at(i)->path().value_or(QString()));
+        EXPECT_EQ(made, c.made);
+        const auto &first = b->otherEnclosedGraphics().at(before);
+        const QString stored = first->graphic()->imageFilename().value_or(QString());
+        EXPECT_TRUE(stored.endsWith(QLatin1Char('.') + QLatin1String(c.stored)))
+            << stored.toStdString();
+        EXPECT_TRUE(
+            Image::initWithData(document->objectForKeyInCachedData(stored).value_or(QByteArray())));
+        EXPECT_TRUE(drop(*data, centreOf(*b->mainGraphic())));
+        settle();
+    }
 }
 
 TEST_F(CanvasDrops, AFileDropAfterAnAdornmentDragEndedElsewhereIsAnOrdinaryDrop)

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/NotificationCenter.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+#include <QListWidget>
+#include <QPushButton>
+class QWidget;
+class TWMapBranch;
+class TWMapsDoc;
+
+// The branch-suggestion palette: words related to the selected branch's
+// text, refreshed a moment after the text changes, added as its children
+// (with their definitions as notes when the user wants them).
+class TWBranchSuggestionPaletteController : public QObject
+{
+    Q_OBJECT
+
+public:
+    static inline const QString CollapsedKey =
+        QStringLiteral("TWPaletteBranchSuggestionsCollapsed");
+    static inline const QString AddDefinitionsKey = QStringLiteral("TWSuggestionAddDefinitions");
+    static constexpr int refreshDelayMilliseconds = 1500;
+
+    using DocumentSource = std::function<TWMapsDoc *()>;
+
+    // Fills `palette` with the list and its add button; follows the document
+    // the source gives once awakeFromNib() has run.
+    TWBranchSuggestionPaletteController(QWidget *palette, DocumentSource document,
+                                        QObject *parent = nullptr);
+    ~TWBranchSuggestionPaletteController() override;
+
+    // Starts following the selected branch's text, only when the plug-in is
+    // installed.
+    void awakeFromNib();
+    // Called whenever the selected branch's text may have changed: a change
+    // of its plain text schedules a refresh (replacing one still pending).
+    void textMayHaveChanged();
+    void updateSuggestions();
+    // The add gesture: the button, or a double click in the list.
+    void addBranches(bool fromList, int clickCount = 0);
+    void addBranchWithSuggestion(const QString &word, TWMapBranch &branch);
+
+    static std::optional<QStringList> suggestionsForBranch(const TWMapBranch &branch);
+    // The distinct words of the branch's text.
+    static QStringList wordsOnBranch(const TWMapBranch &branch);
+    // The notes made from the plug-in's definitions of a word.
+    static QString notesForDefinitions(const QVariantList &definitions);
+
+    QStringList suggestions() const { return m_suggestions; }
+    bool canAddBranches() const { return m_canAddBranches; }
+    QListWidget *tableView() const { return m_table; }
+    QPushButton *addButton() const { return m_addButton; }
+    bool refreshPending() const { return m_refresh.isActive(); }
+    // Tests shorten the wait.
+    void setRefreshDelay(int milliseconds) { m_refresh.setInterval(milliseconds); }
+    int refreshDelay() const { return m_refresh.interval(); }
+
+private:
+    TWMapBranch *selectedBranch() const;
+    std::optional<QString> selectedText() const;
+
+    DocumentSource m_document;
+    QPointer<QListWidget> m_table;
+    QPointer<QPushButton> m_addButton;
+    QStringList m_suggestions;
+    bool m_canAddBranches = false;
+    std::optional<QString> m_lastText;
+    QTimer m_refresh;
+    std::vector<ObserverToken> m_observations;
+    QMetaObject::Connection m_defaultsConnection;
+};
