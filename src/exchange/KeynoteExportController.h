@@ -70,6 +70,19 @@ struct KeynotePicture
     Size size;           // in points
 };
 
+// What a text box on a slide refers to: the slide's anonymous styles, its
+// stylesheet and its text-box layout and paragraph styles.
+struct KeynoteTextBoxStyles
+{
+    xmlNodePtr anonStyles = nullptr;
+    QString stylesheet;
+    QString layout;
+    QString paragraph;
+
+    // Looked up below the slide that holds the node.
+    static KeynoteTextBoxStyles forSlideOf(xmlNodePtr node);
+};
+
 // Writes maps as Keynote 2 and 3 presentations into a template's XML tree.
 // This part holds the id counters, the finders every writer locates styles
 // and layers with, the blank slide skeleton, the text slides and the
@@ -187,8 +200,10 @@ public:
                                 float yOffset, const QString &styleId);
     static void insertOutlineShape(TWGraphic &graphic, xmlNodePtr group, float zoom, float xOffset,
                                    float yOffset, const QString &styleId);
+    // The styles are looked up when none are given.
     static void insertTextBoxes(TWTextArea &textArea, xmlNodePtr group, float zoom, float xOffset,
-                                float yOffset, const QString &styleId);
+                                float yOffset, const QString &styleId,
+                                const KeynoteTextBoxStyles *styles = nullptr);
     static void insertLine(TWLine &line, xmlNodePtr group, float zoom, float xOffset, float yOffset,
                            const QString &styleId);
 
@@ -233,4 +248,7 @@ private:
     int m_slideNumber = 0;
     static quint32 s_counter;
     NamedImageProvider m_namedImages;
+    // The map slide's text-box styles while its graphics are written: looked
+    // up once, not once per text box.
+    std::optional<KeynoteTextBoxStyles> m_slideTextBoxStyles;
 };

@@ -134,35 +134,7 @@ void addBezier(const KeynoteNamespaces &ns, xmlNodePtr shape, const QString &sou
 
 const QString kTextBoxPath = QStringLiteral("M 0 0 L 100 0 L 100 100 L 0 100 Z M 0 0");
 
-// The text-box styles of the slide the shapes go on.
-struct TextBoxStyles
-{
-    xmlNodePtr anonStyles = nullptr;
-    QString stylesheet;
-    QString layout;
-    QString paragraph;
-};
-
-TextBoxStyles textBoxStyles(xmlNodePtr group)
-{
-    xmlNodePtr slide = enclosingSlide(group);
-    auto styleId = [&](const char *type, const char *parentIdent) {
-        return KeynoteExportController::findValueOfPropertyNamed(
-            QStringLiteral("ID"), QStringLiteral("sfa"), slide, QLatin1String(type),
-            QStringLiteral("parent-ident"), QStringLiteral("sf"), QLatin1String(parentIdent));
-    };
-    TextBoxStyles styles;
-    styles.anonStyles = KeynoteExportController::findNodeFromNode(
-        slide, QStringLiteral("sf:anon-styles"), QString(), QStringLiteral("sf"), QString());
-    styles.stylesheet = KeynoteExportController::findValueOfPropertyNamed(
-        QStringLiteral("ID"), QStringLiteral("sfa"), slide, QStringLiteral("key:stylesheet"),
-        QString(), QStringLiteral("sf"), QString());
-    styles.layout = styleId("sf:layoutstyle", "textboxLayoutStyleID");
-    styles.paragraph = styleId("sf:paragraphstyle", "textboxParagraphStyleID");
-    return styles;
-}
-
-void addTextFrame(const KeynoteNamespaces &ns, xmlNodePtr shape, const TextBoxStyles &styles,
+void addTextFrame(const KeynoteNamespaces &ns, xmlNodePtr shape, const KeynoteTextBoxStyles &styles,
                   const QString &frameId, const QString &storageId, const AttributedString &text,
                   float zoom)
 {
@@ -211,6 +183,25 @@ BezierPath rectanglePath(const Rect &r)
 }
 
 } // namespace
+
+KeynoteTextBoxStyles KeynoteTextBoxStyles::forSlideOf(xmlNodePtr node)
+{
+    xmlNodePtr slide = enclosingSlide(node);
+    auto styleId = [&](const char *type, const char *parentIdent) {
+        return KeynoteExportController::findValueOfPropertyNamed(
+            QStringLiteral("ID"), QStringLiteral("sfa"), slide, QLatin1String(type),
+            QStringLiteral("parent-ident"), QStringLiteral("sf"), QLatin1String(parentIdent));
+    };
+    KeynoteTextBoxStyles styles;
+    styles.anonStyles = KeynoteExportController::findNodeFromNode(
+        slide, QStringLiteral("sf:anon-styles"), QString(), QStringLiteral("sf"), QString());
+    styles.stylesheet = KeynoteExportController::findValueOfPropertyNamed(
+        QStringLiteral("ID"), QStringLiteral("sfa"), slide, QStringLiteral("key:stylesheet"),
+        QString(), QStringLiteral("sf"), QString());
+    styles.layout = styleId("sf:layoutstyle", "textboxLayoutStyleID");
+    styles.paragraph = styleId("sf:paragraphstyle", "textboxParagraphStyleID");
+    return styles;
+}
 
 // --- pictures ---
 
@@ -406,7 +397,8 @@ void KeynoteExportController::insertPathInstructions(TWGraphic &graphic, xmlNode
     if (auto *line = dynamic_cast<TWLine *>(&graphic))
         insertLine(*line, group, zoom, xOffset, yOffset, styleId);
     else if (auto *textArea = dynamic_cast<TWTextArea *>(&graphic))
-        insertTextBoxes(*textArea, group, zoom, xOffset, yOffset, styleId);
+        insertTextBoxes(*textArea, group, zoom, xOffset, yOffset, styleId,
+                        m_slideTextBoxStyles ? &*m_slideTextBoxStyles : nullptr);
     else
         insertOutlineShape(graphic, group, zoom, xOffset, yOffset, styleId);
 }
@@ -494,11 +486,12 @@ void KeynoteExportController::insertOutlineShape(TWGraphic &graphic, xmlNodePtr 
 }
 
 void KeynoteExportController::insertTextBoxes(TWTextArea &textArea, xmlNodePtr group, float zoom,
-                                              float xOffset, float yOffset, const QString &styleId)
+                                              float xOffset, float yOffset, const QString &styleId,
+                                              const KeynoteTextBoxStyles *given)
 {
     const KeynoteNamespaces ns = namespacesOf(group);
     const qint64 g = textArea.graphicNumber();
-    const TextBoxStyles styles = textBoxStyles(group);
+    const KeynoteTextBoxStyles styles = given ? *given : KeynoteTextBoxStyles::forSlideOf(group);
 
     if (textArea.shouldDrawFlexiText()) {
         if (textArea.cachedFlexiCharacters().empty())

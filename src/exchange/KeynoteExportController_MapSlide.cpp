@@ -147,6 +147,7 @@ bool KeynoteExportController::createMapSlide(const QString &masterSlideRef,
                  QStringLiteral("NSMutableSet-%1").arg(takeCounter()));
 
     // Last in printing order first, so the link lines end up last.
+    m_slideTextBoxStyles = KeynoteTextBoxStyles::forSlideOf(group);
     const TWMap::GraphicList graphics = map.graphicsOrderedForPrinting(false);
     for (qsizetype i = graphics.size() - 1; i >= 0; --i) {
         const std::shared_ptr<TWGraphic> &graphic = graphics[i];
@@ -162,6 +163,7 @@ bool KeynoteExportController::createMapSlide(const QString &masterSlideRef,
             insertOverlays(*branch, *graphic, group, anonStyles, zoom, xOffset, yOffset,
                            keynoteVersion, package);
     }
+    m_slideTextBoxStyles.reset();
 
     const bool version2 = keynoteVersion == 2;
     if (version2) {

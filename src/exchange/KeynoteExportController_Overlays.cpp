@@ -219,12 +219,22 @@ QImage paintedIcon(const std::function<void(const DrawingContext &, Rect)> &pain
 {
     constexpr qreal pixelsPerPoint = 4;
     const Rect rect(0, 0, TWBranchIndicators::IconSize, TWBranchIndicators::IconSize);
+    // Painted at 72 dpi and scaled by hand, so that text sizes in points are
+    // not scaled twice; the resolution is recorded afterwards.
     QImage image = DrawingContext::makeImage(rect.size, pixelsPerPoint);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(pixelsPerPoint, pixelsPerPoint);
-    DrawingContext context(painter, false);
-    paint(context, rect);
+    const int recorded = image.dotsPerMeterX();
+    const int pointsPerMeter = qRound(72 / 0.0254);
+    image.setDotsPerMeterX(pointsPerMeter);
+    image.setDotsPerMeterY(pointsPerMeter);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(pixelsPerPoint, pixelsPerPoint);
+        DrawingContext context(painter, false);
+        paint(context, rect);
+    }
+    image.setDotsPerMeterX(recorded);
+    image.setDotsPerMeterY(recorded);
     return image;
 }
 

@@ -374,3 +374,35 @@ TEST_F(KeynoteGraphics, LinesBecomeLinesWithHeadAndTail)
         EXPECT_TRUE(presentation->idProblems().isEmpty());
     }
 }
+
+TEST_F(KeynoteGraphics, EnclosedPicturesTakeTheirShapesOutline)
+{
+    struct Case
+    {
+        const char *what;
+        std::shared_ptr<TWGraphic> main;
+        QString w, h; // of the picture's written shape
+    };
+    const Rect shape(500, 100, 80, 30);
+    const QList<Case> cases{
+        {"rectangle", TWGraphic::make<TWRectangle>(shape), "80.000000000000000",
+         "30.000000000000000"},
+        {"line", TWGraphic::make<TWLine>(shape), "20.000000000000000", "10.000000000000000"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        makeSlide(3);
+        auto branch = TWMapBranch::createWithGraphic(c.main, root.get(), map.get());
+        auto picture = TWGraphic::createWithBounds(Rect(510, 105, 20, 10));
+        picture->setPrimitiveBranch(branch.get());
+        branch->setEnclosedImage(picture);
+        ASSERT_EQ(branch->enclosedImage(), picture);
+        ASSERT_EQ(picture->branch(), branch.get());
+        exporter.insertOutlineShape(*picture, group, 1, 0, 0, "style");
+        const QString geometry = "sf:shape[@sfa:ID='TWShapeInfo-" +
+                                 QString::number(picture->graphicNumber()) + "']/sf:geometry/";
+        EXPECT_EQ(values(geometry + "sf:size/@sfa:w", group), QStringList{c.w});
+        EXPECT_EQ(values(geometry + "sf:size/@sfa:h", group), QStringList{c.h});
+        root->removeChild(branch);
+    }
+}
