@@ -1,8 +1,13 @@
 #include "ExportTestSupport.h"
 #include "exchange/KeynoteExportController.h"
+#include "exchange/TWExportPanel.h"
 #include "platform/UserDefaults.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
+#include <QSpinBox>
 
 using namespace ExportTest;
 
@@ -49,4 +54,49 @@ TEST_F(KeynoteExportAction, WritesAPackagePerChosenMapAndConfirmsNumberedOnes)
             EXPECT_FALSE(QFile::exists(path("Talk 1.key")));
         }
     }
+}
+
+TEST_F(KeynoteExportAction, PanelSettingsEditTheKeynoteDefaults)
+{
+    TWExportPanel panel({"Export to Keynote file",
+                         "key",
+                         TWExportPanelRequest::Settings::Keynote,
+                         {"Current map", "Second"}});
+    QComboBox *templates = nullptr;
+    for (QComboBox *box : panel.findChildren<QComboBox *>())
+        if (box->count() == 7)
+            templates = box;
+    ASSERT_NE(templates, nullptr);
+    EXPECT_EQ(templates->currentIndex(), 2);
+    templates->setCurrentIndex(5);
+    EXPECT_EQ(defaults.integerForKey("ExportKeynoteVersionAndSize"), 5);
+
+    struct Case
+    {
+        int maximum; // tells the two spin boxes apart
+        const char *key;
+        int initial, edited;
+    };
+    for (const Case &c : {Case{1000, "ExportKeynoteZoomPercent", 100, 60},
+                          Case{100, "ExportKeynoteSubBranchesPerPage", 10, 3}}) {
+        SCOPED_TRACE(c.key);
+        QSpinBox *spin = nullptr;
+        for (QSpinBox *candidate : panel.findChildren<QSpinBox *>())
+            if (candidate->maximum() == c.maximum)
+                spin = candidate;
+        ASSERT_NE(spin, nullptr);
+        EXPECT_EQ(spin->minimum(), 1);
+        EXPECT_EQ(spin->value(), c.initial);
+        spin->setValue(c.edited);
+        EXPECT_EQ(defaults.integerForKey(c.key), c.edited);
+    }
+    auto *multiplier = panel.findChild<QDoubleSpinBox *>();
+    ASSERT_NE(multiplier, nullptr);
+    EXPECT_DOUBLE_EQ(multiplier->value(), 4.0);
+    multiplier->setValue(2.5);
+    EXPECT_DOUBLE_EQ(defaults.doubleForKey("ExportKeynoteTextSizeMultiplier"), 2.5);
+    for (QCheckBox *box : panel.findChildren<QCheckBox *>())
+        if (box->text() == "Include hidden branches")
+            box->setChecked(false);
+    EXPECT_FALSE(defaults.boolForKey("ExportKeynoteIncludeHiddenBranchText"));
 }
