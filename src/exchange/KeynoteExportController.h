@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -103,8 +104,12 @@ public:
     void resetIds();
     int slideNumber() const { return m_slideNumber; }
     static quint32 counter() { return s_counter; }
-    // The counter's current value; the counter moves on by one.
-    static quint32 takeCounter() { return s_counter++; }
+    // The counter's current value; the counter moves on by one. Reserved
+    // numbers are passed over.
+    static quint32 takeCounter();
+    // Numbers the counter must not hand out: the graphic numbers of the map
+    // being written, whose ids share their kinds with counter ids.
+    static void setReservedNumbers(QSet<qint64> numbers);
     // "TW<kind>-<n>" and "TW<kind>-<a>-<b>", numbers in full.
     static QString makeId(const char *kind, qint64 n);
     static QString makeId(const char *kind, qint64 a, qint64 b);
@@ -247,6 +252,7 @@ private:
 
     int m_slideNumber = 0;
     static quint32 s_counter;
+    static QSet<qint64> s_reserved;
     NamedImageProvider m_namedImages;
     // The map slide's text-box styles while its graphics are written: looked
     // up once, not once per text box.

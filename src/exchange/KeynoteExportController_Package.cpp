@@ -1,6 +1,7 @@
 #include "exchange/KeynoteExportController_Shapes.h"
 #include "exchange/TWExportController.h"
 #include "exchange/TWKeynoteTemplates.h"
+#include "graphics/TWGraphic.h"
 #include "model/TWFileIO.h"
 #include "model/TWMap.h"
 #include "platform/Alerts.h"
@@ -74,6 +75,23 @@ QList<xmlNodePtr> evaluate(xmlXPathContextPtr context, const char *query, xmlNod
 }
 
 } // namespace
+
+// --- ids ---
+
+QSet<qint64> KeynoteExportController::s_reserved;
+
+quint32 KeynoteExportController::takeCounter()
+{
+    quint32 value = s_counter++;
+    while (!s_reserved.isEmpty() && s_reserved.contains(value))
+        value = s_counter++;
+    return value;
+}
+
+void KeynoteExportController::setReservedNumbers(QSet<qint64> numbers)
+{
+    s_reserved = std::move(numbers);
+}
 
 // --- package ---
 
@@ -345,6 +363,18 @@ bool KeynoteExportController::generateKeynoteFile(const QString &templatePath,
         return false;
     }
     xmlNodePtr slideList = lists.first();
+
+    // Graphic ids ("TWGraphicStyle-<number>") and counter ids share their
+    // kinds: the counter keeps clear of the map's graphic numbers.
+    QSet<qint64> numbers;
+    for (const auto &graphic : map.allGraphics())
+        if (graphic)
+            numbers.insert(graphic->graphicNumber());
+    setReservedNumbers(std::move(numbers));
+    struct Release
+    {
+        ~Release() { KeynoteExportController::setReservedNumbers({}); }
+    } release;
 
     if (!createMapSlide(blankMaster, blankLayer, blankSheet, slideList, root, placement.zoom,
                         placement.xOffset, placement.yOffset, keynoteVersion, map, package)) {

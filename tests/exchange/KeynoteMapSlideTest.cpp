@@ -535,3 +535,31 @@ TEST_F(KeynoteExport, BrokenTemplatesFailWithTheirLogLine)
     }
     EXPECT_FALSE(KeynotePackage::fromFolder(folder.filePath("none.key")));
 }
+
+TEST_F(KeynoteExport, CounterIdsKeepClearOfGraphicNumbers)
+{
+    addNote(*root, "note", std::nullopt);
+    settle();
+    const auto [path, version] = KeynoteExportController::templateForSetting(3);
+    auto present = [&, path = path, version = version] {
+        auto package = KeynotePackage::fromFolder(path);
+        EXPECT_TRUE(package && exporter.generateKeynoteFile(path, *package, version, *map));
+        return std::make_unique<Presentation>(package->fileData("index.apxl"));
+    };
+    const auto before = present();
+    const QString slide = "/key:presentation/key:slide-list/key:slide[1]";
+    const QString style =
+        before->values(slide + "//sf:anon-styles/sf:graphic-style[1]/@sfa:ID").value(0);
+    const QString notes = before->values(slide + "/key:notes/@sfa:ID").value(0);
+    ASSERT_TRUE(style.startsWith("TWGraphicStyle-") && notes.startsWith("TWFrame-"));
+
+    // Graphics numbered as the counter numbered those ids: the counter
+    // passes over their numbers.
+    root->mainGraphic()->setGraphicNumber(numberInId(style));
+    root->enclosedTextArea()->setGraphicNumber(numberInId(notes));
+    settle();
+    const auto after = present();
+    EXPECT_TRUE(after->idProblems().isEmpty()) << after->idProblems().join(", ").toStdString();
+    EXPECT_EQ(after->count("//sf:graphic-style[@sfa:ID='" + style + "']"), 1);
+    EXPECT_EQ(after->count("//*[@sfa:ID='" + notes + "']"), 1);
+}
