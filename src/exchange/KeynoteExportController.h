@@ -85,9 +85,10 @@ struct KeynoteTextBoxStyles
 };
 
 // Writes maps as Keynote 2 and 3 presentations into a template's XML tree.
-// This part holds the id counters, the finders every writer locates styles
-// and layers with, the blank slide skeleton, the text slides and the
-// character styles of rich text.
+// It holds the id counters, the finders every writer locates styles and
+// layers with, the blank slide skeleton, the text slides and the character
+// styles of rich text, the map slide with its graphics, lines and indicator
+// overlays, and the package writer behind the Export menu's action.
 //
 // Ids: every generated id that carries a sequence number takes the module-
 // wide counter and increments it; slide-level ids also carry slideNumber.
