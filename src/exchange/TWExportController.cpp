@@ -4,6 +4,7 @@
 #include "drawing/DrawingContext.h"
 #include "drawing/TWMapUtilities.h"
 #include "drawing/TWMap_Drawing.h"
+#include "exchange/KeynoteExportController.h"
 #include "exchange/TWExportPanel.h"
 #include "exchange/TWImpressHost.h"
 #include "exchange/TWOPMLExport.h"
@@ -389,6 +390,14 @@ void TWExportController::exportOPML()
     for (const auto &[map, path] :
          runPanel({"Export to OPML", "opml", TWExportPanelRequest::Settings::Text}))
         TWOPMLExport().exportDadoZiz(*map, path, *this);
+}
+
+void TWExportController::exportKeynote()
+{
+    const auto chosen =
+        runPanel({"Export to Keynote file", "key", TWExportPanelRequest::Settings::Keynote});
+    if (!chosen.isEmpty())
+        KeynoteExportController::sharedExporter().exportMapsToFiles(chosen);
 }
 
 void TWExportController::exportMindManager()

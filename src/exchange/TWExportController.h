@@ -20,7 +20,7 @@ class UserDefaults;
 // What the save panel of an export shows and what the user chose there.
 struct TWExportPanelRequest
 {
-    enum class Settings { Vector, Jpeg, Bitmap, Text, PowerPoint, None };
+    enum class Settings { Vector, Jpeg, Bitmap, Text, PowerPoint, None, Keynote };
     QString title;
     QString fileType; // extension without the dot
     Settings settings = Settings::Vector;
@@ -82,6 +82,8 @@ public:
     // Runs the presentation exporter with LibreOffice Impress.
     void exportPowerPoint();
     void exportOPML();
+    // One Keynote presentation package per chosen map.
+    void exportKeynote();
     void exportMindManager();
     void exportToBitmapImageType(int type);
 

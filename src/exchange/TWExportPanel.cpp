@@ -4,6 +4,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -153,6 +154,45 @@ QWidget *TWExportPanel::makeSettings(TWExportPanelRequest::Settings settings)
         multiplier->setValue(defaults.doubleForKey("ExportPPTTextSizeMultiplier"));
         connect(multiplier, &QDoubleSpinBox::valueChanged, multiplier, [](double value) {
             UserDefaults::standard().setDouble(value, "ExportPPTTextSizeMultiplier");
+        });
+        form->addRow(dadoZiz("Text size multiplier:"), multiplier);
+        break;
+    }
+    case TWExportPanelRequest::Settings::Keynote: {
+        auto *version = new QComboBox;
+        for (const char *label :
+             {"Keynote 2, 800 x 600", "Keynote 2, 1024 x 768", "Keynote 3, 800 x 600",
+              "Keynote 3, 1024 x 768", "Keynote 3, 1280 x 720", "Keynote 3, 1680 x 1050",
+              "Keynote 3, 1920 x 1080"})
+            version->addItem(dadoZiz(label));
+        version->setCurrentIndex(int(defaults.integerForKey("ExportKeynoteVersionAndSize")));
+        connect(version, &QComboBox::currentIndexChanged, version, [](int index) {
+            UserDefaults::standard().setInteger(index, "ExportKeynoteVersionAndSize");
+        });
+        form->addRow(dadoZiz("Template:"), version);
+        form->addRow(
+            boolSetting("Include hidden branches", "ExportKeynoteIncludeHiddenBranchText"));
+        auto *zoom = new QSpinBox;
+        zoom->setRange(1, 1000);
+        zoom->setSuffix(QStringLiteral(" %"));
+        zoom->setValue(int(defaults.integerForKey("ExportKeynoteZoomPercent")));
+        connect(zoom, &QSpinBox::valueChanged, zoom, [](int value) {
+            UserDefaults::standard().setInteger(value, "ExportKeynoteZoomPercent");
+        });
+        form->addRow(dadoZiz("Map zoom:"), zoom);
+        auto *perPage = new QSpinBox;
+        perPage->setRange(1, 100);
+        perPage->setValue(int(defaults.integerForKey("ExportKeynoteSubBranchesPerPage")));
+        connect(perPage, &QSpinBox::valueChanged, perPage, [](int value) {
+            UserDefaults::standard().setInteger(value, "ExportKeynoteSubBranchesPerPage");
+        });
+        form->addRow(dadoZiz("Sub-branches per slide:"), perPage);
+        auto *multiplier = new QDoubleSpinBox;
+        multiplier->setRange(0.1, 10.0);
+        multiplier->setSingleStep(0.1);
+        multiplier->setValue(defaults.doubleForKey("ExportKeynoteTextSizeMultiplier"));
+        connect(multiplier, &QDoubleSpinBox::valueChanged, multiplier, [](double value) {
+            UserDefaults::standard().setDouble(value, "ExportKeynoteTextSizeMultiplier");
         });
         form->addRow(dadoZiz("Text size multiplier:"), multiplier);
         break;
