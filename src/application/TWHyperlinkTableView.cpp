@@ -1,18 +1,25 @@
 #include "application/TWHyperlinkTableView.h"
 
+#include "application/TWDocument.h"
 #include "application/TWHyperlinkEditor.h"
+#include "graphics/TWGraphic.h"
 #include "model/TWHyperlink.h"
+#include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/VCardReader.h"
 
 #include <QDragEnterEvent>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -316,4 +323,67 @@ bool TWHyperlinkTableView::dropVCardFile(const QString &path)
 bool TWHyperlinkTableView::dropVCardData(const QByteArray &data)
 {
     return addMailLink(VCardReader::primaryEmailAddress(data));
+}
+
+// --- TWHyperlinkPalette ---
+
+TWHyperlinkPalette::TWHyperlinkPalette(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("hyperlinkPalette"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_hyperlinks = new TWBranchHyperlinks(this);
+    m_table = new TWHyperlinkTableView(this);
+    m_table->setHyperlinkArrayController(m_hyperlinks);
+    m_table->setFixedHeight(110);
+    layout->addWidget(m_table);
+    auto *buttons = new QHBoxLayout;
+    m_addButton = new QPushButton(QStringLiteral("+"), this);
+    m_addButton->setToolTip(TWLocalizedString(StringTable::DadoZiz, "Add a hyperlink"));
+    connect(m_addButton, &QPushButton::clicked, this,
+            [this] { m_table->showHyperlinkAddMenu(m_addButton); });
+    m_changeButton = new QPushButton(TWLocalizedString(StringTable::DadoZiz, "Kind"), this);
+    m_changeButton->setMenu(m_table->changeMenu());
+    buttons->addWidget(m_addButton);
+    buttons->addWidget(m_changeButton);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    setBranch(nullptr);
+}
+
+void TWHyperlinkPalette::setDocument(TWDocument *document)
+{
+    m_document = document;
+    m_selectionObserver = NotificationCenter::defaultCenter().observe(
+        TWMapsDoc::SelectedGraphicsChangedNotification, nullptr,
+        [this](const Notification &) { selectionChanged(); });
+    selectionChanged();
+}
+
+void TWHyperlinkPalette::selectionChanged()
+{
+    const TWMapsDoc *maps = m_document ? m_document->mapsDocument() : nullptr;
+    const TWMap *map = maps ? maps->currentMap().get() : nullptr;
+    // The links of one branch only: several selected branches show none.
+    QList<TWMapBranch *> branches;
+    if (map)
+        for (const std::shared_ptr<TWGraphic> &graphic : map->selectedGraphics())
+            if (TWMapBranch *branch = graphic->branch(); branch && !branches.contains(branch))
+                branches << branch;
+    setBranch(branches.size() == 1 ? branches.front()->shared_from_this() : nullptr);
+}
+
+void TWHyperlinkPalette::setBranch(const std::shared_ptr<TWMapBranch> &branch)
+{
+    if (branch != m_hyperlinks->branch() || !branch) {
+        // Whatever the branch posts may have changed its links, undo included.
+        m_branchObserver =
+            branch ? NotificationCenter::defaultCenter().observe(
+                         QString(), branch.get(),
+                         [this](const Notification &) { m_hyperlinks->rearrangeObjects(); })
+                   : ObserverToken();
+        m_hyperlinks->setBranch(branch);
+    }
+    m_addButton->setEnabled(branch != nullptr);
+    m_changeButton->setEnabled(branch != nullptr);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/NotificationCenter.h"
+
 #include <QAbstractTableModel>
 #include <QPointer>
 #include <QStringList>
@@ -10,7 +12,9 @@
 class QMenu;
 class QMimeData;
 class TWHyperlink;
+class TWDocument;
 class TWMapBranch;
+class QPushButton;
 
 // What arranges the links a table shows: a list that can grow.
 class TWHyperlinkArrayController : public QAbstractTableModel
@@ -107,4 +111,34 @@ private:
     QPointer<TWHyperlinkArrayController> m_controller;
     QMenu *m_addMenu = nullptr;
     QMenu *m_changeMenu = nullptr;
+};
+
+// The hyperlinks palette: the links of the one selected branch in a table,
+// with the buttons that add a link and change the selected link's kind.
+class TWHyperlinkPalette : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TWHyperlinkPalette(QWidget *parent = nullptr);
+
+    // Follows the selection of the document's current map.
+    void setDocument(TWDocument *document);
+    // The links shown: the branch's, or none without one branch.
+    void setBranch(const std::shared_ptr<TWMapBranch> &branch);
+    TWHyperlinkTableView *tableView() const { return m_table; }
+    TWBranchHyperlinks *hyperlinks() const { return m_hyperlinks; }
+    QPushButton *addButton() const { return m_addButton; }
+    QPushButton *changeButton() const { return m_changeButton; }
+
+private:
+    void selectionChanged();
+
+    QPointer<TWDocument> m_document;
+    TWBranchHyperlinks *m_hyperlinks = nullptr;
+    TWHyperlinkTableView *m_table = nullptr;
+    QPushButton *m_addButton = nullptr;
+    QPushButton *m_changeButton = nullptr;
+    ObserverToken m_selectionObserver;
+    ObserverToken m_branchObserver;
 };

@@ -1,13 +1,18 @@
 #include "application/TWHyperlinkEditor.h"
 #include "../../bench/BranchDocumentGenerator.h"
 #include "ApplicationTestSupport.h"
+#include "TestSupport.h"
+#include "application/DocumentController.h"
+#include "application/TWDocument.h"
 #include "application/TWHyperlinkTableView.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "platform/NotificationQueue.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UndoManager.h"
+#include "support/Image.h"
 
 #include <QDialog>
 #include <QFile>
@@ -15,6 +20,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QUrl>
 #include <optional>
 
@@ -358,6 +364,48 @@ TEST_F(HyperlinkEditorTest, BranchListAddsThroughTheUndoableOperation)
     EXPECT_EQ(table->concludeDragOperation(&data), 0);
     table->setHyperlinkArrayController(&links);
     maps->detach();
+}
+
+TEST_F(HyperlinkEditorTest, PaletteShowsTheLinksOfTheOneSelectedBranch)
+{
+    TWDocumentController documents;
+    documents.setShowsWindows(false);
+    auto *document = static_cast<TWDocument *>(documents.newDocument());
+    TWMap *map = document->mapsDocument()->currentMap().get();
+    const std::shared_ptr<TWMapBranch> root = map->root();
+    map->setSelectedBranch(root);
+    const std::shared_ptr<TWMapBranch> child =
+        map->publicCreateChildrenOfType(-1, QStringLiteral("child"), false).front();
+    child->publicAddHyperlinkWithLinkType(2, QString("https://c.example.org/"), std::nullopt,
+                                          std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                                          0);
+    TWHyperlinkPalette palette;
+    palette.setDocument(document);
+    struct Case
+    {
+        TWMap::BranchList selected;
+        std::shared_ptr<TWMapBranch> shown;
+    };
+    const Case cases[] = {
+        {{root}, root}, {{root, child}, nullptr}, {{child}, child}, {{}, nullptr}};
+    for (const Case &c : cases) {
+        map->setSelectedBranches(c.selected);
+        NotificationQueue::defaultQueue().flush();
+        EXPECT_EQ(palette.hyperlinks()->branch(), c.shown);
+        EXPECT_EQ(palette.hyperlinks()->rowCount(), c.shown ? c.shown->countOfHyperlinks() : 0);
+        EXPECT_EQ(palette.addButton()->isEnabled(), c.shown != nullptr);
+    }
+
+    // Links added, and taken away as undo takes them, show at once.
+    map->setSelectedBranches({root});
+    NotificationQueue::defaultQueue().flush();
+    root->publicAddHyperlinkWithLinkType(5, QString("ann@x.org"), std::nullopt, std::nullopt,
+                                         std::nullopt, std::nullopt, std::nullopt, 0);
+    EXPECT_EQ(palette.tableView()->toolTipForRow(0), "ann@x.org");
+    root->removeObjectFromHyperlinksAtIndex(0);
+    EXPECT_EQ(palette.hyperlinks()->rowCount(), 0);
+    document->close();
+    TestSupport::runEventLoopPass();
 }
 
 } // namespace
