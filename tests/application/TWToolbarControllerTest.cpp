@@ -7,9 +7,15 @@
 #include "application/TWDocumentWindow.h"
 #include "application/TWMenuDispatcher.h"
 #include "application/TWToolbarImages.h"
+#include "canvas/TWGraphicView.h"
+#include "graphics/TWTextArea.h"
 #include "interface/FontPanel.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
 #include "platform/RecordingAlerts.h"
+#include "support/Image.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -296,6 +302,30 @@ TEST_F(ToolbarTest, ItemsSendTheirCommands)
     EXPECT_TRUE(colors->testOption(QColorDialog::ShowAlphaChannel));
     EXPECT_EQ(ColorPanel::shared().currentWindow(), window);
     colors->close();
+}
+
+TEST_F(ToolbarTest, FontsItemMakesTheWindowsSelectionTheFontPanelsTarget)
+{
+    TWDocument *first = openDocument(Edition::Deluxe);
+    TWDocument *second = openDocument(Edition::Deluxe);
+    for (TWDocument *document : {first, second}) {
+        document->graphicView()->endEditingTextArea();
+        TWMap *map = document->mapsDocument()->currentMap().get();
+        map->setSelectedBranches({map->root()});
+    }
+    const auto rootFont = [](TWDocument *document) {
+        const TWTextArea *label =
+            document->mapsDocument()->currentMap()->root()->enclosedTextArea().get();
+        return label->text().attribute(NSFontAttributeName, 0).value<Font>();
+    };
+    const Font before = rootFont(first);
+    const Font chosen(QStringLiteral("DejaVuSerif-Bold"), 27);
+    ASSERT_NE(before, chosen);
+    controllerOf(second)->itemWithIdentifier(T::ShowFontsItem)->trigger();
+    FontPanel::shared().chooseFont(chosen);
+    EXPECT_EQ(rootFont(second), chosen);
+    EXPECT_EQ(rootFont(first), before) << "only the window the panel was opened for";
+    FontPanel::shared().dialog()->close();
 }
 
 TEST_F(ToolbarTest, FullScreenTwiceEntersAndLeaves)
