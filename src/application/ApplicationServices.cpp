@@ -4,6 +4,7 @@
 #include "application/TWAppcastUpdater.h"
 #include "application/TWApplication.h"
 #include "application/TWOutlineViewController.h"
+#include "application/TWPreferencesInterface.h"
 #include "application/TWToolPaletteService.h"
 #include "application/TWTutorController.h"
 #include "application/TWUpdateController.h"
@@ -43,6 +44,9 @@ ApplicationServices ApplicationServices::standard()
     };
     s.outlineWindow = []() -> OutlineWindow * {
         return &TWOutlineViewController::sharedOutlineViewController();
+    };
+    s.preferencesWindow = []() -> PreferencesWindow * {
+        return &TWPreferencesInterface::sharedPreferencesInterface();
     };
     s.progressPanel = [] { ProgressPanelController::sharedProgressPanel(); };
     s.toolPalette = []() -> ToolPalette * {

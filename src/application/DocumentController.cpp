@@ -6,6 +6,7 @@
 #include "application/TWDocumentWindow.h"
 #include "application/TWExportMenu.h"
 #include "application/TWMenuDispatcher.h"
+#include "application/TWToolbarController.h"
 #include "canvas/TWGraphicView.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
@@ -106,6 +107,9 @@ TWDocument *TWDocumentController::addDocument(std::unique_ptr<TWDocument> docume
     m_documents.push_back(std::move(document));
     added->makeWindowControllers();
     installMenuBar(added);
+    // The edition's toolbar; a build of neither edition has none.
+    if (TWApplication *application = TWApplication::shared())
+        TWToolbarController::installToolbar(added, application->traits().edition);
     emit documentAdded(added);
     if (display && m_showsWindows)
         added->showWindows();

@@ -2,6 +2,7 @@
 
 #include "application/TWDocument.h"
 #include "application/TWDocumentViewController.h"
+#include "application/TWHyperlinkTableView.h"
 #include "drawing/TWMapLayout.h"
 #include "interface/ColorWell.h"
 #include "interface/TWImageView.h"
@@ -470,7 +471,14 @@ TWBranchPalettes::TWBranchPalettes(QObject *parent) : TWPaletteGroup(parent)
         [this]() -> TWMapsDoc * { return document() ? document()->mapsDocument() : nullptr; },
         this);
     suggestions->awakeFromNib();
-    makePalette(BranchHyperlink, QStringLiteral("branchHyperlinkPalette"));
+    auto *hyperlinks = new TWHyperlinkPalette;
+    auto *hyperlinkLayout =
+        new QVBoxLayout(makePalette(BranchHyperlink, QStringLiteral("branchHyperlinkPalette")));
+    hyperlinkLayout->addWidget(hyperlinks);
+    addBinding([hyperlinks](TWDocument *d) -> KeyValueBinder * {
+        hyperlinks->setDocument(d);
+        return nullptr;
+    });
 
     fitPalettes();
 }
