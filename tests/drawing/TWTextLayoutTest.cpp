@@ -335,7 +335,10 @@ TEST(TWTextLayout, NarrowerWidthsAnswerAsAFreshLayout)
         {styled(words, [](ParagraphStyle &p) { p.firstLineHeadIndent = 9; }), 99999},
         {styled(words, [](ParagraphStyle &p) { p.tailIndent = -7; }), 99999},
         {styled(words, [](ParagraphStyle &p) { p.tailIndent = 90; }), 99999},
-        {text(words), 30}, // cut short
+        {text(words), 30},                            // cut short
+        {text("Incomprehensibilities of it"), 99999}, // a word split for want of room
+        {text("well-known state-of-the-art rule"), 99999},
+        {text("Topic 12 with some words", "DejaVuSans", 10), 99999},
     };
     const auto fresh = [](const AttributedString &t, float width, float height) {
         TWTextLayout engine;
@@ -370,4 +373,3 @@ TEST(TWTextLayout, NarrowerWidthsAnswerAsAFreshLayout)
     // Some narrower widths do wrap more: the answers are not all alike.
     EXPECT_GT(wrapped, 0);
 }
-
