@@ -281,8 +281,13 @@ private:
                 attributes.contains(NSKernAttributeName))
                 return false;
         }
+        if (text.runCount() == 0)
+            return false;
         const QString &string = text.string();
         QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, string);
+        // The glyphs are met in order: each run's metrics are made once.
+        qsizetype run = -1;
+        std::optional<QFontMetricsF> metrics;
         for (qsizetype at = breaks.toNextBoundary(); at > 0; at = breaks.toNextBoundary()) {
             qsizetype last = at - 1;
             while (last >= 0 && string[last].isSpace())
@@ -292,9 +297,14 @@ private:
             const QChar c = string[last];
             if (c.isSurrogate() || c.category() == QChar::Mark_NonSpacing)
                 return false;
-            const QFontMetricsF metrics(
-                QFont(qfontFor(text.attributesAtIndex(last)), layoutDevice()));
-            if (metrics.rightBearing(c) < 0)
+            qsizetype holding = std::max<qsizetype>(run, 0);
+            while (holding + 1 < text.runCount() && text.runRange(holding).end() <= last)
+                ++holding;
+            if (holding != run || !metrics) {
+                run = holding;
+                metrics.emplace(QFont(qfontFor(text.runAttributes(run)), layoutDevice()));
+            }
+            if (metrics->rightBearing(c) < 0)
                 return false;
         }
         return true;

@@ -317,6 +317,13 @@ TEST(TWTextLayout, NarrowerWidthsAnswerAsAFreshLayout)
         return AttributedString(string, attributes);
     };
     const QString words = "one two three four five six seven eight";
+    // An overhanging word in a run of its own, after and before plain ones.
+    const auto mixedRuns = [](const QString &string, AttributedString::Range italic) {
+        AttributedString t = text(string);
+        t.addAttribute(NSFontAttributeName,
+                       QVariant::fromValue(Font("LiberationSerif-BoldItalic", 15)), italic);
+        return t;
+    };
     const struct
     {
         AttributedString text;
@@ -339,6 +346,8 @@ TEST(TWTextLayout, NarrowerWidthsAnswerAsAFreshLayout)
         {text("Incomprehensibilities of it"), 99999}, // a word split for want of room
         {text("well-known state-of-the-art rule"), 99999},
         {text("Topic 12 with some words", "DejaVuSans", 10), 99999},
+        {mixedRuns("plain words then Staff", {17, 5}), 99999},
+        {mixedRuns("Staff then plain words", {0, 5}), 99999},
     };
     const auto fresh = [](const AttributedString &t, float width, float height) {
         TWTextLayout engine;
