@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <cmath>
 #include <functional>
+#include <mutex>
 #include <tuple>
 #include <utility>
 
@@ -45,9 +46,12 @@ std::pair<CalendarDate, CalendarDate> defaultWorkingHours()
         TimeZone zone;
         CalendarDate start, finish;
     };
-    // Never released: zones must not outlive the application.
-    static thread_local Known *known = nullptr;
+    // Never released: zones must not outlive the application. Any thread
+    // may make a resource.
+    static Known *known = nullptr;
+    static std::mutex guard;
     const TimeZone zone = TimeZone::systemTimeZone();
+    const std::lock_guard lock(guard);
     if (!known || known->zone != zone) {
         const CalendarDate start = timeOfDay(9, 0, CalendarDate(), zone);
         const CalendarDate finish = timeOfDay(17, 0, CalendarDate(), start.timeZone());
