@@ -103,7 +103,7 @@ void MMXMLBaseObject::readFrom(const XMLTree &tree)
     for (const MMElementClass *c : chainOf(m_class)) {
         for (const MMFieldSpec &desc : c->fields) {
             if (desc.attribute) {
-                const QString text = tree.attributeNamed(QString::fromUtf8(desc.attribute));
+                const QString text = tree.attributeNamed(desc.attribute);
                 m_values[valueIndex] = text.isNull() ? defaultOf(desc) : readValue(desc, text);
             }
             ++valueIndex;
@@ -112,12 +112,11 @@ void MMXMLBaseObject::readFrom(const XMLTree &tree)
             MMObjectList &list = m_children[childIndex++];
             if (desc.when && !desc.when(*this))
                 continue;
-            const QString name = QString::fromUtf8(desc.element);
             if (desc.many) {
-                for (const XMLTree &childTree : tree.childrenNamed(name))
+                for (const XMLTree &childTree : tree.childrenNamed(desc.element))
                     list.append(initWithXMLTree(desc.elementClass(), childTree));
             } else if (MMObjectPtr object =
-                           initWithXMLTree(desc.elementClass(), tree.childNamed(name))) {
+                           initWithXMLTree(desc.elementClass(), tree.childNamed(desc.element))) {
                 list.append(object);
             }
         }

@@ -40,6 +40,22 @@ QByteArray qualifiedName(xmlNodePtr node)
     return QByteArray(name);
 }
 
+// qualifiedName(node) == name, without making the name.
+bool hasQualifiedName(xmlNodePtr node, const char *name)
+{
+    if (!node || !node->name)
+        return *name == '\0';
+    const char *own = reinterpret_cast<const char *>(node->name);
+    if ((node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) && node->ns &&
+        node->ns->prefix && node->ns->prefix[0]) {
+        const char *prefix = reinterpret_cast<const char *>(node->ns->prefix);
+        const size_t length = std::strlen(prefix);
+        return std::strncmp(name, prefix, length) == 0 && name[length] == ':' &&
+               std::strcmp(name + length + 1, own) == 0;
+    }
+    return std::strcmp(name, own) == 0;
+}
+
 } // namespace XMLTreeDetail
 
 namespace {
@@ -86,16 +102,16 @@ QByteArray toXmlText(const QString &text, xmlNodePtr node)
     return XMLDetail::xmlTextBytes(text, node ? node->name : nullptr);
 }
 
-xmlAttrPtr findAttribute(xmlNodePtr node, const QByteArray &name)
+xmlAttrPtr findAttribute(xmlNodePtr node, const char *name)
 {
     if (!node || node->type != XML_ELEMENT_NODE)
         return nullptr;
     xmlAttrPtr prefixed = nullptr;
     for (xmlAttrPtr a = node->properties; a; a = a->next) {
-        if (!a->ns && a->name && name == reinterpret_cast<const char *>(a->name))
+        if (!a->ns && a->name && std::strcmp(name, reinterpret_cast<const char *>(a->name)) == 0)
             return a;
         if (!prefixed && a->ns &&
-            XMLTreeDetail::qualifiedName(reinterpret_cast<xmlNodePtr>(a)) == name)
+            XMLTreeDetail::hasQualifiedName(reinterpret_cast<xmlNodePtr>(a), name))
             prefixed = a;
     }
     return prefixed;
@@ -253,12 +269,16 @@ QString XMLTree::qualifiedName() const
 
 XMLTree XMLTree::descendentNamed(const QString &name) const
 {
+    return childNamed(name.toUtf8().constData());
+}
+
+XMLTree XMLTree::childNamed(const char *name) const
+{
     xmlNodePtr node = rootNode();
     if (!hasChildNodes(node))
         return XMLTree();
-    const QByteArray key = name.toUtf8();
     for (xmlNodePtr c = node->children; c; c = c->next) {
-        if (XMLTreeDetail::qualifiedName(c) == key)
+        if (XMLTreeDetail::hasQualifiedName(c, name))
             return viewOn(c);
     }
     return XMLTree();
@@ -266,13 +286,17 @@ XMLTree XMLTree::descendentNamed(const QString &name) const
 
 QList<XMLTree> XMLTree::childrenNamed(const QString &name) const
 {
+    return childrenNamed(name.toUtf8().constData());
+}
+
+QList<XMLTree> XMLTree::childrenNamed(const char *name) const
+{
     QList<XMLTree> found;
     xmlNodePtr node = rootNode();
     if (!hasChildNodes(node))
         return found;
-    const QByteArray key = name.toUtf8();
     for (xmlNodePtr c = node->children; c; c = c->next) {
-        if (XMLTreeDetail::qualifiedName(c) == key)
+        if (XMLTreeDetail::hasQualifiedName(c, name))
             found.append(viewOn(c));
     }
     return found;
@@ -302,7 +326,12 @@ XMLTree XMLTree::childAtIndex(unsigned index) const
 
 QString XMLTree::attributeNamed(const QString &name) const
 {
-    xmlAttrPtr attribute = findAttribute(rootNode(), name.toUtf8());
+    return attributeNamed(name.toUtf8().constData());
+}
+
+QString XMLTree::attributeNamed(const char *name) const
+{
+    xmlAttrPtr attribute = findAttribute(rootNode(), name);
     if (!attribute)
         return QString();
     xmlChar *value = xmlNodeListGetString(attribute->doc, attribute->children, 1);
@@ -403,7 +432,7 @@ void XMLTree::setAttributeName(const QString &name, const QString &value)
     if (name.isNull() || !node || node->type != XML_ELEMENT_NODE)
         return;
     const QByteArray n = name.toUtf8();
-    xmlAttrPtr existing = findAttribute(node, n);
+    xmlAttrPtr existing = findAttribute(node, n.constData());
     if (value.isNull()) {
         if (existing)
             xmlRemoveProp(existing);

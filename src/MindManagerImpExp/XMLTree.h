@@ -56,6 +56,10 @@ public:
     XMLTree descendentNamed(const QString &name) const;
     XMLTree childNamed(const QString &name) const { return descendentNamed(name); }
     QList<XMLTree> childrenNamed(const QString &name) const;
+    // The same by a UTF-8 name, without making strings: an import reads
+    // every element this way.
+    XMLTree childNamed(const char *name) const;
+    QList<XMLTree> childrenNamed(const char *name) const;
     // Every child node, text included.
     unsigned childrenCount() const;
     // Throws NSRangeException past the last child.
@@ -63,6 +67,7 @@ public:
     // Null string when absent. A prefixed name also finds an attribute that
     // the parser filed under its namespace ("xsi:nil").
     QString attributeNamed(const QString &name) const;
+    QString attributeNamed(const char *name) const;
 
     // Text of the node and everything below it; null string without a node.
     QString nodeContent() const;
@@ -111,4 +116,5 @@ namespace XMLTreeDetail {
 int parseOptions();
 // The qualified name of a node as lookups compare it.
 QByteArray qualifiedName(xmlNodePtr node);
+bool hasQualifiedName(xmlNodePtr node, const char *name);
 } // namespace XMLTreeDetail

@@ -132,14 +132,16 @@ void TWPrintCanvasController::updateCanvasSizeForMap(TWMap *map)
 {
     if (!map)
         return;
-    removeUnusedAreaFromMap(map);
-    const Rect r = map->getBoundingDrawingRectForAllGraphics();
+    // The extent is measured once more only where the drawing moved.
+    std::optional<Rect> unmoved;
+    removeUnusedAreaFromMap(map, unmoved);
+    const Rect r = unmoved ? *unmoved : map->getBoundingDrawingRectForAllGraphics();
     const double s = scale();
     const double extentX = s * r.x() + s * r.width();
     const double extentY = s * r.y() + s * r.height();
     m_pagesWide = pagesForExtent(extentX, m_printablePageSize.width);
     m_pagesHigh = pagesForExtent(extentY, m_printablePageSize.height);
-    const Rect c = printCanvasRectForMap(map);
+    const Rect c = printCanvasRectForMap(map, r);
     map->setCanvasSize(Size(float(c.width() / s), float(c.height() / s)));
 }
 
@@ -149,6 +151,11 @@ Rect TWPrintCanvasController::printCanvasRect() const
 }
 
 Rect TWPrintCanvasController::printCanvasRectForMap(TWMap *map) const
+{
+    return printCanvasRectForMap(map, map ? map->getBoundingDrawingRectForAllGraphics() : Rect());
+}
+
+Rect TWPrintCanvasController::printCanvasRectForMap(TWMap *map, const Rect &extent) const
 {
     TWMapsDoc *doc = map ? map->document() : nullptr;
     if (!doc && m_document)
@@ -160,7 +167,7 @@ Rect TWPrintCanvasController::printCanvasRectForMap(TWMap *map) const
     float width = visible.width, height = visible.height;
     if (map) {
         const float s = scale();
-        const Rect g = map->getBoundingDrawingRectForAllGraphics();
+        const Rect &g = extent;
         width = std::max(width, s * (g.x() + g.width()));
         height = std::max(height, s * (g.y() + g.height()));
     }
@@ -169,6 +176,13 @@ Rect TWPrintCanvasController::printCanvasRectForMap(TWMap *map) const
 
 Point TWPrintCanvasController::removeUnusedAreaFromMap(TWMap *map)
 {
+    std::optional<Rect> extent;
+    return removeUnusedAreaFromMap(map, extent);
+}
+
+Point TWPrintCanvasController::removeUnusedAreaFromMap(TWMap *map, std::optional<Rect> &extent)
+{
+    extent.reset();
     if (!map || !map->root() || !map->root()->mainGraphic())
         return {};
     const double s = map->scaleAmount() / 100.0;
@@ -178,8 +192,10 @@ Point TWPrintCanvasController::removeUnusedAreaFromMap(TWMap *map)
     const bool frames = map->document() && map->document()->showPageFrames();
     const Point offset(float(offsetForEdge(s * r.x(), m_printablePageSize.width, frames) / s),
                        float(offsetForEdge(s * r.y(), m_printablePageSize.height, frames) / s));
-    if (offset == Point(0, 0) || !std::isfinite(offset.x) || !std::isfinite(offset.y))
+    if (offset == Point(0, 0) || !std::isfinite(offset.x) || !std::isfinite(offset.y)) {
+        extent = r;
         return {};
+    }
     map->root()->mainGraphic()->publicMoveBy(offset, true);
     if (const TWTextArea *editing = m_document ? m_document->editingTextArea() : nullptr) {
         const TWMapBranch *branch = editing->branch();

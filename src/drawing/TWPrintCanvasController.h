@@ -4,6 +4,7 @@
 
 #include <QPageLayout>
 #include <QString>
+#include <optional>
 
 class OrderedDictionary;
 class TWMap;
@@ -71,6 +72,9 @@ public:
 
 private:
     Rect printCanvasRectForMap(TWMap *map) const;
+    Rect printCanvasRectForMap(TWMap *map, const Rect &extent) const;
+    // As the public one; `extent` is the drawing's extent when nothing moved.
+    Point removeUnusedAreaFromMap(TWMap *map, std::optional<Rect> &extent);
     float scale() const;
 
     TWPrintDocument *m_document;

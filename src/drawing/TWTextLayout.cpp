@@ -7,9 +7,11 @@
 #include "support/ParagraphStyle.h"
 
 #include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QHashFunctions>
 #include <QImage>
 #include <QPainter>
+#include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <QThread>
 #include <QUrl>
@@ -193,7 +195,7 @@ qreal finiteOr(double value, qreal fallback)
 class Measurements
 {
 public:
-    std::optional<Size> find(const AttributedString &text, Size container, float padding) const
+    std::optional<Size> find(const AttributedString &text, Size container, float padding)
     {
         const size_t hash = hashOf(text, container, padding);
         for (const Entry &e : m_entries) {
@@ -201,12 +203,38 @@ public:
                 e.text == text)
                 return e.used;
         }
+        // A label is measured at the widest its lines may be, then at the
+        // width it was found to need. Greedy breaking finds the same lines
+        // at any width from the widest line up, where lines start at the
+        // left edge and no glyph reaches past its advance (an overhang
+        // counts towards a line's width only where the line breaks).
+        const size_t textHash = textHashOf(text);
+        for (Entry &e : m_entries) {
+            if (e.leftAligned && e.textHash == textHash && e.padding == padding &&
+                e.container.height == container.height && container.width <= e.container.width &&
+                e.used.width + LineWidthRounding <= container.width && e.text == text) {
+                if (!e.withinAdvances)
+                    e.withinAdvances = glyphsStayWithinTheirAdvances(text);
+                if (*e.withinAdvances)
+                    return e.used;
+            }
+        }
         return std::nullopt;
     }
 
-    void add(const AttributedString &text, Size container, float padding, Size used)
+    // `leftAligned`: every line began at the container's left edge at full
+    // width, and the whole text was laid out.
+    void add(const AttributedString &text, Size container, float padding, Size used,
+             bool leftAligned)
     {
-        Entry entry{hashOf(text, container, padding), text, container, padding, used};
+        Entry entry{hashOf(text, container, padding),
+                    textHashOf(text),
+                    text,
+                    container,
+                    padding,
+                    used,
+                    leftAligned,
+                    std::nullopt};
         if (m_entries.size() < Capacity) {
             m_entries.push_back(std::move(entry));
         } else {
@@ -217,19 +245,69 @@ public:
 
 private:
     static constexpr size_t Capacity = 16;
+    // Qt keeps line widths in 64ths of a unit: a width this close to the
+    // widest line may round below it.
+    static constexpr float LineWidthRounding = 1.0f / 32;
     struct Entry
     {
         size_t hash;
+        size_t textHash;
         AttributedString text;
         Size container;
         float padding;
         Size used;
+        bool leftAligned;
+        std::optional<bool> withinAdvances;
     };
 
     static size_t hashOf(const AttributedString &text, Size container, float padding)
     {
         return qHashMulti(0, text.string(), text.runCount(), container.width, container.height,
                           padding);
+    }
+    static size_t textHashOf(const AttributedString &text)
+    {
+        return qHashMulti(0, text.string(), text.runCount());
+    }
+
+    // Every glyph before a place a line may break at ends within its
+    // advance in the run's own font: nothing else (raised, kerned) changes a
+    // glyph's place.
+    static bool glyphsStayWithinTheirAdvances(const AttributedString &text)
+    {
+        for (qsizetype run = 0; run < text.runCount(); ++run) {
+            const TextAttributes &attributes = text.runAttributes(run);
+            if (attributes.contains(NSSuperscriptAttributeName) ||
+                attributes.contains(NSKernAttributeName))
+                return false;
+        }
+        if (text.runCount() == 0)
+            return false;
+        const QString &string = text.string();
+        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, string);
+        // The glyphs are met in order: each run's metrics are made once.
+        qsizetype run = -1;
+        std::optional<QFontMetricsF> metrics;
+        for (qsizetype at = breaks.toNextBoundary(); at > 0; at = breaks.toNextBoundary()) {
+            qsizetype last = at - 1;
+            while (last >= 0 && string[last].isSpace())
+                --last;
+            if (last < 0)
+                continue;
+            const QChar c = string[last];
+            if (c.isSurrogate() || c.category() == QChar::Mark_NonSpacing)
+                return false;
+            qsizetype holding = std::max<qsizetype>(run, 0);
+            while (holding + 1 < text.runCount() && text.runRange(holding).end() <= last)
+                ++holding;
+            if (holding != run || !metrics) {
+                run = holding;
+                metrics.emplace(QFont(qfontFor(text.runAttributes(run)), layoutDevice()));
+            }
+            if (metrics->rightBearing(c) < 0)
+                return false;
+        }
+        return true;
     }
 
     std::vector<Entry> m_entries;
@@ -407,6 +485,34 @@ void TWTextLayout::layout()
     m_usedRect = Rect::fromQt(used);
 }
 
+bool TWTextLayout::linesStartAtTheLeftEdgeAtFullWidth() const
+{
+    if (m_laidOutLength < m_text.length())
+        return false;
+    for (const Line &info : m_lines) {
+        if (info.used.left() != 0)
+            return false;
+    }
+    // Lines end where a line may break: no word was split for want of room.
+    if (m_lines.size() > 1) {
+        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, m_text.string());
+        for (size_t i = 0; i + 1 < m_lines.size(); ++i) {
+            if (m_lines[i].paragraph != m_lines[i + 1].paragraph)
+                continue;
+            breaks.setPosition(m_lines[i + 1].start);
+            if (!breaks.isAtBoundary())
+                return false;
+        }
+    }
+    // A tail indent shortens the lines by its own rule.
+    for (const std::unique_ptr<Paragraph> &paragraph : m_paragraphs) {
+        const qsizetype at = std::min(paragraph->start, m_text.length() - 1);
+        if (finiteOr(paragraphStyleFor(m_text.attributesAtIndex(at)).tailIndent, 0) != 0)
+            return false;
+    }
+    return true;
+}
+
 int TWTextLayout::lineIndexForCharacter(qsizetype index) const
 {
     if (index < 0 || index >= m_laidOutLength)
@@ -519,7 +625,8 @@ Size TWTextLayout::requiredSizeForWidth(const AttributedString &text, float widt
     } else {
         engine.setAttributedString(text);
         used = engine.usedRect().size;
-        known.add(text, engine.m_containerSize, engine.m_padding, used);
+        known.add(text, engine.m_containerSize, engine.m_padding, used,
+                  engine.linesStartAtTheLeftEdgeAtFullWidth());
     }
     engine.clear();
     return Size(std::max(used.width + 1.0f, minSize.width), std::max(used.height, minSize.height));

@@ -96,6 +96,7 @@ private:
 
     void layout();
     int lineIndexForCharacter(qsizetype index) const;
+    bool linesStartAtTheLeftEdgeAtFullWidth() const;
 
     AttributedString m_text;
     Size m_containerSize{containerMaximum, containerMaximum};

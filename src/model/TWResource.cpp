@@ -10,6 +10,9 @@
 #include <QDebug>
 #include <cmath>
 #include <functional>
+#include <mutex>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -34,14 +37,38 @@ float finiteOrZero(double value)
     return std::isfinite(value) ? float(value) : 0.0f;
 }
 
+// The working hours a new resource starts with, in the system zone: worked
+// out once per zone, as an import makes a resource per name and task.
+std::pair<CalendarDate, CalendarDate> defaultWorkingHours()
+{
+    struct Known
+    {
+        TimeZone zone;
+        CalendarDate start, finish;
+    };
+    // Never released: zones must not outlive the application. Any thread
+    // may make a resource.
+    static Known *known = nullptr;
+    static std::mutex guard;
+    const TimeZone zone = TimeZone::systemTimeZone();
+    const std::lock_guard lock(guard);
+    if (!known || known->zone != zone) {
+        const CalendarDate start = timeOfDay(9, 0, CalendarDate(), zone);
+        const CalendarDate finish = timeOfDay(17, 0, CalendarDate(), start.timeZone());
+        delete known;
+        known = new Known{zone, start, finish};
+    }
+    return {known->start, known->finish};
+}
+
 } // namespace
 
 TWResource::TWResource()
     : m_resourceIdentifier(newUUIDString()),
-      m_resourceName(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("New Resource"))),
-      m_dailyStartTime(timeOfDay(9, 0, CalendarDate())),
-      m_dailyFinishTime(timeOfDay(17, 0, CalendarDate(), m_dailyStartTime.timeZone()))
-{}
+      m_resourceName(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("New Resource")))
+{
+    std::tie(m_dailyStartTime, m_dailyFinishTime) = defaultWorkingHours();
+}
 
 TWResource::TWResource(const QString &resourceName, UndoManager *undoManager) : TWResource()
 {

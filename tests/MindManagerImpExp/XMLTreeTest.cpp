@@ -45,10 +45,20 @@ TEST(XMLTree, LookupByQualifiedName)
         {"Topic", {"bare"}}, // default namespace: found only by its bare name
         {"ap:topic", {}},    // case matters
         {"Absent", {}},
+        {"ap:", {}},
+        {"ap:TopicX", {}},
+        {"ap:Topi", {}},
+        {"a:Topic", {}},
+        {"apTopic", {}},
+        {":Topic", {}},
+        {"", {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(namesOf(map.childrenNamed(c.name)), c.found);
+        // By a string the same.
+        EXPECT_EQ(namesOf(map.childrenNamed(QString::fromUtf8(c.name))), c.found);
+        EXPECT_EQ(map.childNamed(QString::fromUtf8(c.name)).isNull(), c.found.isEmpty());
         const XMLTree first = map.childNamed(c.name);
         EXPECT_EQ(first.isNull(), c.found.isEmpty());
         if (!c.found.isEmpty()) {
@@ -66,6 +76,9 @@ TEST(XMLTree, LookupByQualifiedName)
     EXPECT_FALSE(map.attributeNamed("Empty").isNull());
     EXPECT_EQ(map.childrenNamed("ap:Topic").last().attributeNamed("xsi:nil"), "true");
     EXPECT_TRUE(map.childrenNamed("ap:Topic").last().attributeNamed("nil").isNull());
+    for (const char *near : {"xsi:ni", "xsi:nill", "xs:nil", "xsinil", ":nil", "xsi:"})
+        EXPECT_TRUE(map.childrenNamed("ap:Topic").last().attributeNamed(near).isNull()) << near;
+    EXPECT_EQ(map.childrenNamed("ap:Topic").last().attributeNamed(QString("xsi:nil")), "true");
 
     // Blanks between elements are child nodes too.
     EXPECT_EQ(map.childrenCount(), 7u);

@@ -308,6 +308,38 @@ TEST_F(PrintCanvasControllerTest, CountsPagesAndSizesTheCanvasInWholePages)
     }
 }
 
+// Pages and canvas follow the drawing where it ends up: measured again after
+// the map moved out of empty pages, as a controller finds them afterwards.
+TEST_F(PrintCanvasControllerTest, PagesAndCanvasFollowTheDrawingWhereverItEndsUp)
+{
+    struct Case
+    {
+        bool frames;
+        float edge; // the drawing's left and top edge before the update
+    } const cases[] = {{true, -20}, {true, 1200}, {true, 250}, {false, -900}, {false, 30}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.edge << " frames " << c.frames);
+        document->setShowPageFrames(c.frames);
+        printDocument.visible = Size(300, 200);
+        placeDrawingAt(c.edge, c.edge);
+        TWPrintCanvasController controller(&printDocument);
+        controller.updateCanvasSizeForMap(map.get());
+        const Rect after = drawing();
+        // Where the drawing now is, nothing is left to move.
+        TWPrintCanvasController again(&printDocument);
+        EXPECT_EQ(again.removeUnusedAreaFromMap(map.get()), Point());
+        const int wide = TWPrintCanvasController::pagesForExtent(after.maxX(), 500);
+        const int high = TWPrintCanvasController::pagesForExtent(after.maxY(), 700);
+        EXPECT_EQ(controller.pagesWide(), wide);
+        EXPECT_EQ(controller.pagesHigh(), high);
+        const Rect expected =
+            c.frames ? Rect(0, 0, wide * 500.0f, high * 700.0f)
+                     : Rect(0, 0, std::max(300.0f, after.maxX()), std::max(200.0f, after.maxY()));
+        EXPECT_EQ(controller.printCanvasRect(), expected);
+        EXPECT_EQ(map->canvasSize(), expected.size);
+    }
+}
+
 TEST_F(PrintCanvasControllerTest, WithoutPageFramesTheCanvasFillsTheViewAndReachesTheDrawing)
 {
     document->setShowPageFrames(false);

@@ -302,3 +302,83 @@ TEST(TWTextLayout, RememberedMeasurementsAnswerAsAFreshLayout)
         TWTextLayout::requiredSizeForWidth(cases[0].text, 1000, Size(10, 15), Size(60, 99999), 5),
         fresh(cases[0].text, 60, 5));
 }
+
+// A text measured at one width answers at a narrower one from memory only
+// where a fresh layout gives the same: between its widest line and the
+// first width, whatever the alignment, indents, overhanging last glyphs,
+// right-to-left text or a height that cuts it short.
+TEST(TWTextLayout, NarrowerWidthsAnswerAsAFreshLayout)
+{
+    const auto styled = [](const QString &string, auto change) {
+        ParagraphStyle style;
+        change(style);
+        TextAttributes attributes = fontAttributes("LiberationSans", 12);
+        attributes.insert(NSParagraphStyleAttributeName, QVariant::fromValue(style));
+        return AttributedString(string, attributes);
+    };
+    const QString words = "one two three four five six seven eight";
+    // An overhanging word in a run of its own, after and before plain ones.
+    const auto mixedRuns = [](const QString &string, AttributedString::Range italic) {
+        AttributedString t = text(string);
+        t.addAttribute(NSFontAttributeName,
+                       QVariant::fromValue(Font("LiberationSerif-BoldItalic", 15)), italic);
+        return t;
+    };
+    const struct
+    {
+        AttributedString text;
+        float height;
+    } cases[] = {
+        {text(words), 99999},
+        {text("Staff of\nlong words\n"), 99999},
+        {text("Staff elf fjord gulf", "LiberationSerif-BoldItalic", 15), 99999},
+        {text("Oblique leaf f", "DejaVuSans-BoldOblique", 11), 99999},
+        {text(QString::fromUtf8("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd "
+                                "\u05d2\u05d3\u05d5\u05dc")),
+         99999},
+        {styled(words, [](ParagraphStyle &p) { p.alignment = CenterTextAlignment; }), 99999},
+        {styled(words, [](ParagraphStyle &p) { p.alignment = RightTextAlignment; }), 99999},
+        {styled(words, [](ParagraphStyle &p) { p.headIndent = 9; }), 99999},
+        {styled(words, [](ParagraphStyle &p) { p.firstLineHeadIndent = 9; }), 99999},
+        {styled(words, [](ParagraphStyle &p) { p.tailIndent = -7; }), 99999},
+        {styled(words, [](ParagraphStyle &p) { p.tailIndent = 90; }), 99999},
+        {text(words), 30},                            // cut short
+        {text("Incomprehensibilities of it"), 99999}, // a word split for want of room
+        {text("well-known state-of-the-art rule"), 99999},
+        {text("Topic 12 with some words", "DejaVuSans", 10), 99999},
+        {mixedRuns("plain words then Staff", {17, 5}), 99999},
+        {mixedRuns("Staff then plain words", {0, 5}), 99999},
+    };
+    const auto fresh = [](const AttributedString &t, float width, float height) {
+        TWTextLayout engine;
+        engine.setLineFragmentPadding(5);
+        engine.setContainerSize(Size(width, height));
+        engine.setAttributedString(t);
+        return Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
+                    std::max(engine.usedRect().height(), 15.0f));
+    };
+    const auto measure = [](const AttributedString &t, float width, float height) {
+        return TWTextLayout::requiredSizeForWidth(t, width, Size(10, 15), Size(99999, height), 5);
+    };
+    int wrapped = 0;
+    for (const auto &c : cases) {
+        for (const float first : {400.0f, 120.0f, 70.0f}) {
+            // Whatever was remembered of the text before goes first.
+            for (int i = 0; i < 40; ++i)
+                measure(text(QString::number(i)), 1000, 99999);
+            const Size atFirst = measure(c.text, first, c.height);
+            ASSERT_EQ(atFirst, fresh(c.text, first, c.height));
+            const float widest = atFirst.width - 1;
+            for (const float width : {widest - 0.5f, widest - 0.01f, widest, widest + 0.01f,
+                                      widest + 1, (widest + first) / 2, first - 0.01f}) {
+                SCOPED_TRACE(c.text.string().toStdString() + " first " + std::to_string(first) +
+                             " then " + std::to_string(width));
+                const Size expected = fresh(c.text, width, c.height);
+                wrapped += expected.height > atFirst.height;
+                EXPECT_EQ(measure(c.text, width, c.height), expected);
+            }
+        }
+    }
+    // Some narrower widths do wrap more: the answers are not all alike.
+    EXPECT_GT(wrapped, 0);
+}

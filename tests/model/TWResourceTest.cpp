@@ -57,6 +57,38 @@ TEST(TWResourceTest, ANewResource)
     EXPECT_EQ(named.undoManager(), &undo);
 }
 
+// The working hours of a new resource follow the system zone, also when it
+// changes between one resource and the next.
+TEST(TWResourceTest, NewResourcesWorkNineToFiveInTheSystemZone)
+{
+    const QByteArray before = qgetenv("TZ");
+    const char *const zones[] = {"Europe/Berlin", "Asia/Kolkata", "America/New_York",
+                                 "Europe/Berlin"};
+    QStringList seen;
+    for (const char *zone : zones) {
+        SCOPED_TRACE(zone);
+        qputenv("TZ", zone);
+        const TimeZone system = TimeZone::systemTimeZone();
+        seen << system.name();
+        for (int i = 0; i < 2; ++i) {
+            const TWResource resource;
+            EXPECT_EQ(resource.dailyStartTime(),
+                      CalendarDate::dateWithYear(2000, 1, 1, 9, 0, 0, system));
+            EXPECT_EQ(resource.dailyFinishTime(),
+                      CalendarDate::dateWithYear(2000, 1, 1, 17, 0, 0, system));
+            EXPECT_EQ(resource.dailyStartTime().timeZone(), system);
+        }
+    }
+    if (before.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", before);
+    // The zones did change, so each row checked a zone of its own.
+    EXPECT_EQ(seen.size(), 4);
+    EXPECT_NE(seen[0], seen[1]);
+    EXPECT_NE(seen[1], seen[2]);
+}
+
 TEST(TWResourceTest, ShortNamesAreTheInitialsOfTheFirstName)
 {
     const std::pair<QString, QString> initials[] = {
