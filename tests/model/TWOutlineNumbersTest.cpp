@@ -99,6 +99,46 @@ TEST_F(TWOutlineNumbersTest, NumbersFollowFormatsFlagsAndOverrides)
     }
 }
 
+TEST_F(TWOutlineNumbersTest, NumberingPartOfTheTreeTakesItsPlaceFromTheTree)
+{
+    using B = TWMapBranch;
+    // clang-format off
+    struct Case {
+        const char *what;
+        const char *start;
+        QString previous;
+        QStringList formats;
+        std::function<void(std::map<QString, std::shared_ptr<B>> &)> configure;
+        QStringList names;
+        QString expected;
+    } cases[] = {
+        {"a subtree goes on from its parent's number", "B1", "2", {}, {},
+         {"B1", "c2", "e1"}, "B1=2.1 c2=2.1.2 e1=2.1.3.1.1"},
+        {"a later sibling keeps its place among the others", "c3", "2.1", {}, {},
+         {"c1", "c3", "d1"}, "c1=B.A.A c3=2.1.3 d1=2.1.3.1"},
+        {"levels count from the root", "c3", "2.a",
+         {"Numeric", "Lower case alpha", "Lower case roman"}, {},
+         {"c3", "d1", "e1"}, "c3=2.a.iii d1=2.a.iii.i e1=2.a.iii.i.i"},
+        {"hiding by an ancestor above the start still hides", "c3", "2.1", {},
+         [](auto &b) { b["B"]->setHideChildrenOutlineNumbers(true); },
+         {"c3", "d1", "e1"}, "c3=- d1=- e1=-"},
+        {"a reset above the start restarts below it", "d1", "", {},
+         [](auto &b) { b["c3"]->setResetChildrenOutlineNumbers(true); },
+         {"c3", "d1", "e1"}, "c3=B.A.C d1=1 e1=1.1"},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        buildTree();
+        root->generateOutlineNumberFromPreviousOutlineNumber("", {"Upper case alpha"});
+        if (c.configure)
+            c.configure(branches);
+        branches[c.start]->generateOutlineNumberFromPreviousOutlineNumber(c.previous, c.formats);
+        EXPECT_EQ(numbers(c.names), c.expected);
+        clearTree();
+    }
+}
+
 TEST_F(TWOutlineNumbersTest, AlphaRunsPastTheAlphabet)
 {
     QList<std::shared_ptr<TWMapBranch>> children;
