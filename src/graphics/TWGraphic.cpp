@@ -58,6 +58,10 @@ private:
     {
         NotificationCenter &center = NotificationCenter::defaultCenter();
         auto handler = [this](const Notification &n) {
+            // A graphic posting about its own new bounds has invalidated
+            // them already: no lookup in a table of every graphic.
+            if (n.sender.identity() == s_invalidatedPoster)
+                return;
             if (TWGraphic *graphic = m_graphics.value(n.sender.identity()))
                 graphic->invalidateGraphicBounds(n);
         };
@@ -69,6 +73,11 @@ private:
     QHash<const void *, TWGraphic *> m_graphics;
     ObserverToken m_invalid;
     ObserverToken m_changed;
+
+public:
+    // The graphic whose bounds-changed notification is going out, its
+    // drawing bounds already marked invalid.
+    static inline const void *s_invalidatedPoster = nullptr;
 };
 
 bool inRange(float value, float low, float high)
@@ -304,10 +313,13 @@ void TWGraphic::setBounds(Rect requested)
     const std::shared_ptr<TWGraphic> self = weak_from_this().lock();
 
     TWMapBranch *owner = branch();
-    const float oldReservedWidth = owner ? owner->totalWidthToAllowForOtherEnclosedGraphics() : 0;
     const Rect oldBounds = m_bounds;
     const bool mainGraphic = isMainGraphic();
     const bool enclosedText = isEnclosedText();
+    // Only the shape's move re-places the icons; the width is worked out
+    // from them, not from this graphic.
+    const float oldReservedWidth =
+        owner && mainGraphic ? owner->totalWidthToAllowForOtherEnclosedGraphics() : 0;
 
     TWMap::LinkLineList lines;
     if (TWMap *m = map()) {
@@ -337,7 +349,12 @@ void TWGraphic::setBounds(Rect requested)
     if (sizeChanged)
         updateCachedTextAttributes();
 
-    center.post(GraphicDidChangeBoundsNotification, notificationObject());
+    {
+        const void *outer = LiveGraphics::s_invalidatedPoster;
+        LiveGraphics::s_invalidatedPoster = this;
+        center.post(GraphicDidChangeBoundsNotification, notificationObject());
+        LiveGraphics::s_invalidatedPoster = outer;
+    }
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines)) {
         center.post(GraphicDidChangeBoundsNotification, NotificationObject(line));
         line->updateBounds();
@@ -364,7 +381,7 @@ void TWGraphic::setBounds(Rect requested)
             owner->connectionGraphic()->requestBoundsUpdate();
         services.repositionOtherEnclosedGraphicsFromOldWidth(*owner, oldReservedWidth);
         if (TWMap *m = map())
-            m->setOutlineNumbersNeedUpdating(true);
+            m->branchShapeMoved(*owner);
         if (!sizeChanged)
             services.moveBoundaryBy(*owner, bounds.origin.x - oldBounds.origin.x,
                                     bounds.origin.y - oldBounds.origin.y);

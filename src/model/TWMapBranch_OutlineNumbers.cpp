@@ -1,6 +1,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
+#include "model/TWOutlineNumbering.h"
 
 namespace {
 
@@ -88,6 +89,44 @@ void numberSubtree(TWMapBranch &branch, const QString &previous, const QStringLi
 }
 
 } // namespace
+
+void renumberChildrenOf(TWMapBranch &parent, const QStringList &mapFormats)
+{
+    QList<const TWMapBranch *> path; // the root first, `parent` last
+    for (const TWMapBranch *b = &parent; b; b = b->parent())
+        path.prepend(b);
+    QStringList formats = mapFormats;
+    bool hidden = false;
+    for (qsizetype level = 0; level < path.size(); ++level) {
+        formats = childFormatsOf(*path.at(level), formats, int(level));
+        hidden = hidden || path.at(level)->hideChildrenOutlineNumbers();
+    }
+    const QString previous =
+        parent.resetChildrenOutlineNumbers() ? QStringLiteral("") : parent.outlineNumber();
+    const TWMapBranch::BranchList children = parent.children();
+    for (qsizetype i = 0; i < children.size(); ++i)
+        numberSubtree(*children.at(i), previous, formats, int(path.size()), int(i), hidden);
+}
+
+TWPartialRenumbering::TWPartialRenumbering(const TWMap &map, QList<TWMapBranch *> parents)
+    : m_map(&map), m_parents(std::move(parents)), m_outer(s_innermost)
+{
+    s_innermost = this;
+}
+
+TWPartialRenumbering::~TWPartialRenumbering()
+{
+    s_innermost = m_outer;
+}
+
+const QList<TWMapBranch *> *TWPartialRenumbering::parentsFor(const TWMap &map)
+{
+    for (const TWPartialRenumbering *open = s_innermost; open; open = open->m_outer) {
+        if (open->m_map == &map)
+            return &open->m_parents;
+    }
+    return nullptr;
+}
 
 void TWMapBranch::generateOutlineNumberFromPreviousOutlineNumber(const QString &previous,
                                                                  const QStringList &formatSettings)
