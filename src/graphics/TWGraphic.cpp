@@ -315,14 +315,15 @@ void TWGraphic::setBounds(Rect requested)
     TWMapBranch *owner = branch();
     const Rect oldBounds = m_bounds;
     const bool mainGraphic = isMainGraphic();
-    const bool enclosedText = isEnclosedText();
+    const bool enclosedText =
+        owner && static_cast<const TWGraphic *>(owner->enclosedTextArea().get()) == this;
     // Only the shape's move re-places the icons; the width is worked out
     // from them, not from this graphic.
     const float oldReservedWidth =
         owner && mainGraphic ? owner->totalWidthToAllowForOtherEnclosedGraphics() : 0;
 
     TWMap::LinkLineList lines;
-    if (TWMap *m = map()) {
+    if (TWMap *m = owner ? owner->map() : nullptr) {
         if (m->countOfLinkLines() > 0) {
             lines = m->linkLinesStartingOrEndingWithGraphic(this);
             if (enclosedText && owner->mainGraphic()) {
@@ -335,9 +336,12 @@ void TWGraphic::setBounds(Rect requested)
         }
     }
     NotificationCenter &center = NotificationCenter::defaultCenter();
+    // Named once for both notifications: a dragged subtree posts thousands.
+    const NotificationObject me =
+        self ? NotificationObject(self) : NotificationObject(static_cast<const void *>(this));
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines))
         center.post(GraphicWillChangeBoundsNotification, NotificationObject(line));
-    center.post(GraphicWillChangeBoundsNotification, notificationObject());
+    center.post(GraphicWillChangeBoundsNotification, me);
 
     registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
 
@@ -352,7 +356,7 @@ void TWGraphic::setBounds(Rect requested)
     {
         const void *outer = LiveGraphics::s_invalidatedPoster;
         LiveGraphics::s_invalidatedPoster = this;
-        center.post(GraphicDidChangeBoundsNotification, notificationObject());
+        center.post(GraphicDidChangeBoundsNotification, me);
         LiveGraphics::s_invalidatedPoster = outer;
     }
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines)) {
