@@ -489,11 +489,13 @@ void TWMap::updateOutlineNumbers()
     for (const std::shared_ptr<TWMapBranch> &parent : std::as_const(reordered)) {
         bool covered = false;
         QList<int> place;
-        for (const TWMapBranch *b = parent.get(); b->parent() && !covered; b = b->parent()) {
+        const TWMapBranch *b = parent.get();
+        for (; b->parent() && !covered; b = b->parent()) {
             covered = reorderedSet.contains(b->parent());
             place.prepend(b->childIndex());
         }
-        if (!covered)
+        // A subtree taken out of the tree is numbered when it comes back.
+        if (!covered && b == m_root.get())
             renumbered.append({place, parent.get()});
     }
     std::sort(renumbered.begin(), renumbered.end(),

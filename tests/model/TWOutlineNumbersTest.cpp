@@ -177,6 +177,12 @@ TEST_F(TWOutlineNumbersTest, AfterMovesOnlyTheChildrenTheyReorderedAreRenumbered
              b["B1"]->removeObjectFromChildrenAtIndex(0);
          },
          {"A1", "c2", "c3"}, "A1=x c2=2.1.1 c3=2.1.2"},
+        {"a re-ordered subtree taken out of the map keeps its numbers",
+         [this](auto &b) {
+             b["c1"]->moveBranchBy(0, 150, true);
+             root->removeChild(b["B"]);
+         },
+         {"A1", "c1", "c2"}, "A1=1.1 c1=2.1.1 c2=2.1.2"},
     };
     // clang-format on
     for (const Case &c : cases) {
