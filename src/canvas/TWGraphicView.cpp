@@ -108,7 +108,7 @@ TWMap *TWGraphicView::map() const
 void TWGraphicView::setMapPainter(std::shared_ptr<TWMapPainter> painter)
 {
     m_mapPainter = painter ? std::move(painter) : std::make_shared<TWCanvasMapPainter>();
-    viewport()->update();
+    updateViewport(viewport()->rect());
 }
 
 void TWGraphicView::setEditingTextArea(std::shared_ptr<TWTextArea> textArea)
@@ -150,9 +150,82 @@ void TWGraphicView::setNeedsDisplayInRect(Rect rect)
         grown = TWUnionRect(grown, pending);
     m_displayRect = Rect();
     m_extraRedrawRect = Rect();
+    if (m_markBatchDepth > 0) {
+        batchMark(grown);
+        return;
+    }
     postNavigatorUpdate();
     emit displayMarked(grown);
-    viewport()->update(viewportRectFromMap(grown).toAlignedRect());
+    updateViewport(viewportRectFromMap(grown).toAlignedRect());
+}
+
+void TWGraphicView::updateViewport(const QRect &area)
+{
+    // Clipped as the paint will be, so that the paint is seen to cover it.
+    m_unpaintedArea = m_unpaintedArea.united(area.intersected(viewport()->rect()));
+    viewport()->update(area);
+}
+
+void TWGraphicView::beginMarkBatch()
+{
+    ++m_markBatchDepth;
+}
+
+void TWGraphicView::endMarkBatch()
+{
+    if (m_markBatchDepth > 0 && --m_markBatchDepth == 0)
+        flushBatchedMarks();
+}
+
+void TWGraphicView::batchMark(Rect rect)
+{
+    // A dragged subtree marks each of its graphics where it was and where it
+    // is; overlapping marks merge, and past a few the new one joins the mark
+    // it grows least, so the viewport gets a handful of rectangles.
+    constexpr qsizetype MostMarks = 8;
+    for (qsizetype i = 0; i < m_batchedMarks.size(); ++i) {
+        if (m_batchedMarks.at(i).contains(rect))
+            return;
+        if (!m_batchedMarks.at(i).intersects(rect))
+            continue;
+        Rect merged = m_batchedMarks.takeAt(i).united(rect);
+        // The grown mark may now reach others.
+        for (qsizetype j = m_batchedMarks.size() - 1; j >= 0; --j) {
+            if (m_batchedMarks.at(j).intersects(merged))
+                merged = merged.united(m_batchedMarks.takeAt(j));
+        }
+        m_batchedMarks.append(merged);
+        return;
+    }
+    if (m_batchedMarks.size() < MostMarks) {
+        m_batchedMarks.append(rect);
+        return;
+    }
+    const auto area = [](const Rect &r) { return double(r.width()) * double(r.height()); };
+    qsizetype best = 0;
+    double leastGrowth = 0;
+    for (qsizetype i = 0; i < m_batchedMarks.size(); ++i) {
+        const Rect &mark = m_batchedMarks.at(i);
+        const double growth = area(mark.united(rect)) - area(mark);
+        if (i == 0 || growth < leastGrowth) {
+            best = i;
+            leastGrowth = growth;
+        }
+    }
+    const Rect merged = m_batchedMarks.takeAt(best).united(rect);
+    batchMark(merged);
+}
+
+void TWGraphicView::flushBatchedMarks()
+{
+    if (m_batchedMarks.isEmpty())
+        return;
+    const QList<Rect> marks = std::exchange(m_batchedMarks, {});
+    postNavigatorUpdate();
+    for (const Rect &mark : marks) {
+        emit displayMarked(mark);
+        updateViewport(viewportRectFromMap(mark).toAlignedRect());
+    }
 }
 
 void TWGraphicView::setNeedsDelayedDisplayInRect(Rect rect)
@@ -188,7 +261,10 @@ void TWGraphicView::immediatelyRedrawGraphic(TWGraphic &graphic)
 
 void TWGraphicView::displayIfNeeded()
 {
-    viewport()->repaint();
+    flushBatchedMarks();
+    // Only the marked area: a dragged branch need not repaint the whole view.
+    if (!m_unpaintedArea.isEmpty())
+        viewport()->repaint(m_unpaintedArea);
 }
 
 void TWGraphicView::deferWhileTyping(Rect rect, bool cancelEarlier)
@@ -368,24 +444,30 @@ void TWGraphicView::performPendingLayout()
 {
     m_layoutTimer.stop();
     if (!m_branchesThatHaveMoved.isEmpty()) {
+        beginMarkBatch();
         // Moves made by the layout itself do not ask for another pass.
         m_inLayout = true;
         const QList<std::shared_ptr<TWMapBranch>> moved = m_branchesThatHaveMoved;
         if (const std::shared_ptr<TWMap> m = mapsDoc() ? mapsDoc()->currentMap() : nullptr) {
             if (m->layoutAssistanceMode() != 3) {
+                // The moved subtrees and their parents: the siblings' own
+                // subtrees kept their order, however large they are.
                 for (const auto &branch :
                      TWMapUtilities::minimumBranchCoverFromBranchesInArray(moved)) {
-                    if (TWMapBranch *parent = branch->parent())
-                        parent->reSortChildrenByPositionRecursively(true);
+                    if (TWMapBranch *parent = branch->parent()) {
+                        parent->reSortChildrenByPositionRecursively(false);
+                        branch->reSortChildrenByPositionRecursively(true);
+                    }
                 }
             }
             if (m->outlineNumbersNeedUpdating())
-                m->recalculateOutlineNumbers();
+                m->updateOutlineNumbers();
             m->autoArangeWithMovedBranches(moved);
         }
         m_branchesThatHaveMoved.clear();
         m_movedBranchSet.clear();
         m_inLayout = false;
+        endMarkBatch();
     }
     if (m_layoutGroupOpen) {
         m_layoutGroupOpen = false;

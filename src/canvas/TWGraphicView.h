@@ -103,6 +103,10 @@ public:
     Rect extraRedrawRect() const { return m_extraRedrawRect; }
     // Draws everything marked before returning.
     void displayIfNeeded();
+    // While one is open, marks are gathered and go to the viewport, a few
+    // merged rectangles instead of one per graphic, when the outermost closes.
+    void beginMarkBatch();
+    void endMarkBatch();
 
     // --- layout after edits ---
     // Branches resized or moved since the last layout pass, each once.
@@ -397,6 +401,14 @@ private:
     double m_redrawTime = 0;
     Rect m_displayRect;
     Rect m_extraRedrawRect;
+    int m_markBatchDepth = 0;
+    QList<Rect> m_batchedMarks;
+    void batchMark(Rect rect);
+    void flushBatchedMarks();
+    // What was marked since the last paint (viewport coordinates), all that
+    // displayIfNeeded() has to draw.
+    QRect m_unpaintedArea;
+    void updateViewport(const QRect &area);
     QTimer m_commitTimer;
     QList<std::shared_ptr<TWMapBranch>> m_branchesThatHaveMoved;
     // The same branches, for the membership test a dragged subtree makes per branch.

@@ -77,6 +77,8 @@ void TWGraphicView::paintEvent(QPaintEvent *event)
     QPainter painter(viewport());
     const qreal zoom = zoomFactor();
     const QRectF dirty = event->rect();
+    if (event->rect().contains(m_unpaintedArea))
+        m_unpaintedArea = QRect();
     const Point topLeft = mapPointFromViewport(dirty.topLeft());
     const Rect area(topLeft.x, topLeft.y, float(dirty.width() / zoom),
                     float(dirty.height() / zoom));

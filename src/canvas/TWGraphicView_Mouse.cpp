@@ -169,7 +169,9 @@ void TWGraphicView::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     m_lastDragPoint = event->position();
+    beginMarkBatch();
     m_tracker->move(*this, m_lastDragPoint);
+    endMarkBatch();
     const bool outside = !viewport()->rect().contains(m_lastDragPoint.toPoint());
     if (outside && m_tracker && m_tracker->autoscrolls()) {
         if (!m_autoscrollTimer.isActive())
@@ -540,7 +542,7 @@ void TWGraphicView::selectAndTrack(QPointF point, Qt::KeyboardModifiers modifier
     if (!selected) {
         if (!(modifiers & Qt::ShiftModifier)) {
             m->removeAllSelectedGraphics();
-            viewport()->update();
+            updateViewport(viewport()->rect());
         }
         if (!g) {
             beginTracking(std::make_unique<TWRubberbandTracker>(), point);

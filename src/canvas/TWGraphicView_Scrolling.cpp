@@ -58,19 +58,20 @@ void TWGraphicView::updateScrollRange()
 void TWGraphicView::mapGeometryDidChange()
 {
     updateScrollRange();
-    viewport()->update();
+    updateViewport(viewport()->rect());
 }
 
 void TWGraphicView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollRange();
+    m_unpaintedArea = viewport()->rect();
 }
 
 void TWGraphicView::scrollContentsBy(int, int)
 {
     postNavigatorUpdate();
-    viewport()->update();
+    updateViewport(viewport()->rect());
 }
 
 Point TWGraphicView::mapPointFromViewport(QPointF point) const

@@ -176,9 +176,9 @@ int TWFlexiBranch::resizeByMovingKnob(int knob, Point p, bool)
         if (owner)
             owner->invalidateIncomingAndOutgoingConnectionGraphics();
     };
-    const auto markOutlineNumbers = [this] {
-        if (TWMap *m = map())
-            m->setOutlineNumbersNeedUpdating(true);
+    const auto markOutlineNumbers = [this, owner] {
+        if (TWMap *m = map(); m && owner)
+            m->branchShapeMoved(*owner);
     };
     const auto moveBy = [](Point &q, float dx, float dy) { q = {q.x + dx, q.y + dy}; };
 

@@ -58,6 +58,10 @@ private:
     {
         NotificationCenter &center = NotificationCenter::defaultCenter();
         auto handler = [this](const Notification &n) {
+            // A graphic posting about its own new bounds has invalidated
+            // them already: no lookup in a table of every graphic.
+            if (n.sender.identity() == s_invalidatedPoster)
+                return;
             if (TWGraphic *graphic = m_graphics.value(n.sender.identity()))
                 graphic->invalidateGraphicBounds(n);
         };
@@ -69,6 +73,11 @@ private:
     QHash<const void *, TWGraphic *> m_graphics;
     ObserverToken m_invalid;
     ObserverToken m_changed;
+
+public:
+    // The graphic whose bounds-changed notification is going out, its
+    // drawing bounds already marked invalid.
+    static inline const void *s_invalidatedPoster = nullptr;
 };
 
 bool inRange(float value, float low, float high)
@@ -304,13 +313,17 @@ void TWGraphic::setBounds(Rect requested)
     const std::shared_ptr<TWGraphic> self = weak_from_this().lock();
 
     TWMapBranch *owner = branch();
-    const float oldReservedWidth = owner ? owner->totalWidthToAllowForOtherEnclosedGraphics() : 0;
     const Rect oldBounds = m_bounds;
     const bool mainGraphic = isMainGraphic();
-    const bool enclosedText = isEnclosedText();
+    const bool enclosedText =
+        owner && static_cast<const TWGraphic *>(owner->enclosedTextArea().get()) == this;
+    // Only the shape's move re-places the icons; the width is worked out
+    // from them, not from this graphic.
+    const float oldReservedWidth =
+        owner && mainGraphic ? owner->totalWidthToAllowForOtherEnclosedGraphics() : 0;
 
     TWMap::LinkLineList lines;
-    if (TWMap *m = map()) {
+    if (TWMap *m = owner ? owner->map() : nullptr) {
         if (m->countOfLinkLines() > 0) {
             lines = m->linkLinesStartingOrEndingWithGraphic(this);
             if (enclosedText && owner->mainGraphic()) {
@@ -323,9 +336,12 @@ void TWGraphic::setBounds(Rect requested)
         }
     }
     NotificationCenter &center = NotificationCenter::defaultCenter();
+    // Named once for both notifications: a dragged subtree posts thousands.
+    const NotificationObject me =
+        self ? NotificationObject(self) : NotificationObject(static_cast<const void *>(this));
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines))
         center.post(GraphicWillChangeBoundsNotification, NotificationObject(line));
-    center.post(GraphicWillChangeBoundsNotification, notificationObject());
+    center.post(GraphicWillChangeBoundsNotification, me);
 
     registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
 
@@ -337,7 +353,12 @@ void TWGraphic::setBounds(Rect requested)
     if (sizeChanged)
         updateCachedTextAttributes();
 
-    center.post(GraphicDidChangeBoundsNotification, notificationObject());
+    {
+        const void *outer = LiveGraphics::s_invalidatedPoster;
+        LiveGraphics::s_invalidatedPoster = this;
+        center.post(GraphicDidChangeBoundsNotification, me);
+        LiveGraphics::s_invalidatedPoster = outer;
+    }
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines)) {
         center.post(GraphicDidChangeBoundsNotification, NotificationObject(line));
         line->updateBounds();
@@ -364,7 +385,7 @@ void TWGraphic::setBounds(Rect requested)
             owner->connectionGraphic()->requestBoundsUpdate();
         services.repositionOtherEnclosedGraphicsFromOldWidth(*owner, oldReservedWidth);
         if (TWMap *m = map())
-            m->setOutlineNumbersNeedUpdating(true);
+            m->branchShapeMoved(*owner);
         if (!sizeChanged)
             services.moveBoundaryBy(*owner, bounds.origin.x - oldBounds.origin.x,
                                     bounds.origin.y - oldBounds.origin.y);

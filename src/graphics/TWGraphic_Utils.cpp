@@ -177,23 +177,47 @@ Color TWGraphic::inheritedFillColor() const
 
 std::optional<Shadow> TWGraphic::inheritedShadow()
 {
-    if (!inheritsShadow() && shadow())
-        return shadow();
-    TWMapBranch *owner = branch();
-    if (!owner)
-        return shadow();
-    const std::shared_ptr<TWGraphic> &shape = owner->mainGraphic();
-    if ((isLinkedGraphic() || isConnectionGraphic()) && shape)
-        return shape->inheritedShadow();
-    if (owner->isRoot()) {
-        if (shape && shape->shadow())
-            return shape->shadow();
-        return shadow();
+    // Up the tree a step at a time, each branch looked up once: every
+    // drawing bounds worked out after a move comes through here.
+    TWGraphic *g = this;
+    const TWMapBranch *root = nullptr;
+    bool rootKnown = false;
+    for (;;) {
+        if (!g->inheritsShadow()) {
+            if (std::optional<Shadow> own = g->shadow())
+                return own;
+        }
+        TWMapBranch *owner = g->branch();
+        if (!owner)
+            return g->shadow();
+        TWGraphic *shape = owner->mainGraphic().get();
+        const bool linked =
+            std::any_of(owner->linkedGraphics().cbegin(), owner->linkedGraphics().cend(),
+                        [g](const auto &linked) { return linked.get() == g; });
+        const bool connection =
+            static_cast<const TWGraphic *>(owner->connectionGraphic().get()) == g;
+        if ((linked || connection) && shape) {
+            g = shape;
+            continue;
+        }
+        // The branches passed on the way up share the map, and so its root.
+        if (!rootKnown) {
+            const TWMap *m = owner->map();
+            root = m ? m->root().get() : nullptr;
+            rootKnown = true;
+        }
+        if (owner == root) {
+            if (shape) {
+                if (std::optional<Shadow> rootShadow = shape->shadow())
+                    return rootShadow;
+            }
+            return g->shadow();
+        }
+        TWMapBranch *parent = owner->parent();
+        if (!parent || !parent->mainGraphic())
+            return g->shadow();
+        g = parent->mainGraphic().get();
     }
-    TWMapBranch *parent = owner->parent();
-    if (!parent || !parent->mainGraphic())
-        return shadow();
-    return parent->mainGraphic()->inheritedShadow();
 }
 
 // --- rectangles ---

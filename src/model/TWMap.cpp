@@ -8,12 +8,16 @@
 #include "model/TWMapRootShape.h"
 #include "model/TWMap_Private.h"
 #include "model/TWMapsDoc.h"
+#include "model/TWOutlineNumbering.h"
 #include "platform/UndoManager.h"
 #include "platform/Uuid.h"
 #include "support/Image.h"
 
 #include <QDebug>
 #include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <utility>
 
 TWMap::TWMap(Passkey) {}
 
@@ -391,6 +395,116 @@ void TWMap::recalculateOutlineNumbers()
         m_root->reSortChildrenByPositionRecursively(true);
     layoutServices().recalculateOutlineNumbers(*this);
     setOutlineNumbersNeedUpdating(false);
+}
+
+namespace {
+
+void listOnce(QHash<const TWMapBranch *, std::weak_ptr<TWMapBranch>> &list, TWMapBranch &branch)
+{
+    auto listed = list.find(&branch);
+    // A gone branch's address may come back for a new one.
+    if (listed == list.end() || listed->expired())
+        list.insert(&branch, branch.weak_from_this());
+}
+
+} // namespace
+
+void TWMap::branchShapeMoved(TWMapBranch &branch)
+{
+    listOnce(m_shapesMovedSinceNumbering, branch);
+}
+
+void TWMap::branchChildrenChanged(TWMapBranch &branch)
+{
+    listOnce(m_childrenChangedSinceNumbering, branch);
+}
+
+void TWMap::updateOutlineNumbers()
+{
+    if (m_branchSettings.outlineNumbersNeedUpdating || !m_root) {
+        recalculateOutlineNumbers();
+        return;
+    }
+    // Children gained or lost wait for a move, as they did when any move
+    // renumbered the whole map.
+    if (m_shapesMovedSinceNumbering.isEmpty())
+        return;
+    const auto moved = std::exchange(m_shapesMovedSinceNumbering, {});
+    const auto changed = std::exchange(m_childrenChangedSinceNumbering, {});
+    BranchList parents, firstLevel;
+    QSet<const TWMapBranch *> listed;
+    for (const std::weak_ptr<TWMapBranch> &entry : moved) {
+        const std::shared_ptr<TWMapBranch> branch = entry.lock();
+        if (!branch || branch->map() != this)
+            continue;
+        // Every first-level branch's angle and side hang on the root.
+        if (branch == m_root) {
+            recalculateOutlineNumbers();
+            return;
+        }
+        TWMapBranch *parent = branch->parent();
+        if (!parent)
+            continue;
+        if (!listed.contains(parent)) {
+            listed.insert(parent);
+            parents.append(parent->shared_from_this());
+        }
+        // Its side of the root decides the order of everything below it.
+        if (parent == m_root.get())
+            firstLevel.append(branch);
+    }
+    BranchList reordered;
+    QSet<const TWMapBranch *> reorderedSet;
+    auto reSort = [&](TWMapBranch &parent) {
+        const BranchList before = parent.children();
+        parent.reSortChildrenByPositionRecursively(false);
+        if (parent.children() != before) {
+            reordered.append(parent.shared_from_this());
+            reorderedSet.insert(&parent);
+        }
+    };
+    for (const std::shared_ptr<TWMapBranch> &parent : std::as_const(parents))
+        reSort(*parent);
+    for (const std::shared_ptr<TWMapBranch> &top : std::as_const(firstLevel)) {
+        BranchList below;
+        top->buildBranchArray(below);
+        for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(below)) {
+            if (!listed.contains(branch.get()) && !branch->children().isEmpty()) {
+                listed.insert(branch.get());
+                reSort(*branch);
+            }
+        }
+    }
+    for (const std::weak_ptr<TWMapBranch> &entry : changed) {
+        const std::shared_ptr<TWMapBranch> parent = entry.lock();
+        if (parent && parent->map() == this && !reorderedSet.contains(parent.get())) {
+            reordered.append(parent);
+            reorderedSet.insert(parent.get());
+        }
+    }
+    // A re-ordered branch below another is renumbered with it; the rest go
+    // in the order of the tree, as a whole-map numbering would meet them.
+    // The layout services number them, as they number whole maps.
+    QList<std::pair<QList<int>, TWMapBranch *>> renumbered;
+    for (const std::shared_ptr<TWMapBranch> &parent : std::as_const(reordered)) {
+        bool covered = false;
+        QList<int> place;
+        const TWMapBranch *b = parent.get();
+        for (; b->parent() && !covered; b = b->parent()) {
+            covered = reorderedSet.contains(b->parent());
+            place.prepend(b->childIndex());
+        }
+        // A subtree taken out of the tree is numbered when it comes back.
+        if (!covered && b == m_root.get())
+            renumbered.append({place, parent.get()});
+    }
+    std::sort(renumbered.begin(), renumbered.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    QList<TWMapBranch *> parentsInOrder;
+    for (const auto &[place, parent] : std::as_const(renumbered))
+        parentsInOrder.append(parent);
+    const TWPartialRenumbering partial(*this, parentsInOrder);
+    layoutServices().recalculateOutlineNumbers(*this);
 }
 
 void TWMap::makeNaturalSizeOfMarkedBranches()

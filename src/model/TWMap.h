@@ -368,11 +368,28 @@ public:
     int orderingMode() const { return m_branchSettings.orderingMode; }
     int outlineNumbersToLevel() const { return m_branchSettings.outlineNumbersToLevel; }
     bool showOutlineNumbers() const { return m_branchSettings.showOutlineNumbers; }
-    bool outlineNumbersNeedUpdating() const { return m_branchSettings.outlineNumbersNeedUpdating; }
+    bool outlineNumbersNeedUpdating() const
+    {
+        return m_branchSettings.outlineNumbersNeedUpdating ||
+               !m_shapesMovedSinceNumbering.isEmpty();
+    }
     void setOutlineNumbersNeedUpdating(bool needs)
     {
         m_branchSettings.outlineNumbersNeedUpdating = needs;
+        if (!needs) {
+            m_shapesMovedSinceNumbering.clear();
+            m_childrenChangedSinceNumbering.clear();
+        }
     }
+    // A branch's shape moved: its place among its siblings may have changed.
+    void branchShapeMoved(TWMapBranch &branch);
+    // A branch gained or lost children: they are renumbered by the next
+    // update that moves ask for.
+    void branchChildrenChanged(TWMapBranch &branch);
+    // recalculateOutlineNumbers() where anything but moves asked for it;
+    // after moves alone, only the children the moves re-ordered are
+    // re-sorted and renumbered.
+    void updateOutlineNumbers();
     bool showAttachedGraphics() const { return m_branchSettings.showAttachedGraphics; }
     bool showTextIndicators() const { return m_branchSettings.showTextIndicators; }
     bool showCheckboxes() const { return m_branchSettings.showCheckboxes; }
@@ -789,6 +806,9 @@ private:
     mutable QHash<const TWGraphic *, int> m_selectedIndex;
     mutable qsizetype m_selectedIndexSize = -1;
     BranchDisplaySettings m_branchSettings;
+    // Listed once each until the next numbering, however often they move.
+    QHash<const TWMapBranch *, std::weak_ptr<TWMapBranch>> m_shapesMovedSinceNumbering;
+    QHash<const TWMapBranch *, std::weak_ptr<TWMapBranch>> m_childrenChangedSinceNumbering;
 };
 
 // Redraw notifications name the map they concern by pointer.

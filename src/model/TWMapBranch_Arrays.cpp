@@ -39,6 +39,8 @@ void TWMapBranch::insertObjectInChildrenAtIndex(const std::shared_ptr<TWMapBranc
     registerUndo([child](TWMapBranch &b) { b.removeChild(child); });
     m_children.insert(index, child);
     removeGraphicOrderCache();
+    if (TWMap *m = map())
+        m->branchChildrenChanged(*this);
     if (TWMap *m = TWMap::mapIndexing(*this))
         m->graphicsJoined(*child);
     layoutServices().updateBoundaryForChangedChild(*child, *child);
@@ -59,6 +61,8 @@ void TWMapBranch::removeObjectFromChildrenAtIndex(int index)
     services.removeTooltipRects(*child);
     m_children.removeAt(index);
     removeGraphicOrderCache();
+    if (TWMap *m = map())
+        m->branchChildrenChanged(*this);
     if (TWMap *m = TWMap::mapIndexing(*this))
         m->graphicsLeft(*child);
     services.removeChildFromBoundary(*child, *child);
@@ -95,6 +99,8 @@ void TWMapBranch::setChildren(const BranchList &children)
             if (!before.contains(child.get()))
                 m->graphicsJoined(*child);
         }
+        if (before != after)
+            m->branchChildrenChanged(*this);
     }
     enqueueOutlineReload();
 }

@@ -1,6 +1,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
+#include "model/TWOutlineNumbering.h"
 
 namespace {
 
@@ -40,40 +41,98 @@ std::optional<QString> ownPart(const QString &format, int index)
     return part;
 }
 
+// The formats the children of a branch at `level` number with.
+QStringList childFormatsOf(const TWMapBranch &branch, const QStringList &formatSettings, int level)
+{
+    const QStringList &override = branch.childrenOutlineNumberFormatOverride();
+    if (branch.resetChildrenOutlineNumbers())
+        return override;
+    if (override.isEmpty())
+        return formatSettings;
+    QStringList childFormats = formatSettings;
+    const QString filler = formatSettings.isEmpty() ? Numeric : formatSettings.last();
+    while (childFormats.size() < level)
+        childFormats.append(filler);
+    for (int i = 0; i < override.size(); ++i) {
+        if (level + i < childFormats.size())
+            childFormats[level + i] = override.at(i);
+        else
+            childFormats.append(override.at(i));
+    }
+    return childFormats;
+}
+
+// Numbers a branch and everything below it. Level, position among the
+// siblings and hiding by an ancestor are handed down rather than looked up
+// again at every branch: a map of many thousand branches is renumbered after
+// every move.
+void numberSubtree(TWMapBranch &branch, const QString &previous, const QStringList &formatSettings,
+                   int level, int index, bool hiddenByAncestor)
+{
+    if (level == 0) {
+        branch.setOutlineNumber(QStringLiteral(""));
+    } else if (hiddenByAncestor) {
+        branch.setOutlineNumber(QString());
+    } else if (const std::optional<QString> part =
+                   ownPart(formatForLevel(formatSettings, level), index)) {
+        branch.setOutlineNumber(previous.isEmpty() ? *part : previous + QLatin1Char('.') + *part);
+    }
+
+    const QStringList childFormats = childFormatsOf(branch, formatSettings, level);
+    const QString childPrevious =
+        branch.resetChildrenOutlineNumbers() ? QStringLiteral("") : branch.outlineNumber();
+    const bool hidesBelow = hiddenByAncestor || branch.hideChildrenOutlineNumbers();
+    // A copy: setting a number must not disturb the walk.
+    const TWMapBranch::BranchList children = branch.children();
+    for (qsizetype i = 0; i < children.size(); ++i)
+        numberSubtree(*children.at(i), childPrevious, childFormats, level + 1, int(i), hidesBelow);
+}
+
 } // namespace
+
+void renumberChildrenOf(TWMapBranch &parent, const QStringList &mapFormats)
+{
+    QList<const TWMapBranch *> path; // the root first, `parent` last
+    for (const TWMapBranch *b = &parent; b; b = b->parent())
+        path.prepend(b);
+    QStringList formats = mapFormats;
+    bool hidden = false;
+    for (qsizetype level = 0; level < path.size(); ++level) {
+        formats = childFormatsOf(*path.at(level), formats, int(level));
+        hidden = hidden || path.at(level)->hideChildrenOutlineNumbers();
+    }
+    const QString previous =
+        parent.resetChildrenOutlineNumbers() ? QStringLiteral("") : parent.outlineNumber();
+    const TWMapBranch::BranchList children = parent.children();
+    for (qsizetype i = 0; i < children.size(); ++i)
+        numberSubtree(*children.at(i), previous, formats, int(path.size()), int(i), hidden);
+}
+
+TWPartialRenumbering::TWPartialRenumbering(const TWMap &map, QList<TWMapBranch *> parents)
+    : m_map(&map), m_parents(std::move(parents)), m_outer(s_innermost)
+{
+    s_innermost = this;
+}
+
+TWPartialRenumbering::~TWPartialRenumbering()
+{
+    s_innermost = m_outer;
+}
+
+const QList<TWMapBranch *> *TWPartialRenumbering::parentsFor(const TWMap &map)
+{
+    for (const TWPartialRenumbering *open = s_innermost; open; open = open->m_outer) {
+        if (open->m_map == &map)
+            return &open->m_parents;
+    }
+    return nullptr;
+}
 
 void TWMapBranch::generateOutlineNumberFromPreviousOutlineNumber(const QString &previous,
                                                                  const QStringList &formatSettings)
 {
-    const int level = getThisBranchLevel();
-    if (level == 0) {
-        setOutlineNumber(QStringLiteral(""));
-    } else if (ancestorHidesOutlineNumberForChildren()) {
-        setOutlineNumber(QString());
-    } else if (const std::optional<QString> part =
-                   ownPart(formatForLevel(formatSettings, level), childIndex())) {
-        setOutlineNumber(previous.isEmpty() ? *part : previous + QLatin1Char('.') + *part);
-    }
-
-    const QStringList &override = childrenOutlineNumberFormatOverride();
-    QStringList childFormats = formatSettings;
-    if (resetChildrenOutlineNumbers()) {
-        childFormats = override;
-    } else if (!override.isEmpty()) {
-        const QString filler = formatSettings.isEmpty() ? Numeric : formatSettings.last();
-        while (childFormats.size() < level)
-            childFormats.append(filler);
-        for (int i = 0; i < override.size(); ++i) {
-            if (level + i < childFormats.size())
-                childFormats[level + i] = override.at(i);
-            else
-                childFormats.append(override.at(i));
-        }
-    }
-    const QString childPrevious =
-        resetChildrenOutlineNumbers() ? QStringLiteral("") : m_outlineNumber;
-    for (const std::shared_ptr<TWMapBranch> &child : BranchList(m_children))
-        child->generateOutlineNumberFromPreviousOutlineNumber(childPrevious, childFormats);
+    numberSubtree(*this, previous, formatSettings, getThisBranchLevel(), childIndex(),
+                  ancestorHidesOutlineNumberForChildren());
 }
 
 bool TWMapBranch::ancestorHidesOutlineNumberForChildren() const

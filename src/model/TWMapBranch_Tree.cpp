@@ -537,17 +537,25 @@ void TWMapBranch::remove()
 
 void TWMapBranch::reSortChildrenByPositionRecursively(bool recursive)
 {
-    BranchList sorted = m_children;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto &a, const auto &b) {
+    const auto before = [](const auto &a, const auto &b) {
         return orderChildrenByPosition(*a, *b) < 0;
-    });
-    if (sorted != m_children)
+    };
+    // Children already in order are by far the common case after a move;
+    // the check costs one comparison per child and changes nothing.
+    const bool reordered = !std::is_sorted(m_children.cbegin(), m_children.cend(), before);
+    if (reordered) {
+        BranchList sorted = m_children;
+        std::stable_sort(sorted.begin(), sorted.end(), before);
         setChildren(sorted);
+    }
     if (recursive) {
         for (const std::shared_ptr<TWMapBranch> &child : BranchList(m_children))
             child->reSortChildrenByPositionRecursively(true);
     }
-    removeGraphicOrderCache();
+    // The subtree paints the same where its order stayed; a new order has
+    // already dropped the cached extents on its way through setChildren.
+    if (TWMap *m = map())
+        m->removeAllGraphicOrderCache();
 }
 
 void TWMapBranch::setBranchNumberRecursively()

@@ -3,6 +3,7 @@
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "model/TWOutlineNumbering.h"
 
 namespace {
 
@@ -31,6 +32,11 @@ TWMapLayoutServices &TWMapLayoutServices::none()
 
 void TWMapLayoutServices::recalculateOutlineNumbers(TWMap &map)
 {
+    if (const QList<TWMapBranch *> *parents = TWPartialRenumbering::parentsFor(map)) {
+        for (TWMapBranch *parent : *parents)
+            renumberChildrenOf(*parent, map.outlineFormatSettings());
+        return;
+    }
     if (const std::shared_ptr<TWMapBranch> &root = map.root())
         root->generateOutlineNumberFromPreviousOutlineNumber(QStringLiteral(""),
                                                              map.outlineFormatSettings());

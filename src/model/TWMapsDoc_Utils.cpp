@@ -138,7 +138,7 @@ bool TWMapsDocBranchServices::outlineNumbersNeedUpdating(TWMap *map)
 
 void TWMapsDocBranchServices::recalculateOutlineNumbers(TWMap *map)
 {
-    map->recalculateOutlineNumbers();
+    map->updateOutlineNumbers();
 }
 
 void TWMapsDocBranchServices::autoArrange(TWMap *map, const QList<Branch> &movedBranches)

@@ -388,6 +388,78 @@ TEST_F(BranchDrags, AStepMarksOnlyWhereTheSubtreeWasAndIs)
     }
 }
 
+TEST_F(BranchDrags, AStepReachesTheViewportInAFewMarksCoveringAllThatMoved)
+{
+    struct Case
+    {
+        const char *what;
+        int mode;
+        int fan;   // children side by side under the dragged branch
+        int chain; // then a chain of single children below the first
+    } cases[] = {
+        {"a leaf", 1, 0, 0},
+        {"a fan of children", 1, 6, 0},
+        {"a chain below a child", 1, 2, 5},
+        {"a fan in loose layout", 2, 4, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        setMode(c.mode);
+        const Point home = b->mainGraphic()->bounds().origin;
+        QList<std::shared_ptr<TWMapBranch>> subtree{b};
+        for (int i = 0; i < c.fan; ++i)
+            subtree << child(b, 240 + 40 * float(i), "f" + QString::number(i), 650);
+        for (int i = 0; i < c.chain; ++i)
+            subtree << child(subtree.at(i == 0 ? 1 : subtree.size() - 1), 240,
+                             "c" + QString::number(i), 800 + 110 * float(i));
+        settle();
+        auto drawn = [&] {
+            QList<std::pair<TWGraphic *, Rect>> bounds;
+            for (const auto &branch : std::as_const(subtree)) {
+                TWMapBranch::GraphicList graphics;
+                branch->graphicsForThisBranchOnlyIntoArray(graphics, true, true, true);
+                if (branch->connectionGraphic())
+                    graphics.append(branch->connectionGraphic());
+                for (const auto &g : graphics)
+                    bounds.append({g.get(), g->drawingBounds()});
+            }
+            return bounds;
+        };
+        select({b});
+        const Point from = centreOf(*b);
+        send(QEvent::MouseButtonPress, from);
+        send(QEvent::MouseMove, Point(from.x + 5, from.y + 5));
+        view.displayIfNeeded();
+        const auto before = drawn();
+        QList<Rect> marked;
+        const auto connection = QObject::connect(&view, &TWGraphicView::displayMarked,
+                                                 [&marked](Rect r) { marked << r; });
+        send(QEvent::MouseMove, Point(from.x + 45, from.y + 25));
+        QObject::disconnect(connection);
+        const auto after = drawn();
+        send(QEvent::MouseButtonRelease, Point(from.x + 45, from.y + 25));
+        EXPECT_GE(marked.size(), 1);
+        EXPECT_LE(marked.size(), 8);
+        int moved = 0;
+        for (qsizetype i = 0; i < before.size(); ++i) {
+            if (before.at(i).second == after.at(i).second)
+                continue;
+            ++moved;
+            for (const Rect &r : {before.at(i).second, after.at(i).second}) {
+                const bool covered = std::any_of(marked.cbegin(), marked.cend(),
+                                                 [&r](const Rect &m) { return m.contains(r); });
+                EXPECT_TRUE(covered)
+                    << i << ": " << r.x() << " " << r.y() << " " << r.width() << " " << r.height();
+            }
+        }
+        EXPECT_GE(moved, subtree.size());
+        putBack(b, home);
+        while (b->countOfChildren() > 0)
+            b->removeObjectFromChildrenAtIndex(0);
+        settle();
+    }
+}
+
 namespace {
 
 bool hasPixel(const QImage &image, const std::function<bool(QColor)> &wanted)

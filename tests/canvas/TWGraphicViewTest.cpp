@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
+#include <QWindow>
 
 using namespace CanvasTest;
 
@@ -60,6 +61,57 @@ TEST_F(CanvasRedraw, MarkedRectanglesAreTruncatedTowardZeroAndGrownByFour)
     }
     EXPECT_EQ(navigator.count(TWGraphicView::NavigatorNeedsUpdateNotification), 3);
     EXPECT_EQ(navigator.notifications.first().sender, NotificationObject(&host));
+}
+
+TEST_F(CanvasRedraw, DisplayIfNeededPaintsWhatWasMarkedAndNothingElse)
+{
+    struct PaintRecorder : QObject
+    {
+        QList<QRect> painted;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint)
+                painted << static_cast<QPaintEvent *>(event)->rect();
+            return false;
+        }
+    };
+    struct Case
+    {
+        const char *what;
+        QList<Rect> marks;
+        bool batched;
+        QRect expected; // the paint's extent, empty for no paint
+    } cases[] = {
+        {"nothing marked", {}, false, QRect()},
+        {"one mark, grown by four", {Rect(10, 10, 20, 20)}, false, QRect(6, 6, 28, 28)},
+        {"two marks", {Rect(10, 10, 20, 20), Rect(100, 60, 10, 10)}, false, QRect(6, 6, 108, 68)},
+        {"a batch", {Rect(10, 10, 20, 20), Rect(100, 60, 10, 10)}, true, QRect(6, 6, 108, 68)},
+        {"off the view", {Rect(5000, 5000, 10, 10)}, false, QRect()},
+    };
+    view.show();
+    while (!view.windowHandle() || !view.windowHandle()->isExposed())
+        QCoreApplication::processEvents();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        // Whatever showing or an earlier case left is painted first.
+        QCoreApplication::processEvents();
+        PaintRecorder recorder;
+        view.viewport()->installEventFilter(&recorder);
+        if (c.batched)
+            view.beginMarkBatch();
+        for (const Rect &mark : c.marks)
+            view.setNeedsDisplayInRect(mark);
+        if (c.batched)
+            view.endMarkBatch();
+        view.displayIfNeeded();
+        view.viewport()->removeEventFilter(&recorder);
+        if (c.expected.isEmpty()) {
+            EXPECT_TRUE(recorder.painted.isEmpty());
+        } else {
+            ASSERT_EQ(recorder.painted.size(), 1);
+            EXPECT_EQ(recorder.painted.first(), c.expected);
+        }
+    }
 }
 
 TEST_F(CanvasRedraw, DelayedDisplayOfNothingMarksNothing)

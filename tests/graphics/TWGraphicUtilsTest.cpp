@@ -1,6 +1,8 @@
 #include "BranchTestSupport.h"
 #include "support/BezierPath.h"
 
+#include <functional>
+
 using namespace BranchTest;
 
 namespace {
@@ -131,6 +133,47 @@ TEST_F(TWGraphicUtilsTest, InheritedColoursAndShadow)
     EXPECT_EQ(second->mainGraphic()->inheritedShadow(), rootShadow);
     first->mainGraphic()->setInheritsShadow(false);
     EXPECT_EQ(second->mainGraphic()->inheritedShadow(), ownShadow);
+}
+
+TEST_F(TWGraphicUtilsTest, AShadowIsInheritedFromTheNearestShapeUpTheTreeThatKeepsItsOwn)
+{
+    auto first = child(root, 100, "first");
+    auto second = child(first, 100, "second");
+    auto third = child(second, 100, "third");
+    const Shadow rootShadow(Size(3, -3), 2, std::nullopt);
+    const Shadow firstShadow(Size(1, 1), 1, std::nullopt);
+    const Shadow textShadow(Size(2, 2), 4, std::nullopt);
+    root->mainGraphic()->setShadow(rootShadow);
+    first->mainGraphic()->setShadow(firstShadow);
+    third->enclosedTextArea()->setShadow(textShadow);
+    struct Case
+    {
+        const char *what;
+        std::function<TWGraphic *()> graphic;
+        bool firstKeepsItsOwn;
+        std::optional<Shadow> expected;
+    } cases[] = {
+        {"a deep shape, all inheriting", [&] { return third->mainGraphic().get(); }, false,
+         rootShadow},
+        {"a deep shape below one keeping its own", [&] { return third->mainGraphic().get(); }, true,
+         firstShadow},
+        {"a connection goes by its own branch's shape",
+         [&] { return third->connectionGraphic().get(); }, true, firstShadow},
+        {"a text inheriting its shadow", [&] { return second->enclosedTextArea().get(); }, false,
+         rootShadow},
+        {"the root's text takes the root shape's", [&] { return root->enclosedTextArea().get(); },
+         true, rootShadow},
+        {"the first-level shape keeping its own", [&] { return first->mainGraphic().get(); }, true,
+         firstShadow},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        first->mainGraphic()->setInheritsShadow(!c.firstKeepsItsOwn);
+        EXPECT_EQ(c.graphic()->inheritedShadow(), c.expected);
+    }
+    // A text keeping its own shadow is not asked further up.
+    third->enclosedTextArea()->setInheritsShadow(false);
+    EXPECT_EQ(third->enclosedTextArea()->inheritedShadow(), textShadow);
 }
 
 TEST_F(TWGraphicUtilsTest, DrawingAndPrintingBounds)

@@ -564,6 +564,49 @@ TEST_F(TWMapBranchTest, SuffixImagesReserveOneSlotEach)
     EXPECT_FALSE(b->suffixIcons().percentage);
 }
 
+TEST_F(TWMapBranchTest, ReSortingKeepsCachedExtentsOnlyWhereTheOrderStays)
+{
+    struct Case
+    {
+        const char *what;
+        QList<float> ys;           // of the root's children, in the order they are added
+        QList<float> grandchildYs; // of the first child's children
+        bool rootReordered;
+        bool firstReordered;
+    } cases[] = {
+        {"all in order", {100, 200, 300}, {150, 250}, false, false},
+        {"the root's children out of order", {300, 100, 200}, {150, 250}, true, false},
+        {"only deeper children out of order", {100, 200}, {250, 150}, false, true},
+        {"both out of order", {200, 100}, {250, 150}, true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QList<std::shared_ptr<TWMapBranch>> top;
+        for (float y : c.ys)
+            top << child(root, y, QString::number(y));
+        for (float y : c.grandchildYs)
+            child(top.first(), y, QString::number(y), 700);
+        settle();
+        const Rect cached(1, 2, 3, 4);
+        for (const auto &b : {root, top.first(), top.last()})
+            b->setSubtreeDrawingExtent(cached, 5);
+        root->reSortChildrenByPositionRecursively(true);
+        // A new order drops the extents from the reordered branch upwards.
+        EXPECT_EQ(root->subtreeDrawingExtent(5).has_value(), !c.rootReordered && !c.firstReordered);
+        EXPECT_EQ(top.first()->subtreeDrawingExtent(5).has_value(), !c.firstReordered);
+        EXPECT_EQ(top.last()->subtreeDrawingExtent(5).has_value(), true);
+        for (const auto &b : {root, top.first()}) {
+            const auto &kids = b->children();
+            EXPECT_TRUE(std::is_sorted(kids.cbegin(), kids.cend(), [](auto &x, auto &y) {
+                return x->mainGraphic()->bounds().y() < y->mainGraphic()->bounds().y();
+            }));
+        }
+        while (root->countOfChildren() > 0)
+            root->removeObjectFromChildrenAtIndex(0);
+        settle();
+    }
+}
+
 TEST_F(TWMapBranchTest, ReSortingStoresOnlyAChangedOrderButAlwaysEmptiesTheCache)
 {
     auto low = child(root, 300, "low");

@@ -99,6 +99,106 @@ TEST_F(TWOutlineNumbersTest, NumbersFollowFormatsFlagsAndOverrides)
     }
 }
 
+TEST_F(TWOutlineNumbersTest, NumberingPartOfTheTreeTakesItsPlaceFromTheTree)
+{
+    using B = TWMapBranch;
+    // clang-format off
+    struct Case {
+        const char *what;
+        const char *start;
+        QString previous;
+        QStringList formats;
+        std::function<void(std::map<QString, std::shared_ptr<B>> &)> configure;
+        QStringList names;
+        QString expected;
+    } cases[] = {
+        {"a subtree goes on from its parent's number", "B1", "2", {}, {},
+         {"B1", "c2", "e1"}, "B1=2.1 c2=2.1.2 e1=2.1.3.1.1"},
+        {"a later sibling keeps its place among the others", "c3", "2.1", {}, {},
+         {"c1", "c3", "d1"}, "c1=B.A.A c3=2.1.3 d1=2.1.3.1"},
+        {"levels count from the root", "c3", "2.a",
+         {"Numeric", "Lower case alpha", "Lower case roman"}, {},
+         {"c3", "d1", "e1"}, "c3=2.a.iii d1=2.a.iii.i e1=2.a.iii.i.i"},
+        {"hiding by an ancestor above the start still hides", "c3", "2.1", {},
+         [](auto &b) { b["B"]->setHideChildrenOutlineNumbers(true); },
+         {"c3", "d1", "e1"}, "c3=- d1=- e1=-"},
+        {"a reset above the start restarts below it", "d1", "", {},
+         [](auto &b) { b["c3"]->setResetChildrenOutlineNumbers(true); },
+         {"c3", "d1", "e1"}, "c3=B.A.C d1=1 e1=1.1"},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        buildTree();
+        root->generateOutlineNumberFromPreviousOutlineNumber("", {"Upper case alpha"});
+        if (c.configure)
+            c.configure(branches);
+        branches[c.start]->generateOutlineNumberFromPreviousOutlineNumber(c.previous, c.formats);
+        EXPECT_EQ(numbers(c.names), c.expected);
+        clearTree();
+    }
+}
+
+TEST_F(TWOutlineNumbersTest, AfterMovesOnlyTheChildrenTheyReorderedAreRenumbered)
+{
+    map->setLayoutServices(std::make_shared<TWMapLayoutServices>());
+    // clang-format off
+    struct Case {
+        const char *what;
+        std::function<void(std::map<QString, std::shared_ptr<TWMapBranch>> &)> change;
+        QStringList names;
+        QString expected; // A1 was given "x": renumbered only with the whole map
+    } cases[] = {
+        {"a move within the order renumbers nothing",
+         [](auto &b) { b["c2"]->moveBranchBy(30, 5, true); },
+         {"A1", "c1", "c2", "c3"}, "A1=x c1=2.1.1 c2=2.1.2 c3=2.1.3"},
+        {"a move past a sibling renumbers those children and below",
+         [](auto &b) { b["c1"]->moveBranchBy(0, 150, true); },
+         {"A1", "c1", "c2", "c3", "d1", "e1"},
+         "A1=x c1=2.1.3 c2=2.1.1 c3=2.1.2 d1=2.1.2.1 e1=2.1.2.1.1"},
+        {"a first-level subtree moved past its sibling",
+         [](auto &b) { b["A"]->moveBranchBy(0, 500, true); },
+         {"A", "A1", "B", "B1", "e1"}, "A=2 A1=2.1 B=1 B1=1.1 e1=1.1.3.1.1"},
+        {"a first-level branch moved alone",
+         [](auto &b) { b["A"]->moveBranchBy(0, 500, false); },
+         {"A", "A1", "B", "c3"}, "A=2 A1=2.1 B=1 c3=1.1.3"},
+        {"the root moved: the whole map",
+         [this](auto &) { root->moveBranchBy(5, 0, true); },
+         {"A1", "c1"}, "A1=1.1 c1=2.1.1"},
+        {"a changed setting with the moves: the whole map",
+         [this](auto &b) {
+             b["c2"]->moveBranchBy(30, 5, true);
+             map->setOutlineNumbersNeedUpdating(true);
+         },
+         {"A1", "c2"}, "A1=1.1 c2=2.1.2"},
+        {"a moved branch taken out of the map",
+         [](auto &b) {
+             b["c1"]->moveBranchBy(0, 150, true);
+             b["B1"]->removeObjectFromChildrenAtIndex(0);
+         },
+         {"A1", "c2", "c3"}, "A1=x c2=2.1.1 c3=2.1.2"},
+        {"a re-ordered subtree taken out of the map keeps its numbers",
+         [this](auto &b) {
+             b["c1"]->moveBranchBy(0, 150, true);
+             root->removeChild(b["B"]);
+         },
+         {"A1", "c1", "c2"}, "A1=1.1 c1=2.1.1 c2=2.1.2"},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        buildTree();
+        map->recalculateOutlineNumbers();
+        branches["A1"]->setOutlineNumber("x");
+        c.change(branches);
+        ASSERT_TRUE(map->outlineNumbersNeedUpdating());
+        map->updateOutlineNumbers();
+        EXPECT_FALSE(map->outlineNumbersNeedUpdating());
+        EXPECT_EQ(numbers(c.names), c.expected);
+        clearTree();
+    }
+}
+
 TEST_F(TWOutlineNumbersTest, AlphaRunsPastTheAlphabet)
 {
     QList<std::shared_ptr<TWMapBranch>> children;

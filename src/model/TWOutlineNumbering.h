@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+
+class TWMap;
+class TWMapBranch;
+
+// Numbers the children of `parent` and everything below them as numbering
+// the whole map from its root with `mapFormats` would.
+void renumberChildrenOf(TWMapBranch &parent, const QStringList &mapFormats);
+
+// While one is open for a map, its layout services' renumbering numbers
+// only the children of the listed parents: the ones moves re-ordered.
+class TWPartialRenumbering
+{
+public:
+    TWPartialRenumbering(const TWMap &map, QList<TWMapBranch *> parents);
+    ~TWPartialRenumbering();
+    TWPartialRenumbering(const TWPartialRenumbering &) = delete;
+    TWPartialRenumbering &operator=(const TWPartialRenumbering &) = delete;
+
+    // The parents to renumber below, or null where the whole map is numbered.
+    static const QList<TWMapBranch *> *parentsFor(const TWMap &map);
+
+private:
+    const TWMap *m_map;
+    QList<TWMapBranch *> m_parents;
+    TWPartialRenumbering *m_outer;
+    static inline TWPartialRenumbering *s_innermost = nullptr;
+};
