@@ -22,6 +22,7 @@
 #include <QSplitter>
 #include <QToolButton>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -53,6 +54,12 @@ const QHash<QString, Command> &commands()
     static const QHash<QString, Command> table{
         {"selectNextTab:", [](D &d, I) { d.selectNextTab(); }},
         {"selectPreviousTab:", [](D &d, I) { d.selectPreviousTab(); }},
+        {"createNewMapFromSelectedBranch:", [](D &d, I) { d.createNewMapFromSelectedBranch(); }},
+        {"duplicateCurrentMap:", [](D &d, I) { d.duplicateCurrentMap(); }},
+        {"togglePageFrames:", [](D &d, I) { d.togglePageFrames(); }},
+        {"showDocumentPropertiesPanel:", [](D &d, I) { d.showDocumentPropertiesPanel(); }},
+        {"toggleDocumentView:", [](D &d, I) { d.toggleDocumentView(); }},
+        {"toggleFullScreen:", [](D &d, I) { d.toggleFullScreen(); }},
     };
     return table;
 }
@@ -142,7 +149,9 @@ void TWDDocument::setupMapTabView()
     row->addWidget(m_mapTabView, 1);
     row->addWidget(m_addTabButton);
     layout->addWidget(placeholder);
-    layout->addWidget(mapView, 1);
+    setupDocumentView(pane);
+    layout->addWidget(m_mainView, 1);
+    placeMapView(mapView);
     split->insertWidget(0, pane);
     split->setSizes(sizes);
 
@@ -305,6 +314,22 @@ void TWDDocument::addEditionMenus(QMenuBar *menuBar, TWMenuDispatcher &dispatche
                          QKeySequence(Qt::CTRL | Qt::Key_PageDown));
     dispatcher.addAction(view, dadoZiz("Previous Map"), QStringLiteral("selectPreviousTab:"), 0,
                          QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    view->addSeparator();
+    for (const auto &[title, selector, shortcut] :
+         {std::tuple{"Document View", "toggleDocumentView:", "Ctrl+Alt+V"},
+          std::tuple{"Full Screen", "toggleFullScreen:", "Ctrl+Alt+F"},
+          std::tuple{"Page Frames", "togglePageFrames:", ""}})
+        dispatcher
+            .addAction(view, dadoZiz(title), QString::fromLatin1(selector), 0,
+                       QKeySequence(QString::fromLatin1(shortcut)))
+            ->setCheckable(true);
+    QMenu *map = menuTitled(menuBar, dadoZiz("Map"));
+    map->addSeparator();
+    dispatcher.addAction(map, dadoZiz("New Map from Branch"),
+                         QStringLiteral("createNewMapFromSelectedBranch:"));
+    dispatcher.addAction(map, dadoZiz("Duplicate Map"), QStringLiteral("duplicateCurrentMap:"));
+    dispatcher.addAction(map, dadoZiz("Document Properties..."),
+                         QStringLiteral("showDocumentPropertiesPanel:"));
 }
 
 bool TWDDocument::respondsToMenuAction(const QString &selector) const
@@ -314,9 +339,24 @@ bool TWDDocument::respondsToMenuAction(const QString &selector) const
 
 bool TWDDocument::validateMenuItem(TWMenuItem &item) const
 {
-    if (item.selector == QLatin1String("selectNextTab:") ||
-        item.selector == QLatin1String("selectPreviousTab:"))
-        return mapsDocument() && mapsDocument()->countOfMaps() > 1;
+    const QString &action = item.selector;
+    const TWMapsDoc *maps = mapsDocument();
+    if (action == QLatin1String("selectNextTab:") || action == QLatin1String("selectPreviousTab:"))
+        return maps && maps->countOfMaps() > 1;
+    if (action == QLatin1String("createNewMapFromSelectedBranch:"))
+        return maps && maps->currentMap() && maps->currentMap()->selectedBranch();
+    if (action == QLatin1String("toggleDocumentView:")) {
+        item.checked = documentViewActive();
+        return true;
+    }
+    if (action == QLatin1String("togglePageFrames:")) {
+        item.checked = maps && maps->showPageFrames();
+        return true;
+    }
+    if (action == QLatin1String("toggleFullScreen:")) {
+        item.checked = isFullScreen();
+        return true;
+    }
     return TWDocument::validateMenuItem(item);
 }
 

@@ -3,12 +3,21 @@
 #include "application/TWDocument.h"
 
 #include "application/TWMapTabBar.h"
+#include "interface/TWCSliderCell.h"
+#include "interface/TWImageGrid.h"
+#include "interface/TWTransitionView.h"
 
 #include <QPointer>
+#include <QRect>
 #include <QToolButton>
 
-// The Deluxe edition's document: its maps as tabs over the map.
-class TWDDocument : public TWDocument
+class QStackedLayout;
+class QStandardItemModel;
+class QToolBar;
+
+// The Deluxe edition's document: its maps as tabs over the map, a grid of
+// all maps in place of the map, and full screen.
+class TWDDocument : public TWDocument, public TWImageGridDelegate
 {
     Q_OBJECT
 
@@ -43,20 +52,89 @@ public:
     // map, pictures included, goes in at the selected tab's place.
     void copyMapFromDocument(TWDDocument *source, int index);
 
+    // --- map commands ---
+    // A new current map whose root takes the selected branch's text and
+    // graphics and whose first level is a copy of its children; the source
+    // map is not changed.
+    void createNewMapFromSelectedBranch();
+    // Appends a copy of the current map and makes it current.
+    void duplicateCurrentMap();
+    void togglePageFrames();
+    void showDocumentPropertiesPanel();
+    QWidget *documentPropertiesPanel();
+
+    // --- the document view: a grid of all maps ---
+    void toggleDocumentView();
+    // Whether the grid is shown instead of the map.
+    bool documentViewActive() const;
+    void showDocumentViewUsingTransition(bool animated);
+    void showMapViewUsingTransition(bool animated);
+    // Seconds a switch takes: four while Shift is held, else one.
+    static float transitionDuration(Qt::KeyboardModifiers modifiers);
+    TWTransitionView *mainView() const { return m_mainView; }
+    TWImageGrid *documentViewImageGrid() const { return m_documentViewImageGrid; }
+    QList<int> selectedGridRows() const;
+    void setSelectedGridRows(const QList<int> &rows);
+    // Makes the first map picked in the grid current and shows it.
+    void ok();
+    void ok(TWImageGrid *grid) override;
+    // Style and the view options of the picked maps; none without a pick.
+    QMenu *imageGridMenuForEvent(QContextMenuEvent *event) override;
+    // Flips the view option named by the item's data on every picked map.
+    void toggle(QObject *sender);
+    void setDocumentViewGridSize(float size);
+
+    // --- full screen ---
+    void toggleFullScreen();
+    void beginFullScreen();
+    void endFullScreen() override;
+    bool isFullScreen() const override;
+    // The small panel shown while in full screen.
+    QWidget *fullScreenControlWindow();
+
     // --- the menu chain ---
     void addEditionMenus(QMenuBar *menuBar, TWMenuDispatcher &dispatcher) override;
     bool respondsToMenuAction(const QString &selector) const override;
     bool validateMenuItem(TWMenuItem &item) const override;
     void performMenuAction(const TWMenuItem &item) override;
 
+signals:
+    // The grid came or went (the navigators draw nothing over it).
+    void documentViewActiveChanged(bool active);
+
 protected:
     void editionWindowDidLoad() override;
 
 private:
     void setupMapTabView();
+    void setupDocumentView(QWidget *pane);
+    void placeMapView(QWidget *mapView);
+    void reloadDocumentViewGrid();
+    QList<std::shared_ptr<TWMap>> selectedGridMaps() const;
+    // The picked maps' common value of a view option; none when they differ.
+    std::optional<bool> selectedGridMapsValue(const QString &key) const;
+    void switchPresentation(QWidget *arriving, bool animated, bool reverse);
+    QMenu *documentViewMenu();
     void endEditingText();
 
     QPointer<TWMapTabBar> m_mapTabView;
     QPointer<QToolButton> m_addTabButton;
     ObserverToken m_tabsObserver;
+
+    QPointer<TWTransitionView> m_mainView;
+    QStackedLayout *m_presentations = nullptr;
+    QPointer<QWidget> m_mapView;
+    QPointer<QWidget> m_documentView;
+    QPointer<TWImageGrid> m_documentViewImageGrid;
+    QPointer<TWCSliderCell> m_documentViewSlider;
+    QStandardItemModel *m_gridModel = nullptr;
+    QItemSelectionModel *m_gridSelection = nullptr;
+    QPointer<QMenu> m_documentViewMenu;
+    float m_documentViewGridSize = 200;
+
+    bool m_isFullScreen = false;
+    QRect m_originalWindowRect;
+    QList<std::pair<QPointer<QToolBar>, bool>> m_originalToolbars;
+    QPointer<QWidget> m_fullScreenControlWindow;
+    QPointer<QWidget> m_documentPropertiesPanel;
 };
