@@ -7,6 +7,7 @@
 #include "application/TWScrollerKnob.h"
 #include "canvas/TWGraphicView.h"
 #include "canvas/TWToolPaletteController.h"
+#include "drawing/TWMapImages.h"
 #include "interface/TWCSliderCell.h"
 #include "interface/TWImageGrid.h"
 #include "interface/TWTransitionView.h"
@@ -15,7 +16,6 @@
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
 #include "styles/TWNavigatorView.h"
-#include "support/Image.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -115,8 +115,12 @@ void TWDDocument::reloadDocumentViewGrid()
     for (int i = 0; maps && i < maps->countOfMaps(); ++i) {
         const std::shared_ptr<TWMap> map = maps->objectInMapsAtIndex(i);
         auto *item = new QStandardItem(tabLabelForMapAtIndex(i));
-        const std::shared_ptr<Image> &preview = map->previewImage();
-        item->setData(preview ? preview->toQImage() : QImage(), Qt::DecorationRole);
+        std::shared_ptr<TWMapPreviewImage> preview = TWMapPreviewServices::previewImage(*map);
+        if (!preview)
+            preview = TWMapPreviewServices::renewPreviewImage(*map);
+        // Drawn at twice the cell for a sharp picture on dense screens.
+        const int side = std::min(2 * int(m_documentViewGridSize), 2 * MaximumGridSize);
+        item->setData(preview ? preview->toImage(QSize(side, side)) : QImage(), Qt::DecorationRole);
         m_gridModel->appendRow(item);
     }
     for (int row : selected)
@@ -320,7 +324,12 @@ void TWDDocument::beginFullScreen()
     if (const QScreen *screen =
             window->screen() ? window->screen() : QGuiApplication::primaryScreen())
         window->setGeometry(screen->geometry());
-    fullScreenControlWindow()->show();
+    QWidget *panel = fullScreenControlWindow();
+    panel->adjustSize();
+    // At the foot of the screen, out of the map's way.
+    const QRect screen = window->geometry();
+    panel->move(screen.center().x() - panel->width() / 2, screen.bottom() - panel->height() - 40);
+    panel->show();
     m_fullScreenControlWindow->raise();
     m_fullScreenControlWindow->activateWindow();
 }
