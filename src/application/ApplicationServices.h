@@ -5,6 +5,7 @@
 #include <functional>
 
 class DocumentController;
+class TWMenuResponder;
 class QTextEdit;
 class WindowSystem;
 
@@ -93,6 +94,8 @@ struct ApplicationServices
     DocumentController *documentController = nullptr;
     WindowSystem *windowSystem = nullptr;
     Importers *importers = nullptr;
+    // The Export menu's commands; null leaves the menu out.
+    TWMenuResponder *exporters = nullptr;
 
     std::function<OutlineWindow *()> outlineWindow;
     std::function<ToolPalette *()> toolPalette;

@@ -4,6 +4,7 @@
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
 #include "application/TWDocumentWindow.h"
+#include "application/TWExportMenu.h"
 #include "application/TWMenuDispatcher.h"
 #include "canvas/TWGraphicView.h"
 #include "platform/Alerts.h"
@@ -137,6 +138,9 @@ void TWDocumentController::addFileMenu(TWDocument *document, QMenuBar *menuBar)
                     [document] { document->printDocument(); });
     file->addSeparator();
     addImportMenu(file, *dispatcher);
+    if (TWApplication *application = TWApplication::shared())
+        if (application->services().exporters)
+            TWExportMenu::addExportMenu(file, *dispatcher);
 }
 
 void TWDocumentController::installMenuBar(TWDocument *document)
@@ -161,6 +165,9 @@ void TWDocumentController::installMenuBar(TWDocument *document)
                 if (auto *importers =
                         dynamic_cast<TWMenuResponder *>(application->services().importers))
                     chain.append({importers, nullptr});
+            if (TWApplication *application = TWApplication::shared())
+                if (TWMenuResponder *exporters = application->services().exporters)
+                    chain.append({exporters, nullptr});
             return chain;
         },
         window);

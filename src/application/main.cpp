@@ -5,6 +5,7 @@
 #include "application/EditionTraits.h"
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
+#include "application/TWExportMenu.h"
 #include "application/TWImportController.h"
 #include "application/TWOutlinerImportDocuments.h"
 #include "canvas/TWGraphicView.h"
@@ -78,6 +79,8 @@ int main(int argc, char **argv)
     // The outline and MindManager readers plug in here as they come.
     TWImportController importer(*documents);
     services.importers = &importer;
+    TWExportMenu exporter(*documents);
+    services.exporters = &exporter;
     TWOutlinerImportDocuments outlinerDocuments(*documents);
     outlinerDocuments.install(importer);
     {

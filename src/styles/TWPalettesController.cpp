@@ -6,6 +6,7 @@
 #include "styles/TWPaletteBezel.h"
 #include "styles/TWPaletteBezelContainerView.h"
 #include "styles/TWPaletteGroup.h"
+#include "styles/TWStylePalettes.h"
 
 TWPalettesController::TWPalettesController(QObject *parent)
     : QObject(parent), m_mapPalettes(std::make_unique<TWMapPalettes>()),
@@ -17,6 +18,7 @@ TWPalettesController::TWPalettesController(QObject *parent)
     addTable(m_branchPalettes->paletteDictionary(), m_branchPalettes->alternatePalettes());
     addTable(m_generalPalettes->paletteDictionary(), m_generalPalettes->alternatePalettes());
     addTable(m_addPalettes->paletteDictionary(), {});
+    m_stylePalettes = std::make_unique<TWStylePalettes>(this);
     m_closeObserver = NotificationCenter::defaultCenter().observe(
         Document::WillCloseNotification, nullptr, [this](const Notification &n) {
             if (m_document && n.sender.identity() == static_cast<const void *>(m_document.data()))
@@ -103,6 +105,7 @@ void TWPalettesController::setDocument(TWDocument *document)
     m_mapPalettes->setDocument(document);
     m_branchPalettes->setDocument(document);
     m_generalPalettes->setDocument(document);
+    m_stylePalettes->setDocument(document);
 }
 
 void TWPalettesController::documentWillClose()

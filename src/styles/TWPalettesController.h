@@ -14,6 +14,7 @@ class TWDocument;
 class TWGeneralPalettes;
 class TWMapPalettes;
 class TWPaletteBezel;
+class TWStylePalettes;
 
 // The palette registry: every palette of the four groups (map, branch,
 // general, add) keyed by palette ID, each in its own bezel, plus a second
@@ -61,6 +62,8 @@ public:
     TWBranchPalettes *branchPalettes() const { return m_branchPalettes.get(); }
     TWGeneralPalettes *generalPalettes() const { return m_generalPalettes.get(); }
     TWAddPalettes *addPalettes() const { return m_addPalettes.get(); }
+    // The graphic and map style palettes' controllers.
+    TWStylePalettes *stylePalettes() const { return m_stylePalettes.get(); }
 
 protected:
     virtual void documentWillClose();
@@ -77,4 +80,5 @@ private:
     QHash<QString, Entry> m_paletteDictionary;
     QStringList m_order;
     ObserverToken m_closeObserver;
+    std::unique_ptr<TWStylePalettes> m_stylePalettes;
 };

@@ -1,5 +1,6 @@
 #include "styles/TWStyleManager.h"
 
+#include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/Uuid.h"
 #include "platform/VariantTypes.h"
@@ -189,11 +190,21 @@ const TWStyleManager::StyleDictionary &TWStyleManager::mapStyles()
 void TWStyleManager::reloadGraphicStyles()
 {
     reload(TWStyle::GraphicStyle);
+    postChange(TWStyle::GraphicStyle);
 }
 
 void TWStyleManager::reloadMapStyles()
 {
     reload(TWStyle::MapStyle);
+    postChange(TWStyle::MapStyle);
+}
+
+void TWStyleManager::postChange(int type)
+{
+    NotificationCenter::defaultCenter().post(
+        StylesDidChangeNotification, this,
+        {{KindKey, type == TWStyle::MapStyle ? QStringLiteral("mapStyles")
+                                             : QStringLiteral("graphicStyles")}});
 }
 
 bool TWStyleManager::setGraphicStyles(const StyleDictionary &styles)
@@ -241,6 +252,7 @@ bool TWStyleManager::setStyles(int type, const StyleDictionary &styles)
         }
     }
     lib.styles = kept;
+    postChange(type);
     return ok;
 }
 
@@ -274,6 +286,7 @@ bool TWStyleManager::saveStyle(const std::shared_ptr<TWStyle> &style)
     const bool written = writeStyle(*style, folder(style->type(), true));
     // Kept for the session even when the file failed: the caller reports it.
     lib.styles.insert(style->identifier(), style);
+    postChange(style->type());
     return written;
 }
 
@@ -297,6 +310,7 @@ bool TWStyleManager::deleteStyle(const std::shared_ptr<TWStyle> &style)
         return false;
     }
     lib.styles.remove(style->identifier());
+    postChange(style->type());
     return true;
 }
 

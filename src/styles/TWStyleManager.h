@@ -18,6 +18,12 @@ public:
     using StyleDictionary = QMap<QString, std::shared_ptr<TWStyle>>;
     using StyleList = QList<std::shared_ptr<TWStyle>>;
 
+    // Posted with the manager as object after a reload, a replacement, a save
+    // or a deletion; KindKey is "graphicStyles" or "mapStyles".
+    static inline const QString StylesDidChangeNotification =
+        QStringLiteral("TWStyleManagerStylesDidChange");
+    static inline const QString KindKey = QStringLiteral("kind");
+
     // The built-in folder and the user's, both holding "Graphic" and "Map".
     // Empty folders mean the standard ones; tests pass their own.
     explicit TWStyleManager(const QString &applicationStylesFolder = QString(),
@@ -94,6 +100,7 @@ private:
     QString folder(int type, bool user) const;
     bool setStyles(int type, const StyleDictionary &styles);
     bool writeStyle(const TWStyle &style, const QString &folder) const;
+    void postChange(int type);
 
     QString m_applicationFolder;
     QString m_userFolder;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DocumentTestSupport.h"
+#include "application/TWExportMenu.h"
 #include "application/TWImportController.h"
 #include "application/TWMenuDispatcher.h"
 #include "graphics/TWTextArea.h"
@@ -18,10 +19,12 @@ protected:
     {
         DocumentTest::SetUp();
         importer = std::make_unique<TWImportController>(*documents);
+        exporter = std::make_unique<TWExportMenu>(*documents);
         app.reset();
         ApplicationServices services = recordingServices();
         services.documentController = documents.get();
         services.importers = importer.get();
+        services.exporters = exporter.get();
         start(Edition::Deluxe, std::move(services));
     }
     void TearDown() override
@@ -29,6 +32,7 @@ protected:
         DocumentTest::TearDown();
         app.reset();
         importer.reset();
+        exporter.reset();
     }
 
     static TWMap &mapOf(TWDocument *document) { return *document->mapsDocument()->currentMap(); }
@@ -62,4 +66,5 @@ protected:
     }
 
     std::unique_ptr<TWImportController> importer;
+    std::unique_ptr<TWExportMenu> exporter;
 };
