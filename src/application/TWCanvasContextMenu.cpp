@@ -11,6 +11,11 @@
 #include "model/TWMapDrawingServices.h"
 #include "model/TWMapsDoc.h"
 #include "platform/TWLocalizedString.h"
+#include "styles/TWDockedPalettesController.h"
+#include "styles/TWGraphicStyleController.h"
+#include "styles/TWMapStyleController.h"
+#include "styles/TWStylePalettes.h"
+#include "styles/TWStyleView.h"
 
 #include <QAction>
 #include <QMenu>
@@ -68,11 +73,26 @@ QMenu *addSubmenu(QMenu *menu, const QString &title, const QVariant &represented
     return submenu;
 }
 
-// The style menus come from the style palettes; without them the item stays, disabled.
-void addStyleItem(QMenu *menu)
+// The style menu of the docked style palettes of the map's document (the map
+// styles' or the graphic styles'); the item stays, disabled, without one.
+void addStyleItem(QMenu *menu, const TWMap &map, bool mapStyles)
 {
-    QAction *style = menu->addAction(dadoZiz("Style"));
-    style->setEnabled(false);
+    const auto *document =
+        map.document() ? dynamic_cast<const TWDocument *>(map.document()->document()) : nullptr;
+    const TWStylePalettes *styles = document && document->dockedPalettesController()
+                                        ? document->dockedPalettesController()->stylePalettes()
+                                        : nullptr;
+    QMenu *styleMenu = nullptr;
+    if (styles && mapStyles && styles->mapController())
+        styleMenu = styles->mapController()->styleMenu();
+    else if (styles && !mapStyles && styles->graphicController())
+        styleMenu = styles->graphicController()->styleMenu();
+    if (styleMenu) {
+        QAction *item = menu->addMenu(styleMenu);
+        item->setText(dadoZiz("Style"));
+        return;
+    }
+    menu->addAction(dadoZiz("Style"))->setEnabled(false);
 }
 
 QVariantMap typeOptions(int type)
@@ -173,7 +193,7 @@ QMenu *TWCContextMenuController::menuForMap(TWMap &map, Point point, QWidget *pa
                 create);
     addItem(menu, dadoZiz("Auto Arrange"), target, QVariant(),
             [](TWMap &m, QAction *) { m.drawingServices().autoArrange(m); });
-    addStyleItem(menu);
+    addStyleItem(menu, map, true);
 
     QMenu *options = addSubmenu(menu, dadoZiz("View Options"));
     std::shared_ptr<TWMap> current = map.document() ? map.document()->currentMap() : nullptr;
@@ -209,7 +229,7 @@ QMenu *TWCContextMenuController::menuForBranch(TWMapBranch &branch, Point, QWidg
         addItem(shape, dadoZiz(kind.title), self, kind.type, [](TWMapBranch &b, QAction *item) {
             b.publicChangeToBranchTypeFromMenuItem(item);
         });
-    addStyleItem(menu);
+    addStyleItem(menu, *map, false);
     menu->addSeparator();
 
     QMenu *sibling = addSubmenu(menu, dadoZiz("Add Sibling Branch"), typeOptions(LineType));
@@ -266,7 +286,7 @@ QMenu *TWCContextMenuController::menuForGraphic(TWGraphic &graphic, Point, QWidg
     addItem(menu, dadoZiz("Send Back"), target, QVariant(),
             [](TWMap &m, QAction *) { m.publicMoveSelectedGraphicsBack(); });
     menu->addSeparator();
-    addStyleItem(menu);
+    addStyleItem(menu, *map, false);
     return menu;
 }
 

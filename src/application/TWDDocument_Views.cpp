@@ -15,7 +15,11 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
+#include "styles/TWDockedPalettesController.h"
+#include "styles/TWMapStyleController.h"
 #include "styles/TWNavigatorView.h"
+#include "styles/TWStylePalettes.h"
+#include "styles/TWStyleView.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -252,8 +256,14 @@ QMenu *TWDDocument::documentViewMenu()
         return nullptr;
     delete m_documentViewMenu;
     m_documentViewMenu = new QMenu(m_documentViewImageGrid);
-    // The style menus come from the style palettes; without them the item stays, disabled.
-    m_documentViewMenu->addAction(dadoZiz("Style"))->setEnabled(false);
+    // The docked map style palette's menu; without it the item stays, disabled.
+    const TWStylePalettes *styles =
+        dockedPalettesController() ? dockedPalettesController()->stylePalettes() : nullptr;
+    if (QMenu *styleMenu =
+            styles && styles->mapController() ? styles->mapController()->styleMenu() : nullptr)
+        m_documentViewMenu->addMenu(styleMenu)->setText(dadoZiz("Style"));
+    else
+        m_documentViewMenu->addAction(dadoZiz("Style"))->setEnabled(false);
     QMenu *options = m_documentViewMenu->addMenu(dadoZiz("View Options"));
     for (const ViewOption &option : ViewOptions) {
         QAction *item = options->addAction(dadoZiz(option.title));

@@ -6,6 +6,7 @@
 #include "graphics/TWTextArea.h"
 #include "interface/TWImageGrid.h"
 #include "interface/TWTransitionView.h"
+#include "styles/TWNavigatorView.h"
 #include "support/AttributedString.h"
 
 #include <QMenu>
@@ -162,12 +163,15 @@ TEST_F(DeluxeViewsTest, TheDocumentViewTogglesWithARippleOfOneOrFourSeconds)
 
     TWDDocument *document = deluxe();
     show(document);
+    TWNavigatorView navigator;
+    navigator.setDocument(document);
     TWMap &map = *document->mapsDocument()->currentMap();
     map.setSelectedBranches({map.root()});
     ASSERT_FALSE(document->documentViewActive());
     for (bool expected : {true, false}) {
         ASSERT_TRUE(send(document, "toggleDocumentView:"));
         EXPECT_EQ(document->documentViewActive(), expected);
+        EXPECT_EQ(navigator.documentViewActive(), expected) << "the navigator follows";
         ASSERT_TRUE(document->mainView()->isAnimating());
         EXPECT_EQ(document->mainView()->animation()->duration(), 1000);
         document->mainView()->finishTransition();
@@ -201,6 +205,8 @@ TEST_F(DeluxeViewsTest, ViewOptionsFlipOnEverySelectedMap)
     document->setSelectedGridRows({0, 2});
     QMenu *menu = document->imageGridMenuForEvent(nullptr);
     ASSERT_NE(menu, nullptr);
+    ASSERT_NE(itemTitled(menu, "Style"), nullptr);
+    EXPECT_NE(itemTitled(menu, "Style")->menu(), nullptr) << "the map styles' menu";
     QAction *item = itemTitled(menu, "View Options/Show Shadows");
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->isChecked(), start[0]);

@@ -218,6 +218,43 @@ TEST_F(CompactDocumentTest, OneMapShowsNoSelectorAndBadDataChangesNothing)
     EXPECT_EQ(document->mapsDocument()->currentMap()->mapName(), "Only");
 }
 
+TEST_F(CompactDocumentTest, AFileOfSeveralMapsOpensWithTheSelectorAndItsMenuItem)
+{
+    struct Case
+    {
+        const char *name;
+        QStringList maps;
+        bool selector;
+    };
+    const Case cases[] = {{"three maps", {"One", "Two", "Three"}, true},
+                          {"one map", {"Only"}, false}};
+    documents->setShowsWindows(true);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString(c.name) + ".tweb");
+        documentData(path, c.maps, 0);
+        auto *document =
+            dynamic_cast<TWCDocument *>(documents->openDocument(QUrl::fromLocalFile(path), true));
+        ASSERT_NE(document, nullptr);
+        // Runs inside the selector's modal loop when it comes.
+        bool selectorSeen = false;
+        QTimer::singleShot(0, [&] {
+            if (TWMapSelector *selector = document->mapSelector();
+                selector && selector->isVisible()) {
+                selectorSeen = true;
+                selector->okButton()->click();
+            }
+        });
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+        EXPECT_EQ(selectorSeen, c.selector);
+        TWMenuItem item;
+        item.selector = QStringLiteral("displayMapSelector:");
+        EXPECT_EQ(document->menuDispatcher()->validateItem(item), c.selector)
+            << "the other maps stay reachable";
+    }
+}
+
 TEST_F(CompactDocumentTest, MapScrollBarsAreTheEditionsOwn)
 {
     TWCDocument *document = untitled();
