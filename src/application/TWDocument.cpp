@@ -233,6 +233,10 @@ void TWDocument::setMapsDocument(std::shared_ptr<TWMapsDoc> mapsDocument)
         observeMapsDocument();
         m_viewController->mapsDocumentDidChange();
         syncZoomSlider();
+        // Whatever shows the maps (the map tabs) shows the new ones.
+        if (m_mapsDocument)
+            NotificationCenter::defaultCenter().post(TWMapsDoc::UpdateMapTabsNotification,
+                                                     m_mapsDocument.get());
     }
 }
 

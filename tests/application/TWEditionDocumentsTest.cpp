@@ -413,6 +413,20 @@ TEST_F(DeluxeDocumentTest, NextAndPreviousTabsWrapAround)
     }
 }
 
+TEST_F(DeluxeDocumentTest, RevertingShowsTheTabsOfTheSavedMaps)
+{
+    const QString path = dir.filePath("two.tweb");
+    documentData(path, {"First", "Second"}, 0);
+    auto *document = dynamic_cast<TWDDocument *>(open(path));
+    ASSERT_NE(document, nullptr);
+    settle();
+    addMaps(document, 1);
+    ASSERT_EQ(document->mapTabView()->count(), 3);
+    ASSERT_TRUE(document->revertToSaved());
+    settle();
+    EXPECT_EQ(document->mapTabView()->labels(), QStringList({"First", "Second"}));
+}
+
 TEST_F(DeluxeDocumentTest, ReorderingIsOneUndoableStep)
 {
     TWDDocument *document = deluxe();
