@@ -207,6 +207,9 @@ void TWDDocument::updateMapTabs()
     for (int i = 0; maps && i < maps->countOfMaps(); ++i)
         labels << tabLabelForMapAtIndex(i);
     m_mapTabView->setLabels(labels, maps ? maps->currentMapNumber() : -1);
+    // The grid shows the maps as they are now.
+    if (documentViewActive())
+        reloadDocumentViewGrid();
 }
 
 void TWDDocument::endEditingText()

@@ -220,6 +220,11 @@ TEST_F(DeluxeViewsTest, ViewOptionsFlipOnEverySelectedMap)
     item->trigger();
     EXPECT_EQ(shadows().mid(0, 2), QList<bool>({true, true}));
 
+    // A map added while the grid shows comes into it.
+    maps->publicCreateNewMapAtIndex(maps->countOfMaps());
+    settle();
+    EXPECT_EQ(document->documentViewImageGrid()->model()->rowCount(), 4);
+
     // OK takes the first picked map to the map view.
     document->setSelectedGridRows({2});
     document->ok();
