@@ -88,7 +88,7 @@ Document *TWDocumentController::openDocument(const QUrl &url, bool display)
             open->showWindows();
         return open;
     }
-    auto document = std::make_unique<TWDocument>();
+    std::unique_ptr<TWDocument> document = TWDocument::makeForEdition();
     TWDocument::LoadError error;
     if (!document->readFromFile(path, TWDocument::DocumentType, &error)) {
         Alerts::current().runAlertPanel(
@@ -178,6 +178,7 @@ void TWDocumentController::installMenuBar(TWDocument *document)
     document->setMenuDispatcher(dispatcher);
     addFileMenu(document, window->menuBar());
     addDocumentMenus(window->menuBar(), *dispatcher);
+    document->addEditionMenus(window->menuBar(), *dispatcher);
     if (TWApplication *application = TWApplication::shared())
         addApplicationMenus(window->menuBar(), *application);
 }

@@ -2,6 +2,9 @@
 
 #include "application/TWDocument.h"
 
+#include "application/TWApplication.h"
+#include "application/TWCDocument.h"
+#include "application/TWDDocument.h"
 #include "application/TWDocumentViewController.h"
 #include "application/TWDocumentWindow.h"
 #include "canvas/TWGraphicView.h"
@@ -71,9 +74,22 @@ std::unique_ptr<TWDocument> TWDocument::makeUntitled(const QString &type)
 {
     if (type != DocumentType)
         return nullptr;
-    auto document = std::make_unique<TWDocument>();
+    std::unique_ptr<TWDocument> document = makeForEdition();
     document->setMapsDocument(TWMapsDoc::create());
     return document;
+}
+
+std::unique_ptr<TWDocument> TWDocument::makeForEdition()
+{
+    const TWApplication *application = TWApplication::shared();
+    switch (application ? application->traits().edition : Edition::Generic) {
+    case Edition::Compact:
+        return std::make_unique<TWCDocument>();
+    case Edition::Deluxe:
+        return std::make_unique<TWDDocument>();
+    default:
+        return std::make_unique<TWDocument>();
+    }
 }
 
 // --- reading and writing ---
@@ -147,6 +163,9 @@ bool TWDocument::save()
 
 bool TWDocument::saveAs()
 {
+    // The save panel needs the window as it was.
+    if (isFullScreen())
+        endFullScreen();
     Alerts::SavePanelOptions options;
     options.title = dadoZiz("Save As");
     options.fileTypes = {QStringLiteral("tweb")};
@@ -214,6 +233,10 @@ void TWDocument::setMapsDocument(std::shared_ptr<TWMapsDoc> mapsDocument)
         observeMapsDocument();
         m_viewController->mapsDocumentDidChange();
         syncZoomSlider();
+        // Whatever shows the maps (the map tabs) shows the new ones.
+        if (m_mapsDocument)
+            NotificationCenter::defaultCenter().post(TWMapsDoc::UpdateMapTabsNotification,
+                                                     m_mapsDocument.get());
     }
 }
 

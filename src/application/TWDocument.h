@@ -19,6 +19,7 @@
 #include <vector>
 
 class QMenu;
+class QMenuBar;
 class QScrollArea;
 class QSplitter;
 class QVariantAnimation;
@@ -77,6 +78,8 @@ public:
     // A new untitled document with an empty maps document; null for a type
     // this program does not keep.
     static std::unique_ptr<TWDocument> makeUntitled(const QString &type = DocumentType);
+    // An empty document of the running edition's class (Compact, Deluxe).
+    static std::unique_ptr<TWDocument> makeForEdition();
 
     // --- reading and writing ---
     // Package first, then the older property-list form; false with the
@@ -172,6 +175,9 @@ public:
     bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic) override;
     std::optional<TWMapDrawing::PageGrid> pageGrid() const override;
     qreal drawingScale() const override;
+    // The canvas's context menu (TWCanvasContextMenu.cpp); the last one made is kept.
+    void prepareContextMenu(Point location) override;
+    QMenu *contextMenu(Point location) override;
     // Find and spelling (TWDocument_Find.cpp).
     QList<TWCanvasHost *> openDocuments() const override;
     void orderFront() override;
@@ -212,6 +218,8 @@ public:
     void setPageLayoutViewMode(int tag);
     // Asks, then reads the file again.
     void revertDocumentToSaved();
+    // The edition's own menu items, added to the window's menu bar.
+    virtual void addEditionMenus(QMenuBar *menuBar, TWMenuDispatcher &dispatcher) {}
     // The menu bar's commands for this document's window.
     TWMenuDispatcher *menuDispatcher() const { return m_menuDispatcher; }
     void setMenuDispatcher(TWMenuDispatcher *dispatcher) { m_menuDispatcher = dispatcher; }
@@ -255,6 +263,11 @@ signals:
     void selectedFontChanged(const QVariant &font);
     void documentEditedChanged(bool edited);
 
+protected:
+    // The edition's part of the window, once the shared views are made. A
+    // window's toolbar is installed after this, by its own controller.
+    virtual void editionWindowDidLoad() {}
+
 private:
     using Bindings = QHash<QString, QList<const void *>>;
 
@@ -288,6 +301,7 @@ private:
     ObserverToken m_mapTabsObserver;
     QPointer<TWMenuDispatcher> m_menuDispatcher;
     QPointer<QMenu> m_zoomMenu;
+    QPointer<QMenu> m_contextMenu;
     QString m_displayName;
     std::unique_ptr<TWGraphicBindingController> m_graphicBindingController;
     std::unique_ptr<TWDockedPalettesController> m_dockedPalettesController;

@@ -136,6 +136,7 @@ void TWDocument::makeWindowControllers()
     windowControllerDidLoadNib();
     m_dockedPalettesController = std::make_unique<TWDockedPalettesController>(this, m_paletteDock);
     m_dockedPalettesController->selectionChanged();
+    editionWindowDidLoad();
 }
 
 void TWDocument::awakeFromNib()

@@ -1,0 +1,130 @@
+#include "application/TWCDocument.h"
+
+#include "application/TWDocumentViewController.h"
+#include "application/TWDocumentWindow.h"
+#include "application/TWMapSelector.h"
+#include "application/TWScrollerKnob.h"
+#include "canvas/TWGraphicView.h"
+#include "model/TWFileIO.h"
+#include "model/TWMap.h"
+#include "model/TWMapsDoc.h"
+#include "platform/TWLocalizedString.h"
+
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTemporaryFile>
+#include <QTimer>
+
+namespace {
+const QString DisplayMapSelector = QStringLiteral("displayMapSelector:");
+} // namespace
+
+TWCDocument::TWCDocument() = default;
+
+bool TWCDocument::loadDataRepresentation(const QByteArray &data)
+{
+    // The file reader takes a path: the data goes through a private file.
+    QTemporaryFile file;
+    if (!file.open() || file.write(data) != data.size() || !file.flush())
+        return false;
+    QString reason;
+    std::shared_ptr<TWMapsDoc> maps = TWFileIO::readDocumentFromFile(file.fileName(), &reason);
+    if (!maps) {
+        qWarning("Map document data not loaded: %s", qUtf8Printable(reason));
+        return false;
+    }
+    setMapsDocument(std::move(maps));
+    mapsDocument()->processFlags();
+    if (mapsDocument()->countOfMaps() >= 2)
+        QTimer::singleShot(0, this, [this] { displayMapSelector(); });
+    return true;
+}
+
+void TWCDocument::editionWindowDidLoad()
+{
+    if (TWDocumentViewController *views = documentViewController())
+        installTWCScrollers(views->graphicView());
+    // A file of several maps would otherwise show only its current one.
+    if (!fileName().isEmpty() && mapsDocument() && mapsDocument()->countOfMaps() >= 2)
+        scheduleMapSelector();
+}
+
+void TWCDocument::scheduleMapSelector()
+{
+    QTimer::singleShot(0, this, [this] {
+        // Only over a window that is up.
+        if (mainWindow() && mainWindow()->isVisible())
+            displayMapSelector();
+    });
+}
+
+void TWCDocument::displayMapSelector()
+{
+    TWMapsDoc *maps = mapsDocument();
+    if (!maps || maps->countOfMaps() < 1 || m_selector)
+        return;
+    auto *selector = new TWMapSelector(mainWindow());
+    m_selector = selector;
+    QStringList names;
+    for (const std::shared_ptr<TWMap> &map : maps->maps())
+        names << map->mapName();
+    selector->setMapNames(names);
+    selector->setSelectionIndex(maps->currentMapNumber());
+    connect(selector, &TWMapSelector::rowSelected, this, [this](int row) {
+        if (mapsDocument() && row < mapsDocument()->countOfMaps())
+            mapsDocument()->setCurrentMapNumber(row);
+    });
+    connect(selector, &TWMapSelector::mapChosen, this, [this](int row) {
+        if (mapsDocument() && row < mapsDocument()->countOfMaps() &&
+            row != mapsDocument()->currentMapNumber())
+            mapsDocument()->setCurrentMapNumber(row);
+    });
+    if (const QWidget *window = mainWindow(); window && window->isVisible()) {
+        QRect frame = selector->frameGeometry();
+        frame.moveCenter(window->frameGeometry().center());
+        selector->move(frame.topLeft());
+    } else if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = selector->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        selector->move(frame.topLeft());
+    }
+    selector->exec();
+    delete selector;
+}
+
+void TWCDocument::addEditionMenus(QMenuBar *menuBar, TWMenuDispatcher &dispatcher)
+{
+    for (QAction *action : menuBar->actions()) {
+        if (action->menu() && action->text() == TWLocalizedString(StringTable::DadoZiz, "View")) {
+            action->menu()->addSeparator();
+            dispatcher.addAction(action->menu(),
+                                 TWLocalizedString(StringTable::DadoZiz, "Select Map..."),
+                                 DisplayMapSelector);
+            return;
+        }
+    }
+}
+
+bool TWCDocument::respondsToMenuAction(const QString &selector) const
+{
+    return selector == DisplayMapSelector || TWDocument::respondsToMenuAction(selector);
+}
+
+bool TWCDocument::validateMenuItem(TWMenuItem &item) const
+{
+    if (item.selector == DisplayMapSelector)
+        return mapsDocument() && mapsDocument()->countOfMaps() >= 2;
+    return TWDocument::validateMenuItem(item);
+}
+
+void TWCDocument::performMenuAction(const TWMenuItem &item)
+{
+    if (item.selector == DisplayMapSelector) {
+        displayMapSelector();
+        return;
+    }
+    TWDocument::performMenuAction(item);
+}
