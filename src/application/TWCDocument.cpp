@@ -18,10 +18,6 @@
 #include <QTemporaryFile>
 #include <QTimer>
 
-namespace {
-const QString DisplayMapSelector = QStringLiteral("displayMapSelector:");
-} // namespace
-
 TWCDocument::TWCDocument() = default;
 
 bool TWCDocument::loadDataRepresentation(const QByteArray &data)
@@ -93,38 +89,4 @@ void TWCDocument::displayMapSelector()
     }
     selector->exec();
     delete selector;
-}
-
-void TWCDocument::addEditionMenus(QMenuBar *menuBar, TWMenuDispatcher &dispatcher)
-{
-    for (QAction *action : menuBar->actions()) {
-        if (action->menu() && action->text() == TWLocalizedString(StringTable::DadoZiz, "View")) {
-            action->menu()->addSeparator();
-            dispatcher.addAction(action->menu(),
-                                 TWLocalizedString(StringTable::DadoZiz, "Select Map..."),
-                                 DisplayMapSelector);
-            return;
-        }
-    }
-}
-
-bool TWCDocument::respondsToMenuAction(const QString &selector) const
-{
-    return selector == DisplayMapSelector || TWDocument::respondsToMenuAction(selector);
-}
-
-bool TWCDocument::validateMenuItem(TWMenuItem &item) const
-{
-    if (item.selector == DisplayMapSelector)
-        return mapsDocument() && mapsDocument()->countOfMaps() >= 2;
-    return TWDocument::validateMenuItem(item);
-}
-
-void TWCDocument::performMenuAction(const TWMenuItem &item)
-{
-    if (item.selector == DisplayMapSelector) {
-        displayMapSelector();
-        return;
-    }
-    TWDocument::performMenuAction(item);
 }

@@ -24,11 +24,6 @@ public:
     // The selector while it is up, else null.
     TWMapSelector *mapSelector() const { return m_selector; }
 
-    void addEditionMenus(QMenuBar *menuBar, TWMenuDispatcher &dispatcher) override;
-    bool respondsToMenuAction(const QString &selector) const override;
-    bool validateMenuItem(TWMenuItem &item) const override;
-    void performMenuAction(const TWMenuItem &item) override;
-
 protected:
     void editionWindowDidLoad() override;
 

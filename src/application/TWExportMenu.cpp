@@ -32,6 +32,7 @@ const ExportItem exportItems[] = {
     {"RTF...", "exportRTF:", &TWExportController::exportRTF},
     {"OPML...", "exportOPML:", &TWExportController::exportOPML},
     {"MindManager...", "exportMindManager:", &TWExportController::exportMindManager},
+    {"Keynote...", "exportKeynote:", &TWExportController::exportKeynote},
     {"PowerPoint...", "exportPowerPoint:", &TWExportController::exportPowerPoint},
 };
 

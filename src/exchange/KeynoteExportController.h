@@ -193,7 +193,7 @@ public:
     // picture name or without data under it.
     static std::optional<KeynotePicture> pictureOfGraphic(const TWGraphic &graphic);
     // Turns a library picture's stored bytes into ordinary image bytes.
-    static QByteArray decipherLibraryPicture(const QByteArray &data);
+    static QByteArray decipherLibraryPicture(const QByteArray &data, const QString &extension);
 
     // The graphic's anonymous style and shape; nothing for a graphic that
     // draws no stroke or fill, has no picture and is no text area.

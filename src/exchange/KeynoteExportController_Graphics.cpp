@@ -12,6 +12,7 @@
 #include "support/BezierPath.h"
 #include "support/Image.h"
 #include "support/Shadow.h"
+#include "support/TWImageLoader.h"
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -205,11 +206,11 @@ KeynoteTextBoxStyles KeynoteTextBoxStyles::forSlideOf(xmlNodePtr node)
 
 // --- pictures ---
 
-QByteArray KeynoteExportController::decipherLibraryPicture(const QByteArray &data)
+QByteArray KeynoteExportController::decipherLibraryPicture(const QByteArray &data,
+                                                           const QString &extension)
 {
-    // The library pictures this program ships are stored as plain image
-    // bytes; older enciphered ones cannot be read and decode to nothing.
-    return data;
+    // Bytes that are no picture of their type decode to nothing.
+    return TWImageLoader::pictureData(data, extension).value_or(QByteArray());
 }
 
 std::optional<KeynotePicture> KeynoteExportController::pictureOfGraphic(const TWGraphic &graphic)
@@ -235,7 +236,7 @@ std::optional<KeynotePicture> KeynoteExportController::pictureOfGraphic(const TW
     if (lower == QLatin1String("eps") || lower == QLatin1String("tweps")) {
         // Stored as the TIFF it is drawn from, and named so.
         if (lower == QLatin1String("tweps"))
-            bytes = decipherLibraryPicture(bytes);
+            bytes = decipherLibraryPicture(bytes, lower);
         storedExtension = QStringLiteral("tiff");
         const std::optional<Image> eps = Image::initWithData(bytes);
         if (eps && eps->size().width > 0 && eps->size().height > 0) {
@@ -246,9 +247,9 @@ std::optional<KeynotePicture> KeynoteExportController::pictureOfGraphic(const TW
         }
         picture.data = tiffData(picture.image);
     } else {
-        if (lower == QLatin1String("twpng")) {
-            bytes = decipherLibraryPicture(bytes);
-            storedExtension = QStringLiteral("png");
+        if (lower == QLatin1String("twpng") || lower == QLatin1String("twjpg")) {
+            bytes = decipherLibraryPicture(bytes, lower);
+            storedExtension = lower.mid(2);
         }
         picture.data = bytes;
         if (const std::optional<Image> image = Image::initWithData(bytes)) {

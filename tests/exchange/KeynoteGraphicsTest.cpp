@@ -10,6 +10,7 @@
 #include "support/BezierPath.h"
 #include "support/Image.h"
 #include "support/Shadow.h"
+#include "support/TWImageEncryption.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -23,15 +24,20 @@ const TWKeynoteTemplates::Template &templateOfVersion(int version)
     return TWKeynoteTemplates::templates()[version == 2 ? 1 : 3];
 }
 
-QByteArray pngBytes(int w, int h)
+QByteArray imageBytes(int w, int h, const char *format)
 {
     QImage image(w, h, QImage::Format_ARGB32);
     image.fill(Qt::red);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return bytes;
+}
+
+QByteArray pngBytes(int w, int h)
+{
+    return imageBytes(w, h, "PNG");
 }
 
 const QByteArray kEPS = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 20 10\n"
@@ -93,8 +99,10 @@ TEST_F(KeynoteGraphics, PicturesAreNamedAndFilledByTheirDecodedType)
         {"photo.png", pngBytes(8, 6), 2, "photo42png"},
         {"photo.eps", kEPS, 3, "photo42tiff"},
         {"Logo.EPS", kEPS, 2, "Logo42tiff"},
-        {"map.tweps", kEPS, 3, "map42tiff"},
-        {"icon.twpng", pngBytes(4, 4), 3, "icon42png"},
+        {"map.tweps", TWImageEncryption::encryptedData(kEPS), 3, "map42tiff"},
+        {"icon.twpng", TWImageEncryption::encryptedData(pngBytes(4, 4)), 3, "icon42png"},
+        {"icon.twjpg", TWImageEncryption::encryptedData(imageBytes(4, 4, "JPEG")), 3, "icon42jpg"},
+        {"plain.twpng", pngBytes(4, 4), 3, ""},
         {"icon.twlpng", pngBytes(4, 4), 3, "icon42twlpng"},
         {"broken.png", "not a picture", 3, ""},
     };
@@ -133,7 +141,10 @@ TEST_F(KeynoteGraphics, PicturesAreNamedAndFilledByTheirDecodedType)
         EXPECT_FALSE(picture->data.isEmpty());
         // The picture's size in points: the EPS bounding box, the bitmap's
         // pixels at its resolution.
-        const Size size = c.data == kEPS ? Size(20, 10) : Image::initWithData(c.data)->size();
+        const bool enciphered =
+            c.file.endsWith(".twpng") || c.file.endsWith(".twjpg") || c.file.endsWith(".tweps");
+        const QByteArray plain = enciphered ? TWImageEncryption::decryptedData(c.data) : c.data;
+        const Size size = plain == kEPS ? Size(20, 10) : Image::initWithData(plain)->size();
         EXPECT_EQ(values(image + "sf:size/@sfa:w", anon), QStringList{CFormat::f(size.width)});
         EXPECT_EQ(values(image + "sf:size/@sfa:h", anon), QStringList{CFormat::f(size.height)});
         EXPECT_EQ(picture->size, size);
