@@ -8,19 +8,8 @@ using namespace TWKeynoteXML;
 
 namespace {
 
-QString lookupId(xmlNodePtr slide, const char *type, const QString &parentIdent)
-{
-    return KeynoteExportController::findValueOfPropertyNamed(
-        QStringLiteral("ID"), QStringLiteral("sfa"), slide, QLatin1String(type),
-        QStringLiteral("parent-ident"), QStringLiteral("sf"), parentIdent);
-}
-
-QString stylesheetId(xmlNodePtr slide)
-{
-    return KeynoteExportController::findValueOfPropertyNamed(
-        QStringLiteral("ID"), QStringLiteral("sfa"), slide, QStringLiteral("key:stylesheet"),
-        QString(), QStringLiteral("sf"), QString());
-}
+using KeynoteShapes::lookupId;
+using KeynoteShapes::stylesheetId;
 
 QString counterId(const char *kind)
 {

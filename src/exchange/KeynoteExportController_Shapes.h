@@ -32,6 +32,23 @@ inline QString number(qint64 n)
     return QString::number(n);
 }
 
+// The ID of the element of the type that findNodeFromNode finds below
+// `from` with the parent-ident given; "" and a log line when missing.
+inline QString lookupId(xmlNodePtr from, const char *type, const QString &parentIdent)
+{
+    return KeynoteExportController::findValueOfPropertyNamed(
+        QStringLiteral("ID"), QStringLiteral("sfa"), from, QLatin1String(type),
+        QStringLiteral("parent-ident"), QStringLiteral("sf"), parentIdent);
+}
+
+// The ID of the slide's stylesheet.
+inline QString stylesheetId(xmlNodePtr slide)
+{
+    return KeynoteExportController::findValueOfPropertyNamed(
+        QStringLiteral("ID"), QStringLiteral("sfa"), slide, QStringLiteral("key:stylesheet"),
+        QString(), QStringLiteral("sf"), QString());
+}
+
 // The slide the node belongs to; the document's root when it is on none.
 xmlNodePtr enclosingSlide(xmlNodePtr node);
 

@@ -1,4 +1,5 @@
 #include "exchange/KeynoteExportController.h"
+#include "exchange/KeynoteExportController_Shapes.h"
 #include "exchange/TWKeynoteXML.h"
 #include "graphics/TWTextArea.h"
 #include "interface/OFExtensions.h"
@@ -14,19 +15,8 @@ using namespace TWKeynoteXML;
 
 namespace {
 
-QString lookupId(xmlNodePtr from, const char *type, const QString &parentIdent)
-{
-    return KeynoteExportController::findValueOfPropertyNamed(
-        QStringLiteral("ID"), QStringLiteral("sfa"), from, QLatin1String(type),
-        QStringLiteral("parent-ident"), QStringLiteral("sf"), parentIdent);
-}
-
-QString stylesheetId(xmlNodePtr slide)
-{
-    return KeynoteExportController::findValueOfPropertyNamed(
-        QStringLiteral("ID"), QStringLiteral("sfa"), slide, QStringLiteral("key:stylesheet"),
-        QString(), QStringLiteral("sf"), QString());
-}
+using KeynoteShapes::lookupId;
+using KeynoteShapes::stylesheetId;
 
 xmlNodePtr firstBelow(xmlNodePtr from, const char *type)
 {
