@@ -1,6 +1,7 @@
 #include "application/TWCanvasContextMenu.h"
 
 #include "application/TWDocument.h"
+#include "application/TWMapViewOptions.h"
 
 #include "canvas/SpellableTextView.h"
 #include "canvas/TWGraphicView.h"
@@ -38,17 +39,6 @@ const BranchKind NewBranchKinds[] = {{"Line Branch", TWCContextMenuController::L
                                      {"Rectangle Branch", TWCContextMenuController::RectangleType},
                                      {"Oval Branch", TWCContextMenuController::OvalType},
                                      {"Flexi Branch", TWCContextMenuController::FlexiType}};
-
-struct ViewOption
-{
-    const char *title;
-    const char *key;
-};
-const ViewOption ViewOptions[] = {
-    {"Show Attached Graphics", "showAttachedGraphics"}, {"Show Boundaries", "showBoundaries"},
-    {"Show Collapse Symbol", "showCollapseSign"},       {"Show Link Lines", "showLinkLines"},
-    {"Show Outline Numbers", "showOutlineNumbers"},     {"Show Shadows", "showShadows"},
-    {"Show Text Indicators", "showTextIndicators"}};
 
 // An item sending its action to a target that may be gone by the time it is chosen.
 template <class T, class F>
@@ -199,7 +189,7 @@ QMenu *TWCContextMenuController::menuForMap(TWMap &map, Point point, QWidget *pa
     std::shared_ptr<TWMap> current = map.document() ? map.document()->currentMap() : nullptr;
     if (!current)
         current = target;
-    for (const ViewOption &option : ViewOptions) {
+    for (const TWMapViewOption &option : TWMapViewOptions) {
         const QString key = QString::fromLatin1(option.key);
         QAction *item =
             addItem(options, dadoZiz(option.title), current, key, [key](TWMap &m, QAction *) {

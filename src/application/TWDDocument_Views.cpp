@@ -4,6 +4,7 @@
 #include "application/TWDDocument.h"
 
 #include "application/TWDocumentWindow.h"
+#include "application/TWMapViewOptions.h"
 #include "application/TWScrollerKnob.h"
 #include "canvas/TWGraphicView.h"
 #include "canvas/TWToolPaletteController.h"
@@ -45,17 +46,6 @@ QString dadoZiz(const char *key)
 constexpr int RippleTransition = 6;
 constexpr int MinimumGridSize = 50;
 constexpr int MaximumGridSize = 400;
-
-struct ViewOption
-{
-    const char *title;
-    const char *key;
-};
-const ViewOption ViewOptions[] = {
-    {"Show Attached Graphics", "showAttachedGraphics"}, {"Show Boundaries", "showBoundaries"},
-    {"Show Collapse Symbol", "showCollapseSign"},       {"Show Link Lines", "showLinkLines"},
-    {"Show Outline Numbers", "showOutlineNumbers"},     {"Show Shadows", "showShadows"},
-    {"Show Text Indicators", "showTextIndicators"}};
 
 } // namespace
 
@@ -265,7 +255,7 @@ QMenu *TWDDocument::documentViewMenu()
     else
         m_documentViewMenu->addAction(dadoZiz("Style"))->setEnabled(false);
     QMenu *options = m_documentViewMenu->addMenu(dadoZiz("View Options"));
-    for (const ViewOption &option : ViewOptions) {
+    for (const TWMapViewOption &option : TWMapViewOptions) {
         QAction *item = options->addAction(dadoZiz(option.title));
         item->setData(QString::fromLatin1(option.key));
         item->setCheckable(true);
