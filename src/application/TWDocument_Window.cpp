@@ -16,13 +16,16 @@
 #include "platform/UserDefaults.h"
 #include "styles/TWDockedPalettesController.h"
 #include "styles/TWPaletteBezelContainerView.h"
+#include "styles/TWPalettesController.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QStyle>
 #include <QVariantAnimation>
 #include <cmath>
 
@@ -32,6 +35,15 @@ constexpr int MinimumZoom = 20;
 constexpr int MaximumZoom = 400;
 // How long the palette pane takes to open or close.
 constexpr int PaletteAnimationMs = 200;
+
+// The width at which the palette pane shows a docked bezel whole, its
+// scroll bar beside it.
+int paletteDockWidth(const QScrollArea &pane)
+{
+    return TWPalettesController::BezelWidth +
+           pane.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &pane) +
+           2 * pane.frameWidth();
+}
 
 QString frameString(const QRect &r)
 {
@@ -127,8 +139,12 @@ void TWDocument::makeWindowControllers()
     m_mainSplitView->addWidget(m_paletteScrollView);
     m_mainSplitView->setStretchFactor(0, 1);
     m_mainSplitView->setStretchFactor(1, 0);
-    // The docked palettes fill the pane when they come; until then it stays shut.
-    m_mainSplitView->setSizes({DefaultWindowSize.width(), 0});
+    // The palettes beside the map show at once, each bezel whole.
+    m_paletteWidth = paletteDockWidth(*m_paletteScrollView);
+    // Sized before the window shows, so that the window's own size goes to
+    // the map rather than spread over both panes.
+    m_mainSplitView->resize(DefaultWindowSize);
+    m_mainSplitView->setSizes({DefaultWindowSize.width() - m_paletteWidth, m_paletteWidth});
     m_window->setCentralWidget(m_mainSplitView);
     m_window->setWindowTitle(displayName() + QStringLiteral("[*]"));
 
@@ -273,7 +289,9 @@ void TWDocument::setPaletteViewVisible(bool visible)
     m_paletteAnimation = new QVariantAnimation(this);
     m_paletteAnimation->setDuration(PaletteAnimationMs);
     m_paletteAnimation->setStartValue(sizes.value(1));
-    m_paletteAnimation->setEndValue(visible ? m_paletteWidth : 0);
+    // Reopened, the pane shows its bezels whole again.
+    m_paletteAnimation->setEndValue(
+        visible ? std::max(m_paletteWidth, paletteDockWidth(*m_paletteScrollView)) : 0);
     connect(m_paletteAnimation, &QVariantAnimation::valueChanged, this,
             [this, total](const QVariant &value) {
                 const int pane = value.toInt();

@@ -12,9 +12,12 @@
 #include "styles/TWPaletteGroup.h"
 #include "styles/TWPaletteMapping.h"
 #include "styles/TWPaletteWindow.h"
+#include "styles/TWPalettesController.h"
 #include "support/Image.h"
 
 #include <QCheckBox>
+#include <QSplitter>
+#include <QTest>
 
 // Lists of palette IDs read as text in failures.
 inline void PrintTo(const QStringList &list, std::ostream *out)
@@ -113,6 +116,34 @@ TEST_F(DockedPalettesTest, SelectionChoosesThePalettesInDockOrder)
     EXPECT_EQ(document->paletteDock()->bezels(), before); // the same bezels, none made anew
     for (TWPaletteBezel *bezel : document->paletteDock()->bezels())
         EXPECT_EQ(bezel->parentWidget(), document->paletteDock());
+}
+
+TEST_F(DockedPalettesTest, ThePaneOpensWithItsBezelsWhole)
+{
+    TWDocument *document = untitled();
+    show(document, QSize(1000, 650));
+    const auto paneWidth = [document] { return document->mainSplitView()->sizes().value(1); };
+    const auto bezelsWhole = [document] {
+        const QList<TWPaletteBezel *> bezels = document->paletteDock()->bezels();
+        if (bezels.isEmpty() || !document->paletteViewVisible())
+            return false;
+        for (TWPaletteBezel *bezel : bezels)
+            if (bezel->width() < TWPalettesController::BezelWidth)
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(bezelsWhole()) << "pane " << paneWidth();
+
+    // Narrowed by hand, hidden and shown again: whole once more.
+    document->mainSplitView()->setSizes({850, 150});
+    settle();
+    for (const bool visible : {false, true}) {
+        document->setPaletteViewVisible(visible);
+        QTest::qWait(400);
+        settle();
+        EXPECT_EQ(document->paletteViewVisible(), visible);
+    }
+    EXPECT_TRUE(bezelsWhole()) << "pane " << paneWidth();
 }
 
 TEST_F(DockedPalettesTest, TwoDocumentsEditIndependently)

@@ -333,6 +333,8 @@ bool columnsDiffer(const QImage &a, const QImage &b, int x)
 
 TEST_F(DocumentViewTest, PageFramesComeAndGoAndScrollWithTheMap)
 {
+    // Wide enough that the canvas beside the palettes shows a whole page.
+    show(document, QSize(1100, 600));
     TWGraphicView &view = *controller->graphicView();
     const float page = controller->printCanvasController().printablePageSize().width;
     // A branch on the second page, and nothing drawn near the first page's edge.
