@@ -120,7 +120,7 @@ struct MapParts
 // unread.
 const MMChildSpec *topicChildSpec(const QByteArray &element)
 {
-    static const QHash<QByteArray, const MMChildSpec *> specs = [] {
+    static const QHash<QByteArray, const MMChildSpec *> childKinds = [] {
         static const char *const unread[] = {"ap:LabelFloatingTopicShape",
                                              "ap:CalloutFloatingTopicShape",
                                              "ap:Bookmark",
@@ -134,7 +134,7 @@ const MMChildSpec *topicChildSpec(const QByteArray &element)
             s.remove(name);
         return s;
     }();
-    return specs.value(element);
+    return childKinds.value(element);
 }
 
 std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &map)

@@ -9,10 +9,11 @@ QString dadoZiz(const char *key)
 }
 } // namespace
 
-const TWToolbarController::ItemSpec *TWDToolbarController::itemSpec(const QString &identifier) const
+const TWToolbarController::ItemDescription *
+TWDToolbarController::itemDescription(const QString &identifier) const
 {
     // The window's document switches its presentation.
-    static const QList<ItemSpec> specs{
+    static const QList<ItemDescription> descriptions{
         {DocumentViewItem, dadoZiz("Document View"), dadoZiz("Document View"),
          dadoZiz("Show all maps in the document"), QStringLiteral("TWDocumentViewToolbarIcon"),
          QStringLiteral("toggleDocumentView:")},
@@ -20,16 +21,16 @@ const TWToolbarController::ItemSpec *TWDToolbarController::itemSpec(const QStrin
          dadoZiz("Show the map in full screen"), QStringLiteral("TWToolbarFullScreenOn"),
          QStringLiteral("toggleFullScreen:")},
     };
-    for (const ItemSpec &s : specs)
+    for (const ItemDescription &s : descriptions)
         if (s.identifier == identifier)
             return &s;
-    return TWToolbarController::itemSpec(identifier);
+    return TWToolbarController::itemDescription(identifier);
 }
 
 QAction *TWDToolbarController::itemForItemIdentifier(const QString &identifier, bool willBeInserted)
 {
     if (identifier == DocumentViewItem || identifier == FullScreenItem)
-        return makeItem(*itemSpec(identifier));
+        return makeItem(*itemDescription(identifier));
     return TWToolbarController::itemForItemIdentifier(identifier, willBeInserted);
 }
 

@@ -20,5 +20,5 @@ public:
     QStringList allowedItemIdentifiers() const override;
 
 protected:
-    const ItemSpec *itemSpec(const QString &identifier) const override;
+    const ItemDescription *itemDescription(const QString &identifier) const override;
 };

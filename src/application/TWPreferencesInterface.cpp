@@ -40,24 +40,24 @@ UserDefaults &defaults()
     return UserDefaults::standard();
 }
 
-struct ItemSpec
+struct ItemDescription
 {
     const QString *identifier;
     const char *label;
     const char *image;
 };
 
-const ItemSpec *itemSpec(const QString &identifier)
+const ItemDescription *itemDescription(const QString &identifier)
 {
-    static const ItemSpec specs[] = {
+    static const ItemDescription descriptions[] = {
         {&TWPreferencesInterface::GeneralItem, "General", "TWPreferencesSwitch"},
         {&TWPreferencesInterface::FontItem, "Font", "TWPreferencesText"},
         {&TWPreferencesInterface::AppearanceItem, "Apperance", "Circle3"},
         {&TWPreferencesInterface::ScreenWriterItem, "ScreenWriter", "TWToolbarScreenwriterWindow"},
     };
-    for (const ItemSpec &spec : specs)
-        if (*spec.identifier == identifier)
-            return &spec;
+    for (const ItemDescription &description : descriptions)
+        if (*description.identifier == identifier)
+            return &description;
     return nullptr;
 }
 
@@ -173,11 +173,11 @@ QStringList TWPreferencesInterface::allToolbarIdentifiers()
 
 QAction *TWPreferencesInterface::itemForItemIdentifier(const QString &identifier)
 {
-    const ItemSpec *spec = itemSpec(identifier);
-    if (!spec)
+    const ItemDescription *description = itemDescription(identifier);
+    if (!description)
         return nullptr;
-    auto *item = new QAction(TWToolbarImages::icon(QString::fromLatin1(spec->image)),
-                             dadoZiz(spec->label), this);
+    auto *item = new QAction(TWToolbarImages::icon(QString::fromLatin1(description->image)),
+                             dadoZiz(description->label), this);
     item->setObjectName(identifier);
     void (TWPreferencesInterface::*show)() = nullptr;
     if (identifier == GeneralItem)

@@ -28,9 +28,9 @@ const QString ColorPanelSelector = QStringLiteral("orderFrontColorPanel:");
 const QString FontPanelSelector = QStringLiteral("orderFrontFontPanel:");
 const QString PrintSelector = QStringLiteral("printDocument:");
 
-TWToolbarController::ItemSpec spec(const QString &identifier, const char *label,
-                                   const char *paletteLabel, const char *toolTip, const char *image,
-                                   const char *selector)
+TWToolbarController::ItemDescription description(const QString &identifier, const char *label,
+                                                 const char *paletteLabel, const char *toolTip,
+                                                 const char *image, const char *selector)
 {
     return {identifier,
             dadoZiz(label),
@@ -85,37 +85,40 @@ TWDocument *TWToolbarController::document() const
     return m_window ? documentWindow()->document() : nullptr;
 }
 
-const TWToolbarController::ItemSpec *TWToolbarController::sharedItemSpec(const QString &identifier)
+const TWToolbarController::ItemDescription *
+TWToolbarController::sharedItemDescription(const QString &identifier)
 {
-    static const QList<ItemSpec> specs{
-        spec(MediaBrowserItem, "Media Browser", nullptr,
-             "Add media from your photo, graphics or adornments libraries", "iLifeIcon",
-             "showMediaBrowser"),
-        spec(OutlineViewItem, "Outline Panel", nullptr, "Edit your branches in the Outline Panel",
-             "TWToolbarOutlineWindow", "showOutlinePanel"),
-        spec(BranchNotesItem, "Branch Notes Panel", nullptr, "Edit your branch notes",
-             "TWToolbarNotesWindow", "showBranchNotesPanel"),
-        spec(OutlineComboItem, "Outline & Branch Notes Combo Panel", "Branch Outline and Notes",
-             "Edit your outline and branch notes", "TWToolbarOutlineComboWindow",
-             "showOutlineComboPanel"),
-        spec(ThemeSelectorItem, "Theme Selector", nullptr, "Select a theme for your map",
-             "TWToolbarTheme", "chooseTheme:"),
-        spec(ShowColorsItem, "Colors", nullptr, "Show the Colors panel", "NSToolbarShowColors",
-             "orderFrontColorPanel:"),
-        spec(ShowFontsItem, "Fonts", nullptr, "Show the Fonts panel", "NSToolbarShowFonts",
-             "orderFrontFontPanel:"),
-        spec(PrintItem, "Print", nullptr, "Print this document", "NSToolbarPrint",
-             "printDocument:"),
+    static const QList<ItemDescription> descriptions{
+        description(MediaBrowserItem, "Media Browser", nullptr,
+                    "Add media from your photo, graphics or adornments libraries", "iLifeIcon",
+                    "showMediaBrowser"),
+        description(OutlineViewItem, "Outline Panel", nullptr,
+                    "Edit your branches in the Outline Panel", "TWToolbarOutlineWindow",
+                    "showOutlinePanel"),
+        description(BranchNotesItem, "Branch Notes Panel", nullptr, "Edit your branch notes",
+                    "TWToolbarNotesWindow", "showBranchNotesPanel"),
+        description(OutlineComboItem, "Outline & Branch Notes Combo Panel",
+                    "Branch Outline and Notes", "Edit your outline and branch notes",
+                    "TWToolbarOutlineComboWindow", "showOutlineComboPanel"),
+        description(ThemeSelectorItem, "Theme Selector", nullptr, "Select a theme for your map",
+                    "TWToolbarTheme", "chooseTheme:"),
+        description(ShowColorsItem, "Colors", nullptr, "Show the Colors panel",
+                    "NSToolbarShowColors", "orderFrontColorPanel:"),
+        description(ShowFontsItem, "Fonts", nullptr, "Show the Fonts panel", "NSToolbarShowFonts",
+                    "orderFrontFontPanel:"),
+        description(PrintItem, "Print", nullptr, "Print this document", "NSToolbarPrint",
+                    "printDocument:"),
     };
-    for (const ItemSpec &s : specs)
+    for (const ItemDescription &s : descriptions)
         if (s.identifier == identifier)
             return &s;
     return nullptr;
 }
 
-const TWToolbarController::ItemSpec *TWToolbarController::itemSpec(const QString &identifier) const
+const TWToolbarController::ItemDescription *
+TWToolbarController::itemDescription(const QString &identifier) const
 {
-    return sharedItemSpec(identifier);
+    return sharedItemDescription(identifier);
 }
 
 bool TWToolbarController::isRepeatable(const QString &identifier)
@@ -124,13 +127,14 @@ bool TWToolbarController::isRepeatable(const QString &identifier)
            identifier == SeparatorItem;
 }
 
-QAction *TWToolbarController::makeItem(const ItemSpec &spec, int iconSide)
+QAction *TWToolbarController::makeItem(const ItemDescription &description, int iconSide)
 {
-    auto *item = new QAction(TWToolbarImages::icon(spec.image, iconSide), spec.label, this);
-    item->setObjectName(spec.identifier);
-    item->setToolTip(spec.toolTip);
-    item->setProperty("paletteLabel", spec.paletteLabel);
-    const QString identifier = spec.identifier;
+    auto *item =
+        new QAction(TWToolbarImages::icon(description.image, iconSide), description.label, this);
+    item->setObjectName(description.identifier);
+    item->setToolTip(description.toolTip);
+    item->setProperty("paletteLabel", description.paletteLabel);
+    const QString identifier = description.identifier;
     connect(item, &QAction::triggered, this, [this, identifier] { performItem(identifier); });
     return item;
 }
@@ -138,7 +142,7 @@ QAction *TWToolbarController::makeItem(const ItemSpec &spec, int iconSide)
 QAction *TWToolbarController::itemForItemIdentifier(const QString &identifier, bool willBeInserted)
 {
     Q_UNUSED(willBeInserted);
-    const ItemSpec *s = sharedItemSpec(identifier);
+    const ItemDescription *s = sharedItemDescription(identifier);
     return s ? makeItem(*s) : nullptr;
 }
 
@@ -263,7 +267,7 @@ void TWToolbarController::saveConfiguration() const
 
 bool TWToolbarController::canPerformItem(const QString &identifier) const
 {
-    const ItemSpec *s = itemSpec(identifier);
+    const ItemDescription *s = itemDescription(identifier);
     if (!s)
         return false;
     if (isApplicationCommand(s->selector)) {
@@ -284,7 +288,7 @@ bool TWToolbarController::canPerformItem(const QString &identifier) const
 
 void TWToolbarController::performItem(const QString &identifier)
 {
-    const ItemSpec *s = itemSpec(identifier);
+    const ItemDescription *s = itemDescription(identifier);
     if (!s)
         return;
     if (isApplicationCommand(s->selector)) {
@@ -326,7 +330,7 @@ void TWToolbarController::validateVisibleItems()
     if (!m_toolbar)
         return;
     for (QAction *item : m_toolbar->actions())
-        if (itemSpec(item->objectName()))
+        if (itemDescription(item->objectName()))
             item->setEnabled(canPerformItem(item->objectName()));
 }
 

@@ -47,7 +47,7 @@ public:
     static constexpr int SpaceWidth = 16;
 
     // What the item shows and does; the selector names its command.
-    struct ItemSpec
+    struct ItemDescription
     {
         QString identifier;
         QString label;
@@ -100,9 +100,9 @@ protected:
     // by its action name, or one of the standard panels.
     void performItem(const QString &identifier);
     bool canPerformItem(const QString &identifier) const;
-    QAction *makeItem(const ItemSpec &spec, int iconSide = IconSize.width());
-    static const ItemSpec *sharedItemSpec(const QString &identifier);
-    virtual const ItemSpec *itemSpec(const QString &identifier) const;
+    QAction *makeItem(const ItemDescription &description, int iconSide = IconSize.width());
+    static const ItemDescription *sharedItemDescription(const QString &identifier);
+    virtual const ItemDescription *itemDescription(const QString &identifier) const;
 
 private:
     void showItems(const QStringList &identifiers);
