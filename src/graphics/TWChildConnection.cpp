@@ -210,22 +210,32 @@ Point TWChildConnection::parentEnd() const
     return ends().parent;
 }
 
-Rect TWChildConnection::baseBounds() const
+namespace {
+
+// The box spanned by the two ends, widened where the shapes come close; the
+// ends are worked out once for this and the path.
+template <class Ends> Rect baseBoundsOfEnds(const Ends &e)
 {
-    const Ends e = ends();
+    constexpr float Overlap = TWChildConnection::OverlapTolerance;
     if (!e.valid)
         return {};
     Rect b(std::min(e.child.x, e.parent.x), std::min(e.child.y, e.parent.y),
            std::fabs(e.child.x - e.parent.x), std::fabs(e.child.y - e.parent.y));
     const float parentMid = e.parentRect.midX(), childMid = e.childRect.midX();
-    const bool close = parentMid > childMid
-                           ? e.childRect.maxX() > e.parentRect.minX() - OverlapTolerance
-                           : e.parentRect.maxX() + OverlapTolerance > e.childRect.minX();
+    const bool close = parentMid > childMid ? e.childRect.maxX() > e.parentRect.minX() - Overlap
+                                            : e.parentRect.maxX() + Overlap > e.childRect.minX();
     if (close) {
-        b.origin.x -= OverlapTolerance;
-        b.size.width += 2 * OverlapTolerance;
+        b.origin.x -= Overlap;
+        b.size.width += 2 * Overlap;
     }
     return b;
+}
+
+} // namespace
+
+Rect TWChildConnection::baseBounds() const
+{
+    return baseBoundsOfEnds(ends());
 }
 
 std::shared_ptr<BezierPath> TWChildConnection::bezierPath()
@@ -235,7 +245,7 @@ std::shared_ptr<BezierPath> TWChildConnection::bezierPath()
     const Ends e = ends();
     if (!e.valid)
         return nullptr;
-    const Rect b = baseBounds();
+    const Rect b = baseBoundsOfEnds(e);
     const Point middle(b.x() + b.width() * 0.5f, b.y() + b.height() * 0.5f);
     const float towardsParent = e.growsLeft ? Tangent : -Tangent;
     const Point childHandle(e.child.x + towardsParent, e.child.y);

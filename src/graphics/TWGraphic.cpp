@@ -149,11 +149,14 @@ void TWGraphic::setPrimitiveBranch(TWMapBranch *branch)
     } else {
         m_branch.reset();
     }
+    m_branchRaw = branch;
+    inheritanceChanged();
 }
 
 void TWGraphic::setDrawingBoundsValid(bool valid)
 {
     m_flags.drawingBoundsValid = valid;
+    m_flags.drawingMarginKnown = false;
     if (!valid)
         if (const TWMapBranch *owner = branch())
             owner->invalidateSubtreeDrawingExtent();
@@ -348,8 +351,17 @@ void TWGraphic::setBounds(Rect requested)
     m_bounds = bounds;
     if (m_extra)
         m_extra->cachedBezierPath.reset();
-    setDrawingBoundsValid(false);
     const bool sizeChanged = bounds.size != oldBounds.size;
+    if (!sizeChanged && m_flags.drawingBoundsValid && m_flags.drawingMarginKnown &&
+        m_drawingMarginEpoch == s_inheritanceEpoch) {
+        // A slide: the margin, which the inherited shadow decides, stays.
+        m_cachedDrawingBounds =
+            this->bounds().insetBy(-m_drawingMargin.width, -m_drawingMargin.height);
+        if (owner)
+            owner->invalidateSubtreeDrawingExtent();
+    } else {
+        setDrawingBoundsValid(false);
+    }
     if (sizeChanged)
         updateCachedTextAttributes();
 

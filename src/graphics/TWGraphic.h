@@ -101,14 +101,22 @@ public:
     // --- the branch link ---
     // Weak: a graphic that outlives its branch (kept by an undo step, say)
     // finds no branch.
-    TWMapBranch *branch() const { return m_branch.lock().get(); }
+    TWMapBranch *branch() const { return m_branch.expired() ? nullptr : m_branchRaw; }
     // Sets the pointer without undo or notification.
     void setPrimitiveBranch(TWMapBranch *branch);
     // Undoable with the managers of both the new and the old branch.
     void setBranch(TWMapBranch *branch);
     // Cuts the branch link without undo or notification; what an owner calls
     // before letting the graphic go.
-    void detach() { m_branch.reset(); }
+    void detach()
+    {
+        m_branch.reset();
+        m_branchRaw = nullptr;
+    }
+    // Tells every graphic that what it inherits its shadow from may have
+    // changed (a parent, a branch, a map's root): drawing bounds that slid
+    // with a move are worked out afresh.
+    static void inheritanceChanged() { ++s_inheritanceEpoch; }
     // The branch's map, or null.
     TWMap *map() const;
     // The undo manager of the branch's map; null without one.
@@ -544,11 +552,21 @@ private:
         bool updateNotificationsDisabled : 1 = false;
         bool drawingBoundsValid : 1 = false;
         bool registered : 1 = false;
+        bool drawingMarginKnown : 1 = false;
     };
 
+    static inline quint32 s_inheritanceEpoch = 1;
+
     std::weak_ptr<TWMapBranch> m_branch;
+    // What m_branch points at; read only while m_branch has not expired,
+    // which spares the walks up the tree a lock at every step.
+    TWMapBranch *m_branchRaw = nullptr;
     Rect m_bounds;
     Rect m_cachedDrawingBounds;
+    // How far the cached drawing bounds stand out of the bounds, when they
+    // were worked out as a plain margin, and the tree they were worked out in.
+    Size m_drawingMargin;
+    quint32 m_drawingMarginEpoch = 0;
     float m_strokeWidth = 1.0f;
     float m_cornerAmount = 10.0f;
     float m_drawnZoomAmount = 0;

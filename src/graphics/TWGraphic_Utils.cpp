@@ -239,11 +239,18 @@ Rect TWGraphic::drawingBounds()
 {
     if (m_flags.drawingBoundsValid)
         return m_cachedDrawingBounds;
+    m_flags.drawingMarginKnown = false;
+    const quint32 epoch = s_inheritanceEpoch;
     const std::optional<Rect> computed = computeDrawingBounds();
     if (!computed)
         return {};
     m_cachedDrawingBounds = *computed;
     m_flags.drawingBoundsValid = true;
+    // Only a plain margin around the bounds may slide with them.
+    if (m_flags.drawingMarginKnown &&
+        *computed != bounds().insetBy(-m_drawingMargin.width, -m_drawingMargin.height))
+        m_flags.drawingMarginKnown = false;
+    m_drawingMarginEpoch = epoch;
     return m_cachedDrawingBounds;
 }
 
@@ -260,10 +267,14 @@ std::optional<Rect> TWGraphic::computeDrawingBounds()
         const float blur = float(s->shadowBlurRadius());
         const float dx = margin + blur + std::fabs(std::trunc(s->shadowOffset().width));
         const float dy = margin + blur + std::fabs(std::trunc(s->shadowOffset().height));
+        m_drawingMargin = Size(dx, dy);
+        m_flags.drawingMarginKnown = true;
         return b.insetBy(-dx, -dy);
     }
     if (!someSize)
         return std::nullopt;
+    m_drawingMargin = Size(margin, margin);
+    m_flags.drawingMarginKnown = true;
     return b.insetBy(-margin, -margin);
 }
 

@@ -280,8 +280,10 @@ void TWMapBranch::enqueueOutlineReload() const
 
 void TWMapBranch::removeGraphicOrderCache() const
 {
-    // Whatever reorders the graphics changes what the subtree paints.
+    // Whatever reorders the graphics changes what the subtree paints, and
+    // may change whom a graphic inherits its shadow from.
     invalidateSubtreeDrawingExtent();
+    TWGraphic::inheritanceChanged();
     if (TWMap *m = map())
         m->removeAllGraphicOrderCache();
 }

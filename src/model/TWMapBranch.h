@@ -178,7 +178,7 @@ public:
     TWMapBranch *parent() const { return m_parentBranch; }
     std::shared_ptr<TWMapBranch> parentPointer() const { return m_parent.lock(); }
     const BranchList &children() const { return m_children; }
-    TWMap *map() const { return m_map.lock().get(); }
+    TWMap *map() const { return m_map.expired() ? nullptr : m_mapPointer; }
     std::shared_ptr<TWMap> mapPointer() const { return m_map.lock(); }
     const QString &outlineNumber() const { return m_outlineNumber; }
     bool textMaxWidthSet() const { return m_flags.textMaxWidthSet; }
@@ -895,6 +895,8 @@ private:
     // it in its children.
     TWMapBranch *m_parentBranch = nullptr;
     std::weak_ptr<TWMap> m_map;
+    // What m_map points at; read only while m_map has not expired.
+    TWMap *m_mapPointer = nullptr;
     BranchList m_children;
     GraphicList m_linkedGraphics;
     EnclosedGraphicList m_otherEnclosedGraphics;

@@ -9,6 +9,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <QRectF>
+#include <QVarLengthArray>
 
 namespace {
 
@@ -19,12 +20,16 @@ bool isFlexiBranch(const TWGraphic *graphic)
 
 // The graphics that ride on a branch's shape, in the order they move: they
 // go before the shape, whose bounds change re-places the picture and icons.
-TWMapBranch::GraphicList ridingGraphics(const TWMapBranch &branch)
+// Most branches have one or two: no list is allocated for them.
+using RidingGraphics = QVarLengthArray<std::shared_ptr<TWGraphic>, 4>;
+
+RidingGraphics ridingGraphics(const TWMapBranch &branch)
 {
-    TWMapBranch::GraphicList graphics;
+    RidingGraphics graphics;
     if (std::shared_ptr<TWGraphic> image = branch.enclosedImage())
         graphics.append(image);
-    graphics.append(branch.linkedGraphics());
+    for (const std::shared_ptr<TWGraphic> &linked : branch.linkedGraphics())
+        graphics.append(linked);
     if (branch.enclosedTextArea())
         graphics.append(branch.enclosedTextArea());
     for (const std::shared_ptr<TWEnclosedGraphic> &record : branch.otherEnclosedGraphics()) {

@@ -155,6 +155,7 @@ void TWMapBranch::setPrimitiveParent(TWMapBranch *parent)
         m_parent.reset();
     // Only a parent owned by a shared pointer counts, as before.
     m_parentBranch = m_parent.expired() ? nullptr : parent;
+    TWGraphic::inheritanceChanged();
 }
 
 void TWMapBranch::setMap(TWMap *map)
@@ -177,6 +178,8 @@ void TWMapBranch::setPrimitiveMap(TWMap *map)
         m_map = map->weak_from_this();
     else
         m_map.reset();
+    m_mapPointer = map;
+    TWGraphic::inheritanceChanged();
 }
 
 void TWMapBranch::setTextMaxWidthSet(bool set)
