@@ -211,6 +211,46 @@ float sanePadding(float padding)
     return std::isfinite(padding) ? std::max(padding, 0.0f) : 0.0f;
 }
 
+// Every glyph before a place a line may break at ends within its
+// advance in the run's own font: nothing else (raised, kerned) changes a
+// glyph's place.
+bool glyphsStayWithinTheirAdvances(const AttributedString &text)
+{
+    for (qsizetype run = 0; run < text.runCount(); ++run) {
+        const TextAttributes &attributes = text.runAttributes(run);
+        if (attributes.contains(NSSuperscriptAttributeName) ||
+            attributes.contains(NSKernAttributeName))
+            return false;
+    }
+    if (text.runCount() == 0)
+        return false;
+    const QString &string = text.string();
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, string);
+    // The glyphs are met in order: each run's metrics are made once.
+    qsizetype run = -1;
+    std::optional<QFontMetricsF> metrics;
+    for (qsizetype at = breaks.toNextBoundary(); at > 0; at = breaks.toNextBoundary()) {
+        qsizetype last = at - 1;
+        while (last >= 0 && string[last].isSpace())
+            --last;
+        if (last < 0)
+            continue;
+        const QChar c = string[last];
+        if (c.isSurrogate() || c.category() == QChar::Mark_NonSpacing)
+            return false;
+        qsizetype holding = std::max<qsizetype>(run, 0);
+        while (holding + 1 < text.runCount() && text.runRange(holding).end() <= last)
+            ++holding;
+        if (holding != run || !metrics) {
+            run = holding;
+            metrics.emplace(QFont(qfontFor(text.runAttributes(run)), layoutDevice()));
+        }
+        if (metrics->rightBearing(c) < 0)
+            return false;
+    }
+    return true;
+}
+
 // A label is measured again and again unchanged: when its branch is made,
 // after each change of the branch's settings, by layout. The installed fonts
 // are read once per run, so a measurement stays true: the last few are kept.
@@ -246,8 +286,9 @@ public:
 
     // `leftAligned`: every line began at the container's left edge at full
     // width, and the whole text was laid out.
+    // `withinAdvances`, when known: whether glyphsStayWithinTheirAdvances.
     void add(const AttributedString &text, Size container, float padding, Size used,
-             bool leftAligned)
+             bool leftAligned, std::optional<bool> withinAdvances = std::nullopt)
     {
         Entry entry{hashOf(text, container, padding),
                     textHashOf(text),
@@ -256,7 +297,7 @@ public:
                     padding,
                     used,
                     leftAligned,
-                    std::nullopt};
+                    withinAdvances};
         if (m_entries.size() < Capacity) {
             m_entries.push_back(std::move(entry));
         } else {
@@ -289,46 +330,6 @@ private:
     static size_t textHashOf(const AttributedString &text)
     {
         return qHashMulti(0, text.string(), text.runCount());
-    }
-
-    // Every glyph before a place a line may break at ends within its
-    // advance in the run's own font: nothing else (raised, kerned) changes a
-    // glyph's place.
-    static bool glyphsStayWithinTheirAdvances(const AttributedString &text)
-    {
-        for (qsizetype run = 0; run < text.runCount(); ++run) {
-            const TextAttributes &attributes = text.runAttributes(run);
-            if (attributes.contains(NSSuperscriptAttributeName) ||
-                attributes.contains(NSKernAttributeName))
-                return false;
-        }
-        if (text.runCount() == 0)
-            return false;
-        const QString &string = text.string();
-        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, string);
-        // The glyphs are met in order: each run's metrics are made once.
-        qsizetype run = -1;
-        std::optional<QFontMetricsF> metrics;
-        for (qsizetype at = breaks.toNextBoundary(); at > 0; at = breaks.toNextBoundary()) {
-            qsizetype last = at - 1;
-            while (last >= 0 && string[last].isSpace())
-                --last;
-            if (last < 0)
-                continue;
-            const QChar c = string[last];
-            if (c.isSurrogate() || c.category() == QChar::Mark_NonSpacing)
-                return false;
-            qsizetype holding = std::max<qsizetype>(run, 0);
-            while (holding + 1 < text.runCount() && text.runRange(holding).end() <= last)
-                ++holding;
-            if (holding != run || !metrics) {
-                run = holding;
-                metrics.emplace(QFont(qfontFor(text.runAttributes(run)), layoutDevice()));
-            }
-            if (metrics->rightBearing(c) < 0)
-                return false;
-        }
-        return true;
     }
 
     std::vector<Entry> m_entries;
@@ -639,6 +640,7 @@ struct TWTextLayout::Prefetch::State
         float padding = 0;
         Size used;
         bool leftAligned = false;
+        bool withinAdvances = false;
         std::atomic<int> stage{Waiting};
     };
 
@@ -669,6 +671,9 @@ struct TWTextLayout::Prefetch::State
             engine.setAttributedString(item.text);
             item.used = engine.usedRect().size;
             item.leftAligned = engine.linesStartAtTheLeftEdgeAtFullWidth();
+            // Worked out here, as the main thread would when it measures the
+            // text narrower.
+            item.withinAdvances = item.leftAligned && glyphsStayWithinTheirAdvances(item.text);
             engine.clear();
             item.stage.store(Measured, std::memory_order_release);
             item.stage.notify_all();
@@ -678,7 +683,7 @@ struct TWTextLayout::Prefetch::State
     // The measurement of a request like this one, if a worker made it; a
     // request no worker has begun is left to the caller.
     bool take(const AttributedString &text, Size container, float padding, Size &used,
-              bool &leftAligned)
+              bool &leftAligned, std::optional<bool> &withinAdvances)
     {
         const size_t key = measurementHash(text, container, padding);
         for (auto it = byKey.constFind(key); it != byKey.cend() && it.key() == key; ++it) {
@@ -696,6 +701,8 @@ struct TWTextLayout::Prefetch::State
                 return false;
             used = item.used;
             leftAligned = item.leftAligned;
+            if (leftAligned)
+                withinAdvances = item.withinAdvances;
             ++answered;
             return true;
         }
@@ -783,14 +790,16 @@ Size TWTextLayout::requiredSizeForWidth(const AttributedString &text, float widt
     Measurements &known = measurements();
     Size used;
     bool leftAligned = false;
+    std::optional<bool> withinAdvances;
     if (const std::optional<Size> found =
             known.find(text, engine.m_containerSize, engine.m_padding)) {
         used = *found;
     } else if (Prefetch::State *ahead = installedPrefetch();
-               ahead &&
-               ahead->take(text, engine.m_containerSize, engine.m_padding, used, leftAligned)) {
+               ahead && ahead->take(text, engine.m_containerSize, engine.m_padding, used,
+                                    leftAligned, withinAdvances)) {
         // Kept as if measured here, so that a narrower width may answer from it.
-        known.add(text, engine.m_containerSize, engine.m_padding, used, leftAligned);
+        known.add(text, engine.m_containerSize, engine.m_padding, used, leftAligned,
+                  withinAdvances);
     } else {
         engine.setAttributedString(text);
         used = engine.usedRect().size;

@@ -409,6 +409,8 @@ TEST(TWTextLayout, MeasuringAheadAnswersAsTheMainThread)
         {text("Staff of\nlong words\n"), 999999, 5},
         {AttributedString("centred and wrapped words", centredAttributes), 70, 5},
         {text(QString::fromUtf8("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd")), 50, 5},
+        {text("Staff elf fjord gulf", "LiberationSerif-BoldItalic", 15), 70, 5}, // overhangs
+        {text("Oblique leaf f", "DejaVuSans-BoldOblique", 11), 70, 5},
         {AttributedString(), 100, 5},
     };
     const auto fresh = [](const AttributedString &t, float width, float padding) {
@@ -441,9 +443,14 @@ TEST(TWTextLayout, MeasuringAheadAnswersAsTheMainThread)
             SCOPED_TRACE(c.text.string().toStdString() + " at " + std::to_string(c.width) +
                          (workersFirst ? " measured ahead" : " raced"));
             EXPECT_EQ(measure(c.text, c.width, c.padding), fresh(c.text, c.width, c.padding));
-            // A narrower width than the request's, then the request again.
-            EXPECT_EQ(measure(c.text, c.width - 7, c.padding),
-                      fresh(c.text, c.width - 7, c.padding));
+            // Narrower widths than the request's, about the widest line,
+            // then the request again.
+            const float widest = fresh(c.text, c.width, c.padding).width - 1;
+            for (const float width : {c.width - 7, widest - 0.5f, widest, widest + 0.01f,
+                                      widest + 1, (widest + c.width) / 2}) {
+                EXPECT_EQ(measure(c.text, width, c.padding), fresh(c.text, width, c.padding))
+                    << width;
+            }
             EXPECT_EQ(measure(c.text, c.width, c.padding), fresh(c.text, c.width, c.padding));
         }
         EXPECT_EQ(measure(text("asked otherwise"), 1000, 5),
