@@ -27,6 +27,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QtConcurrent/QtConcurrentMap>
 #include <vector>
 namespace {
 
@@ -295,12 +296,9 @@ std::unique_ptr<TWTextLayout::Prefetch> prepareLabels(std::vector<TopicRecord> &
                                                       int rootLevel, const TWMap &map,
                                                       const ImportContext &ctx)
 {
-    const TWMap::BranchDisplaySettings &settings = map.branchDisplaySettings();
-    const float width =
-        settings.textMaxWidthSet ? settings.textMaxWidth : TWMapBranch::UnlimitedTextWidth;
-    std::vector<TWTextLayout::Request> requests;
-    requests.reserve(records.size());
     // Depth first, children in order, as the branches are made.
+    std::vector<int> order;
+    order.reserve(records.size());
     std::vector<std::pair<int, PreparedLabel>> stack{{0, {0, rootLevel, std::nullopt}}};
     while (!stack.empty()) {
         auto [index, label] = std::move(stack.back());
@@ -308,20 +306,41 @@ std::unique_ptr<TWTextLayout::Prefetch> prepareLabels(std::vector<TopicRecord> &
         TopicRecord &record = records[size_t(index)];
         if (!record.topic)
             continue;
-        label.text = labelOf(*record.topic, label.type, label.level, ctx.defaults);
-        if (label.text)
-            requests.push_back({*label.text, width, TWTextArea::MaximumSize,
-                                TWTextArea::DefaultLineFragmentPadding});
+        order.push_back(index);
         for (auto it = record.floatingTopics.rbegin(); it != record.floatingTopics.rend(); ++it)
             stack.push_back({*it, {3, label.level + 1, std::nullopt}});
         for (auto it = record.subTopics.rbegin(); it != record.subTopics.rend(); ++it)
             stack.push_back({*it, {0, label.level + 1, std::nullopt}});
         record.label = std::move(label);
     }
-    // A few labels are measured as quickly where they are needed.
-    constexpr size_t WorthMeasuringAhead = 16;
-    if (requests.size() < WorthMeasuringAhead)
+    // A few labels are converted and measured as quickly where they are
+    // needed.
+    constexpr size_t WorthDoingAhead = 16;
+    const levelDefaults *ld = ctx.defaults;
+    const auto convert = [&records, ld](int index) {
+        PreparedLabel &label = records[size_t(index)].label;
+        label.text = labelOf(*records[size_t(index)].topic, label.type, label.level, ld);
+    };
+    if (order.size() < WorthDoingAhead) {
+        for (const int index : order)
+            convert(index);
         return nullptr;
+    }
+    // Each conversion reads the topic and the level defaults only, and
+    // writes its own record's label.
+    QtConcurrent::blockingMap(order.begin(), order.end(),
+                              [&convert](int &index) { convert(index); });
+
+    const TWMap::BranchDisplaySettings &settings = map.branchDisplaySettings();
+    const float width =
+        settings.textMaxWidthSet ? settings.textMaxWidth : TWMapBranch::UnlimitedTextWidth;
+    std::vector<TWTextLayout::Request> requests;
+    requests.reserve(order.size());
+    for (const int index : order) {
+        if (const std::optional<AttributedString> &text = records[size_t(index)].label.text)
+            requests.push_back(
+                {*text, width, TWTextArea::MaximumSize, TWTextArea::DefaultLineFragmentPadding});
+    }
     return std::make_unique<TWTextLayout::Prefetch>(std::move(requests));
 }
 

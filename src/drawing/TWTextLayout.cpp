@@ -750,7 +750,7 @@ TWTextLayout::Prefetch::Prefetch(std::vector<Request> requests, int workers)
         state.byKey.insert(key, state.count++);
     }
     if (workers <= 0)
-        workers = std::clamp(QThread::idealThreadCount() - 1, 1, 4);
+        workers = std::clamp(QThread::idealThreadCount() - 1, 1, 2);
     workers = int(std::min<size_t>(size_t(workers), state.count));
     for (int i = 0; i < workers; ++i) {
         state.threads.emplace_back(QThread::create(&State::work, m_state));
