@@ -22,6 +22,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UndoManager.h"
 #include "support/CalendarDate.h"
+#include "support/SystemTimeZoneScope.h"
 #include "support/TimeZone.h"
 
 #include <QFile>
@@ -661,6 +662,9 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
         return false;
     }
 
+    // Tasks, resources and comments are dated in the machine's zone, read
+    // once for the whole map.
+    const SystemTimeZoneScope zone;
     ImportContext ctx{map};
     ctx.document = map.document();
     ctx.members = source.members;
