@@ -272,11 +272,12 @@ XMLTree MMXMLBaseObject::fillAttributesAndCreateChildOf(XMLTree &parent, const Q
 MMXMLBaseObject::FieldRef MMXMLBaseObject::fieldRef(const char *field) const
 {
     // Searched from the most derived class, whose field names hide a base's.
+    // Looked up for every value read: the first letters are compared first.
     int end = int(m_values.size());
     for (const MMElementClass *c = m_class; c; c = c->base) {
         const int start = end - int(c->fields.size());
         for (size_t i = 0; i < c->fields.size(); ++i) {
-            if (std::strcmp(c->fields[i].field, field) == 0)
+            if (c->fields[i].field[0] == field[0] && std::strcmp(c->fields[i].field, field) == 0)
                 return {&c->fields[i], start + int(i)};
         }
         end = start;
@@ -292,7 +293,8 @@ MMXMLBaseObject::ChildRef MMXMLBaseObject::childRef(const char *field) const
     for (const MMElementClass *c = m_class; c; c = c->base) {
         const int start = end - int(c->children.size());
         for (size_t i = 0; i < c->children.size(); ++i) {
-            if (std::strcmp(c->children[i].field, field) == 0)
+            if (c->children[i].field[0] == field[0] &&
+                std::strcmp(c->children[i].field, field) == 0)
                 return {&c->children[i], start + int(i)};
         }
         end = start;
