@@ -82,6 +82,39 @@ public:
                                      Size minSize = defaultMinSize, Size maxSize = defaultMaxSize,
                                      float lineFragmentPadding = defaultLineFragmentPadding);
 
+    // A text a caller is about to measure, with the arguments it will pass.
+    struct Request
+    {
+        AttributedString text;
+        float width = containerMaximum;
+        Size maxSize = defaultMaxSize;
+        float lineFragmentPadding = defaultLineFragmentPadding;
+    };
+    // Measures texts ahead of need on worker threads, in the order given.
+    // While it lives, requiredSizeForWidth on the main thread answers a
+    // request from its measurement (waiting while a worker is on it), or
+    // measures a request no worker has begun itself. Either way the answer
+    // is the one a measurement on the main thread gives. Made and ended on
+    // the main thread.
+    class Prefetch
+    {
+    public:
+        explicit Prefetch(std::vector<Request> requests, int workers = 0);
+        ~Prefetch();
+        Prefetch(const Prefetch &) = delete;
+        Prefetch &operator=(const Prefetch &) = delete;
+        // Waits until the workers have measured every request.
+        void finish();
+        // Measurements answered from the workers' results so far.
+        int answered() const;
+
+        struct State;
+
+    private:
+        std::shared_ptr<State> m_state;
+        State *m_previous = nullptr;
+    };
+
 private:
     struct Paragraph;
     struct Line
@@ -95,6 +128,8 @@ private:
     };
 
     void layout();
+    // The prefetch requiredSizeForWidth consults, if any.
+    static Prefetch::State *installedPrefetch();
     int lineIndexForCharacter(qsizetype index) const;
     bool linesStartAtTheLeftEdgeAtFullWidth() const;
 

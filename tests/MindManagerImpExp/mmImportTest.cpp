@@ -1,6 +1,7 @@
 #include "MMImportTestSupport.h"
 
 #include "MindManagerImpExp/MMArchiveStream.h"
+#include "drawing/TWTextLayout.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
@@ -715,4 +716,88 @@ TEST_F(MindManagerImport, EveryCutOfAMapIsRefusedWholeWithOneClearError)
         EXPECT_EQ(int(target.allBranches().size()), before) << cut;
         EXPECT_EQ(target.countOfLinkLines(), 0) << cut;
     }
+}
+
+// A large map's labels are measured ahead while its branches are made: each
+// topic's branch and label come out the size the same topic takes imported
+// alone, whatever its fonts, wrapping, width or level default.
+TEST_F(MindManagerImport, LabelsOfALargeMapMeasureAsATopicImportedAlone)
+{
+    const QString words = QStringLiteral("one two three four five six seven eight nine ten");
+    const QStringList inners = {
+        text(QStringLiteral("Plain")),
+        QStringLiteral("<ap:Text PlainText=\"Bold start then plain\">"
+                       "<ap:Font Name=\"DejaVu Sans\" Size=\"10\"/>"
+                       "<ap:FontRange From=\"0\" To=\"4\" Bold=\"true\"/></ap:Text>"),
+        QStringLiteral(
+            "<ap:Text PlainText=\"Large serif\">"
+            "<ap:Font Name=\"Liberation Serif\" Size=\"22\" Italic=\"true\"/></ap:Text>"),
+        text(words),
+        text(words) + "<ap:TopicLayout Width=\"20\"/>",
+        text(QStringLiteral("First line&#xA;second line")),
+        QString(), // the level's default text
+        text(QStringLiteral("Child below")) +
+            subTopics({topic("deep", text(QStringLiteral("A level down")))}),
+    };
+    const QString styles = QStringLiteral(
+        "<ap:StyleGroup><ap:RootSubTopicDefaultsGroup Level=\"0\">"
+        "<ap:DefaultText PlainText=\"Level default\"><ap:Font Name=\"DejaVu Sans\" Size=\"13\"/>"
+        "</ap:DefaultText></ap:RootSubTopicDefaultsGroup></ap:StyleGroup>");
+    struct Sizes
+    {
+        Size shape, label;
+    };
+    const auto importInto = [this, &styles](const QStringList &topics) {
+        auto doc = TWMapsDoc::create();
+        doc->addMap(TWMap::create(doc.get()), false);
+        TWMap &m = *doc->maps().first();
+        m.setLayoutServices(std::make_shared<TWMapLayout>());
+        doc->setUndoManager(undo);
+        EXPECT_TRUE(mmImpExpController::populateDadoZiz(
+            m, mmImpExpController::sourceForData(mapWithTopic(subTopics(topics), styles),
+                                                 QStringLiteral("map.xml"))));
+        QHash<QString, Sizes> sizes;
+        QList<TWMapBranch *> open{m.root().get()};
+        while (!open.isEmpty()) {
+            TWMapBranch *b = open.takeLast();
+            sizes.insert(b->mmOid().value_or(QString()),
+                         {b->mainGraphic()->bounds().size, b->enclosedTextArea()->bounds().size});
+            for (const auto &child : b->children())
+                open.append(child.get());
+        }
+        doc->detach();
+        return sizes;
+    };
+    // Alone first; then remembered measurements are pushed out, so that
+    // the large map's labels are measured again.
+    QList<QHash<QString, Sizes>> alone;
+    for (int i = 0; i < inners.size(); ++i)
+        alone.append(importInto({topic(QStringLiteral("t%1-0").arg(i), inners[i])}));
+    for (int i = 0; i < 40; ++i)
+        TWTextLayout::requiredSizeForWidth(AttributedString(QString::number(i)), 1000);
+    // Every case three times over: enough to be measured ahead.
+    QStringList all;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < inners.size(); ++i)
+            all.append(topic(QStringLiteral("t%1-%2").arg(i).arg(round), inners[i]));
+    }
+    const QHash<QString, Sizes> together = importInto(all);
+    ASSERT_EQ(together.size(), 1 + all.size() + 1); // "deep" thrice
+    for (int i = 0; i < inners.size(); ++i) {
+        const Sizes own = alone[i][QStringLiteral("t%1-0").arg(i)];
+        for (int round = 0; round < 3; ++round) {
+            const QString oid = QStringLiteral("t%1-%2").arg(i).arg(round);
+            SCOPED_TRACE(oid.toStdString());
+            ASSERT_TRUE(together.contains(oid));
+            EXPECT_EQ(together[oid].shape, own.shape);
+            EXPECT_EQ(together[oid].label, own.label);
+        }
+        if (alone[i].contains(QStringLiteral("deep"))) {
+            EXPECT_EQ(together[QStringLiteral("deep")].label,
+                      alone[i][QStringLiteral("deep")].label);
+        }
+    }
+    // The cases differ, so a confused answer would show.
+    EXPECT_NE(together[QStringLiteral("t0-0")].label, together[QStringLiteral("t2-0")].label);
+    EXPECT_NE(together[QStringLiteral("t3-0")].label, together[QStringLiteral("t4-0")].label);
 }
