@@ -2,6 +2,7 @@
 
 #include "drawing/TWPrintDocument.h"
 #include "drawing/TWPrintSetup.h"
+#include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -90,6 +91,18 @@ double TWPrintCanvasController::offsetForEdge(double edge, double pageLength, bo
     if (edge >= pageLength)
         return -std::floor(edge / pageLength) * pageLength;
     return 0;
+}
+
+double TWPrintCanvasController::moveWithinRange(double move, double low, double high)
+{
+    // Past the model's range a graphic's place is replaced, so its position
+    // would be lost; a drawing too large for the range keeps its far edge
+    // inside. Whole points, so that the next update finds nothing to move.
+    const double limit = TWGraphic::MaximumCoordinate;
+    if (move > 0)
+        return std::min(move, std::max(0.0, std::floor(limit - high)));
+    if (move < 0)
+        return std::max(move, std::min(0.0, std::ceil(-limit - low)));
 }
 
 Rect TWPrintCanvasController::rectForPage(int page, int pagesWide, Size pageSize)
@@ -190,8 +203,11 @@ Point TWPrintCanvasController::removeUnusedAreaFromMap(TWMap *map, std::optional
         return {};
     const Rect r = map->getBoundingDrawingRectForAllGraphics();
     const bool frames = map->document() && map->document()->showPageFrames();
-    const Point offset(float(offsetForEdge(s * r.x(), m_printablePageSize.width, frames) / s),
-                       float(offsetForEdge(s * r.y(), m_printablePageSize.height, frames) / s));
+    const Point offset(
+        float(moveWithinRange(offsetForEdge(s * r.x(), m_printablePageSize.width, frames) / s,
+                              r.x(), r.maxX())),
+        float(moveWithinRange(offsetForEdge(s * r.y(), m_printablePageSize.height, frames) / s,
+                              r.y(), r.maxY())));
     if (offset == Point(0, 0) || !std::isfinite(offset.x) || !std::isfinite(offset.y)) {
         extent = r;
         return {};

@@ -67,6 +67,9 @@ public:
     // on the first page: whole pages with page frames, else only out of
     // negative space. In print-view units.
     static double offsetForEdge(double edge, double pageLength, bool pageFrames);
+    // `move` (map units) cut short where it would carry the drawing, from
+    // `low` to `high` along the axis, past the coordinates graphics keep.
+    static double moveWithinRange(double move, double low, double high);
     // Rectangle of a page among `pagesWide` columns.
     static Rect rectForPage(int page, int pagesWide, Size pageSize);
 
