@@ -149,6 +149,7 @@ void TWPrintCanvasController::updateCanvasSizeForMap(TWMap *map)
     std::optional<Rect> unmoved;
     removeUnusedAreaFromMap(map, unmoved);
     const Rect r = unmoved ? *unmoved : map->getBoundingDrawingRectForAllGraphics();
+    keepExtent(map, r);
     const double s = scale();
     const double extentX = s * r.x() + s * r.width();
     const double extentY = s * r.y() + s * r.height();
@@ -165,7 +166,43 @@ Rect TWPrintCanvasController::printCanvasRect() const
 
 Rect TWPrintCanvasController::printCanvasRectForMap(TWMap *map) const
 {
-    return printCanvasRectForMap(map, map ? map->getBoundingDrawingRectForAllGraphics() : Rect());
+    // Whole pages need no extent.
+    TWMapsDoc *doc = map ? map->document() : nullptr;
+    if (!doc && m_document)
+        doc = m_document->mapsDocument();
+    const bool frames = doc && doc->showPageFrames();
+    return printCanvasRectForMap(map, map && !frames ? extentOf(map) : Rect());
+}
+
+TWPrintCanvasController::ExtentHold::ExtentHold(TWPrintCanvasController &controller)
+    : m_controller(controller)
+{
+    ++m_controller.m_holds;
+}
+
+TWPrintCanvasController::ExtentHold::~ExtentHold()
+{
+    if (--m_controller.m_holds == 0) {
+        m_controller.m_heldMap = nullptr;
+        m_controller.m_heldExtent.reset();
+    }
+}
+
+Rect TWPrintCanvasController::extentOf(TWMap *map) const
+{
+    if (m_heldExtent && m_heldMap == map)
+        return *m_heldExtent;
+    const Rect extent = map->getBoundingDrawingRectForAllGraphics();
+    keepExtent(map, extent);
+    return extent;
+}
+
+void TWPrintCanvasController::keepExtent(TWMap *map, const Rect &extent) const
+{
+    if (m_holds <= 0)
+        return;
+    m_heldMap = map;
+    m_heldExtent = extent;
 }
 
 Rect TWPrintCanvasController::printCanvasRectForMap(TWMap *map, const Rect &extent) const

@@ -406,6 +406,42 @@ TEST_F(PrintCanvasControllerTest, MovingOntoTheCanvasKeepsEveryBranchWhereItWas)
     }
 }
 
+// An update reads the extent once; nothing stale is left once it ends.
+TEST_F(PrintCanvasControllerTest, AHeldExtentLastsOnlyAsLongAsItsHold)
+{
+    struct Case
+    {
+        bool frames;
+        float farOut; // where a branch then appears, past all before it
+    } const cases[] = {{false, 2600}, {true, 6000}};
+    for (const Case &c : cases) {
+        const bool frames = c.frames;
+        SCOPED_TRACE(frames ? "page frames" : "no page frames");
+        document->setShowPageFrames(frames);
+        printDocument.visible = Size(300, 200);
+        placeDrawingAt(-40, 30);
+        TWPrintCanvasController controller(&printDocument);
+        Rect held;
+        {
+            const TWPrintCanvasController::ExtentHold outer(controller);
+            {
+                const TWPrintCanvasController::ExtentHold inner(controller);
+                controller.updateCanvasSizeForMap(map.get());
+            }
+            held = controller.printCanvasRect();
+            TWPrintCanvasController fresh(&printDocument);
+            fresh.updateCanvasSizeForMap(map.get());
+            EXPECT_EQ(held, fresh.printCanvasRect()) << "the same as measured afresh";
+        }
+        // Once released, a branch far out widens the canvas.
+        child(root, 100, "far", c.farOut);
+        settle();
+        if (frames) // pages are counted by an update
+            controller.updateCanvasSizeForMap(map.get());
+        EXPECT_GT(controller.printCanvasRect().width(), held.width());
+    }
+}
+
 TEST_F(PrintCanvasControllerTest, AMapWithNothingDrawnHasOnePage)
 {
     map->setRoot(nullptr);
