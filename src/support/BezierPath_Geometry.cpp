@@ -339,6 +339,7 @@ BezierPath BezierPath::bezierPathOffsetVerticallyBy(float d, bool lineToFirstPoi
     // many times.
     std::vector<Normal> normals;
     std::vector<uint32_t> near;
+    result.m_elements.reserve(holders.size() + 1);
     result.moveToPoint(holders[0].drawPoint());
     size_t j = 0;
     for (;;) {

@@ -99,7 +99,15 @@ int XMLStreamWriter::writeToBuffer(void *context, const char *data, int size)
 
 void XMLStreamWriter::append(const char *data, qint64 size)
 {
-    m_buffer.append(data, qsizetype(size));
+    // Within the room reserved, a copy: the general append costs more than
+    // the few bytes most calls bring.
+    const qsizetype at = m_buffer.size();
+    if (size > 0 && at + size <= m_buffer.capacity()) {
+        m_buffer.resize(at + qsizetype(size));
+        std::memcpy(m_buffer.data() + at, data, size_t(size));
+    } else {
+        m_buffer.append(data, qsizetype(size));
+    }
     if (m_buffer.size() >= bufferSize)
         flush();
 }
@@ -228,7 +236,7 @@ void XMLStreamWriter::flush()
     if (!m_failed && !m_buffer.isEmpty() && !m_sink(m_buffer.constData(), m_buffer.size()))
         m_failed = true;
     m_written += m_buffer.size();
-    m_buffer.clear();
+    m_buffer.resize(0); // keeps the room: clear() would give it back
 }
 
 void XMLStreamWriter::writeStartDocument()

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -104,6 +105,59 @@ TEST(PathLength, StepsBetweenElementPointsAndCurvesAtTheFlatness)
     const float coarse = arc.bezierPathLength(20); // shorter chords
     EXPECT_LT(coarse, fine - 1);
     EXPECT_GE(coarse, 100 * std::sqrt(2.0f) - 1e-3);
+}
+
+// A curve halved until each half lies within the flatness of its chord
+// (or ten halvings deep), first half first: what flattening must give.
+void halveCurve(double p0x, double p0y, double p1x, double p1y, double p2x, double p2y, double p3x,
+                double p3y, double limit, int depth, std::vector<Point> &out)
+{
+    const double ux = 3.0 * p1x - 2.0 * p0x - p3x, uy = 3.0 * p1y - 2.0 * p0y - p3y;
+    const double vx = 3.0 * p2x - p0x - 2.0 * p3x, vy = 3.0 * p2y - p0y - 2.0 * p3y;
+    if (depth >= 10 || std::max(ux * ux, vx * vx) + std::max(uy * uy, vy * vy) <= limit) {
+        out.push_back(Point(float(p3x), float(p3y)));
+        return;
+    }
+    const auto mid = [](double a, double b) { return (a + b) * 0.5; };
+    const double ax = mid(p0x, p1x), ay = mid(p0y, p1y), bx = mid(p1x, p2x), by = mid(p1y, p2y);
+    const double cx = mid(p2x, p3x), cy = mid(p2y, p3y);
+    const double abx = mid(ax, bx), aby = mid(ay, by), bcx = mid(bx, cx), bcy = mid(by, cy);
+    const double sx = mid(abx, bcx), sy = mid(aby, bcy);
+    halveCurve(p0x, p0y, ax, ay, abx, aby, sx, sy, limit, depth + 1, out);
+    halveCurve(sx, sy, bcx, bcy, cx, cy, p3x, p3y, limit, depth + 1, out);
+}
+
+TEST(PathFlattening, LinesAsByHalvingEachCurve)
+{
+    // Gentle, tight, looping and degenerate curves, huge and tiny, at the
+    // flatness of drawing and of label offsets far from their curve.
+    std::mt19937 random(16);
+    std::uniform_real_distribution<float> coordinate(-80, 80);
+    std::vector<std::array<Point, 4>> curves;
+    for (int n = 0; n < 24; ++n)
+        curves.push_back({Point(coordinate(random), coordinate(random)),
+                          Point(coordinate(random), coordinate(random)),
+                          Point(coordinate(random), coordinate(random)),
+                          Point(coordinate(random), coordinate(random))});
+    curves.push_back({Point(0, 0), Point(0, 0), Point(0, 0), Point(0, 0)});
+    curves.push_back({Point(0, 0), Point(100, 0), Point(0, 0), Point(100, 0)});
+    curves.push_back({Point(0, 0), Point(3e7f, -3e7f), Point(-3e7f, 3e7f), Point(1, 1)});
+    curves.push_back({Point(0, 0), Point(1e-6f, 2e-6f), Point(-1e-6f, 0), Point(1e-7f, 0)});
+    int capped = 0;
+    for (const auto &c : curves) {
+        BezierPath path;
+        path.moveToPoint(c[0]);
+        path.curveToPoint(c[3], c[1], c[2]);
+        for (const float flatness : {0.6f, 0.05f, 0.0085f, 1e-6f}) {
+            std::vector<Point> expected{c[0]};
+            halveCurve(c[0].x, c[0].y, c[1].x, c[1].y, c[2].x, c[2].y, c[3].x, c[3].y,
+                       16.0 * double(flatness) * double(flatness), 0, expected);
+            const std::vector<Point> flat = pointsOf(path.bezierPathByFlatteningPath(flatness));
+            EXPECT_EQ(flat, expected) << "flatness " << flatness;
+            capped += expected.size() == 1025;
+        }
+    }
+    EXPECT_GT(capped, 0) << "the table must reach the depth bound";
 }
 
 TEST(PathLength, MeasuringChangesNoLaterResult)
