@@ -386,6 +386,7 @@ void TWTextLayout::setAttributedString(const AttributedString &text)
 
 void TWTextLayout::layout()
 {
+    m_lastCaret = {};
     m_paragraphs.clear();
     m_lines.clear();
     m_laidOutLength = 0;
@@ -557,8 +558,13 @@ Rect TWTextLayout::boundingRectForGlyph(qsizetype index) const
         const qreal x = line.cursorToX(int(paragraph.length));
         return Rect::fromQt(QRectF(x, info.fragment.top(), 0, info.fragment.height()));
     }
-    const qreal x1 = line.cursorToX(int(local));
-    const qreal x2 = line.cursorToX(int(local + 1));
+    const auto caretX = [&](qsizetype at) {
+        if (m_lastCaret.line != lineIndex || m_lastCaret.at != at)
+            m_lastCaret = {lineIndex, at, line.cursorToX(int(at))};
+        return m_lastCaret.x;
+    };
+    const qreal x1 = caretX(local);
+    const qreal x2 = caretX(local + 1);
     return Rect::fromQt(
         QRectF(std::min(x1, x2), info.fragment.top(), std::abs(x2 - x1), info.fragment.height()));
 }

@@ -140,4 +140,13 @@ private:
     std::vector<Line> m_lines;
     qsizetype m_laidOutLength = 0;
     Rect m_usedRect;
+    // The last caret position measured: a glyph's right edge is the next
+    // one's left, and glyphs are mostly asked for in order.
+    struct Caret
+    {
+        int line = -1;
+        qsizetype at = -1;
+        qreal x = 0;
+    };
+    mutable Caret m_lastCaret;
 };

@@ -97,6 +97,45 @@ TEST(TWTextLayout, TextWrapsToTheWidthAndStopsAtTheContainersHeight)
     EXPECT_GT(layout.lineCount(), 1);
 }
 
+TEST(TWTextLayout, GlyphRectanglesInAnyOrderEqualAFreshLayouts)
+{
+    // Asked forwards, backwards and at random, across lines and paragraphs,
+    // and again after the text and the width change: each rectangle is the
+    // one a layout asked for nothing else gives.
+    const struct
+    {
+        QString string;
+        float width;
+    } cases[] = {
+        {"Branch 12 part 0 & more Branch 12 part 1 & more", 80},
+        {"one\ntwo three\n\nfour", 1000},
+        {"\u05e9\u05dc\u05d5\u05dd world \u05e2\u05d5\u05dc\u05dd", 60},
+        {"e\u0301t\u00e9 fi ffl", 30},
+    };
+    TWTextLayout reused;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.string.toStdString());
+        reused.setContainerSize(Size(c.width, 1000));
+        reused.setAttributedString(text(c.string));
+        const qsizetype n = c.string.size();
+        // From the second glyph, so that the last one asked of the text
+        // before (the first, at the end of the walk back) is not taken for it.
+        std::vector<qsizetype> order;
+        for (qsizetype i = 1; i <= n; ++i)
+            order.push_back(i % n);
+        for (qsizetype i = 0; i < n; ++i)
+            order.push_back((i * 7 + 3) % n);
+        for (qsizetype i = n; i-- > 0;)
+            order.push_back(i);
+        for (const qsizetype i : order) {
+            TWTextLayout fresh;
+            fresh.setContainerSize(Size(c.width, 1000));
+            fresh.setAttributedString(text(c.string));
+            EXPECT_EQ(reused.boundingRectForGlyph(i), fresh.boundingRectForGlyph(i)) << i;
+        }
+    }
+}
+
 TEST(TWTextLayout, GlyphAndRangeRectangles)
 {
     TWTextLayout layout;
