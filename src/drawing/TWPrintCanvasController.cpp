@@ -103,6 +103,7 @@ double TWPrintCanvasController::moveWithinRange(double move, double low, double 
         return std::min(move, std::max(0.0, std::floor(limit - high)));
     if (move < 0)
         return std::max(move, std::min(0.0, std::ceil(-limit - low)));
+    return 0;
 }
 
 Rect TWPrintCanvasController::rectForPage(int page, int pagesWide, Size pageSize)
