@@ -676,12 +676,12 @@ struct TWTextLayout::Prefetch::State
             item.withinAdvances = item.leftAligned && glyphsStayWithinTheirAdvances(item.text);
             engine.clear();
             item.stage.store(Measured, std::memory_order_release);
-            item.stage.notify_all();
         }
     }
 
-    // The measurement of a request like this one, if a worker made it; a
-    // request no worker has begun is left to the caller.
+    // The measurement of a request like this one, if a worker has made it;
+    // one not begun, or still being made, is left to the caller: the main
+    // thread never waits for a worker that may not be running.
     bool take(const AttributedString &text, Size container, float padding, Size &used,
               bool &leftAligned, std::optional<bool> &withinAdvances)
     {
@@ -691,12 +691,8 @@ struct TWTextLayout::Prefetch::State
             if (item.container != container || item.padding != padding || item.text != text)
                 continue;
             int stage = item.stage.load(std::memory_order_acquire);
-            if (stage == Waiting && item.stage.compare_exchange_strong(stage, TakenByMain))
-                return false;
-            while (stage == Measuring) {
-                item.stage.wait(Measuring, std::memory_order_acquire);
+            if (stage == Waiting && !item.stage.compare_exchange_strong(stage, TakenByMain))
                 stage = item.stage.load(std::memory_order_acquire);
-            }
             if (stage != Measured)
                 return false;
             used = item.used;
