@@ -326,7 +326,9 @@ void TWMapBranch::invalidateBranch(const Notification &)
 
 void TWMapBranch::redraw()
 {
-    if (!NotificationCenter::defaultCenter().isObserved(RedrawInRectNotification))
+    // A drawn boundary keeps its path built for drawing; another branch's
+    // path is built when asked.
+    if (!hasBoundary() && !NotificationCenter::defaultCenter().isObserved(RedrawInRectNotification))
         return;
     const std::optional<Rect> path = layoutServices().boundaryPathBounds(*this);
     if (!path)
