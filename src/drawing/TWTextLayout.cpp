@@ -17,6 +17,7 @@
 #include <QThread>
 #include <QUrl>
 #include <QtDebug>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <optional>
@@ -260,10 +261,12 @@ public:
     std::optional<Size> find(const AttributedString &text, Size container, float padding)
     {
         const size_t hash = hashOf(text, container, padding);
-        for (const Entry &e : m_entries) {
+        for (Entry &e : m_entries) {
             if (e.hash == hash && e.container == container && e.padding == padding &&
-                e.text == text)
+                e.text == text) {
+                e.lastUse = ++m_clock;
                 return e.used;
+            }
         }
         // A label is measured at the widest its lines may be, then at the
         // width it was found to need. Greedy breaking finds the same lines
@@ -277,8 +280,10 @@ public:
                 e.used.width + LineWidthRounding <= container.width && e.text == text) {
                 if (!e.withinAdvances)
                     e.withinAdvances = glyphsStayWithinTheirAdvances(text);
-                if (*e.withinAdvances)
+                if (*e.withinAdvances) {
+                    e.lastUse = ++m_clock;
                     return e.used;
+                }
             }
         }
         return std::nullopt;
@@ -297,13 +302,18 @@ public:
                     padding,
                     used,
                     leftAligned,
-                    withinAdvances};
+                    withinAdvances,
+                    ++m_clock};
         if (m_entries.size() < Capacity) {
             m_entries.push_back(std::move(entry));
-        } else {
-            m_entries[m_next] = std::move(entry);
-            m_next = (m_next + 1) % Capacity;
+            return;
         }
+        // The one used longest ago goes: a branch's default label, measured
+        // whenever a branch is made, stays among many labels measured once.
+        auto oldest =
+            std::min_element(m_entries.begin(), m_entries.end(),
+                             [](const Entry &a, const Entry &b) { return a.lastUse < b.lastUse; });
+        *oldest = std::move(entry);
     }
 
 private:
@@ -321,6 +331,7 @@ private:
         Size used;
         bool leftAligned;
         std::optional<bool> withinAdvances;
+        quint64 lastUse;
     };
 
     static size_t hashOf(const AttributedString &text, Size container, float padding)
@@ -333,7 +344,7 @@ private:
     }
 
     std::vector<Entry> m_entries;
-    size_t m_next = 0;
+    quint64 m_clock = 0;
 };
 
 Measurements &measurements()
@@ -682,12 +693,12 @@ struct TWTextLayout::Prefetch::State
             item.withinAdvances = item.leftAligned && glyphsStayWithinTheirAdvances(item.text);
             engine.clear();
             item.stage.store(Measured, std::memory_order_release);
-            item.stage.notify_all();
         }
     }
 
-    // The measurement of a request like this one, if a worker made it; a
-    // request no worker has begun is left to the caller.
+    // The measurement of a request like this one, if a worker has made it;
+    // one not begun, or still being made, is left to the caller: the main
+    // thread never waits for a worker that may not be running.
     bool take(const AttributedString &text, Size container, float padding, Size &used,
               bool &leftAligned, std::optional<bool> &withinAdvances)
     {
@@ -697,12 +708,8 @@ struct TWTextLayout::Prefetch::State
             if (item.container != container || item.padding != padding || item.text != text)
                 continue;
             int stage = item.stage.load(std::memory_order_acquire);
-            if (stage == Waiting && item.stage.compare_exchange_strong(stage, TakenByMain))
-                return false;
-            while (stage == Measuring) {
-                item.stage.wait(Measuring, std::memory_order_acquire);
+            if (stage == Waiting && !item.stage.compare_exchange_strong(stage, TakenByMain))
                 stage = item.stage.load(std::memory_order_acquire);
-            }
             if (stage != Measured)
                 return false;
             used = item.used;

@@ -92,10 +92,10 @@ public:
     };
     // Measures texts ahead of need on worker threads, in the order given.
     // While it lives, requiredSizeForWidth on the main thread answers a
-    // request from its measurement (waiting while a worker is on it), or
-    // measures a request no worker has begun itself. Either way the answer
-    // is the one a measurement on the main thread gives. Made and ended on
-    // the main thread.
+    // request from a worker's measurement when one is made, and otherwise
+    // measures it itself, without waiting. Either way the answer is the one
+    // a measurement on the main thread gives. Made and ended on the main
+    // thread.
     class Prefetch
     {
     public:

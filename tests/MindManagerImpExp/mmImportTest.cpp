@@ -2,14 +2,17 @@
 
 #include "MindManagerImpExp/MMArchiveStream.h"
 #include "drawing/TWTextLayout.h"
+#include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWAttachedText.h"
 #include "model/TWHyperlink.h"
+#include "model/TWMapLayoutServices.h"
 #include "model/TWResource.h"
 #include "model/TWTrackedChange.h"
+#include "platform/NotificationCenter.h"
 #include "support/Base64.h"
 
 #include <QBuffer>
@@ -800,4 +803,87 @@ TEST_F(MindManagerImport, LabelsOfALargeMapMeasureAsATopicImportedAlone)
     // The cases differ, so a confused answer would show.
     EXPECT_NE(together[QStringLiteral("t0-0")].label, together[QStringLiteral("t2-0")].label);
     EXPECT_NE(together[QStringLiteral("t3-0")].label, together[QStringLiteral("t4-0")].label);
+}
+
+// Nothing that observes redrawing is asked to repaint while a map is
+// imported with no view open; what the map holds afterwards, and after a
+// change, is what an import watched by a view ends with.
+TEST_F(MindManagerImport, AnImportNoViewWatchesEndsAsOneAViewWatches)
+{
+    const QString boundary =
+        QStringLiteral("<ap:OneBoundary><ap:Boundary><ap:Color FillColor=\"ff00ff00\"/>"
+                       "<ap:BoundaryShape BoundaryShape=\"urn:mindjet:Zigzag\" Margin=\"4\"/>"
+                       "</ap:Boundary></ap:OneBoundary>");
+    const QStringList maps = {
+        subTopics({topic("a", text("First") + subTopics({topic("a1"), topic("a2")})),
+                   topic("b", text("Second") + "<ap:SubTopicsVisibility Hidden=\"true\"/>" +
+                                  subTopics({topic("b1")}))}),
+        subTopics({topic("own", boundary + text("Bounded") +
+                                    subTopics({topic("in1", boundary), topic("in2")})),
+                   topic("plain", text("Plain"))}),
+        subTopics({topic("c", text("Centre"))}) + "<ap:FloatingTopics>" +
+            topic("f", text("Floating") + "<ap:Offset CX=\"30\" CY=\"-20\"/>") +
+            "</ap:FloatingTopics>",
+    };
+    using Geometry = QMap<QString, QList<Rect>>;
+    const auto importAndChange = [this](const QString &topics, bool watched) {
+        std::optional<ObserverToken> view;
+        if (watched)
+            view = NotificationCenter::defaultCenter().observe(QString(), nullptr,
+                                                               [](const Notification &) {});
+        EXPECT_EQ(
+            NotificationCenter::defaultCenter().isObserved(TWMapBranch::RedrawInRectNotification),
+            watched);
+        auto doc = TWMapsDoc::create();
+        doc->addMap(TWMap::create(doc.get()), false);
+        TWMap &m = *doc->maps().first();
+        m.setLayoutServices(std::make_shared<TWMapLayout>());
+        doc->setUndoManager(undo);
+        EXPECT_TRUE(mmImpExpController::populateDadoZiz(
+            m, mmImpExpController::sourceForData(mapWithTopic(topics), QStringLiteral("map.xml"))));
+        const auto geometry = [&m] {
+            Geometry all;
+            QList<TWMapBranch *> open{m.root().get()};
+            while (!open.isEmpty()) {
+                TWMapBranch *b = open.takeLast();
+                QList<Rect> &rects = all[b->mmOid().value_or(QString())];
+                // A drawn boundary has its path built before it is asked for.
+                const bool unbuilt = b->hasBoundary() && !b->cachedBoundaryPath();
+                rects << Rect(unbuilt ? 1 : 0, 0, 0, 0) << b->mainGraphic()->bounds()
+                      << b->mainGraphic()->drawingBounds() << b->enclosedTextArea()->bounds()
+                      << b->layoutServices().boundaryPathBounds(*b).value_or(Rect())
+                      << b->branchBounds();
+                if (b->connectionGraphic())
+                    rects << b->connectionGraphic()->bounds()
+                          << b->connectionGraphic()->drawingBounds();
+                for (const auto &child : b->children())
+                    open.append(child.get());
+            }
+            return all;
+        };
+        QList<Geometry> states{geometry()};
+        // A change after the import: boundaries widened, the tree moved.
+        QList<TWMapBranch *> open{m.root().get()};
+        while (!open.isEmpty()) {
+            TWMapBranch *b = open.takeLast();
+            if (b->hasBoundary())
+                b->setBoundaryMargin(b->boundaryMargin() + 6);
+            for (const auto &child : b->children())
+                open.append(child.get());
+        }
+        m.setBranchHideLevel(1);
+        m.root()->moveBranchBy(15, -10, true);
+        states << geometry();
+        doc->detach();
+        return states;
+    };
+    for (const QString &topics : maps) {
+        SCOPED_TRACE(topics.toStdString());
+        const QList<Geometry> watched = importAndChange(topics, true);
+        const QList<Geometry> unwatched = importAndChange(topics, false);
+        ASSERT_EQ(watched.size(), 2);
+        EXPECT_EQ(unwatched[0], watched[0]);
+        EXPECT_EQ(unwatched[1], watched[1]);
+        EXPECT_NE(watched[0], watched[1]); // the change did change something
+    }
 }
