@@ -321,6 +321,7 @@ TEST_F(DocumentTest, AMapOpenedLeftOfTheOriginIsMovedWithNothingToUndo)
         // As the file reads without a window.
         TWDocument alone;
         ASSERT_TRUE(alone.readFromFile(path));
+        EXPECT_FALSE(alone.undoManager()->canUndo()) << "reading is no edit";
         for (const auto &b : alone.mapsDocument()->currentMap()->allBranches())
             saved << b->mainGraphic()->bounds();
     }
