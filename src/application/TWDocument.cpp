@@ -109,9 +109,13 @@ bool TWDocument::readFromFile(const QString &path, const QString &type, LoadErro
     // A file that gives nothing leaves what the document shows.
     if (!maps)
         return fail(reason);
+    // What reading sets up (sizes the file marked for fitting, ...) is not
+    // an edit: an opened document has nothing to undo.
+    m_undoManager->disableUndoRegistration();
     setMapsDocument(std::move(maps));
     setFileName(path);
     m_mapsDocument->processFlags();
+    m_undoManager->enableUndoRegistration();
     return true;
 }
 

@@ -47,6 +47,10 @@ TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget
     m_graphicView->setFrameShape(QFrame::NoFrame);
     m_graphicView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_graphicView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A map lying before the canvas's corner is moved onto it before the
+    // canvas shows it: the canvas then has nothing to redraw or lay out for
+    // the move of the whole tree.
+    m_printCanvas->removeUnusedAreaFromMap(currentMap());
     m_graphicView->setDocument(document);
     m_graphicView->setGraphicDrags(std::make_shared<TWCanvasGraphicDrags>());
     m_scrollView->setWidget(m_zoomView);

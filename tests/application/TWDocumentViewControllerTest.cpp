@@ -311,12 +311,19 @@ TEST_F(DocumentViewTest, AMapLeftOfTheOriginIsMovedOntoTheCanvasOnce)
 TEST_F(DocumentTest, AMapOpenedLeftOfTheOriginIsMovedWithNothingToUndo)
 {
     const QString path = dir.filePath(QStringLiteral("left.tweb"));
+    QList<Rect> saved;
     {
         auto made = BranchDocument::makeDocument(12);
         made->currentMap()->root()->moveBranchBy(-900, -700, true);
         ASSERT_LT(made->currentMap()->getBoundingDrawingRectForAllGraphics().x(), 0);
         ASSERT_EQ(made->saveToFile(path), TWFileIO::SaveSucceeded);
         made->detach();
+        // As the file reads without a window.
+        TWDocument alone;
+        ASSERT_TRUE(alone.readFromFile(path));
+        EXPECT_FALSE(alone.undoManager()->canUndo()) << "reading is no edit";
+        for (const auto &b : alone.mapsDocument()->currentMap()->allBranches())
+            saved << b->mainGraphic()->bounds();
     }
     documents->setShowsWindows(true);
     TWDocument *document = open(path);
@@ -324,6 +331,14 @@ TEST_F(DocumentTest, AMapOpenedLeftOfTheOriginIsMovedWithNothingToUndo)
     show(document);
     TWMap *map = document->mapsDocument()->currentMap().get();
     UndoManager &undo = *document->undoManager();
+    // Moved as a whole: nothing was laid out anew.
+    const auto branches = map->allBranches();
+    ASSERT_EQ(branches.size(), saved.size());
+    const Rect root = branches[0]->mainGraphic()->bounds();
+    for (int i = 0; i < branches.size(); ++i)
+        EXPECT_EQ(branches[i]->mainGraphic()->bounds(),
+                  saved[i].offsetBy(root.x() - saved[0].x(), root.y() - saved[0].y()))
+            << i;
     struct Step
     {
         const char *what;
