@@ -156,6 +156,11 @@ void TWTextArea::generateFlexiCharacters()
     std::optional<BezierPath> linePath;
     std::optional<PathWalk> walk;
     std::unordered_map<QString, std::vector<const TWFlexiBranchTransformedCharacter *>> letters;
+    // A letter met again within the same run of attributes is the same
+    // character: copied from the first rather than cut out and compared.
+    std::unordered_map<QString, std::pair<qsizetype, const TWFlexiBranchTransformedCharacter *>>
+        inRun;
+    AttributedString::Range run{0, 0};
     float lineY = 0;
     qsizetype start = 0;
     while (start < laidOut) {
@@ -193,17 +198,28 @@ void TWTextArea::generateFlexiCharacters()
         float angle = 0;
         walk->find(target, drawPoint, angle);
 
-        auto character = std::make_shared<TWFlexiBranchTransformedCharacter>();
-        character->setAttributedString(m_text.attributedSubstringFromRange(range));
-        // The same letter in the same style is laid out once per label.
-        std::vector<const TWFlexiBranchTransformedCharacter *> &same =
-            letters[string.mid(first, end - first)];
-        for (const TWFlexiBranchTransformedCharacter *earlier : same)
-            if (earlier->attributedString() == character->attributedString()) {
-                character->shareLayoutOf(*earlier);
-                break;
-            }
-        same.push_back(character.get());
+        if (first < run.location || first >= run.end())
+            m_text.attributesAtIndex(first, &run);
+        const bool withinRun = end <= run.end();
+        const QString letter = string.mid(first, end - first);
+        const auto model = withinRun ? inRun.find(letter) : inRun.end();
+        std::shared_ptr<TWFlexiBranchTransformedCharacter> character;
+        if (model != inRun.end() && model->second.first == run.location) {
+            character = std::make_shared<TWFlexiBranchTransformedCharacter>(*model->second.second);
+        } else {
+            character = std::make_shared<TWFlexiBranchTransformedCharacter>();
+            character->setAttributedString(m_text.attributedSubstringFromRange(range));
+            // The same letter in the same style is laid out once per label.
+            std::vector<const TWFlexiBranchTransformedCharacter *> &same = letters[letter];
+            for (const TWFlexiBranchTransformedCharacter *earlier : same)
+                if (earlier->attributedString() == character->attributedString()) {
+                    character->shareLayoutOf(*earlier);
+                    break;
+                }
+            same.push_back(character.get());
+            if (withinRun)
+                inRun[letter] = {run.location, character.get()};
+        }
         const Size size = character->size();
         QTransform transform;
         transform.translate(drawPoint.x, drawPoint.y);

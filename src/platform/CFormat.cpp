@@ -1,12 +1,14 @@
 #include "CFormat.h"
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <clocale>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <locale.h>
 
 namespace CFormat {
@@ -47,16 +49,15 @@ qsizetype skipBlanks(QStringView s)
 
 } // namespace
 
-QString format(const char *fmt, ...)
+namespace {
+
+QString formatList(const char *fmt, va_list args)
 {
     CLocaleScope scope;
     char buffer[128];
-    va_list args;
-    va_start(args, fmt);
     va_list copy;
     va_copy(copy, args);
     const int n = std::vsnprintf(buffer, sizeof buffer, fmt, args);
-    va_end(args);
     QString result;
     if (n < 0) {
         va_end(copy);
@@ -70,6 +71,47 @@ QString format(const char *fmt, ...)
         result = QString::fromLatin1(big.constData(), n);
     }
     va_end(copy);
+    return result;
+}
+
+QString formatted(const char *fmt, ...)
+{
+    va_list args;
+    va_start(args, fmt);
+    QString result = formatList(fmt, args);
+    va_end(args);
+    return result;
+}
+
+} // namespace
+
+QString format(const char *fmt, ...)
+{
+    // The two forms files hold most numbers in, written without switching
+    // locales: the same digits, the same rounding.
+    va_list args;
+    va_start(args, fmt);
+    if (std::strcmp(fmt, "%f") == 0) {
+        const double v = va_arg(args, double);
+        va_end(args);
+        char buffer[400]; // DBL_MAX takes 309 digits, and six after the point
+        const auto [end, error] =
+            std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, 6);
+        if (std::isfinite(v) && error == std::errc())
+            return QString::fromLatin1(buffer, end - buffer);
+        return formatted("%f", v);
+    }
+    if (std::strcmp(fmt, "%lld") == 0) {
+        const long long v = va_arg(args, long long);
+        va_end(args);
+        char buffer[24];
+        const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v);
+        if (error == std::errc())
+            return QString::fromLatin1(buffer, end - buffer);
+        return formatted("%lld", v);
+    }
+    QString result = formatList(fmt, args);
+    va_end(args);
     return result;
 }
 

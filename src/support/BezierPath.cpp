@@ -293,7 +293,11 @@ BezierPath BezierPath::bezierPathByFlatteningPath(float flatness) const
     flat.m_windingRule = m_windingRule;
     flat.m_dashPattern = m_dashPattern;
     flat.m_dashPhase = m_dashPhase;
-    flat.m_elements.reserve(m_elements.size());
+    // Room for a few dozen lines a curve, as fine flattenings of short
+    // paths take: fewer reallocations as the lines come.
+    const auto curves = std::count_if(m_elements.begin(), m_elements.end(),
+                                      [](const Element &e) { return e.type == CurveToElement; });
+    flat.m_elements.reserve(m_elements.size() + std::min<size_t>(size_t(curves) * 64, 4096));
 
     if (!(flatness > 0))
         flatness = defaultFlatness;

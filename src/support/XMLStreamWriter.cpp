@@ -8,7 +8,11 @@
 #include <zlib.h>
 
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -112,7 +116,93 @@ void XMLStreamWriter::append(const char *data, qint64 size)
         flush();
 }
 
+namespace {
+
+// One thread taking the pieces of every digest in the order they came.
+class DigestWorker
+{
+public:
+    static DigestWorker &shared()
+    {
+        static DigestWorker *worker = new DigestWorker; // lives as long as the program
+        return *worker;
+    }
+
+    void post(std::function<void()> task)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_tasks.push_back(std::move(task));
+        }
+        m_wake.notify_one();
+    }
+
+private:
+    DigestWorker()
+    {
+        std::thread([this] { run(); }).detach();
+    }
+
+    [[noreturn]] void run()
+    {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [this] { return !m_tasks.empty(); });
+                task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+            }
+            task();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_tasks;
+};
+
+// Pieces smaller than this are taken at once, when none is waiting.
+constexpr qint64 queuedPieceSize = 16 * 1024;
+// Pieces queued before the writer waits: bounds the copies held.
+constexpr std::size_t maxQueuedPieces = 16;
+
+} // namespace
+
+struct XMLStreamWriter::Digest::Pieces
+{
+    std::mutex mutex;
+    std::condition_variable done;
+    std::size_t queued = 0;
+};
+
+XMLStreamWriter::Digest::Digest() = default;
+
+XMLStreamWriter::Digest::Digest(QList<QByteArray> identifiers, QList<QByteArray> ignored)
+    : m_identifiers(std::move(identifiers)), m_ignored(std::move(ignored))
+{}
+
+XMLStreamWriter::Digest::~Digest()
+{
+    waitForPieces(0);
+}
+
+void XMLStreamWriter::Digest::waitForPieces(std::size_t atMost)
+{
+    // Waiting under the lock is also what makes the worker's work seen here.
+    if (!m_pieces)
+        return;
+    std::unique_lock lock(m_pieces->mutex);
+    m_pieces->done.wait(lock, [this, atMost] { return m_pieces->queued <= atMost; });
+}
+
 void XMLStreamWriter::Digest::add(const char *data, qint64 size)
+{
+    waitForPieces(0);
+    addBytes(data, size);
+}
+
+void XMLStreamWriter::Digest::addBytes(const char *data, qint64 size)
 {
     m_length += size;
     while (size > 0) {
@@ -126,8 +216,35 @@ void XMLStreamWriter::Digest::add(const char *data, qint64 size)
 
 void XMLStreamWriter::Digest::addText(const char *data, qint64 size)
 {
+    std::size_t queued = 0;
+    if (m_pieces) {
+        const std::lock_guard lock(m_pieces->mutex);
+        queued = m_pieces->queued;
+    }
+    if (size < queuedPieceSize && queued == 0) {
+        takeText(data, size);
+        return;
+    }
+    waitForPieces(maxQueuedPieces - 1);
+    if (!m_pieces)
+        m_pieces = std::make_unique<Pieces>();
+    {
+        const std::lock_guard lock(m_pieces->mutex);
+        ++m_pieces->queued;
+    }
+    DigestWorker::shared().post([this, piece = QByteArray(data, qsizetype(size))] {
+        takeText(piece.constData(), piece.size());
+        // Told under the lock: the digest may go as soon as its owner sees it.
+        const std::lock_guard lock(m_pieces->mutex);
+        --m_pieces->queued;
+        m_pieces->done.notify_all();
+    });
+}
+
+void XMLStreamWriter::Digest::takeText(const char *data, qint64 size)
+{
     if (m_identifiers.isEmpty() && m_ignored.isEmpty()) {
-        add(data, size);
+        addBytes(data, size);
         return;
     }
     // Whole elements only: what precedes a '<' can be taken once the '<'
@@ -168,7 +285,7 @@ void XMLStreamWriter::Digest::addWhole(const char *p, const char *end)
     while (p < end) {
         const char *found = static_cast<const char *>(memmem(p, size_t(end - p), tail, tailSize));
         if (!found) {
-            add(p, end - p);
+            addBytes(p, end - p);
             return;
         }
         const char *close = found + tailSize; // just past '>'
@@ -178,7 +295,7 @@ void XMLStreamWriter::Digest::addWhole(const char *p, const char *end)
         const QByteArray name = *lt == '<' ? QByteArray(lt + 1, close - lt - 2) : QByteArray();
         const bool identifier = !name.isEmpty() && m_identifiers.contains(name);
         const bool ignored = !name.isEmpty() && !identifier && m_ignored.contains(name);
-        add(p, close - p);
+        addBytes(p, close - p);
         p = close;
         if (!identifier && !ignored)
             continue;
@@ -192,7 +309,7 @@ void XMLStreamWriter::Digest::addWhole(const char *p, const char *end)
                 it = m_order.insert(value, m_order.size());
             const qint64 order = *it;
             const QByteArray text = '#' + QByteArray::number(order);
-            add(text.constData(), text.size());
+            addBytes(text.constData(), text.size());
         }
         p = valueEnd;
     }
@@ -200,6 +317,7 @@ void XMLStreamWriter::Digest::addWhole(const char *p, const char *end)
 
 QByteArray XMLStreamWriter::Digest::toHex()
 {
+    waitForPieces(0);
     if (!m_carry.isEmpty()) {
         addWhole(m_carry.constData(), m_carry.constData() + m_carry.size());
         m_carry.clear();

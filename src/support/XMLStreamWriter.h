@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <functional>
+#include <memory>
 
 // Writes an XML document as it goes, in exactly the pretty-printed UTF-8 form
 // of XMLDocument::xmlData(): the declaration, two spaces of indentation per
@@ -44,13 +45,16 @@ public:
     // Elements named as identifiers are taken by the order in which each
     // value first appeared, so that the same text with its objects numbered
     // afresh gives the same fingerprint; ignored elements' text is left out.
+    // Large pieces of text are taken on a worker thread, in order, while
+    // the writer goes on; toHex() waits for them.
     class Digest
     {
     public:
-        Digest() = default;
-        Digest(QList<QByteArray> identifiers, QList<QByteArray> ignored)
-            : m_identifiers(std::move(identifiers)), m_ignored(std::move(ignored))
-        {}
+        Digest();
+        Digest(QList<QByteArray> identifiers, QList<QByteArray> ignored);
+        ~Digest();
+        Digest(const Digest &) = delete;
+        Digest &operator=(const Digest &) = delete;
         // Bytes taken as they are.
         void add(const char *data, qint64 size);
         // Text in order, in pieces of any size.
@@ -59,8 +63,10 @@ public:
         QByteArray toHex();
 
     private:
-        void addMarkup(const char *data, qint64 size);
+        void addBytes(const char *data, qint64 size);
+        void takeText(const char *data, qint64 size);
         void addWhole(const char *data, const char *end);
+        void waitForPieces(std::size_t atMost);
 
         quint32 m_crc = 0;
         quint32 m_adler = 1;
@@ -70,6 +76,8 @@ public:
         QHash<QByteArray, qint64> m_order;
         QByteArray m_tail;  // what the names end in, and '>'; made on first use
         QByteArray m_carry; // text after the last '<' seen, not yet taken
+        struct Pieces;
+        std::unique_ptr<Pieces> m_pieces; // made when a piece is first queued
     };
     // The text written from here to stopDigest() is added to `digest`, which
     // may gather several stretches; one stretch at a time.

@@ -131,6 +131,40 @@ TEST_F(FlexiDrawingTest, UserPerceivedCharactersStayWhole)
     }
 }
 
+TEST_F(FlexiDrawingTest, EachCharacterHoldsItsOwnPieceOfTheText)
+{
+    // Letters repeated within a run, met again in other runs of other (and
+    // of the same) attributes, and a mark that joins its letter across a
+    // change of run: each character is what its piece of text makes alone.
+    const auto font = [](const char *name, double size) {
+        return TextAttributes{{NSFontAttributeName, QVariant::fromValue(Font(name, size))}};
+    };
+    AttributedString text;
+    const std::pair<QString, TextAttributes> runs[] = {
+        {"aab aba", font("LiberationSans", 12)},
+        {"bab e", font("LiberationSerif", 14)},
+        {QStringLiteral("\u0301aab"), font("LiberationSans", 12)},
+        {"ba a", font("LiberationSerif", 14)},
+    };
+    for (const auto &[string, attributes] : runs)
+        text.appendAttributedString(AttributedString(string, attributes));
+    label->setText(text);
+    label->generateFlexiCharacters();
+    const auto &characters = label->cachedFlexiCharacters();
+    ASSERT_EQ(characters.size(), size_t(text.length() - 1)); // the mark joins its letter
+    qsizetype at = 0;
+    for (const auto &character : characters) {
+        const qsizetype length = character->attributedString().length();
+        SCOPED_TRACE(testing::Message() << "at " << at);
+        TWFlexiBranchTransformedCharacter alone;
+        alone.setAttributedString(text.attributedSubstringFromRange({at, length}));
+        EXPECT_TRUE(character->attributedString() == alone.attributedString());
+        EXPECT_EQ(character->size(), alone.size());
+        at += length;
+    }
+    EXPECT_EQ(at, text.length());
+}
+
 TEST_F(FlexiDrawingTest, EmptyTextAndLineBreaks)
 {
     setText(QString());

@@ -1,5 +1,6 @@
 #include "platform/CFormat.h"
 
+#include <climits>
 #include <clocale>
 #include <cmath>
 #include <cstring>
@@ -28,6 +29,28 @@ TEST(CFormat, WritesThePrintfForms)
     std::snprintf(expected, sizeof expected, "%f", 1e200);
     EXPECT_GT(std::strlen(expected), 128u);
     EXPECT_EQ(CFormat::f(1e200), QString::fromLatin1(expected));
+}
+
+TEST(CFormat, NumbersAsTheCLibraryWritesThem)
+{
+    // Ties at the sixth decimal, the smallest and largest magnitudes,
+    // negative zero and what is no number at all.
+    const double reals[] = {0.0,       -0.0,   0.0078125, 0.0234375,     -0.0078125,
+                            2.5e-7,    1e-7,   -1e-7,     5e-324,        1.5,
+                            120.5,     -48.25, 1e15,      1e22,          1.7976931348623157e308,
+                            -1e300,    0.1,    2.0 / 3,   617.0,         INFINITY,
+                            -INFINITY, NAN,    -NAN,      123456.7890125};
+    for (const double v : reals) {
+        char expected[400];
+        std::snprintf(expected, sizeof expected, "%f", v);
+        EXPECT_EQ(CFormat::f(v), QString::fromLatin1(expected)) << expected;
+    }
+    const long long integers[] = {0, -1, 7, 123456789012LL, LLONG_MIN, LLONG_MAX};
+    for (const long long v : integers) {
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "%lld", v);
+        EXPECT_EQ(CFormat::d(v), QString::fromLatin1(expected)) << expected;
+    }
 }
 
 TEST(CFormat, GermanLocaleStillWritesAndReadsAPoint)

@@ -84,3 +84,38 @@ TEST(XMLStreamWriterDigest, StretchesCoverTheElementsNotTheirPlace)
     writer.stopDigest();
     EXPECT_EQ(empty.toHex(), untouched.toHex());
 }
+
+TEST(XMLStreamWriterDigest, LargePiecesTakenAsideGiveTheSameDigest)
+{
+    // Some 400 KB of numbered elements, given in pieces large enough to be
+    // taken on the worker, small ones between them, and raw bytes after:
+    // the digest of the same text taken piece by piece at once.
+    QByteArray text;
+    for (int i = 0; i < 8000; ++i)
+        text += "<g><n>" + QByteArray::number(i * 7 % 1000) + "</n><old>" + QByteArray::number(i) +
+                "</old><x>" + QByteArray(20, char('a' + i % 26)) + "</x></g>";
+    const QByteArray expected = digestOf(text, 1000);
+    const QByteArray raw(70000, 'r');
+    const auto withRaw = [&raw](XMLStreamWriter::Digest &digest) {
+        digest.add(raw.constData(), raw.size());
+        return digest.toHex();
+    };
+    XMLStreamWriter::Digest reference({"n", "ref"}, {"old"});
+    for (qsizetype at = 0; at < text.size(); at += 1000)
+        reference.addText(text.constData() + at, std::min<qsizetype>(1000, text.size() - at));
+    const QByteArray expectedWithRaw = withRaw(reference);
+    const std::vector<qsizetype> patterns[] = {
+        {text.size()}, {16384}, {100000, 7, 300000, 3}, {20000, 100, 50000, 1}, {20000, 1},
+        {17000, 5},    {262144}};
+    for (const auto &pattern : patterns) {
+        XMLStreamWriter::Digest digest({"n", "ref"}, {"old"});
+        qsizetype at = 0;
+        for (size_t k = 0; at < text.size(); ++k) {
+            const qsizetype piece = std::min(pattern[k % pattern.size()], text.size() - at);
+            digest.addText(text.constData() + at, piece);
+            at += piece;
+        }
+        EXPECT_EQ(withRaw(digest), expectedWithRaw) << "first piece " << pattern.front();
+    }
+    EXPECT_NE(expected, digestOf(text.left(text.size() - 1), 1000));
+}
