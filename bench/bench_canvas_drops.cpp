@@ -17,64 +17,34 @@
 
 namespace {
 
-using CanvasBench::application;
-using CanvasBench::Host;
 
-struct Canvas
+struct Canvas : CanvasBench::GeneratedCanvas
 {
-    explicit Canvas(int branches)
-    {
-        application();
-        document = TWMapsDoc::create();
-        map = TWMap::create(document.get());
-        document->addMap(map, true);
-        GeneratedMap::fill(*map, branches);
-        const Rect all = map->getBoundingDrawingRectForAllGraphics();
-        map->setCanvasSize(Size(all.maxX() + 200, all.maxY() + 200));
-        map->setZoomAmount(100);
-        host = std::make_unique<Host>(document);
-        view = std::make_unique<TWGraphicView>();
-        view->setDocument(host.get());
-        view->resize(1280, 800);
-    }
-    ~Canvas()
-    {
-        view.reset();
-        document->detach();
-    }
+    using GeneratedCanvas::GeneratedCanvas;
     // Enter once, so that the moves reach the canvas.
     void enter(const QMimeData &data)
     {
         QDragEnterEvent event(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
                               Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view->viewport(), &event);
+        send(event);
     }
     Qt::DropAction move(const QMimeData &data, QPointF at)
     {
         QDragMoveEvent event(at.toPoint(), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
                              Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view->viewport(), &event);
+        send(event);
         return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction;
     }
     void leave()
     {
         QDragLeaveEvent event;
-        QCoreApplication::sendEvent(view->viewport(), &event);
+        send(event);
     }
-
-    std::shared_ptr<TWMapsDoc> document;
-    std::shared_ptr<TWMap> map;
-    std::unique_ptr<Host> host;
-    std::unique_ptr<TWGraphicView> view;
 };
 
 Canvas &canvas(int branches)
 {
-    static std::map<int, std::unique_ptr<Canvas>> canvases;
-    auto &c = canvases[branches];
-    if (!c)
-        c = std::make_unique<Canvas>(branches);
-    return *c;
+    return CanvasBench::canvasOfSize<Canvas>(branches);
 }
 
 // Moves along a row of branches and the gaps between them.

@@ -4,7 +4,6 @@
 #include "CanvasBenchSupport.h"
 #include "GeneratedMap.h"
 
-#include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
 #include "model/TWMapsDoc.h"
 
@@ -14,51 +13,20 @@
 
 namespace {
 
-using CanvasBench::application;
-using CanvasBench::Host;
-
-struct Canvas
+struct Canvas : CanvasBench::GeneratedCanvas
 {
-    explicit Canvas(int branches)
-    {
-        application();
-        document = TWMapsDoc::create();
-        map = TWMap::create(document.get());
-        document->addMap(map, true);
-        GeneratedMap::fill(*map, branches);
-        const Rect all = map->getBoundingDrawingRectForAllGraphics();
-        map->setCanvasSize(Size(all.maxX() + 200, all.maxY() + 200));
-        map->setZoomAmount(100);
-        host = std::make_unique<Host>(document);
-        view = std::make_unique<TWGraphicView>();
-        view->setDocument(host.get());
-        view->resize(1280, 800);
-    }
-    ~Canvas()
-    {
-        view.reset();
-        document->detach();
-    }
+    using GeneratedCanvas::GeneratedCanvas;
     void send(QEvent::Type type, QPointF at, Qt::MouseButtons held)
     {
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent event(type, at, at, button, held, Qt::NoModifier);
-        QCoreApplication::sendEvent(view->viewport(), &event);
+        GeneratedCanvas::send(event);
     }
-
-    std::shared_ptr<TWMapsDoc> document;
-    std::shared_ptr<TWMap> map;
-    std::unique_ptr<Host> host;
-    std::unique_ptr<TWGraphicView> view;
 };
 
 Canvas &canvas(int branches)
 {
-    static std::map<int, std::unique_ptr<Canvas>> canvases;
-    auto &c = canvases[branches];
-    if (!c)
-        c = std::make_unique<Canvas>(branches);
-    return *c;
+    return CanvasBench::canvasOfSize<Canvas>(branches);
 }
 
 // One move of a rubber band held down from an empty corner; the band

@@ -8,13 +8,37 @@
 
 namespace {
 
-// The class and its bases, root first.
-std::vector<const MMElementClass *> chainOf(const MMElementClass *cls)
+// The class and its bases, root first. Every element read makes one, so
+// it lives on the stack; class tables are a few levels deep.
+class Chain
 {
-    std::vector<const MMElementClass *> chain;
-    for (; cls; cls = cls->base)
-        chain.insert(chain.begin(), cls);
-    return chain;
+public:
+    explicit Chain(const MMElementClass *cls)
+    {
+        size_t depth = 0;
+        for (const MMElementClass *c = cls; c; c = c->base)
+            ++depth;
+        if (depth > Inline)
+            m_more.resize(depth);
+        const MMElementClass **at = items() + depth;
+        for (; cls; cls = cls->base)
+            *--at = cls;
+        m_size = depth;
+    }
+    const MMElementClass *const *begin() const { return m_more.empty() ? m_inline : m_more.data(); }
+    const MMElementClass *const *end() const { return begin() + m_size; }
+
+private:
+    static constexpr size_t Inline = 8;
+    const MMElementClass **items() { return m_more.empty() ? m_inline : m_more.data(); }
+    const MMElementClass *m_inline[Inline];
+    std::vector<const MMElementClass *> m_more;
+    size_t m_size = 0;
+};
+
+Chain chainOf(const MMElementClass *cls)
+{
+    return Chain(cls);
 }
 
 MMObjectPtr makeObject(const MMElementClass &cls)
@@ -58,11 +82,18 @@ const MMElementClass &MMXMLBaseObject::staticClass()
 
 MMXMLBaseObject::MMXMLBaseObject(const MMElementClass &elementClass) : m_class(&elementClass)
 {
-    for (const MMElementClass *c : chainOf(m_class)) {
+    const Chain chain = chainOf(m_class);
+    size_t fields = 0, children = 0;
+    for (const MMElementClass *c : chain) {
+        fields += c->fields.size();
+        children += c->children.size();
+    }
+    m_values.reserve(fields);
+    for (const MMElementClass *c : chain) {
         for (const MMFieldSpec &desc : c->fields)
             m_values.push_back(defaultOf(desc));
-        m_children.resize(m_children.size() + c->children.size());
     }
+    m_children.resize(children);
 }
 
 MMXMLBaseObject::~MMXMLBaseObject() = default;
@@ -241,11 +272,12 @@ XMLTree MMXMLBaseObject::fillAttributesAndCreateChildOf(XMLTree &parent, const Q
 MMXMLBaseObject::FieldRef MMXMLBaseObject::fieldRef(const char *field) const
 {
     // Searched from the most derived class, whose field names hide a base's.
+    // Looked up for every value read: the first letters are compared first.
     int end = int(m_values.size());
     for (const MMElementClass *c = m_class; c; c = c->base) {
         const int start = end - int(c->fields.size());
         for (size_t i = 0; i < c->fields.size(); ++i) {
-            if (std::strcmp(c->fields[i].field, field) == 0)
+            if (c->fields[i].field[0] == field[0] && std::strcmp(c->fields[i].field, field) == 0)
                 return {&c->fields[i], start + int(i)};
         }
         end = start;
@@ -261,7 +293,8 @@ MMXMLBaseObject::ChildRef MMXMLBaseObject::childRef(const char *field) const
     for (const MMElementClass *c = m_class; c; c = c->base) {
         const int start = end - int(c->children.size());
         for (size_t i = 0; i < c->children.size(); ++i) {
-            if (std::strcmp(c->children[i].field, field) == 0)
+            if (c->children[i].field[0] == field[0] &&
+                std::strcmp(c->children[i].field, field) == 0)
                 return {&c->children[i], start + int(i)};
         }
         end = start;

@@ -10,6 +10,7 @@
 #include "MindManagerImpExp/apStyleElements.h"
 #include "MindManagerImpExp/levelDefaults.h"
 #include "MindManagerImpExp/mmTables.h"
+#include "drawing/TWTextLayout.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
@@ -21,11 +22,13 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UndoManager.h"
 #include "support/CalendarDate.h"
+#include "support/SystemTimeZoneScope.h"
 #include "support/TimeZone.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QtConcurrent/QtConcurrentMap>
 #include <vector>
 namespace {
 
@@ -176,6 +179,7 @@ struct TopicRecord
     std::shared_ptr<apTopic> topic;
     std::optional<AttributedString> notes;
     TopicPictures pictures;
+    PreparedLabel label;
     std::vector<int> subTopics;
     std::vector<int> floatingTopics;
 };
@@ -270,9 +274,10 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
     if (const std::optional<QString> oid = record.topic->string("OId");
         oid && !ctx.branchesByOid.contains(*oid))
         ctx.branchesByOid.insert(*oid, &branch);
-    convertTopic(*record.topic, record.notes, record.pictures, branch, type,
+    convertTopic(*record.topic, record.notes, record.pictures, record.label, branch, type,
                  branch.getThisBranchLevel(), ctx);
-    record = TopicRecord{{}, {}, {}, std::move(record.subTopics), std::move(record.floatingTopics)};
+    record =
+        TopicRecord{{}, {}, {}, {}, std::move(record.subTopics), std::move(record.floatingTopics)};
     const int childType = ctx.document ? ctx.document->graphicClassIdentifier() : 2;
     for (const auto &[list, kind] :
          {std::pair{&record.subTopics, 0}, std::pair{&record.floatingTopics, 3}}) {
@@ -282,6 +287,62 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
                 buildTopic(records, child, *made, kind, ctx);
         }
     }
+}
+
+// Converts every topic's label for the branch it is to become (the root's
+// kind and level, then sub-topics 0 and floating topics 3, a level down),
+// and starts measuring the labels as the branches will ask: labels are
+// measured on worker threads while the branches are made.
+std::unique_ptr<TWTextLayout::Prefetch> prepareLabels(std::vector<TopicRecord> &records,
+                                                      int rootLevel, const TWMap &map,
+                                                      const ImportContext &ctx)
+{
+    // Depth first, children in order, as the branches are made.
+    std::vector<int> order;
+    order.reserve(records.size());
+    std::vector<std::pair<int, PreparedLabel>> stack{{0, {0, rootLevel, std::nullopt}}};
+    while (!stack.empty()) {
+        auto [index, label] = std::move(stack.back());
+        stack.pop_back();
+        TopicRecord &record = records[size_t(index)];
+        if (!record.topic)
+            continue;
+        order.push_back(index);
+        for (auto it = record.floatingTopics.rbegin(); it != record.floatingTopics.rend(); ++it)
+            stack.push_back({*it, {3, label.level + 1, std::nullopt}});
+        for (auto it = record.subTopics.rbegin(); it != record.subTopics.rend(); ++it)
+            stack.push_back({*it, {0, label.level + 1, std::nullopt}});
+        record.label = std::move(label);
+    }
+    // A few labels are converted and measured as quickly where they are
+    // needed.
+    constexpr size_t WorthDoingAhead = 16;
+    const levelDefaults *ld = ctx.defaults;
+    const auto convert = [&records, ld](int index) {
+        PreparedLabel &label = records[size_t(index)].label;
+        label.text = labelOf(*records[size_t(index)].topic, label.type, label.level, ld);
+    };
+    if (order.size() < WorthDoingAhead) {
+        for (const int index : order)
+            convert(index);
+        return nullptr;
+    }
+    // Each conversion reads the topic and the level defaults only, and
+    // writes its own record's label.
+    QtConcurrent::blockingMap(order.begin(), order.end(),
+                              [&convert](int &index) { convert(index); });
+
+    const TWMap::BranchDisplaySettings &settings = map.branchDisplaySettings();
+    const float width =
+        settings.textMaxWidthSet ? settings.textMaxWidth : TWMapBranch::UnlimitedTextWidth;
+    std::vector<TWTextLayout::Request> requests;
+    requests.reserve(order.size());
+    for (const int index : order) {
+        if (const std::optional<AttributedString> &text = records[size_t(index)].label.text)
+            requests.push_back(
+                {*text, width, TWTextArea::MaximumSize, TWTextArea::DefaultLineFragmentPadding});
+    }
+    return std::make_unique<TWTextLayout::Prefetch>(std::move(requests));
 }
 
 // --- the pass ---
@@ -601,6 +662,9 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
         return false;
     }
 
+    // Tasks, resources and comments are dated in the machine's zone, read
+    // once for the whole map.
+    const SystemTimeZoneScope zone;
     ImportContext ctx{map};
     ctx.document = map.document();
     ctx.members = source.members;
@@ -615,8 +679,11 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
     map.setLayoutAssistanceMode(1);
     const int hideLevelBefore = map.branchHideLevel();
     const int levelBefore = map.root() ? map.root()->getMaximumBranchLevel() : 0;
-    if (map.root() && !records.empty())
+    if (map.root() && !records.empty()) {
+        const std::unique_ptr<TWTextLayout::Prefetch> measuring =
+            prepareLabels(records, map.root()->getThisBranchLevel(), map, ctx);
         buildTopic(records, 0, *map.root(), 0, ctx);
+    }
     records.clear();
     if (const std::shared_ptr<TWMapBranch> &r = map.root()) {
         announceHideLevel(map, "will");

@@ -59,12 +59,25 @@ struct TopicPictures
     QList<std::pair<QString, std::optional<Image>>> customIcons;
 };
 
+// A topic's label, converted before its branch is made for the kind and
+// level of branch it was meant for.
+struct PreparedLabel
+{
+    int type = -1;
+    int level = -1;
+    std::optional<AttributedString> text;
+};
+
 // The notes of an ap:NotesGroup, converted while its tree is in memory.
 std::optional<AttributedString> notesOf(const MMObjectPtr &group);
+// The label of a topic: its own text, else its level's.
+std::optional<AttributedString> labelOf(const apTopic &topic, int type, int level,
+                                        const levelDefaults *ld);
 // Every step that needs the topic's own elements, once they are all read.
+// A label prepared for another kind or level of branch is converted again.
 void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
-                  const TopicPictures &pictures, TWMapBranch &branch, int type, int level,
-                  ImportContext &ctx);
+                  const TopicPictures &pictures, const PreparedLabel &label, TWMapBranch &branch,
+                  int type, int level, ImportContext &ctx);
 
 // A topic's attachments.
 void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBranch &branch,

@@ -160,22 +160,29 @@ void convertShapeAndSize(const apTopic &topic, TWMapBranch &branch, int type, in
 
 } // namespace
 
+std::optional<AttributedString> labelOf(const apTopic &topic, int type, int level,
+                                        const levelDefaults *ld)
+{
+    if (const MMObjectPtr t = topic.child("text")) {
+        const MMObjectPtr fallback = ld ? ld->branchApTextOfType(type, level) : nullptr;
+        return mmConverter::attributedStringFromText(t.get(), fallback.get());
+    }
+    if (ld)
+        return ld->branchTextOfType(type, level);
+    return std::nullopt;
+}
+
 void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
-                  const TopicPictures &pictures, TWMapBranch &branch, int type, int level,
-                  ImportContext &ctx)
+                  const TopicPictures &pictures, const PreparedLabel &label, TWMapBranch &branch,
+                  int type, int level, ImportContext &ctx)
 {
     const levelDefaults *ld = ctx.defaults;
     convertBoundary(topic, branch, ctx);
     convertPicture(topic, pictures, branch);
 
     // Text.
-    std::optional<AttributedString> text;
-    if (const MMObjectPtr t = topic.child("text")) {
-        const MMObjectPtr fallback = ld ? ld->branchApTextOfType(type, level) : nullptr;
-        text = mmConverter::attributedStringFromText(t.get(), fallback.get());
-    } else if (ld) {
-        text = ld->branchTextOfType(type, level);
-    }
+    const std::optional<AttributedString> text =
+        label.type == type && label.level == level ? label.text : labelOf(topic, type, level, ld);
     if (text && branch.enclosedTextArea()) {
         branch.enclosedTextArea()->setText(*text);
         branch.makeNaturalSize();

@@ -310,6 +310,9 @@ void TWDocumentViewController::update()
 {
     if (m_closed)
         return;
+    // Nothing here changes the drawing after the move onto the canvas, so
+    // its extent is measured once for the pages, the canvas and the views.
+    const TWPrintCanvasController::ExtentHold hold(*m_printCanvas);
     if (m_printView) {
         // Counts the pages, sizes the map's canvas and announces the update.
         m_printView->updatePrintCanvas();

@@ -98,6 +98,10 @@ void TWDocument::makeWindowControllers()
     auto *mapLayout = new QVBoxLayout(mapPane);
     mapLayout->setContentsMargins(0, 0, 0, 0);
     mapLayout->setSpacing(0);
+    // Setting the window up is not undoable (its steps are removed below):
+    // the move of a whole map onto the canvas records nothing for undo.
+    // Removing them enables registration again.
+    m_undoManager->disableUndoRegistration();
     m_viewController = new TWDocumentViewController(this, mapPane);
     m_viewController->insertPrintView(
         new TWPrintView(&m_viewController->printCanvasController(), mapPane));
@@ -203,6 +207,7 @@ void TWDocument::windowControllerDidLoadNib()
         view->performPendingLayout();
     m_undoManager->setLevelsOfUndo(UndoManager::DocumentLevelsOfUndo);
     m_undoManager->removeAllActions();
+    Q_ASSERT(m_undoManager->isUndoRegistrationEnabled());
     clearChangeCount();
     m_window->setDocumentEdited(false);
     if (TWGraphicView *view = graphicView())

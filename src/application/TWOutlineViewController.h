@@ -171,6 +171,9 @@ private:
     void loadNotes();
     void commitNotes();
     void setMapSelection(const QList<TWMapBranch *> &branches);
+    // Each selected branch in turn (the last first, if asked), then the same
+    // selection again.
+    void moveSelection(void (TWOutlineViewController::*move)(TWMapBranch *), bool lastFirst);
     void afterTurn(std::function<void()> work);
     bool validationBase() const;
     void observeApplication();

@@ -395,40 +395,36 @@ void TWOutlineViewController::moveDown()
         moveBranchDown(b);
 }
 
-void TWOutlineViewController::moveRight()
+void TWOutlineViewController::moveSelection(void (TWOutlineViewController::*move)(TWMapBranch *),
+                                            bool lastFirst)
 {
+    // Held so that a branch taken out of the tree on the way stays alive.
     const QList<TWMapBranch *> selection = selectedBranches();
     const BranchList held = shared(selection);
-    for (qsizetype i = selection.size() - 1; i >= 0; --i)
-        moveBranchRight(selection.at(i));
+    const qsizetype count = selection.size();
+    for (qsizetype i = 0; i < count; ++i)
+        (this->*move)(selection.at(lastFirst ? count - 1 - i : i));
     setMapSelection(selection);
+}
+
+void TWOutlineViewController::moveRight()
+{
+    moveSelection(&TWOutlineViewController::moveBranchRight, true);
 }
 
 void TWOutlineViewController::moveLeft()
 {
-    const QList<TWMapBranch *> selection = selectedBranches();
-    const BranchList held = shared(selection);
-    for (TWMapBranch *b : selection)
-        moveBranchLeft(b);
-    setMapSelection(selection);
+    moveSelection(&TWOutlineViewController::moveBranchLeft, false);
 }
 
 void TWOutlineViewController::outdent()
 {
-    const QList<TWMapBranch *> selection = selectedBranches();
-    const BranchList held = shared(selection);
-    for (TWMapBranch *b : selection)
-        outdentBranch(b);
-    setMapSelection(selection);
+    moveSelection(&TWOutlineViewController::outdentBranch, false);
 }
 
 void TWOutlineViewController::ungroup()
 {
-    const QList<TWMapBranch *> selection = selectedBranches();
-    const BranchList held = shared(selection);
-    for (TWMapBranch *b : selection)
-        ungroupBranch(b);
-    setMapSelection(selection);
+    moveSelection(&TWOutlineViewController::ungroupBranch, false);
 }
 
 void TWOutlineViewController::group()

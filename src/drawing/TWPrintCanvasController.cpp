@@ -2,6 +2,7 @@
 
 #include "drawing/TWPrintDocument.h"
 #include "drawing/TWPrintSetup.h"
+#include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -92,6 +93,19 @@ double TWPrintCanvasController::offsetForEdge(double edge, double pageLength, bo
     return 0;
 }
 
+double TWPrintCanvasController::moveWithinRange(double move, double low, double high)
+{
+    // Past the model's range a graphic's place is replaced, so its position
+    // would be lost; a drawing too large for the range keeps its far edge
+    // inside. Whole points, so that the next update finds nothing to move.
+    const double limit = TWGraphic::MaximumCoordinate;
+    if (move > 0)
+        return std::min(move, std::max(0.0, std::floor(limit - high)));
+    if (move < 0)
+        return std::max(move, std::min(0.0, std::ceil(-limit - low)));
+    return 0;
+}
+
 Rect TWPrintCanvasController::rectForPage(int page, int pagesWide, Size pageSize)
 {
     int column = 0, row = 0;
@@ -136,6 +150,7 @@ void TWPrintCanvasController::updateCanvasSizeForMap(TWMap *map)
     std::optional<Rect> unmoved;
     removeUnusedAreaFromMap(map, unmoved);
     const Rect r = unmoved ? *unmoved : map->getBoundingDrawingRectForAllGraphics();
+    keepExtent(map, r);
     const double s = scale();
     const double extentX = s * r.x() + s * r.width();
     const double extentY = s * r.y() + s * r.height();
@@ -152,7 +167,43 @@ Rect TWPrintCanvasController::printCanvasRect() const
 
 Rect TWPrintCanvasController::printCanvasRectForMap(TWMap *map) const
 {
-    return printCanvasRectForMap(map, map ? map->getBoundingDrawingRectForAllGraphics() : Rect());
+    // Whole pages need no extent.
+    TWMapsDoc *doc = map ? map->document() : nullptr;
+    if (!doc && m_document)
+        doc = m_document->mapsDocument();
+    const bool frames = doc && doc->showPageFrames();
+    return printCanvasRectForMap(map, map && !frames ? extentOf(map) : Rect());
+}
+
+TWPrintCanvasController::ExtentHold::ExtentHold(TWPrintCanvasController &controller)
+    : m_controller(controller)
+{
+    ++m_controller.m_holds;
+}
+
+TWPrintCanvasController::ExtentHold::~ExtentHold()
+{
+    if (--m_controller.m_holds == 0) {
+        m_controller.m_heldMap = nullptr;
+        m_controller.m_heldExtent.reset();
+    }
+}
+
+Rect TWPrintCanvasController::extentOf(TWMap *map) const
+{
+    if (m_heldExtent && m_heldMap == map)
+        return *m_heldExtent;
+    const Rect extent = map->getBoundingDrawingRectForAllGraphics();
+    keepExtent(map, extent);
+    return extent;
+}
+
+void TWPrintCanvasController::keepExtent(TWMap *map, const Rect &extent) const
+{
+    if (m_holds <= 0)
+        return;
+    m_heldMap = map;
+    m_heldExtent = extent;
 }
 
 Rect TWPrintCanvasController::printCanvasRectForMap(TWMap *map, const Rect &extent) const
@@ -190,8 +241,11 @@ Point TWPrintCanvasController::removeUnusedAreaFromMap(TWMap *map, std::optional
         return {};
     const Rect r = map->getBoundingDrawingRectForAllGraphics();
     const bool frames = map->document() && map->document()->showPageFrames();
-    const Point offset(float(offsetForEdge(s * r.x(), m_printablePageSize.width, frames) / s),
-                       float(offsetForEdge(s * r.y(), m_printablePageSize.height, frames) / s));
+    const Point offset(
+        float(moveWithinRange(offsetForEdge(s * r.x(), m_printablePageSize.width, frames) / s,
+                              r.x(), r.maxX())),
+        float(moveWithinRange(offsetForEdge(s * r.y(), m_printablePageSize.height, frames) / s,
+                              r.y(), r.maxY())));
     if (offset == Point(0, 0) || !std::isfinite(offset.x) || !std::isfinite(offset.y)) {
         extent = r;
         return {};

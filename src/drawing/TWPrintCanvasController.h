@@ -45,6 +45,21 @@ public:
     // Pages count from 1, row by row from the top; page 1 and below give the first.
     Rect rectForPage(int page) const;
 
+    // While one is alive, the drawing's extent is measured once for the
+    // controller's use and then reused: an update reads it several times
+    // while nothing changes the map. Holds nest.
+    class ExtentHold
+    {
+    public:
+        explicit ExtentHold(TWPrintCanvasController &controller);
+        ~ExtentHold();
+        ExtentHold(const ExtentHold &) = delete;
+        ExtentHold &operator=(const ExtentHold &) = delete;
+
+    private:
+        TWPrintCanvasController &m_controller;
+    };
+
     // Moves the map out of empty pages, counts the pages its drawing needs
     // and sets its canvas size to the whole pages. Nothing for no map.
     void updateCanvasSizeForMap(TWMap *map);
@@ -67,6 +82,9 @@ public:
     // on the first page: whole pages with page frames, else only out of
     // negative space. In print-view units.
     static double offsetForEdge(double edge, double pageLength, bool pageFrames);
+    // `move` (map units) cut short where it would carry the drawing, from
+    // `low` to `high` along the axis, past the coordinates graphics keep.
+    static double moveWithinRange(double move, double low, double high);
     // Rectangle of a page among `pagesWide` columns.
     static Rect rectForPage(int page, int pagesWide, Size pageSize);
 
@@ -77,7 +95,14 @@ private:
     Point removeUnusedAreaFromMap(TWMap *map, std::optional<Rect> &extent);
     float scale() const;
 
+    // The map's extent, measured; kept while a hold is alive.
+    Rect extentOf(TWMap *map) const;
+    void keepExtent(TWMap *map, const Rect &extent) const;
+
     TWPrintDocument *m_document;
+    int m_holds = 0;
+    mutable TWMap *m_heldMap = nullptr;
+    mutable std::optional<Rect> m_heldExtent;
     Size m_printablePageSize;
     int m_pagesWide = 0;
     int m_pagesHigh = 0;

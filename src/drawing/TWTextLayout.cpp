@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QHashFunctions>
 #include <QImage>
 #include <QPainter>
@@ -16,6 +17,8 @@
 #include <QThread>
 #include <QUrl>
 #include <QtDebug>
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -189,6 +192,66 @@ qreal finiteOr(double value, qreal fallback)
     return std::isfinite(value) ? qreal(value) : fallback;
 }
 
+size_t measurementHash(const AttributedString &text, Size container, float padding)
+{
+    return qHashMulti(0, text.string(), text.runCount(), container.width, container.height,
+                      padding);
+}
+
+// What an engine holds as its container and padding once they are set.
+Size saneContainer(Size size)
+{
+    const auto sane = [](float v) {
+        return std::isfinite(v) ? std::clamp(v, 0.0f, TWTextLayout::containerMaximum) : 0.0f;
+    };
+    return Size(sane(size.width), sane(size.height));
+}
+
+float sanePadding(float padding)
+{
+    return std::isfinite(padding) ? std::max(padding, 0.0f) : 0.0f;
+}
+
+// Every glyph before a place a line may break at ends within its
+// advance in the run's own font: nothing else (raised, kerned) changes a
+// glyph's place.
+bool glyphsStayWithinTheirAdvances(const AttributedString &text)
+{
+    for (qsizetype run = 0; run < text.runCount(); ++run) {
+        const TextAttributes &attributes = text.runAttributes(run);
+        if (attributes.contains(NSSuperscriptAttributeName) ||
+            attributes.contains(NSKernAttributeName))
+            return false;
+    }
+    if (text.runCount() == 0)
+        return false;
+    const QString &string = text.string();
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, string);
+    // The glyphs are met in order: each run's metrics are made once.
+    qsizetype run = -1;
+    std::optional<QFontMetricsF> metrics;
+    for (qsizetype at = breaks.toNextBoundary(); at > 0; at = breaks.toNextBoundary()) {
+        qsizetype last = at - 1;
+        while (last >= 0 && string[last].isSpace())
+            --last;
+        if (last < 0)
+            continue;
+        const QChar c = string[last];
+        if (c.isSurrogate() || c.category() == QChar::Mark_NonSpacing)
+            return false;
+        qsizetype holding = std::max<qsizetype>(run, 0);
+        while (holding + 1 < text.runCount() && text.runRange(holding).end() <= last)
+            ++holding;
+        if (holding != run || !metrics) {
+            run = holding;
+            metrics.emplace(QFont(qfontFor(text.runAttributes(run)), layoutDevice()));
+        }
+        if (metrics->rightBearing(c) < 0)
+            return false;
+    }
+    return true;
+}
+
 // A label is measured again and again unchanged: when its branch is made,
 // after each change of the branch's settings, by layout. The installed fonts
 // are read once per run, so a measurement stays true: the last few are kept.
@@ -198,10 +261,12 @@ public:
     std::optional<Size> find(const AttributedString &text, Size container, float padding)
     {
         const size_t hash = hashOf(text, container, padding);
-        for (const Entry &e : m_entries) {
+        for (Entry &e : m_entries) {
             if (e.hash == hash && e.container == container && e.padding == padding &&
-                e.text == text)
+                e.text == text) {
+                e.lastUse = ++m_clock;
                 return e.used;
+            }
         }
         // A label is measured at the widest its lines may be, then at the
         // width it was found to need. Greedy breaking finds the same lines
@@ -215,8 +280,10 @@ public:
                 e.used.width + LineWidthRounding <= container.width && e.text == text) {
                 if (!e.withinAdvances)
                     e.withinAdvances = glyphsStayWithinTheirAdvances(text);
-                if (*e.withinAdvances)
+                if (*e.withinAdvances) {
+                    e.lastUse = ++m_clock;
                     return e.used;
+                }
             }
         }
         return std::nullopt;
@@ -224,8 +291,9 @@ public:
 
     // `leftAligned`: every line began at the container's left edge at full
     // width, and the whole text was laid out.
+    // `withinAdvances`, when known: whether glyphsStayWithinTheirAdvances.
     void add(const AttributedString &text, Size container, float padding, Size used,
-             bool leftAligned)
+             bool leftAligned, std::optional<bool> withinAdvances = std::nullopt)
     {
         Entry entry{hashOf(text, container, padding),
                     textHashOf(text),
@@ -234,13 +302,18 @@ public:
                     padding,
                     used,
                     leftAligned,
-                    std::nullopt};
+                    withinAdvances,
+                    ++m_clock};
         if (m_entries.size() < Capacity) {
             m_entries.push_back(std::move(entry));
-        } else {
-            m_entries[m_next] = std::move(entry);
-            m_next = (m_next + 1) % Capacity;
+            return;
         }
+        // The one used longest ago goes: a branch's default label, measured
+        // whenever a branch is made, stays among many labels measured once.
+        auto oldest =
+            std::min_element(m_entries.begin(), m_entries.end(),
+                             [](const Entry &a, const Entry &b) { return a.lastUse < b.lastUse; });
+        *oldest = std::move(entry);
     }
 
 private:
@@ -258,60 +331,20 @@ private:
         Size used;
         bool leftAligned;
         std::optional<bool> withinAdvances;
+        quint64 lastUse;
     };
 
     static size_t hashOf(const AttributedString &text, Size container, float padding)
     {
-        return qHashMulti(0, text.string(), text.runCount(), container.width, container.height,
-                          padding);
+        return measurementHash(text, container, padding);
     }
     static size_t textHashOf(const AttributedString &text)
     {
         return qHashMulti(0, text.string(), text.runCount());
     }
 
-    // Every glyph before a place a line may break at ends within its
-    // advance in the run's own font: nothing else (raised, kerned) changes a
-    // glyph's place.
-    static bool glyphsStayWithinTheirAdvances(const AttributedString &text)
-    {
-        for (qsizetype run = 0; run < text.runCount(); ++run) {
-            const TextAttributes &attributes = text.runAttributes(run);
-            if (attributes.contains(NSSuperscriptAttributeName) ||
-                attributes.contains(NSKernAttributeName))
-                return false;
-        }
-        if (text.runCount() == 0)
-            return false;
-        const QString &string = text.string();
-        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, string);
-        // The glyphs are met in order: each run's metrics are made once.
-        qsizetype run = -1;
-        std::optional<QFontMetricsF> metrics;
-        for (qsizetype at = breaks.toNextBoundary(); at > 0; at = breaks.toNextBoundary()) {
-            qsizetype last = at - 1;
-            while (last >= 0 && string[last].isSpace())
-                --last;
-            if (last < 0)
-                continue;
-            const QChar c = string[last];
-            if (c.isSurrogate() || c.category() == QChar::Mark_NonSpacing)
-                return false;
-            qsizetype holding = std::max<qsizetype>(run, 0);
-            while (holding + 1 < text.runCount() && text.runRange(holding).end() <= last)
-                ++holding;
-            if (holding != run || !metrics) {
-                run = holding;
-                metrics.emplace(QFont(qfontFor(text.runAttributes(run)), layoutDevice()));
-            }
-            if (metrics->rightBearing(c) < 0)
-                return false;
-        }
-        return true;
-    }
-
     std::vector<Entry> m_entries;
-    size_t m_next = 0;
+    quint64 m_clock = 0;
 };
 
 Measurements &measurements()
@@ -340,10 +373,7 @@ TWTextLayout &TWTextLayout::shared()
 
 void TWTextLayout::setContainerSize(Size size)
 {
-    const auto sane = [](float v) {
-        return std::isfinite(v) ? std::clamp(v, 0.0f, containerMaximum) : 0.0f;
-    };
-    const Size clamped(sane(size.width), sane(size.height));
+    const Size clamped = saneContainer(size);
     if (clamped == m_containerSize)
         return;
     m_containerSize = clamped;
@@ -352,7 +382,7 @@ void TWTextLayout::setContainerSize(Size size)
 
 void TWTextLayout::setLineFragmentPadding(float padding)
 {
-    const float sane = std::isfinite(padding) ? std::max(padding, 0.0f) : 0.0f;
+    const float sane = sanePadding(padding);
     if (sane == m_padding)
         return;
     m_padding = sane;
@@ -367,6 +397,7 @@ void TWTextLayout::setAttributedString(const AttributedString &text)
 
 void TWTextLayout::layout()
 {
+    m_lastCaret = {};
     m_paragraphs.clear();
     m_lines.clear();
     m_laidOutLength = 0;
@@ -538,8 +569,13 @@ Rect TWTextLayout::boundingRectForGlyph(qsizetype index) const
         const qreal x = line.cursorToX(int(paragraph.length));
         return Rect::fromQt(QRectF(x, info.fragment.top(), 0, info.fragment.height()));
     }
-    const qreal x1 = line.cursorToX(int(local));
-    const qreal x2 = line.cursorToX(int(local + 1));
+    const auto caretX = [&](qsizetype at) {
+        if (m_lastCaret.line != lineIndex || m_lastCaret.at != at)
+            m_lastCaret = {lineIndex, at, line.cursorToX(int(at))};
+        return m_lastCaret.x;
+    };
+    const qreal x1 = caretX(local);
+    const qreal x2 = caretX(local + 1);
     return Rect::fromQt(
         QRectF(std::min(x1, x2), info.fragment.top(), std::abs(x2 - x1), info.fragment.height()));
 }
@@ -609,6 +645,153 @@ AttributedString TWTextLayout::displayCopyWithStyledLinks(const AttributedString
     return copy;
 }
 
+// --- measuring ahead ---
+
+struct TWTextLayout::Prefetch::State
+{
+    enum Stage { Waiting, Measuring, Measured, TakenByMain };
+    struct Item
+    {
+        AttributedString text;
+        Size container;
+        float padding = 0;
+        Size used;
+        bool leftAligned = false;
+        bool withinAdvances = false;
+        std::atomic<int> stage{Waiting};
+    };
+
+    std::unique_ptr<Item[]> items;
+    size_t count = 0;
+    // Main thread only.
+    QMultiHash<size_t, size_t> byKey;
+    int answered = 0;
+    std::atomic<size_t> next{0};
+    std::atomic<bool> stop{false};
+    // Qt's own threads: fonts and their caches are Qt's per thread.
+    std::vector<std::unique_ptr<QThread>> threads;
+
+    static void work(const std::shared_ptr<State> &state)
+    {
+        // Engines are not shared between threads: each worker has its own.
+        TWTextLayout engine;
+        while (!state->stop.load(std::memory_order_relaxed)) {
+            const size_t i = state->next.fetch_add(1);
+            if (i >= state->count)
+                return;
+            Item &item = state->items[i];
+            int expected = Waiting;
+            if (!item.stage.compare_exchange_strong(expected, Measuring))
+                continue;
+            engine.setLineFragmentPadding(item.padding);
+            engine.setContainerSize(item.container);
+            engine.setAttributedString(item.text);
+            item.used = engine.usedRect().size;
+            item.leftAligned = engine.linesStartAtTheLeftEdgeAtFullWidth();
+            // Worked out here, as the main thread would when it measures the
+            // text narrower.
+            item.withinAdvances = item.leftAligned && glyphsStayWithinTheirAdvances(item.text);
+            engine.clear();
+            item.stage.store(Measured, std::memory_order_release);
+        }
+    }
+
+    // The measurement of a request like this one, if a worker has made it;
+    // one not begun, or still being made, is left to the caller: the main
+    // thread never waits for a worker that may not be running.
+    bool take(const AttributedString &text, Size container, float padding, Size &used,
+              bool &leftAligned, std::optional<bool> &withinAdvances)
+    {
+        const size_t key = measurementHash(text, container, padding);
+        for (auto it = byKey.constFind(key); it != byKey.cend() && it.key() == key; ++it) {
+            Item &item = items[*it];
+            if (item.container != container || item.padding != padding || item.text != text)
+                continue;
+            int stage = item.stage.load(std::memory_order_acquire);
+            if (stage == Waiting && !item.stage.compare_exchange_strong(stage, TakenByMain))
+                stage = item.stage.load(std::memory_order_acquire);
+            if (stage != Measured)
+                return false;
+            used = item.used;
+            leftAligned = item.leftAligned;
+            if (leftAligned)
+                withinAdvances = item.withinAdvances;
+            ++answered;
+            return true;
+        }
+        return false;
+    }
+};
+
+namespace {
+TWTextLayout::Prefetch::State *installed = nullptr;
+}
+
+TWTextLayout::Prefetch::State *TWTextLayout::installedPrefetch()
+{
+    return installed;
+}
+
+TWTextLayout::Prefetch::Prefetch(std::vector<Request> requests, int workers)
+    : m_state(std::make_shared<State>())
+{
+    State &state = *m_state;
+    state.items = std::make_unique<State::Item[]>(requests.size());
+    for (Request &request : requests) {
+        if (request.text.isEmpty())
+            continue;
+        const Size container = saneContainer(
+            Size(std::min(request.width, request.maxSize.width), request.maxSize.height));
+        const float padding = sanePadding(request.lineFragmentPadding);
+        const size_t key = measurementHash(request.text, container, padding);
+        bool known = false;
+        for (auto it = state.byKey.constFind(key); it != state.byKey.cend() && it.key() == key;
+             ++it) {
+            const State::Item &item = state.items[*it];
+            if (item.container == container && item.padding == padding &&
+                item.text == request.text) {
+                known = true;
+                break;
+            }
+        }
+        if (known)
+            continue;
+        State::Item &item = state.items[state.count];
+        item.text = std::move(request.text);
+        item.container = container;
+        item.padding = padding;
+        state.byKey.insert(key, state.count++);
+    }
+    if (workers <= 0)
+        workers = std::clamp(QThread::idealThreadCount() - 1, 1, 2);
+    workers = int(std::min<size_t>(size_t(workers), state.count));
+    for (int i = 0; i < workers; ++i) {
+        state.threads.emplace_back(QThread::create(&State::work, m_state));
+        state.threads.back()->start();
+    }
+    m_previous = installed;
+    installed = m_state.get();
+}
+
+TWTextLayout::Prefetch::~Prefetch()
+{
+    installed = m_previous;
+    m_state->stop = true;
+    finish();
+}
+
+void TWTextLayout::Prefetch::finish()
+{
+    for (const std::unique_ptr<QThread> &thread : m_state->threads)
+        thread->wait();
+    m_state->threads.clear();
+}
+
+int TWTextLayout::Prefetch::answered() const
+{
+    return m_state->answered;
+}
+
 Size TWTextLayout::requiredSizeForWidth(const AttributedString &text, float width, Size minSize,
                                         Size maxSize, float lineFragmentPadding)
 {
@@ -619,9 +802,17 @@ Size TWTextLayout::requiredSizeForWidth(const AttributedString &text, float widt
     engine.setContainerSize(Size(std::min(width, maxSize.width), maxSize.height));
     Measurements &known = measurements();
     Size used;
+    bool leftAligned = false;
+    std::optional<bool> withinAdvances;
     if (const std::optional<Size> found =
             known.find(text, engine.m_containerSize, engine.m_padding)) {
         used = *found;
+    } else if (Prefetch::State *ahead = installedPrefetch();
+               ahead && ahead->take(text, engine.m_containerSize, engine.m_padding, used,
+                                    leftAligned, withinAdvances)) {
+        // Kept as if measured here, so that a narrower width may answer from it.
+        known.add(text, engine.m_containerSize, engine.m_padding, used, leftAligned,
+                  withinAdvances);
     } else {
         engine.setAttributedString(text);
         used = engine.usedRect().size;

@@ -82,6 +82,39 @@ public:
                                      Size minSize = defaultMinSize, Size maxSize = defaultMaxSize,
                                      float lineFragmentPadding = defaultLineFragmentPadding);
 
+    // A text a caller is about to measure, with the arguments it will pass.
+    struct Request
+    {
+        AttributedString text;
+        float width = containerMaximum;
+        Size maxSize = defaultMaxSize;
+        float lineFragmentPadding = defaultLineFragmentPadding;
+    };
+    // Measures texts ahead of need on worker threads, in the order given.
+    // While it lives, requiredSizeForWidth on the main thread answers a
+    // request from a worker's measurement when one is made, and otherwise
+    // measures it itself, without waiting. Either way the answer is the one
+    // a measurement on the main thread gives. Made and ended on the main
+    // thread.
+    class Prefetch
+    {
+    public:
+        explicit Prefetch(std::vector<Request> requests, int workers = 0);
+        ~Prefetch();
+        Prefetch(const Prefetch &) = delete;
+        Prefetch &operator=(const Prefetch &) = delete;
+        // Waits until the workers have measured every request.
+        void finish();
+        // Measurements answered from the workers' results so far.
+        int answered() const;
+
+        struct State;
+
+    private:
+        std::shared_ptr<State> m_state;
+        State *m_previous = nullptr;
+    };
+
 private:
     struct Paragraph;
     struct Line
@@ -95,6 +128,8 @@ private:
     };
 
     void layout();
+    // The prefetch requiredSizeForWidth consults, if any.
+    static Prefetch::State *installedPrefetch();
     int lineIndexForCharacter(qsizetype index) const;
     bool linesStartAtTheLeftEdgeAtFullWidth() const;
 
@@ -105,4 +140,13 @@ private:
     std::vector<Line> m_lines;
     qsizetype m_laidOutLength = 0;
     Rect m_usedRect;
+    // The last caret position measured: a glyph's right edge is the next
+    // one's left, and glyphs are mostly asked for in order.
+    struct Caret
+    {
+        int line = -1;
+        qsizetype at = -1;
+        qreal x = 0;
+    };
+    mutable Caret m_lastCaret;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "graphics/TWGraphic.h"
+#include "support/AttributedString.h"
 
 #include <array>
 
@@ -12,6 +13,8 @@
 // Knobs: 10 leftPoint, 11 rightPoint, 12 intermediate1, 13 intermediate2,
 // 14 innerEndLeft, 15 innerEndRight, then the bounds knobs 20 to 27 in the
 // order of 1 to 8.
+class TWTextArea;
+
 class TWFlexiBranch : public TWGraphic
 {
 public:
@@ -110,6 +113,10 @@ public:
 protected:
     // The shape, its label and the text standing above the curve.
     std::optional<Rect> computeDrawingBounds() override;
+    // The height of `text` laid out `width` wide, kept while the text, the
+    // padding and the width (within the tolerance) stay.
+    float labelHeight(const TWTextArea &text, float width);
+    static constexpr float LabelWidthTolerance = 0.01f;
     void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
                          xmlDocPtr doc) override;
@@ -150,6 +157,15 @@ private:
     Point m_straightLeft;
     Point m_straightRight;
     std::shared_ptr<BezierPath> m_hitTestPath;
+    struct LabelHeight
+    {
+        AttributedString text;
+        float width = 0;
+        float padding = 0;
+        float height = 0;
+        bool valid = false;
+    };
+    LabelHeight m_labelHeight;
 };
 
 inline const bool kTWFlexiBranchRegistered =

@@ -100,6 +100,24 @@ void TWFlexiBranch::drawCircleHandleAtPoint(const DrawingContext &context, Point
         drawShapedHandle(context, point, color, false);
 }
 
+float TWFlexiBranch::labelHeight(const TWTextArea &text, float width)
+{
+    // A move changes neither the text nor the curve's length, but the
+    // length measured on moved points can differ in its last bits.
+    const float padding = text.lineFragmentPadding();
+    LabelHeight &cached = m_labelHeight;
+    if (cached.valid && std::fabs(cached.width - width) <= LabelWidthTolerance &&
+        cached.padding == padding && cached.text == text.text())
+        return cached.height;
+    TWTextLayout &layout = TWTextLayout::shared();
+    layout.setLineFragmentPadding(padding);
+    layout.setContainerSize(Size(width, 100000));
+    layout.setAttributedString(text.text());
+    cached = {text.text(), width, padding, layout.usedRect().height(), true};
+    layout.clear();
+    return cached.height;
+}
+
 std::optional<Rect> TWFlexiBranch::computeDrawingBounds()
 {
     TWMapBranch *owner = branchInMap();
@@ -116,13 +134,9 @@ std::optional<Rect> TWFlexiBranch::computeDrawingBounds()
     if (text && text->isEditing()) {
         textHeight = t.height();
     } else if (text && !text->text().isEmpty() && curve) {
-        const float free = curve->bezierPathLength() - leftReserve() - rightReserve();
-        TWTextLayout &layout = TWTextLayout::shared();
-        layout.setLineFragmentPadding(text->lineFragmentPadding());
-        layout.setContainerSize(Size(std::max(free, 0.0f), 100000));
-        layout.setAttributedString(text->text());
-        textHeight = layout.usedRect().height();
-        layout.clear();
+        const float free =
+            std::max(curve->bezierPathLength() - leftReserve() - rightReserve(), 0.0f);
+        textHeight = labelHeight(*text, free);
     }
     g = g.insetBy(-textHeight, -textHeight);
     const Rect r = TWUnionRect(TWUnionRect(t, g), k);

@@ -27,6 +27,9 @@ public:
 
     bool write(const char *data, qint64 size);
     bool write(const QByteArray &bytes) { return write(bytes.constData(), bytes.size()); }
+    // Ends the current member and starts compressing it without waiting:
+    // work can go on beside it until flush().
+    void endMember() { submit(); }
     // Ends the current member and hands every member made so far to the output.
     bool flush();
     // flush(), and an empty member when nothing at all was written, so that

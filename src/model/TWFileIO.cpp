@@ -304,12 +304,21 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
         return SavePackFailed;
     }
     qint64 streamedSize = 0;
+    QVariantMap others;
     {
         ParallelGzipWriter gzip(
             [&spool](const char *data, qint64 size) { return spool.write(data, size) == size; });
         XMLStreamWriter xml(
             [&gzip](const char *data, qint64 size) { return gzip.write(data, size); });
-        const bool written = writeStreamed(xml) && xml.writeEndDocument() && gzip.flush();
+        bool written = writeStreamed(xml) && xml.writeEndDocument();
+        if (written) {
+            // The other entries (previews are drawn for them) are gathered
+            // while the last of the text is compressed.
+            gzip.endMember();
+            if (entries)
+                others = entries();
+        }
+        written = written && gzip.flush();
         if (!written || !spool.flush() || !spool.seek(0)) {
             qWarning("Cannot save package entry \"%s\": %s", qUtf8Printable(streamedPath),
                      gzip.failed() ? qUtf8Printable(spool.errorString()) : "not written");
@@ -319,7 +328,7 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
         streamedSize = gzip.bytesIn();
     }
 
-    PackageEntries files = entriesOfSaveDictionary(entries ? entries() : QVariantMap());
+    PackageEntries files = entriesOfSaveDictionary(others);
     const QString streamedName = PackageArchive::normalisedPath(streamedPath);
     files.insert(streamedName, QByteArray()); // its place in the order; the spool is its data
     PackageWriter writer(file);

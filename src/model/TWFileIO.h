@@ -101,7 +101,8 @@ public:
     // As savePackage, except that the entry at streamedPath is written by
     // writeStreamed straight into the compressed package (spooled, already
     // compressed, to a temporary file beside the target until its size is
-    // known); entries() is asked for the other entries once it is written.
+    // known); entries() is asked for the other entries once it is written,
+    // while its end is still being compressed.
     static int saveStreamedPackage(const std::function<QVariantMap()> &entries,
                                    const QString &streamedPath,
                                    const std::function<bool(XMLStreamWriter &)> &writeStreamed,

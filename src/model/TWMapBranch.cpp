@@ -1,8 +1,8 @@
 #include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWChildConnection.h"
-#include "graphics/TWTitleConnection.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWTextArea.h"
+#include "graphics/TWTitleConnection.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
@@ -125,8 +125,7 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
         b.setConnectionGraphic(nullptr);
         font = TWPreferences::centerFont();
     }
-    text->setText(
-        AttributedString(label, {{NSFontAttributeName, QVariant::fromValue(font)}}));
+    text->setText(AttributedString(label, {{NSFontAttributeName, QVariant::fromValue(font)}}));
 
     b.setOutlineNumber(QString());
 
@@ -307,8 +306,12 @@ void TWMapBranch::postDelayedRedraws(const GraphicList &graphics) const
         postRedrawRect(DelayedRedrawInRectNotification, graphic->drawingBounds());
 }
 
+// The areas to repaint are worked out for whoever repaints them: with no one
+// to tell, drawing bounds and boundaries are left to be found when asked.
 void TWMapBranch::invalidateSubtreeFromBranch(const Notification &)
 {
+    if (!NotificationCenter::defaultCenter().isObserved(DelayedRedrawInRectNotification))
+        return;
     GraphicList graphics;
     graphicsForBranchIntoArray(graphics, false, true, true);
     postDelayedRedraws(graphics);
@@ -316,6 +319,8 @@ void TWMapBranch::invalidateSubtreeFromBranch(const Notification &)
 
 void TWMapBranch::invalidateBranch(const Notification &)
 {
+    if (!NotificationCenter::defaultCenter().isObserved(DelayedRedrawInRectNotification))
+        return;
     GraphicList graphics;
     graphicsForThisBranchOnlyIntoArray(graphics, false, true, true);
     postDelayedRedraws(graphics);
@@ -323,6 +328,10 @@ void TWMapBranch::invalidateBranch(const Notification &)
 
 void TWMapBranch::redraw()
 {
+    // A drawn boundary keeps its path built for drawing; another branch's
+    // path is built when asked.
+    if (!hasBoundary() && !NotificationCenter::defaultCenter().isObserved(RedrawInRectNotification))
+        return;
     const std::optional<Rect> path = layoutServices().boundaryPathBounds(*this);
     if (!path)
         return;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <mutex>
 #include <unordered_set>
+#include <vector>
 
 // The graphic numbers in use during this run. New numbers are random and
 // never handed out twice; numbers read from files are recorded so that new
@@ -29,7 +30,18 @@ public:
     int count() const;
 
 private:
+    // Open addressing: a run of many thousand numbers stays in one block of
+    // memory, and a lookup reads one or two neighbouring slots. Numbers are
+    // 32-bit as graphics keep them; 0 marks a free slot, so 0 and wider
+    // numbers are kept apart.
+    bool insert(long number);
+    qsizetype slotOf(qint32 number) const;
+    void grow();
+    static bool isNarrow(long number);
+
     mutable std::mutex m_mutex;
-    std::unordered_set<long> m_used;
+    std::vector<qint32> m_slots;
+    qsizetype m_count = 0;
+    std::unordered_set<long> m_others;
     Source m_source;
 };

@@ -209,3 +209,13 @@ int NotificationCenter::observerCount() const
         count += e->alive ? 1 : 0;
     return count;
 }
+
+bool NotificationCenter::isObserved(const QString &name) const
+{
+    const auto alive = [](const ObserverToken::Registry::Entry *e) { return e->alive; };
+    const auto &r = *m_registry;
+    if (std::any_of(r.anyName.begin(), r.anyName.end(), alive))
+        return true;
+    const auto named = r.byName.constFind(name);
+    return named != r.byName.cend() && std::any_of(named->begin(), named->end(), alive);
+}

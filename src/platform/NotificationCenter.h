@@ -54,6 +54,9 @@ public:
               const QVariantMap &userInfo = QVariantMap());
 
     int observerCount() const;
+    // Whether a post of the name would reach anyone (of some sender): work
+    // done only for a notification can be skipped when not.
+    bool isObserved(const QString &name) const;
 
 private:
     std::shared_ptr<ObserverToken::Registry> m_registry;

@@ -5,7 +5,6 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "platform/Alerts.h"
-#include "platform/TWLocalizedString.h"
 #include "styles/TWGraphicBindingController.h"
 #include "styles/TWGraphicStyleEditor.h"
 #include "styles/TWStyleManager.h"
@@ -14,82 +13,38 @@
 #include <QDebug>
 #include <QMenu>
 
-namespace {
-
-QString dadoZiz(const char *key)
-{
-    return TWLocalizedString(StringTable::DadoZiz, QString::fromUtf8(key));
-}
-
-QString general(const char *key)
-{
-    return TWLocalizedString(StringTable::General, QString::fromUtf8(key));
-}
-
-TWStyleManager &library()
-{
-    return TWStyleManager::sharedStyleManager();
-}
-
-} // namespace
-
-TWGraphicStyleController::TWGraphicStyleController(QObject *parent) : QObject(parent)
+TWGraphicStyleController::TWGraphicStyleController(QObject *parent)
+    : TWStyleController(QStringLiteral("graphicStyles"), parent)
 {
     m_updateTimer.setSingleShot(true);
     m_updateTimer.setInterval(UpdateDelayMilliseconds);
     connect(&m_updateTimer, &QTimer::timeout, this, &TWGraphicStyleController::update);
-    NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_observers.push_back(center.observe(TWGraphicBindingController::DocumentWillCloseNotification,
-                                         nullptr, [this](const Notification &n) {
-                                             if (!m_document.isNull() &&
-                                                 n.sender.identity() == m_document.identity)
-                                                 setDocument(TWStyleViewDocument());
-                                         }));
-    m_observers.push_back(center.observe(
-        TWStyleManager::StylesDidChangeNotification, nullptr, [this](const Notification &n) {
-            if (n.userInfo.value(TWStyleManager::KindKey).toString() != u"graphicStyles")
-                return;
-            updateStyleMenu();
-            scheduleUpdate();
-        }));
 }
 
 TWGraphicStyleController::~TWGraphicStyleController()
 {
     disconnect(m_bindingConnection);
-    if (m_preview)
-        m_preview->setStyleMenu(nullptr);
 }
 
-void TWGraphicStyleController::setDocument(TWDocument *document)
+QList<std::shared_ptr<TWStyle>> TWGraphicStyleController::libraryStyles() const
 {
-    setDocument(TWStyleViewDocument::of(document));
+    return library().graphicStyles().values();
 }
 
-void TWGraphicStyleController::setDocument(const TWStyleViewDocument &document)
-{
-    m_document = document;
-    observeBindingController();
-    scheduleUpdate();
-}
-
-void TWGraphicStyleController::observeBindingController()
+void TWGraphicStyleController::documentChanged()
 {
     disconnect(m_bindingConnection);
     if (m_document.bindingController)
         m_bindingConnection =
             connect(m_document.bindingController, &TWGraphicBindingController::currentStyleChanged,
                     this, &TWGraphicStyleController::scheduleUpdate);
+    scheduleUpdate();
 }
 
-void TWGraphicStyleController::setPreview(TWStyleView *preview)
+void TWGraphicStyleController::libraryChanged()
 {
-    if (m_preview)
-        m_preview->setStyleMenu(nullptr);
-    m_preview = preview;
-    if (m_preview)
-        m_preview->setStyle(m_selectedStyle);
     updateStyleMenu();
+    scheduleUpdate();
 }
 
 void TWGraphicStyleController::scheduleUpdate()
@@ -106,27 +61,6 @@ void TWGraphicStyleController::update()
     setSelectedStyle(m_document.bindingController->currentStyle());
 }
 
-void TWGraphicStyleController::setSelectedStyle(const std::shared_ptr<TWStyle> &style)
-{
-    m_selectedStyle = style;
-    if (m_preview)
-        m_preview->setStyle(style);
-    updateStyleMenu();
-}
-
-void TWGraphicStyleController::updateStyleMenu()
-{
-    const QSize size = m_preview ? m_preview->size() : QSize(180, 60);
-    std::unique_ptr<QMenu> menu(TWStyleView::makeStyleMenu(
-        library().graphicStyles().values(), m_selectedStyle, size,
-        [this](const std::shared_ptr<TWStyle> &style) { setStyleFromMenuItem(style); },
-        [this] { showStyleEditor(); }, this));
-    if (m_preview)
-        m_preview->setStyleMenu(menu.get());
-    m_styleMenu = std::move(menu);
-    emit styleMenuChanged();
-}
-
 QMenu *TWGraphicStyleController::selectedStyleSubMenu(QWidget *parent)
 {
     auto *menu = new QMenu(dadoZiz("Selected Style Menu"), parent);
@@ -139,17 +73,7 @@ QMenu *TWGraphicStyleController::selectedStyleSubMenu(QWidget *parent)
     connect(setDefault, &QAction::triggered, this,
             [this, style] { setDefaultStyleFromMenuItem(style); });
     menu->addSeparator();
-    const bool custom = style && style->custom();
-    const auto add = [&](const char *title, void (TWGraphicStyleController::*action)(),
-                         bool enabled) {
-        QAction *item = menu->addAction(dadoZiz(title));
-        item->setEnabled(enabled);
-        connect(item, &QAction::triggered, this, action);
-    };
-    add("Revert", &TWGraphicStyleController::revertSelectedStyle, custom);
-    add("Save", &TWGraphicStyleController::saveSelectedStyle, custom);
-    add("Save As...", &TWGraphicStyleController::saveSelectedStyleAs, true);
-    add("Delete", &TWGraphicStyleController::deleteSelectedStyle, custom);
+    addSelectedStyleItems(menu);
     return menu;
 }
 

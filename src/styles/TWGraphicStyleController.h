@@ -1,24 +1,13 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
-#include "styles/TWStyle.h"
-#include "styles/TWStyleViewDocument.h"
+#include "styles/TWStyleController.h"
 
-#include <QObject>
-#include <QPointer>
 #include <QTimer>
-#include <memory>
-#include <vector>
-
-class QMenu;
-class QWidget;
-class TWDocument;
-class TWStyleView;
 
 // Drives the graphic style palette: shows the selection's current style in
 // the preview, offers the library's graphic styles in its menu, and saves,
 // reverts, updates and deletes styles for the selection.
-class TWGraphicStyleController : public QObject
+class TWGraphicStyleController : public TWStyleController
 {
     Q_OBJECT
 
@@ -29,17 +18,6 @@ public:
     explicit TWGraphicStyleController(QObject *parent = nullptr);
     ~TWGraphicStyleController() override;
 
-    void setDocument(TWDocument *document);
-    void setDocument(const TWStyleViewDocument &document);
-    const TWStyleViewDocument &document() const { return m_document; }
-
-    // The preview view the menu is given to (not owned).
-    TWStyleView *preview() const { return m_preview; }
-    void setPreview(TWStyleView *preview);
-    QMenu *styleMenu() const { return m_styleMenu.get(); }
-    const std::shared_ptr<TWStyle> &selectedStyle() const { return m_selectedStyle; }
-    void setSelectedStyle(const std::shared_ptr<TWStyle> &style);
-    void updateStyleMenu();
     // A new menu for the palette's button, owned by the caller: "Set as
     // default", then Revert, Save, Save As... and Delete; all but Save As are
     // disabled unless the selected style is custom.
@@ -51,12 +29,12 @@ public:
     void update();
 
     // --- actions ---
-    void setStyleFromMenuItem(const std::shared_ptr<TWStyle> &style);
-    void revertSelectedStyle();
+    void setStyleFromMenuItem(const std::shared_ptr<TWStyle> &style) override;
+    void revertSelectedStyle() override;
     // Custom styles only: takes the shown settings (never a mixed value).
-    void saveSelectedStyle();
+    void saveSelectedStyle() override;
     // Asks for a name and saves the shown settings under it.
-    void saveSelectedStyleAs();
+    void saveSelectedStyleAs() override;
     // False (nothing saved) for an empty name.
     bool savePanelSave(const QString &name);
     // Asks, updates the current style from the shown settings, saves it,
@@ -66,22 +44,18 @@ public:
     void setSelectedStyleAsDefault();
     // Toggles: the map's default already gives no default.
     void setDefaultStyleFromMenuItem(const std::shared_ptr<TWStyle> &style);
-    void deleteSelectedStyle();
+    void deleteSelectedStyle() override;
     void editSelectedStyle();
-    void showStyleEditor();
+    void showStyleEditor() override;
 
-signals:
-    void styleMenuChanged();
+protected:
+    QList<std::shared_ptr<TWStyle>> libraryStyles() const override;
+    void documentChanged() override;
+    void libraryChanged() override;
 
 private:
     void scheduleUpdate();
-    void observeBindingController();
 
-    TWStyleViewDocument m_document;
-    QPointer<TWStyleView> m_preview;
-    std::unique_ptr<QMenu> m_styleMenu;
-    std::shared_ptr<TWStyle> m_selectedStyle;
     QTimer m_updateTimer;
-    std::vector<ObserverToken> m_observers;
     QMetaObject::Connection m_bindingConnection;
 };

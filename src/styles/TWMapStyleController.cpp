@@ -4,7 +4,6 @@
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
-#include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
 #include "styles/TWDefaultMapStyle.h"
 #include "styles/TWGraphicBindingController.h"
@@ -17,57 +16,38 @@
 
 namespace {
 
-QString dadoZiz(const char *key)
-{
-    return TWLocalizedString(StringTable::DadoZiz, QString::fromUtf8(key));
-}
-
-QString general(const char *key)
-{
-    return TWLocalizedString(StringTable::General, QString::fromUtf8(key));
-}
-
-TWStyleManager &library()
-{
-    return TWStyleManager::sharedStyleManager();
-}
-
 const QStringList MapFlags{QStringLiteral("applyBackground"), QStringLiteral("applyColoring"),
                            QStringLiteral("applyAutolayout"),
                            QStringLiteral("applyOutlineNumbering")};
 
 } // namespace
 
-TWMapStyleController::TWMapStyleController(QObject *parent) : QObject(parent)
+TWMapStyleController::TWMapStyleController(QObject *parent)
+    : TWStyleController(QStringLiteral("mapStyles"), parent)
 {
     m_delayTimer.setSingleShot(true);
     m_delayTimer.setInterval(SettingsDelayMilliseconds);
     connect(&m_delayTimer, &QTimer::timeout, this, &TWMapStyleController::updateSelectedStyle);
-    NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_observers.push_back(center.observe(TWGraphicBindingController::DocumentWillCloseNotification,
-                                         nullptr, [this](const Notification &n) {
-                                             if (!m_document.isNull() &&
-                                                 n.sender.identity() == m_document.identity)
-                                                 setDocument(TWStyleViewDocument());
-                                         }));
-    m_observers.push_back(center.observe(
-        TWStyleManager::StylesDidChangeNotification, nullptr, [this](const Notification &n) {
-            if (n.userInfo.value(TWStyleManager::KindKey).toString() != u"mapStyles")
-                return;
-            // Without a map there is no style to select, but the menu still lists the library.
-            if (m_document.currentMap())
-                updateSelectedStyle();
-            else
-                updateStyleMenu();
-        }));
 }
 
 TWMapStyleController::~TWMapStyleController()
 {
     for (const QMetaObject::Connection &connection : m_undoConnections)
         disconnect(connection);
-    if (m_preview)
-        m_preview->setStyleMenu(nullptr);
+}
+
+QList<std::shared_ptr<TWStyle>> TWMapStyleController::libraryStyles() const
+{
+    return library().mapStyles().values();
+}
+
+void TWMapStyleController::libraryChanged()
+{
+    // Without a map there is no style to select, but the menu still lists the library.
+    if (m_document.currentMap())
+        updateSelectedStyle();
+    else
+        updateStyleMenu();
 }
 
 const QStringList &TWMapStyleController::followedSettingKeys()
@@ -81,14 +61,8 @@ const QStringList &TWMapStyleController::followedSettingKeys()
     return keys;
 }
 
-void TWMapStyleController::setDocument(TWDocument *document)
+void TWMapStyleController::documentChanged()
 {
-    setDocument(TWStyleViewDocument::of(document));
-}
-
-void TWMapStyleController::setDocument(const TWStyleViewDocument &document)
-{
-    m_document = document;
     observeDocument();
     m_delayTimer.stop();
     m_seen = snapshot();
@@ -157,16 +131,6 @@ void TWMapStyleController::mapSettingsMayHaveChanged()
     }
 }
 
-void TWMapStyleController::setPreview(TWStyleView *preview)
-{
-    if (m_preview)
-        m_preview->setStyleMenu(nullptr);
-    m_preview = preview;
-    if (m_preview)
-        m_preview->setStyle(m_selectedStyle);
-    updateStyleMenu();
-}
-
 void TWMapStyleController::updateSelectedStyle()
 {
     m_delayTimer.stop();
@@ -181,39 +145,14 @@ void TWMapStyleController::updateSelectedStyle()
 
 void TWMapStyleController::setSelectedStyle(const std::shared_ptr<TWStyle> &style)
 {
-    m_selectedStyle = style;
     m_selectedStyleIsNew = !style || library().mapStyles().value(style->identifier()) != style;
-    if (m_preview)
-        m_preview->setStyle(style);
-    updateStyleMenu();
-}
-
-void TWMapStyleController::updateStyleMenu()
-{
-    const QSize size = m_preview ? m_preview->size() : QSize(180, 60);
-    std::unique_ptr<QMenu> menu(TWStyleView::makeStyleMenu(
-        library().mapStyles().values(), m_selectedStyle, size,
-        [this](const std::shared_ptr<TWStyle> &style) { setStyleFromMenuItem(style); },
-        [this] { showStyleEditor(); }, this));
-    if (m_preview)
-        m_preview->setStyleMenu(menu.get());
-    m_styleMenu = std::move(menu);
-    emit styleMenuChanged();
+    TWStyleController::setSelectedStyle(style);
 }
 
 QMenu *TWMapStyleController::selectedStyleSubMenu(QWidget *parent)
 {
     auto *menu = new QMenu(dadoZiz("Selected Style Menu"), parent);
-    const bool custom = m_selectedStyle && m_selectedStyle->custom();
-    const auto add = [&](const char *title, void (TWMapStyleController::*action)(), bool enabled) {
-        QAction *item = menu->addAction(dadoZiz(title));
-        item->setEnabled(enabled);
-        connect(item, &QAction::triggered, this, action);
-    };
-    add("Revert", &TWMapStyleController::revertSelectedStyle, custom);
-    add("Save", &TWMapStyleController::saveSelectedStyle, custom);
-    add("Save As...", &TWMapStyleController::saveSelectedStyleAs, true);
-    add("Delete", &TWMapStyleController::deleteSelectedStyle, custom);
+    addSelectedStyleItems(menu);
     return menu;
 }
 

@@ -1,27 +1,17 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
-#include "styles/TWStyle.h"
-#include "styles/TWStyleViewDocument.h"
+#include "styles/TWStyleController.h"
 
-#include <QObject>
-#include <QPointer>
 #include <QTimer>
 #include <QVariantList>
-#include <memory>
 #include <optional>
-#include <vector>
 
-class QMenu;
-class QWidget;
-class TWDocument;
 class TWMap;
-class TWStyleView;
 
 // Drives the map style palette: shows the current map's style (or a fresh
 // one of its settings) in the preview, offers the library's map styles in
 // its menu, and saves, applies and deletes map styles.
-class TWMapStyleController : public QObject
+class TWMapStyleController : public TWStyleController
 {
     Q_OBJECT
 
@@ -32,22 +22,13 @@ public:
     explicit TWMapStyleController(QObject *parent = nullptr);
     ~TWMapStyleController() override;
 
-    void setDocument(TWDocument *document);
-    void setDocument(const TWStyleViewDocument &document);
-    const TWStyleViewDocument &document() const { return m_document; }
-
     // The map settings the palette follows, by key.
     static const QStringList &followedSettingKeys();
 
-    TWStyleView *preview() const { return m_preview; }
-    void setPreview(TWStyleView *preview);
-    QMenu *styleMenu() const { return m_styleMenu.get(); }
-    const std::shared_ptr<TWStyle> &selectedStyle() const { return m_selectedStyle; }
-    void setSelectedStyle(const std::shared_ptr<TWStyle> &style);
+    void setSelectedStyle(const std::shared_ptr<TWStyle> &style) override;
     // Not one of the library's map styles.
     bool selectedStyleIsNew() const { return m_selectedStyleIsNew; }
     bool selectedStyleIsDirty() const { return false; }
-    void updateStyleMenu();
     // A new menu owned by the caller: Revert, Save, Save As..., Delete.
     QMenu *selectedStyleSubMenu(QWidget *parent = nullptr);
 
@@ -61,22 +42,24 @@ public:
 
     // --- actions ---
     void applyStyle(const std::shared_ptr<TWStyle> &style);
-    void setStyleFromMenuItem(const std::shared_ptr<TWStyle> &style) { applyStyle(style); }
-    void revertSelectedStyle() { applyStyle(m_selectedStyle); }
+    void setStyleFromMenuItem(const std::shared_ptr<TWStyle> &style) override { applyStyle(style); }
+    void revertSelectedStyle() override { applyStyle(m_selectedStyle); }
     // The map's settings into the selected style, keeping its apply flags.
-    void saveSelectedStyle();
+    void saveSelectedStyle() override;
     // Asks first; OK saves.
     void askToUpdateSelectedStyle();
-    void saveSelectedStyleAs();
+    void saveSelectedStyleAs() override;
     // False (nothing saved) for an empty name.
     bool savePanelSave(const QString &name);
     void setSelectedStyleAsDefault();
-    void deleteSelectedStyle();
+    void deleteSelectedStyle() override;
     void editSelectedStyle();
-    void showStyleEditor();
+    void showStyleEditor() override;
 
-signals:
-    void styleMenuChanged();
+protected:
+    QList<std::shared_ptr<TWStyle>> libraryStyles() const override;
+    void documentChanged() override;
+    void libraryChanged() override;
 
 private:
     struct Snapshot
@@ -90,14 +73,9 @@ private:
     Snapshot snapshot() const;
     void observeDocument();
 
-    TWStyleViewDocument m_document;
-    QPointer<TWStyleView> m_preview;
-    std::unique_ptr<QMenu> m_styleMenu;
-    std::shared_ptr<TWStyle> m_selectedStyle;
     bool m_selectedStyleIsNew = false;
     QTimer m_delayTimer;
     Snapshot m_seen;
-    std::vector<ObserverToken> m_observers;
     std::vector<ObserverToken> m_documentObservers;
     std::vector<QMetaObject::Connection> m_undoConnections;
 };

@@ -64,6 +64,10 @@ void TWNavigatorView::setDocument(TWDocument *document)
     m_source = std::move(source);
     m_thumbnail = QImage();
     m_scalingFactor = 0;
+    // Drawing the whole map is slow on large maps: a newly shown document's
+    // thumbnail waits for the same quiet half second as any redraw, so the
+    // window's first paint is not held up by it.
+    m_thumbnailWaits = document != nullptr;
     delayedUpdateDisplay();
     // Without a document the view is blank at once.
     if (!document)
@@ -94,6 +98,7 @@ void TWNavigatorView::delayedUpdateDisplay()
 void TWNavigatorView::updateDisplay()
 {
     m_updateTimer.stop();
+    m_thumbnailWaits = false;
     m_thumbnail = QImage();
     update();
 }
@@ -154,6 +159,8 @@ void TWNavigatorView::paintEvent(QPaintEvent *)
         return;
     layoutThumbnail();
     if (m_scalingFactor <= 0)
+        return;
+    if (m_thumbnailWaits && m_updateTimer.isActive())
         return;
     QPainter painter(this);
     painter.drawImage(QPointF(0, 0), thumbnail());

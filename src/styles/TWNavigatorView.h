@@ -73,6 +73,8 @@ private:
     QPointer<TWDocument> m_document;
     Source m_source;
     bool m_documentViewActive = false;
+    // A new document's first thumbnail is made only once the update is due.
+    bool m_thumbnailWaits = false;
     Rect m_mapVisibleRect;
     Point m_drawingOffset;
     float m_scalingFactor = 0;

@@ -28,31 +28,44 @@ DPoint mid(DPoint a, DPoint b)
     return {(a.x + b.x) * 0.5, (a.y + b.y) * 0.5};
 }
 
-void flattenCurve(DPoint p0, DPoint p1, DPoint p2, DPoint p3, double limit, int depth,
+void flattenCurve(DPoint p0, DPoint p1, DPoint p2, DPoint p3, double limit,
                   std::vector<BezierPath::Element> &out)
 {
-    // Bound on how far the curve strays from its chord (Willcocks): flat when
-    // the deviation is within the flatness.
-    double ux = 3.0 * p1.x - 2.0 * p0.x - p3.x;
-    double uy = 3.0 * p1.y - 2.0 * p0.y - p3.y;
-    double vx = 3.0 * p2.x - p0.x - 2.0 * p3.x;
-    double vy = 3.0 * p2.y - p0.y - 2.0 * p3.y;
-    ux *= ux;
-    uy *= uy;
-    vx *= vx;
-    vy *= vy;
-    if (depth >= maxFlatteningDepth || std::max(ux, vx) + std::max(uy, vy) <= limit) {
-        BezierPath::Element line;
-        line.type = BezierPath::LineToElement;
-        line.points[0] = Point(float(p3.x), float(p3.y));
-        out.push_back(line);
-        return;
+    // Halves still to be looked at, the next one last; each split pushes
+    // its second half under its first, so lines come out in order.
+    struct Piece
+    {
+        DPoint p0, p1, p2, p3;
+        int depth;
+    };
+    Piece stack[maxFlatteningDepth + 1];
+    int top = 0;
+    stack[0] = {p0, p1, p2, p3, 0};
+    while (top >= 0) {
+        const Piece c = stack[top--];
+        // Bound on how far the curve strays from its chord (Willcocks): flat
+        // when the deviation is within the flatness.
+        double ux = 3.0 * c.p1.x - 2.0 * c.p0.x - c.p3.x;
+        double uy = 3.0 * c.p1.y - 2.0 * c.p0.y - c.p3.y;
+        double vx = 3.0 * c.p2.x - c.p0.x - 2.0 * c.p3.x;
+        double vy = 3.0 * c.p2.y - c.p0.y - 2.0 * c.p3.y;
+        ux *= ux;
+        uy *= uy;
+        vx *= vx;
+        vy *= vy;
+        if (c.depth >= maxFlatteningDepth || std::max(ux, vx) + std::max(uy, vy) <= limit) {
+            BezierPath::Element line;
+            line.type = BezierPath::LineToElement;
+            line.points[0] = Point(float(c.p3.x), float(c.p3.y));
+            out.push_back(line);
+            continue;
+        }
+        const DPoint p01 = mid(c.p0, c.p1), p12 = mid(c.p1, c.p2), p23 = mid(c.p2, c.p3);
+        const DPoint p012 = mid(p01, p12), p123 = mid(p12, p23);
+        const DPoint split = mid(p012, p123);
+        stack[++top] = {split, p123, p23, c.p3, c.depth + 1};
+        stack[++top] = {c.p0, p01, p012, split, c.depth + 1};
     }
-    const DPoint p01 = mid(p0, p1), p12 = mid(p1, p2), p23 = mid(p2, p3);
-    const DPoint p012 = mid(p01, p12), p123 = mid(p12, p23);
-    const DPoint split = mid(p012, p123);
-    flattenCurve(p0, p01, p012, split, limit, depth + 1, out);
-    flattenCurve(split, p123, p23, p3, limit, depth + 1, out);
 }
 
 DPoint toD(Point p)
@@ -311,7 +324,7 @@ BezierPath BezierPath::bezierPathByFlatteningPath(float flatness) const
             const Point &end = e.points[2];
             if (isFinite(current) && isFinite(e.points[0]) && isFinite(e.points[1]) &&
                 isFinite(end)) {
-                flattenCurve(toD(current), toD(e.points[0]), toD(e.points[1]), toD(end), limit, 0,
+                flattenCurve(toD(current), toD(e.points[0]), toD(e.points[1]), toD(end), limit,
                              flat.m_elements);
             } else {
                 Element line;

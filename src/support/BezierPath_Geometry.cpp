@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -307,22 +308,53 @@ BezierPath BezierPath::bezierPathOffsetVerticallyBy(float d, bool lineToFirstPoi
         return result;
 
     const size_t last = holders.size() - 1;
-    const LoopCandidates candidates(holders, d);
+    // A holder closes a loop only with a later one whose angle, unwrapped,
+    // is lower: lower as it is, or a turn round (3/2 pi and up). The lowest
+    // and highest angle from each holder on tell where nothing can loop;
+    // there, on most samples of a smooth curve, the search is skipped. A
+    // negative (or NaN) d closes no loop at all.
+    std::vector<float> lowestFrom, highestFrom;
+    if (d >= 0) {
+        lowestFrom.resize(holders.size());
+        highestFrom.resize(holders.size());
+        float lowest = INFINITY, highest = -INFINITY;
+        for (size_t k = holders.size(); k-- > 0;) {
+            // NaN angles never compare true, so they close nothing either.
+            const float a = holders[k].angle();
+            if (a < lowest)
+                lowest = a;
+            if (a > highest)
+                highest = a;
+            lowestFrom[k] = lowest;
+            highestFrom[k] = highest;
+        }
+    }
+    const auto mayLoop = [&](size_t j) {
+        return !lowestFrom.empty() &&
+               (lowestFrom[j] < holders[j].angle() || highestFrom[j] >= threeHalvesPi);
+    };
+    // Made when a holder first may loop: most offsets never need them.
+    std::optional<LoopCandidates> candidates;
     // Each holder's normal, worked out once: the search meets every holder
     // many times.
     std::vector<Normal> normals;
-    if (d >= 0) {
-        normals.reserve(holders.size());
-        for (const TWAngleAndPointHolder &holder : holders)
-            normals.push_back(Normal::of(holder));
-    }
     std::vector<uint32_t> near;
+    result.m_elements.reserve(holders.size() + 1);
     result.moveToPoint(holders[0].drawPoint());
     size_t j = 0;
     for (;;) {
         const TWAngleAndPointHolder *h = &holders[j];
-        // The farthest holder first, so the widest loop goes in one step.
-        candidates.collect(j, near);
+        near.clear();
+        if (mayLoop(j)) {
+            if (!candidates) {
+                candidates.emplace(holders, d);
+                normals.reserve(holders.size());
+                for (const TWAngleAndPointHolder &holder : holders)
+                    normals.push_back(Normal::of(holder));
+            }
+            // The farthest holder first, so the widest loop goes in one step.
+            candidates->collect(j, near);
+        }
         for (const uint32_t k : near) {
             const TWAngleAndPointHolder &other = holders[k];
             float a1 = h->angle();

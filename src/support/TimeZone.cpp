@@ -1,4 +1,5 @@
 #include "support/TimeZone.h"
+#include "support/SystemTimeZoneScope.h"
 
 #include "platform/CFormat.h"
 
@@ -39,8 +40,29 @@ bool isPlausibleZoneId(const QString &name)
 
 } // namespace
 
+namespace {
+thread_local const SystemTimeZoneScope *pinned = nullptr;
+}
+
+SystemTimeZoneScope::SystemTimeZoneScope() : m_zone(TimeZone::systemTimeZone()), m_previous(pinned)
+{
+    pinned = this;
+}
+
+SystemTimeZoneScope::~SystemTimeZoneScope()
+{
+    pinned = m_previous;
+}
+
+const TimeZone *SystemTimeZoneScope::current()
+{
+    return pinned ? &pinned->m_zone : nullptr;
+}
+
 TimeZone TimeZone::systemTimeZone()
 {
+    if (const TimeZone *zone = SystemTimeZoneScope::current())
+        return *zone;
     const QTimeZone zone = QTimeZone::systemTimeZone();
     QString name = QString::fromLatin1(zone.id());
     if (name.isEmpty() || !zone.isValid())

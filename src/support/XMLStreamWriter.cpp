@@ -3,11 +3,13 @@
 #include "support/XMLArena.h"
 #include "support/XMLDocument.h"
 
+#include <libxml/parserInternals.h>
 #include <libxml/xmlsave.h>
 #include <zlib.h>
 
 #include <climits>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -16,10 +18,8 @@ constexpr qsizetype bufferSize = 256 * 1024;
 constexpr int maxIndentLevels = 30;
 
 // Text content escaped as libxml2 writes it in UTF-8 output.
-void appendEscaped(QByteArray &out, const QByteArray &text)
+void appendEscaped(QByteArray &out, const char *p, const char *end)
 {
-    const char *p = text.constData();
-    const char *end = p + text.size();
     const char *run = p;
     for (; p < end; ++p) {
         const char *replacement = nullptr;
@@ -46,6 +46,37 @@ void appendEscaped(QByteArray &out, const QByteArray &text)
     out.append(run, end - run);
 }
 
+void appendEscaped(QByteArray &out, const QByteArray &text)
+{
+    appendEscaped(out, text.constData(), text.constData() + text.size());
+}
+
+// Whether the tree holds only what writePlainTree() writes: elements
+// without namespaces or attributes, and ordinary text, each hung where its
+// parent says.
+bool isPlainTree(xmlNodePtr root)
+{
+    std::vector<xmlNodePtr> stack{root};
+    while (!stack.empty()) {
+        const xmlNodePtr node = stack.back();
+        stack.pop_back();
+        if (node->type == XML_TEXT_NODE) {
+            if (node->name == xmlStringTextNoenc || node->children)
+                return false;
+            continue;
+        }
+        if (node->type != XML_ELEMENT_NODE || node->ns || node->nsDef || node->properties ||
+            !node->name)
+            return false;
+        for (xmlNodePtr child = node->children; child; child = child->next) {
+            if (child->parent != node)
+                return false;
+            stack.push_back(child);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 XMLStreamWriter::XMLStreamWriter(Sink sink) : m_sink(std::move(sink))
@@ -68,7 +99,15 @@ int XMLStreamWriter::writeToBuffer(void *context, const char *data, int size)
 
 void XMLStreamWriter::append(const char *data, qint64 size)
 {
-    m_buffer.append(data, qsizetype(size));
+    // Within the room reserved, a copy: the general append costs more than
+    // the few bytes most calls bring.
+    const qsizetype at = m_buffer.size();
+    if (size > 0 && at + size <= m_buffer.capacity()) {
+        m_buffer.resize(at + qsizetype(size));
+        std::memcpy(m_buffer.data() + at, data, size_t(size));
+    } else {
+        m_buffer.append(data, qsizetype(size));
+    }
     if (m_buffer.size() >= bufferSize)
         flush();
 }
@@ -197,7 +236,7 @@ void XMLStreamWriter::flush()
     if (!m_failed && !m_buffer.isEmpty() && !m_sink(m_buffer.constData(), m_buffer.size()))
         m_failed = true;
     m_written += m_buffer.size();
-    m_buffer.clear();
+    m_buffer.resize(0); // keeps the room: clear() would give it back
 }
 
 void XMLStreamWriter::writeStartDocument()
@@ -315,8 +354,12 @@ void XMLStreamWriter::writeNode(xmlNodePtr node)
         XMLDetail::expandEntityReferences(expanded, node->doc, &spent);
         node = expanded;
     }
-    xmlNodeDumpOutput(m_xmlOutput, node->doc, node, depth(), 1, "UTF-8");
-    xmlOutputBufferFlush(m_xmlOutput);
+    if (isPlainTree(node)) {
+        writePlainTree(node);
+    } else {
+        xmlNodeDumpOutput(m_xmlOutput, node->doc, node, depth(), 1, "UTF-8");
+        xmlOutputBufferFlush(m_xmlOutput);
+    }
     if (expanded)
         xmlFreeNode(expanded);
     append("\n", 1);
@@ -328,4 +371,71 @@ bool XMLStreamWriter::writeEndDocument()
         writeEndElement();
     flush();
     return !m_failed;
+}
+
+void XMLStreamWriter::writePlainTree(xmlNodePtr root)
+{
+    // As libxml2's pretty printer walks the tree: an element holding text
+    // has no line breaks or indentation inside it, down to its end tag.
+    static const QByteArray spaces(2 * maxIndentLevels, ' ');
+    const auto indent = [this](int level) {
+        append(spaces.constData(), 2 * std::min(level, maxIndentLevels));
+    };
+    int level = depth();
+    bool format = true;
+    xmlNodePtr unformatted = nullptr;
+    xmlNodePtr node = root;
+    for (;;) {
+        if (node->type == XML_ELEMENT_NODE) {
+            if (node != root && format)
+                indent(level);
+            const char *name = reinterpret_cast<const char *>(node->name);
+            append("<", 1);
+            append(name, qint64(std::strlen(name)));
+            if (node->children) {
+                if (format) {
+                    for (xmlNodePtr child = node->children; child; child = child->next)
+                        if (child->type == XML_TEXT_NODE) {
+                            format = false;
+                            unformatted = node;
+                            break;
+                        }
+                }
+                append(format ? ">\n" : ">", format ? 2 : 1);
+                ++level;
+                node = node->children;
+                continue;
+            }
+            append("/>", 2);
+        } else if (node->content) {
+            const char *content = reinterpret_cast<const char *>(node->content);
+            appendEscaped(m_buffer, content, content + std::strlen(content));
+            if (m_buffer.size() >= bufferSize)
+                flush();
+        }
+        // Up past every last child, closing its parent.
+        for (;;) {
+            if (node == root)
+                return;
+            if (format)
+                append("\n", 1);
+            if (node->next) {
+                node = node->next;
+                break;
+            }
+            node = node->parent;
+            if (level > 0)
+                --level;
+            if (format)
+                indent(level);
+            const char *name = reinterpret_cast<const char *>(node->name);
+            append("</", 2);
+            append(name, qint64(std::strlen(name)));
+            append(">", 1);
+            if (node == unformatted) {
+                format = true;
+                unformatted = nullptr;
+            }
+        }
+    }
 }

@@ -90,6 +90,8 @@ private:
     void append(const QByteArray &bytes) { append(bytes.constData(), bytes.size()); }
     void beginChild();
     void flush();
+    // writeNode() of a tree of plain elements and text, without libxml2.
+    void writePlainTree(xmlNodePtr root);
     static int writeToBuffer(void *context, const char *data, int size);
 
     Sink m_sink;

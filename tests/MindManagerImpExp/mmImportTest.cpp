@@ -1,14 +1,18 @@
 #include "MMImportTestSupport.h"
 
 #include "MindManagerImpExp/MMArchiveStream.h"
+#include "drawing/TWTextLayout.h"
+#include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWAttachedText.h"
 #include "model/TWHyperlink.h"
+#include "model/TWMapLayoutServices.h"
 #include "model/TWResource.h"
 #include "model/TWTrackedChange.h"
+#include "platform/NotificationCenter.h"
 #include "support/Base64.h"
 
 #include <QBuffer>
@@ -714,5 +718,172 @@ TEST_F(MindManagerImport, EveryCutOfAMapIsRefusedWholeWithOneClearError)
         // Nothing is built from a file that does not read to its end.
         EXPECT_EQ(int(target.allBranches().size()), before) << cut;
         EXPECT_EQ(target.countOfLinkLines(), 0) << cut;
+    }
+}
+
+// A large map's labels are measured ahead while its branches are made: each
+// topic's branch and label come out the size the same topic takes imported
+// alone, whatever its fonts, wrapping, width or level default.
+TEST_F(MindManagerImport, LabelsOfALargeMapMeasureAsATopicImportedAlone)
+{
+    const QString words = QStringLiteral("one two three four five six seven eight nine ten");
+    const QStringList inners = {
+        text(QStringLiteral("Plain")),
+        QStringLiteral("<ap:Text PlainText=\"Bold start then plain\">"
+                       "<ap:Font Name=\"DejaVu Sans\" Size=\"10\"/>"
+                       "<ap:FontRange From=\"0\" To=\"4\" Bold=\"true\"/></ap:Text>"),
+        QStringLiteral(
+            "<ap:Text PlainText=\"Large serif\">"
+            "<ap:Font Name=\"Liberation Serif\" Size=\"22\" Italic=\"true\"/></ap:Text>"),
+        text(words),
+        text(words) + "<ap:TopicLayout Width=\"20\"/>",
+        text(QStringLiteral("First line&#xA;second line")),
+        QString(), // the level's default text
+        text(QStringLiteral("Child below")) +
+            subTopics({topic("deep", text(QStringLiteral("A level down")))}),
+    };
+    const QString styles = QStringLiteral(
+        "<ap:StyleGroup><ap:RootSubTopicDefaultsGroup Level=\"0\">"
+        "<ap:DefaultText PlainText=\"Level default\"><ap:Font Name=\"DejaVu Sans\" Size=\"13\"/>"
+        "</ap:DefaultText></ap:RootSubTopicDefaultsGroup></ap:StyleGroup>");
+    struct Sizes
+    {
+        Size shape, label;
+    };
+    const auto importInto = [this, &styles](const QStringList &topics) {
+        auto doc = TWMapsDoc::create();
+        doc->addMap(TWMap::create(doc.get()), false);
+        TWMap &m = *doc->maps().first();
+        m.setLayoutServices(std::make_shared<TWMapLayout>());
+        doc->setUndoManager(undo);
+        EXPECT_TRUE(mmImpExpController::populateDadoZiz(
+            m, mmImpExpController::sourceForData(mapWithTopic(subTopics(topics), styles),
+                                                 QStringLiteral("map.xml"))));
+        QHash<QString, Sizes> sizes;
+        QList<TWMapBranch *> open{m.root().get()};
+        while (!open.isEmpty()) {
+            TWMapBranch *b = open.takeLast();
+            sizes.insert(b->mmOid().value_or(QString()),
+                         {b->mainGraphic()->bounds().size, b->enclosedTextArea()->bounds().size});
+            for (const auto &child : b->children())
+                open.append(child.get());
+        }
+        doc->detach();
+        return sizes;
+    };
+    // Alone first; then remembered measurements are pushed out, so that
+    // the large map's labels are measured again.
+    QList<QHash<QString, Sizes>> alone;
+    for (int i = 0; i < inners.size(); ++i)
+        alone.append(importInto({topic(QStringLiteral("t%1-0").arg(i), inners[i])}));
+    for (int i = 0; i < 40; ++i)
+        TWTextLayout::requiredSizeForWidth(AttributedString(QString::number(i)), 1000);
+    // Every case three times over: enough to be measured ahead.
+    QStringList all;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < inners.size(); ++i)
+            all.append(topic(QStringLiteral("t%1-%2").arg(i).arg(round), inners[i]));
+    }
+    const QHash<QString, Sizes> together = importInto(all);
+    ASSERT_EQ(together.size(), 1 + all.size() + 1); // "deep" thrice
+    for (int i = 0; i < inners.size(); ++i) {
+        const Sizes own = alone[i][QStringLiteral("t%1-0").arg(i)];
+        for (int round = 0; round < 3; ++round) {
+            const QString oid = QStringLiteral("t%1-%2").arg(i).arg(round);
+            SCOPED_TRACE(oid.toStdString());
+            ASSERT_TRUE(together.contains(oid));
+            EXPECT_EQ(together[oid].shape, own.shape);
+            EXPECT_EQ(together[oid].label, own.label);
+        }
+        if (alone[i].contains(QStringLiteral("deep"))) {
+            EXPECT_EQ(together[QStringLiteral("deep")].label,
+                      alone[i][QStringLiteral("deep")].label);
+        }
+    }
+    // The cases differ, so a confused answer would show.
+    EXPECT_NE(together[QStringLiteral("t0-0")].label, together[QStringLiteral("t2-0")].label);
+    EXPECT_NE(together[QStringLiteral("t3-0")].label, together[QStringLiteral("t4-0")].label);
+}
+
+// Nothing that observes redrawing is asked to repaint while a map is
+// imported with no view open; what the map holds afterwards, and after a
+// change, is what an import watched by a view ends with.
+TEST_F(MindManagerImport, AnImportNoViewWatchesEndsAsOneAViewWatches)
+{
+    const QString boundary =
+        QStringLiteral("<ap:OneBoundary><ap:Boundary><ap:Color FillColor=\"ff00ff00\"/>"
+                       "<ap:BoundaryShape BoundaryShape=\"urn:mindjet:Zigzag\" Margin=\"4\"/>"
+                       "</ap:Boundary></ap:OneBoundary>");
+    const QStringList maps = {
+        subTopics({topic("a", text("First") + subTopics({topic("a1"), topic("a2")})),
+                   topic("b", text("Second") + "<ap:SubTopicsVisibility Hidden=\"true\"/>" +
+                                  subTopics({topic("b1")}))}),
+        subTopics({topic("own", boundary + text("Bounded") +
+                                    subTopics({topic("in1", boundary), topic("in2")})),
+                   topic("plain", text("Plain"))}),
+        subTopics({topic("c", text("Centre"))}) + "<ap:FloatingTopics>" +
+            topic("f", text("Floating") + "<ap:Offset CX=\"30\" CY=\"-20\"/>") +
+            "</ap:FloatingTopics>",
+    };
+    using Geometry = QMap<QString, QList<Rect>>;
+    const auto importAndChange = [this](const QString &topics, bool watched) {
+        std::optional<ObserverToken> view;
+        if (watched)
+            view = NotificationCenter::defaultCenter().observe(QString(), nullptr,
+                                                               [](const Notification &) {});
+        EXPECT_EQ(
+            NotificationCenter::defaultCenter().isObserved(TWMapBranch::RedrawInRectNotification),
+            watched);
+        auto doc = TWMapsDoc::create();
+        doc->addMap(TWMap::create(doc.get()), false);
+        TWMap &m = *doc->maps().first();
+        m.setLayoutServices(std::make_shared<TWMapLayout>());
+        doc->setUndoManager(undo);
+        EXPECT_TRUE(mmImpExpController::populateDadoZiz(
+            m, mmImpExpController::sourceForData(mapWithTopic(topics), QStringLiteral("map.xml"))));
+        const auto geometry = [&m] {
+            Geometry all;
+            QList<TWMapBranch *> open{m.root().get()};
+            while (!open.isEmpty()) {
+                TWMapBranch *b = open.takeLast();
+                QList<Rect> &rects = all[b->mmOid().value_or(QString())];
+                // A drawn boundary has its path built before it is asked for.
+                const bool unbuilt = b->hasBoundary() && !b->cachedBoundaryPath();
+                rects << Rect(unbuilt ? 1 : 0, 0, 0, 0) << b->mainGraphic()->bounds()
+                      << b->mainGraphic()->drawingBounds() << b->enclosedTextArea()->bounds()
+                      << b->layoutServices().boundaryPathBounds(*b).value_or(Rect())
+                      << b->branchBounds();
+                if (b->connectionGraphic())
+                    rects << b->connectionGraphic()->bounds()
+                          << b->connectionGraphic()->drawingBounds();
+                for (const auto &child : b->children())
+                    open.append(child.get());
+            }
+            return all;
+        };
+        QList<Geometry> states{geometry()};
+        // A change after the import: boundaries widened, the tree moved.
+        QList<TWMapBranch *> open{m.root().get()};
+        while (!open.isEmpty()) {
+            TWMapBranch *b = open.takeLast();
+            if (b->hasBoundary())
+                b->setBoundaryMargin(b->boundaryMargin() + 6);
+            for (const auto &child : b->children())
+                open.append(child.get());
+        }
+        m.setBranchHideLevel(1);
+        m.root()->moveBranchBy(15, -10, true);
+        states << geometry();
+        doc->detach();
+        return states;
+    };
+    for (const QString &topics : maps) {
+        SCOPED_TRACE(topics.toStdString());
+        const QList<Geometry> watched = importAndChange(topics, true);
+        const QList<Geometry> unwatched = importAndChange(topics, false);
+        ASSERT_EQ(watched.size(), 2);
+        EXPECT_EQ(unwatched[0], watched[0]);
+        EXPECT_EQ(unwatched[1], watched[1]);
+        EXPECT_NE(watched[0], watched[1]); // the change did change something
     }
 }

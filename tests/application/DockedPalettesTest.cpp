@@ -324,6 +324,45 @@ TEST_F(DockedPalettesTest, FloatingWindowsComeBackAfterARelaunch)
     EXPECT_TRUE(floating->paletteWindows().isEmpty());
 }
 
+// The whole map is drawn for the navigator only once its update is due, so
+// that a large document's window paints its canvas without waiting for it.
+TEST_F(DockedPalettesTest, ANewDocumentsThumbnailWaitsForItsUpdate)
+{
+    TWDocument *document = untitled();
+    show(document);
+    TWNavigatorView *navigator =
+        document->dockedPalettesController()->mapPalettes()->navigatorView();
+    navigator->resize(200, 200);
+    const auto drawn = [navigator] {
+        QImage image(navigator->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        navigator->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != qRgb(255, 255, 255))
+                    return true;
+        return false;
+    };
+    struct Step
+    {
+        const char *what;
+        std::function<void()> act;
+        bool pending, thumbnail;
+    } const steps[] = {
+        {"set up, before the update", [] {}, true, false},
+        {"the update is due", [navigator] { navigator->updateDisplay(); }, false, true},
+        {"a later redraw request keeps the picture",
+         [navigator] { navigator->delayedUpdateDisplay(); }, true, true},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(navigator->updatePending(), step.pending);
+        EXPECT_EQ(drawn(), step.thumbnail);
+        EXPECT_EQ(navigator->hasThumbnail(), step.thumbnail);
+    }
+}
+
 TEST_F(DockedPalettesTest, NavigatorGoesBlankWhenItsDocumentCloses)
 {
     TWDocument *first = untitled();

@@ -306,6 +306,48 @@ TEST_F(DocumentViewTest, AMapLeftOfTheOriginIsMovedOntoTheCanvasOnce)
     EXPECT_EQ(map->root()->mainGraphic()->bounds(), root);
 }
 
+// A file whose map lies left of and above the origin opens moved onto the
+// canvas with nothing to undo, and what the user does next is undoable.
+TEST_F(DocumentTest, AMapOpenedLeftOfTheOriginIsMovedWithNothingToUndo)
+{
+    const QString path = dir.filePath(QStringLiteral("left.tweb"));
+    {
+        auto made = BranchDocument::makeDocument(12);
+        made->currentMap()->root()->moveBranchBy(-900, -700, true);
+        ASSERT_LT(made->currentMap()->getBoundingDrawingRectForAllGraphics().x(), 0);
+        ASSERT_EQ(made->saveToFile(path), TWFileIO::SaveSucceeded);
+        made->detach();
+    }
+    documents->setShowsWindows(true);
+    TWDocument *document = open(path);
+    ASSERT_NE(document, nullptr);
+    show(document);
+    TWMap *map = document->mapsDocument()->currentMap().get();
+    UndoManager &undo = *document->undoManager();
+    struct Step
+    {
+        const char *what;
+        std::function<void()> act;
+        bool canUndo;
+    } const steps[] = {
+        {"opened", [] {}, false},
+        {"a move by the user",
+         [map] { map->root()->mainGraphic()->publicMoveBy(Point(5, 5), true); }, true},
+        {"undone", [&undo] { undo.undo(); }, false},
+    };
+    const Rect opened = map->root()->mainGraphic()->bounds();
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        settle();
+        EXPECT_TRUE(undo.isUndoRegistrationEnabled());
+        EXPECT_EQ(undo.canUndo(), step.canUndo);
+        EXPECT_GE(map->getBoundingDrawingRectForAllGraphics().x(), -0.01);
+        EXPECT_GE(map->getBoundingDrawingRectForAllGraphics().y(), -0.01);
+        EXPECT_EQ(map->root()->mainGraphic()->bounds() == opened, !step.canUndo);
+    }
+}
+
 namespace {
 
 // The actions of the window's File menu, by text.

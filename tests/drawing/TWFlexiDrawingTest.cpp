@@ -185,6 +185,68 @@ TEST_F(FlexiDrawingTest, DrawingBoundsHoldTheTextAboveTheCurve)
     label->setIsEditing(false);
 }
 
+// The label's height is kept between measurements; whatever happened to the
+// branch, its drawing bounds are those of a branch measured afresh.
+TEST_F(FlexiDrawingTest, DrawingBoundsMatchAFreshMeasurementAfterEveryChange)
+{
+    const QString wrapping = QString("Words enough to wrap the label ").repeated(4);
+    struct Step
+    {
+        const char *what;
+        std::function<void()> change;
+        Point moved; // how far the bounds must have moved, when a pure move
+    } const steps[] = {
+        {"one line", [this] { setText("Bounds"); }, {}},
+        {"a pure move", [this] { branch->moveBranchBy(500.3f, 700.7f, true); }, {500.3f, 700.7f}},
+        {"a text that wraps", [&] { setText(wrapping); }, {}},
+        {"a narrower curve",
+         [this] {
+             const Rect b = flexi->bounds();
+             flexi->setBounds(Rect(b.x(), b.y(), 150, b.height()));
+             flexi->initializePoints();
+         },
+         {}},
+        {"another padding", [this] { label->setLineFragmentPadding(40); }, {}},
+        {"a move back",
+         [this] { branch->moveBranchBy(-500.3f, -700.7f, true); },
+         {-500.3f, -700.7f}},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        const Rect before = flexi->drawingBounds();
+        step.change();
+        flexi->setDrawingBoundsValid(false);
+        const Rect now = flexi->drawingBounds();
+        if (step.moved != Point()) {
+            EXPECT_NEAR(now.x(), before.x() + step.moved.x, 0.01);
+            EXPECT_NEAR(now.y(), before.y() + step.moved.y, 0.01);
+            EXPECT_NEAR(now.height(), before.height(), 0.01);
+        }
+        // A twin with the same curve and text, never measured before.
+        auto twin = TWMapBranch::createWithGraphic(TWGraphic::make<TWFlexiBranch>(flexi->bounds()),
+                                                   root.get(), map.get());
+        auto twinFlexi = std::static_pointer_cast<TWFlexiBranch>(twin->mainGraphic());
+        twin->enclosedTextArea()->setLineFragmentPadding(label->lineFragmentPadding());
+        twin->enclosedTextArea()->setBounds(label->bounds());
+        twinFlexi->initializePoints();
+        twinFlexi->setLeftPoint(flexi->leftPoint());
+        twinFlexi->setRightPoint(flexi->rightPoint());
+        twinFlexi->setIntermediate1(flexi->intermediate1());
+        twinFlexi->setIntermediate2(flexi->intermediate2());
+        twinFlexi->setInnerEndLeft(flexi->innerEndLeft());
+        twinFlexi->setInnerEndRight(flexi->innerEndRight());
+        twinFlexi->setStraightLeft(flexi->straightLeft());
+        twinFlexi->setStraightRight(flexi->straightRight());
+        twin->enclosedTextArea()->setText(label->text());
+        const Rect fresh = twinFlexi->drawingBounds();
+        EXPECT_NEAR(now.x(), fresh.x(), 0.01);
+        EXPECT_NEAR(now.y(), fresh.y(), 0.01);
+        EXPECT_NEAR(now.width(), fresh.width(), 0.01);
+        EXPECT_NEAR(now.height(), fresh.height(), 0.01);
+        twin->deparent();
+    }
+}
+
 TEST_F(FlexiDrawingTest, CurvedTextAndTheSelectedShape)
 {
     // A wave: down, then up towards the right end.

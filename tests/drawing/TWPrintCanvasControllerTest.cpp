@@ -355,6 +355,93 @@ TEST_F(PrintCanvasControllerTest, WithoutPageFramesTheCanvasFillsTheViewAndReach
     EXPECT_EQ(map->canvasSize(), Size(1000, d.maxY()));
 }
 
+// Moving a map onto the canvas must never carry a branch past the model's
+// coordinate range, where its place would be replaced and lost.
+TEST_F(PrintCanvasControllerTest, MovingOntoTheCanvasKeepsEveryBranchWhereItWas)
+{
+    struct Case
+    {
+        const char *what;
+        bool frames;
+        float top;    // the far branch's top, left of the origin
+        float bottom; // the other far branch's top
+        bool whole;   // whether the drawing can start at the canvas's corner
+    } const cases[] = {
+        {"fits", false, -3000, 5000, true},
+        {"fits with page frames", true, -3000, 5000, true},
+        {"taller than the range from the origin", false, -7000, 6000, false},
+        {"taller, with page frames", true, -7000, 6000, false},
+        {"already at the range's far edge", false, -500, 9900, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        document->setShowPageFrames(c.frames);
+        root = newBranch(nullptr, Rect(300, 200, 100, 40), "root");
+        map->setRoot(root);
+        auto high = child(root, c.top, "high", c.top);
+        auto low = child(root, c.bottom, "low", 700);
+        settle();
+        undo->removeAllActions();
+        QList<Rect> before;
+        for (const auto &b : map->allBranches())
+            before << b->mainGraphic()->bounds();
+        TWPrintCanvasController controller(&printDocument);
+        controller.updateCanvasSizeForMap(map.get());
+        const Rect after = drawing();
+        EXPECT_LE(after.maxX(), TWGraphic::MaximumCoordinate);
+        EXPECT_LE(after.maxY(), TWGraphic::MaximumCoordinate);
+        if (c.whole) {
+            EXPECT_GE(after.x(), 0);
+            EXPECT_GE(after.y(), 0);
+        }
+        // Every branch moved by the same offset: none was put elsewhere.
+        const Point moved(root->mainGraphic()->bounds().x() - before[0].x(),
+                          root->mainGraphic()->bounds().y() - before[0].y());
+        const auto branches = map->allBranches();
+        for (int i = 0; i < branches.size(); ++i)
+            EXPECT_EQ(branches[i]->mainGraphic()->bounds(), before[i].offsetBy(moved.x, moved.y))
+                << i;
+        // Nothing is moved again.
+        EXPECT_EQ(controller.removeUnusedAreaFromMap(map.get()), Point());
+    }
+}
+
+// An update reads the extent once; nothing stale is left once it ends.
+TEST_F(PrintCanvasControllerTest, AHeldExtentLastsOnlyAsLongAsItsHold)
+{
+    struct Case
+    {
+        bool frames;
+        float farOut; // where a branch then appears, past all before it
+    } const cases[] = {{false, 2600}, {true, 6000}};
+    for (const Case &c : cases) {
+        const bool frames = c.frames;
+        SCOPED_TRACE(frames ? "page frames" : "no page frames");
+        document->setShowPageFrames(frames);
+        printDocument.visible = Size(300, 200);
+        placeDrawingAt(-40, 30);
+        TWPrintCanvasController controller(&printDocument);
+        Rect held;
+        {
+            const TWPrintCanvasController::ExtentHold outer(controller);
+            {
+                const TWPrintCanvasController::ExtentHold inner(controller);
+                controller.updateCanvasSizeForMap(map.get());
+            }
+            held = controller.printCanvasRect();
+            TWPrintCanvasController fresh(&printDocument);
+            fresh.updateCanvasSizeForMap(map.get());
+            EXPECT_EQ(held, fresh.printCanvasRect()) << "the same as measured afresh";
+        }
+        // Once released, a branch far out widens the canvas.
+        child(root, 100, "far", c.farOut);
+        settle();
+        if (frames) // pages are counted by an update
+            controller.updateCanvasSizeForMap(map.get());
+        EXPECT_GT(controller.printCanvasRect().width(), held.width());
+    }
+}
+
 TEST_F(PrintCanvasControllerTest, AMapWithNothingDrawnHasOnePage)
 {
     map->setRoot(nullptr);

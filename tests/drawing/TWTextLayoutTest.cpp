@@ -97,6 +97,45 @@ TEST(TWTextLayout, TextWrapsToTheWidthAndStopsAtTheContainersHeight)
     EXPECT_GT(layout.lineCount(), 1);
 }
 
+TEST(TWTextLayout, GlyphRectanglesInAnyOrderEqualAFreshLayouts)
+{
+    // Asked forwards, backwards and at random, across lines and paragraphs,
+    // and again after the text and the width change: each rectangle is the
+    // one a layout asked for nothing else gives.
+    const struct
+    {
+        QString string;
+        float width;
+    } cases[] = {
+        {"Branch 12 part 0 & more Branch 12 part 1 & more", 80},
+        {"one\ntwo three\n\nfour", 1000},
+        {"\u05e9\u05dc\u05d5\u05dd world \u05e2\u05d5\u05dc\u05dd", 60},
+        {"e\u0301t\u00e9 fi ffl", 30},
+    };
+    TWTextLayout reused;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.string.toStdString());
+        reused.setContainerSize(Size(c.width, 1000));
+        reused.setAttributedString(text(c.string));
+        const qsizetype n = c.string.size();
+        // From the second glyph, so that the last one asked of the text
+        // before (the first, at the end of the walk back) is not taken for it.
+        std::vector<qsizetype> order;
+        for (qsizetype i = 1; i <= n; ++i)
+            order.push_back(i % n);
+        for (qsizetype i = 0; i < n; ++i)
+            order.push_back((i * 7 + 3) % n);
+        for (qsizetype i = n; i-- > 0;)
+            order.push_back(i);
+        for (const qsizetype i : order) {
+            TWTextLayout fresh;
+            fresh.setContainerSize(Size(c.width, 1000));
+            fresh.setAttributedString(text(c.string));
+            EXPECT_EQ(reused.boundingRectForGlyph(i), fresh.boundingRectForGlyph(i)) << i;
+        }
+    }
+}
+
 TEST(TWTextLayout, GlyphAndRangeRectangles)
 {
     TWTextLayout layout;
@@ -381,4 +420,85 @@ TEST(TWTextLayout, NarrowerWidthsAnswerAsAFreshLayout)
     }
     // Some narrower widths do wrap more: the answers are not all alike.
     EXPECT_GT(wrapped, 0);
+}
+
+// Texts measured ahead on worker threads answer as the main thread measures
+// them, whether a worker or the main thread got to a request first, and a
+// measurement asked with other arguments than the request's is made afresh.
+TEST(TWTextLayout, MeasuringAheadAnswersAsTheMainThread)
+{
+    AttributedString mixed = text("Topic 7 with some words");
+    mixed.addAttribute(NSFontAttributeName,
+                       QVariant::fromValue(Font("LiberationSerif-BoldItalic", 15)), {0, 5});
+    ParagraphStyle centred;
+    centred.alignment = CenterTextAlignment;
+    TextAttributes centredAttributes = fontAttributes("DejaVuSans", 10);
+    centredAttributes.insert(NSParagraphStyleAttributeName, QVariant::fromValue(centred));
+    const struct
+    {
+        AttributedString text;
+        float width;
+        float padding;
+    } cases[] = {
+        {text("Topic with words"), 1000, 5},
+        {text("Topic with words"), 60, 5}, // the same text twice, wrapped
+        {text("Topic with words"), 1000, 0},
+        {mixed, 100, 5},
+        {text("one two three four five six seven eight", "DejaVuSans", 10), 90, 5},
+        {text("Staff of\nlong words\n"), 999999, 5},
+        {AttributedString("centred and wrapped words", centredAttributes), 70, 5},
+        {text(QString::fromUtf8("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd")), 50, 5},
+        {text("Staff elf fjord gulf", "LiberationSerif-BoldItalic", 15), 70, 5}, // overhangs
+        {text("Oblique leaf f", "DejaVuSans-BoldOblique", 11), 70, 5},
+        {AttributedString(), 100, 5},
+    };
+    const auto fresh = [](const AttributedString &t, float width, float padding) {
+        if (t.isEmpty())
+            return Size(10, 15);
+        TWTextLayout engine;
+        engine.setLineFragmentPadding(padding);
+        engine.setContainerSize(Size(width, 99999));
+        engine.setAttributedString(t);
+        return Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
+                    std::max(engine.usedRect().height(), 15.0f));
+    };
+    const auto measure = [](const AttributedString &t, float width, float padding) {
+        return TWTextLayout::requiredSizeForWidth(t, width, Size(10, 15), Size(99999, 99999),
+                                                  padding);
+    };
+    for (const bool workersFirst : {true, false}) {
+        // Whatever was remembered before goes first.
+        for (int i = 0; i < 40; ++i)
+            measure(text(QString::number(i)), 1000, 5);
+        std::vector<TWTextLayout::Request> requests;
+        for (const auto &c : cases)
+            requests.push_back({c.text, c.width, Size(99999, 99999), c.padding});
+        // A request asked otherwise: more padding.
+        requests.push_back({text("asked otherwise"), 1000, Size(99999, 99999), 9});
+        TWTextLayout::Prefetch ahead(std::move(requests), 2);
+        if (workersFirst)
+            ahead.finish();
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.text.string().toStdString() + " at " + std::to_string(c.width) +
+                         (workersFirst ? " measured ahead" : " raced"));
+            EXPECT_EQ(measure(c.text, c.width, c.padding), fresh(c.text, c.width, c.padding));
+            // Narrower widths than the request's, about the widest line,
+            // then the request again.
+            const float widest = fresh(c.text, c.width, c.padding).width - 1;
+            for (const float width : {c.width - 7, widest - 0.5f, widest, widest + 0.01f,
+                                      widest + 1, (widest + c.width) / 2}) {
+                EXPECT_EQ(measure(c.text, width, c.padding), fresh(c.text, width, c.padding))
+                    << width;
+            }
+            EXPECT_EQ(measure(c.text, c.width, c.padding), fresh(c.text, c.width, c.padding));
+        }
+        EXPECT_EQ(measure(text("asked otherwise"), 1000, 5),
+                  fresh(text("asked otherwise"), 1000, 5));
+        // Every case with a text came from the workers.
+        if (workersFirst) {
+            EXPECT_EQ(ahead.answered(), int(std::size(cases)) - 1);
+        }
+    }
+    // Without a prefetch nothing is left installed.
+    EXPECT_EQ(measure(mixed, 100, 5), fresh(mixed, 100, 5));
 }

@@ -75,3 +75,58 @@ TEST(GraphicNumberSet, UniqueFromSeveralThreads)
     EXPECT_EQ(all.count(0), 0u);
     EXPECT_EQ(set.count(), threads * perThread + perThread / 2);
 }
+
+// Recording, releasing and asking, in long mixed runs, answer as a plain
+// set does: numbers crowded into a narrow range collide, wrap around the
+// end of the table and are released from the middle of runs; 0 and numbers
+// wider than 32 bits are kept too.
+TEST(GraphicNumberSet, AnswersAsAPlainSetThroughRecordsAndReleases)
+{
+    const struct
+    {
+        long range;
+        long first;
+        int steps;
+    } cases[] = {{7, 0, 200},
+                 {3000, 0, 20000},
+                 {70000, 0, 60000},
+                 {0x7fffffff, 0, 20000},
+                 {3000, 0x7fffffffL - 1500, 20000},
+                 {3000, -0x80000000L - 1500, 20000}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.range);
+        Random::seed(quint32(c.range + c.first));
+        const auto draw = [&c] { return c.first + Random::next() % c.range; };
+        GraphicNumberSet set(draw);
+        std::set<long> model;
+        for (int step = 0; step < c.steps; ++step) {
+            const long number = draw();
+            switch (Random::next() % 4) {
+            case 0:
+                ASSERT_EQ(set.registerNumber(number), model.insert(number).second) << number;
+                break;
+            case 1:
+                set.release(number);
+                model.erase(number);
+                break;
+            case 2:
+                // A narrow range may be full: numbers are generated only
+                // while some are free.
+                if (model.size() + 1 < size_t(c.range)) {
+                    const long n = set.generate();
+                    ASSERT_NE(n, 0);
+                    ASSERT_TRUE(model.insert(n).second) << n;
+                }
+                break;
+            default:
+                ASSERT_EQ(set.isInUse(number), model.count(number) != 0) << number;
+                break;
+            }
+            ASSERT_EQ(set.count(), int(model.size()));
+        }
+        for (long n = c.first; n < c.first + std::min<long>(c.range, 5000); ++n)
+            ASSERT_EQ(set.isInUse(n), model.count(n) != 0) << n;
+        for (const long n : model)
+            ASSERT_TRUE(set.isInUse(n)) << n;
+    }
+}

@@ -267,3 +267,39 @@ TEST_F(NotificationTest, IdleNotificationsFollowTheSoonOnes)
         TestSupport::runEventLoopPass();
     EXPECT_EQ(got, QStringList({"Soon@B", "Idle@B"}));
 }
+
+// A name is observed while a live observer of it, of any sender, or of
+// every name is registered; removed observers, also during a post, no longer
+// count.
+TEST_F(NotificationTest, ANameIsObservedWhileAnyoneCouldReceiveIt)
+{
+    EXPECT_FALSE(nc.isObserved("Redraw"));
+    const struct
+    {
+        const char *observed; // a name, "" for every name
+        const void *sender;
+        bool redrawObserved;
+    } cases[] = {{"Redraw", nullptr, true},
+                 {"Redraw", mapA.get(), true},
+                 {"Other", nullptr, false},
+                 {"", nullptr, true},
+                 {"", mapB.get(), true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.observed) + (c.sender ? " of a sender" : ""));
+        ObserverToken token = nc.observe(c.observed, c.sender, [](const Notification &) {});
+        EXPECT_EQ(nc.isObserved("Redraw"), c.redrawObserved);
+        EXPECT_TRUE(c.observed[0] == 0 || nc.isObserved(c.observed));
+        token.reset();
+        EXPECT_FALSE(nc.isObserved("Redraw"));
+    }
+    // An observer that removes itself while the name is posted.
+    ObserverToken once;
+    bool observedInside = true;
+    once = nc.observe("Redraw", nullptr, [&](const Notification &) {
+        once.reset();
+        observedInside = nc.isObserved("Redraw");
+    });
+    nc.post("Redraw");
+    EXPECT_FALSE(observedInside);
+    EXPECT_FALSE(nc.isObserved("Redraw"));
+}

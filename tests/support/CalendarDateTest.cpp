@@ -1,8 +1,10 @@
 #include "support/CalendarDate.h"
 #include "TestHelpers.h"
+#include "support/SystemTimeZoneScope.h"
 
 #include <cmath>
 #include <limits>
+#include <thread>
 
 using namespace XMLTest;
 
@@ -246,3 +248,43 @@ TEST(CalendarDateXML, OddNumbers)
 }
 
 } // namespace
+
+// While a scope lives, the machine's zone is the one it found, whatever
+// the machine changes to meanwhile; scopes nest, and after the last one the
+// zone is read afresh.
+TEST(TimeZone, ASystemZoneScopeAnswersTheZoneItFound)
+{
+    const QByteArray saved = qgetenv("TZ");
+    const bool had = qEnvironmentVariableIsSet("TZ");
+    const auto setZone = [](const char *name) { qputenv("TZ", name); };
+    const struct
+    {
+        const char *atStart;
+        const char *meanwhile;
+    } cases[] = {{"Asia/Tokyo", "Europe/Berlin"}, {"America/New_York", "Asia/Kolkata"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.atStart);
+        setZone(c.atStart);
+        ASSERT_EQ(TimeZone::systemTimeZone().name(), c.atStart);
+        {
+            const SystemTimeZoneScope outer;
+            setZone(c.meanwhile);
+            EXPECT_EQ(TimeZone::systemTimeZone().name(), c.atStart);
+            {
+                const SystemTimeZoneScope inner;
+                EXPECT_EQ(TimeZone::systemTimeZone().name(), c.atStart);
+            }
+            EXPECT_EQ(TimeZone::systemTimeZone().name(), c.atStart);
+            // Another thread reads the machine's zone.
+            QString elsewhere;
+            std::thread([&elsewhere] { elsewhere = TimeZone::systemTimeZone().name(); }).join();
+            EXPECT_EQ(elsewhere, c.meanwhile);
+        }
+        EXPECT_EQ(TimeZone::systemTimeZone().name(), c.meanwhile);
+        EXPECT_EQ(SystemTimeZoneScope::current(), nullptr);
+    }
+    if (had)
+        qputenv("TZ", saved);
+    else
+        qunsetenv("TZ");
+}

@@ -4,7 +4,9 @@
 
 #include <QImage>
 #include <QPainter>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -103,6 +105,59 @@ TEST(PathLength, StepsBetweenElementPointsAndCurvesAtTheFlatness)
     const float coarse = arc.bezierPathLength(20); // shorter chords
     EXPECT_LT(coarse, fine - 1);
     EXPECT_GE(coarse, 100 * std::sqrt(2.0f) - 1e-3);
+}
+
+// A curve halved until each half lies within the flatness of its chord
+// (or ten halvings deep), first half first: what flattening must give.
+void halveCurve(double p0x, double p0y, double p1x, double p1y, double p2x, double p2y, double p3x,
+                double p3y, double limit, int depth, std::vector<Point> &out)
+{
+    const double ux = 3.0 * p1x - 2.0 * p0x - p3x, uy = 3.0 * p1y - 2.0 * p0y - p3y;
+    const double vx = 3.0 * p2x - p0x - 2.0 * p3x, vy = 3.0 * p2y - p0y - 2.0 * p3y;
+    if (depth >= 10 || std::max(ux * ux, vx * vx) + std::max(uy * uy, vy * vy) <= limit) {
+        out.push_back(Point(float(p3x), float(p3y)));
+        return;
+    }
+    const auto mid = [](double a, double b) { return (a + b) * 0.5; };
+    const double ax = mid(p0x, p1x), ay = mid(p0y, p1y), bx = mid(p1x, p2x), by = mid(p1y, p2y);
+    const double cx = mid(p2x, p3x), cy = mid(p2y, p3y);
+    const double abx = mid(ax, bx), aby = mid(ay, by), bcx = mid(bx, cx), bcy = mid(by, cy);
+    const double sx = mid(abx, bcx), sy = mid(aby, bcy);
+    halveCurve(p0x, p0y, ax, ay, abx, aby, sx, sy, limit, depth + 1, out);
+    halveCurve(sx, sy, bcx, bcy, cx, cy, p3x, p3y, limit, depth + 1, out);
+}
+
+TEST(PathFlattening, LinesAsByHalvingEachCurve)
+{
+    // Gentle, tight, looping and degenerate curves, huge and tiny, at the
+    // flatness of drawing and of label offsets far from their curve.
+    std::mt19937 random(16);
+    std::uniform_real_distribution<float> coordinate(-80, 80);
+    std::vector<std::array<Point, 4>> curves;
+    for (int n = 0; n < 24; ++n)
+        curves.push_back({Point(coordinate(random), coordinate(random)),
+                          Point(coordinate(random), coordinate(random)),
+                          Point(coordinate(random), coordinate(random)),
+                          Point(coordinate(random), coordinate(random))});
+    curves.push_back({Point(0, 0), Point(0, 0), Point(0, 0), Point(0, 0)});
+    curves.push_back({Point(0, 0), Point(100, 0), Point(0, 0), Point(100, 0)});
+    curves.push_back({Point(0, 0), Point(3e7f, -3e7f), Point(-3e7f, 3e7f), Point(1, 1)});
+    curves.push_back({Point(0, 0), Point(1e-6f, 2e-6f), Point(-1e-6f, 0), Point(1e-7f, 0)});
+    int capped = 0;
+    for (const auto &c : curves) {
+        BezierPath path;
+        path.moveToPoint(c[0]);
+        path.curveToPoint(c[3], c[1], c[2]);
+        for (const float flatness : {0.6f, 0.05f, 0.0085f, 1e-6f}) {
+            std::vector<Point> expected{c[0]};
+            halveCurve(c[0].x, c[0].y, c[1].x, c[1].y, c[2].x, c[2].y, c[3].x, c[3].y,
+                       16.0 * double(flatness) * double(flatness), 0, expected);
+            const std::vector<Point> flat = pointsOf(path.bezierPathByFlatteningPath(flatness));
+            EXPECT_EQ(flat, expected) << "flatness " << flatness;
+            capped += expected.size() == 1025;
+        }
+    }
+    EXPECT_GT(capped, 0) << "the table must reach the depth bound";
 }
 
 TEST(PathLength, MeasuringChangesNoLaterResult)
@@ -240,6 +295,18 @@ std::vector<Point> offsetTryingEverySample(const BezierPath &path, float d)
     }
 }
 
+std::vector<std::pair<quint32, quint32>> bitsOf(const std::vector<Point> &points)
+{
+    std::vector<std::pair<quint32, quint32>> bits;
+    for (const Point &p : points) {
+        quint32 x, y;
+        std::memcpy(&x, &p.x, sizeof x);
+        std::memcpy(&y, &p.y, sizeof y);
+        bits.emplace_back(x, y);
+    }
+    return bits;
+}
+
 TEST(PathOffset, LoopsFoundAsByTryingEverySample)
 {
     // Wavy curves with tight bends and a spiral, offset on both sides, near
@@ -267,13 +334,42 @@ TEST(PathOffset, LoopsFoundAsByTryingEverySample)
     }
     paths.push_back(spiral);
     paths.push_back(polyline({{0, 0}, {10, 0}, {10, 0}, {0, 0}, {0, 0}, {10, 0}}));
+    // Branch curves as labels follow them: a straight start, two joined
+    // curves and a straight end, leaving right or left, rising or falling,
+    // where most samples cannot close a loop and the search is skipped.
+    std::uniform_real_distribution<float> rise(-80, 80);
+    for (int n = 0; n < 8; ++n) {
+        const float w = n % 2 ? -140.0f : 140.0f, y = rise(random), s = n % 4 < 2 ? 1.0f : -1.0f;
+        BezierPath branch = polyline({{0, 0}, {w * 0.05f, 0}});
+        branch.curveToPoint({w * 0.5f, y * 0.5f}, {w * 0.3f, s * rise(random)},
+                            {w * 0.45f, y * 0.4f});
+        branch.curveToPoint({w * 0.95f, y}, {w * 0.55f, y * 0.6f}, {w * 0.7f, y});
+        branch.lineToPoint({w, y});
+        paths.push_back(branch);
+    }
+    // Whole turns both ways: the angles pass from just below a turn to just
+    // above nothing, where the search must still compare across the wrap.
+    for (const float turn : {1.0f, -1.0f}) {
+        BezierPath circle;
+        for (int i = 0; i <= 90; ++i) {
+            const float t = turn * float(i) * 0.0785398f;
+            const Point p{std::cos(t) * 30, std::sin(t) * 30};
+            if (i == 0)
+                circle.moveToPoint(p);
+            else
+                circle.lineToPoint(p);
+        }
+        paths.push_back(circle);
+    }
+    paths.push_back(polyline({{0, 0}, {10, 0}, {NAN, 5}, {20, 0}, {10, -1}, {30, 0}}));
 
     int cut = 0;
     for (const BezierPath &path : paths) {
-        for (const float d : {0.0f, 0.5f, 3.0f, 12.0f, 40.0f, 200.0f, -3.0f, -12.0f}) {
+        for (const float d : {0.0f, 0.5f, 3.0f, 12.0f, 40.0f, 58.5f, 200.0f, -3.0f, -12.0f}) {
             const std::vector<Point> expected = offsetTryingEverySample(path, d);
             const std::vector<Point> offset = pointsOf(path.bezierPathOffsetVerticallyBy(d, false));
-            EXPECT_EQ(offset, expected) << "distance " << d;
+            // Bit for bit, so that a NaN left in place matches too.
+            EXPECT_EQ(bitsOf(offset), bitsOf(expected)) << "distance " << d;
             const size_t samples = pointsOf(path.bezierPathByFlatteningPath(
                                                 d != 0 ? 0.5f / std::fabs(d) : path.flatness()))
                                        .size();

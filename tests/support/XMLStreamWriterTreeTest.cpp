@@ -1,0 +1,126 @@
+#include "support/XMLStreamWriter.h"
+
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/xmlsave.h>
+
+namespace {
+
+// libxml2's own pretty printing of a node at `level`.
+QByteArray dumpedByLibxml2(xmlNodePtr node, int level)
+{
+    xmlOutputBufferPtr out = xmlAllocOutputBuffer(nullptr);
+    xmlNodeDumpOutput(out, node->doc, node, level, 1, "UTF-8");
+    xmlOutputBufferFlush(out);
+    QByteArray text(reinterpret_cast<const char *>(xmlOutputBufferGetContent(out)),
+                    qsizetype(xmlOutputBufferGetSize(out)));
+    xmlOutputBufferClose(out);
+    return text;
+}
+
+QByteArray indent(int level)
+{
+    return QByteArray(2 * std::min(level, 30), ' ');
+}
+
+// The node written inside `level` open elements, and what libxml2 makes of it.
+std::pair<QByteArray, QByteArray> writtenAndExpected(xmlNodePtr node, int level)
+{
+    QByteArray written;
+    XMLStreamWriter writer([&written](const char *data, qint64 size) {
+        written.append(data, qsizetype(size));
+        return true;
+    });
+    QByteArray expected;
+    for (int i = 0; i < level; ++i) {
+        writer.writeStartElement("o");
+        expected += indent(i) + "<o>\n";
+    }
+    writer.writeNode(node);
+    EXPECT_TRUE(writer.writeEndDocument());
+    expected += indent(level) + dumpedByLibxml2(node, level) + "\n";
+    for (int i = level; i-- > 0;)
+        expected += indent(i) + "</o>\n";
+    return {written, expected};
+}
+
+} // namespace
+
+TEST(XMLStreamWriterTree, NodesAreWrittenAsLibxml2PrettyPrintsThem)
+{
+    QByteArray deep;
+    for (int i = 0; i < 35; ++i)
+        deep += "<l" + QByteArray::number(i) + ">";
+    deep += "<leaf>x</leaf><empty/>";
+    for (int i = 35; i-- > 0;)
+        deep += "</l" + QByteArray::number(i) + ">";
+    const QByteArray texts[] = {
+        "<a/>",
+        "<a>text</a>",
+        "<a><b>1</b><c/><d><e>x &amp; y &lt; z &gt; \"q\" 'r' ]]&gt;</e></d></a>",
+        // Text beside elements: nothing is indented inside, down to the end tag.
+        "<a>t<b><c>deep</c><e/></b>u<d/></a><!-- -->",
+        "<a><b><c>1</c></b><m>t<n><o/></n></m><p><q/></p></a>",
+        "<a>\n  <b>1</b>\n  <c>\n    <d/>\n  </c>\n</a>",
+        "<a>&#13;carriage&#13;\nreturn&#9;tab</a>",
+        "<a><b>Gr\xc3\xb6\xc3\x9f"
+        "e \xe2\x98\x83 \xf0\x9f\x98\x80</b></a>",
+        deep,
+        // What only libxml2 writes: attributes, namespaces, comments,
+        // sections and instructions anywhere in the tree.
+        "<a><b x=\"1&quot;&#10;\xc3\xb6\">t</b></a>",
+        "<p:a xmlns:p=\"urn:p\"><p:b/><c/></p:a>",
+        "<a xmlns=\"urn:d\"><b/></a>",
+        "<a><b><!-- note --></b></a>",
+        "<a><b><![CDATA[<raw> & ]]></b></a>",
+        "<a><?pi data?><b/></a>",
+    };
+    int cases = 0;
+    for (const QByteArray &text : texts) {
+        xmlDocPtr doc = xmlReadMemory(text.constData(), int(text.size()), nullptr, "UTF-8", 0);
+        ASSERT_NE(doc, nullptr) << text.constData();
+        xmlNodePtr root = xmlDocGetRootElement(doc);
+        // The root, and its first child, which may be text or a lone comment.
+        for (xmlNodePtr node : {root, root->children}) {
+            if (!node)
+                continue;
+            for (const int level : {0, 2, 31}) {
+                SCOPED_TRACE(testing::Message() << text.constData() << " at level " << level);
+                const auto [written, expected] = writtenAndExpected(node, level);
+                EXPECT_EQ(written, expected);
+                ++cases;
+            }
+        }
+        xmlFreeDoc(doc);
+    }
+    EXPECT_GT(cases, 60);
+}
+
+TEST(XMLStreamWriterTree, TreesBuiltInMemoryToo)
+{
+    // Text nodes made by hand: empty, without content, side by side, and
+    // a tree whose elements belong to no document.
+    xmlNodePtr a = xmlNewNode(nullptr, BAD_CAST "a");
+    xmlAddChild(a, xmlNewText(BAD_CAST ""));
+    xmlNodePtr b = xmlNewChild(a, nullptr, BAD_CAST "b", nullptr);
+    xmlAddChild(b, xmlNewText(BAD_CAST "one "));
+    xmlAddChild(b, xmlNewText(BAD_CAST "<two>"));
+    xmlNodePtr c = xmlNewChild(a, nullptr, BAD_CAST "c", nullptr);
+    xmlNodePtr bare = xmlNewText(nullptr);
+    xmlFree(bare->content);
+    bare->content = nullptr;
+    xmlAddChild(c, bare);
+    xmlNodePtr d = xmlNewNode(nullptr, BAD_CAST "d");
+    xmlNewChild(d, nullptr, BAD_CAST "e", BAD_CAST "x&y");
+    xmlNewChild(xmlNewChild(d, nullptr, BAD_CAST "f", nullptr), nullptr, BAD_CAST "g", nullptr);
+    xmlNodePtr lone = xmlNewText(BAD_CAST "alone & <free>\r");
+    for (xmlNodePtr node : {a, b, c, d, lone}) {
+        for (const int level : {0, 3}) {
+            const auto [written, expected] = writtenAndExpected(node, level);
+            EXPECT_EQ(written, expected) << expected.constData();
+        }
+    }
+    xmlFreeNode(a);
+    xmlFreeNode(d);
+    xmlFreeNode(lone);
+}
