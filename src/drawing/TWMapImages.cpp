@@ -1,6 +1,7 @@
 #include "drawing/TWMapImages.h"
 
 #include "drawing/DrawingContext.h"
+#include "drawing/TWMapBranch_Drawing.h"
 #include "drawing/TWMap_Drawing.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
@@ -322,4 +323,9 @@ TWMapPreviewServices::writePreviewInFileCache(TWMap &map, const QByteArray &draw
     }
     map.document()->setObjectInCachedData(png, map.previewPath());
     return FileCacheResult::Written;
+}
+
+void TWMapPreviewServices::refreshSubtreeDrawingExtent(TWMapBranch &branch, int shownLevels)
+{
+    TWBranchDrawing::subtreeDrawingExtent(branch, shownLevels);
 }

@@ -114,6 +114,7 @@ public:
     void updatePreviewInFileCache(TWMap &map) override;
     void refreshPreviewInFileCache(TWMap &map, const QByteArray &drawnFrom) override;
     void preparePreviewInFileCache(TWMap &map) override;
+    void refreshSubtreeDrawingExtent(TWMapBranch &branch, int shownLevels) override;
 
     // With drawnFrom (a fingerprint of the map's text and pictures), a
     // stored preview drawn from the same is kept and a new one records it.

@@ -4,7 +4,7 @@
 
 // An oval branch shape (branch type 3), drawn in its picture area so that a
 // label band stays outside the oval.
-class TWCircle : public TWGraphic
+class TWCircle final : public TWGraphic
 {
 public:
     QString className() const override { return QStringLiteral("TWCircle"); }

@@ -4,20 +4,36 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 
+#include <type_traits>
+#include <typeinfo>
+
+namespace {
+
+// Both kinds are final, so the exact type tells them: every connection asks
+// this of both its ends whenever it moves, and a cast that fails walks the
+// class tree.
+template <class Kind> bool isKind(const TWGraphic &graphic)
+{
+    static_assert(std::is_final_v<Kind>);
+    return typeid(graphic) == typeid(Kind);
+}
+
+} // namespace
+
 namespace TWConnectionGeometry {
 
 Rect attachmentRect(const TWGraphic &graphic)
 {
-    if (dynamic_cast<const TWCircle *>(&graphic))
+    if (isKind<TWCircle>(graphic))
         return graphic.imageBoundsAssertingMainGraphic(false);
     return graphic.bounds();
 }
 
 float attachmentY(const TWGraphic &graphic, Rect r, bool useLeftEnd)
 {
-    if (dynamic_cast<const TWLine *>(&graphic))
+    if (isKind<TWLine>(graphic))
         return r.maxY();
-    if (dynamic_cast<const TWCircle *>(&graphic))
+    if (isKind<TWCircle>(graphic))
         return r.midY();
     if (graphic.className() == QLatin1String("TWFlexiBranch"))
         return useLeftEnd ? graphic.leftPoint().y : graphic.rightPoint().y;

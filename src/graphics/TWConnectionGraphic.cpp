@@ -3,7 +3,7 @@
 #include "platform/CFormat.h"
 #include "support/TWXMLUtils.h"
 
-#include <unordered_set>
+#include <QSet>
 #include <vector>
 
 namespace {
@@ -12,7 +12,9 @@ struct PendingUpdates
 {
     int depth = 0;
     std::vector<std::weak_ptr<TWGraphic>> order;
-    std::unordered_set<const TWGraphic *> asked;
+    // A layout asks for every connection of the map: no node is allocated
+    // for each.
+    QSet<const TWGraphic *> asked;
 };
 
 PendingUpdates &pending()
@@ -38,7 +40,7 @@ TWConnectionGraphic::Batch::~Batch()
     ++p.depth;
     for (size_t i = 0; i < p.order.size(); ++i) {
         if (const std::shared_ptr<TWGraphic> g = p.order[i].lock()) {
-            p.asked.erase(g.get());
+            p.asked.remove(g.get());
             static_cast<TWConnectionGraphic &>(*g).updateBounds();
         }
     }
@@ -50,14 +52,18 @@ TWConnectionGraphic::Batch::~Batch()
 void TWConnectionGraphic::requestBoundsUpdate()
 {
     PendingUpdates &p = pending();
-    const TWMapBranch *child = branch();
-    const bool curved = child && child->mainGraphic() &&
-                        child->mainGraphic()->className() == QLatin1String("TWFlexiBranch");
-    if (p.depth == 0 || curved) {
+    auto curved = [this] {
+        const TWMapBranch *child = branch();
+        return child && child->mainGraphic() &&
+               child->mainGraphic()->className() == QLatin1String("TWFlexiBranch");
+    };
+    if (p.depth == 0 || curved()) {
         updateBounds();
         return;
     }
-    if (p.asked.insert(this).second)
+    const qsizetype before = p.asked.size();
+    p.asked.insert(this);
+    if (p.asked.size() != before)
         p.order.push_back(weak_from_this());
 }
 

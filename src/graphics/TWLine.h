@@ -4,7 +4,7 @@
 
 // A line under the label (branch type 1). It has no fill; a plain line can
 // only be stretched sideways.
-class TWLine : public TWGraphic
+class TWLine final : public TWGraphic
 {
 public:
     // The side knobs 4 and 5.

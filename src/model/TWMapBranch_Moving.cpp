@@ -5,6 +5,7 @@
 #include "model/TWBranchEdgeMoves.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "model/TWMapDrawingServices.h"
 #include "model/TWMapLayoutServices.h"
 #include "platform/NotificationCenter.h"
 
@@ -92,6 +93,11 @@ void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
         return;
     }
 
+    // An extent someone drew with is worked out again once the subtree has
+    // moved, while it is still in the cache, rather than by the next paint.
+    const std::optional<int> extentLevels = moveChildren && m_subtreeExtentValid
+                                                ? std::optional<int>(m_subtreeExtentShownLevels)
+                                                : std::nullopt;
     for (const std::shared_ptr<TWGraphic> &graphic : ridingGraphics(*this))
         graphic->moveBy(dx, dy);
     setCachedBounds(Rect());
@@ -102,6 +108,8 @@ void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
         m_connectionGraphic->updateBounds();
     if (moveChildren) {
         setMainGraphicBounds(moved);
+        if (TWMap *m = extentLevels ? map() : nullptr)
+            m->drawingServices().refreshSubtreeDrawingExtent(*this, *extentLevels);
     } else {
         m_mainGraphic->setBounds(moved);
         for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children)) {

@@ -53,6 +53,13 @@ public:
     virtual void resizeForTextAreaConstrainedToWidth(TWMapBranch &branch, float width) = 0;
     // The size of the imageable area of the default printed page.
     virtual Size imageablePageSize() = 0;
+    // Works a moved subtree's drawing extent out again at once, while its
+    // graphics are at hand, for the levels it was cached for. Nothing here.
+    virtual void refreshSubtreeDrawingExtent(TWMapBranch &branch, int shownLevels)
+    {
+        (void)branch;
+        (void)shownLevels;
+    }
 };
 
 // The placeholder set (see above); shared by every map without a set of its own.

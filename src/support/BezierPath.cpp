@@ -1,6 +1,7 @@
 #include "support/BezierPath.h"
 
 #include <QPainter>
+#include <QVarLengthArray>
 #include <QtDebug>
 #include <algorithm>
 #include <cmath>
@@ -73,7 +74,11 @@ DPoint toD(Point p)
 }
 
 // Extrema of one coordinate of a cubic: roots of its derivative in (0, 1).
-void curveExtrema(double a, double b, double c, double d, std::vector<double> &ts)
+// At most two roots a call: bounds are asked of every moved connection, so
+// they go in a buffer on the stack.
+using Extrema = QVarLengthArray<double, 4>;
+
+void curveExtrema(double a, double b, double c, double d, Extrema &ts)
 {
     // derivative / 3 = qa t^2 + qb t + qc
     const double qa = -a + 3 * b - 3 * c + d;
@@ -162,6 +167,10 @@ void BezierPath::moveToPoint(Point p)
     Element e;
     e.type = MoveToElement;
     e.points[0] = p;
+    // Most paths are a move and two or three segments (a connection, a
+    // shape's side): room for them at once rather than growing one by one.
+    if (m_elements.capacity() == 0)
+        m_elements.reserve(4);
     m_elements.push_back(e);
 }
 
@@ -247,7 +256,7 @@ Rect BezierPath::bounds() const
         case CurveToElement: {
             acc.add(current);
             acc.add(e.points[2]);
-            std::vector<double> ts;
+            Extrema ts;
             curveExtrema(current.x, e.points[0].x, e.points[1].x, e.points[2].x, ts);
             curveExtrema(current.y, e.points[0].y, e.points[1].y, e.points[2].y, ts);
             for (double t : ts)

@@ -155,6 +155,63 @@ TEST_F(MapDrawingTest, SubtreeExtentsFollowEveryChangeOfTheSubtree)
     EXPECT_FALSE(extent.contains(Point(4040, 4040)));
 }
 
+// A moved subtree works its drawn extents out again as it goes, each one
+// the extent a fresh look at the moved graphics gives; an extent nobody drew
+// with is left to be worked out when asked for.
+TEST_F(MapDrawingTest, AMovedSubtreeHasTheExtentsAFreshLookGives)
+{
+    map->setBranchHideLevel(99);
+    auto b = probed(root.get(), "b", Rect(500, 100, 80, 30));
+    auto b1 = probed(b.get(), "b1", Rect(700, 60, 80, 30));
+    auto b2 = probed(b.get(), "b2", Rect(700, 140, 80, 30));
+    auto b11 = probed(b1.get(), "b11", Rect(900, 40, 80, 30));
+    auto b21 = probed(b2.get(), "b21", Rect(900, 160, 80, 30));
+    const QList<std::shared_ptr<TWMapBranch>> all{root, b, b1, b2, b11, b21};
+    const struct
+    {
+        const char *name;
+        std::shared_ptr<TWMapBranch> moved;
+        Point delta;
+        bool drawnBefore;
+        std::function<void()> before;
+    } cases[] = {
+        {"a slide", b, Point(13.25f, -7.5f), true, [] {}},
+        {"across the root", b, Point(-900, 20), true, [] {}},
+        {"back across", b, Point(900, -20), true, [] {}},
+        {"a second-level branch", b2, Point(40, 33), true, [] {}},
+        {"with a collapsed child", b, Point(-6, 6), true, [&] { b1->setChildrenHidden(true); }},
+        {"opened again", b, Point(6, -6), true, [&] { b1->setChildrenHidden(false); }},
+        {"under a lower hide level", b, Point(3, 3), true, [&] { map->setBranchHideLevel(2); }},
+        {"nothing drawn before", b, Point(5, 5), false, [] {}},
+    };
+    auto invalidateAll = [&] {
+        for (const auto &branch : all)
+            branch->invalidateSubtreeDrawingExtent();
+    };
+    auto levelsOf = [&](const TWMapBranch &branch) {
+        return map->branchHideLevel() - branch.getThisBranchLevel();
+    };
+    for (const auto &c : cases) {
+        c.before();
+        invalidateAll();
+        if (c.drawnBefore)
+            drawTree(everywhere);
+        c.moved->moveBranchBy(c.delta.x, c.delta.y, true);
+        EXPECT_EQ(c.moved->subtreeDrawingExtent(levelsOf(*c.moved)).has_value(), c.drawnBefore)
+            << c.name;
+        QList<std::optional<Rect>> kept;
+        for (const auto &branch : all)
+            kept << branch->subtreeDrawingExtent(levelsOf(*branch));
+        invalidateAll();
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            if (kept.at(i))
+                EXPECT_EQ(*kept.at(i),
+                          TWBranchDrawing::subtreeDrawingExtent(*all.at(i), levelsOf(*all.at(i))))
+                    << c.name << " " << nameOf(*all.at(i)).toStdString();
+        }
+    }
+}
+
 // Drawing leaves the extents it measured alone, also for a flexi branch
 // whose empty label has nothing to lay out.
 TEST_F(MapDrawingTest, DrawingKeepsTheSubtreeExtents)
