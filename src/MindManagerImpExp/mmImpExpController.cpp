@@ -18,6 +18,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "model/TWNewBranchLabel.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UndoManager.h"
@@ -140,7 +141,10 @@ const MMChildSpec *topicChildSpec(const QByteArray &element)
     return childKinds.value(element);
 }
 
-std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &map)
+// The branch starts with `label` where it is given: a flexi shape lays out
+// its points for the label it is made with, so it starts as any new branch.
+std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &map,
+                                         const std::optional<AttributedString> &label)
 {
     const Rect b = parent.branchBounds();
     const std::shared_ptr<TWGraphic> shape =
@@ -149,6 +153,7 @@ std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &m
         qWarning("Couldn't create branch of type %d", type);
         return nullptr;
     }
+    const TWNewBranchLabelScope start(type != 5 && label ? &*label : nullptr);
     const std::shared_ptr<TWMapBranch> added = TWMapBranch::createWithGraphic(shape, &parent, &map);
     if (type == 5) {
         shape->setCachedBezierPath(nullptr);
@@ -283,7 +288,8 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
          {std::pair{&record.subTopics, 0}, std::pair{&record.floatingTopics, 3}}) {
         for (const int child : *list) {
             // A refused child leaves its subtree out.
-            if (const std::shared_ptr<TWMapBranch> made = importChild(branch, childType, ctx.map))
+            if (const std::shared_ptr<TWMapBranch> made =
+                    importChild(branch, childType, ctx.map, records[size_t(child)].label.text))
                 buildTopic(records, child, *made, kind, ctx);
         }
     }
