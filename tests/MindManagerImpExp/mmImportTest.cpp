@@ -493,6 +493,7 @@ TEST_F(MindManagerImport, TasksGivePriorityDurationDatesAndResources)
          2,
          -1,
          {"Ann Lee", "Bob"}},
+        {"Resources=\";Cy;Di , Ed;;Fay,\"", 0, 0, 0, -1, {"Cy", "Di", "Ed", "Fay"}},
         {"DurationHours=\"5\" DurationUnit=\"urn:mindjet:Year\" TaskPriority=\"\"",
          0,
          0,
