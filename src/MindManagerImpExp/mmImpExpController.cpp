@@ -11,6 +11,7 @@
 #include "MindManagerImpExp/levelDefaults.h"
 #include "MindManagerImpExp/mmTables.h"
 #include "drawing/TWTextLayout.h"
+#include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
@@ -688,6 +689,9 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
     if (map.root() && !records.empty()) {
         const std::unique_ptr<TWTextLayout::Prefetch> measuring =
             prepareLabels(records, map.root()->getThisBranchLevel(), map, ctx);
+        // A branch is sized several times as it is converted: its
+        // connection is shaped once, for its final ends.
+        const TWConnectionGraphic::Batch connections;
         buildTopic(records, 0, *map.root(), 0, ctx);
     }
     records.clear();
