@@ -334,6 +334,10 @@ QString XMLTree::attributeNamed(const char *name) const
     xmlAttrPtr attribute = findAttribute(rootNode(), name);
     if (!attribute)
         return QString();
+    // Most values are one text node: read it in place rather than copy it.
+    const xmlNode *only = attribute->children;
+    if (only && !only->next && only->type == XML_TEXT_NODE && only->content)
+        return QString::fromUtf8(reinterpret_cast<const char *>(only->content));
     xmlChar *value = xmlNodeListGetString(attribute->doc, attribute->children, 1);
     if (!value)
         return QString(""); // present but empty

@@ -11,6 +11,7 @@
 #include "MindManagerImpExp/levelDefaults.h"
 #include "MindManagerImpExp/mmTables.h"
 #include "drawing/TWTextLayout.h"
+#include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
@@ -18,6 +19,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "model/TWNewBranchLabel.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UndoManager.h"
@@ -140,7 +142,10 @@ const MMChildSpec *topicChildSpec(const QByteArray &element)
     return childKinds.value(element);
 }
 
-std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &map)
+// The branch starts with `label` where it is given: a flexi shape lays out
+// its points for the label it is made with, so it starts as any new branch.
+std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &map,
+                                         const std::optional<AttributedString> &label)
 {
     const Rect b = parent.branchBounds();
     const std::shared_ptr<TWGraphic> shape =
@@ -149,6 +154,7 @@ std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &m
         qWarning("Couldn't create branch of type %d", type);
         return nullptr;
     }
+    const TWNewBranchLabelScope start(type != 5 && label ? &*label : nullptr);
     const std::shared_ptr<TWMapBranch> added = TWMapBranch::createWithGraphic(shape, &parent, &map);
     if (type == 5) {
         shape->setCachedBezierPath(nullptr);
@@ -283,7 +289,8 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
          {std::pair{&record.subTopics, 0}, std::pair{&record.floatingTopics, 3}}) {
         for (const int child : *list) {
             // A refused child leaves its subtree out.
-            if (const std::shared_ptr<TWMapBranch> made = importChild(branch, childType, ctx.map))
+            if (const std::shared_ptr<TWMapBranch> made =
+                    importChild(branch, childType, ctx.map, records[size_t(child)].label.text))
                 buildTopic(records, child, *made, kind, ctx);
         }
     }
@@ -682,6 +689,9 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
     if (map.root() && !records.empty()) {
         const std::unique_ptr<TWTextLayout::Prefetch> measuring =
             prepareLabels(records, map.root()->getThisBranchLevel(), map, ctx);
+        // A branch is sized several times as it is converted: its
+        // connection is shaped once, for its final ends.
+        const TWConnectionGraphic::Batch connections;
         buildTopic(records, 0, *map.root(), 0, ctx);
     }
     records.clear();

@@ -12,7 +12,7 @@
 #include "platform/UndoManager.h"
 #include "support/TimeZone.h"
 
-#include <QRegularExpression>
+#include <QStringTokenizer>
 
 namespace mmImport {
 
@@ -163,17 +163,18 @@ void convertTask(const apTopic &topic, TWMapBranch &branch, const ImportContext 
     const std::optional<QString> resources = task->string("resources");
     if (!resources || resources->isEmpty() || !ctx.document)
         return;
-    static const QRegularExpression separators(QStringLiteral("[,;]"));
-    for (const QString &piece : resources->split(separators)) {
-        const QString name = piece.simplified();
-        if (name.isEmpty())
-            continue;
-        auto resource = std::make_shared<TWResource>(name, branch.undoManager());
-        ctx.document->insertObjectInResourcesAtIndex(resource,
-                                                     int(ctx.document->resources().size()));
-        if (const std::optional<QString> id = resource->resourceIdentifier())
-            branch.insertObjectInResourcesAllocatedAtIndex(*id,
-                                                           int(branch.resourcesAllocated().size()));
+    for (const QStringView piece : QStringTokenizer(*resources, u',')) {
+        for (const QStringView part : QStringTokenizer(piece, u';')) {
+            const QString name = part.toString().simplified();
+            if (name.isEmpty())
+                continue;
+            auto resource = std::make_shared<TWResource>(name, branch.undoManager());
+            ctx.document->insertObjectInResourcesAtIndex(resource,
+                                                         int(ctx.document->resources().size()));
+            if (const std::optional<QString> id = resource->resourceIdentifier())
+                branch.insertObjectInResourcesAllocatedAtIndex(
+                    *id, int(branch.resourcesAllocated().size()));
+        }
     }
 }
 

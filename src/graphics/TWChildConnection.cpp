@@ -36,8 +36,9 @@ TWChildConnection::create(const std::shared_ptr<TWGraphic> &parent,
 {
     auto connection = std::make_shared<TWChildConnection>();
     connection->initWithParent(parent, child);
-    // Placed at once, as the wedge is: a connection of empty bounds is never drawn.
-    connection->updateBounds();
+    // Placed at once, as the wedge is: a connection of empty bounds is never
+    // drawn. Within an open batch, once its ends are final.
+    connection->requestBoundsUpdate();
     return connection;
 }
 

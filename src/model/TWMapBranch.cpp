@@ -7,6 +7,7 @@
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
 #include "model/TWMapsDoc.h"
+#include "model/TWNewBranchLabel.h"
 #include "platform/GraphicNumberSet.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
@@ -77,6 +78,26 @@ TWMapBranch::~TWMapBranch()
     }
 }
 
+namespace {
+thread_local const AttributedString *t_newBranchLabel = nullptr;
+} // namespace
+
+TWNewBranchLabelScope::TWNewBranchLabelScope(const AttributedString *label)
+    : m_outer(t_newBranchLabel)
+{
+    t_newBranchLabel = label;
+}
+
+TWNewBranchLabelScope::~TWNewBranchLabelScope()
+{
+    t_newBranchLabel = m_outer;
+}
+
+const AttributedString *TWNewBranchLabelScope::current()
+{
+    return t_newBranchLabel;
+}
+
 std::shared_ptr<TWMapBranch> TWMapBranch::create()
 {
     auto branch = std::make_shared<TWMapBranch>(Passkey());
@@ -108,6 +129,7 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
         parent->insertObjectInChildrenAtIndex(branch, parent->countOfChildren());
     b.removeGraphicOrderCache();
 
+    const AttributedString *given = TWNewBranchLabelScope::current();
     QString label;
     Font font;
     if (parent) {
@@ -118,14 +140,21 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
                 shape, Point(p.x() + p.width() / 2, p.y() + p.height() / 2)));
         else
             b.setConnectionGraphic(TWChildConnection::create(parentShape, shape));
-        label = TWLocalizedString(StringTable::DadoZiz, QStringLiteral("New-Branch"));
-        font = parent->isRoot() ? TWPreferences::firstLevelFont() : TWPreferences::branchFont();
+        if (!given) {
+            label = TWLocalizedString(StringTable::DadoZiz, QStringLiteral("New-Branch"));
+            font = parent->isRoot() ? TWPreferences::firstLevelFont() : TWPreferences::branchFont();
+        }
     } else {
-        label = TWLocalizedString(StringTable::DadoZiz, QStringLiteral("DadoZiz-Title"));
         b.setConnectionGraphic(nullptr);
-        font = TWPreferences::centerFont();
+        if (!given) {
+            label = TWLocalizedString(StringTable::DadoZiz, QStringLiteral("DadoZiz-Title"));
+            font = TWPreferences::centerFont();
+        }
     }
-    text->setText(AttributedString(label, {{NSFontAttributeName, QVariant::fromValue(font)}}));
+    if (given)
+        text->setText(*given);
+    else
+        text->setText(AttributedString(label, {{NSFontAttributeName, QVariant::fromValue(font)}}));
 
     b.setOutlineNumber(QString());
 

@@ -241,3 +241,28 @@ TEST(XMLTree, EntitiesAreNeitherFetchedNorSubstitutedIntoTheTree)
     EXPECT_TRUE(tree.childAtIndex(1).hasNodeContent());
     EXPECT_EQ(tree.childAtIndex(1).childrenCount(), 0u);
 }
+
+TEST(XMLTree, AttributeValuesReadAsWritten)
+{
+    struct Case
+    {
+        const char *value;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"plain", QStringLiteral("plain")},
+        {"a&amp;b &lt;c&gt; &quot;d&quot;", QStringLiteral("a&b <c> \"d\"")},
+        {"&#233;t&#xE9;", QString::fromUtf8("\xC3\xA9t\xC3\xA9")},
+        {"\xC3\xA9\xE2\x82\xAC", QString::fromUtf8("\xC3\xA9\xE2\x82\xAC")},
+        {"two&#10;lines", QStringLiteral("two\nlines")},
+        {"a&e;b", QStringLiteral("ainnerb")},
+        {"&e;", QStringLiteral("inner")},
+    };
+    for (const Case &c : cases) {
+        const XMLTree tree = XMLTree::initWithData(
+            QByteArray("<!DOCTYPE r [<!ENTITY e \"inner\">]><r v=\"") + c.value + "\"/>");
+        ASSERT_FALSE(tree.isNull()) << c.value;
+        EXPECT_EQ(tree.attributeNamed("v"), c.expected) << c.value;
+        EXPECT_FALSE(tree.attributeNamed("v").isNull()) << c.value;
+    }
+}

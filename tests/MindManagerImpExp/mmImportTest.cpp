@@ -493,6 +493,7 @@ TEST_F(MindManagerImport, TasksGivePriorityDurationDatesAndResources)
          2,
          -1,
          {"Ann Lee", "Bob"}},
+        {"Resources=\";Cy;Di , Ed;;Fay,\"", 0, 0, 0, -1, {"Cy", "Di", "Ed", "Fay"}},
         {"DurationHours=\"5\" DurationUnit=\"urn:mindjet:Year\" TaskPriority=\"\"",
          0,
          0,
@@ -885,5 +886,59 @@ TEST_F(MindManagerImport, AnImportNoViewWatchesEndsAsOneAViewWatches)
         EXPECT_EQ(unwatched[0], watched[0]);
         EXPECT_EQ(unwatched[1], watched[1]);
         EXPECT_NE(watched[0], watched[1]); // the change did change something
+    }
+}
+
+TEST_F(MindManagerImport, ConnectionsFitTheirEndsAsImported)
+{
+    const QString task = QStringLiteral(
+        "<ap:Task TaskPriority=\"urn:mindjet:Prio3\" TaskPercentage=\"50\" Resources=\"Ann\"/>");
+    const QString icon =
+        QStringLiteral("<ap:IconsGroup><ap:Icons><ap:Icon xsi:type=\"ap:StockIcon\" "
+                       "IconType=\"urn:mindjet:FlagRed\"/></ap:Icons></ap:IconsGroup>");
+    const QString topics = subTopics(
+        {topic("right",
+               text("Right of the centre") + "<ap:Offset CX=\"40\" CY=\"10\"/>" +
+                   subTopics({topic("r1", text("With a task") + task),
+                              topic("r2", text("With an icon") + icon +
+                                              subTopics({topic("r2a", text("Deeper"))}))})),
+         topic("left", text("Left") + "<ap:Offset CX=\"-40\" CY=\"-10\"/>" +
+                           subTopics({topic("l1", text("A long label that is wrapped narrow") +
+                                                      "<ap:TopicLayout Width=\"20\"/>"),
+                                      topic("l2", "<ap:SubTopicShape "
+                                                  "SubTopicShape=\"urn:mindjet:Line\"/>" +
+                                                      text("As a line"))})),
+         topic("plain", text("Placed by nothing"))});
+    for (const char *shape : {"Rectangle", "Line", "Oval"}) {
+        SCOPED_TRACE(shape);
+        auto doc = TWMapsDoc::create();
+        doc->addMap(TWMap::create(doc.get()), false);
+        TWMap &m = *doc->maps().first();
+        m.setLayoutServices(std::make_shared<TWMapLayout>());
+        doc->setUndoManager(undo);
+        const QByteArray xml = mapWithTopic(
+            text("Centre") + topics,
+            QStringLiteral("<ap:StyleGroup><ap:RootTopicDefaultsGroup>"
+                           "<ap:DefaultSubTopicShape SubTopicShape=\"urn:mindjet:%1\"/>"
+                           "</ap:RootTopicDefaultsGroup></ap:StyleGroup>")
+                .arg(QLatin1String(shape)));
+        ASSERT_TRUE(mmImpExpController::populateDadoZiz(
+            m, mmImpExpController::sourceForData(xml, QStringLiteral("map.xml"))));
+        int connections = 0;
+        QList<TWMapBranch *> open{m.root().get()};
+        while (!open.isEmpty()) {
+            TWMapBranch *b = open.takeLast();
+            for (const auto &child : b->children())
+                open.append(child.get());
+            const std::shared_ptr<TWConnectionGraphic> &line = b->connectionGraphic();
+            if (!line)
+                continue;
+            ++connections;
+            const Rect imported = line->bounds();
+            line->updateBounds();
+            EXPECT_EQ(imported, line->bounds()) << b->mmOid().value_or(QString()).toStdString();
+        }
+        EXPECT_EQ(connections, 8);
+        doc->detach();
     }
 }

@@ -5,6 +5,7 @@
 #include "graphics/TWLine.h"
 #include "graphics/TWRectangle.h"
 #include "model/TWHyperlink.h"
+#include "model/TWNewBranchLabel.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -226,3 +227,77 @@ TEST_F(TWMapBranchSizingTest, RightEndIconsPictureAndChildStacking)
 }
 
 } // namespace
+
+TEST_F(TWMapBranchSizingTest, ABranchMadeWithItsLabelSizesAsOneLabelledAfterwards)
+{
+    auto firstLevel =
+        branchWith<TWRectangle>(root.get(), Rect(600, 100, 80, 30), Rect(603, 103, 74, 24));
+    const AttributedString bold(
+        QStringLiteral("Bold words"),
+        {{NSFontAttributeName, QVariant::fromValue(Font("Helvetica-Bold", 18))}});
+    const AttributedString wide(
+        QStringLiteral("a label long enough to wrap over more than one line at "
+                       "the map's width of two hundred points"));
+    const AttributedString lines(QStringLiteral("two\nlines"));
+    const AttributedString empty;
+    struct Case
+    {
+        int kind; // 1 line, 2 rectangle, 3 circle
+        bool underRoot;
+        Rect shape;
+        const AttributedString *label;
+    };
+    const Case cases[] = {
+        {2, true, Rect(600, 300, 80, 40), &bold},  {2, true, Rect(50, 300, 80, 40), &wide},
+        {1, true, Rect(600, 300, 80, 40), &lines}, {1, true, Rect(50, 300, 80, 40), &bold},
+        {3, false, Rect(750, 90, 80, 40), &wide},  {1, false, Rect(750, 90, 80, 40), &empty},
+        {2, false, Rect(750, 90, 80, 40), &lines},
+    };
+    const auto make = [&](const Case &c) {
+        auto shape = TWMapBranch::makeMainGraphicOfType(c.kind, c.shape);
+        auto b = TWMapBranch::createWithGraphic(shape, c.underRoot ? root.get() : firstLevel.get(),
+                                                map.get());
+        b->enclosedTextArea()->setText(*c.label);
+        b->makeNaturalSize();
+        return b;
+    };
+    for (const Case &c : cases) {
+        const auto plain = make(c);
+        std::shared_ptr<TWMapBranch> started;
+        {
+            const TWNewBranchLabelScope scope(c.label);
+            started = make(c);
+        }
+        const std::string name = c.label->string().toStdString();
+        EXPECT_EQ(started->enclosedTextArea()->text(), *c.label) << name;
+        EXPECT_EQ(started->mainGraphic()->bounds(), plain->mainGraphic()->bounds()) << name;
+        EXPECT_EQ(started->enclosedTextArea()->bounds(), plain->enclosedTextArea()->bounds())
+            << name;
+    }
+}
+
+TEST_F(TWMapBranchSizingTest, OnlyABranchMadeInsideALabelScopeStartsWithItsLabel)
+{
+    const auto made = [&] {
+        return TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(Rect(600, 100, 80, 30)),
+                                              root.get(), map.get())
+            ->enclosedTextArea()
+            ->text();
+    };
+    const AttributedString usual = made();
+    ASSERT_FALSE(usual.isEmpty());
+    const AttributedString outer(QStringLiteral("outer")), inner(QStringLiteral("inner"));
+    {
+        const TWNewBranchLabelScope first(&outer);
+        EXPECT_EQ(made(), outer);
+        {
+            const TWNewBranchLabelScope second(&inner);
+            EXPECT_EQ(made(), inner);
+            const TWNewBranchLabelScope none(nullptr);
+            EXPECT_EQ(made(), usual);
+        }
+        EXPECT_EQ(made(), outer);
+    }
+    EXPECT_EQ(made(), usual);
+    EXPECT_EQ(TWNewBranchLabelScope::current(), nullptr);
+}
