@@ -574,19 +574,17 @@ BranchList ancestorsWithBoundaries(const TWMapBranch &branch)
     return ancestors;
 }
 
-PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch,
-                                          const QHash<QString, PointList> &placed)
+PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch, const PlacedOutlines &placed)
 {
     QList<const PointList *> above;
     above.reserve(placed.size());
-    for (auto it = placed.cbegin(); it != placed.cend(); ++it)
-        above.append(&it.value());
+    for (const PointList &outline : placed)
+        above.append(&outline);
     moveShadowDown(branch, pushBelow(above, autolayoutChildrenBoundaryOutlinePoints(branch)));
     return autolayoutChildrenBoundaryOutlinePoints(branch);
 }
 
-PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch,
-                                                 const QHash<QString, PointList> &placed)
+PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const PlacedOutlines &placed)
 {
     TWMapBranch *parent = branch.parent();
     const BranchList &siblings = parent ? parent->children() : BranchList();
@@ -615,8 +613,8 @@ PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch,
     above.reserve(i + placed.size());
     for (qsizetype j = i - 1; j >= 0; --j)
         above.append(&autolayoutChildrenBoundaryOutlinePoints(*siblings.at(j)));
-    for (auto it = placed.cbegin(); it != placed.cend(); ++it)
-        above.append(&it.value());
+    for (const PointList &outline : placed)
+        above.append(&outline);
     moveShadowDown(branch, pushBelow(above, autolayoutChildrenBoundaryOutlinePoints(branch)));
     return autolayoutChildrenBoundaryOutlinePoints(branch);
 }

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 #include <memory>
+#include <vector>
 
 class BezierPath;
 
@@ -137,15 +138,37 @@ void commitAutolayoutPoints(TWMapBranch &branch, const BranchList &contributors,
 void allBranchesAboveMeIntoArray(TWMapBranch &branch, BranchList &array);
 void allBranchesBelowMeIntoArray(TWMapBranch &branch, BranchList &array);
 BranchList ancestorsWithBoundaries(const TWMapBranch &branch);
+// Outlines already placed, one per branch key (a key placed again replaces
+// its outline), kept in a plain list since every placement visits them all.
+class PlacedOutlines
+{
+public:
+    void insert(const QString &key, PointList outline)
+    {
+        const auto found = m_index.constFind(key);
+        if (found != m_index.cend()) {
+            m_outlines[*found] = std::move(outline);
+            return;
+        }
+        m_index.insert(key, m_outlines.size());
+        m_outlines.push_back(std::move(outline));
+    }
+    qsizetype size() const { return qsizetype(m_outlines.size()); }
+    auto begin() const { return m_outlines.cbegin(); }
+    auto end() const { return m_outlines.cend(); }
+
+private:
+    QHash<QString, size_t> m_index;
+    std::vector<PointList> m_outlines;
+};
+
 // Moves a first-level branch's shadow down until its outline clears every
 // outline of `placed`; returns its outline.
-PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch,
-                                          const QHash<QString, PointList> &placed);
+PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch, const PlacedOutlines &placed);
 // Stacks a branch below its previous sibling and clear of the outlines of
 // the siblings placed before it; returns its outline (empty when the branch
 // is not among its parent's children).
-PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch,
-                                                 const QHash<QString, PointList> &placed);
+PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const PlacedOutlines &placed);
 // The drawn boundary, built when missing; null without an outline.
 std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch);
 

@@ -16,7 +16,7 @@ using namespace TWBranchLayout;
 
 namespace {
 
-using Outlines = QHash<QString, PointList>;
+using Outlines = TWBranchLayout::PlacedOutlines;
 
 struct Side
 {
