@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QWindow>
 #include <benchmark/benchmark.h>
+#include <limits>
 
 namespace {
 
@@ -52,13 +53,30 @@ void BM_DragFirstLevelBranch(benchmark::State &state)
     while (!view->windowHandle() || !view->windowHandle()->isExposed())
         QCoreApplication::processEvents();
 
-    // range(1): the depth of the dragged branch (the generator's first-level
-    // branches carry about 5,000 descendants, its second-level ones about 1,300).
+    // range(1): the depth of the dragged branch, first children all the way
+    // (the generator's first first-level branch carries about 5,500
+    // descendants, its first second-level one about 1,300); range(3), when
+    // given: instead the first-level branch with the fewest descendants of at
+    // least that many (about 1,400 for 1,000).
+    const auto descendantsOf = [](TWMapBranch &b) {
+        TWMapBranch::BranchList all;
+        b.allDescendantsIntoArray(all, true);
+        return all;
+    };
     std::shared_ptr<TWMapBranch> branch = map->root()->children().first();
     for (int depth = 1; depth < state.range(1); ++depth)
         branch = branch->children().first();
-    TWMapBranch::BranchList descendants;
-    branch->allDescendantsIntoArray(descendants, true);
+    if (state.range(3) > 0) {
+        qsizetype fewest = std::numeric_limits<qsizetype>::max();
+        for (const std::shared_ptr<TWMapBranch> &b : map->root()->children()) {
+            const qsizetype count = descendantsOf(*b).size();
+            if (count >= state.range(3) && count < fewest) {
+                fewest = count;
+                branch = b;
+            }
+        }
+    }
+    const TWMapBranch::BranchList descendants = descendantsOf(*branch);
     const Rect shape = branch->mainGraphic()->bounds();
     view->scrollRectToVisible(shape);
     const QRectF at = view->viewportRectFromMap(shape);
@@ -90,10 +108,12 @@ void BM_DragFirstLevelBranch(benchmark::State &state)
     document->detach();
 }
 BENCHMARK(BM_DragFirstLevelBranch)
-    ->Args({10000, 1, 0})
-    ->Args({10000, 1, 1})
-    ->Args({10000, 2, 0})
-    ->Args({10000, 2, 1})
+    ->Args({10000, 1, 0, 0})
+    ->Args({10000, 1, 1, 0})
+    ->Args({10000, 1, 0, 1000})
+    ->Args({10000, 1, 1, 1000})
+    ->Args({10000, 2, 0, 0})
+    ->Args({10000, 2, 1, 0})
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
