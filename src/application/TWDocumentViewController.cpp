@@ -19,7 +19,8 @@
 #include <algorithm>
 #include <cmath>
 
-TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget *parent)
+TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget *parent,
+                                                   bool withPrintView)
     : QObject(parent), m_document(document)
 {
     m_scrollView = new QScrollArea(parent);
@@ -54,6 +55,10 @@ TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget
     m_graphicView->setDocument(document);
     m_graphicView->setGraphicDrags(std::make_shared<TWCanvasGraphicDrags>());
     m_scrollView->setWidget(m_zoomView);
+    // Inserted before the first update, so that the whole map is measured
+    // once for the window rather than again for the print view.
+    if (withPrintView)
+        attachPrintView(new TWPrintView(m_printCanvas.get(), parent));
 
     registerForNotifications();
     if (TWMap *map = currentMap()) {
@@ -80,8 +85,14 @@ TWPrintView *TWDocumentViewController::printView() const
 
 void TWDocumentViewController::insertPrintView(TWPrintView *printView)
 {
+    if (attachPrintView(printView))
+        update();
+}
+
+bool TWDocumentViewController::attachPrintView(TWPrintView *printView)
+{
     if (!printView || printView == m_printView)
-        return;
+        return false;
     // One update path: this controller's, which sizes every layer after it.
     printView->setFollowsUpdateNotifications(false);
     printView->setParent(m_zoomView);
@@ -89,7 +100,7 @@ void TWDocumentViewController::insertPrintView(TWPrintView *printView)
     m_printView = printView;
     printView->show();
     m_scaleView->show();
-    update();
+    return true;
 }
 
 void TWDocumentViewController::setPrintCanvasController(

@@ -40,8 +40,9 @@ public:
         QStringLiteral("TWMapsDocScaleDidChangeNotification");
 
     // Builds the stack inside a new scroll area for the document's current
-    // map. `graphicView` is the canvas to show (made when null).
-    explicit TWDocumentViewController(TWDocument *document, QWidget *parent = nullptr);
+    // map; with `withPrintView`, the print view is in it from the first update.
+    explicit TWDocumentViewController(TWDocument *document, QWidget *parent = nullptr,
+                                      bool withPrintView = false);
     ~TWDocumentViewController() override;
 
     TWDocument *document() const { return m_document; }
@@ -117,6 +118,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // insertPrintView() without its update.
+    bool attachPrintView(TWPrintView *printView);
     void registerForNotifications();
     TWMap *currentMap() const;
     TWMapsDoc *mapsDocument() const;

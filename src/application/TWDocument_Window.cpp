@@ -102,9 +102,7 @@ void TWDocument::makeWindowControllers()
     // the move of a whole map onto the canvas records nothing for undo.
     // Removing them enables registration again.
     m_undoManager->disableUndoRegistration();
-    m_viewController = new TWDocumentViewController(this, mapPane);
-    m_viewController->insertPrintView(
-        new TWPrintView(&m_viewController->printCanvasController(), mapPane));
+    m_viewController = new TWDocumentViewController(this, mapPane, true);
     mapLayout->addWidget(m_viewController->scrollView(), 1);
 
     auto *bar = new QWidget(mapPane);
