@@ -79,6 +79,15 @@ protected:
     ~ImportFixture() override { undo->enableUndoRegistration(); }
 
     TWMap &map() { return *document->currentMap(); }
+    // Another document of one map set up as the fixture's, sharing its undo manager.
+    std::shared_ptr<TWMapsDoc> freshDocument()
+    {
+        auto doc = TWMapsDoc::create();
+        doc->addMap(TWMap::create(doc.get()), false);
+        doc->maps().first()->setLayoutServices(std::make_shared<TWMapLayout>());
+        doc->setUndoManager(undo);
+        return doc;
+    }
     TWMapBranch &root() { return *map().root(); }
 
     bool import(const QByteArray &xml)

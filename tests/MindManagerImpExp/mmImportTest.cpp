@@ -752,11 +752,8 @@ TEST_F(MindManagerImport, LabelsOfALargeMapMeasureAsATopicImportedAlone)
         Size shape, label;
     };
     const auto importInto = [this, &styles](const QStringList &topics) {
-        auto doc = TWMapsDoc::create();
-        doc->addMap(TWMap::create(doc.get()), false);
+        const std::shared_ptr<TWMapsDoc> doc = freshDocument();
         TWMap &m = *doc->maps().first();
-        m.setLayoutServices(std::make_shared<TWMapLayout>());
-        doc->setUndoManager(undo);
         EXPECT_TRUE(mmImpExpController::populateDadoZiz(
             m, mmImpExpController::sourceForData(mapWithTopic(subTopics(topics), styles),
                                                  QStringLiteral("map.xml"))));
@@ -835,11 +832,8 @@ TEST_F(MindManagerImport, AnImportNoViewWatchesEndsAsOneAViewWatches)
         EXPECT_EQ(
             NotificationCenter::defaultCenter().isObserved(TWMapBranch::RedrawInRectNotification),
             watched);
-        auto doc = TWMapsDoc::create();
-        doc->addMap(TWMap::create(doc.get()), false);
+        const std::shared_ptr<TWMapsDoc> doc = freshDocument();
         TWMap &m = *doc->maps().first();
-        m.setLayoutServices(std::make_shared<TWMapLayout>());
-        doc->setUndoManager(undo);
         EXPECT_TRUE(mmImpExpController::populateDadoZiz(
             m, mmImpExpController::sourceForData(mapWithTopic(topics), QStringLiteral("map.xml"))));
         const auto geometry = [&m] {
@@ -911,11 +905,8 @@ TEST_F(MindManagerImport, ConnectionsFitTheirEndsAsImported)
          topic("plain", text("Placed by nothing"))});
     for (const char *shape : {"Rectangle", "Line", "Oval"}) {
         SCOPED_TRACE(shape);
-        auto doc = TWMapsDoc::create();
-        doc->addMap(TWMap::create(doc.get()), false);
+        const std::shared_ptr<TWMapsDoc> doc = freshDocument();
         TWMap &m = *doc->maps().first();
-        m.setLayoutServices(std::make_shared<TWMapLayout>());
-        doc->setUndoManager(undo);
         const QByteArray xml = mapWithTopic(
             text("Centre") + topics,
             QStringLiteral("<ap:StyleGroup><ap:RootTopicDefaultsGroup>"

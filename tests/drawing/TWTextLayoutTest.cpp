@@ -278,6 +278,27 @@ TEST(TWTextLayout, DrawingOnAnyDeviceKeepsTheSizesInPoints)
     EXPECT_NEAR(twice, 2 * once, 4);
 }
 
+// A label measured at a width with a padding.
+struct LabelCase
+{
+    AttributedString text;
+    float width;
+    float padding;
+};
+
+// What a fresh engine answers for a label, within the smallest label size.
+Size fresh(const AttributedString &t, float width, float padding)
+{
+    if (t.isEmpty())
+        return Size(10, 15);
+    TWTextLayout engine;
+    engine.setLineFragmentPadding(padding);
+    engine.setContainerSize(Size(width, 99999));
+    engine.setAttributedString(t);
+    return Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
+                std::max(engine.usedRect().height(), 15.0f));
+}
+
 } // namespace
 
 // Measurements are remembered: whatever came before, a text measures as a
@@ -293,12 +314,7 @@ TEST(TWTextLayout, RememberedMeasurementsAnswerAsAFreshLayout)
     AttributedString mixed = text("Topic with words");
     mixed.addAttribute(NSFontAttributeName, QVariant::fromValue(Font("LiberationSans-Bold", 12)),
                        {0, 5});
-    const struct
-    {
-        AttributedString text;
-        float width;
-        float padding;
-    } cases[] = {
+    const LabelCase cases[] = {
         {text("Topic with words"), 1000, 5},
         {text("Topic with words"), 60, 5},   // wraps
         {text("Topic with words"), 1000, 0}, // padding only
@@ -308,14 +324,6 @@ TEST(TWTextLayout, RememberedMeasurementsAnswerAsAFreshLayout)
         {mixed, 1000, 5},
         {text("Topic with words\nand a second line"), 1000, 5},
         {text("Topic with wordz"), 1000, 5},
-    };
-    const auto fresh = [](const AttributedString &t, float width, float padding) {
-        TWTextLayout engine;
-        engine.setLineFragmentPadding(padding);
-        engine.setContainerSize(Size(width, 99999));
-        engine.setAttributedString(t);
-        return Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
-                    std::max(engine.usedRect().height(), 15.0f));
     };
     // Twice over, then with enough other texts between to push the first out.
     for (int round = 0; round < 3; ++round) {
@@ -434,12 +442,7 @@ TEST(TWTextLayout, MeasuringAheadAnswersAsTheMainThread)
     centred.alignment = CenterTextAlignment;
     TextAttributes centredAttributes = fontAttributes("DejaVuSans", 10);
     centredAttributes.insert(NSParagraphStyleAttributeName, QVariant::fromValue(centred));
-    const struct
-    {
-        AttributedString text;
-        float width;
-        float padding;
-    } cases[] = {
+    const LabelCase cases[] = {
         {text("Topic with words"), 1000, 5},
         {text("Topic with words"), 60, 5}, // the same text twice, wrapped
         {text("Topic with words"), 1000, 0},
@@ -451,16 +454,6 @@ TEST(TWTextLayout, MeasuringAheadAnswersAsTheMainThread)
         {text("Staff elf fjord gulf", "LiberationSerif-BoldItalic", 15), 70, 5}, // overhangs
         {text("Oblique leaf f", "DejaVuSans-BoldOblique", 11), 70, 5},
         {AttributedString(), 100, 5},
-    };
-    const auto fresh = [](const AttributedString &t, float width, float padding) {
-        if (t.isEmpty())
-            return Size(10, 15);
-        TWTextLayout engine;
-        engine.setLineFragmentPadding(padding);
-        engine.setContainerSize(Size(width, 99999));
-        engine.setAttributedString(t);
-        return Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
-                    std::max(engine.usedRect().height(), 15.0f));
     };
     const auto measure = [](const AttributedString &t, float width, float padding) {
         return TWTextLayout::requiredSizeForWidth(t, width, Size(10, 15), Size(99999, 99999),
