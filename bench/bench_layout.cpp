@@ -213,6 +213,22 @@ void BM_LoosePushAfterMove(benchmark::State &state)
 }
 BENCHMARK(BM_LoosePushAfterMove)->Apply(sizes)->Complexity()->Unit(benchmark::kMillisecond);
 
+// The whole map moved by dragging its root, or onto the canvas as a window
+// opens: every graphic shifts by the same offset.
+void BM_MoveWholeMap(benchmark::State &state)
+{
+    Tree &tree = sharedTree(int(state.range(0)));
+    float d = 3;
+    for (auto _ : state) {
+        tree.root->mainGraphic()->publicMoveBy(Point(d, d), false);
+        d = -d;
+        NotificationQueue::defaultQueue().flush();
+    }
+    state.counters["branches"] = tree.count;
+    state.SetComplexityN(tree.count);
+}
+BENCHMARK(BM_MoveWholeMap)->Apply(sizes)->Complexity()->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char **argv)

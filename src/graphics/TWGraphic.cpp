@@ -3,6 +3,7 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
+#include "graphics/TWTreeTranslation.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
@@ -17,6 +18,7 @@
 #include <QDebug>
 #include <QHash>
 #include <cmath>
+#include <utility>
 
 // Fields most graphics never set.
 struct TWGraphic::Extra
@@ -388,12 +390,16 @@ void TWGraphic::setBounds(Rect requested)
     }
     const std::shared_ptr<TWMapBranch> branchAlive = owner->shared_from_this();
     auto postResize = [&] {
+        // The notification names the branch in a map made for it: none is
+        // made when no one listens.
+        if (!center.isObserved(BranchDidResizeNotification))
+            return;
         center.post(BranchDidResizeNotification, owner->notificationObject(),
                     {{BranchKey, QVariant::fromValue(branchAlive)}});
     };
     if (mainGraphic) {
         services.updateEnclosedImageBoundsForMainGraphicBoundsChange(*owner, oldBounds, bounds);
-        if (owner->connectionGraphic())
+        if (owner->connectionGraphic() && !TWTreeTranslation::active())
             owner->connectionGraphic()->requestBoundsUpdate();
         services.repositionOtherEnclosedGraphicsFromOldWidth(*owner, oldReservedWidth);
         if (TWMap *m = map())
@@ -418,6 +424,22 @@ void TWGraphic::setBounds(Rect requested)
         if (textArea->isEditing())
             center.post(UpdateTextEditorFrameNotification, notificationObject());
     }
+}
+
+namespace {
+bool g_treeTranslation = false;
+}
+
+TWTreeTranslation::TWTreeTranslation() : m_outer(std::exchange(g_treeTranslation, true)) {}
+
+TWTreeTranslation::~TWTreeTranslation()
+{
+    g_treeTranslation = m_outer;
+}
+
+bool TWTreeTranslation::active()
+{
+    return g_treeTranslation;
 }
 
 void TWGraphic::moveBy(float dx, float dy)
