@@ -330,10 +330,14 @@ void TWGraphic::setBounds(Rect requested)
     TWMap::LinkLineList lines;
     if (TWMap *m = owner ? owner->map() : nullptr) {
         if (m->countOfLinkLines() > 0) {
-            lines = m->linkLinesStartingOrEndingWithGraphic(this);
+            const bool translating = TWTreeTranslation::active();
+            auto linesAt = [&](const TWGraphic &g) {
+                return translating ? TWTreeTranslation::linkLinesAt(g, *m)
+                                   : m->linkLinesStartingOrEndingWithGraphic(&g);
+            };
+            lines = linesAt(*this);
             if (enclosedText && owner->mainGraphic()) {
-                for (const auto &line :
-                     m->linkLinesStartingOrEndingWithGraphic(owner->mainGraphic().get())) {
+                for (const auto &line : linesAt(*owner->mainGraphic())) {
                     if (!lines.contains(line))
                         lines.append(line);
                 }
@@ -427,19 +431,48 @@ void TWGraphic::setBounds(Rect requested)
 }
 
 namespace {
-bool g_treeTranslation = false;
-}
 
-TWTreeTranslation::TWTreeTranslation() : m_outer(std::exchange(g_treeTranslation, true)) {}
+struct TreeTranslationState
+{
+    bool active = false;
+    // The link lines by the numbers of their ends, for one map.
+    const TWMap *indexed = nullptr;
+    QHash<long, TWMap::LinkLineList> linesByEnd;
+};
+
+TreeTranslationState g_treeTranslation;
+
+} // namespace
+
+TWTreeTranslation::TWTreeTranslation() : m_outer(std::exchange(g_treeTranslation.active, true)) {}
 
 TWTreeTranslation::~TWTreeTranslation()
 {
-    g_treeTranslation = m_outer;
+    g_treeTranslation.active = m_outer;
+    if (!m_outer) {
+        g_treeTranslation.indexed = nullptr;
+        g_treeTranslation.linesByEnd.clear();
+    }
+}
+
+TWMap::LinkLineList TWTreeTranslation::linkLinesAt(const TWGraphic &graphic, const TWMap &map)
+{
+    TreeTranslationState &t = g_treeTranslation;
+    if (t.indexed != &map) {
+        t.indexed = &map;
+        t.linesByEnd.clear();
+        for (const std::shared_ptr<TWLinkLine> &line : map.linkLines()) {
+            t.linesByEnd[line->startGraphicNumber()].append(line);
+            if (line->endGraphicNumber() != line->startGraphicNumber())
+                t.linesByEnd[line->endGraphicNumber()].append(line);
+        }
+    }
+    return t.linesByEnd.value(graphic.graphicNumber());
 }
 
 bool TWTreeTranslation::active()
 {
-    return g_treeTranslation;
+    return g_treeTranslation.active;
 }
 
 void TWGraphic::moveBy(float dx, float dy)

@@ -71,15 +71,13 @@ void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
         // and those not shown included, so nothing is left behind.
         BranchList tree;
         buildBranchArray(tree);
-        {
-            const TWTreeTranslation translation;
-            for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(tree)) {
-                for (const std::shared_ptr<TWGraphic> &graphic : ridingGraphics(*branch))
-                    graphic->moveBy(dx, dy);
-                if (branch->mainGraphic()) {
-                    branch->mainGraphic()->moveBy(dx, dy);
-                    services.invalidateBoundary(*branch);
-                }
+        const TWTreeTranslation translation;
+        for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(tree)) {
+            for (const std::shared_ptr<TWGraphic> &graphic : ridingGraphics(*branch))
+                graphic->moveBy(dx, dy);
+            if (branch->mainGraphic()) {
+                branch->mainGraphic()->moveBy(dx, dy);
+                services.invalidateBoundary(*branch);
             }
         }
         // Connections follow their ends rather than the offset, each fitted
