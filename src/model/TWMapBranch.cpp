@@ -3,6 +3,7 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "graphics/TWTitleConnection.h"
+#include "model/TWBranchRefitHold.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
@@ -324,7 +325,37 @@ void TWMapBranch::nameUndoAction(const char *name)
 
 void TWMapBranch::refit()
 {
+    if (TWBranchRefitHold::defer(*this))
+        return;
     layoutServices().makeNaturalSize(*this, true, true);
+}
+
+namespace {
+thread_local TWBranchRefitHold *t_refitHold = nullptr;
+} // namespace
+
+TWBranchRefitHold::TWBranchRefitHold(TWMapBranch &branch)
+    : m_branch(branch.shared_from_this()), m_outer(t_refitHold)
+{
+    t_refitHold = this;
+}
+
+TWBranchRefitHold::~TWBranchRefitHold()
+{
+    t_refitHold = m_outer;
+    if (m_pending && !defer(*m_branch))
+        m_branch->layoutServices().makeNaturalSize(*m_branch, true, true);
+}
+
+bool TWBranchRefitHold::defer(const TWMapBranch &branch)
+{
+    for (TWBranchRefitHold *hold = t_refitHold; hold; hold = hold->m_outer) {
+        if (hold->m_branch.get() == &branch) {
+            hold->m_pending = true;
+            return true;
+        }
+    }
+    return false;
 }
 
 // --- redraw ---
