@@ -1020,3 +1020,60 @@ TEST_F(MindManagerImport, ATaskSizesItsBranchAsItsValuesSetOneByOne)
         EXPECT_NE(imported, without); // the indicators took room
     }
 }
+
+// Every branch of a level, and every level a group answers for, takes the
+// shape, corners and colours the nearest group at or below it gives, however
+// many branches of the level come before it.
+TEST_F(MindManagerImport, EveryBranchOfALevelTakesItsLevelsDefaults)
+{
+    const QString style = QStringLiteral(
+        "<ap:StyleGroup>"
+        "<ap:RootTopicDefaultsGroup><ap:DefaultColor FillColor=\"ff00ff00\"/>"
+        "</ap:RootTopicDefaultsGroup>"
+        "<ap:RootSubTopicDefaultsGroup Level=\"0\">"
+        "<ap:DefaultColor FillColor=\"ffff0000\" LineColor=\"ff0000ff\"/>"
+        "<ap:DefaultSubTopicShape SubTopicShape=\"urn:mindjet:RoundedRectangle\"/>"
+        "</ap:RootSubTopicDefaultsGroup>"
+        "<ap:RootSubTopicDefaultsGroup Level=\"2\"><ap:DefaultColor FillColor=\"ff00ffff\"/>"
+        "<ap:DefaultSubTopicShape SubTopicShape=\"urn:mindjet:Hexagon\"/>"
+        "</ap:RootSubTopicDefaultsGroup>"
+        "<ap:RootSubTopicDefaultsGroup Level=\"4\">"
+        "<ap:DefaultSubTopicShape SubTopicShape=\"urn:mindjet:Oval\"/>"
+        "</ap:RootSubTopicDefaultsGroup></ap:StyleGroup>");
+    const QString ownLine = QStringLiteral("<ap:Color LineColor=\"ff123456\"/>");
+    const QString deep = topic("a111", subTopics({topic("a1111"), topic("a1112")}));
+    ASSERT_TRUE(importTopic(
+        subTopics({topic("a", subTopics({topic("a1", subTopics({topic("a11", subTopics({deep})),
+                                                                topic("a12")})),
+                                         topic("a2")})),
+                   topic("b", subTopics({topic("b1", ownLine + subTopics({topic("b11")}))}))}) +
+            "<ap:FloatingTopics>" + topic("f", subTopics({topic("f1")})) + "</ap:FloatingTopics>",
+        style));
+    const Color red = Color::colorWithCalibratedRed(1, 0, 0, 1);
+    const Color cyan = Color::colorWithCalibratedRed(0, 1, 1, 1);
+    const Color blue = Color::colorWithCalibratedRed(0, 0, 1, 1);
+    const Color own = *mmConverter::colorFromString(QStringLiteral("ff123456"));
+    const struct
+    {
+        const char *oid;
+        const char *shape;
+        int corners;
+        Color fill, line;
+    } cases[] = {
+        {"a", "TWRectangle", 1, red, blue},     {"b", "TWRectangle", 1, red, blue},
+        {"f", "TWRectangle", 1, red, blue},     {"a1", "TWRectangle", 1, red, blue},
+        {"a2", "TWRectangle", 1, red, blue},    {"f1", "TWRectangle", 1, red, blue},
+        {"b1", "TWRectangle", 1, red, own},     {"a11", "TWRectangle", 3, cyan, blue},
+        {"a12", "TWRectangle", 3, cyan, blue},  {"b11", "TWRectangle", 3, cyan, blue},
+        {"a111", "TWRectangle", 3, cyan, blue}, {"a1111", "TWCircle", 0, cyan, blue},
+        {"a1112", "TWCircle", 0, cyan, blue},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.oid);
+        const TWGraphic &shape = *branch(c.oid).mainGraphic();
+        EXPECT_EQ(shape.className(), QLatin1String(c.shape));
+        EXPECT_EQ(shape.cornerMode(), c.corners);
+        EXPECT_EQ(shape.fillColor(), c.fill);
+        EXPECT_EQ(shape.strokeColor(), c.line);
+    }
+}
