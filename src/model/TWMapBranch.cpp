@@ -164,8 +164,12 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
     b.setBoundaryFillColor(Color::colorWithCalibratedRed(1, 1, 1, 1));
     b.setBoundaryLineStyle(1);
     b.setBoundaryLineWidth(1.0f);
-    b.setBoundaryCurveRadius(10.0f);
-    b.setBoundaryCornerStyle(1);
+    {
+        const TWBoundaryRebuildFollows margin(b);
+        b.setBoundaryCurveRadius(10.0f);
+        b.setBoundaryCornerStyle(1);
+    }
+    // A new branch's margin always changes, so its outline is rebuilt here.
     b.setBoundaryMargin(3.0f);
     b.setBoundaryInheritsLineColor(true);
     b.setBoundaryDrawsFill(false);
