@@ -229,6 +229,9 @@ void TWMapBranch::deparent()
 
 void TWMapBranch::subscribeToNotifications()
 {
+    // The flag follows the registry: a subscribed branch is already there.
+    if (m_flags.subscribed)
+        return;
     SubscribedBranches::shared().add(this);
     m_flags.subscribed = true;
 }
