@@ -5,6 +5,7 @@
 #include "MindManagerImpExp/mmAdornments.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWImage.h"
+#include "model/TWBranchRefitHold.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "model/TWResource.h"
@@ -142,6 +143,9 @@ void convertTask(const apTopic &topic, TWMapBranch &branch, const ImportContext 
     const MMObjectPtr task = topic.child("task");
     if (!task)
         return;
+    // Priority, completion and resources each bring an indicator: the
+    // branch is refitted once, for all of them.
+    const TWBranchRefitHold refits(branch);
     const std::optional<QString> priority = task->string("taskPriority");
     if (priority && !priority->isEmpty() && priority->back().isDigit())
         branch.setPriority(priority->back().digitValue());

@@ -24,6 +24,16 @@ namespace mmImport {
 
 using mmTables::pointsFromMillimetres;
 
+// What a topic without its own shape or colours takes from its level's
+// defaults, worked out once per kind and level of topic.
+struct LevelStyle
+{
+    int shapeType = 0;
+    int cornerMode = 0;
+    std::optional<Color> fill;
+    std::optional<Color> line;
+};
+
 struct ImportContext
 {
     TWMap &map;
@@ -32,6 +42,9 @@ struct ImportContext
     MMObjectPtr boundaryDefaults;
     mmConverter::MemberReader members;
     QHash<QString, TWMapBranch *> branchesByOid;
+    // By kind << 32 | level; the defaults do not change while topics are
+    // converted.
+    QHash<quint64, LevelStyle> levelStyles;
 };
 
 inline std::optional<QString> childString(const MMObjectPtr &object, const char *child,

@@ -15,6 +15,22 @@ namespace mmImport {
 
 namespace {
 
+const LevelStyle &levelStyle(ImportContext &ctx, int type, int level)
+{
+    const quint64 key = (quint64(quint32(type)) << 32) | quint32(level);
+    auto found = ctx.levelStyles.constFind(key);
+    if (found != ctx.levelStyles.constEnd())
+        return *found;
+    LevelStyle style;
+    if (const levelDefaults *ld = ctx.defaults) {
+        style.shapeType = ld->branchShapeOfType(type, level);
+        style.cornerMode = ld->cornerModeOfType(type, level);
+        style.fill = ld->branchColorOfType(type, level);
+        style.line = ld->lineColorOfType(type, level);
+    }
+    return *ctx.levelStyles.insert(key, style);
+}
+
 void convertBoundary(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx)
 {
     const MMObjectPtr one = topic.child("oneBoundary");
@@ -100,8 +116,9 @@ void convertShapeAndSize(const apTopic &topic, TWMapBranch &branch, int type, in
         shapeType = mmConverter::graphicShapeFromMMShapeString(urn);
         corner = mmConverter::cornerModeFromMMShapeString(urn);
     } else {
-        shapeType = ld ? ld->branchShapeOfType(type, level) : 0;
-        corner = ld ? ld->cornerModeOfType(type, level) : 0;
+        const LevelStyle &style = levelStyle(ctx, type, level);
+        shapeType = style.shapeType;
+        corner = style.cornerMode;
     }
     // Without any style a branch falls back to a line.
     if (shapeType == 0)
@@ -194,10 +211,13 @@ void convertTopic(const apTopic &topic, const std::optional<AttributedString> &n
         color ? mmConverter::colorFromString(color->string("fillColor")) : std::nullopt;
     std::optional<Color> line =
         color ? mmConverter::colorFromString(color->string("lineColor")) : std::nullopt;
-    if (!fill && ld)
-        fill = ld->branchColorOfType(type, level);
-    if (!line && ld)
-        line = ld->lineColorOfType(type, level);
+    if (!fill || !line) {
+        const LevelStyle &style = levelStyle(ctx, type, level);
+        if (!fill)
+            fill = style.fill;
+        if (!line)
+            line = style.line;
+    }
     if (const std::shared_ptr<TWGraphic> &graphic = branch.mainGraphic()) {
         if (fill) {
             graphic->setFillColor(fill);

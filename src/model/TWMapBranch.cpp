@@ -3,6 +3,7 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "graphics/TWTitleConnection.h"
+#include "model/TWBranchRefitHold.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
@@ -163,8 +164,12 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
     b.setBoundaryFillColor(Color::colorWithCalibratedRed(1, 1, 1, 1));
     b.setBoundaryLineStyle(1);
     b.setBoundaryLineWidth(1.0f);
-    b.setBoundaryCurveRadius(10.0f);
-    b.setBoundaryCornerStyle(1);
+    {
+        const TWBoundaryRebuildFollows margin(b);
+        b.setBoundaryCurveRadius(10.0f);
+        b.setBoundaryCornerStyle(1);
+    }
+    // A new branch's margin always changes, so its outline is rebuilt here.
     b.setBoundaryMargin(3.0f);
     b.setBoundaryInheritsLineColor(true);
     b.setBoundaryDrawsFill(false);
@@ -224,6 +229,9 @@ void TWMapBranch::deparent()
 
 void TWMapBranch::subscribeToNotifications()
 {
+    // The flag follows the registry: a subscribed branch is already there.
+    if (m_flags.subscribed)
+        return;
     SubscribedBranches::shared().add(this);
     m_flags.subscribed = true;
 }
@@ -324,7 +332,37 @@ void TWMapBranch::nameUndoAction(const char *name)
 
 void TWMapBranch::refit()
 {
+    if (TWBranchRefitHold::defer(*this))
+        return;
     layoutServices().makeNaturalSize(*this, true, true);
+}
+
+namespace {
+thread_local TWBranchRefitHold *t_refitHold = nullptr;
+} // namespace
+
+TWBranchRefitHold::TWBranchRefitHold(TWMapBranch &branch)
+    : m_branch(branch.shared_from_this()), m_outer(t_refitHold)
+{
+    t_refitHold = this;
+}
+
+TWBranchRefitHold::~TWBranchRefitHold()
+{
+    t_refitHold = m_outer;
+    if (m_pending && !defer(*m_branch))
+        m_branch->layoutServices().makeNaturalSize(*m_branch, true, true);
+}
+
+bool TWBranchRefitHold::defer(const TWMapBranch &branch)
+{
+    for (TWBranchRefitHold *hold = t_refitHold; hold; hold = hold->m_outer) {
+        if (hold->m_branch.get() == &branch) {
+            hold->m_pending = true;
+            return true;
+        }
+    }
+    return false;
 }
 
 // --- redraw ---

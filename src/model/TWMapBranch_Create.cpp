@@ -275,7 +275,6 @@ std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *pare
     if (sibling && parent->isToLeftOfRoot())
         frame.origin.x = b.minX() - ProvisionalGap;
 
-    const int levelBefore = root ? root->getMaximumBranchLevel() : 0;
     parent->setChildrenHidden(false);
 
     const std::shared_ptr<TWGraphic> shape = makeMainGraphicOfType(type, frame);
@@ -326,11 +325,13 @@ std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *pare
             parent->reSortChildrenByPositionRecursively(false);
         map->removeAllGraphicOrderCache();
 
+        // A new leaf can only deepen the tree to its own level, so "all levels
+        // were shown" and "the new level is hidden" both come down to
+        // showing down to it: no walk of the whole tree per added branch.
         if (root) {
-            if (levelBefore == map->branchHideLevel())
-                map->setBranchHideLevel(root->getMaximumBranchLevel());
-            if (map->branchHideLevel() < added->getMaximumBranchLevel())
-                map->setBranchHideLevel(added->getMaximumBranchLevel());
+            const int level = added->getThisBranchLevel();
+            if (map->branchHideLevel() < level)
+                map->setBranchHideLevel(level);
         }
         if (!sibling) {
             announceMaximumHideLevel(*map, false);

@@ -82,6 +82,22 @@ struct TWMapBranch::Caches
     }
 };
 
+// While one lives, the branch's corner and radius setters leave its
+// boundary outline to the margin setter that follows them and rebuilds it
+// from nothing: a new branch's outline is worked out once, not three times.
+class TWBoundaryRebuildFollows
+{
+public:
+    explicit TWBoundaryRebuildFollows(const TWMapBranch &branch);
+    ~TWBoundaryRebuildFollows();
+    TWBoundaryRebuildFollows(const TWBoundaryRebuildFollows &) = delete;
+    TWBoundaryRebuildFollows &operator=(const TWBoundaryRebuildFollows &) = delete;
+    static bool covers(const TWMapBranch &branch);
+
+private:
+    const TWMapBranch *m_outer;
+};
+
 template <class F> void TWMapBranch::registerUndo(F &&inverse)
 {
     UndoManager *undo = undoManager();

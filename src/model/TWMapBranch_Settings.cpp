@@ -57,11 +57,32 @@ TW_SETTING_SETTER(setBoundaryDrawsLine, bool, boundaryDrawsLine)
 
 #define SETTER_EFFECT                                                                              \
     layoutServices().invalidateBoundary(*this);                                                    \
-    layoutServices().recalculateBoundary(*this);                                                   \
+    if (!TWBoundaryRebuildFollows::covers(*this))                                                  \
+        layoutServices().recalculateBoundary(*this);                                               \
     redraw();
 TW_SETTING_SETTER(setBoundaryCurveRadius, float, boundaryCurveRadius)
 TW_SETTING_SETTER(setBoundaryCornerStyle, int, boundaryCornerStyle)
 #undef SETTER_EFFECT
+
+namespace {
+thread_local const TWMapBranch *t_boundaryRebuildFollows = nullptr;
+} // namespace
+
+TWBoundaryRebuildFollows::TWBoundaryRebuildFollows(const TWMapBranch &branch)
+    : m_outer(t_boundaryRebuildFollows)
+{
+    t_boundaryRebuildFollows = &branch;
+}
+
+TWBoundaryRebuildFollows::~TWBoundaryRebuildFollows()
+{
+    t_boundaryRebuildFollows = m_outer;
+}
+
+bool TWBoundaryRebuildFollows::covers(const TWMapBranch &branch)
+{
+    return t_boundaryRebuildFollows == &branch;
+}
 #undef TW_SETTING_SETTER
 
 // --- setters of the core fields ---

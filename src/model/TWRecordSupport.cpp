@@ -7,7 +7,12 @@ namespace TWRecord {
 
 void postValueDidChange(const void *record, const QString &key)
 {
-    NotificationCenter::defaultCenter().post(ValueDidChangeNotification, record, {{KeyKey, key}});
+    // Most changes go unwatched (an import makes thousands): nothing is
+    // built for a notification no one could receive.
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    if (!center.isObserved(ValueDidChangeNotification))
+        return;
+    center.post(ValueDidChangeNotification, record, {{KeyKey, key}});
 }
 
 // --- ChildWriter ---

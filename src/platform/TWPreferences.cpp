@@ -51,14 +51,15 @@ std::optional<Font> legacyFont(const QString &text)
     return Font(name, size);
 }
 
-// Every new branch asks for its font: the fonts read from one defaults
-// instance are kept until that preference changes or the instance goes.
-class FontCache
+// Every new branch asks for its font and corner mode: the values read from
+// one defaults instance are kept until that preference changes or the
+// instance goes.
+class PreferenceCache
 {
 public:
-    static FontCache &shared()
+    static PreferenceCache &shared()
     {
-        static FontCache *cache = new FontCache; // main thread only, as the defaults
+        static PreferenceCache *cache = new PreferenceCache; // main thread only, as the defaults
         return *cache;
     }
 
@@ -80,25 +81,49 @@ public:
         m_fonts.emplace_back(key, font);
     }
 
+    std::optional<qint64> findInteger(const UserDefaults &defaults, const char *key) const
+    {
+        if (&defaults != m_owner)
+            return std::nullopt;
+        for (const auto &[k, value] : m_integers) {
+            if (qstrcmp(k, key) == 0)
+                return value;
+        }
+        return std::nullopt;
+    }
+
+    void addInteger(UserDefaults &defaults, const char *key, qint64 value)
+    {
+        if (&defaults != m_owner)
+            follow(&defaults);
+        m_integers.emplace_back(key, value);
+    }
+
 private:
     void follow(UserDefaults *defaults)
     {
         QObject::disconnect(m_changed);
         QObject::disconnect(m_destroyed);
         m_fonts.clear();
+        m_integers.clear();
         m_owner = defaults;
         m_changed = QObject::connect(defaults, &UserDefaults::changed, [this](const QString &key) {
-            std::erase_if(m_fonts,
-                          [&key](const auto &entry) { return key == QLatin1String(entry.first); });
+            const auto named = [&key](const auto &entry) {
+                return key == QLatin1String(entry.first);
+            };
+            std::erase_if(m_fonts, named);
+            std::erase_if(m_integers, named);
         });
         m_destroyed = QObject::connect(defaults, &QObject::destroyed, [this] {
             m_fonts.clear();
+            m_integers.clear();
             m_owner = nullptr;
         });
     }
 
     const UserDefaults *m_owner = nullptr;
     std::vector<std::pair<const char *, Font>> m_fonts;
+    std::vector<std::pair<const char *, qint64>> m_integers;
     QMetaObject::Connection m_changed;
     QMetaObject::Connection m_destroyed;
 };
@@ -206,7 +231,13 @@ void TWPreferences::setAttachedGraphicType(int type)
 
 int TWPreferences::rectCornerMode()
 {
-    return int(UserDefaults::standard().integerForKey(RectCornerModeKey));
+    UserDefaults &d = UserDefaults::standard();
+    PreferenceCache &cache = PreferenceCache::shared();
+    if (const std::optional<qint64> known = cache.findInteger(d, RectCornerModeKey))
+        return int(*known);
+    const qint64 mode = d.integerForKey(RectCornerModeKey);
+    cache.addInteger(d, RectCornerModeKey, mode);
+    return int(mode);
 }
 
 void TWPreferences::setRectCornerMode(int mode)
@@ -222,7 +253,7 @@ bool TWPreferences::showPageFramesWhenCreatingDocuments()
 Font TWPreferences::readFont(const FontSlot &slot)
 {
     UserDefaults &d = UserDefaults::standard();
-    FontCache &cache = FontCache::shared();
+    PreferenceCache &cache = PreferenceCache::shared();
     if (const std::optional<Font> known = cache.find(d, slot.key))
         return *known;
     const Font font = readStoredFont(slot);

@@ -933,3 +933,147 @@ TEST_F(MindManagerImport, ConnectionsFitTheirEndsAsImported)
         doc->detach();
     }
 }
+
+// A task's priority, completion and resources each bring an indicator: a
+// branch imported with its task has the size and place of the same branch
+// imported without it and then given the task's values one after another.
+TEST_F(MindManagerImport, ATaskSizesItsBranchAsItsValuesSetOneByOne)
+{
+    enum Part { Priority = 1, Completion = 2, Resources = 4 };
+    const QString words = QStringLiteral("a label long enough to wrap over two lines or more");
+    // Right and left of the centre; rectangles, lines, ovals; labels on
+    // top, centred and below; wrapped labels.
+    const QStringList kinds = {
+        text(QStringLiteral("Plain")),
+        text(QStringLiteral("A line")) + "<ap:SubTopicShape SubTopicShape=\"urn:mindjet:Line\"/>",
+        text(QStringLiteral("Oval")) + "<ap:SubTopicShape SubTopicShape=\"urn:mindjet:Oval\"/>",
+        text(words) + "<ap:TopicLayout Width=\"25\"/>",
+        text(QStringLiteral("On top")) +
+            "<ap:TopicLayout TopicTextAndImagePosition=\"urn:mindjet:TextTopImageBottom\"/>",
+        text(QStringLiteral("Below")) +
+            "<ap:TopicLayout TopicTextAndImagePosition=\"urn:mindjet:TextBelow\"/>",
+    };
+    const auto mapOf = [&kinds](int parts) {
+        QString task;
+        if (parts & Priority)
+            task += " TaskPriority=\"urn:mindjet:Prio2\"";
+        if (parts & Completion)
+            task += " TaskPercentage=\"40\"";
+        if (parts & Resources)
+            task += " Resources=\"Ann, Bob; Cy\"";
+        const QString inner = task.isEmpty() ? QString() : "<ap:Task" + task + "/>";
+        QStringList right, left;
+        for (int i = 0; i < kinds.size(); ++i) {
+            right << topic(QStringLiteral("r%1").arg(i), kinds[i] + inner);
+            left << topic(QStringLiteral("l%1").arg(i), kinds[i] + inner);
+        }
+        // The branches holding them have no task: resizing a branch later
+        // would move its children.
+        return subTopics(
+            {topic("right", text("Right") + "<ap:Offset CX=\"40\" CY=\"10\"/>" + subTopics(right)),
+             topic("left", text("Left") + "<ap:Offset CX=\"-40\" CY=\"-10\"/>" + subTopics(left))});
+    };
+    using Geometry = QMap<QString, QList<Rect>>;
+    const auto importAndGive = [this, &mapOf](int inFile, int given) {
+        const std::shared_ptr<TWMapsDoc> doc = freshDocument();
+        TWMap &m = *doc->maps().first();
+        EXPECT_TRUE(mmImpExpController::populateDadoZiz(
+            m, mmImpExpController::sourceForData(mapWithTopic(mapOf(inFile)),
+                                                 QStringLiteral("map.xml"))));
+        Geometry all;
+        QList<TWMapBranch *> open{m.root().get()};
+        while (!open.isEmpty()) {
+            TWMapBranch *b = open.takeLast();
+            if (b->countOfChildren() == 0) {
+                if (given & Priority)
+                    b->setPriority(2);
+                if (given & Completion)
+                    b->setPercentageComplete(40);
+                for (const QString name : {"Ann", "Bob", "Cy"}) {
+                    if (!(given & Resources))
+                        break;
+                    auto resource = std::make_shared<TWResource>(name, b->undoManager());
+                    doc->insertObjectInResourcesAtIndex(resource, int(doc->resources().size()));
+                    b->insertObjectInResourcesAllocatedAtIndex(*resource->resourceIdentifier(),
+                                                               int(b->resourcesAllocated().size()));
+                }
+            }
+            QList<Rect> &rects = all[b->mmOid().value_or(QString())];
+            rects << b->mainGraphic()->bounds() << b->enclosedTextArea()->bounds()
+                  << b->branchBounds();
+            for (const auto &record : b->otherEnclosedGraphics())
+                rects << record->graphic()->bounds();
+            for (const auto &child : b->children())
+                open.append(child.get());
+        }
+        doc->detach();
+        return all;
+    };
+    const Geometry without = importAndGive(0, 0);
+    for (const int parts : {int(Priority), int(Completion), int(Resources), Priority | Completion,
+                            Completion | Resources, Priority | Completion | Resources}) {
+        SCOPED_TRACE(parts);
+        const Geometry imported = importAndGive(parts, 0);
+        const Geometry given = importAndGive(0, parts);
+        ASSERT_EQ(imported.size(), 3 + 2 * kinds.size());
+        EXPECT_EQ(imported, given);
+        EXPECT_NE(imported, without); // the indicators took room
+    }
+}
+
+// Every branch of a level, and every level a group answers for, takes the
+// shape, corners and colours the nearest group at or below it gives, however
+// many branches of the level come before it.
+TEST_F(MindManagerImport, EveryBranchOfALevelTakesItsLevelsDefaults)
+{
+    const QString style = QStringLiteral(
+        "<ap:StyleGroup>"
+        "<ap:RootTopicDefaultsGroup><ap:DefaultColor FillColor=\"ff00ff00\"/>"
+        "</ap:RootTopicDefaultsGroup>"
+        "<ap:RootSubTopicDefaultsGroup Level=\"0\">"
+        "<ap:DefaultColor FillColor=\"ffff0000\" LineColor=\"ff0000ff\"/>"
+        "<ap:DefaultSubTopicShape SubTopicShape=\"urn:mindjet:RoundedRectangle\"/>"
+        "</ap:RootSubTopicDefaultsGroup>"
+        "<ap:RootSubTopicDefaultsGroup Level=\"2\"><ap:DefaultColor FillColor=\"ff00ffff\"/>"
+        "<ap:DefaultSubTopicShape SubTopicShape=\"urn:mindjet:Hexagon\"/>"
+        "</ap:RootSubTopicDefaultsGroup>"
+        "<ap:RootSubTopicDefaultsGroup Level=\"4\">"
+        "<ap:DefaultSubTopicShape SubTopicShape=\"urn:mindjet:Oval\"/>"
+        "</ap:RootSubTopicDefaultsGroup></ap:StyleGroup>");
+    const QString ownLine = QStringLiteral("<ap:Color LineColor=\"ff123456\"/>");
+    const QString deep = topic("a111", subTopics({topic("a1111"), topic("a1112")}));
+    ASSERT_TRUE(importTopic(
+        subTopics({topic("a", subTopics({topic("a1", subTopics({topic("a11", subTopics({deep})),
+                                                                topic("a12")})),
+                                         topic("a2")})),
+                   topic("b", subTopics({topic("b1", ownLine + subTopics({topic("b11")}))}))}) +
+            "<ap:FloatingTopics>" + topic("f", subTopics({topic("f1")})) + "</ap:FloatingTopics>",
+        style));
+    const Color red = Color::colorWithCalibratedRed(1, 0, 0, 1);
+    const Color cyan = Color::colorWithCalibratedRed(0, 1, 1, 1);
+    const Color blue = Color::colorWithCalibratedRed(0, 0, 1, 1);
+    const Color own = *mmConverter::colorFromString(QStringLiteral("ff123456"));
+    const struct
+    {
+        const char *oid;
+        const char *shape;
+        int corners;
+        Color fill, line;
+    } cases[] = {
+        {"a", "TWRectangle", 1, red, blue},     {"b", "TWRectangle", 1, red, blue},
+        {"f", "TWRectangle", 1, red, blue},     {"a1", "TWRectangle", 1, red, blue},
+        {"a2", "TWRectangle", 1, red, blue},    {"f1", "TWRectangle", 1, red, blue},
+        {"b1", "TWRectangle", 1, red, own},     {"a11", "TWRectangle", 3, cyan, blue},
+        {"a12", "TWRectangle", 3, cyan, blue},  {"b11", "TWRectangle", 3, cyan, blue},
+        {"a111", "TWRectangle", 3, cyan, blue}, {"a1111", "TWCircle", 0, cyan, blue},
+        {"a1112", "TWCircle", 0, cyan, blue},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.oid);
+        const TWGraphic &shape = *branch(c.oid).mainGraphic();
+        EXPECT_EQ(shape.className(), QLatin1String(c.shape));
+        EXPECT_EQ(shape.cornerMode(), c.corners);
+        EXPECT_EQ(shape.fillColor(), c.fill);
+        EXPECT_EQ(shape.strokeColor(), c.line);
+    }
+}

@@ -185,6 +185,44 @@ TEST_F(BranchCreation, RefusalsAndTheHideLevel)
     EXPECT_EQ(map->branchHideLevel(), 2);
 }
 
+// The hide level after adding a branch, as the rule reads over the whole
+// tree: levels all shown before stay all shown, and the new level is shown.
+TEST_F(BranchCreation, AnAddedBranchSetsTheHideLevelAsAWalkOfTheWholeTreeWould)
+{
+    // root - a - aa - aaa, and b beside a.
+    const auto a = child(root, 300, "a", 500);
+    const auto aa = child(a, 300, "aa", 650);
+    const auto aaa = child(aa, 300, "aaa", 800);
+    const auto b = child(root, 300, "b", 100);
+    settle();
+    const std::shared_ptr<TWMapBranch> parents[] = {root, a, aa, aaa, b};
+    for (const bool sibling : {false, true}) {
+        for (const auto &parent : parents) {
+            if (sibling && parent == root)
+                continue;
+            for (int hide = 0; hide <= 5; ++hide) {
+                map->setBranchHideLevel(hide);
+                settle();
+                const int deepestBefore = root->getMaximumBranchLevel();
+                const auto added =
+                    sibling ? parent->addSiblingOfType(2) : parent->addChildOfType(2);
+                ASSERT_TRUE(added);
+                int expected = hide;
+                if (deepestBefore == expected)
+                    expected = root->getMaximumBranchLevel();
+                expected = std::max(expected, added->getMaximumBranchLevel());
+                EXPECT_EQ(map->branchHideLevel(), expected)
+                    << BranchTest::nameOf(*parent).toStdString()
+                    << (sibling ? " sibling" : " child") << " hide " << hide;
+                settle();
+                undo->undo();
+                EXPECT_EQ(map->branchHideLevel(), hide);
+                ASSERT_EQ(added->parent(), nullptr);
+            }
+        }
+    }
+}
+
 // --- the map's operations ---
 
 class MapOperations : public BranchCreation

@@ -4,11 +4,13 @@
 #include "graphics/TWImage.h"
 #include "graphics/TWLine.h"
 #include "graphics/TWRectangle.h"
+#include "model/TWBranchRefitHold.h"
 #include "model/TWHyperlink.h"
 #include "model/TWNewBranchLabel.h"
 
 #include <QBuffer>
 #include <QImage>
+#include <QRegularExpression>
 
 using namespace BranchTest;
 
@@ -300,4 +302,57 @@ TEST_F(TWMapBranchSizingTest, OnlyABranchMadeInsideALabelScopeStartsWithItsLabel
     }
     EXPECT_EQ(made(), usual);
     EXPECT_EQ(TWNewBranchLabelScope::current(), nullptr);
+}
+
+// Refits asked for while a hold on the branch lives are made once, when the
+// outermost hold on it ends; other branches refit at once.
+TEST_F(TWMapBranchSizingTest, ARefitHoldRefitsItsBranchOnceAtItsEnd)
+{
+    auto a = newBranch(root.get(), Rect(500, 100, 80, 30), "a");
+    auto b = newBranch(root.get(), Rect(500, 300, 80, 30), "b");
+    const QString refitA = QStringLiteral("natural size a 1 1");
+    const QString refitB = QStringLiteral("natural size b 1 1");
+    const auto changeBoth = [&] {
+        for (const auto &branch : {a, b}) {
+            branch->setPriority(branch->priority() == 0 ? 1 : 0);
+            branch->setPercentageComplete(branch->percentageComplete() == -1 ? 10 : -1);
+        }
+    };
+    const struct
+    {
+        const char *what;
+        std::function<void()> run;
+        QStringList calls;
+    } cases[] = {
+        {"no hold", changeBoth, {refitA, refitA, refitB, refitB}},
+        {"a held",
+         [&] {
+             const TWBranchRefitHold hold(*a);
+             changeBoth();
+         },
+         {refitB, refitB, refitA}},
+        {"a held twice",
+         [&] {
+             const TWBranchRefitHold outer(*a);
+             {
+                 const TWBranchRefitHold inner(*a);
+                 changeBoth();
+             }
+             layout->calls << QStringLiteral("inner ended");
+         },
+         {refitB, refitB, QStringLiteral("inner ended"), refitA}},
+        {"both held, nothing asked",
+         [&] {
+             const TWBranchRefitHold holdA(*a), holdB(*b);
+             a->setDuration(a->duration() + 1);
+         },
+         {}},
+    };
+    for (const auto &c : cases) {
+        settle();
+        layout->calls.clear();
+        c.run();
+        QStringList refits = layout->calls.filter(QRegularExpression("natural size|ended"));
+        EXPECT_EQ(refits, c.calls) << c.what;
+    }
 }

@@ -328,6 +328,43 @@ TEST(TWResourceTest, ChildrenOfOtherVersionsStayInPlace)
     EXPECT_EQ(reloaded->copy()->freshXMLElement().xmlString(), second);
 }
 
+// A value change reaches whoever listens for it: for this record, for
+// every record, for every notification; no one else.
+TEST(TWResourceTest, AChangeReachesEveryKindOfListener)
+{
+    auto resource = std::make_shared<TWResource>();
+    auto other = std::make_shared<TWResource>();
+    const struct
+    {
+        const char *who;
+        QString name;
+        const void *sender;
+        bool receives;
+    } listeners[] = {
+        {"this record", TWRecord::ValueDidChangeNotification, resource.get(), true},
+        {"every record", TWRecord::ValueDidChangeNotification, nullptr, true},
+        {"everything", QString(), nullptr, true},
+        {"everything of this record", QString(), resource.get(), true},
+        {"another record", TWRecord::ValueDidChangeNotification, other.get(), false},
+        {"another name", QStringLiteral("SomethingElse"), nullptr, false},
+    };
+    int round = 0;
+    for (const auto &l : listeners) {
+        SCOPED_TRACE(l.who);
+        QStringList keys;
+        const ObserverToken token = NotificationCenter::defaultCenter().observe(
+            l.name, l.sender, [&keys](const Notification &n) {
+                if (n.name == TWRecord::ValueDidChangeNotification)
+                    keys << n.userInfo.value(TWRecord::KeyKey).toString();
+            });
+        resource->setRole(QStringLiteral("role %1").arg(++round));
+        EXPECT_EQ(keys, l.receives ? QStringList{"role"} : QStringList());
+    }
+    // With no one listening, a change is still made.
+    resource->setRole(QStringLiteral("unheard"));
+    EXPECT_EQ(resource->role(), QStringLiteral("unheard"));
+}
+
 TEST(TWResourceTest, SettersUndoAndAnnounce)
 {
     UndoManager undo;

@@ -3,6 +3,7 @@
 #include "platform/Uuid.h"
 
 #include <QRegularExpression>
+#include <QUuid>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <set>
@@ -16,6 +17,26 @@ TEST(Uuid, UpperCaseEightFourFourFourTwelve)
     const QString a = newUUIDString();
     EXPECT_TRUE(form.match(a).hasMatch()) << a.toStdString();
     EXPECT_NE(a, newUUIDString());
+}
+
+// Random identifiers as the standard's version 4 marks them, none repeated.
+TEST(Uuid, RandomVersionAndVariantAndNoRepeats)
+{
+    std::set<QString> seen;
+    for (int i = 0; i < 20000; ++i) {
+        const QString id = newUUIDString();
+        ASSERT_EQ(id.size(), 36);
+        EXPECT_EQ(id.at(14), u'4') << id.toStdString();
+        EXPECT_TRUE(QStringLiteral("89AB").contains(id.at(19))) << id.toStdString();
+        EXPECT_EQ(QUuid::fromString(id).version(), QUuid::Random);
+        EXPECT_EQ(QUuid::fromString(id).variant(), QUuid::DCE);
+        EXPECT_TRUE(seen.insert(id).second) << id.toStdString();
+    }
+    // Every hex digit of the random part turns up.
+    std::set<QChar> digits;
+    for (const QString &id : seen)
+        digits.insert(id.at(0));
+    EXPECT_EQ(digits.size(), 16u);
 }
 
 TEST(Random, SeededSequencesRepeatAndUseAll31Bits)

@@ -286,6 +286,49 @@ TEST_F(TWPreferencesTest, FontsReadAgainAfterEveryChange)
     otherScope.reset();
 }
 
+// The corner mode every new rectangle asks for is kept the same way.
+TEST_F(TWPreferencesTest, TheCornerModeIsReadAgainAfterEveryChange)
+{
+    QTemporaryDir otherDir;
+    auto other = std::make_unique<UserDefaults>(otherDir.filePath("other.ini"));
+    other->setInteger(0, TWPreferences::RectCornerModeKey);
+    std::optional<UserDefaults::Scope> otherScope;
+    const struct
+    {
+        const char *step;
+        std::function<void()> change;
+        int expected;
+    } steps[] = {
+        {"first read", [] {}, 1},
+        {"setter", [] { TWPreferences::setRectCornerMode(2); }, 2},
+        {"stored directly", [&] { defaults.setInteger(3, TWPreferences::RectCornerModeKey); }, 3},
+        {"another key", [] { TWPreferences::setBranchType(1); }, 3},
+        {"removed", [&] { defaults.removeObjectForKey(TWPreferences::RectCornerModeKey); }, 1},
+        {"registered",
+         [&] {
+             defaults.registerDefaults({{TWPreferences::RectCornerModeKey, 4}});
+         },
+         4},
+        {"other defaults", [&] { otherScope.emplace(other.get()); }, 0},
+        {"back again", [&] { otherScope.reset(); }, 4},
+        {"other destroyed, a new one in its place",
+         [&] {
+             other.reset();
+             other = std::make_unique<UserDefaults>(otherDir.filePath("third.ini"));
+             other->setInteger(5, TWPreferences::RectCornerModeKey);
+             otherScope.emplace(other.get());
+         },
+         5},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.step);
+        s.change();
+        EXPECT_EQ(TWPreferences::rectCornerMode(), s.expected);
+        EXPECT_EQ(TWPreferences::rectCornerMode(), s.expected);
+    }
+    otherScope.reset();
+}
+
 TEST_F(TWPreferencesTest, StandardShadow)
 {
     const Shadow shadow = TWPreferences::shadow();
