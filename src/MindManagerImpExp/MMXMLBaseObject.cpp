@@ -118,6 +118,67 @@ MMObjectPtr MMXMLBaseObject::initWithXMLTree(const MMElementClass &elementClass,
     return object;
 }
 
+MMObjectPtr MMXMLBaseObject::initWithFlatTree(const MMElementClass &elementClass,
+                                              const XMLFlatTree::Element &element)
+{
+    if (element.isNull())
+        return nullptr;
+    MMObjectPtr object = makeObject(elementClass);
+    object->readFrom(element);
+    return object;
+}
+
+namespace {
+
+bool readsFlat(const MMElementClass &cls, int depth)
+{
+    // Class tables nest a few levels; one that refers back to itself is
+    // read as XML.
+    if (depth > 16)
+        return false;
+    for (const MMElementClass *c = &cls; c; c = c->base) {
+        if (c->read)
+            return false;
+        for (const MMFieldSpec &desc : c->fields) {
+            if (desc.type == MMValueType::Tree)
+                return false;
+        }
+        for (const MMChildSpec &desc : c->children) {
+            // Lookups by a bare name could also find text or comments.
+            if (!std::strchr(desc.element, ':') || !readsFlat(desc.elementClass(), depth + 1))
+                return false;
+        }
+    }
+    return true;
+}
+
+MMObjectPtr readChild(const MMElementClass &cls, const XMLTree &tree)
+{
+    return MMXMLBaseObject::initWithXMLTree(cls, tree);
+}
+
+MMObjectPtr readChild(const MMElementClass &cls, const XMLFlatTree::Element &element)
+{
+    return MMXMLBaseObject::initWithFlatTree(cls, element);
+}
+
+void readHook(const MMElementClass &cls, MMXMLBaseObject &object, const XMLTree &tree)
+{
+    cls.read(object, tree);
+}
+
+void readHook(const MMElementClass &, MMXMLBaseObject &, const XMLFlatTree::Element &)
+{
+    Q_ASSERT_X(false, "MMXMLBaseObject", "a hook reads a flattened element");
+}
+
+} // namespace
+
+bool MMXMLBaseObject::readsFlatTrees(const MMElementClass &elementClass)
+{
+    return readsFlat(elementClass, 0);
+}
+
 bool MMXMLBaseObject::isKindOf(const MMElementClass &elementClass) const
 {
     for (const MMElementClass *c = m_class; c; c = c->base) {
@@ -127,7 +188,7 @@ bool MMXMLBaseObject::isKindOf(const MMElementClass &elementClass) const
     return false;
 }
 
-void MMXMLBaseObject::readFrom(const XMLTree &tree)
+template <typename Tree> void MMXMLBaseObject::readFrom(const Tree &tree)
 {
     int valueIndex = 0;
     int childIndex = 0;
@@ -144,15 +205,15 @@ void MMXMLBaseObject::readFrom(const XMLTree &tree)
             if (desc.when && !desc.when(*this))
                 continue;
             if (desc.many) {
-                for (const XMLTree &childTree : tree.childrenNamed(desc.element))
-                    list.append(initWithXMLTree(desc.elementClass(), childTree));
+                for (const auto &childTree : tree.childrenNamed(desc.element))
+                    list.append(readChild(desc.elementClass(), childTree));
             } else if (MMObjectPtr object =
-                           initWithXMLTree(desc.elementClass(), tree.childNamed(desc.element))) {
+                           readChild(desc.elementClass(), tree.childNamed(desc.element))) {
                 list.append(object);
             }
         }
         if (c->read)
-            c->read(*this, tree);
+            readHook(*c, *this, tree);
     }
 }
 
