@@ -330,16 +330,53 @@ XMLTree MMXMLBaseObject::fillAttributesAndCreateChildOf(XMLTree &parent, const Q
     return element;
 }
 
+namespace {
+
+// Fields and children are looked up by name for every value read, mostly
+// with the same literal from the same call site: the answer is remembered
+// by class and name pointer, and confirmed by comparing the name.
+struct RememberedLookup
+{
+    const MMElementClass *cls = nullptr;
+    const char *name = nullptr;
+    const char *found = nullptr; // the name in the class table
+    const void *desc = nullptr;
+    int index = -1;
+};
+
+RememberedLookup &rememberedLookup(RememberedLookup *table, const MMElementClass *cls,
+                                   const char *name)
+{
+    const auto hash =
+        (reinterpret_cast<quintptr>(cls) >> 4) * 31 + (reinterpret_cast<quintptr>(name) >> 1);
+    return table[hash % 251];
+}
+
+bool isRemembered(const RememberedLookup &entry, const MMElementClass *cls, const char *name)
+{
+    return entry.cls == cls && entry.name == name && std::strcmp(entry.found, name) == 0;
+}
+
+thread_local RememberedLookup rememberedFields[251];
+thread_local RememberedLookup rememberedChildren[251];
+
+} // namespace
+
 MMXMLBaseObject::FieldRef MMXMLBaseObject::fieldRef(const char *field) const
 {
-    // Searched from the most derived class, whose field names hide a base's.
-    // Looked up for every value read: the first letters are compared first.
+    RememberedLookup &remembered = rememberedLookup(rememberedFields, m_class, field);
+    if (isRemembered(remembered, m_class, field))
+        return {static_cast<const MMFieldSpec *>(remembered.desc), remembered.index};
+    // Searched from the most derived class, whose field names hide a base's;
+    // the first letters are compared first.
     int end = int(m_values.size());
     for (const MMElementClass *c = m_class; c; c = c->base) {
         const int start = end - int(c->fields.size());
         for (size_t i = 0; i < c->fields.size(); ++i) {
-            if (c->fields[i].field[0] == field[0] && std::strcmp(c->fields[i].field, field) == 0)
+            if (c->fields[i].field[0] == field[0] && std::strcmp(c->fields[i].field, field) == 0) {
+                remembered = {m_class, field, c->fields[i].field, &c->fields[i], start + int(i)};
                 return {&c->fields[i], start + int(i)};
+            }
         }
         end = start;
     }
@@ -350,13 +387,19 @@ MMXMLBaseObject::FieldRef MMXMLBaseObject::fieldRef(const char *field) const
 
 MMXMLBaseObject::ChildRef MMXMLBaseObject::childRef(const char *field) const
 {
+    RememberedLookup &remembered = rememberedLookup(rememberedChildren, m_class, field);
+    if (isRemembered(remembered, m_class, field))
+        return {static_cast<const MMChildSpec *>(remembered.desc), remembered.index};
     int end = int(m_children.size());
     for (const MMElementClass *c = m_class; c; c = c->base) {
         const int start = end - int(c->children.size());
         for (size_t i = 0; i < c->children.size(); ++i) {
             if (c->children[i].field[0] == field[0] &&
-                std::strcmp(c->children[i].field, field) == 0)
+                std::strcmp(c->children[i].field, field) == 0) {
+                remembered = {m_class, field, c->children[i].field, &c->children[i],
+                              start + int(i)};
                 return {&c->children[i], start + int(i)};
+            }
         }
         end = start;
     }

@@ -517,11 +517,29 @@ int XMLFlatTree::append(xmlNodePtr element)
     return add(element);
 }
 
+quint32 XMLFlatTree::qualifiedName(xmlNodePtr node)
+{
+    // As XMLTreeDetail::qualifiedName, written straight into the block.
+    const quint32 offset = quint32(m_text.size());
+    if (node->name) {
+        if ((node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) && node->ns &&
+            node->ns->prefix && node->ns->prefix[0]) {
+            const char *prefix = reinterpret_cast<const char *>(node->ns->prefix);
+            m_text.insert(m_text.end(), prefix, prefix + std::strlen(prefix));
+            m_text.push_back(':');
+        }
+        const char *name = reinterpret_cast<const char *>(node->name);
+        m_text.insert(m_text.end(), name, name + std::strlen(name));
+    }
+    m_text.push_back('\0');
+    return offset;
+}
+
 int XMLFlatTree::add(xmlNodePtr node)
 {
     const int index = int(m_nodes.size());
     m_nodes.emplace_back();
-    const quint32 name = text(XMLTreeDetail::qualifiedName(node).constData());
+    const quint32 name = qualifiedName(node);
     const quint32 firstAttribute = quint32(m_attributes.size());
     // Only elements carry attributes and children; a processing
     // instruction is kept by name, as lookups by name may find it.
@@ -529,8 +547,7 @@ int XMLFlatTree::add(xmlNodePtr node)
         for (xmlAttrPtr a = node->properties; a; a = a->next) {
             Attribute attribute;
             attribute.localName = text(a->name ? reinterpret_cast<const char *>(a->name) : "");
-            attribute.qualifiedName =
-                text(XMLTreeDetail::qualifiedName(reinterpret_cast<xmlNodePtr>(a)).constData());
+            attribute.qualifiedName = qualifiedName(reinterpret_cast<xmlNodePtr>(a));
             attribute.inNamespace = a->ns != nullptr;
             const xmlNode *only = a->children;
             if (only && !only->next && only->type == XML_TEXT_NODE && only->content) {

@@ -139,6 +139,13 @@ public:
     int append(xmlNodePtr element);
     Element element(int index) const { return Element(this, index); }
     bool isEmpty() const { return m_nodes.empty(); }
+    // Empties the block, keeping its room.
+    void clear()
+    {
+        m_nodes.clear();
+        m_attributes.clear();
+        m_text.clear();
+    }
 
 private:
     struct Node
@@ -159,6 +166,7 @@ private:
     };
     int add(xmlNodePtr node);
     quint32 text(const char *string);
+    quint32 qualifiedName(xmlNodePtr node);
     const char *at(quint32 offset) const { return m_text.data() + offset; }
 
     std::vector<Node> m_nodes;

@@ -342,7 +342,10 @@ public:
         for (ReadBatch &batch : m_spent)
             freeNodes(batch);
     }
-    void push(ReadBatch &&batch)
+    // Hands the batch over; the batches given back since, emptied for use
+    // again: large blocks made again and again would keep the allocator
+    // merging the small ones freed.
+    std::vector<ReadBatch> push(ReadBatch &&batch)
     {
         std::vector<ReadBatch> spent;
         {
@@ -357,8 +360,12 @@ public:
                 m_notEmpty.notify_one();
             }
         }
-        for (ReadBatch &done : spent)
+        for (ReadBatch &done : spent) {
             freeNodes(done);
+            done.events.clear();
+            done.flat.clear();
+        }
+        return spent;
     }
     // A batch taken and used: its copies are freed on the thread that made
     // them, which keeps the two threads' allocators apart.
@@ -443,9 +450,15 @@ public:
     {
         if (m_batch.events.empty())
             return;
-        m_queue.push(std::move(m_batch));
-        m_batch = {};
-        m_batch.events.reserve(EventQueue::BatchSize);
+        for (ReadBatch &spare : m_queue.push(std::move(m_batch)))
+            m_spare.push_back(std::move(spare));
+        if (m_spare.empty()) {
+            m_batch = {};
+            m_batch.events.reserve(EventQueue::BatchSize);
+        } else {
+            m_batch = std::move(m_spare.back());
+            m_spare.pop_back();
+        }
     }
 
 private:
@@ -458,6 +471,7 @@ private:
 
     EventQueue &m_queue;
     ReadBatch m_batch;
+    std::vector<ReadBatch> m_spare;
 };
 
 // Where a topic's children are, by record index.
