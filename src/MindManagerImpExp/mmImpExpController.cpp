@@ -34,6 +34,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <numeric>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -58,10 +59,15 @@ using Reader = std::unique_ptr<xmlTextReader, ReaderDeleter>;
 // libxml2 reports through its own handlers; the import reports through alerts.
 void ignoreError(void *, const char *, xmlParserSeverities, xmlTextReaderLocatorPtr) {}
 
+// The name of the node the reader stands on, without a copy: valid until
+// the reader moves.
 QByteArray nameOf(xmlTextReaderPtr reader)
 {
     const xmlChar *name = xmlTextReaderConstName(reader);
-    return name ? QByteArray(reinterpret_cast<const char *>(name)) : QByteArray();
+    return name ? QByteArray::fromRawData(
+                      reinterpret_cast<const char *>(name),
+                      qsizetype(std::strlen(reinterpret_cast<const char *>(name))))
+                : QByteArray();
 }
 
 std::optional<QString> attributeOf(xmlTextReaderPtr reader, const char *name)
@@ -599,20 +605,26 @@ std::unique_ptr<TWTextLayout::Prefetch> prepareLabels(std::vector<TopicRecord> &
             convert(index);
         return nullptr;
     }
-    // Each conversion reads the topic and the level defaults only, and
-    // writes its own record's label.
-    QtConcurrent::blockingMap(order.begin(), order.end(),
-                              [&convert](int &index) { convert(index); });
-
     const TWMap::BranchDisplaySettings &settings = map.branchDisplaySettings();
     const float width =
         settings.textMaxWidthSet ? settings.textMaxWidth : TWMapBranch::UnlimitedTextWidth;
+    // Each conversion reads the topic and the level defaults only, and
+    // writes its own record's label and its own place among the requests.
+    std::vector<std::optional<TWTextLayout::Request>> made(order.size());
+    std::vector<size_t> places(order.size());
+    std::iota(places.begin(), places.end(), size_t(0));
+    QtConcurrent::blockingMap(places.begin(), places.end(), [&](size_t &place) {
+        const int index = order[place];
+        convert(index);
+        if (const std::optional<AttributedString> &text = records[size_t(index)].label.text)
+            made[place] = TWTextLayout::Request{*text, width, TWTextArea::MaximumSize,
+                                                TWTextArea::DefaultLineFragmentPadding};
+    });
     std::vector<TWTextLayout::Request> requests;
     requests.reserve(order.size());
-    for (const int index : order) {
-        if (const std::optional<AttributedString> &text = records[size_t(index)].label.text)
-            requests.push_back(
-                {*text, width, TWTextArea::MaximumSize, TWTextArea::DefaultLineFragmentPadding});
+    for (std::optional<TWTextLayout::Request> &request : made) {
+        if (request)
+            requests.push_back(std::move(*request));
     }
     return std::make_unique<TWTextLayout::Prefetch>(std::move(requests));
 }
