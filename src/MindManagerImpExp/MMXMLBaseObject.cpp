@@ -425,8 +425,16 @@ bool MMXMLBaseObject::hasField(const char *field) const
 
 QVariant MMXMLBaseObject::value(const char *field) const
 {
+    return valueRef(field);
+}
+
+const QVariant &MMXMLBaseObject::valueRef(const char *field) const
+{
+    // The typed getters read the value in place: they are asked for every
+    // value an import converts.
+    static const QVariant nil;
     const FieldRef ref = fieldRef(field);
-    return ref.desc ? m_values[ref.index] : QVariant();
+    return ref.desc ? m_values[ref.index] : nil;
 }
 
 void MMXMLBaseObject::setValue(const char *field, const QVariant &value)
@@ -440,7 +448,7 @@ void MMXMLBaseObject::setValue(const char *field, const QVariant &value)
 
 std::optional<QString> MMXMLBaseObject::string(const char *field) const
 {
-    const QVariant v = value(field);
+    const QVariant &v = valueRef(field);
     if (!v.isValid())
         return std::nullopt;
     return v.toString();
@@ -453,53 +461,54 @@ void MMXMLBaseObject::setString(const char *field, const std::optional<QString> 
 
 std::optional<int> MMXMLBaseObject::intNumber(const char *field) const
 {
-    const QVariant v = value(field);
+    const QVariant &v = valueRef(field);
     return v.isValid() ? std::optional<int>(v.toInt()) : std::nullopt;
 }
 
 std::optional<float> MMXMLBaseObject::floatNumber(const char *field) const
 {
-    const QVariant v = value(field);
+    const QVariant &v = valueRef(field);
     return v.isValid() ? std::optional<float>(v.toFloat()) : std::nullopt;
 }
 
 int MMXMLBaseObject::intValue(const char *field) const
 {
-    return value(field).toInt();
+    return valueRef(field).toInt();
 }
 
 quint32 MMXMLBaseObject::uintValue(const char *field) const
 {
-    return value(field).toUInt();
+    return valueRef(field).toUInt();
 }
 
 float MMXMLBaseObject::floatValue(const char *field) const
 {
-    return value(field).toFloat();
+    return valueRef(field).toFloat();
 }
 
 bool MMXMLBaseObject::boolValue(const char *field) const
 {
-    return value(field).toBool();
+    return valueRef(field).toBool();
 }
 
 std::optional<QDateTime> MMXMLBaseObject::date(const char *field) const
 {
-    const QVariant v = value(field);
+    const QVariant &v = valueRef(field);
     return v.isValid() ? std::optional<QDateTime>(v.toDateTime()) : std::nullopt;
 }
 
 XMLTree MMXMLBaseObject::tree(const char *field) const
 {
-    return value(field).value<XMLTree>();
+    return valueRef(field).value<XMLTree>();
 }
 
 MMObjectPtr MMXMLBaseObject::child(const char *field) const
 {
     const ChildRef ref = childRef(field);
-    if (!ref.desc || m_children[ref.index].isEmpty())
+    if (!ref.desc)
         return nullptr;
-    return m_children[ref.index].first();
+    const MMObjectList &list = m_children[ref.index];
+    return list.isEmpty() ? nullptr : list.constFirst();
 }
 
 void MMXMLBaseObject::setChild(const char *field, const MMObjectPtr &child)

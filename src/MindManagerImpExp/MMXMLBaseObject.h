@@ -177,6 +177,7 @@ private:
         int index = -1;
     };
     FieldRef fieldRef(const char *field) const;
+    const QVariant &valueRef(const char *field) const;
     ChildRef childRef(const char *field) const;
     template <typename Tree> void readFrom(const Tree &tree);
     static QVariant readValue(const MMFieldSpec &desc, const QString &text);
