@@ -2,6 +2,8 @@
 #include "MindManagerImpExp/apContentElements.h"
 
 #include "MMTestSupport.h"
+#include "platform/CFormat.h"
+#include "support/Base64.h"
 
 #include <QRegularExpression>
 #include <clocale>
@@ -79,6 +81,11 @@ TEST(corObject, FreshObjectsTakeTheNextIdentifier)
 {
     EXPECT_EQ(corObject::identifierForNumber(1), "MDAwMDAwMDAwMDAwMDAwMQ==");
     EXPECT_EQ(corObject::identifierForNumber(2), "MDAwMDAwMDAwMDAwMDAwMg==");
+    // Sixteen digits, zero-padded, in Base64: as "%016u" formats them.
+    for (const quint32 n : {0u, 9u, 10u, 99u, 123456789u, 1000000000u, 2147483648u, 4294967295u})
+        EXPECT_EQ(corObject::identifierForNumber(n),
+                  TWBase64::twBase64String(CFormat::format("%016u", n).toUtf8()))
+            << n;
 
     const quint32 before = corObject::identifierCounter();
     auto first = MMXMLBaseObject::create<corObject>();
