@@ -716,7 +716,7 @@ PassResult readMap(xmlTextReaderPtr reader, MapOutline &outline, ReadSink &sink)
 
 // Opens the source and reads it to its end; nothing when it cannot be
 // opened. The stream is read on a thread of its own while this one makes
-// the records: the reader's nodes cross over as copies.
+// the records: the reader's nodes cross over flattened or as copies.
 std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outline,
                                      MapContents &contents)
 {
