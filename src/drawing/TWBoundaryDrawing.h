@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Geometry.h"
+
 #include <QList>
 #include <memory>
+#include <optional>
 
 class DrawingContext;
 class TWGraphic;
@@ -13,8 +16,9 @@ namespace TWBoundaryDrawing {
 
 // Draws the boundaries of `branch` and its descendants. A boundary whose
 // proxy is in `selection` (when given) is drawn with a selection glow.
-// Boundaries are not culled: they are few and their outlines are cheap.
+// Given a rectangle, only the boundaries whose ink may reach it are drawn.
 void drawBoundaryInView(const DrawingContext &context, TWMapBranch &branch,
-                        const QList<std::shared_ptr<TWGraphic>> *selection);
+                        const QList<std::shared_ptr<TWGraphic>> *selection,
+                        std::optional<Rect> rect = std::nullopt);
 
 } // namespace TWBoundaryDrawing

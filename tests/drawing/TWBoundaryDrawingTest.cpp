@@ -40,12 +40,15 @@ protected:
         }
         settle();
     }
-    QImage draw(const TWMap::GraphicList *selection)
+    QImage draw(const TWMap::GraphicList *selection, std::optional<Rect> clip = std::nullopt,
+                std::optional<Rect> culling = std::nullopt)
     {
         QImage image = DrawingContext::makeImage(Size(480, 220), 1.0, Qt::white);
         QPainter painter(&image);
+        if (clip)
+            painter.setClipRect(clip->toQt());
         DrawingContext context(painter, false);
-        ::TWBoundaryDrawing::drawBoundaryInView(context, *root, selection);
+        ::TWBoundaryDrawing::drawBoundaryInView(context, *root, selection, culling);
         return image;
     }
     BranchList boundaries;
@@ -58,6 +61,46 @@ TEST_F(TWBoundaryDrawing, DrawsPlainRoundedAndBevelledBoundaries)
     map->setShowBoundaries(false);
     const QImage blank = draw(nullptr);
     EXPECT_EQ(blank.pixel(70, 100), qRgb(255, 255, 255)) << "hidden boundaries draw nothing";
+}
+
+// Drawing only the boundaries that may reach a rectangle leaves its pixels
+// as drawing them all does: strokes, glows and corners that stick out of
+// an outline's path are drawn where they reach.
+TEST_F(TWBoundaryDrawing, BoundariesDrawnForARectangleLeaveItsPixelsAsAll)
+{
+    boundaries.at(0)->setBoundaryLineWidth(6);
+    settle();
+    const TWMap::GraphicList selection{boundaries.at(1)->boundaryProxy()};
+    const Rect glowing = TWBranchLayout::boundaryPath(*boundaries.at(1))->bounds();
+    const Rect thick = TWBranchLayout::boundaryPath(*boundaries.at(0))->bounds();
+    const struct
+    {
+        const char *what;
+        Rect rect;
+        bool inked; // whether drawing everything leaves ink there
+    } cases[] = {
+        {"the glow right of a path", Rect(glowing.maxX() + 0.5f, glowing.y(), 3, glowing.height()),
+         true},
+        {"the glow above a path", Rect(glowing.x(), glowing.y() - 4, glowing.width(), 3.5f), true},
+        {"a thick line's corner", Rect(thick.x() - 3, thick.y() - 3, 3, 3), true},
+        {"between two boundaries", Rect(thick.maxX() + 6, 0, glowing.x() - thick.maxX() - 12, 220),
+         false},
+        {"nothing near", Rect(470, 210, 10, 10), false},
+        {"everything", Rect(0, 0, 480, 220), true},
+    };
+    auto inked = [](const QImage &image) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += image.pixel(x, y) != qRgb(255, 255, 255);
+        return n;
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QImage all = draw(&selection, c.rect);
+        EXPECT_EQ(draw(&selection, c.rect, c.rect), all);
+        EXPECT_EQ(inked(all) > 0, c.inked);
+    }
 }
 
 TEST_F(TWBoundaryDrawing, ClicksInsideABoundaryHitItsProxy)
