@@ -3,6 +3,7 @@
 // move. Maps of 1,000 and 10,000 branches by default; THINKWEB_BENCH_LARGE=1
 // adds 100,000.
 
+#include "BranchDocumentGenerator.h"
 #include "drawing/TWMapBranch_Layout.h"
 #include "drawing/TWMapLayout.h"
 #include "graphics/TWGraphic.h"
@@ -212,6 +213,51 @@ void BM_LoosePushAfterMove(benchmark::State &state)
     state.SetComplexityN(tree.count);
 }
 BENCHMARK(BM_LoosePushAfterMove)->Apply(sizes)->Complexity()->Unit(benchmark::kMillisecond);
+
+// The whole map moved by dragging its root, or onto the canvas as a window
+// opens: every graphic shifts by the same offset.
+void BM_MoveWholeMap(benchmark::State &state)
+{
+    Tree &tree = sharedTree(int(state.range(0)));
+    float d = 3;
+    for (auto _ : state) {
+        tree.root->mainGraphic()->publicMoveBy(Point(d, d), false);
+        d = -d;
+        NotificationQueue::defaultQueue().flush();
+    }
+    state.counters["branches"] = tree.count;
+    state.SetComplexityN(tree.count);
+}
+BENCHMARK(BM_MoveWholeMap)->Apply(sizes)->Complexity()->Unit(benchmark::kMillisecond);
+
+// The same with the generated document a window opens (labels, pictures,
+// icons, boundaries, link lines; laid out), as it is moved onto the canvas:
+// nothing is recorded for undo then.
+void BM_MoveWholeDocumentMap(benchmark::State &state)
+{
+    static auto *documents = new std::map<int, std::shared_ptr<TWMapsDoc>>;
+    std::shared_ptr<TWMapsDoc> &document = (*documents)[int(state.range(0))];
+    if (!document) {
+        document = BranchDocument::makeDocument(int(state.range(0)), 0);
+        document->currentMap()->setLayoutServices(std::make_shared<TWMapLayout>());
+        TWMapLayout::autoArrange(*document->currentMap());
+        NotificationQueue::defaultQueue().flush();
+    }
+    const std::shared_ptr<TWMapBranch> root = document->currentMap()->root();
+    UndoManager *undo = document->undoManager(); // none without a window's document
+    if (undo)
+        undo->disableUndoRegistration();
+    float d = 3;
+    for (auto _ : state) {
+        root->mainGraphic()->publicMoveBy(Point(d, d), true);
+        d = -d;
+        NotificationQueue::defaultQueue().flush();
+    }
+    if (undo)
+        undo->enableUndoRegistration();
+    state.counters["branches"] = double(document->currentMap()->allBranches().size());
+}
+BENCHMARK(BM_MoveWholeDocumentMap)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

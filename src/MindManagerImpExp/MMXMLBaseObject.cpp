@@ -118,6 +118,67 @@ MMObjectPtr MMXMLBaseObject::initWithXMLTree(const MMElementClass &elementClass,
     return object;
 }
 
+MMObjectPtr MMXMLBaseObject::initWithFlatTree(const MMElementClass &elementClass,
+                                              const XMLFlatTree::Element &element)
+{
+    if (element.isNull())
+        return nullptr;
+    MMObjectPtr object = makeObject(elementClass);
+    object->readFrom(element);
+    return object;
+}
+
+namespace {
+
+bool readsFlat(const MMElementClass &cls, int depth)
+{
+    // Class tables nest a few levels; one that refers back to itself is
+    // read as XML.
+    if (depth > 16)
+        return false;
+    for (const MMElementClass *c = &cls; c; c = c->base) {
+        if (c->read)
+            return false;
+        for (const MMFieldSpec &desc : c->fields) {
+            if (desc.type == MMValueType::Tree)
+                return false;
+        }
+        for (const MMChildSpec &desc : c->children) {
+            // Lookups by a bare name could also find text or comments.
+            if (!std::strchr(desc.element, ':') || !readsFlat(desc.elementClass(), depth + 1))
+                return false;
+        }
+    }
+    return true;
+}
+
+MMObjectPtr readChild(const MMElementClass &cls, const XMLTree &tree)
+{
+    return MMXMLBaseObject::initWithXMLTree(cls, tree);
+}
+
+MMObjectPtr readChild(const MMElementClass &cls, const XMLFlatTree::Element &element)
+{
+    return MMXMLBaseObject::initWithFlatTree(cls, element);
+}
+
+void readHook(const MMElementClass &cls, MMXMLBaseObject &object, const XMLTree &tree)
+{
+    cls.read(object, tree);
+}
+
+void readHook(const MMElementClass &, MMXMLBaseObject &, const XMLFlatTree::Element &)
+{
+    Q_ASSERT_X(false, "MMXMLBaseObject", "a hook reads a flattened element");
+}
+
+} // namespace
+
+bool MMXMLBaseObject::readsFlatTrees(const MMElementClass &elementClass)
+{
+    return readsFlat(elementClass, 0);
+}
+
 bool MMXMLBaseObject::isKindOf(const MMElementClass &elementClass) const
 {
     for (const MMElementClass *c = m_class; c; c = c->base) {
@@ -127,7 +188,7 @@ bool MMXMLBaseObject::isKindOf(const MMElementClass &elementClass) const
     return false;
 }
 
-void MMXMLBaseObject::readFrom(const XMLTree &tree)
+template <typename Tree> void MMXMLBaseObject::readFrom(const Tree &tree)
 {
     int valueIndex = 0;
     int childIndex = 0;
@@ -144,15 +205,15 @@ void MMXMLBaseObject::readFrom(const XMLTree &tree)
             if (desc.when && !desc.when(*this))
                 continue;
             if (desc.many) {
-                for (const XMLTree &childTree : tree.childrenNamed(desc.element))
-                    list.append(initWithXMLTree(desc.elementClass(), childTree));
+                for (const auto &childTree : tree.childrenNamed(desc.element))
+                    list.append(readChild(desc.elementClass(), childTree));
             } else if (MMObjectPtr object =
-                           initWithXMLTree(desc.elementClass(), tree.childNamed(desc.element))) {
+                           readChild(desc.elementClass(), tree.childNamed(desc.element))) {
                 list.append(object);
             }
         }
         if (c->read)
-            c->read(*this, tree);
+            readHook(*c, *this, tree);
     }
 }
 
@@ -269,16 +330,53 @@ XMLTree MMXMLBaseObject::fillAttributesAndCreateChildOf(XMLTree &parent, const Q
     return element;
 }
 
+namespace {
+
+// Fields and children are looked up by name for every value read, mostly
+// with the same literal from the same call site: the answer is remembered
+// by class and name pointer, and confirmed by comparing the name.
+struct RememberedLookup
+{
+    const MMElementClass *cls = nullptr;
+    const char *name = nullptr;
+    const char *found = nullptr; // the name in the class table
+    const void *desc = nullptr;
+    int index = -1;
+};
+
+RememberedLookup &rememberedLookup(RememberedLookup *table, const MMElementClass *cls,
+                                   const char *name)
+{
+    const auto hash =
+        (reinterpret_cast<quintptr>(cls) >> 4) * 31 + (reinterpret_cast<quintptr>(name) >> 1);
+    return table[hash % 251];
+}
+
+bool isRemembered(const RememberedLookup &entry, const MMElementClass *cls, const char *name)
+{
+    return entry.cls == cls && entry.name == name && std::strcmp(entry.found, name) == 0;
+}
+
+thread_local RememberedLookup rememberedFields[251];
+thread_local RememberedLookup rememberedChildren[251];
+
+} // namespace
+
 MMXMLBaseObject::FieldRef MMXMLBaseObject::fieldRef(const char *field) const
 {
-    // Searched from the most derived class, whose field names hide a base's.
-    // Looked up for every value read: the first letters are compared first.
+    RememberedLookup &remembered = rememberedLookup(rememberedFields, m_class, field);
+    if (isRemembered(remembered, m_class, field))
+        return {static_cast<const MMFieldSpec *>(remembered.desc), remembered.index};
+    // Searched from the most derived class, whose field names hide a base's;
+    // the first letters are compared first.
     int end = int(m_values.size());
     for (const MMElementClass *c = m_class; c; c = c->base) {
         const int start = end - int(c->fields.size());
         for (size_t i = 0; i < c->fields.size(); ++i) {
-            if (c->fields[i].field[0] == field[0] && std::strcmp(c->fields[i].field, field) == 0)
+            if (c->fields[i].field[0] == field[0] && std::strcmp(c->fields[i].field, field) == 0) {
+                remembered = {m_class, field, c->fields[i].field, &c->fields[i], start + int(i)};
                 return {&c->fields[i], start + int(i)};
+            }
         }
         end = start;
     }
@@ -289,13 +387,19 @@ MMXMLBaseObject::FieldRef MMXMLBaseObject::fieldRef(const char *field) const
 
 MMXMLBaseObject::ChildRef MMXMLBaseObject::childRef(const char *field) const
 {
+    RememberedLookup &remembered = rememberedLookup(rememberedChildren, m_class, field);
+    if (isRemembered(remembered, m_class, field))
+        return {static_cast<const MMChildSpec *>(remembered.desc), remembered.index};
     int end = int(m_children.size());
     for (const MMElementClass *c = m_class; c; c = c->base) {
         const int start = end - int(c->children.size());
         for (size_t i = 0; i < c->children.size(); ++i) {
             if (c->children[i].field[0] == field[0] &&
-                std::strcmp(c->children[i].field, field) == 0)
+                std::strcmp(c->children[i].field, field) == 0) {
+                remembered = {m_class, field, c->children[i].field, &c->children[i],
+                              start + int(i)};
                 return {&c->children[i], start + int(i)};
+            }
         }
         end = start;
     }
@@ -321,8 +425,16 @@ bool MMXMLBaseObject::hasField(const char *field) const
 
 QVariant MMXMLBaseObject::value(const char *field) const
 {
+    return valueRef(field);
+}
+
+const QVariant &MMXMLBaseObject::valueRef(const char *field) const
+{
+    // The typed getters read the value in place: they are asked for every
+    // value an import converts.
+    static const QVariant nil;
     const FieldRef ref = fieldRef(field);
-    return ref.desc ? m_values[ref.index] : QVariant();
+    return ref.desc ? m_values[ref.index] : nil;
 }
 
 void MMXMLBaseObject::setValue(const char *field, const QVariant &value)
@@ -336,7 +448,7 @@ void MMXMLBaseObject::setValue(const char *field, const QVariant &value)
 
 std::optional<QString> MMXMLBaseObject::string(const char *field) const
 {
-    const QVariant v = value(field);
+    const QVariant &v = valueRef(field);
     if (!v.isValid())
         return std::nullopt;
     return v.toString();
@@ -349,53 +461,54 @@ void MMXMLBaseObject::setString(const char *field, const std::optional<QString> 
 
 std::optional<int> MMXMLBaseObject::intNumber(const char *field) const
 {
-    const QVariant v = value(field);
+    const QVariant &v = valueRef(field);
     return v.isValid() ? std::optional<int>(v.toInt()) : std::nullopt;
 }
 
 std::optional<float> MMXMLBaseObject::floatNumber(const char *field) const
 {
-    const QVariant v = value(field);
+    const QVariant &v = valueRef(field);
     return v.isValid() ? std::optional<float>(v.toFloat()) : std::nullopt;
 }
 
 int MMXMLBaseObject::intValue(const char *field) const
 {
-    return value(field).toInt();
+    return valueRef(field).toInt();
 }
 
 quint32 MMXMLBaseObject::uintValue(const char *field) const
 {
-    return value(field).toUInt();
+    return valueRef(field).toUInt();
 }
 
 float MMXMLBaseObject::floatValue(const char *field) const
 {
-    return value(field).toFloat();
+    return valueRef(field).toFloat();
 }
 
 bool MMXMLBaseObject::boolValue(const char *field) const
 {
-    return value(field).toBool();
+    return valueRef(field).toBool();
 }
 
 std::optional<QDateTime> MMXMLBaseObject::date(const char *field) const
 {
-    const QVariant v = value(field);
+    const QVariant &v = valueRef(field);
     return v.isValid() ? std::optional<QDateTime>(v.toDateTime()) : std::nullopt;
 }
 
 XMLTree MMXMLBaseObject::tree(const char *field) const
 {
-    return value(field).value<XMLTree>();
+    return valueRef(field).value<XMLTree>();
 }
 
 MMObjectPtr MMXMLBaseObject::child(const char *field) const
 {
     const ChildRef ref = childRef(field);
-    if (!ref.desc || m_children[ref.index].isEmpty())
+    if (!ref.desc)
         return nullptr;
-    return m_children[ref.index].first();
+    const MMObjectList &list = m_children[ref.index];
+    return list.isEmpty() ? nullptr : list.constFirst();
 }
 
 void MMXMLBaseObject::setChild(const char *field, const MMObjectPtr &child)

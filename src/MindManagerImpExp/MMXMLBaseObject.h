@@ -109,6 +109,12 @@ public:
     {
         return std::dynamic_pointer_cast<T>(initWithXMLTree(T::staticClass(), tree));
     }
+    // The same from a flattened element, for classes readsFlatTrees() allows.
+    static MMObjectPtr initWithFlatTree(const MMElementClass &elementClass,
+                                        const XMLFlatTree::Element &element);
+    // Whether the class and every class below it read attributes and
+    // prefixed child elements alone: no hook needs the XML itself.
+    static bool readsFlatTrees(const MMElementClass &elementClass);
 
     const MMElementClass &elementClass() const { return *m_class; }
     bool isKindOf(const MMElementClass &elementClass) const;
@@ -171,8 +177,9 @@ private:
         int index = -1;
     };
     FieldRef fieldRef(const char *field) const;
+    const QVariant &valueRef(const char *field) const;
     ChildRef childRef(const char *field) const;
-    void readFrom(const XMLTree &tree);
+    template <typename Tree> void readFrom(const Tree &tree);
     static QVariant readValue(const MMFieldSpec &desc, const QString &text);
     static std::optional<QString> writtenValue(const MMFieldSpec &desc, const QVariant &value);
 

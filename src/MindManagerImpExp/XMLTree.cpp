@@ -500,3 +500,130 @@ QString XMLTree::description() const
         return QString();
     return QString::fromUtf8(descriptionData());
 }
+
+// --- XMLFlatTree ---
+
+quint32 XMLFlatTree::text(const char *string)
+{
+    const quint32 offset = quint32(m_text.size());
+    m_text.insert(m_text.end(), string, string + std::strlen(string) + 1);
+    return offset;
+}
+
+int XMLFlatTree::append(xmlNodePtr element)
+{
+    if (!element || element->type != XML_ELEMENT_NODE)
+        return -1;
+    return add(element);
+}
+
+quint32 XMLFlatTree::qualifiedName(xmlNodePtr node)
+{
+    // As XMLTreeDetail::qualifiedName, written straight into the block.
+    const quint32 offset = quint32(m_text.size());
+    if (node->name) {
+        if ((node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) && node->ns &&
+            node->ns->prefix && node->ns->prefix[0]) {
+            const char *prefix = reinterpret_cast<const char *>(node->ns->prefix);
+            m_text.insert(m_text.end(), prefix, prefix + std::strlen(prefix));
+            m_text.push_back(':');
+        }
+        const char *name = reinterpret_cast<const char *>(node->name);
+        m_text.insert(m_text.end(), name, name + std::strlen(name));
+    }
+    m_text.push_back('\0');
+    return offset;
+}
+
+int XMLFlatTree::add(xmlNodePtr node)
+{
+    const int index = int(m_nodes.size());
+    m_nodes.emplace_back();
+    const quint32 name = qualifiedName(node);
+    const quint32 firstAttribute = quint32(m_attributes.size());
+    // Only elements carry attributes and children; a processing
+    // instruction is kept by name, as lookups by name may find it.
+    if (node->type == XML_ELEMENT_NODE) {
+        for (xmlAttrPtr a = node->properties; a; a = a->next) {
+            Attribute attribute;
+            attribute.localName = text(a->name ? reinterpret_cast<const char *>(a->name) : "");
+            attribute.qualifiedName = qualifiedName(reinterpret_cast<xmlNodePtr>(a));
+            attribute.inNamespace = a->ns != nullptr;
+            const xmlNode *only = a->children;
+            if (only && !only->next && only->type == XML_TEXT_NODE && only->content) {
+                attribute.value = text(reinterpret_cast<const char *>(only->content));
+            } else if (xmlChar *value = xmlNodeListGetString(a->doc, a->children, 1)) {
+                attribute.value = text(reinterpret_cast<const char *>(value));
+                xmlFree(value);
+            } else {
+                attribute.empty = true;
+            }
+            m_attributes.push_back(attribute);
+        }
+    }
+    int previous = -1;
+    if (node->type == XML_ELEMENT_NODE) {
+        for (xmlNodePtr c = node->children; c; c = c->next) {
+            if (c->type != XML_ELEMENT_NODE && c->type != XML_PI_NODE)
+                continue;
+            const int child = add(c);
+            if (previous < 0)
+                m_nodes[size_t(index)].firstChild = child;
+            else
+                m_nodes[size_t(previous)].next = child;
+            previous = child;
+        }
+    }
+    Node &made = m_nodes[size_t(index)];
+    made.name = name;
+    made.firstAttribute = firstAttribute;
+    made.attributes = quint32(m_attributes.size()) - firstAttribute;
+    return index;
+}
+
+QString XMLFlatTree::Element::attributeNamed(const char *name) const
+{
+    if (isNull())
+        return QString();
+    const Node &node = m_tree->m_nodes[size_t(m_index)];
+    const Attribute *prefixed = nullptr;
+    for (quint32 i = 0; i < node.attributes; ++i) {
+        const Attribute &a = m_tree->m_attributes[node.firstAttribute + i];
+        if (!a.inNamespace && std::strcmp(name, m_tree->at(a.localName)) == 0) {
+            prefixed = &a;
+            break;
+        }
+        if (!prefixed && a.inNamespace && std::strcmp(name, m_tree->at(a.qualifiedName)) == 0)
+            prefixed = &a;
+    }
+    if (!prefixed)
+        return QString();
+    if (prefixed->empty)
+        return QString(""); // present but empty
+    return QString::fromUtf8(m_tree->at(prefixed->value));
+}
+
+XMLFlatTree::Element XMLFlatTree::Element::childNamed(const char *name) const
+{
+    if (isNull())
+        return Element();
+    for (int c = m_tree->m_nodes[size_t(m_index)].firstChild; c >= 0;
+         c = m_tree->m_nodes[size_t(c)].next) {
+        if (std::strcmp(name, m_tree->at(m_tree->m_nodes[size_t(c)].name)) == 0)
+            return Element(m_tree, c);
+    }
+    return Element();
+}
+
+std::vector<XMLFlatTree::Element> XMLFlatTree::Element::childrenNamed(const char *name) const
+{
+    std::vector<Element> found;
+    if (isNull())
+        return found;
+    for (int c = m_tree->m_nodes[size_t(m_index)].firstChild; c >= 0;
+         c = m_tree->m_nodes[size_t(c)].next) {
+        if (std::strcmp(name, m_tree->at(m_tree->m_nodes[size_t(c)].name)) == 0)
+            found.emplace_back(m_tree, c);
+    }
+    return found;
+}

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <vector>
 
 #include <libxml/tree.h>
 
@@ -108,6 +109,69 @@ private:
     std::shared_ptr<xmlDoc> m_doc; // owning trees and views taken from them
     xmlNodePtr m_node = nullptr;
     bool m_owning = false;
+};
+
+// Elements flattened into one block, each with its element descendants:
+// qualified names and attribute values as XMLTree's lookups answer them.
+// Made where the nodes are (a reader's thread) and read anywhere once
+// handed over; text and comments are left out.
+class XMLFlatTree
+{
+public:
+    // A view on one element of the block; null for none.
+    class Element
+    {
+    public:
+        Element() = default;
+        Element(const XMLFlatTree *tree, int index) : m_tree(tree), m_index(index) {}
+        bool isNull() const { return !m_tree || m_index < 0; }
+        // As XMLTree's lookups of the same names.
+        QString attributeNamed(const char *name) const;
+        Element childNamed(const char *name) const;
+        std::vector<Element> childrenNamed(const char *name) const;
+
+    private:
+        const XMLFlatTree *m_tree = nullptr;
+        int m_index = -1;
+    };
+
+    // Adds the element and its descendants; its index, -1 for no element.
+    int append(xmlNodePtr element);
+    Element element(int index) const { return Element(this, index); }
+    bool isEmpty() const { return m_nodes.empty(); }
+    // Empties the block, keeping its room.
+    void clear()
+    {
+        m_nodes.clear();
+        m_attributes.clear();
+        m_text.clear();
+    }
+
+private:
+    struct Node
+    {
+        quint32 name = 0; // offsets into m_text
+        quint32 firstAttribute = 0;
+        quint32 attributes = 0;
+        qint32 firstChild = -1;
+        qint32 next = -1;
+    };
+    struct Attribute
+    {
+        quint32 localName = 0;
+        quint32 qualifiedName = 0;
+        quint32 value = 0;
+        bool inNamespace = false;
+        bool empty = false; // present without a value
+    };
+    int add(xmlNodePtr node);
+    quint32 text(const char *string);
+    quint32 qualifiedName(xmlNodePtr node);
+    const char *at(quint32 offset) const { return m_text.data() + offset; }
+
+    std::vector<Node> m_nodes;
+    std::vector<Attribute> m_attributes;
+    std::vector<char> m_text;
 };
 
 namespace XMLTreeDetail {

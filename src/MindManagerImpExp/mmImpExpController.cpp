@@ -31,6 +31,12 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QtConcurrent/QtConcurrentMap>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <numeric>
+#include <string_view>
+#include <thread>
 #include <vector>
 namespace {
 
@@ -53,10 +59,15 @@ using Reader = std::unique_ptr<xmlTextReader, ReaderDeleter>;
 // libxml2 reports through its own handlers; the import reports through alerts.
 void ignoreError(void *, const char *, xmlParserSeverities, xmlTextReaderLocatorPtr) {}
 
+// The name of the node the reader stands on, without a copy: valid until
+// the reader moves.
 QByteArray nameOf(xmlTextReaderPtr reader)
 {
     const xmlChar *name = xmlTextReaderConstName(reader);
-    return name ? QByteArray(reinterpret_cast<const char *>(name)) : QByteArray();
+    return name ? QByteArray::fromRawData(
+                      reinterpret_cast<const char *>(name),
+                      qsizetype(std::strlen(reinterpret_cast<const char *>(name))))
+                : QByteArray();
 }
 
 std::optional<QString> attributeOf(xmlTextReaderPtr reader, const char *name)
@@ -99,22 +110,10 @@ bool nextChildElement(xmlTextReaderPtr reader, int depth, bool &ok, bool &first)
     }
 }
 
-// The element the reader stands on as an element object of the class.
-MMObjectPtr expand(xmlTextReaderPtr reader, const MMElementClass &cls)
-{
-    xmlNodePtr node = xmlTextReaderExpand(reader);
-    if (!node)
-        return nullptr;
-    return MMXMLBaseObject::initWithXMLTree(cls, XMLTree::initWithNode(node));
-}
-
 // --- what the pass finds ---
 
 struct MapParts
 {
-    bool isMap = false;
-    bool hasOneTopic = false;
-    bool hasTopic = false;
     MMObjectPtr styleGroup;
     MMObjectPtr relationships;
     MMObjectPtr documentGroup;
@@ -122,19 +121,27 @@ struct MapParts
 
 // The topic's own elements the conversion reads; others (ink, bookmarks,
 // spelling options, the shapes of callouts and labels) are passed over
-// unread.
-const MMChildSpec *topicChildSpec(const QByteArray &element)
+// unread. Most are read from a flattened copy; those whose classes read
+// the XML itself (notes, pictures, icons) from a copy of their nodes.
+struct TopicChildKind
 {
-    static const QHash<QByteArray, const MMChildSpec *> childKinds = [] {
+    const MMChildSpec *spec = nullptr;
+    bool flat = false;
+};
+
+TopicChildKind topicChildSpec(const QByteArray &element)
+{
+    static const QHash<QByteArray, TopicChildKind> childKinds = [] {
         static const char *const unread[] = {"ap:LabelFloatingTopicShape",
                                              "ap:CalloutFloatingTopicShape",
                                              "ap:Bookmark",
                                              "ap:SpellingOptions",
                                              "ap:InkGroup",
                                              "ap:OneInkSketch"};
-        QHash<QByteArray, const MMChildSpec *> s;
+        QHash<QByteArray, TopicChildKind> s;
         for (const MMChildSpec &childDesc : apTopic::staticClass().children)
-            s.insert(QByteArray(childDesc.element), &childDesc);
+            s.insert(QByteArray(childDesc.element),
+                     {&childDesc, MMXMLBaseObject::readsFlatTrees(childDesc.elementClass())});
         for (const char *name : unread)
             s.remove(name);
         return s;
@@ -190,20 +197,313 @@ struct TopicRecord
     std::vector<int> floatingTopics;
 };
 
-// The reader stands on an ap:Topic start tag: the topic and its subtree
-// become records, in the order of their start tags. The record's index, or
-// -1 on a stream error.
-int readTopic(xmlTextReaderPtr reader, std::vector<TopicRecord> &records,
-              const mmConverter::MemberReader &members)
+enum class MapPart { StyleGroup, Relationships, DocumentGroup };
+
+// What the pass hands on, in file order: a topic's start, one of a topic's
+// own elements, a part of the map. A node is valid only during the call.
+class ReadSink
 {
-    const int index = int(records.size());
-    records.emplace_back();
+public:
+    virtual ~ReadSink() = default;
+    virtual void topic(int index, std::optional<QString> oid) = 0;
+    // `flat`: the element's classes read from a flattened copy.
+    virtual void element(int index, const MMChildSpec &spec, bool flat, xmlNodePtr node) = 0;
+    virtual void part(MapPart part, xmlNodePtr node) = 0;
+};
+
+// The topics' records and the map's parts, made from what the pass hands
+// on. Notes and pictures are converted while their elements are in memory:
+// a record keeps the results, not the XML's text.
+struct MapContents
+{
+    explicit MapContents(const mmConverter::MemberReader &members) : members(members) {}
+
+    void topic(int index, std::optional<QString> oid)
+    {
+        Q_ASSERT(index == int(records.size()));
+        records.emplace_back();
+        records.back().topic =
+            std::dynamic_pointer_cast<apTopic>(MMXMLBaseObject::create(apTopic::staticClass()));
+        records.back().topic->setString("OId", oid);
+    }
+
+    static MMObjectPtr read(const MMElementClass &cls, const XMLTree &tree)
+    {
+        return MMXMLBaseObject::initWithXMLTree(cls, tree);
+    }
+    static MMObjectPtr read(const MMElementClass &cls, const XMLFlatTree::Element &element)
+    {
+        return MMXMLBaseObject::initWithFlatTree(cls, element);
+    }
+
+    template <typename Tree> void element(int index, const MMChildSpec &spec, const Tree &tree)
+    {
+        const MMObjectPtr element = read(spec.elementClass(), tree);
+        if (!element)
+            return;
+        TopicRecord &record = records[size_t(index)];
+        const std::string_view name = spec.element;
+        if (name == "ap:NotesGroup") {
+            record.notes = notesOf(element);
+            return;
+        }
+        if (name == "ap:OneImage") {
+            const MMObjectPtr image = element->child("image");
+            const MMObjectPtr data = image ? image->child("imageData") : nullptr;
+            record.pictures.picture = mmConverter::imageFromImageData(data.get(), members);
+            if (data)
+                data->setChild("data", nullptr);
+        } else if (name == "ap:IconsGroup") {
+            for (const MMObjectPtr &data : element->children("customIconImageData"))
+                record.pictures.customIcons.append(
+                    {data->string("iconSignature").value_or(QString()),
+                     mmConverter::imageFromImageData(data.get(), members)});
+            element->setChildren("customIconImageData", {});
+        }
+        if (spec.many)
+            record.topic->addChild(spec.field, element);
+        else if (!record.topic->child(spec.field))
+            record.topic->setChild(spec.field, element);
+    }
+
+    void part(MapPart part, const XMLTree &tree)
+    {
+        MMObjectPtr &slot = part == MapPart::StyleGroup      ? parts.styleGroup
+                            : part == MapPart::Relationships ? parts.relationships
+                                                             : parts.documentGroup;
+        const MMElementClass &cls = part == MapPart::StyleGroup ? apStyleGroup::staticClass()
+                                    : part == MapPart::Relationships
+                                        ? apRelationships::staticClass()
+                                        : apDocumentGroup::staticClass();
+        if (!slot)
+            slot = MMXMLBaseObject::initWithXMLTree(cls, tree);
+    }
+
+    const mmConverter::MemberReader &members;
+    MapParts parts;
+    std::vector<TopicRecord> records;
+};
+
+// Hands the reader's own nodes straight on.
+class DirectSink : public ReadSink
+{
+public:
+    explicit DirectSink(MapContents &contents) : m_contents(contents) {}
+    void topic(int index, std::optional<QString> oid) override
+    {
+        m_contents.topic(index, std::move(oid));
+    }
+    void element(int index, const MMChildSpec &spec, bool, xmlNodePtr node) override
+    {
+        m_contents.element(index, spec, XMLTree::initWithNode(node));
+    }
+    void part(MapPart part, xmlNodePtr node) override
+    {
+        m_contents.part(part, XMLTree::initWithNode(node));
+    }
+
+private:
+    MapContents &m_contents;
+};
+
+// One thing the pass handed on, with a copy of its node that belongs to
+// no document.
+struct ReadEvent
+{
+    enum Kind : quint8 { Topic, Element, Part } kind;
+    int index = -1;
+    const MMChildSpec *spec = nullptr;
+    MapPart part = MapPart::StyleGroup;
+    xmlNodePtr node = nullptr; // or
+    int flat = -1;             // the element in its batch's flattened block
+    std::optional<QString> oid;
+};
+
+struct ReadBatch
+{
+    std::vector<ReadEvent> events;
+    XMLFlatTree flat;
+};
+
+void freeNodes(ReadBatch &batch)
+{
+    for (ReadEvent &event : batch.events) {
+        if (event.node)
+            xmlFreeNode(std::exchange(event.node, nullptr));
+    }
+}
+
+// Batches of events from the reading thread to the one making the records.
+// Bounded, so that what waits stays small whatever the file holds.
+class EventQueue
+{
+public:
+    static constexpr size_t BatchSize = 64;
+    static constexpr size_t MaximumBatches = 4;
+
+    ~EventQueue()
+    {
+        for (ReadBatch &batch : m_batches)
+            freeNodes(batch);
+        for (ReadBatch &batch : m_spent)
+            freeNodes(batch);
+    }
+    // Hands the batch over; the batches given back since, emptied for use
+    // again: large blocks made again and again would keep the allocator
+    // merging the small ones freed.
+    std::vector<ReadBatch> push(ReadBatch &&batch)
+    {
+        std::vector<ReadBatch> spent;
+        {
+            std::unique_lock lock(m_mutex);
+            m_notFull.wait(lock,
+                           [this] { return m_batches.size() < MaximumBatches || m_abandoned; });
+            spent.swap(m_spent);
+            if (m_abandoned) {
+                freeNodes(batch);
+            } else {
+                m_batches.push_back(std::move(batch));
+                m_notEmpty.notify_one();
+            }
+        }
+        for (ReadBatch &done : spent) {
+            freeNodes(done);
+            done.events.clear();
+            done.flat.clear();
+        }
+        return spent;
+    }
+    // A batch taken and used: its copies are freed on the thread that made
+    // them, which keeps the two threads' allocators apart.
+    void giveBack(ReadBatch &&batch)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_spent.push_back(std::move(batch));
+    }
+    // False once the reading side has finished and everything was taken.
+    bool pop(ReadBatch &batch)
+    {
+        std::unique_lock lock(m_mutex);
+        m_notEmpty.wait(lock, [this] { return !m_batches.empty() || m_finished; });
+        if (m_batches.empty())
+            return false;
+        batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        m_notFull.notify_one();
+        return true;
+    }
+    void finish()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_finished = true;
+        m_notEmpty.notify_one();
+    }
+    // The taking side has stopped: the reading side is no longer held up.
+    void abandon()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_abandoned = true;
+        m_notFull.notify_one();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_notEmpty;
+    std::condition_variable m_notFull;
+    std::deque<ReadBatch> m_batches;
+    std::vector<ReadBatch> m_spent;
+    bool m_finished = false;
+    bool m_abandoned = false;
+};
+
+// Copies the reader's nodes into batches for the other thread.
+class QueueSink : public ReadSink
+{
+public:
+    explicit QueueSink(EventQueue &queue) : m_queue(queue)
+    {
+        m_batch.events.reserve(EventQueue::BatchSize);
+    }
+    ~QueueSink() override { flush(); }
+    void topic(int index, std::optional<QString> oid) override
+    {
+        ReadEvent event{ReadEvent::Topic};
+        event.index = index;
+        event.oid = std::move(oid);
+        add(std::move(event));
+    }
+    void element(int index, const MMChildSpec &spec, bool flat, xmlNodePtr node) override
+    {
+        ReadEvent event{ReadEvent::Element};
+        event.index = index;
+        event.spec = &spec;
+        if (flat) {
+            if ((event.flat = m_batch.flat.append(node)) < 0)
+                return;
+        } else if (!(event.node = xmlDocCopyNode(node, nullptr, 1))) {
+            return;
+        }
+        add(std::move(event));
+    }
+    void part(MapPart part, xmlNodePtr node) override
+    {
+        ReadEvent event{ReadEvent::Part};
+        event.part = part;
+        if ((event.node = xmlDocCopyNode(node, nullptr, 1)))
+            add(std::move(event));
+    }
+    void flush()
+    {
+        if (m_batch.events.empty())
+            return;
+        for (ReadBatch &spare : m_queue.push(std::move(m_batch)))
+            m_spare.push_back(std::move(spare));
+        if (m_spare.empty()) {
+            m_batch = {};
+            m_batch.events.reserve(EventQueue::BatchSize);
+        } else {
+            m_batch = std::move(m_spare.back());
+            m_spare.pop_back();
+        }
+    }
+
+private:
+    void add(ReadEvent &&event)
+    {
+        m_batch.events.push_back(std::move(event));
+        if (m_batch.events.size() >= EventQueue::BatchSize)
+            flush();
+    }
+
+    EventQueue &m_queue;
+    ReadBatch m_batch;
+    std::vector<ReadBatch> m_spare;
+};
+
+// Where a topic's children are, by record index.
+struct TopicPlace
+{
+    std::vector<int> subTopics;
+    std::vector<int> floatingTopics;
+};
+
+// What the pass learns of the map's outline.
+struct MapOutline
+{
+    bool hasOneTopic = false;
+    bool hasTopic = false;
+    std::vector<TopicPlace> places;
+};
+
+// The reader stands on an ap:Topic start tag: the topic and its subtree are
+// handed on, in the order of their start tags. The topic's index, or -1 on
+// a stream error.
+int readTopic(xmlTextReaderPtr reader, std::vector<TopicPlace> &places, ReadSink &sink)
+{
+    const int index = int(places.size());
+    places.emplace_back();
     const int depth = xmlTextReaderDepth(reader);
-    auto topic =
-        std::dynamic_pointer_cast<apTopic>(MMXMLBaseObject::create(apTopic::staticClass()));
-    topic->setString("OId", attributeOf(reader, "OId"));
-    std::optional<AttributedString> notes;
-    TopicPictures pictures;
+    sink.topic(index, attributeOf(reader, "OId"));
 
     if (!xmlTextReaderIsEmptyElement(reader)) {
         bool ok = true;
@@ -219,52 +519,23 @@ int readTopic(xmlTextReaderPtr reader, std::vector<TopicRecord> &records,
                 while (nextChildElement(reader, listDepth, ok, listFirst)) {
                     if (nameOf(reader) != "ap:Topic")
                         continue;
-                    const int child = readTopic(reader, records, members);
+                    const int child = readTopic(reader, places, sink);
                     if (child < 0)
                         return -1;
-                    (sub ? records[index].subTopics : records[index].floatingTopics)
-                        .push_back(child);
+                    (sub ? places[index].subTopics : places[index].floatingTopics).push_back(child);
                 }
                 if (!ok)
                     return -1;
                 continue;
             }
-            const MMChildSpec *childDesc = topicChildSpec(name);
-            if (!childDesc)
-                continue;
-            const MMObjectPtr element = expand(reader, childDesc->elementClass());
-            if (!element)
-                continue;
-            // Notes and pictures are converted while their elements are in
-            // memory; the record keeps the results, not the XML's text.
-            if (name == "ap:NotesGroup") {
-                notes = notesOf(element);
-                continue;
+            if (const TopicChildKind kind = topicChildSpec(name); kind.spec) {
+                if (xmlNodePtr node = xmlTextReaderExpand(reader))
+                    sink.element(index, *kind.spec, kind.flat, node);
             }
-            if (name == "ap:OneImage") {
-                const MMObjectPtr image = element->child("image");
-                const MMObjectPtr data = image ? image->child("imageData") : nullptr;
-                pictures.picture = mmConverter::imageFromImageData(data.get(), members);
-                if (data)
-                    data->setChild("data", nullptr);
-            } else if (name == "ap:IconsGroup") {
-                for (const MMObjectPtr &data : element->children("customIconImageData"))
-                    pictures.customIcons.append(
-                        {data->string("iconSignature").value_or(QString()),
-                         mmConverter::imageFromImageData(data.get(), members)});
-                element->setChildren("customIconImageData", {});
-            }
-            if (childDesc->many)
-                topic->addChild(childDesc->field, element);
-            else if (!topic->child(childDesc->field))
-                topic->setChild(childDesc->field, element);
         }
         if (!ok)
             return -1;
     }
-    records[index].topic = std::move(topic);
-    records[index].notes = std::move(notes);
-    records[index].pictures = std::move(pictures);
     return index;
 }
 
@@ -334,20 +605,26 @@ std::unique_ptr<TWTextLayout::Prefetch> prepareLabels(std::vector<TopicRecord> &
             convert(index);
         return nullptr;
     }
-    // Each conversion reads the topic and the level defaults only, and
-    // writes its own record's label.
-    QtConcurrent::blockingMap(order.begin(), order.end(),
-                              [&convert](int &index) { convert(index); });
-
     const TWMap::BranchDisplaySettings &settings = map.branchDisplaySettings();
     const float width =
         settings.textMaxWidthSet ? settings.textMaxWidth : TWMapBranch::UnlimitedTextWidth;
+    // Each conversion reads the topic and the level defaults only, and
+    // writes its own record's label and its own place among the requests.
+    std::vector<std::optional<TWTextLayout::Request>> made(order.size());
+    std::vector<size_t> places(order.size());
+    std::iota(places.begin(), places.end(), size_t(0));
+    QtConcurrent::blockingMap(places.begin(), places.end(), [&](size_t &place) {
+        const int index = order[place];
+        convert(index);
+        if (const std::optional<AttributedString> &text = records[size_t(index)].label.text)
+            made[place] = TWTextLayout::Request{*text, width, TWTextArea::MaximumSize,
+                                                TWTextArea::DefaultLineFragmentPadding};
+    });
     std::vector<TWTextLayout::Request> requests;
     requests.reserve(order.size());
-    for (const int index : order) {
-        if (const std::optional<AttributedString> &text = records[size_t(index)].label.text)
-            requests.push_back(
-                {*text, width, TWTextArea::MaximumSize, TWTextArea::DefaultLineFragmentPadding});
+    for (std::optional<TWTextLayout::Request> &request : made) {
+        if (request)
+            requests.push_back(std::move(*request));
     }
     return std::make_unique<TWTextLayout::Prefetch>(std::move(requests));
 }
@@ -375,45 +652,55 @@ bool toRoot(xmlTextReaderPtr reader)
 
 enum class PassResult { Done, NotXML, NotMap };
 
-// The one pass over the file: the map's parts and the topics' records. The
-// stream must read to its end: a damaged file is refused before anything
-// is built.
-PassResult readMap(xmlTextReaderPtr reader, MapParts &parts, std::vector<TopicRecord> &records,
-                   const mmConverter::MemberReader &members)
+// The one pass over the file: the map's outline, its parts and its topics
+// handed on. The stream must read to its end: a damaged file is refused
+// before anything is built.
+PassResult readMap(xmlTextReaderPtr reader, MapOutline &outline, ReadSink &sink)
 {
     if (!toRoot(reader))
         return PassResult::NotXML;
     if (nameOf(reader) != "ap:Map")
         return PassResult::NotMap;
-    parts.isMap = true;
     if (xmlTextReaderIsEmptyElement(reader))
         return PassResult::Done;
     bool ok = true;
     bool first = true;
+    // The first of each part is kept.
+    bool handedOn[3] = {false, false, false};
     while (nextChildElement(reader, 0, ok, first)) {
         const QByteArray name = nameOf(reader);
         if (name == "ap:OneTopic") {
-            parts.hasOneTopic = true;
+            outline.hasOneTopic = true;
             if (xmlTextReaderIsEmptyElement(reader))
                 continue;
             bool inner = true;
             while (nextChildElement(reader, 1, ok, inner)) {
-                if (nameOf(reader) != "ap:Topic" || parts.hasTopic)
+                if (nameOf(reader) != "ap:Topic" || outline.hasTopic)
                     continue;
-                parts.hasTopic = true;
-                if (readTopic(reader, records, members) < 0) {
+                outline.hasTopic = true;
+                if (readTopic(reader, outline.places, sink) < 0) {
                     ok = false;
                     break;
                 }
             }
             if (!ok)
                 break;
-        } else if (name == "ap:StyleGroup" && !parts.styleGroup) {
-            parts.styleGroup = expand(reader, apStyleGroup::staticClass());
-        } else if (name == "ap:Relationships" && !parts.relationships) {
-            parts.relationships = expand(reader, apRelationships::staticClass());
-        } else if (name == "ap:DocumentGroup" && !parts.documentGroup) {
-            parts.documentGroup = expand(reader, apDocumentGroup::staticClass());
+            continue;
+        }
+        MapPart part;
+        if (name == "ap:StyleGroup")
+            part = MapPart::StyleGroup;
+        else if (name == "ap:Relationships")
+            part = MapPart::Relationships;
+        else if (name == "ap:DocumentGroup")
+            part = MapPart::DocumentGroup;
+        else
+            continue;
+        if (handedOn[int(part)])
+            continue;
+        if (xmlNodePtr node = xmlTextReaderExpand(reader)) {
+            handedOn[int(part)] = true;
+            sink.part(part, node);
         }
     }
     if (!ok)
@@ -425,6 +712,74 @@ PassResult readMap(xmlTextReaderPtr reader, MapParts &parts, std::vector<TopicRe
         if (status != 1)
             return PassResult::NotXML;
     }
+}
+
+// Opens the source and reads it to its end; nothing when it cannot be
+// opened. The stream is read on a thread of its own while this one makes
+// the records: the reader's nodes cross over flattened or as copies.
+std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outline,
+                                     MapContents &contents)
+{
+    if (!source.readsOnAWorkerThread) {
+        QString error;
+        const Reader reader = openReader(source, &error);
+        if (!reader)
+            return std::nullopt;
+        DirectSink sink(contents);
+        return readMap(reader.get(), outline, sink);
+    }
+    // libxml2 sets its globals up once, before a second thread uses it.
+    xmlInitParser();
+    EventQueue queue;
+    std::optional<PassResult> result;
+    std::thread reading([&source, &outline, &queue, &result] {
+        // Whatever stops the reading is a file that could not be read.
+        try {
+            QString error;
+            const Reader reader = openReader(source, &error);
+            if (reader) {
+                QueueSink sink(queue);
+                result = readMap(reader.get(), outline, sink);
+            }
+        } catch (...) {
+            result = PassResult::NotXML;
+        }
+        queue.finish();
+    });
+    // However this side leaves, the reading thread is let go and joined.
+    struct Join
+    {
+        EventQueue &queue;
+        std::thread &thread;
+        ~Join()
+        {
+            queue.abandon();
+            if (thread.joinable())
+                thread.join();
+        }
+    } join{queue, reading};
+    ReadBatch batch;
+    while (queue.pop(batch)) {
+        for (ReadEvent &event : batch.events) {
+            switch (event.kind) {
+            case ReadEvent::Topic:
+                contents.topic(event.index, std::move(event.oid));
+                break;
+            case ReadEvent::Element:
+                if (event.node)
+                    contents.element(event.index, *event.spec, XMLTree::initWithNode(event.node));
+                else
+                    contents.element(event.index, *event.spec, batch.flat.element(event.flat));
+                break;
+            case ReadEvent::Part:
+                contents.part(event.part, XMLTree::initWithNode(event.node));
+                break;
+            }
+        }
+        queue.giveBack(std::move(batch));
+        batch = {};
+    }
+    return result;
 }
 
 void registerStyleGroup(TWMap &map, const apStyleGroup &sg, levelDefaults &ld, ImportContext &ctx)
@@ -643,30 +998,32 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
         refuse(message);
         return false;
     };
-    MapParts parts;
-    std::vector<TopicRecord> records;
-    {
-        QString error;
-        Reader reader = openReader(source, &error);
-        if (!reader)
-            return failedToLoad();
-        switch (readMap(reader.get(), parts, records, source.members)) {
-        case PassResult::NotXML:
-            return failedToLoad();
-        case PassResult::NotMap:
-            refuse(QStringLiteral("%1 is not a MindManager XML Map file").arg(source.path));
-            return false;
-        case PassResult::Done:
-            break;
-        }
+    MapOutline outline;
+    MapContents contents(source.members);
+    switch (readSource(source, outline, contents).value_or(PassResult::NotXML)) {
+    case PassResult::NotXML:
+        return failedToLoad();
+    case PassResult::NotMap:
+        refuse(QStringLiteral("%1 is not a MindManager XML Map file").arg(source.path));
+        return false;
+    case PassResult::Done:
+        break;
     }
-    if (!parts.hasOneTopic) {
+    if (!outline.hasOneTopic) {
         refuse(QStringLiteral("Error loading Map object - no one topic found"));
         return false;
     }
-    if (!parts.hasTopic) {
+    if (!outline.hasTopic) {
         refuse(QStringLiteral("Error loading Map object - no topic found"));
         return false;
+    }
+    const MapParts &parts = contents.parts;
+    std::vector<TopicRecord> &records = contents.records;
+    // Each topic's place in the tree joins its record.
+    Q_ASSERT(records.size() == outline.places.size());
+    for (size_t i = 0; i < std::min(records.size(), outline.places.size()); ++i) {
+        records[i].subTopics = std::move(outline.places[i].subTopics);
+        records[i].floatingTopics = std::move(outline.places[i].floatingTopics);
     }
 
     // Tasks, resources and comments are dated in the machine's zone, read

@@ -24,6 +24,9 @@ struct MMMapSource
     mmConverter::MemberReader members;
     // Why the last opened stream stopped early (an archive past its limit).
     std::shared_ptr<QString> streamError = std::make_shared<QString>();
+    // The stream is read on a thread of its own while the import's thread
+    // makes the records; off, one thread does both.
+    bool readsOnAWorkerThread = true;
 };
 
 // Imports a MindManager map into the blank map of a new document. The XML
@@ -32,7 +35,8 @@ struct MMMapSource
 // record of its own elements (notes already converted). The style group
 // follows the topics in the file, so the branches are built once the file
 // has read to its end, parents before children, each record let go as its
-// branch is made.
+// branch is made. The stream is parsed on a thread of its own while the
+// import's thread makes the records.
 class mmImpExpController
 {
 public:

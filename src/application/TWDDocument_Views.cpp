@@ -16,6 +16,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
+#include "platform/ToggleItem.h"
 #include "styles/TWDockedPalettesController.h"
 #include "styles/TWMapStyleController.h"
 #include "styles/TWNavigatorView.h"
@@ -268,14 +269,9 @@ QMenu *TWDDocument::documentViewMenu()
 
 void TWDDocument::toggle(QObject *sender)
 {
-    auto *item = qobject_cast<QAction *>(sender);
-    if (!item) {
-        qWarning().noquote() << QStringLiteral("Toggle not supported for: %1")
-                                    .arg(sender
-                                             ? QString::fromUtf8(sender->metaObject()->className())
-                                             : QStringLiteral("(null)"));
+    QAction *item = toggledItem(sender);
+    if (!item)
         return;
-    }
     // Maps that disagree all turn the option on.
     const QString key = item->data().toString();
     const bool on = !selectedGridMapsValue(key).value_or(false);

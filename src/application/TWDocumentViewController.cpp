@@ -23,6 +23,10 @@ TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget
                                                    bool withPrintView)
     : QObject(parent), m_document(document)
 {
+    // Worker threads measure the labels of a freshly read map while the
+    // window is built, ahead of its first measurement.
+    const std::unique_ptr<TWTextLayout::Prefetch> labelsAhead =
+        TWPrintCanvasController::measureLabelsAhead(currentMap());
     m_scrollView = new QScrollArea(parent);
     m_scrollView->setObjectName(QStringLiteral("mainScrollView"));
     m_scrollView->setFrameShape(QFrame::NoFrame);

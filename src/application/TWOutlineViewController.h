@@ -175,7 +175,12 @@ private:
     // selection again.
     void moveSelection(void (TWOutlineViewController::*move)(TWMapBranch *), bool lastFirst);
     void afterTurn(std::function<void()> work);
-    bool validationBase() const;
+    // Whether the selection, when it is more than the root alone, has a
+    // branch that passes the test.
+    bool anySelected(const std::function<bool(TWMapBranch *)> &test) const;
+    // Selects what still lives of the branches after this turn of the event
+    // loop, and edits it when it is one branch and `editOne` says so.
+    void selectAfterTurn(const QList<std::weak_ptr<TWMapBranch>> &branches, bool editOne);
     void observeApplication();
 
     QMainWindow *m_window = nullptr;

@@ -13,6 +13,7 @@
 #include "support/AttributedString.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <QtDebug>
 
 namespace {
@@ -95,44 +96,30 @@ QList<TWMapBranch *> TWOutlineViewController::siblingBranchesBelow(const TWMapBr
 
 // --- validation ---
 
-bool TWOutlineViewController::validationBase() const
+bool TWOutlineViewController::anySelected(const std::function<bool(TWMapBranch *)> &test) const
 {
     const QList<TWMapBranch *> selection = selectedBranches();
-    return !selection.isEmpty() && !(selection.size() == 1 && selection.first()->isRoot());
+    if (selection.isEmpty() || (selection.size() == 1 && selection.first()->isRoot()))
+        return false;
+    return std::any_of(selection.cbegin(), selection.cend(), test);
 }
 
 bool TWOutlineViewController::canMoveUp() const
 {
-    if (!validationBase())
-        return false;
-    for (TWMapBranch *b : selectedBranches()) {
+    return anySelected([this](TWMapBranch *b) {
         const TWMapBranch *above = branchAbove(b);
-        if (above && above->getThisBranchLevel() > 0)
-            return true;
-    }
-    return false;
+        return above && above->getThisBranchLevel() > 0;
+    });
 }
 
 bool TWOutlineViewController::canMoveDown() const
 {
-    if (!validationBase())
-        return false;
-    for (TWMapBranch *b : selectedBranches()) {
-        if (branchBelow(b))
-            return true;
-    }
-    return false;
+    return anySelected([this](TWMapBranch *b) { return branchBelow(b) != nullptr; });
 }
 
 bool TWOutlineViewController::canMoveLeft() const
 {
-    if (!validationBase())
-        return false;
-    for (TWMapBranch *b : selectedBranches()) {
-        if (b->getThisBranchLevel() > 1)
-            return true;
-    }
-    return false;
+    return anySelected([](TWMapBranch *b) { return b->getThisBranchLevel() > 1; });
 }
 
 bool TWOutlineViewController::canMoveRight() const
@@ -142,24 +129,27 @@ bool TWOutlineViewController::canMoveRight() const
 
 bool TWOutlineViewController::canGroup() const
 {
-    if (!validationBase())
-        return false;
-    for (TWMapBranch *b : selectedBranches()) {
-        if (b->getThisBranchLevel() > 0)
-            return true;
-    }
-    return false;
+    return anySelected([](TWMapBranch *b) { return b->getThisBranchLevel() > 0; });
 }
 
 bool TWOutlineViewController::canUngroup() const
 {
-    if (!validationBase())
-        return false;
-    for (TWMapBranch *b : selectedBranches()) {
-        if (!b->children().isEmpty())
-            return true;
-    }
-    return false;
+    return anySelected([](TWMapBranch *b) { return !b->children().isEmpty(); });
+}
+
+void TWOutlineViewController::selectAfterTurn(const QList<std::weak_ptr<TWMapBranch>> &weak,
+                                              bool editOne)
+{
+    afterTurn([this, weak, editOne] {
+        QList<TWMapBranch *> branches;
+        for (const auto &w : weak) {
+            if (const auto b = w.lock())
+                branches << b.get();
+        }
+        selectBranches(branches);
+        if (editOne && branches.size() == 1)
+            editSelection();
+    });
 }
 
 // --- adding, deleting and editing ---
@@ -171,17 +161,7 @@ void TWOutlineViewController::createChildBranches()
         return;
     const BranchList made = map->publicCreateChildrenOfType(
         mapsDocument()->graphicClassIdentifier(), std::nullopt, false);
-    QList<std::weak_ptr<TWMapBranch>> weak(made.cbegin(), made.cend());
-    afterTurn([this, weak] {
-        QList<TWMapBranch *> branches;
-        for (const auto &w : weak) {
-            if (const auto b = w.lock())
-                branches << b.get();
-        }
-        selectBranches(branches);
-        if (branches.size() == 1)
-            editSelection();
-    });
+    selectAfterTurn({made.cbegin(), made.cend()}, true);
 }
 
 void TWOutlineViewController::createSiblingBranches()
@@ -193,17 +173,7 @@ void TWOutlineViewController::createSiblingBranches()
         mapsDocument()->graphicClassIdentifier(), std::nullopt, false);
     if (!made)
         return;
-    QList<std::weak_ptr<TWMapBranch>> weak(made->cbegin(), made->cend());
-    afterTurn([this, weak] {
-        QList<TWMapBranch *> branches;
-        for (const auto &w : weak) {
-            if (const auto b = w.lock())
-                branches << b.get();
-        }
-        selectBranches(branches);
-        if (branches.size() == 1)
-            editSelection();
-    });
+    selectAfterTurn({made->cbegin(), made->cend()}, true);
 }
 
 TWMapBranch *
@@ -275,14 +245,7 @@ void TWOutlineViewController::endEditingBranches()
     QList<std::weak_ptr<TWMapBranch>> weak;
     for (TWMapBranch *b : selection)
         weak << b->weak_from_this();
-    afterTurn([this, weak] {
-        QList<TWMapBranch *> branches;
-        for (const auto &w : weak) {
-            if (const auto b = w.lock())
-                branches << b.get();
-        }
-        selectBranches(branches);
-    });
+    selectAfterTurn(weak, false);
 }
 
 void TWOutlineViewController::setBranchText(TWMapBranch &branch, const AttributedString &text)

@@ -353,9 +353,10 @@ void removeAllAutolayoutChildrenBoundaryPoints(TWMapBranch &branch)
 
 void moveBoundaryBy(TWMapBranch &branch, float dx, float dy)
 {
-    PointDictionary &points = branch.childrenBoundaryPoints();
-    for (auto it = points.begin(); it != points.end(); ++it) {
-        for (const std::shared_ptr<TWPointHolder> &p : std::as_const(it.value()))
+    // The holders move, not the set: reading it leaves a shared set shared.
+    const PointDictionary &points = branch.childrenBoundaryPoints();
+    for (auto it = points.cbegin(); it != points.cend(); ++it) {
+        for (const std::shared_ptr<TWPointHolder> &p : it.value())
             p->movePointByX(dx, dy);
     }
     // The outline may be a copy that does not share the moved points, and a
@@ -368,9 +369,10 @@ void moveBoundaryBy(TWMapBranch &branch, float dx, float dy)
 
 void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy)
 {
-    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
-    for (auto it = points.begin(); it != points.end(); ++it) {
-        for (const std::shared_ptr<TWPointHolder> &p : std::as_const(it.value()))
+    // The holders move, not the set: reading it leaves a shared set shared.
+    const PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    for (auto it = points.cbegin(); it != points.cend(); ++it) {
+        for (const std::shared_ptr<TWPointHolder> &p : it.value())
             p->movePointByX(dx, dy);
     }
     branch.setMinAutolayoutY(branch.minAutolayoutY() + dy);

@@ -324,9 +324,11 @@ Rect ownDrawingExtent(TWMapBranch &b)
     for (const auto &g : b.linkedGraphics())
         r = r.united(g->drawingBounds());
     // Adornments, pictures and labels may stick out of the shape; clicks
-    // look for them within this extent too.
+    // look for them within this extent too. A hidden outline number is
+    // neither drawn nor clicked, wherever it was left.
+    const bool numberShown = b.showsOutlineNumberLabel();
     for (const auto &record : b.otherEnclosedGraphics())
-        if (record->graphic())
+        if (record->graphic() && (numberShown || record->name() != TWMapBranch::OutlineNumberKey))
             r = r.united(record->graphic()->drawingBounds());
     if (const auto image = b.enclosedImage())
         r = r.united(image->drawingBounds());

@@ -24,6 +24,12 @@ QByteArray pdfDataForMap(TWMap &map, bool includeBackground, const TWMapExpansio
     const Rect bounds = map.getBoundingDrawingRectForAllGraphics();
     if (bounds.isEmpty() || !std::isfinite(bounds.size.width) || !std::isfinite(bounds.size.height))
         return {};
+    return pdfOfMapRect(map, bounds, includeBackground, state);
+}
+
+QByteArray pdfOfMapRect(TWMap &map, Rect bounds, bool includeBackground,
+                        const TWMapExpansionState &state)
+{
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);

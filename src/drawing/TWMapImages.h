@@ -22,6 +22,10 @@ namespace TWMapImages {
 QByteArray
 pdfDataForMap(TWMap &map, bool includeBackground,
               const TWMapExpansionState &state = TWMapExpansionState::defaultExpansionState());
+// PDF of the map's drawing within `bounds`, one page that size.
+QByteArray
+pdfOfMapRect(TWMap &map, Rect bounds, bool includeBackground,
+             const TWMapExpansionState &state = TWMapExpansionState::defaultExpansionState());
 // The source rectangle of the map, `pixelsPerPoint` pixels a point; null
 // for an empty rectangle or one beyond the largest image.
 QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint, bool includeBackground,

@@ -2,6 +2,8 @@
 
 #include "drawing/TWPrintDocument.h"
 #include "drawing/TWPrintSetup.h"
+#include "drawing/TWTextLayout.h"
+#include "graphics/TWFlexiBranch.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
@@ -46,6 +48,30 @@ namespace {
 bool usable(double v)
 {
     return std::isfinite(v) && v > 0;
+}
+
+// The flexi labels a measurement of the map's extent is about to lay out,
+// in the order of the tree.
+void pendingLabels(TWMapBranch &root, std::vector<TWTextLayout::Request> &requests)
+{
+    std::vector<TWMapBranch *> stack{&root};
+    while (!stack.empty()) {
+        TWMapBranch &branch = *stack.back();
+        stack.pop_back();
+        TWGraphic *g = branch.mainGraphic().get();
+        // Known drawing bounds measure nothing: most graphics stop here.
+        if (g && !g->drawingBoundsValid())
+            if (auto *flexi = dynamic_cast<TWFlexiBranch *>(g))
+                if (std::optional<TWFlexiBranch::LabelMeasurement> label =
+                        flexi->pendingLabelMeasurement())
+                    requests.push_back(
+                        {std::move(label->text), label->width,
+                         Size(TWTextLayout::containerMaximum, TWFlexiBranch::LabelContainerHeight),
+                         label->padding});
+        const auto &children = branch.children();
+        for (auto it = children.crbegin(); it != children.crend(); ++it)
+            stack.push_back(it->get());
+    }
 }
 
 } // namespace
@@ -114,6 +140,17 @@ Rect TWPrintCanvasController::rectForPage(int page, int pagesWide, Size pageSize
         row = (page - 1) / pagesWide;
     }
     return {column * pageSize.width, row * pageSize.height, pageSize.width, pageSize.height};
+}
+
+std::unique_ptr<TWTextLayout::Prefetch> TWPrintCanvasController::measureLabelsAhead(TWMap *map)
+{
+    if (!map || !map->root())
+        return nullptr;
+    std::vector<TWTextLayout::Request> requests;
+    pendingLabels(*map->root(), requests);
+    if (requests.size() < LabelsWorthMeasuringAhead)
+        return nullptr;
+    return std::make_unique<TWTextLayout::Prefetch>(std::move(requests));
 }
 
 // --- the controller ---

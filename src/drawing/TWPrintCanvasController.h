@@ -1,9 +1,11 @@
 #pragma once
 
+#include "drawing/TWTextLayout.h"
 #include "platform/Geometry.h"
 
 #include <QPageLayout>
 #include <QString>
+#include <memory>
 #include <optional>
 
 class OrderedDictionary;
@@ -68,6 +70,11 @@ public:
     // Moves the map (one undoable move of its tree) so that its drawing
     // starts on the first page; returns the offset, zero when it stayed.
     Point removeUnusedAreaFromMap(TWMap *map);
+    // The first measurement of a freshly read map lays out every flexi label:
+    // while the answer lives, worker threads measure those labels ahead, in
+    // the order the measurement meets them. None for fewer than are worth it.
+    static std::unique_ptr<TWTextLayout::Prefetch> measureLabelsAhead(TWMap *map);
+    static constexpr size_t LabelsWorthMeasuringAhead = 64;
     // Scales the map so that its drawing fills 99 % of one printable page,
     // centres it on the page (undoable) and asks for an update at once.
     void scaleToFitMapOnSinglePage(TWMap *map);

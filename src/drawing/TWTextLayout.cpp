@@ -5,6 +5,7 @@
 #include "support/Font.h"
 #include "support/FontRegistry.h"
 #include "support/ParagraphStyle.h"
+#include "support/QtTextAlignment.h"
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
@@ -141,20 +142,7 @@ ParagraphStyle paragraphStyleFor(const TextAttributes &attributes)
 QTextOption textOption(const ParagraphStyle &style)
 {
     QTextOption option;
-    switch (style.alignment) {
-    case RightTextAlignment:
-        option.setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
-        break;
-    case CenterTextAlignment:
-        option.setAlignment(Qt::AlignHCenter);
-        break;
-    case JustifiedTextAlignment:
-        option.setAlignment(Qt::AlignJustify);
-        break;
-    default:
-        option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
-        break;
-    }
+    option.setAlignment(qtAlignment(style.alignment));
     switch (style.lineBreakMode) {
     case LineBreakByCharWrapping:
         option.setWrapMode(QTextOption::WrapAnywhere);

@@ -2,6 +2,7 @@
 
 #include "MindManagerImpExp/mmExport.h"
 #include "drawing/DrawingContext.h"
+#include "drawing/TWMapImages.h"
 #include "drawing/TWMapUtilities.h"
 #include "drawing/TWMap_Drawing.h"
 #include "exchange/KeynoteExportController.h"
@@ -465,24 +466,10 @@ QByteArray TWExportController::renderVector(int type, TWMap &map)
     }
     if (type != PDF && type != EPS)
         return {};
-    QByteArray pdf;
-    {
-        QBuffer buffer(&pdf);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        writer.setCreator(QStringLiteral("Thinkweb"));
-        DrawingContext::preparePdfWriter(writer, bounds.size);
-        QPainter painter(&writer);
-        DrawingContext context(painter, false);
-        context.painter().translate(-bounds.origin.x, -bounds.origin.y);
-        // The setting is passed to the drawing, so the map's own flag (what
-        // it prints with and saves) stays as it was.
-        TWMapDrawing::drawMapInRect(
-            context, map, bounds,
-            {.drawBackground = true,
-             .drawSelection = false,
-             .backgroundOffScreen = defaults().boolForKey("ExportMapBackground")});
-    }
+    // The setting is passed to the drawing, so the map's own flag (what
+    // it prints with and saves) stays as it was.
+    const QByteArray pdf =
+        TWMapImages::pdfOfMapRect(map, bounds, defaults().boolForKey("ExportMapBackground"));
     return type == PDF ? pdf : epsFromPDF(pdf, bounds.size);
 }
 

@@ -110,12 +110,26 @@ public:
 
     void loadPropertyListRepresentation(const QVariantMap &dictionary, bool isMainGraphic) override;
 
+    // The label measurement its drawing bounds still need, if any: the text
+    // laid out `width` wide with `padding`. Many labels can then be measured
+    // ahead at once.
+    struct LabelMeasurement
+    {
+        AttributedString text;
+        float width = 0;
+        float padding = 0;
+    };
+    std::optional<LabelMeasurement> pendingLabelMeasurement();
+    // The height of the container labels are laid out in.
+    static constexpr float LabelContainerHeight = 100000;
+
 protected:
     // The shape, its label and the text standing above the curve.
     std::optional<Rect> computeDrawingBounds() override;
     // The height of `text` laid out `width` wide, kept while the text, the
     // padding and the width (within the tolerance) stay.
     float labelHeight(const TWTextArea &text, float width);
+    bool labelHeightKnown(const AttributedString &text, float width, float padding) const;
     static constexpr float LabelWidthTolerance = 0.01f;
     void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
@@ -131,6 +145,8 @@ private:
     float rightReserve() const;
     // The text area's height, and its cached characters cleared or moved.
     float textHeight() const;
+    // The width the label has along the curve, between the reserves.
+    float labelWidth(const BezierPath &curve) const;
     void clearFlexiCharacters();
     // The ends follow the bounds; the inner ends stay out of the straight pieces.
     void refitEnds(Rect bounds, bool recorded);

@@ -100,22 +100,51 @@ void TWFlexiBranch::drawCircleHandleAtPoint(const DrawingContext &context, Point
         drawShapedHandle(context, point, color, false);
 }
 
-float TWFlexiBranch::labelHeight(const TWTextArea &text, float width)
+float TWFlexiBranch::labelWidth(const BezierPath &curve) const
+{
+    return std::max(curve.bezierPathLength() - leftReserve() - rightReserve(), 0.0f);
+}
+
+bool TWFlexiBranch::labelHeightKnown(const AttributedString &text, float width, float padding) const
 {
     // A move changes neither the text nor the curve's length, but the
     // length measured on moved points can differ in its last bits.
+    const LabelHeight &cached = m_labelHeight;
+    return cached.valid && std::fabs(cached.width - width) <= LabelWidthTolerance &&
+           cached.padding == padding && cached.text == text;
+}
+
+float TWFlexiBranch::labelHeight(const TWTextArea &text, float width)
+{
     const float padding = text.lineFragmentPadding();
     LabelHeight &cached = m_labelHeight;
-    if (cached.valid && std::fabs(cached.width - width) <= LabelWidthTolerance &&
-        cached.padding == padding && cached.text == text.text())
+    if (labelHeightKnown(text.text(), width, padding))
         return cached.height;
-    TWTextLayout &layout = TWTextLayout::shared();
-    layout.setLineFragmentPadding(padding);
-    layout.setContainerSize(Size(width, 100000));
-    layout.setAttributedString(text.text());
-    cached = {text.text(), width, padding, layout.usedRect().height(), true};
-    layout.clear();
+    // The used height, no minimum: a measurement made ahead answers too.
+    const float height = TWTextLayout::requiredSizeForWidth(
+                             text.text(), width, Size(0, 0),
+                             Size(TWTextLayout::containerMaximum, LabelContainerHeight), padding)
+                             .height;
+    cached = {text.text(), width, padding, height, true};
     return cached.height;
+}
+
+std::optional<TWFlexiBranch::LabelMeasurement> TWFlexiBranch::pendingLabelMeasurement()
+{
+    if (drawingBoundsValid())
+        return std::nullopt;
+    TWMapBranch *owner = branchInMap();
+    const std::shared_ptr<TWTextArea> text = owner ? owner->enclosedTextArea() : nullptr;
+    if (!text || text->isEditing() || text->text().isEmpty())
+        return std::nullopt;
+    const std::shared_ptr<BezierPath> curve = bezierPath();
+    if (!curve)
+        return std::nullopt;
+    const float width = labelWidth(*curve);
+    const float padding = text->lineFragmentPadding();
+    if (labelHeightKnown(text->text(), width, padding))
+        return std::nullopt;
+    return LabelMeasurement{text->text(), width, padding};
 }
 
 std::optional<Rect> TWFlexiBranch::computeDrawingBounds()
@@ -131,13 +160,10 @@ std::optional<Rect> TWFlexiBranch::computeDrawingBounds()
     // The characters stand above the curve by the height of the text laid
     // along it.
     float textHeight = 0;
-    if (text && text->isEditing()) {
+    if (text && text->isEditing())
         textHeight = t.height();
-    } else if (text && !text->text().isEmpty() && curve) {
-        const float free =
-            std::max(curve->bezierPathLength() - leftReserve() - rightReserve(), 0.0f);
-        textHeight = labelHeight(*text, free);
-    }
+    else if (text && !text->text().isEmpty() && curve)
+        textHeight = labelHeight(*text, labelWidth(*curve));
     g = g.insetBy(-textHeight, -textHeight);
     const Rect r = TWUnionRect(TWUnionRect(t, g), k);
     if (r.width() <= 0 && r.height() <= 0)

@@ -3,6 +3,7 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
+#include "graphics/TWTreeTranslation.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
@@ -17,6 +18,7 @@
 #include <QDebug>
 #include <QHash>
 #include <cmath>
+#include <utility>
 
 // Fields most graphics never set.
 struct TWGraphic::Extra
@@ -328,10 +330,14 @@ void TWGraphic::setBounds(Rect requested)
     TWMap::LinkLineList lines;
     if (TWMap *m = owner ? owner->map() : nullptr) {
         if (m->countOfLinkLines() > 0) {
-            lines = m->linkLinesStartingOrEndingWithGraphic(this);
+            const bool translating = TWTreeTranslation::active();
+            auto linesAt = [&](const TWGraphic &g) {
+                return translating ? TWTreeTranslation::linkLinesAt(g, *m)
+                                   : m->linkLinesStartingOrEndingWithGraphic(&g);
+            };
+            lines = linesAt(*this);
             if (enclosedText && owner->mainGraphic()) {
-                for (const auto &line :
-                     m->linkLinesStartingOrEndingWithGraphic(owner->mainGraphic().get())) {
+                for (const auto &line : linesAt(*owner->mainGraphic())) {
                     if (!lines.contains(line))
                         lines.append(line);
                 }
@@ -388,12 +394,16 @@ void TWGraphic::setBounds(Rect requested)
     }
     const std::shared_ptr<TWMapBranch> branchAlive = owner->shared_from_this();
     auto postResize = [&] {
+        // The notification names the branch in a map made for it: none is
+        // made when no one listens.
+        if (!center.isObserved(BranchDidResizeNotification))
+            return;
         center.post(BranchDidResizeNotification, owner->notificationObject(),
                     {{BranchKey, QVariant::fromValue(branchAlive)}});
     };
     if (mainGraphic) {
         services.updateEnclosedImageBoundsForMainGraphicBoundsChange(*owner, oldBounds, bounds);
-        if (owner->connectionGraphic())
+        if (owner->connectionGraphic() && !TWTreeTranslation::active())
             owner->connectionGraphic()->requestBoundsUpdate();
         services.repositionOtherEnclosedGraphicsFromOldWidth(*owner, oldReservedWidth);
         if (TWMap *m = map())
@@ -418,6 +428,51 @@ void TWGraphic::setBounds(Rect requested)
         if (textArea->isEditing())
             center.post(UpdateTextEditorFrameNotification, notificationObject());
     }
+}
+
+namespace {
+
+struct TreeTranslationState
+{
+    bool active = false;
+    // The link lines by the numbers of their ends, for one map.
+    const TWMap *indexed = nullptr;
+    QHash<long, TWMap::LinkLineList> linesByEnd;
+};
+
+TreeTranslationState g_treeTranslation;
+
+} // namespace
+
+TWTreeTranslation::TWTreeTranslation() : m_outer(std::exchange(g_treeTranslation.active, true)) {}
+
+TWTreeTranslation::~TWTreeTranslation()
+{
+    g_treeTranslation.active = m_outer;
+    if (!m_outer) {
+        g_treeTranslation.indexed = nullptr;
+        g_treeTranslation.linesByEnd.clear();
+    }
+}
+
+TWMap::LinkLineList TWTreeTranslation::linkLinesAt(const TWGraphic &graphic, const TWMap &map)
+{
+    TreeTranslationState &t = g_treeTranslation;
+    if (t.indexed != &map) {
+        t.indexed = &map;
+        t.linesByEnd.clear();
+        for (const std::shared_ptr<TWLinkLine> &line : map.linkLines()) {
+            t.linesByEnd[line->startGraphicNumber()].append(line);
+            if (line->endGraphicNumber() != line->startGraphicNumber())
+                t.linesByEnd[line->endGraphicNumber()].append(line);
+        }
+    }
+    return t.linesByEnd.value(graphic.graphicNumber());
+}
+
+bool TWTreeTranslation::active()
+{
+    return g_treeTranslation.active;
 }
 
 void TWGraphic::moveBy(float dx, float dy)

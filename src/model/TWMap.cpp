@@ -411,7 +411,21 @@ void listOnce(QHash<const TWMapBranch *, std::weak_ptr<TWMapBranch>> &list, TWMa
 
 void TWMap::branchShapeMoved(TWMapBranch &branch)
 {
-    listOnce(m_shapesMovedSinceNumbering, branch);
+    // Marks are never reused, so a mark another map or an earlier numbering
+    // left on the branch does not count.
+    static quint64 lastMark = 0;
+    if (m_shapesMovedMark == 0)
+        m_shapesMovedMark = ++lastMark;
+    if (branch.movedShapeListMark() == m_shapesMovedMark)
+        return;
+    branch.setMovedShapeListMark(m_shapesMovedMark);
+    m_shapesMovedSinceNumbering.append(branch.weak_from_this());
+}
+
+void TWMap::clearShapesMovedSinceNumbering()
+{
+    m_shapesMovedSinceNumbering.clear();
+    m_shapesMovedMark = 0;
 }
 
 void TWMap::branchChildrenChanged(TWMapBranch &branch)
@@ -430,6 +444,7 @@ void TWMap::updateOutlineNumbers()
     if (m_shapesMovedSinceNumbering.isEmpty())
         return;
     const auto moved = std::exchange(m_shapesMovedSinceNumbering, {});
+    m_shapesMovedMark = 0;
     const auto changed = std::exchange(m_childrenChangedSinceNumbering, {});
     BranchList parents, firstLevel;
     QSet<const TWMapBranch *> listed;

@@ -377,7 +377,7 @@ public:
     {
         m_branchSettings.outlineNumbersNeedUpdating = needs;
         if (!needs) {
-            m_shapesMovedSinceNumbering.clear();
+            clearShapesMovedSinceNumbering();
             m_childrenChangedSinceNumbering.clear();
         }
     }
@@ -806,8 +806,12 @@ private:
     mutable QHash<const TWGraphic *, int> m_selectedIndex;
     mutable qsizetype m_selectedIndexSize = -1;
     BranchDisplaySettings m_branchSettings;
-    // Listed once each until the next numbering, however often they move.
-    QHash<const TWMapBranch *, std::weak_ptr<TWMapBranch>> m_shapesMovedSinceNumbering;
+    // Listed once each until the next numbering, however often they move: a
+    // branch on the list bears the list's mark, new at every numbering and
+    // for every map, so no branch is looked up.
+    QList<std::weak_ptr<TWMapBranch>> m_shapesMovedSinceNumbering;
+    quint64 m_shapesMovedMark = 0;
+    void clearShapesMovedSinceNumbering();
     QHash<const TWMapBranch *, std::weak_ptr<TWMapBranch>> m_childrenChangedSinceNumbering;
 };
 

@@ -246,6 +246,10 @@ public:
     void setAutolayoutBranchMovedBounds(Rect bounds);
     std::shared_ptr<BezierPath> cachedBoundaryPath() const;
     void setCachedBoundaryPath(const std::shared_ptr<BezierPath> &path);
+    // The mark of the map's list of moved shapes this branch is on, until
+    // that map numbers its branches again (0: none).
+    quint64 movedShapeListMark() const { return m_movedShapeListMark; }
+    void setMovedShapeListMark(quint64 mark) { m_movedShapeListMark = mark; }
     // Made on first use and given this branch.
     const std::shared_ptr<TWBoundaryProxy> &boundaryProxy();
     bool hasBoundaryProxy() const;
@@ -906,6 +910,7 @@ private:
     mutable bool m_subtreeExtentValid = false;
     Rect m_subtreeDrawingExtent;
     int m_subtreeExtentShownLevels = 0;
+    quint64 m_movedShapeListMark = 0;
     int m_branchNumber = 0;
     int m_childrenConnectionStyle = 4;
     int m_childrenConnectionSide = 1;

@@ -2,6 +2,7 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
+#include "graphics/TWTreeTranslation.h"
 #include "model/TWBranchEdgeMoves.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -70,6 +71,7 @@ void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
         // and those not shown included, so nothing is left behind.
         BranchList tree;
         buildBranchArray(tree);
+        const TWTreeTranslation translation;
         for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(tree)) {
             for (const std::shared_ptr<TWGraphic> &graphic : ridingGraphics(*branch))
                 graphic->moveBy(dx, dy);
@@ -78,7 +80,8 @@ void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
                 services.invalidateBoundary(*branch);
             }
         }
-        // Connections follow their ends rather than the offset.
+        // Connections follow their ends rather than the offset, each fitted
+        // once all have moved.
         for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(tree)) {
             if (branch->connectionGraphic())
                 branch->connectionGraphic()->updateBounds();

@@ -8,6 +8,7 @@
 #include "platform/GraphicNumberSet.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWPreferences.h"
+#include "platform/ToggleItem.h"
 
 #include <QAction>
 #include <QDebug>
@@ -702,14 +703,9 @@ bool TWMapBranch::setValueForKey(const QVariant &value, const QString &key)
 
 void TWMapBranch::toggle(QObject *sender)
 {
-    auto *item = qobject_cast<QAction *>(sender);
-    if (!item) {
-        qWarning().noquote() << QStringLiteral("Toggle not supported for: %1")
-                                    .arg(sender
-                                             ? QString::fromUtf8(sender->metaObject()->className())
-                                             : QStringLiteral("(null)"));
+    QAction *item = toggledItem(sender);
+    if (!item)
         return;
-    }
     const QString key = item->data().toString();
     setValueForKey(!valueForKey(key).toBool(), key);
 }

@@ -341,6 +341,17 @@ void TWMap::setBranchHideLevel(int level)
 }
 
 namespace {
+// Which outline numbers are shown decides what each subtree draws.
+void forgetSubtreeDrawingExtents(const TWMap &map)
+{
+    if (!map.root())
+        return;
+    TWMap::BranchList branches;
+    map.root()->allDescendantsIntoArray(branches, true);
+    for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(branches))
+        branch->invalidateSubtreeDrawingExtent();
+}
+
 // Outline numbers take room beside a branch's other enclosed graphics: the
 // branches move those from the width they allowed before the change.
 template <class Change> void changeOutlineNumbering(TWMap &map, Change &&change)
@@ -353,6 +364,7 @@ template <class Change> void changeOutlineNumbering(TWMap &map, Change &&change)
             widths.append({branch, branch->totalWidthToAllowForOtherEnclosedGraphics()});
     }
     change();
+    forgetSubtreeDrawingExtents(map);
     map.setOutlineNumbersNeedUpdating(true);
     for (const auto &[branch, width] : std::as_const(widths))
         map.layoutServices().repositionOtherEnclosedGraphicsFromOldWidth(*branch, width);
@@ -368,6 +380,7 @@ void TWMap::setOutlineNumbersToLevel(int level)
     nameUndoAction("Change number of levels of outline numbering");
     if (!announcing()) {
         m_branchSettings.outlineNumbersToLevel = level;
+        forgetSubtreeDrawingExtents(*this);
         return;
     }
     changeOutlineNumbering(*this, [&] { m_branchSettings.outlineNumbersToLevel = level; });
@@ -382,6 +395,7 @@ void TWMap::setShowOutlineNumbers(bool show)
     nameUndoAction("Change displaying outline numbering setting");
     if (!announcing()) {
         m_branchSettings.showOutlineNumbers = show;
+        forgetSubtreeDrawingExtents(*this);
         return;
     }
     changeOutlineNumbering(*this, [&] { m_branchSettings.showOutlineNumbers = show; });

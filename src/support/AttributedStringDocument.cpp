@@ -4,6 +4,7 @@
 #include "support/Font.h"
 #include "support/FontRegistry.h"
 #include "support/ParagraphStyle.h"
+#include "support/QtTextAlignment.h"
 #include "support/TextAttachment.h"
 
 #include <QCryptographicHash>
@@ -134,20 +135,7 @@ QTextBlockFormat blockFormat(const TextAttributes &attributes, QChar separator)
     const QVariant value = attributes.value(NSParagraphStyleAttributeName);
     if (value.userType() == qMetaTypeId<ParagraphStyle>()) {
         const ParagraphStyle style = value.value<ParagraphStyle>();
-        switch (style.alignment) {
-        case RightTextAlignment:
-            format.setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
-            break;
-        case CenterTextAlignment:
-            format.setAlignment(Qt::AlignHCenter);
-            break;
-        case JustifiedTextAlignment:
-            format.setAlignment(Qt::AlignJustify);
-            break;
-        default:
-            format.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
-            break;
-        }
+        format.setAlignment(qtAlignment(style.alignment));
         auto finite = [](double v) { return std::isfinite(v) ? qreal(v) : 0.0; };
         format.setLeftMargin(finite(style.headIndent));
         format.setTextIndent(finite(style.firstLineHeadIndent - style.headIndent));

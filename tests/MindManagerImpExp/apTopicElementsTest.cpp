@@ -71,3 +71,66 @@ TEST(apTopicElements, FreshTopicTakesIdentifiersAndTypedChildren)
     EXPECT_TRUE(written.endsWith("><ap:Offset CX=\"12.500000\"/></ap:Topic>"))
         << written.toStdString();
 }
+
+// A topic's elements read from their flattened copy write back as read
+// from the XML: names by prefix, attributes in or out of a namespace,
+// values with references or empty, children first or all, unknown ones
+// and processing instructions passed over.
+TEST(apTopicElements, FlattenedElementsReadAsTheirXML)
+{
+    const struct
+    {
+        const MMElementClass &(*cls)();
+        const char *element;
+    } cases[] = {
+        {&apText::staticClass,
+         "<ap:Text PlainText=\"a &amp; b &#x41;\" ReadOnly=\"true\"><?ap:Font x?>"
+         "<ap:Font Name=\"Sans\" Size=\"10\" Bold=\"true\"/><ap:Font Name=\"Second\"/>"
+         "<ap:FontRange From=\"0\" To=\"4\" Color=\"ffaa0000\"/><x:Extra/>"
+         "<ap:FontRange From=\"5\" To=\"6\" Italic=\"true\"/>text</ap:Text>"},
+        {&apText::staticClass, "<ap:Text PlainText=\"\" x:PlainText=\"add-in\"/>"},
+        {&apText::staticClass, "<ap:Text x:PlainText=\"add-in only\"/>"},
+        {&apTask::staticClass,
+         "<ap:Task TaskPriority=\"urn:mindjet:Prio3\" TaskPercentage=\"50\" DurationHours=\"48\""
+         " DurationUnit=\"urn:mindjet:Day\" StartDate=\"2024-01-02T03:04:05\""
+         " Resources=\"Ann; Bob\"/>"},
+        {&apColor::staticClass, "<ap:Color FillColor=\"ffdbe9f7\" LineColor=\"\"/>"},
+        {&apHyperlink::staticClass,
+         "<ap:Hyperlink Url=\"mailto:a@b.c?subject=x&amp;y\" Absolute=\"maybe\"/>"},
+        {&apOneBoundary::staticClass,
+         "<ap:OneBoundary><ap:Boundary OId=\"q\"><ap:BoundaryShape Margin=\"2\""
+         " BoundaryShape=\"urn:mindjet:Curved\"/><ap:LineStyle LineWidth=\"0\"/>"
+         "<ap:Color FillColor=\"ff00ff00\"/><ap:BoundaryViewGroup ViewIndex=\"0\"/>"
+         "<ap:BoundaryViewGroup ViewIndex=\"1\"/></ap:Boundary></ap:OneBoundary>"},
+        {&apTopicViewGroup::staticClass,
+         "<ap:TopicViewGroup ViewIndex=\"3\"><ap:Visibility Hidden=\"TRUE\"/>"
+         "<ap:Collapsed Collapsed=\"true\"/></ap:TopicViewGroup>"},
+        {&apOffset::staticClass, "<ap:Offset OffsetPriority=\"2x\" CX=\"12.5\" CY=\"-3\"/>"},
+        {&apComments::staticClass,
+         "<ap:Comments><ap:Comment Author=\"A\" Initials=\"a\"><ap:Text PlainText=\"c\"/>"
+         "</ap:Comment><ap:Comment/></ap:Comments>"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.element);
+        ASSERT_TRUE(MMXMLBaseObject::readsFlatTrees(c.cls()));
+        const XMLTree source = XMLTree::initWithString(
+            QStringLiteral("<w%1>%2</w>").arg(MMTest::kNamespaces, QString::fromUtf8(c.element)));
+        ASSERT_FALSE(source.isNull());
+        const XMLTree element = source.childNamed(c.cls().elementName);
+        ASSERT_FALSE(element.isNull());
+        const MMObjectPtr fromXML = MMXMLBaseObject::initWithXMLTree(c.cls(), element);
+        XMLFlatTree flat;
+        xmlNodePtr before = xmlNewDocNode(source.document(), nullptr, BAD_CAST "before", nullptr);
+        EXPECT_EQ(flat.append(before), 0);
+        xmlFreeNode(before);
+        const int index = flat.append(element.rootNode());
+        const MMObjectPtr fromFlat =
+            MMXMLBaseObject::initWithFlatTree(c.cls(), flat.element(index));
+        ASSERT_TRUE(fromXML && fromFlat);
+        EXPECT_EQ(MMTest::written(*fromFlat), MMTest::written(*fromXML));
+    }
+    // Classes whose hooks read the XML itself are never flattened.
+    for (const MMElementClass *cls : {&apNotesGroup::staticClass(), &apOneImage::staticClass(),
+                                      &apIconsGroup::staticClass(), &apTopic::staticClass()})
+        EXPECT_FALSE(MMXMLBaseObject::readsFlatTrees(*cls)) << cls->className;
+}

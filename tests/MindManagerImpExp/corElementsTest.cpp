@@ -1,6 +1,9 @@
 #include "MindManagerImpExp/corElements.h"
+#include "MindManagerImpExp/apContentElements.h"
 
 #include "MMTestSupport.h"
+#include "platform/CFormat.h"
+#include "support/Base64.h"
 
 #include <QRegularExpression>
 #include <clocale>
@@ -78,6 +81,11 @@ TEST(corObject, FreshObjectsTakeTheNextIdentifier)
 {
     EXPECT_EQ(corObject::identifierForNumber(1), "MDAwMDAwMDAwMDAwMDAwMQ==");
     EXPECT_EQ(corObject::identifierForNumber(2), "MDAwMDAwMDAwMDAwMDAwMg==");
+    // Sixteen digits, zero-padded, in Base64: as "%016u" formats them.
+    for (const quint32 n : {0u, 9u, 10u, 99u, 123456789u, 1000000000u, 2147483648u, 4294967295u})
+        EXPECT_EQ(corObject::identifierForNumber(n),
+                  TWBase64::twBase64String(CFormat::format("%016u", n).toUtf8()))
+            << n;
 
     const quint32 before = corObject::identifierCounter();
     auto first = MMXMLBaseObject::create<corObject>();
@@ -290,4 +298,54 @@ TEST(MMElementEngine, TableTypesReadAndWriteInTheCLocale)
     EXPECT_EQ(fresh->string("note"), "kept, never written");
     EXPECT_TRUE(fresh->hasField("customs"));
     EXPECT_FALSE(fresh->hasField("nothing"));
+}
+
+// Fields and children are found by the text of their names, whichever
+// string holds it: one buffer written over between lookups, the same name
+// in classes that place it differently.
+TEST(MMElementEngine, FieldsAndChildrenAreFoundByTheTextOfTheirNames)
+{
+    const MMObjectPtr topic = MMXMLBaseObject::create(apTopic::staticClass());
+    const MMObjectPtr text = MMXMLBaseObject::create(apText::staticClass());
+    const MMObjectPtr visibility = MMXMLBaseObject::create(apVisibility::staticClass());
+    const struct
+    {
+        MMXMLBaseObject *object;
+        const char *field;
+    } fields[] = {
+        {topic.get(), "OId"},        {topic.get(), "POId"},         {topic.get(), "Gen"},
+        {text.get(), "plainText"},   {text.get(), "textAlignment"}, {text.get(), "dirty"},
+        {visibility.get(), "dirty"}, {topic.get(), "Dirty"},
+    };
+    char name[32];
+    for (int round = 0; round < 2; ++round) {
+        for (size_t i = 0; i < std::size(fields); ++i) {
+            std::strcpy(name, fields[i].field);
+            fields[i].object->setString(name, QStringLiteral("%1.%2").arg(round).arg(i));
+        }
+        for (size_t i = 0; i < std::size(fields); ++i) {
+            const QString expected = QStringLiteral("%1.%2").arg(round).arg(i);
+            std::strcpy(name, fields[i].field);
+            EXPECT_EQ(fields[i].object->string(name), expected) << fields[i].field;
+            EXPECT_EQ(fields[i].object->string(fields[i].field), expected) << fields[i].field;
+        }
+    }
+    const MMObjectPtr color = MMXMLBaseObject::create(apColor::staticClass());
+    const struct
+    {
+        MMXMLBaseObject *object;
+        const char *field;
+        MMObjectPtr child;
+    } children[] = {{topic.get(), "text", text},
+                    {topic.get(), "color", color},
+                    {text.get(), "font", visibility}};
+    for (const auto &c : children) {
+        std::strcpy(name, c.field);
+        c.object->setChild(name, c.child);
+    }
+    for (const auto &c : children) {
+        std::strcpy(name, c.field);
+        EXPECT_EQ(c.object->child(name), c.child) << c.field;
+        EXPECT_EQ(c.object->child(c.field), c.child) << c.field;
+    }
 }

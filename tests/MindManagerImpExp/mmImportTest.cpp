@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
 #include <cmath>
 
 using namespace MMImportTest;
@@ -1076,4 +1077,84 @@ TEST_F(MindManagerImport, EveryBranchOfALevelTakesItsLevelsDefaults)
         EXPECT_EQ(shape.fillColor(), c.fill);
         EXPECT_EQ(shape.strokeColor(), c.line);
     }
+}
+
+// A map read on a thread of its own, its elements crossing over flattened
+// or copied, becomes the document one thread reading it makes: notes,
+// pictures, icons, tasks, links and the parts after the topics, over many
+// batches of what is read.
+TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
+{
+    const QString png = pngBase64();
+    QStringList many;
+    for (int i = 0; i < 150; ++i)
+        many << topic(QStringLiteral("m%1").arg(i),
+                      text(QStringLiteral("Many %1 &amp; more").arg(i)) +
+                          "<ap:Color FillColor=\"ff102030\"/>" +
+                          (i % 7 ? QString() : subTopics({topic(QStringLiteral("s%1").arg(i))})));
+    const QString rich =
+        "<?pi before?>" + text("Rich") +
+        "<ap:NotesGroup><ap:NotesXhtmlData PreviewPlainText=\"n\"><html "
+        "xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>Note <b>bold</b></p></body></html>"
+        "</ap:NotesXhtmlData></ap:NotesGroup>"
+        "<ap:IconsGroup><ap:Icons><ap:Icon xsi:type=\"ap:StockIcon\" "
+        "IconType=\"urn:mindjet:Check\"/>"
+        "<ap:Icon xsi:type=\"ap:CustomIcon\" IconSignature=\"s1\"/></ap:Icons>"
+        "<ap:CustomIconImageData IconSignature=\"s1\" ImageType=\"urn:mindjet:PngImage\">"
+        "<cor:Base64>" +
+        png +
+        "</cor:Base64></ap:CustomIconImageData></ap:IconsGroup>"
+        "<ap:OneImage><ap:Image><ap:ImageData ImageType=\"urn:mindjet:PngImage\"><cor:Base64>" +
+        png +
+        "</cor:Base64></ap:ImageData></ap:Image></ap:OneImage>"
+        "<ap:Task TaskPriority=\"urn:mindjet:Prio2\" TaskPercentage=\"25\" Resources=\"Ann\"/>"
+        "<ap:Hyperlink Url=\"http://example.org/?a=1&amp;b=2\"/><x:Unknown x:a=\"1\"/>"
+        "<ap:Offset CX=\"10\" CY=\"-5\"/><ap:Text PlainText=\"second text\"/>";
+    const QString styleGroup = QStringLiteral(
+        "<ap:StyleGroup><ap:RootTopicDefaultsGroup><ap:DefaultText PlainText=\"Central\">"
+        "<ap:Font Name=\"DejaVu Sans\" Size=\"16\"/></ap:DefaultText></ap:RootTopicDefaultsGroup>"
+        "<ap:RootSubTopicDefaultsGroup Level=\"0\"><ap:DefaultColor LineColor=\"ff404040\"/>"
+        "</ap:RootSubTopicDefaultsGroup></ap:StyleGroup>");
+    const QString relationship = QStringLiteral(
+        "<ap:Relationships><ap:Relationship><ap:ConnectionGroup Index=\"0\"><ap:Connection>"
+        "<ap:ObjectReference OIdRef=\"rich\"/></ap:Connection></ap:ConnectionGroup>"
+        "<ap:ConnectionGroup Index=\"1\"><ap:Connection><ap:ObjectReference OIdRef=\"m3\"/>"
+        "</ap:Connection></ap:ConnectionGroup></ap:Relationship></ap:Relationships>");
+    const QByteArray maps[] = {
+        mapWithTopic(text("Root") + subTopics(QStringList{topic("rich", rich)} + many) +
+                         "<ap:FloatingTopics>" + topic("f", text("Floating")) +
+                         "</ap:FloatingTopics>",
+                     styleGroup + relationship),
+        // The parts before the topics, a second style group passed over.
+        mapXML(styleGroup + relationship + "<ap:OneTopic>" +
+               topic("root", subTopics({topic("rich", rich), topic("m3")})) + "</ap:OneTopic>" +
+               "<ap:StyleGroup><ap:RootTopicDefaultsGroup><ap:DefaultText PlainText=\"X\"/>"
+               "</ap:RootTopicDefaultsGroup></ap:StyleGroup>"),
+    };
+    // Identifiers, numbers and dates made afresh by each import differ by
+    // nature.
+    static const QRegularExpression fresh(
+        QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}|"
+                       "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[^<\"]*|"
+                       "(?<=Number>)-?\\d+|(?<=Graphic|Branch)\\d+"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto imported = [this](const QByteArray &xml, bool worker) {
+        const std::shared_ptr<TWMapsDoc> doc = freshDocument();
+        MMMapSource source = mmImpExpController::sourceForData(xml, QStringLiteral("map.xml"));
+        source.readsOnAWorkerThread = worker;
+        EXPECT_TRUE(mmImpExpController::populateDadoZiz(*doc->maps().first(), source));
+        QString contents = QString::fromUtf8(doc->xmlDocumentData());
+        contents.replace(fresh, QStringLiteral("*"));
+        const int branches = int(doc->maps().first()->allBranches().size());
+        doc->detach();
+        return std::pair{contents, branches};
+    };
+    for (const QByteArray &xml : maps) {
+        const auto [alone, branches] = imported(xml, false);
+        const auto [worker, workerBranches] = imported(xml, true);
+        EXPECT_GE(branches, 3);
+        EXPECT_EQ(workerBranches, branches);
+        EXPECT_EQ(worker, alone);
+    }
+    EXPECT_TRUE(alerts.alerts().isEmpty());
 }

@@ -281,6 +281,82 @@ TEST_F(FlexiDrawingTest, DrawingBoundsMatchAFreshMeasurementAfterEveryChange)
     }
 }
 
+// Labels measured ahead on worker threads stand as high above their curves
+// as labels laid out here, one at a time, in a container of their free width.
+TEST_F(FlexiDrawingTest, LabelsMeasuredAheadStandAsHighAsLabelsMeasuredHere)
+{
+    const TextAttributes big{
+        {NSFontAttributeName, QVariant::fromValue(Font("LiberationSerif", 30))}};
+    AttributedString mixed("Small then large then small", kFont);
+    mixed.addAttributes(big, {11, 5});
+    struct Case
+    {
+        const char *what;
+        AttributedString text;
+        float width; // of the curve's bounds
+        float padding;
+    } const cases[] = {
+        {"one line", AttributedString("Ahead", kFont), 300, 5},
+        {"wrapping", AttributedString(QString("Words enough to wrap ").repeated(6), kFont), 200, 5},
+        {"runs of two sizes", mixed, 120, 5},
+        {"paragraphs", AttributedString("First\nSecond\n\nFourth", kFont), 300, 5},
+        {"a wide padding", AttributedString("Padded on both ends", kFont), 150, 40},
+        {"no padding", AttributedString("Padded on neither end", kFont), 150, 0},
+        {"a curve shorter than its reserves", AttributedString("Squeezed", kFont), 4, 5},
+        {"one long word", AttributedString(QString("W").repeated(80), kFont), 100, 5},
+    };
+    struct Made
+    {
+        std::shared_ptr<TWMapBranch> branch;
+        std::shared_ptr<TWFlexiBranch> flexi;
+    };
+    std::vector<Made> made;
+    std::vector<TWTextLayout::Request> requests;
+    for (const Case &c : cases) {
+        auto b = TWMapBranch::createWithGraphic(
+            TWGraphic::make<TWFlexiBranch>(Rect(40, 300, c.width, 30)), root.get(), map.get());
+        auto f = std::static_pointer_cast<TWFlexiBranch>(b->mainGraphic());
+        b->enclosedTextArea()->setLineFragmentPadding(c.padding);
+        b->enclosedTextArea()->setBounds(Rect(41, 310, std::max(c.width - 2, 1.0f), 20));
+        f->initializePoints();
+        b->enclosedTextArea()->setText(c.text);
+        f->setDrawingBoundsValid(false);
+        const std::optional<TWFlexiBranch::LabelMeasurement> pending = f->pendingLabelMeasurement();
+        ASSERT_TRUE(pending) << c.what;
+        EXPECT_EQ(pending->text, c.text) << c.what;
+        EXPECT_EQ(pending->padding, c.padding) << c.what;
+        requests.push_back(
+            {pending->text, pending->width,
+             Size(TWTextLayout::containerMaximum, TWFlexiBranch::LabelContainerHeight),
+             pending->padding});
+        made.push_back({b, f});
+    }
+    TWTextLayout::Prefetch ahead(requests, 2);
+    ahead.finish();
+    for (size_t i = 0; i < made.size(); ++i) {
+        const Case &c = cases[i];
+        SCOPED_TRACE(c.what);
+        TWFlexiBranch &f = *made[i].flexi;
+        const float width = requests[i].width;
+        const Rect measured = f.drawingBounds();
+        EXPECT_FALSE(f.pendingLabelMeasurement()) << "measured once";
+        // Without the text the curve alone sets the top; the label stands
+        // above it by its used height in a container of the free width.
+        TWTextLayout engine;
+        engine.setLineFragmentPadding(c.padding);
+        engine.setContainerSize(Size(width, TWFlexiBranch::LabelContainerHeight));
+        engine.setAttributedString(c.text);
+        const float expected = engine.usedRect().height();
+        made[i].branch->enclosedTextArea()->setText(AttributedString());
+        f.setDrawingBoundsValid(false);
+        const Rect bare = f.drawingBounds();
+        EXPECT_NEAR(bare.y() - measured.y(), expected, 0.001);
+        EXPECT_GT(expected, 0);
+        made[i].branch->deparent();
+    }
+    EXPECT_GT(ahead.answered(), 0);
+}
+
 TEST_F(FlexiDrawingTest, CurvedTextAndTheSelectedShape)
 {
     // A wave: down, then up towards the right end.

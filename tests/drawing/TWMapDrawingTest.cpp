@@ -270,6 +270,52 @@ TEST_F(MapDrawingTest, OutlineNumbersByLevel)
     EXPECT_FALSE(log.contains("number d"));
 }
 
+// An outline number counts in its subtree's extent only while it is shown:
+// one left far away while hidden does not keep the subtree from being
+// culled, and every change of what is shown renews the kept extents.
+TEST_F(MapDrawingTest, OnlyShownOutlineNumbersWidenTheirSubtreesExtent)
+{
+    map->setBranchHideLevel(99);
+    auto b = probed(root.get(), "b", Rect(500, 100, 80, 30));
+    auto c = probed(b.get(), "c", Rect(600, 100, 80, 30));
+    auto d = probed(c.get(), "d", Rect(700, 100, 80, 30)); // level 3
+    const Rect farAway(5000, 5000, 30, 15);
+    const auto number = probe("number d", farAway);
+    number->setPrimitiveBranch(d.get());
+    d->insertObjectInOtherEnclosedGraphicsAtIndex(
+        std::make_shared<TWEnclosedGraphic>(TWMapBranch::OutlineNumberKey, std::nullopt, number),
+        0);
+    const QList<std::shared_ptr<TWMapBranch>> all{root, b, c, d};
+    struct Step
+    {
+        bool show;
+        int toLevel;
+        bool shown;
+    } const steps[] = {
+        {false, 0, false}, {true, 0, true},   {true, 2, false},
+        {true, 3, true},   {false, 3, false}, {true, 3, true},
+    };
+    const int levels = map->branchHideLevel() - b->getThisBranchLevel();
+    for (const Step &step : steps) {
+        SCOPED_TRACE(testing::Message() << "show " << step.show << " to level " << step.toLevel);
+        // Left far away, and drawn so that every extent is kept.
+        number->setBounds(farAway);
+        drawTree(everywhere);
+        map->setShowOutlineNumbers(step.show);
+        map->setOutlineNumbersToLevel(step.toLevel);
+        const std::optional<Rect> kept = b->subtreeDrawingExtent(levels);
+        for (const auto &branch : all)
+            branch->invalidateSubtreeDrawingExtent();
+        const Rect fresh = TWBranchDrawing::subtreeDrawingExtent(*b, levels);
+        if (kept)
+            EXPECT_EQ(*kept, fresh) << "a kept extent is a fresh look's";
+        // Wherever the number now is, the subtree reaches it exactly when shown.
+        number->setBounds(farAway);
+        EXPECT_EQ(TWBranchDrawing::subtreeDrawingExtent(*b, levels).intersects(farAway),
+                  step.shown);
+    }
+}
+
 TEST_F(MapDrawingTest, ToolTipsOfHyperlinksAndLinksInText)
 {
     auto b = newBranch(root.get(), Rect(500, 100, 200, 40), "b");

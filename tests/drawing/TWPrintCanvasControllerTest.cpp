@@ -1,4 +1,5 @@
 #include "PrintTestSupport.h"
+#include "graphics/TWFlexiBranch.h"
 
 #include <cmath>
 #include <limits>
@@ -245,6 +246,64 @@ TEST_F(PrintCanvasControllerTest, MovesTheMapOutOfEmptyPages)
         } else {
             EXPECT_EQ(undo->undoStepCount(), 0) << "nothing to move touches nothing";
         }
+    }
+}
+
+// Flexi labels measured ahead on worker threads give the extent a map built
+// alike measures alone; a map with few labels to measure, or none left,
+// starts no workers.
+TEST_F(PrintCanvasControllerTest, LabelsMeasuredAheadGiveTheExtentMeasuredAlone)
+{
+    auto grow = [](TWMap &in, TWMapBranch &under, int count, const QString &name) {
+        for (int i = 0; i < count; ++i) {
+            const Rect bounds(float(20 + i % 7 * 160), float(400 + i * 40), float(60 + i % 5 * 30),
+                              30);
+            auto b =
+                TWMapBranch::createWithGraphic(TWGraphic::make<TWFlexiBranch>(bounds), &under, &in);
+            b->enclosedTextArea()->setBounds(bounds.insetBy(2, 8));
+            std::static_pointer_cast<TWFlexiBranch>(b->mainGraphic())->initializePoints();
+            b->enclosedTextArea()->setString(
+                QStringLiteral("%1 %2 ").arg(name).arg(i).repeated(1 + i % 6));
+        }
+    };
+    const int many = int(TWPrintCanvasController::LabelsWorthMeasuringAhead) + 9;
+    struct Case
+    {
+        const char *what;
+        int flexis;
+        bool measuredBefore;
+        bool ahead;
+    } const cases[] = {
+        {"few labels", 5, false, false},
+        {"many labels", many, false, true},
+        {"many labels measured before", many, true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto alone = TWMap::create(document.get());
+        alone->setLayoutServices(layout);
+        alone->branchDisplaySettingsForUpdate() = map->branchDisplaySettings();
+        auto aloneRoot = TWMapBranch::createWithGraphic(
+            TWGraphic::createWithBounds(root->mainGraphic()->bounds()), nullptr, alone.get());
+        alone->setRoot(aloneRoot);
+        for (const std::shared_ptr<TWMapBranch> &child : TWMapBranch::BranchList(root->children()))
+            child->deparent();
+        grow(*map, *root, c.flexis, c.what);
+        grow(*alone, *aloneRoot, c.flexis, c.what);
+        if (c.measuredBefore)
+            map->getBoundingDrawingRectForAllGraphics();
+
+        const std::unique_ptr<TWTextLayout::Prefetch> ahead =
+            TWPrintCanvasController::measureLabelsAhead(map.get());
+        ASSERT_EQ(ahead != nullptr, c.ahead);
+        if (ahead)
+            ahead->finish();
+        const Rect extent = map->getBoundingDrawingRectForAllGraphics();
+        if (ahead)
+            EXPECT_EQ(ahead->answered(), c.flexis);
+        EXPECT_EQ(extent, alone->getBoundingDrawingRectForAllGraphics());
+        EXPECT_FALSE(TWPrintCanvasController::measureLabelsAhead(map.get())) << "none left";
+        settle();
     }
 }
 

@@ -1,6 +1,7 @@
 #include "BranchTestSupport.h"
 #include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWLinkLine.h"
 
 #include <functional>
 
@@ -219,6 +220,109 @@ TEST_F(TWGraphicPublicInterfaceTest, MovingTheRootMovesTheWholeTreeAndRedrawsOnc
     EXPECT_EQ(note->bounds(), Rect(680, 85, 20, 20));
     EXPECT_EQ(recorder.notifications.size(), 1);
     EXPECT_TRUE(layout->calls.contains("invalidate boundary b"));
+}
+
+TEST_F(TWGraphicPublicInterfaceTest, MovingTheRootCarriesLinkLinesAsMovingEachGraphicDoes)
+{
+    // Each line's ends, by branch and part: m the shape, t the label, n an
+    // attached graphic.
+    struct Case
+    {
+        const char *what;
+        const char *from, *to;
+    } cases[] = {
+        {"shape to shape", "a m", "b m"},
+        {"label to shape: the label answers for its shape's lines", "a t", "c m"},
+        {"a branch to itself", "b m", "b m"},
+        {"shape to an attached graphic", "c m", "b n"},
+        {"an end below a collapsed branch", "a m", "d m"},
+    };
+    auto a = child(root, 100, "a"), b = child(root, 300, "b"), c = child(a, 150, "c", 650);
+    auto d = child(b, 320, "d", 650);
+    b->setChildrenHidden(true);
+    const std::map<QString, std::shared_ptr<TWMapBranch>> branches{
+        {"a", a}, {"b", b}, {"c", c}, {"d", d}};
+    const auto note = attach(b, Rect(620, 260, 20, 20));
+    auto end = [&](const char *name) -> std::shared_ptr<TWGraphic> {
+        const QString n = QString::fromLatin1(name);
+        const auto &branch = branches.at(n.section(' ', 0, 0));
+        const QString part = n.section(' ', 1);
+        return part == "m"   ? branch->mainGraphic()
+               : part == "t" ? std::shared_ptr<TWGraphic>(branch->enclosedTextArea())
+                             : note;
+    };
+    QList<std::shared_ptr<TWLinkLine>> lines;
+    for (const Case &c : cases) {
+        auto line = TWGraphic::make<TWLinkLine>();
+        line->setBranch(end(c.from)->branch());
+        line->setStartGraphicNumber(end(c.from)->graphicNumber());
+        line->setEndGraphicNumber(end(c.to)->graphicNumber());
+        line->calculateDefaultIntermediatePoints();
+        map->insertObjectInLinkLinesAtIndex(line, map->countOfLinkLines());
+        line->updateBounds();
+        lines << line;
+    }
+    settle();
+    struct State
+    {
+        QList<Rect> shapes, connections;
+        QList<Point> controls;
+        QList<int> notices; // bounds notifications naming each line
+    };
+    auto state = [&](const Recorder &recorder) {
+        State s;
+        s.shapes = geometry(root, 0, 0, &s.connections);
+        for (const auto &line : std::as_const(lines)) {
+            s.controls << line->intermediatePoint1() << line->intermediatePoint2();
+            s.notices << int(
+                std::count_if(recorder.notifications.cbegin(), recorder.notifications.cend(),
+                              [&](const Notification &n) { return n.sender == line.get(); }));
+        }
+        return s;
+    };
+    const State before = state(Recorder());
+    // The answer of moving every graphic alone, then every connection.
+    State alone;
+    {
+        Recorder recorder({TWGraphic::GraphicWillChangeBoundsNotification,
+                           TWGraphic::GraphicDidChangeBoundsNotification});
+        TWMapBranch::BranchList tree;
+        root->buildBranchArray(tree);
+        for (const auto &branch : std::as_const(tree)) {
+            for (const auto &g : branch->linkedGraphics())
+                g->moveBy(40, -30);
+            if (branch->enclosedTextArea())
+                branch->enclosedTextArea()->moveBy(40, -30);
+            branch->mainGraphic()->moveBy(40, -30);
+        }
+        for (const auto &branch : std::as_const(tree)) {
+            if (branch->connectionGraphic())
+                branch->connectionGraphic()->updateBounds();
+        }
+        alone = state(recorder);
+    }
+    settle();
+    Recorder recorder({TWGraphic::GraphicWillChangeBoundsNotification,
+                       TWGraphic::GraphicDidChangeBoundsNotification});
+    root->mainGraphic()->publicMoveBy(Point(-40, 30), true);
+    const State back = state(recorder);
+
+    EXPECT_EQ(alone.shapes, geometry(root, 40, -30));
+    EXPECT_EQ(back.shapes, before.shapes);
+    EXPECT_EQ(back.connections, before.connections);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_GT(alone.notices[i], 0);
+        EXPECT_EQ(back.notices[i], alone.notices[i]);
+        for (int k : {0, 1}) {
+            const Point moved = alone.controls[2 * i + k];
+            const Point home = back.controls[2 * i + k], was = before.controls[2 * i + k];
+            EXPECT_NEAR(moved.x, was.x + 40, 1e-3);
+            EXPECT_NEAR(moved.y, was.y - 30, 1e-3);
+            EXPECT_NEAR(home.x, was.x, 1e-3);
+            EXPECT_NEAR(home.y, was.y, 1e-3);
+        }
+    }
 }
 
 TEST_F(TWGraphicPublicInterfaceTest, AKnobDragIsOneResizeStep)

@@ -183,6 +183,23 @@ TEST_F(TWOutlineNumbersTest, AfterMovesOnlyTheChildrenTheyReorderedAreRenumbered
              root->removeChild(b["B"]);
          },
          {"A1", "c1", "c2"}, "A1=1.1 c1=2.1.1 c2=2.1.2"},
+        {"a branch moved again after a numbering is listed again",
+         [this](auto &b) {
+             b["c1"]->moveBranchBy(0, 150, true);
+             map->updateOutlineNumbers();
+             b["A1"]->setOutlineNumber("x");
+             b["c1"]->moveBranchBy(0, -150, true);
+         },
+         {"A1", "c1", "c2", "c3"}, "A1=x c1=2.1.1 c2=2.1.2 c3=2.1.3"},
+        {"a branch another map listed is listed by its own",
+         [this](auto &b) {
+             const std::shared_ptr<TWMap> other = TWMap::create(nullptr);
+             b["c1"]->setPrimitiveMap(other.get());
+             b["c1"]->moveBranchBy(0, 1, false);
+             b["c1"]->setPrimitiveMap(map.get());
+             b["c1"]->moveBranchBy(0, 150, false);
+         },
+         {"A1", "c1", "c2", "c3"}, "A1=x c1=2.1.3 c2=2.1.1 c3=2.1.2"},
     };
     // clang-format on
     for (const Case &c : cases) {
