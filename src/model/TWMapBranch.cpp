@@ -326,8 +326,12 @@ void TWMapBranch::removeGraphicOrderCache() const
 
 void TWMapBranch::nameUndoAction(const char *name)
 {
-    UndoManager::setActionName(undoManager(),
-                               TWLocalizedString(StringTable::DadoZiz, QString::fromUtf8(name)));
+    // Only an open group takes a name: the name is not even looked up when
+    // none is (an import sets thousands of values without undo).
+    UndoManager *undo = undoManager();
+    if (!undo || undo->groupingLevel() == 0)
+        return;
+    undo->setActionName(TWLocalizedString(StringTable::DadoZiz, QString::fromUtf8(name)));
 }
 
 void TWMapBranch::refit()

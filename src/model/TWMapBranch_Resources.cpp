@@ -4,6 +4,7 @@
 #include "model/TWRecordSupport.h"
 #include "model/TWResource.h"
 #include "platform/CFormat.h"
+#include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
 
 #include <QDebug>
@@ -16,6 +17,9 @@ namespace {
 // Task data changes stand in for key-value observing the way the records do.
 void announce(const TWMapBranch *branch, std::initializer_list<const char *> keys)
 {
+    // Keys are spelt out only for someone who could hear them.
+    if (!NotificationCenter::defaultCenter().isObserved(TWRecord::ValueDidChangeNotification))
+        return;
     for (const char *key : keys)
         TWRecord::postValueDidChange(branch, QString::fromLatin1(key));
 }
