@@ -166,17 +166,10 @@ void rebuildOrdinary(TWMapBranch &branch)
         fillCorners(points[keyOf(*d)], d->branchBounds(), grow);
 }
 
-// The branch's own points in its autolayout set. While a layout runs the
-// set holds these alone, found without spelling out the key.
+// The branch's own points while a layout runs.
 PointList &ownAutolayoutPoints(TWMapBranch &branch)
 {
-    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
-    if (points.size() == 1) {
-        const auto it = points.begin();
-        if (it.key().toLongLong() == branch.branchNumber())
-            return it.value();
-    }
-    return points[keyOf(branch)];
+    return branch.autolayoutOwnPoints();
 }
 
 void fillOwnAutolayoutPoints(TWMapBranch &branch)
@@ -375,6 +368,8 @@ void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy)
         for (const std::shared_ptr<TWPointHolder> &p : it.value())
             p->movePointByX(dx, dy);
     }
+    for (const std::shared_ptr<TWPointHolder> &p : std::as_const(branch.autolayoutOwnPoints()))
+        p->movePointByX(dx, dy);
     branch.setMinAutolayoutY(branch.minAutolayoutY() + dy);
     branch.setMaxAutolayoutY(branch.maxAutolayoutY() + dy);
 }

@@ -596,6 +596,10 @@ TWMapBranch::PointDictionary &TWMapBranch::autolayoutChildrenBoundaryPoints()
 {
     return caches().autolayoutChildrenBoundaryPoints;
 }
+TWMapBranch::PointList &TWMapBranch::autolayoutOwnPoints()
+{
+    return caches().autolayoutOwnPoints;
+}
 TWMapBranch::PointList &TWMapBranch::autolayoutChildrenBoundaryOutlinePoints()
 {
     return caches().autolayoutChildrenBoundaryOutlinePoints;

@@ -235,6 +235,9 @@ public:
     PointDictionary &childrenBoundaryPoints();
     PointList &childrenBoundaryOutlinePoints();
     PointDictionary &autolayoutChildrenBoundaryPoints();
+    // The branch's own points while a layout runs, kept apart from the set
+    // above, which then holds nothing else (a hash per branch for one entry).
+    PointList &autolayoutOwnPoints();
     PointList &autolayoutChildrenBoundaryOutlinePoints();
     float minAutolayoutY() const;
     void setMinAutolayoutY(float y);

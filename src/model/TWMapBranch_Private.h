@@ -65,6 +65,7 @@ struct TWMapBranch::Caches
     PointDictionary childrenBoundaryPoints;
     PointList childrenBoundaryOutlinePoints;
     PointDictionary autolayoutChildrenBoundaryPoints;
+    PointList autolayoutOwnPoints;
     PointList autolayoutChildrenBoundaryOutlinePoints;
     float minAutolayoutY = 0;
     float maxAutolayoutY = 0;
