@@ -992,7 +992,8 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
     static const QRegularExpression fresh(
         QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}|"
                        "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[^<\"]*|"
-                       "(?<=Number>)-?\\d+|(?<=Graphic|Branch)\\d+"),
+                       "(?<=Number>)-?\\d+|(?<=Graphic|Branch)\\d+|"
+                       "<NSCalendarDate>[\\s\\S]*?</NSCalendarDate>"),
         QRegularExpression::CaseInsensitiveOption);
     const auto imported = [this](const QByteArray &xml, bool worker) {
         const std::shared_ptr<TWMapsDoc> doc = freshDocument();
