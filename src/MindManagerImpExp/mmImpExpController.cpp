@@ -36,6 +36,7 @@
 #include <mutex>
 #include <numeric>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 namespace {
@@ -720,32 +721,40 @@ PassResult readMap(xmlTextReaderPtr reader, MapOutline &outline, ReadSink &sink)
 std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outline,
                                      MapContents &contents)
 {
-    if (!source.readsOnAWorkerThread) {
+    const auto readHere = [&]() -> std::optional<PassResult> {
         QString error;
         const Reader reader = openReader(source, &error);
         if (!reader)
             return std::nullopt;
         DirectSink sink(contents);
         return readMap(reader.get(), outline, sink);
-    }
+    };
+    if (!source.readsOnAWorkerThread)
+        return readHere();
     // libxml2 sets its globals up once, before a second thread uses it.
     xmlInitParser();
     EventQueue queue;
     std::optional<PassResult> result;
-    std::thread reading([&source, &outline, &queue, &result] {
-        // Whatever stops the reading is a file that could not be read.
-        try {
-            QString error;
-            const Reader reader = openReader(source, &error);
-            if (reader) {
-                QueueSink sink(queue);
-                result = readMap(reader.get(), outline, sink);
+    std::thread reading;
+    try {
+        reading = std::thread([&source, &outline, &queue, &result] {
+            // Whatever stops the reading is a file that could not be read.
+            try {
+                QString error;
+                const Reader reader = openReader(source, &error);
+                if (reader) {
+                    QueueSink sink(queue);
+                    result = readMap(reader.get(), outline, sink);
+                }
+            } catch (...) {
+                result = PassResult::NotXML;
             }
-        } catch (...) {
-            result = PassResult::NotXML;
-        }
-        queue.finish();
-    });
+            queue.finish();
+        });
+    } catch (const std::system_error &) {
+        // No thread to be had: this one reads as well.
+        return readHere();
+    }
     // However this side leaves, the reading thread is let go and joined.
     struct Join
     {
