@@ -417,6 +417,63 @@ private:
     bool m_abandoned = false;
 };
 
+// A copy of the node for the other thread, its texts moved rather than
+// copied: the reader frees its nodes once read past, and a picture's text
+// may be megabytes. The node keeps its structure; its texts are emptied.
+xmlNodePtr handOverCopy(xmlNodePtr node)
+{
+    const auto owned = [](xmlNodePtr text) {
+        if (text->type != XML_TEXT_NODE && text->type != XML_CDATA_SECTION_NODE)
+            return false;
+        if (!text->content || text->content == reinterpret_cast<xmlChar *>(&text->properties))
+            return false;
+        return !(text->doc && text->doc->dict && xmlDictOwns(text->doc->dict, text->content));
+    };
+    // Depth first, in document order: the next node after `n` within `top`.
+    const auto next = [](xmlNodePtr n, xmlNodePtr top) -> xmlNodePtr {
+        if (n->children && n->type == XML_ELEMENT_NODE)
+            return n->children;
+        while (n != top) {
+            if (n->next)
+                return n->next;
+            n = n->parent;
+        }
+        return nullptr;
+    };
+    std::vector<std::pair<xmlNodePtr, xmlChar *>> moved;
+    if (node->type == XML_ELEMENT_NODE) {
+        for (xmlNodePtr n = node->children; n; n = next(n, node)) {
+            if (owned(n))
+                moved.emplace_back(n, std::exchange(n->content, nullptr));
+        }
+    }
+    xmlNodePtr copy = xmlDocCopyNode(node, nullptr, 1);
+    // The copy has the same nodes in the same order; where it does not (a
+    // text merged into its neighbour), the texts are copied after all.
+    std::vector<xmlNodePtr> targets;
+    targets.reserve(moved.size());
+    bool same = copy != nullptr;
+    xmlNodePtr n = node->children;
+    xmlNodePtr c = copy ? copy->children : nullptr;
+    for (; same && n && c; n = next(n, node), c = next(c, copy)) {
+        same = c->type == n->type;
+        if (same && targets.size() < moved.size() && moved[targets.size()].first == n) {
+            same = !c->content;
+            targets.push_back(c);
+        }
+    }
+    if (same && !n && !c && targets.size() == moved.size()) {
+        for (size_t i = 0; i < moved.size(); ++i)
+            targets[i]->content = moved[i].second;
+        return copy;
+    }
+    for (const auto &[text, content] : moved)
+        text->content = content;
+    if (copy)
+        xmlFreeNode(copy);
+    return xmlDocCopyNode(node, nullptr, 1);
+}
+
 // Copies the reader's nodes into batches for the other thread.
 class QueueSink : public ReadSink
 {
@@ -441,7 +498,7 @@ public:
         if (flat) {
             if ((event.flat = m_batch.flat.append(node)) < 0)
                 return;
-        } else if (!(event.node = xmlDocCopyNode(node, nullptr, 1))) {
+        } else if (!(event.node = handOverCopy(node))) {
             return;
         }
         add(std::move(event));

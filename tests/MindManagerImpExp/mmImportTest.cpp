@@ -936,9 +936,9 @@ TEST_F(MindManagerImport, ConnectionsFitTheirEndsAsImported)
 }
 
 // A map read on a thread of its own, its elements crossing over flattened
-// or copied, becomes the document one thread reading it makes: notes,
-// pictures, icons, tasks, links and the parts after the topics, over many
-// batches of what is read.
+// or copied (long texts, CDATA and comments among them), becomes the
+// document one thread reading it makes: notes, pictures, icons, tasks,
+// links and the parts after the topics, over many batches of what is read.
 TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
 {
     const QString png = pngBase64();
@@ -951,7 +951,9 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
     const QString rich =
         "<?pi before?>" + text("Rich") +
         "<ap:NotesGroup><ap:NotesXhtmlData PreviewPlainText=\"n\"><html "
-        "xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>Note <b>bold</b></p></body></html>"
+        "xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>Note <b>bold</b></p><p>" +
+        QStringLiteral("long words ").repeated(800) +
+        "<![CDATA[x < y]]> after<!-- c --> end</p></body></html>"
         "</ap:NotesXhtmlData></ap:NotesGroup>"
         "<ap:IconsGroup><ap:Icons><ap:Icon xsi:type=\"ap:StockIcon\" "
         "IconType=\"urn:mindjet:Check\"/>"
