@@ -691,7 +691,7 @@ std::unique_ptr<TWTextLayout::Prefetch> prepareLabels(std::vector<TopicRecord> &
 
 Reader openReader(const MMMapSource &source, QString *error)
 {
-    Reader reader(source.open ? source.open(error) : nullptr);
+    Reader reader(source.open ? source.open(error, source.readsOnAWorkerThread) : nullptr);
     if (reader)
         xmlTextReaderSetErrorHandler(reader.get(), &ignoreError, nullptr);
     return reader;
@@ -979,13 +979,111 @@ void addRelationship(TWMap &map, const MMXMLBaseObject &relationship, const MMOb
 
 } // namespace
 
+namespace {
+
+// The archive member as the parser reads it, inflated here or, ahead, on a
+// thread of its own a few blocks before the parser: a large map spends a
+// tenth of its reading inflating.
+class ArchiveReading
+{
+public:
+    ArchiveReading(std::unique_ptr<MMArchiveStream> stream, std::shared_ptr<QString> error)
+        : error(std::move(error)), m_stream(std::move(stream))
+    {}
+    ~ArchiveReading()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopped = true;
+            m_notFull.notify_one();
+        }
+        if (m_inflating.joinable())
+            m_inflating.join();
+    }
+    // Without a thread to be had, the member inflates as it is read.
+    void readAhead()
+    {
+        try {
+            m_inflating = std::thread([this] { inflate(); });
+        } catch (const std::system_error &) {
+        }
+    }
+    // As the stream reads: bytes, 0 at the end, -1 on damage.
+    qint64 read(char *buffer, qint64 size)
+    {
+        if (!m_inflating.joinable())
+            return m_stream->read(buffer, size);
+        while (m_offset >= m_block.size()) {
+            std::unique_lock lock(m_mutex);
+            m_notEmpty.wait(lock, [this] { return !m_blocks.empty() || m_ended; });
+            if (m_blocks.empty())
+                return m_failed ? -1 : 0;
+            m_block = std::move(m_blocks.front());
+            m_blocks.pop_front();
+            m_offset = 0;
+            m_notFull.notify_one();
+        }
+        const qint64 n = std::min<qint64>(size, m_block.size() - m_offset);
+        memcpy(buffer, m_block.constData() + m_offset, size_t(n));
+        m_offset += n;
+        return n;
+    }
+    // Once read() has failed.
+    QString streamError()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_stream->error();
+    }
+
+    std::shared_ptr<QString> error;
+
+private:
+    static constexpr qint64 BlockSize = 64 * 1024;
+    static constexpr size_t MaximumBlocks = 4;
+
+    void inflate()
+    {
+        for (;;) {
+            QByteArray block(BlockSize, Qt::Uninitialized);
+            const qint64 n = m_stream->read(block.data(), BlockSize);
+            std::unique_lock lock(m_mutex);
+            if (n <= 0) {
+                m_ended = true;
+                m_failed = n < 0;
+                m_notEmpty.notify_one();
+                return;
+            }
+            block.truncate(n);
+            m_notFull.wait(lock, [this] { return m_blocks.size() < MaximumBlocks || m_stopped; });
+            if (m_stopped)
+                return;
+            m_blocks.push_back(std::move(block));
+            m_notEmpty.notify_one();
+        }
+    }
+
+    std::unique_ptr<MMArchiveStream> m_stream;
+    std::thread m_inflating;
+    std::mutex m_mutex;
+    std::condition_variable m_notEmpty;
+    std::condition_variable m_notFull;
+    std::deque<QByteArray> m_blocks;
+    bool m_ended = false;
+    bool m_failed = false;
+    bool m_stopped = false;
+    QByteArray m_block;
+    qint64 m_offset = 0;
+};
+
+} // namespace
+
 std::optional<MMMapSource> mmImpExpController::sourceForFile(const QString &path, QString *error)
 {
     MMMapSource source;
     source.path = path;
     const int options = XMLTreeDetail::parseOptions();
     if (QFileInfo(path).suffix().compare(u"mmap", Qt::CaseInsensitive) != 0) {
-        source.open = [path, options](QString *) {
+        source.open = [path, options](QString *, bool) {
             return xmlReaderForFile(QFile::encodeName(path).constData(), nullptr, options);
         };
         return source;
@@ -995,27 +1093,25 @@ std::optional<MMMapSource> mmImpExpController::sourceForFile(const QString &path
     if (!MMArchiveStream::open(path, member, error))
         return std::nullopt;
     std::shared_ptr<QString> streamError = source.streamError;
-    source.open = [path, member, options, streamError](QString *why) -> xmlTextReaderPtr {
+    source.open = [path, member, options, streamError](QString *why,
+                                                       bool ahead) -> xmlTextReaderPtr {
         std::unique_ptr<MMArchiveStream> stream = MMArchiveStream::open(path, member, why);
         if (!stream)
             return nullptr;
-        struct Context
-        {
-            std::unique_ptr<MMArchiveStream> stream;
-            std::shared_ptr<QString> error;
-        };
-        auto *context = new Context{std::move(stream), streamError};
+        auto *context = new ArchiveReading{std::move(stream), streamError};
+        if (ahead)
+            context->readAhead();
         streamError->clear();
         return xmlReaderForIO(
             [](void *c, char *buffer, int len) -> int {
-                auto *ctx = static_cast<Context *>(c);
-                const qint64 n = ctx->stream->read(buffer, len);
+                auto *ctx = static_cast<ArchiveReading *>(c);
+                const qint64 n = ctx->read(buffer, len);
                 if (n < 0)
-                    *ctx->error = ctx->stream->error();
+                    *ctx->error = ctx->streamError();
                 return int(n);
             },
             [](void *c) -> int {
-                delete static_cast<Context *>(c);
+                delete static_cast<ArchiveReading *>(c);
                 return 0;
             },
             context, nullptr, nullptr, options);
@@ -1037,7 +1133,7 @@ MMMapSource mmImpExpController::sourceForData(const QByteArray &xml, const QStri
     source.path = name;
     const int options = XMLTreeDetail::parseOptions();
     auto bytes = std::make_shared<QByteArray>(xml);
-    source.open = [bytes, options](QString *) {
+    source.open = [bytes, options](QString *, bool) {
         return xmlReaderForMemory(bytes->constData(), int(bytes->size()), nullptr, nullptr,
                                   options);
     };
