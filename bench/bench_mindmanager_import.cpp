@@ -26,6 +26,7 @@
 #include <chrono>
 #include <malloc.h>
 #include <map>
+#include <optional>
 #include <sys/resource.h>
 
 namespace {
@@ -170,7 +171,7 @@ void report(benchmark::State &state, const Source &s, qint64 peak, double second
         seconds * 1e6 / double(std::max<int64_t>(1, state.iterations())) / s.topics;
 }
 
-void importMmap(benchmark::State &state, Source &s)
+void importMmap(benchmark::State &state, Source &s, bool readingThread = true)
 {
     qint64 peak = 0;
     double seconds = 0;
@@ -184,7 +185,11 @@ void importMmap(benchmark::State &state, Source &s)
         undo->disableUndoRegistration();
         TWMap &map = *document->maps().first();
         map.setLayoutServices(std::make_shared<TWMapLayout>());
-        const bool ok = mmImpExpController::populateDadoZiz(map, s.archive);
+        // As the path's import does: the archive is checked each time.
+        std::optional<MMMapSource> mapSource = mmImpExpController::sourceForFile(s.archive);
+        if (mapSource)
+            mapSource->readsOnAWorkerThread = readingThread;
+        const bool ok = mapSource && mmImpExpController::populateDadoZiz(map, *mapSource);
         undo->enableUndoRegistration();
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         peak = std::max(peak, memory.rise());
@@ -207,6 +212,17 @@ void BM_ImportMmap(benchmark::State &state, int count)
 void BM_ImportMmapHeavy(benchmark::State &state, int count)
 {
     importMmap(state, source(count, true));
+}
+
+// The same, read and made on one thread.
+void BM_ImportMmapOneThread(benchmark::State &state, int count)
+{
+    importMmap(state, source(count), false);
+}
+
+void BM_ImportMmapHeavyOneThread(benchmark::State &state, int count)
+{
+    importMmap(state, source(count, true), false);
 }
 
 void BM_Xmllint(benchmark::State &state, int count)
@@ -244,11 +260,20 @@ int main(int argc, char **argv)
                                      &BM_ImportMmap, n)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
+        benchmark::RegisterBenchmark(QByteArray("BM_ImportMmapOneThread/" + QByteArray::number(n)),
+                                     &BM_ImportMmapOneThread, n)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         // 63 MB of XML at 1,000 topics is heavy enough.
-        if (n == 1000)
+        if (n == 1000) {
             benchmark::RegisterBenchmark("BM_ImportMmapHeavy/1000", &BM_ImportMmapHeavy, n)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
+            benchmark::RegisterBenchmark("BM_ImportMmapHeavyOneThread/1000",
+                                         &BM_ImportMmapHeavyOneThread, n)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
         benchmark::RegisterBenchmark(QByteArray("BM_Xmllint/" + QByteArray::number(n)), &BM_Xmllint,
                                      n)
             ->Unit(benchmark::kMillisecond)

@@ -194,9 +194,11 @@ template <typename Tree> void MMXMLBaseObject::readFrom(const Tree &tree)
     int childIndex = 0;
     for (const MMElementClass *c : chainOf(m_class)) {
         for (const MMFieldSpec &desc : c->fields) {
+            // A new object holds every default already; most attributes
+            // are absent.
             if (desc.attribute) {
-                const QString text = tree.attributeNamed(desc.attribute);
-                m_values[valueIndex] = text.isNull() ? defaultOf(desc) : readValue(desc, text);
+                if (const QString text = tree.attributeNamed(desc.attribute); !text.isNull())
+                    m_values[valueIndex] = readValue(desc, text);
             }
             ++valueIndex;
         }

@@ -138,7 +138,6 @@ public:
     // Adds the element and its descendants; its index, -1 for no element.
     int append(xmlNodePtr element);
     Element element(int index) const { return Element(this, index); }
-    bool isEmpty() const { return m_nodes.empty(); }
     // Empties the block, keeping its room.
     void clear()
     {

@@ -36,6 +36,7 @@
 #include <mutex>
 #include <numeric>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 namespace {
@@ -416,6 +417,63 @@ private:
     bool m_abandoned = false;
 };
 
+// A copy of the node for the other thread, its texts moved rather than
+// copied: the reader frees its nodes once read past, and a picture's text
+// may be megabytes. The node keeps its structure; its texts are emptied.
+xmlNodePtr handOverCopy(xmlNodePtr node)
+{
+    const auto owned = [](xmlNodePtr text) {
+        if (text->type != XML_TEXT_NODE && text->type != XML_CDATA_SECTION_NODE)
+            return false;
+        if (!text->content || text->content == reinterpret_cast<xmlChar *>(&text->properties))
+            return false;
+        return !(text->doc && text->doc->dict && xmlDictOwns(text->doc->dict, text->content));
+    };
+    // Depth first, in document order: the next node after `n` within `top`.
+    const auto next = [](xmlNodePtr n, xmlNodePtr top) -> xmlNodePtr {
+        if (n->children && n->type == XML_ELEMENT_NODE)
+            return n->children;
+        while (n != top) {
+            if (n->next)
+                return n->next;
+            n = n->parent;
+        }
+        return nullptr;
+    };
+    std::vector<std::pair<xmlNodePtr, xmlChar *>> moved;
+    if (node->type == XML_ELEMENT_NODE) {
+        for (xmlNodePtr n = node->children; n; n = next(n, node)) {
+            if (owned(n))
+                moved.emplace_back(n, std::exchange(n->content, nullptr));
+        }
+    }
+    xmlNodePtr copy = xmlDocCopyNode(node, nullptr, 1);
+    // The copy has the same nodes in the same order; where it does not (a
+    // text merged into its neighbour), the texts are copied after all.
+    std::vector<xmlNodePtr> targets;
+    targets.reserve(moved.size());
+    bool same = copy != nullptr;
+    xmlNodePtr n = node->children;
+    xmlNodePtr c = copy ? copy->children : nullptr;
+    for (; same && n && c; n = next(n, node), c = next(c, copy)) {
+        same = c->type == n->type;
+        if (same && targets.size() < moved.size() && moved[targets.size()].first == n) {
+            same = !c->content;
+            targets.push_back(c);
+        }
+    }
+    if (same && !n && !c && targets.size() == moved.size()) {
+        for (size_t i = 0; i < moved.size(); ++i)
+            targets[i]->content = moved[i].second;
+        return copy;
+    }
+    for (const auto &[text, content] : moved)
+        text->content = content;
+    if (copy)
+        xmlFreeNode(copy);
+    return xmlDocCopyNode(node, nullptr, 1);
+}
+
 // Copies the reader's nodes into batches for the other thread.
 class QueueSink : public ReadSink
 {
@@ -440,7 +498,7 @@ public:
         if (flat) {
             if ((event.flat = m_batch.flat.append(node)) < 0)
                 return;
-        } else if (!(event.node = xmlDocCopyNode(node, nullptr, 1))) {
+        } else if (!(event.node = handOverCopy(node))) {
             return;
         }
         add(std::move(event));
@@ -633,7 +691,7 @@ std::unique_ptr<TWTextLayout::Prefetch> prepareLabels(std::vector<TopicRecord> &
 
 Reader openReader(const MMMapSource &source, QString *error)
 {
-    Reader reader(source.open ? source.open(error) : nullptr);
+    Reader reader(source.open ? source.open(error, source.readsOnAWorkerThread) : nullptr);
     if (reader)
         xmlTextReaderSetErrorHandler(reader.get(), &ignoreError, nullptr);
     return reader;
@@ -720,32 +778,40 @@ PassResult readMap(xmlTextReaderPtr reader, MapOutline &outline, ReadSink &sink)
 std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outline,
                                      MapContents &contents)
 {
-    if (!source.readsOnAWorkerThread) {
+    const auto readHere = [&]() -> std::optional<PassResult> {
         QString error;
         const Reader reader = openReader(source, &error);
         if (!reader)
             return std::nullopt;
         DirectSink sink(contents);
         return readMap(reader.get(), outline, sink);
-    }
+    };
+    if (!source.readsOnAWorkerThread)
+        return readHere();
     // libxml2 sets its globals up once, before a second thread uses it.
     xmlInitParser();
     EventQueue queue;
     std::optional<PassResult> result;
-    std::thread reading([&source, &outline, &queue, &result] {
-        // Whatever stops the reading is a file that could not be read.
-        try {
-            QString error;
-            const Reader reader = openReader(source, &error);
-            if (reader) {
-                QueueSink sink(queue);
-                result = readMap(reader.get(), outline, sink);
+    std::thread reading;
+    try {
+        reading = std::thread([&source, &outline, &queue, &result] {
+            // Whatever stops the reading is a file that could not be read.
+            try {
+                QString error;
+                const Reader reader = openReader(source, &error);
+                if (reader) {
+                    QueueSink sink(queue);
+                    result = readMap(reader.get(), outline, sink);
+                }
+            } catch (...) {
+                result = PassResult::NotXML;
             }
-        } catch (...) {
-            result = PassResult::NotXML;
-        }
-        queue.finish();
-    });
+            queue.finish();
+        });
+    } catch (const std::system_error &) {
+        // No thread to be had: this one reads as well.
+        return readHere();
+    }
     // However this side leaves, the reading thread is let go and joined.
     struct Join
     {
@@ -913,13 +979,111 @@ void addRelationship(TWMap &map, const MMXMLBaseObject &relationship, const MMOb
 
 } // namespace
 
+namespace {
+
+// The archive member as the parser reads it, inflated here or, ahead, on a
+// thread of its own a few blocks before the parser: a large map spends a
+// tenth of its reading inflating.
+class ArchiveReading
+{
+public:
+    ArchiveReading(std::unique_ptr<MMArchiveStream> stream, std::shared_ptr<QString> error)
+        : error(std::move(error)), m_stream(std::move(stream))
+    {}
+    ~ArchiveReading()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopped = true;
+            m_notFull.notify_one();
+        }
+        if (m_inflating.joinable())
+            m_inflating.join();
+    }
+    // Without a thread to be had, the member inflates as it is read.
+    void readAhead()
+    {
+        try {
+            m_inflating = std::thread([this] { inflate(); });
+        } catch (const std::system_error &) {
+        }
+    }
+    // As the stream reads: bytes, 0 at the end, -1 on damage.
+    qint64 read(char *buffer, qint64 size)
+    {
+        if (!m_inflating.joinable())
+            return m_stream->read(buffer, size);
+        while (m_offset >= m_block.size()) {
+            std::unique_lock lock(m_mutex);
+            m_notEmpty.wait(lock, [this] { return !m_blocks.empty() || m_ended; });
+            if (m_blocks.empty())
+                return m_failed ? -1 : 0;
+            m_block = std::move(m_blocks.front());
+            m_blocks.pop_front();
+            m_offset = 0;
+            m_notFull.notify_one();
+        }
+        const qint64 n = std::min<qint64>(size, m_block.size() - m_offset);
+        memcpy(buffer, m_block.constData() + m_offset, size_t(n));
+        m_offset += n;
+        return n;
+    }
+    // Once read() has failed.
+    QString streamError()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_stream->error();
+    }
+
+    std::shared_ptr<QString> error;
+
+private:
+    static constexpr qint64 BlockSize = 64 * 1024;
+    static constexpr size_t MaximumBlocks = 4;
+
+    void inflate()
+    {
+        for (;;) {
+            QByteArray block(BlockSize, Qt::Uninitialized);
+            const qint64 n = m_stream->read(block.data(), BlockSize);
+            std::unique_lock lock(m_mutex);
+            if (n <= 0) {
+                m_ended = true;
+                m_failed = n < 0;
+                m_notEmpty.notify_one();
+                return;
+            }
+            block.truncate(n);
+            m_notFull.wait(lock, [this] { return m_blocks.size() < MaximumBlocks || m_stopped; });
+            if (m_stopped)
+                return;
+            m_blocks.push_back(std::move(block));
+            m_notEmpty.notify_one();
+        }
+    }
+
+    std::unique_ptr<MMArchiveStream> m_stream;
+    std::thread m_inflating;
+    std::mutex m_mutex;
+    std::condition_variable m_notEmpty;
+    std::condition_variable m_notFull;
+    std::deque<QByteArray> m_blocks;
+    bool m_ended = false;
+    bool m_failed = false;
+    bool m_stopped = false;
+    QByteArray m_block;
+    qint64 m_offset = 0;
+};
+
+} // namespace
+
 std::optional<MMMapSource> mmImpExpController::sourceForFile(const QString &path, QString *error)
 {
     MMMapSource source;
     source.path = path;
     const int options = XMLTreeDetail::parseOptions();
     if (QFileInfo(path).suffix().compare(u"mmap", Qt::CaseInsensitive) != 0) {
-        source.open = [path, options](QString *) {
+        source.open = [path, options](QString *, bool) {
             return xmlReaderForFile(QFile::encodeName(path).constData(), nullptr, options);
         };
         return source;
@@ -929,27 +1093,25 @@ std::optional<MMMapSource> mmImpExpController::sourceForFile(const QString &path
     if (!MMArchiveStream::open(path, member, error))
         return std::nullopt;
     std::shared_ptr<QString> streamError = source.streamError;
-    source.open = [path, member, options, streamError](QString *why) -> xmlTextReaderPtr {
+    source.open = [path, member, options, streamError](QString *why,
+                                                       bool ahead) -> xmlTextReaderPtr {
         std::unique_ptr<MMArchiveStream> stream = MMArchiveStream::open(path, member, why);
         if (!stream)
             return nullptr;
-        struct Context
-        {
-            std::unique_ptr<MMArchiveStream> stream;
-            std::shared_ptr<QString> error;
-        };
-        auto *context = new Context{std::move(stream), streamError};
+        auto *context = new ArchiveReading{std::move(stream), streamError};
+        if (ahead)
+            context->readAhead();
         streamError->clear();
         return xmlReaderForIO(
             [](void *c, char *buffer, int len) -> int {
-                auto *ctx = static_cast<Context *>(c);
-                const qint64 n = ctx->stream->read(buffer, len);
+                auto *ctx = static_cast<ArchiveReading *>(c);
+                const qint64 n = ctx->read(buffer, len);
                 if (n < 0)
-                    *ctx->error = ctx->stream->error();
+                    *ctx->error = ctx->streamError();
                 return int(n);
             },
             [](void *c) -> int {
-                delete static_cast<Context *>(c);
+                delete static_cast<ArchiveReading *>(c);
                 return 0;
             },
             context, nullptr, nullptr, options);
@@ -971,7 +1133,7 @@ MMMapSource mmImpExpController::sourceForData(const QByteArray &xml, const QStri
     source.path = name;
     const int options = XMLTreeDetail::parseOptions();
     auto bytes = std::make_shared<QByteArray>(xml);
-    source.open = [bytes, options](QString *) {
+    source.open = [bytes, options](QString *, bool) {
         return xmlReaderForMemory(bytes->constData(), int(bytes->size()), nullptr, nullptr,
                                   options);
     };

@@ -15,17 +15,19 @@ class TWMap;
 class TWMapBranch;
 
 // Where a MindManager map is read from: a fresh pull reader on the map's
-// XML each time it is opened; pictures the map keeps as archive members come
-// from `members`.
+// XML each time it is opened (`ahead`: an archive may inflate on a thread
+// of its own, ahead of the parser); pictures the map keeps as archive
+// members come from `members`.
 struct MMMapSource
 {
     QString path; // named in messages
-    std::function<xmlTextReaderPtr(QString *error)> open;
+    std::function<xmlTextReaderPtr(QString *error, bool ahead)> open;
     mmConverter::MemberReader members;
     // Why the last opened stream stopped early (an archive past its limit).
     std::shared_ptr<QString> streamError = std::make_shared<QString>();
     // The stream is read on a thread of its own while the import's thread
-    // makes the records; off, one thread does both.
+    // makes the records, and an archive inflates on a third; off, one
+    // thread does all.
     bool readsOnAWorkerThread = true;
 };
 

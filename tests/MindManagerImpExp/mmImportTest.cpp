@@ -664,6 +664,71 @@ TEST_F(MindManagerImport, RefusesDamagedAndHostileArchivesClearly)
     EXPECT_TRUE(stream->error().contains("more than 1 MB"));
 }
 
+// An archive inflated ahead of the parser, on a thread of its own, reads as
+// one inflated as it is read: many blocks, a parse that stops early with
+// most of the member still to come, damage found midway.
+TEST_F(MindManagerImport, ArchivesReadTheSameInflatedAheadOrNot)
+{
+    // Letters that barely compress, so that damage lands in them.
+    QByteArray noise(1024 * 1024, Qt::Uninitialized);
+    quint32 seed = 7;
+    for (char &c : noise)
+        c = char('a' + ((seed = seed * 1103515245u + 12345u) >> 16) % 26);
+    const QString filler = "<!--" + QString::fromLatin1(noise) + "-->";
+    const QByteArray large =
+        mapXML(filler + "<ap:OneTopic><ap:Topic OId=\"root\">" + text("Large") +
+               subTopics({topic("a", text("A")), topic("b", text("B"))}) +
+               "</ap:Topic></ap:OneTopic>" + filler);
+    const QByteArray malformed =
+        mapXML("<ap:OneTopic><ap:Topic OId=\"root\"></ap:Wrong></ap:OneTopic>" + filler);
+    const struct
+    {
+        const char *name;
+        QByteArray xml;
+        bool damaged;
+        bool imports;
+    } cases[] = {
+        {"large", large, false, true},
+        {"malformed", malformed, false, false},
+        {"damaged", large, true, false},
+    };
+    for (const auto &c : cases) {
+        const QString path = filePath(QStringLiteral("%1.mmap").arg(QLatin1String(c.name)));
+        writeZip(path, {{"Document.xml", c.xml}});
+        if (c.damaged) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            QByteArray bytes = file.readAll();
+            for (qsizetype i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i)
+                bytes[i] = char(~bytes[i]);
+            file.seek(0);
+            file.write(bytes);
+        }
+        QStringList results;
+        for (const bool ahead : {false, true}) {
+            RecordingAlerts recorded;
+            Alerts::Scope scope(&recorded);
+            std::optional<MMMapSource> source = mmImpExpController::sourceForFile(path);
+            ASSERT_TRUE(source) << c.name;
+            source->readsOnAWorkerThread = ahead;
+            const std::shared_ptr<TWMapsDoc> doc = freshDocument();
+            TWMap &made = *doc->maps().first();
+            EXPECT_EQ(mmImpExpController::populateDadoZiz(made, *source), c.imports) << c.name;
+            QString result =
+                recorded.alerts().isEmpty() ? QString() : recorded.alerts().first().message;
+            if (c.imports)
+                result += made.root()->enclosedTextArea()->text().string() +
+                          QString::number(made.allBranches().size());
+            results << result;
+            doc->detach();
+        }
+        EXPECT_EQ(results[1], results[0]) << c.name;
+        EXPECT_EQ(results[0].isEmpty(), false) << c.name;
+        if (c.imports)
+            EXPECT_EQ(results[0], QStringLiteral("Large3")) << c.name;
+    }
+}
+
 TEST_F(MindManagerImport, TopicsAreFoundByIdentifierFirstInTreeOrder)
 {
     ASSERT_TRUE(
@@ -1080,9 +1145,9 @@ TEST_F(MindManagerImport, EveryBranchOfALevelTakesItsLevelsDefaults)
 }
 
 // A map read on a thread of its own, its elements crossing over flattened
-// or copied, becomes the document one thread reading it makes: notes,
-// pictures, icons, tasks, links and the parts after the topics, over many
-// batches of what is read.
+// or copied (long texts, CDATA and comments among them), becomes the
+// document one thread reading it makes: notes, pictures, icons, tasks,
+// links and the parts after the topics, over many batches of what is read.
 TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
 {
     const QString png = pngBase64();
@@ -1095,7 +1160,9 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
     const QString rich =
         "<?pi before?>" + text("Rich") +
         "<ap:NotesGroup><ap:NotesXhtmlData PreviewPlainText=\"n\"><html "
-        "xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>Note <b>bold</b></p></body></html>"
+        "xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>Note <b>bold</b></p><p>" +
+        QStringLiteral("long words ").repeated(800) +
+        "<![CDATA[x < y]]> after<!-- c --> end</p></body></html>"
         "</ap:NotesXhtmlData></ap:NotesGroup>"
         "<ap:IconsGroup><ap:Icons><ap:Icon xsi:type=\"ap:StockIcon\" "
         "IconType=\"urn:mindjet:Check\"/>"
@@ -1136,7 +1203,8 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
     static const QRegularExpression fresh(
         QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}|"
                        "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[^<\"]*|"
-                       "(?<=Number>)-?\\d+|(?<=Graphic|Branch)\\d+"),
+                       "(?<=Number>)-?\\d+|(?<=Graphic|Branch)\\d+|"
+                       "<NSCalendarDate>[\\s\\S]*?</NSCalendarDate>"),
         QRegularExpression::CaseInsensitiveOption);
     const auto imported = [this](const QByteArray &xml, bool worker) {
         const std::shared_ptr<TWMapsDoc> doc = freshDocument();
