@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QLocale>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -63,40 +64,23 @@ public:
         return *cache;
     }
 
-    std::optional<Font> find(const UserDefaults &defaults, const char *key) const
+    template <typename Value>
+    std::optional<Value> find(const UserDefaults &defaults, const char *key) const
     {
         if (&defaults != m_owner)
             return std::nullopt;
-        for (const auto &[k, font] : m_fonts) {
-            if (qstrcmp(k, key) == 0)
-                return font;
-        }
-        return std::nullopt;
-    }
-
-    void add(UserDefaults &defaults, const char *key, const Font &font)
-    {
-        if (&defaults != m_owner)
-            follow(&defaults);
-        m_fonts.emplace_back(key, font);
-    }
-
-    std::optional<qint64> findInteger(const UserDefaults &defaults, const char *key) const
-    {
-        if (&defaults != m_owner)
-            return std::nullopt;
-        for (const auto &[k, value] : m_integers) {
+        for (const auto &[k, value] : entries<Value>()) {
             if (qstrcmp(k, key) == 0)
                 return value;
         }
         return std::nullopt;
     }
 
-    void addInteger(UserDefaults &defaults, const char *key, qint64 value)
+    template <typename Value> void add(UserDefaults &defaults, const char *key, const Value &value)
     {
         if (&defaults != m_owner)
             follow(&defaults);
-        m_integers.emplace_back(key, value);
+        entries<Value>().emplace_back(key, value);
     }
 
 private:
@@ -119,6 +103,18 @@ private:
             m_integers.clear();
             m_owner = nullptr;
         });
+    }
+
+    template <typename Value> auto &entries()
+    {
+        if constexpr (std::is_same_v<Value, Font>)
+            return m_fonts;
+        else
+            return m_integers;
+    }
+    template <typename Value> const auto &entries() const
+    {
+        return const_cast<PreferenceCache *>(this)->entries<Value>();
     }
 
     const UserDefaults *m_owner = nullptr;
@@ -233,10 +229,10 @@ int TWPreferences::rectCornerMode()
 {
     UserDefaults &d = UserDefaults::standard();
     PreferenceCache &cache = PreferenceCache::shared();
-    if (const std::optional<qint64> known = cache.findInteger(d, RectCornerModeKey))
+    if (const std::optional<qint64> known = cache.find<qint64>(d, RectCornerModeKey))
         return int(*known);
     const qint64 mode = d.integerForKey(RectCornerModeKey);
-    cache.addInteger(d, RectCornerModeKey, mode);
+    cache.add<qint64>(d, RectCornerModeKey, mode);
     return int(mode);
 }
 
@@ -254,7 +250,7 @@ Font TWPreferences::readFont(const FontSlot &slot)
 {
     UserDefaults &d = UserDefaults::standard();
     PreferenceCache &cache = PreferenceCache::shared();
-    if (const std::optional<Font> known = cache.find(d, slot.key))
+    if (const std::optional<Font> known = cache.find<Font>(d, slot.key))
         return *known;
     const Font font = readStoredFont(slot);
     cache.add(d, slot.key, font);
