@@ -3,7 +3,7 @@
 // Helpers for the .cpp files that define element class tables. A table is
 // written as
 //   MM_TABLE_BEGIN(apOffset)
-//       static const MMFieldSpec fields[] = {...};
+//       static const MMFieldRule fields[] = {...};
 //   MM_TABLE_END(apOffset, "ap:Offset", corValue, fields, {})
 // and a class that only renames another element's content as
 //   MM_RENAME(apCreator, "ap:Creator", apUser)

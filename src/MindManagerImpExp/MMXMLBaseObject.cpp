@@ -56,7 +56,7 @@ bool isPlain(MMValueType type)
            type == MMValueType::Bool;
 }
 
-QVariant defaultOf(const MMFieldSpec &desc)
+QVariant defaultOf(const MMFieldRule &desc)
 {
     switch (desc.type) {
     case MMValueType::Int:
@@ -90,7 +90,7 @@ MMXMLBaseObject::MMXMLBaseObject(const MMElementClass &elementClass) : m_class(&
     }
     m_values.reserve(fields);
     for (const MMElementClass *c : chain) {
-        for (const MMFieldSpec &desc : c->fields)
+        for (const MMFieldRule &desc : c->fields)
             m_values.push_back(defaultOf(desc));
     }
     m_children.resize(children);
@@ -139,11 +139,11 @@ bool readsFlat(const MMElementClass &cls, int depth)
     for (const MMElementClass *c = &cls; c; c = c->base) {
         if (c->read)
             return false;
-        for (const MMFieldSpec &desc : c->fields) {
+        for (const MMFieldRule &desc : c->fields) {
             if (desc.type == MMValueType::Tree)
                 return false;
         }
-        for (const MMChildSpec &desc : c->children) {
+        for (const MMChildRule &desc : c->children) {
             // Lookups by a bare name could also find text or comments.
             if (!std::strchr(desc.element, ':') || !readsFlat(desc.elementClass(), depth + 1))
                 return false;
@@ -193,7 +193,7 @@ template <typename Tree> void MMXMLBaseObject::readFrom(const Tree &tree)
     int valueIndex = 0;
     int childIndex = 0;
     for (const MMElementClass *c : chainOf(m_class)) {
-        for (const MMFieldSpec &desc : c->fields) {
+        for (const MMFieldRule &desc : c->fields) {
             // A new object holds every default already; most attributes
             // are absent.
             if (desc.attribute) {
@@ -202,7 +202,7 @@ template <typename Tree> void MMXMLBaseObject::readFrom(const Tree &tree)
             }
             ++valueIndex;
         }
-        for (const MMChildSpec &desc : c->children) {
+        for (const MMChildRule &desc : c->children) {
             MMObjectList &list = m_children[childIndex++];
             if (desc.when && !desc.when(*this))
                 continue;
@@ -219,7 +219,7 @@ template <typename Tree> void MMXMLBaseObject::readFrom(const Tree &tree)
     }
 }
 
-QVariant MMXMLBaseObject::readValue(const MMFieldSpec &desc, const QString &text)
+QVariant MMXMLBaseObject::readValue(const MMFieldRule &desc, const QString &text)
 {
     switch (desc.type) {
     case MMValueType::String:
@@ -246,7 +246,7 @@ QVariant MMXMLBaseObject::readValue(const MMFieldSpec &desc, const QString &text
     return QVariant();
 }
 
-std::optional<QString> MMXMLBaseObject::writtenValue(const MMFieldSpec &desc, const QVariant &value)
+std::optional<QString> MMXMLBaseObject::writtenValue(const MMFieldRule &desc, const QVariant &value)
 {
     if (!value.isValid())
         return isPlain(desc.type) ? writtenValue(desc, defaultOf(desc)) : std::nullopt;
@@ -283,7 +283,7 @@ void MMXMLBaseObject::fillAttributesDictionary(QHash<QString, QString> &dictiona
 {
     int valueIndex = 0;
     for (const MMElementClass *c : chainOf(m_class)) {
-        for (const MMFieldSpec &desc : c->fields) {
+        for (const MMFieldRule &desc : c->fields) {
             const QVariant &value = m_values[valueIndex++];
             if (!desc.attribute)
                 continue;
@@ -304,7 +304,7 @@ void MMXMLBaseObject::addSubTreesIntoTree(XMLTree &element) const
     int childIndex = 0;
     for (const MMElementClass *c : chainOf(m_class)) {
         for (size_t i = 0; i < c->children.size(); ++i) {
-            const MMChildSpec &desc = c->children[i];
+            const MMChildRule &desc = c->children[i];
             for (const MMObjectPtr &object : m_children[childIndex]) {
                 if (desc.when && !desc.when(*this))
                     break;
@@ -368,7 +368,7 @@ MMXMLBaseObject::FieldRef MMXMLBaseObject::fieldRef(const char *field) const
 {
     RememberedLookup &remembered = rememberedLookup(rememberedFields, m_class, field);
     if (isRemembered(remembered, m_class, field))
-        return {static_cast<const MMFieldSpec *>(remembered.desc), remembered.index};
+        return {static_cast<const MMFieldRule *>(remembered.desc), remembered.index};
     // Searched from the most derived class, whose field names hide a base's;
     // the first letters are compared first.
     int end = int(m_values.size());
@@ -391,7 +391,7 @@ MMXMLBaseObject::ChildRef MMXMLBaseObject::childRef(const char *field) const
 {
     RememberedLookup &remembered = rememberedLookup(rememberedChildren, m_class, field);
     if (isRemembered(remembered, m_class, field))
-        return {static_cast<const MMChildSpec *>(remembered.desc), remembered.index};
+        return {static_cast<const MMChildRule *>(remembered.desc), remembered.index};
     int end = int(m_children.size());
     for (const MMElementClass *c = m_class; c; c = c->base) {
         const int start = end - int(c->children.size());
@@ -413,11 +413,11 @@ MMXMLBaseObject::ChildRef MMXMLBaseObject::childRef(const char *field) const
 bool MMXMLBaseObject::hasField(const char *field) const
 {
     for (const MMElementClass *c = m_class; c; c = c->base) {
-        for (const MMFieldSpec &desc : c->fields) {
+        for (const MMFieldRule &desc : c->fields) {
             if (std::strcmp(desc.field, field) == 0)
                 return true;
         }
-        for (const MMChildSpec &desc : c->children) {
+        for (const MMChildRule &desc : c->children) {
             if (std::strcmp(desc.field, field) == 0)
                 return true;
         }

@@ -32,7 +32,7 @@ enum class MMValueType {
 // One field of an element class. A field with an attribute name is read
 // from and written to that attribute; one without is kept for the class's
 // own hooks (element text, a view of a child).
-struct MMFieldSpec
+struct MMFieldRule
 {
     const char *field;
     const char *attribute;
@@ -45,7 +45,7 @@ struct MMElementClass;
 // One child field: looked up under `element` among the immediate children,
 // the first match or all of them in document order. The child writes itself
 // under its own class's element name.
-struct MMChildSpec
+struct MMChildRule
 {
     const char *field;
     const char *element;
@@ -66,8 +66,8 @@ struct MMElementClass
     const char *className;
     const char *elementName; // nullptr: the class writes no element of its own
     const MMElementClass *base;
-    std::span<const MMFieldSpec> fields;
-    std::span<const MMChildSpec> children;
+    std::span<const MMFieldRule> fields;
+    std::span<const MMChildRule> children;
     // The C++ object made for this class and, unless they have their own,
     // its subclasses.
     std::shared_ptr<MMXMLBaseObject> (*make)(const MMElementClass &) = nullptr;
@@ -168,20 +168,20 @@ public:
 private:
     struct FieldRef
     {
-        const MMFieldSpec *desc = nullptr;
+        const MMFieldRule *desc = nullptr;
         int index = -1;
     };
     struct ChildRef
     {
-        const MMChildSpec *desc = nullptr;
+        const MMChildRule *desc = nullptr;
         int index = -1;
     };
     FieldRef fieldRef(const char *field) const;
     const QVariant &valueRef(const char *field) const;
     ChildRef childRef(const char *field) const;
     template <typename Tree> void readFrom(const Tree &tree);
-    static QVariant readValue(const MMFieldSpec &desc, const QString &text);
-    static std::optional<QString> writtenValue(const MMFieldSpec &desc, const QVariant &value);
+    static QVariant readValue(const MMFieldRule &desc, const QString &text);
+    static std::optional<QString> writtenValue(const MMFieldRule &desc, const QVariant &value);
 
     const MMElementClass *m_class;
     std::vector<QVariant> m_values;       // one per field of the class chain

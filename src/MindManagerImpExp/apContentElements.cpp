@@ -107,13 +107,13 @@ void writeNotesXhtml(const MMXMLBaseObject &notes, XMLTree &element)
 } // namespace
 
 MM_TABLE_BEGIN(apText)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"plainText", "PlainText", T::String},
     {"textAlignment", "TextAlignment", T::String},
     {"verticalTextAlignment", "VerticalTextAlignment", T::String},
     {"textCapitalization", "TextCapitalization", T::String},
 };
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"font", "ap:Font", &apFont::staticClass},
     {"fontRanges", "ap:FontRange", &apFontRange::staticClass, true},
     {"ignoreSpellingRanges", "ap:IgnoreSpellingRange", &apIgnoreSpellingRange::staticClass, true},
@@ -121,7 +121,7 @@ static const MMChildSpec children[] = {
 MM_TABLE_END(apText, "ap:Text", corValue, fields, children)
 
 MM_TABLE_BEGIN(apFont)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"bold", "Bold", T::Bool, 0},
     {"italic", "Italic", T::Bool, 0},
     {"underline", "Underline", T::Bool, 0},
@@ -133,21 +133,21 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apFont, "ap:Font", MMXMLBaseObject, fields, {})
 
 MM_TABLE_BEGIN(apFontRange)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"from", "From", T::UInt, 0},
     {"to", "To", T::UInt, 0},
 };
 MM_TABLE_END(apFontRange, "ap:FontRange", apFont, fields, {})
 
 MM_TABLE_BEGIN(apIgnoreSpellingRange)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"from", "From", T::UInt, 0},
     {"to", "To", T::UInt, 0},
 };
 MM_TABLE_END(apIgnoreSpellingRange, "ap:IgnoreSpellingRange", MMXMLBaseObject, fields, {})
 
 MM_TABLE_BEGIN(apNotesGroup)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"notesXhtmlData", "ap:NotesXhtmlData", &apNotesXhtmlData::staticClass},
     {"notesData", "ap:NotesData", &apNotesData::staticClass, true},
 };
@@ -155,16 +155,16 @@ MM_TABLE_END(apNotesGroup, "ap:NotesGroup", corGroup, {}, children)
 
 MM_TABLE_BEGIN(apNotesXhtmlData)
 // Stored as the parser gives it: entities are decoded once, by libxml2.
-static const MMFieldSpec fields[] = {{"previewPlainText", "PreviewPlainText", T::String}};
+static const MMFieldRule fields[] = {{"previewPlainText", "PreviewPlainText", T::String}};
 MM_TABLE_END_HOOKS(apNotesXhtmlData, "ap:NotesXhtmlData", corXhtmlData, fields, {}, nullptr,
                    nullptr, &writeNotesXhtml)
 
 MM_TABLE_BEGIN(apNotesData)
-static const MMFieldSpec fields[] = {{"index", "Index", T::UInt, 0}};
+static const MMFieldRule fields[] = {{"index", "Index", T::UInt, 0}};
 MM_TABLE_END(apNotesData, "ap:NotesData", corBinaryData, fields, {})
 
 MM_TABLE_BEGIN(apHyperlink)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"url", "Url", T::String},
     {"name", "Name", T::String},
     {"hidden", "Hidden", T::Bool, 0},
@@ -177,22 +177,22 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apHyperlink, "ap:Hyperlink", corValue, fields, {})
 
 MM_TABLE_BEGIN(apBookmark)
-static const MMFieldSpec fields[] = {{"name", "Name", T::String}};
+static const MMFieldRule fields[] = {{"name", "Name", T::String}};
 MM_TABLE_END(apBookmark, "ap:Bookmark", corValue, fields, {})
 
 MM_TABLE_BEGIN(apIconsGroup)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"icons", "ap:Icons", &apIcons::staticClass},
     {"customIconImageData", "ap:CustomIconImageData", &apCustomIconImageData::staticClass, true},
 };
 MM_TABLE_END(apIconsGroup, "ap:IconsGroup", corGroup, {}, children)
 
 MM_TABLE_BEGIN(apIcons)
-static const MMChildSpec children[] = {{"icons", "ap:Icon", &apIcon::staticClass, true}};
+static const MMChildRule children[] = {{"icons", "ap:Icon", &apIcon::staticClass, true}};
 MM_TABLE_END(apIcons, "ap:Icons", corValue, {}, children)
 
 MM_TABLE_BEGIN(apIcon)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"xsiType", "xsi:type", T::String},
     {"iconType", nullptr, T::String},
     {"iconSignature", nullptr, T::String},
@@ -200,15 +200,15 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END_HOOKS(apIcon, "ap:Icon", MMXMLBaseObject, fields, {}, &readIcon, &fillIcon, nullptr)
 
 MM_TABLE_BEGIN(apCustomIconImageData)
-static const MMFieldSpec fields[] = {{"iconSignature", "IconSignature", T::String}};
+static const MMFieldRule fields[] = {{"iconSignature", "IconSignature", T::String}};
 MM_TABLE_END(apCustomIconImageData, "ap:CustomIconImageData", apImageData, fields, {})
 
 MM_TABLE_BEGIN(apOneImage)
-static const MMChildSpec children[] = {{"image", "ap:Image", &apImage::staticClass}};
+static const MMChildRule children[] = {{"image", "ap:Image", &apImage::staticClass}};
 MM_TABLE_END(apOneImage, "ap:OneImage", corOneObject, {}, children)
 
 MM_TABLE_BEGIN(apImage)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"apImageViewGroups", "ap:ImageViewGroup", &apImageViewGroup::staticClass, true},
     {"imageData", "ap:ImageData", &apImageData::staticClass},
     {"imageSize", "ap:ImageSize", &apImageSize::staticClass},
@@ -216,14 +216,14 @@ static const MMChildSpec children[] = {
 MM_TABLE_END(apImage, "ap:Image", corObject, {}, children)
 
 MM_TABLE_BEGIN(apImageSize)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"width", "Width", T::FloatNumber},
     {"height", "Height", T::FloatNumber},
 };
 MM_TABLE_END(apImageSize, "ap:ImageSize", corValue, fields, {})
 
 MM_TABLE_BEGIN(apTask)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"taskPriority", "TaskPriority", T::String},
     {"durationHours", "DurationHours", T::IntNumber},
     {"startDate", "StartDate", T::Date},
@@ -236,7 +236,7 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apTask, "ap:Task", corValue, fields, {})
 
 MM_TABLE_BEGIN(apInkGroup)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"inkData", "ap:InkData", &apInkData::staticClass},
     {"inkRecognitionResult", "ap:InkRecognitionResult", &apInkRecognitionResult::staticClass},
 };
@@ -245,15 +245,15 @@ MM_TABLE_END(apInkGroup, "ap:InkGroup", corGroup, {}, children)
 MM_RENAME(apInkData, "ap:InkData", corBinaryData)
 
 MM_TABLE_BEGIN(apInkRecognitionResult)
-static const MMFieldSpec fields[] = {{"plainText", "PlainText", T::String}};
+static const MMFieldRule fields[] = {{"plainText", "PlainText", T::String}};
 MM_TABLE_END(apInkRecognitionResult, "ap:InkRecognitionResult", corValue, fields, {})
 
 MM_TABLE_BEGIN(apOneInkSketch)
-static const MMChildSpec children[] = {{"inkSketch", "ap:InkSketch", &apInkSketch::staticClass}};
+static const MMChildRule children[] = {{"inkSketch", "ap:InkSketch", &apInkSketch::staticClass}};
 MM_TABLE_END(apOneInkSketch, "ap:OneInkSketch", corOneObject, {}, children)
 
 MM_TABLE_BEGIN(apInkSketch)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"inkSketchViewGroups", "ap:InkSketchViewGroup", &apInkSketchViewGroup::staticClass, true},
     {"inkData", "ap:InkData", &apInkData::staticClass},
     {"inkScaleFactors", "ap:InkScaleFactors", &apInkScaleFactors::staticClass},
@@ -261,18 +261,18 @@ static const MMChildSpec children[] = {
 MM_TABLE_END(apInkSketch, "ap:InkSketch", corObject, {}, children)
 
 MM_TABLE_BEGIN(apInkScaleFactors)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"horizontalInkScaleFactor", "HorizontalInkScaleFactor", T::FloatNumber},
     {"verticalInkScaleFactor", "VerticalInkScaleFactor", T::FloatNumber},
 };
 MM_TABLE_END(apInkScaleFactors, "ap:InkScaleFactors", corValue, fields, {})
 
 MM_TABLE_BEGIN(apComments)
-static const MMChildSpec children[] = {{"comments", "ap:Comment", &apComment::staticClass, true}};
+static const MMChildRule children[] = {{"comments", "ap:Comment", &apComment::staticClass, true}};
 MM_TABLE_END(apComments, "ap:Comments", corValue, {}, children)
 
 MM_TABLE_BEGIN(apComment)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"text", "Text", T::String},
     {"dateTime", "DateTime", T::Date},
     {"authorName", "AuthorName", T::String},
@@ -281,7 +281,7 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apComment, "ap:Comment", MMXMLBaseObject, fields, {})
 
 MM_TABLE_BEGIN(apSpellingOptions)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"spellText", "SpellText", T::Bool, 1},
     {"spellNotes", "SpellNotes", T::Bool, 1},
 };

@@ -3,7 +3,7 @@
 using T = MMValueType;
 
 MM_TABLE_BEGIN(apDocumentGroup)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"language", "ap:Language", &apLanguage::staticClass},
     {"creator", "ap:Creator", &apCreator::staticClass},
     {"lastModificator", "ap:LastModificator", &apLastModificator::staticClass},
@@ -25,11 +25,11 @@ static const MMChildSpec children[] = {
 MM_TABLE_END(apDocumentGroup, "ap:DocumentGroup", corGroup, {}, children)
 
 MM_TABLE_BEGIN(apLanguage)
-static const MMFieldSpec fields[] = {{"language", "Language", T::String}};
+static const MMFieldRule fields[] = {{"language", "Language", T::String}};
 MM_TABLE_END(apLanguage, "ap:Language", corValue, fields, {})
 
 MM_TABLE_BEGIN(apUser)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"userName", "UserName", T::String},
     {"userEmail", "UserEmail", T::String},
 };
@@ -41,14 +41,14 @@ MM_RENAME(apAuthor, "ap:Author", apUser)
 MM_RENAME(apManager, "ap:Manager", apUser)
 
 MM_TABLE_BEGIN(apVersion)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"major", "Major", T::IntNumber},
     {"minor", "Minor", T::IntNumber},
 };
 MM_TABLE_END(apVersion, "ap:Version", corValue, fields, {})
 
 MM_TABLE_BEGIN(apStatistics)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"numberOfTopics", "NumberOfTopics", T::IntNumber},
     {"numberOfWords", "NumberOfWords", T::IntNumber},
     {"numberOfHyperlinks", "NumberOfHyperlinks", T::IntNumber},
@@ -60,7 +60,7 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apStatistics, "ap:Statistics", corValue, fields, {})
 
 MM_TABLE_BEGIN(apDateTimeStamps)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"printed", "Printed", T::Date},
     {"created", "Created", T::Date},
     {"lastModified", "LastModified", T::Date},
@@ -68,46 +68,46 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apDateTimeStamps, "ap:DateTimeStamps", corValue, fields, {})
 
 MM_TABLE_BEGIN(apDescription)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"subject", "Subject", T::String},
     {"comments", "Comments", T::String},
 };
 MM_TABLE_END(apDescription, "ap:Description", corValue, fields, {})
 
 MM_TABLE_BEGIN(apKeywords)
-static const MMFieldSpec fields[] = {{"keywords", "Keywords", T::String}};
+static const MMFieldRule fields[] = {{"keywords", "Keywords", T::String}};
 MM_TABLE_END(apKeywords, "ap:Keywords", corValue, fields, {})
 
 MM_TABLE_BEGIN(apCompany)
-static const MMFieldSpec fields[] = {{"name", "Name", T::String}};
+static const MMFieldRule fields[] = {{"name", "Name", T::String}};
 MM_TABLE_END(apCompany, "ap:Company", corValue, fields, {})
 
 MM_RENAME(apCreatorCompany, "ap:CreatorCompany", apCompany)
 
 MM_TABLE_BEGIN(apCategory)
-static const MMFieldSpec fields[] = {{"name", "Name", T::String}};
+static const MMFieldRule fields[] = {{"name", "Name", T::String}};
 MM_TABLE_END(apCategory, "ap:Category", corValue, fields, {})
 
 MM_RENAME(apPreviewImageData, "ap:PreviewImageData", apImageData)
 
 MM_TABLE_BEGIN(apHyperlinkOptions)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"baseUrl", "BaseUrl", T::String},
     {"defaultToAbsolute", "DefaultToAbsolute", T::Bool, 0},
 };
 MM_TABLE_END(apHyperlinkOptions, "ap:HyperlinkOptions", corValue, fields, {})
 
 MM_TABLE_BEGIN(apPreviewOptions)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"includeDocumentPreview", "IncludeDocumentPreview", T::Bool, 1}};
 MM_TABLE_END(apPreviewOptions, "ap:PreviewOptions", corValue, fields, {})
 
 MM_TABLE_BEGIN(apCommentsOptions)
-static const MMFieldSpec fields[] = {{"trackChanges", "TrackChanges", T::Bool, 1}};
+static const MMFieldRule fields[] = {{"trackChanges", "TrackChanges", T::Bool, 1}};
 MM_TABLE_END(apCommentsOptions, "ap:CommentsOptions", corValue, fields, {})
 
 MM_TABLE_BEGIN(apPrintingOptions)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"leftMargin", "LeftMargin", T::FloatNumber},
     {"rightMargin", "RightMargin", T::FloatNumber},
     {"topMargin", "TopMargin", T::FloatNumber},
@@ -128,14 +128,14 @@ static const MMFieldSpec fields[] = {
     {"footerTextAlignment", "FooterTextAlignment", T::String},
     {"footerText", "FooterText", T::String},
 };
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"headerFont", "ap:HeaderFont", &apHeaderFont::staticClass},
     {"footerFont", "ap:FooterFont", &apFooterFont::staticClass},
 };
 MM_TABLE_END(apPrintingOptions, "ap:PrintingOptions", corValue, fields, children)
 
 MM_TABLE_BEGIN(apPrintingFont)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"bold", "Bold", T::Bool, 0},
     {"italic", "Italic", T::Bool, 0},
     {"underline", "Underline", T::Bool, 0},

@@ -49,14 +49,14 @@ void apMap::setStandardNamespaces()
 }
 
 MM_TABLE_BEGIN(apMap)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"xmlnsAp", "xmlns:ap", T::String},
     {"xmlnsCor", "xmlns:cor", T::String},
     {"xmlnsPri", "xmlns:pri", T::String},
     {"xmlnsXsi", "xmlns:xsi", T::String},
     {"xsiSchemaLocation", "xsi:schemaLocation", T::String},
 };
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"oneTopic", "ap:OneTopic", &apOneTopic::staticClass},
     {"relationships", "ap:Relationships", &apRelationships::staticClass},
     {"styleGroup", "ap:StyleGroup", &apStyleGroup::staticClass},
@@ -70,7 +70,7 @@ MM_TABLE_END_HOOKS(apMap, "ap:Map", corObject, fields, children, &readMap, nullp
 MM_RENAME(apMapTemplate, "ap:MapTemplate", apMap)
 
 MM_TABLE_BEGIN(apMapPart)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"oneTopic", "ap:OneTopic", &apOneTopic::staticClass},
     {"relationships", "ap:Relationships", &apRelationships::staticClass},
     {"documentGroup", "ap:DocumentGroup", &apDocumentGroup::staticClass},
@@ -78,16 +78,16 @@ static const MMChildSpec children[] = {
 MM_TABLE_END(apMapPart, "ap:MapPart", corObject, {}, children)
 
 MM_TABLE_BEGIN(apOneTopic)
-static const MMChildSpec children[] = {{"topic", "ap:Topic", &apTopic::staticClass}};
+static const MMChildRule children[] = {{"topic", "ap:Topic", &apTopic::staticClass}};
 MM_TABLE_END(apOneTopic, "ap:OneTopic", corOneObject, {}, children)
 
 MM_TABLE_BEGIN(apRelationships)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"relationships", "ap:Relationship", &apRelationship::staticClass, true}};
 MM_TABLE_END(apRelationships, "ap:Relationships", corObjects, {}, children)
 
 MM_TABLE_BEGIN(apRelationship)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"connectionGroups", "ap:ConnectionGroup", &apConnectionGroup::staticClass, true},
     {"floatingTopics", "ap:FloatingTopics", &apFloatingTopics::staticClass},
     {"relationshipViewGroups", "ap:RelationshipViewGroup", &apRelationshipViewGroup::staticClass,
@@ -98,44 +98,44 @@ static const MMChildSpec children[] = {
 MM_TABLE_END(apRelationship, "ap:Relationship", corObject, {}, children)
 
 MM_TABLE_BEGIN(apConnectionGroup)
-static const MMFieldSpec fields[] = {{"index", "Index", T::IntNumber}};
-static const MMChildSpec children[] = {
+static const MMFieldRule fields[] = {{"index", "Index", T::IntNumber}};
+static const MMChildRule children[] = {
     {"connection", "ap:Connection", &apConnection::staticClass},
     {"connectionStyle", "ap:ConnectionStyle", &apConnectionStyle::staticClass},
 };
 MM_TABLE_END(apConnectionGroup, "ap:ConnectionGroup", corGroup, fields, children)
 
 MM_TABLE_BEGIN(apConnection)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"CX", "CX", T::FloatNumber},
     {"CY", "CY", T::FloatNumber},
 };
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"objectReference", "ap:ObjectReference", &corObjectReference::staticClass}};
 MM_TABLE_END(apConnection, "ap:Connection", corValue, fields, children)
 
 MM_TABLE_BEGIN(apRelationshipViewGroup)
-static const MMChildSpec children[] = {{"visibility", "ap:Visibility", &apVisibility::staticClass}};
+static const MMChildRule children[] = {{"visibility", "ap:Visibility", &apVisibility::staticClass}};
 MM_TABLE_END(apRelationshipViewGroup, "ap:RelationshipViewGroup", apViewGroup, {}, children)
 
 MM_TABLE_BEGIN(apMapViewGroup)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"rowIndex", "RowIndex", T::Int, 0},
     {"columnIndex", "ColumnIndex", T::Int, 0},
 };
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"zoomFactor", "ap:ZoomFactor", &apZoomFactor::staticClass},
     {"selection", "ap:Selection", &apSelection::staticClass},
 };
 MM_TABLE_END(apMapViewGroup, "ap:MapViewGroup", apViewGroup, fields, children)
 
 MM_TABLE_BEGIN(apSelection)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"objectReferences", "cor:ObjectReference", &apSelectionObjectReference::staticClass, true}};
 MM_TABLE_END(apSelection, "ap:Selection", corValue, {}, children)
 
 MM_RENAME(apSelectionObjectReference, "cor:ObjectReference", corObjectReference)
 
 MM_TABLE_BEGIN(apZoomFactor)
-static const MMFieldSpec fields[] = {{"zoomFactor", "ZoomFactor", T::FloatNumber}};
+static const MMFieldRule fields[] = {{"zoomFactor", "ZoomFactor", T::FloatNumber}};
 MM_TABLE_END(apZoomFactor, "ap:ZoomFactor", corValue, fields, {})

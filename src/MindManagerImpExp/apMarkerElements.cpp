@@ -50,14 +50,14 @@ void writeIconMarker(const MMXMLBaseObject &marker, XMLTree &)
 } // namespace
 
 MM_TABLE_BEGIN(apMarkersSet)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"markersSetGroup", "ap:MarkersSetGroup", &apMarkersSetGroup::staticClass},
     {"documentGroup", "ap:DocumentGroup", &apDocumentGroup::staticClass},
 };
 MM_TABLE_END(apMarkersSet, "ap:MarkersSet", corObject, {}, children)
 
 MM_TABLE_BEGIN(apMarkersSetGroup)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"iconMarkersSets", "ap:IconMarkersSets", &apIconMarkersSets::staticClass},
     {"iconMarkersName", "ap:IconMarkersName", &apIconMarkersName::staticClass},
     {"iconMarkers", "ap:IconMarkers", &apIconMarkers::staticClass},
@@ -81,28 +81,28 @@ static const MMChildSpec children[] = {
 MM_TABLE_END(apMarkersSetGroup, "ap:MarkersSetGroup", corGroup, {}, children)
 
 MM_TABLE_BEGIN(apIconMarkersSets)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"iconMarkerSets", "ap:IconMarkersSet", &apIconMarkersSet::staticClass, true}};
 MM_TABLE_END(apIconMarkersSets, "ap:IconMarkersSets", corObjects, {}, children)
 
 MM_TABLE_BEGIN(apIconMarkersSet)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"name", "ap:Name", &apName::staticClass},
     {"iconMarkers", "ap:IconMarkers", &apIconMarkers::staticClass},
 };
 MM_TABLE_END(apIconMarkersSet, "ap:IconMarkersSet", corObject, {}, children)
 
 MM_TABLE_BEGIN(apMarker)
-static const MMChildSpec children[] = {{"name", "ap:Name", &apName::staticClass}};
+static const MMChildRule children[] = {{"name", "ap:Name", &apName::staticClass}};
 MM_TABLE_END(apMarker, "ap:Marker", corObject, {}, children)
 
 MM_TABLE_BEGIN(apName)
-static const MMFieldSpec fields[] = {{"name", "Name", T::String}};
+static const MMFieldRule fields[] = {{"name", "Name", T::String}};
 MM_TABLE_END(apName, "ap:Name", corValue, fields, {})
 
 MM_TABLE_BEGIN(apIconMarker)
-static const MMFieldSpec fields[] = {{"xsiType", "xsi:type", T::String}};
-static const MMChildSpec children[] = {
+static const MMFieldRule fields[] = {{"xsiType", "xsi:type", T::String}};
+static const MMChildRule children[] = {
     {"oneStockIcon", "ap:OneStockIcon", &apOneStockIcon::staticClass, false, &isStock},
     {"oneCustomIcon", "ap:OneCustomIcon", &apOneCustomIcon::staticClass, false, &isCustom},
     {"customIconImageData", "ap:CustomIconImageData", &apCustomIconImageData::staticClass, false,
@@ -112,32 +112,32 @@ MM_TABLE_END_HOOKS(apIconMarker, "ap:IconMarker", apMarker, fields, children, &r
                    nullptr, &writeIconMarker)
 
 MM_TABLE_BEGIN(apOneStockIcon)
-static const MMFieldSpec fields[] = {{"iconType", "IconType", T::String}};
+static const MMFieldRule fields[] = {{"iconType", "IconType", T::String}};
 MM_TABLE_END(apOneStockIcon, "ap:OneStockIcon", corValue, fields, {})
 
 MM_TABLE_BEGIN(apOneCustomIcon)
-static const MMFieldSpec fields[] = {{"iconSignature", "IconSignature", T::String}};
+static const MMFieldRule fields[] = {{"iconSignature", "IconSignature", T::String}};
 MM_TABLE_END(apOneCustomIcon, "ap:OneCustomIcon", corValue, fields, {})
 
 MM_TABLE_BEGIN(apFillColor)
-static const MMFieldSpec fields[] = {{"fillColor", "FillColor", T::String}};
+static const MMFieldRule fields[] = {{"fillColor", "FillColor", T::String}};
 MM_TABLE_END(apFillColor, "ap:FillColor", corValue, fields, {})
 
 MM_TABLE_BEGIN(apTextColor)
-static const MMFieldSpec fields[] = {{"textColor", "TextColor", T::String}};
+static const MMFieldRule fields[] = {{"textColor", "TextColor", T::String}};
 MM_TABLE_END(apTextColor, "ap:TextColor", corValue, fields, {})
 
 MM_TABLE_BEGIN(apTaskPercentage)
-static const MMFieldSpec fields[] = {{"taskPercentage", "TaskPercentage", T::IntNumber}};
+static const MMFieldRule fields[] = {{"taskPercentage", "TaskPercentage", T::IntNumber}};
 MM_TABLE_END(apTaskPercentage, "ap:TaskPercentage", corValue, fields, {})
 
 MM_TABLE_BEGIN(apTaskPriority)
-static const MMFieldSpec fields[] = {{"taskPriority", "TaskPriority", T::String}};
+static const MMFieldRule fields[] = {{"taskPriority", "TaskPriority", T::String}};
 MM_TABLE_END(apTaskPriority, "ap:TaskPriority", corValue, fields, {})
 
 #define MM_MARKER(Class, Element, Field, ChildElement, ChildClass)                                 \
     MM_TABLE_BEGIN(Class)                                                                          \
-    static const MMChildSpec children[] = {{Field, ChildElement, &ChildClass::staticClass}};       \
+    static const MMChildRule children[] = {{Field, ChildElement, &ChildClass::staticClass}};       \
     MM_TABLE_END(Class, Element, apMarker, {}, children)
 MM_MARKER(apFillColorMarker, "ap:FillColorMarker", "fillColor", "ap:FillColor", apFillColor)
 MM_MARKER(apTextColorMarker, "ap:TextColorMarker", "textColor", "ap:TextColor", apTextColor)
@@ -151,7 +151,7 @@ MM_RENAME(apTaskResourceMarker, "ap:TaskResourceMarker", apMarker)
 
 #define MM_MARKER_LIST(Class, Element, Field, MemberElement, MemberClass)                          \
     MM_TABLE_BEGIN(Class)                                                                          \
-    static const MMChildSpec children[] = {                                                        \
+    static const MMChildRule children[] = {                                                        \
         {Field, MemberElement, &MemberClass::staticClass, true}};                                  \
     MM_TABLE_END(Class, Element, corObjects, {}, children)
 MM_MARKER_LIST(apIconMarkers, "ap:IconMarkers", "iconMarkers", "ap:IconMarker", apIconMarker)

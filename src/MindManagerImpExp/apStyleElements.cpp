@@ -5,18 +5,18 @@
 using T = MMValueType;
 
 MM_TABLE_BEGIN(apConnectionStyle)
-static const MMFieldSpec fields[] = {{"connectionShape", "ConnectionShape", T::String}};
+static const MMFieldRule fields[] = {{"connectionShape", "ConnectionShape", T::String}};
 MM_TABLE_END(apConnectionStyle, "ap:ConnectionStyle", corValue, fields, {})
 
 MM_TABLE_BEGIN(apStyle)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"styleGroup", "ap:StyleGroup", &apStyleGroup::staticClass},
     {"documentGroup", "ap:DocumentGroup", &apDocumentGroup::staticClass},
 };
 MM_TABLE_END(apStyle, "ap:Style", corObject, {}, children)
 
 MM_TABLE_BEGIN(apStyleGroup)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"rootTopicDefaultsGroup", "ap:RootTopicDefaultsGroup", &apRootTopicDefaultsGroup::staticClass},
     {"rootSubTopicDefaultsGroup", "ap:RootSubTopicDefaultsGroup",
      &apRootSubTopicDefaultsGroup::staticClass, true},
@@ -45,7 +45,7 @@ MM_TABLE_END(apStyleGroup, "ap:StyleGroup", corGroup, {}, children)
 MM_RENAME(apDefaultsGroup, "ap:DefaultsGroup", corGroup)
 
 MM_TABLE_BEGIN(apTopicDefaultsGroup)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"defaultColor", "ap:DefaultColor", &apDefaultColor::staticClass},
     {"defaultText", "ap:DefaultText", &apDefaultText::staticClass},
     {"defaultSubTopicShape", "ap:DefaultSubTopicShape", &apDefaultSubTopicShape::staticClass},
@@ -61,7 +61,7 @@ static const MMChildSpec children[] = {
 MM_TABLE_END(apTopicDefaultsGroup, "ap:TopicDefaultsGroup", apDefaultsGroup, {}, children)
 
 MM_TABLE_BEGIN(apTopicAtLevelDefaultsGroup)
-static const MMFieldSpec fields[] = {{"level", "Level", T::IntNumber}};
+static const MMFieldRule fields[] = {{"level", "Level", T::IntNumber}};
 MM_TABLE_END(apTopicAtLevelDefaultsGroup, "ap:TopicAtLevelDefaultsGroup", apTopicDefaultsGroup,
              fields, {})
 
@@ -75,7 +75,7 @@ MM_RENAME(apLabelSubTopicDefaultsGroup, "ap:LabelSubTopicDefaultsGroup",
           apTopicAtLevelDefaultsGroup)
 
 MM_TABLE_BEGIN(apRelationshipDefaultsGroup)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"defaultColor", "ap:DefaultColor", &apDefaultColor::staticClass},
     {"defaultLineStyle", "ap:DefaultLineStyle", &apDefaultLineStyle::staticClass},
     {"defaultConnnectionStyles", "ap:DefaultConnectionStyle",
@@ -85,7 +85,7 @@ MM_TABLE_END(apRelationshipDefaultsGroup, "ap:RelationshipDefaultsGroup", apDefa
              children)
 
 MM_TABLE_BEGIN(apBoundaryDefaultsGroup)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"defaultLineStyle", "ap:DefaultLineStyle", &apDefaultLineStyle::staticClass},
     {"defaultBoundaryShape", "ap:DefaultBoundaryShape", &apDefaultBoundaryShape::staticClass},
 };
@@ -107,7 +107,7 @@ MM_RENAME(apDefaultBoundaryShape, "ap:DefaultBoundaryShape", apBoundaryShape)
 MM_RENAME(apDefaultConnectionStyle, "ap:DefaultConnectionStyle", apConnectionStyle)
 
 MM_TABLE_BEGIN(apStructure)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"useAutoLayout", "UseAutoLayout", T::Bool, 0},
     {"minimumMainTopicsHeight", "MinimumMainTopicsHeight", T::FloatNumber},
     {"fadeNotSelectedObjects", "FadeNotSelectedObjects", T::Bool, 0},
@@ -121,15 +121,15 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apStructure, "ap:Structure", corValue, fields, {})
 
 MM_TABLE_BEGIN(apBackgroundFill)
-static const MMFieldSpec fields[] = {{"fillColor", "FillColor", T::String}};
+static const MMFieldRule fields[] = {{"fillColor", "FillColor", T::String}};
 MM_TABLE_END(apBackgroundFill, "ap:BackgroundFill", corValue, fields, {})
 
 MM_TABLE_BEGIN(apBackgroundImageData)
-static const MMFieldSpec fields[] = {{"transparency", "Transparency", T::IntNumber}};
+static const MMFieldRule fields[] = {{"transparency", "Transparency", T::IntNumber}};
 MM_TABLE_END(apBackgroundImageData, "ap:BackgroundImageData", apImageData, fields, {})
 
 MM_TABLE_BEGIN(apThreeDLook)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"CX", "CX", T::FloatNumber},
     {"CY", "CY", T::FloatNumber},
     {"alpha", "Alpha", T::FloatNumber},
@@ -137,7 +137,7 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apThreeDLook, "ap:ThreeDLook", corValue, fields, {})
 
 MM_TABLE_BEGIN(apVisibilityStyle)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"hideRelationships", "HideRelationships", T::Bool, 0},
     {"hideCodeIcons", "HideCodeIcons", T::Bool, 0},
     {"hideCalloutFloatingTopics", "HideCalloutFloatingTopics", T::Bool, 0},
@@ -151,14 +151,14 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apVisibilityStyle, "ap:VisibilityStyle", corValue, fields, {})
 
 MM_TABLE_BEGIN(apSpacingStretchFactors)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"verticalSpacingStretchFactor", "VerticalSpacingStretchFactor", T::FloatNumber},
     {"horizontalSpacingStretchFactor", "HorizontalSpacingStretchFactor", T::FloatNumber},
 };
 MM_TABLE_END(apSpacingStretchFactors, "ap:SpacingStretchFactors", corValue, fields, {})
 
 MM_TABLE_BEGIN(apNotesDefaultFont)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"name", "Name", T::String},
     {"size", "Size", T::FloatNumber},
     {"color", "Color", T::String},

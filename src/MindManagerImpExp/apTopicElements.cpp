@@ -5,7 +5,7 @@
 using T = MMValueType;
 
 MM_TABLE_BEGIN(apTopic)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"subTopics", "ap:SubTopics", &apSubTopics::staticClass},
     {"floatingTopics", "ap:FloatingTopics", &apFloatingTopics::staticClass},
     {"oneBoundary", "ap:OneBoundary", &apOneBoundary::staticClass},
@@ -35,18 +35,18 @@ static const MMChildSpec children[] = {
 MM_TABLE_END(apTopic, "ap:Topic", corObject, {}, children)
 
 MM_TABLE_BEGIN(apTopics)
-static const MMChildSpec children[] = {{"topics", "ap:Topic", &apTopic::staticClass, true}};
+static const MMChildRule children[] = {{"topics", "ap:Topic", &apTopic::staticClass, true}};
 MM_TABLE_END(apTopics, "ap:Topics", corObjects, {}, children)
 
 MM_RENAME(apSubTopics, "ap:SubTopics", apTopics)
 MM_RENAME(apFloatingTopics, "ap:FloatingTopics", apTopics)
 
 MM_TABLE_BEGIN(apViewGroup)
-static const MMFieldSpec fields[] = {{"viewIndex", "ViewIndex", T::IntNumber}};
+static const MMFieldRule fields[] = {{"viewIndex", "ViewIndex", T::IntNumber}};
 MM_TABLE_END(apViewGroup, "ap:ViewGroup", corGroup, fields, {})
 
 MM_TABLE_BEGIN(apTopicViewGroup)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"collapsed", "ap:Collapsed", &apCollapsed::staticClass},
     {"visibility", "ap:Visibility", &apVisibility::staticClass},
 };
@@ -57,11 +57,11 @@ MM_RENAME(apImageViewGroup, "ap:ImageViewGroup", apViewGroup)
 MM_RENAME(apInkSketchViewGroup, "ap:InkSketchViewGroup", apViewGroup)
 
 MM_TABLE_BEGIN(apCollapsed)
-static const MMFieldSpec fields[] = {{"collapsed", "Collapsed", T::Bool, 0}};
+static const MMFieldRule fields[] = {{"collapsed", "Collapsed", T::Bool, 0}};
 MM_TABLE_END(apCollapsed, "ap:Collapsed", corValue, fields, {})
 
 MM_TABLE_BEGIN(apVisibility)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"hidden", "Hidden", T::Bool, 0},
     {"faded", "Faded", T::Bool, 0},
     {"condensed", "Condensed", T::Bool, 0},
@@ -69,11 +69,11 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apVisibility, "ap:Visibility", corValue, fields, {})
 
 MM_TABLE_BEGIN(apSubTopicsVisibility)
-static const MMFieldSpec fields[] = {{"hidden", "Hidden", T::Bool, 0}};
+static const MMFieldRule fields[] = {{"hidden", "Hidden", T::Bool, 0}};
 MM_TABLE_END(apSubTopicsVisibility, "ap:SubTopicsVisibility", corValue, fields, {})
 
 MM_TABLE_BEGIN(apOffset)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"CX", "CX", T::FloatNumber},
     {"CY", "CY", T::FloatNumber},
     {"offsetPriority", "OffsetPriority", T::IntNumber},
@@ -81,7 +81,7 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apOffset, "ap:Offset", corValue, fields, {})
 
 MM_TABLE_BEGIN(apTopicLayout)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"topicWidthControl", "TopicWidthControl", T::String},
     {"topicTextAndImagePosition", "TopicTextAndImagePosition", T::String},
     {"width", "Width", T::FloatNumber},
@@ -93,7 +93,7 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apTopicLayout, "ap:TopicLayout", corValue, fields, {})
 
 MM_TABLE_BEGIN(apSubTopicsShape)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"subTopicsAlignment", "SubTopicsAlignment", T::String},
     {"subTopicsShape", "SubTopicsShape", T::String},
     {"subTopicsConnectionPoint", "SubTopicsConnectionPoint", T::String},
@@ -107,11 +107,11 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apSubTopicsShape, "ap:SubTopicsShape", corValue, fields, {})
 
 MM_TABLE_BEGIN(apImageData)
-static const MMFieldSpec fields[] = {{"imageType", "ImageType", T::String}};
+static const MMFieldRule fields[] = {{"imageType", "ImageType", T::String}};
 MM_TABLE_END(apImageData, "ap:ImageData", corBinaryData, fields, {})
 
 MM_TABLE_BEGIN(apTopicShape)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"leftMargin", "LeftMargin", T::FloatNumber},
     {"rightMargin", "RightMargin", T::FloatNumber},
     {"topMargin", "TopMargin", T::FloatNumber},
@@ -120,25 +120,25 @@ static const MMFieldSpec fields[] = {
 MM_TABLE_END(apTopicShape, "ap:TopicShape", apImageData, fields, {})
 
 MM_TABLE_BEGIN(apSubTopicShape)
-static const MMFieldSpec fields[] = {{"subTopicShape", "SubTopicShape", T::String}};
+static const MMFieldRule fields[] = {{"subTopicShape", "SubTopicShape", T::String}};
 MM_TABLE_END(apSubTopicShape, "ap:SubTopicShape", apTopicShape, fields, {})
 
 MM_TABLE_BEGIN(apLabelFloatingTopicShape)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"labelFloatingTopicShape", "LabelFloatingTopicShape", T::String}};
 MM_TABLE_END(apLabelFloatingTopicShape, "ap:LabelFloatingTopicShape", apTopicShape, fields, {})
 
 MM_TABLE_BEGIN(apCalloutFloatingTopicShape)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"calloutFloatingTopicShape", "CalloutFloatingTopicShape", T::String}};
 MM_TABLE_END(apCalloutFloatingTopicShape, "ap:CalloutFloatingTopicShape", apTopicShape, fields, {})
 
 MM_TABLE_BEGIN(apOneBoundary)
-static const MMChildSpec children[] = {{"boundary", "ap:Boundary", &apBoundary::staticClass}};
+static const MMChildRule children[] = {{"boundary", "ap:Boundary", &apBoundary::staticClass}};
 MM_TABLE_END(apOneBoundary, "ap:OneBoundary", corOneObject, {}, children)
 
 MM_TABLE_BEGIN(apBoundary)
-static const MMChildSpec children[] = {
+static const MMChildRule children[] = {
     {"boundaryViewGroup", "ap:BoundaryViewGroup", &apBoundaryViewGroup::staticClass, true},
     {"color", "ap:Color", &apColor::staticClass},
     {"lineStyle", "ap:LineStyle", &apLineStyle::staticClass},
@@ -147,21 +147,21 @@ static const MMChildSpec children[] = {
 MM_TABLE_END(apBoundary, "ap:Boundary", corObject, {}, children)
 
 MM_TABLE_BEGIN(apBoundaryShape)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"boundaryShape", "BoundaryShape", T::String},
     {"margin", "Margin", T::FloatNumber},
 };
 MM_TABLE_END(apBoundaryShape, "ap:BoundaryShape", corValue, fields, {})
 
 MM_TABLE_BEGIN(apColor)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"lineColor", "LineColor", T::String},
     {"fillColor", "FillColor", T::String},
 };
 MM_TABLE_END(apColor, "ap:Color", corValue, fields, {})
 
 MM_TABLE_BEGIN(apLineStyle)
-static const MMFieldSpec fields[] = {
+static const MMFieldRule fields[] = {
     {"lineDashStyle", "LineDashStyle", T::String},
     {"lineWidth", "LineWidth", T::FloatNumber},
 };

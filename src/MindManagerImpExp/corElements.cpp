@@ -67,13 +67,13 @@ quint32 corObject::identifierCounter()
 
 const MMElementClass &corObject::staticClass()
 {
-    static const MMFieldSpec fields[] = {
+    static const MMFieldRule fields[] = {
         {"OId", "OId", T::String},
         {"POId", "POId", T::String},
         {"Gen", "Gen", T::String},
         {"Dirty", "Dirty", T::String},
     };
-    static const MMChildSpec children[] = {
+    static const MMChildRule children[] = {
         {"custom", "cor:Custom", &corCustom::staticClass, true},
     };
     static const MMElementClass cls{"corObject",     "cor:Object", &MMXMLBaseObject::staticClass(),
@@ -84,7 +84,7 @@ const MMElementClass &corObject::staticClass()
 
 const MMElementClass &corObjectReference::staticClass()
 {
-    static const MMFieldSpec fields[] = {{"OIdRef", "OIdRef", T::String}};
+    static const MMFieldRule fields[] = {{"OIdRef", "OIdRef", T::String}};
     static const MMElementClass cls{
         "corObjectReference",     "ap:ObjectReference", &MMXMLBaseObject::staticClass(), fields, {},
         &make<corObjectReference>};
@@ -104,7 +104,7 @@ const MMElementClass &corParentObjectReference::staticClass()
 
 const MMElementClass &corProperty::staticClass()
 {
-    static const MMFieldSpec fields[] = {{"dirty", "Dirty", T::String}};
+    static const MMFieldRule fields[] = {{"dirty", "Dirty", T::String}};
     static const MMElementClass cls{
         "corProperty",     "cor:Property", &MMXMLBaseObject::staticClass(), fields, {},
         &make<corProperty>};
@@ -128,7 +128,7 @@ MM_NAME_ONLY_CLASS(corContainingPropertyReference, "cor:ContainingPropertyRefere
 
 const MMElementClass &corMultiple::staticClass()
 {
-    static const MMFieldSpec fields[] = {{"index", "Index", T::UInt}};
+    static const MMFieldRule fields[] = {{"index", "Index", T::UInt}};
     static const MMElementClass cls{
         "corMultiple", "cor:Multiple", &corValue::staticClass(), fields, {}, &make<corMultiple>};
     return cls;
@@ -136,7 +136,7 @@ const MMElementClass &corMultiple::staticClass()
 
 const MMElementClass &corCustom::staticClass()
 {
-    static const MMFieldSpec fields[] = {{"uri", "Uri", T::String}};
+    static const MMFieldRule fields[] = {{"uri", "Uri", T::String}};
     static const MMElementClass cls{"corCustom", "cor:Custom", &corMultiple::staticClass(),
                                     fields,      {},           &make<corCustom>};
     return cls;
@@ -144,7 +144,7 @@ const MMElementClass &corCustom::staticClass()
 
 const MMElementClass &corBase64::staticClass()
 {
-    static const MMFieldSpec fields[] = {
+    static const MMFieldRule fields[] = {
         {"xsiNil", "xsi:nil", T::Bool, 0},
         {"contents", nullptr, T::String},
     };
@@ -157,8 +157,8 @@ const MMElementClass &corBase64::staticClass()
 
 const MMElementClass &corBinaryData::staticClass()
 {
-    static const MMFieldSpec fields[] = {{"URI", "Uri", T::String}};
-    static const MMChildSpec children[] = {
+    static const MMFieldRule fields[] = {{"URI", "Uri", T::String}};
+    static const MMChildRule children[] = {
         {"data", "cor:Base64", &corBase64::staticClass},
     };
     static const MMElementClass cls{"corBinaryData", "cor:BinaryData", &corValue::staticClass(),
@@ -168,7 +168,7 @@ const MMElementClass &corBinaryData::staticClass()
 
 const MMElementClass &corXhtmlData::staticClass()
 {
-    static const MMFieldSpec fields[] = {
+    static const MMFieldRule fields[] = {
         {"xhtmlData", nullptr, T::String},
         {"xhtmlTree", nullptr, T::Tree},
     };
@@ -180,7 +180,7 @@ const MMElementClass &corXhtmlData::staticClass()
 
 const MMElementClass &corBaseline::staticClass()
 {
-    static const MMFieldSpec fields[] = {
+    static const MMFieldRule fields[] = {
         {"Index", "Index", T::IntNumber},
         {"BId", "BId", T::String},
     };
@@ -192,7 +192,7 @@ const MMElementClass &corBaseline::staticClass()
 
 const MMElementClass &corBaselines::staticClass()
 {
-    static const MMChildSpec children[] = {
+    static const MMChildRule children[] = {
         {"baselines", "cor:Baseline", &corBaseline::staticClass, true},
     };
     static const MMElementClass cls{
@@ -203,11 +203,11 @@ const MMElementClass &corBaselines::staticClass()
 
 const MMElementClass &corPropertyReference::staticClass()
 {
-    static const MMFieldSpec fields[] = {
+    static const MMFieldRule fields[] = {
         {"qualifiedName", "QualifiedName", T::String},
         {"indexPath", "IndexPath", T::String},
     };
-    static const MMChildSpec children[] = {
+    static const MMChildRule children[] = {
         {"containingPropertyReference", "cor:ContainingPropertyReference",
          &corContainingPropertyReference::staticClass},
     };

@@ -126,11 +126,11 @@ struct MapParts
 // the XML itself (notes, pictures, icons) from a copy of their nodes.
 struct TopicChildKind
 {
-    const MMChildSpec *spec = nullptr;
+    const MMChildRule *rule = nullptr;
     bool flat = false;
 };
 
-TopicChildKind topicChildSpec(const QByteArray &element)
+TopicChildKind topicChildRule(const QByteArray &element)
 {
     static const QHash<QByteArray, TopicChildKind> childKinds = [] {
         static const char *const unread[] = {"ap:LabelFloatingTopicShape",
@@ -140,7 +140,7 @@ TopicChildKind topicChildSpec(const QByteArray &element)
                                              "ap:InkGroup",
                                              "ap:OneInkSketch"};
         QHash<QByteArray, TopicChildKind> s;
-        for (const MMChildSpec &childDesc : apTopic::staticClass().children)
+        for (const MMChildRule &childDesc : apTopic::staticClass().children)
             s.insert(QByteArray(childDesc.element),
                      {&childDesc, MMXMLBaseObject::readsFlatTrees(childDesc.elementClass())});
         for (const char *name : unread)
@@ -208,7 +208,7 @@ public:
     virtual ~ReadSink() = default;
     virtual void topic(int index, std::optional<QString> oid) = 0;
     // `flat`: the element's classes read from a flattened copy.
-    virtual void element(int index, const MMChildSpec &spec, bool flat, xmlNodePtr node) = 0;
+    virtual void element(int index, const MMChildRule &rule, bool flat, xmlNodePtr node) = 0;
     virtual void part(MapPart part, xmlNodePtr node) = 0;
 };
 
@@ -237,13 +237,13 @@ struct MapContents
         return MMXMLBaseObject::initWithFlatTree(cls, element);
     }
 
-    template <typename Tree> void element(int index, const MMChildSpec &spec, const Tree &tree)
+    template <typename Tree> void element(int index, const MMChildRule &rule, const Tree &tree)
     {
-        const MMObjectPtr element = read(spec.elementClass(), tree);
+        const MMObjectPtr element = read(rule.elementClass(), tree);
         if (!element)
             return;
         TopicRecord &record = records[size_t(index)];
-        const std::string_view name = spec.element;
+        const std::string_view name = rule.element;
         if (name == "ap:NotesGroup") {
             record.notes = notesOf(element);
             return;
@@ -261,10 +261,10 @@ struct MapContents
                      mmConverter::imageFromImageData(data.get(), members)});
             element->setChildren("customIconImageData", {});
         }
-        if (spec.many)
-            record.topic->addChild(spec.field, element);
-        else if (!record.topic->child(spec.field))
-            record.topic->setChild(spec.field, element);
+        if (rule.many)
+            record.topic->addChild(rule.field, element);
+        else if (!record.topic->child(rule.field))
+            record.topic->setChild(rule.field, element);
     }
 
     void part(MapPart part, const XMLTree &tree)
@@ -294,9 +294,9 @@ public:
     {
         m_contents.topic(index, std::move(oid));
     }
-    void element(int index, const MMChildSpec &spec, bool, xmlNodePtr node) override
+    void element(int index, const MMChildRule &rule, bool, xmlNodePtr node) override
     {
-        m_contents.element(index, spec, XMLTree::initWithNode(node));
+        m_contents.element(index, rule, XMLTree::initWithNode(node));
     }
     void part(MapPart part, xmlNodePtr node) override
     {
@@ -313,7 +313,7 @@ struct ReadEvent
 {
     enum Kind : quint8 { Topic, Element, Part } kind;
     int index = -1;
-    const MMChildSpec *spec = nullptr;
+    const MMChildRule *rule = nullptr;
     MapPart part = MapPart::StyleGroup;
     xmlNodePtr node = nullptr; // or
     int flat = -1;             // the element in its batch's flattened block
@@ -490,11 +490,11 @@ public:
         event.oid = std::move(oid);
         add(std::move(event));
     }
-    void element(int index, const MMChildSpec &spec, bool flat, xmlNodePtr node) override
+    void element(int index, const MMChildRule &rule, bool flat, xmlNodePtr node) override
     {
         ReadEvent event{ReadEvent::Element};
         event.index = index;
-        event.spec = &spec;
+        event.rule = &rule;
         if (flat) {
             if ((event.flat = m_batch.flat.append(node)) < 0)
                 return;
@@ -586,9 +586,9 @@ int readTopic(xmlTextReaderPtr reader, std::vector<TopicPlace> &places, ReadSink
                     return -1;
                 continue;
             }
-            if (const TopicChildKind kind = topicChildSpec(name); kind.spec) {
+            if (const TopicChildKind kind = topicChildRule(name); kind.rule) {
                 if (xmlNodePtr node = xmlTextReaderExpand(reader))
-                    sink.element(index, *kind.spec, kind.flat, node);
+                    sink.element(index, *kind.rule, kind.flat, node);
             }
         }
         if (!ok)
@@ -833,9 +833,9 @@ std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outl
                 break;
             case ReadEvent::Element:
                 if (event.node)
-                    contents.element(event.index, *event.spec, XMLTree::initWithNode(event.node));
+                    contents.element(event.index, *event.rule, XMLTree::initWithNode(event.node));
                 else
-                    contents.element(event.index, *event.spec, batch.flat.element(event.flat));
+                    contents.element(event.index, *event.rule, batch.flat.element(event.flat));
                 break;
             case ReadEvent::Part:
                 contents.part(event.part, XMLTree::initWithNode(event.node));

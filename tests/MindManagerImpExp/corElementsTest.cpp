@@ -240,12 +240,12 @@ namespace {
 const MMElementClass &testElementClass()
 {
     using T = MMValueType;
-    static const MMFieldSpec fields[] = {
+    static const MMFieldRule fields[] = {
         {"size", "Size", T::Float},         {"level", "Level", T::Int, 1},
         {"hidden", "Hidden", T::Bool, 1},   {"due", "Due", T::Date},
         {"width", "Width", T::FloatNumber}, {"note", nullptr, T::String},
     };
-    static const MMChildSpec children[] = {
+    static const MMChildRule children[] = {
         {"value", "ap:Value", &corValue::staticClass},
         {"customs", "ap:Custom", &corCustom::staticClass, true},
     };
