@@ -152,8 +152,11 @@ TopicChildKind topicChildRule(const QByteArray &element)
 
 // The branch starts with `label` where it is given: a flexi shape lays out
 // its points for the label it is made with, so it starts as any new branch.
+// `sizedLater`: the caller sizes the branch once it has converted the
+// topic's label and settings.
 std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &map,
-                                         const std::optional<AttributedString> &label)
+                                         const std::optional<AttributedString> &label,
+                                         bool sizedLater)
 {
     const Rect b = parent.branchBounds();
     const std::shared_ptr<TWGraphic> shape =
@@ -163,7 +166,10 @@ std::shared_ptr<TWMapBranch> importChild(TWMapBranch &parent, int type, TWMap &m
         return nullptr;
     }
     const TWNewBranchLabelScope start(type != 5 && label ? &*label : nullptr);
-    const std::shared_ptr<TWMapBranch> added = TWMapBranch::createWithGraphic(shape, &parent, &map);
+    const std::shared_ptr<TWMapBranch> added = [&] {
+        const TWNewBranchSizingDeferred sizing(sizedLater);
+        return TWMapBranch::createWithGraphic(shape, &parent, &map);
+    }();
     if (type == 5) {
         shape->setCachedBezierPath(nullptr);
         if (added->enclosedTextArea())
@@ -614,12 +620,22 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
     record =
         TopicRecord{{}, {}, {}, {}, std::move(record.subTopics), std::move(record.floatingTopics)};
     const int childType = ctx.document ? ctx.document->graphicClassIdentifier() : 2;
+    const int childLevel = branch.getThisBranchLevel() + 1;
     for (const auto &[list, kind] :
          {std::pair{&record.subTopics, 0}, std::pair{&record.floatingTopics, 3}}) {
         for (const int child : *list) {
+            const TopicRecord &next = records[size_t(child)];
+            // Sized as it is made, a branch is sized again for the label
+            // its conversion sets. Where nothing before that label reads
+            // or moves the branch's bounds (a picture, a boundary's
+            // margin), it is sized then only.
+            const bool sizedLater = ctx.sizesBranchesOnce && childType != 5 && next.topic &&
+                                    next.label.text && next.label.type == kind &&
+                                    next.label.level == childLevel && !next.pictures.picture &&
+                                    !next.topic->child("oneBoundary");
             // A refused child leaves its subtree out.
             if (const std::shared_ptr<TWMapBranch> made =
-                    importChild(branch, childType, ctx.map, records[size_t(child)].label.text))
+                    importChild(branch, childType, ctx.map, next.label.text, sizedLater))
                 buildTopic(records, child, *made, kind, ctx);
         }
     }
@@ -1194,6 +1210,7 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
     ImportContext ctx{map};
     ctx.document = map.document();
     ctx.members = source.members;
+    ctx.sizesBranchesOnce = source.sizesBranchesOnce;
     map.setOrderingMode(1);
     map.setGraphicColoringMode(2);
     map.setTextMaxWidth(100.0f);

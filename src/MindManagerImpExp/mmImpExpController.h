@@ -29,6 +29,10 @@ struct MMMapSource
     // makes the records, and an archive inflates on a third; off, one
     // thread does all.
     bool readsOnAWorkerThread = true;
+    // A plain new branch is sized once, when its label and settings are
+    // converted; off, it is also sized as it is made. The map is the same
+    // either way.
+    bool sizesBranchesOnce = true;
 };
 
 // Imports a MindManager map into the blank map of a new document. The XML

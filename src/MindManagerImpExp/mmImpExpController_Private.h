@@ -45,6 +45,7 @@ struct ImportContext
     // By kind << 32 | level; the defaults do not change while topics are
     // converted.
     QHash<quint64, LevelStyle> levelStyles;
+    bool sizesBranchesOnce = true;
 };
 
 inline std::optional<QString> childString(const MMObjectPtr &object, const char *child,

@@ -185,7 +185,8 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
     b.setChildrenHidden(false);
 
     b.m_textRelativePosition = 2;
-    b.makeNaturalSize();
+    if (!TWNewBranchSizingDeferred::active())
+        b.makeNaturalSize();
     b.removeGraphicOrderCache();
     b.subscribeToNotifications();
     return branch;

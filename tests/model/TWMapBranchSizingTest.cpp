@@ -304,6 +304,32 @@ TEST_F(TWMapBranchSizingTest, OnlyABranchMadeInsideALabelScopeStartsWithItsLabel
     EXPECT_EQ(TWNewBranchLabelScope::current(), nullptr);
 }
 
+// A branch made while sizing is deferred is left to its maker to size;
+// scopes nest, and an inner one may size again.
+TEST_F(TWMapBranchSizingTest, ABranchMadeWhileSizingIsDeferredIsNotSized)
+{
+    const auto sizings = [&] {
+        layout->calls.clear();
+        TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(Rect(600, 100, 80, 30)),
+                                       root.get(), map.get());
+        return int(layout->calls.filter(QStringLiteral("natural size")).size());
+    };
+    EXPECT_EQ(sizings(), 1);
+    {
+        const TWNewBranchSizingDeferred outer;
+        EXPECT_EQ(sizings(), 0);
+        {
+            const TWNewBranchSizingDeferred inner(false);
+            EXPECT_EQ(sizings(), 1);
+            const TWNewBranchSizingDeferred again;
+            EXPECT_EQ(sizings(), 0);
+        }
+        EXPECT_EQ(sizings(), 0);
+    }
+    EXPECT_EQ(sizings(), 1);
+    EXPECT_FALSE(TWNewBranchSizingDeferred::active());
+}
+
 // Refits asked for while a hold on the branch lives are made once, when the
 // outermost hold on it ends; other branches refit at once.
 TEST_F(TWMapBranchSizingTest, ARefitHoldRefitsItsBranchOnceAtItsEnd)

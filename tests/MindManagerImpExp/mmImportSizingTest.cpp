@@ -1,0 +1,195 @@
+// Each imported branch is sized once, when its topic is converted: the map
+// must come out as when every branch was also sized as it was made.
+#include "MMImportTestSupport.h"
+
+#include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QRegularExpression>
+
+using namespace MMImportTest;
+
+namespace {
+
+QString pngBase64()
+{
+    QImage image(6, 5, QImage::Format_ARGB32);
+    image.fill(Qt::blue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return QString::fromLatin1(png.toBase64());
+}
+
+QString topic(const QString &oid, const QString &inner)
+{
+    return QStringLiteral("<ap:Topic OId=\"%1\">%2</ap:Topic>").arg(oid, inner);
+}
+
+// Counts the sizings each branch asks for.
+class CountingLayout : public TWMapLayout
+{
+public:
+    void makeNaturalSize(TWMapBranch &branch, bool honoringTextWidth,
+                         bool honoringGraphicHeight) override
+    {
+        ++counts[&branch];
+        TWMapLayout::makeNaturalSize(branch, honoringTextWidth, honoringGraphicHeight);
+    }
+    QHash<const TWMapBranch *, int> counts;
+};
+
+// Every bounds a branch's graphics have, in a stable order.
+QList<Rect> boundsOf(const TWMapBranch &branch)
+{
+    QList<Rect> all;
+    if (branch.mainGraphic())
+        all.append(branch.mainGraphic()->bounds());
+    if (branch.enclosedTextArea())
+        all.append(branch.enclosedTextArea()->bounds());
+    if (branch.enclosedImage())
+        all.append(branch.enclosedImage()->bounds());
+    for (const std::shared_ptr<TWEnclosedGraphic> &icon : branch.otherEnclosedGraphics())
+        if (icon->graphic())
+            all.append(icon->graphic()->bounds());
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        all.append(boundsOf(*child));
+    return all;
+}
+
+} // namespace
+
+class MindManagerImportSizing : public ImportFixture
+{
+protected:
+    struct Imported
+    {
+        QString xml;
+        QList<Rect> bounds;
+        QHash<QString, int> sizings; // by topic identifier
+    };
+
+    Imported imported(const QByteArray &xml, bool once)
+    {
+        const std::shared_ptr<TWMapsDoc> doc = freshDocument();
+        TWMap &target = *doc->maps().first();
+        const auto layout = std::make_shared<CountingLayout>();
+        target.setLayoutServices(layout);
+        MMMapSource source = mmImpExpController::sourceForData(xml, QStringLiteral("map.xml"));
+        source.sizesBranchesOnce = once;
+        EXPECT_TRUE(mmImpExpController::populateDadoZiz(target, source));
+        Imported result;
+        // Identifiers, numbers and dates each import makes afresh.
+        static const QRegularExpression fresh(
+            QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}|"
+                           "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[^<\"]*|"
+                           "(?<=Number>)-?\\d+|(?<=Graphic|Branch)\\d+|"
+                           "<NSCalendarDate>[\\s\\S]*?</NSCalendarDate>"),
+            QRegularExpression::CaseInsensitiveOption);
+        result.xml = QString::fromUtf8(doc->xmlDocumentData()).replace(fresh, QStringLiteral("*"));
+        if (target.root())
+            result.bounds = boundsOf(*target.root());
+        for (const std::shared_ptr<TWMapBranch> &b : target.allBranches())
+            result.sizings.insert(b->mmOid().value_or(QString()), layout->counts.value(b.get()));
+        doc->detach();
+        return result;
+    }
+};
+
+TEST_F(MindManagerImportSizing, BranchesSizedOnceComeOutAsBranchesSizedAsTheyAreMade)
+{
+    const QString png = pngBase64();
+    const QString style = QStringLiteral(
+        "<ap:StyleGroup><ap:RootTopicDefaultsGroup><ap:DefaultText PlainText=\"Central\">"
+        "<ap:Font Name=\"DejaVu Sans\" Size=\"16\"/></ap:DefaultText>"
+        "<ap:DefaultSubTopicShape SubTopicShape=\"urn:mindjet:Rectangle\"/>"
+        "</ap:RootTopicDefaultsGroup><ap:RootSubTopicDefaultsGroup Level=\"0\">"
+        "<ap:DefaultText PlainText=\"Level text\"/><ap:DefaultColor LineColor=\"ff404040\"/>"
+        "</ap:RootSubTopicDefaultsGroup></ap:StyleGroup>");
+    // `sized`: how often the topic's branch is sized when sized once
+    // (indicators of a task, notes or a link refit it once more); -1
+    // where it is sized as it is made too.
+    const struct
+    {
+        const char *name;
+        QString inner;
+        int sized;
+    } cases[] = {
+        {"plain", "<ap:Text PlainText=\"Plain words of a label\"/>", 1},
+        {"level text", QString(), 1},
+        {"font range and colour",
+         "<ap:Text PlainText=\"Bold start\"><ap:Font Name=\"DejaVu Sans\" Size=\"14\"/>"
+         "<ap:FontRange From=\"0\" To=\"4\" Bold=\"true\" Color=\"ffaa0000\"/></ap:Text>"
+         "<ap:Color FillColor=\"ffdbe9f7\" LineColor=\"ff102030\"/>",
+         1},
+        {"icons",
+         "<ap:Text PlainText=\"Flagged\"/><ap:IconsGroup><ap:Icons>"
+         "<ap:Icon xsi:type=\"ap:StockIcon\" IconType=\"urn:mindjet:FlagRed\"/>"
+         "<ap:Icon xsi:type=\"ap:StockIcon\" IconType=\"urn:mindjet:Check\"/>"
+         "</ap:Icons></ap:IconsGroup>",
+         1},
+        {"task",
+         "<ap:Text PlainText=\"Due\"/><ap:Task TaskPriority=\"urn:mindjet:Prio3\" "
+         "TaskPercentage=\"50\" DurationHours=\"48\" DurationUnit=\"urn:mindjet:Day\" "
+         "Resources=\"Ann; Bob\"/>",
+         2},
+        {"notes and link",
+         "<ap:Text PlainText=\"Noted\"/><ap:NotesGroup><ap:NotesXhtmlData "
+         "PreviewPlainText=\"n\"/></ap:NotesGroup>"
+         "<ap:Hyperlink Url=\"http://example.org/\"/>",
+         2},
+        {"own shape and layout",
+         "<ap:Text PlainText=\"A long label that wraps at the width it is given\"/>"
+         "<ap:SubTopicShape SubTopicShape=\"urn:mindjet:Oval\"/>"
+         "<ap:TopicLayout TopicTextAndImagePosition=\"urn:mindjet:TextLeftImageRight\" "
+         "Width=\"30\"/>",
+         1},
+        {"line shape",
+         "<ap:Text PlainText=\"On a line\"/>"
+         "<ap:SubTopicShape SubTopicShape=\"urn:mindjet:Line\"/>",
+         1},
+        {"offset", "<ap:Text PlainText=\"Placed\"/><ap:Offset CX=\"-40\" CY=\"25\"/>", 1},
+        {"boundary",
+         "<ap:Text PlainText=\"Bounded\"/><ap:OneBoundary><ap:Boundary>"
+         "<ap:BoundaryShape BoundaryShape=\"urn:mindjet:Rectangle\" Margin=\"4\"/>"
+         "</ap:Boundary></ap:OneBoundary>",
+         -1},
+        {"picture",
+         "<ap:Text PlainText=\"Pictured\"/><ap:OneImage><ap:Image>"
+         "<ap:ImageData ImageType=\"urn:mindjet:PngImage\"><cor:Base64>" +
+             png +
+             "</cor:Base64></ap:ImageData><ap:ImageSize Width=\"12\" Height=\"8\"/>"
+             "</ap:Image></ap:OneImage>",
+         -1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // The topic on its own, beside siblings, as a floating topic and
+        // with children of its own.
+        const QString subject = topic("subject", c.inner);
+        const QString parent = topic(
+            "parent", c.inner + "<ap:SubTopics>" + topic("child", c.inner) +
+                          topic("sibling", "<ap:Text PlainText=\"After\"/>") + "</ap:SubTopics>");
+        const QByteArray xml =
+            mapWithTopic("<ap:Text PlainText=\"Root\"/><ap:SubTopics>" + subject + parent +
+                             "</ap:SubTopics><ap:FloatingTopics>" + topic("floating", c.inner) +
+                             "</ap:FloatingTopics>",
+                         style);
+        const Imported once = imported(xml, true);
+        const Imported twice = imported(xml, false);
+        EXPECT_EQ(once.xml, twice.xml);
+        EXPECT_EQ(once.bounds, twice.bounds);
+        EXPECT_EQ(once.bounds.size(), twice.bounds.size());
+        for (const char *oid : {"subject", "parent", "child", "floating"}) {
+            SCOPED_TRACE(oid);
+            const int asMade = twice.sizings.value(oid);
+            EXPECT_GE(asMade, 2);
+            EXPECT_EQ(once.sizings.value(oid), c.sized < 0 ? asMade : c.sized);
+        }
+    }
+    EXPECT_TRUE(alerts.alerts().isEmpty());
+}
