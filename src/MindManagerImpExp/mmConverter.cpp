@@ -42,11 +42,28 @@ std::optional<Color> colorFromString(const std::optional<QString> &string)
 {
     if (!string || string->size() != 8)
         return std::nullopt;
+    const auto digit = [](char16_t c) {
+        if (c >= u'0' && c <= u'9')
+            return c - u'0';
+        if (c >= u'a' && c <= u'f')
+            return c - u'a' + 10;
+        if (c >= u'A' && c <= u'F')
+            return c - u'A' + 10;
+        return -1;
+    };
+    const QStringView text(*string);
     int parts[4];
     for (int i = 0; i < 4; ++i) {
+        const int high = digit(text[i * 2].unicode());
+        const int low = digit(text[i * 2 + 1].unicode());
+        if (high >= 0 && low >= 0) {
+            parts[i] = high * 16 + low;
+            continue;
+        }
+        // Anything else reads as a number would, and a pair that is not
+        // one counts as nothing of that component.
         bool ok = false;
-        parts[i] = QStringView(*string).mid(i * 2, 2).toInt(&ok, 16);
-        // A pair that is not hexadecimal counts as nothing of that component.
+        parts[i] = text.mid(i * 2, 2).toInt(&ok, 16);
         if (!ok)
             parts[i] = 0;
     }

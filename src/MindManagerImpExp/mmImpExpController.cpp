@@ -612,10 +612,14 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
     TopicRecord record = std::move(records[index]);
     if (!record.topic)
         return;
-    if (const std::optional<QString> oid = record.topic->string("OId");
-        oid && !ctx.branchesByOid.contains(*oid))
-        ctx.branchesByOid.insert(*oid, &branch);
-    convertTopic(*record.topic, record.notes, record.pictures, record.label, branch, type,
+    const std::optional<QString> oid = record.topic->string("OId");
+    if (oid) {
+        // The first topic of an identifier keeps it.
+        TWMapBranch *&first = ctx.branchesByOid[*oid];
+        if (!first)
+            first = &branch;
+    }
+    convertTopic(*record.topic, oid, record.notes, record.pictures, record.label, branch, type,
                  branch.getThisBranchLevel(), ctx);
     record =
         TopicRecord{{}, {}, {}, {}, std::move(record.subTopics), std::move(record.floatingTopics)};
@@ -1223,6 +1227,7 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
     const int hideLevelBefore = map.branchHideLevel();
     const int levelBefore = map.root() ? map.root()->getMaximumBranchLevel() : 0;
     if (map.root() && !records.empty()) {
+        ctx.branchesByOid.reserve(qsizetype(records.size()));
         const std::unique_ptr<TWTextLayout::Prefetch> measuring =
             prepareLabels(records, map.root()->getThisBranchLevel(), map, ctx);
         // A branch is sized several times as it is converted: its

@@ -19,10 +19,11 @@ namespace mmImport {
 
 namespace {
 
+// Its look is set before it joins the branch: a graphic of no branch has
+// no undo steps to record.
 std::shared_ptr<TWImage> iconGraphic(TWMapBranch &branch)
 {
     auto graphic = TWGraphic::make<TWImage>(Rect(0, 0, 16, 16));
-    graphic->setBranch(&branch);
     graphic->setDrawsStroke(false);
     graphic->setStrokeWidth(0);
     graphic->setStrokeStyle(8);
@@ -35,6 +36,7 @@ std::shared_ptr<TWImage> iconGraphic(TWMapBranch &branch)
     graphic->setInheritsStroke(true);
     graphic->setCornerMode(0);
     graphic->setCornerAmount(10.0f);
+    graphic->setBranch(&branch);
     return graphic;
 }
 
@@ -48,7 +50,7 @@ QString decodeMailPart(QString part)
 } // namespace
 
 void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBranch &branch,
-                  const ImportContext &ctx)
+                  ImportContext &ctx)
 {
     const MMObjectPtr group = topic.child("iconsGroup");
     const MMObjectPtr icons = group ? group->child("icons") : nullptr;
@@ -59,20 +61,27 @@ void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBran
     for (const MMObjectPtr &icon : icons->children("icons")) {
         const int index = position++;
         if (const std::optional<QString> type = icon->string("iconType")) {
-            // Unknown urns are skipped like a missing picture.
-            const std::optional<QString> path = mmTables::stockIconPath(type);
-            const std::optional<QByteArray> bytes =
-                path ? mmAdornments::pictureData(*path) : std::nullopt;
-            if (!bytes)
+            auto found = ctx.stockIcons.constFind(*type);
+            if (found == ctx.stockIcons.constEnd()) {
+                // Unknown urns are skipped like a missing picture.
+                const std::optional<QString> path = mmTables::stockIconPath(type);
+                const std::optional<QByteArray> bytes =
+                    path ? mmAdornments::pictureData(*path) : std::nullopt;
+                found = ctx.stockIcons.insert(
+                    *type, bytes ? std::optional(ImportContext::StockIcon{
+                                       *bytes, QStringLiteral("Images/Adornments") + *path,
+                                       QLatin1String(mmAdornments::Folder) + *path})
+                                 : std::nullopt);
+            }
+            if (!*found)
                 continue;
-            const QString packagePath = QStringLiteral("Images/Adornments") + *path;
+            const ImportContext::StockIcon &stock = **found;
             auto graphic = iconGraphic(branch);
             if (ctx.document)
-                ctx.document->setObjectInCachedData(*bytes, packagePath);
-            graphic->setImageFilename(packagePath);
+                ctx.document->setObjectInCachedData(stock.picture, stock.packagePath);
+            graphic->setImageFilename(stock.packagePath);
             branch.insertObjectInOtherEnclosedGraphicsAtIndex(
-                std::make_shared<TWEnclosedGraphic>(
-                    *type, QLatin1String(mmAdornments::Folder) + *path, graphic),
+                std::make_shared<TWEnclosedGraphic>(*type, stock.adornmentPath, graphic),
                 branch.countOfOtherEnclosedGraphics());
             continue;
         }

@@ -46,6 +46,15 @@ struct ImportContext
     // converted.
     QHash<quint64, LevelStyle> levelStyles;
     bool sizesBranchesOnce = true;
+    // A stock icon's picture and paths by its icon type; none for a type
+    // without a picture.
+    struct StockIcon
+    {
+        QByteArray picture;
+        QString packagePath;
+        QString adornmentPath;
+    };
+    QHash<QString, std::optional<StockIcon>> stockIcons;
 };
 
 inline std::optional<QString> childString(const MMObjectPtr &object, const char *child,
@@ -89,13 +98,14 @@ std::optional<AttributedString> labelOf(const apTopic &topic, int type, int leve
                                         const levelDefaults *ld);
 // Every step that needs the topic's own elements, once they are all read.
 // A label prepared for another kind or level of branch is converted again.
-void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
-                  const TopicPictures &pictures, const PreparedLabel &label, TWMapBranch &branch,
-                  int type, int level, ImportContext &ctx);
+void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
+                  const std::optional<AttributedString> &notes, const TopicPictures &pictures,
+                  const PreparedLabel &label, TWMapBranch &branch, int type, int level,
+                  ImportContext &ctx);
 
 // A topic's attachments.
 void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBranch &branch,
-                  const ImportContext &ctx);
+                  ImportContext &ctx);
 void convertHyperlink(const apTopic &topic, TWMapBranch &branch);
 void convertTask(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx);
 void convertComments(const apTopic &topic, TWMapBranch &branch);

@@ -189,9 +189,10 @@ std::optional<AttributedString> labelOf(const apTopic &topic, int type, int leve
     return std::nullopt;
 }
 
-void convertTopic(const apTopic &topic, const std::optional<AttributedString> &notes,
-                  const TopicPictures &pictures, const PreparedLabel &label, TWMapBranch &branch,
-                  int type, int level, ImportContext &ctx)
+void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
+                  const std::optional<AttributedString> &notes, const TopicPictures &pictures,
+                  const PreparedLabel &label, TWMapBranch &branch, int type, int level,
+                  ImportContext &ctx)
 {
     const levelDefaults *ld = ctx.defaults;
     convertBoundary(topic, branch, ctx);
@@ -260,7 +261,7 @@ void convertTopic(const apTopic &topic, const std::optional<AttributedString> &n
             branch.setChildrenHidden(true);
         break;
     }
-    branch.setMmOid(topic.string("OId"));
+    branch.setMmOid(oid);
 }
 
 std::optional<AttributedString> notesOf(const MMObjectPtr &group)

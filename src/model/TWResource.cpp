@@ -64,17 +64,22 @@ std::pair<CalendarDate, CalendarDate> defaultWorkingHours()
 } // namespace
 
 TWResource::TWResource()
-    : m_resourceIdentifier(newUUIDString()),
-      m_resourceName(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("New Resource")))
-{
-    std::tie(m_dailyStartTime, m_dailyFinishTime) = defaultWorkingHours();
-}
+    : TWResource(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("New Resource")), nullptr,
+                 defaultWorkingHours())
+{}
 
-TWResource::TWResource(const QString &resourceName, UndoManager *undoManager) : TWResource()
-{
-    m_resourceName = resourceName;
-    m_undoManager = undoManager;
-}
+// An importer makes one per name it reads: the default name and times are
+// not made only to be replaced.
+TWResource::TWResource(const QString &resourceName, UndoManager *undoManager)
+    : TWResource(resourceName, undoManager, defaultWorkingHours())
+{}
+
+TWResource::TWResource(const QString &resourceName, UndoManager *undoManager,
+                       const std::pair<CalendarDate, CalendarDate> &workingHours)
+    : m_resourceIdentifier(newUUIDString()), m_resourceName(resourceName),
+      m_dailyStartTime(workingHours.first), m_dailyFinishTime(workingHours.second),
+      m_undoManager(undoManager)
+{}
 
 std::shared_ptr<TWResource> TWResource::copy() const
 {

@@ -119,6 +119,8 @@ public:
     bool isEqual(const TWResource &other) const;
 
 private:
+    TWResource(const QString &resourceName, UndoManager *undoManager,
+               const std::pair<CalendarDate, CalendarDate> &workingHours);
     static const KeyValueTable<TWResource> &keyTable();
     template <class V, class Set> void setValue(V &field, const V &value, Set set, const char *key);
     void changed(const QString &key);

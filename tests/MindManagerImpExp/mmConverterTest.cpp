@@ -86,6 +86,34 @@ TEST(mmConverter, ColoursReadAndWriteAlphaFirst)
             << c.text.value_or("nil").toStdString();
 }
 
+// Every pair of characters a colour may hold reads as a number of base 16
+// would: digits of either case, signs, spaces and anything else.
+TEST(mmConverter, ColourPairsReadAsBaseSixteenNumbers)
+{
+    const QString characters = QStringLiteral("09afAFgG+- x\u00e9\u0661");
+    const auto unit = [](int v) { return double(float(v / 255.0)); };
+    for (const QChar high : characters) {
+        for (const QChar low : characters) {
+            const QString pair = QString(high) + low;
+            bool ok = false;
+            int expected = pair.toInt(&ok, 16);
+            if (!ok)
+                expected = 0;
+            // The pair in each place: alpha first, then red, green, blue.
+            for (int place = 0; place < 4; ++place) {
+                QString text = QStringLiteral("11223344");
+                text.replace(place * 2, 2, pair);
+                int parts[4] = {0x11, 0x22, 0x33, 0x44};
+                parts[place] = expected;
+                EXPECT_EQ(mmConverter::colorFromString(text),
+                          Color::colorWithCalibratedRed(unit(parts[1]), unit(parts[2]),
+                                                        unit(parts[3]), unit(parts[0])))
+                    << text.toStdString();
+            }
+        }
+    }
+}
+
 TEST(mmConverter, TextBecomesRichTextWithTheFallbackForWhatIsMissing)
 {
     const auto fallback = element<apText>("<ap:Text PlainText=\"x\"><ap:Font Name=\"DejaVu Sans\" "

@@ -384,8 +384,10 @@ TEST_F(MindManagerImport, TopicLayoutWidthWrapsTheText)
 TEST_F(MindManagerImport, IconsBecomePicturesInTheDocumentPackage)
 {
     const QString png = pngBase64();
-    ASSERT_TRUE(importTopic(subTopics({topic(
-        "t", text("Icons") +
+    ASSERT_TRUE(importTopic(subTopics(
+        {topic(
+             "t",
+             text("Icons") +
                  "<ap:IconsGroup><ap:Icons>"
                  "<ap:Icon xsi:type=\"ap:StockIcon\" IconType=\"urn:mindjet:Calendar\"/>"
                  "<ap:Icon xsi:type=\"ap:StockIcon\" IconType=\"urn:mindjet:NotAnIcon\"/>"
@@ -404,7 +406,16 @@ TEST_F(MindManagerImport, IconsBecomePicturesInTheDocumentPackage)
                  "</cor:Base64></ap:CustomIconImageData>"
                  "<ap:CustomIconImageData IconSignature=\"bad\" ImageType=\"urn:mindjet:PngImage\">"
                  "<cor:Base64>iVBORw0KG</cor:Base64></ap:CustomIconImageData>"
-                 "</ap:IconsGroup>")})));
+                 "</ap:IconsGroup>"),
+         // Stock icons met again, known and unknown.
+         topic("u", text("Again") + "<ap:IconsGroup><ap:Icons>"
+                                    "<ap:Icon xsi:type=\"ap:StockIcon\" "
+                                    "IconType=\"urn:mindjet:NotAnIcon\"/>"
+                                    "<ap:Icon xsi:type=\"ap:StockIcon\" "
+                                    "IconType=\"urn:mindjet:Calendar\"/>"
+                                    "<ap:Icon xsi:type=\"ap:StockIcon\" "
+                                    "IconType=\"urn:mindjet:Calendar\"/>"
+                                    "</ap:Icons></ap:IconsGroup>")})));
     const TWMapBranch &b = branch("t");
     ASSERT_EQ(b.countOfOtherEnclosedGraphics(), 3);
     const auto stock = b.objectInOtherEnclosedGraphicsAtIndex(0);
@@ -418,6 +429,19 @@ TEST_F(MindManagerImport, IconsBecomePicturesInTheDocumentPackage)
                                .arg(b.branchNumber());
     EXPECT_EQ(b.objectInOtherEnclosedGraphicsAtIndex(1)->graphic()->imageFilename(), first);
     EXPECT_EQ(b.objectInOtherEnclosedGraphicsAtIndex(2)->graphic()->imageFilename(), second);
+    const TWMapBranch &again = branch("u");
+    ASSERT_EQ(again.countOfOtherEnclosedGraphics(), 2);
+    for (const TWMapBranch *owner : {&b, &again}) {
+        for (const auto &icon : owner->otherEnclosedGraphics())
+            EXPECT_EQ(icon->graphic()->branch(), owner);
+    }
+    for (int i = 0; i < 2; ++i) {
+        const auto icon = again.objectInOtherEnclosedGraphicsAtIndex(i);
+        EXPECT_EQ(icon->name(), stock->name());
+        EXPECT_EQ(icon->path(), stock->path());
+        EXPECT_EQ(icon->graphic()->imageFilename(), stockPath);
+        EXPECT_NE(icon->graphic(), stock->graphic());
+    }
     for (const QString &path : {stockPath, first, second}) {
         ASSERT_TRUE(document->cachedData().contains(path)) << path.toStdString();
         EXPECT_FALSE(

@@ -55,6 +55,13 @@ TEST(TWResourceTest, ANewResource)
     EXPECT_EQ(named.resourceName(), "Ann Lee");
     EXPECT_TRUE(named.shortName().isEmpty());
     EXPECT_EQ(named.undoManager(), &undo);
+    // Named, it is a new resource in all else.
+    ASSERT_TRUE(named.resourceIdentifier().has_value());
+    EXPECT_NE(named.resourceIdentifier(), a->resourceIdentifier());
+    QString written = named.freshXMLElement().xmlString();
+    written.replace(*named.resourceIdentifier(), *a->resourceIdentifier())
+        .replace(QStringLiteral("Ann Lee"), QStringLiteral("New Resource"));
+    EXPECT_EQ(written, a->freshXMLElement().xmlString());
 }
 
 // The working hours of a new resource follow the system zone, also when it
