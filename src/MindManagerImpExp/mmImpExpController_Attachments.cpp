@@ -21,7 +21,7 @@ namespace {
 
 // Its look is set before it joins the branch: a graphic of no branch has
 // no undo steps to record.
-std::shared_ptr<TWImage> iconGraphic(TWMapBranch &branch)
+std::shared_ptr<TWImage> iconGraphic(TWMapBranch &branch, const QString &imageFilename)
 {
     auto graphic = TWGraphic::make<TWImage>(Rect(0, 0, 16, 16));
     graphic->setDrawsStroke(false);
@@ -36,6 +36,7 @@ std::shared_ptr<TWImage> iconGraphic(TWMapBranch &branch)
     graphic->setInheritsStroke(true);
     graphic->setCornerMode(0);
     graphic->setCornerAmount(10.0f);
+    graphic->setImageFilename(imageFilename);
     graphic->setBranch(&branch);
     return graphic;
 }
@@ -76,10 +77,9 @@ void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBran
             if (!*found)
                 continue;
             const ImportContext::StockIcon &stock = **found;
-            auto graphic = iconGraphic(branch);
             if (ctx.document)
                 ctx.document->setObjectInCachedData(stock.picture, stock.packagePath);
-            graphic->setImageFilename(stock.packagePath);
+            auto graphic = iconGraphic(branch, stock.packagePath);
             branch.insertObjectInOtherEnclosedGraphicsAtIndex(
                 std::make_shared<TWEnclosedGraphic>(*type, stock.adornmentPath, graphic),
                 branch.countOfOtherEnclosedGraphics());
@@ -106,10 +106,9 @@ void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBran
                 : QStringLiteral("Images/CustomAdornments/Branch%1/ExtractedImage%2.tiff")
                       .arg(branch.branchNumber())
                       .arg(index);
-        auto graphic = iconGraphic(branch);
         if (ctx.document)
             ctx.document->setObjectInCachedData(picture->TIFFRepresentation(), packagePath);
-        graphic->setImageFilename(packagePath);
+        auto graphic = iconGraphic(branch, packagePath);
         branch.insertObjectInOtherEnclosedGraphicsAtIndex(
             std::make_shared<TWEnclosedGraphic>(QString(), QString(), graphic),
             branch.countOfOtherEnclosedGraphics());
@@ -161,8 +160,11 @@ void convertTask(const apTopic &topic, TWMapBranch &branch, const ImportContext 
     const std::optional<int> hours = task->intNumber("durationHours");
     const std::optional<QString> unit = task->string("durationUnit");
     if (hours && unit && !unit->isEmpty()) {
+        const QStringView name = unit->startsWith(mmTables::urnPrefix())
+                                     ? QStringView(*unit).mid(mmTables::urnPrefix().size())
+                                     : QStringView();
         for (const mmTables::DurationUnit &row : mmTables::kDurationUnits) {
-            if (*unit == mmTables::urn(row.name)) {
+            if (!name.isNull() && name == QLatin1String(row.name)) {
                 branch.setDuration(float(double(quint32(*hours)) / row.hours));
                 branch.setDurationUnits(row.unit);
                 break;

@@ -512,6 +512,9 @@ TEST_F(MindManagerImport, TasksGivePriorityDurationDatesAndResources)
          50,
          {}},
         {"DurationHours=\"336\" DurationUnit=\"urn:mindjet:Week\"", 0, 2.0f, 4, -1, {}},
+        // A unit is known by its whole urn only.
+        {"DurationHours=\"48\" DurationUnit=\"Day\"", 0, 0, 0, -1, {}},
+        {"DurationHours=\"48\" DurationUnit=\"urn:mindjet:Days\"", 0, 0, 0, -1, {}},
         {"DurationHours=\"5\" DurationUnit=\"urn:mindjet:Hour\" Resources=\"Ann  Lee; Bob,,  \"",
          0,
          5.0f,
