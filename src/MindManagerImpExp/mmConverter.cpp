@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QDebug>
 #include <QImage>
+#include <array>
 #include <cmath>
 
 namespace mmConverter {
@@ -126,30 +127,65 @@ Font fontNamed(const std::optional<QString> &name, double size)
 
 namespace {
 
-// The attributes of one font element; a font without a name takes the name
-// and size of `base`.
-TextAttributes fontAttributes(const MMXMLBaseObject &font, const MMXMLBaseObject *base)
+// What a font element says, with a missing name taken from its base.
+struct FontDescription
 {
-    std::optional<QString> name = font.string("name");
-    double size = font.floatValue("size");
-    if (!name && base) {
-        name = base->string("name");
-        size = base->floatValue("size");
-    }
+    std::optional<QString> name;
+    double size = 0;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strikethrough = false;
+    std::optional<QString> color;
+
+    bool operator==(const FontDescription &) const = default;
+};
+
+TextAttributes attributesOf(const FontDescription &d)
+{
     const FontRegistry &registry = FontRegistry::shared();
-    Font f = fontNamed(name, size);
-    if (font.boolValue("bold"))
+    Font f = fontNamed(d.name, d.size);
+    if (d.bold)
         f = registry.convertFontToHaveTrait(f, FontRegistry::BoldTrait);
-    if (font.boolValue("italic"))
+    if (d.italic)
         f = registry.convertFontToHaveTrait(f, FontRegistry::ItalicTrait);
     TextAttributes attributes;
     attributes.insert(NSFontAttributeName, QVariant::fromValue(f));
-    if (font.boolValue("underline"))
+    if (d.underline)
         attributes.insert(NSUnderlineStyleAttributeName, 1);
-    if (font.boolValue("strikethrough"))
+    if (d.strikethrough)
         attributes.insert(NSStrikethroughStyleAttributeName, 1);
-    if (std::optional<Color> color = colorFromString(font.string("color")))
+    if (std::optional<Color> color = colorFromString(d.color))
         attributes.insert(NSForegroundColorAttributeName, QVariant::fromValue(*color));
+    return attributes;
+}
+
+// The attributes of one font element; a font without a name takes the name
+// and size of `base`. A map's topics share a few fonts: each thread keeps
+// the attributes of the last few it made, as installed fonts do not change
+// during a run.
+TextAttributes fontAttributes(const MMXMLBaseObject &font, const MMXMLBaseObject *base)
+{
+    FontDescription d{font.string("name"),         font.floatValue("size"),
+                      font.boolValue("bold"),      font.boolValue("italic"),
+                      font.boolValue("underline"), font.boolValue("strikethrough"),
+                      font.string("color")};
+    if (!d.name && base) {
+        d.name = base->string("name");
+        d.size = base->floatValue("size");
+    }
+    constexpr size_t Kept = 8;
+    thread_local std::array<std::pair<FontDescription, TextAttributes>, Kept> recent;
+    thread_local size_t filled = 0;
+    thread_local size_t next = 0;
+    for (size_t i = 0; i < filled; ++i) {
+        if (recent[i].first == d)
+            return recent[i].second;
+    }
+    TextAttributes attributes = attributesOf(d);
+    recent[next] = {std::move(d), attributes};
+    next = (next + 1) % Kept;
+    filled = std::max(filled, next == 0 ? Kept : next);
     return attributes;
 }
 

@@ -30,7 +30,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QtConcurrent/QtConcurrentMap>
+#include <QThread>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -603,11 +603,26 @@ int readTopic(xmlTextReaderPtr reader, std::vector<TopicPlace> &places, ReadSink
     return index;
 }
 
+// Labels converted and measured ahead of the branches: need() before a
+// record's label is used.
+class LabelsAhead
+{
+public:
+    void need(int record)
+    {
+        if (measuring && size_t(record) < placeOf.size() && placeOf[size_t(record)] >= 0)
+            measuring->need(size_t(placeOf[size_t(record)]));
+    }
+
+    std::unique_ptr<TWTextLayout::Prefetch> measuring;
+    std::vector<int> placeOf; // by record
+};
+
 // Converts the record into the branch, then makes and converts its
 // children: sub-topics first, floating topics after them. Each record is
 // let go once converted.
 void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branch, int type,
-                ImportContext &ctx)
+                ImportContext &ctx, LabelsAhead &labels)
 {
     TopicRecord record = std::move(records[index]);
     if (!record.topic)
@@ -628,6 +643,8 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
     for (const auto &[list, kind] :
          {std::pair{&record.subTopics, 0}, std::pair{&record.floatingTopics, 3}}) {
         for (const int child : *list) {
+            // The label is converted ahead on another thread.
+            labels.need(child);
             const TopicRecord &next = records[size_t(child)];
             // Sized as it is made, a branch is sized again for the label
             // its conversion sets. Where nothing before that label reads
@@ -640,18 +657,17 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
             // A refused child leaves its subtree out.
             if (const std::shared_ptr<TWMapBranch> made =
                     importChild(branch, childType, ctx.map, next.label.text, sizedLater))
-                buildTopic(records, child, *made, kind, ctx);
+                buildTopic(records, child, *made, kind, ctx, labels);
         }
     }
 }
 
 // Converts every topic's label for the branch it is to become (the root's
 // kind and level, then sub-topics 0 and floating topics 3, a level down),
-// and starts measuring the labels as the branches will ask: labels are
-// measured on worker threads while the branches are made.
-std::unique_ptr<TWTextLayout::Prefetch> prepareLabels(std::vector<TopicRecord> &records,
-                                                      int rootLevel, const TWMap &map,
-                                                      const ImportContext &ctx)
+// and starts converting and measuring them on worker threads in the order
+// the branches are made, while they are made.
+LabelsAhead prepareLabels(std::vector<TopicRecord> &records, int rootLevel, const TWMap &map,
+                          const ImportContext &ctx)
 {
     // Depth first, children in order, as the branches are made.
     std::vector<int> order;
@@ -678,33 +694,38 @@ std::unique_ptr<TWTextLayout::Prefetch> prepareLabels(std::vector<TopicRecord> &
         PreparedLabel &label = records[size_t(index)].label;
         label.text = labelOf(*records[size_t(index)].topic, label.type, label.level, ld);
     };
+    LabelsAhead ahead;
     if (order.size() < WorthDoingAhead) {
         for (const int index : order)
             convert(index);
-        return nullptr;
+        return ahead;
     }
     const TWMap::BranchDisplaySettings &settings = map.branchDisplaySettings();
     const float width =
         settings.textMaxWidthSet ? settings.textMaxWidth : TWMapBranch::UnlimitedTextWidth;
     // Each conversion reads the topic and the level defaults only, and
-    // writes its own record's label and its own place among the requests.
-    std::vector<std::optional<TWTextLayout::Request>> made(order.size());
-    std::vector<size_t> places(order.size());
-    std::iota(places.begin(), places.end(), size_t(0));
-    QtConcurrent::blockingMap(places.begin(), places.end(), [&](size_t &place) {
-        const int index = order[place];
-        convert(index);
-        if (const std::optional<AttributedString> &text = records[size_t(index)].label.text)
-            made[place] = TWTextLayout::Request{*text, width, TWTextArea::MaximumSize,
-                                                TWTextArea::DefaultLineFragmentPadding};
-    });
-    std::vector<TWTextLayout::Request> requests;
-    requests.reserve(order.size());
-    for (std::optional<TWTextLayout::Request> &request : made) {
-        if (request)
-            requests.push_back(std::move(*request));
-    }
-    return std::make_unique<TWTextLayout::Prefetch>(std::move(requests));
+    // writes its own record's label.
+    ahead.placeOf.assign(records.size(), -1);
+    for (size_t place = 0; place < order.size(); ++place)
+        ahead.placeOf[size_t(order[place])] = int(place);
+    // The reading threads are done: a third worker keeps the labels ahead
+    // of the branches.
+    const int workers = std::clamp(QThread::idealThreadCount() - 1, 1, 3);
+    const size_t count = order.size();
+    ahead.measuring = std::make_unique<TWTextLayout::Prefetch>(
+        count,
+        [order = std::move(order), convert, &records,
+         width](size_t place) -> std::optional<TWTextLayout::Request> {
+            const int index = order[place];
+            convert(index);
+            const std::optional<AttributedString> &text = records[size_t(index)].label.text;
+            if (!text)
+                return std::nullopt;
+            return TWTextLayout::Request{*text, width, TWTextArea::MaximumSize,
+                                         TWTextArea::DefaultLineFragmentPadding};
+        },
+        workers);
+    return ahead;
 }
 
 // --- the pass ---
@@ -1228,12 +1249,12 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
     const int levelBefore = map.root() ? map.root()->getMaximumBranchLevel() : 0;
     if (map.root() && !records.empty()) {
         ctx.branchesByOid.reserve(qsizetype(records.size()));
-        const std::unique_ptr<TWTextLayout::Prefetch> measuring =
-            prepareLabels(records, map.root()->getThisBranchLevel(), map, ctx);
+        LabelsAhead labels = prepareLabels(records, map.root()->getThisBranchLevel(), map, ctx);
         // A branch is sized several times as it is converted: its
         // connection is shaped once, for its final ends.
         const TWConnectionGraphic::Batch connections;
-        buildTopic(records, 0, *map.root(), 0, ctx);
+        labels.need(0);
+        buildTopic(records, 0, *map.root(), 0, ctx, labels);
     }
     records.clear();
     if (const std::shared_ptr<TWMapBranch> &r = map.root()) {

@@ -637,7 +637,8 @@ AttributedString TWTextLayout::displayCopyWithStyledLinks(const AttributedString
 
 struct TWTextLayout::Prefetch::State
 {
-    enum Stage { Waiting, Measuring, Measured, TakenByMain };
+    // Nothing: made, with nothing to measure.
+    enum Stage { Waiting, Measuring, Measured, TakenByMain, Nothing };
     struct Item
     {
         AttributedString text;
@@ -656,6 +657,7 @@ struct TWTextLayout::Prefetch::State
     int answered = 0;
     std::atomic<size_t> next{0};
     std::atomic<bool> stop{false};
+    Maker make;
     // Qt's own threads: fonts and their caches are Qt's per thread.
     std::vector<std::unique_ptr<QThread>> threads;
 
@@ -671,6 +673,10 @@ struct TWTextLayout::Prefetch::State
             int expected = Waiting;
             if (!item.stage.compare_exchange_strong(expected, Measuring))
                 continue;
+            if (state->make && !state->fill(item, i)) {
+                item.stage.store(Nothing, std::memory_order_release);
+                continue;
+            }
             engine.setLineFragmentPadding(item.padding);
             engine.setContainerSize(item.container);
             engine.setAttributedString(item.text);
@@ -682,6 +688,19 @@ struct TWTextLayout::Prefetch::State
             engine.clear();
             item.stage.store(Measured, std::memory_order_release);
         }
+    }
+
+    // Makes item i's request; false when there is nothing to measure.
+    bool fill(Item &item, size_t i)
+    {
+        std::optional<Request> request = make(i);
+        if (!request || request->text.isEmpty())
+            return false;
+        item.text = std::move(request->text);
+        item.container = saneContainer(
+            Size(std::min(request->width, request->maxSize.width), request->maxSize.height));
+        item.padding = sanePadding(request->lineFragmentPadding);
+        return true;
     }
 
     // The measurement of a request like this one, if a worker has made it;
@@ -750,6 +769,21 @@ TWTextLayout::Prefetch::Prefetch(std::vector<Request> requests, int workers)
         item.padding = padding;
         state.byKey.insert(key, state.count++);
     }
+    start(workers);
+}
+
+TWTextLayout::Prefetch::Prefetch(size_t count, Maker make, int workers)
+    : m_state(std::make_shared<State>())
+{
+    m_state->items = std::make_unique<State::Item[]>(count);
+    m_state->count = count;
+    m_state->make = std::move(make);
+    start(workers);
+}
+
+void TWTextLayout::Prefetch::start(int workers)
+{
+    State &state = *m_state;
     if (workers <= 0)
         workers = std::clamp(QThread::idealThreadCount() - 1, 1, 2);
     workers = int(std::min<size_t>(size_t(workers), state.count));
@@ -759,6 +793,28 @@ TWTextLayout::Prefetch::Prefetch(std::vector<Request> requests, int workers)
     }
     m_previous = installed;
     installed = m_state.get();
+}
+
+void TWTextLayout::Prefetch::need(size_t index)
+{
+    State &state = *m_state;
+    Q_ASSERT(state.make && index < state.count);
+    if (!state.make || index >= state.count)
+        return;
+    State::Item &item = state.items[index];
+    int stage = item.stage.load(std::memory_order_acquire);
+    if (stage == State::Waiting && item.stage.compare_exchange_strong(stage, State::TakenByMain)) {
+        // Measured here when it is asked for, as a request not begun is.
+        state.fill(item, index);
+        return;
+    }
+    // A worker that has begun it is running: it is made in moments.
+    while (stage == State::Measuring) {
+        QThread::yieldCurrentThread();
+        stage = item.stage.load(std::memory_order_acquire);
+    }
+    if (stage == State::Measured)
+        state.byKey.insert(measurementHash(item.text, item.container, item.padding), index);
 }
 
 TWTextLayout::Prefetch::~Prefetch()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "platform/Geometry.h"
 #include "support/AttributedString.h"
 
@@ -100,7 +102,16 @@ public:
     {
     public:
         explicit Prefetch(std::vector<Request> requests, int workers = 0);
+        // The requests are made as they are reached: `make(i)` gives the
+        // i-th, or nothing to measure, on a worker or, through need(), on
+        // the main thread. It must be safe to call for different indices at
+        // once.
+        using Maker = std::function<std::optional<Request>(size_t index)>;
+        Prefetch(size_t count, Maker make, int workers = 0);
         ~Prefetch();
+        // The main thread is about to use what make(index) made: made here
+        // unless a worker has begun it, in which case this waits for it.
+        void need(size_t index);
         Prefetch(const Prefetch &) = delete;
         Prefetch &operator=(const Prefetch &) = delete;
         // Waits until the workers have measured every request.
@@ -111,6 +122,8 @@ public:
         struct State;
 
     private:
+        void start(int workers);
+
         std::shared_ptr<State> m_state;
         State *m_previous = nullptr;
     };

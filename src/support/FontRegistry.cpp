@@ -122,35 +122,39 @@ void FontRegistry::index()
                               }),
                   m_faces.end());
     m_byName.clear();
+    m_byFamily.clear();
     m_names.clear();
     m_families.clear();
     for (qsizetype i = 0; i < qsizetype(m_faces.size()); ++i) {
         m_byName.insert(m_faces[size_t(i)].postScriptName, i);
+        m_byFamily[m_faces[size_t(i)].family].faces.push_back(i);
         m_names.append(m_faces[size_t(i)].postScriptName);
         m_families.append(m_faces[size_t(i)].family);
     }
     m_families.sort();
     m_families.removeDuplicates();
+    // Labels ask for a family's members once per font: they are listed here
+    // once instead.
+    for (Family &family : m_byFamily) {
+        std::vector<const Face *> members;
+        for (const qsizetype i : family.faces)
+            members.push_back(&m_faces[size_t(i)]);
+        std::stable_sort(members.begin(), members.end(), [](const Face *a, const Face *b) {
+            if (a->slant != b->slant)
+                return a->slant < b->slant;
+            if (a->weight != b->weight)
+                return a->weight < b->weight;
+            return a->width < b->width;
+        });
+        for (const Face *f : members)
+            family.members.append(f->postScriptName);
+    }
 }
 
 QStringList FontRegistry::availableMembersOfFontFamily(const QString &family) const
 {
-    std::vector<const Face *> members;
-    for (const Face &f : m_faces) {
-        if (f.family == family)
-            members.push_back(&f);
-    }
-    std::stable_sort(members.begin(), members.end(), [](const Face *a, const Face *b) {
-        if (a->slant != b->slant)
-            return a->slant < b->slant;
-        if (a->weight != b->weight)
-            return a->weight < b->weight;
-        return a->width < b->width;
-    });
-    QStringList names;
-    for (const Face *f : members)
-        names.append(f->postScriptName);
-    return names;
+    const auto it = m_byFamily.constFind(family);
+    return it == m_byFamily.constEnd() ? QStringList() : it->members;
 }
 
 bool FontRegistry::isInstalled(const QString &postScriptName) const
@@ -216,9 +220,12 @@ Font FontRegistry::convertFont(const Font &font, Trait trait, bool have) const
         return std::abs(f.weight - targetWeight) * 4 + std::abs(f.width - from->width) * 2 +
                (f.slant == FC_SLANT_ROMAN ? 0 : std::abs(f.slant - FC_SLANT_ITALIC));
     };
-    for (const Face &f : m_faces) {
-        if (f.family != from->family || (f.slant != FC_SLANT_ROMAN) != wantItalic ||
-            isBoldWeight(f.weight) != wantBold)
+    const auto family = m_byFamily.constFind(from->family);
+    if (family == m_byFamily.constEnd())
+        return font;
+    for (const qsizetype i : family->faces) {
+        const Face &f = m_faces[size_t(i)];
+        if ((f.slant != FC_SLANT_ROMAN) != wantItalic || isBoldWeight(f.weight) != wantBold)
             continue;
         if (!best || cost(f) < cost(*best))
             best = &f; // faces are sorted by name, so ties keep the first name

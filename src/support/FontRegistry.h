@@ -75,8 +75,17 @@ private:
     void index();
     Font convertFont(const Font &font, Trait trait, bool have) const;
 
+    // A family's faces: their names lightest upright first, and their
+    // places in m_faces in name order.
+    struct Family
+    {
+        QStringList members;
+        std::vector<qsizetype> faces;
+    };
+
     std::vector<Face> m_faces; // sorted by PostScript name
     QHash<QString, qsizetype> m_byName;
+    QHash<QString, Family> m_byFamily;
     QStringList m_names;
     QStringList m_families;
 };

@@ -165,6 +165,46 @@ TEST(mmConverter, TextBecomesRichTextWithTheFallbackForWhatIsMissing)
     EXPECT_FALSE(mmConverter::attributedStringFromText(nullptr, fallback.get()));
 }
 
+// Fonts made once are answered again: a description differing in any one
+// value, or asked again after others pushed it out, gets its own attributes.
+TEST(mmConverter, EachFontDescriptionKeepsItsOwnAttributes)
+{
+    const char *const fonts[] = {
+        "Name=\"DejaVu Sans\" Size=\"10\"",
+        "Name=\"DejaVu Sans\" Size=\"11\"",
+        "Name=\"DejaVu Serif\" Size=\"10\"",
+        "Name=\"DejaVu Sans\" Size=\"10\" Bold=\"true\"",
+        "Name=\"DejaVu Sans\" Size=\"10\" Italic=\"true\"",
+        "Name=\"DejaVu Sans\" Size=\"10\" Underline=\"true\"",
+        "Name=\"DejaVu Sans\" Size=\"10\" Strikethrough=\"true\"",
+        "Name=\"DejaVu Sans\" Size=\"10\" Color=\"ff00ff00\"",
+        "Name=\"DejaVu Sans\" Size=\"10\" Color=\"ff0000ff\"",
+        "Size=\"10\"", // the base's name and size
+        "Name=\"No Such Font Family\" Size=\"10\"",
+    };
+    const auto base =
+        element<apText>("<ap:Text><ap:Font Name=\"DejaVu Serif\" Size=\"14\"/></ap:Text>");
+    const auto attributes = [&](const char *font) {
+        const auto text = element<apText>(
+            QStringLiteral("<ap:Text PlainText=\"a\"><ap:Font %1/></ap:Text>").arg(font));
+        const std::optional<AttributedString> s =
+            mmConverter::attributedStringFromText(text.get(), base.get());
+        return s ? s->attributesAtIndex(0) : TextAttributes();
+    };
+    std::vector<TextAttributes> first;
+    for (const char *font : fonts)
+        first.push_back(attributes(font));
+    const Font fromBase = fontAt(AttributedString("a", first[9]), 0);
+    EXPECT_EQ(std::pair(fromBase.familyName(), fromBase.pointSize()),
+              std::pair(QStringLiteral("DejaVu Serif"), 14.0));
+    for (size_t i = 0; i < std::size(fonts); ++i) {
+        for (size_t j = 0; j < i; ++j)
+            EXPECT_NE(first[i], first[j]) << fonts[i] << " | " << fonts[j];
+    }
+    for (size_t i = std::size(fonts); i-- > 0;)
+        EXPECT_EQ(attributes(fonts[i]), first[i]) << fonts[i];
+}
+
 TEST(mmConverter, UnknownFontNamesFallBackToTheUserFont)
 {
     EXPECT_EQ(mmConverter::fontNamed(QStringLiteral("No Such Font Family"), 13).fontName(),

@@ -495,3 +495,57 @@ TEST(TWTextLayout, MeasuringAheadAnswersAsTheMainThread)
     // Without a prefetch nothing is left installed.
     EXPECT_EQ(measure(mixed, 100, 5), fresh(mixed, 100, 5));
 }
+
+// Requests made as they are reached are each made once, on a worker or on
+// the main thread when it needs one first, and answer as the main thread
+// measures; an index with nothing to measure is skipped.
+TEST(TWTextLayout, RequestsMadeAsReachedAreMadeOnceAndAnswerAsTheMainThread)
+{
+    std::vector<AttributedString> texts;
+    for (int i = 0; i < 60; ++i)
+        texts.push_back(i % 7 == 3 ? AttributedString()
+                                   : text(QStringLiteral("Made as reached %1, in words").arg(i)));
+    const auto nothing = [](size_t i) { return i % 11 == 5; };
+    const auto measure = [](const AttributedString &t) {
+        return TWTextLayout::requiredSizeForWidth(t, 80, Size(10, 15), Size(99999, 99999), 5);
+    };
+    const auto fresh = [](const AttributedString &t) {
+        TWTextLayout engine;
+        engine.setLineFragmentPadding(5);
+        engine.setContainerSize(Size(80, 99999));
+        engine.setAttributedString(t);
+        return Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
+                    std::max(engine.usedRect().height(), 15.0f));
+    };
+    // Workers done first (every answer theirs), racing from the start, and
+    // needed from the end, where the main thread is first to most.
+    for (const char *mode : {"finished", "raced", "backwards"}) {
+        SCOPED_TRACE(mode);
+        std::vector<std::atomic<int>> made(texts.size());
+        TWTextLayout::Prefetch ahead(
+            texts.size(),
+            [&](size_t i) -> std::optional<TWTextLayout::Request> {
+                ++made[i];
+                if (nothing(i))
+                    return std::nullopt;
+                return TWTextLayout::Request{texts[i], 80, Size(99999, 99999), 5};
+            },
+            2);
+        const bool finished = mode == std::string("finished");
+        if (finished)
+            ahead.finish();
+        int measurable = 0;
+        for (size_t n = 0; n < texts.size(); ++n) {
+            const size_t i = mode == std::string("backwards") ? texts.size() - 1 - n : n;
+            ahead.need(i);
+            EXPECT_EQ(made[i].load(), 1) << i;
+            EXPECT_EQ(measure(texts[i]), fresh(texts[i])) << i;
+            measurable += !nothing(i) && !texts[i].isEmpty();
+        }
+        ahead.finish();
+        for (size_t i = 0; i < texts.size(); ++i)
+            EXPECT_EQ(made[i].load(), 1) << i;
+        if (finished)
+            EXPECT_EQ(ahead.answered(), measurable);
+    }
+}

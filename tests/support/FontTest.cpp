@@ -67,8 +67,13 @@ TEST(FontRegistry, ConvertsTraitsToTheNearestFaceOfTheFamily)
                           Face{"Fam-LightItalic", "Fam", "Light Italic", 50, 100, 100, false, "f"},
                           Face{"Fam-Oblique", "Fam", "Oblique", 80, 110, 100, false, "g"},
                           Face{"Fam-Italic", "Fam", "Italic", 80, 100, 100, false, "h"},
-                          Face{"Fam-Bold", "Fam", "Bold duplicate", 200, 0, 100, false, "z"}});
+                          Face{"Fam-Bold", "Fam", "Bold duplicate", 200, 0, 100, false, "z"},
+                          Face{"Fam-Heavy", "Other", "Heavy", 200, 0, 100, false, "i"}});
     EXPECT_EQ(r.availableFonts().count("Fam-Bold"), 1);
+    EXPECT_EQ(r.availableMembersOfFontFamily("Fam"),
+              QStringList({"Fam-Light", "Fam-Regular", "Fam-CondBold", "Fam-Bold", "Fam-Black",
+                           "Fam-LightItalic", "Fam-Italic", "Fam-Oblique"}));
+    EXPECT_EQ(r.availableMembersOfFontFamily("Other"), QStringList({"Fam-Heavy"}));
     EXPECT_EQ(r.face("Fam-Bold")->style, "Bold"); // the later duplicate is dropped
     const auto have = [&](const char *name, R::Trait t) {
         return r.convertFontToHaveTrait(Font(name, 1), t).fontName();
