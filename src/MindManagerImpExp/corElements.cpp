@@ -65,6 +65,11 @@ quint32 corObject::identifierCounter()
     return ::identifierCounter;
 }
 
+void corObject::passIdentifier()
+{
+    ++::identifierCounter;
+}
+
 const MMElementClass &corObject::staticClass()
 {
     static const MMFieldRule fields[] = {
