@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 #include <QVariant>
 #include <atomic>
 #include <memory>
@@ -215,8 +216,10 @@ private:
 
     const MMElementClass *m_class;
     const Layout *m_layout;
-    std::vector<ValueSlot> m_values;   // the fields set, by index in the class chain
-    std::vector<ChildSlot> m_children; // the child fields holding any
+    // Most elements set a few fields and child fields: those are kept in
+    // the object itself.
+    QVarLengthArray<ValueSlot, 3> m_values;   // the fields set, by index in the class chain
+    QVarLengthArray<ChildSlot, 2> m_children; // the child fields holding any
 };
 
 Q_DECLARE_METATYPE(XMLTree)

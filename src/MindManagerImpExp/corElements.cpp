@@ -41,7 +41,7 @@ void writeBase64(const MMXMLBaseObject &object, XMLTree &element)
 
 void readXhtml(MMXMLBaseObject &object, const XMLTree &tree)
 {
-    const XMLTree html = tree.childNamed(QStringLiteral("html"));
+    const XMLTree html = tree.childNamed("html");
     if (!html.isNull())
         object.setValue("xhtmlTree", QVariant::fromValue(html));
 }
