@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QVarLengthArray>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -274,6 +275,46 @@ void readHook(const MMElementClass &, MMXMLBaseObject &, const XMLFlatTree::Elem
     Q_ASSERT_X(false, "MMXMLBaseObject", "a hook reads a flattened element");
 }
 
+// Short texts recur in a map (font names, colours, urns): each is made
+// once and shared while it is among the recent ones. Per thread, as
+// elements are read on more than one.
+class RecentTexts
+{
+public:
+    QString text(const char *bytes, qsizetype size, bool ascii)
+    {
+        if (size > MaximumSize)
+            return make(bytes, size, ascii);
+        quint32 hash = 2166136261u;
+        for (qsizetype i = 0; i < size; ++i)
+            hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
+        Entry &entry = m_entries[hash % std::size(m_entries)];
+        if (entry.size != size || std::memcmp(entry.bytes, bytes, size_t(size)) != 0) {
+            entry.text = make(bytes, size, ascii);
+            entry.size = size;
+            std::memcpy(entry.bytes, bytes, size_t(size));
+        }
+        return entry.text;
+    }
+
+private:
+    static constexpr qsizetype MaximumSize = 24;
+    static QString make(const char *bytes, qsizetype size, bool ascii)
+    {
+        // ASCII reads more quickly as Latin-1, with the same result.
+        return ascii ? QString::fromLatin1(bytes, size) : QString::fromUtf8(bytes, size);
+    }
+    struct Entry
+    {
+        qsizetype size = -1;
+        char bytes[MaximumSize];
+        QString text;
+    };
+    Entry m_entries[61];
+};
+
+thread_local RecentTexts recentTexts;
+
 // A number's text as UTF-16 for the conversions, on the stack for the
 // short ASCII texts numbers are; nothing for any other text.
 struct AsciiText
@@ -293,6 +334,32 @@ struct AsciiText
     bool isAscii() const { return size >= 0; }
     QStringView view() const { return QStringView(chars, size); }
 };
+
+// A decimal without sign, exponent or blanks ("12", "-3.25"), which the C
+// library's reading and std::from_chars both round correctly: the same
+// value, without the copy the general reading makes.
+std::optional<float> plainDecimal(const char *text)
+{
+    const char *end = text + (*text == '-' ? 1 : 0);
+    int digits = 0;
+    bool point = false;
+    for (;; ++end) {
+        if (*end >= '0' && *end <= '9') {
+            ++digits;
+        } else if (*end == '.' && !point && digits > 0) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (*end || digits == 0 || digits > 17 || end[-1] == '.')
+        return std::nullopt;
+    double value = 0;
+    const std::from_chars_result read = std::from_chars(text, end, value);
+    if (read.ec != std::errc() || read.ptr != end)
+        return std::nullopt;
+    return float(value);
+}
 
 bool asciiEqualsLower(QStringView text, const char *lower)
 {
@@ -386,12 +453,11 @@ QVariant MMXMLBaseObject::readValue(const MMFieldRule &desc, const char *text)
     // ASCII, without making a string; the answers are the same.
     switch (desc.type) {
     case MMValueType::String: {
-        // Most texts are ASCII, which reads more quickly as Latin-1.
         qsizetype size = 0;
         unsigned char any = 0;
         for (; text[size]; ++size)
             any |= static_cast<unsigned char>(text[size]);
-        return any < 0x80 ? QString::fromLatin1(text, size) : QString::fromUtf8(text, size);
+        return recentTexts.text(text, size, any < 0x80);
     }
     case MMValueType::IntNumber:
     case MMValueType::Int:
@@ -409,6 +475,8 @@ QVariant MMXMLBaseObject::readValue(const MMFieldRule &desc, const char *text)
                 return quint32(CFormat::intValue(view));
             case MMValueType::FloatNumber:
             case MMValueType::Float:
+                if (const std::optional<float> plain = plainDecimal(text))
+                    return *plain;
                 return CFormat::floatValue(view);
             default:
                 if (asciiEqualsLower(view, "false"))

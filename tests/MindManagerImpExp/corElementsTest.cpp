@@ -438,6 +438,14 @@ TEST(MMElementEngine, OnePassReadsWhatLookupsByNameFind)
          " Count=\"4294967296\" Due=\"soon\"/>"},
         {"<ap:OnePass Hidden=\"yes\" Name=\"\xC3\xA9t\xC3\xA9\" Width=\"  2.5e-1 \""
          " Number=\"12345678901234567890123456789012345678901234567890123456789012345\"/>"},
+        // Plain decimals, and short texts that recur or nearly do.
+        {"<ap:OnePass Size=\"12.5\" Width=\"-3.25\" Name=\"DejaVu Sans\"/>"},
+        {"<ap:OnePass Size=\"0.1\" Width=\"007.50\" Name=\"DejaVu Sanz\" Dirty=\"DejaVu Sans\"/>"},
+        {"<ap:OnePass Size=\"1.\" Width=\".5\" Name=\"\xC3\xA9\" Dirty=\"\"/>"},
+        {"<ap:OnePass Size=\"-0\" Width=\"123456789012345678\" Name=\"abcdefghijklmnopqrstuvwx\""
+         " Dirty=\"abcdefghijklmnopqrstuvwxy\"/>"},
+        {"<ap:OnePass Size=\"1-2\" Width=\"1.2.3\" Name=\"abcdefghijklmnopqrstuvwx\""
+         " Dirty=\"DejaVu Sans\"/>"},
         // Prefixed attributes never stand for plain names, nor the reverse.
         {"<ap:OnePass y:Name=\"in y\" y:Dirty=\"in y\" nil=\"bare\"/>"},
         {"<ap:OnePass y:Name=\"in y\" Name=\"plain\" xsi:nil=\"\"/>"},
@@ -480,5 +488,15 @@ TEST(MMElementEngine, OnePassReadsWhatLookupsByNameFind)
                 }
             }
         }
+    }
+    // More texts of one length than are remembered: each reads as itself.
+    for (int i = 0; i < 300; ++i) {
+        const QString name = QStringLiteral("name%1").arg(i % 150, 3, 10, QLatin1Char('0'));
+        const XMLTree source = XMLTree::initWithString(
+            QStringLiteral("<w%1><ap:OnePass Name=\"%2\"/></w>").arg(declared, name));
+        const MMObjectPtr object =
+            MMXMLBaseObject::initWithXMLTree(cls, source.childNamed("ap:OnePass"));
+        ASSERT_TRUE(object);
+        EXPECT_EQ(object->string("name"), name);
     }
 }
