@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QVarLengthArray>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -285,10 +286,15 @@ public:
     {
         if (size > MaximumSize)
             return make(bytes, size, ascii);
-        quint32 hash = 2166136261u;
-        for (qsizetype i = 0; i < size; ++i)
-            hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
-        Entry &entry = m_entries[hash % std::size(m_entries)];
+        // Recurring texts mostly differ at their ends ("ffdbe9f7", "...Prio3"):
+        // the first and last eight bytes and the size pick the entry.
+        const size_t part = std::min<size_t>(size_t(size), 8);
+        quint64 head = 0, tail = 0;
+        std::memcpy(&head, bytes, part);
+        std::memcpy(&tail, bytes + size - qsizetype(part), part);
+        const quint64 hash =
+            (head * 0x9E3779B97F4A7C15ull) ^ (tail * 0xC2B2AE3D27D4EB4Full) ^ quint64(size);
+        Entry &entry = m_entries[(hash >> 32) % std::size(m_entries)];
         if (entry.size != size || std::memcmp(entry.bytes, bytes, size_t(size)) != 0) {
             entry.text = make(bytes, size, ascii);
             entry.size = size;
@@ -334,6 +340,61 @@ struct AsciiText
     bool isAscii() const { return size >= 0; }
     QStringView view() const { return QStringView(chars, size); }
 };
+
+// Whether the text is ASCII, looked at eight bytes at a time.
+bool isAscii(const char *text, size_t size)
+{
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word;
+        std::memcpy(&word, text + i, 8);
+        if (word & 0x8080808080808080ull)
+            return false;
+    }
+    for (; i < size; ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// An integer of at most nine digits with an optional minus sign and
+// nothing else ("12", "-3"): what the general reading gives, read directly.
+std::optional<int> plainInteger(const char *text, size_t size)
+{
+    const size_t sign = size && text[0] == '-' ? 1 : 0;
+    if (size == sign || size - sign > 9)
+        return std::nullopt;
+    int value = 0;
+    for (size_t i = sign; i < size; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+    }
+    return sign ? -value : value;
+}
+
+// "true" or "false" in any case of ASCII letters; nothing for other text.
+std::optional<bool> plainBool(const char *text, size_t size)
+{
+    const auto is = [text, size](const char *lower) {
+        if (std::strlen(lower) != size)
+            return false;
+        for (size_t i = 0; i < size; ++i) {
+            char c = text[i];
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+            if (c != lower[i])
+                return false;
+        }
+        return true;
+    };
+    if (is("false"))
+        return false;
+    if (is("true"))
+        return true;
+    return std::nullopt;
+}
 
 // A decimal without sign, exponent or blanks ("12", "-3.25"), which the C
 // library's reading and std::from_chars both round correctly: the same
@@ -451,14 +512,28 @@ QVariant MMXMLBaseObject::readValue(const MMFieldRule &desc, const char *text)
 {
     // Numbers and booleans are read from their text where it is short
     // ASCII, without making a string; the answers are the same.
+    const size_t size = std::strlen(text);
+    const bool ascii = isAscii(text, size);
     switch (desc.type) {
-    case MMValueType::String: {
-        qsizetype size = 0;
-        unsigned char any = 0;
-        for (; text[size]; ++size)
-            any |= static_cast<unsigned char>(text[size]);
-        return recentTexts.text(text, size, any < 0x80);
+    case MMValueType::String:
+        return recentTexts.text(text, qsizetype(size), ascii);
+    case MMValueType::IntNumber:
+    case MMValueType::Int:
+        if (const std::optional<int> plain = plainInteger(text, size))
+            return *plain;
+        break;
+    case MMValueType::UInt:
+        if (const std::optional<int> plain = plainInteger(text, size))
+            return quint32(*plain);
+        break;
+    case MMValueType::Bool:
+        if (const std::optional<bool> plain = ascii ? plainBool(text, size) : std::nullopt)
+            return *plain;
+        break;
+    default:
+        break;
     }
+    switch (desc.type) {
     case MMValueType::IntNumber:
     case MMValueType::Int:
     case MMValueType::UInt:

@@ -438,6 +438,8 @@ TEST(MMElementEngine, OnePassReadsWhatLookupsByNameFind)
          " Count=\"4294967296\" Due=\"soon\"/>"},
         {"<ap:OnePass Hidden=\"yes\" Name=\"\xC3\xA9t\xC3\xA9\" Width=\"  2.5e-1 \""
          " Number=\"12345678901234567890123456789012345678901234567890123456789012345\"/>"},
+        {"<ap:OnePass Level=\"12\" Count=\"-5\" Number=\"007\" Hidden=\"TrUe\"/>"},
+        {"<ap:OnePass Level=\"-\" Count=\"999999999\" Number=\"-1234567890\" Hidden=\"0\"/>"},
         // Plain decimals, and short texts that recur or nearly do.
         {"<ap:OnePass Size=\"12.5\" Width=\"-3.25\" Name=\"DejaVu Sans\"/>"},
         {"<ap:OnePass Size=\"0.1\" Width=\"007.50\" Name=\"DejaVu Sanz\" Dirty=\"DejaVu Sans\"/>"},
