@@ -169,12 +169,16 @@ void TWGraphic::setBranch(TWMapBranch *branch)
     TWMapBranch *old = this->branch();
     if (old == branch)
         return;
-    std::shared_ptr<TWMapBranch> oldShared = old ? old->shared_from_this() : nullptr;
-    std::shared_ptr<TWGraphic> self = weak_from_this().lock();
-    if (self) {
-        auto inverse = [self, oldShared] { self->setBranch(oldShared.get()); };
-        UndoManager::registerUndo(branch ? branch->undoManager() : nullptr, inverse);
-        UndoManager::registerUndo(old ? old->undoManager() : nullptr, inverse);
+    UndoManager *newUndo = branch ? branch->undoManager() : nullptr;
+    UndoManager *oldUndo = old ? old->undoManager() : nullptr;
+    const auto records = [](const UndoManager *u) { return u && u->isUndoRegistrationEnabled(); };
+    if (records(newUndo) || records(oldUndo)) {
+        std::shared_ptr<TWMapBranch> oldShared = old ? old->shared_from_this() : nullptr;
+        if (std::shared_ptr<TWGraphic> self = weak_from_this().lock()) {
+            auto inverse = [self, oldShared] { self->setBranch(oldShared.get()); };
+            UndoManager::registerUndo(newUndo, inverse);
+            UndoManager::registerUndo(oldUndo, inverse);
+        }
     }
     setPrimitiveBranch(branch);
 }
@@ -201,7 +205,8 @@ NotificationObject TWGraphic::notificationObject() const
 void TWGraphic::registerInverse(std::function<void(TWGraphic &)> inverse)
 {
     UndoManager *undo = undoManager();
-    if (!undo)
+    // Nothing is built while registration is off (an import sets thousands).
+    if (!undo || !undo->isUndoRegistrationEnabled())
         return;
     std::shared_ptr<TWGraphic> self = weak_from_this().lock();
     if (!self)
@@ -228,16 +233,21 @@ std::shared_ptr<BezierPath> TWGraphic::cachedPathOr(const std::function<BezierPa
 
 void TWGraphic::postGraphicNeedsRedraw() const
 {
-    NotificationCenter::defaultCenter().post(GraphicNeedsRedrawNotification, notificationObject());
+    // The graphic is named only for someone who listens.
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    if (center.isObserved(GraphicNeedsRedrawNotification))
+        center.post(GraphicNeedsRedrawNotification, notificationObject());
 }
 
 void TWGraphic::redrawIt(const QString &branchNotification) const
 {
-    if (isMainGraphic())
-        NotificationCenter::defaultCenter().post(branchNotification,
-                                                 branch()->notificationObject());
-    else
+    if (!isMainGraphic()) {
         postGraphicNeedsRedraw();
+        return;
+    }
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    if (center.isObserved(branchNotification))
+        center.post(branchNotification, branch()->notificationObject());
 }
 
 // --- key-value coding, LinkBack ---

@@ -293,7 +293,9 @@ const TWMapBranch::Caches &TWMapBranch::c() const
 
 void TWMapBranch::postBranch(const QString &name) const
 {
-    NotificationCenter::defaultCenter().post(name, notificationObject());
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    if (center.isObserved(name))
+        center.post(name, notificationObject());
 }
 
 void TWMapBranch::postRedrawRect(const QString &name, Rect rect) const

@@ -45,9 +45,11 @@ void TWMapBranch::insertObjectInChildrenAtIndex(const std::shared_ptr<TWMapBranc
         m->graphicsJoined(*child);
     layoutServices().updateBoundaryForChangedChild(*child, *child);
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    center.post(SubtreeNeedsRedrawNotification, child->notificationObject());
-    center.post(BranchDidResizeNotification, notificationObject(),
-                {{BranchKey, QVariant::fromValue(shared_from_this())}});
+    if (center.isObserved(SubtreeNeedsRedrawNotification))
+        center.post(SubtreeNeedsRedrawNotification, child->notificationObject());
+    if (center.isObserved(BranchDidResizeNotification))
+        center.post(BranchDidResizeNotification, notificationObject(),
+                    {{BranchKey, QVariant::fromValue(shared_from_this())}});
     enqueueOutlineReload();
 }
 

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <unordered_map>
 #include <vector>
 
@@ -26,6 +28,52 @@ struct ObserverToken::Registry
     int postDepth = 0;
     bool sweeping = false;
     std::vector<quint64> dead;
+
+    // Names posted by the hundred thousand are literals whose text never
+    // moves: their lists are remembered by the text's address, so a post
+    // hashes no string. A slot holds its own copy of the text and answers
+    // only while the text at the address still reads the same.
+    struct NameSlot
+    {
+        const QChar *data = nullptr;
+        std::vector<Entry *> *list = nullptr;
+        QString text;
+    };
+    std::array<NameSlot, 64> nameSlots;
+
+    // Lists move or go whenever a name is added or removed.
+    void forgetNameSlots()
+    {
+        for (NameSlot &slot : nameSlots)
+            slot.data = nullptr;
+    }
+
+    const std::vector<Entry *> *observersNamed(const QString &name)
+    {
+        if (byName.isEmpty())
+            return nullptr;
+        const QChar *data = name.constData();
+        const qsizetype size = name.size();
+        // Heap text may be freed and its address reused: looked up each time.
+        if (name.data_ptr().isMutable()) {
+            const auto it = byName.find(name);
+            return it == byName.end() ? nullptr : &*it;
+        }
+        NameSlot &slot = nameSlots[(quintptr(data) >> 4) % nameSlots.size()];
+        if (slot.data == data && slot.text.size() == size &&
+            std::memcmp(data, slot.text.constData(), size_t(size) * sizeof(QChar)) == 0)
+            return slot.list;
+        const auto it = byName.find(name);
+        slot.data = data;
+        slot.text = QString(data, size);
+        slot.list = it == byName.end() ? nullptr : &*it;
+        return slot.list;
+    }
+
+    bool anyNameAlive() const
+    {
+        return std::any_of(anyName.begin(), anyName.end(), [](const Entry *e) { return e->alive; });
+    }
 
     void remove(quint64 id)
     {
@@ -64,8 +112,10 @@ struct ObserverToken::Registry
                 }
                 if (list) {
                     list->erase(std::remove_if(list->begin(), list->end(), isDead), list->end());
-                    if (list->empty() && list != &anyName)
+                    if (list->empty() && list != &anyName) {
                         byName.remove(doomed->name);
+                        forgetNameSlots();
+                    }
                 }
             }
         }
@@ -142,16 +192,23 @@ ObserverToken NotificationCenter::observe(const QString &name, const void *sende
     auto entry = std::make_unique<Entry>(Entry{id, name, sender, std::move(callback)});
     Entry *e = entry.get();
     r.entries.emplace(id, std::move(entry));
-    if (name.isEmpty())
+    if (name.isEmpty()) {
         r.anyName.push_back(e);
-    else
-        r.byName[name].push_back(e);
+    } else if (auto named = r.byName.find(name); named != r.byName.end()) {
+        named->push_back(e);
+    } else {
+        r.byName.insert(name, {e});
+        r.forgetNameSlots();
+    }
     return ObserverToken(m_registry, id);
 }
 
 void NotificationCenter::post(const QString &name, const NotificationObject &sender,
                               const QVariantMap &userInfo)
 {
+    // No notification is built for a name nobody observes.
+    if (!isObserved(name))
+        return;
     post(Notification{name, sender, userInfo});
 }
 
@@ -169,8 +226,10 @@ void NotificationCenter::post(const Notification &n)
         return e->alive && (!e->sender || e->sender == n.sender.identity());
     };
     static const std::vector<Entry *> none;
-    auto named = r.byName.constFind(n.name);
-    const std::vector<Entry *> &a = named == r.byName.cend() ? none : *named;
+    const std::vector<Entry *> *named = r.observersNamed(n.name);
+    if (!named && r.anyName.empty())
+        return;
+    const std::vector<Entry *> &a = named ? *named : none;
     const std::vector<Entry *> &b = r.anyName;
     size_t i = 0, j = 0;
     while (i < a.size() || j < b.size()) {
@@ -212,10 +271,10 @@ int NotificationCenter::observerCount() const
 
 bool NotificationCenter::isObserved(const QString &name) const
 {
-    const auto alive = [](const ObserverToken::Registry::Entry *e) { return e->alive; };
-    const auto &r = *m_registry;
-    if (std::any_of(r.anyName.begin(), r.anyName.end(), alive))
+    auto &r = *m_registry;
+    if (r.anyNameAlive())
         return true;
-    const auto named = r.byName.constFind(name);
-    return named != r.byName.cend() && std::any_of(named->begin(), named->end(), alive);
+    const std::vector<ObserverToken::Registry::Entry *> *named = r.observersNamed(name);
+    return named && std::any_of(named->begin(), named->end(),
+                                [](const ObserverToken::Registry::Entry *e) { return e->alive; });
 }
