@@ -4,6 +4,7 @@
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
 #include "graphics/TWTreeTranslation.h"
+#include "model/TWBranchRedraw.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
@@ -55,9 +56,19 @@ public:
     void add(TWGraphic *graphic) { m_graphics.insert(graphic, graphic); }
     void remove(TWGraphic *graphic) { m_graphics.remove(graphic); }
 
+    // Whether a graphic's post about its own new bounds reaches anyone but
+    // this registry, which has nothing to do for it.
+    static bool othersHearBoundsChanges(const NotificationCenter &center)
+    {
+        return s_live ? center.isObservedBesides(TWGraphic::GraphicDidChangeBoundsNotification,
+                                                 s_live->m_changed)
+                      : center.isObserved(TWGraphic::GraphicDidChangeBoundsNotification);
+    }
+
 private:
     LiveGraphics()
     {
+        s_live = this;
         NotificationCenter &center = NotificationCenter::defaultCenter();
         auto handler = [this](const Notification &n) {
             // A graphic posting about its own new bounds has invalidated
@@ -75,6 +86,7 @@ private:
     QHash<const void *, TWGraphic *> m_graphics;
     ObserverToken m_invalid;
     ObserverToken m_changed;
+    static inline const LiveGraphics *s_live = nullptr;
 
 public:
     // The graphic whose bounds-changed notification is going out, its
@@ -245,9 +257,9 @@ void TWGraphic::redrawIt(const QString &branchNotification) const
         postGraphicNeedsRedraw();
         return;
     }
-    NotificationCenter &center = NotificationCenter::defaultCenter();
-    if (center.isObserved(branchNotification))
-        center.post(branchNotification, branch()->notificationObject());
+    if (branchPostIsHeard(branchNotification))
+        NotificationCenter::defaultCenter().post(branchNotification,
+                                                 branch()->notificationObject());
 }
 
 // --- key-value coding, LinkBack ---
@@ -355,12 +367,19 @@ void TWGraphic::setBounds(Rect requested)
         }
     }
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    // Named once for both notifications: a dragged subtree posts thousands.
-    const NotificationObject me =
-        self ? NotificationObject(self) : NotificationObject(static_cast<const void *>(this));
+    // Named once for both notifications, and only for someone who listens:
+    // a dragged subtree or an import posts thousands.
+    std::optional<NotificationObject> named;
+    const auto me = [&]() -> const NotificationObject & {
+        if (!named)
+            named = self ? NotificationObject(self)
+                         : NotificationObject(static_cast<const void *>(this));
+        return *named;
+    };
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines))
         center.post(GraphicWillChangeBoundsNotification, NotificationObject(line));
-    center.post(GraphicWillChangeBoundsNotification, me);
+    if (center.isObserved(GraphicWillChangeBoundsNotification))
+        center.post(GraphicWillChangeBoundsNotification, me());
 
     registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
 
@@ -381,10 +400,10 @@ void TWGraphic::setBounds(Rect requested)
     if (sizeChanged)
         updateCachedTextAttributes();
 
-    {
+    if (LiveGraphics::othersHearBoundsChanges(center)) {
         const void *outer = LiveGraphics::s_invalidatedPoster;
         LiveGraphics::s_invalidatedPoster = this;
-        center.post(GraphicDidChangeBoundsNotification, me);
+        center.post(GraphicDidChangeBoundsNotification, me());
         LiveGraphics::s_invalidatedPoster = outer;
     }
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines)) {

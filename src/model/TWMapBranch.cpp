@@ -3,6 +3,7 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "graphics/TWTitleConnection.h"
+#include "model/TWBranchRedraw.h"
 #include "model/TWBranchRefitHold.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
@@ -34,9 +35,26 @@ public:
     void add(TWMapBranch *branch) { m_branches.insert(branch, branch); }
     void remove(TWMapBranch *branch) { m_branches.remove(branch); }
 
+    static bool heard(const QString &name)
+    {
+        const NotificationCenter &center = NotificationCenter::defaultCenter();
+        if (!s_instance)
+            return center.isObserved(name);
+        const SubscribedBranches &s = *s_instance;
+        const ObserverToken *own =
+            name == TWMapBranch::SubtreeNeedsRedrawNotification  ? &s.m_subtree
+            : name == TWMapBranch::BranchNeedsRedrawNotification ? &s.m_branch
+                                                                 : nullptr;
+        if (!own)
+            return center.isObserved(name);
+        return center.isObservedBesides(name, *own) ||
+               center.isObserved(TWMapBranch::DelayedRedrawInRectNotification);
+    }
+
 private:
     SubscribedBranches()
     {
+        s_instance = this;
         NotificationCenter &center = NotificationCenter::defaultCenter();
         m_subtree = center.observe(TWMapBranch::SubtreeNeedsRedrawNotification, nullptr,
                                    [this](const Notification &n) {
@@ -53,9 +71,15 @@ private:
     QHash<const void *, TWMapBranch *> m_branches;
     ObserverToken m_subtree;
     ObserverToken m_branch;
+    static inline const SubscribedBranches *s_instance = nullptr;
 };
 
 } // namespace
+
+bool branchPostIsHeard(const QString &name)
+{
+    return SubscribedBranches::heard(name);
+}
 
 // --- construction and tear-down ---
 
@@ -293,9 +317,8 @@ const TWMapBranch::Caches &TWMapBranch::c() const
 
 void TWMapBranch::postBranch(const QString &name) const
 {
-    NotificationCenter &center = NotificationCenter::defaultCenter();
-    if (center.isObserved(name))
-        center.post(name, notificationObject());
+    if (branchPostIsHeard(name))
+        NotificationCenter::defaultCenter().post(name, notificationObject());
 }
 
 void TWMapBranch::postRedrawRect(const QString &name, Rect rect) const

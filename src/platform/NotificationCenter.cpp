@@ -29,6 +29,9 @@ struct ObserverToken::Registry
     bool sweeping = false;
     std::vector<quint64> dead;
 
+    // Live observers of every name: most posts need not look at that list.
+    int liveAnyName = 0;
+
     // Names posted by the hundred thousand are literals whose text never
     // moves: their lists are remembered by the text's address, so a post
     // hashes no string. A slot holds its own copy of the text and answers
@@ -36,6 +39,7 @@ struct ObserverToken::Registry
     struct NameSlot
     {
         const QChar *data = nullptr;
+        qsizetype size = 0;
         std::vector<Entry *> *list = nullptr;
         QString text;
     };
@@ -60,19 +64,25 @@ struct ObserverToken::Registry
             return it == byName.end() ? nullptr : &*it;
         }
         NameSlot &slot = nameSlots[(quintptr(data) >> 4) % nameSlots.size()];
-        if (slot.data == data && slot.text.size() == size &&
+        if (slot.data == data && slot.size == size &&
             std::memcmp(data, slot.text.constData(), size_t(size) * sizeof(QChar)) == 0)
             return slot.list;
         const auto it = byName.find(name);
         slot.data = data;
+        slot.size = size;
         slot.text = QString(data, size);
         slot.list = it == byName.end() ? nullptr : &*it;
         return slot.list;
     }
 
-    bool anyNameAlive() const
+    // Whether a post of `name` reaches a live observer other than entry `own` (0: none left out).
+    bool observedBesides(const QString &name, quint64 own)
     {
-        return std::any_of(anyName.begin(), anyName.end(), [](const Entry *e) { return e->alive; });
+        const auto other = [own](const Entry *e) { return e->alive && e->id != own; };
+        if (liveAnyName > 0 && (own == 0 || std::any_of(anyName.begin(), anyName.end(), other)))
+            return true;
+        const std::vector<Entry *> *named = observersNamed(name);
+        return named && std::any_of(named->begin(), named->end(), other);
     }
 
     void remove(quint64 id)
@@ -81,6 +91,8 @@ struct ObserverToken::Registry
         if (it == entries.end() || !it->second->alive)
             return;
         it->second->alive = false;
+        if (it->second->name.isEmpty())
+            --liveAnyName;
         dead.push_back(id);
         if (postDepth == 0 && !sweeping)
             sweep();
@@ -194,6 +206,7 @@ ObserverToken NotificationCenter::observe(const QString &name, const void *sende
     r.entries.emplace(id, std::move(entry));
     if (name.isEmpty()) {
         r.anyName.push_back(e);
+        ++r.liveAnyName;
     } else if (auto named = r.byName.find(name); named != r.byName.end()) {
         named->push_back(e);
     } else {
@@ -271,10 +284,13 @@ int NotificationCenter::observerCount() const
 
 bool NotificationCenter::isObserved(const QString &name) const
 {
-    auto &r = *m_registry;
-    if (r.anyNameAlive())
-        return true;
-    const std::vector<ObserverToken::Registry::Entry *> *named = r.observersNamed(name);
-    return named && std::any_of(named->begin(), named->end(),
-                                [](const ObserverToken::Registry::Entry *e) { return e->alive; });
+    return m_registry->observedBesides(name, 0);
+}
+
+bool NotificationCenter::isObservedBesides(const QString &name, const ObserverToken &token) const
+{
+    // A token of another center leaves out nothing here.
+    const bool ours = token.m_id != 0 && !token.m_registry.owner_before(m_registry) &&
+                      !m_registry.owner_before(token.m_registry);
+    return m_registry->observedBesides(name, ours ? token.m_id : 0);
 }

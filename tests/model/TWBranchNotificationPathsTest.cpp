@@ -36,7 +36,8 @@ protected:
                                   : who == map.get()                    ? "map"
                                   : who == nullptr                      ? "nobody"
                                                                         : "other";
-            posts << n.name + "@" + label;
+            const QVariant rect = n.userInfo.value(TWMapBranch::RectKey);
+            posts << n.name + "@" + label + (rect.isValid() ? " " + rect.toString() : QString());
         }
         root->removeChild(b);
         settle();
@@ -62,7 +63,8 @@ TEST_F(TWBranchNotificationPathsTest, AnObserverOfOneNameSeesWhatAnObserverOfEve
                              TWGraphic::BranchDidResizeNotification,
                              TWGraphic::UpdateTextEditorFrameNotification,
                              TWMapBranch::HideChildrenOutlineNumbersNotification,
-                             TWMapBranch::ShowChildrenNotification};
+                             TWMapBranch::ShowChildrenNotification,
+                             TWMapBranch::DelayedRedrawInRectNotification};
     for (const QString &name : names) {
         SCOPED_TRACE(name.toStdString());
         QStringList expected;

@@ -373,3 +373,42 @@ TEST_F(NotificationTest, NamesMatchByTextWhereverTheTextLives)
         EXPECT_EQ(got, QStringList({"1:Gone", "2:Gone"}));
     }
 }
+
+// A name is observed besides a given observer while someone else could
+// receive it; a token of another center or an empty one leaves out nothing.
+TEST_F(NotificationTest, ANameIsObservedBesidesAnObserverOnlyForOthers)
+{
+    static const QString redraw = QStringLiteral("Redraw");
+    const auto nothing = [](const Notification &) {};
+    const struct
+    {
+        const char *what;
+        const char *own;   // the left-out observer's name, "" for every name
+        const char *other; // another observer's name, nullptr for none
+        bool observedBesides;
+    } cases[] = {
+        {"only the left-out observer", "Redraw", nullptr, false},
+        {"another of the name", "Redraw", "Redraw", true},
+        {"another of every name", "Redraw", "", true},
+        {"another of another name", "Redraw", "Other", false},
+        {"left out observes every name", "", nullptr, false},
+        {"left out of every name, another of the name", "", "Redraw", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ObserverToken own = nc.observe(c.own, nullptr, nothing);
+        ObserverToken other = c.other ? nc.observe(c.other, nullptr, nothing) : ObserverToken();
+        EXPECT_EQ(nc.isObservedBesides(redraw, own), c.observedBesides);
+        EXPECT_EQ(nc.isObservedBesides("Redraw", own), c.observedBesides);
+        EXPECT_TRUE(nc.isObservedBesides(redraw, ObserverToken()));
+        own.reset();
+        EXPECT_EQ(nc.isObservedBesides(redraw, own), nc.isObserved(redraw));
+    }
+
+    // Two fresh centers number their first observers alike.
+    NotificationCenter first, second;
+    ObserverToken inFirst = first.observe(redraw, nullptr, nothing);
+    ObserverToken inSecond = second.observe(redraw, nullptr, nothing);
+    EXPECT_TRUE(second.isObservedBesides(redraw, inFirst));
+    EXPECT_FALSE(second.isObservedBesides(redraw, inSecond));
+}
