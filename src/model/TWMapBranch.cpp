@@ -184,25 +184,66 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
     b.setOutlineNumber(QString());
 
     b.setHasBoundary(false);
-    b.setBoundaryLineColor(Color::colorWithCalibratedRed(0, 0, 0, 1));
-    b.setBoundaryFillColor(Color::colorWithCalibratedRed(1, 1, 1, 1));
-    b.setBoundaryLineStyle(1);
-    b.setBoundaryLineWidth(1.0f);
-    {
-        const TWBoundaryRebuildFollows margin(b);
-        b.setBoundaryCurveRadius(10.0f);
-        b.setBoundaryCornerStyle(1);
+    const Color black = Color::colorWithCalibratedRed(0, 0, 0, 1);
+    const Color white = Color::colorWithCalibratedRed(1, 1, 1, 1);
+    const UndoManager *undo = b.undoManager();
+    // With nothing to register and no boundary drawn or watched, the setters
+    // below would only store their values and ask for the outline's rebuild:
+    // that is done directly, in their order (an import makes thousands).
+    if ((!undo || !undo->isUndoRegistrationEnabled()) && !b.hasBoundary() &&
+        !NotificationCenter::defaultCenter().isObserved(RedrawInRectNotification)) {
+        TWMapLayoutServices &services = b.layoutServices();
+        const auto store = [&b](auto member, const auto &value) {
+            if (!(b.s().*member == value))
+                b.settings().*member = value;
+        };
+        const auto storeShaping = [&](auto member, const auto &value) {
+            if (b.s().*member == value)
+                return false;
+            b.settings().*member = value;
+            services.invalidateBoundary(b);
+            return true;
+        };
+        store(&Settings::boundaryLineColor, std::optional<Color>(black));
+        store(&Settings::boundaryFillColor, std::optional<Color>(white));
+        store(&Settings::boundaryLineStyle, 1);
+        store(&Settings::boundaryLineWidth, 1.0f);
+        storeShaping(&Settings::boundaryCurveRadius, 10.0f);
+        storeShaping(&Settings::boundaryCornerStyle, 1);
+        if (storeShaping(&Settings::boundaryMargin, 3.0f)) {
+            if (b.m_caches)
+                b.m_caches->childrenBoundaryPoints.clear();
+            services.recalculateBoundary(b);
+        }
+        store(&Settings::boundaryInheritsLineColor, true);
+        store(&Settings::boundaryDrawsFill, false);
+        store(&Settings::boundaryDrawsLine, true);
+        store(&Settings::overriddenChildRepel, -1.0f);
+        store(&Settings::overriddenChildSpacing, -1.0f);
+        store(&Settings::overriddenChildrenColorMode, -1);
+        store(&Settings::overridesRainbowAngle, false);
+        store(&Settings::overriddenRainbowAngle, 0.0f);
+    } else {
+        b.setBoundaryLineColor(black);
+        b.setBoundaryFillColor(white);
+        b.setBoundaryLineStyle(1);
+        b.setBoundaryLineWidth(1.0f);
+        {
+            const TWBoundaryRebuildFollows margin(b);
+            b.setBoundaryCurveRadius(10.0f);
+            b.setBoundaryCornerStyle(1);
+        }
+        // A new branch's margin always changes, so its outline is rebuilt here.
+        b.setBoundaryMargin(3.0f);
+        b.setBoundaryInheritsLineColor(true);
+        b.setBoundaryDrawsFill(false);
+        b.setBoundaryDrawsLine(true);
+        b.setOverriddenChildRepel(-1);
+        b.setOverriddenChildSpacing(-1);
+        b.setOverriddenChildrenColorMode(-1);
+        b.setOverridesRainbowAngle(false);
+        b.setOverriddenRainbowAngle(0);
     }
-    // A new branch's margin always changes, so its outline is rebuilt here.
-    b.setBoundaryMargin(3.0f);
-    b.setBoundaryInheritsLineColor(true);
-    b.setBoundaryDrawsFill(false);
-    b.setBoundaryDrawsLine(true);
-    b.setOverriddenChildRepel(-1);
-    b.setOverriddenChildSpacing(-1);
-    b.setOverriddenChildrenColorMode(-1);
-    b.setOverridesRainbowAngle(false);
-    b.setOverriddenRainbowAngle(0);
     b.setHideChildrenOutlineNumbers(false);
     b.setResetChildrenOutlineNumbers(false);
     b.removeAllChildrenOutlineNumberFormatOverride();

@@ -1,6 +1,7 @@
 #include "BranchTestSupport.h"
 
 #include <functional>
+#include <optional>
 
 using namespace BranchTest;
 
@@ -127,6 +128,68 @@ TEST_F(TWBranchNotificationPathsTest, ChangesRegisterTheirUndoOnlyWhileRegistrat
                 EXPECT_EQ(c.state(o), before);
             }
         }
+    }
+}
+
+// A new branch takes the same boundary and child defaults, with the same
+// requests to the layout, whether its setters run (something to register or
+// someone watching redraws) or its values are stored directly.
+TEST_F(TWBranchNotificationPathsTest, ANewBranchsDefaultsAreTheSameHoweverTheyAreSet)
+{
+    const auto defaults = [](const TWMapBranch &b) {
+        const auto color = [](const std::optional<Color> &c) {
+            return c ? c->description() : QString("none");
+        };
+        return QStringList{color(b.boundaryLineColor()),
+                           color(b.boundaryFillColor()),
+                           QString::number(b.boundaryLineStyle()),
+                           QString::number(b.boundaryLineWidth()),
+                           QString::number(b.boundaryCurveRadius()),
+                           QString::number(b.boundaryCornerStyle()),
+                           QString::number(b.boundaryMargin()),
+                           QString::number(b.boundaryInheritsLineColor()),
+                           QString::number(b.boundaryDrawsFill()),
+                           QString::number(b.boundaryDrawsLine()),
+                           QString::number(b.hasBoundary()),
+                           QString::number(b.overriddenChildRepel()),
+                           QString::number(b.overriddenChildSpacing()),
+                           QString::number(b.overriddenChildrenColorMode()),
+                           QString::number(b.overridesRainbowAngle()),
+                           QString::number(b.overriddenRainbowAngle())};
+    };
+    const struct
+    {
+        const char *what;
+        bool recording;
+        bool redrawsWatched;
+    } cases[] = {{"setters registering", true, false},
+                 {"setters for a redraw observer", false, true},
+                 {"stored directly", false, false},
+                 {"both", true, true}};
+    QStringList firstValues, firstCalls;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        layout->calls.clear();
+        std::optional<Recorder> redraws;
+        if (c.redrawsWatched)
+            redraws.emplace(QStringList{TWMapBranch::RedrawInRectNotification});
+        if (!c.recording)
+            undo->disableUndoRegistration();
+        auto b = TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(Rect(500, 90, 80, 30)),
+                                                root.get(), map.get());
+        if (!c.recording)
+            undo->enableUndoRegistration();
+        const QStringList values = defaults(*b);
+        const QStringList calls = layout->calls;
+        EXPECT_TRUE(calls.contains("recalculate boundary " + nameOf(*b)));
+        if (firstValues.isEmpty()) {
+            firstValues = values;
+            firstCalls = calls;
+        }
+        EXPECT_EQ(values, firstValues);
+        EXPECT_EQ(calls, firstCalls);
+        root->removeChild(b);
+        settle();
     }
 }
 
