@@ -40,7 +40,7 @@ struct ObserverToken::Registry
     {
         const QChar *data = nullptr;
         qsizetype size = 0;
-        std::vector<Entry *> *list = nullptr;
+        const std::vector<Entry *> *list = nullptr;
         QString text;
     };
     std::array<NameSlot, 64> nameSlots;
@@ -52,27 +52,36 @@ struct ObserverToken::Registry
             slot.data = nullptr;
     }
 
+    static NameSlot &slotOf(std::array<NameSlot, 64> &table, const QChar *data)
+    {
+        return table[(quintptr(data) >> 4) % table.size()];
+    }
+
     const std::vector<Entry *> *observersNamed(const QString &name)
     {
-        if (byName.isEmpty())
-            return nullptr;
         const QChar *data = name.constData();
         const qsizetype size = name.size();
-        // Heap text may be freed and its address reused: looked up each time.
-        if (name.data_ptr().isMutable()) {
-            const auto it = byName.find(name);
-            return it == byName.end() ? nullptr : &*it;
-        }
-        NameSlot &slot = nameSlots[(quintptr(data) >> 4) % nameSlots.size()];
-        if (slot.data == data && slot.size == size &&
+        const NameSlot &slot = slotOf(nameSlots, data);
+        if (slot.data == data && slot.size == size && !name.data_ptr().isMutable() &&
             std::memcmp(data, slot.text.constData(), size_t(size) * sizeof(QChar)) == 0)
             return slot.list;
-        const auto it = byName.find(name);
-        slot.data = data;
-        slot.size = size;
-        slot.text = QString(data, size);
-        slot.list = it == byName.end() ? nullptr : &*it;
-        return slot.list;
+        return lookUpName(name);
+    }
+
+    // Kept out of line: the remembered names above answer nearly every call.
+    [[gnu::noinline]] const std::vector<Entry *> *lookUpName(const QString &name)
+    {
+        const auto it = byName.constFind(name);
+        const std::vector<Entry *> *list = it == byName.cend() ? nullptr : &*it;
+        // Heap text may be freed and its address reused: looked up each time.
+        if (!name.data_ptr().isMutable()) {
+            NameSlot &slot = slotOf(nameSlots, name.constData());
+            slot.data = name.constData();
+            slot.size = name.size();
+            slot.text = QString(name.constData(), name.size());
+            slot.list = list;
+        }
+        return list;
     }
 
     // Whether a post of `name` reaches a live observer other than entry `own` (0: none left out).
