@@ -427,8 +427,9 @@ void TWGraphic::setBounds(Rect requested)
         // made when no one listens.
         if (!center.isObserved(BranchDidResizeNotification))
             return;
-        center.post(BranchDidResizeNotification, owner->notificationObject(),
-                    {{BranchKey, QVariant::fromValue(branchAlive)}});
+        QVariantMap info;
+        info.insert(BranchKey, QVariant::fromValue(branchAlive));
+        center.post(BranchDidResizeNotification, owner->notificationObject(), info);
     };
     if (mainGraphic) {
         services.updateEnclosedImageBoundsForMainGraphicBoundsChange(*owner, oldBounds, bounds);
