@@ -41,10 +41,14 @@ public:
         if (!s_instance)
             return center.isObserved(name);
         const SubscribedBranches &s = *s_instance;
-        const ObserverToken *own =
-            name == TWMapBranch::SubtreeNeedsRedrawNotification  ? &s.m_subtree
-            : name == TWMapBranch::BranchNeedsRedrawNotification ? &s.m_branch
-                                                                 : nullptr;
+        // The names come as these very strings nearly always.
+        const auto is = [&name](const QString &known) {
+            return (name.constData() == known.constData() && name.size() == known.size()) ||
+                   name == known;
+        };
+        const ObserverToken *own = is(TWMapBranch::SubtreeNeedsRedrawNotification)  ? &s.m_subtree
+                                   : is(TWMapBranch::BranchNeedsRedrawNotification) ? &s.m_branch
+                                                                                    : nullptr;
         if (!own)
             return center.isObserved(name);
         return center.isObservedBesides(name, *own) ||
