@@ -55,6 +55,7 @@ public:
 
     void add(TWGraphic *graphic) { m_graphics.insert(graphic, graphic); }
     void remove(TWGraphic *graphic) { m_graphics.remove(graphic); }
+    ~LiveGraphics() { s_live = nullptr; }
 
     // Whether a graphic's post about its own new bounds reaches anyone but
     // this registry, which has nothing to do for it.

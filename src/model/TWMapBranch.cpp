@@ -34,6 +34,7 @@ public:
 
     void add(TWMapBranch *branch) { m_branches.insert(branch, branch); }
     void remove(TWMapBranch *branch) { m_branches.remove(branch); }
+    ~SubscribedBranches() { s_instance = nullptr; }
 
     static bool heard(const QString &name)
     {
