@@ -198,14 +198,16 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
     if ((!undo || !undo->isUndoRegistrationEnabled()) && !b.hasBoundary() &&
         !NotificationCenter::defaultCenter().isObserved(RedrawInRectNotification)) {
         TWMapLayoutServices &services = b.layoutServices();
-        const auto store = [&b](auto member, const auto &value) {
-            if (!(b.s().*member == value))
-                b.settings().*member = value;
+        // The record is made by the first value, a line colour no branch has by default.
+        Settings &settings = b.settings();
+        const auto store = [&settings](auto member, const auto &value) {
+            if (!(settings.*member == value))
+                settings.*member = value;
         };
         const auto storeShaping = [&](auto member, const auto &value) {
-            if (b.s().*member == value)
+            if (settings.*member == value)
                 return false;
-            b.settings().*member = value;
+            settings.*member = value;
             services.invalidateBoundary(b);
             return true;
         };
