@@ -517,6 +517,44 @@ int XMLFlatTree::append(xmlNodePtr element)
     return add(element);
 }
 
+int XMLFlatTree::startElement(const char *qualifiedName, qsizetype length)
+{
+    const int index = int(m_nodes.size());
+    Node &node = m_nodes.emplace_back();
+    node.name = quint32(m_text.size());
+    m_text.insert(m_text.end(), qualifiedName, qualifiedName + length);
+    m_text.push_back('\0');
+    node.firstAttribute = quint32(m_attributes.size());
+    if (!m_open.empty()) {
+        auto &[parent, last] = m_open.back();
+        if (last < 0)
+            m_nodes[size_t(parent)].firstChild = index;
+        else
+            m_nodes[size_t(last)].next = index;
+        last = index;
+    }
+    m_open.emplace_back(index, -1);
+    return index;
+}
+
+void XMLFlatTree::addAttribute(const char *localName, const char *qualifiedName, bool inNamespace,
+                               const char *value, qsizetype valueLength)
+{
+    Attribute attribute;
+    attribute.localName = text(localName);
+    attribute.qualifiedName = text(qualifiedName);
+    attribute.inNamespace = inNamespace;
+    if (value) {
+        attribute.value = quint32(m_text.size());
+        m_text.insert(m_text.end(), value, value + valueLength);
+        m_text.push_back('\0');
+    } else {
+        attribute.empty = true;
+    }
+    m_attributes.push_back(attribute);
+    ++m_nodes[size_t(m_open.back().first)].attributes;
+}
+
 quint32 XMLFlatTree::qualifiedName(xmlNodePtr node)
 {
     // As XMLTreeDetail::qualifiedName, written straight into the block.

@@ -163,6 +163,14 @@ public:
 
     // Adds the element and its descendants; its index, -1 for no element.
     int append(xmlNodePtr element);
+    // The same from a parser's events, in document order, for an element
+    // never made as nodes: its qualified name, then its attributes, its
+    // children, its end. startElement() answers the element's index.
+    int startElement(const char *qualifiedName, qsizetype length);
+    // `value` null for one present without a value.
+    void addAttribute(const char *localName, const char *qualifiedName, bool inNamespace,
+                      const char *value, qsizetype valueLength);
+    void endElement() { m_open.pop_back(); }
     Element element(int index) const { return Element(this, index); }
     // Empties the block, keeping its room.
     void clear()
@@ -170,6 +178,7 @@ public:
         m_nodes.clear();
         m_attributes.clear();
         m_text.clear();
+        m_open.clear();
     }
 
 private:
@@ -197,6 +206,8 @@ private:
     std::vector<Node> m_nodes;
     std::vector<Attribute> m_attributes;
     std::vector<char> m_text;
+    // Elements started and not ended: index and last child so far.
+    std::vector<std::pair<int, int>> m_open;
 };
 
 namespace XMLTreeDetail {

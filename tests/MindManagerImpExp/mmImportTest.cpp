@@ -1255,6 +1255,72 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
     EXPECT_TRUE(alerts.alerts().isEmpty());
 }
 
+// Elements read on the worker are flattened straight from the parse, never
+// made as nodes; read on one thread they are the parser's nodes. Values with
+// references, prefixes declared or not, defaults a document type declares,
+// and instructions inside them read the same either way.
+TEST_F(MindManagerImport, ElementsFlattenedFromTheParseReadAsTheirNodes)
+{
+    const QString declared =
+        QStringLiteral("<!DOCTYPE ap:Map [<!ENTITY who \"World\"><!ENTITY mark \"&#38;#38;\">"
+                       "<!ATTLIST ap:Text PlainText CDATA \"declared default\">]>");
+    const auto withType = [&declared](const QByteArray &xml) {
+        QByteArray out = xml;
+        out.insert(out.indexOf("?>") + 2, declared.toUtf8());
+        return out;
+    };
+    const QString child = topic(
+        "c", "<ap:Text xml:lang=\"en\" q:odd=\"1\" PlainText=\"child\" Empty=\"\"><?keep this?>"
+             "<ap:Font Name=\"DejaVu Sans\" Size=\"12\" xsi:nil=\"true\"/></ap:Text>"
+             "<ap:Task TaskPriority=\"urn:mindjet:Prio1\" Resources=\"Ann &amp; Bob; &#x263A;\"/>");
+    const struct
+    {
+        QByteArray xml;
+        QString root;  // the root's label as read
+        QString child; // the child's
+    } cases[] = {
+        {mapWithTopic(text("a &amp; b &#65;&#x263A; &lt;c&gt; &quot;d&quot;") + subTopics({child})),
+         QStringLiteral("a & b A\u263A <c> \"d\""), QStringLiteral("child")},
+        {withType(mapWithTopic(text("Hello &who; &mark;") + subTopics({child}))),
+         QStringLiteral("Hello World &"), QStringLiteral("child")},
+        // A default the declaration gives is not the element's own.
+        {withType(mapWithTopic("<ap:Text/>" + subTopics({topic("c", "<ap:Text>&who;</ap:Text>")}))),
+         QString(), QString()},
+        // Elements are told apart by prefix, not by namespace.
+        {mapWithTopic(
+             "<ap:Text xmlns:ap=\"urn:other\" PlainText=\"elsewhere\"/>" + text("own") +
+             subTopics({"<ap:Topic xmlns:y=\"urn:y\" OId=\"y\"><y:Text PlainText=\"no\"/>" +
+                        text("named y") + "</ap:Topic>"})),
+         QStringLiteral("elsewhere"), QStringLiteral("named y")},
+    };
+    static const QRegularExpression fresh(
+        QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}|"
+                       "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[^<\"]*|"
+                       "(?<=Number>)-?\\d+|(?<=Graphic|Branch)\\d+|"
+                       "<NSCalendarDate>[\\s\\S]*?</NSCalendarDate>"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.xml.constData());
+        QString made[2];
+        for (const bool worker : {false, true}) {
+            const std::shared_ptr<TWMapsDoc> doc = freshDocument();
+            MMMapSource source =
+                mmImpExpController::sourceForData(c.xml, QStringLiteral("map.xml"));
+            source.readsOnAWorkerThread = worker;
+            ASSERT_TRUE(mmImpExpController::populateDadoZiz(*doc->maps().first(), source));
+            const TWMapBranch &root = *doc->maps().first()->root();
+            EXPECT_EQ(root.enclosedTextArea()->text().string(), c.root) << worker;
+            ASSERT_EQ(root.children().size(), 1);
+            EXPECT_EQ(root.children().first()->enclosedTextArea()->text().string(), c.child)
+                << worker;
+            made[worker] = QString::fromUtf8(doc->xmlDocumentData()).replace(fresh, "*");
+            doc->detach();
+        }
+        EXPECT_EQ(made[1], made[0]);
+    }
+    EXPECT_TRUE(alerts.alerts().isEmpty());
+}
+
 // Each topic read keeps the identifier it was read with, or none, and moves
 // the process's identifier counter on as a fresh object would, on either
 // reading road, also when the file is refused after its topics.
