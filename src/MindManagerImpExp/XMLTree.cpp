@@ -517,13 +517,23 @@ int XMLFlatTree::append(xmlNodePtr element)
     return add(element);
 }
 
-int XMLFlatTree::startElement(const char *qualifiedName, qsizetype length)
+quint32 XMLFlatTree::name(const char *prefix, const char *localName)
+{
+    const quint32 offset = quint32(m_text.size());
+    if (prefix) {
+        m_text.insert(m_text.end(), prefix, prefix + std::strlen(prefix));
+        m_text.push_back(':');
+    }
+    m_text.insert(m_text.end(), localName, localName + std::strlen(localName) + 1);
+    return offset;
+}
+
+int XMLFlatTree::startElement(const char *prefix, const char *localName)
 {
     const int index = int(m_nodes.size());
+    const quint32 named = name(prefix, localName);
     Node &node = m_nodes.emplace_back();
-    node.name = quint32(m_text.size());
-    m_text.insert(m_text.end(), qualifiedName, qualifiedName + length);
-    m_text.push_back('\0');
+    node.name = named;
     node.firstAttribute = quint32(m_attributes.size());
     if (!m_open.empty()) {
         auto &[parent, last] = m_open.back();
@@ -537,12 +547,16 @@ int XMLFlatTree::startElement(const char *qualifiedName, qsizetype length)
     return index;
 }
 
-void XMLFlatTree::addAttribute(const char *localName, const char *qualifiedName, bool inNamespace,
+void XMLFlatTree::addAttribute(const char *prefix, const char *localName, bool inNamespace,
                                const char *value, qsizetype valueLength)
 {
     Attribute attribute;
-    attribute.localName = text(localName);
-    attribute.qualifiedName = text(qualifiedName);
+    attribute.qualifiedName = name(prefix, localName);
+    // In a namespace the local name ends the qualified one; outside any the
+    // qualified name is its whole name.
+    attribute.localName = inNamespace && prefix
+                              ? attribute.qualifiedName + quint32(std::strlen(prefix)) + 1
+                              : attribute.qualifiedName;
     attribute.inNamespace = inNamespace;
     if (value) {
         attribute.value = quint32(m_text.size());

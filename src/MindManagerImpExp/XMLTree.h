@@ -164,11 +164,14 @@ public:
     // Adds the element and its descendants; its index, -1 for no element.
     int append(xmlNodePtr element);
     // The same from a parser's events, in document order, for an element
-    // never made as nodes: its qualified name, then its attributes, its
-    // children, its end. startElement() answers the element's index.
-    int startElement(const char *qualifiedName, qsizetype length);
-    // `value` null for one present without a value.
-    void addAttribute(const char *localName, const char *qualifiedName, bool inNamespace,
+    // never made as nodes: its name (a null prefix for none), then its
+    // attributes, its children, its end. startElement() answers the
+    // element's index.
+    int startElement(const char *prefix, const char *localName);
+    // An attribute in a namespace has a prefix; one outside any may have
+    // one still (an undeclared prefix is part of its name). `value` null
+    // for one present without a value.
+    void addAttribute(const char *prefix, const char *localName, bool inNamespace,
                       const char *value, qsizetype valueLength);
     void endElement() { m_open.pop_back(); }
     Element element(int index) const { return Element(this, index); }
@@ -200,6 +203,7 @@ private:
     };
     int add(xmlNodePtr node);
     quint32 text(const char *string);
+    quint32 name(const char *prefix, const char *localName);
     quint32 qualifiedName(xmlNodePtr node);
     const char *at(quint32 offset) const { return m_text.data() + offset; }
 

@@ -748,50 +748,55 @@ private:
         }
     }
 
+    // An attribute's value as libxml2's builder reads it into its node,
+    // as f(value, length); a null value where the node would have none.
+    template <typename F> void withValue(const xmlChar *const *attribute, F &&f)
+    {
+        const char *value = reinterpret_cast<const char *>(attribute[3]);
+        const qsizetype length = qsizetype(attribute[4] - attribute[3]);
+        // A value the parser copied ends in a zero: it holds references.
+        if (*attribute[4] != 0)
+            return f(value, length);
+        xmlNodePtr list = xmlStringLenGetNodeList(m_context->myDoc, attribute[3], int(length));
+        if (list && !list->next && list->type == XML_TEXT_NODE && list->content) {
+            const char *text = reinterpret_cast<const char *>(list->content);
+            f(text, qsizetype(std::strlen(text)));
+        } else if (xmlChar *joined = xmlNodeListGetString(m_context->myDoc, list, 1)) {
+            const char *text = reinterpret_cast<const char *>(joined);
+            f(text, qsizetype(std::strlen(text)));
+            xmlFree(joined);
+        } else {
+            f(nullptr, 0);
+        }
+        if (list)
+            xmlFreeNodeList(list);
+    }
+
+    // As libxml2's builder files attributes: defaulted ones only when asked
+    // for.
+    int ownAttributes(int nb_attributes, int nb_defaulted) const
+    {
+        return nb_defaulted && !(m_context->loadsubset & XML_COMPLETE_ATTRS)
+                   ? nb_attributes - nb_defaulted
+                   : nb_attributes;
+    }
+
     void flatStart(const xmlChar *localname, const xmlChar *prefix, int nb_attributes,
                    int nb_defaulted, const xmlChar **attributes)
     {
-        const std::string_view name = qualified(prefix, localname, m_name);
-        const int index = m_flat->startElement(name.data(), qsizetype(name.size()));
+        const int index = m_flat->startElement(reinterpret_cast<const char *>(prefix),
+                                               reinterpret_cast<const char *>(localname));
         if (m_flatIndex < 0)
             m_flatIndex = index;
-        // As libxml2's builder files them: defaulted ones only when asked
-        // for; an undeclared prefix is part of the name.
-        if (nb_defaulted && !(m_context->loadsubset & XML_COMPLETE_ATTRS))
-            nb_attributes -= nb_defaulted;
-        std::string qualifiedName;
-        for (int i = 0; i < nb_attributes; ++i) {
+        const int count = ownAttributes(nb_attributes, nb_defaulted);
+        for (int i = 0; i < count; ++i) {
             const xmlChar *const *a = attributes + 5 * i;
-            const bool inNamespace = a[1] && a[2];
-            const std::string_view q = qualified(a[1], a[0], qualifiedName);
-            const char *local =
-                inNamespace ? reinterpret_cast<const char *>(a[0]) : qualifiedName.c_str();
-            if (!a[1])
-                local = reinterpret_cast<const char *>(a[0]);
-            const char *value = reinterpret_cast<const char *>(a[3]);
-            const qsizetype length = qsizetype(a[4] - a[3]);
-            if (*a[4] != 0) {
-                // Taken from the input as it stands.
-                m_flat->addAttribute(local, q.data(), inNamespace, value, length);
-                continue;
-            }
-            // A value holding references: read as the node libxml2 would
-            // make of it.
-            xmlNodePtr list = xmlStringLenGetNodeList(m_context->myDoc, a[3], int(length));
-            if (list && !list->next && list->type == XML_TEXT_NODE && list->content) {
-                const char *text = reinterpret_cast<const char *>(list->content);
-                m_flat->addAttribute(local, q.data(), inNamespace, text,
-                                     qsizetype(std::strlen(text)));
-            } else if (xmlChar *joined = xmlNodeListGetString(m_context->myDoc, list, 1)) {
-                const char *text = reinterpret_cast<const char *>(joined);
-                m_flat->addAttribute(local, q.data(), inNamespace, text,
-                                     qsizetype(std::strlen(text)));
-                xmlFree(joined);
-            } else {
-                m_flat->addAttribute(local, q.data(), inNamespace, nullptr, 0);
-            }
-            if (list)
-                xmlFreeNodeList(list);
+            withValue(a, [&](const char *value, qsizetype length) {
+                // An undeclared prefix is part of the name.
+                m_flat->addAttribute(reinterpret_cast<const char *>(a[1]),
+                                     reinterpret_cast<const char *>(a[0]), a[1] && a[2], value,
+                                     length);
+            });
         }
     }
 
@@ -802,19 +807,26 @@ private:
         ++m_depth;
         if (m_skipDepth >= 0)
             return;
-        const auto made = [&] {
-            return build(localname, prefix, URI, nb_namespaces, namespaces, nb_attributes,
-                         nb_defaulted, attributes);
+        const auto build = [&] {
+            return this->build(localname, prefix, URI, nb_namespaces, namespaces, nb_attributes,
+                               nb_defaulted, attributes);
         };
         if (m_capture == Capture::Node) {
-            made();
+            build();
             return;
         }
         if (m_capture == Capture::Flat) {
             flatStart(localname, prefix, nb_attributes, nb_defaulted, attributes);
             return;
         }
-        const auto push = [&](Role role, int topic) { m_frames.push_back({role, topic, made()}); };
+        const auto push = [&](Role role, int topic) {
+            // A frame that declares no namespace need not be made: what is
+            // made below it finds the same declarations higher up. Where a
+            // document type may give defaults, frames are read as nodes.
+            const bool made = role == Role::Map || nb_namespaces > 0 ||
+                              (m_context->myDoc && m_context->myDoc->intSubset);
+            m_frames.push_back({role, topic, made ? build() : nullptr});
+        };
         const auto startTopic = [&] {
             const int index = int(m_outline.places.size());
             m_outline.places.emplace_back();
@@ -824,6 +836,19 @@ private:
                 if (xmlChar *value = xmlGetNoNsProp(node, BAD_CAST "OId")) {
                     oid = QString::fromUtf8(reinterpret_cast<const char *>(value));
                     xmlFree(value);
+                }
+            } else {
+                // As the node's unprefixed attribute would read.
+                const int count = ownAttributes(nb_attributes, nb_defaulted);
+                for (int i = 0; i < count; ++i) {
+                    const xmlChar *const *a = attributes + 5 * i;
+                    if (a[1] || !xmlStrEqual(a[0], BAD_CAST "OId"))
+                        continue;
+                    withValue(a, [&oid](const char *value, qsizetype length) {
+                        oid = value ? QString::fromUtf8(QByteArrayView(value, length))
+                                    : QString::fromUtf8("");
+                    });
+                    break;
                 }
             }
             m_sink.topic(index, std::move(oid));
@@ -856,7 +881,7 @@ private:
                         break;
                     m_capturePart = part;
                     m_rule = nullptr;
-                    startNodeCapture(made());
+                    startNodeCapture(build());
                     return;
                 }
             }
@@ -891,7 +916,7 @@ private:
                 flatStart(localname, prefix, nb_attributes, nb_defaulted, attributes);
                 return;
             }
-            startNodeCapture(made());
+            startNodeCapture(build());
             return;
         }
         case Role::SubTopics:
@@ -1033,8 +1058,7 @@ private:
                    ctx == pass->m_context) {
             // Kept by name, as a flattened node keeps one.
             pass->guarded([&] {
-                const char *name = reinterpret_cast<const char *>(target);
-                pass->m_flat->startElement(name, qsizetype(std::strlen(name)));
+                pass->m_flat->startElement(nullptr, reinterpret_cast<const char *>(target));
                 pass->m_flat->endElement();
             });
         }

@@ -1270,28 +1270,30 @@ TEST_F(MindManagerImport, ElementsFlattenedFromTheParseReadAsTheirNodes)
         return out;
     };
     const QString child = topic(
-        "c", "<ap:Text xml:lang=\"en\" q:odd=\"1\" PlainText=\"child\" Empty=\"\"><?keep this?>"
-             "<ap:Font Name=\"DejaVu Sans\" Size=\"12\" xsi:nil=\"true\"/></ap:Text>"
-             "<ap:Task TaskPriority=\"urn:mindjet:Prio1\" Resources=\"Ann &amp; Bob; &#x263A;\"/>");
+        "c &amp; &#100;",
+        "<ap:Text xml:lang=\"en\" q:odd=\"1\" PlainText=\"child\" Empty=\"\"><?keep this?>"
+        "<ap:Font Name=\"DejaVu Sans\" Size=\"12\" xsi:nil=\"true\"/></ap:Text>"
+        "<ap:Task TaskPriority=\"urn:mindjet:Prio1\" Resources=\"Ann &amp; Bob; &#x263A;\"/>");
     const struct
     {
         QByteArray xml;
         QString root;  // the root's label as read
         QString child; // the child's
+        QString childOid;
     } cases[] = {
         {mapWithTopic(text("a &amp; b &#65;&#x263A; &lt;c&gt; &quot;d&quot;") + subTopics({child})),
-         QStringLiteral("a & b A\u263A <c> \"d\""), QStringLiteral("child")},
+         QStringLiteral("a & b A\u263A <c> \"d\""), QStringLiteral("child"), "c & d"},
         {withType(mapWithTopic(text("Hello &who; &mark;") + subTopics({child}))),
-         QStringLiteral("Hello World &"), QStringLiteral("child")},
+         QStringLiteral("Hello World &"), QStringLiteral("child"), "c & d"},
         // A default the declaration gives is not the element's own.
         {withType(mapWithTopic("<ap:Text/>" + subTopics({topic("c", "<ap:Text>&who;</ap:Text>")}))),
-         QString(), QString()},
+         QString(), QString(), "c"},
         // Elements are told apart by prefix, not by namespace.
         {mapWithTopic(
              "<ap:Text xmlns:ap=\"urn:other\" PlainText=\"elsewhere\"/>" + text("own") +
              subTopics({"<ap:Topic xmlns:y=\"urn:y\" OId=\"y\"><y:Text PlainText=\"no\"/>" +
                         text("named y") + "</ap:Topic>"})),
-         QStringLiteral("elsewhere"), QStringLiteral("named y")},
+         QStringLiteral("elsewhere"), QStringLiteral("named y"), "y"},
     };
     static const QRegularExpression fresh(
         QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}|"
@@ -1313,6 +1315,7 @@ TEST_F(MindManagerImport, ElementsFlattenedFromTheParseReadAsTheirNodes)
             ASSERT_EQ(root.children().size(), 1);
             EXPECT_EQ(root.children().first()->enclosedTextArea()->text().string(), c.child)
                 << worker;
+            EXPECT_EQ(root.children().first()->mmOid(), c.childOid) << worker;
             made[worker] = QString::fromUtf8(doc->xmlDocumentData()).replace(fresh, "*");
             doc->detach();
         }
