@@ -816,6 +816,40 @@ TEST_F(MindManagerImport, EveryCutOfAMapIsRefusedWholeWithOneClearError)
     }
 }
 
+// A byte damaged anywhere, on either reading road: the map is imported, or
+// refused with one message and nothing built; nothing crashes or hangs.
+TEST_F(MindManagerImport, ADamagedByteImportsOrIsRefusedWithOneMessage)
+{
+    QFile file(QStringLiteral(THINKWEB_TEST_DATA "/mindmanager/features.xml"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    const char damages[] = {'<', '&', '"', '>', ':', '\0', '\xff'};
+    for (const char damage : damages) {
+        for (qsizetype at = 0; at < whole.size(); at += whole.size() / 25) {
+            QByteArray xml = whole;
+            xml[at] = damage;
+            for (const bool worker : {false, true}) {
+                SCOPED_TRACE(testing::Message() << int(damage) << " at " << at << " " << worker);
+                RecordingAlerts recorded;
+                Alerts::Scope scope(&recorded);
+                auto doc = TWMapsDoc::create();
+                doc->addMap(TWMap::create(doc.get()), false);
+                TWMap &target = *doc->maps().first();
+                const int before = int(target.allBranches().size());
+                MMMapSource source = mmImpExpController::sourceForData(xml, "damaged.xml");
+                source.readsOnAWorkerThread = worker;
+                if (mmImpExpController::populateDadoZiz(target, source)) {
+                    EXPECT_GT(int(target.allBranches().size()), before);
+                } else {
+                    EXPECT_EQ(recorded.alerts().size(), 1);
+                    EXPECT_EQ(int(target.allBranches().size()), before);
+                }
+                doc->detach();
+            }
+        }
+    }
+}
+
 // A large map's labels are measured ahead while its branches are made: each
 // topic's branch and label come out the size the same topic takes imported
 // alone, whatever its fonts, wrapping, width or level default.
