@@ -27,6 +27,8 @@
 #include "support/SystemTimeZoneScope.h"
 #include "support/TimeZone.h"
 
+#include <libxml/parserInternals.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -683,8 +685,9 @@ public:
         t_pass = outer;
         if (m_notMap && !m_thrown)
             return PassResult::NotMap;
-        return intact && !m_thrown && context->wellFormed && m_rootSeen ? PassResult::Done
-                                                                        : PassResult::NotXML;
+        return intact && !m_thrown && !m_textTooLong && context->wellFormed && m_rootSeen
+                   ? PassResult::Done
+                   : PassResult::NotXML;
     }
 
 private:
@@ -1004,10 +1007,18 @@ private:
         return ctx != m_context || (m_capture == Capture::Node && m_skipDepth < 0);
     }
 
+    // Anything but text ends a text node.
+    static void endText(void *ctx)
+    {
+        if (MapPass *pass = own(ctx))
+            pass->m_textRun = 0;
+    }
+
     static void startElement(void *ctx, const xmlChar *localname, const xmlChar *prefix,
                              const xmlChar *URI, int nb_namespaces, const xmlChar **namespaces,
                              int nb_attributes, int nb_defaulted, const xmlChar **attributes)
     {
+        endText(ctx);
         if (MapPass *pass = own(ctx))
             pass->guarded([&] {
                 pass->start(localname, prefix, URI, nb_namespaces, namespaces, nb_attributes,
@@ -1020,38 +1031,59 @@ private:
     static void endElement(void *ctx, const xmlChar *localname, const xmlChar *prefix,
                            const xmlChar *URI)
     {
+        endText(ctx);
         if (MapPass *pass = own(ctx))
             pass->guarded([&] { pass->end(localname, prefix, URI); });
         else if (t_pass)
             t_pass->m_built.endElementNs(ctx, localname, prefix, URI);
     }
+    // libxml2's builder refuses a text node longer than its limit, and so
+    // the file: a text is refused as long, whether it is made or not.
+    bool textFits(void *ctx, int length)
+    {
+        if (ctx != m_context)
+            return true;
+        m_textRun += length;
+        if (m_textRun > XML_MAX_TEXT_LENGTH && !(m_context->options & XML_PARSE_HUGE) &&
+            !m_textTooLong) {
+            m_textTooLong = true;
+            xmlStopParser(m_context);
+        }
+        return !m_textTooLong;
+    }
     static void characters(void *ctx, const xmlChar *text, int length)
     {
-        if (t_pass && t_pass->builds(ctx) && t_pass->m_built.characters)
+        if (t_pass && t_pass->textFits(ctx, length) && t_pass->builds(ctx) &&
+            t_pass->m_built.characters)
             t_pass->m_built.characters(ctx, text, length);
     }
     static void ignorableWhitespace(void *ctx, const xmlChar *text, int length)
     {
-        if (t_pass && t_pass->builds(ctx) && t_pass->m_built.ignorableWhitespace)
+        if (t_pass && t_pass->textFits(ctx, length) && t_pass->builds(ctx) &&
+            t_pass->m_built.ignorableWhitespace)
             t_pass->m_built.ignorableWhitespace(ctx, text, length);
     }
     static void cdataBlock(void *ctx, const xmlChar *text, int length)
     {
+        endText(ctx);
         if (t_pass && t_pass->builds(ctx) && t_pass->m_built.cdataBlock)
             t_pass->m_built.cdataBlock(ctx, text, length);
     }
     static void comment(void *ctx, const xmlChar *text)
     {
+        endText(ctx);
         if (t_pass && t_pass->builds(ctx) && t_pass->m_built.comment)
             t_pass->m_built.comment(ctx, text);
     }
     static void reference(void *ctx, const xmlChar *name)
     {
+        endText(ctx);
         if (t_pass && t_pass->builds(ctx) && t_pass->m_built.reference)
             t_pass->m_built.reference(ctx, name);
     }
     static void processingInstruction(void *ctx, const xmlChar *target, const xmlChar *data)
     {
+        endText(ctx);
         MapPass *pass = t_pass;
         if (!pass)
             return;
@@ -1089,6 +1121,8 @@ private:
     bool m_rootSeen = false;
     bool m_notMap = false;
     bool m_thrown = false;
+    bool m_textTooLong = false;
+    qint64 m_textRun = 0; // the text node's length so far
     std::string m_name;
 };
 

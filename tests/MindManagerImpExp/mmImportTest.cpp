@@ -1403,3 +1403,48 @@ TEST_F(MindManagerImport, TopicsKeepTheirIdentifiersAndMoveTheCounterOn)
         }
     }
 }
+
+// A text longer than libxml2's limit on a text node refuses the file,
+// wherever it is: in an element handed on as nodes, in one passed over
+// unread, in one flattened. A text at the limit is read.
+TEST_F(MindManagerImport, ATextPastTheParsersLimitIsRefusedWherever)
+{
+    constexpr int Limit = 10'000'000;
+    const struct
+    {
+        const char *before;
+        int length;
+        const char *after;
+        bool imported;
+    } cases[] = {
+        {"<ap:InkGroup><ap:InkData><cor:Base64>", Limit, "</cor:Base64></ap:InkData></ap:InkGroup>",
+         true},
+        {"<ap:InkGroup><ap:InkData><cor:Base64>", Limit + 1,
+         "</cor:Base64></ap:InkData></ap:InkGroup>", false},
+        {"<ap:OneImage><ap:Image><ap:ImageData ImageType=\"urn:mindjet:PngImage\"><cor:Base64>",
+         Limit + 1, "</cor:Base64></ap:ImageData></ap:Image></ap:OneImage>", false},
+        {"<ap:Text PlainText=\"t\">", Limit + 1, "</ap:Text>", false},
+    };
+    for (const auto &c : cases) {
+        const QByteArray xml = mapWithTopic(text("a") + QLatin1String(c.before) + "%1" +
+                                            QLatin1String(c.after) + subTopics({topic("c")}))
+                                   .replace("%1", QByteArray(c.length, 'A'));
+        for (const bool worker : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.before << c.length << " " << worker);
+            RecordingAlerts recorded;
+            Alerts::Scope scope(&recorded);
+            auto doc = TWMapsDoc::create();
+            doc->addMap(TWMap::create(doc.get()), false);
+            MMMapSource source = mmImpExpController::sourceForData(xml, "long.xml");
+            source.readsOnAWorkerThread = worker;
+            EXPECT_EQ(mmImpExpController::populateDadoZiz(*doc->maps().first(), source),
+                      c.imported);
+            EXPECT_EQ(int(doc->maps().first()->allBranches().size()), c.imported ? 2 : 1);
+            ASSERT_EQ(recorded.alerts().size(), c.imported ? 0 : 1);
+            if (!c.imported)
+                EXPECT_EQ(recorded.alerts().first().message,
+                          QStringLiteral("Failed to load XML file: long.xml"));
+            doc->detach();
+        }
+    }
+}
