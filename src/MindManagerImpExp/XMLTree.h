@@ -14,7 +14,7 @@
 // owning tree (it holds a libxml2 document) or a view on one node of a
 // document held elsewhere. Views taken from an owning tree, or from a view
 // of one, keep that document alive; a view made from a bare node (one the
-// pull reader expanded, say) is valid while its document is.
+// parser built, say) is valid while its document is.
 //
 // Nodes are matched by qualified name: prefix, colon and local name for a
 // node in a prefixed namespace, the bare name otherwise. Elements made here
@@ -116,8 +116,8 @@ private:
 
 // Elements flattened into one block, each with its element descendants:
 // qualified names and attribute values as XMLTree's lookups answer them.
-// Made where the nodes are (a reader's thread) and read anywhere once
-// handed over; text and comments are left out.
+// Made where the nodes or the parse are (a reading thread) and read
+// anywhere once handed over; text and comments are left out.
 class XMLFlatTree
 {
 public:

@@ -240,7 +240,7 @@ struct MapContents
     std::vector<TopicRecord> records;
 };
 
-// Hands the reader's own nodes straight on.
+// Hands the pass's own nodes straight on.
 class DirectSink : public ReadSink
 {
 public:
@@ -373,7 +373,7 @@ private:
 };
 
 // A copy of the node for the other thread, its texts moved rather than
-// copied: the reader frees its nodes once read past, and a picture's text
+// copied: the pass frees its nodes once read past, and a picture's text
 // may be megabytes. The node keeps its structure; its texts are emptied.
 xmlNodePtr handOverCopy(xmlNodePtr node)
 {
@@ -429,7 +429,8 @@ xmlNodePtr handOverCopy(xmlNodePtr node)
     return xmlDocCopyNode(node, nullptr, 1);
 }
 
-// Copies the reader's nodes into batches for the other thread.
+// Copies the pass's nodes into batches for the other thread, and flattens
+// elements into them straight from the parse.
 class QueueSink : public ReadSink
 {
 public:
