@@ -517,6 +517,58 @@ int XMLFlatTree::append(xmlNodePtr element)
     return add(element);
 }
 
+quint32 XMLFlatTree::name(const char *prefix, const char *localName)
+{
+    const quint32 offset = quint32(m_text.size());
+    if (prefix) {
+        m_text.insert(m_text.end(), prefix, prefix + std::strlen(prefix));
+        m_text.push_back(':');
+    }
+    m_text.insert(m_text.end(), localName, localName + std::strlen(localName) + 1);
+    return offset;
+}
+
+int XMLFlatTree::startElement(const char *prefix, const char *localName)
+{
+    const int index = int(m_nodes.size());
+    const quint32 named = name(prefix, localName);
+    Node &node = m_nodes.emplace_back();
+    node.name = named;
+    node.firstAttribute = quint32(m_attributes.size());
+    if (!m_open.empty()) {
+        auto &[parent, last] = m_open.back();
+        if (last < 0)
+            m_nodes[size_t(parent)].firstChild = index;
+        else
+            m_nodes[size_t(last)].next = index;
+        last = index;
+    }
+    m_open.emplace_back(index, -1);
+    return index;
+}
+
+void XMLFlatTree::addAttribute(const char *prefix, const char *localName, bool inNamespace,
+                               const char *value, qsizetype valueLength)
+{
+    Attribute attribute;
+    attribute.qualifiedName = name(prefix, localName);
+    // In a namespace the local name ends the qualified one; outside any the
+    // qualified name is its whole name.
+    attribute.localName = inNamespace && prefix
+                              ? attribute.qualifiedName + quint32(std::strlen(prefix)) + 1
+                              : attribute.qualifiedName;
+    attribute.inNamespace = inNamespace;
+    if (value) {
+        attribute.value = quint32(m_text.size());
+        m_text.insert(m_text.end(), value, value + valueLength);
+        m_text.push_back('\0');
+    } else {
+        attribute.empty = true;
+    }
+    m_attributes.push_back(attribute);
+    ++m_nodes[size_t(m_open.back().first)].attributes;
+}
+
 quint32 XMLFlatTree::qualifiedName(xmlNodePtr node)
 {
     // As XMLTreeDetail::qualifiedName, written straight into the block.

@@ -14,7 +14,7 @@
 // owning tree (it holds a libxml2 document) or a view on one node of a
 // document held elsewhere. Views taken from an owning tree, or from a view
 // of one, keep that document alive; a view made from a bare node (one the
-// pull reader expanded, say) is valid while its document is.
+// parser built, say) is valid while its document is.
 //
 // Nodes are matched by qualified name: prefix, colon and local name for a
 // node in a prefixed namespace, the bare name otherwise. Elements made here
@@ -116,8 +116,8 @@ private:
 
 // Elements flattened into one block, each with its element descendants:
 // qualified names and attribute values as XMLTree's lookups answer them.
-// Made where the nodes are (a reader's thread) and read anywhere once
-// handed over; text and comments are left out.
+// Made where the nodes or the parse are (a reading thread) and read
+// anywhere once handed over; text and comments are left out.
 class XMLFlatTree
 {
 public:
@@ -163,6 +163,17 @@ public:
 
     // Adds the element and its descendants; its index, -1 for no element.
     int append(xmlNodePtr element);
+    // The same from a parser's events, in document order, for an element
+    // never made as nodes: its name (a null prefix for none), then its
+    // attributes, its children, its end. startElement() answers the
+    // element's index.
+    int startElement(const char *prefix, const char *localName);
+    // An attribute in a namespace has a prefix; one outside any may have
+    // one still (an undeclared prefix is part of its name). `value` null
+    // for one present without a value.
+    void addAttribute(const char *prefix, const char *localName, bool inNamespace,
+                      const char *value, qsizetype valueLength);
+    void endElement() { m_open.pop_back(); }
     Element element(int index) const { return Element(this, index); }
     // Empties the block, keeping its room.
     void clear()
@@ -170,6 +181,7 @@ public:
         m_nodes.clear();
         m_attributes.clear();
         m_text.clear();
+        m_open.clear();
     }
 
 private:
@@ -191,12 +203,15 @@ private:
     };
     int add(xmlNodePtr node);
     quint32 text(const char *string);
+    quint32 name(const char *prefix, const char *localName);
     quint32 qualifiedName(xmlNodePtr node);
     const char *at(quint32 offset) const { return m_text.data() + offset; }
 
     std::vector<Node> m_nodes;
     std::vector<Attribute> m_attributes;
     std::vector<char> m_text;
+    // Elements started and not ended: index and last child so far.
+    std::vector<std::pair<int, int>> m_open;
 };
 
 namespace XMLTreeDetail {

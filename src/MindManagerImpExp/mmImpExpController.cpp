@@ -27,6 +27,8 @@
 #include "support/SystemTimeZoneScope.h"
 #include "support/TimeZone.h"
 
+#include <libxml/parserInternals.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -47,68 +49,6 @@ void refuse(const QString &message)
 {
     Alerts::current().runAlertPanel(QStringLiteral("Mind Manager import error"), message,
                                     {QStringLiteral("OK")});
-}
-
-// --- the pull reader ---
-
-struct ReaderDeleter
-{
-    void operator()(xmlTextReader *reader) const { xmlFreeTextReader(reader); }
-};
-using Reader = std::unique_ptr<xmlTextReader, ReaderDeleter>;
-
-// libxml2 reports through its own handlers; the import reports through alerts.
-void ignoreError(void *, const char *, xmlParserSeverities, xmlTextReaderLocatorPtr) {}
-
-// The name of the node the reader stands on, without a copy: valid until
-// the reader moves.
-QByteArray nameOf(xmlTextReaderPtr reader)
-{
-    const xmlChar *name = xmlTextReaderConstName(reader);
-    return name ? QByteArray::fromRawData(
-                      reinterpret_cast<const char *>(name),
-                      qsizetype(std::strlen(reinterpret_cast<const char *>(name))))
-                : QByteArray();
-}
-
-std::optional<QString> attributeOf(xmlTextReaderPtr reader, const char *name)
-{
-    xmlChar *value = xmlTextReaderGetAttribute(reader, BAD_CAST name);
-    if (!value)
-        return std::nullopt;
-    QString text = QString::fromUtf8(reinterpret_cast<const char *>(value));
-    xmlFree(value);
-    return text;
-}
-
-// Moves to the next element at `depth` + 1 below the element the reader
-// stood on at `depth`; false at that element's end or on an error (`ok`).
-bool nextChildElement(xmlTextReaderPtr reader, int depth, bool &ok, bool &first)
-{
-    for (;;) {
-        // The first move goes into the element; later ones skip the
-        // subtree of the child the caller left.
-        int status;
-        if (first) {
-            first = false;
-            status = xmlTextReaderRead(reader);
-        } else if (xmlTextReaderNodeType(reader) == XML_READER_TYPE_ELEMENT &&
-                   xmlTextReaderDepth(reader) == depth + 1) {
-            status = xmlTextReaderNext(reader);
-        } else {
-            status = xmlTextReaderRead(reader);
-        }
-        if (status != 1) {
-            ok = status == 0;
-            return false;
-        }
-        const int type = xmlTextReaderNodeType(reader);
-        const int d = xmlTextReaderDepth(reader);
-        if (d <= depth)
-            return false;
-        if (type == XML_READER_TYPE_ELEMENT && d == depth + 1)
-            return true;
-    }
 }
 
 // --- what the pass finds ---
@@ -213,9 +153,14 @@ class ReadSink
 public:
     virtual ~ReadSink() = default;
     virtual void topic(int index, std::optional<QString> oid) = 0;
-    // `flat`: the element's classes read from a flattened copy.
-    virtual void element(int index, const MMChildRule &rule, bool flat, xmlNodePtr node) = 0;
+    virtual void element(int index, const MMChildRule &rule, xmlNodePtr node) = 0;
     virtual void part(MapPart part, xmlNodePtr node) = 0;
+    // Where the elements whose classes read flattened copies are flattened
+    // straight from the parse, never made as nodes; null: they come to
+    // element() as nodes.
+    virtual XMLFlatTree *flatBlock() { return nullptr; }
+    // One such element, complete in flatBlock().
+    virtual void flatElement(int, const MMChildRule &, int) {}
 };
 
 // The topics' records and the map's parts, made from what the pass hands
@@ -295,7 +240,7 @@ struct MapContents
     std::vector<TopicRecord> records;
 };
 
-// Hands the reader's own nodes straight on.
+// Hands the pass's own nodes straight on.
 class DirectSink : public ReadSink
 {
 public:
@@ -304,7 +249,7 @@ public:
     {
         m_contents.topic(index, std::move(oid));
     }
-    void element(int index, const MMChildRule &rule, bool, xmlNodePtr node) override
+    void element(int index, const MMChildRule &rule, xmlNodePtr node) override
     {
         m_contents.element(index, rule, XMLTree::initWithNode(node));
     }
@@ -428,7 +373,7 @@ private:
 };
 
 // A copy of the node for the other thread, its texts moved rather than
-// copied: the reader frees its nodes once read past, and a picture's text
+// copied: the pass frees its nodes once read past, and a picture's text
 // may be megabytes. The node keeps its structure; its texts are emptied.
 xmlNodePtr handOverCopy(xmlNodePtr node)
 {
@@ -484,7 +429,8 @@ xmlNodePtr handOverCopy(xmlNodePtr node)
     return xmlDocCopyNode(node, nullptr, 1);
 }
 
-// Copies the reader's nodes into batches for the other thread.
+// Copies the pass's nodes into batches for the other thread, and flattens
+// elements into them straight from the parse.
 class QueueSink : public ReadSink
 {
 public:
@@ -500,17 +446,23 @@ public:
         event.oid = std::move(oid);
         add(std::move(event));
     }
-    void element(int index, const MMChildRule &rule, bool flat, xmlNodePtr node) override
+    void element(int index, const MMChildRule &rule, xmlNodePtr node) override
     {
         ReadEvent event{ReadEvent::Element};
         event.index = index;
         event.rule = &rule;
-        if (flat) {
-            if ((event.flat = m_batch.flat.append(node)) < 0)
-                return;
-        } else if (!(event.node = handOverCopy(node))) {
-            return;
-        }
+        if ((event.node = handOverCopy(node)))
+            add(std::move(event));
+    }
+    // Flattened into the batch that is filling: it is handed over only by
+    // add(), never while an element is being flattened.
+    XMLFlatTree *flatBlock() override { return &m_batch.flat; }
+    void flatElement(int index, const MMChildRule &rule, int flat) override
+    {
+        ReadEvent event{ReadEvent::Element};
+        event.index = index;
+        event.rule = &rule;
+        event.flat = flat;
         add(std::move(event));
     }
     void part(MapPart part, xmlNodePtr node) override
@@ -562,50 +514,6 @@ struct MapOutline
     bool hasTopic = false;
     std::vector<TopicPlace> places;
 };
-
-// The reader stands on an ap:Topic start tag: the topic and its subtree are
-// handed on, in the order of their start tags. The topic's index, or -1 on
-// a stream error.
-int readTopic(xmlTextReaderPtr reader, std::vector<TopicPlace> &places, ReadSink &sink)
-{
-    const int index = int(places.size());
-    places.emplace_back();
-    const int depth = xmlTextReaderDepth(reader);
-    sink.topic(index, attributeOf(reader, "OId"));
-
-    if (!xmlTextReaderIsEmptyElement(reader)) {
-        bool ok = true;
-        bool first = true;
-        while (nextChildElement(reader, depth, ok, first)) {
-            const QByteArray name = nameOf(reader);
-            const bool sub = name == "ap:SubTopics";
-            if (sub || name == "ap:FloatingTopics") {
-                if (xmlTextReaderIsEmptyElement(reader))
-                    continue;
-                const int listDepth = xmlTextReaderDepth(reader);
-                bool listFirst = true;
-                while (nextChildElement(reader, listDepth, ok, listFirst)) {
-                    if (nameOf(reader) != "ap:Topic")
-                        continue;
-                    const int child = readTopic(reader, places, sink);
-                    if (child < 0)
-                        return -1;
-                    (sub ? places[index].subTopics : places[index].floatingTopics).push_back(child);
-                }
-                if (!ok)
-                    return -1;
-                continue;
-            }
-            if (const TopicChildKind kind = topicChildRule(name); kind.rule) {
-                if (xmlNodePtr node = xmlTextReaderExpand(reader))
-                    sink.element(index, *kind.rule, kind.flat, node);
-            }
-        }
-        if (!ok)
-            return -1;
-    }
-    return index;
-}
 
 // Labels converted and measured ahead of the branches: need() before a
 // record's label is used.
@@ -734,102 +642,502 @@ LabelsAhead prepareLabels(std::vector<TopicRecord> &records, int rootLevel, cons
 
 // --- the pass ---
 
-Reader openReader(const MMMapSource &source, QString *error)
-{
-    Reader reader(source.open ? source.open(error, source.readsOnAWorkerThread) : nullptr);
-    if (reader)
-        xmlTextReaderSetErrorHandler(reader.get(), &ignoreError, nullptr);
-    return reader;
-}
-
-// Moves to the root element. False when the stream has none.
-bool toRoot(xmlTextReaderPtr reader)
-{
-    for (;;) {
-        if (xmlTextReaderRead(reader) != 1)
-            return false;
-        if (xmlTextReaderNodeType(reader) == XML_READER_TYPE_ELEMENT)
-            return true;
-    }
-}
-
 enum class PassResult { Done, NotXML, NotMap };
 
-// The one pass over the file: the map's outline, its parts and its topics
-// handed on. The stream must read to its end: a damaged file is refused
-// before anything is built.
-PassResult readMap(xmlTextReaderPtr reader, MapOutline &outline, ReadSink &sink)
+// The one pass over the file, as libxml2's SAX events: the map's outline,
+// its parts and its topics handed on in file order. Nodes are made (by
+// libxml2's own tree builder, so that they are what a parsed document
+// holds) only for the map's frame of topics and lists and for the elements
+// handed on as nodes; the elements read from flattened copies are
+// flattened straight from the events where the sink wants that, and
+// everything else is passed over unmade. The stream must read to its end:
+// a damaged file is refused before anything is built.
+class MapPass
 {
-    if (!toRoot(reader))
-        return PassResult::NotXML;
-    if (nameOf(reader) != "ap:Map")
-        return PassResult::NotMap;
-    if (xmlTextReaderIsEmptyElement(reader))
-        return PassResult::Done;
-    bool ok = true;
-    bool first = true;
-    // The first of each part is kept.
-    bool handedOn[3] = {false, false, false};
-    while (nextChildElement(reader, 0, ok, first)) {
-        const QByteArray name = nameOf(reader);
-        if (name == "ap:OneTopic") {
-            outline.hasOneTopic = true;
-            if (xmlTextReaderIsEmptyElement(reader))
-                continue;
-            bool inner = true;
-            while (nextChildElement(reader, 1, ok, inner)) {
-                if (nameOf(reader) != "ap:Topic" || outline.hasTopic)
-                    continue;
-                outline.hasTopic = true;
-                if (readTopic(reader, outline.places, sink) < 0) {
-                    ok = false;
+public:
+    MapPass(MapOutline &outline, ReadSink &sink) : m_outline(outline), m_sink(sink) {}
+
+    PassResult run(const MMMapSource &source)
+    {
+        if (!source.parse)
+            return PassResult::NotXML;
+        const std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(
+            xmlNewParserCtxt(), &xmlFreeParserCtxt);
+        if (!context || !context->sax)
+            return PassResult::NotXML;
+        m_context = context.get();
+        xmlSAXHandler &sax = *context->sax;
+        m_built = sax;
+        sax.startElementNs = &MapPass::startElement;
+        sax.endElementNs = &MapPass::endElement;
+        sax.characters = &MapPass::characters;
+        sax.ignorableWhitespace = &MapPass::ignorableWhitespace;
+        sax.cdataBlock = &MapPass::cdataBlock;
+        sax.comment = &MapPass::comment;
+        sax.processingInstruction = &MapPass::processingInstruction;
+        sax.reference = &MapPass::reference;
+        // libxml2 reports through its own handlers; the import through alerts.
+        sax.serror = [](void *, xmlErrorPtr) {};
+        // The handlers find the pass here: entity content is parsed with
+        // contexts of libxml2's own, which are built as libxml2 builds them.
+        MapPass *const outer = std::exchange(t_pass, this);
+        QString error;
+        const bool intact = source.parse(m_context, &error, source.readsOnAWorkerThread);
+        t_pass = outer;
+        if (m_notMap && !m_thrown)
+            return PassResult::NotMap;
+        return intact && !m_thrown && !m_textTooLong && context->wellFormed && m_rootSeen
+                   ? PassResult::Done
+                   : PassResult::NotXML;
+    }
+
+private:
+    enum class Role : quint8 { Map, OneTopic, Topic, SubTopics, FloatingTopics };
+    struct Frame
+    {
+        Role role;
+        int topic = -1; // a topic's record, or the list's topic's
+        xmlNodePtr node = nullptr;
+    };
+    enum class Capture : quint8 { None, Node, Flat };
+
+    static bool named(const xmlChar *prefix, const xmlChar *local, std::string_view name)
+    {
+        const std::string_view l(reinterpret_cast<const char *>(local));
+        if (!prefix)
+            return l == name;
+        const std::string_view p(reinterpret_cast<const char *>(prefix));
+        return name.size() == p.size() + 1 + l.size() && name.substr(0, p.size()) == p &&
+               name[p.size()] == ':' && name.substr(p.size() + 1) == l;
+    }
+    // The qualified name in `buffer`, as lookups compare it. The name
+    // follows a few spare bytes: hashing may read a little before a short
+    // text, which memory checkers would report at the start of a block.
+    static std::string_view qualified(const xmlChar *prefix, const xmlChar *local,
+                                      std::string &buffer)
+    {
+        if (!prefix)
+            return reinterpret_cast<const char *>(local);
+        constexpr size_t Spare = 16;
+        buffer.assign(Spare, ' ');
+        buffer += reinterpret_cast<const char *>(prefix);
+        buffer += ':';
+        buffer += reinterpret_cast<const char *>(local);
+        return std::string_view(buffer).substr(Spare);
+    }
+
+    static MapPass *own(void *ctx)
+    {
+        MapPass *pass = t_pass;
+        return pass && ctx == pass->m_context ? pass : nullptr;
+    }
+
+    // Made by libxml2's builder: the node, or null.
+    xmlNodePtr build(const xmlChar *localname, const xmlChar *prefix, const xmlChar *URI,
+                     int nb_namespaces, const xmlChar **namespaces, int nb_attributes,
+                     int nb_defaulted, const xmlChar **attributes)
+    {
+        xmlNodePtr parent = m_context->node;
+        m_built.startElementNs(m_context, localname, prefix, URI, nb_namespaces, namespaces,
+                               nb_attributes, nb_defaulted, attributes);
+        xmlNodePtr made = m_context->node;
+        return made && made != parent && made->type == XML_ELEMENT_NODE ? made : nullptr;
+    }
+    // Ends a built element and lets it go, unless it is the root.
+    void unbuild(xmlNodePtr node, const xmlChar *localname, const xmlChar *prefix,
+                 const xmlChar *URI)
+    {
+        if (!node)
+            return;
+        m_built.endElementNs(m_context, localname, prefix, URI);
+        if (node->parent && node->parent->type != XML_DOCUMENT_NODE) {
+            xmlUnlinkNode(node);
+            xmlFreeNode(node);
+        }
+    }
+
+    // An attribute's value as libxml2's builder reads it into its node,
+    // as f(value, length); a null value where the node would have none.
+    template <typename F> void withValue(const xmlChar *const *attribute, F &&f)
+    {
+        const char *value = reinterpret_cast<const char *>(attribute[3]);
+        const qsizetype length = qsizetype(attribute[4] - attribute[3]);
+        // A value the parser copied ends in a zero: it holds references.
+        if (*attribute[4] != 0)
+            return f(value, length);
+        xmlNodePtr list = xmlStringLenGetNodeList(m_context->myDoc, attribute[3], int(length));
+        if (list && !list->next && list->type == XML_TEXT_NODE && list->content) {
+            const char *text = reinterpret_cast<const char *>(list->content);
+            f(text, qsizetype(std::strlen(text)));
+        } else if (xmlChar *joined = xmlNodeListGetString(m_context->myDoc, list, 1)) {
+            const char *text = reinterpret_cast<const char *>(joined);
+            f(text, qsizetype(std::strlen(text)));
+            xmlFree(joined);
+        } else {
+            f(nullptr, 0);
+        }
+        if (list)
+            xmlFreeNodeList(list);
+    }
+
+    // As libxml2's builder files attributes: defaulted ones only when asked
+    // for.
+    int ownAttributes(int nb_attributes, int nb_defaulted) const
+    {
+        return nb_defaulted && !(m_context->loadsubset & XML_COMPLETE_ATTRS)
+                   ? nb_attributes - nb_defaulted
+                   : nb_attributes;
+    }
+
+    void flatStart(const xmlChar *localname, const xmlChar *prefix, int nb_attributes,
+                   int nb_defaulted, const xmlChar **attributes)
+    {
+        const int index = m_flat->startElement(reinterpret_cast<const char *>(prefix),
+                                               reinterpret_cast<const char *>(localname));
+        if (m_flatIndex < 0)
+            m_flatIndex = index;
+        const int count = ownAttributes(nb_attributes, nb_defaulted);
+        for (int i = 0; i < count; ++i) {
+            const xmlChar *const *a = attributes + 5 * i;
+            withValue(a, [&](const char *value, qsizetype length) {
+                // An undeclared prefix is part of the name.
+                m_flat->addAttribute(reinterpret_cast<const char *>(a[1]),
+                                     reinterpret_cast<const char *>(a[0]), a[1] && a[2], value,
+                                     length);
+            });
+        }
+    }
+
+    void start(const xmlChar *localname, const xmlChar *prefix, const xmlChar *URI,
+               int nb_namespaces, const xmlChar **namespaces, int nb_attributes, int nb_defaulted,
+               const xmlChar **attributes)
+    {
+        ++m_depth;
+        if (m_skipDepth >= 0)
+            return;
+        const auto build = [&] {
+            return this->build(localname, prefix, URI, nb_namespaces, namespaces, nb_attributes,
+                               nb_defaulted, attributes);
+        };
+        if (m_capture == Capture::Node) {
+            build();
+            return;
+        }
+        if (m_capture == Capture::Flat) {
+            flatStart(localname, prefix, nb_attributes, nb_defaulted, attributes);
+            return;
+        }
+        const auto push = [&](Role role, int topic) {
+            // A frame that declares no namespace need not be made: what is
+            // made below it finds the same declarations higher up. Where a
+            // document type may give defaults, frames are read as nodes.
+            const bool made = role == Role::Map || nb_namespaces > 0 ||
+                              (m_context->myDoc && m_context->myDoc->intSubset);
+            m_frames.push_back({role, topic, made ? build() : nullptr});
+        };
+        const auto startTopic = [&] {
+            const int index = int(m_outline.places.size());
+            m_outline.places.emplace_back();
+            push(Role::Topic, index);
+            std::optional<QString> oid;
+            if (xmlNodePtr node = m_frames.back().node) {
+                if (xmlChar *value = xmlGetNoNsProp(node, BAD_CAST "OId")) {
+                    oid = QString::fromUtf8(reinterpret_cast<const char *>(value));
+                    xmlFree(value);
+                }
+            } else {
+                // As the node's unprefixed attribute would read.
+                const int count = ownAttributes(nb_attributes, nb_defaulted);
+                for (int i = 0; i < count; ++i) {
+                    const xmlChar *const *a = attributes + 5 * i;
+                    if (a[1] || !xmlStrEqual(a[0], BAD_CAST "OId"))
+                        continue;
+                    withValue(a, [&oid](const char *value, qsizetype length) {
+                        oid = value ? QString::fromUtf8(QByteArrayView(value, length))
+                                    : QString::fromUtf8("");
+                    });
                     break;
                 }
             }
-            if (!ok)
+            m_sink.topic(index, std::move(oid));
+            return index;
+        };
+        if (m_frames.empty()) {
+            m_rootSeen = true;
+            if (!named(prefix, localname, "ap:Map")) {
+                m_notMap = true;
+                xmlStopParser(m_context);
+                return;
+            }
+            push(Role::Map, -1);
+            return;
+        }
+        const Frame frame = m_frames.back();
+        switch (frame.role) {
+        case Role::Map:
+            if (named(prefix, localname, "ap:OneTopic")) {
+                m_outline.hasOneTopic = true;
+                push(Role::OneTopic, -1);
+                return;
+            }
+            for (const auto &[part, name] : {std::pair{MapPart::StyleGroup, "ap:StyleGroup"},
+                                             {MapPart::Relationships, "ap:Relationships"},
+                                             {MapPart::DocumentGroup, "ap:DocumentGroup"}}) {
+                if (named(prefix, localname, name)) {
+                    // The first of each part is kept.
+                    if (m_handedOn[int(part)])
+                        break;
+                    m_capturePart = part;
+                    m_rule = nullptr;
+                    startNodeCapture(build());
+                    return;
+                }
+            }
+            break;
+        case Role::OneTopic:
+            if (named(prefix, localname, "ap:Topic") && !m_outline.hasTopic) {
+                m_outline.hasTopic = true;
+                startTopic();
+                return;
+            }
+            break;
+        case Role::Topic: {
+            if (named(prefix, localname, "ap:SubTopics")) {
+                push(Role::SubTopics, frame.topic);
+                return;
+            }
+            if (named(prefix, localname, "ap:FloatingTopics")) {
+                push(Role::FloatingTopics, frame.topic);
+                return;
+            }
+            const std::string_view name = qualified(prefix, localname, m_name);
+            const TopicChildKind kind =
+                topicChildRule(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
+            if (!kind.rule)
                 break;
-            continue;
+            m_rule = kind.rule;
+            m_captureTopic = frame.topic;
+            if (kind.flat && (m_flat = m_sink.flatBlock())) {
+                m_capture = Capture::Flat;
+                m_captureDepth = m_depth;
+                m_flatIndex = -1;
+                flatStart(localname, prefix, nb_attributes, nb_defaulted, attributes);
+                return;
+            }
+            startNodeCapture(build());
+            return;
         }
-        MapPart part;
-        if (name == "ap:StyleGroup")
-            part = MapPart::StyleGroup;
-        else if (name == "ap:Relationships")
-            part = MapPart::Relationships;
-        else if (name == "ap:DocumentGroup")
-            part = MapPart::DocumentGroup;
-        else
-            continue;
-        if (handedOn[int(part)])
-            continue;
-        if (xmlNodePtr node = xmlTextReaderExpand(reader)) {
-            handedOn[int(part)] = true;
-            sink.part(part, node);
+        case Role::SubTopics:
+        case Role::FloatingTopics:
+            if (named(prefix, localname, "ap:Topic")) {
+                const int child = startTopic();
+                TopicPlace &place = m_outline.places[size_t(frame.topic)];
+                (frame.role == Role::SubTopics ? place.subTopics : place.floatingTopics)
+                    .push_back(child);
+                return;
+            }
+            break;
+        }
+        m_skipDepth = m_depth;
+    }
+
+    void startNodeCapture(xmlNodePtr node)
+    {
+        m_capture = Capture::Node;
+        m_captureDepth = m_depth;
+        m_captureNode = node;
+    }
+
+    void end(const xmlChar *localname, const xmlChar *prefix, const xmlChar *URI)
+    {
+        const int depth = m_depth--;
+        if (m_skipDepth >= 0) {
+            if (depth == m_skipDepth)
+                m_skipDepth = -1;
+            return;
+        }
+        if (m_capture == Capture::Flat) {
+            m_flat->endElement();
+            if (depth == m_captureDepth) {
+                m_capture = Capture::None;
+                m_sink.flatElement(m_captureTopic, *m_rule, m_flatIndex);
+            }
+            return;
+        }
+        if (m_capture == Capture::Node) {
+            if (depth != m_captureDepth) {
+                m_built.endElementNs(m_context, localname, prefix, URI);
+                return;
+            }
+            m_capture = Capture::None;
+            xmlNodePtr node = std::exchange(m_captureNode, nullptr);
+            if (node) {
+                if (m_rule) {
+                    m_sink.element(m_captureTopic, *m_rule, node);
+                } else {
+                    m_handedOn[int(m_capturePart)] = true;
+                    m_sink.part(m_capturePart, node);
+                }
+            }
+            unbuild(node, localname, prefix, URI);
+            return;
+        }
+        if (m_frames.empty())
+            return;
+        const Frame frame = m_frames.back();
+        m_frames.pop_back();
+        unbuild(frame.node, localname, prefix, URI);
+    }
+
+    // Nothing thrown crosses libxml2's frames: the parse stops, refused.
+    template <typename F> void guarded(F &&f)
+    {
+        if (m_thrown)
+            return;
+        try {
+            f();
+        } catch (...) {
+            m_thrown = true;
+            xmlStopParser(m_context);
         }
     }
-    if (!ok)
-        return PassResult::NotXML;
-    while (true) {
-        const int status = xmlTextReaderRead(reader);
-        if (status == 0)
-            return PassResult::Done;
-        if (status != 1)
-            return PassResult::NotXML;
+
+    // Text, comments and the like count only inside elements made as nodes.
+    bool builds(void *ctx) const
+    {
+        return ctx != m_context || (m_capture == Capture::Node && m_skipDepth < 0);
     }
-}
+
+    // Anything but text ends a text node.
+    static void endText(void *ctx)
+    {
+        if (MapPass *pass = own(ctx))
+            pass->m_textRun = 0;
+    }
+
+    static void startElement(void *ctx, const xmlChar *localname, const xmlChar *prefix,
+                             const xmlChar *URI, int nb_namespaces, const xmlChar **namespaces,
+                             int nb_attributes, int nb_defaulted, const xmlChar **attributes)
+    {
+        endText(ctx);
+        if (MapPass *pass = own(ctx))
+            pass->guarded([&] {
+                pass->start(localname, prefix, URI, nb_namespaces, namespaces, nb_attributes,
+                            nb_defaulted, attributes);
+            });
+        else if (t_pass)
+            t_pass->m_built.startElementNs(ctx, localname, prefix, URI, nb_namespaces, namespaces,
+                                           nb_attributes, nb_defaulted, attributes);
+    }
+    static void endElement(void *ctx, const xmlChar *localname, const xmlChar *prefix,
+                           const xmlChar *URI)
+    {
+        endText(ctx);
+        if (MapPass *pass = own(ctx))
+            pass->guarded([&] { pass->end(localname, prefix, URI); });
+        else if (t_pass)
+            t_pass->m_built.endElementNs(ctx, localname, prefix, URI);
+    }
+    // libxml2's builder refuses a text node longer than its limit, and so
+    // the file: a text is refused as long, whether it is made or not.
+    bool textFits(void *ctx, int length)
+    {
+        if (ctx != m_context)
+            return true;
+        m_textRun += length;
+        if (m_textRun > XML_MAX_TEXT_LENGTH && !(m_context->options & XML_PARSE_HUGE) &&
+            !m_textTooLong) {
+            m_textTooLong = true;
+            xmlStopParser(m_context);
+        }
+        return !m_textTooLong;
+    }
+    static void characters(void *ctx, const xmlChar *text, int length)
+    {
+        if (t_pass && t_pass->textFits(ctx, length) && t_pass->builds(ctx) &&
+            t_pass->m_built.characters)
+            t_pass->m_built.characters(ctx, text, length);
+    }
+    static void ignorableWhitespace(void *ctx, const xmlChar *text, int length)
+    {
+        if (t_pass && t_pass->textFits(ctx, length) && t_pass->builds(ctx) &&
+            t_pass->m_built.ignorableWhitespace)
+            t_pass->m_built.ignorableWhitespace(ctx, text, length);
+    }
+    static void cdataBlock(void *ctx, const xmlChar *text, int length)
+    {
+        endText(ctx);
+        if (t_pass && t_pass->builds(ctx) && t_pass->m_built.cdataBlock)
+            t_pass->m_built.cdataBlock(ctx, text, length);
+    }
+    static void comment(void *ctx, const xmlChar *text)
+    {
+        endText(ctx);
+        if (t_pass && t_pass->builds(ctx) && t_pass->m_built.comment)
+            t_pass->m_built.comment(ctx, text);
+    }
+    static void reference(void *ctx, const xmlChar *name)
+    {
+        endText(ctx);
+        if (t_pass && t_pass->builds(ctx) && t_pass->m_built.reference)
+            t_pass->m_built.reference(ctx, name);
+    }
+    static void processingInstruction(void *ctx, const xmlChar *target, const xmlChar *data)
+    {
+        endText(ctx);
+        MapPass *pass = t_pass;
+        if (!pass)
+            return;
+        if (pass->builds(ctx)) {
+            if (pass->m_built.processingInstruction)
+                pass->m_built.processingInstruction(ctx, target, data);
+        } else if (pass->m_capture == Capture::Flat && pass->m_skipDepth < 0 &&
+                   ctx == pass->m_context) {
+            // Kept by name, as a flattened node keeps one.
+            pass->guarded([&] {
+                pass->m_flat->startElement(nullptr, reinterpret_cast<const char *>(target));
+                pass->m_flat->endElement();
+            });
+        }
+    }
+
+    static thread_local MapPass *t_pass;
+
+    MapOutline &m_outline;
+    ReadSink &m_sink;
+    xmlParserCtxtPtr m_context = nullptr;
+    xmlSAXHandler m_built{}; // libxml2's tree builder
+    std::vector<Frame> m_frames;
+    int m_depth = 0;
+    int m_skipDepth = -1;
+    Capture m_capture = Capture::None;
+    int m_captureDepth = -1;
+    int m_captureTopic = -1;
+    const MMChildRule *m_rule = nullptr; // null for a part
+    MapPart m_capturePart = MapPart::StyleGroup;
+    xmlNodePtr m_captureNode = nullptr;
+    XMLFlatTree *m_flat = nullptr;
+    int m_flatIndex = -1;
+    bool m_handedOn[3] = {false, false, false};
+    bool m_rootSeen = false;
+    bool m_notMap = false;
+    bool m_thrown = false;
+    bool m_textTooLong = false;
+    qint64 m_textRun = 0; // the text node's length so far
+    std::string m_name;
+};
+
+thread_local MapPass *MapPass::t_pass = nullptr;
 
 // Opens the source and reads it to its end; nothing when it cannot be
 // opened. The stream is read on a thread of its own while this one makes
-// the records: the reader's nodes cross over flattened or as copies.
+// the records: elements cross over flattened or as copies of their nodes.
 std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outline,
                                      MapContents &contents)
 {
     const auto readHere = [&]() -> std::optional<PassResult> {
-        QString error;
-        const Reader reader = openReader(source, &error);
-        if (!reader)
-            return std::nullopt;
         DirectSink sink(contents);
-        return readMap(reader.get(), outline, sink);
+        return MapPass(outline, sink).run(source);
     };
     if (!source.readsOnAWorkerThread)
         return readHere();
@@ -842,12 +1150,8 @@ std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outl
         reading = std::thread([&source, &outline, &queue, &result] {
             // Whatever stops the reading is a file that could not be read.
             try {
-                QString error;
-                const Reader reader = openReader(source, &error);
-                if (reader) {
-                    QueueSink sink(queue);
-                    result = readMap(reader.get(), outline, sink);
-                }
+                QueueSink sink(queue);
+                result = MapPass(outline, sink).run(source);
             } catch (...) {
                 result = PassResult::NotXML;
             }
@@ -1026,6 +1330,13 @@ void addRelationship(TWMap &map, const MMXMLBaseObject &relationship, const MMOb
 
 namespace {
 
+// What a parse made beside the events, if anything.
+void freeDocument(xmlDocPtr document)
+{
+    if (document)
+        xmlFreeDoc(document);
+}
+
 // The archive member as the parser reads it, inflated here or, ahead, on a
 // thread of its own a few blocks before the parser: a large map spends a
 // tenth of its reading inflating.
@@ -1081,6 +1392,7 @@ public:
     }
 
     std::shared_ptr<QString> error;
+    std::shared_ptr<bool> broke = std::make_shared<bool>(false);
 
 private:
     static constexpr qint64 BlockSize = 64 * 1024;
@@ -1128,8 +1440,10 @@ std::optional<MMMapSource> mmImpExpController::sourceForFile(const QString &path
     source.path = path;
     const int options = XMLTreeDetail::parseOptions();
     if (QFileInfo(path).suffix().compare(u"mmap", Qt::CaseInsensitive) != 0) {
-        source.open = [path, options](QString *, bool) {
-            return xmlReaderForFile(QFile::encodeName(path).constData(), nullptr, options);
+        source.parse = [path, options](xmlParserCtxtPtr context, QString *, bool) {
+            freeDocument(
+                xmlCtxtReadFile(context, QFile::encodeName(path).constData(), nullptr, options));
+            return true;
         };
         return source;
     }
@@ -1138,28 +1452,34 @@ std::optional<MMMapSource> mmImpExpController::sourceForFile(const QString &path
     if (!MMArchiveStream::open(path, member, error))
         return std::nullopt;
     std::shared_ptr<QString> streamError = source.streamError;
-    source.open = [path, member, options, streamError](QString *why,
-                                                       bool ahead) -> xmlTextReaderPtr {
+    source.parse = [path, member, options, streamError](xmlParserCtxtPtr parser, QString *why,
+                                                        bool ahead) {
         std::unique_ptr<MMArchiveStream> stream = MMArchiveStream::open(path, member, why);
         if (!stream)
-            return nullptr;
+            return false;
         auto *context = new ArchiveReading{std::move(stream), streamError};
+        // Held apart: libxml2 lets the context go only with the parser.
+        const std::shared_ptr<bool> broke = context->broke;
         if (ahead)
             context->readAhead();
         streamError->clear();
-        return xmlReaderForIO(
+        freeDocument(xmlCtxtReadIO(
+            parser,
             [](void *c, char *buffer, int len) -> int {
                 auto *ctx = static_cast<ArchiveReading *>(c);
                 const qint64 n = ctx->read(buffer, len);
-                if (n < 0)
+                if (n < 0) {
                     *ctx->error = ctx->streamError();
+                    *ctx->broke = true;
+                }
                 return int(n);
             },
             [](void *c) -> int {
                 delete static_cast<ArchiveReading *>(c);
                 return 0;
             },
-            context, nullptr, nullptr, options);
+            context, nullptr, nullptr, options));
+        return !*broke;
     };
     source.members = [path](const QString &uri) -> std::optional<QByteArray> {
         QString name = uri;
@@ -1178,9 +1498,10 @@ MMMapSource mmImpExpController::sourceForData(const QByteArray &xml, const QStri
     source.path = name;
     const int options = XMLTreeDetail::parseOptions();
     auto bytes = std::make_shared<QByteArray>(xml);
-    source.open = [bytes, options](QString *, bool) {
-        return xmlReaderForMemory(bytes->constData(), int(bytes->size()), nullptr, nullptr,
-                                  options);
+    source.parse = [bytes, options](xmlParserCtxtPtr context, QString *, bool) {
+        freeDocument(xmlCtxtReadMemory(context, bytes->constData(), int(bytes->size()), nullptr,
+                                       nullptr, options));
+        return true;
     };
     return source;
 }

@@ -8,20 +8,21 @@
 #include <memory>
 #include <optional>
 
-#include <libxml/xmlreader.h>
+#include <libxml/parser.h>
 
 class TWGraphic;
 class TWMap;
 class TWMapBranch;
 
-// Where a MindManager map is read from: a fresh pull reader on the map's
-// XML each time it is opened (`ahead`: an archive may inflate on a thread
-// of its own, ahead of the parser); pictures the map keeps as archive
-// members come from `members`.
+// Where a MindManager map is read from: `parse` streams the map's XML
+// afresh through the given parser context, whose handlers see it (`ahead`:
+// an archive may inflate on a thread of its own, ahead of the parser); it
+// answers false when the XML could not be opened or its stream broke off.
+// Pictures the map keeps as archive members come from `members`.
 struct MMMapSource
 {
     QString path; // named in messages
-    std::function<xmlTextReaderPtr(QString *error, bool ahead)> open;
+    std::function<bool(xmlParserCtxtPtr context, QString *error, bool ahead)> parse;
     mmConverter::MemberReader members;
     // Why the last opened stream stopped early (an archive past its limit).
     std::shared_ptr<QString> streamError = std::make_shared<QString>();

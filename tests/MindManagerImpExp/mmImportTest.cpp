@@ -816,6 +816,40 @@ TEST_F(MindManagerImport, EveryCutOfAMapIsRefusedWholeWithOneClearError)
     }
 }
 
+// A byte damaged anywhere, on either reading road: the map is imported, or
+// refused with one message and nothing built; nothing crashes or hangs.
+TEST_F(MindManagerImport, ADamagedByteImportsOrIsRefusedWithOneMessage)
+{
+    QFile file(QStringLiteral(THINKWEB_TEST_DATA "/mindmanager/features.xml"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    const char damages[] = {'<', '&', '"', '>', ':', '\0', '\xff'};
+    for (const char damage : damages) {
+        for (qsizetype at = 0; at < whole.size(); at += whole.size() / 25) {
+            QByteArray xml = whole;
+            xml[at] = damage;
+            for (const bool worker : {false, true}) {
+                SCOPED_TRACE(testing::Message() << int(damage) << " at " << at << " " << worker);
+                RecordingAlerts recorded;
+                Alerts::Scope scope(&recorded);
+                auto doc = TWMapsDoc::create();
+                doc->addMap(TWMap::create(doc.get()), false);
+                TWMap &target = *doc->maps().first();
+                const int before = int(target.allBranches().size());
+                MMMapSource source = mmImpExpController::sourceForData(xml, "damaged.xml");
+                source.readsOnAWorkerThread = worker;
+                if (mmImpExpController::populateDadoZiz(target, source)) {
+                    EXPECT_GT(int(target.allBranches().size()), before);
+                } else {
+                    EXPECT_EQ(recorded.alerts().size(), 1);
+                    EXPECT_EQ(int(target.allBranches().size()), before);
+                }
+                doc->detach();
+            }
+        }
+    }
+}
+
 // A large map's labels are measured ahead while its branches are made: each
 // topic's branch and label come out the size the same topic takes imported
 // alone, whatever its fonts, wrapping, width or level default.
@@ -1255,6 +1289,75 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
     EXPECT_TRUE(alerts.alerts().isEmpty());
 }
 
+// Elements read on the worker are flattened straight from the parse, never
+// made as nodes; read on one thread they are the parser's nodes. Values with
+// references, prefixes declared or not, defaults a document type declares,
+// and instructions inside them read the same either way.
+TEST_F(MindManagerImport, ElementsFlattenedFromTheParseReadAsTheirNodes)
+{
+    const QString declared =
+        QStringLiteral("<!DOCTYPE ap:Map [<!ENTITY who \"World\"><!ENTITY mark \"&#38;#38;\">"
+                       "<!ATTLIST ap:Text PlainText CDATA \"declared default\">]>");
+    const auto withType = [&declared](const QByteArray &xml) {
+        QByteArray out = xml;
+        out.insert(out.indexOf("?>") + 2, declared.toUtf8());
+        return out;
+    };
+    const QString child = topic(
+        "c &amp; &#100;",
+        "<ap:Text xml:lang=\"en\" q:odd=\"1\" PlainText=\"child\" Empty=\"\"><?keep this?>"
+        "<ap:Font Name=\"DejaVu Sans\" Size=\"12\" xsi:nil=\"true\"/></ap:Text>"
+        "<ap:Task TaskPriority=\"urn:mindjet:Prio1\" Resources=\"Ann &amp; Bob; &#x263A;\"/>");
+    const struct
+    {
+        QByteArray xml;
+        QString root;  // the root's label as read
+        QString child; // the child's
+        QString childOid;
+    } cases[] = {
+        {mapWithTopic(text("a &amp; b &#65;&#x263A; &lt;c&gt; &quot;d&quot;") + subTopics({child})),
+         QStringLiteral("a & b A\u263A <c> \"d\""), QStringLiteral("child"), "c & d"},
+        {withType(mapWithTopic(text("Hello &who; &mark;") + subTopics({child}))),
+         QStringLiteral("Hello World &"), QStringLiteral("child"), "c & d"},
+        // A default the declaration gives is not the element's own.
+        {withType(mapWithTopic("<ap:Text/>" + subTopics({topic("c", "<ap:Text>&who;</ap:Text>")}))),
+         QString(), QString(), "c"},
+        // Elements are told apart by prefix, not by namespace.
+        {mapWithTopic(
+             "<ap:Text xmlns:ap=\"urn:other\" PlainText=\"elsewhere\"/>" + text("own") +
+             subTopics({"<ap:Topic xmlns:y=\"urn:y\" OId=\"y\"><y:Text PlainText=\"no\"/>" +
+                        text("named y") + "</ap:Topic>"})),
+         QStringLiteral("elsewhere"), QStringLiteral("named y"), "y"},
+    };
+    static const QRegularExpression fresh(
+        QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}|"
+                       "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[^<\"]*|"
+                       "(?<=Number>)-?\\d+|(?<=Graphic|Branch)\\d+|"
+                       "<NSCalendarDate>[\\s\\S]*?</NSCalendarDate>"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.xml.constData());
+        QString made[2];
+        for (const bool worker : {false, true}) {
+            const std::shared_ptr<TWMapsDoc> doc = freshDocument();
+            MMMapSource source =
+                mmImpExpController::sourceForData(c.xml, QStringLiteral("map.xml"));
+            source.readsOnAWorkerThread = worker;
+            ASSERT_TRUE(mmImpExpController::populateDadoZiz(*doc->maps().first(), source));
+            const TWMapBranch &root = *doc->maps().first()->root();
+            EXPECT_EQ(root.enclosedTextArea()->text().string(), c.root) << worker;
+            ASSERT_EQ(root.children().size(), 1);
+            EXPECT_EQ(root.children().first()->enclosedTextArea()->text().string(), c.child)
+                << worker;
+            EXPECT_EQ(root.children().first()->mmOid(), c.childOid) << worker;
+            made[worker] = QString::fromUtf8(doc->xmlDocumentData()).replace(fresh, "*");
+            doc->detach();
+        }
+        EXPECT_EQ(made[1], made[0]);
+    }
+    EXPECT_TRUE(alerts.alerts().isEmpty());
+}
+
 // Each topic read keeps the identifier it was read with, or none, and moves
 // the process's identifier counter on as a fresh object would, on either
 // reading road, also when the file is refused after its topics.
@@ -1296,6 +1399,51 @@ TEST_F(MindManagerImport, TopicsKeepTheirIdentifiersAndMoveTheCounterOn)
                     children.append(child->mmOid());
                 EXPECT_EQ(children, c.children);
             }
+            doc->detach();
+        }
+    }
+}
+
+// A text longer than libxml2's limit on a text node refuses the file,
+// wherever it is: in an element handed on as nodes, in one passed over
+// unread, in one flattened. A text at the limit is read.
+TEST_F(MindManagerImport, ATextPastTheParsersLimitIsRefusedWherever)
+{
+    constexpr int Limit = 10'000'000;
+    const struct
+    {
+        const char *before;
+        int length;
+        const char *after;
+        bool imported;
+    } cases[] = {
+        {"<ap:InkGroup><ap:InkData><cor:Base64>", Limit, "</cor:Base64></ap:InkData></ap:InkGroup>",
+         true},
+        {"<ap:InkGroup><ap:InkData><cor:Base64>", Limit + 1,
+         "</cor:Base64></ap:InkData></ap:InkGroup>", false},
+        {"<ap:OneImage><ap:Image><ap:ImageData ImageType=\"urn:mindjet:PngImage\"><cor:Base64>",
+         Limit + 1, "</cor:Base64></ap:ImageData></ap:Image></ap:OneImage>", false},
+        {"<ap:Text PlainText=\"t\">", Limit + 1, "</ap:Text>", false},
+    };
+    for (const auto &c : cases) {
+        const QByteArray xml = mapWithTopic(text("a") + QLatin1String(c.before) + "%1" +
+                                            QLatin1String(c.after) + subTopics({topic("c")}))
+                                   .replace("%1", QByteArray(c.length, 'A'));
+        for (const bool worker : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.before << c.length << " " << worker);
+            RecordingAlerts recorded;
+            Alerts::Scope scope(&recorded);
+            auto doc = TWMapsDoc::create();
+            doc->addMap(TWMap::create(doc.get()), false);
+            MMMapSource source = mmImpExpController::sourceForData(xml, "long.xml");
+            source.readsOnAWorkerThread = worker;
+            EXPECT_EQ(mmImpExpController::populateDadoZiz(*doc->maps().first(), source),
+                      c.imported);
+            EXPECT_EQ(int(doc->maps().first()->allBranches().size()), c.imported ? 2 : 1);
+            ASSERT_EQ(recorded.alerts().size(), c.imported ? 0 : 1);
+            if (!c.imported)
+                EXPECT_EQ(recorded.alerts().first().message,
+                          QStringLiteral("Failed to load XML file: long.xml"));
             doc->detach();
         }
     }
