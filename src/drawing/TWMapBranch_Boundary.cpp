@@ -8,11 +8,13 @@
 
 #include <QSet>
 #include <QStringList>
+#include <QVarLengthArray>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <optional>
 
 namespace TWBranchLayout {
 
@@ -114,17 +116,33 @@ PointList allPoints(TWMapBranch &branch)
 
 // An empty set stands for one not yet made: it is made whole from the
 // subtree when next read (see rebuildOrdinary), so a change adds nothing
-// to it.
-void updateOrdinary(TWMapBranch &branch, const QString &key, Rect rect)
+// to it. The branch and its ancestors below the root are invalidated from
+// the bottom up, then their paths refreshed from the top down. Most sets
+// are empty (an import, a hide level change touches every branch): the
+// key and the changed bounds are only made for one that is not.
+void updateOrdinary(TWMapBranch &branch, const TWMapBranch &changed)
 {
-    PointDictionary &points = branch.childrenBoundaryPoints();
-    if (!points.isEmpty())
-        fillCorners(points[key], rect, repelOf(branch) + effectiveBoundaryMargin(branch));
-    invalidateBoundary(branch);
-    TWMapBranch *parent = branch.parent();
-    if (parent && !parent->isRoot())
-        updateOrdinary(*parent, key, rect);
-    refreshPath(branch);
+    QVarLengthArray<TWMapBranch *, 32> chain;
+    std::optional<QString> key;
+    Rect rect;
+    for (TWMapBranch *b = &branch;;) {
+        PointDictionary &points = b->childrenBoundaryPoints();
+        if (!points.isEmpty()) {
+            if (!key) {
+                key = keyOf(changed);
+                rect = changed.branchBounds();
+            }
+            fillCorners(points[*key], rect, repelOf(*b) + effectiveBoundaryMargin(*b));
+        }
+        invalidateBoundary(*b);
+        chain.append(b);
+        TWMapBranch *parent = b->parent();
+        if (!parent || parent->isRoot())
+            break;
+        b = parent;
+    }
+    for (qsizetype i = chain.size(); i-- > 0;)
+        refreshPath(*chain[i]);
 }
 
 // The branch and its descendants that are shown, in tree order; hidden()
@@ -286,7 +304,7 @@ void updateBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed)
 {
     if (changed.hidden())
         return;
-    updateOrdinary(branch, keyOf(changed), changed.branchBounds());
+    updateOrdinary(branch, changed);
 }
 
 // During a run the autolayout set keeps each branch's own points; the

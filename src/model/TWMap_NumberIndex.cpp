@@ -64,6 +64,13 @@ struct TWMap::NumberIndex
 
     void addSubtree(const TWMapBranch &top)
     {
+        // A branch joins its parent before its children join it: no list
+        // for the one branch.
+        if (top.children().isEmpty()) {
+            branches.insert(&top);
+            forEachOwnGraphic(top, [this](const auto &g) { add(g); });
+            return;
+        }
         QList<const TWMapBranch *> pending{&top};
         while (!pending.isEmpty()) {
             const TWMapBranch *b = pending.takeLast();
