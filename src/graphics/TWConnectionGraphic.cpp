@@ -3,7 +3,7 @@
 #include "platform/CFormat.h"
 #include "support/TWXMLUtils.h"
 
-#include <QSet>
+#include <QHash>
 #include <vector>
 
 namespace {
@@ -12,9 +12,12 @@ struct PendingUpdates
 {
     int depth = 0;
     std::vector<std::weak_ptr<TWGraphic>> order;
-    // A layout asks for every connection of the map: no node is allocated
-    // for each.
-    QSet<const TWGraphic *> asked;
+    // Where each asked connection stands in `order`: one from `started` on
+    // is still to be reshaped, one before it asks again. A layout asks for
+    // every connection of the map: no node is allocated for each, and none
+    // is removed as the batch closes.
+    QHash<const TWGraphic *, size_t> asked;
+    size_t started = 0;
 };
 
 PendingUpdates &pending()
@@ -39,13 +42,13 @@ TWConnectionGraphic::Batch::~Batch()
     // are done in the same pass.
     ++p.depth;
     for (size_t i = 0; i < p.order.size(); ++i) {
-        if (const std::shared_ptr<TWGraphic> g = p.order[i].lock()) {
-            p.asked.remove(g.get());
+        p.started = i + 1;
+        if (const std::shared_ptr<TWGraphic> g = p.order[i].lock())
             static_cast<TWConnectionGraphic &>(*g).updateBounds();
-        }
     }
     p.order.clear();
     p.asked.clear();
+    p.started = 0;
     --p.depth;
 }
 
@@ -62,9 +65,11 @@ void TWConnectionGraphic::requestBoundsUpdate()
         return;
     }
     const qsizetype before = p.asked.size();
-    p.asked.insert(this);
-    if (p.asked.size() != before)
-        p.order.push_back(weak_from_this());
+    size_t &at = p.asked[this];
+    if (p.asked.size() == before && at >= p.started)
+        return; // still to be reshaped
+    at = p.order.size();
+    p.order.push_back(weak_from_this());
 }
 
 void TWConnectionGraphic::init()

@@ -27,14 +27,16 @@ struct TWMap::NumberIndex
         if (!graphic)
             return;
         const long number = graphic->graphicNumber();
-        auto found = byNumber.find(number);
-        if (found == byNumber.end()) {
-            byNumber.insert(number, graphic);
+        // One lookup: a new number's slot is made empty and filled here.
+        const qsizetype before = byNumber.size();
+        std::weak_ptr<TWGraphic> &slot = byNumber[number];
+        if (byNumber.size() != before) {
+            slot = graphic;
             return;
         }
-        const std::shared_ptr<TWGraphic> held = found->lock();
+        const std::shared_ptr<TWGraphic> held = slot.lock();
         if (!held || held->graphicNumber() != number)
-            *found = graphic;
+            slot = graphic;
         else if (held != graphic)
             duplicates = true;
     }
