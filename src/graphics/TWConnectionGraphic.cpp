@@ -3,7 +3,6 @@
 #include "platform/CFormat.h"
 #include "support/TWXMLUtils.h"
 
-#include <QHash>
 #include <vector>
 
 namespace {
@@ -12,11 +11,12 @@ struct PendingUpdates
 {
     int depth = 0;
     std::vector<std::weak_ptr<TWGraphic>> order;
-    // Where each asked connection stands in `order`: one from `started` on
-    // is still to be reshaped, one before it asks again. A layout asks for
-    // every connection of the map: no node is allocated for each, and none
-    // is removed as the batch closes.
-    QHash<const TWGraphic *, size_t> asked;
+    // The run of the open batch, and the first place in `order` not yet
+    // reshaped: a connection waiting from there on is not asked for again,
+    // one before it is. Each connection keeps its own place: a layout asks
+    // for every connection of the map, and nothing is looked up or removed
+    // for each.
+    unsigned run = 1;
     size_t started = 0;
 };
 
@@ -47,8 +47,9 @@ TWConnectionGraphic::Batch::~Batch()
             static_cast<TWConnectionGraphic &>(*g).updateBounds();
     }
     p.order.clear();
-    p.asked.clear();
     p.started = 0;
+    if (++p.run == 0) // a new connection's run
+        p.run = 1;
     --p.depth;
 }
 
@@ -64,11 +65,10 @@ void TWConnectionGraphic::requestBoundsUpdate()
         updateBounds();
         return;
     }
-    const qsizetype before = p.asked.size();
-    size_t &at = p.asked[this];
-    if (p.asked.size() == before && at >= p.started)
+    if (m_batchPlace.run == p.run && m_batchPlace.place >= p.started)
         return; // still to be reshaped
-    at = p.order.size();
+    m_batchPlace.run = p.run;
+    m_batchPlace.place = p.order.size();
     p.order.push_back(weak_from_this());
 }
 
