@@ -1,7 +1,11 @@
 #include "BranchTestSupport.h"
 #include "KindXMLSupport.h"
+#include "graphics/TWCircle.h"
+#include "graphics/TWConnectionGeometry.h"
 #include "graphics/TWConnectionRepair.h"
+#include "graphics/TWFlexiBranch.h"
 #include "graphics/TWLine.h"
+#include "graphics/TWRectangle.h"
 #include "platform/RecordingAlerts.h"
 #include "support/BezierPath.h"
 
@@ -422,6 +426,39 @@ TEST(TWConnectionBatch, EachAskedConnectionIsReshapedOnceInOrderFirstAsked)
         connections[0]->requestBoundsUpdate();
         EXPECT_EQ(log, QList<int>({0, 0}));
     }
+}
+
+// The end height by kind, asked of kinds in turn: a curved branch's from its
+// end point, a line's at its foot, any other at the middle of the rectangle.
+TEST(TWConnectionEnds, EachKindTakesItsOwnEndHeightWhateverWasAskedBefore)
+{
+    const Rect r(0, 0, 10, 1000);
+    const auto flexi = TWGraphic::make<TWFlexiBranch>(Rect(100, 100, 200, 30));
+    const auto other = TWGraphic::make<TWFlexiBranch>(Rect(50, 300, 80, 40));
+    const auto rectangle = TWGraphic::make<TWRectangle>(Rect(100, 100, 200, 30));
+    const auto circle = TWGraphic::make<TWCircle>(Rect(100, 100, 30, 30));
+    const auto line = TWGraphic::make<TWLine>(Rect(100, 100, 200, 30));
+    const struct
+    {
+        const TWGraphic *graphic;
+        bool leftEnd;
+        float y;
+    } asked[] = {
+        {flexi.get(), true, flexi->leftPoint().y},
+        {rectangle.get(), true, 500},
+        {flexi.get(), false, flexi->rightPoint().y},
+        {other.get(), true, other->leftPoint().y},
+        {circle.get(), true, 500},
+        {line.get(), false, 1000},
+        {rectangle.get(), false, 500},
+        {other.get(), false, other->rightPoint().y},
+        {line.get(), true, 1000},
+    };
+    for (int round = 0; round < 2; ++round)
+        for (const auto &a : asked) {
+            SCOPED_TRACE(a.graphic->className().toStdString());
+            EXPECT_EQ(TWConnectionGeometry::attachmentY(*a.graphic, r, a.leftEnd), a.y);
+        }
 }
 
 } // namespace
