@@ -12,7 +12,6 @@
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <optional>
 
@@ -80,28 +79,40 @@ float repelOf(const TWMapBranch &branch)
     return map ? float(map->repelDistance()) : 0;
 }
 
+// Appends the points of the branch and its descendants held in
+// `dictionary`, in tree order, noting their keys in `seen` when given; stops
+// once every point set is found.
+void appendInTreeOrder(TWMapBranch &b, const PointDictionary &dictionary, PointList &points,
+                       qsizetype &found, QSet<QString> *seen)
+{
+    if (found == dictionary.size())
+        return;
+    const QString key = keyOf(b);
+    if (const auto it = dictionary.constFind(key); it != dictionary.cend()) {
+        points.append(it.value());
+        if (seen)
+            seen->insert(key);
+        ++found;
+    }
+    for (const std::shared_ptr<TWMapBranch> &child : b.children())
+        appendInTreeOrder(*child, dictionary, points, found, seen);
+}
+
 // In tree order: the hull, and so where the drawn outline starts and its
-// dashes fall, must not depend on the hash's order.
+// dashes fall, must not depend on the hash's order. Sets of branches no
+// longer in the subtree follow, by key.
 PointList allPoints(TWMapBranch &branch)
 {
     const PointDictionary &dictionary = branch.childrenBoundaryPoints();
     PointList points;
     qsizetype found = 0;
-    QSet<QString> seen;
-    std::function<void(TWMapBranch &)> walk = [&](TWMapBranch &b) {
-        if (found == dictionary.size())
-            return;
-        const QString key = keyOf(b);
-        if (const auto it = dictionary.constFind(key); it != dictionary.cend()) {
-            points.append(it.value());
-            seen.insert(key);
-            ++found;
-        }
-        for (const std::shared_ptr<TWMapBranch> &child : b.children())
-            walk(*child);
-    };
-    walk(branch);
+    appendInTreeOrder(branch, dictionary, points, found, nullptr);
     if (found < dictionary.size()) {
+        // Rare: the walk again, noting what it found.
+        QSet<QString> seen;
+        PointList again;
+        found = 0;
+        appendInTreeOrder(branch, dictionary, again, found, &seen);
         QStringList rest;
         for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it) {
             if (!seen.contains(it.key()))

@@ -364,4 +364,68 @@ TEST_F(TWMapBranchLayout, AChangedBranchUpdatesTheSetsOfItsChainAlone)
     }
 }
 
+// A branch's outline is hulled from its sets in tree order, then the sets of
+// branches gone from its subtree by key: where the outline starts must not
+// depend on the hash.
+TEST_F(TWMapBranchLayout, OutlinesHullTheSubtreeInTreeOrderThenStaleSetsByKey)
+{
+    const struct
+    {
+        const char *name;
+        QStringList held;  // of F, A, B, C: their own sets
+        QStringList stale; // keys of branches not in F's subtree
+    } cases[] = {
+        {"the whole subtree", {"F", "A", "B", "C"}, {}},
+        {"part of it", {"B", "F"}, {}},
+        {"stale sets by key", {"F", "C"}, {"999", "1000", "42"}},
+        {"stale sets alone", {}, {"77", "7"}},
+    };
+    // F > A > C, and B beside A.
+    auto f = add(root, Rect(500, 200, 80, 30), "F");
+    auto a = add(f, Rect(650, 150, 80, 30), "A");
+    auto b = add(f, Rect(650, 260, 80, 30), "B");
+    auto c = add(a, Rect(800, 120, 80, 30), "C");
+    settle();
+    const QMap<QString, std::shared_ptr<TWMapBranch>> byName{
+        {"F", f}, {"A", a}, {"B", b}, {"C", c}};
+    const auto corners = [](Rect r) {
+        PointList points;
+        for (Point p : {Point(r.x(), r.y()), Point(r.x(), r.maxY()), Point(r.maxX(), r.y()),
+                        Point(r.maxX(), r.maxY())})
+            points.append(TWPointHolder::pointHolderForPoint(p));
+        return points;
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TWMapBranch::PointDictionary &sets = f->childrenBoundaryPoints();
+        sets.clear();
+        // Stale sets far apart, so that each moves the hull.
+        QMap<QString, PointList> stale;
+        for (int i = 0; i < c.stale.size(); ++i)
+            stale.insert(c.stale[i], corners(Rect(100 + 300 * i, 600 - 250 * i, 40, 40)));
+        for (const auto &[key, points] : stale.asKeyValueRange())
+            sets.insert(key, points);
+        for (const QString &name : c.held)
+            sets.insert(keyOf(*byName[name]), corners(byName[name]->branchBounds()));
+        PointList expected;
+        for (const char *name : {"F", "A", "C", "B"})
+            if (c.held.contains(name))
+                expected.append(sets.value(keyOf(*byName[name])));
+        QStringList keys = stale.keys();
+        std::sort(keys.begin(), keys.end());
+        for (const QString &key : keys)
+            expected.append(stale.value(key));
+        PointList hull;
+        TWBoundaryOutline::recalculateBoundaryFromAllPoints(expected, hull);
+        recalculateBoundary(*f);
+        QList<Point> want, got;
+        for (const auto &p : hull)
+            want.append(p->point());
+        for (const auto &p : f->childrenBoundaryOutlinePoints())
+            got.append(p->point());
+        EXPECT_EQ(got, want);
+        EXPECT_FALSE(got.isEmpty());
+    }
+}
+
 } // namespace
