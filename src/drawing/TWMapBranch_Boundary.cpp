@@ -190,7 +190,10 @@ void rebuildOrdinary(TWMapBranch &branch)
     }
     BranchList shown;
     shownSubtree(branch, shown);
-    points.reserve(shown.size());
+    // A hidden subtree's set stays unmade: reserving nothing would still
+    // allocate a table.
+    if (!shown.isEmpty())
+        points.reserve(shown.size());
     for (const std::shared_ptr<TWMapBranch> &d : std::as_const(shown))
         fillCorners(points[keyOf(*d)], d->branchBounds(), grow);
 }
