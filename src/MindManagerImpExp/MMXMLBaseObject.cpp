@@ -3,52 +3,13 @@
 #include "platform/CFormat.h"
 
 #include <QDebug>
+#include <QVarLengthArray>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
 namespace {
-
-// The class and its bases, root first. Every element read makes one, so
-// it lives on the stack; class tables are a few levels deep.
-class Chain
-{
-public:
-    explicit Chain(const MMElementClass *cls)
-    {
-        size_t depth = 0;
-        for (const MMElementClass *c = cls; c; c = c->base)
-            ++depth;
-        if (depth > Inline)
-            m_more.resize(depth);
-        const MMElementClass **at = items() + depth;
-        for (; cls; cls = cls->base)
-            *--at = cls;
-        m_size = depth;
-    }
-    const MMElementClass *const *begin() const { return m_more.empty() ? m_inline : m_more.data(); }
-    const MMElementClass *const *end() const { return begin() + m_size; }
-
-private:
-    static constexpr size_t Inline = 8;
-    const MMElementClass **items() { return m_more.empty() ? m_inline : m_more.data(); }
-    const MMElementClass *m_inline[Inline];
-    std::vector<const MMElementClass *> m_more;
-    size_t m_size = 0;
-};
-
-Chain chainOf(const MMElementClass *cls)
-{
-    return Chain(cls);
-}
-
-MMObjectPtr makeObject(const MMElementClass &cls)
-{
-    for (const MMElementClass *c = &cls; c; c = c->base) {
-        if (c->make)
-            return c->make(cls);
-    }
-    return std::make_shared<MMXMLBaseObject>(cls);
-}
 
 bool isPlain(MMValueType type)
 {
@@ -74,38 +35,115 @@ QVariant defaultOf(const MMFieldRule &desc)
 
 } // namespace
 
+// The class chain worked out once per class: fields and child fields
+// numbered root class first, their defaults, and the attribute and element
+// names they are read from, each name once with every field it fills.
+struct MMXMLBaseObject::Layout
+{
+    struct Name
+    {
+        const char *name;
+        std::vector<int> indexes;
+    };
+    std::vector<const MMElementClass *> chain;
+    std::vector<const MMFieldRule *> fields;
+    std::vector<QVariant> defaults;
+    std::vector<const MMChildRule *> children;
+    std::vector<Name> attributes;
+    std::vector<Name> elements;
+    bool hooks = false;
+
+    explicit Layout(const MMElementClass &cls)
+    {
+        for (const MMElementClass *c = &cls; c; c = c->base)
+            chain.insert(chain.begin(), c);
+        const auto add = [](std::vector<Name> &names, const char *name, int index) {
+            for (Name &n : names) {
+                if (std::strcmp(n.name, name) == 0) {
+                    n.indexes.push_back(index);
+                    return;
+                }
+            }
+            names.push_back({name, {index}});
+        };
+        for (const MMElementClass *c : chain) {
+            for (const MMFieldRule &desc : c->fields) {
+                if (desc.attribute)
+                    add(attributes, desc.attribute, int(fields.size()));
+                fields.push_back(&desc);
+                defaults.push_back(defaultOf(desc));
+            }
+            for (const MMChildRule &desc : c->children) {
+                add(elements, desc.element, int(children.size()));
+                children.push_back(&desc);
+            }
+            hooks = hooks || c->read;
+        }
+    }
+
+    // The first letter is compared first: most names differ there.
+    static const Name *find(const std::vector<Name> &names, const char *name)
+    {
+        for (const Name &n : names) {
+            if (n.name[0] == name[0] && std::strcmp(n.name, name) == 0)
+                return &n;
+        }
+        return nullptr;
+    }
+
+    static const Layout &of(const MMElementClass &cls)
+    {
+        if (const void *made = cls.layout.load(std::memory_order_acquire))
+            return *static_cast<const Layout *>(made);
+        // Made once per class and kept with its table for the process.
+        auto *made = new Layout(cls);
+        const void *expected = nullptr;
+        if (!cls.layout.compare_exchange_strong(expected, made, std::memory_order_acq_rel)) {
+            delete made;
+            return *static_cast<const Layout *>(expected);
+        }
+        return *made;
+    }
+};
+
+namespace {
+
+MMObjectPtr makeObject(const MMElementClass &cls)
+{
+    for (const MMElementClass *c = &cls; c; c = c->base) {
+        if (c->make)
+            return c->make(cls);
+    }
+    return std::make_shared<MMXMLBaseObject>(cls);
+}
+
+} // namespace
+
 const MMElementClass &MMXMLBaseObject::staticClass()
 {
     static const MMElementClass cls{"MMXMLBaseObject", nullptr, nullptr, {}, {}};
     return cls;
 }
 
-MMXMLBaseObject::MMXMLBaseObject(const MMElementClass &elementClass) : m_class(&elementClass)
-{
-    const Chain chain = chainOf(m_class);
-    size_t fields = 0, children = 0;
-    for (const MMElementClass *c : chain) {
-        fields += c->fields.size();
-        children += c->children.size();
-    }
-    m_values.reserve(fields);
-    for (const MMElementClass *c : chain) {
-        for (const MMFieldRule &desc : c->fields)
-            m_values.push_back(defaultOf(desc));
-    }
-    m_children.resize(children);
-}
+MMXMLBaseObject::MMXMLBaseObject(const MMElementClass &elementClass)
+    : m_class(&elementClass), m_layout(&Layout::of(elementClass))
+{}
 
 MMXMLBaseObject::~MMXMLBaseObject() = default;
 
 MMObjectPtr MMXMLBaseObject::create(const MMElementClass &elementClass)
 {
     MMObjectPtr object = makeObject(elementClass);
-    for (const MMElementClass *c : chainOf(&elementClass)) {
+    for (const MMElementClass *c : object->m_layout->chain) {
         if (c->initFresh)
             c->initFresh(*object);
     }
     return object;
+}
+
+MMObjectPtr MMXMLBaseObject::createEmpty(const MMElementClass &elementClass)
+{
+    return makeObject(elementClass);
 }
 
 MMObjectPtr MMXMLBaseObject::initWithXMLTree(const MMElementClass &elementClass,
@@ -152,6 +190,72 @@ bool readsFlat(const MMElementClass &cls, int depth)
     return true;
 }
 
+// The attributes of the element a tree stands on, as f(name, inNamespace,
+// value), names as lookups by name compare them.
+template <typename F> void forEachAttribute(const XMLFlatTree::Element &element, F &&f)
+{
+    element.forEachAttribute(f);
+}
+
+template <typename F> void forEachAttribute(const XMLTree &tree, F &&f)
+{
+    const xmlNodePtr node = tree.rootNode();
+    if (!node || node->type != XML_ELEMENT_NODE)
+        return;
+    QVarLengthArray<char, 64> qualified;
+    for (xmlAttrPtr a = node->properties; a; a = a->next) {
+        if (!a->name)
+            continue;
+        const char *name = reinterpret_cast<const char *>(a->name);
+        if (a->ns && a->ns->prefix && a->ns->prefix[0]) {
+            const char *prefix = reinterpret_cast<const char *>(a->ns->prefix);
+            const size_t p = std::strlen(prefix), n = std::strlen(name);
+            qualified.resize(qsizetype(p + n + 2));
+            std::memcpy(qualified.data(), prefix, p);
+            qualified[qsizetype(p)] = ':';
+            std::memcpy(qualified.data() + p + 1, name, n + 1);
+            name = qualified.constData();
+        }
+        // Most values are one text node: read in place rather than copied.
+        const xmlNode *only = a->children;
+        if (only && !only->next && only->type == XML_TEXT_NODE && only->content) {
+            f(name, a->ns != nullptr, reinterpret_cast<const char *>(only->content));
+        } else if (xmlChar *value = xmlNodeListGetString(a->doc, a->children, 1)) {
+            f(name, a->ns != nullptr, reinterpret_cast<const char *>(value));
+            xmlFree(value);
+        } else {
+            f(name, a->ns != nullptr, nullptr);
+        }
+    }
+}
+
+// The children a lookup by name could find, as f(matches, child) where
+// matches(name) says whether the child has that qualified name.
+template <typename F> void forEachChild(const XMLFlatTree::Element &element, F &&f)
+{
+    element.forEachChild([&f](const char *own, const XMLFlatTree::Element &child) {
+        f(
+            own[0], [own](const char *name) { return std::strcmp(own, name) == 0; }, child);
+    });
+}
+
+template <typename F> void forEachChild(const XMLTree &tree, F &&f)
+{
+    const xmlNodePtr node = tree.rootNode();
+    if (!node || (node->type != XML_ELEMENT_NODE && node->type != XML_DOCUMENT_NODE))
+        return;
+    for (xmlNodePtr c = node->children; c; c = c->next) {
+        if (!c->name)
+            continue;
+        const bool prefixed = (c->type == XML_ELEMENT_NODE || c->type == XML_ATTRIBUTE_NODE) &&
+                              c->ns && c->ns->prefix && c->ns->prefix[0];
+        const char first = prefixed ? char(c->ns->prefix[0]) : char(c->name[0]);
+        f(
+            first, [c](const char *name) { return XMLTreeDetail::hasQualifiedName(c, name); },
+            tree.viewOn(c));
+    }
+}
+
 MMObjectPtr readChild(const MMElementClass &cls, const XMLTree &tree)
 {
     return MMXMLBaseObject::initWithXMLTree(cls, tree);
@@ -172,6 +276,167 @@ void readHook(const MMElementClass &, MMXMLBaseObject &, const XMLFlatTree::Elem
     Q_ASSERT_X(false, "MMXMLBaseObject", "a hook reads a flattened element");
 }
 
+// Short texts recur in a map (font names, colours, urns): each is made
+// once and shared while it is among the recent ones. Per thread, as
+// elements are read on more than one.
+class RecentTexts
+{
+public:
+    QString text(const char *bytes, qsizetype size, bool ascii)
+    {
+        if (size > MaximumSize)
+            return make(bytes, size, ascii);
+        // Recurring texts mostly differ at their ends ("ffdbe9f7", "...Prio3"):
+        // the first and last eight bytes and the size pick the entry.
+        const size_t part = std::min<size_t>(size_t(size), 8);
+        quint64 head = 0, tail = 0;
+        std::memcpy(&head, bytes, part);
+        std::memcpy(&tail, bytes + size - qsizetype(part), part);
+        const quint64 hash =
+            (head * 0x9E3779B97F4A7C15ull) ^ (tail * 0xC2B2AE3D27D4EB4Full) ^ quint64(size);
+        Entry &entry = m_entries[(hash >> 32) % std::size(m_entries)];
+        if (entry.size != size || std::memcmp(entry.bytes, bytes, size_t(size)) != 0) {
+            entry.text = make(bytes, size, ascii);
+            entry.size = size;
+            std::memcpy(entry.bytes, bytes, size_t(size));
+        }
+        return entry.text;
+    }
+
+private:
+    static constexpr qsizetype MaximumSize = 24;
+    static QString make(const char *bytes, qsizetype size, bool ascii)
+    {
+        // ASCII reads more quickly as Latin-1, with the same result.
+        return ascii ? QString::fromLatin1(bytes, size) : QString::fromUtf8(bytes, size);
+    }
+    struct Entry
+    {
+        qsizetype size = -1;
+        char bytes[MaximumSize];
+        QString text;
+    };
+    Entry m_entries[61];
+};
+
+thread_local RecentTexts recentTexts;
+
+// A number's text as UTF-16 for the conversions, on the stack for the
+// short ASCII texts numbers are; nothing for any other text.
+struct AsciiText
+{
+    char16_t chars[64];
+    qsizetype size = -1;
+    explicit AsciiText(const char *text)
+    {
+        qsizetype n = 0;
+        for (; text[n]; ++n) {
+            if (n == qsizetype(std::size(chars)) || (unsigned char)text[n] >= 0x80)
+                return;
+            chars[n] = char16_t(text[n]);
+        }
+        size = n;
+    }
+    bool isAscii() const { return size >= 0; }
+    QStringView view() const { return QStringView(chars, size); }
+};
+
+// Whether the text is ASCII, looked at eight bytes at a time.
+bool isAscii(const char *text, size_t size)
+{
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word;
+        std::memcpy(&word, text + i, 8);
+        if (word & 0x8080808080808080ull)
+            return false;
+    }
+    for (; i < size; ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// An integer of at most nine digits with an optional minus sign and
+// nothing else ("12", "-3"): what the general reading gives, read directly.
+std::optional<int> plainInteger(const char *text, size_t size)
+{
+    const size_t sign = size && text[0] == '-' ? 1 : 0;
+    if (size == sign || size - sign > 9)
+        return std::nullopt;
+    int value = 0;
+    for (size_t i = sign; i < size; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+    }
+    return sign ? -value : value;
+}
+
+// "true" or "false" in any case of ASCII letters; nothing for other text.
+std::optional<bool> plainBool(const char *text, size_t size)
+{
+    const auto is = [text, size](const char *lower) {
+        if (std::strlen(lower) != size)
+            return false;
+        for (size_t i = 0; i < size; ++i) {
+            char c = text[i];
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+            if (c != lower[i])
+                return false;
+        }
+        return true;
+    };
+    if (is("false"))
+        return false;
+    if (is("true"))
+        return true;
+    return std::nullopt;
+}
+
+// A decimal without sign, exponent or blanks ("12", "-3.25"), which the C
+// library's reading and std::from_chars both round correctly: the same
+// value, without the copy the general reading makes.
+std::optional<float> plainDecimal(const char *text)
+{
+    const char *end = text + (*text == '-' ? 1 : 0);
+    int digits = 0;
+    bool point = false;
+    for (;; ++end) {
+        if (*end >= '0' && *end <= '9') {
+            ++digits;
+        } else if (*end == '.' && !point && digits > 0) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (*end || digits == 0 || digits > 17 || end[-1] == '.')
+        return std::nullopt;
+    double value = 0;
+    const std::from_chars_result read = std::from_chars(text, end, value);
+    if (read.ec != std::errc() || read.ptr != end)
+        return std::nullopt;
+    return float(value);
+}
+
+bool asciiEqualsLower(QStringView text, const char *lower)
+{
+    qsizetype i = 0;
+    for (; lower[i]; ++i) {
+        if (i >= text.size())
+            return false;
+        char16_t c = text[i].unicode();
+        if (c >= u'A' && c <= u'Z')
+            c = char16_t(c - u'A' + u'a');
+        if (c != char16_t(lower[i]))
+            return false;
+    }
+    return i == text.size();
+}
+
 } // namespace
 
 bool MMXMLBaseObject::readsFlatTrees(const MMElementClass &elementClass)
@@ -190,33 +455,117 @@ bool MMXMLBaseObject::isKindOf(const MMElementClass &elementClass) const
 
 template <typename Tree> void MMXMLBaseObject::readFrom(const Tree &tree)
 {
-    int valueIndex = 0;
-    int childIndex = 0;
-    for (const MMElementClass *c : chainOf(m_class)) {
-        for (const MMFieldRule &desc : c->fields) {
-            // A new object holds every default already; most attributes
-            // are absent.
-            if (desc.attribute) {
-                if (const QString text = tree.attributeNamed(desc.attribute); !text.isNull())
-                    m_values[valueIndex] = readValue(desc, text);
+    const Layout &layout = *m_layout;
+    // One pass over the attributes present: most fields are absent and a
+    // new object holds their defaults already. An attribute outside a
+    // namespace wins over one in a namespace with the same qualified name,
+    // and the first of each kind wins, as lookups by name answer.
+    if (!layout.attributes.empty()) {
+        QVarLengthArray<int, 4> fromNamespace;
+        forEachAttribute(tree, [&](const char *name, bool inNamespace, const char *value) {
+            const Layout::Name *found = Layout::find(layout.attributes, name);
+            if (!found)
+                return;
+            for (const int index : found->indexes) {
+                const bool set = valueSlot(index) != nullptr;
+                const bool setFromNamespace = fromNamespace.contains(index);
+                if (inNamespace ? set : set && !setFromNamespace)
+                    continue;
+                if (inNamespace)
+                    fromNamespace.append(index);
+                else if (setFromNamespace)
+                    fromNamespace.removeOne(index);
+                store(index, value ? readValue(*layout.fields[size_t(index)], value)
+                                   : readValue(*layout.fields[size_t(index)], QString("")));
             }
-            ++valueIndex;
-        }
-        for (const MMChildRule &desc : c->children) {
-            MMObjectList &list = m_children[childIndex++];
-            if (desc.when && !desc.when(*this))
-                continue;
-            if (desc.many) {
-                for (const auto &childTree : tree.childrenNamed(desc.element))
-                    list.append(readChild(desc.elementClass(), childTree));
-            } else if (MMObjectPtr object =
-                           readChild(desc.elementClass(), tree.childNamed(desc.element))) {
-                list.append(object);
-            }
-        }
-        if (c->read)
-            readHook(*c, *this, tree);
+        });
     }
+    // One pass over the children: a field takes the first child with its
+    // element name, or all of them in order.
+    if (!layout.elements.empty()) {
+        forEachChild(tree, [&](char first, const auto &matches, const auto &child) {
+            for (const Layout::Name &n : layout.elements) {
+                if (n.name[0] != first || !matches(n.name))
+                    continue;
+                for (const int index : n.indexes) {
+                    const MMChildRule &desc = *layout.children[size_t(index)];
+                    if (!desc.many && childSlot(index))
+                        continue;
+                    if (desc.when && !desc.when(*this))
+                        continue;
+                    if (MMObjectPtr object = readChild(desc.elementClass(), child))
+                        appendChild(index, std::move(object));
+                }
+                break;
+            }
+        });
+    }
+    if (layout.hooks) {
+        for (const MMElementClass *c : layout.chain) {
+            if (c->read)
+                readHook(*c, *this, tree);
+        }
+    }
+}
+
+QVariant MMXMLBaseObject::readValue(const MMFieldRule &desc, const char *text)
+{
+    // Numbers and booleans are read from their text where it is short
+    // ASCII, without making a string; the answers are the same.
+    const size_t size = std::strlen(text);
+    const bool ascii = isAscii(text, size);
+    switch (desc.type) {
+    case MMValueType::String:
+        return recentTexts.text(text, qsizetype(size), ascii);
+    case MMValueType::IntNumber:
+    case MMValueType::Int:
+        if (const std::optional<int> plain = plainInteger(text, size))
+            return *plain;
+        break;
+    case MMValueType::UInt:
+        if (const std::optional<int> plain = plainInteger(text, size))
+            return quint32(*plain);
+        break;
+    case MMValueType::Bool:
+        if (const std::optional<bool> plain = ascii ? plainBool(text, size) : std::nullopt)
+            return *plain;
+        break;
+    default:
+        break;
+    }
+    switch (desc.type) {
+    case MMValueType::IntNumber:
+    case MMValueType::Int:
+    case MMValueType::UInt:
+    case MMValueType::FloatNumber:
+    case MMValueType::Float:
+    case MMValueType::Bool:
+        if (const AsciiText ascii(text); ascii.isAscii()) {
+            const QStringView view = ascii.view();
+            switch (desc.type) {
+            case MMValueType::IntNumber:
+            case MMValueType::Int:
+                return CFormat::intValue(view);
+            case MMValueType::UInt:
+                return quint32(CFormat::intValue(view));
+            case MMValueType::FloatNumber:
+            case MMValueType::Float:
+                if (const std::optional<float> plain = plainDecimal(text))
+                    return *plain;
+                return CFormat::floatValue(view);
+            default:
+                if (asciiEqualsLower(view, "false"))
+                    return false;
+                if (asciiEqualsLower(view, "true"))
+                    return true;
+                return desc.defaultValue != 0;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return readValue(desc, QString::fromUtf8(text));
 }
 
 QVariant MMXMLBaseObject::readValue(const MMFieldRule &desc, const QString &text)
@@ -282,9 +631,9 @@ void MMXMLBaseObject::fillAttributesDictionary(QHash<QString, QString> &dictiona
                                                QStringList &order) const
 {
     int valueIndex = 0;
-    for (const MMElementClass *c : chainOf(m_class)) {
+    for (const MMElementClass *c : m_layout->chain) {
         for (const MMFieldRule &desc : c->fields) {
-            const QVariant &value = m_values[valueIndex++];
+            const QVariant &value = valueAt(valueIndex++);
             if (!desc.attribute)
                 continue;
             if (std::optional<QString> text = writtenValue(desc, value)) {
@@ -302,16 +651,20 @@ void MMXMLBaseObject::fillAttributesDictionary(QHash<QString, QString> &dictiona
 void MMXMLBaseObject::addSubTreesIntoTree(XMLTree &element) const
 {
     int childIndex = 0;
-    for (const MMElementClass *c : chainOf(m_class)) {
-        for (size_t i = 0; i < c->children.size(); ++i) {
-            const MMChildRule &desc = c->children[i];
-            for (const MMObjectPtr &object : m_children[childIndex]) {
-                if (desc.when && !desc.when(*this))
-                    break;
+    for (const MMElementClass *c : m_layout->chain) {
+        for (const MMChildRule &desc : c->children) {
+            const ChildSlot *slot = childSlot(childIndex++);
+            if (!slot || (desc.when && !desc.when(*this)))
+                continue;
+            if (slot->list.isEmpty()) {
+                if (slot->first)
+                    slot->first->createSubtreeInTree(element);
+                continue;
+            }
+            for (const MMObjectPtr &object : slot->list) {
                 if (object)
                     object->createSubtreeInTree(element);
             }
-            ++childIndex;
         }
         if (c->write)
             c->write(*this, element);
@@ -371,16 +724,13 @@ MMXMLBaseObject::FieldRef MMXMLBaseObject::fieldRef(const char *field) const
         return {static_cast<const MMFieldRule *>(remembered.desc), remembered.index};
     // Searched from the most derived class, whose field names hide a base's;
     // the first letters are compared first.
-    int end = int(m_values.size());
-    for (const MMElementClass *c = m_class; c; c = c->base) {
-        const int start = end - int(c->fields.size());
-        for (size_t i = 0; i < c->fields.size(); ++i) {
-            if (c->fields[i].field[0] == field[0] && std::strcmp(c->fields[i].field, field) == 0) {
-                remembered = {m_class, field, c->fields[i].field, &c->fields[i], start + int(i)};
-                return {&c->fields[i], start + int(i)};
-            }
+    const std::vector<const MMFieldRule *> &fields = m_layout->fields;
+    for (int i = int(fields.size()) - 1; i >= 0; --i) {
+        const MMFieldRule *desc = fields[size_t(i)];
+        if (desc->field[0] == field[0] && std::strcmp(desc->field, field) == 0) {
+            remembered = {m_class, field, desc->field, desc, i};
+            return {desc, i};
         }
-        end = start;
     }
     qWarning("%s has no field %s", m_class->className, field);
     Q_ASSERT_X(false, "MMXMLBaseObject", "unknown field");
@@ -392,18 +742,13 @@ MMXMLBaseObject::ChildRef MMXMLBaseObject::childRef(const char *field) const
     RememberedLookup &remembered = rememberedLookup(rememberedChildren, m_class, field);
     if (isRemembered(remembered, m_class, field))
         return {static_cast<const MMChildRule *>(remembered.desc), remembered.index};
-    int end = int(m_children.size());
-    for (const MMElementClass *c = m_class; c; c = c->base) {
-        const int start = end - int(c->children.size());
-        for (size_t i = 0; i < c->children.size(); ++i) {
-            if (c->children[i].field[0] == field[0] &&
-                std::strcmp(c->children[i].field, field) == 0) {
-                remembered = {m_class, field, c->children[i].field, &c->children[i],
-                              start + int(i)};
-                return {&c->children[i], start + int(i)};
-            }
+    const std::vector<const MMChildRule *> &children = m_layout->children;
+    for (int i = int(children.size()) - 1; i >= 0; --i) {
+        const MMChildRule *desc = children[size_t(i)];
+        if (desc->field[0] == field[0] && std::strcmp(desc->field, field) == 0) {
+            remembered = {m_class, field, desc->field, desc, i};
+            return {desc, i};
         }
-        end = start;
     }
     qWarning("%s has no child field %s", m_class->className, field);
     Q_ASSERT_X(false, "MMXMLBaseObject", "unknown child field");
@@ -425,6 +770,30 @@ bool MMXMLBaseObject::hasField(const char *field) const
     return false;
 }
 
+const MMXMLBaseObject::ValueSlot *MMXMLBaseObject::valueSlot(int index) const
+{
+    for (const ValueSlot &slot : m_values) {
+        if (slot.index == index)
+            return &slot;
+    }
+    return nullptr;
+}
+
+const QVariant &MMXMLBaseObject::valueAt(int index) const
+{
+    const ValueSlot *slot = valueSlot(index);
+    return slot ? slot->value : m_layout->defaults[size_t(index)];
+}
+
+void MMXMLBaseObject::store(int index, QVariant &&value)
+{
+    if (const ValueSlot *slot = valueSlot(index)) {
+        const_cast<ValueSlot *>(slot)->value = std::move(value);
+        return;
+    }
+    m_values.push_back({index, std::move(value)});
+}
+
 QVariant MMXMLBaseObject::value(const char *field) const
 {
     return valueRef(field);
@@ -436,7 +805,7 @@ const QVariant &MMXMLBaseObject::valueRef(const char *field) const
     // value an import converts.
     static const QVariant nil;
     const FieldRef ref = fieldRef(field);
-    return ref.desc ? m_values[ref.index] : nil;
+    return ref.desc ? valueAt(ref.index) : nil;
 }
 
 void MMXMLBaseObject::setValue(const char *field, const QVariant &value)
@@ -444,8 +813,13 @@ void MMXMLBaseObject::setValue(const char *field, const QVariant &value)
     const FieldRef ref = fieldRef(field);
     if (!ref.desc)
         return;
-    // Plain fields cannot be nil.
-    m_values[ref.index] = !value.isValid() ? defaultOf(*ref.desc) : value;
+    // Nil is not stored: a plain field then reads as its default.
+    if (value.isValid()) {
+        store(ref.index, QVariant(value));
+        return;
+    }
+    if (const ValueSlot *slot = valueSlot(ref.index))
+        m_values.erase(m_values.begin() + (slot - m_values.data()));
 }
 
 std::optional<QString> MMXMLBaseObject::string(const char *field) const
@@ -504,13 +878,47 @@ XMLTree MMXMLBaseObject::tree(const char *field) const
     return valueRef(field).value<XMLTree>();
 }
 
+const MMXMLBaseObject::ChildSlot *MMXMLBaseObject::childSlot(int index) const
+{
+    for (const ChildSlot &slot : m_children) {
+        if (slot.index == index)
+            return &slot;
+    }
+    return nullptr;
+}
+
+void MMXMLBaseObject::appendChild(int index, MMObjectPtr &&child)
+{
+    auto *slot = const_cast<ChildSlot *>(childSlot(index));
+    if (!slot) {
+        m_children.push_back({index, std::move(child), {}});
+        return;
+    }
+    if (slot->list.isEmpty()) {
+        slot->list.reserve(2);
+        slot->list.append(std::move(slot->first));
+        slot->first.reset();
+    }
+    slot->list.append(std::move(child));
+}
+
+void MMXMLBaseObject::setChildrenAt(int index, const MMObjectList &children)
+{
+    if (const ChildSlot *slot = childSlot(index))
+        m_children.erase(m_children.begin() + (slot - m_children.data()));
+    if (children.size() == 1)
+        m_children.push_back({index, children.constFirst(), {}});
+    else if (!children.isEmpty())
+        m_children.push_back({index, nullptr, children});
+}
+
 MMObjectPtr MMXMLBaseObject::child(const char *field) const
 {
     const ChildRef ref = childRef(field);
-    if (!ref.desc)
+    const ChildSlot *slot = ref.desc ? childSlot(ref.index) : nullptr;
+    if (!slot)
         return nullptr;
-    const MMObjectList &list = m_children[ref.index];
-    return list.isEmpty() ? nullptr : list.constFirst();
+    return slot->list.isEmpty() ? slot->first : slot->list.constFirst();
 }
 
 void MMXMLBaseObject::setChild(const char *field, const MMObjectPtr &child)
@@ -518,29 +926,33 @@ void MMXMLBaseObject::setChild(const char *field, const MMObjectPtr &child)
     const ChildRef ref = childRef(field);
     if (!ref.desc)
         return;
-    m_children[ref.index].clear();
+    if (const ChildSlot *slot = childSlot(ref.index))
+        m_children.erase(m_children.begin() + (slot - m_children.data()));
     if (child)
-        m_children[ref.index].append(child);
+        appendChild(ref.index, MMObjectPtr(child));
 }
 
 MMObjectList MMXMLBaseObject::children(const char *field) const
 {
     const ChildRef ref = childRef(field);
-    return ref.desc ? m_children[ref.index] : MMObjectList();
+    const ChildSlot *slot = ref.desc ? childSlot(ref.index) : nullptr;
+    if (!slot)
+        return MMObjectList();
+    return slot->list.isEmpty() ? MMObjectList{slot->first} : slot->list;
 }
 
 void MMXMLBaseObject::setChildren(const char *field, const MMObjectList &children)
 {
     const ChildRef ref = childRef(field);
     if (ref.desc)
-        m_children[ref.index] = children;
+        setChildrenAt(ref.index, children);
 }
 
 void MMXMLBaseObject::addChild(const char *field, const MMObjectPtr &child)
 {
     const ChildRef ref = childRef(field);
     if (ref.desc && child)
-        m_children[ref.index].append(child);
+        appendChild(ref.index, MMObjectPtr(child));
 }
 
 bool MMXMLBaseObject::stringToBool(const QString &string, bool defaultValue)

@@ -7,7 +7,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 #include <QVariant>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <span>
@@ -76,6 +78,8 @@ struct MMElementClass
     void (*fillAttributes)(const MMXMLBaseObject &, QHash<QString, QString> &,
                            QStringList &) = nullptr;
     void (*write)(const MMXMLBaseObject &, XMLTree &) = nullptr;
+    // What the engine works out once from the class and its bases.
+    mutable std::atomic<const void *> layout = nullptr;
 };
 
 using MMObjectPtr = std::shared_ptr<MMXMLBaseObject>;
@@ -84,7 +88,9 @@ using MMObjectList = QList<MMObjectPtr>;
 // An element of a MindManager map, read from an XMLTree standing on its
 // element and written as a new child of an XMLTree. Which fields and
 // children it has, and how they are read and written, comes from its class
-// table; the typed classes (corObject, ...) only name the fields.
+// table; the typed classes (corObject, ...) only name the fields. Only the
+// fields and children set are stored: an import makes tens of thousands of
+// these, each with a few of its class's many fields.
 class MMXMLBaseObject : public std::enable_shared_from_this<MMXMLBaseObject>
 {
 public:
@@ -102,8 +108,12 @@ public:
     {
         return std::dynamic_pointer_cast<T>(create(T::staticClass()));
     }
+    // An object with every field nil or at its default and no children, as
+    // the reader starts one.
+    static MMObjectPtr createEmpty(const MMElementClass &elementClass);
     // Reads the element the tree stands on; unknown attributes and children
     // are ignored and nothing is reported missing. Null for a null tree.
+    // Class hooks run after every field and child is read.
     static MMObjectPtr initWithXMLTree(const MMElementClass &elementClass, const XMLTree &tree);
     template <typename T> static std::shared_ptr<T> initWithXMLTree(const XMLTree &tree)
     {
@@ -166,6 +176,7 @@ public:
     static std::optional<QDateTime> stringToDate(const QString &string);
 
 private:
+    struct Layout;
     struct FieldRef
     {
         const MMFieldRule *desc = nullptr;
@@ -176,16 +187,39 @@ private:
         const MMChildRule *desc = nullptr;
         int index = -1;
     };
+    struct ValueSlot
+    {
+        int index;
+        QVariant value;
+    };
+    // The children of one child field: `list` when it holds more than
+    // one, else `first` alone.
+    struct ChildSlot
+    {
+        int index;
+        MMObjectPtr first;
+        MMObjectList list;
+    };
     FieldRef fieldRef(const char *field) const;
+    const ValueSlot *valueSlot(int index) const;
+    const QVariant &valueAt(int index) const;
     const QVariant &valueRef(const char *field) const;
+    void store(int index, QVariant &&value);
     ChildRef childRef(const char *field) const;
+    const ChildSlot *childSlot(int index) const;
+    void appendChild(int index, MMObjectPtr &&child);
+    void setChildrenAt(int index, const MMObjectList &children);
     template <typename Tree> void readFrom(const Tree &tree);
+    static QVariant readValue(const MMFieldRule &desc, const char *text);
     static QVariant readValue(const MMFieldRule &desc, const QString &text);
     static std::optional<QString> writtenValue(const MMFieldRule &desc, const QVariant &value);
 
     const MMElementClass *m_class;
-    std::vector<QVariant> m_values;       // one per field of the class chain
-    std::vector<MMObjectList> m_children; // one per child desc of the class chain
+    const Layout *m_layout;
+    // Most elements set a few fields and child fields: those are kept in
+    // the object itself.
+    QVarLengthArray<ValueSlot, 3> m_values;   // the fields set, by index in the class chain
+    QVarLengthArray<ChildSlot, 2> m_children; // the child fields holding any
 };
 
 Q_DECLARE_METATYPE(XMLTree)

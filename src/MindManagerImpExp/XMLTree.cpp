@@ -561,6 +561,8 @@ int XMLFlatTree::add(xmlNodePtr node)
             m_attributes.push_back(attribute);
         }
     }
+    // Counted before the children add theirs.
+    const quint32 attributes = quint32(m_attributes.size()) - firstAttribute;
     int previous = -1;
     if (node->type == XML_ELEMENT_NODE) {
         for (xmlNodePtr c = node->children; c; c = c->next) {
@@ -577,7 +579,7 @@ int XMLFlatTree::add(xmlNodePtr node)
     Node &made = m_nodes[size_t(index)];
     made.name = name;
     made.firstAttribute = firstAttribute;
-    made.attributes = quint32(m_attributes.size()) - firstAttribute;
+    made.attributes = attributes;
     return index;
 }
 

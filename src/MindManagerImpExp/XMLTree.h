@@ -102,9 +102,12 @@ public:
     QString description() const;
     QByteArray descriptionData() const;
 
+    // A view on a node of this tree's document, keeping the document alive
+    // as this tree does.
+    XMLTree viewOn(xmlNodePtr node) const;
+
 private:
     static XMLTree owning(xmlDocPtr doc);
-    XMLTree viewOn(xmlNodePtr node) const;
 
     std::shared_ptr<xmlDoc> m_doc; // owning trees and views taken from them
     xmlNodePtr m_node = nullptr;
@@ -129,6 +132,29 @@ public:
         QString attributeNamed(const char *name) const;
         Element childNamed(const char *name) const;
         std::vector<Element> childrenNamed(const char *name) const;
+        // Every attribute in document order as f(name, inNamespace, value):
+        // the local name outside a namespace, the qualified one in one; a
+        // null value for one present without a value.
+        template <typename F> void forEachAttribute(F &&f) const
+        {
+            if (isNull())
+                return;
+            const Node &node = m_tree->m_nodes[size_t(m_index)];
+            for (quint32 i = 0; i < node.attributes; ++i) {
+                const Attribute &a = m_tree->m_attributes[node.firstAttribute + i];
+                f(m_tree->at(a.inNamespace ? a.qualifiedName : a.localName), a.inNamespace,
+                  a.empty ? nullptr : m_tree->at(a.value));
+            }
+        }
+        // Every child kept, in document order, as f(qualifiedName, child).
+        template <typename F> void forEachChild(F &&f) const
+        {
+            if (isNull())
+                return;
+            for (int c = m_tree->m_nodes[size_t(m_index)].firstChild; c >= 0;
+                 c = m_tree->m_nodes[size_t(c)].next)
+                f(m_tree->at(m_tree->m_nodes[size_t(c)].name), Element(m_tree, c));
+        }
 
     private:
         const XMLFlatTree *m_tree = nullptr;

@@ -14,11 +14,11 @@ void readIcon(MMXMLBaseObject &icon, const XMLTree &tree)
     if (!type) {
         qWarning("ap:Icon error - no type specified");
     } else if (*type == QLatin1String(MMIconTypes::kStockIcon)) {
-        const QString value = tree.attributeNamed(QStringLiteral("IconType"));
+        const QString value = tree.attributeNamed("IconType");
         if (!value.isNull())
             icon.setString("iconType", value);
     } else if (*type == QLatin1String(MMIconTypes::kCustomIcon)) {
-        const QString value = tree.attributeNamed(QStringLiteral("IconSignature"));
+        const QString value = tree.attributeNamed("IconSignature");
         if (!value.isNull())
             icon.setString("iconSignature", value);
     } else {

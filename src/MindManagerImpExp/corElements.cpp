@@ -41,7 +41,7 @@ void writeBase64(const MMXMLBaseObject &object, XMLTree &element)
 
 void readXhtml(MMXMLBaseObject &object, const XMLTree &tree)
 {
-    const XMLTree html = tree.childNamed(QStringLiteral("html"));
+    const XMLTree html = tree.childNamed("html");
     if (!html.isNull())
         object.setValue("xhtmlTree", QVariant::fromValue(html));
 }
@@ -63,6 +63,11 @@ QString corObject::identifierForNumber(quint32 n)
 quint32 corObject::identifierCounter()
 {
     return ::identifierCounter;
+}
+
+void corObject::passIdentifier()
+{
+    ++::identifierCounter;
 }
 
 const MMElementClass &corObject::staticClass()

@@ -33,6 +33,9 @@ class corObject : public MMXMLBaseObject
     static QString identifierForNumber(quint32 n);
     // The value the last fresh object took (0 before the first).
     static quint32 identifierCounter();
+    // Moves the counter on as a fresh object would, for an object that
+    // keeps the identifier it was read with.
+    static void passIdentifier();
 };
 
 // ap:ObjectReference: names another object by its OId.

@@ -229,9 +229,13 @@ struct MapContents
     {
         Q_ASSERT(index == int(records.size()));
         records.emplace_back();
+        // The topic keeps the identifier read, or none; the process's
+        // counter moves on as for any topic made.
         records.back().topic =
-            std::dynamic_pointer_cast<apTopic>(MMXMLBaseObject::create(apTopic::staticClass()));
-        records.back().topic->setString("OId", oid);
+            std::static_pointer_cast<apTopic>(MMXMLBaseObject::createEmpty(apTopic::staticClass()));
+        corObject::passIdentifier();
+        if (oid)
+            records.back().topic->setString("OId", oid);
     }
 
     static MMObjectPtr read(const MMElementClass &cls, const XMLTree &tree)

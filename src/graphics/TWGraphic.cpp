@@ -4,6 +4,7 @@
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
 #include "graphics/TWTreeTranslation.h"
+#include "model/TWBranchRedraw.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
@@ -54,10 +55,21 @@ public:
 
     void add(TWGraphic *graphic) { m_graphics.insert(graphic, graphic); }
     void remove(TWGraphic *graphic) { m_graphics.remove(graphic); }
+    ~LiveGraphics() { s_live = nullptr; }
+
+    // Whether a graphic's post about its own new bounds reaches anyone but
+    // this registry, which has nothing to do for it.
+    static bool othersHearBoundsChanges(const NotificationCenter &center)
+    {
+        return s_live ? center.isObservedBesides(TWGraphic::GraphicDidChangeBoundsNotification,
+                                                 s_live->m_changed)
+                      : center.isObserved(TWGraphic::GraphicDidChangeBoundsNotification);
+    }
 
 private:
     LiveGraphics()
     {
+        s_live = this;
         NotificationCenter &center = NotificationCenter::defaultCenter();
         auto handler = [this](const Notification &n) {
             // A graphic posting about its own new bounds has invalidated
@@ -75,6 +87,7 @@ private:
     QHash<const void *, TWGraphic *> m_graphics;
     ObserverToken m_invalid;
     ObserverToken m_changed;
+    static inline const LiveGraphics *s_live = nullptr;
 
 public:
     // The graphic whose bounds-changed notification is going out, its
@@ -169,12 +182,16 @@ void TWGraphic::setBranch(TWMapBranch *branch)
     TWMapBranch *old = this->branch();
     if (old == branch)
         return;
-    std::shared_ptr<TWMapBranch> oldShared = old ? old->shared_from_this() : nullptr;
-    std::shared_ptr<TWGraphic> self = weak_from_this().lock();
-    if (self) {
-        auto inverse = [self, oldShared] { self->setBranch(oldShared.get()); };
-        UndoManager::registerUndo(branch ? branch->undoManager() : nullptr, inverse);
-        UndoManager::registerUndo(old ? old->undoManager() : nullptr, inverse);
+    UndoManager *newUndo = branch ? branch->undoManager() : nullptr;
+    UndoManager *oldUndo = old ? old->undoManager() : nullptr;
+    const auto records = [](const UndoManager *u) { return u && u->isUndoRegistrationEnabled(); };
+    if (records(newUndo) || records(oldUndo)) {
+        std::shared_ptr<TWMapBranch> oldShared = old ? old->shared_from_this() : nullptr;
+        if (std::shared_ptr<TWGraphic> self = weak_from_this().lock()) {
+            auto inverse = [self, oldShared] { self->setBranch(oldShared.get()); };
+            UndoManager::registerUndo(newUndo, inverse);
+            UndoManager::registerUndo(oldUndo, inverse);
+        }
     }
     setPrimitiveBranch(branch);
 }
@@ -201,7 +218,8 @@ NotificationObject TWGraphic::notificationObject() const
 void TWGraphic::registerInverse(std::function<void(TWGraphic &)> inverse)
 {
     UndoManager *undo = undoManager();
-    if (!undo)
+    // Nothing is built while registration is off (an import sets thousands).
+    if (!undo || !undo->isUndoRegistrationEnabled())
         return;
     std::shared_ptr<TWGraphic> self = weak_from_this().lock();
     if (!self)
@@ -228,16 +246,21 @@ std::shared_ptr<BezierPath> TWGraphic::cachedPathOr(const std::function<BezierPa
 
 void TWGraphic::postGraphicNeedsRedraw() const
 {
-    NotificationCenter::defaultCenter().post(GraphicNeedsRedrawNotification, notificationObject());
+    // The graphic is named only for someone who listens.
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    if (center.isObserved(GraphicNeedsRedrawNotification))
+        center.post(GraphicNeedsRedrawNotification, notificationObject());
 }
 
 void TWGraphic::redrawIt(const QString &branchNotification) const
 {
-    if (isMainGraphic())
+    if (!isMainGraphic()) {
+        postGraphicNeedsRedraw();
+        return;
+    }
+    if (branchPostIsHeard(branchNotification))
         NotificationCenter::defaultCenter().post(branchNotification,
                                                  branch()->notificationObject());
-    else
-        postGraphicNeedsRedraw();
 }
 
 // --- key-value coding, LinkBack ---
@@ -345,12 +368,19 @@ void TWGraphic::setBounds(Rect requested)
         }
     }
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    // Named once for both notifications: a dragged subtree posts thousands.
-    const NotificationObject me =
-        self ? NotificationObject(self) : NotificationObject(static_cast<const void *>(this));
+    // Named once for both notifications, and only for someone who listens:
+    // a dragged subtree or an import posts thousands.
+    std::optional<NotificationObject> named;
+    const auto me = [&]() -> const NotificationObject & {
+        if (!named)
+            named = self ? NotificationObject(self)
+                         : NotificationObject(static_cast<const void *>(this));
+        return *named;
+    };
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines))
         center.post(GraphicWillChangeBoundsNotification, NotificationObject(line));
-    center.post(GraphicWillChangeBoundsNotification, me);
+    if (center.isObserved(GraphicWillChangeBoundsNotification))
+        center.post(GraphicWillChangeBoundsNotification, me());
 
     registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
 
@@ -371,10 +401,10 @@ void TWGraphic::setBounds(Rect requested)
     if (sizeChanged)
         updateCachedTextAttributes();
 
-    {
+    if (LiveGraphics::othersHearBoundsChanges(center)) {
         const void *outer = LiveGraphics::s_invalidatedPoster;
         LiveGraphics::s_invalidatedPoster = this;
-        center.post(GraphicDidChangeBoundsNotification, me);
+        center.post(GraphicDidChangeBoundsNotification, me());
         LiveGraphics::s_invalidatedPoster = outer;
     }
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines)) {
@@ -398,8 +428,9 @@ void TWGraphic::setBounds(Rect requested)
         // made when no one listens.
         if (!center.isObserved(BranchDidResizeNotification))
             return;
-        center.post(BranchDidResizeNotification, owner->notificationObject(),
-                    {{BranchKey, QVariant::fromValue(branchAlive)}});
+        QVariantMap info;
+        info.insert(BranchKey, QVariant::fromValue(branchAlive));
+        center.post(BranchDidResizeNotification, owner->notificationObject(), info);
     };
     if (mainGraphic) {
         services.updateEnclosedImageBoundsForMainGraphicBoundsChange(*owner, oldBounds, bounds);

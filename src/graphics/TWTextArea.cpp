@@ -193,8 +193,9 @@ void TWTextArea::postEditingStateChanged()
 void TWTextArea::setBounds(Rect bounds)
 {
     TWGraphic::setBounds(bounds);
-    NotificationCenter::defaultCenter().post(UpdateTextEditorFrameNotification,
-                                             notificationObject());
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    if (center.isObserved(UpdateTextEditorFrameNotification))
+        center.post(UpdateTextEditorFrameNotification, notificationObject());
 }
 
 // --- queries ---

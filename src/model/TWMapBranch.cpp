@@ -3,6 +3,7 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "graphics/TWTitleConnection.h"
+#include "model/TWBranchRedraw.h"
 #include "model/TWBranchRefitHold.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
@@ -33,10 +34,32 @@ public:
 
     void add(TWMapBranch *branch) { m_branches.insert(branch, branch); }
     void remove(TWMapBranch *branch) { m_branches.remove(branch); }
+    ~SubscribedBranches() { s_instance = nullptr; }
+
+    static bool heard(const QString &name)
+    {
+        const NotificationCenter &center = NotificationCenter::defaultCenter();
+        if (!s_instance)
+            return center.isObserved(name);
+        const SubscribedBranches &s = *s_instance;
+        // The names come as these very strings nearly always.
+        const auto is = [&name](const QString &known) {
+            return (name.constData() == known.constData() && name.size() == known.size()) ||
+                   name == known;
+        };
+        const ObserverToken *own = is(TWMapBranch::SubtreeNeedsRedrawNotification)  ? &s.m_subtree
+                                   : is(TWMapBranch::BranchNeedsRedrawNotification) ? &s.m_branch
+                                                                                    : nullptr;
+        if (!own)
+            return center.isObserved(name);
+        return center.isObservedBesides(name, *own) ||
+               center.isObserved(TWMapBranch::DelayedRedrawInRectNotification);
+    }
 
 private:
     SubscribedBranches()
     {
+        s_instance = this;
         NotificationCenter &center = NotificationCenter::defaultCenter();
         m_subtree = center.observe(TWMapBranch::SubtreeNeedsRedrawNotification, nullptr,
                                    [this](const Notification &n) {
@@ -53,9 +76,15 @@ private:
     QHash<const void *, TWMapBranch *> m_branches;
     ObserverToken m_subtree;
     ObserverToken m_branch;
+    static inline const SubscribedBranches *s_instance = nullptr;
 };
 
 } // namespace
+
+bool branchPostIsHeard(const QString &name)
+{
+    return SubscribedBranches::heard(name);
+}
 
 // --- construction and tear-down ---
 
@@ -160,25 +189,68 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
     b.setOutlineNumber(QString());
 
     b.setHasBoundary(false);
-    b.setBoundaryLineColor(Color::colorWithCalibratedRed(0, 0, 0, 1));
-    b.setBoundaryFillColor(Color::colorWithCalibratedRed(1, 1, 1, 1));
-    b.setBoundaryLineStyle(1);
-    b.setBoundaryLineWidth(1.0f);
-    {
-        const TWBoundaryRebuildFollows margin(b);
-        b.setBoundaryCurveRadius(10.0f);
-        b.setBoundaryCornerStyle(1);
+    const Color black = Color::colorWithCalibratedRed(0, 0, 0, 1);
+    const Color white = Color::colorWithCalibratedRed(1, 1, 1, 1);
+    const UndoManager *undo = b.undoManager();
+    // With nothing to register and no boundary drawn or watched, the setters
+    // below would only store their values and ask for the outline's rebuild:
+    // that is done directly, in their order (an import makes thousands).
+    if ((!undo || !undo->isUndoRegistrationEnabled()) && !b.hasBoundary() &&
+        !NotificationCenter::defaultCenter().isObserved(RedrawInRectNotification)) {
+        TWMapLayoutServices &services = b.layoutServices();
+        // The record is made by the first value, a line colour no branch has by default.
+        Settings &settings = b.settings();
+        const auto store = [&settings](auto member, const auto &value) {
+            if (!(settings.*member == value))
+                settings.*member = value;
+        };
+        const auto storeShaping = [&](auto member, const auto &value) {
+            if (settings.*member == value)
+                return false;
+            settings.*member = value;
+            services.invalidateBoundary(b);
+            return true;
+        };
+        store(&Settings::boundaryLineColor, std::optional<Color>(black));
+        store(&Settings::boundaryFillColor, std::optional<Color>(white));
+        store(&Settings::boundaryLineStyle, 1);
+        store(&Settings::boundaryLineWidth, 1.0f);
+        storeShaping(&Settings::boundaryCurveRadius, 10.0f);
+        storeShaping(&Settings::boundaryCornerStyle, 1);
+        if (storeShaping(&Settings::boundaryMargin, 3.0f)) {
+            if (b.m_caches)
+                b.m_caches->childrenBoundaryPoints.clear();
+            services.recalculateBoundary(b);
+        }
+        store(&Settings::boundaryInheritsLineColor, true);
+        store(&Settings::boundaryDrawsFill, false);
+        store(&Settings::boundaryDrawsLine, true);
+        store(&Settings::overriddenChildRepel, -1.0f);
+        store(&Settings::overriddenChildSpacing, -1.0f);
+        store(&Settings::overriddenChildrenColorMode, -1);
+        store(&Settings::overridesRainbowAngle, false);
+        store(&Settings::overriddenRainbowAngle, 0.0f);
+    } else {
+        b.setBoundaryLineColor(black);
+        b.setBoundaryFillColor(white);
+        b.setBoundaryLineStyle(1);
+        b.setBoundaryLineWidth(1.0f);
+        {
+            const TWBoundaryRebuildFollows margin(b);
+            b.setBoundaryCurveRadius(10.0f);
+            b.setBoundaryCornerStyle(1);
+        }
+        // A new branch's margin always changes, so its outline is rebuilt here.
+        b.setBoundaryMargin(3.0f);
+        b.setBoundaryInheritsLineColor(true);
+        b.setBoundaryDrawsFill(false);
+        b.setBoundaryDrawsLine(true);
+        b.setOverriddenChildRepel(-1);
+        b.setOverriddenChildSpacing(-1);
+        b.setOverriddenChildrenColorMode(-1);
+        b.setOverridesRainbowAngle(false);
+        b.setOverriddenRainbowAngle(0);
     }
-    // A new branch's margin always changes, so its outline is rebuilt here.
-    b.setBoundaryMargin(3.0f);
-    b.setBoundaryInheritsLineColor(true);
-    b.setBoundaryDrawsFill(false);
-    b.setBoundaryDrawsLine(true);
-    b.setOverriddenChildRepel(-1);
-    b.setOverriddenChildSpacing(-1);
-    b.setOverriddenChildrenColorMode(-1);
-    b.setOverridesRainbowAngle(false);
-    b.setOverriddenRainbowAngle(0);
     b.setHideChildrenOutlineNumbers(false);
     b.setResetChildrenOutlineNumbers(false);
     b.removeAllChildrenOutlineNumberFormatOverride();
@@ -294,7 +366,8 @@ const TWMapBranch::Caches &TWMapBranch::c() const
 
 void TWMapBranch::postBranch(const QString &name) const
 {
-    NotificationCenter::defaultCenter().post(name, notificationObject());
+    if (branchPostIsHeard(name))
+        NotificationCenter::defaultCenter().post(name, notificationObject());
 }
 
 void TWMapBranch::postRedrawRect(const QString &name, Rect rect) const

@@ -1,5 +1,6 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
+#include "model/TWBranchRedraw.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
@@ -45,9 +46,11 @@ void TWMapBranch::insertObjectInChildrenAtIndex(const std::shared_ptr<TWMapBranc
         m->graphicsJoined(*child);
     layoutServices().updateBoundaryForChangedChild(*child, *child);
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    center.post(SubtreeNeedsRedrawNotification, child->notificationObject());
-    center.post(BranchDidResizeNotification, notificationObject(),
-                {{BranchKey, QVariant::fromValue(shared_from_this())}});
+    if (branchPostIsHeard(SubtreeNeedsRedrawNotification))
+        center.post(SubtreeNeedsRedrawNotification, child->notificationObject());
+    if (center.isObserved(BranchDidResizeNotification))
+        center.post(BranchDidResizeNotification, notificationObject(),
+                    {{BranchKey, QVariant::fromValue(shared_from_this())}});
     enqueueOutlineReload();
 }
 

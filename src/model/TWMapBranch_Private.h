@@ -102,7 +102,7 @@ private:
 template <class F> void TWMapBranch::registerUndo(F &&inverse)
 {
     UndoManager *undo = undoManager();
-    if (!undo)
+    if (!undo || !undo->isUndoRegistrationEnabled())
         return;
     std::shared_ptr<TWMapBranch> self = weak_from_this().lock();
     if (!self)

@@ -103,12 +103,12 @@ void TWMapBranch::setMainGraphic(const std::shared_ptr<TWGraphic> &graphic)
     std::shared_ptr<TWGraphic> old = m_mainGraphic;
     registerUndo([old](TWMapBranch &b) { b.setMainGraphic(old); });
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    if (old)
+    if (old && center.isObserved(GraphicNeedsRedrawNotification))
         center.post(GraphicNeedsRedrawNotification, old->notificationObject());
     m_mainGraphic = graphic;
     removeGraphicOrderCache();
     graphicReplaced(old, graphic);
-    if (graphic)
+    if (graphic && center.isObserved(GraphicNeedsRedrawNotification))
         center.post(GraphicNeedsRedrawNotification, graphic->notificationObject());
 }
 
@@ -185,10 +185,15 @@ void TWMapBranch::setMap(TWMap *map)
     std::shared_ptr<TWMap> old = mapPointer();
     if (map == old.get())
         return;
-    if (std::shared_ptr<TWMapBranch> self = weak_from_this().lock()) {
-        auto inverse = [self, old] { self->setMap(old.get()); };
-        UndoManager::registerUndo(map ? map->undoManager() : nullptr, inverse);
-        UndoManager::registerUndo(old ? old->undoManager() : nullptr, inverse);
+    UndoManager *newUndo = map ? map->undoManager() : nullptr;
+    UndoManager *oldUndo = old ? old->undoManager() : nullptr;
+    const auto records = [](const UndoManager *u) { return u && u->isUndoRegistrationEnabled(); };
+    if (records(newUndo) || records(oldUndo)) {
+        if (std::shared_ptr<TWMapBranch> self = weak_from_this().lock()) {
+            auto inverse = [self, old] { self->setMap(old.get()); };
+            UndoManager::registerUndo(newUndo, inverse);
+            UndoManager::registerUndo(oldUndo, inverse);
+        }
     }
     setPrimitiveMap(map);
     subscribeToNotifications();

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <unordered_map>
 #include <vector>
 
@@ -27,12 +29,79 @@ struct ObserverToken::Registry
     bool sweeping = false;
     std::vector<quint64> dead;
 
+    // Live observers of every name: most posts need not look at that list.
+    int liveAnyName = 0;
+
+    // Names posted by the hundred thousand are literals whose text never
+    // moves: their lists are remembered by the text's address, so a post
+    // hashes no string. A slot holds its own copy of the text and answers
+    // only while the text at the address still reads the same.
+    struct NameSlot
+    {
+        const QChar *data = nullptr;
+        qsizetype size = 0;
+        const std::vector<Entry *> *list = nullptr;
+        QString text;
+    };
+    std::array<NameSlot, 64> nameSlots;
+
+    // Lists move or go whenever a name is added or removed.
+    void forgetNameSlots()
+    {
+        for (NameSlot &slot : nameSlots)
+            slot.data = nullptr;
+    }
+
+    static NameSlot &slotOf(std::array<NameSlot, 64> &table, const QChar *data)
+    {
+        return table[(quintptr(data) >> 4) % table.size()];
+    }
+
+    const std::vector<Entry *> *observersNamed(const QString &name)
+    {
+        const QChar *data = name.constData();
+        const qsizetype size = name.size();
+        const NameSlot &slot = slotOf(nameSlots, data);
+        if (slot.data == data && slot.size == size && !name.data_ptr().isMutable() &&
+            std::memcmp(data, slot.text.constData(), size_t(size) * sizeof(QChar)) == 0)
+            return slot.list;
+        return lookUpName(name);
+    }
+
+    // Kept out of line: the remembered names above answer nearly every call.
+    [[gnu::noinline]] const std::vector<Entry *> *lookUpName(const QString &name)
+    {
+        const auto it = byName.constFind(name);
+        const std::vector<Entry *> *list = it == byName.cend() ? nullptr : &*it;
+        // Heap text may be freed and its address reused: looked up each time.
+        if (!name.data_ptr().isMutable()) {
+            NameSlot &slot = slotOf(nameSlots, name.constData());
+            slot.data = name.constData();
+            slot.size = name.size();
+            slot.text = QString(name.constData(), name.size());
+            slot.list = list;
+        }
+        return list;
+    }
+
+    // Whether a post of `name` reaches a live observer other than entry `own` (0: none left out).
+    bool observedBesides(const QString &name, quint64 own)
+    {
+        const auto other = [own](const Entry *e) { return e->alive && e->id != own; };
+        if (liveAnyName > 0 && (own == 0 || std::any_of(anyName.begin(), anyName.end(), other)))
+            return true;
+        const std::vector<Entry *> *named = observersNamed(name);
+        return named && std::any_of(named->begin(), named->end(), other);
+    }
+
     void remove(quint64 id)
     {
         auto it = entries.find(id);
         if (it == entries.end() || !it->second->alive)
             return;
         it->second->alive = false;
+        if (it->second->name.isEmpty())
+            --liveAnyName;
         dead.push_back(id);
         if (postDepth == 0 && !sweeping)
             sweep();
@@ -64,8 +133,10 @@ struct ObserverToken::Registry
                 }
                 if (list) {
                     list->erase(std::remove_if(list->begin(), list->end(), isDead), list->end());
-                    if (list->empty() && list != &anyName)
+                    if (list->empty() && list != &anyName) {
                         byName.remove(doomed->name);
+                        forgetNameSlots();
+                    }
                 }
             }
         }
@@ -142,16 +213,24 @@ ObserverToken NotificationCenter::observe(const QString &name, const void *sende
     auto entry = std::make_unique<Entry>(Entry{id, name, sender, std::move(callback)});
     Entry *e = entry.get();
     r.entries.emplace(id, std::move(entry));
-    if (name.isEmpty())
+    if (name.isEmpty()) {
         r.anyName.push_back(e);
-    else
-        r.byName[name].push_back(e);
+        ++r.liveAnyName;
+    } else if (auto named = r.byName.find(name); named != r.byName.end()) {
+        named->push_back(e);
+    } else {
+        r.byName.insert(name, {e});
+        r.forgetNameSlots();
+    }
     return ObserverToken(m_registry, id);
 }
 
 void NotificationCenter::post(const QString &name, const NotificationObject &sender,
                               const QVariantMap &userInfo)
 {
+    // No notification is built for a name nobody observes.
+    if (!isObserved(name))
+        return;
     post(Notification{name, sender, userInfo});
 }
 
@@ -169,8 +248,10 @@ void NotificationCenter::post(const Notification &n)
         return e->alive && (!e->sender || e->sender == n.sender.identity());
     };
     static const std::vector<Entry *> none;
-    auto named = r.byName.constFind(n.name);
-    const std::vector<Entry *> &a = named == r.byName.cend() ? none : *named;
+    const std::vector<Entry *> *named = r.observersNamed(n.name);
+    if (!named && r.anyName.empty())
+        return;
+    const std::vector<Entry *> &a = named ? *named : none;
     const std::vector<Entry *> &b = r.anyName;
     size_t i = 0, j = 0;
     while (i < a.size() || j < b.size()) {
@@ -212,10 +293,13 @@ int NotificationCenter::observerCount() const
 
 bool NotificationCenter::isObserved(const QString &name) const
 {
-    const auto alive = [](const ObserverToken::Registry::Entry *e) { return e->alive; };
-    const auto &r = *m_registry;
-    if (std::any_of(r.anyName.begin(), r.anyName.end(), alive))
-        return true;
-    const auto named = r.byName.constFind(name);
-    return named != r.byName.cend() && std::any_of(named->begin(), named->end(), alive);
+    return m_registry->observedBesides(name, 0);
+}
+
+bool NotificationCenter::isObservedBesides(const QString &name, const ObserverToken &token) const
+{
+    // A token of another center leaves out nothing here.
+    const bool ours = token.m_id != 0 && !token.m_registry.owner_before(m_registry) &&
+                      !m_registry.owner_before(token.m_registry);
+    return m_registry->observedBesides(name, ours ? token.m_id : 0);
 }

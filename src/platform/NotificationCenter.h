@@ -57,6 +57,9 @@ public:
     // Whether a post of the name would reach anyone (of some sender): work
     // done only for a notification can be skipped when not.
     bool isObserved(const QString &name) const;
+    // The same, leaving out the observer `token` holds: a poster whose only
+    // listener would ignore its post may skip it.
+    bool isObservedBesides(const QString &name, const ObserverToken &token) const;
 
 private:
     std::shared_ptr<ObserverToken::Registry> m_registry;

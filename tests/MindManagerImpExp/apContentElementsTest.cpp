@@ -80,8 +80,9 @@ TEST(apContentElements, AttributeValuesSurviveWriteAndRead)
             MMXMLBaseObject::initWithXMLTree(object->elementClass(), again.childAtIndex(0));
         ASSERT_TRUE(read);
         for (const char *field : {"url", "text", "authorName", "resources"}) {
-            if (read->hasField(field))
+            if (read->hasField(field)) {
                 EXPECT_EQ(read->string(field), value) << field;
+            }
         }
     }
 }

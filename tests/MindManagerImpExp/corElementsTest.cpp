@@ -349,3 +349,156 @@ TEST(MMElementEngine, FieldsAndChildrenAreFoundByTheTextOfTheirNames)
         EXPECT_EQ(c.object->child(c.field), c.child) << c.field;
     }
 }
+
+namespace {
+
+// Every value type, a field reading the same attribute as its base class's
+// field, an attribute name with a prefix, and two child fields of one
+// element name.
+const MMElementClass &onePassClass()
+{
+    using T = MMValueType;
+    static const MMFieldRule fields[] = {
+        {"size", "Size", T::Float},
+        {"level", "Level", T::Int, 1},
+        {"count", "Count", T::UInt, 7},
+        {"hidden", "Hidden", T::Bool, 1},
+        {"due", "Due", T::Date},
+        {"width", "Width", T::FloatNumber},
+        {"number", "Number", T::IntNumber},
+        {"name", "Name", T::String},
+        {"alsoDirty", "Dirty", T::String},
+        {"nil", "xsi:nil", T::String},
+    };
+    static const MMChildRule children[] = {
+        {"value", "ap:Value", &corValue::staticClass},
+        {"customs", "ap:Custom", &corCustom::staticClass, true},
+        {"sameValue", "ap:Value", &corValue::staticClass},
+    };
+    static const MMElementClass cls{"apOnePass", "ap:OnePass", &corProperty::staticClass(), fields,
+                                    children};
+    return cls;
+}
+
+// What a lookup of the attribute by name reads into the field.
+QVariant lookedUp(const MMFieldRule &rule, const XMLTree &element)
+{
+    const QString text = element.attributeNamed(rule.attribute);
+    const bool absent = text.isNull();
+    switch (rule.type) {
+    case MMValueType::String:
+        return absent ? QVariant() : QVariant(text);
+    case MMValueType::IntNumber:
+        return absent ? QVariant() : QVariant(CFormat::intValue(text));
+    case MMValueType::FloatNumber:
+        return absent ? QVariant() : QVariant(CFormat::floatValue(text));
+    case MMValueType::Int:
+        return absent ? int(rule.defaultValue) : CFormat::intValue(text);
+    case MMValueType::UInt:
+        return absent ? quint32(rule.defaultValue) : quint32(CFormat::intValue(text));
+    case MMValueType::Float:
+        return absent ? float(rule.defaultValue) : CFormat::floatValue(text);
+    case MMValueType::Bool:
+        return MMXMLBaseObject::stringToBool(text, rule.defaultValue != 0);
+    case MMValueType::Date:
+        if (const std::optional<QDateTime> d = MMXMLBaseObject::stringToDate(text))
+            return *d;
+        return QVariant();
+    case MMValueType::Tree:
+        break;
+    }
+    return QVariant();
+}
+
+} // namespace
+
+// Attributes and children are matched to their fields in one pass over the
+// element; each field holds what a lookup by its name finds, whether the
+// element is read from its XML or from a flattened copy.
+TEST(MMElementEngine, OnePassReadsWhatLookupsByNameFind)
+{
+    const char *declared = " xmlns:cor=\"urn:cor\" xmlns:ap=\"urn:ap\" xmlns:xsi=\"urn:xsi\""
+                           " xmlns:y=\"urn:y\"";
+    const struct
+    {
+        const char *element;
+        bool xsiDeclared = true;
+    } cases[] = {
+        {"<ap:OnePass/>"},
+        {"<ap:OnePass Size=\" 12.5\" Level=\"-3x\" Count=\"+7\" Hidden=\"FALSE\" Width=\"1e3\""
+         " Number=\"0x1A\" Name=\"a &amp; b &#x41;\" Dirty=\"d\" xsi:nil=\"true\" Due=\"2024-01-02T"
+         "03:04:05.5Z\"/>"},
+        // Numbers and booleans as texts they are rarely written as.
+        {"<ap:OnePass Size=\"inf\" Level=\"99999999999\" Count=\"-1\" Hidden=\"True\" Width=\"\""
+         " Number=\"\xD9\xA1\xD9\xA2\" Due=\"2024-13-02T03:04:05\"/>"},
+        {"<ap:OnePass Size=\"\xC2\xA0"
+         "2\" Level=\"  12\" Hidden=\"fal\xC5\xBF"
+         "e\" Width=\"-0\""
+         " Number=\"1234567890123456789012345678901234567890123456789012345678901234567890\""
+         " Count=\"4294967296\" Due=\"soon\"/>"},
+        {"<ap:OnePass Hidden=\"yes\" Name=\"\xC3\xA9t\xC3\xA9\" Width=\"  2.5e-1 \""
+         " Number=\"12345678901234567890123456789012345678901234567890123456789012345\"/>"},
+        {"<ap:OnePass Level=\"12\" Count=\"-5\" Number=\"007\" Hidden=\"TrUe\"/>"},
+        {"<ap:OnePass Level=\"-\" Count=\"999999999\" Number=\"-1234567890\" Hidden=\"0\"/>"},
+        // Plain decimals, and short texts that recur or nearly do.
+        {"<ap:OnePass Size=\"12.5\" Width=\"-3.25\" Name=\"DejaVu Sans\"/>"},
+        {"<ap:OnePass Size=\"0.1\" Width=\"007.50\" Name=\"DejaVu Sanz\" Dirty=\"DejaVu Sans\"/>"},
+        {"<ap:OnePass Size=\"1.\" Width=\".5\" Name=\"\xC3\xA9\" Dirty=\"\"/>"},
+        {"<ap:OnePass Size=\"-0\" Width=\"123456789012345678\" Name=\"abcdefghijklmnopqrstuvwx\""
+         " Dirty=\"abcdefghijklmnopqrstuvwxy\"/>"},
+        {"<ap:OnePass Size=\"1-2\" Width=\"1.2.3\" Name=\"abcdefghijklmnopqrstuvwx\""
+         " Dirty=\"DejaVu Sans\"/>"},
+        // Prefixed attributes never stand for plain names, nor the reverse.
+        {"<ap:OnePass y:Name=\"in y\" y:Dirty=\"in y\" nil=\"bare\"/>"},
+        {"<ap:OnePass y:Name=\"in y\" Name=\"plain\" xsi:nil=\"\"/>"},
+        // An undeclared prefix leaves the whole name outside any namespace.
+        {"<ap:OnePass xsi:nil=\"undeclared\" Name=\"n\"/>", false},
+        // Children: the first for a single field, every one for a list.
+        {"<ap:OnePass><ap:Custom Uri=\"1\"/><?ap:Value pi?><ap:Value Dirty=\"first\"/>x"
+         "<y:Value/><ap:Value Dirty=\"second\"/><ap:Custom Uri=\"2\" Index=\"3\"/></ap:OnePass>"},
+    };
+    const MMElementClass &cls = onePassClass();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.element);
+        QString ns = QString::fromLatin1(declared);
+        if (!c.xsiDeclared)
+            ns.remove(QStringLiteral(" xmlns:xsi=\"urn:xsi\""));
+        const XMLTree source = XMLTree::initWithString(
+            QStringLiteral("<w%1>%2</w>").arg(ns, QString::fromUtf8(c.element)));
+        ASSERT_FALSE(source.isNull());
+        const XMLTree element = source.childNamed("ap:OnePass");
+        ASSERT_FALSE(element.isNull());
+        XMLFlatTree flat;
+        const int index = flat.append(element.rootNode());
+        for (const MMObjectPtr &object :
+             {MMXMLBaseObject::initWithXMLTree(cls, element),
+              MMXMLBaseObject::initWithFlatTree(cls, flat.element(index))}) {
+            ASSERT_TRUE(object);
+            for (const MMElementClass *k = &cls; k; k = k->base) {
+                for (const MMFieldRule &rule : k->fields)
+                    EXPECT_EQ(object->value(rule.field), lookedUp(rule, element)) << rule.field;
+                for (const MMChildRule &rule : k->children) {
+                    QList<XMLTree> found = element.childrenNamed(rule.element);
+                    if (!rule.many && found.size() > 1)
+                        found.resize(1);
+                    const MMObjectList read = object->children(rule.field);
+                    ASSERT_EQ(read.size(), found.size()) << rule.field;
+                    for (qsizetype i = 0; i < read.size(); ++i)
+                        EXPECT_EQ(MMTest::written(*read[i]),
+                                  MMTest::written(*MMXMLBaseObject::initWithXMLTree(
+                                      rule.elementClass(), found[i])));
+                }
+            }
+        }
+    }
+    // More texts of one length than are remembered: each reads as itself.
+    for (int i = 0; i < 300; ++i) {
+        const QString name = QStringLiteral("name%1").arg(i % 150, 3, 10, QLatin1Char('0'));
+        const XMLTree source = XMLTree::initWithString(
+            QStringLiteral("<w%1><ap:OnePass Name=\"%2\"/></w>").arg(declared, name));
+        const MMObjectPtr object =
+            MMXMLBaseObject::initWithXMLTree(cls, source.childNamed("ap:OnePass"));
+        ASSERT_TRUE(object);
+        EXPECT_EQ(object->string("name"), name);
+    }
+}

@@ -269,8 +269,9 @@ TEST(mmConverter, PictureDataDecodesPngAndIconsAndSkipsTheRest)
         ASSERT_TRUE(data) << c.xml.toStdString();
         const std::optional<Image> picture = mmConverter::imageFromImageData(data.get(), members);
         EXPECT_EQ(bool(picture), c.decodes) << c.xml.toStdString();
-        if (picture)
+        if (picture) {
             EXPECT_EQ(picture->size(), Image::initWithData(png)->size());
+        }
     }
     EXPECT_FALSE(mmConverter::imageFromImageData(nullptr));
 }

@@ -1,6 +1,7 @@
 #include "MMImportTestSupport.h"
 
 #include "MindManagerImpExp/MMArchiveStream.h"
+#include "MindManagerImpExp/corElements.h"
 #include "drawing/TWTextLayout.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWEnclosedGraphic.h"
@@ -1252,4 +1253,50 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
         EXPECT_EQ(worker, alone);
     }
     EXPECT_TRUE(alerts.alerts().isEmpty());
+}
+
+// Each topic read keeps the identifier it was read with, or none, and moves
+// the process's identifier counter on as a fresh object would, on either
+// reading road, also when the file is refused after its topics.
+TEST_F(MindManagerImport, TopicsKeepTheirIdentifiersAndMoveTheCounterOn)
+{
+    const QByteArray complete = mapWithTopic(
+        subTopics({topic("a", text("A")), "<ap:Topic>" + text("none") + "</ap:Topic>"}) +
+        "<ap:FloatingTopics>" + topic("f") + "</ap:FloatingTopics>");
+    const QByteArray two = mapWithTopic(subTopics({topic("a", text("A") + "<ap:Color/>")}));
+    const struct
+    {
+        QByteArray xml;
+        bool imported;
+        quint32 topics;
+        QList<std::optional<QString>> children;
+    } cases[] = {
+        {mapWithTopic(text("alone")), true, 1, {}},
+        {complete, true, 4, {QStringLiteral("a"), std::nullopt, QStringLiteral("f")}},
+        {two.left(two.indexOf("<ap:Color/>")), false, 2, {}},
+    };
+    for (const auto &c : cases) {
+        for (const bool worker : {false, true}) {
+            SCOPED_TRACE(c.xml.constData());
+            const std::shared_ptr<TWMapsDoc> doc = freshDocument();
+            MMMapSource source =
+                mmImpExpController::sourceForData(c.xml, QStringLiteral("map.xml"));
+            source.readsOnAWorkerThread = worker;
+            const quint32 before = corObject::identifierCounter();
+            RecordingAlerts recorded;
+            Alerts::Scope scope(&recorded);
+            EXPECT_EQ(mmImpExpController::populateDadoZiz(*doc->maps().first(), source),
+                      c.imported);
+            EXPECT_EQ(corObject::identifierCounter() - before, c.topics);
+            if (c.imported) {
+                const TWMapBranch &root = *doc->maps().first()->root();
+                EXPECT_EQ(root.mmOid(), QStringLiteral("root"));
+                QList<std::optional<QString>> children;
+                for (const auto &child : root.children())
+                    children.append(child->mmOid());
+                EXPECT_EQ(children, c.children);
+            }
+            doc->detach();
+        }
+    }
 }

@@ -545,7 +545,8 @@ TEST(TWTextLayout, RequestsMadeAsReachedAreMadeOnceAndAnswerAsTheMainThread)
         ahead.finish();
         for (size_t i = 0; i < texts.size(); ++i)
             EXPECT_EQ(made[i].load(), 1) << i;
-        if (finished)
+        if (finished) {
             EXPECT_EQ(ahead.answered(), measurable);
+        }
     }
 }

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 namespace {
 
 // Stand-ins for senders, owned as model objects are.
@@ -302,4 +305,110 @@ TEST_F(NotificationTest, ANameIsObservedWhileAnyoneCouldReceiveIt)
     nc.post("Redraw");
     EXPECT_FALSE(observedInside);
     EXPECT_FALSE(nc.isObserved("Redraw"));
+}
+
+// Names are matched by their text however the string holding it was made:
+// a literal, a heap copy, or raw data that is rewritten in place between
+// posts. Observers added or removed after a name was first posted count at
+// once.
+TEST_F(NotificationTest, NamesMatchByTextWhereverTheTextLives)
+{
+    static const QString redraw = QStringLiteral("Redraw");
+    static const QString resize = QStringLiteral("Resize");
+    char16_t buffer[] = u"Redraw";
+    const QString raw = QString::fromRawData(reinterpret_cast<const QChar *>(buffer), 6);
+    const auto rewrite = [&](const char16_t *text) { std::copy(text, text + 6, buffer); };
+    ObserverToken r, z;
+
+    const struct
+    {
+        const char *what;
+        std::function<void()> step;
+        QStringList expected; // what the observers got, cleared after each step
+    } steps[] = {
+        {"literal, no observer", [&] { nc.post(redraw); }, {}},
+        {"observer added after the first post",
+         [&] {
+             r = note("Redraw", nullptr, "r:");
+             nc.post(redraw);
+         },
+         {"r:Redraw"}},
+        {"heap copy of the text", [&] { nc.post(QString::fromUtf8("Redraw")); }, {"r:Redraw"}},
+        {"raw text", [&] { nc.post(raw); }, {"r:Redraw"}},
+        {"raw text rewritten in place",
+         [&] {
+             rewrite(u"Resize");
+             nc.post(raw);
+         },
+         {}},
+        {"second name observed later",
+         [&] {
+             z = note(resize, nullptr, "s:");
+             nc.post(raw);
+             nc.post(resize);
+             rewrite(u"Redraw");
+             nc.post(raw);
+         },
+         {"s:Resize", "s:Resize", "r:Redraw"}},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.what);
+        s.step();
+        EXPECT_EQ(got, s.expected);
+        got.clear();
+    }
+    EXPECT_TRUE(nc.isObserved(raw));
+
+    // The last observer of a name goes and another comes: only the new one hears.
+    {
+        ObserverToken first = note("Gone", nullptr, "1:");
+        static const QString gone = QStringLiteral("Gone");
+        nc.post(gone);
+        first.reset();
+        EXPECT_FALSE(nc.isObserved(gone));
+        nc.post(gone);
+        ObserverToken second = note("Gone", nullptr, "2:");
+        EXPECT_TRUE(nc.isObserved(gone));
+        nc.post(gone);
+        EXPECT_EQ(got, QStringList({"1:Gone", "2:Gone"}));
+    }
+}
+
+// A name is observed besides a given observer while someone else could
+// receive it; a token of another center or an empty one leaves out nothing.
+TEST_F(NotificationTest, ANameIsObservedBesidesAnObserverOnlyForOthers)
+{
+    static const QString redraw = QStringLiteral("Redraw");
+    const auto nothing = [](const Notification &) {};
+    const struct
+    {
+        const char *what;
+        const char *own;   // the left-out observer's name, "" for every name
+        const char *other; // another observer's name, nullptr for none
+        bool observedBesides;
+    } cases[] = {
+        {"only the left-out observer", "Redraw", nullptr, false},
+        {"another of the name", "Redraw", "Redraw", true},
+        {"another of every name", "Redraw", "", true},
+        {"another of another name", "Redraw", "Other", false},
+        {"left out observes every name", "", nullptr, false},
+        {"left out of every name, another of the name", "", "Redraw", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ObserverToken own = nc.observe(c.own, nullptr, nothing);
+        ObserverToken other = c.other ? nc.observe(c.other, nullptr, nothing) : ObserverToken();
+        EXPECT_EQ(nc.isObservedBesides(redraw, own), c.observedBesides);
+        EXPECT_EQ(nc.isObservedBesides("Redraw", own), c.observedBesides);
+        EXPECT_TRUE(nc.isObservedBesides(redraw, ObserverToken()));
+        own.reset();
+        EXPECT_EQ(nc.isObservedBesides(redraw, own), nc.isObserved(redraw));
+    }
+
+    // Two fresh centers number their first observers alike.
+    NotificationCenter first, second;
+    ObserverToken inFirst = first.observe(redraw, nullptr, nothing);
+    ObserverToken inSecond = second.observe(redraw, nullptr, nothing);
+    EXPECT_TRUE(second.isObservedBesides(redraw, inFirst));
+    EXPECT_FALSE(second.isObservedBesides(redraw, inSecond));
 }
