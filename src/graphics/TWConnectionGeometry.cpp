@@ -18,20 +18,6 @@ template <class Kind> bool isKind(const TWGraphic &graphic)
     return typeid(graphic) == typeid(Kind);
 }
 
-// Every kind names itself with a constant, so the answer for the kind last
-// asked about is kept: a batch of connections asks it of both ends of each.
-bool isFlexiBranch(const TWGraphic &graphic)
-{
-    thread_local const std::type_info *lastKind = nullptr;
-    thread_local bool lastIsFlexi = false;
-    const std::type_info &kind = typeid(graphic);
-    if (&kind != lastKind) {
-        lastIsFlexi = graphic.className() == QLatin1String("TWFlexiBranch");
-        lastKind = &kind;
-    }
-    return lastIsFlexi;
-}
-
 } // namespace
 
 namespace TWConnectionGeometry {
@@ -49,7 +35,7 @@ float attachmentY(const TWGraphic &graphic, Rect r, bool useLeftEnd)
         return r.maxY();
     if (isKind<TWCircle>(graphic))
         return r.midY();
-    if (isFlexiBranch(graphic))
+    if (graphic.className() == QLatin1String("TWFlexiBranch"))
         return useLeftEnd ? graphic.leftPoint().y : graphic.rightPoint().y;
     return r.midY();
 }
