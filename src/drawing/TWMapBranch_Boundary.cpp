@@ -8,11 +8,12 @@
 
 #include <QSet>
 #include <QStringList>
+#include <QVarLengthArray>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
+#include <optional>
 
 namespace TWBranchLayout {
 
@@ -78,28 +79,40 @@ float repelOf(const TWMapBranch &branch)
     return map ? float(map->repelDistance()) : 0;
 }
 
+// Appends the points of the branch and its descendants held in
+// `dictionary`, in tree order, noting their keys in `seen` when given; stops
+// once every point set is found.
+void appendInTreeOrder(TWMapBranch &b, const PointDictionary &dictionary, PointList &points,
+                       qsizetype &found, QSet<QString> *seen)
+{
+    if (found == dictionary.size())
+        return;
+    const QString key = keyOf(b);
+    if (const auto it = dictionary.constFind(key); it != dictionary.cend()) {
+        points.append(it.value());
+        if (seen)
+            seen->insert(key);
+        ++found;
+    }
+    for (const std::shared_ptr<TWMapBranch> &child : b.children())
+        appendInTreeOrder(*child, dictionary, points, found, seen);
+}
+
 // In tree order: the hull, and so where the drawn outline starts and its
-// dashes fall, must not depend on the hash's order.
+// dashes fall, must not depend on the hash's order. Sets of branches no
+// longer in the subtree follow, by key.
 PointList allPoints(TWMapBranch &branch)
 {
     const PointDictionary &dictionary = branch.childrenBoundaryPoints();
     PointList points;
     qsizetype found = 0;
-    QSet<QString> seen;
-    std::function<void(TWMapBranch &)> walk = [&](TWMapBranch &b) {
-        if (found == dictionary.size())
-            return;
-        const QString key = keyOf(b);
-        if (const auto it = dictionary.constFind(key); it != dictionary.cend()) {
-            points.append(it.value());
-            seen.insert(key);
-            ++found;
-        }
-        for (const std::shared_ptr<TWMapBranch> &child : b.children())
-            walk(*child);
-    };
-    walk(branch);
+    appendInTreeOrder(branch, dictionary, points, found, nullptr);
     if (found < dictionary.size()) {
+        // Rare: the walk again, noting what it found.
+        QSet<QString> seen;
+        PointList again;
+        found = 0;
+        appendInTreeOrder(branch, dictionary, again, found, &seen);
         QStringList rest;
         for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it) {
             if (!seen.contains(it.key()))
@@ -114,17 +127,33 @@ PointList allPoints(TWMapBranch &branch)
 
 // An empty set stands for one not yet made: it is made whole from the
 // subtree when next read (see rebuildOrdinary), so a change adds nothing
-// to it.
-void updateOrdinary(TWMapBranch &branch, const QString &key, Rect rect)
+// to it. The branch and its ancestors below the root are invalidated from
+// the bottom up, then their paths refreshed from the top down. Most sets
+// are empty (an import, a hide level change touches every branch): the
+// key and the changed bounds are only made for one that is not.
+void updateOrdinary(TWMapBranch &branch, const TWMapBranch &changed)
 {
-    PointDictionary &points = branch.childrenBoundaryPoints();
-    if (!points.isEmpty())
-        fillCorners(points[key], rect, repelOf(branch) + effectiveBoundaryMargin(branch));
-    invalidateBoundary(branch);
-    TWMapBranch *parent = branch.parent();
-    if (parent && !parent->isRoot())
-        updateOrdinary(*parent, key, rect);
-    refreshPath(branch);
+    QVarLengthArray<TWMapBranch *, 32> chain;
+    std::optional<QString> key;
+    Rect rect;
+    for (TWMapBranch *b = &branch;;) {
+        PointDictionary &points = b->childrenBoundaryPoints();
+        if (!points.isEmpty()) {
+            if (!key) {
+                key = keyOf(changed);
+                rect = changed.branchBounds();
+            }
+            fillCorners(points[*key], rect, repelOf(*b) + effectiveBoundaryMargin(*b));
+        }
+        invalidateBoundary(*b);
+        chain.append(b);
+        TWMapBranch *parent = b->parent();
+        if (!parent || parent->isRoot())
+            break;
+        b = parent;
+    }
+    for (qsizetype i = chain.size(); i-- > 0;)
+        refreshPath(*chain[i]);
 }
 
 // The branch and its descendants that are shown, in tree order; hidden()
@@ -161,7 +190,10 @@ void rebuildOrdinary(TWMapBranch &branch)
     }
     BranchList shown;
     shownSubtree(branch, shown);
-    points.reserve(shown.size());
+    // A hidden subtree's set stays unmade: reserving nothing would still
+    // allocate a table.
+    if (!shown.isEmpty())
+        points.reserve(shown.size());
     for (const std::shared_ptr<TWMapBranch> &d : std::as_const(shown))
         fillCorners(points[keyOf(*d)], d->branchBounds(), grow);
 }
@@ -286,7 +318,7 @@ void updateBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed)
 {
     if (changed.hidden())
         return;
-    updateOrdinary(branch, keyOf(changed), changed.branchBounds());
+    updateOrdinary(branch, changed);
 }
 
 // During a run the autolayout set keeps each branch's own points; the

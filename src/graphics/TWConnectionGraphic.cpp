@@ -3,7 +3,6 @@
 #include "platform/CFormat.h"
 #include "support/TWXMLUtils.h"
 
-#include <QSet>
 #include <vector>
 
 namespace {
@@ -12,9 +11,13 @@ struct PendingUpdates
 {
     int depth = 0;
     std::vector<std::weak_ptr<TWGraphic>> order;
-    // A layout asks for every connection of the map: no node is allocated
+    // The run of the open batch, and the first place in `order` not yet
+    // reshaped: a connection waiting from there on is not asked for again,
+    // one before it is. Each connection keeps its own place: a layout asks
+    // for every connection of the map, and nothing is looked up or removed
     // for each.
-    QSet<const TWGraphic *> asked;
+    unsigned run = 1;
+    size_t started = 0;
 };
 
 PendingUpdates &pending()
@@ -39,13 +42,14 @@ TWConnectionGraphic::Batch::~Batch()
     // are done in the same pass.
     ++p.depth;
     for (size_t i = 0; i < p.order.size(); ++i) {
-        if (const std::shared_ptr<TWGraphic> g = p.order[i].lock()) {
-            p.asked.remove(g.get());
+        p.started = i + 1;
+        if (const std::shared_ptr<TWGraphic> g = p.order[i].lock())
             static_cast<TWConnectionGraphic &>(*g).updateBounds();
-        }
     }
     p.order.clear();
-    p.asked.clear();
+    p.started = 0;
+    if (++p.run == 0) // a new connection's run
+        p.run = 1;
     --p.depth;
 }
 
@@ -61,10 +65,11 @@ void TWConnectionGraphic::requestBoundsUpdate()
         updateBounds();
         return;
     }
-    const qsizetype before = p.asked.size();
-    p.asked.insert(this);
-    if (p.asked.size() != before)
-        p.order.push_back(weak_from_this());
+    if (m_batchPlace.run == p.run && m_batchPlace.place >= p.started)
+        return; // still to be reshaped
+    m_batchPlace.run = p.run;
+    m_batchPlace.place = p.order.size();
+    p.order.push_back(weak_from_this());
 }
 
 void TWConnectionGraphic::init()

@@ -119,4 +119,14 @@ private:
     int m_labelDirection = 0;
     float m_labelAngle = 0;
     Point m_labelOffset;
+    // Which batch run the connection waits in, and where; a copy waits in none.
+    struct BatchPlace
+    {
+        unsigned run = 0;
+        size_t place = 0;
+        BatchPlace() = default;
+        BatchPlace(const BatchPlace &) {}
+        BatchPlace &operator=(const BatchPlace &) { return *this; }
+    };
+    BatchPlace m_batchPlace;
 };

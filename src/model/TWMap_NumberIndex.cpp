@@ -27,14 +27,20 @@ struct TWMap::NumberIndex
         if (!graphic)
             return;
         const long number = graphic->graphicNumber();
-        auto found = byNumber.find(number);
-        if (found == byNumber.end()) {
-            byNumber.insert(number, graphic);
+        // A map's graphics join a branch at a time: grown four times over
+        // rather than twice, the index is rehashed half as often.
+        if (byNumber.size() >= 64 && byNumber.size() >= byNumber.capacity())
+            byNumber.reserve(byNumber.size() * 4);
+        // One lookup: a new number's slot is made empty and filled here.
+        const qsizetype before = byNumber.size();
+        std::weak_ptr<TWGraphic> &slot = byNumber[number];
+        if (byNumber.size() != before) {
+            slot = graphic;
             return;
         }
-        const std::shared_ptr<TWGraphic> held = found->lock();
+        const std::shared_ptr<TWGraphic> held = slot.lock();
         if (!held || held->graphicNumber() != number)
-            *found = graphic;
+            slot = graphic;
         else if (held != graphic)
             duplicates = true;
     }
@@ -64,6 +70,13 @@ struct TWMap::NumberIndex
 
     void addSubtree(const TWMapBranch &top)
     {
+        // A branch joins its parent before its children join it: no list
+        // for the one branch.
+        if (top.children().isEmpty()) {
+            branches.insert(&top);
+            forEachOwnGraphic(top, [this](const auto &g) { add(g); });
+            return;
+        }
         QList<const TWMapBranch *> pending{&top};
         while (!pending.isEmpty()) {
             const TWMapBranch *b = pending.takeLast();

@@ -250,4 +250,182 @@ TEST_F(TWMapBranchLayout, SiblingListsRunAwayFromTheBranch)
     EXPECT_EQ(names(below), QStringList({"G"}));
 }
 
+// A changed branch updates the made sets of the branch and its ancestors
+// below the root, drops their outlines and paths (a redraw for each path
+// held, from the bottom up) and draws again those with a boundary.
+TEST_F(TWMapBranchLayout, AChangedBranchUpdatesTheSetsOfItsChainAlone)
+{
+    using Sets = QMap<QString, QMap<QString, QList<Point>>>;
+    const struct
+    {
+        const char *name;
+        QStringList bounded; // branches with a boundary
+        QStringList made;    // sets made before the change
+        QStringList drawn;   // paths held before the change without a boundary
+        const char *branch;
+        const char *changed;
+        bool collapseB;
+        QStringList redrawn; // in order
+    } cases[] = {
+        {"no set made", {}, {}, {}, "D", "D", false, {}},
+        {"every set made", {}, {"F", "A", "B", "C", "D", "E"}, {}, "D", "D", false, {}},
+        {"some sets made", {}, {"F", "B"}, {}, "D", "D", false, {}},
+        {"boundaries above", {"F", "B"}, {"A"}, {}, "D", "D", false, {"B", "F", "F", "B"}},
+        {"held paths", {}, {"F"}, {"C", "A"}, "D", "D", false, {"C", "A"}},
+        {"held path and boundary", {"F"}, {"B"}, {"C"}, "D", "D", false, {"C", "F", "F"}},
+        {"the changed one's own boundary", {"D"}, {}, {}, "D", "D", false, {"D", "D"}},
+        {"another branch's set", {"A"}, {"A", "B", "C"}, {}, "C", "D", false, {"A", "A"}},
+        {"the root's child", {"F"}, {"F", "E"}, {}, "F", "F", false, {"F", "F"}},
+        {"hidden", {"F"}, {"F", "A", "B"}, {"A"}, "D", "D", true, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // F > A > B > C > D, and E beside A.
+        QMap<QString, std::shared_ptr<TWMapBranch>> b;
+        b["F"] = add(root, Rect(500, 200, 80, 30), "F");
+        b["A"] = add(b["F"], Rect(650, 150, 80, 30), "A");
+        b["E"] = add(b["F"], Rect(650, 250, 80, 30), "E");
+        b["B"] = add(b["A"], Rect(800, 150, 80, 30), "B");
+        b["C"] = add(b["B"], Rect(950, 150, 80, 30), "C");
+        b["D"] = add(b["C"], Rect(1100, 150, 80, 30), "D");
+        settle();
+        for (const auto &[name, branch] : b.asKeyValueRange()) {
+            branch->setBoundaryMargin(3);
+            branch->setHasBoundary(c.bounded.contains(name));
+            removeAllChildrenBoundaryPoints(*branch);
+            invalidateBoundary(*branch);
+        }
+        b["B"]->setChildrenHidden(c.collapseB);
+        settle();
+        for (const QString &name : c.made)
+            childrenBoundaryOutlinePoints(*b[name]);
+        for (const QString &name : c.bounded + c.drawn)
+            ASSERT_TRUE(boundaryPath(*b[name]));
+        settle();
+        // The changed branch's points, wherever held, out of date.
+        TWMapBranch &changed = *b[c.changed];
+        for (const auto &branch : std::as_const(b)) {
+            TWMapBranch::PointDictionary &points = branch->childrenBoundaryPoints();
+            if (const auto it = points.find(keyOf(changed)); it != points.end())
+                for (auto &holder : *it)
+                    holder = TWPointHolder::pointHolderForPoint({1, 2});
+        }
+        const auto sets = [&b] {
+            Sets all;
+            for (const auto &[name, branch] : b.asKeyValueRange())
+                for (const auto &[key, points] : branch->childrenBoundaryPoints().asKeyValueRange())
+                    for (const auto &p : points)
+                        all[name][key].append(p->point());
+            return all;
+        };
+        Sets expected = sets();
+        QStringList chain;
+        for (TWMapBranch *x = b[c.branch].get(); x != root.get(); x = x->parent())
+            chain.append(BranchTest::nameOf(*x));
+        if (!c.collapseB) {
+            for (const QString &name : chain) {
+                if (!expected.contains(name))
+                    continue;
+                const float grow = 10 + effectiveBoundaryMargin(*b[name]);
+                const Rect g = changed.branchBounds().insetBy(-grow, -grow);
+                expected[name][keyOf(changed)] = {
+                    {g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()}, {g.maxX(), g.maxY()}};
+            }
+        }
+        // What a redraw covers tells whose path it drops.
+        QMap<QString, bool> heldBefore;
+        QHash<QString, QString> byRect;
+        for (const auto &[name, branch] : b.asKeyValueRange()) {
+            heldBefore[name] = bool(branch->cachedBoundaryPath());
+            if (const auto path = branch->cachedBoundaryPath()) {
+                const float w = branch->boundaryLineWidth();
+                byRect.insert(path->bounds().insetBy(-w, -w).toString(), name);
+            }
+        }
+        BranchTest::Recorder redraws({TWMapBranch::RedrawInRectNotification});
+        updateBoundaryForChangedChild(*b[c.branch], changed);
+        EXPECT_EQ(sets(), expected);
+        QStringList redrawn;
+        for (const Notification &n : redraws.notifications)
+            redrawn.append(byRect.value(
+                Rect::fromQt(n.userInfo.value(TWMapBranch::RectKey).toRectF()).toString()));
+        EXPECT_EQ(redrawn, c.redrawn);
+        for (const auto &[name, branch] : b.asKeyValueRange()) {
+            SCOPED_TRACE(name.toStdString());
+            const bool inChain = !c.collapseB && chain.contains(name);
+            EXPECT_EQ(bool(branch->cachedBoundaryPath()),
+                      inChain ? c.bounded.contains(name) : heldBefore[name]);
+            if (inChain)
+                EXPECT_EQ(branch->childrenBoundaryOutlinePoints().isEmpty(),
+                          !c.bounded.contains(name));
+        }
+        root->removeChild(b["F"]);
+        settle();
+    }
+}
+
+// A branch's outline is hulled from its sets in tree order, then the sets of
+// branches gone from its subtree by key: where the outline starts must not
+// depend on the hash.
+TEST_F(TWMapBranchLayout, OutlinesHullTheSubtreeInTreeOrderThenStaleSetsByKey)
+{
+    const struct
+    {
+        const char *name;
+        QStringList held;  // of F, A, B, C: their own sets
+        QStringList stale; // keys of branches not in F's subtree
+    } cases[] = {
+        {"the whole subtree", {"F", "A", "B", "C"}, {}},
+        {"part of it", {"B", "F"}, {}},
+        {"stale sets by key", {"F", "C"}, {"999", "1000", "42"}},
+        {"stale sets alone", {}, {"77", "7"}},
+    };
+    // F > A > C, and B beside A.
+    auto f = add(root, Rect(500, 200, 80, 30), "F");
+    auto a = add(f, Rect(650, 150, 80, 30), "A");
+    auto b = add(f, Rect(650, 260, 80, 30), "B");
+    auto c = add(a, Rect(800, 120, 80, 30), "C");
+    settle();
+    const QMap<QString, std::shared_ptr<TWMapBranch>> byName{
+        {"F", f}, {"A", a}, {"B", b}, {"C", c}};
+    const auto corners = [](Rect r) {
+        PointList points;
+        for (Point p : {Point(r.x(), r.y()), Point(r.x(), r.maxY()), Point(r.maxX(), r.y()),
+                        Point(r.maxX(), r.maxY())})
+            points.append(TWPointHolder::pointHolderForPoint(p));
+        return points;
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TWMapBranch::PointDictionary &sets = f->childrenBoundaryPoints();
+        sets.clear();
+        // Stale sets far apart, so that each moves the hull.
+        QMap<QString, PointList> stale;
+        for (int i = 0; i < c.stale.size(); ++i)
+            stale.insert(c.stale[i], corners(Rect(100 + 300 * i, 600 - 250 * i, 40, 40)));
+        for (const auto &[key, points] : stale.asKeyValueRange())
+            sets.insert(key, points);
+        for (const QString &name : c.held)
+            sets.insert(keyOf(*byName[name]), corners(byName[name]->branchBounds()));
+        PointList expected;
+        for (const char *name : {"F", "A", "C", "B"})
+            if (c.held.contains(name))
+                expected.append(sets.value(keyOf(*byName[name])));
+        QStringList keys = stale.keys();
+        std::sort(keys.begin(), keys.end());
+        for (const QString &key : keys)
+            expected.append(stale.value(key));
+        PointList hull;
+        TWBoundaryOutline::recalculateBoundaryFromAllPoints(expected, hull);
+        recalculateBoundary(*f);
+        QList<Point> want, got;
+        for (const auto &p : hull)
+            want.append(p->point());
+        for (const auto &p : f->childrenBoundaryOutlinePoints())
+            got.append(p->point());
+        EXPECT_EQ(got, want);
+        EXPECT_FALSE(got.isEmpty());
+    }
+}
+
 } // namespace

@@ -1,11 +1,17 @@
 #include "BranchTestSupport.h"
 #include "KindXMLSupport.h"
+#include "graphics/TWCircle.h"
+#include "graphics/TWConnectionGeometry.h"
 #include "graphics/TWConnectionRepair.h"
+#include "graphics/TWFlexiBranch.h"
 #include "graphics/TWLine.h"
+#include "graphics/TWRectangle.h"
 #include "platform/RecordingAlerts.h"
 #include "support/BezierPath.h"
 
 #include <cmath>
+#include <optional>
+#include <utility>
 
 using namespace BranchTest;
 using namespace KindXML;
@@ -349,6 +355,110 @@ TEST_F(TWConnectionTest, TitleWedgeByQuadrant)
     level->updateBounds();
     EXPECT_EQ(level->position(), Point(350, 180));
     EXPECT_EQ(TWTitleConnection().baseBounds(), Rect(0, 0, 1, 1));
+}
+
+// Connections that log their reshapes and may ask for others as they are
+// reshaped, once each.
+class LoggedConnection : public TWConnectionGraphic
+{
+public:
+    void updateBounds() override
+    {
+        log->append(id);
+        for (const auto &other : std::exchange(asksWhenReshaped, {}))
+            if (const auto o = other.lock())
+                o->requestBoundsUpdate();
+    }
+    int id = 0;
+    QList<int> *log = nullptr;
+    std::vector<std::weak_ptr<LoggedConnection>> asksWhenReshaped;
+};
+
+TEST(TWConnectionBatch, EachAskedConnectionIsReshapedOnceInOrderFirstAsked)
+{
+    const struct
+    {
+        const char *name;
+        QList<int> asks;                 // inside the batch
+        QList<std::pair<int, int>> then; // (reshaped, asks)
+        int dropped;                     // let go before the batch closes; -1 none
+        bool nested;                     // asks inside an inner batch closed first
+        QList<int> reshaped;
+    } cases[] = {
+        {"each once, first ask first", {2, 0, 2, 1, 0}, {}, -1, false, {2, 0, 1}},
+        {"an ask still waiting", {0, 1}, {{0, 1}}, -1, false, {0, 1}},
+        {"an ask after its reshape", {0, 1}, {{1, 0}}, -1, false, {0, 1, 0}},
+        {"its own ask while reshaped", {0, 1}, {{0, 0}}, -1, false, {0, 1, 0}},
+        {"a new ask while closing", {1}, {{1, 3}}, -1, false, {1, 3}},
+        {"a chain of asks", {3}, {{3, 2}, {2, 3}, {1, 0}}, -1, false, {3, 2, 3}},
+        {"one let go", {0, 1, 2}, {}, 1, false, {0, 2}},
+        {"an inner batch waits for the outer", {1, 0}, {{0, 1}}, -1, true, {1, 0, 1}},
+        {"none asked", {}, {}, -1, false, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<int> log;
+        std::vector<std::shared_ptr<LoggedConnection>> connections;
+        for (int i = 0; i < 4; ++i) {
+            connections.push_back(TWGraphic::make<LoggedConnection>());
+            connections.back()->id = i;
+            connections.back()->log = &log;
+        }
+        for (const auto &[reshaped, asks] : c.then)
+            connections[size_t(reshaped)]->asksWhenReshaped.push_back(connections[size_t(asks)]);
+        {
+            const TWConnectionGraphic::Batch outer;
+            {
+                std::optional<TWConnectionGraphic::Batch> inner;
+                if (c.nested)
+                    inner.emplace();
+                for (int i : c.asks)
+                    connections[size_t(i)]->requestBoundsUpdate();
+            }
+            if (c.dropped >= 0)
+                connections[size_t(c.dropped)].reset();
+            EXPECT_TRUE(log.isEmpty()) << "nothing before the batch closes";
+        }
+        EXPECT_EQ(log, c.reshaped);
+        // Outside a batch a connection is reshaped at once, every time.
+        log.clear();
+        connections[0]->requestBoundsUpdate();
+        connections[0]->requestBoundsUpdate();
+        EXPECT_EQ(log, QList<int>({0, 0}));
+    }
+}
+
+// The end height by kind, asked of kinds in turn: a curved branch's from its
+// end point, a line's at its foot, any other at the middle of the rectangle.
+TEST(TWConnectionEnds, EachKindTakesItsOwnEndHeightWhateverWasAskedBefore)
+{
+    const Rect r(0, 0, 10, 1000);
+    const auto flexi = TWGraphic::make<TWFlexiBranch>(Rect(100, 100, 200, 30));
+    const auto other = TWGraphic::make<TWFlexiBranch>(Rect(50, 300, 80, 40));
+    const auto rectangle = TWGraphic::make<TWRectangle>(Rect(100, 100, 200, 30));
+    const auto circle = TWGraphic::make<TWCircle>(Rect(100, 100, 30, 30));
+    const auto line = TWGraphic::make<TWLine>(Rect(100, 100, 200, 30));
+    const struct
+    {
+        const TWGraphic *graphic;
+        bool leftEnd;
+        float y;
+    } asked[] = {
+        {flexi.get(), true, flexi->leftPoint().y},
+        {rectangle.get(), true, 500},
+        {flexi.get(), false, flexi->rightPoint().y},
+        {other.get(), true, other->leftPoint().y},
+        {circle.get(), true, 500},
+        {line.get(), false, 1000},
+        {rectangle.get(), false, 500},
+        {other.get(), false, other->rightPoint().y},
+        {line.get(), true, 1000},
+    };
+    for (int round = 0; round < 2; ++round)
+        for (const auto &a : asked) {
+            SCOPED_TRACE(a.graphic->className().toStdString());
+            EXPECT_EQ(TWConnectionGeometry::attachmentY(*a.graphic, r, a.leftEnd), a.y);
+        }
 }
 
 } // namespace

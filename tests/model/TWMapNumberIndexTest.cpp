@@ -79,6 +79,12 @@ TEST_F(TWMapNumberIndexTest, LookupsFollowEveryEditOfTheMap)
              child(a1, 100, "a11");
              return QList<long>();
          }},
+        {"branches joining one at a time past the index's room",
+         [&] {
+             for (int i = 0; i < 150; ++i)
+                 child(b, 100 + i, QStringLiteral("b%1").arg(i));
+             return QList<long>();
+         }},
         {"an attached graphic",
          [&] {
              attached = attach(b);
