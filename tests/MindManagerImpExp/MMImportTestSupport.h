@@ -12,14 +12,43 @@
 #include "platform/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "support/Base64.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <archive.h>
 #include <archive_entry.h>
 #include <gtest/gtest.h>
 
 namespace MMImportTest {
+
+// A w x h red PNG, in Base64 as a map keeps it.
+inline QString pngBase64(int w = 4, int h = 4)
+{
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return TWBase64::twBase64String(png);
+}
+
+// The document's XML with the identifiers, numbers and dates each import
+// makes afresh masked, so that two imports of one map compare equal.
+inline QString documentXMLWithoutFreshValues(TWMapsDoc &doc)
+{
+    static const QRegularExpression fresh(
+        QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}|"
+                       "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[^<\"]*|"
+                       "(?<=Number>)-?\\d+|(?<=Graphic|Branch)\\d+|"
+                       "<NSCalendarDate>[\\s\\S]*?</NSCalendarDate>"),
+        QRegularExpression::CaseInsensitiveOption);
+    return QString::fromUtf8(doc.xmlDocumentData()).replace(fresh, QStringLiteral("*"));
+}
 
 // A map file around the given children of ap:Map.
 inline QByteArray mapXML(const QString &children)

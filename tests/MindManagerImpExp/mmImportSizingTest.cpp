@@ -14,17 +14,6 @@ using namespace MMImportTest;
 
 namespace {
 
-QString pngBase64()
-{
-    QImage image(6, 5, QImage::Format_ARGB32);
-    image.fill(Qt::blue);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return QString::fromLatin1(png.toBase64());
-}
-
 QString topic(const QString &oid, const QString &inner)
 {
     return QStringLiteral("<ap:Topic OId=\"%1\">%2</ap:Topic>").arg(oid, inner);
@@ -83,14 +72,7 @@ protected:
         source.sizesBranchesOnce = once;
         EXPECT_TRUE(mmImpExpController::populateDadoZiz(target, source));
         Imported result;
-        // Identifiers, numbers and dates each import makes afresh.
-        static const QRegularExpression fresh(
-            QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}|"
-                           "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[^<\"]*|"
-                           "(?<=Number>)-?\\d+|(?<=Graphic|Branch)\\d+|"
-                           "<NSCalendarDate>[\\s\\S]*?</NSCalendarDate>"),
-            QRegularExpression::CaseInsensitiveOption);
-        result.xml = QString::fromUtf8(doc->xmlDocumentData()).replace(fresh, QStringLiteral("*"));
+        result.xml = documentXMLWithoutFreshValues(*doc);
         if (target.root())
             result.bounds = boundsOf(*target.root());
         for (const std::shared_ptr<TWMapBranch> &b : target.allBranches())
