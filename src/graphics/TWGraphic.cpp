@@ -61,8 +61,7 @@ public:
     // this registry, which has nothing to do for it.
     static bool othersHearBoundsChanges(const NotificationCenter &center)
     {
-        return s_live ? center.isObservedBesides(TWGraphic::GraphicDidChangeBoundsNotification,
-                                                 s_live->m_changed)
+        return s_live ? s_live->m_othersHearChanges()
                       : center.isObserved(TWGraphic::GraphicDidChangeBoundsNotification);
     }
 
@@ -87,6 +86,8 @@ private:
     QHash<const void *, TWGraphic *> m_graphics;
     ObserverToken m_invalid;
     ObserverToken m_changed;
+    const ObservedName m_othersHearChanges{TWGraphic::GraphicDidChangeBoundsNotification,
+                                           &m_changed};
     static inline const LiveGraphics *s_live = nullptr;
 
 public:
@@ -247,9 +248,10 @@ std::shared_ptr<BezierPath> TWGraphic::cachedPathOr(const std::function<BezierPa
 void TWGraphic::postGraphicNeedsRedraw() const
 {
     // The graphic is named only for someone who listens.
-    NotificationCenter &center = NotificationCenter::defaultCenter();
-    if (center.isObserved(GraphicNeedsRedrawNotification))
-        center.post(GraphicNeedsRedrawNotification, notificationObject());
+    static const ObservedName heard(GraphicNeedsRedrawNotification);
+    if (heard())
+        NotificationCenter::defaultCenter().post(GraphicNeedsRedrawNotification,
+                                                 notificationObject());
 }
 
 void TWGraphic::redrawIt(const QString &branchNotification) const
@@ -379,7 +381,8 @@ void TWGraphic::setBounds(Rect requested)
     };
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines))
         center.post(GraphicWillChangeBoundsNotification, NotificationObject(line));
-    if (center.isObserved(GraphicWillChangeBoundsNotification))
+    static const ObservedName willHeard(GraphicWillChangeBoundsNotification);
+    if (willHeard())
         center.post(GraphicWillChangeBoundsNotification, me());
 
     registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
@@ -426,7 +429,8 @@ void TWGraphic::setBounds(Rect requested)
     auto postResize = [&] {
         // The notification names the branch in a map made for it: none is
         // made when no one listens.
-        if (!center.isObserved(BranchDidResizeNotification))
+        static const ObservedName resizeHeard(BranchDidResizeNotification);
+        if (!resizeHeard() || TWMapsDoc::resizeWouldChangeNothing(*owner))
             return;
         QVariantMap info;
         info.insert(BranchKey, QVariant::fromValue(branchAlive));

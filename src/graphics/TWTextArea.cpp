@@ -193,9 +193,10 @@ void TWTextArea::postEditingStateChanged()
 void TWTextArea::setBounds(Rect bounds)
 {
     TWGraphic::setBounds(bounds);
-    NotificationCenter &center = NotificationCenter::defaultCenter();
-    if (center.isObserved(UpdateTextEditorFrameNotification))
-        center.post(UpdateTextEditorFrameNotification, notificationObject());
+    static const ObservedName heard(UpdateTextEditorFrameNotification);
+    if (heard())
+        NotificationCenter::defaultCenter().post(UpdateTextEditorFrameNotification,
+                                                 notificationObject());
 }
 
 // --- queries ---

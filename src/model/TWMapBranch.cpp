@@ -47,13 +47,13 @@ public:
             return (name.constData() == known.constData() && name.size() == known.size()) ||
                    name == known;
         };
-        const ObserverToken *own = is(TWMapBranch::SubtreeNeedsRedrawNotification)  ? &s.m_subtree
-                                   : is(TWMapBranch::BranchNeedsRedrawNotification) ? &s.m_branch
-                                                                                    : nullptr;
-        if (!own)
+        const ObservedName *others =
+            is(TWMapBranch::SubtreeNeedsRedrawNotification)  ? &s.m_othersHearSubtree
+            : is(TWMapBranch::BranchNeedsRedrawNotification) ? &s.m_othersHearBranch
+                                                             : nullptr;
+        if (!others)
             return center.isObserved(name);
-        return center.isObservedBesides(name, *own) ||
-               center.isObserved(TWMapBranch::DelayedRedrawInRectNotification);
+        return (*others)() || s.m_delayedHeard();
     }
 
 private:
@@ -76,6 +76,9 @@ private:
     QHash<const void *, TWMapBranch *> m_branches;
     ObserverToken m_subtree;
     ObserverToken m_branch;
+    const ObservedName m_othersHearSubtree{TWMapBranch::SubtreeNeedsRedrawNotification, &m_subtree};
+    const ObservedName m_othersHearBranch{TWMapBranch::BranchNeedsRedrawNotification, &m_branch};
+    const ObservedName m_delayedHeard{TWMapBranch::DelayedRedrawInRectNotification};
     static inline const SubscribedBranches *s_instance = nullptr;
 };
 

@@ -18,7 +18,8 @@ namespace {
 void announce(const TWMapBranch *branch, std::initializer_list<const char *> keys)
 {
     // Keys are spelt out only for someone who could hear them.
-    if (!NotificationCenter::defaultCenter().isObserved(TWRecord::ValueDidChangeNotification))
+    static const ObservedName heard(TWRecord::ValueDidChangeNotification);
+    if (!heard())
         return;
     for (const char *key : keys)
         TWRecord::postValueDidChange(branch, QString::fromLatin1(key));

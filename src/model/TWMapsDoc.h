@@ -316,6 +316,9 @@ public:
     // --- branches changed by the current edit ---
     const BranchList &changedBranches() const { return m_changedBranches; }
     void addObjectToChangedBranchesIfAbsent(const std::shared_ptr<TWMapBranch> &branch);
+    // Whether a "BranchDidResize" of the branch would change nothing: its
+    // document, the only one listening, holds it among the changed already.
+    static bool resizeWouldChangeNothing(const TWMapBranch &branch);
     QList<BranchList> changedBranchesByMap() const;
     // Re-sorts, renumbers and lays out the changed branches map by map, then
     // empties the list. Called by the canvas when a text edit ends.

@@ -4,6 +4,7 @@
 #include "model/TWMapLayoutServices.h"
 #include "model/TWMapsDoc_ChangedBranches.h"
 #include "model/TWMapsDoc_Private.h"
+#include "platform/NotificationCenter.h"
 #include "platform/TWPreferences.h"
 
 namespace {
@@ -61,6 +62,16 @@ void TWMapsDoc::addObjectToChangedBranchesIfAbsent(const std::shared_ptr<TWMapBr
         return;
     m_changedBranchSet.insert(branch.get());
     m_changedBranches.append(branch);
+}
+
+bool TWMapsDoc::resizeWouldChangeNothing(const TWMapBranch &branch)
+{
+    // An import or a drag resizes thousands of branches many times over.
+    const TWMap *map = branch.map();
+    const TWMapsDoc *doc = map ? map->document() : nullptr;
+    return doc && doc->m_changedBranchSet.contains(&branch) &&
+           !NotificationCenter::defaultCenter().isObservedBesides(
+               TWGraphic::BranchDidResizeNotification, doc->m_branchDidResizeObserver);
 }
 
 void TWMapsDoc::branchDidResizeNotification(const Notification &notification)

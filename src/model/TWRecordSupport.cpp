@@ -9,10 +9,10 @@ void postValueDidChange(const void *record, const QString &key)
 {
     // Most changes go unwatched (an import makes thousands): nothing is
     // built for a notification no one could receive.
-    NotificationCenter &center = NotificationCenter::defaultCenter();
-    if (!center.isObserved(ValueDidChangeNotification))
+    static const ObservedName heard(ValueDidChangeNotification);
+    if (!heard())
         return;
-    center.post(ValueDidChangeNotification, record, {{KeyKey, key}});
+    NotificationCenter::defaultCenter().post(ValueDidChangeNotification, record, {{KeyKey, key}});
 }
 
 // --- ChildWriter ---

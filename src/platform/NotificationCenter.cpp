@@ -25,6 +25,8 @@ struct ObserverToken::Registry
     QHash<QString, std::vector<Entry *>> byName; // each list in registration order
     std::vector<Entry *> anyName;
     quint64 nextId = 1;
+    // Moves on whenever an entry is added or dies; never 0.
+    quint64 generation = 1;
     int postDepth = 0;
     bool sweeping = false;
     std::vector<quint64> dead;
@@ -100,6 +102,7 @@ struct ObserverToken::Registry
         if (it == entries.end() || !it->second->alive)
             return;
         it->second->alive = false;
+        ++generation;
         if (it->second->name.isEmpty())
             --liveAnyName;
         dead.push_back(id);
@@ -210,6 +213,7 @@ ObserverToken NotificationCenter::observe(const QString &name, const void *sende
         return {};
     auto &r = *m_registry;
     const quint64 id = r.nextId++;
+    ++r.generation;
     auto entry = std::make_unique<Entry>(Entry{id, name, sender, std::move(callback)});
     Entry *e = entry.get();
     r.entries.emplace(id, std::move(entry));
@@ -289,6 +293,11 @@ int NotificationCenter::observerCount() const
     for (const auto &[id, e] : m_registry->entries)
         count += e->alive ? 1 : 0;
     return count;
+}
+
+quint64 NotificationCenter::generation() const
+{
+    return m_registry->generation;
 }
 
 bool NotificationCenter::isObserved(const QString &name) const

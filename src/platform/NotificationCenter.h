@@ -60,7 +60,36 @@ public:
     // The same, leaving out the observer `token` holds: a poster whose only
     // listener would ignore its post may skip it.
     bool isObservedBesides(const QString &name, const ObserverToken &token) const;
+    // Moves on whenever an observer comes or goes.
+    quint64 generation() const;
 
 private:
     std::shared_ptr<ObserverToken::Registry> m_registry;
+};
+
+// A question a poster asks very often of the default center: whether a post
+// of `name` reaches anyone (besides the observer `besides` holds, if given).
+// The answer is kept until observers come or go. Main thread only.
+class ObservedName
+{
+public:
+    explicit ObservedName(QString name, const ObserverToken *besides = nullptr)
+        : m_name(std::move(name)), m_besides(besides)
+    {}
+    bool operator()() const
+    {
+        const NotificationCenter &center = NotificationCenter::defaultCenter();
+        if (const quint64 now = center.generation(); now != m_generation) {
+            m_observed = m_besides ? center.isObservedBesides(m_name, *m_besides)
+                                   : center.isObserved(m_name);
+            m_generation = now;
+        }
+        return m_observed;
+    }
+
+private:
+    QString m_name;
+    const ObserverToken *m_besides;
+    mutable quint64 m_generation = 0;
+    mutable bool m_observed = false;
 };

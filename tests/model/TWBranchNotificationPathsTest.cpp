@@ -194,3 +194,39 @@ TEST_F(TWBranchNotificationPathsTest, ANewBranchsDefaultsAreTheSameHoweverTheyAr
 }
 
 } // namespace
+
+// A resize the document already holds among its changed branches is not
+// posted while the document is the only one listening; anyone else still
+// hears every one, and the document gathers the same branches either way.
+TEST_F(TWBranchNotificationPathsTest, AResizeTheDocumentHoldsIsPostedOnlyForOthers)
+{
+    const auto edit = [&](Recorder *heard) {
+        document->updateChangedBranches();
+        if (heard)
+            heard->clear();
+        auto a = child(root, 100, "a");
+        auto b = child(a, 140, "b");
+        for (const float w : {90.0f, 110.0f, 70.0f}) {
+            b->mainGraphic()->setBounds(Rect(520, 130, w, 40));
+            a->mainGraphic()->setBounds(Rect(420, 90, w, 30));
+        }
+        child(a, 180, "c");
+        QStringList changed;
+        for (const std::shared_ptr<TWMapBranch> &branch : document->changedBranches())
+            changed << (branch == a ? "a" : branch == b ? "b" : branch == root ? "root" : "other");
+        const int posts = heard ? int(heard->notifications.size()) : 0;
+        root->removeChild(a);
+        settle();
+        return std::pair{changed, posts};
+    };
+    const auto alone = edit(nullptr);
+    Recorder heard({TWGraphic::BranchDidResizeNotification});
+    const auto withOther = edit(&heard);
+    EXPECT_EQ(alone.first, withOther.first);
+    EXPECT_TRUE(alone.first.contains("a") && alone.first.contains("b"));
+    // Every resize reaches the other listener, repeats included.
+    EXPECT_GE(withOther.second, 7);
+    // Emptied, the document hears a branch again.
+    const auto again = edit(nullptr);
+    EXPECT_EQ(again.first, alone.first);
+}

@@ -412,3 +412,36 @@ TEST_F(NotificationTest, ANameIsObservedBesidesAnObserverOnlyForOthers)
     EXPECT_TRUE(second.isObservedBesides(redraw, inFirst));
     EXPECT_FALSE(second.isObservedBesides(redraw, inSecond));
 }
+
+// A kept answer follows every observer that comes or goes, of the name, of
+// every name, or the one left out, as asking afresh does.
+TEST_F(NotificationTest, AKeptAnswerFollowsObserversComingAndGoing)
+{
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    const QString name = QStringLiteral("KeptAnswerProbe");
+    ObserverToken own = center.observe(name, nullptr, [](const Notification &) {});
+    const ObservedName heard(name);
+    const ObservedName others(name, &own);
+    std::vector<ObserverToken> tokens;
+    const std::vector<std::function<void()>> steps = {
+        [&] { tokens.push_back(center.observe(name, mapA.get(), [](const Notification &) {})); },
+        [&] { tokens.back().reset(); },
+        [&] { tokens.push_back(center.observe(QString(), nullptr, [](const Notification &) {})); },
+        [&] { tokens.push_back(center.observe("Other", nullptr, [](const Notification &) {})); },
+        [&] { tokens.clear(); },
+        [&] { own.reset(); },
+        [&] { own = center.observe(name, nullptr, [](const Notification &) {}); },
+    };
+    for (size_t i = 0; i <= steps.size(); ++i) {
+        SCOPED_TRACE(i);
+        // Asked twice: the kept answer and the fresh one agree each time.
+        for (int twice = 0; twice < 2; ++twice) {
+            EXPECT_EQ(heard(), center.isObserved(name));
+            EXPECT_EQ(others(), center.isObservedBesides(name, own));
+        }
+        if (i < steps.size())
+            steps[i]();
+    }
+    own.reset();
+    EXPECT_FALSE(heard());
+}
