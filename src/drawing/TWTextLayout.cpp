@@ -180,10 +180,21 @@ qreal finiteOr(double value, qreal fallback)
     return std::isfinite(value) ? qreal(value) : fallback;
 }
 
+// A text's own hash; a measurement's adds its container and padding. The
+// text is hashed once however many lookups a measurement makes.
+size_t textHash(const AttributedString &text)
+{
+    return qHashMulti(0, text.string(), text.runCount());
+}
+
+size_t measurementHash(size_t textHash, Size container, float padding)
+{
+    return qHashMulti(textHash, container.width, container.height, padding);
+}
+
 size_t measurementHash(const AttributedString &text, Size container, float padding)
 {
-    return qHashMulti(0, text.string(), text.runCount(), container.width, container.height,
-                      padding);
+    return measurementHash(textHash(text), container, padding);
 }
 
 // What an engine holds as its container and padding once they are set.
@@ -246,9 +257,10 @@ bool glyphsStayWithinTheirAdvances(const AttributedString &text)
 class Measurements
 {
 public:
-    std::optional<Size> find(const AttributedString &text, Size container, float padding)
+    std::optional<Size> find(const AttributedString &text, size_t textHash, Size container,
+                             float padding)
     {
-        const size_t hash = hashOf(text, container, padding);
+        const size_t hash = measurementHash(textHash, container, padding);
         for (Entry &e : m_entries) {
             if (e.hash == hash && e.container == container && e.padding == padding &&
                 e.text == text) {
@@ -261,7 +273,6 @@ public:
         // at any width from the widest line up, where lines start at the
         // left edge and no glyph reaches past its advance (an overhang
         // counts towards a line's width only where the line breaks).
-        const size_t textHash = textHashOf(text);
         for (Entry &e : m_entries) {
             if (e.leftAligned && e.textHash == textHash && e.padding == padding &&
                 e.container.height == container.height && container.width <= e.container.width &&
@@ -280,11 +291,11 @@ public:
     // `leftAligned`: every line began at the container's left edge at full
     // width, and the whole text was laid out.
     // `withinAdvances`, when known: whether glyphsStayWithinTheirAdvances.
-    void add(const AttributedString &text, Size container, float padding, Size used,
-             bool leftAligned, std::optional<bool> withinAdvances = std::nullopt)
+    void add(const AttributedString &text, size_t textHash, Size container, float padding,
+             Size used, bool leftAligned, std::optional<bool> withinAdvances = std::nullopt)
     {
-        Entry entry{hashOf(text, container, padding),
-                    textHashOf(text),
+        Entry entry{measurementHash(textHash, container, padding),
+                    textHash,
                     text,
                     container,
                     padding,
@@ -321,15 +332,6 @@ private:
         std::optional<bool> withinAdvances;
         quint64 lastUse;
     };
-
-    static size_t hashOf(const AttributedString &text, Size container, float padding)
-    {
-        return measurementHash(text, container, padding);
-    }
-    static size_t textHashOf(const AttributedString &text)
-    {
-        return qHashMulti(0, text.string(), text.runCount());
-    }
 
     std::vector<Entry> m_entries;
     quint64 m_clock = 0;
@@ -706,10 +708,10 @@ struct TWTextLayout::Prefetch::State
     // The measurement of a request like this one, if a worker has made it;
     // one not begun, or still being made, is left to the caller: the main
     // thread never waits for a worker that may not be running.
-    bool take(const AttributedString &text, Size container, float padding, Size &used,
-              bool &leftAligned, std::optional<bool> &withinAdvances)
+    bool take(const AttributedString &text, size_t textHash, Size container, float padding,
+              Size &used, bool &leftAligned, std::optional<bool> &withinAdvances)
     {
-        const size_t key = measurementHash(text, container, padding);
+        const size_t key = measurementHash(textHash, container, padding);
         for (auto it = byKey.constFind(key); it != byKey.cend() && it.key() == key; ++it) {
             Item &item = items[*it];
             if (item.container != container || item.padding != padding || item.text != text)
@@ -848,19 +850,20 @@ Size TWTextLayout::requiredSizeForWidth(const AttributedString &text, float widt
     Size used;
     bool leftAligned = false;
     std::optional<bool> withinAdvances;
+    const size_t hash = textHash(text);
     if (const std::optional<Size> found =
-            known.find(text, engine.m_containerSize, engine.m_padding)) {
+            known.find(text, hash, engine.m_containerSize, engine.m_padding)) {
         used = *found;
     } else if (Prefetch::State *ahead = installedPrefetch();
-               ahead && ahead->take(text, engine.m_containerSize, engine.m_padding, used,
+               ahead && ahead->take(text, hash, engine.m_containerSize, engine.m_padding, used,
                                     leftAligned, withinAdvances)) {
         // Kept as if measured here, so that a narrower width may answer from it.
-        known.add(text, engine.m_containerSize, engine.m_padding, used, leftAligned,
+        known.add(text, hash, engine.m_containerSize, engine.m_padding, used, leftAligned,
                   withinAdvances);
     } else {
         engine.setAttributedString(text);
         used = engine.usedRect().size;
-        known.add(text, engine.m_containerSize, engine.m_padding, used,
+        known.add(text, hash, engine.m_containerSize, engine.m_padding, used,
                   engine.linesStartAtTheLeftEdgeAtFullWidth());
     }
     engine.clear();
