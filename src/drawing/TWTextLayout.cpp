@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <deque>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -111,25 +112,96 @@ QTextCharFormat makeCharFormat(const TextAttributes &attributes)
     return format;
 }
 
-// The labels of a map share a few attribute sets: their formats are kept.
+// The labels of a map share a few attribute sets: what a layout makes of
+// one (its format, its font on the layout device, that font's metrics) is
+// kept by the thread that made it.
+class KeptAttributes
+{
+public:
+    struct Entry
+    {
+        TextAttributes attributes;
+        QTextCharFormat format;
+        QFont deviceFont;
+        std::optional<QFontMetricsF> metrics; // made when first asked for
+
+        const QFontMetricsF &fontMetrics()
+        {
+            if (!metrics)
+                metrics.emplace(deviceFont);
+            return *metrics;
+        }
+    };
+
+    // The main thread's are never released: formats hold fonts, which must
+    // not outlive the application. A measuring worker keeps its own while it
+    // runs (see Scope); other threads keep none.
+    static KeptAttributes *forThisThread()
+    {
+        const QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return nullptr;
+        if (QThread::currentThread() == app->thread()) {
+            static auto *main = new KeptAttributes;
+            return main;
+        }
+        return t_worker;
+    }
+
+    // A worker's, released before its thread ends, and Qt's fonts with it.
+    class Scope;
+
+    Entry &entry(const TextAttributes &attributes)
+    {
+        for (Entry &e : m_entries) {
+            if (e.attributes == attributes)
+                return e;
+        }
+        if (m_entries.size() == Capacity)
+            m_entries.pop_front();
+        m_entries.push_back(make(attributes));
+        return m_entries.back();
+    }
+
+    static Entry make(const TextAttributes &attributes)
+    {
+        return {attributes, makeCharFormat(attributes), QFont(qfontFor(attributes), layoutDevice()),
+                std::nullopt};
+    }
+
+private:
+    static constexpr size_t Capacity = 16;
+    static thread_local KeptAttributes *t_worker;
+    std::deque<Entry> m_entries;
+};
+
+thread_local KeptAttributes *KeptAttributes::t_worker = nullptr;
+
+class KeptAttributes::Scope
+{
+public:
+    Scope() { t_worker = &m_kept; }
+    ~Scope() { t_worker = nullptr; }
+    Scope(const Scope &) = delete;
+    Scope &operator=(const Scope &) = delete;
+
+private:
+    KeptAttributes m_kept;
+};
+
 QTextCharFormat charFormat(const TextAttributes &attributes)
 {
-    // Kept for the main thread only, and never released: formats hold fonts,
-    // which must not outlive the application.
-    const QCoreApplication *app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() != app->thread())
-        return makeCharFormat(attributes);
-    constexpr size_t Capacity = 16;
-    static auto *known = new std::vector<std::pair<TextAttributes, QTextCharFormat>>;
-    for (const auto &[a, format] : *known) {
-        if (a == attributes)
-            return format;
-    }
-    const QTextCharFormat format = makeCharFormat(attributes);
-    if (known->size() == Capacity)
-        known->erase(known->begin());
-    known->emplace_back(attributes, format);
-    return format;
+    if (KeptAttributes *kept = KeptAttributes::forThisThread())
+        return kept->entry(attributes).format;
+    return makeCharFormat(attributes);
+}
+
+// The font a layout of these attributes shapes with.
+QFont deviceFontFor(const TextAttributes &attributes)
+{
+    if (KeptAttributes *kept = KeptAttributes::forThisThread())
+        return kept->entry(attributes).deviceFont;
+    return QFont(qfontFor(attributes), layoutDevice());
 }
 
 ParagraphStyle paragraphStyleFor(const TextAttributes &attributes)
@@ -228,7 +300,9 @@ bool glyphsStayWithinTheirAdvances(const AttributedString &text)
     QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, string);
     // The glyphs are met in order: each run's metrics are made once.
     qsizetype run = -1;
-    std::optional<QFontMetricsF> metrics;
+    KeptAttributes *kept = KeptAttributes::forThisThread();
+    std::optional<KeptAttributes::Entry> own; // without an application
+    const QFontMetricsF *metrics = nullptr;
     for (qsizetype at = breaks.toNextBoundary(); at > 0; at = breaks.toNextBoundary()) {
         qsizetype last = at - 1;
         while (last >= 0 && string[last].isSpace())
@@ -243,7 +317,12 @@ bool glyphsStayWithinTheirAdvances(const AttributedString &text)
             ++holding;
         if (holding != run || !metrics) {
             run = holding;
-            metrics.emplace(QFont(qfontFor(text.runAttributes(run)), layoutDevice()));
+            if (kept) {
+                metrics = &kept->entry(text.runAttributes(run)).fontMetrics();
+            } else {
+                own = KeptAttributes::make(text.runAttributes(run));
+                metrics = &own->fontMetrics();
+            }
         }
         if (metrics->rightBearing(c) < 0)
             return false;
@@ -427,7 +506,6 @@ void TWTextLayout::layout()
 
         QTextLayout &layout = paragraph->layout;
         layout.setText(string.mid(start, end - start));
-        layout.setFont(qfontFor(paragraphAttributes));
         layout.setTextOption(textOption(style));
         QList<QTextLayout::FormatRange> formats;
         for (qsizetype run = 0; run < m_text.runCount(); ++run) {
@@ -444,7 +522,7 @@ void TWTextLayout::layout()
         layout.setFormats(formats);
         // Qt shapes against the paint device it is given; fonts of the
         // formats resolve against the layout's font and so its device.
-        layout.setFont(QFont(layout.font(), layoutDevice()));
+        layout.setFont(deviceFontFor(paragraphAttributes));
 
         y += std::max<qreal>(finiteOr(style.paragraphSpacingBefore, 0), 0);
         const qreal headIndent = std::max<qreal>(finiteOr(style.headIndent, 0), 0);
@@ -665,7 +743,9 @@ struct TWTextLayout::Prefetch::State
 
     static void work(const std::shared_ptr<State> &state)
     {
-        // Engines are not shared between threads: each worker has its own.
+        // Engines are not shared between threads: each worker has its own,
+        // gone (with the formats it holds) before the formats it kept.
+        const KeptAttributes::Scope kept;
         TWTextLayout engine;
         while (!state->stop.load(std::memory_order_relaxed)) {
             const size_t i = state->next.fetch_add(1);

@@ -8,6 +8,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QUrl>
+#include <thread>
 
 namespace {
 
@@ -497,26 +498,41 @@ TEST(TWTextLayout, MeasuringAheadAnswersAsTheMainThread)
 }
 
 // Requests made as they are reached are each made once, on a worker or on
-// the main thread when it needs one first, and answer as the main thread
-// measures; an index with nothing to measure is skipped.
+// the main thread when it needs one first, and answer as a thread that keeps
+// no fonts or formats measures; an index with nothing to measure is skipped.
+// More attribute sets than a thread keeps come round again.
 TEST(TWTextLayout, RequestsMadeAsReachedAreMadeOnceAndAnswerAsTheMainThread)
 {
     std::vector<AttributedString> texts;
-    for (int i = 0; i < 60; ++i)
-        texts.push_back(i % 7 == 3 ? AttributedString()
-                                   : text(QStringLiteral("Made as reached %1, in words").arg(i)));
+    for (int i = 0; i < 60; ++i) {
+        if (i % 7 == 3) {
+            texts.emplace_back();
+            continue;
+        }
+        AttributedString t = text(QStringLiteral("Made as reached %1, in words").arg(i),
+                                  QStringLiteral("LiberationSans"), 9 + i % 20);
+        if (i % 3 == 0)
+            t.addAttribute(NSFontAttributeName,
+                           QVariant::fromValue(Font(QStringLiteral("LiberationSans-Bold"), 14)),
+                           {0, 4});
+        texts.push_back(t);
+    }
     const auto nothing = [](size_t i) { return i % 11 == 5; };
     const auto measure = [](const AttributedString &t) {
         return TWTextLayout::requiredSizeForWidth(t, 80, Size(10, 15), Size(99999, 99999), 5);
     };
-    const auto fresh = [](const AttributedString &t) {
-        TWTextLayout engine;
-        engine.setLineFragmentPadding(5);
-        engine.setContainerSize(Size(80, 99999));
-        engine.setAttributedString(t);
-        return Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
-                    std::max(engine.usedRect().height(), 15.0f));
-    };
+    std::vector<Size> plain(texts.size());
+    std::thread([&] {
+        for (size_t i = 0; i < texts.size(); ++i) {
+            TWTextLayout engine;
+            engine.setLineFragmentPadding(5);
+            engine.setContainerSize(Size(80, 99999));
+            engine.setAttributedString(texts[i]);
+            plain[i] = Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
+                            std::max(engine.usedRect().height(), 15.0f));
+        }
+    }).join();
+    const auto fresh = [&](const AttributedString &t) { return plain[size_t(&t - texts.data())]; };
     // Workers done first (every answer theirs), racing from the start, and
     // needed from the end, where the main thread is first to most.
     for (const char *mode : {"finished", "raced", "backwards"}) {
