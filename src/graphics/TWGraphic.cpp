@@ -430,7 +430,7 @@ void TWGraphic::setBounds(Rect requested)
         // The notification names the branch in a map made for it: none is
         // made when no one listens.
         static const ObservedName resizeHeard(BranchDidResizeNotification);
-        if (!resizeHeard() || TWMapsDoc::resizeWouldChangeNothing(*owner))
+        if (!resizeHeard() || TWMapsDoc::takeResizeDirectly(branchAlive))
             return;
         QVariantMap info;
         info.insert(BranchKey, QVariant::fromValue(branchAlive));
