@@ -11,6 +11,7 @@
 #include "support/Image.h"
 
 #include <QDebug>
+#include <QVarLengthArray>
 #include <cmath>
 
 namespace {
@@ -289,8 +290,7 @@ void TWMapBranch::resizeForTextAreaBoundsChangeTo(Rect bounds, bool shrinkingMai
     for (const std::shared_ptr<TWMapBranch> &child : children) {
         if (!child->connectionGraphic())
             continue;
-        if (const std::optional<Point> offset =
-                d.childOffset(*child, child->isToLeftOfRoot()))
+        if (const std::optional<Point> offset = d.childOffset(*child, child->isToLeftOfRoot()))
             child->moveBranchBy(offset->x, offset->y, true);
     }
 }
@@ -301,13 +301,16 @@ void TWMapBranch::repositionOtherEnclosedGraphicsFromOldWidth(float oldWidth)
         return;
     const std::shared_ptr<TWMapBranch> self = shared_from_this();
     const Rect m = m_mainGraphic->bounds();
-    TWFlexiBranch *flexi = flexiShape(m_mainGraphic);
-    const bool line = isLineWithoutPicture(*this);
+    // Most branches have no icons: the shape's kind is asked only for one.
+    std::optional<TWFlexiBranch *> flexiKind;
+    std::optional<bool> lineKind;
     const bool labelShown = showsOutlineNumberLabel();
 
-    GraphicList placed;
+    // Owned by their records throughout.
+    QVarLengthArray<TWGraphic *, 8> placed;
     float cursor = m.x() + Margin;
-    for (const std::shared_ptr<TWEnclosedGraphic> &record : m_otherEnclosedGraphics) {
+    for (const std::shared_ptr<TWEnclosedGraphic> &record :
+         std::as_const(m_otherEnclosedGraphics)) {
         const bool label = record->name() == OutlineNumberKey;
         if (label && !labelShown)
             continue;
@@ -320,6 +323,12 @@ void TWMapBranch::repositionOtherEnclosedGraphicsFromOldWidth(float oldWidth)
         }
         const Rect g = icon->bounds();
         const float next = label ? cursor + g.width() + Margin : cursor + IconSlotWidth;
+        if (!flexiKind) {
+            flexiKind = flexiShape(m_mainGraphic);
+            lineKind = isLineWithoutPicture(*this);
+        }
+        TWFlexiBranch *flexi = *flexiKind;
+        const bool line = *lineKind;
         float y;
         if (flexi) {
             y = flexi->yPositionForLeftEndGraphics() - g.height();
@@ -338,7 +347,7 @@ void TWMapBranch::repositionOtherEnclosedGraphicsFromOldWidth(float oldWidth)
             }
         }
         icon->setBounds(Rect(cursor, y, g.width(), g.height()));
-        placed.append(icon);
+        placed.append(icon.get());
         cursor = next;
     }
 
@@ -368,7 +377,7 @@ void TWMapBranch::repositionOtherEnclosedGraphicsFromOldWidth(float oldWidth)
         break;
     }
     if (iconShift != 0) {
-        for (const std::shared_ptr<TWGraphic> &icon : std::as_const(placed))
+        for (TWGraphic *icon : std::as_const(placed))
             icon->moveBy(iconShift, 0);
     }
     if (shape != m_mainGraphic->bounds())
