@@ -862,7 +862,7 @@ Size TWTextLayout::requiredSizeForWidth(const AttributedString &text, float widt
 
 TWTextLayout::Measurement TWTextLayout::measure(const AttributedString &text, float width,
                                                 Size minSize, Size maxSize,
-                                                float lineFragmentPadding)
+                                                float lineFragmentPadding, bool keepsAhead)
 {
     if (text.isEmpty())
         return {minSize, 0, containerMaximum};
@@ -885,8 +885,9 @@ TWTextLayout::Measurement TWTextLayout::measure(const AttributedString &text, fl
                ahead && ahead->take(text, hash, engine.m_containerSize, engine.m_padding, used,
                                     leftAligned, withinAdvances)) {
         // Kept as if measured here, so that a narrower width may answer from it.
-        known.add(text, hash, engine.m_containerSize, engine.m_padding, used, leftAligned,
-                  withinAdvances);
+        if (keepsAhead)
+            known.add(text, hash, engine.m_containerSize, engine.m_padding, used, leftAligned,
+                      withinAdvances);
         if (leftAligned && withinAdvances.value_or(false))
             narrowest = used.width + Measurements::LineWidthRounding;
     } else {

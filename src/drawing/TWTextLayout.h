@@ -93,9 +93,12 @@ public:
         float narrowest = 0;
         float widest = 0;
     };
+    // `keepsAhead`: a measurement made ahead is kept among the remembered
+    // ones; a caller that keeps it itself spares that.
     static Measurement measure(const AttributedString &text, float width,
                                Size minSize = defaultMinSize, Size maxSize = defaultMaxSize,
-                               float lineFragmentPadding = defaultLineFragmentPadding);
+                               float lineFragmentPadding = defaultLineFragmentPadding,
+                               bool keepsAhead = true);
 
     // A text a caller is about to measure, with the arguments it will pass.
     struct Request

@@ -250,8 +250,11 @@ Size TWTextArea::requiredSizeForWidth(float width) const
     if (container >= m_measured.narrowest && container <= m_measured.widest &&
         m_lineFragmentPadding == m_measured.padding)
         return m_measured.size;
+    // Kept here, a measurement made ahead need not be kept among the
+    // remembered ones too.
     const TWTextLayout::Measurement measured =
-        TWTextLayout::measure(m_text, width, MinimumSize, MaximumSize, m_lineFragmentPadding);
+        TWTextLayout::measure(m_text, width, MinimumSize, MaximumSize, m_lineFragmentPadding,
+                              /*keepsAhead=*/false);
     m_measured = {measured.narrowest, measured.widest, m_lineFragmentPadding, measured.size};
     return measured.size;
 }
