@@ -13,6 +13,8 @@
 #include <QDebug>
 #include <QVarLengthArray>
 #include <cmath>
+#include <type_traits>
+#include <typeinfo>
 
 namespace {
 
@@ -21,9 +23,13 @@ constexpr float Margin = 3;
 constexpr float TextPadding = 6;
 constexpr float IconHeight = 16;
 
+// Sizing asks this of every branch: a type compare, where a cast walks the
+// hierarchy.
+static_assert(std::is_final_v<TWFlexiBranch>);
 TWFlexiBranch *flexiShape(const std::shared_ptr<TWGraphic> &shape)
 {
-    return dynamic_cast<TWFlexiBranch *>(shape.get());
+    TWGraphic *g = shape.get();
+    return g && typeid(*g) == typeid(TWFlexiBranch) ? static_cast<TWFlexiBranch *>(g) : nullptr;
 }
 
 // A line carries its label above it, unless it holds a picture.
