@@ -144,6 +144,13 @@ TEST_F(MindManagerImportSizing, BranchesSizedOnceComeOutAsBranchesSizedAsTheyAre
          "branch allows its text without a layout of its own\"/>" +
              icons + link,
          1},
+        {"hidden, collapsed and elbowed with icons, link and task",
+         "<ap:Text PlainText=\"Folded\"/><ap:SubTopicsShape "
+         "SubTopicsConnectionStyle=\"urn:mindjet:Elbow\"/><ap:SubTopicsVisibility "
+         "Hidden=\"true\"/><ap:TopicViewGroup ViewIndex=\"0\"><ap:Collapsed "
+         "Collapsed=\"true\"/></ap:TopicViewGroup>" +
+             icons + link + task,
+         1},
         {"icons and task with a layout",
          "<ap:Text PlainText=\"Laid out\"/><ap:TopicLayout "
          "TopicTextAndImagePosition=\"urn:mindjet:TextLeftImageRight\" Width=\"25\"/>" +
