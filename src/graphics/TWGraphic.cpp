@@ -385,7 +385,10 @@ void TWGraphic::setBounds(Rect requested)
     if (willHeard())
         center.post(GraphicWillChangeBoundsNotification, me());
 
-    registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
+    // No closure is built while nothing records it (a drag or an import
+    // moves thousands).
+    if (const UndoManager *undo = undoManager(); undo && undo->isUndoRegistrationEnabled())
+        registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
 
     m_bounds = bounds;
     if (m_extra)
