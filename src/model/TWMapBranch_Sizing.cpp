@@ -305,6 +305,12 @@ void TWMapBranch::repositionOtherEnclosedGraphicsFromOldWidth(float oldWidth)
 {
     if (!m_mainGraphic)
         return;
+    // Without icons nothing moves unless the reserved width changes, as below.
+    if (m_otherEnclosedGraphics.isEmpty()) {
+        const float x = m_mainGraphic->bounds().x();
+        if (std::fabs(((x + Margin) - x) - oldWidth) <= 0.01f)
+            return;
+    }
     const std::shared_ptr<TWMapBranch> self = shared_from_this();
     const Rect m = m_mainGraphic->bounds();
     // Most branches have no icons: the shape's kind is asked only for one.
