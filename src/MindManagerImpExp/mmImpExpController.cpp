@@ -534,7 +534,7 @@ public:
 // children: sub-topics first, floating topics after them. Each record is
 // let go once converted.
 void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branch, int type,
-                ImportContext &ctx, LabelsAhead &labels)
+                ImportContext &ctx, LabelsAhead &labels, bool unsized = false)
 {
     TopicRecord record = std::move(records[index]);
     if (!record.topic)
@@ -547,7 +547,7 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
             first = &branch;
     }
     convertTopic(*record.topic, oid, record.notes, record.pictures, record.label, branch, type,
-                 branch.getThisBranchLevel(), ctx);
+                 branch.getThisBranchLevel(), ctx, unsized);
     record =
         TopicRecord{{}, {}, {}, {}, std::move(record.subTopics), std::move(record.floatingTopics)};
     const int childType = ctx.document ? ctx.document->graphicClassIdentifier() : 2;
@@ -569,7 +569,7 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
             // A refused child leaves its subtree out.
             if (const std::shared_ptr<TWMapBranch> made =
                     importChild(branch, childType, ctx.map, next.label.text, sizedLater))
-                buildTopic(records, child, *made, kind, ctx, labels);
+                buildTopic(records, child, *made, kind, ctx, labels, sizedLater);
         }
     }
 }

@@ -98,10 +98,11 @@ std::optional<AttributedString> labelOf(const apTopic &topic, int type, int leve
                                         const levelDefaults *ld);
 // Every step that needs the topic's own elements, once they are all read.
 // A label prepared for another kind or level of branch is converted again.
+// `unsized`: the branch was made without sizing (TWNewBranchSizingDeferred).
 void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
                   const std::optional<AttributedString> &notes, const TopicPictures &pictures,
                   const PreparedLabel &label, TWMapBranch &branch, int type, int level,
-                  ImportContext &ctx);
+                  ImportContext &ctx, bool unsized = false);
 
 // A topic's attachments.
 void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBranch &branch,

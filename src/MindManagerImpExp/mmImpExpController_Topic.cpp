@@ -6,8 +6,10 @@
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWAttachedText.h"
+#include "model/TWBranchRefitHold.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "model/TWMapLayoutServices.h"
 #include "platform/TWPreferences.h"
 #include "platform/UndoManager.h"
 
@@ -192,7 +194,7 @@ std::optional<AttributedString> labelOf(const apTopic &topic, int type, int leve
 void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
                   const std::optional<AttributedString> &notes, const TopicPictures &pictures,
                   const PreparedLabel &label, TWMapBranch &branch, int type, int level,
-                  ImportContext &ctx)
+                  ImportContext &ctx, bool unsized)
 {
     const levelDefaults *ld = ctx.defaults;
     convertBoundary(topic, branch, ctx);
@@ -201,9 +203,18 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
     // Text.
     const std::optional<AttributedString> text =
         label.type == type && label.level == level ? label.text : labelOf(topic, type, level, ld);
+    // A branch not sized yet is sized once its icons, link and task have
+    // joined, where sizing it first and refitting it for each of them
+    // comes to the same; a given layout width sizes it otherwise.
+    const bool sizedOnce =
+        unsized && text && branch.enclosedTextArea() && !topic.child("topicLayout");
+    std::optional<TWBranchRefitHold> sizing;
+    if (sizedOnce)
+        sizing.emplace(branch, true);
     if (text && branch.enclosedTextArea()) {
         branch.enclosedTextArea()->setText(*text);
-        branch.makeNaturalSize();
+        if (!sizedOnce)
+            branch.makeNaturalSize();
     }
 
     // Colours of the shape.
@@ -239,6 +250,18 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
     }
 
     convertIcons(topic, pictures, branch, ctx);
+    if (sizedOnce) {
+        convertHyperlink(topic, branch);
+        convertTask(topic, branch, ctx);
+        const bool iconsUnplaced = sizing->dismiss();
+        sizing.reset();
+        const Rect before = branch.mainGraphic() ? branch.mainGraphic()->bounds() : Rect();
+        branch.makeNaturalSize();
+        // Icons are placed when the shape's bounds change, and here if not.
+        if (iconsUnplaced && branch.mainGraphic() && branch.mainGraphic()->bounds() == before)
+            branch.layoutServices().repositionOtherEnclosedGraphicsFromOldWidth(
+                branch, branch.totalWidthToAllowForOtherEnclosedGraphics());
+    }
     convertShapeAndSize(topic, branch, type, level, ctx);
 
     if (const MMObjectPtr shape = topic.child("subTopicsShape")) {
@@ -249,8 +272,10 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
     const MMObjectPtr visibility = topic.child("subTopicsVisibility");
     branch.setChildrenHidden(visibility ? visibility->boolValue("hidden") : false);
 
-    convertHyperlink(topic, branch);
-    convertTask(topic, branch, ctx);
+    if (!sizedOnce) {
+        convertHyperlink(topic, branch);
+        convertTask(topic, branch, ctx);
+    }
     convertComments(topic, branch);
 
     for (const MMObjectPtr &view : topic.children("topicViewGroups")) {

@@ -336,15 +336,24 @@ bool glyphsStayWithinTheirAdvances(const AttributedString &text)
 class Measurements
 {
 public:
-    std::optional<Size> find(const AttributedString &text, size_t textHash, Size container,
-                             float padding)
+    // The used size, and the container widths that give it (see answers).
+    struct Found
+    {
+        Size used;
+        float narrowest;
+        float widest;
+    };
+    std::optional<Found> find(const AttributedString &text, size_t textHash, Size container,
+                              float padding)
     {
         const size_t hash = measurementHash(textHash, container, padding);
         for (Entry &e : m_entries) {
             if (e.hash == hash && e.container == container && e.padding == padding &&
                 e.text == text) {
                 e.lastUse = ++m_clock;
-                return e.used;
+                const float narrowest =
+                    e.withinAdvances.value_or(false) ? narrowestAnswered(e) : container.width;
+                return Found{e.used, narrowest, container.width};
             }
         }
         // A label is measured at the widest its lines may be, then at the
@@ -360,7 +369,7 @@ public:
                     e.withinAdvances = glyphsStayWithinTheirAdvances(text);
                 if (*e.withinAdvances) {
                     e.lastUse = ++m_clock;
-                    return e.used;
+                    return Found{e.used, narrowestAnswered(e), e.container.width};
                 }
             }
         }
@@ -394,11 +403,12 @@ public:
         *oldest = std::move(entry);
     }
 
-private:
-    static constexpr size_t Capacity = 16;
     // Qt keeps line widths in 64ths of a unit: a width this close to the
     // widest line may round below it.
     static constexpr float LineWidthRounding = 1.0f / 32;
+
+private:
+    static constexpr size_t Capacity = 16;
     struct Entry
     {
         size_t hash;
@@ -411,6 +421,12 @@ private:
         std::optional<bool> withinAdvances;
         quint64 lastUse;
     };
+
+    // The narrowest container a narrower measurement answers from (see find).
+    static float narrowestAnswered(const Entry &e)
+    {
+        return e.leftAligned ? e.used.width + LineWidthRounding : e.container.width;
+    }
 
     std::vector<Entry> m_entries;
     quint64 m_clock = 0;
@@ -921,8 +937,15 @@ int TWTextLayout::Prefetch::answered() const
 Size TWTextLayout::requiredSizeForWidth(const AttributedString &text, float width, Size minSize,
                                         Size maxSize, float lineFragmentPadding)
 {
+    return measure(text, width, minSize, maxSize, lineFragmentPadding).size;
+}
+
+TWTextLayout::Measurement TWTextLayout::measure(const AttributedString &text, float width,
+                                                Size minSize, Size maxSize,
+                                                float lineFragmentPadding, bool keepsAhead)
+{
     if (text.isEmpty())
-        return minSize;
+        return {minSize, 0, containerMaximum};
     TWTextLayout &engine = shared();
     engine.setLineFragmentPadding(lineFragmentPadding);
     engine.setContainerSize(Size(std::min(width, maxSize.width), maxSize.height));
@@ -930,16 +953,23 @@ Size TWTextLayout::requiredSizeForWidth(const AttributedString &text, float widt
     Size used;
     bool leftAligned = false;
     std::optional<bool> withinAdvances;
+    const float container = engine.m_containerSize.width;
+    float narrowest = container, widest = container;
     const size_t hash = textHash(text);
-    if (const std::optional<Size> found =
+    if (const std::optional<Measurements::Found> found =
             known.find(text, hash, engine.m_containerSize, engine.m_padding)) {
-        used = *found;
+        used = found->used;
+        narrowest = found->narrowest;
+        widest = found->widest;
     } else if (Prefetch::State *ahead = installedPrefetch();
                ahead && ahead->take(text, hash, engine.m_containerSize, engine.m_padding, used,
                                     leftAligned, withinAdvances)) {
         // Kept as if measured here, so that a narrower width may answer from it.
-        known.add(text, hash, engine.m_containerSize, engine.m_padding, used, leftAligned,
-                  withinAdvances);
+        if (keepsAhead)
+            known.add(text, hash, engine.m_containerSize, engine.m_padding, used, leftAligned,
+                      withinAdvances);
+        if (leftAligned && withinAdvances.value_or(false))
+            narrowest = used.width + Measurements::LineWidthRounding;
     } else {
         engine.setAttributedString(text);
         used = engine.usedRect().size;
@@ -947,5 +977,6 @@ Size TWTextLayout::requiredSizeForWidth(const AttributedString &text, float widt
                   engine.linesStartAtTheLeftEdgeAtFullWidth());
     }
     engine.clear();
-    return Size(std::max(used.width + 1.0f, minSize.width), std::max(used.height, minSize.height));
+    return {Size(std::max(used.width + 1.0f, minSize.width), std::max(used.height, minSize.height)),
+            std::min(narrowest, container), widest};
 }

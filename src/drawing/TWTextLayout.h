@@ -84,6 +84,22 @@ public:
                                      Size minSize = defaultMinSize, Size maxSize = defaultMaxSize,
                                      float lineFragmentPadding = defaultLineFragmentPadding);
 
+    // What requiredSizeForWidth answers, and the container widths (the
+    // width asked, capped at the maximum) from `narrowest` to `widest` at
+    // which the same text, sizes and padding are known to answer the same.
+    struct Measurement
+    {
+        Size size;
+        float narrowest = 0;
+        float widest = 0;
+    };
+    // `keepsAhead`: a measurement made ahead is kept among the remembered
+    // ones; a caller that keeps it itself spares that.
+    static Measurement measure(const AttributedString &text, float width,
+                               Size minSize = defaultMinSize, Size maxSize = defaultMaxSize,
+                               float lineFragmentPadding = defaultLineFragmentPadding,
+                               bool keepsAhead = true);
+
     // A text a caller is about to measure, with the arguments it will pass.
     struct Request
     {

@@ -15,7 +15,7 @@
 // order of 1 to 8.
 class TWTextArea;
 
-class TWFlexiBranch : public TWGraphic
+class TWFlexiBranch final : public TWGraphic
 {
 public:
     enum Knob {

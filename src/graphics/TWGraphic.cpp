@@ -385,7 +385,10 @@ void TWGraphic::setBounds(Rect requested)
     if (willHeard())
         center.post(GraphicWillChangeBoundsNotification, me());
 
-    registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
+    // No closure is built while nothing records it (a drag or an import
+    // moves thousands).
+    if (const UndoManager *undo = undoManager(); undo && undo->isUndoRegistrationEnabled())
+        registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
 
     m_bounds = bounds;
     if (m_extra)
@@ -430,7 +433,7 @@ void TWGraphic::setBounds(Rect requested)
         // The notification names the branch in a map made for it: none is
         // made when no one listens.
         static const ObservedName resizeHeard(BranchDidResizeNotification);
-        if (!resizeHeard() || TWMapsDoc::resizeWouldChangeNothing(*owner))
+        if (!resizeHeard() || TWMapsDoc::takeResizeDirectly(branchAlive))
             return;
         QVariantMap info;
         info.insert(BranchKey, QVariant::fromValue(branchAlive));

@@ -78,6 +78,7 @@ void TWTextArea::setText(const AttributedString &newText)
     const AttributedString oldText = m_text;
     registerUndo([oldText](TWGraphic &g) { static_cast<TWTextArea &>(g).setText(oldText); });
     m_text = newText;
+    m_measured = Measured();
     m_hasText = true;
     removeAllCachedFlexiCharacters();
     updateCachedTextAttributes();
@@ -245,8 +246,17 @@ Color TWTextArea::handleColor() const
 
 Size TWTextArea::requiredSizeForWidth(float width) const
 {
-    return TWTextLayout::requiredSizeForWidth(m_text, width, MinimumSize, MaximumSize,
-                                              m_lineFragmentPadding);
+    const float container = std::min(width, MaximumSize.width);
+    if (container >= m_measured.narrowest && container <= m_measured.widest &&
+        m_lineFragmentPadding == m_measured.padding)
+        return m_measured.size;
+    // Kept here, a measurement made ahead need not be kept among the
+    // remembered ones too.
+    const TWTextLayout::Measurement measured =
+        TWTextLayout::measure(m_text, width, MinimumSize, MaximumSize, m_lineFragmentPadding,
+                              /*keepsAhead=*/false);
+    m_measured = {measured.narrowest, measured.widest, m_lineFragmentPadding, measured.size};
+    return measured.size;
 }
 
 // --- characters along a flexi curve ---

@@ -173,6 +173,16 @@ private:
     AttributedString m_text;
     FlexiCharacterList m_flexiCharacters;
     std::unique_ptr<TWTextLayout> m_cachedLayout;
+    // The last measurement of the text: a branch asks again at the width
+    // the text was found to need.
+    struct Measured
+    {
+        float narrowest = 1;
+        float widest = 0; // none while narrower than narrowest
+        float padding = 0;
+        Size size;
+    };
+    mutable Measured m_measured;
     float m_lineFragmentPadding = 0;
     bool m_hasText = false;
     bool m_isEditing = false;

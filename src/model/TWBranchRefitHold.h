@@ -13,16 +13,26 @@ class TWMapBranch;
 class TWBranchRefitHold
 {
 public:
-    explicit TWBranchRefitHold(TWMapBranch &branch);
+    // `placesIconsLater`: icons that join the branch meanwhile are not
+    // placed either; the hold's maker sizes the branch itself (see dismiss).
+    explicit TWBranchRefitHold(TWMapBranch &branch, bool placesIconsLater = false);
     ~TWBranchRefitHold();
     TWBranchRefitHold(const TWBranchRefitHold &) = delete;
     TWBranchRefitHold &operator=(const TWBranchRefitHold &) = delete;
 
     // True when a hold on `branch` lives: its refit is kept for the end.
     static bool defer(const TWMapBranch &branch);
+    // True when a hold on `branch` that places icons later lives: the icon
+    // that joins now is placed when the branch is sized.
+    static bool deferIconPlacement(const TWMapBranch &branch);
+    // The hold ends without a refit, for a maker that sizes the branch
+    // next: whether icons joined meanwhile without being placed.
+    bool dismiss();
 
 private:
     std::shared_ptr<TWMapBranch> m_branch;
     TWBranchRefitHold *m_outer;
     bool m_pending = false;
+    bool m_placesIconsLater = false;
+    bool m_iconsPending = false;
 };

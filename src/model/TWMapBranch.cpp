@@ -422,10 +422,29 @@ namespace {
 thread_local TWBranchRefitHold *t_refitHold = nullptr;
 } // namespace
 
-TWBranchRefitHold::TWBranchRefitHold(TWMapBranch &branch)
-    : m_branch(branch.shared_from_this()), m_outer(t_refitHold)
+TWBranchRefitHold::TWBranchRefitHold(TWMapBranch &branch, bool placesIconsLater)
+    : m_branch(branch.shared_from_this()), m_outer(t_refitHold),
+      m_placesIconsLater(placesIconsLater)
 {
     t_refitHold = this;
+}
+
+bool TWBranchRefitHold::dismiss()
+{
+    m_pending = false;
+    m_placesIconsLater = false;
+    return std::exchange(m_iconsPending, false);
+}
+
+bool TWBranchRefitHold::deferIconPlacement(const TWMapBranch &branch)
+{
+    for (TWBranchRefitHold *hold = t_refitHold; hold; hold = hold->m_outer) {
+        if (hold->m_branch.get() == &branch && hold->m_placesIconsLater) {
+            hold->m_iconsPending = true;
+            return true;
+        }
+    }
+    return false;
 }
 
 TWBranchRefitHold::~TWBranchRefitHold()

@@ -1,6 +1,7 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWBranchRedraw.h"
+#include "model/TWBranchRefitHold.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
@@ -196,7 +197,8 @@ void TWMapBranch::insertObjectInOtherEnclosedGraphicsAtIndex(
     m_otherEnclosedGraphics.insert(index, graphic);
     if (TWMap *m = TWMap::mapIndexing(*this))
         m->graphicJoined(graphic->graphic());
-    layoutServices().repositionOtherEnclosedGraphicsFromOldWidth(*this, oldWidth);
+    if (!TWBranchRefitHold::deferIconPlacement(*this))
+        layoutServices().repositionOtherEnclosedGraphicsFromOldWidth(*this, oldWidth);
     removeGraphicOrderCache();
 }
 

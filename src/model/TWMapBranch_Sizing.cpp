@@ -11,7 +11,10 @@
 #include "support/Image.h"
 
 #include <QDebug>
+#include <QVarLengthArray>
 #include <cmath>
+#include <type_traits>
+#include <typeinfo>
 
 namespace {
 
@@ -20,9 +23,13 @@ constexpr float Margin = 3;
 constexpr float TextPadding = 6;
 constexpr float IconHeight = 16;
 
+// Sizing asks this of every branch: a type compare, where a cast walks the
+// hierarchy.
+static_assert(std::is_final_v<TWFlexiBranch>);
 TWFlexiBranch *flexiShape(const std::shared_ptr<TWGraphic> &shape)
 {
-    return dynamic_cast<TWFlexiBranch *>(shape.get());
+    TWGraphic *g = shape.get();
+    return g && typeid(*g) == typeid(TWFlexiBranch) ? static_cast<TWFlexiBranch *>(g) : nullptr;
 }
 
 // A line carries its label above it, unless it holds a picture.
@@ -289,8 +296,7 @@ void TWMapBranch::resizeForTextAreaBoundsChangeTo(Rect bounds, bool shrinkingMai
     for (const std::shared_ptr<TWMapBranch> &child : children) {
         if (!child->connectionGraphic())
             continue;
-        if (const std::optional<Point> offset =
-                d.childOffset(*child, child->isToLeftOfRoot()))
+        if (const std::optional<Point> offset = d.childOffset(*child, child->isToLeftOfRoot()))
             child->moveBranchBy(offset->x, offset->y, true);
     }
 }
@@ -299,15 +305,24 @@ void TWMapBranch::repositionOtherEnclosedGraphicsFromOldWidth(float oldWidth)
 {
     if (!m_mainGraphic)
         return;
+    // Without icons nothing moves unless the reserved width changes, as below.
+    if (m_otherEnclosedGraphics.isEmpty()) {
+        const float x = m_mainGraphic->bounds().x();
+        if (std::fabs(((x + Margin) - x) - oldWidth) <= 0.01f)
+            return;
+    }
     const std::shared_ptr<TWMapBranch> self = shared_from_this();
     const Rect m = m_mainGraphic->bounds();
-    TWFlexiBranch *flexi = flexiShape(m_mainGraphic);
-    const bool line = isLineWithoutPicture(*this);
+    // Most branches have no icons: the shape's kind is asked only for one.
+    std::optional<TWFlexiBranch *> flexiKind;
+    std::optional<bool> lineKind;
     const bool labelShown = showsOutlineNumberLabel();
 
-    GraphicList placed;
+    // Owned by their records throughout.
+    QVarLengthArray<TWGraphic *, 8> placed;
     float cursor = m.x() + Margin;
-    for (const std::shared_ptr<TWEnclosedGraphic> &record : m_otherEnclosedGraphics) {
+    for (const std::shared_ptr<TWEnclosedGraphic> &record :
+         std::as_const(m_otherEnclosedGraphics)) {
         const bool label = record->name() == OutlineNumberKey;
         if (label && !labelShown)
             continue;
@@ -320,6 +335,12 @@ void TWMapBranch::repositionOtherEnclosedGraphicsFromOldWidth(float oldWidth)
         }
         const Rect g = icon->bounds();
         const float next = label ? cursor + g.width() + Margin : cursor + IconSlotWidth;
+        if (!flexiKind) {
+            flexiKind = flexiShape(m_mainGraphic);
+            lineKind = isLineWithoutPicture(*this);
+        }
+        TWFlexiBranch *flexi = *flexiKind;
+        const bool line = *lineKind;
         float y;
         if (flexi) {
             y = flexi->yPositionForLeftEndGraphics() - g.height();
@@ -338,7 +359,7 @@ void TWMapBranch::repositionOtherEnclosedGraphicsFromOldWidth(float oldWidth)
             }
         }
         icon->setBounds(Rect(cursor, y, g.width(), g.height()));
-        placed.append(icon);
+        placed.append(icon.get());
         cursor = next;
     }
 
@@ -368,7 +389,7 @@ void TWMapBranch::repositionOtherEnclosedGraphicsFromOldWidth(float oldWidth)
         break;
     }
     if (iconShift != 0) {
-        for (const std::shared_ptr<TWGraphic> &icon : std::as_const(placed))
+        for (TWGraphic *icon : std::as_const(placed))
             icon->moveBy(iconShift, 0);
     }
     if (shape != m_mainGraphic->bounds())

@@ -319,6 +319,10 @@ public:
     // Whether a "BranchDidResize" of the branch would change nothing: its
     // document, the only one listening, holds it among the changed already.
     static bool resizeWouldChangeNothing(const TWMapBranch &branch);
+    // Hands a "BranchDidResize" of the branch straight to its document when
+    // that document is the only one listening: true when so taken, false
+    // when it is to be posted.
+    static bool takeResizeDirectly(const std::shared_ptr<TWMapBranch> &branch);
     QList<BranchList> changedBranchesByMap() const;
     // Re-sorts, renumbers and lays out the changed branches map by map, then
     // empties the list. Called by the canvas when a text edit ends.

@@ -74,6 +74,20 @@ bool TWMapsDoc::resizeWouldChangeNothing(const TWMapBranch &branch)
                TWGraphic::BranchDidResizeNotification, doc->m_branchDidResizeObserver);
 }
 
+bool TWMapsDoc::takeResizeDirectly(const std::shared_ptr<TWMapBranch> &branch)
+{
+    // Building the notification and its branch entry costs more than the
+    // document's own handling of it.
+    const TWMap *map = branch ? branch->map() : nullptr;
+    TWMapsDoc *doc = map ? map->document() : nullptr;
+    if (!doc || !doc->m_branchDidResizeObserver.isActive() ||
+        NotificationCenter::defaultCenter().isObservedBesides(
+            TWGraphic::BranchDidResizeNotification, doc->m_branchDidResizeObserver))
+        return false;
+    doc->addObjectToChangedBranchesIfAbsent(branch);
+    return true;
+}
+
 void TWMapsDoc::branchDidResizeNotification(const Notification &notification)
 {
     // Every document hears every branch; only its own are laid out here.

@@ -92,9 +92,20 @@ TEST_F(MindManagerImportSizing, BranchesSizedOnceComeOutAsBranchesSizedAsTheyAre
         "</ap:RootTopicDefaultsGroup><ap:RootSubTopicDefaultsGroup Level=\"0\">"
         "<ap:DefaultText PlainText=\"Level text\"/><ap:DefaultColor LineColor=\"ff404040\"/>"
         "</ap:RootSubTopicDefaultsGroup></ap:StyleGroup>");
-    // `sized`: how often the topic's branch is sized when sized once
-    // (indicators of a task, notes or a link refit it once more); -1
-    // where it is sized as it is made too.
+    const QString icons =
+        QStringLiteral("<ap:IconsGroup><ap:Icons><ap:Icon xsi:type=\"ap:StockIcon\" "
+                       "IconType=\"urn:mindjet:FlagRed\"/>"
+                       "<ap:Icon xsi:type=\"ap:StockIcon\" "
+                       "IconType=\"urn:mindjet:Check\"/></ap:Icons></ap:IconsGroup>");
+    const QString task = QStringLiteral(
+        "<ap:Task TaskPriority=\"urn:mindjet:Prio3\" TaskPercentage=\"50\" DurationHours=\"48\" "
+        "DurationUnit=\"urn:mindjet:Day\" Resources=\"Ann; Bob\"/>");
+    const QString notes = QStringLiteral("<ap:NotesGroup><ap:NotesXhtmlData "
+                                         "PreviewPlainText=\"n\"/></ap:NotesGroup>");
+    const QString link = QStringLiteral("<ap:Hyperlink Url=\"http://example.org/\"/>");
+    // `sized`: how often the topic's branch is sized when sized once (the
+    // indicators of a task or a link refit a branch with a layout width
+    // once more); -1 where it is sized as it is made too.
     const struct
     {
         const char *name;
@@ -114,15 +125,36 @@ TEST_F(MindManagerImportSizing, BranchesSizedOnceComeOutAsBranchesSizedAsTheyAre
          "<ap:Icon xsi:type=\"ap:StockIcon\" IconType=\"urn:mindjet:Check\"/>"
          "</ap:Icons></ap:IconsGroup>",
          1},
-        {"task",
-         "<ap:Text PlainText=\"Due\"/><ap:Task TaskPriority=\"urn:mindjet:Prio3\" "
-         "TaskPercentage=\"50\" DurationHours=\"48\" DurationUnit=\"urn:mindjet:Day\" "
-         "Resources=\"Ann; Bob\"/>",
-         2},
-        {"notes and link",
-         "<ap:Text PlainText=\"Noted\"/><ap:NotesGroup><ap:NotesXhtmlData "
-         "PreviewPlainText=\"n\"/></ap:NotesGroup>"
-         "<ap:Hyperlink Url=\"http://example.org/\"/>",
+        {"task", "<ap:Text PlainText=\"Due\"/>" + task, 1},
+        {"notes and link", "<ap:Text PlainText=\"Noted\"/>" + notes + link, 1},
+        {"icons, notes, link and task",
+         "<ap:Text PlainText=\"Everything at once\"/>" + icons + notes + link + task, 1},
+        {"icons and task on a line",
+         "<ap:Text PlainText=\"Lined\"/><ap:SubTopicShape SubTopicShape=\"urn:mindjet:Line\"/>" +
+             icons + task,
+         1},
+        {"icons and task in an oval",
+         "<ap:Text PlainText=\"Round\"/><ap:SubTopicShape SubTopicShape=\"urn:mindjet:Oval\"/>" +
+             icons + task,
+         1},
+        {"icons and task left of the root",
+         "<ap:Text PlainText=\"Leftward\"/><ap:Offset CX=\"-60\" CY=\"-10\"/>" + icons + task, 1},
+        {"wrapped label with icons and a link",
+         "<ap:Text PlainText=\"A label long enough to wrap onto a second line at the width a "
+         "branch allows its text without a layout of its own\"/>" +
+             icons + link,
+         1},
+        {"hidden, collapsed and elbowed with icons, link and task",
+         "<ap:Text PlainText=\"Folded\"/><ap:SubTopicsShape "
+         "SubTopicsConnectionStyle=\"urn:mindjet:Elbow\"/><ap:SubTopicsVisibility "
+         "Hidden=\"true\"/><ap:TopicViewGroup ViewIndex=\"0\"><ap:Collapsed "
+         "Collapsed=\"true\"/></ap:TopicViewGroup>" +
+             icons + link + task,
+         1},
+        {"icons and task with a layout",
+         "<ap:Text PlainText=\"Laid out\"/><ap:TopicLayout "
+         "TopicTextAndImagePosition=\"urn:mindjet:TextLeftImageRight\" Width=\"25\"/>" +
+             icons + task,
          2},
         {"own shape and layout",
          "<ap:Text PlainText=\"A long label that wraps at the width it is given\"/>"

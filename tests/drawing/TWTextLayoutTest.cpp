@@ -1,6 +1,7 @@
 #include "drawing/TWTextLayout.h"
 #include "GoldenImage.h"
 #include "drawing/DrawingContext.h"
+#include "graphics/TWTextArea.h"
 #include "support/Color.h"
 #include "support/Font.h"
 #include "support/ParagraphStyle.h"
@@ -565,4 +566,89 @@ TEST(TWTextLayout, RequestsMadeAsReachedAreMadeOnceAndAnswerAsTheMainThread)
             EXPECT_EQ(ahead.answered(), measurable);
         }
     }
+}
+
+// A measurement names the widths that answer as it does: a fresh layout
+// at either end of that range, and between, gives the same size, whether
+// the text was measured here, found remembered or measured ahead. A text
+// area asked again within that range answers from its last measurement,
+// and measures afresh once its text or its padding changes.
+TEST(TWTextLayout, AMeasurementsWidthsAnswerAsAFreshLayout)
+{
+    ParagraphStyle centred;
+    centred.alignment = CenterTextAlignment;
+    TextAttributes centredAttributes = fontAttributes("LiberationSans", 12);
+    centredAttributes.insert(NSParagraphStyleAttributeName, QVariant::fromValue(centred));
+    AttributedString mixed = text("Topic 7 with some words");
+    mixed.addAttribute(NSFontAttributeName, QVariant::fromValue(Font("LiberationSans-Bold", 12)),
+                       {0, 5});
+    const AttributedString texts[] = {
+        text("one two three four five six seven eight"),
+        mixed,
+        AttributedString("centred and wrapped words", centredAttributes),
+        text("Staff elf fjord gulf", "LiberationSerif-BoldItalic", 15), // overhangs
+        text("Incomprehensibilities of it"),
+        AttributedString(),
+    };
+    const auto fresh = [](const AttributedString &t, float width, float padding) {
+        if (t.isEmpty())
+            return Size(10, 15);
+        TWTextLayout engine;
+        engine.setLineFragmentPadding(padding);
+        engine.setContainerSize(Size(width, 99999));
+        engine.setAttributedString(t);
+        return Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
+                    std::max(engine.usedRect().height(), 15.0f));
+    };
+    const auto checkRange = [&](const AttributedString &t, const TWTextLayout::Measurement &m,
+                                float asked) {
+        EXPECT_LE(m.narrowest, std::min(asked, 99999.0f));
+        EXPECT_GE(m.widest, std::min(asked, 99999.0f));
+        for (const float width : {m.narrowest, (m.narrowest + m.widest) / 2, m.widest})
+            if (width <= 2000)
+                EXPECT_EQ(fresh(t, width, 5), m.size) << "at " << width;
+    };
+    int ranges = 0;
+    for (const AttributedString &t : texts) {
+        SCOPED_TRACE(t.string().toStdString());
+        for (const float first : {400.0f, 120.0f, 70.0f}) {
+            SCOPED_TRACE(first);
+            for (int i = 0; i < 40; ++i) // nothing of the text remembered
+                TWTextLayout::requiredSizeForWidth(text(QString::number(i)), 1000);
+            const auto measure = [&](float width) {
+                return TWTextLayout::measure(t, width, Size(10, 15), Size(99999, 99999), 5);
+            };
+            // Measured here, then found remembered at the width it needs.
+            const TWTextLayout::Measurement here = measure(first);
+            checkRange(t, here, first);
+            const TWTextLayout::Measurement found = measure(here.size.width - 1);
+            checkRange(t, found, here.size.width - 1);
+            ranges += found.narrowest < found.widest;
+            // Measured ahead.
+            for (int i = 0; i < 40; ++i)
+                TWTextLayout::requiredSizeForWidth(text(QString::number(i)), 1000);
+            {
+                TWTextLayout::Prefetch ahead({{t, first, Size(99999, 99999), 5}}, 1);
+                ahead.finish();
+                checkRange(t, measure(first), first);
+            }
+            // A text area asked again and again, then changed.
+            auto area = TWGraphic::make<TWTextArea>(Rect(0, 0, 50, 20));
+            area->setLineFragmentPadding(5);
+            area->setText(t);
+            const Size atFirst = area->requiredSizeForWidth(first);
+            EXPECT_EQ(atFirst, fresh(t, first, 5));
+            const float widest = atFirst.width - 1;
+            for (const float width : {widest, widest - 0.5f, widest + 1, first, first + 50,
+                                      (widest + first) / 2, 30.0f, first})
+                EXPECT_EQ(area->requiredSizeForWidth(width), fresh(t, width, 5)) << width;
+            area->setLineFragmentPadding(0);
+            EXPECT_EQ(area->requiredSizeForWidth(first), fresh(t, first, 0));
+            area->setText(text("Another label altogether"));
+            EXPECT_EQ(area->requiredSizeForWidth(first),
+                      fresh(text("Another label altogether"), first, 0));
+        }
+    }
+    // Some measurements do answer for more than their own width.
+    EXPECT_GT(ranges, 0);
 }

@@ -373,12 +373,42 @@ TEST_F(TWMapBranchSizingTest, ARefitHoldRefitsItsBranchOnceAtItsEnd)
              a->setDuration(a->duration() + 1);
          },
          {}},
+        // Icons placed later: a's icon waits for whoever sized a, the hold
+        // ends without a refit, and an inner hold's refit goes with it.
+        {"a held with its icons, dismissed",
+         [&] {
+             TWBranchRefitHold hold(*a, true);
+             for (const auto &branch : {a, b})
+                 branch->insertObjectInOtherEnclosedGraphicsAtIndex(
+                     std::make_shared<TWEnclosedGraphic>(
+                         QString(), QString(), TWGraphic::make<TWImage>(Rect(0, 0, 16, 16))),
+                     branch->countOfOtherEnclosedGraphics());
+             {
+                 const TWBranchRefitHold inner(*a);
+                 changeBoth();
+             }
+             layout->calls << QStringLiteral("icons unplaced %1").arg(hold.dismiss());
+             layout->calls << QStringLiteral("again %1").arg(hold.dismiss());
+         },
+         {QStringLiteral("reposition b from 3"), refitB, refitB, QStringLiteral("icons unplaced 1"),
+          QStringLiteral("again 0")}},
+        {"a held, its icons placed as they come",
+         [&] {
+             TWBranchRefitHold hold(*a);
+             a->insertObjectInOtherEnclosedGraphicsAtIndex(
+                 std::make_shared<TWEnclosedGraphic>(QString(), QString(),
+                                                     TWGraphic::make<TWImage>(Rect(0, 0, 16, 16))),
+                 0);
+             layout->calls << QStringLiteral("icons unplaced %1").arg(hold.dismiss());
+         },
+         {QStringLiteral("reposition a from 22"), QStringLiteral("icons unplaced 0")}},
     };
     for (const auto &c : cases) {
         settle();
         layout->calls.clear();
         c.run();
-        QStringList refits = layout->calls.filter(QRegularExpression("natural size|ended"));
+        QStringList refits =
+            layout->calls.filter(QRegularExpression("natural size|ended|reposition|icons|again"));
         EXPECT_EQ(refits, c.calls) << c.what;
     }
 }
