@@ -96,6 +96,13 @@ public:
     static inline const void *s_invalidatedPoster = nullptr;
 };
 
+// Whether a setter's inverse would be kept.
+bool recordsUndo(const TWGraphic &graphic)
+{
+    const UndoManager *undo = graphic.undoManager();
+    return undo && undo->isUndoRegistrationEnabled();
+}
+
 bool inRange(float value, float low, float high)
 {
     // NaN fails both comparisons; infinities fail one.
@@ -135,7 +142,25 @@ void TWGraphic::init()
 void TWGraphic::initWithBounds(Rect bounds)
 {
     init();
-    setBounds(bounds);
+    // A graphic no branch holds yet has no undo, link lines or layout to
+    // tell: with no one listening for bounds, setBounds() would only store
+    // them. Kinds whose setBounds() does more make their own start.
+    static const ObservedName willHeard(GraphicWillChangeBoundsNotification);
+    static const ObservedName editorHeard(UpdateTextEditorFrameNotification);
+    if (branch() || m_flags.drawingBoundsValid || willHeard() || editorHeard() ||
+        LiveGraphics::othersHearBoundsChanges(NotificationCenter::defaultCenter())) {
+        setBounds(bounds);
+        return;
+    }
+    if (bounds == m_bounds)
+        return;
+    const Rect old = m_bounds;
+    m_bounds = correctedBounds(bounds);
+    if (m_extra)
+        m_extra->cachedBezierPath.reset();
+    setDrawingBoundsValid(false);
+    if (m_bounds.size != old.size)
+        updateCachedTextAttributes();
 }
 
 void TWGraphic::registerWithObservers()
@@ -562,7 +587,8 @@ void TWGraphic::setStrokeColor(const std::optional<Color> &color)
     const std::optional<Color> old = strokeColor();
     if (color == old)
         return;
-    registerUndo([old](TWGraphic &g) { g.setStrokeColor(old); });
+    if (recordsUndo(*this)) // the colour's closure is not built for nothing
+        registerUndo([old](TWGraphic &g) { g.setStrokeColor(old); });
     extra().strokeColor = color;
     redrawIt(SubtreeNeedsRedrawNotification);
 }
@@ -587,7 +613,8 @@ void TWGraphic::setFillColor(const std::optional<Color> &color)
     const std::optional<Color> old = fillColor();
     if (color == old)
         return;
-    registerUndo([old](TWGraphic &g) { g.setFillColor(old); });
+    if (recordsUndo(*this)) // the colour's closure is not built for nothing
+        registerUndo([old](TWGraphic &g) { g.setFillColor(old); });
     extra().fillColor = color;
     redrawIt(SubtreeNeedsRedrawNotification);
 }
