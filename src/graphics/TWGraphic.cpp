@@ -96,13 +96,6 @@ public:
     static inline const void *s_invalidatedPoster = nullptr;
 };
 
-// Whether a setter's inverse would be kept.
-bool recordsUndo(const TWGraphic &graphic)
-{
-    const UndoManager *undo = graphic.undoManager();
-    return undo && undo->isUndoRegistrationEnabled();
-}
-
 bool inRange(float value, float low, float high)
 {
     // NaN fails both comparisons; infinities fail one.
@@ -239,6 +232,12 @@ NotificationObject TWGraphic::notificationObject() const
     if (std::shared_ptr<const TWGraphic> self = weak_from_this().lock())
         return NotificationObject(self);
     return NotificationObject(static_cast<const void *>(this));
+}
+
+bool TWGraphic::recordsUndo() const
+{
+    const UndoManager *undo = undoManager();
+    return undo && undo->isUndoRegistrationEnabled();
 }
 
 void TWGraphic::registerInverse(std::function<void(TWGraphic &)> inverse)
@@ -587,8 +586,7 @@ void TWGraphic::setStrokeColor(const std::optional<Color> &color)
     const std::optional<Color> old = strokeColor();
     if (color == old)
         return;
-    if (recordsUndo(*this)) // the colour's closure is not built for nothing
-        registerUndo([old](TWGraphic &g) { g.setStrokeColor(old); });
+    registerUndo([old](TWGraphic &g) { g.setStrokeColor(old); });
     extra().strokeColor = color;
     redrawIt(SubtreeNeedsRedrawNotification);
 }
@@ -613,8 +611,7 @@ void TWGraphic::setFillColor(const std::optional<Color> &color)
     const std::optional<Color> old = fillColor();
     if (color == old)
         return;
-    if (recordsUndo(*this)) // the colour's closure is not built for nothing
-        registerUndo([old](TWGraphic &g) { g.setFillColor(old); });
+    registerUndo([old](TWGraphic &g) { g.setFillColor(old); });
     extra().fillColor = color;
     redrawIt(SubtreeNeedsRedrawNotification);
 }
