@@ -178,11 +178,15 @@ TEST_F(NotificationTest, APostIsPendingByNameAndSenderUntilItGoesOut)
         {"another sender", "Reload", mapB.get(), false},
         {"another name", "Other", mapA.get(), false},
         {"queued without a sender", "Plain", mapA.get(), false},
+        {"among the last queued", "Filler3", mapB.get(), true},
+        {"among the last, another sender", "Filler3", mapA.get(), false},
     };
     queue.enqueue("Reload", mapA);
     queue.enqueue("Idle", mapB, {}, NotificationQueue::CoalesceOnNameAndSender,
                   NotificationQueue::PostWhenIdle);
     queue.enqueue("Plain", nullptr);
+    for (const char *filler : {"Filler1", "Filler2", "Filler3", "Filler4", "Filler5"})
+        queue.enqueue(filler, mapB);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(queue.isPending(c.name, c.sender), c.pending);
