@@ -13,9 +13,9 @@
 
 namespace {
 
-// Graphics by their (32-bit) numbers in one block of slots: open addressing,
-// at most half full, so that a lookup reads one or two neighbouring slots
-// and a map's graphics join without an allocation each.
+// Graphics by their numbers in one block of slots: open addressing, so that
+// a lookup reads a few neighbouring slots and a map's graphics join without
+// an allocation each.
 class GraphicsByNumber
 {
 public:
@@ -35,9 +35,10 @@ public:
     // The slot of `number`, made empty when there was none (`added`).
     Graphic &slotFor(long number, bool &added)
     {
-        // Grown four times over: a map's graphics join a branch at a time.
-        if (size_t(m_count + 1) * 2 > m_slots.size())
-            rehash(std::max<size_t>(64, m_slots.size() * 4));
+        // Up to three quarters full: runs stay short, and a map's graphics
+        // joining one at a time move their slots to new blocks less often.
+        if (size_t(m_count + 1) * 4 > m_slots.size() * 3)
+            rehash(std::max<size_t>(64, m_slots.size() * 2));
         const size_t mask = m_slots.size() - 1;
         size_t i = home(number, mask);
         for (; m_slots[i].used; i = (i + 1) & mask) {
