@@ -3,6 +3,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "platform/CFormat.h"
+#include "platform/UndoManager.h"
 #include "support/BezierPath.h"
 #include "support/TWXMLUtils.h"
 
@@ -11,18 +12,39 @@
 
 using namespace TWConnectionGeometry;
 
+static std::shared_ptr<TWGraphic> resolve(const TWGraphic &connection, long number)
+{
+    TWMap *map = connection.map();
+    return map ? map->findGraphicWithGraphicNumber(number) : nullptr;
+}
+
 void TWChildConnection::initWithParent(const std::shared_ptr<TWGraphic> &parent,
                                        const std::shared_ptr<TWGraphic> &child)
 {
     init();
     setBranch(child ? child->branch() : nullptr);
-    setParentGraphicNumber(parent ? parent->graphicNumber() : 0);
-    setChildGraphicNumber(child ? child->graphicNumber() : 0);
-    // A branch still being built is not yet in its map's tree.
-    if (!m_parentGraphic && parent)
-        setParentGraphic(parent);
-    if (!m_childGraphic && child)
-        setChildGraphic(child);
+    const UndoManager *undo = undoManager();
+    if (!undo || !undo->isUndoRegistrationEnabled()) {
+        // Nothing to register: each end is stored as the setters below leave
+        // it, without building their inverses (an import makes thousands).
+        const auto join = [this](const std::shared_ptr<TWGraphic> &given,
+                                 std::shared_ptr<TWGraphic> &end, long &number) {
+            const long wanted = given ? given->graphicNumber() : 0;
+            std::shared_ptr<TWGraphic> found = resolve(*this, wanted);
+            number = found ? found->graphicNumber() : wanted;
+            end = found ? std::move(found) : given;
+        };
+        join(parent, m_parentGraphic, m_parentGraphicNumber);
+        join(child, m_childGraphic, m_childGraphicNumber);
+    } else {
+        setParentGraphicNumber(parent ? parent->graphicNumber() : 0);
+        setChildGraphicNumber(child ? child->graphicNumber() : 0);
+        // A branch still being built is not yet in its map's tree.
+        if (!m_parentGraphic && parent)
+            setParentGraphic(parent);
+        if (!m_childGraphic && child)
+            setChildGraphic(child);
+    }
     setDrawsFill(false);
     setDrawsStroke(true);
     setConnectionToParentSide(1);
@@ -64,12 +86,6 @@ void TWChildConnection::setChildGraphic(const std::shared_ptr<TWGraphic> &graphi
         [old](TWGraphic &g) { static_cast<TWChildConnection &>(g).setChildGraphic(old); });
     m_childGraphic = graphic;
     m_childGraphicNumber = graphic ? graphic->graphicNumber() : 0;
-}
-
-static std::shared_ptr<TWGraphic> resolve(const TWGraphic &connection, long number)
-{
-    TWMap *map = connection.map();
-    return map ? map->findGraphicWithGraphicNumber(number) : nullptr;
 }
 
 void TWChildConnection::setParentGraphicNumber(long number)

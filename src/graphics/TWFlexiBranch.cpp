@@ -14,7 +14,9 @@ Point TWFlexiBranch::*const TWFlexiBranch::allPoints[8] = {
 
 void TWFlexiBranch::initWithBounds(Rect bounds)
 {
-    TWGraphic::initWithBounds(bounds);
+    // Its own setBounds() fits the ends to the rectangle.
+    init();
+    setBounds(bounds);
     initializePoints();
 }
 

@@ -135,7 +135,25 @@ void TWGraphic::init()
 void TWGraphic::initWithBounds(Rect bounds)
 {
     init();
-    setBounds(bounds);
+    // A graphic no branch holds yet has no undo, link lines or layout to
+    // tell: with no one listening for bounds, setBounds() would only store
+    // them. Kinds whose setBounds() does more make their own start.
+    static const ObservedName willHeard(GraphicWillChangeBoundsNotification);
+    static const ObservedName editorHeard(UpdateTextEditorFrameNotification);
+    if (branch() || m_flags.drawingBoundsValid || willHeard() || editorHeard() ||
+        LiveGraphics::othersHearBoundsChanges(NotificationCenter::defaultCenter())) {
+        setBounds(bounds);
+        return;
+    }
+    if (bounds == m_bounds)
+        return;
+    const Rect old = m_bounds;
+    m_bounds = correctedBounds(bounds);
+    if (m_extra)
+        m_extra->cachedBezierPath.reset();
+    setDrawingBoundsValid(false);
+    if (m_bounds.size != old.size)
+        updateCachedTextAttributes();
 }
 
 void TWGraphic::registerWithObservers()
@@ -214,6 +232,12 @@ NotificationObject TWGraphic::notificationObject() const
     if (std::shared_ptr<const TWGraphic> self = weak_from_this().lock())
         return NotificationObject(self);
     return NotificationObject(static_cast<const void *>(this));
+}
+
+bool TWGraphic::recordsUndo() const
+{
+    const UndoManager *undo = undoManager();
+    return undo && undo->isUndoRegistrationEnabled();
 }
 
 void TWGraphic::registerInverse(std::function<void(TWGraphic &)> inverse)

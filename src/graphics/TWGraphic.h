@@ -509,8 +509,12 @@ protected:
     // which the undo step keeps alive.
     template <class F> void registerUndo(F &&inverse)
     {
-        registerInverse(std::function<void(TWGraphic &)>(std::forward<F>(inverse)));
+        // No closure is built while nothing would keep it.
+        if (recordsUndo())
+            registerInverse(std::function<void(TWGraphic &)>(std::forward<F>(inverse)));
     }
+    // Whether the graphic's undo manager registers now.
+    bool recordsUndo() const;
     void registerInverse(std::function<void(TWGraphic &)> inverse);
     // Keeps a path built from the bounds until they change; a cache, so
     // nothing is registered for undo.

@@ -75,8 +75,9 @@ void TWTextArea::setText(const AttributedString &newText)
             TWRecord::postValueDidChange(this, OutlineStringKey);
         return;
     }
-    const AttributedString oldText = m_text;
-    registerUndo([oldText](TWGraphic &g) { static_cast<TWTextArea &>(g).setText(oldText); });
+    if (recordsUndo())
+        registerUndo(
+            [oldText = m_text](TWGraphic &g) { static_cast<TWTextArea &>(g).setText(oldText); });
     m_text = newText;
     m_measured = Measured();
     m_hasText = true;

@@ -198,8 +198,8 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
     // With nothing to register and no boundary drawn or watched, the setters
     // below would only store their values and ask for the outline's rebuild:
     // that is done directly, in their order (an import makes thousands).
-    if ((!undo || !undo->isUndoRegistrationEnabled()) && !b.hasBoundary() &&
-        !NotificationCenter::defaultCenter().isObserved(RedrawInRectNotification)) {
+    static const ObservedName redrawHeard(RedrawInRectNotification);
+    if ((!undo || !undo->isUndoRegistrationEnabled()) && !b.hasBoundary() && !redrawHeard()) {
         TWMapLayoutServices &services = b.layoutServices();
         // The record is made by the first value, a line colour no branch has by default.
         Settings &settings = b.settings();
@@ -256,7 +256,10 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
     }
     b.setHideChildrenOutlineNumbers(false);
     b.setResetChildrenOutlineNumbers(false);
-    b.removeAllChildrenOutlineNumberFormatOverride();
+    // A new branch has no overrides to remove: only the post is left.
+    static const ObservedName formatHeard(BranchOutlineFormatSettingChangedNotification);
+    if (b.countOfChildrenOutlineNumberFormatOverride() > 0 || formatHeard())
+        b.removeAllChildrenOutlineNumberFormatOverride();
     b.setChildrenHidden(false);
 
     b.m_textRelativePosition = 2;
@@ -383,12 +386,18 @@ void TWMapBranch::postRedrawRect(const QString &name, Rect rect) const
 
 void TWMapBranch::enqueueOutlineReload() const
 {
+    const TWMap *m = map();
+    TWMapsDoc *doc = m ? m->document() : nullptr;
+    NotificationQueue &queue = NotificationQueue::defaultQueue();
+    // Coalesced with the one already waiting: a document gaining thousands
+    // of branches in one pass asks once.
+    if (queue.isPending(OutlineNeedsReloadNotification, doc))
+        return;
     NotificationObject document;
-    if (const TWMap *m = map(); m && m->document())
-        document = NotificationObject(m->document()->shared_from_this());
-    NotificationQueue::defaultQueue().enqueue(OutlineNeedsReloadNotification, document, {},
-                                              NotificationQueue::CoalesceOnNameAndSender,
-                                              NotificationQueue::PostASAP);
+    if (doc)
+        document = NotificationObject(doc->shared_from_this());
+    queue.enqueue(OutlineNeedsReloadNotification, document, {},
+                  NotificationQueue::CoalesceOnNameAndSender, NotificationQueue::PostASAP);
 }
 
 void TWMapBranch::removeGraphicOrderCache() const

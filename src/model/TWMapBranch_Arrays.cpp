@@ -49,8 +49,8 @@ void TWMapBranch::insertObjectInChildrenAtIndex(const std::shared_ptr<TWMapBranc
     NotificationCenter &center = NotificationCenter::defaultCenter();
     if (branchPostIsHeard(SubtreeNeedsRedrawNotification))
         center.post(SubtreeNeedsRedrawNotification, child->notificationObject());
-    if (center.isObserved(BranchDidResizeNotification) &&
-        !TWMapsDoc::resizeWouldChangeNothing(*this))
+    static const ObservedName resizeHeard(BranchDidResizeNotification);
+    if (resizeHeard() && !TWMapsDoc::resizeWouldChangeNothing(*this))
         center.post(BranchDidResizeNotification, notificationObject(),
                     {{BranchKey, QVariant::fromValue(shared_from_this())}});
     enqueueOutlineReload();

@@ -9,13 +9,121 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <vector>
+
+namespace {
+
+// Graphics by their numbers in one block of slots: open addressing, so that
+// a lookup reads a few neighbouring slots and a map's graphics join without
+// an allocation each.
+class GraphicsByNumber
+{
+public:
+    using Graphic = std::weak_ptr<TWGraphic>;
+
+    qsizetype size() const { return m_count; }
+    void clear()
+    {
+        m_slots.clear();
+        m_count = 0;
+    }
+    Graphic *find(long number)
+    {
+        const qsizetype at = slotOf(number);
+        return at < 0 ? nullptr : &m_slots[size_t(at)].graphic;
+    }
+    // The slot of `number`, made empty when there was none (`added`).
+    Graphic &slotFor(long number, bool &added)
+    {
+        // Up to three quarters full: runs stay short, and a map's graphics
+        // joining one at a time move their slots to new blocks less often.
+        if (size_t(m_count + 1) * 4 > m_slots.size() * 3)
+            rehash(std::max<size_t>(64, m_slots.size() * 2));
+        const size_t mask = m_slots.size() - 1;
+        size_t i = home(number, mask);
+        for (; m_slots[i].used; i = (i + 1) & mask) {
+            if (m_slots[i].number == number) {
+                added = false;
+                return m_slots[i].graphic;
+            }
+        }
+        m_slots[i].used = true;
+        m_slots[i].number = number;
+        ++m_count;
+        added = true;
+        return m_slots[i].graphic;
+    }
+    void erase(long number)
+    {
+        const qsizetype at = slotOf(number);
+        if (at < 0)
+            return;
+        // Later slots that could sit nearer their home move back, so that no
+        // lookup stops early at the hole.
+        const size_t mask = m_slots.size() - 1;
+        size_t hole = size_t(at);
+        for (size_t i = (hole + 1) & mask; m_slots[i].used; i = (i + 1) & mask) {
+            const size_t h = home(m_slots[i].number, mask);
+            const bool between = hole <= i ? (h > hole && h <= i) : (h > hole || h <= i);
+            if (!between) {
+                m_slots[hole] = std::move(m_slots[i]);
+                hole = i;
+            }
+        }
+        m_slots[hole] = Slot();
+        --m_count;
+    }
+
+private:
+    struct Slot
+    {
+        long number = 0;
+        bool used = false;
+        Graphic graphic;
+    };
+    static size_t home(long number, size_t mask)
+    {
+        // Fibonacci hashing spreads numbers that differ in their low bits.
+        return size_t((quint64(number) * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+    }
+    qsizetype slotOf(long number) const
+    {
+        if (m_slots.empty())
+            return -1;
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = home(number, mask); m_slots[i].used; i = (i + 1) & mask) {
+            if (m_slots[i].number == number)
+                return qsizetype(i);
+        }
+        return -1;
+    }
+    void rehash(size_t count)
+    {
+        std::vector<Slot> old = std::move(m_slots);
+        m_slots = std::vector<Slot>(count);
+        const size_t mask = count - 1;
+        for (Slot &slot : old) {
+            if (!slot.used)
+                continue;
+            size_t i = home(slot.number, mask);
+            while (m_slots[i].used)
+                i = (i + 1) & mask;
+            m_slots[i] = std::move(slot);
+        }
+    }
+
+    std::vector<Slot> m_slots;
+    qsizetype m_count = 0;
+};
+
+} // namespace
 
 // Graphics by number, and the branches whose graphics are held, so that a
 // change can tell whether it happens inside the map's tree. Kept up to date
 // by the tree's accessors; rebuilt whole only when marked stale.
 struct TWMap::NumberIndex
 {
-    QHash<long, std::weak_ptr<TWGraphic>> byNumber;
+    GraphicsByNumber byNumber;
     QSet<const TWMapBranch *> branches;
     bool stale = true;
     // Two graphics share a number: a leaving one may uncover the other,
@@ -27,14 +135,10 @@ struct TWMap::NumberIndex
         if (!graphic)
             return;
         const long number = graphic->graphicNumber();
-        // A map's graphics join a branch at a time: grown four times over
-        // rather than twice, the index is rehashed half as often.
-        if (byNumber.size() >= 64 && byNumber.size() >= byNumber.capacity())
-            byNumber.reserve(byNumber.size() * 4);
         // One lookup: a new number's slot is made empty and filled here.
-        const qsizetype before = byNumber.size();
-        std::weak_ptr<TWGraphic> &slot = byNumber[number];
-        if (byNumber.size() != before) {
+        bool added = false;
+        std::weak_ptr<TWGraphic> &slot = byNumber.slotFor(number, added);
+        if (added) {
             slot = graphic;
             return;
         }
@@ -49,9 +153,10 @@ struct TWMap::NumberIndex
     {
         if (!graphic)
             return;
-        const auto found = byNumber.constFind(graphic->graphicNumber());
-        if (found != byNumber.constEnd() && found->lock().get() == graphic)
-            byNumber.erase(found);
+        const long number = graphic->graphicNumber();
+        const std::weak_ptr<TWGraphic> *found = byNumber.find(number);
+        if (found && found->lock().get() == graphic)
+            byNumber.erase(number);
         if (duplicates)
             stale = true;
     }
@@ -151,9 +256,9 @@ void TWMap::graphicNumberChanged(const TWGraphic &graphic, long oldNumber)
     if (!m_numberIndex || m_numberIndex->stale)
         return;
     NumberIndex &index = *m_numberIndex;
-    const auto found = index.byNumber.constFind(oldNumber);
-    if (found != index.byNumber.constEnd() && found->lock().get() == &graphic) {
-        index.byNumber.erase(found);
+    const std::weak_ptr<TWGraphic> *found = index.byNumber.find(oldNumber);
+    if (found && found->lock().get() == &graphic) {
+        index.byNumber.erase(oldNumber);
         index.add(std::const_pointer_cast<TWGraphic>(graphic.weak_from_this().lock()));
     } else if (index.duplicates) {
         index.stale = true;
@@ -180,8 +285,8 @@ std::shared_ptr<TWGraphic> TWMap::findGraphicWithGraphicNumber(long number) cons
             if (m_root)
                 index.addSubtree(*m_root);
         }
-        const auto found = index.byNumber.constFind(number);
-        if (found == index.byNumber.constEnd())
+        const std::weak_ptr<TWGraphic> *found = index.byNumber.find(number);
+        if (!found)
             return nullptr;
         std::shared_ptr<TWGraphic> graphic = found->lock();
         if (graphic && graphic->graphicNumber() == number)

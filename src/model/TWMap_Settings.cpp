@@ -328,11 +328,23 @@ void TWMap::setBranchHideLevel(int level)
         if (branch && branch->hidden())
             removeObjectFromSelectedGraphicsAtIndex(i);
     }
-    for (const std::shared_ptr<TWMapBranch> &branch : branchesIncludingHidden()) {
-        if (branch->hidden())
-            layoutServices().removeChildFromBoundary(*branch, *branch);
-        else
-            layoutServices().updateBoundaryForChangedChild(*branch, *branch);
+    // Every branch in tree order, each told whether it is now hidden: one
+    // walk down knows what hidden() would find walking up from each.
+    if (m_root) {
+        TWMapLayoutServices &services = layoutServices();
+        const auto visit = [&](const auto &self, TWMapBranch &branch, int depth,
+                               bool collapsedAbove) -> void {
+            const TWMap *m = branch.map();
+            const bool hidden = collapsedAbove || (m && depth > m->branchHideLevel());
+            if (hidden)
+                services.removeChildFromBoundary(branch, branch);
+            else
+                services.updateBoundaryForChangedChild(branch, branch);
+            const bool collapsed = collapsedAbove || branch.childrenHidden();
+            for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+                self(self, *child, depth + 1, collapsed);
+        };
+        visit(visit, *m_root, 0, false);
     }
     if (m_root)
         autoArangeWithMovedBranches(m_root->children());

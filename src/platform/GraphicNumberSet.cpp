@@ -1,11 +1,10 @@
 #include "platform/GraphicNumberSet.h"
 #include "platform/Random.h"
 
+#include <iterator>
 #include <limits>
 
-GraphicNumberSet::GraphicNumberSet(Source source)
-    : m_source(source ? std::move(source) : Source([] { return Random::next(); }))
-{}
+GraphicNumberSet::GraphicNumberSet(Source source) : m_source(std::move(source)) {}
 
 GraphicNumberSet &GraphicNumberSet::shared()
 {
@@ -75,11 +74,22 @@ bool GraphicNumberSet::insert(long number)
     return true;
 }
 
+long GraphicNumberSet::drawn()
+{
+    if (m_source)
+        return m_source();
+    if (m_blockUsed == int(std::size(m_block))) {
+        Random::fill(m_block, qsizetype(std::size(m_block)));
+        m_blockUsed = 0;
+    }
+    return m_block[m_blockUsed++];
+}
+
 long GraphicNumberSet::generate()
 {
     std::lock_guard lock(m_mutex);
     for (;;) {
-        const long n = m_source();
+        const long n = drawn();
         if (n != 0 && insert(n))
             return n;
     }

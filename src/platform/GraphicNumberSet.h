@@ -39,9 +39,15 @@ private:
     void grow();
     static bool isNarrow(long number);
 
+    // Drawn from Random a block at a time: one lock of the generator for
+    // many graphics.
+    long drawn();
+
     mutable std::mutex m_mutex;
+    long m_block[64];
+    int m_blockUsed = 64;
     std::vector<qint32> m_slots;
     qsizetype m_count = 0;
     std::unordered_set<long> m_others;
-    Source m_source;
+    Source m_source; // empty: Random
 };

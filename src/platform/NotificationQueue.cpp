@@ -75,6 +75,19 @@ void NotificationQueue::enqueue(const Notification &n, int coalescing, PostingSt
     }
 }
 
+bool NotificationQueue::isPending(const QString &name, const void *sender) const
+{
+    // A poster asking again usually finds its post among the last queued:
+    // no hash of the name then.
+    const auto last = m_pending.size() < 4 ? m_pending.begin() : m_pending.end() - 4;
+    for (auto it = m_pending.end(); it != last;) {
+        --it;
+        if (it->sender.identity() == sender && it->name == name)
+            return true;
+    }
+    return m_pendingKeys.contains({name, sender});
+}
+
 void NotificationQueue::scheduleFlush()
 {
     if (m_flushScheduled || m_suspended > 0)

@@ -58,6 +58,9 @@ public:
     void resume();
 
     int pendingCount() const { return int(m_pending.size() + m_idle.size()); }
+    // Whether a notification of `name` from `sender` waits to be posted: one
+    // coalescing on both would be dropped.
+    bool isPending(const QString &name, const void *sender) const;
 
 private:
     void scheduleFlush();

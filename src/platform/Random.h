@@ -9,5 +9,7 @@ class Random
 {
 public:
     static long next();
+    // The next `count` numbers at once, as many calls of next() would give them.
+    static void fill(long *numbers, qsizetype count);
     static void seed(quint32 seed);
 };

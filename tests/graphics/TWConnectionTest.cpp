@@ -272,6 +272,55 @@ TEST_F(TWConnectionTest, ChildConnectionEndsAndSideRule)
     }
 }
 
+// A new connection joins the same graphics under the same numbers whether or
+// not its making is recorded for undo.
+TEST_F(TWConnectionTest, ANewConnectionJoinsTheSameEndsRecordedOrNot)
+{
+    auto a = child(root, 100, "a");
+    auto b = child(a, 150, "b", 650);
+    auto unparented = TWMapBranch::createWithGraphic(
+        TWGraphic::createWithBounds(Rect(800, 150, 80, 30)), nullptr, map.get());
+    auto loose = TWGraphic::createWithBounds(Rect(700, 300, 80, 30));
+    // Another graphic under a's number: the map's graphic of that number is joined.
+    auto twin = TWGraphic::createWithBounds(Rect(50, 50, 80, 30));
+    twin->setGraphicNumber(a->mainGraphic()->graphicNumber());
+    settle();
+    struct Case
+    {
+        const char *what;
+        std::shared_ptr<TWGraphic> parent, child;
+        std::shared_ptr<TWGraphic> joinedParent;
+    };
+    const Case cases[] = {
+        {"both in the map", a->mainGraphic(), b->mainGraphic(), a->mainGraphic()},
+        {"parent in no map", loose, b->mainGraphic(), loose},
+        {"no parent", nullptr, b->mainGraphic(), nullptr},
+        {"a twin number finds the map's graphic", twin, b->mainGraphic(), a->mainGraphic()},
+        {"child not yet in the tree", a->mainGraphic(), unparented->mainGraphic(),
+         a->mainGraphic()},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        undo->disableUndoRegistration();
+        const auto quiet = TWChildConnection::create(k.parent, k.child);
+        undo->enableUndoRegistration();
+        const auto recorded = TWChildConnection::create(k.parent, k.child);
+        settle();
+        EXPECT_EQ(quiet->parentGraphic(), k.joinedParent);
+        EXPECT_EQ(quiet->childGraphic(), k.child);
+        for (const auto &c : {quiet, recorded}) {
+            EXPECT_EQ(c->parentGraphic(), recorded->parentGraphic());
+            EXPECT_EQ(c->childGraphic(), recorded->childGraphic());
+            EXPECT_EQ(c->parentGraphicNumber(), recorded->parentGraphicNumber());
+            EXPECT_EQ(c->childGraphicNumber(), recorded->childGraphicNumber());
+            EXPECT_EQ(c->branch(), k.child->branch());
+            EXPECT_EQ(c->bounds(), recorded->bounds());
+            EXPECT_FALSE(c->drawsFill());
+            EXPECT_TRUE(c->drawsStroke());
+        }
+    }
+}
+
 TEST_F(TWConnectionTest, ChildCurveRunsThroughTheMiddleWithHorizontalTangents)
 {
     auto a = child(root, 100, "a");

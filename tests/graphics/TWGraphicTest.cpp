@@ -1,8 +1,13 @@
 #include "BranchTestSupport.h"
+#include "graphics/TWFlexiBranch.h"
+#include "graphics/TWImage.h"
+#include "graphics/TWLine.h"
+#include "graphics/TWRectangle.h"
 #include "platform/GraphicNumberSet.h"
 
 #include <QSet>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <thread>
 
@@ -71,6 +76,74 @@ TEST_F(TWGraphicTest, OutOfRangeBoundsAreReplacedNotClamped)
     for (const Case &c : cases) {
         EXPECT_EQ(TWGraphic::createWithBounds(c.requested)->bounds(), c.expected)
             << c.requested.toString().toStdString();
+    }
+}
+
+// A graphic made with bounds is a new graphic given those bounds: the same
+// corrected bounds, drawing state and flexi ends, and the same posts for
+// whoever listens, whatever kind it is.
+TEST_F(TWGraphicTest, AGraphicMadeWithBoundsIsANewOneGivenThem)
+{
+    struct Kind
+    {
+        const char *name;
+        std::function<std::shared_ptr<TWGraphic>(Rect)> made;
+        std::function<std::shared_ptr<TWGraphic>()> plain;
+    };
+    const auto kind = [](const char *name, auto tag) {
+        using T = typename decltype(tag)::type;
+        return Kind{name,
+                    [](Rect r) -> std::shared_ptr<TWGraphic> { return TWGraphic::make<T>(r); },
+                    []() -> std::shared_ptr<TWGraphic> { return TWGraphic::make<T>(); }};
+    };
+    const Kind kinds[] = {
+        kind("graphic", std::type_identity<TWGraphic>()),
+        kind("text area", std::type_identity<TWTextArea>()),
+        kind("image", std::type_identity<TWImage>()),
+        kind("rectangle", std::type_identity<TWRectangle>()),
+        kind("line", std::type_identity<TWLine>()),
+        kind("flexi", std::type_identity<TWFlexiBranch>()),
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Rect rects[] = {Rect(10, 20, 80, 40), Rect(), Rect(3, 4, 0, 0), Rect(-20000, 5, nan, 30),
+                          Rect(1, 2, 3e9f, -4)};
+    const QStringList listened[] = {
+        {},
+        {TWGraphic::GraphicWillChangeBoundsNotification},
+        {TWGraphic::GraphicDidChangeBoundsNotification},
+        {TWGraphic::UpdateTextEditorFrameNotification},
+    };
+    const auto flexiEnds = [](const TWGraphic &g) {
+        QList<Point> ends;
+        if (const auto *f = dynamic_cast<const TWFlexiBranch *>(&g))
+            ends = {f->leftPoint(),    f->rightPoint(),    f->intermediate1(), f->intermediate2(),
+                    f->innerEndLeft(), f->innerEndRight(), f->straightLeft(),  f->straightRight()};
+        return ends;
+    };
+    for (const Kind &k : kinds) {
+        for (const Rect r : rects) {
+            for (const QStringList &names : listened) {
+                SCOPED_TRACE(QStringLiteral("%1 %2 %3 heard by %4")
+                                 .arg(k.name)
+                                 .arg(r.x())
+                                 .arg(r.width())
+                                 .arg(names.join(' '))
+                                 .toStdString());
+                Recorder heard(names.isEmpty() ? QStringList{QStringLiteral("-")} : names);
+                const std::shared_ptr<TWGraphic> made = k.made(r);
+                const QStringList madePosts = heard.names();
+                heard.clear();
+                const std::shared_ptr<TWGraphic> plain = k.plain();
+                plain->setBounds(r);
+                if (auto *f = dynamic_cast<TWFlexiBranch *>(plain.get()))
+                    f->initializePoints();
+                EXPECT_EQ(madePosts, heard.names());
+                EXPECT_EQ(made->bounds(), plain->bounds());
+                EXPECT_EQ(made->drawingBoundsValid(), plain->drawingBoundsValid());
+                EXPECT_EQ(made->drawingBounds(), plain->drawingBounds());
+                EXPECT_EQ(flexiEnds(*made), flexiEnds(*plain));
+            }
+        }
     }
 }
 

@@ -193,6 +193,65 @@ TEST_F(TWMapNumberIndexTest, LookupsFollowEveryEditOfTheMap)
     EXPECT_EQ(map->findGraphicWithGraphicNumber(twin->graphicNumber()), twin);
 }
 
+// Two thousand graphics joining, leaving and taking new numbers, close
+// together and reused: every lookup answers as a scan of the map would.
+TEST_F(TWMapNumberIndexTest, ManyNumbersJoiningAndLeavingAnswerAsAScan)
+{
+    std::vector<std::shared_ptr<TWMapBranch>> made;
+    QList<long> gone;
+    const auto removeEvery = [&](int step, int offset) {
+        for (size_t i = size_t(offset); i < made.size(); i += size_t(step)) {
+            if (TWMapBranch *parent = made[i]->parent()) {
+                gone << subtreeNumbers(*made[i]);
+                parent->removeChild(made[i]);
+            }
+        }
+    };
+    const struct
+    {
+        const char *name;
+        std::function<void()> edit;
+    } steps[] = {
+        {"six hundred branches joined",
+         [&] {
+             for (int i = 0; i < 600; ++i) {
+                 const auto &parent = i < 10 ? root : made[size_t((i * 37 + 11) % i)];
+                 made.push_back(child(parent, float(10 * i), QString::number(i)));
+                 if (i % 4 == 0)
+                     attach(made.back());
+             }
+         }},
+        {"every third subtree gone", [&] { removeEvery(3, 5); }},
+        {"shapes renumbered side by side",
+         [&] {
+             for (size_t i = 0; i < made.size(); i += 5) {
+                 if (made[i]->parent())
+                     made[i]->mainGraphic()->setGraphicNumber(long(900000 + i));
+             }
+         }},
+        {"numbers of gone graphics taken again",
+         [&] {
+             for (size_t i = 1; i < made.size() && !gone.isEmpty(); i += 4) {
+                 if (made[i]->parent())
+                     made[i]->enclosedTextArea()->setGraphicNumber(gone.takeFirst());
+             }
+         }},
+        {"every second subtree gone", [&] { removeEvery(2, 1); }},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.name);
+        step.edit();
+        const TWMap::GraphicList all = everyGraphic();
+        for (const auto &g : all)
+            EXPECT_EQ(map->findGraphicWithGraphicNumber(g->graphicNumber()), g);
+        const QList<long> present = numbersOf(all);
+        for (const long number : std::as_const(gone)) {
+            if (!present.contains(number))
+                EXPECT_EQ(map->findGraphicWithGraphicNumber(number), nullptr) << number;
+        }
+    }
+}
+
 TEST_F(TWMapNumberIndexTest, ANewRootIsIndexedWhole)
 {
     auto a = child(root, 100, "a");

@@ -558,6 +558,40 @@ TEST_F(TWMapTest, HidingLevelsDeselectsHiddenBranchesAndUpdatesBoundaries)
     EXPECT_EQ(map->selectedGraphics(), TWMap::GraphicList{a->mainGraphic()});
 }
 
+// Each branch's boundary hears, in tree order, whether the new level hides
+// it, as hidden() answers branch by branch; collapsed branches hide theirs.
+TEST_F(TWMapTest, AHideLevelTellsEachBoundaryWhatHiddenAnswers)
+{
+    auto map = addMap();
+    auto a = branch(map, map->root(), "a");
+    auto a1 = branch(map, a, "a1");
+    branch(map, a1, "a11");
+    auto b = branch(map, map->root(), "b");
+    auto b1 = branch(map, b, "b1");
+    auto b11 = branch(map, b1, "b11");
+    branch(map, b11, "b111");
+    branch(map, b1, "b12");
+    branch(map, map->root(), "c");
+    a->setChildrenHidden(true);
+    b11->setChildrenHidden(true);
+    settle();
+    for (const int level : {3, 0, 1, 2, 999, -1, 4}) {
+        SCOPED_TRACE(level);
+        layout->calls.clear();
+        map->setBranchHideLevel(level);
+        QStringList expected;
+        for (const auto &each : map->allBranches()) {
+            const QString name = BranchTest::nameOf(*each);
+            expected << (each->hidden() ? QStringLiteral("remove from boundary %1: %1").arg(name)
+                                        : QStringLiteral("update boundary %1 for %1").arg(name));
+        }
+        QStringList told = layout->calls;
+        told.removeIf([](const QString &call) { return call.startsWith("arrange"); });
+        EXPECT_EQ(told, expected);
+        settle();
+    }
+}
+
 TEST_F(TWMapTest, TheTextWidthRefitsEveryBranchOnlyWhileConstrained)
 {
     auto map = addMap();

@@ -49,6 +49,18 @@ TEST(Random, SeededSequencesRepeatAndUseAll31Bits)
     };
     const auto a = draw(42);
     EXPECT_EQ(a, draw(42));
+    // Drawn in blocks of any size, the sequence is the same.
+    Random::seed(42);
+    std::vector<long> blocks(a.size());
+    for (size_t at = 0, size = 1; at < blocks.size(); at += size, size = size * 3 % 97 + 1)
+        Random::fill(blocks.data() + at, qsizetype(std::min(size, blocks.size() - at)));
+    EXPECT_EQ(blocks, a);
+    // A set drawing from the generator hands out its numbers in that order.
+    Random::seed(42);
+    GraphicNumberSet set;
+    std::vector<long> handed(150);
+    std::generate(handed.begin(), handed.end(), [&set] { return set.generate(); });
+    EXPECT_EQ(handed, std::vector<long>(a.begin(), a.begin() + 150));
     EXPECT_NE(a, draw(43));
     EXPECT_GE(*std::min_element(a.begin(), a.end()), 0);
     EXPECT_LT(*std::max_element(a.begin(), a.end()), 0x80000000L);

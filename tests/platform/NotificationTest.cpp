@@ -160,6 +160,42 @@ TEST_F(NotificationTest, WhatIsEnqueuedDuringAFlushWaitsForTheNextPass)
     EXPECT_EQ(got.size(), 5);
 }
 
+// A poster may ask first whether its post would only be coalesced away:
+// pending means queued under that name and sender, whatever the style,
+// until the queue posts it.
+TEST_F(NotificationTest, APostIsPendingByNameAndSenderUntilItGoesOut)
+{
+    const struct
+    {
+        const char *what;
+        QString name;
+        const void *sender;
+        bool pending;
+    } cases[] = {
+        {"as queued", "Reload", mapA.get(), true},
+        {"when idle too", "Idle", mapB.get(), true},
+        {"no sender", "Plain", nullptr, true},
+        {"another sender", "Reload", mapB.get(), false},
+        {"another name", "Other", mapA.get(), false},
+        {"queued without a sender", "Plain", mapA.get(), false},
+        {"among the last queued", "Filler3", mapB.get(), true},
+        {"among the last, another sender", "Filler3", mapA.get(), false},
+    };
+    queue.enqueue("Reload", mapA);
+    queue.enqueue("Idle", mapB, {}, NotificationQueue::CoalesceOnNameAndSender,
+                  NotificationQueue::PostWhenIdle);
+    queue.enqueue("Plain", nullptr);
+    for (const char *filler : {"Filler1", "Filler2", "Filler3", "Filler4", "Filler5"})
+        queue.enqueue(filler, mapB);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(queue.isPending(c.name, c.sender), c.pending);
+    }
+    queue.flush();
+    for (const auto &c : cases)
+        EXPECT_FALSE(queue.isPending(c.name, c.sender)) << c.what;
+}
+
 TEST_F(NotificationTest, SuspensionHoldsQueuedPostsAndDestructionDropsThem)
 {
     auto all = note(QString(), nullptr);
