@@ -35,6 +35,7 @@
 #include <QThread>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <mutex>
 #include <numeric>
 #include <string_view>
@@ -137,7 +138,7 @@ void announceHideLevel(TWMap &map, const char *phase)
 struct TopicRecord
 {
     std::shared_ptr<apTopic> topic;
-    std::optional<AttributedString> notes;
+    ReadNotes notes;
     TopicPictures pictures;
     PreparedLabel label;
     std::vector<int> subTopics;
@@ -200,7 +201,7 @@ struct MapContents
         TopicRecord &record = records[size_t(index)];
         const std::string_view name = rule.element;
         if (name == "ap:NotesGroup") {
-            record.notes = notesOf(element);
+            record.notes = readNotes(element);
             return;
         }
         if (name == "ap:OneImage") {
@@ -530,11 +531,114 @@ public:
     std::vector<int> placeOf; // by record
 };
 
+// What a record read is let go of once its branch is made: freed on a
+// worker thread a batch at a time, so that the building does not wait on
+// freeing tens of thousands of element objects. Batches waiting are few,
+// so that what is let go is soon freed.
+class RecordRelease
+{
+public:
+    RecordRelease() { m_batch.reserve(BatchSize); }
+    ~RecordRelease()
+    {
+        flush();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_finished = true;
+            m_waiting.notify_one();
+        }
+        if (m_worker.joinable())
+            m_worker.join();
+    }
+    RecordRelease(const RecordRelease &) = delete;
+    RecordRelease &operator=(const RecordRelease &) = delete;
+
+    // Takes all the record holds but its place in the tree.
+    void add(TopicRecord &record)
+    {
+        m_batch.push_back({std::move(record.topic), std::move(record.notes),
+                           std::move(record.pictures), std::move(record.label)});
+        record.topic = nullptr;
+        record.notes = {};
+        record.pictures = {};
+        record.label = {};
+        if (m_batch.size() >= BatchSize)
+            handOver();
+    }
+
+    // Hands over what was added so far.
+    void flush() { handOver(); }
+
+private:
+    struct Released
+    {
+        std::shared_ptr<apTopic> topic;
+        ReadNotes notes;
+        TopicPictures pictures;
+        PreparedLabel label;
+    };
+    static constexpr size_t BatchSize = 256;
+    static constexpr size_t MaximumBatches = 8;
+
+    void handOver()
+    {
+        if (m_batch.empty())
+            return;
+        std::vector<Released> batch;
+        batch.swap(m_batch);
+        m_batch.reserve(BatchSize);
+        {
+            std::unique_lock lock(m_mutex);
+            if (!m_worker.joinable() && !m_workerFailed) {
+                try {
+                    m_worker = std::thread([this] { run(); });
+                } catch (const std::system_error &) {
+                    m_workerFailed = true;
+                }
+            }
+            if (!m_workerFailed) {
+                // Freeing is far quicker than building: this waits only
+                // where the worker was held up.
+                m_room.wait(lock, [this] { return m_batches.size() < MaximumBatches; });
+                m_batches.push_back(std::move(batch));
+                m_waiting.notify_one();
+                return;
+            }
+        }
+        batch.clear();
+    }
+
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_waiting.wait(lock, [this] { return !m_batches.empty() || m_finished; });
+            if (m_batches.empty())
+                return;
+            std::vector<Released> batch = std::move(m_batches.front());
+            m_batches.pop_front();
+            m_room.notify_one();
+            lock.unlock();
+            batch.clear();
+            lock.lock();
+        }
+    }
+
+    std::vector<Released> m_batch;
+    std::mutex m_mutex;
+    std::condition_variable m_waiting;
+    std::condition_variable m_room;
+    std::deque<std::vector<Released>> m_batches;
+    bool m_finished = false;
+    bool m_workerFailed = false;
+    std::thread m_worker;
+};
+
 // Converts the record into the branch, then makes and converts its
 // children: sub-topics first, floating topics after them. Each record is
 // let go once converted.
 void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branch, int type,
-                ImportContext &ctx, LabelsAhead &labels)
+                ImportContext &ctx, LabelsAhead &labels, RecordRelease &released)
 {
     TopicRecord record = std::move(records[index]);
     if (!record.topic)
@@ -546,10 +650,9 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
         if (!first)
             first = &branch;
     }
-    convertTopic(*record.topic, oid, record.notes, record.pictures, record.label, branch, type,
-                 branch.getThisBranchLevel(), ctx);
-    record =
-        TopicRecord{{}, {}, {}, {}, std::move(record.subTopics), std::move(record.floatingTopics)};
+    convertTopic(*record.topic, oid, notesOf(std::move(record.notes)), record.pictures,
+                 record.label, branch, type, branch.getThisBranchLevel(), ctx);
+    released.add(record);
     const int childType = ctx.document ? ctx.document->graphicClassIdentifier() : 2;
     const int childLevel = branch.getThisBranchLevel() + 1;
     for (const auto &[list, kind] :
@@ -569,7 +672,7 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
             // A refused child leaves its subtree out.
             if (const std::shared_ptr<TWMapBranch> made =
                     importChild(branch, childType, ctx.map, next.label.text, sizedLater))
-                buildTopic(records, child, *made, kind, ctx, labels);
+                buildTopic(records, child, *made, kind, ctx, labels, released);
         }
     }
 }
@@ -1129,6 +1232,33 @@ private:
 
 thread_local MapPass *MapPass::t_pass = nullptr;
 
+// Makes the records from the batches the reading thread hands over, in
+// file order, until it has finished.
+void makeRecords(EventQueue &queue, MapContents &contents)
+{
+    ReadBatch batch;
+    while (queue.pop(batch)) {
+        for (ReadEvent &event : batch.events) {
+            switch (event.kind) {
+            case ReadEvent::Topic:
+                contents.topic(event.index, std::move(event.oid));
+                break;
+            case ReadEvent::Element:
+                if (event.node)
+                    contents.element(event.index, *event.rule, XMLTree::initWithNode(event.node));
+                else
+                    contents.element(event.index, *event.rule, batch.flat.element(event.flat));
+                break;
+            case ReadEvent::Part:
+                contents.part(event.part, XMLTree::initWithNode(event.node));
+                break;
+            }
+        }
+        queue.giveBack(std::move(batch));
+        batch = {};
+    }
+}
+
 // Opens the source and reads it to its end; nothing when it cannot be
 // opened. The stream is read on a thread of its own while this one makes
 // the records: elements cross over flattened or as copies of their nodes.
@@ -1173,27 +1303,26 @@ std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outl
                 thread.join();
         }
     } join{queue, reading};
-    ReadBatch batch;
-    while (queue.pop(batch)) {
-        for (ReadEvent &event : batch.events) {
-            switch (event.kind) {
-            case ReadEvent::Topic:
-                contents.topic(event.index, std::move(event.oid));
-                break;
-            case ReadEvent::Element:
-                if (event.node)
-                    contents.element(event.index, *event.rule, XMLTree::initWithNode(event.node));
-                else
-                    contents.element(event.index, *event.rule, batch.flat.element(event.flat));
-                break;
-            case ReadEvent::Part:
-                contents.part(event.part, XMLTree::initWithNode(event.node));
-                break;
+    // The records are made on a third thread, so that neither the parse
+    // nor the making waits on this one; without one, here.
+    std::exception_ptr failed;
+    std::thread making;
+    try {
+        making = std::thread([&queue, &contents, &failed] {
+            try {
+                makeRecords(queue, contents);
+            } catch (...) {
+                failed = std::current_exception();
+                queue.abandon();
             }
-        }
-        queue.giveBack(std::move(batch));
-        batch = {};
+        });
+    } catch (const std::system_error &) {
+        makeRecords(queue, contents);
+        return result;
     }
+    making.join();
+    if (failed)
+        std::rethrow_exception(failed);
     return result;
 }
 
@@ -1572,6 +1701,8 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
     map.setLayoutAssistanceMode(1);
     const int hideLevelBefore = map.branchHideLevel();
     const int levelBefore = map.root() ? map.root()->getMaximumBranchLevel() : 0;
+    // Let go while the rest of the map is finished.
+    RecordRelease released;
     if (map.root() && !records.empty()) {
         ctx.branchesByOid.reserve(qsizetype(records.size()));
         LabelsAhead labels = prepareLabels(records, map.root()->getThisBranchLevel(), map, ctx);
@@ -1579,7 +1710,8 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
         // connection is shaped once, for its final ends.
         const TWConnectionGraphic::Batch connections;
         labels.need(0);
-        buildTopic(records, 0, *map.root(), 0, ctx, labels);
+        buildTopic(records, 0, *map.root(), 0, ctx, labels, released);
+        released.flush();
     }
     records.clear();
     if (const std::shared_ptr<TWMapBranch> &r = map.root()) {

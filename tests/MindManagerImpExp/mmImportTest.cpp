@@ -1270,6 +1270,54 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
     EXPECT_TRUE(alerts.alerts().isEmpty());
 }
 
+// Read on the worker, records are made on a thread of their own and let go
+// on another a batch at a time while the branches are built. A note with
+// its preview alone takes the notes font of the preferences all the same.
+TEST_F(MindManagerImport, RecordsMadeAndLetGoOnOtherThreadsMakeTheSameDocument)
+{
+    const Font notesFont(QStringLiteral("DejaVuSans-Bold"), 21);
+    TWPreferences::setBranchNotesFont(notesFont);
+    const QString rich = QStringLiteral(
+        "<ap:NotesGroup><ap:NotesXhtmlData PreviewPlainText=\"p\"><html "
+        "xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>Rich <b>note</b></p></body></html>"
+        "</ap:NotesXhtmlData></ap:NotesGroup>");
+    const QString preview =
+        QStringLiteral("<ap:NotesGroup><ap:NotesXhtmlData "
+                       "PreviewPlainText=\"Preview &amp; more\"/></ap:NotesGroup>");
+    // Within one batch let go, and past two.
+    for (const int count : {1, 600}) {
+        SCOPED_TRACE(count);
+        QStringList topics;
+        for (int i = 0; i < count; ++i)
+            topics << topic(QStringLiteral("t%1").arg(i),
+                            text(QStringLiteral("Topic %1").arg(i)) + (i % 2 ? preview : rich));
+        const QByteArray xml = mapWithTopic(text("Root") + subTopics(topics));
+        QString documents[2];
+        for (const bool worker : {false, true}) {
+            const std::shared_ptr<TWMapsDoc> doc = freshDocument();
+            MMMapSource source = mmImpExpController::sourceForData(xml, QStringLiteral("map.xml"));
+            source.readsOnAWorkerThread = worker;
+            ASSERT_TRUE(mmImpExpController::populateDadoZiz(*doc->maps().first(), source));
+            const TWMap &made = *doc->maps().first();
+            EXPECT_EQ(int(made.allBranches().size()), count + 1);
+            const std::shared_ptr<TWMapBranch> last = made.root()->children().last();
+            ASSERT_EQ(last->countOfAttachedTextArray(), 1);
+            const AttributedString &note = *last->objectInAttachedTextArrayAtIndex(0)->text();
+            if (count % 2 == 0) {
+                EXPECT_EQ(note.string(), QStringLiteral("Preview & more"));
+                EXPECT_EQ(note.runAttributes(0).value(NSFontAttributeName).value<Font>(),
+                          notesFont);
+            } else {
+                EXPECT_EQ(note.string().trimmed(), QStringLiteral("Rich note"));
+            }
+            documents[worker] = documentXMLWithoutFreshValues(*doc);
+            doc->detach();
+        }
+        EXPECT_EQ(documents[true], documents[false]);
+    }
+    EXPECT_TRUE(alerts.alerts().isEmpty());
+}
+
 // Elements read on the worker are flattened straight from the parse, never
 // made as nodes; read on one thread they are the parser's nodes. Values with
 // references, prefixes declared or not, defaults a document type declares,
