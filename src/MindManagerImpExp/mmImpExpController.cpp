@@ -531,114 +531,11 @@ public:
     std::vector<int> placeOf; // by record
 };
 
-// What a record read is let go of once its branch is made: freed on a
-// worker thread a batch at a time, so that the building does not wait on
-// freeing tens of thousands of element objects. Batches waiting are few,
-// so that what is let go is soon freed.
-class RecordRelease
-{
-public:
-    RecordRelease() { m_batch.reserve(BatchSize); }
-    ~RecordRelease()
-    {
-        flush();
-        {
-            const std::lock_guard lock(m_mutex);
-            m_finished = true;
-            m_waiting.notify_one();
-        }
-        if (m_worker.joinable())
-            m_worker.join();
-    }
-    RecordRelease(const RecordRelease &) = delete;
-    RecordRelease &operator=(const RecordRelease &) = delete;
-
-    // Takes all the record holds but its place in the tree.
-    void add(TopicRecord &record)
-    {
-        m_batch.push_back({std::move(record.topic), std::move(record.notes),
-                           std::move(record.pictures), std::move(record.label)});
-        record.topic = nullptr;
-        record.notes = {};
-        record.pictures = {};
-        record.label = {};
-        if (m_batch.size() >= BatchSize)
-            handOver();
-    }
-
-    // Hands over what was added so far.
-    void flush() { handOver(); }
-
-private:
-    struct Released
-    {
-        std::shared_ptr<apTopic> topic;
-        ReadNotes notes;
-        TopicPictures pictures;
-        PreparedLabel label;
-    };
-    static constexpr size_t BatchSize = 256;
-    static constexpr size_t MaximumBatches = 8;
-
-    void handOver()
-    {
-        if (m_batch.empty())
-            return;
-        std::vector<Released> batch;
-        batch.swap(m_batch);
-        m_batch.reserve(BatchSize);
-        {
-            std::unique_lock lock(m_mutex);
-            if (!m_worker.joinable() && !m_workerFailed) {
-                try {
-                    m_worker = std::thread([this] { run(); });
-                } catch (const std::system_error &) {
-                    m_workerFailed = true;
-                }
-            }
-            if (!m_workerFailed) {
-                // Freeing is far quicker than building: this waits only
-                // where the worker was held up.
-                m_room.wait(lock, [this] { return m_batches.size() < MaximumBatches; });
-                m_batches.push_back(std::move(batch));
-                m_waiting.notify_one();
-                return;
-            }
-        }
-        batch.clear();
-    }
-
-    void run()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_waiting.wait(lock, [this] { return !m_batches.empty() || m_finished; });
-            if (m_batches.empty())
-                return;
-            std::vector<Released> batch = std::move(m_batches.front());
-            m_batches.pop_front();
-            m_room.notify_one();
-            lock.unlock();
-            batch.clear();
-            lock.lock();
-        }
-    }
-
-    std::vector<Released> m_batch;
-    std::mutex m_mutex;
-    std::condition_variable m_waiting;
-    std::condition_variable m_room;
-    std::deque<std::vector<Released>> m_batches;
-    bool m_finished = false;
-    bool m_workerFailed = false;
-    std::thread m_worker;
-};
-
 // Converts the record into the branch, then makes and converts its
 // children: sub-topics first, floating topics after them. Each record is
 // let go once converted.
 void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branch, int type,
-                ImportContext &ctx, LabelsAhead &labels, RecordRelease &released)
+                ImportContext &ctx, LabelsAhead &labels)
 {
     TopicRecord record = std::move(records[index]);
     if (!record.topic)
@@ -652,7 +549,8 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
     }
     convertTopic(*record.topic, oid, notesOf(std::move(record.notes)), record.pictures,
                  record.label, branch, type, branch.getThisBranchLevel(), ctx);
-    released.add(record);
+    record =
+        TopicRecord{{}, {}, {}, {}, std::move(record.subTopics), std::move(record.floatingTopics)};
     const int childType = ctx.document ? ctx.document->graphicClassIdentifier() : 2;
     const int childLevel = branch.getThisBranchLevel() + 1;
     for (const auto &[list, kind] :
@@ -672,7 +570,7 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
             // A refused child leaves its subtree out.
             if (const std::shared_ptr<TWMapBranch> made =
                     importChild(branch, childType, ctx.map, next.label.text, sizedLater))
-                buildTopic(records, child, *made, kind, ctx, labels, released);
+                buildTopic(records, child, *made, kind, ctx, labels);
         }
     }
 }
@@ -1232,9 +1130,119 @@ private:
 
 thread_local MapPass *MapPass::t_pass = nullptr;
 
+// Notes are converted from their XHTML on a thread of their own while the
+// records are made: they are a quarter of the making, which has to keep
+// pace with the parse. Each note's node is handed over with it and freed
+// there; the notes come back by record, in the order handed over.
+class NotesAside
+{
+public:
+    NotesAside() = default;
+    NotesAside(const NotesAside &) = delete;
+    NotesAside &operator=(const NotesAside &) = delete;
+    ~NotesAside()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_abandoned = true;
+            m_waiting.notify_one();
+        }
+        if (m_worker.joinable())
+            m_worker.join();
+        for (const Note &note : m_pending)
+            xmlFreeNode(note.node);
+    }
+
+    // Takes the node of an ap:NotesGroup; false where no thread is to be
+    // had, the node left with the caller.
+    bool add(int index, const MMChildRule &rule, xmlNodePtr node)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_worker.joinable()) {
+            if (m_workerFailed)
+                return false;
+            try {
+                m_worker = std::thread([this] { run(); });
+            } catch (const std::system_error &) {
+                m_workerFailed = true;
+                return false;
+            }
+        }
+        m_room.wait(lock, [this] { return m_pending.size() < MaximumPending; });
+        m_pending.push_back({index, &rule, node});
+        m_waiting.notify_one();
+        return true;
+    }
+
+    // Once every note is handed over: the notes read, as (record, notes).
+    std::vector<std::pair<int, ReadNotes>> finish()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_finished = true;
+            m_waiting.notify_one();
+        }
+        if (m_worker.joinable())
+            m_worker.join();
+        if (m_failed)
+            std::rethrow_exception(m_failed);
+        return std::move(m_done);
+    }
+
+private:
+    struct Note
+    {
+        int index;
+        const MMChildRule *rule;
+        xmlNodePtr node;
+    };
+    static constexpr size_t MaximumPending = 64;
+
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_waiting.wait(lock,
+                           [this] { return !m_pending.empty() || m_finished || m_abandoned; });
+            if (m_abandoned || m_pending.empty())
+                return;
+            const Note note = m_pending.front();
+            m_pending.pop_front();
+            m_room.notify_one();
+            lock.unlock();
+            std::optional<ReadNotes> read;
+            std::exception_ptr failed;
+            try {
+                if (const MMObjectPtr group = MMXMLBaseObject::initWithXMLTree(
+                        note.rule->elementClass(), XMLTree::initWithNode(note.node)))
+                    read = readNotes(group);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+            xmlFreeNode(note.node);
+            lock.lock();
+            if (read && !m_failed)
+                m_done.emplace_back(note.index, std::move(*read));
+            if (failed && !m_failed)
+                m_failed = failed;
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_waiting;
+    std::condition_variable m_room;
+    std::deque<Note> m_pending;
+    std::vector<std::pair<int, ReadNotes>> m_done;
+    std::exception_ptr m_failed;
+    bool m_finished = false;
+    bool m_abandoned = false;
+    bool m_workerFailed = false;
+    std::thread m_worker;
+};
+
 // Makes the records from the batches the reading thread hands over, in
-// file order, until it has finished.
-void makeRecords(EventQueue &queue, MapContents &contents)
+// file order, until it has finished; notes go aside.
+void makeRecords(EventQueue &queue, MapContents &contents, NotesAside &notes)
 {
     ReadBatch batch;
     while (queue.pop(batch)) {
@@ -1244,7 +1252,10 @@ void makeRecords(EventQueue &queue, MapContents &contents)
                 contents.topic(event.index, std::move(event.oid));
                 break;
             case ReadEvent::Element:
-                if (event.node)
+                if (event.node && std::string_view(event.rule->element) == "ap:NotesGroup" &&
+                    notes.add(event.index, *event.rule, event.node))
+                    event.node = nullptr;
+                else if (event.node)
                     contents.element(event.index, *event.rule, XMLTree::initWithNode(event.node));
                 else
                     contents.element(event.index, *event.rule, batch.flat.element(event.flat));
@@ -1303,26 +1314,10 @@ std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outl
                 thread.join();
         }
     } join{queue, reading};
-    // The records are made on a third thread, so that neither the parse
-    // nor the making waits on this one; without one, here.
-    std::exception_ptr failed;
-    std::thread making;
-    try {
-        making = std::thread([&queue, &contents, &failed] {
-            try {
-                makeRecords(queue, contents);
-            } catch (...) {
-                failed = std::current_exception();
-                queue.abandon();
-            }
-        });
-    } catch (const std::system_error &) {
-        makeRecords(queue, contents);
-        return result;
-    }
-    making.join();
-    if (failed)
-        std::rethrow_exception(failed);
+    NotesAside notes;
+    makeRecords(queue, contents, notes);
+    for (auto &[index, read] : notes.finish())
+        contents.records[size_t(index)].notes = std::move(read);
     return result;
 }
 
@@ -1701,8 +1696,6 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
     map.setLayoutAssistanceMode(1);
     const int hideLevelBefore = map.branchHideLevel();
     const int levelBefore = map.root() ? map.root()->getMaximumBranchLevel() : 0;
-    // Let go while the rest of the map is finished.
-    RecordRelease released;
     if (map.root() && !records.empty()) {
         ctx.branchesByOid.reserve(qsizetype(records.size()));
         LabelsAhead labels = prepareLabels(records, map.root()->getThisBranchLevel(), map, ctx);
@@ -1710,8 +1703,7 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
         // connection is shaped once, for its final ends.
         const TWConnectionGraphic::Batch connections;
         labels.need(0);
-        buildTopic(records, 0, *map.root(), 0, ctx, labels, released);
-        released.flush();
+        buildTopic(records, 0, *map.root(), 0, ctx, labels);
     }
     records.clear();
     if (const std::shared_ptr<TWMapBranch> &r = map.root()) {

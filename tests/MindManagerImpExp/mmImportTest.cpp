@@ -1270,10 +1270,10 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
     EXPECT_TRUE(alerts.alerts().isEmpty());
 }
 
-// Read on the worker, records are made on a thread of their own and let go
-// on another a batch at a time while the branches are built. A note with
-// its preview alone takes the notes font of the preferences all the same.
-TEST_F(MindManagerImport, RecordsMadeAndLetGoOnOtherThreadsMakeTheSameDocument)
+// Read on the worker, notes are converted on a thread of their own while
+// the records are made. A note with its preview alone takes the notes font
+// of the preferences all the same, and of two notes the last is kept.
+TEST_F(MindManagerImport, NotesReadOnAThreadOfTheirOwnMakeTheSameDocument)
 {
     const Font notesFont(QStringLiteral("DejaVuSans-Bold"), 21);
     TWPreferences::setBranchNotesFont(notesFont);
@@ -1284,13 +1284,15 @@ TEST_F(MindManagerImport, RecordsMadeAndLetGoOnOtherThreadsMakeTheSameDocument)
     const QString preview =
         QStringLiteral("<ap:NotesGroup><ap:NotesXhtmlData "
                        "PreviewPlainText=\"Preview &amp; more\"/></ap:NotesGroup>");
-    // Within one batch let go, and past two.
+    // One note, and more than may wait for their thread at once.
     for (const int count : {1, 600}) {
         SCOPED_TRACE(count);
         QStringList topics;
         for (int i = 0; i < count; ++i)
-            topics << topic(QStringLiteral("t%1").arg(i),
-                            text(QStringLiteral("Topic %1").arg(i)) + (i % 2 ? preview : rich));
+            topics << topic(QStringLiteral("t%1").arg(i), text(QStringLiteral("Topic %1").arg(i)) +
+                                                              (i % 3 == 0   ? rich
+                                                               : i % 3 == 1 ? preview
+                                                                            : rich + preview));
         const QByteArray xml = mapWithTopic(text("Root") + subTopics(topics));
         QString documents[2];
         for (const bool worker : {false, true}) {
@@ -1303,7 +1305,7 @@ TEST_F(MindManagerImport, RecordsMadeAndLetGoOnOtherThreadsMakeTheSameDocument)
             const std::shared_ptr<TWMapBranch> last = made.root()->children().last();
             ASSERT_EQ(last->countOfAttachedTextArray(), 1);
             const AttributedString &note = *last->objectInAttachedTextArrayAtIndex(0)->text();
-            if (count % 2 == 0) {
+            if (count > 1) {
                 EXPECT_EQ(note.string(), QStringLiteral("Preview & more"));
                 EXPECT_EQ(note.runAttributes(0).value(NSFontAttributeName).value<Font>(),
                           notesFont);
