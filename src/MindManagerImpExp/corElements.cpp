@@ -4,16 +4,14 @@
 #include "support/Base64.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 
 using T = MMValueType;
 
 namespace {
 
-// Process-wide: one import or export runs at a time, but an import makes
-// its elements on a thread of its own.
-std::atomic<quint32> identifierCounter = 0;
+// Process-wide and unlocked: one import or export runs at a time.
+quint32 identifierCounter = 0;
 
 template <typename C> MMObjectPtr make(const MMElementClass &cls)
 {

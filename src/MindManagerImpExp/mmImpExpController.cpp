@@ -35,7 +35,6 @@
 #include <QThread>
 #include <condition_variable>
 #include <deque>
-#include <exception>
 #include <mutex>
 #include <numeric>
 #include <string_view>
@@ -138,7 +137,7 @@ void announceHideLevel(TWMap &map, const char *phase)
 struct TopicRecord
 {
     std::shared_ptr<apTopic> topic;
-    ReadNotes notes;
+    std::optional<AttributedString> notes;
     TopicPictures pictures;
     PreparedLabel label;
     std::vector<int> subTopics;
@@ -201,7 +200,7 @@ struct MapContents
         TopicRecord &record = records[size_t(index)];
         const std::string_view name = rule.element;
         if (name == "ap:NotesGroup") {
-            record.notes = readNotes(element);
+            record.notes = notesOf(element);
             return;
         }
         if (name == "ap:OneImage") {
@@ -547,8 +546,8 @@ void buildTopic(std::vector<TopicRecord> &records, int index, TWMapBranch &branc
         if (!first)
             first = &branch;
     }
-    convertTopic(*record.topic, oid, notesOf(std::move(record.notes)), record.pictures,
-                 record.label, branch, type, branch.getThisBranchLevel(), ctx);
+    convertTopic(*record.topic, oid, record.notes, record.pictures, record.label, branch, type,
+                 branch.getThisBranchLevel(), ctx);
     record =
         TopicRecord{{}, {}, {}, {}, std::move(record.subTopics), std::move(record.floatingTopics)};
     const int childType = ctx.document ? ctx.document->graphicClassIdentifier() : 2;
@@ -1130,146 +1129,6 @@ private:
 
 thread_local MapPass *MapPass::t_pass = nullptr;
 
-// Notes are converted from their XHTML on a thread of their own while the
-// records are made: they are a quarter of the making, which has to keep
-// pace with the parse. Each note's node is handed over with it and freed
-// there; the notes come back by record, in the order handed over.
-class NotesAside
-{
-public:
-    NotesAside() = default;
-    NotesAside(const NotesAside &) = delete;
-    NotesAside &operator=(const NotesAside &) = delete;
-    ~NotesAside()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_abandoned = true;
-            m_waiting.notify_one();
-        }
-        if (m_worker.joinable())
-            m_worker.join();
-        for (const Note &note : m_pending)
-            xmlFreeNode(note.node);
-    }
-
-    // Takes the node of an ap:NotesGroup; false where no thread is to be
-    // had, the node left with the caller.
-    bool add(int index, const MMChildRule &rule, xmlNodePtr node)
-    {
-        std::unique_lock lock(m_mutex);
-        if (!m_worker.joinable()) {
-            if (m_workerFailed)
-                return false;
-            try {
-                m_worker = std::thread([this] { run(); });
-            } catch (const std::system_error &) {
-                m_workerFailed = true;
-                return false;
-            }
-        }
-        m_room.wait(lock, [this] { return m_pending.size() < MaximumPending; });
-        m_pending.push_back({index, &rule, node});
-        m_waiting.notify_one();
-        return true;
-    }
-
-    // Once every note is handed over: the notes read, as (record, notes).
-    std::vector<std::pair<int, ReadNotes>> finish()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_finished = true;
-            m_waiting.notify_one();
-        }
-        if (m_worker.joinable())
-            m_worker.join();
-        if (m_failed)
-            std::rethrow_exception(m_failed);
-        return std::move(m_done);
-    }
-
-private:
-    struct Note
-    {
-        int index;
-        const MMChildRule *rule;
-        xmlNodePtr node;
-    };
-    static constexpr size_t MaximumPending = 64;
-
-    void run()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_waiting.wait(lock,
-                           [this] { return !m_pending.empty() || m_finished || m_abandoned; });
-            if (m_abandoned || m_pending.empty())
-                return;
-            const Note note = m_pending.front();
-            m_pending.pop_front();
-            m_room.notify_one();
-            lock.unlock();
-            std::optional<ReadNotes> read;
-            std::exception_ptr failed;
-            try {
-                if (const MMObjectPtr group = MMXMLBaseObject::initWithXMLTree(
-                        note.rule->elementClass(), XMLTree::initWithNode(note.node)))
-                    read = readNotes(group);
-            } catch (...) {
-                failed = std::current_exception();
-            }
-            xmlFreeNode(note.node);
-            lock.lock();
-            if (read && !m_failed)
-                m_done.emplace_back(note.index, std::move(*read));
-            if (failed && !m_failed)
-                m_failed = failed;
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_waiting;
-    std::condition_variable m_room;
-    std::deque<Note> m_pending;
-    std::vector<std::pair<int, ReadNotes>> m_done;
-    std::exception_ptr m_failed;
-    bool m_finished = false;
-    bool m_abandoned = false;
-    bool m_workerFailed = false;
-    std::thread m_worker;
-};
-
-// Makes the records from the batches the reading thread hands over, in
-// file order, until it has finished; notes go aside.
-void makeRecords(EventQueue &queue, MapContents &contents, NotesAside &notes)
-{
-    ReadBatch batch;
-    while (queue.pop(batch)) {
-        for (ReadEvent &event : batch.events) {
-            switch (event.kind) {
-            case ReadEvent::Topic:
-                contents.topic(event.index, std::move(event.oid));
-                break;
-            case ReadEvent::Element:
-                if (event.node && std::string_view(event.rule->element) == "ap:NotesGroup" &&
-                    notes.add(event.index, *event.rule, event.node))
-                    event.node = nullptr;
-                else if (event.node)
-                    contents.element(event.index, *event.rule, XMLTree::initWithNode(event.node));
-                else
-                    contents.element(event.index, *event.rule, batch.flat.element(event.flat));
-                break;
-            case ReadEvent::Part:
-                contents.part(event.part, XMLTree::initWithNode(event.node));
-                break;
-            }
-        }
-        queue.giveBack(std::move(batch));
-        batch = {};
-    }
-}
-
 // Opens the source and reads it to its end; nothing when it cannot be
 // opened. The stream is read on a thread of its own while this one makes
 // the records: elements cross over flattened or as copies of their nodes.
@@ -1314,10 +1173,27 @@ std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outl
                 thread.join();
         }
     } join{queue, reading};
-    NotesAside notes;
-    makeRecords(queue, contents, notes);
-    for (auto &[index, read] : notes.finish())
-        contents.records[size_t(index)].notes = std::move(read);
+    ReadBatch batch;
+    while (queue.pop(batch)) {
+        for (ReadEvent &event : batch.events) {
+            switch (event.kind) {
+            case ReadEvent::Topic:
+                contents.topic(event.index, std::move(event.oid));
+                break;
+            case ReadEvent::Element:
+                if (event.node)
+                    contents.element(event.index, *event.rule, XMLTree::initWithNode(event.node));
+                else
+                    contents.element(event.index, *event.rule, batch.flat.element(event.flat));
+                break;
+            case ReadEvent::Part:
+                contents.part(event.part, XMLTree::initWithNode(event.node));
+                break;
+            }
+        }
+        queue.giveBack(std::move(batch));
+        batch = {};
+    }
     return result;
 }
 

@@ -93,16 +93,6 @@ struct PreparedLabel
 
 // The notes of an ap:NotesGroup, converted while its tree is in memory.
 std::optional<AttributedString> notesOf(const MMObjectPtr &group);
-// The same in two steps: read on any thread, where only their plain
-// preview needs the notes font of the preferences, given on the main
-// thread by notesOf().
-struct ReadNotes
-{
-    std::optional<AttributedString> text;
-    std::optional<QString> preview;
-};
-ReadNotes readNotes(const MMObjectPtr &group);
-std::optional<AttributedString> notesOf(ReadNotes &&notes);
 // The label of a topic: its own text, else its level's.
 std::optional<AttributedString> labelOf(const apTopic &topic, int type, int level,
                                         const levelDefaults *ld);

@@ -264,29 +264,21 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
     branch.setMmOid(oid);
 }
 
-ReadNotes readNotes(const MMObjectPtr &group)
+std::optional<AttributedString> notesOf(const MMObjectPtr &group)
 {
     const MMObjectPtr xhtml = group ? group->child("notesXhtmlData") : nullptr;
     if (!xhtml)
-        return {};
+        return std::nullopt;
     const XMLTree html = xhtml->tree("xhtmlTree");
     if (!html.isNull() && !html.childNamed(QStringLiteral("body")).isNull())
-        return {XHTML::attributedStringWithXHTML(html), std::nullopt};
-    return {std::nullopt, xhtml->string("previewPlainText")};
-}
-
-std::optional<AttributedString> notesOf(ReadNotes &&notes)
-{
-    if (notes.text || !notes.preview)
-        return std::move(notes.text);
-    TextAttributes attributes;
-    attributes.insert(NSFontAttributeName, QVariant::fromValue(TWPreferences::branchNotesFont()));
-    return AttributedString(*notes.preview, attributes);
-}
-
-std::optional<AttributedString> notesOf(const MMObjectPtr &group)
-{
-    return notesOf(readNotes(group));
+        return XHTML::attributedStringWithXHTML(html);
+    if (const std::optional<QString> preview = xhtml->string("previewPlainText")) {
+        TextAttributes attributes;
+        attributes.insert(NSFontAttributeName,
+                          QVariant::fromValue(TWPreferences::branchNotesFont()));
+        return AttributedString(*preview, attributes);
+    }
+    return std::nullopt;
 }
 
 } // namespace mmImport

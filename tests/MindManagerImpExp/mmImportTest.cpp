@@ -1270,56 +1270,6 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
     EXPECT_TRUE(alerts.alerts().isEmpty());
 }
 
-// Read on the worker, notes are converted on a thread of their own while
-// the records are made. A note with its preview alone takes the notes font
-// of the preferences all the same, and of two notes the last is kept.
-TEST_F(MindManagerImport, NotesReadOnAThreadOfTheirOwnMakeTheSameDocument)
-{
-    const Font notesFont(QStringLiteral("DejaVuSans-Bold"), 21);
-    TWPreferences::setBranchNotesFont(notesFont);
-    const QString rich = QStringLiteral(
-        "<ap:NotesGroup><ap:NotesXhtmlData PreviewPlainText=\"p\"><html "
-        "xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>Rich <b>note</b></p></body></html>"
-        "</ap:NotesXhtmlData></ap:NotesGroup>");
-    const QString preview =
-        QStringLiteral("<ap:NotesGroup><ap:NotesXhtmlData "
-                       "PreviewPlainText=\"Preview &amp; more\"/></ap:NotesGroup>");
-    // One note, and more than may wait for their thread at once.
-    for (const int count : {1, 600}) {
-        SCOPED_TRACE(count);
-        QStringList topics;
-        for (int i = 0; i < count; ++i)
-            topics << topic(QStringLiteral("t%1").arg(i), text(QStringLiteral("Topic %1").arg(i)) +
-                                                              (i % 3 == 0   ? rich
-                                                               : i % 3 == 1 ? preview
-                                                                            : rich + preview));
-        const QByteArray xml = mapWithTopic(text("Root") + subTopics(topics));
-        QString documents[2];
-        for (const bool worker : {false, true}) {
-            const std::shared_ptr<TWMapsDoc> doc = freshDocument();
-            MMMapSource source = mmImpExpController::sourceForData(xml, QStringLiteral("map.xml"));
-            source.readsOnAWorkerThread = worker;
-            ASSERT_TRUE(mmImpExpController::populateDadoZiz(*doc->maps().first(), source));
-            const TWMap &made = *doc->maps().first();
-            EXPECT_EQ(int(made.allBranches().size()), count + 1);
-            const std::shared_ptr<TWMapBranch> last = made.root()->children().last();
-            ASSERT_EQ(last->countOfAttachedTextArray(), 1);
-            const AttributedString &note = *last->objectInAttachedTextArrayAtIndex(0)->text();
-            if (count > 1) {
-                EXPECT_EQ(note.string(), QStringLiteral("Preview & more"));
-                EXPECT_EQ(note.runAttributes(0).value(NSFontAttributeName).value<Font>(),
-                          notesFont);
-            } else {
-                EXPECT_EQ(note.string().trimmed(), QStringLiteral("Rich note"));
-            }
-            documents[worker] = documentXMLWithoutFreshValues(*doc);
-            doc->detach();
-        }
-        EXPECT_EQ(documents[true], documents[false]);
-    }
-    EXPECT_TRUE(alerts.alerts().isEmpty());
-}
-
 // Elements read on the worker are flattened straight from the parse, never
 // made as nodes; read on one thread they are the parser's nodes. Values with
 // references, prefixes declared or not, defaults a document type declares,
