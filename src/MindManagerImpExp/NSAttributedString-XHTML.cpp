@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 
 namespace XHTML {
 
@@ -129,17 +130,17 @@ public:
             m_other = node.name().toLower();
         }
     }
-    bool is(const char *lower) const
+    bool is(std::string_view lower) const
     {
-        return m_size >= 0 ? QLatin1StringView(m_ascii, m_size) == QLatin1StringView(lower)
-                           : m_other == QLatin1StringView(lower);
+        return m_size >= 0 ? std::string_view(m_ascii, size_t(m_size)) == lower
+                           : m_other == QLatin1StringView(lower.data(), qsizetype(lower.size()));
     }
     bool isBlock() const
     {
-        static const char *const blocks[] = {"p",  "blockquote", "div", "h1", "h2",
-                                             "h3", "h4",         "h5",  "h6"};
+        static constexpr std::string_view blocks[] = {"p",  "blockquote", "div", "h1", "h2",
+                                                      "h3", "h4",         "h5",  "h6"};
         return std::any_of(std::begin(blocks), std::end(blocks),
-                           [this](const char *block) { return is(block); });
+                           [this](std::string_view block) { return is(block); });
     }
 
 private:
@@ -153,7 +154,14 @@ void appendNode(AttributedString &string, const XMLTree &node, const TextAttribu
 {
     if (node.hasNodeContent()) {
         // Comments and processing instructions are markup, not note text.
-        if (node.isTextNode())
+        // A text's own content is read in place.
+        const xmlNodePtr n = node.rootNode();
+        if (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE)
+            appendString(string,
+                         stringByTrimmingWhitespace(
+                             QString::fromUtf8(reinterpret_cast<const char *>(n->content))),
+                         attributes);
+        else if (node.isTextNode())
             appendString(string, stringByTrimmingWhitespace(node.nodeContent()), attributes);
         return;
     }
