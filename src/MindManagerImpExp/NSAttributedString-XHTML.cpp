@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
+#include <string_view>
 
 namespace XHTML {
 
@@ -108,19 +111,57 @@ QString familyOf(const Font &font)
     return family.isEmpty() ? font.fontName() : family;
 }
 
-bool isBlock(const QString &name)
+// An element's name in lower case, compared with lower-case ASCII names:
+// an ASCII name is lowered in place, any other goes through QString.
+class LowerName
 {
-    static const QStringList blocks = {"p",  "blockquote", "div", "h1", "h2",
-                                       "h3", "h4",         "h5",  "h6"};
-    return blocks.contains(name);
-}
+public:
+    explicit LowerName(const XMLTree &node)
+    {
+        const xmlNodePtr n = node.rootNode();
+        const char *name = n && n->name ? reinterpret_cast<const char *>(n->name) : "";
+        const size_t size = std::strlen(name);
+        if (size < sizeof(m_ascii) &&
+            std::all_of(name, name + size, [](char c) { return c > 0; })) {
+            for (size_t i = 0; i < size; ++i)
+                m_ascii[i] = char(name[i] >= 'A' && name[i] <= 'Z' ? name[i] - 'A' + 'a' : name[i]);
+            m_size = qsizetype(size);
+        } else {
+            m_other = node.name().toLower();
+        }
+    }
+    bool is(std::string_view lower) const
+    {
+        return m_size >= 0 ? std::string_view(m_ascii, size_t(m_size)) == lower
+                           : m_other == QLatin1StringView(lower.data(), qsizetype(lower.size()));
+    }
+    bool isBlock() const
+    {
+        static constexpr std::string_view blocks[] = {"p",  "blockquote", "div", "h1", "h2",
+                                                      "h3", "h4",         "h5",  "h6"};
+        return std::any_of(std::begin(blocks), std::end(blocks),
+                           [this](std::string_view block) { return is(block); });
+    }
+
+private:
+    char m_ascii[32];
+    qsizetype m_size = -1;
+    QString m_other;
+};
 
 void appendNode(AttributedString &string, const XMLTree &node, const TextAttributes &attributes,
                 int depth)
 {
     if (node.hasNodeContent()) {
         // Comments and processing instructions are markup, not note text.
-        if (node.isTextNode())
+        // A text's own content is read in place.
+        const xmlNodePtr n = node.rootNode();
+        if (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE)
+            appendString(string,
+                         stringByTrimmingWhitespace(
+                             QString::fromUtf8(reinterpret_cast<const char *>(n->content))),
+                         attributes);
+        else if (node.isTextNode())
             appendString(string, stringByTrimmingWhitespace(node.nodeContent()), attributes);
         return;
     }
@@ -129,28 +170,33 @@ void appendNode(AttributedString &string, const XMLTree &node, const TextAttribu
         return;
     }
     TextAttributes b = attributes;
-    const QString name = node.name().toLower();
-    if (name == QLatin1String("strong")) {
+    const LowerName name(node);
+    if (name.is("strong")) {
         b.insert(NSFontAttributeName,
                  QVariant::fromValue(convertTrait(fontIn(b), FontRegistry::BoldTrait, true)));
-    } else if (name == QLatin1String("em")) {
+    } else if (name.is("em")) {
         b.insert(NSFontAttributeName,
                  QVariant::fromValue(convertTrait(fontIn(b), FontRegistry::ItalicTrait, true)));
-    } else if (name == QLatin1String("q")) {
+    } else if (name.is("q")) {
         appendString(string, QStringLiteral("\""), b);
-    } else if (name == QLatin1String("br")) {
+    } else if (name.is("br")) {
         appendString(string, QStringLiteral("\n"), b);
         return;
     }
-    const QString style = node.attributeNamed(QStringLiteral("style"));
+    const QString style = node.attributeNamed("style");
     if (!style.isNull())
         parseCSS(style, b);
+    // Each child from the one before: a long paragraph is read in one pass.
     const unsigned count = node.childrenCount();
-    for (unsigned i = 0; i < count; ++i)
-        appendNode(string, node.childAtIndex(i), b, depth + 1);
-    if (isBlock(name))
+    XMLTree child = count ? node.childAtIndex(0) : XMLTree();
+    for (unsigned i = 0; i < count; ++i) {
+        if (i > 0)
+            child = node.viewOn(child.rootNode()->next);
+        appendNode(string, child, b, depth + 1);
+    }
+    if (name.isBlock())
         appendString(string, QStringLiteral("\n"), b);
-    else if (name == QLatin1String("q"))
+    else if (name.is("q"))
         appendString(string, QStringLiteral("\""), b);
 }
 

@@ -34,6 +34,7 @@
 #include <QHash>
 #include <QThread>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <numeric>
@@ -279,6 +280,7 @@ struct ReadBatch
 {
     std::vector<ReadEvent> events;
     XMLFlatTree flat;
+    size_t textBytes = 0; // of the texts its nodes hold
 };
 
 void freeNodes(ReadBatch &batch)
@@ -290,12 +292,15 @@ void freeNodes(ReadBatch &batch)
 }
 
 // Batches of events from the reading thread to the one making the records.
-// Bounded, so that what waits stays small whatever the file holds.
+// Bounded in batches and in the bytes of text their nodes hold (pictures),
+// so that what waits stays small whatever the file holds; deep enough that
+// the reading goes on while the making is held up for a moment.
 class EventQueue
 {
 public:
     static constexpr size_t BatchSize = 64;
-    static constexpr size_t MaximumBatches = 4;
+    static constexpr size_t MaximumBatches = 32;
+    static constexpr size_t MaximumTextBytes = 8 << 20;
 
     ~EventQueue()
     {
@@ -312,12 +317,16 @@ public:
         std::vector<ReadBatch> spent;
         {
             std::unique_lock lock(m_mutex);
-            m_notFull.wait(lock,
-                           [this] { return m_batches.size() < MaximumBatches || m_abandoned; });
+            m_notFull.wait(lock, [this] {
+                return m_batches.empty() ||
+                       (m_batches.size() < MaximumBatches && m_textBytes < MaximumTextBytes) ||
+                       m_abandoned;
+            });
             spent.swap(m_spent);
             if (m_abandoned) {
                 freeNodes(batch);
             } else {
+                m_textBytes += batch.textBytes;
                 m_batches.push_back(std::move(batch));
                 m_notEmpty.notify_one();
             }
@@ -326,6 +335,7 @@ public:
             freeNodes(done);
             done.events.clear();
             done.flat.clear();
+            done.textBytes = 0;
         }
         return spent;
     }
@@ -345,6 +355,7 @@ public:
             return false;
         batch = std::move(m_batches.front());
         m_batches.pop_front();
+        m_textBytes -= batch.textBytes;
         m_notFull.notify_one();
         return true;
     }
@@ -367,6 +378,7 @@ private:
     std::condition_variable m_notEmpty;
     std::condition_variable m_notFull;
     std::deque<ReadBatch> m_batches;
+    size_t m_textBytes = 0; // of the batches waiting
     std::vector<ReadBatch> m_spent;
     bool m_finished = false;
     bool m_abandoned = false;
@@ -429,6 +441,24 @@ xmlNodePtr handOverCopy(xmlNodePtr node)
     return xmlDocCopyNode(node, nullptr, 1);
 }
 
+// The bytes of the texts in and below the node.
+size_t textBytes(xmlNodePtr node)
+{
+    size_t bytes = 0;
+    std::vector<xmlNodePtr> stack{node};
+    while (!stack.empty()) {
+        const xmlNodePtr n = stack.back();
+        stack.pop_back();
+        if ((n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) && n->content)
+            bytes += std::strlen(reinterpret_cast<const char *>(n->content));
+        if (n->type == XML_ELEMENT_NODE) {
+            for (xmlNodePtr c = n->children; c; c = c->next)
+                stack.push_back(c);
+        }
+    }
+    return bytes;
+}
+
 // Copies the pass's nodes into batches for the other thread, and flattens
 // elements into them straight from the parse.
 class QueueSink : public ReadSink
@@ -451,8 +481,10 @@ public:
         ReadEvent event{ReadEvent::Element};
         event.index = index;
         event.rule = &rule;
-        if ((event.node = handOverCopy(node)))
+        if ((event.node = handOverCopy(node))) {
+            m_batch.textBytes += textBytes(event.node);
             add(std::move(event));
+        }
     }
     // Flattened into the batch that is filling: it is handed over only by
     // add(), never while an element is being flattened.
@@ -469,8 +501,10 @@ public:
     {
         ReadEvent event{ReadEvent::Part};
         event.part = part;
-        if ((event.node = xmlDocCopyNode(node, nullptr, 1)))
+        if ((event.node = xmlDocCopyNode(node, nullptr, 1))) {
+            m_batch.textBytes += textBytes(event.node);
             add(std::move(event));
+        }
     }
     void flush()
     {
@@ -491,7 +525,8 @@ private:
     void add(ReadEvent &&event)
     {
         m_batch.events.push_back(std::move(event));
-        if (m_batch.events.size() >= EventQueue::BatchSize)
+        if (m_batch.events.size() >= EventQueue::BatchSize ||
+            m_batch.textBytes >= EventQueue::MaximumTextBytes / 8)
             flush();
     }
 

@@ -117,6 +117,40 @@ TEST(XHTMLIn, ElementsGiveTextAndBreaks)
     EXPECT_TRUE(attributedStringWithXHTML(XMLTree()).isEmpty());
 }
 
+// Element names match in any case, including one lowered beyond ASCII;
+// long names, many siblings and every kind of blank read as short ones do.
+TEST(XHTMLIn, NamesMatchInAnyCaseAndBlanksCollapse)
+{
+    const QString longName = QStringLiteral("p").repeated(40);
+    QString siblings;
+    for (int i = 0; i < 1000; ++i)
+        siblings += QStringLiteral("<span>%1</span>").arg(i % 10);
+    QString expected;
+    for (int i = 0; i < 1000; ++i)
+        expected += QString::number(i % 10);
+    const struct
+    {
+        QString xhtml;
+        QString text;
+        bool bold = false; // at the first character
+    } cases[] = {
+        {"<P>a</P><DIV>b</DIV><H6>c</H6><BlockQuote>d</BlockQuote>", "a\nb\nc\nd\n"},
+        {"<STRONG>a</STRONG>", "a", true},
+        {"<Q>x</Q><Br/>y", "\"x\"\ny"},
+        // The Kelvin sign lowers to "k".
+        {QStringLiteral("<BLOC\u212AQUOTE>x</BLOC\u212AQUOTE>"), "x\n"},
+        {QStringLiteral("<p\u00e9>x</p\u00e9>"), "x"},
+        {"<" + longName + ">x</" + longName + ">", "x"},
+        {"<div>" + siblings + "</div>", expected + "\n"},
+        {QStringLiteral("<p>\u00a0a\u2003\u2003b \n</p>"), " a b \n"},
+    };
+    for (const auto &c : cases) {
+        const AttributedString s = fromXHTML("<html>" + c.xhtml + "</html>", sansBase());
+        EXPECT_EQ(s.string(), c.text) << c.xhtml.left(80).toStdString();
+        EXPECT_EQ(isBold(fontAt(s, 0)), c.bold) << c.xhtml.left(80).toStdString();
+    }
+}
+
 TEST(XHTMLIn, StrongAndEmChangeOnlyTheirText)
 {
     const AttributedString s = fromXHTML("<p>Hello <strong>big</strong> world</p>");
