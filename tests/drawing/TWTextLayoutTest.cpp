@@ -524,16 +524,9 @@ TEST(TWTextLayout, RequestsMadeAsReachedAreMadeOnceAndAnswerAsTheMainThread)
     };
     std::vector<Size> plain(texts.size());
     std::thread([&] {
-        for (size_t i = 0; i < texts.size(); ++i) {
-            TWTextLayout engine;
-            engine.setLineFragmentPadding(5);
-            engine.setContainerSize(Size(80, 99999));
-            engine.setAttributedString(texts[i]);
-            plain[i] = Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
-                            std::max(engine.usedRect().height(), 15.0f));
-        }
+        for (size_t i = 0; i < texts.size(); ++i)
+            plain[i] = fresh(texts[i], 80, 5);
     }).join();
-    const auto fresh = [&](const AttributedString &t) { return plain[size_t(&t - texts.data())]; };
     // Workers done first (every answer theirs), racing from the start, and
     // needed from the end, where the main thread is first to most.
     for (const char *mode : {"finished", "raced", "backwards"}) {
@@ -556,7 +549,7 @@ TEST(TWTextLayout, RequestsMadeAsReachedAreMadeOnceAndAnswerAsTheMainThread)
             const size_t i = mode == std::string("backwards") ? texts.size() - 1 - n : n;
             ahead.need(i);
             EXPECT_EQ(made[i].load(), 1) << i;
-            EXPECT_EQ(measure(texts[i]), fresh(texts[i])) << i;
+            EXPECT_EQ(measure(texts[i]), plain[i]) << i;
             measurable += !nothing(i) && !texts[i].isEmpty();
         }
         ahead.finish();
@@ -589,16 +582,6 @@ TEST(TWTextLayout, AMeasurementsWidthsAnswerAsAFreshLayout)
         text("Staff elf fjord gulf", "LiberationSerif-BoldItalic", 15), // overhangs
         text("Incomprehensibilities of it"),
         AttributedString(),
-    };
-    const auto fresh = [](const AttributedString &t, float width, float padding) {
-        if (t.isEmpty())
-            return Size(10, 15);
-        TWTextLayout engine;
-        engine.setLineFragmentPadding(padding);
-        engine.setContainerSize(Size(width, 99999));
-        engine.setAttributedString(t);
-        return Size(std::max(engine.usedRect().width() + 1.0f, 10.0f),
-                    std::max(engine.usedRect().height(), 15.0f));
     };
     const auto checkRange = [&](const AttributedString &t, const TWTextLayout::Measurement &m,
                                 float asked) {
