@@ -709,7 +709,10 @@ RememberedLookup &rememberedLookup(RememberedLookup *table, const MMElementClass
 
 bool isRemembered(const RememberedLookup &entry, const MMElementClass *cls, const char *name)
 {
-    return entry.cls == cls && entry.name == name && std::strcmp(entry.found, name) == 0;
+    // The linker merges equal literals: the caller's name is usually the
+    // table's own, and then no comparison of characters is needed.
+    return entry.cls == cls && entry.name == name &&
+           (entry.found == name || std::strcmp(entry.found, name) == 0);
 }
 
 thread_local RememberedLookup rememberedFields[251];

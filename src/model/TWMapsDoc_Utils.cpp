@@ -6,6 +6,7 @@
 #include "model/TWMapsDoc_Private.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWPreferences.h"
+#include <algorithm>
 
 namespace {
 // Adapts the services to the generic pass.
@@ -60,6 +61,13 @@ void TWMapsDoc::addObjectToChangedBranchesIfAbsent(const std::shared_ptr<TWMapBr
     // A drag or an import touches thousands of branches: no list search.
     if (!branch || m_changedBranchSet.contains(branch.get()))
         return;
+    // Grown fourfold rather than doubled: an import fills it with every
+    // branch it makes, and each growth rehashes all of them.
+    if (m_changedBranchSet.size() >= m_changedBranchSet.capacity()) {
+        const qsizetype more = std::max<qsizetype>(64, m_changedBranchSet.size() * 4);
+        m_changedBranchSet.reserve(more);
+        m_changedBranches.reserve(more);
+    }
     m_changedBranchSet.insert(branch.get());
     m_changedBranches.append(branch);
 }
