@@ -88,9 +88,23 @@ bool TWMapsDoc::takeResizeDirectly(const std::shared_ptr<TWMapBranch> &branch)
     // document's own handling of it.
     const TWMap *map = branch ? branch->map() : nullptr;
     TWMapsDoc *doc = map ? map->document() : nullptr;
-    if (!doc || !doc->m_branchDidResizeObserver.isActive() ||
-        NotificationCenter::defaultCenter().isObservedBesides(
-            TWGraphic::BranchDidResizeNotification, doc->m_branchDidResizeObserver))
+    if (!doc)
+        return false;
+    // Asked again only when observers come or go, or of another document.
+    struct Answer
+    {
+        const TWMapsDoc *doc = nullptr;
+        quint64 generation = 0;
+        bool alone = false;
+    };
+    static Answer last;
+    const NotificationCenter &center = NotificationCenter::defaultCenter();
+    if (const quint64 now = center.generation(); last.doc != doc || last.generation != now)
+        last = {doc, now,
+                doc->m_branchDidResizeObserver.isActive() &&
+                    !center.isObservedBesides(TWGraphic::BranchDidResizeNotification,
+                                              doc->m_branchDidResizeObserver)};
+    if (!last.alone)
         return false;
     doc->addObjectToChangedBranchesIfAbsent(branch);
     return true;
