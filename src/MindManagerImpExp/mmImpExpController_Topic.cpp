@@ -284,13 +284,24 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
     }
     convertComments(topic, branch);
 
-    for (const MMObjectPtr &view : topic.children("topicViewGroups")) {
-        if (view->intNumber("viewIndex").value_or(0) != 0)
-            continue;
+    // The first view is nearly always the one: no list is made for it.
+    const auto isFirstView = [](const MMObjectPtr &view) {
+        return view->intNumber("viewIndex").value_or(0) == 0;
+    };
+    MMObjectPtr view = topic.child("topicViewGroups");
+    if (view && !isFirstView(view)) {
+        view.reset();
+        for (const MMObjectPtr &other : topic.children("topicViewGroups")) {
+            if (isFirstView(other)) {
+                view = other;
+                break;
+            }
+        }
+    }
+    if (view) {
         const MMObjectPtr collapsed = view->child("collapsed");
         if (collapsed && collapsed->boolValue("collapsed"))
             branch.setChildrenHidden(true);
-        break;
     }
     branch.setMmOid(oid);
 }
