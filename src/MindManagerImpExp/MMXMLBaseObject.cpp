@@ -699,39 +699,56 @@ struct RememberedLookup
     int index = -1;
 };
 
+constexpr quintptr RememberedSlots = 256;
+
 RememberedLookup &rememberedLookup(RememberedLookup *table, const MMElementClass *cls,
                                    const char *name)
 {
-    const auto hash =
+    quintptr hash =
         (reinterpret_cast<quintptr>(cls) >> 4) * 31 + (reinterpret_cast<quintptr>(name) >> 1);
-    return table[hash % 251];
+    hash ^= hash >> 8;
+    return table[hash & (RememberedSlots - 1)];
 }
 
 bool isRemembered(const RememberedLookup &entry, const MMElementClass *cls, const char *name)
 {
-    return entry.cls == cls && entry.name == name && std::strcmp(entry.found, name) == 0;
+    // The linker merges equal literals: the caller's name is usually the
+    // table's own, and then no comparison of characters is needed.
+    return entry.cls == cls && entry.name == name &&
+           (entry.found == name || std::strcmp(entry.found, name) == 0);
 }
 
-thread_local RememberedLookup rememberedFields[251];
-thread_local RememberedLookup rememberedChildren[251];
+thread_local RememberedLookup rememberedFields[RememberedSlots];
+thread_local RememberedLookup rememberedChildren[RememberedSlots];
+
+// Searched from the most derived class, whose names hide a base's; the
+// first letters are compared first. Kept out of line: the remembered answer
+// is the common case and needs none of its registers.
+template <typename Rule>
+[[gnu::noinline]] const RememberedLookup *
+searchRules(RememberedLookup &remembered, const MMElementClass *cls,
+            const std::vector<const Rule *> &rules, const char *field)
+{
+    for (int i = int(rules.size()) - 1; i >= 0; --i) {
+        const Rule *desc = rules[size_t(i)];
+        if (desc->field[0] == field[0] && std::strcmp(desc->field, field) == 0) {
+            remembered = {cls, field, desc->field, desc, i};
+            return &remembered;
+        }
+    }
+    return nullptr;
+}
 
 } // namespace
 
 MMXMLBaseObject::FieldRef MMXMLBaseObject::fieldRef(const char *field) const
 {
     RememberedLookup &remembered = rememberedLookup(rememberedFields, m_class, field);
-    if (isRemembered(remembered, m_class, field))
-        return {static_cast<const MMFieldRule *>(remembered.desc), remembered.index};
-    // Searched from the most derived class, whose field names hide a base's;
-    // the first letters are compared first.
-    const std::vector<const MMFieldRule *> &fields = m_layout->fields;
-    for (int i = int(fields.size()) - 1; i >= 0; --i) {
-        const MMFieldRule *desc = fields[size_t(i)];
-        if (desc->field[0] == field[0] && std::strcmp(desc->field, field) == 0) {
-            remembered = {m_class, field, desc->field, desc, i};
-            return {desc, i};
-        }
-    }
+    const RememberedLookup *found = isRemembered(remembered, m_class, field)
+                                        ? &remembered
+                                        : searchRules(remembered, m_class, m_layout->fields, field);
+    if (found)
+        return {static_cast<const MMFieldRule *>(found->desc), found->index};
     qWarning("%s has no field %s", m_class->className, field);
     Q_ASSERT_X(false, "MMXMLBaseObject", "unknown field");
     return {};
@@ -740,16 +757,12 @@ MMXMLBaseObject::FieldRef MMXMLBaseObject::fieldRef(const char *field) const
 MMXMLBaseObject::ChildRef MMXMLBaseObject::childRef(const char *field) const
 {
     RememberedLookup &remembered = rememberedLookup(rememberedChildren, m_class, field);
-    if (isRemembered(remembered, m_class, field))
-        return {static_cast<const MMChildRule *>(remembered.desc), remembered.index};
-    const std::vector<const MMChildRule *> &children = m_layout->children;
-    for (int i = int(children.size()) - 1; i >= 0; --i) {
-        const MMChildRule *desc = children[size_t(i)];
-        if (desc->field[0] == field[0] && std::strcmp(desc->field, field) == 0) {
-            remembered = {m_class, field, desc->field, desc, i};
-            return {desc, i};
-        }
-    }
+    const RememberedLookup *found =
+        isRemembered(remembered, m_class, field)
+            ? &remembered
+            : searchRules(remembered, m_class, m_layout->children, field);
+    if (found)
+        return {static_cast<const MMChildRule *>(found->desc), found->index};
     qWarning("%s has no child field %s", m_class->className, field);
     Q_ASSERT_X(false, "MMXMLBaseObject", "unknown child field");
     return {};

@@ -45,6 +45,9 @@ struct ImportContext
     // By kind << 32 | level; the defaults do not change while topics are
     // converted.
     QHash<quint64, LevelStyle> levelStyles;
+    // The last one asked for: siblings ask for the same one in turn.
+    quint64 lastStyleKey = 0;
+    const LevelStyle *lastStyle = nullptr;
     bool sizesBranchesOnce = true;
     // A stock icon's picture and paths by its icon type; none for a type
     // without a picture.

@@ -20,17 +20,23 @@ namespace {
 const LevelStyle &levelStyle(ImportContext &ctx, int type, int level)
 {
     const quint64 key = (quint64(quint32(type)) << 32) | quint32(level);
+    if (ctx.lastStyle && ctx.lastStyleKey == key)
+        return *ctx.lastStyle;
     auto found = ctx.levelStyles.constFind(key);
-    if (found != ctx.levelStyles.constEnd())
-        return *found;
-    LevelStyle style;
-    if (const levelDefaults *ld = ctx.defaults) {
-        style.shapeType = ld->branchShapeOfType(type, level);
-        style.cornerMode = ld->cornerModeOfType(type, level);
-        style.fill = ld->branchColorOfType(type, level);
-        style.line = ld->lineColorOfType(type, level);
+    if (found == ctx.levelStyles.constEnd()) {
+        LevelStyle style;
+        if (const levelDefaults *ld = ctx.defaults) {
+            style.shapeType = ld->branchShapeOfType(type, level);
+            style.cornerMode = ld->cornerModeOfType(type, level);
+            style.fill = ld->branchColorOfType(type, level);
+            style.line = ld->lineColorOfType(type, level);
+        }
+        // An insertion may move the others: the one kept is this one.
+        found = ctx.levelStyles.insert(key, style);
     }
-    return *ctx.levelStyles.insert(key, style);
+    ctx.lastStyleKey = key;
+    ctx.lastStyle = &*found;
+    return *found;
 }
 
 void convertBoundary(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx)
@@ -278,13 +284,24 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
     }
     convertComments(topic, branch);
 
-    for (const MMObjectPtr &view : topic.children("topicViewGroups")) {
-        if (view->intNumber("viewIndex").value_or(0) != 0)
-            continue;
+    // The first view is nearly always the one: no list is made for it.
+    const auto isFirstView = [](const MMObjectPtr &view) {
+        return view->intNumber("viewIndex").value_or(0) == 0;
+    };
+    MMObjectPtr view = topic.child("topicViewGroups");
+    if (view && !isFirstView(view)) {
+        view.reset();
+        for (const MMObjectPtr &other : topic.children("topicViewGroups")) {
+            if (isFirstView(other)) {
+                view = other;
+                break;
+            }
+        }
+    }
+    if (view) {
         const MMObjectPtr collapsed = view->child("collapsed");
         if (collapsed && collapsed->boolValue("collapsed"))
             branch.setChildrenHidden(true);
-        break;
     }
     branch.setMmOid(oid);
 }

@@ -743,13 +743,40 @@ struct TWTextLayout::Prefetch::State
         Size used;
         bool leftAligned = false;
         bool withinAdvances = false;
+        // Its measurement's key, worked out by the worker that measured it.
+        size_t key = 0;
+        // The item looked up before this one under the same key (main thread).
+        size_t sameKey = NoItem;
         std::atomic<int> stage{Waiting};
     };
 
     std::unique_ptr<Item[]> items;
     size_t count = 0;
     // Main thread only.
-    QMultiHash<size_t, size_t> byKey;
+    // The last item added under each key, the others chained from it: one
+    // flat table however many labels are measured.
+    static constexpr size_t NoItem = size_t(-1);
+    QHash<size_t, size_t> byKey;
+    void addByKey(size_t key, size_t index)
+    {
+        const auto it = byKey.find(key);
+        if (it == byKey.end()) {
+            byKey.emplace(key, index);
+            return;
+        }
+        items[index].sameKey = *it;
+        *it = index;
+    }
+    // The first item under `key` answering `accept`, else NoItem.
+    template <typename Accept> size_t findByKey(size_t key, Accept accept) const
+    {
+        const auto it = byKey.constFind(key);
+        for (size_t i = it == byKey.cend() ? NoItem : *it; i != NoItem; i = items[i].sameKey) {
+            if (accept(items[i]))
+                return i;
+        }
+        return NoItem;
+    }
     int answered = 0;
     std::atomic<size_t> next{0};
     std::atomic<bool> stop{false};
@@ -783,6 +810,8 @@ struct TWTextLayout::Prefetch::State
             // Worked out here, as the main thread would when it measures the
             // text narrower.
             item.withinAdvances = item.leftAligned && glyphsStayWithinTheirAdvances(item.text);
+            if (state->make)
+                item.key = measurementHash(item.text, item.container, item.padding);
             engine.clear();
             item.stage.store(Measured, std::memory_order_release);
         }
@@ -808,10 +837,11 @@ struct TWTextLayout::Prefetch::State
               Size &used, bool &leftAligned, std::optional<bool> &withinAdvances)
     {
         const size_t key = measurementHash(textHash, container, padding);
-        for (auto it = byKey.constFind(key); it != byKey.cend() && it.key() == key; ++it) {
-            Item &item = items[*it];
-            if (item.container != container || item.padding != padding || item.text != text)
-                continue;
+        const size_t found = findByKey(key, [&](const Item &item) {
+            return item.container == container && item.padding == padding && item.text == text;
+        });
+        if (found != NoItem) {
+            Item &item = items[found];
             int stage = item.stage.load(std::memory_order_acquire);
             if (stage == Waiting && !item.stage.compare_exchange_strong(stage, TakenByMain))
                 stage = item.stage.load(std::memory_order_acquire);
@@ -849,23 +879,17 @@ TWTextLayout::Prefetch::Prefetch(std::vector<Request> requests, int workers)
             Size(std::min(request.width, request.maxSize.width), request.maxSize.height));
         const float padding = sanePadding(request.lineFragmentPadding);
         const size_t key = measurementHash(request.text, container, padding);
-        bool known = false;
-        for (auto it = state.byKey.constFind(key); it != state.byKey.cend() && it.key() == key;
-             ++it) {
-            const State::Item &item = state.items[*it];
-            if (item.container == container && item.padding == padding &&
-                item.text == request.text) {
-                known = true;
-                break;
-            }
-        }
-        if (known)
+        if (state.findByKey(key, [&](const State::Item &item) {
+                return item.container == container && item.padding == padding &&
+                       item.text == request.text;
+            }) != State::NoItem)
             continue;
         State::Item &item = state.items[state.count];
         item.text = std::move(request.text);
         item.container = container;
         item.padding = padding;
-        state.byKey.insert(key, state.count++);
+        item.key = key;
+        state.addByKey(key, state.count++);
     }
     start(workers);
 }
@@ -875,6 +899,8 @@ TWTextLayout::Prefetch::Prefetch(size_t count, Maker make, int workers)
 {
     m_state->items = std::make_unique<State::Item[]>(count);
     m_state->count = count;
+    // Every measured request is looked up by its key: no regrowth as they come.
+    m_state->byKey.reserve(qsizetype(count));
     m_state->make = std::move(make);
     start(workers);
 }
@@ -912,7 +938,7 @@ void TWTextLayout::Prefetch::need(size_t index)
         stage = item.stage.load(std::memory_order_acquire);
     }
     if (stage == State::Measured)
-        state.byKey.insert(measurementHash(item.text, item.container, item.padding), index);
+        state.addByKey(item.key, index);
 }
 
 TWTextLayout::Prefetch::~Prefetch()

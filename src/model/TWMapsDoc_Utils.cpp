@@ -6,6 +6,7 @@
 #include "model/TWMapsDoc_Private.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWPreferences.h"
+#include <algorithm>
 
 namespace {
 // Adapts the services to the generic pass.
@@ -60,6 +61,13 @@ void TWMapsDoc::addObjectToChangedBranchesIfAbsent(const std::shared_ptr<TWMapBr
     // A drag or an import touches thousands of branches: no list search.
     if (!branch || m_changedBranchSet.contains(branch.get()))
         return;
+    // Grown fourfold rather than doubled: an import fills it with every
+    // branch it makes, and each growth rehashes all of them.
+    if (m_changedBranchSet.size() >= m_changedBranchSet.capacity()) {
+        const qsizetype more = std::max<qsizetype>(64, m_changedBranchSet.size() * 4);
+        m_changedBranchSet.reserve(more);
+        m_changedBranches.reserve(more);
+    }
     m_changedBranchSet.insert(branch.get());
     m_changedBranches.append(branch);
 }
@@ -80,9 +88,23 @@ bool TWMapsDoc::takeResizeDirectly(const std::shared_ptr<TWMapBranch> &branch)
     // document's own handling of it.
     const TWMap *map = branch ? branch->map() : nullptr;
     TWMapsDoc *doc = map ? map->document() : nullptr;
-    if (!doc || !doc->m_branchDidResizeObserver.isActive() ||
-        NotificationCenter::defaultCenter().isObservedBesides(
-            TWGraphic::BranchDidResizeNotification, doc->m_branchDidResizeObserver))
+    if (!doc)
+        return false;
+    // Asked again only when observers come or go, or of another document.
+    struct Answer
+    {
+        const TWMapsDoc *doc = nullptr;
+        quint64 generation = 0;
+        bool alone = false;
+    };
+    static Answer last;
+    const NotificationCenter &center = NotificationCenter::defaultCenter();
+    if (const quint64 now = center.generation(); last.doc != doc || last.generation != now)
+        last = {doc, now,
+                doc->m_branchDidResizeObserver.isActive() &&
+                    !center.isObservedBesides(TWGraphic::BranchDidResizeNotification,
+                                              doc->m_branchDidResizeObserver)};
+    if (!last.alone)
         return false;
     doc->addObjectToChangedBranchesIfAbsent(branch);
     return true;

@@ -307,6 +307,10 @@ TEST_F(MindManagerImport, ShapesConnectionStylesAndHiddenChildren)
          "<ap:TopicViewGroup ViewIndex=\"0\"><ap:Collapsed "
          "Collapsed=\"true\"/></ap:TopicViewGroup>",
          1, 0, -1, false},
+        // View 0's group after another view's.
+        {"<ap:TopicViewGroup ViewIndex=\"2\"/><ap:TopicViewGroup ViewIndex=\"0\"><ap:Collapsed "
+         "Collapsed=\"true\"/></ap:TopicViewGroup>",
+         1, 0, -1, true},
         // Collapsed with children: making the children does not open it.
         {"<ap:TopicViewGroup ViewIndex=\"0\"><ap:Collapsed "
          "Collapsed=\"true\"/></ap:TopicViewGroup>"

@@ -501,13 +501,18 @@ TEST(TWTextLayout, MeasuringAheadAnswersAsTheMainThread)
 // Requests made as they are reached are each made once, on a worker or on
 // the main thread when it needs one first, and answer as a thread that keeps
 // no fonts or formats measures; an index with nothing to measure is skipped.
-// More attribute sets than a thread keeps come round again.
+// More attribute sets than a thread keeps come round again, and a label
+// repeated at the next index is looked up under the same key as its first.
 TEST(TWTextLayout, RequestsMadeAsReachedAreMadeOnceAndAnswerAsTheMainThread)
 {
     std::vector<AttributedString> texts;
     for (int i = 0; i < 60; ++i) {
         if (i % 7 == 3) {
             texts.emplace_back();
+            continue;
+        }
+        if (i % 9 == 8) {
+            texts.push_back(texts.back());
             continue;
         }
         AttributedString t = text(QStringLiteral("Made as reached %1, in words").arg(i),
@@ -550,7 +555,9 @@ TEST(TWTextLayout, RequestsMadeAsReachedAreMadeOnceAndAnswerAsTheMainThread)
             ahead.need(i);
             EXPECT_EQ(made[i].load(), 1) << i;
             EXPECT_EQ(measure(texts[i]), plain[i]) << i;
-            measurable += !nothing(i) && !texts[i].isEmpty();
+            // A repeat answers from the first, remembered as measured here.
+            const bool repeat = i % 9 == 8 && !nothing(i - 1);
+            measurable += !nothing(i) && !texts[i].isEmpty() && !repeat;
         }
         ahead.finish();
         for (size_t i = 0; i < texts.size(); ++i)
