@@ -2,7 +2,6 @@
 #include "support/BezierBounds.h"
 
 #include <QPainter>
-#include <QVarLengthArray>
 #include <QtDebug>
 #include <algorithm>
 #include <cmath>
@@ -75,9 +74,16 @@ DPoint toD(Point p)
 }
 
 // Extrema of one coordinate of a cubic: roots of its derivative in (0, 1).
-// At most two roots a call: bounds are asked of every moved connection, so
-// they go in a buffer on the stack.
-using Extrema = QVarLengthArray<double, 4>;
+// At most two roots a call, four for a curve: bounds are asked of every
+// moved connection, so they go in a fixed buffer on the stack.
+struct Extrema
+{
+    double t[4];
+    int count = 0;
+    void push_back(double value) { t[count++] = value; }
+    const double *begin() const { return t; }
+    const double *end() const { return t + count; }
+};
 
 void curveExtrema(double a, double b, double c, double d, Extrema &ts)
 {
