@@ -39,6 +39,7 @@ public:
     void updateBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed) override;
     void removeChildFromBoundary(TWMapBranch &branch, TWMapBranch &removed) override;
     void invalidateBoundary(TWMapBranch &branch) override;
+    bool boundaryInvalidationIsIdempotent() const override { return true; }
     void recalculateBoundary(TWMapBranch &branch) override;
     void updateBoundary(TWMapBranch &branch) override;
     void moveBoundaryBy(TWMapBranch &branch, float dx, float dy) override;

@@ -1,9 +1,11 @@
 #include "graphics/TWChildConnection.h"
+
 #include "graphics/TWConnectionGeometry.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "platform/CFormat.h"
 #include "platform/UndoManager.h"
+#include "support/BezierBounds.h"
 #include "support/BezierPath.h"
 #include "support/TWXMLUtils.h"
 
@@ -255,33 +257,48 @@ Rect TWChildConnection::baseBounds() const
     return baseBoundsOfEnds(ends());
 }
 
-std::shared_ptr<BezierPath> TWChildConnection::bezierPath()
+bool TWChildConnection::placeCurve()
 {
-    if (m_path)
-        return m_path;
     const Ends e = ends();
     if (!e.valid)
-        return nullptr;
+        return false;
     const Rect b = baseBoundsOfEnds(e);
     const Point middle(b.x() + b.width() * 0.5f, b.y() + b.height() * 0.5f);
     const float towardsParent = e.growsLeft ? Tangent : -Tangent;
     const Point childHandle(e.child.x + towardsParent, e.child.y);
     const Point parentHandle(e.parent.x - towardsParent, e.parent.y);
+    m_curve.start = e.child;
+    m_curve.segments[0] = {childHandle, childHandle, middle};
+    m_curve.segments[1] = {parentHandle, parentHandle, e.parent};
+    m_curve.lineWidth = strokeWidth();
+    m_curve.placed = true;
+    return true;
+}
+
+std::shared_ptr<BezierPath> TWChildConnection::bezierPath()
+{
+    if (m_path)
+        return m_path;
+    if (!m_curve.placed && !placeCurve())
+        return nullptr;
     auto path = std::make_shared<BezierPath>();
-    path->moveToPoint(e.child);
-    path->curveToPoint(middle, childHandle, childHandle);
-    path->curveToPoint(e.parent, parentHandle, parentHandle);
-    path->setLineWidth(strokeWidth());
+    path->moveToPoint(m_curve.start);
+    for (const std::array<Point, 3> &segment : m_curve.segments)
+        path->curveToPoint(segment[2], segment[0], segment[1]);
+    path->setLineWidth(m_curve.lineWidth);
     m_path = path;
     return m_path;
 }
 
 void TWChildConnection::updateBounds()
 {
+    // The curve is placed now and its path made only when asked for: most
+    // connections are placed again before they are ever drawn.
     m_path.reset();
-    const std::shared_ptr<BezierPath> path = bezierPath();
-    if (path && !path->isEmpty())
-        setBounds(path->bounds());
+    m_curve.placed = false;
+    if (placeCurve())
+        setBounds(
+            curvesBounds(m_curve.start, m_curve.segments.data(), int(m_curve.segments.size())));
 }
 
 // --- XML ---

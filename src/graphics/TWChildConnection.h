@@ -2,6 +2,8 @@
 
 #include "graphics/TWConnectionGraphic.h"
 
+#include <array>
+
 // The curve from a parent branch's shape to a child branch's shape, for
 // branches below the first level. The two shapes are known by graphic number
 // (which survives saving and pasting) and by pointer once resolved. Width,
@@ -70,5 +72,15 @@ private:
     std::shared_ptr<TWGraphic> m_parentGraphic;
     std::shared_ptr<TWGraphic> m_childGraphic;
     std::shared_ptr<BezierPath> m_path;
+    // The curve as last placed: the path is made from it when first asked.
+    struct Curve
+    {
+        Point start;
+        std::array<std::array<Point, 3>, 2> segments{};
+        float lineWidth = 0;
+        bool placed = false;
+    };
+    bool placeCurve();
+    Curve m_curve;
     bool m_testing = false;
 };

@@ -207,11 +207,17 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
             if (!(settings.*member == value))
                 settings.*member = value;
         };
+        // Nothing rebuilds the boundary between these values: a layout whose
+        // invalidation is then a no-op is asked once.
+        const bool invalidateOnce = services.boundaryInvalidationIsIdempotent();
+        bool invalidated = false;
         const auto storeShaping = [&](auto member, const auto &value) {
             if (settings.*member == value)
                 return false;
             settings.*member = value;
-            services.invalidateBoundary(b);
+            if (!(invalidateOnce && invalidated))
+                services.invalidateBoundary(b);
+            invalidated = true;
             return true;
         };
         store(&Settings::boundaryLineColor, std::optional<Color>(black));

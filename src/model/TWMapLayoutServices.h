@@ -47,6 +47,9 @@ public:
     virtual void updateBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed) {}
     virtual void removeChildFromBoundary(TWMapBranch &branch, TWMapBranch &removed) {}
     virtual void invalidateBoundary(TWMapBranch &branch) {}
+    // Whether invalidateBoundary() asked again of a branch whose boundary
+    // nothing rebuilt or changed since does nothing; a new branch then asks once.
+    virtual bool boundaryInvalidationIsIdempotent() const { return false; }
     virtual void recalculateBoundary(TWMapBranch &branch) {}
     virtual void updateBoundary(TWMapBranch &branch) {}
     virtual void moveBoundaryBy(TWMapBranch &branch, float dx, float dy) {}
@@ -79,7 +82,6 @@ public:
 
     // --- canvas upkeep ---
     virtual void removeTooltipRects(TWMapBranch &branch) {}
-
 
     // --- the map ---
     virtual void autoArrangeWithMovedBranches(TWMap &map, const BranchList &moved) {}

@@ -1,7 +1,7 @@
 #include "support/BezierPath.h"
+#include "support/BezierBounds.h"
 
 #include <QPainter>
-#include <QVarLengthArray>
 #include <QtDebug>
 #include <algorithm>
 #include <cmath>
@@ -74,9 +74,16 @@ DPoint toD(Point p)
 }
 
 // Extrema of one coordinate of a cubic: roots of its derivative in (0, 1).
-// At most two roots a call: bounds are asked of every moved connection, so
-// they go in a buffer on the stack.
-using Extrema = QVarLengthArray<double, 4>;
+// At most two roots a call, four for a curve: bounds are asked of every
+// moved connection, so they go in a fixed buffer on the stack.
+struct Extrema
+{
+    double t[4];
+    int count = 0;
+    void push_back(double value) { t[count++] = value; }
+    const double *begin() const { return t; }
+    const double *end() const { return t + count; }
+};
 
 void curveExtrema(double a, double b, double c, double d, Extrema &ts)
 {
@@ -135,7 +142,30 @@ private:
     float m_minX = 0, m_maxX = 0, m_minY = 0, m_maxY = 0;
 };
 
+void addCurve(BoundsAccumulator &acc, Point start, const std::array<Point, 3> &points)
+{
+    acc.add(start);
+    acc.add(points[2]);
+    Extrema ts;
+    curveExtrema(start.x, points[0].x, points[1].x, points[2].x, ts);
+    curveExtrema(start.y, points[0].y, points[1].y, points[2].y, ts);
+    for (double t : ts)
+        if (t > 0 && t < 1)
+            acc.add(curvePoint(start, points[0], points[1], points[2], t));
+}
+
 } // namespace
+
+Rect curvesBounds(Point start, const std::array<Point, 3> *curves, int count)
+{
+    BoundsAccumulator acc;
+    acc.add(start);
+    for (int i = 0; i < count; ++i) {
+        addCurve(acc, start, curves[i]);
+        start = curves[i][2];
+    }
+    return acc.rect();
+}
 
 bool operator==(const BezierPath::Element &a, const BezierPath::Element &b)
 {
@@ -253,18 +283,10 @@ Rect BezierPath::bounds() const
             acc.add(e.points[0]);
             current = e.points[0];
             break;
-        case CurveToElement: {
-            acc.add(current);
-            acc.add(e.points[2]);
-            Extrema ts;
-            curveExtrema(current.x, e.points[0].x, e.points[1].x, e.points[2].x, ts);
-            curveExtrema(current.y, e.points[0].y, e.points[1].y, e.points[2].y, ts);
-            for (double t : ts)
-                if (t > 0 && t < 1)
-                    acc.add(curvePoint(current, e.points[0], e.points[1], e.points[2], t));
+        case CurveToElement:
+            addCurve(acc, current, e.points);
             current = e.points[2];
             break;
-        }
         case ClosePathElement:
             break;
         }

@@ -250,6 +250,47 @@ TEST_F(TWMapBranchLayout, SiblingListsRunAwayFromTheBranch)
     EXPECT_EQ(names(below), QStringList({"G"}));
 }
 
+// A new branch asks the map's layout once to invalidate its boundary for
+// several changed values: asked again with nothing rebuilt in between, the
+// layout changes nothing and redraws nothing.
+TEST_F(TWMapBranchLayout, InvalidatingABoundaryAgainChangesNothing)
+{
+    const struct
+    {
+        const char *name;
+        bool bounded;  // a boundary drawn
+        bool outlined; // its outline made
+        bool pathHeld; // its path kept
+    } cases[] = {{"nothing made", false, false, false},
+                 {"outline made", false, true, false},
+                 {"path held", false, true, true},
+                 {"boundary drawn", true, true, true}};
+    EXPECT_TRUE(map->layoutServices().boundaryInvalidationIsIdempotent());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto f = add(root, Rect(500, 200, 80, 30), "F");
+        add(f, Rect(650, 150, 80, 30), "A");
+        settle();
+        f->setHasBoundary(c.bounded);
+        settle();
+        if (c.outlined)
+            childrenBoundaryOutlinePoints(*f);
+        if (c.pathHeld)
+            ASSERT_TRUE(boundaryPath(*f));
+        BranchTest::Recorder redraws({TWMapBranch::RedrawInRectNotification});
+        map->layoutServices().invalidateBoundary(*f);
+        EXPECT_EQ(redraws.notifications.size(), c.pathHeld ? 1 : 0);
+        EXPECT_FALSE(f->cachedBoundaryPath());
+        EXPECT_TRUE(f->childrenBoundaryOutlinePoints().isEmpty());
+        map->layoutServices().invalidateBoundary(*f);
+        EXPECT_EQ(redraws.notifications.size(), c.pathHeld ? 1 : 0);
+        EXPECT_FALSE(f->cachedBoundaryPath());
+        EXPECT_TRUE(f->childrenBoundaryOutlinePoints().isEmpty());
+        root->removeChild(f);
+        settle();
+    }
+}
+
 // A changed branch updates the made sets of the branch and its ancestors
 // below the root, drops their outlines and paths (a redraw for each path
 // held, from the bottom up) and draws again those with a boundary.

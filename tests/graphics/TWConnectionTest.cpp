@@ -348,6 +348,12 @@ TEST_F(TWConnectionTest, ChildCurveRunsThroughTheMiddleWithHorizontalTangents)
     EXPECT_EQ(c->bezierPath()->lineWidth(), 1.0f);
     c->updateBounds();
     EXPECT_EQ(c->bezierPath()->lineWidth(), 4.0f);
+    // The curve drawn is the one placed, even when first asked for after
+    // the child's shape changed.
+    c->updateBounds();
+    b->mainGraphic()->setStrokeWidth(2);
+    EXPECT_EQ(c->bezierPath()->lineWidth(), 4.0f);
+    EXPECT_EQ(c->bezierPath()->bounds(), c->bounds());
 }
 
 TEST_F(TWConnectionTest, TitleWedgeByQuadrant)

@@ -1,5 +1,6 @@
 #include "support/BezierPath.h"
 #include "TestHelpers.h"
+#include "support/BezierBounds.h"
 #include "support/NearestPoint.h"
 
 #include <QImage>
@@ -77,6 +78,41 @@ TEST(BezierPath, CurrentPointAndBounds)
     path.closePath();
     EXPECT_EQ(path.currentPoint(), Point(0, 0));
     EXPECT_EQ(BezierPath().bounds(), Rect());
+}
+
+TEST(BezierPath, CurvesBoundsAnswerAsThePathOfTheSameCurves)
+{
+    // Curves with extrema inside, straight and monotone ones, a point
+    // repeated, and ends that are not finite (left out of both).
+    using Curve = std::array<Point, 3>;
+    struct Case
+    {
+        Point start;
+        std::vector<Curve> curves;
+    };
+    const Case cases[] = {
+        {{0, 0}, {{Point(30, 80), Point(70, -80), Point(100, 0)}}},
+        {{10, 5},
+         {{Point(22, 5), Point(22, 5), Point(60, 40)},
+          {Point(98, 75), Point(98, 75), Point(110, 75)}}},
+        {{110, 75},
+         {{Point(98, 75), Point(98, 75), Point(60, 40)},
+          {Point(22, 5), Point(22, 5), Point(10, 5)}}},
+        {{-3, 2}, {{Point(-3, 2), Point(-3, 2), Point(-3, 2)}}},
+        {{0, 0},
+         {{Point(-12, 0), Point(-12, 0), Point(4, 1)}, {Point(20, 2), Point(20, 2), Point(8, 2)}}},
+        {{nan, 0},
+         {{Point(1, 1), Point(2, 2), Point(inf, 3)}, {Point(4, 4), Point(5, 5), Point(6, 6)}}},
+        {{0, 0}, {}},
+    };
+    for (const Case &c : cases) {
+        BezierPath path;
+        path.moveToPoint(c.start);
+        for (const Curve &curve : c.curves)
+            path.curveToPoint(curve[2], curve[0], curve[1]);
+        EXPECT_EQ(curvesBounds(c.start, c.curves.data(), int(c.curves.size())), path.bounds())
+            << c.start.x << "," << c.start.y << " with " << c.curves.size() << " curves";
+    }
 }
 
 TEST(BezierPath, FlatteningStaysWithinTheFlatness)
