@@ -154,7 +154,8 @@ class ReadSink
 public:
     virtual ~ReadSink() = default;
     virtual void topic(int index, std::optional<QString> oid) = 0;
-    virtual void element(int index, const MMChildRule &rule, xmlNodePtr node) = 0;
+    // True where the sink took the node, ended and unlinked, as its own.
+    virtual bool element(int index, const MMChildRule &rule, xmlNodePtr node) = 0;
     virtual void part(MapPart part, xmlNodePtr node) = 0;
     // Where the elements whose classes read flattened copies are flattened
     // straight from the parse, never made as nodes; null: they come to
@@ -250,9 +251,10 @@ public:
     {
         m_contents.topic(index, std::move(oid));
     }
-    void element(int index, const MMChildRule &rule, xmlNodePtr node) override
+    bool element(int index, const MMChildRule &rule, xmlNodePtr node) override
     {
         m_contents.element(index, rule, XMLTree::initWithNode(node));
+        return false;
     }
     void part(MapPart part, xmlNodePtr node) override
     {
@@ -308,6 +310,32 @@ public:
             freeNodes(batch);
         for (ReadBatch &batch : m_spent)
             freeNodes(batch);
+        if (m_nodes)
+            xmlFreeDoc(m_nodes);
+    }
+    // The parse's own node, unlinked, moved into a document of the queue's
+    // that shares the parse's names: nothing is copied, and the node
+    // outlives the parse's document. Null where it cannot be moved (it
+    // stays where it was); reading thread only.
+    xmlNodePtr adopt(xmlNodePtr node)
+    {
+        xmlDocPtr from = node->doc;
+        if (!from || !from->dict)
+            return nullptr;
+        if (!m_nodes) {
+            if (!(m_nodes = xmlNewDoc(nullptr)))
+                return nullptr;
+            m_nodes->dict = from->dict;
+            xmlDictReference(from->dict);
+        }
+        if (m_nodes->dict != from->dict)
+            return nullptr;
+        xmlUnlinkNode(node);
+        if (xmlDOMWrapAdoptNode(nullptr, from, node, m_nodes, nullptr, 0) != 0) {
+            xmlFreeNode(node);
+            throw std::bad_alloc();
+        }
+        return node;
     }
     // Hands the batch over; the batches given back since, emptied for use
     // again: large blocks made again and again would keep the allocator
@@ -380,6 +408,7 @@ private:
     std::deque<ReadBatch> m_batches;
     size_t m_textBytes = 0; // of the batches waiting
     std::vector<ReadBatch> m_spent;
+    xmlDocPtr m_nodes = nullptr; // what the nodes handed over belong to
     bool m_finished = false;
     bool m_abandoned = false;
 };
@@ -476,15 +505,17 @@ public:
         event.oid = std::move(oid);
         add(std::move(event));
     }
-    void element(int index, const MMChildRule &rule, xmlNodePtr node) override
+    bool element(int index, const MMChildRule &rule, xmlNodePtr node) override
     {
         ReadEvent event{ReadEvent::Element};
         event.index = index;
         event.rule = &rule;
-        if ((event.node = handOverCopy(node))) {
+        const bool taken = (event.node = m_queue.adopt(node)) != nullptr;
+        if (taken || (event.node = handOverCopy(node))) {
             m_batch.textBytes += textBytes(event.node);
             add(std::move(event));
         }
+        return taken;
     }
     // Flattened into the batch that is filling: it is handed over only by
     // add(), never while an element is being flattened.
@@ -785,6 +816,10 @@ private:
         if (!node)
             return;
         m_built.endElementNs(m_context, localname, prefix, URI);
+        release(node);
+    }
+    static void release(xmlNodePtr node)
+    {
         if (node->parent && node->parent->type != XML_DOCUMENT_NODE) {
             xmlUnlinkNode(node);
             xmlFreeNode(node);
@@ -1006,13 +1041,16 @@ private:
             }
             m_capture = Capture::None;
             xmlNodePtr node = std::exchange(m_captureNode, nullptr);
-            if (node) {
-                if (m_rule) {
-                    m_sink.element(m_captureTopic, *m_rule, node);
-                } else {
-                    m_handedOn[int(m_capturePart)] = true;
-                    m_sink.part(m_capturePart, node);
-                }
+            if (node && m_rule) {
+                // Ended first: the sink may take it.
+                m_built.endElementNs(m_context, localname, prefix, URI);
+                if (!m_sink.element(m_captureTopic, *m_rule, node))
+                    release(node);
+                return;
+            }
+            if (node && !m_rule) {
+                m_handedOn[int(m_capturePart)] = true;
+                m_sink.part(m_capturePart, node);
             }
             unbuild(node, localname, prefix, URI);
             return;

@@ -1238,6 +1238,11 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
         "<ap:ObjectReference OIdRef=\"rich\"/></ap:Connection></ap:ConnectionGroup>"
         "<ap:ConnectionGroup Index=\"1\"><ap:Connection><ap:ObjectReference OIdRef=\"m3\"/>"
         "</ap:Connection></ap:ConnectionGroup></ap:Relationship></ap:Relationships>");
+    QStringList declaring;
+    for (int i = 0; i < 40; ++i)
+        declaring << QStringLiteral("<ap:Topic OId=\"d%1\"%2>%3</ap:Topic>")
+                         .arg(i)
+                         .arg(QLatin1String(MMTest::kNamespaces), rich);
     const QByteArray maps[] = {
         mapWithTopic(text("Root") + subTopics(QStringList{topic("rich", rich)} + many) +
                          "<ap:FloatingTopics>" + topic("f", text("Floating")) +
@@ -1248,6 +1253,9 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
                topic("root", subTopics({topic("rich", rich), topic("m3")})) + "</ap:OneTopic>" +
                "<ap:StyleGroup><ap:RootTopicDefaultsGroup><ap:DefaultText PlainText=\"X\"/>"
                "</ap:RootTopicDefaultsGroup></ap:StyleGroup>"),
+        // Prefixes declared on the topics, which are let go once read past:
+        // the elements handed on keep their namespaces.
+        mapWithTopic(text("Root") + subTopics(declaring)),
     };
     const auto imported = [this](const QByteArray &xml, bool worker) {
         const std::shared_ptr<TWMapsDoc> doc = freshDocument();
