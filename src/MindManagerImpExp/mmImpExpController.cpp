@@ -33,6 +33,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QThread>
+#include <array>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -792,6 +793,38 @@ private:
         return std::string_view(buffer).substr(Spare);
     }
 
+    // What an element of a topic or of its lists is, by its name. The
+    // parser hands on names interned for the parse, one pointer per name:
+    // each is worked out once.
+    struct Kind
+    {
+        enum Name : quint8 { Other, Topic, SubTopics, FloatingTopics };
+        const xmlChar *prefix = nullptr;
+        const xmlChar *localname = nullptr;
+        Name name = Other;
+        TopicChildKind child;
+    };
+    const Kind &kindOf(const xmlChar *prefix, const xmlChar *localname)
+    {
+        const auto bits = [](const xmlChar *p) { return reinterpret_cast<quintptr>(p) >> 3; };
+        Kind &known = m_kinds[(bits(prefix) * 31 + bits(localname)) % m_kinds.size()];
+        if (known.localname == localname && known.prefix == prefix && localname)
+            return known;
+        known = Kind{prefix, localname};
+        if (named(prefix, localname, "ap:Topic")) {
+            known.name = Kind::Topic;
+        } else if (named(prefix, localname, "ap:SubTopics")) {
+            known.name = Kind::SubTopics;
+        } else if (named(prefix, localname, "ap:FloatingTopics")) {
+            known.name = Kind::FloatingTopics;
+        } else {
+            const std::string_view name = qualified(prefix, localname, m_name);
+            known.child =
+                topicChildRule(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
+        }
+        return known;
+    }
+
     static MapPass *own(void *ctx)
     {
         MapPass *pass = t_pass;
@@ -972,17 +1005,16 @@ private:
             }
             break;
         case Role::Topic: {
-            if (named(prefix, localname, "ap:SubTopics")) {
+            const Kind &known = kindOf(prefix, localname);
+            if (known.name == Kind::SubTopics) {
                 push(Role::SubTopics, frame.topic);
                 return;
             }
-            if (named(prefix, localname, "ap:FloatingTopics")) {
+            if (known.name == Kind::FloatingTopics) {
                 push(Role::FloatingTopics, frame.topic);
                 return;
             }
-            const std::string_view name = qualified(prefix, localname, m_name);
-            const TopicChildKind kind =
-                topicChildRule(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
+            const TopicChildKind kind = known.child;
             if (!kind.rule)
                 break;
             m_rule = kind.rule;
@@ -999,7 +1031,7 @@ private:
         }
         case Role::SubTopics:
         case Role::FloatingTopics:
-            if (named(prefix, localname, "ap:Topic")) {
+            if (kindOf(prefix, localname).name == Kind::Topic) {
                 const int child = startTopic();
                 TopicPlace &place = m_outline.places[size_t(frame.topic)];
                 (frame.role == Role::SubTopics ? place.subTopics : place.floatingTopics)
@@ -1198,6 +1230,7 @@ private:
     bool m_textTooLong = false;
     qint64 m_textRun = 0; // the text node's length so far
     std::string m_name;
+    std::array<Kind, 61> m_kinds{};
 };
 
 thread_local MapPass *MapPass::t_pass = nullptr;

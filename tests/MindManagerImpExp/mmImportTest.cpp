@@ -110,6 +110,38 @@ TEST_F(MindManagerImport, BuildsTheTreeWithFloatingTopicsLastAndUnknownElementsI
     EXPECT_EQ(branch("a1").parent(), &branch("a"));
     EXPECT_EQ(branch("a1").enclosedTextArea()->text().string(), QStringLiteral("A1"));
     EXPECT_EQ(branch("a1").getThisBranchLevel(), 2);
+
+    // Lists and topics are known by their whole name, each time it recurs:
+    // a topic outside a list, a list or topic under another prefix or none
+    // is passed over.
+    const struct
+    {
+        QString topicChildren;
+        QStringList children;
+    } named[] = {
+        {topic("direct") + subTopics({topic("s1")}) + topic("direct2") + subTopics({topic("s2")}),
+         {"s1", "s2"}},
+        {"<x:SubTopics>" + topic("x1") + "</x:SubTopics><SubTopics>" + topic("n1") +
+             "</SubTopics>" + subTopics({topic("s1"), "<x:Topic OId=\"x2\"/>", topic("s2")}) +
+             "<x:SubTopics>" + topic("x3") + "</x:SubTopics>",
+         {"s1", "s2"}},
+        {"<x:FloatingTopics>" + topic("x1") + "</x:FloatingTopics><ap:FloatingTopics>" +
+             topic("f1") + "<Topic OId=\"n1\"/></ap:FloatingTopics>" + subTopics({topic("s1")}),
+         {"s1", "f1"}},
+    };
+    for (const auto &[children, expected] : named) {
+        auto namedDoc = TWMapsDoc::create();
+        namedDoc->addMap(TWMap::create(namedDoc.get()), false);
+        TWMap &made = *namedDoc->maps().first();
+        ASSERT_TRUE(mmImpExpController::populateDadoZiz(
+            made, mmImpExpController::sourceForData(mapWithTopic(children))))
+            << children.toStdString();
+        QStringList read;
+        for (const auto &child : made.root()->children())
+            read.append(child->mmOid().value_or(QString()));
+        EXPECT_EQ(read, expected) << children.toStdString();
+        EXPECT_EQ(made.allBranches().size(), size_t(expected.size() + 1)) << children.toStdString();
+    }
 }
 
 TEST_F(MindManagerImport, LevelDefaultsStyleTopicsWithoutTheirOwnValues)
