@@ -154,7 +154,8 @@ class ReadSink
 {
 public:
     virtual ~ReadSink() = default;
-    virtual void topic(int index, std::optional<QString> oid) = 0;
+    // The topic's identifier as its bytes; null for none.
+    virtual void topic(int index, const char *oid, qsizetype length) = 0;
     // True where the sink took the node, ended and unlinked, as its own.
     virtual bool element(int index, const MMChildRule &rule, xmlNodePtr node) = 0;
     virtual void part(MapPart part, xmlNodePtr node) = 0;
@@ -248,9 +249,11 @@ class DirectSink : public ReadSink
 {
 public:
     explicit DirectSink(MapContents &contents) : m_contents(contents) {}
-    void topic(int index, std::optional<QString> oid) override
+    void topic(int index, const char *oid, qsizetype length) override
     {
-        m_contents.topic(index, std::move(oid));
+        m_contents.topic(
+            index, oid ? std::optional<QString>(QString::fromUtf8(QByteArrayView(oid, length)))
+                       : std::nullopt);
     }
     bool element(int index, const MMChildRule &rule, xmlNodePtr node) override
     {
@@ -276,13 +279,15 @@ struct ReadEvent
     MapPart part = MapPart::StyleGroup;
     xmlNodePtr node = nullptr; // or
     int flat = -1;             // the element in its batch's flattened block
-    std::optional<QString> oid;
+    qsizetype oidAt = -1;      // the topic's identifier in its batch's, or none
+    qsizetype oidLength = 0;
 };
 
 struct ReadBatch
 {
     std::vector<ReadEvent> events;
     XMLFlatTree flat;
+    std::string oids;     // the topics' identifiers, read where they are used
     size_t textBytes = 0; // of the texts its nodes hold
 };
 
@@ -364,6 +369,7 @@ public:
             freeNodes(done);
             done.events.clear();
             done.flat.clear();
+            done.oids.clear();
             done.textBytes = 0;
         }
         return spent;
@@ -499,11 +505,15 @@ public:
         m_batch.events.reserve(EventQueue::BatchSize);
     }
     ~QueueSink() override { flush(); }
-    void topic(int index, std::optional<QString> oid) override
+    void topic(int index, const char *oid, qsizetype length) override
     {
         ReadEvent event{ReadEvent::Topic};
         event.index = index;
-        event.oid = std::move(oid);
+        if (oid) {
+            event.oidAt = qsizetype(m_batch.oids.size());
+            event.oidLength = length;
+            m_batch.oids.append(oid, size_t(length));
+        }
         add(std::move(event));
     }
     bool element(int index, const MMChildRule &rule, xmlNodePtr node) override
@@ -942,27 +952,26 @@ private:
             const int index = int(m_outline.places.size());
             m_outline.places.emplace_back();
             push(Role::Topic, index);
-            std::optional<QString> oid;
             if (xmlNodePtr node = m_frames.back().node) {
-                if (xmlChar *value = xmlGetNoNsProp(node, BAD_CAST "OId")) {
-                    oid = QString::fromUtf8(reinterpret_cast<const char *>(value));
-                    xmlFree(value);
-                }
-            } else {
-                // As the node's unprefixed attribute would read.
-                const int count = ownAttributes(nb_attributes, nb_defaulted);
-                for (int i = 0; i < count; ++i) {
-                    const xmlChar *const *a = attributes + 5 * i;
-                    if (a[1] || !xmlStrEqual(a[0], BAD_CAST "OId"))
-                        continue;
-                    withValue(a, [&oid](const char *value, qsizetype length) {
-                        oid = value ? QString::fromUtf8(QByteArrayView(value, length))
-                                    : QString::fromUtf8("");
-                    });
-                    break;
-                }
+                xmlChar *value = xmlGetNoNsProp(node, BAD_CAST "OId");
+                const char *oid = reinterpret_cast<const char *>(value);
+                m_sink.topic(index, oid, oid ? qsizetype(std::strlen(oid)) : 0);
+                xmlFree(value);
+                return index;
             }
-            m_sink.topic(index, std::move(oid));
+            // As the node's unprefixed attribute would read.
+            const int count = ownAttributes(nb_attributes, nb_defaulted);
+            for (int i = 0; i < count; ++i) {
+                const xmlChar *const *a = attributes + 5 * i;
+                if (a[1] || !xmlStrEqual(a[0], BAD_CAST "OId"))
+                    continue;
+                withValue(a, [&](const char *value, qsizetype length) {
+                    // Present without a value: an empty identifier.
+                    m_sink.topic(index, value ? value : "", value ? length : 0);
+                });
+                return index;
+            }
+            m_sink.topic(index, nullptr, 0);
             return index;
         };
         if (m_frames.empty()) {
@@ -1284,7 +1293,11 @@ std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outl
         for (ReadEvent &event : batch.events) {
             switch (event.kind) {
             case ReadEvent::Topic:
-                contents.topic(event.index, std::move(event.oid));
+                contents.topic(event.index,
+                               event.oidAt < 0
+                                   ? std::nullopt
+                                   : std::optional<QString>(QString::fromUtf8(QByteArrayView(
+                                         batch.oids.data() + event.oidAt, event.oidLength))));
                 break;
             case ReadEvent::Element:
                 if (event.node)

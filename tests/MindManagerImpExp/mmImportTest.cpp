@@ -1392,6 +1392,12 @@ TEST_F(MindManagerImport, TopicsKeepTheirIdentifiersAndMoveTheCounterOn)
         {mapWithTopic(text("alone")), true, 1, {}},
         {complete, true, 4, {QStringLiteral("a"), std::nullopt, QStringLiteral("f")}},
         {two.left(two.indexOf("<ap:Color/>")), false, 2, {}},
+        // Empty, escaped and wider than ASCII, read as the attribute's text.
+        {mapWithTopic(
+             subTopics({topic(""), topic("x&amp;y"), topic(QStringLiteral("\u00e9t\u00e9"))})),
+         true,
+         4,
+         {QString(""), QStringLiteral("x&y"), QStringLiteral("\u00e9t\u00e9")}},
     };
     for (const auto &c : cases) {
         for (const bool worker : {false, true}) {
