@@ -33,6 +33,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QThread>
+#include <array>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -153,8 +154,10 @@ class ReadSink
 {
 public:
     virtual ~ReadSink() = default;
-    virtual void topic(int index, std::optional<QString> oid) = 0;
-    virtual void element(int index, const MMChildRule &rule, xmlNodePtr node) = 0;
+    // The topic's identifier as its bytes; null for none.
+    virtual void topic(int index, const char *oid, qsizetype length) = 0;
+    // True where the sink took the node, ended and unlinked, as its own.
+    virtual bool element(int index, const MMChildRule &rule, xmlNodePtr node) = 0;
     virtual void part(MapPart part, xmlNodePtr node) = 0;
     // Where the elements whose classes read flattened copies are flattened
     // straight from the parse, never made as nodes; null: they come to
@@ -246,13 +249,16 @@ class DirectSink : public ReadSink
 {
 public:
     explicit DirectSink(MapContents &contents) : m_contents(contents) {}
-    void topic(int index, std::optional<QString> oid) override
+    void topic(int index, const char *oid, qsizetype length) override
     {
-        m_contents.topic(index, std::move(oid));
+        m_contents.topic(
+            index, oid ? std::optional<QString>(QString::fromUtf8(QByteArrayView(oid, length)))
+                       : std::nullopt);
     }
-    void element(int index, const MMChildRule &rule, xmlNodePtr node) override
+    bool element(int index, const MMChildRule &rule, xmlNodePtr node) override
     {
         m_contents.element(index, rule, XMLTree::initWithNode(node));
+        return false;
     }
     void part(MapPart part, xmlNodePtr node) override
     {
@@ -273,13 +279,15 @@ struct ReadEvent
     MapPart part = MapPart::StyleGroup;
     xmlNodePtr node = nullptr; // or
     int flat = -1;             // the element in its batch's flattened block
-    std::optional<QString> oid;
+    qsizetype oidAt = -1;      // the topic's identifier in its batch's, or none
+    qsizetype oidLength = 0;
 };
 
 struct ReadBatch
 {
     std::vector<ReadEvent> events;
     XMLFlatTree flat;
+    std::string oids;     // the topics' identifiers, read where they are used
     size_t textBytes = 0; // of the texts its nodes hold
 };
 
@@ -308,6 +316,32 @@ public:
             freeNodes(batch);
         for (ReadBatch &batch : m_spent)
             freeNodes(batch);
+        if (m_nodes)
+            xmlFreeDoc(m_nodes);
+    }
+    // The parse's own node, unlinked, moved into a document of the queue's
+    // that shares the parse's names: nothing is copied, and the node
+    // outlives the parse's document. Null where it cannot be moved (it
+    // stays where it was); reading thread only.
+    xmlNodePtr adopt(xmlNodePtr node)
+    {
+        xmlDocPtr from = node->doc;
+        if (!from || !from->dict)
+            return nullptr;
+        if (!m_nodes) {
+            if (!(m_nodes = xmlNewDoc(nullptr)))
+                return nullptr;
+            m_nodes->dict = from->dict;
+            xmlDictReference(from->dict);
+        }
+        if (m_nodes->dict != from->dict)
+            return nullptr;
+        xmlUnlinkNode(node);
+        if (xmlDOMWrapAdoptNode(nullptr, from, node, m_nodes, nullptr, 0) != 0) {
+            xmlFreeNode(node);
+            throw std::bad_alloc();
+        }
+        return node;
     }
     // Hands the batch over; the batches given back since, emptied for use
     // again: large blocks made again and again would keep the allocator
@@ -335,6 +369,7 @@ public:
             freeNodes(done);
             done.events.clear();
             done.flat.clear();
+            done.oids.clear();
             done.textBytes = 0;
         }
         return spent;
@@ -380,6 +415,7 @@ private:
     std::deque<ReadBatch> m_batches;
     size_t m_textBytes = 0; // of the batches waiting
     std::vector<ReadBatch> m_spent;
+    xmlDocPtr m_nodes = nullptr; // what the nodes handed over belong to
     bool m_finished = false;
     bool m_abandoned = false;
 };
@@ -469,22 +505,28 @@ public:
         m_batch.events.reserve(EventQueue::BatchSize);
     }
     ~QueueSink() override { flush(); }
-    void topic(int index, std::optional<QString> oid) override
+    void topic(int index, const char *oid, qsizetype length) override
     {
         ReadEvent event{ReadEvent::Topic};
         event.index = index;
-        event.oid = std::move(oid);
+        if (oid) {
+            event.oidAt = qsizetype(m_batch.oids.size());
+            event.oidLength = length;
+            m_batch.oids.append(oid, size_t(length));
+        }
         add(std::move(event));
     }
-    void element(int index, const MMChildRule &rule, xmlNodePtr node) override
+    bool element(int index, const MMChildRule &rule, xmlNodePtr node) override
     {
         ReadEvent event{ReadEvent::Element};
         event.index = index;
         event.rule = &rule;
-        if ((event.node = handOverCopy(node))) {
+        const bool taken = (event.node = m_queue.adopt(node)) != nullptr;
+        if (taken || (event.node = handOverCopy(node))) {
             m_batch.textBytes += textBytes(event.node);
             add(std::move(event));
         }
+        return taken;
     }
     // Flattened into the batch that is filling: it is handed over only by
     // add(), never while an element is being flattened.
@@ -761,6 +803,38 @@ private:
         return std::string_view(buffer).substr(Spare);
     }
 
+    // What an element of a topic or of its lists is, by its name. The
+    // parser hands on names interned for the parse, one pointer per name:
+    // each is worked out once.
+    struct Kind
+    {
+        enum Name : quint8 { Other, Topic, SubTopics, FloatingTopics };
+        const xmlChar *prefix = nullptr;
+        const xmlChar *localname = nullptr;
+        Name name = Other;
+        TopicChildKind child;
+    };
+    const Kind &kindOf(const xmlChar *prefix, const xmlChar *localname)
+    {
+        const auto bits = [](const xmlChar *p) { return reinterpret_cast<quintptr>(p) >> 3; };
+        Kind &known = m_kinds[(bits(prefix) * 31 + bits(localname)) % m_kinds.size()];
+        if (known.localname == localname && known.prefix == prefix && localname)
+            return known;
+        known = Kind{prefix, localname};
+        if (named(prefix, localname, "ap:Topic")) {
+            known.name = Kind::Topic;
+        } else if (named(prefix, localname, "ap:SubTopics")) {
+            known.name = Kind::SubTopics;
+        } else if (named(prefix, localname, "ap:FloatingTopics")) {
+            known.name = Kind::FloatingTopics;
+        } else {
+            const std::string_view name = qualified(prefix, localname, m_name);
+            known.child =
+                topicChildRule(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
+        }
+        return known;
+    }
+
     static MapPass *own(void *ctx)
     {
         MapPass *pass = t_pass;
@@ -785,6 +859,10 @@ private:
         if (!node)
             return;
         m_built.endElementNs(m_context, localname, prefix, URI);
+        release(node);
+    }
+    static void release(xmlNodePtr node)
+    {
         if (node->parent && node->parent->type != XML_DOCUMENT_NODE) {
             xmlUnlinkNode(node);
             xmlFreeNode(node);
@@ -874,27 +952,26 @@ private:
             const int index = int(m_outline.places.size());
             m_outline.places.emplace_back();
             push(Role::Topic, index);
-            std::optional<QString> oid;
             if (xmlNodePtr node = m_frames.back().node) {
-                if (xmlChar *value = xmlGetNoNsProp(node, BAD_CAST "OId")) {
-                    oid = QString::fromUtf8(reinterpret_cast<const char *>(value));
-                    xmlFree(value);
-                }
-            } else {
-                // As the node's unprefixed attribute would read.
-                const int count = ownAttributes(nb_attributes, nb_defaulted);
-                for (int i = 0; i < count; ++i) {
-                    const xmlChar *const *a = attributes + 5 * i;
-                    if (a[1] || !xmlStrEqual(a[0], BAD_CAST "OId"))
-                        continue;
-                    withValue(a, [&oid](const char *value, qsizetype length) {
-                        oid = value ? QString::fromUtf8(QByteArrayView(value, length))
-                                    : QString::fromUtf8("");
-                    });
-                    break;
-                }
+                xmlChar *value = xmlGetNoNsProp(node, BAD_CAST "OId");
+                const char *oid = reinterpret_cast<const char *>(value);
+                m_sink.topic(index, oid, oid ? qsizetype(std::strlen(oid)) : 0);
+                xmlFree(value);
+                return index;
             }
-            m_sink.topic(index, std::move(oid));
+            // As the node's unprefixed attribute would read.
+            const int count = ownAttributes(nb_attributes, nb_defaulted);
+            for (int i = 0; i < count; ++i) {
+                const xmlChar *const *a = attributes + 5 * i;
+                if (a[1] || !xmlStrEqual(a[0], BAD_CAST "OId"))
+                    continue;
+                withValue(a, [&](const char *value, qsizetype length) {
+                    // Present without a value: an empty identifier.
+                    m_sink.topic(index, value ? value : "", value ? length : 0);
+                });
+                return index;
+            }
+            m_sink.topic(index, nullptr, 0);
             return index;
         };
         if (m_frames.empty()) {
@@ -937,17 +1014,16 @@ private:
             }
             break;
         case Role::Topic: {
-            if (named(prefix, localname, "ap:SubTopics")) {
+            const Kind &known = kindOf(prefix, localname);
+            if (known.name == Kind::SubTopics) {
                 push(Role::SubTopics, frame.topic);
                 return;
             }
-            if (named(prefix, localname, "ap:FloatingTopics")) {
+            if (known.name == Kind::FloatingTopics) {
                 push(Role::FloatingTopics, frame.topic);
                 return;
             }
-            const std::string_view name = qualified(prefix, localname, m_name);
-            const TopicChildKind kind =
-                topicChildRule(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
+            const TopicChildKind kind = known.child;
             if (!kind.rule)
                 break;
             m_rule = kind.rule;
@@ -964,7 +1040,7 @@ private:
         }
         case Role::SubTopics:
         case Role::FloatingTopics:
-            if (named(prefix, localname, "ap:Topic")) {
+            if (kindOf(prefix, localname).name == Kind::Topic) {
                 const int child = startTopic();
                 TopicPlace &place = m_outline.places[size_t(frame.topic)];
                 (frame.role == Role::SubTopics ? place.subTopics : place.floatingTopics)
@@ -1006,13 +1082,16 @@ private:
             }
             m_capture = Capture::None;
             xmlNodePtr node = std::exchange(m_captureNode, nullptr);
-            if (node) {
-                if (m_rule) {
-                    m_sink.element(m_captureTopic, *m_rule, node);
-                } else {
-                    m_handedOn[int(m_capturePart)] = true;
-                    m_sink.part(m_capturePart, node);
-                }
+            if (node && m_rule) {
+                // Ended first: the sink may take it.
+                m_built.endElementNs(m_context, localname, prefix, URI);
+                if (!m_sink.element(m_captureTopic, *m_rule, node))
+                    release(node);
+                return;
+            }
+            if (node && !m_rule) {
+                m_handedOn[int(m_capturePart)] = true;
+                m_sink.part(m_capturePart, node);
             }
             unbuild(node, localname, prefix, URI);
             return;
@@ -1160,6 +1239,7 @@ private:
     bool m_textTooLong = false;
     qint64 m_textRun = 0; // the text node's length so far
     std::string m_name;
+    std::array<Kind, 61> m_kinds{};
 };
 
 thread_local MapPass *MapPass::t_pass = nullptr;
@@ -1213,7 +1293,11 @@ std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outl
         for (ReadEvent &event : batch.events) {
             switch (event.kind) {
             case ReadEvent::Topic:
-                contents.topic(event.index, std::move(event.oid));
+                contents.topic(event.index,
+                               event.oidAt < 0
+                                   ? std::nullopt
+                                   : std::optional<QString>(QString::fromUtf8(QByteArrayView(
+                                         batch.oids.data() + event.oidAt, event.oidLength))));
                 break;
             case ReadEvent::Element:
                 if (event.node)

@@ -110,6 +110,38 @@ TEST_F(MindManagerImport, BuildsTheTreeWithFloatingTopicsLastAndUnknownElementsI
     EXPECT_EQ(branch("a1").parent(), &branch("a"));
     EXPECT_EQ(branch("a1").enclosedTextArea()->text().string(), QStringLiteral("A1"));
     EXPECT_EQ(branch("a1").getThisBranchLevel(), 2);
+
+    // Lists and topics are known by their whole name, each time it recurs:
+    // a topic outside a list, a list or topic under another prefix or none
+    // is passed over.
+    const struct
+    {
+        QString topicChildren;
+        QStringList children;
+    } named[] = {
+        {topic("direct") + subTopics({topic("s1")}) + topic("direct2") + subTopics({topic("s2")}),
+         {"s1", "s2"}},
+        {"<x:SubTopics>" + topic("x1") + "</x:SubTopics><SubTopics>" + topic("n1") +
+             "</SubTopics>" + subTopics({topic("s1"), "<x:Topic OId=\"x2\"/>", topic("s2")}) +
+             "<x:SubTopics>" + topic("x3") + "</x:SubTopics>",
+         {"s1", "s2"}},
+        {"<x:FloatingTopics>" + topic("x1") + "</x:FloatingTopics><ap:FloatingTopics>" +
+             topic("f1") + "<Topic OId=\"n1\"/></ap:FloatingTopics>" + subTopics({topic("s1")}),
+         {"s1", "f1"}},
+    };
+    for (const auto &[children, expected] : named) {
+        auto namedDoc = TWMapsDoc::create();
+        namedDoc->addMap(TWMap::create(namedDoc.get()), false);
+        TWMap &made = *namedDoc->maps().first();
+        ASSERT_TRUE(mmImpExpController::populateDadoZiz(
+            made, mmImpExpController::sourceForData(mapWithTopic(children))))
+            << children.toStdString();
+        QStringList read;
+        for (const auto &child : made.root()->children())
+            read.append(child->mmOid().value_or(QString()));
+        EXPECT_EQ(read, expected) << children.toStdString();
+        EXPECT_EQ(made.allBranches().size(), size_t(expected.size() + 1)) << children.toStdString();
+    }
 }
 
 TEST_F(MindManagerImport, LevelDefaultsStyleTopicsWithoutTheirOwnValues)
@@ -1242,6 +1274,11 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
         "<ap:ObjectReference OIdRef=\"rich\"/></ap:Connection></ap:ConnectionGroup>"
         "<ap:ConnectionGroup Index=\"1\"><ap:Connection><ap:ObjectReference OIdRef=\"m3\"/>"
         "</ap:Connection></ap:ConnectionGroup></ap:Relationship></ap:Relationships>");
+    QStringList declaring;
+    for (int i = 0; i < 40; ++i)
+        declaring << QStringLiteral("<ap:Topic OId=\"d%1\"%2>%3</ap:Topic>")
+                         .arg(i)
+                         .arg(QLatin1String(MMTest::kNamespaces), rich);
     const QByteArray maps[] = {
         mapWithTopic(text("Root") + subTopics(QStringList{topic("rich", rich)} + many) +
                          "<ap:FloatingTopics>" + topic("f", text("Floating")) +
@@ -1252,6 +1289,9 @@ TEST_F(MindManagerImport, ReadingOnAWorkerThreadMakesTheSameDocument)
                topic("root", subTopics({topic("rich", rich), topic("m3")})) + "</ap:OneTopic>" +
                "<ap:StyleGroup><ap:RootTopicDefaultsGroup><ap:DefaultText PlainText=\"X\"/>"
                "</ap:RootTopicDefaultsGroup></ap:StyleGroup>"),
+        // Prefixes declared on the topics, which are let go once read past:
+        // the elements handed on keep their namespaces.
+        mapWithTopic(text("Root") + subTopics(declaring)),
     };
     const auto imported = [this](const QByteArray &xml, bool worker) {
         const std::shared_ptr<TWMapsDoc> doc = freshDocument();
@@ -1356,6 +1396,12 @@ TEST_F(MindManagerImport, TopicsKeepTheirIdentifiersAndMoveTheCounterOn)
         {mapWithTopic(text("alone")), true, 1, {}},
         {complete, true, 4, {QStringLiteral("a"), std::nullopt, QStringLiteral("f")}},
         {two.left(two.indexOf("<ap:Color/>")), false, 2, {}},
+        // Empty, escaped and wider than ASCII, read as the attribute's text.
+        {mapWithTopic(
+             subTopics({topic(""), topic("x&amp;y"), topic(QStringLiteral("\u00e9t\u00e9"))})),
+         true,
+         4,
+         {QString(""), QStringLiteral("x&y"), QStringLiteral("\u00e9t\u00e9")}},
     };
     for (const auto &c : cases) {
         for (const bool worker : {false, true}) {
