@@ -824,8 +824,7 @@ TEST_F(MindManagerImport, EveryCutOfAMapIsRefusedWholeWithOneClearError)
     for (qsizetype cut = 0; cut < end; cut += end / 40) {
         RecordingAlerts recorded;
         Alerts::Scope scope(&recorded);
-        auto doc = TWMapsDoc::create();
-        doc->addMap(TWMap::create(doc.get()), false);
+        const auto doc = freshDocument();
         TWMap &target = *doc->maps().first();
         const int before = int(target.allBranches().size());
         EXPECT_FALSE(mmImpExpController::populateDadoZiz(
@@ -857,8 +856,7 @@ TEST_F(MindManagerImport, ADamagedByteImportsOrIsRefusedWithOneMessage)
                 SCOPED_TRACE(testing::Message() << int(damage) << " at " << at << " " << worker);
                 RecordingAlerts recorded;
                 Alerts::Scope scope(&recorded);
-                auto doc = TWMapsDoc::create();
-                doc->addMap(TWMap::create(doc.get()), false);
+                const auto doc = freshDocument();
                 TWMap &target = *doc->maps().first();
                 const int before = int(target.allBranches().size());
                 MMMapSource source = mmImpExpController::sourceForData(xml, "damaged.xml");
