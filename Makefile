@@ -42,9 +42,13 @@ run: deps
 bench: deps
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DTHINKWEB_TESTS=OFF -DTHINKWEB_BENCH=ON
 	cmake --build $(RELEASE_DIR) -j$(JOBS)
-	@failed=""; for b in $(RELEASE_DIR)/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; \
-	    echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b || { status=$$?; \
-	    echo "== $$b failed with status $$status"; failed="$$failed $${b##*/}($$status)"; }; done; \
+	@mkdir -p $(RELEASE_DIR)/bench-results; failed=""; \
+	for b in $(RELEASE_DIR)/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; \
+	    out=$(RELEASE_DIR)/bench-results/$${b##*/}.json; rm -f "$$out"; \
+	    echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b --benchmark_out="$$out" --benchmark_out_format=json || { status=$$?; \
+	    echo "== $$b failed with status $$status"; failed="$$failed $${b##*/}($$status)"; continue; }; \
+	    if grep -q '"error_occurred": true' "$$out"; then \
+	    echo "== $$b: a benchmark reported an error"; failed="$$failed $${b##*/}(error)"; fi; done; \
 	if [ -n "$$failed" ]; then echo "Benchmarks that failed:$$failed"; exit 1; fi
 
 fuzz: fuzz-deps

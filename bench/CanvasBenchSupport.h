@@ -75,8 +75,10 @@ struct GeneratedCanvas
 // One canvas of each size, made when first asked for and kept for the run.
 template <class Canvas> Canvas &canvasOfSize(int branches)
 {
-    static std::map<int, std::unique_ptr<Canvas>> canvases;
-    std::unique_ptr<Canvas> &c = canvases[branches];
+    // Kept to the end of the process: destroyed at exit, a canvas would outlive
+    // the tables its branches use while they are freed.
+    static auto *canvases = new std::map<int, std::unique_ptr<Canvas>>;
+    std::unique_ptr<Canvas> &c = (*canvases)[branches];
     if (!c)
         c = std::make_unique<Canvas>(branches);
     return *c;

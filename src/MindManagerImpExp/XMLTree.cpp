@@ -1,5 +1,7 @@
 #include "MindManagerImpExp/XMLTree.h"
 
+#include "support/BoundedFile.h"
+
 #include "interface/CTGradient.h" // NSRangeException
 #include "support/TWExtensions.h"
 #include "support/XMLDocument.h"
@@ -160,10 +162,8 @@ XMLTree XMLTree::initWithFilename(const QString &path)
         return XMLTree();
     // Read here rather than by libxml2, which would take the path for a URL
     // and inflate compressed files on its own.
-    QFile file(path);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
+    const QByteArray bytes =
+        BoundedFile::read(path, BoundedFile::MaximumTextFileSize).value_or(QByteArray());
     if (xmlDocPtr doc = parseMemory(bytes, nullptr))
         return owning(doc);
     // Text that is not UTF-8 (or UTF-16 with a mark) is not read as text.

@@ -195,10 +195,23 @@ void TWAppcastUpdater::feedArrived(const QByteArray &feed)
 
 QString TWAppcastUpdater::safeFileName(const QUrl &url)
 {
-    QString name = url.fileName();
-    name.remove(u'/').remove(u'\\');
-    while (name.startsWith(u'.'))
+    QString name;
+    for (const QChar c : url.fileName()) {
+        const QChar::Category category = c.category();
+        if (c == u'/' || c == u'\\' || category == QChar::Other_Control ||
+            category == QChar::Other_Format)
+            continue;
+        name += c;
+    }
+    name = name.trimmed();
+    // A leading ":" names a Qt resource rather than a file in the folder, and
+    // a leading "." a hidden file or the folder itself.
+    while (!name.isEmpty() &&
+           (name.front() == u'.' || name.front() == u':' || name.front().isSpace()))
         name.remove(0, 1);
+    // File systems take names of at most 255 bytes; room is left for " (2)".
+    while (name.toUtf8().size() > 240)
+        name.chop(name.back().isLowSurrogate() ? 2 : 1);
     return name.isEmpty() ? QStringLiteral("Thinkweb update") : name;
 }
 
@@ -241,6 +254,11 @@ void TWAppcastUpdater::downloaded(const Item &item, const QByteArray &data)
                                          .arg(base)
                                          .arg(n)
                                          .arg(suffix.isEmpty() ? QString() : u'.' + suffix));
+    // Whatever the name held, the file lands in the chosen folder.
+    if (QFileInfo(path).absoluteDir() != QDir(folder)) {
+        reportDownloadError(dadoZiz("The download's file name is not usable."));
+        return;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
         reportDownloadError(file.errorString());

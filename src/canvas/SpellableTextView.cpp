@@ -757,7 +757,7 @@ void SpellableTextView::insertFromMimeData(const QMimeData *source)
         if (std::optional<AttributedString> rich = RichTextFormat::attributedStringFromRTF(
                 source->data(TWGraphicView::RTFPboardType))) {
             rich->removeAttribute(NSParagraphStyleAttributeName,
-                                  AttributedString::Range(0, rich->length()));
+                                  AttributedString::Range{0, rich->length()});
             QTextCursor cursor = textCursor();
             AttributedStringDocument::insert(cursor, *rich);
             setTextCursor(cursor);

@@ -263,7 +263,7 @@ void TWGraphicView::pasteFromPB(const QMimeData *data, int mode)
             return;
         }
         rich->removeAttribute(NSParagraphStyleAttributeName,
-                              AttributedString::Range(0, rich->length()));
+                              AttributedString::Range{0, rich->length()});
         pasteText(*rich, true, mode);
         return;
     }

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPainter>
 #include <QTemporaryFile>
 #include <QtDebug>
@@ -15,10 +16,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <libspectre/spectre.h>
 #include <poppler-qt6.h>
 
 namespace PictureDrawing {
@@ -146,46 +147,22 @@ bool drawBitmap(const DrawingContext &context, const BitmapImageRep &bitmap, con
     return true;
 }
 
-// Runs in a child process: Ghostscript interprets what the document holds,
-// and PostScript can loop forever or crash its interpreter.
-QImage renderEPSHere(const char *path, QSize pixels)
+// The renderer is a program of its own, found beside the running program (the
+// build tree) or in the installed library folder.
+QByteArray epsRendererPath()
 {
-    QImage result;
-    SpectreDocument *document = spectre_document_new();
-    spectre_document_load(document, path);
-    if (spectre_document_status(document) == SPECTRE_STATUS_SUCCESS &&
-        spectre_document_get_n_pages(document) > 0) {
-        SpectrePage *page = spectre_document_get_page(document, 0);
-        int width = 0, height = 0;
-        if (page)
-            spectre_page_get_size(page, &width, &height);
-        if (page && width > 0 && height > 0) {
-            SpectreRenderContext *rc = spectre_render_context_new();
-            spectre_render_context_set_scale(rc, double(pixels.width()) / width,
-                                             double(pixels.height()) / height);
-            spectre_render_context_set_antialias_bits(rc, 4, 2);
-            // The interpreter's own fonts: the same everywhere, and no font
-            // configuration shared with the parent process.
-            spectre_render_context_set_use_platform_fonts(rc, 0);
-            unsigned char *bytes = nullptr;
-            int rowLength = 0;
-            spectre_page_render(page, rc, &bytes, &rowLength);
-            if (spectre_page_status(page) == SPECTRE_STATUS_SUCCESS && bytes && rowLength > 0) {
-                // The interpreter's own rounding of the page to pixels.
-                const int columns = int(width * (double(pixels.width()) / width) + 0.5);
-                const int rows = int(height * (double(pixels.height()) / height) + 0.5);
-                const QImage rendered(bytes, std::min(columns, rowLength / 4), rows, rowLength,
-                                      QImage::Format_RGB32);
-                result = rendered.copy();
-            }
-            free(bytes);
-            spectre_render_context_free(rc);
+    static const QByteArray path = [] {
+        const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+        const QDir here = QFileInfo(self).absoluteDir();
+        for (const QString &candidate :
+             {here.filePath(QStringLiteral("thinkweb-eps-render")),
+              here.filePath(QStringLiteral("../lib/thinkweb/thinkweb-eps-render"))}) {
+            if (QFileInfo(candidate).isExecutable())
+                return QFile::encodeName(QFileInfo(candidate).absoluteFilePath());
         }
-        if (page)
-            spectre_page_free(page);
-    }
-    spectre_document_free(document);
-    return result;
+        return QByteArray();
+    }();
+    return path;
 }
 
 bool readFully(int fd, char *buffer, qint64 size, QElapsedTimer &clock, int timeout)
@@ -202,20 +179,6 @@ bool readFully(int fd, char *buffer, qint64 size, QElapsedTimer &clock, int time
         if (ready <= 0)
             return false;
         const ssize_t n = read(fd, buffer + done, size_t(size - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-bool writeFully(int fd, const char *buffer, qint64 size)
-{
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = write(fd, buffer + done, size_t(size - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -268,25 +231,33 @@ QImage renderEPS(const QByteArray &data, QSize pixels, int timeoutMilliseconds)
     }
     const QByteArray path = QFile::encodeName(file.fileName());
 
+    const QByteArray renderer = epsRendererPath();
+    if (renderer.isEmpty()) {
+        qWarning("EPS picture left out: the renderer thinkweb-eps-render is not installed");
+        return {};
+    }
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         return {};
-    const pid_t child = fork();
-    if (child < 0) {
+    // A spawned program, not a forked copy: the forked copy of a program with
+    // threads can block on a lock another thread held at the fork.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    const QByteArray width = QByteArray::number(pixels.width());
+    const QByteArray height = QByteArray::number(pixels.height());
+    char *const arguments[] = {
+        const_cast<char *>(renderer.constData()), const_cast<char *>(path.constData()),
+        const_cast<char *>(width.constData()), const_cast<char *>(height.constData()), nullptr};
+    pid_t child = -1;
+    const int spawned =
+        posix_spawn(&child, renderer.constData(), &actions, nullptr, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
         close(fds[0]);
         close(fds[1]);
+        qWarning("EPS picture could not be handed to the PostScript interpreter");
         return {};
-    }
-    if (child == 0) {
-        close(fds[0]);
-        const QImage image = renderEPSHere(path.constData(), pixels);
-        const qint32 header[3] = {image.width(), image.height(),
-                                  image.isNull() ? 0 : qint32(image.bytesPerLine())};
-        bool ok = writeFully(fds[1], reinterpret_cast<const char *>(header), sizeof header);
-        if (ok && !image.isNull())
-            ok = writeFully(fds[1], reinterpret_cast<const char *>(image.constBits()),
-                            image.sizeInBytes());
-        _exit(ok ? 0 : 1);
     }
     close(fds[1]);
 

@@ -22,7 +22,7 @@ void applyStyle(AttributedString &destination, qsizetype from, const ParagraphSt
 {
     if (destination.length() > from)
         destination.addAttribute(NSParagraphStyleAttributeName, QVariant::fromValue(style),
-                                 AttributedString::Range(from, destination.length() - from));
+                                 AttributedString::Range{from, destination.length() - from});
 }
 
 const TWTextArea *asTextWithText(const TWGraphic *graphic)

@@ -1,5 +1,7 @@
 #include "exchange/TWOPMLImportExport.h"
 
+#include "support/BoundedFile.h"
+
 #include "drawing/TWMapLayout.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWAttachedText.h"
@@ -243,10 +245,14 @@ void TWOPMLImportExport::processOutlineElement(const Outline &outline, TWMapBran
 
 bool TWOPMLImportExport::importFile(const QString &path, TWMap &map)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QString error;
+    const std::optional<QByteArray> data =
+        BoundedFile::read(path, BoundedFile::MaximumTextFileSize, &error);
+    if (!data) {
+        qWarning("Cannot import the outline %s: %s", qUtf8Printable(path), qUtf8Printable(error));
         return false;
-    return importData(file.readAll(), QFileInfo(path).completeBaseName(), map);
+    }
+    return importData(*data, QFileInfo(path).completeBaseName(), map);
 }
 
 bool TWOPMLImportExport::importData(const QByteArray &data, const QString &fileName, TWMap &map)

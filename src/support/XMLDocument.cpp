@@ -1,5 +1,7 @@
 #include "support/XMLDocument.h"
 
+#include "support/BoundedFile.h"
+
 #include "support/XMLArena.h"
 
 #include <QDebug>
@@ -218,13 +220,11 @@ std::optional<XMLDocument> XMLDocument::parse(const QByteArray &xml, QString *er
 
 std::optional<XMLDocument> XMLDocument::parseFile(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
+    const std::optional<QByteArray> bytes =
+        BoundedFile::read(path, BoundedFile::MaximumTextFileSize, error);
+    if (!bytes)
         return std::nullopt;
-    }
-    return parse(file.readAll(), error);
+    return parse(*bytes, error);
 }
 
 XMLElement XMLDocument::rootElement() const

@@ -5,6 +5,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QTest>
 #include <QTimeZone>
 
@@ -203,9 +204,25 @@ TEST(AppcastHelpers, FileNamesStayInTheFolder)
         {"https://h/a/..%5C..%5Cx.sh", "x.sh"},
         {"https://h/.hidden", "hidden"},
         {"https://h/", "Thinkweb update"},
+        {"https://h/:x", "x"},
+        {"https://h/%3A%2Fetc%2Fx", "x"},
+        {"https://h/..", "Thinkweb update"},
+        {"https://h/...%3A.%3A", "Thinkweb update"},
+        {"https://h/a%0Ab%09c%00d%7F.tgz", "abcd.tgz"},
+        {"https://h/%E2%80%AEgpj.exe", "gpj.exe"},
+        {"https://h/%20%20", "Thinkweb update"},
     };
-    for (const auto &[url, name] : names)
-        EXPECT_EQ(TWAppcastUpdater::safeFileName(QUrl(url)), name) << url;
+    const QDir folder(QStringLiteral("/tmp/Downloads"));
+    for (const auto &[url, name] : names) {
+        const QString safe = TWAppcastUpdater::safeFileName(QUrl(url));
+        EXPECT_EQ(safe, name) << url;
+        EXPECT_EQ(QFileInfo(folder.filePath(safe)).absoluteDir(), folder) << url;
+    }
+    // Long names are cut to what a file system takes, with room to number them.
+    const QString longName = TWAppcastUpdater::safeFileName(
+        QUrl(QStringLiteral("https://h/") + QString(300, u'\u00e9')));
+    EXPECT_LE(longName.toUtf8().size(), 240);
+    EXPECT_FALSE(longName.isEmpty());
     EXPECT_FALSE(TWAppcastUpdater::newestItem("<rss><channel/></rss>"));
     EXPECT_FALSE(TWAppcastUpdater::newestItem("not xml"));
 }

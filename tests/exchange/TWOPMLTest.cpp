@@ -248,6 +248,17 @@ TEST_F(TWOPMLTest, ImportsOutlinesOfOtherPrograms)
             << c.what;
     }
     EXPECT_FALSE(importer.importFile(outDir.filePath("missing.opml"), *importTarget()));
+    // An outline larger than any real one is refused by its size, before its
+    // bytes are read (the file takes no room: it is sparse).
+    QTemporaryDir dir;
+    QFile huge(dir.filePath("huge.opml"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    huge.write(opml("", "<outline text=\"A\"/>"));
+    ASSERT_TRUE(huge.resize(qint64(3) << 30));
+    huge.close();
+    auto target = importTarget();
+    EXPECT_FALSE(importer.importFile(huge.fileName(), *target));
+    EXPECT_EQ(dump(*target->root()), QStringLiteral("Central"));
 }
 
 TEST_F(TWOPMLTest, HeadFieldsSetTheDocumentsDetails)

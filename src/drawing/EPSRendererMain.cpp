@@ -1,0 +1,83 @@
+// thinkweb-eps-render PATH WIDTH HEIGHT
+// Renders the first page of an EPS file at WIDTH x HEIGHT pixels and writes
+// three 32-bit integers (width, height, bytes per row; 0 rows when nothing
+// rendered) and then the RGB32 rows to standard output. It runs as a process
+// of its own: PostScript can loop forever or crash its interpreter, and the
+// program that asks holds threads a forked copy could deadlock on.
+#include <libspectre/spectre.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+bool writeFully(const unsigned char *bytes, long size)
+{
+    long done = 0;
+    while (done < size) {
+        const ssize_t n = write(STDOUT_FILENO, bytes + done, size_t(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool writeHeader(int32_t width, int32_t height, int32_t stride)
+{
+    const int32_t header[3] = {width, height, stride};
+    return writeFully(reinterpret_cast<const unsigned char *>(header), sizeof header);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 4)
+        return 2;
+    const int wanted[2] = {atoi(argv[2]), atoi(argv[3])};
+    if (wanted[0] < 1 || wanted[1] < 1)
+        return 2;
+
+    bool ok = false;
+    SpectreDocument *document = spectre_document_new();
+    spectre_document_load(document, argv[1]);
+    if (spectre_document_status(document) == SPECTRE_STATUS_SUCCESS &&
+        spectre_document_get_n_pages(document) > 0) {
+        SpectrePage *page = spectre_document_get_page(document, 0);
+        int width = 0, height = 0;
+        if (page)
+            spectre_page_get_size(page, &width, &height);
+        if (page && width > 0 && height > 0) {
+            SpectreRenderContext *rc = spectre_render_context_new();
+            const double sx = double(wanted[0]) / width, sy = double(wanted[1]) / height;
+            spectre_render_context_set_scale(rc, sx, sy);
+            spectre_render_context_set_antialias_bits(rc, 4, 2);
+            // The interpreter's own fonts: the same everywhere.
+            spectre_render_context_set_use_platform_fonts(rc, 0);
+            unsigned char *bytes = nullptr;
+            int rowLength = 0;
+            spectre_page_render(page, rc, &bytes, &rowLength);
+            if (spectre_page_status(page) == SPECTRE_STATUS_SUCCESS && bytes && rowLength > 0) {
+                // The interpreter's own rounding of the page to pixels.
+                const int columns = std::min(int(width * sx + 0.5), rowLength / 4);
+                const int rows = int(height * sy + 0.5);
+                ok = writeHeader(columns, rows, rowLength) &&
+                     writeFully(bytes, long(rowLength) * rows);
+            }
+            free(bytes);
+            spectre_render_context_free(rc);
+        }
+        if (page)
+            spectre_page_free(page);
+    }
+    spectre_document_free(document);
+    if (!ok)
+        writeHeader(0, 0, 0);
+    return ok ? 0 : 1;
+}
