@@ -2,6 +2,7 @@
 
 #include "interface/AboutPanelController.h"
 #include "platform/Alerts.h"
+#include "platform/DataFolder.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/TWPreferences.h"
 #include "platform/UserDefaults.h"
@@ -149,7 +150,7 @@ QUrl TWApplication::helpURL() const
 {
     QString folder = m_services.resourceFolder;
     if (folder.isEmpty())
-        folder = QDir::cleanPath(applicationDirPath() + QStringLiteral("/../share/thinkweb"));
+        folder = DataFolder::path();
     return QUrl::fromLocalFile(folder +
                                QStringLiteral("/Application Support/Thinkweb/Help/index.html"));
 }

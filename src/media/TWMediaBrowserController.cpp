@@ -2,6 +2,7 @@
 
 #include "media/TWAdornmentsFolder.h"
 #include "media/TWGraphicsLibraryParser.h"
+#include "platform/DataFolder.h"
 #include "platform/TWLocalizedString.h"
 #include "support/TWImageLoader.h"
 
@@ -26,10 +27,7 @@ QStringList &registry()
 } // namespace
 
 TWMediaBrowserController::TWMediaBrowserController(const QString &resourceFolder)
-    : m_resourceFolder(resourceFolder.isEmpty()
-                           ? QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                             QStringLiteral("/../share/thinkweb"))
-                           : resourceFolder),
+    : m_resourceFolder(resourceFolder.isEmpty() ? DataFolder::path() : resourceFolder),
       m_photosFolder(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
 {
     TWImageLoader::registerImageTypes();

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QPluginLoader>
 #include <QRegularExpression>
@@ -150,6 +151,24 @@ TEST_F(WordNetFixture, TheControllerLoadsThePluginFromItsFolder)
               QStringList{"canid"});
     TWSuggestionsController::reset();
     TWSuggestionsController::setPluginFolder(QString());
+}
+
+// Where WordNet's database is installed, the build puts the plug-in where the
+// program looks for it, and the real database answers.
+TEST(WordNetInstalled, TheProgramFindsThePluginAndItsDatabase)
+{
+    if (!QFileInfo::exists(QStringLiteral("/usr/share/wordnet/index.noun")))
+        GTEST_SKIP() << "WordNet's database is not installed";
+    TWSuggestionsController::reset();
+    TWSuggestionsController::setPluginFolder(QString());
+    const std::optional<QString> bundle = TWSuggestionsController::suggestionsBundlePath();
+    ASSERT_TRUE(bundle) << TWSuggestionsController::pluginFolder().toStdString();
+    EXPECT_TRUE(TWSuggestionsController::suggestionPluginInstalled());
+    const std::optional<QStringList> words =
+        TWSuggestionsController::suggestionsForWords({"dog"}, {});
+    ASSERT_TRUE(words);
+    EXPECT_FALSE(words->isEmpty());
+    TWSuggestionsController::reset();
 }
 
 #endif
