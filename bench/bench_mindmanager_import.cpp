@@ -241,18 +241,18 @@ void BM_Xmllint(benchmark::State &state, int count)
     report(state, s, qint64(usage.ru_maxrss) * 1024, seconds);
 }
 
-// The largest map in the folder of files other programs wrote, imported
-// as the Import command does, layout included; nothing when it is absent.
-QString largestRealMap()
+// The maps other programs wrote, largest first, each imported as the
+// Import command does, layout included; none when the folder is absent.
+QStringList realMaps()
 {
+    QStringList paths;
 #ifdef THINKWEB_REAL_FILES
     const QDir folder(QStringLiteral(THINKWEB_REAL_FILES));
-    const QFileInfoList maps =
-        folder.entryInfoList({QStringLiteral("*.mmap")}, QDir::Files, QDir::Size);
-    return maps.isEmpty() ? QString() : maps.first().filePath();
-#else
-    return QString();
+    for (const QFileInfo &map :
+         folder.entryInfoList({QStringLiteral("*.mmap")}, QDir::Files, QDir::Size))
+        paths << map.filePath();
 #endif
+    return paths;
 }
 
 void BM_ImportRealMap(benchmark::State &state, const QString &path)
@@ -293,7 +293,7 @@ int main(int argc, char **argv)
         qWarning("bench_mindmanager_import needs xmllint (libxml2-utils)");
         return 1;
     }
-    if (const QString real = largestRealMap(); !real.isEmpty())
+    for (const QString &real : realMaps())
         benchmark::RegisterBenchmark(
             QByteArray("BM_ImportRealMap/" + QFileInfo(real).fileName().toUtf8()),
             &BM_ImportRealMap, real)
