@@ -166,9 +166,9 @@ const MMElementClass &corUri::staticClass()
         {"xsiNil", "xsi:nil", T::Bool, 0},
         {"contents", nullptr, T::String},
     };
-    static const MMElementClass cls{"corUri",  "cor:Uri",   &MMXMLBaseObject::staticClass(),
-                                    fields,    {},          &make<corUri>,
-                                    nullptr,   &readBase64, nullptr,
+    static const MMElementClass cls{"corUri",    "cor:Uri",   &MMXMLBaseObject::staticClass(),
+                                    fields,      {},          &make<corUri>,
+                                    nullptr,     &readBase64, nullptr,
                                     &writeBase64};
     return cls;
 }

@@ -254,7 +254,8 @@ std::optional<AttributedString> attributedStringFromText(const MMXMLBaseObject *
             fontAttributes(describeFont(*range, baseFont ? &*baseFont : nullptr));
         // The paragraph's alignment holds for the range as well.
         if (base.contains(NSParagraphStyleAttributeName))
-            attributes.insert(NSParagraphStyleAttributeName, base.value(NSParagraphStyleAttributeName));
+            attributes.insert(NSParagraphStyleAttributeName,
+                              base.value(NSParagraphStyleAttributeName));
         result.setAttributes(attributes,
                              AttributedString::Range{qsizetype(from), qsizetype(end - from)});
     }

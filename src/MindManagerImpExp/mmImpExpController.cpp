@@ -1393,8 +1393,8 @@ std::optional<AttributedString> relationshipLabel(const MMXMLBaseObject &relatio
         if (!label) {
             label = *text;
         } else {
-            label->appendAttributedString(
-                AttributedString(QStringLiteral("\n"), label->attributesAtIndex(label->length() - 1)));
+            label->appendAttributedString(AttributedString(
+                QStringLiteral("\n"), label->attributesAtIndex(label->length() - 1)));
             label->appendAttributedString(*text);
         }
     }

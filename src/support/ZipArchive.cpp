@@ -114,7 +114,8 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QString &path, QString *error
         quint64 at = u64(locator.constData() + 8);
         QByteArray record;
         const auto recordAt = [&](quint64 offset) {
-            return offset <= quint64(fileSize) && readAt(file, qint64(offset), Zip64EndSize, record) &&
+            return offset <= quint64(fileSize) &&
+                   readAt(file, qint64(offset), Zip64EndSize, record) &&
                    u32(record.constData()) == Zip64EndSignature;
         };
         if (!recordAt(at)) {
@@ -253,10 +254,9 @@ std::unique_ptr<ZipArchive::Reader> ZipArchive::openMember(const Member &member,
     if (member.flags & 0x0001)
         return refuse(QStringLiteral("%1 is encrypted").arg(member.name));
     if (member.method != 0 && member.method != 8)
-        return refuse(
-            QStringLiteral("%1 is compressed by method %2, which is not read")
-                .arg(member.name)
-                .arg(member.method));
+        return refuse(QStringLiteral("%1 is compressed by method %2, which is not read")
+                          .arg(member.name)
+                          .arg(member.method));
     std::unique_ptr<Reader> reader(new Reader);
     reader->m_file.setFileName(m_path);
     if (!reader->m_file.open(QIODevice::ReadOnly))
@@ -264,7 +264,8 @@ std::unique_ptr<ZipArchive::Reader> ZipArchive::openMember(const Member &member,
     QByteArray header;
     if (!readAt(reader->m_file, member.localHeaderOffset, LocalHeaderSize, header) ||
         u32(header.constData()) != LocalHeaderSignature)
-        return refuse(QStringLiteral("damaged zip archive: no local header for %1").arg(member.name));
+        return refuse(
+            QStringLiteral("damaged zip archive: no local header for %1").arg(member.name));
     // The local header's own extra field may be of any length: only its
     // length counts here, the directory says the rest.
     const qint64 dataAt = member.localHeaderOffset + LocalHeaderSize +
@@ -336,19 +337,19 @@ qint64 ZipArchive::Reader::read(char *buffer, qint64 size)
                 return fail(QStringLiteral("damaged zip archive: %1 does not inflate (%2)")
                                 .arg(m_member.name, QString::fromLatin1(z.msg ? z.msg : "")));
             if (n == 0 && z.avail_in == 0 && m_left == 0)
-                return fail(QStringLiteral("damaged zip archive: %1 is cut short").arg(m_member.name));
+                return fail(
+                    QStringLiteral("damaged zip archive: %1 is cut short").arg(m_member.name));
         }
     }
     m_crc = quint32(crc32(m_crc, reinterpret_cast<const Bytef *>(buffer), uInt(n)));
     m_out += n;
     // The stated size may lie: the limit counts what actually comes out.
     if (m_out > m_limit)
-        return fail(QStringLiteral("%1 inflates to more than %2 MB")
-                        .arg(m_member.name)
-                        .arg(m_limit >> 20));
+        return fail(
+            QStringLiteral("%1 inflates to more than %2 MB").arg(m_member.name).arg(m_limit >> 20));
     if (m_out > m_member.size)
-        return fail(QStringLiteral("damaged zip archive: %1 is longer than stated")
-                        .arg(m_member.name));
+        return fail(
+            QStringLiteral("damaged zip archive: %1 is longer than stated").arg(m_member.name));
     return n;
 }
 
@@ -359,7 +360,8 @@ std::optional<QByteArray> ZipArchive::readMember(const Member &member, qint64 li
     if (!reader)
         return std::nullopt;
     if (member.size > limit) {
-        fail(error, QStringLiteral("%1 inflates to more than %2 MB").arg(member.name).arg(limit >> 20));
+        fail(error,
+             QStringLiteral("%1 inflates to more than %2 MB").arg(member.name).arg(limit >> 20));
         return std::nullopt;
     }
     QByteArray bytes;

@@ -58,8 +58,8 @@ struct ZipForm
     int localExtra = 0; // bytes of an extra field in local headers only
     QByteArray comment;
     bool zip64 = false;
-    QByteArray stub;    // bytes in front of the archive
-    quint16 flags = 0;  // more general-purpose bits
+    QByteArray stub;   // bytes in front of the archive
+    quint16 flags = 0; // more general-purpose bits
     bool wrongCRC = false;
     qint64 statedSizeChange = 0;
 };
@@ -71,8 +71,8 @@ QByteArray zipOf(const QList<std::pair<QString, QByteArray>> &members, const Zip
     QByteArray directory;
     for (const auto &[name, data] : members) {
         const QByteArray packed = form.method == 8 ? deflateRaw(data) : data;
-        quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()),
-                                    uInt(data.size())));
+        quint32 crc =
+            quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
         if (form.wrongCRC)
             crc ^= 1;
         const quint32 size = quint32(data.size() + form.statedSizeChange);
@@ -213,12 +213,11 @@ protected:
 // with its reason before anything is made.
 TEST_F(MindManagerArchives, ReadEveryFormCommonReadersTake)
 {
-    const QList<std::pair<QString, QByteArray>> members = {
-        {"Document.xml", mapNamingMembers()},
-        {"xsd/", {}},
-        {"bin/p.bin", pngBytes()},
-        {"bin/back.bin", pngBytes()},
-        {"ico/i.ico", pngBytes()}};
+    const QList<std::pair<QString, QByteArray>> members = {{"Document.xml", mapNamingMembers()},
+                                                           {"xsd/", {}},
+                                                           {"bin/p.bin", pngBytes()},
+                                                           {"bin/back.bin", pngBytes()},
+                                                           {"ico/i.ico", pngBytes()}};
     struct Case
     {
         const char *name;
@@ -234,8 +233,12 @@ TEST_F(MindManagerArchives, ReadEveryFormCommonReadersTake)
         {"zip64 records", {.zip64 = true}, nullptr},
         {"self-extracting stub", {.stub = QByteArray(300, 'S')}, nullptr},
         {"everything at once",
-         {.method = 8, .descriptor = true, .localExtra = 1333, .comment = "23.0.169",
-          .zip64 = true, .stub = "MZ"},
+         {.method = 8,
+          .descriptor = true,
+          .localExtra = 1333,
+          .comment = "23.0.169",
+          .zip64 = true,
+          .stub = "MZ"},
          nullptr},
         {"wrong checksum", {.wrongCRC = true}, "checksum"},
         {"stated size too small", {.statedSizeChange = -1}, "Failed to load XML file"},
@@ -288,8 +291,8 @@ TEST_F(MindManagerArchives, DirectoryLimitsAndDamageAreRefused)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QString error;
-        const auto archive = ZipArchive::open(write("limits.zip", c.bytes), &error,
-                                              c.maximumMembers);
+        const auto archive =
+            ZipArchive::open(write("limits.zip", c.bytes), &error, c.maximumMembers);
         EXPECT_EQ(bool(archive), !c.reason);
         if (c.reason)
             EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
@@ -311,7 +314,8 @@ TEST_F(MindManagerArchives, FontRangesKeepTheTextsFontForWhatTheyDoNotSet)
                        "</ap:RootTopicDefaultsGroup></ap:StyleGroup>")
             .arg(family);
     ASSERT_TRUE(import(mapWithTopic(
-        "<ap:Text PlainText=\"abcdefgh\"><ap:Font/><ap:FontRange From=\"0\" To=\"1\" Bold=\"false\"/>"
+        "<ap:Text PlainText=\"abcdefgh\"><ap:Font/><ap:FontRange From=\"0\" To=\"1\" "
+        "Bold=\"false\"/>"
         "<ap:FontRange From=\"2\" To=\"3\" Size=\"20\"/><ap:FontRange From=\"4\" To=\"5\" "
         "Color=\"ffff0000\"/></ap:Text>",
         defaults)));
@@ -361,9 +365,9 @@ TEST_F(MindManagerArchives, LinksWithASchemeAreWebLinks)
         auto doc = freshDocument();
         TWMap &into = *doc->maps().first();
         ASSERT_TRUE(mmImpExpController::populateDadoZiz(
-            into, mmImpExpController::sourceForData(mapWithTopic(
-                      text("Root") + QStringLiteral("<ap:Hyperlink Url=\"%1\"/>")
-                                         .arg(QString(c.url).toHtmlEscaped())))));
+            into, mmImpExpController::sourceForData(
+                      mapWithTopic(text("Root") + QStringLiteral("<ap:Hyperlink Url=\"%1\"/>")
+                                                      .arg(QString(c.url).toHtmlEscaped())))));
         ASSERT_EQ(into.root()->hyperlinks().size(), 1);
         EXPECT_EQ(into.root()->hyperlinks().first()->linkType(), c.type);
         const QString xml = QString::fromUtf8(mmExport::xmlDataForMap(into, QDateTime()));
@@ -391,16 +395,16 @@ TEST_F(MindManagerArchives, ConceptMapsKeepTheirRelationships)
             .arg(QLatin1String(from), QLatin1String(to), inner);
     };
     const QString floating =
-        "<ap:FloatingTopics>" +
-        topic("f1", text("Cause") + "<ap:Offset CX=\"-60\" CY=\"30\"/>") +
-        topic("f2", text("Effect") + "<ap:Offset CX=\"60\" CY=\"30\"/>" +
-                        "<ap:SubTopics>" + topic("f2a", text("Detail")) + "</ap:SubTopics>") +
+        "<ap:FloatingTopics>" + topic("f1", text("Cause") + "<ap:Offset CX=\"-60\" CY=\"30\"/>") +
+        topic("f2", text("Effect") + "<ap:Offset CX=\"60\" CY=\"30\"/>" + "<ap:SubTopics>" +
+                        topic("f2a", text("Detail")) + "</ap:SubTopics>") +
         topic("f3", text("Other") + "<ap:Offset CX=\"0\" CY=\"-60\"/>") + "</ap:FloatingTopics>";
     const QString relationships =
         "<ap:Relationships>" +
         relationship("f1", "f2",
-                     "<ap:FloatingTopics>" + topic("l1", text("leads to")) + "</ap:FloatingTopics>"
-                     "<ap:LineStyle LineDashStyle=\"urn:mindjet:Dash\" LineWidth=\"2\"/>") +
+                     "<ap:FloatingTopics>" + topic("l1", text("leads to")) +
+                         "</ap:FloatingTopics>"
+                         "<ap:LineStyle LineDashStyle=\"urn:mindjet:Dash\" LineWidth=\"2\"/>") +
         relationship("f2a", "f3",
                      "<ap:FloatingTopics>" + topic("l2", text("one")) + topic("l3", text("two")) +
                          "</ap:FloatingTopics>") +
@@ -418,7 +422,8 @@ TEST_F(MindManagerArchives, ConceptMapsKeepTheirRelationships)
         const char *from, *to;
         const char *label; // null: none
         int dash;
-    } expected[] = {{"f1", "f2", "leads to", 3}, {"f2a", "f3", "one\ntwo", 6}, {"f3", "root", nullptr, 6}};
+    } expected[] = {
+        {"f1", "f2", "leads to", 3}, {"f2a", "f3", "one\ntwo", 6}, {"f3", "root", nullptr, 6}};
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         const auto line = map().objectInLinkLinesAtIndex(i);

@@ -117,17 +117,17 @@ private:
 struct Contents
 {
     int topics = 0, notes = 0, hyperlinks = 0, pictures = 0, icons = 0, relationships = 0;
-    QMap<QString, QString> labels;      // by topic identifier, where the file has a text
-    QMap<QString, QString> noteTexts;   // by topic identifier, without white space
-    QStringList relationshipLabels;     // in relationship order
+    QMap<QString, QString> labels;    // by topic identifier, where the file has a text
+    QMap<QString, QString> noteTexts; // by topic identifier, without white space
+    QStringList relationshipLabels;   // in relationship order
     bool operator==(const Contents &) const = default;
 };
 
 std::ostream &operator<<(std::ostream &out, const Contents &c)
 {
-    return out << c.topics << " topics, " << c.notes << " notes, " << c.hyperlinks
-               << " links, " << c.pictures << " pictures, " << c.icons << " icons, "
-               << c.relationships << " relationships";
+    return out << c.topics << " topics, " << c.notes << " notes, " << c.hyperlinks << " links, "
+               << c.pictures << " pictures, " << c.icons << " icons, " << c.relationships
+               << " relationships";
 }
 
 const char *const TreeTopics =
@@ -153,7 +153,8 @@ Contents contentsOfXML(const FileXML &xml)
                 ++c.notes;
                 // The words of the XHTML; the preview is cut short.
                 for (xmlNodePtr n = child->children; n; n = n->next) {
-                    if (n->type != XML_ELEMENT_NODE || !xmlStrEqual(n->name, BAD_CAST "NotesXhtmlData"))
+                    if (n->type != XML_ELEMENT_NODE ||
+                        !xmlStrEqual(n->name, BAD_CAST "NotesXhtmlData"))
                         continue;
                     for (xmlNodePtr html = n->children; html; html = html->next) {
                         if (html->type != XML_ELEMENT_NODE)
@@ -245,9 +246,8 @@ Contents contentsOfMap(const TWMap &map, const Contents &file)
 QStringList outline(const TWMap &map)
 {
     QStringList out;
-    walk(*map.root(), [&out](const TWMapBranch &b, int depth) {
-        out << QString(depth, u' ') + textOf(b);
-    });
+    walk(*map.root(),
+         [&out](const TWMapBranch &b, int depth) { out << QString(depth, u' ') + textOf(b); });
     return out;
 }
 
@@ -267,8 +267,8 @@ Kept keptOf(const TWMap &map)
 
 std::ostream &operator<<(std::ostream &out, const Kept &k)
 {
-    return out << k.notes << " notes, " << k.hyperlinks << " links, " << k.pictures
-               << " pictures, " << k.icons << " icons, " << k.relationships << " relationships";
+    return out << k.notes << " notes, " << k.hyperlinks << " links, " << k.pictures << " pictures, "
+               << k.icons << " icons, " << k.relationships << " relationships";
 }
 
 // The schema files a map ships, written where they name each other.
