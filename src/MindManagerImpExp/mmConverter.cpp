@@ -154,6 +154,13 @@ TextAttributes attributesOf(const FontDescription &d)
 {
     const FontRegistry &registry = FontRegistry::shared();
     Font f = fontNamed(d.name, d.size);
+    // A font that is not installed cannot take a trait: bold or italic text
+    // takes the installed family drawn in its place, so that it shows and
+    // is written out as bold or italic.
+    if ((d.bold || d.italic) && !registry.isInstalled(f.fontName())) {
+        if (const std::optional<QString> family = registry.metricCompatibleFamily(f.fontName()))
+            f = Font(registry.availableMembersOfFontFamily(*family).first(), f.pointSize());
+    }
     if (d.bold)
         f = registry.convertFontToHaveTrait(f, FontRegistry::BoldTrait);
     if (d.italic)

@@ -320,6 +320,23 @@ TEST_F(MindManagerArchives, FontRangesKeepTheTextsFontForWhatTheyDoNotSet)
         "Color=\"ffff0000\"/></ap:Text>",
         defaults)));
     const AttributedString label = root().enclosedTextArea()->text();
+    // A family that is not installed keeps bold in the family drawn for it.
+    auto other = freshDocument();
+    ASSERT_TRUE(mmImpExpController::populateDadoZiz(
+        *other->maps().first(),
+        mmImpExpController::sourceForData(mapWithTopic(
+            "<ap:Text PlainText=\"ab\"><ap:Font Name=\"No Such Sans\" Size=\"10\"/>"
+            "<ap:FontRange From=\"1\" To=\"1\" Bold=\"true\"/></ap:Text>"))));
+    const Font bold = other->maps()
+                          .first()
+                          ->root()
+                          ->enclosedTextArea()
+                          ->text()
+                          .attribute(NSFontAttributeName, 1)
+                          .value<Font>();
+    EXPECT_TRUE(FontRegistry::shared().traits(bold.fontName()) & FontRegistry::BoldTrait)
+        << bold.fontName().toStdString();
+    EXPECT_DOUBLE_EQ(bold.pointSize(), 10);
     const struct
     {
         int at;
