@@ -14,7 +14,9 @@
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -239,6 +241,42 @@ void BM_Xmllint(benchmark::State &state, int count)
     report(state, s, qint64(usage.ru_maxrss) * 1024, seconds);
 }
 
+// The maps other programs wrote, largest first, each imported as the
+// Import command does, layout included; none when the folder is absent.
+QStringList realMaps()
+{
+    QStringList paths;
+#ifdef THINKWEB_REAL_FILES
+    const QDir folder(QStringLiteral(THINKWEB_REAL_FILES));
+    for (const QFileInfo &map :
+         folder.entryInfoList({QStringLiteral("*.mmap")}, QDir::Files, QDir::Size))
+        paths << map.filePath();
+#endif
+    return paths;
+}
+
+void BM_ImportRealMap(benchmark::State &state, const QString &path)
+{
+    for (auto _ : state) {
+        auto document = TWMapsDoc::create();
+        auto undo = std::make_shared<UndoManager>();
+        document->addMap(TWMap::create(document.get()), false);
+        document->setUndoManager(undo);
+        undo->disableUndoRegistration();
+        TWMap &map = *document->maps().first();
+        map.setLayoutServices(std::make_shared<TWMapLayout>());
+        if (!mmImpExpController::populateDadoZiz(map, path))
+            state.SkipWithError("import failed");
+        TWMapLayout::autoArrange(map);
+        undo->enableUndoRegistration();
+        state.counters["branches"] = double(map.allBranches().size());
+        state.PauseTiming();
+        document->detach();
+        document.reset();
+        state.ResumeTiming();
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -255,6 +293,12 @@ int main(int argc, char **argv)
         qWarning("bench_mindmanager_import needs xmllint (libxml2-utils)");
         return 1;
     }
+    for (const QString &real : realMaps())
+        benchmark::RegisterBenchmark(
+            QByteArray("BM_ImportRealMap/" + QFileInfo(real).fileName().toUtf8()),
+            &BM_ImportRealMap, real)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     for (const int n : {1000, 10000}) {
         benchmark::RegisterBenchmark(QByteArray("BM_ImportMmap/" + QByteArray::number(n)),
                                      &BM_ImportMmap, n)

@@ -1,15 +1,6 @@
 #include "MindManagerImpExp/MMArchiveStream.h"
 
-#include <QFile>
 #include <QStringList>
-#include <archive.h>
-#include <archive_entry.h>
-
-MMArchiveStream::~MMArchiveStream()
-{
-    if (m_archive)
-        archive_read_free(m_archive);
-}
 
 bool MMArchiveStream::isSafeMemberName(const QString &name)
 {
@@ -22,121 +13,67 @@ bool MMArchiveStream::isSafeMemberName(const QString &name)
     return !parts.contains(QStringLiteral(".."));
 }
 
-namespace {
-
-archive *openArchive(const QString &path, QString *error)
+std::shared_ptr<const ZipArchive> MMArchiveStream::openArchive(const QString &path, QString *error)
 {
-    archive *a = archive_read_new();
-    archive_read_support_format_zip(a);
-    if (archive_read_open_filename(a, QFile::encodeName(path).constData(), 64 * 1024) !=
-        ARCHIVE_OK) {
+    std::shared_ptr<const ZipArchive> archive = ZipArchive::open(path, error, MaximumMembers);
+    if (!archive)
+        return nullptr;
+    // A hostile member anywhere refuses the file before anything is read.
+    for (const ZipArchive::Member &m : archive->members()) {
+        if (!isSafeMemberName(m.name)) {
+            if (error)
+                *error = QStringLiteral("unsafe member name: %1").arg(m.name);
+            return nullptr;
+        }
+    }
+    return archive;
+}
+
+std::unique_ptr<MMArchiveStream> MMArchiveStream::open(const ZipArchive &archive,
+                                                       const QString &member, QString *error,
+                                                       qint64 limit)
+{
+    const ZipArchive::Member *m = archive.find(member);
+    if (!m) {
         if (error)
-            *error = QString::fromUtf8(archive_error_string(a));
-        archive_read_free(a);
+            *error = QStringLiteral("no %1 in the archive").arg(member);
         return nullptr;
     }
-    return a;
+    if (m->isDirectory || m->isLink) {
+        if (error)
+            *error = QStringLiteral("%1 is not a file").arg(member);
+        return nullptr;
+    }
+    std::unique_ptr<ZipArchive::Reader> reader = archive.openMember(*m, limit, error);
+    if (!reader)
+        return nullptr;
+    return std::unique_ptr<MMArchiveStream>(new MMArchiveStream(std::move(reader)));
 }
-
-QString entryName(archive_entry *entry)
-{
-    const char *raw = archive_entry_pathname_utf8(entry);
-    if (!raw)
-        raw = archive_entry_pathname(entry);
-    return QString::fromUtf8(raw ? raw : "");
-}
-
-} // namespace
 
 std::unique_ptr<MMArchiveStream> MMArchiveStream::open(const QString &path, const QString &member,
                                                        QString *error, qint64 limit)
 {
-    const auto fail = [error](const QString &reason) -> std::unique_ptr<MMArchiveStream> {
-        if (error)
-            *error = reason;
-        return nullptr;
-    };
-    // A first walk over the headers checks every name, so a hostile member
-    // anywhere refuses the file before anything is read.
-    {
-        archive *a = openArchive(path, error);
-        if (!a)
-            return nullptr;
-        std::unique_ptr<archive, decltype(&archive_read_free)> guard(a, archive_read_free);
-        archive_entry *entry = nullptr;
-        int members = 0;
-        bool found = false;
-        for (;;) {
-            const int status = archive_read_next_header(a, &entry);
-            if (status == ARCHIVE_EOF)
-                break;
-            if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
-                return fail(QString::fromUtf8(archive_error_string(a)));
-            if (++members > MaximumMembers)
-                return fail(QStringLiteral("too many members"));
-            const QString name = entryName(entry);
-            if (!isSafeMemberName(name))
-                return fail(QStringLiteral("unsafe member name: %1").arg(name));
-            if (name == member) {
-                if (archive_entry_filetype(entry) != AE_IFREG)
-                    return fail(QStringLiteral("%1 is not a file").arg(name));
-                found = true;
-            }
-            archive_read_data_skip(a);
-        }
-        if (!found)
-            return fail(QStringLiteral("no %1 in the archive").arg(member));
-    }
-    archive *a = openArchive(path, error);
-    if (!a)
-        return nullptr;
-    std::unique_ptr<MMArchiveStream> stream(new MMArchiveStream);
-    stream->m_archive = a;
-    stream->m_limit = limit;
-    archive_entry *entry = nullptr;
-    for (;;) {
-        const int status = archive_read_next_header(a, &entry);
-        if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
-            return fail(status == ARCHIVE_EOF ? QStringLiteral("no %1 in the archive").arg(member)
-                                              : QString::fromUtf8(archive_error_string(a)));
-        if (entryName(entry) == member)
-            return stream;
-        archive_read_data_skip(a);
-    }
+    const std::shared_ptr<const ZipArchive> archive = openArchive(path, error);
+    return archive ? open(*archive, member, error, limit) : nullptr;
 }
 
 qint64 MMArchiveStream::read(char *buffer, qint64 size)
 {
-    if (!m_error.isEmpty())
-        return -1;
-    const la_ssize_t n = archive_read_data(m_archive, buffer, size_t(size));
-    if (n < 0) {
-        m_error = QString::fromUtf8(archive_error_string(m_archive));
-        return -1;
-    }
-    m_read += n;
-    // The stated size may lie: the limit counts what actually comes out.
-    if (m_read > m_limit) {
-        m_error = QStringLiteral("the map inflates to more than %1 MB").arg(m_limit >> 20);
-        return -1;
-    }
-    return n;
+    return m_reader->read(buffer, size);
+}
+
+std::optional<QByteArray> MMArchiveStream::readMember(const ZipArchive &archive,
+                                                      const QString &member, qint64 limit)
+{
+    const ZipArchive::Member *m = archive.find(member);
+    if (!m || m->isDirectory || m->isLink)
+        return std::nullopt;
+    return archive.readMember(*m, limit);
 }
 
 std::optional<QByteArray> MMArchiveStream::readMember(const QString &path, const QString &member,
                                                       qint64 limit)
 {
-    std::unique_ptr<MMArchiveStream> stream = open(path, member, nullptr, limit);
-    if (!stream)
-        return std::nullopt;
-    QByteArray bytes;
-    char buffer[64 * 1024];
-    for (;;) {
-        const qint64 n = stream->read(buffer, sizeof buffer);
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            return bytes;
-        bytes.append(buffer, n);
-    }
+    const std::shared_ptr<const ZipArchive> archive = openArchive(path);
+    return archive ? readMember(*archive, member, limit) : std::nullopt;
 }

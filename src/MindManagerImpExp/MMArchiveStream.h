@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-struct archive;
+#include "support/ZipArchive.h"
 
 // One member of a MindManager "mmap" archive (a zip file), inflated on
 // demand: nothing is unpacked to disk. Every member name is checked first;
@@ -17,31 +17,39 @@ public:
     // Most bytes a member may inflate to, and most members looked at.
     static constexpr qint64 MaximumMemberSize = qint64(512) * 1024 * 1024;
     static constexpr int MaximumMembers = 100000;
+    static constexpr qint64 MaximumPictureSize = qint64(64) * 1024 * 1024;
 
-    ~MMArchiveStream();
     MMArchiveStream(const MMArchiveStream &) = delete;
     MMArchiveStream &operator=(const MMArchiveStream &) = delete;
 
+    // The archive's directory, every name checked; null with the reason in
+    // `error`.
+    static std::shared_ptr<const ZipArchive> openArchive(const QString &path,
+                                                         QString *error = nullptr);
     // The archive positioned at the member; null with the reason in `error`.
     static std::unique_ptr<MMArchiveStream> open(const QString &path, const QString &member,
                                                  QString *error = nullptr,
                                                  qint64 limit = MaximumMemberSize);
+    static std::unique_ptr<MMArchiveStream> open(const ZipArchive &archive, const QString &member,
+                                                 QString *error = nullptr,
+                                                 qint64 limit = MaximumMemberSize);
     // The whole member, for pictures the map keeps as members.
     static std::optional<QByteArray> readMember(const QString &path, const QString &member,
-                                                qint64 limit = 64 * 1024 * 1024);
+                                                qint64 limit = MaximumPictureSize);
+    static std::optional<QByteArray> readMember(const ZipArchive &archive, const QString &member,
+                                                qint64 limit = MaximumPictureSize);
     // Whether the name stays inside the archive's own folder.
     static bool isSafeMemberName(const QString &name);
 
     // Up to `size` inflated bytes; 0 at the end, -1 on damage or past the
     // limit (the reason is in error()).
     qint64 read(char *buffer, qint64 size);
-    const QString &error() const { return m_error; }
+    const QString &error() const { return m_reader->error(); }
 
 private:
-    MMArchiveStream() = default;
+    explicit MMArchiveStream(std::unique_ptr<ZipArchive::Reader> reader)
+        : m_reader(std::move(reader))
+    {}
 
-    archive *m_archive = nullptr;
-    qint64 m_read = 0;
-    qint64 m_limit = 0;
-    QString m_error;
+    std::unique_ptr<ZipArchive::Reader> m_reader;
 };

@@ -792,6 +792,12 @@ const MMXMLBaseObject::ValueSlot *MMXMLBaseObject::valueSlot(int index) const
     return nullptr;
 }
 
+bool MMXMLBaseObject::isSet(const char *field) const
+{
+    const FieldRef ref = fieldRef(field);
+    return ref.desc && valueSlot(ref.index);
+}
+
 const QVariant &MMXMLBaseObject::valueAt(int index) const
 {
     const ValueSlot *slot = valueSlot(index);

@@ -141,6 +141,8 @@ public:
 
     // --- fields by name (the names of the class tables) ---
     bool hasField(const char *field) const;
+    // Whether the field holds a value read or set, rather than its default.
+    bool isSet(const char *field) const;
     // Invalid for a nil field.
     QVariant value(const char *field) const;
     void setValue(const char *field, const QVariant &value);

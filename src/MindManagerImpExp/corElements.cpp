@@ -160,11 +160,25 @@ const MMElementClass &corBase64::staticClass()
     return cls;
 }
 
+const MMElementClass &corUri::staticClass()
+{
+    static const MMFieldRule fields[] = {
+        {"xsiNil", "xsi:nil", T::Bool, 0},
+        {"contents", nullptr, T::String},
+    };
+    static const MMElementClass cls{"corUri",    "cor:Uri",   &MMXMLBaseObject::staticClass(),
+                                    fields,      {},          &make<corUri>,
+                                    nullptr,     &readBase64, nullptr,
+                                    &writeBase64};
+    return cls;
+}
+
 const MMElementClass &corBinaryData::staticClass()
 {
     static const MMFieldRule fields[] = {{"URI", "Uri", T::String}};
     static const MMChildRule children[] = {
         {"data", "cor:Base64", &corBase64::staticClass},
+        {"uriElement", "cor:Uri", &corUri::staticClass},
     };
     static const MMElementClass cls{"corBinaryData", "cor:BinaryData", &corValue::staticClass(),
                                     fields,          children,         &make<corBinaryData>};

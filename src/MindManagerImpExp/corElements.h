@@ -107,6 +107,18 @@ class corBase64 : public MMXMLBaseObject
     void setContents(const std::optional<QString> &v) { setString("contents", v); }
 };
 
+// cor:Uri: the archive member that holds the data, as the element's text
+// ("mmarch://bin/....bin"); newer writers name it so instead of a Uri
+// attribute.
+class corUri : public MMXMLBaseObject
+{
+    MM_ELEMENT_CLASS(corUri, MMXMLBaseObject)
+
+    bool xsiNil() const { return boolValue("xsiNil"); }
+    std::optional<QString> contents() const { return string("contents"); }
+    void setContents(const std::optional<QString> &v) { setString("contents", v); }
+};
+
 class corBinaryData : public corValue
 {
     MM_ELEMENT_CLASS(corBinaryData, corValue)
@@ -115,6 +127,7 @@ class corBinaryData : public corValue
     void setURI(const std::optional<QString> &v) { setString("URI", v); }
     std::shared_ptr<corBase64> data() const { return child<corBase64>("data"); }
     void setData(const std::shared_ptr<corBase64> &v) { setChild("data", v); }
+    std::shared_ptr<corUri> uriElement() const { return child<corUri>("uriElement"); }
 };
 
 // cor:XhtmlData: keeps a view of its html element when read (valid while

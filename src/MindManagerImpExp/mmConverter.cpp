@@ -94,8 +94,17 @@ std::optional<Image> imageFromImageData(const MMXMLBaseObject *imageData,
             qWarning("Damaged picture data skipped");
             return std::nullopt;
         }
-    } else if (const std::optional<QString> uri = imageData->string("URI"); uri && members) {
-        bytes = members(*uri);
+    } else if (members) {
+        // The member is named by an attribute or, in newer files, by a
+        // cor:Uri child.
+        std::optional<QString> uri = imageData->string("URI");
+        if (!uri || uri->trimmed().isEmpty()) {
+            const MMObjectPtr element = imageData->child("uriElement");
+            uri = element && !element->boolValue("xsiNil") ? element->string("contents")
+                                                           : std::nullopt;
+        }
+        if (uri && !uri->trimmed().isEmpty())
+            bytes = members(uri->trimmed());
     }
     if (!bytes || bytes->isEmpty())
         return std::nullopt;
@@ -127,7 +136,7 @@ Font fontNamed(const std::optional<QString> &name, double size)
 
 namespace {
 
-// What a font element says, with a missing name taken from its base.
+// A font as a text run has it.
 struct FontDescription
 {
     std::optional<QString> name;
@@ -145,6 +154,13 @@ TextAttributes attributesOf(const FontDescription &d)
 {
     const FontRegistry &registry = FontRegistry::shared();
     Font f = fontNamed(d.name, d.size);
+    // A font that is not installed cannot take a trait: bold or italic text
+    // takes the installed family drawn in its place, so that it shows and
+    // is written out as bold or italic.
+    if ((d.bold || d.italic) && !registry.isInstalled(f.fontName())) {
+        if (const std::optional<QString> family = registry.metricCompatibleFamily(f.fontName()))
+            f = Font(registry.availableMembersOfFontFamily(*family).first(), f.pointSize());
+    }
     if (d.bold)
         f = registry.convertFontToHaveTrait(f, FontRegistry::BoldTrait);
     if (d.italic)
@@ -160,20 +176,33 @@ TextAttributes attributesOf(const FontDescription &d)
     return attributes;
 }
 
-// The attributes of one font element; a font without a name takes the name
-// and size of `base`. A map's topics share a few fonts: each thread keeps
-// the attributes of the last few it made, as installed fonts do not change
-// during a run.
-TextAttributes fontAttributes(const MMXMLBaseObject &font, const MMXMLBaseObject *base)
+// What a font element says, with what it leaves unsaid taken from `base`:
+// a range sets only what differs from the text's font, and a topic's font
+// only what differs from its level's.
+FontDescription describeFont(const MMXMLBaseObject &font, const FontDescription *base)
 {
-    FontDescription d{font.string("name"),         font.floatValue("size"),
-                      font.boolValue("bold"),      font.boolValue("italic"),
-                      font.boolValue("underline"), font.boolValue("strikethrough"),
-                      font.string("color")};
-    if (!d.name && base) {
-        d.name = base->string("name");
-        d.size = base->floatValue("size");
-    }
+    FontDescription d = base ? *base : FontDescription{};
+    if (std::optional<QString> name = font.string("name"); name && !name->isEmpty())
+        d.name = name;
+    if (font.isSet("size") && font.floatValue("size") > 0)
+        d.size = font.floatValue("size");
+    const auto flag = [&font](const char *field, bool &value) {
+        if (font.isSet(field))
+            value = font.boolValue(field);
+    };
+    flag("bold", d.bold);
+    flag("italic", d.italic);
+    flag("underline", d.underline);
+    flag("strikethrough", d.strikethrough);
+    if (std::optional<QString> color = font.string("color"))
+        d.color = color;
+    return d;
+}
+
+// A map's topics share a few fonts: each thread keeps the attributes of
+// the last few it made, as installed fonts do not change during a run.
+TextAttributes fontAttributes(const FontDescription &d)
+{
     constexpr size_t Kept = 8;
     thread_local std::array<std::pair<FontDescription, TextAttributes>, Kept> recent;
     thread_local size_t filled = 0;
@@ -183,7 +212,7 @@ TextAttributes fontAttributes(const MMXMLBaseObject &font, const MMXMLBaseObject
             return recent[i].second;
     }
     TextAttributes attributes = attributesOf(d);
-    recent[next] = {std::move(d), attributes};
+    recent[next] = {d, attributes};
     next = (next + 1) % Kept;
     filled = std::max(filled, next == 0 ? Kept : next);
     return attributes;
@@ -204,13 +233,16 @@ std::optional<AttributedString> attributedStringFromText(const MMXMLBaseObject *
     QString string = plain.value_or(QString());
     string.replace(QLatin1String("&#xA;"), QLatin1String("\n"));
 
-    MMObjectPtr baseFont = text->child("font");
-    if (!baseFont && fallback)
-        baseFont = fallback->child("font");
-    MMObjectPtr fallbackFont = fallback ? fallback->child("font") : nullptr;
+    const MMObjectPtr fallbackFont = fallback ? fallback->child("font") : nullptr;
+    const MMObjectPtr ownFont = text->child("font");
+    std::optional<FontDescription> baseFont;
+    if (fallbackFont)
+        baseFont = describeFont(*fallbackFont, nullptr);
+    if (ownFont)
+        baseFont = describeFont(*ownFont, baseFont ? &*baseFont : nullptr);
     TextAttributes base;
     if (baseFont)
-        base = fontAttributes(*baseFont, fallbackFont.get());
+        base = fontAttributes(*baseFont);
     if (const std::optional<QString> alignment = text->string("textAlignment")) {
         ParagraphStyle style;
         if (const std::optional<int> a = mmTables::lookup(mmTables::kTextAlignments, alignment))
@@ -225,7 +257,13 @@ std::optional<AttributedString> attributedStringFromText(const MMXMLBaseObject *
         if (from >= result.length() || to < from)
             continue;
         const qint64 end = std::min<qint64>(to + 1, result.length());
-        result.setAttributes(fontAttributes(*range, baseFont.get()),
+        TextAttributes attributes =
+            fontAttributes(describeFont(*range, baseFont ? &*baseFont : nullptr));
+        // The paragraph's alignment holds for the range as well.
+        if (base.contains(NSParagraphStyleAttributeName))
+            attributes.insert(NSParagraphStyleAttributeName,
+                              base.value(NSParagraphStyleAttributeName));
+        result.setAttributes(attributes,
                              AttributedString::Range{qsizetype(from), qsizetype(end - from)});
     }
     return result;

@@ -190,7 +190,7 @@ MMObjectPtr hyperlinkOf(const TWHyperlink &link)
     case 2:
     case 3:
         element->setString("hyperlinkType", urn("Unknown"));
-        element->setValue("absolute", lower.startsWith(u"http://") || lower.startsWith(u"file://"));
+        element->setValue("absolute", mmTables::hasURLScheme(lower));
         element->setString("url", url);
         break;
     case 5:
@@ -346,9 +346,10 @@ MMObjectPtr relationshipOf(const TWLinkLine &line, const TopicIds &ids)
             connection->setValue(
                 "CX",
                 millimetresFromPoints(end.control.x - (bounds.origin.x + bounds.size.width / 2)));
+            // y up, as topic offsets and the import have it.
             connection->setValue(
                 "CY",
-                millimetresFromPoints(end.control.y - (bounds.origin.y + bounds.size.height / 2)));
+                millimetresFromPoints((bounds.origin.y + bounds.size.height / 2) - end.control.y));
             MMObjectPtr reference = make<corObjectReference>();
             reference->setString("OIdRef", ids.value(branch));
             connection->setChild("objectReference", reference);
@@ -359,6 +360,14 @@ MMObjectPtr relationshipOf(const TWLinkLine &line, const TopicIds &ids)
         group->setChild("connectionStyle", style);
         group->setValue("index", index++);
         relationship->addChild("connectionGroups", group);
+    }
+    // The line's label as the floating topic a relationship carries.
+    if (const std::optional<AttributedString> &label = line.label(); label && label->length()) {
+        MMObjectPtr topic = make<apTopic>();
+        topic->setChild("text", apTextFromAttributedString(*label));
+        MMObjectPtr floating = make<apFloatingTopics>();
+        floating->addChild("topics", topic);
+        relationship->setChild("floatingTopics", floating);
     }
     relationship->setChild("color",
                            colorElement(apColor::staticClass(), std::nullopt, line.strokeColor()));

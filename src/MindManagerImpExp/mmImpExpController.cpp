@@ -10,6 +10,7 @@
 #include "MindManagerImpExp/apStyleElements.h"
 #include "MindManagerImpExp/levelDefaults.h"
 #include "MindManagerImpExp/mmTables.h"
+#include "drawing/TWMapLayout.h"
 #include "drawing/TWTextLayout.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWFlexiBranch.h"
@@ -1366,8 +1367,42 @@ void registerStyleGroup(TWMap &map, const apStyleGroup &sg, levelDefaults &ld, I
     }
 }
 
-void addRelationship(TWMap &map, const MMXMLBaseObject &relationship, const MMObjectPtr &defaults,
-                     const ImportContext &ctx)
+// A link line whose control points wait for the topics' final places.
+struct PendingCurve
+{
+    std::shared_ptr<TWLinkLine> line;
+    TWMapBranch *ends[2];
+    Point offsets[2]; // from the centre of each end's branch, y up
+};
+
+// The text of the topics a relationship carries as its label, one line each.
+std::optional<AttributedString> relationshipLabel(const MMXMLBaseObject &relationship,
+                                                  const ImportContext &ctx)
+{
+    const MMObjectPtr floating = relationship.child("floatingTopics");
+    if (!floating)
+        return std::nullopt;
+    std::optional<AttributedString> label;
+    for (const MMObjectPtr &topic : floating->children("topics")) {
+        const auto t = std::dynamic_pointer_cast<apTopic>(topic);
+        if (!t || !t->child("text"))
+            continue;
+        const std::optional<AttributedString> text = labelOf(*t, 2, 0, ctx.defaults);
+        if (!text || text->length() == 0)
+            continue;
+        if (!label) {
+            label = *text;
+        } else {
+            label->appendAttributedString(AttributedString(
+                QStringLiteral("\n"), label->attributesAtIndex(label->length() - 1)));
+            label->appendAttributedString(*text);
+        }
+    }
+    return label;
+}
+
+std::optional<PendingCurve> addRelationship(TWMap &map, const MMXMLBaseObject &relationship,
+                                            const MMObjectPtr &defaults, const ImportContext &ctx)
 {
     std::optional<Color> color;
     if (const MMObjectPtr own = relationship.child("color"))
@@ -1378,16 +1413,25 @@ void addRelationship(TWMap &map, const MMXMLBaseObject &relationship, const MMOb
         color = Color::blackColor();
     // Points, as the export writes link-line widths.
     std::optional<float> width;
-    if (const MMObjectPtr style = relationship.child("lineStyle"))
+    // The dash, as the export writes it; the relationship's own, else the
+    // map's default.
+    std::optional<QString> dash;
+    if (const MMObjectPtr style = relationship.child("lineStyle")) {
         width = style->floatNumber("lineWidth");
-    if (!width && defaults) {
-        if (const MMObjectPtr style = defaults->child("defaultLineStyle"))
-            width = style->floatNumber("lineWidth");
+        dash = style->string("lineDashStyle");
+    }
+    if (defaults) {
+        if (const MMObjectPtr style = defaults->child("defaultLineStyle")) {
+            if (!width)
+                width = style->floatNumber("lineWidth");
+            if (!dash)
+                dash = style->string("lineDashStyle");
+        }
     }
 
     const MMObjectList groups = relationship.children("connectionGroups");
     if (groups.size() < 2)
-        return;
+        return std::nullopt;
     TWMapBranch *ends[2] = {nullptr, nullptr};
     MMObjectPtr connections[2];
     for (int i = 0; i < 2; ++i) {
@@ -1395,7 +1439,7 @@ void addRelationship(TWMap &map, const MMXMLBaseObject &relationship, const MMOb
         const std::optional<QString> oid = childString(connections[i], "objectReference", "OIdRef");
         ends[i] = oid ? ctx.branchesByOid.value(*oid) : nullptr;
         if (!ends[i] || !ends[i]->mainGraphic())
-            return;
+            return std::nullopt;
     }
     auto line = TWGraphic::make<TWLinkLine>();
     line->setDrawsFill(false);
@@ -1429,20 +1473,35 @@ void addRelationship(TWMap &map, const MMXMLBaseObject &relationship, const MMOb
     line->setColorMode(2);
     line->setStrokeColor(color);
     line->setStrokeWidth(width.value_or(1.0f));
+    if (const std::optional<int> code = mmTables::lookup(mmTables::kDashStyles, dash))
+        line->setStrokeStyle(*code);
+    if (std::optional<AttributedString> label = relationshipLabel(relationship, ctx))
+        line->setLabel(label);
     line->updateBounds();
     // Each control point is an offset from the centre of its own end's
-    // branch, y up as topic offsets are.
-    Point points[2];
+    // branch, y up as topic offsets are; placed once the map is laid out.
+    PendingCurve pending{line, {ends[0], ends[1]}, {}};
     for (int i = 0; i < 2; ++i) {
-        const Rect b = ends[i]->branchBounds();
         const float cx = pointsFromMillimetres(
             connections[i] ? connections[i]->floatNumber("CX").value_or(0) : 0);
         const float cy = pointsFromMillimetres(
             connections[i] ? connections[i]->floatNumber("CY").value_or(0) : 0);
-        points[i] = Point(b.x() + b.width() / 2 + cx, b.y() + b.height() / 2 - cy);
+        pending.offsets[i] = Point(cx, cy);
     }
-    line->setIntermediatePoint1(points[0]);
-    line->setIntermediatePoint2(points[1]);
+    return pending;
+}
+
+void placeCurve(const PendingCurve &curve)
+{
+    Point points[2];
+    for (int i = 0; i < 2; ++i) {
+        const Rect b = curve.ends[i]->branchBounds();
+        points[i] = Point(b.x() + b.width() / 2 + curve.offsets[i].x,
+                          b.y() + b.height() / 2 - curve.offsets[i].y);
+    }
+    curve.line->setIntermediatePoint1(points[0]);
+    curve.line->setIntermediatePoint2(points[1]);
+    curve.line->updateBounds();
 }
 
 } // namespace
@@ -1567,13 +1626,14 @@ std::optional<MMMapSource> mmImpExpController::sourceForFile(const QString &path
         return source;
     }
     const QString member = QStringLiteral("Document.xml");
-    // Checked once before anything is made.
-    if (!MMArchiveStream::open(path, member, error))
+    // The directory is read and checked once, before anything is made.
+    const std::shared_ptr<const ZipArchive> archive = MMArchiveStream::openArchive(path, error);
+    if (!archive || !MMArchiveStream::open(*archive, member, error))
         return std::nullopt;
     std::shared_ptr<QString> streamError = source.streamError;
-    source.parse = [path, member, options, streamError](xmlParserCtxtPtr parser, QString *why,
-                                                        bool ahead) {
-        std::unique_ptr<MMArchiveStream> stream = MMArchiveStream::open(path, member, why);
+    source.parse = [archive, member, options, streamError](xmlParserCtxtPtr parser, QString *why,
+                                                           bool ahead) {
+        std::unique_ptr<MMArchiveStream> stream = MMArchiveStream::open(*archive, member, why);
         if (!stream)
             return false;
         auto *context = new ArchiveReading{std::move(stream), streamError};
@@ -1600,13 +1660,13 @@ std::optional<MMMapSource> mmImpExpController::sourceForFile(const QString &path
             context, nullptr, nullptr, options));
         return !*broke;
     };
-    source.members = [path](const QString &uri) -> std::optional<QByteArray> {
-        QString name = uri;
+    source.members = [archive](const QString &uri) -> std::optional<QByteArray> {
+        QString name = uri.trimmed();
         if (name.startsWith(QLatin1String("mmarch://")))
             name = name.mid(9);
         while (name.startsWith(u'/'))
             name.remove(0, 1);
-        return MMArchiveStream::readMember(path, name);
+        return MMArchiveStream::readMember(*archive, name);
     };
     return source;
 }
@@ -1722,8 +1782,19 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
     if (parts.relationships) {
         const MMObjectPtr defaults =
             styleGroup ? styleGroup->child("relationshipDefaultsGroup") : nullptr;
-        for (const MMObjectPtr &relationship : parts.relationships->children("relationships"))
-            addRelationship(map, *relationship, defaults, ctx);
+        std::vector<PendingCurve> curves;
+        for (const MMObjectPtr &relationship : parts.relationships->children("relationships")) {
+            if (std::optional<PendingCurve> curve =
+                    addRelationship(map, *relationship, defaults, ctx))
+                curves.push_back(std::move(*curve));
+        }
+        // A curve stands where the file put it relative to its topics as
+        // they are finally laid out, not where they stand while made.
+        if (!curves.empty()) {
+            TWMapLayout::autoArrange(map);
+            for (const PendingCurve &curve : curves)
+                placeCurve(curve);
+        }
     }
 
     if (parts.documentGroup && ctx.document) {

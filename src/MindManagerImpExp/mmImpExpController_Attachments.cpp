@@ -136,8 +136,9 @@ void convertHyperlink(const apTopic &topic, TWMapBranch &branch)
                 arg2 = decodeMailPart(parts.at(1));
         }
     } else if (url) {
-        const bool web =
-            url->startsWith(QLatin1String("http://")) || url->startsWith(QLatin1String("ftp://"));
+        // Whatever names a scheme is the web's to open ("https:", "ftp:",
+        // "file:"); the rest are paths.
+        const bool web = mmTables::hasURLScheme(*url);
         const bool map = url->endsWith(QLatin1String(".tweb"));
         type = web ? (map ? mmTables::WebMapLink : mmTables::WebLink)
                    : (map ? mmTables::MapFileLink : mmTables::FileLink);

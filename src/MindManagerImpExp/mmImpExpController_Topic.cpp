@@ -312,7 +312,16 @@ std::optional<AttributedString> notesOf(const MMObjectPtr &group)
     if (!xhtml)
         return std::nullopt;
     const XMLTree html = xhtml->tree("xhtmlTree");
-    if (!html.isNull() && !html.childNamed(QStringLiteral("body")).isNull())
+    // Some writers put the paragraphs straight into html, without a body:
+    // they are the notes all the same.
+    const auto holdsText = [](const XMLTree &tree) {
+        for (unsigned i = 0; i < tree.childrenCount(); ++i) {
+            if (!tree.childAtIndex(i).hasNodeContent())
+                return true;
+        }
+        return false;
+    };
+    if (!html.isNull() && (!html.childNamed(QStringLiteral("body")).isNull() || holdsText(html)))
         return XHTML::attributedStringWithXHTML(html);
     if (const std::optional<QString> preview = xhtml->string("previewPlainText")) {
         TextAttributes attributes;

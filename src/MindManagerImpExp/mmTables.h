@@ -145,6 +145,27 @@ inline constexpr DurationUnit kDurationUnits[] = {
 // Hyperlink type codes of the model.
 enum HyperlinkType { FileLink = 1, WebLink = 2, WebMapLink = 3, MapFileLink = 4, MailLink = 5 };
 
+// Whether the URL begins with a scheme ("https:", "ftp:", "file:"): a
+// letter, then letters, digits, "+", "-" or ".", then a colon. One letter
+// before the colon is a drive ("C:\\"), not a scheme.
+inline bool hasURLScheme(QStringView url)
+{
+    const qsizetype colon = url.indexOf(u':');
+    if (colon < 2)
+        return false;
+    const auto ascii = [](QChar c, bool first) {
+        const char16_t u = c.unicode();
+        const bool letter = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
+        return letter ||
+               (!first && ((u >= u'0' && u <= u'9') || u == u'+' || u == u'-' || u == u'.'));
+    };
+    for (qsizetype i = 0; i < colon; ++i) {
+        if (!ascii(url.at(i), i == 0))
+            return false;
+    }
+    return true;
+}
+
 // Escapes of mail link parts, undone in this order: the percent sign last.
 inline constexpr std::pair<const char *, char> kMailEscapes[] = {
     {"%3A", ':'},  {"%2F", '/'},  {"%40", '@'}, {"%23", '#'}, {"%3B", ';'}, {"%20", ' '},

@@ -137,8 +137,9 @@ TEST(mmConverter, TextBecomesRichTextWithTheFallbackForWhatIsMissing)
     s = mmConverter::attributedStringFromText(ownFont.get(), fallback.get());
     ASSERT_TRUE(s);
     EXPECT_EQ(s->string(), QStringLiteral("x"));
-    // A font without a name takes the fallback's name and size.
-    EXPECT_EQ(fontAt(*s, 0).pointSize(), 20);
+    // A font without a name takes the fallback's name; its own size stays.
+    EXPECT_EQ(fontAt(*s, 0).familyName(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(fontAt(*s, 0).pointSize(), 9);
     EXPECT_TRUE(FontRegistry::shared().traits(fontAt(*s, 0).fontName()) & FontRegistry::BoldTrait);
     EXPECT_EQ(s->attribute(NSUnderlineStyleAttributeName, 0).toInt(), 1);
 
@@ -179,7 +180,7 @@ TEST(mmConverter, EachFontDescriptionKeepsItsOwnAttributes)
         "Name=\"DejaVu Sans\" Size=\"10\" Strikethrough=\"true\"",
         "Name=\"DejaVu Sans\" Size=\"10\" Color=\"ff00ff00\"",
         "Name=\"DejaVu Sans\" Size=\"10\" Color=\"ff0000ff\"",
-        "Size=\"10\"", // the base's name and size
+        "Size=\"12\"", // the base's name, its own size
         "Name=\"No Such Font Family\" Size=\"10\"",
     };
     const auto base =
@@ -196,7 +197,7 @@ TEST(mmConverter, EachFontDescriptionKeepsItsOwnAttributes)
         first.push_back(attributes(font));
     const Font fromBase = fontAt(AttributedString("a", first[9]), 0);
     EXPECT_EQ(std::pair(fromBase.familyName(), fromBase.pointSize()),
-              std::pair(QStringLiteral("DejaVu Serif"), 14.0));
+              std::pair(QStringLiteral("DejaVu Serif"), 12.0));
     for (size_t i = 0; i < std::size(fonts); ++i) {
         for (size_t j = 0; j < i; ++j)
             EXPECT_NE(first[i], first[j]) << fonts[i] << " | " << fonts[j];

@@ -490,7 +490,9 @@ TEST_F(MindManagerImport, HyperlinksByTheirUrl)
         {"mailto:a@b?p=%2541", 5, "a@b", "p=%41", std::nullopt},
         {"http://example.org/plan.tweb", 3, "http://example.org/plan.tweb", {}, {}},
         {"ftp://example.org/x", 2, "ftp://example.org/x", {}, {}},
-        {"HTTP://example.org/x", 1, "HTTP://example.org/x", {}, {}},
+        // Any scheme, in any case, is the web's.
+        {"HTTP://example.org/x", 2, "HTTP://example.org/x", {}, {}},
+        {"https://example.org/x", 2, "https://example.org/x", {}, {}},
         {"/home/me/plan.tweb", 4, "/home/me/plan.tweb", {}, {}},
         {"notes.txt", 1, "notes.txt", {}, {}},
     };

@@ -1,0 +1,70 @@
+// Feeds arbitrary bytes as a ".mmap" file on disk through the whole import,
+// the way the Import command reads one: the zip archive's directory, its
+// Document.xml inflated into the parser, pictures read as members. Nothing
+// may crash or hang; a refusal says why in one alert and leaves the map as
+// it was.
+#include "FuzzSupport.h"
+#include "MindManagerImpExp/mmImpExpController.h"
+#include "drawing/TWMapLayout.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/TWPreferences.h"
+#include "platform/UndoManager.h"
+#include "platform/UserDefaults.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+QTemporaryDir *folder = nullptr;
+UserDefaults *defaults = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    FuzzSupport::silenceLogs();
+    FuzzSupport::startGuiApplication(argc, argv);
+    folder = new QTemporaryDir;
+    defaults = new UserDefaults(folder->filePath(QStringLiteral("defaults.ini")));
+    static UserDefaults::Scope scope(defaults);
+    TWPreferences::registerDefaults(*defaults);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QString path = folder->filePath(QStringLiteral("map.mmap"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
+            return 0;
+    }
+    RecordingAlerts alerts;
+    Alerts::Scope scope(&alerts);
+    auto document = TWMapsDoc::create();
+    auto undo = std::make_shared<UndoManager>();
+    document->addMap(TWMap::create(document.get()), false);
+    document->setUndoManager(undo);
+    undo->disableUndoRegistration();
+    TWMap &map = *document->maps().first();
+    map.setLayoutServices(std::make_shared<TWMapLayout>());
+    if (mmImpExpController::populateDadoZiz(map, path)) {
+        TWMapLayout::autoArrange(map);
+    } else {
+        // Refused: one alert with its reason, and nothing made.
+        if (alerts.alerts().size() != 1 || alerts.alerts().first().message.isEmpty())
+            __builtin_trap();
+        if (!map.root() || !map.root()->children().empty() || map.countOfLinkLines() != 0)
+            __builtin_trap();
+    }
+    undo->enableUndoRegistration();
+    document->detach();
+    return 0;
+}
