@@ -14,6 +14,7 @@ import json
 import os
 import shutil
 import signal
+import stat
 import subprocess
 import sys
 import tempfile
@@ -288,6 +289,15 @@ class Impress:
             self.document.storeToURL(uno.systemPathToFileUrl(temporary),
                                      (prop("FilterName", "Impress MS PowerPoint 2007 XML"),
                                       prop("Overwrite", True)))
+            # As a saved file: the one replaced keeps its mode, a new one
+            # follows the umask (mkstemp made the temporary file private).
+            try:
+                mode = stat.S_IMODE(os.stat(path).st_mode)
+            except OSError:
+                mask = os.umask(0)
+                os.umask(mask)
+                mode = 0o666 & ~mask
+            os.chmod(temporary, mode)
             os.replace(temporary, path)
         finally:
             if os.path.exists(temporary):

@@ -9,6 +9,7 @@
 #include "MindManagerImpExp/apStyleElements.h"
 #include "MindManagerImpExp/apTopicElements.h"
 #include "MindManagerImpExp/corElements.h"
+#include "MindManagerImpExp/mmAdornments.h"
 #include "MindManagerImpExp/mmConverter.h"
 #include "MindManagerImpExp/mmTables.h"
 #include "graphics/TWEnclosedGraphic.h"
@@ -306,6 +307,14 @@ MMObjectPtr iconsOf(const TWMapBranch &branch)
     MMObjectPtr icons = make<apIcons>();
     const TWMapsDoc *document = branch.map() ? branch.map()->document() : nullptr;
     for (const auto &enclosed : branch.otherEnclosedGraphics()) {
+        // A stock icon goes back as itself, which the reader draws its own way.
+        if (const std::optional<QString> stock = mmAdornments::stockIconType(*enclosed)) {
+            MMObjectPtr icon = make<apIcon>();
+            icon->setString("xsiType", QStringLiteral("ap:StockIcon"));
+            icon->setString("iconType", *stock);
+            icons->addChild("icons", icon);
+            continue;
+        }
         const std::shared_ptr<TWGraphic> &graphic = enclosed->graphic();
         if (!graphic || graphic->className() != u"TWImage")
             continue;

@@ -190,14 +190,15 @@ inline constexpr UrnCode kDefaultConnectionStyles[] = {
     {"Elbow", 4}, {"RoundedElbow", 5}, {"ShearedElbow", 6}, {"Angle", 7},
 };
 
-// Stock icons: urn suffix and the picture's path below the adornments folder.
+// Stock icons: urn suffix and the picture's path below the adornments folder;
+// every icon has a picture of its own.
 struct StockIcon
 {
     const char *name;
     const char *path;
 };
 inline constexpr StockIcon kStockIcons[] = {
-    {"Unknown", "/Symbols/Help.png"},
+    {"Unknown", "/Symbols/Unknown.png"},
     {"SmileyHappy", "/People/Smileys/Smile.png"},
     {"SmileyNeutral", "/People/Smileys/Neutral.png"},
     {"SmileySad", "/People/Smileys/Sad.png"},
@@ -240,7 +241,7 @@ inline constexpr StockIcon kStockIcons[] = {
     {"Camera", "/News & Media/Camera2.png"},
     {"Fax", "/Office Equipment/Fax.png"},
     {"Stop", "/Symbols/Stop.png"},
-    {"ExclamationMark", "/Symbols/Information.png"},
+    {"ExclamationMark", "/Symbols/Warning.png"},
     {"QuestionMark", "/Symbols/Help.png"},
     {"ThumbsUp", "/Symbols/Add2.png"},
     {"OnHold", "/News & Media/Pause.png"},

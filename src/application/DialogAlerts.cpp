@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace {
 // Name filters match case-sensitively here: each letter takes either case
@@ -26,6 +29,64 @@ QString nameFilter(const QStringList &types)
     patterns.removeDuplicates();
     return QStringLiteral("Thinkweb (%1)").arg(patterns.join(u' '));
 }
+
+// An open panel in which folders of the package types are documents: chosen
+// by Open, by their typed name or by a double click, never entered. The
+// desktop's own dialogs cannot do this, so the panel is Qt's.
+class PackageOpenPanel : public QFileDialog
+{
+public:
+    PackageOpenPanel(const Alerts::OpenPanelOptions &options)
+        : QFileDialog(QApplication::activeWindow(), options.title, options.directory,
+                      nameFilter(options.fileTypes)),
+          m_packageTypes(options.packageTypes)
+    {
+        setOption(QFileDialog::DontUseNativeDialog);
+        setFileMode(options.allowsMultipleSelection ? QFileDialog::ExistingFiles
+                                                    : QFileDialog::ExistingFile);
+        connect(this, &QFileDialog::directoryEntered, this, [this](const QString &path) {
+            if (!isPackage(path))
+                return;
+            setDirectory(QFileInfo(path).absolutePath());
+            choose({QFileInfo(path).absoluteFilePath()});
+        });
+    }
+
+    QStringList chosen() const { return m_chosen; }
+
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty() && std::all_of(files.cbegin(), files.cend(),
+                                            [this](const QString &f) { return isPackage(f); })) {
+            choose(files);
+            return;
+        }
+        QFileDialog::accept();
+        if (result() == QDialog::Accepted)
+            m_chosen = selectedFiles();
+    }
+
+private:
+    bool isPackage(const QString &path) const
+    {
+        const QFileInfo info(path);
+        return info.isDir() &&
+               std::any_of(m_packageTypes.cbegin(), m_packageTypes.cend(),
+                           [&info](const QString &type) {
+                               return info.suffix().compare(type, Qt::CaseInsensitive) == 0;
+                           });
+    }
+    void choose(const QStringList &files)
+    {
+        m_chosen = files;
+        QDialog::accept();
+    }
+
+    QStringList m_packageTypes;
+    QStringList m_chosen;
+};
+
 } // namespace
 
 void DialogAlerts::beep()
@@ -56,6 +117,10 @@ int DialogAlerts::runAlertPanel(const QString &title, const QString &message,
 
 QStringList DialogAlerts::runOpenPanel(const OpenPanelOptions &options)
 {
+    if (!options.packageTypes.isEmpty()) {
+        PackageOpenPanel panel(options);
+        return panel.exec() == QDialog::Accepted ? panel.chosen() : QStringList();
+    }
     if (options.allowsMultipleSelection)
         return QFileDialog::getOpenFileNames(QApplication::activeWindow(), options.title,
                                              options.directory, nameFilter(options.fileTypes));

@@ -60,6 +60,14 @@ QStringList TWImportController::fileTypesForAction(const QString &selector)
     return {};
 }
 
+QStringList TWImportController::packageTypesForAction(const QString &selector)
+{
+    // Version 3 outlines are folders.
+    if (selector == QLatin1String("importOmniOutline:"))
+        return {QStringLiteral("oo3")};
+    return {};
+}
+
 bool TWImportController::hasFileType(const QString &path, const QStringList &types)
 {
     const QString suffix = QFileInfo(path).suffix();
@@ -206,6 +214,7 @@ void TWImportController::performMenuAction(const TWMenuItem &item)
     Alerts::OpenPanelOptions options;
     options.title = dadoZiz("Import");
     options.fileTypes = types;
+    options.packageTypes = packageTypesForAction(item.selector);
     const QStringList chosen = Alerts::current().runOpenPanel(options);
     if (chosen.isEmpty())
         return;

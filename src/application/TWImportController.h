@@ -47,6 +47,8 @@ public:
 
     // The file types each command's open panel offers.
     static QStringList fileTypesForAction(const QString &selector);
+    // The folder types among them that the panel offers as files.
+    static QStringList packageTypesForAction(const QString &selector);
     // Whether the file's extension is one of the types, in any case.
     static bool hasFileType(const QString &path, const QStringList &types);
 

@@ -15,6 +15,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <cmath>
+#include <sys/stat.h>
 
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
@@ -147,6 +148,22 @@ bool KeynotePackage::writeTo(const QString &path, QString *error) const
             !out.flush())
             return fail(out.errorString());
     }
+
+    // The package takes the mode a saved file would: the one it replaces
+    // keeps its own, a new one follows the user's umask (the staging
+    // folder was made private).
+    mode_t mode = 0;
+    struct stat existing;
+    if (::lstat(QFile::encodeName(target.absoluteFilePath()).constData(), &existing) == 0 &&
+        S_ISDIR(existing.st_mode)) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0777 & ~mask;
+    }
+    if (::chmod(QFile::encodeName(staging.path()).constData(), mode) != 0)
+        return fail(QStringLiteral("cannot set the mode of %1").arg(path));
 
     // The complete package takes the target's place; what was there is
     // moved aside first and removed only once the new one is in place.

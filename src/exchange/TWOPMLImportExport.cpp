@@ -14,6 +14,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <limits>
 
 #include <libxml/xmlreader.h>
@@ -219,6 +220,28 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(con
     return document;
 }
 
+namespace {
+
+// Each new branch is placed where a new branch goes and its siblings are
+// re-sorted by where they stand, which is not the file's order. The outlines
+// are put back in the file's order once all exist, so that the layout lays
+// them out in that order (clockwise from the top, say).
+void keepFileOrder(TWMapBranch &parent, const TWMapBranch::BranchList &made)
+{
+    QSet<const TWMapBranch *> ours;
+    for (const std::shared_ptr<TWMapBranch> &child : made)
+        ours.insert(child.get());
+    TWMapBranch::BranchList children;
+    for (const std::shared_ptr<TWMapBranch> &child : parent.children())
+        if (!ours.contains(child.get()))
+            children << child;
+    children += made;
+    if (children != parent.children())
+        parent.setChildren(children);
+}
+
+} // namespace
+
 void TWOPMLImportExport::processOutlineElement(const Outline &outline, TWMapBranch &branch,
                                                const QSet<int> &expanded, int branchType)
 {
@@ -238,9 +261,13 @@ void TWOPMLImportExport::processOutlineElement(const Outline &outline, TWMapBran
         }
     }
     branch.makeNaturalSize();
+    TWMapBranch::BranchList made;
     for (const std::unique_ptr<Outline> &child : outline.children)
-        if (std::shared_ptr<TWMapBranch> grown = branch.addChildOfType(branchType))
+        if (std::shared_ptr<TWMapBranch> grown = branch.addChildOfType(branchType)) {
+            made << grown;
             processOutlineElement(*child, *grown, expanded, branchType);
+        }
+    keepFileOrder(branch, made);
 }
 
 bool TWOPMLImportExport::importFile(const QString &path, TWMap &map)
@@ -293,9 +320,13 @@ bool TWOPMLImportExport::importData(const QByteArray &data, const QString &fileN
         for (int line : expandedLineNumbers(*document->expansionState))
             expanded.insert(line);
     const int branchType = owner ? owner->graphicClassIdentifier() : -1;
+    TWMapBranch::BranchList made;
     for (const std::unique_ptr<Outline> &outline : document->outlines)
-        if (std::shared_ptr<TWMapBranch> branch = central->addChildOfType(branchType))
+        if (std::shared_ptr<TWMapBranch> branch = central->addChildOfType(branchType)) {
+            made << branch;
             processOutlineElement(*outline, *branch, expanded, branchType);
+        }
+    keepFileOrder(*central, made);
     TWMapLayout::autoArrange(map);
     return true;
 }

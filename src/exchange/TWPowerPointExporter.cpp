@@ -190,23 +190,32 @@ bool TWPowerPointExporter::exportActiveMap(TWMap &map)
             return false;
         }
         m_launched = true;
+        m_slideCount = 0;
     }
+    // Each map follows the slides of the maps before it, so that the maps
+    // come out in the order they were chosen.
+    const int pictureSlide = m_slideCount + 1;
     m_currentProcessingNode = 1;
     m_totalNumberOfNodes = map.branchCount() + 1;
     progress().runIndeterminate(false, m_totalNumberOfNodes);
     progress().setInfoString(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Image")));
 
-    if (!runCommand(Op::addBlankSlide(1)) || !createImageFileForActiveMap(map)) {
+    if (!runCommand(Op::addBlankSlide(pictureSlide))) {
+        baleOut();
+        return false;
+    }
+    m_slideCount = pictureSlide;
+    if (!createImageFileForActiveMap(map)) {
         baleOut();
         return false;
     }
     const int w = int(m_imageSize.width), h = int(m_imageSize.height);
-    if (!runCommand(
-            Op::addPicture(1, picturePath(), (SlideWidth - w) / 2, (SlideHeight - h) / 2, w, h))) {
+    if (!runCommand(Op::addPicture(pictureSlide, picturePath(), (SlideWidth - w) / 2,
+                                   (SlideHeight - h) / 2, w, h))) {
         baleOut();
         return false;
     }
-    m_currentSlideNumber = 1;
+    m_currentSlideNumber = pictureSlide;
     m_slideTextLength = 0;
     m_slideNotesLength = 0;
     const std::shared_ptr<TWMapBranch> root = map.root();
@@ -311,7 +320,10 @@ bool TWPowerPointExporter::appendSlide()
     m_slideTextLength = 0;
     m_slideNotesLength = 0;
     m_nodesWrittenCounter = 0;
-    return runCommand(Op::addTextSlide(m_currentSlideNumber));
+    if (!runCommand(Op::addTextSlide(m_currentSlideNumber)))
+        return false;
+    m_slideCount = m_currentSlideNumber;
+    return true;
 }
 
 bool TWPowerPointExporter::setSlideTitle(const AttributedString &title)

@@ -50,7 +50,8 @@ public:
     // was saved.
     bool exportSelectedMaps(const QList<int> &rows, const QString &path);
 
-    // One map, the active document's current one; false when it was abandoned.
+    // One map, the active document's current one, after the slides already
+    // added in this run; false when it was abandoned.
     bool exportActiveMap(TWMap &map);
     bool createImageFileForActiveMap(TWMap &map);
     bool runCommand(const TWPowerPointOperation &operation);
@@ -90,6 +91,7 @@ private:
 
     Size m_imageSize;
     int m_currentSlideNumber = 0;
+    int m_slideCount = 0; // slides the presentation holds from this run
     int m_slideTextLength = 0;
     int m_slideNotesLength = 0;
     int m_nodesWrittenCounter = 0;

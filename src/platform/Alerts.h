@@ -26,6 +26,8 @@ public:
         QStringList fileTypes; // extensions without the dot; empty means any
         bool allowsMultipleSelection = false;
         bool canChooseDirectories = false;
+        // Folders named with these extensions are documents, chosen as files.
+        QStringList packageTypes;
     };
     // The chosen paths; empty when the user cancelled.
     virtual QStringList runOpenPanel(const OpenPanelOptions &options) = 0;

@@ -10,6 +10,7 @@
 #include "support/ParagraphStyle.h"
 
 #include <QBuffer>
+#include <QHash>
 #include <QImage>
 #include <functional>
 
@@ -277,22 +278,77 @@ TEST(mmConverter, PictureDataDecodesPngAndIconsAndSkipsTheRest)
     EXPECT_FALSE(mmConverter::imageFromImageData(nullptr));
 }
 
-TEST(mmTables, StockIconsShareTheirPicturesAndEveryPictureIsDrawn)
+TEST(mmTables, EveryStockIconHasAPictureOfItsOwn)
 {
-    EXPECT_EQ(mmTables::stockIconPath(QStringLiteral("urn:mindjet:QuestionMark")),
-              mmTables::stockIconPath(QStringLiteral("urn:mindjet:Unknown")));
-    EXPECT_EQ(mmTables::stockIconPath(QStringLiteral("urn:mindjet:ExclamationMark")),
-              QStringLiteral("/Symbols/Information.png"));
     EXPECT_FALSE(mmTables::stockIconPath(QStringLiteral("urn:mindjet:NoSuchIcon")));
-    EXPECT_EQ(std::size(mmTables::kStockIcons), 71u);
+    EXPECT_FALSE(mmTables::stockIconPath(QStringLiteral("mindjet:Clock")));
+    ASSERT_EQ(std::size(mmTables::kStockIcons), 71u);
+    QHash<QString, QString> byPath;
+    QList<std::pair<QString, QImage>> pictures;
     for (const mmTables::StockIcon &row : mmTables::kStockIcons) {
-        const std::optional<QByteArray> bytes =
-            mmAdornments::pictureData(QString::fromUtf8(row.path));
+        const QString urn = QStringLiteral("urn:mindjet:") + QLatin1String(row.name);
+        const std::optional<QString> path = mmTables::stockIconPath(urn);
+        ASSERT_EQ(path, QString::fromUtf8(row.path)) << row.name;
+        // Two icons under one path would share one picture in a document.
+        EXPECT_FALSE(byPath.contains(*path))
+            << row.name << " and " << byPath.value(*path).toStdString();
+        byPath.insert(*path, urn);
+        const std::optional<QByteArray> bytes = mmAdornments::pictureData(*path);
         ASSERT_TRUE(bytes) << row.path;
-        const QImage image = QImage::fromData(*bytes);
+        const QImage image = QImage::fromData(*bytes).convertToFormat(QImage::Format_ARGB32);
         EXPECT_EQ(image.size(), QSize(16, 16)) << row.path;
+        pictures.append({QLatin1String(row.name), image});
     }
+    // Pairwise distinct to the eye: a good number of clearly different pixels.
+    const auto differing = [](const QImage &a, const QImage &b) {
+        int count = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+                const int d = std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                              std::abs(qBlue(p) - qBlue(q)) + std::abs(qAlpha(p) - qAlpha(q));
+                count += d > 60;
+            }
+        return count;
+    };
+    for (qsizetype i = 0; i < pictures.size(); ++i)
+        for (qsizetype j = i + 1; j < pictures.size(); ++j)
+            EXPECT_GE(differing(pictures[i].second, pictures[j].second), 8)
+                << pictures[i].first.toStdString() << " looks like "
+                << pictures[j].first.toStdString();
     EXPECT_FALSE(mmAdornments::pictureData(QStringLiteral("/../../etc/passwd")));
+    EXPECT_FALSE(mmAdornments::pictureData(QStringLiteral("/Symbols/Help")));
+}
+
+TEST(mmTables, PointingIconsPointTheirWay)
+{
+    const auto picture = [](const char *name) {
+        const std::optional<QImage> image = mmAdornments::picture(
+            *mmTables::stockIconPath(QStringLiteral("urn:mindjet:") + QLatin1String(name)));
+        return image ? image->convertToFormat(QImage::Format_ARGB32) : QImage();
+    };
+    const struct
+    {
+        const char *icon;
+        const char *from;
+        int degrees; // clockwise
+    } cases[] = {
+        {"ArrowRight", "ArrowUp", 90},
+        {"ArrowDown", "ArrowUp", 180},
+        {"ArrowLeft", "ArrowUp", 270},
+        {"ThumbsDown", "ThumbsUp", 180},
+    };
+    for (const auto &c : cases) {
+        const QImage turned = picture(c.from).transformed(QTransform().rotate(c.degrees));
+        const QImage icon = picture(c.icon);
+        ASSERT_EQ(icon.size(), turned.size()) << c.icon;
+        int off = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                off += qAbs(qAlpha(icon.pixel(x, y)) - qAlpha(turned.pixel(x, y))) > 64;
+        EXPECT_LE(off, 4) << c.icon << " is not " << c.from << " turned " << c.degrees;
+        EXPECT_NE(icon, picture(c.from)) << c.icon;
+    }
 }
 
 TEST(levelDefaults, LookupsFallBackToTheNearestLowerLevel)

@@ -1,5 +1,6 @@
 #include "MindManagerImpExp/mmExport.h"
 #include "MMImportTestSupport.h"
+#include "MindManagerImpExp/mmTables.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWImage.h"
@@ -468,3 +469,90 @@ TEST_F(MindManagerExport, IconsAreCustomIconsWithFreshSignatures)
 }
 
 } // namespace
+
+namespace {
+
+QString stockIcon(const QString &name)
+{
+    return QStringLiteral("<ap:Icon xsi:type=\"ap:StockIcon\" IconType=\"urn:mindjet:%1\"/>")
+        .arg(name);
+}
+
+// The topic's icons as written: "stock:<urn>" or "custom".
+QStringList writtenIcons(const QString &xml)
+{
+    static const QRegularExpression icon(
+        "<ap:Icon xsi:type=\"ap:(Stock|Custom)Icon\" (?:IconType|IconSignature)=\"([^\"]+)\"/>");
+    QStringList found;
+    for (const auto &m : icon.globalMatch(xml))
+        found << (m.captured(1) == u"Stock" ? QStringLiteral("stock:") + m.captured(2)
+                                            : QStringLiteral("custom"));
+    return found;
+}
+
+} // namespace
+
+TEST_F(MindManagerExport, StockIconsGoBackAsStockIcons)
+{
+    QString everyStockIcon;
+    QStringList everyUrn;
+    for (const mmTables::StockIcon &row : mmTables::kStockIcons) {
+        everyStockIcon += stockIcon(QLatin1String(row.name));
+        everyUrn << QStringLiteral("stock:urn:mindjet:") + QLatin1String(row.name);
+    }
+    const QString custom =
+        QStringLiteral("<ap:Icon xsi:type=\"ap:CustomIcon\" IconSignature=\"s1\"/>");
+    const struct
+    {
+        const char *what;
+        QString icons;
+        QStringList written;
+    } cases[] = {
+        {"every stock icon, in order", everyStockIcon, everyUrn},
+        {"stock and custom mixed",
+         stockIcon("Check") + custom + stockIcon("ArrowDown"),
+         {"stock:urn:mindjet:Check", "custom", "stock:urn:mindjet:ArrowDown"}},
+        {"an unknown urn is not made up",
+         stockIcon("NotAnIcon") + stockIcon("FlagRed"),
+         {"stock:urn:mindjet:FlagRed"}},
+    };
+    for (const auto &c : cases) {
+        document->detach();
+        document = freshDocument();
+        document->setCurrentMap(document->maps().first());
+        ASSERT_TRUE(importTopic(
+            "<ap:SubTopics><ap:Topic OId=\"t\"><ap:Text PlainText=\"Icons\"/><ap:IconsGroup>"
+            "<ap:Icons>" +
+            c.icons +
+            "</ap:Icons><ap:CustomIconImageData IconSignature=\"s1\" "
+            "ImageType=\"urn:mindjet:PngImage\"><cor:Base64>" +
+            MMImportTest::pngBase64() +
+            "</cor:Base64></ap:CustomIconImageData></ap:IconsGroup></ap:Topic></ap:SubTopics>"))
+            << c.what;
+        QStringList imported;
+        for (const auto &icon : branch("t").otherEnclosedGraphics())
+            imported << icon->name() + u'|' + icon->graphic()->imageFilename().value_or("");
+
+        const QString xml = QString::fromUtf8(mmExport::xmlDataForMap(map(), QDateTime()));
+        EXPECT_EQ(writtenIcons(xml), c.written) << c.what;
+        EXPECT_EQ(xml.count("<ap:CustomIconImageData "), c.written.count("custom")) << c.what;
+
+        // Read back, every stock icon is that stock icon again.
+        document->detach();
+        document = freshDocument();
+        document->setCurrentMap(document->maps().first());
+        ASSERT_TRUE(import(xml.toUtf8())) << c.what;
+        ASSERT_EQ(root().children().size(), 1) << c.what;
+        QStringList back;
+        for (const auto &icon : root().children().first()->otherEnclosedGraphics()) {
+            const QString file = icon->graphic()->imageFilename().value_or("");
+            // A custom picture is stored under the branch's own number.
+            back << icon->name() + u'|' +
+                        (icon->name().isEmpty() ? QStringLiteral("custom") : file);
+        }
+        for (QString &entry : imported)
+            if (entry.startsWith(u'|'))
+                entry = QStringLiteral("|custom");
+        EXPECT_EQ(back, imported) << c.what;
+    }
+}

@@ -202,10 +202,11 @@ TEST_F(MenuTest, ImportCommandsWaitForTheirReadersAndOfferTheirFileTypes)
         QStringList types;
         const char *chosen;
         bool taken;
+        QStringList packages = {}; // folder types offered as files
     };
     const Case cases[] = {
         {"importOPML:", {"opml"}, "a.OPML", true},
-        {"importOmniOutline:", {"ooutline", "oo3"}, "b.Oo3", true},
+        {"importOmniOutline:", {"ooutline", "oo3"}, "b.Oo3", true, {"oo3"}},
         {"importMindManager:", {"xml", "mmap"}, "c.Xml", true},
         {"importMindManager:", {"xml", "mmap"}, "c.txt", false},
     };
@@ -223,6 +224,7 @@ TEST_F(MenuTest, ImportCommandsWaitForTheirReadersAndOfferTheirFileTypes)
         alerts.queueOpenResponse({path});
         action->trigger();
         EXPECT_EQ(alerts.openPanels().last().fileTypes, c.types);
+        EXPECT_EQ(alerts.openPanels().last().packageTypes, c.packages);
         EXPECT_EQ(!imported.isEmpty(), c.taken);
     }
     // Cancelling the panel does nothing.

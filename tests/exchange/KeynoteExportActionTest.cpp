@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QSpinBox>
 
+#include <sys/stat.h>
+
 using namespace ExportTest;
 
 class KeynoteExportAction : public ExportFixture
@@ -99,4 +101,45 @@ TEST_F(KeynoteExportAction, PanelSettingsEditTheKeynoteDefaults)
         if (box->text() == "Include hidden branches")
             box->setChecked(false);
     EXPECT_FALSE(defaults.boolForKey("ExportKeynoteIncludeHiddenBranchText"));
+}
+
+TEST_F(KeynoteExportAction, PackagesTakeTheUsersFileMode)
+{
+    UserDefaults::standard().setInteger(3, "ExportKeynoteVersionAndSize");
+    const struct
+    {
+        mode_t umask;
+        int existing; // mode of a package already there; 0 for none
+        mode_t folder;
+        mode_t file;
+    } cases[] = {
+        {022, 0, 0755, 0644},
+        {027, 0, 0750, 0640},
+        {002, 0, 0775, 0664},
+        {077, 0, 0700, 0600},
+        // A package replaced keeps its mode, as a saved document does.
+        {022, 0751, 0751, 0644},
+    };
+    struct RestoreUmask
+    {
+        mode_t mask;
+        ~RestoreUmask() { ::umask(mask); }
+    } restore{::umask(022)};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QString::number(c.umask, 8).toStdString());
+        ::umask(c.umask);
+        QDir(path("Talk.key")).removeRecursively();
+        if (c.existing) {
+            ASSERT_TRUE(QDir(outDir.path()).mkdir("Talk.key"));
+            ASSERT_EQ(::chmod(QFile::encodeName(path("Talk.key")).constData(), c.existing), 0);
+        }
+        alerts.clear();
+        panelAnswer = TWExportPanelResult{path("Talk.key"), {0}};
+        controller.exportKeynote();
+        struct stat folder, file;
+        ASSERT_EQ(::stat(QFile::encodeName(path("Talk.key")).constData(), &folder), 0);
+        ASSERT_EQ(::stat(QFile::encodeName(path("Talk.key/index.apxl")).constData(), &file), 0);
+        EXPECT_EQ(folder.st_mode & 07777, c.folder);
+        EXPECT_EQ(file.st_mode & 07777, c.file);
+    }
 }

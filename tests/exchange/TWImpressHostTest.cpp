@@ -4,6 +4,8 @@
 
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 #include <archive.h>
 #include <archive_entry.h>
 #include <libxml/parser.h>
@@ -140,6 +142,45 @@ TEST_F(TWImpressHostTest, WritesARealPresentation)
     EXPECT_TRUE(notes.contains("central note")) << notes.join(" / ").toStdString();
     EXPECT_TRUE(notes.join('|').contains("note of one")) << notes.join(" / ").toStdString();
     EXPECT_FALSE(impress.isRunning());
+}
+
+TEST_F(TWImpressHostTest, MapsComeOutInOrderWithTheUsersFileMode)
+{
+    if (!impressInstalled())
+        GTEST_SKIP() << "LibreOffice Impress is not installed (scripts/install-deps installs it)";
+    addMaps();
+    const QStringList titles{"Alpha", "Beta", "Gamma"};
+    for (int i = 0; i < 3; ++i) {
+        const std::shared_ptr<TWMap> &m = document->maps()[i];
+        TWMapBranch::createWithGraphic(TWGraphic::createWithBounds({400, 200, 80, 30}),
+                                       m->root().get(), m.get())
+            ->enclosedTextArea()
+            ->setString(titles[i]);
+    }
+    settle();
+    controller.refreshMapArrayController();
+    const QString path = outDir.filePath(QStringLiteral("maps.pptx"));
+    struct RestoreUmask
+    {
+        mode_t mask;
+        ~RestoreUmask() { ::umask(mask); }
+    } restore{::umask(027)};
+    ASSERT_TRUE(exporter.exportSelectedMaps({0, 1, 2}, path));
+    for (const auto &alert : alerts.alerts())
+        ADD_FAILURE() << alert.title.toStdString() << ": " << alert.message.toStdString();
+    struct stat written;
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &written), 0);
+    EXPECT_EQ(written.st_mode & 07777, 0640u);
+
+    const QMap<QString, QByteArray> pptx = unzip(path);
+    const char *title = "//p:sp[.//p:ph/@type='title']//a:p";
+    QStringList slides;
+    for (int n = 1; pptx.contains(QStringLiteral("ppt/slides/slide%1.xml").arg(n)); ++n) {
+        const QByteArray &slide = pptx[QStringLiteral("ppt/slides/slide%1.xml").arg(n)];
+        slides << (query(slide, "//p:pic").isEmpty() ? query(slide, title).join('|')
+                                                     : QStringLiteral("picture"));
+    }
+    EXPECT_EQ(slides, QStringList({"picture", "Alpha", "picture", "Beta", "picture", "Gamma"}));
 }
 
 TEST(TWImpressHost, AProgramThatFailsOrHangsIsEndedAndReported)

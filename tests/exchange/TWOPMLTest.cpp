@@ -1,10 +1,13 @@
 #include "ExportTestSupport.h"
+#include "drawing/TWMapLayout.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWOPMLImportExport.h"
 #include "model/TWAttachedText.h"
 #include "support/CalendarFormat.h"
 
 #include <QFile>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -391,3 +394,101 @@ TEST_F(TWOPMLTest, TheExportActionsWriteEachChosenMapAtomically)
 }
 
 } // namespace
+
+namespace {
+
+// "text{children}" for every branch below the central one.
+QString textsBelow(const TWMapBranch &branch)
+{
+    QStringList children;
+    for (const auto &child : branch.children()) {
+        const QString below = textsBelow(*child);
+        children << nameOf(*child) + (below.isEmpty() ? QString() : u'{' + below + u'}');
+    }
+    return children.join(u',');
+}
+
+// The same read from the file itself: the body's outlines in file order.
+QString textsInFile(const QByteArray &file)
+{
+    QXmlStreamReader xml(file);
+    QList<QStringList> levels{{}};
+    bool inBody = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == u"body")
+            inBody = true;
+        else if (inBody && xml.isStartElement() && xml.name() == u"outline") {
+            const QString text = xml.attributes().value(QLatin1String("text")).toString();
+            levels.last() << (text.isEmpty() ? QStringLiteral(" ") : text);
+            levels.append(QStringList());
+        } else if (inBody && xml.isEndElement() && xml.name() == u"outline") {
+            const QStringList children = levels.takeLast();
+            if (!children.isEmpty())
+                levels.last().last() += u'{' + children.join(u',') + u'}';
+        }
+    }
+    return levels.first().join(u',');
+}
+
+} // namespace
+
+TEST_F(TWOPMLTest, OutlinesKeepTheFilesOrderThroughARoundTrip)
+{
+    QByteArray six;
+    for (int i = 1; i <= 6; ++i)
+        six += "<outline text=\"" + QByteArray::number(i) + "\"><outline text=\"" +
+               QByteArray::number(i) + ".1\"/><outline text=\"" + QByteArray::number(i) +
+               ".2\"/><outline text=\"" + QByteArray::number(i) + ".3\"/></outline>";
+    const QString real = QStringLiteral(THINKWEB_TEST_DATA "/../../../shared/corpus/real/");
+    const struct
+    {
+        const char *what;
+        QByteArray file; // empty: the real file of that name
+    } cases[] = {
+        {"six outlines of three", opml("<title>Six</title>", six)},
+        {"two outlines", opml("", "<outline text=\"b\"/><outline text=\"a\"/>")},
+        {"drummer-states.opml", {}},
+        {"zavala-StarterOutline.opml", {}},
+        {"opmleditor-encoding-test.opml", {}},
+    };
+    for (const auto &c : cases) {
+        QByteArray bytes = c.file;
+        if (bytes.isEmpty()) {
+            QFile in(real + QLatin1String(c.what));
+            if (!in.open(QIODevice::ReadOnly)) {
+                ADD_FAILURE() << "missing " << c.what;
+                continue;
+            }
+            bytes = in.readAll();
+        }
+        const QString inFile = textsInFile(bytes);
+        ASSERT_FALSE(inFile.isEmpty()) << c.what;
+        QTemporaryDir dir;
+        const QString file = dir.filePath("outline.opml");
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+        out.close();
+        // Laid out as a document window's map is.
+        auto first = importTarget();
+        first->setLayoutServices(std::make_shared<TWMapLayout>());
+        ASSERT_TRUE(importer.importFile(file, *first)) << c.what;
+        EXPECT_EQ(textsBelow(*first->root()).toStdString(), inFile.toStdString()) << c.what;
+        // Laid out in that order clockwise: sorting the main branches by
+        // where they stand around the centre keeps it.
+        first->root()->reSortChildrenByPositionRecursively(false);
+        EXPECT_EQ(textsBelow(*first->root()).toStdString(), inFile.toStdString())
+            << c.what << " around the centre";
+
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(exporter.opmlDataForMap(*first, {false, false, true}));
+        out.close();
+        auto second = importTarget();
+        second->setLayoutServices(std::make_shared<TWMapLayout>());
+        ASSERT_TRUE(importer.importFile(file, *second)) << c.what;
+        second->root()->reSortChildrenByPositionRecursively(false);
+        EXPECT_EQ(textsBelow(*second->root()).toStdString(), inFile.toStdString())
+            << c.what << " read back";
+    }
+}

@@ -351,6 +351,90 @@ TEST_F(TWPowerPointExporterTest, AFailureAbandonsOnlyThatMap)
     EXPECT_EQ(alerts.alerts().size(), 2); // the failure, and the save that could not be made
 }
 
+namespace {
+
+// The deck the operations build, as the presentation program keeps it:
+// each slide's texts, slides inserted where the operation says; the refused
+// operation does nothing.
+QStringList deckOf(const QList<Op> &ops, int refused)
+{
+    QStringList deck;
+    for (int i = 0; i < ops.size(); ++i) {
+        const Op &op = ops[i];
+        if (i == refused)
+            continue;
+        switch (op.kind) {
+        case Op::Kind::AddBlankSlide:
+        case Op::Kind::AddTextSlide:
+            if (op.slide < 1 || op.slide > deck.size() + 1)
+                return {QStringLiteral("no place for slide %1").arg(op.slide)};
+            deck.insert(op.slide - 1, op.kind == Op::Kind::AddBlankSlide ? QStringLiteral("picture")
+                                                                         : QStringLiteral("text"));
+            break;
+        case Op::Kind::SetText:
+        case Op::Kind::InsertText:
+            if (op.slide < 1 || op.slide > deck.size())
+                return {QStringLiteral("no slide %1").arg(op.slide)};
+            deck[op.slide - 1] += u' ' + op.text;
+            break;
+        default:
+            break;
+        }
+    }
+    return deck;
+}
+
+} // namespace
+
+TEST_F(TWPowerPointExporterTest, MapsComeOutInTheDocumentsOrder)
+{
+    addChildren();
+    addMaps();
+    for (int i = 0; i < 3; ++i) {
+        const std::shared_ptr<TWMap> &m = document->maps()[i];
+        addNote(*m->root(), QStringLiteral("map%1").arg(i + 1));
+        if (i == 1)
+            TWMapBranch::createWithGraphic(TWGraphic::createWithBounds({200, 0, 80, 30}),
+                                           m->root().get(), m.get())
+                ->enclosedTextArea()
+                ->setString(QStringLiteral("inner"));
+    }
+    const struct
+    {
+        const char *what;
+        int failAt;
+        QStringList deck;
+    } cases[] = {
+        {"every map whole",
+         -1,
+         {"picture map1", "text first", "text second", "picture map2", "text inner",
+          "picture map3"}},
+        // The first map's picture refused: its blank slide stays, the others follow it.
+        {"the first map abandoned", 1, {"picture", "picture map2", "text inner", "picture map3"}},
+        // The second map's text slide refused: the third map follows what was added.
+        {"the second map's text slide refused",
+         -2,
+         {"picture map1", "text first", "text second", "picture map2", "picture map3"}},
+    };
+    for (const auto &c : cases) {
+        ppt.operations.clear();
+        ppt.failAt = c.failAt;
+        if (c.failAt == -2) {
+            // Count the operations up to the second map's first text slide.
+            ppt.failAt = -1;
+            exportAll();
+            int textSlides = 0;
+            for (int i = 0; i < ppt.operations.size(); ++i)
+                if (ppt.operations[i].kind == Op::Kind::AddTextSlide && ++textSlides == 3)
+                    ppt.failAt = i;
+            ppt.operations.clear();
+        }
+        alerts.clear();
+        ASSERT_TRUE(exportAll()) << c.what;
+        EXPECT_EQ(deckOf(ppt.operations, ppt.failAt), c.deck) << c.what;
+    }
+}
+
 TEST_F(TWPowerPointExporterTest, FailuresOfTheProgramAreReported)
 {
     const struct

@@ -1,0 +1,123 @@
+#include "application/DialogAlerts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+enum class Gesture { OpenButton, TypedName, DoubleClick };
+
+// Acts on the open panel once it shows, then cancels it if it is still open;
+// `stayedIn` is the folder the panel showed when it was cancelled.
+QStringList runPanel(const Alerts::OpenPanelOptions &options, Gesture gesture, const QString &item,
+                     QString *stayedIn)
+{
+    bool acted = false;
+    QTimer::singleShot(0, [&] {
+        auto *panel = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!panel)
+            return;
+        acted = true;
+        const QString path = QDir(options.directory).filePath(item);
+        auto *view = panel->findChild<QListView *>(QStringLiteral("listView"));
+        auto *name = panel->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        switch (gesture) {
+        case Gesture::OpenButton: {
+            panel->selectFile(path);
+            QPushButton *open = nullptr;
+            for (QPushButton *button : panel->findChildren<QPushButton *>())
+                if (button->text().remove(u'&') == u"Open")
+                    open = button;
+            if (open)
+                open->click();
+            break;
+        }
+        case Gesture::TypedName:
+            if (name) {
+                name->setText(item);
+                QTest::keyClick(name, Qt::Key_Return);
+            }
+            break;
+        case Gesture::DoubleClick: {
+            // What a double click on the item sends.
+            auto *model = view ? qobject_cast<QFileSystemModel *>(view->model()) : nullptr;
+            const QModelIndex index = model ? model->index(path) : QModelIndex();
+            if (index.isValid())
+                emit view->activated(index);
+            break;
+        }
+        }
+        if (panel->isVisible()) {
+            *stayedIn = panel->directory().absolutePath();
+            panel->reject();
+        }
+    });
+    DialogAlerts alerts;
+    const QStringList chosen = alerts.runOpenPanel(options);
+    EXPECT_TRUE(acted) << "no open panel showed";
+    return chosen;
+}
+
+} // namespace
+
+TEST(DialogAlerts, PackageFoldersAreChosenAsFiles)
+{
+    // This suite runs without an application object; panels need one.
+    static int argc = 1;
+    static char name[] = "test_application";
+    static char *argv[] = {name, nullptr};
+    std::unique_ptr<QApplication> app;
+    if (!qApp)
+        app = std::make_unique<QApplication>(argc, argv);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char *folder : {"Plan.oo3", "Notes", "Old.OO3"}) {
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QString::fromLatin1(folder)));
+        QFile member(dir.filePath(QString::fromLatin1(folder) + QStringLiteral("/contents.xml")));
+        ASSERT_TRUE(member.open(QIODevice::WriteOnly));
+    }
+    const struct
+    {
+        const char *what;
+        Gesture gesture;
+        const char *item;
+        const char *chosen;   // nullptr: nothing chosen
+        const char *stayedIn; // the folder shown when nothing was chosen
+    } cases[] = {
+        {"Open on a package", Gesture::OpenButton, "Plan.oo3", "Plan.oo3", nullptr},
+        {"a package's name typed", Gesture::TypedName, "Plan.oo3", "Plan.oo3", nullptr},
+        {"a double click on a package", Gesture::DoubleClick, "Plan.oo3", "Plan.oo3", nullptr},
+        {"the type in another case", Gesture::DoubleClick, "Old.OO3", "Old.OO3", nullptr},
+        // A plain folder is still a folder: entered, not chosen.
+        {"a double click on a folder", Gesture::DoubleClick, "Notes", nullptr, "Notes"},
+        {"Open on a folder", Gesture::OpenButton, "Notes", nullptr, "Notes"},
+    };
+    for (const auto &c : cases) {
+        Alerts::OpenPanelOptions options;
+        options.title = QStringLiteral("Import");
+        options.directory = dir.path();
+        options.fileTypes = {QStringLiteral("ooutline"), QStringLiteral("oo3")};
+        options.packageTypes = {QStringLiteral("oo3")};
+        QString stayedIn;
+        const QStringList chosen =
+            runPanel(options, c.gesture, QString::fromLatin1(c.item), &stayedIn);
+        if (c.chosen) {
+            EXPECT_EQ(chosen, QStringList{dir.filePath(QString::fromLatin1(c.chosen))}) << c.what;
+        } else {
+            EXPECT_TRUE(chosen.isEmpty()) << c.what;
+            EXPECT_EQ(stayedIn, dir.filePath(QString::fromLatin1(c.stayedIn))) << c.what;
+        }
+    }
+}
