@@ -76,7 +76,7 @@ void ParagraphStyle::addXmlDataToNode(xmlNodePtr parent) const
         return;
     xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSParagraphStyle");
     // A style without tab stops reads back with the default twelve, so those
-    // are left out: written, they were a third of every branch in a file.
+    // are left out: written, they were a fifth of every branch in a file.
     static const QList<TextTab> defaults = defaultTabStops();
     const bool tabsWritten = tabStops != defaults;
     for (const Property &p : properties) {
