@@ -256,7 +256,7 @@ void TWMapPreviewServices::preparePreviewInFileCache(TWMap &map)
 
 namespace {
 // Bumped when the drawing changes, so that older previews are drawn again.
-constexpr char previewDrawingVersion[] = "1:";
+constexpr char previewDrawingVersion[] = "2:";
 } // namespace
 
 QByteArray TWMapPreviewServices::drawnFromOfPreview(const QByteArray &png)
@@ -305,11 +305,9 @@ TWMapPreviewServices::writePreviewInFileCache(TWMap &map, const QByteArray &draw
         removeStalePreview(map);
         return FileCacheResult::NothingDrawn;
     }
-    // The extent at a point a pixel; a huge one is scaled down to fit.
-    const double pixels = double(extent.size.width) * extent.size.height;
-    const qreal scale = pixels > double(TWMapImages::maxImagePixels)
-                            ? std::sqrt(double(TWMapImages::maxImagePixels) / pixels) * 0.99
-                            : 1.0;
+    // The extent at a point a pixel, a large one scaled down to fit.
+    const double longer = std::max(double(extent.size.width), double(extent.size.height));
+    const qreal scale = longer > MaximumPreviewSide ? MaximumPreviewSide / longer : 1.0;
     const QImage image = TWMapImages::imageOfMap(map, extent, scale, false);
     QByteArray png;
     QBuffer buffer(&png);

@@ -101,6 +101,10 @@ public:
         QStringLiteral("TWMapPreviewDidUpdate");
     // A preview needs a canvas this large each way.
     static constexpr float MinimumCanvasSide = 100;
+    // A stored preview is a picture to choose a map by: a big map is scaled
+    // down until its longer side is this many pixels, so that neither the
+    // file nor the save grows with the map.
+    static constexpr int MaximumPreviewSide = 1024;
 
     enum class FileCacheResult {
         Written,

@@ -355,6 +355,14 @@ float TWGraphic::correctedReal(std::optional<double> read, float fallback)
     if (!read)
         return fallback;
     const float value = float(*read);
+    return inRange(value, -MaximumMeasure, MaximumMeasure) ? value : fallback;
+}
+
+float TWGraphic::correctedCoordinate(std::optional<double> read, float fallback)
+{
+    if (!read)
+        return fallback;
+    const float value = float(*read);
     return inRange(value, -MaximumCoordinate, MaximumCoordinate) ? value : fallback;
 }
 

@@ -66,7 +66,12 @@ public:
 
     // Out-of-range bounds values are replaced by this, not clamped.
     static constexpr float BoundsReplacementValue = 100;
-    static constexpr float MaximumCoordinate = 10000;
+    // Positions and extents beyond this are taken for damage. A layout of
+    // a hundred thousand branches reaches a few million points; floats keep
+    // every whole point exactly up to 2^24, so the limit stays below that.
+    static constexpr float MaximumCoordinate = 1e7f;
+    // Pen widths, radii, arrow and shadow sizes read from a file.
+    static constexpr float MaximumMeasure = 10000;
 
     // A new graphic with the defaults and a fresh graphic number.
     static std::shared_ptr<TWGraphic> create();
@@ -152,10 +157,13 @@ public:
     virtual Rect drawingBounds();
     // The bounds with the corrections setBounds() applies.
     static Rect correctedBounds(Rect bounds);
-    // A real read from a file, corrected as bounds are: nothing read, a value
-    // that is not finite or one beyond MaximumCoordinate either way gives
-    // `fallback`, so no drawing bounds or map extent become infinite or NaN.
+    // A measure read from a file (a width, radius or offset): nothing read,
+    // a value that is not finite or one beyond MaximumMeasure either way
+    // gives `fallback`, so no drawing bounds or map extent become infinite
+    // or NaN.
     static float correctedReal(std::optional<double> read, float fallback);
+    // A position read from a file, corrected as the origin of bounds is.
+    static float correctedCoordinate(std::optional<double> read, float fallback);
 
     // --- plain properties ---
     virtual bool drawsStroke() const { return m_flags.drawsStroke; }
@@ -296,8 +304,7 @@ public:
     void drawWithAnimationStep(int step);
     // A handle at each knob of knobMask(); nothing without a view.
     virtual void drawHandlesInView(const DrawingContext &context, const TWDrawingView *view);
-    void drawHandleAtPoint(const DrawingContext &context, Point point,
-                           const TWDrawingView *view);
+    void drawHandleAtPoint(const DrawingContext &context, Point point, const TWDrawingView *view);
 
     // Where a new picture of that size goes in the branch's shape; the
     // shape's new bounds are written to `selfBounds`. A size that is not
@@ -384,7 +391,7 @@ public:
     virtual Color inheritedFillColor() const;
     virtual std::optional<Shadow> inheritedShadow();
     // The rectangle to print: a shape's boundary outline, else the bounds
-    // with half the outline; empty beyond 10000.
+    // with half the outline; empty beyond MaximumCoordinate.
     virtual Rect boundsForPrinting();
     // Makes the picture file the graphic's picture, stored in the package
     // under "Images/Graphic<number>/<file name>". False (nothing changed)

@@ -44,7 +44,9 @@ float readFloat(const TWXMLUtils::XPathReader &reader, const QByteArray &path, f
 Point readPoint(const TWXMLUtils::XPathReader &reader, const char *name, Point fallback)
 {
     const QByteArray base(name);
-    return {readFloat(reader, base + "/x", fallback.x), readFloat(reader, base + "/y", fallback.y)};
+    return {
+        TWGraphic::correctedCoordinate(reader.floatValue((base + "/x").constData()), fallback.x),
+        TWGraphic::correctedCoordinate(reader.floatValue((base + "/y").constData()), fallback.y)};
 }
 
 } // namespace

@@ -47,7 +47,19 @@ void TWTextArea::drawInView(const DrawingContext &context, const TWDrawingView *
                             bool drawingSelectionShadow)
 {
     const Rect b = bounds();
-    const TWTextLayout *layout = cachedTextLayout();
+    // A drawing of the whole map off the screen (the preview of every save,
+    // an export) uses the layouts the screen keeps and lets go of the rest:
+    // kept, they held a laid-out label for every branch of a big map.
+    const bool kept = m_cachedLayout && m_cachedLayout->containerSize() == b.size &&
+                      m_cachedLayout->lineFragmentPadding() == m_lineFragmentPadding;
+    std::unique_ptr<TWTextLayout> transient;
+    if (!context.isDrawingToScreen() && !kept && !m_text.isEmpty() && !shouldDrawFlexiText()) {
+        transient = std::make_unique<TWTextLayout>();
+        transient->setContainerSize(b.size);
+        transient->setLineFragmentPadding(m_lineFragmentPadding);
+        transient->setAttributedString(textForDrawing());
+    }
+    const TWTextLayout *layout = transient ? transient.get() : cachedTextLayout();
     const bool editing = view && view->editingTextArea() == this;
     const bool flexi = shouldDrawFlexiText();
     const BezierPath outline = rectanglePath(b, strokeWidth());

@@ -75,8 +75,12 @@ void ParagraphStyle::addXmlDataToNode(xmlNodePtr parent) const
     if (!parent)
         return;
     xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSParagraphStyle");
+    // A style without tab stops reads back with the default twelve, so those
+    // are left out: written, they were a fifth of every branch in a file.
+    static const QList<TextTab> defaults = defaultTabStops();
+    const bool tabsWritten = tabStops != defaults;
     for (const Property &p : properties) {
-        if (comesAfterTabStops(p)) {
+        if (comesAfterTabStops(p) && tabsWritten) {
             for (const TextTab &tab : tabStops)
                 tab.addXmlDataToNode(TWXMLUtils::addElementChild(node, "tabStop"));
         }

@@ -529,16 +529,57 @@ TEST_F(MapDrawingTest, LivePreviewFollowsTheCanvas)
     EXPECT_FALSE(document->objectForKeyInCachedData(map->previewPath()));
 }
 
-TEST_F(MapDrawingTest, PackagePreviewIsCroppedAndNeverStale)
+// The whole map is in the preview, at a point a pixel while it fits the
+// largest preview and scaled down to fit it beyond.
+TEST_F(MapDrawingTest, PackagePreviewIsCroppedBoundedAndNeverStale)
 {
     map->setCanvasSize(Size(800, 600));
-    ASSERT_EQ(TWMapPreviewServices::writePreviewInFileCache(*map),
-              TWMapPreviewServices::FileCacheResult::Written);
-    const QImage preview =
-        QImage::fromData(*document->objectForKeyInCachedData(map->previewPath()));
-    const Rect extent = map->getBoundingPrintingRectForAllGraphics();
-    EXPECT_EQ(preview.size(),
-              QSize(int(std::ceil(extent.size.width)), int(std::ceil(extent.size.height))));
+    struct Case
+    {
+        const char *what;
+        std::optional<Rect> far; // a branch that stretches the map
+        bool looked;             // whether its pixels are looked for
+    } const cases[] = {
+        {"small", std::nullopt, false},
+        {"wide", Rect(5000, 300, 120, 40), true},
+        {"tall and far out", Rect(400, 60000, 120, 40), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::shared_ptr<TWMapBranch> far;
+        if (c.far)
+            far = TWMapBranch::createWithGraphic(TWGraphic::make<TWRectangle>(*c.far), root.get(),
+                                                 map.get());
+        ASSERT_EQ(TWMapPreviewServices::writePreviewInFileCache(*map),
+                  TWMapPreviewServices::FileCacheResult::Written);
+        const QImage preview =
+            QImage::fromData(*document->objectForKeyInCachedData(map->previewPath()));
+        const Rect extent = map->getBoundingPrintingRectForAllGraphics();
+        const double longer = std::max(extent.size.width, extent.size.height);
+        const double scale = std::min(1.0, TWMapPreviewServices::MaximumPreviewSide / longer);
+        EXPECT_EQ(preview.size(), QSize(int(std::ceil(extent.size.width * scale - 1e-6)),
+                                        int(std::ceil(extent.size.height * scale - 1e-6))));
+        EXPECT_LE(std::max(preview.width(), preview.height()),
+                  TWMapPreviewServices::MaximumPreviewSide);
+        if (far && c.looked) {
+            // The far branch is drawn where it lies, scaled in with the rest.
+            const Rect b = far->mainGraphic()->bounds();
+            // Give or take the pixels a tiny shape is smeared over; nothing
+            // else lies near it.
+            const QRect at =
+                QRect(int((b.x() - extent.x()) * scale), int((b.y() - extent.y()) * scale),
+                      int(b.width() * scale) + 1, int(b.height() * scale) + 1)
+                    .adjusted(-2, -2, 2, 2)
+                    .intersected(preview.rect());
+            int drawn = 0;
+            for (int y = at.top(); y <= at.bottom(); ++y)
+                for (int x = at.left(); x <= at.right(); ++x)
+                    drawn += qAlpha(preview.pixel(x, y)) > 0;
+            EXPECT_GT(drawn, 0);
+        }
+        if (far)
+            root->removeChild(far);
+    }
 
     // Nothing left to print: the old preview goes rather than being saved.
     map->setRoot(nullptr);

@@ -422,23 +422,25 @@ TEST_F(PrintCanvasControllerTest, MovingOntoTheCanvasKeepsEveryBranchWhereItWas)
     {
         const char *what;
         bool frames;
-        float top;    // the far branch's top, left of the origin
+        float top;    // the far branch's top, left of the origin, in parts of the range
         float bottom; // the other far branch's top
         bool whole;   // whether the drawing can start at the canvas's corner
     } const cases[] = {
-        {"fits", false, -3000, 5000, true},
-        {"fits with page frames", true, -3000, 5000, true},
-        {"taller than the range from the origin", false, -7000, 6000, false},
-        {"taller, with page frames", true, -7000, 6000, false},
-        {"already at the range's far edge", false, -500, 9900, false},
+        {"fits", false, -0.3f, 0.5f, true},
+        {"fits with page frames", true, -0.3f, 0.5f, true},
+        {"taller than the range from the origin", false, -0.7f, 0.6f, false},
+        {"taller, with page frames", true, -0.7f, 0.6f, false},
+        {"already at the range's far edge", false, -0.05f, 0.99f, false},
     };
+    // Places in parts of the range, so that the cases follow the limit.
+    const float range = TWGraphic::MaximumCoordinate;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         document->setShowPageFrames(c.frames);
         root = newBranch(nullptr, Rect(300, 200, 100, 40), "root");
         map->setRoot(root);
-        auto high = child(root, c.top, "high", c.top);
-        auto low = child(root, c.bottom, "low", 700);
+        auto high = child(root, c.top * range, "high", c.top * range);
+        auto low = child(root, c.bottom * range, "low", 700);
         settle();
         undo->removeAllActions();
         QList<Rect> before;

@@ -3,11 +3,16 @@
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWOPMLImportExport.h"
 #include "model/TWAttachedText.h"
+#include "model/TWFileIO.h"
 #include "support/CalendarFormat.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
+    }
+}
+
+#include <algorithm>
 
 namespace {
 
@@ -43,6 +48,57 @@ QByteArray opml(const QByteArray &head, const QByteArray &body)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"2.0\"><head>" + head +
            "</head><body>" + body + "</body></opml>";
+}
+
+// `total` outlines: `groups` on the first level, `fanOut` below each
+// outline down to `depth` levels, filled depth first.
+QByteArray generatedOutline(int total, int groups, int fanOut, int depth)
+{
+    QByteArray body;
+    int written = 0;
+    std::function<void(int)> level = [&](int d) {
+        for (int i = 0; i < (d == 1 ? groups : fanOut) && written < total; ++i) {
+            body += "<outline text=\"Item " + QByteArray::number(written++) + "\"";
+            if (d < depth) {
+                body += ">";
+                level(d + 1);
+                body += "</outline>";
+            } else {
+                body += "/>";
+            }
+        }
+    };
+    level(1);
+    return opml("<title>Big</title>", body);
+}
+
+// What a branch covers: its shape and its label.
+Rect coverOf(const TWMapBranch &branch)
+{
+    Rect r = branch.mainGraphic()->bounds();
+    if (branch.enclosedTextArea())
+        r = r.united(branch.enclosedTextArea()->bounds());
+    return r;
+}
+
+// Pairs of branches whose shapes or labels share some area (touching edges
+// do not count), found by a sweep down the map.
+QStringList overlaps(const TWMap &map)
+{
+    std::vector<std::pair<Rect, QString>> covers;
+    for (const auto &branch : map.allBranches())
+        covers.emplace_back(coverOf(*branch), nameOf(*branch));
+    std::sort(covers.begin(), covers.end(),
+              [](const auto &a, const auto &b) { return a.first.y() < b.first.y(); });
+    QStringList found;
+    for (std::size_t i = 0; i < covers.size(); ++i)
+        for (std::size_t j = i + 1;
+             j < covers.size() && covers[j].first.y() < covers[i].first.maxY(); ++j) {
+            const Rect common = covers[i].first.intersected(covers[j].first);
+            if (common.width() > 0 && common.height() > 0)
+                found << covers[i].second + u'/' + covers[j].second;
+        }
+    return found;
 }
 
 class TWOPMLTest : public ExportTest::ExportFixture
@@ -395,6 +451,7 @@ TEST_F(TWOPMLTest, TheExportActionsWriteEachChosenMapAtomically)
 
 } // namespace
 
+<<<<<<< HEAD
 namespace {
 
 // "text{children}" for every branch below the central one.
@@ -490,5 +547,61 @@ TEST_F(TWOPMLTest, OutlinesKeepTheFilesOrderThroughARoundTrip)
         second->root()->reSortChildrenByPositionRecursively(false);
         EXPECT_EQ(textsBelow(*second->root()).toStdString(), inFile.toStdString())
             << c.what << " read back";
+=======
+// A big outline is laid out far beyond ten thousand points from the centre;
+// every branch keeps its own place there, through a save and a reopening.
+TEST_F(TWOPMLTest, ABigImportedOutlineKeepsItsLayoutThroughSaveAndReopen)
+{
+    struct Case
+    {
+        const char *what;
+        int total, groups, fanOut, depth;
+    } const cases[] = {
+        {"ten thousand items in ten groups, four levels", 10000, 10, 10, 4},
+        {"two thousand items on the first level", 2000, 2000, 0, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = outDir.filePath(QStringLiteral("big.opml"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(generatedOutline(c.total, c.groups, c.fanOut, c.depth));
+        file.close();
+
+        std::shared_ptr<TWMap> target = importTarget();
+        target->setLayoutServices(std::make_shared<TWMapLayout>());
+        ASSERT_TRUE(importer.importFile(path, *target));
+        const auto branches = target->allBranches();
+        ASSERT_EQ(branches.size(), c.total + 1);
+        Rect extent;
+        QList<Rect> shapes, labels;
+        for (const auto &branch : branches) {
+            extent = extent.united(coverOf(*branch));
+            shapes << branch->mainGraphic()->bounds();
+            labels << branch->enclosedTextArea()->bounds();
+        }
+        EXPECT_GT(extent.height(), 20000) << "the layout stays within the old range";
+        EXPECT_EQ(overlaps(*target), QStringList());
+
+        const QString saved = outDir.filePath(QStringLiteral("big.tweb"));
+        const int index = document->indexOfMap(target.get());
+        ASSERT_EQ(document->saveToFile(saved), TWFileIO::SaveSucceeded);
+        int error = -1;
+        std::shared_ptr<TWMapsDoc> reopened = TWMapsDoc::loadFromFile(saved, false, &error);
+        ASSERT_TRUE(reopened) << error;
+        const std::shared_ptr<TWMap> again = reopened->maps().value(index);
+        ASSERT_TRUE(again);
+        const auto read = again->allBranches();
+        ASSERT_EQ(read.size(), branches.size());
+        int moved = 0;
+        for (qsizetype i = 0; i < read.size(); ++i)
+            if (read[i]->mainGraphic()->bounds() != shapes[i] ||
+                read[i]->enclosedTextArea()->bounds() != labels[i])
+                ++moved;
+        EXPECT_EQ(moved, 0);
+        EXPECT_EQ(overlaps(*again), QStringList());
+        reopened->detach();
+        document->removeObjectFromMapsAtIndex(index);
+>>>>>>> big-files
     }
 }

@@ -99,6 +99,14 @@ TEST_F(TWGraphicKindsXMLTest, FlexiBranchesAndPicturesRoundTrip)
     ASSERT_TRUE(bare);
     EXPECT_EQ(bare->leftPoint(), Point(4, 0));
     EXPECT_EQ(bare->rightPoint(), Point());
+    // Points of a branch far out in a big map are kept; damaged ones are not.
+    auto far = std::dynamic_pointer_cast<TWFlexiBranch>(
+        read("<leftPoint><x>-2500000</x><y>40000.5</y></leftPoint>"
+             "<rightPoint><x>3e7</x><y>nan</y></rightPoint>",
+             root.get(), "TWFlexiBranch"));
+    ASSERT_TRUE(far);
+    EXPECT_EQ(far->leftPoint(), Point(-2500000, 40000.5f));
+    EXPECT_EQ(far->rightPoint(), Point());
 
     auto image = TWGraphic::make<TWImage>(Rect(1, 2, 30, 40));
     EXPECT_TRUE(std::dynamic_pointer_cast<TWImage>(roundTrip(*image, root.get())));

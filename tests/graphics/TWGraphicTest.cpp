@@ -68,8 +68,12 @@ TEST_F(TWGraphicTest, OutOfRangeBoundsAreReplacedNotClamped)
         Rect requested, expected;
     } cases[] = {
         {Rect(0, 0, -5, 10), Rect(0, 0, 100, 10)},
-        {Rect(10000, -10000, 10000, 0), Rect(10000, -10000, 10000, 0)},
-        {Rect(10000.5f, -10000.5f, 10000.5f, 20), Rect(100, 100, 100, 20)},
+        // A big map's layout reaches far beyond the old ten thousand.
+        {Rect(10000.5f, -25000, 40000, 20), Rect(10000.5f, -25000, 40000, 20)},
+        {Rect(3.5e6f, -3.5e6f, 120, 40), Rect(3.5e6f, -3.5e6f, 120, 40)},
+        {Rect(1e7f, -1e7f, 1e7f, 0), Rect(1e7f, -1e7f, 1e7f, 0)},
+        {Rect(1.1e7f, -1.1e7f, 1.1e7f, 20), Rect(100, 100, 100, 20)},
+        {Rect(1e30f, 5, 10, -1e30f), Rect(100, 5, 10, 100)},
         {Rect(nan, 5, 10, nan), Rect(100, 5, 10, 100)},
         {Rect(inf, -inf, inf, -inf), Rect(100, 100, 100, 100)},
     };

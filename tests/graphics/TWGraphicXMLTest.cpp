@@ -117,9 +117,13 @@ TEST_F(TWGraphicXMLTest, ReaderDefaultsDifferFromANewGraphic)
 
     // Booleans are YES exactly; a width beyond the limit is replaced.
     g = read(element("<graphicNumber>5</graphicNumber><drawsStroke>yes</drawsStroke>"
-                     "<bounds><width>20000</width></bounds>"));
+                     "<bounds><width>20000000</width></bounds>"));
     EXPECT_FALSE(g->drawsStroke());
     EXPECT_EQ(g->bounds().width(), 100.0f);
+    // A far branch of a big map keeps its place.
+    g = read(element("<graphicNumber>5</graphicNumber><bounds><x>-123456.5</x>"
+                     "<y>2500000</y><width>20000</width><height>40</height></bounds>"));
+    EXPECT_EQ(g->bounds(), Rect(-123456.5f, 2500000, 20000, 40));
 
     // A LinkBack payload that is no property list is dropped; its key stays.
     g = read(element(QStringLiteral("<graphicNumber>1</graphicNumber><linkBackData>%1"

@@ -116,6 +116,32 @@ TEST(ParagraphStyleXML, TabStops)
               ParagraphStyle::defaultTabStops());
     EXPECT_EQ(viaLibxml2Route(written(s)).tabStops, ParagraphStyle::defaultTabStops());
 
+    // The file leaves out exactly the default tab stops, and every list of
+    // tab stops reads back as it was.
+    QList<TextTab> shifted = ParagraphStyle::defaultTabStops();
+    shifted.last() = TextTab(LeftTextAlignment, 337);
+    const struct
+    {
+        const char *what;
+        QList<TextTab> tabs;
+        int written;
+    } cases[] = {
+        {"the default ones", ParagraphStyle::defaultTabStops(), 0},
+        {"the defaults but for the last", shifted, 12},
+        {"the first eleven defaults", ParagraphStyle::defaultTabStops().mid(0, 11), 11},
+        {"two of its own", {TextTab(RightTextAlignment, 100), TextTab(LeftTextAlignment, 28)}, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        s.tabStops = c.tabs;
+        const QString text = written(s);
+        EXPECT_EQ(text.count(QStringLiteral("<tabStop>")), c.written);
+        const ParagraphStyle back = viaLibxml2Route(text);
+        EXPECT_EQ(back.tabStops, c.tabs);
+        EXPECT_EQ(back.alignment, s.alignment);
+        EXPECT_EQ(back.tailIndent, s.tailIndent);
+    }
+
     // Holders without a tab read with each route's tab defaults.
     const QString holders = "<NSParagraphStyle><tabStop/><tabStop>text</tabStop>"
                             "<tabStop><NSTextTab><location>5</location></NSTextTab></tabStop>"
