@@ -9,9 +9,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
-    }
-}
-
 #include <algorithm>
 
 namespace {
@@ -451,7 +448,6 @@ TEST_F(TWOPMLTest, TheExportActionsWriteEachChosenMapAtomically)
 
 } // namespace
 
-<<<<<<< HEAD
 namespace {
 
 // "text{children}" for every branch below the central one.
@@ -547,7 +543,9 @@ TEST_F(TWOPMLTest, OutlinesKeepTheFilesOrderThroughARoundTrip)
         second->root()->reSortChildrenByPositionRecursively(false);
         EXPECT_EQ(textsBelow(*second->root()).toStdString(), inFile.toStdString())
             << c.what << " read back";
-=======
+    }
+}
+
 // A big outline is laid out far beyond ten thousand points from the centre;
 // every branch keeps its own place there, through a save and a reopening.
 TEST_F(TWOPMLTest, ABigImportedOutlineKeepsItsLayoutThroughSaveAndReopen)
@@ -602,6 +600,5 @@ TEST_F(TWOPMLTest, ABigImportedOutlineKeepsItsLayoutThroughSaveAndReopen)
         EXPECT_EQ(overlaps(*again), QStringList());
         reopened->detach();
         document->removeObjectFromMapsAtIndex(index);
->>>>>>> big-files
     }
 }
