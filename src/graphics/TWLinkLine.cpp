@@ -107,8 +107,10 @@ void TWLinkLine::connect(const std::shared_ptr<TWGraphic> &start,
 {
     m_startGraphic = start;
     m_endGraphic = end;
-    m_startGraphicNumber = start ? start->graphicNumber() : 0;
-    m_endGraphicNumber = end ? end->graphicNumber() : 0;
+    if (start)
+        m_startGraphicNumber = start->graphicNumber();
+    if (end)
+        m_endGraphicNumber = end->graphicNumber();
     // The control points are where the ends are now: without this the first
     // measure after a load turned them about the origin, and every save of
     // an unchanged document moved its link lines.
