@@ -2,6 +2,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "platform/NotificationCenter.h"
+#include "platform/WarningOnce.h"
 #include "support/BezierPath.h"
 #include "support/GGVecLib.h"
 
@@ -362,9 +363,9 @@ std::shared_ptr<BezierPath> TWLinkLine::bezierPath()
             path->appendBezierPath(start ? getStartArrowPathAtAngle(angle, at)
                                          : getEndArrowPathAtAngle(angle, at));
         else if (style == OvalEnd)
-            qWarning() << "Don't know how to draw oval ends";
+            WarningOnce::shared().warn("Don't know how to draw oval ends");
         else if (style == RectangleEnd)
-            qWarning() << "Don't know how to draw rectangle ends";
+            WarningOnce::shared().warn("Don't know how to draw rectangle ends");
     };
     decorate(m_startArrowStyle, a1, s, true);
     decorate(m_endArrowStyle, a2, e, false);
