@@ -769,10 +769,11 @@ TEST_F(ContentsStreamTest, ABranchWhoseShapeOrLabelCannotBeReadIsLeftOutWithItsS
             // Said when the branch is left out; the file saved then reads cleanly.
             const bool first = std::string_view(file) == "shape.tweb";
             EXPECT_EQ(warnings.contains(c.log), first);
-            if (!first)
+            if (!first) {
                 for (const char *unread : {"Could not find class named", "No Main graphic",
                                            "No text area", "Rebuilt"})
                     EXPECT_FALSE(warnings.containsPrefix(unread)) << unread;
+            }
             EXPECT_TRUE(alerts.alerts().isEmpty());
             ASSERT_EQ(document->saveToFile(path("again.tweb")), TWFileIO::SaveSucceeded);
         }

@@ -182,7 +182,8 @@ TEST(XMLStreamWriterTree, NothingIsWrittenDeeperThanTheReadersAccept)
         EXPECT_EQ(ended, c.readable);
         EXPECT_EQ(writer.tooDeep(), !c.readable);
         // What is written whole reads back.
-        if (c.readable)
+        if (c.readable) {
             EXPECT_TRUE(XMLDocument::parse(written).has_value());
+        }
     }
 }
