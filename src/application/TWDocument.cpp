@@ -136,10 +136,17 @@ int TWDocument::writeToFile(const QString &path, const QString &)
 
 void TWDocument::reportSaveError(int code)
 {
-    Alerts::current().runAlertPanel(
-        dadoZiz("The document could not be saved."),
-        dadoZiz("The document “%1” could not be saved (error %2).").arg(displayName()).arg(code),
-        {TWLocalizedString(StringTable::General, "OK")});
+    const QString message =
+        code == TWFileIO::SaveTooDeep
+            ? dadoZiz("The document “%1” could not be saved: its branches nest deeper than a "
+                      "document file can hold. Move the deepest branches up a level and save "
+                      "again.")
+                  .arg(displayName())
+            : dadoZiz("The document “%1” could not be saved (error %2).")
+                  .arg(displayName())
+                  .arg(code);
+    Alerts::current().runAlertPanel(dadoZiz("The document could not be saved."), message,
+                                    {TWLocalizedString(StringTable::General, "OK")});
 }
 
 bool TWDocument::save()

@@ -3,6 +3,7 @@
 #include "graphics/TWFlexiBranch.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "platform/WarningOnce.h"
 #include "support/GGVecLib.h"
 
 #include <QDebug>
@@ -62,8 +63,8 @@ std::optional<Color> colourFor(const TWMap &map, const TWGraphic &graphic, bool 
         return fill ? map.defaultGraphicColor() : map.defaultStrokeColor();
     }
     if (mode == 3)
-        qWarning().noquote() << (fill ? "Warning: don't know how to do interpolated fill color"
-                                      : "Warning: don't know how to do interpolated stroke color");
+        WarningOnce::shared().warn(fill ? "Warning: don't know how to do interpolated fill color"
+                                        : "Warning: don't know how to do interpolated stroke color");
     if (fill)
         return map.defaultGraphicColor().value_or(Color::whiteColor());
     return map.defaultStrokeColor().value_or(Color::blackColor());

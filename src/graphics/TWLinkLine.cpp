@@ -2,6 +2,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "platform/NotificationCenter.h"
+#include "platform/WarningOnce.h"
 #include "support/BezierPath.h"
 #include "support/GGVecLib.h"
 
@@ -107,8 +108,10 @@ void TWLinkLine::connect(const std::shared_ptr<TWGraphic> &start,
 {
     m_startGraphic = start;
     m_endGraphic = end;
-    m_startGraphicNumber = start ? start->graphicNumber() : 0;
-    m_endGraphicNumber = end ? end->graphicNumber() : 0;
+    if (start)
+        m_startGraphicNumber = start->graphicNumber();
+    if (end)
+        m_endGraphicNumber = end->graphicNumber();
     // The control points are where the ends are now: without this the first
     // measure after a load turned them about the origin, and every save of
     // an unchanged document moved its link lines.
@@ -360,9 +363,9 @@ std::shared_ptr<BezierPath> TWLinkLine::bezierPath()
             path->appendBezierPath(start ? getStartArrowPathAtAngle(angle, at)
                                          : getEndArrowPathAtAngle(angle, at));
         else if (style == OvalEnd)
-            qWarning() << "Don't know how to draw oval ends";
+            WarningOnce::shared().warn("Don't know how to draw oval ends");
         else if (style == RectangleEnd)
-            qWarning() << "Don't know how to draw rectangle ends";
+            WarningOnce::shared().warn("Don't know how to draw rectangle ends");
     };
     decorate(m_startArrowStyle, a1, s, true);
     decorate(m_endArrowStyle, a2, e, false);

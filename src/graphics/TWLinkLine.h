@@ -38,7 +38,9 @@ public:
     // The graphic alone, without undo; the number stays.
     void setStartGraphic(const std::shared_ptr<TWGraphic> &graphic);
     void setEndGraphic(const std::shared_ptr<TWGraphic> &graphic);
-    // Joins the two graphics (numbers and graphics), without undo.
+    // Joins the two graphics (numbers and graphics), without undo. A null
+    // end is left unresolved with the number it has: a graphic not found
+    // when a map is read may still be found when its file is read again.
     void connect(const std::shared_ptr<TWGraphic> &start, const std::shared_ptr<TWGraphic> &end);
 
     // --- settings (undoable; nothing for an unchanged value) ---

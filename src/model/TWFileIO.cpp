@@ -319,6 +319,13 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
                 others = entries();
         }
         written = written && gzip.flush();
+        if (xml.tooDeep()) {
+            // Written, the file would not open again: the old one is kept.
+            qWarning("Cannot save document %s: its elements nest too deep to be read back",
+                     qUtf8Printable(path));
+            file.cancelWriting();
+            return SaveTooDeep;
+        }
         if (!written || !spool.flush() || !spool.seek(0)) {
             qWarning("Cannot save package entry \"%s\": %s", qUtf8Printable(streamedPath),
                      gzip.failed() ? qUtf8Printable(spool.errorString()) : "not written");

@@ -44,6 +44,7 @@ public:
         SaveNoDictionary = 1, // the document gave nothing to save
         SaveEntryFailed = 6,  // an entry could not be added to the package
         SavePackFailed = 7,   // the package could not be written to the target
+        SaveTooDeep = 8,      // branches nest deeper than a document can be read back
     };
 
     // Error codes of loading.

@@ -359,13 +359,13 @@ void TWMap::resolveLoadedGraphics()
         } else if (auto *line = dynamic_cast<TWLinkLine *>(graphic.get())) {
             const auto start = anyByOriginal.value(line->startGraphicNumber());
             const auto end = anyByOriginal.value(line->endGraphicNumber());
-            if (start && end) {
-                line->connect(start, end);
+            // Each end found follows its graphic's new number; one not found
+            // keeps its stored number, and the user removes the line with its ends.
+            line->connect(start, end);
+            if (start)
                 line->setPrimitiveBranch(start->branch());
-            } else {
-                // The line stays as stored: the user removes it with its ends.
+            if (!start || !end)
                 qWarning("Warning: could not find start and end graphics for link line");
-            }
         }
     }
 }

@@ -172,6 +172,10 @@ public:
     // the map's element written at the writer's place.
     static std::shared_ptr<TWMap> createWithXMLReader(ContentsXMLReader &reader,
                                                       TWMapsDoc *document);
+    // The settings read again from the map's element, once the document's
+    // root element is complete: values the element marks as not set come
+    // from the root's children, which a stream may bring after the maps.
+    void rereadSettingsFromElement();
     // With drawnFrom, a fingerprint of what the map's picture is drawn from:
     // its settings in any order and its tree with the graphics' numbers
     // taken by the order they first appear in.

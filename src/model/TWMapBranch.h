@@ -614,6 +614,10 @@ public:
     bool setEnclosedImageData(const QByteArray &data);
     // The package data of the picture; nothing without one.
     std::optional<QByteArray> enclosedImageData() const;
+    // Fills the branch from a "|"-separated record: the label's text, then
+    // a note (put first among the attached texts), then one attached text
+    // area per further part; empty parts add nothing. The branch is fitted.
+    void populateBranchWithDataFromString(const QString &record);
 
     // --- outline numbers ---
     // Numbers this branch after `previous` (its parent's number, empty for

@@ -5,11 +5,14 @@
 #include "graphics/TWImage.h"
 #include "graphics/TWLine.h"
 #include "graphics/TWRectangle.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWAttachedText.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
+#include "platform/NotificationCenter.h"
 #include "support/Image.h"
 
 #include <QDebug>
@@ -237,4 +240,29 @@ std::optional<QByteArray> TWMapBranch::enclosedImageData() const
     if (!picture || !document || !picture->imageFilename())
         return std::nullopt;
     return document->objectForKeyInCachedData(*picture->imageFilename());
+}
+
+void TWMapBranch::populateBranchWithDataFromString(const QString &record)
+{
+    const QStringList parts = record.split(u'|');
+    NotificationCenter::defaultCenter().post(TWMapsDoc::IncrementLoadingNotification, nullptr,
+                                             {{LoadingTextKey, parts.first()}});
+    if (m_enclosedTextArea)
+        m_enclosedTextArea->setString(parts.first());
+    if (parts.size() > 1 && !parts.at(1).isEmpty()) {
+        auto note = std::make_shared<TWAttachedText>(std::nullopt, undoManager());
+        note->setText(std::make_shared<const AttributedString>(parts.at(1)));
+        insertObjectInAttachedTextArrayAtIndex(note, 0);
+    }
+    for (qsizetype i = 2; i < parts.size(); ++i) {
+        if (parts.at(i).isEmpty())
+            continue;
+        // The graphic made, rather than whichever is last: the attached
+        // graphics are kept in drawing order.
+        const auto text = std::dynamic_pointer_cast<TWTextArea>(
+            publicCreateLinkedGraphicOfType(LinkedText, Size(), Point(), QVariant()));
+        if (text)
+            text->setString(parts.at(i));
+    }
+    makeNaturalSize();
 }

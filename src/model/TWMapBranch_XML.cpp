@@ -621,14 +621,24 @@ public:
                 return false;
             }
             xmlNodePtr node = take(frame, item);
+            // A shape or text area that cannot be read counts as missing: a
+            // branch without one could neither be drawn nor saved readably.
             if (item == MainGraphic) {
                 b.m_mainGraphic = graphicOf(node, &b);
+                if (!b.m_mainGraphic) {
+                    qWarning("No Main graphic on this branch");
+                    return false;
+                }
             } else if (item == EnclosedTextArea) {
                 b.m_enclosedTextArea = std::dynamic_pointer_cast<TWTextArea>(graphicOf(node, &b));
+                if (!b.m_enclosedTextArea) {
+                    qWarning("No text area defined for branch");
+                    return false;
+                }
                 NotificationCenter::defaultCenter().post(
                     TWMapsDoc::IncrementLoadingNotification, nullptr,
                     {{TWMapBranch::LoadingTextKey,
-                      b.m_enclosedTextArea ? b.m_enclosedTextArea->text().string() : QString()}});
+                      b.m_enclosedTextArea->text().string()}});
             } else {
                 b.setStoredBranchNumber(intOf(node, 0));
             }

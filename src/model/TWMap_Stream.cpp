@@ -61,6 +61,11 @@ std::shared_ptr<TWMap> TWMap::createWithXMLReader(ContentsXMLReader &reader, TWM
     return map;
 }
 
+void TWMap::rereadSettingsFromElement()
+{
+    readFromElement(true);
+}
+
 bool TWMap::writeXML(XMLStreamWriter &writer, QByteArray *drawnFrom)
 {
     // The document brought the settings of the live element up to date

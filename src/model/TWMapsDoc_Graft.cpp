@@ -288,6 +288,23 @@ void moveLinkLines(TWMap &source, TWMap &destination, const BranchList &moved)
     }
 }
 
+// What left the map leaves its selection too: an action on the selection
+// would otherwise reach into another map, where the user cannot see it.
+void deselectGraphicsOutside(TWMap &map)
+{
+    const TWMap::LinkLineList &lines = map.linkLines();
+    for (int i = map.countOfSelectedGraphics() - 1; i >= 0; --i) {
+        const TWGraphic *graphic = map.objectInSelectedGraphicsAtIndex(i).get();
+        const bool inMap =
+            dynamic_cast<const TWLinkLine *>(graphic)
+                ? std::any_of(lines.cbegin(), lines.cend(),
+                              [graphic](const auto &line) { return line.get() == graphic; })
+                : graphic && graphic->branch() && graphic->branch()->map() == &map;
+        if (!inMap)
+            map.removeObjectFromSelectedGraphicsAtIndex(i);
+    }
+}
+
 void announceMaximumHideLevel(TWMap &map)
 {
     NotificationCenter &center = NotificationCenter::defaultCenter();
@@ -378,8 +395,10 @@ void TWMapsDoc::publicGraftBranches(const BranchList &branches, const Branch &ne
         TWMapConnectionRebuild::resolveConnectionGraphicRecursively(*newParent, true);
         keepLevelsShown(*destination, oldDestinationMaximum, b->getMaximumBranchLevel());
     }
-    if (source != destination)
+    if (source != destination) {
         moveLinkLines(*source, *destination, detached);
+        deselectGraphicsOutside(*source);
+    }
     keepLevelsShown(*source, oldSourceMaximum, list.first()->getMaximumBranchLevel());
 
     newParent->setChildrenHidden(false);

@@ -72,10 +72,12 @@ bool TWMapsDoc::loadFromContentsXMLReader(ContentsXMLReader &reader, qint64 bran
 
     clearMapsForLoading();
     bool mapsRead = false;
+    bool settingsAfterMaps = false;
     if (reader.enterElement()) {
         while (reader.nextChildElement()) {
             if (!reader.nameIs("maps")) {
                 m_liveXMLElement.addChild(reader.expandElement());
+                settingsAfterMaps = settingsAfterMaps || mapsRead;
                 continue;
             }
             // Only the first `maps` is read; a save replaces every one.
@@ -103,6 +105,11 @@ bool TWMapsDoc::loadFromContentsXMLReader(ContentsXMLReader &reader, qint64 bran
         clearMapsForLoading();
         return false;
     }
+    // The maps were read before the children that follow them: what they
+    // take from the root is only complete now.
+    if (settingsAfterMaps)
+        for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps))
+            map->rereadSettingsFromElement();
     readRootValues(m_liveXMLElement);
     center.post(FinishLoadingNotification);
     return true;

@@ -7,6 +7,7 @@
 #include <libxml/xmlsave.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <climits>
 #include <condition_variable>
 #include <cstring>
@@ -79,6 +80,22 @@ bool isPlainTree(xmlNodePtr root)
         }
     }
     return true;
+}
+
+// Levels of elements in the tree, the root being the first.
+qsizetype elementLevels(xmlNodePtr root)
+{
+    qsizetype deepest = 0;
+    std::vector<std::pair<xmlNodePtr, qsizetype>> stack{{root, 1}};
+    while (!stack.empty()) {
+        const auto [node, level] = stack.back();
+        stack.pop_back();
+        deepest = std::max(deepest, level);
+        for (xmlNodePtr child = node->children; child; child = child->next)
+            if (child->type == XML_ELEMENT_NODE)
+                stack.emplace_back(child, level + 1);
+    }
+    return deepest;
 }
 
 } // namespace
@@ -376,8 +393,20 @@ void XMLStreamWriter::beginChild()
     }
 }
 
+bool XMLStreamWriter::checkDepth(qsizetype elementDepth)
+{
+    if (elementDepth <= XMLDetail::maxElementDepth)
+        return true;
+    if (!m_tooDeep)
+        qWarning("Elements nest deeper than %d levels: not written", XMLDetail::maxElementDepth);
+    m_tooDeep = true;
+    m_failed = true;
+    return false;
+}
+
 void XMLStreamWriter::writeStartElement(QAnyStringView name)
 {
+    checkDepth(depth() + 1);
     beginChild();
     QByteArray utf8 = XMLDetail::toUtf8(name);
     append("<", 1);
@@ -389,6 +418,7 @@ void XMLStreamWriter::writeStartElement(const XMLElement &element)
 {
     if (element.isNull())
         return;
+    checkDepth(depth() + 1);
     // libxml2 writes the tag of a childless copy as "<name .../>".
     xmlNodePtr shell = xmlDocCopyNode(element.node(), element.doc(), 2);
     if (!shell)
@@ -433,6 +463,7 @@ void XMLStreamWriter::writeEndElement()
 
 void XMLStreamWriter::writeTextElement(QAnyStringView name, const QString &text)
 {
+    checkDepth(depth() + 1);
     beginChild();
     const QByteArray utf8 = XMLDetail::toUtf8(name);
     const QByteArray content = XMLDetail::xmlTextBytes(text, BAD_CAST utf8.constData());
@@ -474,7 +505,7 @@ void XMLStreamWriter::writeNode(xmlNodePtr node)
     }
     if (isPlainTree(node)) {
         writePlainTree(node);
-    } else {
+    } else if (checkDepth(depth() + elementLevels(node))) {
         xmlNodeDumpOutput(m_xmlOutput, node->doc, node, depth(), 1, "UTF-8");
         xmlOutputBufferFlush(m_xmlOutput);
     }
@@ -505,6 +536,8 @@ void XMLStreamWriter::writePlainTree(xmlNodePtr root)
     xmlNodePtr node = root;
     for (;;) {
         if (node->type == XML_ELEMENT_NODE) {
+            if (level >= XMLDetail::maxElementDepth)
+                checkDepth(level + 1);
             if (node != root && format)
                 indent(level);
             const char *name = reinterpret_cast<const char *>(node->name);

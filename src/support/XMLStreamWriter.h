@@ -86,6 +86,10 @@ public:
 
     int depth() const { return int(m_open.size()); }
     bool failed() const { return m_failed; }
+    // An element would have nested deeper than the readers of the program
+    // accept (XMLDetail::maxElementDepth, the root at depth 1): the writer
+    // failed rather than write text that cannot be read back.
+    bool tooDeep() const { return m_tooDeep; }
     qint64 bytesWritten() const { return m_written + m_buffer.size(); }
 
 private:
@@ -97,6 +101,8 @@ private:
     void append(const char *data, qint64 size);
     void append(const QByteArray &bytes) { append(bytes.constData(), bytes.size()); }
     void beginChild();
+    // False, and the writer failed, when an element at `elementDepth` could not be read.
+    bool checkDepth(qsizetype elementDepth);
     void flush();
     // writeNode() of a tree of plain elements and text, without libxml2.
     void writePlainTree(xmlNodePtr root);
@@ -111,4 +117,5 @@ private:
     qsizetype m_digestFrom = 0;   // where in the buffer the stretch goes on
     bool m_digestPending = false; // the stretch begins with the next element
     bool m_failed = false;
+    bool m_tooDeep = false;
 };

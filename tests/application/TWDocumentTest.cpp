@@ -209,6 +209,27 @@ TEST_F(DocumentTest, AFailedSaveStaysEditedAndReportsItsCode)
     EXPECT_TRUE(QFile::exists(dir.filePath("saved.tweb")));
 }
 
+TEST_F(DocumentTest, ATreeTooDeepForItsFileIsNotSavedAndTheUserIsToldWhy)
+{
+    TWDocument *document = untitled();
+    settle();
+    const std::shared_ptr<TWMap> map = document->mapsDocument()->currentMap();
+    TWMapBranch *parent = map->root().get();
+    for (int level = 1; level <= 1100; ++level)
+        parent = TWMapBranch::createWithGraphic(
+                     TWGraphic::createWithBounds(Rect(float(level), 0, 80, 30)), parent, map.get())
+                     .get();
+    settle();
+
+    alerts.queueSaveResponse(dir.filePath("deep"));
+    EXPECT_FALSE(document->saveAs());
+    ASSERT_EQ(alerts.alerts().size(), 1);
+    EXPECT_TRUE(alerts.alerts().first().message.contains("deeper than a document file can hold"))
+        << alerts.alerts().first().message.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("deep.tweb")));
+    EXPECT_TRUE(document->fileName().isEmpty());
+}
+
 TEST_F(DocumentTest, OpenEditSaveAndReloadGivesEqualMaps)
 {
     const QString path = savedDocument("roundtrip.tweb");

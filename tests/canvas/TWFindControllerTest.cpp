@@ -130,6 +130,16 @@ TEST(FindSearch, PreviewShowsAboutThirtyCharactersAroundTheHit)
     } cases[] = {
         // Three characters before the hit: shown whole, no ellipsis.
         {alphabet, {3, 3}, "abc" + alphabet.mid(3, 3) + alphabet.mid(6, 13) + "..."},
+        // The context just reaches the start, or falls one short of it.
+        {alphabet, {13, 4}, alphabet.mid(0, 13) + alphabet.mid(13, 4) + alphabet.mid(17, 13) + "..."},
+        {alphabet,
+         {14, 4},
+         "..." + alphabet.mid(1, 13) + alphabet.mid(14, 4) + alphabet.mid(18, 13) + "..."},
+        // The same at the end.
+        {alphabet, {45, 4}, "..." + alphabet.mid(32, 13) + alphabet.mid(45, 4) + alphabet.mid(49)},
+        {alphabet,
+         {44, 4},
+         "..." + alphabet.mid(31, 13) + alphabet.mid(44, 4) + alphabet.mid(48, 13) + "..."},
         // Far into the text: an ellipsis and the 13 characters before.
         {alphabet,
          {40, 4},

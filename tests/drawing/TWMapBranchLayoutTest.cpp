@@ -469,4 +469,32 @@ TEST_F(TWMapBranchLayout, OutlinesHullTheSubtreeInTreeOrderThenStaleSetsByKey)
     }
 }
 
+TEST_F(TWMapBranchLayout, EndPositionsOrderLeftEndsAscendingAndRightEndsDescending)
+{
+    struct Case
+    {
+        Rect own, other;
+        int left;  // compareLeftEndPositions(own, other)
+        int right; // compareRightEndPositions(own, other)
+    };
+    const Case cases[] = {
+        {{100, 0, 50, 10}, {200, 0, 50, 10}, -1, 1},
+        {{200, 0, 50, 10}, {100, 0, 50, 10}, 1, -1},
+        {{100, 0, 50, 10}, {100, 0, 50, 10}, 0, 0},
+        // Same left end, right ends apart; and the other way round.
+        {{100, 0, 80, 10}, {100, 0, 50, 10}, 0, -1},
+        {{100, 0, 50, 10}, {70, 0, 80, 10}, 1, 0},
+    };
+    auto a = add(root, Rect(500, 100, 80, 30), "a");
+    auto b = add(root, Rect(500, 200, 80, 30), "b");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.own.x() << "+" << c.own.width() << " against "
+                                        << c.other.x() << "+" << c.other.width());
+        a->setAutolayoutBranchMovedBounds(c.own);
+        b->setAutolayoutBranchMovedBounds(c.other);
+        EXPECT_EQ(compareLeftEndPositions(*a, *b), c.left);
+        EXPECT_EQ(compareRightEndPositions(*a, *b), c.right);
+    }
+}
+
 } // namespace

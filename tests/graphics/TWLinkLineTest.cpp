@@ -1,3 +1,4 @@
+#include "../model/TWMapsDocTestSupport.h"
 #include "BranchTestSupport.h"
 #include "support/BezierPath.h"
 
@@ -96,6 +97,38 @@ TEST_F(TWLinkLineTest, EndsDefaultsAndCurve)
     EXPECT_FALSE(line->endGraphic());
     EXPECT_FALSE(line->bezierPath());
     EXPECT_FALSE(line->hitTest(Point(300, 176), false));
+}
+
+TEST_F(TWLinkLineTest, EndsThatCannotBeDrawnAreReportedOncePerKind)
+{
+    struct Case
+    {
+        int start;
+        int end;
+        QStringList reported; // at most, over many drawings
+    };
+    const QString oval = "Don't know how to draw oval ends";
+    const QString rectangle = "Don't know how to draw rectangle ends";
+    const Case cases[] = {
+        {TWLinkLine::OvalEnd, TWLinkLine::NoArrow, {oval}},
+        {TWLinkLine::RectangleEnd, TWLinkLine::RectangleEnd, {rectangle}},
+        {TWLinkLine::OvalEnd, TWLinkLine::RectangleEnd, {oval, rectangle}},
+        {TWLinkLine::ArrowHead, TWLinkLine::NoArrow, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.start << " " << c.end);
+        auto line = link(a->mainGraphic(), b->mainGraphic());
+        line->setStartArrowStyle(c.start);
+        line->setEndArrowStyle(c.end);
+        MapsDocTest::WarningCapture warnings;
+        for (int drawing = 0; drawing < 5; ++drawing)
+            ASSERT_TRUE(line->bezierPath());
+        // Said once in the run, which an earlier drawing may have done.
+        for (const QString &said : warnings.lines())
+            EXPECT_TRUE(c.reported.contains(said)) << said.toStdString();
+        for (const QString &kind : {oval, rectangle})
+            EXPECT_LE(warnings.lines().count(kind), 1);
+    }
 }
 
 TEST_F(TWLinkLineTest, ALoopGoesOutAwayFromTheRoot)

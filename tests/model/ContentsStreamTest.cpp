@@ -1,4 +1,5 @@
 #include "TWMapsDocTestSupport.h"
+#include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
 #include "model/PackageReader.h"
 #include "model/PackageWriter.h"
@@ -6,6 +7,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "support/ContentsXMLReader.h"
+#include "support/XMLDocument.h"
 #include "support/XMLStreamWriter.h"
 
 #include <QBuffer>
@@ -547,6 +549,235 @@ TEST_F(ContentsStreamTest, AFailedSaveLeavesTheOldFileAndNoSpool)
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), oldBytes);
     EXPECT_EQ(filesBesideSaves(), QStringList{"kept.tweb"});
+}
+
+TEST_F(ContentsStreamTest, ATreeTooDeepToOpenAgainIsRefusedBeforeItIsSaved)
+{
+    struct Case
+    {
+        int levels; // below the root
+        int result;
+    };
+    // Each level costs two elements; a little over a thousand is what the
+    // readers' bound on nesting leaves room for.
+    const Case cases[] = {{900, TWFileIO::SaveSucceeded}, {1100, TWFileIO::SaveTooDeep}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.levels);
+        auto document = documentWithMaps(1);
+        const std::shared_ptr<TWMap> map = document->maps().at(0);
+        TWMapBranch *parent = map->root().get();
+        for (int level = 1; level <= c.levels; ++level)
+            parent = TWMapBranch::createWithGraphic(
+                         TWGraphic::createWithBounds(Rect(float(level), 0, 80, 30)), parent,
+                         map.get())
+                         .get();
+        const QString file = path(QString("deep%1.tweb").arg(c.levels));
+        ASSERT_TRUE(writePackage(file, "<TWMapsDoc/>"));
+        const std::optional<PackageData> before = readPackage(file);
+
+        ASSERT_EQ(document->saveToFile(file), c.result);
+        int error = -1;
+        auto again = TWMapsDoc::loadFromFile(file, false, &error);
+        ASSERT_NE(again, nullptr) << error;
+        if (c.result != TWFileIO::SaveSucceeded) {
+            // Refused: the file is the one that was there.
+            EXPECT_EQ(readPackage(file), before);
+            EXPECT_EQ(again->countOfMaps(), 0);
+            continue;
+        }
+        ASSERT_EQ(again->countOfMaps(), 1);
+        int levels = 0;
+        for (const TWMapBranch *b = again->maps().at(0)->root().get(); !b->children().isEmpty();
+             b = b->children().at(0).get())
+            ++levels;
+        EXPECT_EQ(levels, c.levels);
+    }
+}
+
+TEST_F(ContentsStreamTest, ValuesTakenFromTheRootDoNotDependOnWhereItHoldsThem)
+{
+    struct Case
+    {
+        QByteArray rootChild;
+        QByteArray mapChild; // marks the value as not set
+        const char *key;
+        QVariant expected;
+    };
+    const Color colour = Color::colorWithCalibratedRed(0.25, 0.5, 0.75, 1);
+    const Case cases[] = {
+        {"<showingLinks>NO</showingLinks>", "<showingLinks>-1</showingLinks>", "showLinkLines",
+         false},
+        {"<hidePriorities>YES</hidePriorities>", "<hidePriorities>2</hidePriorities>",
+         "showPriorities", false},
+        {"<showCollapseSign>YES</showCollapseSign>", "", "showCollapseSign", true},
+        {"<layoutAssistanceMode>3</layoutAssistanceMode>",
+         "<layoutAssistanceMode>-1</layoutAssistanceMode>", "layoutAssistanceMode", 3},
+        {"<rainbowSaturation>0.300000</rainbowSaturation>",
+         "<rainbowSaturation>-1.000000</rainbowSaturation>", "rainbowSaturation", 0.3f},
+        {"<backgroundImageOpacity>0.400000</backgroundImageOpacity>", "",
+         "backgroundImageOpacity", 0.4f},
+        {"<backgroundImageTileMode>2</backgroundImageTileMode>", "", "backgroundImageTileMode", 2},
+        {"<backgroundColor>" + colour.freshXMLElement().xmlString() +
+             "</backgroundColor>",
+         "", "backgroundColor", QVariant::fromValue(colour)},
+    };
+    for (const Case &c : cases) {
+        for (const bool rootFirst : {true, false}) {
+            SCOPED_TRACE(testing::Message() << c.key << (rootFirst ? " before" : " after"));
+            const QByteArray maps = "<maps><map><TWMap><identifier>M</identifier>" + c.mapChild +
+                                    "</TWMap></map></maps>";
+            ASSERT_TRUE(writePackage(path("root.tweb"),
+                                     "<TWMapsDoc>" + (rootFirst ? c.rootChild + maps
+                                                                : maps + c.rootChild) +
+                                         "</TWMapsDoc>"));
+            int error = -1;
+            auto loaded = TWMapsDoc::loadFromFile(path("root.tweb"), false, &error);
+            ASSERT_NE(loaded, nullptr) << error;
+            ASSERT_EQ(loaded->countOfMaps(), 1);
+            EXPECT_EQ(loaded->maps().at(0)->valueForKey(c.key), c.expected);
+            // Saved with the value it took, which no longer needs the root's.
+            ASSERT_EQ(loaded->saveToFile(path("saved.tweb")), TWFileIO::SaveSucceeded);
+            const std::optional<PackageData> saved = readPackage(path("saved.tweb"));
+            ASSERT_TRUE(saved);
+            std::optional<XMLDocument> contents =
+                XMLDocument::parse(saved->value(TWMapsDoc::ContentsPath));
+            ASSERT_TRUE(contents);
+            XMLElement root = contents->rootElement();
+            const QString name = XMLElement::parse(c.rootChild).name();
+            root.removeChild(root.elementForName(name));
+            ASSERT_TRUE(root.elementForName(name).isNull());
+            ASSERT_TRUE(writePackage(path("alone.tweb"), contents->xmlData()));
+            auto again = TWMapsDoc::loadFromFile(path("alone.tweb"), false, &error);
+            ASSERT_NE(again, nullptr) << error;
+            EXPECT_EQ(again->maps().at(0)->valueForKey(c.key), c.expected);
+        }
+    }
+}
+
+TEST_F(ContentsStreamTest, ALinkLineFollowsTheEndsItFindsAcrossSaves)
+{
+    // The root's shape is graphic 11 and its child's 21 in the file.
+    struct Case
+    {
+        const char *start;
+        const char *end;
+        bool startFound;
+        bool endFound;
+    };
+    const Case cases[] = {
+        {"11", "21", true, true},
+        {"11", "777", true, false},
+        {"777", "21", false, true},
+        {"776", "777", false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.start << " to " << c.end);
+        const QByteArray contents =
+            "<TWMapsDoc><maps><map><TWMap><root>" +
+            MapsDocTest::branchElement(1, "<children>" + MapsDocTest::branchElement(2) +
+                                              "</children>") +
+            "</root><linkLines><linkLine><TWGraphic><class>TWLinkLine</class>"
+            "<graphicNumber>90</graphicNumber><startGraphicNumber>" +
+            QByteArray(c.start) + "</startGraphicNumber><endGraphicNumber>" + c.end +
+            "</endGraphicNumber></TWGraphic></linkLine></linkLines></TWMap></map></maps>"
+            "</TWMapsDoc>";
+        ASSERT_TRUE(writePackage(path("line0.tweb"), contents));
+        long missingStart = QByteArray(c.start).toLong();
+        long missingEnd = QByteArray(c.end).toLong();
+        // Opened, then saved and opened again twice.
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE(round);
+            int error = -1;
+            auto document =
+                TWMapsDoc::loadFromFile(path(QString("line%1.tweb").arg(round)), false, &error);
+            ASSERT_NE(document, nullptr) << error;
+            const std::shared_ptr<TWMap> map = document->maps().at(0);
+            ASSERT_EQ(map->countOfLinkLines(), 1);
+            const std::shared_ptr<TWLinkLine> line = map->linkLines().at(0);
+            const std::shared_ptr<TWMapBranch> &root = map->root();
+            ASSERT_EQ(root->countOfChildren(), 1);
+            const std::shared_ptr<TWGraphic> &startShape = root->mainGraphic();
+            const std::shared_ptr<TWGraphic> &endShape = root->children().at(0)->mainGraphic();
+            if (c.startFound) {
+                EXPECT_EQ(line->startGraphic(), startShape);
+                EXPECT_EQ(line->startGraphicNumber(), startShape->graphicNumber());
+                EXPECT_EQ(line->branch(), root.get());
+            } else {
+                EXPECT_EQ(line->startGraphic(), nullptr);
+                EXPECT_EQ(line->startGraphicNumber(), missingStart);
+            }
+            if (c.endFound) {
+                EXPECT_EQ(line->endGraphic(), endShape);
+                EXPECT_EQ(line->endGraphicNumber(), endShape->graphicNumber());
+            } else {
+                EXPECT_EQ(line->endGraphic(), nullptr);
+                EXPECT_EQ(line->endGraphicNumber(), missingEnd);
+            }
+            ASSERT_EQ(document->saveToFile(path(QString("line%1.tweb").arg(round + 1))),
+                      TWFileIO::SaveSucceeded);
+        }
+    }
+}
+
+TEST_F(ContentsStreamTest, ABranchWhoseShapeOrLabelCannotBeReadIsLeftOutWithItsSubtree)
+{
+    const auto graphic = [](const char *className, int number) {
+        return "<TWGraphic><class>" + QByteArray(className) + "</class><graphicNumber>" +
+               QByteArray::number(number) + "</graphicNumber></TWGraphic>";
+    };
+    struct Case
+    {
+        QByteArray mainGraphic;
+        QByteArray textArea;
+        const char *log;
+    };
+    const Case cases[] = {
+        {"<mainGraphic/>", "<enclosedTextArea>" + graphic("TWTextArea", 32) + "</enclosedTextArea>",
+         "No Main graphic on this branch"},
+        {"<mainGraphic>" + graphic("TWNoSuchShape", 31) + "</mainGraphic>",
+         "<enclosedTextArea>" + graphic("TWTextArea", 32) + "</enclosedTextArea>",
+         "No Main graphic on this branch"},
+        {"<mainGraphic>" + graphic("TWRectangle", 31) + "</mainGraphic>",
+         "<enclosedTextArea>" + graphic("TWRectangle", 32) + "</enclosedTextArea>",
+         "No text area defined for branch"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.log);
+        // The second of three children, with a child of its own.
+        const QByteArray unreadable =
+            "<TWMapBranch>" + c.mainGraphic + c.textArea +
+            "<branchNumber>3</branchNumber><children>" + MapsDocTest::branchElement(4) +
+            "</children></TWMapBranch>";
+        const QByteArray tree = MapsDocTest::branchElement(
+            1, "<children>" + MapsDocTest::branchElement(2) + unreadable +
+                   MapsDocTest::branchElement(5) + "</children>");
+        ASSERT_TRUE(writePackage(path("shape.tweb"), "<TWMapsDoc><maps><map><TWMap><root>" +
+                                                         tree + "</root></TWMap></map></maps>"
+                                                                "</TWMapsDoc>"));
+        for (const char *file : {"shape.tweb", "again.tweb"}) {
+            SCOPED_TRACE(file);
+            WarningCapture warnings;
+            int error = -1;
+            auto document = TWMapsDoc::loadFromFile(path(file), false, &error);
+            ASSERT_NE(document, nullptr) << error;
+            document->processFlags();
+            const std::shared_ptr<TWMap> map = document->maps().at(0);
+            QList<int> numbers;
+            for (const auto &branch : map->allBranches())
+                numbers.append(branch->branchNumber());
+            EXPECT_EQ(numbers, QList<int>({1, 2, 5}));
+            // Said when the branch is left out; the file saved then reads cleanly.
+            const bool first = std::string_view(file) == "shape.tweb";
+            EXPECT_EQ(warnings.contains(c.log), first);
+            if (!first) {
+                for (const char *unread : {"Could not find class named", "No Main graphic",
+                                           "No text area", "Rebuilt"})
+                    EXPECT_FALSE(warnings.containsPrefix(unread)) << unread;
+            }
+            EXPECT_TRUE(alerts.alerts().isEmpty());
+            ASSERT_EQ(document->saveToFile(path("again.tweb")), TWFileIO::SaveSucceeded);
+        }
+    }
 }
 
 // A million entries take a while to pass over, so this runs on its own.

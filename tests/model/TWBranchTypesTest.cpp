@@ -8,6 +8,8 @@
 #include "graphics/TWImage.h"
 #include "graphics/TWLine.h"
 #include "graphics/TWRectangle.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWAttachedText.h"
 #include "platform/RecordingAlerts.h"
 #include "support/Image.h"
 
@@ -244,3 +246,62 @@ TEST_F(TWBranchTypesTest, PicturesFromFilesAndData)
 }
 
 } // namespace
+
+TEST_F(TWBranchTypesTest, ARecordFillsTextNoteAndAttachedTexts)
+{
+    struct Case
+    {
+        QString record;
+        QString text;
+        QString note; // empty: none
+        QStringList attached;
+    };
+    const Case cases[] = {
+        {"Only text", "Only text", "", {}},
+        {"Text||||", "Text", "", {}},
+        {"Text|A note", "Text", "A note", {}},
+        {"Text|A note|First|Second", "Text", "A note", {"First", "Second"}},
+        {"Text|A note|First||Second", "Text", "A note", {"First", "Second"}},
+        {"Text||Free", "Text", "", {"Free"}},
+        {"|Note only", "", "Note only", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.record.toStdString());
+        auto b = child(root, 100, "old");
+        // A note there already stays, after the new one.
+        auto older = std::make_shared<TWAttachedText>(std::nullopt, undo.get());
+        older->setText(std::make_shared<const AttributedString>(QString("older")));
+        b->insertObjectInAttachedTextArrayAtIndex(older, 0);
+        settle();
+        Recorder recorder({TWMapsDoc::IncrementLoadingNotification});
+        pictures->calls.clear();
+
+        b->populateBranchWithDataFromString(c.record);
+
+        EXPECT_EQ(b->enclosedTextArea()->text().string(), c.text);
+        ASSERT_EQ(recorder.notifications.size(), 1);
+        EXPECT_EQ(recorder.notifications.at(0).userInfo.value(TWMapBranch::LoadingTextKey),
+                  c.text);
+        QStringList notes;
+        for (const auto &note : b->attachedTextArray())
+            notes << note->text()->string();
+        EXPECT_EQ(notes, (c.note.isEmpty() ? QStringList{"older"} : QStringList{c.note, "older"}));
+        // Each part in a text of its own (newer ones are drawn in front).
+        QStringList attached;
+        for (const auto &graphic : b->linkedGraphics())
+            if (const auto *text = dynamic_cast<const TWTextArea *>(graphic.get()))
+                attached << text->text().string();
+        attached.sort();
+        EXPECT_EQ(attached, c.attached);
+        EXPECT_EQ(pictures->calls.filter("natural size").size(), 1)
+            << pictures->calls.join('\n').toStdString();
+        // One undo takes the record out again.
+        settle();
+        undo->undo();
+        EXPECT_EQ(b->enclosedTextArea()->text().string(), "old");
+        EXPECT_EQ(b->attachedTextArray().size(), 1);
+        EXPECT_TRUE(b->linkedGraphics().isEmpty());
+        b->remove();
+        settle();
+    }
+}

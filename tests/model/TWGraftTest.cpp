@@ -282,4 +282,42 @@ TEST_F(TWGraftTest, AcrossMapsTheSubtreeItsConnectionsAndLinkLinesMoveAndUndoBac
     EXPECT_EQ(map->branchHideLevel(), 1);
 }
 
+TEST_F(TWGraftTest, AGraftLeavesNoSelectionOfGraphicsThatLeftTheMap)
+{
+    struct Case
+    {
+        const char *what;
+        bool toOtherMap;
+    };
+    const Case cases[] = {{"into the other map", true}, {"within the map", false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto keep = otherChild(other->root(), 100, "keep");
+        auto top = otherChild(other->root(), 200, "top");
+        auto leaf = otherChild(top, 200, "leaf", 600);
+        auto inside = link(top, leaf, *other);
+        auto across = link(keep, leaf, *other);
+        auto stays = link(keep, keep, *other);
+        auto target = c.toOtherMap ? child(root, 100, "target") : otherChild(keep, 300, "target");
+        const TWMap::GraphicList selection = {
+            keep->mainGraphic(), top->mainGraphic(), leaf->enclosedTextArea(), inside, across,
+            stays,               keep->enclosedTextArea()};
+        for (const auto &graphic : selection)
+            other->insertObjectInSelectedGraphicsAtIndex(graphic, other->countOfSelectedGraphics());
+        settle();
+
+        document->publicGraftBranches({top}, target);
+        settle();
+
+        // What is still in the map stays selected, in its order.
+        const TWMap::GraphicList left =
+            c.toOtherMap ? TWMap::GraphicList{keep->mainGraphic(), stays, keep->enclosedTextArea()}
+                         : selection;
+        EXPECT_EQ(other->selectedGraphics(), left);
+        EXPECT_TRUE(map->selectedGraphics().isEmpty());
+        other->removeAllSelectedGraphics();
+        settle();
+    }
+}
+
 } // namespace

@@ -201,10 +201,16 @@ TEST_F(TWMapBranchElementTest, RequiredChildrenAreCheckedInTheirOrder)
         {shape + number, "No text area defined for branch", 0},
         {shape + text, "No branch number defined for branch", 1},
         {number + text + shape, nullptr, 1}, // any order
-        // Present but unreadable: the branch is built without that graphic.
+        // Present but unreadable: as good as missing, or the branch could
+        // neither be drawn nor saved so that it reads back.
         {"<mainGraphic><TWGraphic><class>NoSuchShape</class></TWGraphic></mainGraphic>" + text +
              number,
-         nullptr, 1},
+         "No Main graphic on this branch", 0},
+        {shape +
+             "<enclosedTextArea><TWGraphic><class>TWRectangle</class>"
+             "<graphicNumber>2</graphicNumber></TWGraphic></enclosedTextArea>" +
+             number,
+         "No text area defined for branch", 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.children.constData());

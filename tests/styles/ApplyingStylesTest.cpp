@@ -139,6 +139,9 @@ TEST_F(ApplyingStyles, FontReachesTheBranchText)
     branch->mainGraphic()->setStyle(style);
     const TWTextArea &text = *branch->enclosedTextArea();
     EXPECT_EQ(text.font(), Font("Times-Roman", 20));
+    // The branch is fitted to its text in the new font.
+    EXPECT_TRUE(layout->calls.contains("natural size topic 0 0"))
+        << layout->calls.join('\n').toStdString();
     EXPECT_EQ(text.stringAttributes()->value(NSForegroundColorAttributeName).value<Color>(), Red);
     EXPECT_EQ(text.text().string(), "topic");
     EXPECT_EQ(text.style(), style);
@@ -358,6 +361,27 @@ TEST_F(ApplyingStyles, TheBranchGroupSetsWhatItsFlagsTurnOn)
         style.setGroup(TWStyle::BranchGroup, group);
         branch->applyStyle(&style);
         EXPECT_TRUE(c.changed(*branch));
+    }
+}
+
+TEST_F(ApplyingStyles, AStyleOfAnotherTypeKeepsTheTextWhereItWas)
+{
+    struct Case
+    {
+        int position;
+        int type;
+    };
+    const Case cases[] = {{1, 3}, {3, 3}, {1, 1}, {0, 6}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.position << " to type " << c.type);
+        auto branch = rectangleBranch("topic");
+        branch->setTextRelativePosition(c.position);
+        TWStyle style;
+        style.setGroup(TWStyle::BranchGroup,
+                       OrderedDictionary{{"applyBranchType", true}, {"branchType", c.type}});
+        branch->applyStyle(&style);
+        EXPECT_EQ(branch->branchType(), c.type);
+        EXPECT_EQ(branch->textRelativePosition(), c.position);
     }
 }
 

@@ -1,3 +1,4 @@
+#include "support/XMLDocument.h"
 #include "support/XMLStreamWriter.h"
 
 #include <gtest/gtest.h>
@@ -123,4 +124,66 @@ TEST(XMLStreamWriterTree, TreesBuiltInMemoryToo)
     xmlFreeNode(a);
     xmlFreeNode(d);
     xmlFreeNode(lone);
+}
+
+TEST(XMLStreamWriterTree, NothingIsWrittenDeeperThanTheReadersAccept)
+{
+    // How the deepest element is written: opened, as a text element, inside a
+    // plain tree, inside a tree libxml2 writes (an attribute), or as that
+    // tree's root.
+    enum class Way { Start, Text, PlainTree, AttributeTree, TreeRoot };
+    struct Case
+    {
+        Way way;
+        int deepest; // the depth of the deepest element, the root at 1
+        bool readable;
+    };
+    const int limit = XMLDetail::maxElementDepth;
+    const Case cases[] = {
+        {Way::Start, limit, true},          {Way::Start, limit + 1, false},
+        {Way::Text, limit, true},           {Way::Text, limit + 1, false},
+        {Way::PlainTree, limit, true},      {Way::PlainTree, limit + 1, false},
+        {Way::AttributeTree, limit, true},  {Way::AttributeTree, limit + 1, false},
+        {Way::TreeRoot, limit, true},       {Way::TreeRoot, limit + 1, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.way) << " at " << c.deepest);
+        QByteArray written;
+        XMLStreamWriter writer([&written](const char *data, qint64 size) {
+            written.append(data, qsizetype(size));
+            return true;
+        });
+        writer.writeStartDocument();
+        // Trees of three levels below the open elements, or one.
+        const int open = c.way == Way::PlainTree || c.way == Way::AttributeTree ? c.deepest - 3
+                                                                                 : c.deepest - 1;
+        for (int i = 0; i < open; ++i)
+            writer.writeStartElement("o");
+        XMLElement tree = XMLElement::parse(c.way == Way::AttributeTree
+                                                ? "<t><u a=\"1\"><v>x</v></u></t>"
+                                                : "<t><u><v>x</v></u></t>");
+        switch (c.way) {
+        case Way::Start:
+            writer.writeStartElement("deepest");
+            writer.writeEndElement();
+            break;
+        case Way::Text:
+            writer.writeTextElement("deepest", "x");
+            break;
+        case Way::PlainTree:
+        case Way::AttributeTree:
+            writer.writeElement(tree);
+            break;
+        case Way::TreeRoot:
+            writer.writeElement(XMLElement::parse("<deepest a=\"1\"/>"));
+            break;
+        }
+        const bool ended = writer.writeEndDocument();
+        EXPECT_EQ(ended, c.readable);
+        EXPECT_EQ(writer.tooDeep(), !c.readable);
+        // What is written whole reads back.
+        if (c.readable) {
+            EXPECT_TRUE(XMLDocument::parse(written).has_value());
+        }
+    }
 }
