@@ -131,12 +131,16 @@ void TWDocument::makeWindowControllers()
         if (m_viewController)
             m_viewController->setMapZoomAmount(float(value));
     });
+    const auto showZoom = [this, zoomLabel](float percent) {
+        const QSignalBlocker quiet(m_zoomSlider);
+        // A map fitted into the window may need more than the usual range.
+        const int value = std::max(1, int(std::lround(percent)));
+        m_zoomSlider->setRange(std::min<int>(MinimumZoom, value), std::max<int>(MaximumZoom, value));
+        m_zoomSlider->setValue(value);
+        zoomLabel->setText(QStringLiteral("%1 %").arg(value));
+    };
     connect(m_viewController, &TWDocumentViewController::zoomAmountChanged, m_zoomSlider,
-            [this, zoomLabel](float percent) {
-                const QSignalBlocker quiet(m_zoomSlider);
-                m_zoomSlider->setValue(int(std::lround(percent)));
-                zoomLabel->setText(QStringLiteral("%1 %").arg(std::lround(percent)));
-            });
+            showZoom);
 
     m_paletteScrollView = new QScrollArea(m_mainSplitView);
     m_paletteScrollView->setObjectName(QStringLiteral("paletteScrollView"));
@@ -165,6 +169,9 @@ void TWDocument::makeWindowControllers()
     m_dockedPalettesController->selectionChanged();
     editionWindowDidLoad();
     keepKeysWithCanvas();
+    // The zoom the map was opened at, which no change has announced.
+    if (m_viewController && m_viewController->zoomAmount() > 0)
+        showZoom(m_viewController->zoomAmount());
 }
 
 namespace {

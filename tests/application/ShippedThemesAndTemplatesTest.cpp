@@ -44,8 +44,7 @@ const QList<ThemeRecipe> &themeRecipes()
         {"Night",
          "5B0D3C2A-7E41-4F6B-8A19-2C4E6F8A0B12",
          "6E1F6B0C-3F0A-4E0E-9C55-1D2B3A4C5E02",
-         // Light labels: the lines below the centre draw their text on the dark map.
-         {"6E1F6B0C-3F0A-4E0E-9C55-1D2B3A4C5D02", "6E1F6B0C-3F0A-4E0E-9C55-1D2B3A4C5D05"}},
+         {"6E1F6B0C-3F0A-4E0E-9C55-1D2B3A4C5D02", "6E1F6B0C-3F0A-4E0E-9C55-1D2B3A4C5D04"}},
     };
     return recipes;
 }
