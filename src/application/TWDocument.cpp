@@ -126,7 +126,13 @@ int TWDocument::writeToFile(const QString &path, const QString &)
     // Edits whose layout is still pending are saved laid out.
     if (TWGraphicView *view = graphicView())
         view->performPendingLayout();
+    // Where the document is kept is no edit of it: nothing to undo, no change.
+    UndoManager *undo = m_mapsDocument->undoManager();
+    if (undo)
+        undo->disableUndoRegistration();
     m_mapsDocument->setFilename(path);
+    if (undo)
+        undo->enableUndoRegistration();
     const int code = TWFileIO::saveDocument(*m_mapsDocument, path);
     // A failed save keeps the document edited, so closing still asks.
     if (code == TWFileIO::SaveSucceeded)

@@ -272,6 +272,7 @@ private:
     using Bindings = QHash<QString, QList<const void *>>;
 
     void awakeFromNib();
+    void keepKeysWithCanvas();
     void windowControllerDidLoadNib();
     void selectionChanged(const Notification &notification);
     void updateSplitViewColor();

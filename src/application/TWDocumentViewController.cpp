@@ -413,14 +413,21 @@ void TWDocumentViewController::zoomToFitMapInWindow()
         width = b.width() * map->scaleAmount() / 100.0;
         height = b.height() * map->scaleAmount() / 100.0;
     }
-    const QSize c = contentSize();
+    // What the canvas shows beside its scroll bars, which take their room
+    // whether they show or not.
+    const QSize c = contentSize() - QSize(m_graphicView->verticalScrollBar()->sizeHint().width(),
+                                          m_graphicView->horizontalScrollBar()->sizeHint().height());
     // An empty map or window has no zoom that fits it.
-    if (width <= 0 || height <= 0 || c.isEmpty())
+    if (width <= 0 || height <= 0 || c.width() <= 0 || c.height() <= 0)
         return;
     const double zx = c.width() / width * 100, zy = c.height() / height * 100;
     setMapZoomAmount(float(zy > zx ? zx : zy));
-    if (!maps->showPageFrames())
-        centerMapOnCanvas();
+    if (maps->showPageFrames())
+        return;
+    centerMapOnCanvas();
+    // Wherever the canvas was scrolled to, the fitted map is what it shows.
+    update();
+    m_graphicView->scrollRectToVisible(map->getBoundingDrawingRectForAllGraphics());
 }
 
 void TWDocumentViewController::scaleToFitMapOnSinglePage()

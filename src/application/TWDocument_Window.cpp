@@ -18,14 +18,20 @@
 #include "styles/TWPaletteBezelContainerView.h"
 #include "styles/TWPalettesController.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
+#include <QTextEdit>
 #include <QVariantAnimation>
 #include <cmath>
 
@@ -111,6 +117,8 @@ void TWDocument::makeWindowControllers()
     m_zoomSlider = new TWCSliderCell(Qt::Horizontal, bar);
     m_zoomSlider->setObjectName(QStringLiteral("zoomSlider"));
     m_zoomSlider->setFixedWidth(140);
+    // A click on it leaves the keys with the map.
+    m_zoomSlider->setFocusPolicy(Qt::NoFocus);
     m_zoomSlider->setRange(MinimumZoom, MaximumZoom);
     m_zoomSlider->setValue(100);
     auto *zoomLabel = new QLabel(QStringLiteral("100 %"), bar);
@@ -123,17 +131,22 @@ void TWDocument::makeWindowControllers()
         if (m_viewController)
             m_viewController->setMapZoomAmount(float(value));
     });
+    const auto showZoom = [this, zoomLabel](float percent) {
+        const QSignalBlocker quiet(m_zoomSlider);
+        // A map fitted into the window may need more than the usual range.
+        const int value = std::max(1, int(std::lround(percent)));
+        m_zoomSlider->setRange(std::min<int>(MinimumZoom, value), std::max<int>(MaximumZoom, value));
+        m_zoomSlider->setValue(value);
+        zoomLabel->setText(QStringLiteral("%1 %").arg(value));
+    };
     connect(m_viewController, &TWDocumentViewController::zoomAmountChanged, m_zoomSlider,
-            [this, zoomLabel](float percent) {
-                const QSignalBlocker quiet(m_zoomSlider);
-                m_zoomSlider->setValue(int(std::lround(percent)));
-                zoomLabel->setText(QStringLiteral("%1 %").arg(std::lround(percent)));
-            });
+            showZoom);
 
     m_paletteScrollView = new QScrollArea(m_mainSplitView);
     m_paletteScrollView->setObjectName(QStringLiteral("paletteScrollView"));
     m_paletteScrollView->setWidgetResizable(true);
     m_paletteScrollView->setMinimumWidth(0);
+    m_paletteScrollView->setFocusPolicy(Qt::NoFocus);
     m_paletteDock = new TWPaletteBezelContainerView;
     m_paletteDock->setObjectName(QStringLiteral("paletteDock"));
     m_paletteScrollView->setWidget(m_paletteDock);
@@ -155,6 +168,37 @@ void TWDocument::makeWindowControllers()
     m_dockedPalettesController = std::make_unique<TWDockedPalettesController>(this, m_paletteDock);
     m_dockedPalettesController->selectionChanged();
     editionWindowDidLoad();
+    keepKeysWithCanvas();
+    // The zoom the map was opened at, which no change has announced.
+    if (m_viewController && m_viewController->zoomAmount() > 0)
+        showZoom(m_viewController->zoomAmount());
+}
+
+namespace {
+// Controls that the user types into keep the keys once clicked.
+bool takesTypedText(const QWidget *widget)
+{
+    if (qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QAbstractSpinBox *>(widget) ||
+        qobject_cast<const QTextEdit *>(widget) || qobject_cast<const QPlainTextEdit *>(widget) ||
+        qobject_cast<const QAbstractItemView *>(widget))
+        return true;
+    const auto *combo = qobject_cast<const QComboBox *>(widget);
+    return combo && combo->isEditable();
+}
+} // namespace
+
+void TWDocument::keepKeysWithCanvas()
+{
+    // The palettes' buttons, pop-ups and sliders are used with the pointer:
+    // a click on one gives the keys back to the canvas, whose keys grow the map.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        TWGraphicView *canvas = graphicView();
+        if (!now || !canvas || !m_window || now->window() != m_window || now == canvas ||
+            canvas->isAncestorOf(now) || takesTypedText(now))
+            return;
+        if (m_paletteScrollView && m_paletteScrollView->isAncestorOf(now))
+            canvas->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 void TWDocument::awakeFromNib()

@@ -88,9 +88,19 @@ void TWGraphicView::setDocument(TWCanvasHost *document)
         return;
     // What the old document's edits left pending is laid out in it.
     performPendingLayout();
+    for (const QMetaObject::Connection &connection : std::as_const(m_undoConnections))
+        disconnect(connection);
+    m_undoConnections.clear();
     m_document = document;
     m_branchesThatHaveMoved.clear();
     m_movedBranchSet.clear();
+    // A step put back may have changed anything of the map, its extent too.
+    if (UndoManager *undo = m_document ? m_document->undoManager() : nullptr) {
+        m_undoConnections << connect(undo, &UndoManager::didUndo, this,
+                                     &TWGraphicView::mapGeometryDidChange)
+                          << connect(undo, &UndoManager::didRedo, this,
+                                     &TWGraphicView::mapGeometryDidChange);
+    }
     mapGeometryDidChange();
 }
 

@@ -395,6 +395,8 @@ private:
     void autoscrollTick();
 
     TWCanvasHost *m_document = nullptr;
+    // Undo and redo of the document's steps, which redraw what they put back.
+    QList<QMetaObject::Connection> m_undoConnections;
     std::shared_ptr<TWMapPainter> m_mapPainter;
     std::shared_ptr<TWTextArea> m_editingTextArea;
     std::function<void()> m_storedTextCommitter;

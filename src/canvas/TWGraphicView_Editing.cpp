@@ -595,8 +595,14 @@ void TWGraphicView::splitDirivOzaz(bool whileTyping)
     TWMapBranch *branch = textArea->branch();
     TWMapsDoc *document = mapsDoc();
     const Split split = splitAtMarkers(textArea->text(), whileTyping);
-    if (split.segments.isEmpty())
+    if (split.segments.isEmpty()) {
+        // Markers with nothing after them are no text of the label.
+        if (!whileTyping && split.kept.length() != textArea->text().length()) {
+            textArea->setText(split.kept);
+            branch->makeNaturalSizeHonoringTextWidth(true, true);
+        }
         return;
+    }
 
     textArea->setText(split.kept);
     branch->makeNaturalSizeHonoringTextWidth(true, true);

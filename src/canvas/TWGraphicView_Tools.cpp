@@ -68,5 +68,13 @@ bool TWGraphicView::event(QEvent *event)
         if (key->key() == Qt::Key_Alt)
             updateModeCursor(event->type() == QEvent::KeyPress);
     }
+    // Tab and Shift-Tab grow the map: the window's focus chain must not take them.
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
     return QAbstractScrollArea::event(event);
 }

@@ -1,4 +1,5 @@
 #include "drawing/TWMapImages.h"
+#include "drawing/TWMapLayout.h"
 
 #include "drawing/DrawingContext.h"
 #include "drawing/TWMapBranch_Drawing.h"
@@ -173,6 +174,11 @@ const bool installed = [] {
 }();
 
 } // namespace
+
+void TWMapPreviewServices::autoArrange(TWMap &map)
+{
+    TWMapLayout::autoArrange(map);
+}
 
 std::shared_ptr<TWMapPreviewImage> TWMapPreviewServices::previewImage(const TWMap &map)
 {

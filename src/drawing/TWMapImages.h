@@ -118,6 +118,8 @@ public:
     // The PNG text key under which a preview records what it was drawn from.
     static inline const QString DrawnFromKey = QStringLiteral("DrawnFrom");
 
+    // The whole tree laid out tightly, whatever the map's layout mode.
+    void autoArrange(TWMap &map) override;
     void updatePreviewImage(TWMap &map) override;
     void updatePreviewInFileCache(TWMap &map) override;
     void refreshPreviewInFileCache(TWMap &map, const QByteArray &drawnFrom) override;

@@ -2,7 +2,7 @@
 
 #include "graphics/TWGraphic.h"
 
-// A cloud branch shape (branch type 6), outlined as a rounded rectangle.
+// A cloud branch shape (branch type 6): puffs around an ellipse of its bounds.
 class TWCloud : public TWGraphic
 {
 public:

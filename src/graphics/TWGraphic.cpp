@@ -458,6 +458,15 @@ void TWGraphic::setBounds(Rect requested)
     if (replaying) {
         if (mainGraphic || enclosedText)
             services.updateBoundary(*owner);
+        // Connections are drawn from the shapes they join: the one to the
+        // parent and those to the children follow the shape put back.
+        if (mainGraphic) {
+            if (owner->connectionGraphic())
+                owner->connectionGraphic()->requestBoundsUpdate();
+            for (const std::shared_ptr<TWMapBranch> &child : owner->children())
+                if (child->connectionGraphic())
+                    child->connectionGraphic()->requestBoundsUpdate();
+        }
         return;
     }
     const std::shared_ptr<TWMapBranch> branchAlive = owner->shared_from_this();

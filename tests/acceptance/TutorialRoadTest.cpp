@@ -1,0 +1,57 @@
+#include "AcceptanceSupport.h"
+
+#include <QFileInfo>
+
+// The steps of the shipped tutorial "Your first map", as its page words them.
+class TutorialRoad : public AcceptanceTest
+{
+};
+
+// The central title takes no typing yet, a sibling goes above, and a drop
+// onto a branch does not move the dragged one under it.
+TEST_P(TutorialRoad, DISABLED_YourFirstMapWorksAsWritten)
+{
+    // Choose File > New: the label of the central branch is selected.
+    TWDocument *document = newDocument();
+    ASSERT_TRUE(document);
+    TWMap *map = currentMap(document);
+    TWMapBranch *root = map->root().get();
+    ASSERT_EQ(map->countOfSelectedGraphics(), 1);
+    EXPECT_EQ(map->selectedGraphics().first()->branch(), root);
+
+    // Press Return to edit it, type a title and press Escape.
+    key(document, Qt::Key_Return);
+    ASSERT_EQ(document->editingTextArea(), root->enclosedTextArea().get());
+    type(document, QStringLiteral("Plans"));
+    key(document, Qt::Key_Escape);
+    EXPECT_EQ(label(*root), QStringLiteral("Plans"));
+
+    // Press Tab to add a child branch and type its label.
+    key(document, Qt::Key_Tab);
+    type(document, QStringLiteral("Goals"));
+    // Press Shift-Tab to add a sibling below the branch you are typing in.
+    key(document, Qt::Key_Backtab, Qt::ShiftModifier);
+    type(document, QStringLiteral("Dates"));
+    key(document, Qt::Key_Escape);
+    ASSERT_EQ(childLabels(*root), (QStringList{"Goals", "Dates"}));
+    TWMapBranch *goals = root->children().at(0).get();
+    TWMapBranch *dates = root->children().at(1).get();
+    EXPECT_GT(dates->mainGraphic()->bounds().midY(), goals->mainGraphic()->bounds().midY());
+
+    // Drag a branch onto another one to move it there.
+    drag(document, windowPoint(document, *dates->enclosedTextArea()),
+         windowPoint(document, *goals->enclosedTextArea()));
+    wait(100);
+    EXPECT_EQ(childLabels(*root), QStringList{"Goals"});
+    EXPECT_EQ(childLabels(*goals), QStringList{"Dates"});
+    grab(document, QStringLiteral("walked"));
+
+    // Save with File > Save; maps are kept in .tweb files.
+    const QString path = dir.filePath("Plans.tweb");
+    alerts.queueSaveResponse(path);
+    ASSERT_TRUE(choose(document, {"File", "Save"}));
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_FALSE(document->isDocumentEdited());
+}
+
+ACCEPTANCE_EDITIONS(TutorialRoad);
