@@ -1,4 +1,5 @@
-#include <QStandardPaths>
+#include "TestHome.h"
+
 #include <gtest/gtest.h>
 
 // Each test starts its own application object of the edition it walks, so
@@ -7,7 +8,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
+    const auto home = useTemporaryHome();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
