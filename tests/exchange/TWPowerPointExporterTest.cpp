@@ -3,6 +3,8 @@
 #include "support/Color.h"
 #include "support/Font.h"
 
+#include <QPushButton>
+
 using namespace PowerPointTest;
 
 namespace {
