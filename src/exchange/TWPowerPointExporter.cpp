@@ -190,6 +190,9 @@ bool TWPowerPointExporter::runCommand(const Op &operation)
     QString error;
     if (m_host.run(operation, &error))
         return true;
+    // Cancelled while the answer was awaited: not a failure to report.
+    if (progress().isCancelled())
+        return false;
     qCWarning(lcPowerPoint).noquote().nospace()
         << "Script execution failed (" << error << "). Script: " << operation.commandText();
     alert(pptString("Error in PowerPoint export"),
