@@ -45,6 +45,10 @@ TWDocumentController::~TWDocumentController()
 {
     m_willCloseObserver = ObserverToken();
     m_documents.clear();
+    // A deferred delete posted from within nested event delivery waits for
+    // an event loop at that level, which may never run again.
+    for (const QPointer<TWDocument> &closed : std::exchange(m_closing, {}))
+        delete closed.data();
 }
 
 QList<Document *> TWDocumentController::documents() const
@@ -212,6 +216,8 @@ void TWDocumentController::documentWillClose(const Notification &notification)
         // Freed once the close has run its course.
         TWDocument *closing = it->release();
         m_documents.erase(it);
+        std::erase_if(m_closing, [](const QPointer<TWDocument> &d) { return d.isNull(); });
+        m_closing.emplace_back(closing);
         closing->deleteLater();
         return;
     }

@@ -4,6 +4,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <QObject>
+#include <QPointer>
 #include <memory>
 #include <vector>
 
@@ -54,6 +55,9 @@ private:
     void documentWillClose(const Notification &notification);
 
     std::vector<std::unique_ptr<TWDocument>> m_documents;
+    // Closed documents waiting for the event loop to free them; the
+    // controller frees those still waiting when it goes first.
+    std::vector<QPointer<TWDocument>> m_closing;
     ObserverToken m_willCloseObserver;
     bool m_showsWindows = true;
 };

@@ -4,12 +4,15 @@
 #include "application/DocumentController.h"
 #include "application/LinkBackRegistry.h"
 #include "application/TWDocument.h"
+#include "application/TWHelpViewer.h"
 #include "application/WindowSystem.h"
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWFindController.h"
 #include "drawing/TWMapUtilities.h"
 #include "drawing/TWTextLayout.h"
+#include "platform/Alerts.h"
 #include "platform/Random.h"
+#include "platform/TWLocalizedString.h"
 #include "platform/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
@@ -155,13 +158,23 @@ bool TWApplication::openFile(const QString &path)
         import = &Importers::importOPMLFileAtPath;
     else if (extension == u"oo3")
         import = &Importers::importOmniOutlineFileAtPath;
+    // A refusal names the file and says why, whether it came from a panel or
+    // the command line.
+    const auto refuse = [&path](const QString &why) {
+        Alerts::current().runAlertPanel(
+            TWLocalizedString(StringTable::DadoZiz, "The document “%1” could not be opened.")
+                .arg(QFileInfo(path).fileName()),
+            why, {TWLocalizedString(StringTable::General, "OK")});
+        return false;
+    };
     if (!import)
-        return false;
-    if (!m_services.importers) {
-        qWarning("%s: importing .%s files is not available", qPrintable(m_traits.programName),
-                 qPrintable(extension));
-        return false;
-    }
+        return refuse(TWLocalizedString(StringTable::DadoZiz,
+                                        "Thinkweb does not know this kind of file. It opens "
+                                        "Thinkweb documents (.tweb) and imports .opml, .oo3 "
+                                        "and .mmap files."));
+    if (!m_services.importers)
+        return refuse(TWLocalizedString(StringTable::DadoZiz,
+                                        "Importing files of this kind is not available here."));
     // An import reports its own failures.
     (m_services.importers->*import)(path);
     return true;

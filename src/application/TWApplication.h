@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+class TWHelpViewer;
 class QAction;
 
 // The application object: starts the program, dispatches files by their
@@ -104,8 +105,12 @@ public:
 
     QVariant accessibilityAttributeValue(const QString &attribute) const;
 
+    // Shows the help pages in the program's own viewer, or says why it cannot.
     void showHelp();
+    // The help contents page: in the services' resource folder when one is
+    // set, else installed beside the program or in the build tree it runs from.
     QUrl helpURL() const;
+    TWHelpViewer *helpViewer() const { return m_helpViewer.get(); }
 
     // Start-up windows, 0.1 s after launching.
     void displayAncillaryWindows();
@@ -134,6 +139,8 @@ private:
     QList<Document *> documents() const;
     QUrl mailURL(const QString &address, const QString &format) const;
     bool openUrl(const QUrl &url) const;
+    // Opens a web or mail address, or says in an alert that nothing here can.
+    void openUrlOrSay(const QUrl &url) const;
     void showOutline(void (OutlineWindow::*show)());
 
     EditionTraits m_traits;
@@ -148,5 +155,6 @@ private:
     std::optional<QVariant> m_templateSetting;
     QTimer m_templateRevertTimer;
     QHash<Command, QAction *> m_actions;
+    std::unique_ptr<TWHelpViewer> m_helpViewer;
     bool m_publishedLinkBackServer = false;
 };

@@ -1,4 +1,5 @@
 #include "application/TWApplication.h"
+#include "application/TWHelpViewer.h"
 
 #include "interface/AboutPanelController.h"
 #include "platform/Alerts.h"
@@ -55,7 +56,7 @@ void TWApplication::createActions()
         {Command::VisitThinkweb, "visitThinkweb", "Visit Thinkweb Online", canOpen},
         {Command::SendFeedback, "sendFeedback", "Send Feedback...", canOpen},
         {Command::SubmitDefectReport, "submitDefectReport", "Submit Defect Report...", canOpen},
-        {Command::Help, "showHelp", "Thinkweb Help", canOpen},
+        {Command::Help, "showHelp", "Thinkweb Help", true},
     };
     for (const Entry &e : entries) {
         auto *action = new QAction(TWLocalizedString(StringTable::DadoZiz, e.title), this);
@@ -118,13 +119,13 @@ void TWApplication::run(Command command)
         s.updateController()->manualUpdate();
         break;
     case Command::VisitThinkweb:
-        openUrl(AboutPanelController::webSiteURL);
+        openUrlOrSay(AboutPanelController::webSiteURL);
         break;
     case Command::SendFeedback:
-        openUrl(feedbackURL());
+        openUrlOrSay(feedbackURL());
         break;
     case Command::SubmitDefectReport:
-        openUrl(defectReportURL());
+        openUrlOrSay(defectReportURL());
         break;
     case Command::Help:
         showHelp();
@@ -157,7 +158,36 @@ QUrl TWApplication::helpURL() const
 
 void TWApplication::showHelp()
 {
-    openUrl(helpURL());
+    const QUrl url = helpURL();
+    if (!QFileInfo(url.toLocalFile()).isFile()) {
+        Alerts::current().runAlertPanel(
+            TWLocalizedString(StringTable::DadoZiz, "Thinkweb Help is not installed."),
+            TWLocalizedString(StringTable::DadoZiz, "The help pages were not found at “%1”.")
+                .arg(QDir::toNativeSeparators(url.toLocalFile())),
+            {TWLocalizedString(StringTable::General, "OK")});
+        return;
+    }
+    if (!m_helpViewer)
+        m_helpViewer = std::make_unique<TWHelpViewer>(
+            [this](const QUrl &link) { openUrlOrSay(link); });
+    m_helpViewer->showPage(url);
+}
+
+void TWApplication::openUrlOrSay(const QUrl &url) const
+{
+    if (openUrl(url))
+        return;
+    const bool mail = url.scheme() == QLatin1String("mailto");
+    Alerts::current().runAlertPanel(
+        TWLocalizedString(StringTable::DadoZiz, "The address could not be opened."),
+        (mail ? TWLocalizedString(StringTable::DadoZiz,
+                                  "No mail program is set up on this computer. Write to %1 "
+                                  "from the mail program you use.")
+              : TWLocalizedString(StringTable::DadoZiz,
+                                  "No web browser is set up on this computer. Open %1 in the "
+                                  "browser you use."))
+            .arg(mail ? url.path() : url.toString()),
+        {TWLocalizedString(StringTable::General, "OK")});
 }
 
 QUrl TWApplication::mailURL(const QString &address, const QString &format) const

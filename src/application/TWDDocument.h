@@ -83,6 +83,8 @@ public:
     // Flips the view option named by the item's data on every picked map.
     void toggle(QObject *sender);
     void setDocumentViewGridSize(float size);
+    // While the grid shows, the maps picked in it (when any).
+    QList<std::shared_ptr<TWMap>> selectedMaps() const override;
 
     // --- full screen ---
     void toggleFullScreen();

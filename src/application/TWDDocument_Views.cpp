@@ -73,6 +73,9 @@ void TWDDocument::setupDocumentView(QWidget *pane)
     m_documentViewImageGrid->setObjectName(QStringLiteral("documentViewImageGrid"));
     m_documentViewImageGrid->setAllowMultipleSelection(true);
     m_documentViewImageGrid->setModel(m_gridModel, m_gridSelection);
+    connect(m_gridSelection, &QItemSelectionModel::selectionChanged, this,
+            &TWDocument::selectedMapsChanged);
+    connect(this, &TWDDocument::documentViewActiveChanged, this, &TWDocument::selectedMapsChanged);
     m_documentViewImageGrid->setScrollView(scroll);
     m_documentViewImageGrid->setDelegate(this);
     m_documentViewImageGrid->setPreviewSize(QSizeF(m_documentViewGridSize, m_documentViewGridSize));
@@ -133,6 +136,16 @@ QList<std::shared_ptr<TWMap>> TWDDocument::selectedGridMaps() const
         if (const std::shared_ptr<TWMap> map = maps ? maps->objectInMapsAtIndex(row) : nullptr)
             picked.append(map);
     return picked;
+}
+
+QList<std::shared_ptr<TWMap>> TWDDocument::selectedMaps() const
+{
+    if (documentViewActive()) {
+        const QList<std::shared_ptr<TWMap>> picked = selectedGridMaps();
+        if (!picked.isEmpty())
+            return picked;
+    }
+    return TWDocument::selectedMaps();
 }
 
 std::optional<bool> TWDDocument::selectedGridMapsValue(const QString &key) const

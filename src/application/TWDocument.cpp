@@ -11,6 +11,7 @@
 #include "drawing/TWMapLayout.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
+#include "interface/FontPanel.h"
 #include "model/TWFileIO.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -388,15 +389,43 @@ void TWDocument::selectMapInMapsArrayController(const std::shared_ptr<TWMap> &) 
 
 // --- following the selection ---
 
+std::optional<Font> TWDocument::selectedFont() const
+{
+    const TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
+    if (!map || map->countOfSelectedGraphics() == 0)
+        return std::nullopt;
+    // A selected branch is its shape as often as its label: both mean the label.
+    const std::shared_ptr<TWGraphic> first = map->selectedGraphics().first();
+    std::shared_ptr<TWTextArea> textArea = std::dynamic_pointer_cast<TWTextArea>(first);
+    if (const TWMapBranch *branch = first->branch();
+        branch && first == branch->mainGraphic() && branch->enclosedTextArea())
+        textArea = branch->enclosedTextArea();
+    if (!textArea || textArea->text().isEmpty())
+        return std::nullopt;
+    const QVariant font = textArea->text().attribute(NSFontAttributeName, 0);
+    return font.canConvert<Font>() ? std::optional<Font>(font.value<Font>()) : std::nullopt;
+}
+
+void TWDocument::orderFrontFontPanel()
+{
+    FontPanel &panel = FontPanel::shared();
+    const QPointer<TWDocument> guarded(this);
+    panel.setTarget(m_window, [guarded](FontPanel &from) {
+        const Font font = from.convertFont(Font());
+        if (guarded && guarded->graphicView() && !font.isNull())
+            guarded->graphicView()->actionRouter().sendAction(QStringLiteral("changeFont:"),
+                                                              QVariant::fromValue(font));
+    });
+    if (const std::optional<Font> font = selectedFont())
+        panel.setSelectedFont(*font);
+    panel.orderFront(m_window);
+}
+
 void TWDocument::selectionChanged(const Notification &notification)
 {
     TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
-    if (!map || notification.sender.identity() != map || map->countOfSelectedGraphics() == 0)
+    if (!map || notification.sender.identity() != map)
         return;
-    const auto textArea = std::dynamic_pointer_cast<TWTextArea>(map->selectedGraphics().first());
-    if (!textArea || textArea->text().isEmpty())
-        return;
-    const QVariant font = textArea->text().attribute(NSFontAttributeName, 0);
-    if (font.isValid())
-        emit selectedFontChanged(font);
+    if (const std::optional<Font> font = selectedFont())
+        emit selectedFontChanged(QVariant::fromValue(*font));
 }

@@ -8,6 +8,7 @@
 #include "drawing/TWPrintDocument.h"
 #include "model/TWMapsDocOwner.h"
 #include "platform/NotificationCenter.h"
+#include "support/Font.h"
 #include "support/OrderedDictionary.h"
 
 #include <QHash>
@@ -258,10 +259,22 @@ public:
     // The name a picture sent back for a text attachment is kept under.
     static QString linkBackPictureName(int changeCount, const QString &extension);
 
+    // The maps the map palettes and the theme chooser act on: the current
+    // map, unless the edition lets the user pick several.
+    virtual QList<std::shared_ptr<TWMap>> selectedMaps() const;
+
+    // The font of the first selected label (its first character's), or none.
+    std::optional<Font> selectedFont() const;
+    // Opens the shared font panel on the selection's font, with this window
+    // as its target: each font picked there changes the selected labels in
+    // one undoable step.
+    void orderFrontFontPanel();
+
 signals:
     // The first font of the selected label, for the font panel to show.
     void selectedFontChanged(const QVariant &font);
     void documentEditedChanged(bool edited);
+    void selectedMapsChanged();
 
 protected:
     // The edition's part of the window, once the shared views are made. A

@@ -276,12 +276,17 @@ void TWDocument::addMapUsingTemplate(bool useTemplate)
     }
 }
 
-void TWDocument::chooseTheme()
+QList<std::shared_ptr<TWMap>> TWDocument::selectedMaps() const
 {
     QList<std::shared_ptr<TWMap>> maps;
     if (m_mapsDocument && m_mapsDocument->currentMap())
         maps.append(m_mapsDocument->currentMap());
-    TWThemeManager::sharedThemeManager().showThemeSelectorPanel(mainWindow(), maps);
+    return maps;
+}
+
+void TWDocument::chooseTheme()
+{
+    TWThemeManager::sharedThemeManager().showThemeSelectorPanel(mainWindow(), selectedMaps());
     if (TWGraphicView *view = graphicView())
         view->update();
 }

@@ -7,6 +7,7 @@
 #include "canvas/TWGraphicView.h"
 #include "drawing/TWPrintView.h"
 #include "interface/TWCSliderCell.h"
+#include "interface/WheelScrollsPane.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -150,6 +151,7 @@ void TWDocument::makeWindowControllers()
     m_paletteDock = new TWPaletteBezelContainerView;
     m_paletteDock->setObjectName(QStringLiteral("paletteDock"));
     m_paletteScrollView->setWidget(m_paletteDock);
+    WheelScrollsPane::install(m_paletteScrollView);
     m_mainSplitView->addWidget(mapPane);
     m_mainSplitView->addWidget(m_paletteScrollView);
     m_mainSplitView->setStretchFactor(0, 1);

@@ -8,6 +8,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "interface/ProgressPanelController.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
@@ -107,6 +108,19 @@ void TWImportController::cannotCreateDocument()
                   "support."));
 }
 
+void TWImportController::cannotImport(const QString &path, const QString &reason)
+{
+    // Readers give either a sentence or a short phrase ("unsafe member name: x").
+    QString why = reason.trimmed();
+    if (why.isEmpty())
+        why = dadoZiz("The file cannot be read");
+    why[0] = why.at(0).toUpper();
+    if (!why.endsWith(QLatin1Char('.')))
+        why += QLatin1Char('.');
+    alert("Unable to import document.",
+          dadoZiz("“%1” cannot be imported. %2").arg(QFileInfo(path).fileName(), why));
+}
+
 TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QString &path)
 {
     if (!m_readers.opml)
@@ -116,11 +130,14 @@ TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QStr
         cannotCreateDocument();
         return nullptr;
     }
-    showDocument(document);
     TWMap *map = document->mapsDocument()->currentMap().get();
-    if (!map || !m_readers.opml(*map, path))
-        alert("Unable to import document.",
-              dadoZiz("This file does not appear to contain OPML data."));
+    if (!map || !m_readers.opml(*map, path)) {
+        // A blank document would only have to be closed by hand.
+        document->close();
+        cannotImport(path, dadoZiz("This file does not appear to contain OPML data."));
+        return nullptr;
+    }
+    showDocument(document);
     return document;
 }
 
@@ -147,8 +164,7 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
                   : readXMLFile(path, &reason);
     }
     if (!xml) {
-        qWarning("Cannot import %s: %s", qPrintable(path), qPrintable(reason));
-        cannotCreateDocument();
+        cannotImport(path, reason);
         return nullptr;
     }
     TWDocument *document = newImportDocument();
@@ -160,14 +176,27 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
     // Building the imported map is not a step the user can undo.
     UndoManager *undo = document->undoManager();
     undo->disableUndoRegistration();
+    bool filled = true;
     if (map) {
+        // A large map takes seconds to read and lay out: say what is going on.
+        ProgressPanelController &progress = ProgressPanelController::sharedProgressPanel();
+        progress.runIndeterminate(true, 0);
+        progress.setInfoString(
+            dadoZiz("Importing “%1”…").arg(QFileInfo(path).fileName()));
         if (streamed)
-            m_readers.mindManagerFile(*map, path);
+            filled = m_readers.mindManagerFile(*map, path);
         else
             m_readers.mindManager(*map, *xml);
-        TWMapLayout::autoArrange(*map);
+        if (filled)
+            TWMapLayout::autoArrange(*map);
+        progress.finish();
     }
     undo->enableUndoRegistration();
+    // The reader has said why; an empty document would only be in the way.
+    if (!filled) {
+        document->close();
+        return nullptr;
+    }
     // Untitled under the file's name: Save asks where, never writes beside
     // the source.
     document->setDisplayName(QFileInfo(path).completeBaseName());

@@ -36,7 +36,8 @@ public:
         // taken over `mindManager` when set. `mindManagerProblem` says,
         // before any document is made, why a file cannot be read at all (a
         // null string when it can).
-        std::function<void(TWMap &map, const QString &path)> mindManagerFile;
+        // false: the reader refused the file and has said why.
+        std::function<bool(TWMap &map, const QString &path)> mindManagerFile;
         std::function<QString(const QString &path)> mindManagerProblem;
     };
 
@@ -74,6 +75,7 @@ private:
     TWDocument *newImportDocument();
     void showDocument(TWDocument *document);
     void cannotCreateDocument();
+    void cannotImport(const QString &path, const QString &reason);
 
     TWDocumentController &m_documents;
     Readers m_readers;

@@ -307,14 +307,7 @@ void TWToolbarController::performItem(const QString &identifier)
                                                                   QVariant::fromValue(color));
         });
     } else if (s->selector == FontPanelSelector) {
-        FontPanel &panel = FontPanel::shared();
-        panel.setTarget(m_window, [guarded](FontPanel &from) {
-            const Font font = from.convertFont(Font());
-            if (guarded && guarded->graphicView() && !font.isNull())
-                guarded->graphicView()->actionRouter().sendAction(QStringLiteral("changeFont:"),
-                                                                  QVariant::fromValue(font));
-        });
-        panel.orderFront(m_window);
+        doc->orderFrontFontPanel();
     } else if (s->selector == PrintSelector) {
         doc->printDocument();
     } else if (TWMenuDispatcher *dispatcher = doc->menuDispatcher()) {

@@ -143,8 +143,17 @@ TWUpdateController::~TWUpdateController()
     delete m_updatesWindow.data();
 }
 
+bool TWUpdateController::hasUpdateAddress()
+{
+    return !defaults().stringForKey(TWPreferences::ServerBaseURLKey).trimmed().isEmpty();
+}
+
 void TWUpdateController::start()
 {
+    // No update address ships: a question or a check could only end in failure.
+    // The question waits until an address is set.
+    if (!hasUpdateAddress())
+        return;
     if (!defaults().boolForKey(SeenNoticeKey)) {
         firstLaunch();
         return;
@@ -211,7 +220,7 @@ void TWUpdateController::timedUpdateIfNeeded()
     m_updateTimer.stop();
     disconnect(m_timerAction);
     const long long interval = defaults().integerForKey(CheckIntervalKey);
-    if (defaults().integerForKey(CheckOnStartupKey) != 2 || interval < 1)
+    if (!hasUpdateAddress() || defaults().integerForKey(CheckOnStartupKey) != 2 || interval < 1)
         return;
     // Days beyond a century are as good as never; the bound keeps the sums exact.
     const qint64 intervalMs = std::min<long long>(interval, 36500) * 86400LL * 1000;
@@ -229,7 +238,7 @@ void TWUpdateController::rescheduleTimerForFailedUpdate()
 {
     m_updateTimer.stop();
     disconnect(m_timerAction);
-    if (defaults().integerForKey(CheckOnStartupKey) == 2)
+    if (hasUpdateAddress() && defaults().integerForKey(CheckOnStartupKey) == 2)
         scheduleTimer(RetryDelay, &TWUpdateController::automaticUpdate);
 }
 
@@ -253,8 +262,14 @@ void TWUpdateController::downloadUpdateData()
         return;
     const QUrl url = serverURL(VersionsPath);
     if (url.isEmpty()) {
-        // No server configured: only a check the user asked for says so.
-        if (m_manualUpdate)
+        // Only a check the user asked for says why nothing is checked.
+        if (m_manualUpdate && !hasUpdateAddress())
+            Alerts::current().runAlertPanel(
+                dadoZiz("No update address is set."),
+                dadoZiz("Thinkweb has no address to ask for new versions, so it cannot check for "
+                        "updates. ") + pleaseCheckSentence(),
+                {general("OK")});
+        else if (m_manualUpdate)
             Alerts::current().runAlertPanel(dadoZiz("Version information URL not correct."),
                                             pleaseCheckSentence(), {general("OK")});
     } else {

@@ -68,6 +68,8 @@ public:
     // What runs a second after creation: the first-launch question or the
     // schedule of the chosen mode.
     void start();
+    // Whether an update address (TWServerBaseURL) is set at all.
+    static bool hasUpdateAddress();
     void firstLaunch();
     void manualUpdate() override;
     void automaticUpdate();

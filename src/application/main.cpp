@@ -86,7 +86,7 @@ int main(int argc, char **argv)
     {
         TWImportController::Readers readers = importer.readers();
         readers.mindManagerFile = [](TWMap &map, const QString &path) {
-            mmImpExpController::populateDadoZiz(map, path);
+            return mmImpExpController::populateDadoZiz(map, path);
         };
         readers.mindManagerProblem = [](const QString &path) {
             QString error;

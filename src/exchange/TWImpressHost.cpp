@@ -3,6 +3,8 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QTimer>
+#include <utility>
 
 #include <csignal>
 #include <sys/types.h>
@@ -95,6 +97,34 @@ void TWImpressHost::quit()
     stop();
 }
 
+void TWImpressHost::quitInBackground()
+{
+    if (!isRunning()) {
+        stop();
+        return;
+    }
+    m_process->write("{\"op\":\"quit\"}\n");
+    m_process->closeWriteChannel();
+    // The process and its profile folder live on until the office has ended,
+    // or is ended when it takes too long.
+    QProcess *process = m_process.release();
+    QTemporaryDir *folder = m_folder.release();
+    const qint64 group = std::exchange(m_officeGroup, 0);
+    m_buffer.clear();
+    auto *deadline = new QTimer(process);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, process, [process, group] {
+        process->kill();
+        if (group > 1)
+            ::kill(pid_t(-group), SIGKILL);
+    });
+    QObject::connect(process, &QProcess::finished, process, [process, folder] {
+        delete folder;
+        process->deleteLater();
+    });
+    deadline->start(std::min(15, m_operationTimeout) * 1000);
+}
+
 void TWImpressHost::stop()
 {
     if (m_process && m_process->state() != QProcess::NotRunning) {
@@ -156,6 +186,12 @@ std::optional<QJsonObject> TWImpressHost::readAnswer(int seconds, QString *error
             stop();
             return std::nullopt;
         }
-        m_process->waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 1000)));
+        if (m_whileWaiting && !m_whileWaiting()) {
+            setError(error, QStringLiteral("cancelled"));
+            stop();
+            return std::nullopt;
+        }
+        // Short slices, so that the program repaints and Cancel is heard.
+        m_process->waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 100)));
     }
 }

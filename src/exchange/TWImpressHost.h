@@ -32,6 +32,7 @@ public:
     bool run(const TWPowerPointOperation &operation, QString *error) override;
     bool save(const QString &path, QString *error) override;
     void quit() override;
+    void quitInBackground() override;
     bool isAlive() const override { return isRunning(); }
 
     bool isRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }

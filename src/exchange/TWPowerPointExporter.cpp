@@ -128,6 +128,12 @@ bool TWPowerPointExporter::exportSelectedMaps(const QList<int> &rows, const QStr
     const std::shared_ptr<TWMap> shown =
         document ? document->objectInMapsAtIndex(document->currentMapNumber()) : nullptr;
     m_launched = false;
+    // Starting the office alone takes seconds: the panel shows from the start,
+    // and the user may stop the run between any two operations.
+    progress().setCancellable(true);
+    m_host.setWhileWaiting([this] { return progress().keepResponsive(); });
+    progress().runIndeterminate(true, 0);
+    progress().setInfoString(pptString("Starting LibreOffice Impress…"));
     bool anyMap = false;
     for (int row : std::as_const(chosen)) {
         const std::shared_ptr<TWMap> &map = mapRows[row].map;
@@ -137,16 +143,30 @@ bool TWPowerPointExporter::exportSelectedMaps(const QList<int> &rows, const QStr
         // An abandoned map leaves its slides and the run goes on, unless the
         // program itself has gone: no later map could be exported either.
         anyMap |= exportActiveMap(*map);
-        if (!m_launched || !m_host.isAlive())
+        if (!m_launched || !m_host.isAlive() || progress().isCancelled())
             break;
     }
     if (shown)
         m_controller.displayMap(shown.get());
-    if (!m_launched)
+    const bool cancelled = progress().isCancelled();
+    if (!m_launched || cancelled) {
+        if (m_launched)
+            m_host.quitInBackground();
+        m_launched = false;
+        m_host.setWhileWaiting({});
+        progress().finish();
+        progress().setCancellable(false);
         return false;
+    }
+    m_host.setWhileWaiting({});
+    progress().setCancellable(false);
+    progress().runIndeterminate(true, 0);
+    progress().setInfoString(pptString("Saving the presentation…"));
     QString error;
     const bool saved = m_host.save(path, &error);
-    m_host.quit();
+    progress().finish();
+    // The office ends on its own time: the program is usable at once.
+    m_host.quitInBackground();
     m_launched = false;
     if (!saved) {
         qCWarning(lcPowerPoint).noquote() << "Saving the presentation failed:" << error;
@@ -164,9 +184,15 @@ bool TWPowerPointExporter::exportSelectedMaps(const QList<int> &rows, const QStr
 
 bool TWPowerPointExporter::runCommand(const Op &operation)
 {
+    // A cancelled run stops here, without a word: the user asked for it.
+    if (progress().isCancelled())
+        return false;
     QString error;
     if (m_host.run(operation, &error))
         return true;
+    // Cancelled while the answer was awaited: not a failure to report.
+    if (progress().isCancelled())
+        return false;
     qCWarning(lcPowerPoint).noquote().nospace()
         << "Script execution failed (" << error << "). Script: " << operation.commandText();
     alert(pptString("Error in PowerPoint export"),
@@ -181,6 +207,8 @@ bool TWPowerPointExporter::exportActiveMap(TWMap &map)
     if (!m_launched) {
         QString error;
         if (!m_host.launch(&error)) {
+            if (progress().isCancelled())
+                return false;
             qCWarning(lcPowerPoint).noquote().nospace()
                 << "Script execution failed (" << error << "). Script: launch";
             alert(pptString("Unable to start LibreOffice Impress"),

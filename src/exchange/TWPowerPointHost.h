@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "exchange/TWPowerPointOperation.h"
 
 #include <QString>
@@ -20,6 +22,15 @@ public:
     virtual bool save(const QString &path, QString *error) = 0;
     // Ends the program; a later launch starts a new presentation.
     virtual void quit() = 0;
+    // Asks the program to end without waiting for it; by default quit().
+    virtual void quitInBackground() { quit(); }
     // False once the program has gone (ended, or was ended after a hang).
     virtual bool isAlive() const { return true; }
+
+    // Called while an answer is awaited; false gives up the wait (the user
+    // cancelled), which ends the program like a timeout.
+    void setWhileWaiting(std::function<bool()> whileWaiting) { m_whileWaiting = std::move(whileWaiting); }
+
+protected:
+    std::function<bool()> m_whileWaiting;
 };

@@ -1,9 +1,12 @@
 #include "interface/ProgressPanelController.h"
 
 #include "model/TWMapsDoc.h"
+#include "platform/TWLocalizedString.h"
 
 #include <QGuiApplication>
+#include <QCoreApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -24,8 +27,13 @@ ProgressPanelController::ProgressPanelController()
     m_info->setMinimumWidth(320);
     m_progressBar = new QProgressBar(m_progressPanel.get());
     m_progressBar->setTextVisible(false);
+    m_cancelButton = new QPushButton(
+        TWLocalizedString(StringTable::General, "Cancel"), m_progressPanel.get());
+    m_cancelButton->hide();
+    QObject::connect(m_cancelButton, &QPushButton::clicked, this, [this] { cancel(); });
     layout->addWidget(m_info);
     layout->addWidget(m_progressBar);
+    layout->addWidget(m_cancelButton, 0, Qt::AlignRight);
 
     NotificationCenter &center = NotificationCenter::defaultCenter();
     m_observers.push_back(center.observe(TWMapsDoc::StartLoadingCountNotification, nullptr,
@@ -69,6 +77,30 @@ void ProgressPanelController::runIndeterminate(bool indeterminate, double maximu
     m_progressPanel->activateWindow();
 }
 
+void ProgressPanelController::setCancellable(bool cancellable)
+{
+    m_cancellable = cancellable;
+    m_cancelled = false;
+    m_cancelButton->setVisible(cancellable);
+    m_cancelButton->setEnabled(cancellable);
+    // Modality takes effect when the window is shown.
+    const bool shown = m_progressPanel->isVisible();
+    if (shown)
+        m_progressPanel->hide();
+    m_progressPanel->setWindowModality(cancellable ? Qt::ApplicationModal : Qt::NonModal);
+    if (shown)
+        m_progressPanel->show();
+}
+
+void ProgressPanelController::cancel()
+{
+    if (!m_cancellable)
+        return;
+    m_cancelled = true;
+    m_cancelButton->setEnabled(false);
+    m_info->setText(TWLocalizedString(StringTable::DadoZiz, "Cancelling…"));
+}
+
 void ProgressPanelController::setInfoString(const QString &info)
 {
     m_info->setText(info);
@@ -81,6 +113,15 @@ void ProgressPanelController::setInfoString(const QString &info)
             m_progressBar->setValue(0);
     }
     m_progressBar->repaint();
+    keepResponsive();
+}
+
+bool ProgressPanelController::keepResponsive()
+{
+    // Only the panel takes input meanwhile: the rest of the program repaints.
+    if (m_cancellable && m_progressPanel->isVisible())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !m_cancelled;
 }
 
 void ProgressPanelController::finish()

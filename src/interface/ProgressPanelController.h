@@ -7,6 +7,7 @@
 #include <QProgressBar>
 
 class QLabel;
+class QPushButton;
 class QWidget;
 
 // The shared panel that shows progress of long work: a line of information
@@ -27,6 +28,19 @@ public:
     ~ProgressPanelController() override;
 
     void runIndeterminate(bool indeterminate, double maximum);
+    // Work that can stop offers Cancel. While it is offered the panel keeps
+    // the rest of the program from input (it is application-modal) and each
+    // update lets the window system through, so that the program repaints
+    // and the button can be clicked. It stays offered across finish() until
+    // withdrawn, so that work of several stages keeps one answer.
+    void setCancellable(bool cancellable);
+    bool isCancellable() const { return m_cancellable; }
+    bool isCancelled() const { return m_cancelled; }
+    // What the Cancel button does; for tests and keyboard equivalents.
+    void cancel();
+    // Lets the window system through while Cancel is offered; true unless cancelled.
+    bool keepResponsive();
+    QPushButton *cancelButton() const { return m_cancelButton; }
     // Shows the text (an empty line for none) and counts one item.
     void setInfoString(const QString &info);
     void finish();
@@ -47,6 +61,9 @@ private:
     std::unique_ptr<QWidget> m_progressPanel;
     QLabel *m_info = nullptr;
     QProgressBar *m_progressBar = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    bool m_cancellable = false;
+    bool m_cancelled = false;
     bool m_indeterminate = false;
     double m_value = 0;
     double m_maximum = 0;

@@ -119,7 +119,7 @@ public:
     static std::shared_ptr<TWMapsDoc>
     loadDocumentFromOldStyleDictionary(const QVariantMap &dictionary);
     // Why a file read as an old document gave none; the document reader
-    // shows the number in "Error %i loading document.".
+    // turns it into a sentence on what is wrong with the file.
     enum OldStyleError : int {
         OldStyleNotPropertyList = 0, // unreadable, too large, or no dictionary
         OldStyleRefused = 1,         // the dictionary gave no maps document

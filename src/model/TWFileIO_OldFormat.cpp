@@ -69,8 +69,19 @@ std::shared_ptr<TWMapsDoc> TWFileIO::readDocumentFromFile(const QString &path,
     int shown = OldStyleRefused;
     if (error == LoadNoEntries)
         document = loadOldStyleDocumentFromFile(path, &shown);
-    if (!document && errorMessage)
-        *errorMessage = TWLocalizedString(StringTable::DadoZiz, "Error %i loading document.")
-                            .replace(QLatin1String("%i"), QString::number(shown));
+    if (!document && errorMessage) {
+        // A number alone tells the user nothing: say what is wrong with the file.
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            *errorMessage = TWLocalizedString(StringTable::DadoZiz, "The file cannot be read: %@.")
+                                .replace(QLatin1String("%@"), file.errorString());
+        else if (shown == OldStyleNotPropertyList)
+            *errorMessage = TWLocalizedString(StringTable::DadoZiz,
+                                              "The file is damaged or is not a Thinkweb document.");
+        else
+            *errorMessage = TWLocalizedString(
+                StringTable::DadoZiz,
+                "The file is damaged: Thinkweb cannot read a document from it.");
+    }
     return document;
 }

@@ -98,36 +98,50 @@ const QStringList &TWCurrentMapSettings::keys()
 
 void TWCurrentMapSettings::setDocument(TWDocument *document)
 {
+    if (m_document)
+        disconnect(m_document, &TWDocument::selectedMapsChanged, this, nullptr);
     m_document = document;
     m_observers.clear();
-    m_observedMap = nullptr;
+    m_observedMaps.clear();
     if (!document || !document->mapsDocument())
         return;
     NotificationCenter &center = NotificationCenter::defaultCenter();
     m_observers.push_back(center.observe(TWMapsDoc::UpdateMapTabsNotification,
                                          document->mapsDocument(),
                                          [this](const Notification &) { observeMap(); }));
+    connect(document, &TWDocument::selectedMapsChanged, this, [this] { observeMap(); });
     observeMap();
+}
+
+std::vector<std::shared_ptr<TWMap>> TWCurrentMapSettings::maps() const
+{
+    std::vector<std::shared_ptr<TWMap>> picked;
+    if (m_document && m_document->mapsDocument())
+        for (const std::shared_ptr<TWMap> &map : m_document->selectedMaps())
+            picked.push_back(map);
+    return picked;
 }
 
 TWMap *TWCurrentMapSettings::map() const
 {
-    if (!m_document || !m_document->mapsDocument())
-        return nullptr;
-    return m_document->mapsDocument()->currentMap().get();
+    const auto picked = maps();
+    return picked.empty() ? nullptr : picked.front().get();
 }
 
 void TWCurrentMapSettings::observeMap()
 {
-    TWMap *current = map();
-    if (current == m_observedMap)
+    const auto picked = maps();
+    std::vector<const void *> now;
+    for (const auto &map : picked)
+        now.push_back(map.get());
+    if (now == m_observedMaps)
         return;
-    m_observedMap = current;
+    m_observedMaps = now;
     if (m_observers.size() > 1)
         m_observers.resize(1);
-    if (current)
+    for (const auto &map : picked)
         m_observers.push_back(NotificationCenter::defaultCenter().observe(
-            TWMap::ValueChangeNotification, current, [this](const Notification &n) {
+            TWMap::ValueChangeNotification, map.get(), [this](const Notification &n) {
                 emit valueChanged(n.userInfo.value(TWMap::KeyKey).toString());
             }));
     for (const QString &key : keys())
@@ -136,36 +150,46 @@ void TWCurrentMapSettings::observeMap()
 
 QVariant TWCurrentMapSettings::valueForKey(const QString &key) const
 {
-    TWMap *current = map();
-    if (!current)
+    const auto picked = maps();
+    if (picked.empty())
         return {};
+    // The settings without a mixed state in their controls show the first map's.
+    TWMap *first = picked.front().get();
     if (key == u"rainbowAngle")
-        return current->rainbowAngle();
+        return first->rainbowAngle();
     if (key == u"rainbowSaturation")
-        return current->rainbowSaturation();
+        return first->rainbowSaturation();
     if (key == u"outlineFormatSettings")
-        return current->outlineFormatSettings();
-    if (key == u"showPriorities")
-        return current->showPriorities();
+        return first->outlineFormatSettings();
     MapsSelection selection;
-    selection.setMaps({m_document->mapsDocument()->currentMap()});
+    selection.setMaps(picked);
+    if (key == u"showPriorities") {
+        const QVariant value = first->showPriorities();
+        for (const auto &map : picked)
+            if (map->showPriorities() != value.toBool())
+                return MapsSelection::mixedMarker();
+        return value;
+    }
     return selection.valueForKey(key);
 }
 
 void TWCurrentMapSettings::setValueForKey(const QVariant &value, const QString &key)
 {
-    TWMap *current = map();
-    if (!current)
+    const auto picked = maps();
+    if (picked.empty())
         return;
-    if (key == u"rainbowAngle")
-        current->setRainbowAngle(value.toFloat());
-    else if (key == u"rainbowSaturation")
-        current->setRainbowSaturation(value.toFloat());
-    else if (key == u"outlineFormatSettings")
-        current->setOutlineFormatSettings(value.toStringList());
-    else {
+    for (const auto &map : picked) {
+        if (key == u"rainbowAngle")
+            map->setRainbowAngle(value.toFloat());
+        else if (key == u"rainbowSaturation")
+            map->setRainbowSaturation(value.toFloat());
+        else if (key == u"outlineFormatSettings")
+            map->setOutlineFormatSettings(value.toStringList());
+    }
+    if (key != u"rainbowAngle" && key != u"rainbowSaturation" &&
+        key != u"outlineFormatSettings") {
         MapsSelection selection;
-        selection.setMaps({m_document->mapsDocument()->currentMap()});
+        selection.setMaps(picked);
         selection.setValueForKey(value, key);
     }
     emit valueChanged(key);
@@ -354,7 +378,7 @@ TWPaletteTable TWMapPalettes::paletteDictionary() const
 
 void TWMapPalettes::autoLayoutMap()
 {
-    if (TWMap *map = m_mapSettings->map())
+    for (const auto &map : m_mapSettings->maps())
         TWMapLayout::autoArrange(*map);
 }
 
@@ -371,8 +395,8 @@ void TWMapPalettes::setBackgroundImage()
 
 bool TWMapPalettes::setBackgroundImageFromFile(const QString &path)
 {
-    TWMap *map = m_mapSettings->map();
-    if (!map)
+    const auto maps = m_mapSettings->maps();
+    if (maps.empty())
         return false;
     QFile file(path);
     std::optional<Image> image;
@@ -387,26 +411,27 @@ bool TWMapPalettes::setBackgroundImageFromFile(const QString &path)
             {TWLocalizedString("General", QStringLiteral("OK"))});
         return false;
     }
-    map->setBackgroundImage(std::make_shared<Image>(*image));
+    const auto shared = std::make_shared<Image>(*image);
+    for (const auto &map : maps)
+        map->setBackgroundImage(shared);
     return true;
 }
 
 void TWMapPalettes::clearBackgroundImage()
 {
-    if (TWMap *map = m_mapSettings->map())
+    for (const auto &map : m_mapSettings->maps())
         map->setBackgroundImage(nullptr);
 }
 
 void TWMapPalettes::makeImageOriginalSize()
 {
-    TWMap *map = m_mapSettings->map();
-    if (!map)
-        return;
-    const std::shared_ptr<Image> image = map->backgroundImage();
-    if (!image || image->size().width == 0 || image->size().height == 0)
-        return;
-    map->setBackgroundImageWidth(image->size().width);
-    map->setBackgroundImageHeight(image->size().height);
+    for (const auto &map : m_mapSettings->maps()) {
+        const std::shared_ptr<Image> image = map->backgroundImage();
+        if (!image || image->size().width == 0 || image->size().height == 0)
+            continue;
+        map->setBackgroundImageWidth(image->size().width);
+        map->setBackgroundImageHeight(image->size().height);
+    }
 }
 
 void TWMapPalettes::editOutlineNumberingFormat()
@@ -684,10 +709,7 @@ void TWGeneralPalettes::restoreDefaultShadow()
 
 void TWGeneralPalettes::textSetFont()
 {
-    // The shared font dialog; the canvas takes the chosen font from the selection.
-    static QPointer<QFontDialog> panel;
-    if (!panel)
-        panel = new QFontDialog;
-    panel->show();
-    panel->raise();
+    // The same panel as the toolbar's: it opens on the selection's font.
+    if (TWDocument *doc = document())
+        doc->orderFrontFontPanel();
 }

@@ -30,7 +30,10 @@ public:
     explicit TWCurrentMapSettings(QObject *parent = nullptr);
 
     void setDocument(TWDocument *document);
+    // The first of the maps the settings act on, and all of them: the
+    // document's selection of maps.
     TWMap *map() const;
+    std::vector<std::shared_ptr<TWMap>> maps() const;
     QVariant valueForKey(const QString &key) const override;
     void setValueForKey(const QVariant &value, const QString &key) override;
     static const QStringList &keys();
@@ -40,7 +43,7 @@ private:
 
     QPointer<TWDocument> m_document;
     std::vector<ObserverToken> m_observers;
-    const void *m_observedMap = nullptr;
+    std::vector<const void *> m_observedMaps;
 };
 
 // A group of palettes: their views, built in code, and the table of their

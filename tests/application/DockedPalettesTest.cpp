@@ -1,4 +1,9 @@
 #include "DocumentTestSupport.h"
+#include "application/TWDDocument.h"
+#include "application/TWToolbarController.h"
+#include "interface/FontPanel.h"
+#include "styles/MapsSelection.h"
+#include "platform/UndoManager.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWLine.h"
 #include "graphics/TWTextArea.h"
@@ -16,6 +21,8 @@
 #include "support/Image.h"
 
 #include <QCheckBox>
+#include <QFontDialog>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTest>
 
@@ -385,3 +392,136 @@ TEST_F(DockedPalettesTest, NavigatorGoesBlankWhenItsDocumentCloses)
 }
 
 } // namespace
+
+namespace {
+
+Font labelFont(const TWMapBranch &branch)
+{
+    return branch.enclosedTextArea()->text().attribute(NSFontAttributeName, 0).value<Font>();
+}
+
+} // namespace
+
+TEST_F(DockedPalettesTest, FontPanelStartsFromTheSelectionAndEachPickIsOneStep)
+{
+    const struct {
+        const char *entrance;
+        std::function<void(TWDocument *)> open;
+    } cases[] = {
+        {"toolbar item",
+         [](TWDocument *document) {
+             auto *toolbar = document->documentWindow()->findChild<TWToolbarController *>();
+             ASSERT_NE(toolbar, nullptr);
+             toolbar->itemWithIdentifier(TWToolbarController::ShowFontsItem)->trigger();
+         }},
+        {"Text palette button",
+         [](TWDocument *document) {
+             QWidget *text = document->dockedPalettesController()->paletteView(GeneralText);
+             ASSERT_NE(text, nullptr);
+             QPushButton *font = nullptr;
+             for (QPushButton *button : text->findChildren<QPushButton *>())
+                 if (button->text() == u"Font...")
+                     font = button;
+             ASSERT_NE(font, nullptr);
+             font->click();
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.entrance);
+        TWDocument *document = untitled();
+        document->graphicView()->endEditingTextArea();
+        TWMap &map = *document->mapsDocument()->currentMap();
+        const std::shared_ptr<TWMapBranch> root = map.root();
+        const std::shared_ptr<TWMapBranch> child =
+            map.publicCreateChildrenOfType(-1, QStringLiteral("child"), false).front();
+        map.setSelectedBranches({root, child});
+        settle();
+        const Font rootBefore = labelFont(*root), childBefore = labelFont(*child);
+        ASSERT_NE(rootBefore, childBefore) << "the test needs two different fonts";
+        // The panel shows the first selected label's font.
+        const Font firstBefore = labelFont(*map.selectedGraphics().first()->branch());
+
+        FontPanel &panel = FontPanel::shared();
+        panel.setSelectedFont(Font(QStringLiteral("Courier"), 9)); // unrelated, as left before
+        c.open(document);
+        ASSERT_TRUE(panel.selectedFont());
+        EXPECT_EQ(*panel.selectedFont(), firstBefore);
+        EXPECT_TRUE(panel.dialog()->isVisible());
+
+        UndoManager &undo = *document->undoManager();
+        const int steps = undo.undoStepCount();
+        const Font chosen(QStringLiteral("DejaVuSerif-Bold"), 27);
+        panel.chooseFont(chosen);
+        settle();
+        EXPECT_EQ(labelFont(*root), chosen);
+        EXPECT_EQ(labelFont(*child), chosen);
+        EXPECT_EQ(undo.undoStepCount(), steps + 1);
+        undo.undo();
+        EXPECT_EQ(labelFont(*root), rootBefore);
+        EXPECT_EQ(labelFont(*child), childBefore);
+        panel.dialog()->close();
+    }
+    // The shared panel's dialog must go before the application object.
+    delete &FontPanel::shared();
+}
+
+TEST_F(DockedPalettesTest, MapPalettesActOnTheMapsPickedInTheDocumentView)
+{
+    auto *document = static_cast<TWDDocument *>(untitled());
+    document->addMapUsingTemplate(false);
+    document->addMapUsingTemplate(false);
+    TWMapsDoc &maps = *document->mapsDocument();
+    ASSERT_EQ(maps.countOfMaps(), 3);
+    TWCurrentMapSettings *settings = document->dockedPalettesController()->mapPalettes()->mapSettings();
+    const auto rainbow = [&](int i) { return maps.objectInMapsAtIndex(i)->rainbowAngle(); };
+    const auto boundaries = [&](int i) { return maps.objectInMapsAtIndex(i)->showBoundaries(); };
+    const bool initial = boundaries(0);
+
+    struct Case
+    {
+        const char *name;
+        bool documentView;
+        QList<int> picked;
+        QList<int> changed;
+    };
+    const Case cases[] = {
+        {"map view: the current map", false, {0, 2}, {maps.indexOfMap(maps.currentMap().get())}},
+        {"document view, two picked", true, {0, 2}, {0, 2}},
+        {"document view, none picked: the current map", true, {}, {maps.indexOfMap(maps.currentMap().get())}},
+    };
+    float angle = 0.5f;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.documentView != document->documentViewActive())
+            document->toggleDocumentView();
+        settle();
+        document->setSelectedGridRows(c.picked);
+        QList<int> selected;
+        for (const auto &map : document->selectedMaps())
+            selected << maps.indexOfMap(map.get());
+        EXPECT_EQ(selected, c.changed);
+
+        angle += 0.25f;
+        QList<float> before;
+        for (int i = 0; i < 3; ++i)
+            before << rainbow(i);
+        settings->setValueForKey(angle, QStringLiteral("rainbowAngle"));
+        settings->setValueForKey(!initial, QStringLiteral("showBoundaries"));
+        for (int i = 0; i < 3; ++i) {
+            const bool changed = c.changed.contains(i);
+            EXPECT_FLOAT_EQ(rainbow(i), changed ? angle : before[i]) << i;
+            if (changed)
+                EXPECT_EQ(boundaries(i), !initial) << i;
+        }
+        settings->setValueForKey(initial, QStringLiteral("showBoundaries"));
+    }
+    // Picked maps that disagree show as mixed.
+    if (!document->documentViewActive())
+        document->toggleDocumentView();
+    settle();
+    ASSERT_TRUE(document->documentViewActive());
+    maps.objectInMapsAtIndex(0)->setShowBoundaries(true);
+    maps.objectInMapsAtIndex(1)->setShowBoundaries(false);
+    document->setSelectedGridRows({0, 1});
+    EXPECT_TRUE(MapsSelection::isMixed(settings->valueForKey(QStringLiteral("showBoundaries"))));
+}

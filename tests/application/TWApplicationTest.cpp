@@ -1,16 +1,20 @@
 #include "ApplicationTestSupport.h"
+#include "application/TWHelpViewer.h"
 #include "application/LinkBackRegistry.h"
 #include "drawing/TWMapUtilities.h"
 #include "interface/AboutPanelController.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Random.h"
+#include "platform/RecordingAlerts.h"
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimeZone>
 
 TEST_F(ApplicationTest, StartsUpInOrder)
@@ -98,19 +102,30 @@ TEST_F(ApplicationTest, OpenFileDispatchesOnTheExtension)
         {"/maps/plan.mmap", nullptr, true, "mmap /maps/plan.mmap"},
         {"/maps/plan.Opml", nullptr, true, "opml /maps/plan.Opml"},
         {"/maps/plan.oo3", nullptr, true, "oo3 /maps/plan.oo3"},
-        // Accepted by the import commands, but not here.
+        // Accepted by the import commands, but not here: refused in an alert naming the file.
         {"/maps/plan.xml", nullptr, false, {}},
         {"/maps/plan.ooutline", nullptr, false, {}},
         {"/maps/plan", nullptr, false, {}},
         {"/maps/plan.tweb.bak", nullptr, false, {}},
         {"/maps.tweb/plan", nullptr, false, {}},
     };
+    RecordingAlerts alerts;
+    Alerts::Scope scope(&alerts);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path);
         callLog().clear();
+        alerts.clear();
         controller.openResult = c.openResult;
         EXPECT_EQ(a.openFile(c.path), c.answer);
         EXPECT_EQ(callLog(), c.call.isEmpty() ? QStringList() : QStringList{c.call});
+        if (c.call.isEmpty()) {
+            ASSERT_EQ(alerts.alerts().size(), 1);
+            EXPECT_EQ(alerts.alerts().first().title,
+                      "The document “" + QFileInfo(c.path).fileName() + "” could not be opened.");
+            EXPECT_TRUE(alerts.alerts().first().message.contains("does not know this kind"));
+        } else {
+            EXPECT_TRUE(alerts.alerts().isEmpty());
+        }
     }
 }
 
@@ -120,8 +135,12 @@ TEST_F(ApplicationTest, ImportsAreRefusedWhenNoImporterIsBuilt)
     services.importers = nullptr;
     services.documentController = nullptr;
     TWApplication &a = start(Edition::Deluxe, services);
+    RecordingAlerts alerts;
+    Alerts::Scope scope(&alerts);
     for (const char *path : {"a.mmap", "a.opml", "a.oo3", "a.tweb"})
         EXPECT_FALSE(a.openFile(path)) << path;
+    // The three imports say why; the document has no controller to fail in.
+    EXPECT_EQ(alerts.alerts().size(), 3);
 }
 
 TEST_F(ApplicationTest, AutosaveFollowsItsSettings)
@@ -333,8 +352,6 @@ TEST_F(ApplicationTest, CommandsCallTheirWindowsAndAreDisabledWithoutThem)
         QStringList calls;
         QUrl url;
     };
-    const QUrl help =
-        QUrl::fromLocalFile("/opt/thinkweb/Application Support/Thinkweb/Help/index.html");
     const std::vector<Case> cases = {
         {C::About, {"show panel"}, {}},
         {C::MediaBrowser, {"media browser"}, {}},
@@ -349,7 +366,6 @@ TEST_F(ApplicationTest, CommandsCallTheirWindowsAndAreDisabledWithoutThem)
         {C::TutorWindow, {"tutor window"}, {}},
         {C::UpdatePanel, {"update controller", "manual update"}, {}},
         {C::VisitThinkweb, {}, AboutPanelController::webSiteURL},
-        {C::Help, {}, help},
     };
     {
         TWApplication &a = start();
@@ -375,11 +391,95 @@ TEST_F(ApplicationTest, CommandsCallTheirWindowsAndAreDisabledWithoutThem)
     }
     TWApplication &bare = start(Edition::Deluxe, ApplicationServices());
     callLog().clear();
+    // Help needs no service: its pages have a viewer of their own.
+    EXPECT_TRUE(bare.action(C::Help)->isEnabled());
     for (const Case &c : cases) {
         EXPECT_FALSE(bare.action(c.command)->isEnabled()) << int(c.command);
         bare.run(c.command); // does nothing
     }
     EXPECT_TRUE(callLog().isEmpty());
+}
+
+TEST_F(ApplicationTest, HelpShowsTheShippedPagesOrSaysWhereTheyAreMissing)
+{
+    // The folder the program finds by itself: the build tree beside the test program.
+    const QString page = "/Application Support/Thinkweb/Help/index.html";
+    QString built;
+    {
+        ApplicationServices services = recordingServices();
+        services.resourceFolder.clear();
+        built = start(Edition::Deluxe, services).helpURL().toLocalFile();
+        app.reset();
+        ASSERT_TRUE(built.endsWith(page)) << built.toStdString();
+        built.chop(page.size());
+    }
+    struct Case
+    {
+        const char *name;
+        QString resourceFolder;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"found beside the program", {}, true},
+        {"found in the given folder", built, true},
+        {"missing", dir.filePath("nowhere"), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ApplicationServices services = recordingServices();
+        services.resourceFolder = c.resourceFolder;
+        TWApplication &a = start(Edition::Deluxe, services);
+        RecordingAlerts alerts;
+        Alerts::Scope scope(&alerts);
+        openedUrls.clear();
+        a.action(TWApplication::Command::Help)->trigger();
+        EXPECT_TRUE(openedUrls.isEmpty()) << "no browser needed";
+        if (!c.shown) {
+            EXPECT_EQ(a.helpViewer(), nullptr);
+            ASSERT_EQ(alerts.alerts().size(), 1);
+            EXPECT_EQ(alerts.alerts().first().title, "Thinkweb Help is not installed.");
+            EXPECT_TRUE(alerts.alerts().first().message.contains(dir.filePath("nowhere")));
+            app.reset();
+            continue;
+        }
+        EXPECT_TRUE(alerts.alerts().isEmpty())
+            << alerts.alerts().first().message.toStdString();
+        ASSERT_NE(a.helpViewer(), nullptr);
+        EXPECT_TRUE(a.helpViewer()->isVisible());
+        EXPECT_EQ(a.helpViewer()->currentPage(), a.helpURL());
+        EXPECT_EQ(a.helpViewer()->currentTitle(), "Thinkweb Help");
+        // A page of the tasks, reached by its link, has its own title.
+        emit a.helpViewer()->browser()->anchorClicked(QUrl("first-map.html"));
+        EXPECT_EQ(a.helpViewer()->currentTitle(), "Your first map");
+        EXPECT_TRUE(a.helpViewer()->browser()->toPlainText().contains("Tab"));
+        // A link that leaves the pages goes to the desktop.
+        emit a.helpViewer()->browser()->anchorClicked(QUrl("https://example.org/"));
+        EXPECT_EQ(openedUrls, QList<QUrl>{QUrl("https://example.org/")});
+        app.reset();
+    }
+}
+
+TEST_F(ApplicationTest, AddressesNothingHereCanOpenAreToldInAnAlert)
+{
+    ApplicationServices services = recordingServices();
+    services.openUrl = [](const QUrl &) { return false; };
+    TWApplication &a = start(Edition::Deluxe, services);
+    RecordingAlerts alerts;
+    Alerts::Scope scope(&alerts);
+    const struct {
+        TWApplication::Command command;
+        const char *says;
+    } cases[] = {
+        {TWApplication::Command::VisitThinkweb, "No web browser"},
+        {TWApplication::Command::SendFeedback, "No mail program"},
+        {TWApplication::Command::SubmitDefectReport, "No mail program"},
+    };
+    for (const auto &c : cases) {
+        alerts.clear();
+        a.run(c.command);
+        ASSERT_EQ(alerts.alerts().size(), 1) << c.says;
+        EXPECT_TRUE(alerts.alerts().first().message.startsWith(c.says));
+    }
 }
 
 TEST_F(ApplicationTest, AccessibilityListsDocumentWindows)

@@ -55,14 +55,14 @@ TEST_F(DocumentTest, LoadErrorsGiveTheirReasonsInTheLoadFailDomain)
              ASSERT_TRUE(f.open(QIODevice::WriteOnly));
              f.write("just some words\n");
          },
-         QStringLiteral("Error 0 loading document.")},
+         QStringLiteral("The file is damaged or is not a Thinkweb document.")},
         {"package without a document", TWDocument::DocumentType,
          [](const QString &path) {
              ASSERT_EQ(
                  TWFileIO::savePackage(QVariantMap{{"Thinkweb/notes.txt", QByteArray("x")}}, path),
                  TWFileIO::SaveSucceeded);
          },
-         QStringLiteral("Error 1 loading document.")},
+         QStringLiteral("The file is damaged: Thinkweb cannot read a document from it.")},
     };
     for (const LoadErrorCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -313,6 +313,39 @@ TEST_F(DocumentTest, TheSelectedLabelsFirstFontIsAnnounced)
     settle();
     ASSERT_FALSE(fonts.isEmpty());
     EXPECT_EQ(fonts.last().value<Font>(), font);
+
+    // A branch picked by its shape means its label.
+    fonts.clear();
+    map->removeAllSelectedGraphics();
+    settle();
+    map->insertObjectInSelectedGraphicsAtIndex(map->root()->mainGraphic(), 0);
+    settle();
+    ASSERT_FALSE(fonts.isEmpty());
+    EXPECT_EQ(fonts.last().value<Font>(), font);
+    EXPECT_EQ(document->selectedFont(), font);
+    map->removeAllSelectedGraphics();
+    EXPECT_EQ(document->selectedFont(), std::nullopt);
+}
+
+TEST_F(DocumentTest, AClosedDocumentIsFreedEvenWithoutAnotherEventLoopPass)
+{
+    for (const bool pass : {true, false}) {
+        SCOPED_TRACE(pass ? "with a pass" : "controller goes first");
+        QPointer<TWDocument> closed;
+        {
+            TWDocumentController local;
+            local.setShowsWindows(false);
+            closed = static_cast<TWDocument *>(local.newDocument());
+            ASSERT_TRUE(closed);
+            closed->close();
+            EXPECT_TRUE(local.documents().isEmpty());
+            if (pass)
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        EXPECT_TRUE(closed.isNull());
+        // Nothing is freed twice when the deferred delete still comes.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 // A laid-out generated document as its window shows it. With

@@ -149,29 +149,41 @@ TEST_F(MenuTest, AMindManagerImportIsAnUntitledPlanThatCannotBeUndone)
     EXPECT_EQ(importer->importMindManagerFileAtPathReturningDocument(bad), nullptr);
     EXPECT_EQ(documents->documents().size(), before);
     ASSERT_EQ(alerts.alerts().size(), 1);
-    EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to create document."));
+    EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to import document."));
+    EXPECT_EQ(alerts.alerts().first().message,
+              QStringLiteral("“Bad.mmap” cannot be imported. Unsafe member name: ../x."));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("x")));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("deep/x")));
 }
 
-TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLLeavesABlankUntitledDocument)
+TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLIsRefusedWithoutLeavingADocument)
 {
     importer->setReaders(
         {[](TWMap &, const QString &path) { return path.endsWith("good.opml"); }, {}, {}});
     for (const char *name : {"good.opml", "bad.opml"}) {
         SCOPED_TRACE(name);
         alerts.clear();
+        const bool good = QLatin1String(name) == QLatin1String("good.opml");
+        const int before = documents->documents().size();
         TWDocument *document = importer->importOPMLFileAtPathReturningDocument(
             dir.filePath(QString::fromLatin1(name)));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(documents->documents().size(), before + (good ? 1 : 0));
+        if (!good) {
+            EXPECT_EQ(document, nullptr);
+            ASSERT_EQ(alerts.alerts().size(), 1);
+            EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to import document."));
+            EXPECT_EQ(alerts.alerts().first().message,
+                      QStringLiteral("“bad.opml” cannot be imported. This file does not appear "
+                                     "to contain OPML data."));
+            continue;
+        }
         ASSERT_NE(document, nullptr);
         EXPECT_TRUE(document->fileName().isEmpty());
         EXPECT_EQ(document->displayName(), QStringLiteral("Untitled"));
         EXPECT_EQ(document->mapsDocument()->countOfMaps(), 1);
         EXPECT_FALSE(mapOf(document).root()->enclosedTextArea()->isEditing());
-        const bool good = QLatin1String(name) == QLatin1String("good.opml");
-        ASSERT_EQ(alerts.alerts().size(), good ? 0 : 1);
-        if (!good)
-            EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to import document."));
+        EXPECT_TRUE(alerts.alerts().isEmpty());
     }
 }
 
@@ -264,7 +276,7 @@ TEST_F(MenuTest, MindManagerMapsAreStreamedFromTheFileIntoAnUntitledDocument)
 {
     TWImportController::Readers readers;
     readers.mindManagerFile = [](TWMap &map, const QString &path) {
-        mmImpExpController::populateDadoZiz(map, path);
+        return mmImpExpController::populateDadoZiz(map, path);
     };
     readers.mindManagerProblem = [](const QString &path) {
         QString error;
@@ -295,15 +307,18 @@ TEST_F(MenuTest, MindManagerMapsAreStreamedFromTheFileIntoAnUntitledDocument)
     EXPECT_EQ(importer->importMindManagerFileAtPathReturningDocument(empty), nullptr);
     EXPECT_EQ(documents->documents().size(), before);
     ASSERT_EQ(alerts.alerts().size(), 1);
-    EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to create document."));
+    EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to import document."));
+    EXPECT_TRUE(alerts.alerts().first().message.startsWith("“Empty.mmap” cannot be imported. "));
 
-    // A file that is no map opens its document and says why.
+    // A file that is no map says why and leaves no empty document.
     const QString notMap = dir.filePath("Other.xml");
     QFile file(notMap);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("<html/>");
     file.close();
-    EXPECT_TRUE(importer->importMindManagerFileAtPathReturningDocument(notMap));
+    EXPECT_EQ(importer->importMindManagerFileAtPathReturningDocument(notMap), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(documents->documents().size(), before);
     ASSERT_EQ(alerts.alerts().size(), 2);
     EXPECT_EQ(alerts.alerts().last().title, QStringLiteral("Mind Manager import error"));
     EXPECT_EQ(alerts.alerts().last().message,

@@ -185,33 +185,66 @@ TEST_F(UpdateControllerTest, StartAndTimersFollowModeIntervalAndLastCheck)
     EXPECT_EQ(controller->pendingTimerInterval(), std::nullopt);
 }
 
-TEST_F(UpdateControllerTest, FirstLaunchAsksOnceAndYesChecksByHand)
+TEST_F(UpdateControllerTest, FirstLaunchAsksOnlyWithAnUpdateAddressAndYesChecksByHand)
 {
-    for (const int answer : {0, 1}) {
+    struct Case
+    {
+        const char *name;
+        bool address;
+        int answer;
+        QStringList titles;
+        bool seen;
+        int requests;
+    };
+    const Case cases[] = {
+        {"address, yes: asks and checks", true, 0, {"Update Checking"}, true, 1},
+        {"address, no: asks only", true, 1, {"Update Checking"}, true, 0},
+        {"no address: neither asks nor checks", false, 0, {}, false, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         alerts.clear();
         defaults.removeObjectForKey(TWUpdateController::SeenNoticeKey);
-        defaults.setString(QString(), TWPreferences::ServerBaseURLKey); // no server at all
-        alerts.queueAlertResponse(answer);
+        defaults.setInteger(0, TWUpdateController::CheckOnStartupKey);
+        defaults.setString(c.address ? server.baseURL() : QString(),
+                           TWPreferences::ServerBaseURLKey);
+        alerts.queueAlertResponse(c.answer);
+        const int before = server.requests(TWUpdateController::VersionsPath);
         auto controller = make();
         controller->start();
-        EXPECT_TRUE(defaults.boolForKey(TWUpdateController::SeenNoticeKey));
-        EXPECT_EQ(defaults.integerForKey(TWUpdateController::CheckOnStartupKey), 1);
-        // "Yes" checks by hand, which tells that no server is configured.
-        const QStringList expected =
-            answer == 0 ? QStringList{"Update Checking", "Version information URL not correct."}
-                        : QStringList{"Update Checking"};
-        EXPECT_EQ(alertTitles(), expected);
-        if (answer == 0) {
-            EXPECT_EQ(alerts.alerts().last().message,
-                      "Please check thinkweb.example.org for version information.");
+        if (c.requests) {
+            ASSERT_TRUE(waitForChecks(*controller));
         }
+        EXPECT_EQ(server.requests(TWUpdateController::VersionsPath) - before, c.requests);
+        EXPECT_EQ(alertTitles().mid(0, 1), c.titles);
+        EXPECT_EQ(defaults.boolForKey(TWUpdateController::SeenNoticeKey), c.seen);
+        EXPECT_EQ(controller->pendingTimerInterval(), std::nullopt);
     }
-    // Without a server an automatic check is silent, and mode 1 sets no retry.
+}
+
+TEST_F(UpdateControllerTest, WithoutAnUpdateAddressAutomaticChecksAreSilentAndByHandSaysSo)
+{
+    defaults.setString(QString(), TWPreferences::ServerBaseURLKey);
+    for (const long long mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        alerts.clear();
+        defaults.setInteger(mode, TWUpdateController::CheckOnStartupKey);
+        defaults.setInteger(1, TWUpdateController::CheckIntervalKey);
+        auto controller = make();
+        controller->start();
+        controller->automaticUpdate();
+        EXPECT_TRUE(alerts.alerts().isEmpty());
+        EXPECT_EQ(controller->pendingTimerInterval(), std::nullopt);
+        controller->manualUpdate();
+        ASSERT_EQ(alertTitles(), QStringList{"No update address is set."});
+        EXPECT_TRUE(alerts.alerts().last().message.endsWith(
+            "Please check thinkweb.example.org for version information."));
+    }
+    // A set but unusable address is a different fault, and said so.
     alerts.clear();
-    auto controller = make();
-    controller->start();
-    EXPECT_TRUE(alerts.alerts().isEmpty());
-    EXPECT_EQ(controller->pendingTimerInterval(), std::nullopt);
+    defaults.setString("not a url", TWPreferences::ServerBaseURLKey);
+    make()->manualUpdate();
+    EXPECT_EQ(alertTitles(), QStringList{"Version information URL not correct."});
 }
 
 TEST_F(UpdateControllerTest, ListIsEvaluatedAgainstTheRunningVersion)

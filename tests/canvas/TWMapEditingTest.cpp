@@ -165,7 +165,7 @@ TEST_F(BranchCreation, SiblingsPushTheOthersApart)
         EXPECT_NEAR(originOf(s1).y, c.s1, 0.01);
         EXPECT_NEAR(originOf(added).y, c.added, 0.01);
         EXPECT_NEAR(originOf(added).x, 610, 0.01);
-        EXPECT_EQ(names(parent->children()), QStringList({"s0", "New-Branch", "s1"}));
+        EXPECT_EQ(names(parent->children()), QStringList({"s0", "New Branch", "s1"}));
         root->removeChild(parent);
         settle();
     }
@@ -266,10 +266,10 @@ TEST_F(MapOperations, NamesAndLocationsOfNewChildren)
         std::optional<Point> origin;
     };
     const Case cases[] = {
-        {{{"name", ""}}, "New-Branch", std::nullopt},
+        {{{"name", ""}}, "New Branch", std::nullopt},
         {{{"name", "x"}, {"location", QPointF(0, 0)}}, "x", std::nullopt},
-        {{{"location", QPointF(600, 50)}}, "New-Branch", Point(600, 70)},
-        {{{"location", QPointF(100, 50)}}, "New-Branch", Point(20, 70)}, // left of the root
+        {{{"location", QPointF(600, 50)}}, "New Branch", Point(600, 70)},
+        {{{"location", QPointF(100, 50)}}, "New Branch", Point(20, 70)}, // left of the root
     };
     for (const Case &c : cases) {
         map->removeAllSelectedGraphics();

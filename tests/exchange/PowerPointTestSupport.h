@@ -32,6 +32,14 @@ public:
     }
     bool run(const Op &operation, QString *error) override
     {
+        // A real host waits for each answer and hears Cancel meanwhile.
+        if (onRun)
+            onRun(int(operations.size()));
+        if (m_whileWaiting && !m_whileWaiting()) {
+            *error = QStringLiteral("cancelled");
+            alive = false;
+            return false;
+        }
         operations << operation;
         if (operations.size() - 1 == failAt) {
             *error = QStringLiteral("refused");
@@ -43,11 +51,18 @@ public:
     bool save(const QString &path, QString *error) override
     {
         saved << path;
+        if (onSave)
+            onSave();
         if (saveFails || !alive)
             *error = alive ? QStringLiteral("disk full") : QStringLiteral("not running");
         return !saveFails && alive;
     }
-    void quit() override {}
+    void quit() override { ++quits; }
+    void quitInBackground() override { ++backgroundQuits; }
+    std::function<void(int operation)> onRun;
+    std::function<void()> onSave;
+    int quits = 0;
+    int backgroundQuits = 0;
     bool isAlive() const override { return alive; }
 
     QList<Op> ofKind(Op::Kind kind) const

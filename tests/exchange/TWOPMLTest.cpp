@@ -265,7 +265,7 @@ TEST_F(TWOPMLTest, ImportsOutlinesOfOtherPrograms)
         {"escaped markup stays text",
          opml("<title>a &lt;b&gt;</title>", "<outline text=\"&lt;i&gt;x&lt;/i&gt; &amp;amp;\"/>"),
          "a <b>{<i>x</i> &amp;}"},
-        {"empty text, no text", opml("", "<outline text=\"\"/><outline/>"), "list{,New-Branch}"},
+        {"empty text, no text", opml("", "<outline text=\"\"/><outline/>"), "list{,New Branch}"},
         {"comments, unknown head fields and no declaration",
          "<!-- a --><opml version=\"2.0\"><!-- b --><head><docs>http://x</docs><title>T<!-- c -->"
          "itle</title></head><body><!-- d --><outline text=\"A\"><!-- e --></outline></body>"

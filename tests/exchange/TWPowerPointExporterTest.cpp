@@ -3,6 +3,8 @@
 #include "support/Color.h"
 #include "support/Font.h"
 
+#include <QPushButton>
+
 using namespace PowerPointTest;
 
 namespace {
@@ -475,4 +477,52 @@ TEST_F(TWPowerPointExporterTest, ThePanelChoosesFileAndMapsFirst)
     EXPECT_EQ(ppt.ofKind(Op::Kind::AddBlankSlide).size(), 2);
     // The map shown before is shown again.
     EXPECT_EQ(document->currentMapNumber(), shown);
+}
+
+TEST_F(TWPowerPointExporterTest, LongRunsShowProgressThroughSavingAndStopOnCancel)
+{
+    addMaps();
+    controller.refreshMapArrayController();
+    struct Case
+    {
+        const char *name;
+        int cancelAt; // the operation during which Cancel is clicked; -1: never
+        bool exported;
+    };
+    const Case cases[] = {
+        {"runs through", -1, true},
+        {"cancelled at the first slide", 0, false},
+        {"cancelled in a later map", 2, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ppt.operations.clear();
+        ppt.saved.clear();
+        ppt.alive = true;
+        ppt.backgroundQuits = ppt.quits = 0;
+        alerts.clear();
+        bool shownWhileSaving = false, cancellableWhileRunning = false;
+        ppt.onRun = [&](int operation) {
+            cancellableWhileRunning |= progress.isCancellable() &&
+                                       progress.progressPanel()->isVisible() &&
+                                       progress.cancelButton()->isVisible();
+            if (operation == c.cancelAt)
+                progress.cancelButton()->click();
+        };
+        ppt.onSave = [&] { shownWhileSaving = progress.progressPanel()->isVisible(); };
+        EXPECT_EQ(exportAll(), c.exported);
+        EXPECT_TRUE(cancellableWhileRunning);
+        EXPECT_EQ(ppt.saved.size(), c.exported ? 1 : 0);
+        if (c.exported)
+            EXPECT_TRUE(shownWhileSaving);
+        else
+            EXPECT_LE(ppt.operations.size(), c.cancelAt + 1) << "nothing runs after Cancel";
+        // The office is let go without the program waiting for it, and a
+        // cancelled run says nothing more.
+        EXPECT_EQ(ppt.backgroundQuits, 1);
+        EXPECT_EQ(ppt.quits, 0);
+        EXPECT_TRUE(alerts.alerts().isEmpty());
+        EXPECT_FALSE(progress.progressPanel()->isVisible());
+        EXPECT_FALSE(progress.isCancellable());
+    }
 }

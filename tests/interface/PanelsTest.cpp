@@ -215,3 +215,38 @@ TEST_F(AboutPanel, HidesWhenThePanelOrTheApplicationLosesFocus)
 }
 
 } // namespace
+
+TEST(ProgressPanel, CancelIsOfferedOnlyForWorkThatCanStopAndKeepsOthersFromInput)
+{
+    ProgressPanelController panel;
+    const struct {
+        const char *name;
+        bool cancellable;
+        bool click;
+        bool cancelled;
+    } cases[] = {
+        {"plain work: no button", false, false, false},
+        {"stoppable, running", true, false, false},
+        {"stoppable, clicked", true, true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        panel.setCancellable(c.cancellable);
+        panel.runIndeterminate(true, 0);
+        panel.setInfoString("working");
+        EXPECT_EQ(panel.cancelButton()->isVisible(), c.cancellable);
+        EXPECT_EQ(panel.progressPanel()->isModal(), c.cancellable);
+        if (c.click)
+            panel.cancelButton()->click();
+        else if (!c.cancellable)
+            panel.cancel(); // work that cannot stop is not stopped
+        EXPECT_EQ(panel.isCancelled(), c.cancelled);
+        EXPECT_EQ(panel.keepResponsive(), !c.cancelled);
+        // Finishing a stage keeps the answer for the next one.
+        panel.finish();
+        EXPECT_EQ(panel.isCancelled(), c.cancelled);
+        panel.setCancellable(false);
+        EXPECT_FALSE(panel.isCancelled());
+        EXPECT_FALSE(panel.progressPanel()->isModal());
+    }
+}

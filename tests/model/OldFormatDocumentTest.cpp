@@ -261,14 +261,16 @@ TEST_F(OldFormatTest, DocumentsThatCannotBeReadGiveTheReadersError)
         QString message;
     };
     auto plist = [](const QVariant &v) { return PropertyList::dataWithPropertyList(v).value(); };
+    const QString Refused = "The file is damaged: Thinkweb cannot read a document from it.";
+    const QString NotADocument = "The file is damaged or is not a Thinkweb document.";
     const Case cases[] = {
-        {"newer version", plist(newer), "Error 1 loading document."},
-        {"no root", plist(noRoot), "Error 1 loading document."},
-        {"root without shape", plist(shapeless), "Error 1 loading document."},
-        {"root not a dictionary", plist(rootIsText), "Error 1 loading document."},
-        {"an array", plist(QVariantList{good}), "Error 0 loading document."},
-        {"no property list", "<<< not a document", "Error 0 loading document."},
-        {"an empty file", "", "Error 0 loading document."},
+        {"newer version", plist(newer), Refused},
+        {"no root", plist(noRoot), Refused},
+        {"root without shape", plist(shapeless), Refused},
+        {"root not a dictionary", plist(rootIsText), Refused},
+        {"an array", plist(QVariantList{good}), NotADocument},
+        {"no property list", "<<< not a document", NotADocument},
+        {"an empty file", "", NotADocument},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -281,6 +283,10 @@ TEST_F(OldFormatTest, DocumentsThatCannotBeReadGiveTheReadersError)
         EXPECT_EQ(TWFileIO::readDocumentFromFile(path, &message), nullptr);
         EXPECT_EQ(message, c.message);
     }
+    // A file that is not there is not called damaged.
+    QString message;
+    EXPECT_EQ(TWFileIO::readDocumentFromFile(tempDir.filePath("gone.tweb"), &message), nullptr);
+    EXPECT_TRUE(message.startsWith("The file cannot be read: ")) << message.toStdString();
 }
 
 TEST_F(OldFormatTest, BranchAndGraphicKeysTakeTheirDefaults)

@@ -66,9 +66,9 @@ TEST_F(TWMapBranchTest, NewBranchesTakeTextFontAndConnectionByDepth)
         Font font;
         QString connection;
     } cases[] = {
-        {rootless, "DadoZiz-Title", Font("Helvetica-Bold", 20), ""},
-        {first, "New-Branch", Font("Helvetica", 16), "TWTitleConnection"},
-        {deeper, "New-Branch", Font("Times-Roman", 11), "TWChildConnection"},
+        {rootless, "Main Idea", Font("Helvetica-Bold", 20), ""},
+        {first, "New Branch", Font("Helvetica", 16), "TWTitleConnection"},
+        {deeper, "New Branch", Font("Times-Roman", 11), "TWChildConnection"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text.toStdString() + " " + c.font.fontName().toStdString());

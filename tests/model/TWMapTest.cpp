@@ -433,7 +433,7 @@ TEST_F(TWMapTest, EverySetterUndoesAndRedoesUnderItsActionName)
          "Constrain text maximum width",
          nullptr,
          {TWMap::ConstrainTextMaxWidthChangedNotification},
-         {"fit DadoZiz-Title to 50", "preview"}},
+         {"fit Main Idea to 50", "preview"}},
         {"printSetupDictionary", QVariant::fromValue(OrderedDictionary{{"leftMargin", 36}}),
          "Update print setup information"},
     };
@@ -548,7 +548,7 @@ TEST_F(TWMapTest, HidingLevelsDeselectsHiddenBranchesAndUpdatesBoundaries)
     map->setBranchHideLevel(1);
     EXPECT_EQ(map->selectedGraphics(), TWMap::GraphicList{a->mainGraphic()});
     EXPECT_EQ(map->countOfGraphicOrderCache(), 0);
-    EXPECT_EQ(layout->calls, (QStringList{"update boundary DadoZiz-Title for DadoZiz-Title",
+    EXPECT_EQ(layout->calls, (QStringList{"update boundary Main Idea for Main Idea",
                                           "update boundary a for a", "remove from boundary aa: aa",
                                           "remove from boundary aaa: aaa", "arrange a"}));
     settle();
@@ -602,10 +602,10 @@ TEST_F(TWMapTest, TheTextWidthRefitsEveryBranchOnlyWhileConstrained)
     map->setTextMaxWidthSet(true);
     settle();
     map->setTextMaxWidth(120);
-    EXPECT_EQ(drawing->calls, (QStringList{"fit DadoZiz-Title to 120", "fit a to 120", "preview"}));
+    EXPECT_EQ(drawing->calls, (QStringList{"fit Main Idea to 120", "fit a to 120", "preview"}));
     settle();
     undo->undo();
-    EXPECT_EQ(drawing->calls, (QStringList{"fit DadoZiz-Title to 200", "fit a to 200", "preview"}));
+    EXPECT_EQ(drawing->calls, (QStringList{"fit Main Idea to 200", "fit a to 200", "preview"}));
     drawing->calls.clear();
     map->setTextMaxWidthSet(false);
     EXPECT_EQ(drawing->calls, QStringList{"preview"});
@@ -618,7 +618,7 @@ TEST_F(TWMapTest, OutlineNumberChangesMoveEnclosedGraphicsFromTheOldWidth)
     settle();
     map->setShowOutlineNumbers(true);
     EXPECT_EQ(layout->calls,
-              (QStringList{"reposition DadoZiz-Title from 3", "reposition a from 3"}));
+              (QStringList{"reposition Main Idea from 3", "reposition a from 3"}));
     EXPECT_TRUE(map->outlineNumbersNeedUpdating());
 }
 
