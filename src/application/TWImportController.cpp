@@ -70,19 +70,29 @@ bool TWImportController::hasFileType(const QString &path, const QStringList &typ
 
 // --- the documents ---
 
-TWDocument *TWImportController::newImportDocument()
+std::unique_ptr<TWDocument> TWImportController::makeImportDocument()
 {
     std::unique_ptr<TWDocument> made = TWDocument::makeUntitled();
     if (!made)
         return nullptr;
     // The map comes before the window, so the window's set-up adds none.
     made->addMapUsingTemplate(false);
-    TWDocument *document = m_documents.addUntitledDocument(std::move(made), false);
-    if (!document)
-        return nullptr;
+    stopEditingRoot(made.get());
+    return made;
+}
+
+void TWImportController::stopEditingRoot(TWDocument *document)
+{
     const TWMap *map = document->mapsDocument()->currentMap().get();
     if (map && map->root() && map->root()->enclosedTextArea())
         map->root()->enclosedTextArea()->setIsEditing(false);
+}
+
+TWDocument *TWImportController::adoptImportDocument(std::unique_ptr<TWDocument> made)
+{
+    TWDocument *document = m_documents.addUntitledDocument(std::move(made), false);
+    if (document)
+        stopEditingRoot(document);
     return document;
 }
 
@@ -103,14 +113,19 @@ TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QStr
 {
     if (!m_readers.opml)
         return nullptr;
-    TWDocument *document = newImportDocument();
+    std::unique_ptr<TWDocument> made = makeImportDocument();
+    // The outline is read into the map before its window is made, as an
+    // opened document is: a window following every branch as it is added
+    // and laid out costs more than the reading itself.
+    TWMap *map = made ? made->mapsDocument()->currentMap().get() : nullptr;
+    const bool read = map && m_readers.opml(*map, path);
+    TWDocument *document = made ? adoptImportDocument(std::move(made)) : nullptr;
     if (!document) {
         cannotCreateDocument();
         return nullptr;
     }
     showDocument(document);
-    TWMap *map = document->mapsDocument()->currentMap().get();
-    if (!map || !m_readers.opml(*map, path))
+    if (!read)
         alert("Unable to import document.",
               dadoZiz("This file does not appear to contain OPML data."));
     return document;
@@ -143,14 +158,15 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
         cannotCreateDocument();
         return nullptr;
     }
-    TWDocument *document = newImportDocument();
-    if (!document) {
+    std::unique_ptr<TWDocument> made = makeImportDocument();
+    if (!made) {
         cannotCreateDocument();
         return nullptr;
     }
-    TWMap *map = document->mapsDocument()->currentMap().get();
-    // Building the imported map is not a step the user can undo.
-    UndoManager *undo = document->undoManager();
+    TWMap *map = made->mapsDocument()->currentMap().get();
+    // Building the imported map is not a step the user can undo. It is
+    // built before the window is made, as an outline's is.
+    UndoManager *undo = made->undoManager();
     undo->disableUndoRegistration();
     if (map) {
         if (streamed)
@@ -160,6 +176,11 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
         TWMapLayout::autoArrange(*map);
     }
     undo->enableUndoRegistration();
+    TWDocument *document = adoptImportDocument(std::move(made));
+    if (!document) {
+        cannotCreateDocument();
+        return nullptr;
+    }
     // Untitled under the file's name: Save asks where, never writes beside
     // the source.
     document->setDisplayName(QFileInfo(path).completeBaseName());
