@@ -19,7 +19,8 @@ TWNavigatorView::TWNavigatorView(QWidget *parent) : QWidget(parent)
     m_updateTimer.setInterval(UpdateDelayMilliseconds);
     connect(&m_updateTimer, &QTimer::timeout, this, &TWNavigatorView::updateDisplay);
     m_catchUpTimer.setSingleShot(true);
-    m_catchUpTimer.setInterval(0);
+    // After the canvas has shown the change, so as not to share its frame.
+    m_catchUpTimer.setInterval(CatchUpDelayMilliseconds);
     connect(&m_catchUpTimer, &QTimer::timeout, this, &TWNavigatorView::catchUp);
     m_closeObserver = NotificationCenter::defaultCenter().observe(
         TWDocument::WillCloseNotification, nullptr, [this](const Notification &n) {
@@ -185,6 +186,7 @@ void TWNavigatorView::catchUp()
             TWMapDrawing::Options options;
             options.drawBackground = true;
             options.drawSelection = false;
+            options.drawLabels = TWMapDrawing::labelsReadableAt(s);
             const Size canvas = current->canvasSize();
             TWMapDrawing::drawMapInRect(
                 context, *current, shown.intersected(Rect(0, 0, canvas.width, canvas.height)),
@@ -238,6 +240,7 @@ const QImage &TWNavigatorView::thumbnail()
         TWMapDrawing::Options options;
         options.drawBackground = true;
         options.drawSelection = false;
+        options.drawLabels = TWMapDrawing::labelsReadableAt(m_scalingFactor);
         TWMapDrawing::drawMapInRect(context, *current, Rect(0, 0, canvas.width, canvas.height),
                                     options);
     }

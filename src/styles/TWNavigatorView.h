@@ -16,15 +16,16 @@ class TWMap;
 // The navigator palette's view: a thumbnail of the current map, scaled to
 // fit and centred, with the part the canvas shows outlined. A click centres
 // the canvas there, a drag pans it. The thumbnail is kept: a scroll only
-// moves the outline, a changed part of the map is drawn again into it on the
-// next pass, and only a new scale or size redraws it whole, after half a
-// second of quiet.
+// moves the outline, a changed part of the map is drawn again into it a few
+// frames later, and only a new scale or size redraws it whole, after half a
+// second of quiet. Labels too small to read are left out of it.
 class TWNavigatorView : public QWidget
 {
     Q_OBJECT
 
 public:
     static constexpr int UpdateDelayMilliseconds = 500;
+    static constexpr int CatchUpDelayMilliseconds = 50;
 
     // Where the view gets its map and the canvas's visible part from; a
     // document gives its own.
@@ -53,8 +54,8 @@ public:
     // The canvas showed another part of the map: the outline follows.
     void visibleRectDidChange();
     // A part of the map (map coordinates) changed: it is drawn again into the
-    // thumbnail on the next pass, or the whole after the quiet wait when the
-    // thumbnail's scale no longer fits.
+    // thumbnail a few frames later, or the whole after the quiet wait when
+    // the thumbnail's scale no longer fits.
     void mapAreaDidChange(Rect area);
     bool catchUpPending() const { return m_catchUpTimer.isActive(); }
     // Draws the changed parts now.
