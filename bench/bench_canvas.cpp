@@ -152,22 +152,44 @@ void BM_MarkRectangle(benchmark::State &state)
 }
 BENCHMARK(BM_MarkRectangle)->Arg(1)->Arg(16);
 
-// Scrolling by a wheel step.
+// Scrolling by a wheel step, until the canvas has painted what came into
+// view: the canvas is shown, and the event loop runs after each step.
 void BM_ScrollByWheel(benchmark::State &state)
 {
     Fixture &f = fixture(int(state.range(0)));
+    f.view->show();
+    QCoreApplication::processEvents();
+    struct Paints : QObject
+    {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            count += event->type() == QEvent::Paint;
+            return false;
+        }
+    } paints;
+    f.view->viewport()->installEventFilter(&paints);
     int direction = -120;
+    int unpainted = 0;
     for (auto _ : state) {
+        const int before = paints.count;
         QWheelEvent wheel(QPointF(640, 400), QPointF(640, 400), QPoint(), QPoint(0, direction),
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(f.view->viewport(), &wheel);
+        for (int pass = 0; pass < 100 && paints.count == before; ++pass)
+            QCoreApplication::processEvents();
+        unpainted += paints.count == before;
         if (f.view->verticalScrollBar()->value() >= f.view->verticalScrollBar()->maximum())
             direction = 120;
         else if (f.view->verticalScrollBar()->value() <= 0)
             direction = -120;
     }
+    f.view->viewport()->removeEventFilter(&paints);
+    f.view->hide();
+    if (unpainted > 0)
+        state.SkipWithError("a step was not painted");
 }
-BENCHMARK(BM_ScrollByWheel)->Arg(1)->Arg(16);
+BENCHMARK(BM_ScrollByWheel)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond);
 
 // Zooming by a Command-wheel step, in and out.
 void BM_ZoomByWheel(benchmark::State &state)

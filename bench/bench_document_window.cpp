@@ -1,8 +1,10 @@
 // Start-up and opening as a user sees them: the program started in a child
 // process until its new document's canvas has painted, and a generated
 // document of 10,000 branches read alone, then read and shown in its window
-// until the canvas's first paint.
+// until the canvas's first paint; and an outline of 1,000 to 50,000 items
+// imported in a window, beside the document saved from it opened in one.
 #include "BranchDocumentGenerator.h"
+#include "WindowBenchSupport.h"
 #include "application/TWDocument.h"
 #include "application/TWDocumentWindow.h"
 #include "canvas/TWGraphicView.h"
@@ -25,30 +27,18 @@ namespace {
 
 QApplication &application()
 {
-    static int argc = 1;
-    static char name[] = "bench_document_window";
-    static char *argv[] = {name, nullptr};
-    // Never freed: Qt's caches must not be torn down after the documents.
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
+    return WindowBench::application();
 }
 
 QTemporaryDir &folder()
 {
-    static QTemporaryDir *dir = new QTemporaryDir;
-    return *dir;
+    return WindowBench::folder();
 }
 
 // The preferences of this run, apart from the user's.
-UserDefaults &defaults()
+void defaults()
 {
-    static UserDefaults *d = [] {
-        auto *made = new UserDefaults(folder().filePath("defaults.ini"));
-        new UserDefaults::Scope(made);
-        TWPreferences::registerDefaults();
-        return made;
-    }();
-    return *d;
+    WindowBench::environment();
 }
 
 QString generatedDocument(int branches)
@@ -85,7 +75,9 @@ protected:
     }
 };
 
-// The program from its start to the first paint of a new document's canvas.
+// The program from its start to the first paint of a new document's canvas
+// (no argument), or of the window an outline of that many items is imported
+// into, after which it quits without asking about the unsaved import.
 void BM_StartToFirstPaint(benchmark::State &state)
 {
     application();
@@ -93,6 +85,15 @@ void BM_StartToFirstPaint(benchmark::State &state)
     if (!QFileInfo(program).isExecutable()) {
         state.SkipWithError("the program is not built beside the benchmark");
         return;
+    }
+    QStringList arguments{QStringLiteral("--quit-after-first-paint")};
+    if (state.range(0) > 0) {
+        const QString outline = WindowBench::outlineFile(int(state.range(0)));
+        if (outline.isEmpty()) {
+            state.SkipWithError("the outline could not be written");
+            return;
+        }
+        arguments << outline;
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -104,8 +105,8 @@ void BM_StartToFirstPaint(benchmark::State &state)
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QElapsedTimer clock;
         clock.start();
-        process.start(program, {QStringLiteral("--quit-after-first-paint")});
-        if (!process.waitForFinished(20000) || process.exitCode() != 0) {
+        process.start(program, arguments);
+        if (!process.waitForFinished(60000) || process.exitCode() != 0) {
             process.kill();
             state.SkipWithError("the program did not paint and quit");
             return;
@@ -113,7 +114,12 @@ void BM_StartToFirstPaint(benchmark::State &state)
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
     }
 }
-BENCHMARK(BM_StartToFirstPaint)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartToFirstPaint)
+    ->Arg(0)
+    ->Arg(10000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 // Reading the document as the document does, without a window.
 void BM_LoadDocumentAlone(benchmark::State &state)
@@ -186,6 +192,69 @@ void BM_OpenToFirstPaintedWindow(benchmark::State &state)
 }
 BENCHMARK(BM_OpenToFirstPaintedWindow)
     ->Arg(10000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+// The outline imported through the Import command's path until the new
+// window's canvas has painted: no slower than opening the document saved
+// from it (below).
+void BM_ImportOutlineToFirstPaint(benchmark::State &state)
+{
+    const int items = int(state.range(0));
+    if (WindowBench::outlineFile(items).isEmpty()) {
+        state.SkipWithError("the outline could not be written");
+        return;
+    }
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        TWDocument *document = WindowBench::importOutline(items);
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        if (!document) {
+            state.SkipWithError("the outline was not imported and painted");
+            return;
+        }
+        state.counters["branches"] =
+            double(document->mapsDocument()->currentMap()->allBranches().size());
+        WindowBench::program().close(document);
+    }
+}
+BENCHMARK(BM_ImportOutlineToFirstPaint)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+// The document saved from the imported outline, opened until its window's
+// canvas has painted.
+void BM_OpenSavedOutlineToFirstPaint(benchmark::State &state)
+{
+    const QString path = WindowBench::savedDocument(int(state.range(0)));
+    if (path.isEmpty()) {
+        state.SkipWithError("the outline's document could not be made");
+        return;
+    }
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        TWDocument *document = WindowBench::openDocument(path);
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        if (!document) {
+            state.SkipWithError("the document was not opened and painted");
+            return;
+        }
+        state.counters["branches"] =
+            double(document->mapsDocument()->currentMap()->allBranches().size());
+        WindowBench::program().close(document);
+    }
+}
+BENCHMARK(BM_OpenSavedOutlineToFirstPaint)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);

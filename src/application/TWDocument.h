@@ -130,6 +130,8 @@ public:
     // --- TWPrintDocument ---
     Size visibleAreaSize() const override;
     const TWTextArea *editingTextArea() const override;
+    void moveCachedEditingRects(Point offset) override;
+    void currentMapMovedOnCanvas(Point offset) override;
     TWPrintCanvasController *printCanvasController() const override;
     TWPrintView *printView() const override;
 

@@ -28,6 +28,19 @@ const TWTextArea *TWDocument::editingTextArea() const
     return view ? view->editingTextArea() : nullptr;
 }
 
+void TWDocument::moveCachedEditingRects(Point offset)
+{
+    // The next keystroke's prediction starts where the label now is.
+    if (TWGraphicView *view = graphicView())
+        view->moveCachedEditingBoundsBy(offset.x, offset.y);
+}
+
+void TWDocument::currentMapMovedOnCanvas(Point offset)
+{
+    if (TWGraphicView *view = graphicView())
+        view->followMapMovedBy(offset);
+}
+
 TWPrintCanvasController *TWDocument::printCanvasController() const
 {
     return m_viewController ? &m_viewController->printCanvasController() : nullptr;

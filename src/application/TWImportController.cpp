@@ -79,19 +79,29 @@ bool TWImportController::hasFileType(const QString &path, const QStringList &typ
 
 // --- the documents ---
 
-TWDocument *TWImportController::newImportDocument()
+std::unique_ptr<TWDocument> TWImportController::makeImportDocument()
 {
     std::unique_ptr<TWDocument> made = TWDocument::makeUntitled();
     if (!made)
         return nullptr;
     // The map comes before the window, so the window's set-up adds none.
     made->addMapUsingTemplate(false);
-    TWDocument *document = m_documents.addUntitledDocument(std::move(made), false);
-    if (!document)
-        return nullptr;
+    stopEditingRoot(made.get());
+    return made;
+}
+
+void TWImportController::stopEditingRoot(TWDocument *document)
+{
     const TWMap *map = document->mapsDocument()->currentMap().get();
     if (map && map->root() && map->root()->enclosedTextArea())
         map->root()->enclosedTextArea()->setIsEditing(false);
+}
+
+TWDocument *TWImportController::adoptImportDocument(std::unique_ptr<TWDocument> made)
+{
+    TWDocument *document = m_documents.addUntitledDocument(std::move(made), false);
+    if (document)
+        stopEditingRoot(document);
     return document;
 }
 
@@ -125,16 +135,23 @@ TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QStr
 {
     if (!m_readers.opml)
         return nullptr;
-    TWDocument *document = newImportDocument();
-    if (!document) {
+    std::unique_ptr<TWDocument> made = makeImportDocument();
+    if (!made) {
         cannotCreateDocument();
         return nullptr;
     }
-    TWMap *map = document->mapsDocument()->currentMap().get();
+    // The outline is read into the map before its window is made, as an
+    // opened document is: a window following every branch as it is added
+    // and laid out costs more than the reading itself.
+    TWMap *map = made->mapsDocument()->currentMap().get();
     if (!map || !m_readers.opml(*map, path)) {
-        // A blank document would only have to be closed by hand.
-        document->close();
+        // No blank document is left behind to be closed by hand.
         cannotImport(path, dadoZiz("This file does not appear to contain OPML data."));
+        return nullptr;
+    }
+    TWDocument *document = adoptImportDocument(std::move(made));
+    if (!document) {
+        cannotCreateDocument();
         return nullptr;
     }
     showDocument(document);
@@ -167,14 +184,15 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
         cannotImport(path, reason);
         return nullptr;
     }
-    TWDocument *document = newImportDocument();
-    if (!document) {
+    std::unique_ptr<TWDocument> made = makeImportDocument();
+    if (!made) {
         cannotCreateDocument();
         return nullptr;
     }
-    TWMap *map = document->mapsDocument()->currentMap().get();
-    // Building the imported map is not a step the user can undo.
-    UndoManager *undo = document->undoManager();
+    TWMap *map = made->mapsDocument()->currentMap().get();
+    // Building the imported map is not a step the user can undo. It is
+    // built before the window is made, as an outline's is.
+    UndoManager *undo = made->undoManager();
     undo->disableUndoRegistration();
     bool filled = true;
     if (map) {
@@ -193,8 +211,11 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
     }
     undo->enableUndoRegistration();
     // The reader has said why; an empty document would only be in the way.
-    if (!filled) {
-        document->close();
+    if (!filled)
+        return nullptr;
+    TWDocument *document = adoptImportDocument(std::move(made));
+    if (!document) {
+        cannotCreateDocument();
         return nullptr;
     }
     // Untitled under the file's name: Save asks where, never writes beside

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class TWDocument;
 class TWDocumentController;
@@ -71,8 +72,10 @@ public:
 
 private:
     // An untitled document with one blank map whose root is not being
-    // edited, not yet shown.
-    TWDocument *newImportDocument();
+    // edited, with no window yet; the controller takes it with its window.
+    std::unique_ptr<TWDocument> makeImportDocument();
+    TWDocument *adoptImportDocument(std::unique_ptr<TWDocument> made);
+    static void stopEditingRoot(TWDocument *document);
     void showDocument(TWDocument *document);
     void cannotCreateDocument();
     void cannotImport(const QString &path, const QString &reason);

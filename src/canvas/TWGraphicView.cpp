@@ -94,6 +94,7 @@ void TWGraphicView::setDocument(TWCanvasHost *document)
     m_document = document;
     m_branchesThatHaveMoved.clear();
     m_movedBranchSet.clear();
+    m_shownGeometry = {};
     // A step put back may have changed anything of the map, its extent too.
     if (UndoManager *undo = m_document ? m_document->undoManager() : nullptr) {
         m_undoConnections << connect(undo, &UndoManager::didUndo, this,
@@ -164,7 +165,7 @@ void TWGraphicView::setNeedsDisplayInRect(Rect rect)
         batchMark(grown);
         return;
     }
-    postNavigatorUpdate();
+    postNavigatorUpdate(grown);
     emit displayMarked(grown);
     updateViewport(viewportRectFromMap(grown).toAlignedRect());
 }
@@ -231,8 +232,8 @@ void TWGraphicView::flushBatchedMarks()
     if (m_batchedMarks.isEmpty())
         return;
     const QList<Rect> marks = std::exchange(m_batchedMarks, {});
-    postNavigatorUpdate();
     for (const Rect &mark : marks) {
+        postNavigatorUpdate(mark);
         emit displayMarked(mark);
         updateViewport(viewportRectFromMap(mark).toAlignedRect());
     }
@@ -303,11 +304,17 @@ void TWGraphicView::changeTextFromStoredDict()
     m_redrawTime = seconds < 0.05 ? 0 : std::min(seconds, 0.1);
 }
 
-void TWGraphicView::postNavigatorUpdate() const
+void TWGraphicView::postNavigatorUpdate(std::optional<Rect> area) const
 {
-    if (m_document)
-        NotificationCenter::defaultCenter().post(NavigatorNeedsUpdateNotification,
-                                                 m_document->documentObject());
+    if (!m_document)
+        return;
+    QVariantMap details;
+    if (area)
+        details.insert(NavigatorAreaKey, area->toQt());
+    else
+        details.insert(NavigatorScrolledKey, true);
+    NotificationCenter::defaultCenter().post(NavigatorNeedsUpdateNotification,
+                                             m_document->documentObject(), details);
 }
 
 void TWGraphicView::postPrintCanvasUpdate() const

@@ -49,6 +49,10 @@ class TWGraphicView : public QAbstractScrollArea, public TWDrawingView, public T
 public:
     static inline const QString NavigatorNeedsUpdateNotification =
         QStringLiteral("TWNavigatorNeedsUpdate");
+    // What the navigator notice says: the marked rectangle (map coordinates,
+    // a QRectF), or that the canvas scrolled.
+    static inline const QString NavigatorAreaKey = QStringLiteral("area");
+    static inline const QString NavigatorScrolledKey = QStringLiteral("scrolled");
     static inline const QString FlushPendingRedrawsNotification =
         QStringLiteral("FlushPendingRedrawsNotification");
     static inline const QString ResizedGraphicFlippedNotification =
@@ -136,6 +140,9 @@ public:
     QRectF viewportRectFromMap(Rect rect) const;
     // The zoom or canvas size of the map changed.
     void mapGeometryDidChange();
+    // The whole map was moved by the offset on its canvas: the view scrolls
+    // with it, once the canvas has its new size, so the part shown stays.
+    void followMapMovedBy(Point offset);
     Point savedLocation() const { return m_savedLocation; }
     void setSavedLocation(Point location) { m_savedLocation = location; }
 
@@ -383,7 +390,8 @@ private:
     void changeTextFromStoredDict();
     Rect pendingArea() const;
     void updateScrollRange();
-    void postNavigatorUpdate() const;
+    // `area`: what was marked; none: the canvas scrolled.
+    void postNavigatorUpdate(std::optional<Rect> area) const;
     void postPrintCanvasUpdate() const;
     void schedulePendingLayout();
     void selectNeighbour(int direction);
@@ -412,6 +420,16 @@ private:
     QRect m_unpaintedArea;
     void updateViewport(const QRect &area);
     QTimer m_commitTimer;
+    // What the viewport was last drawn for, whole.
+    struct ShownGeometry
+    {
+        const TWMap *map = nullptr;
+        qreal zoom = 0;
+        Size pagedCanvas;
+        bool operator==(const ShownGeometry &) const = default;
+    };
+    ShownGeometry m_shownGeometry;
+    Point m_pendingMapMove;
     QList<std::shared_ptr<TWMapBranch>> m_branchesThatHaveMoved;
     // The same branches, for the membership test a dragged subtree makes per branch.
     QSet<const TWMapBranch *> m_movedBranchSet;

@@ -53,11 +53,34 @@ void TWGraphicView::updateScrollRange()
     verticalScrollBar()->setRange(0, std::max(0, height - view.height()));
     verticalScrollBar()->setPageStep(view.height());
     verticalScrollBar()->setSingleStep(10);
+    if (m_pendingMapMove != Point()) {
+        const Point move = std::exchange(m_pendingMapMove, Point());
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() +
+                                        int(std::lround(move.x * zoom)));
+        verticalScrollBar()->setValue(verticalScrollBar()->value() +
+                                      int(std::lround(move.y * zoom)));
+    }
+}
+
+void TWGraphicView::followMapMovedBy(Point offset)
+{
+    if (!std::isfinite(offset.x) || !std::isfinite(offset.y))
+        return;
+    m_pendingMapMove = Point(m_pendingMapMove.x + offset.x, m_pendingMapMove.y + offset.y);
 }
 
 void TWGraphicView::mapGeometryDidChange()
 {
     updateScrollRange();
+    // Another map, zoom or scale changes every pixel shown. A canvas that
+    // only grew or shrank keeps its origin, so what is shown stays, unless
+    // page frames are drawn across it.
+    const TWMapsDoc *document = mapsDoc();
+    const bool frames = document && document->showPageFrames();
+    const ShownGeometry now{map(), zoomFactor(), frames ? canvasSize() : Size()};
+    if (now == m_shownGeometry)
+        return;
+    m_shownGeometry = now;
     updateViewport(viewport()->rect());
 }
 
@@ -68,10 +91,30 @@ void TWGraphicView::resizeEvent(QResizeEvent *event)
     m_unpaintedArea = viewport()->rect();
 }
 
-void TWGraphicView::scrollContentsBy(int, int)
+void TWGraphicView::scrollContentsBy(int dx, int dy)
 {
-    postNavigatorUpdate();
-    updateViewport(viewport()->rect());
+    postNavigatorUpdate(std::nullopt);
+    const QRect view = viewport()->rect();
+    if (std::abs(dx) >= view.width() || std::abs(dy) >= view.height()) {
+        updateViewport(view);
+        return;
+    }
+    // What is on screen moves; only what comes into view is drawn, with
+    // what was marked and not yet painted, where it now is.
+    viewport()->scroll(dx, dy);
+    const QRect moved = m_unpaintedArea.translated(dx, dy).intersected(view);
+    if (!moved.isEmpty())
+        viewport()->update(moved);
+    QRect exposed = moved;
+    if (dx > 0)
+        exposed |= QRect(0, 0, dx, view.height());
+    else if (dx < 0)
+        exposed |= QRect(view.width() + dx, 0, -dx, view.height());
+    if (dy > 0)
+        exposed |= QRect(0, 0, view.width(), dy);
+    else if (dy < 0)
+        exposed |= QRect(0, view.height() + dy, view.width(), -dy);
+    m_unpaintedArea = exposed;
 }
 
 Point TWGraphicView::mapPointFromViewport(QPointF point) const

@@ -1,5 +1,9 @@
 #include "canvas/TWMapPainter.h"
 
+#include "drawing/DrawingContext.h"
+
+#include <QPainter>
+
 void TWCanvasMapPainter::paintMap(const DrawingContext &context, TWMap &map, Rect dirty,
                                   const TWDrawingView *view,
                                   const std::optional<TWMapDrawing::PageGrid> &pages)
@@ -13,6 +17,11 @@ void TWCanvasMapPainter::paintMap(const DrawingContext &context, TWMap &map, Rec
     options.drawBackground = false;
     options.drawSelection = true;
     options.drawLinkLines = false;
+    // On screen a map zoomed out below reading size shows its branches, not
+    // smudges; pictures and copies of it keep every label.
+    const QPaintDevice *device = context.painter().device();
+    options.drawLabels = !device || device->devType() != QInternal::Widget ||
+                         TWMapDrawing::labelsReadableAt(context.painter().worldTransform().m11());
     if (pages) {
         TWMapDrawing::drawBackgroundInRect(context, map, dirty);
         TWMapDrawing::drawPrintGridInRect(context, map, *pages);

@@ -81,7 +81,7 @@ void drawMapInRect(const DrawingContext &context, TWMap &map, Rect rect, const O
                                           .rect = rect,
                                           .rubberBand = rubberBand,
                                           .selection = selection,
-                                          .skippingText = false,
+                                          .skippingText = !options.drawLabels,
                                           .expansionState = state});
     }
     if (!options.drawLinkLines)
@@ -101,6 +101,11 @@ void drawMapInRect(const DrawingContext &context, TWMap &map, Rect rect, const O
             options.drawSelection && TWMapUtilities::shouldGraphicDrawSelectionShadow(*line);
         line->drawInView(context, options.view, marked, line->inheritedShadow(), glow);
     }
+}
+
+bool labelsReadableAt(qreal pixelsPerPoint)
+{
+    return std::isfinite(pixelsPerPoint) && pixelsPerPoint * 12 >= 2;
 }
 
 std::optional<QTransform> fittingTransform(Rect target, Rect source)

@@ -27,7 +27,14 @@ struct Options
     // Whether the background is painted off the screen; nothing: the map's
     // own setting. Drawing never changes the map's setting.
     std::optional<bool> backgroundOffScreen;
+    // Branch labels are left out where they would be too small to read (a
+    // map shrunk to a thumbnail): drawing them costs most of the picture.
+    bool drawLabels = true;
 };
+
+// Whether labels drawn at `pixelsPerPoint` could be read at all: a 12-point
+// label at least two pixels high.
+bool labelsReadableAt(qreal pixelsPerPoint);
 
 // Paints the map, culled to `rect`.
 void drawMapInRect(const DrawingContext &context, TWMap &map, Rect rect,

@@ -293,6 +293,8 @@ Point TWPrintCanvasController::removeUnusedAreaFromMap(TWMap *map, std::optional
         if (branch && branch->map() == map)
             m_document->moveCachedEditingRects(offset);
     }
+    if (m_document && m_document->currentMap() == map)
+        m_document->currentMapMovedOnCanvas(offset);
     return offset;
 }
 
@@ -310,7 +312,7 @@ void TWPrintCanvasController::scaleToFitMapOnSinglePage(TWMap *map)
         const Point offset(float((m_printablePageSize.width / s - r.width()) / 2 - r.x()),
                            float((m_printablePageSize.height / s - r.height()) / 2 - r.y()));
         if (offset != Point(0, 0))
-            map->root()->mainGraphic()->publicMoveBy(offset, true);
+    map->root()->mainGraphic()->publicMoveBy(offset, true);
     }
     if (TWMapsDoc *doc = map->document())
         NotificationCenter::defaultCenter().post(

@@ -40,6 +40,9 @@ public:
     // moves the editor's cached rectangles with it.
     virtual const TWTextArea *editingTextArea() const { return nullptr; }
     virtual void moveCachedEditingRects(Point offset) {}
+    // The current map was moved by the offset to keep it on the canvas: a
+    // view of it keeps showing the same part of the map.
+    virtual void currentMapMovedOnCanvas(Point offset) {}
 
     // The window sheets open on; null shows them as plain dialogs.
     virtual QWidget *mainWindow() const { return nullptr; }

@@ -18,6 +18,10 @@ TWNavigatorView::TWNavigatorView(QWidget *parent) : QWidget(parent)
     m_updateTimer.setSingleShot(true);
     m_updateTimer.setInterval(UpdateDelayMilliseconds);
     connect(&m_updateTimer, &QTimer::timeout, this, &TWNavigatorView::updateDisplay);
+    m_catchUpTimer.setSingleShot(true);
+    // After the canvas has shown the change, so as not to share its frame.
+    m_catchUpTimer.setInterval(CatchUpDelayMilliseconds);
+    connect(&m_catchUpTimer, &QTimer::timeout, this, &TWNavigatorView::catchUp);
     m_closeObserver = NotificationCenter::defaultCenter().observe(
         TWDocument::WillCloseNotification, nullptr, [this](const Notification &n) {
             if (m_document && n.sender.identity() == static_cast<const void *>(m_document.data()))
@@ -54,9 +58,20 @@ void TWNavigatorView::setDocument(TWDocument *document)
         };
         NotificationCenter &center = NotificationCenter::defaultCenter();
         const auto later = [this](const Notification &) { delayedUpdateDisplay(); };
+        // The canvas says what it marked or that it scrolled; anything else
+        // redraws the whole.
+        const auto follow = [this](const Notification &n) {
+            const QVariant area = n.userInfo.value(TWGraphicView::NavigatorAreaKey);
+            if (area.isValid())
+                mapAreaDidChange(Rect::fromQt(area.toRectF()));
+            else if (n.userInfo.value(TWGraphicView::NavigatorScrolledKey).toBool())
+                visibleRectDidChange();
+            else
+                delayedUpdateDisplay();
+        };
         m_documentObservers.push_back(
             center.observe(TWGraphicView::NavigatorNeedsUpdateNotification,
-                           static_cast<const void *>(document), later));
+                           static_cast<const void *>(document), follow));
         if (document->mapsDocument())
             m_documentObservers.push_back(center.observe(TWMapsDoc::UpdateMapTabsNotification,
                                                          document->mapsDocument(), later));
@@ -98,8 +113,87 @@ void TWNavigatorView::delayedUpdateDisplay()
 void TWNavigatorView::updateDisplay()
 {
     m_updateTimer.stop();
+    m_catchUpTimer.stop();
+    m_changedAreas.clear();
     m_thumbnailWaits = false;
     m_thumbnail = QImage();
+    update();
+}
+
+void TWNavigatorView::visibleRectDidChange()
+{
+    update();
+}
+
+void TWNavigatorView::mapAreaDidChange(Rect area)
+{
+    if (area.isEmpty())
+        return;
+    // A few rectangles: past them the changes are drawn as one.
+    constexpr qsizetype MostAreas = 8;
+    if (m_changedAreas.size() >= MostAreas) {
+        Rect all = area;
+        for (const Rect &r : std::as_const(m_changedAreas))
+            all = all.united(r);
+        m_changedAreas = {all};
+    } else {
+        m_changedAreas.append(area);
+    }
+    m_catchUpTimer.start();
+}
+
+void TWNavigatorView::catchUp()
+{
+    m_catchUpTimer.stop();
+    const QList<Rect> areas = std::exchange(m_changedAreas, {});
+    TWMap *current = map();
+    if (areas.isEmpty() || !current || m_documentViewActive)
+        return;
+    // Nothing drawn yet, or a whole redraw already waits: that one shows the change.
+    if (m_thumbnail.isNull() || m_updateTimer.isActive())
+        return;
+    layoutThumbnail();
+    if (m_scalingFactor != m_thumbnailScale || m_drawingOffset != m_thumbnailOffset ||
+        m_thumbnail.size() != size() * devicePixelRatioF()) {
+        delayedUpdateDisplay();
+        return;
+    }
+    const float s = m_scalingFactor;
+    {
+        QPainter painter(&m_thumbnail);
+        DrawingContext context(painter, true);
+        for (const Rect &area : areas) {
+            // Whole pixels of the thumbnail, and the part of the map they show.
+            const QRect pixels = QRectF(area.x() * s + m_drawingOffset.x,
+                                        area.y() * s + m_drawingOffset.y, area.width() * s,
+                                        area.height() * s)
+                                     .toAlignedRect()
+                                     .adjusted(-1, -1, 1, 1)
+                                     .intersected(rect());
+            if (pixels.isEmpty())
+                continue;
+            const Rect shown((float(pixels.x()) - m_drawingOffset.x) / s,
+                             (float(pixels.y()) - m_drawingOffset.y) / s, float(pixels.width()) / s,
+                             float(pixels.height()) / s);
+            painter.save();
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.fillRect(pixels, Qt::transparent);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            painter.setClipRect(pixels);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.translate(m_drawingOffset.x, m_drawingOffset.y);
+            painter.scale(s, s);
+            TWMapDrawing::Options options;
+            options.drawBackground = true;
+            options.drawSelection = false;
+            options.drawLabels = TWMapDrawing::labelsReadableAt(s);
+            const Size canvas = current->canvasSize();
+            TWMapDrawing::drawMapInRect(
+                context, *current, shown.intersected(Rect(0, 0, canvas.width, canvas.height)),
+                options);
+            painter.restore();
+        }
+    }
     update();
 }
 
@@ -146,10 +240,13 @@ const QImage &TWNavigatorView::thumbnail()
         TWMapDrawing::Options options;
         options.drawBackground = true;
         options.drawSelection = false;
+        options.drawLabels = TWMapDrawing::labelsReadableAt(m_scalingFactor);
         TWMapDrawing::drawMapInRect(context, *current, Rect(0, 0, canvas.width, canvas.height),
                                     options);
     }
     m_thumbnail = image;
+    m_thumbnailScale = m_scalingFactor;
+    m_thumbnailOffset = m_drawingOffset;
     return m_thumbnail;
 }
 

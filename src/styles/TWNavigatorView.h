@@ -15,14 +15,17 @@ class TWMap;
 
 // The navigator palette's view: a thumbnail of the current map, scaled to
 // fit and centred, with the part the canvas shows outlined. A click centres
-// the canvas there, a drag pans it. Redraws wait for half a second of quiet;
-// the thumbnail is kept between them, so panning only moves the outline.
+// the canvas there, a drag pans it. The thumbnail is kept: a scroll only
+// moves the outline, a changed part of the map is drawn again into it a few
+// frames later, and only a new scale or size redraws it whole, after half a
+// second of quiet. Labels too small to read are left out of it.
 class TWNavigatorView : public QWidget
 {
     Q_OBJECT
 
 public:
     static constexpr int UpdateDelayMilliseconds = 500;
+    static constexpr int CatchUpDelayMilliseconds = 50;
 
     // Where the view gets its map and the canvas's visible part from; a
     // document gives its own.
@@ -48,6 +51,15 @@ public:
     bool updatePending() const { return m_updateTimer.isActive(); }
     // Drops the thumbnail and redraws.
     void updateDisplay();
+    // The canvas showed another part of the map: the outline follows.
+    void visibleRectDidChange();
+    // A part of the map (map coordinates) changed: it is drawn again into the
+    // thumbnail a few frames later, or the whole after the quiet wait when
+    // the thumbnail's scale no longer fits.
+    void mapAreaDidChange(Rect area);
+    bool catchUpPending() const { return m_catchUpTimer.isActive(); }
+    // Draws the changed parts now.
+    void catchUp();
 
     float scalingFactor() const { return m_scalingFactor; }
     Point drawingOffset() const { return m_drawingOffset; }
@@ -80,7 +92,12 @@ private:
     float m_scalingFactor = 0;
     QPointF m_initialLocation;
     QImage m_thumbnail;
+    // What the thumbnail was drawn at.
+    float m_thumbnailScale = 0;
+    Point m_thumbnailOffset;
+    QList<Rect> m_changedAreas;
     QTimer m_updateTimer;
+    QTimer m_catchUpTimer;
     ObserverToken m_closeObserver;
     std::vector<ObserverToken> m_documentObservers;
 };

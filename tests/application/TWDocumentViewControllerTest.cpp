@@ -311,6 +311,53 @@ TEST_F(DocumentViewTest, AMapLeftOfTheOriginIsMovedOntoTheCanvasOnce)
     EXPECT_EQ(map->root()->mainGraphic()->bounds(), root);
 }
 
+// Moving the map onto the canvas keeps the view over the same part of it, and
+// an edited label's editor over its label, so typing at the map's left edge
+// neither jumps the view nor moves the map again at the next key.
+TEST_F(DocumentViewTest, AMapMovedOntoTheCanvasKeepsTheViewAndTheEditorOverIt)
+{
+    for (const bool editing : {false, true}) {
+        SCOPED_TRACE(editing ? "while a label is edited" : "no edit");
+        // A fresh document each time.
+        document = untitled();
+        show(document);
+        controller = document->documentViewController();
+        map = document->mapsDocument()->currentMap().get();
+        map->root()->mainGraphic()->setBounds(Rect(100, 100, 120, 40));
+        growFarBranch(Rect(3000, 2000, 100, 40));
+        growFarBranch(Rect(300, 300, 100, 40));
+        const std::shared_ptr<TWMapBranch> left = map->root()->children().last();
+        TWGraphicView *view = document->graphicView();
+        if (editing) {
+            left->enclosedTextArea()->setIsEditing(true);
+            settle();
+            ASSERT_EQ(view->editingTextArea(), left->enclosedTextArea().get());
+        }
+        view->horizontalScrollBar()->setValue(200);
+        view->verticalScrollBar()->setValue(150);
+        const Rect rootBefore = map->root()->mainGraphic()->bounds();
+        const Point seenBefore(centreOf(*view).x - rootBefore.x(),
+                               centreOf(*view).y - rootBefore.y());
+        left->mainGraphic()->setBounds(Rect(-400, 300, 100, 40));
+        const Rect labelBefore = left->enclosedTextArea()->bounds();
+        const Rect cachedBefore = view->cachedEditingTABounds();
+        controller->update();
+        settle();
+        const Rect rootAfter = map->root()->mainGraphic()->bounds();
+        ASSERT_GT(rootAfter.x(), rootBefore.x()) << "the map was not moved";
+        const Point seenAfter(centreOf(*view).x - rootAfter.x(),
+                              centreOf(*view).y - rootAfter.y());
+        EXPECT_NEAR(seenAfter.x, seenBefore.x, 1);
+        EXPECT_NEAR(seenAfter.y, seenBefore.y, 1);
+        if (editing) {
+            const float moved = left->enclosedTextArea()->bounds().x() - labelBefore.x();
+            EXPECT_FLOAT_EQ(view->cachedEditingTABounds().x(), cachedBefore.x() + moved);
+            left->enclosedTextArea()->setIsEditing(false);
+        }
+        settle();
+    }
+}
+
 // A file whose map lies left of and above the origin opens moved onto the
 // canvas with nothing to undo, and what the user does next is undoable.
 TEST_F(DocumentTest, AMapOpenedLeftOfTheOriginIsMovedWithNothingToUndo)

@@ -560,3 +560,146 @@ TEST_F(CanvasScrolling, LinkLineModeAndTheFlippedResizeAreNoted)
                                              NotificationObject(a->mainGraphic()));
     EXPECT_TRUE(view.resizedGraphicFlipped());
 }
+
+namespace {
+
+// The rectangles the viewport paints while it is watched.
+struct ViewportPaints : QObject
+{
+    explicit ViewportPaints(QWidget *viewport) : viewport(viewport)
+    {
+        viewport->installEventFilter(this);
+    }
+    ~ViewportPaints() override { viewport->removeEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            region |= static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+    QWidget *viewport;
+    QRegion region;
+};
+
+void showAndSettle(TWGraphicView &view)
+{
+    view.show();
+    while (!view.windowHandle() || !view.windowHandle()->isExposed())
+        QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+// A scroll moves what is on screen and draws only what came into view.
+TEST_F(CanvasRedraw, ScrollingDrawsOnlyWhatComesIntoView)
+{
+    struct Case
+    {
+        const char *what;
+        int dx, dy;
+        QRegion expected; // in viewport coordinates of the 640 x 480 view
+    };
+    showAndSettle(view);
+    const QRect all = view.viewport()->rect();
+    const Case cases[] = {
+        {"down", 0, 30, QRect(0, all.height() - 30, all.width(), 30)},
+        {"up", 0, -30, QRect(0, 0, all.width(), 30)},
+        {"right", 40, 0, QRect(all.width() - 40, 0, 40, all.height())},
+        {"left and down",
+         -40,
+         30,
+         QRegion(QRect(0, 0, 40, all.height())) |
+             QRegion(QRect(0, all.height() - 30, all.width(), 30))},
+        {"more than a page", 0, all.height() + 10, all},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        view.horizontalScrollBar()->setValue(300);
+        view.verticalScrollBar()->setValue(400);
+        QCoreApplication::processEvents();
+        ViewportPaints paints(view.viewport());
+        view.horizontalScrollBar()->setValue(300 + c.dx);
+        view.verticalScrollBar()->setValue(400 + c.dy);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(paints.region == c.expected)
+            << "painted within " << paints.region.boundingRect().x() << ","
+            << paints.region.boundingRect().y() << " "
+            << paints.region.boundingRect().width() << "x"
+            << paints.region.boundingRect().height();
+    }
+}
+
+// Only another map, zoom or scale draws the whole view again; a canvas that
+// grows keeps what is shown where it is.
+TEST_F(CanvasRedraw, OnlyANewZoomOrMapRedrawsTheWholeView)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void()> change;
+        bool wholeView;
+    };
+    auto other = TWMap::create(document.get());
+    other->setRoot(TWMapBranch::createWithGraphic(TWGraphic::createWithBounds(Rect(0, 0, 50, 20)),
+                                                  nullptr, other.get()));
+    other->setCanvasSize(Size(2000, 1500));
+    other->setZoomAmount(100);
+    document->addMap(other, false);
+    const Case cases[] = {
+        {"nothing changed", [] {}, false},
+        {"the canvas grew", [&] { map->setCanvasSize(Size(3000, 2500)); }, false},
+        {"the canvas shrank", [&] { map->setCanvasSize(Size(2000, 1500)); }, false},
+        {"the zoom", [&] { map->setZoomAmount(150); }, true},
+        {"the zoom back", [&] { map->setZoomAmount(100); }, true},
+        {"another map", [&] { document->setCurrentMap(other); }, true},
+    };
+    showAndSettle(view);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QCoreApplication::processEvents();
+        ViewportPaints paints(view.viewport());
+        c.change();
+        view.mapGeometryDidChange();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(paints.region.boundingRect() == view.viewport()->rect(), c.wholeView);
+        if (!c.wholeView)
+            EXPECT_TRUE(paints.region.isEmpty());
+    }
+}
+
+// The whole map moved on its canvas: the view follows, at the zoom, once
+// the canvas has its new size, so the part of the map shown stays.
+TEST_F(CanvasRedraw, TheViewFollowsTheMapMovedOnItsCanvas)
+{
+    struct Case
+    {
+        float zoom;
+        Point offset;
+        QPoint scrolled;
+    };
+    const Case cases[] = {
+        {100, Point(25, 0), QPoint(25, 0)},
+        {200, Point(25, 10), QPoint(50, 20)},
+        {50, Point(0, 40), QPoint(0, 20)},
+        {100, Point(std::nanf(""), 5), QPoint(0, 0)},
+    };
+    for (const Case &c : cases) {
+        map->setZoomAmount(c.zoom);
+        map->setCanvasSize(Size(2000, 1500));
+        view.mapGeometryDidChange();
+        view.horizontalScrollBar()->setValue(100);
+        view.verticalScrollBar()->setValue(100);
+        view.followMapMovedBy(c.offset);
+        // Nothing moves before the canvas is sized for the moved map.
+        EXPECT_EQ(view.horizontalScrollBar()->value(), 100);
+        map->setCanvasSize(Size(2100, 1600));
+        view.mapGeometryDidChange();
+        EXPECT_EQ(QPoint(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value()),
+                  QPoint(100, 100) + c.scrolled)
+            << "zoom " << c.zoom;
+        // Once only.
+        view.mapGeometryDidChange();
+        EXPECT_EQ(view.horizontalScrollBar()->value(), 100 + c.scrolled.x());
+    }
+}

@@ -11,6 +11,8 @@
 #include "model/PackageArchive.h"
 #include "support/AttributedString.h"
 
+#include <limits>
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
@@ -712,3 +714,20 @@ TEST_F(MapDrawingTest, GeneratedMapsRenderToImageAndPdf)
 }
 
 } // namespace
+
+// Labels are left out only where a 12-point label would be under two pixels.
+TEST(TWMapDrawingLabels, ReadableFromTwoPixelsAt12Points)
+{
+    struct Case
+    {
+        qreal pixelsPerPoint;
+        bool readable;
+    };
+    const Case cases[] = {
+        {1.0, true}, {0.17, true}, {0.16, false}, {0.0762, false},
+        {0.0, false},        {-1.0, false},      {std::numeric_limits<qreal>::quiet_NaN(), false},
+        {std::numeric_limits<qreal>::infinity(), false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(TWMapDrawing::labelsReadableAt(c.pixelsPerPoint), c.readable) << c.pixelsPerPoint;
+}

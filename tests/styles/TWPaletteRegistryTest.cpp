@@ -1,5 +1,7 @@
 #include "PaletteTestSupport.h"
+#include "graphics/TWRectangle.h"
 #include "model/TWMap.h"
+#include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "styles/TWDockedPalettesController.h"
 #include "styles/TWNavigatorView.h"
@@ -8,6 +10,7 @@
 #include "styles/TWPalettesController.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 namespace {
@@ -357,6 +360,83 @@ TEST(TWNavigatorView, BlankWithoutAMapOrWhileTheMapsViewShows)
     rig.view.setDocumentViewActive(false);
     EXPECT_TRUE(rig.view.updatePending());
     EXPECT_TRUE(drawsSomething(rig.view));
+}
+
+// Pixels of the thumbnail that differ between two pictures of it, as a
+// bounding rectangle in view units.
+QRect changedPixels(const QImage &before, const QImage &after)
+{
+    QRect changed;
+    for (int y = 0; y < before.height(); ++y)
+        for (int x = 0; x < before.width(); ++x)
+            if (before.pixel(x, y) != after.pixel(x, y))
+                changed |= QRect(x, y, 1, 1);
+    return changed;
+}
+
+// A changed part of the map is drawn again into the kept thumbnail on the
+// next pass; a scroll draws nothing; a new scale waits for the whole redraw.
+TEST(TWNavigatorView, DrawsChangedPartsIntoItsThumbnail)
+{
+    struct Case
+    {
+        const char *what;
+        bool addBranch;
+        std::optional<Rect> changed; // told as changed
+        bool scrolled;
+        Size canvasAfter;
+        bool partDrawn;
+        bool wholeWaits;
+    };
+    // 2000 x 1000 in 200 x 200: a tenth, 50 down.
+    Rect shape(300, 400, 400, 200);
+    const std::vector<Case> cases{
+        {"a branch added", true, shape, false, Size(2000, 1000), true, false},
+        {"a scroll", false, std::nullopt, true, Size(2000, 1000), false, false},
+        {"a change at a new scale", true, shape, false, Size(4000, 1000), false, true},
+        {"a change outside the canvas", false, Rect(5000, 5000, 10, 10), false,
+         Size(2000, 1000), false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        NavigatorRig rig(Size(2000, 1000));
+        rig.map->setRoot(TWMapBranch::createWithGraphic(
+            TWGraphic::make<TWRectangle>(Rect(20, 20, 60, 30)), nullptr, rig.map.get()));
+        // Drawn whole once, nothing waiting.
+        rig.view.updateDisplay();
+        rig.view.layoutThumbnail();
+        const QImage before = rig.view.thumbnail().copy();
+        if (c.addBranch) {
+            const auto branch = rig.map->root()->addChildOfType(2);
+            ASSERT_TRUE(branch);
+            branch->moveBranchBy(shape.x() - branch->mainGraphic()->bounds().x(),
+                                 shape.y() - branch->mainGraphic()->bounds().y(), true);
+            branch->mainGraphic()->setDrawsFill(true);
+            branch->mainGraphic()->setFillColor(Color::blackColor());
+            shape = branch->mainGraphic()->bounds();
+        }
+        rig.map->setCanvasSize(c.canvasAfter);
+        if (c.changed)
+            rig.view.mapAreaDidChange(c.addBranch ? shape : *c.changed);
+        if (c.scrolled)
+            rig.view.visibleRectDidChange();
+        EXPECT_EQ(rig.view.catchUpPending(), c.changed.has_value());
+        rig.view.catchUp();
+        EXPECT_EQ(rig.view.updatePending(), c.wholeWaits);
+        ASSERT_TRUE(rig.view.hasThumbnail());
+        const QRect changed = changedPixels(before, rig.view.thumbnail());
+        if (c.partDrawn) {
+            // Within the shape's pixels (a tenth of it, 50 down), grown by two.
+            EXPECT_FALSE(changed.isEmpty());
+            const QRect pixels = QRectF(shape.x() * 0.1, shape.y() * 0.1 + 50,
+                                        shape.width() * 0.1, shape.height() * 0.1)
+                                     .toAlignedRect()
+                                     .adjusted(-2, -2, 2, 2);
+            EXPECT_TRUE(pixels.contains(changed));
+        } else {
+            EXPECT_TRUE(changed.isEmpty());
+        }
+    }
 }
 
 } // namespace

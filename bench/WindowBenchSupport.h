@@ -1,0 +1,276 @@
+#pragma once
+
+// What the document-window benchmarks share: maps made as users make them
+// (an outline imported and laid out by the program, and the document saved
+// from it), opened in real document windows, and the event loop run until
+// what changed has been painted.
+
+#include "application/DocumentController.h"
+#include "application/TWDocument.h"
+#include "application/TWDocumentWindow.h"
+#include "application/TWImportController.h"
+#include "canvas/TWGraphicView.h"
+#include "exchange/TWOPMLImportExport.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWFileIO.h"
+#include "model/TWMapsDoc.h"
+#include "platform/Alerts.h"
+#include "platform/NotificationQueue.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/TWPreferences.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace WindowBench {
+
+inline QApplication &application()
+{
+    static int argc = 1;
+    static char name[] = "thinkweb_window_bench";
+    static char *argv[] = {name, nullptr};
+    // Never freed: Qt's caches must not be torn down after the documents.
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
+}
+
+inline QTemporaryDir &folder()
+{
+    static QTemporaryDir *dir = new QTemporaryDir;
+    return *dir;
+}
+
+// The preferences of this run, apart from the user's, and alerts that
+// answer themselves.
+inline void environment()
+{
+    application();
+    static bool made = [] {
+        auto *defaults = new UserDefaults(folder().filePath("defaults.ini"));
+        new UserDefaults::Scope(defaults);
+        TWPreferences::registerDefaults();
+        new Alerts::Scope(new RecordingAlerts);
+        return true;
+    }();
+    (void)made;
+}
+
+// An outline of `total` items as a user keeps one: four levels whose
+// fan-out gives the total, labels of a few words, a note on every fifth.
+inline QString outlineFile(int total)
+{
+    const QString path = folder().filePath(QStringLiteral("outline-%1.opml").arg(total));
+    if (QFileInfo::exists(path))
+        return path;
+    int fanOut = 2;
+    while (fanOut + fanOut * fanOut + fanOut * fanOut * fanOut +
+               fanOut * fanOut * fanOut * fanOut <
+           total)
+        ++fanOut;
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"2.0\"><head>"
+                     "<title>Outline</title></head><body>\n";
+    int written = 0;
+    std::function<void(int)> level = [&](int depth) {
+        for (int i = 0; i < fanOut && written < total; ++i) {
+            const int n = written++;
+            xml += "<outline text=\"Item " + QByteArray::number(n) + " of the plan, level " +
+                   QByteArray::number(depth + 1) + "\"";
+            if (n % 5 == 0)
+                xml += " _note=\"What to do next&#10;and who does it\"";
+            if (depth < 3) {
+                xml += ">\n";
+                level(depth + 1);
+                xml += "</outline>\n";
+            } else {
+                xml += "/>\n";
+            }
+        }
+    };
+    level(0);
+    xml += "</body></opml>\n";
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(xml) != xml.size())
+        return QString();
+    return path;
+}
+
+// Counts paints of a widget.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget *watched) : m_watched(watched)
+    {
+        watched->installEventFilter(this);
+    }
+    ~PaintCounter() override
+    {
+        if (m_watched)
+            m_watched->removeEventFilter(this);
+    }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_watched;
+};
+
+// Runs the event loop until `done` holds (checked after each pass) or the
+// limit passes; false when it never held.
+inline bool runUntil(const std::function<bool()> &done, int limitMs = 30000)
+{
+    QElapsedTimer limit;
+    limit.start();
+    while (!done()) {
+        if (limit.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+// Runs what is queued and due now, as the event loop does between user events.
+inline void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    NotificationQueue::defaultQueue().flush();
+}
+
+// The program's own document handling with the outline reader plugged in,
+// as main() sets it up.
+struct Program
+{
+    Program() : importer(documents)
+    {
+        environment();
+        TWImportController::Readers readers;
+        readers.opml = [](TWMap &map, const QString &path) {
+            return TWOPMLImportExport().importFile(path, map);
+        };
+        importer.setReaders(readers);
+        QObject::connect(&documents, &TWDocumentController::documentAdded,
+                         [](TWDocument *document) {
+                             if (document->documentWindow())
+                                 document->documentWindow()->resize(1280, 800);
+                         });
+    }
+    ~Program()
+    {
+        for (Document *open : documents.documents())
+            close(static_cast<TWDocument *>(open));
+    }
+
+    // Closes without asking to save.
+    void close(TWDocument *document)
+    {
+        if (!document)
+            return;
+        document->clearChangeCount();
+        document->close();
+        settle();
+    }
+
+    TWDocumentController documents;
+    TWImportController importer;
+};
+
+inline Program &program()
+{
+    static Program *made = new Program;
+    return *made;
+}
+
+// Shows the document's canvas until its first paint.
+inline bool paintedAfter(TWDocument *document, const std::function<void()> &action)
+{
+    if (!document || !document->graphicView())
+        return false;
+    PaintCounter counter(document->graphicView()->viewport());
+    action();
+    return runUntil([&] { return counter.paints > 0; });
+}
+
+// The outline imported in a window until the canvas first painted; null when it failed.
+inline TWDocument *importOutline(int total)
+{
+    Program &p = program();
+    const QString path = outlineFile(total);
+    if (path.isEmpty())
+        return nullptr;
+    TWDocument *document = nullptr;
+    PaintCounter *counter = nullptr;
+    const QMetaObject::Connection watch =
+        QObject::connect(&p.documents, &TWDocumentController::documentAdded,
+                         [&counter](TWDocument *added) {
+                             if (added->graphicView())
+                                 counter = new PaintCounter(added->graphicView()->viewport());
+                         });
+    document = p.importer.importOPMLFileAtPathReturningDocument(path);
+    QObject::disconnect(watch);
+    const bool painted = runUntil([&] { return counter && counter->paints > 0; });
+    delete counter;
+    return painted ? document : nullptr;
+}
+
+// The document saved from the imported outline, made once.
+inline QString savedDocument(int total)
+{
+    const QString path = folder().filePath(QStringLiteral("outline-%1.tweb").arg(total));
+    if (QFileInfo::exists(path))
+        return path;
+    TWDocument *document = importOutline(total);
+    if (!document)
+        return QString();
+    const int written = document->writeToFile(path);
+    program().close(document);
+    return written == TWFileIO::SaveSucceeded && QFileInfo::exists(path) ? path : QString();
+}
+
+// The saved document opened in a window until the canvas first painted.
+inline TWDocument *openDocument(const QString &path)
+{
+    Program &p = program();
+    PaintCounter *counter = nullptr;
+    const QMetaObject::Connection watch =
+        QObject::connect(&p.documents, &TWDocumentController::documentAdded,
+                         [&counter](TWDocument *added) {
+                             if (added->graphicView())
+                                 counter = new PaintCounter(added->graphicView()->viewport());
+                         });
+    auto *document =
+        static_cast<TWDocument *>(p.documents.openDocument(QUrl::fromLocalFile(path), true));
+    QObject::disconnect(watch);
+    const bool painted = runUntil([&] { return counter && counter->paints > 0; });
+    delete counter;
+    return painted ? document : nullptr;
+}
+
+// A branch deep in the map: the deepest along the middle children from the root.
+inline std::shared_ptr<TWMapBranch> deepBranch(const TWMap &map)
+{
+    std::shared_ptr<TWMapBranch> branch = map.root();
+    while (branch && !branch->children().isEmpty())
+        branch = branch->children().at(branch->children().size() / 2);
+    return branch;
+}
+
+} // namespace WindowBench

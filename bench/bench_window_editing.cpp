@@ -1,0 +1,345 @@
+// What a user does next on a big map, in its document window with the event
+// loop running until the change is painted: maps made from outlines of
+// 1,000, 10,000 and 50,000 items imported and laid out by the program, saved
+// and opened again. Adding a child as Tab does, typing ten characters into a
+// label deep in the map, scrolling by a wheel step and zooming to fit, each
+// timed from the user's event to the canvas's paint of it; and the
+// navigator's catch-up after an edit.
+#include "WindowBenchSupport.h"
+
+#include "canvas/SpellableTextView.h"
+#include "graphics/TWTextArea.h"
+#include "platform/UndoManager.h"
+#include "styles/TWNavigatorView.h"
+
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+using namespace WindowBench;
+
+struct Shown
+{
+    TWDocument *document = nullptr;
+    TWGraphicView *view = nullptr;
+    TWMap *map = nullptr;
+};
+
+// One open document per size, kept for the run; only the one in use is shown.
+Shown shownMap(int items)
+{
+    static std::map<int, Shown> open;
+    for (auto &[size, shown] : open)
+        if (size != items && shown.document && shown.document->documentWindow()->isVisible())
+            shown.document->documentWindow()->hide();
+    Shown &shown = open[items];
+    if (!shown.document) {
+        const QString path = savedDocument(items);
+        shown.document = path.isEmpty() ? nullptr : openDocument(path);
+        if (!shown.document)
+            return {};
+        shown.view = shown.document->graphicView();
+        shown.map = shown.document->mapsDocument()->currentMap().get();
+    }
+    if (!shown.document->documentWindow()->isVisible())
+        paintedAfter(shown.document, [&] { shown.document->showWindows(); });
+    settle();
+    return shown;
+}
+
+// Selects the branch's shape and brings it to the middle of the view.
+void selectAndCentre(const Shown &shown, const std::shared_ptr<TWMapBranch> &branch)
+{
+    shown.map->removeAllSelectedGraphics();
+    shown.map->insertObjectInSelectedGraphicsAtIndex(branch->mainGraphic(), 0);
+    shown.view->centerSelection();
+    settle();
+}
+
+void key(QWidget *target, int code, const QString &text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(target, &release);
+}
+
+// Sends the event, runs the event loop until the canvas has painted and
+// what the event scheduled at once has run; the seconds it took.
+double untilPainted(const Shown &shown, const std::function<void()> &event, bool *painted)
+{
+    PaintCounter counter(shown.view->viewport());
+    QElapsedTimer clock;
+    clock.start();
+    event();
+    *painted = runUntil([&] { return counter.paints > 0; }, 5000);
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+void BM_AddChildUntilPainted(benchmark::State &state)
+{
+    const Shown shown = shownMap(int(state.range(0)));
+    if (!shown.document) {
+        state.SkipWithError("the map could not be opened");
+        return;
+    }
+    const std::shared_ptr<TWMapBranch> parent = deepBranch(*shown.map);
+    for (auto _ : state) {
+        selectAndCentre(shown, parent);
+        bool painted = false;
+        // What the canvas's Tab key does.
+        const double seconds =
+            untilPainted(shown, [&] { shown.map->publicCreateChildren(); }, &painted);
+        if (!painted || parent->countOfChildren() != 1) {
+            state.SkipWithError("no child was added and painted");
+            return;
+        }
+        state.SetIterationTime(seconds);
+        // Back to the map as it was, outside the time.
+        settle();
+        shown.view->endEditingTextArea();
+        shown.document->undoManager()->closeEventGroup();
+        shown.view->undo();
+        settle();
+    }
+    state.counters["branches"] = double(shown.map->allBranches().size());
+}
+BENCHMARK(BM_AddChildUntilPainted)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
+// Ten characters typed at the end of a label deep in the map; each
+// keystroke timed until the canvas has painted it and no commit waits. The
+// view is to move only when the caret would leave it.
+void BM_TypeTenCharactersUntilPainted(benchmark::State &state)
+{
+    const Shown shown = shownMap(int(state.range(0)));
+    if (!shown.document) {
+        state.SkipWithError("the map could not be opened");
+        return;
+    }
+    // A branch with children: typing in it lays out a subtree.
+    std::shared_ptr<TWMapBranch> branch = deepBranch(*shown.map);
+    if (branch->parent())
+        branch = branch->parent()->shared_from_this();
+    const QString original = branch->enclosedTextArea()->outlineString();
+    double slowest = 0, keys = 0, total = 0;
+    std::vector<double> each;
+    int jumps = 0;
+    for (auto _ : state) {
+        selectAndCentre(shown, branch);
+        key(shown.view, Qt::Key_Return);
+        settle();
+        SpellableTextView *editor = shown.view->editorView();
+        if (!shown.view->editingTextArea() || !editor) {
+            state.SkipWithError("the label is not being edited");
+            return;
+        }
+        editor->moveCursor(QTextCursor::End);
+        settle();
+        double seconds = 0;
+        for (int i = 0; i < 10; ++i) {
+            const int x = shown.view->horizontalScrollBar()->value();
+            const int y = shown.view->verticalScrollBar()->value();
+            bool painted = false;
+            PaintCounter editorPaints(editor->viewport());
+            const double one = untilPainted(
+                shown,
+                [&] {
+                    key(editor, Qt::Key_A + i % 26, QString(QChar(u'a' + i % 26)));
+                    runUntil([&] { return !shown.view->hasStoredText(); }, 5000);
+                },
+                &painted);
+            if (!painted) {
+                state.SkipWithError("a keystroke was not painted");
+                return;
+            }
+            seconds += one;
+            each.push_back(one);
+            slowest = std::max(slowest, one);
+            ++keys;
+            if (shown.view->horizontalScrollBar()->value() != x ||
+                shown.view->verticalScrollBar()->value() != y)
+                ++jumps;
+        }
+        total += seconds;
+        state.SetIterationTime(seconds);
+        settle();
+        shown.view->endEditingTextArea();
+        settle();
+        // Back to the label as it was, outside the time.
+        UndoManager *undo = shown.document->undoManager();
+        undo->closeEventGroup();
+        for (int i = 0; i < 20 && undo->canUndo() &&
+                        branch->enclosedTextArea()->outlineString() != original;
+             ++i) {
+            shown.view->undo();
+            settle();
+        }
+    }
+    state.counters["key_ms"] = keys > 0 ? total / keys * 1000 : 0;
+    state.counters["slowest_key_ms"] = slowest * 1000;
+    if (!each.empty()) {
+        std::nth_element(each.begin(), each.begin() + long(each.size() / 2), each.end());
+        state.counters["median_key_ms"] = each[each.size() / 2] * 1000;
+    }
+    state.counters["view_moves"] = jumps;
+    state.counters["branches"] = double(shown.map->allBranches().size());
+}
+BENCHMARK(BM_TypeTenCharactersUntilPainted)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+// A wheel step down (or up, at the end), until the canvas has painted what
+// came into view.
+void BM_ScrollUntilPainted(benchmark::State &state)
+{
+    const Shown shown = shownMap(int(state.range(0)));
+    if (!shown.document) {
+        state.SkipWithError("the map could not be opened");
+        return;
+    }
+    shown.map->removeAllSelectedGraphics();
+    shown.view->centerRoot();
+    settle();
+    QScrollBar *bar = shown.view->verticalScrollBar();
+    int direction = -120;
+    for (auto _ : state) {
+        bool painted = false;
+        const int before = bar->value();
+        const double seconds = untilPainted(
+            shown,
+            [&] {
+                QWheelEvent wheel(QPointF(640, 400), QPointF(640, 400), QPoint(),
+                                  QPoint(0, direction), Qt::NoButton, Qt::NoModifier,
+                                  Qt::NoScrollPhase, false);
+                QCoreApplication::sendEvent(shown.view->viewport(), &wheel);
+            },
+            &painted);
+        if (bar->value() == before) {
+            direction = -direction;
+            continue;
+        }
+        if (!painted) {
+            state.SkipWithError("the scroll was not painted");
+            return;
+        }
+        state.SetIterationTime(seconds);
+        settle();
+    }
+    state.counters["branches"] = double(shown.map->allBranches().size());
+}
+BENCHMARK(BM_ScrollUntilPainted)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
+
+// Zoom to Fit from 100 %, until the whole map is painted in the view.
+void BM_ZoomToFitUntilPainted(benchmark::State &state)
+{
+    const Shown shown = shownMap(int(state.range(0)));
+    if (!shown.document) {
+        state.SkipWithError("the map could not be opened");
+        return;
+    }
+    for (auto _ : state) {
+        shown.map->setZoomAmount(100);
+        shown.view->mapGeometryDidChange();
+        shown.view->centerRoot();
+        settle();
+        bool painted = false;
+        const double seconds =
+            untilPainted(shown, [&] { shown.document->zoomToFit(); }, &painted);
+        if (!painted) {
+            state.SkipWithError("the zoom was not painted");
+            return;
+        }
+        state.SetIterationTime(seconds);
+        state.counters["zoom"] = shown.map->zoomAmount();
+    }
+    shown.map->setZoomAmount(100);
+    shown.view->mapGeometryDidChange();
+    settle();
+}
+BENCHMARK(BM_ZoomToFitUntilPainted)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+// After a child is added and painted on the canvas, the navigator's own
+// work to show it: the event-loop passes in which it paints.
+void BM_NavigatorCatchUp(benchmark::State &state)
+{
+    const Shown shown = shownMap(int(state.range(0)));
+    if (!shown.document) {
+        state.SkipWithError("the map could not be opened");
+        return;
+    }
+    auto *navigator = shown.document->documentWindow()->findChild<TWNavigatorView *>();
+    if (!navigator || !navigator->isVisible()) {
+        state.SkipWithError("the document window shows no navigator");
+        return;
+    }
+    const std::shared_ptr<TWMapBranch> parent = deepBranch(*shown.map);
+    for (auto _ : state) {
+        selectAndCentre(shown, parent);
+        // The navigator is up to date before the edit.
+        runUntil([&] { return !navigator->updatePending(); }, 5000);
+        settle();
+        bool painted = false;
+        untilPainted(shown, [&] { shown.map->publicCreateChildren(); }, &painted);
+        PaintCounter counter(navigator);
+        double seconds = 0;
+        QElapsedTimer limit;
+        limit.start();
+        while (counter.paints == 0 && limit.elapsed() < 5000) {
+            QElapsedTimer pass;
+            pass.start();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (counter.paints > 0)
+                seconds = double(pass.nsecsElapsed()) / 1e9;
+        }
+        if (counter.paints == 0) {
+            state.SkipWithError("the navigator never caught up");
+            return;
+        }
+        state.SetIterationTime(seconds);
+        state.counters["wait_ms"] = double(limit.elapsed());
+        settle();
+        shown.view->endEditingTextArea();
+        shown.document->undoManager()->closeEventGroup();
+        shown.view->undo();
+        settle();
+    }
+}
+BENCHMARK(BM_NavigatorCatchUp)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
