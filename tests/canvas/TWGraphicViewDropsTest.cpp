@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 using namespace CanvasTest;
 
@@ -880,4 +881,69 @@ TEST_F(CanvasDrops, AFileDropAfterAnAdornmentDragEndedElsewhereIsAnOrdinaryDrop)
         settle();
     }
     EXPECT_EQ(names(*a), QStringList({"one"}));
+}
+
+TEST_F(CanvasDrops, AddressCardsDroppedOrPastedOnABranchBecomeItsResources)
+{
+    const QByteArray ann = "BEGIN:VCARD\nVERSION:3.0\nUID:ann-1\nN:Lee;Ann\nEND:VCARD\n";
+    const QByteArray team = "BEGIN:VCARD\nVERSION:4.0\nKIND:group\nUID:team\n"
+                            "MEMBER:urn:uuid:ann-1\nMEMBER:urn:uuid:bob-2\nEND:VCARD\n" +
+                            ann + "BEGIN:VCARD\nVERSION:4.0\nUID:bob-2\nN:Ray;Bob\nEND:VCARD\n";
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString file = folder.filePath("team.vcf");
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(team);
+    }
+    struct Case
+    {
+        const char *name;
+        bool paste;
+        bool asFile;
+        QByteArray card;
+        QStringList allocated; // to the branch, in order
+        int beeps;
+    };
+    const Case cases[] = {
+        {"dropped card", false, false, ann, {"ann-1"}, 0},
+        {"the same card again", false, false, ann, {"ann-1"}, 0},
+        {"dropped group file", false, true, {}, {"ann-1", "bob-2"}, 0},
+        {"pasted card", true, false, ann, {"ann-1"}, 0},
+        {"pasted card naming nobody", true, false, "BEGIN:VCARD\nN:;\nEND:VCARD\n", {}, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        while (!b->resourcesAllocated().isEmpty())
+            b->removeObjectFromResourcesAllocatedAtIndex(0);
+        // Dropped again on a branch that has the person already.
+        if (QByteArray(c.name) == "the same card again")
+            b->allocateResource(document->resourceWithIdentifier("ann-1"));
+        alerts.clear();
+        QMimeData data;
+        if (c.asFile)
+            data.setUrls({QUrl::fromLocalFile(file)});
+        else
+            data.setData("text/vcard", c.card);
+        // What other programs add beside a card must not win over it.
+        data.setText(QStringLiteral("Ann Lee"));
+        if (c.paste) {
+            select({b});
+            view.pasteFromPB(&data, 0);
+        } else {
+            EXPECT_EQ(enter(data, centreOf(*b->mainGraphic())), Qt::CopyAction);
+            EXPECT_TRUE(drop(data, centreOf(*b->mainGraphic())));
+        }
+        settle();
+        EXPECT_EQ(b->resourcesAllocated(), c.allocated);
+        EXPECT_EQ(alerts.beepCount(), c.beeps);
+        // No child was made from the text beside the card.
+        EXPECT_TRUE(b->children().empty());
+    }
+    EXPECT_EQ(document->resourceWithIdentifier("bob-2")->resourceName(), "Bob Ray");
+    // Off every branch a card is refused.
+    QMimeData card;
+    card.setData("text/vcard", ann);
+    EXPECT_EQ(enter(card, Point(50, 50)), std::nullopt);
 }
