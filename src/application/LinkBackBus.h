@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QObject>
 #include <memory>
-#include <optional>
 
 // A server for the item can be reached: here or in the program that made it.
 bool linkBackCanEdit(const QVariantMap &data);
@@ -56,6 +55,7 @@ public:
                                        const QString &itemKey);
     int openLinkCount() const { return int(m_links.size()); }
 
+public slots:
     // What the other programs call.
     Q_SCRIPTABLE bool RequestEdit(const QString &linkId, const QString &clientService,
                                   const QByteArray &data, const QString &sourceName,
@@ -64,18 +64,7 @@ public:
     Q_SCRIPTABLE void CloseLink(const QString &linkId);
 
 private:
-    friend // A server for the item can be reached: here or in the program that made it.
-bool linkBackCanEdit(const QVariantMap &data);
-
-// A link's pasteboard as a property list, to carry it to another program, and
-// back (a new content); false when it is not such a list.
-QVariant linkBackPasteboardRepresentation(const LinkBackPasteboard &pasteboard);
-bool setLinkBackPasteboardRepresentation(LinkBackPasteboard &pasteboard,
-                                         const QVariant &representation);
-
-class QDBusConnection;
-class QDBusMessage;
-class RemoteLinkBack;
+    friend class RemoteLinkBack;
     LinkBackBus();
     ~LinkBackBus() override;
     QDBusMessage callOf(const QString &service, const QString &method) const;

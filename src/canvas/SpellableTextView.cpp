@@ -691,10 +691,10 @@ void SpellableTextView::mousePressEvent(QMouseEvent *event)
 
 void SpellableTextView::mouseMoveEvent(QMouseEvent *event)
 {
-    updateLinkCursor(event->position().toPoint());
     auto m = mapped(event);
     QTextEdit::mouseMoveEvent(m.get());
     event->setAccepted(m->isAccepted());
+    updateLinkCursor(event->position().toPoint());
 }
 
 void SpellableTextView::mouseReleaseEvent(QMouseEvent *event)

@@ -195,8 +195,9 @@ void TWHyperlinkableTextView::mousePressEvent(QMouseEvent *event)
 
 void TWHyperlinkableTextView::mouseMoveEvent(QMouseEvent *event)
 {
-    updateLinkCursor(event->position().toPoint());
     QTextEdit::mouseMoveEvent(event);
+    // After the editor, which sets its own cursor on every move.
+    updateLinkCursor(event->position().toPoint());
 }
 
 bool TWHyperlinkableTextView::viewportEvent(QEvent *event)

@@ -4,6 +4,7 @@
 #include "model/TWLinkServices.h"
 
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTest>
 
 using namespace CanvasTest;
@@ -167,7 +168,9 @@ TEST_F(EditorHyperlinks, MenuPointerAndTipFollowWhatIsUnderTheMouse)
         std::unique_ptr<QMenu> menu(editor->createHyperlinkContextMenu(c.point));
         EXPECT_EQ(linkItems(menu.get()), c.items);
         EXPECT_EQ(editor->toolTipAt(c.point), c.tip);
-        QTest::mouseMove(editor->viewport(), c.point);
+        QMouseEvent move(QEvent::MouseMove, c.point, editor->viewport()->mapToGlobal(c.point),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(editor->viewport(), &move);
         EXPECT_EQ(editor->viewport()->cursor().shape(), c.cursor);
     }
 

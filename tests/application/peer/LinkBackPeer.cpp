@@ -116,5 +116,8 @@ int main(int argc, char **argv)
     poll.start(20);
     QTimer::singleShot(60000, app.get(), [] { QCoreApplication::exit(1); });
     say("ready");
-    return app->exec();
+    const int status = app->exec();
+    // Windows go before the application object.
+    documents.reset();
+    return status;
 }
