@@ -5,6 +5,7 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWImage.h"
 #include "graphics/TWLine.h"
+#include "model/TWContactsProvider.h"
 #include "model/TWHyperlink.h"
 #include "model/TWResource.h"
 #include "platform/Random.h"
@@ -190,7 +191,10 @@ TEST_F(CanvasDrops, DragTypesKeepTheirOrderOfPrecedence)
     const QStringList types = TWDragTypes::supportedDragTypes();
     ASSERT_GT(types.size(), expected.size() + 1);
     EXPECT_EQ(types.mid(0, expected.size()), expected);
-    EXPECT_EQ(types.mid(expected.size(), types.size() - expected.size() - 1),
+    // Address cards come before pictures: a card may bring its photo.
+    const qsizetype cards = vCardPboardTypes().size();
+    EXPECT_EQ(types.mid(expected.size(), cards), vCardPboardTypes());
+    EXPECT_EQ(types.mid(expected.size() + cards, types.size() - expected.size() - cards - 1),
               TWDragTypes::imagePasteboardTypes());
     EXPECT_EQ(types.last(), "text/uri-list");
     EXPECT_TRUE(TWDragTypes::imagePasteboardTypes().contains("image/png"));
