@@ -1,18 +1,11 @@
 #include "application/LinkBack.h"
+#include "support/LinkBackData.h"
+#include "application/LinkBackBus.h"
 #include "application/LinkBackRegistry.h"
 
 #include <QCoreApplication>
 #include <QUuid>
 #include <algorithm>
-
-const QString LinkBackPboardType = QStringLiteral("application/x-linkback-data");
-
-namespace {
-const QString ServerNameKey = QStringLiteral("serverName");
-const QString ServerApplicationNameKey = QStringLiteral("serverApplicationName");
-const QString AppDataKey = QStringLiteral("appData");
-const QString VersionKey = QStringLiteral("version");
-} // namespace
 
 LinkBackDelegate::~LinkBackDelegate() = default;
 LinkBack::~LinkBack() = default;
@@ -63,39 +56,28 @@ QString LinkBackEditMultipleMenuTitle()
     return QStringLiteral("Edit Multiple LinkBack Items");
 }
 
-namespace LinkBackData {
-
-QVariantMap linkBackDataWithServerName(const QString &serverName, const QVariant &appData)
-{
-    return {{ServerNameKey, serverName},
-            {ServerApplicationNameKey, QCoreApplication::applicationName()},
-            {AppDataKey, appData},
-            {VersionKey, 1}};
-}
-
-QVariant linkBackAppData(const QVariantMap &linkBackData)
-{
-    return linkBackData.value(AppDataKey);
-}
-
-QString linkBackEditMenuTitle(const QVariantMap &linkBackData)
-{
-    QString name = linkBackData.value(ServerApplicationNameKey).toString();
-    if (name.isEmpty())
-        name = linkBackData.value(ServerNameKey).toString();
-    return name.isEmpty() ? LinkBackEditNoneMenuTitle() : QStringLiteral("Edit in %1").arg(name);
-}
-
-QString linkBackServerName(const QVariantMap &linkBackData)
-{
-    return linkBackData.value(ServerNameKey).toString();
-}
-
-} // namespace LinkBackData
-
 bool LinkBack::publishServerWithName(const QString &name, LinkBackDelegate *delegate)
 {
     return LinkBackRegistry::shared().publishServer(name, delegate);
+}
+
+namespace {
+// The program that made the item, when it runs apart from this one.
+QString remoteServer(const QVariantMap &data)
+{
+    const QString address = LinkBackData::linkBackServerAddress(data);
+    const LinkBackBus &bus = LinkBackBus::shared();
+    if (address.isEmpty() || !bus.isConnected() || address == bus.serviceName() ||
+        !bus.isReachable(address))
+        return {};
+    return address;
+}
+} // namespace
+
+bool linkBackCanEdit(const QVariantMap &data)
+{
+    return LinkBackRegistry::shared().server(LinkBackData::linkBackServerName(data)) ||
+           !remoteServer(data).isEmpty();
 }
 
 std::shared_ptr<LinkBack> LinkBack::editLinkBackData(const QVariantMap &data,
@@ -103,6 +85,10 @@ std::shared_ptr<LinkBack> LinkBack::editLinkBackData(const QVariantMap &data,
                                                      LinkBackDelegate *delegate,
                                                      const QString &itemKey)
 {
+    // The program that made the item edits it while it runs; else a server
+    // of the same name here does.
+    if (const QString address = remoteServer(data); !address.isEmpty())
+        return LinkBackBus::shared().openLink(address, data, sourceName, delegate, itemKey);
     return LinkBackRegistry::shared().openLink(data, sourceName, delegate, itemKey);
 }
 
@@ -212,7 +198,7 @@ std::shared_ptr<LinkBack> LinkBackRegistry::openLink(const QVariantMap &data,
                                                      LinkBackDelegate *client,
                                                      const QString &itemKey)
 {
-    LinkBackDelegate *serverDelegate = server(data.value(ServerNameKey).toString());
+    LinkBackDelegate *serverDelegate = server(LinkBackData::linkBackServerName(data));
     if (!serverDelegate)
         return nullptr;
     auto pasteboard = std::make_shared<LinkBackPasteboard>();

@@ -2,6 +2,7 @@
 
 #include "application/Document.h"
 #include "application/DocumentController.h"
+#include "application/LinkBackBus.h"
 #include "application/LinkBackRegistry.h"
 #include "application/TWDocument.h"
 #include "application/TWHelpViewer.h"
@@ -25,6 +26,8 @@
 #include <utility>
 
 namespace {
+// The application object that joined the session bus for LinkBack.
+const TWApplication *g_linkBackBusOwner = nullptr;
 // The longest period a timer can hold, in whole minutes.
 constexpr long long MaxAutoSaveMinutes = INT_MAX / 60000;
 
@@ -59,6 +62,10 @@ TWApplication::~TWApplication()
         revertTemplateSetting(*m_templateSetting);
     if (m_publishedLinkBackServer && LinkBackRegistry::shared().server(LinkBackServerName) == this)
         LinkBackRegistry::shared().retractServer(LinkBackServerName);
+    if (g_linkBackBusOwner == this) {
+        LinkBackBus::shared().stop();
+        g_linkBackBusOwner = nullptr;
+    }
     m_saveTimer.reset();
 }
 
@@ -140,6 +147,11 @@ void TWApplication::applicationDidFinishLaunching()
     m_publishedLinkBackServer = LinkBack::publishServerWithName(LinkBackServerName, this);
     if (!m_publishedLinkBackServer)
         qWarning("LinkBack: another server already answers to %s", qPrintable(LinkBackServerName));
+    // Other running programs reach the server through the session bus, when
+    // there is one; without it LinkBack stays within this program.
+    if (m_publishedLinkBackServer && !LinkBackBus::shared().isConnected() &&
+        LinkBackBus::shared().startOnSessionBus())
+        g_linkBackBusOwner = this;
     applicationWindowsAwakeFromNib();
 }
 

@@ -1,5 +1,6 @@
 // The document's menu commands and their validation.
 
+#include "application/LinkBackBus.h"
 #include "application/LinkBackRegistry.h"
 #include "application/TWDocument.h"
 
@@ -440,10 +441,10 @@ bool TWDocument::validateMenuItem(TWMenuItem &item) const
         else
             item.title =
                 items.isEmpty() ? LinkBackEditNoneMenuTitle() : LinkBackEditMultipleMenuTitle();
-        // Items whose source has no server here cannot be edited.
+        // Items whose source can be reached neither here nor on the bus
+        // cannot be edited.
         return std::any_of(items.cbegin(), items.cend(), [](const auto &g) {
-            return LinkBackRegistry::shared().server(
-                       LinkBackData::linkBackServerName(g->linkBackData().toMap())) != nullptr;
+            return linkBackCanEdit(g->linkBackData().toMap());
         });
     }
     if (action == QLatin1String("selectSiblings:"))

@@ -8,6 +8,7 @@
 #include "exchange/TWExportController.h"
 #include "graphics/TWGraphic.h"
 #include "model/PackageEntry.h"
+#include "model/TWLinkBackPackage.h"
 #include "model/TWAttachedText.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -23,30 +24,6 @@
 #include <algorithm>
 
 namespace {
-// The package of a maps document as LinkBack data carries it; nothing when
-// an entry cannot be read.
-std::optional<QVariantMap> packageForLink(TWMapsDoc &maps)
-{
-    QVariantMap package;
-    const QVariantMap entries = maps.generateSaveDictionary();
-    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
-        const QVariant &v = it.value();
-        if (v.typeId() == QMetaType::QByteArray) {
-            package.insert(it.key(), v.toByteArray());
-        } else if (v.typeId() == QMetaType::QString) {
-            package.insert(it.key(), v.toString().toUtf8());
-        } else if (v.canConvert<PackageEntry>()) {
-            const std::optional<QByteArray> bytes = v.value<PackageEntry>().bytes();
-            if (!bytes)
-                return std::nullopt;
-            package.insert(it.key(), *bytes);
-        } else {
-            return std::nullopt;
-        }
-    }
-    return package;
-}
-
 // Package data from another program: paths to bytes or text, nothing else.
 std::optional<PackageData> packageFromLink(const QVariant &appData)
 {
@@ -135,16 +112,15 @@ bool TWDocument::saveLink()
     TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;
     if (!m_link || !map)
         return false;
-    const std::optional<QVariantMap> package = packageForLink(*m_mapsDocument);
-    if (!package) {
+    const std::optional<QVariantMap> linkBackData =
+        TWLinkBackPackage::linkBackDataOfMapsDocument(*m_mapsDocument);
+    if (!linkBackData) {
         qWarning("LinkBack: the map could not be packed to send back");
         return false;
     }
     LinkBackPasteboard &pasteboard = m_link->pasteboard();
     pasteboard.declareTypes({LinkBackPDFType, LinkBackPboardType});
-    pasteboard.setPropertyList(
-        LinkBackData::linkBackDataWithServerName(TWApplication::LinkBackServerName, *package),
-        LinkBackPboardType);
+    pasteboard.setPropertyList(*linkBackData, LinkBackPboardType);
     pasteboard.setData(TWExportController::sharedExportController().pdfDataForMap(*map),
                        LinkBackPDFType);
     // The undo history stays; only a send that arrived makes the document clean.

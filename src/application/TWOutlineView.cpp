@@ -224,7 +224,7 @@ void TWOutlineView::contextMenuEvent(QContextMenuEvent *event)
 // --- the field editor ---
 
 TWOutlineTextView::TWOutlineTextView(TWOutlineViewController *controller, QWidget *parent)
-    : QTextEdit(parent), m_controller(controller)
+    : TWHyperlinkableTextView(parent), m_controller(controller)
 {
     setAcceptRichText(true);
     setReadOnly(false);
@@ -339,6 +339,10 @@ void TWOutlineItemDelegate::updateEditorGeometry(QWidget *editor,
 
 bool TWOutlineItemDelegate::eventFilter(QObject *object, QEvent *event)
 {
+    // The address panel of a link takes the focus without ending the edit.
+    if (auto *text = qobject_cast<TWOutlineTextView *>(object);
+        text && text->isAskingForURL() && event->type() == QEvent::FocusOut)
+        return false;
     if (qobject_cast<TWOutlineTextView *>(object) &&
         (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride))
         return false;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "interface/TWHyperlinkableTextView.h"
+
 #include <QStyledItemDelegate>
-#include <QTextEdit>
 #include <QTreeView>
 
 class TWOutlineViewController;
@@ -43,8 +44,9 @@ private:
 };
 
 // The text editor of a row: Return finishes and adds a sibling, Tab a child,
-// Shift+Tab a sibling, Escape finishes; Alt+Return breaks the line.
-class TWOutlineTextView : public QTextEdit
+// Shift+Tab a sibling, Escape finishes; Alt+Return breaks the line. Links in
+// the label are edited as in the map's own editor.
+class TWOutlineTextView : public TWHyperlinkableTextView
 {
     Q_OBJECT
 

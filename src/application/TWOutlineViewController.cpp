@@ -6,6 +6,8 @@
 #include "application/TWOutlineModel.h"
 #include "application/TWOutlineView.h"
 #include "canvas/TWGraphicView.h"
+#include "drawing/TWMapBranch_Outline.h"
+#include "interface/TWHyperlinkableTextView.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -135,7 +137,7 @@ void TWOutlineViewController::buildWindow()
     connect(m_outlineView, &QTreeView::collapsed, this,
             [this](const QModelIndex &index) { collapseItem(index); });
 
-    m_branchNotesView = new QTextEdit;
+    m_branchNotesView = new TWHyperlinkableTextView;
     m_branchNotesView->setAcceptRichText(true);
     m_branchNotesView->installEventFilter(this);
     connect(m_branchNotesView, &QTextEdit::textChanged, this, [this] {
@@ -576,8 +578,10 @@ void TWOutlineViewController::commitNotes()
     const std::shared_ptr<const AttributedString> old = branch->primaryAttachedText();
     if ((old ? *old : AttributedString()) == text)
         return;
-    branch->setPrimaryAttachedText(std::make_shared<AttributedString>(text));
-    UndoManager::setActionName(branch->undoManager(),
+    // Through the note editor's own path: a note made or removed refits the
+    // branch to its text and indicators.
+    TWBranchOutline::noteTextDidChange(*branch, text);
+    UndoManager::setActionName(TWBranchOutline::undoManagerForNoteEditor(*branch),
                                TWLocalizedString("DadoZiz", QStringLiteral("Text Editing")));
 }
 

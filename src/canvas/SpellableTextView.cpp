@@ -144,7 +144,7 @@ void SpellingHighlighter::highlightBlock(const QString &text)
 // --- the view ---
 
 SpellableTextView::SpellableTextView(TWGraphicView *canvas, QWidget *parent)
-    : QTextEdit(parent), m_canvas(canvas)
+    : TWHyperlinkableTextView(parent), m_canvas(canvas)
 {
     setUndoRedoEnabled(false);
     // Pasted text takes the label's attributes (rich paste is the clipboard's).
@@ -675,8 +675,15 @@ std::unique_ptr<QMouseEvent> SpellableTextView::mapped(QMouseEvent *event) const
                                          event->modifiers());
 }
 
+QPointF SpellableTextView::documentPoint(const QPoint &viewportPoint) const
+{
+    return QPointF(viewportPoint) / m_scale;
+}
+
 void SpellableTextView::mousePressEvent(QMouseEvent *event)
 {
+    if (followLinkForPress(event))
+        return;
     auto m = mapped(event);
     QTextEdit::mousePressEvent(m.get());
     event->setAccepted(m->isAccepted());
@@ -687,6 +694,7 @@ void SpellableTextView::mouseMoveEvent(QMouseEvent *event)
     auto m = mapped(event);
     QTextEdit::mouseMoveEvent(m.get());
     event->setAccepted(m->isAccepted());
+    updateLinkCursor(event->position().toPoint());
 }
 
 void SpellableTextView::mouseReleaseEvent(QMouseEvent *event)

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "canvas/TWResponder.h"
+#include "interface/TWHyperlinkableTextView.h"
 #include "platform/Geometry.h"
 #include "support/AttributedString.h"
 
 #include <QPointer>
 #include <QSyntaxHighlighter>
-#include <QTextEdit>
 #include <QTimer>
 #include <memory>
 
@@ -53,7 +53,7 @@ private:
 // points (72 dpi) and painted through a scaled painter, and pointer positions
 // are mapped back. Its own undo is off: every change goes to the document's
 // undo manager through the canvas.
-class SpellableTextView : public QTextEdit, public TWResponder
+class SpellableTextView : public TWHyperlinkableTextView, public TWResponder
 {
     Q_OBJECT
 
@@ -156,6 +156,7 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    QPointF documentPoint(const QPoint &viewportPoint) const override;
 
 private:
     void endEditing();

@@ -4,10 +4,13 @@
 
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
+#include "canvas/TWResourceDrops.h"
 #include "drawing/TWMapBranch_Outline.h"
 #include "graphics/TWImage.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWClipboardXML.h"
+#include "model/TWContactsProvider.h"
+#include "model/TWLinkBackPackage.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -17,6 +20,7 @@
 #include "platform/UserDefaults.h"
 #include "support/AttributedStringDocument.h"
 #include "support/Image.h"
+#include "support/LinkBackData.h"
 #include "support/ParagraphStyle.h"
 #include "support/RichTextFormat.h"
 
@@ -63,6 +67,48 @@ bool isReadablePicture(const QByteArray &data)
     return !data.isEmpty() && Image::initWithData(data).has_value();
 }
 
+// Copies offer the document as LinkBack data, made only when a reader asks
+// for it: packing a large document on every copy would slow copying down.
+class LinkBackMimeData : public QMimeData
+{
+public:
+    explicit LinkBackMimeData(std::weak_ptr<TWMapsDoc> document) : m_document(std::move(document))
+    {}
+
+    QStringList formats() const override
+    {
+        QStringList types = QMimeData::formats();
+        if (!types.contains(LinkBackPboardType))
+            types.append(LinkBackPboardType);
+        return types;
+    }
+    bool hasFormat(const QString &type) const override
+    {
+        return type == LinkBackPboardType || QMimeData::hasFormat(type);
+    }
+
+protected:
+    QVariant retrieveData(const QString &type, QMetaType preferred) const override
+    {
+        if (type != LinkBackPboardType)
+            return QMimeData::retrieveData(type, preferred);
+        if (!m_linkBack) {
+            m_linkBack = QByteArray();
+            // The document as it is when asked; nothing once it is gone.
+            if (const std::shared_ptr<TWMapsDoc> document = m_document.lock()) {
+                if (const std::optional<QVariantMap> data =
+                        TWLinkBackPackage::linkBackDataOfMapsDocument(*document))
+                    m_linkBack = LinkBackData::pasteboardData(*data).value_or(QByteArray());
+            }
+        }
+        return *m_linkBack;
+    }
+
+private:
+    std::weak_ptr<TWMapsDoc> m_document;
+    mutable std::optional<QByteArray> m_linkBack;
+};
+
 } // namespace
 
 // The pasteboard's names for the types other programs use.
@@ -73,7 +119,8 @@ const QString TWGraphicView::PDFPboardType = QStringLiteral("application/pdf");
 const QString TWGraphicView::PICTPboardType = QStringLiteral("image/pict");
 const QString TWGraphicView::PostScriptPboardType = QStringLiteral("application/postscript");
 const QString TWGraphicView::TIFFPboardType = QStringLiteral("image/tiff");
-const QString TWGraphicView::LinkBackPboardType = QStringLiteral("LinkBackData");
+// The LinkBack layer's own name for its data: copies offer it, pastes find it.
+const QString TWGraphicView::LinkBackPboardType = QStringLiteral("application/x-linkback-data");
 
 QByteArray TWGraphicView::pdfOfArea(Rect area)
 {
@@ -125,7 +172,9 @@ std::unique_ptr<QMimeData> TWGraphicView::clipboardDataForSelection()
     }
     if (!common)
         return nullptr;
-    auto data = std::make_unique<QMimeData>();
+    TWMapsDoc *document = m->document();
+    auto data = std::make_unique<LinkBackMimeData>(
+        document ? document->weak_from_this() : std::weak_ptr<TWMapsDoc>());
     if (sawPart) {
         data->setData(BranchPboardType, TWClipboardXML::xmlCopy(*common).toUtf8());
         const UserDefaults &d = UserDefaults::standard();
@@ -229,6 +278,12 @@ void TWGraphicView::pasteFromPB(const QMimeData *data, int mode)
             break;
         }
     }
+    // Address cards name people for the branch rather than text to paste.
+    if (pasteboardHoldsVCards(data) && type != GraphicPboardType && type != BranchPboardType) {
+        if (TWMapBranch *b = pasteTarget())
+            allocateResourcesFromPasteboard(*b, data);
+        return;
+    }
     if (type.isEmpty()) {
         beep();
         return;
@@ -272,6 +327,23 @@ void TWGraphicView::pasteFromPB(const QMimeData *data, int mode)
         return;
     }
     beep();
+}
+
+bool allocateResourcesFromPasteboard(TWMapBranch &branch, const QMimeData *data)
+{
+    TWMapsDoc *document = branch.map() ? branch.map()->document() : nullptr;
+    const TWMapsDoc::ResourceList resources =
+        document ? document->addResourcesFromPasteboard(data) : TWMapsDoc::ResourceList();
+    if (resources.isEmpty()) {
+        beep();
+        return false;
+    }
+    // A person dropped again is not allocated twice.
+    for (const std::shared_ptr<TWResource> &resource : resources) {
+        if (!branch.hasAllocatedResource(resource))
+            branch.allocateResource(resource);
+    }
+    return true;
 }
 
 TWMapBranch *TWGraphicView::pasteTarget()
@@ -349,11 +421,14 @@ void TWGraphicView::pastePicture(const QByteArray &bytes, const std::optional<QB
     if (!b)
         return;
     UndoManager *undo = m_document ? m_document->undoManager() : nullptr;
-    const QVariant linkBackData = linkBack ? QVariant(*linkBack) : QVariant();
+    // Data that cannot be read leave the picture without a way back.
+    const std::optional<QVariantMap> parsed =
+        linkBack ? LinkBackData::fromPasteboardData(*linkBack) : std::nullopt;
+    const QVariant linkBackData = parsed ? QVariant(*parsed) : QVariant();
     if (mode == 0) {
         b->publicSetEnclosedImageFromData(image->data(), QString::fromLatin1(image->dataType()),
                                           image->size());
-        if (linkBack && b->enclosedImage())
+        if (parsed && b->enclosedImage())
             b->enclosedImage()->setLinkBackData(linkBackData);
         UndoManager::setActionName(undo, dadoZiz("Paste"));
         return;
@@ -368,7 +443,7 @@ void TWGraphicView::pastePicture(const QByteArray &bytes, const std::optional<QB
     picture->setInheritsFill(true);
     picture->setInheritsStroke(true);
     picture->setInternalOrdering(b->getMinimumAttachedGraphicNumber() - 1);
-    if (linkBack)
+    if (parsed)
         picture->setLinkBackData(linkBackData);
     // Vector pictures keep their own form; anything else is stored as TIFF.
     const QByteArray type = image->dataType();

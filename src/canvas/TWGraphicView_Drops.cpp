@@ -7,10 +7,12 @@
 #include "canvas/TWDragTypes.h"
 #include "canvas/TWGraphicView.h"
 #include "canvas/TWMouseTrackers.h"
+#include "canvas/TWResourceDrops.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWImage.h"
 #include "graphics/TWTextArea.h"
 #include "interface/ImageExtensions.h"
+#include "model/TWContactsProvider.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -45,6 +47,7 @@ enum class Kind {
     LinkLineTool,
     PaletteImage,
     Adornment,
+    Contacts,
     Picture,
     Files,
     Addresses
@@ -131,6 +134,12 @@ DragType availableType(const QMimeData *data)
     if (data->hasFormat(TWDragTypes::Adornment)) {
         t.kind = Kind::Adornment;
         t.name = TWDragTypes::Adornment;
+        return t;
+    }
+    // Address cards may bring the person's photo along: the people come first.
+    if (pasteboardHoldsVCards(data)) {
+        t.kind = Kind::Contacts;
+        t.name = vCardPboardTypes().first();
         return t;
     }
     for (const QString &type : TWDragTypes::imagePasteboardTypes()) {
@@ -231,6 +240,7 @@ QStringList supportedDragTypes()
     for (const PaletteShape &shape : paletteShapes())
         types.append(shape.name);
     types.append(Adornment);
+    types.append(vCardPboardTypes());
     types.append(imagePasteboardTypes());
     types.append(URIList);
     return types;
@@ -342,6 +352,8 @@ Operation TWDropHandler::operation()
         return target ? Operation::Generic : Operation::None;
     case Kind::Adornment:
         return target ? Operation::Copy : Operation::None;
+    case Kind::Contacts:
+        return g && g->branch() ? Operation::Copy : Operation::None;
     case Kind::Files: {
         if (view.editingTextArea())
             view.endEditingTextNotification();
@@ -531,6 +543,10 @@ void TWDropHandler::conclude()
         return;
     case Kind::Adornment:
         dropAdornment();
+        return;
+    case Kind::Contacts:
+        if (g && g->branch())
+            allocateResourcesFromPasteboard(*g->branch(), data);
         return;
     case Kind::Files:
         dropFiles();

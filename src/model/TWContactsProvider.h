@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -20,6 +21,23 @@ struct TWContactRecord
     std::optional<QString> lastName;
     QList<TWContactRecord> members; // persons of a group
 };
+
+// The people and groups of address cards: each group with the people of the
+// same data it names, and every person that no group of the data holds. A
+// card without UID is known by its names, so that it gives the same record
+// each time; one with neither names nor a formatted name gives a person
+// without names.
+QList<TWContactRecord> contactRecordsFromVCards(const QByteArray &data);
+
+class QMimeData;
+
+// Address cards come as data of these types or as ".vcf" files.
+const QStringList &vCardPboardTypes();
+// The pasteboard holds address cards (data or files).
+bool pasteboardHoldsVCards(const QMimeData *pasteboard);
+// The address cards of the pasteboard: the first type that holds any, else
+// every card file, in order.
+QList<TWContactRecord> contactRecordsFromPasteboard(const QMimeData &pasteboard);
 
 class TWContactsProvider
 {

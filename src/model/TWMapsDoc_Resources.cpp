@@ -29,6 +29,22 @@ QStringList stringsOfPropertyList(const QByteArray &data, const QString &type)
         strings.append(item.stringValue());
     return strings;
 }
+
+// The people and groups of contact records, as the document's resources.
+TWMapsDoc::ResourceList resourcesWithContactRecords(TWMapsDoc &document,
+                                                   const QList<TWContactRecord> &records)
+{
+    TWMapsDoc::ResourceList result;
+    for (const TWContactRecord &record : records) {
+        if (record.kind == TWContactRecord::Kind::Person) {
+            if (std::shared_ptr<TWResource> resource = document.resourceWithABPerson(record))
+                result.append(resource);
+        } else {
+            result += document.resourcesWithABGroup(record);
+        }
+    }
+    return result;
+}
 } // namespace
 
 TWMapsDoc::ResourceList TWMapsDoc::addResourcesFromPasteboard(const QMimeData *pasteboard)
@@ -66,25 +82,21 @@ TWMapsDoc::ResourceList TWMapsDoc::addResourcesFromPasteboard(const QMimeData *p
         result += resourcesWithABIdentifiers(
             stringsOfPropertyList(pasteboard->data(GroupsUIDsPboardType), GroupsUIDsPboardType));
     }
+    // Address cards, read here since the desktop keeps no shared store.
+    if (pasteboardHoldsVCards(pasteboard))
+        result += resourcesWithContactRecords(*this, contactRecordsFromPasteboard(*pasteboard));
     return result;
 }
 
 TWMapsDoc::ResourceList TWMapsDoc::resourcesWithABIdentifiers(const QStringList &identifiers)
 {
-    ResourceList result;
+    QList<TWContactRecord> records;
     const TWContactsProvider &contacts = TWContactsProvider::shared();
     for (const QString &identifier : identifiers) {
-        const std::optional<TWContactRecord> record = contacts.recordWithUniqueId(identifier);
-        if (!record)
-            continue;
-        if (record->kind == TWContactRecord::Kind::Person) {
-            if (std::shared_ptr<TWResource> resource = resourceWithABPerson(*record))
-                result.append(resource);
-        } else {
-            result += resourcesWithABGroup(*record);
-        }
+        if (std::optional<TWContactRecord> record = contacts.recordWithUniqueId(identifier))
+            records.append(*record);
     }
-    return result;
+    return resourcesWithContactRecords(*this, records);
 }
 
 TWMapsDoc::ResourceList TWMapsDoc::resourcesWithABGroup(const TWContactRecord &group)

@@ -66,7 +66,83 @@ int preferenceOf(const QList<QByteArray> &parameters)
     return rank;
 }
 
+QString withoutUuidPrefix(const QString &value)
+{
+    static const QString prefix = QStringLiteral("urn:uuid:");
+    return value.startsWith(prefix, Qt::CaseInsensitive) ? value.mid(prefix.size()) : value;
+}
+
+// The components of a structured value (N), split at the semicolons that no
+// backslash escapes.
+QList<QByteArray> components(const QByteArray &raw)
+{
+    QList<QByteArray> parts{QByteArray()};
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const char c = raw.at(i);
+        if (c == '\\' && i + 1 < raw.size()) {
+            parts.last().append(c).append(raw.at(++i));
+        } else if (c == ';') {
+            parts.append(QByteArray());
+        } else {
+            parts.last().append(c);
+        }
+    }
+    return parts;
+}
+
+std::optional<QString> nameComponent(const QList<QByteArray> &parts, qsizetype index)
+{
+    if (index >= parts.size())
+        return std::nullopt;
+    const QString value = unescapedValue(parts.at(index));
+    if (value.isEmpty())
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
+
+std::optional<QList<VCardReader::Card>> VCardReader::cards(const QByteArray &data)
+{
+    if (data.size() > MaximumDataSize)
+        return std::nullopt;
+    QList<Card> found;
+    std::optional<Card> card;
+    for (const QByteArray &line : unfoldedLines(data)) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon < 0)
+            continue;
+        QByteArray name = line.left(colon).split(';').first().trimmed().toUpper();
+        if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
+            name = name.mid(dot + 1);
+        const QByteArray value = line.mid(colon + 1);
+        if (name == "BEGIN" && value.trimmed().toUpper() == "VCARD") {
+            card = Card();
+        } else if (!card) {
+            continue;
+        } else if (name == "END" && value.trimmed().toUpper() == "VCARD") {
+            found.append(*card);
+            card.reset();
+        } else if (name == "UID") {
+            card->uid = withoutUuidPrefix(unescapedValue(value));
+        } else if (name == "N") {
+            const QList<QByteArray> parts = components(value);
+            card->lastName = nameComponent(parts, 0);
+            card->firstName = nameComponent(parts, 1);
+        } else if (name == "FN") {
+            card->formattedName = unescapedValue(value);
+        } else if (name == "KIND" || name == "X-ADDRESSBOOKSERVER-KIND") {
+            card->group = value.trimmed().toLower() == "group";
+        } else if (name == "MEMBER" || name == "X-ADDRESSBOOKSERVER-MEMBER") {
+            const QString member = withoutUuidPrefix(unescapedValue(value));
+            if (!member.isEmpty())
+                card->members.append(member);
+        }
+    }
+    if (found.isEmpty())
+        return std::nullopt;
+    return found;
+}
 
 std::optional<QList<VCardReader::EmailAddress>> VCardReader::emailAddresses(const QByteArray &data)
 {

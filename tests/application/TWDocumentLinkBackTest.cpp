@@ -1,14 +1,24 @@
 #include "DocumentTestSupport.h"
+#include "application/LinkBackBus.h"
 #include "application/LinkBackRegistry.h"
 #include "application/TWMenuDispatcher.h"
 #include "drawing/TWMapImages.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWAttachedText.h"
 #include "support/AttributedString.h"
+#include "support/LinkBackData.h"
+#include "support/PropertyList.h"
 #include "support/TextAttachment.h"
 
 #include <QBuffer>
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QImage>
+#include <QMimeData>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 
@@ -423,4 +433,155 @@ TEST_F(LinkBackDocumentTest, EditedTextAttachmentsAreReplacedInTheNotes)
         EXPECT_EQ(after.linkBackItemKey(), "att-1");
         EXPECT_EQ(branch->attachedTextArray().first()->text()->string(), "see \uFFFC here");
     }
+}
+
+TEST_F(LinkBackDocumentTest, CopiedBranchesPasteAsAnItemThatEditsInAWindowOfItsSource)
+{
+    TWDocument *source = newDocument();
+    selectBranches(source, 2);
+    mapOf(source).removeAllSelectedGraphics();
+    mapOf(source).insertObjectInSelectedGraphicsAtIndex(mapOf(source).root()->mainGraphic(), 0);
+    const std::unique_ptr<QMimeData> copied = source->graphicView()->clipboardDataForSelection();
+    ASSERT_TRUE(copied);
+    ASSERT_TRUE(copied->hasFormat(LinkBackPboardType));
+    const std::optional<QVariantMap> offered =
+        LinkBackData::fromPasteboardData(copied->data(LinkBackPboardType));
+    ASSERT_TRUE(offered);
+    EXPECT_EQ(LinkBackData::linkBackServerName(*offered), ServerName);
+    EXPECT_EQ(branchesIn(*offered), 3);
+
+    // What each kind of paste leaves on the pasted picture.
+    QMimeData unreadable;
+    unreadable.setData(TWGraphicView::PDFPboardType, copied->data(TWGraphicView::PDFPboardType));
+    unreadable.setData(LinkBackPboardType, "<plist");
+    QMimeData withoutData;
+    withoutData.setData(TWGraphicView::PDFPboardType, copied->data(TWGraphicView::PDFPboardType));
+    struct Case
+    {
+        const char *name;
+        const QMimeData *pasted;
+        bool carries;
+    };
+    const Case cases[] = {
+        {"unreadable data", &unreadable, false},
+        {"a picture alone", &withoutData, false},
+        {"a copy of branches", copied.get(), true},
+    };
+    TWDocument *target = newDocument();
+    std::shared_ptr<TWGraphic> item;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        selectBranches(target, 1);
+        target->graphicView()->pasteFromPB(c.pasted, 1);
+        settle();
+        ASSERT_EQ(mapOf(target).countOfSelectedGraphics(), 1);
+        item = mapOf(target).selectedGraphics().first();
+        EXPECT_EQ(item->linkBackData().toMap(), c.carries ? *offered : QVariantMap());
+        EXPECT_EQ(editItem(target).first, c.carries);
+    }
+    EXPECT_EQ(editItem(target).second, "Edit in " + app->applicationName());
+
+    // The item opens in an editor of the program that made it...
+    target->editLinkBackItems();
+    ASSERT_EQ(documents->documents().size(), 3);
+    auto *editor = static_cast<TWDocument *>(documents->documents().last());
+    ASSERT_NE(editor->linkBack(), nullptr);
+    EXPECT_EQ(mapOf(editor).branchCount(), 3);
+    // ...and comes back with the edited map when that editor saves.
+    addChild(editor);
+    EXPECT_TRUE(editor->save());
+    EXPECT_EQ(branchesIn(item->linkBackData()), 4);
+    ASSERT_TRUE(item->imageFilename());
+    const std::optional<QByteArray> picture =
+        target->mapsDocument()->objectForKeyInCachedData(*item->imageFilename());
+    ASSERT_TRUE(picture);
+    EXPECT_TRUE(picture->startsWith("%PDF"));
+    editor->close();
+    EXPECT_EQ(target->activeLinkCount(), 0);
+    EXPECT_EQ(LinkBackRegistry::shared().openLinkCount(), 0);
+}
+
+TEST_F(LinkBackDocumentTest, AnItemMadeInAnotherRunningProgramEditsThereAndComesBack)
+{
+    // A bus of the test's own, shared with the other program only.
+    QProcess bus;
+    bus.start(QStringLiteral("dbus-daemon"),
+              {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+    ASSERT_TRUE(bus.waitForStarted()) << "dbus-daemon is needed: scripts/install-deps";
+    ASSERT_TRUE(bus.waitForReadyRead(10000));
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    ASSERT_FALSE(address.isEmpty());
+    const auto stopBus = qScopeGuard([&] {
+        LinkBackBus::shared().stop();
+        bus.kill();
+        bus.waitForFinished();
+    });
+    ASSERT_TRUE(LinkBackBus::shared().startOnBus(address));
+
+    QTemporaryDir folder;
+    const QString clipboard = folder.filePath(QStringLiteral("clipboard.plist"));
+    QProcess peer;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("XDG_CONFIG_HOME", folder.path());
+    environment.insert("XDG_STATE_HOME", folder.path());
+    // Its leaks are not what is tested here.
+    environment.insert("ASAN_OPTIONS", "detect_leaks=0");
+    peer.setProcessEnvironment(environment);
+    peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    peer.start(QCoreApplication::applicationDirPath() + QStringLiteral("/thinkweb_linkback_peer"),
+               {clipboard});
+    const auto stopPeer = qScopeGuard([&] {
+        if (peer.state() != QProcess::NotRunning) {
+            peer.kill();
+            peer.waitForFinished();
+        }
+    });
+    QByteArray said;
+    while (!said.contains("ready") && peer.waitForReadyRead(30000))
+        said += peer.readAll();
+    ASSERT_TRUE(said.contains("ready")) << said.constData();
+
+    // The other program's copy, pasted here.
+    QFile file(clipboard);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::optional<QVariant> formats = PropertyList::propertyListWithData(file.readAll());
+    ASSERT_TRUE(formats);
+    QMimeData copied;
+    for (auto [type, data] : formats->toMap().asKeyValueRange())
+        copied.setData(type, data.toByteArray());
+    TWDocument *target = newDocument();
+    selectBranches(target, 1);
+    target->graphicView()->pasteFromPB(&copied, 1);
+    settle();
+    const std::shared_ptr<TWGraphic> item = mapOf(target).selectedGraphics().first();
+    const QString server = LinkBackData::linkBackServerAddress(item->linkBackData().toMap());
+    EXPECT_FALSE(server.isEmpty());
+    EXPECT_NE(server, LinkBackBus::shared().serviceName());
+    EXPECT_EQ(branchesIn(item->linkBackData()), 3);
+    EXPECT_TRUE(editItem(target).first);
+
+    // Edited over there, not here: no editor opens in this program.
+    target->editLinkBackItems();
+    EXPECT_EQ(documents->documents().size(), 1);
+    EXPECT_EQ(target->activeLinkCount(), 1);
+    QDeadlineTimer deadline(30000);
+    while (branchesIn(item->linkBackData()) != 4 && !deadline.hasExpired())
+        QTest::qWait(20);
+    EXPECT_EQ(branchesIn(item->linkBackData()), 4);
+    ASSERT_TRUE(item->imageFilename());
+    const std::optional<QByteArray> picture =
+        target->mapsDocument()->objectForKeyInCachedData(*item->imageFilename());
+    ASSERT_TRUE(picture);
+    EXPECT_TRUE(picture->startsWith("%PDF"));
+
+    // Ending the link here closes the editor there, and the program ends.
+    target->closeActiveLinks();
+    ASSERT_TRUE(peer.waitForFinished(30000));
+    said += peer.readAll();
+    EXPECT_TRUE(said.contains("saved 1")) << said.constData();
+    EXPECT_EQ(peer.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(peer.exitCode(), 0);
+    EXPECT_EQ(LinkBackBus::shared().openLinkCount(), 0);
 }

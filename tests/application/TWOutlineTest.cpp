@@ -6,6 +6,7 @@
 #include "application/TWTableViewBoundDragAndDrop.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
+#include "model/TWAttachedText.h"
 
 #include <QAction>
 #include <QDialog>
@@ -717,4 +718,108 @@ TEST_F(OutlineTest, FollowsTheActiveDocument)
     fresh->setSelectedBranches({fresh->root()});
     wait();
     EXPECT_EQ(follower.model()->root(), fresh->root());
+}
+
+TEST_F(OutlineTest, NotesPaneWritesTheFirstNoteAndRefitsTheBranchWhenOneComesOrGoes)
+{
+    TWMapBranch *a = add(map->root().get(), QStringLiteral("A"));
+    expandAll();
+    QTextEdit *notes = outline->branchNotesView();
+    struct Case
+    {
+        const char *name;
+        QStringList before; // the branch's notes, first first
+        QString typed;
+        QStringList after;
+        bool refitted;
+    };
+    const Case cases[] = {
+        {"typing makes a note", {}, "A note", {"A note"}, true},
+        {"clearing removes only the first", {"one", "two"}, "", {"two"}, true},
+        {"editing replaces the first", {"one", "two"}, "changed", {"changed", "two"}, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        a->removeAllAttachedTextArray();
+        for (const QString &text : c.before) {
+            auto note = std::make_shared<TWAttachedText>(std::nullopt, a->undoManager());
+            note->setText(std::make_shared<const AttributedString>(text));
+            a->insertObjectInAttachedTextArrayAtIndex(note, a->countOfAttachedTextArray());
+        }
+        // A size no text gives: a refit shows as a change.
+        const Rect odd(400, 100, 321, 123);
+        a->mainGraphic()->setBounds(odd);
+        select({a});
+        outline->updateBranchSelection();
+        settle();
+        ASSERT_FALSE(notes->isReadOnly());
+
+        // One edit of the pane, as typing or deleting it all makes.
+        QTextCursor cursor(notes->document());
+        cursor.beginEditBlock();
+        cursor.select(QTextCursor::Document);
+        cursor.removeSelectedText();
+        cursor.insertText(c.typed);
+        cursor.endEditBlock();
+        settle();
+
+        QStringList after;
+        for (const auto &note : a->attachedTextArray())
+            after << note->text()->string();
+        EXPECT_EQ(after, c.after);
+        const Rect bounds = a->mainGraphic()->bounds();
+        if (c.refitted) {
+            // Fitted to its text and indicators: fitting again changes nothing.
+            EXPECT_NE(bounds, odd);
+            a->makeNaturalSizeHonoringTextWidth(true, true);
+            EXPECT_EQ(a->mainGraphic()->bounds(), bounds);
+        } else {
+            EXPECT_EQ(bounds, odd);
+        }
+    }
+}
+
+TEST_F(OutlineTest, LabelEditorAndNotesPaneTakeLinksInTheirText)
+{
+    TWMapBranch *a = add(map->root().get(), QStringLiteral("A"));
+    expandAll();
+    const QUrl address(QStringLiteral("http://example.org/a"));
+    const auto answer = [&](const QString &) { return std::optional(address.toString()); };
+    const auto linkIn = [](const AttributedString &text, int index) {
+        return TWHyperlinkableText::linkAtIndex(text, index);
+    };
+
+    // The row's editor: the link is kept when the label is written back.
+    select({a});
+    outline->editSelection();
+    settle();
+    TWOutlineTextView *editor = outline->editorView();
+    ASSERT_NE(editor, nullptr);
+    editor->setPlainText(QStringLiteral("see docs"));
+    QTextCursor cursor(editor->document());
+    cursor.setPosition(4);
+    cursor.setPosition(8, QTextCursor::KeepAnchor);
+    editor->setTextCursor(cursor);
+    editor->setURLGetter(answer);
+    EXPECT_TRUE(editor->addHyperlinkToText());
+    QTest::keyClick(editor, Qt::Key_Escape);
+    settle();
+    ASSERT_TRUE(a->enclosedTextArea());
+    EXPECT_EQ(linkIn(a->enclosedTextArea()->text(), 5), address);
+    EXPECT_FALSE(linkIn(a->enclosedTextArea()->text(), 2));
+
+    // The notes pane: adding and removing a link change the note.
+    select({a});
+    outline->updateBranchSelection();
+    auto *notes = qobject_cast<TWHyperlinkableTextView *>(outline->branchNotesView());
+    ASSERT_NE(notes, nullptr);
+    notes->setPlainText(QStringLiteral("read this"));
+    notes->selectAll();
+    notes->setURLGetter(answer);
+    EXPECT_TRUE(notes->addHyperlinkToText());
+    ASSERT_TRUE(a->primaryAttachedText());
+    EXPECT_EQ(linkIn(*a->primaryAttachedText(), 0), address);
+    EXPECT_TRUE(notes->removeHyperlinkFromText(3));
+    EXPECT_FALSE(linkIn(*a->primaryAttachedText(), 0));
+    EXPECT_EQ(a->primaryAttachedText()->string(), QStringLiteral("read this"));
 }

@@ -5,7 +5,9 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWImage.h"
 #include "graphics/TWLine.h"
+#include "model/TWContactsProvider.h"
 #include "model/TWHyperlink.h"
+#include "model/TWResource.h"
 #include "platform/Random.h"
 #include "support/Image.h"
 #include "support/TWImageEncryption.h"
@@ -18,6 +20,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 using namespace CanvasTest;
 
@@ -188,7 +191,10 @@ TEST_F(CanvasDrops, DragTypesKeepTheirOrderOfPrecedence)
     const QStringList types = TWDragTypes::supportedDragTypes();
     ASSERT_GT(types.size(), expected.size() + 1);
     EXPECT_EQ(types.mid(0, expected.size()), expected);
-    EXPECT_EQ(types.mid(expected.size(), types.size() - expected.size() - 1),
+    // Address cards come before pictures: a card may bring its photo.
+    const qsizetype cards = vCardPboardTypes().size();
+    EXPECT_EQ(types.mid(expected.size(), cards), vCardPboardTypes());
+    EXPECT_EQ(types.mid(expected.size() + cards, types.size() - expected.size() - cards - 1),
               TWDragTypes::imagePasteboardTypes());
     EXPECT_EQ(types.last(), "text/uri-list");
     EXPECT_TRUE(TWDragTypes::imagePasteboardTypes().contains("image/png"));
@@ -880,4 +886,69 @@ TEST_F(CanvasDrops, AFileDropAfterAnAdornmentDragEndedElsewhereIsAnOrdinaryDrop)
         settle();
     }
     EXPECT_EQ(names(*a), QStringList({"one"}));
+}
+
+TEST_F(CanvasDrops, AddressCardsDroppedOrPastedOnABranchBecomeItsResources)
+{
+    const QByteArray ann = "BEGIN:VCARD\nVERSION:3.0\nUID:ann-1\nN:Lee;Ann\nEND:VCARD\n";
+    const QByteArray team = "BEGIN:VCARD\nVERSION:4.0\nKIND:group\nUID:team\n"
+                            "MEMBER:urn:uuid:ann-1\nMEMBER:urn:uuid:bob-2\nEND:VCARD\n" +
+                            ann + "BEGIN:VCARD\nVERSION:4.0\nUID:bob-2\nN:Ray;Bob\nEND:VCARD\n";
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString file = folder.filePath("team.vcf");
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(team);
+    }
+    struct Case
+    {
+        const char *name;
+        bool paste;
+        bool asFile;
+        QByteArray card;
+        QStringList allocated; // to the branch, in order
+        int beeps;
+    };
+    const Case cases[] = {
+        {"dropped card", false, false, ann, {"ann-1"}, 0},
+        {"the same card again", false, false, ann, {"ann-1"}, 0},
+        {"dropped group file", false, true, {}, {"ann-1", "bob-2"}, 0},
+        {"pasted card", true, false, ann, {"ann-1"}, 0},
+        {"pasted card naming nobody", true, false, "BEGIN:VCARD\nN:;\nEND:VCARD\n", {}, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        while (!b->resourcesAllocated().isEmpty())
+            b->removeObjectFromResourcesAllocatedAtIndex(0);
+        // Dropped again on a branch that has the person already.
+        if (QByteArray(c.name) == "the same card again")
+            b->allocateResource(document->resourceWithIdentifier("ann-1"));
+        alerts.clear();
+        QMimeData data;
+        if (c.asFile)
+            data.setUrls({QUrl::fromLocalFile(file)});
+        else
+            data.setData("text/vcard", c.card);
+        // What other programs add beside a card must not win over it.
+        data.setText(QStringLiteral("Ann Lee"));
+        if (c.paste) {
+            select({b});
+            view.pasteFromPB(&data, 0);
+        } else {
+            EXPECT_EQ(enter(data, centreOf(*b->mainGraphic())), Qt::CopyAction);
+            EXPECT_TRUE(drop(data, centreOf(*b->mainGraphic())));
+        }
+        settle();
+        EXPECT_EQ(b->resourcesAllocated(), c.allocated);
+        EXPECT_EQ(alerts.beepCount(), c.beeps);
+        // No child was made from the text beside the card.
+        EXPECT_TRUE(b->children().empty());
+    }
+    EXPECT_EQ(document->resourceWithIdentifier("bob-2")->resourceName(), "Bob Ray");
+    // Off every branch a card is refused.
+    QMimeData card;
+    card.setData("text/vcard", ann);
+    EXPECT_EQ(enter(card, Point(50, 50)).value_or(Qt::IgnoreAction), Qt::IgnoreAction);
 }

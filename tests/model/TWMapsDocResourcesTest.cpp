@@ -3,7 +3,10 @@
 #include "model/TWResource.h"
 
 #include <QHash>
+#include <QFile>
 #include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
 
 using namespace MapsDocTest;
 
@@ -171,3 +174,68 @@ TEST_F(TWMapsDocResourcesTest, ThePasteboardGivesResourcesInItsOrder)
 }
 
 } // namespace
+
+TEST_F(TWMapsDocResourcesTest, AddressCardsGivePeopleAndTheMembersOfGroups)
+{
+    const QByteArray ann = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ann-1\r\nN:Lee;Ann;;;\r\n"
+                           "FN:Ann Lee\r\nEND:VCARD\r\n";
+    const QByteArray bob = "BEGIN:VCARD\nVERSION:4.0\nUID:urn:uuid:bob-2\nN:Ray;Bob\nEND:VCARD\n";
+    const QByteArray group = "BEGIN:VCARD\nVERSION:4.0\nKIND:group\nUID:team\nFN:Team\n"
+                             "MEMBER:urn:uuid:ann-1\nMEMBER:urn:uuid:bob-2\n"
+                             "MEMBER:urn:uuid:elsewhere\nEND:VCARD\n";
+    const QByteArray exported = "BEGIN:VCARD\nVERSION:3.0\nUID:crew\nFN:Crew\n"
+                                "X-ADDRESSBOOKSERVER-KIND:group\n"
+                                "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:bob-2\nEND:VCARD\n";
+    const QByteArray noUid = "BEGIN:VCARD\nVERSION:3.0\nN:O\\;Neil;Pat;;;\nEND:VCARD\n";
+    const QByteArray onlyFormatted = "BEGIN:VCARD\nVERSION:4.0\nFN:Sam\nEND:VCARD\n";
+    const QByteArray nameless = "BEGIN:VCARD\nVERSION:4.0\nUID:x\nN:;;;;\nEND:VCARD\n";
+    struct Case
+    {
+        const char *name;
+        QString type; // empty: a .vcf file
+        QByteArray data;
+        QStringList resources; // names, in order
+    };
+    const Case cases[] = {
+        {"one person", "text/vcard", ann, {"Ann Lee"}},
+        {"the same person again", "text/x-vcard", ann, {"Ann Lee"}},
+        {"people of a file", "", ann + bob, {"Ann Lee", "Bob Ray"}},
+        {"a group gives its members once", "text/vcard", group + ann + bob, {"Ann Lee", "Bob Ray"}},
+        {"an exported group", "", exported + bob, {"Bob Ray"}},
+        {"an escaped semicolon, no UID", "text/vcard", noUid, {"Pat O;Neil"}},
+        {"only a formatted name", "text/directory", onlyFormatted, {"Sam"}},
+        {"no name at all", "text/vcard", nameless, {}},
+        {"a card that never ends", "text/vcard", "BEGIN:VCARD\nN:Lee;Ann\n", {}},
+    };
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QMimeData pasteboard;
+        if (c.type.isEmpty()) {
+            const QString path = folder.filePath(QStringLiteral("cards.VCF"));
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(c.data);
+            file.close();
+            pasteboard.setUrls({QUrl::fromLocalFile(path)});
+        } else {
+            pasteboard.setData(c.type, c.data);
+        }
+        EXPECT_TRUE(pasteboardHoldsVCards(&pasteboard));
+        QStringList names;
+        for (const auto &resource : document->addResourcesFromPasteboard(&pasteboard))
+            names << resource->resourceName();
+        EXPECT_EQ(names, c.resources);
+    }
+    // Each person once in the document, whichever way it came.
+    QStringList all;
+    for (const auto &resource : document->resources())
+        all << resource->resourceName();
+    EXPECT_EQ(all, QStringList({"Ann Lee", "Bob Ray", "Pat O;Neil", "Sam"}));
+    EXPECT_EQ(document->resourceWithIdentifier("bob-2")->resourceName(), "Bob Ray");
+
+    QMimeData other;
+    other.setUrls({QUrl::fromLocalFile(folder.filePath("notes.txt"))});
+    EXPECT_FALSE(pasteboardHoldsVCards(&other));
+}

@@ -1,0 +1,215 @@
+#include "interface/TWHyperlinkableTextView.h"
+
+#include "interface/TWURLGetter.h"
+#include "model/TWLinkServices.h"
+#include "support/AttributedStringDocument.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QToolTip>
+#include <algorithm>
+
+namespace ASD = AttributedStringDocument;
+
+TWHyperlinkableTextView::TWHyperlinkableTextView(QWidget *parent) : QTextEdit(parent)
+{
+    // The pointer changes over links without a button held.
+    viewport()->setMouseTracking(true);
+}
+
+QPointF TWHyperlinkableTextView::documentPoint(const QPoint &viewportPoint) const
+{
+    return QPointF(viewportPoint) +
+           QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+std::optional<qsizetype> TWHyperlinkableTextView::characterIndexAt(const QPoint &viewportPoint) const
+{
+    if (!viewport()->rect().contains(viewportPoint))
+        return std::nullopt;
+    const int position =
+        document()->documentLayout()->hitTest(documentPoint(viewportPoint), Qt::ExactHit);
+    if (position < 0 || position >= document()->characterCount() - 1)
+        return std::nullopt;
+    return position;
+}
+
+std::optional<QUrl> TWHyperlinkableTextView::linkAt(const QPoint &viewportPoint,
+                                                    qsizetype *index) const
+{
+    const std::optional<qsizetype> character = characterIndexAt(viewportPoint);
+    if (!character)
+        return std::nullopt;
+    const std::optional<QUrl> link =
+        TWHyperlinkableText::linkAtIndex(ASD::attributedString(*document()), *character);
+    if (link && index)
+        *index = *character;
+    return link;
+}
+
+QString TWHyperlinkableTextView::toolTipAt(const QPoint &viewportPoint) const
+{
+    const std::optional<QUrl> link = linkAt(viewportPoint);
+    return link ? TWHyperlinkableText::toolTipForLink(*link) : QString();
+}
+
+QMenu *TWHyperlinkableTextView::createHyperlinkContextMenu(const QPoint &viewportPoint)
+{
+    QMenu *menu = createStandardContextMenu(viewportPoint);
+    if (!menu)
+        menu = new QMenu(this);
+    menu->addSeparator();
+    qsizetype index = 0;
+    const std::optional<QUrl> link = linkAt(viewportPoint, &index);
+    const QTextCursor cursor = textCursor();
+    const AttributedString::Range selected{cursor.selectionStart(),
+                                           cursor.selectionEnd() - cursor.selectionStart()};
+    using Item = TWHyperlinkableText::MenuItem;
+    for (const Item &item :
+         TWHyperlinkableText::menuItems(link ? std::optional(index) : std::nullopt, selected)) {
+        QAction *action = menu->addAction(item.title);
+        const qsizetype tag = item.tag;
+        switch (item.action) {
+        case Item::Action::Add:
+            connect(action, &QAction::triggered, this, [this] { addHyperlinkToText(); });
+            break;
+        case Item::Action::Edit:
+            connect(action, &QAction::triggered, this, [this, tag] { editHyperlinkInText(tag); });
+            break;
+        case Item::Action::Remove:
+            connect(action, &QAction::triggered, this,
+                    [this, tag] { removeHyperlinkFromText(tag); });
+            break;
+        }
+    }
+    return menu;
+}
+
+bool TWHyperlinkableTextView::changeText(const std::function<bool(AttributedString &)> &change)
+{
+    AttributedString text = ASD::attributedString(*document());
+    if (!change(text))
+        return false;
+    const QTextCursor before = textCursor();
+    const int anchor = before.anchor(), position = before.position();
+    // Replaced through the document, so that the change reaches whoever
+    // listens to typing.
+    ASD::setDocumentText(*document(), text);
+    QTextCursor cursor(document());
+    const int end = document()->characterCount() - 1;
+    cursor.setPosition(std::clamp(anchor, 0, end));
+    cursor.setPosition(std::clamp(position, 0, end), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    viewport()->update();
+    return true;
+}
+
+bool TWHyperlinkableTextView::addHyperlinkToText()
+{
+    const QTextCursor cursor = textCursor();
+    const AttributedString::Range selected{cursor.selectionStart(),
+                                           cursor.selectionEnd() - cursor.selectionStart()};
+    return changeText([&](AttributedString &text) {
+        return TWHyperlinkableText::addHyperlinkToText(
+            text, selected, [this](const QString &address) {
+                if (m_urlGetter)
+                    return m_urlGetter(address);
+                m_askingForURL = true;
+                const std::optional<QString> answer =
+                    TWURLGetter::sharedURLGetter().runWithURL(address);
+                m_askingForURL = false;
+                setFocus();
+                return answer;
+            });
+    });
+}
+
+bool TWHyperlinkableTextView::editHyperlinkInText(qsizetype index)
+{
+    return changeText([&](AttributedString &text) {
+        return TWHyperlinkableText::editHyperlinkInText(
+            text, index, [this](const QString &address) {
+                if (m_urlGetter)
+                    return m_urlGetter(address);
+                m_askingForURL = true;
+                const std::optional<QString> answer =
+                    TWURLGetter::sharedURLGetter().runWithURL(address);
+                m_askingForURL = false;
+                setFocus();
+                return answer;
+            });
+    });
+}
+
+bool TWHyperlinkableTextView::removeHyperlinkFromText(qsizetype index)
+{
+    return changeText([index](AttributedString &text) {
+        return TWHyperlinkableText::removeHyperlinkFromText(text, index);
+    });
+}
+
+bool TWHyperlinkableTextView::clickedOnLink(const QUrl &link, Qt::KeyboardModifiers modifiers)
+{
+    if (!TWHyperlinkableText::clickFollowsLink(modifiers))
+        return false;
+    TWLinkServices::current().opener->openURL(link);
+    return true;
+}
+
+bool TWHyperlinkableTextView::followLinkForPress(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return false;
+    const std::optional<QUrl> link = linkAt(event->position().toPoint());
+    if (!link || !clickedOnLink(*link, event->modifiers()))
+        return false;
+    event->accept();
+    return true;
+}
+
+void TWHyperlinkableTextView::updateLinkCursor(const QPoint &viewportPoint)
+{
+    if (linkAt(viewportPoint))
+        viewport()->setCursor(Qt::PointingHandCursor);
+    else
+        viewport()->setCursor(Qt::IBeamCursor);
+}
+
+void TWHyperlinkableTextView::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createHyperlinkContextMenu(event->pos());
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
+void TWHyperlinkableTextView::mousePressEvent(QMouseEvent *event)
+{
+    if (!followLinkForPress(event))
+        QTextEdit::mousePressEvent(event);
+}
+
+void TWHyperlinkableTextView::mouseMoveEvent(QMouseEvent *event)
+{
+    QTextEdit::mouseMoveEvent(event);
+    // After the editor, which sets its own cursor on every move.
+    updateLinkCursor(event->position().toPoint());
+}
+
+bool TWHyperlinkableTextView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QString tip = toolTipAt(help->pos());
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        return true;
+    }
+    return QTextEdit::viewportEvent(event);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "model/TWHyperlinkableText.h"
+
+#include <QTextEdit>
+#include <QUrl>
+#include <optional>
+
+class QMenu;
+
+// A rich-text editor whose links are character attributes: its context menu
+// adds, edits and removes them, Alt-click follows one, and the pointer and
+// a tool tip show them. A plain click edits the link's text like any other.
+class TWHyperlinkableTextView : public QTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit TWHyperlinkableTextView(QWidget *parent = nullptr);
+
+    // Where addresses are asked for; empty: the shared address panel.
+    void setURLGetter(TWHyperlinkableText::URLGetter getter) { m_urlGetter = std::move(getter); }
+    // The address panel is up: losing the focus to it ends nothing.
+    bool isAskingForURL() const { return m_askingForURL; }
+
+    // The character under a point of the viewport, when there is one.
+    virtual std::optional<qsizetype> characterIndexAt(const QPoint &viewportPoint) const;
+    // The link under a point of the viewport and its character index.
+    std::optional<QUrl> linkAt(const QPoint &viewportPoint, qsizetype *index = nullptr) const;
+    // The tool tip for a point: the link's address with the hint to follow
+    // it, empty off links.
+    QString toolTipAt(const QPoint &viewportPoint) const;
+
+    // The context menu for a point: the editor's own items, a separator and
+    // the hyperlink items. The caller owns it.
+    QMenu *createHyperlinkContextMenu(const QPoint &viewportPoint);
+
+    // The menu's commands. Each answers whether the text changed; a change
+    // is announced as typing would be.
+    bool addHyperlinkToText();
+    bool editHyperlinkInText(qsizetype index);
+    bool removeHyperlinkFromText(qsizetype index);
+    // A click on a link: followed only with Alt held. True when followed.
+    bool clickedOnLink(const QUrl &link, Qt::KeyboardModifiers modifiers);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+
+    // Subclasses that draw at another scale map their own pointer events
+    // and call these with the viewport point.
+    // True when the press followed a link (and must go no further).
+    bool followLinkForPress(QMouseEvent *event);
+    // The pointing hand over links, the editor's cursor elsewhere.
+    void updateLinkCursor(const QPoint &viewportPoint);
+    // The point of the laid-out document under a viewport point.
+    virtual QPointF documentPoint(const QPoint &viewportPoint) const;
+
+private:
+    // Runs `change` on the whole text and puts the result back with the
+    // selection as it was.
+    bool changeText(const std::function<bool(AttributedString &)> &change);
+
+    TWHyperlinkableText::URLGetter m_urlGetter;
+    bool m_askingForURL = false;
+};
