@@ -67,8 +67,10 @@ int main(int argc, char **argv)
                 // The interpreter's own rounding of the page to pixels.
                 const int columns = std::min(int(width * sx + 0.5), rowLength / 4);
                 const int rows = int(height * sy + 0.5);
-                ok = writeHeader(columns, rows, rowLength) &&
-                     writeFully(bytes, long(rowLength) * rows);
+                // Rows go out packed, as the reader lays out its image.
+                ok = writeHeader(columns, rows, columns * 4);
+                for (int row = 0; ok && row < rows; ++row)
+                    ok = writeFully(bytes + long(row) * rowLength, long(columns) * 4);
             }
             free(bytes);
             spectre_render_context_free(rc);

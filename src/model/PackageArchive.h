@@ -16,15 +16,12 @@ using PackageData = QMap<QString, QByteArray>;
 namespace PackageArchive {
 
 // Bounds that keep a hostile archive from exhausting memory while leaving
-// room for real documents (a picture of a gigabyte opens).
+// room for real documents (a picture of a gigabyte opens). There is no bound
+// on how far the data expands: a flat picture packs 1000:1, and whatever the
+// program saves must open again; what pictures may take on disk is bounded
+// where they are spooled.
 struct Limits
 {
-    // Beyond the floor, what is unpacked may be at most this many times the
-    // package's size: deflate packs at most about 1000:1, which only a bomb or a
-    // huge flat uncompressed picture reaches, and such a package would fill the
-    // disk before its pictures could be kept.
-    qint64 expansionFloor = qint64(256) << 20;
-    qint64 maxExpansionRatio = 250;
     qint64 maxEntrySize = qint64(2) << 30;
     qint64 maxTotalSize = qint64(4) << 30;
     // All that is inflated, skipped entries and headers included.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -115,8 +116,18 @@ PackageSpool::~PackageSpool()
         ::close(m_fd);
 }
 
+qint64 PackageSpool::freeSpace() const
+{
+    struct statvfs info;
+    if (::fstatvfs(m_fd, &info) != 0)
+        return std::numeric_limits<qint64>::max();
+    // A margin is left so that a package never takes the disk's last bytes.
+    const qint64 margin = qint64(256) << 20;
+    return std::max<qint64>(0, qint64(info.f_bavail) * qint64(info.f_frsize) - margin);
+}
+
 std::optional<PackageEntry>
-PackageSpool::append(const std::function<qint64(char *data, qint64 max)> &read)
+PackageSpool::append(const std::function<qint64(char *data, qint64 max)> &read, qint64 budget)
 {
     const qint64 start = m_end;
     std::vector<char> buffer(chunkSize);
@@ -131,6 +142,12 @@ PackageSpool::append(const std::function<qint64(char *data, qint64 max)> &read)
             const qint64 piece = std::min(holeSize, n - at);
             if (allZero(buffer.data() + at, piece))
                 continue;
+            if (m_onDisk + piece > budget) {
+                qWarning("Cannot keep package data: it would take more room than the package may");
+                discardFrom(start);
+                return std::nullopt;
+            }
+            m_onDisk += piece;
             const qint64 to = m_end + at;
             for (qint64 done = 0; done < piece;) {
                 const ssize_t w = ::pwrite(m_fd, buffer.data() + at + done, size_t(piece - done),
@@ -139,6 +156,7 @@ PackageSpool::append(const std::function<qint64(char *data, qint64 max)> &read)
                     continue;
                 if (w <= 0) {
                     qWarning("Cannot keep package data: %s", std::strerror(errno));
+                    discardFrom(start);
                     return std::nullopt;
                 }
                 done += w;
@@ -153,6 +171,15 @@ PackageSpool::append(const std::function<qint64(char *data, qint64 max)> &read)
         return std::nullopt;
     }
     return PackageEntry(m_self.lock(), start, m_end - start);
+}
+
+void PackageSpool::discardFrom(qint64 start)
+{
+    // The spool's name is gone already; cutting it back frees the room the
+    // failed entry took.
+    if (::ftruncate(m_fd, off_t(start)) != 0)
+        qWarning("Cannot free package data: %s", std::strerror(errno));
+    m_end = start;
 }
 
 qint64 PackageSpool::read(qint64 offset, char *data, qint64 max)

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <limits>
 #include <optional>
 
 class QIODevice;
@@ -60,14 +61,24 @@ public:
     PackageSpool &operator=(const PackageSpool &) = delete;
 
     // Appends what read gives until it answers 0 (or -1: failure); the new
-    // entry, or nullopt when reading or writing failed.
-    std::optional<PackageEntry> append(const std::function<qint64(char *data, qint64 max)> &read);
+    // entry, or nullopt when reading or writing failed or when the bytes
+    // written to disk would pass `budget` (runs of zeros are holes and cost
+    // nothing). Nothing of a failed entry stays on disk.
+    std::optional<PackageEntry> append(const std::function<qint64(char *data, qint64 max)> &read,
+                                       qint64 budget = std::numeric_limits<qint64>::max());
+    // What has been written to disk so far, holes left out.
+    qint64 bytesOnDisk() const { return m_onDisk; }
+    // What may still be written in the spool's folder, keeping room for the
+    // rest of the system.
+    qint64 freeSpace() const;
     // Up to max bytes from offset.
     qint64 read(qint64 offset, char *data, qint64 max);
 
 private:
     PackageSpool() = default;
+    void discardFrom(qint64 start);
     int m_fd = -1;
     qint64 m_end = 0;
+    qint64 m_onDisk = 0;
     std::weak_ptr<PackageSpool> m_self;
 };

@@ -244,10 +244,6 @@ bool PackageReader::account(qint64 size)
     if (m_expanded > m_limits.maxUnpackedSize)
         return refuse("Refusing document package: it unpacks to more than %lld bytes",
                       m_limits.maxUnpackedSize);
-    if (m_expanded > m_limits.expansionFloor && !m_in.isSequential() &&
-        m_expanded / std::max<qint64>(m_in.size(), 1) >= m_limits.maxExpansionRatio)
-        return refuse("Refusing document package: it unpacks to more than %lld times its size",
-                      m_limits.maxExpansionRatio);
     return true;
 }
 

@@ -253,9 +253,17 @@ int TWFileIO::loadStreamedPackage(
             if (!spool)
                 spool = PackageSpool::create(QFileInfo(path).absolutePath());
             std::optional<PackageEntry> entry;
-            if (spool)
+            if (spool) {
+                // Pictures may take on disk a bounded multiple of the package's
+                // size beyond a floor no real document reaches, and never the
+                // disk's last free space: a bomb is stopped before the disk fills.
+                const qint64 packed = std::max<qint64>(QFileInfo(path).size(), 1);
+                const qint64 budget =
+                    std::min(spool->bytesOnDisk() + spool->freeSpace(),
+                             std::max(spoolFloor, packed * maxSpoolExpansion));
                 entry = spool->append(
-                    [&reader](char *to, qint64 max) { return reader.readData(to, max); });
+                    [&reader](char *to, qint64 max) { return reader.readData(to, max); }, budget);
+            }
             if (!entry) {
                 spoolFailed = !reader.failed();
                 break;

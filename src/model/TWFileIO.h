@@ -98,6 +98,11 @@ public:
         const std::function<bool(const PackageEntries &, const StreamedPackageEntry &)> &build);
     // Entries up to this size are kept in memory when a package is opened.
     static constexpr qint64 maxEntryHeldInMemory = qint64(64) << 10;
+    // What spooled pictures may write to disk: beyond the floor, at most this
+    // many times the package's size. Runs of zeros cost nothing, and a flat
+    // picture the program saves (1000:1) stays under the floor up to a gigabyte.
+    static constexpr qint64 spoolFloor = qint64(1) << 30;
+    static constexpr qint64 maxSpoolExpansion = 250;
 
     // As savePackage, except that the entry at streamedPath is written by
     // writeStreamed straight into the compressed package (spooled, already

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <cstring>
 #include <sys/stat.h>
 
 using namespace MapsDocTest;
@@ -81,6 +82,43 @@ TEST(PackageSpool, EntriesComeBackAsWrittenAndLeaveNoFile)
     // A failing source gives no entry; a failing sink stops the copy.
     EXPECT_EQ(spool->append([](char *, qint64) { return qint64(-1); }), std::nullopt);
     EXPECT_FALSE(entries[0].copyTo([](const char *, qint64) { return false; }));
+}
+
+// A bomb of non-zero bytes is stopped once it would pass what the spool may
+// write, before the disk fills; the room its bytes took is given back, runs
+// of zeros cost nothing, and entries kept before it stay readable.
+TEST(PackageSpool, WritesStopAtTheBudgetAndTheFailedEntryTakesNoRoom)
+{
+    QTemporaryDir dir;
+    std::shared_ptr<PackageSpool> spool = spoolOf(dir);
+    ASSERT_TRUE(spool);
+    const QByteArray kept = stripedBytes(1 << 20);
+    const std::optional<PackageEntry> first = append(*spool, kept, 1 << 16);
+    ASSERT_TRUE(first);
+    const qint64 budget = spool->bytesOnDisk() + (4 << 20);
+    qint64 fed = 0;
+    const auto ones = [&fed](char *data, qint64 max) {
+        if (fed >= (qint64(64) << 20))
+            return qint64(0);
+        std::memset(data, 1, size_t(max));
+        fed += max;
+        return max;
+    };
+    EXPECT_EQ(spool->append(ones, budget), std::nullopt);
+    EXPECT_LT(fed, qint64(8) << 20) << "stopped soon after the budget, not at the end";
+    EXPECT_LE(spool->bytesOnDisk(), budget);
+    const auto zeros = [n = qint64(0)](char *data, qint64 max) mutable {
+        if (n >= (qint64(64) << 20))
+            return qint64(0);
+        std::memset(data, 0, size_t(max));
+        n += max;
+        return max;
+    };
+    const std::optional<PackageEntry> holes = spool->append(zeros, budget);
+    ASSERT_TRUE(holes);
+    EXPECT_EQ(holes->size(), qint64(64) << 20);
+    EXPECT_EQ(first->bytes(), kept);
+    EXPECT_GT(spool->freeSpace(), 0);
 }
 
 // The resident set of the process now, and at its peak since the last reset.
