@@ -4,6 +4,7 @@
 
 #include "MindManagerImpExp/mmImpExpController.h"
 #include "drawing/TWMapLayout.h"
+#include "model/TWMapDrawingServices.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -102,18 +103,27 @@ protected:
         document->setCurrentMap(document->maps().first());
         // As a document window's maps have it.
         document->currentMap()->setLayoutServices(std::make_shared<TWMapLayout>());
+        // The converter is tested where it places topics: the whole-map arrange
+        // that follows an import in the program is left out.
+        document->currentMap()->setDrawingServices(standIn());
         document->setUndoManager(undo);
         undo->disableUndoRegistration();
     }
     ~ImportFixture() override { undo->enableUndoRegistration(); }
 
     TWMap &map() { return *document->currentMap(); }
+    static std::shared_ptr<TWMapDrawingServices> standIn()
+    {
+        return std::shared_ptr<TWMapDrawingServices>(&TWMapDrawingStandIn::shared(),
+                                                     [](TWMapDrawingServices *) {});
+    }
     // Another document of one map set up as the fixture's, sharing its undo manager.
     std::shared_ptr<TWMapsDoc> freshDocument()
     {
         auto doc = TWMapsDoc::create();
         doc->addMap(TWMap::create(doc.get()), false);
         doc->maps().first()->setLayoutServices(std::make_shared<TWMapLayout>());
+        doc->maps().first()->setDrawingServices(standIn());
         doc->setUndoManager(undo);
         return doc;
     }
