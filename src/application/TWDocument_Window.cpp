@@ -279,6 +279,14 @@ void TWDocument::addMap()
     m_mapsDocument->publicCreateNewMapAtIndex(m_mapsDocument->countOfMaps());
     installLayout();
     if (TWMap *map = m_mapsDocument->currentMap().get()) {
+        // The map was made before it had a layout to measure its title with:
+        // the central branch takes the size of its text now, as part of the
+        // new map rather than as a step of its own.
+        if (map->root()) {
+            m_undoManager->disableUndoRegistration();
+            map->root()->makeNaturalSize();
+            m_undoManager->enableUndoRegistration();
+        }
         if (map->zoomAmount() <= 0)
             map->setZoomAmount(100);
         if (map->scaleAmount() <= 0)
