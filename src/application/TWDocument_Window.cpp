@@ -4,6 +4,7 @@
 
 #include "application/TWDocumentViewController.h"
 #include "application/TWDocumentWindow.h"
+#include "canvas/SpellableTextView.h"
 #include "canvas/TWGraphicView.h"
 #include "drawing/TWPrintView.h"
 #include "interface/TWCSliderCell.h"
@@ -196,8 +197,12 @@ void TWDocument::keepKeysWithCanvas()
         if (!now || !canvas || !m_window || now->window() != m_window || now == canvas ||
             canvas->isAncestorOf(now) || takesTypedText(now))
             return;
+        // A label being edited keeps them: what is typed goes into it.
+        QWidget *keys = canvas;
+        if (canvas->editingTextArea() && canvas->editorView())
+            keys = canvas->editorView();
         if (m_paletteScrollView && m_paletteScrollView->isAncestorOf(now))
-            canvas->setFocus(Qt::OtherFocusReason);
+            keys->setFocus(Qt::OtherFocusReason);
     });
 }
 
