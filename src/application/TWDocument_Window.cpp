@@ -4,6 +4,7 @@
 
 #include "application/TWDocumentViewController.h"
 #include "application/TWDocumentWindow.h"
+#include "canvas/SpellableTextView.h"
 #include "canvas/TWGraphicView.h"
 #include "drawing/TWPrintView.h"
 #include "interface/TWCSliderCell.h"
@@ -198,8 +199,12 @@ void TWDocument::keepKeysWithCanvas()
         if (!now || !canvas || !m_window || now->window() != m_window || now == canvas ||
             canvas->isAncestorOf(now) || takesTypedText(now))
             return;
+        // A label being edited keeps them: what is typed goes into it.
+        QWidget *keys = canvas;
+        if (canvas->editingTextArea() && canvas->editorView())
+            keys = canvas->editorView();
         if (m_paletteScrollView && m_paletteScrollView->isAncestorOf(now))
-            canvas->setFocus(Qt::OtherFocusReason);
+            keys->setFocus(Qt::OtherFocusReason);
     });
 }
 
@@ -281,6 +286,14 @@ void TWDocument::addMap()
     m_mapsDocument->publicCreateNewMapAtIndex(m_mapsDocument->countOfMaps());
     installLayout();
     if (TWMap *map = m_mapsDocument->currentMap().get()) {
+        // The map was made before it had a layout to measure its title with:
+        // the central branch takes the size of its text now, as part of the
+        // new map rather than as a step of its own.
+        if (map->root()) {
+            m_undoManager->disableUndoRegistration();
+            map->root()->makeNaturalSize();
+            m_undoManager->enableUndoRegistration();
+        }
         if (map->zoomAmount() <= 0)
             map->setZoomAmount(100);
         if (map->scaleAmount() <= 0)

@@ -189,13 +189,6 @@ TWGraphicView::EditingState *TWGraphicView::makeEditingState(TWGraphicView *view
     state->dirivOzazTimer.setInterval(3000);
     QObject::connect(&state->dirivOzazTimer, &QTimer::timeout, view,
                      [view] { view->updateForDirivOzaz(); });
-    // The editor is a child of the viewport: it moves when the map scrolls.
-    for (QScrollBar *bar : {view->horizontalScrollBar(), view->verticalScrollBar()}) {
-        QObject::connect(bar, &QScrollBar::valueChanged, view, [view] {
-            if (view->editingTextArea())
-                view->placeEditor(view->editorView()->frame());
-        });
-    }
 
     NotificationCenter &center = NotificationCenter::defaultCenter();
     auto on = [&](const QString &name, std::function<void(const Notification &)> handler) {

@@ -1,6 +1,7 @@
 // The canvas's geometry: zoom, scrolling, centring, the wheel, drags and
 // the poof.
 
+#include "canvas/SpellableTextView.h"
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWDragTracker.h"
 #include "canvas/TWGraphicView.h"
@@ -93,6 +94,10 @@ void TWGraphicView::resizeEvent(QResizeEvent *event)
 
 void TWGraphicView::scrollContentsBy(int dx, int dy)
 {
+    // The editor is a child of the viewport: it moves with the map. (The
+    // editions put their own scroll bars in, so their signals are not asked.)
+    if (editingTextArea())
+        placeEditor(editorView()->frame());
     postNavigatorUpdate(std::nullopt);
     const QRect view = viewport()->rect();
     if (std::abs(dx) >= view.width() || std::abs(dy) >= view.height()) {

@@ -231,16 +231,17 @@ protected:
         QTest::mouseDClick(windowHandle(document), Qt::LeftButton, {}, at);
         settle();
     }
-    void drag(TWDocument *document, QPoint from, QPoint to, int steps = 8)
+    void drag(TWDocument *document, QPoint from, QPoint to, int steps = 8,
+              Qt::KeyboardModifiers modifiers = {})
     {
         QWindow *window = windowHandle(document);
-        QTest::mousePress(window, Qt::LeftButton, {}, from);
+        QTest::mousePress(window, Qt::LeftButton, modifiers, from);
         settle(1);
         for (int i = 1; i <= steps; ++i) {
             QTest::mouseMove(window, from + (to - from) * i / steps);
             settle(1);
         }
-        QTest::mouseRelease(window, Qt::LeftButton, {}, to);
+        QTest::mouseRelease(window, Qt::LeftButton, modifiers, to);
         settle();
     }
     // A control of the window, clicked where it shows.
