@@ -2,10 +2,9 @@
 // them: pasted branch and graphic XML, HTML, RTF, text and pictures, and files
 // dropped on a branch. Whatever is taken must undo, and the map must still
 // save and load.
-#include "../bench/GeneratedMap.h"
+#include "../bench/CanvasBenchSupport.h"
 #include "FuzzDocuments.h"
 #include "FuzzSupport.h"
-#include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
 #include "model/TWMapsDoc.h"
 #include "platform/UndoManager.h"
@@ -22,20 +21,7 @@
 
 namespace {
 
-class Host : public TWCanvasHost
-{
-public:
-    explicit Host(std::shared_ptr<TWMapsDoc> document) : m_document(std::move(document)) {}
-    TWMapsDoc *mapsDocument() const override { return m_document.get(); }
-    NotificationObject documentObject() const override { return NotificationObject(this); }
-    void selectDadoZizTitle() override {}
-    void saveTheme() override {}
-    void addNewDefaultGraphicAtSavedLocation(Point) override {}
-    bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &) override { return false; }
-
-private:
-    std::shared_ptr<TWMapsDoc> m_document;
-};
+using CanvasBench::Host;
 
 const QString pasteTypes[] = {
     TWGraphicView::BranchPboardType, TWGraphicView::GraphicPboardType,  QStringLiteral("text/html"),
