@@ -7,6 +7,7 @@
 // memory each adds (the rise of the resident high-water mark; the tools:
 // their own peak). THINKWEB_BENCH_KEEP names a folder that receives each
 // outline and document (outline-N.opml, document-N.tweb) for other programs.
+#include "PeakMemory.h"
 #include "application/TWDocument.h"
 #include "drawing/TWMapLayout.h"
 #include "exchange/TWOPMLImportExport.h"
@@ -39,34 +40,8 @@
 
 namespace {
 
-qint64 statusBytes(const char *key)
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key) + 1).trimmed().split(' ').first().toLongLong() * 1024;
-    return 0;
-}
-
-// How far the resident high-water mark rises from here.
-class PeakMemory
-{
-public:
-    PeakMemory()
-    {
-        QFile clear("/proc/self/clear_refs");
-        if (clear.open(QIODevice::WriteOnly))
-            clear.write("5");
-        malloc_trim(0);
-        m_start = statusBytes("VmRSS:");
-    }
-    qint64 rise() const { return std::max<qint64>(0, statusBytes("VmHWM:") - m_start); }
-
-private:
-    qint64 m_start;
-};
+using BenchMemory::PeakMemory;
+using BenchMemory::statusBytes;
 
 void shell(const QString &command)
 {

@@ -4,6 +4,7 @@
 // Contents.xml. Reports time and peak memory per branch; the memory is the
 // rise of the resident high-water mark during the run (child processes:
 // their own peak).
+#include "PeakMemory.h"
 #include "BranchDocumentGenerator.h"
 #include "model/TWFileIO.h"
 #include "platform/RecordingAlerts.h"
@@ -26,35 +27,8 @@
 
 namespace {
 
-// Resident memory in bytes from /proc/self/status ("VmRSS", "VmHWM").
-qint64 statusBytes(const char *key)
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key) + 1).trimmed().split(' ').first().toLongLong() * 1024;
-    return 0;
-}
-
-// Measures how far the resident high-water mark rises from here.
-class PeakMemory
-{
-public:
-    PeakMemory()
-    {
-        QFile clear("/proc/self/clear_refs");
-        if (clear.open(QIODevice::WriteOnly))
-            clear.write("5"); // resets the high-water mark
-        malloc_trim(0);       // freed memory is handed back, so reusing it counts
-        m_start = statusBytes("VmRSS:");
-    }
-    qint64 rise() const { return std::max<qint64>(0, statusBytes("VmHWM:") - m_start); }
-
-private:
-    qint64 m_start;
-};
+using BenchMemory::PeakMemory;
+using BenchMemory::statusBytes;
 
 struct Document
 {

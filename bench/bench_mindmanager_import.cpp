@@ -3,6 +3,7 @@
 // every topic a branch with its text, font ranges, notes, icons and task.
 // Compared with xmllint parsing the same Document.xml; the peak memory of
 // the import is reported beside the size of the XML.
+#include "PeakMemory.h"
 #include "MindManagerImpExp/mmImpExpController.h"
 #include "drawing/TWMapLayout.h"
 #include "model/TWMap.h"
@@ -33,34 +34,8 @@
 
 namespace {
 
-qint64 statusBytes(const char *key)
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key) + 1).trimmed().split(' ').first().toLongLong() * 1024;
-    return 0;
-}
-
-// How far the resident high-water mark rises from here.
-class PeakMemory
-{
-public:
-    PeakMemory()
-    {
-        QFile clear("/proc/self/clear_refs");
-        if (clear.open(QIODevice::WriteOnly))
-            clear.write("5");
-        malloc_trim(0);
-        m_start = statusBytes("VmRSS:");
-    }
-    qint64 rise() const { return std::max<qint64>(0, statusBytes("VmHWM:") - m_start); }
-
-private:
-    qint64 m_start;
-};
+using BenchMemory::PeakMemory;
+using BenchMemory::statusBytes;
 
 const char *const kIcons[] = {"urn:mindjet:FlagRed", "urn:mindjet:SmileyHappy", "urn:mindjet:Check",
                               "urn:mindjet:Clock"};
