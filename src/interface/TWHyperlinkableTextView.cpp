@@ -108,6 +108,17 @@ bool TWHyperlinkableTextView::changeText(const std::function<bool(AttributedStri
     return true;
 }
 
+std::optional<QString> TWHyperlinkableTextView::askForURL(const QString &address)
+{
+    if (m_urlGetter)
+        return m_urlGetter(address);
+    m_askingForURL = true;
+    const std::optional<QString> answer = TWURLGetter::sharedURLGetter().runWithURL(address);
+    m_askingForURL = false;
+    setFocus();
+    return answer;
+}
+
 bool TWHyperlinkableTextView::addHyperlinkToText()
 {
     const QTextCursor cursor = textCursor();
@@ -115,16 +126,7 @@ bool TWHyperlinkableTextView::addHyperlinkToText()
                                            cursor.selectionEnd() - cursor.selectionStart()};
     return changeText([&](AttributedString &text) {
         return TWHyperlinkableText::addHyperlinkToText(
-            text, selected, [this](const QString &address) {
-                if (m_urlGetter)
-                    return m_urlGetter(address);
-                m_askingForURL = true;
-                const std::optional<QString> answer =
-                    TWURLGetter::sharedURLGetter().runWithURL(address);
-                m_askingForURL = false;
-                setFocus();
-                return answer;
-            });
+            text, selected, [this](const QString &address) { return askForURL(address); });
     });
 }
 
@@ -132,16 +134,7 @@ bool TWHyperlinkableTextView::editHyperlinkInText(qsizetype index)
 {
     return changeText([&](AttributedString &text) {
         return TWHyperlinkableText::editHyperlinkInText(
-            text, index, [this](const QString &address) {
-                if (m_urlGetter)
-                    return m_urlGetter(address);
-                m_askingForURL = true;
-                const std::optional<QString> answer =
-                    TWURLGetter::sharedURLGetter().runWithURL(address);
-                m_askingForURL = false;
-                setFocus();
-                return answer;
-            });
+            text, index, [this](const QString &address) { return askForURL(address); });
     });
 }
 

@@ -62,6 +62,8 @@ private:
     // Runs `change` on the whole text and puts the result back with the
     // selection as it was.
     bool changeText(const std::function<bool(AttributedString &)> &change);
+    // The address for a link, from the test's getter or the address panel.
+    std::optional<QString> askForURL(const QString &address);
 
     TWHyperlinkableText::URLGetter m_urlGetter;
     bool m_askingForURL = false;
