@@ -9,7 +9,9 @@
 #include <clocale>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -348,6 +350,36 @@ TEST(MMElementEngine, FieldsAndChildrenAreFoundByTheTextOfTheirNames)
         EXPECT_EQ(c.object->child(name), c.child) << c.field;
         EXPECT_EQ(c.object->child(c.field), c.child) << c.field;
     }
+    // One name placed differently by many classes, looked up at many
+    // addresses in turns: each class finds its own field wherever the
+    // remembered answers of two classes meet.
+    using T = MMValueType;
+    static const MMFieldRule first[] = {{"width", "Width", T::FloatNumber}};
+    static const MMFieldRule second[] = {{"height", "Height", T::FloatNumber},
+                                         {"width", "Width", T::FloatNumber}};
+    constexpr int classCount = 64;
+    // Kept for the run, as the program's classes are.
+    static MMElementClass classes[classCount];
+    std::vector<MMObjectPtr> objects;
+    for (int i = 0; i < classCount; ++i) {
+        classes[i].className = "apSized";
+        classes[i].elementName = "ap:Sized";
+        classes[i].base = &corValue::staticClass();
+        classes[i].fields = i % 2 ? std::span<const MMFieldRule>(second)
+                                  : std::span<const MMFieldRule>(first);
+        objects.push_back(MMXMLBaseObject::create(classes[i]));
+        objects.back()->setValue("width", float(i));
+    }
+    std::vector<char> names(1 << 12);
+    int wrong = 0;
+    for (size_t at = 0; at + 6 < names.size(); ++at) {
+        const char *width = std::strcpy(names.data() + at, "width");
+        for (int i = 0; i < classCount; ++i)
+            wrong += objects[size_t(i)]->floatNumber(width) != float(i);
+    }
+    EXPECT_EQ(wrong, 0);
+    for (int i = 1; i < classCount; i += 2)
+        EXPECT_EQ(objects[size_t(i)]->floatNumber("height"), std::nullopt);
 }
 
 namespace {

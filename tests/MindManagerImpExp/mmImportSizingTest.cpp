@@ -207,3 +207,52 @@ TEST_F(MindManagerImportSizing, BranchesSizedOnceComeOutAsBranchesSizedAsTheyAre
     }
     EXPECT_TRUE(alerts.alerts().isEmpty());
 }
+
+// A label wraps at the width its topic gives in millimetres, whether the
+// topic's own layout or its level's default gives it.
+TEST_F(MindManagerImportSizing, AWidthInMillimetresWrapsTheLabelWhereverItIsGiven)
+{
+    const QString label = QStringLiteral(
+        "<ap:Text PlainText=\"A label long enough to wrap several times at any of the widths "
+        "given here, so that its width tells which one it took\"/>");
+    const QString position =
+        QStringLiteral("TopicTextAndImagePosition=\"urn:mindjet:TextLeftImageRight\"");
+    auto levelStyle = [](const QString &layout) {
+        return QStringLiteral("<ap:StyleGroup><ap:RootSubTopicDefaultsGroup Level=\"0\">"
+                              "%1</ap:RootSubTopicDefaultsGroup></ap:StyleGroup>")
+            .arg(layout);
+    };
+    // The width the label wraps at, for a topic and a style.
+    auto wrappedWidth = [&](const QString &inner, const QString &style) {
+        const std::shared_ptr<TWMapsDoc> doc = freshDocument();
+        TWMap &target = *doc->maps().first();
+        const QByteArray xml = mapWithTopic(
+            "<ap:Text PlainText=\"Root\"/><ap:SubTopics>" + topic("subject", inner) +
+                "</ap:SubTopics>",
+            style);
+        EXPECT_TRUE(mmImpExpController::populateDadoZiz(
+            target, mmImpExpController::sourceForData(xml, QStringLiteral("map.xml"))));
+        float width = -1;
+        for (const std::shared_ptr<TWMapBranch> &b : target.allBranches())
+            if (b->mmOid() == QStringLiteral("subject") && b->enclosedTextArea())
+                width = b->enclosedTextArea()->bounds().width();
+        doc->detach();
+        return width;
+    };
+    const float own40 = wrappedWidth(
+        label + "<ap:TopicLayout " + position + " Width=\"40\"/>", QString());
+    const float level40 = wrappedWidth(label + "<ap:TopicLayout " + position + "/>",
+                                       levelStyle("<ap:DefaultTopicLayout Width=\"40\"/>"));
+    const float own25 = wrappedWidth(
+        label + "<ap:TopicLayout " + position + " Width=\"25\"/>", QString());
+    const float level25 = wrappedWidth(label + "<ap:TopicLayout " + position + "/>",
+                                       levelStyle("<ap:DefaultTopicLayout Width=\"25\"/>"));
+    // 40 mm is 113.4 pt, 25 mm 70.9 pt.
+    EXPECT_GT(own40, 80.0f);
+    EXPECT_LE(own40, 113.4f);
+    EXPECT_GT(own25, 40.0f);
+    EXPECT_LE(own25, 70.9f);
+    EXPECT_EQ(level40, own40);
+    EXPECT_EQ(level25, own25);
+    EXPECT_TRUE(alerts.alerts().isEmpty());
+}
