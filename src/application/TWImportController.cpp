@@ -5,6 +5,7 @@
 #include "application/TWDocument.h"
 #include "drawing/TWMapLayout.h"
 #include "graphics/TWTextArea.h"
+#include "model/TWFileIO.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -118,6 +119,12 @@ void TWImportController::cannotCreateDocument()
                   "support."));
 }
 
+QString TWImportController::tooDeepReason()
+{
+    return dadoZiz("Its outline nests deeper than a Thinkweb document can hold (%1 levels).")
+        .arg(TWFileIO::MaximumBranchLevels);
+}
+
 void TWImportController::cannotImport(const QString &path, const QString &reason)
 {
     // Readers give either a sentence or a short phrase ("unsafe member name: x").
@@ -149,6 +156,11 @@ TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QStr
         cannotImport(path, dadoZiz("This file does not appear to contain OPML data."));
         return nullptr;
     }
+    // Refused now: it could be shown but never saved and opened again.
+    if (TWFileIO::nestsTooDeep(*map)) {
+        cannotImport(path, tooDeepReason());
+        return nullptr;
+    }
     TWDocument *document = adoptImportDocument(std::move(made));
     if (!document) {
         cannotCreateDocument();
@@ -160,7 +172,14 @@ TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QStr
 
 TWDocument *TWImportController::importOmniOutlineFileAtPathReturningDocument(const QString &path)
 {
-    return m_readers.omniOutline ? m_readers.omniOutline(path) : nullptr;
+    TWDocument *document = m_readers.omniOutline ? m_readers.omniOutline(path) : nullptr;
+    const TWMap *map = document ? document->mapsDocument()->currentMap().get() : nullptr;
+    if (map && TWFileIO::nestsTooDeep(*map)) {
+        document->close();
+        cannotImport(path, tooDeepReason());
+        return nullptr;
+    }
+    return document;
 }
 
 TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(const QString &path)
@@ -213,6 +232,10 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
     // The reader has said why; an empty document would only be in the way.
     if (!filled)
         return nullptr;
+    if (map && TWFileIO::nestsTooDeep(*map)) {
+        cannotImport(path, tooDeepReason());
+        return nullptr;
+    }
     TWDocument *document = adoptImportDocument(std::move(made));
     if (!document) {
         cannotCreateDocument();

@@ -79,6 +79,7 @@ private:
     void showDocument(TWDocument *document);
     void cannotCreateDocument();
     void cannotImport(const QString &path, const QString &reason);
+    static QString tooDeepReason();
 
     TWDocumentController &m_documents;
     Readers m_readers;

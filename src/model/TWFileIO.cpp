@@ -2,6 +2,8 @@
 
 #include "model/PackageReader.h"
 #include "model/PackageWriter.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/CFormat.h"
@@ -71,6 +73,11 @@ PackageEntries entriesOfSaveDictionary(const QVariantMap &saveDictionary)
 }
 
 } // namespace
+
+bool TWFileIO::nestsTooDeep(const TWMap &map)
+{
+    return map.root() && map.root()->getMaximumBranchLevel() > MaximumBranchLevels;
+}
 
 int TWFileIO::saveDocument(TWMapsDoc &document, const QString &path)
 {

@@ -11,6 +11,7 @@
 #include <optional>
 
 class PackageEntryStream;
+class TWMap;
 class TWMapsDoc;
 class XMLStreamWriter;
 
@@ -61,6 +62,12 @@ public:
     static constexpr int fileVersionMajor = 4;
     static constexpr int fileVersionMinor = 1;
     static constexpr const char *fileVersionPath = "Thinkweb/fileVersion.txt";
+
+    // How many branch levels below the root a document file can hold: each
+    // level costs two elements, and the readers accept 2048 of them nested.
+    static constexpr int MaximumBranchLevels = 1000;
+    // Whether the map's branches nest deeper than a document file can hold.
+    static bool nestsTooDeep(const TWMap &map);
 
     // Saves the maps document to path (see TWMapsDoc::saveToFile); a SaveResult.
     static int saveDocument(TWMapsDoc &document, const QString &path);

@@ -2,6 +2,9 @@
 #include "TWMenuTestSupport.h"
 #include "application/ApplicationMenus.h"
 #include "application/MindManagerArchive.h"
+#include "graphics/TWGraphic.h"
+#include "model/TWFileIO.h"
+#include "model/TWMapBranch.h"
 
 #include <QDir>
 #include <archive.h>
@@ -184,6 +187,69 @@ TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLIsRefusedWithoutLeavingADocument)
         EXPECT_EQ(document->mapsDocument()->countOfMaps(), 1);
         EXPECT_FALSE(mapOf(document).root()->enclosedTextArea()->isEditing());
         EXPECT_TRUE(alerts.alerts().isEmpty());
+    }
+}
+
+// A tree that could be shown but never saved and opened again is refused
+// by every import, and no document is left; one level less is imported.
+TEST_F(MenuTest, AnOutlineNestedDeeperThanADocumentHoldsIsRefused)
+{
+    int levels = 0;
+    const auto chain = [&levels](TWMap &map) {
+        TWMapBranch *parent = map.root().get();
+        for (int level = 1; level <= levels; ++level)
+            parent = TWMapBranch::createWithGraphic(
+                         TWGraphic::createWithBounds(Rect(float(level), 0, 80, 30)), parent, &map)
+                         .get();
+    };
+    importer->setReaders({[&](TWMap &map, const QString &) {
+                              chain(map);
+                              return true;
+                          },
+                          [&](const QString &) -> TWDocument * {
+                              TWDocument *made = untitled();
+                              chain(mapOf(made));
+                              return made;
+                          },
+                          [&](TWMap &map, const QByteArray &) { chain(map); }});
+    const struct
+    {
+        const char *file;
+        TWDocument *(TWImportController::*import)(const QString &);
+    } imports[] = {
+        {"deep.opml", &TWImportController::importOPMLFileAtPathReturningDocument},
+        {"deep.ooutline", &TWImportController::importOmniOutlineFileAtPathReturningDocument},
+        {"deep.xml", &TWImportController::importMindManagerFileAtPathReturningDocument},
+    };
+    for (const auto &c : imports) {
+        const QString path = dir.filePath(QString::fromLatin1(c.file));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(Xml);
+        file.close();
+        for (const int deep : {TWFileIO::MaximumBranchLevels, TWFileIO::MaximumBranchLevels + 1}) {
+            SCOPED_TRACE(QStringLiteral("%1, %2 levels").arg(c.file).arg(deep).toStdString());
+            levels = deep;
+            alerts.clear();
+            const qsizetype before = documents->documents().size();
+            TWDocument *document = (importer.get()->*c.import)(path);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            if (deep <= TWFileIO::MaximumBranchLevels) {
+                ASSERT_NE(document, nullptr);
+                EXPECT_EQ(mapOf(document).root()->getMaximumBranchLevel(), deep);
+                EXPECT_TRUE(alerts.alerts().isEmpty());
+                document->close();
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                continue;
+            }
+            EXPECT_EQ(document, nullptr);
+            EXPECT_EQ(documents->documents().size(), before);
+            ASSERT_EQ(alerts.alerts().size(), 1);
+            EXPECT_EQ(alerts.alerts().first().message,
+                      QStringLiteral("“%1” cannot be imported. Its outline nests deeper than a "
+                                     "Thinkweb document can hold (1000 levels).")
+                          .arg(QString::fromLatin1(c.file)));
+        }
     }
 }
 

@@ -560,7 +560,8 @@ TEST_F(ContentsStreamTest, ATreeTooDeepToOpenAgainIsRefusedBeforeItIsSaved)
     };
     // Each level costs two elements; a little over a thousand is what the
     // readers' bound on nesting leaves room for.
-    const Case cases[] = {{900, TWFileIO::SaveSucceeded}, {1100, TWFileIO::SaveTooDeep}};
+    const Case cases[] = {{TWFileIO::MaximumBranchLevels, TWFileIO::SaveSucceeded},
+                          {1100, TWFileIO::SaveTooDeep}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.levels);
         auto document = documentWithMaps(1);
