@@ -14,6 +14,7 @@
 #include "platform/UndoManager.h"
 
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -82,6 +83,9 @@ void TWGraphicView::mapGeometryDidChange()
     if (now == m_shownGeometry)
         return;
     m_shownGeometry = now;
+    // An open editor is a widget over the label: it follows the new scale.
+    if (editingTextArea())
+        placeEditor(editorView()->frame());
     updateViewport(viewport()->rect());
 }
 
@@ -94,10 +98,13 @@ void TWGraphicView::resizeEvent(QResizeEvent *event)
 
 void TWGraphicView::scrollContentsBy(int dx, int dy)
 {
-    // The editor is a child of the viewport: it moves with the map. (The
+    // The editor is a child of the viewport: it moves with the map, placed
+    // anew once the pixels (and the viewport's children) have moved. (The
     // editions put their own scroll bars in, so their signals are not asked.)
-    if (editingTextArea())
-        placeEditor(editorView()->frame());
+    const auto placeOpenEditor = qScopeGuard([this] {
+        if (editingTextArea())
+            placeEditor(editorView()->frame());
+    });
     postNavigatorUpdate(std::nullopt);
     const QRect view = viewport()->rect();
     if (std::abs(dx) >= view.width() || std::abs(dy) >= view.height()) {

@@ -44,7 +44,8 @@ protected:
 
 // A new map's central branch shows its title from the start: in the editor
 // that is open on it, which sits over the label although the map was
-// scrolled to centre it, and drawn by the canvas once editing ends.
+// scrolled to centre it and at every zoom, and drawn by the canvas once
+// editing ends.
 TEST_P(MapRoad, NewMapShowsItsCentralText)
 {
     using Step = std::function<void(TWDocument *)>;
@@ -56,6 +57,15 @@ TEST_P(MapRoad, NewMapShowsItsCentralText)
     };
     const Case cases[] = {
         {"a new document", [](TWDocument *) {}, true},
+        {"zoomed in while editing",
+         [this](TWDocument *document) { key(document, Qt::Key_Equal, Qt::ControlModifier); },
+         true},
+        {"zoomed out while editing",
+         [this](TWDocument *document) {
+             key(document, Qt::Key_Minus, Qt::ControlModifier);
+             key(document, Qt::Key_Minus, Qt::ControlModifier);
+         },
+         true},
         {"editing ended", [this](TWDocument *document) { key(document, Qt::Key_Escape); },
          false},
     };
@@ -68,6 +78,16 @@ TEST_P(MapRoad, NewMapShowsItsCentralText)
         ASSERT_FALSE(label(root).isEmpty());
         TWTextArea *text = root.enclosedTextArea().get();
         EXPECT_EQ(document->editingTextArea() == text, c.editing);
+        if (c.editing) {
+            // The editor stays over the label at every zoom.
+            const TWGraphicView *view = document->graphicView();
+            const QRectF over = view->viewportRectFromMap(text->bounds());
+            const QRectF editor(view->editorView()->geometry());
+            EXPECT_LE((editor.center() - over.center()).manhattanLength(), 3.0)
+                << "editor at " << editor.x() << "," << editor.y() << ", label at " << over.x()
+                << "," << over.y();
+            EXPECT_NEAR(editor.height(), over.height(), 3.0);
+        }
         // The box holds its label, not the label's lower half outside it.
         const Rect box = root.mainGraphic()->bounds();
         EXPECT_TRUE(box.contains(text->bounds())) << "the central branch was never sized";
