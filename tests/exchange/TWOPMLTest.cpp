@@ -6,6 +6,7 @@
 #include "model/TWFileIO.h"
 #include "support/CalendarFormat.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -505,8 +506,13 @@ TEST_F(TWOPMLTest, OutlinesKeepTheFilesOrderThroughARoundTrip)
         {"zavala-StarterOutline.opml", {}},
         {"opmleditor-encoding-test.opml", {}},
     };
+    // The real outlines are kept beside the project, not in it: a clone of
+    // the project alone checks the made ones.
+    const bool beside = QDir(real).exists();
     for (const auto &c : cases) {
         QByteArray bytes = c.file;
+        if (bytes.isEmpty() && !beside)
+            continue;
         if (bytes.isEmpty()) {
             QFile in(real + QLatin1String(c.what));
             if (!in.open(QIODevice::ReadOnly)) {
@@ -544,6 +550,8 @@ TEST_F(TWOPMLTest, OutlinesKeepTheFilesOrderThroughARoundTrip)
         EXPECT_EQ(textsBelow(*second->root()).toStdString(), inFile.toStdString())
             << c.what << " read back";
     }
+    if (!beside)
+        GTEST_SKIP() << "real outlines not found beside the project: " << real.toStdString();
 }
 
 // Places as the file keeps them: reals are written with six decimals.
