@@ -495,7 +495,8 @@ void verticallyCenterChildren(TWMapBranch &branch)
 
 void commitCachedRepelBounds(TWMapBranch &branch)
 {
-    if (!stopsDescent(branch)) {
+    const bool collapsed = stopsDescent(branch);
+    if (!collapsed) {
         const BranchList children = branch.children();
         for (const std::shared_ptr<TWMapBranch> &child : children)
             commitCachedRepelBounds(*child);
@@ -505,7 +506,15 @@ void commitCachedRepelBounds(TWMapBranch &branch)
     if (!branch.isRoot())
         branch.childrenBoundaryPoints().clear();
     invalidateBoundary(branch);
-    commitCachedRepelBoundsOfBranchOnly(branch);
+    if (collapsed) {
+        // The hidden subtree was not laid out: it goes along with its
+        // branch, as in a drag, or expanding shows it where the branch was.
+        const Rect moved = branch.autolayoutBranchMovedBounds();
+        const Rect original = branch.autolayoutBranchOriginalBounds();
+        moveBranchBy(branch, moved.x() - original.x(), moved.y() - original.y(), true);
+    } else {
+        commitCachedRepelBoundsOfBranchOnly(branch);
+    }
     populateOrdinaryBoundaryFromAutolayoutBoundary(branch);
 }
 

@@ -12,10 +12,13 @@
 #include "styles/TWStyleManager.h"
 #include "styles/TWTheme.h"
 #include "styles/TWThemePanels.h"
+#include "support/AttributedString.h"
+#include "support/Color.h"
 
 #include <QDialog>
 #include <QDir>
 #include <QTest>
+#include <cmath>
 
 namespace {
 
@@ -44,7 +47,8 @@ const QList<ThemeRecipe> &themeRecipes()
         {"Night",
          "5B0D3C2A-7E41-4F6B-8A19-2C4E6F8A0B12",
          "6E1F6B0C-3F0A-4E0E-9C55-1D2B3A4C5E02",
-         {"6E1F6B0C-3F0A-4E0E-9C55-1D2B3A4C5D02", "6E1F6B0C-3F0A-4E0E-9C55-1D2B3A4C5D04"}},
+         // Light text: lines draw their labels on the dark background.
+         {"6E1F6B0C-3F0A-4E0E-9C55-1D2B3A4C5D05", "6E1F6B0C-3F0A-4E0E-9C55-1D2B3A4C5D06"}},
     };
     return recipes;
 }
@@ -168,6 +172,51 @@ TEST_F(Shipped, ThemesAndTemplatesLoadFromTheResources)
     for (const auto &entry : groups[0]->templates)
         templateNames << entry->name;
     EXPECT_EQ(templateNames, (QStringList{"Blank", "Project Plan", "Meeting", "Weekly Plan"}));
+}
+
+// Every level of every shipped theme writes its labels in a colour that
+// stands out from the map's background (where a line branch puts them) and
+// from its own fill: black on the default, and the style's colour when it
+// applies its font.
+TEST_F(Shipped, EveryThemesLabelsStandOutFromWhatIsBehindThem)
+{
+    const auto luminance = [](const Color &c) {
+        return 0.299 * c.redComponent() + 0.587 * c.greenComponent() + 0.114 * c.blueComponent();
+    };
+    const auto colour = [](const QVariant &v, const Color &fallback) {
+        return v.canConvert<Color>() ? v.value<Color>() : fallback;
+    };
+    TWThemeManager themes(QString(), dir.filePath("custom"));
+    for (const auto &theme : themes.orderedThemes()) {
+        SCOPED_TRACE(theme->name.toStdString());
+        ASSERT_TRUE(theme->mapStyle);
+        const bool painted = theme->mapStyle->value(TWStyle::MapGroup, "applyBackground").toBool();
+        const Color background =
+            painted ? colour(theme->mapStyle->value(TWStyle::MapGroup, "backgroundColor"),
+                             Color::whiteColor())
+                    : Color::whiteColor();
+        for (int level = 0; level < theme->branchLevelStyleIDs.size(); ++level) {
+            const auto style = TWTheme::mainGraphicStyleForBranchLevel(level, *theme);
+            ASSERT_TRUE(style) << level;
+            SCOPED_TRACE(style->name().toStdString());
+            Color text = Color::blackColor();
+            if (style->value(TWStyle::GraphicGroup, "applyFont").toBool())
+                text = colour(style->value(TWStyle::GraphicGroup, "stringAttributes")
+                                  .value<OrderedDictionary>()
+                                  .value(NSForegroundColorAttributeName),
+                              text);
+            EXPECT_GT(std::abs(luminance(text) - luminance(background)), 0.45) << "background";
+            const bool line = style->value(TWStyle::BranchGroup, "applyBranchType").toBool() &&
+                              style->value(TWStyle::BranchGroup, "branchType").toInt() == 1;
+            if (!line && style->value(TWStyle::GraphicGroup, "applyFill").toBool() &&
+                style->value(TWStyle::GraphicGroup, "drawsFill").toBool())
+                EXPECT_GT(std::abs(luminance(text) -
+                                   luminance(colour(
+                                       style->value(TWStyle::GraphicGroup, "fillColor"), text))),
+                          0.45)
+                    << "fill";
+        }
+    }
 }
 
 } // namespace

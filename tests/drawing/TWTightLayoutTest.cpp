@@ -173,6 +173,61 @@ TEST_F(TWTightLayout, BranchesBelowTheHideLevelMoveWithTheirParent)
     EXPECT_FLOAT_EQ(boundsOf(p).y() - boundsOf(f).y(), dy);
 }
 
+TEST_F(TWTightLayout, CollapsedBranchesCarryTheirHiddenChildren)
+{
+    // The collapsed branches are placed as leaves; what they hide is not
+    // arranged and must keep its place beside them, or expanding shows it
+    // where the branch used to be.
+    map->branchDisplaySettingsForUpdate().orderingMode = 1;
+    struct Case
+    {
+        const char *name;
+        int layout;
+    };
+    for (const Case c : {Case{"free", 1}, Case{"loose", 2}, Case{"tight", 3}}) {
+        SCOPED_TRACE(c.name);
+        // Built in free layout, so that nothing is arranged before the run.
+        map->branchDisplaySettingsForUpdate().layoutAssistanceMode = 1;
+        while (!root->children().isEmpty())
+            root->removeChild(root->children().last());
+        // F2 collapsed at the first level, P under F1 at the second; both
+        // start far from where the arrangement puts them.
+        auto f1 = add(root, Rect(900, 1200, 80, 40), "F1");
+        auto p = add(f1, Rect(1010, 1300, 60, 30), "P");
+        auto q1 = add(p, Rect(1100, 1250, 60, 30), "Q1");
+        auto q2 = add(q1, Rect(1190, 1350, 60, 30), "Q2");
+        auto f2 = add(root, Rect(700, -500, 80, 40), "F2");
+        auto r1 = add(f2, Rect(820, -560, 60, 30), "R1");
+        auto r2 = add(f2, Rect(820, -420, 60, 30), "R2");
+        // F3 crosses to the root's left: what it hides is mirrored with it.
+        auto f3 = add(root, Rect(600, 900, 80, 40), "F3");
+        auto s1 = add(f3, Rect(710, 880, 60, 30), "S1");
+        settle();
+        p->setChildrenHidden(true);
+        f2->setChildrenHidden(true);
+        f3->setChildrenHidden(true);
+        map->branchDisplaySettingsForUpdate().layoutAssistanceMode = c.layout;
+        const QList<std::pair<std::shared_ptr<TWMapBranch>, std::shared_ptr<TWMapBranch>>> hidden{
+            {p, q1}, {p, q2}, {f2, r1}, {f2, r2}};
+        QList<Point> offsets;
+        for (const auto &[owner, h] : hidden)
+            offsets << Point(boundsOf(h).x() - boundsOf(owner).x(),
+                             boundsOf(h).y() - boundsOf(owner).y());
+        const Rect f2Before = boundsOf(f2), pBefore = boundsOf(p);
+        arrange();
+        ASSERT_NE(boundsOf(f2), f2Before);
+        ASSERT_NE(boundsOf(p), pBefore);
+        for (qsizetype i = 0; i < hidden.size(); ++i) {
+            const auto &[owner, h] = hidden.at(i);
+            EXPECT_NEAR(boundsOf(h).x() - boundsOf(owner).x(), offsets.at(i).x, 0.5) << i;
+            EXPECT_NEAR(boundsOf(h).y() - boundsOf(owner).y(), offsets.at(i).y, 0.5) << i;
+        }
+        ASSERT_LT(boundsOf(f3).maxX(), boundsOf(root).midX());
+        EXPECT_NEAR(boundsOf(f3).x() - boundsOf(s1).maxX(), 30, 0.5);
+        EXPECT_NEAR(boundsOf(s1).y() - boundsOf(f3).y(), -20, 0.5);
+    }
+}
+
 TEST_F(TWTightLayout, SubtreeArrangementKeepsOrRecentresTheChosenBranch)
 {
     map->branchDisplaySettingsForUpdate().orderingMode = 1;
