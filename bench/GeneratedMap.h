@@ -3,7 +3,7 @@
 // kinds and carrying indicators here and there.
 #pragma once
 
-#include "drawing/TWTextLayout.h"
+#include "render/TWTextLayout.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWCloud.h"
 #include "graphics/TWLine.h"

@@ -18,7 +18,7 @@
 #include "platform/Alerts.h"
 #include "platform/NotificationQueue.h"
 #include "platform/RecordingAlerts.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>

@@ -9,7 +9,7 @@
 // outline and document (outline-N.opml, document-N.tweb) for other programs.
 #include "PeakMemory.h"
 #include "application/TWDocument.h"
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "exchange/TWOPMLImportExport.h"
 #include "graphics/TWTextArea.h"
 #include "model/PackageArchive.h"
@@ -19,7 +19,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
 #include "platform/RecordingAlerts.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 

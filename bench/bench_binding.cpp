@@ -7,10 +7,10 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
-#include "styles/TWGraphicBindingController.h"
+#include "palettes/TWGraphicBindingController.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

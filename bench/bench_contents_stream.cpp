@@ -8,7 +8,7 @@
 #include "BranchDocumentGenerator.h"
 #include "model/TWFileIO.h"
 #include "platform/RecordingAlerts.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 #include "support/XMLStreamWriter.h"
 

@@ -8,11 +8,11 @@
 #include "application/TWDocument.h"
 #include "application/TWDocumentWindow.h"
 #include "canvas/TWGraphicView.h"
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/TWFileIO.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "platform/Alerts.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/SpellChecker.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QGuiApplication>

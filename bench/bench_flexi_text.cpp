@@ -1,6 +1,6 @@
 // Labels laid along flexi curves: laying the characters out, replaying them
 // in a redraw, and carrying them along when the branch moves.
-#include "drawing/DrawingContext.h"
+#include "render/DrawingContext.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"

@@ -4,8 +4,8 @@
 // adds 100,000.
 
 #include "BranchDocumentGenerator.h"
-#include "drawing/TWMapBranch_Layout.h"
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapBranch_Layout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"

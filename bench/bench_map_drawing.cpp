@@ -2,10 +2,10 @@
 // as a canvas redraw does. THINKWEB_BENCH_LARGE=1 adds the largest map to the
 // whole-map case.
 #include "GeneratedMap.h"
-#include "drawing/DrawingContext.h"
-#include "drawing/TWMapBranch_Drawing.h"
-#include "drawing/TWMapImages.h"
-#include "drawing/TWMap_Drawing.h"
+#include "render/DrawingContext.h"
+#include "mapdrawing/TWMapBranch_Drawing.h"
+#include "mapdrawing/TWMapImages.h"
+#include "mapdrawing/TWMap_Drawing.h"
 #include "model/TWMapsDoc.h"
 #include "platform/UndoManager.h"
 

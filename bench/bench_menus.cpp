@@ -8,7 +8,7 @@
 #include "application/TWMenuDispatcher.h"
 #include "canvas/TWGraphicView.h"
 #include "platform/NotificationQueue.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>

@@ -5,13 +5,13 @@
 // the import is reported beside the size of the XML.
 #include "PeakMemory.h"
 #include "MindManagerImpExp/mmImpExpController.h"
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/RecordingAlerts.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 

@@ -3,7 +3,7 @@
 // a note and a further attribute) read into a new document's map with undo
 // on and the map auto-arranged at the end. Compared with xmllint parsing the
 // same file, and beside it the export of the imported map.
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWOPMLImportExport.h"
 #include "graphics/TWGraphic.h"
@@ -12,7 +12,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/RecordingAlerts.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 

@@ -2,8 +2,8 @@
 // both layouts (text export, copy), and its image-map areas and presentation
 // instructions.
 #include "GeneratedMap.h"
-#include "drawing/TWMapBranch_Hotspots.h"
-#include "drawing/TWMapBranch_Outline.h"
+#include "mapdrawing/TWMapBranch_Hotspots.h"
+#include "mapdrawing/TWMapBranch_Outline.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>

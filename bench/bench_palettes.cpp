@@ -4,16 +4,16 @@
 // the thumbnail anew).
 #include "BranchDocumentGenerator.h"
 #include "application/TWDocument.h"
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/TWFileIO.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
-#include "styles/TWDockedPalettesController.h"
-#include "styles/TWNavigatorView.h"
-#include "styles/TWPaletteBezelContainerView.h"
+#include "palettes/TWDockedPalettesController.h"
+#include "palettes/TWNavigatorView.h"
+#include "palettes/TWPaletteBezelContainerView.h"
 
 #include <QApplication>
 #include <QFileInfo>

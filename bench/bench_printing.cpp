@@ -2,10 +2,10 @@
 // out and prints every page with its border into a PDF; the Compact route
 // draws the map's picture and its tiled preview.
 #include "GeneratedMap.h"
-#include "drawing/TWCPrintController.h"
-#include "drawing/TWPrintCanvasController.h"
-#include "drawing/TWPrintDocument.h"
-#include "drawing/TWPrintView.h"
+#include "mapdrawing/TWCPrintController.h"
+#include "mapdrawing/TWPrintCanvasController.h"
+#include "mapdrawing/TWPrintDocument.h"
+#include "mapdrawing/TWPrintView.h"
 #include "model/TWMapsDoc.h"
 #include "platform/UndoManager.h"
 #include "support/Font.h"

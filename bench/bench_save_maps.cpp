@@ -3,7 +3,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/RecordingAlerts.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QGuiApplication>

@@ -15,7 +15,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "styles/TWStyle.h"

@@ -8,7 +8,7 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "styles/TWStyle.h"

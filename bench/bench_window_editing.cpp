@@ -10,7 +10,7 @@
 #include "canvas/SpellableTextView.h"
 #include "graphics/TWTextArea.h"
 #include "platform/UndoManager.h"
-#include "styles/TWNavigatorView.h"
+#include "palettes/TWNavigatorView.h"
 
 #include <QKeyEvent>
 #include <QScrollBar>

@@ -4,11 +4,11 @@
 // refusals come as recorded alerts.
 #include "FuzzSupport.h"
 #include "MindManagerImpExp/mmImpExpController.h"
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
 #include "platform/RecordingAlerts.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 

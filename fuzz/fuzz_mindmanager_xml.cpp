@@ -5,7 +5,7 @@
 // read and written again must come out the same.
 #include "FuzzSupport.h"
 #include "MindManagerImpExp/NSAttributedString-XHTML.h"
-#include "MindManagerImpExp/NSString+XHTML.h"
+#include "support/NSString+XHTML.h"
 #include "MindManagerImpExp/apDocumentElements.h"
 #include "MindManagerImpExp/apMapElements.h"
 #include "MindManagerImpExp/apMarkerElements.h"

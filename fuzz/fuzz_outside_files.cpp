@@ -4,8 +4,8 @@
 // first byte picks the reader.
 #include "FuzzSupport.h"
 #include "application/TWAppcastUpdater.h"
-#include "drawing/DrawingContext.h"
-#include "drawing/PictureDrawing.h"
+#include "render/DrawingContext.h"
+#include "render/PictureDrawing.h"
 #include "media/TWGraphicsLibraryParser.h"
 #include "media/TWMediaNode.h"
 #include "platform/VCardReader.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "styles/TWSuggestionProvider.h"
+#include "palettes/TWSuggestionProvider.h"
 
 #include <QObject>
 

@@ -1,8 +1,8 @@
 #include "MindManagerImpExp/NSAttributedString-XHTML.h"
 
-#include "MindManagerImpExp/NSString+XHTML.h"
+#include "support/NSString+XHTML.h"
 #include "platform/CFormat.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "support/FontRegistry.h"
 #include "support/ParagraphStyle.h"
 

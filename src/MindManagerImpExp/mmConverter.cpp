@@ -2,7 +2,7 @@
 
 #include "MindManagerImpExp/MMXMLBaseObject.h"
 #include "MindManagerImpExp/mmTables.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "support/Base64.h"
 #include "support/FontRegistry.h"
 #include "support/ParagraphStyle.h"

@@ -1,7 +1,7 @@
 #include "MindManagerImpExp/mmExport.h"
 
 #include "MindManagerImpExp/MMNamespaces.h"
-#include "MindManagerImpExp/NSString+XHTML.h"
+#include "support/NSString+XHTML.h"
 #include "MindManagerImpExp/XMLTree.h"
 #include "MindManagerImpExp/apContentElements.h"
 #include "MindManagerImpExp/apDocumentElements.h"
@@ -25,7 +25,7 @@
 #include "model/TWResource.h"
 #include "model/TWTrackedChange.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/Base64.h"
 #include "support/FontRegistry.h"

@@ -12,9 +12,9 @@
 #include "interface/AboutPanelController.h"
 #include "interface/ProgressPanelController.h"
 #include "media/TWMediaBrowserController.h"
-#include "styles/TWFloatingPalettesController.h"
-#include "styles/TWPaletteMapping.h"
-#include "styles/TWSuggestionsController.h"
+#include "palettes/TWFloatingPalettesController.h"
+#include "palettes/TWPaletteMapping.h"
+#include "palettes/TWSuggestionsController.h"
 
 #include <QDesktopServices>
 
@@ -22,7 +22,6 @@ OutlineWindow::~OutlineWindow() = default;
 ToolPalette::~ToolPalette() = default;
 TutorController::~TutorController() = default;
 UpdateController::~UpdateController() = default;
-MediaBrowser::~MediaBrowser() = default;
 PreferencesWindow::~PreferencesWindow() = default;
 AboutPanel::~AboutPanel() = default;
 Importers::~Importers() = default;

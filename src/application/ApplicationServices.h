@@ -1,5 +1,7 @@
 #pragma once
 
+#include "media/MediaBrowser.h"
+
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -50,16 +52,6 @@ public:
     virtual ~UpdateController();
     // Checks now and shows the result whatever it is.
     virtual void manualUpdate() = 0;
-};
-
-class MediaBrowser
-{
-public:
-    virtual ~MediaBrowser();
-    virtual void showMediaBrowser() = 0;
-    virtual void showPhotoLibrary() = 0;
-    virtual void showGraphicsLibrary() = 0;
-    virtual void showAdornmentsLibrary() = 0;
 };
 
 class PreferencesWindow

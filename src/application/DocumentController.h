@@ -1,6 +1,6 @@
 #pragma once
 
-#include "application/Document.h"
+#include "platform/Document.h"
 #include "platform/NotificationCenter.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "application/TWApplication.h"
 
-#include "application/Document.h"
+#include "platform/Document.h"
 #include "application/DocumentController.h"
 #include "application/LinkBackBus.h"
 #include "application/LinkBackRegistry.h"
@@ -9,12 +9,12 @@
 #include "application/WindowSystem.h"
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWFindController.h"
-#include "drawing/TWMapUtilities.h"
-#include "drawing/TWTextLayout.h"
+#include "graphics/TWMapUtilities.h"
+#include "render/TWTextLayout.h"
 #include "platform/Alerts.h"
 #include "platform/Random.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QDateTime>

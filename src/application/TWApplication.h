@@ -1,7 +1,7 @@
 #pragma once
 
 #include "application/ApplicationServices.h"
-#include "application/Document.h"
+#include "platform/Document.h"
 #include "application/EditionTraits.h"
 #include "application/LinkBack.h"
 #include "platform/NotificationCenter.h"

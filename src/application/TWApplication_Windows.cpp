@@ -5,7 +5,7 @@
 #include "platform/Alerts.h"
 #include "platform/DataFolder.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QAction>

@@ -12,11 +12,11 @@
 #include "model/TWMapDrawingServices.h"
 #include "model/TWMapsDoc.h"
 #include "platform/TWLocalizedString.h"
-#include "styles/TWDockedPalettesController.h"
-#include "styles/TWGraphicStyleController.h"
-#include "styles/TWMapStyleController.h"
-#include "styles/TWStylePalettes.h"
-#include "styles/TWStyleView.h"
+#include "palettes/TWDockedPalettesController.h"
+#include "palettes/TWGraphicStyleController.h"
+#include "palettes/TWMapStyleController.h"
+#include "palettes/TWStylePalettes.h"
+#include "palettes/TWStyleView.h"
 
 #include <QAction>
 #include <QMenu>

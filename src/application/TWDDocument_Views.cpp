@@ -8,7 +8,7 @@
 #include "application/TWScrollerKnob.h"
 #include "canvas/TWGraphicView.h"
 #include "canvas/TWToolPaletteController.h"
-#include "drawing/TWMapImages.h"
+#include "mapdrawing/TWMapImages.h"
 #include "interface/TWCSliderCell.h"
 #include "interface/TWImageGrid.h"
 #include "interface/TWTransitionView.h"
@@ -17,11 +17,11 @@
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/ToggleItem.h"
-#include "styles/TWDockedPalettesController.h"
-#include "styles/TWMapStyleController.h"
-#include "styles/TWNavigatorView.h"
-#include "styles/TWStylePalettes.h"
-#include "styles/TWStyleView.h"
+#include "palettes/TWDockedPalettesController.h"
+#include "palettes/TWMapStyleController.h"
+#include "palettes/TWNavigatorView.h"
+#include "palettes/TWStylePalettes.h"
+#include "palettes/TWStyleView.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "application/Document.h"
+#include "platform/Document.h"
 #include "application/LinkBack.h"
 #include "application/TWDocumentWindow.h"
 #include "application/TWMenuDispatcher.h"
 #include "canvas/TWCanvasHost.h"
-#include "drawing/TWPrintDocument.h"
+#include "mapdrawing/TWPrintDocument.h"
 #include "model/TWMapsDocOwner.h"
 #include "platform/NotificationCenter.h"
 #include "support/Font.h"

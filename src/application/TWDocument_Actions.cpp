@@ -16,7 +16,7 @@
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "styles/TWTheme.h"

@@ -6,7 +6,7 @@
 #include "application/TWDocumentWindow.h"
 #include "canvas/SpellableTextView.h"
 #include "canvas/TWGraphicView.h"
-#include "drawing/TWPrintView.h"
+#include "mapdrawing/TWPrintView.h"
 #include "interface/TWCSliderCell.h"
 #include "interface/WheelScrollsPane.h"
 #include "model/TWMap.h"
@@ -16,9 +16,9 @@
 #include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
-#include "styles/TWDockedPalettesController.h"
-#include "styles/TWPaletteBezelContainerView.h"
-#include "styles/TWPalettesController.h"
+#include "palettes/TWDockedPalettesController.h"
+#include "palettes/TWPaletteBezelContainerView.h"
+#include "palettes/TWPalettesController.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>

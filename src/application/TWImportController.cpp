@@ -3,7 +3,7 @@
 #include "application/DocumentController.h"
 #include "application/MindManagerArchive.h"
 #include "application/TWDocument.h"
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWFileIO.h"
 #include "model/TWMap.h"

@@ -2,6 +2,7 @@
 
 #include "application/TWOutlineModel.h"
 #include "application/TWOutlineViewController.h"
+#include "model/TWLinkServices.h"
 #include "model/TWMapBranch.h"
 #include "platform/Alerts.h"
 #include "support/AttributedStringDocument.h"
@@ -226,6 +227,7 @@ void TWOutlineView::contextMenuEvent(QContextMenuEvent *event)
 TWOutlineTextView::TWOutlineTextView(TWOutlineViewController *controller, QWidget *parent)
     : TWHyperlinkableTextView(parent), m_controller(controller)
 {
+    setLinkFollower(&TWLinkServices::openURL);
     setAcceptRichText(true);
     setReadOnly(false);
     setAutoFillBackground(true);

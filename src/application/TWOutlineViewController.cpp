@@ -6,14 +6,15 @@
 #include "application/TWOutlineModel.h"
 #include "application/TWOutlineView.h"
 #include "canvas/TWGraphicView.h"
-#include "drawing/TWMapBranch_Outline.h"
+#include "mapdrawing/TWMapBranch_Outline.h"
 #include "interface/TWHyperlinkableTextView.h"
+#include "model/TWLinkServices.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "support/AttributedString.h"
@@ -137,7 +138,9 @@ void TWOutlineViewController::buildWindow()
     connect(m_outlineView, &QTreeView::collapsed, this,
             [this](const QModelIndex &index) { collapseItem(index); });
 
-    m_branchNotesView = new TWHyperlinkableTextView;
+    auto *notes = new TWHyperlinkableTextView;
+    notes->setLinkFollower(&TWLinkServices::openURL);
+    m_branchNotesView = notes;
     m_branchNotesView->setAcceptRichText(true);
     m_branchNotesView->installEventFilter(this);
     connect(m_branchNotesView, &QTextEdit::textChanged, this, [this] {

@@ -5,7 +5,7 @@
 #include "interface/FontPanel.h"
 #include "platform/CFormat.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QAbstractSpinBox>

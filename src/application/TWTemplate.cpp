@@ -1,7 +1,7 @@
 #include "application/TWTemplate.h"
 
 #include "application/TWDocument.h"
-#include "application/TWInputPanel.h"
+#include "interface/TWInputPanel.h"
 #include "model/TWFileIO.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"

@@ -2,7 +2,7 @@
 
 #include "platform/TWLocalizedString.h"
 #include "platform/UserDefaults.h"
-#include "styles/TWThemePanels.h"
+#include "palettes/TWThemePanels.h"
 
 #include <QDialog>
 #include <QHBoxLayout>

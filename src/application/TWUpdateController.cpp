@@ -4,7 +4,7 @@
 #include "platform/Alerts.h"
 #include "platform/TWHTTPFetch.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 #include "support/PropertyList.h"
 

@@ -10,7 +10,7 @@
 #include "application/TWOutlinerImportDocuments.h"
 #include "canvas/TWGraphicView.h"
 #include "exchange/TWOPMLImportExport.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "canvas/DragGraphicView.h"
 
-#include "drawing/DrawingContext.h"
+#include "render/DrawingContext.h"
 #include "graphics/TWGraphic.h"
 
 #include <QPainter>

@@ -6,13 +6,14 @@
 #include "graphics/TWTextArea.h"
 #include "interface/AttributedStringExtensions.h"
 #include "interface/ViewExtensions.h"
+#include "model/TWLinkServices.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Random.h"
 #include "platform/SpellChecker.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/AttributedStringDocument.h"
 #include "support/Color.h"
@@ -146,6 +147,7 @@ void SpellingHighlighter::highlightBlock(const QString &text)
 SpellableTextView::SpellableTextView(TWGraphicView *canvas, QWidget *parent)
     : TWHyperlinkableTextView(parent), m_canvas(canvas)
 {
+    setLinkFollower(&TWLinkServices::openURL);
     setUndoRedoEnabled(false);
     // Pasted text takes the label's attributes (rich paste is the clipboard's).
     setAcceptRichText(false);

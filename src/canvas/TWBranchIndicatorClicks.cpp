@@ -1,7 +1,7 @@
 #include "canvas/TWBranchIndicatorClicks.h"
 
 #include "canvas/TWCanvasHost.h"
-#include "drawing/TWBranchIndicators.h"
+#include "mapdrawing/TWBranchIndicators.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"

@@ -12,7 +12,7 @@
 #include "platform/Alerts.h"
 #include "platform/SpellChecker.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 

@@ -3,7 +3,7 @@
 #include "canvas/TWFindController.h"
 #include "platform/SpellChecker.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 #include "support/Font.h"
 

@@ -6,7 +6,7 @@
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWDragTracker.h"
 #include "canvas/TWMapPainter.h"
-#include "drawing/TWMapUtilities.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWRectHolder.h"
 #include "graphics/TWSnapLine.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvas/TWResponder.h"
-#include "drawing/TWDrawingView.h"
+#include "render/TWDrawingView.h"
 #include "platform/Geometry.h"
 #include "platform/NotificationCenter.h"
 

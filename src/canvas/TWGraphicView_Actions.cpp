@@ -4,7 +4,7 @@
 
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWLine.h"
@@ -18,7 +18,7 @@
 #include "platform/Alerts.h"
 #include "platform/Random.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/Image.h"
 

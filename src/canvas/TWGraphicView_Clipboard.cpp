@@ -5,7 +5,7 @@
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
 #include "canvas/TWResourceDrops.h"
-#include "drawing/TWMapBranch_Outline.h"
+#include "mapdrawing/TWMapBranch_Outline.h"
 #include "graphics/TWImage.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWClipboardXML.h"

@@ -19,7 +19,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/Random.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/Image.h"
 #include "support/TWImageLoader.h"

@@ -5,7 +5,7 @@
 #include "canvas/SpellableTextView.h"
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
-#include "drawing/TWTextLayout.h"
+#include "render/TWTextLayout.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"

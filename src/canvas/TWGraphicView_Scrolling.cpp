@@ -6,7 +6,7 @@
 #include "canvas/TWDragTracker.h"
 #include "canvas/TWGraphicView.h"
 #include "canvas/TWPoofWindow.h"
-#include "drawing/TWMapUtilities.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"

@@ -1,6 +1,6 @@
 #include "canvas/TWMapPainter.h"
 
-#include "drawing/DrawingContext.h"
+#include "render/DrawingContext.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drawing/TWMap_Drawing.h"
+#include "mapdrawing/TWMap_Drawing.h"
 #include "platform/Geometry.h"
 
 #include <optional>

@@ -4,7 +4,7 @@
 #include "canvas/TWToolPictures.h"
 #include "interface/TWDraggableBackgroundView.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>

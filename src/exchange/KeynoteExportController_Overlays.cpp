@@ -1,5 +1,5 @@
-#include "drawing/DrawingContext.h"
-#include "drawing/TWBranchIndicators.h"
+#include "render/DrawingContext.h"
+#include "mapdrawing/TWBranchIndicators.h"
 #include "exchange/KeynoteExportController_Shapes.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWHyperlink.h"

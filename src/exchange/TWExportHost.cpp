@@ -1,6 +1,6 @@
 #include "exchange/TWExportHost.h"
 
-#include "drawing/TWMapBranch_Outline.h"
+#include "mapdrawing/TWMapBranch_Outline.h"
 #include "model/TWMap.h"
 
 std::optional<AttributedString> TWExportHost::outlineText(TWMap &map,

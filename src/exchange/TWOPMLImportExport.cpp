@@ -2,13 +2,13 @@
 
 #include "support/BoundedFile.h"
 
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWAttachedText.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/CalendarFormat.h"
 

@@ -1,6 +1,6 @@
 #include "exchange/TWOmniOutlineImporter.h"
 
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "exchange/TWOutlinerImportHost.h"
 #include "exchange/TWOutlinerXML.h"
 #include "graphics/TWTextArea.h"

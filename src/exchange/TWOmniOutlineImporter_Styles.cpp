@@ -2,7 +2,7 @@
 #include "exchange/TWOutlinerXML.h"
 
 #include "platform/CFormat.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "support/FontRegistry.h"
 #include "support/ParagraphStyle.h"
 #include "support/TextTab.h"

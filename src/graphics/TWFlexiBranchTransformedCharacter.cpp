@@ -1,5 +1,5 @@
 #include "graphics/TWFlexiBranchTransformedCharacter.h"
-#include "drawing/TWTextLayout.h"
+#include "render/TWTextLayout.h"
 #include "support/ParagraphStyle.h"
 
 #include <QHash>

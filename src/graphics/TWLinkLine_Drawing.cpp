@@ -1,4 +1,4 @@
-#include "drawing/DrawingContext.h"
+#include "render/DrawingContext.h"
 #include "graphics/TWLinkLine.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"

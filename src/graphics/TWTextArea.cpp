@@ -1,5 +1,5 @@
 #include "graphics/TWTextArea.h"
-#include "drawing/TWTextLayout.h"
+#include "render/TWTextLayout.h"
 #include "graphics/TWFlexiBranchTransformedCharacter.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"

@@ -1,5 +1,5 @@
-#include "drawing/DrawingContext.h"
-#include "drawing/TWTextLayout.h"
+#include "render/DrawingContext.h"
+#include "render/TWTextLayout.h"
 #include "graphics/TWFlexiBranchTransformedCharacter.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMapBranch.h"

@@ -1,5 +1,5 @@
-#include "drawing/TWMapUtilities.h"
-#include "drawing/TWTextLayout.h"
+#include "graphics/TWMapUtilities.h"
+#include "render/TWTextLayout.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"

@@ -1,6 +1,6 @@
 #include "interface/ProgressPanelController.h"
 
-#include "model/TWMapsDoc.h"
+#include "platform/LoadingNotifications.h"
 #include "platform/TWLocalizedString.h"
 
 #include <QGuiApplication>
@@ -36,11 +36,11 @@ ProgressPanelController::ProgressPanelController()
     layout->addWidget(m_cancelButton, 0, Qt::AlignRight);
 
     NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_observers.push_back(center.observe(TWMapsDoc::StartLoadingCountNotification, nullptr,
+    m_observers.push_back(center.observe(LoadingNotifications::Start, nullptr,
                                          [this](const Notification &n) { startLoading(n); }));
-    m_observers.push_back(center.observe(TWMapsDoc::IncrementLoadingNotification, nullptr,
+    m_observers.push_back(center.observe(LoadingNotifications::Increment, nullptr,
                                          [this](const Notification &n) { loadIncrement(n); }));
-    m_observers.push_back(center.observe(TWMapsDoc::FinishLoadingNotification, nullptr,
+    m_observers.push_back(center.observe(LoadingNotifications::Finish, nullptr,
                                          [this](const Notification &n) { finishLoading(n); }));
 }
 
@@ -133,7 +133,7 @@ void ProgressPanelController::finish()
 
 void ProgressPanelController::startLoading(const Notification &notification)
 {
-    runIndeterminate(false, notification.userInfo.value(TWMapsDoc::CountKey).toDouble());
+    runIndeterminate(false, notification.userInfo.value(LoadingNotifications::CountKey).toDouble());
 }
 
 void ProgressPanelController::loadIncrement(const Notification &notification)

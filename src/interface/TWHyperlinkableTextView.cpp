@@ -1,11 +1,11 @@
 #include "interface/TWHyperlinkableTextView.h"
 
 #include "interface/TWURLGetter.h"
-#include "model/TWLinkServices.h"
 #include "support/AttributedStringDocument.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -149,7 +149,10 @@ bool TWHyperlinkableTextView::clickedOnLink(const QUrl &link, Qt::KeyboardModifi
 {
     if (!TWHyperlinkableText::clickFollowsLink(modifiers))
         return false;
-    TWLinkServices::current().opener->openURL(link);
+    if (m_followLink)
+        m_followLink(link);
+    else
+        QDesktopServices::openUrl(link);
     return true;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "model/TWHyperlinkableText.h"
+#include "interface/TWHyperlinkableText.h"
 
 #include <QTextEdit>
 #include <QUrl>
+#include <functional>
 #include <optional>
 
 class QMenu;
@@ -20,6 +21,9 @@ public:
 
     // Where addresses are asked for; empty: the shared address panel.
     void setURLGetter(TWHyperlinkableText::URLGetter getter) { m_urlGetter = std::move(getter); }
+    // Where a followed link goes; empty: the desktop's handler for it.
+    using LinkFollower = std::function<void(const QUrl &)>;
+    void setLinkFollower(LinkFollower follow) { m_followLink = std::move(follow); }
     // The address panel is up: losing the focus to it ends nothing.
     bool isAskingForURL() const { return m_askingForURL; }
 
@@ -66,5 +70,6 @@ private:
     std::optional<QString> askForURL(const QString &address);
 
     TWHyperlinkableText::URLGetter m_urlGetter;
+    LinkFollower m_followLink;
     bool m_askingForURL = false;
 };

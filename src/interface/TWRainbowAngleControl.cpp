@@ -1,7 +1,7 @@
 #include "interface/TWRainbowAngleControl.h"
 
 #include "platform/VariantTypes.h"
-#include "styles/TWStyleImages.h"
+#include "support/TWStyleImages.h"
 #include "support/GGVecLib.h"
 
 #include <QMouseEvent>

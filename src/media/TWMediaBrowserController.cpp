@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+MediaBrowser::~MediaBrowser() = default;
+
 namespace {
 
 constexpr int photosMaxDepth = 3;

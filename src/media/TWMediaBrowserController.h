@@ -1,6 +1,6 @@
 #pragma once
 
-#include "application/ApplicationServices.h"
+#include "media/MediaBrowser.h"
 #include "media/TWMediaBrowserWindow.h"
 
 #include <QPointer>

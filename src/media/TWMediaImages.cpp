@@ -1,6 +1,6 @@
 #include "media/TWMediaImages.h"
 
-#include "drawing/PictureDrawing.h"
+#include "render/PictureDrawing.h"
 #include "support/TWImageLoader.h"
 
 #include <QPainter>

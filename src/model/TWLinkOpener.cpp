@@ -23,6 +23,11 @@ namespace {
 TWLinkServices g_installed;
 } // namespace
 
+void TWLinkServices::openURL(const QUrl &url)
+{
+    current().opener->openURL(url);
+}
+
 TWLinkServices TWLinkServices::current()
 {
     TWLinkServices services = g_installed;

@@ -14,6 +14,8 @@ struct TWLinkServices
     TWDocumentFetcher *fetcher = nullptr;
 
     static TWLinkServices current();
+    // Hands the address to the current opener (for views that follow links).
+    static void openURL(const QUrl &url);
     // Null members restore the defaults.
     static void setCurrent(const TWLinkServices &services);
 

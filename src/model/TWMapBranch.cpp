@@ -14,7 +14,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 
 #include <QHash>
 

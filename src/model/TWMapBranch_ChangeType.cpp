@@ -12,7 +12,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "platform/NotificationCenter.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 
 #include <typeinfo>

@@ -15,7 +15,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "support/GGVecLib.h"
 
 #include <QDebug>

@@ -13,7 +13,7 @@
 #include "platform/Alerts.h"
 #include "platform/Random.h"
 #include "platform/TWLocalizedString.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "support/Image.h"
 
 #include <QAction>

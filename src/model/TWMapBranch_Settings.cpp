@@ -7,7 +7,7 @@
 #include "model/TWMapLayoutServices.h"
 #include "platform/GraphicNumberSet.h"
 #include "platform/NotificationCenter.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/ToggleItem.h"
 
 #include <QAction>

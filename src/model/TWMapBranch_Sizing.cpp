@@ -1,4 +1,4 @@
-#include "drawing/TWMapUtilities.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWFlexiBranch.h"

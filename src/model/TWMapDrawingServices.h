@@ -60,6 +60,9 @@ public:
         (void)branch;
         (void)shownLevels;
     }
+    // Where the branch and the levels of its subtree shown with it may paint.
+    // Here: what the branch has cached, else anywhere (nothing is passed over).
+    virtual Rect subtreeDrawingExtent(TWMapBranch &branch, int shownLevels);
 };
 
 // The placeholder set (see above); shared by every map without a set of its own.

@@ -1,6 +1,6 @@
 // The undoable user operations on a map's selection.
 
-#include "drawing/TWMapUtilities.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"

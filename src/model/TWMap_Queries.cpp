@@ -1,9 +1,9 @@
-#include "drawing/TWMapBranch_Drawing.h"
 #include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "model/TWMap.h"
+#include "model/TWMapDrawingServices.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
 
@@ -298,7 +298,7 @@ std::shared_ptr<TWGraphic> TWMap::graphicUnderPoint(Point point, const TWMapBran
     };
     QList<Listed> near;
     std::function<void(TWMapBranch &, int)> collect = [&](TWMapBranch &b, int shownLevels) {
-        if (b.hidden() || !TWBranchDrawing::subtreeDrawingExtent(b, shownLevels).contains(point))
+        if (b.hidden() || !drawingServices().subtreeDrawingExtent(b, shownLevels).contains(point))
             return;
         Listed listed{&b, {}};
         b.graphicsForThisBranchOnlyIntoArray(listed.graphics, false, false, false);

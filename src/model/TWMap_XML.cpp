@@ -13,6 +13,7 @@
 #include <QPageSize>
 #include <QSet>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -398,6 +399,14 @@ bool TWMap::refersToPackagePath(const QString &path)
 }
 
 // --- the drawing stand-in ---
+
+Rect TWMapDrawingServices::subtreeDrawingExtent(TWMapBranch &branch, int shownLevels)
+{
+    if (const std::optional<Rect> cached = branch.subtreeDrawingExtent(shownLevels))
+        return *cached;
+    constexpr float everywhere = std::numeric_limits<float>::max() / 4;
+    return Rect(-everywhere, -everywhere, 2 * everywhere, 2 * everywhere);
+}
 
 TWMapDrawingStandIn &TWMapDrawingStandIn::shared()
 {

@@ -6,7 +6,7 @@
 #include "model/TWResource.h"
 #include "platform/Alerts.h"
 #include "platform/KeyValueTable.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 
 #include <QRectF>
 

@@ -3,6 +3,7 @@
 #include "model/PackageArchive.h"
 #include "model/PackageEntry.h"
 #include "platform/Geometry.h"
+#include "platform/LoadingNotifications.h"
 #include "platform/NotificationCenter.h"
 #include "support/CalendarDate.h"
 #include "support/OrderedDictionary.h"
@@ -68,12 +69,9 @@ public:
         QStringLiteral("BranchDidResizeNotification");
     static inline const QString SubtreeNeedsRedrawNotification =
         QStringLiteral("SubtreeNeedsRedrawNotification");
-    static inline const QString StartLoadingCountNotification =
-        QStringLiteral("StartLoadingCountNotification");
-    static inline const QString IncrementLoadingNotification =
-        QStringLiteral("IncrementLoadingNotification");
-    static inline const QString FinishLoadingNotification =
-        QStringLiteral("FinishLoadingNotification");
+    static inline const QString StartLoadingCountNotification = LoadingNotifications::Start;
+    static inline const QString IncrementLoadingNotification = LoadingNotifications::Increment;
+    static inline const QString FinishLoadingNotification = LoadingNotifications::Finish;
     static inline const QString BranchHideLevelChangedNotification =
         QStringLiteral("BranchHideLevelChangedNotification");
 
@@ -87,7 +85,7 @@ public:
     static inline const QString BranchKey = QStringLiteral("branch");
     static inline const QString MapKey = QStringLiteral("map");
     static inline const QString RectKey = QStringLiteral("rect");
-    static inline const QString CountKey = QStringLiteral("count");
+    static inline const QString CountKey = LoadingNotifications::CountKey;
     static inline const QString AffectedGraphicsKey = QStringLiteral("affectedGraphics");
 
     // Pasteboard types resources arrive in.

@@ -5,7 +5,7 @@
 #include "model/TWMapsDoc_ChangedBranches.h"
 #include "model/TWMapsDoc_Private.h"
 #include "platform/NotificationCenter.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include <algorithm>
 
 namespace {

@@ -1,10 +1,9 @@
 #include "styles/TWTheme.h"
 
-#include "drawing/PictureDrawing.h"
+#include "render/PictureDrawing.h"
 #include "model/TWMap.h"
 #include "platform/Uuid.h"
 #include "styles/TWStyleManager.h"
-#include "styles/TWThemePanels.h"
 #include "support/Image.h"
 
 #include <QCollator>

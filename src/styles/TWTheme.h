@@ -142,6 +142,8 @@ private:
     ThemeDictionary m_custom;
     bool m_standardLoaded = false;
     bool m_customLoaded = false;
-    std::unique_ptr<TWThemeSelectorPanelController> m_selector;
-    std::unique_ptr<TWThemeSavePanelController> m_save;
+    // Made where the panels live (a floor above): shared pointers carry
+    // their own deleters, so the themes need not know the panels.
+    std::shared_ptr<TWThemeSelectorPanelController> m_selector;
+    std::shared_ptr<TWThemeSavePanelController> m_save;
 };

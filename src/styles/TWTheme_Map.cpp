@@ -1,6 +1,6 @@
 // Themes made from maps and applied to them.
 
-#include "drawing/TWMapImages.h"
+#include "mapdrawing/TWMapImages.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"

@@ -1,5 +1,5 @@
 #include "MindManagerImpExp/NSAttributedString-XHTML.h"
-#include "MindManagerImpExp/NSString+XHTML.h"
+#include "support/NSString+XHTML.h"
 
 #include "MMTestSupport.h"
 #include "support/Base64.h"

@@ -1,6 +1,6 @@
 #include "MMImportTestSupport.h"
 
-#include "drawing/TWMapImages.h"
+#include "mapdrawing/TWMapImages.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
 

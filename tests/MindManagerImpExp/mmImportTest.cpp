@@ -2,7 +2,7 @@
 
 #include "MindManagerImpExp/MMArchiveStream.h"
 #include "MindManagerImpExp/corElements.h"
-#include "drawing/TWTextLayout.h"
+#include "render/TWTextLayout.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"

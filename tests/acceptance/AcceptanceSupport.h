@@ -20,7 +20,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
 #include "platform/RecordingAlerts.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 

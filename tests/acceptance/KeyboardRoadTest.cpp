@@ -1,6 +1,6 @@
 #include "AcceptanceSupport.h"
 
-#include "styles/TWPaletteBezelContainerView.h"
+#include "palettes/TWPaletteBezelContainerView.h"
 
 #include <QLabel>
 #include <QScrollArea>

@@ -6,7 +6,7 @@
 
 #include "interface/TWImageGrid.h"
 #include "styles/TWTheme.h"
-#include "styles/TWThemePanels.h"
+#include "palettes/TWThemePanels.h"
 
 #include <QDialog>
 #include <QPushButton>

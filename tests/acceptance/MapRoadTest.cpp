@@ -1,7 +1,7 @@
 #include "AcceptanceSupport.h"
 
 #include "application/TWDocumentViewController.h"
-#include "drawing/TWDPrintController.h"
+#include "mapdrawing/TWDPrintController.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "interface/TWCSliderCell.h"
 #include "canvas/SpellableTextView.h"

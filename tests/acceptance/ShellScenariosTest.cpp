@@ -6,9 +6,9 @@
 #include "application/TWDDocument.h"
 #include "application/TWHelpViewer.h"
 #include "interface/FontPanel.h"
-#include "styles/TWDockedPalettesController.h"
-#include "styles/TWPaletteGroup.h"
-#include "styles/TWPaletteMapping.h"
+#include "palettes/TWDockedPalettesController.h"
+#include "palettes/TWPaletteGroup.h"
+#include "palettes/TWPaletteMapping.h"
 
 #include <QCheckBox>
 #include <QComboBox>

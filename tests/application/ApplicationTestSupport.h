@@ -1,10 +1,10 @@
 #pragma once
 
 #include "application/ApplicationServices.h"
-#include "application/Document.h"
+#include "platform/Document.h"
 #include "application/TWApplication.h"
 #include "application/WindowSystem.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QTemporaryDir>

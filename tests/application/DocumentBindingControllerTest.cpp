@@ -1,6 +1,6 @@
 #include "DocumentTestSupport.h"
 
-#include "styles/TWGraphicBindingController.h"
+#include "palettes/TWGraphicBindingController.h"
 
 #include <QTest>
 

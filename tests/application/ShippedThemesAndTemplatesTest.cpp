@@ -11,7 +11,7 @@
 #include "model/TWMapDrawingServices.h"
 #include "styles/TWStyleManager.h"
 #include "styles/TWTheme.h"
-#include "styles/TWThemePanels.h"
+#include "palettes/TWThemePanels.h"
 #include "support/AttributedString.h"
 #include "support/Color.h"
 

@@ -1,7 +1,7 @@
 #include "ApplicationTestSupport.h"
 #include "application/TWHelpViewer.h"
 #include "application/LinkBackRegistry.h"
-#include "drawing/TWMapUtilities.h"
+#include "graphics/TWMapUtilities.h"
 #include "interface/AboutPanelController.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Random.h"

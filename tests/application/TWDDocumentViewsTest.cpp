@@ -6,7 +6,7 @@
 #include "graphics/TWTextArea.h"
 #include "interface/TWImageGrid.h"
 #include "interface/TWTransitionView.h"
-#include "styles/TWNavigatorView.h"
+#include "palettes/TWNavigatorView.h"
 #include "support/AttributedString.h"
 
 #include <QMenu>

@@ -4,7 +4,7 @@
 #include "canvas/TWFindController.h"
 #include "canvas/TWFindPanel.h"
 #include "graphics/TWTextArea.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 
 #include <QTest>

@@ -2,7 +2,7 @@
 #include "application/LinkBackBus.h"
 #include "application/LinkBackRegistry.h"
 #include "application/TWMenuDispatcher.h"
-#include "drawing/TWMapImages.h"
+#include "mapdrawing/TWMapImages.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWAttachedText.h"
 #include "support/AttributedString.h"

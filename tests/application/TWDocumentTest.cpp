@@ -1,6 +1,6 @@
 #include "DocumentTestSupport.h"
 
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "graphics/TWTextArea.h"
 #include "support/AttributedString.h"
 #include "support/Font.h"

@@ -2,9 +2,9 @@
 
 #include "application/TWScaleView.h"
 #include "application/TWZoomView.h"
-#include "drawing/TWDPrintController.h"
-#include "drawing/TWPrintCanvasController.h"
-#include "drawing/TWPrintView.h"
+#include "mapdrawing/TWDPrintController.h"
+#include "mapdrawing/TWPrintCanvasController.h"
+#include "mapdrawing/TWPrintView.h"
 #include "graphics/TWGraphic.h"
 #include "interface/TWCSliderCell.h"
 

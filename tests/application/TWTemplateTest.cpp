@@ -1,9 +1,9 @@
 #include "application/TWTemplate.h"
 #include "DocumentTestSupport.h"
-#include "application/TWInputPanel.h"
+#include "interface/TWInputPanel.h"
 #include "application/TWTemplateSelectorPanelController.h"
 #include "graphics/TWTextArea.h"
-#include "styles/TWThemePanels.h"
+#include "palettes/TWThemePanels.h"
 #include "support/XMLElement.h"
 
 #include <QDir>

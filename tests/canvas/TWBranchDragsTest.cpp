@@ -3,10 +3,10 @@
 #include "canvas/DragGraphicView.h"
 #include "canvas/TWBranchDragTrackers.h"
 #include "canvas/TWSnapLines.h"
-#include "drawing/TWMapBranch_Layout.h"
+#include "mapdrawing/TWMapBranch_Layout.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWSnapLine.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "support/BezierPath.h"
 
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #include "../../bench/BranchDocumentGenerator.h"
 #include "CanvasTestSupport.h"
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/TWFileIO.h"
 
 #include <QDir>

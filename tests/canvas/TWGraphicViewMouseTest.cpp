@@ -3,7 +3,7 @@
 #include "canvas/TWBranchIndicatorClicks.h"
 #include "canvas/TWGraphicDrags.h"
 #include "canvas/TWMouseTrackers.h"
-#include "drawing/TWBranchIndicators.h"
+#include "mapdrawing/TWBranchIndicators.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWRectangle.h"
 #include "model/TWHyperlink.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "exchange/TWOutlinerImportHost.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"

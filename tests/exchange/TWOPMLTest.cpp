@@ -1,5 +1,5 @@
 #include "ExportTestSupport.h"
-#include "drawing/TWMapLayout.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWOPMLImportExport.h"
 #include "model/TWAttachedText.h"

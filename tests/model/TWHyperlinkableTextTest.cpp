@@ -1,4 +1,4 @@
-#include "model/TWHyperlinkableText.h"
+#include "interface/TWHyperlinkableText.h"
 #include "platform/RecordingAlerts.h"
 #include "support/Color.h"
 

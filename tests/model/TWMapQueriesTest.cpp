@@ -1,5 +1,5 @@
 #include "BranchTestSupport.h"
-#include "drawing/TWMapUtilities.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWBoundaryProxy.h"
 
 using namespace BranchTest;

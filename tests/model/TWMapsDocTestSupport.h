@@ -6,7 +6,7 @@
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 

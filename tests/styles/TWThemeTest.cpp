@@ -3,7 +3,7 @@
 
 #include "graphics/TWRectangle.h"
 #include "styles/TWTheme.h"
-#include "styles/TWThemePanels.h"
+#include "palettes/TWThemePanels.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -18,7 +18,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
-#include "platform/TWPreferences.h"
+#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 #include "support/PropertyList.h"
 

@@ -1,0 +1,672 @@
+#include "mapdrawing/TWBoundaryOutline.h"
+#include "mapdrawing/TWMapBranch_Layout.h"
+
+#include "model/TWMap.h"
+#include "platform/NotificationCenter.h"
+#include "support/BezierPath.h"
+#include "support/TWPointHolder.h"
+
+#include <QSet>
+#include <QStringList>
+#include <QVarLengthArray>
+#include <QtGlobal>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace TWBranchLayout {
+
+namespace {
+
+constexpr float NoMinimum = 9999999;
+constexpr float NoMaximum = -9999999;
+constexpr float SiblingStackStart = 500;
+
+void postRedraw(const TWMapBranch &branch, Rect rect)
+{
+    QVariantMap info{{TWMapBranch::RectKey, rect.toQt()}};
+    if (std::shared_ptr<TWMap> map = branch.mapPointer())
+        info.insert(TWMapBranch::MapKey, QVariant::fromValue(NotificationObject(map)));
+    NotificationCenter::defaultCenter().post(TWMapBranch::RedrawInRectNotification, nullptr, info);
+}
+
+void dropCachedPath(TWMapBranch &branch)
+{
+    const std::shared_ptr<BezierPath> path = branch.cachedBoundaryPath();
+    if (!path)
+        return;
+    const float grow = branch.boundaryLineWidth();
+    postRedraw(branch, path->bounds().insetBy(-grow, -grow));
+    branch.setCachedBoundaryPath(nullptr);
+}
+
+// Only a branch whose boundary is drawn needs its path at once; the others
+// build it when asked.
+void refreshPath(TWMapBranch &branch)
+{
+    if (branch.hasBoundary())
+        boundaryPath(branch);
+}
+
+// Sets `points` to those of `source`, reusing the holders it has: sets are
+// refilled at every move of a layout run, and no outline that is still
+// read shares these holders (an outline is invalidated with its set).
+void assignPoints(PointList &points, const Point *source, qsizetype count)
+{
+    if (points.size() != count) {
+        points.clear();
+        points.reserve(count);
+        for (qsizetype i = 0; i < count; ++i)
+            points.append(TWPointHolder::pointHolderForPoint(source[i]));
+        return;
+    }
+    for (qsizetype i = 0; i < count; ++i)
+        points.at(i)->setPoint(source[i]);
+}
+
+void fillCorners(PointList &points, Rect r, float grow)
+{
+    const Rect g = r.insetBy(-grow, -grow);
+    const Point corners[4] = {
+        {g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()}, {g.maxX(), g.maxY()}};
+    assignPoints(points, corners, 4);
+}
+
+float repelOf(const TWMapBranch &branch)
+{
+    const TWMap *map = branch.map();
+    return map ? float(map->repelDistance()) : 0;
+}
+
+// Appends the points of the branch and its descendants held in
+// `dictionary`, in tree order, noting their keys in `seen` when given; stops
+// once every point set is found.
+void appendInTreeOrder(TWMapBranch &b, const PointDictionary &dictionary, PointList &points,
+                       qsizetype &found, QSet<QString> *seen)
+{
+    if (found == dictionary.size())
+        return;
+    const QString key = keyOf(b);
+    if (const auto it = dictionary.constFind(key); it != dictionary.cend()) {
+        points.append(it.value());
+        if (seen)
+            seen->insert(key);
+        ++found;
+    }
+    for (const std::shared_ptr<TWMapBranch> &child : b.children())
+        appendInTreeOrder(*child, dictionary, points, found, seen);
+}
+
+// In tree order: the hull, and so where the drawn outline starts and its
+// dashes fall, must not depend on the hash's order. Sets of branches no
+// longer in the subtree follow, by key.
+PointList allPoints(TWMapBranch &branch)
+{
+    const PointDictionary &dictionary = branch.childrenBoundaryPoints();
+    PointList points;
+    qsizetype found = 0;
+    appendInTreeOrder(branch, dictionary, points, found, nullptr);
+    if (found < dictionary.size()) {
+        // Rare: the walk again, noting what it found.
+        QSet<QString> seen;
+        PointList again;
+        found = 0;
+        appendInTreeOrder(branch, dictionary, again, found, &seen);
+        QStringList rest;
+        for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it) {
+            if (!seen.contains(it.key()))
+                rest.append(it.key());
+        }
+        std::sort(rest.begin(), rest.end());
+        for (const QString &key : std::as_const(rest))
+            points.append(dictionary.value(key));
+    }
+    return points;
+}
+
+// An empty set stands for one not yet made: it is made whole from the
+// subtree when next read (see rebuildOrdinary), so a change adds nothing
+// to it. The branch and its ancestors below the root are invalidated from
+// the bottom up, then their paths refreshed from the top down. Most sets
+// are empty (an import, a hide level change touches every branch): the
+// key and the changed bounds are only made for one that is not.
+void updateOrdinary(TWMapBranch &branch, const TWMapBranch &changed)
+{
+    QVarLengthArray<TWMapBranch *, 32> chain;
+    std::optional<QString> key;
+    Rect rect;
+    for (TWMapBranch *b = &branch;;) {
+        PointDictionary &points = b->childrenBoundaryPoints();
+        if (!points.isEmpty()) {
+            if (!key) {
+                key = keyOf(changed);
+                rect = changed.branchBounds();
+            }
+            fillCorners(points[*key], rect, repelOf(*b) + effectiveBoundaryMargin(*b));
+        }
+        invalidateBoundary(*b);
+        chain.append(b);
+        TWMapBranch *parent = b->parent();
+        if (!parent || parent->isRoot())
+            break;
+        b = parent;
+    }
+    for (qsizetype i = chain.size(); i-- > 0;)
+        refreshPath(*chain[i]);
+}
+
+// The branch and its descendants that are shown, in tree order; hidden()
+// per branch would walk the ancestors again for each.
+void appendShown(TWMapBranch &branch, int level, int hideLevel, BranchList &out)
+{
+    out.append(branch.shared_from_this());
+    if (branch.childrenHidden() || level + 1 > hideLevel)
+        return;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        appendShown(*child, level + 1, hideLevel, out);
+}
+
+void shownSubtree(TWMapBranch &branch, BranchList &out)
+{
+    if (branch.hidden())
+        return;
+    const TWMap *map = branch.map();
+    appendShown(branch, branch.getThisBranchLevel(),
+                map ? map->branchHideLevel() : std::numeric_limits<int>::max(), out);
+}
+
+// The ordinary set made whole: the corners of every shown branch of the
+// subtree, grown by this branch's repel and margin (the root's outline is
+// its own rectangle).
+void rebuildOrdinary(TWMapBranch &branch)
+{
+    PointDictionary &points = branch.childrenBoundaryPoints();
+    const float grow = repelOf(branch) + effectiveBoundaryMargin(branch);
+    if (branch.isRoot()) {
+        if (!branch.hidden())
+            fillCorners(points[keyOf(branch)], branch.branchBounds(), grow);
+        return;
+    }
+    BranchList shown;
+    shownSubtree(branch, shown);
+    // A hidden subtree's set stays unmade: reserving nothing would still
+    // allocate a table.
+    if (!shown.isEmpty())
+        points.reserve(shown.size());
+    for (const std::shared_ptr<TWMapBranch> &d : std::as_const(shown))
+        fillCorners(points[keyOf(*d)], d->branchBounds(), grow);
+}
+
+// The branch's own points while a layout runs.
+PointList &ownAutolayoutPoints(TWMapBranch &branch)
+{
+    return branch.autolayoutOwnPoints();
+}
+
+void fillOwnAutolayoutPoints(TWMapBranch &branch)
+{
+    fillCorners(ownAutolayoutPoints(branch), branch.autolayoutBranchMovedBounds(),
+                repelOf(branch) + effectiveBoundaryMargin(branch));
+}
+
+// The branch's level, or -1 when it is hidden: hidden() and the level in
+// one walk up.
+int shownLevel(const TWMapBranch &branch)
+{
+    int level = 0;
+    bool collapsed = false;
+    for (const TWMapBranch *p = branch.parent(); p; p = p->parent()) {
+        collapsed = collapsed || p->childrenHidden();
+        ++level;
+    }
+    const TWMap *map = branch.map();
+    return collapsed || (map && level > map->branchHideLevel()) ? -1 : level;
+}
+
+// A changed branch makes its own outline and those of its ancestors below
+// the root stale; they are hulled again when read.
+void markAutolayoutStale(TWMapBranch &branch)
+{
+    for (TWMapBranch *b = &branch; b;) {
+        scheduleAutolayoutRecalculation(*b);
+        TWMapBranch *parent = b->parent();
+        if (!parent || parent->isRoot())
+            break;
+        b = parent;
+    }
+}
+
+float outlineMaxY(const PointList &outline)
+{
+    float y = -std::numeric_limits<float>::infinity();
+    for (const std::shared_ptr<TWPointHolder> &p : outline)
+        y = std::max(y, p->point().y);
+    return y;
+}
+
+float outlineMinY(const PointList &outline)
+{
+    float y = std::numeric_limits<float>::infinity();
+    for (const std::shared_ptr<TWPointHolder> &p : outline)
+        y = std::min(y, p->point().y);
+    return y;
+}
+
+// How far the branch must go down to clear every outline of `above`. Moving
+// an outline straight down raises its clearance to each other outline by
+// the same amount, so checking them one by one and moving at each
+// overlap ends where the deepest overlap alone sends it. Outlines wholly
+// above the branch's top cannot overlap it and are not measured.
+float pushBelow(const QList<const PointList *> &above, const PointList &own)
+{
+    if (own.isEmpty())
+        return 0;
+    const float top = outlineMinY(own);
+    float push = 0;
+    for (const PointList *outline : above) {
+        if (outline->isEmpty() || outlineMaxY(*outline) <= top)
+            continue;
+        const float d = TWBoundaryOutline::calcDistanceBetweenAboveBoundary(*outline, own);
+        if (d < 0)
+            push = std::max(push, -d);
+    }
+    return push;
+}
+
+void moveShadowDown(TWMapBranch &branch, float by)
+{
+    if (by > 0)
+        setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
+            branch, branch.autolayoutBranchMovedBounds().offsetBy(0, by));
+}
+
+void siblingsOnSide(TWMapBranch &branch, BranchList &array, bool above)
+{
+    TWMapBranch *parent = branch.parent();
+    if (!parent)
+        return;
+    const BranchList &siblings = parent->children();
+    const int i = int(siblings.indexOf(branch.shared_from_this()));
+    if (i < 0)
+        return;
+    const TWMap *map = branch.map();
+    TWMapBranch *top = branch.findTopLevelBranch();
+    const bool bottomUp =
+        top && isToLeftOfRoot(*top) && map && !map->childOutlineNumberingTopDown();
+    // Upward in the list when the children run top to bottom and we want those above.
+    const bool towardStart = above != bottomUp;
+    if (towardStart) {
+        for (int j = i - 1; j >= 0; --j)
+            array.append(siblings.at(j));
+    } else {
+        for (int j = i + 1; j < siblings.size(); ++j)
+            array.append(siblings.at(j));
+    }
+    if (TWMapBranch *grandparent = parent->parent(); grandparent && !grandparent->isRoot())
+        siblingsOnSide(*parent, array, above);
+}
+
+} // namespace
+
+float effectiveBoundaryMargin(const TWMapBranch &branch)
+{
+    return branch.hasBoundary() ? branch.boundaryMargin() + branch.boundaryLineWidth() : 0;
+}
+
+void updateBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed)
+{
+    if (changed.hidden())
+        return;
+    updateOrdinary(branch, changed);
+}
+
+// During a run the autolayout set keeps each branch's own points; the
+// points of its subtree are its children's outlines, or their shadow
+// rectangles, read when the outline is made (see autolayoutHullInput).
+void updateAutolayoutBoundaryForChangedChild(TWMapBranch &branch, TWMapBranch &changed)
+{
+    if (changed.hidden())
+        return;
+    if (&changed == &branch)
+        refreshOwnAutolayoutPoints(branch);
+    markAutolayoutStale(branch);
+}
+
+void refreshOwnAutolayoutPoints(TWMapBranch &branch)
+{
+    if (!branch.hidden())
+        fillOwnAutolayoutPoints(branch);
+}
+
+void updateBoundary(TWMapBranch &branch)
+{
+    updateBoundaryForChangedChild(branch, branch);
+}
+
+void removeChildFromBoundary(TWMapBranch &branch, TWMapBranch &removed)
+{
+    const QString key = keyOf(removed);
+    for (TWMapBranch *b = &branch; b; b = b->parent()) {
+        b->childrenBoundaryPoints().remove(key);
+        invalidateBoundary(*b);
+    }
+    for (TWMapBranch *b = &branch; b; b = b->parent())
+        refreshPath(*b);
+}
+
+void invalidateBoundary(TWMapBranch &branch)
+{
+    branch.childrenBoundaryOutlinePoints().clear();
+    dropCachedPath(branch);
+}
+
+void invalidateAutolayoutBoundary(TWMapBranch &branch)
+{
+    branch.autolayoutChildrenBoundaryOutlinePoints().clear();
+}
+
+void removeAllChildrenBoundaryPoints(TWMapBranch &branch)
+{
+    branch.childrenBoundaryPoints().clear();
+}
+
+void removeAllAutolayoutChildrenBoundaryPoints(TWMapBranch &branch)
+{
+    branch.autolayoutChildrenBoundaryPoints().clear();
+}
+
+void moveBoundaryBy(TWMapBranch &branch, float dx, float dy)
+{
+    // The holders move, not the set: reading it leaves a shared set shared.
+    const PointDictionary &points = branch.childrenBoundaryPoints();
+    for (auto it = points.cbegin(); it != points.cend(); ++it) {
+        for (const std::shared_ptr<TWPointHolder> &p : it.value())
+            p->movePointByX(dx, dy);
+    }
+    // The outline may be a copy that does not share the moved points, and a
+    // kept path would stay behind: both are rebuilt from the points.
+    if (!branch.childrenBoundaryOutlinePoints().isEmpty() || branch.cachedBoundaryPath()) {
+        invalidateBoundary(branch);
+        refreshPath(branch);
+    }
+}
+
+void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy)
+{
+    // The holders move, not the set: reading it leaves a shared set shared.
+    const PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    for (auto it = points.cbegin(); it != points.cend(); ++it) {
+        for (const std::shared_ptr<TWPointHolder> &p : it.value())
+            p->movePointByX(dx, dy);
+    }
+    for (const std::shared_ptr<TWPointHolder> &p : std::as_const(branch.autolayoutOwnPoints()))
+        p->movePointByX(dx, dy);
+    branch.setMinAutolayoutY(branch.minAutolayoutY() + dy);
+    branch.setMaxAutolayoutY(branch.maxAutolayoutY() + dy);
+}
+
+const PointList &childrenBoundaryOutlinePoints(TWMapBranch &branch)
+{
+    if (branch.childrenBoundaryOutlinePoints().isEmpty()) {
+        invalidateBoundary(branch);
+        recalculateBoundary(branch);
+        refreshPath(branch);
+    }
+    return branch.childrenBoundaryOutlinePoints();
+}
+
+const PointList &autolayoutChildrenBoundaryOutlinePoints(TWMapBranch &branch)
+{
+    if (branch.autolayoutChildrenBoundaryOutlinePoints().isEmpty() ||
+        std::isnan(branch.minAutolayoutY()))
+        recalculateAutolayoutBoundary(branch);
+    return branch.autolayoutChildrenBoundaryOutlinePoints();
+}
+
+void recalculateBoundary(TWMapBranch &branch)
+{
+    if (branch.childrenBoundaryPoints().isEmpty())
+        rebuildOrdinary(branch);
+    const PointList points = allPoints(branch);
+    dropCachedPath(branch);
+    TWBoundaryOutline::recalculateBoundaryFromAllPoints(points,
+                                                        branch.childrenBoundaryOutlinePoints());
+}
+
+namespace {
+
+void appendPoints(std::vector<Point> &points, const PointList &holders)
+{
+    for (const std::shared_ptr<TWPointHolder> &p : holders)
+        points.push_back(p->point());
+}
+
+void appendCorners(std::vector<Point> &points, Rect r, float grow)
+{
+    const Rect g = r.insetBy(-grow, -grow);
+    points.insert(points.end(),
+                  {{g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()}, {g.maxX(), g.maxY()}});
+}
+
+// The points whose hull is the branch's autolayout outline. A child grown by
+// the same margin has the same points for its subtree in its own set, so its
+// outline stands for them: each hull is then made from a few points per
+// child instead of every rectangle of the subtree.
+void autolayoutHullInput(TWMapBranch &branch, int level, std::vector<Point> &input)
+{
+    appendPoints(input, ownAutolayoutPoints(branch));
+    if (branch.isRoot())
+        return; // the root's outline is its own rectangle
+    const TWMap *map = branch.map();
+    // The branch is shown: its children are, unless collapsed or too deep.
+    if (branch.childrenHidden() || (map && level + 1 > map->branchHideLevel()))
+        return;
+    const float margin = effectiveBoundaryMargin(branch);
+    const float grow = repelOf(branch) + margin;
+    BranchList subtree;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
+        if (effectiveBoundaryMargin(*child) == margin) {
+            appendPoints(input, autolayoutChildrenBoundaryOutlinePoints(*child));
+            continue;
+        }
+        subtree.clear();
+        settleSubtree(*child);
+        shownSubtree(*child, subtree);
+        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree))
+            appendCorners(input, d->autolayoutBranchMovedBounds(), grow);
+    }
+}
+
+} // namespace
+
+void recalculateAutolayoutBoundary(TWMapBranch &branch)
+{
+    std::vector<Point> points;
+    if (const int level = shownLevel(branch); level >= 0) {
+        settleChildren(branch);
+        fillOwnAutolayoutPoints(branch);
+        autolayoutHullInput(branch, level, points);
+    }
+    const std::vector<int> hull = TWBoundaryOutline::hullOfPoints(points);
+    // Holders of its own, so that the outline can be moved by itself: the
+    // old outline's when nothing else holds them, which a run remakes
+    // outlines too often to allocate anew each time.
+    PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
+    const bool reuse = outline.size() == qsizetype(hull.size()) && outline.isDetached() &&
+                       std::all_of(outline.cbegin(), outline.cend(),
+                                   [](const auto &holder) { return holder.use_count() == 1; });
+    if (!reuse) {
+        outline.clear();
+        outline.reserve(qsizetype(hull.size()));
+    }
+    float minY = NoMinimum, maxY = NoMaximum;
+    for (qsizetype k = 0; k < qsizetype(hull.size()); ++k) {
+        const Point p = points[size_t(hull[size_t(k)])];
+        if (reuse)
+            outline[k]->setPoint(p);
+        else
+            outline.append(TWPointHolder::pointHolderForPoint(p));
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
+    branch.setMinAutolayoutY(minY);
+    branch.setMaxAutolayoutY(maxY);
+}
+
+bool translateAutolayoutOutline(TWMapBranch &branch, float dx, float dy)
+{
+    PointList &outline = branch.autolayoutChildrenBoundaryOutlinePoints();
+    if (outline.isEmpty() || std::isnan(branch.minAutolayoutY()))
+        return false;
+    for (const std::shared_ptr<TWPointHolder> &p : std::as_const(outline))
+        p->movePointByX(dx, dy);
+    branch.setMinAutolayoutY(branch.minAutolayoutY() + dy);
+    branch.setMaxAutolayoutY(branch.maxAutolayoutY() + dy);
+    return true;
+}
+
+void scheduleAutolayoutRecalculation(TWMapBranch &branch)
+{
+    // A NaN extreme stays NaN through moves: the mark survives until a read.
+    // The outline's holders stay for the new outline to take over.
+    branch.setMinAutolayoutY(std::numeric_limits<float>::quiet_NaN());
+}
+
+void populateAutolayoutBoundaryFromOrdinaryBoundary(TWMapBranch &branch)
+{
+    // The run starts from the real bounds, which the shadow rectangles now
+    // hold: the branch's own points, and its outline when first read.
+    PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
+    if (points.size() > 1)
+        points.clear();
+    refreshOwnAutolayoutPoints(branch);
+    scheduleAutolayoutRecalculation(branch);
+}
+
+void populateOrdinaryBoundaryFromAutolayoutBoundary(TWMapBranch &branch)
+{
+    invalidateBoundary(branch);
+    if (branch.isRoot()) {
+        BranchList own;
+        if (!branch.hidden())
+            own.append(branch.shared_from_this());
+        commitAutolayoutPoints(branch, own, true);
+    } else {
+        // Made from the committed subtree when next read: filling every
+        // branch's set with its whole subtree here would cost the map's
+        // size times its depth.
+        branch.childrenBoundaryPoints().clear();
+    }
+    // A drawn boundary's outline and path are made now.
+    refreshPath(branch);
+}
+
+void commitAutolayoutPoints(TWMapBranch &branch, const BranchList &contributors, bool exactly)
+{
+    PointDictionary &points = branch.childrenBoundaryPoints();
+    if (!exactly && points.isEmpty()) {
+        // Not made yet: made whole when read.
+        invalidateBoundary(branch);
+        return;
+    }
+    if (exactly && points.size() > contributors.size())
+        points.clear();
+    const float grow = repelOf(branch) + effectiveBoundaryMargin(branch);
+    for (const std::shared_ptr<TWMapBranch> &d : contributors)
+        fillCorners(points[keyOf(*d)], d->autolayoutBranchMovedBounds(), grow);
+    if (exactly && points.size() != contributors.size()) {
+        QSet<QString> keys;
+        for (const std::shared_ptr<TWMapBranch> &d : contributors)
+            keys.insert(keyOf(*d));
+        for (auto it = points.begin(); it != points.end();)
+            it = keys.contains(it.key()) ? std::next(it) : points.erase(it);
+    }
+    invalidateBoundary(branch);
+}
+
+void allBranchesAboveMeIntoArray(TWMapBranch &branch, BranchList &array)
+{
+    siblingsOnSide(branch, array, true);
+}
+
+void allBranchesBelowMeIntoArray(TWMapBranch &branch, BranchList &array)
+{
+    siblingsOnSide(branch, array, false);
+}
+
+BranchList ancestorsWithBoundaries(const TWMapBranch &branch)
+{
+    BranchList ancestors;
+    for (TWMapBranch *p = branch.parent(); p; p = p->parent())
+        ancestors.append(p->shared_from_this());
+    return ancestors;
+}
+
+PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch, const PlacedOutlines &placed)
+{
+    QList<const PointList *> above;
+    above.reserve(placed.size());
+    for (const PointList &outline : placed)
+        above.append(&outline);
+    moveShadowDown(branch, pushBelow(above, autolayoutChildrenBoundaryOutlinePoints(branch)));
+    return autolayoutChildrenBoundaryOutlinePoints(branch);
+}
+
+PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const PlacedOutlines &placed)
+{
+    TWMapBranch *parent = branch.parent();
+    const BranchList &siblings = parent ? parent->children() : BranchList();
+    qsizetype i = -1;
+    for (qsizetype k = 0; k < siblings.size(); ++k) {
+        if (siblings.at(k).get() == &branch) {
+            i = k;
+            break;
+        }
+    }
+    if (i < 0) {
+        qWarning("Severe and unusual error in autolayout - I am not one of my parent's children!");
+        return {};
+    }
+    const Rect moved = branch.autolayoutBranchMovedBounds();
+    float y = SiblingStackStart;
+    if (i > 0) {
+        TWMapBranch &previous = *siblings.at(i - 1);
+        y = previous.autolayoutBranchMovedBounds().maxY() + repelOf(branch) +
+            effectiveBoundaryMargin(previous) + effectiveBoundaryMargin(branch);
+    }
+    setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
+        branch, Rect(moved.x(), y, moved.width(), moved.height()));
+
+    QList<const PointList *> above;
+    above.reserve(i + placed.size());
+    for (qsizetype j = i - 1; j >= 0; --j)
+        above.append(&autolayoutChildrenBoundaryOutlinePoints(*siblings.at(j)));
+    for (const PointList &outline : placed)
+        above.append(&outline);
+    moveShadowDown(branch, pushBelow(above, autolayoutChildrenBoundaryOutlinePoints(branch)));
+    return autolayoutChildrenBoundaryOutlinePoints(branch);
+}
+
+std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch)
+{
+    if (std::shared_ptr<BezierPath> cached = branch.cachedBoundaryPath())
+        return cached;
+    if (branch.childrenBoundaryOutlinePoints().isEmpty())
+        recalculateBoundary(branch);
+    const PointList &outline = branch.childrenBoundaryOutlinePoints();
+    if (outline.isEmpty())
+        return nullptr;
+    QList<Point> corners;
+    corners.reserve(outline.size());
+    for (const std::shared_ptr<TWPointHolder> &p : outline)
+        corners.append(p->point());
+    auto path = std::make_shared<BezierPath>(TWBoundaryOutline::pathFromOutline(
+        corners, branch.boundaryCornerStyle(), branch.boundaryCurveRadius()));
+    branch.setCachedBoundaryPath(path);
+    const float grow = branch.boundaryLineWidth();
+    postRedraw(branch, path->bounds().insetBy(-grow, -grow));
+    return path;
+}
+
+} // namespace TWBranchLayout

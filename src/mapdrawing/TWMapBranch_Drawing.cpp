@@ -1,0 +1,471 @@
+#include "mapdrawing/TWMapBranch_Drawing.h"
+
+#include "render/DrawingContext.h"
+#include "mapdrawing/TWBranchIndicators.h"
+#include "render/TWDrawingView.h"
+#include "mapdrawing/TWMapExpansionState.h"
+#include "graphics/TWMapUtilities.h"
+#include "render/TWTextLayout.h"
+#include "graphics/TWCircle.h"
+#include "graphics/TWCloud.h"
+#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWCustomBranchShape.h"
+#include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWFlexiBranch.h"
+#include "graphics/TWLine.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWHyperlink.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapLayoutServices.h"
+
+#include <QPainter>
+#include <QSet>
+#include <QUrl>
+#include <algorithm>
+
+// --- the tool-tip registry's liveness ---
+
+namespace {
+QSet<const TWToolTipRegistry *> &liveRegistries()
+{
+    static QSet<const TWToolTipRegistry *> set;
+    return set;
+}
+} // namespace
+
+TWToolTipRegistry::TWToolTipRegistry()
+{
+    liveRegistries().insert(this);
+}
+
+TWToolTipRegistry::~TWToolTipRegistry()
+{
+    liveRegistries().remove(this);
+}
+
+bool TWToolTipRegistry::isAlive(const TWToolTipRegistry *registry)
+{
+    return registry && liveRegistries().contains(registry);
+}
+
+namespace TWBranchDrawing {
+
+namespace {
+
+const QString TtidKey = QStringLiteral("ttid");
+const QString ViewKey = QStringLiteral("view");
+const QString UrlKey = QStringLiteral("nsurl");
+const QString RectKey = QStringLiteral("rect");
+const QString ResourcesAllocated = QStringLiteral("ResourcesAllocated");
+
+BoundaryPainter &boundaryPainter()
+{
+    static BoundaryPainter painter;
+    return painter;
+}
+
+QVariant registryValue(TWToolTipRegistry *registry)
+{
+    return QVariant::fromValue(reinterpret_cast<quintptr>(registry));
+}
+
+TWToolTipRegistry *registryFrom(const QVariant &value)
+{
+    auto *registry = reinterpret_cast<TWToolTipRegistry *>(value.value<quintptr>());
+    return TWToolTipRegistry::isAlive(registry) ? registry : nullptr;
+}
+
+void removeRecord(const QVariantMap &record)
+{
+    if (TWToolTipRegistry *registry = registryFrom(record.value(ViewKey)))
+        registry->removeToolTip(record.value(TtidKey).toInt());
+}
+
+// What the drawing of one branch needs to know about marks.
+struct Marks
+{
+    QSet<const TWGraphic *> marked;
+    bool withSelection = false;
+
+    bool isMarked(const TWGraphic &g) const { return marked.contains(&g); }
+    bool glows(const TWGraphic &g) const
+    {
+        return withSelection && TWMapUtilities::shouldGraphicDrawSelectionShadow(g);
+    }
+};
+
+Marks marksFor(const Pass &pass)
+{
+    Marks marks;
+    marks.withSelection = pass.selection != nullptr;
+    if (pass.selection)
+        for (const auto &g : *pass.selection)
+            marks.marked.insert(g.get());
+    if (pass.rubberBand)
+        for (const auto &g : *pass.rubberBand)
+            marks.marked.insert(g.get());
+    return marks;
+}
+
+void drawGraphic(TWGraphic &g, const Pass &pass, bool marked, const std::optional<Shadow> &shadow,
+                 bool glow)
+{
+    g.drawInView(pass.context, pass.view, marked, shadow, glow);
+}
+
+void drawCulled(TWGraphic &g, const Pass &pass, const Marks &marks)
+{
+    if (g.drawingBounds().intersects(pass.rect))
+        drawGraphic(g, pass, marks.isMarked(g), g.inheritedShadow(), marks.glows(g));
+}
+
+bool mainDrawsPlainText(const TWGraphic *main)
+{
+    return !main || !main->drawsFill() || dynamic_cast<const TWLine *>(main) ||
+           dynamic_cast<const TWFlexiBranch *>(main);
+}
+
+bool textOutsideRoundShape(const TWMapBranch &b)
+{
+    const TWGraphic *main = b.mainGraphic().get();
+    const bool round = dynamic_cast<const TWCircle *>(main) ||
+                       dynamic_cast<const TWCloud *>(main) ||
+                       dynamic_cast<const TWCustomBranchShape *>(main);
+    return round && (b.textRelativePosition() == 1 || b.textRelativePosition() == 3);
+}
+
+bool showsOutlineNumber(const TWMapBranch &b, const TWMap &map)
+{
+    if (!map.showOutlineNumbers() || b.isRoot())
+        return false;
+    const int toLevel = map.outlineNumbersToLevel();
+    return toLevel >= b.getThisBranchLevel() || toLevel <= 0;
+}
+
+// The link icons and the links in texts become tool-tip rectangles.
+class HiddenQuery final : public TWHyperlinkBranch
+{
+public:
+    explicit HiddenQuery(std::weak_ptr<TWMapBranch> branch) : m_branch(std::move(branch)) {}
+    bool hidden() const override
+    {
+        const auto b = m_branch.lock();
+        return !b || b->hidden();
+    }
+
+private:
+    std::weak_ptr<TWMapBranch> m_branch;
+};
+
+void registerLinksInText(TWMapBranch &b, const TWTextArea &text, TWToolTipRegistry &registry)
+{
+    const AttributedString &s = text.text();
+    const Rect frame = text.bounds();
+    std::optional<TWTextLayout> layout; // laid out only when a link is met
+    AttributedString::Range run;
+    while (run.end() < s.length()) {
+        const QVariant link = s.attribute(NSLinkAttributeName, run.end(), &run);
+        if (run.length <= 0)
+            break;
+        if (!link.isValid())
+            continue;
+        if (!layout) {
+            layout.emplace();
+            layout->setContainerSize(frame.size);
+            layout->setLineFragmentPadding(text.lineFragmentPadding());
+            layout->setAttributedString(s);
+        }
+        for (const Rect &r : layout->rectsForCharacterRange(run)) {
+            const Rect moved = r.offsetBy(frame.origin.x, frame.origin.y);
+            std::weak_ptr<TWMapBranch> owner = b.weak_from_this();
+            const int tag =
+                registry.addToolTipRect(moved, [owner, link]() -> std::optional<QString> {
+                    const auto branch = owner.lock();
+                    return branch ? toolTipString(*branch, link) : std::nullopt;
+                });
+            b.hyperlinkTooltipInfoForUpdate().append(
+                QVariantMap{{TtidKey, tag},
+                            {ViewKey, registryValue(&registry)},
+                            {UrlKey, link},
+                            {RectKey, moved.toString()}});
+        }
+    }
+}
+
+void drawBody(TWMapBranch &b, TWMap *map, const Pass &pass, const Marks &marks,
+              const std::optional<Shadow> &mainShadow)
+{
+    const DrawingContext &ctx = pass.context;
+    TWGraphic *main = b.mainGraphic().get();
+    // 1, 2: the shape and its picture.
+    if (main)
+        drawGraphic(*main, pass, marks.isMarked(*main), mainShadow, marks.glows(*main));
+    const bool plain = mainDrawsPlainText(main);
+    if (const std::shared_ptr<TWGraphic> image = b.enclosedImage())
+        drawGraphic(*image, pass, marks.isMarked(*image), plain ? mainShadow : std::nullopt,
+                    marks.glows(*image));
+    // 3, 4: the adornments and the outline number, with the text's shadow.
+    const std::optional<Shadow> textShadow =
+        plain || textOutsideRoundShape(b) ? mainShadow : std::nullopt;
+    for (const std::shared_ptr<TWEnclosedGraphic> &record : b.otherEnclosedGraphics()) {
+        if (!record || !record->graphic())
+            continue;
+        if (record->name() == TWMapBranch::OutlineNumberKey &&
+            !(map && showsOutlineNumber(b, *map)))
+            continue;
+        drawGraphic(*record->graphic(), pass, false, textShadow, false);
+    }
+    if (!map)
+        return;
+    // 5: attached-text marks.
+    if (map->showTextIndicators())
+        for (int i = 0; i < b.countOfAttachedTextArray(); ++i)
+            TWBranchIndicators::drawImage(
+                ctx, TWBranchIndicators::iconImage(TWBranchIndicators::Icon::TextIndicator),
+                TWBranchIndicators::boundsOfAttachedTextIndicatorAtIndex(b, i));
+    // 6-8: hyperlink icons and the tool tips of links.
+    TWToolTipRegistry *registry = pass.view ? pass.view->toolTipRegistry() : nullptr;
+    if (pass.view)
+        removeTooltipRects(b);
+    for (int i = 0; i < b.countOfHyperlinks(); ++i) {
+        const std::shared_ptr<TWHyperlink> link = b.objectInHyperlinksAtIndex(i);
+        if (!link)
+            continue;
+        const Rect r = TWBranchIndicators::boundsOfHyperlinkAtIndex(b, i);
+        TWBranchIndicators::drawImage(ctx, TWBranchIndicators::hyperlinkImage(link->coloredImage()),
+                                      r);
+        if (registry) {
+            std::weak_ptr<TWHyperlink> owner = link;
+            auto query = std::make_shared<HiddenQuery>(b.weak_from_this());
+            const int tag = registry->addToolTipRect(r, [owner, query]() -> std::optional<QString> {
+                const auto l = owner.lock();
+                return l ? l->toolTipForBranch(query.get()) : std::nullopt;
+            });
+            b.hyperlinkTooltipInfoForUpdate().append(
+                QVariantMap{{TtidKey, tag}, {ViewKey, registryValue(registry)}});
+        }
+    }
+    if (registry) {
+        if (b.enclosedTextArea())
+            registerLinksInText(b, *b.enclosedTextArea(), *registry);
+        for (const std::shared_ptr<TWGraphic> &g : b.linkedGraphics())
+            if (const auto *text = dynamic_cast<const TWTextArea *>(g.get()))
+                registerLinksInText(b, *text, *registry);
+    }
+    // 9-12: check box, priority, percentage, resources.
+    const TWMapBranch::SuffixIcons icons = b.suffixIcons();
+    if (icons.checkBox)
+        TWBranchIndicators::drawImage(ctx, TWBranchIndicators::checkboxImage(b.checkBoxState()),
+                                      TWBranchIndicators::boundsOfCheckbox(b));
+    if (icons.priority)
+        TWBranchIndicators::drawPriority(ctx, b.priority(),
+                                         TWBranchIndicators::boundsOfPriorityIcon(b));
+    if (icons.percentage)
+        TWBranchIndicators::drawPercentageComplete(
+            ctx, int(b.percentageComplete()),
+            TWBranchIndicators::boundsOfPercentageCompleteIndicator(b));
+    if (icons.resources)
+        TWBranchIndicators::drawImage(
+            ctx,
+            TWBranchIndicators::iconImage(b.resourcesAllocated().size() == 1
+                                              ? TWBranchIndicators::Icon::ResourceSmall
+                                              : TWBranchIndicators::Icon::ResourcesSmall),
+            TWBranchIndicators::boundsOfResourcesAllocatedIndicator(b));
+    // 13: the collapse sign; the expand sign shows whatever the map's setting.
+    if (b.countOfChildren() > 0) {
+        std::optional<TWBranchIndicators::Icon> sign;
+        if (b.getThisBranchLevel() == map->branchHideLevel() || b.childrenHidden())
+            sign = TWBranchIndicators::Icon::ExpandSign;
+        else if (map->showCollapseSign())
+            sign = TWBranchIndicators::Icon::CollapseSign;
+        if (sign) {
+            const Rect r = b.layoutServices().boundsOfShowAndHideImage(b);
+            if (!r.isEmpty()) {
+                DrawingContext::StateSaver saver(ctx);
+                ctx.painter().setRenderHint(QPainter::Antialiasing);
+                QPainterPath oval;
+                oval.addEllipse(r.insetBy(1, 1).toQt());
+                ctx.painter().fillPath(oval, SystemColors::lightGrayColor().toQColor());
+            }
+            TWBranchIndicators::drawImage(ctx, TWBranchIndicators::iconImage(*sign), r);
+        }
+    }
+    // 14, 15: handles, then the label.
+    if (main && map->isGraphicSelected(main))
+        main->drawHandlesInView(ctx, pass.view);
+    if (!pass.skippingText && b.enclosedTextArea()) {
+        TWTextArea &text = *b.enclosedTextArea();
+        drawGraphic(text, pass, marks.isMarked(text), textShadow, marks.glows(text));
+    }
+}
+
+// How far the subtree is culled: with the default expansion state the
+// cached subtree extents let whole subtrees be skipped; any other state
+// decides branch by branch.
+struct Culling
+{
+    bool byExtent = false;
+    int shownLevels = 0; // levels below the branch the hide level shows
+};
+
+bool childrenShown(const TWMapBranch &b, int shownLevels)
+{
+    return shownLevels >= 1 && !b.childrenHidden();
+}
+
+// The area the branch itself paints: its connection, body and attached
+// graphics. Empty areas (a connection not yet placed) add nothing.
+Rect ownDrawingExtent(TWMapBranch &b)
+{
+    Rect r = TWBranchIndicators::branchDrawingBounds(b);
+    if (const auto &connection = b.connectionGraphic())
+        r = r.united(connection->drawingBounds());
+    for (const auto &g : b.linkedGraphics())
+        r = r.united(g->drawingBounds());
+    // Adornments, pictures and labels may stick out of the shape; clicks
+    // look for them within this extent too. A hidden outline number is
+    // neither drawn nor clicked, wherever it was left.
+    const bool numberShown = b.showsOutlineNumberLabel();
+    for (const auto &record : b.otherEnclosedGraphics())
+        if (record->graphic() && (numberShown || record->name() != TWMapBranch::OutlineNumberKey))
+            r = r.united(record->graphic()->drawingBounds());
+    if (const auto image = b.enclosedImage())
+        r = r.united(image->drawingBounds());
+    if (const auto &text = b.enclosedTextArea())
+        r = r.united(text->drawingBounds());
+    return r;
+}
+
+void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks, Culling culling)
+{
+    if (culling.byExtent && !subtreeDrawingExtent(b, culling.shownLevels).intersects(pass.rect))
+        return;
+    // Keeps the branch alive should a drawn graphic change the tree.
+    const std::shared_ptr<TWMapBranch> keep = b.shared_from_this();
+    if (!culling.byExtent || childrenShown(b, culling.shownLevels)) {
+        const Culling below{culling.byExtent, culling.shownLevels - 1};
+        BranchList children = childrenOrderedForDrawing(b);
+        for (auto it = children.crbegin(); it != children.crend(); ++it)
+            if (culling.byExtent || pass.expansionState.shouldDrawBranch(**it))
+                drawSubtree(**it, pass, marks, below);
+    }
+
+    TWMap *map = b.map();
+    GraphicList attached = b.linkedGraphics();
+    if (attached.size() > 1)
+        std::stable_sort(attached.begin(), attached.end(), [](const auto &x, const auto &y) {
+            return x->internalOrdering() > y->internalOrdering();
+        });
+    const bool showAttached = map && map->showAttachedGraphics();
+    // Attached graphics of ordering 0 or more lie behind the branch.
+    if (showAttached)
+        for (const auto &g : attached) {
+            if (g->internalOrdering() < 0)
+                break;
+            drawCulled(*g, pass, marks);
+        }
+    if (const auto &connection = b.connectionGraphic())
+        if (connection->drawingBounds().intersects(pass.rect))
+            drawGraphic(*connection, pass, false, connection->inheritedShadow(),
+                        marks.glows(*connection));
+    TWGraphic *main = b.mainGraphic().get();
+    if (TWBranchIndicators::branchDrawingBounds(b).intersects(pass.rect))
+        drawBody(b, map, pass, marks, main ? main->inheritedShadow() : std::nullopt);
+    // Negative orderings lie in front.
+    if (showAttached)
+        for (const auto &g : attached)
+            if (g->internalOrdering() < 0)
+                drawCulled(*g, pass, marks);
+    // Handles again, over the front attached graphics.
+    if (main && map && map->isGraphicSelected(main))
+        main->drawHandlesInView(pass.context, pass.view);
+}
+
+} // namespace
+
+Rect subtreeDrawingExtent(TWMapBranch &branch, int shownLevels)
+{
+    if (const std::optional<Rect> cached = branch.subtreeDrawingExtent(shownLevels))
+        return *cached;
+    Rect r = ownDrawingExtent(branch);
+    if (childrenShown(branch, shownLevels))
+        for (const auto &child : branch.children())
+            r = r.united(subtreeDrawingExtent(*child, shownLevels - 1));
+    branch.setSubtreeDrawingExtent(r, shownLevels);
+    return r;
+}
+
+void drawSelf(TWMapBranch &branch, const Pass &pass)
+{
+    if (!pass.expansionState.shouldDrawBranch(branch))
+        return;
+    Culling culling;
+    if (const TWMap *map = branch.map();
+        map && pass.expansionState.mode() == TWMapExpansionState::NotHidden) {
+        culling.byExtent = true;
+        culling.shownLevels = map->branchHideLevel() - branch.getThisBranchLevel();
+    }
+    // The marks are gathered once for the whole pass.
+    drawSubtree(branch, pass, marksFor(pass), culling);
+}
+
+void setBoundaryPainter(BoundaryPainter painter)
+{
+    boundaryPainter() = std::move(painter);
+}
+
+void drawBoundary(TWMapBranch &branch, const DrawingContext &context, const TWDrawingView *view,
+                  Rect rect, const GraphicList *selection)
+{
+    if (const BoundaryPainter &painter = boundaryPainter())
+        painter(branch, context, view, rect, selection);
+}
+
+BranchList childrenOrderedForDrawing(const TWMapBranch &branch)
+{
+    // Nothing selected (the common case on large maps): the children as they are.
+    const TWMap *map = branch.map();
+    if (!map || map->selectedGraphics().isEmpty())
+        return branch.children();
+    BranchList selected;
+    BranchList others;
+    for (const auto &child : branch.children())
+        (child->hasSelectedGraphic() ? selected : others).append(child);
+    return selected + others;
+}
+
+void removeTooltipRects(TWMapBranch &branch)
+{
+    QVariantList &records = branch.hyperlinkTooltipInfoForUpdate();
+    for (const QVariant &record : std::as_const(records))
+        removeRecord(record.toMap());
+    records.clear();
+    if (!branch.resourcesAllocatedTooltipInfo().isEmpty()) {
+        QVariantMap &record = branch.resourcesAllocatedTooltipInfoForUpdate();
+        removeRecord(record);
+        record.clear();
+    }
+}
+
+std::optional<QString> toolTipString(const TWMapBranch &branch, const QVariant &userData)
+{
+    if (branch.hidden())
+        return std::nullopt;
+    if (userData.typeId() == QMetaType::QUrl)
+        return QStringLiteral("%1 (Option+Click)").arg(userData.toUrl().toString());
+    if (userData.typeId() == QMetaType::QString) {
+        const QString s = userData.toString();
+        if (s == ResourcesAllocated) {
+            const TWMap *map = branch.map();
+            if (map && map->showResourcesAllocated() && !branch.resourcesAllocated().isEmpty())
+                return branch.allocatedResourcesTooltipString();
+            return std::nullopt;
+        }
+        // Links read from files may be plain strings.
+        return QStringLiteral("%1 (Option+Click)").arg(s);
+    }
+    return std::nullopt;
+}
+
+} // namespace TWBranchDrawing

@@ -1,0 +1,211 @@
+#include "palettes/TWBranchSuggestionPaletteController.h"
+
+#include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "model/TWRecordSupport.h"
+#include "platform/TWLocalizedString.h"
+#include "support/TWPreferences.h"
+#include "platform/UserDefaults.h"
+#include "palettes/TWSuggestionsController.h"
+#include "support/AttributedString.h"
+#include "support/TWExtensions.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QString plainText(const TWMapBranch &branch)
+{
+    const auto &text = branch.enclosedTextArea();
+    return text ? text->text().string() : QString();
+}
+
+QStringList distinctWords(const QString &text)
+{
+    QStringList words = Tokenizing::tokensSeparatedByCharactersFromSet(
+        text, Tokenizing::lettersPlus(QStringLiteral("-")));
+    words.removeDuplicates();
+    return words;
+}
+
+void appendTexts(const TWMapBranch &branch, QString &text)
+{
+    text += plainText(branch) + QLatin1Char(' ');
+    for (const auto &child : branch.children())
+        appendTexts(*child, text);
+}
+
+} // namespace
+
+TWBranchSuggestionPaletteController::TWBranchSuggestionPaletteController(QWidget *palette,
+                                                                         DocumentSource document,
+                                                                         QObject *parent)
+    : QObject(parent), m_document(std::move(document))
+{
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(refreshDelayMilliseconds);
+    connect(&m_refresh, &QTimer::timeout, this,
+            &TWBranchSuggestionPaletteController::updateSuggestions);
+    if (!palette)
+        return;
+    auto *layout = new QVBoxLayout(palette);
+    layout->setContentsMargins(4, 4, 4, 4);
+    m_table = new QListWidget(palette);
+    m_table->setObjectName(QStringLiteral("suggestionsTableView"));
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setMinimumHeight(90);
+    layout->addWidget(m_table);
+    m_addButton =
+        new QPushButton(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Add")), palette);
+    m_addButton->setEnabled(false);
+    layout->addWidget(m_addButton, 0, Qt::AlignRight);
+    connect(m_addButton, &QPushButton::clicked, this, [this] { addBranches(false); });
+    connect(m_table, &QListWidget::itemDoubleClicked, this, [this] { addBranches(true, 2); });
+}
+
+TWBranchSuggestionPaletteController::~TWBranchSuggestionPaletteController()
+{
+    disconnect(m_defaultsConnection);
+}
+
+void TWBranchSuggestionPaletteController::awakeFromNib()
+{
+    if (!TWSuggestionsController::suggestionPluginInstalled() || !m_observations.empty())
+        return;
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    const auto changed = [this](const Notification &) { textMayHaveChanged(); };
+    // Texts announce their changes under this key; other records' changes
+    // are none of the palette's business.
+    m_observations.push_back(center.observe(
+        TWRecord::ValueDidChangeNotification, nullptr, [this](const Notification &n) {
+            if (n.userInfo.value(TWRecord::KeyKey).toString() == TWTextArea::OutlineStringKey)
+                textMayHaveChanged();
+        }));
+    m_observations.push_back(
+        center.observe(TWMap::SelectedGraphicsChangedNotification, nullptr, changed));
+    m_lastText = selectedText();
+    m_defaultsConnection = connect(&UserDefaults::standard(), &UserDefaults::changed, this,
+                                   [this](const QString &key) {
+                                       if (key == CollapsedKey)
+                                           updateSuggestions();
+                                   });
+}
+
+TWMapBranch *TWBranchSuggestionPaletteController::selectedBranch() const
+{
+    TWMapsDoc *document = m_document ? m_document() : nullptr;
+    TWMap *map = document ? document->currentMap().get() : nullptr;
+    return map ? map->selectedBranch().get() : nullptr;
+}
+
+std::optional<QString> TWBranchSuggestionPaletteController::selectedText() const
+{
+    const TWMapBranch *branch = selectedBranch();
+    if (!branch || !branch->enclosedTextArea())
+        return std::nullopt;
+    return plainText(*branch);
+}
+
+void TWBranchSuggestionPaletteController::textMayHaveChanged()
+{
+    const std::optional<QString> text = selectedText();
+    if (text == m_lastText)
+        return;
+    m_lastText = text;
+    // A new change replaces the refresh still waiting.
+    m_refresh.start();
+}
+
+void TWBranchSuggestionPaletteController::updateSuggestions()
+{
+    if (UserDefaults::standard().boolForKey(CollapsedKey) || !m_table || !m_table->isVisible())
+        return;
+    const TWMapBranch *branch = selectedBranch();
+    const std::optional<QStringList> words = branch ? suggestionsForBranch(*branch) : std::nullopt;
+    m_suggestions = words.value_or(QStringList());
+    m_table->clear();
+    m_table->addItems(m_suggestions);
+    m_canAddBranches = !m_suggestions.isEmpty();
+    if (m_addButton)
+        m_addButton->setEnabled(m_canAddBranches);
+}
+
+void TWBranchSuggestionPaletteController::addBranches(bool fromList, int clickCount)
+{
+    if (fromList && clickCount != 2)
+        return;
+    TWMapBranch *branch = selectedBranch();
+    if (!branch || !m_table)
+        return;
+    QList<QListWidgetItem *> selected = m_table->selectedItems();
+    if (selected.isEmpty())
+        return;
+    QStringList words;
+    for (const QListWidgetItem *item : selected)
+        words.append(item->text());
+    // Keep the branch alive while its children are added.
+    const std::shared_ptr<TWMapBranch> keep = branch->weak_from_this().lock();
+    for (const QString &word : words)
+        addBranchWithSuggestion(word, *branch);
+}
+
+void TWBranchSuggestionPaletteController::addBranchWithSuggestion(const QString &word,
+                                                                  TWMapBranch &branch)
+{
+    TWMap *map = branch.map();
+    if (!map)
+        return;
+    map->removeAllSelectedGraphics();
+    if (branch.mainGraphic())
+        branch.mainGraphic()->tryToSelect();
+    const TWMap::BranchList made = map->publicCreateChildrenOfType(-1, word);
+    if (made.isEmpty() || !UserDefaults::standard().boolForKey(AddDefinitionsKey))
+        return;
+    const QString notes = notesForDefinitions(
+        TWSuggestionsController::definitionsForWord(word).value_or(QVariantList()));
+    if (notes.isEmpty())
+        return;
+    TextAttributes attributes;
+    attributes.insert(NSFontAttributeName, QVariant::fromValue(TWPreferences::branchNotesFont()));
+    made.first()->setPrimaryAttachedText(
+        std::make_shared<const AttributedString>(notes, attributes));
+}
+
+QString TWBranchSuggestionPaletteController::notesForDefinitions(const QVariantList &definitions)
+{
+    QString text;
+    for (const QVariant &value : definitions) {
+        const QVariantMap definition = value.toMap();
+        text += QStringLiteral("As in %1\n %2")
+                    .arg(definition.value(QStringLiteral("avatar")).toString(),
+                         definition.value(QStringLiteral("definition")).toString());
+        const QStringList frames = definition.value(QStringLiteral("verbFrames")).toStringList();
+        if (!frames.isEmpty()) {
+            text += QStringLiteral("\nUsage:\n");
+            for (const QString &frame : frames)
+                text += frame + QLatin1Char('\n');
+        }
+        text += QStringLiteral("\n\n");
+    }
+    return text;
+}
+
+QStringList TWBranchSuggestionPaletteController::wordsOnBranch(const TWMapBranch &branch)
+{
+    return distinctWords(plainText(branch));
+}
+
+std::optional<QStringList>
+TWBranchSuggestionPaletteController::suggestionsForBranch(const TWMapBranch &branch)
+{
+    const QStringList words = wordsOnBranch(branch);
+    const TWMapBranch *context = branch.isRoot() || !branch.parent() ? &branch : branch.parent();
+    QString text;
+    appendTexts(*context, text);
+    return TWSuggestionsController::suggestionsForWords(words, distinctWords(text));
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/UndoManager.h"
+#include "palettes/TWGraphicBindingController.h"
+
+#include <QPointer>
+#include <functional>
+
+class TWDocument;
+class TWMap;
+class TWMapsDoc;
+
+// What the style palettes and editors reach of a document: its maps, the
+// selection's settings, its undo manager and the identity it posts its
+// closing under. Built from a document window, or by hand in tests.
+struct TWStyleViewDocument
+{
+    std::function<TWMapsDoc *()> mapsDocument;
+    // Guarded: a document may go before the palettes let go of it.
+    QPointer<TWGraphicBindingController> bindingController;
+    QPointer<UndoManager> undoManager;
+    const void *identity = nullptr;
+
+    static TWStyleViewDocument of(TWDocument *document);
+    bool isNull() const { return identity == nullptr; }
+    TWMapsDoc *maps() const { return mapsDocument ? mapsDocument() : nullptr; }
+    // Null without a document or a current map.
+    TWMap *currentMap() const;
+
+    // The application's currently active document (null when there is
+    // none); tests put their own in its place.
+    static TWStyleViewDocument active();
+    static void setActiveProvider(std::function<TWStyleViewDocument()> provider);
+};

@@ -1,0 +1,442 @@
+#include "PaletteTestSupport.h"
+#include "graphics/TWRectangle.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
+#include "model/TWMapsDoc.h"
+#include "palettes/TWDockedPalettesController.h"
+#include "palettes/TWNavigatorView.h"
+#include "palettes/TWPaletteBezel.h"
+#include "palettes/TWPaletteMapping.h"
+#include "palettes/TWPalettesController.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace TWPaletteIDs;
+
+// The suggestion plug-in, present or not, for one test.
+struct SuggestionPlugin
+{
+    explicit SuggestionPlugin(bool installed)
+    {
+        TWPaletteMapping::setSuggestionPluginProbe([installed] { return installed; });
+    }
+    ~SuggestionPlugin() { TWPaletteMapping::setSuggestionPluginProbe({}); }
+};
+
+TEST(TWPaletteMapping, ClassListsFollowThePlugIn)
+{
+    const QStringList general{GeneralStyle,  GeneralLine,   GeneralFill,
+                              GeneralShadow, GeneralCorner, GeneralTerminator};
+    struct Case
+    {
+        const char *className;
+        bool plugin;
+        QStringList expected;
+    };
+    const std::vector<Case> cases{
+        {"TWGraphic", false, general},
+        {"TWCloud", false, general}, // no list of its own: the base graphic's
+        {"TWLine", false, {GeneralStyle, GeneralLine, GeneralShadow}},
+        {"TWRectangle",
+         false,
+         {GeneralStyle, GeneralLine, GeneralFill, GeneralShadow, GeneralCorner}},
+        {"TWCircle", false, {GeneralStyle, GeneralLine, GeneralFill, GeneralShadow}},
+        {"TWTextArea", false, {GeneralStyle, GeneralText, GeneralLine, GeneralFill, GeneralShadow}},
+        {"TWLinkLine", false, {GeneralStyle, GeneralLine, GeneralShadow, GeneralTerminator}},
+        {"TWBoundaryProxy",
+         false,
+         {BranchMain, GeneralStyle, GeneralLine, GeneralFill, GeneralShadow, GeneralCorner}},
+        {"TWBoundaryProxy",
+         true,
+         {BranchMain, BranchSuggestions, GeneralStyle, GeneralLine, GeneralFill, GeneralShadow,
+          GeneralCorner}},
+    };
+    for (const Case &c : cases) {
+        SuggestionPlugin plugin(c.plugin);
+        EXPECT_EQ(TWPaletteMapping::supportedPaletteIDs(QString::fromLatin1(c.className)),
+                  c.expected)
+            << c.className << " plug-in " << c.plugin;
+    }
+    {
+        SuggestionPlugin absent(false);
+        EXPECT_EQ(TWPaletteMapping::branchPalettesIDs(),
+                  (QStringList{BranchMain, BranchHyperlink, GeneralText}));
+    }
+    SuggestionPlugin present(true);
+    EXPECT_EQ(TWPaletteMapping::branchPalettesIDs(),
+              (QStringList{BranchMain, BranchSuggestions, BranchHyperlink, GeneralText}));
+}
+
+TEST(TWPaletteMapping, SupportedListIsOneListWithoutScaleAndZoom)
+{
+    SuggestionPlugin absent(false);
+    const QStringList &first = TWPaletteMapping::applicationSupportedPaletteIDs();
+    EXPECT_EQ(&first, &TWPaletteMapping::applicationSupportedPaletteIDs());
+    EXPECT_EQ(first.size(), 20);
+    EXPECT_TRUE(first.contains(BranchSuggestions));
+    EXPECT_FALSE(first.contains(MapScaleAndZoom));
+    EXPECT_FALSE(TWPaletteMapping::mapPaletteIDs().contains(MapScaleAndZoom));
+    EXPECT_EQ(TWPaletteMapping::defaultDockOrder(),
+              (QStringList{Add, MapNavigator, MapStyle, MapBackground, MapLayout, MapColoring,
+                           MapOutlineNumbering, MapTasks, MapViewOptions, BranchMain,
+                           BranchHyperlink, GeneralText, GeneralOrdering, GeneralStyle, GeneralLine,
+                           GeneralFill, GeneralShadow, GeneralCorner, GeneralTerminator}));
+}
+
+TEST(TWDockedPalettesController, DockOrderPutsUnknownIDsLast)
+{
+    PaletteTest::Fixture fixture;
+    struct Case
+    {
+        QStringList order;
+        QStringList ids;
+        QStringList expected;
+    };
+    const std::vector<Case> cases{
+        {{"A", "B", "C"}, {"C", "A"}, {"A", "C"}},
+        // An order saved before a palette existed: the new one follows.
+        {{"A", "C"}, {"B", "C", "A", "D"}, {"A", "C", "B", "D"}},
+        {{}, {"B", "A"}, {"B", "A"}},
+        {{"A"}, {}, {}},
+    };
+    for (const Case &c : cases) {
+        TWDockedPalettesController::setPaletteDockOrder(c.order);
+        EXPECT_EQ(TWDockedPalettesController::paletteIDsOrderedForDock(c.ids), c.expected)
+            << c.order.join(',').toStdString();
+    }
+}
+
+TEST(TWPalettesController, EveryPaletteHasItsBezelTitleAndColours)
+{
+    PaletteTest::Fixture fixture;
+    TWPalettesController registry;
+    TWPalettesController other;
+    struct Case
+    {
+        const QString &id;
+        const char *title;
+        double r, g, b;
+    };
+    const std::vector<Case> cases{
+        {MapBackground, "Background", 0, 0, 0},
+        {MapScaleAndZoom, "Zoom", 0.2, 0.4, 0.6},
+        {MapNavigator, "Navigator", 0.2, 0.4, 0.6},
+        {MapStyle, "Map Style", 0, 0, 0},
+        {BranchMain, "Branch", 0.34, 0.57, 0.11},
+        {BranchSuggestions, "Ideaspinner", 0.34, 0.57, 0.11},
+        {GeneralStyle, "Graphic Style", 0.82, 0.63, 0.06},
+        {GeneralTerminator, "Terminator", 0.82, 0.63, 0.06},
+        {Add, "Add Branches & Graphics", 0.2, 0.4, 0.6},
+    };
+    EXPECT_EQ(registry.paletteIDs().size(), 21);
+    for (const Case &c : cases) {
+        TWPaletteBezel *bezel = registry.bezel(c.id);
+        ASSERT_NE(bezel, nullptr) << c.id.toStdString();
+        EXPECT_EQ(bezel->title(), QString::fromUtf8(c.title));
+        EXPECT_EQ(bezel->paletteID(), c.id);
+        EXPECT_EQ(bezel->width(), TWPalettesController::BezelWidth);
+        EXPECT_EQ(bezel->palette(), registry.paletteView(c.id));
+        const Color expected = Color::colorWithDeviceRed(c.r, c.g, c.b, 1.0);
+        EXPECT_EQ(bezel->backgroundColor(), expected) << c.id.toStdString();
+        EXPECT_EQ(bezel->borderColor(), expected);
+        // Every controller has its own views of the same palette.
+        EXPECT_NE(other.bezel(c.id), bezel);
+        EXPECT_NE(other.paletteView(c.id), registry.paletteView(c.id));
+    }
+    for (const QString &id : registry.paletteIDs())
+        EXPECT_EQ(registry.alternateBezel(id), nullptr) << id.toStdString();
+    EXPECT_EQ(registry.bezel(QStringLiteral("TWPaletteUnknown")), nullptr);
+}
+
+TEST(TWPalettesController, BezelsStartCollapsedAsTheUserLeftThem)
+{
+    PaletteTest::Fixture fixture;
+    UserDefaults::standard().setBool(true, TWPaletteBezel::collapsedKey(MapLayout));
+    TWPalettesController registry;
+    EXPECT_TRUE(registry.bezel(MapLayout)->isCollapsed());
+    EXPECT_FALSE(registry.bezel(MapColoring)->isCollapsed());
+    EXPECT_LT(registry.bezel(MapLayout)->height(), registry.bezel(MapColoring)->height());
+}
+
+TEST(TWPalettesController, AnAdvancedSideSharesTheCollapsedState)
+{
+    PaletteTest::Fixture fixture;
+    QWidget advanced;
+    advanced.resize(286, 120);
+    TWPalettesController registry;
+    EXPECT_FALSE(registry.setAlternatePalette(QStringLiteral("TWPaletteUnknown"), &advanced));
+    ASSERT_TRUE(registry.setAlternatePalette(MapLayout, &advanced));
+    EXPECT_FALSE(registry.setAlternatePalette(MapLayout, &advanced));
+    TWPaletteBezel *main = registry.bezel(MapLayout);
+    TWPaletteBezel *side = registry.alternateBezel(MapLayout);
+    ASSERT_NE(side, nullptr);
+    EXPECT_EQ(side->palette(), &advanced);
+    EXPECT_EQ(main->alternateBezel(), side);
+    EXPECT_EQ(side->mainBezel(), main);
+    EXPECT_EQ(side->title(), main->title());
+    EXPECT_EQ(side->paletteID(), MapLayout);
+
+    const QString key = TWPaletteBezel::collapsedKey(MapLayout);
+    main->collapse();
+    EXPECT_TRUE(side->isCollapsed());
+    EXPECT_TRUE(UserDefaults::standard().boolForKey(key));
+    side->expand();
+    EXPECT_FALSE(main->isCollapsed());
+    EXPECT_FALSE(UserDefaults::standard().boolForKey(key));
+
+    // A dock shows whichever side is up.
+    TWPaletteBezelContainerView dockView;
+    TWDockedPalettesController dock(nullptr, &dockView);
+    ASSERT_TRUE(dock.setAlternatePalette(MapLayout, &advanced));
+    TWPaletteBezel *docked = dock.bezel(MapLayout);
+    EXPECT_EQ(dock.bezelsForIDs({MapLayout, MapColoring}),
+              (QList<TWPaletteBezel *>{docked, dock.bezel(MapColoring)}));
+    docked->setDisplayingAlternateBezel(true);
+    EXPECT_EQ(dock.bezelsForIDs({MapLayout, MapLayout}),
+              QList<TWPaletteBezel *>{dock.alternateBezel(MapLayout)});
+}
+
+// Starting collapsed, the advanced side starts collapsed as well.
+TEST(TWPalettesController, AnAdvancedSideOfACollapsedPaletteStartsCollapsed)
+{
+    PaletteTest::Fixture fixture;
+    QWidget advanced;
+    advanced.resize(286, 120);
+    UserDefaults::standard().setBool(true, TWPaletteBezel::collapsedKey(MapTasks));
+    TWPalettesController registry;
+    ASSERT_TRUE(registry.setAlternatePalette(MapTasks, &advanced));
+    EXPECT_TRUE(registry.bezel(MapTasks)->isCollapsed());
+    EXPECT_TRUE(registry.alternateBezel(MapTasks)->isCollapsed());
+    EXPECT_TRUE(UserDefaults::standard().boolForKey(TWPaletteBezel::collapsedKey(MapTasks)));
+}
+
+// A map of the given canvas size and a canvas whose visible part the view
+// reads and moves.
+struct NavigatorRig
+{
+    explicit NavigatorRig(Size canvas, QSize viewSize = QSize(200, 200))
+    {
+        document = TWMapsDoc::create();
+        map = TWMap::create(document.get());
+        document->addMap(map, true);
+        map->setCanvasSize(canvas);
+        view.resize(viewSize);
+        view.setSource({[this] { return map.get(); }, [this] { return visible; },
+                        [this](Rect rect) { scrolledTo.push_back(rect); }});
+    }
+    ~NavigatorRig() { document->detach(); }
+
+    void press(QPointF at, QEvent::Type type = QEvent::MouseButtonPress)
+    {
+        QMouseEvent event(type, at, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&view, &event);
+    }
+
+    std::shared_ptr<TWMapsDoc> document;
+    std::shared_ptr<TWMap> map;
+    TWNavigatorView view;
+    Rect visible{500, 200, 400, 300};
+    std::vector<Rect> scrolledTo;
+};
+
+TEST(TWNavigatorView, ScalesCentresAndScrolls)
+{
+    struct Case
+    {
+        Size canvas;
+        QSize view;
+        float scale;
+        Point offset;
+    };
+    const std::vector<Case> cases{
+        {Size(2000, 1000), QSize(200, 200), 0.1f, Point(0, 50)},
+        {Size(1000, 2000), QSize(200, 200), 0.1f, Point(50, 0)},
+        {Size(400, 400), QSize(200, 100), 0.25f, Point(50, 0)},
+    };
+    for (const Case &c : cases) {
+        NavigatorRig rig(c.canvas, c.view);
+        rig.view.layoutThumbnail();
+        EXPECT_FLOAT_EQ(rig.view.scalingFactor(), c.scale);
+        EXPECT_FLOAT_EQ(rig.view.drawingOffset().x, c.offset.x);
+        EXPECT_FLOAT_EQ(rig.view.drawingOffset().y, c.offset.y);
+        const Rect outline = rig.view.mapVisibleRect();
+        EXPECT_FLOAT_EQ(outline.x(), 500 * c.scale + c.offset.x);
+        EXPECT_FLOAT_EQ(outline.height(), 300 * c.scale);
+
+        // A click in the outline's centre scrolls by nothing; elsewhere by
+        // the distance over the scale.
+        rig.press(QPointF(outline.x() + outline.width() / 2, outline.y() + outline.height() / 2));
+        ASSERT_EQ(rig.scrolledTo.size(), 1u);
+        EXPECT_FLOAT_EQ(rig.scrolledTo[0].x(), 500);
+        EXPECT_FLOAT_EQ(rig.scrolledTo[0].y(), 200);
+        rig.press(
+            QPointF(outline.x() + outline.width() / 2 + 10, outline.y() + outline.height() / 2),
+            QEvent::MouseMove);
+        ASSERT_EQ(rig.scrolledTo.size(), 2u);
+        EXPECT_FLOAT_EQ(rig.scrolledTo[1].x(), 500 + 10 / c.scale);
+        EXPECT_FLOAT_EQ(rig.scrolledTo[1].width(), 400);
+    }
+}
+
+TEST(TWNavigatorView, EmptyCanvasDrawsNothingAndIgnoresClicks)
+{
+    for (const Size canvas : {Size(0, 0), Size(0, 500), Size(500, 0)}) {
+        NavigatorRig rig(canvas);
+        rig.view.layoutThumbnail();
+        EXPECT_EQ(rig.view.scalingFactor(), 0.f);
+        EXPECT_TRUE(rig.view.thumbnail().isNull());
+        rig.press(QPointF(100, 100));
+        rig.press(QPointF(120, 100), QEvent::MouseMove);
+        EXPECT_TRUE(rig.scrolledTo.empty());
+    }
+    // Before any drawing there is no scale either.
+    NavigatorRig fresh(Size(2000, 1000));
+    fresh.press(QPointF(100, 100));
+    EXPECT_TRUE(fresh.scrolledTo.empty());
+}
+
+TEST(TWNavigatorView, KeepsItsThumbnailUntilAnUpdate)
+{
+    NavigatorRig rig(Size(2000, 1000));
+    rig.view.layoutThumbnail();
+    const qint64 first = rig.view.thumbnail().cacheKey();
+    ASSERT_FALSE(rig.view.thumbnail().isNull());
+    // Panning moves the outline over the same picture.
+    rig.view.scrollMapBy(5, 5);
+    EXPECT_EQ(rig.view.thumbnail().cacheKey(), first);
+    rig.view.delayedUpdateDisplay();
+    EXPECT_TRUE(rig.view.updatePending());
+    EXPECT_TRUE(rig.view.hasThumbnail());
+    rig.view.updateDisplay();
+    EXPECT_FALSE(rig.view.hasThumbnail());
+    EXPECT_FALSE(rig.view.updatePending());
+    EXPECT_NE(rig.view.thumbnail().cacheKey(), first);
+}
+
+// Whether painting the view changed anything on a plain white ground.
+bool drawsSomething(TWNavigatorView &view)
+{
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != qRgb(255, 255, 255))
+                return true;
+    return false;
+}
+
+TEST(TWNavigatorView, BlankWithoutAMapOrWhileTheMapsViewShows)
+{
+    struct Case
+    {
+        const char *what;
+        Size canvas;
+        bool documentViewActive;
+        bool withSource;
+        bool draws;
+    };
+    const std::vector<Case> cases{
+        {"a map", Size(2000, 1000), false, true, true},
+        {"the view of all maps", Size(2000, 1000), true, true, false},
+        {"no map", Size(2000, 1000), false, false, false},
+        {"an empty canvas", Size(0, 0), false, true, false},
+    };
+    for (const Case &c : cases) {
+        NavigatorRig rig(c.canvas);
+        if (!c.withSource)
+            rig.view.setSource({});
+        rig.view.setDocumentViewActive(c.documentViewActive);
+        EXPECT_EQ(drawsSomething(rig.view), c.draws) << c.what;
+    }
+    // Hiding the view of all maps brings the thumbnail back, after the wait.
+    NavigatorRig rig(Size(2000, 1000));
+    rig.view.setDocumentViewActive(true);
+    rig.view.updateDisplay();
+    rig.view.setDocumentViewActive(false);
+    EXPECT_TRUE(rig.view.updatePending());
+    EXPECT_TRUE(drawsSomething(rig.view));
+}
+
+// Pixels of the thumbnail that differ between two pictures of it, as a
+// bounding rectangle in view units.
+QRect changedPixels(const QImage &before, const QImage &after)
+{
+    QRect changed;
+    for (int y = 0; y < before.height(); ++y)
+        for (int x = 0; x < before.width(); ++x)
+            if (before.pixel(x, y) != after.pixel(x, y))
+                changed |= QRect(x, y, 1, 1);
+    return changed;
+}
+
+// A changed part of the map is drawn again into the kept thumbnail on the
+// next pass; a scroll draws nothing; a new scale waits for the whole redraw.
+TEST(TWNavigatorView, DrawsChangedPartsIntoItsThumbnail)
+{
+    struct Case
+    {
+        const char *what;
+        bool addBranch;
+        std::optional<Rect> changed; // told as changed
+        bool scrolled;
+        Size canvasAfter;
+        bool partDrawn;
+        bool wholeWaits;
+    };
+    // 2000 x 1000 in 200 x 200: a tenth, 50 down.
+    Rect shape(300, 400, 400, 200);
+    const std::vector<Case> cases{
+        {"a branch added", true, shape, false, Size(2000, 1000), true, false},
+        {"a scroll", false, std::nullopt, true, Size(2000, 1000), false, false},
+        {"a change at a new scale", true, shape, false, Size(4000, 1000), false, true},
+        {"a change outside the canvas", false, Rect(5000, 5000, 10, 10), false,
+         Size(2000, 1000), false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        NavigatorRig rig(Size(2000, 1000));
+        rig.map->setRoot(TWMapBranch::createWithGraphic(
+            TWGraphic::make<TWRectangle>(Rect(20, 20, 60, 30)), nullptr, rig.map.get()));
+        // Drawn whole once, nothing waiting.
+        rig.view.updateDisplay();
+        rig.view.layoutThumbnail();
+        const QImage before = rig.view.thumbnail().copy();
+        if (c.addBranch) {
+            const auto branch = rig.map->root()->addChildOfType(2);
+            ASSERT_TRUE(branch);
+            branch->moveBranchBy(shape.x() - branch->mainGraphic()->bounds().x(),
+                                 shape.y() - branch->mainGraphic()->bounds().y(), true);
+            branch->mainGraphic()->setDrawsFill(true);
+            branch->mainGraphic()->setFillColor(Color::blackColor());
+            shape = branch->mainGraphic()->bounds();
+        }
+        rig.map->setCanvasSize(c.canvasAfter);
+        if (c.changed)
+            rig.view.mapAreaDidChange(c.addBranch ? shape : *c.changed);
+        if (c.scrolled)
+            rig.view.visibleRectDidChange();
+        EXPECT_EQ(rig.view.catchUpPending(), c.changed.has_value());
+        rig.view.catchUp();
+        EXPECT_EQ(rig.view.updatePending(), c.wholeWaits);
+        ASSERT_TRUE(rig.view.hasThumbnail());
+        const QRect changed = changedPixels(before, rig.view.thumbnail());
+        if (c.partDrawn) {
+            // Within the shape's pixels (a tenth of it, 50 down), grown by two.
+            EXPECT_FALSE(changed.isEmpty());
+            const QRect pixels = QRectF(shape.x() * 0.1, shape.y() * 0.1 + 50,
+                                        shape.width() * 0.1, shape.height() * 0.1)
+                                     .toAlignedRect()
+                                     .adjusted(-2, -2, 2, 2);
+            EXPECT_TRUE(pixels.contains(changed));
+        } else {
+            EXPECT_TRUE(changed.isEmpty());
+        }
+    }
+}
+
+} // namespace
