@@ -3,7 +3,6 @@
 // kinds and carrying indicators here and there.
 #pragma once
 
-#include "render/TWTextLayout.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWCloud.h"
 #include "graphics/TWLine.h"
@@ -14,6 +13,7 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/UndoManager.h"
+#include "render/TWTextLayout.h"
 
 #include <cmath>
 #include <map>

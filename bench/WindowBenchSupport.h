@@ -11,15 +11,15 @@
 #include "application/TWImportController.h"
 #include "canvas/TWGraphicView.h"
 #include "exchange/TWOPMLImportExport.h"
+#include "model/TWFileIO.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
-#include "model/TWFileIO.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationQueue.h"
 #include "platform/RecordingAlerts.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -9,9 +9,9 @@
 // outline and document (outline-N.opml, document-N.tweb) for other programs.
 #include "PeakMemory.h"
 #include "application/TWDocument.h"
-#include "mapdrawing/TWMapLayout.h"
 #include "exchange/TWOPMLImportExport.h"
 #include "graphics/TWTextArea.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/PackageArchive.h"
 #include "model/TWFileIO.h"
 #include "model/TWMap.h"
@@ -19,9 +19,9 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
 #include "platform/RecordingAlerts.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QDir>

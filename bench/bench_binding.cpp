@@ -6,11 +6,11 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "palettes/TWGraphicBindingController.h"
 #include "platform/NotificationQueue.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
-#include "palettes/TWGraphicBindingController.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -4,12 +4,12 @@
 // Contents.xml. Reports time and peak memory per branch; the memory is the
 // rise of the resident high-water mark during the run (child processes:
 // their own peak).
-#include "PeakMemory.h"
 #include "BranchDocumentGenerator.h"
+#include "PeakMemory.h"
 #include "model/TWFileIO.h"
 #include "platform/RecordingAlerts.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 #include "support/XMLStreamWriter.h"
 
 #include <QDir>

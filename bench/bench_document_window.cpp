@@ -12,8 +12,8 @@
 #include "model/TWFileIO.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

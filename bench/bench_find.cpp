@@ -7,8 +7,8 @@
 #include "platform/Alerts.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/SpellChecker.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>

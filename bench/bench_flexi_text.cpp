@@ -1,12 +1,12 @@
 // Labels laid along flexi curves: laying the characters out, replaying them
 // in a redraw, and carrying them along when the branch moves.
-#include "render/DrawingContext.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
+#include "render/DrawingContext.h"
 #include "support/Font.h"
 
 #include <QGuiApplication>

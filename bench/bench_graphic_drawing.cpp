@@ -1,8 +1,8 @@
 // Drawing graphics as a redraw of the canvas does: outlined shapes, and text
 // areas replaying their cached layout or laying their text out afresh.
-#include "render/DrawingContext.h"
 #include "graphics/TWRectangle.h"
 #include "graphics/TWTextArea.h"
+#include "render/DrawingContext.h"
 #include "support/Font.h"
 
 #include <QGuiApplication>

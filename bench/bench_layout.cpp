@@ -4,9 +4,9 @@
 // adds 100,000.
 
 #include "BranchDocumentGenerator.h"
+#include "graphics/TWGraphic.h"
 #include "mapdrawing/TWMapBranch_Layout.h"
 #include "mapdrawing/TWMapLayout.h"
-#include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "platform/NotificationQueue.h"

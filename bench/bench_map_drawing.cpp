@@ -2,12 +2,12 @@
 // as a canvas redraw does. THINKWEB_BENCH_LARGE=1 adds the largest map to the
 // whole-map case.
 #include "GeneratedMap.h"
-#include "render/DrawingContext.h"
 #include "mapdrawing/TWMapBranch_Drawing.h"
 #include "mapdrawing/TWMapImages.h"
 #include "mapdrawing/TWMap_Drawing.h"
 #include "model/TWMapsDoc.h"
 #include "platform/UndoManager.h"
+#include "render/DrawingContext.h"
 
 #include <QGuiApplication>
 #include <QPainter>

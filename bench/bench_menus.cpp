@@ -8,8 +8,8 @@
 #include "application/TWMenuDispatcher.h"
 #include "canvas/TWGraphicView.h"
 #include "platform/NotificationQueue.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QKeyEvent>

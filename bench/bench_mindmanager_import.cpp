@@ -3,17 +3,17 @@
 // every topic a branch with its text, font ranges, notes, icons and task.
 // Compared with xmllint parsing the same Document.xml; the peak memory of
 // the import is reported beside the size of the XML.
-#include "PeakMemory.h"
 #include "MindManagerImpExp/mmImpExpController.h"
+#include "PeakMemory.h"
 #include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/RecordingAlerts.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,18 +3,18 @@
 // a note and a further attribute) read into a new document's map with undo
 // on and the map auto-arranged at the end. Compared with xmllint parsing the
 // same file, and beside it the export of the imported map.
-#include "mapdrawing/TWMapLayout.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWOPMLImportExport.h"
 #include "graphics/TWGraphic.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/RecordingAlerts.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QFile>
 #include <QGuiApplication>

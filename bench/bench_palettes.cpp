@@ -8,12 +8,12 @@
 #include "model/TWFileIO.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
-#include "platform/NotificationQueue.h"
-#include "support/TWPreferences.h"
-#include "platform/UserDefaults.h"
 #include "palettes/TWDockedPalettesController.h"
 #include "palettes/TWNavigatorView.h"
 #include "palettes/TWPaletteBezelContainerView.h"
+#include "platform/NotificationQueue.h"
+#include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QFileInfo>

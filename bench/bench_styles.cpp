@@ -15,13 +15,13 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "styles/TWStyle.h"
 #include "styles/TWStyleManager.h"
 #include "support/AttributedString.h"
 #include "support/Font.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

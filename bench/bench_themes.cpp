@@ -8,12 +8,12 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "styles/TWStyle.h"
 #include "styles/TWTheme.h"
 #include "support/Color.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

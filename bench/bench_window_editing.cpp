@@ -9,8 +9,8 @@
 
 #include "canvas/SpellableTextView.h"
 #include "graphics/TWTextArea.h"
-#include "platform/UndoManager.h"
 #include "palettes/TWNavigatorView.h"
+#include "platform/UndoManager.h"
 
 #include <QKeyEvent>
 #include <QScrollBar>

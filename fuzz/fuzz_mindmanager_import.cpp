@@ -8,9 +8,9 @@
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
 #include "platform/RecordingAlerts.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>

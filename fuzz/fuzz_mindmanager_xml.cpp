@@ -5,12 +5,12 @@
 // read and written again must come out the same.
 #include "FuzzSupport.h"
 #include "MindManagerImpExp/NSAttributedString-XHTML.h"
-#include "support/NSString+XHTML.h"
 #include "MindManagerImpExp/apDocumentElements.h"
 #include "MindManagerImpExp/apMapElements.h"
 #include "MindManagerImpExp/apMarkerElements.h"
 #include "MindManagerImpExp/apStyleElements.h"
 #include "MindManagerImpExp/corElements.h"
+#include "support/NSString+XHTML.h"
 
 #include <QByteArray>
 #include <QString>

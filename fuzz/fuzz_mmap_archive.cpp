@@ -10,9 +10,9 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/RecordingAlerts.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -4,11 +4,11 @@
 // first byte picks the reader.
 #include "FuzzSupport.h"
 #include "application/TWAppcastUpdater.h"
-#include "render/DrawingContext.h"
-#include "render/PictureDrawing.h"
 #include "media/TWGraphicsLibraryParser.h"
 #include "media/TWMediaNode.h"
 #include "platform/VCardReader.h"
+#include "render/DrawingContext.h"
+#include "render/PictureDrawing.h"
 #include "support/TWImageLoader.h"
 
 #include <QDir>

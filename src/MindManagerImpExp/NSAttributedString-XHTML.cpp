@@ -1,10 +1,10 @@
 #include "MindManagerImpExp/NSAttributedString-XHTML.h"
 
-#include "support/NSString+XHTML.h"
 #include "platform/CFormat.h"
-#include "support/TWPreferences.h"
 #include "support/FontRegistry.h"
+#include "support/NSString+XHTML.h"
 #include "support/ParagraphStyle.h"
+#include "support/TWPreferences.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,10 +2,10 @@
 
 #include "MindManagerImpExp/MMXMLBaseObject.h"
 #include "MindManagerImpExp/mmTables.h"
-#include "support/TWPreferences.h"
 #include "support/Base64.h"
 #include "support/FontRegistry.h"
 #include "support/ParagraphStyle.h"
+#include "support/TWPreferences.h"
 #include "support/TextTab.h"
 
 #include <QBuffer>

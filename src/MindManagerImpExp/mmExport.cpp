@@ -1,7 +1,6 @@
 #include "MindManagerImpExp/mmExport.h"
 
 #include "MindManagerImpExp/MMNamespaces.h"
-#include "support/NSString+XHTML.h"
 #include "MindManagerImpExp/XMLTree.h"
 #include "MindManagerImpExp/apContentElements.h"
 #include "MindManagerImpExp/apDocumentElements.h"
@@ -25,10 +24,11 @@
 #include "model/TWResource.h"
 #include "model/TWTrackedChange.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/Base64.h"
 #include "support/FontRegistry.h"
+#include "support/NSString+XHTML.h"
+#include "support/TWPreferences.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -10,8 +10,8 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
+#include "support/TWPreferences.h"
 
 namespace mmImport {
 

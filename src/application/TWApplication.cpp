@@ -1,6 +1,5 @@
 #include "application/TWApplication.h"
 
-#include "platform/Document.h"
 #include "application/DocumentController.h"
 #include "application/LinkBackBus.h"
 #include "application/LinkBackRegistry.h"
@@ -10,12 +9,13 @@
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWFindController.h"
 #include "graphics/TWMapUtilities.h"
-#include "render/TWTextLayout.h"
 #include "platform/Alerts.h"
+#include "platform/Document.h"
 #include "platform/Random.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "render/TWTextLayout.h"
+#include "support/TWPreferences.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "application/ApplicationServices.h"
-#include "platform/Document.h"
 #include "application/EditionTraits.h"
 #include "application/LinkBack.h"
+#include "platform/Document.h"
 #include "platform/NotificationCenter.h"
 
 #include <QApplication>

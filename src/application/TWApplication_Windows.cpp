@@ -5,8 +5,8 @@
 #include "platform/Alerts.h"
 #include "platform/DataFolder.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QAction>
 #include <QDir>

@@ -11,12 +11,12 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapDrawingServices.h"
 #include "model/TWMapsDoc.h"
-#include "platform/TWLocalizedString.h"
 #include "palettes/TWDockedPalettesController.h"
 #include "palettes/TWGraphicStyleController.h"
 #include "palettes/TWMapStyleController.h"
 #include "palettes/TWStylePalettes.h"
 #include "palettes/TWStyleView.h"
+#include "platform/TWLocalizedString.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/Document.h"
 #include "application/LinkBack.h"
 #include "application/TWDocumentWindow.h"
 #include "application/TWMenuDispatcher.h"
 #include "canvas/TWCanvasHost.h"
 #include "mapdrawing/TWPrintDocument.h"
 #include "model/TWMapsDocOwner.h"
+#include "platform/Document.h"
 #include "platform/NotificationCenter.h"
 #include "support/Font.h"
 #include "support/OrderedDictionary.h"

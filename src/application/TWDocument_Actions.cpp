@@ -16,10 +16,10 @@
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "styles/TWTheme.h"
+#include "support/TWPreferences.h"
 #include "support/XMLElement.h"
 
 #include <QCursor>

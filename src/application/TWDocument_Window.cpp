@@ -6,19 +6,19 @@
 #include "application/TWDocumentWindow.h"
 #include "canvas/SpellableTextView.h"
 #include "canvas/TWGraphicView.h"
-#include "mapdrawing/TWPrintView.h"
 #include "interface/TWCSliderCell.h"
 #include "interface/WheelScrollsPane.h"
+#include "mapdrawing/TWPrintView.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "palettes/TWDockedPalettesController.h"
+#include "palettes/TWPaletteBezelContainerView.h"
+#include "palettes/TWPalettesController.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
-#include "palettes/TWDockedPalettesController.h"
-#include "palettes/TWPaletteBezelContainerView.h"
-#include "palettes/TWPalettesController.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>

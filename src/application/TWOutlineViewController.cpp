@@ -6,20 +6,20 @@
 #include "application/TWOutlineModel.h"
 #include "application/TWOutlineView.h"
 #include "canvas/TWGraphicView.h"
-#include "mapdrawing/TWMapBranch_Outline.h"
 #include "interface/TWHyperlinkableTextView.h"
+#include "mapdrawing/TWMapBranch_Outline.h"
 #include "model/TWLinkServices.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "support/AttributedString.h"
 #include "support/AttributedStringDocument.h"
 #include "support/Font.h"
+#include "support/TWPreferences.h"
 
 #include <QAction>
 #include <QActionGroup>

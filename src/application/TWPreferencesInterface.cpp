@@ -5,8 +5,8 @@
 #include "interface/FontPanel.h"
 #include "platform/CFormat.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QAbstractSpinBox>
 #include <QActionGroup>

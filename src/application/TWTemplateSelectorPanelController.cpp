@@ -1,8 +1,8 @@
 #include "application/TWTemplateSelectorPanelController.h"
 
+#include "palettes/TWThemePanels.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/UserDefaults.h"
-#include "palettes/TWThemePanels.h"
 
 #include <QDialog>
 #include <QHBoxLayout>

@@ -3,9 +3,9 @@
 #include "platform/Alerts.h"
 #include "platform/TWHTTPFetch.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 #include "support/PropertyList.h"
+#include "support/TWPreferences.h"
 
 #include <QCoreApplication>
 #include <QFile>

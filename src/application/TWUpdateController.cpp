@@ -4,9 +4,9 @@
 #include "platform/Alerts.h"
 #include "platform/TWHTTPFetch.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 #include "support/PropertyList.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -10,8 +10,8 @@
 #include "application/TWOutlinerImportDocuments.h"
 #include "canvas/TWGraphicView.h"
 #include "exchange/TWOPMLImportExport.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QEvent>
 #include <QFileInfo>

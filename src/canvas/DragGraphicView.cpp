@@ -1,7 +1,7 @@
 #include "canvas/DragGraphicView.h"
 
-#include "render/DrawingContext.h"
 #include "graphics/TWGraphic.h"
+#include "render/DrawingContext.h"
 
 #include <QPainter>
 

@@ -13,12 +13,12 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Random.h"
 #include "platform/SpellChecker.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/AttributedStringDocument.h"
 #include "support/Color.h"
 #include "support/Font.h"
 #include "support/RichTextFormat.h"
+#include "support/TWPreferences.h"
 #include "support/TextAttachment.h"
 
 #include <QAbstractTextDocumentLayout>

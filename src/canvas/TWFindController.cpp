@@ -12,9 +12,9 @@
 #include "platform/Alerts.h"
 #include "platform/SpellChecker.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QDebug>
 #include <QTextCursor>

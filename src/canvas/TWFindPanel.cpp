@@ -3,9 +3,9 @@
 #include "canvas/TWFindController.h"
 #include "platform/SpellChecker.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 #include "support/Font.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "canvas/TWResponder.h"
-#include "render/TWDrawingView.h"
 #include "platform/Geometry.h"
 #include "platform/NotificationCenter.h"
+#include "render/TWDrawingView.h"
 
 #include <QAbstractScrollArea>
 #include <QHash>

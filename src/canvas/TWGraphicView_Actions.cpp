@@ -4,13 +4,13 @@
 
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
-#include "mapdrawing/TWMapLayout.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWLine.h"
 #include "graphics/TWRectangle.h"
 #include "graphics/TWTextArea.h"
 #include "interface/AttributedStringExtensions.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapDrawingServices.h"
@@ -18,9 +18,9 @@
 #include "platform/Alerts.h"
 #include "platform/Random.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/Image.h"
+#include "support/TWPreferences.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -4,12 +4,12 @@
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
 #include "canvas/TWMapPainter.h"
-#include "render/DrawingContext.h"
-#include "graphics/TWMapUtilities.h"
 #include "graphics/TWLinkLine.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWSnapLine.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
+#include "render/DrawingContext.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -19,10 +19,10 @@
 #include "model/TWMapsDoc.h"
 #include "platform/Random.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/Image.h"
 #include "support/TWImageLoader.h"
+#include "support/TWPreferences.h"
 
 #include <QCursor>
 #include <QDebug>

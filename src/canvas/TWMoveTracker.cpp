@@ -5,20 +5,20 @@
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
 #include "canvas/TWSnapLines.h"
-#include "mapdrawing/TWMapBranch_Layout.h"
-#include "graphics/TWMapUtilities.h"
 #include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWSnapLine.h"
+#include "mapdrawing/TWMapBranch_Layout.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/BezierPath.h"
 #include "support/GGVecLib.h"
+#include "support/TWPreferences.h"
 
 #include <cmath>
 

@@ -4,8 +4,8 @@
 #include "canvas/TWToolPictures.h"
 #include "interface/TWDraggableBackgroundView.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QButtonGroup>

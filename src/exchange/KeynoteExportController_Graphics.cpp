@@ -1,4 +1,3 @@
-#include "render/PictureDrawing.h"
 #include "exchange/KeynoteExportController_Shapes.h"
 #include "graphics/TWFlexiBranchTransformedCharacter.h"
 #include "graphics/TWGraphic.h"
@@ -8,6 +7,7 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Random.h"
+#include "render/PictureDrawing.h"
 #include "render/TWLineStyles.h"
 #include "support/BezierPath.h"
 #include "support/Image.h"

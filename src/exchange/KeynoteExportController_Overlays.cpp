@@ -1,10 +1,10 @@
-#include "render/DrawingContext.h"
-#include "mapdrawing/TWBranchIndicators.h"
 #include "exchange/KeynoteExportController_Shapes.h"
 #include "graphics/TWGraphic.h"
+#include "mapdrawing/TWBranchIndicators.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "render/DrawingContext.h"
 #include "support/BezierPath.h"
 
 #include <QPainter>

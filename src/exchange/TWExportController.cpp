@@ -1,17 +1,16 @@
 #include "exchange/TWExportController.h"
 
 #include "MindManagerImpExp/mmExport.h"
-#include "render/DrawingContext.h"
-#include "mapdrawing/TWMapImages.h"
-#include "graphics/TWMapUtilities.h"
-#include "mapdrawing/TWMap_Drawing.h"
 #include "exchange/KeynoteExportController.h"
 #include "exchange/TWExportPanel.h"
 #include "exchange/TWImpressHost.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWPowerPointExporter.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWTextArea.h"
+#include "mapdrawing/TWMapImages.h"
+#include "mapdrawing/TWMap_Drawing.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -19,6 +18,7 @@
 #include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "render/DrawingContext.h"
 #include "support/RichTextFormat.h"
 
 #include <QBuffer>

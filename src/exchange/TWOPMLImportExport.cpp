@@ -2,15 +2,15 @@
 
 #include "support/BoundedFile.h"
 
-#include "mapdrawing/TWMapLayout.h"
 #include "graphics/TWTextArea.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/TWAttachedText.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/CalendarFormat.h"
+#include "support/TWPreferences.h"
 
 #include <QFile>
 #include <QFileInfo>

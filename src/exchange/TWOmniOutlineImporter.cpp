@@ -1,9 +1,9 @@
 #include "exchange/TWOmniOutlineImporter.h"
 
-#include "mapdrawing/TWMapLayout.h"
 #include "exchange/TWOutlinerImportHost.h"
 #include "exchange/TWOutlinerXML.h"
 #include "graphics/TWTextArea.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/PackageArchive.h"
 #include "model/TWAttachedText.h"
 #include "model/TWMap.h"

@@ -2,9 +2,9 @@
 #include "exchange/TWOutlinerXML.h"
 
 #include "platform/CFormat.h"
-#include "support/TWPreferences.h"
 #include "support/FontRegistry.h"
 #include "support/ParagraphStyle.h"
+#include "support/TWPreferences.h"
 #include "support/TextTab.h"
 
 #include <array>

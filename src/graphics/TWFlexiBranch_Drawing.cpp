@@ -1,9 +1,9 @@
-#include "render/DrawingContext.h"
-#include "graphics/TWMapUtilities.h"
-#include "render/TWTextLayout.h"
 #include "graphics/TWFlexiBranch.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMapBranch.h"
+#include "render/DrawingContext.h"
+#include "render/TWTextLayout.h"
 #include "support/BezierPath.h"
 
 #include <QPainter>

@@ -1,9 +1,9 @@
-#include "render/DrawingContext.h"
-#include "render/PictureDrawing.h"
-#include "render/TWDrawingView.h"
 #include "graphics/TWGraphicDrawing.h"
 #include "graphics/TWImage.h"
 #include "model/TWMapBranch.h"
+#include "render/DrawingContext.h"
+#include "render/PictureDrawing.h"
+#include "render/TWDrawingView.h"
 #include "support/BezierPath.h"
 #include "support/Image.h"
 

@@ -1,7 +1,7 @@
-#include "render/DrawingContext.h"
 #include "graphics/TWLinkLine.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "render/DrawingContext.h"
 #include "support/BezierPath.h"
 #include "support/GGVecLib.h"
 

@@ -2,7 +2,6 @@
 
 #include "graphics/TWMapUtilities.h"
 
-#include "render/DrawingContext.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
@@ -10,6 +9,7 @@
 #include "model/TWMapBranch.h"
 #include "platform/CFormat.h"
 #include "platform/TWLocalizedString.h"
+#include "render/DrawingContext.h"
 #include "render/TWLineStyles.h"
 #include "support/BezierPath.h"
 #include "support/Font.h"

@@ -1,5 +1,4 @@
 #include "graphics/TWTextArea.h"
-#include "render/TWTextLayout.h"
 #include "graphics/TWFlexiBranchTransformedCharacter.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -8,6 +7,7 @@
 #include "model/TWRecordSupport.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UndoManager.h"
+#include "render/TWTextLayout.h"
 #include "support/BezierPath.h"
 
 #include <QDebug>

@@ -1,8 +1,8 @@
+#include "graphics/TWGraphicDrawing.h"
+#include "graphics/TWTextArea.h"
 #include "render/DrawingContext.h"
 #include "render/TWDrawingView.h"
 #include "render/TWTextLayout.h"
-#include "graphics/TWGraphicDrawing.h"
-#include "graphics/TWTextArea.h"
 #include "support/BezierPath.h"
 
 #include <QPainter>

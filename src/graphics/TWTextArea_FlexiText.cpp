@@ -1,9 +1,9 @@
-#include "render/DrawingContext.h"
-#include "render/TWTextLayout.h"
 #include "graphics/TWFlexiBranchTransformedCharacter.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMapBranch.h"
 #include "platform/NotificationCenter.h"
+#include "render/DrawingContext.h"
+#include "render/TWTextLayout.h"
 #include "support/BezierPath.h"
 #include "support/GGVecLib.h"
 

@@ -1,8 +1,8 @@
 #include "interface/TWRainbowAngleControl.h"
 
 #include "platform/VariantTypes.h"
-#include "support/TWStyleImages.h"
 #include "support/GGVecLib.h"
+#include "support/TWStyleImages.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,11 +1,11 @@
 #include "mapdrawing/TWBoundaryDrawing.h"
 
-#include "render/DrawingContext.h"
+#include "graphics/TWBoundaryProxy.h"
 #include "mapdrawing/TWMapBranch_Drawing.h"
 #include "mapdrawing/TWMapBranch_Layout.h"
-#include "graphics/TWBoundaryProxy.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "render/DrawingContext.h"
 #include "render/TWLineStyles.h"
 #include "support/BezierPath.h"
 

@@ -1,13 +1,13 @@
 #include "mapdrawing/TWBranchIndicators.h"
 
-#include "render/DrawingContext.h"
-#include "graphics/TWMapUtilities.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWLine.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
+#include "render/DrawingContext.h"
 
 #include <QFontDatabase>
 #include <QHash>

@@ -1,12 +1,12 @@
 #include "mapdrawing/TWCPrintController.h"
 
-#include "render/DrawingContext.h"
 #include "mapdrawing/TWMapImages.h"
 #include "mapdrawing/TWMap_Drawing.h"
 #include "mapdrawing/TWPrintSetup.h"
 #include "model/TWMap.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
+#include "render/DrawingContext.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

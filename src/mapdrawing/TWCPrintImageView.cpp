@@ -1,8 +1,8 @@
 #include "mapdrawing/TWCPrintImageView.h"
 
+#include "mapdrawing/TWPrintSetup.h"
 #include "render/DrawingContext.h"
 #include "render/PictureDrawing.h"
-#include "mapdrawing/TWPrintSetup.h"
 
 #include <QCoreApplication>
 #include <QPageLayout>

@@ -1,7 +1,7 @@
+#include "graphics/TWMapUtilities.h"
 #include "mapdrawing/TWBoundaryOutline.h"
 #include "mapdrawing/TWMapBranch_Layout.h"
 #include "mapdrawing/TWMapLayout.h"
-#include "graphics/TWMapUtilities.h"
 
 #include "graphics/TWConnectionGraphic.h"
 #include "model/TWMap.h"

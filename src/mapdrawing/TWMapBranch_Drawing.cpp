@@ -1,11 +1,5 @@
 #include "mapdrawing/TWMapBranch_Drawing.h"
 
-#include "render/DrawingContext.h"
-#include "mapdrawing/TWBranchIndicators.h"
-#include "render/TWDrawingView.h"
-#include "mapdrawing/TWMapExpansionState.h"
-#include "graphics/TWMapUtilities.h"
-#include "render/TWTextLayout.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWCloud.h"
 #include "graphics/TWConnectionGraphic.h"
@@ -13,11 +7,17 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWLine.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWTextArea.h"
+#include "mapdrawing/TWBranchIndicators.h"
+#include "mapdrawing/TWMapExpansionState.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
+#include "render/DrawingContext.h"
+#include "render/TWDrawingView.h"
+#include "render/TWTextLayout.h"
 
 #include <QPainter>
 #include <QSet>

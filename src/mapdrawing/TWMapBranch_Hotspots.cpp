@@ -1,17 +1,17 @@
 #include "mapdrawing/TWMapBranch_Hotspots.h"
 
-#include "support/NSString+XHTML.h"
-#include "mapdrawing/TWBranchIndicators.h"
-#include "graphics/TWMapUtilities.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWLine.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWTextArea.h"
+#include "mapdrawing/TWBranchIndicators.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/CFormat.h"
+#include "support/NSString+XHTML.h"
 
 #include <QDebug>
 #include <QDir>

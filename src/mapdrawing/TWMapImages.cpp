@@ -1,12 +1,12 @@
 #include "mapdrawing/TWMapImages.h"
 #include "mapdrawing/TWMapLayout.h"
 
-#include "render/DrawingContext.h"
 #include "mapdrawing/TWMapBranch_Drawing.h"
 #include "mapdrawing/TWMap_Drawing.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
+#include "render/DrawingContext.h"
 
 #include <QBuffer>
 #include <QDebug>

@@ -1,14 +1,14 @@
 #include "mapdrawing/TWMap_Drawing.h"
 
-#include "render/DrawingContext.h"
-#include "render/PictureDrawing.h"
+#include "graphics/TWLinkLine.h"
+#include "graphics/TWMapUtilities.h"
 #include "mapdrawing/TWBranchIndicators.h"
 #include "mapdrawing/TWMapBranch_Drawing.h"
-#include "graphics/TWMapUtilities.h"
-#include "graphics/TWLinkLine.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "render/DrawingContext.h"
+#include "render/PictureDrawing.h"
 #include "support/Image.h"
 
 #include <QHash>

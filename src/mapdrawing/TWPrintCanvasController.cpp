@@ -1,15 +1,15 @@
 #include "mapdrawing/TWPrintCanvasController.h"
 
-#include "mapdrawing/TWPrintDocument.h"
-#include "mapdrawing/TWPrintSetup.h"
-#include "render/TWTextLayout.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
+#include "mapdrawing/TWPrintDocument.h"
+#include "mapdrawing/TWPrintSetup.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
+#include "render/TWTextLayout.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "render/TWTextLayout.h"
 #include "platform/Geometry.h"
+#include "render/TWTextLayout.h"
 
 #include <QPageLayout>
 #include <QString>

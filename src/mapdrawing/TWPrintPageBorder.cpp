@@ -1,11 +1,11 @@
 #include "mapdrawing/TWPrintPageBorder.h"
 
-#include "render/DrawingContext.h"
-#include "render/PictureDrawing.h"
 #include "mapdrawing/TWPrintSetup.h"
-#include "render/TWTextLayout.h"
 #include "platform/CFormat.h"
 #include "platform/TWLocalizedString.h"
+#include "render/DrawingContext.h"
+#include "render/PictureDrawing.h"
+#include "render/TWTextLayout.h"
 #include "support/Image.h"
 
 #include <QLocale>

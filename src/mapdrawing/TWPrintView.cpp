@@ -1,6 +1,5 @@
 #include "mapdrawing/TWPrintView.h"
 
-#include "render/DrawingContext.h"
 #include "mapdrawing/TWMap_Drawing.h"
 #include "mapdrawing/TWPrintCanvasController.h"
 #include "mapdrawing/TWPrintDocument.h"
@@ -8,6 +7,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
+#include "render/DrawingContext.h"
 
 #include <QPainter>
 #include <QPdfWriter>

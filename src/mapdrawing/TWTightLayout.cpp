@@ -1,6 +1,6 @@
+#include "graphics/TWMapUtilities.h"
 #include "mapdrawing/TWMapBranch_Layout.h"
 #include "mapdrawing/TWMapLayout.h"
-#include "graphics/TWMapUtilities.h"
 
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWGraphic.h"

@@ -12,8 +12,8 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "platform/NotificationCenter.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
+#include "support/TWPreferences.h"
 
 #include <typeinfo>
 

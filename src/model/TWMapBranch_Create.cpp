@@ -15,8 +15,8 @@
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
-#include "support/TWPreferences.h"
 #include "support/GGVecLib.h"
+#include "support/TWPreferences.h"
 
 #include <QDebug>
 #include <algorithm>

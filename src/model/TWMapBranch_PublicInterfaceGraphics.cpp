@@ -13,8 +13,8 @@
 #include "platform/Alerts.h"
 #include "platform/Random.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "support/Image.h"
+#include "support/TWPreferences.h"
 
 #include <QAction>
 #include <QDebug>

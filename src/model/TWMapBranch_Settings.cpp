@@ -7,8 +7,8 @@
 #include "model/TWMapLayoutServices.h"
 #include "platform/GraphicNumberSet.h"
 #include "platform/NotificationCenter.h"
-#include "support/TWPreferences.h"
 #include "platform/ToggleItem.h"
+#include "support/TWPreferences.h"
 
 #include <QAction>
 #include <QDebug>

@@ -1,7 +1,7 @@
 // The undoable user operations on a map's selection.
 
-#include "graphics/TWMapUtilities.h"
 #include "graphics/TWLinkLine.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"

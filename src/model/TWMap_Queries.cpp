@@ -3,8 +3,8 @@
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "model/TWMap.h"
-#include "model/TWMapDrawingServices.h"
 #include "model/TWMapBranch.h"
+#include "model/TWMapDrawingServices.h"
 #include "model/TWMapLayoutServices.h"
 
 #include <QHash>

@@ -1,8 +1,8 @@
 #include "palettes/TWAddPalettes.h"
 
 #include "canvas/TWDragTypes.h"
-#include "platform/TWLocalizedString.h"
 #include "palettes/TWDragAssetImageView.h"
+#include "platform/TWLocalizedString.h"
 
 #include <QGridLayout>
 #include <QPainter>

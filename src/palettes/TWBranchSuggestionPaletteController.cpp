@@ -6,12 +6,12 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "model/TWRecordSupport.h"
-#include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
-#include "platform/UserDefaults.h"
 #include "palettes/TWSuggestionsController.h"
+#include "platform/TWLocalizedString.h"
+#include "platform/UserDefaults.h"
 #include "support/AttributedString.h"
 #include "support/TWExtensions.h"
+#include "support/TWPreferences.h"
 
 #include <QListWidget>
 #include <QPushButton>

@@ -5,12 +5,12 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
-#include "platform/UserDefaults.h"
 #include "palettes/TWFloatingPalettesController.h"
 #include "palettes/TWGraphicBindingController.h"
 #include "palettes/TWPaletteBezel.h"
 #include "palettes/TWPaletteBezelContainerView.h"
 #include "palettes/TWPaletteMapping.h"
+#include "platform/UserDefaults.h"
 
 #include <QSet>
 

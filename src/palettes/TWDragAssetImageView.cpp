@@ -1,7 +1,7 @@
 #include "palettes/TWDragAssetImageView.h"
 
-#include "render/DrawingContext.h"
 #include "interface/ImageExtensions.h"
+#include "render/DrawingContext.h"
 #include "support/Shadow.h"
 
 #include <QDrag>

@@ -2,12 +2,12 @@
 
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
-#include "platform/Geometry.h"
-#include "platform/UserDefaults.h"
 #include "palettes/TWDockedPalettesController.h"
 #include "palettes/TWPaletteBezel.h"
 #include "palettes/TWPaletteBezelContainerView.h"
 #include "palettes/TWPaletteWindow.h"
+#include "platform/Geometry.h"
+#include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
 

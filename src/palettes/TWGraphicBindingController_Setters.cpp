@@ -8,10 +8,10 @@
 #include "model/TWMapBranch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "support/AttributedString.h"
 #include "support/Image.h"
+#include "support/TWPreferences.h"
 
 #include <QGuiApplication>
 #include <QTimer>

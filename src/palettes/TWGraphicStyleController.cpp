@@ -1,14 +1,14 @@
 #include "palettes/TWGraphicStyleController.h"
 
-#include "interface/TWInputPanel.h"
 #include "graphics/TWGraphic.h"
+#include "interface/TWInputPanel.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
-#include "platform/Alerts.h"
 #include "palettes/TWGraphicBindingController.h"
 #include "palettes/TWGraphicStyleEditor.h"
-#include "styles/TWStyleManager.h"
 #include "palettes/TWStyleView.h"
+#include "platform/Alerts.h"
+#include "styles/TWStyleManager.h"
 
 #include <QDebug>
 #include <QMenu>

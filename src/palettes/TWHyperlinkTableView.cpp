@@ -1,12 +1,12 @@
 #include "palettes/TWHyperlinkTableView.h"
 
 #include "application/TWDocument.h"
-#include "palettes/TWHyperlinkEditor.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "palettes/TWHyperlinkEditor.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/VCardReader.h"

@@ -3,13 +3,13 @@
 #include "interface/TWInputPanel.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
+#include "palettes/TWGraphicBindingController.h"
+#include "palettes/TWMapStyleEditor.h"
+#include "palettes/TWStyleView.h"
 #include "platform/Alerts.h"
 #include "platform/UndoManager.h"
 #include "styles/TWDefaultMapStyle.h"
-#include "palettes/TWGraphicBindingController.h"
-#include "palettes/TWMapStyleEditor.h"
 #include "styles/TWStyleManager.h"
-#include "palettes/TWStyleView.h"
 
 #include <QDebug>
 #include <QMenu>

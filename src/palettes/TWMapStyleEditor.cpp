@@ -5,11 +5,11 @@
 #include "interface/TWRainbowAngleControl.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
+#include "palettes/TWOutlineFormatSettingsPanelController.h"
+#include "palettes/TWStyleViewDocument.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
 #include "styles/TWDefaultMapStyle.h"
-#include "palettes/TWOutlineFormatSettingsPanelController.h"
-#include "palettes/TWStyleViewDocument.h"
 
 #include <QCheckBox>
 #include <QComboBox>

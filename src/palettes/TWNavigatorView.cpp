@@ -2,10 +2,10 @@
 
 #include "application/TWDocument.h"
 #include "canvas/TWGraphicView.h"
-#include "render/DrawingContext.h"
 #include "mapdrawing/TWMap_Drawing.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
+#include "render/DrawingContext.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,13 +1,13 @@
 #include "palettes/TWPaletteBezel.h"
 
-#include "platform/NotificationCenter.h"
-#include "platform/TWLocalizedString.h"
-#include "support/TWPreferences.h"
-#include "platform/UserDefaults.h"
 #include "palettes/TWPaletteBezelContainerView.h"
 #include "palettes/TWPaletteServices.h"
 #include "palettes/TWPaletteWindow.h"
+#include "platform/NotificationCenter.h"
+#include "platform/TWLocalizedString.h"
+#include "platform/UserDefaults.h"
 #include "support/BezierPath.h"
+#include "support/TWPreferences.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,9 +1,9 @@
 #include "palettes/TWPaletteBezelContainerView.h"
 
-#include "platform/NotificationCenter.h"
 #include "palettes/TWPaletteBezel.h"
 #include "palettes/TWPaletteServices.h"
 #include "palettes/TWPaletteWindow.h"
+#include "platform/NotificationCenter.h"
 
 #include <QDragEnterEvent>
 #include <QGuiApplication>

@@ -2,22 +2,22 @@
 
 #include "application/TWDocument.h"
 #include "application/TWDocumentViewController.h"
-#include "palettes/TWHyperlinkTableView.h"
-#include "mapdrawing/TWMapLayout.h"
 #include "interface/ColorWell.h"
 #include "interface/TWImageView.h"
 #include "interface/TWRainbowAngleControl.h"
 #include "interface/TWShadowPositionBox.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
-#include "platform/Alerts.h"
-#include "platform/TWLocalizedString.h"
 #include "palettes/MapsSelection.h"
 #include "palettes/TWBranchSuggestionPaletteController.h"
 #include "palettes/TWGraphicBindingController.h"
+#include "palettes/TWHyperlinkTableView.h"
 #include "palettes/TWNavigatorView.h"
 #include "palettes/TWOutlineFormatSettingsPanelController.h"
 #include "palettes/TWPaletteMapping.h"
+#include "platform/Alerts.h"
+#include "platform/TWLocalizedString.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,9 +3,9 @@
 #include "interface/KeyValueBinding.h"
 #include "interface/TWRainbowAngleControl.h"
 #include "interface/TWShadowPositionBox.h"
-#include "platform/NotificationCenter.h"
 #include "palettes/TWNavigatorView.h"
 #include "palettes/TWPaletteEntry.h"
+#include "platform/NotificationCenter.h"
 
 #include <QHash>
 #include <QList>

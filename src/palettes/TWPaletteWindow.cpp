@@ -1,8 +1,8 @@
 #include "palettes/TWPaletteWindow.h"
 
-#include "platform/Geometry.h"
 #include "palettes/TWPaletteBezel.h"
 #include "palettes/TWPaletteBezelContainerView.h"
+#include "platform/Geometry.h"
 
 #include <QApplication>
 #include <QGuiApplication>

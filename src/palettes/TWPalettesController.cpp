@@ -1,12 +1,12 @@
 #include "palettes/TWPalettesController.h"
 
-#include "platform/Document.h"
 #include "application/TWDocument.h"
 #include "palettes/TWAddPalettes.h"
 #include "palettes/TWPaletteBezel.h"
 #include "palettes/TWPaletteBezelContainerView.h"
 #include "palettes/TWPaletteGroup.h"
 #include "palettes/TWStylePalettes.h"
+#include "platform/Document.h"
 
 TWPalettesController::TWPalettesController(QObject *parent)
     : QObject(parent), m_mapPalettes(std::make_unique<TWMapPalettes>()),

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
 #include "palettes/TWPaletteEntry.h"
+#include "platform/NotificationCenter.h"
 
 #include <QObject>
 #include <QPointer>

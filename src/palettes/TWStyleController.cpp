@@ -1,9 +1,9 @@
 #include "palettes/TWStyleController.h"
 
-#include "platform/TWLocalizedString.h"
 #include "palettes/TWGraphicBindingController.h"
-#include "styles/TWStyleManager.h"
 #include "palettes/TWStyleView.h"
+#include "platform/TWLocalizedString.h"
+#include "styles/TWStyleManager.h"
 
 #include <QMenu>
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "palettes/TWStyleViewDocument.h"
 #include "platform/NotificationCenter.h"
 #include "styles/TWStyle.h"
-#include "palettes/TWStyleViewDocument.h"
 
 #include <QList>
 #include <QObject>

@@ -1,11 +1,11 @@
 #include "palettes/TWStylePalettes.h"
 
-#include "platform/TWLocalizedString.h"
 #include "palettes/TWGraphicStyleController.h"
 #include "palettes/TWMapStyleController.h"
 #include "palettes/TWPaletteMapping.h"
 #include "palettes/TWPalettesController.h"
 #include "palettes/TWStyleView.h"
+#include "platform/TWLocalizedString.h"
 
 #include <QHBoxLayout>
 #include <QMenu>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/UndoManager.h"
 #include "palettes/TWGraphicBindingController.h"
+#include "platform/UndoManager.h"
 
 #include <QPointer>
 #include <functional>

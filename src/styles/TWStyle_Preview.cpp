@@ -1,10 +1,10 @@
 #include "render/DrawingContext.h"
 #include "render/TWLineStyles.h"
 #include "styles/TWStyle.h"
-#include "support/TWStyleImages.h"
 #include "support/AttributedString.h"
 #include "support/Font.h"
 #include "support/Shadow.h"
+#include "support/TWStyleImages.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #include "styles/TWTheme.h"
 
-#include "render/PictureDrawing.h"
 #include "model/TWMap.h"
 #include "platform/Uuid.h"
+#include "render/PictureDrawing.h"
 #include "styles/TWStyleManager.h"
 #include "support/Image.h"
 

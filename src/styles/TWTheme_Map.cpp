@@ -1,7 +1,7 @@
 // Themes made from maps and applied to them.
 
-#include "mapdrawing/TWMapImages.h"
 #include "graphics/TWGraphic.h"
+#include "mapdrawing/TWMapImages.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "styles/TWTheme.h"

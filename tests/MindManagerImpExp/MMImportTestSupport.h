@@ -4,16 +4,16 @@
 
 #include "MindManagerImpExp/mmImpExpController.h"
 #include "mapdrawing/TWMapLayout.h"
-#include "model/TWMapDrawingServices.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "model/TWMapDrawingServices.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/RecordingAlerts.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "support/Base64.h"
+#include "support/TWPreferences.h"
 
 #include <QBuffer>
 #include <QFile>

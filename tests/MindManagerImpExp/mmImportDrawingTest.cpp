@@ -1,8 +1,8 @@
 #include "MMImportTestSupport.h"
 
-#include "mapdrawing/TWMapImages.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
+#include "mapdrawing/TWMapImages.h"
 
 #include <QImage>
 

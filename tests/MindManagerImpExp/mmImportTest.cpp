@@ -2,7 +2,6 @@
 
 #include "MindManagerImpExp/MMArchiveStream.h"
 #include "MindManagerImpExp/corElements.h"
-#include "render/TWTextLayout.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
@@ -14,6 +13,7 @@
 #include "model/TWResource.h"
 #include "model/TWTrackedChange.h"
 #include "platform/NotificationCenter.h"
+#include "render/TWTextLayout.h"
 #include "support/Base64.h"
 
 #include <QBuffer>

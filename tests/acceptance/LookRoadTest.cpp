@@ -5,8 +5,8 @@
 #include "AcceptanceSupport.h"
 
 #include "interface/TWImageGrid.h"
-#include "styles/TWTheme.h"
 #include "palettes/TWThemePanels.h"
+#include "styles/TWTheme.h"
 
 #include <QDialog>
 #include <QPushButton>

@@ -1,10 +1,10 @@
 #include "AcceptanceSupport.h"
 
 #include "application/TWDocumentViewController.h"
-#include "mapdrawing/TWDPrintController.h"
+#include "canvas/SpellableTextView.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "interface/TWCSliderCell.h"
-#include "canvas/SpellableTextView.h"
+#include "mapdrawing/TWDPrintController.h"
 #include "support/AttributedString.h"
 
 #include <QFileInfo>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "application/ApplicationServices.h"
-#include "platform/Document.h"
 #include "application/TWApplication.h"
 #include "application/WindowSystem.h"
-#include "support/TWPreferences.h"
+#include "platform/Document.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QTemporaryDir>
 #include <QUrl>

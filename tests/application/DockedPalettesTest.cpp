@@ -1,13 +1,12 @@
 #include "DocumentTestSupport.h"
 #include "application/TWDDocument.h"
 #include "application/TWToolbarController.h"
-#include "interface/FontPanel.h"
-#include "palettes/MapsSelection.h"
-#include "platform/UndoManager.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWLine.h"
 #include "graphics/TWTextArea.h"
+#include "interface/FontPanel.h"
 #include "interface/TWRainbowAngleControl.h"
+#include "palettes/MapsSelection.h"
 #include "palettes/TWDockedPalettesController.h"
 #include "palettes/TWFloatingPalettesController.h"
 #include "palettes/TWGraphicBindingController.h"
@@ -18,6 +17,7 @@
 #include "palettes/TWPaletteMapping.h"
 #include "palettes/TWPaletteWindow.h"
 #include "palettes/TWPalettesController.h"
+#include "platform/UndoManager.h"
 #include "support/Image.h"
 
 #include <QCheckBox>

@@ -9,9 +9,9 @@
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMapDrawingServices.h"
+#include "palettes/TWThemePanels.h"
 #include "styles/TWStyleManager.h"
 #include "styles/TWTheme.h"
-#include "palettes/TWThemePanels.h"
 #include "support/AttributedString.h"
 #include "support/Color.h"
 

@@ -1,6 +1,6 @@
 #include "ApplicationTestSupport.h"
-#include "application/TWHelpViewer.h"
 #include "application/LinkBackRegistry.h"
+#include "application/TWHelpViewer.h"
 #include "graphics/TWMapUtilities.h"
 #include "interface/AboutPanelController.h"
 #include "platform/NotificationCenter.h"

@@ -4,8 +4,8 @@
 #include "canvas/TWFindController.h"
 #include "canvas/TWFindPanel.h"
 #include "graphics/TWTextArea.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QTest>
 #include <QTimer>

@@ -1,7 +1,7 @@
 #include "DocumentTestSupport.h"
 
-#include "mapdrawing/TWMapLayout.h"
 #include "graphics/TWTextArea.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "support/AttributedString.h"
 #include "support/Font.h"
 

@@ -2,11 +2,11 @@
 
 #include "application/TWScaleView.h"
 #include "application/TWZoomView.h"
+#include "graphics/TWGraphic.h"
+#include "interface/TWCSliderCell.h"
 #include "mapdrawing/TWDPrintController.h"
 #include "mapdrawing/TWPrintCanvasController.h"
 #include "mapdrawing/TWPrintView.h"
-#include "graphics/TWGraphic.h"
-#include "interface/TWCSliderCell.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "application/TWTemplate.h"
 #include "DocumentTestSupport.h"
-#include "interface/TWInputPanel.h"
+#include "application/TWTemplate.h"
 #include "application/TWTemplateSelectorPanelController.h"
 #include "graphics/TWTextArea.h"
+#include "interface/TWInputPanel.h"
 #include "palettes/TWThemePanels.h"
 #include "support/XMLElement.h"
 

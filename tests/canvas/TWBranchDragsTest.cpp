@@ -3,11 +3,11 @@
 #include "canvas/DragGraphicView.h"
 #include "canvas/TWBranchDragTrackers.h"
 #include "canvas/TWSnapLines.h"
-#include "mapdrawing/TWMapBranch_Layout.h"
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWSnapLine.h"
-#include "support/TWPreferences.h"
+#include "mapdrawing/TWMapBranch_Layout.h"
 #include "support/BezierPath.h"
+#include "support/TWPreferences.h"
 
 #include <QMouseEvent>
 #include <cmath>

@@ -3,9 +3,9 @@
 #include "canvas/TWBranchIndicatorClicks.h"
 #include "canvas/TWGraphicDrags.h"
 #include "canvas/TWMouseTrackers.h"
-#include "mapdrawing/TWBranchIndicators.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWRectangle.h"
+#include "mapdrawing/TWBranchIndicators.h"
 #include "model/TWHyperlink.h"
 #include "model/TWLinkServices.h"
 

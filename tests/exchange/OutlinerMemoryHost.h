@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mapdrawing/TWMapLayout.h"
 #include "exchange/TWOutlinerImportHost.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
 #include "platform/UndoManager.h"

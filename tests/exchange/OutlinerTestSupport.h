@@ -7,8 +7,8 @@
 #include "model/TWMapBranch.h"
 #include "platform/NotificationQueue.h"
 #include "platform/RecordingAlerts.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QDir>
 #include <QFile>

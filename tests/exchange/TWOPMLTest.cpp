@@ -1,7 +1,7 @@
 #include "ExportTestSupport.h"
-#include "mapdrawing/TWMapLayout.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWOPMLImportExport.h"
+#include "mapdrawing/TWMapLayout.h"
 #include "model/TWAttachedText.h"
 #include "model/TWFileIO.h"
 #include "support/CalendarFormat.h"

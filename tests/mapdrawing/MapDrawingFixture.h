@@ -1,11 +1,11 @@
 #pragma once
 
 #include "BranchTestSupport.h"
-#include "render/DrawingContext.h"
-#include "render/TWDrawingView.h"
 #include "graphics/TWRectangle.h"
 #include "model/TWAttachedText.h"
 #include "model/TWHyperlink.h"
+#include "render/DrawingContext.h"
+#include "render/TWDrawingView.h"
 
 #include <QHash>
 #include <QPainter>

@@ -1,10 +1,10 @@
 #include "GoldenImage.h"
 #include "LayoutTestSupport.h"
 
-#include "render/DrawingContext.h"
+#include "graphics/TWBoundaryProxy.h"
 #include "mapdrawing/TWBoundaryDrawing.h"
 #include "mapdrawing/TWMapBranch_Layout.h"
-#include "graphics/TWBoundaryProxy.h"
+#include "render/DrawingContext.h"
 
 #include <QPainter>
 

@@ -1,11 +1,11 @@
-#include "mapdrawing/TWBranchIndicators.h"
 #include "../model/TWMapsDocTestSupport.h"
 #include "MapDrawingFixture.h"
-#include "mapdrawing/TWMapDefaultColors.h"
-#include "mapdrawing/TWMapExpansionState.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWImage.h"
 #include "graphics/TWLine.h"
+#include "mapdrawing/TWBranchIndicators.h"
+#include "mapdrawing/TWMapDefaultColors.h"
+#include "mapdrawing/TWMapExpansionState.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
-#include "mapdrawing/TWCPrintController.h"
 #include "GoldenImage.h"
 #include "PrintTestSupport.h"
 #include "graphics/TWRectangle.h"
+#include "mapdrawing/TWCPrintController.h"
 #include "platform/RecordingAlerts.h"
 
 #include <QDialog>

@@ -1,8 +1,8 @@
-#include "mapdrawing/TWDPrintController.h"
 #include "PrintTestSupport.h"
+#include "graphics/TWRectangle.h"
+#include "mapdrawing/TWDPrintController.h"
 #include "mapdrawing/TWDPrintSetupPanel.h"
 #include "mapdrawing/TWPrintPageBorder.h"
-#include "graphics/TWRectangle.h"
 #include "platform/RecordingAlerts.h"
 #include "support/Font.h"
 

@@ -1,10 +1,10 @@
 #include "BranchTestSupport.h"
 #include "GoldenImage.h"
+#include "graphics/TWFlexiBranch.h"
+#include "graphics/TWFlexiBranchTransformedCharacter.h"
 #include "render/DrawingContext.h"
 #include "render/TWDrawingView.h"
 #include "render/TWTextLayout.h"
-#include "graphics/TWFlexiBranch.h"
-#include "graphics/TWFlexiBranchTransformedCharacter.h"
 #include "support/Font.h"
 
 #include <QPainter>

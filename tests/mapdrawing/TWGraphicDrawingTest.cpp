@@ -1,9 +1,6 @@
 #include "BranchTestSupport.h"
 #include "GoldenImage.h"
 #include "PictureTestData.h"
-#include "render/DrawingContext.h"
-#include "render/TWDrawingView.h"
-#include "render/TWTextLayout.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWCloud.h"
 #include "graphics/TWCustomBranchShape.h"
@@ -12,6 +9,9 @@
 #include "graphics/TWImage.h"
 #include "graphics/TWLine.h"
 #include "graphics/TWRectangle.h"
+#include "render/DrawingContext.h"
+#include "render/TWDrawingView.h"
+#include "render/TWTextLayout.h"
 #include "support/Font.h"
 
 #include <QPainter>

@@ -1,8 +1,8 @@
 #include "BranchTestSupport.h"
 #include "GoldenImage.h"
+#include "graphics/TWRectangle.h"
 #include "render/DrawingContext.h"
 #include "render/TWDrawingView.h"
-#include "graphics/TWRectangle.h"
 #include "support/BezierPath.h"
 
 #include <QPainter>

@@ -1,12 +1,12 @@
 #include "MapDrawingFixture.h"
-#include "mapdrawing/TWBranchIndicators.h"
-#include "mapdrawing/TWMapBranch_Hotspots.h"
-#include "graphics/TWMapUtilities.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWCloud.h"
 #include "graphics/TWCustomBranchShape.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWLine.h"
+#include "graphics/TWMapUtilities.h"
+#include "mapdrawing/TWBranchIndicators.h"
+#include "mapdrawing/TWMapBranch_Hotspots.h"
 
 using namespace MapDrawingTest;
 namespace BH = TWBranchHotspots;

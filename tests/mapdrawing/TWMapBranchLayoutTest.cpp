@@ -1,8 +1,8 @@
 #include "LayoutTestSupport.h"
 
+#include "graphics/TWConnectionGraphic.h"
 #include "mapdrawing/TWBoundaryOutline.h"
 #include "mapdrawing/TWMapBranch_Layout.h"
-#include "graphics/TWConnectionGraphic.h"
 #include "support/TWPointHolder.h"
 
 using namespace LayoutTest;

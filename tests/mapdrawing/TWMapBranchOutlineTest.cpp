@@ -1,6 +1,6 @@
 #include "MapDrawingFixture.h"
-#include "mapdrawing/TWMapBranch_Outline.h"
 #include "graphics/TWEnclosedGraphic.h"
+#include "mapdrawing/TWMapBranch_Outline.h"
 
 using namespace MapDrawingTest;
 namespace BO = TWBranchOutline;

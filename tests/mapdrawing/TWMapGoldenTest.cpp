@@ -2,14 +2,14 @@
 #include "GoldenImage.h"
 #include "MapDrawingFixture.h"
 #include "PictureTestData.h"
-#include "mapdrawing/TWMapImages.h"
-#include "mapdrawing/TWMap_Drawing.h"
-#include "render/TWTextLayout.h"
 #include "graphics/TWCircle.h"
 #include "graphics/TWCloud.h"
 #include "graphics/TWImage.h"
 #include "graphics/TWLine.h"
 #include "graphics/TWRectangle.h"
+#include "mapdrawing/TWMapImages.h"
+#include "mapdrawing/TWMap_Drawing.h"
+#include "render/TWTextLayout.h"
 
 using namespace MapDrawingTest;
 

@@ -1,6 +1,6 @@
 #include "MapDrawingFixture.h"
-#include "graphics/TWMapUtilities.h"
 #include "graphics/TWChildConnection.h"
+#include "graphics/TWMapUtilities.h"
 #include "graphics/TWTitleConnection.h"
 #include "support/Font.h"
 #include "support/Shadow.h"

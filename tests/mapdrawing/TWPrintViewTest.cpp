@@ -1,8 +1,8 @@
-#include "mapdrawing/TWPrintView.h"
 #include "GoldenImage.h"
 #include "PrintTestSupport.h"
-#include "render/DrawingContext.h"
 #include "graphics/TWRectangle.h"
+#include "mapdrawing/TWPrintView.h"
+#include "render/DrawingContext.h"
 #include "support/Font.h"
 
 #include <QBuffer>

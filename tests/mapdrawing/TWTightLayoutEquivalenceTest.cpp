@@ -1,7 +1,7 @@
 #include "LayoutTestSupport.h"
 
-#include "mapdrawing/TWMapBranch_Layout.h"
 #include "graphics/TWConnectionGraphic.h"
+#include "mapdrawing/TWMapBranch_Layout.h"
 #include "support/TWPointHolder.h"
 
 #include <QTextStream>

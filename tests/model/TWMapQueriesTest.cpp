@@ -1,6 +1,6 @@
 #include "BranchTestSupport.h"
-#include "graphics/TWMapUtilities.h"
 #include "graphics/TWBoundaryProxy.h"
+#include "graphics/TWMapUtilities.h"
 
 using namespace BranchTest;
 

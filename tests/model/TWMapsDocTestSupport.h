@@ -6,9 +6,9 @@
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
-#include "support/TWPreferences.h"
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QRegularExpression>
 #include <QStringList>

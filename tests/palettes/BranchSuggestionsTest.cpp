@@ -1,8 +1,8 @@
 #include "BranchTestSupport.h"
 
-#include "platform/RecordingAlerts.h"
 #include "palettes/TWBranchSuggestionPaletteController.h"
 #include "palettes/TWSuggestionsController.h"
+#include "platform/RecordingAlerts.h"
 #include "support/AttributedString.h"
 
 #include <QDir>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
 #include "palettes/TWPaletteBezel.h"
 #include "palettes/TWPaletteBezelContainerView.h"
 #include "palettes/TWPaletteServices.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 
 #include <QApplication>
 #include <QMouseEvent>

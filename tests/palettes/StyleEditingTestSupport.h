@@ -4,10 +4,10 @@
 #include "StyleTestSupport.h"
 
 #include "graphics/TWRectangle.h"
-#include "platform/RecordingAlerts.h"
 #include "palettes/TWGraphicBindingController.h"
-#include "styles/TWStyleManager.h"
 #include "palettes/TWStyleViewDocument.h"
+#include "platform/RecordingAlerts.h"
+#include "styles/TWStyleManager.h"
 
 #include <QDir>
 #include <QFile>

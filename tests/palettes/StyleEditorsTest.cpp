@@ -1,9 +1,9 @@
 #include "StyleEditingTestSupport.h"
 
-#include "styles/TWDefaultMapStyle.h"
 #include "palettes/TWFontView.h"
 #include "palettes/TWGraphicStyleEditor.h"
 #include "palettes/TWMapStyleEditor.h"
+#include "styles/TWDefaultMapStyle.h"
 #include "support/AttributedString.h"
 
 #include <QApplication>

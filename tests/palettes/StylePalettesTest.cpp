@@ -1,6 +1,5 @@
 #include "StyleEditingTestSupport.h"
 
-#include "styles/TWDefaultMapStyle.h"
 #include "palettes/TWGraphicStyleController.h"
 #include "palettes/TWGraphicStyleEditor.h"
 #include "palettes/TWMapStyleController.h"
@@ -8,6 +7,7 @@
 #include "palettes/TWPalettesController.h"
 #include "palettes/TWStylePalettes.h"
 #include "palettes/TWStyleView.h"
+#include "styles/TWDefaultMapStyle.h"
 
 #include <QMenu>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QFile>
 #include <QTemporaryDir>

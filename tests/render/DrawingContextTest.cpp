@@ -1,5 +1,5 @@
-#include "render/DrawingContext.h"
 #include "GoldenImage.h"
+#include "render/DrawingContext.h"
 
 #include <QBuffer>
 #include <QPainter>

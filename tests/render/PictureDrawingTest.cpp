@@ -1,7 +1,7 @@
-#include "render/PictureDrawing.h"
 #include "GoldenImage.h"
 #include "PictureTestData.h"
 #include "render/DrawingContext.h"
+#include "render/PictureDrawing.h"
 
 #include <QElapsedTimer>
 #include <QPainter>

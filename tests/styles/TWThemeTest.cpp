@@ -2,8 +2,8 @@
 #include "StyleTestSupport.h"
 
 #include "graphics/TWRectangle.h"
-#include "styles/TWTheme.h"
 #include "palettes/TWThemePanels.h"
+#include "styles/TWTheme.h"
 
 #include <QFile>
 #include <QRegularExpression>

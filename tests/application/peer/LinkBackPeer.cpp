@@ -18,9 +18,9 @@
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
-#include "support/TWPreferences.h"
 #include "platform/UserDefaults.h"
 #include "support/PropertyList.h"
+#include "support/TWPreferences.h"
 
 #include <QFile>
 #include <QMimeData>
