@@ -187,6 +187,7 @@ void TWNavigatorView::catchUp()
             options.drawBackground = true;
             options.drawSelection = false;
             options.drawLabels = TWMapDrawing::labelsReadableAt(s);
+            options.levelOfDetail = true;
             const Size canvas = current->canvasSize();
             TWMapDrawing::drawMapInRect(
                 context, *current, shown.intersected(Rect(0, 0, canvas.width, canvas.height)),
@@ -241,6 +242,7 @@ const QImage &TWNavigatorView::thumbnail()
         options.drawBackground = true;
         options.drawSelection = false;
         options.drawLabels = TWMapDrawing::labelsReadableAt(m_scalingFactor);
+        options.levelOfDetail = true;
         TWMapDrawing::drawMapInRect(context, *current, Rect(0, 0, canvas.width, canvas.height),
                                     options);
     }
