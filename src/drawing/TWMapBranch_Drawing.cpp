@@ -88,6 +88,8 @@ void removeRecord(const QVariantMap &record)
 struct Marks
 {
     QSet<const TWGraphic *> marked;
+    // The branches whose subtrees hold a marked graphic.
+    QSet<const TWMapBranch *> holding;
     bool withSelection = false;
 
     bool isMarked(const TWGraphic &g) const { return marked.contains(&g); }
@@ -107,6 +109,11 @@ Marks marksFor(const Pass &pass)
     if (pass.rubberBand)
         for (const auto &g : *pass.rubberBand)
             marks.marked.insert(g.get());
+    if (pass.detail)
+        for (const TWGraphic *g : std::as_const(marks.marked))
+            for (const TWMapBranch *b = g ? g->branch() : nullptr; b && !marks.holding.contains(b);
+                 b = b->parent())
+                marks.holding.insert(b);
     return marks;
 }
 
@@ -193,6 +200,38 @@ bool gatherTinyBranch(TWMapBranch &b, const Pass &pass, const Marks &marks)
     const QRectF r = path->controlPointBounds().toQt();
     if (main->drawsFill())
         detail->fillRect(r, main->inheritedFillColor().toQColor().rgba());
+    if (drawsOutline(*main))
+        detail->hairlineRect(r, main->inheritedStrokeColor().toQColor(), main->strokeWidth());
+    return true;
+}
+
+// A subtree that fits within a pixel is its branch's connection and a
+// rectangle over the whole subtree in its branch's colours: its branches
+// would each cover a sliver of that pixel.
+bool gatherTinySubtree(TWMapBranch &b, Rect extent, const Pass &pass, const Marks &marks)
+{
+    DetailBatch *detail = pass.detail;
+    TWGraphic *main = b.mainGraphic().get();
+    if (!detail || !main || b.children().isEmpty() || marks.holding.contains(&b) ||
+        std::max(extent.width(), extent.height()) * detail->pixelsPerPoint() >= 1 ||
+        !gatherable(*main, marks, detail->pixelsPerPoint()))
+        return false;
+    if (const auto &connection = b.connectionGraphic();
+        connection && connection->drawingBounds().intersects(pass.rect) &&
+        !gatherConnection(*connection, pass, marks))
+        return false;
+    const QRectF r = extent.toQt();
+    if (main->drawsFill()) {
+        // The shapes cover about their share of the rectangle, as the
+        // branch's own and its children's would.
+        const Rect shape = main->bounds();
+        const qreal covered = qreal(shape.width()) * shape.height() * (1 + b.children().size());
+        const qreal area = r.width() * r.height();
+        QColor fill = main->inheritedFillColor().toQColor();
+        if (area > 0)
+            fill.setAlphaF(float(fill.alphaF() * std::min(1.0, covered / area)));
+        detail->fillRect(r, fill.rgba());
+    }
     if (drawsOutline(*main))
         detail->hairlineRect(r, main->inheritedStrokeColor().toQColor(), main->strokeWidth());
     return true;
@@ -423,8 +462,13 @@ Rect ownDrawingExtent(TWMapBranch &b)
 
 void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks, Culling culling)
 {
-    if (culling.byExtent && !subtreeDrawingExtent(b, culling.shownLevels).intersects(pass.rect))
-        return;
+    if (culling.byExtent) {
+        const Rect extent = subtreeDrawingExtent(b, culling.shownLevels);
+        if (!extent.intersects(pass.rect) ||
+            (pass.detail && childrenShown(b, culling.shownLevels) &&
+             gatherTinySubtree(b, extent, pass, marks)))
+            return;
+    }
     // Keeps the branch alive should a drawn graphic change the tree.
     const std::shared_ptr<TWMapBranch> keep = b.shared_from_this();
     if (!culling.byExtent || childrenShown(b, culling.shownLevels)) {
@@ -526,24 +570,28 @@ void DetailBatch::fillRect(const QRectF &rect, QRgb colour)
         m_fills[colour].addRect(rect);
 }
 
-QRgb DetailBatch::hairlineColour(QColor colour, float width) const
+QRgb DetailBatch::hairlineColour(QColor colour, float width, const QRectF &extent) const
 {
-    // A line thinner than a pixel covers that part of the pixels it crosses.
-    const qreal coverage = std::clamp(qreal(width) * m_pixelsPerPoint, 0.0, 1.0);
+    // A line thinner than a pixel covers that part of the pixels it
+    // crosses, and one shorter than a pixel that part again: a hairline
+    // covers at least a whole pixel.
+    const qreal span = std::max(extent.width(), extent.height()) * m_pixelsPerPoint;
+    const qreal coverage = std::clamp(qreal(width) * m_pixelsPerPoint, 0.0, 1.0) *
+                           std::clamp(span, 0.0, 1.0);
     colour.setAlphaF(float(colour.alphaF() * coverage));
     return colour.rgba();
 }
 
 void DetailBatch::hairline(const QPainterPath &path, const QColor &colour, float width)
 {
-    const QRgb rgba = hairlineColour(colour, width);
+    const QRgb rgba = hairlineColour(colour, width, path.controlPointRect());
     if (qAlpha(rgba) != 0)
         m_hairlines[rgba].addPath(path);
 }
 
 void DetailBatch::hairlineRect(const QRectF &rect, const QColor &colour, float width)
 {
-    const QRgb rgba = hairlineColour(colour, width);
+    const QRgb rgba = hairlineColour(colour, width, rect);
     if (qAlpha(rgba) == 0)
         return;
     // A rectangle with no height or width is a line, not an empty figure.

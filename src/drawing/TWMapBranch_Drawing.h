@@ -54,7 +54,7 @@ public:
     void flush();
 
 private:
-    QRgb hairlineColour(QColor colour, float width) const;
+    QRgb hairlineColour(QColor colour, float width, const QRectF &extent) const;
 
     const DrawingContext &m_context;
     qreal m_pixelsPerPoint;

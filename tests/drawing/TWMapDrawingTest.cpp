@@ -716,7 +716,8 @@ TEST_F(MapDrawingTest, GeneratedMapsRenderToImageAndPdf)
 // On screen, graphics a few pixels across are drawn simplified only where
 // labels cannot be read: at reading sizes the drawing is the full one, pixel
 // for pixel; below them the map covers the same place with about as much
-// ink, and a selected branch keeps its full drawing.
+// ink (a subtree within a pixel as one figure), and a selected branch keeps
+// its full drawing.
 TEST_F(MapDrawingTest, LevelOfDetailOnlyBelowReadingSize)
 {
     auto m = TWMap::create(document.get());
@@ -766,7 +767,8 @@ TEST_F(MapDrawingTest, LevelOfDetailOnlyBelowReadingSize)
         qreal pixelsPerPoint;
         bool identical;
     };
-    const Case cases[] = {{1.0, true}, {0.5, true}, {0.17, true}, {0.1, false}, {0.03, false}};
+    const Case cases[] = {{1.0, true},  {0.5, true},   {0.17, true},
+                          {0.1, false}, {0.03, false}, {0.008, false}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.pixelsPerPoint);
         const QImage full = draw(c.pixelsPerPoint, false);
@@ -780,7 +782,8 @@ TEST_F(MapDrawingTest, LevelOfDetailOnlyBelowReadingSize)
         EXPECT_LE((was.box.topLeft() - is.box.topLeft()).manhattanLength(), 2);
         EXPECT_LE((was.box.bottomRight() - is.box.bottomRight()).manhattanLength(), 2);
         EXPECT_GT(is.amount, was.amount * 0.5);
-        EXPECT_LT(is.amount, was.amount * 2);
+        // Hairlines cover at least a pixel: a map of a few pixels gets a little darker.
+        EXPECT_LT(is.amount, was.amount * 3);
         // The selected branch is drawn as it was, handles and all.
         const Rect mark = TWBranchIndicators::branchDrawingBounds(*selected).insetBy(-8, -8);
         const QRect pixels = QRectF(mark.x() * c.pixelsPerPoint, mark.y() * c.pixelsPerPoint,
