@@ -13,8 +13,8 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWImage.h"
-#include "graphics/TWLinkLine.h"
 #include "graphics/TWLine.h"
+#include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
@@ -182,7 +182,8 @@ bool gatherTinyBranch(TWMapBranch &b, const Pass &pass, const Marks &marks)
 {
     DetailBatch *detail = pass.detail;
     TWGraphic *main = b.mainGraphic().get();
-    if (!detail || !main || b.enclosedImage() || !gatherable(*main, marks, detail->pixelsPerPoint()))
+    if (!detail || !main || b.enclosedImage() ||
+        !gatherable(*main, marks, detail->pixelsPerPoint()))
         return false;
     const Rect extent = TWBranchIndicators::branchDrawingBounds(b);
     if (std::max(extent.width(), extent.height()) * detail->pixelsPerPoint() >=
@@ -550,8 +551,7 @@ void drawSelf(TWMapBranch &branch, const Pass &pass)
 
 DetailBatch::DetailBatch(const DrawingContext &context, qreal pixelsPerPoint)
     : m_context(context), m_pixelsPerPoint(pixelsPerPoint)
-{
-}
+{}
 
 DetailBatch::~DetailBatch()
 {
@@ -576,8 +576,8 @@ QRgb DetailBatch::hairlineColour(QColor colour, float width, const QRectF &exten
     // crosses, and one shorter than a pixel that part again: a hairline
     // covers at least a whole pixel.
     const qreal span = std::max(extent.width(), extent.height()) * m_pixelsPerPoint;
-    const qreal coverage = std::clamp(qreal(width) * m_pixelsPerPoint, 0.0, 1.0) *
-                           std::clamp(span, 0.0, 1.0);
+    const qreal coverage =
+        std::clamp(qreal(width) * m_pixelsPerPoint, 0.0, 1.0) * std::clamp(span, 0.0, 1.0);
     colour.setAlphaF(float(colour.alphaF() * coverage));
     return colour.rgba();
 }

@@ -2,8 +2,8 @@
 
 #include "platform/Geometry.h"
 
-#include <QList>
 #include <QColor>
+#include <QList>
 #include <QPainterPath>
 #include <QRgb>
 #include <QString>

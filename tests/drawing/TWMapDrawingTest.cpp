@@ -786,10 +786,10 @@ TEST_F(MapDrawingTest, LevelOfDetailOnlyBelowReadingSize)
         EXPECT_LT(is.amount, was.amount * 3);
         // The selected branch is drawn as it was, handles and all.
         const Rect mark = TWBranchIndicators::branchDrawingBounds(*selected).insetBy(-8, -8);
-        const QRect pixels = QRectF(mark.x() * c.pixelsPerPoint, mark.y() * c.pixelsPerPoint,
-                                    mark.width() * c.pixelsPerPoint,
-                                    mark.height() * c.pixelsPerPoint)
-                                 .toAlignedRect();
+        const QRect pixels =
+            QRectF(mark.x() * c.pixelsPerPoint, mark.y() * c.pixelsPerPoint,
+                   mark.width() * c.pixelsPerPoint, mark.height() * c.pixelsPerPoint)
+                .toAlignedRect();
         EXPECT_GT(inkOf(simplified, pixels).amount, inkOf(full, pixels).amount * 0.8);
     }
 }
