@@ -12,7 +12,9 @@
 #include "platform/UndoManager.h"
 #include "styles/TWNavigatorView.h"
 
+#include <QDir>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <benchmark/benchmark.h>
@@ -81,6 +83,30 @@ double untilPainted(const Shown &shown, const std::function<void()> &event, bool
     *painted = runUntil([&] { return counter.paints > 0; }, 5000);
     return double(clock.nsecsElapsed()) / 1e9;
 }
+
+// The median of the times until painted and the processor time each event
+// cost until the program was idle again (delayed work such as the
+// navigator's included), in milliseconds.
+struct Costs
+{
+    std::vector<double> seconds;
+    std::vector<double> cpu;
+
+    void report(benchmark::State &state)
+    {
+        const auto median = [](std::vector<double> v) {
+            if (v.empty())
+                return 0.0;
+            std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
+            return v[v.size() / 2] * 1000;
+        };
+        state.counters["median_ms"] = median(seconds);
+        state.counters["cpu_until_idle_ms"] = median(cpu);
+    }
+};
+
+// What the navigator waits for before it redraws, and a margin.
+constexpr int IdleAfterMs = 700;
 
 void BM_AddChildUntilPainted(benchmark::State &state)
 {
@@ -204,6 +230,20 @@ BENCHMARK(BM_TypeTenCharactersUntilPainted)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 
+// With THINKWEB_BENCH_GRABS=<folder>, what the screen shows of the window
+// is kept there to be looked at.
+void keepGrab(const Shown &shown, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("THINKWEB_BENCH_GRABS");
+    QWidget *window = shown.document->documentWindow();
+    if (folder.isEmpty() || !window->screen())
+        return;
+    const QPoint at = window->mapToGlobal(QPoint(0, 0));
+    window->screen()
+        ->grabWindow(0, at.x(), at.y(), window->width(), window->height())
+        .save(QDir(folder).filePath(name));
+}
+
 // A wheel step down (or up, at the end), until the canvas has painted what
 // came into view.
 void BM_ScrollUntilPainted(benchmark::State &state)
@@ -218,9 +258,11 @@ void BM_ScrollUntilPainted(benchmark::State &state)
     settle();
     QScrollBar *bar = shown.view->verticalScrollBar();
     int direction = -120;
+    Costs costs;
     for (auto _ : state) {
         bool painted = false;
         const int before = bar->value();
+        const double cpu = processCpuSeconds();
         const double seconds = untilPainted(
             shown,
             [&] {
@@ -239,8 +281,11 @@ void BM_ScrollUntilPainted(benchmark::State &state)
             return;
         }
         state.SetIterationTime(seconds);
-        settle();
+        runFor(IdleAfterMs);
+        costs.seconds.push_back(seconds);
+        costs.cpu.push_back(processCpuSeconds() - cpu);
     }
+    costs.report(state);
     state.counters["branches"] = double(shown.map->allBranches().size());
 }
 BENCHMARK(BM_ScrollUntilPainted)
@@ -259,12 +304,15 @@ void BM_ZoomToFitUntilPainted(benchmark::State &state)
         state.SkipWithError("the map could not be opened");
         return;
     }
+    Costs costs;
     for (auto _ : state) {
         shown.map->setZoomAmount(100);
         shown.view->mapGeometryDidChange();
         shown.view->centerRoot();
         settle();
+        runFor(IdleAfterMs);
         bool painted = false;
+        const double cpu = processCpuSeconds();
         const double seconds =
             untilPainted(shown, [&] { shown.document->zoomToFit(); }, &painted);
         if (!painted) {
@@ -272,8 +320,13 @@ void BM_ZoomToFitUntilPainted(benchmark::State &state)
             return;
         }
         state.SetIterationTime(seconds);
+        runFor(IdleAfterMs);
+        costs.seconds.push_back(seconds);
+        costs.cpu.push_back(processCpuSeconds() - cpu);
         state.counters["zoom"] = shown.map->zoomAmount();
+        keepGrab(shown, QStringLiteral("zoom-to-fit-%1.png").arg(state.range(0)));
     }
+    costs.report(state);
     shown.map->setZoomAmount(100);
     shown.view->mapGeometryDidChange();
     settle();
@@ -301,6 +354,7 @@ void BM_NavigatorCatchUp(benchmark::State &state)
         return;
     }
     const std::shared_ptr<TWMapBranch> parent = deepBranch(*shown.map);
+    Costs costs;
     for (auto _ : state) {
         selectAndCentre(shown, parent);
         // The navigator is up to date before the edit.
@@ -308,6 +362,7 @@ void BM_NavigatorCatchUp(benchmark::State &state)
         settle();
         bool painted = false;
         untilPainted(shown, [&] { shown.map->publicCreateChildren(); }, &painted);
+        const double navigatorStart = processCpuSeconds();
         PaintCounter counter(navigator);
         double seconds = 0;
         QElapsedTimer limit;
@@ -325,12 +380,17 @@ void BM_NavigatorCatchUp(benchmark::State &state)
         }
         state.SetIterationTime(seconds);
         state.counters["wait_ms"] = double(limit.elapsed());
+        // The processor time after the canvas's paint until idle: the navigator's.
+        runFor(IdleAfterMs);
+        costs.seconds.push_back(seconds);
+        costs.cpu.push_back(processCpuSeconds() - navigatorStart);
         settle();
         shown.view->endEditingTextArea();
         shown.document->undoManager()->closeEventGroup();
         shown.view->undo();
         settle();
     }
+    costs.report(state);
 }
 BENCHMARK(BM_NavigatorCatchUp)
     ->Arg(1000)
