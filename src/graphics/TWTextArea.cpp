@@ -1,4 +1,5 @@
 #include "graphics/TWTextArea.h"
+#include "graphics/TWTreeTranslation.h"
 #include "drawing/TWTextLayout.h"
 #include "graphics/TWFlexiBranchTransformedCharacter.h"
 #include "model/TWMap.h"
@@ -196,7 +197,9 @@ void TWTextArea::setBounds(Rect bounds)
 {
     TWGraphic::setBounds(bounds);
     static const ObservedName heard(UpdateTextEditorFrameNotification);
-    if (heard())
+    // Only the edited label's editor follows it; a whole tree moving would
+    // post for every label.
+    if (heard() && (!TWTreeTranslation::active() || isEditing()))
         NotificationCenter::defaultCenter().post(UpdateTextEditorFrameNotification,
                                                  notificationObject());
 }
