@@ -24,12 +24,15 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <cmath>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <memory>
@@ -262,6 +265,25 @@ inline TWDocument *openDocument(const QString &path)
     const bool painted = runUntil([&] { return counter && counter->paints > 0; });
     delete counter;
     return painted ? document : nullptr;
+}
+
+// Seconds of processor time the process has used.
+inline double processCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Runs the event loop for `quietMs` of wall time after an event, so that
+// what it scheduled for later (the navigator's redraws) also runs.
+// The loop sleeps while idle, so the processor time counts only work.
+inline void runFor(int quietMs)
+{
+    QEventLoop loop;
+    QTimer::singleShot(quietMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    NotificationQueue::defaultQueue().flush();
 }
 
 // A branch deep in the map: the deepest along the middle children from the root.

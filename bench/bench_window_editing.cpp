@@ -12,8 +12,12 @@
 #include "palettes/TWNavigatorView.h"
 #include "platform/UndoManager.h"
 
+#include <QDir>
 #include <QKeyEvent>
+#include <QEventLoop>
+#include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWheelEvent>
 #include <benchmark/benchmark.h>
 
@@ -71,16 +75,56 @@ void key(QWidget *target, int code, const QString &text = QString())
 }
 
 // Sends the event, runs the event loop until the canvas has painted and
-// what the event scheduled at once has run; the seconds it took.
-double untilPainted(const Shown &shown, const std::function<void()> &event, bool *painted)
+// what the event scheduled at once has run; the seconds it took. With
+// `cpuUntilIdle`, then runs what the edit left for later (idle
+// notifications, timers due within a tenth of a second) and adds the
+// process's CPU seconds from the event to then: work deferred past the
+// paint is still work.
+double untilPainted(const Shown &shown, const std::function<void()> &event, bool *painted,
+                    double *cpuUntilIdle = nullptr)
 {
     PaintCounter counter(shown.view->viewport());
+    const double cpu = processCpuSeconds();
     QElapsedTimer clock;
     clock.start();
     event();
     *painted = runUntil([&] { return counter.paints > 0; }, 5000);
-    return double(clock.nsecsElapsed()) / 1e9;
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    if (cpuUntilIdle) {
+        settle();
+        // Waiting blocks; only what runs in it is counted.
+        QEventLoop wait;
+        QTimer::singleShot(100, &wait, &QEventLoop::quit);
+        wait.exec();
+        settle();
+        *cpuUntilIdle += processCpuSeconds() - cpu;
+    }
+    return seconds;
 }
+
+// The median of the times until painted and the processor time each event
+// cost until the program was idle again (delayed work such as the
+// navigator's included), in milliseconds.
+struct Costs
+{
+    std::vector<double> seconds;
+    std::vector<double> cpu;
+
+    void report(benchmark::State &state)
+    {
+        const auto median = [](std::vector<double> v) {
+            if (v.empty())
+                return 0.0;
+            std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
+            return v[v.size() / 2] * 1000;
+        };
+        state.counters["median_ms"] = median(seconds);
+        state.counters["cpu_until_idle_ms"] = median(cpu);
+    }
+};
+
+// What the navigator waits for before it redraws, and a margin.
+constexpr int IdleAfterMs = 700;
 
 void BM_AddChildUntilPainted(benchmark::State &state)
 {
@@ -90,12 +134,16 @@ void BM_AddChildUntilPainted(benchmark::State &state)
         return;
     }
     const std::shared_ptr<TWMapBranch> parent = deepBranch(*shown.map);
+    Costs costs;
     for (auto _ : state) {
         selectAndCentre(shown, parent);
         bool painted = false;
+        double cpu = 0;
         // What the canvas's Tab key does.
         const double seconds =
-            untilPainted(shown, [&] { shown.map->publicCreateChildren(); }, &painted);
+            untilPainted(shown, [&] { shown.map->publicCreateChildren(); }, &painted, &cpu);
+        costs.seconds.push_back(seconds);
+        costs.cpu.push_back(cpu);
         if (!painted || parent->countOfChildren() != 1) {
             state.SkipWithError("no child was added and painted");
             return;
@@ -108,6 +156,7 @@ void BM_AddChildUntilPainted(benchmark::State &state)
         shown.view->undo();
         settle();
     }
+    costs.report(state);
     state.counters["branches"] = double(shown.map->allBranches().size());
 }
 BENCHMARK(BM_AddChildUntilPainted)
@@ -133,7 +182,7 @@ void BM_TypeTenCharactersUntilPainted(benchmark::State &state)
     if (branch->parent())
         branch = branch->parent()->shared_from_this();
     const QString original = branch->enclosedTextArea()->outlineString();
-    double slowest = 0, keys = 0, total = 0;
+    double slowest = 0, keys = 0, total = 0, cpu = 0;
     std::vector<double> each;
     int jumps = 0;
     for (auto _ : state) {
@@ -159,7 +208,7 @@ void BM_TypeTenCharactersUntilPainted(benchmark::State &state)
                     key(editor, Qt::Key_A + i % 26, QString(QChar(u'a' + i % 26)));
                     runUntil([&] { return !shown.view->hasStoredText(); }, 5000);
                 },
-                &painted);
+                &painted, &cpu);
             if (!painted) {
                 state.SkipWithError("a keystroke was not painted");
                 return;
@@ -193,6 +242,7 @@ void BM_TypeTenCharactersUntilPainted(benchmark::State &state)
         std::nth_element(each.begin(), each.begin() + long(each.size() / 2), each.end());
         state.counters["median_key_ms"] = each[each.size() / 2] * 1000;
     }
+    state.counters["cpu_until_idle_ms"] = keys > 0 ? cpu / keys * 1000 : 0;
     state.counters["view_moves"] = jumps;
     state.counters["branches"] = double(shown.map->allBranches().size());
 }
@@ -203,6 +253,20 @@ BENCHMARK(BM_TypeTenCharactersUntilPainted)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
+
+// With THINKWEB_BENCH_GRABS=<folder>, what the screen shows of the window
+// is kept there to be looked at.
+void keepGrab(const Shown &shown, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("THINKWEB_BENCH_GRABS");
+    QWidget *window = shown.document->documentWindow();
+    if (folder.isEmpty() || !window->screen())
+        return;
+    const QPoint at = window->mapToGlobal(QPoint(0, 0));
+    window->screen()
+        ->grabWindow(0, at.x(), at.y(), window->width(), window->height())
+        .save(QDir(folder).filePath(name));
+}
 
 // A wheel step down (or up, at the end), until the canvas has painted what
 // came into view.
@@ -218,9 +282,11 @@ void BM_ScrollUntilPainted(benchmark::State &state)
     settle();
     QScrollBar *bar = shown.view->verticalScrollBar();
     int direction = -120;
+    Costs costs;
     for (auto _ : state) {
         bool painted = false;
         const int before = bar->value();
+        const double cpu = processCpuSeconds();
         const double seconds = untilPainted(
             shown,
             [&] {
@@ -239,8 +305,11 @@ void BM_ScrollUntilPainted(benchmark::State &state)
             return;
         }
         state.SetIterationTime(seconds);
-        settle();
+        runFor(IdleAfterMs);
+        costs.seconds.push_back(seconds);
+        costs.cpu.push_back(processCpuSeconds() - cpu);
     }
+    costs.report(state);
     state.counters["branches"] = double(shown.map->allBranches().size());
 }
 BENCHMARK(BM_ScrollUntilPainted)
@@ -259,12 +328,15 @@ void BM_ZoomToFitUntilPainted(benchmark::State &state)
         state.SkipWithError("the map could not be opened");
         return;
     }
+    Costs costs;
     for (auto _ : state) {
         shown.map->setZoomAmount(100);
         shown.view->mapGeometryDidChange();
         shown.view->centerRoot();
         settle();
+        runFor(IdleAfterMs);
         bool painted = false;
+        const double cpu = processCpuSeconds();
         const double seconds =
             untilPainted(shown, [&] { shown.document->zoomToFit(); }, &painted);
         if (!painted) {
@@ -272,8 +344,13 @@ void BM_ZoomToFitUntilPainted(benchmark::State &state)
             return;
         }
         state.SetIterationTime(seconds);
+        runFor(IdleAfterMs);
+        costs.seconds.push_back(seconds);
+        costs.cpu.push_back(processCpuSeconds() - cpu);
         state.counters["zoom"] = shown.map->zoomAmount();
+        keepGrab(shown, QStringLiteral("zoom-to-fit-%1.png").arg(state.range(0)));
     }
+    costs.report(state);
     shown.map->setZoomAmount(100);
     shown.view->mapGeometryDidChange();
     settle();
@@ -301,6 +378,7 @@ void BM_NavigatorCatchUp(benchmark::State &state)
         return;
     }
     const std::shared_ptr<TWMapBranch> parent = deepBranch(*shown.map);
+    Costs costs;
     for (auto _ : state) {
         selectAndCentre(shown, parent);
         // The navigator is up to date before the edit.
@@ -308,6 +386,7 @@ void BM_NavigatorCatchUp(benchmark::State &state)
         settle();
         bool painted = false;
         untilPainted(shown, [&] { shown.map->publicCreateChildren(); }, &painted);
+        const double navigatorStart = processCpuSeconds();
         PaintCounter counter(navigator);
         double seconds = 0;
         QElapsedTimer limit;
@@ -325,12 +404,17 @@ void BM_NavigatorCatchUp(benchmark::State &state)
         }
         state.SetIterationTime(seconds);
         state.counters["wait_ms"] = double(limit.elapsed());
+        // The processor time after the canvas's paint until idle: the navigator's.
+        runFor(IdleAfterMs);
+        costs.seconds.push_back(seconds);
+        costs.cpu.push_back(processCpuSeconds() - navigatorStart);
         settle();
         shown.view->endEditingTextArea();
         shown.document->undoManager()->closeEventGroup();
         shown.view->undo();
         settle();
     }
+    costs.report(state);
 }
 BENCHMARK(BM_NavigatorCatchUp)
     ->Arg(1000)

@@ -444,7 +444,11 @@ void TWDocumentViewController::scaleToFitMapOnSinglePage()
     const double f = s * 0.01;
     const Point delta(float((p.width / f - b.width()) * 0.5 - b.x()),
                       float((p.height / f - b.height()) * 0.5 - b.y()));
+    if (m_graphicView)
+        m_graphicView->beginMarkBatch();
     map->root()->mainGraphic()->publicMoveBy(delta, true);
+    if (m_graphicView)
+        m_graphicView->endMarkBatch();
     map->setScaleAmount(float(s));
     setScaleAmount(map->scaleAmount());
     NotificationCenter::defaultCenter().post(TWMap::PrintCanvasControllerNeedsUpdateNowNotification,
@@ -473,8 +477,14 @@ void TWDocumentViewController::centerMapOnCanvas()
     }
     const Point delta(float((width - b.width()) * 0.5 - b.x()),
                       float((height - b.height()) * 0.5 - b.y()));
-    if (delta != Point())
+    if (delta != Point()) {
+        // Every graphic moves: the canvas gathers their marks into a few.
+        if (m_graphicView)
+            m_graphicView->beginMarkBatch();
         map->root()->mainGraphic()->publicMoveBy(delta, true);
+        if (m_graphicView)
+            m_graphicView->endMarkBatch();
+    }
     NotificationCenter::defaultCenter().post(TWMap::PrintCanvasControllerNeedsUpdateNowNotification,
                                              NotificationObject(maps->shared_from_this()));
 }

@@ -20,8 +20,10 @@ void TWCanvasMapPainter::paintMap(const DrawingContext &context, TWMap &map, Rec
     // On screen a map zoomed out below reading size shows its branches, not
     // smudges; pictures and copies of it keep every label.
     const QPaintDevice *device = context.painter().device();
-    options.drawLabels = !device || device->devType() != QInternal::Widget ||
-                         TWMapDrawing::labelsReadableAt(context.painter().worldTransform().m11());
+    const bool onScreen = device && device->devType() == QInternal::Widget;
+    options.drawLabels =
+        !onScreen || TWMapDrawing::labelsReadableAt(context.painter().worldTransform().m11());
+    options.levelOfDetail = onScreen;
     if (pages) {
         TWMapDrawing::drawBackgroundInRect(context, map, dirty);
         TWMapDrawing::drawPrintGridInRect(context, map, *pages);

@@ -411,16 +411,21 @@ void TWGraphic::setBounds(Rect requested)
                          : NotificationObject(static_cast<const void *>(this));
         return *named;
     };
+    // A whole tree moving by one offset is redrawn and undone as one; the
+    // link lines it carries are told and undone as they are alone.
+    const bool wholeTreeMoves =
+        TWTreeTranslation::active() && !dynamic_cast<const TWLinkLine *>(this);
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines))
         center.post(GraphicWillChangeBoundsNotification, NotificationObject(line));
     static const ObservedName willHeard(GraphicWillChangeBoundsNotification);
-    if (willHeard())
+    if (willHeard() && !wholeTreeMoves)
         center.post(GraphicWillChangeBoundsNotification, me());
 
     // No closure is built while nothing records it (a drag or an import
     // moves thousands).
     if (const UndoManager *undo = undoManager(); undo && undo->isUndoRegistrationEnabled())
-        registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
+        if (!wholeTreeMoves || !TWTreeTranslation::recordOldBounds(self, oldBounds))
+            registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
 
     m_bounds = bounds;
     if (m_extra)
@@ -439,7 +444,7 @@ void TWGraphic::setBounds(Rect requested)
     if (sizeChanged)
         updateCachedTextAttributes();
 
-    if (LiveGraphics::othersHearBoundsChanges(center)) {
+    if (!wholeTreeMoves && LiveGraphics::othersHearBoundsChanges(center)) {
         const void *outer = LiveGraphics::s_invalidatedPoster;
         LiveGraphics::s_invalidatedPoster = this;
         center.post(GraphicDidChangeBoundsNotification, me());
@@ -474,7 +479,8 @@ void TWGraphic::setBounds(Rect requested)
         // The notification names the branch in a map made for it: none is
         // made when no one listens.
         static const ObservedName resizeHeard(BranchDidResizeNotification);
-        if (!resizeHeard() || TWMapsDoc::takeResizeDirectly(branchAlive))
+        // A tree moved as a whole keeps its arrangement: nothing to lay out.
+        if (wholeTreeMoves || !resizeHeard() || TWMapsDoc::takeResizeDirectly(branchAlive))
             return;
         QVariantMap info;
         info.insert(BranchKey, QVariant::fromValue(branchAlive));
@@ -511,15 +517,39 @@ void TWGraphic::setBounds(Rect requested)
 
 namespace {
 
+using MovedBounds = std::vector<std::pair<std::shared_ptr<TWGraphic>, Rect>>;
+
 struct TreeTranslationState
 {
     bool active = false;
     // The link lines by the numbers of their ends, for one map.
     const TWMap *indexed = nullptr;
     QHash<long, TWMap::LinkLineList> linesByEnd;
+    // Each moved graphic's bounds before the move, for one undo step.
+    UndoManager *undo = nullptr;
+    std::weak_ptr<TWMap> map;
+    MovedBounds moved;
 };
 
 TreeTranslationState g_treeTranslation;
+
+// Puts every graphic back, the last moved first as separate steps would,
+// and the canvas is redrawn once, as the move redrew it.
+void restoreMovedBounds(const MovedBounds &moved, const std::weak_ptr<TWMap> &map)
+{
+    {
+        const TWTreeTranslation translation;
+        for (auto it = moved.crbegin(); it != moved.crend(); ++it)
+            it->first->setBounds(it->second);
+    }
+    if (const std::shared_ptr<TWMap> m = map.lock()) {
+        const Size canvas = m->canvasSize();
+        NotificationCenter::defaultCenter().post(
+            TWMapBranch::RedrawInRectNotification, nullptr,
+            {{TWMapBranch::RectKey, QRectF(0, 0, canvas.width, canvas.height)},
+             {TWMapBranch::MapKey, QVariant::fromValue(NotificationObject(m))}});
+    }
+}
 
 } // namespace
 
@@ -528,10 +558,33 @@ TWTreeTranslation::TWTreeTranslation() : m_outer(std::exchange(g_treeTranslation
 TWTreeTranslation::~TWTreeTranslation()
 {
     g_treeTranslation.active = m_outer;
-    if (!m_outer) {
-        g_treeTranslation.indexed = nullptr;
-        g_treeTranslation.linesByEnd.clear();
+    if (m_outer)
+        return;
+    TreeTranslationState &t = g_treeTranslation;
+    t.indexed = nullptr;
+    t.linesByEnd.clear();
+    UndoManager *undo = std::exchange(t.undo, nullptr);
+    MovedBounds moved = std::exchange(t.moved, {});
+    std::weak_ptr<TWMap> map = std::exchange(t.map, {});
+    if (undo && !moved.empty())
+        undo->registerUndo([moved = std::move(moved), map = std::move(map)] {
+            restoreMovedBounds(moved, map);
+        });
+}
+
+bool TWTreeTranslation::recordOldBounds(const std::shared_ptr<TWGraphic> &graphic, Rect bounds)
+{
+    TreeTranslationState &t = g_treeTranslation;
+    UndoManager *undo = graphic ? graphic->undoManager() : nullptr;
+    if (!t.active || !undo || (t.undo && t.undo != undo))
+        return false;
+    if (!t.undo) {
+        t.undo = undo;
+        if (TWMap *m = graphic->map())
+            t.map = m->weak_from_this();
     }
+    t.moved.emplace_back(graphic, bounds);
+    return true;
 }
 
 TWMap::LinkLineList TWTreeTranslation::linkLinesAt(const TWGraphic &graphic, const TWMap &map)

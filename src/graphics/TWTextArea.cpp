@@ -1,5 +1,6 @@
 #include "graphics/TWTextArea.h"
 #include "graphics/TWFlexiBranchTransformedCharacter.h"
+#include "graphics/TWTreeTranslation.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
@@ -196,7 +197,9 @@ void TWTextArea::setBounds(Rect bounds)
 {
     TWGraphic::setBounds(bounds);
     static const ObservedName heard(UpdateTextEditorFrameNotification);
-    if (heard())
+    // Only the edited label's editor follows it; a whole tree moving would
+    // post for every label.
+    if (heard() && (!TWTreeTranslation::active() || isEditing()))
         NotificationCenter::defaultCenter().post(UpdateTextEditorFrameNotification,
                                                  notificationObject());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Geometry.h"
+
 #include <QList>
 #include <memory>
 
@@ -11,6 +13,8 @@ class TWMap;
 // that moves by one offset: a branch's connection is not fitted as its shape
 // moves, since the mover fits every connection once all ends have moved, and
 // the link lines at each graphic are found in a table made once per move.
+// The graphics post nothing about their new bounds (the mover redraws the
+// map), and the move is undone by one step that puts every graphic back.
 class TWTreeTranslation
 {
 public:
@@ -24,6 +28,10 @@ public:
     // order, as TWMap::linkLinesStartingOrEndingWithGraphic() finds them.
     static QList<std::shared_ptr<TWLinkLine>> linkLinesAt(const TWGraphic &graphic,
                                                           const TWMap &map);
+    // Keeps the graphic's bounds before its move for the move's one undo
+    // step; false when it must register its own (no translation, or
+    // another undo manager).
+    static bool recordOldBounds(const std::shared_ptr<TWGraphic> &graphic, Rect bounds);
 
 private:
     bool m_outer;

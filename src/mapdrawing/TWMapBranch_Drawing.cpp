@@ -6,7 +6,9 @@
 #include "graphics/TWCustomBranchShape.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWFlexiBranch.h"
+#include "graphics/TWImage.h"
 #include "graphics/TWLine.h"
+#include "graphics/TWLinkLine.h"
 #include "graphics/TWMapUtilities.h"
 #include "graphics/TWTextArea.h"
 #include "mapdrawing/TWBranchIndicators.h"
@@ -86,6 +88,8 @@ void removeRecord(const QVariantMap &record)
 struct Marks
 {
     QSet<const TWGraphic *> marked;
+    // The branches whose subtrees hold a marked graphic.
+    QSet<const TWMapBranch *> holding;
     bool withSelection = false;
 
     bool isMarked(const TWGraphic &g) const { return marked.contains(&g); }
@@ -105,13 +109,133 @@ Marks marksFor(const Pass &pass)
     if (pass.rubberBand)
         for (const auto &g : *pass.rubberBand)
             marks.marked.insert(g.get());
+    if (pass.detail)
+        for (const TWGraphic *g : std::as_const(marks.marked))
+            for (const TWMapBranch *b = g ? g->branch() : nullptr; b && !marks.holding.contains(b);
+                 b = b->parent())
+                marks.holding.insert(b);
     return marks;
 }
 
 void drawGraphic(TWGraphic &g, const Pass &pass, bool marked, const std::optional<Shadow> &shadow,
                  bool glow)
 {
+    // What was gathered lies under this.
+    if (pass.detail)
+        pass.detail->flush();
     g.drawInView(pass.context, pass.view, marked, shadow, glow);
+}
+
+constexpr int NoOutlineStyle = 8;
+
+// A graphic drawn by the shape drawing alone, as a plain path: pictures,
+// texts, link lines and flexible branches draw more.
+bool drawsPlainPath(const TWGraphic &g)
+{
+    return !dynamic_cast<const TWFlexiBranch *>(&g) && !dynamic_cast<const TWImage *>(&g) &&
+           !dynamic_cast<const TWTextArea *>(&g) && !dynamic_cast<const TWLinkLine *>(&g);
+}
+
+// Whether the graphic's outline is a solid line of at most a pixel, which
+// the screen draws as a hairline whatever its width.
+bool strokesHairline(const TWGraphic &g, qreal pixelsPerPoint)
+{
+    const int style = g.strokeStyle();
+    return g.strokeWidth() * pixelsPerPoint <= 1 && (style < 2 || style > 7);
+}
+
+bool gatherable(const TWGraphic &g, const Marks &marks, qreal pixelsPerPoint)
+{
+    return g.animationStep() <= 0 && !marks.isMarked(g) && !marks.glows(g) &&
+           strokesHairline(g, pixelsPerPoint) && drawsPlainPath(g);
+}
+
+bool drawsOutline(const TWGraphic &g)
+{
+    return g.drawsStroke() && g.strokeStyle() != NoOutlineStyle;
+}
+
+// A connection as thin as a hairline joins the gathered drawing as it is.
+bool gatherConnection(TWGraphic &connection, const Pass &pass, const Marks &marks)
+{
+    DetailBatch *detail = pass.detail;
+    if (!detail || !gatherable(connection, marks, detail->pixelsPerPoint()))
+        return false;
+    const std::shared_ptr<BezierPath> path = connection.bezierPath();
+    if (!path || path->isEmpty())
+        return true;
+    if (connection.drawsFill() && path->windingRule() != BezierPath::NonZeroWindingRule)
+        return false;
+    const QPainterPath shape = path->toQPainterPath();
+    if (connection.drawsFill())
+        detail->fill(shape, connection.inheritedFillColor().toQColor().rgba());
+    if (drawsOutline(connection))
+        detail->hairline(shape, connection.inheritedStrokeColor().toQColor(),
+                         connection.strokeWidth());
+    return true;
+}
+
+// A branch a few pixels across is its shape's rectangle: filled in the
+// fill colour, outlined by a hairline. Its label, pictures and icons would
+// be smaller than a pixel.
+bool gatherTinyBranch(TWMapBranch &b, const Pass &pass, const Marks &marks)
+{
+    DetailBatch *detail = pass.detail;
+    TWGraphic *main = b.mainGraphic().get();
+    if (!detail || !main || b.enclosedImage() ||
+        !gatherable(*main, marks, detail->pixelsPerPoint()))
+        return false;
+    const Rect extent = TWBranchIndicators::branchDrawingBounds(b);
+    if (std::max(extent.width(), extent.height()) * detail->pixelsPerPoint() >=
+        DetailBatch::TinyPixels)
+        return false;
+    if (const TWMap *map = b.map(); map && map->isGraphicSelected(main))
+        return false;
+    if (const TWTextArea *text = b.enclosedTextArea().get(); text && marks.isMarked(*text))
+        return false;
+    if (pass.view)
+        removeTooltipRects(b);
+    const std::shared_ptr<BezierPath> path = main->bezierPath();
+    if (!path || path->isEmpty())
+        return true;
+    const QRectF r = path->controlPointBounds().toQt();
+    if (main->drawsFill())
+        detail->fillRect(r, main->inheritedFillColor().toQColor().rgba());
+    if (drawsOutline(*main))
+        detail->hairlineRect(r, main->inheritedStrokeColor().toQColor(), main->strokeWidth());
+    return true;
+}
+
+// A subtree that fits within a pixel is its branch's connection and a
+// rectangle over the whole subtree in its branch's colours: its branches
+// would each cover a sliver of that pixel.
+bool gatherTinySubtree(TWMapBranch &b, Rect extent, const Pass &pass, const Marks &marks)
+{
+    DetailBatch *detail = pass.detail;
+    TWGraphic *main = b.mainGraphic().get();
+    if (!detail || !main || b.children().isEmpty() || marks.holding.contains(&b) ||
+        std::max(extent.width(), extent.height()) * detail->pixelsPerPoint() >= 1 ||
+        !gatherable(*main, marks, detail->pixelsPerPoint()))
+        return false;
+    if (const auto &connection = b.connectionGraphic();
+        connection && connection->drawingBounds().intersects(pass.rect) &&
+        !gatherConnection(*connection, pass, marks))
+        return false;
+    const QRectF r = extent.toQt();
+    if (main->drawsFill()) {
+        // The shapes cover about their share of the rectangle, as the
+        // branch's own and its children's would.
+        const Rect shape = main->bounds();
+        const qreal covered = qreal(shape.width()) * shape.height() * (1 + b.children().size());
+        const qreal area = r.width() * r.height();
+        QColor fill = main->inheritedFillColor().toQColor();
+        if (area > 0)
+            fill.setAlphaF(float(fill.alphaF() * std::min(1.0, covered / area)));
+        detail->fillRect(r, fill.rgba());
+    }
+    if (drawsOutline(*main))
+        detail->hairlineRect(r, main->inheritedStrokeColor().toQColor(), main->strokeWidth());
+    return true;
 }
 
 void drawCulled(TWGraphic &g, const Pass &pass, const Marks &marks)
@@ -339,8 +463,13 @@ Rect ownDrawingExtent(TWMapBranch &b)
 
 void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks, Culling culling)
 {
-    if (culling.byExtent && !subtreeDrawingExtent(b, culling.shownLevels).intersects(pass.rect))
-        return;
+    if (culling.byExtent) {
+        const Rect extent = subtreeDrawingExtent(b, culling.shownLevels);
+        if (!extent.intersects(pass.rect) ||
+            (pass.detail && childrenShown(b, culling.shownLevels) &&
+             gatherTinySubtree(b, extent, pass, marks)))
+            return;
+    }
     // Keeps the branch alive should a drawn graphic change the tree.
     const std::shared_ptr<TWMapBranch> keep = b.shared_from_this();
     if (!culling.byExtent || childrenShown(b, culling.shownLevels)) {
@@ -366,20 +495,28 @@ void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks, Culling c
             drawCulled(*g, pass, marks);
         }
     if (const auto &connection = b.connectionGraphic())
-        if (connection->drawingBounds().intersects(pass.rect))
+        if (connection->drawingBounds().intersects(pass.rect) &&
+            !gatherConnection(*connection, pass, marks))
             drawGraphic(*connection, pass, false, connection->inheritedShadow(),
                         marks.glows(*connection));
     TWGraphic *main = b.mainGraphic().get();
-    if (TWBranchIndicators::branchDrawingBounds(b).intersects(pass.rect))
+    if (TWBranchIndicators::branchDrawingBounds(b).intersects(pass.rect) &&
+        !gatherTinyBranch(b, pass, marks)) {
+        if (pass.detail)
+            pass.detail->flush();
         drawBody(b, map, pass, marks, main ? main->inheritedShadow() : std::nullopt);
+    }
     // Negative orderings lie in front.
     if (showAttached)
         for (const auto &g : attached)
             if (g->internalOrdering() < 0)
                 drawCulled(*g, pass, marks);
     // Handles again, over the front attached graphics.
-    if (main && map && map->isGraphicSelected(main))
+    if (main && map && map->isGraphicSelected(main)) {
+        if (pass.detail)
+            pass.detail->flush();
         main->drawHandlesInView(pass.context, pass.view);
+    }
 }
 
 } // namespace
@@ -408,6 +545,84 @@ void drawSelf(TWMapBranch &branch, const Pass &pass)
     }
     // The marks are gathered once for the whole pass.
     drawSubtree(branch, pass, marksFor(pass), culling);
+    if (pass.detail)
+        pass.detail->flush();
+}
+
+DetailBatch::DetailBatch(const DrawingContext &context, qreal pixelsPerPoint)
+    : m_context(context), m_pixelsPerPoint(pixelsPerPoint)
+{}
+
+DetailBatch::~DetailBatch()
+{
+    flush();
+}
+
+void DetailBatch::fill(const QPainterPath &path, QRgb colour)
+{
+    if (qAlpha(colour) != 0)
+        m_fills[colour].addPath(path);
+}
+
+void DetailBatch::fillRect(const QRectF &rect, QRgb colour)
+{
+    if (qAlpha(colour) != 0)
+        m_fills[colour].addRect(rect);
+}
+
+QRgb DetailBatch::hairlineColour(QColor colour, float width, const QRectF &extent) const
+{
+    // A line thinner than a pixel covers that part of the pixels it
+    // crosses, and one shorter than a pixel that part again: a hairline
+    // covers at least a whole pixel.
+    const qreal span = std::max(extent.width(), extent.height()) * m_pixelsPerPoint;
+    const qreal coverage =
+        std::clamp(qreal(width) * m_pixelsPerPoint, 0.0, 1.0) * std::clamp(span, 0.0, 1.0);
+    colour.setAlphaF(float(colour.alphaF() * coverage));
+    return colour.rgba();
+}
+
+void DetailBatch::hairline(const QPainterPath &path, const QColor &colour, float width)
+{
+    const QRgb rgba = hairlineColour(colour, width, path.controlPointRect());
+    if (qAlpha(rgba) != 0)
+        m_hairlines[rgba].addPath(path);
+}
+
+void DetailBatch::hairlineRect(const QRectF &rect, const QColor &colour, float width)
+{
+    const QRgb rgba = hairlineColour(colour, width, rect);
+    if (qAlpha(rgba) == 0)
+        return;
+    // A rectangle with no height or width is a line, not an empty figure.
+    QPainterPath &path = m_hairlines[rgba];
+    path.moveTo(rect.topLeft());
+    path.lineTo(rect.topRight());
+    path.lineTo(rect.bottomRight());
+    path.lineTo(rect.bottomLeft());
+    path.closeSubpath();
+}
+
+void DetailBatch::flush()
+{
+    if (m_fills.empty() && m_hairlines.empty())
+        return;
+    QPainter &p = m_context.painter();
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    for (auto &[colour, path] : m_fills) {
+        // Overlapping figures are filled once, as each was on its own.
+        path.setFillRule(Qt::WindingFill);
+        p.fillPath(path, QColor::fromRgba(colour));
+    }
+    for (const auto &[colour, path] : m_hairlines) {
+        QPen pen(QColor::fromRgba(colour), 0);
+        pen.setCosmetic(true);
+        p.strokePath(path, pen);
+    }
+    p.restore();
+    m_fills.clear();
+    m_hairlines.clear();
 }
 
 void setBoundaryPainter(BoundaryPainter painter)

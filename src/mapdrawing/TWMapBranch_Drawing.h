@@ -2,10 +2,14 @@
 
 #include "platform/Geometry.h"
 
+#include <QColor>
 #include <QList>
+#include <QPainterPath>
+#include <QRgb>
 #include <QString>
 #include <QVariant>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -23,6 +27,41 @@ namespace TWBranchDrawing {
 using GraphicList = QList<std::shared_ptr<TWGraphic>>;
 using BranchList = QList<std::shared_ptr<TWMapBranch>>;
 
+// On screen, a map zoomed out below reading size draws the graphics that
+// are only a few pixels across as what they look like there: shapes as
+// filled rectangles and thin lines as hairlines, gathered per colour and
+// painted together. Anything marked, shadowed in a way that shows, or
+// large enough is drawn as usual; the gathered drawing is painted before
+// it, so what lies over what stays as it was.
+class DetailBatch
+{
+public:
+    // Graphics under this many device pixels on their longer side are simplified.
+    static constexpr qreal TinyPixels = 4;
+
+    DetailBatch(const DrawingContext &context, qreal pixelsPerPoint);
+    ~DetailBatch();
+    DetailBatch(const DetailBatch &) = delete;
+    DetailBatch &operator=(const DetailBatch &) = delete;
+
+    qreal pixelsPerPoint() const { return m_pixelsPerPoint; }
+    void fill(const QPainterPath &path, QRgb colour);
+    void fillRect(const QRectF &rect, QRgb colour);
+    // Lines of the width in points, thinner than a pixel.
+    void hairline(const QPainterPath &path, const QColor &colour, float width);
+    void hairlineRect(const QRectF &rect, const QColor &colour, float width);
+    // Paints what was gathered: the fills, then the hairlines over them.
+    void flush();
+
+private:
+    QRgb hairlineColour(QColor colour, float width, const QRectF &extent) const;
+
+    const DrawingContext &m_context;
+    qreal m_pixelsPerPoint;
+    std::map<QRgb, QPainterPath> m_fills;
+    std::map<QRgb, QPainterPath> m_hairlines;
+};
+
 // What one drawing pass hands down the tree. `selection` null: no selection
 // state is drawn; `rubberBand` may be null.
 struct Pass
@@ -34,6 +73,8 @@ struct Pass
     const GraphicList *selection = nullptr;
     bool skippingText = false;
     const TWMapExpansionState &expansionState;
+    // Set: tiny graphics are gathered into it (screen drawing only).
+    DetailBatch *detail = nullptr;
 };
 
 // The subtree rooted at `branch`, culled to the pass's rectangle.

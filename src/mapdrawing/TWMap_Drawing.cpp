@@ -76,13 +76,18 @@ void drawMapInRect(const DrawingContext &context, TWMap &map, Rect rect, const O
     const std::shared_ptr<TWMapBranch> root = map.root();
     if (root) {
         TWBranchDrawing::drawBoundary(*root, context, options.view, rect, selection);
+        const qreal pixelsPerPoint = context.devicePixelsPerPoint();
+        std::optional<TWBranchDrawing::DetailBatch> detail;
+        if (options.levelOfDetail && !labelsReadableAt(pixelsPerPoint))
+            detail.emplace(context, pixelsPerPoint);
         TWBranchDrawing::drawSelf(*root, {.context = context,
                                           .view = options.view,
                                           .rect = rect,
                                           .rubberBand = rubberBand,
                                           .selection = selection,
                                           .skippingText = !options.drawLabels,
-                                          .expansionState = state});
+                                          .expansionState = state,
+                                          .detail = detail ? &*detail : nullptr});
     }
     if (!options.drawLinkLines)
         return;

@@ -494,6 +494,12 @@ void TWMapBranch::invalidateSubtreeFromBranch(const Notification &)
 {
     if (!NotificationCenter::defaultCenter().isObserved(DelayedRedrawInRectNotification))
         return;
+    // The whole map is one area to repaint, not one per graphic: a big map
+    // would post hundreds of thousands.
+    if (TWMap *m = map(); m && m->root().get() == this) {
+        postRedrawRect(DelayedRedrawInRectNotification, m->getBoundingDrawingRectForAllGraphics());
+        return;
+    }
     GraphicList graphics;
     graphicsForBranchIntoArray(graphics, false, true, true);
     postDelayedRedraws(graphics);

@@ -657,6 +657,18 @@ public:
     std::optional<Rect> subtreeDrawingExtent(int shownLevels) const;
     void setSubtreeDrawingExtent(Rect extent, int shownLevels);
     void invalidateSubtreeDrawingExtent() const;
+    // What the shown subtree's graphics cover, boundaries apart, as the
+    // map's extent counts them, and whether a shown branch in it draws a
+    // boundary; kept for `shownLevels` and the attached-graphics setting
+    // and dropped with the drawing extent above.
+    struct GraphicsExtent
+    {
+        Rect graphics;
+        bool boundaries = false;
+    };
+    std::optional<GraphicsExtent> subtreeGraphicsExtent(int shownLevels, bool attached) const;
+    void setSubtreeGraphicsExtent(const GraphicsExtent &extent, int shownLevels,
+                                  bool attached) const;
     void invalidateIncomingAndOutgoingConnectionGraphics();
     void makeNaturalSize();
 
@@ -917,6 +929,10 @@ private:
     mutable bool m_subtreeExtentValid = false;
     Rect m_subtreeDrawingExtent;
     int m_subtreeExtentShownLevels = 0;
+    mutable bool m_graphicsExtentValid = false;
+    mutable bool m_graphicsExtentAttached = false;
+    mutable int m_graphicsExtentShownLevels = 0;
+    mutable GraphicsExtent m_graphicsExtent;
     quint64 m_movedShapeListMark = 0;
     int m_branchNumber = 0;
     int m_childrenConnectionStyle = 4;

@@ -283,6 +283,7 @@ void TWMapBranch::setHasBoundary(bool has)
     const bool old = m_flags.hasBoundary;
     registerUndo([old](TWMapBranch &b) { b.setHasBoundary(old); });
     m_flags.hasBoundary = has;
+    invalidateSubtreeDrawingExtent();
     TWMapLayoutServices &services = layoutServices();
     services.invalidateBoundary(*this);
     if (m_caches)

@@ -604,8 +604,29 @@ void TWMapBranch::setSubtreeDrawingExtent(Rect extent, int shownLevels)
 
 void TWMapBranch::invalidateSubtreeDrawingExtent() const
 {
-    for (const TWMapBranch *b = this; b && b->m_subtreeExtentValid; b = b->parent())
+    for (const TWMapBranch *b = this; b && (b->m_subtreeExtentValid || b->m_graphicsExtentValid);
+         b = b->parent()) {
         b->m_subtreeExtentValid = false;
+        b->m_graphicsExtentValid = false;
+    }
+}
+
+std::optional<TWMapBranch::GraphicsExtent> TWMapBranch::subtreeGraphicsExtent(int shownLevels,
+                                                                            bool attached) const
+{
+    if (!m_graphicsExtentValid || m_graphicsExtentShownLevels != shownLevels ||
+        m_graphicsExtentAttached != attached)
+        return std::nullopt;
+    return m_graphicsExtent;
+}
+
+void TWMapBranch::setSubtreeGraphicsExtent(const GraphicsExtent &extent, int shownLevels,
+                                           bool attached) const
+{
+    m_graphicsExtent = extent;
+    m_graphicsExtentShownLevels = shownLevels;
+    m_graphicsExtentAttached = attached;
+    m_graphicsExtentValid = true;
 }
 
 void TWMapBranch::invalidateIncomingAndOutgoingConnectionGraphics()

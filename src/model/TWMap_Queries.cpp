@@ -1,7 +1,9 @@
 #include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
+#include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapDrawingServices.h"
@@ -408,18 +410,86 @@ std::shared_ptr<TWMapBranch> TWMap::branchIntersectingRect(Rect rect,
     return nullptr;
 }
 
+namespace {
+
+// What a shown branch and its shown descendants cover, as graphics()
+// lists them, without building and ordering that list: each subtree's
+// answer is kept until a graphic in it changes, so an edit measures the
+// branches from it to the root and their children, not the map.
+// `shownLevels` is how many levels below the branch the hide level shows.
+TWMapBranch::GraphicsExtent subtreeGraphicsExtent(TWMapBranch &branch, int shownLevels,
+                                                  bool showAttached)
+{
+    if (std::optional<TWMapBranch::GraphicsExtent> kept =
+            branch.subtreeGraphicsExtent(shownLevels, showAttached))
+        return *kept;
+    TWMapBranch::GraphicsExtent extent;
+    Rect &r = extent.graphics;
+    if (const auto &text = branch.enclosedTextArea())
+        r = r.united(text->drawingBounds());
+    const bool numberShown = branch.showsOutlineNumberLabel();
+    for (const auto &record : branch.otherEnclosedGraphics())
+        if (record->graphic() && (numberShown || record->name() != TWMapBranch::OutlineNumberKey))
+            r = r.united(record->graphic()->drawingBounds());
+    if (const std::shared_ptr<TWGraphic> image = branch.enclosedImage())
+        r = r.united(image->drawingBounds());
+    if (const auto &shape = branch.mainGraphic())
+        r = r.united(shape->drawingBounds());
+    if (showAttached)
+        for (const auto &g : branch.linkedGraphics())
+            r = r.united(g->drawingBounds());
+    if (const auto &connection = branch.connectionGraphic())
+        r = r.united(connection->drawingBounds());
+    extent.boundaries = branch.hasBoundary();
+    // Deeper than the hide level is hidden, and so is all below a collapse.
+    if (shownLevels >= 1 && !branch.childrenHidden())
+        for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
+            const TWMapBranch::GraphicsExtent below =
+                subtreeGraphicsExtent(*child, shownLevels - 1, showAttached);
+            r = r.united(below.graphics);
+            extent.boundaries = extent.boundaries || below.boundaries;
+        }
+    branch.setSubtreeGraphicsExtent(extent, shownLevels, showAttached);
+    return extent;
+}
+
+// Boundary outlines are kept by the layout: asked for afresh, but only in
+// subtrees that draw one.
+void uniteBoundaries(TWMapBranch &branch, int shownLevels, bool showAttached,
+                     TWMapLayoutServices &services, Rect &extent)
+{
+    if (branch.hasBoundary())
+        if (const std::optional<Rect> outline = services.boundaryPathBounds(branch))
+            extent = extent.united(*outline);
+    if (shownLevels < 1 || branch.childrenHidden())
+        return;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        if (subtreeGraphicsExtent(*child, shownLevels - 1, showAttached).boundaries)
+            uniteBoundaries(*child, shownLevels - 1, showAttached, services, extent);
+}
+
+} // namespace
+
 Rect TWMap::getBoundingDrawingRectForAllGraphics()
 {
     TWMapLayoutServices &services = layoutServices();
     Rect extent;
-    for (const std::shared_ptr<TWGraphic> &g : graphics()) {
-        extent = extent.united(g->drawingBounds());
-        TWMapBranch *b = g->branch();
-        if (b && b->hasBoundary()) {
+    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines) {
+        extent = extent.united(line->drawingBounds());
+        TWMapBranch *b = line->branch();
+        if (b && b->hasBoundary())
             if (const std::optional<Rect> outline = services.boundaryPathBounds(*b))
                 extent = extent.united(*outline);
-        }
     }
+    // A hide level below zero hides even the root.
+    const int shownLevels = branchHideLevel();
+    if (!m_root || shownLevels < 0)
+        return extent;
+    const bool attached = m_branchSettings.showAttachedGraphics;
+    const TWMapBranch::GraphicsExtent tree = subtreeGraphicsExtent(*m_root, shownLevels, attached);
+    extent = extent.united(tree.graphics);
+    if (tree.boundaries)
+        uniteBoundaries(*m_root, shownLevels, attached, services, extent);
     return extent;
 }
 

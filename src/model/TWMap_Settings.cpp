@@ -524,11 +524,9 @@ void TWMap::setCanvasSize(Size size)
     m_canvasSize = size;
     if (!announcing())
         return;
-    for (const std::shared_ptr<TWMapBranch> &branch : allBranches()) {
-        layoutServices().invalidateBoundary(*branch);
-        if (const std::shared_ptr<TWConnectionGraphic> &connection = branch->connectionGraphic())
-            connection->updateBounds();
-    }
+    // No boundary and no connection is drawn from the canvas size, so
+    // nothing of them is worked out again here: a big map's canvas grows
+    // with many edits.
     NotificationCenter::defaultCenter().post(PrintCanvasControllerNeedsUpdateWhenIdleNotification,
                                              m_document);
     refreshPreview();

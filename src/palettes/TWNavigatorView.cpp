@@ -21,7 +21,7 @@ TWNavigatorView::TWNavigatorView(QWidget *parent) : QWidget(parent)
     m_catchUpTimer.setSingleShot(true);
     // After the canvas has shown the change, so as not to share its frame.
     m_catchUpTimer.setInterval(CatchUpDelayMilliseconds);
-    connect(&m_catchUpTimer, &QTimer::timeout, this, &TWNavigatorView::catchUp);
+    connect(&m_catchUpTimer, &QTimer::timeout, this, &TWNavigatorView::catchUpWhenQuiet);
     m_closeObserver = NotificationCenter::defaultCenter().observe(
         TWDocument::WillCloseNotification, nullptr, [this](const Notification &n) {
             if (m_document && n.sender.identity() == static_cast<const void *>(m_document.data()))
@@ -129,17 +129,27 @@ void TWNavigatorView::mapAreaDidChange(Rect area)
 {
     if (area.isEmpty())
         return;
-    // A few rectangles: past them the changes are drawn as one.
+    // A few rectangles: past them the last one grows to hold the changes.
     constexpr qsizetype MostAreas = 8;
-    if (m_changedAreas.size() >= MostAreas) {
-        Rect all = area;
-        for (const Rect &r : std::as_const(m_changedAreas))
-            all = all.united(r);
-        m_changedAreas = {all};
-    } else {
+    if (m_changedAreas.size() >= MostAreas)
+        m_changedAreas.last() = m_changedAreas.last().united(area);
+    else
         m_changedAreas.append(area);
-    }
-    m_catchUpTimer.start();
+    // A move of the whole map brings a change per graphic: restarting the
+    // timer for each would cost more than the catch-up.
+    m_sinceChange.start();
+    if (!m_catchUpTimer.isActive())
+        m_catchUpTimer.start(CatchUpDelayMilliseconds);
+}
+
+void TWNavigatorView::catchUpWhenQuiet()
+{
+    const qint64 quiet =
+        m_sinceChange.isValid() ? m_sinceChange.elapsed() : CatchUpDelayMilliseconds;
+    if (quiet < CatchUpDelayMilliseconds && !m_changedAreas.isEmpty())
+        m_catchUpTimer.start(int(CatchUpDelayMilliseconds - quiet));
+    else
+        catchUp();
 }
 
 void TWNavigatorView::catchUp()
@@ -187,6 +197,7 @@ void TWNavigatorView::catchUp()
             options.drawBackground = true;
             options.drawSelection = false;
             options.drawLabels = TWMapDrawing::labelsReadableAt(s);
+            options.levelOfDetail = true;
             const Size canvas = current->canvasSize();
             TWMapDrawing::drawMapInRect(
                 context, *current, shown.intersected(Rect(0, 0, canvas.width, canvas.height)),
@@ -241,6 +252,7 @@ const QImage &TWNavigatorView::thumbnail()
         options.drawBackground = true;
         options.drawSelection = false;
         options.drawLabels = TWMapDrawing::labelsReadableAt(m_scalingFactor);
+        options.levelOfDetail = true;
         TWMapDrawing::drawMapInRect(context, *current, Rect(0, 0, canvas.width, canvas.height),
                                     options);
     }

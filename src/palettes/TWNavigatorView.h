@@ -3,6 +3,7 @@
 #include "platform/Geometry.h"
 #include "platform/NotificationCenter.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
 #include <QTimer>
@@ -80,6 +81,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // The catch-up timer: catches up once the changes have paused.
+    void catchUpWhenQuiet();
     TWMap *map() const { return m_source.map ? m_source.map() : nullptr; }
 
     QPointer<TWDocument> m_document;
@@ -98,6 +101,8 @@ private:
     QList<Rect> m_changedAreas;
     QTimer m_updateTimer;
     QTimer m_catchUpTimer;
+    // Since the last change: the catch-up waits for the changes to pause.
+    QElapsedTimer m_sinceChange;
     ObserverToken m_closeObserver;
     std::vector<ObserverToken> m_documentObservers;
 };

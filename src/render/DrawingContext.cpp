@@ -180,8 +180,36 @@ void DrawingContext::strokePath(const BezierPath &path, const QBrush &brush,
 
 void DrawingContext::fillPath(const BezierPath &path, const QBrush &brush) const
 {
-    if (!path.isEmpty())
-        m_painter->fillPath(path.toQPainterPath(), brush);
+    if (path.isEmpty())
+        return;
+    const QPainterPath shape = path.toQPainterPath();
+    // The rasteriser works through the whole of a filled figure, however
+    // little of it shows: a connection running the length of a big map
+    // would cost milliseconds at every repaint. On screen such a figure is
+    // cut to what can be seen, with a margin that keeps the cut out of sight.
+    const QPaintDevice *device = m_painter->device();
+    if (m_isScreen && device && !isVectorDevice(*m_painter) && brush.style() == Qt::SolidPattern) {
+        const QTransform toDevice = m_painter->worldTransform();
+        const QRectF extent = toDevice.mapRect(shape.controlPointRect());
+        QRectF visible(0, 0, device->width(), device->height());
+        if (m_painter->hasClipping())
+            visible = visible.intersected(toDevice.mapRect(m_painter->clipBoundingRect()));
+        constexpr qreal Margin = 16, Oversize = 4096;
+        if (toDevice.type() <= QTransform::TxScale && !m_painter->viewTransformEnabled() &&
+            (extent.width() > visible.width() + Oversize ||
+             extent.height() > visible.height() + Oversize)) {
+            QPainterPath window;
+            window.addRect(visible.adjusted(-Margin, -Margin, Margin, Margin));
+            // Cut in device pixels, so that curves are flattened as finely as drawn.
+            const QPainterPath cut = toDevice.map(shape).intersected(window);
+            m_painter->save();
+            m_painter->resetTransform();
+            m_painter->fillPath(cut, brush);
+            m_painter->restore();
+            return;
+        }
+    }
+    m_painter->fillPath(shape, brush);
 }
 
 void DrawingContext::drawWithShadow(const Shadow &shadow, const QRectF &bounds,

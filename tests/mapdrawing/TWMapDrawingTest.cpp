@@ -713,6 +713,87 @@ TEST_F(MapDrawingTest, GeneratedMapsRenderToImageAndPdf)
     }
 }
 
+// On screen, graphics a few pixels across are drawn simplified only where
+// labels cannot be read: at reading sizes the drawing is the full one, pixel
+// for pixel; below them the map covers the same place with about as much
+// ink (a subtree within a pixel as one figure), and a selected branch keeps
+// its full drawing.
+TEST_F(MapDrawingTest, LevelOfDetailOnlyBelowReadingSize)
+{
+    auto m = TWMap::create(document.get());
+    document->addMap(m, false);
+    GeneratedMap::fill(*m, 300);
+    const std::shared_ptr<TWMapBranch> selected = m->allBranches().at(40);
+    m->insertObjectInSelectedGraphicsAtIndex(selected->mainGraphic(), 0);
+    const Rect extent = m->getBoundingDrawingRectForAllGraphics();
+    const Rect whole(0, 0, extent.maxX() + 10, extent.maxY() + 10);
+    const auto draw = [&](qreal k, bool detail) {
+        // As the canvas and the navigator draw: a screen context, scaled.
+        QImage image(QSizeF(whole.width() * k, whole.height() * k).toSize(),
+                     QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            painter.scale(k, k);
+            DrawingContext context(painter, true);
+            TWMapDrawing::Options options;
+            options.drawSelection = true;
+            options.drawLabels = TWMapDrawing::labelsReadableAt(k);
+            options.levelOfDetail = detail;
+            TWMapDrawing::drawMapInRect(context, *m, whole, options);
+        }
+        return image.convertToFormat(QImage::Format_RGB32);
+    };
+    struct Ink
+    {
+        QRect box;
+        double amount = 0;
+    };
+    const auto inkOf = [](const QImage &image, QRect within = QRect()) {
+        Ink ink;
+        const QRect area = within.isNull() ? image.rect() : within.intersected(image.rect());
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const int dark = 255 - qGray(image.pixel(x, y));
+                if (dark > 0) {
+                    ink.amount += dark;
+                    ink.box |= QRect(x, y, 1, 1);
+                }
+            }
+        return ink;
+    };
+    struct Case
+    {
+        qreal pixelsPerPoint;
+        bool identical;
+    };
+    const Case cases[] = {{1.0, true},  {0.5, true},   {0.17, true},
+                          {0.1, false}, {0.03, false}, {0.008, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pixelsPerPoint);
+        const QImage full = draw(c.pixelsPerPoint, false);
+        const QImage simplified = draw(c.pixelsPerPoint, true);
+        if (c.identical) {
+            EXPECT_EQ(full, simplified);
+            continue;
+        }
+        EXPECT_NE(full, simplified);
+        const Ink was = inkOf(full), is = inkOf(simplified);
+        EXPECT_LE((was.box.topLeft() - is.box.topLeft()).manhattanLength(), 2);
+        EXPECT_LE((was.box.bottomRight() - is.box.bottomRight()).manhattanLength(), 2);
+        EXPECT_GT(is.amount, was.amount * 0.5);
+        // Hairlines cover at least a pixel: a map of a few pixels gets a little darker.
+        EXPECT_LT(is.amount, was.amount * 3);
+        // The selected branch is drawn as it was, handles and all.
+        const Rect mark = TWBranchIndicators::branchDrawingBounds(*selected).insetBy(-8, -8);
+        const QRect pixels =
+            QRectF(mark.x() * c.pixelsPerPoint, mark.y() * c.pixelsPerPoint,
+                   mark.width() * c.pixelsPerPoint, mark.height() * c.pixelsPerPoint)
+                .toAlignedRect();
+        EXPECT_GT(inkOf(simplified, pixels).amount, inkOf(full, pixels).amount * 0.8);
+    }
+}
+
 } // namespace
 
 // Labels are left out only where a 12-point label would be under two pixels.

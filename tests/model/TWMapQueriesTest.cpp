@@ -2,6 +2,9 @@
 #include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWMapUtilities.h"
 
+#include <functional>
+#include <vector>
+
 using namespace BranchTest;
 
 namespace {
@@ -122,6 +125,82 @@ TEST_F(TWMapQueriesTest, ExtentsSkipEmptyRectangles)
     root->mainGraphic()->setDrawsStroke(false);
     root->mainGraphic()->setBounds(Rect(0.5f, 0.5f, 10, 10));
     EXPECT_EQ(map->getBoundingPrintingRectForAllGraphics(), Rect(-10, -15, 31, 41));
+}
+
+// The extent as the drawing list gives it, measured from nothing.
+Rect extentMeasuredAnew(TWMap &map, ClickLayout &layout)
+{
+    Rect extent;
+    for (const std::shared_ptr<TWGraphic> &g : map.graphicsOrderedForDrawing(false)) {
+        extent = extent.united(g->drawingBounds());
+        if (TWMapBranch *b = g->branch(); b && b->hasBoundary())
+            if (const std::optional<Rect> outline = layout.boundaryPathBounds(*b))
+                extent = extent.united(*outline);
+    }
+    return extent;
+}
+
+TEST_F(TWMapQueriesTest, KeptExtentFollowsEveryKindOfEdit)
+{
+    auto a = child(root, 100, "a"), b = child(a, 150, "b", 700), c = child(b, 200, "c", 900);
+    std::shared_ptr<TWMapBranch> d;
+    const std::vector<std::pair<const char *, std::function<void()>>> edits = {
+        {"a shape moves past the edge", [&] { c->mainGraphic()->setBounds(Rect(1200, 900, 80, 30)); }},
+        {"it moves back inside", [&] { c->mainGraphic()->setBounds(Rect(900, 200, 80, 30)); }},
+        {"a label grows", [&] { b->enclosedTextArea()->setBounds(Rect(690, 140, 400, 60)); }},
+        {"a child is added deep", [&] { d = child(c, 1000, "d", 1500); }},
+        {"it is removed", [&] { c->removeChild(d); }},
+        {"a branch collapses", [&] { a->setChildrenHidden(true); }},
+        {"it expands", [&] { a->setChildrenHidden(false); }},
+        {"the hide level hides the deeper levels", [&] { map->setBranchHideLevel(1); }},
+        {"every level is shown again", [&] { map->setBranchHideLevel(999); }},
+        {"a boundary is drawn",
+         [&] {
+             clicks->boundaries.insert("b", Rect(-80, -60, 20, 20));
+             b->setHasBoundary(true);
+         }},
+        {"the boundary goes", [&] { b->setHasBoundary(false); }},
+        {"the whole tree moves", [&] { root->moveBranchBy(-700, 35, true); }},
+        {"the move is undone",
+         [&] {
+             settle();
+             undo->undo();
+         }},
+        {"and redone", [&] { undo->redo(); }},
+    };
+    for (const auto &[what, edit] : edits) {
+        // Kept before each edit, so that a stale answer would show.
+        map->getBoundingDrawingRectForAllGraphics();
+        edit();
+        const Rect kept = map->getBoundingDrawingRectForAllGraphics();
+        const Rect anew = extentMeasuredAnew(*map, *clicks);
+        SCOPED_TRACE(what);
+        EXPECT_NEAR(kept.minX(), anew.minX(), 0.01);
+        EXPECT_NEAR(kept.minY(), anew.minY(), 0.01);
+        EXPECT_NEAR(kept.maxX(), anew.maxX(), 0.01);
+        EXPECT_NEAR(kept.maxY(), anew.maxY(), 0.01);
+    }
+}
+
+TEST_F(TWMapQueriesTest, WholeTreeMoveIsUndoneAndRedoneExactly)
+{
+    auto a = child(root, 100.3f, "a"), b = child(a, 150.7f, "b", 700.1f);
+    settle();
+    auto boundsOfAll = [&] {
+        QList<Rect> all;
+        for (const std::shared_ptr<TWGraphic> &g : map->allGraphics())
+            all.append(g->bounds());
+        return all;
+    };
+    const QList<Rect> before = boundsOfAll();
+    root->moveBranchBy(0.1f, -1234.567f, true);
+    const QList<Rect> moved = boundsOfAll();
+    ASSERT_NE(moved, before);
+    settle();
+    undo->undo();
+    EXPECT_EQ(boundsOfAll(), before);
+    undo->redo();
+    EXPECT_EQ(boundsOfAll(), moved);
 }
 
 TEST_F(TWMapQueriesTest, SelectionAncestorsAndDeadLinkLines)

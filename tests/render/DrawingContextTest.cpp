@@ -204,4 +204,66 @@ TEST(DrawingContext, CenterScanRectAlignsToDevicePixels)
     }
 }
 
+// On screen a filled figure far larger than the view is cut to the view
+// before it is filled; what shows is what the whole figure gives, for
+// figures that pass the view, cover it, or lie within it, at any zoom.
+TEST(DrawingContext, HugeFiguresFillTheScreenAsWhole)
+{
+    const auto taper = [](float length) {
+        // A connection's tapered curve, running far past the view.
+        BezierPath p;
+        p.moveToPoint(Point(30, -length));
+        p.curveToPoint(Point(140, length), Point(400, -length / 3), Point(-200, length / 3));
+        p.lineToPoint(Point(150, length));
+        p.curveToPoint(Point(36, -length), Point(-190, length / 3), Point(410, -length / 3));
+        p.closePath();
+        return p;
+    };
+    struct Case
+    {
+        const char *what;
+        BezierPath path;
+        qreal zoom;
+        QPointF scroll;
+    };
+    const Case cases[] = {
+        {"a taper through the view", taper(90000), 1.0, QPointF(0, 0)},
+        {"the same zoomed and scrolled", taper(90000), 2.5, QPointF(-100, -40)},
+        {"a rectangle covering the view",
+         BezierPath::bezierPathWithRect(Rect(-60000, -60000, 120000, 120000), 0, 1), 1.0,
+         QPointF(0, 0)},
+        {"a rounded rectangle with a corner in view",
+         BezierPath::bezierPathWithRect(Rect(50, 40, 90000, 90000), 20, 1), 0.5, QPointF(0, 0)},
+        {"a figure within the view", BezierPath::bezierPathWithRect(Rect(20, 20, 100, 60), 12, 1),
+         1.0, QPointF(0, 0)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto draw = [&](bool screen) {
+            // 72 dots an inch: a point is a pixel on either kind of context.
+            QImage image = whiteImage(Size(200, 150));
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing, true);
+            painter.translate(c.scroll);
+            painter.scale(c.zoom, c.zoom);
+            DrawingContext context(painter, screen);
+            context.fillPath(c.path, QColor(30, 90, 200));
+            return image;
+        };
+        const QImage whole = draw(false), cut = draw(true);
+        int differing = 0, inked = 0;
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x) {
+                const QRgb a = whole.pixel(x, y), b = cut.pixel(x, y);
+                inked += a != qRgb(255, 255, 255);
+                differing += std::abs(qRed(a) - qRed(b)) > 8 ||
+                             std::abs(qGreen(a) - qGreen(b)) > 8 ||
+                             std::abs(qBlue(a) - qBlue(b)) > 8;
+            }
+        // Curves flattened once more may move an edge pixel's shade.
+        EXPECT_LE(differing, whole.width() * whole.height() / 500);
+        EXPECT_GT(inked, 0);
+    }
+}
+
 } // namespace
