@@ -9,6 +9,8 @@
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWFindController.h"
 #include "graphics/TWMapUtilities.h"
+#include "palettes/TWFloatingPalettesController.h"
+#include "palettes/TWStyleViewDocument.h"
 #include "platform/Alerts.h"
 #include "platform/Document.h"
 #include "platform/Random.h"
@@ -102,6 +104,19 @@ void TWApplication::init()
         return application ? dynamic_cast<TWCanvasHost *>(application->currentlyActiveDocument())
                            : nullptr;
     });
+    // So do the palettes: the style editors ask for it, the floating
+    // palettes are told of each change.
+    TWStyleViewDocument::setActiveProvider([] {
+        TWApplication *application = shared();
+        return TWStyleViewDocument::of(
+            application ? qobject_cast<TWDocument *>(application->currentlyActiveDocument())
+                        : nullptr);
+    });
+    connect(this, &TWApplication::currentlyActiveDocumentChanged, this, [](Document *document) {
+        if (TWFloatingPalettesController *palettes =
+                TWFloatingPalettesController::existingSharedController())
+            palettes->activeDocumentChanged(qobject_cast<TWDocument *>(document));
+    });
 
     updateAutoSave();
     if (m_services.launchCrashReporter)
@@ -135,8 +150,12 @@ void TWApplication::finishLaunching(const QStringList &files)
 
 void TWApplication::awakeFromNib()
 {
-    if (m_traits.floatingPalettes && m_services.floatingPalettes)
+    if (m_traits.floatingPalettes && m_services.floatingPalettes) {
         m_services.floatingPalettes();
+        if (TWFloatingPalettesController *palettes =
+                TWFloatingPalettesController::existingSharedController())
+            palettes->activeDocumentChanged(qobject_cast<TWDocument *>(currentlyActiveDocument()));
+    }
 }
 
 void TWApplication::applicationDidFinishLaunching()

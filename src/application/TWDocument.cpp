@@ -421,6 +421,18 @@ void TWDocument::orderFrontFontPanel()
     panel.orderFront(m_window);
 }
 
+QMetaObject::Connection TWDocument::connectSelectedMapsChanged(QObject *receiver,
+                                                               std::function<void()> slot)
+{
+    return connect(this, &TWDocument::selectedMapsChanged, receiver, std::move(slot));
+}
+
+void TWDocument::scaleToFitMapOnSinglePage()
+{
+    if (m_viewController)
+        m_viewController->scaleToFitMapOnSinglePage();
+}
+
 void TWDocument::selectionChanged(const Notification &notification)
 {
     TWMap *map = m_mapsDocument ? m_mapsDocument->currentMap().get() : nullptr;

@@ -6,6 +6,7 @@
 #include "canvas/TWCanvasHost.h"
 #include "mapdrawing/TWPrintDocument.h"
 #include "model/TWMapsDocOwner.h"
+#include "palettes/TWPaletteHost.h"
 #include "platform/Document.h"
 #include "platform/NotificationCenter.h"
 #include "support/Font.h"
@@ -56,6 +57,7 @@ class TWDocument : public Document,
                    public TWCanvasHost,
                    public TWMapsDocOwner,
                    public TWMenuResponder,
+                   public TWPaletteHost,
                    public TWPrintDocument
 {
     Q_OBJECT
@@ -102,7 +104,7 @@ public:
     void setMapsDocument(std::shared_ptr<TWMapsDoc> mapsDocument);
     UndoManager *undoManager() const override { return m_undoManager.get(); }
     // The selection's settings, which the palettes bind to.
-    TWGraphicBindingController *graphicBindingController() const
+    TWGraphicBindingController *graphicBindingController() const override
     {
         return m_graphicBindingController.get();
     }
@@ -263,14 +265,21 @@ public:
 
     // The maps the map palettes and the theme chooser act on: the current
     // map, unless the edition lets the user pick several.
-    virtual QList<std::shared_ptr<TWMap>> selectedMaps() const;
+    QList<std::shared_ptr<TWMap>> selectedMaps() const override;
 
     // The font of the first selected label (its first character's), or none.
     std::optional<Font> selectedFont() const;
     // Opens the shared font panel on the selection's font, with this window
     // as its target: each font picked there changes the selected labels in
     // one undoable step.
-    void orderFrontFontPanel();
+    void orderFrontFontPanel() override;
+
+    // --- TWPaletteHost ---
+    QObject *hostObject() override { return this; }
+    QMetaObject::Connection connectSelectedMapsChanged(QObject *receiver,
+                                                       std::function<void()> slot) override;
+    // Asked of the window's view controller; nothing before the window is made.
+    void scaleToFitMapOnSinglePage() override;
 
 signals:
     // The first font of the selected label, for the font panel to show.

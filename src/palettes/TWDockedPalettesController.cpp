@@ -1,6 +1,5 @@
 #include "palettes/TWDockedPalettesController.h"
 
-#include "application/TWDocument.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -31,7 +30,7 @@ void appendMissing(QStringList &list, const QStringList &more)
 
 } // namespace
 
-TWDockedPalettesController::TWDockedPalettesController(TWDocument *document,
+TWDockedPalettesController::TWDockedPalettesController(TWPaletteHost *document,
                                                        TWPaletteBezelContainerView *dock,
                                                        QObject *parent)
     : TWPalettesController(parent), m_dock(dock)
@@ -107,7 +106,7 @@ void TWDockedPalettesController::selectionChanged()
     if (!m_dock)
         return;
     GraphicList selection;
-    if (TWDocument *doc = document(); doc && doc->mapsDocument())
+    if (TWPaletteHost *doc = document(); doc && doc->mapsDocument())
         if (TWMap *map = doc->mapsDocument()->currentMap().get())
             selection = map->selectedGraphics();
     m_dock->setBezels(bezelsForSelection(selection));

@@ -21,7 +21,7 @@ public:
     static constexpr int UpdateDelayMilliseconds = 100;
     using GraphicList = QList<std::shared_ptr<TWGraphic>>;
 
-    TWDockedPalettesController(TWDocument *document, TWPaletteBezelContainerView *dock,
+    TWDockedPalettesController(TWPaletteHost *document, TWPaletteBezelContainerView *dock,
                                QObject *parent = nullptr);
     ~TWDockedPalettesController() override;
 

@@ -1,7 +1,5 @@
 #include "palettes/TWFloatingPalettesController.h"
 
-#include "application/TWApplication.h"
-#include "application/TWDocument.h"
 #include "palettes/TWDockedPalettesController.h"
 #include "palettes/TWPaletteBezel.h"
 #include "palettes/TWPaletteBezelContainerView.h"
@@ -54,11 +52,6 @@ TWFloatingPalettesController::TWFloatingPalettesController(QObject *parent)
         connect(app, &QCoreApplication::aboutToQuit, this,
                 &TWFloatingPalettesController::appWillClose);
     restoreSaveStates();
-    if (auto *app = qobject_cast<TWApplication *>(QCoreApplication::instance())) {
-        connect(app, &TWApplication::currentlyActiveDocumentChanged, this,
-                [this](Document *document) { activeDocumentChanged(document); });
-        activeDocumentChanged(app->currentlyActiveDocument());
-    }
 }
 
 TWFloatingPalettesController::~TWFloatingPalettesController()
@@ -77,9 +70,9 @@ TWFloatingPalettesController::~TWFloatingPalettesController()
     }
 }
 
-void TWFloatingPalettesController::activeDocumentChanged(QObject *document)
+void TWFloatingPalettesController::activeDocumentChanged(TWPaletteHost *document)
 {
-    setDocument(qobject_cast<TWDocument *>(document));
+    setDocument(document);
 }
 
 QList<TWPaletteWindow *> TWFloatingPalettesController::paletteWindows() const

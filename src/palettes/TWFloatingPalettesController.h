@@ -36,8 +36,8 @@ public:
     void restoreSaveStates();
     // Stores the windows' states (an empty list when nothing floats).
     void appWillClose();
-    // Follows the application's active document.
-    void activeDocumentChanged(QObject *document);
+    // The application tells it which document the user works in (null: none).
+    void activeDocumentChanged(TWPaletteHost *document);
 
     // --- TWPaletteServices ---
     TWPaletteBezel *floatingBezel(const QString &paletteID) override;

@@ -1,6 +1,5 @@
 #include "palettes/TWHyperlinkTableView.h"
 
-#include "application/TWDocument.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
@@ -351,7 +350,7 @@ TWHyperlinkPalette::TWHyperlinkPalette(QWidget *parent) : QWidget(parent)
     setBranch(nullptr);
 }
 
-void TWHyperlinkPalette::setDocument(TWDocument *document)
+void TWHyperlinkPalette::setDocument(TWPaletteHost *document)
 {
     m_document = document;
     m_selectionObserver = NotificationCenter::defaultCenter().observe(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "palettes/TWPaletteHost.h"
 #include "platform/NotificationCenter.h"
 
 #include <QAbstractTableModel>
@@ -12,7 +13,6 @@
 class QMenu;
 class QMimeData;
 class TWHyperlink;
-class TWDocument;
 class TWMapBranch;
 class QPushButton;
 
@@ -123,7 +123,7 @@ public:
     explicit TWHyperlinkPalette(QWidget *parent = nullptr);
 
     // Follows the selection of the document's current map.
-    void setDocument(TWDocument *document);
+    void setDocument(TWPaletteHost *document);
     // The links shown: the branch's, or none without one branch.
     void setBranch(const std::shared_ptr<TWMapBranch> &branch);
     TWHyperlinkTableView *tableView() const { return m_table; }
@@ -134,7 +134,7 @@ public:
 private:
     void selectionChanged();
 
-    QPointer<TWDocument> m_document;
+    TWPaletteHostPointer m_document;
     TWBranchHyperlinks *m_hyperlinks = nullptr;
     TWHyperlinkTableView *m_table = nullptr;
     QPushButton *m_addButton = nullptr;

@@ -1,10 +1,10 @@
 #include "palettes/TWNavigatorView.h"
 
-#include "application/TWDocument.h"
 #include "canvas/TWGraphicView.h"
 #include "mapdrawing/TWMap_Drawing.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
+#include "platform/Document.h"
 #include "render/DrawingContext.h"
 
 #include <QMouseEvent>
@@ -23,26 +23,26 @@ TWNavigatorView::TWNavigatorView(QWidget *parent) : QWidget(parent)
     m_catchUpTimer.setInterval(CatchUpDelayMilliseconds);
     connect(&m_catchUpTimer, &QTimer::timeout, this, &TWNavigatorView::catchUpWhenQuiet);
     m_closeObserver = NotificationCenter::defaultCenter().observe(
-        TWDocument::WillCloseNotification, nullptr, [this](const Notification &n) {
-            if (m_document && n.sender.identity() == static_cast<const void *>(m_document.data()))
+        Document::WillCloseNotification, nullptr, [this](const Notification &n) {
+            if (m_document && n.sender.identity() == m_document.identity())
                 setDocument(nullptr);
         });
 }
 
 TWNavigatorView::~TWNavigatorView() = default;
 
-TWDocument *TWNavigatorView::document() const
+TWPaletteHost *TWNavigatorView::document() const
 {
     return m_document;
 }
 
-void TWNavigatorView::setDocument(TWDocument *document)
+void TWNavigatorView::setDocument(TWPaletteHost *document)
 {
     m_documentObservers.clear();
     m_document = document;
     Source source;
     if (document) {
-        QPointer<TWDocument> guarded(document);
+        const TWPaletteHostPointer guarded(document);
         source.map = [guarded]() -> TWMap * {
             if (!guarded || !guarded->mapsDocument())
                 return nullptr;
@@ -71,7 +71,7 @@ void TWNavigatorView::setDocument(TWDocument *document)
         };
         m_documentObservers.push_back(
             center.observe(TWGraphicView::NavigatorNeedsUpdateNotification,
-                           static_cast<const void *>(document), follow));
+                           static_cast<const void *>(document->hostObject()), follow));
         if (document->mapsDocument())
             m_documentObservers.push_back(center.observe(TWMapsDoc::UpdateMapTabsNotification,
                                                          document->mapsDocument(), later));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "palettes/TWPaletteHost.h"
 #include "platform/Geometry.h"
 #include "platform/NotificationCenter.h"
 
@@ -11,7 +12,6 @@
 #include <functional>
 #include <vector>
 
-class TWDocument;
 class TWMap;
 
 // The navigator palette's view: a thumbnail of the current map, scaled to
@@ -40,8 +40,8 @@ public:
     explicit TWNavigatorView(QWidget *parent = nullptr);
     ~TWNavigatorView() override;
 
-    TWDocument *document() const;
-    void setDocument(TWDocument *document);
+    TWPaletteHost *document() const;
+    void setDocument(TWPaletteHost *document);
     void setSource(Source source);
     bool hasSource() const { return bool(m_source.map); }
     // While the view of all maps shows instead of the canvas, the navigator is blank.
@@ -85,7 +85,7 @@ private:
     void catchUpWhenQuiet();
     TWMap *map() const { return m_source.map ? m_source.map() : nullptr; }
 
-    QPointer<TWDocument> m_document;
+    TWPaletteHostPointer m_document;
     Source m_source;
     bool m_documentViewActive = false;
     // A new document's first thumbnail is made only once the update is due.

@@ -1,7 +1,5 @@
 #include "palettes/TWPaletteGroup.h"
 
-#include "application/TWDocument.h"
-#include "application/TWDocumentViewController.h"
 #include "interface/ColorWell.h"
 #include "interface/TWImageView.h"
 #include "interface/TWRainbowAngleControl.h"
@@ -96,10 +94,9 @@ const QStringList &TWCurrentMapSettings::keys()
     return keys;
 }
 
-void TWCurrentMapSettings::setDocument(TWDocument *document)
+void TWCurrentMapSettings::setDocument(TWPaletteHost *document)
 {
-    if (m_document)
-        disconnect(m_document, &TWDocument::selectedMapsChanged, this, nullptr);
+    disconnect(m_selectedMapsConnection);
     m_document = document;
     m_observers.clear();
     m_observedMaps.clear();
@@ -109,7 +106,7 @@ void TWCurrentMapSettings::setDocument(TWDocument *document)
     m_observers.push_back(center.observe(TWMapsDoc::UpdateMapTabsNotification,
                                          document->mapsDocument(),
                                          [this](const Notification &) { observeMap(); }));
-    connect(document, &TWDocument::selectedMapsChanged, this, [this] { observeMap(); });
+    m_selectedMapsConnection = document->connectSelectedMapsChanged(this, [this] { observeMap(); });
     observeMap();
 }
 
@@ -231,12 +228,12 @@ TWPaletteEntry TWPaletteGroup::entry(const QString &id, const char *titleKey,
     return {m_palettes.value(id), dadoZiz(titleKey), colour, colour};
 }
 
-TWDocument *TWPaletteGroup::document() const
+TWPaletteHost *TWPaletteGroup::document() const
 {
     return m_document;
 }
 
-void TWPaletteGroup::setDocument(TWDocument *document)
+void TWPaletteGroup::setDocument(TWPaletteHost *document)
 {
     for (const QPointer<KeyValueBinder> &binder : std::as_const(m_binders))
         delete binder.data();
@@ -278,7 +275,7 @@ TWMapPalettes::TWMapPalettes(QObject *parent)
     saturation->setRange(0, 100);
     coloringRow->addWidget(new QLabel(dadoZiz("Saturation")));
     coloringRow->addWidget(saturation, 1);
-    addBinding([settings, saturation](TWDocument *) {
+    addBinding([settings, saturation](TWPaletteHost *) {
         return bindSlider(
             saturation, settings, QStringLiteral("rainbowSaturation"),
             [](const QVariant &v) { return QVariant(int(std::lround(v.toDouble() * 100))); },
@@ -297,7 +294,7 @@ TWMapPalettes::TWMapPalettes(QObject *parent)
         for (const auto &[title, key] : rows) {
             auto *box = new QCheckBox(dadoZiz(title));
             column->addWidget(box);
-            addBinding([settings, box, key = key](TWDocument *) {
+            addBinding([settings, box, key = key](TWPaletteHost *) {
                 return bindCheckBox(box, settings, key);
             });
         }
@@ -332,7 +329,7 @@ TWMapPalettes::TWMapPalettes(QObject *parent)
 
 TWMapPalettes::~TWMapPalettes() = default;
 
-void TWMapPalettes::setDocument(TWDocument *document)
+void TWMapPalettes::setDocument(TWPaletteHost *document)
 {
     if (!m_rainbowControl || !m_navigatorView) {
         m_mapSettings->setDocument(document);
@@ -443,8 +440,8 @@ void TWMapPalettes::editOutlineNumberingFormat()
 
 void TWMapPalettes::scaleToFitPage()
 {
-    if (document() && document()->documentViewController())
-        document()->documentViewController()->scaleToFitMapOnSinglePage();
+    if (document())
+        document()->scaleToFitMapOnSinglePage();
 }
 
 // --- TWBranchPalettes ---
@@ -452,7 +449,7 @@ void TWMapPalettes::scaleToFitPage()
 TWBranchPalettes::TWBranchPalettes(QObject *parent) : TWPaletteGroup(parent)
 {
     using namespace KeyValueBinders;
-    const auto controller = [](TWDocument *document) {
+    const auto controller = [](TWPaletteHost *document) {
         return document->graphicBindingController();
     };
 
@@ -461,12 +458,12 @@ TWBranchPalettes::TWBranchPalettes(QObject *parent) : TWPaletteGroup(parent)
     QComboBox *shape = popUp(
         {{"Line", 1}, {"Rectangle", 2}, {"Oval", 3}, {"Picture", 4}, {"Flexi", 5}, {"Cloud", 6}});
     form->addRow(dadoZiz("Shape"), shape);
-    addBinding([=](TWDocument *d) { return bindPopUp(shape, controller(d), "branchType"); });
+    addBinding([=](TWPaletteHost *d) { return bindPopUp(shape, controller(d), "branchType"); });
     QComboBox *connection = popUp(lineStyles());
     form->addRow(dadoZiz("Connection Line"), connection);
     addBinding(
-        [=](TWDocument *d) { return bindPopUp(connection, controller(d), "connectionStyle"); });
-    addBinding([=](TWDocument *d) {
+        [=](TWPaletteHost *d) { return bindPopUp(connection, controller(d), "connectionStyle"); });
+    addBinding([=](TWPaletteHost *d) {
         return bindEnabled(connection, controller(d), "connectionStyleEnabled");
     });
     const QList<std::pair<const char *, const char *>> boxes{
@@ -478,14 +475,14 @@ TWBranchPalettes::TWBranchPalettes(QObject *parent) : TWPaletteGroup(parent)
     for (const auto &[title, key] : boxes) {
         auto *box = new QCheckBox(dadoZiz(title));
         form->addRow(box);
-        addBinding([=, key = QString::fromLatin1(key)](TWDocument *d) {
+        addBinding([=, key = QString::fromLatin1(key)](TWPaletteHost *d) {
             return bindCheckBox(box, controller(d), key);
         });
     }
     QPushButton *format =
         button(main, "Numbering Format...", [this] { editOutlineNumberingFormat(); });
     form->addRow(format);
-    addBinding([=](TWDocument *d) {
+    addBinding([=](TWPaletteHost *d) {
         return bindEnabled(format, controller(d), "childrenOutlineNumberFormatOverrideEnabled",
                            [](const QVariant &v) { return QVariant(v.toInt() == 1); });
     });
@@ -500,7 +497,7 @@ TWBranchPalettes::TWBranchPalettes(QObject *parent) : TWPaletteGroup(parent)
     auto *hyperlinkLayout =
         new QVBoxLayout(makePalette(BranchHyperlink, QStringLiteral("branchHyperlinkPalette")));
     hyperlinkLayout->addWidget(hyperlinks);
-    addBinding([hyperlinks](TWDocument *d) -> KeyValueBinder * {
+    addBinding([hyperlinks](TWPaletteHost *d) -> KeyValueBinder * {
         hyperlinks->setDocument(d);
         return nullptr;
     });
@@ -531,13 +528,13 @@ void TWBranchPalettes::editOutlineNumberingFormat()
 TWGeneralPalettes::TWGeneralPalettes(QObject *parent) : TWPaletteGroup(parent)
 {
     using namespace KeyValueBinders;
-    const auto controller = [](TWDocument *document) {
+    const auto controller = [](TWPaletteHost *document) {
         return document->graphicBindingController();
     };
     const auto check = [&](QFormLayout *form, const char *title, const char *key) {
         auto *box = new QCheckBox(dadoZiz(title));
         form->addRow(box);
-        addBinding([=, key = QString::fromLatin1(key)](TWDocument *d) {
+        addBinding([=, key = QString::fromLatin1(key)](TWPaletteHost *d) {
             return bindCheckBox(box, controller(d), key);
         });
     };
@@ -545,14 +542,14 @@ TWGeneralPalettes::TWGeneralPalettes(QObject *parent) : TWPaletteGroup(parent)
         auto *colour = new ColorWell;
         colour->setFixedSize(44, 22);
         form->addRow(dadoZiz(title), colour);
-        addBinding([=, key = QString::fromLatin1(key)](TWDocument *d) {
+        addBinding([=, key = QString::fromLatin1(key)](TWPaletteHost *d) {
             return bindColorWell(colour, controller(d), key);
         });
     };
     const auto number = [&](QFormLayout *form, const char *title, const char *key, double max) {
         QDoubleSpinBox *box = spin(0, max, 0.5);
         form->addRow(dadoZiz(title), box);
-        addBinding([=, key = QString::fromLatin1(key)](TWDocument *d) {
+        addBinding([=, key = QString::fromLatin1(key)](TWPaletteHost *d) {
             return bindSpinBox(box, controller(d), key);
         });
     };
@@ -560,7 +557,7 @@ TWGeneralPalettes::TWGeneralPalettes(QObject *parent) : TWPaletteGroup(parent)
                             const QList<std::pair<const char *, int>> &items) {
         QComboBox *box = popUp(items);
         form->addRow(dadoZiz(title), box);
-        addBinding([=, key = QString::fromLatin1(key)](TWDocument *d) {
+        addBinding([=, key = QString::fromLatin1(key)](TWPaletteHost *d) {
             return bindPopUp(box, controller(d), key);
         });
     };
@@ -621,7 +618,7 @@ TWGeneralPalettes::TWGeneralPalettes(QObject *parent) : TWPaletteGroup(parent)
     fitPalettes();
 }
 
-void TWGeneralPalettes::setDocument(TWDocument *document)
+void TWGeneralPalettes::setDocument(TWPaletteHost *document)
 {
     if (!m_shadowPositionBox) {
         TWPaletteGroup::setDocument(document);
@@ -669,7 +666,7 @@ TWPaletteTable TWGeneralPalettes::paletteDictionary() const
 }
 
 namespace {
-TWMap *currentMapOf(TWDocument *document)
+TWMap *currentMapOf(TWPaletteHost *document)
 {
     if (!document || !document->mapsDocument())
         return nullptr;
@@ -710,6 +707,6 @@ void TWGeneralPalettes::restoreDefaultShadow()
 void TWGeneralPalettes::textSetFont()
 {
     // The same panel as the toolbar's: it opens on the selection's font.
-    if (TWDocument *doc = document())
+    if (TWPaletteHost *doc = document())
         doc->orderFrontFontPanel();
 }

@@ -5,6 +5,7 @@
 #include "interface/TWShadowPositionBox.h"
 #include "palettes/TWNavigatorView.h"
 #include "palettes/TWPaletteEntry.h"
+#include "palettes/TWPaletteHost.h"
 #include "platform/NotificationCenter.h"
 
 #include <QHash>
@@ -16,7 +17,6 @@
 
 class QComboBox;
 class QPushButton;
-class TWDocument;
 class TWMap;
 
 // The current map of a document as something palette controls bind to:
@@ -29,7 +29,7 @@ class TWCurrentMapSettings : public KeyValueBindable
 public:
     explicit TWCurrentMapSettings(QObject *parent = nullptr);
 
-    void setDocument(TWDocument *document);
+    void setDocument(TWPaletteHost *document);
     // The first of the maps the settings act on, and all of them: the
     // document's selection of maps.
     TWMap *map() const;
@@ -41,7 +41,8 @@ public:
 private:
     void observeMap();
 
-    QPointer<TWDocument> m_document;
+    TWPaletteHostPointer m_document;
+    QMetaObject::Connection m_selectedMapsConnection;
     std::vector<ObserverToken> m_observers;
     std::vector<const void *> m_observedMaps;
 };
@@ -57,8 +58,8 @@ public:
     explicit TWPaletteGroup(QObject *parent = nullptr);
     ~TWPaletteGroup() override;
 
-    TWDocument *document() const;
-    virtual void setDocument(TWDocument *document);
+    TWPaletteHost *document() const;
+    virtual void setDocument(TWPaletteHost *document);
     // Palette ID to entry; each call builds the table anew.
     virtual TWPaletteTable paletteDictionary() const = 0;
     // The advanced side of each palette that has one, by palette ID.
@@ -67,7 +68,7 @@ public:
     QWidget *palette(const QString &paletteID) const { return m_palettes.value(paletteID); }
 
 protected:
-    using Binding = std::function<KeyValueBinder *(TWDocument *)>;
+    using Binding = std::function<KeyValueBinder *(TWPaletteHost *)>;
     // A view for the ID, with the standard width and margins.
     QWidget *makePalette(const QString &paletteID, const QString &objectName);
     // Made for every document the group is given, dropped when it goes.
@@ -79,7 +80,7 @@ protected:
     QHash<QString, QPointer<QWidget>> m_palettes;
 
 private:
-    QPointer<TWDocument> m_document;
+    TWPaletteHostPointer m_document;
     std::vector<Binding> m_bindings;
     QList<QPointer<KeyValueBinder>> m_binders;
 };
@@ -92,7 +93,7 @@ public:
     explicit TWMapPalettes(QObject *parent = nullptr);
     ~TWMapPalettes() override;
 
-    void setDocument(TWDocument *document) override;
+    void setDocument(TWPaletteHost *document) override;
     TWPaletteTable paletteDictionary() const override;
 
     TWRainbowAngleControl *rainbowControl() const { return m_rainbowControl; }
@@ -130,7 +131,7 @@ class TWGeneralPalettes : public TWPaletteGroup
 
 public:
     explicit TWGeneralPalettes(QObject *parent = nullptr);
-    void setDocument(TWDocument *document) override;
+    void setDocument(TWPaletteHost *document) override;
     TWPaletteTable paletteDictionary() const override;
 
     TWShadowPositionBox *shadowPositionBox() const { return m_shadowPositionBox; }

@@ -1,6 +1,5 @@
 #include "palettes/TWPalettesController.h"
 
-#include "application/TWDocument.h"
 #include "palettes/TWAddPalettes.h"
 #include "palettes/TWPaletteBezel.h"
 #include "palettes/TWPaletteBezelContainerView.h"
@@ -21,7 +20,7 @@ TWPalettesController::TWPalettesController(QObject *parent)
     m_stylePalettes = std::make_unique<TWStylePalettes>(this);
     m_closeObserver = NotificationCenter::defaultCenter().observe(
         Document::WillCloseNotification, nullptr, [this](const Notification &n) {
-            if (m_document && n.sender.identity() == static_cast<const void *>(m_document.data()))
+            if (m_document && n.sender.identity() == m_document.identity())
                 documentWillClose();
         });
 }
@@ -92,12 +91,12 @@ TWPaletteBezel *TWPalettesController::makeBezel(const QString &id, QWidget *pale
     return bezel;
 }
 
-TWDocument *TWPalettesController::document() const
+TWPaletteHost *TWPalettesController::document() const
 {
     return m_document;
 }
 
-void TWPalettesController::setDocument(TWDocument *document)
+void TWPalettesController::setDocument(TWPaletteHost *document)
 {
     if (m_document == document)
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "palettes/TWPaletteEntry.h"
+#include "palettes/TWPaletteHost.h"
 #include "platform/NotificationCenter.h"
 
 #include <QObject>
@@ -10,7 +11,6 @@
 
 class TWAddPalettes;
 class TWBranchPalettes;
-class TWDocument;
 class TWGeneralPalettes;
 class TWMapPalettes;
 class TWPaletteBezel;
@@ -38,9 +38,9 @@ public:
     explicit TWPalettesController(QObject *parent = nullptr);
     ~TWPalettesController() override;
 
-    TWDocument *document() const;
+    TWPaletteHost *document() const;
     // Hands a changed document to the groups (map, branch, general, add).
-    virtual void setDocument(TWDocument *document);
+    virtual void setDocument(TWPaletteHost *document);
 
     // Palette IDs in the registry's order.
     QStringList paletteIDs() const { return m_order; }
@@ -72,7 +72,7 @@ private:
     void addTable(const TWPaletteTable &table, const QHash<QString, QWidget *> &alternates);
     TWPaletteBezel *makeBezel(const QString &id, QWidget *palette, const TWPaletteEntry &entry);
 
-    QPointer<TWDocument> m_document;
+    TWPaletteHostPointer m_document;
     std::unique_ptr<TWMapPalettes> m_mapPalettes;
     std::unique_ptr<TWBranchPalettes> m_branchPalettes;
     std::unique_ptr<TWGeneralPalettes> m_generalPalettes;

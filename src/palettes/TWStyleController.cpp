@@ -45,7 +45,7 @@ TWStyleManager &TWStyleController::library()
     return TWStyleManager::sharedStyleManager();
 }
 
-void TWStyleController::setDocument(TWDocument *document)
+void TWStyleController::setDocument(TWPaletteHost *document)
 {
     setDocument(TWStyleViewDocument::of(document));
 }

@@ -12,7 +12,7 @@
 
 class QMenu;
 class QWidget;
-class TWDocument;
+class TWPaletteHost;
 class TWStyleManager;
 class TWStyleView;
 
@@ -26,7 +26,7 @@ class TWStyleController : public QObject
 public:
     ~TWStyleController() override;
 
-    void setDocument(TWDocument *document);
+    void setDocument(TWPaletteHost *document);
     void setDocument(const TWStyleViewDocument &document);
     const TWStyleViewDocument &document() const { return m_document; }
 

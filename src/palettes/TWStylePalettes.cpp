@@ -70,7 +70,7 @@ TWStylePalettes::TWStylePalettes(TWPalettesController *registry)
 
 TWStylePalettes::~TWStylePalettes() = default;
 
-void TWStylePalettes::setDocument(TWDocument *document)
+void TWStylePalettes::setDocument(TWPaletteHost *document)
 {
     m_graphicController->setDocument(document);
     m_mapController->setDocument(document);

@@ -5,9 +5,9 @@
 #include <memory>
 
 class QToolButton;
-class TWDocument;
 class TWGraphicStyleController;
 class TWMapStyleController;
+class TWPaletteHost;
 class TWPalettesController;
 class TWStyleView;
 
@@ -22,7 +22,7 @@ public:
     explicit TWStylePalettes(TWPalettesController *registry);
     ~TWStylePalettes() override;
 
-    void setDocument(TWDocument *document);
+    void setDocument(TWPaletteHost *document);
 
     TWGraphicStyleController *graphicController() const { return m_graphicController.get(); }
     TWMapStyleController *mapController() const { return m_mapController.get(); }

@@ -1,8 +1,7 @@
 #include "palettes/TWStyleViewDocument.h"
 
-#include "application/TWApplication.h"
-#include "application/TWDocument.h"
 #include "model/TWMapsDoc.h"
+#include "palettes/TWPaletteHost.h"
 
 namespace {
 std::function<TWStyleViewDocument()> &activeProvider()
@@ -12,7 +11,7 @@ std::function<TWStyleViewDocument()> &activeProvider()
 }
 } // namespace
 
-TWStyleViewDocument TWStyleViewDocument::of(TWDocument *document)
+TWStyleViewDocument TWStyleViewDocument::of(TWPaletteHost *document)
 {
     TWStyleViewDocument link;
     if (!document)
@@ -20,7 +19,7 @@ TWStyleViewDocument TWStyleViewDocument::of(TWDocument *document)
     link.mapsDocument = [document] { return document->mapsDocument(); };
     link.bindingController = document->graphicBindingController();
     link.undoManager = document->undoManager();
-    link.identity = document;
+    link.identity = document->hostObject();
     return link;
 }
 
@@ -32,12 +31,7 @@ TWMap *TWStyleViewDocument::currentMap() const
 
 TWStyleViewDocument TWStyleViewDocument::active()
 {
-    if (activeProvider())
-        return activeProvider()();
-    TWApplication *application = TWApplication::shared();
-    if (!application)
-        return {};
-    return of(qobject_cast<TWDocument *>(application->currentlyActiveDocument()));
+    return activeProvider() ? activeProvider()() : TWStyleViewDocument();
 }
 
 void TWStyleViewDocument::setActiveProvider(std::function<TWStyleViewDocument()> provider)

@@ -6,9 +6,9 @@
 #include <QPointer>
 #include <functional>
 
-class TWDocument;
 class TWMap;
 class TWMapsDoc;
+class TWPaletteHost;
 
 // What the style palettes and editors reach of a document: its maps, the
 // selection's settings, its undo manager and the identity it posts its
@@ -21,14 +21,14 @@ struct TWStyleViewDocument
     QPointer<UndoManager> undoManager;
     const void *identity = nullptr;
 
-    static TWStyleViewDocument of(TWDocument *document);
+    static TWStyleViewDocument of(TWPaletteHost *document);
     bool isNull() const { return identity == nullptr; }
     TWMapsDoc *maps() const { return mapsDocument ? mapsDocument() : nullptr; }
     // Null without a document or a current map.
     TWMap *currentMap() const;
 
-    // The application's currently active document (null when there is
-    // none); tests put their own in its place.
+    // The document the user works in, from the provider the application
+    // installs (tests install their own); null without one.
     static TWStyleViewDocument active();
     static void setActiveProvider(std::function<TWStyleViewDocument()> provider);
 };

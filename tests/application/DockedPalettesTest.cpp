@@ -1,4 +1,5 @@
 #include "DocumentTestSupport.h"
+#include "TWMenuTestSupport.h"
 #include "application/TWDDocument.h"
 #include "application/TWToolbarController.h"
 #include "graphics/TWCircle.h"
@@ -17,6 +18,7 @@
 #include "palettes/TWPaletteMapping.h"
 #include "palettes/TWPaletteWindow.h"
 #include "palettes/TWPalettesController.h"
+#include "palettes/TWStyleViewDocument.h"
 #include "platform/UndoManager.h"
 #include "support/Image.h"
 
@@ -524,4 +526,44 @@ TEST_F(DockedPalettesTest, MapPalettesActOnTheMapsPickedInTheDocumentView)
     maps.objectInMapsAtIndex(1)->setShowBoundaries(false);
     document->setSelectedGridRows({0, 1});
     EXPECT_TRUE(MapsSelection::isMixed(settings->valueForKey(QStringLiteral("showBoundaries"))));
+}
+
+// The application tells the palettes which document the user works in: the
+// floating palettes once they are made and at each change, the style editors
+// whenever they ask.
+TEST_F(MenuTest, ThePalettesEditTheDocumentTheUserWorksIn)
+{
+    TWDocument *first = untitled();
+    TWDocument *second = untitled();
+    app->setCurrentlyActiveDocument(first);
+    TWFloatingPalettesController floating;
+    TWFloatingPalettesController::setSharedFloatingPalettesController(&floating);
+    struct Step
+    {
+        const char *what;
+        std::function<void()> act;
+        TWDocument *expected;
+    };
+    const std::vector<Step> steps{
+        {"the launch brings up the floating palettes", [&] { app->awakeFromNib(); }, first},
+        {"another document becomes active", [&] { app->setCurrentlyActiveDocument(second); },
+         second},
+        {"the active document closes",
+         [&] {
+             second->documentWindow()->close();
+             settle();
+         },
+         nullptr},
+        {"a document becomes active again", [&] { app->setCurrentlyActiveDocument(first); }, first},
+        {"none is active", [&] { app->setCurrentlyActiveDocument(nullptr); }, nullptr},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(floating.document(), step.expected);
+        const TWStyleViewDocument active = TWStyleViewDocument::active();
+        EXPECT_EQ(active.identity, static_cast<const QObject *>(step.expected));
+        EXPECT_EQ(active.maps(), step.expected ? step.expected->mapsDocument() : nullptr);
+    }
+    TWFloatingPalettesController::setSharedFloatingPalettesController(nullptr);
 }
