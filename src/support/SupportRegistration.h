@@ -1,0 +1,7 @@
+#pragma once
+
+// Registers the XML element readers and writers of the value classes of this
+// floor (colours, fonts, attributed strings, pictures, dates...). Explicit
+// rather than static initialisers, so that a program linking the static
+// library without keeping every object still gets them. Safe to call again.
+void registerSupportTypes();
