@@ -12,10 +12,12 @@
 #include "support/Shadow.h"
 #include "support/TWXMLProtocol.h"
 #include "support/TextTab.h"
+#include "support/XMLDocument.h"
 
 void registerSupportTypes()
 {
     static const bool registered = [] {
+        XMLDetail::raiseDepthLimit();
         using TWXMLProtocol::registerClass;
         registerClass<Color>("NSColor");
         registerClass<Font>("NSFont");
