@@ -1,4 +1,5 @@
 // Writing an attributed string of 10,000 runs to XML text and reading it back.
+#include "BenchMain.h"
 #include "support/AttributedString.h"
 #include "support/Color.h"
 #include "support/Font.h"
@@ -122,4 +123,4 @@ BENCHMARK(BM_AddAttributesWordByWord)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 // Base64 of a 16 MB buffer, with a plain memcpy of the same buffer in the
 // same run as the yardstick.
+#include "BenchMain.h"
 #include "support/Base64.h"
 
 #include <QByteArray>
@@ -73,4 +74,4 @@ BENCHMARK(BM_Base64StringRoundTrip)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -8,6 +8,7 @@
 // their own peak). THINKWEB_BENCH_KEEP names a folder that receives each
 // outline and document (outline-N.opml, document-N.tweb) for other programs.
 #include "PeakMemory.h"
+#include "application/Startup.h"
 #include "application/TWDocument.h"
 #include "exchange/TWOPMLImportExport.h"
 #include "graphics/TWTextArea.h"
@@ -305,6 +306,7 @@ void BM_SaveXmllintTar(benchmark::State &state, int items)
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     QApplication app(argc, argv);
     QTemporaryDir dir;
     UserDefaults defaults(dir.filePath("defaults.ini"));

@@ -1,6 +1,7 @@
 // The inspector over a large selection: the refresh the palettes wait for
 // after a select-all, and one palette change written to every selected
 // branch as one undo step.
+#include "application/Startup.h"
 #include "graphics/TWRectangle.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
@@ -113,6 +114,7 @@ void BM_SetHasBoundary(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
     new QApplication(argc, argv);

@@ -2,6 +2,7 @@
 // before a menu opens (1,000 and 10,000 branches), and changing every
 // branch's type in one go and undoing it (1,000 and 3,000 branches; the
 // map's selection upkeep makes this grow with the square of the selection).
+#include "BenchMain.h"
 #include "CanvasBenchSupport.h"
 #include "GeneratedMap.h"
 #include "canvas/TWCanvasHost.h"
@@ -94,4 +95,4 @@ BENCHMARK(BM_ChangeTypeOfEverythingAndUndo)
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

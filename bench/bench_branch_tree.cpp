@@ -5,6 +5,7 @@
 // with the count alone), how fast the tree queries walk them, and what
 // renumbering the outline and deriving check boxes cost.
 
+#include "application/Startup.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
@@ -155,6 +156,7 @@ void BM_DerivedCheckboxState(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     QGuiApplication app(argc, argv); // the notification queue defers to the event loop
     QList<int> depths{3, 4};
     if (qEnvironmentVariableIntValue("THINKWEB_BENCH_LARGE"))

@@ -1,6 +1,7 @@
 // Redrawing a full 1280 x 800 canvas at 100 % over a map of 10,000 branches:
 // around the root, where branches are spread out, and in the corner where
 // they are packed most densely; and what marking and culling cost.
+#include "BenchMain.h"
 #include "CanvasBenchSupport.h"
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicView.h"
@@ -209,4 +210,4 @@ BENCHMARK(BM_ZoomByWheel)->Arg(1)->Arg(16);
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -1,6 +1,7 @@
 // Drags over a canvas on generated maps of 1,000 and 10,000 branches: the
 // answer to every pointer move of a file and of a colour, and an adornment
 // following the pointer across branches.
+#include "BenchMain.h"
 #include "CanvasBenchSupport.h"
 #include "GeneratedMap.h"
 
@@ -115,4 +116,4 @@ BENCHMARK(BM_AdornmentFollowsPointer)->Arg(1000)->Arg(10000)->Unit(benchmark::kM
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -1,6 +1,7 @@
 // The mouse on a canvas over generated maps of 1,000 and 10,000 branches:
 // a rubber band dragged across a screenful of branches, a click that
 // selects a branch, and the pointer highlight of the add-child tool.
+#include "BenchMain.h"
 #include "CanvasBenchSupport.h"
 #include "GeneratedMap.h"
 
@@ -79,4 +80,4 @@ BENCHMARK(BM_PointerHighlight)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosec
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -1,4 +1,5 @@
 // Reading 100,000 colour elements on each route from an already parsed tree.
+#include "BenchMain.h"
 #include "support/Color.h"
 #include "support/XMLDocument.h"
 #include "support/XMLElement.h"
@@ -72,4 +73,4 @@ BENCHMARK(BM_ParseColorDocument)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

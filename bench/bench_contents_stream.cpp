@@ -6,6 +6,7 @@
 // their own peak).
 #include "BranchDocumentGenerator.h"
 #include "PeakMemory.h"
+#include "application/Startup.h"
 #include "model/TWFileIO.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
@@ -245,6 +246,7 @@ void BM_SaveXmllint(benchmark::State &state, int branches)
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     QGuiApplication app(argc, argv);
     // Neither the user's preferences nor a panel.
     QTemporaryDir dir;

@@ -3,6 +3,7 @@
 // document of 10,000 branches read alone, then read and shown in its window
 // until the canvas's first paint; and an outline of 1,000 to 50,000 items
 // imported in a window, beside the document saved from it opened in one.
+#include "BenchMain.h"
 #include "BranchDocumentGenerator.h"
 #include "WindowBenchSupport.h"
 #include "application/TWDocument.h"
@@ -261,4 +262,4 @@ BENCHMARK(BM_OpenSavedOutlineToFirstPaint)
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -1,6 +1,7 @@
 // Dragging a first-level branch, with its whole subtree, across the
 // generated 10,000-branch map: each step moves the subtree, marks what it
 // left and what it covers now, and repaints that.
+#include "BenchMain.h"
 #include "CanvasBenchSupport.h"
 #include "GeneratedMap.h"
 
@@ -118,4 +119,4 @@ BENCHMARK(BM_DragFirstLevelBranch)
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

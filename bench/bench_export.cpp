@@ -1,5 +1,6 @@
 // The Export menu's work for one generated map: PDF, EPS (the PDF converted),
 // the bitmap files, and the map's text as RTF written and read back.
+#include "BenchMain.h"
 #include "GeneratedMap.h"
 #include "exchange/TWExportController.h"
 #include "model/TWMapsDoc.h"
@@ -97,4 +98,4 @@ BENCHMARK(BM_ExportBitmap)
                    {100, 1000}})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RtfWriteAndRead)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

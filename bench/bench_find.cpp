@@ -2,6 +2,7 @@
 // branches, labels and notes, as the find panel collects its results.
 
 #include "BranchDocumentGenerator.h"
+#include "application/Startup.h"
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWFindController.h"
 #include "platform/Alerts.h"
@@ -92,6 +93,7 @@ BENCHMARK(BM_CollectSpellResults)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     QGuiApplication app(argc, argv);
     QTemporaryDir dir;
     UserDefaults defaults(dir.filePath("defaults.ini"));

@@ -1,5 +1,6 @@
 // Labels laid along flexi curves: laying the characters out, replaying them
 // in a redraw, and carrying them along when the branch moves.
+#include "BenchMain.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
@@ -96,4 +97,4 @@ BENCHMARK(BM_MoveFlexiText)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

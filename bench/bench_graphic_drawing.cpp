@@ -1,5 +1,6 @@
 // Drawing graphics as a redraw of the canvas does: outlined shapes, and text
 // areas replaying their cached layout or laying their text out afresh.
+#include "BenchMain.h"
 #include "graphics/TWRectangle.h"
 #include "graphics/TWTextArea.h"
 #include "render/DrawingContext.h"
@@ -83,4 +84,4 @@ BENCHMARK(BM_DrawTextAreas)
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -2,6 +2,7 @@
 // template parsed, one slide and its continuations per first-level branch
 // with bullets, notes and character styles, the presentation serialised) and
 // the whole presentation with its map slide.
+#include "BenchMain.h"
 #include "GeneratedMap.h"
 #include "exchange/KeynoteExportController.h"
 #include "exchange/TWExportController.h"
@@ -96,4 +97,4 @@ BENCHMARK(BM_KeynoteTextSlides)
 BENCHMARK(BM_KeynotePresentation)
     ->ArgsProduct({{1, 3}, {100, 1000, 10000}})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -2,6 +2,7 @@
 // label with a commit to the model and the layout of what changed (as typing
 // runs while commits stay fast), and with the commit deferred (as it runs
 // once they are slow), in maps of 100 to 10,000 branches.
+#include "BenchMain.h"
 #include "CanvasBenchSupport.h"
 #include "GeneratedMap.h"
 #include "canvas/SpellableTextView.h"
@@ -88,4 +89,4 @@ BENCHMARK(BM_KeystrokeCommitDeferred)
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

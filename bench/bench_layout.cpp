@@ -4,6 +4,7 @@
 // adds 100,000.
 
 #include "BranchDocumentGenerator.h"
+#include "application/Startup.h"
 #include "graphics/TWGraphic.h"
 #include "mapdrawing/TWMapBranch_Layout.h"
 #include "mapdrawing/TWMapLayout.h"
@@ -263,6 +264,7 @@ BENCHMARK(BM_MoveWholeDocumentMap)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     QGuiApplication app(argc, argv); // the notification queue defers to the event loop
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

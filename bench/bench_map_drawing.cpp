@@ -1,6 +1,7 @@
 // Drawing whole generated maps to an image, and only the visible part of one
 // as a canvas redraw does. THINKWEB_BENCH_LARGE=1 adds the largest map to the
 // whole-map case.
+#include "BenchMain.h"
 #include "GeneratedMap.h"
 #include "mapdrawing/TWMapBranch_Drawing.h"
 #include "mapdrawing/TWMapImages.h"
@@ -135,4 +136,4 @@ BENCHMARK(BM_WalkWithNothingVisible)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawCornerRect)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawWholeMapFitted)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

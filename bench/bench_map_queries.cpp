@@ -1,6 +1,7 @@
 // Queries that callers run per click or per redraw, over grid maps of
 // 2,400 and 7,200 branches (24,000 with THINKWEB_BENCH_LARGE=1).
 
+#include "application/Startup.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
@@ -92,6 +93,7 @@ void BM_FindGraphicWithGraphicNumber(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     QGuiApplication app(argc, argv);
     // 24,000 branches with THINKWEB_BENCH_LARGE=1.
     QList<int> sizes{2400, 7200};

@@ -1,6 +1,7 @@
 // Opening the document window's menus and pressing a shortcut, with every
 // branch of a generated map selected: each item is validated first, and the
 // document's rules scan the selection.
+#include "BenchMain.h"
 #include "BranchDocumentGenerator.h"
 #include "application/DocumentController.h"
 #include "application/TWDocument.h"
@@ -84,4 +85,4 @@ BENCHMARK(BM_ShortcutValidation)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmar
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

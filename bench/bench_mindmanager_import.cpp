@@ -5,6 +5,7 @@
 // the import is reported beside the size of the XML.
 #include "MindManagerImpExp/mmImpExpController.h"
 #include "PeakMemory.h"
+#include "application/Startup.h"
 #include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -256,6 +257,7 @@ void BM_ImportRealMap(benchmark::State &state, const QString &path)
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     // Leaked: the fonts outlive every map.
     new QGuiApplication(argc, argv);
     QTemporaryDir dir;

@@ -3,6 +3,7 @@
 // a note and a further attribute) read into a new document's map with undo
 // on and the map auto-arranged at the end. Compared with xmllint parsing the
 // same file, and beside it the export of the imported map.
+#include "application/Startup.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWOPMLImportExport.h"
 #include "graphics/TWGraphic.h"
@@ -118,6 +119,7 @@ void BM_Xmllint(benchmark::State &state, int total)
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     // Leaked: the fonts outlive every map.
     new QGuiApplication(argc, argv);
     folder = new QTemporaryDir;

@@ -1,5 +1,6 @@
 // The outline window on large maps: opening the outline of a generated map
 // (rows made as they are shown) and scrolling it by a page.
+#include "BenchMain.h"
 #include "CanvasBenchSupport.h"
 #include "GeneratedMap.h"
 #include "application/TWDocument.h"
@@ -136,4 +137,4 @@ BENCHMARK(BM_AddBranchInOutline)
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -1,6 +1,7 @@
 // A generated map written out as the exports write it: its outline text in
 // both layouts (text export, copy), and its image-map areas and presentation
 // instructions.
+#include "BenchMain.h"
 #include "GeneratedMap.h"
 #include "mapdrawing/TWMapBranch_Hotspots.h"
 #include "mapdrawing/TWMapBranch_Outline.h"
@@ -75,4 +76,4 @@ BENCHMARK(BM_OutlineText)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImageMapHotspots)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PresentationInstructions)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 // Saving and loading a document package of 200 MB of pictures, next to the
 // system's `tar czf` and `tar xzf` on the same files.
+#include "application/Startup.h"
 #include "model/TWFileIO.h"
 
 #include <QGuiApplication>
@@ -147,6 +148,7 @@ PACKAGE_BENCHMARK(BM_TarXzf);
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -2,6 +2,7 @@
 // re-choosing a window's dock after the selection changed, and the
 // navigator redrawing from its kept thumbnail (and, for comparison, making
 // the thumbnail anew).
+#include "BenchMain.h"
 #include "BranchDocumentGenerator.h"
 #include "application/TWDocument.h"
 #include "mapdrawing/TWMapLayout.h"
@@ -138,4 +139,4 @@ BENCHMARK(BM_NavigatorNewThumbnail)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -1,3 +1,4 @@
+#include "BenchMain.h"
 #include "support/BezierPath.h"
 #include "support/NearestPoint.h"
 
@@ -78,4 +79,4 @@ BENCHMARK(BM_NearestPointOnCurve)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -1,3 +1,4 @@
+#include "application/Startup.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
 #include "platform/UndoManager.h"
@@ -137,6 +138,7 @@ BENCHMARK(BM_QueueCoalescing)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     QCoreApplication app(argc, argv); // the undo manager and the queue defer to the event loop
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -2,6 +2,7 @@
 // the work: the map picture, and every operation made and encoded for the
 // Impress bridge (the office's own time is not ours to measure). And rich
 // text written as an HTML fragment.
+#include "BenchMain.h"
 #include "GeneratedMap.h"
 #include "exchange/HTMLExport.h"
 #include "exchange/TWExportController.h"
@@ -89,4 +90,4 @@ void BM_HTMLFragment(benchmark::State &state)
 
 BENCHMARK(BM_PowerPointExportMap)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HTMLFragment)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -1,6 +1,7 @@
 // Printing generated maps as a user does: the Deluxe route lays the pages
 // out and prints every page with its border into a PDF; the Compact route
 // draws the map's picture and its tiled preview.
+#include "BenchMain.h"
 #include "GeneratedMap.h"
 #include "mapdrawing/TWCPrintController.h"
 #include "mapdrawing/TWPrintCanvasController.h"
@@ -116,4 +117,4 @@ void BM_CompactSheetUpdate(benchmark::State &state)
 
 BENCHMARK(BM_PrintMapToPDF)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CompactSheetUpdate)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 // Saving a loaded document of many maps: the text of Contents.xml, and the
 // whole package written to disk.
+#include "application/Startup.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/RecordingAlerts.h"
@@ -93,6 +94,7 @@ BENCHMARK(BM_SaveToFile)->Args({100, 1000})->Unit(benchmark::kMillisecond)->UseR
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     QGuiApplication app(argc, argv);
     // Neither the user's preferences nor a panel.
     QTemporaryDir dir;

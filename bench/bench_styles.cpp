@@ -7,6 +7,7 @@
 // every shadow change of a branch shape marks the drawing bounds of the
 // whole tree stale, so its cost grows with the square of the selection.
 
+#include "application/Startup.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWRectangle.h"
 #include "graphics/TWTextArea.h"
@@ -152,6 +153,7 @@ void BM_ApplyShadowStyleToSelection(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     // The library saves the style: into a folder of its own, never the user's.
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());

@@ -2,6 +2,7 @@
 // and undoing it: what choosing a theme for a large map costs. The theme
 // gives the map a map style and each of three levels its graphic style.
 
+#include "application/Startup.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWRectangle.h"
 #include "model/TWMap.h"
@@ -124,6 +125,7 @@ void BM_UndoThemeWithRestyling(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     // The theme library stays in a folder of its own, never the user's.
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());

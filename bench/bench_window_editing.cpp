@@ -5,6 +5,7 @@
 // label deep in the map, scrolling by a wheel step and zooming to fit, each
 // timed from the user's event to the canvas's paint of it; and the
 // navigator's catch-up after an edit.
+#include "BenchMain.h"
 #include "WindowBenchSupport.h"
 
 #include "canvas/SpellableTextView.h"
@@ -434,4 +435,4 @@ BENCHMARK(BM_NavigatorCatchUp)
 
 } // namespace
 
-BENCHMARK_MAIN();
+THINKWEB_BENCHMARK_MAIN();

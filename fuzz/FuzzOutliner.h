@@ -18,6 +18,7 @@ inline QTemporaryDir *folder = nullptr;
 
 inline void initialise(int *argc, char ***argv)
 {
+    registerTypesAndResources();
     FuzzSupport::silenceLogs();
     FuzzSupport::startGuiApplication(argc, argv);
     folder = new QTemporaryDir;

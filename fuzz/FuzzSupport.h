@@ -1,10 +1,13 @@
 #pragma once
 
+#include "application/Startup.h"
+
 #include <QGuiApplication>
 #include <QtGlobal>
 
-// What every fuzz target sets up once: logs are silenced (malformed input logs
-// on every run), and targets that draw get an offscreen application.
+// What every fuzz target sets up once, after registerTypesAndResources(): logs
+// are silenced (malformed input logs on every run), and targets that draw get
+// an offscreen application.
 namespace FuzzSupport {
 
 inline void silenceLogs()

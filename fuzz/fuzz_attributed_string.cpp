@@ -67,6 +67,7 @@ void exercise(AttributedString s, size_t seed)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const bool initialised = [] {
+        registerTypesAndResources();
         FuzzSupport::silenceLogs();
         return true;
     }();

@@ -27,6 +27,7 @@ bool writeFile(const QString &path, const char *data, qsizetype size)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
+    registerTypesAndResources();
     FuzzSupport::silenceLogs();
     FuzzSupport::startGuiApplication(argc, argv);
     folder = new QTemporaryDir;

@@ -88,6 +88,7 @@ void checkGlyphInfo(xmlNodePtr parent, xmlDocPtr doc)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
+    registerTypesAndResources();
     FuzzSupport::silenceLogs();
     // Cursors and painter paths need the GUI side of Qt.
     FuzzSupport::startGuiApplication(argc, argv);

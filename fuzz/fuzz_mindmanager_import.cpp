@@ -26,6 +26,7 @@ UserDefaults *defaults = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
+    registerTypesAndResources();
     FuzzSupport::silenceLogs();
     FuzzSupport::startGuiApplication(argc, argv);
     folder = new QTemporaryDir;

@@ -74,6 +74,7 @@ void mustParse(const XMLTree &written)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
+    registerTypesAndResources();
     FuzzSupport::silenceLogs();
     return 0;
 }

@@ -63,6 +63,7 @@ void unarchiveData(const QVariant &value, int &budget)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
+    registerTypesAndResources();
     FuzzSupport::silenceLogs();
     // Labels are measured. The application is never destroyed: tearing it
     // down at exit drops Qt's font caches unfreed, which reads as a leak.

@@ -11,6 +11,7 @@
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
+    registerTypesAndResources();
     FuzzSupport::silenceLogs();
     FuzzSupport::startGuiApplication(argc, argv);
     return 0;

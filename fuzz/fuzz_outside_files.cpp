@@ -69,6 +69,7 @@ void library(const QByteArray &bytes)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
+    registerTypesAndResources();
     FuzzSupport::silenceLogs();
     FuzzSupport::startGuiApplication(argc, argv);
     return 0;

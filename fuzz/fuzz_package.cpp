@@ -11,6 +11,7 @@
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
+    registerTypesAndResources();
     FuzzSupport::silenceLogs();
     return 0;
 }

@@ -36,6 +36,7 @@ const char *const dropSuffixes[] = {"png", "jpg", "gif", "tiff", "pdf",  "eps",
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
+    registerTypesAndResources();
     FuzzSupport::silenceLogs();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static QApplication *app = new QApplication(*argc, *argv);

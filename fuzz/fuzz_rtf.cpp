@@ -23,6 +23,7 @@ void check(bool condition, const char *what)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const bool initialised = [] {
+        registerTypesAndResources();
         FuzzSupport::silenceLogs();
         return true;
     }();

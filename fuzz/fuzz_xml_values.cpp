@@ -16,6 +16,7 @@
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
+    registerTypesAndResources();
     FuzzSupport::silenceLogs();
     return 0;
 }

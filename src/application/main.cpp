@@ -3,6 +3,7 @@
 #include "application/DialogAlerts.h"
 #include "application/DocumentController.h"
 #include "application/EditionTraits.h"
+#include "application/Startup.h"
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
 #include "application/TWExportMenu.h"
@@ -58,6 +59,7 @@ private:
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     QStringList arguments;
     bool quitAfterFirstPaint = false;
     for (int i = 0; i < argc; ++i) {

@@ -183,6 +183,3 @@ private:
     };
     LabelHeight m_labelHeight;
 };
-
-inline const bool kTWFlexiBranchRegistered =
-    TWGraphic::registerKind<TWFlexiBranch>("TWFlexiBranch");

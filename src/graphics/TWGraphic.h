@@ -464,10 +464,8 @@ public:
     // line) for a missing or unknown class or an element the reader refuses.
     static std::shared_ptr<TWGraphic> graphicWithXMLNode(xmlNodePtr node, xmlDocPtr doc,
                                                          TWMapBranch *branch);
-    // Registers the kind made for a class name (replacing an earlier one).
-    // Returns true so that it can initialise a constant in the kind's header:
-    //     inline const bool kTWRectangleRegistered =
-    //         TWGraphic::registerKind<TWRectangle>("TWRectangle");
+    // Registers the kind made for a class name (replacing an earlier one);
+    // registerGraphicsKinds() does it for the kinds of this floor. Returns true.
     static bool registerClass(const QString &className,
                               std::function<std::shared_ptr<TWGraphic>()> create);
     template <class T> static bool registerKind(const char *className)

@@ -47,5 +47,3 @@ public:
     static ProportionalResize proportionalResize(Rect bounds, Size imageSize, int knob,
                                                  Point point);
 };
-
-inline const bool kTWImageRegistered = TWGraphic::registerKind<TWImage>("TWImage");

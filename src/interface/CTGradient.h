@@ -110,5 +110,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(CTGradient)
-
-inline const bool kCTGradientXMLRegistered = TWXMLProtocol::registerClass<CTGradient>("CTGradient");

@@ -89,10 +89,8 @@ void drawBoundaryInView(const DrawingContext &context, TWMapBranch &branch,
     drawSubtreeBoundaries(context, branch, selection, rect);
 }
 
-namespace {
-
-// Branch drawing's boundary pass is this one.
-const bool installed = [] {
+void installBoundaryPainter()
+{
     TWBranchDrawing::setBoundaryPainter([](TWMapBranch &branch, const DrawingContext &context,
                                            const TWDrawingView *view, Rect rect,
                                            const TWBranchDrawing::GraphicList *selection) {
@@ -101,9 +99,6 @@ const bool installed = [] {
         drawBoundaryInView(context, branch, selection,
                            view ? std::optional<Rect>(rect) : std::nullopt);
     });
-    return true;
-}();
-
-} // namespace
+}
 
 } // namespace TWBoundaryDrawing

@@ -21,4 +21,7 @@ void drawBoundaryInView(const DrawingContext &context, TWMapBranch &branch,
                         const QList<std::shared_ptr<TWGraphic>> *selection,
                         std::optional<Rect> rect = std::nullopt);
 
+// Makes this pass the one branch drawing runs.
+void installBoundaryPainter();
+
 } // namespace TWBoundaryDrawing

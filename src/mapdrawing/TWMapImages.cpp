@@ -168,11 +168,6 @@ void removeStalePreview(TWMap &map)
         map.document()->removeObjectForKeyInCachedData(map.previewPath());
 }
 
-const bool installed = [] {
-    TWMapDrawingServices::installShared(std::make_shared<TWMapPreviewServices>());
-    return true;
-}();
-
 } // namespace
 
 void TWMapPreviewServices::autoArrange(TWMap &map)
@@ -190,7 +185,6 @@ std::shared_ptr<TWMapPreviewImage> TWMapPreviewServices::previewImage(const TWMa
 
 std::shared_ptr<TWMapPreviewImage> TWMapPreviewServices::renewPreviewImage(TWMap &map)
 {
-    (void)installed;
     forgetGoneMaps();
     announce(map, false);
     const Size canvas = map.canvasSize();

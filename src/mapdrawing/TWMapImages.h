@@ -92,8 +92,8 @@ private:
 };
 
 // The real preview parts of the map's drawing services; the rest stays the
-// stand-in's until its owners provide it. Installed as the shared set when
-// the drawing code is linked in.
+// stand-in's until its owners provide it. registerMapDrawingServices()
+// installs it as the shared set.
 class TWMapPreviewServices : public TWMapDrawingStandIn
 {
 public:

@@ -29,8 +29,10 @@ const QHash<QString, MapKey> &mapKeys()
     return keys;
 }
 
-// The model's chains the palettes follow from a document's maps document.
-const bool linksRegistered = [] {
+} // namespace
+
+void MapsSelection::registerKeyPathLinks()
+{
     KeyPathObserver::registerLink("currentMap",
                                   {[](const void *doc) {
                                        return KeyPathObserver::objectVariant(
@@ -47,10 +49,7 @@ const bool linksRegistered = [] {
              return QVariant(static_cast<const TWMap *>(map)->countOfSelectedGraphics());
          },
          {TWMap::SelectedGraphicsChangedNotification}});
-    return true;
-}();
-
-} // namespace
+}
 
 QVariant MapsSelection::mixedMarker()
 {
@@ -67,10 +66,7 @@ QVariant MapsSelection::mixedAsMinusOne(const QVariant &value)
     return isMixed(value) ? QVariant(-1) : QVariant(int(value.toBool()));
 }
 
-MapsSelection::MapsSelection(QObject *parent) : KeyValueBindable(parent)
-{
-    Q_UNUSED(linksRegistered);
-}
+MapsSelection::MapsSelection(QObject *parent) : KeyValueBindable(parent) {}
 
 const QStringList &MapsSelection::viewOptionKeys()
 {

@@ -26,6 +26,10 @@ public:
     // For tri-state controls: the marker becomes -1, a boolean 0 or 1.
     static QVariant mixedAsMinusOne(const QVariant &value);
 
+    // The model's chains the palettes follow from a document's maps document
+    // ("currentMap", "zoomAmount", "countOfSelectedGraphics").
+    static void registerKeyPathLinks();
+
     explicit MapsSelection(QObject *parent = nullptr);
 
     const MapList &maps() const { return m_maps; }

@@ -125,4 +125,3 @@ Q_DECLARE_METATYPE(TWStylePointer)
 namespace TWStyleXML {
 bool registerStyleClass();
 }
-inline const bool kTWStyleXMLRegistered = TWStyleXML::registerStyleClass();

@@ -147,6 +147,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(AttributedString)
-
-inline const bool kAttributedStringXMLRegistered =
-    TWXMLProtocol::registerClass<AttributedString>("NSAttributedString");

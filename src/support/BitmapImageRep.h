@@ -71,6 +71,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(BitmapImageRep)
-
-inline const bool kBitmapImageRepXMLRegistered =
-    TWXMLProtocol::registerClass<BitmapImageRep>("NSBitmapImageRep");

@@ -72,6 +72,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(CalendarDate)
-
-inline const bool kCalendarDateXMLRegistered =
-    TWXMLProtocol::registerClass<CalendarDate>("NSCalendarDate");

@@ -83,5 +83,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(Color)
-
-inline const bool kColorXMLRegistered = TWXMLProtocol::registerClass<Color>("NSColor");

@@ -25,6 +25,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(EPSImageRep)
-
-inline const bool kEPSImageRepXMLRegistered =
-    TWXMLProtocol::registerClass<EPSImageRep>("NSEPSImageRep");

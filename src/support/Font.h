@@ -61,5 +61,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(Font)
-
-inline const bool kFontXMLRegistered = TWXMLProtocol::registerClass<Font>("NSFont");

@@ -119,5 +119,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(Image)
-
-inline const bool kImageXMLRegistered = TWXMLProtocol::registerClass<Image>("NSImage");

@@ -25,6 +25,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(PDFImageRep)
-
-inline const bool kPDFImageRepXMLRegistered =
-    TWXMLProtocol::registerClass<PDFImageRep>("NSPDFImageRep");

@@ -69,8 +69,3 @@ struct ParagraphStyle
 };
 
 Q_DECLARE_METATYPE(ParagraphStyle)
-
-// A mutable style is written under the immutable name; both names read.
-inline const bool kParagraphStyleXMLRegistered =
-    TWXMLProtocol::registerClass<ParagraphStyle>("NSParagraphStyle") &&
-    TWXMLProtocol::registerClass<ParagraphStyle>("NSMutableParagraphStyle");

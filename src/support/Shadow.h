@@ -59,5 +59,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(Shadow)
-
-inline const bool kShadowXMLRegistered = TWXMLProtocol::registerClass<Shadow>("NSShadow");

@@ -20,10 +20,14 @@
 // OrderedDictionary (QVariantMap is accepted when writing), and every
 // registered class as QVariant::fromValue<T>() of its own C++ type.
 //
-// A value type T registers itself, usually at the end of its header so that
-// every program using T has it registered before any container is read:
+// A value type T is registered by its floor's registration function (the
+// support floor's: registerSupportTypes()), which programs reach through
+// registerTypesAndResources() at start, before any container is read:
 //
-//     inline const bool kColorXMLRegistered = TWXMLProtocol::registerClass<Color>("NSColor");
+//     TWXMLProtocol::registerClass<Color>("NSColor");
+//
+// Not from a static initialiser: the library is static, and the linker drops
+// an object no program refers to, with its initialisers.
 //
 // registerClass<T> expects these members of T:
 //     XMLElement freshXMLElement() const;                          element-route writer
@@ -47,8 +51,7 @@ struct ClassInfo
     std::function<QString(const QVariant &value)> description;
 };
 
-// Registers (or replaces) the class of this element name. Returns true so
-// that it can initialise a constant.
+// Registers (or replaces) the class of this element name. Returns true.
 bool registerClass(const ClassInfo &info);
 
 template <class T> bool registerClass(const char *elementName)

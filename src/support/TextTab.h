@@ -47,5 +47,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(TextTab)
-
-inline const bool kTextTabXMLRegistered = TWXMLProtocol::registerClass<TextTab>("NSTextTab");

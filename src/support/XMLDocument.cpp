@@ -16,19 +16,15 @@ using namespace XMLDetail;
 
 namespace XMLDetail {
 
-namespace {
-
+void raiseDepthLimit()
+{
 #if LIBXML_VERSION < 21100
-// Huge mode of these versions lifts the guard against entity expansion with
-// the depth limit, so only the depth limit is raised, once, before any parse.
-const bool depthLimitRaised = [] {
+    // Huge mode of these versions lifts the guard against entity expansion
+    // with the depth limit, so only the depth limit is raised.
     if (xmlParserMaxDepth < unsigned(maxElementDepth))
         xmlParserMaxDepth = unsigned(maxElementDepth);
-    return true;
-}();
 #endif
-
-} // namespace
+}
 
 int parseOptions()
 {

@@ -54,6 +54,9 @@ namespace XMLDetail {
 // Elements nest this deep at most in what is read: far deeper than the
 // maps the program writes, and still shallow enough for recursive readers.
 inline constexpr int maxElementDepth = 2048;
+// Lets libxml2 versions whose limit is set globally read that deep: called
+// once at start (registerSupportTypes), before any parse.
+void raiseDepthLimit();
 // The parser options every XML read of the program uses.
 int parseOptions();
 // Parses into a new libxml2 document (owned by the caller), with the

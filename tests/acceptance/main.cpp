@@ -1,4 +1,5 @@
 #include "TestHome.h"
+#include "application/Startup.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 // this program makes none. Without a display the tests run offscreen.
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const auto home = useTemporaryHome();

@@ -1,4 +1,5 @@
 #include "application/CrashReporter.h"
+#include "application/Startup.h"
 
 #include <QStandardPaths>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 // instead, for the crash report test.
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     if (qEnvironmentVariableIsSet("THINKWEB_CRASH_FOLDER")) {
         if (!CrashReporter::launch("Thinkweb", "defects@thinkweb.example.org",
                                    qEnvironmentVariable("THINKWEB_CRASH_FOLDER")))

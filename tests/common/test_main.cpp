@@ -1,4 +1,5 @@
 #include "TestHome.h"
+#include "application/Startup.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 // the widget kit need the GUI side of Qt, and the undo and notification tests need the event loop.
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const auto home = useTemporaryHome();

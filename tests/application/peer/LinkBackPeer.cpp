@@ -9,6 +9,7 @@
 
 #include "application/DocumentController.h"
 #include "application/LinkBackBus.h"
+#include "application/Startup.h"
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
 #include "canvas/TWGraphicView.h"
@@ -50,6 +51,7 @@ void addFirstLevelBranch(TWMap &map)
 
 int main(int argc, char **argv)
 {
+    registerTypesAndResources();
     if (argc < 2)
         return 2;
     const QString clipboardFile = QString::fromLocal8Bit(argv[1]);
