@@ -521,16 +521,35 @@ void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks, Culling c
 
 } // namespace
 
-Rect subtreeDrawingExtent(TWMapBranch &branch, int shownLevels)
+namespace {
+
+// The extent, and the levels below the branch it took in.
+Rect measuredExtent(TWMapBranch &branch, int shownLevels, int &depth)
 {
-    if (const std::optional<Rect> cached = branch.subtreeDrawingExtent(shownLevels))
+    if (const std::optional<Rect> cached = branch.subtreeDrawingExtent(shownLevels, &depth))
         return *cached;
     Rect r = ownDrawingExtent(branch);
-    if (childrenShown(branch, shownLevels))
-        for (const auto &child : branch.children())
-            r = r.united(subtreeDrawingExtent(*child, shownLevels - 1));
-    branch.setSubtreeDrawingExtent(r, shownLevels);
+    depth = 0;
+    if (!branch.childrenHidden() && !branch.children().isEmpty()) {
+        if (!childrenShown(branch, shownLevels))
+            depth = TWMapBranch::ExtentCut;
+        else
+            for (const auto &child : branch.children()) {
+                int below = 0;
+                r = r.united(measuredExtent(*child, shownLevels - 1, below));
+                depth = TWMapBranch::extentDepthWithChild(depth, below);
+            }
+    }
+    branch.setSubtreeDrawingExtent(r, shownLevels, depth);
     return r;
+}
+
+} // namespace
+
+Rect subtreeDrawingExtent(TWMapBranch &branch, int shownLevels)
+{
+    int depth = 0;
+    return measuredExtent(branch, shownLevels, depth);
 }
 
 void drawSelf(TWMapBranch &branch, const Pass &pass)

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -654,9 +655,23 @@ public:
     // changed. Dropping it climbs towards the root and stops at an ancestor
     // whose extent is already dropped: an ancestor is never measured
     // without measuring its shown children first.
-    std::optional<Rect> subtreeDrawingExtent(int shownLevels) const;
-    void setSubtreeDrawingExtent(Rect extent, int shownLevels);
+    // `depth` is how many levels below the branch the extent took in, or
+    // ExtentCut where the hide level left some out: an extent that reached
+    // the bottom of its subtree holds for every hide level at or below it,
+    // so raising or lowering the level past a big map keeps its extents.
+    static constexpr int ExtentCut = std::numeric_limits<int>::max();
+    // The levels an extent takes in, given one more child's.
+    static constexpr int extentDepthWithChild(int depth, int childDepth)
+    {
+        if (depth == ExtentCut || childDepth == ExtentCut)
+            return ExtentCut;
+        return depth > childDepth + 1 ? depth : childDepth + 1;
+    }
+    std::optional<Rect> subtreeDrawingExtent(int shownLevels, int *depth = nullptr) const;
+    void setSubtreeDrawingExtent(Rect extent, int shownLevels, int depth = ExtentCut);
     void invalidateSubtreeDrawingExtent() const;
+    // The whole subtree moved by this offset.
+    void moveKeptExtentsBy(float dx, float dy);
     // What the shown subtree's graphics cover, boundaries apart, as the
     // map's extent counts them, and whether a shown branch in it draws a
     // boundary; kept for `shownLevels` and the attached-graphics setting
@@ -665,6 +680,7 @@ public:
     {
         Rect graphics;
         bool boundaries = false;
+        int depth = ExtentCut;
     };
     std::optional<GraphicsExtent> subtreeGraphicsExtent(int shownLevels, bool attached) const;
     void setSubtreeGraphicsExtent(const GraphicsExtent &extent, int shownLevels,
@@ -929,6 +945,7 @@ private:
     mutable bool m_subtreeExtentValid = false;
     Rect m_subtreeDrawingExtent;
     int m_subtreeExtentShownLevels = 0;
+    int m_subtreeExtentDepth = ExtentCut;
     mutable bool m_graphicsExtentValid = false;
     mutable bool m_graphicsExtentAttached = false;
     mutable int m_graphicsExtentShownLevels = 0;

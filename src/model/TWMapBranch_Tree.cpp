@@ -588,17 +588,30 @@ void TWMapBranch::invalidateGraphicDrawingBoundsIncludingChildren(bool including
     }
 }
 
-std::optional<Rect> TWMapBranch::subtreeDrawingExtent(int shownLevels) const
+namespace {
+// Whether an extent measured with `kept` levels shown, which took in `depth`
+// levels, is the one `wanted` levels would give.
+bool extentHolds(int kept, int depth, int wanted)
 {
-    if (!m_subtreeExtentValid || m_subtreeExtentShownLevels != shownLevels)
+    return kept == wanted || (depth <= kept && depth <= wanted);
+}
+} // namespace
+
+std::optional<Rect> TWMapBranch::subtreeDrawingExtent(int shownLevels, int *depth) const
+{
+    if (!m_subtreeExtentValid ||
+        !extentHolds(m_subtreeExtentShownLevels, m_subtreeExtentDepth, shownLevels))
         return std::nullopt;
+    if (depth)
+        *depth = m_subtreeExtentDepth;
     return m_subtreeDrawingExtent;
 }
 
-void TWMapBranch::setSubtreeDrawingExtent(Rect extent, int shownLevels)
+void TWMapBranch::setSubtreeDrawingExtent(Rect extent, int shownLevels, int depth)
 {
     m_subtreeDrawingExtent = extent;
     m_subtreeExtentShownLevels = shownLevels;
+    m_subtreeExtentDepth = depth;
     m_subtreeExtentValid = true;
 }
 
@@ -611,11 +624,20 @@ void TWMapBranch::invalidateSubtreeDrawingExtent() const
     }
 }
 
+void TWMapBranch::moveKeptExtentsBy(float dx, float dy)
+{
+    // An empty extent counts for nothing wherever it stands.
+    if (m_subtreeExtentValid && !m_subtreeDrawingExtent.isEmpty())
+        m_subtreeDrawingExtent = m_subtreeDrawingExtent.offsetBy(dx, dy);
+    if (m_graphicsExtentValid && !m_graphicsExtent.graphics.isEmpty())
+        m_graphicsExtent.graphics = m_graphicsExtent.graphics.offsetBy(dx, dy);
+}
+
 std::optional<TWMapBranch::GraphicsExtent> TWMapBranch::subtreeGraphicsExtent(int shownLevels,
                                                                             bool attached) const
 {
-    if (!m_graphicsExtentValid || m_graphicsExtentShownLevels != shownLevels ||
-        m_graphicsExtentAttached != attached)
+    if (!m_graphicsExtentValid || m_graphicsExtentAttached != attached ||
+        !extentHolds(m_graphicsExtentShownLevels, m_graphicsExtent.depth, shownLevels))
         return std::nullopt;
     return m_graphicsExtent;
 }

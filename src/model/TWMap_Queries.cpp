@@ -441,14 +441,20 @@ TWMapBranch::GraphicsExtent subtreeGraphicsExtent(TWMapBranch &branch, int shown
     if (const auto &connection = branch.connectionGraphic())
         r = r.united(connection->drawingBounds());
     extent.boundaries = branch.hasBoundary();
+    extent.depth = 0;
     // Deeper than the hide level is hidden, and so is all below a collapse.
-    if (shownLevels >= 1 && !branch.childrenHidden())
-        for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
-            const TWMapBranch::GraphicsExtent below =
-                subtreeGraphicsExtent(*child, shownLevels - 1, showAttached);
-            r = r.united(below.graphics);
-            extent.boundaries = extent.boundaries || below.boundaries;
-        }
+    if (!branch.childrenHidden() && !branch.children().isEmpty()) {
+        if (shownLevels < 1)
+            extent.depth = TWMapBranch::ExtentCut;
+        else
+            for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
+                const TWMapBranch::GraphicsExtent below =
+                    subtreeGraphicsExtent(*child, shownLevels - 1, showAttached);
+                r = r.united(below.graphics);
+                extent.boundaries = extent.boundaries || below.boundaries;
+                extent.depth = TWMapBranch::extentDepthWithChild(extent.depth, below.depth);
+            }
+    }
     branch.setSubtreeGraphicsExtent(extent, shownLevels, showAttached);
     return extent;
 }

@@ -328,18 +328,26 @@ void TWMap::setBranchHideLevel(int level)
         if (branch && branch->hidden())
             removeObjectFromSelectedGraphicsAtIndex(i);
     }
-    // Every branch in tree order, each told whether it is now hidden: one
-    // walk down knows what hidden() would find walking up from each.
+    // The branches between the two levels, in tree order, each told whether
+    // it is now hidden: one walk down knows what hidden() would find walking
+    // up from each. Above both levels and below both nothing changes, and a
+    // big map's boundaries and extents are kept.
     if (m_root) {
         TWMapLayoutServices &services = layoutServices();
+        const int deepest = std::max(old, level);
         const auto visit = [&](const auto &self, TWMapBranch &branch, int depth,
                                bool collapsedAbove) -> void {
             const TWMap *m = branch.map();
             const bool hidden = collapsedAbove || (m && depth > m->branchHideLevel());
-            if (hidden)
-                services.removeChildFromBoundary(branch, branch);
-            else
-                services.updateBoundaryForChangedChild(branch, branch);
+            const bool wasHidden = collapsedAbove || (m && depth > old);
+            if (hidden != wasHidden) {
+                if (hidden)
+                    services.removeChildFromBoundary(branch, branch);
+                else
+                    services.updateBoundaryForChangedChild(branch, branch);
+            }
+            if (depth >= deepest)
+                return;
             const bool collapsed = collapsedAbove || branch.childrenHidden();
             for (const std::shared_ptr<TWMapBranch> &child : branch.children())
                 self(self, *child, depth + 1, collapsed);
