@@ -394,6 +394,7 @@ public:
     // after moves alone, only the children the moves re-ordered are
     // re-sorted and renumbered.
     void updateOutlineNumbers();
+    void renumberAfterAdding(const BranchList &added);
     bool showAttachedGraphics() const { return m_branchSettings.showAttachedGraphics; }
     bool showTextIndicators() const { return m_branchSettings.showTextIndicators; }
     bool showCheckboxes() const { return m_branchSettings.showCheckboxes; }

@@ -57,6 +57,15 @@ TWMap::BranchList sharedBranches(const QList<TWMapBranch *> &branches)
 
 // --- creating branches ---
 
+void TWMap::renumberAfterAdding(const BranchList &added)
+{
+    // Only below the parents that gained a branch do numbers change: the
+    // rest of a big map is left as it is.
+    for (const std::shared_ptr<TWMapBranch> &branch : added)
+        branchShapeMoved(*branch);
+    updateOutlineNumbers();
+}
+
 TWMap::BranchList TWMap::publicCreateChildren()
 {
     return publicCreateChildrenOfType(m_document ? m_document->graphicClassIdentifier() : -1,
@@ -101,7 +110,7 @@ TWMap::BranchList TWMap::publicCreateChildrenOfType(int type,
                                                   countOfSelectedGraphics());
         created.append(child);
     }
-    recalculateOutlineNumbers();
+    renumberAfterAdding(created);
     autoArangeWithMovedBranches(sharedBranches(selectedBranches()));
     NotificationCenter::defaultCenter().post(
         MapsDocBranchesAddedNotification,
@@ -165,7 +174,7 @@ TWMap::publicCreateSiblingsOfType(int type, const std::optional<QString> &custom
                                                   countOfSelectedGraphics());
         created.append(sibling);
     }
-    recalculateOutlineNumbers();
+    renumberAfterAdding(created);
     autoArangeWithMovedBranches(sharedBranches(selectedBranches()));
     NotificationCenter::defaultCenter().post(
         MapsDocBranchesAddedNotification,
