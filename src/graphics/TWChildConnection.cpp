@@ -301,6 +301,24 @@ void TWChildConnection::updateBounds()
             curvesBounds(m_curve.start, m_curve.segments.data(), int(m_curve.segments.size())));
 }
 
+void TWChildConnection::moveWithEndsBy(float dx, float dy)
+{
+    if (!m_curve.placed) {
+        updateBounds();
+        return;
+    }
+    const auto move = [dx, dy](Point &p) {
+        p.x += dx;
+        p.y += dy;
+    };
+    move(m_curve.start);
+    for (std::array<Point, 3> &segment : m_curve.segments)
+        for (Point &p : segment)
+            move(p);
+    m_path.reset();
+    slideWithTreeBy(dx, dy);
+}
+
 // --- XML ---
 
 void TWChildConnection::addKindXmlData(xmlNodePtr element, bool embeddingBinaryData)

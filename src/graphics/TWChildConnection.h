@@ -54,6 +54,7 @@ public:
     // The curve, cached until updateBounds(); null until both ends are known.
     std::shared_ptr<BezierPath> bezierPath() override;
     void updateBounds() override;
+    void moveWithEndsBy(float dx, float dy) override;
 
 protected:
     // After the shared children, the two numbers (12 and 24 in test mode).

@@ -68,6 +68,9 @@ public:
 
     // Recomputes path and bounds from the graphics joined; the kinds do it.
     virtual void updateBounds() {}
+    // Both ends, and all around them, moved by one offset: a kind that can
+    // moves what it placed instead of placing it again.
+    virtual void moveWithEndsBy(float, float) { updateBounds(); }
     // updateBounds() now, or once at the end of the open batch.
     void requestBoundsUpdate();
 

@@ -366,11 +366,53 @@ float TWGraphic::correctedCoordinate(std::optional<double> read, float fallback)
     return inRange(value, -MaximumCoordinate, MaximumCoordinate) ? value : fallback;
 }
 
+void TWGraphic::slideWithTreeBy(float dx, float dy)
+{
+    const TWGraphic *outer = std::exchange(s_sliding, this);
+    setBounds(m_bounds.offsetBy(dx, dy));
+    s_sliding = outer;
+}
+
+bool TWGraphic::slide(Rect bounds)
+{
+    const Rect old = m_bounds;
+    // Only a move keeps the graphic as it was.
+    if (bounds.size != old.size || !TWTreeTranslation::active())
+        return false;
+    TWMapBranch *owner = branch();
+    // Relationship lines at the graphic bend with each end as it moves.
+    if (TWMap *m = owner ? owner->map() : nullptr; m && m->countOfLinkLines() > 0) {
+        if (!TWTreeTranslation::linkLinesAt(*this, *m).isEmpty())
+            return false;
+        if (owner->mainGraphic() &&
+            static_cast<const TWGraphic *>(owner->enclosedTextArea().get()) == this &&
+            !TWTreeTranslation::linkLinesAt(*owner->mainGraphic(), *m).isEmpty())
+            return false;
+    }
+    TWTreeTranslation::recordSlide(*this, old);
+    m_bounds = bounds;
+    if (m_extra)
+        m_extra->cachedBezierPath.reset();
+    if (m_flags.drawingBoundsValid && m_flags.drawingMarginKnown &&
+        m_drawingMarginEpoch == s_inheritanceEpoch) {
+        m_cachedDrawingBounds = m_bounds.insetBy(-m_drawingMargin.width, -m_drawingMargin.height);
+    } else {
+        m_flags.drawingBoundsValid = false;
+        m_flags.drawingMarginKnown = false;
+    }
+    if (owner && owner->mainGraphic().get() == this)
+        owner->layoutServices().moveBoundaryBy(*owner, bounds.origin.x - old.origin.x,
+                                               bounds.origin.y - old.origin.y);
+    return true;
+}
+
 void TWGraphic::setBounds(Rect requested)
 {
     if (requested == m_bounds)
         return;
     const Rect bounds = correctedBounds(requested);
+    if (s_sliding == this && slide(bounds))
+        return;
     // Keeps this graphic alive while observers and the branch react.
     const std::shared_ptr<TWGraphic> self = weak_from_this().lock();
 
@@ -528,6 +570,7 @@ struct TreeTranslationState
     // Each moved graphic's bounds before the move, for one undo step.
     UndoManager *undo = nullptr;
     std::weak_ptr<TWMap> map;
+    bool lookedUp = false;
     MovedBounds moved;
 };
 
@@ -564,6 +607,7 @@ TWTreeTranslation::~TWTreeTranslation()
     t.indexed = nullptr;
     t.linesByEnd.clear();
     UndoManager *undo = std::exchange(t.undo, nullptr);
+    t.lookedUp = false;
     MovedBounds moved = std::exchange(t.moved, {});
     std::weak_ptr<TWMap> map = std::exchange(t.map, {});
     if (undo && !moved.empty())
@@ -585,6 +629,21 @@ bool TWTreeTranslation::recordOldBounds(const std::shared_ptr<TWGraphic> &graphi
     }
     t.moved.emplace_back(graphic, bounds);
     return true;
+}
+
+void TWTreeTranslation::recordSlide(TWGraphic &graphic, Rect bounds)
+{
+    TreeTranslationState &t = g_treeTranslation;
+    // The whole tree shares one undo manager: it is looked up once.
+    if (!t.undo && !t.lookedUp) {
+        t.lookedUp = true;
+        t.undo = graphic.undoManager();
+        if (TWMap *m = graphic.map())
+            t.map = m->weak_from_this();
+    }
+    if (t.undo && t.undo->isUndoRegistrationEnabled())
+        if (std::shared_ptr<TWGraphic> alive = graphic.weak_from_this().lock())
+            t.moved.emplace_back(std::move(alive), bounds);
 }
 
 TWMap::LinkLineList TWTreeTranslation::linkLinesAt(const TWGraphic &graphic, const TWMap &map)

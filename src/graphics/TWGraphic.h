@@ -150,6 +150,10 @@ public:
     // 100), the link lines at the graphic are told, the change is undoable,
     // and a branch's shape or text area carries the branch along.
     virtual void setBounds(Rect bounds);
+    // Moves the graphic with everything around it by one offset, as a whole
+    // map moves within an open TWTreeTranslation: the kinds move what they
+    // keep, and nothing is placed, measured or posted again.
+    void slideWithTreeBy(float dx, float dy);
     bool drawingBoundsValid() const { return m_flags.drawingBoundsValid; }
     // Dropping the drawing bounds drops the owning branch's subtree extent.
     void setDrawingBoundsValid(bool valid);
@@ -570,6 +574,9 @@ private:
     // What m_branch points at; read only while m_branch has not expired,
     // which spares the walks up the tree a lock at every step.
     TWMapBranch *m_branchRaw = nullptr;
+    // The graphic whose setBounds() is a slide with its tree.
+    static inline const TWGraphic *s_sliding = nullptr;
+    bool slide(Rect bounds);
     Rect m_bounds;
     Rect m_cachedDrawingBounds;
     // How far the cached drawing bounds stand out of the bounds, when they

@@ -32,6 +32,9 @@ public:
     // step; false when it must register its own (no translation, or
     // another undo manager).
     static bool recordOldBounds(const std::shared_ptr<TWGraphic> &graphic, Rect bounds);
+    // The same for a graphic sliding with the tree, whose undo manager is
+    // the one of every other graphic in it.
+    static void recordSlide(TWGraphic &graphic, Rect bounds);
 
 private:
     bool m_outer;

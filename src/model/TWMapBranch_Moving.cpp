@@ -6,6 +6,7 @@
 #include "model/TWBranchEdgeMoves.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "model/TWMapBranch_Private.h"
 #include "model/TWMapDrawingServices.h"
 #include "model/TWMapLayoutServices.h"
 #include "platform/NotificationCenter.h"
@@ -73,20 +74,29 @@ void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
         buildBranchArray(tree);
         const TWTreeTranslation translation;
         for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(tree)) {
-            for (const std::shared_ptr<TWGraphic> &graphic : ridingGraphics(*branch))
-                graphic->moveBy(dx, dy);
+            const Settings &settings = branch->s();
+            if (settings.enclosedImage)
+                settings.enclosedImage->slideWithTreeBy(dx, dy);
+            for (const std::shared_ptr<TWGraphic> &linked : branch->linkedGraphics())
+                linked->slideWithTreeBy(dx, dy);
+            if (branch->enclosedTextArea())
+                branch->enclosedTextArea()->slideWithTreeBy(dx, dy);
+            for (const std::shared_ptr<TWEnclosedGraphic> &record : branch->otherEnclosedGraphics())
+                if (record->graphic())
+                    record->graphic()->slideWithTreeBy(dx, dy);
             if (branch->mainGraphic()) {
-                branch->mainGraphic()->moveBy(dx, dy);
+                branch->mainGraphic()->slideWithTreeBy(dx, dy);
                 services.invalidateBoundary(*branch);
             }
         }
-        // Connections follow their ends rather than the offset, each fitted
-        // once all have moved.
+        // Connections move once all their ends have; the kept extents go by
+        // the same offset, since everything below each branch did.
         for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(tree)) {
             if (branch->connectionGraphic())
-                branch->connectionGraphic()->updateBounds();
+                branch->connectionGraphic()->moveWithEndsBy(dx, dy);
+            branch->moveKeptExtentsBy(dx, dy);
         }
-        if (std::shared_ptr<TWMap> m = mapPointer()) {
+        if (const std::shared_ptr<TWMap> m = mapPointer()) {
             const Size canvas = m->canvasSize();
             NotificationCenter::defaultCenter().post(
                 RedrawInRectNotification, nullptr,

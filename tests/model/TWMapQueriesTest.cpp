@@ -160,6 +160,12 @@ TEST_F(TWMapQueriesTest, KeptExtentFollowsEveryKindOfEdit)
              b->setHasBoundary(true);
          }},
         {"the boundary goes", [&] { b->setHasBoundary(false); }},
+        {"a relationship line joins two branches",
+         [&] {
+             auto line = TWGraphic::make<TWLinkLine>();
+             line->connect(a->mainGraphic(), c->mainGraphic());
+             map->insertObjectInLinkLinesAtIndex(line, 0);
+         }},
         {"the whole tree moves", [&] { root->moveBranchBy(-700, 35, true); }},
         {"the move is undone",
          [&] {
