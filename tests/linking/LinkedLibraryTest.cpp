@@ -2,8 +2,6 @@
 // it refers to: everything the library registers must come from the start-up
 // call, not from initialisers the linker may drop.
 #include "BranchTestSupport.h"
-#include "TestHome.h"
-#include "application/Startup.h"
 #include "exchange/KeynoteExportController.h"
 #include "exchange/TWExportController.h"
 #include "graphics/TWGraphic.h"
@@ -19,7 +17,6 @@
 #include "support/TWXMLProtocol.h"
 #include "support/XMLDocument.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QXmlStreamReader>
@@ -143,15 +140,4 @@ TEST_F(LinkedLibraryDocument, ReadsASavedDocumentBack)
                   .string(),
               QStringLiteral("Header"));
     loaded->detach();
-}
-
-int main(int argc, char **argv)
-{
-    registerTypesAndResources();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    const auto home = useTemporaryHome();
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
