@@ -124,6 +124,20 @@ struct Costs
     }
 };
 
+// With THINKWEB_BENCH_GRABS=<folder>, what the screen shows of the window
+// is kept there to be looked at.
+void keepGrab(const Shown &shown, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("THINKWEB_BENCH_GRABS");
+    QWidget *window = shown.document->documentWindow();
+    if (folder.isEmpty() || !window->screen())
+        return;
+    const QPoint at = window->mapToGlobal(QPoint(0, 0));
+    window->screen()
+        ->grabWindow(0, at.x(), at.y(), window->width(), window->height())
+        .save(QDir(folder).filePath(name));
+}
+
 // What the navigator waits for before it redraws, and a margin.
 constexpr int IdleAfterMs = 700;
 
@@ -149,6 +163,8 @@ void BM_AddChildUntilPainted(benchmark::State &state)
             state.SkipWithError("no child was added and painted");
             return;
         }
+        if (costs.seconds.size() == 1)
+            keepGrab(shown, QStringLiteral("added-child-%1.png").arg(state.range(0)));
         state.SetIterationTime(seconds);
         // Back to the map as it was, outside the time.
         settle();
@@ -262,20 +278,6 @@ BENCHMARK(BM_TypeTenCharactersUntilPainted)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
-
-// With THINKWEB_BENCH_GRABS=<folder>, what the screen shows of the window
-// is kept there to be looked at.
-void keepGrab(const Shown &shown, const QString &name)
-{
-    const QString folder = qEnvironmentVariable("THINKWEB_BENCH_GRABS");
-    QWidget *window = shown.document->documentWindow();
-    if (folder.isEmpty() || !window->screen())
-        return;
-    const QPoint at = window->mapToGlobal(QPoint(0, 0));
-    window->screen()
-        ->grabWindow(0, at.x(), at.y(), window->width(), window->height())
-        .save(QDir(folder).filePath(name));
-}
 
 // A wheel step down (or up, at the end), until the canvas has painted what
 // came into view.
