@@ -303,10 +303,16 @@ void TWChildConnection::updateBounds()
 
 void TWChildConnection::moveWithEndsBy(float dx, float dy)
 {
-    if (!m_curve.placed) {
+    if (moveCurveBy(dx, dy))
+        slideWithTreeBy(dx, dy);
+    else
         updateBounds();
-        return;
-    }
+}
+
+bool TWChildConnection::moveCurveBy(float dx, float dy)
+{
+    if (!m_curve.placed)
+        return false;
     const auto move = [dx, dy](Point &p) {
         p.x += dx;
         p.y += dy;
@@ -316,7 +322,7 @@ void TWChildConnection::moveWithEndsBy(float dx, float dy)
         for (Point &p : segment)
             move(p);
     m_path.reset();
-    slideWithTreeBy(dx, dy);
+    return true;
 }
 
 // --- XML ---

@@ -71,6 +71,9 @@ public:
     // Both ends, and all around them, moved by one offset: a kind that can
     // moves what it placed instead of placing it again.
     virtual void moveWithEndsBy(float, float) { updateBounds(); }
+    // Moves the curve placed between the ends, without placing it again;
+    // false for a kind that keeps none to move.
+    virtual bool moveCurveBy(float, float) { return false; }
     // updateBounds() now, or once at the end of the open batch.
     void requestBoundsUpdate();
 

@@ -373,6 +373,26 @@ void TWGraphic::slideWithTreeBy(float dx, float dy)
     s_sliding = outer;
 }
 
+bool TWGraphic::slideBackTo(Rect bounds)
+{
+    if (bounds == m_bounds)
+        return true;
+    auto *connection = dynamic_cast<TWConnectionGraphic *>(this);
+    if (connection && (bounds.size != m_bounds.size ||
+                       !connection->moveCurveBy(bounds.origin.x - m_bounds.origin.x,
+                                                bounds.origin.y - m_bounds.origin.y))) {
+        setBounds(bounds);
+        return false;
+    }
+    const TWGraphic *outer = std::exchange(s_sliding, this);
+    setBounds(bounds);
+    s_sliding = outer;
+    // Only the offset would keep them, and it is not exact in reverse.
+    if (const TWMapBranch *owner = branch())
+        owner->invalidateSubtreeDrawingExtent();
+    return true;
+}
+
 bool TWGraphic::slide(Rect bounds)
 {
     const Rect old = m_bounds;
@@ -582,8 +602,12 @@ void restoreMovedBounds(const MovedBounds &moved, const std::weak_ptr<TWMap> &ma
 {
     {
         const TWTreeTranslation translation;
+        QList<TWConnectionGraphic *> refit;
         for (auto it = moved.crbegin(); it != moved.crend(); ++it)
-            it->first->setBounds(it->second);
+            if (!it->first->slideBackTo(it->second))
+                refit.append(static_cast<TWConnectionGraphic *>(it->first.get()));
+        for (TWConnectionGraphic *connection : std::as_const(refit))
+            connection->updateBounds();
     }
     if (const std::shared_ptr<TWMap> m = map.lock()) {
         const Size canvas = m->canvasSize();

@@ -154,6 +154,10 @@ public:
     // map moves within an open TWTreeTranslation: the kinds move what they
     // keep, and nothing is placed, measured or posted again.
     void slideWithTreeBy(float dx, float dy);
+    // Back to where such a move found it, sliding as the move did; the
+    // owning branch's kept extents are measured again. False for a
+    // connection that is to be fitted again once its ends are back.
+    bool slideBackTo(Rect bounds);
     bool drawingBoundsValid() const { return m_flags.drawingBoundsValid; }
     // Dropping the drawing bounds drops the owning branch's subtree extent.
     void setDrawingBoundsValid(bool valid);
