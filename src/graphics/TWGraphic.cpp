@@ -421,8 +421,9 @@ bool TWGraphic::slide(Rect bounds)
         m_flags.drawingMarginKnown = false;
     }
     if (owner && owner->mainGraphic().get() == this)
-        owner->layoutServices().moveBoundaryBy(*owner, bounds.origin.x - old.origin.x,
-                                               bounds.origin.y - old.origin.y);
+        owner->layoutServices().slideBoundaryBy(*owner, bounds.origin.x - old.origin.x,
+                                                bounds.origin.y - old.origin.y,
+                                                TWTreeTranslation::serial());
     return true;
 }
 
@@ -591,6 +592,7 @@ struct TreeTranslationState
     UndoManager *undo = nullptr;
     std::weak_ptr<TWMap> map;
     bool lookedUp = false;
+    unsigned serial = 0;
     MovedBounds moved;
 };
 
@@ -620,7 +622,16 @@ void restoreMovedBounds(const MovedBounds &moved, const std::weak_ptr<TWMap> &ma
 
 } // namespace
 
-TWTreeTranslation::TWTreeTranslation() : m_outer(std::exchange(g_treeTranslation.active, true)) {}
+TWTreeTranslation::TWTreeTranslation() : m_outer(std::exchange(g_treeTranslation.active, true))
+{
+    if (!m_outer)
+        ++g_treeTranslation.serial;
+}
+
+unsigned TWTreeTranslation::serial()
+{
+    return g_treeTranslation.serial;
+}
 
 TWTreeTranslation::~TWTreeTranslation()
 {

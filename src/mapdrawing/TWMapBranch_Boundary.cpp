@@ -392,6 +392,22 @@ void moveBoundaryBy(TWMapBranch &branch, float dx, float dy)
     }
 }
 
+void slideBoundaryBy(TWMapBranch &branch, float dx, float dy, unsigned move)
+{
+    const PointDictionary &points = branch.childrenBoundaryPoints();
+    for (auto it = points.cbegin(); it != points.cend(); ++it) {
+        for (const std::shared_ptr<TWPointHolder> &p : it.value())
+            p->movePointOnce(move, dx, dy);
+    }
+    // The outline holds points of the set, or copies: each moves once, and
+    // the hull stays what it was. The path is made from it when next asked;
+    // the whole canvas is redrawn after such a move.
+    const PointList &outline = branch.childrenBoundaryOutlinePoints();
+    for (const std::shared_ptr<TWPointHolder> &p : outline)
+        p->movePointOnce(move, dx, dy);
+    branch.setCachedBoundaryPath(nullptr);
+}
+
 void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy)
 {
     // The holders move, not the set: reading it leaves a shared set shared.

@@ -107,6 +107,7 @@ void invalidateAutolayoutBoundary(TWMapBranch &branch);
 void removeAllChildrenBoundaryPoints(TWMapBranch &branch);
 void removeAllAutolayoutChildrenBoundaryPoints(TWMapBranch &branch);
 void moveBoundaryBy(TWMapBranch &branch, float dx, float dy);
+void slideBoundaryBy(TWMapBranch &branch, float dx, float dy, unsigned move);
 void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy);
 // The branch's own points in its own autolayout set, from its shadow rectangle.
 void refreshOwnAutolayoutPoints(TWMapBranch &branch);

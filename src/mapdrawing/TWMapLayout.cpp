@@ -57,6 +57,11 @@ void TWMapLayout::moveBoundaryBy(TWMapBranch &branch, float dx, float dy)
     TWBranchLayout::moveBoundaryBy(branch, dx, dy);
 }
 
+void TWMapLayout::slideBoundaryBy(TWMapBranch &branch, float dx, float dy, unsigned move)
+{
+    TWBranchLayout::slideBoundaryBy(branch, dx, dy, move);
+}
+
 std::optional<Rect> TWMapLayout::boundaryPathBounds(TWMapBranch &branch)
 {
     const std::shared_ptr<BezierPath> path = TWBranchLayout::boundaryPath(branch);

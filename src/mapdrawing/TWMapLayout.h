@@ -43,6 +43,7 @@ public:
     void recalculateBoundary(TWMapBranch &branch) override;
     void updateBoundary(TWMapBranch &branch) override;
     void moveBoundaryBy(TWMapBranch &branch, float dx, float dy) override;
+    void slideBoundaryBy(TWMapBranch &branch, float dx, float dy, unsigned move) override;
     std::optional<Rect> boundaryPathBounds(TWMapBranch &branch) override;
     bool boundaryPathContainsPoint(TWMapBranch &branch, Point point) override;
     Rect boundsOfShowAndHideImage(TWMapBranch &branch) override;

@@ -84,10 +84,8 @@ void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
             for (const std::shared_ptr<TWEnclosedGraphic> &record : branch->otherEnclosedGraphics())
                 if (record->graphic())
                     record->graphic()->slideWithTreeBy(dx, dy);
-            if (branch->mainGraphic()) {
+            if (branch->mainGraphic())
                 branch->mainGraphic()->slideWithTreeBy(dx, dy);
-                services.invalidateBoundary(*branch);
-            }
         }
         // Connections move once all their ends have; the kept extents go by
         // the same offset, since everything below each branch did.

@@ -53,6 +53,12 @@ public:
     virtual void recalculateBoundary(TWMapBranch &branch) {}
     virtual void updateBoundary(TWMapBranch &branch) {}
     virtual void moveBoundaryBy(TWMapBranch &branch, float dx, float dy) {}
+    // The same for a branch moving with its whole map as move number `move`:
+    // the outline moves with the points instead of being made again.
+    virtual void slideBoundaryBy(TWMapBranch &branch, float dx, float dy, unsigned move)
+    {
+        moveBoundaryBy(branch, dx, dy);
+    }
     // Bounds of the boundary outline, or nothing when none is drawn.
     virtual std::optional<Rect> boundaryPathBounds(TWMapBranch &branch) { return std::nullopt; }
 

@@ -25,10 +25,20 @@ public:
         m_point.x += x;
         m_point.y += y;
     }
+    // Moves the point unless move number `move` already did: a holder in
+    // several lists moves once with the map.
+    void movePointOnce(unsigned move, float x, float y)
+    {
+        if (m_move == move)
+            return;
+        m_move = move;
+        movePointByX(x, y);
+    }
 
     // "TWPointHolder 12.500000, -3.000000"
     QString description() const;
 
 private:
     Point m_point;
+    unsigned m_move = 0;
 };

@@ -168,6 +168,53 @@ TEST_F(TWMapBranchLayout, RealMovesCarryTheSubtree)
     EXPECT_EQ(wholeCanvas, 1);
 }
 
+// A whole map moved onto its canvas keeps every outline it made, moved with
+// it, and undoing the move puts them back; none is a new hull.
+TEST_F(TWMapBranchLayout, AWholeMapMoveCarriesTheOutlinesAndUndoBringsThemBack)
+{
+    auto p = add(root, Rect(600, 200, 80, 40), "P");
+    auto k = add(p, Rect(750, 200, 60, 30), "K");
+    add(k, Rect(900, 260, 60, 30), "L");
+    p->setHasBoundary(true);
+    settle();
+    const auto outlines = [&] {
+        QList<Rect> all;
+        for (const auto &b : {p, k})
+            all << outlineBounds(childrenBoundaryOutlinePoints(*b));
+        all << boundaryPath(*p)->bounds();
+        return all;
+    };
+    const QList<Rect> before = outlines();
+    const auto near = [](const QList<Rect> &got, const QList<Rect> &want, Point by) {
+        for (qsizetype i = 0; i < want.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_NEAR(got[i].x(), want[i].x() + by.x, 1e-3);
+            EXPECT_NEAR(got[i].y(), want[i].y() + by.y, 1e-3);
+            EXPECT_NEAR(got[i].width(), want[i].width(), 1e-3);
+            EXPECT_NEAR(got[i].height(), want[i].height(), 1e-3);
+        }
+    };
+    const std::vector<std::pair<const char *, std::function<void()>>> steps = {
+        {"moved", [&] { root->moveBranchBy(-37.5f, 12.25f, true); }},
+        {"undone", [&] { undo->undo(); }},
+        {"redone", [&] { undo->redo(); }},
+    };
+    const Point offsets[] = {{-37.5f, 12.25f}, {0, 0}, {-37.5f, 12.25f}};
+    for (size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(steps[i].first);
+        steps[i].second();
+        settle();
+        // Kept, not made again: the outlines are there before anyone asks.
+        EXPECT_FALSE(k->childrenBoundaryOutlinePoints().isEmpty());
+        near(outlines(), before, offsets[i]);
+        // And what a fresh hull of the moved points gives.
+        const QList<Rect> kept = outlines();
+        for (const auto &b : {p, k})
+            invalidateBoundary(*b);
+        near(outlines(), kept, {0, 0});
+    }
+}
+
 TEST_F(TWMapBranchLayout, RealMovesMirrorSubtreesThatCrossTheRoot)
 {
     auto p = add(root, Rect(600, 200, 80, 40), "P");
