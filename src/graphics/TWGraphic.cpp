@@ -366,6 +366,16 @@ float TWGraphic::correctedCoordinate(std::optional<double> read, float fallback)
     return inRange(value, -MaximumCoordinate, MaximumCoordinate) ? value : fallback;
 }
 
+bool TWGraphic::moveCachedDrawingBounds()
+{
+    // The margin, which the inherited shadow decides, stays with a move.
+    if (!m_flags.drawingBoundsValid || !m_flags.drawingMarginKnown ||
+        m_drawingMarginEpoch != s_inheritanceEpoch)
+        return false;
+    m_cachedDrawingBounds = m_bounds.insetBy(-m_drawingMargin.width, -m_drawingMargin.height);
+    return true;
+}
+
 void TWGraphic::slideWithTreeBy(float dx, float dy)
 {
     const TWGraphic *outer = std::exchange(s_sliding, this);
@@ -413,10 +423,7 @@ bool TWGraphic::slide(Rect bounds)
     m_bounds = bounds;
     if (m_extra)
         m_extra->cachedBezierPath.reset();
-    if (m_flags.drawingBoundsValid && m_flags.drawingMarginKnown &&
-        m_drawingMarginEpoch == s_inheritanceEpoch) {
-        m_cachedDrawingBounds = m_bounds.insetBy(-m_drawingMargin.width, -m_drawingMargin.height);
-    } else {
+    if (!moveCachedDrawingBounds()) {
         m_flags.drawingBoundsValid = false;
         m_flags.drawingMarginKnown = false;
     }
@@ -494,11 +501,7 @@ void TWGraphic::setBounds(Rect requested)
     if (m_extra)
         m_extra->cachedBezierPath.reset();
     const bool sizeChanged = bounds.size != oldBounds.size;
-    if (!sizeChanged && m_flags.drawingBoundsValid && m_flags.drawingMarginKnown &&
-        m_drawingMarginEpoch == s_inheritanceEpoch) {
-        // A slide: the margin, which the inherited shadow decides, stays.
-        m_cachedDrawingBounds =
-            this->bounds().insetBy(-m_drawingMargin.width, -m_drawingMargin.height);
+    if (!sizeChanged && moveCachedDrawingBounds()) {
         if (owner)
             owner->invalidateSubtreeDrawingExtent();
     } else {

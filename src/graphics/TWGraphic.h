@@ -581,6 +581,9 @@ private:
     // The graphic whose setBounds() is a slide with its tree.
     static inline const TWGraphic *s_sliding = nullptr;
     bool slide(Rect bounds);
+    // The cached drawing bounds follow a move of the bounds, when the
+    // margin they were measured with still holds.
+    bool moveCachedDrawingBounds();
     Rect m_bounds;
     Rect m_cachedDrawingBounds;
     // How far the cached drawing bounds stand out of the bounds, when they

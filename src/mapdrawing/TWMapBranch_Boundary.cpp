@@ -376,14 +376,23 @@ void removeAllAutolayoutChildrenBoundaryPoints(TWMapBranch &branch)
     branch.autolayoutChildrenBoundaryPoints().clear();
 }
 
-void moveBoundaryBy(TWMapBranch &branch, float dx, float dy)
+namespace {
+
+// The holders move, not the set: reading it leaves a shared set shared.
+template <typename Move> void moveHolders(const PointDictionary &points, Move move)
 {
-    // The holders move, not the set: reading it leaves a shared set shared.
-    const PointDictionary &points = branch.childrenBoundaryPoints();
     for (auto it = points.cbegin(); it != points.cend(); ++it) {
         for (const std::shared_ptr<TWPointHolder> &p : it.value())
-            p->movePointByX(dx, dy);
+            move(*p);
     }
+}
+
+} // namespace
+
+void moveBoundaryBy(TWMapBranch &branch, float dx, float dy)
+{
+    moveHolders(branch.childrenBoundaryPoints(),
+                [dx, dy](TWPointHolder &p) { p.movePointByX(dx, dy); });
     // The outline may be a copy that does not share the moved points, and a
     // kept path would stay behind: both are rebuilt from the points.
     if (!branch.childrenBoundaryOutlinePoints().isEmpty() || branch.cachedBoundaryPath()) {
@@ -394,11 +403,8 @@ void moveBoundaryBy(TWMapBranch &branch, float dx, float dy)
 
 void slideBoundaryBy(TWMapBranch &branch, float dx, float dy, unsigned move)
 {
-    const PointDictionary &points = branch.childrenBoundaryPoints();
-    for (auto it = points.cbegin(); it != points.cend(); ++it) {
-        for (const std::shared_ptr<TWPointHolder> &p : it.value())
-            p->movePointOnce(move, dx, dy);
-    }
+    moveHolders(branch.childrenBoundaryPoints(),
+                [=](TWPointHolder &p) { p.movePointOnce(move, dx, dy); });
     // The outline holds points of the set, or copies: each moves once, and
     // the hull stays what it was. The path is made from it when next asked;
     // the whole canvas is redrawn after such a move.
@@ -410,12 +416,8 @@ void slideBoundaryBy(TWMapBranch &branch, float dx, float dy, unsigned move)
 
 void moveAutolayoutBoundaryBy(TWMapBranch &branch, float dx, float dy)
 {
-    // The holders move, not the set: reading it leaves a shared set shared.
-    const PointDictionary &points = branch.autolayoutChildrenBoundaryPoints();
-    for (auto it = points.cbegin(); it != points.cend(); ++it) {
-        for (const std::shared_ptr<TWPointHolder> &p : it.value())
-            p->movePointByX(dx, dy);
-    }
+    moveHolders(branch.autolayoutChildrenBoundaryPoints(),
+                [dx, dy](TWPointHolder &p) { p.movePointByX(dx, dy); });
     for (const std::shared_ptr<TWPointHolder> &p : std::as_const(branch.autolayoutOwnPoints()))
         p->movePointByX(dx, dy);
     branch.setMinAutolayoutY(branch.minAutolayoutY() + dy);
