@@ -301,14 +301,6 @@ void TWChildConnection::updateBounds()
             curvesBounds(m_curve.start, m_curve.segments.data(), int(m_curve.segments.size())));
 }
 
-void TWChildConnection::moveWithEndsBy(float dx, float dy)
-{
-    if (moveCurveBy(dx, dy))
-        slideWithTreeBy(dx, dy);
-    else
-        updateBounds();
-}
-
 bool TWChildConnection::moveCurveBy(float dx, float dy)
 {
     if (!m_curve.placed)

@@ -54,7 +54,6 @@ public:
     // The curve, cached until updateBounds(); null until both ends are known.
     std::shared_ptr<BezierPath> bezierPath() override;
     void updateBounds() override;
-    void moveWithEndsBy(float dx, float dy) override;
     bool moveCurveBy(float dx, float dy) override;
 
 protected:

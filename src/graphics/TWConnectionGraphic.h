@@ -68,11 +68,9 @@ public:
 
     // Recomputes path and bounds from the graphics joined; the kinds do it.
     virtual void updateBounds() {}
-    // Both ends, and all around them, moved by one offset: a kind that can
-    // moves what it placed instead of placing it again.
-    virtual void moveWithEndsBy(float, float) { updateBounds(); }
-    // Moves the curve placed between the ends, without placing it again;
-    // false for a kind that keeps none to move.
+    // Both ends, and all around them, moved by one offset: moves the curve
+    // placed between the ends, without placing it again; false for a kind
+    // that keeps none to move, which is fitted again once its ends moved.
     virtual bool moveCurveBy(float, float) { return false; }
     // updateBounds() now, or once at the end of the open batch.
     void requestBoundsUpdate();

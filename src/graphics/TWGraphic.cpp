@@ -684,6 +684,12 @@ void TWTreeTranslation::recordSlide(TWGraphic &graphic, Rect bounds)
             t.moved.emplace_back(std::move(alive), bounds);
 }
 
+void TWTreeTranslation::expectMoves(size_t count)
+{
+    if (g_treeTranslation.active)
+        g_treeTranslation.moved.reserve(g_treeTranslation.moved.size() + count);
+}
+
 TWMap::LinkLineList TWTreeTranslation::linkLinesAt(const TWGraphic &graphic, const TWMap &map)
 {
     TreeTranslationState &t = g_treeTranslation;

@@ -154,6 +154,13 @@ public:
     // map moves within an open TWTreeTranslation: the kinds move what they
     // keep, and nothing is placed, measured or posted again.
     void slideWithTreeBy(float dx, float dy);
+    // Asks for the memory a slide reads and writes, ahead of it.
+    void prefetchForMove() const
+    {
+        __builtin_prefetch(this);
+        __builtin_prefetch(&m_bounds, 1);
+        __builtin_prefetch(&m_flags, 1);
+    }
     // Back to where such a move found it, sliding as the move did; the
     // owning branch's kept extents are measured again. False for a
     // connection that is to be fitted again once its ends are back.

@@ -35,6 +35,8 @@ public:
     // The same for a graphic sliding with the tree, whose undo manager is
     // the one of every other graphic in it.
     static void recordSlide(TWGraphic &graphic, Rect bounds);
+    // Room for that many recorded moves, asked for once.
+    static void expectMoves(size_t count);
     // Numbers each outermost translation, from 1.
     static unsigned serial();
 

@@ -64,12 +64,14 @@ void drawOne(const DrawingContext &context, TWMapBranch &branch,
 
 namespace {
 
-// Every branch of the subtree is visited on every drawing, so the visit
-// stays cheap: the map's switch is read once, above.
+// Runs at every drawing: the map's switch is read once, above, and a subtree
+// its kept extent found without boundaries is passed over.
 void drawSubtreeBoundaries(const DrawingContext &context, TWMapBranch &branch,
                            const QList<std::shared_ptr<TWGraphic>> *selection,
                            const std::optional<Rect> &rect)
 {
+    if (branch.keptExtentRulesOutBoundaries())
+        return;
     if (branch.hasBoundary())
         drawOne(context, branch, selection, rect);
     const TWMapBranch::BranchList &children = branch.children();

@@ -685,6 +685,16 @@ public:
     std::optional<GraphicsExtent> subtreeGraphicsExtent(int shownLevels, bool attached) const;
     void setSubtreeGraphicsExtent(const GraphicsExtent &extent, int shownLevels,
                                   bool attached) const;
+    // How many levels lie below the branch, collapsed ones apart, when a
+    // kept extent took in all of them.
+    std::optional<int> keptShownDepth() const;
+    // A kept extent that took in every branch below this one found none
+    // with a boundary.
+    bool keptExtentRulesOutBoundaries() const
+    {
+        return m_graphicsExtentValid && m_graphicsExtent.depth != ExtentCut &&
+               !m_graphicsExtent.boundaries;
+    }
     void invalidateIncomingAndOutgoingConnectionGraphics();
     void makeNaturalSize();
 
@@ -912,6 +922,11 @@ private:
     void postDelayedRedraws(const GraphicList &graphics) const;
     const Settings &s() const;
     const Caches &c() const;
+    // The root's move: every graphic slides by the offset, as one undo step.
+    void slideWholeTreeBy(float dx, float dy);
+    void collectTree(std::vector<TWMapBranch *> &tree);
+    void prefetchForMove() const;
+    void prefetchGraphicsForMove() const;
 
     struct Flags
     {

@@ -60,47 +60,97 @@ bool TWMapBranch::isAboveParent() const
     return up->mainGraphic()->bounds().midY() > m_mainGraphic->bounds().midY();
 }
 
+void TWMapBranch::collectTree(std::vector<TWMapBranch *> &tree)
+{
+    tree.push_back(this);
+    for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children))
+        child->collectTree(tree);
+}
+
+void TWMapBranch::prefetchForMove() const
+{
+    __builtin_prefetch(&m_mainGraphic);
+    __builtin_prefetch(&m_linkedGraphics);
+    __builtin_prefetch(&m_subtreeDrawingExtent);
+    __builtin_prefetch(&m_graphicsExtent);
+    __builtin_prefetch(&m_settings);
+}
+
+void TWMapBranch::prefetchGraphicsForMove() const
+{
+    if (m_settings)
+        __builtin_prefetch(m_settings.get());
+    if (m_mainGraphic)
+        m_mainGraphic->prefetchForMove();
+    if (m_enclosedTextArea)
+        m_enclosedTextArea->prefetchForMove();
+    if (m_connectionGraphic)
+        m_connectionGraphic->prefetchForMove();
+}
+
+void TWMapBranch::slideWholeTreeBy(float dx, float dy)
+{
+    // The whole tree moves as it is; every graphic goes, hidden ones and
+    // those not shown included, so nothing is left behind. On a big map the
+    // move is a walk over the heap: each branch and then its graphics are
+    // asked for a few branches ahead.
+    std::vector<TWMapBranch *> tree;
+    collectTree(tree);
+    constexpr size_t BranchesAhead = 16;
+    constexpr size_t GraphicsAhead = 8;
+    QList<TWConnectionGraphic *> unplaced;
+    {
+        const TWTreeTranslation translation;
+        TWTreeTranslation::expectMoves(tree.size() * 3);
+        for (size_t i = 0; i < tree.size(); ++i) {
+            if (i + BranchesAhead < tree.size())
+                tree[i + BranchesAhead]->prefetchForMove();
+            if (i + GraphicsAhead < tree.size())
+                tree[i + GraphicsAhead]->prefetchGraphicsForMove();
+            TWMapBranch &branch = *tree[i];
+            if (const Settings *settings = branch.m_settings.get();
+                settings && settings->enclosedImage)
+                settings->enclosedImage->slideWithTreeBy(dx, dy);
+            for (const std::shared_ptr<TWGraphic> &linked : std::as_const(branch.m_linkedGraphics))
+                linked->slideWithTreeBy(dx, dy);
+            if (branch.m_enclosedTextArea)
+                branch.m_enclosedTextArea->slideWithTreeBy(dx, dy);
+            for (const std::shared_ptr<TWEnclosedGraphic> &record :
+                 std::as_const(branch.m_otherEnclosedGraphics))
+                if (record->graphic())
+                    record->graphic()->slideWithTreeBy(dx, dy);
+            if (branch.m_mainGraphic)
+                branch.m_mainGraphic->slideWithTreeBy(dx, dy);
+            // A placed curve moves with its ends by the same offset; one
+            // not placed yet is fitted to them once every end has moved.
+            if (TWConnectionGraphic *connection = branch.m_connectionGraphic.get()) {
+                if (connection->moveCurveBy(dx, dy))
+                    connection->slideWithTreeBy(dx, dy);
+                else
+                    unplaced.append(connection);
+            }
+            branch.moveKeptExtentsBy(dx, dy);
+        }
+        for (TWConnectionGraphic *connection : std::as_const(unplaced))
+            connection->updateBounds();
+    }
+    if (const std::shared_ptr<TWMap> m = mapPointer()) {
+        const Size canvas = m->canvasSize();
+        NotificationCenter::defaultCenter().post(
+            RedrawInRectNotification, nullptr,
+            {{RectKey, QRectF(0, 0, canvas.width, canvas.height)},
+             {MapKey, QVariant::fromValue(NotificationObject(m))}});
+    }
+}
+
 void TWMapBranch::moveBranchBy(float dx, float dy, bool moveChildren)
 {
     if (dx == 0 && dy == 0)
         return;
     const std::shared_ptr<TWMapBranch> self = shared_from_this();
-    TWMapLayoutServices &services = layoutServices();
 
     if (isRoot()) {
-        // The whole tree moves as it is; every graphic goes, hidden ones
-        // and those not shown included, so nothing is left behind.
-        BranchList tree;
-        buildBranchArray(tree);
-        const TWTreeTranslation translation;
-        for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(tree)) {
-            const Settings &settings = branch->s();
-            if (settings.enclosedImage)
-                settings.enclosedImage->slideWithTreeBy(dx, dy);
-            for (const std::shared_ptr<TWGraphic> &linked : branch->linkedGraphics())
-                linked->slideWithTreeBy(dx, dy);
-            if (branch->enclosedTextArea())
-                branch->enclosedTextArea()->slideWithTreeBy(dx, dy);
-            for (const std::shared_ptr<TWEnclosedGraphic> &record : branch->otherEnclosedGraphics())
-                if (record->graphic())
-                    record->graphic()->slideWithTreeBy(dx, dy);
-            if (branch->mainGraphic())
-                branch->mainGraphic()->slideWithTreeBy(dx, dy);
-        }
-        // Connections move once all their ends have; the kept extents go by
-        // the same offset, since everything below each branch did.
-        for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(tree)) {
-            if (branch->connectionGraphic())
-                branch->connectionGraphic()->moveWithEndsBy(dx, dy);
-            branch->moveKeptExtentsBy(dx, dy);
-        }
-        if (const std::shared_ptr<TWMap> m = mapPointer()) {
-            const Size canvas = m->canvasSize();
-            NotificationCenter::defaultCenter().post(
-                RedrawInRectNotification, nullptr,
-                {{RectKey, QRectF(0, 0, canvas.width, canvas.height)},
-                 {MapKey, QVariant::fromValue(NotificationObject(m))}});
-        }
+        slideWholeTreeBy(dx, dy);
         return;
     }
 

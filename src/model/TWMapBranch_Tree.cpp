@@ -615,6 +615,15 @@ void TWMapBranch::setSubtreeDrawingExtent(Rect extent, int shownLevels, int dept
     m_subtreeExtentValid = true;
 }
 
+std::optional<int> TWMapBranch::keptShownDepth() const
+{
+    if (m_subtreeExtentValid && m_subtreeExtentDepth != ExtentCut)
+        return m_subtreeExtentDepth;
+    if (m_graphicsExtentValid && m_graphicsExtent.depth != ExtentCut)
+        return m_graphicsExtent.depth;
+    return std::nullopt;
+}
+
 void TWMapBranch::invalidateSubtreeDrawingExtent() const
 {
     for (const TWMapBranch *b = this; b && (b->m_subtreeExtentValid || b->m_graphicsExtentValid);

@@ -440,7 +440,9 @@ TWMapBranch::GraphicsExtent subtreeGraphicsExtent(TWMapBranch &branch, int shown
             r = r.united(g->drawingBounds());
     if (const auto &connection = branch.connectionGraphic())
         r = r.united(connection->drawingBounds());
-    extent.boundaries = branch.hasBoundary();
+    // Below a collapse nothing is looked at: a boundary there is not ruled out.
+    extent.boundaries =
+        branch.hasBoundary() || (branch.childrenHidden() && !branch.children().isEmpty());
     extent.depth = 0;
     // Deeper than the hide level is hidden, and so is all below a collapse.
     if (!branch.childrenHidden() && !branch.children().isEmpty()) {

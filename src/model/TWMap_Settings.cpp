@@ -11,6 +11,7 @@
 #include <QDebug>
 #include <QHash>
 #include <QRectF>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -347,6 +348,11 @@ void TWMap::setBranchHideLevel(int level)
                     services.updateBoundaryForChangedChild(branch, branch);
             }
             if (depth >= deepest)
+                return;
+            // A subtree a kept extent found no deeper than both levels
+            // keeps what it shows.
+            if (const std::optional<int> below = branch.keptShownDepth();
+                below && depth + *below <= std::min(old, level))
                 return;
             const bool collapsed = collapsedAbove || branch.childrenHidden();
             for (const std::shared_ptr<TWMapBranch> &child : branch.children())

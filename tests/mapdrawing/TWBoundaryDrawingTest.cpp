@@ -7,6 +7,7 @@
 #include "render/DrawingContext.h"
 
 #include <QPainter>
+#include <functional>
 
 using namespace LayoutTest;
 
@@ -100,6 +101,49 @@ TEST_F(TWBoundaryDrawing, BoundariesDrawnForARectangleLeaveItsPixelsAsAll)
         const QImage all = draw(&selection, c.rect);
         EXPECT_EQ(draw(&selection, c.rect, c.rect), all);
         EXPECT_EQ(inked(all) > 0, c.inked);
+    }
+}
+
+// Subtrees the map's kept extents found without boundaries are passed over;
+// what is drawn stays what a walk through every branch draws, after the
+// edits that can put a boundary where none was.
+TEST_F(TWBoundaryDrawing, KeptExtentsLeaveTheDrawnBoundariesAsTheyWere)
+{
+    const std::shared_ptr<TWMapBranch> leaf = boundaries.at(1)->children().at(0);
+    const std::shared_ptr<TWMapBranch> collapsed = boundaries.at(2);
+    const struct
+    {
+        const char *what;
+        std::function<void()> edit;
+    } cases[] = {
+        {"nothing changed", [] {}},
+        {"a boundary given to a leaf",
+         [&] {
+             leaf->setBoundaryDrawsLine(true);
+             leaf->setBoundaryLineWidth(3);
+             leaf->setHasBoundary(true);
+         }},
+        {"a branch with a boundary collapsed", [&] { collapsed->setChildrenHidden(true); }},
+        {"and shown again", [&] { collapsed->setChildrenHidden(false); }},
+        {"a boundary below a collapsed branch without one",
+         [&] {
+             const auto below = add(leaf, Rect(60 + 150, 190, 30, 16), "c");
+             below->setBoundaryDrawsLine(true);
+             below->setHasBoundary(true);
+             leaf->setHasBoundary(false);
+             leaf->setChildrenHidden(true);
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        map->getBoundingDrawingRectForAllGraphics();
+        c.edit();
+        settle();
+        map->getBoundingDrawingRectForAllGraphics();
+        const QImage kept = draw(nullptr, std::nullopt, Rect(0, 0, 480, 220));
+        for (const auto &branch : map->allBranches())
+            branch->invalidateSubtreeDrawingExtent();
+        EXPECT_EQ(kept, draw(nullptr, std::nullopt, Rect(0, 0, 480, 220)));
     }
 }
 
