@@ -65,6 +65,7 @@ public:
     QString linkBackItemKey() override { return {}; }
     void setLinkBackItemKey(const QString &) override {}
     void setBounds(Rect) override {}
+    bool slidesAlone() const override { return false; }
     void setCachedBounds(Rect) override {}
     std::shared_ptr<BezierPath> cachedBezierPath() const override { return nullptr; }
     void setCachedBezierPath(const std::shared_ptr<BezierPath> &) override {}

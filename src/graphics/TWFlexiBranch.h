@@ -75,6 +75,8 @@ public:
     Rect imageBoundsAssertingMainGraphic(bool assertingMainGraphic) const override;
     // Moves the points with a pure move; refits the ends to any new rectangle.
     void setBounds(Rect bounds) override;
+    // Its drawn points and the label's characters move with it.
+    bool slidesAlone() const override { return false; }
     // A move without undo or notifications.
     void unrecordedMoveBy(float dx, float dy);
     // All eight points on the bottom edge, from the bounds and the branch's

@@ -18,7 +18,9 @@
 
 #include <QDebug>
 #include <QHash>
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 // Fields most graphics never set.
@@ -383,6 +385,17 @@ void TWGraphic::slideWithTreeBy(float dx, float dy)
     s_sliding = outer;
 }
 
+bool TWGraphic::slideAloneBy(float dx, float dy)
+{
+    // The table of relationship lines is made on first use, by one thread.
+    if (!slidesAlone())
+        return false;
+    if (const TWMap *m = map(); m && m->countOfLinkLines() > 0)
+        return false;
+    const Rect bounds = correctedBounds(m_bounds.offsetBy(dx, dy));
+    return bounds == m_bounds || slide(bounds);
+}
+
 bool TWGraphic::slideBackTo(Rect bounds)
 {
     if (bounds == m_bounds)
@@ -583,7 +596,7 @@ void TWGraphic::setBounds(Rect requested)
 
 namespace {
 
-using MovedBounds = std::vector<std::pair<std::shared_ptr<TWGraphic>, Rect>>;
+using MovedBounds = TWTreeTranslation::Recorded;
 
 struct TreeTranslationState
 {
@@ -600,6 +613,20 @@ struct TreeTranslationState
 };
 
 TreeTranslationState g_treeTranslation;
+// Where this thread's slides are recorded while it moves part of a tree.
+thread_local MovedBounds *t_recordedHere = nullptr;
+
+void lookUpUndo(TWGraphic &graphic)
+{
+    TreeTranslationState &t = g_treeTranslation;
+    // The whole tree shares one undo manager: it is looked up once.
+    if (t.undo || t.lookedUp)
+        return;
+    t.lookedUp = true;
+    t.undo = graphic.undoManager();
+    if (TWMap *m = graphic.map())
+        t.map = m->weak_from_this();
+}
 
 // Puts every graphic back, the last moved first as separate steps would,
 // and the canvas is redrawn once, as the move redrew it.
@@ -649,9 +676,8 @@ TWTreeTranslation::~TWTreeTranslation()
     MovedBounds moved = std::exchange(t.moved, {});
     std::weak_ptr<TWMap> map = std::exchange(t.map, {});
     if (undo && !moved.empty())
-        undo->registerUndo([moved = std::move(moved), map = std::move(map)] {
-            restoreMovedBounds(moved, map);
-        });
+        undo->registerUndo(
+            [moved = std::move(moved), map = std::move(map)] { restoreMovedBounds(moved, map); });
 }
 
 bool TWTreeTranslation::recordOldBounds(const std::shared_ptr<TWGraphic> &graphic, Rect bounds)
@@ -672,16 +698,30 @@ bool TWTreeTranslation::recordOldBounds(const std::shared_ptr<TWGraphic> &graphi
 void TWTreeTranslation::recordSlide(TWGraphic &graphic, Rect bounds)
 {
     TreeTranslationState &t = g_treeTranslation;
-    // The whole tree shares one undo manager: it is looked up once.
-    if (!t.undo && !t.lookedUp) {
-        t.lookedUp = true;
-        t.undo = graphic.undoManager();
-        if (TWMap *m = graphic.map())
-            t.map = m->weak_from_this();
-    }
+    if (!t_recordedHere)
+        lookUpUndo(graphic);
     if (t.undo && t.undo->isUndoRegistrationEnabled())
         if (std::shared_ptr<TWGraphic> alive = graphic.weak_from_this().lock())
-            t.moved.emplace_back(std::move(alive), bounds);
+            (t_recordedHere ? *t_recordedHere : t.moved).emplace_back(std::move(alive), bounds);
+}
+
+void TWTreeTranslation::prepareToShare(TWGraphic &graphic)
+{
+    lookUpUndo(graphic);
+}
+
+void TWTreeTranslation::recordOnThisThread(Recorded *into)
+{
+    t_recordedHere = into;
+}
+
+void TWTreeTranslation::add(Recorded &&recorded)
+{
+    MovedBounds &moved = g_treeTranslation.moved;
+    if (moved.empty())
+        moved = std::move(recorded);
+    else
+        std::move(recorded.begin(), recorded.end(), std::back_inserter(moved));
 }
 
 void TWTreeTranslation::expectMoves(size_t count)

@@ -154,9 +154,18 @@ public:
     // map moves within an open TWTreeTranslation: the kinds move what they
     // keep, and nothing is placed, measured or posted again.
     void slideWithTreeBy(float dx, float dy);
+    // The same slide, for a thread that moves part of a big map: false, with
+    // nothing changed, when the graphic must move through setBounds() on
+    // the main thread instead (slidesAlone() is false, the coordinate bound
+    // would change its size, or relationship lines bend with it).
+    bool slideAloneBy(float dx, float dy);
+    // Whether the graphic keeps no more than its own state when it slides.
+    virtual bool slidesAlone() const { return true; }
     // Asks for the memory a slide reads and writes, ahead of it.
     void prefetchForMove() const
     {
+        // The reference counts stand just before a graphic made shared.
+        __builtin_prefetch(reinterpret_cast<const char *>(this) - 16, 1);
         __builtin_prefetch(this);
         __builtin_prefetch(&m_bounds, 1);
         __builtin_prefetch(&m_flags, 1);
@@ -586,7 +595,7 @@ private:
     // which spares the walks up the tree a lock at every step.
     TWMapBranch *m_branchRaw = nullptr;
     // The graphic whose setBounds() is a slide with its tree.
-    static inline const TWGraphic *s_sliding = nullptr;
+    static inline thread_local const TWGraphic *s_sliding = nullptr;
     bool slide(Rect bounds);
     // The cached drawing bounds follow a move of the bounds, when the
     // margin they were measured with still holds.

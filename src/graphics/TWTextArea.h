@@ -62,6 +62,8 @@ public:
     // Handler of StopAllTextEditingNotification.
     void stopAllEditing();
     void setBounds(Rect bounds) override;
+    // The editor follows the edited label: it moves on the main thread.
+    bool slidesAlone() const override { return !isEditing(); }
     float lineFragmentPadding() const { return m_lineFragmentPadding; }
     void setLineFragmentPadding(float padding) { m_lineFragmentPadding = padding; }
 

@@ -4,6 +4,8 @@
 
 #include <QList>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class TWGraphic;
 class TWLinkLine;
@@ -37,6 +39,15 @@ public:
     static void recordSlide(TWGraphic &graphic, Rect bounds);
     // Room for that many recorded moves, asked for once.
     static void expectMoves(size_t count);
+
+    // Graphics sliding on several threads: the undo manager the record goes
+    // to is looked up first, from one of them, on the main thread; each
+    // thread records into its own list, and the lists are added in the
+    // tree's order once the threads are done.
+    using Recorded = std::vector<std::pair<std::shared_ptr<TWGraphic>, Rect>>;
+    static void prepareToShare(TWGraphic &graphic);
+    static void recordOnThisThread(Recorded *into);
+    static void add(Recorded &&recorded);
     // Numbers each outermost translation, from 1.
     static unsigned serial();
 

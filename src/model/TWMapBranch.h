@@ -15,6 +15,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <libxml/tree.h>
 
@@ -726,6 +727,9 @@ public:
     // Every graphic of the branch, and with the flag its children by the
     // edges they hang on.
     void moveBranchBy(float dx, float dy, bool moveChildren);
+    // How many branches a thread moves at least when the whole map moves
+    // (tests share small maps out); the number it replaces.
+    static size_t setBranchesPerMoveThread(size_t branches);
     // The shape's new rectangle; the children follow the edges they hang on
     // and are mirrored when the branch crosses the root.
     void setMainGraphicBounds(Rect bounds);
@@ -924,8 +928,14 @@ private:
     const Caches &c() const;
     // The root's move: every graphic slides by the offset, as one undo step.
     void slideWholeTreeBy(float dx, float dy);
+    struct SlideLeftovers;
+    void slideGraphicsBy(float dx, float dy, SlideLeftovers &left, bool shared);
+    static void slideTreePartBy(const std::vector<TWMapBranch *> &tree, size_t from, size_t to,
+                                float dx, float dy, SlideLeftovers &left, bool shared);
+    static inline size_t s_branchesPerMoveThread = 4096;
     void collectTree(std::vector<TWMapBranch *> &tree);
     void prefetchForMove() const;
+    void prefetchRecordsForMove() const;
     void prefetchGraphicsForMove() const;
 
     struct Flags

@@ -13,6 +13,9 @@
 
 #include <QRectF>
 #include <QVarLengthArray>
+#include <algorithm>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -76,70 +79,160 @@ void TWMapBranch::prefetchForMove() const
     __builtin_prefetch(&m_settings);
 }
 
-void TWMapBranch::prefetchGraphicsForMove() const
+void TWMapBranch::prefetchRecordsForMove() const
 {
     if (m_settings)
         __builtin_prefetch(m_settings.get());
+    for (const std::shared_ptr<TWEnclosedGraphic> &record : m_otherEnclosedGraphics)
+        __builtin_prefetch(record.get());
+    for (const std::shared_ptr<TWGraphic> &linked : m_linkedGraphics)
+        linked->prefetchForMove();
+}
+
+void TWMapBranch::prefetchGraphicsForMove() const
+{
+    if (m_settings && m_settings->enclosedImage)
+        m_settings->enclosedImage->prefetchForMove();
     if (m_mainGraphic)
         m_mainGraphic->prefetchForMove();
     if (m_enclosedTextArea)
         m_enclosedTextArea->prefetchForMove();
     if (m_connectionGraphic)
         m_connectionGraphic->prefetchForMove();
+    for (const std::shared_ptr<TWEnclosedGraphic> &record : m_otherEnclosedGraphics)
+        if (record->graphic())
+            record->graphic()->prefetchForMove();
+}
+
+// What a part of the tree moved on another thread leaves to the main
+// thread: branches and graphics that move through the ordinary path, and
+// connections fitted to their ends once every end has moved.
+struct TWMapBranch::SlideLeftovers
+{
+    std::vector<TWMapBranch *> branches;
+    std::vector<TWGraphic *> graphics;
+    std::vector<TWConnectionGraphic *> unplaced;
+    TWTreeTranslation::Recorded recorded;
+};
+
+void TWMapBranch::slideGraphicsBy(float dx, float dy, SlideLeftovers &left, bool shared)
+{
+    // A shape that does more as it moves takes its branch along the
+    // ordinary path, in the order the branch's graphics move in.
+    if (shared && m_mainGraphic && !m_mainGraphic->slidesAlone()) {
+        left.branches.push_back(this);
+        return;
+    }
+    const auto slide = [&](TWGraphic &graphic) {
+        if (!shared)
+            graphic.slideWithTreeBy(dx, dy);
+        else if (!graphic.slideAloneBy(dx, dy))
+            left.graphics.push_back(&graphic);
+    };
+    if (m_settings && m_settings->enclosedImage)
+        slide(*m_settings->enclosedImage);
+    for (const std::shared_ptr<TWGraphic> &linked : std::as_const(m_linkedGraphics))
+        slide(*linked);
+    if (m_enclosedTextArea)
+        slide(*m_enclosedTextArea);
+    for (const std::shared_ptr<TWEnclosedGraphic> &record : std::as_const(m_otherEnclosedGraphics))
+        if (record->graphic())
+            slide(*record->graphic());
+    if (m_mainGraphic)
+        slide(*m_mainGraphic);
+    // A placed curve moves with its ends by the same offset; one not placed
+    // yet is fitted to them once every end has moved.
+    if (TWConnectionGraphic *connection = m_connectionGraphic.get()) {
+        if (connection->moveCurveBy(dx, dy))
+            slide(*connection);
+        else
+            left.unplaced.push_back(connection);
+    }
+    moveKeptExtentsBy(dx, dy);
+}
+
+void TWMapBranch::slideTreePartBy(const std::vector<TWMapBranch *> &tree, size_t from, size_t to,
+                                  float dx, float dy, SlideLeftovers &left, bool shared)
+{
+    // A walk over the heap: each branch, then what it points at, then its
+    // graphics are asked for a few branches ahead.
+    constexpr size_t BranchesAhead = 24;
+    constexpr size_t RecordsAhead = 16;
+    constexpr size_t GraphicsAhead = 8;
+    for (size_t i = from; i < to; ++i) {
+        if (i + BranchesAhead < to)
+            tree[i + BranchesAhead]->prefetchForMove();
+        if (i + RecordsAhead < to)
+            tree[i + RecordsAhead]->prefetchRecordsForMove();
+        if (i + GraphicsAhead < to)
+            tree[i + GraphicsAhead]->prefetchGraphicsForMove();
+        tree[i]->slideGraphicsBy(dx, dy, left, shared);
+    }
+}
+
+size_t TWMapBranch::setBranchesPerMoveThread(size_t branches)
+{
+    return std::exchange(s_branchesPerMoveThread, std::max<size_t>(branches, 1));
 }
 
 void TWMapBranch::slideWholeTreeBy(float dx, float dy)
 {
     // The whole tree moves as it is; every graphic goes, hidden ones and
-    // those not shown included, so nothing is left behind. On a big map the
-    // move is a walk over the heap: each branch and then its graphics are
-    // asked for a few branches ahead.
+    // those not shown included, so nothing is left behind.
     std::vector<TWMapBranch *> tree;
     collectTree(tree);
-    constexpr size_t BranchesAhead = 16;
-    constexpr size_t GraphicsAhead = 8;
-    QList<TWConnectionGraphic *> unplaced;
+    // A big map's move is shared between threads; relationship lines bend
+    // with the graphics they join, which only the main thread may do.
+    const TWMap *m = map();
+    const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+    const size_t parts = (m && m->countOfLinkLines() > 0) || !m_mainGraphic
+                             ? 1
+                             : std::min(cores, (tree.size() + s_branchesPerMoveThread - 1) /
+                                                   s_branchesPerMoveThread);
     {
         const TWTreeTranslation translation;
-        TWTreeTranslation::expectMoves(tree.size() * 3);
-        for (size_t i = 0; i < tree.size(); ++i) {
-            if (i + BranchesAhead < tree.size())
-                tree[i + BranchesAhead]->prefetchForMove();
-            if (i + GraphicsAhead < tree.size())
-                tree[i + GraphicsAhead]->prefetchGraphicsForMove();
-            TWMapBranch &branch = *tree[i];
-            if (const Settings *settings = branch.m_settings.get();
-                settings && settings->enclosedImage)
-                settings->enclosedImage->slideWithTreeBy(dx, dy);
-            for (const std::shared_ptr<TWGraphic> &linked : std::as_const(branch.m_linkedGraphics))
-                linked->slideWithTreeBy(dx, dy);
-            if (branch.m_enclosedTextArea)
-                branch.m_enclosedTextArea->slideWithTreeBy(dx, dy);
-            for (const std::shared_ptr<TWEnclosedGraphic> &record :
-                 std::as_const(branch.m_otherEnclosedGraphics))
-                if (record->graphic())
-                    record->graphic()->slideWithTreeBy(dx, dy);
-            if (branch.m_mainGraphic)
-                branch.m_mainGraphic->slideWithTreeBy(dx, dy);
-            // A placed curve moves with its ends by the same offset; one
-            // not placed yet is fitted to them once every end has moved.
-            if (TWConnectionGraphic *connection = branch.m_connectionGraphic.get()) {
-                if (connection->moveCurveBy(dx, dy))
-                    connection->slideWithTreeBy(dx, dy);
-                else
-                    unplaced.append(connection);
+        std::vector<SlideLeftovers> left(std::max<size_t>(parts, 1));
+        if (parts <= 1) {
+            TWTreeTranslation::expectMoves(tree.size() * 3);
+            slideTreePartBy(tree, 0, tree.size(), dx, dy, left.front(), false);
+        } else {
+            TWTreeTranslation::prepareToShare(*m_mainGraphic);
+            const auto movePart = [&](size_t part) {
+                const size_t from = tree.size() * part / parts;
+                const size_t to = tree.size() * (part + 1) / parts;
+                SlideLeftovers &mine = left[part];
+                mine.recorded.reserve((to - from) * 3);
+                TWTreeTranslation::recordOnThisThread(&mine.recorded);
+                slideTreePartBy(tree, from, to, dx, dy, mine, true);
+                TWTreeTranslation::recordOnThisThread(nullptr);
+            };
+            std::vector<std::thread> threads;
+            threads.reserve(parts - 1);
+            for (size_t part = 1; part < parts; ++part)
+                threads.emplace_back(movePart, part);
+            movePart(0);
+            for (std::thread &thread : threads)
+                thread.join();
+            // What the parts left moves here, in the tree's order.
+            for (SlideLeftovers &part : left)
+                TWTreeTranslation::add(std::move(part.recorded));
+            for (SlideLeftovers &part : left) {
+                for (TWMapBranch *branch : part.branches)
+                    branch->slideGraphicsBy(dx, dy, part, false);
+                for (TWGraphic *graphic : part.graphics)
+                    graphic->slideWithTreeBy(dx, dy);
             }
-            branch.moveKeptExtentsBy(dx, dy);
         }
-        for (TWConnectionGraphic *connection : std::as_const(unplaced))
-            connection->updateBounds();
+        for (const SlideLeftovers &part : left)
+            for (TWConnectionGraphic *connection : part.unplaced)
+                connection->updateBounds();
     }
-    if (const std::shared_ptr<TWMap> m = mapPointer()) {
-        const Size canvas = m->canvasSize();
+    if (const std::shared_ptr<TWMap> pointer = mapPointer()) {
+        const Size canvas = pointer->canvasSize();
         NotificationCenter::defaultCenter().post(
             RedrawInRectNotification, nullptr,
             {{RectKey, QRectF(0, 0, canvas.width, canvas.height)},
-             {MapKey, QVariant::fromValue(NotificationObject(m))}});
+             {MapKey, QVariant::fromValue(NotificationObject(pointer))}});
     }
 }
 

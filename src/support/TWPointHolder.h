@@ -3,6 +3,7 @@
 #include "platform/Geometry.h"
 
 #include <QString>
+#include <atomic>
 #include <memory>
 
 // One point boxed as an object, so lists of boundary points and drag
@@ -26,12 +27,16 @@ public:
         m_point.y += y;
     }
     // Moves the point unless move number `move` already did: a holder in
-    // several lists moves once with the map.
+    // several lists moves once with the map, also when the lists are walked
+    // on several threads at once.
     void movePointOnce(unsigned move, float x, float y)
     {
-        if (m_move == move)
-            return;
-        m_move = move;
+        std::atomic_ref<unsigned> moved(m_move);
+        unsigned seen = moved.load(std::memory_order_relaxed);
+        do {
+            if (seen == move)
+                return;
+        } while (!moved.compare_exchange_weak(seen, move, std::memory_order_relaxed));
         movePointByX(x, y);
     }
 

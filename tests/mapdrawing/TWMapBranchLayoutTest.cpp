@@ -215,6 +215,68 @@ TEST_F(TWMapBranchLayout, AWholeMapMoveCarriesTheOutlinesAndUndoBringsThemBack)
     }
 }
 
+// A big map's move is shared between threads. It leaves every graphic,
+// curve, boundary point and kept extent where one thread leaves them, with
+// nested boundaries whose lists share points and a label being edited, and
+// undo and redo bring back the same.
+TEST_F(TWMapBranchLayout, AMoveSharedBetweenThreadsMovesAsOneThreadDoes)
+{
+    std::shared_ptr<TWMapBranch> edited;
+    for (int i = 0; i < 6; ++i) {
+        const float y = 100 + 220 * i;
+        auto p = add(root, Rect(600, y, 80, 40), "P");
+        for (int j = 0; j < 4; ++j) {
+            auto k = add(p, Rect(750, y + 50 * j, 60, 30), "K");
+            for (int l = 0; l < 3; ++l)
+                edited = add(k, Rect(900, y + 50 * j + 14 * l, 50, 12), "L");
+            k->setHasBoundary(j == 1);
+        }
+        p->setHasBoundary(i % 2 == 0);
+    }
+    settle();
+    edited->enclosedTextArea()->setIsEditing(true);
+    const auto state = [&] {
+        QList<Rect> all;
+        QList<Point> points;
+        for (const auto &g : map->allGraphics())
+            all << g->bounds() << g->drawingBounds();
+        for (const auto &b : map->allBranches()) {
+            if (const auto &connection = b->connectionGraphic())
+                if (const auto path = connection->bezierPath())
+                    all << path->bounds();
+            const PointDictionary &sets = b->childrenBoundaryPoints();
+            QStringList keys = sets.keys();
+            keys.sort();
+            for (const QString &key : std::as_const(keys))
+                for (const auto &p : sets.value(key))
+                    points << p->point();
+            if (b->hasBoundary())
+                all << outlineBounds(childrenBoundaryOutlinePoints(*b));
+        }
+        all << map->getBoundingDrawingRectForAllGraphics();
+        return std::make_pair(all, points);
+    };
+    const auto before = state();
+    ASSERT_FALSE(before.second.isEmpty());
+    const size_t usual = TWMapBranch::setBranchesPerMoveThread(1000000);
+    root->moveBranchBy(-37.5f, 12.25f, true);
+    settle();
+    const auto moved = state();
+    ASSERT_NE(moved, before);
+    undo->undo();
+    ASSERT_EQ(state(), before);
+
+    TWMapBranch::setBranchesPerMoveThread(4);
+    root->moveBranchBy(-37.5f, 12.25f, true);
+    settle();
+    EXPECT_EQ(state(), moved);
+    undo->undo();
+    EXPECT_EQ(state(), before);
+    undo->redo();
+    EXPECT_EQ(state(), moved);
+    TWMapBranch::setBranchesPerMoveThread(usual);
+}
+
 TEST_F(TWMapBranchLayout, RealMovesMirrorSubtreesThatCrossTheRoot)
 {
     auto p = add(root, Rect(600, 200, 80, 40), "P");
