@@ -20,7 +20,6 @@
 #include <QHash>
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <utility>
 
 // Fields most graphics never set.
@@ -597,6 +596,24 @@ void TWGraphic::setBounds(Rect requested)
 namespace {
 
 using MovedBounds = TWTreeTranslation::Recorded;
+// The record in the order of the moves: one part per thread that moved part
+// of the tree, kept as they came rather than copied into one list.
+struct MovedParts
+{
+    std::vector<MovedBounds> parts;
+
+    MovedBounds &last()
+    {
+        if (parts.empty())
+            parts.emplace_back();
+        return parts.back();
+    }
+    bool empty() const
+    {
+        return std::all_of(parts.cbegin(), parts.cend(),
+                           [](const MovedBounds &part) { return part.empty(); });
+    }
+};
 
 struct TreeTranslationState
 {
@@ -609,7 +626,7 @@ struct TreeTranslationState
     std::weak_ptr<TWMap> map;
     bool lookedUp = false;
     unsigned serial = 0;
-    MovedBounds moved;
+    MovedParts moved;
 };
 
 TreeTranslationState g_treeTranslation;
@@ -630,14 +647,15 @@ void lookUpUndo(TWGraphic &graphic)
 
 // Puts every graphic back, the last moved first as separate steps would,
 // and the canvas is redrawn once, as the move redrew it.
-void restoreMovedBounds(const MovedBounds &moved, const std::weak_ptr<TWMap> &map)
+void restoreMovedBounds(const MovedParts &moved, const std::weak_ptr<TWMap> &map)
 {
     {
         const TWTreeTranslation translation;
         QList<TWConnectionGraphic *> refit;
-        for (auto it = moved.crbegin(); it != moved.crend(); ++it)
-            if (!it->first->slideBackTo(it->second))
-                refit.append(static_cast<TWConnectionGraphic *>(it->first.get()));
+        for (auto part = moved.parts.crbegin(); part != moved.parts.crend(); ++part)
+            for (auto it = part->crbegin(); it != part->crend(); ++it)
+                if (!it->first->slideBackTo(it->second))
+                    refit.append(static_cast<TWConnectionGraphic *>(it->first.get()));
         for (TWConnectionGraphic *connection : std::as_const(refit))
             connection->updateBounds();
     }
@@ -673,7 +691,7 @@ TWTreeTranslation::~TWTreeTranslation()
     t.linesByEnd.clear();
     UndoManager *undo = std::exchange(t.undo, nullptr);
     t.lookedUp = false;
-    MovedBounds moved = std::exchange(t.moved, {});
+    MovedParts moved = std::exchange(t.moved, {});
     std::weak_ptr<TWMap> map = std::exchange(t.map, {});
     if (undo && !moved.empty())
         undo->registerUndo(
@@ -691,7 +709,7 @@ bool TWTreeTranslation::recordOldBounds(const std::shared_ptr<TWGraphic> &graphi
         if (TWMap *m = graphic->map())
             t.map = m->weak_from_this();
     }
-    t.moved.emplace_back(graphic, bounds);
+    t.moved.last().emplace_back(graphic, bounds);
     return true;
 }
 
@@ -702,7 +720,8 @@ void TWTreeTranslation::recordSlide(TWGraphic &graphic, Rect bounds)
         lookUpUndo(graphic);
     if (t.undo && t.undo->isUndoRegistrationEnabled())
         if (std::shared_ptr<TWGraphic> alive = graphic.weak_from_this().lock())
-            (t_recordedHere ? *t_recordedHere : t.moved).emplace_back(std::move(alive), bounds);
+            (t_recordedHere ? *t_recordedHere : t.moved.last())
+                .emplace_back(std::move(alive), bounds);
 }
 
 void TWTreeTranslation::prepareToShare(TWGraphic &graphic)
@@ -717,17 +736,15 @@ void TWTreeTranslation::recordOnThisThread(Recorded *into)
 
 void TWTreeTranslation::add(Recorded &&recorded)
 {
-    MovedBounds &moved = g_treeTranslation.moved;
-    if (moved.empty())
-        moved = std::move(recorded);
-    else
-        std::move(recorded.begin(), recorded.end(), std::back_inserter(moved));
+    g_treeTranslation.moved.parts.push_back(std::move(recorded));
 }
 
 void TWTreeTranslation::expectMoves(size_t count)
 {
-    if (g_treeTranslation.active)
-        g_treeTranslation.moved.reserve(g_treeTranslation.moved.size() + count);
+    if (g_treeTranslation.active) {
+        MovedBounds &last = g_treeTranslation.moved.last();
+        last.reserve(last.size() + count);
+    }
 }
 
 TWMap::LinkLineList TWTreeTranslation::linkLinesAt(const TWGraphic &graphic, const TWMap &map)
