@@ -727,9 +727,9 @@ public:
     // Every graphic of the branch, and with the flag its children by the
     // edges they hang on.
     void moveBranchBy(float dx, float dy, bool moveChildren);
-    // How many branches a thread moves at least when the whole map moves
-    // (tests share small maps out); the number it replaces.
-    static size_t setBranchesPerMoveThread(size_t branches);
+    // From how many subtrees on one level a whole-map move is shared
+    // between threads (tests share small maps out); the number it replaces.
+    static size_t setMoveSharedFromWidth(size_t subtrees);
     // The shape's new rectangle; the children follow the edges they hang on
     // and are mirrored when the branch crosses the root.
     void setMainGraphicBounds(Rect bounds);
@@ -932,7 +932,7 @@ private:
     void slideGraphicsBy(float dx, float dy, SlideLeftovers &left, bool shared);
     static void slideTreePartBy(const std::vector<TWMapBranch *> &tree, size_t from, size_t to,
                                 float dx, float dy, SlideLeftovers &left, bool shared);
-    static inline size_t s_branchesPerMoveThread = 4096;
+    static inline size_t s_moveSharedFromWidth = 256;
     void collectTree(std::vector<TWMapBranch *> &tree);
     void prefetchForMove() const;
     void prefetchRecordsForMove() const;

@@ -14,6 +14,7 @@
 #include <QRectF>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -170,40 +171,58 @@ void TWMapBranch::slideTreePartBy(const std::vector<TWMapBranch *> &tree, size_t
     }
 }
 
-size_t TWMapBranch::setBranchesPerMoveThread(size_t branches)
+size_t TWMapBranch::setMoveSharedFromWidth(size_t subtrees)
 {
-    return std::exchange(s_branchesPerMoveThread, std::max<size_t>(branches, 1));
+    return std::exchange(s_moveSharedFromWidth, std::max<size_t>(subtrees, 1));
 }
 
 void TWMapBranch::slideWholeTreeBy(float dx, float dy)
 {
     // The whole tree moves as it is; every graphic goes, hidden ones and
-    // those not shown included, so nothing is left behind.
-    std::vector<TWMapBranch *> tree;
-    collectTree(tree);
-    // A big map's move is shared between threads; relationship lines bend
-    // with the graphics they join, which only the main thread may do.
+    // those not shown included, so nothing is left behind. A big map's move
+    // is shared between threads, each taking whole subtrees below the first
+    // levels as it comes to them; relationship lines bend with the graphics
+    // they join, which only the main thread may do.
+    constexpr int DeepestShared = 6;
+    std::vector<TWMapBranch *> above;
+    std::vector<TWMapBranch *> frontier{this};
+    for (int depth = 0; frontier.size() < s_moveSharedFromWidth && depth < DeepestShared; ++depth) {
+        std::vector<TWMapBranch *> next;
+        for (TWMapBranch *branch : frontier)
+            for (const std::shared_ptr<TWMapBranch> &child : std::as_const(branch->m_children))
+                next.push_back(child.get());
+        if (next.empty())
+            break;
+        above.insert(above.end(), frontier.cbegin(), frontier.cend());
+        frontier.swap(next);
+    }
     const TWMap *m = map();
     const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
-    const size_t parts = (m && m->countOfLinkLines() > 0) || !m_mainGraphic
+    const size_t parts = (m && m->countOfLinkLines() > 0) || !m_mainGraphic ||
+                                 frontier.size() < s_moveSharedFromWidth
                              ? 1
-                             : std::min(cores, (tree.size() + s_branchesPerMoveThread - 1) /
-                                                   s_branchesPerMoveThread);
+                             : std::min(cores, frontier.size());
     {
         const TWTreeTranslation translation;
         std::vector<SlideLeftovers> left(std::max<size_t>(parts, 1));
         if (parts <= 1) {
+            std::vector<TWMapBranch *> tree;
+            collectTree(tree);
             TWTreeTranslation::expectMoves(tree.size() * 3);
             slideTreePartBy(tree, 0, tree.size(), dx, dy, left.front(), false);
         } else {
+            slideTreePartBy(above, 0, above.size(), dx, dy, left.front(), false);
             TWTreeTranslation::prepareToShare(*m_mainGraphic);
+            std::atomic<size_t> taken = 0;
             const auto movePart = [&](size_t part) {
-                const size_t from = tree.size() * part / parts;
-                const size_t to = tree.size() * (part + 1) / parts;
                 SlideLeftovers &mine = left[part];
-                mine.recorded.reserve((to - from) * 3);
                 TWTreeTranslation::recordOnThisThread(&mine.recorded);
-                slideTreePartBy(tree, from, to, dx, dy, mine, true);
+                std::vector<TWMapBranch *> subtree;
+                for (size_t i = taken++; i < frontier.size(); i = taken++) {
+                    subtree.clear();
+                    frontier[i]->collectTree(subtree);
+                    slideTreePartBy(subtree, 0, subtree.size(), dx, dy, mine, true);
+                }
                 TWTreeTranslation::recordOnThisThread(nullptr);
             };
             std::vector<std::thread> threads;
@@ -213,7 +232,7 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
             movePart(0);
             for (std::thread &thread : threads)
                 thread.join();
-            // What the parts left moves here, in the tree's order.
+            // What the threads left moves here.
             for (SlideLeftovers &part : left)
                 TWTreeTranslation::add(std::move(part.recorded));
             for (SlideLeftovers &part : left) {

@@ -258,7 +258,7 @@ TEST_F(TWMapBranchLayout, AMoveSharedBetweenThreadsMovesAsOneThreadDoes)
     };
     const auto before = state();
     ASSERT_FALSE(before.second.isEmpty());
-    const size_t usual = TWMapBranch::setBranchesPerMoveThread(1000000);
+    const size_t usual = TWMapBranch::setMoveSharedFromWidth(1000000);
     root->moveBranchBy(-37.5f, 12.25f, true);
     settle();
     const auto moved = state();
@@ -266,7 +266,7 @@ TEST_F(TWMapBranchLayout, AMoveSharedBetweenThreadsMovesAsOneThreadDoes)
     undo->undo();
     ASSERT_EQ(state(), before);
 
-    TWMapBranch::setBranchesPerMoveThread(4);
+    TWMapBranch::setMoveSharedFromWidth(4);
     root->moveBranchBy(-37.5f, 12.25f, true);
     settle();
     EXPECT_EQ(state(), moved);
@@ -274,7 +274,7 @@ TEST_F(TWMapBranchLayout, AMoveSharedBetweenThreadsMovesAsOneThreadDoes)
     EXPECT_EQ(state(), before);
     undo->redo();
     EXPECT_EQ(state(), moved);
-    TWMapBranch::setBranchesPerMoveThread(usual);
+    TWMapBranch::setMoveSharedFromWidth(usual);
 }
 
 TEST_F(TWMapBranchLayout, RealMovesMirrorSubtreesThatCrossTheRoot)
