@@ -418,8 +418,14 @@ void TWMapBranch::setOutlineNumber(const QString &number)
     const Font font = m && m->branchDisplaySettings().outlineFont
                           ? *m->branchDisplaySettings().outlineFont
                           : Font(TWPreferences::UserFontName, TWPreferences::UserFontDefaultSize);
-    label->setText(AttributedString(number, {{NSFontAttributeName, QVariant::fromValue(font)}}));
-    const Size size = label->requiredSizeForWidth(UnlimitedTextWidth);
+    const AttributedString text(number, {{NSFontAttributeName, QVariant::fromValue(font)}});
+    // A label read with the document that already says this keeps the size
+    // it was saved with: opening a numbered map measures no number again.
+    const bool kept = label->text() == text && !label->bounds().isEmpty();
+    Size size = kept ? label->bounds().size : Size();
+    label->setText(text);
+    if (!kept)
+        size = label->requiredSizeForWidth(UnlimitedTextWidth);
     label->setDrawsFill(false);
     label->setDrawsShadow(false);
     label->setDrawsStroke(false);

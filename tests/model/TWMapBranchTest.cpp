@@ -2,6 +2,7 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "model/TWMapsDoc_ChangedBranches.h"
 #include "platform/GraphicNumberSet.h"
+#include "support/TWPreferences.h"
 
 #include <QAction>
 #include <QSet>
@@ -738,6 +739,42 @@ TEST_F(TWMapBranchTest, ExpansionSideFollowsTheConnectionSide)
     EXPECT_EQ(names(left->childrenArrangedForDrawing()), QStringList({"l2", "l1"}));
     map->branchDisplaySettingsForUpdate().childOutlineNumberingTopDown = true;
     EXPECT_EQ(names(left->childrenArrangedForDrawing()), QStringList({"l1", "l2"}));
+}
+
+// A number label read with the document, which already says the number in
+// the numbers' font, keeps the size it was saved with; any other text or
+// font is measured again.
+TEST_F(TWMapBranchTest, ANumberLabelThatAlreadySaysItsNumberKeepsItsSize)
+{
+    map->branchDisplaySettingsForUpdate().showOutlineNumbers = true;
+    const Font numbers(TWPreferences::UserFontName, TWPreferences::UserFontDefaultSize);
+    const struct
+    {
+        const char *what;
+        QString saidBefore;
+        Font font;
+        bool kept;
+    } cases[] = {
+        {"the same number and font", "1.2", numbers, true},
+        {"another number", "1.3", numbers, false},
+        {"another font", "1.2", Font("Courier", 30), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto b = child(root, 100, "b");
+        auto read = TWGraphic::make<TWTextArea>(Rect(5, 6, 61, 17));
+        read->setText(
+            AttributedString(c.saidBefore, {{NSFontAttributeName, QVariant::fromValue(c.font)}}));
+        b->insertObjectInOtherEnclosedGraphicsAtIndex(
+            std::make_shared<TWEnclosedGraphic>("outlineNumberKey", std::nullopt, read), 0);
+        b->setOutlineNumber("1.2");
+        ASSERT_EQ(b->countOfOtherEnclosedGraphics(), 1);
+        const Size size = b->objectInOtherEnclosedGraphicsAtIndex(0)->graphic()->bounds().size;
+        if (c.kept)
+            EXPECT_EQ(size, Size(61, 17));
+        else
+            EXPECT_EQ(size, read->requiredSizeForWidth(TWMapBranch::UnlimitedTextWidth));
+    }
 }
 
 TEST_F(TWMapBranchTest, FreshNumbersAndNumbersReadFromFiles)
