@@ -418,7 +418,8 @@ void drawBody(TWMapBranch &b, TWMap *map, const Pass &pass, const Marks &marks,
     // 14, 15: handles, then the label.
     if (main && map->isGraphicSelected(main))
         main->drawHandlesInView(ctx, pass.view);
-    if (!pass.skippingText && b.enclosedTextArea()) {
+    if (!pass.skippingText && b.enclosedTextArea() &&
+        !(b.enclosedTextArea()->bounds().height() < pass.shortestLabel)) {
         TWTextArea &text = *b.enclosedTextArea();
         drawGraphic(text, pass, marks.isMarked(text), textShadow, marks.glows(text));
     }

@@ -72,6 +72,8 @@ struct Pass
     const GraphicList *rubberBand = nullptr;
     const GraphicList *selection = nullptr;
     bool skippingText = false;
+    // Labels less high than this (points) are left out.
+    float shortestLabel = 0;
     const TWMapExpansionState &expansionState;
     // Set: tiny graphics are gathered into it (screen drawing only).
     DetailBatch *detail = nullptr;

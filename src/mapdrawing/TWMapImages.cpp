@@ -53,6 +53,16 @@ QByteArray pdfOfMapRect(TWMap &map, Rect bounds, bool includeBackground,
 QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint, bool includeBackground,
                   const TWMapExpansionState &state)
 {
+    return imageOfMap(map, source, pixelsPerPoint,
+                      {.drawBackground = includeBackground,
+                       .drawSelection = false,
+                       .backgroundOffScreen = includeBackground},
+                      state);
+}
+
+QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint,
+                  const TWMapDrawing::Options &options, const TWMapExpansionState &state)
+{
     if (source.isEmpty() || !(pixelsPerPoint > 0))
         return {};
     const double w = std::ceil(double(source.size.width) * pixelsPerPoint);
@@ -64,11 +74,7 @@ QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint, bool includeBac
     {
         DrawingContext context(painter, false);
         context.painter().translate(-source.origin.x, -source.origin.y);
-        TWMapDrawing::drawMapInRect(context, map, source,
-                                    {.drawBackground = includeBackground,
-                                     .drawSelection = false,
-                                     .backgroundOffScreen = includeBackground},
-                                    state);
+        TWMapDrawing::drawMapInRect(context, map, source, options, state);
     }
     painter.end();
     return image;
@@ -308,7 +314,11 @@ TWMapPreviewServices::writePreviewInFileCache(TWMap &map, const QByteArray &draw
     // The extent at a point a pixel, a large one scaled down to fit.
     const double longer = std::max(double(extent.size.width), double(extent.size.height));
     const qreal scale = longer > MaximumPreviewSide ? MaximumPreviewSide / longer : 1.0;
-    const QImage image = TWMapImages::imageOfMap(map, extent, scale, false);
+    const QImage image = TWMapImages::imageOfMap(map, extent, scale,
+                                                 {.drawBackground = false,
+                                                  .drawSelection = false,
+                                                  .backgroundOffScreen = false,
+                                                  .unreadableLabels = false});
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mapdrawing/TWMapExpansionState.h"
+#include "mapdrawing/TWMap_Drawing.h"
 #include "model/TWMapDrawingServices.h"
 #include "platform/Geometry.h"
 
@@ -29,6 +30,9 @@ pdfOfMapRect(TWMap &map, Rect bounds, bool includeBackground,
 // The source rectangle of the map, `pixelsPerPoint` pixels a point; null
 // for an empty rectangle or one beyond the largest image.
 QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint, bool includeBackground,
+                  const TWMapExpansionState &state = TWMapExpansionState::defaultExpansionState());
+QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint,
+                  const TWMapDrawing::Options &options,
                   const TWMapExpansionState &state = TWMapExpansionState::defaultExpansionState());
 
 constexpr qint64 maxImagePixels = 8192LL * 8192LL;

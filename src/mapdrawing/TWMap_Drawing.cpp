@@ -80,14 +80,18 @@ void drawMapInRect(const DrawingContext &context, TWMap &map, Rect rect, const O
         std::optional<TWBranchDrawing::DetailBatch> detail;
         if (options.levelOfDetail && !labelsReadableAt(pixelsPerPoint))
             detail.emplace(context, pixelsPerPoint);
-        TWBranchDrawing::drawSelf(*root, {.context = context,
-                                          .view = options.view,
-                                          .rect = rect,
-                                          .rubberBand = rubberBand,
-                                          .selection = selection,
-                                          .skippingText = !options.drawLabels,
-                                          .expansionState = state,
-                                          .detail = detail ? &*detail : nullptr});
+        TWBranchDrawing::drawSelf(
+            *root, {.context = context,
+                    .view = options.view,
+                    .rect = rect,
+                    .rubberBand = rubberBand,
+                    .selection = selection,
+                    .skippingText = !options.drawLabels,
+                    .shortestLabel = options.unreadableLabels || !(pixelsPerPoint > 0)
+                                         ? 0.0f
+                                         : float(2 / pixelsPerPoint),
+                    .expansionState = state,
+                    .detail = detail ? &*detail : nullptr});
     }
     if (!options.drawLinkLines)
         return;

@@ -34,6 +34,9 @@ struct Options
     // pixels across are drawn as the rectangles and hairlines they look like
     // there. Pictures, prints and exports keep every detail.
     bool levelOfDetail = false;
+    // Whether labels less than two pixels high are drawn: they show as
+    // nothing to read, and a preview shrunk to fit a thumbnail leaves them out.
+    bool unreadableLabels = true;
 };
 
 // Whether labels drawn at `pixelsPerPoint` could be read at all: a 12-point

@@ -713,6 +713,36 @@ TEST_F(MapDrawingTest, GeneratedMapsRenderToImageAndPdf)
     }
 }
 
+// A preview shrunk to fit leaves out labels less than two pixels high: at
+// reading sizes it is the full picture, pixel for pixel; smaller, labels go.
+TEST_F(MapDrawingTest, AShrunkPreviewLeavesOutOnlyUnreadableLabels)
+{
+    auto m = TWMap::create(document.get());
+    document->addMap(m, false);
+    GeneratedMap::fill(*m, 40);
+    const Rect extent = m->getBoundingDrawingRectForAllGraphics();
+    float low = 1e9f, high = 0;
+    for (const auto &graphic : m->allGraphics())
+        if (dynamic_cast<const TWTextArea *>(graphic.get())) {
+            low = std::min(low, graphic->bounds().height());
+            high = std::max(high, graphic->bounds().height());
+        }
+    const auto draw = [&](qreal k, bool unreadable) {
+        return TWMapImages::imageOfMap(*m, extent, k,
+                                       {.drawBackground = true, .unreadableLabels = unreadable})
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const struct
+    {
+        qreal pixelsPerPoint;
+        bool asFull;
+    } cases[] = {{1.0, true}, {2.1 / low, true}, {4.0 / (low + high), false}, {1.9 / high, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pixelsPerPoint);
+        EXPECT_EQ(draw(c.pixelsPerPoint, false) == draw(c.pixelsPerPoint, true), c.asFull);
+    }
+}
+
 // On screen, graphics a few pixels across are drawn simplified only where
 // labels cannot be read: at reading sizes the drawing is the full one, pixel
 // for pixel; below them the map covers the same place with about as much
@@ -805,8 +835,13 @@ TEST(TWMapDrawingLabels, ReadableFromTwoPixelsAt12Points)
         bool readable;
     };
     const Case cases[] = {
-        {1.0, true}, {0.17, true}, {0.16, false}, {0.0762, false},
-        {0.0, false},        {-1.0, false},      {std::numeric_limits<qreal>::quiet_NaN(), false},
+        {1.0, true},
+        {0.17, true},
+        {0.16, false},
+        {0.0762, false},
+        {0.0, false},
+        {-1.0, false},
+        {std::numeric_limits<qreal>::quiet_NaN(), false},
         {std::numeric_limits<qreal>::infinity(), false},
     };
     for (const Case &c : cases)
