@@ -1,5 +1,6 @@
 #include "platform/UndoManager.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QMetaObject>
 
@@ -32,7 +33,7 @@ void UndoManager::registerUndo(Closure closure)
             openPassGroup();
         }
         // A new change makes the undone steps meaningless.
-        m_redoStack.clear();
+        releaseLater(m_redoStack);
     }
     m_open.actions.push_back(std::move(closure));
 }
@@ -88,9 +89,34 @@ void UndoManager::push(std::deque<Step> &stack, Step &&step)
 {
     stack.push_back(std::move(step));
     if (m_levels > 0) {
-        while (int(stack.size()) > m_levels)
+        while (int(stack.size()) > m_levels) {
+            releaseLater(std::move(stack.front()));
             stack.pop_front();
+        }
     }
+}
+
+void UndoManager::releaseLater(std::deque<Step> &steps)
+{
+    for (Step &step : steps)
+        releaseLater(std::move(step));
+    steps.clear();
+}
+
+void UndoManager::releaseLater(Step &&step)
+{
+    if (step.actions.empty() || !QCoreApplication::instance())
+        return;
+    m_releasing.push_back(std::move(step));
+    if (!m_releaseTimer) {
+        m_releaseTimer = new QTimer(this);
+        m_releaseTimer->setSingleShot(true);
+        connect(m_releaseTimer, &QTimer::timeout, this, [this] {
+            // A closure let go may drop the last hold on objects that react.
+            std::vector<Step> releasing = std::exchange(m_releasing, {});
+        });
+    }
+    m_releaseTimer->start(ReleaseAfterMs);
 }
 
 void UndoManager::beginUndoGrouping()
@@ -199,6 +225,7 @@ void UndoManager::replay(std::deque<Step> &from, std::deque<Step> &to, State sta
     m_state = State::Idle;
     if (!inverse.actions.empty())
         push(to, std::move(inverse));
+    releaseLater(std::move(step));
 }
 
 void UndoManager::undo()
@@ -246,6 +273,7 @@ void UndoManager::removeAllActions()
 {
     m_undoStack.clear();
     m_redoStack.clear();
+    m_releasing.clear();
     m_open.actions.clear();
     m_disabled = 0;
     if (m_state == State::Idle) {

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -75,6 +76,10 @@ public:
 
     int undoStepCount() const { return int(m_undoStack.size()); }
     int redoStepCount() const { return int(m_redoStack.size()); }
+    // Steps dropped from either stack and not yet let go, and how long
+    // after the last drop they are.
+    int releasingStepCount() const { return int(m_releasing.size()); }
+    static constexpr int ReleaseAfterMs = 250;
 
 signals:
     // A new step was recorded (not one made by undo or redo).
@@ -96,9 +101,16 @@ private:
     bool prepareForUndoOrRedo(const char *what);
     void replay(std::deque<Step> &from, std::deque<Step> &to, State state);
     void push(std::deque<Step> &stack, Step &&step);
+    void releaseLater(Step &&step);
+    void releaseLater(std::deque<Step> &steps);
 
     std::deque<Step> m_undoStack; // newest at the back
     std::deque<Step> m_redoStack;
+    // Dropped steps, let go once the user has paused: a big map's step can
+    // hold records of every graphic, and freeing them takes milliseconds
+    // that belong to showing the change.
+    std::vector<Step> m_releasing;
+    QTimer *m_releaseTimer = nullptr;
     Step m_open;
     int m_level = 0;
     bool m_passGroup = false;      // level 1 was opened for the pass, not explicitly

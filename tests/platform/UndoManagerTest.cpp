@@ -2,6 +2,9 @@
 
 #include "TestSupport.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -236,4 +239,34 @@ TEST_F(UndoManagerTest, RemoveAllAndDestructionLeaveNothingBehind)
     // Code without a manager (loading, detached copies) registers nothing.
     UndoManager::registerUndo(nullptr, [] { FAIL(); });
     UndoManager::setActionName(nullptr, "Nothing");
+}
+
+// Letting go of a big dropped step can take milliseconds: it waits until the
+// user pauses, and then nothing is kept.
+TEST_F(UndoManagerTest, DroppedStepsAreLetGoOnceTheUserPauses)
+{
+    QStringList seen;
+    const auto held = [&](const QString &name) {
+        return std::shared_ptr<void>(nullptr, [&seen, name](void *) { seen << name; });
+    };
+    um.setLevelsOfUndo(1);
+    um.registerUndo([h = held("first")] {});
+    um.closeEventGroup();
+    um.registerUndo([this, h = held("undone"), r = held("redo")] { um.registerUndo([r] {}); });
+    um.closeEventGroup(); // "first" falls off
+    um.undo();            // "undone" has run
+    ASSERT_TRUE(um.canRedo());
+    um.registerUndo([h = held("kept")] {}); // clears the redo step
+    TestSupport::runEventLoopPass();
+    EXPECT_TRUE(seen.isEmpty());
+    EXPECT_EQ(um.releasingStepCount(), 3);
+    QElapsedTimer clock;
+    clock.start();
+    while (um.releasingStepCount() > 0 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    seen.sort();
+    EXPECT_EQ(seen, (QStringList{"first", "redo", "undone"}));
+    EXPECT_TRUE(um.canUndo()); // the new change's step is kept
+    um.removeAllActions();
+    EXPECT_EQ(seen.value(3), QStringLiteral("kept"));
 }
