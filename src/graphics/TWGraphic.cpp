@@ -389,8 +389,9 @@ bool TWGraphic::slideAloneBy(float dx, float dy)
     // The table of relationship lines is made on first use, by one thread.
     if (!slidesAlone())
         return false;
-    if (const TWMap *m = map(); m && m->countOfLinkLines() > 0)
-        return false;
+    if (!TWTreeTranslation::linkLinesRuledOut())
+        if (const TWMap *m = map(); m && m->countOfLinkLines() > 0)
+            return false;
     const Rect bounds = correctedBounds(m_bounds.offsetBy(dx, dy));
     return bounds == m_bounds || slide(bounds);
 }
@@ -423,7 +424,8 @@ bool TWGraphic::slide(Rect bounds)
         return false;
     TWMapBranch *owner = branch();
     // Relationship lines at the graphic bend with each end as it moves.
-    if (TWMap *m = owner ? owner->map() : nullptr; m && m->countOfLinkLines() > 0) {
+    if (TWMap *m = owner && !TWTreeTranslation::linkLinesRuledOut() ? owner->map() : nullptr;
+        m && m->countOfLinkLines() > 0) {
         if (!TWTreeTranslation::linkLinesAt(*this, *m).isEmpty())
             return false;
         if (owner->mainGraphic() &&
@@ -596,11 +598,18 @@ void TWGraphic::setBounds(Rect requested)
 namespace {
 
 using MovedBounds = TWTreeTranslation::Recorded;
+using KeptExtents = TWTreeTranslation::KeptExtents;
 // The record in the order of the moves: one part per thread that moved part
 // of the tree, kept as they came rather than copied into one list.
 struct MovedParts
 {
     std::vector<MovedBounds> parts;
+    // The offset the kept extents were shifted by, and whether putting the
+    // moved graphics back puts back the extents recorded (an undo) or
+    // those shifted from them (a redo).
+    float dx = 0, dy = 0;
+    bool shiftsExtents = false;
+    bool restoresRecordedExtents = true;
 
     MovedBounds &last()
     {
@@ -608,10 +617,19 @@ struct MovedParts
             parts.emplace_back();
         return parts.back();
     }
-    bool empty() const
+    bool empty() const { return count() == 0; }
+    size_t count() const
     {
-        return std::all_of(parts.cbegin(), parts.cend(),
-                           [](const MovedBounds &part) { return part.empty(); });
+        size_t n = 0;
+        for (const MovedBounds &part : parts)
+            n += part.bounds.size();
+        return n;
+    }
+    void dropExtents()
+    {
+        shiftsExtents = false;
+        for (MovedBounds &part : parts)
+            part.extents.clear();
     }
 };
 
@@ -626,12 +644,23 @@ struct TreeTranslationState
     std::weak_ptr<TWMap> map;
     bool lookedUp = false;
     unsigned serial = 0;
+    // Set when a step would hold moves besides one whole-tree move, and
+    // the number of moves the whole-tree move ended with.
+    bool mixedOffsets = false;
+    size_t sealed = 0;
+    // Read by every sliding thread; set before they start.
+    bool noLinkLines = false;
     MovedParts moved;
 };
 
 TreeTranslationState g_treeTranslation;
 // Where this thread's slides are recorded while it moves part of a tree.
 thread_local MovedBounds *t_recordedHere = nullptr;
+
+MovedBounds &recordedHere()
+{
+    return t_recordedHere ? *t_recordedHere : g_treeTranslation.moved.last();
+}
 
 void lookUpUndo(TWGraphic &graphic)
 {
@@ -645,19 +674,89 @@ void lookUpUndo(TWGraphic &graphic)
         t.map = m->weak_from_this();
 }
 
+// The extents the move (or its undo) left as they are, to be put back once
+// every graphic is back, and the branches whose extents changed since:
+// their ancestors measure again, as an edit below them would have them.
+struct ExtentsPutBack
+{
+    std::vector<std::pair<TWMapBranch *, KeptExtents>> put;
+    std::vector<const TWMapBranch *> changed;
+
+    explicit ExtentsPutBack(const MovedParts &moved)
+    {
+        if (!moved.shiftsExtents)
+            return;
+        for (const MovedBounds &part : moved.parts) {
+            for (const auto &[index, recorded] : part.extents) {
+                const TWGraphic *shape = part.bounds[index].first.get();
+                TWMapBranch *branch = shape->branch();
+                if (!branch || branch->mainGraphic().get() != shape)
+                    continue;
+                const KeptExtents shifted = recorded.shiftedBy(moved.dx, moved.dy);
+                KeptExtents back = moved.restoresRecordedExtents ? recorded : shifted;
+                const KeptExtents still = branch->keptExtentsMatching(
+                    moved.restoresRecordedExtents ? shifted : recorded);
+                if (still.drawingKept != recorded.drawingKept ||
+                    still.graphicsKept != recorded.graphicsKept)
+                    changed.push_back(branch);
+                back.drawingKept = still.drawingKept;
+                back.graphicsKept = still.graphicsKept;
+                if (back.any())
+                    put.emplace_back(branch, back);
+            }
+        }
+    }
+    void apply(const std::vector<const TWMapBranch *> &movedInexactly) const
+    {
+        for (const auto &[branch, extents] : put)
+            branch->restoreKeptExtents(extents);
+        for (const TWMapBranch *branch : changed)
+            if (const TWMapBranch *up = branch->parent())
+                up->invalidateSubtreeDrawingExtent();
+        for (const TWMapBranch *branch : movedInexactly)
+            branch->invalidateSubtreeDrawingExtent();
+    }
+};
+
 // Puts every graphic back, the last moved first as separate steps would,
-// and the canvas is redrawn once, as the move redrew it.
+// and the canvas is redrawn once, as the move redrew it. The branches'
+// kept extents come back as they were measured.
 void restoreMovedBounds(const MovedParts &moved, const std::weak_ptr<TWMap> &map)
 {
     {
         const TWTreeTranslation translation;
+        TreeTranslationState &t = g_treeTranslation;
+        // The step that redoes this one shifts the same extents back.
+        t.moved.dx = moved.dx;
+        t.moved.dy = moved.dy;
+        t.moved.shiftsExtents = moved.shiftsExtents;
+        t.moved.restoresRecordedExtents = !moved.restoresRecordedExtents;
+        const ExtentsPutBack extents(moved);
+        std::vector<const TWMapBranch *> inexact;
         QList<TWConnectionGraphic *> refit;
-        for (auto part = moved.parts.crbegin(); part != moved.parts.crend(); ++part)
-            for (auto it = part->crbegin(); it != part->crend(); ++it)
-                if (!it->first->slideBackTo(it->second))
-                    refit.append(static_cast<TWConnectionGraphic *>(it->first.get()));
+        for (auto part = moved.parts.crbegin(); part != moved.parts.crend(); ++part) {
+            auto kept = part->extents.crbegin();
+            for (size_t i = part->bounds.size(); i-- > 0;) {
+                const auto &[graphic, bounds] = part->bounds[i];
+                const bool sameSize = graphic->bounds().size == bounds.size;
+                MovedBounds &into = t.moved.last();
+                if (!graphic->slideBackTo(bounds))
+                    refit.append(static_cast<TWConnectionGraphic *>(graphic.get()));
+                else if (!sameSize)
+                    if (const TWMapBranch *owner = graphic->branch())
+                        inexact.push_back(owner);
+                while (kept != part->extents.crend() && kept->first > i)
+                    ++kept;
+                if (kept != part->extents.crend() && kept->first == i && !into.bounds.empty() &&
+                    into.bounds.back().first == graphic)
+                    into.extents.emplace_back(into.bounds.size() - 1, kept->second);
+            }
+        }
+        extents.apply(inexact);
+        // Their new bounds drop the extents they change.
         for (TWConnectionGraphic *connection : std::as_const(refit))
             connection->updateBounds();
+        TWTreeTranslation::keptExtentsShifted();
     }
     if (const std::shared_ptr<TWMap> m = map.lock()) {
         const Size canvas = m->canvasSize();
@@ -687,11 +786,15 @@ TWTreeTranslation::~TWTreeTranslation()
     if (m_outer)
         return;
     TreeTranslationState &t = g_treeTranslation;
+    t.noLinkLines = false;
     t.indexed = nullptr;
     t.linesByEnd.clear();
     UndoManager *undo = std::exchange(t.undo, nullptr);
     t.lookedUp = false;
     MovedParts moved = std::exchange(t.moved, {});
+    // Extents are put back only by a step that holds one whole-tree move.
+    if (std::exchange(t.mixedOffsets, false) || moved.count() != std::exchange(t.sealed, 0))
+        moved.dropExtents();
     std::weak_ptr<TWMap> map = std::exchange(t.map, {});
     if (undo && !moved.empty())
         undo->registerUndo(
@@ -709,7 +812,7 @@ bool TWTreeTranslation::recordOldBounds(const std::shared_ptr<TWGraphic> &graphi
         if (TWMap *m = graphic->map())
             t.map = m->weak_from_this();
     }
-    t.moved.last().emplace_back(graphic, bounds);
+    t.moved.last().bounds.emplace_back(graphic, bounds);
     return true;
 }
 
@@ -720,8 +823,7 @@ void TWTreeTranslation::recordSlide(TWGraphic &graphic, Rect bounds)
         lookUpUndo(graphic);
     if (t.undo && t.undo->isUndoRegistrationEnabled())
         if (std::shared_ptr<TWGraphic> alive = graphic.weak_from_this().lock())
-            (t_recordedHere ? *t_recordedHere : t.moved.last())
-                .emplace_back(std::move(alive), bounds);
+            recordedHere().bounds.emplace_back(std::move(alive), bounds);
 }
 
 void TWTreeTranslation::prepareToShare(TWGraphic &graphic)
@@ -734,6 +836,44 @@ void TWTreeTranslation::recordOnThisThread(Recorded *into)
     t_recordedHere = into;
 }
 
+void TWTreeTranslation::shiftsKeptExtentsBy(float dx, float dy)
+{
+    TreeTranslationState &t = g_treeTranslation;
+    if (!t.active)
+        return;
+    if (t.moved.shiftsExtents || !t.moved.empty())
+        t.mixedOffsets = true;
+    t.moved.shiftsExtents = true;
+    t.moved.restoresRecordedExtents = true;
+    t.moved.dx = dx;
+    t.moved.dy = dy;
+}
+
+void TWTreeTranslation::ruleOutLinkLines()
+{
+    if (g_treeTranslation.active)
+        g_treeTranslation.noLinkLines = true;
+}
+
+bool TWTreeTranslation::linkLinesRuledOut()
+{
+    return g_treeTranslation.noLinkLines;
+}
+
+void TWTreeTranslation::keptExtentsShifted()
+{
+    g_treeTranslation.sealed = g_treeTranslation.moved.count();
+}
+
+void TWTreeTranslation::recordKeptExtents(const TWGraphic &shape, const KeptExtents &before)
+{
+    if (!before.any() || !g_treeTranslation.active || g_treeTranslation.mixedOffsets)
+        return;
+    MovedBounds &here = recordedHere();
+    if (!here.bounds.empty() && here.bounds.back().first.get() == &shape)
+        here.extents.emplace_back(here.bounds.size() - 1, before);
+}
+
 void TWTreeTranslation::add(Recorded &&recorded)
 {
     g_treeTranslation.moved.parts.push_back(std::move(recorded));
@@ -743,7 +883,7 @@ void TWTreeTranslation::expectMoves(size_t count)
 {
     if (g_treeTranslation.active) {
         MovedBounds &last = g_treeTranslation.moved.last();
-        last.reserve(last.size() + count);
+        last.bounds.reserve(last.bounds.size() + count);
     }
 }
 

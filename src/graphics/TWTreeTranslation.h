@@ -40,12 +40,50 @@ public:
     // Room for that many recorded moves, asked for once.
     static void expectMoves(size_t count);
 
+    // What a branch kept of its subtree's extents. A whole-tree move shifts
+    // them, and its undo puts back what was measured before, since the
+    // offset is not exact in reverse.
+    struct KeptExtents
+    {
+        Rect drawing;
+        Rect graphics;
+        bool drawingKept = false;
+        bool graphicsKept = false;
+
+        // An empty extent counts for nothing wherever it stands.
+        static Rect shifted(Rect extent, float dx, float dy)
+        {
+            return extent.isEmpty() ? extent : extent.offsetBy(dx, dy);
+        }
+        KeptExtents shiftedBy(float dx, float dy) const
+        {
+            return {shifted(drawing, dx, dy), shifted(graphics, dx, dy), drawingKept,
+                    graphicsKept};
+        }
+        bool any() const { return drawingKept || graphicsKept; }
+    };
+    struct Recorded
+    {
+        std::vector<std::pair<std::shared_ptr<TWGraphic>, Rect>> bounds;
+        // By the index of a branch's shape in bounds, the extents its
+        // branch kept before the move.
+        std::vector<std::pair<size_t, KeptExtents>> extents;
+    };
+    // A whole-tree move shifts kept extents by this offset, from its first
+    // slide to keptExtentsShifted(); a step holding other moves keeps none.
+    static void shiftsKeptExtentsBy(float dx, float dy);
+    static void keptExtentsShifted();
+    // Right after the shape's slide, on the thread that slid it.
+    static void recordKeptExtents(const TWGraphic &shape, const KeptExtents &before);
+
     // Graphics sliding on several threads: the undo manager the record goes
     // to is looked up first, from one of them, on the main thread; each
     // thread records into its own list, and the lists are added in the
     // tree's order once the threads are done.
-    using Recorded = std::vector<std::pair<std::shared_ptr<TWGraphic>, Rect>>;
     static void prepareToShare(TWGraphic &graphic);
+    // The map has no relationship lines: no graphic looks for them.
+    static void ruleOutLinkLines();
+    static bool linkLinesRuledOut();
     static void recordOnThisThread(Recorded *into);
     static void add(Recorded &&recorded);
     // Numbers each outermost translation, from 1.

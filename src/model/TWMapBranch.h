@@ -1,5 +1,6 @@
 #pragma once
 
+#include "graphics/TWTreeTranslation.h"
 #include "platform/Geometry.h"
 #include "platform/Notification.h"
 #include "support/CalendarDate.h"
@@ -673,6 +674,12 @@ public:
     void invalidateSubtreeDrawingExtent() const;
     // The whole subtree moved by this offset.
     void moveKeptExtentsBy(float dx, float dy);
+    // The extents kept now; which of `expected` are kept as they are; and
+    // extents put back as kept (the undo of a whole-tree move).
+    TWTreeTranslation::KeptExtents keptExtents() const;
+    TWTreeTranslation::KeptExtents keptExtentsMatching(
+        const TWTreeTranslation::KeptExtents &expected) const;
+    void restoreKeptExtents(const TWTreeTranslation::KeptExtents &extents);
     // What the shown subtree's graphics cover, boundaries apart, as the
     // map's extent counts them, and whether a shown branch in it draws a
     // boundary; kept for `shownLevels` and the attached-graphics setting

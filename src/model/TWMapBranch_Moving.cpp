@@ -15,6 +15,9 @@
 #include <QVarLengthArray>
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -45,6 +48,62 @@ RidingGraphics ridingGraphics(const TWMapBranch &branch)
     }
     return graphics;
 }
+
+// Threads kept for moving big maps: starting them anew at each move would
+// cost a noticeable part of it. Made on first use, kept to the end.
+class MovingThreads
+{
+public:
+    static MovingThreads &shared()
+    {
+        static MovingThreads *const threads = new MovingThreads;
+        return *threads;
+    }
+    // work(1) ... work(parts - 1) on the kept threads and work(0) on this
+    // one; back when every part is done.
+    void run(size_t parts, const std::function<void(size_t)> &work)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_work = &work;
+            m_next = 1;
+            m_parts = std::min(parts, m_count + 1);
+            m_running = m_parts - 1;
+        }
+        m_wake.notify_all();
+        work(0);
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return m_running == 0; });
+        m_work = nullptr;
+    }
+
+private:
+    MovingThreads()
+    {
+        for (size_t i = 0; i < m_count; ++i)
+            std::thread([this] { serve(); }).detach();
+    }
+    void serve()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_next < m_parts; });
+            const size_t part = m_next++;
+            const std::function<void(size_t)> &work = *m_work;
+            lock.unlock();
+            work(part);
+            lock.lock();
+            if (--m_running == 0)
+                m_done.notify_one();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake, m_done;
+    const std::function<void(size_t)> *m_work = nullptr;
+    size_t m_next = 0, m_parts = 0, m_running = 0;
+    const size_t m_count = std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 8) - 1;
+};
 
 } // namespace
 
@@ -139,8 +198,11 @@ void TWMapBranch::slideGraphicsBy(float dx, float dy, SlideLeftovers &left, bool
     for (const std::shared_ptr<TWEnclosedGraphic> &record : std::as_const(m_otherEnclosedGraphics))
         if (record->graphic())
             slide(*record->graphic());
-    if (m_mainGraphic)
+    if (m_mainGraphic) {
+        const TWTreeTranslation::KeptExtents kept = keptExtents();
         slide(*m_mainGraphic);
+        TWTreeTranslation::recordKeptExtents(*m_mainGraphic, kept);
+    }
     // A placed curve moves with its ends by the same offset; one not placed
     // yet is fitted to them once every end has moved.
     if (TWConnectionGraphic *connection = m_connectionGraphic.get()) {
@@ -197,13 +259,14 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
         frontier.swap(next);
     }
     const TWMap *m = map();
-    const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+    static const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
     const size_t parts = (m && m->countOfLinkLines() > 0) || !m_mainGraphic ||
                                  frontier.size() < s_moveSharedFromWidth
                              ? 1
                              : std::min(cores, frontier.size());
     {
         const TWTreeTranslation translation;
+        TWTreeTranslation::shiftsKeptExtentsBy(dx, dy);
         std::vector<SlideLeftovers> left(std::max<size_t>(parts, 1));
         if (parts <= 1) {
             std::vector<TWMapBranch *> tree;
@@ -211,6 +274,7 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
             TWTreeTranslation::expectMoves(tree.size() * 3);
             slideTreePartBy(tree, 0, tree.size(), dx, dy, left.front(), false);
         } else {
+            TWTreeTranslation::ruleOutLinkLines();
             slideTreePartBy(above, 0, above.size(), dx, dy, left.front(), false);
             TWTreeTranslation::prepareToShare(*m_mainGraphic);
             std::atomic<size_t> taken = 0;
@@ -225,13 +289,7 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
                 }
                 TWTreeTranslation::recordOnThisThread(nullptr);
             };
-            std::vector<std::thread> threads;
-            threads.reserve(parts - 1);
-            for (size_t part = 1; part < parts; ++part)
-                threads.emplace_back(movePart, part);
-            movePart(0);
-            for (std::thread &thread : threads)
-                thread.join();
+            MovingThreads::shared().run(parts, movePart);
             // What the threads left moves here.
             for (SlideLeftovers &part : left)
                 TWTreeTranslation::add(std::move(part.recorded));
@@ -245,6 +303,7 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
         for (const SlideLeftovers &part : left)
             for (TWConnectionGraphic *connection : part.unplaced)
                 connection->updateBounds();
+        TWTreeTranslation::keptExtentsShifted();
     }
     if (const std::shared_ptr<TWMap> pointer = mapPointer()) {
         const Size canvas = pointer->canvasSize();

@@ -635,11 +635,41 @@ void TWMapBranch::invalidateSubtreeDrawingExtent() const
 
 void TWMapBranch::moveKeptExtentsBy(float dx, float dy)
 {
-    // An empty extent counts for nothing wherever it stands.
-    if (m_subtreeExtentValid && !m_subtreeDrawingExtent.isEmpty())
-        m_subtreeDrawingExtent = m_subtreeDrawingExtent.offsetBy(dx, dy);
-    if (m_graphicsExtentValid && !m_graphicsExtent.graphics.isEmpty())
-        m_graphicsExtent.graphics = m_graphicsExtent.graphics.offsetBy(dx, dy);
+    using Kept = TWTreeTranslation::KeptExtents;
+    if (m_subtreeExtentValid)
+        m_subtreeDrawingExtent = Kept::shifted(m_subtreeDrawingExtent, dx, dy);
+    if (m_graphicsExtentValid)
+        m_graphicsExtent.graphics = Kept::shifted(m_graphicsExtent.graphics, dx, dy);
+}
+
+TWTreeTranslation::KeptExtents TWMapBranch::keptExtents() const
+{
+    return {m_subtreeDrawingExtent, m_graphicsExtent.graphics, m_subtreeExtentValid,
+            m_graphicsExtentValid};
+}
+
+TWTreeTranslation::KeptExtents TWMapBranch::keptExtentsMatching(
+    const TWTreeTranslation::KeptExtents &expected) const
+{
+    TWTreeTranslation::KeptExtents same;
+    same.drawingKept = expected.drawingKept && m_subtreeExtentValid &&
+                       m_subtreeDrawingExtent == expected.drawing;
+    same.graphicsKept = expected.graphicsKept && m_graphicsExtentValid &&
+                        m_graphicsExtent.graphics == expected.graphics;
+    return same;
+}
+
+void TWMapBranch::restoreKeptExtents(const TWTreeTranslation::KeptExtents &extents)
+{
+    // The levels and boundaries they were measured with stay as they are.
+    if (extents.drawingKept) {
+        m_subtreeDrawingExtent = extents.drawing;
+        m_subtreeExtentValid = true;
+    }
+    if (extents.graphicsKept) {
+        m_graphicsExtent.graphics = extents.graphics;
+        m_graphicsExtentValid = true;
+    }
 }
 
 std::optional<TWMapBranch::GraphicsExtent> TWMapBranch::subtreeGraphicsExtent(int shownLevels,

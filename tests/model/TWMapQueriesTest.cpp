@@ -1,6 +1,7 @@
 #include "BranchTestSupport.h"
 #include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWMapUtilities.h"
+#include "model/TWMapDrawingServices.h"
 
 #include <functional>
 #include <vector>
@@ -191,6 +192,8 @@ TEST_F(TWMapQueriesTest, KeptExtentFollowsEveryKindOfEdit)
 TEST_F(TWMapQueriesTest, WholeTreeMoveIsUndoneAndRedoneExactly)
 {
     auto a = child(root, 100.3f, "a"), b = child(a, 150.7f, "b", 700.1f);
+    auto d = child(b, 120.2f, "d", 900.3f), e = child(b, 190.6f, "e", 900.3f);
+    auto c = child(root, 300.9f, "c", 500.2f);
     settle();
     auto boundsOfAll = [&] {
         QList<Rect> all;
@@ -198,15 +201,64 @@ TEST_F(TWMapQueriesTest, WholeTreeMoveIsUndoneAndRedoneExactly)
             all.append(g->bounds());
         return all;
     };
+    // The extents each branch keeps, for the map's extent and for drawing.
+    const auto keptOf = [](const std::shared_ptr<TWMapBranch> &branch) {
+        const TWTreeTranslation::KeptExtents kept = branch->keptExtents();
+        return QPair<Rect, Rect>(kept.drawingKept ? kept.drawing : Rect(-1, -1, -1, -1),
+                                 kept.graphicsKept ? kept.graphics : Rect(-1, -1, -1, -1));
+    };
+    const auto measureAll = [&] {
+        map->getBoundingDrawingRectForAllGraphics();
+        for (const std::shared_ptr<TWMapBranch> &branch : map->allBranches())
+            map->drawingServices().subtreeDrawingExtent(*branch, 999);
+    };
+    // Drawn connections have placed curves, which move with their ends.
+    for (const std::shared_ptr<TWMapBranch> &branch : map->allBranches())
+        if (branch->connectionGraphic())
+            branch->connectionGraphic()->updateBounds();
+    measureAll();
     const QList<Rect> before = boundsOfAll();
+    const std::vector<std::shared_ptr<TWMapBranch>> below = {b, d, e};
+    std::vector<QPair<Rect, Rect>> keptBefore, keptMoved;
+    for (const auto &branch : below)
+        keptBefore.push_back(keptOf(branch));
     root->moveBranchBy(0.1f, -1234.567f, true);
     const QList<Rect> moved = boundsOfAll();
     ASSERT_NE(moved, before);
+    // The first level's connections are fitted again: the top is measured
+    // again, the levels below keep their extents through the move.
+    for (const auto &branch : below)
+        ASSERT_TRUE(branch->keptExtents().drawingKept && branch->keptExtents().graphicsKept);
+    measureAll();
+    for (const auto &branch : below)
+        keptMoved.push_back(keptOf(branch));
     settle();
     undo->undo();
     EXPECT_EQ(boundsOfAll(), before);
+    // Kept extents come back as they were measured, not shifted back.
+    for (size_t i = 0; i < below.size(); ++i)
+        EXPECT_EQ(keptOf(below[i]), keptBefore[i]) << i;
     undo->redo();
     EXPECT_EQ(boundsOfAll(), moved);
+    for (size_t i = 0; i < below.size(); ++i)
+        EXPECT_EQ(keptOf(below[i]), keptMoved[i]) << i;
+
+    // An extent something else changed since the move is measured again,
+    // and so are those above it.
+    settle();
+    d->setSubtreeDrawingExtent(Rect(1, 2, 3, 4), 999);
+    undo->undo();
+    EXPECT_EQ(boundsOfAll(), before);
+    EXPECT_FALSE(d->keptExtents().drawingKept);
+    EXPECT_FALSE(b->keptExtents().drawingKept || b->keptExtents().graphicsKept);
+    EXPECT_EQ(keptOf(e), keptBefore[2]);
+    // United in another order, the last bit may differ.
+    const Rect kept = map->getBoundingDrawingRectForAllGraphics();
+    const Rect anew = extentMeasuredAnew(*map, *clicks);
+    EXPECT_NEAR(kept.minX(), anew.minX(), 0.01);
+    EXPECT_NEAR(kept.maxX(), anew.maxX(), 0.01);
+    EXPECT_NEAR(kept.minY(), anew.minY(), 0.01);
+    EXPECT_NEAR(kept.maxY(), anew.maxY(), 0.01);
 }
 
 TEST_F(TWMapQueriesTest, SelectionAncestorsAndDeadLinkLines)
