@@ -18,6 +18,7 @@
 #include "platform/Alerts.h"
 #include "platform/NotificationQueue.h"
 #include "platform/RecordingAlerts.h"
+#include "platform/SpellChecker.h"
 #include "platform/UserDefaults.h"
 #include "support/TWPreferences.h"
 
@@ -46,6 +47,8 @@ inline QApplication &application()
     static char *argv[] = {name, nullptr};
     // Never freed: Qt's caches must not be torn down after the documents.
     static QApplication *app = new QApplication(argc, argv);
+    // As the program starts.
+    static const std::jthread dictionary = SpellChecker::loadInBackground();
     return *app;
 }
 

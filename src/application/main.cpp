@@ -11,6 +11,7 @@
 #include "application/TWOutlinerImportDocuments.h"
 #include "canvas/TWGraphicView.h"
 #include "exchange/TWOPMLImportExport.h"
+#include "platform/SpellChecker.h"
 #include "platform/UserDefaults.h"
 #include "support/TWPreferences.h"
 
@@ -115,6 +116,7 @@ int main(int argc, char **argv)
         TWApplication::create(traits.edition, argc, argv, std::move(services));
     DialogAlerts alerts;
     Alerts::Scope alertsScope(&alerts);
+    const std::jthread dictionary = SpellChecker::loadInBackground();
 
     // The toolkit has taken its own options out by now.
     QStringList remaining = app->arguments();

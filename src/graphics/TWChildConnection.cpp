@@ -301,6 +301,17 @@ void TWChildConnection::updateBounds()
             curvesBounds(m_curve.start, m_curve.segments.data(), int(m_curve.segments.size())));
 }
 
+void TWChildConnection::fitAfterSlideBy(float dx, float dy)
+{
+    m_path.reset();
+    m_curve.placed = false;
+    if (!placeCurve())
+        return;
+    setBoundsFittedAfterSlideBy(
+        curvesBounds(m_curve.start, m_curve.segments.data(), int(m_curve.segments.size())), dx,
+        dy);
+}
+
 bool TWChildConnection::moveCurveBy(float dx, float dy)
 {
     if (!m_curve.placed)

@@ -55,6 +55,7 @@ public:
     std::shared_ptr<BezierPath> bezierPath() override;
     void updateBounds() override;
     bool moveCurveBy(float dx, float dy) override;
+    void fitAfterSlideBy(float dx, float dy) override;
 
 protected:
     // After the shared children, the two numbers (12 and 24 in test mode).

@@ -3,6 +3,9 @@
 #include "platform/CFormat.h"
 #include "support/TWXMLUtils.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -51,6 +54,22 @@ TWConnectionGraphic::Batch::~Batch()
     if (++p.run == 0) // a new connection's run
         p.run = 1;
     --p.depth;
+}
+
+void TWConnectionGraphic::setBoundsFittedAfterSlideBy(Rect fitted, float dx, float dy)
+{
+    // Far from the origin, a fit to moved ends and the old bounds moved
+    // part in the last bits of a float: the same place.
+    const Rect slid = bounds().offsetBy(dx, dy);
+    const float scale = std::max({1.0f, std::abs(slid.minX()), std::abs(slid.maxX()),
+                                  std::abs(slid.minY()), std::abs(slid.maxY())});
+    const float tolerance = 8 * std::numeric_limits<float>::epsilon() * scale;
+    const auto near = [tolerance](float a, float b) { return std::abs(a - b) <= tolerance; };
+    if (near(fitted.minX(), slid.minX()) && near(fitted.maxX(), slid.maxX()) &&
+        near(fitted.minY(), slid.minY()) && near(fitted.maxY(), slid.maxY()))
+        slideWithTreeBy(dx, dy);
+    else
+        setBounds(fitted);
 }
 
 void TWConnectionGraphic::requestBoundsUpdate()

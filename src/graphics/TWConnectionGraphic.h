@@ -72,6 +72,16 @@ public:
     // placed between the ends, without placing it again; false for a kind
     // that keeps none to move, which is fitted again once its ends moved.
     virtual bool moveCurveBy(float, float) { return false; }
+    // Fits a connection that kept no curve to ends that slid by the offset,
+    // within a whole-tree move: a fit that comes to the old bounds moved by
+    // the offset is a slide, which keeps what was measured around it.
+    virtual void fitAfterSlideBy(float, float) { updateBounds(); }
+
+protected:
+    // The bounds of such a fit.
+    void setBoundsFittedAfterSlideBy(Rect fitted, float dx, float dy);
+
+public:
     // updateBounds() now, or once at the end of the open batch.
     void requestBoundsUpdate();
 

@@ -753,9 +753,10 @@ void restoreMovedBounds(const MovedParts &moved, const std::weak_ptr<TWMap> &map
             }
         }
         extents.apply(inexact);
-        // Their new bounds drop the extents they change.
+        // Fitted to their ends again, they keep the bounds put back unless
+        // the fit moves them, which drops the extents they change.
         for (TWConnectionGraphic *connection : std::as_const(refit))
-            connection->updateBounds();
+            connection->fitAfterSlideBy(0, 0);
         TWTreeTranslation::keptExtentsShifted();
     }
     if (const std::shared_ptr<TWMap> m = map.lock()) {

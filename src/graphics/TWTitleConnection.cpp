@@ -200,6 +200,15 @@ void TWTitleConnection::updateBounds()
         setBounds(path->bounds());
 }
 
+void TWTitleConnection::fitAfterSlideBy(float dx, float dy)
+{
+    m_path.reset();
+    m_centerPath.reset();
+    const std::shared_ptr<BezierPath> path = bezierPath();
+    if (path && !path->isEmpty())
+        setBoundsFittedAfterSlideBy(path->bounds(), dx, dy);
+}
+
 // --- XML ---
 
 void TWTitleConnection::addKindXmlData(xmlNodePtr element, bool embeddingBinaryData)

@@ -55,6 +55,7 @@ public:
     // The wedge's centre line as a 40-point stroke (cached likewise).
     std::shared_ptr<BezierPath> centerBezierPath();
     void updateBounds() override;
+    void fitAfterSlideBy(float dx, float dy) override;
 
 protected:
     // After the shared children, the connected number (42 in test mode).

@@ -302,7 +302,7 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
         }
         for (const SlideLeftovers &part : left)
             for (TWConnectionGraphic *connection : part.unplaced)
-                connection->updateBounds();
+                connection->fitAfterSlideBy(dx, dy);
         TWTreeTranslation::keptExtentsShifted();
     }
     if (const std::shared_ptr<TWMap> pointer = mapPointer()) {

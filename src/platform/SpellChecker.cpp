@@ -110,13 +110,25 @@ void SpellChecker::closeSpellDocumentWithTag(int documentTag)
     m_ignored.remove(documentTag);
 }
 
+namespace {
+SpellChecker &systemChecker()
+{
+    static const std::unique_ptr<HunspellSpellChecker> own =
+        HunspellSpellChecker::forLanguage(QLocale::system().name());
+    return *own;
+}
+} // namespace
+
 SpellChecker &SpellChecker::shared()
 {
     if (g_installed)
         return *g_installed;
-    static const std::unique_ptr<HunspellSpellChecker> own =
-        HunspellSpellChecker::forLanguage(QLocale::system().name());
-    return *own;
+    return systemChecker();
+}
+
+std::jthread SpellChecker::loadInBackground()
+{
+    return std::jthread([] { systemChecker(); });
 }
 
 void SpellChecker::setShared(SpellChecker *checker)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <thread>
 
 class Hunspell;
 
@@ -52,6 +53,10 @@ public:
     // The checker the program uses: Hunspell in the user's language, falling
     // back to en_US, made on first use.
     static SpellChecker &shared();
+    // Reads the system's dictionary on a thread of its own, so that the
+    // first label edited does not wait for it; the thread is joined when
+    // the answer goes, which must be before the program ends.
+    [[nodiscard]] static std::jthread loadInBackground();
     // Installs `checker` (not owned); nullptr restores the program's own.
     static void setShared(SpellChecker *checker);
 

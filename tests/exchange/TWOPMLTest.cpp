@@ -614,6 +614,16 @@ TEST_F(TWOPMLTest, ABigImportedOutlineKeepsItsLayoutThroughSaveAndReopen)
                 ++moved;
         EXPECT_EQ(moved, 0);
         EXPECT_EQ(overlaps(*again), QStringList());
+
+        // Its connections were read, never drawn: a whole-map move fits them
+        // to their moved ends and keeps what was measured below them.
+        again->getBoundingDrawingRectForAllGraphics();
+        again->root()->moveBranchBy(-100, 40, true);
+        int measuredAgain = 0;
+        for (const std::shared_ptr<TWMapBranch> &branch : read)
+            if (!branch->isRoot() && !branch->keptExtents().graphicsKept)
+                ++measuredAgain;
+        EXPECT_EQ(measuredAgain, 0);
         reopened->detach();
         document->removeObjectFromMapsAtIndex(index);
     }
