@@ -290,26 +290,27 @@ std::shared_ptr<BezierPath> TWChildConnection::bezierPath()
     return m_path;
 }
 
-void TWChildConnection::updateBounds()
+std::optional<Rect> TWChildConnection::fitAnew()
 {
     // The curve is placed now and its path made only when asked for: most
     // connections are placed again before they are ever drawn.
     m_path.reset();
     m_curve.placed = false;
-    if (placeCurve())
-        setBounds(
-            curvesBounds(m_curve.start, m_curve.segments.data(), int(m_curve.segments.size())));
+    if (!placeCurve())
+        return std::nullopt;
+    return curvesBounds(m_curve.start, m_curve.segments.data(), int(m_curve.segments.size()));
+}
+
+void TWChildConnection::updateBounds()
+{
+    if (const std::optional<Rect> fitted = fitAnew())
+        setBounds(*fitted);
 }
 
 void TWChildConnection::fitAfterSlideBy(float dx, float dy)
 {
-    m_path.reset();
-    m_curve.placed = false;
-    if (!placeCurve())
-        return;
-    setBoundsFittedAfterSlideBy(
-        curvesBounds(m_curve.start, m_curve.segments.data(), int(m_curve.segments.size())), dx,
-        dy);
+    if (const std::optional<Rect> fitted = fitAnew())
+        setBoundsFittedAfterSlideBy(*fitted, dx, dy);
 }
 
 bool TWChildConnection::moveCurveBy(float dx, float dy)

@@ -3,6 +3,7 @@
 #include "graphics/TWConnectionGraphic.h"
 
 #include <array>
+#include <optional>
 
 // The curve from a parent branch's shape to a child branch's shape, for
 // branches below the first level. The two shapes are known by graphic number
@@ -68,6 +69,8 @@ protected:
 private:
     struct Ends;
     Ends ends() const;
+    // Places the curve anew; its bounds, or nothing without both ends.
+    std::optional<Rect> fitAnew();
 
     long m_parentGraphicNumber = 0;
     long m_childGraphicNumber = 0;

@@ -191,22 +191,26 @@ std::shared_ptr<BezierPath> TWTitleConnection::centerBezierPath()
     return m_centerPath;
 }
 
-void TWTitleConnection::updateBounds()
+std::optional<Rect> TWTitleConnection::fitAnew()
 {
     m_path.reset();
     m_centerPath.reset();
     const std::shared_ptr<BezierPath> path = bezierPath();
-    if (path && !path->isEmpty())
-        setBounds(path->bounds());
+    if (!path || path->isEmpty())
+        return std::nullopt;
+    return path->bounds();
+}
+
+void TWTitleConnection::updateBounds()
+{
+    if (const std::optional<Rect> fitted = fitAnew())
+        setBounds(*fitted);
 }
 
 void TWTitleConnection::fitAfterSlideBy(float dx, float dy)
 {
-    m_path.reset();
-    m_centerPath.reset();
-    const std::shared_ptr<BezierPath> path = bezierPath();
-    if (path && !path->isEmpty())
-        setBoundsFittedAfterSlideBy(path->bounds(), dx, dy);
+    if (const std::optional<Rect> fitted = fitAnew())
+        setBoundsFittedAfterSlideBy(*fitted, dx, dy);
 }
 
 // --- XML ---

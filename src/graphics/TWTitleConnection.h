@@ -3,6 +3,7 @@
 #include "graphics/TWConnectionGraphic.h"
 
 #include <array>
+#include <optional>
 
 // The connection of a first-level branch to the central branch: a filled
 // wedge 20 points wide at the centre of the central shape, narrowing to a
@@ -66,6 +67,8 @@ protected:
                          xmlDocPtr doc) override;
 
 private:
+    // Makes the path anew; its bounds, or nothing without one.
+    std::optional<Rect> fitAnew();
     struct Corners;
     std::optional<Corners> corners();
 

@@ -49,6 +49,13 @@ RidingGraphics ridingGraphics(const TWMapBranch &branch)
     return graphics;
 }
 
+// The threads a big map's move is shared between, the calling one included.
+size_t movingCores()
+{
+    static const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+    return cores;
+}
+
 // Threads kept for moving big maps: starting them anew at each move would
 // cost a noticeable part of it. Made on first use, kept to the end.
 class MovingThreads
@@ -102,7 +109,7 @@ private:
     std::condition_variable m_wake, m_done;
     const std::function<void(size_t)> *m_work = nullptr;
     size_t m_next = 0, m_parts = 0, m_running = 0;
-    const size_t m_count = std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 8) - 1;
+    const size_t m_count = std::max<size_t>(movingCores(), 2) - 1;
 };
 
 } // namespace
@@ -259,7 +266,7 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
         frontier.swap(next);
     }
     const TWMap *m = map();
-    static const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+    const size_t cores = movingCores();
     const size_t parts = (m && m->countOfLinkLines() > 0) || !m_mainGraphic ||
                                  frontier.size() < s_moveSharedFromWidth
                              ? 1
