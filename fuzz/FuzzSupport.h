@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../tests/common/TestHome.h"
 #include "application/Startup.h"
 
 #include <QGuiApplication>
@@ -9,6 +10,10 @@
 // are silenced (malformed input logs on every run), and targets that draw get
 // an offscreen application.
 namespace FuzzSupport {
+
+// Settings and caches a run writes go into a home of its own, made before the
+// fuzzer starts and removed when it exits.
+inline const std::unique_ptr<QTemporaryDir> temporaryHome = useTemporaryHome();
 
 inline void silenceLogs()
 {

@@ -1,7 +1,7 @@
+#include "TestHome.h"
 #include "application/CrashReporter.h"
 #include "application/Startup.h"
 
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,7 +20,9 @@ int main(int argc, char **argv)
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
+    // The program's settings, styles and caches, and those of the programs
+    // the tests start, go into a home of the run's own.
+    const auto home = useTemporaryHome();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
