@@ -1,5 +1,6 @@
 #include "model/TWFileIO.h"
 #include "model/TWMap.h"
+#include "model/TWMapLayoutServices.h"
 #include "model/TWMapsDoc_Private.h"
 #include "support/XMLStreamWriter.h"
 
@@ -68,8 +69,15 @@ int TWMapsDoc::saveToFile(const QString &path)
         UndoManager *undo = undoManager();
         if (undo)
             undo->disableUndoRegistration();
-        for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps))
+        for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps)) {
+            // A map not yet numbered (made or imported before any window
+            // showed it) gets the number labels opening it will give, so that
+            // a second save writes what the first wrote. Its branches keep
+            // their order: the window re-sorts them when it shows the map.
+            if (map->outlineNumbersNeedUpdating())
+                map->layoutServices().recalculateOutlineNumbers(*map);
             map->preparePreviewInFileCache();
+        }
         if (undo)
             undo->enableUndoRegistration();
     }

@@ -145,8 +145,13 @@ void TWMapsDoc::readRootValues(const XMLElement &element)
     }
     setCurrentMapNumber(number);
 
-    setCreator(element.stringForPath(u"creator"));
-    setOrganization(element.stringForPath(u"organization"));
+    // An empty creator or organization was written as one: it stays there.
+    const auto keptString = [&element](QAnyStringView name) -> std::optional<QString> {
+        const XMLElement e = element.elementForName(name);
+        return e.isNull() ? std::nullopt : std::optional<QString>(e.stringValue());
+    };
+    setCreator(keptString(u"creator"));
+    setOrganization(keptString(u"organization"));
     setCreationDate(
         CalendarDate::objectWithXMLElement(element.elementForPath(u"creationDate/NSCalendarDate")));
     setLastSaveDate(

@@ -245,7 +245,8 @@ TEST_F(ContentsXMLTest, ReadingSkipsWhatItCannotUseAndKeepsMissingValuesMissing)
     auto document = TWMapsDoc::createWithDictionary(packageWithContents(contents), false);
     ASSERT_NE(document, nullptr);
 
-    EXPECT_EQ(document->creator(), std::nullopt);
+    // An empty creator is kept as written; an organization never written stays missing.
+    EXPECT_EQ(document->creator(), QString());
     EXPECT_EQ(document->organization(), std::nullopt);
     EXPECT_EQ(document->creationDate(), std::nullopt);
     EXPECT_EQ(document->comments(), QStringLiteral("c"));
@@ -261,7 +262,8 @@ TEST_F(ContentsXMLTest, ReadingSkipsWhatItCannotUseAndKeepsMissingValuesMissing)
     // the rest in the later-save order.
     document->setComments(std::nullopt);
     EXPECT_EQ(childNames(XMLElement::parse(document->xmlDocumentData())),
-              (QStringList{"maps", "currentMapNumber", "revisionNumber", "htmlSetupDictionary",
+              (QStringList{"creator", "maps", "currentMapNumber", "revisionNumber",
+                           "htmlSetupDictionary",
                            "showPageFrames", "keywords", "resources", "attachedTextCategories"}));
 }
 
