@@ -244,22 +244,4 @@ TEST_F(DamagedDocumentsTest, WhatCannotBeReadIsReplacedOrLeftOutAndTheRestReadsB
     }
 }
 
-TEST_F(DamagedDocumentsTest, AReadOutsideACountReportsToNobodyAndCountsNest)
-{
-    ASSERT_TRUE(package("damaged.tweb", damagedContents("unknown-child-shape.xml")));
-    {
-        WarningCapture quiet;
-        int error = -1;
-        auto uncounted = TWMapsDoc::loadFromFile(path("damaged.tweb"), false, &error);
-        ASSERT_TRUE(uncounted);
-        opened.push_back(uncounted);
-    }
-    const TWBranchReadDamage outer;
-    {
-        const Read inner = read("damaged.tweb", true);
-        EXPECT_EQ(inner.mended, 1);
-    }
-    EXPECT_EQ(outer.mended(), 0);
-}
-
 } // namespace
