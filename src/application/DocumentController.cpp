@@ -8,6 +8,7 @@
 #include "application/TWMenuDispatcher.h"
 #include "application/TWToolbarController.h"
 #include "canvas/TWGraphicView.h"
+#include "model/TWBranchReadDamage.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
 
@@ -24,6 +25,34 @@ namespace {
 QString dadoZiz(const char *key)
 {
     return TWLocalizedString(StringTable::DadoZiz, key);
+}
+
+// Said once when a document opens with branches that could not be read as
+// stored, before the user edits and saves what is shown.
+void reportDamagedBranches(const QString &path, int mended, int leftOut)
+{
+    if (mended <= 0 && leftOut <= 0)
+        return;
+    QStringList said;
+    if (mended == 1)
+        said << dadoZiz("One branch has a shape, label or connection that Thinkweb cannot read: "
+                        "it has been given a plain one and keeps the branches below it.");
+    else if (mended > 1)
+        said << dadoZiz("%1 branches have a shape, label or connection that Thinkweb cannot "
+                        "read: they have been given plain ones and keep the branches below them.")
+                    .arg(mended);
+    if (leftOut == 1)
+        said << dadoZiz("One branch lacks its shape, label or number and has been left out.");
+    else if (leftOut > 1)
+        said << dadoZiz("%1 branches have been left out: a branch that lacks its shape, label or "
+                        "number goes with the branches below it.")
+                    .arg(leftOut);
+    said << dadoZiz("Check the map before you save it over the file.");
+    Alerts::current().runAlertPanel(
+        dadoZiz("The document “%1” is damaged: %2 of its branches could not be opened as saved.")
+            .arg(QFileInfo(path).fileName())
+            .arg(mended + leftOut),
+        said.join(u' '), {TWLocalizedString(StringTable::General, "OK")});
 }
 
 QString canonicalPath(const QString &path)
@@ -94,13 +123,24 @@ Document *TWDocumentController::openDocument(const QUrl &url, bool display)
     }
     std::unique_ptr<TWDocument> document = TWDocument::makeForEdition();
     TWDocument::LoadError error;
-    if (!document->readFromFile(path, TWDocument::DocumentType, &error)) {
+    bool read = false;
+    int mended = 0;
+    int leftOut = 0;
+    {
+        const TWBranchReadDamage damage;
+        read = document->readFromFile(path, TWDocument::DocumentType, &error);
+        mended = damage.mended();
+        leftOut = damage.leftOut();
+    }
+    if (!read) {
         Alerts::current().runAlertPanel(
             dadoZiz("The document “%1” could not be opened.").arg(QFileInfo(path).fileName()),
             error.reason, {TWLocalizedString(StringTable::General, "OK")});
         return nullptr;
     }
-    return addDocument(std::move(document), display);
+    TWDocument *opened = addDocument(std::move(document), display);
+    reportDamagedBranches(path, mended, leftOut);
+    return opened;
 }
 
 TWDocument *TWDocumentController::addDocument(std::unique_ptr<TWDocument> document, bool display)

@@ -1,6 +1,7 @@
 #include "graphics/TWConnectionRepair.h"
 #include "graphics/TWChildConnection.h"
 #include "graphics/TWTitleConnection.h"
+#include "model/TWBranchReadDamage.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapConnectionRebuild.h"
@@ -31,12 +32,23 @@ std::shared_ptr<TWConnectionGraphic> defaultConnection(TWMapBranch &branch, TWMa
     return connection;
 }
 
+// Of the kind the branch's place wants, and joined to the shapes it connects:
+// one whose stored numbers found no shape would be saved joined to nothing.
 bool hasRightConnection(const TWMapBranch &branch, const TWMapBranch &parent)
 {
     const TWConnectionGraphic *c = branch.connectionGraphic().get();
     const TWConnectionKind wanted =
         parent.isRoot() ? TWConnectionKind::Title : TWConnectionKind::Child;
-    return c && TWConnectionFactory::installed().kindOf(*c) == wanted;
+    const TWConnectionFactory &factory = TWConnectionFactory::installed();
+    if (!c || factory.kindOf(*c) != wanted)
+        return false;
+    const TWGraphic *own = branch.mainGraphic().get();
+    const TWGraphic *parentShape = parent.mainGraphic().get();
+    const TWConnectionGraphicNumbers joined = factory.graphicNumbers(*c);
+    if (wanted == TWConnectionKind::Title)
+        return !own || joined.connected == own->graphicNumber();
+    return !own || !parentShape ||
+           (joined.child == own->graphicNumber() && joined.parent == parentShape->graphicNumber());
 }
 
 } // namespace
@@ -64,6 +76,11 @@ int repairConnectionsAfterLoading(TWMap &map)
     const int made = rebuildMissingConnections(*map.root());
     if (made > 0) {
         qWarning("Rebuilt %d connections that could not be loaded", made);
+        // A reader that tells the user what it mended tells this with the rest.
+        if (TWBranchReadDamage::counting()) {
+            TWBranchReadDamage::noteMended(made);
+            return made;
+        }
         Alerts::current().runAlertPanel(
             TWLocalizedString(StringTable::DadoZiz,
                               QStringLiteral("Unable to load Child Connection.")),

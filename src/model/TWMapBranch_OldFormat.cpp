@@ -5,6 +5,7 @@
 #include "graphics/TWTextArea.h"
 #include "graphics/TWTitleConnection.h"
 #include "model/TWAttachedText.h"
+#include "model/TWBranchReadDamage.h"
 #include "model/TWBranchOrdering.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
@@ -58,6 +59,7 @@ std::shared_ptr<TWMapBranch> TWMapBranch::initWithOldStyleDictionary(const QVari
 
     b.m_textRelativePosition =
         has("textRelativePosition") ? intValue(value("textRelativePosition")) : 2;
+    bool mended = false;
     if (const QVariantMap text = OldStyleValues::dictionary(value("enclosedTextArea"));
         !text.isEmpty()) {
         std::shared_ptr<TWGraphic> graphic =
@@ -74,14 +76,41 @@ std::shared_ptr<TWMapBranch> TWMapBranch::initWithOldStyleDictionary(const QVari
         {{LoadingTextKey,
           b.m_enclosedTextArea ? b.m_enclosedTextArea->text().string() : QString()}});
 
-    b.m_mainGraphic = TWGraphic::graphicWithOldStyleDictionary(
-        OldStyleValues::dictionary(value("mainGraphic")), &b, true);
-    if (!b.m_mainGraphic) {
+    const QVariantMap shape = OldStyleValues::dictionary(value("mainGraphic"));
+    b.m_mainGraphic = TWGraphic::graphicWithOldStyleDictionary(shape, &b, true);
+    if (!b.m_mainGraphic && !has("mainGraphic")) {
         qWarning("No Main graphic on this branch");
+        // The branch goes with the branches below it.
+        int lost = 0;
+        QList<QVariantMap> pending{dictionary};
+        while (!pending.isEmpty()) {
+            ++lost;
+            pending.append(dictionaries(pending.takeLast().value(QStringLiteral("children"))));
+        }
+        TWBranchReadDamage::noteLeftOut(lost);
         if (!parent && map)
             map->setRoot(nullptr);
         b.deparent();
         return nullptr;
+    }
+    // A shape that is there but cannot be read is replaced, so that the
+    // branch keeps everything below it.
+    if (!b.m_mainGraphic) {
+        const Rect stored = OldStyleValues::rect(shape.value(QStringLiteral("Bounds")));
+        const bool placed = stored.width() > 0 && stored.height() > 0;
+        std::optional<Rect> bounds;
+        if (placed)
+            bounds = stored;
+        else if (b.m_enclosedTextArea)
+            bounds = TWBranchStandIn::aroundLabel(*b.m_enclosedTextArea);
+        b.m_mainGraphic = TWBranchStandIn::shape(b, bounds, std::nullopt);
+        mended = true;
+    }
+    // Every branch held is written so that it reads back, and a branch is
+    // written with a label: one stored without gets an empty one.
+    if (!b.m_enclosedTextArea) {
+        b.m_enclosedTextArea = TWBranchStandIn::label(b, std::nullopt, std::nullopt);
+        mended = mended || has("enclosedTextArea");
     }
 
     if (parent && parent->m_mainGraphic) {
@@ -202,6 +231,8 @@ std::shared_ptr<TWMapBranch> TWMapBranch::initWithOldStyleDictionary(const QVari
     s.textDistanceFromRightEnd = 0;
     b.m_flags.needsMakeNaturalSize = false;
 
+    if (mended)
+        TWBranchReadDamage::noteMended();
     b.subscribeToNotifications();
     return branch;
 }

@@ -109,3 +109,17 @@ template <class F> void TWMapBranch::registerUndo(F &&inverse)
         return;
     undo->registerUndo([self, inverse = std::forward<F>(inverse)] { inverse(*self); });
 }
+
+// What stands in for a branch's shape or label that a reader finds but cannot
+// read, so that the branch and everything below it stay (TWMapBranch_XML.cpp).
+namespace TWBranchStandIn {
+// A shape of the document's type for new branches (a rectangle when that
+// type has no shape) at the stored bounds, or around the label's place.
+std::shared_ptr<TWGraphic> shape(TWMapBranch &branch, std::optional<Rect> bounds,
+                                 std::optional<qint64> number);
+// An empty label at the stored bounds, or where a new branch's label sits.
+std::shared_ptr<TWTextArea> label(TWMapBranch &branch, std::optional<Rect> bounds,
+                                  std::optional<qint64> number);
+// The bounds of a shape around a label, for a shape that tells no place.
+Rect aroundLabel(const TWTextArea &label);
+} // namespace TWBranchStandIn

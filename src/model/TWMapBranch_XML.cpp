@@ -1,8 +1,10 @@
 #include "graphics/TWChildConnection.h"
 #include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWFlexiBranch.h"
 #include "graphics/TWTextArea.h"
 #include "graphics/TWTitleConnection.h"
 #include "model/TWAttachedText.h"
+#include "model/TWBranchReadDamage.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
@@ -16,8 +18,10 @@
 #include "support/XMLStreamWriter.h"
 
 #include <QDebug>
+#include <algorithm>
 #include <array>
 #include <bitset>
+#include <cmath>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -243,6 +247,34 @@ std::shared_ptr<TWGraphic> graphicOf(xmlNodePtr wrapper, TWMapBranch *branch)
     return wrapper ? TWGraphic::graphicWithXMLNode(wrapper, wrapper->doc, branch) : nullptr;
 }
 
+// What a graphic element that cannot be read as a graphic still tells: where
+// the graphic was and the number references to it use.
+struct StoredGraphic
+{
+    std::optional<Rect> bounds;
+    std::optional<qint64> number;
+};
+
+StoredGraphic storedGraphicOf(xmlNodePtr wrapper)
+{
+    StoredGraphic stored;
+    xmlNodePtr element = firstChildNamed(wrapper, "TWGraphic");
+    if (!element)
+        return stored;
+    const TWXMLUtils::XPathReader reader(element, element->doc);
+    const std::optional<double> x = reader.floatValue("bounds/x");
+    const std::optional<double> y = reader.floatValue("bounds/y");
+    const std::optional<double> width = reader.floatValue("bounds/width");
+    const std::optional<double> height = reader.floatValue("bounds/height");
+    const auto usable = [](const std::optional<double> &v) {
+        return v && std::isfinite(*v) && std::abs(*v) <= 10000;
+    };
+    if (usable(x) && usable(y) && usable(width) && usable(height) && *width > 0 && *height > 0)
+        stored.bounds = Rect(float(*x), float(*y), float(*width), float(*height));
+    stored.number = reader.longLongValue("graphicNumber");
+    return stored;
+}
+
 std::optional<Color> colorOf(xmlNodePtr wrapper)
 {
     if (!firstChildNamed(wrapper, "NSColor"))
@@ -327,6 +359,58 @@ private:
 };
 
 } // namespace
+
+namespace TWBranchStandIn {
+
+namespace {
+constexpr int Rectangle = 2;
+const Rect NewShape(0, 0, 80, 40);
+} // namespace
+
+std::shared_ptr<TWGraphic> shape(TWMapBranch &b, std::optional<Rect> bounds,
+                                 std::optional<qint64> number)
+{
+    TWMap *map = b.map();
+    const int type =
+        map && map->document() ? map->document()->graphicClassIdentifier() : Rectangle;
+    const Rect r = bounds.value_or(NewShape);
+    std::shared_ptr<TWGraphic> made = TWMapBranch::makeMainGraphicOfType(type, r);
+    if (!made)
+        made = TWMapBranch::makeMainGraphicOfType(Rectangle, r);
+    if (auto *flexi = dynamic_cast<TWFlexiBranch *>(made.get()))
+        flexi->initializePoints();
+    made->setDrawsStroke(true);
+    made->setInheritsStroke(true);
+    made->setInheritsFill(true);
+    // References to the stored shape (connections, link lines) find this one.
+    if (number)
+        made->setOriginalGraphicNumber(long(*number));
+    made->setPrimitiveBranch(&b);
+    return made;
+}
+
+std::shared_ptr<TWTextArea> label(TWMapBranch &b, std::optional<Rect> bounds,
+                                  std::optional<qint64> number)
+{
+    const Rect r = b.mainGraphic() ? b.mainGraphic()->bounds() : NewShape;
+    auto made = TWGraphic::make<TWTextArea>(bounds.value_or(
+        Rect(r.x() + 5, r.y() + r.height() / 2, std::max(r.width() - 10, 10.0f), 20)));
+    made->setDrawsStroke(false);
+    made->setDrawsFill(false);
+    made->setText(AttributedString());
+    if (number)
+        made->setOriginalGraphicNumber(long(*number));
+    made->setPrimitiveBranch(&b);
+    return made;
+}
+
+Rect aroundLabel(const TWTextArea &label)
+{
+    const Rect t = label.bounds();
+    return Rect(t.x() - 5, t.y() - 10, t.width() + 10, t.height() + 20);
+}
+
+} // namespace TWBranchStandIn
 
 // Reads and writes the branch element on behalf of TWMapBranch.
 class TWMapBranchElement
@@ -575,6 +659,10 @@ public:
         bool built = false;  // the children up to the attached texts are applied
         int cursor = 0;      // the next of those in the reading order
         bool failed = false; // a required child is missing
+        bool mended = false; // an unreadable shape or label was replaced
+        // Set while a replaced shape without a place of its own awaits the
+        // label's: the stored number of the shape (0: none).
+        std::optional<qint64> unplacedShapeNumber;
         bool childrenSeen = false;
         bool inChildren = false;
         TWMapBranch::BranchList early; // children read before the branch was built
@@ -621,19 +709,39 @@ public:
                 return false;
             }
             xmlNodePtr node = take(frame, item);
-            // A shape or text area that cannot be read counts as missing: a
-            // branch without one could neither be drawn nor saved readably.
+            // A shape or label that is there but cannot be read (a kind this
+            // version does not know, a damaged element) is replaced: a
+            // branch without one could neither be drawn nor saved readably,
+            // and leaving the branch out would lose everything below it.
             if (item == MainGraphic) {
                 b.m_mainGraphic = graphicOf(node, &b);
                 if (!b.m_mainGraphic) {
-                    qWarning("No Main graphic on this branch");
-                    return false;
+                    const StoredGraphic stored = storedGraphicOf(node);
+                    b.m_mainGraphic = TWBranchStandIn::shape(b, stored.bounds, stored.number);
+                    frame.mended = true;
+                    if (!stored.bounds)
+                        frame.unplacedShapeNumber = stored.number.value_or(0);
                 }
             } else if (item == EnclosedTextArea) {
-                b.m_enclosedTextArea = std::dynamic_pointer_cast<TWTextArea>(graphicOf(node, &b));
+                std::shared_ptr<TWGraphic> read = graphicOf(node, &b);
+                b.m_enclosedTextArea = std::dynamic_pointer_cast<TWTextArea>(read);
                 if (!b.m_enclosedTextArea) {
-                    qWarning("No text area defined for branch");
-                    return false;
+                    if (read) {
+                        qWarning().noquote() << "The label of a branch is a" << read->className()
+                                             << "- replaced by an empty one";
+                        read->detach();
+                    }
+                    const StoredGraphic stored = storedGraphicOf(node);
+                    b.m_enclosedTextArea = TWBranchStandIn::label(b, stored.bounds, stored.number);
+                    frame.mended = true;
+                }
+                // A replaced shape with no place of its own goes around the label.
+                if (const std::optional<qint64> number =
+                        std::exchange(frame.unplacedShapeNumber, std::nullopt)) {
+                    b.m_mainGraphic->detach();
+                    b.m_mainGraphic = TWBranchStandIn::shape(
+                        b, TWBranchStandIn::aroundLabel(*b.m_enclosedTextArea),
+                        *number ? number : std::optional<qint64>());
                 }
                 NotificationCenter::defaultCenter().post(
                     TWMapsDoc::IncrementLoadingNotification, nullptr,
@@ -703,12 +811,23 @@ public:
     // cannot be built.
     static std::shared_ptr<TWMapBranch> finish(Frame &frame)
     {
-        if (!frame.built && !build(frame))
+        if (!frame.built && !frame.failed && !build(frame))
             frame.failed = true;
         if (frame.failed) {
+            // The branch goes with what was read below it.
+            int lost = 1;
+            TWMapBranch::BranchList pending = frame.early + frame.branch->m_children;
+            while (!pending.isEmpty()) {
+                const std::shared_ptr<TWMapBranch> next = pending.takeLast();
+                ++lost;
+                pending.append(next->m_children);
+            }
+            TWBranchReadDamage::noteLeftOut(lost);
             frame.branch->deparent();
             return nullptr;
         }
+        if (frame.mended)
+            TWBranchReadDamage::noteMended();
         TWMapBranch &b = *frame.branch;
         for (std::shared_ptr<TWMapBranch> &child : frame.early) {
             if (!child->m_connectionGraphic)
@@ -968,8 +1087,8 @@ public:
                     frame.childrenSeen = true;
                     // In the written order the branch is complete here, so
                     // it is built (and announced) before its children.
-                    if (!frame.built && frame.seen[MainGraphic] && frame.seen[EnclosedTextArea] &&
-                        frame.seen[BranchNumber] && !build(frame))
+                    if (!frame.built && !frame.failed && frame.seen[MainGraphic] &&
+                        frame.seen[EnclosedTextArea] && frame.seen[BranchNumber] && !build(frame))
                         frame.failed = true;
                     frame.inChildren = source.enter();
                     continue;
@@ -981,13 +1100,19 @@ public:
                 frame.seen.set(item);
                 // In the written order each child comes at its turn and is
                 // applied where the reader holds it, uncopied; others wait.
-                if (!frame.built && item > Children && frame.seen[MainGraphic] &&
+                if (!frame.built && !frame.failed && item > Children && frame.seen[MainGraphic] &&
                     frame.seen[EnclosedTextArea] && frame.seen[BranchNumber] && !build(frame))
                     frame.failed = true;
-                if (frame.failed || !canApplyInPlace(frame, item)) {
+                // A branch that is left out needs nothing more of its element.
+                if (frame.failed) {
+                    source.skip();
+                    continue;
+                }
+                if (!canApplyInPlace(frame, item)) {
                     frame.collected[item] = source.take(frame.holder);
                     continue;
                 }
+                // Valid only until the reader moves on: the slot never outlives skip().
                 frame.collected[item].node = source.peek();
                 if (item < frame.cursor || item > Children) {
                     apply(frame, item);
@@ -996,6 +1121,7 @@ public:
                 } else if (frame.cursor == Children) {
                     frame.built = true;
                 }
+                frame.collected[item] = Slot();
                 source.skip();
                 continue;
             }

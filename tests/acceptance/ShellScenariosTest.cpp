@@ -6,6 +6,7 @@
 #include "application/TWDDocument.h"
 #include "application/TWHelpViewer.h"
 #include "interface/FontPanel.h"
+#include "model/PackageArchive.h"
 #include "palettes/TWDockedPalettesController.h"
 #include "palettes/TWPaletteGroup.h"
 #include "palettes/TWPaletteMapping.h"
@@ -201,6 +202,48 @@ TEST_P(ShellScenarios, RefusedFilesAreNamedInAnAlertThatSaysWhatIsWrong)
         EXPECT_FALSE(alerts.alerts().first().message.contains("Error 0"));
         EXPECT_EQ(documentController->documents().size(), open);
     }
+}
+
+TEST_P(ShellScenarios, ADamagedDocumentOpensWholeAndSaysSoOnce)
+{
+    // A map whose central branch is of a kind this version does not know.
+    QFile source(QStringLiteral(THINKWEB_TEST_DATA "/damaged/unknown-root-shape.xml"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QString path = dir.filePath("Plan.tweb");
+    {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        ASSERT_EQ(PackageArchive::write(out, {{TWMapsDoc::ContentsPath, source.readAll()},
+                                              {"Thinkweb/fileVersion.txt", "4.1"}}),
+                  PackageArchive::WriteStatus::Written);
+    }
+    alerts.clear();
+    ASSERT_TRUE(app->openFile(path));
+    settle();
+    ASSERT_EQ(alerts.alerts().size(), 1);
+    const auto &said = alerts.alerts().first();
+    EXPECT_TRUE(said.title.contains("Plan.tweb")) << said.title.toStdString();
+    EXPECT_TRUE(said.title.contains(" 1 of its branches")) << said.title.toStdString();
+    EXPECT_TRUE(said.message.contains("cannot read")) << said.message.toStdString();
+    TWDocument *document = documentController->documentForPath(path);
+    ASSERT_TRUE(document);
+    ASSERT_TRUE(currentMap(document));
+    EXPECT_EQ(currentMap(document)->allBranches().size(), 12);
+    EXPECT_EQ(childLabels(*currentMap(document)->root()),
+              QStringList({"Goals", "Tasks", "People"}));
+    grab(document, "opened");
+
+    // Saved as shown, and opened again whole without a word.
+    ASSERT_TRUE(choose(document, {"File", "Save"}));
+    document->mainWindow()->close();
+    settle();
+    alerts.clear();
+    ASSERT_TRUE(app->openFile(path));
+    settle();
+    EXPECT_TRUE(alerts.alerts().isEmpty()) << alerts.alerts().first().title.toStdString();
+    document = documentController->documentForPath(path);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(currentMap(document)->allBranches().size(), 12);
 }
 
 TEST_P(ShellScenarios, F1ShowsTheHelpPages)

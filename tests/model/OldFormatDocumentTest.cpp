@@ -8,6 +8,7 @@
 #include "graphics/TWTextArea.h"
 #include "graphics/TWTitleConnection.h"
 #include "model/TWAttachedText.h"
+#include "model/TWBranchReadDamage.h"
 #include "model/TWFileIO.h"
 #include "model/TWHyperlink.h"
 #include "model/TWMapBranch.h"
@@ -424,3 +425,69 @@ TEST_F(OldFormatTest, EPSPictureStaysWithItsAttachedGraphic)
 }
 
 } // namespace
+
+TEST_F(OldFormatTest, EveryBranchOpenedIsSavedSoThatItReadsBack)
+{
+    const QVariantMap below =
+        branch(graphic("TWRectangle", rect(500, 50, 60, 30)), "Below", {{"nodeHash", "3"}});
+    QVariantMap unlabelled = branch(graphic("TWRectangle", rect(300, 50, 60, 30)), "",
+                                    {{"nodeHash", "2"}, {"children", QVariantList{below}}});
+    unlabelled.remove("enclosedTextArea");
+    const QVariantMap unknownShape = branch(graphic("TWHexagon", rect(300, 50, 60, 30)), "Odd",
+                                            {{"nodeHash", "2"}, {"children", QVariantList{below}}});
+    QVariantMap shapeless = unknownShape;
+    shapeless.remove("mainGraphic");
+    struct Case
+    {
+        const char *name;
+        QVariantMap child;
+        QStringList branches; // "number label", in tree order
+        int mended;
+        int leftOut;
+    };
+    const Case cases[] = {
+        // The old format let a branch go without a label; a document file never does.
+        {"child without a label", unlabelled, {"1 Centre", "2 ", "3 Below"}, 0, 0},
+        {"child whose shape is of an unknown kind", unknownShape, {"1 Centre", "2 Odd", "3 Below"},
+         1, 0},
+        {"child without a shape", shapeless, {"1 Centre"}, 0, 2},
+    };
+    const auto branchesOf = [](const TWMapsDoc &document) {
+        QStringList branches;
+        for (const auto &b : document.currentMap()->allBranches())
+            branches.append(QStringLiteral("%1 %2").arg(b->branchNumber()).arg(
+                b->enclosedTextArea() ? b->enclosedTextArea()->text().string() : "(none)"));
+        return branches;
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QVariantMap root =
+            branch(graphic("TWRectangle", rect(100, 200, 120, 40)), "Centre",
+                   {{"nodeHash", "1"}, {"children", QVariantList{c.child}}});
+        QString message;
+        std::shared_ptr<TWMapsDoc> document;
+        {
+            WarningCapture quiet;
+            const TWBranchReadDamage damage;
+            document = TWFileIO::readDocumentFromFile(
+                write(QVariantMap{{"versionNumber", "3"}, {"rootNode", root}}), &message);
+            EXPECT_EQ(damage.mended(), c.mended);
+            EXPECT_EQ(damage.leftOut(), c.leftOut);
+        }
+        ASSERT_NE(document, nullptr) << message.toStdString();
+        keep.push_back(document);
+        EXPECT_EQ(branchesOf(*document), c.branches);
+
+        const QString saved = tempDir.filePath("resaved.tweb");
+        ASSERT_EQ(document->saveToFile(saved), TWFileIO::SaveSucceeded);
+        WarningCapture warnings;
+        const TWBranchReadDamage damage;
+        std::shared_ptr<TWMapsDoc> again = TWFileIO::readDocumentFromFile(saved, &message);
+        ASSERT_NE(again, nullptr) << message.toStdString();
+        keep.push_back(again);
+        EXPECT_EQ(branchesOf(*again), c.branches);
+        EXPECT_EQ(damage.mended() + damage.leftOut(), 0);
+        EXPECT_TRUE(warnings.lines().filter("Could not find class").isEmpty())
+            << warnings.lines().join('\n').toStdString();
+    }
+}
