@@ -258,7 +258,14 @@ MMObjectPtr layoutOf(const TWMapBranch &branch, const TWTextArea &text)
 {
     MMObjectPtr layout = make<apTopicLayout>();
     const int position = branch.textRelativePosition();
-    if (position == 1)
+    const std::shared_ptr<TWGraphic> picture = branch.enclosedImage();
+    // A picture with bounds of its own beside the label says on which side.
+    if (picture && branch.enclosedImageLayoutMode() != 0 && position == 2)
+        layout->setString("topicTextAndImagePosition",
+                          urn(picture->bounds().midX() < text.bounds().midX()
+                                  ? "TextRightImageLeft"
+                                  : "TextLeftImageRight"));
+    else if (position == 1)
         layout->setString("topicTextAndImagePosition", urn("TextTopImageBottom"));
     else if (position == 2 || position == 3)
         layout->setString("topicTextAndImagePosition", urn("TextBottomImageTop"));
@@ -442,8 +449,18 @@ MMObjectPtr apTextFromAttributedString(const AttributedString &text)
 QString xhtmlFromAttributedString(const AttributedString &text)
 {
     QString html = QStringLiteral("<html xmlns=\"%1\"><body>").arg(MMNamespaces::xhtml());
-    for (const QString &line : XHTML::lines(text.string()))
+    // Every line ended by a break is a paragraph; what follows the last
+    // break is not, so that the notes read back without a line end added.
+    QString plain = text.string();
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    for (const QChar end : {QChar(u'\r'), QChar(0x2028), QChar(0x2029)})
+        plain.replace(end, QChar(u'\n'));
+    QStringList lines = plain.split(u'\n');
+    const QString last = lines.takeLast();
+    for (const QString &line : std::as_const(lines))
         html += QStringLiteral("<p>%1</p>").arg(XHTML::stringByEscapingXML(line));
+    if (!last.isEmpty())
+        html += QStringLiteral("<span>%1</span>").arg(XHTML::stringByEscapingXML(last));
     return html + QStringLiteral("</body></html>");
 }
 
@@ -475,7 +492,9 @@ MMObjectPtr createTopicForBranch(const TWMapBranch &branch, TopicIds &ids)
 
     const std::shared_ptr<TWTextArea> &area = branch.enclosedTextArea();
     const bool hasText = area && !area->text().isEmpty();
-    if (hasText)
+    // An empty label is written as one: a topic without text takes its
+    // level's default text when read.
+    if (area)
         topic->setChild("text", apTextFromAttributedString(area->text()));
 
     if (const std::shared_ptr<TWGraphic> &main = branch.mainGraphic()) {
