@@ -31,6 +31,8 @@
 #include "support/TWPreferences.h"
 
 #include <QBuffer>
+#include <utility>
+#include <vector>
 #include <QImage>
 
 namespace mmExport {
@@ -175,6 +177,11 @@ MMObjectPtr boundaryOf(const TWMapBranch &branch)
     one->setChild("boundary", boundary);
     return one;
 }
+
+// Links to a branch of the map, by the branch's text, waiting for the
+// topics' identifiers: they are written as MindManager's links within the
+// map once every topic has one. Main thread only, like the export.
+std::vector<std::pair<MMObjectPtr, QString>> t_branchLinks;
 
 MMObjectPtr hyperlinkOf(const TWHyperlink &link)
 {
@@ -555,8 +562,15 @@ MMObjectPtr createTopicForBranch(const TWMapBranch &branch, TopicIds &ids)
         topic->addChild("topicViewGroups", view);
     }
 
-    if (!branch.hyperlinks().isEmpty())
-        topic->setChild("hyperlink", hyperlinkOf(*branch.hyperlinks().first()));
+    if (!branch.hyperlinks().isEmpty()) {
+        const TWHyperlink &link = *branch.hyperlinks().first();
+        MMObjectPtr element = hyperlinkOf(link);
+        if (link.linkType() == TWHyperlink::ThinkwebFile &&
+            link.linkURL().value_or(QString()).isEmpty() &&
+            !link.linkArg().value_or(QString()).isEmpty())
+            t_branchLinks.emplace_back(element, *link.linkArg());
+        topic->setChild("hyperlink", element);
+    }
     if (MMObjectPtr task = taskOf(branch))
         topic->setChild("task", task);
 
@@ -725,10 +739,29 @@ MMObjectPtr mapElement(const TWMap &map, const QDateTime &now)
     element->setStandardNamespaces();
 
     TopicIds ids;
+    t_branchLinks.clear();
     if (const std::shared_ptr<TWMapBranch> &root = map.root()) {
         MMObjectPtr oneTopic = make<apOneTopic>();
         oneTopic->setChild("topic", createTopicForBranch(*root, ids));
         element->setChild("oneTopic", oneTopic);
+        // The branch a link names is the first of that text, depth first,
+        // as following the link finds it.
+        for (const auto &[link, title] : std::exchange(t_branchLinks, {})) {
+            std::vector<const TWMapBranch *> pending{root.get()};
+            while (!pending.empty()) {
+                const TWMapBranch *b = pending.back();
+                pending.pop_back();
+                if (b->enclosedTextArea() && b->enclosedTextArea()->text().string() == title) {
+                    link->setString("url",
+                                    QStringLiteral("#xpointer(/descendant-or-self::ap:Topic[@OId='%1'])")
+                                        .arg(ids.value(b)));
+                    break;
+                }
+                const auto &children = b->children();
+                for (auto child = children.rbegin(); child != children.rend(); ++child)
+                    pending.push_back(child->get());
+            }
+        }
     }
     if (!map.linkLines().isEmpty()) {
         MMObjectPtr relationships = make<apRelationships>();

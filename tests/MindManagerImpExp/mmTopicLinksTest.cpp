@@ -2,6 +2,7 @@
 // its branch, a path written on another system is one a file system opens.
 #include "MMImportTestSupport.h"
 
+#include "MindManagerImpExp/mmExport.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWHyperlink.h"
 
@@ -109,4 +110,24 @@ TEST_F(ImportFixture, ARealMapsLinkToItsOwnTopicPointsAtThatBranch)
     };
     walk(root());
     EXPECT_EQ(links, 1);
+
+    // Through the program's own export it still points at that branch.
+    auto again = freshDocument();
+    TWMap &back = *again->maps().first();
+    ASSERT_TRUE(mmImpExpController::populateDadoZiz(
+        back, mmImpExpController::sourceForData(
+                  mmExport::xmlDataForMap(map(), QDateTime::currentDateTime()))));
+    links = 0;
+    std::function<void(const TWMapBranch &)> walkBack = [&](const TWMapBranch &b) {
+        for (const auto &l : b.hyperlinks())
+            if (l->linkType() == TWHyperlink::ThinkwebFile) {
+                ++links;
+                EXPECT_EQ(l->linkArg(), target->enclosedTextArea()->text().string());
+            }
+        for (const auto &child : b.children())
+            walkBack(*child);
+    };
+    walkBack(*back.root());
+    EXPECT_EQ(links, 1);
+    again->detach();
 }
