@@ -171,12 +171,16 @@ void appendNode(AttributedString &string, const XMLTree &node, const TextAttribu
     }
     TextAttributes b = attributes;
     const LowerName name(node);
-    if (name.is("strong")) {
+    // Notes written by other programs use the presentational forms as
+    // often as the logical ones.
+    if (name.is("strong") || name.is("b")) {
         b.insert(NSFontAttributeName,
                  QVariant::fromValue(convertTrait(fontIn(b), FontRegistry::BoldTrait, true)));
-    } else if (name.is("em")) {
+    } else if (name.is("em") || name.is("i")) {
         b.insert(NSFontAttributeName,
                  QVariant::fromValue(convertTrait(fontIn(b), FontRegistry::ItalicTrait, true)));
+    } else if (name.is("u")) {
+        b.insert(NSUnderlineStyleAttributeName, 1);
     } else if (name.is("q")) {
         appendString(string, QStringLiteral("\""), b);
     } else if (name.is("br")) {
@@ -187,14 +191,33 @@ void appendNode(AttributedString &string, const XMLTree &node, const TextAttribu
     if (!style.isNull())
         parseCSS(style, b);
     // Each child from the one before: a long paragraph is read in one pass.
+    // The cells of a table row are kept apart by tabs.
+    // White space between rows, cells and list items is layout of the
+    // source, not text.
+    const bool row = name.is("tr");
+    const bool holdsOnlyElements = row || name.is("table") || name.is("tbody") ||
+                                   name.is("thead") || name.is("tfoot") || name.is("ul") ||
+                                   name.is("ol");
+    bool cellBefore = false;
     const unsigned count = node.childrenCount();
     XMLTree child = count ? node.childAtIndex(0) : XMLTree();
     for (unsigned i = 0; i < count; ++i) {
         if (i > 0)
             child = node.viewOn(child.rootNode()->next);
+        if (holdsOnlyElements && child.isTextNode() && child.nodeContent().trimmed().isEmpty())
+            continue;
+        if (row && !child.hasNodeContent()) {
+            const LowerName cell(child);
+            if (cell.is("td") || cell.is("th")) {
+                if (cellBefore)
+                    appendString(string, QStringLiteral("\t"), b);
+                cellBefore = true;
+            }
+        }
         appendNode(string, child, b, depth + 1);
     }
-    if (name.isBlock())
+    // List items and table rows are lines of their own.
+    if (name.isBlock() || name.is("li") || name.is("tr"))
         appendString(string, QStringLiteral("\n"), b);
     else if (name.is("q"))
         appendString(string, QStringLiteral("\""), b);

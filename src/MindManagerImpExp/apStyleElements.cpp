@@ -88,6 +88,7 @@ MM_TABLE_BEGIN(apBoundaryDefaultsGroup)
 static const MMChildRule children[] = {
     {"defaultLineStyle", "ap:DefaultLineStyle", &apDefaultLineStyle::staticClass},
     {"defaultBoundaryShape", "ap:DefaultBoundaryShape", &apDefaultBoundaryShape::staticClass},
+    {"defaultColor", "ap:DefaultColor", &apDefaultColor::staticClass},
 };
 MM_TABLE_END(apBoundaryDefaultsGroup, "ap:BoundaryDefaultsGroup", apDefaultsGroup, {}, children)
 

@@ -31,6 +31,8 @@
 #include "support/TWPreferences.h"
 
 #include <QBuffer>
+#include <utility>
+#include <vector>
 #include <QImage>
 
 namespace mmExport {
@@ -176,6 +178,11 @@ MMObjectPtr boundaryOf(const TWMapBranch &branch)
     return one;
 }
 
+// Links to a branch of the map, by the branch's text, waiting for the
+// topics' identifiers: they are written as MindManager's links within the
+// map once every topic has one. Main thread only, like the export.
+std::vector<std::pair<MMObjectPtr, QString>> t_branchLinks;
+
 MMObjectPtr hyperlinkOf(const TWHyperlink &link)
 {
     MMObjectPtr element = make<apHyperlink>();
@@ -258,7 +265,14 @@ MMObjectPtr layoutOf(const TWMapBranch &branch, const TWTextArea &text)
 {
     MMObjectPtr layout = make<apTopicLayout>();
     const int position = branch.textRelativePosition();
-    if (position == 1)
+    const std::shared_ptr<TWGraphic> picture = branch.enclosedImage();
+    // A picture with bounds of its own beside the label says on which side.
+    if (picture && branch.enclosedImageLayoutMode() != 0 && position == 2)
+        layout->setString("topicTextAndImagePosition",
+                          urn(picture->bounds().midX() < text.bounds().midX()
+                                  ? "TextRightImageLeft"
+                                  : "TextLeftImageRight"));
+    else if (position == 1)
         layout->setString("topicTextAndImagePosition", urn("TextTopImageBottom"));
     else if (position == 2 || position == 3)
         layout->setString("topicTextAndImagePosition", urn("TextBottomImageTop"));
@@ -442,8 +456,18 @@ MMObjectPtr apTextFromAttributedString(const AttributedString &text)
 QString xhtmlFromAttributedString(const AttributedString &text)
 {
     QString html = QStringLiteral("<html xmlns=\"%1\"><body>").arg(MMNamespaces::xhtml());
-    for (const QString &line : XHTML::lines(text.string()))
+    // Every line ended by a break is a paragraph; what follows the last
+    // break is not, so that the notes read back without a line end added.
+    QString plain = text.string();
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    for (const QChar end : {QChar(u'\r'), QChar(0x2028), QChar(0x2029)})
+        plain.replace(end, QChar(u'\n'));
+    QStringList lines = plain.split(u'\n');
+    const QString last = lines.takeLast();
+    for (const QString &line : std::as_const(lines))
         html += QStringLiteral("<p>%1</p>").arg(XHTML::stringByEscapingXML(line));
+    if (!last.isEmpty())
+        html += QStringLiteral("<span>%1</span>").arg(XHTML::stringByEscapingXML(last));
     return html + QStringLiteral("</body></html>");
 }
 
@@ -475,7 +499,9 @@ MMObjectPtr createTopicForBranch(const TWMapBranch &branch, TopicIds &ids)
 
     const std::shared_ptr<TWTextArea> &area = branch.enclosedTextArea();
     const bool hasText = area && !area->text().isEmpty();
-    if (hasText)
+    // An empty label is written as one: a topic without text takes its
+    // level's default text when read.
+    if (area)
         topic->setChild("text", apTextFromAttributedString(area->text()));
 
     if (const std::shared_ptr<TWGraphic> &main = branch.mainGraphic()) {
@@ -536,8 +562,15 @@ MMObjectPtr createTopicForBranch(const TWMapBranch &branch, TopicIds &ids)
         topic->addChild("topicViewGroups", view);
     }
 
-    if (!branch.hyperlinks().isEmpty())
-        topic->setChild("hyperlink", hyperlinkOf(*branch.hyperlinks().first()));
+    if (!branch.hyperlinks().isEmpty()) {
+        const TWHyperlink &link = *branch.hyperlinks().first();
+        MMObjectPtr element = hyperlinkOf(link);
+        if (link.linkType() == TWHyperlink::ThinkwebFile &&
+            link.linkURL().value_or(QString()).isEmpty() &&
+            !link.linkArg().value_or(QString()).isEmpty())
+            t_branchLinks.emplace_back(element, *link.linkArg());
+        topic->setChild("hyperlink", element);
+    }
     if (MMObjectPtr task = taskOf(branch))
         topic->setChild("task", task);
 
@@ -706,10 +739,29 @@ MMObjectPtr mapElement(const TWMap &map, const QDateTime &now)
     element->setStandardNamespaces();
 
     TopicIds ids;
+    t_branchLinks.clear();
     if (const std::shared_ptr<TWMapBranch> &root = map.root()) {
         MMObjectPtr oneTopic = make<apOneTopic>();
         oneTopic->setChild("topic", createTopicForBranch(*root, ids));
         element->setChild("oneTopic", oneTopic);
+        // The branch a link names is the first of that text, depth first,
+        // as following the link finds it.
+        for (const auto &[link, title] : std::exchange(t_branchLinks, {})) {
+            std::vector<const TWMapBranch *> pending{root.get()};
+            while (!pending.empty()) {
+                const TWMapBranch *b = pending.back();
+                pending.pop_back();
+                if (b->enclosedTextArea() && b->enclosedTextArea()->text().string() == title) {
+                    link->setString("url",
+                                    QStringLiteral("#xpointer(/descendant-or-self::ap:Topic[@OId='%1'])")
+                                        .arg(ids.value(b)));
+                    break;
+                }
+                const auto &children = b->children();
+                for (auto child = children.rbegin(); child != children.rend(); ++child)
+                    pending.push_back(child->get());
+            }
+        }
     }
     if (!map.linkLines().isEmpty()) {
         MMObjectPtr relationships = make<apRelationships>();

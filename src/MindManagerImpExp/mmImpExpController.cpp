@@ -33,6 +33,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QThread>
 #include <array>
 #include <condition_variable>
@@ -168,6 +169,28 @@ public:
     virtual void flatElement(int, const MMChildRule &, int) {}
 };
 
+// The pictures of a notes group: the XHTML's images, or the pictures it
+// carries where its XHTML names none.
+int picturesInNotes(const MMXMLBaseObject &group)
+{
+    int images = 0;
+    const MMObjectPtr xhtml = group.child("notesXhtmlData");
+    if (const XMLTree html = xhtml ? xhtml->tree("xhtmlTree") : XMLTree(); !html.isNull()) {
+        std::vector<xmlNodePtr> pending{html.rootNode()};
+        while (!pending.empty()) {
+            const xmlNodePtr n = pending.back();
+            pending.pop_back();
+            if (!n || n->type != XML_ELEMENT_NODE)
+                continue;
+            if (xmlStrcasecmp(n->name, BAD_CAST "img") == 0)
+                ++images;
+            for (xmlNodePtr c = n->children; c; c = c->next)
+                pending.push_back(c);
+        }
+    }
+    return std::max(images, int(group.children("notesData").size()));
+}
+
 // The topics' records and the map's parts, made from what the pass hands
 // on. Notes and pictures are converted while their elements are in memory:
 // a record keeps the results, not the XML's text.
@@ -206,6 +229,7 @@ struct MapContents
         const std::string_view name = rule.element;
         if (name == "ap:NotesGroup") {
             record.notes = notesOf(element);
+            notePictures += picturesInNotes(*element);
             return;
         }
         if (name == "ap:OneImage") {
@@ -243,6 +267,7 @@ struct MapContents
     const mmConverter::MemberReader &members;
     MapParts parts;
     std::vector<TopicRecord> records;
+    int notePictures = 0; // notes have no place for pictures
 };
 
 // Hands the pass's own nodes straight on.
@@ -591,6 +616,11 @@ struct MapOutline
     bool hasOneTopic = false;
     bool hasTopic = false;
     std::vector<TopicPlace> places;
+    // What the map holds that has no place here, counted as it is passed
+    // over; the identifiers inside background objects, for the
+    // relationships that end at them.
+    MMLeftOut leftOut;
+    QSet<QString> backgroundOids;
 };
 
 // Labels converted and measured ahead of the branches: need() before a
@@ -927,8 +957,11 @@ private:
                const xmlChar **attributes)
     {
         ++m_depth;
-        if (m_skipDepth >= 0)
+        if (m_skipDepth >= 0) {
+            if (m_countInSkip)
+                countInSkip(localname, prefix, nb_attributes, nb_defaulted, attributes);
             return;
+        }
         const auto build = [&] {
             return this->build(localname, prefix, URI, nb_namespaces, namespaces, nb_attributes,
                                nb_defaulted, attributes);
@@ -1051,6 +1084,39 @@ private:
             break;
         }
         m_skipDepth = m_depth;
+        // Passed over, but counted: the user is told what was left out.
+        m_countInSkip = nullptr;
+        if (frame.role == Role::Map && named(prefix, localname, "ap:BackgroundObjects")) {
+            m_countInSkip = "ap:BackgroundObject";
+            m_counted = &m_outline.leftOut.backgroundObjects;
+        } else if (frame.role == Role::Topic && named(prefix, localname, "ap:AttachmentGroup")) {
+            m_countInSkip = "ap:AttachmentData";
+            m_counted = &m_outline.leftOut.attachments;
+        } else if (frame.role == Role::Topic && named(prefix, localname, "ap:TextLabels")) {
+            m_countInSkip = "ap:TextLabel";
+            m_counted = &m_outline.leftOut.tags;
+        }
+    }
+
+    // An element inside one passed over: the ones of the kind counted, on
+    // the level below it; inside background objects, every identifier.
+    void countInSkip(const xmlChar *localname, const xmlChar *prefix, int nb_attributes,
+                     int nb_defaulted, const xmlChar **attributes)
+    {
+        if (m_depth == m_skipDepth + 1 && named(prefix, localname, m_countInSkip))
+            ++*m_counted;
+        if (m_counted != &m_outline.leftOut.backgroundObjects)
+            return;
+        const int count = ownAttributes(nb_attributes, nb_defaulted);
+        for (int i = 0; i < count; ++i) {
+            const xmlChar *const *a = attributes + 5 * i;
+            if (a[1] || !xmlStrEqual(a[0], BAD_CAST "OId"))
+                continue;
+            withValue(a, [&](const char *value, qsizetype length) {
+                if (value)
+                    m_outline.backgroundOids.insert(QString::fromUtf8(value, length));
+            });
+        }
     }
 
     void startNodeCapture(xmlNodePtr node)
@@ -1064,8 +1130,10 @@ private:
     {
         const int depth = m_depth--;
         if (m_skipDepth >= 0) {
-            if (depth == m_skipDepth)
+            if (depth == m_skipDepth) {
                 m_skipDepth = -1;
+                m_countInSkip = nullptr;
+            }
             return;
         }
         if (m_capture == Capture::Flat) {
@@ -1225,6 +1293,8 @@ private:
     std::vector<Frame> m_frames;
     int m_depth = 0;
     int m_skipDepth = -1;
+    const char *m_countInSkip = nullptr; // what is counted inside the element passed over
+    int *m_counted = nullptr;
     Capture m_capture = Capture::None;
     int m_captureDepth = -1;
     int m_captureTopic = -1;
@@ -1399,6 +1469,20 @@ std::optional<AttributedString> relationshipLabel(const MMXMLBaseObject &relatio
         }
     }
     return label;
+}
+
+// Whether one of the relationship's ends is among the identifiers.
+bool endsAtOneOf(const MMXMLBaseObject &relationship, const QSet<QString> &oids)
+{
+    if (oids.isEmpty())
+        return false;
+    for (const MMObjectPtr &group : relationship.children("connectionGroups")) {
+        const std::optional<QString> oid =
+            childString(group->child("connection"), "objectReference", "OIdRef");
+        if (oid && oids.contains(*oid))
+            return true;
+    }
+    return false;
 }
 
 std::optional<PendingCurve> addRelationship(TWMap &map, const MMXMLBaseObject &relationship,
@@ -1685,7 +1769,7 @@ MMMapSource mmImpExpController::sourceForData(const QByteArray &xml, const QStri
     return source;
 }
 
-bool mmImpExpController::populateDadoZiz(TWMap &map, const QString &path)
+bool mmImpExpController::populateDadoZiz(TWMap &map, const QString &path, MMLeftOut *leftOut)
 {
     QString error;
     const std::optional<MMMapSource> source = sourceForFile(path, &error);
@@ -1693,10 +1777,10 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const QString &path)
         refuse(QStringLiteral("Failed to load XML file: %1 (%2)").arg(path, error));
         return false;
     }
-    return populateDadoZiz(map, *source);
+    return populateDadoZiz(map, *source, leftOut);
 }
 
-bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
+bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source, MMLeftOut *leftOut)
 {
     const auto failedToLoad = [&source]() {
         QString message = QStringLiteral("Failed to load XML file: %1").arg(source.path);
@@ -1761,6 +1845,7 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
         buildTopic(records, 0, *map.root(), 0, ctx, labels);
     }
     records.clear();
+    resolveTopicLinks(ctx);
     if (const std::shared_ptr<TWMapBranch> &r = map.root()) {
         announceHideLevel(map, "will");
         const int deepest = r->getMaximumBranchLevel();
@@ -1787,6 +1872,8 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
             if (std::optional<PendingCurve> curve =
                     addRelationship(map, *relationship, defaults, ctx))
                 curves.push_back(std::move(*curve));
+            else if (endsAtOneOf(*relationship, outline.backgroundOids))
+                ++outline.leftOut.relationshipsToLeftOut;
         }
         // A curve stands where the file put it relative to its topics as
         // they are finally laid out, not where they stand while made.
@@ -1808,6 +1895,10 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source)
         ctx.document->setComments(childString(group, "description", "comments"));
     }
     map.removeAllGraphicOrderCache();
+    if (leftOut) {
+        *leftOut = outline.leftOut;
+        leftOut->notePictures = contents.notePictures;
+    }
     return true;
 }
 
@@ -1822,4 +1913,28 @@ TWGraphic *mmImpExpController::mainGraphicForBranchWithOID(const QString &oid, T
             return found;
     }
     return nullptr;
+}
+
+QString MMLeftOut::message() const
+{
+    QStringList parts;
+    const auto count = [&parts](int n, const char *one, const char *many) {
+        if (n > 0)
+            parts << QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    count(attachments, "attachment", "attachments");
+    count(tags, "tag", "tags");
+    count(backgroundObjects, "background object", "background objects");
+    count(relationshipsToLeftOut, backgroundObjects ? "relationship to them" : "relationship",
+          backgroundObjects ? "relationships to them" : "relationships");
+    count(notePictures, "picture in notes", "pictures in notes");
+    if (parts.isEmpty())
+        return QString();
+    const int total =
+        attachments + tags + backgroundObjects + relationshipsToLeftOut + notePictures;
+    QString list = parts.takeLast();
+    if (!parts.isEmpty())
+        list = parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + list;
+    return QStringLiteral("%1 %2 not imported: this map has no place for them.")
+        .arg(list, total == 1 ? QStringLiteral("was") : QStringLiteral("were"));
 }

@@ -36,6 +36,27 @@ struct MMMapSource
     bool sizesBranchesOnce = true;
 };
 
+// What a map holds that has no place in a map here, counted as it is read.
+struct MMLeftOut
+{
+    int attachments = 0;
+    int tags = 0;
+    int backgroundObjects = 0;
+    // Relationships with an end among what was left out.
+    int relationshipsToLeftOut = 0;
+    int notePictures = 0;
+
+    bool isEmpty() const
+    {
+        return !attachments && !tags && !backgroundObjects && !relationshipsToLeftOut &&
+               !notePictures;
+    }
+    // One sentence for the user, counting each kind; empty when nothing was
+    // left out.
+    QString message() const;
+    bool operator==(const MMLeftOut &) const = default;
+};
+
 // Imports a MindManager map into the blank map of a new document. The XML
 // is streamed once, never held whole: the style group, relationships and
 // document group are kept as element objects, each topic as a compact
@@ -55,8 +76,11 @@ public:
 
     // Fills the map; refusals are shown as alerts and end the import early.
     // False when the file was refused.
-    static bool populateDadoZiz(TWMap &map, const QString &path);
-    static bool populateDadoZiz(TWMap &map, const MMMapSource &source);
+    // `leftOut`, where given, is told what the map holds that was not
+    // imported.
+    static bool populateDadoZiz(TWMap &map, const QString &path, MMLeftOut *leftOut = nullptr);
+    static bool populateDadoZiz(TWMap &map, const MMMapSource &source,
+                                MMLeftOut *leftOut = nullptr);
 
     // Depth-first: the main graphic of the first branch with the identifier.
     static TWGraphic *mainGraphicForBranchWithOID(const QString &oid, TWMapBranch *branch);

@@ -5,7 +5,9 @@
 #include "MindManagerImpExp/mmAdornments.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWImage.h"
+#include "graphics/TWTextArea.h"
 #include "model/TWBranchRefitHold.h"
+#include "model/TWHyperlink.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "model/TWResource.h"
@@ -13,6 +15,7 @@
 #include "platform/UndoManager.h"
 #include "support/TimeZone.h"
 
+#include <QRegularExpression>
 #include <QStringTokenizer>
 
 namespace mmImport {
@@ -115,12 +118,42 @@ void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBran
     }
 }
 
-void convertHyperlink(const apTopic &topic, TWMapBranch &branch)
+std::optional<QString> topicOfMapLink(const QString &url)
+{
+    static const QRegularExpression pointer(
+        QStringLiteral(R"re(^#xpointer\(.*\[@OId=(?:'([^']*)'|"([^"]*)")\]\)\s*$)re"));
+    const QRegularExpressionMatch found = pointer.match(url);
+    if (!found.hasMatch())
+        return std::nullopt;
+    return found.hasCaptured(1) ? found.captured(1) : found.captured(2);
+}
+
+QString cleanedLinkPath(const QString &url)
+{
+    QString path = url.trimmed();
+    if (path.size() >= 2 && path.startsWith(u'"') && path.endsWith(u'"'))
+        path = path.mid(1, path.size() - 2).trimmed();
+    path.replace(u'\\', u'/');
+    return path;
+}
+
+void convertHyperlink(const apTopic &topic, TWMapBranch &branch, ImportContext &ctx)
 {
     const MMObjectPtr link = topic.child("hyperlink");
     if (!link)
         return;
-    const std::optional<QString> url = link->string("url");
+    std::optional<QString> url = link->string("url");
+    // A topic of this map: a link to that branch, named once it is made.
+    if (const std::optional<QString> oid = url ? topicOfMapLink(*url) : std::nullopt) {
+        branch.publicAddHyperlinkWithLinkType(mmTables::MapFileLink, QString(), std::nullopt,
+                                              std::nullopt, std::nullopt, std::nullopt,
+                                              std::nullopt, 0);
+        if (std::shared_ptr<TWHyperlink> added = branch.objectInHyperlinksAtIndex(0))
+            ctx.topicLinks.emplace_back(std::move(added), *oid);
+        return;
+    }
+    if (url && !url->startsWith(QLatin1String("mailto:")) && !mmTables::hasURLScheme(*url))
+        url = cleanedLinkPath(*url);
     int type = mmTables::FileLink;
     std::optional<QString> target = url;
     std::optional<QString> arg1;
@@ -145,6 +178,17 @@ void convertHyperlink(const apTopic &topic, TWMapBranch &branch)
     }
     branch.publicAddHyperlinkWithLinkType(type, target, arg1, arg2, std::nullopt, std::nullopt,
                                           std::nullopt, 0);
+}
+
+void resolveTopicLinks(ImportContext &ctx)
+{
+    for (const auto &[link, oid] : ctx.topicLinks) {
+        const TWMapBranch *target = ctx.branchesByOid.value(oid);
+        if (target && target->enclosedTextArea())
+            link->setValueForKey(target->enclosedTextArea()->text().string(),
+                                 QStringLiteral("linkArg"));
+    }
+    ctx.topicLinks.clear();
 }
 
 void convertTask(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx)

@@ -11,8 +11,11 @@
 #include "support/Image.h"
 #include "support/TimeZone.h"
 
+class TWHyperlink;
+
 #include <QDateTime>
 #include <QHash>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -58,6 +61,9 @@ struct ImportContext
         QString adornmentPath;
     };
     QHash<QString, std::optional<StockIcon>> stockIcons;
+    // Links to topics of the map, by the target's identifier: they name
+    // their branch once every branch is made.
+    std::vector<std::pair<std::shared_ptr<TWHyperlink>, QString>> topicLinks;
 };
 
 inline std::optional<QString> childString(const MMObjectPtr &object, const char *child,
@@ -110,7 +116,14 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
 // A topic's attachments.
 void convertIcons(const apTopic &topic, const TopicPictures &pictures, TWMapBranch &branch,
                   ImportContext &ctx);
-void convertHyperlink(const apTopic &topic, TWMapBranch &branch);
+void convertHyperlink(const apTopic &topic, TWMapBranch &branch, ImportContext &ctx);
+// The links to topics of the map point at their branches.
+void resolveTopicLinks(ImportContext &ctx);
+// The topic a link within the map points at ("#xpointer(...[@OId='...'])").
+std::optional<QString> topicOfMapLink(const QString &url);
+// A path as another system writes it, as a file system here opens it:
+// without quotes around it, with slashes between its parts.
+QString cleanedLinkPath(const QString &url);
 void convertTask(const apTopic &topic, TWMapBranch &branch, const ImportContext &ctx);
 void convertComments(const apTopic &topic, TWMapBranch &branch);
 

@@ -13,6 +13,8 @@
 #include "platform/UndoManager.h"
 #include "support/TWPreferences.h"
 
+#include <algorithm>
+
 namespace mmImport {
 
 namespace {
@@ -49,14 +51,22 @@ void convertBoundary(const apTopic &topic, TWMapBranch &branch, const ImportCont
     }
     const MMObjectPtr defaults = ctx.boundaryDefaults;
     branch.publicSetHasBoundary(true);
-    if (const MMObjectPtr color = boundary->child("color")) {
-        if (std::optional<Color> fill = mmConverter::colorFromString(color->string("fillColor"))) {
-            branch.setBoundaryFillColor(fill);
-            branch.setBoundaryDrawsFill(true);
-        }
-        if (std::optional<Color> line = mmConverter::colorFromString(color->string("lineColor")))
-            branch.setBoundaryLineColor(line);
+    // The boundary's own colours, else the map's for boundaries.
+    const MMObjectPtr color = boundary->child("color");
+    const MMObjectPtr defaultColor = defaults ? defaults->child("defaultColor") : nullptr;
+    const auto colorOf = [&](const char *field) {
+        std::optional<Color> c =
+            color ? mmConverter::colorFromString(color->string(field)) : std::nullopt;
+        if (!c && defaultColor)
+            c = mmConverter::colorFromString(defaultColor->string(field));
+        return c;
+    };
+    if (std::optional<Color> fill = colorOf("fillColor")) {
+        branch.setBoundaryFillColor(fill);
+        branch.setBoundaryDrawsFill(true);
     }
+    if (std::optional<Color> line = colorOf("lineColor"))
+        branch.setBoundaryLineColor(line);
     const MMObjectPtr defaultLine = defaults ? defaults->child("defaultLineStyle") : nullptr;
     MMObjectPtr lineStyle = boundary->child("lineStyle");
     if (!lineStyle)
@@ -93,23 +103,103 @@ void convertBoundary(const apTopic &topic, TWMapBranch &branch, const ImportCont
         branch.setBoundaryMargin(pointsFromMillimetres(*margin));
 }
 
-void convertPicture(const apTopic &topic, const TopicPictures &pictures, TWMapBranch &branch)
+// The size the picture is shown at: the file's, in millimetres; a side the
+// file leaves out follows the picture's aspect. None without a picture.
+std::optional<Size> convertPicture(const apTopic &topic, const TopicPictures &pictures,
+                                   TWMapBranch &branch)
 {
     const MMObjectPtr one = topic.child("oneImage");
     const MMObjectPtr image = one ? one->child("image") : nullptr;
     std::optional<Image> picture = pictures.picture;
     if (!image || !picture)
-        return;
+        return std::nullopt;
+    const Size own = picture->size();
+    Size s = own;
     if (const MMObjectPtr size = image->child("imageSize")) {
-        Size s = picture->size();
-        if (std::optional<float> w = size->floatNumber("width"))
+        const std::optional<float> w = size->floatNumber("width");
+        const std::optional<float> h = size->floatNumber("height");
+        if (w && *w > 0)
             s.width = pointsFromMillimetres(*w);
-        if (std::optional<float> h = size->floatNumber("height"))
+        if (h && *h > 0)
             s.height = pointsFromMillimetres(*h);
+        if (own.width > 0 && own.height > 0) {
+            if ((w && *w > 0) && !(h && *h > 0))
+                s.height = s.width * own.height / own.width;
+            else if ((h && *h > 0) && !(w && *w > 0))
+                s.width = s.height * own.width / own.height;
+        }
         picture->setScalesWhenResized(true);
         picture->setSize(s);
     }
     branch.publicSetEnclosedImageFromImage(&*picture);
+    if (!branch.enclosedImage() || s.width <= 0 || s.height <= 0)
+        return std::nullopt;
+    return s;
+}
+
+// Where the file puts a topic's picture against its label: the topic's
+// own layout, else its level's.
+std::optional<QString> picturePosition(const apTopic &topic, int type, int level,
+                                       const levelDefaults *ld)
+{
+    if (const MMObjectPtr layout = topic.child("topicLayout"))
+        if (std::optional<QString> p = layout->string("topicTextAndImagePosition"))
+            return p;
+    for (int lv = level; ld && lv >= 0; --lv) {
+        const MMObjectPtr group = ld->getTopicDefaultForType(type, lv);
+        const MMObjectPtr layout = group ? group->child("defaultTopicLayout") : nullptr;
+        if (std::optional<QString> p =
+                layout ? layout->string("topicTextAndImagePosition") : std::nullopt)
+            return p;
+    }
+    return std::nullopt;
+}
+
+// The picture keeps its size and aspect and stands beside, above or below
+// the label, as the file says; the shape grows around both. A picture laid
+// out in the shape would be stretched over it, so it keeps bounds of its
+// own.
+void placePicture(TWMapBranch &branch, Size picture, const std::optional<QString> &position)
+{
+    const std::shared_ptr<TWGraphic> &shape = branch.mainGraphic();
+    const std::shared_ptr<TWTextArea> &label = branch.enclosedTextArea();
+    const std::shared_ptr<TWGraphic> image = branch.enclosedImage();
+    if (!shape || !label || !image)
+        return;
+    constexpr float gap = 4;
+    const Rect s = shape->bounds();
+    const Rect t = label->bounds();
+    const QString where = position.value_or(QString());
+    const bool left = where == u"urn:mindjet:TextRightImageLeft";
+    const bool right = where == u"urn:mindjet:TextLeftImageRight";
+    const bool labelAbove = where == u"urn:mindjet:TextTopImageBottom";
+    const bool hasLabel = !label->text().isEmpty();
+    branch.setEnclosedImageLayoutMode(1);
+    if (left || right) {
+        const float lead = branch.totalWidthToAllowForOtherEnclosedGraphics();
+        const float width = s.width() + picture.width + gap;
+        const float height = std::max(s.height(), picture.height + 2 * gap);
+        const float pictureX = left ? s.x() + lead + gap / 2 : t.maxX() + gap;
+        const float labelX = left ? t.x() + picture.width + gap : t.x();
+        branch.setTextRelativePosition(2);
+        branch.setMainGraphicBounds(Rect(s.x(), s.y(), width, height));
+        label->setBounds(Rect(labelX, s.y() + (height - t.height()) / 2, t.width(), t.height()));
+        image->setBounds(
+            Rect(pictureX, s.y() + (height - picture.height) / 2, picture.width, picture.height));
+        return;
+    }
+    // Above or below the label; without a label the picture fills the shape.
+    const float labelBand = hasLabel ? t.height() + gap : 0;
+    const float width = std::max(s.width(), picture.width + 2 * gap);
+    const float height = labelBand + picture.height + 2 * gap;
+    const float dx = (width - s.width()) / 2;
+    const float pictureY = labelAbove ? s.y() + gap + labelBand : s.y() + gap;
+    const float labelY = labelAbove ? s.y() + gap : pictureY + picture.height + gap;
+    branch.setTextRelativePosition(labelAbove ? 1 : 3);
+    branch.setMainGraphicBounds(Rect(s.x(), s.y(), width, height));
+    label->setBounds(Rect(t.x() + dx, labelY, t.width(), t.height()));
+    image->setBounds(
+        Rect(s.x() + (width - picture.width) / 2, pictureY, picture.width, picture.height));
 }
 
 void convertShapeAndSize(const apTopic &topic, TWMapBranch &branch, int type, int level,
@@ -204,7 +294,7 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
 {
     const levelDefaults *ld = ctx.defaults;
     convertBoundary(topic, branch, ctx);
-    convertPicture(topic, pictures, branch);
+    const std::optional<Size> picture = convertPicture(topic, pictures, branch);
 
     // Text.
     const std::optional<AttributedString> text =
@@ -257,7 +347,7 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
 
     convertIcons(topic, pictures, branch, ctx);
     if (sizedOnce) {
-        convertHyperlink(topic, branch);
+        convertHyperlink(topic, branch, ctx);
         convertTask(topic, branch, ctx);
         const bool iconsUnplaced = sizing->dismiss();
         sizing.reset();
@@ -279,7 +369,7 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
     branch.setChildrenHidden(visibility ? visibility->boolValue("hidden") : false);
 
     if (!sizedOnce) {
-        convertHyperlink(topic, branch);
+        convertHyperlink(topic, branch, ctx);
         convertTask(topic, branch, ctx);
     }
     convertComments(topic, branch);
@@ -303,6 +393,9 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
         if (collapsed && collapsed->boolValue("collapsed"))
             branch.setChildrenHidden(true);
     }
+    // Last, once nothing else sizes the branch again.
+    if (picture)
+        placePicture(branch, *picture, picturePosition(topic, type, level, ld));
     branch.setMmOid(oid);
 }
 

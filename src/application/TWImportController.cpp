@@ -245,6 +245,10 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
     // the source.
     document->setDisplayName(QFileInfo(path).completeBaseName());
     showDocument(document);
+    if (m_readers.mindManagerLeftOut) {
+        if (const QString leftOut = m_readers.mindManagerLeftOut(); !leftOut.isEmpty())
+            alert("Not everything was imported", leftOut);
+    }
     return document;
 }
 

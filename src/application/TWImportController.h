@@ -40,6 +40,9 @@ public:
         // false: the reader refused the file and has said why.
         std::function<bool(TWMap &map, const QString &path)> mindManagerFile;
         std::function<QString(const QString &path)> mindManagerProblem;
+        // After a MindManager import: what the file held that was not
+        // imported, told once; empty when nothing was left out.
+        std::function<QString()> mindManagerLeftOut;
     };
 
     explicit TWImportController(TWDocumentController &documents, QObject *parent = nullptr);

@@ -96,9 +96,12 @@ int main(int argc, char **argv)
     outlinerDocuments.install(importer);
     {
         TWImportController::Readers readers = importer.readers();
-        readers.mindManagerFile = [](TWMap &map, const QString &path) {
-            return mmImpExpController::populateDadoZiz(map, path);
+        auto leftOut = std::make_shared<MMLeftOut>();
+        readers.mindManagerFile = [leftOut](TWMap &map, const QString &path) {
+            *leftOut = {};
+            return mmImpExpController::populateDadoZiz(map, path, leftOut.get());
         };
+        readers.mindManagerLeftOut = [leftOut] { return std::exchange(*leftOut, {}).message(); };
         readers.mindManagerProblem = [](const QString &path) {
             QString error;
             if (mmImpExpController::sourceForFile(path, &error))

@@ -1,4 +1,5 @@
 #include "exchange/TWOPMLImportExport.h"
+#include "exchange/TWImportOrder.h"
 
 #include "support/BoundedFile.h"
 
@@ -220,36 +221,16 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(con
     return document;
 }
 
-namespace {
-
-// Each new branch is placed where a new branch goes and its siblings are
-// re-sorted by where they stand, which is not the file's order. The outlines
-// are put back in the file's order once all exist, so that the layout lays
-// them out in that order (clockwise from the top, say).
-void keepFileOrder(TWMapBranch &parent, const TWMapBranch::BranchList &made)
-{
-    QSet<const TWMapBranch *> ours;
-    for (const std::shared_ptr<TWMapBranch> &child : made)
-        ours.insert(child.get());
-    TWMapBranch::BranchList children;
-    for (const std::shared_ptr<TWMapBranch> &child : parent.children())
-        if (!ours.contains(child.get()))
-            children << child;
-    children += made;
-    if (children != parent.children())
-        parent.setChildren(children);
-}
-
-} // namespace
-
 void TWOPMLImportExport::processOutlineElement(const Outline &outline, TWMapBranch &branch,
                                                const QSet<int> &expanded, int branchType)
 {
     branch.setExpandedInOutlineView(expanded.contains(outline.lineNumber));
     for (const auto &[name, value] : outline.attributes) {
         if (name == u"text") {
+            // A lone space is how an empty label is written (an outline
+            // needs its text): it comes back empty.
             if (branch.enclosedTextArea())
-                branch.enclosedTextArea()->setString(value);
+                branch.enclosedTextArea()->setString(value == u" " ? QString() : value);
             branch.makeNaturalSize();
         } else if (name.startsWith(u"_attachedGraphicText")) {
             const std::shared_ptr<TWGraphic> graphic =
@@ -267,7 +248,7 @@ void TWOPMLImportExport::processOutlineElement(const Outline &outline, TWMapBran
             made << grown;
             processOutlineElement(*child, *grown, expanded, branchType);
         }
-    keepFileOrder(branch, made);
+    keepImportOrder(branch, made);
 }
 
 bool TWOPMLImportExport::importFile(const QString &path, TWMap &map)
@@ -326,7 +307,7 @@ bool TWOPMLImportExport::importData(const QByteArray &data, const QString &fileN
             made << branch;
             processOutlineElement(*outline, *branch, expanded, branchType);
         }
-    keepFileOrder(*central, made);
+    keepImportOrder(*central, made);
     TWMapLayout::autoArrange(map);
     return true;
 }

@@ -1,4 +1,5 @@
 #include "exchange/TWOmniOutlineImporter.h"
+#include "exchange/TWImportOrder.h"
 
 #include "exchange/TWOutlinerImportHost.h"
 #include "exchange/TWOutlinerXML.h"
@@ -312,10 +313,14 @@ TWMapsDoc *TWOmniOutlineImporter::documentFromOO2Dictionary(const QVariantMap &d
     m_host->startProgress(count);
     nameCentralBranch(*document, defaultTitle);
     TWMapBranch *central = centralBranch(*document);
+    TWMapBranch::BranchList made;
     for (const QVariant &child : rootItem.value(QStringLiteral("Children")).toList())
         if (std::shared_ptr<TWMapBranch> branch =
-                central->addChildOfType(document->graphicClassIdentifier()))
+                central->addChildOfType(document->graphicClassIdentifier())) {
+            made << branch;
             processChild(child.toMap(), *branch);
+        }
+    keepImportOrder(*central, made);
     m_host->finishProgress();
     NotificationCenter::defaultCenter().post(
         TWMap::PrintCanvasControllerNeedsUpdateWhenIdleNotification, document);
@@ -354,9 +359,13 @@ void TWOmniOutlineImporter::processChild(const QVariantMap &item, TWMapBranch &b
     const int type = branch.map() && branch.map()->document()
                          ? branch.map()->document()->graphicClassIdentifier()
                          : -1;
+    TWMapBranch::BranchList made;
     for (const QVariant &child : item.value(QStringLiteral("Children")).toList())
-        if (std::shared_ptr<TWMapBranch> grown = branch.addChildOfType(type))
+        if (std::shared_ptr<TWMapBranch> grown = branch.addChildOfType(type)) {
+            made << grown;
             processChild(child.toMap(), *grown);
+        }
+    keepImportOrder(branch, made);
 }
 
 // --- version 3 ---
@@ -419,13 +428,17 @@ TWMapsDoc *TWOmniOutlineImporter::documentFromOO3Document(xmlDocPtr xml,
         m_host->startProgress(double(items.size()));
     nameCentralBranch(*document, defaultTitle);
     TWMapBranch *central = centralBranch(*document);
+    TWMapBranch::BranchList made;
     for (xmlNodePtr element : query("/oo3:outline/oo3:root/oo3:*")) {
         if (localName(element) != u"item")
             continue;
         if (std::shared_ptr<TWMapBranch> branch =
-                central->addChildOfType(document->graphicClassIdentifier()))
+                central->addChildOfType(document->graphicClassIdentifier())) {
+            made << branch;
             processOO3Child(element, *branch);
+        }
     }
+    keepImportOrder(*central, made);
     TWMapLayout::autoArrange(*document->currentMap());
     m_host->finishProgress();
     reportErrors();
@@ -503,11 +516,15 @@ void TWOmniOutlineImporter::processOO3Child(xmlNodePtr item, TWMapBranch &branch
     const int type = branch.map() && branch.map()->document()
                          ? branch.map()->document()->graphicClassIdentifier()
                          : -1;
+    TWMapBranch::BranchList made;
     for (xmlNodePtr child : elementChildren(item)) {
         if (localName(child) != u"children")
             continue;
         for (xmlNodePtr element : elementChildren(child))
-            if (std::shared_ptr<TWMapBranch> grown = branch.addChildOfType(type))
+            if (std::shared_ptr<TWMapBranch> grown = branch.addChildOfType(type)) {
+                made << grown;
                 processOO3Child(element, *grown);
+            }
     }
+    keepImportOrder(branch, made);
 }

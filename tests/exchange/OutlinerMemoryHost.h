@@ -32,6 +32,8 @@ public:
         auto map = TWMap::create(document.get());
         document->addMap(map, true);
         map->setLayoutServices(std::make_shared<TWMapLayout>());
+        map->setOrderingMode(orderingMode);
+        map->setLayoutAssistanceMode(layoutAssistanceMode);
         documents.push_back(document);
         return document.get();
     }
@@ -44,6 +46,8 @@ public:
     void bringToFront(TWMapsDoc &) override { steps << QStringLiteral("front"); }
 
     std::vector<std::shared_ptr<TWMapsDoc>> documents;
+    // What the new documents' maps are set to.
+    int orderingMode = 0, layoutAssistanceMode = 0;
     QStringList steps;
     bool refuseDocuments = false;
 };

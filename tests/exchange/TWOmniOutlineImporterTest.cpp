@@ -222,21 +222,14 @@ TEST_F(ImporterTest, Version3ItemsNotesAndChildren)
         "</root>");
     ASSERT_NE(central, nullptr);
     EXPECT_EQ(textOf(*central), QStringLiteral("Plan"));
-    // Arranging orders the branches by place: they are found by content.
+    // In the file's order.
     ASSERT_EQ(central->children().size(), 3);
     QStringList texts;
-    const TWMapBranch *first = nullptr;
-    const TWMapBranch *emptyNote = nullptr;
-    for (const auto &child : central->children()) {
+    for (const auto &child : central->children())
         texts << textOf(*child);
-        if (textOf(*child) == u"First")
-            first = child.get();
-        else if (child->countOfAttachedTextArray() == 1)
-            emptyNote = child.get();
-    }
-    texts.sort();
-    EXPECT_EQ(texts, (QStringList{"", "", "First"}));
-    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(texts, (QStringList{"First", "", ""}));
+    const TWMapBranch *first = central->children()[0].get();
+    const TWMapBranch *emptyNote = central->children()[1].get();
     // The later note comes first.
     ASSERT_EQ(first->countOfAttachedTextArray(), 2);
     EXPECT_EQ(noteText(*first, 0), QStringLiteral("new one"));
@@ -244,12 +237,12 @@ TEST_F(ImporterTest, Version3ItemsNotesAndChildren)
     EXPECT_FALSE(first->objectInAttachedTextArrayAtIndex(0)->category().has_value());
     // Every element inside children is an item, whatever its name.
     ASSERT_EQ(first->children().size(), 2);
-    QStringList grandchildren{textOf(*first->children()[0]), textOf(*first->children()[1])};
-    grandchildren.sort();
-    EXPECT_EQ(grandchildren, (QStringList{"1", "2"}));
-    // An empty note still gives an attached text.
-    ASSERT_NE(emptyNote, nullptr);
+    EXPECT_EQ((QStringList{textOf(*first->children()[0]), textOf(*first->children()[1])}),
+              (QStringList{"1", "2"}));
+    // An empty note still gives an attached text; the last item has none.
+    ASSERT_EQ(emptyNote->countOfAttachedTextArray(), 1);
     EXPECT_EQ(noteText(*emptyNote, 0), QString());
+    EXPECT_EQ(central->children()[2]->countOfAttachedTextArray(), 0);
     // The same problem in two items is listed once.
     EXPECT_EQ(importer.errors(), QStringList{"Unknown type of child of item: odd"});
     ASSERT_EQ(alerts.alerts().size(), 1);
