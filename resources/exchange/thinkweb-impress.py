@@ -33,7 +33,8 @@ HUNDREDTH_MM_PER_POINT = 2540.0 / 72.0
 SLIDE_WIDTH = 720
 SLIDE_HEIGHT = 540
 LAYOUT_TITLE_CONTENT = 1
-LAYOUT_NONE = 19
+LAYOUT_TITLE_ONLY = 19
+LAYOUT_NONE = 20
 PARAGRAPH_BREAK = 0  # com.sun.star.text.ControlCharacter
 ADJUST = {0: 0, 1: 1, 2: 3, 3: 2}  # left, right, centre, justified -> ParagraphAdjust
 
@@ -209,6 +210,8 @@ class Impress:
         kind = op["op"]
         if kind == "addBlankSlide":
             self.add_slide(op["slide"], LAYOUT_NONE)
+        elif kind == "addTitleSlide":
+            self.add_slide(op["slide"], LAYOUT_TITLE_ONLY)
         elif kind == "addTextSlide":
             self.add_slide(op["slide"], LAYOUT_TITLE_CONTENT)
         elif kind == "addPicture":

@@ -3,6 +3,7 @@
 #include "MindManagerImpExp/mmExport.h"
 #include "exchange/KeynoteExportController.h"
 #include "exchange/TWExportPanel.h"
+#include "exchange/TWGifPalette.h"
 #include "exchange/TWImpressHost.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWPowerPointExporter.h"
@@ -60,7 +61,7 @@ int writeToBuffer(GifFileType *gif, const GifByteType *bytes, int length)
 
 QByteArray encodeGif(const QImage &source, QString *error)
 {
-    const QImage image = source.convertToFormat(QImage::Format_Indexed8, Qt::DiffuseDither);
+    const QImage image = TWGifPalette::toIndexed8(source);
     if (image.isNull() || image.colorCount() == 0) {
         *error = QStringLiteral("the image could not be reduced to 256 colours");
         return {};
@@ -119,7 +120,8 @@ const QList<std::pair<QString, QVariant>> &TWExportController::defaultSettings()
         {"ExportPPTIncludeHiddenBranchText", true},
         {"ExportPPTZoomPercent", 100},
         {"ExportPPTSubBranchesPerPage", 10},
-        {"ExportPPTTextSizeMultiplier", 1.0},
+        // Map text is sized for the screen; on a slide it is read from afar.
+        {"ExportPPTTextSizeMultiplier", 2.0},
         {"ExportScreenScriptFormat", 0},
         {"ExportScreenScriptIncludeDadoZizText", false},
         {"ExportScreenScriptIncludeBranchNotes", false},

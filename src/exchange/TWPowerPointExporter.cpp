@@ -228,25 +228,30 @@ bool TWPowerPointExporter::exportActiveMap(TWMap &map)
     progress().runIndeterminate(false, m_totalNumberOfNodes);
     progress().setInfoString(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Image")));
 
-    if (!runCommand(Op::addBlankSlide(pictureSlide))) {
+    if (!runCommand(Op::addTitleSlide(pictureSlide))) {
         baleOut();
         return false;
     }
     m_slideCount = pictureSlide;
-    if (!createImageFileForActiveMap(map)) {
+    m_currentSlideNumber = pictureSlide;
+    m_slideTextLength = 0;
+    m_slideNotesLength = 0;
+    // The map's slide is titled by its central branch, as the text slides
+    // are by theirs; by the map's name when the central branch says nothing.
+    const std::shared_ptr<TWMapBranch> root = map.root();
+    AttributedString mapTitle = root ? branchText(*root) : AttributedString();
+    if (mapTitle.string().trimmed().isEmpty())
+        mapTitle = AttributedString(map.mapName());
+    if ((!mapTitle.isEmpty() && !setSlideTitle(mapTitle)) || !createImageFileForActiveMap(map)) {
         baleOut();
         return false;
     }
     const int w = int(m_imageSize.width), h = int(m_imageSize.height);
     if (!runCommand(Op::addPicture(pictureSlide, picturePath(), (SlideWidth - w) / 2,
-                                   (SlideHeight - h) / 2, w, h))) {
+                                   PictureTop + (PictureHeight - h) / 2, w, h))) {
         baleOut();
         return false;
     }
-    m_currentSlideNumber = pictureSlide;
-    m_slideTextLength = 0;
-    m_slideNotesLength = 0;
-    const std::shared_ptr<TWMapBranch> root = map.root();
     if (root) {
         if (const auto note = firstNote(*root); note && !appendNote(*note)) {
             baleOut();
@@ -277,7 +282,7 @@ void TWPowerPointExporter::baleOut()
 Size TWPowerPointExporter::pictureSize(Size mapSize, double zoomPercent)
 {
     const double zoom = std::clamp(zoomPercent, 1.0, 1000.0);
-    const double boxWidth = zoom * SlideWidth / 100.0, boxHeight = zoom * SlideHeight / 100.0;
+    const double boxWidth = zoom * SlideWidth / 100.0, boxHeight = zoom * PictureHeight / 100.0;
     if (!(mapSize.width > 0) || !(mapSize.height > 0))
         return Size(float(boxWidth), float(boxHeight));
     // The whole map in the box, undistorted.

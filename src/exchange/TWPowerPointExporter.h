@@ -29,6 +29,9 @@ public:
     // Slides are 720 by 540 points.
     static constexpr int SlideWidth = 720;
     static constexpr int SlideHeight = 540;
+    // The map's picture goes under the title of its slide, in this band.
+    static constexpr int PictureTop = 126;
+    static constexpr int PictureHeight = 396;
 
     TWPowerPointExporter(TWExportController &controller, TWPowerPointHost &host);
 
@@ -63,8 +66,9 @@ public:
     bool addSlideBodyForBranch(TWMapBranch &branch, const AttributedString &title);
     void baleOut();
 
-    // The picture box for a map of the given size: fitted inside the slide
-    // scaled by the zoom, keeping the map's proportions.
+    // The picture box for a map of the given size: fitted inside the band
+    // under the slide's title scaled by the zoom, keeping the map's
+    // proportions.
     static Size pictureSize(Size mapSize, double zoomPercent);
     // Lines of a text and where each starts; a line break is "\n", "\r",
     // "\r\n", U+2028 or U+2029.

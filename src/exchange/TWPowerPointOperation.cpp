@@ -11,6 +11,8 @@ const char *kindName(Op::Kind kind)
     switch (kind) {
     case Op::Kind::AddBlankSlide:
         return "addBlankSlide";
+    case Op::Kind::AddTitleSlide:
+        return "addTitleSlide";
     case Op::Kind::AddPicture:
         return "addPicture";
     case Op::Kind::AddTextSlide:
@@ -67,6 +69,14 @@ TWPowerPointOperation TWPowerPointOperation::addBlankSlide(int slide)
 {
     Op op;
     op.kind = Kind::AddBlankSlide;
+    op.slide = slide;
+    return op;
+}
+
+TWPowerPointOperation TWPowerPointOperation::addTitleSlide(int slide)
+{
+    Op op;
+    op.kind = Kind::AddTitleSlide;
     op.slide = slide;
     return op;
 }
@@ -189,6 +199,8 @@ QString TWPowerPointOperation::commandText() const
     switch (kind) {
     case Kind::AddBlankSlide:
         return QStringLiteral("ActivePresentation.Slides.Add %1,ppLayoutBlank").arg(slide);
+    case Kind::AddTitleSlide:
+        return QStringLiteral("ActivePresentation.Slides.Add %1,ppLayoutTitleOnly").arg(slide);
     case Kind::AddPicture:
         return QStringLiteral("ActivePresentation.Slides(%1).Shapes.AddPicture %2, False, True, "
                               "%3, %4, %5, %6")
@@ -247,6 +259,7 @@ QJsonObject TWPowerPointOperation::toJson() const
     QJsonObject o{{"op", QLatin1String(kindName(kind))}, {"slide", slide}};
     switch (kind) {
     case Kind::AddBlankSlide:
+    case Kind::AddTitleSlide:
     case Kind::AddTextSlide:
         break;
     case Kind::AddPicture:

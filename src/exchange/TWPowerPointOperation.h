@@ -10,6 +10,7 @@ struct TWPowerPointOperation
 {
     enum class Kind {
         AddBlankSlide,  // slide
+        AddTitleSlide,  // slide: a title only
         AddPicture,     // slide, text = picture path, left/top/width/height
         AddTextSlide,   // slide
         SetText,        // target, slide, text
@@ -44,6 +45,7 @@ struct TWPowerPointOperation
     QString text; // text, font name, picture path
 
     static TWPowerPointOperation addBlankSlide(int slide);
+    static TWPowerPointOperation addTitleSlide(int slide);
     static TWPowerPointOperation addPicture(int slide, const QString &path, int left, int top,
                                             int width, int height);
     static TWPowerPointOperation addTextSlide(int slide);

@@ -204,11 +204,91 @@ QFont deviceFontFor(const TextAttributes &attributes)
     return QFont(qfontFor(attributes), layoutDevice());
 }
 
+// A character no installed font draws would leave nothing where it stands:
+// a white square stands in for it, so that the reader sees that something
+// is there. A character beyond the first plane keeps its two units as the
+// square and a word joiner, which draws nothing.
+QString withMissingGlyphsShown(const AttributedString &text, qsizetype start, qsizetype end)
+{
+    const QString &string = text.string();
+    QString shown = string.mid(start, end - start);
+    if (text.runCount() == 0)
+        return shown;
+    KeptAttributes *kept = KeptAttributes::forThisThread();
+    std::optional<KeptAttributes::Entry> own; // without an application
+    const QFontMetricsF *metrics = nullptr;
+    qsizetype run = -1;
+    for (qsizetype i = start; i < end; ++i) {
+        const char16_t unit = string[i].unicode();
+        if (unit < 0x80)
+            continue;
+        const bool pair = QChar::isHighSurrogate(unit) && i + 1 < end &&
+                          QChar::isLowSurrogate(string[i + 1].unicode());
+        const char32_t code = pair ? QChar::surrogateToUcs4(unit, string[i + 1].unicode()) : unit;
+        switch (QChar::category(code)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Separator_Space:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+        case QChar::Mark_NonSpacing:
+        case QChar::Mark_SpacingCombining:
+        case QChar::Mark_Enclosing:
+            break;
+        default: {
+            qsizetype holding = std::max<qsizetype>(run, 0);
+            while (holding + 1 < text.runCount() && text.runRange(holding).end() <= i)
+                ++holding;
+            if (holding != run || !metrics) {
+                run = holding;
+                if (kept) {
+                    metrics = &kept->entry(text.runAttributes(run)).fontMetrics();
+                } else {
+                    own = KeptAttributes::make(text.runAttributes(run));
+                    metrics = &own->fontMetrics();
+                }
+            }
+            // Asks the fonts Qt falls back on too.
+            if (!metrics->inFontUcs4(code)) {
+                shown[i - start] = QChar(0x25A1);
+                if (pair)
+                    shown[i + 1 - start] = QChar(0x2060);
+            }
+            break;
+        }
+        }
+        if (pair)
+            ++i;
+    }
+    return shown;
+}
+
 ParagraphStyle paragraphStyleFor(const TextAttributes &attributes)
 {
     const QVariant value = attributes.value(NSParagraphStyleAttributeName);
     return value.canConvert<ParagraphStyle>() ? value.value<ParagraphStyle>()
                                               : ParagraphStyle::defaultParagraphStyle();
+}
+
+// Qt scales tab positions by the font's resolution over the screen's, and
+// the layout's fonts are resolved at 72 dpi: what a tab position becomes in
+// points, measured once.
+qreal tabPositionScale()
+{
+    static const qreal scale = [] {
+        QTextLayout probe(QStringLiteral("\t"), QFont(QFont(), layoutDevice()));
+        QTextOption option;
+        option.setTabs({QTextOption::Tab(100, QTextOption::LeftTab)});
+        probe.setTextOption(option);
+        probe.beginLayout();
+        QTextLine line = probe.createLine();
+        line.setLineWidth(1000);
+        probe.endLayout();
+        const qreal reached = line.isValid() ? line.cursorToX(1) : 0;
+        return reached > 1 && reached < 10000 ? reached / 100 : 1.0;
+    }();
+    return scale;
 }
 
 QTextOption textOption(const ParagraphStyle &style)
@@ -238,11 +318,11 @@ QTextOption textOption(const ParagraphStyle &style)
             tab.alignment() == RightTextAlignment    ? QTextOption::RightTab
             : tab.alignment() == CenterTextAlignment ? QTextOption::CenterTab
                                                      : QTextOption::LeftTab;
-        tabs.append(QTextOption::Tab(tab.location(), type));
+        tabs.append(QTextOption::Tab(tab.location() / tabPositionScale(), type));
     }
     option.setTabs(tabs);
     if (std::isfinite(style.defaultTabInterval) && style.defaultTabInterval > 0)
-        option.setTabStopDistance(style.defaultTabInterval);
+        option.setTabStopDistance(style.defaultTabInterval / tabPositionScale());
     option.setUseDesignMetrics(true);
     return option;
 }
@@ -521,7 +601,7 @@ void TWTextLayout::layout()
         const ParagraphStyle style = paragraphStyleFor(paragraphAttributes);
 
         QTextLayout &layout = paragraph->layout;
-        layout.setText(string.mid(start, end - start));
+        layout.setText(withMissingGlyphsShown(m_text, start, end));
         layout.setTextOption(textOption(style));
         QList<QTextLayout::FormatRange> formats;
         for (qsizetype run = 0; run < m_text.runCount(); ++run) {

@@ -119,13 +119,29 @@ TEST_F(TWImpressHostTest, WritesARealPresentation)
     EXPECT_EQ(query(pptx["ppt/presentation.xml"], "//p:sldSz/@cx"), QStringList{"9144000"});
     EXPECT_EQ(query(pptx["ppt/presentation.xml"], "//p:sldSz/@cy"), QStringList{"6858000"});
 
-    // The map's picture, centred and filling the 4:3 slide.
+    // The map's picture, wider than the band under the slide's title: the
+    // slide's full width, within the band (12700 units a point).
     EXPECT_EQ(query(pptx["ppt/slides/slide1.xml"], "//p:pic").size(), 1);
     EXPECT_EQ(query(pptx["ppt/slides/slide1.xml"], "//p:pic//a:off/@x"), QStringList{"0"});
     EXPECT_EQ(query(pptx["ppt/slides/slide1.xml"], "//p:pic//a:ext/@cx"), QStringList{"9144000"});
+    const QStringList top = query(pptx["ppt/slides/slide1.xml"], "//p:pic//a:off/@y");
+    const QStringList height = query(pptx["ppt/slides/slide1.xml"], "//p:pic//a:ext/@cy");
+    ASSERT_EQ(top.size(), 1);
+    ASSERT_EQ(height.size(), 1);
+    EXPECT_GE(top[0].toLongLong(), 126 * 12700);
+    EXPECT_LE(top[0].toLongLong() + height[0].toLongLong(), 540 * 12700);
 
     const char *title = "//p:sp[.//p:ph/@type='title']//a:p";
     const char *body = "//p:sp[.//p:ph[not(@type)]]//a:p";
+    // The map's slide is titled by its central branch.
+    EXPECT_EQ(query(pptx["ppt/slides/slide1.xml"], title), QStringList{"root"});
+    // Map text, sized for the screen, is read from afar on a slide: twice
+    // its size by default (hundredths of a point).
+    const QStringList sizes =
+        query(pptx["ppt/slides/slide2.xml"], "//p:sp[.//p:ph]//a:r/a:rPr/@sz");
+    ASSERT_FALSE(sizes.isEmpty());
+    for (const QString &size : sizes)
+        EXPECT_GE(size.toInt(), 2000) << size.toStdString();
     EXPECT_EQ(query(pptx["ppt/slides/slide2.xml"], title), QStringList{"Alpha"});
     EXPECT_EQ(query(pptx["ppt/slides/slide2.xml"], body),
               QStringList({QStringLiteral("one \"quoted\" ") + QChar(0x4e88), "two", "deep"}));

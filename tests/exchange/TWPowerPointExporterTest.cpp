@@ -59,6 +59,7 @@ TEST(TWPowerPointOperation, CommandTexts)
         QString command;
     } cases[] = {
         {Op::addBlankSlide(1), "ActivePresentation.Slides.Add 1,ppLayoutBlank"},
+        {Op::addTitleSlide(1), "ActivePresentation.Slides.Add 1,ppLayoutTitleOnly"},
         {Op::addTextSlide(4), "ActivePresentation.Slides.Add 4,ppLayoutText"},
         {Op::addPicture(1, "/tmp/p.tiff", -10, 5, 740, 530),
          "ActivePresentation.Slides(1).Shapes.AddPicture \"/tmp/p.tiff\", False, True, -10, 5, "
@@ -89,11 +90,11 @@ TEST(TWPowerPointExporterPicture, FitsTheZoomedSlideKeepingProportions)
         double zoom;
         Size picture;
     } cases[] = {
-        {{400, 300}, 100, {720, 540}}, {{400, 300}, 50, {360, 270}},
+        {{400, 300}, 100, {528, 396}}, {{400, 300}, 50, {264, 198}},
         {{800, 300}, 100, {720, 270}}, // wide: full width, not stretched
-        {{100, 400}, 100, {135, 540}}, // tall: full height
-        {{400, 300}, 0, {7.2f, 5.4f}}, // a zoom below 1 per cent counts as 1
-        {{0, 0}, 100, {720, 540}},
+        {{100, 400}, 100, {99, 396}},  // tall: the full height under the title
+        {{400, 300}, 0, {5.28f, 3.96f}}, // a zoom below 1 per cent counts as 1
+        {{0, 0}, 100, {720, 396}},
     };
     for (const auto &c : cases) {
         const Size s = TWPowerPointExporter::pictureSize(c.map, c.zoom);
@@ -127,7 +128,7 @@ TEST_F(TWPowerPointExporterTest, NoteAndTwoMainBranchesGiveThreeSlides)
     ASSERT_TRUE(exportAll());
     EXPECT_EQ(ppt.launches, 1);
     EXPECT_EQ(ppt.saved, QStringList{outDir.filePath("out.pptx")});
-    EXPECT_EQ(slidesOf(ppt.ofKind(Op::Kind::AddBlankSlide)), QList<int>{1});
+    EXPECT_EQ(slidesOf(ppt.ofKind(Op::Kind::AddTitleSlide)), QList<int>{1});
     EXPECT_EQ(slidesOf(ppt.ofKind(Op::Kind::AddTextSlide)), QList<int>({2, 3}));
     const auto inserts = ppt.ofKind(Op::Kind::InsertText);
     ASSERT_EQ(inserts.size(), 1);
@@ -137,14 +138,14 @@ TEST_F(TWPowerPointExporterTest, NoteAndTwoMainBranchesGiveThreeSlides)
     QStringList titles;
     for (const Op &op : ppt.ofKind(Op::Kind::SetText))
         titles << QStringLiteral("%1:%2").arg(op.slide).arg(op.text);
-    EXPECT_EQ(titles, QStringList({"2:first", "3:second"}));
+    EXPECT_EQ(titles, QStringList({"1:root", "2:first", "3:second"}));
     EXPECT_TRUE(ppt.ofKind(Op::Kind::SetIndentLevel).isEmpty());
-    // The picture fills the slide at the default zoom.
+    // The picture fills the band under the title at the default zoom.
     const auto pictures = ppt.ofKind(Op::Kind::AddPicture);
     ASSERT_EQ(pictures.size(), 1);
     EXPECT_EQ(
         QList<int>({pictures[0].left, pictures[0].top, pictures[0].width, pictures[0].height}),
-        QList<int>({0, 0, 720, 540}));
+        QList<int>({96, 126, 528, 396}));
     EXPECT_TRUE(QFileInfo(pictures[0].text).isFile());
     EXPECT_TRUE(alerts.alerts().isEmpty());
     EXPECT_EQ(progress.maximum(), map->branchCount() + 1);
@@ -161,7 +162,7 @@ TEST_F(TWPowerPointExporterTest, TwelveSubBranchesContinueOnASecondSlide)
     QStringList titles, indents;
     for (const Op &op : ppt.ofKind(Op::Kind::SetText))
         titles << QStringLiteral("%1:%2").arg(op.slide).arg(op.text);
-    EXPECT_EQ(titles, QStringList({"2:main", "3:main"}));
+    EXPECT_EQ(titles, QStringList({"1:root", "2:main", "3:main"}));
     for (const Op &op : ppt.ofKind(Op::Kind::SetIndentLevel))
         indents << QStringLiteral("%1/%2/%3").arg(op.slide).arg(op.paragraph).arg(op.level);
     QStringList expected;
@@ -194,8 +195,8 @@ TEST_F(TWPowerPointExporterTest, LinesAndLevelsAddressTheRightParagraphs)
         indents << QStringLiteral("%1=%2").arg(op.paragraph).arg(op.level);
     EXPECT_EQ(indents, QStringList({"1=1", "3=2", "4=1"}));
     const auto titles = ppt.ofKind(Op::Kind::SetText);
-    ASSERT_EQ(titles.size(), 1);
-    EXPECT_EQ(titles[0].text, "Main topic");
+    ASSERT_EQ(titles.size(), 2); // the map's slide's, then the branch's
+    EXPECT_EQ(titles[1].text, "Main topic");
     QStringList body;
     for (const Op &op : ppt.operations)
         if (op.target == Op::Target::Body &&
@@ -219,7 +220,7 @@ TEST_F(TWPowerPointExporterTest, AttributesLandOnTheCharactersTheyStyle)
     ASSERT_TRUE(exportAll());
     QStringList attributes;
     for (const Op &op : ppt.operations)
-        if (op.target == Op::Target::Title && op.kind != Op::Kind::SetText &&
+        if (op.target == Op::Target::Title && op.slide == 2 && op.kind != Op::Kind::SetText &&
             op.kind != Op::Kind::Alignment)
             attributes << op.commandText().section(QStringLiteral("TextRange."), 1);
     EXPECT_EQ(attributes,
@@ -231,8 +232,8 @@ TEST_F(TWPowerPointExporterTest, AttributesLandOnTheCharactersTheyStyle)
                            "Characters(5,4).Font.Bold = True",
                            "Characters(5,4).Font.Color.RGB = RGB(255, 128, 0)"}));
     const auto set = ppt.ofKind(Op::Kind::SetText);
-    ASSERT_EQ(set.size(), 1);
-    EXPECT_EQ(set[0].commandText().section(QStringLiteral(".Text = "), 1),
+    ASSERT_EQ(set.size(), 2);
+    EXPECT_EQ(set[1].commandText().section(QStringLiteral(".Text = "), 1),
               "\"x\" & Chr$(92) & \"\" & Chr$(34) & \"\" & ChrW$(&H4e88) & \"bold\"");
 }
 
@@ -300,7 +301,7 @@ TEST_F(TWPowerPointExporterTest, HiddenBranchesAreLeftOutWhenAsked)
         const QList<int> slides = slidesOf(ppt.ofKind(Op::Kind::AddTextSlide));
         EXPECT_EQ(slides, c.textSlides);
         EXPECT_EQ(!bodySlides.contains(slides.last()), c.lastSlideEmpty);
-        EXPECT_EQ(ppt.ofKind(Op::Kind::SetText).size(), c.textSlides.size());
+        EXPECT_EQ(ppt.ofKind(Op::Kind::SetText).size(), c.textSlides.size() + 1);
     }
 }
 
@@ -312,7 +313,7 @@ TEST_F(TWPowerPointExporterTest, ZoomScalesAndCentresThePicture)
         int zoom;
         QList<int> frame;
     } cases[] = {
-        {100, {0, 0, 720, 540}}, {50, {180, 135, 360, 270}}, {200, {-360, -270, 1440, 1080}}};
+        {100, {96, 126, 528, 396}}, {50, {228, 225, 264, 198}}, {200, {-168, -72, 1056, 792}}};
     for (const auto &c : cases) {
         defaults.setInteger(c.zoom, TWPowerPointExporter::ZoomKey);
         ppt.operations.clear();
@@ -332,14 +333,14 @@ TEST_F(TWPowerPointExporterTest, AFailureAbandonsOnlyThatMap)
 {
     addMaps();
     controller.refreshMapArrayController();
-    ppt.failAt = 1; // the first map's picture
+    ppt.failAt = 1; // the first map's title
     ASSERT_TRUE(exportAll());
     ASSERT_EQ(alerts.alerts().size(), 1);
     EXPECT_EQ(alerts.alerts()[0].title, "Error in PowerPoint export");
     EXPECT_TRUE(alerts.alerts()[0].message.contains("refused"));
     // Every map started; the later ones ran through.
-    EXPECT_EQ(ppt.ofKind(Op::Kind::AddBlankSlide).size(), 3);
-    EXPECT_EQ(ppt.ofKind(Op::Kind::AddPicture).size(), 3);
+    EXPECT_EQ(ppt.ofKind(Op::Kind::AddTitleSlide).size(), 3);
+    EXPECT_EQ(ppt.ofKind(Op::Kind::AddPicture).size(), 2);
     EXPECT_EQ(ppt.saved.size(), 1);
     EXPECT_FALSE(progress.progressPanel()->isVisible());
 
@@ -349,7 +350,7 @@ TEST_F(TWPowerPointExporterTest, AFailureAbandonsOnlyThatMap)
     ppt.saved.clear();
     ppt.diesOnFailure = true;
     exportAll();
-    EXPECT_EQ(ppt.ofKind(Op::Kind::AddBlankSlide).size(), 1);
+    EXPECT_EQ(ppt.ofKind(Op::Kind::AddTitleSlide).size(), 1);
     EXPECT_EQ(alerts.alerts().size(), 2); // the failure, and the save that could not be made
 }
 
@@ -366,11 +367,11 @@ QStringList deckOf(const QList<Op> &ops, int refused)
         if (i == refused)
             continue;
         switch (op.kind) {
-        case Op::Kind::AddBlankSlide:
+        case Op::Kind::AddTitleSlide:
         case Op::Kind::AddTextSlide:
             if (op.slide < 1 || op.slide > deck.size() + 1)
                 return {QStringLiteral("no place for slide %1").arg(op.slide)};
-            deck.insert(op.slide - 1, op.kind == Op::Kind::AddBlankSlide ? QStringLiteral("picture")
+            deck.insert(op.slide - 1, op.kind == Op::Kind::AddTitleSlide ? QStringLiteral("picture")
                                                                          : QStringLiteral("text"));
             break;
         case Op::Kind::SetText:
@@ -409,14 +410,17 @@ TEST_F(TWPowerPointExporterTest, MapsComeOutInTheDocumentsOrder)
     } cases[] = {
         {"every map whole",
          -1,
-         {"picture map1", "text first", "text second", "picture map2", "text inner",
-          "picture map3"}},
-        // The first map's picture refused: its blank slide stays, the others follow it.
-        {"the first map abandoned", 1, {"picture", "picture map2", "text inner", "picture map3"}},
+         {"picture root map1", "text first", "text second", "picture Second map2", "text inner",
+          "picture Third map3"}},
+        // The first map's title refused: its slide stays, the others follow it.
+        {"the first map abandoned",
+         1,
+         {"picture", "picture Second map2", "text inner", "picture Third map3"}},
         // The second map's text slide refused: the third map follows what was added.
         {"the second map's text slide refused",
          -2,
-         {"picture map1", "text first", "text second", "picture map2", "picture map3"}},
+         {"picture root map1", "text first", "text second", "picture Second map2",
+          "picture Third map3"}},
     };
     for (const auto &c : cases) {
         ppt.operations.clear();
@@ -474,7 +478,7 @@ TEST_F(TWPowerPointExporterTest, ThePanelChoosesFileAndMapsFirst)
     panelAnswer = TWExportPanelResult{outDir.filePath("chosen.pptx"), {2, 0}};
     exporter.begin();
     EXPECT_EQ(ppt.saved, QStringList{outDir.filePath("chosen.pptx")});
-    EXPECT_EQ(ppt.ofKind(Op::Kind::AddBlankSlide).size(), 2);
+    EXPECT_EQ(ppt.ofKind(Op::Kind::AddTitleSlide).size(), 2);
     // The map shown before is shown again.
     EXPECT_EQ(document->currentMapNumber(), shown);
 }
