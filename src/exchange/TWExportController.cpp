@@ -120,8 +120,7 @@ const QList<std::pair<QString, QVariant>> &TWExportController::defaultSettings()
         {"ExportPPTIncludeHiddenBranchText", true},
         {"ExportPPTZoomPercent", 100},
         {"ExportPPTSubBranchesPerPage", 10},
-        // Map text is sized for the screen; on a slide it is read from afar.
-        {"ExportPPTTextSizeMultiplier", 2.0},
+        {"ExportPPTTextSizeMultiplier", 1.0},
         {"ExportScreenScriptFormat", 0},
         {"ExportScreenScriptIncludeDadoZizText", false},
         {"ExportScreenScriptIncludeBranchNotes", false},

@@ -29,7 +29,7 @@ TEST(TWExportControllerSettings, RegistersTheExportDefaultsInOrder)
         {"ExportTextIndentNoOfSpaces", 1},      {"ExportTextIncludeBranchText", 0},
         {"ExportKeynoteVersionAndSize", 2},     {"ExportKeynoteIncludeHiddenBranchText", 1},
         {"ExportKeynoteTextSizeMultiplier", 4}, {"ExportPPTZoomPercent", 100},
-        {"ExportPPTTextSizeMultiplier", 2},     {"ExportScreenScriptFormat", 0}};
+        {"ExportPPTTextSizeMultiplier", 1},     {"ExportScreenScriptFormat", 0}};
     for (const auto &[key, value] : values)
         EXPECT_EQ(defaults.doubleForKey(key), value) << key;
     EXPECT_EQ(defaults.registeredDefaults().size(), 27);
