@@ -20,9 +20,27 @@
 #include <QTemporaryFile>
 #include <QtDebug>
 
+#include <cerrno>
 #include <vector>
 
 namespace {
+
+// What the system said when this thread's last save failed while writing.
+thread_local QString g_lastSaveError;
+
+// The result of a save that failed on `device`, whose error is kept to be
+// shown: no room left is a refusal of its own, anything else a failed write.
+int writeFailure(const QFileDevice &device, const QString &path)
+{
+    g_lastSaveError = device.errorString();
+    qWarning("Cannot save document %s: %s", qUtf8Printable(path),
+             qUtf8Printable(g_lastSaveError));
+    // Qt tells a full disk apart; a full quota only by the system's words.
+    if (device.error() == QFileDevice::ResourceError || g_lastSaveError == qt_error_string(ENOSPC) ||
+        g_lastSaveError == qt_error_string(EDQUOT))
+        return TWFileIO::SaveDiskFull;
+    return TWFileIO::SavePackFailed;
+}
 
 // Only regular files are opened: a FIFO or device would block or never end.
 bool openForReading(QFile &file)
@@ -84,6 +102,29 @@ int TWFileIO::saveDocument(TWMapsDoc &document, const QString &path)
     return document.saveToFile(path);
 }
 
+int TWFileIO::checkSaveTarget(const QString &path)
+{
+    g_lastSaveError.clear();
+    const QFileInfo target(path);
+    const QFileInfo folder(target.absolutePath());
+    // A name whose folder is a file, or is gone, has nowhere to go.
+    if (!folder.isDir())
+        return SaveFolderUnwritable;
+    // Asked of the system (access()), which knows read-only and immutable
+    // files, read-only file systems and the super-user's rights.
+    if (target.exists() && !target.isDir() && !target.isWritable())
+        return SaveFileLocked;
+    // The new file is made beside the old one and renamed over it.
+    if (!folder.isWritable() || !folder.isExecutable())
+        return SaveFolderUnwritable;
+    return SaveSucceeded;
+}
+
+QString TWFileIO::lastSaveError()
+{
+    return g_lastSaveError;
+}
+
 std::shared_ptr<TWMapsDoc> TWFileIO::loadDocumentFromFile(const QString &path,
                                                           bool tryToLoadOtherVersion, int *error)
 {
@@ -94,6 +135,8 @@ int TWFileIO::savePackage(const std::optional<QVariantMap> &saveDictionary, cons
 {
     if (!saveDictionary)
         return SaveNoDictionary;
+    if (const int refused = checkSaveTarget(path); refused != SaveSucceeded)
+        return refused;
 
     PackageData entries;
     for (auto it = saveDictionary->cbegin(); it != saveDictionary->cend(); ++it) {
@@ -110,26 +153,22 @@ int TWFileIO::savePackage(const std::optional<QVariantMap> &saveDictionary, cons
     }
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
-                 qUtf8Printable(file.errorString()));
-        return SavePackFailed;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return writeFailure(file, path);
     switch (PackageArchive::write(file, entries)) {
     case PackageArchive::WriteStatus::Written:
         break;
     case PackageArchive::WriteStatus::EntryFailed:
         file.cancelWriting();
         return SaveEntryFailed;
-    case PackageArchive::WriteStatus::OutputFailed:
+    case PackageArchive::WriteStatus::OutputFailed: {
+        const int result = writeFailure(file, path);
         file.cancelWriting();
-        return SavePackFailed;
+        return result;
     }
-    if (!file.commit()) {
-        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
-                 qUtf8Printable(file.errorString()));
-        return SavePackFailed;
     }
+    if (!file.commit())
+        return writeFailure(file, path);
     return SaveSucceeded;
 }
 
@@ -303,20 +342,18 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
                                   const std::function<bool(XMLStreamWriter &)> &writeStreamed,
                                   const QString &path)
 {
+    if (const int refused = checkSaveTarget(path); refused != SaveSucceeded)
+        return refused;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
-                 qUtf8Printable(file.errorString()));
-        return SavePackFailed;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return writeFailure(file, path);
     // Beside the target: the spool can be as large as the package, and the
     // user's temporary folder may be a small one in memory.
     QTemporaryFile spool(QFileInfo(path).absoluteDir().filePath(QStringLiteral(".tweb-XXXXXX")));
     if (!spool.open()) {
-        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
-                 qUtf8Printable(spool.errorString()));
+        const int result = writeFailure(spool, path);
         file.cancelWriting();
-        return SavePackFailed;
+        return result;
     }
     qint64 streamedSize = 0;
     QVariantMap others;
@@ -344,8 +381,11 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
         if (!written || !spool.flush() || !spool.seek(0)) {
             qWarning("Cannot save package entry \"%s\": %s", qUtf8Printable(streamedPath),
                      gzip.failed() ? qUtf8Printable(spool.errorString()) : "not written");
+            const int result = gzip.failed() || spool.error() != QFileDevice::NoError
+                                   ? writeFailure(spool, path)
+                                   : int(SaveEntryFailed);
             file.cancelWriting();
-            return gzip.failed() ? SavePackFailed : SaveEntryFailed;
+            return result;
         }
         streamedSize = gzip.bytesIn();
     }
@@ -362,14 +402,13 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
             break;
     }
     if (!writer.finish()) {
+        const int result = writer.status() == PackageArchive::WriteStatus::EntryFailed
+                               ? int(SaveEntryFailed)
+                               : writeFailure(file, path);
         file.cancelWriting();
-        return writer.status() == PackageArchive::WriteStatus::EntryFailed ? SaveEntryFailed
-                                                                           : SavePackFailed;
+        return result;
     }
-    if (!file.commit()) {
-        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
-                 qUtf8Printable(file.errorString()));
-        return SavePackFailed;
-    }
+    if (!file.commit())
+        return writeFailure(file, path);
     return SaveSucceeded;
 }
