@@ -20,6 +20,7 @@
 #include <QTemporaryFile>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -32,7 +33,8 @@ thread_local QString g_lastSaveError;
 // shown: no room left is a refusal of its own, anything else a failed write.
 int writeFailure(const QFileDevice &device, const QString &path)
 {
-    g_lastSaveError = device.errorString();
+    // A write cut short names no reason of its own.
+    g_lastSaveError = device.error() == QFileDevice::NoError ? QString() : device.errorString();
     qWarning("Cannot save document %s: %s", qUtf8Printable(path),
              qUtf8Printable(g_lastSaveError));
     // Qt tells a full disk apart; a full quota only by the system's words.
@@ -107,16 +109,14 @@ int TWFileIO::checkSaveTarget(const QString &path)
     g_lastSaveError.clear();
     const QFileInfo target(path);
     const QFileInfo folder(target.absolutePath());
-    // A name whose folder is a file, or is gone, has nowhere to go.
-    if (!folder.isDir())
-        return SaveFolderUnwritable;
     // Asked of the system (access()), which knows read-only and immutable
-    // files, read-only file systems and the super-user's rights.
+    // files, read-only file systems and the super-user's rights. The new
+    // file is made beside the old one and renamed over it: a folder that is
+    // gone, is a file, or cannot be written in has nowhere to put it.
+    if (!folder.isDir() || !folder.isWritable() || !folder.isExecutable())
+        return SaveFolderUnwritable;
     if (target.exists() && !target.isDir() && !target.isWritable())
         return SaveFileLocked;
-    // The new file is made beside the old one and renamed over it.
-    if (!folder.isWritable() || !folder.isExecutable())
-        return SaveFolderUnwritable;
     return SaveSucceeded;
 }
 
@@ -358,8 +358,14 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
     qint64 streamedSize = 0;
     QVariantMap others;
     {
-        ParallelGzipWriter gzip(
-            [&spool](const char *data, qint64 size) { return spool.write(data, size) == size; });
+        ParallelGzipWriter gzip([&spool](const char *data, qint64 size) {
+            qint64 written = spool.write(data, size);
+            // A write cut short says nothing; the rest, tried again, fails
+            // with the system's reason (or goes through).
+            if (written >= 0 && written < size)
+                written += std::max<qint64>(0, spool.write(data + written, size - written));
+            return written == size;
+        });
         XMLStreamWriter xml(
             [&gzip](const char *data, qint64 size) { return gzip.write(data, size); });
         bool written = writeStreamed(xml) && xml.writeEndDocument();
