@@ -1,6 +1,12 @@
 // Saving a loaded document of many maps: the text of Contents.xml, and the
-// whole package written to disk.
+// whole package written to disk; and a save refused because its tree nests
+// too deep to be read back.
+#include "PeakMemory.h"
 #include "application/Startup.h"
+#include "graphics/TWGraphic.h"
+#include "model/TWFileIO.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/RecordingAlerts.h"
@@ -106,6 +112,31 @@ void BM_SaveToFile(benchmark::State &state)
     setCounters(state);
 }
 
+// A save of a map nested `levels` deep below its root, one branch a level:
+// past the limit it is refused, and the refusal should cost no drawing.
+void BM_SaveOfDeepMap(benchmark::State &state)
+{
+    const int levels = int(state.range(0));
+    std::shared_ptr<TWMapsDoc> document = loadedDocument(1, 1);
+    const std::shared_ptr<TWMap> map = document->maps().at(0);
+    TWMapBranch *parent = map->root().get();
+    for (int level = 1; level <= levels; ++level)
+        parent = TWMapBranch::createWithGraphic(
+                     TWGraphic::createWithBounds(Rect(float(level * 10), float(level * 40), 80, 30)),
+                     parent, map.get())
+                     .get();
+    QTemporaryDir dir;
+    const QString target = dir.filePath("deep.tweb");
+    const int expected =
+        levels > TWFileIO::MaximumBranchLevels ? TWFileIO::SaveTooDeep : TWFileIO::SaveSucceeded;
+    BenchMemory::PeakMemory peak;
+    for (auto _ : state) {
+        if (document->saveToFile(target) != expected)
+            state.SkipWithError("unexpected save result");
+    }
+    state.counters["peak_rise_MB"] = double(peak.rise()) / (1 << 20);
+}
+
 // {maps, branches per map}
 BENCHMARK(BM_SaveContents)
     ->Args({10, 100})
@@ -113,6 +144,13 @@ BENCHMARK(BM_SaveContents)
     ->Args({20, 5000})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveToFile)->Args({100, 1000})->Unit(benchmark::kMillisecond)->UseRealTime();
+// Just inside the limit, and the outline of 2,040 levels users met.
+BENCHMARK(BM_SaveOfDeepMap)
+    ->Arg(TWFileIO::MaximumBranchLevels)
+    ->Arg(2040)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 
 } // namespace
 

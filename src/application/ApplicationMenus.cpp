@@ -26,7 +26,9 @@ void addApplicationMenus(QMenuBar *menuBar, TWApplication &application)
     QMenu *thinkweb = menuBar->addMenu(application.applicationName());
     add(thinkweb, {C::About, C::Preferences, C::UpdatePanel});
     thinkweb->addSeparator();
-    QAction *quit = thinkweb->addAction(QObject::tr("Quit"), &application, &QApplication::quit);
+    // Unsaved documents are asked about first.
+    QAction *quit =
+        thinkweb->addAction(QObject::tr("Quit"), &application, [&application] { application.terminate(); });
     quit->setShortcut(QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
 

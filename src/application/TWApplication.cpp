@@ -211,6 +211,44 @@ bool TWApplication::openFile(const QString &path)
     return true;
 }
 
+void TWApplication::openHandedOverFiles(const QStringList &paths)
+{
+    // A question, or an import or export in progress, is seen through
+    // first: the files wait for it.
+    if (activeModalWidget()) {
+        QTimer::singleShot(HandOverRetryDelay, this,
+                           [this, paths] { openHandedOverFiles(paths); });
+        return;
+    }
+    if (paths.isEmpty()) {
+        if (m_services.documentController)
+            m_services.documentController->newDocument();
+        return;
+    }
+    for (const QString &path : paths)
+        openFile(path);
+}
+
+bool TWApplication::terminate()
+{
+    // The window in front asks first, as the user sees them.
+    QList<QPointer<Document>> open;
+    for (Document *document : orderedDocuments())
+        open << document;
+    for (const QPointer<Document> &document : std::as_const(open)) {
+        if (!document)
+            continue;
+        if (QWidget *window = document->mainWindow()) {
+            if (!window->close())
+                return false;
+        } else {
+            document->close();
+        }
+    }
+    quit();
+    return true;
+}
+
 // --- the active document ---
 
 void TWApplication::setCurrentlyActiveDocument(Document *document)
@@ -298,7 +336,7 @@ void TWApplication::autoSaveDocuments()
         open << document;
     for (const QPointer<Document> &document : std::as_const(open))
         if (document && !document->fileName().isEmpty() && document->isDocumentEdited())
-            document->saveDocument();
+            document->autosaveDocument();
 }
 
 // --- new document from a template ---

@@ -39,6 +39,8 @@ public:
     // Delays of the start-up windows and of restoring the template setting.
     static constexpr int AncillaryWindowsDelay = 100;
     static constexpr int RevertTemplateSettingDelay = 1000;
+    // How often files handed over look again for the way to be clear.
+    static constexpr int HandOverRetryDelay = 200;
 
     // The menu commands that bring up application-wide windows.
     enum class Command {
@@ -88,6 +90,14 @@ public:
     // Opens a document or imports a file by its extension; false for a file
     // this program does not take or a document that could not be opened.
     bool openFile(const QString &path);
+    // Files another launch handed over: each opened (an open one comes to
+    // the front); none asks for a new document, as a launch without files.
+    void openHandedOverFiles(const QStringList &paths);
+
+    // The Quit command: closes every document window, each asking about
+    // unsaved changes, then ends the program; false (and the program goes
+    // on) when the user keeps a document open or its save fails.
+    bool terminate();
 
     Document *currentlyActiveDocument() const { return m_currentlyActiveDocument; }
     // The open documents, front to back by their windows.

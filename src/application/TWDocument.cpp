@@ -26,6 +26,7 @@
 #include "support/AttributedString.h"
 #include "support/TWPreferences.h"
 
+#include <QApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -58,6 +59,9 @@ TWDocument::~TWDocument()
     // Nobody may call back into a document that is gone.
     closeLinkIfNeeded();
     closeActiveLinks();
+    // The window's canvas gives up the focus as it goes, after the view
+    // controller it would be asked through.
+    QObject::disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     delete m_window.data();
     if (m_bindings)
         qDebug().noquote() << "Bindings:" << *m_bindings;
@@ -106,6 +110,8 @@ bool TWDocument::readFromFile(const QString &path, const QString &type, LoadErro
         return fail(dadoZiz("Thinkweb is currently unable to load files of type: %@")
                         .replace(QLatin1String("%@"), type));
     QString reason;
+    // Taken first: a change while it is read is a change since.
+    const FileStamp stamp = FileStamp::of(path);
     std::shared_ptr<TWMapsDoc> maps = TWFileIO::readDocumentFromFile(path, &reason);
     // A file that gives nothing leaves what the document shows.
     if (!maps)
@@ -115,6 +121,7 @@ bool TWDocument::readFromFile(const QString &path, const QString &type, LoadErro
     m_undoManager->disableUndoRegistration();
     setMapsDocument(std::move(maps));
     setFileName(path);
+    m_fileStamp = stamp;
     m_mapsDocument->processFlags();
     m_undoManager->enableUndoRegistration();
     return true;
@@ -124,6 +131,9 @@ int TWDocument::writeToFile(const QString &path, const QString &)
 {
     if (!m_mapsDocument)
         return TWFileIO::SaveNoDictionary;
+    // A save that cannot be made says so before the layout and the previews.
+    if (const int refused = m_mapsDocument->saveRefusal(path); refused != TWFileIO::SaveSucceeded)
+        return refused;
     // Edits whose layout is still pending are saved laid out.
     if (TWGraphicView *view = graphicView())
         view->performPendingLayout();
@@ -136,24 +146,55 @@ int TWDocument::writeToFile(const QString &path, const QString &)
         undo->enableUndoRegistration();
     const int code = TWFileIO::saveDocument(*m_mapsDocument, path);
     // A failed save keeps the document edited, so closing still asks.
-    if (code == TWFileIO::SaveSucceeded)
+    if (code == TWFileIO::SaveSucceeded) {
+        m_fileStamp = FileStamp::of(path);
         clearChangeCount();
+    }
     return code;
 }
 
-void TWDocument::reportSaveError(int code)
+void TWDocument::reportSaveError(int code, const QString &path)
 {
+    const QFileInfo file(path);
+    QString why;
+    switch (code) {
+    case TWFileIO::SaveTooDeep:
+        why = dadoZiz("Its branches nest deeper than a document file can hold. Move the deepest "
+                      "branches up a level and save again.");
+        break;
+    case TWFileIO::SaveFolderUnwritable:
+        why = dadoZiz("The folder “%1” does not exist or cannot be written in. Choose Save As… "
+                      "to save it in another folder.")
+                  .arg(file.absolutePath());
+        break;
+    case TWFileIO::SaveFileLocked:
+        why = dadoZiz("The file “%1” is locked: it may not be changed. Choose Save As… to save "
+                      "a copy, or unlock the file and save again.")
+                  .arg(file.fileName());
+        break;
+    case TWFileIO::SaveDiskFull:
+        why = dadoZiz("There is not enough room on the disk. Make room and save again, or choose "
+                      "Save As… to save it on another disk.");
+        break;
+    default: {
+        const QString system = TWFileIO::lastSaveError();
+        why = system.isEmpty() ? dadoZiz("Error %1 while writing it.").arg(code)
+                               : dadoZiz("The system said: %1.").arg(system);
+        break;
+    }
+    }
+    // Every refusal leaves the file as it was; the changes are still here.
     const QString message =
-        code == TWFileIO::SaveTooDeep
-            ? dadoZiz("The document “%1” could not be saved: its branches nest deeper than a "
-                      "document file can hold. Move the deepest branches up a level and save "
-                      "again.")
-                  .arg(displayName())
-            : dadoZiz("The document “%1” could not be saved (error %2).")
-                  .arg(displayName())
-                  .arg(code);
+        dadoZiz("The document “%1” could not be saved. %2 Your changes are still in the window, "
+                "and the file on disk has not been changed.")
+            .arg(displayName(), why);
     Alerts::current().runAlertPanel(dadoZiz("The document could not be saved."), message,
                                     {TWLocalizedString(StringTable::General, "OK")});
+}
+
+bool TWDocument::fileChangedOnDisk() const
+{
+    return !m_fileName.isEmpty() && m_fileStamp.changedAt(m_fileName);
 }
 
 bool TWDocument::save()
@@ -163,6 +204,33 @@ bool TWDocument::save()
         return saveLink();
     if (m_fileName.isEmpty())
         return saveAs();
+    // Refused before the question: there is nothing to decide.
+    if (m_mapsDocument) {
+        const int refused = m_mapsDocument->saveRefusal(m_fileName);
+        if (refused != TWFileIO::SaveSucceeded) {
+            reportSaveError(refused, m_fileName);
+            return false;
+        }
+    }
+    if (fileChangedOnDisk()) {
+        // The safe answers first: Return saves a copy, Escape cancels.
+        const int answer = Alerts::current().runAlertPanel(
+            dadoZiz("The file has been changed by another program."),
+            dadoZiz("“%1” was changed on disk after you opened or last saved it here. Save "
+                    "Anyway replaces that version with yours; Save As… keeps both.")
+                .arg(QFileInfo(m_fileName).fileName()),
+            {dadoZiz("Save As…"), TWLocalizedString(StringTable::General, "Cancel"),
+             dadoZiz("Save Anyway")});
+        if (answer == 0)
+            return saveAs();
+        if (answer != 2)
+            return false;
+    }
+    return saveToOwnFile();
+}
+
+bool TWDocument::saveToOwnFile()
+{
     if (keepBackupFile() && QFileInfo::exists(m_fileName)) {
         const QFileInfo info(m_fileName);
         const QString backup = info.absolutePath() + u'/' + info.completeBaseName() +
@@ -173,10 +241,24 @@ bool TWDocument::save()
     }
     const int code = writeToFile(m_fileName);
     if (code != TWFileIO::SaveSucceeded) {
-        reportSaveError(code);
+        reportSaveError(code, m_fileName);
         return false;
     }
     return true;
+}
+
+void TWDocument::autosaveDocument()
+{
+    if (m_link || m_fileName.isEmpty() || !isDocumentEdited())
+        return;
+    // Nobody is asked out of the blue: the other program's version stays,
+    // this one stays edited, and the user decides at the next Save.
+    if (fileChangedOnDisk()) {
+        qWarning("Not saved automatically: %s was changed by another program",
+                 qPrintable(m_fileName));
+        return;
+    }
+    save();
 }
 
 bool TWDocument::saveAs()
@@ -198,7 +280,7 @@ bool TWDocument::saveAs()
         path->append(QStringLiteral(".tweb"));
     const int code = writeToFile(*path);
     if (code != TWFileIO::SaveSucceeded) {
-        reportSaveError(code);
+        reportSaveError(code, *path);
         return false;
     }
     setFileName(*path);

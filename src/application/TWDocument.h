@@ -8,6 +8,7 @@
 #include "model/TWMapsDocOwner.h"
 #include "palettes/TWPaletteHost.h"
 #include "platform/Document.h"
+#include "platform/FileStamp.h"
 #include "platform/NotificationCenter.h"
 #include "support/Font.h"
 #include "support/OrderedDictionary.h"
@@ -93,9 +94,17 @@ public:
     // change count is cleared only after a save that succeeded.
     int writeToFile(const QString &path, const QString &type = DocumentType);
     // The Save and Save As commands, with the panel and the error alert;
-    // false when nothing was saved.
+    // false when nothing was saved. Save asks before it replaces a file that
+    // another program changed since this document read or wrote it.
     bool save();
     bool saveAs();
+    // Whether the document's file on disk is no longer the one it read or
+    // last wrote: another program rewrote or replaced it.
+    bool fileChangedOnDisk() const;
+    // The periodic save: like Save, except that a file changed by another
+    // program is left alone without a question, the document kept edited;
+    // the next Save asks.
+    void autosaveDocument() override;
     // Reads the file again, dropping unsaved changes and the undo history.
     bool revertToSaved();
 
@@ -305,11 +314,15 @@ private:
     void addMap();
     void observeMapsDocument();
     void syncZoomSlider();
-    void reportSaveError(int code);
+    void reportSaveError(int code, const QString &path);
+    // Save to the document's own file, once it is known to be wanted.
+    bool saveToOwnFile();
 
     std::shared_ptr<TWMapsDoc> m_mapsDocument;
     std::shared_ptr<UndoManager> m_undoManager;
     QString m_fileName;
+    // The file as this document last read or wrote it.
+    FileStamp m_fileStamp;
     int m_changeCount = 0;
     std::optional<Bindings> m_bindings;
 

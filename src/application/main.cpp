@@ -2,6 +2,7 @@
 #include "application/ApplicationMenus.h"
 #include "application/DialogAlerts.h"
 #include "application/DocumentController.h"
+#include "application/DocumentHandOver.h"
 #include "application/EditionTraits.h"
 #include "application/Startup.h"
 #include "application/TWApplication.h"
@@ -119,7 +120,6 @@ int main(int argc, char **argv)
         TWApplication::create(traits.edition, argc, argv, std::move(services));
     DialogAlerts alerts;
     Alerts::Scope alertsScope(&alerts);
-    const std::jthread dictionary = SpellChecker::loadInBackground();
 
     // The toolkit has taken its own options out by now.
     QStringList remaining = app->arguments();
@@ -130,6 +130,20 @@ int main(int argc, char **argv)
                      qPrintable(line.unknownOptions.first()));
         return 2;
     }
+
+    // One program of an edition on the desktop: a later launch hands its
+    // files to the one running and ends, so that no file is open in two of
+    // them. A timing run measures a start-up of its own.
+    DocumentHandOver handOver;
+    if (!quitAfterFirstPaint &&
+        handOver.startOnSessionBus(DocumentHandOver::serviceNameFor(traits.applicationIdentifier),
+                                   line.files) == DocumentHandOver::Outcome::HandedOver)
+        return 0;
+    handOver.setReceiver([&app](const QStringList &files) { app->openHandedOverFiles(files); });
+    // An ending program takes no more files: later launches run on their own.
+    QObject::connect(app.get(), &QCoreApplication::aboutToQuit, &handOver,
+                     [&handOver] { handOver.stop(); });
+    const std::jthread dictionary = SpellChecker::loadInBackground();
 
     QuitAfterFirstPaint quitter(*documents);
     if (quitAfterFirstPaint) {

@@ -20,9 +20,29 @@
 #include <QTemporaryFile>
 #include <QtDebug>
 
+#include <algorithm>
+#include <cerrno>
 #include <vector>
 
 namespace {
+
+// What the system said when this thread's last save failed while writing.
+thread_local QString g_lastSaveError;
+
+// The result of a save that failed on `device`, whose error is kept to be
+// shown: no room left is a refusal of its own, anything else a failed write.
+int writeFailure(const QFileDevice &device, const QString &path)
+{
+    // A write cut short names no reason of its own.
+    g_lastSaveError = device.error() == QFileDevice::NoError ? QString() : device.errorString();
+    qWarning("Cannot save document %s: %s", qUtf8Printable(path),
+             qUtf8Printable(g_lastSaveError));
+    // Qt tells a full disk apart; a full quota only by the system's words.
+    if (device.error() == QFileDevice::ResourceError || g_lastSaveError == qt_error_string(ENOSPC) ||
+        g_lastSaveError == qt_error_string(EDQUOT))
+        return TWFileIO::SaveDiskFull;
+    return TWFileIO::SavePackFailed;
+}
 
 // Only regular files are opened: a FIFO or device would block or never end.
 bool openForReading(QFile &file)
@@ -84,6 +104,27 @@ int TWFileIO::saveDocument(TWMapsDoc &document, const QString &path)
     return document.saveToFile(path);
 }
 
+int TWFileIO::checkSaveTarget(const QString &path)
+{
+    g_lastSaveError.clear();
+    const QFileInfo target(path);
+    const QFileInfo folder(target.absolutePath());
+    // Asked of the system (access()), which knows read-only and immutable
+    // files, read-only file systems and the super-user's rights. The new
+    // file is made beside the old one and renamed over it: a folder that is
+    // gone, is a file, or cannot be written in has nowhere to put it.
+    if (!folder.isDir() || !folder.isWritable() || !folder.isExecutable())
+        return SaveFolderUnwritable;
+    if (target.exists() && !target.isDir() && !target.isWritable())
+        return SaveFileLocked;
+    return SaveSucceeded;
+}
+
+QString TWFileIO::lastSaveError()
+{
+    return g_lastSaveError;
+}
+
 std::shared_ptr<TWMapsDoc> TWFileIO::loadDocumentFromFile(const QString &path,
                                                           bool tryToLoadOtherVersion, int *error)
 {
@@ -94,6 +135,8 @@ int TWFileIO::savePackage(const std::optional<QVariantMap> &saveDictionary, cons
 {
     if (!saveDictionary)
         return SaveNoDictionary;
+    if (const int refused = checkSaveTarget(path); refused != SaveSucceeded)
+        return refused;
 
     PackageData entries;
     for (auto it = saveDictionary->cbegin(); it != saveDictionary->cend(); ++it) {
@@ -110,26 +153,22 @@ int TWFileIO::savePackage(const std::optional<QVariantMap> &saveDictionary, cons
     }
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
-                 qUtf8Printable(file.errorString()));
-        return SavePackFailed;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return writeFailure(file, path);
     switch (PackageArchive::write(file, entries)) {
     case PackageArchive::WriteStatus::Written:
         break;
     case PackageArchive::WriteStatus::EntryFailed:
         file.cancelWriting();
         return SaveEntryFailed;
-    case PackageArchive::WriteStatus::OutputFailed:
+    case PackageArchive::WriteStatus::OutputFailed: {
+        const int result = writeFailure(file, path);
         file.cancelWriting();
-        return SavePackFailed;
+        return result;
     }
-    if (!file.commit()) {
-        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
-                 qUtf8Printable(file.errorString()));
-        return SavePackFailed;
     }
+    if (!file.commit())
+        return writeFailure(file, path);
     return SaveSucceeded;
 }
 
@@ -303,26 +342,30 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
                                   const std::function<bool(XMLStreamWriter &)> &writeStreamed,
                                   const QString &path)
 {
+    if (const int refused = checkSaveTarget(path); refused != SaveSucceeded)
+        return refused;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
-                 qUtf8Printable(file.errorString()));
-        return SavePackFailed;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return writeFailure(file, path);
     // Beside the target: the spool can be as large as the package, and the
     // user's temporary folder may be a small one in memory.
     QTemporaryFile spool(QFileInfo(path).absoluteDir().filePath(QStringLiteral(".tweb-XXXXXX")));
     if (!spool.open()) {
-        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
-                 qUtf8Printable(spool.errorString()));
+        const int result = writeFailure(spool, path);
         file.cancelWriting();
-        return SavePackFailed;
+        return result;
     }
     qint64 streamedSize = 0;
     QVariantMap others;
     {
-        ParallelGzipWriter gzip(
-            [&spool](const char *data, qint64 size) { return spool.write(data, size) == size; });
+        ParallelGzipWriter gzip([&spool](const char *data, qint64 size) {
+            qint64 written = spool.write(data, size);
+            // A write cut short says nothing; the rest, tried again, fails
+            // with the system's reason (or goes through).
+            if (written >= 0 && written < size)
+                written += std::max<qint64>(0, spool.write(data + written, size - written));
+            return written == size;
+        });
         XMLStreamWriter xml(
             [&gzip](const char *data, qint64 size) { return gzip.write(data, size); });
         bool written = writeStreamed(xml) && xml.writeEndDocument();
@@ -344,8 +387,11 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
         if (!written || !spool.flush() || !spool.seek(0)) {
             qWarning("Cannot save package entry \"%s\": %s", qUtf8Printable(streamedPath),
                      gzip.failed() ? qUtf8Printable(spool.errorString()) : "not written");
+            const int result = gzip.failed() || spool.error() != QFileDevice::NoError
+                                   ? writeFailure(spool, path)
+                                   : int(SaveEntryFailed);
             file.cancelWriting();
-            return gzip.failed() ? SavePackFailed : SaveEntryFailed;
+            return result;
         }
         streamedSize = gzip.bytesIn();
     }
@@ -362,14 +408,13 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
             break;
     }
     if (!writer.finish()) {
+        const int result = writer.status() == PackageArchive::WriteStatus::EntryFailed
+                               ? int(SaveEntryFailed)
+                               : writeFailure(file, path);
         file.cancelWriting();
-        return writer.status() == PackageArchive::WriteStatus::EntryFailed ? SaveEntryFailed
-                                                                           : SavePackFailed;
+        return result;
     }
-    if (!file.commit()) {
-        qWarning("Cannot save document %s: %s", qUtf8Printable(path),
-                 qUtf8Printable(file.errorString()));
-        return SavePackFailed;
-    }
+    if (!file.commit())
+        return writeFailure(file, path);
     return SaveSucceeded;
 }

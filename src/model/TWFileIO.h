@@ -46,6 +46,9 @@ public:
         SaveEntryFailed = 6,  // an entry could not be added to the package
         SavePackFailed = 7,   // the package could not be written to the target
         SaveTooDeep = 8,      // branches nest deeper than a document can be read back
+        SaveFolderUnwritable = 9, // the target's folder is missing or cannot be written in
+        SaveFileLocked = 10,      // the target exists and may not be written
+        SaveDiskFull = 11,        // the disk (or the user's share of it) has no room left
     };
 
     // Error codes of loading.
@@ -71,6 +74,15 @@ public:
 
     // Saves the maps document to path (see TWMapsDoc::saveToFile); a SaveResult.
     static int saveDocument(TWMapsDoc &document, const QString &path);
+    // What refuses a save to path before anything is written: a folder that
+    // is missing or cannot be written in, a file that may not be written
+    // (read-only, or immutable, which binds the super-user too). SaveSucceeded
+    // when nothing does; the write itself may still fail.
+    static int checkSaveTarget(const QString &path);
+    // What the system said about the last save of this thread that failed
+    // while writing ("No space left on device"); empty after one that
+    // succeeded or was refused for a reason of its own.
+    static QString lastSaveError();
     // The maps document of the package at path, or null; *error (when given)
     // always gets a LoadError. tryToLoadOtherVersion goes to the document
     // unchanged.

@@ -373,8 +373,13 @@ public:
     static std::shared_ptr<TWMapsDoc> createWithOldStyleDictionary(const QVariantMap &dictionary);
 
     // --- files ---
+    // Why a save to path is refused before anything is stamped, drawn or
+    // written (a map nested too deep to open again, a target that cannot be
+    // written), or TWFileIO::SaveSucceeded. Cheap: a walk of the trees.
+    int saveRefusal(const QString &path) const;
     // Stamps the save (date and revision, without undo), refreshes the
-    // previews and writes the package; a result code of TWFileIO.
+    // previews and writes the package; a result code of TWFileIO. A refused
+    // save (saveRefusal) changes nothing.
     int saveToFile(const QString &path);
     // The document of a package file, or null; *error gets a TWFileIO load code.
     static std::shared_ptr<TWMapsDoc> loadFromFile(const QString &path, bool tryToLoadOtherVersion,

@@ -62,8 +62,20 @@ void TWMapsDoc::updatePreviewImagesInFileCache(const QList<QByteArray> &drawnFro
         undo->enableUndoRegistration();
 }
 
+int TWMapsDoc::saveRefusal(const QString &path) const
+{
+    for (const std::shared_ptr<TWMap> &map : m_maps)
+        if (TWFileIO::nestsTooDeep(*map))
+            return TWFileIO::SaveTooDeep;
+    return TWFileIO::checkSaveTarget(path);
+}
+
 int TWMapsDoc::saveToFile(const QString &path)
 {
+    // Before the previews are measured and drawn, which a tree this deep
+    // makes slow, and before the document is stamped.
+    if (const int refused = saveRefusal(path); refused != TWFileIO::SaveSucceeded)
+        return refused;
     stampSaveDateAndRevision();
     {
         UndoManager *undo = undoManager();

@@ -27,6 +27,8 @@ public:
     virtual bool isDocumentEdited() const = 0;
     // The Save command: a document without a file asks for one first.
     virtual void saveDocument() = 0;
+    // The periodic save of a document with a file; by default the Save command.
+    virtual void autosaveDocument() { saveDocument(); }
     virtual void close() = 0;
 
     // The document whose window this is, or nullptr.

@@ -190,11 +190,13 @@ TEST_F(DocumentTest, AFailedSaveStaysEditedAndReportsItsCode)
     settle();
     EXPECT_TRUE(document->isDocumentEdited());
 
-    // Through Save As: the user is told the code, and closing still asks.
+    // Through Save As: the user is told why, and closing still asks.
     alerts.queueSaveResponse(unwritable);
     EXPECT_FALSE(document->saveAs());
     ASSERT_EQ(alerts.alerts().size(), 1);
-    EXPECT_TRUE(alerts.alerts().first().message.contains(QString::number(code)));
+    EXPECT_EQ(code, TWFileIO::SaveFolderUnwritable);
+    EXPECT_TRUE(alerts.alerts().first().message.contains("cannot be written in"))
+        << alerts.alerts().first().message.toStdString();
     EXPECT_TRUE(document->fileName().isEmpty());
     alerts.clear();
     alerts.queueAlertResponse(1); // Cancel

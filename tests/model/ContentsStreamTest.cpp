@@ -575,8 +575,11 @@ TEST_F(ContentsStreamTest, ATreeTooDeepToOpenAgainIsRefusedBeforeItIsSaved)
         const QString file = path(QString("deep%1.tweb").arg(c.levels));
         ASSERT_TRUE(writePackage(file, "<TWMapsDoc/>"));
         const std::optional<PackageData> before = readPackage(file);
+        const int revision = document->revisionNumber();
 
         ASSERT_EQ(document->saveToFile(file), c.result);
+        // Refused before anything was stamped or drawn.
+        EXPECT_EQ(document->revisionNumber(), revision + (c.result == TWFileIO::SaveSucceeded));
         int error = -1;
         auto again = TWMapsDoc::loadFromFile(file, false, &error);
         ASSERT_NE(again, nullptr) << error;

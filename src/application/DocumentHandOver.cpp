@@ -1,0 +1,127 @@
+#include "application/DocumentHandOver.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+#include <QtDebug>
+
+#include <algorithm>
+
+DocumentHandOver::DocumentHandOver() = default;
+
+DocumentHandOver::~DocumentHandOver()
+{
+    stop();
+}
+
+QString DocumentHandOver::serviceNameFor(const QString &applicationIdentifier)
+{
+    // A bus name needs two elements, none starting with a digit.
+    const QStringList parts = applicationIdentifier.split(u'.');
+    const bool usable = parts.size() >= 2 && std::all_of(parts.cbegin(), parts.cend(), [](const QString &part) {
+        if (part.isEmpty() || part.front().isDigit())
+            return false;
+        return std::all_of(part.cbegin(), part.cend(), [](QChar c) {
+            return (c.isLetterOrNumber() && c.unicode() < 128) || c == u'_' || c == u'-';
+        });
+    });
+    return usable ? applicationIdentifier : QStringLiteral("org.thinkweb.Thinkweb");
+}
+
+DocumentHandOver::Outcome DocumentHandOver::start(const QDBusConnection &connection,
+                                                  const QString &service,
+                                                  const QStringList &files)
+{
+    stop();
+    if (!connection.isConnected() || service.isEmpty() || !connection.interface())
+        return Outcome::Alone;
+    QDBusConnection bus = connection;
+    QStringList absolute;
+    for (const QString &file : files)
+        absolute << QFileInfo(file).absoluteFilePath();
+    // Taking the name is the test, so that two launches at once agree on
+    // which of them runs. A program that is ending gives the name up before
+    // it refuses files: the second try then takes it.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> taken =
+            bus.interface()->registerService(service, QDBusConnectionInterface::DontQueueService,
+                                             QDBusConnectionInterface::DontAllowReplacement);
+        if (taken.isValid() && taken.value() == QDBusConnectionInterface::ServiceRegistered) {
+            if (!bus.registerObject(ObjectPath, this, QDBusConnection::ExportScriptableSlots)) {
+                bus.interface()->unregisterService(service);
+                return Outcome::Alone;
+            }
+            m_connection = std::make_unique<QDBusConnection>(bus);
+            m_service = service;
+            return Outcome::Running;
+        }
+        if (!taken.isValid())
+            return Outcome::Alone;
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(service, ObjectPath, Interface, QStringLiteral("OpenFiles"));
+        call << absolute;
+        // Events go on meanwhile: the program that answers may be this one.
+        const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, CallTimeoutMs);
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+            reply.arguments().first().toBool())
+            return Outcome::HandedOver;
+        qWarning().noquote() << "The running program did not take the files:"
+                             << (reply.errorMessage().isEmpty() ? QStringLiteral("refused")
+                                                                : reply.errorMessage());
+    }
+    return Outcome::Alone;
+}
+
+DocumentHandOver::Outcome DocumentHandOver::startOnSessionBus(const QString &service,
+                                                              const QStringList &files)
+{
+    return start(QDBusConnection::sessionBus(), service, files);
+}
+
+DocumentHandOver::Outcome DocumentHandOver::startOnBus(const QString &address,
+                                                       const QString &service,
+                                                       const QStringList &files)
+{
+    // A connection of each object's own: two of them may meet on one bus.
+    const QString name =
+        QStringLiteral("thinkweb-documents-%1-%2").arg(quintptr(this), 0, 16).arg(address);
+    const Outcome outcome = start(QDBusConnection::connectToBus(address, name), service, files);
+    if (outcome == Outcome::Running)
+        m_ownConnection = name;
+    else
+        QDBusConnection::disconnectFromBus(name);
+    return outcome;
+}
+
+void DocumentHandOver::stop()
+{
+    if (m_connection) {
+        m_connection->unregisterObject(ObjectPath);
+        m_connection->unregisterService(m_service);
+        m_connection.reset();
+        m_service.clear();
+    }
+    if (!m_ownConnection.isEmpty())
+        QDBusConnection::disconnectFromBus(std::exchange(m_ownConnection, QString()));
+}
+
+bool DocumentHandOver::OpenFiles(const QStringList &files)
+{
+    if (!m_connection || !m_receiver)
+        return false;
+    // Any program of the session may call: only absolute paths are taken.
+    for (const QString &file : files)
+        if (!QDir::isAbsolutePath(file))
+            return false;
+    // Answered at once: opening may ask the user something, and the launch
+    // that handed the files over should not wait for that.
+    QTimer::singleShot(0, this, [this, files] {
+        if (m_receiver)
+            m_receiver(files);
+    });
+    return true;
+}

@@ -1,0 +1,116 @@
+#include "ApplicationTestSupport.h"
+#include "TestSupport.h"
+#include "application/DocumentHandOver.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
+
+namespace {
+
+// A session bus of the test's own.
+class PrivateBus
+{
+public:
+    PrivateBus()
+    {
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+        if (m_daemon.waitForStarted() && m_daemon.waitForReadyRead(10000))
+            address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        m_daemon.kill();
+        m_daemon.waitForFinished();
+    }
+    QString address;
+
+private:
+    QProcess m_daemon;
+};
+
+const QString Service = QStringLiteral("org.thinkweb.ThinkwebTest");
+
+} // namespace
+
+TEST(DocumentHandOverTest, BusNamesComeFromTheEditionsIdentifier)
+{
+    const struct {
+        const char *identifier;
+        const char *service;
+    } cases[] = {
+        {"org.thinkweb.ThinkwebDeluxe", "org.thinkweb.ThinkwebDeluxe"},
+        {"org.thinkweb.ThinkwebCompact", "org.thinkweb.ThinkwebCompact"},
+        {"unknown", "org.thinkweb.Thinkweb"},
+        {"org.9thinkweb.x", "org.thinkweb.Thinkweb"},
+        {"org..x", "org.thinkweb.Thinkweb"},
+        {"org.think web.x", "org.thinkweb.Thinkweb"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DocumentHandOver::serviceNameFor(QString::fromLatin1(c.identifier)),
+                  QString::fromLatin1(c.service))
+            << c.identifier;
+}
+
+class DocumentHandOverBusTest : public ApplicationTest
+{
+};
+
+TEST_F(DocumentHandOverBusTest, TheFirstLaunchRunsAndLaterOnesHandTheirFilesToIt)
+{
+    start();
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon is needed: scripts/install-deps";
+
+    DocumentHandOver running;
+    QList<QStringList> received;
+    running.setReceiver([&received](const QStringList &files) { received << files; });
+    ASSERT_EQ(running.startOnBus(bus.address, Service, {}), DocumentHandOver::Outcome::Running);
+    EXPECT_TRUE(running.isRunning());
+
+    // Relative names are made absolute where the launch stood.
+    const QString here = QDir::currentPath();
+    struct Case
+    {
+        QStringList given;
+        QStringList arrives;
+    };
+    const Case cases[] = {
+        {{"plan.tweb"}, {here + "/plan.tweb"}},
+        {{"/maps/a.tweb", "/maps/b.opml"}, {"/maps/a.tweb", "/maps/b.opml"}},
+        {{}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.given.join(u' ').toStdString());
+        received.clear();
+        DocumentHandOver later;
+        EXPECT_EQ(later.startOnBus(bus.address, Service, c.given),
+                  DocumentHandOver::Outcome::HandedOver);
+        EXPECT_FALSE(later.isRunning());
+        QDeadlineTimer deadline(10000);
+        while (received.isEmpty() && !deadline.hasExpired())
+            TestSupport::runEventLoopPass();
+        ASSERT_EQ(received.size(), 1);
+        EXPECT_EQ(received.first(), c.arrives);
+    }
+
+    // Only absolute names are taken from whoever calls.
+    EXPECT_FALSE(running.OpenFiles({QStringLiteral("relative.tweb")}));
+
+    // A program that is ending lets the next launch run on its own.
+    running.stop();
+    DocumentHandOver next;
+    EXPECT_EQ(next.startOnBus(bus.address, Service, {QStringLiteral("/maps/a.tweb")}),
+              DocumentHandOver::Outcome::Running);
+}
+
+TEST_F(DocumentHandOverBusTest, WithoutABusALaunchRunsAlone)
+{
+    start();
+    DocumentHandOver alone;
+    EXPECT_EQ(alone.startOnBus(QStringLiteral("unix:path=/nonexistent/bus"), Service, {}),
+              DocumentHandOver::Outcome::Alone);
+    EXPECT_FALSE(alone.isRunning());
+}
