@@ -496,8 +496,8 @@ QImage renderEPS(const QByteArray &data, QSize pixels, int timeoutMilliseconds, 
         environment.push_back(variable.data());
     environment.push_back(nullptr);
     pid_t child = -1;
-    const int spawned = posix_spawn(&child, renderer.constData(), &actions, nullptr, arguments,
-                                    environment.data());
+    const int spawned =
+        posix_spawn(&child, renderer.constData(), &actions, nullptr, arguments, environment.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         close(fds[0]);

@@ -39,8 +39,8 @@ protected:
     {
         QStringList entries;
         const QDir d(folder(name));
-        for (const QString &entry : d.entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                QDir::Hidden | QDir::System)) {
+        for (const QString &entry :
+             d.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
             QFile file(d.filePath(entry));
             entries << entry + '=' + (file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
         }
@@ -50,15 +50,14 @@ protected:
     // Red when anything it tries on the user's files works, green otherwise.
     QByteArray fileToucher() const
     {
+        const QByteArray attempts =
+            "{ (%1/victim.txt) (r) file 6 string readstring pop pop /hit true def } stopped pop\n"
+            "{ (%1/made.txt) (w) file closefile /hit true def } stopped pop\n"
+            "{ (%1/victim.txt) (%1/moved.txt) renamefile /hit true def } stopped pop\n"
+            "{ (%1/victim.txt) deletefile /hit true def } stopped pop\n";
         QByteArray body = "/hit false def\n";
-        for (const char *name : {"tmp", "home"}) {
-            const QByteArray f = QFile::encodeName(folder(name));
-            body += "{ (" + f + "/victim.txt) (r) file 6 string readstring pop pop /hit true def "
-                    "} stopped pop\n{ (" + f + "/made.txt) (w) file closefile /hit true def } "
-                    "stopped pop\n{ (" + f + "/victim.txt) (" + f + "/moved.txt) renamefile "
-                    "/hit true def } stopped pop\n{ (" + f + "/victim.txt) deletefile /hit true "
-                    "def } stopped pop\n";
-        }
+        for (const char *name : {"tmp", "home"})
+            body += QByteArray(attempts).replace("%1", QFile::encodeName(folder(name)));
         return "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 60 60\n%%EndComments\n" + body +
                "hit { 1 0 0 } { 0 0.6 0 } ifelse setrgbcolor 0 0 60 60 rectfill\nshowpage\n";
     }

@@ -49,8 +49,8 @@ QStringList listing(const QString &path)
 {
     QStringList entries;
     const QDir dir(path);
-    for (const QString &name : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                             QDir::Hidden | QDir::System)) {
+    for (const QString &name :
+         dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
         QFile file(dir.filePath(name));
         entries << name + '=' + (file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
     }
@@ -108,7 +108,8 @@ TEST_F(PictureFolders, PostScriptReachesNoFileOutsideItsOwnFolder)
     };
     for (const char *place : {"tmp", "home"}) {
         for (const char *attempt : attempts) {
-            const QByteArray body = QByteArray(attempt).replace("%1", QFile::encodeName(folder(place)));
+            const QByteArray body =
+                QByteArray(attempt).replace("%1", QFile::encodeName(folder(place)));
             SCOPED_TRACE(body.toStdString());
             const QByteArray picture =
                 eps("{ " + body + " } stopped not { 0 0 50 50 rectfill } if");
@@ -134,8 +135,8 @@ TEST_F(PictureFolders, PostScriptGetsBoundedMemoryAndTime)
     EXPECT_EQ(failure, PictureDrawing::Failure::TimedOut);
 
     // The largest page still fits under the cap.
-    const QImage largest = PictureDrawing::renderEPS(epsPicture(), QSize(4096, 4096), 60000,
-                                                     &failure);
+    const QImage largest =
+        PictureDrawing::renderEPS(epsPicture(), QSize(4096, 4096), 60000, &failure);
     EXPECT_EQ(largest.size(), QSize(4096, 4096));
     EXPECT_EQ(failure, PictureDrawing::Failure::None);
     EXPECT_EQ(listing(folder("tmp")), QStringList{"victim.txt=SECRET"});
