@@ -15,6 +15,7 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/UndoManager.h"
+#include "render/PictureDrawing.h"
 
 #include <QElapsedTimer>
 #include <QScrollBar>
@@ -62,6 +63,9 @@ TWGraphicView::TWGraphicView(QWidget *parent)
     m_layoutTimer.setInterval(0);
     connect(&m_layoutTimer, &QTimer::timeout, this, &TWGraphicView::performPendingLayout);
     connect(&m_autoscrollTimer, &QTimer::timeout, this, &TWGraphicView::autoscrollTick);
+    // Pictures drawn as placeholders while they rendered.
+    connect(&PictureEvents::shared(), &PictureEvents::picturesReady, viewport(),
+            qOverload<>(&QWidget::update));
     observeNotifications();
 }
 

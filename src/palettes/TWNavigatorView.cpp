@@ -6,6 +6,7 @@
 #include "model/TWMapsDoc.h"
 #include "platform/Document.h"
 #include "render/DrawingContext.h"
+#include "render/PictureDrawing.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -22,6 +23,8 @@ TWNavigatorView::TWNavigatorView(QWidget *parent) : QWidget(parent)
     // After the canvas has shown the change, so as not to share its frame.
     m_catchUpTimer.setInterval(CatchUpDelayMilliseconds);
     connect(&m_catchUpTimer, &QTimer::timeout, this, &TWNavigatorView::catchUpWhenQuiet);
+    connect(&PictureEvents::shared(), &PictureEvents::picturesReady, this,
+            &TWNavigatorView::delayedUpdateDisplay);
     m_closeObserver = NotificationCenter::defaultCenter().observe(
         Document::WillCloseNotification, nullptr, [this](const Notification &n) {
             if (m_document && n.sender.identity() == m_document.identity())

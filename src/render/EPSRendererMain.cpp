@@ -4,15 +4,68 @@
 // rendered) and then the RGB32 rows to standard output. It runs as a process
 // of its own: PostScript can loop forever or crash its interpreter, and the
 // program that asks holds threads a forked copy could deadlock on.
+//
+// The caller starts it in an empty folder of its own, named as the temporary
+// folder and home in an otherwise empty environment: the interpreter's safe
+// mode allows files in the temporary folder only, so a picture can reach
+// nothing but that folder. Here the process caps its own memory and time.
 #include <libspectre/spectre.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
+
+// Room the interpreter may take beyond what the loaded program already maps:
+// the largest page (4096 x 4096 pixels, 64 MB) several times over.
+constexpr rlim_t memoryAllowance = 512ULL * 1024 * 1024;
+// Processor seconds, a stop for when the caller's clock cannot stop it.
+constexpr rlim_t processorSeconds = 30;
+// The largest file the interpreter's own temporary files may grow to.
+constexpr rlim_t fileBytes = 256ULL * 1024 * 1024;
+
+rlim_t mappedBytes()
+{
+    unsigned long long pages = 0;
+    if (FILE *statm = fopen("/proc/self/statm", "r")) {
+        if (fscanf(statm, "%llu", &pages) != 1)
+            pages = 0;
+        fclose(statm);
+    }
+    return rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE));
+}
+
+// Lowers a limit; one already lower is kept.
+bool limit(int resource, rlim_t value)
+{
+    rlimit r{};
+    if (getrlimit(resource, &r) != 0)
+        return false;
+    if (r.rlim_max != RLIM_INFINITY)
+        value = std::min(value, r.rlim_max);
+    r.rlim_cur = r.rlim_max = value;
+    return setrlimit(resource, &r) == 0;
+}
+
+bool confine()
+{
+    // Nothing the caller had open but the three standard streams.
+    if (close_range(3, ~0U, 0) != 0)
+        for (int fd = 3; fd < 1024; ++fd)
+            close(fd);
+    // Gone with the thread that started it.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    return limit(RLIMIT_AS, mappedBytes() + memoryAllowance) &&
+           limit(RLIMIT_CPU, processorSeconds) && limit(RLIMIT_FSIZE, fileBytes) &&
+           limit(RLIMIT_CORE, 0);
+}
 
 bool writeFully(const unsigned char *bytes, long size)
 {
@@ -43,6 +96,10 @@ int main(int argc, char **argv)
     const int wanted[2] = {atoi(argv[2]), atoi(argv[3])};
     if (wanted[0] < 1 || wanted[1] < 1)
         return 2;
+    if (!confine()) {
+        writeHeader(0, 0, 0);
+        return 3;
+    }
 
     bool ok = false;
     SpectreDocument *document = spectre_document_new();

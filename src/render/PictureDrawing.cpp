@@ -1,17 +1,27 @@
 #include "render/PictureDrawing.h"
 
+#include "platform/Alerts.h"
+#include "platform/TWLocalizedString.h"
 #include "render/DrawingContext.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPainter>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QThreadPool>
 #include <QtDebug>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <list>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -27,6 +37,13 @@ namespace PictureDrawing {
 namespace {
 
 enum class Kind { PDF, EPS };
+
+// Copies of one picture share their bytes; other pictures are compared by
+// content only when they are as long.
+bool sameBytes(const QByteArray &a, const QByteArray &b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || a == b);
+}
 
 struct CacheEntry
 {
@@ -51,6 +68,16 @@ public:
         return std::nullopt;
     }
 
+    // A raster of the picture at another size, to stand in while its own renders.
+    QImage findAnySize(const QByteArray &data, Kind kind)
+    {
+        std::lock_guard lock(m_mutex);
+        for (const CacheEntry &entry : m_entries)
+            if (entry.kind == kind && !entry.raster.isNull() && sameBytes(entry.data, data))
+                return entry.raster;
+        return {};
+    }
+
     void insert(const QByteArray &data, Kind kind, QSize pixels, const QImage &raster)
     {
         std::lock_guard lock(m_mutex);
@@ -70,13 +97,6 @@ public:
     }
 
 private:
-    // Copies of one picture share their bytes; other pictures are compared
-    // by content only when they are as long.
-    static bool sameBytes(const QByteArray &a, const QByteArray &b)
-    {
-        return a.size() == b.size() && (a.constData() == b.constData() || a == b);
-    }
-
     std::mutex m_mutex;
     std::list<CacheEntry> m_entries;
     qint64 m_bytes = 0;
@@ -104,23 +124,177 @@ QSize rasterSize(const DrawingContext &context, const Rect &rect)
     return QSize(int(w), int(h));
 }
 
-QImage cachedRaster(const QByteArray &data, Kind kind, QSize pixels)
+// EPS pictures being rendered and those that failed. One render of a picture
+// runs at a time, whatever sizes are asked for: a picture that loops costs
+// its time limit once, not once per zoom level or view.
+class EPSRenders
 {
-    if (std::optional<QImage> hit = cache().find(data, kind, pixels))
-        return *hit;
-    const QImage raster = kind == Kind::PDF ? renderPDF(data, pixels) : renderEPS(data, pixels);
-    cache().insert(data, kind, pixels, raster);
-    return raster;
+public:
+    enum class State { Ready, Pending, Failed };
+
+    // The raster at `pixels`. On the screen a picture not yet rendered starts
+    // rendering on a thread and is Pending; elsewhere the caller waits for it.
+    State raster(const QByteArray &data, QSize pixels, bool wait, QImage *raster)
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            if (std::optional<QImage> hit = cache().find(data, Kind::EPS, pixels)) {
+                *raster = *hit;
+                return hit->isNull() ? State::Failed : State::Ready;
+            }
+            if (hasFailed(data))
+                return State::Failed;
+            if (!isRendering(data))
+                break;
+            if (!wait) {
+                *raster = cache().findAnySize(data, Kind::EPS);
+                m_placeholdersShown = true;
+                return State::Pending;
+            }
+            m_changed.wait(lock);
+        }
+        m_rendering.append(data);
+        if (!wait) {
+            ++m_threadRenders;
+            m_placeholdersShown = true;
+            *raster = cache().findAnySize(data, Kind::EPS);
+            lock.unlock();
+            pool().start([this, data, pixels] { render(data, pixels, true); });
+            return State::Pending;
+        }
+        lock.unlock();
+        *raster = render(data, pixels, false);
+        return raster->isNull() ? State::Failed : State::Ready;
+    }
+
+    bool waitForThreads(int milliseconds)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                  [this] { return m_threadRenders == 0; });
+    }
+
+    void clear()
+    {
+        std::lock_guard lock(m_mutex);
+        m_failed.clear();
+        m_told.clear();
+    }
+
+private:
+    QImage render(const QByteArray &data, QSize pixels, bool onThread)
+    {
+        Failure failure = Failure::None;
+        const int limit = epsTimeLimit();
+        const QImage image = renderEPS(data, pixels, limit, &failure);
+        bool tell = false, announce = false;
+        {
+            std::lock_guard lock(m_mutex);
+            // Views that drew placeholders repaint: those of a thread's render
+            // always, those that drew one while this caller rendered too.
+            announce = std::exchange(m_placeholdersShown, false) || onThread;
+            for (qsizetype i = 0; i < m_rendering.size(); ++i)
+                if (sameBytes(m_rendering[i], data)) {
+                    m_rendering.removeAt(i);
+                    break;
+                }
+            if (image.isNull()) {
+                m_failed.append(data);
+                tell = !contains(m_told, data);
+                if (tell)
+                    m_told.append(data);
+            } else {
+                cache().insert(data, Kind::EPS, pixels, image);
+            }
+            if (onThread)
+                --m_threadRenders;
+        }
+        m_changed.notify_all();
+        if (tell)
+            tellUser(failure, limit);
+        if (announce)
+            announceReady();
+        return image;
+    }
+
+    static bool contains(const QList<QByteArray> &list, const QByteArray &data)
+    {
+        for (const QByteArray &entry : list)
+            if (sameBytes(entry, data))
+                return true;
+        return false;
+    }
+    bool hasFailed(const QByteArray &data) const { return contains(m_failed, data); }
+    bool isRendering(const QByteArray &data) const { return contains(m_rendering, data); }
+
+    // Views repaint once for all the pictures that became ready meanwhile.
+    void announceReady()
+    {
+        if (!QCoreApplication::instance() || m_announcing.exchange(true))
+            return;
+        QMetaObject::invokeMethod(
+            &PictureEvents::shared(),
+            [this] {
+                m_announcing = false;
+                emit PictureEvents::shared().picturesReady();
+            },
+            Qt::QueuedConnection);
+    }
+
+    // Once a picture, from the event loop: never from inside a paint.
+    static void tellUser(Failure failure, int limit)
+    {
+        if (!QCoreApplication::instance())
+            return;
+        QMetaObject::invokeMethod(
+            &PictureEvents::shared(),
+            [failure, limit] {
+                const QString message =
+                    failure == Failure::TimedOut
+                        ? TWLocalizedString(StringTable::General,
+                                            "A PostScript picture in this document took longer "
+                                            "than %1 seconds to draw. It is left out.")
+                              .arg(std::max(1, limit / 1000))
+                        : TWLocalizedString(StringTable::General,
+                                            "A PostScript picture in this document could not be "
+                                            "drawn: its PostScript has errors or needs more "
+                                            "memory than a picture may have. It is left out.");
+                Alerts::current().runAlertPanel(
+                    TWLocalizedString(StringTable::General, "A picture could not be drawn"),
+                    message, {TWLocalizedString(StringTable::General, "OK")});
+            },
+            Qt::QueuedConnection);
+    }
+
+    static QThreadPool &pool()
+    {
+        // Never destroyed: a render still running at exit must not hold it up.
+        static QThreadPool *threads = [] {
+            auto *p = new QThreadPool;
+            p->setMaxThreadCount(4);
+            return p;
+        }();
+        return *threads;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QList<QByteArray> m_rendering;
+    QList<QByteArray> m_failed;
+    QList<QByteArray> m_told;
+    int m_threadRenders = 0;
+    bool m_placeholdersShown = false;
+    std::atomic<bool> m_announcing{false};
+};
+
+EPSRenders &epsRenders()
+{
+    static EPSRenders *instance = new EPSRenders;
+    return *instance;
 }
 
-bool drawPage(const DrawingContext &context, const QByteArray &data, Kind kind, const Rect &rect)
+void drawRaster(const DrawingContext &context, const QImage &raster, const Rect &rect)
 {
-    const QSize pixels = rasterSize(context, rect);
-    if (pixels.isEmpty())
-        return false;
-    const QImage raster = cachedRaster(data, kind, pixels);
-    if (raster.isNull())
-        return false;
     QPainter &painter = context.painter();
     painter.save();
     painter.setClipRect(rect.toQt(), Qt::IntersectClip);
@@ -129,6 +303,52 @@ bool drawPage(const DrawingContext &context, const QByteArray &data, Kind kind, 
     painter.setOpacity(1.0);
     painter.drawImage(rect.toQt(), raster);
     painter.restore();
+}
+
+// What a picture still rendering shows: the page at another size when there
+// is one, else a pale box.
+void drawPlaceholder(const DrawingContext &context, const QImage &standIn, const Rect &rect)
+{
+    if (!standIn.isNull()) {
+        drawRaster(context, standIn, rect);
+        return;
+    }
+    QPainter &painter = context.painter();
+    painter.save();
+    painter.setClipRect(rect.toQt(), Qt::IntersectClip);
+    painter.fillRect(rect.toQt(), QColor(128, 128, 128, 40));
+    painter.restore();
+}
+
+bool drawPage(const DrawingContext &context, const QByteArray &data, Kind kind, const Rect &rect)
+{
+    const QSize pixels = rasterSize(context, rect);
+    if (pixels.isEmpty())
+        return false;
+    if (kind == Kind::EPS) {
+        QImage raster;
+        switch (epsRenders().raster(data, pixels, !context.isDrawingToScreen(), &raster)) {
+        case EPSRenders::State::Ready:
+            drawRaster(context, raster, rect);
+            return true;
+        case EPSRenders::State::Pending:
+            drawPlaceholder(context, raster, rect);
+            return true;
+        case EPSRenders::State::Failed:
+            return false;
+        }
+        return false;
+    }
+    QImage raster;
+    if (std::optional<QImage> hit = cache().find(data, kind, pixels)) {
+        raster = *hit;
+    } else {
+        raster = renderPDF(data, pixels);
+        cache().insert(data, kind, pixels, raster);
+    }
+    if (raster.isNull())
+        return false;
+    drawRaster(context, raster, rect);
     return true;
 }
 
@@ -220,44 +440,70 @@ QImage renderPDF(const QByteArray &data, QSize pixels)
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-QImage renderEPS(const QByteArray &data, QSize pixels, int timeoutMilliseconds)
+QImage renderEPS(const QByteArray &data, QSize pixels, int timeoutMilliseconds, Failure *failure)
 {
+    Failure failed = Failure::Unreadable;
+    const auto fail = [&] {
+        if (failure)
+            *failure = failed;
+        return QImage();
+    };
+    if (failure)
+        *failure = Failure::None;
     if (pixels.isEmpty() || data.isEmpty())
-        return {};
-    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/thinkweb-eps-XXXXXX.eps"));
-    if (!file.open() || file.write(data) != data.size() || !file.flush()) {
-        qWarning("EPS picture could not be handed to the PostScript interpreter");
-        return {};
-    }
-    const QByteArray path = QFile::encodeName(file.fileName());
-
+        return fail();
     const QByteArray renderer = epsRendererPath();
     if (renderer.isEmpty()) {
         qWarning("EPS picture left out: the renderer thinkweb-eps-render is not installed");
-        return {};
+        return fail();
     }
+    // The interpreter may use the temporary folder and nothing else; each
+    // render gets an empty one of its own, made readable by this user only.
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/thinkweb-eps-XXXXXX"));
+    QFile file(folder.filePath(QStringLiteral("picture.eps")));
+    if (!folder.isValid() || !file.open(QIODevice::WriteOnly) || file.write(data) != data.size() ||
+        !file.flush()) {
+        qWarning("EPS picture could not be handed to the PostScript interpreter");
+        return fail();
+    }
+    file.close();
+    const QByteArray place = QFile::encodeName(folder.path());
+    const QByteArray path = QFile::encodeName(file.fileName());
+
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
-        return {};
+        return fail();
     // A spawned program, not a forked copy: the forked copy of a program with
     // threads can block on a lock another thread held at the fork.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, place.constData());
     const QByteArray width = QByteArray::number(pixels.width());
     const QByteArray height = QByteArray::number(pixels.height());
     char *const arguments[] = {
         const_cast<char *>(renderer.constData()), const_cast<char *>(path.constData()),
         const_cast<char *>(width.constData()), const_cast<char *>(height.constData()), nullptr};
+    // Nothing of the program's environment: the interpreter takes options
+    // from it, and finds the temporary folder and home there.
+    QList<QByteArray> variables;
+    for (const char *name : {"TMPDIR", "TEMP", "TMP", "HOME"})
+        variables.append(QByteArray(name) + '=' + place);
+    variables.append(QByteArrayLiteral("LC_ALL=C"));
+    std::vector<char *> environment;
+    for (QByteArray &variable : variables)
+        environment.push_back(variable.data());
+    environment.push_back(nullptr);
     pid_t child = -1;
     const int spawned =
-        posix_spawn(&child, renderer.constData(), &actions, nullptr, arguments, environ);
+        posix_spawn(&child, renderer.constData(), &actions, nullptr, arguments, environment.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         close(fds[0]);
         close(fds[1]);
         qWarning("EPS picture could not be handed to the PostScript interpreter");
-        return {};
+        return fail();
     }
     close(fds[1]);
 
@@ -277,21 +523,43 @@ QImage renderEPS(const QByteArray &data, QSize pixels, int timeoutMilliseconds)
                           clock, timeoutMilliseconds))
                 result = image;
         }
-    } else if (clock.elapsed() >= timeoutMilliseconds) {
+    }
+    if (result.isNull() && clock.elapsed() >= timeoutMilliseconds) {
+        failed = Failure::TimedOut;
         qWarning("EPS picture took too long to render; left out");
     }
     close(fds[0]);
+    // Stopped before its folder goes.
     kill(child, SIGKILL);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     if (result.isNull()) {
         qWarning("EPS picture could not be rendered");
-        return {};
+        return fail();
     }
     if (result.size() != pixels)
         result = result.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return result.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+namespace {
+std::atomic<int> timeLimit{epsTimeoutMilliseconds};
+}
+
+int epsTimeLimit()
+{
+    return timeLimit;
+}
+
+void setEPSTimeLimit(int milliseconds)
+{
+    timeLimit = std::max(1, milliseconds);
+}
+
+bool waitForRenders(int milliseconds)
+{
+    return epsRenders().waitForThreads(milliseconds);
 }
 
 bool drawRepresentation(const DrawingContext &context, const ImageRepresentation &rep,
@@ -323,6 +591,18 @@ bool drawImage(const DrawingContext &context, const Image &image, const Rect &re
 void clearCache()
 {
     cache().clear();
+    epsRenders().clear();
 }
 
 } // namespace PictureDrawing
+
+PictureEvents &PictureEvents::shared()
+{
+    static PictureEvents *events = [] {
+        auto *e = new PictureEvents;
+        if (QCoreApplication *app = QCoreApplication::instance())
+            e->moveToThread(app->thread());
+        return e;
+    }();
+    return *events;
+}

@@ -1,0 +1,196 @@
+#include "PictureTestData.h"
+#include "platform/RecordingAlerts.h"
+#include "render/DrawingContext.h"
+#include "render/PictureDrawing.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+using namespace PictureTestData;
+
+QByteArray eps(const QByteArray &body)
+{
+    return "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 50 50\n%%EndComments\n" + body +
+           "\nshowpage\n";
+}
+
+bool draw(QImage &canvas, const QByteArray &bytes, Rect rect, bool screen)
+{
+    const std::optional<Image> picture = Image::initWithData(bytes);
+    EXPECT_TRUE(picture.has_value());
+    QPainter painter(&canvas);
+    DrawingContext context(painter, screen);
+    return picture && PictureDrawing::drawImage(context, *picture, rect);
+}
+
+QImage whiteCanvas(int side = 60)
+{
+    return DrawingContext::makeImage(Size(side, side), 1.0, Qt::white);
+}
+
+int darkPixels(const QImage &image)
+{
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 128;
+    return dark;
+}
+
+// Names the entries of a folder with their contents.
+QStringList listing(const QString &path)
+{
+    QStringList entries;
+    const QDir dir(path);
+    for (const QString &name :
+         dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        QFile file(dir.filePath(name));
+        entries << name + '=' + (file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
+    }
+    return entries;
+}
+
+// The program's temporary folder and home, each holding a file a picture
+// must not reach; restored afterwards.
+class PictureFolders : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(outer.isValid());
+        for (const char *name : {"tmp", "home"}) {
+            ASSERT_TRUE(QDir(outer.path()).mkpath(name));
+            QFile file(folder(name) + "/victim.txt");
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("SECRET");
+        }
+        savedTmp = qgetenv("TMPDIR");
+        savedHome = qgetenv("HOME");
+        qputenv("TMPDIR", QFile::encodeName(folder("tmp")));
+        qputenv("HOME", QFile::encodeName(folder("home")));
+        PictureDrawing::clearCache();
+    }
+    void TearDown() override
+    {
+        ASSERT_TRUE(PictureDrawing::waitForRenders(60000));
+        QCoreApplication::processEvents();
+        qputenv("TMPDIR", savedTmp);
+        qputenv("HOME", savedHome);
+        PictureDrawing::setEPSTimeLimit(PictureDrawing::epsTimeoutMilliseconds);
+        PictureDrawing::clearCache();
+    }
+    QString folder(const char *name) const { return outer.filePath(QString::fromLatin1(name)); }
+
+    QTemporaryDir outer;
+    QByteArray savedTmp, savedHome;
+    RecordingAlerts alerts;
+    Alerts::Scope alertsScope{&alerts};
+};
+
+TEST_F(PictureFolders, PostScriptReachesNoFileOutsideItsOwnFolder)
+{
+    // Each picture fills itself black when what it tries succeeds.
+    const char *attempts[] = {
+        "(%1/made.txt) (w) file dup (x) writestring closefile",
+        "(%1/victim.txt) (w) file dup (changed) writestring closefile",
+        "(%1/victim.txt) deletefile",
+        "(%1/victim.txt) (%1/moved.txt) renamefile",
+        "(%1/victim.txt) (r) file 6 string readstring pop (SECRET) eq not { stop } if",
+        "/n 0 def (%1/*) { (victim) search { pop pop pop /n n 1 add def } { pop } ifelse } "
+        "100 string filenameforall n 0 eq { stop } if",
+    };
+    for (const char *place : {"tmp", "home"}) {
+        for (const char *attempt : attempts) {
+            const QByteArray body =
+                QByteArray(attempt).replace("%1", QFile::encodeName(folder(place)));
+            SCOPED_TRACE(body.toStdString());
+            const QByteArray picture =
+                eps("{ " + body + " } stopped not { 0 0 50 50 rectfill } if");
+            QImage canvas = whiteCanvas();
+            draw(canvas, picture, Rect(5, 5, 50, 50), false);
+            EXPECT_EQ(darkPixels(canvas), 0);
+            EXPECT_EQ(listing(folder("tmp")), QStringList{"victim.txt=SECRET"});
+            EXPECT_EQ(listing(folder("home")), QStringList{"victim.txt=SECRET"});
+        }
+    }
+}
+
+TEST_F(PictureFolders, PostScriptGetsBoundedMemoryAndTime)
+{
+    // A list that grows by 80 MB a step stops at the memory cap, not the clock.
+    const QByteArray greedy = eps("/l null def { /l [ l 5000000 array ] def } loop");
+    PictureDrawing::Failure failure = PictureDrawing::Failure::None;
+    EXPECT_TRUE(PictureDrawing::renderEPS(greedy, QSize(50, 50), 60000, &failure).isNull());
+    EXPECT_EQ(failure, PictureDrawing::Failure::Unreadable);
+
+    const QByteArray endless = eps("{ } loop");
+    EXPECT_TRUE(PictureDrawing::renderEPS(endless, QSize(50, 50), 1000, &failure).isNull());
+    EXPECT_EQ(failure, PictureDrawing::Failure::TimedOut);
+
+    // The largest page still fits under the cap.
+    const QImage largest =
+        PictureDrawing::renderEPS(epsPicture(), QSize(4096, 4096), 60000, &failure);
+    EXPECT_EQ(largest.size(), QSize(4096, 4096));
+    EXPECT_EQ(failure, PictureDrawing::Failure::None);
+    EXPECT_EQ(listing(folder("tmp")), QStringList{"victim.txt=SECRET"});
+}
+
+TEST_F(PictureFolders, TheScreenDrawsAPlaceholderWhilePostScriptRenders)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        bool renders;
+    };
+    const Case cases[] = {
+        {"sound", epsPicture(), true},
+        {"endless", eps("{ } loop"), false},
+        {"broken", eps("this is { not PostScript ]"), false},
+    };
+    PictureDrawing::setEPSTimeLimit(1500);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        alerts.clear();
+        QSignalSpy ready(&PictureEvents::shared(), &PictureEvents::picturesReady);
+        QImage canvas = whiteCanvas();
+        // Drawn at once, as a pale box, while the renderer is still at work.
+        EXPECT_TRUE(draw(canvas, c.bytes, Rect(5, 5, 50, 50), true));
+        EXPECT_NE(canvas.pixel(30, 30), qRgb(255, 255, 255));
+        ASSERT_TRUE(PictureDrawing::waitForRenders(60000));
+        EXPECT_TRUE(ready.wait(5000));
+
+        // Every size after: the picture, or nothing and no render, at once.
+        for (int side : {50, 80, 17}) {
+            QImage again = whiteCanvas(90);
+            EXPECT_EQ(draw(again, c.bytes, Rect(0, 0, side, side), false), c.renders);
+            EXPECT_EQ(draw(again, c.bytes, Rect(0, 0, side, side), true), c.renders);
+            if (c.renders)
+                EXPECT_TRUE(isNear(again.pixel(side / 20, side / 20), qRgb(30, 60, 220)));
+            else
+                EXPECT_EQ(again, whiteCanvas(90));
+        }
+        ASSERT_TRUE(PictureDrawing::waitForRenders(60000));
+        QTest::qWait(50);
+        // The user hears once of a picture that could not be drawn.
+        EXPECT_EQ(alerts.alerts().size(), c.renders ? 0 : 1);
+    }
+}
+
+TEST_F(PictureFolders, PrintingWaitsForTheRenderTheScreenStarted)
+{
+    QImage screen = whiteCanvas();
+    EXPECT_TRUE(draw(screen, epsPicture(), Rect(0, 0, 50, 50), true));
+    QImage printed = whiteCanvas();
+    EXPECT_TRUE(draw(printed, epsPicture(), Rect(0, 0, 50, 50), false));
+    EXPECT_TRUE(isNear(printed.pixel(2, 2), qRgb(30, 60, 220)));
+}
+
+} // namespace
