@@ -8,6 +8,7 @@
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "support/CalendarFormat.h"
+#include "support/XMLDocument.h"
 
 #include <algorithm>
 #include <memory>
@@ -31,14 +32,15 @@ xmlNodePtr createElementNamed(const char *name, xmlNodePtr parent,
 {
     xmlNodePtr element = xmlNewChild(parent, nullptr, BAD_CAST name, nullptr);
     for (const auto &[key, value] : attributes)
-        xmlNewProp(element, BAD_CAST key.constData(), BAD_CAST value.toUtf8().constData());
+        xmlNewProp(element, BAD_CAST key.constData(),
+                   BAD_CAST XMLDetail::xmlTextBytes(value, BAD_CAST key.constData()).constData());
     return element;
 }
 
 void addTextChild(xmlNodePtr parent, const char *name, const QString &text)
 {
     xmlNodePtr element = xmlNewChild(parent, nullptr, BAD_CAST name, nullptr);
-    xmlNodeAddContent(element, BAD_CAST text.toUtf8().constData());
+    xmlNodeAddContent(element, BAD_CAST XMLDetail::xmlTextBytes(text, BAD_CAST name).constData());
 }
 
 } // namespace

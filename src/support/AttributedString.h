@@ -106,14 +106,14 @@ public:
     const TextAttributes &runAttributes(qsizetype run) const { return m_runs[run].attributes; }
 
     // XML, libxml2 route: appends an "NSAttributedString" element to parent.
-    // The text is written without its illegal characters.
+    // Characters XML cannot hold are listed apart, in "omittedCharacters".
     void addXmlDataToNode(xmlNodePtr parent) const;
     // Appends to a "formatting" node one child per attribute that has an
     // element form, in the fixed order of the element.
     static void addFormattingAttributes(const TextAttributes &attributes, xmlNodePtr node);
     // Reads the "NSAttributedString" element below node: nothing when it has
-    // no "string". The text is kept as the file has it. notes, when given,
-    // gets "Used Windows Font" once for every run that named a Windows font.
+    // no "string"; the text as the file has it, omitted ones put back. notes,
+    // when given, get "Used Windows Font" for every run naming a Windows font.
     // Bad runs are skipped with a log line.
     static std::optional<AttributedString> initWithXMLNode(xmlNodePtr node, xmlDocPtr document,
                                                            QStringList *notes = nullptr);

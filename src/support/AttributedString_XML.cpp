@@ -250,6 +250,119 @@ xmlNodePtr addFormatting(xmlNodePtr parent, AttributedString::Range range)
     return node;
 }
 
+// ---- characters XML cannot hold ----
+
+// A character left out of "string": its index in the whole text and its
+// UTF-16 unit (all of them are single units).
+struct OmittedCharacter
+{
+    qsizetype index;
+    char16_t unit;
+};
+
+const char omittedCharactersElement[] = "omittedCharacters";
+
+// Units XML 1.0 cannot hold: the C0 controls but tab, line feed and carriage
+// return, U+FFFE, U+FFFF and surrogates that are not part of a pair.
+bool xmlCannotHold(char16_t unit)
+{
+    return QChar::isSurrogate(unit) || !XMLDetail::isXMLCharacter(unit);
+}
+
+// The text without what XML cannot hold, each run keeping its attributes;
+// what was left out goes to `omitted`, in text order.
+AttributedString withoutCharactersXMLCannotHold(const AttributedString &s,
+                                                std::vector<OmittedCharacter> &omitted)
+{
+    const QString &text = s.string();
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype n = text.size();
+    AttributedString held;
+    qsizetype segment = 0;
+    for (qsizetype i = 0; i < n;) {
+        const char16_t u = p[i];
+        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
+            i += 2;
+            continue;
+        }
+        if (!xmlCannotHold(u)) {
+            ++i;
+            continue;
+        }
+        if (i > segment)
+            held.appendAttributedString(s.attributedSubstringFromRange({segment, i - segment}));
+        omitted.push_back({i, u});
+        segment = ++i;
+    }
+    if (omitted.empty())
+        return s;
+    if (n > segment)
+        held.appendAttributedString(s.attributedSubstringFromRange({segment, n - segment}));
+    return held;
+}
+
+// "index:unit" pairs in decimal, separated by blanks.
+QString omittedCharactersText(const std::vector<OmittedCharacter> &omitted)
+{
+    QString text;
+    for (const OmittedCharacter &c : omitted) {
+        if (!text.isEmpty())
+            text += QLatin1Char(' ');
+        text += QString::number(c.index) + QLatin1Char(':') + QString::number(int(c.unit));
+    }
+    return text;
+}
+
+std::vector<OmittedCharacter> readOmittedCharacters(const QString &text, int &bad)
+{
+    std::vector<OmittedCharacter> omitted;
+    for (const QString &pair : text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const qsizetype colon = pair.indexOf(QLatin1Char(':'));
+        bool indexOK = false, unitOK = false;
+        const qlonglong index = colon > 0 ? pair.left(colon).toLongLong(&indexOK) : -1;
+        const uint unit = colon > 0 ? pair.mid(colon + 1).toUInt(&unitOK) : 0;
+        // Only what "string" could not have held comes back this way.
+        if (!indexOK || !unitOK || index < 0 || unit > 0xFFFF || !xmlCannotHold(char16_t(unit))) {
+            ++bad;
+            continue;
+        }
+        omitted.push_back({qsizetype(index), char16_t(unit)});
+    }
+    return omitted;
+}
+
+// The text with the omitted characters put back at their indices; each takes
+// the attributes of the character before it (the first character's at the
+// start). Entries that do not fit the text, or come out of order, are
+// counted in `bad` and left out.
+AttributedString withOmittedCharacters(const AttributedString &held,
+                                       const std::vector<OmittedCharacter> &omitted, int &bad)
+{
+    AttributedString result;
+    qsizetype taken = 0; // characters of `held` copied so far
+    for (const OmittedCharacter &c : omitted) {
+        const qsizetype before = c.index - (result.length() - taken);
+        if (before < taken || before > held.length()) {
+            ++bad;
+            continue;
+        }
+        if (before > taken) {
+            result.appendAttributedString(held.attributedSubstringFromRange({taken, before - taken}));
+            taken = before;
+        }
+        TextAttributes attributes;
+        if (!result.isEmpty())
+            attributes = result.attributesAtIndex(result.length() - 1);
+        else if (!held.isEmpty())
+            attributes = held.attributesAtIndex(0);
+        result.appendAttributedString(AttributedString(QString(QChar(c.unit)), attributes));
+    }
+    if (taken < held.length())
+        result.appendAttributedString(
+            held.attributedSubstringFromRange({taken, held.length() - taken}));
+    return result;
+}
+
 // ---- reading ----
 
 QString textOf(xmlNodePtr node)
@@ -499,11 +612,18 @@ void AttributedString::addXmlDataToNode(xmlNodePtr parent) const
     if (!parent)
         return;
     xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSAttributedString");
-    const AttributedString clean = attributedStringByRemovingIllegalCharacters();
+    // Every character XML holds is written as it is: joiners, marks, soft
+    // hyphens and the like are part of the text. The few it cannot hold are
+    // left out of "string" and listed after it, so that readers that do not
+    // know the list still read a text whose runs fit it.
+    std::vector<OmittedCharacter> omitted;
+    const AttributedString held = withoutCharactersXMLCannotHold(*this, omitted);
     // A text is never missing, only empty.
-    const QString text = clean.string();
+    const QString text = held.string();
     TWXMLUtils::addTextChild(node, "string", text.isNull() ? QStringLiteral("") : text);
-    const qsizetype size = clean.length();
+    if (!omitted.empty())
+        TWXMLUtils::addTextChild(node, omittedCharactersElement, omittedCharactersText(omitted));
+    const qsizetype size = held.length();
     if (size == 0)
         return;
 
@@ -513,19 +633,19 @@ void AttributedString::addXmlDataToNode(xmlNodePtr parent) const
          {&NSParagraphStyleAttributeName, &NSFontAttributeName, &TWWinFontAttributeName}) {
         for (qsizetype index = 0; index < size;) {
             Range range;
-            const QVariant value = clean.attribute(*key, index, &range);
+            const QVariant value = held.attribute(*key, index, &range);
             if (value.isValid())
                 addFormattingAttributes({{*key, value}}, addFormatting(node, range));
             index = range.end();
         }
     }
-    for (qsizetype run = 0; run < clean.runCount(); ++run) {
-        TextAttributes rest = clean.runAttributes(run);
+    for (qsizetype run = 0; run < held.runCount(); ++run) {
+        TextAttributes rest = held.runAttributes(run);
         rest.remove(NSParagraphStyleAttributeName);
         rest.remove(NSFontAttributeName);
         rest.remove(TWWinFontAttributeName);
         if (!rest.isEmpty())
-            addFormattingAttributes(rest, addFormatting(node, clean.runRange(run)));
+            addFormattingAttributes(rest, addFormatting(node, held.runRange(run)));
     }
 }
 
@@ -591,8 +711,16 @@ AttributedString::initWithXMLNode(xmlNodePtr node, xmlDocPtr document, QStringLi
         }
     }
 
-    // The text stays as the file has it (an emoji sequence keeps its joiners);
-    // cleaning is the writer's part.
+    // The text stays as the file has it (an emoji sequence keeps its joiners),
+    // with the characters XML could not hold put back where they were.
+    if (const xmlNodePtr omittedNode = reader.node("NSAttributedString/omittedCharacters")) {
+        int bad = 0;
+        result = withOmittedCharacters(result, readOmittedCharacters(textOf(omittedNode), bad), bad);
+        if (bad > 0)
+            qWarning("Attributed string: %d of its omitted characters do not fit the text; "
+                     "left out",
+                     bad);
+    }
     return result;
 }
 

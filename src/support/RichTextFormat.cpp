@@ -779,17 +779,34 @@ private:
             m_paragraphStart = m_text.size();
     }
 
+    // One pass over the character runs and the paragraphs, in text order:
+    // setting each paragraph's style on a text already cut into runs would
+    // split runs in the middle of the list, once per paragraph.
     AttributedString build() const
     {
-        AttributedString result(m_text);
-        for (size_t i = 0; i < m_runs.size(); ++i) {
-            const qsizetype end = i + 1 < m_runs.size() ? m_runs[i + 1].first : m_text.size();
-            if (!m_runs[i].second.isEmpty())
-                result.setAttributes(m_runs[i].second, {m_runs[i].first, end - m_runs[i].first});
+        AttributedString result;
+        const qsizetype size = m_text.size();
+        size_t run = 0;
+        size_t paragraph = 0;
+        for (qsizetype at = 0; at < size;) {
+            while (run + 1 < m_runs.size() && m_runs[run + 1].first <= at)
+                ++run;
+            qsizetype end = run + 1 < m_runs.size() ? m_runs[run + 1].first : size;
+            TextAttributes attributes = run < m_runs.size() ? m_runs[run].second : TextAttributes();
+            while (paragraph < m_paragraphs.size() && m_paragraphs[paragraph].end <= at)
+                ++paragraph;
+            if (paragraph < m_paragraphs.size()) {
+                const Paragraph &p = m_paragraphs[paragraph];
+                if (p.start <= at) {
+                    attributes.insert(NSParagraphStyleAttributeName, QVariant::fromValue(p.style));
+                    end = std::min(end, p.end);
+                } else {
+                    end = std::min(end, p.start);
+                }
+            }
+            result.appendAttributedString(AttributedString(m_text.mid(at, end - at), attributes));
+            at = end;
         }
-        for (const Paragraph &p : m_paragraphs)
-            result.addAttribute(NSParagraphStyleAttributeName, QVariant::fromValue(p.style),
-                                {p.start, p.end - p.start});
         return result;
     }
 

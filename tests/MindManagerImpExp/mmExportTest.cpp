@@ -370,6 +370,16 @@ TEST_F(MindManagerExport, ExportThenImportGivesTheSameMap)
              line->setEndArrowStyle(1);
              line->setEndFilled(true);
          }},
+        {"labels with joiners, marks and controls",
+         [](MindManagerExport &t) {
+             const QStringList labels{
+                 QString::fromUcs4(U"\U0001F468\u200D\U0001F469\u200D\U0001F467"),
+                 QString::fromUtf8("\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645"),
+                 QString::fromUtf8("hy\u00ADphen \u200Fa\u200E \u202Eb\u202C"),
+                 QStringLiteral("del\x7F nel\u0085 bom\uFEFF")};
+             for (int i = 0; i < labels.size(); ++i)
+                 t.add<TWRectangle>(t.sourceRoot.get(), Rect(100, 100 + 60 * i, 80, 30), labels[i]);
+         }},
         {"deep and wide",
          [](MindManagerExport &t) {
              TWMapBranch *parent = t.sourceRoot.get();

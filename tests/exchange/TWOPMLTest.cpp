@@ -402,6 +402,41 @@ TEST_F(TWOPMLTest, ExportThenImportKeepsTextsNotesAndAttachedTexts)
     EXPECT_TRUE(undo->canUndo());
 }
 
+// Labels keep their joiners, marks and controls through an export and an
+// import; what XML cannot hold is left out, and the file still reads.
+TEST_F(TWOPMLTest, LabelsKeepTheirCharactersThroughExportAndImport)
+{
+    const struct
+    {
+        QString label;
+        QString back;
+    } cases[] = {
+        {QString::fromUcs4(U"\U0001F468\u200D\U0001F469\u200D\U0001F467"),
+         QString::fromUcs4(U"\U0001F468\u200D\U0001F469\u200D\U0001F467")},
+        {QString::fromUtf8("\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645"),
+         QString::fromUtf8("\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645")},
+        {QString::fromUtf8("hy\u00ADphen \u200Fa\u200E \uFEFF"),
+         QString::fromUtf8("hy\u00ADphen \u200Fa\u200E \uFEFF")},
+        {QStringLiteral("del\x7F nel\u0085 tab\tx"), QStringLiteral("del\x7F nel\u0085 tab\tx")},
+        {QStringLiteral("vt\v ff\f") + QChar(0xFFFF), QStringLiteral("vt ff")},
+    };
+    for (const auto &c : cases)
+        child(root, 100, c.label);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("characters.opml");
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(exporter.opmlDataForMap(*map, {true, true, false}));
+    out.close();
+    auto target = importTarget();
+    ASSERT_TRUE(importer.importFile(file, *target));
+    ASSERT_EQ(target->root()->children().size(), qsizetype(std::size(cases)));
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(target->root()->children()[i]->enclosedTextArea()->text().string(),
+                  cases[i].back)
+            << i;
+}
+
 TEST_F(TWOPMLTest, TheExportActionsWriteEachChosenMapAtomically)
 {
     addChildren();

@@ -173,6 +173,57 @@ TEST_F(ContentsStreamTest, ADocumentNestedAThousandLevelsRoundTrips)
               withoutGraphicNumbers(document->xmlDocumentData()));
 }
 
+// Labels keep every character through a save and a reopen: joiners, marks,
+// soft hyphens and controls XML holds stand in the file as they are, and the
+// few it cannot hold come back too.
+TEST_F(ContentsStreamTest, LabelsKeepEveryCharacterThroughSaveAndReopen)
+{
+    const QStringList labels{
+        QString::fromUcs4(U"family \U0001F468\u200D\U0001F469\u200D\U0001F467"),
+        QString::fromUtf8("\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645"),
+        QString::fromUtf8("hy\u00ADphen \u200Fmarks\u200E \u202Eo\u202C"),
+        QStringLiteral("delete\x7F next\u0085 bom\uFEFF"),
+        QStringLiteral("line\r\nbreaks"),
+        QStringLiteral("vertical\vtab, form\ffeed") + QChar(0) + QChar(0xFFFF),
+        QStringLiteral("lone ") + QChar(0xD800) + QStringLiteral(" surrogate"),
+    };
+    const QByteArray map = mapElement("Texts", int(labels.size()));
+    ASSERT_TRUE(writePackage(path("texts.tweb"), "<TWMapsDoc><maps>" + map + "</maps></TWMapsDoc>"));
+    int error = -1;
+    auto document = TWMapsDoc::loadFromFile(path("texts.tweb"), false, &error);
+    ASSERT_NE(document, nullptr) << error;
+    const auto chain = [](TWMapsDoc &doc) {
+        QList<TWMapBranch *> branches;
+        for (TWMapBranch *b = doc.maps().at(0)->root().get(); b;
+             b = b->children().isEmpty() ? nullptr : b->children()[0].get())
+            branches.append(b);
+        return branches;
+    };
+    const QList<TWMapBranch *> branches = chain(*document);
+    ASSERT_EQ(branches.size(), labels.size());
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        AttributedString text(labels[i]);
+        text.addAttribute(NSKernAttributeName, 1.5, {0, 3});
+        branches[i]->enclosedTextArea()->setText(text);
+    }
+
+    for (int save = 1; save <= 2; ++save) {
+        SCOPED_TRACE(save);
+        const QString file = path(QStringLiteral("saved%1.tweb").arg(save));
+        ASSERT_EQ(document->saveToFile(file), TWFileIO::SaveSucceeded);
+        auto again = TWMapsDoc::loadFromFile(file, false, &error);
+        ASSERT_NE(again, nullptr) << error;
+        const QList<TWMapBranch *> back = chain(*again);
+        ASSERT_EQ(back.size(), labels.size());
+        for (qsizetype i = 0; i < labels.size(); ++i) {
+            EXPECT_EQ(back[i]->enclosedTextArea()->text().string(), labels[i]) << i;
+            EXPECT_EQ(back[i]->enclosedTextArea()->text().attribute(NSKernAttributeName, 2),
+                      QVariant(1.5));
+        }
+        document = again;
+    }
+}
+
 TEST_F(ContentsStreamTest, InternalEntitiesOpenSaveAndReopenWithTheirText)
 {
     // Declared in the internal subset and used in text, in an attribute of a

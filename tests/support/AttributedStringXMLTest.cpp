@@ -6,7 +6,9 @@
 #include "support/GlyphInfo.h"
 #include "support/ParagraphStyle.h"
 #include "support/Shadow.h"
+#include "support/TWXMLUtils.h"
 #include "support/TextAttachment.h"
+#include "support/XMLDocument.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -172,9 +174,10 @@ TEST(AttributedStringXML, OffsetsFollowTheCleanText)
 
     AttributedString s("a" + QString(QChar(0)) + "b\vc\u200Dd\te");
     s.addAttribute(NSForegroundColorAttributeName, rgb(1, 0, 0), {4, 4}); // c ZWJ d tab
-    EXPECT_TRUE(XMLTest::written(s).contains("<string>abcd\te</string>"));
-    EXPECT_EQ(formattingSummary(s), QStringList({"2,3:NSForegroundColorAttributeName"}));
-    EXPECT_EQ(read(XMLTest::written(s)), s.attributedStringByRemovingIllegalCharacters());
+    EXPECT_TRUE(XMLTest::written(s).contains(
+        "<string>abc\u200Dd\te</string><omittedCharacters>1:0 3:11</omittedCharacters>"));
+    EXPECT_EQ(formattingSummary(s), QStringList({"2,4:NSForegroundColorAttributeName"}));
+    EXPECT_EQ(read(XMLTest::written(s)), s);
 
     // Reading keeps the text as the file has it: a family emoji keeps its joiners.
     LogCapture log;
@@ -205,6 +208,150 @@ TEST(AttributedStringXML, OffsetsFollowTheCleanText)
     carried.addAttribute(NSAttachmentAttributeName, v(TextAttachment(file)), {1, 1});
     EXPECT_EQ(AttributedString::objectWithXMLElement(tip.freshXMLElement()), carried);
     EXPECT_EQ(log.containing("XML cannot hold"), 2);
+}
+
+// The text as a file holds it: written to text by libxml2 and parsed again.
+std::optional<AttributedString> throughFile(const AttributedString &s, QString *xml = nullptr)
+{
+    const QString text =
+        TWXMLUtils::xmlRepresentation([&](xmlNodePtr root) { s.addXmlDataToNode(root); });
+    if (xml)
+        *xml = text;
+    xmlDocPtr doc = XMLDetail::parseToXmlDoc(text.toUtf8());
+    if (!doc)
+        return std::nullopt;
+    std::optional<AttributedString> back =
+        AttributedString::initWithXMLNode(xmlDocGetRootElement(doc), doc);
+    xmlFreeDoc(doc);
+    return back;
+}
+
+// Saving keeps every character of a text. Those XML holds are in "string" as
+// they are; the few it cannot hold come back from the list after it, and a
+// reader that does not know the list gets the text without them, its runs
+// still in place.
+TEST(AttributedStringXML, EveryCharacterSurvivesAFile)
+{
+    const auto u = [](char32_t c) { return QString::fromUcs4(&c, 1); };
+    const QString family = QString::fromUcs4(U"\U0001F468\u200D\U0001F469\u200D\U0001F467");
+    const struct
+    {
+        const char *what;
+        QString text;
+        bool inString; // the text stands in "string" as it is
+    } cases[] = {
+        {"family emoji joined by ZWJ", family, true},
+        {"Persian with ZWNJ", QString::fromUtf8("\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645"),
+         true},
+        {"soft hyphen", u(0xAD), true},
+        {"right-to-left mark", u(0x200F), true},
+        {"left-to-right mark", u(0x200E), true},
+        {"right-to-left override", u(0x202E), true},
+        {"delete", u(0x7F), true},
+        {"next line (C1 control)", u(0x85), true},
+        {"byte order mark", u(0xFEFF), true},
+        {"non-character U+FDD0", u(0xFDD0), true},
+        {"tag character beyond the basic plane", u(0xE0041), true},
+        {"carriage return and line feed", "\r\n", true},
+        {"NUL", u(0x0), false},
+        {"start of heading", u(0x1), false},
+        {"vertical tab (a line break from word processors)", u(0xB), false},
+        {"form feed", u(0xC), false},
+        {"unit separator", u(0x1F), false},
+        {"U+FFFE", u(0xFFFE), false},
+        {"U+FFFF", u(0xFFFF), false},
+        {"lone high surrogate", QString(QChar(0xD83D)), false},
+        {"lone low surrogate", QString(QChar(0xDE00)), false},
+        {"two in a row", u(0x1) + u(0x2), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        // At the start, inside a run, between runs and at the end.
+        for (const QString &text :
+             {c.text + "ab", "a" + c.text + "b", "ab" + c.text, c.text + "a" + c.text}) {
+            AttributedString s(text);
+            s.addAttribute(NSForegroundColorAttributeName, rgb(1, 0, 0), {0, 1});
+            s.addAttribute(NSKernAttributeName, 2.0, {1, s.length() - 1});
+            // A character that comes back from the list takes the attributes
+            // of the one before it (of the first kept one at the start).
+            AttributedString expected = s;
+            if (!c.inString) {
+                QList<qsizetype> omittedAt;
+                for (qsizetype p = text.indexOf(c.text); p >= 0; p = text.indexOf(c.text, p + 1))
+                    for (qsizetype k = 0; k < c.text.size(); ++k)
+                        omittedAt.append(p + k);
+                qsizetype firstKept = 0;
+                while (omittedAt.contains(firstKept))
+                    ++firstKept;
+                for (const qsizetype i : omittedAt)
+                    expected.setAttributes(expected.attributesAtIndex(i > 0 ? i - 1 : firstKept),
+                                           {i, 1});
+            }
+            LogCapture log;
+            QString xml;
+            EXPECT_EQ(throughFile(s, &xml), expected) << xml.toStdString();
+            EXPECT_EQ(read(XMLTest::written(s)), expected);
+            EXPECT_EQ(AttributedString::objectWithXMLElement(s.freshXMLElement()), expected);
+            EXPECT_EQ(xml.contains(QString(c.text).replace('\r', "&#13;")), c.inString)
+                << xml.toStdString();
+            EXPECT_EQ(xml.contains("<omittedCharacters>"), !c.inString);
+            EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
+
+            // Without the list: the text less what it holds, the runs in place.
+            xml.remove(QRegularExpression("<omittedCharacters>[^<]*</omittedCharacters>"));
+            AttributedString older = s;
+            if (!c.inString)
+                for (qsizetype i = older.string().indexOf(c.text); i >= 0;
+                     i = older.string().indexOf(c.text))
+                    older.deleteCharactersInRange({i, c.text.size()});
+            EXPECT_EQ(XMLTest::readFrom(xml.mid(xml.indexOf("<NSAttributedString>"))
+                                            .replace("</XMLObj>", "")
+                                            .trimmed(),
+                                        [](xmlNodePtr node, xmlDocPtr doc) {
+                                            return AttributedString::initWithXMLNode(node, doc);
+                                        }),
+                      older);
+        }
+    }
+
+    // A character that was left out takes the attributes of the one before.
+    AttributedString mixed("a" + u(0xB) + "b");
+    mixed.addAttribute(NSKernAttributeName, 1.0, {1, 2});
+    AttributedString expected("a" + u(0xB) + "b");
+    expected.addAttribute(NSKernAttributeName, 1.0, {2, 1});
+    EXPECT_EQ(throughFile(mixed), expected);
+}
+
+// A list of omitted characters that does not fit its text loses only what
+// does not fit, with one log line.
+TEST(AttributedStringXML, OmittedCharactersThatDoNotFitAreLeftOut)
+{
+    const struct
+    {
+        const char *list;
+        QString text;
+        int bad;
+    } cases[] = {
+        {"0:11 3:0", QString(QChar(0xB)) + "ab" + QChar(0), 0},
+        {"1:11 1:12", "a" + QString(QChar(0xB)) + "b", 1},  // the same place twice
+        {"2:11 1:12", "ab" + QString(QChar(0xB)), 1},        // out of order
+        {"9:11", "ab", 1},                                   // beyond the text
+        {"0:65 x:11 1:-3 1 :4 1:99999 0:9", "ab", 7},        // text XML holds, or no pair
+        {"  1:11\n\t2:12 ", "a" + QString(QChar(0xB)) + QChar(0xC) + "b", 0},
+        {"", "ab", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.list);
+        LogCapture log;
+        const std::optional<AttributedString> back =
+            read("<NSAttributedString><string>ab</string><omittedCharacters>" +
+                 QString(c.list) + "</omittedCharacters></NSAttributedString>");
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(back->string(), c.text);
+        EXPECT_EQ(log.containing("do not fit the text"), c.bad > 0 ? 1 : 0);
+        if (c.bad > 0)
+            EXPECT_TRUE(log.lines().first().contains(QString::number(c.bad) + " of its"));
+    }
 }
 
 // Runs outside the text are skipped, a length past the end is cut, later

@@ -230,4 +230,66 @@ TEST(RichTextFormat, RefusesWhatIsNotRichTextAndDeepNesting)
     EXPECT_TRUE(error.contains(QString::number(limit))) << error.toStdString();
 }
 
+// Many paragraphs, each with its own tab stops and a word in bold that
+// splits its text into runs: every paragraph keeps its stops, whatever the
+// shape of the text, and a paragraph takes at most a thousand of them.
+TEST(RichTextFormat, TabStopsOfManyParagraphsStayWithTheirParagraphs)
+{
+    const int count = 5000;
+    const struct
+    {
+        const char *name;
+        const char *before; // before the bold word
+        const char *after;  // after it
+    } shapes[] = {
+        {"bold word inside", "a", "c"},
+        {"bold word first", "", "c"},
+        {"bold word last", "a", ""},
+    };
+    for (const auto &shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Helvetica;}}";
+        for (int i = 0; i < count; ++i)
+            rtf += "\\pard\\tqr\\tx" + QByteArray::number(20 * (i % 500 + 1)) + "\\tx" +
+                   QByteArray::number(20 * (i % 500 + 600)) + " " + shape.before +
+                   "{\\b b}\\tab " + shape.after + "\\par\n";
+        rtf += "}";
+        const std::optional<AttributedString> text = RichTextFormat::attributedStringFromRTF(rtf);
+        ASSERT_TRUE(text);
+        const qsizetype length = qsizetype(qstrlen(shape.before) + qstrlen(shape.after)) + 3;
+        ASSERT_EQ(text->length(), count * length);
+        for (int i = 0; i < count; ++i) {
+            const qsizetype start = i * length;
+            const QVariant style = text->attribute(NSParagraphStyleAttributeName, start);
+            ASSERT_TRUE(style.isValid()) << i;
+            EXPECT_EQ(style.value<ParagraphStyle>().tabStops,
+                      (QList<TextTab>{TextTab(RightTextAlignment, i % 500 + 1),
+                                      TextTab(LeftTextAlignment, i % 500 + 600)}))
+                << i;
+            // The style holds over the whole paragraph, its line break included.
+            AttributedString::Range range;
+            text->attribute(NSParagraphStyleAttributeName, start, &range);
+            EXPECT_EQ(range, (Range{start, length})) << i;
+            const qsizetype bold = start + qsizetype(qstrlen(shape.before));
+            EXPECT_TRUE(text->attribute(NSFontAttributeName, bold).isValid()) << i;
+            if (bold > start)
+                EXPECT_FALSE(text->attribute(NSFontAttributeName, start).isValid()) << i;
+            if (HasFailure())
+                return;
+        }
+    }
+
+    // A thousand stops at most: the rest of a paragraph's are left out.
+    QByteArray many = "{\\rtf1\\pard";
+    for (int i = 1; i <= 5000; ++i)
+        many += "\\tx" + QByteArray::number(i);
+    const std::optional<AttributedString> capped =
+        RichTextFormat::attributedStringFromRTF(many + " x\\par}");
+    ASSERT_TRUE(capped);
+    const QList<TextTab> stops =
+        capped->attribute(NSParagraphStyleAttributeName, 0).value<ParagraphStyle>().tabStops;
+    ASSERT_EQ(stops.size(), 1000);
+    EXPECT_EQ(stops.last().location(), 1000 / 20.0);
+}
+
 } // namespace
