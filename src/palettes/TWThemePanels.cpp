@@ -2,6 +2,7 @@
 
 #include "model/TWMap.h"
 #include "platform/TWLocalizedString.h"
+#include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -148,15 +149,39 @@ void TWThemeSelectorPanelController::beginSheet(QWidget *window)
     panel->open();
 }
 
+namespace {
+
+// The map's theme, given back by undo with the map's look.
+void setThemeIDUndoably(const std::shared_ptr<TWMap> &map, const std::optional<QString> &id)
+{
+    std::weak_ptr<TWMap> weak = map;
+    UndoManager::registerUndo(map->undoManager(), [weak, old = map->themeID()] {
+        if (const std::shared_ptr<TWMap> m = weak.lock())
+            setThemeIDUndoably(m, old);
+    });
+    map->setThemeID(id);
+    // Thumbnails follow the theme both ways.
+    map->setNeedsUpdatePreviewImage(true);
+}
+
+} // namespace
+
 void TWThemeSelectorPanelController::ok()
 {
     const std::shared_ptr<TWTheme> theme = m_themes->selectedTheme();
     if (!theme)
         return;
+    // One step for every map the theme restyles, wherever it was chosen.
+    UndoManager *undo = m_maps.isEmpty() ? nullptr : m_maps.first()->undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
     for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps)) {
-        map->setTheme(theme);
+        setThemeIDUndoably(map, theme->identifier);
         map->updateThemeIncludingGraphics(m_updateAllGraphics);
     }
+    UndoManager::setActionName(undo, dadoZiz("Apply Theme"));
+    if (undo)
+        undo->endUndoGrouping();
     cancel();
 }
 
