@@ -112,6 +112,11 @@ const QHash<QString, Command> &commands()
          }},
         {"selectDadoZizTitle:", [](D &d, I) { d.selectDadoZizTitle(); }},
         {"setPageLayoutViewMode:", [](D &d, I item) { d.setPageLayoutViewMode(item.tag); }},
+        {"togglePageFrames:",
+         [](D &d, I) {
+             if (d.mapsDocument())
+                 d.setPageLayoutViewMode(d.mapsDocument()->showPageFrames() ? 0 : 1);
+         }},
         {"revertDocumentToSaved:", [](D &d, I) { d.revertDocumentToSaved(); }},
         {"saveDocument:", [](D &d, I) { d.save(); }},
         {"undo:", [](D &d, I) { d.undoManager()->undo(); }},
@@ -469,6 +474,10 @@ bool TWDocument::validateMenuItem(TWMenuItem &item) const
         return true;
     };
 
+    if (action == QLatin1String("togglePageFrames:")) {
+        item.checked = m_mapsDocument && m_mapsDocument->showPageFrames();
+        return true;
+    }
     if (action == QLatin1String("editLinkBackItems:")) {
         const QList<std::shared_ptr<TWGraphic>> items = selectedLinkBackAttachments();
         if (items.size() == 1)

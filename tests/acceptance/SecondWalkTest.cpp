@@ -621,4 +621,42 @@ TEST_P(SecondWalk, NavigatorShowsTheMapAsSoonAsItIsShown)
     EXPECT_GT(counts.size(), 3) << "the Navigator is empty";
 }
 
+// Fifteen branches typed in the default Loose layout: no branch's shape or
+// label lies over another's. Disabled until the loose layout keeps the
+// children of neighbouring main branches apart: today two of them overlap.
+TEST_P(SecondWalk, DISABLED_KeyboardBuiltMapInLooseLayoutHasNoOverlaps)
+{
+    TWDocument *document = newDocument(QSize(1200, 900));
+    ASSERT_TRUE(document);
+    key(document, Qt::Key_Escape);
+    TWMap *map = currentMap(document);
+    ASSERT_EQ(map->layoutAssistanceMode(), 2);
+    grow(document, *map->root(), {"Planning", "Budget", "People", "Risks"});
+    const QList<QStringList> children{{"Scope", "Milestones", "Review"},
+                                      {"Hardware", "Travel"},
+                                      {"Hiring", "Training", "Roles"},
+                                      {"Delays", "Suppliers", "Quality"}};
+    for (int i = 0; i < 4; ++i)
+        grow(document, *map->root()->children().at(i), children.at(i));
+    wait(300);
+    QList<std::pair<QString, QRectF>> placed;
+    TWMapBranch::BranchList all;
+    map->root()->buildBranchArray(all);
+    ASSERT_EQ(all.size(), 16);
+    for (const auto &branch : std::as_const(all))
+        placed.append({label(*branch), branch->mainGraphic()->bounds().toQt().united(
+                                           branch->enclosedTextArea()->bounds().toQt())});
+    for (qsizetype i = 0; i < placed.size(); ++i)
+        for (qsizetype j = i + 1; j < placed.size(); ++j)
+            EXPECT_FALSE(placed.at(i).second.adjusted(1, 1, -1, -1).intersects(
+                placed.at(j).second.adjusted(1, 1, -1, -1)))
+                << placed.at(i).first.toStdString() << " over " << placed.at(j).first.toStdString();
+    key(document, Qt::Key_Home);
+    ASSERT_TRUE(choose(document, {"View", "Zoom to Fit"}));
+    wait(200);
+    QDir().mkpath(QStringLiteral("/work/shots"));
+    grab(document, QStringLiteral("loose-15"))
+        .save(QStringLiteral("/work/shots/loose-15-%1.png").arg(Acceptance::editionName(edition())));
+}
+
 ACCEPTANCE_EDITIONS(SecondWalk);
