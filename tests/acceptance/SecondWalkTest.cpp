@@ -120,6 +120,14 @@ TEST_P(SecondWalk, RedoOfAnAltDragDrawsTheConnectionFromTheNewParent)
         const QString kind = dragged->connectionGraphic()->className();
         const Rect line = dragged->connectionGraphic()->bounds();
         EXPECT_EQ(staleCanvasPixels(document, QStringLiteral("grafted-%1").arg(index)), 0);
+        // The map as grafted, nothing selected: what every redo must show.
+        const auto shownWithoutSelection = [&](const QString &step) {
+            QWidget *viewport = document->graphicView()->viewport();
+            click(document, viewport->mapTo(document->mainWindow(), QPoint(8, 8)));
+            wait(150);
+            return canvasPart(document, grab(document, step));
+        };
+        const QImage grafted = shownWithoutSelection(QStringLiteral("grafted-plain-%1").arg(index));
 
         struct Step
         {
@@ -141,6 +149,13 @@ TEST_P(SecondWalk, RedoOfAnAltDragDrawsTheConnectionFromTheNewParent)
             if (step.grafted) {
                 EXPECT_EQ(dragged->connectionGraphic()->className(), kind);
                 EXPECT_EQ(dragged->connectionGraphic()->bounds(), line);
+                const QImage shown = shownWithoutSelection(
+                    QStringLiteral("%1-plain-%2").arg(QString::fromLatin1(step.what)).arg(index));
+                int differing = 0;
+                for (int y = 0; y < std::min(shown.height(), grafted.height()); ++y)
+                    for (int x = 0; x < std::min(shown.width(), grafted.width()); ++x)
+                        differing += shown.pixel(x, y) != grafted.pixel(x, y);
+                EXPECT_LT(differing, 40) << "the redo draws another map than the graft";
             }
             EXPECT_EQ(staleCanvasPixels(document,
                                         QStringLiteral("%1-%2").arg(QString::fromLatin1(step.what)).arg(index)),
