@@ -278,6 +278,7 @@ TEST_P(SecondWalk, ThemeChosenFromTheDocumentViewIsOneUndoStep)
             Qt::DecorationRole).value<QImage>();
         EXPECT_NE(thumbThemed, thumbBefore) << "the thumbnail keeps the old look";
     }
+    wait(800); // the grid's transition ends
     QDir().mkpath(QStringLiteral("/work/shots"));
     grab(document, QStringLiteral("themed"))
         .save(QStringLiteral("/work/shots/theme-%1-applied.png").arg(Acceptance::editionName(edition())));
@@ -295,6 +296,7 @@ TEST_P(SecondWalk, ThemeChosenFromTheDocumentViewIsOneUndoStep)
         const QImage thumbUndone = deluxe->documentViewImageGrid()->model()->index(0, 0).data(
             Qt::DecorationRole).value<QImage>();
         EXPECT_NE(thumbUndone, thumbThemed) << "the thumbnail keeps the theme";
+        EXPECT_EQ(thumbUndone, thumbBefore) << "the thumbnail lags behind the undo";
     }
     grab(document, QStringLiteral("undone"))
         .save(QStringLiteral("/work/shots/theme-%1-undone.png").arg(Acceptance::editionName(edition())));
