@@ -195,6 +195,7 @@ void addDocumentMenus(QMenuBar *bar, TWMenuDispatcher &d)
     view->addSeparator();
     d.addAction(view, dadoZiz("Center"), QStringLiteral("centerInView:"), 0,
                 QKeySequence(QStringLiteral("Ctrl+Alt+C")));
-    d.addAction(view, dadoZiz("Hide Page Frames"), QStringLiteral("setPageLayoutViewMode:"), 0);
-    d.addAction(view, dadoZiz("Show Page Frames"), QStringLiteral("setPageLayoutViewMode:"), 1);
+    // One checked item for the one setting.
+    d.addAction(view, dadoZiz("Page Frames"), QStringLiteral("togglePageFrames:"), 0)
+        ->setCheckable(true);
 }

@@ -320,8 +320,7 @@ void TWDDocument::addEditionMenus(QMenuBar *menuBar, TWMenuDispatcher &dispatche
     view->addSeparator();
     for (const auto &[title, selector, shortcut] :
          {std::tuple{"Document View", "toggleDocumentView:", "Ctrl+Alt+V"},
-          std::tuple{"Full Screen", "toggleFullScreen:", "Ctrl+Alt+F"},
-          std::tuple{"Page Frames", "togglePageFrames:", ""}})
+          std::tuple{"Full Screen", "toggleFullScreen:", "Ctrl+Alt+F"}})
         dispatcher
             .addAction(view, dadoZiz(title), QString::fromLatin1(selector), 0,
                        QKeySequence(QString::fromLatin1(shortcut)))

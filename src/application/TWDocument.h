@@ -212,6 +212,8 @@ public:
     // in the template chooser (with its theme), else (or when cancelled) a
     // blank one.
     void addMapUsingTemplate(bool useTemplate);
+    // The current map's title edited, a blank one named first: after Add Map.
+    void editNewMapTitle();
     // The theme selector, applying to the current map.
     void chooseTheme();
     void zoomIn();

@@ -10,6 +10,7 @@
 #include "canvas/TWFindController.h"
 #include "canvas/TWGraphicView.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -19,6 +20,7 @@
 #include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "styles/TWTheme.h"
+#include "support/AttributedString.h"
 #include "support/TWPreferences.h"
 #include "support/XMLElement.h"
 
@@ -46,8 +48,13 @@ const QHash<QString, Command> &commands()
          [](D &d, I) {
              d.addMapUsingTemplate(UserDefaults::standard().boolForKey(
                  TWPreferences::ShowTemplatesPanelWhenCreatingMapsKey));
+             d.editNewMapTitle();
          }},
-        {"addMapFromTemplate:", [](D &d, I) { d.addMapUsingTemplate(true); }},
+        {"addMapFromTemplate:",
+         [](D &d, I) {
+             d.addMapUsingTemplate(true);
+             d.editNewMapTitle();
+         }},
         {"zoomIn:", [](D &d, I) { d.zoomIn(); }},
         {"zoomOut:", [](D &d, I) { d.zoomOut(); }},
         {"zoomToFit:", [](D &d, I) { d.zoomToFit(); }},
@@ -105,6 +112,11 @@ const QHash<QString, Command> &commands()
          }},
         {"selectDadoZizTitle:", [](D &d, I) { d.selectDadoZizTitle(); }},
         {"setPageLayoutViewMode:", [](D &d, I item) { d.setPageLayoutViewMode(item.tag); }},
+        {"togglePageFrames:",
+         [](D &d, I) {
+             if (d.mapsDocument())
+                 d.setPageLayoutViewMode(d.mapsDocument()->showPageFrames() ? 0 : 1);
+         }},
         {"revertDocumentToSaved:", [](D &d, I) { d.revertDocumentToSaved(); }},
         {"saveDocument:", [](D &d, I) { d.save(); }},
         {"undo:", [](D &d, I) { d.undoManager()->undo(); }},
@@ -277,6 +289,34 @@ void TWDocument::addMapUsingTemplate(bool useTemplate)
     }
 }
 
+void TWDocument::editNewMapTitle()
+{
+    // As in a new document: the map's title, ready to be typed over.
+    const std::shared_ptr<TWMap> added = m_mapsDocument ? m_mapsDocument->currentMap() : nullptr;
+    const std::shared_ptr<TWMapBranch> root = added ? added->root() : nullptr;
+    if (!root || !root->enclosedTextArea())
+        return;
+    const QString title = dadoZiz("DadoZiz-Title");
+    const AttributedString &text = root->enclosedTextArea()->text();
+    if (root->countOfChildren() == 0 && text.string() != title) {
+        // A blank map (a blank template's has a placeholder or nothing) gets
+        // the new map's title, as part of the new map rather than as a step
+        // of its own; the template's font stays.
+        TextAttributes attributes =
+            text.length() > 0 ? text.attributesAtIndex(0) : TextAttributes();
+        if (!attributes.contains(NSFontAttributeName))
+            attributes.insert(NSFontAttributeName,
+                              QVariant::fromValue(TWPreferences::centerFont()));
+        m_undoManager->disableUndoRegistration();
+        root->enclosedTextArea()->setText(AttributedString(title, attributes));
+        root->makeNaturalSize();
+        m_undoManager->enableUndoRegistration();
+    }
+    if (TWGraphicView *view = graphicView())
+        view->performPendingLayout();
+    root->beginEditingEnclosedTextArea();
+}
+
 QList<std::shared_ptr<TWMap>> TWDocument::selectedMaps() const
 {
     QList<std::shared_ptr<TWMap>> maps;
@@ -434,6 +474,10 @@ bool TWDocument::validateMenuItem(TWMenuItem &item) const
         return true;
     };
 
+    if (action == QLatin1String("togglePageFrames:")) {
+        item.checked = m_mapsDocument && m_mapsDocument->showPageFrames();
+        return true;
+    }
     if (action == QLatin1String("editLinkBackItems:")) {
         const QList<std::shared_ptr<TWGraphic>> items = selectedLinkBackAttachments();
         if (items.size() == 1)

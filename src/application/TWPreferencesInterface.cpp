@@ -431,7 +431,12 @@ void TWPreferencesInterface::buildGeneralView()
     auto *days = new QSpinBox(m_generalView);
     days->setObjectName(QStringLiteral("updateCheckInterval"));
     days->setRange(1, 365);
-    days->setSuffix(QLatin1Char(' ') + dadoZiz("days"));
+    // "1 day", "2 days".
+    const auto daysSuffix = [days](int value) {
+        days->setSuffix(QLatin1Char(' ') + (value == 1 ? dadoZiz("day") : dadoZiz("days")));
+    };
+    daysSuffix(days->value());
+    connect(days, &QSpinBox::valueChanged, days, daysSuffix);
     auto *checkNow = new QPushButton(dadoZiz("Check Now"), m_generalView);
     checkNow->setObjectName(QStringLiteral("checkNow"));
     updates->addWidget(atStartup, 0, 0, 1, 2);

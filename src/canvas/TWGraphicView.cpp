@@ -2,6 +2,7 @@
 // layout pass that follows edits.
 
 #include "canvas/TWGraphicView.h"
+#include "canvas/TWCanvasToolTips.h"
 
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWDragTracker.h"
@@ -56,6 +57,9 @@ TWGraphicView::TWGraphicView(QWidget *parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent, false);
+    // The pointer changes over links in labels without a button held.
+    viewport()->setMouseTracking(true);
+    m_toolTips = std::make_unique<TWCanvasToolTips>();
     viewport()->setAcceptDrops(true);
     m_commitTimer.setSingleShot(true);
     connect(&m_commitTimer, &QTimer::timeout, this, &TWGraphicView::changeTextFromStoredDict);

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QSet>
 #include <QTimer>
+#include <QUrl>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,6 +22,7 @@ class Font;
 class QAction;
 class SpellableTextView;
 class TWCanvasHost;
+class TWCanvasToolTips;
 class TWDragTracker;
 class TWEnclosedGraphic;
 class TWGraphic;
@@ -88,6 +90,10 @@ public:
 
     // --- in-place editing state (the editor sets it) ---
     const TWTextArea *editingTextArea() const override { return m_editingTextArea.get(); }
+    // Drawing registers the tips of links here; they show under the pointer.
+    TWToolTipRegistry *toolTipRegistry() const override;
+    // The link of a label's text at a map point, as last drawn.
+    std::optional<QUrl> linkAtPoint(Point p) const;
     void setEditingTextArea(std::shared_ptr<TWTextArea> textArea);
     // Seconds by which redraws wait while a text is typed; 0: none.
     double redrawTime() const { return m_redrawTime; }
@@ -362,6 +368,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     // Drops (TWGraphicView_Drops.cpp).
@@ -438,6 +445,11 @@ private:
     bool m_inLayout = false;
     Point m_savedLocation;
     Rect m_rubberbandRect;
+    // Where the link-line drag's line was last drawn: it is wiped from there
+    // when the line moves or goes.
+    std::optional<Rect> m_shownTempLinkLine;
+    std::unique_ptr<TWCanvasToolTips> m_toolTips;
+    bool m_linkCursorShown = false;
     QList<std::shared_ptr<TWSnapLine>> m_snapLines;
     std::weak_ptr<TWGraphic> m_resizingGraphic;
     bool m_resizedGraphicFlipped = false;
@@ -464,7 +476,9 @@ private:
     void selectOnly(const std::shared_ptr<TWGraphic> &graphic);
     void returnToSelectModeUnlessLocked();
     bool clickIndicators(const std::shared_ptr<TWGraphic> &hit, Point p, QPointF point);
-    void openHyperlinkAreas(const TWGraphic &hit, Point p);
+    bool openHyperlinkAreas(const TWGraphic &hit, Point p);
+    // The pointing hand over a link of a label, the tool's cursor elsewhere.
+    void showLinkCursor(QPointF point);
     bool dragAdornment(const std::shared_ptr<TWGraphic> &hit);
     void reparentDrag(const std::shared_ptr<TWGraphic> &graphic, QPointF point);
     void addBranchAtPoint(Point p);

@@ -56,8 +56,11 @@ void TWGraphicView::drawTempLinkLine(const Notification &n)
     TWMapsDoc *document = mapsDoc();
     if (!document || n.sender.identity() != document)
         return;
-    if (const std::optional<Rect> bounds = tempLinkLineBounds())
-        setNeedsDelayedDisplayInRect(*bounds);
+    if (m_shownTempLinkLine)
+        setNeedsDisplayInRect(*m_shownTempLinkLine);
+    m_shownTempLinkLine = tempLinkLineBounds();
+    if (m_shownTempLinkLine)
+        setNeedsDisplayInRect(*m_shownTempLinkLine);
 }
 
 void TWGraphicView::eraseTempLinkLine(const Notification &n)
@@ -69,7 +72,10 @@ void TWGraphicView::eraseTempLinkLine(const Notification &n)
     document->setTempLinkLineStartGraphic(nullptr);
     document->setTempLinkLineEndGraphic(nullptr);
     if (bounds)
-        setNeedsDelayedDisplayInRect(*bounds);
+        setNeedsDisplayInRect(*bounds);
+    if (m_shownTempLinkLine)
+        setNeedsDisplayInRect(*m_shownTempLinkLine);
+    m_shownTempLinkLine.reset();
 }
 
 void TWGraphicView::paintEvent(QPaintEvent *event)

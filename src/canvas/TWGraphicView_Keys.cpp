@@ -254,6 +254,9 @@ void TWGraphicView::keyPressEvent(QKeyEvent *event)
     const bool control = modifiers & Qt::MetaModifier;
     const bool option = modifiers & Qt::AltModifier;
     const bool command = modifiers & Qt::ControlModifier;
+    // Users here nudge with Ctrl, which the window manager leaves alone;
+    // Meta, often taken by the window manager, still works where it arrives.
+    const bool nudges = control || command;
     const bool shift = modifiers & Qt::ShiftModifier;
     TWMap *m = map();
 
@@ -274,19 +277,19 @@ void TWGraphicView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     case Qt::Key_Up:
-        control ? nudgeUp() : selectNextBranchUp();
+        nudges ? nudgeUp() : selectNextBranchUp();
         event->accept();
         return;
     case Qt::Key_Down:
-        control ? nudgeDown() : selectNextBranchDown();
+        nudges ? nudgeDown() : selectNextBranchDown();
         event->accept();
         return;
     case Qt::Key_Left:
-        control ? nudgeLeft() : selectNextBranchLeft();
+        nudges ? nudgeLeft() : selectNextBranchLeft();
         event->accept();
         return;
     case Qt::Key_Right:
-        control ? nudgeRight() : selectNextBranchRight();
+        nudges ? nudgeRight() : selectNextBranchRight();
         event->accept();
         return;
     case Qt::Key_Return:

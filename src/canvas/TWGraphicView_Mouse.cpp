@@ -5,6 +5,7 @@
 // Control is Meta.
 
 #include "canvas/TWBranchIndicatorClicks.h"
+#include "canvas/TWCanvasToolTips.h"
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWGraphicDrags.h"
 #include "canvas/TWGraphicView.h"
@@ -14,6 +15,7 @@
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
+#include "interface/TWHyperlinkableText.h"
 #include "model/TWLinkServices.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -23,12 +25,14 @@
 #include "platform/UndoManager.h"
 
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QDrag>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QToolTip>
 #include <cmath>
 
 namespace {
@@ -165,6 +169,8 @@ void TWGraphicView::mouseMoveEvent(QMouseEvent *event)
     m_dragModifiers = event->modifiers();
     if (!m_tracker) {
         highlightUnderPointer(event->position());
+        if (event->buttons() == Qt::NoButton)
+            showLinkCursor(event->position());
         QAbstractScrollArea::mouseMoveEvent(event);
         return;
     }
@@ -324,8 +330,8 @@ void TWGraphicView::mouseDown(QPointF point, Qt::KeyboardModifiers modifiers, in
         }
         if (clickIndicators(hit, p, point))
             return;
-        if (option)
-            openHyperlinkAreas(*hit, p);
+        if (TWHyperlinkableText::clickFollowsLink(modifiers) && openHyperlinkAreas(*hit, p))
+            return;
         if (dragAdornment(hit))
             return;
     }
@@ -423,22 +429,84 @@ bool TWGraphicView::clickIndicators(const std::shared_ptr<TWGraphic> &hit, Point
     return true;
 }
 
-void TWGraphicView::openHyperlinkAreas(const TWGraphic &hit, Point p)
+namespace {
+
+// The link of a branch's label (or attached text) at a map point, from the
+// records its last drawing left.
+std::optional<QUrl> linkOfBranchAt(const TWMapBranch &branch, Point p)
 {
-    const TWMapBranch *branch = hit.branch();
-    if (!branch || !dynamic_cast<const TWTextArea *>(&hit))
-        return;
     // Copied: opening a link may redraw the branch, which rebuilds the records.
-    const QVariantList records = branch->hyperlinkTooltipInfo();
+    const QVariantList records = branch.hyperlinkTooltipInfo();
     for (const QVariant &value : records) {
         const QVariantMap record = value.toMap();
         const QVariant rect = record.value(QStringLiteral("rect"));
         if (!rect.isValid() || !Rect::fromString(rect.toString()).contains(p))
             continue;
-        const QUrl url = record.value(QStringLiteral("nsurl")).toUrl();
-        if (TWLinkOpener *opener = TWLinkServices::current().opener; opener && url.isValid())
-            opener->openURL(url);
+        const QVariant link = record.value(QStringLiteral("nsurl"));
+        // Links read from files may be plain strings.
+        const QUrl url = link.typeId() == QMetaType::QUrl ? link.toUrl()
+                                                           : QUrl(link.toString().trimmed());
+        if (url.isValid() && !url.isEmpty())
+            return url;
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QUrl> TWGraphicView::linkAtPoint(Point p) const
+{
+    TWMap *m = map();
+    const std::shared_ptr<TWGraphic> hit = m ? m->graphicUnderPoint(p, nullptr) : nullptr;
+    const TWMapBranch *branch = hit ? hit->branch() : nullptr;
+    return branch ? linkOfBranchAt(*branch, p) : std::nullopt;
+}
+
+bool TWGraphicView::openHyperlinkAreas(const TWGraphic &hit, Point p)
+{
+    const TWMapBranch *branch = hit.branch();
+    const std::optional<QUrl> url = branch ? linkOfBranchAt(*branch, p) : std::nullopt;
+    if (!url)
+        return false;
+    if (TWLinkOpener *opener = TWLinkServices::current().opener)
+        opener->openURL(*url);
+    return true;
+}
+
+void TWGraphicView::showLinkCursor(QPointF point)
+{
+    if (m_spaceBarPressed || m_drawingMode != SelectMode) {
+        m_linkCursorShown = false;
+        return;
+    }
+    const bool overLink = linkAtPoint(mapPointFromViewport(point)).has_value();
+    if (overLink == m_linkCursorShown)
+        return;
+    m_linkCursorShown = overLink;
+    if (overLink)
+        viewport()->setCursor(Qt::PointingHandCursor);
+    else
+        updateModeCursor(false);
+}
+
+TWToolTipRegistry *TWGraphicView::toolTipRegistry() const
+{
+    return m_toolTips.get();
+}
+
+bool TWGraphicView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const std::optional<QString> text =
+            m_toolTips ? m_toolTips->textAt(mapPointFromViewport(help->pos())) : std::nullopt;
+        if (text && !text->isEmpty())
+            QToolTip::showText(help->globalPos(), *text, viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 QMimeData *TWGraphicView::adornmentMimeData(const TWEnclosedGraphic &record)

@@ -255,6 +255,9 @@ void TWBranchReparentTracker::end(TWGraphicView &view, QPointF point)
         }
         style = DragGraphicView::NoTarget; // refused: the branch stays
     }
+    // Released where it was picked up: nothing moves, and no step is named.
+    if (style == DragGraphicView::Reorder && p.x == m_start.x && p.y == m_start.y)
+        style = DragGraphicView::NoTarget;
     if (style == DragGraphicView::Reorder) {
         reorder(*map, Point(p.x - m_start.x, p.y - m_start.y));
         finish(Reordered);

@@ -125,8 +125,34 @@ bool TWTextArea::publicChangeFontSizeBy(float step)
 void TWTextArea::setStringAttributes(const TextAttributes &attributes)
 {
     AttributedString text = m_text;
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
+        // Links keep their address and their look (colour, underline) under
+        // a new font or colour for the whole text.
+        struct LinkRun
+        {
+            AttributedString::Range range;
+            TextAttributes look;
+        };
+        QList<LinkRun> links;
+        AttributedString::Range run;
+        for (qsizetype index = 0; index < text.length(); index = run.end()) {
+            const TextAttributes old = text.attributesAtIndex(index, &run);
+            if (run.length <= 0)
+                break;
+            if (!old.contains(NSLinkAttributeName))
+                continue;
+            TextAttributes look;
+            for (const QString &key : {NSLinkAttributeName, NSForegroundColorAttributeName,
+                                       NSUnderlineStyleAttributeName})
+                if (old.contains(key))
+                    look.insert(key, old.value(key));
+            links.append({run, look});
+        }
         text.setAttributes(attributes, wholeOf(text));
+        for (const LinkRun &link : std::as_const(links))
+            for (auto it = link.look.cbegin(); it != link.look.cend(); ++it)
+                text.addAttribute(it.key(), it.value(), link.range);
+    }
     if (isEnclosedText()) {
         setIsEditing(false);
         refitEnclosedText(text);

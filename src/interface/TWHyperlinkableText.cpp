@@ -138,7 +138,7 @@ bool clickFollowsLink(Qt::KeyboardModifiers modifiers)
 
 QString toolTipForLink(const QUrl &link)
 {
-    return QStringLiteral("%1 (Option+Click)").arg(link.toString());
+    return QStringLiteral("%1 (Alt+Click)").arg(link.toString());
 }
 
 } // namespace TWHyperlinkableText

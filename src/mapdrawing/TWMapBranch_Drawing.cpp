@@ -688,7 +688,7 @@ std::optional<QString> toolTipString(const TWMapBranch &branch, const QVariant &
     if (branch.hidden())
         return std::nullopt;
     if (userData.typeId() == QMetaType::QUrl)
-        return QStringLiteral("%1 (Option+Click)").arg(userData.toUrl().toString());
+        return QStringLiteral("%1 (Alt+Click)").arg(userData.toUrl().toString());
     if (userData.typeId() == QMetaType::QString) {
         const QString s = userData.toString();
         if (s == ResourcesAllocated) {
@@ -698,7 +698,7 @@ std::optional<QString> toolTipString(const TWMapBranch &branch, const QVariant &
             return std::nullopt;
         }
         // Links read from files may be plain strings.
-        return QStringLiteral("%1 (Option+Click)").arg(s);
+        return QStringLiteral("%1 (Alt+Click)").arg(s);
     }
     return std::nullopt;
 }

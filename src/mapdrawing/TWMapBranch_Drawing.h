@@ -104,7 +104,7 @@ BranchList childrenOrderedForDrawing(const TWMapBranch &branch);
 // registered in and forgets them.
 void removeTooltipRects(TWMapBranch &branch);
 // The tool tip of a rectangle the branch owns: a link in its text ("%1
-// (Option+Click)") or its resources ("ResourcesAllocated"); none while
+// (Alt+Click)") or its resources ("ResourcesAllocated"); none while
 // the branch is hidden.
 std::optional<QString> toolTipString(const TWMapBranch &branch, const QVariant &userData);
 

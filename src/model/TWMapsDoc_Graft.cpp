@@ -9,6 +9,7 @@
 #include "model/TWMapsDoc_Private.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UndoManager.h"
 #include "support/GGVecLib.h"
 
 #include <QSet>
@@ -324,6 +325,23 @@ void keepLevelsShown(TWMap &map, int oldMaximum, int deepest)
         map.setBranchHideLevel(deepest);
 }
 
+// Connections are chosen for the parents a step leaves; undo and redo put
+// parents back without choosing again, so a step registers this at its
+// start and its end: whichever way it is replayed, it runs once the
+// parents are in place.
+void resolveConnectionsAfterReplay(UndoManager *undo, const std::weak_ptr<TWMap> &source,
+                                   const std::weak_ptr<TWMap> &destination)
+{
+    UndoManager::registerUndo(undo, [undo, source, destination] {
+        for (const std::weak_ptr<TWMap> &weak : {source, destination})
+            if (const std::shared_ptr<TWMap> map = weak.lock(); map && map->root()) {
+                TWMapConnectionRebuild::resolveConnectionGraphicRecursively(*map->root(), true);
+                map->removeAllGraphicOrderCache();
+            }
+        resolveConnectionsAfterReplay(undo, source, destination);
+    });
+}
+
 } // namespace
 
 void TWMapsDoc::publicGraftBranches(const BranchList &branches, const Branch &newParent)
@@ -354,6 +372,7 @@ void TWMapsDoc::publicGraftBranches(const BranchList &branches, const Branch &ne
         return;
     }
 
+    resolveConnectionsAfterReplay(undoManager(), source, destination);
     const int oldSourceMaximum = source->root()->getMaximumBranchLevel();
     const int oldDestinationMaximum = destination->root()->getMaximumBranchLevel();
 
@@ -402,6 +421,7 @@ void TWMapsDoc::publicGraftBranches(const BranchList &branches, const Branch &ne
     keepLevelsShown(*source, oldSourceMaximum, list.first()->getMaximumBranchLevel());
 
     newParent->setChildrenHidden(false);
+    resolveConnectionsAfterReplay(undoManager(), source, destination);
     nameUndoAction("Graft");
     source->removeAllGraphicOrderCache();
     destination->removeAllGraphicOrderCache();

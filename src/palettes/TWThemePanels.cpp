@@ -1,7 +1,10 @@
 #include "palettes/TWThemePanels.h"
 
 #include "model/TWMap.h"
+#include "model/TWMapsDoc.h"
+#include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
+#include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -148,15 +151,64 @@ void TWThemeSelectorPanelController::beginSheet(QWidget *window)
     panel->open();
 }
 
+namespace {
+
+// The map's theme, given back by undo with the map's look.
+void setThemeIDUndoably(const std::shared_ptr<TWMap> &map, const std::optional<QString> &id)
+{
+    std::weak_ptr<TWMap> weak = map;
+    UndoManager::registerUndo(map->undoManager(), [weak, old = map->themeID()] {
+        if (const std::shared_ptr<TWMap> m = weak.lock())
+            setThemeIDUndoably(m, old);
+    });
+    map->setThemeID(id);
+}
+
+// Previews and thumbnails follow the restyle, its undo and its redo: run at
+// the start and the end of the step, whichever way it is replayed this runs
+// once the maps look as the step leaves them.
+void refreshPreviewsAfterReplay(UndoManager *undo, const QList<std::weak_ptr<TWMap>> &maps)
+{
+    UndoManager::registerUndo(undo, [undo, maps] {
+        for (const std::weak_ptr<TWMap> &weak : maps)
+            if (const std::shared_ptr<TWMap> map = weak.lock()) {
+                map->setNeedsUpdatePreviewImage(true);
+                if (TWMapsDoc *document = map->document())
+                    NotificationCenter::defaultCenter().post(TWMapsDoc::UpdateMapTabsNotification,
+                                                             NotificationObject(document->shared_from_this()));
+            }
+        refreshPreviewsAfterReplay(undo, maps);
+    });
+}
+
+} // namespace
+
 void TWThemeSelectorPanelController::ok()
 {
     const std::shared_ptr<TWTheme> theme = m_themes->selectedTheme();
     if (!theme)
         return;
+    // One step for every map the theme restyles, wherever it was chosen.
+    UndoManager *undo = m_maps.isEmpty() ? nullptr : m_maps.first()->undoManager();
+    if (undo)
+        undo->beginUndoGrouping();
+    QList<std::weak_ptr<TWMap>> changed;
+    for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps))
+        changed.append(map);
+    refreshPreviewsAfterReplay(undo, changed);
     for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps)) {
-        map->setTheme(theme);
+        setThemeIDUndoably(map, theme->identifier);
         map->updateThemeIncludingGraphics(m_updateAllGraphics);
     }
+    refreshPreviewsAfterReplay(undo, changed);
+    UndoManager::setActionName(undo, dadoZiz("Apply Theme"));
+    if (undo)
+        undo->endUndoGrouping();
+    // The thumbnails show the new look now.
+    for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps))
+        if (TWMapsDoc *document = map->document())
+            NotificationCenter::defaultCenter().post(TWMapsDoc::UpdateMapTabsNotification,
+                                                     NotificationObject(document->shared_from_this()));
     cancel();
 }
 

@@ -155,9 +155,9 @@ TEST_F(EditorHyperlinks, MenuPointerAndTipFollowWhatIsUnderTheMouse)
     };
     const Case cases[] = {
         {"over the link", overLink, {0, 0}, {"Edit Hyperlink", "Remove Hyperlink"},
-         Docs.toString() + " (Option+Click)", Qt::PointingHandCursor},
+         Docs.toString() + " (Alt+Click)", Qt::PointingHandCursor},
         {"over the link, text selected", overLink, {0, 3},
-         {"Edit Hyperlink", "Remove Hyperlink"}, Docs.toString() + " (Option+Click)",
+         {"Edit Hyperlink", "Remove Hyperlink"}, Docs.toString() + " (Alt+Click)",
          Qt::PointingHandCursor},
         {"off the link, text selected", offLink, {0, 3}, {"Add Hyperlink"}, "", Qt::IBeamCursor},
         {"off the link, nothing selected", offLink, {1, 0}, {}, "", Qt::IBeamCursor},

@@ -345,7 +345,7 @@ TEST_F(MapDrawingTest, ToolTipsOfHyperlinksAndLinksInText)
         texts << tip.text().value_or(QString());
     }
     EXPECT_TRUE(rects.contains(TWBranchIndicators::boundsOfHyperlinkAtIndex(*b, 1)));
-    EXPECT_TRUE(texts.contains("https://example.org/a (Option+Click)"));
+    EXPECT_TRUE(texts.contains("https://example.org/a (Alt+Click)"));
     const QVariantMap textRecord = b->hyperlinkTooltipInfo().last().toMap();
     const Rect linkRect = Rect::fromString(textRecord.value("rect").toString());
     EXPECT_TRUE(Rect(505, 105, 150, 30).contains(linkRect.origin));
