@@ -61,3 +61,31 @@ TEST(BoundedFile, RefusesWhatNoFileOfItsKindHoldsBeforeReading)
     EXPECT_FALSE(XMLDocument::parseFile(huge, &error));
     EXPECT_TRUE(error.contains("larger")) << error.toStdString();
 }
+
+// What a file holds counts, not the size it reports: the system's own files
+// report none, and a file may grow between the look and the read.
+TEST(BoundedFile, RefusesWhatHoldsMoreThanItsReportedSize)
+{
+    const QString status = QStringLiteral("/proc/self/status");
+    ASSERT_EQ(QFile(status).size(), 0) << "the case needs a file that reports no size";
+    struct Case
+    {
+        const char *name;
+        qint64 maximum;
+        bool read;
+    };
+    const Case cases[] = {
+        {"within the bound", 1 << 20, true},
+        {"past the bound", 16, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        const std::optional<QByteArray> bytes = BoundedFile::read(status, c.maximum, &error);
+        ASSERT_EQ(bytes.has_value(), c.read) << error.toStdString();
+        if (bytes)
+            EXPECT_TRUE(bytes->startsWith("Name:")) << bytes->left(40).toStdString();
+        else
+            EXPECT_TRUE(error.contains(QString::number(c.maximum))) << error.toStdString();
+    }
+}
