@@ -16,14 +16,17 @@ class MMXMLBaseObject;
 // import has a budget: the bytes inflated from members in total and the
 // pictures decoded. Past either, no further picture is made and refusal()
 // says why, for the import to be refused. Safe to use from several threads.
+// What one import may spend on pictures.
+struct MMPictureBudget
+{
+    qint64 inflatedBytes = qint64(1) << 30;
+    int pictures = 100000;
+};
+
 class MMImportPictures
 {
 public:
-    struct Budget
-    {
-        qint64 inflatedBytes = qint64(1) << 30;
-        int pictures = 100000;
-    };
+    using Budget = MMPictureBudget;
 
     explicit MMImportPictures(mmConverter::MemberReader members = {}, Budget budget = {});
 

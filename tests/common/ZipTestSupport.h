@@ -71,7 +71,7 @@ inline QByteArray zipOf(const QList<std::pair<QString, QByteArray>> &members, co
             quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
         if (form.wrongCRC)
             crc ^= 1;
-        const quint32 size = quint32(data.size() + form.statedSizeChange);
+        const quint64 size = quint64(data.size() + form.statedSizeChange);
         const quint16 flags = quint16(form.flags | (form.descriptor ? 0x08 : 0) | 0x0800);
         const QByteArray n = name.toUtf8();
         // A local extra field whose inner length overruns it, as some
@@ -89,7 +89,7 @@ inline QByteArray zipOf(const QList<std::pair<QString, QByteArray>> &members, co
         put32(out, 0);
         put32(out, form.descriptor ? 0 : crc);
         put32(out, form.descriptor ? 0 : quint32(packed.size()));
-        put32(out, form.descriptor ? 0 : size);
+        put32(out, form.descriptor ? 0 : quint32(size));
         put16(out, quint16(n.size()));
         put16(out, quint16(extra.size()));
         out += n + extra + packed;
@@ -97,7 +97,7 @@ inline QByteArray zipOf(const QList<std::pair<QString, QByteArray>> &members, co
             put32(out, 0x08074b50);
             put32(out, crc);
             put32(out, quint32(packed.size()));
-            put32(out, size);
+            put32(out, quint32(size));
         }
         QByteArray zip64;
         if (form.zip64) {
@@ -115,7 +115,7 @@ inline QByteArray zipOf(const QList<std::pair<QString, QByteArray>> &members, co
         put32(directory, 0);
         put32(directory, crc);
         put32(directory, form.zip64 ? 0xffffffff : quint32(packed.size()));
-        put32(directory, form.zip64 ? 0xffffffff : size);
+        put32(directory, form.zip64 ? 0xffffffff : quint32(size));
         put16(directory, quint16(n.size()));
         put16(directory, quint16(zip64.size()));
         put16(directory, 0);
