@@ -147,7 +147,7 @@ QString parseFailure(const xmlError *error)
         return QStringLiteral("its outlines nest deeper than can be read (line %1)")
             .arg(error->line);
     if (error->code == XML_ERR_DOCUMENT_EMPTY)
-        return QStringLiteral("it holds no XML");
+        return QStringLiteral("it is not an XML file: no element in it");
     if (error->code == XML_ERR_INVALID_CHAR || error->code == XML_ERR_INVALID_ENCODING ||
         error->code == XML_ERR_UNSUPPORTED_ENCODING)
         return QStringLiteral("it is not text in UTF-8 or the encoding it declares (line %1)")

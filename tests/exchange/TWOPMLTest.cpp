@@ -339,7 +339,8 @@ TEST_F(TWOPMLTest, RefusalsSayWhy)
         {"larger than any outline", opml("", "<outline text=\"A\"/>"), qint64(3) << 30, "larger"},
         {"nested beyond reading", opml("", nested), 0, "nest deeper than can be read"},
         {"an entity bomb", bomb, 0, "entities expand beyond"},
-        {"not XML", "this is text", 0, "not well-formed XML (line 1"},
+        {"not XML", "this is text", 0, "not an XML file"},
+        {"unclosed", opml("", "<outline text=\"A\">"), 0, "not well-formed XML (line "},
         {"empty", "", 0, "empty"},
         {"not UTF-8", "<opml><head><title>\xff\xfe</title></head></opml>", 0, "UTF-8"},
     };
