@@ -3,7 +3,7 @@
 // small picture budget. The input is a recipe:
 //   byte 0       members (1 to 4); bit 4 stores them, bit 5 makes the last
 //                one a symbolic link, bit 6 gives each a PNG header
-//   bytes 1, 2   topics (1 to 2,048), little-endian
+//   bytes 1, 2   topics (1 to 512), little-endian
 //   then         one byte per topic: which member it names (0 to 3), how
 //                (bits 2-3: "mmarch://", "/", bare, or Base64 in the map)
 //   the rest     the members' bytes, split evenly
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool stored = data[0] & 0x10;
     const bool lastIsLink = data[0] & 0x20;
     const bool pngHeader = data[0] & 0x40;
-    const int topics = 1 + ((data[1] | data[2] << 8) & 0x7ff);
+    const int topics = 1 + ((data[1] | data[2] << 8) & 0x1ff);
     size_t at = 3;
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ap:Map "
                      "xmlns:ap=\"http://schemas.mindjet.com/MindManager/Application/2003\" "
