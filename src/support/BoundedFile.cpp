@@ -2,9 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 
 namespace BoundedFile {
 
@@ -32,11 +29,9 @@ std::optional<QByteArray> read(const QString &path, qint64 maximum, QString *err
     bytes.reserve(qsizetype(reported));
     char chunk[64 * 1024];
     for (;;) {
-        const ssize_t n = ::read(file.handle(), chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const qint64 n = file.read(chunk, sizeof chunk);
         if (n < 0)
-            return failed(QString::fromLocal8Bit(strerror(errno)));
+            return failed(file.errorString());
         if (n == 0)
             return bytes;
         if (bytes.size() + n > maximum)

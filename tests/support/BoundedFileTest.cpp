@@ -54,6 +54,13 @@ TEST(BoundedFile, RefusesWhatNoFileOfItsKindHoldsBeforeReading)
     EXPECT_FALSE(BoundedFile::read(dir.filePath("missing"), 10, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(BoundedFile::read(dir.path(), 10, &error)) << "a folder is not a file";
+    // Files compiled into the program (shipped themes) read as any other.
+    const QString shipped =
+        QStringLiteral(":/Application Support/Thinkweb/Themes/00000000-THINK-WEB-DEFAULTTHEME.TWTheme");
+    ASSERT_TRUE(QFile::exists(shipped));
+    const std::optional<QByteArray> theme = BoundedFile::read(shipped, 1 << 20, &error);
+    ASSERT_TRUE(theme) << error.toStdString();
+    EXPECT_EQ(theme->size(), QFile(shipped).size());
 
     // The XML file reader (styles, themes, dictionaries) goes through it.
     const QString huge = sparseFile(dir, "huge.xml", BoundedFile::MaximumTextFileSize + 1, xml);
