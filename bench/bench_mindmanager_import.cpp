@@ -16,10 +16,12 @@
 #include "platform/UserDefaults.h"
 #include "support/TWPreferences.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -203,6 +205,80 @@ void BM_ImportMmapHeavyOneThread(benchmark::State &state, int count)
     importMmap(state, source(count, true), false);
 }
 
+// A map whose topics all name one picture member: a 1x1 PNG padded with
+// 60 MB of zeros, 60 KB deflated. The member is inflated and decoded once
+// whatever the number of topics naming it.
+struct SharedPicture
+{
+    QTemporaryDir dir;
+    QString archive;
+    explicit SharedPicture(int references)
+    {
+        QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ap:Map "
+                         "xmlns:ap=\"http://schemas.mindjet.com/MindManager/Application/2003\" "
+                         "xmlns:cor=\"http://schemas.mindjet.com/MindManager/Core/2003\">"
+                         "<ap:OneTopic><ap:Topic OId=\"root\"><ap:SubTopics>";
+        for (int i = 0; i < references; ++i)
+            xml += "<ap:Topic OId=\"t" + QByteArray::number(i) +
+                   "\"><ap:OneImage><ap:Image><ap:ImageData ImageType=\"urn:mindjet:PngImage\">"
+                   "<cor:Uri>mmarch://bin/p.png</cor:Uri></ap:ImageData></ap:Image>"
+                   "</ap:OneImage></ap:Topic>";
+        xml += "</ap:SubTopics></ap:Topic></ap:OneTopic></ap:Map>";
+        QImage pixel(1, 1, QImage::Format_ARGB32);
+        pixel.fill(Qt::red);
+        QByteArray picture;
+        QBuffer buffer(&picture);
+        buffer.open(QIODevice::WriteOnly);
+        pixel.save(&buffer, "PNG");
+        picture += QByteArray(60 << 20, '\0');
+        archive = dir.filePath("Shared.mmap");
+        ::archive *a = archive_write_new();
+        archive_write_set_format_zip(a);
+        archive_write_open_filename(a, QFile::encodeName(archive).constData());
+        for (const auto &[name, data] : {std::pair<const char *, QByteArray>{"Document.xml", xml},
+                                         {"bin/p.png", picture}}) {
+            archive_entry *e = archive_entry_new();
+            archive_entry_set_pathname(e, name);
+            archive_entry_set_filetype(e, AE_IFREG);
+            archive_entry_set_perm(e, 0644);
+            archive_entry_set_size(e, data.size());
+            archive_write_header(a, e);
+            archive_write_data(a, data.constData(), size_t(data.size()));
+            archive_entry_free(e);
+        }
+        archive_write_close(a);
+        archive_write_free(a);
+    }
+};
+
+void BM_ImportSharedPicture(benchmark::State &state, int references)
+{
+    const SharedPicture made(references);
+    qint64 peak = 0;
+    for (auto _ : state) {
+        const PeakMemory memory;
+        auto document = TWMapsDoc::create();
+        auto undo = std::make_shared<UndoManager>();
+        document->addMap(TWMap::create(document.get()), false);
+        document->setUndoManager(undo);
+        undo->disableUndoRegistration();
+        TWMap &map = *document->maps().first();
+        map.setLayoutServices(std::make_shared<TWMapLayout>());
+        const bool ok = mmImpExpController::populateDadoZiz(map, made.archive);
+        undo->enableUndoRegistration();
+        peak = std::max(peak, memory.rise());
+        if (!ok || map.root()->children().size() != size_t(references) ||
+            !map.root()->children().front()->enclosedImage())
+            state.SkipWithError("import failed");
+        state.PauseTiming();
+        document->detach();
+        document.reset();
+        state.ResumeTiming();
+    }
+    state.counters["archive_KB"] = double(QFileInfo(made.archive).size()) / 1024;
+    state.counters["peak_MB"] = double(peak) / (1 << 20);
+}
+
 void BM_Xmllint(benchmark::State &state, int count)
 {
     Source &s = source(count);
@@ -276,6 +352,13 @@ int main(int argc, char **argv)
             &BM_ImportRealMap, real)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
+    for (const int references : {30, 100, 1000})
+        benchmark::RegisterBenchmark(
+            QByteArray("BM_ImportSharedPicture/" + QByteArray::number(references)),
+            &BM_ImportSharedPicture, references)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(3);
     for (const int n : {1000, 10000}) {
         benchmark::RegisterBenchmark(QByteArray("BM_ImportMmap/" + QByteArray::number(n)),
                                      &BM_ImportMmap, n)

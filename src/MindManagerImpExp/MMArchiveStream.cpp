@@ -18,11 +18,18 @@ std::shared_ptr<const ZipArchive> MMArchiveStream::openArchive(const QString &pa
     std::shared_ptr<const ZipArchive> archive = ZipArchive::open(path, error, MaximumMembers);
     if (!archive)
         return nullptr;
-    // A hostile member anywhere refuses the file before anything is read.
+    // A hostile member anywhere refuses the file before anything is read:
+    // a name that leaves the archive's folder, or a link or device whose
+    // target would be read as a picture or the map.
     for (const ZipArchive::Member &m : archive->members()) {
-        if (!isSafeMemberName(m.name)) {
+        QString reason;
+        if (!isSafeMemberName(m.name))
+            reason = QStringLiteral("unsafe member name: %1").arg(m.name);
+        else if (m.isLink || m.isSpecial)
+            reason = ZipArchive::unreadableReason(m);
+        if (!reason.isEmpty()) {
             if (error)
-                *error = QStringLiteral("unsafe member name: %1").arg(m.name);
+                *error = reason;
             return nullptr;
         }
     }
@@ -39,9 +46,11 @@ std::unique_ptr<MMArchiveStream> MMArchiveStream::open(const ZipArchive &archive
             *error = QStringLiteral("no %1 in the archive").arg(member);
         return nullptr;
     }
-    if (m->isDirectory || m->isLink) {
+    // Refused before anything is read where its directory entry says it
+    // is too large; a smaller stated size is held to as it inflates.
+    if (m->size > limit) {
         if (error)
-            *error = QStringLiteral("%1 is not a file").arg(member);
+            *error = QStringLiteral("%1 inflates to more than %2 MB").arg(member).arg(limit >> 20);
         return nullptr;
     }
     std::unique_ptr<ZipArchive::Reader> reader = archive.openMember(*m, limit, error);
@@ -66,7 +75,7 @@ std::optional<QByteArray> MMArchiveStream::readMember(const ZipArchive &archive,
                                                       const QString &member, qint64 limit)
 {
     const ZipArchive::Member *m = archive.find(member);
-    if (!m || m->isDirectory || m->isLink)
+    if (!m)
         return std::nullopt;
     return archive.readMember(*m, limit);
 }

@@ -73,20 +73,68 @@ std::optional<Color> colorFromString(const std::optional<QString> &string)
                                          unit(parts[0]));
 }
 
+namespace {
+
+bool holdsAPicture(const MMXMLBaseObject *imageData)
+{
+    if (!imageData)
+        return false;
+    const std::optional<QString> type = imageData->string("imageType");
+    return type && (*type == mmTables::urn("PngImage") || *type == mmTables::urn("IconImage"));
+}
+
+std::optional<QString> base64Contents(const MMXMLBaseObject *imageData)
+{
+    const MMObjectPtr base64 = imageData->child("data");
+    const std::optional<QString> contents = base64 ? base64->string("contents") : std::nullopt;
+    if (contents && !contents->trimmed().isEmpty())
+        return contents;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> memberOfImageData(const MMXMLBaseObject *imageData)
+{
+    if (!holdsAPicture(imageData) || base64Contents(imageData))
+        return std::nullopt;
+    // The member is named by an attribute or, in newer files, by a cor:Uri
+    // child.
+    std::optional<QString> uri = imageData->string("URI");
+    if (!uri || uri->trimmed().isEmpty()) {
+        const MMObjectPtr element = imageData->child("uriElement");
+        uri = element && !element->boolValue("xsiNil") ? element->string("contents")
+                                                       : std::nullopt;
+    }
+    if (!uri || uri->trimmed().isEmpty())
+        return std::nullopt;
+    return uri->trimmed();
+}
+
+std::optional<Image> imageFromBytes(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return std::nullopt;
+    if (std::optional<Image> image = Image::initWithData(bytes))
+        return image;
+    // Icon data: re-encode what the toolkit can decode.
+    QImage decoded;
+    if (!decoded.loadFromData(bytes))
+        return std::nullopt;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    decoded.save(&buffer, "PNG");
+    return Image::initWithData(png);
+}
+
 std::optional<Image> imageFromImageData(const MMXMLBaseObject *imageData,
                                         const MemberReader &members)
 {
-    if (!imageData)
-        return std::nullopt;
-    const std::optional<QString> type = imageData->string("imageType");
-    if (!type)
-        return std::nullopt;
-    if (*type != mmTables::urn("PngImage") && *type != mmTables::urn("IconImage"))
+    if (!holdsAPicture(imageData))
         return std::nullopt;
     std::optional<QByteArray> bytes;
-    const MMObjectPtr base64 = imageData->child("data");
-    const std::optional<QString> contents = base64 ? base64->string("contents") : std::nullopt;
-    if (contents && !contents->trimmed().isEmpty()) {
+    if (const std::optional<QString> contents = base64Contents(imageData)) {
         try {
             bytes = TWBase64::dataWithTWBase64String(*contents);
         } catch (const Base64Error &) {
@@ -95,30 +143,12 @@ std::optional<Image> imageFromImageData(const MMXMLBaseObject *imageData,
             return std::nullopt;
         }
     } else if (members) {
-        // The member is named by an attribute or, in newer files, by a
-        // cor:Uri child.
-        std::optional<QString> uri = imageData->string("URI");
-        if (!uri || uri->trimmed().isEmpty()) {
-            const MMObjectPtr element = imageData->child("uriElement");
-            uri = element && !element->boolValue("xsiNil") ? element->string("contents")
-                                                           : std::nullopt;
-        }
-        if (uri && !uri->trimmed().isEmpty())
-            bytes = members(uri->trimmed());
+        if (const std::optional<QString> member = memberOfImageData(imageData))
+            bytes = members(*member);
     }
-    if (!bytes || bytes->isEmpty())
+    if (!bytes)
         return std::nullopt;
-    if (std::optional<Image> image = Image::initWithData(*bytes))
-        return image;
-    // Icon data: re-encode what the toolkit can decode.
-    QImage decoded;
-    if (!decoded.loadFromData(*bytes))
-        return std::nullopt;
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    decoded.save(&buffer, "PNG");
-    return Image::initWithData(png);
+    return imageFromBytes(*bytes);
 }
 
 Font fontNamed(const std::optional<QString> &name, double size)

@@ -35,6 +35,13 @@ std::optional<Color> colorFromString(const std::optional<QString> &string);
 // its Uri names. Metafiles, other types and damaged data give nothing.
 std::optional<Image> imageFromImageData(const MMXMLBaseObject *imageData,
                                         const MemberReader &members = {});
+// The archive member an ap:ImageData element's picture is kept in (its Uri,
+// trimmed); nothing when the element holds its picture as Base64, names
+// none or is of a type that gives no picture.
+std::optional<QString> memberOfImageData(const MMXMLBaseObject *imageData);
+// The picture of PNG, JPEG, icon or other bitmap bytes; nothing when they
+// do not decode.
+std::optional<Image> imageFromBytes(const QByteArray &bytes);
 
 // The text of an ap:Text element, what it lacks taken from the fallback
 // (the level's default text). Nothing for no text.

@@ -3,6 +3,7 @@
 #include "MindManagerImpExp/mmImpExpController_Private.h"
 
 #include "MindManagerImpExp/MMArchiveStream.h"
+#include "MindManagerImpExp/MMImportPictures.h"
 #include "MindManagerImpExp/XMLTree.h"
 #include "MindManagerImpExp/apContentElements.h"
 #include "MindManagerImpExp/apDocumentElements.h"
@@ -196,7 +197,7 @@ int picturesInNotes(const MMXMLBaseObject &group)
 // a record keeps the results, not the XML's text.
 struct MapContents
 {
-    explicit MapContents(const mmConverter::MemberReader &members) : members(members) {}
+    explicit MapContents(MMImportPictures &pictures) : pictures(pictures) {}
 
     void topic(int index, std::optional<QString> oid)
     {
@@ -235,14 +236,14 @@ struct MapContents
         if (name == "ap:OneImage") {
             const MMObjectPtr image = element->child("image");
             const MMObjectPtr data = image ? image->child("imageData") : nullptr;
-            record.pictures.picture = mmConverter::imageFromImageData(data.get(), members);
+            record.pictures.picture = pictures.pictureOf(data.get());
             if (data)
                 data->setChild("data", nullptr);
         } else if (name == "ap:IconsGroup") {
             for (const MMObjectPtr &data : element->children("customIconImageData"))
                 record.pictures.customIcons.append(
                     {data->string("iconSignature").value_or(QString()),
-                     mmConverter::imageFromImageData(data.get(), members)});
+                     pictures.pictureOf(data.get())});
             element->setChildren("customIconImageData", {});
         }
         if (rule.many)
@@ -264,7 +265,7 @@ struct MapContents
             slot = MMXMLBaseObject::initWithXMLTree(cls, tree);
     }
 
-    const mmConverter::MemberReader &members;
+    MMImportPictures &pictures;
     MapParts parts;
     std::vector<TopicRecord> records;
     int notePictures = 0; // notes have no place for pictures
@@ -1427,7 +1428,7 @@ void registerStyleGroup(TWMap &map, const apStyleGroup &sg, levelDefaults &ld, I
         const std::optional<int> transparency = image->intNumber("transparency");
         map.setBackgroundImageOpacity(transparency ? float((100 - *transparency) * 0.01) : 1.0f);
         if (std::optional<Image> picture =
-                mmConverter::imageFromImageData(image.get(), ctx.members))
+                ctx.pictures ? ctx.pictures->pictureOf(image.get()) : std::nullopt)
             map.setBackgroundImage(std::make_shared<Image>(std::move(*picture)));
     }
     if (const MMObjectPtr visibility = sg.child("visibilityStyle")) {
@@ -1790,7 +1791,8 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source, 
         return false;
     };
     MapOutline outline;
-    MapContents contents(source.members);
+    MMImportPictures pictures(source.members, source.pictureBudget);
+    MapContents contents(pictures);
     switch (readSource(source, outline, contents).value_or(PassResult::NotXML)) {
     case PassResult::NotXML:
         return failedToLoad();
@@ -1800,6 +1802,15 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source, 
     case PassResult::Done:
         break;
     }
+    // Past its budget the map is not made with pictures left out.
+    const auto pastBudget = [&source, &pictures]() {
+        const QString why = pictures.refusal();
+        if (!why.isEmpty())
+            refuse(QStringLiteral("Failed to load XML file: %1 (%2)").arg(source.path, why));
+        return !why.isEmpty();
+    };
+    if (pastBudget())
+        return false;
     if (!outline.hasOneTopic) {
         refuse(QStringLiteral("Error loading Map object - no one topic found"));
         return false;
@@ -1822,7 +1833,7 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source, 
     const SystemTimeZoneScope zone;
     ImportContext ctx{map};
     ctx.document = map.document();
-    ctx.members = source.members;
+    ctx.pictures = &pictures;
     ctx.sizesBranchesOnce = source.sizesBranchesOnce;
     map.setOrderingMode(1);
     map.setGraphicColoringMode(2);
@@ -1831,6 +1842,8 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source, 
     const auto styleGroup = std::dynamic_pointer_cast<apStyleGroup>(parts.styleGroup);
     if (styleGroup)
         registerStyleGroup(map, *styleGroup, ld, ctx);
+    if (pastBudget())
+        return false;
 
     map.setLayoutAssistanceMode(1);
     const int hideLevelBefore = map.branchHideLevel();

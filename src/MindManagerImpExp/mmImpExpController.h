@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MindManagerImpExp/MMImportPictures.h"
 #include "MindManagerImpExp/mmConverter.h"
 
 #include <QByteArray>
@@ -24,6 +25,8 @@ struct MMMapSource
     QString path; // named in messages
     std::function<bool(xmlParserCtxtPtr context, QString *error, bool ahead)> parse;
     mmConverter::MemberReader members;
+    // What the import may spend on pictures before it is refused.
+    MMImportPictures::Budget pictureBudget;
     // Why the last opened stream stopped early (an archive past its limit).
     std::shared_ptr<QString> streamError = std::make_shared<QString>();
     // The stream is read on a thread of its own while the import's thread

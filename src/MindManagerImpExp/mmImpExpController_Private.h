@@ -4,6 +4,7 @@
 // state, the topic conversion and the conversion of a topic's attachments.
 
 #include "MindManagerImpExp/apContentElements.h"
+#include "MindManagerImpExp/MMImportPictures.h"
 #include "MindManagerImpExp/levelDefaults.h"
 #include "MindManagerImpExp/mmConverter.h"
 #include "MindManagerImpExp/mmTables.h"
@@ -43,7 +44,8 @@ struct ImportContext
     TWMapsDoc *document = nullptr;
     const levelDefaults *defaults = nullptr;
     MMObjectPtr boundaryDefaults;
-    mmConverter::MemberReader members;
+    // The import's pictures, each archive member made once.
+    MMImportPictures *pictures = nullptr;
     QHash<QString, TWMapBranch *> branchesByOid;
     // By kind << 32 | level; the defaults do not change while topics are
     // converted.

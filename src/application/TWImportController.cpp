@@ -16,6 +16,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 namespace {
 
@@ -44,6 +45,43 @@ std::optional<QByteArray> readXMLFile(const QString &path, QString *error)
     }
     return file.readAll();
 }
+
+// Alerts a reader raises while the progress panel is up, held back and
+// shown once the panel has gone, so that none is hidden under it.
+class HeldAlerts : public Alerts
+{
+public:
+    explicit HeldAlerts(Alerts &shown) : m_shown(shown) {}
+    void beep() override { m_shown.beep(); }
+    int runAlertPanel(const QString &title, const QString &message,
+                      const QStringList &buttons) override
+    {
+        m_held.append({title, message, buttons});
+        return 0;
+    }
+    QStringList runOpenPanel(const OpenPanelOptions &options) override
+    {
+        return m_shown.runOpenPanel(options);
+    }
+    std::optional<QString> runSavePanel(const SavePanelOptions &options) override
+    {
+        return m_shown.runSavePanel(options);
+    }
+    void show()
+    {
+        for (const Held &alert : std::exchange(m_held, {}))
+            m_shown.runAlertPanel(alert.title, alert.message, alert.buttons);
+    }
+
+private:
+    struct Held
+    {
+        QString title, message;
+        QStringList buttons;
+    };
+    Alerts &m_shown;
+    QList<Held> m_held;
+};
 
 } // namespace
 
@@ -125,15 +163,31 @@ QString TWImportController::tooDeepReason()
         .arg(TWFileIO::MaximumBranchLevels);
 }
 
-void TWImportController::cannotImport(const QString &path, const QString &reason)
+namespace {
+
+// Readers give either a sentence or a short phrase ("unsafe member name: x").
+QString sentence(const QString &text)
 {
-    // Readers give either a sentence or a short phrase ("unsafe member name: x").
-    QString why = reason.trimmed();
+    QString why = text.trimmed();
     if (why.isEmpty())
-        why = dadoZiz("The file cannot be read");
+        return why;
     why[0] = why.at(0).toUpper();
     if (!why.endsWith(QLatin1Char('.')))
         why += QLatin1Char('.');
+    return why;
+}
+
+} // namespace
+
+void TWImportController::cannotImport(const QString &path, const QString &reason,
+                                      const QString &detail)
+{
+    QString why = sentence(reason);
+    if (why.isEmpty())
+        why = sentence(dadoZiz("The file cannot be read"));
+    // What the reader found follows what the user is told first.
+    if (const QString more = sentence(detail); !more.isEmpty())
+        why += QLatin1Char(' ') + more;
     alert("Unable to import document.",
           dadoZiz("“%1” cannot be imported. %2").arg(QFileInfo(path).fileName(), why));
 }
@@ -151,9 +205,10 @@ TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QStr
     // opened document is: a window following every branch as it is added
     // and laid out costs more than the reading itself.
     TWMap *map = made->mapsDocument()->currentMap().get();
-    if (!map || !m_readers.opml(*map, path)) {
+    QString reason;
+    if (!map || !m_readers.opml(*map, path, &reason)) {
         // No blank document is left behind to be closed by hand.
-        cannotImport(path, dadoZiz("This file does not appear to contain OPML data."));
+        cannotImport(path, dadoZiz("This file does not appear to contain OPML data."), reason);
         return nullptr;
     }
     // Refused now: it could be shown but never saved and opened again.
@@ -217,16 +272,21 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
     if (map) {
         // A large map takes seconds to read and lay out: say what is going on.
         ProgressPanelController &progress = ProgressPanelController::sharedProgressPanel();
-        progress.runIndeterminate(true, 0);
-        progress.setInfoString(
-            dadoZiz("Importing “%1”…").arg(QFileInfo(path).fileName()));
-        if (streamed)
-            filled = m_readers.mindManagerFile(*map, path);
-        else
-            m_readers.mindManager(*map, *xml);
-        if (filled)
-            TWMapLayout::autoArrange(*map);
-        progress.finish();
+        HeldAlerts held(Alerts::current());
+        {
+            const Alerts::Scope holding(&held);
+            progress.runIndeterminate(true, 0);
+            progress.setInfoString(
+                dadoZiz("Importing “%1”…").arg(QFileInfo(path).fileName()));
+            if (streamed)
+                filled = m_readers.mindManagerFile(*map, path);
+            else
+                m_readers.mindManager(*map, *xml);
+            if (filled)
+                TWMapLayout::autoArrange(*map);
+            progress.finish();
+        }
+        held.show();
     }
     undo->enableUndoRegistration();
     // The reader has said why; an empty document would only be in the way.

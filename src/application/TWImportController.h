@@ -26,8 +26,8 @@ public:
     struct Readers
     {
         // Fills the new document's map from an OPML file; false when the
-        // file is not OPML.
-        std::function<bool(TWMap &map, const QString &path)> opml;
+        // file is not OPML, with the reason in `reason`.
+        std::function<bool(TWMap &map, const QString &path, QString *reason)> opml;
         // Makes and shows its own document; null when it could not.
         std::function<TWDocument *(const QString &path)> omniOutline;
         // Fills the map from MindManager XML; the reader reports its own
@@ -81,7 +81,9 @@ private:
     static void stopEditingRoot(TWDocument *document);
     void showDocument(TWDocument *document);
     void cannotCreateDocument();
-    void cannotImport(const QString &path, const QString &reason);
+    // The alert naming the file, why it is refused and what the reader found.
+    void cannotImport(const QString &path, const QString &reason,
+                      const QString &detail = QString());
     static QString tooDeepReason();
 
     TWDocumentController &m_documents;

@@ -109,8 +109,8 @@ int main(int argc, char **argv)
                 return QString();
             return error.isNull() ? QStringLiteral("unreadable") : error;
         };
-        readers.opml = [](TWMap &map, const QString &path) {
-            return TWOPMLImportExport().importFile(path, map);
+        readers.opml = [](TWMap &map, const QString &path, QString *reason) {
+            return TWOPMLImportExport().importFile(path, map, reason);
         };
         importer.setReaders(readers);
     }

@@ -440,20 +440,41 @@ void KeynoteExportController::exportMapsToFiles(
         alertExportFailed();
         return;
     }
+    // Files that cannot be written are told of once, with the reason, after
+    // the others are written: one folder the user cannot write to would
+    // otherwise raise an alert per map.
+    QList<std::pair<QString, QString>> unwritten;
+    const auto tellUnwritten = [&unwritten]() {
+        if (unwritten.isEmpty())
+            return;
+        const auto &[first, reason] = unwritten.first();
+        QString message = dadoZiz("Failed to write to file %@").replace(QStringLiteral("%@"), first);
+        message += QStringLiteral(" (%1).").arg(reason);
+        if (unwritten.size() > 1) {
+            QStringList others;
+            for (qsizetype i = 1; i < unwritten.size(); ++i)
+                others << unwritten[i].first;
+            message += QLatin1Char(' ') +
+                       dadoZiz("Not written either: %@.")
+                           .replace(QStringLiteral("%@"), others.join(QStringLiteral(", ")));
+        }
+        alert(dadoZiz("Error exporting to Keynote"), message);
+    };
     for (const auto &[map, target] : targets) {
         if (!map)
             continue;
         // Every presentation starts from the untouched template.
         KeynotePackage package = *original;
         if (!generateKeynoteFile(templatePath, package, version, *map)) {
+            tellUnwritten();
             alertExportFailed();
             return;
         }
         QString reason;
         if (!package.writeTo(target, &reason)) {
             qWarning().noquote() << QStringLiteral("Keynote export: %1").arg(reason);
-            alert(dadoZiz("Error exporting to Keynote"),
-                  dadoZiz("Failed to write to file %@").replace(QStringLiteral("%@"), target));
+            unwritten.append({target, reason});
         }
     }
+    tellUnwritten();
 }

@@ -18,6 +18,7 @@
 #include <QSet>
 #include <limits>
 
+#include <libxml/xmlerror.h>
 #include <libxml/xmlreader.h>
 
 namespace {
@@ -132,10 +133,44 @@ QList<int> TWOPMLImportExport::expandedLineNumbers(const QString &expansionState
     return lines;
 }
 
-std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(const QByteArray &data)
+namespace {
+
+// What the user can act on, from the parser's first error.
+QString parseFailure(const xmlError *error)
 {
-    if (data.isEmpty() || data.size() > std::numeric_limits<int>::max())
+    if (!error || error->code == XML_ERR_OK)
+        return QStringLiteral("it is not a well-formed XML file");
+    const QString message = QString::fromUtf8(error->message ? error->message : "").trimmed();
+    if (error->code == XML_ERR_ENTITY_LOOP || message.contains(QLatin1String("amplification")))
+        return QStringLiteral("its entities expand beyond what any outline holds (line %1)")
+            .arg(error->line);
+    if (message.contains(QLatin1String("Excessive depth")))
+        return QStringLiteral("its outlines nest deeper than can be read (line %1)")
+            .arg(error->line);
+    if (error->code == XML_ERR_DOCUMENT_EMPTY)
+        return QStringLiteral("it is not an XML file: no element in it");
+    if (error->code == XML_ERR_INVALID_CHAR || error->code == XML_ERR_INVALID_ENCODING ||
+        error->code == XML_ERR_UNSUPPORTED_ENCODING)
+        return QStringLiteral("it is not text in UTF-8 or the encoding it declares (line %1)")
+            .arg(error->line);
+    return QStringLiteral("it is not well-formed XML (line %1: %2)").arg(error->line).arg(message);
+}
+
+} // namespace
+
+std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(const QByteArray &data,
+                                                                            QString *reason)
+{
+    const auto refuse = [reason](const QString &why) -> std::optional<Document> {
+        if (reason)
+            *reason = why;
         return std::nullopt;
+    };
+    if (data.isEmpty())
+        return refuse(QStringLiteral("the file is empty"));
+    if (data.size() > std::numeric_limits<int>::max())
+        return refuse(QStringLiteral("it is larger than an outline can be"));
+    xmlResetLastError();
     // The declared encoding is honoured; without one the text must be UTF-8.
     // Nothing is fetched from the network and no entity is expanded from
     // outside the file.
@@ -143,7 +178,7 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(con
         xmlReaderForMemory(data.constData(), int(data.size()), nullptr, nullptr,
                            XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     if (!reader)
-        return std::nullopt;
+        return refuse(QStringLiteral("out of memory"));
     xmlTextReaderPtr r = reader.get();
 
     Document document;
@@ -183,7 +218,7 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(con
             if (std::optional<QString> *field = headField(document, name)) {
                 xmlNodePtr node = xmlTextReaderExpand(r);
                 if (!node)
-                    return std::nullopt;
+                    return refuse(parseFailure(xmlGetLastError()));
                 if (!*field) {
                     xmlChar *content = xmlNodeGetContent(node);
                     *field = fromXML(content);
@@ -217,7 +252,7 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(con
         }
     }
     if (status != 0 || !sawRoot)
-        return std::nullopt;
+        return refuse(parseFailure(xmlGetLastError()));
     return document;
 }
 
@@ -251,21 +286,23 @@ void TWOPMLImportExport::processOutlineElement(const Outline &outline, TWMapBran
     keepImportOrder(branch, made);
 }
 
-bool TWOPMLImportExport::importFile(const QString &path, TWMap &map)
+bool TWOPMLImportExport::importFile(const QString &path, TWMap &map, QString *reason)
 {
     QString error;
     const std::optional<QByteArray> data =
         BoundedFile::read(path, BoundedFile::MaximumTextFileSize, &error);
     if (!data) {
-        qWarning("Cannot import the outline %s: %s", qUtf8Printable(path), qUtf8Printable(error));
+        if (reason)
+            *reason = error;
         return false;
     }
-    return importData(*data, QFileInfo(path).completeBaseName(), map);
+    return importData(*data, QFileInfo(path).completeBaseName(), map, reason);
 }
 
-bool TWOPMLImportExport::importData(const QByteArray &data, const QString &fileName, TWMap &map)
+bool TWOPMLImportExport::importData(const QByteArray &data, const QString &fileName, TWMap &map,
+                                    QString *reason)
 {
-    const std::optional<Document> document = readDocument(data);
+    const std::optional<Document> document = readDocument(data, reason);
     const std::shared_ptr<TWMapBranch> central = map.root();
     if (!document || !central)
         return false;

@@ -35,7 +35,8 @@ public:
     // Nothing when the data is not well-formed XML (in UTF-8 or the
     // encoding it declares) or has no root element. Only `outline` children
     // of /opml/body and of outlines are taken; everything else is skipped.
-    static std::optional<Document> readDocument(const QByteArray &data);
+    // `reason` says why there is nothing, in words a user can act on.
+    static std::optional<Document> readDocument(const QByteArray &data, QString *reason = nullptr);
 
     // The 32 date forms of outline files, in the order tried.
     static const QList<QString> &dateFormats();
@@ -44,11 +45,13 @@ public:
     static QList<int> expandedLineNumbers(const QString &expansionState);
 
     // False, with the map unchanged, when the file cannot be read or is not
-    // XML. The map is auto-arranged after the outlines are added.
-    bool importFile(const QString &path, TWMap &map);
+    // XML, with the reason in `reason`. The map is auto-arranged after the
+    // outlines are added.
+    bool importFile(const QString &path, TWMap &map, QString *reason = nullptr);
     // As importFile for data read already; `fileName` names the central
     // branch of a file without title.
-    bool importData(const QByteArray &data, const QString &fileName, TWMap &map);
+    bool importData(const QByteArray &data, const QString &fileName, TWMap &map,
+                    QString *reason = nullptr);
 
     // Fills the branch from the outline and adds its children.
     static void processOutlineElement(const Outline &outline, TWMapBranch &branch,

@@ -7,12 +7,15 @@
 #include <QImageWriter>
 #include <QtDebug>
 #include <mutex>
+#include <optional>
 
 struct BitmapImageRep::Decoded
 {
     std::mutex mutex;
     bool tried = false;
     QImage image;
+    // Made once: every branch showing one shared picture stores these bytes.
+    std::optional<QByteArray> tiff;
 };
 
 namespace {
@@ -96,14 +99,19 @@ QByteArray BitmapImageRep::TIFFRepresentation() const
     const QImage pixels = image();
     if (pixels.isNull())
         return {};
+    std::lock_guard lock(m_decoded->mutex);
+    if (m_decoded->tiff)
+        return *m_decoded->tiff;
     QByteArray tiff;
     QBuffer buffer(&tiff);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "tiff");
     if (!writer.write(pixels)) {
         qWarning("Image could not be written as TIFF: %s", qPrintable(writer.errorString()));
-        return {};
+        tiff.clear();
     }
+    buffer.close();
+    m_decoded->tiff = tiff;
     return tiff;
 }
 

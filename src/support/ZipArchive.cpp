@@ -1,13 +1,17 @@
 #include "support/ZipArchive.h"
 
-#include <QStringDecoder>
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <limits>
-#include <zlib.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <zip.h>
 
 namespace {
 
-constexpr quint32 LocalHeaderSignature = 0x04034b50;
-constexpr quint32 CentralHeaderSignature = 0x02014b50;
 constexpr quint32 EndSignature = 0x06054b50;
 constexpr quint32 Zip64EndSignature = 0x06064b50;
 constexpr quint32 Zip64LocatorSignature = 0x07064b50;
@@ -15,10 +19,8 @@ constexpr int EndSize = 22;
 constexpr int Zip64LocatorSize = 20;
 constexpr int Zip64EndSize = 56;
 constexpr int CentralHeaderSize = 46;
-constexpr int LocalHeaderSize = 30;
 // A directory larger than this is no archive a map is kept in.
-constexpr qint64 MaximumDirectorySize = qint64(64) * 1024 * 1024;
-constexpr qint64 InputBlock = 64 * 1024;
+constexpr quint64 MaximumDirectorySize = quint64(64) * 1024 * 1024;
 
 quint16 u16(const char *p)
 {
@@ -35,44 +37,39 @@ quint64 u64(const char *p)
     return quint64(u32(p)) | quint64(u32(p + 4)) << 32;
 }
 
-bool readAt(QFile &file, qint64 offset, qint64 size, QByteArray &into)
+bool readAt(FILE *file, qint64 offset, qint64 size, QByteArray &into)
 {
     into.resize(size);
-    return file.seek(offset) && file.read(into.data(), size) == size;
+    return fseeko(file, off_t(offset), SEEK_SET) == 0 &&
+           fread(into.data(), 1, size_t(size), file) == size_t(size);
 }
 
-QString memberName(const QByteArray &raw, quint16 flags)
-{
-    // Bit 11 says UTF-8; older writers use the system's code page, which
-    // for the names a map holds is ASCII or valid UTF-8 as well.
-    if (flags & 0x0800)
-        return QString::fromUtf8(raw);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString decoded = utf8.decode(raw);
-    return utf8.hasError() ? QString::fromLatin1(raw) : decoded;
-}
-
-bool fail(QString *error, const QString &reason)
+std::nullptr_t fail(QString *error, const QString &reason)
 {
     if (error)
         *error = reason;
-    return false;
+    return nullptr;
 }
 
-} // namespace
-
-std::unique_ptr<ZipArchive> ZipArchive::open(const QString &path, QString *error,
-                                             int maximumMembers)
+QString splitReason()
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(error, file.errorString());
-        return nullptr;
-    }
-    const qint64 fileSize = file.size();
-    const auto refuse = [error](const QString &reason) -> std::unique_ptr<ZipArchive> {
+    return QStringLiteral("archives split over several files are not read");
+}
+
+// Where the archive starts in the file and how many members it says it
+// holds, from its end records: libzip takes neither data in front of the
+// archive nor a limit on the members it allocates for.
+struct Extent
+{
+    qint64 start = 0;
+    quint64 entries = 0;
+};
+
+std::optional<Extent> locate(FILE *file, qint64 fileSize, int maximumMembers, QString *error)
+{
+    const auto refuse = [error](const QString &reason) -> std::optional<Extent> {
         fail(error, reason);
-        return nullptr;
+        return std::nullopt;
     };
     if (fileSize < EndSize)
         return refuse(QStringLiteral("not a zip archive"));
@@ -81,7 +78,7 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QString &path, QString *error
     const qint64 tailSize = std::min<qint64>(fileSize, EndSize + 0xffff);
     QByteArray tail;
     if (!readAt(file, fileSize - tailSize, tailSize, tail))
-        return refuse(file.errorString());
+        return refuse(QStringLiteral("the file cannot be read"));
     qint64 endAt = -1;
     for (qint64 i = tailSize - EndSize; i >= 0; --i) {
         const char *p = tail.constData() + i;
@@ -94,11 +91,8 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QString &path, QString *error
         return refuse(QStringLiteral("not a zip archive"));
     const char *end = tail.constData() + endAt;
     const qint64 endOffset = fileSize - tailSize + endAt;
-    std::unique_ptr<ZipArchive> archive(new ZipArchive);
-    archive->m_path = path;
-    archive->m_comment = QByteArray(end + EndSize, u16(end + 20));
     if (u16(end + 4) != 0 || u16(end + 6) != 0)
-        return refuse(QStringLiteral("archives split over several files are not read"));
+        return refuse(splitReason());
     quint64 entries = u16(end + 10);
     quint64 directorySize = u32(end + 12);
     quint64 directoryOffset = u32(end + 16);
@@ -109,12 +103,14 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QString &path, QString *error
             !readAt(file, endOffset - Zip64LocatorSize, Zip64LocatorSize, locator) ||
             u32(locator.constData()) != Zip64LocatorSignature)
             return refuse(QStringLiteral("damaged zip archive: no Zip64 end record"));
+        if (u32(locator.constData() + 4) != 0 || u32(locator.constData() + 16) > 1)
+            return refuse(splitReason());
         // The record stands where the locator says or, with data in front
         // of the archive, right before the locator.
         quint64 at = u64(locator.constData() + 8);
         QByteArray record;
         const auto recordAt = [&](quint64 offset) {
-            return offset <= quint64(fileSize) &&
+            return offset + Zip64EndSize <= quint64(fileSize) &&
                    readAt(file, qint64(offset), Zip64EndSize, record) &&
                    u32(record.constData()) == Zip64EndSignature;
         };
@@ -123,6 +119,8 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QString &path, QString *error
             if (!recordAt(at))
                 return refuse(QStringLiteral("damaged zip archive: no Zip64 end record"));
         }
+        if (u32(record.constData() + 16) != 0 || u32(record.constData() + 20) != 0)
+            return refuse(splitReason());
         entries = u64(record.constData() + 32);
         directorySize = u64(record.constData() + 40);
         directoryOffset = u64(record.constData() + 48);
@@ -130,87 +128,146 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QString &path, QString *error
     }
     if (entries > quint64(maximumMembers))
         return refuse(QStringLiteral("too many members"));
-    if (directorySize > quint64(MaximumDirectorySize) || directorySize > quint64(directoryEnd))
+    if (directorySize > MaximumDirectorySize || directorySize > quint64(directoryEnd) ||
+        directorySize < entries * CentralHeaderSize)
         return refuse(QStringLiteral("damaged zip archive: bad directory size"));
-    // Data in front of the archive (a self-extracting stub) moves every
-    // offset by the same amount; the directory ends where the end record
-    // starts.
+    // Data in front of the archive moves every offset by the same amount;
+    // the directory ends where the end record starts.
     const qint64 directoryStart = directoryEnd - qint64(directorySize);
     if (directoryOffset > quint64(directoryStart))
         return refuse(QStringLiteral("damaged zip archive: bad directory offset"));
-    const qint64 bias = directoryStart - qint64(directoryOffset);
-    QByteArray directory;
-    if (!readAt(file, directoryStart, qint64(directorySize), directory))
-        return refuse(QStringLiteral("damaged zip archive: cut short"));
+    return Extent{directoryStart - qint64(directoryOffset), entries};
+}
 
-    const char *p = directory.constData();
-    const char *const last = p + directory.size();
-    archive->m_members.reserve(size_t(entries));
-    while (archive->m_members.size() < entries) {
-        if (last - p < CentralHeaderSize || u32(p) != CentralHeaderSignature)
-            return refuse(QStringLiteral("damaged zip archive: bad directory entry"));
+QString libzipReason(int code, const QString &name = QString())
+{
+    const QString member = name.isEmpty() ? QString() : name + QLatin1Char(' ');
+    switch (code) {
+    case ZIP_ER_NOZIP:
+        return QStringLiteral("not a zip archive");
+    case ZIP_ER_MULTIDISK:
+        return splitReason();
+    case ZIP_ER_CRC:
+    case ZIP_ER_INCONS:
+        return name.isEmpty() ? QStringLiteral("damaged zip archive: inconsistent directory")
+                              : QStringLiteral("damaged zip archive: %1does not match its checksum")
+                                    .arg(member);
+    case ZIP_ER_ZLIB:
+    case ZIP_ER_COMPRESSED_DATA:
+        return QStringLiteral("damaged zip archive: %1does not inflate").arg(member);
+    case ZIP_ER_EOF:
+    case ZIP_ER_READ:
+    case ZIP_ER_SEEK:
+        return QStringLiteral("damaged zip archive: %1is cut short").arg(member);
+    case ZIP_ER_NOPASSWD:
+    case ZIP_ER_ENCRNOTSUPP:
+        return QStringLiteral("%1is encrypted").arg(member);
+    case ZIP_ER_MEMORY:
+        return QStringLiteral("out of memory");
+    default: {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        const QString text = QString::fromLocal8Bit(zip_error_strerror(&error));
+        zip_error_fini(&error);
+        return QStringLiteral("damaged zip archive: %1%2").arg(member, text);
+    }
+    }
+}
+
+} // namespace
+
+// The open archive. libzip's archive is not for several threads at once:
+// every call into it holds the lock.
+struct ZipArchive::Shared
+{
+    zip_t *zip = nullptr;
+    std::mutex mutex;
+    ~Shared()
+    {
+        if (zip)
+            zip_discard(zip);
+    }
+};
+
+struct ZipArchive::Reader::File
+{
+    zip_file_t *file = nullptr;
+};
+
+ZipArchive::~ZipArchive() = default;
+
+std::unique_ptr<ZipArchive> ZipArchive::open(const QString &path, QString *error,
+                                             int maximumMembers)
+{
+    FILE *file = fopen(QFile::encodeName(path).constData(), "rbe");
+    if (!file)
+        return fail(error, QString::fromLocal8Bit(strerror(errno)));
+    // The file is handed to libzip once the end records are checked; until
+    // then it is closed here.
+    std::unique_ptr<FILE, int (*)(FILE *)> owned(file, fclose);
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))
+        return fail(error, QStringLiteral("it is not a file"));
+    const std::optional<Extent> extent = locate(file, qint64(info.st_size), maximumMembers, error);
+    if (!extent)
+        return nullptr;
+
+    zip_error_t zipError;
+    zip_error_init(&zipError);
+    zip_source_t *source = zip_source_filep_create(file, zip_uint64_t(extent->start), -1, &zipError);
+    if (!source) {
+        const QString reason = libzipReason(zip_error_code_zip(&zipError));
+        zip_error_fini(&zipError);
+        return fail(error, reason);
+    }
+    owned.release(); // the source closes it
+    zip_t *zip = zip_open_from_source(source, ZIP_RDONLY, &zipError);
+    if (!zip) {
+        zip_source_free(source);
+        const QString reason = libzipReason(zip_error_code_zip(&zipError));
+        zip_error_fini(&zipError);
+        return fail(error, reason);
+    }
+    zip_error_fini(&zipError);
+    std::unique_ptr<ZipArchive> archive(new ZipArchive);
+    archive->m_shared = std::make_shared<Shared>();
+    archive->m_shared->zip = zip;
+
+    const zip_int64_t count = zip_get_num_entries(zip, 0);
+    if (count < 0 || quint64(count) > quint64(maximumMembers))
+        return fail(error, QStringLiteral("too many members"));
+    int commentLength = 0;
+    if (const char *comment = zip_get_archive_comment(zip, &commentLength, ZIP_FL_ENC_RAW))
+        archive->m_comment = QByteArray(comment, commentLength);
+    archive->m_members.reserve(size_t(count));
+    for (zip_uint64_t i = 0; i < zip_uint64_t(count); ++i) {
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(zip, i, ZIP_FL_ENC_GUESS, &stat) != 0 || !stat.name)
+            return fail(error, libzipReason(zip_error_code_zip(zip_get_error(zip))));
         Member m;
-        const quint16 madeBy = u16(p + 4);
-        m.flags = u16(p + 8);
-        m.method = u16(p + 10);
-        m.crc = u32(p + 16);
-        quint64 compressed = u32(p + 20);
-        quint64 size = u32(p + 24);
-        const int nameLength = u16(p + 28);
-        const int extraLength = u16(p + 30);
-        const int commentLength = u16(p + 32);
-        quint32 disk = u16(p + 34);
-        const quint32 external = u32(p + 38);
-        quint64 offset = u32(p + 42);
-        if (last - p < CentralHeaderSize + nameLength + extraLength + commentLength)
-            return refuse(QStringLiteral("damaged zip archive: bad directory entry"));
-        const char *name = p + CentralHeaderSize;
-        const char *extra = name + nameLength;
-        // Zip64 sizes stand in the extra field, in this order, for the
-        // fields that hold all ones.
-        for (const char *e = extra; e + 4 <= extra + extraLength;) {
-            const quint16 id = u16(e);
-            const quint16 length = u16(e + 2);
-            const char *data = e + 4;
-            if (data + length > extra + extraLength)
-                break;
-            if (id == 0x0001) {
-                const char *f = data;
-                const auto take = [&f, data, length](quint64 &field) {
-                    if (f + 8 > data + length)
-                        return false;
-                    field = u64(f);
-                    f += 8;
-                    return true;
-                };
-                bool ok = true;
-                if (size == 0xffffffff)
-                    ok = ok && take(size);
-                if (compressed == 0xffffffff)
-                    ok = ok && take(compressed);
-                if (offset == 0xffffffff)
-                    ok = ok && take(offset);
-                if (disk == 0xffff && f + 4 <= data + length)
-                    disk = u32(f);
-                if (!ok)
-                    return refuse(QStringLiteral("damaged zip archive: bad Zip64 field"));
-            }
-            e = data + length;
-        }
-        if (disk != 0)
-            return refuse(QStringLiteral("archives split over several files are not read"));
-        if (offset > quint64(directoryStart) || compressed > quint64(fileSize) ||
-            size > quint64(std::numeric_limits<qint64>::max()))
-            return refuse(QStringLiteral("damaged zip archive: bad member offset"));
-        m.name = memberName(QByteArray(name, nameLength), m.flags);
-        m.compressedSize = qint64(compressed);
-        m.size = qint64(size);
-        m.localHeaderOffset = qint64(offset) + bias;
+        m.index = i;
+        // Names are UTF-8 as stored or as guessed from the old code page.
+        m.name = QString::fromUtf8(stat.name);
+        m.method = quint16(stat.comp_method);
+        m.crc = stat.crc;
+        if (stat.size > quint64(std::numeric_limits<qint64>::max()) ||
+            stat.comp_size > quint64(info.st_size))
+            return fail(error, QStringLiteral("damaged zip archive: bad size of %1").arg(m.name));
+        m.size = qint64(stat.size);
+        m.compressedSize = qint64(stat.comp_size);
+        m.isEncrypted = stat.encryption_method != ZIP_EM_NONE;
         m.isDirectory = m.name.endsWith(u'/') || m.name.endsWith(u'\\');
-        // Unix writers keep the file's mode in the high half.
-        m.isLink = (madeBy >> 8) == 3 && ((external >> 16) & 0xf000) == 0xa000;
+        zip_uint8_t system = 0;
+        zip_uint32_t attributes = 0;
+        if (zip_file_get_external_attributes(zip, i, 0, &system, &attributes) == 0 &&
+            system == ZIP_OPSYS_UNIX) {
+            // Unix writers keep the file's mode in the high half.
+            const quint32 type = (attributes >> 16) & 0170000;
+            m.isLink = type == 0120000;
+            m.isSpecial = type != 0 && type != 0100000 && type != 0040000 && !m.isLink;
+        }
         archive->m_members.push_back(std::move(m));
-        p += CentralHeaderSize + nameLength + extraLength + commentLength;
     }
     return archive;
 }
@@ -224,18 +281,30 @@ const ZipArchive::Member *ZipArchive::find(const QString &name) const
     return nullptr;
 }
 
-struct ZipArchive::Reader::Inflater
+QString ZipArchive::unreadableReason(const Member &member)
 {
-    z_stream stream{};
-    bool ready = false;
-    ~Inflater()
-    {
-        if (ready)
-            inflateEnd(&stream);
-    }
-};
+    if (member.isLink)
+        return QStringLiteral("%1 is a symbolic link, not a file").arg(member.name);
+    if (member.isSpecial)
+        return QStringLiteral("%1 is a device or pipe, not a file").arg(member.name);
+    if (member.isDirectory)
+        return QStringLiteral("%1 is a folder, not a file").arg(member.name);
+    if (member.isEncrypted)
+        return QStringLiteral("%1 is encrypted").arg(member.name);
+    if (member.method != ZIP_CM_STORE && member.method != ZIP_CM_DEFLATE)
+        return QStringLiteral("%1 is compressed by method %2, which is not read")
+            .arg(member.name)
+            .arg(member.method);
+    return QString();
+}
 
-ZipArchive::Reader::~Reader() = default;
+ZipArchive::Reader::~Reader()
+{
+    if (m_file && m_file->file) {
+        const std::lock_guard lock(m_shared->mutex);
+        zip_fclose(m_file->file);
+    }
+}
 
 qint64 ZipArchive::Reader::fail(const QString &reason)
 {
@@ -247,51 +316,19 @@ qint64 ZipArchive::Reader::fail(const QString &reason)
 std::unique_ptr<ZipArchive::Reader> ZipArchive::openMember(const Member &member, qint64 limit,
                                                            QString *error) const
 {
-    const auto refuse = [error](const QString &reason) -> std::unique_ptr<Reader> {
-        fail(error, reason);
-        return nullptr;
-    };
-    if (member.flags & 0x0001)
-        return refuse(QStringLiteral("%1 is encrypted").arg(member.name));
-    if (member.method != 0 && member.method != 8)
-        return refuse(QStringLiteral("%1 is compressed by method %2, which is not read")
-                          .arg(member.name)
-                          .arg(member.method));
+    if (const QString reason = unreadableReason(member); !reason.isEmpty())
+        return fail(error, reason);
     std::unique_ptr<Reader> reader(new Reader);
-    reader->m_file.setFileName(m_path);
-    if (!reader->m_file.open(QIODevice::ReadOnly))
-        return refuse(reader->m_file.errorString());
-    QByteArray header;
-    if (!readAt(reader->m_file, member.localHeaderOffset, LocalHeaderSize, header) ||
-        u32(header.constData()) != LocalHeaderSignature)
-        return refuse(
-            QStringLiteral("damaged zip archive: no local header for %1").arg(member.name));
-    // The local header's own extra field may be of any length: only its
-    // length counts here, the directory says the rest.
-    const qint64 dataAt = member.localHeaderOffset + LocalHeaderSize +
-                          u16(header.constData() + 26) + u16(header.constData() + 28);
-    if (dataAt + member.compressedSize > reader->m_file.size() || !reader->m_file.seek(dataAt))
-        return refuse(QStringLiteral("damaged zip archive: %1 is cut short").arg(member.name));
+    reader->m_shared = m_shared;
     reader->m_member = member;
     reader->m_limit = limit;
-    reader->m_left = member.compressedSize;
-    reader->m_crc = quint32(crc32(0, nullptr, 0));
-    if (member.method == 8) {
-        reader->m_inflater = std::make_unique<Reader::Inflater>();
-        if (inflateInit2(&reader->m_inflater->stream, -MAX_WBITS) != Z_OK)
-            return refuse(QStringLiteral("out of memory"));
-        reader->m_inflater->ready = true;
-    }
+    reader->m_file = std::make_unique<Reader::File>();
+    const std::lock_guard lock(m_shared->mutex);
+    reader->m_file->file = zip_fopen_index(m_shared->zip, member.index, 0);
+    if (!reader->m_file->file)
+        return fail(error,
+                    libzipReason(zip_error_code_zip(zip_get_error(m_shared->zip)), member.name));
     return reader;
-}
-
-qint64 ZipArchive::Reader::finish()
-{
-    m_ended = true;
-    if (m_out != m_member.size || m_crc != m_member.crc)
-        return fail(QStringLiteral("damaged zip archive: %1 does not match its checksum")
-                        .arg(m_member.name));
-    return 0;
 }
 
 qint64 ZipArchive::Reader::read(char *buffer, qint64 size)
@@ -300,48 +337,22 @@ qint64 ZipArchive::Reader::read(char *buffer, qint64 size)
         return -1;
     if (m_ended || size <= 0)
         return 0;
-    qint64 n = 0;
-    if (!m_inflater) {
-        if (m_left == 0)
-            return finish();
-        n = m_file.read(buffer, std::min(size, m_left));
-        if (n <= 0)
-            return fail(QStringLiteral("damaged zip archive: %1 is cut short").arg(m_member.name));
-        m_left -= n;
-    } else {
-        if (m_inflated)
-            return finish();
-        z_stream &z = m_inflater->stream;
-        const qint64 want = std::min<qint64>(size, std::numeric_limits<uInt>::max());
-        while (n == 0) {
-            if (z.avail_in == 0 && m_left > 0) {
-                m_input.resize(std::min(m_left, InputBlock));
-                if (m_file.read(m_input.data(), m_input.size()) != m_input.size())
-                    return fail(
-                        QStringLiteral("damaged zip archive: %1 is cut short").arg(m_member.name));
-                m_left -= m_input.size();
-                z.next_in = reinterpret_cast<Bytef *>(m_input.data());
-                z.avail_in = uInt(m_input.size());
-            }
-            z.next_out = reinterpret_cast<Bytef *>(buffer);
-            z.avail_out = uInt(want);
-            const int status = inflate(&z, Z_NO_FLUSH);
-            n = want - qint64(z.avail_out);
-            if (status == Z_STREAM_END) {
-                m_inflated = true;
-                if (n == 0)
-                    return finish();
-                break;
-            }
-            if (status != Z_OK && !(status == Z_BUF_ERROR && z.avail_in == 0 && m_left > 0))
-                return fail(QStringLiteral("damaged zip archive: %1 does not inflate (%2)")
-                                .arg(m_member.name, QString::fromLatin1(z.msg ? z.msg : "")));
-            if (n == 0 && z.avail_in == 0 && m_left == 0)
-                return fail(
-                    QStringLiteral("damaged zip archive: %1 is cut short").arg(m_member.name));
-        }
+    zip_int64_t n = 0;
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        n = zip_fread(m_file->file, buffer, zip_uint64_t(size));
+        if (n < 0)
+            return fail(libzipReason(zip_error_code_zip(zip_file_get_error(m_file->file)),
+                                     m_member.name));
     }
-    m_crc = quint32(crc32(m_crc, reinterpret_cast<const Bytef *>(buffer), uInt(n)));
+    if (n == 0) {
+        // libzip has checked the checksum and the stated size by now.
+        m_ended = true;
+        if (m_out != m_member.size)
+            return fail(QStringLiteral("damaged zip archive: %1 does not match its checksum")
+                            .arg(m_member.name));
+        return 0;
+    }
     m_out += n;
     // The stated size may lie: the limit counts what actually comes out.
     if (m_out > m_limit)
@@ -356,14 +367,14 @@ qint64 ZipArchive::Reader::read(char *buffer, qint64 size)
 std::optional<QByteArray> ZipArchive::readMember(const Member &member, qint64 limit,
                                                  QString *error) const
 {
-    std::unique_ptr<Reader> reader = openMember(member, limit, error);
-    if (!reader)
-        return std::nullopt;
     if (member.size > limit) {
         fail(error,
              QStringLiteral("%1 inflates to more than %2 MB").arg(member.name).arg(limit >> 20));
         return std::nullopt;
     }
+    std::unique_ptr<Reader> reader = openMember(member, limit, error);
+    if (!reader)
+        return std::nullopt;
     QByteArray bytes;
     bytes.reserve(qsizetype(member.size));
     char buffer[64 * 1024];

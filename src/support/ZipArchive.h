@@ -1,17 +1,18 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <memory>
 #include <optional>
 #include <vector>
 
-// A zip archive read through its central directory, as the common unzip
-// tools read one: any extra field in a local header, data descriptors,
-// members stored or deflated, an archive comment and Zip64 records.
-// Nothing is unpacked to disk; members inflate as they are read, and each
-// is checked against the size and CRC its directory entry states.
+// A zip archive read through its central directory by libzip: any extra
+// field in a local header, data descriptors, members stored or deflated, an
+// archive comment, Zip64 records and data in front of the archive (a
+// self-extracting stub). Nothing is unpacked to disk; members inflate as
+// they are read, and each is checked against the size and CRC its directory
+// entry states. Encrypted members, methods other than store and deflate,
+// and links or special files are never read as content.
 class ZipArchive
 {
 public:
@@ -19,17 +20,24 @@ public:
     {
         QString name;
         quint16 method = 0;
-        quint16 flags = 0;
         quint32 crc = 0;
         qint64 compressedSize = 0;
         qint64 size = 0;
-        qint64 localHeaderOffset = 0;
+        bool isEncrypted = false;
         bool isDirectory = false;
         bool isLink = false;
+        // A device, pipe or socket as a Unix writer records it.
+        bool isSpecial = false;
+        quint64 index = 0; // in the directory
     };
 
+    ~ZipArchive();
+    ZipArchive(const ZipArchive &) = delete;
+    ZipArchive &operator=(const ZipArchive &) = delete;
+
     // Reads the directory; null with the reason in `error` where the file
-    // is no zip archive, is damaged or has more than `maximumMembers`.
+    // is no zip archive, is damaged, is split over several files or has
+    // more than `maximumMembers`.
     static std::unique_ptr<ZipArchive> open(const QString &path, QString *error,
                                             int maximumMembers);
 
@@ -37,8 +45,14 @@ public:
     // The first member of that name; null for none.
     const Member *find(const QString &name) const;
     const QByteArray &comment() const { return m_comment; }
+    // Why the member is never read as content (a link, a folder, encrypted,
+    // an unknown method); empty when it can be read.
+    static QString unreadableReason(const Member &member);
 
-    // One member's inflated bytes, in pieces.
+    struct Shared;
+
+    // One member's inflated bytes, in pieces. Readers of one archive may be
+    // used on different threads.
     class Reader
     {
     public:
@@ -54,18 +68,13 @@ public:
         friend class ZipArchive;
         Reader() = default;
         qint64 fail(const QString &reason);
-        qint64 finish();
 
-        QFile m_file;
+        std::shared_ptr<Shared> m_shared;
+        struct File;
+        std::unique_ptr<File> m_file;
         Member m_member;
         qint64 m_limit = 0;
-        qint64 m_left = 0; // compressed bytes not yet read from the file
         qint64 m_out = 0;
-        quint32 m_crc = 0;
-        struct Inflater;
-        std::unique_ptr<Inflater> m_inflater;
-        QByteArray m_input;
-        bool m_inflated = false; // the deflate stream has ended
         bool m_ended = false;
         QString m_error;
     };
@@ -81,7 +90,7 @@ public:
 private:
     ZipArchive() = default;
 
-    QString m_path;
+    std::shared_ptr<Shared> m_shared;
     std::vector<Member> m_members;
     QByteArray m_comment;
 };

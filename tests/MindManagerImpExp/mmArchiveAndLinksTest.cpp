@@ -10,155 +10,17 @@
 #include "model/TWHyperlink.h"
 #include "support/FontRegistry.h"
 #include "support/ZipArchive.h"
+#include "ZipTestSupport.h"
 
 #include <QBuffer>
-#include <zlib.h>
+#include <QSet>
 
 using namespace MMImportTest;
+using namespace ZipTest;
 
 namespace {
 
 constexpr float kMM = 72.0f / 25.4f;
-
-void put16(QByteArray &b, quint32 v)
-{
-    b.append(char(v & 0xff)).append(char((v >> 8) & 0xff));
-}
-void put32(QByteArray &b, quint32 v)
-{
-    put16(b, v & 0xffff);
-    put16(b, v >> 16);
-}
-void put64(QByteArray &b, quint64 v)
-{
-    put32(b, quint32(v));
-    put32(b, quint32(v >> 32));
-}
-
-QByteArray deflateRaw(const QByteArray &data)
-{
-    z_stream z{};
-    deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(int(deflateBound(&z, uLong(data.size()))), Qt::Uninitialized);
-    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
-    z.avail_in = uInt(data.size());
-    z.next_out = reinterpret_cast<Bytef *>(out.data());
-    z.avail_out = uInt(out.size());
-    deflate(&z, Z_FINISH);
-    out.truncate(qsizetype(z.total_out));
-    deflateEnd(&z);
-    return out;
-}
-
-// How one archive of the table is written.
-struct ZipForm
-{
-    quint16 method = 8;
-    bool descriptor = false;
-    int localExtra = 0; // bytes of an extra field in local headers only
-    QByteArray comment;
-    bool zip64 = false;
-    QByteArray stub;   // bytes in front of the archive
-    quint16 flags = 0; // more general-purpose bits
-    bool wrongCRC = false;
-    qint64 statedSizeChange = 0;
-};
-
-// A zip archive written byte by byte, as other programs lay theirs out.
-QByteArray zipOf(const QList<std::pair<QString, QByteArray>> &members, const ZipForm &form)
-{
-    QByteArray out = form.stub;
-    QByteArray directory;
-    for (const auto &[name, data] : members) {
-        const QByteArray packed = form.method == 8 ? deflateRaw(data) : data;
-        quint32 crc =
-            quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
-        if (form.wrongCRC)
-            crc ^= 1;
-        const quint32 size = quint32(data.size() + form.statedSizeChange);
-        const quint16 flags = quint16(form.flags | (form.descriptor ? 0x08 : 0) | 0x0800);
-        const QByteArray n = name.toUtf8();
-        // A local extra field whose inner length overruns it, as some
-        // writers leave it.
-        QByteArray extra;
-        if (form.localExtra > 0) {
-            extra = "MJHI";
-            extra.append(QByteArray(form.localExtra - 4, 'x'));
-        }
-        const qint64 offset = out.size() - form.stub.size();
-        put32(out, 0x04034b50);
-        put16(out, 20);
-        put16(out, flags);
-        put16(out, form.method);
-        put32(out, 0);
-        put32(out, form.descriptor ? 0 : crc);
-        put32(out, form.descriptor ? 0 : quint32(packed.size()));
-        put32(out, form.descriptor ? 0 : size);
-        put16(out, quint16(n.size()));
-        put16(out, quint16(extra.size()));
-        out += n + extra + packed;
-        if (form.descriptor) {
-            put32(out, 0x08074b50);
-            put32(out, crc);
-            put32(out, quint32(packed.size()));
-            put32(out, size);
-        }
-        QByteArray zip64;
-        if (form.zip64) {
-            put16(zip64, 0x0001);
-            put16(zip64, 24);
-            put64(zip64, size);
-            put64(zip64, quint64(packed.size()));
-            put64(zip64, quint64(offset));
-        }
-        put32(directory, 0x02014b50);
-        put16(directory, 0x031e);
-        put16(directory, form.zip64 ? 45 : 20);
-        put16(directory, flags);
-        put16(directory, form.method);
-        put32(directory, 0);
-        put32(directory, crc);
-        put32(directory, form.zip64 ? 0xffffffff : quint32(packed.size()));
-        put32(directory, form.zip64 ? 0xffffffff : size);
-        put16(directory, quint16(n.size()));
-        put16(directory, quint16(zip64.size()));
-        put16(directory, 0);
-        put16(directory, 0);
-        put16(directory, 0);
-        put32(directory, 0100644u << 16);
-        put32(directory, form.zip64 ? 0xffffffff : quint32(offset));
-        directory += n + zip64;
-    }
-    const qint64 directoryAt = out.size() - form.stub.size();
-    out += directory;
-    if (form.zip64) {
-        const qint64 recordAt = out.size() - form.stub.size();
-        put32(out, 0x06064b50);
-        put64(out, 44);
-        put16(out, 45);
-        put16(out, 45);
-        put32(out, 0);
-        put32(out, 0);
-        put64(out, quint64(members.size()));
-        put64(out, quint64(members.size()));
-        put64(out, quint64(directory.size()));
-        put64(out, quint64(directoryAt));
-        put32(out, 0x07064b50);
-        put32(out, 0);
-        put64(out, quint64(recordAt));
-        put32(out, 1);
-    }
-    put32(out, 0x06054b50);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, form.zip64 ? 0xffff : quint16(members.size()));
-    put16(out, form.zip64 ? 0xffff : quint16(members.size()));
-    put32(out, form.zip64 ? 0xffffffff : quint32(directory.size()));
-    put32(out, form.zip64 ? 0xffffffff : quint32(directoryAt));
-    put16(out, quint16(form.comment.size()));
-    out += form.comment;
-    return out;
-}
 
 QByteArray pngBytes()
 {
@@ -270,34 +132,122 @@ TEST_F(MindManagerArchives, ReadEveryFormCommonReadersTake)
     }
 }
 
-TEST_F(MindManagerArchives, DirectoryLimitsAndDamageAreRefused)
+// A link or device anywhere in the archive refuses the map with the reason:
+// read as content, a link gives its target's path as the map or a picture.
+TEST_F(MindManagerArchives, LinksAndDevicesInTheArchiveAreRefusedWithTheReason)
 {
-    const QByteArray good = zipOf({{"a", "1"}, {"b", "2"}, {"c", "3"}}, {});
+    const QList<std::pair<QString, QByteArray>> members = {{"Document.xml", mapNamingMembers()},
+                                                           {"bin/p.bin", pngBytes()},
+                                                           {"bin/back.bin", pngBytes()},
+                                                           {"ico/i.ico", pngBytes()}};
     struct Case
     {
         const char *name;
-        QByteArray bytes;
-        int maximumMembers;
-        const char *reason; // null: opens
+        const char *member;
+        quint32 mode;
+        const char *reason;
     };
     const Case cases[] = {
-        {"within the count", good, 3, nullptr},
-        {"one member too many", good, 2, "too many members"},
-        {"no end record", good.left(good.size() - 22), 10, "not a zip archive"},
-        {"directory cut", good.left(40) + good.right(22), 10, "damaged"},
-        {"empty file", QByteArray(), 10, "not a zip archive"},
-        {"text", "just text, no archive", 10, "not a zip archive"},
+        {"the map a link", "Document.xml", 0120777, "Document.xml is a symbolic link"},
+        {"a picture a link", "bin/p.bin", 0120777, "bin/p.bin is a symbolic link"},
+        {"the background a link", "bin/back.bin", 0120777, "bin/back.bin is a symbolic link"},
+        {"an icon a pipe", "ico/i.ico", 0010644, "ico/i.ico is a device or pipe"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        QString error;
-        const auto archive =
-            ZipArchive::open(write("limits.zip", c.bytes), &error, c.maximumMembers);
-        EXPECT_EQ(bool(archive), !c.reason);
-        if (c.reason)
-            EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
-        else
-            EXPECT_EQ(archive->readMember(*archive->find("b"), 10), QByteArray("2"));
+        alerts.clear();
+        auto doc = freshDocument();
+        TWMap &into = *doc->maps().first();
+        const QString path = write(QStringLiteral("%1.mmap").arg(c.name),
+                                   zipOf(members, {.modes = {{c.member, c.mode}}}));
+        EXPECT_FALSE(mmImpExpController::populateDadoZiz(into, path));
+        ASSERT_EQ(alerts.alerts().size(), 1);
+        const QString message = alerts.alerts().first().message;
+        EXPECT_TRUE(message.startsWith("Failed to load XML file: " + path)) << message.toStdString();
+        EXPECT_TRUE(message.contains(QLatin1String(c.reason))) << message.toStdString();
+        EXPECT_TRUE(into.root()->children().empty());
+        EXPECT_FALSE(into.backgroundImage());
+    }
+}
+
+// A picture member named by many topics is inflated and decoded once and
+// shared by them all; the import as a whole is held to a budget of bytes
+// inflated and pictures decoded, and refused past it with the reason.
+TEST_F(MindManagerArchives, APictureNamedManyTimesIsReadOnceWithinTheImportsBudget)
+{
+    // A 1x1 picture padded with zeros: a few kilobytes deflated.
+    const QByteArray padded =
+        QByteArray::fromBase64(pngBase64(1, 1).toLatin1()) + QByteArray(1 << 20, '\0');
+    const auto mapNaming = [](const QStringList &names) {
+        QString topics;
+        for (int i = 0; i < names.size(); ++i)
+            topics += topic(QStringLiteral("t%1").arg(i),
+                            "<ap:OneImage><ap:Image><ap:ImageData "
+                            "ImageType=\"urn:mindjet:PngImage\"><cor:Uri>mmarch://" +
+                                names[i] + "</cor:Uri></ap:ImageData></ap:Image></ap:OneImage>");
+        return mapXML("<ap:OneTopic><ap:Topic OId=\"root\"><ap:SubTopics>" + topics +
+                      "</ap:SubTopics></ap:Topic></ap:OneTopic>");
+    };
+    struct Case
+    {
+        const char *name;
+        QStringList distinct; // members, each the padded picture
+        int references;       // topics naming each of them
+        MMImportPictures::Budget budget;
+        const char *refusal; // null: imports
+    };
+    const Case cases[] = {
+        {"one member named 300 times", {"bin/p.png"}, 300, {.inflatedBytes = 2 << 20}, nullptr},
+        {"members past the bytes",
+         {"bin/a.png", "bin/b.png", "bin/c.png"},
+         1,
+         {.inflatedBytes = 2 << 20},
+         "more than 2 MB once inflated"},
+        {"members past the pictures",
+         {"bin/a.png", "bin/b.png", "bin/c.png"},
+         2,
+         {.pictures = 2},
+         "more than 2 pictures"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        alerts.clear();
+        QList<std::pair<QString, QByteArray>> members;
+        QStringList named;
+        for (const QString &member : c.distinct) {
+            members.append({member, padded});
+            for (int i = 0; i < c.references; ++i)
+                named << member;
+        }
+        members.prepend({"Document.xml", mapNaming(named)});
+        const QString path = write(QStringLiteral("%1.mmap").arg(c.name), zipOf(members, {}));
+        std::optional<MMMapSource> source = mmImpExpController::sourceForFile(path);
+        ASSERT_TRUE(source);
+        source->pictureBudget = c.budget;
+        auto doc = freshDocument();
+        TWMap &into = *doc->maps().first();
+        ASSERT_EQ(mmImpExpController::populateDadoZiz(into, *source), !c.refusal)
+            << alertMessages().join("; ").toStdString();
+        if (c.refusal) {
+            ASSERT_EQ(alerts.alerts().size(), 1);
+            EXPECT_TRUE(alerts.alerts().first().message.contains(QLatin1String(c.refusal)))
+                << alerts.alerts().first().message.toStdString();
+            EXPECT_TRUE(into.root()->children().empty());
+            continue;
+        }
+        ASSERT_EQ(into.root()->children().size(), size_t(named.size()));
+        // Every branch stores the one picture's bytes.
+        QSet<const char *> stored;
+        for (const auto &child : into.root()->children()) {
+            const auto picture = child->enclosedImage();
+            ASSERT_TRUE(picture);
+            ASSERT_TRUE(picture->imageFilename());
+            const std::optional<QByteArray> bytes =
+                doc->cachedData().value(*picture->imageFilename()).bytes();
+            ASSERT_TRUE(bytes && !bytes->isEmpty());
+            stored.insert(bytes->constData());
+        }
+        EXPECT_EQ(stored.size(), 1);
     }
 }
 

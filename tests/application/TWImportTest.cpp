@@ -2,7 +2,9 @@
 #include "TWMenuTestSupport.h"
 #include "application/ApplicationMenus.h"
 #include "application/MindManagerArchive.h"
+#include "ZipTestSupport.h"
 #include "graphics/TWGraphic.h"
+#include "interface/ProgressPanelController.h"
 #include "model/TWFileIO.h"
 #include "model/TWMapBranch.h"
 
@@ -161,12 +163,19 @@ TEST_F(MenuTest, AMindManagerImportIsAnUntitledPlanThatCannotBeUndone)
 
 TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLIsRefusedWithoutLeavingADocument)
 {
-    importer->setReaders(
-        {[](TWMap &, const QString &path) { return path.endsWith("good.opml"); }, {}, {}});
-    for (const char *name : {"good.opml", "bad.opml"}) {
+    importer->setReaders({[](TWMap &, const QString &path, QString *reason) {
+                              if (path.endsWith("told.opml"))
+                                  *reason = QStringLiteral("its entities expand beyond what any "
+                                                           "outline holds (line 3)");
+                              return path.endsWith("good.opml");
+                          },
+                          {},
+                          {}});
+    for (const char *name : {"good.opml", "bad.opml", "told.opml"}) {
         SCOPED_TRACE(name);
         alerts.clear();
         const bool good = QLatin1String(name) == QLatin1String("good.opml");
+        const bool told = QLatin1String(name) == QLatin1String("told.opml");
         const int before = documents->documents().size();
         TWDocument *document = importer->importOPMLFileAtPathReturningDocument(
             dir.filePath(QString::fromLatin1(name)));
@@ -176,9 +185,14 @@ TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLIsRefusedWithoutLeavingADocument)
             EXPECT_EQ(document, nullptr);
             ASSERT_EQ(alerts.alerts().size(), 1);
             EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to import document."));
+            // The reader's reason follows the file's name and the refusal.
             EXPECT_EQ(alerts.alerts().first().message,
-                      QStringLiteral("“bad.opml” cannot be imported. This file does not appear "
-                                     "to contain OPML data."));
+                      QStringLiteral("“%1” cannot be imported. This file does not appear "
+                                     "to contain OPML data.%2")
+                          .arg(QLatin1String(name),
+                               told ? QStringLiteral(" Its entities expand beyond what any "
+                                                     "outline holds (line 3).")
+                                    : QString()));
             continue;
         }
         ASSERT_NE(document, nullptr);
@@ -202,7 +216,7 @@ TEST_F(MenuTest, AnOutlineNestedDeeperThanADocumentHoldsIsRefused)
                          TWGraphic::createWithBounds(Rect(float(level), 0, 80, 30)), parent, &map)
                          .get();
     };
-    importer->setReaders({[&](TWMap &map, const QString &) {
+    importer->setReaders({[&](TWMap &map, const QString &, QString *) {
                               chain(map);
                               return true;
                           },
@@ -265,7 +279,7 @@ TEST_F(MenuTest, ImportCommandsWaitForTheirReadersAndOfferTheirFileTypes)
     }
 
     QStringList imported;
-    importer->setReaders({[&imported](TWMap &, const QString &p) {
+    importer->setReaders({[&imported](TWMap &, const QString &p, QString *) {
                               imported << p;
                               return true;
                           },
@@ -389,4 +403,74 @@ TEST_F(MenuTest, MindManagerMapsAreStreamedFromTheFileIntoAnUntitledDocument)
     EXPECT_EQ(alerts.alerts().last().title, QStringLiteral("Mind Manager import error"));
     EXPECT_EQ(alerts.alerts().last().message,
               notMap + QStringLiteral(" is not a MindManager XML Map file"));
+}
+
+// A refused map names the file and the reason, once, and only when the
+// progress panel has gone: an alert under it could not be answered.
+TEST_F(MenuTest, MindManagerRefusalsSayWhyAfterTheProgressPanelHasGone)
+{
+    QWidget *panel = ProgressPanelController::sharedProgressPanel().progressPanel();
+    ASSERT_TRUE(panel);
+    struct PanelWatch : RecordingAlerts
+    {
+        QWidget *panel = nullptr;
+        QList<bool> panelShown;
+        int runAlertPanel(const QString &title, const QString &message,
+                          const QStringList &buttons) override
+        {
+            panelShown << panel->isVisible();
+            return RecordingAlerts::runAlertPanel(title, message, buttons);
+        }
+    } watch;
+    watch.panel = panel;
+    Alerts::Scope scope(&watch);
+    bool panelWhileReading = false;
+    TWImportController::Readers readers;
+    readers.mindManagerFile = [&](TWMap &, const QString &) {
+        panelWhileReading = panel->isVisible();
+        Alerts::current().runAlertPanel(QStringLiteral("Mind Manager import error"),
+                                        QStringLiteral("Error loading Map object - no one topic "
+                                                       "found"),
+                                        {QStringLiteral("OK")});
+        return false;
+    };
+    readers.mindManagerProblem = [](const QString &path) {
+        QString error;
+        return mmImpExpController::sourceForFile(path, &error) ? QString() : error;
+    };
+    importer->setReaders(readers);
+    struct Case
+    {
+        const char *file;
+        qint64 statedSize; // of Document.xml, beyond what it holds
+        const char *title;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"Huge.mmap", qint64(4) << 30, "Unable to import document.",
+         "“Huge.mmap” cannot be imported. Document.xml inflates to more than 512 MB."},
+        {"Topicless.mmap", 0, "Mind Manager import error",
+         "Error loading Map object - no one topic found"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        watch.clear();
+        watch.panelShown.clear();
+        const QString path = dir.filePath(QString::fromLatin1(c.file));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(ZipTest::zipOf({{"Document.xml", Xml}},
+                                  {.zip64 = true, .statedSizeChange = c.statedSize}));
+        file.close();
+        const int before = documents->documents().size();
+        EXPECT_EQ(importer->importMindManagerFileAtPathReturningDocument(path), nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(documents->documents().size(), before);
+        ASSERT_EQ(watch.alerts().size(), 1);
+        EXPECT_EQ(watch.alerts().first().title, QString::fromUtf8(c.title));
+        EXPECT_EQ(watch.alerts().first().message, QString::fromUtf8(c.message));
+        ASSERT_EQ(watch.panelShown.size(), 1);
+        EXPECT_FALSE(watch.panelShown.first());
+    }
+    EXPECT_TRUE(panelWhileReading) << "the reader ran without the panel: the case shows nothing";
 }

@@ -472,14 +472,26 @@ TEST_F(KeynoteExport, FailuresAlertAndKeepWhatWasThere)
                                      "use Keynote 2 & 3 templates."));
     EXPECT_FALSE(QFile::exists(folder.filePath("Talk.key")));
 
-    // A file that cannot be written is reported; the next one still is.
+    // A file that cannot be written is reported with the reason; the next
+    // one still is written.
     alerts.clear();
     UserDefaults::standard().setInteger(2, "ExportKeynoteVersionAndSize");
     const QString unwritable = folder.filePath("missing/Talk.key");
     exporter.exportMapsToFiles({{map, unwritable}, {map, folder.filePath("Second.key")}});
     ASSERT_EQ(alerts.alerts().size(), 1);
-    EXPECT_EQ(alerts.alerts()[0].message, "Failed to write to file " + unwritable);
+    EXPECT_EQ(alerts.alerts()[0].message,
+              "Failed to write to file " + unwritable + " (no folder to write " + unwritable +
+                  " in).");
     EXPECT_TRUE(QFile::exists(folder.filePath("Second.key/index.apxl")));
+    // Several maps into a folder that cannot be written: told once.
+    alerts.clear();
+    const QString alsoUnwritable = folder.filePath("missing/Other.key");
+    exporter.exportMapsToFiles({{map, unwritable}, {map, alsoUnwritable}});
+    ASSERT_EQ(alerts.alerts().size(), 1);
+    EXPECT_TRUE(alerts.alerts()[0].message.startsWith("Failed to write to file " + unwritable))
+        << alerts.alerts()[0].message.toStdString();
+    EXPECT_TRUE(alerts.alerts()[0].message.endsWith("Not written either: " + alsoUnwritable + "."))
+        << alerts.alerts()[0].message.toStdString();
 
     // Writing over an existing package replaces it whole.
     QFile stale(folder.filePath("Second.key/stale.tiff"));

@@ -318,6 +318,49 @@ TEST_F(TWOPMLTest, ImportsOutlinesOfOtherPrograms)
     EXPECT_EQ(dump(*target->root()), QStringLiteral("Central"));
 }
 
+// Every refusal says why, in words a user can act on, and leaves the map.
+TEST_F(TWOPMLTest, RefusalsSayWhy)
+{
+    QByteArray nested;
+    for (int i = 0; i < 100000; ++i)
+        nested += "<outline text=\"x\">";
+    QByteArray bomb = "<?xml version=\"1.0\"?><!DOCTYPE opml [<!ENTITY a \"aaaaaaaaaa\">";
+    for (char e = 'b'; e <= 'k'; ++e)
+        bomb += QByteArray("<!ENTITY ") + e + " \"" + QByteArray(10, '&').replace("&", QByteArray("&") + char(e - 1) + ";") + "\">";
+    bomb += "]><opml><head><title>&k;</title></head><body><outline text=\"&k;\"/></body></opml>";
+    struct Case
+    {
+        const char *what;
+        QByteArray file;
+        qint64 size; // grown to, sparse; 0: as written
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"larger than any outline", opml("", "<outline text=\"A\"/>"), qint64(3) << 30, "larger"},
+        {"nested beyond reading", opml("", nested), 0, "nest deeper than can be read"},
+        {"an entity bomb", bomb, 0, "entities expand beyond"},
+        {"not XML", "this is text", 0, "not an XML file"},
+        {"unclosed", opml("", "<outline text=\"A\">"), 0, "not well-formed XML (line "},
+        {"empty", "", 0, "empty"},
+        {"not UTF-8", "<opml><head><title>\xff\xfe</title></head></opml>", 0, "UTF-8"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        QFile out(dir.filePath("list.opml"));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(c.file);
+        if (c.size)
+            ASSERT_TRUE(out.resize(c.size));
+        out.close();
+        auto target = importTarget();
+        QString reason;
+        EXPECT_FALSE(importer.importFile(out.fileName(), *target, &reason));
+        EXPECT_TRUE(reason.contains(QLatin1String(c.reason))) << reason.toStdString();
+        EXPECT_EQ(dump(*target->root()), QStringLiteral("Central"));
+    }
+}
+
 TEST_F(TWOPMLTest, HeadFieldsSetTheDocumentsDetails)
 {
     const CalendarDate before = *CalendarDate::dateWithYear(2000, 1, 1, 0, 0, 0, TimeZone());
