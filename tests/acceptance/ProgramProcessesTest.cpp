@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QDir>
 #include <QProcess>
 #include <QScopeGuard>
@@ -65,11 +66,12 @@ TEST(ProgramProcesses, ASecondLaunchHandsItsFilesOverAndTheProgramEndsWithItsLas
         GTEST_SKIP() << "needs an X server: the acceptance_under_xvfb run";
     X11::Connection x;
     ASSERT_TRUE(x.isValid());
-    // The processes are watched from here; no window of this one is needed.
+    // The processes are watched from here; no window of this one is needed,
+    // but the documents it writes measure their labels.
     int argc = 1;
     char arg0[] = "test_acceptance";
     char *argv[] = {arg0, nullptr};
-    QCoreApplication watcher(argc, argv);
+    QGuiApplication watcher(argc, argv);
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/thinkweb");
     ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
 
