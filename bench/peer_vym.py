@@ -114,20 +114,26 @@ def window_of(pid):
     return best
 
 
-def settled(pid, since, quiet=1.0, limit=900):
+def settled(pid, since, quiet=1.0, limit=900, cpu_at_last_work=None):
     """Waits until the program shows a window and has done no work for
     `quiet` seconds; returns (seconds from `since` to its last work,
-    window). Less than 2 ms of processor time in a hundredth of a second
-    (a caret's blink) is not work."""
-    last, ticks, window = time.monotonic(), cpu_ns(pid), None
+    window). Work is a tenth of a second in which it used a fifth of a
+    processor or more; a caret's blink (a repaint every half second) is
+    not. `cpu_at_last_work`, a list, receives the processor time then."""
+    samples = [(time.monotonic(), cpu_ns(pid))]
+    last, window = samples[0][0], None
     while time.monotonic() - since < limit:
         time.sleep(0.01)
-        now = cpu_ns(pid)
-        if now - ticks > 2000000:
-            last = time.monotonic()
-        ticks = now
+        now, cpu = time.monotonic(), cpu_ns(pid)
+        samples.append((now, cpu))
+        while len(samples) > 2 and now - samples[1][0] >= 0.1:
+            samples.pop(0)
+        if cpu - samples[0][1] > 0.2 * (now - samples[0][0]) * 1e9:
+            last = now
+            if cpu_at_last_work is not None:
+                cpu_at_last_work[:] = [cpu]
         window = window or window_of(pid)
-        if window and time.monotonic() - last >= quiet:
+        if window and now - last >= quiet:
             return last - since, window
     raise RuntimeError("the program never settled")
 
@@ -139,11 +145,16 @@ QUIET_AFTER_EDIT = 2.5
 
 def cpu_until_quiet(pid, action):
     """Processor milliseconds the program used from `action` until it had
-    done no work for QUIET_AFTER_EDIT seconds."""
-    before = cpu_ns(pid)
+    done no work for QUIET_AFTER_EDIT seconds, less what it uses as long
+    while idle (a blinking caret), measured over the second before."""
+    idle_from, idle_cpu = time.monotonic(), cpu_ns(pid)
+    time.sleep(1)
+    start, before = time.monotonic(), cpu_ns(pid)
+    idle_rate = (before - idle_cpu) / (start - idle_from)
     action()
     settled(pid, time.monotonic(), quiet=QUIET_AFTER_EDIT)
-    return (cpu_ns(pid) - before) / 1e6
+    end, after = time.monotonic(), cpu_ns(pid)
+    return max(0.0, after - before - idle_rate * (end - start)) / 1e6
 
 
 def key(name):
