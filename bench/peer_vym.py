@@ -114,6 +114,15 @@ def window_of(pid):
     return best
 
 
+def running(pid):
+    """Whether the process is there and not a zombie."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except FileNotFoundError:
+        return False
+
+
 def settled(pid, since, quiet=1.0, limit=900, cpu_at_last_work=None):
     """Waits until the program shows a window and has done no work for
     `quiet` seconds; returns (seconds from `since` to its last work,
@@ -124,6 +133,8 @@ def settled(pid, since, quiet=1.0, limit=900, cpu_at_last_work=None):
     last, window = samples[0][0], None
     while time.monotonic() - since < limit:
         time.sleep(0.01)
+        if not running(pid):
+            raise RuntimeError("the program ended")
         now, cpu = time.monotonic(), cpu_ns(pid)
         samples.append((now, cpu))
         while len(samples) > 2 and now - samples[1][0] >= 0.1:
@@ -268,13 +279,21 @@ def main():
             os.makedirs(place)
             path = os.path.join(place, file_name)
             shutil.copy(pristine, path)
-            runs[name].append(open_edit_save(name, command(path), path, select, add_key, check))
+            try:
+                runs[name].append(open_edit_save(name, command(path), path, select, add_key,
+                                                 check))
+            except RuntimeError as error:
+                print("%s: run %d failed: %s" % (name, run + 1, error), flush=True)
+                continue
             sizes[name] = os.path.getsize(path) / 1e6
             print("%s: open %.2f s, add a child %.1f ms, keystroke %.1f ms, save %.3f s, "
                   "peak %.0f MB" % ((name,) + runs[name][-1]), flush=True)
     rows = []
     for name, *_ in programs:
         done = runs[name]
+        if not done:
+            print("%s: no run finished" % name)
+            return
         # A save whose edit did not register is left out.
         saved = [r[3] for r in done if r[3] == r[3]]
         rows.append((name,) + tuple(statistics.median(r[i] for r in done) for i in (0, 1, 2))
