@@ -33,7 +33,10 @@ public:
         malloc_trim(0);       // freed memory is handed back, so reusing it counts
         m_start = statusBytes("VmRSS:");
     }
-    qint64 rise() const { return std::max<qint64>(0, statusBytes("VmHWM:") - m_start); }
+    qint64 rise() const { return std::max<qint64>(0, peak() - m_start); }
+    // The process's resident high-water mark since then: what it held at
+    // most, everything loaded before included.
+    qint64 peak() const { return statusBytes("VmHWM:"); }
 
 private:
     qint64 m_start;

@@ -15,6 +15,14 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "palettes/TWBranchSuggestionPaletteController.h"
+#include "palettes/TWDockedPalettesController.h"
+#include "palettes/TWGraphicBindingController.h"
+#include "palettes/TWGraphicStyleController.h"
+#include <QMenu> // what the style headers leave to their includer
+#include "palettes/TWStyleView.h"
+#include "palettes/TWMapStyleController.h"
+#include "palettes/TWNavigatorView.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationQueue.h"
 #include "platform/RecordingAlerts.h"
@@ -32,6 +40,7 @@
 #include <QTimer>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <functional>
@@ -288,6 +297,86 @@ inline void runFor(int quietMs)
     loop.exec();
     NotificationQueue::defaultQueue().flush();
 }
+
+// The longest a part of the window waits after a change before it follows
+// (the map style inspector's settings, the suggestions, the navigator, the
+// inspector's switch), and a margin for the work it then does.
+inline int longestDelayMs()
+{
+    return std::max({TWMapStyleController::SettingsDelayMilliseconds,
+                     TWBranchSuggestionPaletteController::refreshDelayMilliseconds,
+                     TWNavigatorView::UpdateDelayMilliseconds,
+                     TWDockedPalettesController::UpdateDelayMilliseconds,
+                     TWGraphicBindingController::UpdateDelayMilliseconds,
+                     TWGraphicStyleController::UpdateDelayMilliseconds}) +
+           300;
+}
+
+// Seconds of processor time the calling thread has used.
+inline double threadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Whether the window still has work waiting: posted notifications or a
+// navigator redraw.
+inline bool workWaits(QWidget *window)
+{
+    if (NotificationQueue::defaultQueue().pendingCount() > 0)
+        return true;
+    if (window)
+        for (const TWNavigatorView *navigator : window->findChildren<TWNavigatorView *>())
+            if (navigator->updatePending())
+                return true;
+    return false;
+}
+
+// Runs the event loop, blocking while there is nothing to do, until
+// `deadlineMs` on `clock` has passed and the window has no work waiting
+// (a limit of ten more seconds); false when work still waited.
+inline bool runUntilIdle(QWidget *window, const QElapsedTimer &clock, qint64 deadlineMs)
+{
+    const qint64 limit = deadlineMs + 10000;
+    while (clock.elapsed() < limit) {
+        if (clock.elapsed() >= deadlineMs) {
+            QCoreApplication::sendPostedEvents();
+            if (!workWaits(window))
+                return true;
+        }
+        QEventLoop wait;
+        QTimer::singleShot(int(std::clamp<qint64>(deadlineMs - clock.elapsed(), 10, 200)), &wait,
+                           &QEventLoop::quit);
+        wait.exec();
+    }
+    return !workWaits(window);
+}
+
+// Work the window does after an event until it is idle again: posted
+// events and notifications (idle ones too) handled and every delayed
+// refresh fired. Starts with the event; `seconds()` is the processor time
+// the main thread, where all of it runs, used from then until idle (the
+// loop sleeps while it waits, so waiting is not counted).
+class UntilIdle
+{
+public:
+    UntilIdle() : m_start(threadCpuSeconds()) { m_clock.start(); }
+    // Waits until idle; false when the window never was.
+    bool wait(QWidget *window)
+    {
+        const bool idle = runUntilIdle(window, m_clock, longestDelayMs());
+        m_wall = double(m_clock.nsecsElapsed()) / 1e9;
+        m_work = threadCpuSeconds() - m_start;
+        return idle;
+    }
+    double seconds() const { return m_work; }
+    double wallSeconds() const { return m_wall; }
+
+private:
+    QElapsedTimer m_clock;
+    double m_start = 0, m_wall = 0, m_work = 0;
+};
 
 // A branch deep in the map: the deepest along the middle children from the root.
 inline std::shared_ptr<TWMapBranch> deepBranch(const TWMap &map)
