@@ -28,64 +28,95 @@ int vecProductFromArray(const PointList &points, int first, int second, int thir
                       points.at(third)->point());
 }
 
+namespace {
+
+double cross(Point o, Point a, Point b)
+{
+    return (double(a.x) - o.x) * (double(b.y) - o.y) - (double(a.y) - o.y) * (double(b.x) - o.x);
+}
+
+} // namespace
+
+// Andrew's monotone chain, O(n log n): a deep outline hulls sets of
+// thousands of points at every level, where adding the points one at a
+// time against the whole hull grew with the square of the set.
 std::vector<int> hullOfPoints(const std::vector<Point> &p)
 {
     const int count = int(p.size());
     if (count < 3)
         return {};
-    std::vector<int> hull{0, 1, 2};
-    const int orientation = vecProduct(p[0], p[1], p[2]) > 0 ? 1 : -1;
-    std::vector<char> visible;
+    std::vector<int> order;
+    order.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
-        const int m = int(hull.size());
-        visible.assign(size_t(m), 0);
-        bool any = false;
-        for (int k = 0; k < m; ++k) {
-            const int a = hull[size_t(k)], b = hull[size_t((k + 1) % m)];
-            if (orientation * vecProduct(p[size_t(a)], p[size_t(b)], p[size_t(i)]) < 0) {
-                visible[size_t(k)] = 1;
-                any = true;
+        // NaN has no place on a line; such a point cannot bound anything.
+        if (!std::isnan(p[size_t(i)].x) && !std::isnan(p[size_t(i)].y))
+            order.push_back(i);
+    }
+    if (order.size() < 3)
+        return {};
+    std::stable_sort(order.begin(), order.end(), [&p](int a, int b) {
+        return p[size_t(a)].x < p[size_t(b)].x ||
+               (p[size_t(a)].x == p[size_t(b)].x && p[size_t(a)].y < p[size_t(b)].y);
+    });
+    // Counter-clockwise in a y-up frame, lower chain then upper chain.
+    std::vector<int> hull(2 * order.size() + 1);
+    size_t k = 0;
+    for (const int i : order) {
+        while (k >= 2 && cross(p[size_t(hull[k - 2])], p[size_t(hull[k - 1])], p[size_t(i)]) <= 0)
+            --k;
+        hull[k++] = i;
+    }
+    for (size_t j = order.size() - 1, lower = k + 1; j-- > 0;) {
+        const int i = order[j];
+        while (k >= lower &&
+               cross(p[size_t(hull[k - 2])], p[size_t(hull[k - 1])], p[size_t(i)]) <= 0)
+            --k;
+        hull[k++] = i;
+    }
+    hull.resize(k > 0 ? k - 1 : 0); // the last is the first again
+
+    // A vertex less than a unit off the line of its neighbours counts as on
+    // it: points that near the hull never widen it. Never two neighbours
+    // at once, so that what is dropped stays within that unit of the edge
+    // that replaces it.
+    if (hull.size() > 3) {
+        const size_t m = hull.size();
+        std::vector<char> drop(m, 0);
+        size_t left = m;
+        for (size_t i = 0; i < m && left > 3; ++i) {
+            const size_t before = (i + m - 1) % m, after = (i + 1) % m;
+            if (!drop[before] && !drop[after] &&
+                vecProduct(p[size_t(hull[before])], p[size_t(hull[i])],
+                           p[size_t(hull[after])]) == 0) {
+                drop[i] = 1;
+                --left;
             }
         }
-        if (!any)
-            continue;
-        // The first visible edge after one that is not: the run's start.
-        int start = -1;
-        for (int k = 0; k < m; ++k) {
-            if (visible[size_t(k)] && !visible[size_t((k + m - 1) % m)]) {
-                start = k;
-                break;
-            }
+        size_t kept = 0;
+        for (size_t i = 0; i < m; ++i) {
+            if (!drop[i])
+                hull[kept++] = hull[i];
         }
-        if (start < 0)
-            continue; // every edge visible: only a degenerate hull gets here
-        int end = start;
-        while (visible[size_t((end + 1) % m)] && (end + 1) % m != start)
-            end = (end + 1) % m;
-        // The vertices strictly inside the run, hull[start + 1 .. end], give way to i.
-        if (end >= start) {
-            hull.erase(hull.begin() + start + 1, hull.begin() + end + 1);
-            hull.insert(hull.begin() + start + 1, i);
-        } else {
-            hull.erase(hull.begin() + start + 1, hull.end());
-            hull.erase(hull.begin(), hull.begin() + end + 1);
-            hull.push_back(i);
+        hull.resize(kept);
+    }
+    if (hull.size() < 3) {
+        // All on one line: the two ends and the first other point, a flat
+        // outline that still spans the whole set.
+        const int first = order.front(), last = order.back();
+        int other = -1;
+        for (int i = 0; i < count && other < 0; ++i) {
+            if (i != first && i != last && !std::isnan(p[size_t(i)].x) && !std::isnan(p[size_t(i)].y))
+                other = i;
         }
+        return {std::min(first, last), std::max(first, last), other};
     }
-    // Vertices lying exactly on the line of their neighbours change neither
-    // the drawn shape nor any clearance, but a column of aligned branches
-    // leaves one per rectangle: they go, unless the hull is degenerate.
-    std::vector<int> kept;
-    kept.reserve(hull.size());
-    const size_t m = hull.size();
-    for (size_t k = 0; k < m; ++k) {
-        const Point a = p[size_t(hull[(k + m - 1) % m])], b = p[size_t(hull[k])],
-                    c = p[size_t(hull[(k + 1) % m])];
-        if ((b.y - a.y) * (c.x - a.x) - (b.x - a.x) * (c.y - a.y) != 0)
-            kept.push_back(hull[k]);
-    }
-    if (kept.size() >= 3)
-        hull.swap(kept);
+
+    // From the earliest point of the set, turning the way its first three
+    // points turn, so that the drawn outline and its dashes begin where they
+    // did. The chain runs the way vecProduct counts negative.
+    if (vecProduct(p[0], p[1], p[2]) > 0)
+        std::reverse(hull.begin(), hull.end());
+    std::rotate(hull.begin(), std::min_element(hull.begin(), hull.end()), hull.end());
     return hull;
 }
 

@@ -1,8 +1,11 @@
 #include "mapdrawing/TWBoundaryOutline.h"
 #include "support/TWPointHolder.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <string>
+#include <vector>
 
 using namespace TWBoundaryOutline;
 
@@ -108,6 +111,60 @@ TEST(TWBoundaryOutline, HullRunsRoundInOneDirection)
     for (int i = 0; i < n; ++i) {
         const int s = vecProductFromArray(outline, i, (i + 1) % n, (i + 2) % n);
         EXPECT_TRUE((s > 0) == (first > 0) && s != 0) << i;
+    }
+}
+
+// Sets as outlines see them: corners of rectangles down a staircase (a deep
+// chain), round a curve, scattered, and on one line.
+TEST(TWBoundaryOutline, HullHoldsEverySetStartsAtItsEarliestPointAndKeepsItsTurn)
+{
+    struct Case
+    {
+        const char *name;
+        std::vector<Point> points;
+    };
+    std::vector<Point> staircase, curve, scattered, line;
+    for (int i = 0; i < 2000; ++i) {
+        const Rect r(float(i) * 30, float(i) * 12, 80, 20);
+        for (const Point c : {Point{r.x(), r.y()}, Point{r.x(), r.maxY()}, Point{r.maxX(), r.y()},
+                              Point{r.maxX(), r.maxY()}})
+            staircase.push_back(c);
+        const double a = i * 0.0031;
+        curve.push_back({float(500 * std::cos(a)), float(500 * std::sin(a))});
+        scattered.push_back({float((i * 7919) % 613), float((i * 104729) % 877)});
+        line.push_back({float(i), float(2 * i)});
+    }
+    std::reverse(curve.begin(), curve.end()); // first three turn the other way
+    const Case cases[] = {{"staircase", staircase},
+                          {"curve", curve},
+                          {"scattered", scattered},
+                          {"line", line}};
+    for (const Case &c : cases) {
+        const std::vector<int> hull = hullOfPoints(c.points);
+        const size_t m = hull.size();
+        ASSERT_GE(m, 3u) << c.name;
+        std::vector<Point> outline;
+        for (const int i : hull)
+            outline.push_back(c.points[size_t(i)]);
+        EXPECT_EQ(hull.front(), *std::min_element(hull.begin(), hull.end())) << c.name;
+        if (std::string(c.name) == "line") {
+            // Flat: its two ends are in it.
+            EXPECT_TRUE(std::count(hull.begin(), hull.end(), 0) == 1 &&
+                        std::count(hull.begin(), hull.end(), 1999) == 1);
+            continue;
+        }
+        const int turn = vecProduct(c.points[0], c.points[1], c.points[2]) > 0 ? 1 : -1;
+        for (size_t k = 0; k < m; ++k) {
+            EXPECT_GE(turn * vecProduct(outline[k], outline[(k + 1) % m], outline[(k + 2) % m]),
+                      0)
+                << c.name << " vertex " << k;
+        }
+        for (size_t i = 0; i < c.points.size(); ++i) {
+            for (size_t k = 0; k < m; ++k) {
+                ASSERT_GE(turn * vecProduct(outline[k], outline[(k + 1) % m], c.points[i]), -1)
+                    << c.name << " point " << i << " outside edge " << k;
+            }
+        }
     }
 }
 
