@@ -178,8 +178,8 @@ struct Program
     {
         environment();
         TWImportController::Readers readers;
-        readers.opml = [](TWMap &map, const QString &path) {
-            return TWOPMLImportExport().importFile(path, map);
+        readers.opml = [](TWMap &map, const QString &path, QString *reason) {
+            return TWOPMLImportExport().importFile(path, map, reason);
         };
         importer.setReaders(readers);
         QObject::connect(&documents, &TWDocumentController::documentAdded,
@@ -321,14 +321,14 @@ inline double threadCpuSeconds()
 }
 
 // Whether the window still has work waiting: posted notifications or a
-// navigator redraw.
+// navigator redraw, waiting or under way.
 inline bool workWaits(QWidget *window)
 {
     if (NotificationQueue::defaultQueue().pendingCount() > 0)
         return true;
     if (window)
         for (const TWNavigatorView *navigator : window->findChildren<TWNavigatorView *>())
-            if (navigator->updatePending())
+            if (navigator->updatePending() || navigator->building())
                 return true;
     return false;
 }

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
+#include <limits>
 
 TWNavigatorView::TWNavigatorView(QWidget *parent) : QWidget(parent)
 {
@@ -23,6 +24,10 @@ TWNavigatorView::TWNavigatorView(QWidget *parent) : QWidget(parent)
     // After the canvas has shown the change, so as not to share its frame.
     m_catchUpTimer.setInterval(CatchUpDelayMilliseconds);
     connect(&m_catchUpTimer, &QTimer::timeout, this, &TWNavigatorView::catchUpWhenQuiet);
+    // The next bands come on the next pass, after what else waits there.
+    m_buildTimer.setSingleShot(true);
+    m_buildTimer.setInterval(0);
+    connect(&m_buildTimer, &QTimer::timeout, this, &TWNavigatorView::buildingTick);
     connect(&PictureEvents::shared(), &PictureEvents::picturesReady, this,
             &TWNavigatorView::delayedUpdateDisplay);
     m_closeObserver = NotificationCenter::defaultCenter().observe(
@@ -79,25 +84,29 @@ void TWNavigatorView::setDocument(TWPaletteHost *document)
             m_documentObservers.push_back(center.observe(TWMapsDoc::UpdateMapTabsNotification,
                                                          document->mapsDocument(), later));
     }
-    m_source = std::move(source);
-    m_thumbnail = QImage();
-    m_scalingFactor = 0;
-    // Drawing the whole map is slow on large maps: a newly shown document's
-    // thumbnail waits for the same quiet half second as any redraw, so the
-    // window's first paint is not held up by it.
-    m_thumbnailWaits = document != nullptr;
-    delayedUpdateDisplay();
-    // Without a document the view is blank at once.
-    if (!document)
-        update();
+    setSource(std::move(source));
 }
 
 void TWNavigatorView::setSource(Source source)
 {
     m_source = std::move(source);
-    m_thumbnail = QImage();
     m_scalingFactor = 0;
-    delayedUpdateDisplay();
+    // The map shows as soon as the view does: the next paint starts its
+    // thumbnail, made a band at a time so that a large map does not hold up
+    // the window.
+    m_updateTimer.stop();
+    m_catchUpTimer.stop();
+    m_changedAreas.clear();
+    dropPictures();
+    update();
+}
+
+void TWNavigatorView::dropPictures()
+{
+    m_thumbnail = QImage();
+    m_previous = QImage();
+    m_building = QImage();
+    m_buildTimer.stop();
 }
 
 void TWNavigatorView::setDocumentViewActive(bool active)
@@ -118,8 +127,11 @@ void TWNavigatorView::updateDisplay()
     m_updateTimer.stop();
     m_catchUpTimer.stop();
     m_changedAreas.clear();
-    m_thumbnailWaits = false;
-    m_thumbnail = QImage();
+    // The old picture shows until the new one is made.
+    if (!m_thumbnail.isNull())
+        m_previous = std::exchange(m_thumbnail, QImage());
+    m_building = QImage();
+    m_buildTimer.stop();
     update();
 }
 
@@ -163,52 +175,66 @@ void TWNavigatorView::catchUp()
     if (areas.isEmpty() || !current || m_documentViewActive)
         return;
     // Nothing drawn yet, or a whole redraw already waits: that one shows the change.
-    if (m_thumbnail.isNull() || m_updateTimer.isActive())
+    const bool whole = !m_thumbnail.isNull();
+    if ((!whole && !building()) || m_updateTimer.isActive())
         return;
+    // A thumbnail being made has its drawn rows mended; the rest is still
+    // to be drawn from the map as it is now.
+    QImage &image = whole ? m_thumbnail : m_building;
+    const float drawnScale = whole ? m_thumbnailScale : m_buildingScale;
+    const Point drawnOffset = whole ? m_thumbnailOffset : m_buildingOffset;
     layoutThumbnail();
-    if (m_scalingFactor != m_thumbnailScale || m_drawingOffset != m_thumbnailOffset ||
-        m_thumbnail.size() != size() * devicePixelRatioF()) {
+    if (m_scalingFactor != drawnScale || m_drawingOffset != drawnOffset ||
+        image.size() != size() * devicePixelRatioF()) {
         delayedUpdateDisplay();
         return;
     }
+    const QRect drawn = whole ? rect() : QRect(0, 0, width(), m_builtRows);
     const float s = m_scalingFactor;
-    {
-        QPainter painter(&m_thumbnail);
-        DrawingContext context(painter, true);
-        for (const Rect &area : areas) {
-            // Whole pixels of the thumbnail, and the part of the map they show.
-            const QRect pixels = QRectF(area.x() * s + m_drawingOffset.x,
-                                        area.y() * s + m_drawingOffset.y, area.width() * s,
-                                        area.height() * s)
-                                     .toAlignedRect()
-                                     .adjusted(-1, -1, 1, 1)
-                                     .intersected(rect());
-            if (pixels.isEmpty())
-                continue;
-            const Rect shown((float(pixels.x()) - m_drawingOffset.x) / s,
-                             (float(pixels.y()) - m_drawingOffset.y) / s, float(pixels.width()) / s,
-                             float(pixels.height()) / s);
-            painter.save();
-            painter.setCompositionMode(QPainter::CompositionMode_Source);
-            painter.fillRect(pixels, Qt::transparent);
-            painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-            painter.setClipRect(pixels);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.translate(m_drawingOffset.x, m_drawingOffset.y);
-            painter.scale(s, s);
-            TWMapDrawing::Options options;
-            options.drawBackground = true;
-            options.drawSelection = false;
-            options.drawLabels = TWMapDrawing::labelsReadableAt(s);
-            options.levelOfDetail = true;
-            const Size canvas = current->canvasSize();
-            TWMapDrawing::drawMapInRect(
-                context, *current, shown.intersected(Rect(0, 0, canvas.width, canvas.height)),
-                options);
-            painter.restore();
-        }
+    for (const Rect &area : areas) {
+        // Whole pixels of the thumbnail, a pixel more each way for the
+        // smoothed edges of what was there.
+        const QRect pixels = QRectF(area.x() * s + m_drawingOffset.x,
+                                    area.y() * s + m_drawingOffset.y, area.width() * s,
+                                    area.height() * s)
+                                 .toAlignedRect()
+                                 .adjusted(-1, -1, 1, 1)
+                                 .intersected(drawn);
+        if (!pixels.isEmpty())
+            drawPixels(image, pixels, *current, s, m_drawingOffset);
     }
     update();
+}
+
+void TWNavigatorView::drawPixels(QImage &image, const QRect &pixels, TWMap &map, float s,
+                                 Point offset)
+{
+    QPainter painter(&image);
+    DrawingContext context(painter, true);
+    // What was there goes, moved and deleted branches included.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(pixels, Qt::transparent);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setClipRect(pixels);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(offset.x, offset.y);
+    painter.scale(s, s);
+    // The part of the map the pixels show, and two pixels around it: what
+    // lies just outside still reaches them with its smoothed edges.
+    const float margin = 2 / s;
+    const Rect shown((float(pixels.x()) - offset.x) / s - margin,
+                     (float(pixels.y()) - offset.y) / s - margin,
+                     float(pixels.width()) / s + 2 * margin,
+                     float(pixels.height()) / s + 2 * margin);
+    TWMapDrawing::Options options;
+    options.drawBackground = true;
+    options.drawSelection = false;
+    options.drawLabels = TWMapDrawing::labelsReadableAt(s);
+    options.levelOfDetail = true;
+    const Size canvas = map.canvasSize();
+    TWMapDrawing::drawMapInRect(context, map,
+                                shown.intersected(Rect(0, 0, canvas.width, canvas.height)),
+                                options);
 }
 
 Point TWNavigatorView::offsetForMapSize(Size size) const
@@ -235,33 +261,89 @@ void TWNavigatorView::layoutThumbnail()
              visible.width() * s, visible.height() * s);
 }
 
-const QImage &TWNavigatorView::thumbnail()
+void TWNavigatorView::startBuilding()
+{
+    m_buildTimer.stop();
+    m_building = QImage();
+    TWMap *current = map();
+    if (!current || m_scalingFactor <= 0)
+        return;
+    const qreal ratio = devicePixelRatioF();
+    m_building = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    m_building.setDevicePixelRatio(ratio);
+    m_building.fill(Qt::transparent);
+    m_buildingScale = m_scalingFactor;
+    m_buildingOffset = m_drawingOffset;
+    m_builtRows = 0;
+}
+
+bool TWNavigatorView::buildFor(int milliseconds)
 {
     TWMap *current = map();
-    if (!m_thumbnail.isNull() || !current || m_scalingFactor <= 0)
-        return m_thumbnail;
-    const qreal ratio = devicePixelRatioF();
-    QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.translate(m_drawingOffset.x, m_drawingOffset.y);
-        painter.scale(m_scalingFactor, m_scalingFactor);
-        const Size canvas = current->canvasSize();
-        DrawingContext context(painter, true);
-        TWMapDrawing::Options options;
-        options.drawBackground = true;
-        options.drawSelection = false;
-        options.drawLabels = TWMapDrawing::labelsReadableAt(m_scalingFactor);
-        options.levelOfDetail = true;
-        TWMapDrawing::drawMapInRect(context, *current, Rect(0, 0, canvas.width, canvas.height),
-                                    options);
+    if (!current)
+        return false;
+    if (!m_thumbnail.isNull())
+        return true;
+    if (!building()) {
+        layoutThumbnail();
+        startBuilding();
+        if (!building())
+            return false;
     }
-    m_thumbnail = image;
-    m_thumbnailScale = m_scalingFactor;
-    m_thumbnailOffset = m_drawingOffset;
+    // The map was rescaled meanwhile: the bands start again at the new
+    // scale, the previous picture (if any) showing until they are done.
+    layoutThumbnail();
+    if (m_scalingFactor != m_buildingScale || m_drawingOffset != m_buildingOffset ||
+        m_building.size() != size() * devicePixelRatioF()) {
+        startBuilding();
+        if (!building())
+            return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (m_builtRows < height()) {
+        const int rows = std::min(m_bandHeight, height() - m_builtRows);
+        QElapsedTimer band;
+        band.start();
+        drawPixels(m_building, QRect(0, m_builtRows, width(), rows), *current, m_buildingScale,
+                   m_buildingOffset);
+        m_builtRows += rows;
+        // Bands that each take longer than a pass are made thinner, and
+        // thicker again where the map is quick to draw.
+        if (band.elapsed() > 2 * qint64(milliseconds) && m_bandHeight > 2)
+            m_bandHeight /= 2;
+        else if (band.elapsed() * 4 < milliseconds && m_bandHeight < MostBandRows)
+            m_bandHeight *= 2;
+        if (clock.elapsed() >= milliseconds)
+            break;
+    }
+    if (m_builtRows < height())
+        return false;
+    m_thumbnail = std::exchange(m_building, QImage());
+    m_thumbnailScale = m_buildingScale;
+    m_thumbnailOffset = m_buildingOffset;
+    m_previous = QImage();
+    m_buildTimer.stop();
+    return true;
+}
+
+void TWNavigatorView::buildingTick()
+{
+    // A hidden view makes nothing: it goes on when it shows again.
+    if (!building() || !isVisible())
+        return;
+    buildFor(BuildSliceMilliseconds);
+    if (building())
+        m_buildTimer.start();
+    update();
+}
+
+const QImage &TWNavigatorView::thumbnail()
+{
+    if (!m_thumbnail.isNull())
+        return m_thumbnail;
+    while (!buildFor(std::numeric_limits<int>::max()) && building()) {
+    }
     return m_thumbnail;
 }
 
@@ -272,10 +354,19 @@ void TWNavigatorView::paintEvent(QPaintEvent *)
     layoutThumbnail();
     if (m_scalingFactor <= 0)
         return;
-    if (m_thumbnailWaits && m_updateTimer.isActive())
-        return;
+    // The first paint draws what a slice of time allows, the event loop
+    // the rest.
+    if (m_thumbnail.isNull()) {
+        if (!building())
+            buildFor(BuildSliceMilliseconds);
+        if (building() && !m_buildTimer.isActive())
+            m_buildTimer.start();
+    }
     QPainter painter(this);
-    painter.drawImage(QPointF(0, 0), thumbnail());
+    if (!m_thumbnail.isNull())
+        painter.drawImage(QPointF(0, 0), m_thumbnail);
+    else
+        painter.drawImage(QPointF(0, 0), m_previous.isNull() ? m_building : m_previous);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF outline = m_mapVisibleRect.toQt();
     painter.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.6), 2.0));
@@ -285,7 +376,7 @@ void TWNavigatorView::paintEvent(QPaintEvent *)
 
 void TWNavigatorView::resizeEvent(QResizeEvent *)
 {
-    m_thumbnail = QImage();
+    dropPictures();
 }
 
 void TWNavigatorView::mousePressEvent(QMouseEvent *event)

@@ -20,6 +20,11 @@ class TWMap;
 // moves the outline, a changed part of the map is drawn again into it a few
 // frames later, and only a new scale or size redraws it whole, after half a
 // second of quiet. Labels too small to read are left out of it.
+//
+// A thumbnail is made in bands of rows, a few milliseconds' worth per pass
+// of the event loop, from the moment the view shows: a large map appears
+// band by band without holding up the window, a small one in the first
+// paint. While a whole redraw is under way the previous picture stays.
 class TWNavigatorView : public QWidget
 {
     Q_OBJECT
@@ -27,6 +32,8 @@ class TWNavigatorView : public QWidget
 public:
     static constexpr int UpdateDelayMilliseconds = 500;
     static constexpr int CatchUpDelayMilliseconds = 50;
+    // The drawing a thumbnail does in one pass of the event loop.
+    static constexpr int BuildSliceMilliseconds = 8;
 
     // Where the view gets its map and the canvas's visible part from; a
     // document gives its own.
@@ -68,9 +75,18 @@ public:
     Point offsetForMapSize(Size size) const;
     // Works out scale, offset and outline for the current size, as drawing does.
     void layoutThumbnail();
-    // The picture of the map at the view's size, made when missing.
+    // The picture of the map at the view's size, made (or finished) now when
+    // missing.
     const QImage &thumbnail();
     bool hasThumbnail() const { return !m_thumbnail.isNull(); }
+    // A thumbnail is being made band by band.
+    bool building() const { return !m_building.isNull(); }
+    // Draws the next bands of the thumbnail, for about `milliseconds` (at
+    // least one band), starting one when there is none; true when it is
+    // complete.
+    bool buildFor(int milliseconds);
+    // The rows of the thumbnail being made that are drawn.
+    int builtRows() const { return building() ? m_builtRows : 0; }
     // Moves the canvas by (dx, dy) view units.
     void scrollMapBy(float dx, float dy);
 
@@ -84,12 +100,17 @@ private:
     // The catch-up timer: catches up once the changes have paused.
     void catchUpWhenQuiet();
     TWMap *map() const { return m_source.map ? m_source.map() : nullptr; }
+    // Starts a thumbnail at the current scale and offset.
+    void startBuilding();
+    void buildingTick();
+    // Drops every picture: they show another map or another size.
+    void dropPictures();
+    // Clears the pixels (view units) of the image and draws the map there.
+    void drawPixels(QImage &image, const QRect &pixels, TWMap &map, float scale, Point offset);
 
     TWPaletteHostPointer m_document;
     Source m_source;
     bool m_documentViewActive = false;
-    // A new document's first thumbnail is made only once the update is due.
-    bool m_thumbnailWaits = false;
     Rect m_mapVisibleRect;
     Point m_drawingOffset;
     float m_scalingFactor = 0;
@@ -98,6 +119,16 @@ private:
     // What the thumbnail was drawn at.
     float m_thumbnailScale = 0;
     Point m_thumbnailOffset;
+    // The thumbnail being made: its rows above m_builtRows are drawn.
+    QImage m_building;
+    float m_buildingScale = 0;
+    Point m_buildingOffset;
+    int m_builtRows = 0;
+    static constexpr int MostBandRows = 16;
+    int m_bandHeight = MostBandRows;
+    // Shown while a whole redraw is made: the thumbnail it replaces.
+    QImage m_previous;
+    QTimer m_buildTimer;
     QList<Rect> m_changedAreas;
     QTimer m_updateTimer;
     QTimer m_catchUpTimer;

@@ -333,9 +333,10 @@ TEST_F(DockedPalettesTest, FloatingWindowsComeBackAfterARelaunch)
     EXPECT_TRUE(floating->paletteWindows().isEmpty());
 }
 
-// The whole map is drawn for the navigator only once its update is due, so
-// that a large document's window paints its canvas without waiting for it.
-TEST_F(DockedPalettesTest, ANewDocumentsThumbnailWaitsForItsUpdate)
+// A new document's map shows in the navigator's first paint, without waiting
+// for an update; a redraw request, and the redraw until its picture is
+// made, keep the picture there.
+TEST_F(DockedPalettesTest, ANewDocumentsMapShowsInTheNavigatorsFirstPaint)
 {
     TWDocument *document = untitled();
     show(document);
@@ -356,19 +357,21 @@ TEST_F(DockedPalettesTest, ANewDocumentsThumbnailWaitsForItsUpdate)
     {
         const char *what;
         std::function<void()> act;
-        bool pending, thumbnail;
+        bool pending;
     } const steps[] = {
-        {"set up, before the update", [] {}, true, false},
-        {"the update is due", [navigator] { navigator->updateDisplay(); }, false, true},
-        {"a later redraw request keeps the picture",
-         [navigator] { navigator->delayedUpdateDisplay(); }, true, true},
+        {"shown", [] {}, false},
+        {"a redraw request", [navigator] { navigator->delayedUpdateDisplay(); }, true},
+        {"the update is due", [navigator] { navigator->updateDisplay(); }, false},
     };
     for (const Step &step : steps) {
         SCOPED_TRACE(step.what);
         step.act();
         EXPECT_EQ(navigator->updatePending(), step.pending);
-        EXPECT_EQ(drawn(), step.thumbnail);
-        EXPECT_EQ(navigator->hasThumbnail(), step.thumbnail);
+        EXPECT_TRUE(drawn());
+        // What the first paint left undrawn the event loop draws.
+        for (int i = 0; i < 100 && navigator->building(); ++i)
+            settle();
+        EXPECT_TRUE(navigator->hasThumbnail());
     }
 }
 

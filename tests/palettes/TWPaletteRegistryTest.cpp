@@ -1,5 +1,8 @@
 #include "PaletteTestSupport.h"
+#include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWRectangle.h"
+#include "graphics/TWTextArea.h"
+#include "mapdrawing/TWMap_Drawing.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -8,6 +11,10 @@
 #include "palettes/TWPaletteBezel.h"
 #include "palettes/TWPaletteMapping.h"
 #include "palettes/TWPalettesController.h"
+
+#include "render/DrawingContext.h"
+#include "support/AttributedString.h"
+#include "support/Font.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -435,6 +442,223 @@ TEST(TWNavigatorView, DrawsChangedPartsIntoItsThumbnail)
             EXPECT_TRUE(pixels.contains(changed));
         } else {
             EXPECT_TRUE(changed.isEmpty());
+        }
+    }
+}
+
+// Pixels that differ between two pictures of the thumbnail by more than
+// smoothing at the edge of a redrawn part can.
+int differingPixels(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return std::max(a.width() * a.height(), b.width() * b.height());
+    int differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            differing += std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) +
+                             std::abs(p.blue() - q.blue()) + std::abs(p.alpha() - q.alpha()) >
+                         24;
+        }
+    return differing;
+}
+
+// The thumbnail of the rig's map as a view of its own makes it at once.
+QImage freshThumbnail(NavigatorRig &rig)
+{
+    TWNavigatorView view;
+    view.resize(rig.view.size());
+    view.setSource({[&rig] { return rig.map.get(); }, [&rig] { return rig.visible; }, {}});
+    view.layoutThumbnail();
+    return view.thumbnail().copy();
+}
+
+QImage rendered(TWNavigatorView &view)
+{
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+// A branch filled black, its shape at `at`.
+std::shared_ptr<TWMapBranch> blackChild(TWMapBranch &parent, Point at)
+{
+    const auto branch = parent.addChildOfType(2);
+    if (!branch)
+        return nullptr;
+    branch->moveBranchBy(at.x - branch->mainGraphic()->bounds().x(),
+                         at.y - branch->mainGraphic()->bounds().y(), true);
+    branch->mainGraphic()->setDrawsFill(true);
+    branch->mainGraphic()->setFillColor(Color::blackColor());
+    return branch;
+}
+
+// What the canvas marks when a branch changes: its shape and its connection.
+QList<Rect> markedAreas(TWMapBranch &branch)
+{
+    QList<Rect> areas{branch.mainGraphic()->drawingBounds()};
+    if (branch.connectionGraphic())
+        areas << branch.connectionGraphic()->drawingBounds();
+    for (Rect &area : areas)
+        area = Rect(area.x() - 4, area.y() - 4, area.width() + 8, area.height() + 8);
+    return areas;
+}
+
+// The map shows from the view's first paint, without waiting for an update.
+// A whole redraw is made a band at a time, the previous picture shown
+// meanwhile, and comes out as a thumbnail made at once.
+TEST(TWNavigatorView, ShowsTheMapAtOnceAndRedrawsItBandByBand)
+{
+    NavigatorRig rig(Size(2000, 2000));
+    rig.map->setRoot(TWMapBranch::createWithGraphic(
+        TWGraphic::make<TWRectangle>(Rect(900, 900, 200, 100)), nullptr, rig.map.get()));
+    for (int i = 0; i < 6; ++i)
+        ASSERT_TRUE(blackChild(*rig.map->root(), Point(150 + 300 * i, 100 + 300 * i)));
+    EXPECT_FALSE(rig.view.updatePending());
+    EXPECT_TRUE(drawsSomething(rig.view)) << "the first paint shows nothing";
+    const QImage whole = freshThumbnail(rig);
+    EXPECT_EQ(differingPixels(rig.view.thumbnail(), whole), 0);
+
+    const QImage shown = rendered(rig.view);
+    rig.view.updateDisplay();
+    int passes = 0;
+    int rows = 0;
+    while (!rig.view.buildFor(0)) {
+        ASSERT_LT(++passes, 200);
+        EXPECT_GT(rig.view.builtRows(), rows) << "a pass drew no band";
+        rows = rig.view.builtRows();
+        EXPECT_EQ(differingPixels(rendered(rig.view), shown), 0)
+            << "the previous picture does not show while the new one is made";
+    }
+    EXPECT_GT(passes, 1) << "made at once";
+    EXPECT_EQ(differingPixels(rig.view.thumbnail(), whole), 0) << "the bands show seams";
+}
+
+// Where a branch was before it moved or was deleted, the caught-up
+// thumbnail shows what a fresh one shows: on any ground, and in the drawn
+// rows of a thumbnail still being made.
+TEST(TWNavigatorView, CatchUpLeavesNoGhostOfAMovedOrDeletedBranch)
+{
+    enum class Change { Move, Delete };
+    struct Case
+    {
+        const char *what;
+        std::optional<Color> ground;
+        Change change;
+        bool whileMaking;
+    };
+    const Color translucent = Color::colorWithDeviceRed(0.2, 0.6, 0.9, 0.3);
+    const std::vector<Case> cases{
+        {"moved, no ground", std::nullopt, Change::Move, false},
+        {"deleted, no ground", std::nullopt, Change::Delete, false},
+        {"moved, a translucent ground", translucent, Change::Move, false},
+        {"deleted, a translucent ground", translucent, Change::Delete, false},
+        {"moved, an opaque ground", Color::whiteColor(), Change::Move, false},
+        {"moved while the thumbnail is made", std::nullopt, Change::Move, true},
+        {"deleted while the thumbnail is made", std::nullopt, Change::Delete, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        // A tenth, no offset: the branch lies in the top rows.
+        NavigatorRig rig(Size(2000, 2000));
+        rig.map->setBackgroundColor(c.ground);
+        rig.map->setRoot(TWMapBranch::createWithGraphic(
+            TWGraphic::make<TWRectangle>(Rect(100, 1800, 200, 100)), nullptr, rig.map.get()));
+        const auto branch = blackChild(*rig.map->root(), Point(800, 40));
+        ASSERT_TRUE(branch);
+        const int bottomRow = int(std::ceil(branch->mainGraphic()->drawingBounds().maxY() / 10));
+        if (c.whileMaking) {
+            rig.view.updateDisplay();
+            while (rig.view.builtRows() <= bottomRow + 2)
+                ASSERT_FALSE(rig.view.buildFor(0));
+        } else {
+            ASSERT_FALSE(rig.view.thumbnail().isNull());
+        }
+        const QImage withBranch = freshThumbnail(rig);
+        QList<Rect> areas = markedAreas(*branch);
+        if (c.change == Change::Move) {
+            branch->moveBranchBy(600, 1200, true);
+            areas << markedAreas(*branch);
+        } else {
+            rig.map->root()->removeChild(branch);
+        }
+        for (const Rect &area : areas)
+            rig.view.mapAreaDidChange(area);
+        rig.view.catchUp();
+        EXPECT_FALSE(rig.view.updatePending()) << "caught up by a whole redraw";
+        const QImage expected = freshThumbnail(rig);
+        ASSERT_GT(differingPixels(withBranch, expected), 20) << "the change does not show";
+        EXPECT_EQ(differingPixels(rig.view.thumbnail(), expected), 0);
+    }
+}
+
+// Red pixels: the label's colour, which nothing else in the map has.
+int redPixels(const QImage &image)
+{
+    int red = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            red += c.alpha() > 0 && c.red() - std::max(c.green(), c.blue()) > 60;
+        }
+    return red;
+}
+
+// Labels are left out of the thumbnail, made whole or caught up after the
+// label changed, at scales where a label of 12 points is under 2 pixels
+// high; a large label shows where they could be read.
+TEST(TWNavigatorView, DrawsNoLabelsWhereTheyCannotBeRead)
+{
+    struct Case
+    {
+        const char *what;
+        Size canvas; // in a 200 x 200 view
+        bool labels;
+    };
+    const std::vector<Case> cases{
+        {"a tenth", Size(2000, 2000), false},
+        {"a little under a sixth", Size(1300, 1300), false},
+        {"a little over a sixth", Size(1150, 1150), true},
+        {"a half", Size(400, 400), true},
+    };
+    const AttributedString label(
+        QStringLiteral("Plan the work and the people"),
+        {{NSFontAttributeName, QVariant::fromValue(Font(QStringLiteral("Helvetica"), 16))},
+         {NSForegroundColorAttributeName,
+          QVariant::fromValue(Color::colorWithDeviceRed(1, 0, 0, 1))}});
+    for (const Case &c : cases) {
+        for (const bool caughtUp : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (caughtUp ? ", caught up" : ", whole"));
+            NavigatorRig rig(c.canvas);
+            rig.map->setBackgroundColor(Color::whiteColor());
+            const auto root = TWMapBranch::createWithGraphic(
+                TWGraphic::make<TWRectangle>(Rect(20, 100, 360, 200)), nullptr, rig.map.get());
+            root->mainGraphic()->setDrawsFill(false);
+            root->mainGraphic()->setStrokeColor(Color::blackColor());
+            rig.map->setRoot(root);
+            if (!caughtUp)
+                root->enclosedTextArea()->setText(label);
+            ASSERT_FALSE(rig.view.thumbnail().isNull());
+            if (caughtUp) {
+                root->enclosedTextArea()->setText(label);
+                for (const Rect &area : markedAreas(*root))
+                    rig.view.mapAreaDidChange(area);
+                rig.view.catchUp();
+                ASSERT_FALSE(rig.view.updatePending());
+            }
+            EXPECT_EQ(redPixels(rig.view.thumbnail()) > 0, c.labels);
+            // Drawn at that scale, the label would show.
+            QImage withLabels(rig.view.size(), QImage::Format_ARGB32_Premultiplied);
+            withLabels.fill(Qt::transparent);
+            {
+                QPainter painter(&withLabels);
+                painter.translate(rig.view.drawingOffset().x, rig.view.drawingOffset().y);
+                painter.scale(rig.view.scalingFactor(), rig.view.scalingFactor());
+                TWMapDrawing::drawMapInRect(DrawingContext(painter, true), *rig.map,
+                                            Rect(0, 0, c.canvas.width, c.canvas.height));
+            }
+            ASSERT_GT(redPixels(withLabels), 0);
         }
     }
 }
