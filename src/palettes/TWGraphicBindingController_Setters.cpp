@@ -5,6 +5,7 @@
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
+#include "model/TWMapLayoutServices.h"
 #include "model/TWMapBranch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
@@ -50,6 +51,8 @@ void constrainToWidth(TWMapBranch &branch, float width, bool on)
 void setEnclosedImage(TWMapBranch &branch, const Image *image)
 {
     branch.setEnclosedImageFromImage(image);
+    if (image)
+        branch.layoutServices().makeRoomForBranch(branch);
     nameStep(branch, "Set branch image");
     NotificationCenter::defaultCenter().post(BranchImageChangedNotification, &branch);
 }
