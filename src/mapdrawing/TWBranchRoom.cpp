@@ -35,9 +35,9 @@ BranchList neighbours(TWMapBranch &branch, bool above)
     // By the labels: a shape that grew around a picture keeps its label
     // where it was, while its centre moved.
     const auto height = [](const TWMapBranch &b) {
-        const TWGraphic *g = b.enclosedTextArea() ? static_cast<const TWGraphic *>(
-                                                        b.enclosedTextArea().get())
-                                                  : b.mainGraphic().get();
+        const TWGraphic *g = b.enclosedTextArea()
+                                 ? static_cast<const TWGraphic *>(b.enclosedTextArea().get())
+                                 : b.mainGraphic().get();
         return g ? g->bounds().midY() : 0.0f;
     };
     const float y = height(branch);
@@ -63,8 +63,7 @@ void shownSubtree(TWMapBranch &branch, BranchList &out)
 
 bool covers(Rect a, Rect b)
 {
-    return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() &&
-           b.minY() < a.maxY();
+    return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
 }
 
 void push(TWMapBranch &branch, float dy)

@@ -192,9 +192,10 @@ Rect layoutRoom(const TWMapBranch &branch)
     // The indicators stand in one row: its first and last slots span it. A
     // label placed by no known position puts them nowhere in particular.
     const TWGraphic *shape = branch.mainGraphic().get();
-    const bool rowPlaced = (shape && shape->getTextAlignmentMode() == 0) ||
-                           dynamic_cast<const TWFlexiBranch *>(shape) ||
-                           (branch.textRelativePosition() >= 1 && branch.textRelativePosition() <= 3);
+    const bool rowPlaced =
+        (shape && shape->getTextAlignmentMode() == 0) ||
+        dynamic_cast<const TWFlexiBranch *>(shape) ||
+        (branch.textRelativePosition() >= 1 && branch.textRelativePosition() <= 3);
     if (const int icons = branch.suffixIcons().count(); icons > 0 && rowPlaced) {
         room = joined(room, TWBranchIndicators::boundsOfSlot(branch, 0));
         room = joined(room, TWBranchIndicators::boundsOfSlot(branch, icons - 1));

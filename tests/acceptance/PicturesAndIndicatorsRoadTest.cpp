@@ -18,8 +18,7 @@ namespace {
 
 bool overlap(Rect a, Rect b)
 {
-    return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() &&
-           b.minY() < a.maxY();
+    return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
 }
 
 std::string described(Rect r)
@@ -152,7 +151,8 @@ TEST_P(PicturesRoad, PicturesLeaveEveryLabelReadable)
     ASSERT_TRUE(two.enclosedImage()) << "the drop put no picture into the branch";
     const Rect picture = two.enclosedImage()->bounds();
     const Rect text = two.enclosedTextArea()->bounds();
-    EXPECT_FALSE(overlap(picture, text)) << described(picture) << " under the label " << described(text);
+    EXPECT_FALSE(overlap(picture, text))
+        << described(picture) << " under the label " << described(text);
     EXPECT_EQ(coveredByPictures(*map), QStringList());
     // The label shows on the canvas, not the photo through it.
     EXPECT_EQ(photoPixels(grabMapArea(document, text, "dropped")), 0);
@@ -218,9 +218,11 @@ TEST_P(PicturesRoad, AutoArrangeTreeKeepsChildrenClearOfIndicators)
         const Rect k = kid->mainGraphic()->bounds().united(kid->enclosedTextArea()->bounds());
         for (const Rect &r : icons + QList<Rect>{shape}) {
             if (left)
-                EXPECT_LE(k.maxX(), r.minX()) << described(k) << " reaches back over " << described(r);
+                EXPECT_LE(k.maxX(), r.minX())
+                    << described(k) << " reaches back over " << described(r);
             else
-                EXPECT_GE(k.minX(), r.maxX()) << described(k) << " reaches back over " << described(r);
+                EXPECT_GE(k.minX(), r.maxX())
+                    << described(k) << " reaches back over " << described(r);
         }
     }
     grab(document, "arranged");

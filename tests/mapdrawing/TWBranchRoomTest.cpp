@@ -24,8 +24,7 @@ QString show(Rect r)
 
 bool overlap(Rect a, Rect b)
 {
-    return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() &&
-           b.minY() < a.maxY();
+    return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
 }
 
 QByteArray pngOfSize(int width, int height)
@@ -53,8 +52,7 @@ protected:
             b->mainGraphic()->setBranch(b.get());
             b->enclosedTextArea()->setBounds(Rect(shape.x() + 3, shape.y() - 22, 50, 19));
         } else {
-            b->enclosedTextArea()->setBounds(
-                Rect(shape.x() + 3, shape.midY() - 9.5f, 50, 19));
+            b->enclosedTextArea()->setBounds(Rect(shape.x() + 3, shape.midY() - 9.5f, 50, 19));
         }
         return b;
     }
@@ -105,8 +103,8 @@ protected:
                 for (const Rect &ra : shownRects(*a))
                     for (const Rect &rb : shownRects(*b))
                         if (overlap(ra, rb) && nameOf(*a) < nameOf(*b))
-                            found << nameOf(*a) + " " + show(ra) + " covers " + nameOf(*b) +
-                                         " " + show(rb);
+                            found << nameOf(*a) + " " + show(ra) + " covers " + nameOf(*b) + " " +
+                                         show(rb);
             }
         found.removeDuplicates();
         return found;
@@ -142,7 +140,9 @@ TEST_F(TWBranchRoom, ArrangedChildrenStandBeyondTheirParentsIndicators)
         const float x = c.leftOfRoot ? 100 : 500;
         // Four main branches: the first two go to the right of the root,
         // the last two to its left.
-        auto filler = [&](int i) { shaped(root, false, Rect(500, 400 + 50 * i, 60, 30), QStringLiteral("f%1").arg(i)); };
+        auto filler = [&](int i) {
+            shaped(root, false, Rect(500, 400 + 50 * i, 60, 30), QStringLiteral("f%1").arg(i));
+        };
         if (c.leftOfRoot)
             for (int i = 0; i < 3; ++i)
                 filler(i);
@@ -174,9 +174,13 @@ TEST_F(TWBranchRoom, ArrangedChildrenStandBeyondTheirParentsIndicators)
             const Rect k = kid->mainGraphic()->bounds().united(kid->enclosedTextArea()->bounds());
             for (const Rect &r : std::as_const(parentRects)) {
                 if (c.leftOfRoot)
-                    EXPECT_LE(k.maxX(), r.minX()) << (nameOf(*kid) + " " + show(k) + " reaches back over " + show(r)).toStdString();
+                    EXPECT_LE(k.maxX(), r.minX())
+                        << (nameOf(*kid) + " " + show(k) + " reaches back over " + show(r))
+                               .toStdString();
                 else
-                    EXPECT_GE(k.minX(), r.maxX()) << (nameOf(*kid) + " " + show(k) + " reaches back over " + show(r)).toStdString();
+                    EXPECT_GE(k.minX(), r.maxX())
+                        << (nameOf(*kid) + " " + show(k) + " reaches back over " + show(r))
+                               .toStdString();
             }
         }
         EXPECT_EQ(coverings(), QStringList());
@@ -229,7 +233,8 @@ TEST_F(TWBranchRoom, PicturesShareTheBranchsRoomWithItsLabelAndCoverNoNeighbour)
             ASSERT_TRUE(middle->enclosedImage());
             const Rect picture = middle->enclosedImage()->bounds();
             const Rect text = middle->enclosedTextArea()->bounds();
-            EXPECT_FALSE(overlap(picture, text)) << (show(picture) + " " + show(text)).toStdString();
+            EXPECT_FALSE(overlap(picture, text))
+                << (show(picture) + " " + show(text)).toStdString();
             EXPECT_TRUE(overlap(middle->mainGraphic()->bounds(), text));
         } else {
             const std::optional<Image> image = Image::initWithData(png);
@@ -239,7 +244,8 @@ TEST_F(TWBranchRoom, PicturesShareTheBranchsRoomWithItsLabelAndCoverNoNeighbour)
                                                                 QVariant::fromValue(*image)));
             const Rect picture = middle->linkedGraphics().first()->bounds();
             for (const Rect &own : shownRects(*middle).mid(0, 1))
-                EXPECT_FALSE(overlap(picture, own)) << (show(picture) + " " + show(own)).toStdString();
+                EXPECT_FALSE(overlap(picture, own))
+                    << (show(picture) + " " + show(own)).toStdString();
         }
         EXPECT_EQ(middle->textRelativePosition(), c.positionAfter);
         EXPECT_EQ(coverings(), QStringList());
