@@ -188,17 +188,19 @@ Rect layoutRoom(const TWMapBranch &branch)
     Rect room = branch.branchBounds();
     if (branch.isRoot())
         return room;
-    room = joined(room, mainBounds(branch));
+    const TWGraphic *shape = branch.mainGraphic().get();
+    if (!shape)
+        return room;
+    room = joined(room, shape->bounds());
     // The indicators stand in one row: its first and last slots span it. A
     // label placed by no known position puts them nowhere in particular.
-    const TWGraphic *shape = branch.mainGraphic().get();
-    const bool rowPlaced =
-        (shape && shape->getTextAlignmentMode() == 0) ||
-        dynamic_cast<const TWFlexiBranch *>(shape) ||
-        (branch.textRelativePosition() >= 1 && branch.textRelativePosition() <= 3);
-    if (const int icons = branch.suffixIcons().count(); icons > 0 && rowPlaced) {
-        room = joined(room, TWBranchIndicators::boundsOfSlot(branch, 0));
-        room = joined(room, TWBranchIndicators::boundsOfSlot(branch, icons - 1));
+    if (const int icons = branch.suffixIcons().count(); icons > 0) {
+        const int position = branch.textRelativePosition();
+        if ((position >= 1 && position <= 3) || shape->getTextAlignmentMode() == 0 ||
+            dynamic_cast<const TWFlexiBranch *>(shape)) {
+            room = joined(room, TWBranchIndicators::boundsOfSlot(branch, 0));
+            room = joined(room, TWBranchIndicators::boundsOfSlot(branch, icons - 1));
+        }
     }
     for (const std::shared_ptr<TWGraphic> &g : branch.linkedGraphics()) {
         if (dynamic_cast<const TWImage *>(g.get()))
