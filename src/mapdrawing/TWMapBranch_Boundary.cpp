@@ -141,7 +141,7 @@ void updateOrdinary(TWMapBranch &branch, const TWMapBranch &changed)
         if (!points.isEmpty()) {
             if (!key) {
                 key = keyOf(changed);
-                rect = changed.branchBounds();
+                rect = layoutRoom(changed);
             }
             fillCorners(points[*key], rect, repelOf(*b) + effectiveBoundaryMargin(*b));
         }
@@ -185,7 +185,7 @@ void rebuildOrdinary(TWMapBranch &branch)
     const float grow = repelOf(branch) + effectiveBoundaryMargin(branch);
     if (branch.isRoot()) {
         if (!branch.hidden())
-            fillCorners(points[keyOf(branch)], branch.branchBounds(), grow);
+            fillCorners(points[keyOf(branch)], layoutRoom(branch), grow);
         return;
     }
     BranchList shown;
@@ -195,7 +195,7 @@ void rebuildOrdinary(TWMapBranch &branch)
     if (!shown.isEmpty())
         points.reserve(shown.size());
     for (const std::shared_ptr<TWMapBranch> &d : std::as_const(shown))
-        fillCorners(points[keyOf(*d)], d->branchBounds(), grow);
+        fillCorners(points[keyOf(*d)], layoutRoom(*d), grow);
 }
 
 // The branch's own points while a layout runs.

@@ -4,7 +4,9 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWImage.h"
 #include "graphics/TWTextArea.h"
+#include "mapdrawing/TWBranchIndicators.h"
 #include "model/TWMap.h"
 #include "model/TWMapLayoutServices.h"
 #include "platform/NotificationCenter.h"
@@ -160,6 +162,51 @@ bool stopsDescent(const TWMapBranch &branch)
     const TWMap *map = branch.map();
     return branch.childrenHidden() && map &&
            map->branchHideLevel() >= branch.getThisBranchLevel() + 1;
+}
+
+// --- the room a branch takes ---
+
+namespace {
+
+// A union that keeps a line: a shape of no height still reaches from one
+// end to the other, where a plain union would drop it as empty.
+Rect joined(Rect a, Rect b)
+{
+    if (b.width() <= 0 && b.height() <= 0)
+        return a;
+    if (a.width() <= 0 && a.height() <= 0)
+        return b;
+    const float x0 = std::min(a.minX(), b.minX());
+    const float y0 = std::min(a.minY(), b.minY());
+    return {x0, y0, std::max(a.maxX(), b.maxX()) - x0, std::max(a.maxY(), b.maxY()) - y0};
+}
+
+} // namespace
+
+Rect layoutRoom(const TWMapBranch &branch)
+{
+    Rect room = branch.branchBounds();
+    if (branch.isRoot())
+        return room;
+    const TWGraphic *shape = branch.mainGraphic().get();
+    if (!shape)
+        return room;
+    room = joined(room, shape->bounds());
+    // The indicators stand in one row: its first and last slots span it. A
+    // label placed by no known position puts them nowhere in particular.
+    if (const int icons = branch.suffixIcons().count(); icons > 0) {
+        const int position = branch.textRelativePosition();
+        if ((position >= 1 && position <= 3) || shape->getTextAlignmentMode() == 0 ||
+            dynamic_cast<const TWFlexiBranch *>(shape)) {
+            room = joined(room, TWBranchIndicators::boundsOfSlot(branch, 0));
+            room = joined(room, TWBranchIndicators::boundsOfSlot(branch, icons - 1));
+        }
+    }
+    for (const std::shared_ptr<TWGraphic> &g : branch.linkedGraphics()) {
+        if (dynamic_cast<const TWImage *>(g.get()))
+            room = joined(room, g->bounds());
+    }
+    return room;
 }
 
 // --- shadow rectangles ---
@@ -354,7 +401,7 @@ void settleSubtree(TWMapBranch &branch)
 
 void cacheBranchBoundsOfBranchOnly(TWMapBranch &branch)
 {
-    const Rect bounds = branch.branchBounds();
+    const Rect bounds = layoutRoom(branch);
     branch.setAutolayoutBranchOriginalBounds(bounds);
     branch.setAutolayoutBranchMovedBounds(bounds);
     populateAutolayoutBoundaryFromOrdinaryBoundary(branch);
@@ -373,7 +420,7 @@ void cacheRepelBounds(TWMapBranch &branch)
 {
     const TWMap *map = branch.map();
     const float repel = map ? float(map->repelDistance()) : 0;
-    const Rect b = branch.branchBounds();
+    const Rect b = layoutRoom(branch);
     const Rect grown(b.x(), b.y() - repel * 0.5f, b.width(), b.height() + repel);
     branch.setAutolayoutBranchOriginalBounds(grown);
     branch.setAutolayoutBranchMovedBounds(grown);
@@ -406,7 +453,7 @@ namespace {
 void cacheAndPlace(TWMapBranch &branch, const TWMapBranch *parent, int level, float firstLevelX,
                    float spacing, float rootMidX)
 {
-    const Rect bounds = branch.branchBounds();
+    const Rect bounds = layoutRoom(branch);
     branch.setAutolayoutBranchOriginalBounds(bounds);
     branch.setAutolayoutBranchMovedBounds(bounds);
     // Every outline is made anew, the branch's own points first.

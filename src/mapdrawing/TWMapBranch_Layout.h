@@ -37,6 +37,13 @@ void widenToNaturalSize(TWMapBranch &branch);
 // caching, committing and placing stop here.
 bool stopsDescent(const TWMapBranch &branch);
 
+// The rectangle a branch takes on the map, which layouts keep clear of its
+// neighbours: its shape (a line counts with its length) and label, the
+// indicators it shows beside them and the pictures attached to it. The root
+// counts with its shape and label alone, so that the first level stays
+// centred on it.
+Rect layoutRoom(const TWMapBranch &branch);
+
 // --- shadow rectangles ---
 // Stores the rectangle (shifting the outline's extremes by the change of y)
 // and refreshes the branch's own points; children stay.

@@ -48,4 +48,8 @@ public:
     bool boundaryPathContainsPoint(TWMapBranch &branch, Point point) override;
     Rect boundsOfShowAndHideImage(TWMapBranch &branch) override;
     void autoArrangeWithMovedBranches(TWMap &map, const BranchList &moved) override;
+    // Unless the layout is free: the neighbours the branch's room now
+    // reaches are pushed up or down, the first level included, each side by
+    // one amount, so that their rooms keep twice the repel distance from it.
+    void makeRoomForBranch(TWMapBranch &branch) override;
 };

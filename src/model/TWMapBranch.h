@@ -606,9 +606,14 @@ public:
     // With the map's automatic check boxes, the state the descendants that
     // show check boxes give (-1 mixed); else the stored state.
     int calculatedCheckboxState() const;
+    // Before a picture comes into the shape: a label centred on it would
+    // be drawn over the picture, so it goes below (a flexi branch's label
+    // runs along its curve and stays).
+    void moveLabelClearOfNewPicture();
     // Puts the picture (null takes it out) inside the shape, its data in the
     // package, the shape resized around it and the children moved by the
-    // width change. Always true.
+    // width change. A label centred in the shape goes below the picture,
+    // which it would otherwise cover. Always true.
     bool setEnclosedImageFromImage(const Image *image);
     // The file's bytes as the picture; false (a beep, nothing changed) when
     // the file is no picture. No path takes the picture out.

@@ -69,6 +69,8 @@ void TWMapBranch::publicSetEnclosedImageFromData(const QByteArray &data, const Q
 {
     if (!m_mainGraphic)
         return;
+    if (size != Size())
+        moveLabelClearOfNewPicture();
     Rect shape = m_mainGraphic->bounds();
     const Rect pictureBounds =
         layoutServices().enclosedImageBoundsForNewImageOfSize(*this, size, shape);
@@ -86,6 +88,8 @@ void TWMapBranch::publicSetEnclosedImageFromData(const QByteArray &data, const Q
         picture->setBranch(this);
     }
     m_mainGraphic->setBounds(shape);
+    if (size != Size())
+        layoutServices().makeRoomForBranch(*this);
     nameUndoAction("Set branch image");
     postBranch(BranchImageChangedNotification);
 }
@@ -94,6 +98,7 @@ void TWMapBranch::publicSetEnclosedImageFromFilename(const QString &path)
 {
     if (!setEnclosedImageFromFilename(path))
         return;
+    layoutServices().makeRoomForBranch(*this);
     nameUndoAction("Set branch image");
     postBranch(BranchImageChangedNotification);
 }
@@ -101,6 +106,8 @@ void TWMapBranch::publicSetEnclosedImageFromFilename(const QString &path)
 void TWMapBranch::publicSetEnclosedImageFromImage(const Image *image)
 {
     setEnclosedImageFromImage(image);
+    if (image)
+        layoutServices().makeRoomForBranch(*this);
     nameUndoAction("Set branch image");
     postBranch(BranchImageChangedNotification);
 }

@@ -9,6 +9,7 @@
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapBranch_PublicInterfaceSupport.h"
+#include "model/TWMapLayoutServices.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/Random.h"
@@ -42,6 +43,65 @@ void setOutline(TWGraphic &graphic, bool drawn, bool inherited)
     graphic.setStrokeWidth(1.0f);
     graphic.setInheritsFill(inherited);
     graphic.setInheritsStroke(inherited);
+}
+
+// A union that keeps a line, whose shape has no height.
+Rect joined(Rect a, Rect b)
+{
+    if (b.width() <= 0 && b.height() <= 0)
+        return a;
+    if (a.width() <= 0 && a.height() <= 0)
+        return b;
+    const float x0 = std::min(a.minX(), b.minX());
+    const float y0 = std::min(a.minY(), b.minY());
+    return {x0, y0, std::max(a.maxX(), b.maxX()) - x0, std::max(a.maxY(), b.maxY()) - y0};
+}
+
+Rect shapeAndLabel(const TWMapBranch &branch)
+{
+    return joined(branch.branchBounds(),
+                  branch.mainGraphic() ? branch.mainGraphic()->bounds() : Rect());
+}
+
+// Where a new attached picture covers neither its branch's label nor any
+// other branch or attached graphic shown: above the branch, below it or on
+// its outer side, as near as the map allows; the old place above the label
+// when the map is too crowded for any.
+Point freeSpotForPicture(TWMapBranch &branch, Size size, Point fallback)
+{
+    constexpr float Gap = 6, Step = 12;
+    constexpr int Steps = 12;
+    const TWMap *map = branch.map();
+    if (!map || !map->root())
+        return fallback;
+    QList<Rect> taken;
+    TWMapBranch::BranchList shown;
+    map->root()->allDescendantsIntoArray(shown, false);
+    for (const std::shared_ptr<TWMapBranch> &b : std::as_const(shown)) {
+        taken.append(shapeAndLabel(*b));
+        for (const std::shared_ptr<TWGraphic> &g : b->linkedGraphics())
+            taken.append(g->bounds());
+    }
+    const Rect own = shapeAndLabel(branch);
+    const bool left = branch.isToLeftOfRoot();
+    const auto isFree = [&](Rect r) {
+        return std::none_of(taken.cbegin(), taken.cend(),
+                            [&](const Rect &t) { return t.intersects(r); });
+    };
+    for (int k = 0; k < Steps; ++k) {
+        const float d = Gap + Step * float(k);
+        const Rect candidates[] = {
+            {own.x(), own.y() - d - size.height, size.width, size.height},
+            {own.x(), own.maxY() + d, size.width, size.height},
+            {left ? own.x() - d - size.width : own.maxX() + d, own.midY() - size.height / 2,
+             size.width, size.height},
+        };
+        for (const Rect &r : candidates) {
+            if (isFree(r))
+                return r.origin;
+        }
+    }
+    return fallback;
 }
 
 } // namespace
@@ -138,8 +198,11 @@ TWMapBranch::publicCreateLinkedGraphicOfType(int type, Size size, std::optional<
     const Size shown =
         size.width > 0 && size.height > 0 ? size : Size(DefaultLinkedSize, DefaultLinkedSize);
     const Rect around = branchBounds();
-    const Point origin =
+    Point origin =
         position ? *position : Point(around.x() + LinkedOffset, around.y() - LinkedOffset);
+    const bool picture = type == LinkedImage || type == LinkedPackageImage;
+    if (picture && !position)
+        origin = freeSpotForPicture(*this, shown, origin);
     graphic->setBounds(Rect(origin.x, origin.y, shown.width, shown.height));
 
     graphic->setInternalOrdering(getMinimumAttachedGraphicNumber() - 1);
@@ -152,6 +215,11 @@ TWMapBranch::publicCreateLinkedGraphicOfType(int type, Size size, std::optional<
     }
     insertObjectInLinkedGraphicsAtIndex(graphic, 0);
     removeGraphicOrderCache();
+    // An attached picture is part of the room the layout keeps for the branch.
+    if (picture && parent()) {
+        layoutServices().updateBoundaryForChangedChild(*this, *this);
+        layoutServices().makeRoomForBranch(*this);
+    }
     nameUndoAction(actionName);
     graphic->applyAutoStyle();
     NotificationCenter::defaultCenter().post(LinkedGraphicAddedNotification,

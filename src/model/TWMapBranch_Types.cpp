@@ -138,10 +138,21 @@ QString picturePath(const TWGraphic &picture, const QString &fileName)
 
 } // namespace
 
+void TWMapBranch::moveLabelClearOfNewPicture()
+{
+    if (!m_mainGraphic || m_textRelativePosition == 1 || m_textRelativePosition == 3)
+        return;
+    if (m_mainGraphic->className() == QLatin1String("TWFlexiBranch"))
+        return;
+    setTextRelativePosition(3);
+}
+
 bool TWMapBranch::setEnclosedImageFromImage(const Image *image)
 {
     if (!m_mainGraphic)
         return true;
+    if (image)
+        moveLabelClearOfNewPicture();
     Rect shape = m_mainGraphic->bounds();
     const float oldX = shape.x();
     const float oldWidth = shape.width();
@@ -209,6 +220,8 @@ bool TWMapBranch::setEnclosedImageFromFilename(const std::optional<QString> &pat
     }
     if (!m_mainGraphic)
         return true;
+    if (image)
+        moveLabelClearOfNewPicture();
     Rect shape = m_mainGraphic->bounds();
     const Rect pictureBounds = layoutServices().enclosedImageBoundsForNewImageOfSize(
         *this, image ? image->size() : Size(), shape);

@@ -91,6 +91,9 @@ public:
 
     // --- the map ---
     virtual void autoArrangeWithMovedBranches(TWMap &map, const BranchList &moved) {}
+    // After the branch took more room (a picture came in): the branches
+    // above and below it on its side move out of its way.
+    virtual void makeRoomForBranch(TWMapBranch &branch) {}
     // Numbers the map's tree from its root with the map's formats; the
     // model's own pass, which every set runs unless it numbers otherwise.
     virtual void recalculateOutlineNumbers(TWMap &map);

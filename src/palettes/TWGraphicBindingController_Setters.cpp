@@ -6,6 +6,7 @@
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
+#include "model/TWMapLayoutServices.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
@@ -50,6 +51,8 @@ void constrainToWidth(TWMapBranch &branch, float width, bool on)
 void setEnclosedImage(TWMapBranch &branch, const Image *image)
 {
     branch.setEnclosedImageFromImage(image);
+    if (image)
+        branch.layoutServices().makeRoomForBranch(branch);
     nameStep(branch, "Set branch image");
     NotificationCenter::defaultCenter().post(BranchImageChangedNotification, &branch);
 }

@@ -191,7 +191,9 @@ TEST_F(TWBranchTypesTest, PicturesAreStoredByKindAndTheSubtreeFollowsTheShape)
             added.removeAll(p);
         EXPECT_EQ(added, QStringList{path});
         EXPECT_EQ(b->enclosedImageData(), c.data);
-        EXPECT_EQ(pictures->calls.first(),
+        // The centred label went below the picture first.
+        EXPECT_EQ(b->textRelativePosition(), 3);
+        EXPECT_EQ(pictures->calls.filter("picture ").first(),
                   QString("picture %1x%2").arg(width).arg(c.image->size().height));
         EXPECT_EQ(b->mainGraphic()->bounds(), Rect(500 - width, 100, 80 + width, 30));
         // The shape grew on its left: the children move left by as much.

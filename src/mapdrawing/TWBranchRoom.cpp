@@ -1,0 +1,123 @@
+// Room for a branch that grew where it stands: its neighbours step aside.
+
+#include "mapdrawing/TWMapBranch_Layout.h"
+#include "mapdrawing/TWMapLayout.h"
+
+#include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
+#include "model/TWMap.h"
+
+#include <algorithm>
+
+namespace {
+
+using BranchList = TWMapBranch::BranchList;
+
+// The branches that stand above (or below) the branch on its side: its
+// siblings on that side and those of its ancestors below the first level,
+// as the loose layout pushes them; on the first level, the other branches
+// of the same side of the root, by height.
+BranchList neighbours(TWMapBranch &branch, bool above)
+{
+    BranchList list;
+    TWMapBranch *parent = branch.parent();
+    if (!parent)
+        return list;
+    if (!parent->isRoot()) {
+        if (above)
+            TWBranchLayout::allBranchesAboveMeIntoArray(branch, list);
+        else
+            TWBranchLayout::allBranchesBelowMeIntoArray(branch, list);
+        return list;
+    }
+    const bool left = branch.isToLeftOfRoot();
+    // By the labels: a shape that grew around a picture keeps its label
+    // where it was, while its centre moved.
+    const auto height = [](const TWMapBranch &b) {
+        const TWGraphic *g = b.enclosedTextArea()
+                                 ? static_cast<const TWGraphic *>(b.enclosedTextArea().get())
+                                 : b.mainGraphic().get();
+        return g ? g->bounds().midY() : 0.0f;
+    };
+    const float y = height(branch);
+    for (const std::shared_ptr<TWMapBranch> &other : parent->children()) {
+        if (other.get() == &branch || other->hidden() || !other->mainGraphic() ||
+            other->isToLeftOfRoot() != left)
+            continue;
+        const float oy = height(*other);
+        if (above ? oy < y : oy >= y)
+            list.append(other);
+    }
+    return list;
+}
+
+void shownSubtree(TWMapBranch &branch, BranchList &out)
+{
+    out.append(branch.shared_from_this());
+    if (TWBranchLayout::stopsDescent(branch) || branch.childrenHidden())
+        return;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children())
+        shownSubtree(*child, out);
+}
+
+bool covers(Rect a, Rect b)
+{
+    return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
+}
+
+void push(TWMapBranch &branch, float dy)
+{
+    TWBranchLayout::moveBranchBy(branch, 0, dy, true);
+    TWBranchLayout::invalidateBoundary(branch);
+    if (branch.connectionGraphic())
+        branch.connectionGraphic()->updateBounds();
+}
+
+} // namespace
+
+void TWMapLayout::makeRoomForBranch(TWMapBranch &branch)
+{
+    TWMap *map = branch.map();
+    if (!map || map->layoutAssistanceMode() == 1 || branch.isRoot() || branch.hidden())
+        return;
+    const float clearance = 2 * float(map->repelDistance());
+    const Rect own = TWBranchLayout::layoutRoom(branch);
+    const BranchList above = neighbours(branch, true);
+    const BranchList below = neighbours(branch, false);
+    // Measured before anything moves, as the loose layout does.
+    float up = 0, down = 0;
+    BranchList subtree;
+    for (const std::shared_ptr<TWMapBranch> &n : above) {
+        subtree.clear();
+        shownSubtree(*n, subtree);
+        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree)) {
+            const Rect r = TWBranchLayout::layoutRoom(*d);
+            if (covers(r, own))
+                up = std::max(up, r.maxY() + clearance - own.minY());
+        }
+    }
+    for (const std::shared_ptr<TWMapBranch> &n : below) {
+        subtree.clear();
+        shownSubtree(*n, subtree);
+        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree)) {
+            const Rect r = TWBranchLayout::layoutRoom(*d);
+            if (covers(r, own))
+                down = std::max(down, own.maxY() + clearance - r.minY());
+        }
+    }
+    if (up <= 0 && down <= 0)
+        return;
+    const TWConnectionGraphic::Batch connections;
+    if (up > 0) {
+        for (const std::shared_ptr<TWMapBranch> &n : above)
+            push(*n, -up);
+    }
+    if (down > 0) {
+        for (const std::shared_ptr<TWMapBranch> &n : below)
+            push(*n, down);
+    }
+    TWBranchLayout::invalidateBoundary(branch);
+    for (TWMapBranch *p = branch.parent(); p && !p->isRoot(); p = p->parent())
+        TWBranchLayout::invalidateBoundary(*p);
+}

@@ -1,0 +1,231 @@
+// Pictures and indicators on a keyboard-built map: a picture dropped on a
+// branch, or attached to one, leaves every label readable, and Auto-arrange
+// Tree keeps children clear of a branch's link, note and check-box icons.
+
+#include "AcceptanceSupport.h"
+
+#include "graphics/TWImage.h"
+#include "mapdrawing/TWBranchIndicators.h"
+#include "model/TWAttachedText.h"
+#include "model/TWHyperlink.h"
+
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPainter>
+
+namespace {
+
+bool overlap(Rect a, Rect b)
+{
+    return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
+}
+
+std::string described(Rect r)
+{
+    return QStringLiteral("(%1, %2, %3 x %4)")
+        .arg(r.x())
+        .arg(r.y())
+        .arg(r.width())
+        .arg(r.height())
+        .toStdString();
+}
+
+// A photo as the media browser offers it: dark blue with a yellow middle.
+QString writePhoto(const QString &path)
+{
+    QImage image(200, 150, QImage::Format_RGB32);
+    image.fill(QColor(0, 0, 139));
+    QPainter(&image).fillRect(20, 20, 160, 110, Qt::yellow);
+    image.save(path);
+    return path;
+}
+
+// Pixels of the photo's colours.
+int photoPixels(const QImage &image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const bool blue = c.red() < 40 && c.green() < 40 && c.blue() > 100;
+            const bool yellow = c.red() > 200 && c.green() > 200 && c.blue() < 60;
+            count += blue || yellow;
+        }
+    return count;
+}
+
+} // namespace
+
+class PicturesRoad : public AcceptanceTest
+{
+protected:
+    // Tab for the first child of the clicked branch, Shift-Tab for the next.
+    void grow(TWDocument *document, const TWMapBranch &parent, const QStringList &labels)
+    {
+        click(document, windowPoint(document, *parent.enclosedTextArea()));
+        key(document, Qt::Key_Tab);
+        for (qsizetype i = 0; i < labels.size(); ++i) {
+            if (i > 0)
+                key(document, Qt::Key_Backtab, Qt::ShiftModifier);
+            type(document, labels.at(i));
+        }
+        key(document, Qt::Key_Escape);
+    }
+    static TWMapBranch *named(TWMapBranch &from, const QString &name)
+    {
+        if (label(from) == name)
+            return &from;
+        for (const auto &c : from.children())
+            if (TWMapBranch *found = named(*c, name))
+                return found;
+        return nullptr;
+    }
+    static void collect(TWMapBranch &from, QList<TWMapBranch *> &out)
+    {
+        out << &from;
+        for (const auto &c : from.children())
+            collect(*c, out);
+    }
+    // Every label that some picture covers, and every other branch's shape
+    // that a picture covers, named.
+    static QStringList coveredByPictures(TWMap &map)
+    {
+        QList<TWMapBranch *> all;
+        collect(*map.root(), all);
+        QStringList covered;
+        for (TWMapBranch *owner : std::as_const(all)) {
+            QList<Rect> pictures;
+            if (owner->enclosedImage())
+                pictures << owner->enclosedImage()->bounds();
+            for (const auto &g : owner->linkedGraphics())
+                pictures << g->bounds();
+            for (const Rect &p : std::as_const(pictures))
+                for (TWMapBranch *b : std::as_const(all)) {
+                    if (overlap(p, b->enclosedTextArea()->bounds()))
+                        covered << label(*owner) + "'s picture covers the label " + label(*b);
+                    else if (b != owner && overlap(p, b->mainGraphic()->bounds()))
+                        covered << label(*owner) + "'s picture covers the shape of " + label(*b);
+                }
+        }
+        return covered;
+    }
+    // A file dropped on the canvas at a point of the map, as from the media
+    // browser, which offers its pictures as files.
+    void dropFile(TWDocument *document, const QString &path, Point at)
+    {
+        QWidget *viewport = document->graphicView()->viewport();
+        const QRectF r = document->graphicView()->viewportRectFromMap(Rect(at.x, at.y, 0, 0));
+        const QPointF p = r.topLeft();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(p.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &enter);
+        QDragMoveEvent move(p.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &move);
+        QDropEvent drop(p, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &drop);
+        settle();
+    }
+};
+
+// A photo dropped on a branch shows whole with the label below it; a photo
+// attached through Map › Attach › Attach Image... goes beside its branch; no
+// label is drawn over a picture and no picture lies over another branch.
+TEST_P(PicturesRoad, PicturesLeaveEveryLabelReadable)
+{
+    TWDocument *document = newDocument(QSize(1100, 800));
+    ASSERT_TRUE(document);
+    TWMap *map = currentMap(document);
+    grow(document, *map->root(), {"north", "east", "south", "west"});
+    grow(document, *named(*map->root(), "east"), {"one", "two", "three"});
+    wait(100);
+    ASSERT_EQ(coveredByPictures(*map), QStringList());
+
+    // Dropped on the middle child.
+    TWMapBranch &two = *named(*map->root(), "two");
+    const QString photo = writePhoto(dir.filePath("photo.png"));
+    const Rect twoLabel = two.enclosedTextArea()->bounds();
+    dropFile(document, photo, Point(twoLabel.midX(), twoLabel.midY()));
+    wait(200);
+    ASSERT_TRUE(two.enclosedImage()) << "the drop put no picture into the branch";
+    const Rect picture = two.enclosedImage()->bounds();
+    const Rect text = two.enclosedTextArea()->bounds();
+    EXPECT_FALSE(overlap(picture, text))
+        << described(picture) << " under the label " << described(text);
+    EXPECT_EQ(coveredByPictures(*map), QStringList());
+    // The label shows on the canvas, not the photo through it.
+    EXPECT_EQ(photoPixels(grabMapArea(document, text, "dropped")), 0);
+
+    // Attached to a main branch, chosen with a click.
+    TWMapBranch &south = *named(*map->root(), "south");
+    click(document, windowPoint(document, *south.enclosedTextArea()));
+    alerts.queueOpenResponse({photo});
+    ASSERT_TRUE(choose(document, {"Map", "Attach", "Attach Image..."}));
+    wait(200);
+    ASSERT_EQ(south.linkedGraphics().size(), 1);
+    EXPECT_EQ(coveredByPictures(*map), QStringList());
+    for (TWMapBranch *b : {map->root().get(), named(*map->root(), "north"), &south,
+                           named(*map->root(), "west"), &two}) {
+        SCOPED_TRACE(label(*b).toStdString());
+        EXPECT_EQ(photoPixels(grabMapArea(document, b->enclosedTextArea()->bounds(),
+                                          "attached-" + label(*b))),
+                  0);
+    }
+    grab(document, "pictures");
+}
+
+// The check box is turned on in the Branch palette, the branch has a link
+// and a note; Auto-arrange Tree places the children beyond all of them.
+TEST_P(PicturesRoad, AutoArrangeTreeKeepsChildrenClearOfIndicators)
+{
+    TWDocument *document = newDocument(QSize(1100, 800));
+    ASSERT_TRUE(document);
+    TWMap *map = currentMap(document);
+    grow(document, *map->root(), {"alpha", "beta", "gamma", "delta"});
+    TWMapBranch &alpha = *named(*map->root(), "alpha");
+    grow(document, alpha, {"kid one", "kid two", "kid three"});
+    click(document, windowPoint(document, *alpha.enclosedTextArea()));
+    alpha.publicInsertHyperlink(
+        std::make_shared<TWHyperlink>(1, QStringLiteral("https://example.org/"), std::nullopt,
+                                      std::nullopt, std::nullopt),
+        0);
+    alpha.insertObjectInAttachedTextArrayAtIndex(
+        std::make_shared<TWAttachedText>(std::nullopt, nullptr), 0);
+    QCheckBox *checkBox = nullptr;
+    for (QCheckBox *box : document->mainWindow()->findChildren<QCheckBox *>())
+        if (box->text() == QLatin1String("Check Box") && box->isVisible())
+            checkBox = box;
+    ASSERT_TRUE(checkBox) << "no Check Box in the Branch palette";
+    // On its box, where a click turns it on.
+    click(document, checkBox->mapTo(document->mainWindow(), QPoint(8, checkBox->height() / 2)));
+    wait(200);
+    ASSERT_TRUE(alpha.showCheckBox());
+
+    ASSERT_TRUE(choose(document, {"Map", "Arrange", "Auto-arrange Tree"}));
+    wait(300);
+
+    namespace BI = TWBranchIndicators;
+    const QList<Rect> icons = {BI::boundsOfHyperlinkAtIndex(alpha, 0),
+                               BI::boundsOfAttachedTextIndicatorAtIndex(alpha, 0),
+                               BI::boundsOfCheckbox(alpha)};
+    for (const Rect &r : icons)
+        ASSERT_FALSE(r.isEmpty()) << "an indicator is not shown";
+    const Rect shape = alpha.mainGraphic()->bounds();
+    const bool left = shape.midX() < map->root()->mainGraphic()->bounds().midX();
+    for (const auto &kid : alpha.children()) {
+        SCOPED_TRACE(label(*kid).toStdString());
+        const Rect k = kid->mainGraphic()->bounds().united(kid->enclosedTextArea()->bounds());
+        for (const Rect &r : icons + QList<Rect>{shape}) {
+            if (left)
+                EXPECT_LE(k.maxX(), r.minX())
+                    << described(k) << " reaches back over " << described(r);
+            else
+                EXPECT_GE(k.minX(), r.maxX())
+                    << described(k) << " reaches back over " << described(r);
+        }
+    }
+    grab(document, "arranged");
+}
+
+ACCEPTANCE_EDITIONS(PicturesRoad);
