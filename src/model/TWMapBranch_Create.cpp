@@ -200,6 +200,67 @@ std::optional<Target> deeperSiblingTarget(TWMap &map, TWMapBranch &parent, TWMap
     return t;
 }
 
+// Rectangles of a subtree's shown branches: shape and label.
+QList<Rect> shownRects(TWMapBranch &top)
+{
+    TWMapBranch::BranchList shown;
+    top.allDescendantsIntoArray(shown, false);
+    QList<Rect> rects;
+    rects.reserve(shown.size());
+    for (const std::shared_ptr<TWMapBranch> &b : std::as_const(shown))
+        if (b->mainGraphic())
+            rects.append(b->branchBounds());
+    return rects;
+}
+
+// Closer than the gap on both axes; a hair less counts as touching.
+bool crowds(const Rect &a, const Rect &b, float gap)
+{
+    constexpr float hair = 0.01f;
+    return a.minX() < b.maxX() + gap - hair && b.minX() < a.maxX() + gap - hair &&
+           a.minY() < b.maxY() + gap - hair && b.minY() < a.maxY() + gap - hair;
+}
+
+// The smallest vertical move that takes a rectangle clear of all others:
+// none, or just past one of the rectangles it could meet.
+float nearestFreeShift(const Rect &r, const QList<Rect> &others, float gap)
+{
+    QList<float> shifts{0};
+    for (const Rect &o : others) {
+        if (r.minX() < o.maxX() + gap && o.minX() < r.maxX() + gap) {
+            shifts << o.maxY() + gap - r.minY() << o.minY() - gap - r.maxY();
+        }
+    }
+    std::stable_sort(shifts.begin(), shifts.end(),
+                     [](float a, float b) { return std::abs(a) < std::abs(b); });
+    for (const float dy : std::as_const(shifts)) {
+        const Rect moved = r.offsetBy(0, dy);
+        if (std::none_of(others.cbegin(), others.cend(),
+                         [&](const Rect &o) { return crowds(moved, o, gap); }))
+            return dy;
+    }
+    return 0;
+}
+
+// Pushes a main branch up (direction -1) or down (+1) until none of its
+// shown rectangles comes closer than the gap to the settled ones.
+void pushClear(TWMapBranch &branch, const QList<Rect> &settled, float direction, float gap)
+{
+    // Each push clears at least one pair for good; the cap only guards
+    // against rounding going round in circles.
+    for (int round = 0; round < 64; ++round) {
+        float shift = 0;
+        for (const Rect &g : shownRects(branch))
+            for (const Rect &s : settled)
+                if (crowds(g, s, gap))
+                    shift = std::max(shift, direction < 0 ? g.maxY() + gap - s.minY()
+                                                          : s.maxY() + gap - g.minY());
+        if (shift <= 0)
+            return;
+        branch.moveBranchBy(0, direction * shift, true);
+    }
+}
+
 void announceMaximumHideLevel(TWMap &map, bool did)
 {
     NotificationCenter::defaultCenter().post(
@@ -339,4 +400,55 @@ std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *pare
         }
     }
     return added;
+}
+
+void TWMap::makeRoomForNewBranches(const BranchList &added)
+{
+    const std::shared_ptr<TWMap> self = shared_from_this();
+    if (layoutAssistanceMode() != 2 || !m_root)
+        return;
+    const float gap = float(std::max(0, repelDistance()));
+    for (const std::shared_ptr<TWMapBranch> &branch : added) {
+        if (!branch || branch->map() != this || branch->isRoot() || !branch->mainGraphic())
+            continue;
+        if (branch->parent() == m_root.get()) {
+            // A new main branch has no subtree yet: it moves, nothing else.
+            QList<Rect> others;
+            for (const std::shared_ptr<TWMapBranch> &k : m_root->children())
+                if (k != branch)
+                    others << shownRects(*k);
+            if (m_root->mainGraphic())
+                others << m_root->branchBounds();
+            const float dy = nearestFreeShift(branch->branchBounds(), others, gap);
+            if (dy != 0)
+                branch->moveBranchBy(0, dy, true);
+            continue;
+        }
+        TWMapBranch *top = branch->findTopLevelBranch();
+        if (!top || top == m_root.get() || !top->mainGraphic())
+            continue;
+        // The other main branches, nearest first on each side of this one.
+        const float topY = top->mainGraphic()->bounds().midY();
+        BranchList above, below;
+        for (const std::shared_ptr<TWMapBranch> &k : m_root->children()) {
+            if (k.get() == top || k->hidden() || !k->mainGraphic())
+                continue;
+            (k->mainGraphic()->bounds().midY() < topY ? above : below).append(k);
+        }
+        const auto midY = [](const std::shared_ptr<TWMapBranch> &k) {
+            return k->mainGraphic()->bounds().midY();
+        };
+        std::stable_sort(above.begin(), above.end(),
+                         [&](const auto &a, const auto &b) { return midY(a) > midY(b); });
+        std::stable_sort(below.begin(), below.end(),
+                         [&](const auto &a, const auto &b) { return midY(a) < midY(b); });
+        for (const auto &[side, direction] :
+             {std::pair<const BranchList *, float>{&above, -1.f}, {&below, 1.f}}) {
+            QList<Rect> settled = shownRects(*top);
+            for (const std::shared_ptr<TWMapBranch> &k : *side) {
+                pushClear(*k, settled, direction, gap);
+                settled << shownRects(*k);
+            }
+        }
+    }
 }
