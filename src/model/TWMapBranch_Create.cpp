@@ -200,18 +200,41 @@ std::optional<Target> deeperSiblingTarget(TWMap &map, TWMapBranch &parent, TWMap
     return t;
 }
 
-// Rectangles of a subtree's shown branches: shape and label.
-QList<Rect> shownRects(TWMapBranch &top)
+// A main branch's shown branches as rectangles (shape and label), with the
+// box around them all, which spares comparing subtrees that are far apart.
+struct Subtree
 {
-    TWMapBranch::BranchList shown;
-    top.allDescendantsIntoArray(shown, false);
+    TWMapBranch *top = nullptr;
     QList<Rect> rects;
-    rects.reserve(shown.size());
-    for (const std::shared_ptr<TWMapBranch> &b : std::as_const(shown))
-        if (b->mainGraphic())
-            rects.append(b->branchBounds());
-    return rects;
-}
+    Rect box;
+
+    explicit Subtree(TWMapBranch &branch) : top(&branch)
+    {
+        TWMapBranch::BranchList shown;
+        branch.allDescendantsIntoArray(shown, false);
+        rects.reserve(shown.size());
+        float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        for (const std::shared_ptr<TWMapBranch> &b : std::as_const(shown)) {
+            if (!b->mainGraphic())
+                continue;
+            const Rect r = b->branchBounds();
+            if (rects.isEmpty()) {
+                x0 = r.minX(), y0 = r.minY(), x1 = r.maxX(), y1 = r.maxY();
+            } else {
+                x0 = std::min(x0, r.minX()), y0 = std::min(y0, r.minY());
+                x1 = std::max(x1, r.maxX()), y1 = std::max(y1, r.maxY());
+            }
+            rects.append(r);
+        }
+        box = Rect(x0, y0, x1 - x0, y1 - y0);
+    }
+    void offset(float dy)
+    {
+        for (Rect &r : rects)
+            r = r.offsetBy(0, dy);
+        box = box.offsetBy(0, dy);
+    }
+};
 
 // Closer than the gap on both axes; a hair less counts as touching.
 bool crowds(const Rect &a, const Rect &b, float gap)
@@ -221,43 +244,60 @@ bool crowds(const Rect &a, const Rect &b, float gap)
            a.minY() < b.maxY() + gap - hair && b.minY() < a.maxY() + gap - hair;
 }
 
+QList<Rect> crowding(const QList<Rect> &rects, const Rect &box, float gap)
+{
+    QList<Rect> near;
+    for (const Rect &r : rects)
+        if (crowds(r, box, gap))
+            near.append(r);
+    return near;
+}
+
 // The smallest vertical move that takes a rectangle clear of all others:
-// none, or just past one of the rectangles it could meet.
+// the tops it must not take form intervals, and the nearest free top lies at
+// an end of the merged interval that holds the present one.
 float nearestFreeShift(const Rect &r, const QList<Rect> &others, float gap)
 {
-    QList<float> shifts{0};
-    for (const Rect &o : others) {
-        if (r.minX() < o.maxX() + gap && o.minX() < r.maxX() + gap) {
-            shifts << o.maxY() + gap - r.minY() << o.minY() - gap - r.maxY();
-        }
-    }
-    std::stable_sort(shifts.begin(), shifts.end(),
-                     [](float a, float b) { return std::abs(a) < std::abs(b); });
-    for (const float dy : std::as_const(shifts)) {
-        const Rect moved = r.offsetBy(0, dy);
-        if (std::none_of(others.cbegin(), others.cend(),
-                         [&](const Rect &o) { return crowds(moved, o, gap); }))
-            return dy;
+    constexpr float hair = 0.01f;
+    QList<std::pair<float, float>> banned;
+    for (const Rect &o : others)
+        if (r.minX() < o.maxX() + gap - hair && o.minX() < r.maxX() + gap - hair)
+            banned.append({o.minY() - gap - r.height(), o.maxY() + gap});
+    std::sort(banned.begin(), banned.end());
+    const float y = r.minY();
+    for (qsizetype i = 0; i < banned.size();) {
+        float low = banned.at(i).first, high = banned.at(i).second;
+        for (++i; i < banned.size() && banned.at(i).first < high - hair; ++i)
+            high = std::max(high, banned.at(i).second);
+        if (y > low + hair && y < high - hair)
+            return (y - low <= high - y ? low : high) - y;
     }
     return 0;
 }
 
 // Pushes a main branch up (direction -1) or down (+1) until none of its
-// shown rectangles comes closer than the gap to the settled ones.
-void pushClear(TWMapBranch &branch, const QList<Rect> &settled, float direction, float gap)
+// shown rectangles comes closer than the gap to those already settled.
+void pushClear(Subtree &moving, const QList<Subtree> &settled, float direction, float gap)
 {
     // Each push clears at least one pair for good; the cap only guards
     // against rounding going round in circles.
     for (int round = 0; round < 64; ++round) {
         float shift = 0;
-        for (const Rect &g : shownRects(branch))
-            for (const Rect &s : settled)
-                if (crowds(g, s, gap))
-                    shift = std::max(shift, direction < 0 ? g.maxY() + gap - s.minY()
-                                                          : s.maxY() + gap - g.minY());
+        for (const Subtree &s : settled) {
+            if (!crowds(moving.box, s.box, gap))
+                continue;
+            const QList<Rect> mine = crowding(moving.rects, s.box, gap);
+            const QList<Rect> theirs = crowding(s.rects, moving.box, gap);
+            for (const Rect &g : mine)
+                for (const Rect &o : theirs)
+                    if (crowds(g, o, gap))
+                        shift = std::max(shift, direction < 0 ? g.maxY() + gap - o.minY()
+                                                              : o.maxY() + gap - g.minY());
+        }
         if (shift <= 0)
             return;
-        branch.moveBranchBy(0, direction * shift, true);
+        moving.top->moveBranchBy(0, direction * shift, true);
+        moving.offset(direction * shift);
     }
 }
 
@@ -415,8 +455,8 @@ void TWMap::makeRoomForNewBranches(const BranchList &added)
             // A new main branch has no subtree yet: it moves, nothing else.
             QList<Rect> others;
             for (const std::shared_ptr<TWMapBranch> &k : m_root->children())
-                if (k != branch)
-                    others << shownRects(*k);
+                if (k != branch && !k->hidden())
+                    others << Subtree(*k).rects;
             if (m_root->mainGraphic())
                 others << m_root->branchBounds();
             const float dy = nearestFreeShift(branch->branchBounds(), others, gap);
@@ -429,25 +469,23 @@ void TWMap::makeRoomForNewBranches(const BranchList &added)
             continue;
         // The other main branches, nearest first on each side of this one.
         const float topY = top->mainGraphic()->bounds().midY();
-        BranchList above, below;
+        QList<Subtree> above, below;
         for (const std::shared_ptr<TWMapBranch> &k : m_root->children()) {
             if (k.get() == top || k->hidden() || !k->mainGraphic())
                 continue;
-            (k->mainGraphic()->bounds().midY() < topY ? above : below).append(k);
+            (k->mainGraphic()->bounds().midY() < topY ? above : below).append(Subtree(*k));
         }
-        const auto midY = [](const std::shared_ptr<TWMapBranch> &k) {
-            return k->mainGraphic()->bounds().midY();
-        };
+        const auto midY = [](const Subtree &k) { return k.top->mainGraphic()->bounds().midY(); };
         std::stable_sort(above.begin(), above.end(),
                          [&](const auto &a, const auto &b) { return midY(a) > midY(b); });
         std::stable_sort(below.begin(), below.end(),
                          [&](const auto &a, const auto &b) { return midY(a) < midY(b); });
         for (const auto &[side, direction] :
-             {std::pair<const BranchList *, float>{&above, -1.f}, {&below, 1.f}}) {
-            QList<Rect> settled = shownRects(*top);
-            for (const std::shared_ptr<TWMapBranch> &k : *side) {
-                pushClear(*k, settled, direction, gap);
-                settled << shownRects(*k);
+             {std::pair<QList<Subtree> *, float>{&above, -1.f}, {&below, 1.f}}) {
+            QList<Subtree> settled{Subtree(*top)};
+            for (Subtree &k : *side) {
+                pushClear(k, settled, direction, gap);
+                settled.append(k);
             }
         }
     }
