@@ -19,6 +19,7 @@
 #include "support/TWPreferences.h"
 
 #include <QDebug>
+#include <QHash>
 #include <algorithm>
 #include <cmath>
 
@@ -244,15 +245,6 @@ bool crowds(const Rect &a, const Rect &b, float gap)
            a.minY() < b.maxY() + gap - hair && b.minY() < a.maxY() + gap - hair;
 }
 
-QList<Rect> crowding(const QList<Rect> &rects, const Rect &box, float gap)
-{
-    QList<Rect> near;
-    for (const Rect &r : rects)
-        if (crowds(r, box, gap))
-            near.append(r);
-    return near;
-}
-
 // The smallest vertical move that takes a rectangle clear of all others:
 // the tops it must not take form intervals, and the nearest free top lies at
 // an end of the merged interval that holds the present one.
@@ -275,25 +267,70 @@ float nearestFreeShift(const Rect &r, const QList<Rect> &others, float gap)
     return 0;
 }
 
+// Rectangles filed by the grid cells they reach, so that a rectangle meets
+// only its neighbours: columns and rows of labels alike stay cheap.
+class RectGrid
+{
+public:
+    explicit RectGrid(float gap) : m_gap(gap) {}
+    void add(const Subtree &subtree)
+    {
+        m_boxes.append(subtree.box);
+        for (const Rect &r : subtree.rects) {
+            const qsizetype i = m_rects.size();
+            m_rects.append(r);
+            forCells(r, [&](quint64 key) { m_cells[key].append(i); });
+        }
+    }
+    // Whether any subtree filed comes within the gap of the box.
+    bool reaches(const Rect &box) const
+    {
+        return std::any_of(m_boxes.cbegin(), m_boxes.cend(),
+                           [&](const Rect &b) { return crowds(box, b, m_gap); });
+    }
+    // Calls back with every filed rectangle that may come within the gap.
+    template <typename F> void near(const Rect &r, F &&f) const
+    {
+        forCells(r.insetBy(-m_gap, -m_gap), [&](quint64 key) {
+            const auto it = m_cells.constFind(key);
+            if (it != m_cells.cend())
+                for (const qsizetype i : *it)
+                    f(m_rects.at(i));
+        });
+    }
+
+private:
+    static constexpr float Cell = 128;
+    template <typename F> static void forCells(const Rect &r, F &&f)
+    {
+        const qint64 x0 = qint64(std::floor(r.minX() / Cell)),
+                     x1 = qint64(std::floor(r.maxX() / Cell));
+        const qint64 y0 = qint64(std::floor(r.minY() / Cell)),
+                     y1 = qint64(std::floor(r.maxY() / Cell));
+        for (qint64 x = x0; x <= x1; ++x)
+            for (qint64 y = y0; y <= y1; ++y)
+                f((quint64(quint32(x)) << 32) | quint32(y));
+    }
+    float m_gap;
+    QList<Rect> m_boxes;
+    QList<Rect> m_rects;
+    QHash<quint64, QList<qsizetype>> m_cells;
+};
+
 // Pushes a main branch up (direction -1) or down (+1) until none of its
 // shown rectangles comes closer than the gap to those already settled.
-void pushClear(Subtree &moving, const QList<Subtree> &settled, float direction, float gap)
+void pushClear(Subtree &moving, const RectGrid &settled, float direction, float gap)
 {
     // Each push clears at least one pair for good; the cap only guards
     // against rounding going round in circles.
-    for (int round = 0; round < 64; ++round) {
+    for (int round = 0; round < 64 && settled.reaches(moving.box); ++round) {
         float shift = 0;
-        for (const Subtree &s : settled) {
-            if (!crowds(moving.box, s.box, gap))
-                continue;
-            const QList<Rect> mine = crowding(moving.rects, s.box, gap);
-            const QList<Rect> theirs = crowding(s.rects, moving.box, gap);
-            for (const Rect &g : mine)
-                for (const Rect &o : theirs)
-                    if (crowds(g, o, gap))
-                        shift = std::max(shift, direction < 0 ? g.maxY() + gap - o.minY()
-                                                              : o.maxY() + gap - g.minY());
-        }
+        for (const Rect &g : moving.rects)
+            settled.near(g, [&](const Rect &o) {
+                if (crowds(g, o, gap))
+                    shift = std::max(shift, direction < 0 ? g.maxY() + gap - o.minY()
+                                                          : o.maxY() + gap - g.minY());
+            });
         if (shift <= 0)
             return;
         moving.top->moveBranchBy(0, direction * shift, true);
@@ -482,10 +519,11 @@ void TWMap::makeRoomForNewBranches(const BranchList &added)
                          [&](const auto &a, const auto &b) { return midY(a) < midY(b); });
         for (const auto &[side, direction] :
              {std::pair<QList<Subtree> *, float>{&above, -1.f}, {&below, 1.f}}) {
-            QList<Subtree> settled{Subtree(*top)};
+            RectGrid settled(gap);
+            settled.add(Subtree(*top));
             for (Subtree &k : *side) {
                 pushClear(k, settled, direction, gap);
-                settled.append(k);
+                settled.add(k);
             }
         }
     }
