@@ -215,6 +215,29 @@ void BM_LoosePushAfterMove(benchmark::State &state)
 }
 BENCHMARK(BM_LoosePushAfterMove)->Apply(sizes)->Complexity()->Unit(benchmark::kMillisecond);
 
+// The room a branch made from the keyboard gets in the loose layout, once
+// it is placed: a leaf deep in the last chain and a new main branch, with
+// room already there (the usual case), so that the cost is that of looking.
+void BM_LooseRoomForNewBranch(benchmark::State &state)
+{
+    Tree &tree = sharedTree(int(state.range(1)));
+    tree.map->branchDisplaySettingsForUpdate().layoutAssistanceMode = 2;
+    const std::shared_ptr<TWMapBranch> made =
+        state.range(0) ? tree.root->children().last() : tree.lastParent->children().at(4);
+    tree.map->makeRoomForNewBranches({made});
+    for (auto _ : state) {
+        tree.map->makeRoomForNewBranches({made});
+        NotificationQueue::defaultQueue().flush();
+    }
+    tree.map->branchDisplaySettingsForUpdate().layoutAssistanceMode = 3;
+    state.SetLabel(state.range(0) ? "main branch" : "deep leaf");
+    state.counters["branches"] = tree.count;
+    state.SetComplexityN(tree.count);
+}
+BENCHMARK(BM_LooseRoomForNewBranch)
+    ->ArgsProduct({{0, 1}, {1000, 10000}})
+    ->Unit(benchmark::kMillisecond);
+
 // The whole map moved by dragging its root, or onto the canvas as a window
 // opens: every graphic shifts by the same offset.
 void BM_MoveWholeMap(benchmark::State &state)

@@ -616,7 +616,7 @@ void TWGraphicView::splitDirivOzaz(bool whileTyping)
         placeEditor(textArea->bounds());
     }
 
-    int made = 0;
+    TWMapBranch::BranchList made;
     for (const AttributedString &segment : split.segments) {
         const std::shared_ptr<TWMapBranch> child =
             branch->addChildOfType(document ? document->graphicClassIdentifier() : -1);
@@ -625,10 +625,12 @@ void TWGraphicView::splitDirivOzaz(bool whileTyping)
             continue;
         child->enclosedTextArea()->setText(segment);
         child->makeNaturalSizeHonoringTextWidth(false, true);
-        ++made;
+        made.append(child);
     }
-    if (made == 0)
+    if (made.isEmpty())
         return;
+    if (TWMap *m = branch->map())
+        m->makeRoomForNewBranches(made);
     NotificationCenter &center = NotificationCenter::defaultCenter();
     const NotificationObject documentObject =
         document ? NotificationObject(document->shared_from_this()) : NotificationObject();

@@ -237,6 +237,11 @@ public:
     void makeNaturalSizeOfMarkedBranches();
     // Lays the map out after the branches moved (by the layout assistance mode).
     void autoArangeWithMovedBranches(const BranchList &moved);
+    // Loose layout only: new branches made by the user overlap nothing. A
+    // new main branch slides up or down to the nearest free place; for a
+    // deeper one, the other main branches that its main branch's subtree now
+    // reaches are pushed away from it with their subtrees.
+    void makeRoomForNewBranches(const BranchList &added);
     // Re-sorts the tree by position and numbers it again.
     void recalculateOutlineNumbers();
 

@@ -19,6 +19,7 @@
 #include "support/TWPreferences.h"
 
 #include <QDebug>
+#include <QHash>
 #include <algorithm>
 #include <cmath>
 
@@ -200,6 +201,143 @@ std::optional<Target> deeperSiblingTarget(TWMap &map, TWMapBranch &parent, TWMap
     return t;
 }
 
+// A main branch's shown branches as rectangles (shape and label), with the
+// box around them all, which spares comparing subtrees that are far apart.
+struct Subtree
+{
+    TWMapBranch *top = nullptr;
+    QList<Rect> rects;
+    Rect box;
+
+    explicit Subtree(TWMapBranch &branch) : top(&branch)
+    {
+        TWMapBranch::BranchList shown;
+        branch.allDescendantsIntoArray(shown, false);
+        rects.reserve(shown.size());
+        float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        for (const std::shared_ptr<TWMapBranch> &b : std::as_const(shown)) {
+            if (!b->mainGraphic())
+                continue;
+            const Rect r = b->branchBounds();
+            if (rects.isEmpty()) {
+                x0 = r.minX(), y0 = r.minY(), x1 = r.maxX(), y1 = r.maxY();
+            } else {
+                x0 = std::min(x0, r.minX()), y0 = std::min(y0, r.minY());
+                x1 = std::max(x1, r.maxX()), y1 = std::max(y1, r.maxY());
+            }
+            rects.append(r);
+        }
+        box = Rect(x0, y0, x1 - x0, y1 - y0);
+    }
+    void offset(float dy)
+    {
+        for (Rect &r : rects)
+            r = r.offsetBy(0, dy);
+        box = box.offsetBy(0, dy);
+    }
+};
+
+// Closer than the gap on both axes; a hair less counts as touching.
+bool crowds(const Rect &a, const Rect &b, float gap)
+{
+    constexpr float hair = 0.01f;
+    return a.minX() < b.maxX() + gap - hair && b.minX() < a.maxX() + gap - hair &&
+           a.minY() < b.maxY() + gap - hair && b.minY() < a.maxY() + gap - hair;
+}
+
+// The smallest vertical move that takes a rectangle clear of all others:
+// the tops it must not take form intervals, and the nearest free top lies at
+// an end of the merged interval that holds the present one.
+float nearestFreeShift(const Rect &r, const QList<Rect> &others, float gap)
+{
+    constexpr float hair = 0.01f;
+    QList<std::pair<float, float>> banned;
+    for (const Rect &o : others)
+        if (r.minX() < o.maxX() + gap - hair && o.minX() < r.maxX() + gap - hair)
+            banned.append({o.minY() - gap - r.height(), o.maxY() + gap});
+    std::sort(banned.begin(), banned.end());
+    const float y = r.minY();
+    for (qsizetype i = 0; i < banned.size();) {
+        float low = banned.at(i).first, high = banned.at(i).second;
+        for (++i; i < banned.size() && banned.at(i).first < high - hair; ++i)
+            high = std::max(high, banned.at(i).second);
+        if (y > low + hair && y < high - hair)
+            return (y - low <= high - y ? low : high) - y;
+    }
+    return 0;
+}
+
+// Rectangles filed by the grid cells they reach, so that a rectangle meets
+// only its neighbours: columns and rows of labels alike stay cheap.
+class RectGrid
+{
+public:
+    explicit RectGrid(float gap) : m_gap(gap) {}
+    void add(const Subtree &subtree)
+    {
+        m_boxes.append(subtree.box);
+        for (const Rect &r : subtree.rects) {
+            const qsizetype i = m_rects.size();
+            m_rects.append(r);
+            forCells(r, [&](quint64 key) { m_cells[key].append(i); });
+        }
+    }
+    // Whether any subtree filed comes within the gap of the box.
+    bool reaches(const Rect &box) const
+    {
+        return std::any_of(m_boxes.cbegin(), m_boxes.cend(),
+                           [&](const Rect &b) { return crowds(box, b, m_gap); });
+    }
+    // Calls back with every filed rectangle that may come within the gap.
+    template <typename F> void near(const Rect &r, F &&f) const
+    {
+        forCells(r.insetBy(-m_gap, -m_gap), [&](quint64 key) {
+            const auto it = m_cells.constFind(key);
+            if (it != m_cells.cend())
+                for (const qsizetype i : *it)
+                    f(m_rects.at(i));
+        });
+    }
+
+private:
+    static constexpr float Cell = 128;
+    template <typename F> static void forCells(const Rect &r, F &&f)
+    {
+        const qint64 x0 = qint64(std::floor(r.minX() / Cell)),
+                     x1 = qint64(std::floor(r.maxX() / Cell));
+        const qint64 y0 = qint64(std::floor(r.minY() / Cell)),
+                     y1 = qint64(std::floor(r.maxY() / Cell));
+        for (qint64 x = x0; x <= x1; ++x)
+            for (qint64 y = y0; y <= y1; ++y)
+                f((quint64(quint32(x)) << 32) | quint32(y));
+    }
+    float m_gap;
+    QList<Rect> m_boxes;
+    QList<Rect> m_rects;
+    QHash<quint64, QList<qsizetype>> m_cells;
+};
+
+// Pushes a main branch up (direction -1) or down (+1) until none of its
+// shown rectangles comes closer than the gap to those already settled.
+void pushClear(Subtree &moving, const RectGrid &settled, float direction, float gap)
+{
+    // Each push clears at least one pair for good; the cap only guards
+    // against rounding going round in circles.
+    for (int round = 0; round < 64 && settled.reaches(moving.box); ++round) {
+        float shift = 0;
+        for (const Rect &g : moving.rects)
+            settled.near(g, [&](const Rect &o) {
+                if (crowds(g, o, gap))
+                    shift = std::max(shift, direction < 0 ? g.maxY() + gap - o.minY()
+                                                          : o.maxY() + gap - g.minY());
+            });
+        if (shift <= 0)
+            return;
+        moving.top->moveBranchBy(0, direction * shift, true);
+        moving.offset(direction * shift);
+    }
+}
+
 void announceMaximumHideLevel(TWMap &map, bool did)
 {
     NotificationCenter::defaultCenter().post(
@@ -339,4 +477,54 @@ std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *pare
         }
     }
     return added;
+}
+
+void TWMap::makeRoomForNewBranches(const BranchList &added)
+{
+    const std::shared_ptr<TWMap> self = shared_from_this();
+    if (layoutAssistanceMode() != 2 || !m_root)
+        return;
+    const float gap = float(std::max(0, repelDistance()));
+    for (const std::shared_ptr<TWMapBranch> &branch : added) {
+        if (!branch || branch->map() != this || branch->isRoot() || !branch->mainGraphic())
+            continue;
+        if (branch->parent() == m_root.get()) {
+            // A new main branch has no subtree yet: it moves, nothing else.
+            QList<Rect> others;
+            for (const std::shared_ptr<TWMapBranch> &k : m_root->children())
+                if (k != branch && !k->hidden())
+                    others << Subtree(*k).rects;
+            if (m_root->mainGraphic())
+                others << m_root->branchBounds();
+            const float dy = nearestFreeShift(branch->branchBounds(), others, gap);
+            if (dy != 0)
+                branch->moveBranchBy(0, dy, true);
+            continue;
+        }
+        TWMapBranch *top = branch->findTopLevelBranch();
+        if (!top || top == m_root.get() || !top->mainGraphic())
+            continue;
+        // The other main branches, nearest first on each side of this one.
+        const float topY = top->mainGraphic()->bounds().midY();
+        QList<Subtree> above, below;
+        for (const std::shared_ptr<TWMapBranch> &k : m_root->children()) {
+            if (k.get() == top || k->hidden() || !k->mainGraphic())
+                continue;
+            (k->mainGraphic()->bounds().midY() < topY ? above : below).append(Subtree(*k));
+        }
+        const auto midY = [](const Subtree &k) { return k.top->mainGraphic()->bounds().midY(); };
+        std::stable_sort(above.begin(), above.end(),
+                         [&](const auto &a, const auto &b) { return midY(a) > midY(b); });
+        std::stable_sort(below.begin(), below.end(),
+                         [&](const auto &a, const auto &b) { return midY(a) < midY(b); });
+        for (const auto &[side, direction] :
+             {std::pair<QList<Subtree> *, float>{&above, -1.f}, {&below, 1.f}}) {
+            RectGrid settled(gap);
+            settled.add(Subtree(*top));
+            for (Subtree &k : *side) {
+                pushClear(k, settled, direction, gap);
+                settled.add(k);
+            }
+        }
+    }
 }

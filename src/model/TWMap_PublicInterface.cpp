@@ -112,6 +112,9 @@ TWMap::BranchList TWMap::publicCreateChildrenOfType(int type,
     }
     renumberAfterAdding(created);
     autoArangeWithMovedBranches(sharedBranches(selectedBranches()));
+    // A branch put at a chosen place stays there.
+    if (!location)
+        makeRoomForNewBranches(created);
     NotificationCenter::defaultCenter().post(
         MapsDocBranchesAddedNotification,
         m_document ? NotificationObject(m_document->shared_from_this()) : NotificationObject());
@@ -176,6 +179,7 @@ TWMap::publicCreateSiblingsOfType(int type, const std::optional<QString> &custom
     }
     renumberAfterAdding(created);
     autoArangeWithMovedBranches(sharedBranches(selectedBranches()));
+    makeRoomForNewBranches(created);
     NotificationCenter::defaultCenter().post(
         MapsDocBranchesAddedNotification,
         m_document ? NotificationObject(m_document->shared_from_this()) : NotificationObject());

@@ -639,9 +639,9 @@ TEST_P(SecondWalk, NavigatorShowsTheMapAsSoonAsItIsShown)
 }
 
 // Fifteen branches typed in the default Loose layout: no branch's shape or
-// label lies over another's. Disabled until the loose layout keeps the
-// children of neighbouring main branches apart: today two of them overlap.
-TEST_P(SecondWalk, DISABLED_KeyboardBuiltMapInLooseLayoutHasNoOverlaps)
+// label lies over another's, the children of neighbouring main branches
+// included.
+TEST_P(SecondWalk, KeyboardBuiltMapInLooseLayoutHasNoOverlaps)
 {
     TWDocument *document = newDocument(QSize(1200, 900));
     ASSERT_TRUE(document);
