@@ -2,13 +2,14 @@
 # JOBS: parallel compiler jobs and parallel tests.
 JOBS ?= $(shell nproc)
 DEBUG_DIR ?= build/debug
+TSAN_DIR ?= build/tsan
 RELEASE_DIR ?= build/release
 FUZZ_DIR ?= build/fuzz
 
 export CCACHE_SLOPPINESS := pch_defines,time_macros,include_file_mtime,include_file_ctime
 export CCACHE_DIR ?= $(HOME)/.cache/ccache
 
-.PHONY: deps fuzz-deps test run bench fuzz fuzz-smoke clean
+.PHONY: deps fuzz-deps test tsan run bench fuzz fuzz-smoke clean
 
 deps:
 	@sh scripts/install-deps
@@ -27,6 +28,17 @@ test: deps
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --output-on-failure -j$(JOBS)
+
+# The test programs of the code that runs threads (the model and the map
+# drawing, whose whole-map move is shared between threads) under
+# ThreadSanitizer. Qt is not instrumented: tests/tsan.supp names the few
+# reports that lie wholly inside Qt's own threads, and why.
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTHINKWEB_SANITIZE_THREAD=ON -DTHINKWEB_BENCH=OFF
+	cmake --build $(TSAN_DIR) -j$(JOBS) --target test_model test_mapdrawing
+	cd $(TSAN_DIR) && QT_QPA_PLATFORM=offscreen \
+	    TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1 \
+	    ctest --output-on-failure -j$(JOBS) -R '^test_(model|mapdrawing)'
 
 # Builds the optimised program and starts it with a new untitled document;
 # EDITION=compact starts the Compact edition.

@@ -1,7 +1,6 @@
 #include "ParallelGzipWriter.h"
 
 #include <QThread>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <zlib.h>
 
@@ -12,17 +11,42 @@ ParallelGzipWriter::ParallelGzipWriter(Output output, int level, qint64 blockSiz
     : m_output(std::move(output)), m_level(std::clamp(level, 0, 9)),
       m_blockSize(std::clamp<qint64>(blockSize, 4096, qint64(64) << 20))
 {
-    const int count = threads > 0 ? threads : std::max(1, QThread::idealThreadCount());
-    m_pool.setMaxThreadCount(count);
+    m_maxThreads = threads > 0 ? threads : std::max(1, QThread::idealThreadCount());
     // Enough blocks in flight to keep every thread busy while the oldest is written.
-    m_maxPending = std::size_t(count) * 2;
+    m_maxPending = std::size_t(m_maxThreads) * 2;
     m_block.reserve(m_blockSize);
 }
 
 ParallelGzipWriter::~ParallelGzipWriter()
 {
-    for (QFuture<QByteArray> &future : m_pending)
-        future.waitForFinished();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_jobs.clear(); // what was not flushed is not wanted
+    }
+    m_jobReady.notify_all();
+    for (std::thread &thread : m_threads)
+        thread.join();
+}
+
+void ParallelGzipWriter::compressBlocks()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        ++m_idle;
+        m_jobReady.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+        --m_idle;
+        if (m_jobs.empty())
+            return; // stopping
+        Job job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        lock.unlock();
+        QByteArray member = compressMember(job.block.constData(), job.block.size(), m_level);
+        job.block = QByteArray();
+        lock.lock();
+        m_done.emplace(job.number, std::move(member));
+        m_blockDone.notify_all();
+    }
 }
 
 QByteArray ParallelGzipWriter::compressMember(const char *data, qint64 size, int level)
@@ -74,18 +98,29 @@ void ParallelGzipWriter::submit()
     QByteArray block;
     block.swap(m_block);
     m_block.reserve(m_blockSize);
-    const int level = m_level;
-    m_pending.push_back(QtConcurrent::run(&m_pool, [level, block = std::move(block)] {
-        return compressMember(block.constData(), block.size(), level);
-    }));
+    {
+        const std::lock_guard lock(m_mutex);
+        m_jobs.push_back(Job{m_submitted++, std::move(block)});
+        // A thread more only while every one is busy.
+        if (m_idle == 0 && int(m_threads.size()) < m_maxThreads)
+            m_threads.emplace_back([this] { compressBlocks(); });
+    }
+    m_jobReady.notify_one();
 }
 
 bool ParallelGzipWriter::drain(std::size_t keep)
 {
-    while (m_pending.size() > keep) {
-        QFuture<QByteArray> future = std::move(m_pending.front());
-        m_pending.pop_front();
-        emitMember(future.result());
+    while (m_submitted - m_emitted > keep) {
+        QByteArray member;
+        {
+            std::unique_lock lock(m_mutex);
+            m_blockDone.wait(lock, [this] { return m_done.count(m_emitted) != 0; });
+            auto it = m_done.find(m_emitted);
+            member = std::move(it->second);
+            m_done.erase(it);
+        }
+        ++m_emitted;
+        emitMember(member);
     }
     return !m_failed;
 }

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFuture>
-#include <QThreadPool>
+#include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 // Compresses a byte stream into independent gzip members of one block each,
 // deflated on several threads and written in order. Concatenated members are
@@ -47,14 +51,31 @@ private:
     void submit();
     bool drain(std::size_t keep);
     bool emitMember(const QByteArray &member);
+    void compressBlocks();
+
+    // Blocks wait in `m_jobs` and come back, compressed, in `m_done` under
+    // their number; the threads are the writer's own, with standard locks
+    // that thread checkers see through.
+    struct Job
+    {
+        std::uint64_t number;
+        QByteArray block;
+    };
 
     Output m_output;
     int m_level;
     qint64 m_blockSize;
     std::size_t m_maxPending;
-    QThreadPool m_pool;
+    int m_maxThreads;
+    std::vector<std::thread> m_threads;
+    std::mutex m_mutex;
+    std::condition_variable m_jobReady, m_blockDone;
+    std::deque<Job> m_jobs;
+    std::map<std::uint64_t, QByteArray> m_done;
+    int m_idle = 0;
+    bool m_stopping = false;
+    std::uint64_t m_submitted = 0, m_emitted = 0;
     QByteArray m_block;
-    std::deque<QFuture<QByteArray>> m_pending;
     qint64 m_bytesIn = 0;
     qint64 m_bytesOut = 0;
     qint64 m_members = 0;

@@ -92,8 +92,10 @@ bool TWMap::writeXML(XMLStreamWriter &writer, QByteArray *drawnFrom)
     writer.writeStartElement(u"root");
     if (drawnFrom)
         writer.startDigest(&tree);
-    if (m_root && !m_root->writeXML(writer))
+    if (m_root && !m_root->writeXML(writer)) {
+        writer.stopDigest(); // the digest goes with this frame
         return false;
+    }
     writer.stopDigest();
     writer.writeEndElement();
     writer.writeStartElement(u"linkLines");
