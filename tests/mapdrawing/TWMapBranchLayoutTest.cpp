@@ -171,6 +171,52 @@ TEST_F(TWMapBranchLayout, RealMovesCarryTheSubtree)
     EXPECT_EQ(wholeCanvas, 1);
 }
 
+// A whole-map move slides each outline point with the set it belongs to. An
+// outline is only ever made of its own set's points (every change to a set
+// drops the outline), so none of its points can miss the move: whatever is
+// done to the map, every point of every outline is one of its set's.
+TEST_F(TWMapBranchLayout, AnOutlineHoldsOnlyPointsOfItsOwnSet)
+{
+    auto p = add(root, Rect(600, 200, 80, 40), "P");
+    auto k = add(p, Rect(750, 200, 60, 30), "K");
+    auto l = add(k, Rect(900, 260, 60, 30), "L");
+    auto m = add(k, Rect(900, 320, 60, 30), "M");
+    p->setHasBoundary(true);
+    k->setHasBoundary(true);
+    settle();
+    const std::vector<std::pair<const char *, std::function<void()>>> steps = {
+        {"laid out", [] {}},
+        {"a child moved", [&] { l->moveBranchBy(15, 40, true); }},
+        {"the whole map moved", [&] { root->moveBranchBy(-37.5f, 12.25f, true); }},
+        {"shared between threads",
+         [&] {
+             const size_t usual = TWMapBranch::setMoveSharedFromWidth(2);
+             root->moveBranchBy(20, -8, true);
+             TWMapBranch::setMoveSharedFromWidth(usual);
+         }},
+        {"undone", [&] { undo->undo(); }},
+        {"collapsed", [&] { k->setChildrenHidden(true); }},
+        {"expanded", [&] { k->setChildrenHidden(false); }},
+        {"a child removed", [&] { m->remove(); }},
+        {"crossed to the left", [&] { setMainGraphicBounds(*p, Rect(100, 200, 80, 40)); }},
+    };
+    for (const auto &[what, step] : steps) {
+        SCOPED_TRACE(what);
+        step();
+        settle();
+        for (const auto &b : map->allBranches()) {
+            const PointList &outline = childrenBoundaryOutlinePoints(*b);
+            QSet<const TWPointHolder *> own;
+            const PointDictionary &sets = b->childrenBoundaryPoints();
+            for (auto it = sets.cbegin(); it != sets.cend(); ++it)
+                for (const auto &holder : it.value())
+                    own.insert(holder.get());
+            for (const auto &holder : outline)
+                EXPECT_TRUE(own.contains(holder.get())) << BranchTest::nameOf(*b).toStdString();
+        }
+    }
+}
+
 // A whole map moved onto its canvas keeps every outline it made, moved with
 // it, and undoing the move puts them back; none is a new hull.
 TEST_F(TWMapBranchLayout, AWholeMapMoveCarriesTheOutlinesAndUndoBringsThemBack)
