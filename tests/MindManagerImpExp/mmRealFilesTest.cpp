@@ -378,7 +378,8 @@ TEST_F(ImportFixture, RealFilesAreAtHand)
 {
     const int notRun = int(std::size(ExpectedRealFiles)) * CasesPerRealFile + NamedRealFileCases;
     if (realFiles().isEmpty()) {
-        const std::string why = "the real files folder " + realFilesFolder().toStdString() +
+        const std::string why = "the real files folder " +
+                                QDir::cleanPath(realFilesFolder()).toStdString() +
                                 " is missing or empty: " + std::to_string(notRun) +
                                 " real-file cases not run";
         if (!qEnvironmentVariableIsEmpty("THINKWEB_REAL_FILES_OPTIONAL"))
