@@ -37,9 +37,11 @@ QString realFilesFolder()
 // The files the folder holds, each a case of every RealFiles test; named
 // here so that a run without the folder can say what it leaves out.
 const char *const ExpectedRealFiles[] = {
-    "drummer-states.opml",         "mdewilde-digitalPodcast.opml", "mindjet-english-grammar.mmap",
-    "mindjet-spring.mmap",         "mindm-Test_DOM.mmap",          "mmap2json-test.mmap",
-    "opmleditor-encoding-test.opml", "timqian-feed.opml",          "zavala-StarterOutline.opml",
+    "drummer-states.opml",           "mdewilde-digitalPodcast.opml",
+    "mindjet-english-grammar.mmap",  "mindjet-spring.mmap",
+    "mindm-Test_DOM.mmap",           "mmap2json-test.mmap",
+    "opmleditor-encoding-test.opml", "timqian-feed.opml",
+    "zavala-StarterOutline.opml",
 };
 // The RealFiles tests run on each file, and the tests elsewhere that read
 // one of the files by name (mmLeftOutTest, mmTopicLinksTest).
@@ -378,10 +380,9 @@ TEST_F(ImportFixture, RealFilesAreAtHand)
 {
     const int notRun = int(std::size(ExpectedRealFiles)) * CasesPerRealFile + NamedRealFileCases;
     if (realFiles().isEmpty()) {
-        const std::string why = "the real files folder " +
-                                QDir::cleanPath(realFilesFolder()).toStdString() +
-                                " is missing or empty: " + std::to_string(notRun) +
-                                " real-file cases not run";
+        const std::string why =
+            "the real files folder " + QDir::cleanPath(realFilesFolder()).toStdString() +
+            " is missing or empty: " + std::to_string(notRun) + " real-file cases not run";
         if (!qEnvironmentVariableIsEmpty("THINKWEB_REAL_FILES_OPTIONAL"))
             GTEST_SKIP() << why;
         FAIL() << why << " (set THINKWEB_REAL_FILES_OPTIONAL=1 to run without them)";

@@ -380,11 +380,14 @@ TEST_F(CanvasEditing, TabAndShiftTabTypeOnIntoTheNewLabel)
         QStringList rootChildren;
         QStringList firstChildren;
     } cases[] = {
-        {"siblings", {{Qt::Key_Tab, "one"}, {Qt::Key_Backtab, "two"}, {Qt::Key_Backtab, "three"}},
-         {"one", "two", "three"}, {}},
+        {"siblings",
+         {{Qt::Key_Tab, "one"}, {Qt::Key_Backtab, "two"}, {Qt::Key_Backtab, "three"}},
+         {"one", "two", "three"},
+         {}},
         {"a child then a sibling of it",
          {{Qt::Key_Tab, "one"}, {Qt::Key_Tab, "deep"}, {Qt::Key_Backtab, "deeper"}},
-         {"one"}, {"deep", "deeper"}},
+         {"one"},
+         {"deep", "deeper"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -442,8 +445,7 @@ TEST_F(CanvasEditing, RapidEntryLeavesNoMarkerInTheLabel)
         settle();
         EXPECT_EQ(view.editingTextArea(), nullptr);
         EXPECT_EQ(root->enclosedTextArea()->text().string(), QStringLiteral("a"));
-        const QStringList expected =
-            c.keys.count(Qt::Key_B) ? QStringList{"b"} : QStringList{};
+        const QStringList expected = c.keys.count(Qt::Key_B) ? QStringList{"b"} : QStringList{};
         EXPECT_EQ(childNames(root), expected);
         for (const auto &kid : root->children())
             EXPECT_FALSE(kid->enclosedTextArea()->text().string().contains(kMarker));

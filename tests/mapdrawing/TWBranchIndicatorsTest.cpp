@@ -154,8 +154,8 @@ TEST_F(IndicatorsTest, ThePieShowsWhatIsDoneFromTwelveOClock)
         int percentage;
         qreal degrees; // clockwise from twelve o'clock, where it is looked at
         bool green;
-    } cases[] = {{5, 9, true},   {5, 40, false}, {50, 170, true}, {50, 190, false},
-                 {90, 300, true}, {90, 342, false}, {0, 10, false}, {100, 350, true}};
+    } cases[] = {{5, 9, true},    {5, 40, false},   {50, 170, true}, {50, 190, false},
+                 {90, 300, true}, {90, 342, false}, {0, 10, false},  {100, 350, true}};
     for (const auto &c : cases) {
         SCOPED_TRACE(QStringLiteral("%1 %% at %2").arg(c.percentage).arg(c.degrees).toStdString());
         // Eight times magnified: a pie 128 pixels across.

@@ -350,8 +350,7 @@ TEST_F(TWMapBranchLayout, AMapWithRelationshipLinesMovesItsLinesWithTheirEnds)
         return line;
     };
     // Across subtrees, from the root, and within one subtree.
-    const std::shared_ptr<TWLinkLine> lines[] = {link(leaves[1], leaves[16]),
-                                                 link(root, leaves[9]),
+    const std::shared_ptr<TWLinkLine> lines[] = {link(leaves[1], leaves[16]), link(root, leaves[9]),
                                                  link(leaves[6], leaves[8])};
     settle();
     const auto state = [&] {
@@ -373,8 +372,8 @@ TEST_F(TWMapBranchLayout, AMapWithRelationshipLinesMovesItsLinesWithTheirEnds)
     };
     const QList<Rect> before = state();
     bool offMainThread = false;
-    const ObserverToken watch = NotificationCenter::defaultCenter().observe(
-        QString(), nullptr, [&](const Notification &) {
+    const ObserverToken watch =
+        NotificationCenter::defaultCenter().observe(QString(), nullptr, [&](const Notification &) {
             if (QThread::currentThread() != QCoreApplication::instance()->thread())
                 offMainThread = true;
         });

@@ -14,9 +14,9 @@
 #include <limits>
 
 #include <QBuffer>
-#include <QPaintEngine>
 #include <QFile>
 #include <QImageWriter>
+#include <QPaintEngine>
 #include <QUrl>
 #include <poppler-qt6.h>
 
@@ -772,13 +772,14 @@ TEST_F(MapDrawingTest, TheSavedPreviewOfABigMapLeavesOutUnreadableLabels)
             TWGraphic::make<TWRectangle>(Rect(c.farX, 300, 120, 40)), m->root().get(), m.get());
         ASSERT_EQ(TWMapPreviewServices::writePreviewInFileCache(*m),
                   TWMapPreviewServices::FileCacheResult::Written);
-        const std::optional<QByteArray> stored = document->objectForKeyInCachedData(m->previewPath());
+        const std::optional<QByteArray> stored =
+            document->objectForKeyInCachedData(m->previewPath());
         ASSERT_TRUE(stored);
-        const QImage saved = QImage::fromData(*stored, "png").convertToFormat(QImage::Format_ARGB32);
+        const QImage saved =
+            QImage::fromData(*stored, "png").convertToFormat(QImage::Format_ARGB32);
         const Rect extent = m->getBoundingPrintingRectForAllGraphics();
-        const qreal scale =
-            TWMapPreviewServices::MaximumPreviewSide /
-            std::max(double(extent.size.width), double(extent.size.height));
+        const qreal scale = TWMapPreviewServices::MaximumPreviewSide /
+                            std::max(double(extent.size.width), double(extent.size.height));
         ASSERT_LT(scale, 1);
         const auto draw = [&](bool unreadable) {
             return decoded(TWMapImages::imageOfMap(*m, extent, scale,

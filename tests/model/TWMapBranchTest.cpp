@@ -114,8 +114,8 @@ TEST_F(TWMapBranchTest, ABranchIsLeftOfOrAboveItsParentByTheCentres)
         Rect bounds;
         bool left, above;
     } cases[] = {
-        {Rect(100, 100, 80, 30), true, true},  {Rect(500, 300, 80, 30), false, false},
-        {Rect(100, 300, 80, 30), true, false}, {Rect(500, 100, 80, 30), false, true},
+        {Rect(100, 100, 80, 30), true, true},   {Rect(500, 300, 80, 30), false, false},
+        {Rect(100, 300, 80, 30), true, false},  {Rect(500, 100, 80, 30), false, true},
         {Rect(310, 205, 80, 30), false, false}, // centred on the parent's centre
     };
     for (const auto &c : cases) {

@@ -164,18 +164,22 @@ TEST_F(MapPalettes, TheBackgroundButtonsChangeEveryPickedMap)
         std::vector<bool> expected;
         int alerts;
     } cases[] = {
-        {"set", [&] { EXPECT_TRUE(palettes.setBackgroundImageFromFile(picture)); },
-         {true, true, false}, 0},
+        {"set",
+         [&] { EXPECT_TRUE(palettes.setBackgroundImageFromFile(picture)); },
+         {true, true, false},
+         0},
         {"an unreadable file keeps the pictures",
          [&] { EXPECT_FALSE(palettes.setBackgroundImageFromFile(notAPicture)); },
-         {true, true, false}, 1},
+         {true, true, false},
+         1},
         {"cleared", [&] { palettes.clearBackgroundImage(); }, {false, false, false}, 1},
         {"chosen in the panel",
          [&] {
              alerts.queueOpenResponse({picture});
              palettes.setBackgroundImage();
          },
-         {true, true, false}, 1},
+         {true, true, false},
+         1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
