@@ -16,6 +16,7 @@
 #include "palettes/TWPaletteMapping.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
+#include "platform/UndoManager.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -97,11 +98,21 @@ const QStringList &TWCurrentMapSettings::keys()
 void TWCurrentMapSettings::setDocument(TWPaletteHost *document)
 {
     disconnect(m_selectedMapsConnection);
+    for (const QMetaObject::Connection &connection : std::as_const(m_undoConnections))
+        disconnect(connection);
+    m_undoConnections.clear();
     m_document = document;
     m_observers.clear();
     m_observedMaps.clear();
     if (!document || !document->mapsDocument())
         return;
+    // A step undone or redone may put back any setting of the picked maps,
+    // which the maps do not announce.
+    if (UndoManager *undo = document->undoManager())
+        m_undoConnections << connect(undo, &UndoManager::didUndo, this,
+                                     &TWCurrentMapSettings::announceAllKeys)
+                          << connect(undo, &UndoManager::didRedo, this,
+                                     &TWCurrentMapSettings::announceAllKeys);
     NotificationCenter &center = NotificationCenter::defaultCenter();
     m_observers.push_back(center.observe(TWMapsDoc::UpdateMapTabsNotification,
                                          document->mapsDocument(),
@@ -141,6 +152,11 @@ void TWCurrentMapSettings::observeMap()
             TWMap::ValueChangeNotification, map.get(), [this](const Notification &n) {
                 emit valueChanged(n.userInfo.value(TWMap::KeyKey).toString());
             }));
+    announceAllKeys();
+}
+
+void TWCurrentMapSettings::announceAllKeys()
+{
     for (const QString &key : keys())
         emit valueChanged(key);
 }

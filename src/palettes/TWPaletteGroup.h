@@ -40,9 +40,12 @@ public:
 
 private:
     void observeMap();
+    void announceAllKeys();
 
     TWPaletteHostPointer m_document;
     QMetaObject::Connection m_selectedMapsConnection;
+    // Undo puts settings back without a word of its own.
+    QList<QMetaObject::Connection> m_undoConnections;
     std::vector<ObserverToken> m_observers;
     std::vector<const void *> m_observedMaps;
 };

@@ -34,6 +34,20 @@ QString realFilesFolder()
 #endif
 }
 
+// The files the folder holds, each a case of every RealFiles test; named
+// here so that a run without the folder can say what it leaves out.
+const char *const ExpectedRealFiles[] = {
+    "drummer-states.opml",           "mdewilde-digitalPodcast.opml",
+    "mindjet-english-grammar.mmap",  "mindjet-spring.mmap",
+    "mindm-Test_DOM.mmap",           "mmap2json-test.mmap",
+    "opmleditor-encoding-test.opml", "timqian-feed.opml",
+    "zavala-StarterOutline.opml",
+};
+// The RealFiles tests run on each file, and the tests elsewhere that read
+// one of the files by name (mmLeftOutTest, mmTopicLinksTest).
+constexpr int CasesPerRealFile = 3;
+constexpr int NamedRealFileCases = 2;
+
 QStringList realFiles()
 {
     const QDir folder(realFilesFolder());
@@ -359,11 +373,23 @@ protected:
     }
 };
 
+// Without the folder the run says what it leaves out, and fails unless
+// THINKWEB_REAL_FILES_OPTIONAL is set: a run that passes without them has
+// not read a single file another program wrote.
 TEST_F(ImportFixture, RealFilesAreAtHand)
 {
-    if (realFiles().isEmpty())
-        GTEST_SKIP() << "no real files in " << realFilesFolder().toStdString();
-    // The folder's own files are all test cases.
+    const int notRun = int(std::size(ExpectedRealFiles)) * CasesPerRealFile + NamedRealFileCases;
+    if (realFiles().isEmpty()) {
+        const std::string why =
+            "the real files folder " + QDir::cleanPath(realFilesFolder()).toStdString() +
+            " is missing or empty: " + std::to_string(notRun) + " real-file cases not run";
+        if (!qEnvironmentVariableIsEmpty("THINKWEB_REAL_FILES_OPTIONAL"))
+            GTEST_SKIP() << why;
+        FAIL() << why << " (set THINKWEB_REAL_FILES_OPTIONAL=1 to run without them)";
+    }
+    // Every file the tests know is there; a new one is a case as well.
+    for (const char *name : ExpectedRealFiles)
+        EXPECT_TRUE(realFiles().contains(QLatin1String(name))) << name;
     const QStringList all = QDir(realFilesFolder()).entryList(QDir::Files);
     for (const QString &name : all)
         EXPECT_TRUE(name == u"PROVENANCE.md" || realFiles().contains(name)) << name.toStdString();

@@ -223,6 +223,31 @@ TEST(AppcastHelpers, FileNamesStayInTheFolder)
         QUrl(QStringLiteral("https://h/") + QString(300, u'\u00e9')));
     EXPECT_LE(longName.toUtf8().size(), 240);
     EXPECT_FALSE(longName.isEmpty());
+    // Cut by whole characters: a character of two UTF-16 units astride the
+    // bound goes whole, and no half of it is left to be written as "?".
+    const struct
+    {
+        int ascii;            // "a"s before the tail
+        const char16_t *tail; // repeated to well past the bound
+        int bytes;            // what is kept
+    } cuts[] = {
+        {237, u"\U0001F600", 237}, // the emoji's four bytes would end at 241
+        {236, u"\U0001F600", 240}, // it ends at 240: kept
+        {0, u"\U0001F600", 240},   // emoji only
+        {1, u"\U0001F600", 237},       {0, u"\u4E2D", 240}, // three bytes, one unit
+        {1, u"\u00E9\U0001F600", 237},                      // ends with the last "é" that fits
+    };
+    for (const auto &c : cuts) {
+        const QString tail = QString::fromUtf16(c.tail);
+        const QString whole = QString(c.ascii, u'a') + tail.repeated(300 / int(tail.size()));
+        const QString cut = TWAppcastUpdater::safeFileName(QUrl(
+            QStringLiteral("https://h/") + QString::fromLatin1(QUrl::toPercentEncoding(whole))));
+        SCOPED_TRACE(cut.toStdString());
+        EXPECT_EQ(cut.toUtf8().size(), c.bytes);
+        EXPECT_TRUE(whole.startsWith(cut));
+        EXPECT_TRUE(cut.isValidUtf16());
+        EXPECT_EQ(QString::fromUtf8(cut.toUtf8()), cut);
+    }
     EXPECT_FALSE(TWAppcastUpdater::newestItem("<rss><channel/></rss>"));
     EXPECT_FALSE(TWAppcastUpdater::newestItem("not xml"));
 }

@@ -424,6 +424,50 @@ TEST_F(DocumentTest, ClosingAnEditedDocumentAsksFirst)
     EXPECT_TRUE(documents->documents().isEmpty());
 }
 
+// Saving under a name, new or other, leaves the document clean: no mark in
+// the window, no step to undo for where it is kept, and closing asks nothing.
+TEST_F(DocumentTest, SaveAsLeavesTheDocumentCleanAndClosesWithoutAQuestion)
+{
+    const struct
+    {
+        const char *name;
+        bool titled;
+        std::function<bool(TWDocument *)> save;
+    } cases[] = {
+        {"untitled, saved", false, [](TWDocument *d) { return d->save(); }},
+        {"untitled, saved as", false, [](TWDocument *d) { return d->saveAs(); }},
+        {"titled, saved as", true, [](TWDocument *d) { return d->saveAs(); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TWDocument *document =
+            c.titled ? open(savedDocument(QString::fromLatin1(c.name) + ".tweb")) : untitled();
+        ASSERT_NE(document, nullptr);
+        show(document);
+        settle();
+        document->mapsDocument()->currentMap()->publicCreateChildrenOfType(
+            -1, QStringLiteral("kept"), false);
+        settle();
+        ASSERT_TRUE(document->isDocumentEdited());
+        ASSERT_TRUE(document->documentWindow()->isWindowModified());
+        const QString undoBefore = document->undoManager()->undoActionName();
+        const QString path = dir.filePath(QString::fromLatin1(c.name) + " again.tweb");
+        alerts.clear();
+        alerts.queueSaveResponse(path);
+        ASSERT_TRUE(c.save(document));
+        settle();
+        EXPECT_EQ(document->fileName(), path);
+        EXPECT_FALSE(document->isDocumentEdited());
+        EXPECT_FALSE(document->documentWindow()->isWindowModified());
+        EXPECT_EQ(document->undoManager()->undoActionName(), undoBefore) << "the save left a step";
+        EXPECT_TRUE(document->canCloseDocument());
+        EXPECT_TRUE(alerts.alerts().isEmpty());
+        document->close();
+        settle();
+    }
+    EXPECT_TRUE(documents->documents().isEmpty());
+}
+
 TEST_F(DocumentTest, SavingKeepsABackupWhenAskedTo)
 {
     defaults.setBool(true, TWPreferences::SaveBackupSwitchKey);

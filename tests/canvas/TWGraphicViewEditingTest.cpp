@@ -369,6 +369,91 @@ TEST_F(CanvasEditing, ShiftTabAddsASiblingAndBeepsOnTheRoot)
     EXPECT_EQ(root->children().size(), 2u);
 }
 
+// Typing on from one label to the next: Tab for a child, Shift-Tab for a
+// sibling, each new label taking what is typed next, in order.
+TEST_F(CanvasEditing, TabAndShiftTabTypeOnIntoTheNewLabel)
+{
+    const struct
+    {
+        const char *what;
+        QList<std::pair<int, QString>> steps; // the key before each label typed
+        QStringList rootChildren;
+        QStringList firstChildren;
+    } cases[] = {
+        {"siblings",
+         {{Qt::Key_Tab, "one"}, {Qt::Key_Backtab, "two"}, {Qt::Key_Backtab, "three"}},
+         {"one", "two", "three"},
+         {}},
+        {"a child then a sibling of it",
+         {{Qt::Key_Tab, "one"}, {Qt::Key_Tab, "deep"}, {Qt::Key_Backtab, "deeper"}},
+         {"one"},
+         {"deep", "deeper"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto &kid : root->children())
+            kid->remove();
+        settle();
+        edit(root);
+        for (const auto &[key, text] : c.steps) {
+            type({key}, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+            settle();
+            ASSERT_TRUE(view.editingTextArea());
+            typeText(text);
+        }
+        type({Qt::Key_Escape});
+        settle();
+        EXPECT_EQ(view.editingTextArea(), nullptr);
+        EXPECT_EQ(childNames(root), c.rootChildren);
+        ASSERT_FALSE(root->children().empty());
+        EXPECT_EQ(childNames(root->children().first()), c.firstChildren);
+        EXPECT_EQ(alerts.beepCount(), 0);
+    }
+}
+
+// A label finished after rapid entry keeps its text alone: no marker and no
+// empty child is left of the Return typed last, whether the pause split the
+// segments before or the end of editing does.
+TEST_F(CanvasEditing, RapidEntryLeavesNoMarkerInTheLabel)
+{
+    const struct
+    {
+        const char *what;
+        bool pause;
+        QList<int> keys;
+    } cases[] = {
+        {"ended at once", false, {Qt::Key_A, Qt::Key_Return, Qt::Key_B, Qt::Key_Return}},
+        {"ended after the pause", true, {Qt::Key_A, Qt::Key_Return, Qt::Key_B, Qt::Key_Return}},
+        {"a lone Return", true, {Qt::Key_A, Qt::Key_Return}},
+    };
+    view.setDrawingMode(TWGraphicView::RapidEntryMode);
+    view.setModeLockedIn(true);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto &kid : root->children())
+            kid->remove();
+        settle();
+        view.setDirivOzazDelay(60000);
+        edit(root);
+        type(c.keys);
+        if (c.pause) {
+            view.setDirivOzazDelay(40);
+            type({Qt::Key_Shift});
+            QTest::qWait(150);
+        }
+        type({Qt::Key_Escape});
+        settle();
+        EXPECT_EQ(view.editingTextArea(), nullptr);
+        EXPECT_EQ(root->enclosedTextArea()->text().string(), QStringLiteral("a"));
+        const QStringList expected = c.keys.count(Qt::Key_B) ? QStringList{"b"} : QStringList{};
+        EXPECT_EQ(childNames(root), expected);
+        for (const auto &kid : root->children())
+            EXPECT_FALSE(kid->enclosedTextArea()->text().string().contains(kMarker));
+    }
+    view.setModeLockedIn(false);
+    view.setDrawingMode(TWGraphicView::SelectMode);
+}
+
 TEST_F(CanvasEditing, EscapeAndHomeEndEditing)
 {
     edit(root);

@@ -2,6 +2,8 @@
 
 #include "graphics/TWFlexiBranch.h"
 
+#include <QLineEdit>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace CanvasTest;
@@ -186,6 +188,43 @@ TEST_F(CanvasKeys, ShiftTabGrowsASiblingButBeepsOnTheRoot)
     EXPECT_EQ(undo->undoActionName(), "New Sibling Branch");
     undo->undo();
     EXPECT_EQ(a->countOfChildren(), 1);
+}
+
+// In a window with other controls Tab and Shift-Tab still grow the map:
+// the focus chain of the window does not take them from the canvas.
+TEST_F(CanvasKeys, TabAndShiftTabGrowTheMapInAWindowWithOtherControls)
+{
+    QWidget window;
+    auto *field = new QLineEdit(&window);
+    field->setGeometry(0, 0, 200, 24);
+    view.setParent(&window);
+    const auto giveBack = qScopeGuard([this] { view.setParent(nullptr); });
+    view.setGeometry(0, 30, 640, 480);
+    window.resize(700, 520);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    struct Case
+    {
+        const char *what;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool sibling;
+    };
+    const Case cases[] = {{"Tab", Qt::Key_Tab, Qt::NoModifier, false},
+                          {"Shift-Tab", Qt::Key_Backtab, Qt::ShiftModifier, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        select({a1});
+        view.setFocus();
+        ASSERT_TRUE(waitUntil([&] { return view.hasFocus(); }));
+        const int siblings = a->countOfChildren(), children = a1->countOfChildren();
+        press(c.key, c.modifiers);
+        finishEdit();
+        EXPECT_EQ(a->countOfChildren(), siblings + (c.sibling ? 1 : 0));
+        EXPECT_EQ(a1->countOfChildren(), children + (c.sibling ? 0 : 1));
+        EXPECT_FALSE(field->hasFocus());
+    }
 }
 
 TEST_F(CanvasKeys, DeleteKeysDeleteTheSelectionAsOneNamedStep)

@@ -404,6 +404,43 @@ TEST_F(CanvasScrolling, ZoomScalesTheScrollableArea)
     EXPECT_EQ(view.viewportRectFromMap(Rect(10, 10, 5, 5)), QRectF(20, 20, 10, 10));
 }
 
+// Undo can put back any setting of the map, the print scale among them:
+// the canvas hears each undo and redo itself and sizes its scrollable area
+// anew, whoever else listens.
+TEST_F(CanvasScrolling, UndoAndRedoResizeTheScrollableArea)
+{
+    // A window that draws at the print scale, as with page frames.
+    struct ScaledHost : FakeHost
+    {
+        using FakeHost::FakeHost;
+        qreal drawingScale() const override
+        {
+            return document->currentMap()->scaleAmount() / 100.0;
+        }
+    } scaled(document);
+    view.setDocument(&scaled);
+    map->setScaleAmount(150);
+    settle();
+    view.mapGeometryDidChange();
+    const int width = view.viewport()->width();
+    ASSERT_EQ(view.horizontalScrollBar()->maximum(), 3000 - width);
+    const struct
+    {
+        const char *what;
+        std::function<void()> step;
+        int maximum;
+    } cases[] = {
+        {"undone", [&] { undo->undo(); }, 2000 - width},
+        {"redone", [&] { undo->redo(); }, 3000 - width},
+        {"undone again", [&] { undo->undo(); }, 2000 - width},
+    };
+    for (const auto &c : cases) {
+        c.step();
+        EXPECT_EQ(view.horizontalScrollBar()->maximum(), c.maximum) << c.what;
+    }
+    view.setDocument(&host);
+}
+
 TEST_F(CanvasScrolling, PanningKeepsTheGrabbedPointUnderThePointer)
 {
     struct Case

@@ -128,6 +128,47 @@ TEST_F(IndicatorsTest, PercentagePiesAndPriorityOvals)
     EXPECT_GT(dark, 5);
 }
 
+// Nine priorities, each its own colour; anything else shows white.
+TEST_F(IndicatorsTest, EachOfTheNinePrioritiesHasItsOwnColour)
+{
+    const Color white = Color::colorWithDeviceWhite(1.0);
+    QList<Color> seen;
+    for (int priority = -1; priority <= 10; ++priority) {
+        SCOPED_TRACE(priority);
+        const Color colour = BI::priorityColor(priority);
+        const bool shown = priority >= 1 && priority <= 9;
+        EXPECT_EQ(colour == white, !shown);
+        if (shown) {
+            EXPECT_FALSE(seen.contains(colour));
+            seen << colour;
+        }
+    }
+}
+
+// The pie is green from twelve o'clock clockwise as far as is done, red
+// beyond: a few per cent done already shows a green sliver.
+TEST_F(IndicatorsTest, ThePieShowsWhatIsDoneFromTwelveOClock)
+{
+    const struct
+    {
+        int percentage;
+        qreal degrees; // clockwise from twelve o'clock, where it is looked at
+        bool green;
+    } cases[] = {{5, 9, true},    {5, 40, false},   {50, 170, true}, {50, 190, false},
+                 {90, 300, true}, {90, 342, false}, {0, 10, false},  {100, 350, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 %% at %2").arg(c.percentage).arg(c.degrees).toStdString());
+        // Eight times magnified: a pie 128 pixels across.
+        const QImage image = render(Size(140, 140), [&](const DrawingContext &context) {
+            context.painter().scale(8, 8);
+            BI::drawPercentageComplete(context, c.percentage, Rect(0, 0, 16, 16));
+        });
+        const qreal r = qDegreesToRadians(c.degrees);
+        const QRgb p = at(image, float(64 + 40 * std::sin(r)), float(64 - 40 * std::cos(r)));
+        EXPECT_EQ(qGreen(p) > qRed(p), c.green) << qRed(p) << " " << qGreen(p);
+    }
+}
+
 // --- expansion state ---
 
 TEST_F(IndicatorsTest, ExpansionStateModes)

@@ -5,6 +5,9 @@
 #include "mapdrawing/TWMapBranch_Layout.h"
 #include "support/TWPointHolder.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 using namespace LayoutTest;
 using namespace TWBranchLayout;
 
@@ -168,6 +171,52 @@ TEST_F(TWMapBranchLayout, RealMovesCarryTheSubtree)
     EXPECT_EQ(wholeCanvas, 1);
 }
 
+// A whole-map move slides each outline point with the set it belongs to. An
+// outline is only ever made of its own set's points (every change to a set
+// drops the outline), so none of its points can miss the move: whatever is
+// done to the map, every point of every outline is one of its set's.
+TEST_F(TWMapBranchLayout, AnOutlineHoldsOnlyPointsOfItsOwnSet)
+{
+    auto p = add(root, Rect(600, 200, 80, 40), "P");
+    auto k = add(p, Rect(750, 200, 60, 30), "K");
+    auto l = add(k, Rect(900, 260, 60, 30), "L");
+    auto m = add(k, Rect(900, 320, 60, 30), "M");
+    p->setHasBoundary(true);
+    k->setHasBoundary(true);
+    settle();
+    const std::vector<std::pair<const char *, std::function<void()>>> steps = {
+        {"laid out", [] {}},
+        {"a child moved", [&] { l->moveBranchBy(15, 40, true); }},
+        {"the whole map moved", [&] { root->moveBranchBy(-37.5f, 12.25f, true); }},
+        {"shared between threads",
+         [&] {
+             const size_t usual = TWMapBranch::setMoveSharedFromWidth(2);
+             root->moveBranchBy(20, -8, true);
+             TWMapBranch::setMoveSharedFromWidth(usual);
+         }},
+        {"undone", [&] { undo->undo(); }},
+        {"collapsed", [&] { k->setChildrenHidden(true); }},
+        {"expanded", [&] { k->setChildrenHidden(false); }},
+        {"a child removed", [&] { m->remove(); }},
+        {"crossed to the left", [&] { setMainGraphicBounds(*p, Rect(100, 200, 80, 40)); }},
+    };
+    for (const auto &[what, step] : steps) {
+        SCOPED_TRACE(what);
+        step();
+        settle();
+        for (const auto &b : map->allBranches()) {
+            const PointList &outline = childrenBoundaryOutlinePoints(*b);
+            QSet<const TWPointHolder *> own;
+            const PointDictionary &sets = b->childrenBoundaryPoints();
+            for (auto it = sets.cbegin(); it != sets.cend(); ++it)
+                for (const auto &holder : it.value())
+                    own.insert(holder.get());
+            for (const auto &holder : outline)
+                EXPECT_TRUE(own.contains(holder.get())) << BranchTest::nameOf(*b).toStdString();
+        }
+    }
+}
+
 // A whole map moved onto its canvas keeps every outline it made, moved with
 // it, and undoing the move puts them back; none is a new hull.
 TEST_F(TWMapBranchLayout, AWholeMapMoveCarriesTheOutlinesAndUndoBringsThemBack)
@@ -275,6 +324,90 @@ TEST_F(TWMapBranchLayout, AMoveSharedBetweenThreadsMovesAsOneThreadDoes)
     undo->redo();
     EXPECT_EQ(state(), moved);
     TWMapBranch::setMoveSharedFromWidth(usual);
+}
+
+// Relationship lines bend with the graphics they join, which only the main
+// thread may do: a map that has them moves on the main thread alone, even
+// where its width would share the move, and each line moves with its ends.
+TEST_F(TWMapBranchLayout, AMapWithRelationshipLinesMovesItsLinesWithTheirEnds)
+{
+    std::vector<std::shared_ptr<TWMapBranch>> leaves;
+    for (int i = 0; i < 6; ++i) {
+        const float y = 100 + 220 * i;
+        auto p = add(root, Rect(600, y, 80, 40), "P");
+        for (int j = 0; j < 3; ++j)
+            leaves.push_back(add(p, Rect(750, y + 50 * j, 60, 30), "K"));
+    }
+    settle();
+    const auto link = [&](const std::shared_ptr<TWMapBranch> &from,
+                          const std::shared_ptr<TWMapBranch> &to) {
+        auto line = TWGraphic::make<TWLinkLine>();
+        line->connect(from->mainGraphic(), to->mainGraphic());
+        line->setBranch(from.get());
+        line->calculateDefaultIntermediatePoints();
+        map->insertObjectInLinkLinesAtIndex(line, map->countOfLinkLines());
+        line->updateBounds();
+        return line;
+    };
+    // Across subtrees, from the root, and within one subtree.
+    const std::shared_ptr<TWLinkLine> lines[] = {link(leaves[1], leaves[16]), link(root, leaves[9]),
+                                                 link(leaves[6], leaves[8])};
+    settle();
+    const auto state = [&] {
+        QList<Rect> all;
+        for (const auto &line : lines)
+            all << line->bounds() << line->bezierPath()->bounds();
+        return all;
+    };
+    // Offsets are not exact in reverse.
+    const auto near = [](const QList<Rect> &got, const QList<Rect> &want) {
+        ASSERT_EQ(got.size(), want.size());
+        for (qsizetype i = 0; i < got.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_NEAR(got[i].x(), want[i].x(), 1e-2);
+            EXPECT_NEAR(got[i].y(), want[i].y(), 1e-2);
+            EXPECT_NEAR(got[i].width(), want[i].width(), 1e-2);
+            EXPECT_NEAR(got[i].height(), want[i].height(), 1e-2);
+        }
+    };
+    const QList<Rect> before = state();
+    bool offMainThread = false;
+    const ObserverToken watch =
+        NotificationCenter::defaultCenter().observe(QString(), nullptr, [&](const Notification &) {
+            if (QThread::currentThread() != QCoreApplication::instance()->thread())
+                offMainThread = true;
+        });
+    const Point by(-37.5f, 12.25f);
+    // What one thread leaves, the lines bent to their ends' new places; then
+    // with a sharing width the six first-level subtrees would be shared at.
+    std::optional<QList<Rect>> moved;
+    for (const size_t sharedFromWidth : {size_t(1000000), size_t(2)}) {
+        SCOPED_TRACE(sharedFromWidth);
+        const size_t usual = TWMapBranch::setMoveSharedFromWidth(sharedFromWidth);
+        root->moveBranchBy(by.x, by.y, true);
+        TWMapBranch::setMoveSharedFromWidth(usual);
+        settle();
+        if (!moved) {
+            moved = state();
+            ASSERT_NE(*moved, before);
+        }
+        near(state(), *moved);
+        // Each line still starts and ends at its graphics.
+        for (const auto &line : lines) {
+            const std::shared_ptr<BezierPath> path = line->bezierPath();
+            ASSERT_TRUE(path);
+            // A line stops a few points short of its graphics.
+            const Rect reach = path->bounds().insetBy(-15, -15);
+            for (const auto &end : {line->startGraphic(), line->endGraphic()}) {
+                ASSERT_TRUE(end);
+                EXPECT_TRUE(reach.intersects(end->bounds()));
+            }
+        }
+        EXPECT_FALSE(offMainThread);
+        undo->undo();
+        settle();
+        near(state(), before);
+    }
 }
 
 TEST_F(TWMapBranchLayout, RealMovesMirrorSubtreesThatCrossTheRoot)

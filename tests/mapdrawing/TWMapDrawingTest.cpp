@@ -16,6 +16,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
+#include <QPaintEngine>
 #include <QUrl>
 #include <poppler-qt6.h>
 
@@ -743,6 +744,56 @@ TEST_F(MapDrawingTest, AShrunkPreviewLeavesOutOnlyUnreadableLabels)
     }
 }
 
+// The preview kept in the document is that shrunk picture: a map beyond the
+// largest preview is scaled down and its labels go once they are under two
+// pixels high; one scaled less keeps them all.
+TEST_F(MapDrawingTest, TheSavedPreviewOfABigMapLeavesOutUnreadableLabels)
+{
+    auto m = TWMap::create(document.get());
+    document->addMap(m, false);
+    m->setCanvasSize(Size(800, 600));
+    GeneratedMap::fill(*m, 40);
+    const struct
+    {
+        float farX; // a branch that stretches the map
+        bool labelsKept;
+    } cases[] = {{2500, true}, {16000, false}};
+    // As a PNG gives it back.
+    const auto decoded = [](const QImage &image) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(QImageWriter(&buffer, "png").write(image));
+        return QImage::fromData(png, "png").convertToFormat(QImage::Format_ARGB32);
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.farX);
+        auto far = TWMapBranch::createWithGraphic(
+            TWGraphic::make<TWRectangle>(Rect(c.farX, 300, 120, 40)), m->root().get(), m.get());
+        ASSERT_EQ(TWMapPreviewServices::writePreviewInFileCache(*m),
+                  TWMapPreviewServices::FileCacheResult::Written);
+        const std::optional<QByteArray> stored =
+            document->objectForKeyInCachedData(m->previewPath());
+        ASSERT_TRUE(stored);
+        const QImage saved =
+            QImage::fromData(*stored, "png").convertToFormat(QImage::Format_ARGB32);
+        const Rect extent = m->getBoundingPrintingRectForAllGraphics();
+        const qreal scale = TWMapPreviewServices::MaximumPreviewSide /
+                            std::max(double(extent.size.width), double(extent.size.height));
+        ASSERT_LT(scale, 1);
+        const auto draw = [&](bool unreadable) {
+            return decoded(TWMapImages::imageOfMap(*m, extent, scale,
+                                                   {.drawBackground = false,
+                                                    .backgroundOffScreen = false,
+                                                    .unreadableLabels = unreadable}));
+        };
+        const QImage withLabels = draw(true);
+        EXPECT_EQ(saved, draw(false));
+        EXPECT_EQ(saved == withLabels, c.labelsKept);
+        m->root()->removeChild(far);
+    }
+}
+
 // On screen, graphics a few pixels across are drawn simplified only where
 // labels cannot be read: at reading sizes the drawing is the full one, pixel
 // for pixel; below them the map covers the same place with about as much
@@ -821,6 +872,141 @@ TEST_F(MapDrawingTest, LevelOfDetailOnlyBelowReadingSize)
                    mark.width() * c.pixelsPerPoint, mark.height() * c.pixelsPerPoint)
                 .toAlignedRect();
         EXPECT_GT(inkOf(simplified, pixels).amount, inkOf(full, pixels).amount * 0.8);
+    }
+}
+
+// A screen that keeps the figures filled on it, in device coordinates, so
+// that what a drawing of a few pixels is made of can be looked at.
+class FigureScreen : public QPaintDevice
+{
+public:
+    struct Fill
+    {
+        QPainterPath path;
+        QColor colour;
+    };
+    std::vector<Fill> fills;
+
+    QPaintEngine *paintEngine() const override { return &m_engine; }
+    // Whether a filled figure covers the point (device pixels).
+    bool filledAt(QPointF at) const
+    {
+        return std::any_of(fills.cbegin(), fills.cend(), [&](const Fill &f) {
+            return f.colour.alpha() > 0 && f.path.contains(at);
+        });
+    }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+        case PdmHeight:
+            return 100;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        case PdmDepth:
+            return 32;
+        default:
+            return 1000;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine
+    {
+    public:
+        explicit Engine(FigureScreen &screen) : QPaintEngine(AllFeatures), m_screen(screen) {}
+        bool begin(QPaintDevice *) override { return true; }
+        bool end() override { return true; }
+        // Drawn as the screen's raster is: no vector device.
+        Type type() const override { return Raster; }
+        void updateState(const QPaintEngineState &state) override
+        {
+            if (state.state() & DirtyTransform)
+                m_transform = state.transform();
+            if (state.state() & DirtyBrush)
+                m_brush = state.brush();
+        }
+        void drawPath(const QPainterPath &path) override
+        {
+            if (m_brush.style() == Qt::SolidPattern)
+                m_screen.fills.push_back({m_transform.map(path), m_brush.color()});
+        }
+        void drawRects(const QRectF *rects, int count) override
+        {
+            for (int i = 0; i < count; ++i) {
+                QPainterPath path;
+                path.addRect(rects[i]);
+                drawPath(path);
+            }
+        }
+        void drawPolygon(const QPointF *points, int count, PolygonDrawMode) override
+        {
+            QPainterPath path;
+            path.addPolygon(QPolygonF(QList<QPointF>(points, points + count)));
+            path.closeSubpath();
+            drawPath(path);
+        }
+        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
+
+    private:
+        FigureScreen &m_screen;
+        QTransform m_transform;
+        QBrush m_brush;
+    };
+    mutable Engine m_engine{*this};
+};
+
+// Zoomed far out, a subtree that fits within a pixel is one block over its
+// extent; from a pixel up its branches are drawn each in its place (as
+// rectangles while they are a few pixels across).
+TEST_F(MapDrawingTest, ZoomedFarOutOnlySubtreesWithinAPixelAreOneBlock)
+{
+    const auto box = [&](TWMapBranch *parent, Rect r) {
+        auto b = TWMapBranch::createWithGraphic(TWGraphic::make<TWRectangle>(r), parent, map.get());
+        b->mainGraphic()->setDrawsFill(true);
+        b->mainGraphic()->setFillColor(Color::colorWithCalibratedRed(0, 0, 0.8));
+        return b;
+    };
+    const auto p = box(root.get(), Rect(600, 100, 80, 40));
+    for (float y : {60.f, 130.f, 200.f})
+        box(p.get(), Rect(750, y, 60, 30));
+    settle();
+    const Rect extent = TWBranchDrawing::subtreeDrawingExtent(*p, 100);
+    const float across = std::max(extent.width(), extent.height());
+    // Between the first two children, on no connection.
+    const Point gap(780, 110), kid(780, 145);
+    const struct
+    {
+        qreal pixels; // the subtree's longer side on screen
+        bool oneBlock;
+    } cases[] = {{0.4, true}, {0.9, true}, {1.2, false}, {1.8, false}, {3.0, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pixels);
+        const qreal k = c.pixels / across;
+        ASSERT_FALSE(TWMapDrawing::labelsReadableAt(k));
+        FigureScreen screen;
+        {
+            QPainter painter(&screen);
+            painter.scale(k, k);
+            DrawingContext context(painter, true);
+            TWMapDrawing::Options options;
+            options.drawBackground = false;
+            options.drawLabels = false;
+            options.levelOfDetail = true;
+            TWMapDrawing::drawMapInRect(context, *map, Rect(0, 0, 2000, 1000), options);
+        }
+        ASSERT_FALSE(screen.fills.empty());
+        EXPECT_TRUE(screen.filledAt(QPointF(kid.x * k, kid.y * k)));
+        EXPECT_EQ(screen.filledAt(QPointF(gap.x * k, gap.y * k)), c.oneBlock);
     }
 }
 

@@ -148,6 +148,36 @@ TEST_F(TWTightLayout, NotifiesSelectedBranchesThatChangeSides)
     EXPECT_EQ(recorder.notifications.first().sender.identity(), first.at(3)->mainGraphic().get());
 }
 
+// Whichever way a selected branch crosses the root, it is announced; one
+// that stays on its side is not.
+TEST_F(TWTightLayout, EverySelectedBranchThatChangesSidesIsAnnounced)
+{
+    const float rootMid = boundsOf(root).midX();
+    for (const float x : {500.f, 100.f}) {
+        SCOPED_TRACE(x);
+        for (const auto &b : std::as_const(first))
+            b->remove();
+        first.clear();
+        map->removeAllSelectedGraphics();
+        for (int i = 0; i < 4; ++i)
+            first.append(add(root, Rect(x, 100 + 100 * i, 80, 40), QString("F%1").arg(i + 1)));
+        map->branchDisplaySettingsForUpdate().orderingMode = 1;
+        for (const auto &b : std::as_const(first))
+            map->insertObjectInSelectedGraphicsAtIndex(b->mainGraphic(), 0);
+        settle();
+        BranchTest::Recorder recorder({TWMapLayout::ResizedGraphicFlippedNotification});
+        arrange();
+        QSet<const void *> crossed, announced;
+        for (const auto &b : std::as_const(first))
+            if ((boundsOf(b).midX() < rootMid) != (x < rootMid))
+                crossed.insert(b->mainGraphic().get());
+        for (const Notification &n : recorder.notifications)
+            announced.insert(n.sender.identity());
+        EXPECT_FALSE(crossed.isEmpty());
+        EXPECT_EQ(announced, crossed);
+    }
+}
+
 TEST_F(TWTightLayout, RootWithoutVisibleChildrenIsLeftAlone)
 {
     BranchTest::Recorder recorder;

@@ -104,6 +104,31 @@ TEST_F(TWMapBranchTest, NewBranchesTakeTextFontAndConnectionByDepth)
     EXPECT_EQ(deeper->map(), map.get());
 }
 
+// Where a branch stands against its parent, by their shapes' centres; a
+// root, or a branch without a shape, stands nowhere.
+TEST_F(TWMapBranchTest, ABranchIsLeftOfOrAboveItsParentByTheCentres)
+{
+    // The root's centre is (350, 220).
+    const struct
+    {
+        Rect bounds;
+        bool left, above;
+    } cases[] = {
+        {Rect(100, 100, 80, 30), true, true},   {Rect(500, 300, 80, 30), false, false},
+        {Rect(100, 300, 80, 30), true, false},  {Rect(500, 100, 80, 30), false, true},
+        {Rect(310, 205, 80, 30), false, false}, // centred on the parent's centre
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bounds.x());
+        auto b = newBranch(root.get(), c.bounds, "b");
+        EXPECT_EQ(b->isToLeftOfParent(), c.left);
+        EXPECT_EQ(b->isAboveParent(), c.above);
+        b->remove();
+    }
+    EXPECT_FALSE(root->isToLeftOfParent());
+    EXPECT_FALSE(root->isAboveParent());
+}
+
 TEST_F(TWMapBranchTest, ChildrenChangesPostInOrderAndReloadTheOutlineOncePerPass)
 {
     Recorder recorder({TWMapBranch::SubtreeNeedsRedrawNotification,

@@ -1,3 +1,4 @@
+#include "BranchTestSupport.h"
 #include "TWMapsDocTestSupport.h"
 #include "model/TWAttachedTextCategory.h"
 #include "model/TWResource.h"
@@ -89,6 +90,35 @@ TEST_F(TWMapsDocTest, EverySetterUndoesRedoesAndSkipsEqualValues)
     WarningCapture warnings;
     EXPECT_FALSE(document->setMDValue(1, "noSuchKey"));
     EXPECT_EQ(warnings.lines().size(), 1);
+}
+
+// A map not yet numbered is numbered as opening it will number it before it
+// is saved, so that a second save writes what the first wrote; a numbered
+// one is left as it is.
+TEST_F(TWMapsDocTest, SavingNumbersOnlyTheMapsNotYetNumbered)
+{
+    struct CountingLayout : BranchTest::RecordingLayout
+    {
+        int numbered = 0;
+        void recalculateOutlineNumbers(TWMap &map) override
+        {
+            ++numbered;
+            map.setOutlineNumbersNeedUpdating(false);
+        }
+    };
+    for (const bool needs : {true, false}) {
+        SCOPED_TRACE(needs);
+        std::shared_ptr<TWMapsDoc> document = documentWithMaps(1);
+        const std::shared_ptr<TWMap> map = document->maps().first();
+        auto layout = std::make_shared<CountingLayout>();
+        map->setLayoutServices(layout);
+        map->setOutlineNumbersNeedUpdating(needs);
+        const QString path = tempDir.filePath(QStringLiteral("numbered%1.tweb").arg(needs));
+        ASSERT_EQ(document->saveToFile(path), 0);
+        EXPECT_EQ(layout->numbered, needs ? 1 : 0);
+        EXPECT_FALSE(map->outlineNumbersNeedUpdating());
+        document->detach();
+    }
 }
 
 TEST_F(TWMapsDocTest, KeywordsAndCategoriesAreUndoableButRemovingAllIsNot)

@@ -188,6 +188,9 @@ TEST(TWStyleManagerCompare, ValuesCompareToThreeDecimals)
         {"dictionary with a missing key", QVariant::fromValue(OrderedDictionary{{"w", 2}}),
          QVariant::fromValue(OrderedDictionary{{"v", 2}}), false},
         {"lists", QVariantList{1, 2}, QVariantList{1.0, 2.0}, true},
+        {"a list and a longer one it begins", QVariantList{1, 2}, QVariantList{1, 2, 3}, false},
+        {"a dictionary and a larger one", QVariant::fromValue(OrderedDictionary{{"w", 2}}),
+         QVariant::fromValue(OrderedDictionary{{"w", 2}, {"v", 2}}), false},
         {"fonts", QVariant::fromValue(Font("Helvetica", 12)),
          QVariant::fromValue(Font("Helvetica", 14)), false},
     };

@@ -2,6 +2,8 @@
 #include "StyleTestSupport.h"
 
 #include "graphics/TWRectangle.h"
+#include "mapdrawing/TWMapImages.h"
+#include "model/PackageArchive.h"
 #include "palettes/TWThemePanels.h"
 #include "styles/TWTheme.h"
 
@@ -318,6 +320,48 @@ TEST_F(Themes, TheSelectorAppliesToEverySelectedMapWithOrWithoutRestyling)
             EXPECT_EQ(m->root()->mainGraphic()->styleID() == level->identifier(), restyle);
         }
         map->setThemeID(std::nullopt);
+    }
+}
+
+// Applying a theme renews the map's preview, restyled or not, and the
+// preview saved next shows the new look: also when the theme is the map's
+// already and only its graphics are restyled.
+TEST_F(Themes, ApplyingAThemeRenewsThePreviewThatIsSaved)
+{
+    map->setCanvasSize(Size(800, 600));
+    const auto levels = chain(2);
+    for (const auto &branch : levels)
+        branch->mainGraphic()->setStyle(fillStyle(Red));
+    auto level = fillStyle(Blue);
+    auto theme = namedTheme("Blue");
+    theme->mapStyle = TWStyle::create(TWStyle::MapStyle);
+    theme->graphicStyles.insert(level->identifier(), level);
+    theme->branchLevelStyleIDs = {
+        OrderedDictionary{{TWTheme::MainGraphicStyleIDKey, level->identifier()}}};
+    share(theme);
+    QTemporaryDir dir;
+    int saves = 0;
+    const auto savedPreview = [&] {
+        const QString path = dir.filePath(QStringLiteral("saved%1.tweb").arg(saves++));
+        EXPECT_EQ(document->saveToFile(path), 0);
+        QFile file(path);
+        const std::optional<PackageData> package =
+            file.open(QIODevice::ReadOnly) ? PackageArchive::read(file) : std::nullopt;
+        return package ? QImage::fromData(package->value(map->previewPath()), "png") : QImage();
+    };
+    for (const bool restyle : {false, true}) {
+        SCOPED_TRACE(restyle);
+        const QImage before = savedPreview();
+        ASSERT_FALSE(before.isNull());
+        BranchTest::Recorder renewed({TWMapPreviewServices::PreviewDidUpdateNotification});
+        map->setTheme(theme);
+        map->updateThemeIncludingGraphics(restyle);
+        settle();
+        EXPECT_GE(renewed.notifications.size(), 1);
+        const QImage after = savedPreview();
+        ASSERT_FALSE(after.isNull());
+        if (restyle)
+            EXPECT_NE(after, before);
     }
 }
 
