@@ -152,7 +152,8 @@ bool TWBranchSuggestionPaletteController::eventFilter(QObject *watched, QEvent *
 {
     // A palette expanded or brought back shows the words of the branch
     // selected now, not of the one selected when it was put away.
-    if (watched == m_table && event->type() == QEvent::Show && m_stale)
+    // The type first: a list being destroyed still passes events here.
+    if (event->type() == QEvent::Show && m_stale && watched == m_table.data())
         QTimer::singleShot(0, this, &TWBranchSuggestionPaletteController::updateSuggestions);
     return QObject::eventFilter(watched, event);
 }
