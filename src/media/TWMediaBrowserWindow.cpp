@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
+#include <QPainter>
 #include <QPixmap>
 #include <QSlider>
 #include <QSplitter>
@@ -84,8 +85,12 @@ QVariant TWMediaGridModel::data(const QModelIndex &index, int role) const
         if (photo && !photo->isNull()) {
             // Centred in its square, never enlarged beyond twice its pixels.
             const QSize fitted = photo->size().scaled(QSize(m_side, m_side), Qt::KeepAspectRatio);
-            pixmap = QPixmap::fromImage(
-                photo->scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+            // Every cell's picture is the same square, so the names of a
+            // row line up under pictures of any shape.
+            QPainter painter(&pixmap);
+            painter.drawImage(QPoint((m_side - fitted.width()) / 2, (m_side - fitted.height()) / 2),
+                              photo->scaled(fitted, Qt::IgnoreAspectRatio,
+                                            Qt::SmoothTransformation));
         }
         return QIcon(pixmap);
     }

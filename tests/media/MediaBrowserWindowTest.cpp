@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -204,6 +205,13 @@ TEST(MediaGridNames, PicturesAreNamedWithoutTheirExtension)
 
 TEST_F(MediaBrowserWindowTest, EveryCellShowsItsWholePictureAndName)
 {
+    // A picture far wider than high sits in the same square as the others.
+    QImage wide(48, 12, QImage::Format_ARGB32);
+    wide.fill(Qt::darkGreen);
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && wide.save(&buffer, "PNG"));
+    write(dir.filePath("Application Support/Thinkweb/Adornments/Flags/Wide Pennant.png"), png);
     TWMediaBrowserController controller(dir.path());
     controller.setPhotosFolder(dir.filePath("Pictures"));
     TWMediaBrowserWindow *window = controller.browserWindow();
@@ -214,7 +222,7 @@ TEST_F(MediaBrowserWindowTest, EveryCellShowsItsWholePictureAndName)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     waitForThumbnails(*window);
     QListView *grid = window->gridView();
-    ASSERT_EQ(grid->model()->rowCount(), 3);
+    ASSERT_EQ(grid->model()->rowCount(), 4);
     for (int side : {24, 48, 96, 160}) {
         SCOPED_TRACE(side);
         window->findChild<QSlider *>()->setValue(side);
@@ -230,6 +238,8 @@ TEST_F(MediaBrowserWindowTest, EveryCellShowsItsWholePictureAndName)
             option.features |= QStyleOptionViewItem::WrapText | QStyleOptionViewItem::HasDecoration |
                                QStyleOptionViewItem::HasDisplay;
             const QSize wanted = grid->itemDelegate()->sizeHint(option, index);
+            EXPECT_EQ(index.data(Qt::DecorationRole).value<QIcon>().availableSizes(),
+                      QList<QSize>{grid->iconSize()});
             EXPECT_GE(cell.top(), 0) << "row " << row << " wants " << wanted.height() << " of "
                                      << grid->gridSize().height();
             EXPECT_LE(wanted.height(), grid->gridSize().height()) << "row " << row;
