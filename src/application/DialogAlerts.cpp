@@ -9,12 +9,14 @@
 #include <algorithm>
 
 namespace {
-// Name filters match case-sensitively here: each letter takes either case
-// ("*.[mM][mM][aA][pP]").
+// Name filters match case-sensitively here, so each letter takes either case
+// ("*.[mM][mM][aA][pP]"). The user is shown the plain patterns: the dialog
+// hides a filter's last parenthesised list, the one it matches with.
 QString nameFilter(const QStringList &types)
 {
     if (types.isEmpty())
         return QString();
+    QStringList shown;
     QStringList patterns;
     for (const QString &type : types) {
         QString pattern = QStringLiteral("*.");
@@ -25,10 +27,18 @@ QString nameFilter(const QStringList &types)
                 pattern += c;
         }
         patterns << pattern;
+        shown << QStringLiteral("*.") + type.toLower();
     }
     patterns.removeDuplicates();
-    return QStringLiteral("Thinkweb (%1)").arg(patterns.join(u' '));
+    shown.removeDuplicates();
+    const bool documents = std::all_of(types.cbegin(), types.cend(), [](const QString &type) {
+        return type.compare(u"tweb", Qt::CaseInsensitive) == 0;
+    });
+    const QString name = documents ? QStringLiteral("Thinkweb") : QStringLiteral("Readable files");
+    return QStringLiteral("%1 (%2) (%3)").arg(name, shown.join(u' '), patterns.join(u' '));
 }
+
+const QFileDialog::Options PanelOptions = QFileDialog::HideNameFilterDetails;
 
 // An open panel in which folders of the package types are documents: chosen
 // by Open, by their typed name or by a double click, never entered. The
@@ -42,6 +52,7 @@ public:
           m_packageTypes(options.packageTypes)
     {
         setOption(QFileDialog::DontUseNativeDialog);
+        setOption(QFileDialog::HideNameFilterDetails);
         setFileMode(options.allowsMultipleSelection ? QFileDialog::ExistingFiles
                                                     : QFileDialog::ExistingFile);
         connect(this, &QFileDialog::directoryEntered, this, [this](const QString &path) {
@@ -123,10 +134,11 @@ QStringList DialogAlerts::runOpenPanel(const OpenPanelOptions &options)
     }
     if (options.allowsMultipleSelection)
         return QFileDialog::getOpenFileNames(QApplication::activeWindow(), options.title,
-                                             options.directory, nameFilter(options.fileTypes));
+                                             options.directory, nameFilter(options.fileTypes),
+                                             nullptr, PanelOptions);
     const QString path =
         QFileDialog::getOpenFileName(QApplication::activeWindow(), options.title, options.directory,
-                                     nameFilter(options.fileTypes));
+                                     nameFilter(options.fileTypes), nullptr, PanelOptions);
     return path.isEmpty() ? QStringList() : QStringList{path};
 }
 
@@ -136,7 +148,8 @@ std::optional<QString> DialogAlerts::runSavePanel(const SavePanelOptions &option
     if (!options.fileName.isEmpty())
         start = start.isEmpty() ? options.fileName : start + u'/' + options.fileName;
     const QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), options.title,
-                                                      start, nameFilter(options.fileTypes));
+                                                      start, nameFilter(options.fileTypes), nullptr,
+                                                      PanelOptions);
     if (path.isEmpty())
         return std::nullopt;
     return path;

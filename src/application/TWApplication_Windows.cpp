@@ -19,10 +19,11 @@ UserDefaults &defaults()
     return UserDefaults::standard();
 }
 
+// The mail names the system the program runs on, as that system names itself.
 const char *const FeedbackFormat =
-    "Subject=Thinkweb feedback&body=Product: %1 %2\nMac OS %3\nComments and suggestions:\n";
+    "Subject=Thinkweb feedback&body=Product: %1 %2\nSystem: %3\nComments and suggestions:\n";
 const char *const DefectReportFormat =
-    "Subject=Thinkweb Defect Report&body=Product: %1 %2\nMac OS %3\nBrief Description:\n\n\n"
+    "Subject=Thinkweb Defect Report&body=Product: %1 %2\nSystem: %3\nBrief Description:\n\n\n"
     "Is this defect reproducible?\n\n\nIf so, please explain how to reproduce this problem:\n\n\n"
     "Please attach any relevant documents. Thank you.";
 } // namespace
@@ -192,8 +193,10 @@ void TWApplication::openUrlOrSay(const QUrl &url) const
 
 QUrl TWApplication::mailURL(const QString &address, const QString &format) const
 {
-    const QString text =
-        format.arg(thinkwebEditionString(), applicationVersion(), QSysInfo::prettyProductName());
+    // The product as its windows name it: the edition string's platform tag
+    // names another system.
+    const QString text = format.arg(m_traits.applicationName, applicationVersion(),
+                                    QSysInfo::prettyProductName());
     // Only what may not stand in an address is escaped: "=" and "&" keep
     // dividing the subject from the body.
     const QByteArray query = QUrl::toPercentEncoding(text, "!$&'()*+,/:;=?@");

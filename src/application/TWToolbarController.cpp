@@ -167,6 +167,9 @@ void TWToolbarController::setupToolbar()
     const QStringList saved = savedItemIdentifiers();
     showItems(saved.isEmpty() ? defaultItemIdentifiers() : sanitized(saved));
     m_window->addToolBar(Qt::TopToolBarArea, m_toolbar);
+    // The items' tool tips show while a palette or another window has the
+    // focus too: the user reaches for the toolbar from there.
+    m_window->setAttribute(Qt::WA_AlwaysShowToolTips);
 
     // The font panel shows the selection's font while this window is its target.
     if (TWDocument *doc = document())

@@ -6,8 +6,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -35,6 +37,18 @@ QCheckBox *boolSetting(const char *label, const QString &key)
     return box;
 }
 
+// Where the last export was saved; the panel opens there next time.
+const QString LastFolderKey = QStringLiteral("ExportPanelLastFolder");
+
+QString startFolder()
+{
+    const QString last = UserDefaults::standard().stringForKey(LastFolderKey);
+    if (!last.isEmpty() && QDir(last).exists())
+        return last;
+    // Never the program's working folder, which the user did not choose.
+    return QDir::homePath();
+}
+
 } // namespace
 
 TWExportPanel::TWExportPanel(const TWExportPanelRequest &request, QWidget *parent) : QDialog(parent)
@@ -45,6 +59,7 @@ TWExportPanel::TWExportPanel(const TWExportPanelRequest &request, QWidget *paren
     m_files->setOption(QFileDialog::DontUseNativeDialog);
     m_files->setAcceptMode(QFileDialog::AcceptSave);
     m_files->setFileMode(QFileDialog::AnyFile);
+    m_files->setDirectory(startFolder());
     m_files->setDefaultSuffix(request.fileType);
     m_files->setNameFilter(
         QStringLiteral("%1 (*.%2)").arg(request.fileType.toUpper(), request.fileType));
@@ -56,6 +71,7 @@ TWExportPanel::TWExportPanel(const TWExportPanelRequest &request, QWidget *paren
             return;
         }
         m_chosen = path;
+        UserDefaults::standard().setString(QFileInfo(path).absolutePath(), LastFolderKey);
         accept();
     });
     connect(m_files, &QFileDialog::rejected, this, &QDialog::reject);

@@ -95,7 +95,8 @@ void AboutPanelController::createPanelToDisplay()
     panel->setPalette(palette);
 
     auto *layout = new QVBoxLayout(panel);
-    auto *title = new QLabel(QStringLiteral("<b>Thinkweb</b>"), panel);
+    auto *title = m_titleField = new QLabel(panel);
+    title->setTextFormat(Qt::RichText);
     title->setAlignment(Qt::AlignCenter);
     QFont titleFont = title->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.8);
@@ -154,6 +155,10 @@ void AboutPanelController::watchForNotificationsWhichShouldHidePanel()
 
 void AboutPanelController::showPanel()
 {
+    // The edition running, as the program names itself.
+    const QString name = QCoreApplication::applicationName();
+    m_titleField->setText(QStringLiteral("<b>%1</b>")
+                              .arg(name.isEmpty() ? QStringLiteral("Thinkweb") : name.toHtmlEscaped()));
     setScrollAmount(0);
     startScrollingAnimation();
     m_panelToDisplay->show();

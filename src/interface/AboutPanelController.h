@@ -49,6 +49,7 @@ public:
 
     NSFancyPanel *panelToDisplay() const { return m_panelToDisplay.get(); }
     QTextEdit *textView() const { return m_textView; }
+    QLabel *titleField() const { return m_titleField; }
     QLabel *versionField() const { return m_versionField; }
     QLabel *shortInfoField() const { return m_shortInfoField; }
     QPushButton *visitThinkwebButton() const { return m_visitThinkwebButton; }
@@ -66,6 +67,7 @@ private:
 
     std::unique_ptr<NSFancyPanel> m_panelToDisplay;
     QTextEdit *m_textView = nullptr;
+    QLabel *m_titleField = nullptr;
     QLabel *m_versionField = nullptr;
     QLabel *m_shortInfoField = nullptr;
     QPushButton *m_visitThinkwebButton = nullptr;

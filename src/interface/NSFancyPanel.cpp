@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 NSFancyPanel::NSFancyPanel(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
 {
@@ -61,4 +62,14 @@ void NSFancyPanel::hideEvent(QHideEvent *event)
         m_filtering = false;
     }
     QWidget::hideEvent(event);
+}
+
+void NSFancyPanel::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    // Without a window frame the panel needs an edge of its own, or a white
+    // panel melts into a white window behind it.
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

@@ -7,6 +7,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFontMetricsF>
 #include <QIcon>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -304,6 +305,20 @@ void TWImageGrid::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
+Font TWImageGrid::fittedTitleFont(const Font &font, const QString &title, float width)
+{
+    // A name a little wider than its preview is drawn smaller rather than cut
+    // short; only one far too long for that is shortened.
+    constexpr double SmallestShare = 0.6;
+    Font fitted = font;
+    for (double size = font.pointSize(); size >= font.pointSize() * SmallestShare; size -= 0.5) {
+        fitted = font.withSize(size);
+        if (QFontMetricsF(fitted.toQFont()).horizontalAdvance(title) <= width)
+            break;
+    }
+    return fitted;
+}
+
 void TWImageGrid::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
@@ -337,7 +352,8 @@ void TWImageGrid::paintEvent(QPaintEvent *event)
             const QVariant name = valueFor(index, m_nameKey, Qt::DisplayRole);
             if (name.isValid() && m_drawTitle) {
                 OAExtensions::drawWithFont(
-                    painter, name.toString(), titleFont, Color::whiteColor(),
+                    painter, name.toString(), fittedTitleFont(titleFont, name.toString(), w),
+                    Color::whiteColor(),
                     OAExtensions::CenterAlignment, false,
                     QRectF(preview.x(), preview.y() + h + 0.5 * m_border, w, m_titleMargin));
             }

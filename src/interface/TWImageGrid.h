@@ -2,6 +2,7 @@
 
 #include "platform/Geometry.h"
 #include "platform/NotificationCenter.h"
+#include "support/Font.h"
 
 #include <QAbstractItemModel>
 #include <QItemSelectionModel>
@@ -65,6 +66,9 @@ public:
     float border() const { return m_border; }
     float titleMargin() const { return m_titleMargin; }
     float titleHeight() const { return m_titleHeight; }
+    // The title font at the largest size, down to six tenths of it, at which
+    // the title fits the width.
+    static Font fittedTitleFont(const Font &font, const QString &title, float width);
     bool drawSelectionBorder() const { return m_drawSelectionBorder; }
     void setDrawSelectionBorder(bool on) { m_drawSelectionBorder = on; }
     bool drawMainBorder() const { return m_drawMainBorder; }

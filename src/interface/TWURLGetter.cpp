@@ -3,6 +3,7 @@
 #include "platform/TWLocalizedString.h"
 
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -17,13 +18,20 @@ TWURLGetter &TWURLGetter::sharedURLGetter()
 TWURLGetter::TWURLGetter(QWidget *parent) : QDialog(parent)
 {
     setModal(true);
+    setWindowTitle(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Web Address")));
     auto *layout = new QVBoxLayout(this);
+    // The field alone does not say what it wants.
+    auto *prompt = new QLabel(
+        TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Enter the web address:")), this);
+    prompt->setObjectName(QStringLiteral("prompt"));
     m_urlTextField = new QLineEdit(this);
+    prompt->setBuddy(m_urlTextField);
     m_urlTextField->setMinimumWidth(360);
     auto *buttons = new QDialogButtonBox(this);
     m_cancelButton = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
     m_okButton = buttons->addButton(QString(), QDialogButtonBox::AcceptRole);
     m_okButton->setDefault(true);
+    layout->addWidget(prompt);
     layout->addWidget(m_urlTextField);
     layout->addWidget(buttons);
     connect(m_okButton, &QPushButton::clicked, this, &TWURLGetter::OK);

@@ -4,6 +4,7 @@
 #include "platform/TWLocalizedString.h"
 
 #include <QActionGroup>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QItemSelectionModel>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
+#include <QPainter>
 #include <QPixmap>
 #include <QSlider>
 #include <QSplitter>
@@ -32,6 +34,17 @@ QIcon namedIcon(const QString &name, int side)
 } // namespace
 
 // --- TWMediaGridModel ---
+
+QString TWMediaGridModel::shownName(const QString &caption, const QString &path)
+{
+    // Under the picture the extension only takes room from the name; the
+    // tool tip keeps the whole caption.
+    const QString suffix = QFileInfo(path).suffix();
+    if (!suffix.isEmpty() && caption.size() > suffix.size() + 1 &&
+        caption.endsWith(u'.' + suffix, Qt::CaseInsensitive))
+        return caption.chopped(suffix.size() + 1);
+    return caption;
+}
 
 TWMediaGridModel::TWMediaGridModel(TWMediaBrowserPane *pane, QObject *parent)
     : QAbstractListModel(parent), m_pane(pane)
@@ -57,8 +70,14 @@ QVariant TWMediaGridModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+    if (role == Qt::ToolTipRole)
         return m_pane->captionAtIndex(index.row());
+    if (role == Qt::DisplayRole)
+        return shownName(m_pane->captionAtIndex(index.row()),
+                         m_pane->displayedImages()
+                             .at(index.row())
+                             .value(TWMediaRecord::ImagePath)
+                             .toString());
     if (role == Qt::DecorationRole) {
         const std::optional<QImage> photo = m_pane->photoAtIndex(index.row());
         QPixmap pixmap(m_side, m_side);
@@ -66,8 +85,12 @@ QVariant TWMediaGridModel::data(const QModelIndex &index, int role) const
         if (photo && !photo->isNull()) {
             // Centred in its square, never enlarged beyond twice its pixels.
             const QSize fitted = photo->size().scaled(QSize(m_side, m_side), Qt::KeepAspectRatio);
-            pixmap = QPixmap::fromImage(
-                photo->scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+            // Every cell's picture is the same square, so the names of a
+            // row line up under pictures of any shape.
+            QPainter painter(&pixmap);
+            painter.drawImage(QPoint((m_side - fitted.width()) / 2, (m_side - fitted.height()) / 2),
+                              photo->scaled(fitted, Qt::IgnoreAspectRatio,
+                                            Qt::SmoothTransformation));
         }
         return QIcon(pixmap);
     }
@@ -189,9 +212,11 @@ TWMediaBrowserWindow::TWMediaBrowserWindow(const QList<PaneKind> &panes, QWidget
     m_grid->setViewMode(QListView::IconMode);
     m_grid->setResizeMode(QListView::Adjust);
     m_grid->setMovement(QListView::Static);
-    m_grid->setUniformItemSizes(true);
+    // Each cell measures its own name: sizes taken from one item cut every
+    // longer name to that item's width.
+    m_grid->setUniformItemSizes(false);
     m_grid->setWordWrap(true);
-    m_grid->setTextElideMode(Qt::ElideMiddle);
+    m_grid->setTextElideMode(Qt::ElideRight);
     m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_grid->setDragEnabled(true);
     m_grid->setDragDropMode(QAbstractItemView::DragOnly);

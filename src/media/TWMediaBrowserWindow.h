@@ -28,6 +28,8 @@ class TWMediaGridModel : public QAbstractListModel
 
 public:
     explicit TWMediaGridModel(TWMediaBrowserPane *pane, QObject *parent = nullptr);
+    // The name under a picture: its caption without the file's extension.
+    static QString shownName(const QString &caption, const QString &path);
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;

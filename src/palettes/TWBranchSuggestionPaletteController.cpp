@@ -13,6 +13,7 @@
 #include "support/TWExtensions.h"
 #include "support/TWPreferences.h"
 
+#include <QEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -59,6 +60,7 @@ TWBranchSuggestionPaletteController::TWBranchSuggestionPaletteController(QWidget
     m_table->setObjectName(QStringLiteral("suggestionsTableView"));
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setMinimumHeight(90);
+    m_table->installEventFilter(this);
     layout->addWidget(m_table);
     m_addButton =
         new QPushButton(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Add")), palette);
@@ -89,6 +91,8 @@ void TWBranchSuggestionPaletteController::awakeFromNib()
     m_observations.push_back(
         center.observe(TWMap::SelectedGraphicsChangedNotification, nullptr, changed));
     m_lastText = selectedText();
+    if (TWMapBranch *branch = selectedBranch())
+        m_lastBranch = branch->weak_from_this();
     m_defaultsConnection = connect(&UserDefaults::standard(), &UserDefaults::changed, this,
                                    [this](const QString &key) {
                                        if (key == CollapsedKey)
@@ -114,17 +118,26 @@ std::optional<QString> TWBranchSuggestionPaletteController::selectedText() const
 void TWBranchSuggestionPaletteController::textMayHaveChanged()
 {
     const std::optional<QString> text = selectedText();
-    if (text == m_lastText)
+    TWMapBranch *branch = selectedBranch();
+    // Another branch with the same words has other words around it.
+    const bool sameBranch = m_lastBranch.lock().get() == branch;
+    if (text == m_lastText && sameBranch)
         return;
     m_lastText = text;
+    m_lastBranch = branch ? branch->weak_from_this() : std::weak_ptr<TWMapBranch>();
     // A new change replaces the refresh still waiting.
     m_refresh.start();
 }
 
 void TWBranchSuggestionPaletteController::updateSuggestions()
 {
-    if (UserDefaults::standard().boolForKey(CollapsedKey) || !m_table || !m_table->isVisible())
+    if (UserDefaults::standard().boolForKey(CollapsedKey) || !m_table)
         return;
+    if (!m_table->isVisible()) {
+        m_stale = true;
+        return;
+    }
+    m_stale = false;
     const TWMapBranch *branch = selectedBranch();
     const std::optional<QStringList> words = branch ? suggestionsForBranch(*branch) : std::nullopt;
     m_suggestions = words.value_or(QStringList());
@@ -133,6 +146,16 @@ void TWBranchSuggestionPaletteController::updateSuggestions()
     m_canAddBranches = !m_suggestions.isEmpty();
     if (m_addButton)
         m_addButton->setEnabled(m_canAddBranches);
+}
+
+bool TWBranchSuggestionPaletteController::eventFilter(QObject *watched, QEvent *event)
+{
+    // A palette expanded or brought back shows the words of the branch
+    // selected now, not of the one selected when it was put away.
+    // The type first: a list being destroyed still passes events here.
+    if (event->type() == QEvent::Show && m_stale && watched == m_table.data())
+        QTimer::singleShot(0, this, &TWBranchSuggestionPaletteController::updateSuggestions);
+    return QObject::eventFilter(watched, event);
 }
 
 void TWBranchSuggestionPaletteController::addBranches(bool fromList, int clickCount)

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QListWidget>
@@ -39,8 +40,9 @@ public:
     // Starts following the selected branch's text, only when the plug-in is
     // installed.
     void awakeFromNib();
-    // Called whenever the selected branch's text may have changed: a change
-    // of its plain text schedules a refresh (replacing one still pending).
+    // Called whenever the selected branch or its text may have changed: another
+    // branch or a change of its plain text schedules a refresh (replacing one
+    // still pending).
     void textMayHaveChanged();
     void updateSuggestions();
     // The add gesture: the button, or a double click in the list.
@@ -62,6 +64,9 @@ public:
     void setRefreshDelay(int milliseconds) { m_refresh.setInterval(milliseconds); }
     int refreshDelay() const { return m_refresh.interval(); }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     TWMapBranch *selectedBranch() const;
     std::optional<QString> selectedText() const;
@@ -72,6 +77,9 @@ private:
     QStringList m_suggestions;
     bool m_canAddBranches = false;
     std::optional<QString> m_lastText;
+    std::weak_ptr<TWMapBranch> m_lastBranch;
+    // A refresh came while the list was hidden: it is done when it shows.
+    bool m_stale = false;
     QTimer m_refresh;
     std::vector<ObserverToken> m_observations;
     QMetaObject::Connection m_defaultsConnection;

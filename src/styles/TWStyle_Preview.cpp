@@ -95,7 +95,8 @@ void TWStyle::drawGraphicBoxInRect(QPainter &painter, const Rect &rect) const
                                      .toQColor());
     };
 
-    DrawingContext context(painter, false);
+    // The rectangle is in the painter's own units, wherever it paints.
+    DrawingContext context(painter, true);
     if (g.value(QStringLiteral("applyShadow")).toBool() &&
         g.value(QStringLiteral("drawsShadow")).toBool()) {
         const QVariant blur = g.value(QStringLiteral("shadowBlurRadius"));
@@ -151,7 +152,8 @@ void TWStyle::drawMapBackgroundInRect(QPainter &painter, const Rect &rect) const
     const OrderedDictionary m = group(MapGroup);
     const float w = rect.width();
     const float h = rect.height();
-    DrawingContext context(painter, false);
+    // The rectangle is in the painter's own units, wherever it paints.
+    DrawingContext context(painter, true);
     const BezierPath path = BezierPath::bezierPathWithRect(Rect(8, 8, w / 3 - 8, h - 16), 4, 1);
     context.fillPath(path, colorValue(m.value(QStringLiteral("backgroundColor")))
                                .value_or(Color::whiteColor())

@@ -1,6 +1,7 @@
 #include "application/DialogAlerts.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -119,5 +120,69 @@ TEST(DialogAlerts, PackageFoldersAreChosenAsFiles)
             EXPECT_TRUE(chosen.isEmpty()) << c.what;
             EXPECT_EQ(stayedIn, dir.filePath(QString::fromLatin1(c.stayedIn))) << c.what;
         }
+    }
+}
+
+// What every file dialog shows in its list of file types: the plain patterns,
+// never the either-case patterns it matches with.
+TEST(DialogAlerts, FileDialogsShowPlainFileTypes)
+{
+    static int argc = 1;
+    static char name[] = "test_application";
+    static char *argv[] = {name, nullptr};
+    std::unique_ptr<QApplication> app;
+    if (!qApp)
+        app = std::make_unique<QApplication>(argc, argv);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    enum class Kind { Open, OpenSeveral, OpenPackages, Save };
+    const QStringList pictures = {"png", "jpg", "jpeg", "tif", "tiff", "gif", "bmp", "pdf", "eps"};
+    const struct
+    {
+        const char *what;
+        Kind kind;
+        QStringList types;
+        QString shown;
+    } cases[] = {
+        {"Open of documents, both cases given", Kind::Open, {"tweb", "TWEB"}, "Thinkweb (*.tweb)"},
+        {"Save As", Kind::Save, {"tweb"}, "Thinkweb (*.tweb)"},
+        {"a picture", Kind::Open, pictures,
+         "Readable files (*.png *.jpg *.jpeg *.tif *.tiff *.gif *.bmp *.pdf *.eps)"},
+        {"an import of several", Kind::OpenSeveral, {"opml", "mmap"},
+         "Readable files (*.opml *.mmap)"},
+        {"an import of packages", Kind::OpenPackages, {"ooutline", "oo3"},
+         "Readable files (*.ooutline *.oo3)"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QStringList shown;
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto *panel = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!panel)
+                return;
+            seen = true;
+            if (auto *combo = panel->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+                for (int i = 0; i < combo->count(); ++i)
+                    shown << combo->itemText(i);
+            panel->reject();
+        });
+        DialogAlerts alerts;
+        if (c.kind == Kind::Save) {
+            Alerts::SavePanelOptions options;
+            options.directory = dir.path();
+            options.fileTypes = c.types;
+            EXPECT_FALSE(alerts.runSavePanel(options));
+        } else {
+            Alerts::OpenPanelOptions options;
+            options.directory = dir.path();
+            options.fileTypes = c.types;
+            options.allowsMultipleSelection = c.kind == Kind::OpenSeveral;
+            if (c.kind == Kind::OpenPackages)
+                options.packageTypes = {QStringLiteral("oo3")};
+            EXPECT_TRUE(alerts.runOpenPanel(options).isEmpty());
+        }
+        ASSERT_TRUE(seen) << "no file dialog showed";
+        EXPECT_EQ(shown, QStringList{c.shown});
     }
 }

@@ -332,11 +332,11 @@ TEST_F(ApplicationTest, FeedbackAndDefectMailsHaveTheirExactAddresses)
 
     EXPECT_EQ(a.feedbackURL().toString(QUrl::FullyEncoded),
               "mailto:feedback@thinkweb.example.org?Subject=Thinkweb%20feedback&body=Product:"
-              "%20Thinkweb%20Compact%20(Mac)%201.2%0AMac%20OS%20" +
+              "%20Thinkweb%20Compact%201.2%0ASystem:%20" +
                   escapedOS + "%0AComments%20and%20suggestions:%0A");
     EXPECT_EQ(a.defectReportURL().toString(QUrl::FullyEncoded),
               "mailto:defects@thinkweb.example.org?Subject=Thinkweb%20Defect%20Report&body="
-              "Product:%20Thinkweb%20Compact%20(Mac)%201.2%0AMac%20OS%20" +
+              "Product:%20Thinkweb%20Compact%201.2%0ASystem:%20" +
                   escapedOS +
                   "%0ABrief%20Description:%0A%0A%0AIs%20this%20defect%20reproducible?%0A%0A%0A"
                   "If%20so,%20please%20explain%20how%20to%20reproduce%20this%20problem:%0A%0A%0A"

@@ -23,6 +23,7 @@
 #include <QFontDialog>
 #include <QListWidget>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace {
 
@@ -357,3 +358,29 @@ TEST_F(ToolbarTest, ToolbarIsDrawn)
 }
 
 } // namespace
+
+// Every button the toolbar shows, on both editions, names what it does in a
+// tool tip, also while another window has the focus.
+TEST_F(ToolbarTest, EveryShownButtonHasAToolTip)
+{
+    for (Edition edition : {Edition::Compact, Edition::Deluxe}) {
+        SCOPED_TRACE(int(edition));
+        documents.reset();
+        app.reset();
+        TWDocument *document = openDocument(edition);
+        TWToolbarController *controller = controllerOf(document);
+        ASSERT_NE(controller, nullptr);
+        int buttons = 0;
+        for (QAction *item : controller->toolbar()->actions()) {
+            if (T::isRepeatable(item->objectName()))
+                continue;
+            auto *button = qobject_cast<QToolButton *>(controller->toolbar()->widgetForAction(item));
+            ASSERT_TRUE(button) << item->objectName().toStdString();
+            EXPECT_FALSE(button->toolTip().isEmpty()) << item->objectName().toStdString();
+            ++buttons;
+        }
+        EXPECT_EQ(buttons, edition == Edition::Deluxe ? 9 : 7);
+        EXPECT_TRUE(document->documentWindow()->testAttribute(Qt::WA_AlwaysShowToolTips));
+        close(document);
+    }
+}

@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -125,3 +127,56 @@ TEST_F(TWExportPanelTest, PresentationSettingsEditTheDefaults)
 }
 
 } // namespace
+
+TEST_F(TWExportPanelTest, OpensInTheLastFolderSavedToNeverTheWorkingFolder)
+{
+    const TWExportPanelRequest request{"Export image to PNG file",
+                                       "png",
+                                       TWExportPanelRequest::Settings::Bitmap,
+                                       {"Current map"}};
+    QTemporaryDir working;
+    QTemporaryDir chosen;
+    ASSERT_TRUE(working.isValid() && chosen.isValid());
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(working.path()));
+    const QString gone = chosen.filePath("removed");
+    struct Case
+    {
+        const char *what;
+        QString stored; // null: nothing stored
+        QString expected;
+    };
+    const Case cases[] = {
+        {"first use", QString(), QDir::homePath()},
+        {"a remembered folder", chosen.path(), chosen.path()},
+        {"a folder since removed", gone, QDir::homePath()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.stored.isNull())
+            defaults.removeObjectForKey("ExportPanelLastFolder");
+        else
+            defaults.setString(c.stored, "ExportPanelLastFolder");
+        TWExportPanel panel(request);
+        EXPECT_EQ(QFileInfo(panel.fileDialog()->directory().absolutePath()).canonicalFilePath(),
+                  QFileInfo(c.expected).canonicalFilePath());
+    }
+
+    // Saving remembers the folder of the file chosen.
+    defaults.removeObjectForKey("ExportPanelLastFolder");
+    {
+        TWExportPanel panel(request);
+        emit panel.fileDialog()->fileSelected(chosen.filePath("Plan.png"));
+        EXPECT_EQ(panel.result(), QDialog::Accepted);
+    }
+    TWExportPanel next(request);
+    EXPECT_EQ(QFileInfo(next.fileDialog()->directory().absolutePath()).canonicalFilePath(),
+              QFileInfo(chosen.path()).canonicalFilePath());
+    // Cancelling leaves it as it was.
+    {
+        TWExportPanel panel(request);
+        panel.fileDialog()->reject();
+    }
+    EXPECT_EQ(defaults.stringForKey("ExportPanelLastFolder"), chosen.path());
+    QDir::setCurrent(previous);
+}

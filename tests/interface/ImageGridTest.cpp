@@ -1,7 +1,9 @@
+#include "interface/OAStringDrawing.h"
 #include "interface/TWImageGrid.h"
 
 #include "InterfaceTestSupport.h"
 
+#include <QFontMetricsF>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardItemModel>
@@ -349,3 +351,32 @@ TEST(ImageGridScrolling, FollowsItsScrollViewAndScrollsToTheSelection)
 }
 
 } // namespace
+
+TEST(ImageGridTitles, ANameALittleTooWideIsDrawnSmallerNotCut)
+{
+    const Font font = OAExtensions::defaultFont().withSize(16);
+    const auto advance = [](const Font &f, const QString &title) {
+        return QFontMetricsF(f.toQFont()).horizontalAdvance(title);
+    };
+    const struct
+    {
+        const char *title;
+        float widthShare; // the width offered, as a share of the title at full size
+        bool fullSize, fits;
+    } cases[] = {
+        {"Night", 1.5f, true, true},
+        {"Paper Notes", 0.85f, false, true},
+        {"White Rainbow", 0.7f, false, true},
+        // Far too wide: the smallest size is used and the rest is shortened.
+        {"A theme with a very long name indeed", 0.3f, false, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.title);
+        const QString title = QString::fromLatin1(c.title);
+        const float width = float(advance(font, title) * c.widthShare);
+        const Font fitted = TWImageGrid::fittedTitleFont(font, title, width);
+        EXPECT_EQ(fitted.pointSize() == font.pointSize(), c.fullSize);
+        EXPECT_GE(fitted.pointSize(), font.pointSize() * 0.6 - 0.5);
+        EXPECT_EQ(advance(fitted, title) <= width, c.fits);
+    }
+}

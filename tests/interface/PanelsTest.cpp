@@ -250,3 +250,34 @@ TEST(ProgressPanel, CancelIsOfferedOnlyForWorkThatCanStopAndKeepsOthersFromInput
         EXPECT_FALSE(panel.progressPanel()->isModal());
     }
 }
+
+TEST_F(AboutPanel, NamesTheEditionRunning)
+{
+    const QString before = QCoreApplication::applicationName();
+    const struct
+    {
+        const char *applicationName, *shown;
+    } cases[] = {
+        {"Thinkweb Deluxe", "Thinkweb Deluxe"},
+        {"Thinkweb Compact", "Thinkweb Compact"},
+        {"A & B", "A &amp; B"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.applicationName);
+        QCoreApplication::setApplicationName(QString::fromLatin1(c.applicationName));
+        about.showPanel();
+        EXPECT_EQ(about.titleField()->text(), QStringLiteral("<b>%1</b>").arg(c.shown));
+        about.hidePanel();
+    }
+    QCoreApplication::setApplicationName(before);
+}
+
+TEST(URLGetter, SaysWhatItsFieldWants)
+{
+    TWURLGetter getter;
+    EXPECT_FALSE(getter.windowTitle().isEmpty());
+    auto *prompt = getter.findChild<QLabel *>(QStringLiteral("prompt"));
+    ASSERT_TRUE(prompt);
+    EXPECT_FALSE(prompt->text().isEmpty());
+    EXPECT_EQ(prompt->buddy(), getter.urlTextField());
+}

@@ -8,11 +8,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
 #include <QPainter>
+#include <QSlider>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -146,7 +149,8 @@ TEST_F(MediaBrowserWindowTest, PanesTreeSearchAndDrags)
     EXPECT_EQ(window->counterField()->text(), "3 images");
     window->searchField()->setText("red");
     ASSERT_EQ(window->gridModel()->rowCount(), 1);
-    EXPECT_EQ(window->gridModel()->index(0).data().toString(), "Red Flag.twpng");
+    EXPECT_EQ(window->gridModel()->index(0).data().toString(), "Red Flag");
+    EXPECT_EQ(window->gridModel()->index(0).data(Qt::ToolTipRole).toString(), "Red Flag.twpng");
     std::unique_ptr<QMimeData> drag(window->gridModel()->mimeData({window->gridModel()->index(0)}));
     ASSERT_TRUE(drag);
     const QString red =
@@ -178,5 +182,72 @@ TEST_F(MediaBrowserWindowTest, PanesTreeSearchAndDrags)
         window->treeView()->setCurrentItem(item(*window, "Shapes"));
         waitForThumbnails(*window);
         window->grab().save(shots + "/media-browser-graphics.png");
+    }
+}
+
+TEST(MediaGridNames, PicturesAreNamedWithoutTheirExtension)
+{
+    const struct
+    {
+        const char *caption, *path, *shown;
+    } cases[] = {
+        {"Calculator.png", "/l/Office/Calculator.png", "Calculator"},
+        {"Red Flag.twpng", "/a/Flags/Red Flag.twpng", "Red Flag"},
+        {"Holiday.JPG", "/p/Holiday.JPG", "Holiday"},
+        // A caption that is not the file's name, or only its extension, stays.
+        {"Dr. Who", "/p/doctor.png", "Dr. Who"},
+        {".png", "/p/.png", ".png"},
+        {"Notes", "/p/Notes", "Notes"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TWMediaGridModel::shownName(c.caption, c.path), QString(c.shown)) << c.caption;
+}
+
+TEST_F(MediaBrowserWindowTest, EveryCellShowsItsWholePictureAndName)
+{
+    // A picture far wider than high sits in the same square as the others.
+    QImage wide(48, 12, QImage::Format_ARGB32);
+    wide.fill(Qt::darkGreen);
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && wide.save(&buffer, "PNG"));
+    write(dir.filePath("Application Support/Thinkweb/Adornments/Flags/Wide Pennant.png"), png);
+    TWMediaBrowserController controller(dir.path());
+    controller.setPhotosFolder(dir.filePath("Pictures"));
+    TWMediaBrowserWindow *window = controller.browserWindow();
+    controller.showAdornmentsLibrary();
+    QTRY_COMPARE(window->activePaneName(), QString("TWAdornmentsBrowser"));
+    window->treeView()->setCurrentItem(item(*window, "Flags"));
+    window->resize(420, 520);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    waitForThumbnails(*window);
+    QListView *grid = window->gridView();
+    ASSERT_EQ(grid->model()->rowCount(), 4);
+    for (int side : {24, 48, 96, 160}) {
+        SCOPED_TRACE(side);
+        window->findChild<QSlider *>()->setValue(side);
+        QApplication::processEvents();
+        for (int row = 0; row < grid->model()->rowCount(); ++row) {
+            const QModelIndex index = grid->model()->index(row, 0);
+            const QRect cell = grid->visualRect(index);
+            QStyleOptionViewItem option;
+            option.initFrom(grid);
+            option.decorationSize = grid->iconSize();
+            option.decorationPosition = QStyleOptionViewItem::Top;
+            option.displayAlignment = Qt::AlignHCenter | Qt::AlignBottom;
+            option.features |= QStyleOptionViewItem::WrapText | QStyleOptionViewItem::HasDecoration |
+                               QStyleOptionViewItem::HasDisplay;
+            const QSize wanted = grid->itemDelegate()->sizeHint(option, index);
+            EXPECT_EQ(index.data(Qt::DecorationRole).value<QIcon>().availableSizes(),
+                      QList<QSize>{grid->iconSize()});
+            EXPECT_GE(cell.top(), 0) << "row " << row << " wants " << wanted.height() << " of "
+                                     << grid->gridSize().height();
+            EXPECT_LE(wanted.height(), grid->gridSize().height()) << "row " << row;
+            // A name that fits the cell is shown whole, however short the
+            // others are.
+            const int name = grid->fontMetrics().horizontalAdvance(index.data().toString());
+            if (name + 12 < grid->gridSize().width())
+                EXPECT_GE(cell.width(), name) << index.data().toString().toStdString();
+        }
     }
 }

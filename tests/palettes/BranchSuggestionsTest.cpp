@@ -273,6 +273,48 @@ TEST_F(SuggestionPalette, RefreshFollowsPlainTextChangesAfterTheDelay)
     EXPECT_FALSE(controller.addButton()->isEnabled());
 }
 
+// Whatever way the user moves on, the list ends up asking about the branch
+// selected now.
+TEST_F(SuggestionPalette, TheListFollowsTheBranchSelectedNow)
+{
+    // Another "cat", under the dog: same words, other context.
+    const std::shared_ptr<TWMapBranch> dogCat = child(dog, 160, "cat");
+    settle();
+    select(cat);
+    waitForRefresh();
+    const struct
+    {
+        const char *what;
+        bool hiddenMeanwhile;
+        std::shared_ptr<TWMapBranch> next;
+        QStringList excluded; // the context the plug-in is asked with
+    } cases[] = {
+        {"another branch with the same words", false, dogCat,
+         {"cat", "dog", "puppy", "well-known"}},
+        {"a branch chosen while the palette was put away", true, kitten, {"cat", "kitten"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.hiddenMeanwhile)
+            controller.tableView()->hide();
+        provider.calls.clear();
+        select(c.next);
+        waitForRefresh();
+        if (c.hiddenMeanwhile) {
+            EXPECT_TRUE(provider.calls.isEmpty());
+            controller.tableView()->show();
+            for (int i = 0; i < 50 && provider.calls.isEmpty(); ++i)
+                QTest::qWait(10);
+        }
+        ASSERT_EQ(provider.calls.size(), 1);
+        QStringList excluded = provider.calls.first().second;
+        excluded.sort();
+        QStringList expected = c.excluded;
+        expected.sort();
+        EXPECT_EQ(excluded, expected);
+    }
+}
+
 TEST_F(SuggestionPalette, DoubleClickAddsSelectedWordsAsChildrenWithNotes)
 {
     provider.definitions = {

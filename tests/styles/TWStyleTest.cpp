@@ -6,6 +6,7 @@
 #include "support/Font.h"
 #include "support/ParagraphStyle.h"
 
+#include <QPainter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -186,6 +187,46 @@ TEST(TWStyle, PreviewsShowTheStyleOrGreyWhereItDoesNotSetIt)
     night.setValue(TWStyle::MapGroup, "backgroundColor",
                    QVariant::fromValue(Color::colorWithCalibratedRed(0, 0, 0.5)));
     EXPECT_NEAR(pixel(night.previewOfSize(Size(240, 60)), 12, 30).blue(), 128, 3);
+}
+
+// A preview painted on a screen of any resolution has its sample where one
+// painted into a picture has it: inside the left third, beside the name.
+TEST(TWStyle, PreviewSamplesKeepToTheirThirdOnAnyScreen)
+{
+    const QSize size(240, 60);
+    const auto paintAt = [&size](TWStyle &style, int dpi) {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.setDotsPerMeterX(qRound(dpi / 0.0254));
+        image.setDotsPerMeterY(qRound(dpi / 0.0254));
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        style.drawInRect(painter, Rect(0, 0, float(size.width()), float(size.height())));
+        return image;
+    };
+    TWStyle graphic;
+    TWMapStyle map;
+    map.setValue(TWStyle::MapGroup, "backgroundColor",
+                 QVariant::fromValue(Color::colorWithCalibratedRed(0, 0, 0.5)));
+    const struct
+    {
+        const char *what;
+        TWStyle *style;
+    } cases[] = {{"a branch style", &graphic}, {"a map style", &map}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QImage points = paintAt(*c.style, 72);
+        for (int dpi : {96, 144}) {
+            SCOPED_TRACE(dpi);
+            const QImage screen = paintAt(*c.style, dpi);
+            int differing = 0;
+            // The left third holds the sample; the name, in a font sized for
+            // the screen, is right of it.
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width() / 3; ++x)
+                    differing += points.pixel(x, y) != screen.pixel(x, y);
+            EXPECT_EQ(differing, 0);
+        }
+    }
 }
 
 } // namespace
