@@ -1,10 +1,10 @@
 // What a user does next on a big map, in its document window with the event
 // loop running until the change is painted: maps made from outlines of
-// 1,000, 10,000 and 50,000 items imported and laid out by the program, saved
-// and opened again. Adding a child as Tab does, typing ten characters into a
-// label deep in the map, scrolling by a wheel step and zooming to fit, each
-// timed from the user's event to the canvas's paint of it; and the
-// navigator's catch-up after an edit.
+// 1,000, 10,000, 50,000 and 100,000 items imported and laid out by the
+// program, saved and opened again. Adding a child as Tab does, typing ten
+// characters into a label deep in the map, scrolling by a wheel step and
+// zooming to fit, each timed from the user's event to the canvas's paint of
+// it; and the navigator's catch-up after an edit.
 #include "BenchMain.h"
 #include "WindowBenchSupport.h"
 
@@ -219,6 +219,7 @@ BENCHMARK(BM_AddChildToDeepLeafUntilPainted)
     ->Arg(1000)
     ->Arg(10000)
     ->Arg(50000)
+    ->Arg(100000)
     ->UseManualTime()
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
@@ -231,6 +232,7 @@ BENCHMARK(BM_AddChildToCentralUntilPainted)
     ->Arg(1000)
     ->Arg(10000)
     ->Arg(50000)
+    ->Arg(100000)
     ->UseManualTime()
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
@@ -346,6 +348,7 @@ BENCHMARK(BM_TypeTenCharactersUntilPainted)
     ->Arg(1000)
     ->Arg(10000)
     ->Arg(50000)
+    ->Arg(100000)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);

@@ -274,7 +274,7 @@ void TWGraphic::postGraphicNeedsRedraw() const
 {
     // The graphic is named only for someone who listens.
     static const ObservedName heard(GraphicNeedsRedrawNotification);
-    if (heard())
+    if (heard() && s_unseen != this)
         NotificationCenter::defaultCenter().post(GraphicNeedsRedrawNotification,
                                                  notificationObject());
 }
@@ -502,7 +502,8 @@ void TWGraphic::setBounds(Rect requested)
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines))
         center.post(GraphicWillChangeBoundsNotification, NotificationObject(line));
     static const ObservedName willHeard(GraphicWillChangeBoundsNotification);
-    if (willHeard() && !wholeTreeMoves)
+    const bool seen = s_unseen != this;
+    if (willHeard() && !wholeTreeMoves && seen)
         center.post(GraphicWillChangeBoundsNotification, me());
 
     // No closure is built while nothing records it (a drag or an import
@@ -524,7 +525,7 @@ void TWGraphic::setBounds(Rect requested)
     if (sizeChanged)
         updateCachedTextAttributes();
 
-    if (!wholeTreeMoves && LiveGraphics::othersHearBoundsChanges(center)) {
+    if (!wholeTreeMoves && seen && LiveGraphics::othersHearBoundsChanges(center)) {
         const void *outer = LiveGraphics::s_invalidatedPoster;
         LiveGraphics::s_invalidatedPoster = this;
         center.post(GraphicDidChangeBoundsNotification, me());

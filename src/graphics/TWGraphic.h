@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include <libxml/tree.h>
 
@@ -43,6 +44,25 @@ class XPathReader;
 class TWGraphic : public std::enable_shared_from_this<TWGraphic>
 {
 public:
+    // While one lives, changes of the graphic's text and bounds ask no view
+    // to redraw it, for a graphic that is not drawn (an outline number while
+    // numbers are hidden): renumbering a big map marks nothing on screen.
+    // Undo and the graphic's own upkeep go on as ever.
+    class UnseenChanges
+    {
+    public:
+        explicit UnseenChanges(const TWGraphic &graphic)
+            : m_outer(std::exchange(s_unseen, &graphic))
+        {
+        }
+        ~UnseenChanges() { s_unseen = m_outer; }
+        UnseenChanges(const UnseenChanges &) = delete;
+        UnseenChanges &operator=(const UnseenChanges &) = delete;
+
+    private:
+        const TWGraphic *m_outer;
+    };
+
     // --- notifications (names as the rest of the system knows them) ---
     static inline const QString GraphicNeedsRedrawNotification =
         QStringLiteral("GraphicNeedsRedrawNotification");
@@ -596,6 +616,8 @@ private:
     TWMapBranch *m_branchRaw = nullptr;
     // The graphic whose setBounds() is a slide with its tree.
     static inline thread_local const TWGraphic *s_sliding = nullptr;
+    // The graphic whose changes no one sees (see UnseenChanges).
+    static inline thread_local const TWGraphic *s_unseen = nullptr;
     bool slide(Rect bounds);
     // The cached drawing bounds follow a move of the bounds, when the
     // margin they were measured with still holds.

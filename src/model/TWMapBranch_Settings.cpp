@@ -12,7 +12,9 @@
 
 #include <QAction>
 #include <QDebug>
+#include <QHash>
 #include <functional>
+#include <optional>
 
 // The common shape of a setter kept in the settings record: nothing for an
 // unchanged value, else the inverse is registered and the value stored.
@@ -379,6 +381,57 @@ std::shared_ptr<TWEnclosedGraphic> TWMapBranch::outlineNumberLabel(int *index) c
     return nullptr;
 }
 
+namespace {
+
+// Adding a branch among the root's children renumbers every branch after it,
+// thousands on a big map, and each takes a number another branch had: the
+// size of a number label is kept, per font, once measured.
+class NumberLabelSizes
+{
+public:
+    Size sizeOf(TWTextArea &label, const QString &number, const Font &font)
+    {
+        // The label holds the number in the one font; what else decides
+        // its size is its padding (labels read and labels made differ).
+        if (!(font == m_font) || m_sizes.size() >= MostKept) {
+            m_sizes.clear();
+            m_font = font;
+        }
+        const Key key{number, label.lineFragmentPadding()};
+        if (const auto known = m_sizes.constFind(key); known != m_sizes.cend())
+            return *known;
+        const Size measured = label.requiredSizeForWidth(TWMapBranch::UnlimitedTextWidth);
+        m_sizes.insert(key, measured);
+        return measured;
+    }
+
+private:
+    struct Key
+    {
+        QString number;
+        float padding;
+        friend bool operator==(const Key &a, const Key &b)
+        {
+            return a.padding == b.padding && a.number == b.number;
+        }
+        friend size_t qHash(const Key &key, size_t seed = 0)
+        {
+            return qHashMulti(seed, key.number, key.padding);
+        }
+    };
+    static constexpr qsizetype MostKept = 1 << 20;
+    Font m_font;
+    QHash<Key, Size> m_sizes;
+};
+
+NumberLabelSizes &numberLabelSizes()
+{
+    static NumberLabelSizes *sizes = new NumberLabelSizes; // main thread only, as measuring
+    return *sizes;
+}
+
+} // namespace
+
 void TWMapBranch::setOutlineNumber(const QString &number)
 {
     // A hidden number (null) differs from the root's empty one.
@@ -419,13 +472,17 @@ void TWMapBranch::setOutlineNumber(const QString &number)
                           ? *m->branchDisplaySettings().outlineFont
                           : Font(TWPreferences::UserFontName, TWPreferences::UserFontDefaultSize);
     const AttributedString text(number, {{NSFontAttributeName, QVariant::fromValue(font)}});
+    // A hidden number is not drawn: its changes mark nothing for redrawing.
+    std::optional<TWGraphic::UnseenChanges> unseen;
+    if (!showsOutlineNumberLabel())
+        unseen.emplace(*label);
     // A label read with the document that already says this keeps the size
     // it was saved with: opening a numbered map measures no number again.
     const bool kept = label->text() == text && !label->bounds().isEmpty();
     Size size = kept ? label->bounds().size : Size();
     label->setText(text);
     if (!kept)
-        size = label->requiredSizeForWidth(UnlimitedTextWidth);
+        size = numberLabelSizes().sizeOf(*label, number, font);
     label->setDrawsFill(false);
     label->setDrawsShadow(false);
     label->setDrawsStroke(false);

@@ -1,8 +1,11 @@
 #include "BranchTestSupport.h"
 #include "graphics/TWEnclosedGraphic.h"
+#include "graphics/TWTextArea.h"
+#include "platform/NotificationCenter.h"
 
 #include <functional>
 #include <map>
+#include <vector>
 
 using namespace BranchTest;
 
@@ -274,6 +277,65 @@ TEST_F(TWOutlineNumbersTest, TheMapRenumbersThroughItsServicesAfterSortingByPosi
     // The number is shown by a label inside the shape.
     ASSERT_EQ(leaf->countOfOtherEnclosedGraphics(), 1);
     EXPECT_EQ(leaf->objectInOtherEnclosedGraphicsAtIndex(0)->name(), TWMapBranch::OutlineNumberKey);
+}
+
+TEST_F(TWOutlineNumbersTest, NumberLabelsTakeTheirMeasuredSizeAndHiddenOnesMarkNothing)
+{
+    map->setLayoutServices(std::make_shared<TWMapLayoutServices>());
+    auto first = child(root, 60, "first");
+    auto second = child(root, 300, "second");
+    map->recalculateOutlineNumbers();
+    const auto labelOf = [](const std::shared_ptr<TWMapBranch> &b) -> std::shared_ptr<TWTextArea> {
+        for (int i = 0; i < b->countOfOtherEnclosedGraphics(); ++i) {
+            const auto record = b->objectInOtherEnclosedGraphicsAtIndex(i);
+            if (record->name() == TWMapBranch::OutlineNumberKey)
+                return std::dynamic_pointer_cast<TWTextArea>(record->graphic());
+        }
+        return nullptr;
+    };
+    const auto measured = [](const TWTextArea &label) {
+        auto fresh = TWGraphic::make<TWTextArea>(Rect(0, 0, 50, 50));
+        fresh->setLineFragmentPadding(label.lineFragmentPadding());
+        fresh->setText(label.text());
+        return fresh->requiredSizeForWidth(TWMapBranch::UnlimitedTextWidth);
+    };
+    // Labels read with a document keep the padding they were saved with.
+    ASSERT_TRUE(labelOf(first) && labelOf(second));
+    labelOf(second)->setLineFragmentPadding(5);
+    // Redraws and bounds changes asked for the number labels.
+    QStringList marks;
+    std::vector<ObserverToken> watches;
+    for (const QString &name : {TWGraphic::GraphicNeedsRedrawNotification,
+                                TWGraphic::GraphicWillChangeBoundsNotification,
+                                TWGraphic::GraphicDidChangeBoundsNotification})
+        watches.push_back(NotificationCenter::defaultCenter().observe(
+            name, nullptr, [&](const Notification &n) {
+                for (const auto &b : {first, second})
+                    if (const auto label = labelOf(b); label && n.sender.identity() == label.get())
+                        marks << n.name;
+            }));
+    // clang-format off
+    struct Case { const char *what; bool shown; QString number; } cases[] = {
+        {"hidden numbers", false, "12.4"},
+        {"the same number again, hidden", false, "12.5"},
+        {"shown numbers", true, "123.45"},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        map->setShowOutlineNumbers(c.shown);
+        marks.clear();
+        // The same number in both labels: one of each padding.
+        first->setOutlineNumber(c.number);
+        second->setOutlineNumber(c.number);
+        for (const auto &b : {first, second}) {
+            const auto label = labelOf(b);
+            ASSERT_TRUE(label);
+            EXPECT_EQ(label->outlineString(), c.number);
+            EXPECT_EQ(label->bounds().size, measured(*label));
+        }
+        EXPECT_EQ(marks.isEmpty(), !c.shown) << marks.join(' ').toStdString();
+    }
 }
 
 } // namespace
