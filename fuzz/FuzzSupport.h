@@ -2,6 +2,8 @@
 
 #include "../tests/common/TestHome.h"
 #include "application/Startup.h"
+#include "platform/UserDefaults.h"
+#include "support/TWPreferences.h"
 
 #include <QGuiApplication>
 #include <QtGlobal>
@@ -27,6 +29,21 @@ inline void startGuiApplication(int *argc, char ***argv)
     // leak checker, which would end every run with a false leak report.
     static QGuiApplication *app = new QGuiApplication(*argc, *argv);
     (void)app;
+}
+
+// The program's types and resources, a GUI application and preferences of
+// their own, for the importers; the folder returned outlives every input.
+inline QTemporaryDir &startImporter(int *argc, char ***argv)
+{
+    registerTypesAndResources();
+    silenceLogs();
+    startGuiApplication(argc, argv);
+    static QTemporaryDir *folder = new QTemporaryDir;
+    static UserDefaults *defaults =
+        new UserDefaults(folder->filePath(QStringLiteral("defaults.ini")));
+    static UserDefaults::Scope scope(defaults);
+    TWPreferences::registerDefaults(*defaults);
+    return *folder;
 }
 
 } // namespace FuzzSupport

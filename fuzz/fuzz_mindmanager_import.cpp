@@ -20,19 +20,12 @@
 namespace {
 
 QTemporaryDir *folder = nullptr;
-UserDefaults *defaults = nullptr;
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    registerTypesAndResources();
-    FuzzSupport::silenceLogs();
-    FuzzSupport::startGuiApplication(argc, argv);
-    folder = new QTemporaryDir;
-    defaults = new UserDefaults(folder->filePath(QStringLiteral("defaults.ini")));
-    static UserDefaults::Scope scope(defaults);
-    TWPreferences::registerDefaults(*defaults);
+    folder = &FuzzSupport::startImporter(argc, argv);
     return 0;
 }
 

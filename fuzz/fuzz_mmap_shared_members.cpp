@@ -32,7 +32,6 @@
 namespace {
 
 QTemporaryDir *folder = nullptr;
-UserDefaults *defaults = nullptr;
 
 const char PngHeader[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0\x1f\x15\xc4\x89";
 
@@ -76,13 +75,7 @@ bool writeArchive(const QString &path, const QByteArray &xml, const QList<QByteA
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    registerTypesAndResources();
-    FuzzSupport::silenceLogs();
-    FuzzSupport::startGuiApplication(argc, argv);
-    folder = new QTemporaryDir;
-    defaults = new UserDefaults(folder->filePath(QStringLiteral("defaults.ini")));
-    static UserDefaults::Scope scope(defaults);
-    TWPreferences::registerDefaults(*defaults);
+    folder = &FuzzSupport::startImporter(argc, argv);
     return 0;
 }
 

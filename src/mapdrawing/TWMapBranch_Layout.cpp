@@ -166,23 +166,6 @@ bool stopsDescent(const TWMapBranch &branch)
 
 // --- the room a branch takes ---
 
-namespace {
-
-// A union that keeps a line: a shape of no height still reaches from one
-// end to the other, where a plain union would drop it as empty.
-Rect joined(Rect a, Rect b)
-{
-    if (b.width() <= 0 && b.height() <= 0)
-        return a;
-    if (a.width() <= 0 && a.height() <= 0)
-        return b;
-    const float x0 = std::min(a.minX(), b.minX());
-    const float y0 = std::min(a.minY(), b.minY());
-    return {x0, y0, std::max(a.maxX(), b.maxX()) - x0, std::max(a.maxY(), b.maxY()) - y0};
-}
-
-} // namespace
-
 Rect layoutRoom(const TWMapBranch &branch)
 {
     Rect room = branch.branchBounds();
@@ -191,20 +174,20 @@ Rect layoutRoom(const TWMapBranch &branch)
     const TWGraphic *shape = branch.mainGraphic().get();
     if (!shape)
         return room;
-    room = joined(room, shape->bounds());
+    room = room.unitedKeepingLines(shape->bounds());
     // The indicators stand in one row: its first and last slots span it. A
     // label placed by no known position puts them nowhere in particular.
     if (const int icons = branch.suffixIcons().count(); icons > 0) {
         const int position = branch.textRelativePosition();
         if ((position >= 1 && position <= 3) || shape->getTextAlignmentMode() == 0 ||
             dynamic_cast<const TWFlexiBranch *>(shape)) {
-            room = joined(room, TWBranchIndicators::boundsOfSlot(branch, 0));
-            room = joined(room, TWBranchIndicators::boundsOfSlot(branch, icons - 1));
+            room = room.unitedKeepingLines(TWBranchIndicators::boundsOfSlot(branch, 0));
+            room = room.unitedKeepingLines(TWBranchIndicators::boundsOfSlot(branch, icons - 1));
         }
     }
     for (const std::shared_ptr<TWGraphic> &g : branch.linkedGraphics()) {
         if (dynamic_cast<const TWImage *>(g.get()))
-            room = joined(room, g->bounds());
+            room = room.unitedKeepingLines(g->bounds());
     }
     return room;
 }

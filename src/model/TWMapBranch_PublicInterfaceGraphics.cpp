@@ -45,22 +45,10 @@ void setOutline(TWGraphic &graphic, bool drawn, bool inherited)
     graphic.setInheritsStroke(inherited);
 }
 
-// A union that keeps a line, whose shape has no height.
-Rect joined(Rect a, Rect b)
-{
-    if (b.width() <= 0 && b.height() <= 0)
-        return a;
-    if (a.width() <= 0 && a.height() <= 0)
-        return b;
-    const float x0 = std::min(a.minX(), b.minX());
-    const float y0 = std::min(a.minY(), b.minY());
-    return {x0, y0, std::max(a.maxX(), b.maxX()) - x0, std::max(a.maxY(), b.maxY()) - y0};
-}
-
 Rect shapeAndLabel(const TWMapBranch &branch)
 {
-    return joined(branch.branchBounds(),
-                  branch.mainGraphic() ? branch.mainGraphic()->bounds() : Rect());
+    return branch.branchBounds().unitedKeepingLines(
+        branch.mainGraphic() ? branch.mainGraphic()->bounds() : Rect());
 }
 
 // Where a new attached picture covers neither its branch's label nor any

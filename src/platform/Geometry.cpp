@@ -70,6 +70,17 @@ Rect Rect::fromString(QStringView s)
     return {v[0], v[1], v[2], v[3]};
 }
 
+Rect Rect::unitedKeepingLines(const Rect &other) const
+{
+    if (other.width() <= 0 && other.height() <= 0)
+        return *this;
+    if (width() <= 0 && height() <= 0)
+        return other;
+    const float x0 = std::min(minX(), other.minX());
+    const float y0 = std::min(minY(), other.minY());
+    return {x0, y0, std::max(maxX(), other.maxX()) - x0, std::max(maxY(), other.maxY()) - y0};
+}
+
 Rect Rect::united(const Rect &other) const
 {
     if (isEmpty())

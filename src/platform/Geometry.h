@@ -77,6 +77,10 @@ struct Rect
 
     // Union that ignores empty rectangles; two empty ones give a zero rectangle.
     Rect united(const Rect &other) const;
+    // Union that keeps a line: only a rectangle with neither width nor
+    // height is left out, so a shape of no height still reaches from one end
+    // to the other.
+    Rect unitedKeepingLines(const Rect &other) const;
     // Overlap of the two, or the zero rectangle when they do not overlap.
     Rect intersected(const Rect &other) const;
     bool intersects(const Rect &other) const;

@@ -226,6 +226,24 @@ protected:
         QTest::mouseClick(windowHandle(document), Qt::LeftButton, modifiers, at);
         settle();
     }
+    // A click at `at` (on a branch), then Tab-typed children of that branch,
+    // Shift-Tab for each next one, and Escape.
+    void typeChildren(TWDocument *document, QPoint at, const QStringList &labels)
+    {
+        click(document, at);
+        key(document, Qt::Key_Tab);
+        for (qsizetype i = 0; i < labels.size(); ++i) {
+            if (i > 0)
+                key(document, Qt::Key_Backtab, Qt::ShiftModifier);
+            type(document, labels.at(i));
+        }
+        key(document, Qt::Key_Escape);
+    }
+    // The same, clicked on the parent's label.
+    void grow(TWDocument *document, const TWMapBranch &parent, const QStringList &labels)
+    {
+        typeChildren(document, windowPoint(document, *parent.enclosedTextArea()), labels);
+    }
     void doubleClick(TWDocument *document, QPoint at)
     {
         QTest::mouseDClick(windowHandle(document), Qt::LeftButton, {}, at);

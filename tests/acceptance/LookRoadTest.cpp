@@ -42,17 +42,10 @@ Ink inkOf(const QImage &image)
 class LookRoad : public AcceptanceTest
 {
 protected:
-    // The branch clicked, then Tab-typed children (Shift-Tab for the next).
+    // The branch's shape clicked, then Tab-typed children.
     void grow(TWDocument *document, const TWMapBranch &parent, const QStringList &labels)
     {
-        click(document, windowPoint(document, *parent.mainGraphic()));
-        key(document, Qt::Key_Tab);
-        for (qsizetype i = 0; i < labels.size(); ++i) {
-            if (i > 0)
-                key(document, Qt::Key_Backtab, Qt::ShiftModifier);
-            type(document, labels.at(i));
-        }
-        key(document, Qt::Key_Escape);
+        typeChildren(document, windowPoint(document, *parent.mainGraphic()), labels);
     }
     static Rect boundsOf(const TWMapBranch &branch) { return branch.mainGraphic()->bounds(); }
     // Nothing selected: a click on the canvas away from the map.

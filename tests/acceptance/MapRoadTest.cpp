@@ -18,14 +18,7 @@ protected:
     TWMapBranch *grow(TWDocument *document, const QStringList &labels)
     {
         TWMap *map = currentMap(document);
-        click(document, windowPoint(document, *map->root()->mainGraphic()));
-        key(document, Qt::Key_Tab);
-        for (qsizetype i = 0; i < labels.size(); ++i) {
-            if (i > 0)
-                key(document, Qt::Key_Backtab, Qt::ShiftModifier);
-            type(document, labels.at(i));
-        }
-        key(document, Qt::Key_Escape);
+        typeChildren(document, windowPoint(document, *map->root()->mainGraphic()), labels);
         return map->root().get();
     }
     Rect boundsOf(const TWMapBranch &branch) const { return branch.mainGraphic()->bounds(); }

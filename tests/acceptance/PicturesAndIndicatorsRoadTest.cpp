@@ -60,18 +60,6 @@ int photoPixels(const QImage &image)
 class PicturesRoad : public AcceptanceTest
 {
 protected:
-    // Tab for the first child of the clicked branch, Shift-Tab for the next.
-    void grow(TWDocument *document, const TWMapBranch &parent, const QStringList &labels)
-    {
-        click(document, windowPoint(document, *parent.enclosedTextArea()));
-        key(document, Qt::Key_Tab);
-        for (qsizetype i = 0; i < labels.size(); ++i) {
-            if (i > 0)
-                key(document, Qt::Key_Backtab, Qt::ShiftModifier);
-            type(document, labels.at(i));
-        }
-        key(document, Qt::Key_Escape);
-    }
     static TWMapBranch *named(TWMapBranch &from, const QString &name)
     {
         if (label(from) == name)

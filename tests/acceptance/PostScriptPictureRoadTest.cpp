@@ -1,4 +1,5 @@
 #include "AcceptanceSupport.h"
+#include "GuardedFolders.h"
 
 #include "render/PictureDrawing.h"
 
@@ -13,39 +14,18 @@ protected:
     void SetUp() override
     {
         AcceptanceTest::SetUp();
-        for (const char *name : {"tmp", "home"}) {
-            ASSERT_TRUE(QDir(dir.path()).mkpath(name));
-            QFile victim(folder(name) + "/victim.txt");
-            ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
-            victim.write("SECRET");
-        }
-        savedTmp = qgetenv("TMPDIR");
-        savedHome = qgetenv("HOME");
-        qputenv("TMPDIR", QFile::encodeName(folder("tmp")));
-        qputenv("HOME", QFile::encodeName(folder("home")));
+        ASSERT_TRUE(folders.isReady());
         PictureDrawing::clearCache();
     }
     void TearDown() override
     {
         EXPECT_TRUE(PictureDrawing::waitForRenders(60000));
         AcceptanceTest::TearDown();
-        qputenv("TMPDIR", savedTmp);
-        qputenv("HOME", savedHome);
         PictureDrawing::setEPSTimeLimit(PictureDrawing::epsTimeoutMilliseconds);
         PictureDrawing::clearCache();
     }
-    QString folder(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
-    QStringList listing(const char *name) const
-    {
-        QStringList entries;
-        const QDir d(folder(name));
-        for (const QString &entry :
-             d.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
-            QFile file(d.filePath(entry));
-            entries << entry + '=' + (file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
-        }
-        return entries;
-    }
+    QString folder(const char *name) const { return folders.folder(name); }
+    QStringList listing(const char *name) const { return folders.listing(name); }
 
     // Red when anything it tries on the user's files works, green otherwise.
     QByteArray fileToucher() const
@@ -84,7 +64,7 @@ protected:
         return count;
     }
 
-    QByteArray savedTmp, savedHome;
+    GuardedFolders folders;
 };
 
 // The pictures render in the background: the window answers clicks while the
@@ -92,7 +72,7 @@ protected:
 // temporary folder and home keep only what they held.
 TEST_P(PostScriptRoad, HostilePicturesTouchNoFileAndLeaveTheWindowAnswering)
 {
-    const QString path = dir.filePath("hostile.tweb");
+    const QString path = QDir(folders.path()).filePath("hostile.tweb");
     {
         TWDocument *document = newDocument();
         ASSERT_TRUE(document);

@@ -55,18 +55,6 @@ int redPixels(const QImage &image)
 class SecondWalk : public AcceptanceTest
 {
 protected:
-    // The branch clicked, then Tab-typed children (Shift-Tab for the next).
-    void grow(TWDocument *document, const TWMapBranch &parent, const QStringList &labels)
-    {
-        click(document, windowPoint(document, *parent.enclosedTextArea()));
-        key(document, Qt::Key_Tab);
-        for (qsizetype i = 0; i < labels.size(); ++i) {
-            if (i > 0)
-                key(document, Qt::Key_Backtab, Qt::ShiftModifier);
-            type(document, labels.at(i));
-        }
-        key(document, Qt::Key_Escape);
-    }
     void select(TWDocument *document, const TWMapBranch &branch)
     {
         click(document, windowPoint(document, *branch.enclosedTextArea()));

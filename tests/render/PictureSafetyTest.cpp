@@ -1,6 +1,7 @@
 #include "PictureTestData.h"
 #include "platform/RecordingAlerts.h"
 #include "render/DrawingContext.h"
+#include "GuardedFolders.h"
 #include "render/PictureDrawing.h"
 
 #include <QCoreApplication>
@@ -44,19 +45,6 @@ int darkPixels(const QImage &image)
     return dark;
 }
 
-// Names the entries of a folder with their contents.
-QStringList listing(const QString &path)
-{
-    QStringList entries;
-    const QDir dir(path);
-    for (const QString &name :
-         dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
-        QFile file(dir.filePath(name));
-        entries << name + '=' + (file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
-    }
-    return entries;
-}
-
 // The program's temporary folder and home, each holding a file a picture
 // must not reach; restored afterwards.
 class PictureFolders : public ::testing::Test
@@ -64,32 +52,20 @@ class PictureFolders : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(outer.isValid());
-        for (const char *name : {"tmp", "home"}) {
-            ASSERT_TRUE(QDir(outer.path()).mkpath(name));
-            QFile file(folder(name) + "/victim.txt");
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write("SECRET");
-        }
-        savedTmp = qgetenv("TMPDIR");
-        savedHome = qgetenv("HOME");
-        qputenv("TMPDIR", QFile::encodeName(folder("tmp")));
-        qputenv("HOME", QFile::encodeName(folder("home")));
+        ASSERT_TRUE(folders.isReady());
         PictureDrawing::clearCache();
     }
     void TearDown() override
     {
         ASSERT_TRUE(PictureDrawing::waitForRenders(60000));
         QCoreApplication::processEvents();
-        qputenv("TMPDIR", savedTmp);
-        qputenv("HOME", savedHome);
         PictureDrawing::setEPSTimeLimit(PictureDrawing::epsTimeoutMilliseconds);
         PictureDrawing::clearCache();
     }
-    QString folder(const char *name) const { return outer.filePath(QString::fromLatin1(name)); }
+    QString folder(const char *name) const { return folders.folder(name); }
+    QStringList listing(const char *name) const { return folders.listing(name); }
 
-    QTemporaryDir outer;
-    QByteArray savedTmp, savedHome;
+    GuardedFolders folders;
     RecordingAlerts alerts;
     Alerts::Scope alertsScope{&alerts};
 };
@@ -116,8 +92,8 @@ TEST_F(PictureFolders, PostScriptReachesNoFileOutsideItsOwnFolder)
             QImage canvas = whiteCanvas();
             draw(canvas, picture, Rect(5, 5, 50, 50), false);
             EXPECT_EQ(darkPixels(canvas), 0);
-            EXPECT_EQ(listing(folder("tmp")), QStringList{"victim.txt=SECRET"});
-            EXPECT_EQ(listing(folder("home")), QStringList{"victim.txt=SECRET"});
+            EXPECT_EQ(listing("tmp"), QStringList{"victim.txt=SECRET"});
+            EXPECT_EQ(listing("home"), QStringList{"victim.txt=SECRET"});
         }
     }
 }
@@ -139,7 +115,7 @@ TEST_F(PictureFolders, PostScriptGetsBoundedMemoryAndTime)
         PictureDrawing::renderEPS(epsPicture(), QSize(4096, 4096), 60000, &failure);
     EXPECT_EQ(largest.size(), QSize(4096, 4096));
     EXPECT_EQ(failure, PictureDrawing::Failure::None);
-    EXPECT_EQ(listing(folder("tmp")), QStringList{"victim.txt=SECRET"});
+    EXPECT_EQ(listing("tmp"), QStringList{"victim.txt=SECRET"});
 }
 
 TEST_F(PictureFolders, TheScreenDrawsAPlaceholderWhilePostScriptRenders)
