@@ -178,8 +178,8 @@ struct Program
     {
         environment();
         TWImportController::Readers readers;
-        readers.opml = [](TWMap &map, const QString &path) {
-            return TWOPMLImportExport().importFile(path, map);
+        readers.opml = [](TWMap &map, const QString &path, QString *reason) {
+            return TWOPMLImportExport().importFile(path, map, reason);
         };
         importer.setReaders(readers);
         QObject::connect(&documents, &TWDocumentController::documentAdded,
