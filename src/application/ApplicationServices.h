@@ -25,7 +25,7 @@ public:
     virtual void showNotesOnly() = 0;
     virtual void showSplitView() = 0;
     // The view of the selected branch's notes; null when there is none.
-    virtual QTextEdit *branchNotesView() { return nullptr; }
+    virtual QTextEdit *branchNotesView() const { return nullptr; }
 };
 
 class ToolPalette

@@ -302,6 +302,9 @@ void TWOutlineViewController::showOutlineOnly()
 
 void TWOutlineViewController::showNotesOnly()
 {
+    // The pane follows the map's selection after a delay; whoever asks for
+    // the notes now (Find showing a hit) needs the selected branch's.
+    updateBranchSelection();
     arrangePanes(ShowNotesOnlyIdentifier);
     m_branchNotesView->setFocus();
 }

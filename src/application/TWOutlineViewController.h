@@ -59,7 +59,7 @@ public:
 
     QMainWindow *window() const { return m_window; }
     TWOutlineView *outlineView() const { return m_outlineView; }
-    QTextEdit *branchNotesView() const { return m_branchNotesView; }
+    QTextEdit *branchNotesView() const override { return m_branchNotesView; }
     TWOutlineModel *model() const { return m_model; }
 
     // The document shown; follows the active one unless set here.

@@ -102,7 +102,9 @@ protected:
         documentController = std::make_unique<TWDocumentController>();
         services.documentController = documentController.get();
         Acceptance::ClosedWindows *w = &windows;
-        services.outlineWindow = [w] { return w; };
+        // A scenario may put the real outline window in place of the closed one.
+        if (!services.outlineWindow)
+            services.outlineWindow = [w] { return w; };
         services.toolPalette = [w] { return w; };
         services.tutorController = [w] { return w; };
         services.updateController = [w] { return w; };

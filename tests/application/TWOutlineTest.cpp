@@ -624,6 +624,9 @@ TEST_F(OutlineTest, NotesPaneEditsTheSelectedBranchAndAClosedDocumentEmptiesTheO
     expandAll();
     select({a});
     QTextEdit *notes = outline->branchNotesView();
+    ASSERT_TRUE(notes);
+    // The document's find reaches the pane through the window's interface.
+    EXPECT_EQ(static_cast<OutlineWindow &>(*outline).branchNotesView(), notes);
     EXPECT_FALSE(notes->isReadOnly());
     notes->setPlainText(QStringLiteral("A note"));
     ASSERT_TRUE(a->primaryAttachedText());
