@@ -6,6 +6,7 @@
 #include "AcceptanceSupport.h"
 
 #include "canvas/TWFindController.h"
+#include "canvas/TWFindPanel.h"
 #include "model/TWHyperlink.h"
 #include "model/TWLinkServices.h"
 #include "support/Image.h"
@@ -96,6 +97,9 @@ protected:
     void SetUp() override
     {
         AcceptanceTest::SetUp();
+        // The process-wide find panel may still be shown by an earlier test.
+        if (QWidget *panel = TWFindController::shared().findPanel())
+            panel->hide();
         links.opener = &opener;
         linksScope = std::make_unique<TWLinkServices::Scope>(links);
     }
