@@ -288,6 +288,9 @@ void TWThemeSavePanelController::runModal()
     m_themes->setThemes(themes);
     panel->setWindowModality(Qt::ApplicationModal);
     panel->exec();
+    // Made afresh for each run (the choices are kept here), so no dialog
+    // outlives the application object it was made under.
+    delete m_panel;
 }
 
 void TWThemeSavePanelController::save()

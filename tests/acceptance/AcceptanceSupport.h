@@ -57,20 +57,22 @@ struct ClosedWindows : OutlineWindow,
                        PreferencesWindow,
                        AboutPanel
 {
-    void makeKeyAndOrderFront() override {}
-    void showOutlineOnly() override {}
-    void showNotesOnly() override {}
-    void showSplitView() override {}
-    void showPanel() override {}
-    void closePanel() override {}
-    void showTutorAlert() override {}
-    void showTutorWindow() override {}
-    void manualUpdate() override {}
-    void showMediaBrowser() override {}
-    void showPhotoLibrary() override {}
-    void showGraphicsLibrary() override {}
-    void showAdornmentsLibrary() override {}
-    void showPreferencesWindow() override {}
+    // How often the program asked for one of these windows.
+    int calls = 0;
+    void makeKeyAndOrderFront() override { ++calls; }
+    void showOutlineOnly() override { ++calls; }
+    void showNotesOnly() override { ++calls; }
+    void showSplitView() override { ++calls; }
+    void showPanel() override { ++calls; }
+    void closePanel() override { ++calls; }
+    void showTutorAlert() override { ++calls; }
+    void showTutorWindow() override { ++calls; }
+    void manualUpdate() override { ++calls; }
+    void showMediaBrowser() override { ++calls; }
+    void showPhotoLibrary() override { ++calls; }
+    void showGraphicsLibrary() override { ++calls; }
+    void showAdornmentsLibrary() override { ++calls; }
+    void showPreferencesWindow() override { ++calls; }
 };
 
 // Where grabs go: $THINKWEB_ACCEPTANCE_GRABS, else a folder beside the tests.
@@ -114,7 +116,11 @@ protected:
         services.progressPanel = [] {};
         services.floatingPalettes = [] {};
         services.launchCrashReporter = [](const QString &, const QString &) {};
-        services.openUrl = [](const QUrl &) { return false; };
+        // Addresses for the desktop are kept, and nothing is opened.
+        services.openUrl = [this](const QUrl &url) {
+            desktopUrls << url;
+            return false;
+        };
         app = TWApplication::create(GetParam(), argc, argv, services);
         app->finishLaunching();
         settle();
@@ -402,6 +408,7 @@ protected:
     RecordingAlerts alerts;
     Alerts::Scope alertsScope{&alerts};
     Acceptance::ClosedWindows windows;
+    QList<QUrl> desktopUrls;
     ApplicationServices services;
 
     char arg0[9] = "thinkweb";
