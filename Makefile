@@ -37,7 +37,7 @@ tsan: deps
 	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTHINKWEB_SANITIZE_THREAD=ON -DTHINKWEB_BENCH=OFF
 	cmake --build $(TSAN_DIR) -j$(JOBS) --target test_model test_mapdrawing
 	cd $(TSAN_DIR) && QT_QPA_PLATFORM=offscreen \
-	    TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1 \
+	    TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0 \
 	    ctest --output-on-failure -j$(JOBS) -R '^test_(model|mapdrawing)'
 
 # Builds the optimised program and starts it with a new untitled document;

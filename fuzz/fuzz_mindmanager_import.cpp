@@ -3,12 +3,9 @@
 // the automatic layout installed, then arranged. Nothing may crash or hang;
 // refusals come as recorded alerts.
 #include "FuzzSupport.h"
+#include "ImportTarget.h"
 #include "MindManagerImpExp/mmImpExpController.h"
-#include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
-#include "model/TWMapsDoc.h"
-#include "platform/RecordingAlerts.h"
-#include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "support/TWPreferences.h"
 
@@ -31,20 +28,13 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    RecordingAlerts alerts;
-    Alerts::Scope scope(&alerts);
-    auto document = TWMapsDoc::create();
-    auto undo = std::make_shared<UndoManager>();
-    document->addMap(TWMap::create(document.get()), false);
-    document->setUndoManager(undo);
-    undo->disableUndoRegistration();
-    TWMap &map = *document->maps().first();
-    map.setLayoutServices(std::make_shared<TWMapLayout>());
+    ImportTarget target;
+    const RecordingAlerts &alerts = target.alerts;
+    TWMap &map = target.map;
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     if (mmImpExpController::populateDadoZiz(map, mmImpExpController::sourceForData(bytes)))
         TWMapLayout::autoArrange(map);
     else if (alerts.alerts().size() != 1)
         __builtin_trap();
-    undo->enableUndoRegistration();
     return 0;
 }

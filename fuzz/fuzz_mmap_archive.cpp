@@ -4,13 +4,10 @@
 // may crash or hang; a refusal says why in one alert and leaves the map as
 // it was.
 #include "FuzzSupport.h"
+#include "ImportTarget.h"
 #include "MindManagerImpExp/mmImpExpController.h"
-#include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
-#include "model/TWMapsDoc.h"
-#include "platform/RecordingAlerts.h"
-#include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "support/TWPreferences.h"
 
@@ -40,15 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
             return 0;
     }
-    RecordingAlerts alerts;
-    Alerts::Scope scope(&alerts);
-    auto document = TWMapsDoc::create();
-    auto undo = std::make_shared<UndoManager>();
-    document->addMap(TWMap::create(document.get()), false);
-    document->setUndoManager(undo);
-    undo->disableUndoRegistration();
-    TWMap &map = *document->maps().first();
-    map.setLayoutServices(std::make_shared<TWMapLayout>());
+    ImportTarget target;
+    const RecordingAlerts &alerts = target.alerts;
+    TWMap &map = target.map;
     if (mmImpExpController::populateDadoZiz(map, path)) {
         TWMapLayout::autoArrange(map);
     } else {
@@ -58,7 +49,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!map.root() || !map.root()->children().empty() || map.countOfLinkLines() != 0)
             __builtin_trap();
     }
-    undo->enableUndoRegistration();
-    document->detach();
     return 0;
 }

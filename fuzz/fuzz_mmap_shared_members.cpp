@@ -10,14 +10,12 @@
 // The import either makes every topic, each member's topics sharing one
 // stored picture, or is refused with one alert and nothing made.
 #include "FuzzSupport.h"
+#include "ImportTarget.h"
 #include "MindManagerImpExp/mmImpExpController.h"
-#include "mapdrawing/TWMapLayout.h"
+#include "graphics/TWGraphic.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
-#include "graphics/TWGraphic.h"
-#include "platform/RecordingAlerts.h"
-#include "platform/UndoManager.h"
 #include "platform/UserDefaults.h"
 #include "support/TWPreferences.h"
 
@@ -125,20 +123,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!writeArchive(path, xml, members, stored, lastIsLink))
         return 0;
 
-    RecordingAlerts alerts;
-    Alerts::Scope scope(&alerts);
-    auto document = TWMapsDoc::create();
-    auto undo = std::make_shared<UndoManager>();
-    document->addMap(TWMap::create(document.get()), false);
-    document->setUndoManager(undo);
-    undo->disableUndoRegistration();
-    TWMap &map = *document->maps().first();
-    map.setLayoutServices(std::make_shared<TWMapLayout>());
+    ImportTarget target;
+    const RecordingAlerts &alerts = target.alerts;
+    TWMap &map = target.map;
     std::optional<MMMapSource> source = mmImpExpController::sourceForFile(path);
     if (!source) {
         if (!lastIsLink)
             __builtin_trap(); // an archive written whole opens
-        document->detach();
         return 0;
     }
     source->pictureBudget = {.inflatedBytes = 256 * 1024, .pictures = 3};
@@ -153,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (!picture || !picture->imageFilename() || named.value(topic, -1) < 0)
                 continue;
             const std::optional<QByteArray> bytes =
-                document->cachedData().value(*picture->imageFilename()).bytes();
+                target.document->cachedData().value(*picture->imageFilename()).bytes();
             if (bytes)
                 stored[named[topic]].insert(bytes->constData());
         }
@@ -163,7 +154,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } else if (alerts.alerts().size() != 1 || !map.root()->children().empty()) {
         __builtin_trap();
     }
-    undo->enableUndoRegistration();
-    document->detach();
     return 0;
 }

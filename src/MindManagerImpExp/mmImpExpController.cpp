@@ -934,6 +934,22 @@ private:
                    : nb_attributes;
     }
 
+    // The element's own unprefixed "OId" as f(value, length), a null value
+    // where it has none; false when the element has no such attribute.
+    template <typename F>
+    bool withOId(int nb_attributes, int nb_defaulted, const xmlChar **attributes, F &&f)
+    {
+        const int count = ownAttributes(nb_attributes, nb_defaulted);
+        for (int i = 0; i < count; ++i) {
+            const xmlChar *const *a = attributes + 5 * i;
+            if (a[1] || !xmlStrEqual(a[0], BAD_CAST "OId"))
+                continue;
+            withValue(a, std::forward<F>(f));
+            return true;
+        }
+        return false;
+    }
+
     void flatStart(const xmlChar *localname, const xmlChar *prefix, int nb_attributes,
                    int nb_defaulted, const xmlChar **attributes)
     {
@@ -995,18 +1011,13 @@ private:
                 return index;
             }
             // As the node's unprefixed attribute would read.
-            const int count = ownAttributes(nb_attributes, nb_defaulted);
-            for (int i = 0; i < count; ++i) {
-                const xmlChar *const *a = attributes + 5 * i;
-                if (a[1] || !xmlStrEqual(a[0], BAD_CAST "OId"))
-                    continue;
-                withValue(a, [&](const char *value, qsizetype length) {
+            const bool named = withOId(
+                nb_attributes, nb_defaulted, attributes, [&](const char *value, qsizetype length) {
                     // Present without a value: an empty identifier.
                     m_sink.topic(index, value ? value : "", value ? length : 0);
                 });
-                return index;
-            }
-            m_sink.topic(index, nullptr, 0);
+            if (!named)
+                m_sink.topic(index, nullptr, 0);
             return index;
         };
         if (m_frames.empty()) {
@@ -1108,16 +1119,10 @@ private:
             ++*m_counted;
         if (m_counted != &m_outline.leftOut.backgroundObjects)
             return;
-        const int count = ownAttributes(nb_attributes, nb_defaulted);
-        for (int i = 0; i < count; ++i) {
-            const xmlChar *const *a = attributes + 5 * i;
-            if (a[1] || !xmlStrEqual(a[0], BAD_CAST "OId"))
-                continue;
-            withValue(a, [&](const char *value, qsizetype length) {
-                if (value)
-                    m_outline.backgroundOids.insert(QString::fromUtf8(value, length));
-            });
-        }
+        withOId(nb_attributes, nb_defaulted, attributes, [&](const char *value, qsizetype length) {
+            if (value)
+                m_outline.backgroundOids.insert(QString::fromUtf8(value, length));
+        });
     }
 
     void startNodeCapture(xmlNodePtr node)

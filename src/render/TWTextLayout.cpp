@@ -204,6 +204,40 @@ QFont deviceFontFor(const TextAttributes &attributes)
     return QFont(qfontFor(attributes), layoutDevice());
 }
 
+// The metrics of the run holding each index asked for, the indexes met in
+// increasing order: each run's metrics are made once.
+class RunMetrics
+{
+public:
+    explicit RunMetrics(const AttributedString &text)
+        : m_text(text), m_kept(KeptAttributes::forThisThread())
+    {}
+
+    const QFontMetricsF &at(qsizetype index)
+    {
+        qsizetype holding = std::max<qsizetype>(m_run, 0);
+        while (holding + 1 < m_text.runCount() && m_text.runRange(holding).end() <= index)
+            ++holding;
+        if (holding != m_run || !m_metrics) {
+            m_run = holding;
+            if (m_kept) {
+                m_metrics = &m_kept->entry(m_text.runAttributes(m_run)).fontMetrics();
+            } else {
+                m_own = KeptAttributes::make(m_text.runAttributes(m_run));
+                m_metrics = &m_own->fontMetrics();
+            }
+        }
+        return *m_metrics;
+    }
+
+private:
+    const AttributedString &m_text;
+    KeptAttributes *m_kept;
+    std::optional<KeptAttributes::Entry> m_own; // without an application
+    const QFontMetricsF *m_metrics = nullptr;
+    qsizetype m_run = -1;
+};
+
 // A character no installed font draws would leave nothing where it stands:
 // a white square stands in for it, so that the reader sees that something
 // is there. A character beyond the first plane keeps its two units as the
@@ -214,10 +248,7 @@ QString withMissingGlyphsShown(const AttributedString &text, qsizetype start, qs
     QString shown = string.mid(start, end - start);
     if (text.runCount() == 0)
         return shown;
-    KeptAttributes *kept = KeptAttributes::forThisThread();
-    std::optional<KeptAttributes::Entry> own; // without an application
-    const QFontMetricsF *metrics = nullptr;
-    qsizetype run = -1;
+    RunMetrics metrics(text);
     for (qsizetype i = start; i < end; ++i) {
         const char16_t unit = string[i].unicode();
         if (unit < 0x80)
@@ -236,27 +267,14 @@ QString withMissingGlyphsShown(const AttributedString &text, qsizetype start, qs
         case QChar::Mark_SpacingCombining:
         case QChar::Mark_Enclosing:
             break;
-        default: {
-            qsizetype holding = std::max<qsizetype>(run, 0);
-            while (holding + 1 < text.runCount() && text.runRange(holding).end() <= i)
-                ++holding;
-            if (holding != run || !metrics) {
-                run = holding;
-                if (kept) {
-                    metrics = &kept->entry(text.runAttributes(run)).fontMetrics();
-                } else {
-                    own = KeptAttributes::make(text.runAttributes(run));
-                    metrics = &own->fontMetrics();
-                }
-            }
+        default:
             // Asks the fonts Qt falls back on too.
-            if (!metrics->inFontUcs4(code)) {
+            if (!metrics.at(i).inFontUcs4(code)) {
                 shown[i - start] = QChar(0x25A1);
                 if (pair)
                     shown[i + 1 - start] = QChar(0x2060);
             }
             break;
-        }
         }
         if (pair)
             ++i;
@@ -378,11 +396,7 @@ bool glyphsStayWithinTheirAdvances(const AttributedString &text)
         return false;
     const QString &string = text.string();
     QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, string);
-    // The glyphs are met in order: each run's metrics are made once.
-    qsizetype run = -1;
-    KeptAttributes *kept = KeptAttributes::forThisThread();
-    std::optional<KeptAttributes::Entry> own; // without an application
-    const QFontMetricsF *metrics = nullptr;
+    RunMetrics metrics(text);
     for (qsizetype at = breaks.toNextBoundary(); at > 0; at = breaks.toNextBoundary()) {
         qsizetype last = at - 1;
         while (last >= 0 && string[last].isSpace())
@@ -392,19 +406,7 @@ bool glyphsStayWithinTheirAdvances(const AttributedString &text)
         const QChar c = string[last];
         if (c.isSurrogate() || c.category() == QChar::Mark_NonSpacing)
             return false;
-        qsizetype holding = std::max<qsizetype>(run, 0);
-        while (holding + 1 < text.runCount() && text.runRange(holding).end() <= last)
-            ++holding;
-        if (holding != run || !metrics) {
-            run = holding;
-            if (kept) {
-                metrics = &kept->entry(text.runAttributes(run)).fontMetrics();
-            } else {
-                own = KeptAttributes::make(text.runAttributes(run));
-                metrics = &own->fontMetrics();
-            }
-        }
-        if (metrics->rightBearing(c) < 0)
+        if (metrics.at(last).rightBearing(c) < 0)
             return false;
     }
     return true;

@@ -18,6 +18,15 @@
 
 namespace {
 
+// This suite runs without an application object; panels need one.
+std::unique_ptr<QApplication> applicationForPanels()
+{
+    static int argc = 1;
+    static char name[] = "test_application";
+    static char *argv[] = {name, nullptr};
+    return qApp ? nullptr : std::make_unique<QApplication>(argc, argv);
+}
+
 enum class Gesture { OpenButton, TypedName, DoubleClick };
 
 // Acts on the open panel once it shows, then cancels it if it is still open;
@@ -75,13 +84,7 @@ QStringList runPanel(const Alerts::OpenPanelOptions &options, Gesture gesture, c
 
 TEST(DialogAlerts, PackageFoldersAreChosenAsFiles)
 {
-    // This suite runs without an application object; panels need one.
-    static int argc = 1;
-    static char name[] = "test_application";
-    static char *argv[] = {name, nullptr};
-    std::unique_ptr<QApplication> app;
-    if (!qApp)
-        app = std::make_unique<QApplication>(argc, argv);
+    const std::unique_ptr<QApplication> app = applicationForPanels();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     for (const char *folder : {"Plan.oo3", "Notes", "Old.OO3"}) {
@@ -127,12 +130,7 @@ TEST(DialogAlerts, PackageFoldersAreChosenAsFiles)
 // never the either-case patterns it matches with.
 TEST(DialogAlerts, FileDialogsShowPlainFileTypes)
 {
-    static int argc = 1;
-    static char name[] = "test_application";
-    static char *argv[] = {name, nullptr};
-    std::unique_ptr<QApplication> app;
-    if (!qApp)
-        app = std::make_unique<QApplication>(argc, argv);
+    const std::unique_ptr<QApplication> app = applicationForPanels();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     enum class Kind { Open, OpenSeveral, OpenPackages, Save };
