@@ -11,6 +11,7 @@
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWMapUtilities.h"
 #include "graphics/TWTextArea.h"
+#include "graphics/TWTitleConnection.h"
 #include "mapdrawing/TWBranchIndicators.h"
 #include "mapdrawing/TWMapExpansionState.h"
 #include "model/TWHyperlink.h"
@@ -124,6 +125,46 @@ void drawGraphic(TWGraphic &g, const Pass &pass, bool marked, const std::optiona
     if (pass.detail)
         pass.detail->flush();
     g.drawInView(pass.context, pass.view, marked, shadow, glow);
+}
+
+// A first-level branch's connection is a wedge from the centre of the
+// central branch, whose filled shape hides that end. A central branch that
+// fills nothing (a line, a shape without fill) would show the wedge across
+// its label: the bounds it leaves uncovered, for the wedge to keep out of.
+std::optional<Rect> uncoveredCentre(const TWMapBranch &b, const TWGraphic &connection)
+{
+    const TWMapBranch *parent = b.parent();
+    if (!parent || parent->parent() || !dynamic_cast<const TWTitleConnection *>(&connection))
+        return std::nullopt;
+    const TWGraphic *centre = parent->mainGraphic().get();
+    if (!centre)
+        return std::nullopt;
+    if (centre->canDrawFill() && centre->drawsFill() &&
+        centre->inheritedFillColor().alphaComponent() >= 0.99)
+        return std::nullopt;
+    return centre->bounds();
+}
+
+void drawConnection(const TWMapBranch &b, TWGraphic &connection, const Pass &pass,
+                    const Marks &marks)
+{
+    const std::optional<Rect> keepOut = uncoveredCentre(b, connection);
+    if (!keepOut) {
+        drawGraphic(connection, pass, false, connection.inheritedShadow(), marks.glows(connection));
+        return;
+    }
+    if (pass.detail)
+        pass.detail->flush();
+    QPainter &painter = pass.context.painter();
+    painter.save();
+    const Rect around = connection.drawingBounds().united(*keepOut).insetBy(-50, -50);
+    QPainterPath outside;
+    outside.setFillRule(Qt::OddEvenFill);
+    outside.addRect(around.toQt());
+    outside.addRect(keepOut->toQt());
+    painter.setClipPath(outside, Qt::IntersectClip);
+    drawGraphic(connection, pass, false, connection.inheritedShadow(), marks.glows(connection));
+    painter.restore();
 }
 
 constexpr int NoOutlineStyle = 8;
@@ -498,8 +539,7 @@ void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks, Culling c
     if (const auto &connection = b.connectionGraphic())
         if (connection->drawingBounds().intersects(pass.rect) &&
             !gatherConnection(*connection, pass, marks))
-            drawGraphic(*connection, pass, false, connection->inheritedShadow(),
-                        marks.glows(*connection));
+            drawConnection(b, *connection, pass, marks);
     TWGraphic *main = b.mainGraphic().get();
     if (TWBranchIndicators::branchDrawingBounds(b).intersects(pass.rect) &&
         !gatherTinyBranch(b, pass, marks)) {

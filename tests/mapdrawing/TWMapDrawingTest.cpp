@@ -244,6 +244,47 @@ TEST_F(MapDrawingTest, ANewBranchIsJoinedToItsParentAtOnce)
     EXPECT_GT(countNonWhite(image.copy(600, 0, 80, 300)), 20);
 }
 
+// A first-level branch's connection is a wedge from the centre of the
+// central branch: a filled centre hides that end, and one that fills nothing
+// keeps the wedge out of its label.
+TEST_F(MapDrawingTest, FirstLevelWedgesKeepOutOfACentreThatFillsNothing)
+{
+    // A rectangle in the centre and line branches around it, as imported maps have.
+    root->publicChangeToBranchType(2);
+    for (const float y : {100.0f, 300.0f}) {
+        auto line = TWMapBranch::createWithGraphic(
+            TWMapBranch::makeMainGraphicOfType(1, Rect(500, y, 80, 30)), root.get(), map.get());
+        line->mainGraphic()->setStrokeColor(Color::blackColor());
+    }
+    root->enclosedTextArea()->setString(QString());
+    TWGraphic &centre = *root->mainGraphic();
+    const Rect inside = centre.bounds().insetBy(4, 4);
+    const struct
+    {
+        const char *what;
+        bool fills;
+        Color fill;
+    } cases[] = {
+        {"a filled centre", true, Color::whiteColor()},
+        {"a centre without fill", false, Color::whiteColor()},
+        {"a centre filled with a clear colour", true, Color::clearColor()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        centre.setDrawsFill(c.fills);
+        centre.setFillColor(c.fill);
+        centre.setDrawsStroke(false);
+        const QImage image = render(Size(800, 500), [&](const DrawingContext &context) {
+            TWBranchDrawing::drawSelf(*root, {.context = context,
+                                              .rect = everywhere,
+                                              .expansionState = {}});
+        });
+        EXPECT_EQ(countNonWhite(image.copy(inside.toQt().toRect())), 0);
+        // The wedges themselves are still drawn between the centre and its children.
+        EXPECT_GT(countNonWhite(image.copy(400, 100, 80, 300)), 100);
+    }
+}
+
 TEST_F(MapDrawingTest, OutlineNumbersByLevel)
 {
     auto b = probed(root.get(), "b", Rect(500, 100, 80, 30));
