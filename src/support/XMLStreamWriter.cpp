@@ -186,25 +186,66 @@ constexpr std::size_t maxQueuedPieces = 16;
 
 } // namespace
 
-struct XMLStreamWriter::Digest::Pieces
+struct XMLStreamWriter::Digest::State : std::enable_shared_from_this<State>
 {
-    std::mutex mutex;
-    std::condition_variable done;
-    std::size_t queued = 0;
+    State(QList<QByteArray> identifiers, QList<QByteArray> ignored)
+        : m_identifiers(std::move(identifiers)), m_ignored(std::move(ignored))
+    {}
+
+    void add(const char *data, qint64 size);
+    void addText(const char *data, qint64 size);
+    QByteArray toHex();
+    void waitForPieces(std::size_t atMost);
+
+private:
+    void addBytes(const char *data, qint64 size);
+    void takeText(const char *data, qint64 size);
+    void addWhole(const char *data, const char *end);
+
+    quint32 m_crc = 0;
+    quint32 m_adler = 1;
+    qint64 m_length = 0;
+    QList<QByteArray> m_identifiers;
+    QList<QByteArray> m_ignored;
+    QHash<QByteArray, qint64> m_order;
+    QByteArray m_tail;  // what the names end in, and '>'; made on first use
+    QByteArray m_carry; // text after the last '<' seen, not yet taken
+    struct Pieces
+    {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::size_t queued = 0;
+    };
+    std::unique_ptr<Pieces> m_pieces; // made when a piece is first queued
 };
 
-XMLStreamWriter::Digest::Digest() = default;
+XMLStreamWriter::Digest::Digest() : Digest({}, {}) {}
 
 XMLStreamWriter::Digest::Digest(QList<QByteArray> identifiers, QList<QByteArray> ignored)
-    : m_identifiers(std::move(identifiers)), m_ignored(std::move(ignored))
+    : m_state(std::make_shared<State>(std::move(identifiers), std::move(ignored)))
 {}
 
 XMLStreamWriter::Digest::~Digest()
 {
-    waitForPieces(0);
+    m_state->waitForPieces(0);
 }
 
-void XMLStreamWriter::Digest::waitForPieces(std::size_t atMost)
+void XMLStreamWriter::Digest::add(const char *data, qint64 size)
+{
+    m_state->add(data, size);
+}
+
+void XMLStreamWriter::Digest::addText(const char *data, qint64 size)
+{
+    m_state->addText(data, size);
+}
+
+QByteArray XMLStreamWriter::Digest::toHex()
+{
+    return m_state->toHex();
+}
+
+void XMLStreamWriter::Digest::State::waitForPieces(std::size_t atMost)
 {
     // Waiting under the lock is also what makes the worker's work seen here.
     if (!m_pieces)
@@ -213,13 +254,13 @@ void XMLStreamWriter::Digest::waitForPieces(std::size_t atMost)
     m_pieces->done.wait(lock, [this, atMost] { return m_pieces->queued <= atMost; });
 }
 
-void XMLStreamWriter::Digest::add(const char *data, qint64 size)
+void XMLStreamWriter::Digest::State::add(const char *data, qint64 size)
 {
     waitForPieces(0);
     addBytes(data, size);
 }
 
-void XMLStreamWriter::Digest::addBytes(const char *data, qint64 size)
+void XMLStreamWriter::Digest::State::addBytes(const char *data, qint64 size)
 {
     m_length += size;
     while (size > 0) {
@@ -231,7 +272,7 @@ void XMLStreamWriter::Digest::addBytes(const char *data, qint64 size)
     }
 }
 
-void XMLStreamWriter::Digest::addText(const char *data, qint64 size)
+void XMLStreamWriter::Digest::State::addText(const char *data, qint64 size)
 {
     std::size_t queued = 0;
     if (m_pieces) {
@@ -249,16 +290,15 @@ void XMLStreamWriter::Digest::addText(const char *data, qint64 size)
         const std::lock_guard lock(m_pieces->mutex);
         ++m_pieces->queued;
     }
-    DigestWorker::shared().post([this, piece = QByteArray(data, qsizetype(size))] {
-        takeText(piece.constData(), piece.size());
-        // Told under the lock: the digest may go as soon as its owner sees it.
-        const std::lock_guard lock(m_pieces->mutex);
-        --m_pieces->queued;
-        m_pieces->done.notify_all();
+    DigestWorker::shared().post([self = shared_from_this(), piece = QByteArray(data, qsizetype(size))] {
+        self->takeText(piece.constData(), piece.size());
+        const std::lock_guard lock(self->m_pieces->mutex);
+        --self->m_pieces->queued;
+        self->m_pieces->done.notify_all();
     });
 }
 
-void XMLStreamWriter::Digest::takeText(const char *data, qint64 size)
+void XMLStreamWriter::Digest::State::takeText(const char *data, qint64 size)
 {
     if (m_identifiers.isEmpty() && m_ignored.isEmpty()) {
         addBytes(data, size);
@@ -279,7 +319,7 @@ void XMLStreamWriter::Digest::takeText(const char *data, qint64 size)
     m_carry = QByteArray(last, qsizetype(end - last));
 }
 
-void XMLStreamWriter::Digest::addWhole(const char *p, const char *end)
+void XMLStreamWriter::Digest::State::addWhole(const char *p, const char *end)
 {
     if (m_tail.isEmpty()) {
         // What every name of note ends in, and the '>' after it, is what
@@ -332,7 +372,7 @@ void XMLStreamWriter::Digest::addWhole(const char *p, const char *end)
     }
 }
 
-QByteArray XMLStreamWriter::Digest::toHex()
+QByteArray XMLStreamWriter::Digest::State::toHex()
 {
     waitForPieces(0);
     if (!m_carry.isEmpty()) {

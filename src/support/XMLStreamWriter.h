@@ -63,21 +63,10 @@ public:
         QByteArray toHex();
 
     private:
-        void addBytes(const char *data, qint64 size);
-        void takeText(const char *data, qint64 size);
-        void addWhole(const char *data, const char *end);
-        void waitForPieces(std::size_t atMost);
-
-        quint32 m_crc = 0;
-        quint32 m_adler = 1;
-        qint64 m_length = 0;
-        QList<QByteArray> m_identifiers;
-        QList<QByteArray> m_ignored;
-        QHash<QByteArray, qint64> m_order;
-        QByteArray m_tail;  // what the names end in, and '>'; made on first use
-        QByteArray m_carry; // text after the last '<' seen, not yet taken
-        struct Pieces;
-        std::unique_ptr<Pieces> m_pieces; // made when a piece is first queued
+        struct State;
+        // Shared with the pieces queued for the worker, which never reach
+        // into the frame that owns the digest.
+        std::shared_ptr<State> m_state;
     };
     // The text written from here to stopDigest() is added to `digest`, which
     // may gather several stretches; one stretch at a time.
