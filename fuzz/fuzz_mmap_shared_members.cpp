@@ -134,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     source->pictureBudget = {.inflatedBytes = 256 * 1024, .pictures = 3};
     if (mmImpExpController::populateDadoZiz(map, *source)) {
-        if (!alerts.alerts().isEmpty() || map.root()->children().size() != size_t(topics))
+        if (!alerts.alerts().isEmpty() || map.root()->children().size() != qsizetype(topics))
             __builtin_trap();
         // The topics naming one member store one picture.
         QHash<int, QSet<const char *>> stored;
