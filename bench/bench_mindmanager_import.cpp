@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QList>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -100,6 +101,27 @@ QByteArray generatedMap(int count, bool heavy)
     return out;
 }
 
+// A zip archive at `path` holding `members` (name, bytes), as MindManager
+// writes its documents.
+void writeZip(const QString &path, const QList<std::pair<const char *, QByteArray>> &members)
+{
+    ::archive *a = archive_write_new();
+    archive_write_set_format_zip(a);
+    archive_write_open_filename(a, QFile::encodeName(path).constData());
+    for (const auto &[name, data] : members) {
+        archive_entry *e = archive_entry_new();
+        archive_entry_set_pathname(e, name);
+        archive_entry_set_filetype(e, AE_IFREG);
+        archive_entry_set_perm(e, 0644);
+        archive_entry_set_size(e, data.size());
+        archive_write_header(a, e);
+        archive_write_data(a, data.constData(), size_t(data.size()));
+        archive_entry_free(e);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+}
+
 struct Source
 {
     QTemporaryDir dir;
@@ -118,19 +140,7 @@ struct Source
         file.write(document);
         file.close();
         archive = dir.filePath("Generated.mmap");
-        ::archive *a = archive_write_new();
-        archive_write_set_format_zip(a);
-        archive_write_open_filename(a, QFile::encodeName(archive).constData());
-        archive_entry *e = archive_entry_new();
-        archive_entry_set_pathname(e, "Document.xml");
-        archive_entry_set_filetype(e, AE_IFREG);
-        archive_entry_set_perm(e, 0644);
-        archive_entry_set_size(e, document.size());
-        archive_write_header(a, e);
-        archive_write_data(a, document.constData(), size_t(document.size()));
-        archive_entry_free(e);
-        archive_write_close(a);
-        archive_write_free(a);
+        writeZip(archive, {{"Document.xml", document}});
     }
 };
 
@@ -232,22 +242,7 @@ struct SharedPicture
         pixel.save(&buffer, "PNG");
         picture += QByteArray(60 << 20, '\0');
         archive = dir.filePath("Shared.mmap");
-        ::archive *a = archive_write_new();
-        archive_write_set_format_zip(a);
-        archive_write_open_filename(a, QFile::encodeName(archive).constData());
-        for (const auto &[name, data] : {std::pair<const char *, QByteArray>{"Document.xml", xml},
-                                         {"bin/p.png", picture}}) {
-            archive_entry *e = archive_entry_new();
-            archive_entry_set_pathname(e, name);
-            archive_entry_set_filetype(e, AE_IFREG);
-            archive_entry_set_perm(e, 0644);
-            archive_entry_set_size(e, data.size());
-            archive_write_header(a, e);
-            archive_write_data(a, data.constData(), size_t(data.size()));
-            archive_entry_free(e);
-        }
-        archive_write_close(a);
-        archive_write_free(a);
+        writeZip(archive, {{"Document.xml", xml}, {"bin/p.png", picture}});
     }
 };
 
@@ -267,7 +262,7 @@ void BM_ImportSharedPicture(benchmark::State &state, int references)
         const bool ok = mmImpExpController::populateDadoZiz(map, made.archive);
         undo->enableUndoRegistration();
         peak = std::max(peak, memory.rise());
-        if (!ok || map.root()->children().size() != size_t(references) ||
+        if (!ok || map.root()->children().size() != qsizetype(references) ||
             !map.root()->children().front()->enclosedImage())
             state.SkipWithError("import failed");
         state.PauseTiming();
