@@ -113,9 +113,7 @@ void TWDDocument::reloadDocumentViewGrid()
     for (int i = 0; maps && i < maps->countOfMaps(); ++i) {
         const std::shared_ptr<TWMap> map = maps->objectInMapsAtIndex(i);
         auto *item = new QStandardItem(tabLabelForMapAtIndex(i));
-        std::shared_ptr<TWMapPreviewImage> preview = TWMapPreviewServices::previewImage(*map);
-        if (!preview)
-            preview = TWMapPreviewServices::renewPreviewImage(*map);
+        const std::shared_ptr<TWMapPreviewImage> preview = map->previewImage();
         // Drawn at twice the cell for a sharp picture on dense screens.
         const int side = std::min(2 * int(m_documentViewGridSize), 2 * MaximumGridSize);
         item->setData(preview ? preview->toImage(QSize(side, side)) : QImage(), Qt::DecorationRole);
