@@ -1,13 +1,13 @@
+#include "mapdrawing/TWMapView.h"
 #include "MapDrawingFixture.h"
 #include "mapdrawing/TWMapImages.h"
 #include "mapdrawing/TWMapLayout.h"
-#include "mapdrawing/TWMapView.h"
 
 #include <QImage>
 #include <cmath>
 #include <functional>
-#include <utility>
 #include <limits>
+#include <utility>
 
 using namespace MapDrawingTest;
 
@@ -76,13 +76,11 @@ TEST_F(MapViewTest, TheMapsPreviewFollowsItsCanvasAndEdits)
         std::optional<Size> preview; // nothing: the map has none
         bool renewed;                // a foreign picture added before is gone
     } const steps[] = {
-        {"a look setting", [&] { map->setShowShadows(!map->showShadows()); }, Size(600, 400),
-         true},
+        {"a look setting", [&] { map->setShowShadows(!map->showShadows()); }, Size(600, 400), true},
         {"the background", [&] { map->setBackgroundColor(Color::whiteColor()); }, Size(600, 400),
          true},
         {"a wider canvas", [&] { map->setCanvasSize(Size(700, 400)); }, Size(700, 400), true},
-        {"no longer stale", [&] { map->setNeedsUpdatePreviewImage(false); }, Size(700, 400),
-         false},
+        {"no longer stale", [&] { map->setNeedsUpdatePreviewImage(false); }, Size(700, 400), false},
         {"a canvas too narrow", [&] { map->setCanvasSize(Size(99, 500)); }, std::nullopt, true},
         {"asked for while too narrow", [&] { map->previewImage(); }, std::nullopt, true},
         {"just large enough", [&] { map->setCanvasSize(Size(100, 100)); }, Size(100, 100), true},
