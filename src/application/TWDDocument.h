@@ -7,8 +7,10 @@
 #include "interface/TWImageGrid.h"
 #include "interface/TWTransitionView.h"
 
+#include <QImage>
 #include <QPointer>
 #include <QRect>
+#include <QSet>
 #include <QToolButton>
 
 class QStackedLayout;
@@ -112,6 +114,12 @@ private:
     void setupDocumentView(QWidget *pane);
     void placeMapView(QWidget *mapView);
     void reloadDocumentViewGrid();
+    // The grid's picture of the map: its live preview at the cell size.
+    QImage gridPictureOfMap(TWMap &map) const;
+    // Pictures of maps whose preview was renewed are drawn again once the
+    // renewals of one pass are over.
+    void gridPreviewDidUpdate(const void *map);
+    void redrawStaleGridPictures();
     QList<std::shared_ptr<TWMap>> selectedGridMaps() const;
     // The picked maps' common value of a view option; none when they differ.
     std::optional<bool> selectedGridMapsValue(const QString &key) const;
@@ -131,6 +139,8 @@ private:
     QPointer<TWCSliderCell> m_documentViewSlider;
     QStandardItemModel *m_gridModel = nullptr;
     QItemSelectionModel *m_gridSelection = nullptr;
+    ObserverToken m_gridPreviewObserver;
+    QSet<const void *> m_staleGridPictures;
     QPointer<QMenu> m_documentViewMenu;
     float m_documentViewGridSize = 200;
 

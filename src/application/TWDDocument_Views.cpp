@@ -36,6 +36,7 @@
 #include <QStandardItemModel>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
@@ -78,6 +79,9 @@ void TWDDocument::setupDocumentView(QWidget *pane)
     connect(this, &TWDDocument::documentViewActiveChanged, this, &TWDocument::selectedMapsChanged);
     m_documentViewImageGrid->setScrollView(scroll);
     m_documentViewImageGrid->setDelegate(this);
+    m_gridPreviewObserver = NotificationCenter::defaultCenter().observe(
+        TWMapPreviewServices::PreviewDidUpdateNotification, nullptr,
+        [this](const Notification &n) { gridPreviewDidUpdate(n.sender.identity()); });
     m_documentViewImageGrid->setPreviewSize(QSizeF(m_documentViewGridSize, m_documentViewGridSize));
     layout->addWidget(scroll, 1);
     auto *bar = new QWidget(m_documentView);
@@ -113,12 +117,7 @@ void TWDDocument::reloadDocumentViewGrid()
     for (int i = 0; maps && i < maps->countOfMaps(); ++i) {
         const std::shared_ptr<TWMap> map = maps->objectInMapsAtIndex(i);
         auto *item = new QStandardItem(tabLabelForMapAtIndex(i));
-        std::shared_ptr<TWMapPreviewImage> preview = TWMapPreviewServices::previewImage(*map);
-        if (!preview)
-            preview = TWMapPreviewServices::renewPreviewImage(*map);
-        // Drawn at twice the cell for a sharp picture on dense screens.
-        const int side = std::min(2 * int(m_documentViewGridSize), 2 * MaximumGridSize);
-        item->setData(preview ? preview->toImage(QSize(side, side)) : QImage(), Qt::DecorationRole);
+        item->setData(gridPictureOfMap(*map), Qt::DecorationRole);
         m_gridModel->appendRow(item);
     }
     for (int row : selected)
@@ -126,6 +125,37 @@ void TWDDocument::reloadDocumentViewGrid()
             m_gridSelection->select(m_gridModel->index(row, 0), QItemSelectionModel::Select);
     m_documentViewImageGrid->updateFrame();
     m_documentViewImageGrid->update();
+}
+
+QImage TWDDocument::gridPictureOfMap(TWMap &map) const
+{
+    const std::shared_ptr<TWMapPreviewImage> preview = map.previewImage();
+    // Drawn at twice the cell for a sharp picture on dense screens.
+    const int side = std::min(2 * int(m_documentViewGridSize), 2 * MaximumGridSize);
+    return preview ? preview->toImage(QSize(side, side)) : QImage();
+}
+
+void TWDDocument::gridPreviewDidUpdate(const void *map)
+{
+    if (!m_gridModel || !documentViewActive())
+        return;
+    if (m_staleGridPictures.isEmpty())
+        QMetaObject::invokeMethod(this, &TWDDocument::redrawStaleGridPictures,
+                                  Qt::QueuedConnection);
+    m_staleGridPictures.insert(map);
+}
+
+void TWDDocument::redrawStaleGridPictures()
+{
+    const QSet<const void *> stale = std::exchange(m_staleGridPictures, {});
+    TWMapsDoc *maps = mapsDocument();
+    if (!m_gridModel || !maps || !documentViewActive())
+        return;
+    for (int i = 0; i < maps->countOfMaps() && i < m_gridModel->rowCount(); ++i) {
+        const std::shared_ptr<TWMap> map = maps->objectInMapsAtIndex(i);
+        if (map && stale.contains(map.get()))
+            m_gridModel->item(i)->setData(gridPictureOfMap(*map), Qt::DecorationRole);
+    }
 }
 
 QList<std::shared_ptr<TWMap>> TWDDocument::selectedGridMaps() const

@@ -117,48 +117,9 @@ bool TWMapImageRep::drawInRect(const DrawingContext &context, const QRectF &rect
     return true;
 }
 
-bool TWMapPreviewImage::drawInRect(const DrawingContext &context, const QRectF &rect)
-{
-    for (const auto &rep : std::as_const(m_reps))
-        if (rep && rep->drawInRect(context, rect))
-            return true;
-    return false;
-}
-
-QImage TWMapPreviewImage::toImage(QSize pixels)
-{
-    if (pixels.isEmpty() || qint64(pixels.width()) * pixels.height() > TWMapImages::maxImagePixels)
-        return {};
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    {
-        DrawingContext context(painter, true);
-        drawInRect(context, QRectF(QPointF(0, 0), QSizeF(pixels)));
-    }
-    return image;
-}
-
 // --- the services ---
 
 namespace {
-
-struct PreviewEntry
-{
-    std::weak_ptr<TWMap> map;
-    std::shared_ptr<TWMapPreviewImage> image;
-};
-
-QHash<const TWMap *, PreviewEntry> &previews()
-{
-    static QHash<const TWMap *, PreviewEntry> hash;
-    return hash;
-}
-
-void forgetGoneMaps()
-{
-    previews().removeIf([](const auto &it) { return it.value().map.expired(); });
-}
 
 void announce(TWMap &map, bool did)
 {
@@ -181,28 +142,19 @@ void TWMapPreviewServices::autoArrange(TWMap &map)
     TWMapLayout::autoArrange(map);
 }
 
-std::shared_ptr<TWMapPreviewImage> TWMapPreviewServices::previewImage(const TWMap &map)
-{
-    const auto it = previews().constFind(&map);
-    if (it == previews().cend() || it->map.lock().get() != &map)
-        return nullptr;
-    return it->image;
-}
-
 std::shared_ptr<TWMapPreviewImage> TWMapPreviewServices::renewPreviewImage(TWMap &map)
 {
-    forgetGoneMaps();
     announce(map, false);
     const Size canvas = map.canvasSize();
     if (!(canvas.width >= MinimumCanvasSide && canvas.height >= MinimumCanvasSide)) {
-        previews().remove(&map);
+        map.setPreviewImage(nullptr);
         announce(map, true);
         return nullptr;
     }
-    std::shared_ptr<TWMapPreviewImage> image = previewImage(map);
+    std::shared_ptr<TWMapPreviewImage> image = map.cachedPreviewImage();
     if (!image) {
         image = std::make_shared<TWMapPreviewImage>();
-        previews().insert(&map, {map.weak_from_this(), image});
+        map.setPreviewImage(image);
     }
     image->setSize(canvas);
     // Only map representations stay, each at the canvas size.

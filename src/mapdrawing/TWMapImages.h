@@ -3,6 +3,7 @@
 #include "mapdrawing/TWMapExpansionState.h"
 #include "mapdrawing/TWMap_Drawing.h"
 #include "model/TWMapDrawingServices.h"
+#include "model/TWMapPreviewImage.h"
 #include "platform/Geometry.h"
 
 #include <QByteArray>
@@ -35,22 +36,9 @@ QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint,
                   const TWMapDrawing::Options &options,
                   const TWMapExpansionState &state = TWMapExpansionState::defaultExpansionState());
 
-constexpr qint64 maxImagePixels = 8192LL * 8192LL;
+constexpr qint64 maxImagePixels = TWMapPreviewImage::MaximumPixels;
 
 } // namespace TWMapImages
-
-// One way of drawing a picture; a preview holds a list of them.
-class TWImageRepresentation
-{
-public:
-    virtual ~TWImageRepresentation() = default;
-    Size size() const { return m_size; }
-    void setSize(Size size) { m_size = size; }
-    virtual bool drawInRect(const DrawingContext &context, const QRectF &rect) = 0;
-
-private:
-    Size m_size;
-};
 
 // A representation that draws its map afresh whenever it is drawn, fitted
 // by the map's full size (the canvas at 100 %) into the rectangle. It does
@@ -71,28 +59,6 @@ public:
 
 private:
     std::weak_ptr<TWMap> m_map;
-};
-
-// The map's preview picture: a size and its representations.
-class TWMapPreviewImage
-{
-public:
-    Size size() const { return m_size; }
-    void setSize(Size size) { m_size = size; }
-    const QList<std::shared_ptr<TWImageRepresentation>> &representations() const { return m_reps; }
-    void addRepresentation(std::shared_ptr<TWImageRepresentation> rep)
-    {
-        m_reps.append(std::move(rep));
-    }
-    void removeRepresentation(int index) { m_reps.removeAt(index); }
-    // The first representation drawn into the rectangle; false when none draws.
-    bool drawInRect(const DrawingContext &context, const QRectF &rect);
-    // A picture of it `width` by `height` pixels, transparent around it.
-    QImage toImage(QSize pixels);
-
-private:
-    Size m_size;
-    QList<std::shared_ptr<TWImageRepresentation>> m_reps;
 };
 
 // The real preview parts of the map's drawing services; the rest stays the
@@ -137,8 +103,6 @@ public:
                                                    const QByteArray &drawnFrom = QByteArray());
     // What a stored preview was drawn from; empty when it does not say.
     static QByteArray drawnFromOfPreview(const QByteArray &png);
-    // The live preview of the map, or null when it has none.
-    static std::shared_ptr<TWMapPreviewImage> previewImage(const TWMap &map);
-    // Renews the preview: made, kept or dropped by the canvas size.
+    // Renews the map's preview: made, kept or dropped by the canvas size.
     static std::shared_ptr<TWMapPreviewImage> renewPreviewImage(TWMap &map);
 };

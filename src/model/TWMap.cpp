@@ -537,7 +537,7 @@ void TWMap::updatePreviewImage()
     drawingServices().updatePreviewImage(*this);
 }
 
-const std::shared_ptr<Image> &TWMap::previewImage()
+const std::shared_ptr<TWMapPreviewImage> &TWMap::previewImage()
 {
     if (!m_previewImage)
         updatePreviewImage();

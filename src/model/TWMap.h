@@ -27,6 +27,7 @@ class TWLinkLine;
 class TWMapBranch;
 class TWMapDrawingServices;
 class TWMapLayoutServices;
+class TWMapPreviewImage;
 class TWMapsDoc;
 class TWStyle;
 class TWTheme;
@@ -254,10 +255,14 @@ public:
     void updatePreviewInFileCache(const QByteArray &drawnFrom = QByteArray());
     // Before the text is written: what drawing the preview would change.
     void preparePreviewInFileCache();
-    // The preview, made first when the map has none.
-    const std::shared_ptr<Image> &previewImage();
-    const std::shared_ptr<Image> &cachedPreviewImage() const { return m_previewImage; }
-    void setPreviewImage(std::shared_ptr<Image> image) { m_previewImage = std::move(image); }
+    // The live preview, made first when the map has none; null while the
+    // canvas is too small for one or no drawing code is installed.
+    const std::shared_ptr<TWMapPreviewImage> &previewImage();
+    const std::shared_ptr<TWMapPreviewImage> &cachedPreviewImage() const { return m_previewImage; }
+    void setPreviewImage(std::shared_ptr<TWMapPreviewImage> image)
+    {
+        m_previewImage = std::move(image);
+    }
 
     // --- package paths ---
     // Every package path the map refers to: its preview, its background
@@ -805,7 +810,7 @@ private:
     std::optional<QString> m_themeID;
     std::optional<QString> m_mapStyleID;
     std::optional<QString> m_defaultGraphicStyleID;
-    std::shared_ptr<Image> m_previewImage;
+    std::shared_ptr<TWMapPreviewImage> m_previewImage;
     std::optional<OrderedDictionary> m_printSetupDictionary;
     bool m_drawBackgroundOffScreen = false;
     // Derived from the selection when first asked after a change: selecting

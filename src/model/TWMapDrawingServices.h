@@ -33,7 +33,8 @@ public:
 
     // Lays the whole map out with the tight layout, then renews its preview.
     virtual void autoArrange(TWMap &map) = 0;
-    // Renews the preview picture and announces it.
+    // Renews the map's preview picture (TWMap::setPreviewImage(); none while
+    // the canvas is too small for one) and announces it.
     virtual void updatePreviewImage(TWMap &map) = 0;
     // Stores the PNG preview in the document's package data.
     virtual void updatePreviewInFileCache(TWMap &map) = 0;

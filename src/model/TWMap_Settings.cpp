@@ -535,9 +535,11 @@ void TWMap::setCanvasSize(Size size)
 {
     if (size == m_canvasSize)
         return;
+    postValueChange(QStringLiteral("canvasSize"), false);
     m_canvasSize = size;
     if (!announcing())
         return;
+    postValueChange(QStringLiteral("canvasSize"), true);
     // No boundary and no connection is drawn from the canvas size, so
     // nothing of them is worked out again here: a big map's canvas grows
     // with many edits.

@@ -6,6 +6,7 @@
 #include "graphics/TWTextArea.h"
 #include "interface/TWImageGrid.h"
 #include "interface/TWTransitionView.h"
+#include "model/TWMapPreviewImage.h"
 #include "palettes/TWNavigatorView.h"
 #include "support/AttributedString.h"
 
@@ -224,6 +225,21 @@ TEST_F(DeluxeViewsTest, ViewOptionsFlipOnEverySelectedMap)
     maps->publicCreateNewMapAtIndex(maps->countOfMaps());
     settle();
     EXPECT_EQ(document->documentViewImageGrid()->model()->rowCount(), 4);
+    // Each map shows as its own preview as it is now, an edited one too.
+    maps->objectInMapsAtIndex(1)->setBackgroundColor(Color::colorWithCalibratedRed(1, 0, 0));
+    settle();
+    for (int row = 0; row < maps->countOfMaps(); ++row) {
+        SCOPED_TRACE(row);
+        const QImage shown = document->documentViewImageGrid()
+                                 ->model()
+                                 ->index(row, 0)
+                                 .data(Qt::DecorationRole)
+                                 .value<QImage>();
+        ASSERT_FALSE(shown.isNull());
+        const auto preview = maps->objectInMapsAtIndex(row)->cachedPreviewImage();
+        ASSERT_TRUE(preview);
+        EXPECT_EQ(shown, preview->toImage(shown.size()));
+    }
 
     // OK takes the first picked map to the map view.
     document->setSelectedGridRows({2});

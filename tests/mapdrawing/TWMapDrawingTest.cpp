@@ -567,7 +567,7 @@ TEST_F(MapDrawingTest, LivePreviewFollowsTheCanvas)
 
     map->setCanvasSize(Size(99, 500));
     EXPECT_FALSE(TWMapPreviewServices::renewPreviewImage(*map));
-    EXPECT_FALSE(TWMapPreviewServices::previewImage(*map));
+    EXPECT_FALSE(map->cachedPreviewImage());
     EXPECT_EQ(TWMapPreviewServices::writePreviewInFileCache(*map),
               TWMapPreviewServices::FileCacheResult::TooSmall);
     EXPECT_FALSE(document->objectForKeyInCachedData(map->previewPath()));

@@ -1,5 +1,6 @@
 #include "TWMapTestSupport.h"
 #include "graphics/TWEnclosedGraphic.h"
+#include "model/TWMapPreviewImage.h"
 #include "platform/TWLocalizedString.h"
 #include "support/Image.h"
 
@@ -627,6 +628,45 @@ TEST_F(TWMapTest, TheTextWidthRefitsEveryBranchOnlyWhileConstrained)
     EXPECT_EQ(drawing->calls, QStringList{"preview"});
 }
 
+// Views that show the whole map follow "canvasSize"; the preview is renewed
+// with it.
+TEST_F(TWMapTest, TheCanvasSizeIsAnnouncedAndRenewsThePreview)
+{
+    auto map = addMap();
+    const Size start = map->canvasSize();
+    struct Step
+    {
+        const char *what;
+        std::function<void()> edit;
+        QStringList announced; // "key phase" of the map's value changes
+        QStringList drawing;
+    } const steps[] = {
+        {"a new canvas size",
+         [&] { map->setCanvasSize(Size(start.width + 50, start.height)); },
+         {"canvasSize will", "canvasSize did"},
+         {"preview"}},
+        {"the same size again",
+         [&] { map->setCanvasSize(Size(start.width + 50, start.height)); },
+         {},
+         {}},
+        {"no longer stale", [&] { map->setNeedsUpdatePreviewImage(false); }, {}, {}},
+        {"stale", [&] { map->setNeedsUpdatePreviewImage(true); }, {}, {"preview"}},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        settle();
+        Recorder changes({TWMap::ValueChangeNotification});
+        step.edit();
+        QStringList announced;
+        for (const Notification &n : changes.notifications)
+            if (n.sender == map.get())
+                announced << n.userInfo.value(TWMap::KeyKey).toString() + " " +
+                                 n.userInfo.value(TWMap::PhaseKey).toString();
+        EXPECT_EQ(announced, step.announced);
+        EXPECT_EQ(drawing->calls, step.drawing);
+    }
+}
+
 TEST_F(TWMapTest, OutlineNumberChangesMoveEnclosedGraphicsFromTheOldWidth)
 {
     auto map = addMap();
@@ -786,7 +826,7 @@ TEST_F(TWMapTest, ProcessingFlagsLaysOutOnceThenSortsAndNumbers)
     // A preview is made when first asked for, and only then.
     map->previewImage();
     EXPECT_EQ(drawing->calls, QStringList{"preview"});
-    map->setPreviewImage(std::make_shared<Image>());
+    map->setPreviewImage(std::make_shared<TWMapPreviewImage>());
     map->previewImage();
     EXPECT_EQ(drawing->calls, QStringList{"preview"});
 }
