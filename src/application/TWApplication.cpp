@@ -69,6 +69,8 @@ TWApplication::~TWApplication()
         g_linkBackBusOwner = nullptr;
     }
     m_saveTimer.reset();
+    // Its panels close before the windows of this object are torn down.
+    m_findController.reset();
 }
 
 TWApplication *TWApplication::shared()
@@ -99,6 +101,8 @@ void TWApplication::init()
     Random::seed(quint32(reference.secsTo(QDateTime::currentDateTimeUtc())));
 
     // Find and spelling work on the document the user works in.
+    m_findController = std::make_unique<TWFindController>();
+    TWFindController::setApplicationController(m_findController.get());
     TWFindController::setActiveDocumentProvider([]() -> TWCanvasHost * {
         TWApplication *application = shared();
         return application ? dynamic_cast<TWCanvasHost *>(application->currentlyActiveDocument())

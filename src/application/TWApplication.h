@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+class TWFindController;
 class TWHelpViewer;
 class QAction;
 
@@ -166,5 +167,8 @@ private:
     QTimer m_templateRevertTimer;
     QHash<Command, QAction *> m_actions;
     std::unique_ptr<TWHelpViewer> m_helpViewer;
+    // Find and spelling with their panels, made under this object and gone
+    // before it: a panel must not outlive the fonts and windows it was made with.
+    std::unique_ptr<TWFindController> m_findController;
     bool m_publishedLinkBackServer = false;
 };

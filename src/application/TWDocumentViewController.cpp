@@ -424,10 +424,10 @@ void TWDocumentViewController::zoomToFitMapInWindow()
     setMapZoomAmount(float(zy > zx ? zx : zy));
     if (maps->showPageFrames())
         return;
-    centerMapOnCanvas();
-    // Wherever the canvas was scrolled to, the fitted map is what it shows.
+    // Centred by scrolling alone: fitting is a way of looking at the map, so
+    // no branch moves and the document is not edited.
     update();
-    m_graphicView->scrollRectToVisible(map->getBoundingDrawingRectForAllGraphics());
+    m_graphicView->centerRectByScrolling(map->getBoundingDrawingRectForAllGraphics());
 }
 
 void TWDocumentViewController::scaleToFitMapOnSinglePage()

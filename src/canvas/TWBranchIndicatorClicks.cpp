@@ -54,7 +54,8 @@ void handleClickAtPoint(TWMapBranch &branch, Point point, Qt::KeyboardModifiers 
 
     if (map->showTextIndicators()) {
         for (int i = 0; i < branch.countOfAttachedTextArray(); ++i) {
-            const Rect mark = TWBranchIndicators::boundsOfAttachedTextIndicatorAtIndex(branch, i);
+            const Rect mark = TWBranchIndicators::clearOfHandles(
+                branch, TWBranchIndicators::boundsOfAttachedTextIndicatorAtIndex(branch, i));
             if (mark != Rect() && mark.contains(point)) {
                 map->removeAllSelectedGraphics();
                 if (branch.mainGraphic())
@@ -67,7 +68,8 @@ void handleClickAtPoint(TWMapBranch &branch, Point point, Qt::KeyboardModifiers 
     }
 
     for (int i = 0; i < branch.countOfHyperlinks(); ++i) {
-        const Rect icon = TWBranchIndicators::boundsOfHyperlinkAtIndex(branch, i);
+        const Rect icon = TWBranchIndicators::clearOfHandles(
+            branch, TWBranchIndicators::boundsOfHyperlinkAtIndex(branch, i));
         if (icon != Rect() && icon.contains(point)) {
             if (!(modifiers & Qt::AltModifier)) {
                 if (const std::shared_ptr<TWHyperlink> link = branch.objectInHyperlinksAtIndex(i))
@@ -77,7 +79,8 @@ void handleClickAtPoint(TWMapBranch &branch, Point point, Qt::KeyboardModifiers 
         }
     }
 
-    const Rect box = TWBranchIndicators::boundsOfCheckbox(branch);
+    // Where the canvas shows it.
+    const Rect box = TWBranchIndicators::clearOfHandles(branch, TWBranchIndicators::boundsOfCheckbox(branch));
     if (box == Rect() || !box.contains(point))
         return;
     if (!map->automaticCheckBoxes()) {

@@ -26,6 +26,7 @@ namespace {
 using Range = TWFindResult::Range;
 
 QPointer<TWFindController> g_installed;
+QPointer<TWFindController> g_application;
 TWFindController *g_program = nullptr;
 TWFindController::DocumentProvider g_documentProvider;
 
@@ -152,7 +153,10 @@ TWFindController &TWFindController::shared()
 {
     if (g_installed)
         return *g_installed;
-    // Kept to the end of the run, with its panels.
+    if (g_application)
+        return *g_application;
+    // Without an application object of the program: kept to the end of the
+    // run, with its panels.
     if (!g_program)
         g_program = new TWFindController;
     return *g_program;
@@ -161,6 +165,11 @@ TWFindController &TWFindController::shared()
 void TWFindController::setShared(TWFindController *controller)
 {
     g_installed = controller;
+}
+
+void TWFindController::setApplicationController(TWFindController *controller)
+{
+    g_application = controller;
 }
 
 void TWFindController::setActiveDocumentProvider(DocumentProvider provider)

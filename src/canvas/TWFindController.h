@@ -62,10 +62,14 @@ public:
     explicit TWFindController(QObject *parent = nullptr);
     ~TWFindController() override;
 
-    // The program's controller, made on first use and kept to the end.
+    // The program's controller: the application object's while it has one,
+    // else one made on first use and kept to the end.
     static TWFindController &shared();
     // Puts `controller` (not owned) in place of the program's; null restores it.
     static void setShared(TWFindController *controller);
+    // The application object's own controller (not owned): it and its panels
+    // go with that object, so a later application object makes its own.
+    static void setApplicationController(TWFindController *controller);
 
     // Which document the user works in; installed by the application.
     using DocumentProvider = std::function<TWCanvasHost *()>;

@@ -12,6 +12,7 @@
 #include "graphics/TWRectHolder.h"
 #include "graphics/TWSnapLine.h"
 #include "graphics/TWTextArea.h"
+#include "mapdrawing/TWBranchIndicators.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -361,6 +362,14 @@ void TWGraphicView::observeNotifications()
         graphic->branch()->graphicsForThisBranchOnlyIntoArray(graphics, false, true, false);
         for (const std::shared_ptr<TWGraphic> &g : std::as_const(graphics))
             setNeedsDelayedDisplayInRect(g->drawingBounds());
+        // The icons step aside from the handles a selection shows: their
+        // whole row, wherever they stood.
+        TWMapBranch &branch = *graphic->branch();
+        if (const int icons = branch.suffixIcons().count(); icons > 0)
+            setNeedsDelayedDisplayInRect(
+                TWUnionRect(TWBranchIndicators::boundsOfSlot(branch, 0),
+                            TWBranchIndicators::boundsOfSlot(branch, icons - 1))
+                    .insetBy(-4, -1));
     });
     on(TWGraphic::GraphicWillChangeBoundsNotification, [=, this](const Notification &n) {
         if (const auto graphic = graphicOfShownMap(n))

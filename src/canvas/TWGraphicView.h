@@ -138,6 +138,11 @@ public:
     // Scrolls as little as needed to show the rectangle; false when nothing moved.
     bool scrollRectToVisible(Rect rect);
     void centerRect(Rect rect);
+    // Scrolls so that the rectangle sits in the middle of the window, the
+    // scroll range reaching past the canvas's edges where it must, so that
+    // showing a map never moves its branches. The extra room lasts until the
+    // map or the zoom changes.
+    void centerRectByScrolling(Rect rect);
     void centerRoot();
     void centerSelection();
     Rect selectedRect() const;
@@ -436,6 +441,9 @@ private:
         bool operator==(const ShownGeometry &) const = default;
     };
     ShownGeometry m_shownGeometry;
+    // The scroll position (pixels) centerRectByScrolling() chose, which the
+    // scroll range keeps within reach.
+    std::optional<QPoint> m_centredScroll;
     Point m_pendingMapMove;
     QList<std::shared_ptr<TWMapBranch>> m_branchesThatHaveMoved;
     // The same branches, for the membership test a dragged subtree makes per branch.

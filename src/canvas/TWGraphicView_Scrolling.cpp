@@ -49,10 +49,18 @@ void TWGraphicView::updateScrollRange()
     const QSize view = viewport()->size();
     const int width = int(std::ceil(size.width * zoom));
     const int height = int(std::ceil(size.height * zoom));
-    horizontalScrollBar()->setRange(0, std::max(0, width - view.width()));
+    int minX = 0, maxX = std::max(0, width - view.width());
+    int minY = 0, maxY = std::max(0, height - view.height());
+    if (m_centredScroll) {
+        minX = std::min(minX, m_centredScroll->x());
+        maxX = std::max(maxX, m_centredScroll->x());
+        minY = std::min(minY, m_centredScroll->y());
+        maxY = std::max(maxY, m_centredScroll->y());
+    }
+    horizontalScrollBar()->setRange(minX, maxX);
     horizontalScrollBar()->setPageStep(view.width());
     horizontalScrollBar()->setSingleStep(10);
-    verticalScrollBar()->setRange(0, std::max(0, height - view.height()));
+    verticalScrollBar()->setRange(minY, maxY);
     verticalScrollBar()->setPageStep(view.height());
     verticalScrollBar()->setSingleStep(10);
     if (m_pendingMapMove != Point()) {
@@ -73,13 +81,15 @@ void TWGraphicView::followMapMovedBy(Point offset)
 
 void TWGraphicView::mapGeometryDidChange()
 {
-    updateScrollRange();
     // Another map, zoom or scale changes every pixel shown. A canvas that
     // only grew or shrank keeps its origin, so what is shown stays, unless
     // page frames are drawn across it.
     const TWMapsDoc *document = mapsDoc();
     const bool frames = document && document->showPageFrames();
     const ShownGeometry now{map(), zoomFactor(), frames ? canvasSize() : Size()};
+    if (!(now == m_shownGeometry))
+        m_centredScroll.reset();
+    updateScrollRange();
     if (now == m_shownGeometry)
         return;
     m_shownGeometry = now;
@@ -179,6 +189,19 @@ void TWGraphicView::centerRect(Rect rect)
     const Rect v = visibleRect();
     scrollRectToVisible(Rect(rect.midX() - v.width() / 2, rect.midY() - v.height() / 2,
                              v.width() - 10, v.height() - 10));
+}
+
+void TWGraphicView::centerRectByScrolling(Rect rect)
+{
+    const QRectF shown = viewportRectFromMap(rect);
+    const QSize view = viewport()->size();
+    const QPoint target(
+        horizontalScrollBar()->value() + int(std::lround(shown.center().x() - view.width() / 2.0)),
+        verticalScrollBar()->value() + int(std::lround(shown.center().y() - view.height() / 2.0)));
+    m_centredScroll = target;
+    updateScrollRange();
+    horizontalScrollBar()->setValue(target.x());
+    verticalScrollBar()->setValue(target.y());
 }
 
 void TWGraphicView::centerRoot()

@@ -20,6 +20,9 @@ namespace {
 
 constexpr float Slot = TWMapBranch::IconSlotWidth;
 constexpr float Margin = TWMapBranch::IconMargin;
+// A handle reaches 4 points from its knob and the icons have 3 on either
+// side: 2 more clears it.
+constexpr float HandleClearance = 2;
 
 bool isFlexi(const TWGraphic *g)
 {
@@ -76,6 +79,21 @@ Rect boundsOfCheckbox(const TWMapBranch &branch)
 {
     const TWMapBranch::SuffixIcons icons = branch.suffixIcons();
     return icons.checkBox ? boundsOfSlot(branch, icons.hyperlinks + icons.attachedTexts) : Rect();
+}
+
+Rect clearOfHandles(const TWMapBranch &branch, Rect icon)
+{
+    const TWMap *map = branch.map();
+    const TWGraphic *main = branch.mainGraphic().get();
+    // A curved branch's handles sit on its line, below the icons.
+    if (icon.isEmpty() || !map || !main || isFlexi(main) || map->selectedGraphics().isEmpty())
+        return icon;
+    if (map->isGraphicSelected(main))
+        return icon.offsetBy(-HandleClearance, 0);
+    const TWTextArea *label = branch.enclosedTextArea().get();
+    if (label && map->isGraphicSelected(label) && (label->knobMask() & (1 << 5)))
+        return icon.offsetBy(HandleClearance, 0);
+    return icon;
 }
 
 Rect boundsOfPriorityIcon(const TWMapBranch &branch)

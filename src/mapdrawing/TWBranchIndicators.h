@@ -23,6 +23,12 @@ constexpr float IconSize = 16;
 Rect boundsOfHyperlinkAtIndex(const TWMapBranch &branch, int index);
 Rect boundsOfAttachedTextIndicatorAtIndex(const TWMapBranch &branch, int index);
 Rect boundsOfCheckbox(const TWMapBranch &branch);
+// Where an icon is shown on a canvas that draws selection handles: it
+// steps aside from the handle it would otherwise run into, towards the
+// shape's edge from the label's right handle, inwards from the shape's own
+// handles. The room the icons take, and every picture of the map, are as
+// the rectangle functions give them.
+Rect clearOfHandles(const TWMapBranch &branch, Rect icon);
 Rect boundsOfPriorityIcon(const TWMapBranch &branch);
 Rect boundsOfPercentageCompleteIndicator(const TWMapBranch &branch);
 Rect boundsOfResourcesAllocatedIndicator(const TWMapBranch &branch);

@@ -383,12 +383,16 @@ void drawBody(TWMapBranch &b, TWMap *map, const Pass &pass, const Marks &marks,
     }
     if (!map)
         return;
+    // Where handles are drawn, the icons keep clear of them.
+    const auto shown = [&](Rect icon) {
+        return pass.view ? TWBranchIndicators::clearOfHandles(b, icon) : icon;
+    };
     // 5: attached-text marks.
     if (map->showTextIndicators())
         for (int i = 0; i < b.countOfAttachedTextArray(); ++i)
             TWBranchIndicators::drawImage(
                 ctx, TWBranchIndicators::iconImage(TWBranchIndicators::Icon::TextIndicator),
-                TWBranchIndicators::boundsOfAttachedTextIndicatorAtIndex(b, i));
+                shown(TWBranchIndicators::boundsOfAttachedTextIndicatorAtIndex(b, i)));
     // 6-8: hyperlink icons and the tool tips of links.
     TWToolTipRegistry *registry = pass.view ? pass.view->toolTipRegistry() : nullptr;
     if (pass.view)
@@ -397,7 +401,7 @@ void drawBody(TWMapBranch &b, TWMap *map, const Pass &pass, const Marks &marks,
         const std::shared_ptr<TWHyperlink> link = b.objectInHyperlinksAtIndex(i);
         if (!link)
             continue;
-        const Rect r = TWBranchIndicators::boundsOfHyperlinkAtIndex(b, i);
+        const Rect r = shown(TWBranchIndicators::boundsOfHyperlinkAtIndex(b, i));
         TWBranchIndicators::drawImage(ctx, TWBranchIndicators::hyperlinkImage(link->coloredImage()),
                                       r);
         if (registry) {
@@ -422,21 +426,21 @@ void drawBody(TWMapBranch &b, TWMap *map, const Pass &pass, const Marks &marks,
     const TWMapBranch::SuffixIcons icons = b.suffixIcons();
     if (icons.checkBox)
         TWBranchIndicators::drawImage(ctx, TWBranchIndicators::checkboxImage(b.checkBoxState()),
-                                      TWBranchIndicators::boundsOfCheckbox(b));
+                                      shown(TWBranchIndicators::boundsOfCheckbox(b)));
     if (icons.priority)
         TWBranchIndicators::drawPriority(ctx, b.priority(),
-                                         TWBranchIndicators::boundsOfPriorityIcon(b));
+                                         shown(TWBranchIndicators::boundsOfPriorityIcon(b)));
     if (icons.percentage)
         TWBranchIndicators::drawPercentageComplete(
             ctx, int(b.percentageComplete()),
-            TWBranchIndicators::boundsOfPercentageCompleteIndicator(b));
+            shown(TWBranchIndicators::boundsOfPercentageCompleteIndicator(b)));
     if (icons.resources)
         TWBranchIndicators::drawImage(
             ctx,
             TWBranchIndicators::iconImage(b.resourcesAllocated().size() == 1
                                               ? TWBranchIndicators::Icon::ResourceSmall
                                               : TWBranchIndicators::Icon::ResourcesSmall),
-            TWBranchIndicators::boundsOfResourcesAllocatedIndicator(b));
+            shown(TWBranchIndicators::boundsOfResourcesAllocatedIndicator(b)));
     // 13: the collapse sign; the expand sign shows whatever the map's setting.
     if (b.countOfChildren() > 0) {
         std::optional<TWBranchIndicators::Icon> sign;

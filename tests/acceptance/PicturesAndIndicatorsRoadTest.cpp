@@ -4,6 +4,7 @@
 
 #include "AcceptanceSupport.h"
 
+#include "application/TWDocumentViewController.h"
 #include "graphics/TWImage.h"
 #include "mapdrawing/TWBranchIndicators.h"
 #include "model/TWAttachedText.h"
@@ -214,6 +215,68 @@ TEST_P(PicturesRoad, AutoArrangeTreeKeepsChildrenClearOfIndicators)
         }
     }
     grab(document, "arranged");
+}
+
+// The handles a selected graphic shows, as drawn: a knob's square with its
+// outline around it.
+QList<Rect> handleRects(TWGraphic &graphic)
+{
+    QList<Rect> rects;
+    const unsigned mask = unsigned(graphic.knobMask());
+    for (int knob = 1; knob <= 8; ++knob)
+        if (mask & (1u << knob))
+            rects << TWGraphic::knobRect(graphic.knobPoint(knob));
+    return rects;
+}
+
+TEST_P(PicturesRoad, ACheckBoxStaysClearOfTheSelectionHandles)
+{
+    TWDocument *document = newDocument(QSize(1100, 800));
+    ASSERT_TRUE(document);
+    TWMap *map = currentMap(document);
+    grow(document, *map->root(), {"alpha", "beta"});
+    TWMapBranch &alpha = *named(*map->root(), "alpha");
+    click(document, windowPoint(document, *alpha.enclosedTextArea()));
+    QCheckBox *checkBox = nullptr;
+    for (QCheckBox *box : document->mainWindow()->findChildren<QCheckBox *>())
+        if (box->text() == QLatin1String("Check Box") && box->isVisible())
+            checkBox = box;
+    ASSERT_TRUE(checkBox) << "no Check Box in the Branch palette";
+    click(document, checkBox->mapTo(document->mainWindow(), QPoint(8, checkBox->height() / 2)));
+    wait(200);
+    ASSERT_TRUE(alpha.showCheckBox());
+    document->documentViewController()->setMapZoomAmount(300);
+    settle();
+    document->graphicView()->centerRect(alpha.mainGraphic()->bounds());
+    wait(100);
+
+    ASSERT_FALSE(TWBranchIndicators::boundsOfCheckbox(alpha).isEmpty());
+    // The label, as a click selects it, then the whole branch's shape.
+    struct Pick
+    {
+        const char *what;
+        std::shared_ptr<TWGraphic> graphic;
+    };
+    for (const Pick &pick : {Pick{"label", alpha.enclosedTextArea()}, Pick{"shape", alpha.mainGraphic()}}) {
+        SCOPED_TRACE(pick.what);
+        map->removeAllSelectedGraphics();
+        map->insertObjectInSelectedGraphicsAtIndex(pick.graphic, 0);
+        wait(100);
+        const Rect box = TWBranchIndicators::clearOfHandles(
+            alpha, TWBranchIndicators::boundsOfCheckbox(alpha));
+        for (const Rect &handle : handleRects(*pick.graphic))
+            EXPECT_FALSE(overlap(box, handle))
+                << "check box " << described(box) << " under the handle " << described(handle);
+        // The box moved aside is drawn where it now is, and nowhere else.
+        EXPECT_EQ(staleCanvasPixels(document, QString::fromLatin1(pick.what)), 0);
+        const QImage near = grabMapArea(
+            document, TWBranchIndicators::branchDrawingBounds(alpha).insetBy(-12, -12),
+            QString::fromLatin1(pick.what));
+        near.save(QDir(Acceptance::grabFolder())
+                      .filePath(QStringLiteral("check-box-%1-%2.png")
+                                    .arg(Acceptance::editionName(edition()),
+                                         QString::fromLatin1(pick.what))));
+    }
 }
 
 ACCEPTANCE_EDITIONS(PicturesRoad);

@@ -211,6 +211,74 @@ TEST_F(DocumentViewTest, FittingToTheWindowZoomsSoTheWholeMapShows)
         << shown.x() << "," << shown.y() << " " << shown.width() << "x" << shown.height();
 }
 
+// Fitting is a way of looking: on a saved document it leaves the file
+// clean and every branch where it was, and shows the whole map in the middle
+// of the window by scrolling alone, even where the canvas has little room
+// on one side of the drawing.
+TEST_F(DocumentViewTest, FittingASavedMapScrollsItToTheMiddleAndEditsNothing)
+{
+    struct Case
+    {
+        const char *name;
+        Rect root, far;
+    };
+    const Case cases[] = {
+        {"wide, hard against the top", Rect(10, 10, 120, 40), Rect(1900, 40, 100, 40)},
+        {"tall, hard against the left", Rect(10, 200, 120, 40), Rect(40, 2400, 100, 40)},
+        {"far from the origin", Rect(900, 700, 120, 40), Rect(2600, 1500, 100, 40)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        document = untitled();
+        show(document);
+        controller = document->documentViewController();
+        map = document->mapsDocument()->currentMap().get();
+        map->root()->mainGraphic()->setBounds(c.root);
+        growFarBranch(c.far);
+        const QString path = dir.filePath(QStringLiteral("fit-%1.tweb").arg(&c - cases));
+        ASSERT_EQ(document->writeToFile(path), TWFileIO::SaveSucceeded);
+        TWDocument *opened = open(path);
+        ASSERT_NE(opened, nullptr);
+        show(opened);
+        TWMap *shownMap = opened->mapsDocument()->currentMap().get();
+        const auto places = [shownMap] {
+            QList<Rect> all;
+            for (const auto &branch : shownMap->allBranches())
+                all << branch->mainGraphic()->bounds();
+            return all;
+        };
+        const QList<Rect> before = places();
+        ASSERT_FALSE(opened->isDocumentEdited());
+
+        TWDocumentViewController *fitter = opened->documentViewController();
+        fitter->zoomToFitMapInWindow();
+        settle();
+        EXPECT_FALSE(opened->isDocumentEdited());
+        EXPECT_FALSE(opened->undoManager()->canUndo());
+        EXPECT_EQ(places(), before);
+
+        const Rect b = shownMap->getBoundingDrawingRectForAllGraphics();
+        TWGraphicView &view = *fitter->graphicView();
+        const QSize room = fitter->contentSize() -
+                         QSize(view.verticalScrollBar()->sizeHint().width(),
+                               view.horizontalScrollBar()->sizeHint().height());
+        EXPECT_NEAR(shownMap->zoomAmount(),
+                    std::min(room.width() / b.width(), room.height() / b.height()) * 100, 0.01);
+        const QRectF port(QPointF(0, 0), QSizeF(view.viewport()->size()));
+        const QRectF shown = view.viewportRectFromMap(b);
+        EXPECT_TRUE(port.adjusted(-1, -1, 1, 1).contains(shown))
+            << shown.x() << "," << shown.y() << " " << shown.width() << "x" << shown.height();
+        EXPECT_NEAR(shown.center().x(), port.center().x(), 1);
+        EXPECT_NEAR(shown.center().y(), port.center().y(), 1);
+        // The room the centring took stays while the user only looks.
+        fitter->update();
+        settle();
+        EXPECT_NEAR(view.viewportRectFromMap(b).center().y(), port.center().y(), 1);
+        opened->close();
+        settle();
+    }
+}
+
 TEST_F(DocumentViewTest, ASmallDrawingIsCentredInTheWindow)
 {
     // A large window and a drawing that, at 20 %, fills little of it.

@@ -168,6 +168,34 @@ TEST(TWBoundaryOutline, HullHoldsEverySetStartsAtItsEarliestPointAndKeepsItsTurn
     }
 }
 
+// A point with a NaN coordinate bounds nothing, so it does not count
+// towards the three a hull needs.
+TEST(TWBoundaryOutline, FewerThanThreeUsablePointsMakeNoHull)
+{
+    const float nan = std::nanf("");
+    struct Case
+    {
+        const char *name;
+        std::vector<Point> points;
+        size_t corners;
+    };
+    const Case cases[] = {
+        {"two points", {{0, 0}, {50, 40}}, 0},
+        {"three with one NaN", {{0, 0}, {nan, 10}, {50, 40}}, 0},
+        {"four with two NaN", {{0, 0}, {30, nan}, {nan, nan}, {50, 40}}, 0},
+        {"three usable and a NaN", {{0, 0}, {nan, 5}, {50, 40}, {60, 0}}, 3},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<int> hull = hullOfPoints(c.points);
+        ASSERT_EQ(hull.size(), c.corners);
+        for (const int i : hull) {
+            ASSERT_TRUE(i >= 0 && size_t(i) < c.points.size()) << i;
+            EXPECT_FALSE(std::isnan(c.points[size_t(i)].x) || std::isnan(c.points[size_t(i)].y));
+        }
+    }
+}
+
 TEST(TWBoundaryOutline, VerticalClearanceBetweenOutlines)
 {
     struct Case

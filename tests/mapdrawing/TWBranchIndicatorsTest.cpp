@@ -78,6 +78,78 @@ TEST_F(IndicatorsTest, RowHeightFollowsTextPositionLinesAndFlexiBranches)
     EXPECT_EQ(BI::boundsOfHyperlinkAtIndex(*line, 0).origin.y, 320 - 19);
 }
 
+// The check box, between the label's right handle and the shape's right
+// edge, steps clear of whichever handles a selection shows, and stays in
+// the room the branch keeps for it.
+TEST_F(IndicatorsTest, TheCheckBoxStepsClearOfTheSelectionHandles)
+{
+    b->setShowCheckBox(true);
+    auto line = newBranch(root.get(), Rect(500, 300, 100, 0), "line");
+    line->setMainGraphic(TWGraphic::make<TWLine>(Rect(500, 300, 100, 0)));
+    line->mainGraphic()->setBranch(line.get());
+    line->setShowCheckBox(true);
+    struct Case
+    {
+        const char *name;
+        TWMapBranch *branch;
+        int position;
+        const char *pick; // "", "label" or "shape"
+    };
+    std::vector<Case> cases;
+    for (const char *pick : {"", "label", "shape"}) {
+        for (int position : {1, 2, 3})
+            cases.push_back({"shape", b.get(), position, pick});
+        cases.push_back({"line", line.get(), 3, pick});
+    }
+    const auto overlap = [](Rect a, Rect c) {
+        return a.minX() < c.maxX() && c.minX() < a.maxX() && a.minY() < c.maxY() &&
+               c.minY() < a.maxY();
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(c.position) + ", picked " +
+                     c.pick);
+        TWMapBranch &branch = *c.branch;
+        branch.setTextRelativePosition(c.position);
+        const Rect shape = branch.mainGraphic()->bounds();
+        // The label fills the room between the shape's left edge and the
+        // icons: inside a shape, above a line.
+        const float top = c.branch == line.get() ? shape.y() - 20 : shape.y() + 10;
+        branch.enclosedTextArea()->setBounds(
+            Rect(shape.x(), top, shape.width() - branch.totalWidthForSuffixImages(), 20));
+        map->removeAllSelectedGraphics();
+        const std::string pick = c.pick;
+        std::shared_ptr<TWGraphic> picked;
+        if (pick == "label")
+            picked = branch.enclosedTextArea();
+        else if (pick == "shape")
+            picked = branch.mainGraphic();
+        if (picked)
+            map->insertObjectInSelectedGraphicsAtIndex(picked, 0);
+
+        const Rect room = BI::boundsOfCheckbox(branch);
+        const Rect shown = BI::clearOfHandles(branch, room);
+        EXPECT_EQ(shown.size, room.size);
+        EXPECT_EQ(shown.y(), room.y());
+        EXPECT_GE(shown.minX(), shape.minX());
+        EXPECT_LE(shown.maxX(), shape.maxX());
+        if (!picked) {
+            EXPECT_EQ(shown, room);
+            continue;
+        }
+        const unsigned mask = unsigned(picked->knobMask());
+        int handles = 0;
+        for (int knob = 1; knob <= 8; ++knob) {
+            if (!(mask & (1u << knob)))
+                continue;
+            ++handles;
+            const Rect handle = TWGraphic::knobRect(picked->knobPoint(knob));
+            EXPECT_FALSE(overlap(shown, handle)) << "knob " << knob;
+        }
+        EXPECT_GT(handles, 0);
+    }
+    map->removeAllSelectedGraphics();
+}
+
 TEST_F(IndicatorsTest, BranchBoundsCoverShapeLabelAndSign)
 {
     b->enclosedTextArea()->setBounds(Rect(490, 110, 130, 20));

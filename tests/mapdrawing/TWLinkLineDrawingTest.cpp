@@ -1,11 +1,13 @@
 #include "BranchTestSupport.h"
 #include "GoldenImage.h"
 #include "graphics/TWRectangle.h"
+#include "mapdrawing/TWMap_Drawing.h"
 #include "render/DrawingContext.h"
 #include "render/TWDrawingView.h"
 #include "support/BezierPath.h"
 
 #include <QPainter>
+#include <cmath>
 
 using namespace BranchTest;
 
@@ -121,6 +123,63 @@ TEST_F(LinkLineDrawingTest, HiddenAndUnresolvedLinesAreNotDrawn)
         c.show();
         EXPECT_NE(drawn(), blank) << c.name;
     }
+}
+
+// A line picked on the map, alone or by the rubber band, shows its control
+// polygon. The glow around the curve comes with a selected line either way,
+// so the polygon, well inside the curve, is what tells.
+TEST_F(LinkLineDrawingTest, APickedLineShowsItsControlPolygonWhereTheMapIsDrawn)
+{
+    const auto a = box(Rect(20, 300, 80, 30)), b = box(Rect(320, 300, 80, 30));
+    const auto line = link(a, b);
+    line->setIntermediatePoint1({120, 20});
+    line->setIntermediatePoint2({300, 20});
+    line->updateBounds();
+    settle();
+    // The polygon's first leg runs from the start to the first control
+    // point, well inside the curve and clear of any glow around it.
+    const Point from = line->getStartPoint(), control = line->intermediatePoint1();
+    const auto markPixels = [&](bool drawSelection) {
+        const QImage image = render(Size(420, 340), [&](const DrawingContext &ctx) {
+            TWMapDrawing::drawMapInRect(ctx, *map, Rect(0, 0, 420, 340),
+                                        {.view = &view,
+                                         .drawBackground = false,
+                                         .drawSelection = drawSelection});
+        });
+        int marked = 0;
+        for (int y = 60; y <= 200; ++y) {
+            const float t = (y - from.y) / (control.y - from.y);
+            const int x = int(std::lround(from.x + t * (control.x - from.x)));
+            for (int dx = -2; dx <= 2; ++dx)
+                marked += (image.pixel(x + dx, y) & 0xffffff) != 0xffffff;
+        }
+        return marked;
+    };
+    const struct
+    {
+        const char *name;
+        TWMap::GraphicList selection, rubberBand;
+        bool drawSelection, marked;
+    } cases[] = {
+        {"nothing picked", {}, {}, true, false},
+        {"selected", {line}, {}, true, true},
+        {"in the rubber band", {}, {line}, true, true},
+        {"selected, drawn for a picture", {line}, {}, false, false},
+        {"the other end's shape selected", {b->mainGraphic()}, {}, true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        map->removeAllSelectedGraphics();
+        for (const auto &g : c.selection)
+            map->insertObjectInSelectedGraphicsAtIndex(g, 0);
+        map->setRubberbandGraphics(c.rubberBand);
+        const int marked = markPixels(c.drawSelection);
+        if (c.marked)
+            EXPECT_GT(marked, 20);
+        else
+            EXPECT_EQ(marked, 0);
+    }
+    map->setRubberbandGraphics({});
 }
 
 TEST_F(LinkLineDrawingTest, TemporaryLineWhileDragging)

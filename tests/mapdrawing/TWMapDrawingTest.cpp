@@ -495,6 +495,27 @@ TEST_F(MapDrawingTest, BackgroundFlagsAndPicturePlacement)
     }
 }
 
+// The canvas's background tile is drawn at the zoom it is shown at, within
+// a quarter and four pixels a point: a tile kept from another zoom inside
+// those limits would be blurred or oversized.
+TEST_F(MapDrawingTest, TheCanvasTileFollowsTheZoomWithinItsLimits)
+{
+    document->setObjectInCachedData(PictureTestData::pngPicture(), "Images/back.png");
+    map->setBackgroundImageFilename(QStringLiteral("Images/back.png"));
+    map->setBackgroundImageSize(Size(40, 20));
+    map->setBackgroundImageOpacity(1);
+    struct Step
+    {
+        qreal pixelsPerPoint;
+        int width; // of the tile, in pixels
+    };
+    for (const Step step : {Step{1, 40}, {3, 120}, {4, 160}, {8, 160}, {2, 80}, {0.1, 10},
+                            {0.25, 10}, {0.5, 20}}) {
+        const QImage tile = TWMapDrawing::backgroundTileForDrawing(*map, step.pixelsPerPoint);
+        EXPECT_EQ(tile.width(), step.width) << step.pixelsPerPoint;
+    }
+}
+
 TEST_F(MapDrawingTest, PageGridOnScreenOnly)
 {
     document->setShowPageFrames(true);
