@@ -123,9 +123,12 @@ bool TWDocument::saveLink()
     pasteboard.setPropertyList(*linkBackData, LinkBackPboardType);
     pasteboard.setData(TWExportController::sharedExportController().pdfDataForMap(*map),
                        LinkBackPDFType);
-    // The undo history stays; only a send that arrived makes the document clean.
+    // Only a send that arrived counts: until then the changes and their
+    // history stay. Once it has, the other program holds this version; the
+    // history goes with it, as after a revert.
     if (!m_link->sendEdit())
         return false;
+    m_undoManager->removeAllActions();
     clearChangeCount();
     return true;
 }
@@ -180,11 +183,11 @@ bool TWDocument::editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic
     if (!link)
         return false;
     link->setRepresentedObject(QVariant::fromValue(quintptr(graphic.get())));
-    m_activeLinks.push_back({link, graphic});
+    rememberActiveLink({link, graphic, {}});
     return true;
 }
 
-bool TWDocument::editLinkBackInAttachment(const TextAttachment &attachment)
+bool TWDocument::editLinkBackInTextAttachment(const TextAttachment &attachment)
 {
     const QVariantMap data = attachment.linkBackData().toMap();
     if (!attachment.isLinkBackAttachment() || data.isEmpty())
@@ -204,7 +207,17 @@ void TWDocument::addActiveLink(const std::shared_ptr<LinkBack> &link, const QStr
     if (!link)
         return;
     link->setRepresentedObject(attachmentKey);
-    m_activeLinks.push_back({link, {}, attachmentKey});
+    rememberActiveLink({link, {}, attachmentKey});
+}
+
+void TWDocument::rememberActiveLink(ActiveLink active)
+{
+    const auto same = std::find_if(m_activeLinks.begin(), m_activeLinks.end(),
+                                   [&](const ActiveLink &a) { return a.link == active.link; });
+    if (same != m_activeLinks.end())
+        *same = std::move(active);
+    else
+        m_activeLinks.push_back(std::move(active));
 }
 
 void TWDocument::replaceLinkBackAttachments(LinkBack *link, const QString &attachmentKey)
