@@ -568,8 +568,11 @@ TEST_F(LinkBackDocumentTest, PicturesInTextOpenFromTheLabelEditorAndTheNotesPane
     const QVariantMap data = LinkBackData::linkBackDataWithServerName("OtherServer", 1);
     const TextAttachment picture = TextAttachment::linkBackAttachment(
         TextAttachment::FileWrapper::regularFile(png), data, "att-1");
-    AttributedString text(QStringLiteral("see \uFFFC here"));
+    const TextAttachment second = TextAttachment::linkBackAttachment(
+        TextAttachment::FileWrapper::regularFile(png), data, "att-2");
+    AttributedString text(QStringLiteral("see \uFFFC here \uFFFC"));
     text.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(picture), {4, 1});
+    text.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(second), {11, 1});
     // A plain picture beside it is no item of another program.
     AttributedString plain(QStringLiteral("\uFFFC"));
     plain.addAttribute(NSAttachmentAttributeName,
@@ -649,20 +652,23 @@ TEST_F(LinkBackDocumentTest, PicturesInTextOpenFromTheLabelEditorAndTheNotesPane
         const char *name;
         bool doubleClick;
         qsizetype at, length; // the character clicked, or the selection
-        bool opens;
-        QString title; // of the command; empty for double clicks
+        QStringList opened;   // the items the other program is asked for
+        QString title;        // of the command; empty for double clicks
     };
     const Case cases[] = {
-        {"double click on the picture", true, 4, 0, true, {}},
-        {"double click on a word", true, 1, 0, false, {}},
-        {"double click on a plain picture", true, plainIndex, 0, false, {}},
-        {"command with the picture selected", false, 4, 1, true,
+        {"double click on the picture", true, 4, 0, {"att-1"}, {}},
+        {"double click on the second picture", true, 11, 0, {"att-2"}, {}},
+        {"double click on a word", true, 1, 0, {}, {}},
+        {"double click on a plain picture", true, plainIndex, 0, {}, {}},
+        {"command with the picture selected", false, 4, 1, {"att-1"},
          LinkBackData::linkBackEditMenuTitle(data)},
-        {"command with the caret before the picture", false, 4, 0, true,
+        {"command with the caret before the picture", false, 4, 0, {"att-1"},
          LinkBackData::linkBackEditMenuTitle(data)},
-        {"command with only words selected", false, 0, 3, false, LinkBackEditNoneMenuTitle()},
-        {"command with the whole text selected", false, 0, text.length(), true,
-         LinkBackData::linkBackEditMenuTitle(data)},
+        {"command with only words selected", false, 0, 3, {}, LinkBackEditNoneMenuTitle()},
+        {"command with the caret at the end", false, text.length(), 0, {},
+         LinkBackEditNoneMenuTitle()},
+        {"command with the whole text selected: the last first", false, 0, text.length(),
+         {"att-2", "att-1"}, LinkBackEditMultipleMenuTitle()},
     };
     for (TWHyperlinkableTextView *view : {label, notes}) {
         for (const Case &c : cases) {
@@ -673,10 +679,10 @@ TEST_F(LinkBackDocumentTest, PicturesInTextOpenFromTheLabelEditorAndTheNotesPane
                 doubleClick(view, c.at);
             } else {
                 select(view, c.at, c.length);
-                EXPECT_EQ(menuCommand(view), std::make_pair(c.opens, c.title));
+                EXPECT_EQ(menuCommand(view), std::make_pair(!c.opened.isEmpty(), c.title));
             }
-            EXPECT_EQ(other.keys, c.opens ? QStringList{"att-1"} : QStringList{});
-            EXPECT_EQ(source->activeLinkCount(), c.opens ? 1 : 0);
+            EXPECT_EQ(other.keys, c.opened);
+            EXPECT_EQ(source->activeLinkCount(), c.opened.size());
             source->closeActiveLinks();
             // Nothing of the text changed on the way.
             EXPECT_EQ(view->toPlainText(), text.string());
