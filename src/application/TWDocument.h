@@ -268,7 +268,7 @@ public:
     QList<std::shared_ptr<TWGraphic>> selectedLinkBackAttachments() const;
     void editLinkBackItems();
     // Sends a LinkBack text attachment to its source; false when no link
-    // could be made. Edits that come back replace it wherever notes hold it.
+    // could be made. Edits that come back replace it in labels and notes.
     bool editLinkBackInTextAttachment(const TextAttachment &attachment) override;
     // A link the text editor opened for an attachment with this item key.
     void addActiveLink(const std::shared_ptr<LinkBack> &link, const QString &attachmentKey);
@@ -355,8 +355,12 @@ private:
         std::shared_ptr<LinkBack> link;
         std::weak_ptr<TWGraphic> graphic;
         QString attachmentKey;
+        // The user heard that the item edited over the link is gone.
+        bool toldItemGone = false;
     };
-    void replaceLinkBackAttachments(LinkBack *link, const QString &attachmentKey);
+    // Puts the picture sent back in every label and note that holds the
+    // item; false when none does any more.
+    bool replaceLinkBackAttachments(LinkBack *link, const QString &attachmentKey);
     // A link asked for again (its item is open already) is kept once.
     void rememberActiveLink(ActiveLink active);
     LinkBack *m_link = nullptr;

@@ -4,13 +4,14 @@
 #include "application/TWMenuDispatcher.h"
 #include "application/TWOutlineViewController.h"
 #include "canvas/SpellableTextView.h"
+#include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "interface/TWHyperlinkableTextView.h"
-#include "graphics/TWGraphic.h"
 #include "mapdrawing/TWMapImages.h"
 #include "model/TWAttachedText.h"
 #include "support/AttributedString.h"
 #include "support/AttributedStringDocument.h"
+#include "support/Font.h"
 #include "support/LinkBackData.h"
 #include "support/PropertyList.h"
 #include "support/TextAttachment.h"
@@ -475,6 +476,113 @@ TEST_F(LinkBackDocumentTest, EditedTextAttachmentsAreReplacedInTheNotes)
         EXPECT_EQ(after.linkBackData().toMap(), data);
         EXPECT_EQ(after.linkBackItemKey(), "att-1");
         EXPECT_EQ(branch->attachedTextArray().first()->text()->string(), "see \uFFFC here");
+    }
+}
+
+TEST_F(LinkBackDocumentTest, EditedPicturesComeBackWhereverTheItemIsAndAreUndoable)
+{
+    enum class Gone { No, Retyped, BranchDeleted };
+    struct Case
+    {
+        const char *name;
+        bool inLabel, inNotes;
+        bool editing; // the label is open in the canvas's editor
+        Gone gone;
+    };
+    const Case cases[] = {
+        {"label", true, false, false, Gone::No},
+        {"label being edited", true, false, true, Gone::No},
+        {"notes", false, true, false, Gone::No},
+        {"label and notes at once", true, true, false, Gone::No},
+        {"label retyped without it", true, false, true, Gone::Retyped},
+        {"notes retyped without it", false, true, false, Gone::Retyped},
+        {"branch deleted", true, true, false, Gone::BranchDeleted},
+    };
+    const TextAttachment original = TextAttachment::linkBackAttachment(
+        TextAttachment::FileWrapper::regularFile("old"),
+        LinkBackData::linkBackDataWithServerName("OtherServer", 1), "att-1");
+    AttributedString text(QStringLiteral("see \uFFFC here"));
+    text.addAttribute(NSFontAttributeName, QVariant::fromValue(Font("Helvetica-Bold", 18)),
+                      {0, text.length()});
+    text.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(original), {4, 1});
+    // The picture at 4, and whether the rest of the text and its font stayed.
+    const auto pictureIn = [&text](const AttributedString &t) -> QByteArray {
+        const TextAttachment a = t.attribute(NSAttachmentAttributeName, 4).value<TextAttachment>();
+        const bool kept =
+            t.string() == text.string() &&
+            t.attribute(NSFontAttributeName, 4).value<Font>().fontName() == "Helvetica-Bold";
+        return !kept ? "text changed" : a.fileWrapper()->regularFileContents.value_or("");
+    };
+
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TWDocument *source = newDocument();
+        if (c.editing)
+            source->showWindows();
+        TWMapBranch *branch = selectBranches(source, 1).first()->branch();
+        branch->enclosedTextArea()->setText(c.inLabel ? text : AttributedString("label"));
+        branch->setPrimaryAttachedText(
+            std::make_shared<const AttributedString>(c.inNotes ? text : AttributedString("notes")));
+        // Where the picture is expected, as the model and the open editor hold it.
+        TWGraphicView *canvas = source->graphicView();
+        const auto pictures = [&] {
+            QList<QByteArray> found;
+            if (c.inLabel)
+                found << pictureIn(branch->enclosedTextArea()->text());
+            if (c.inNotes)
+                found << pictureIn(*branch->primaryAttachedText());
+            if (c.editing)
+                found << pictureIn(canvas->editorView()->attributedString());
+            return found;
+        };
+        if (c.editing)
+            canvas->startEditingSelectedBranch();
+        settle();
+        ASSERT_TRUE(source->editLinkBackInTextAttachment(original));
+        if (c.gone == Gone::Retyped && c.editing)
+            canvas->editorView()->setPlainText("retyped");
+        else if (c.gone == Gone::Retyped)
+            branch->setPrimaryAttachedText(std::make_shared<const AttributedString>("retyped"));
+        else if (c.gone == Gone::BranchDeleted)
+            mapOf(source).publicDeleteSelectedBranches();
+        settle();
+        // Undo reaches no further back than the edits that come back.
+        source->undoManager()->removeAllActions();
+        const int changes = source->changeCount();
+        alerts.clear();
+
+        // The other program may send at each of its saves.
+        for (const QByteArray &tiff : {QByteArray("II*edited"), QByteArray("II*again")}) {
+            LinkBackPasteboard &board = other.last->pasteboard();
+            board.declareTypes({});
+            board.setData(tiff, TWDocument::LinkBackTIFFType);
+            board.setPropertyList(LinkBackData::linkBackDataWithServerName("OtherServer", 2),
+                                  LinkBackPboardType);
+            ASSERT_TRUE(other.last->sendEdit());
+            settle();
+        }
+        if (c.gone != Gone::No) {
+            // Told once, naming the document; nothing changed.
+            EXPECT_EQ(alerts.alerts().size(), 1);
+            for (const RecordingAlerts::Alert &alert : alerts.alerts())
+                EXPECT_TRUE(alert.message.contains(source->displayName()));
+            EXPECT_EQ(source->changeCount(), changes);
+            source->closeActiveLinks();
+            continue;
+        }
+        EXPECT_TRUE(alerts.alerts().isEmpty());
+        EXPECT_EQ(source->changeCount(), changes + 2);
+        EXPECT_EQ(source->undoManager()->undoActionName(), "Text Editing");
+        EXPECT_TRUE(std::ranges::all_of(pictures(), [](auto &p) { return p == "II*again"; }));
+        // Each send is one step: the first undo brings the first edit back.
+        source->undoManager()->undo();
+        settle();
+        EXPECT_TRUE(std::ranges::all_of(pictures(), [](auto &p) { return p == "II*edited"; }));
+        source->undoManager()->undo();
+        settle();
+        EXPECT_TRUE(std::ranges::all_of(pictures(), [](auto &p) { return p == "old"; }));
+        EXPECT_EQ(source->changeCount(), changes);
+        source->closeActiveLinks();
     }
 }
 
