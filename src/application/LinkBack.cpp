@@ -46,16 +46,6 @@ QString LinkBackUniqueItemKey()
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
-QString LinkBackEditNoneMenuTitle()
-{
-    return QStringLiteral("Edit LinkBack Item");
-}
-
-QString LinkBackEditMultipleMenuTitle()
-{
-    return QStringLiteral("Edit Multiple LinkBack Items");
-}
-
 bool LinkBack::publishServerWithName(const QString &name, LinkBackDelegate *delegate)
 {
     return LinkBackRegistry::shared().publishServer(name, delegate);
@@ -105,6 +95,7 @@ public:
     {}
 
     void setPeer(const std::shared_ptr<InProcessLinkBack> &peer) { m_peer = peer; }
+    std::shared_ptr<InProcessLinkBack> peer() const { return m_peer.lock(); }
     void setServerEnd() { m_serverEnd = true; }
     bool isServerEnd() const { return m_serverEnd; }
     LinkBackDelegate *delegate() const { return m_delegate; }
@@ -201,6 +192,21 @@ std::shared_ptr<LinkBack> LinkBackRegistry::openLink(const QVariantMap &data,
     LinkBackDelegate *serverDelegate = server(LinkBackData::linkBackServerName(data));
     if (!serverDelegate)
         return nullptr;
+    // An item already open keeps its one link: the server hears the request
+    // again on it and brings its editor forward instead of opening another.
+    for (const std::shared_ptr<LinkBack> &end : m_open) {
+        auto *link = static_cast<InProcessLinkBack *>(end.get());
+        const std::shared_ptr<InProcessLinkBack> peer = link->peer();
+        if (link->isServerEnd() || link->delegate() != client || link->itemKey() != itemKey ||
+            itemKey.isEmpty() || !peer || peer->delegate() != serverDelegate)
+            continue;
+        const std::shared_ptr<LinkBack> open = end;
+        serverDelegate->linkBackClientDidRequestEdit(peer.get());
+        const bool stillOpen =
+            std::any_of(m_open.cbegin(), m_open.cend(),
+                        [&](const std::shared_ptr<LinkBack> &p) { return p == open; });
+        return stillOpen ? open : nullptr;
+    }
     auto pasteboard = std::make_shared<LinkBackPasteboard>();
     pasteboard->declareTypes({LinkBackPboardType});
     pasteboard->setPropertyList(data, LinkBackPboardType);

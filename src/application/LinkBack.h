@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/LinkBackData.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -45,9 +47,6 @@ private:
 extern const QString LinkBackPboardType;
 // A new key, unique across runs, that names an embedded item.
 QString LinkBackUniqueItemKey();
-// Titles of the edit command for no item and for several items.
-QString LinkBackEditNoneMenuTitle();
-QString LinkBackEditMultipleMenuTitle();
 
 // The LinkBack data that an embedding application keeps with an item.
 namespace LinkBackData {

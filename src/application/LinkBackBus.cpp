@@ -72,6 +72,7 @@ public:
     {}
 
     const QString &linkId() const { return m_linkId; }
+    const QString &peer() const { return m_peer; }
     LinkBackDelegate *delegate() const { return m_delegate; }
     bool isClosed() const { return m_closed; }
     void markClosed() { m_closed = true; }
@@ -219,6 +220,21 @@ std::shared_ptr<LinkBack> LinkBackBus::openLink(const QString &service, const QV
     const std::optional<QByteArray> payload = serialized(data);
     if (!m_connection || !payload)
         return nullptr;
+    // An item already open keeps its one link; asked again on it, the
+    // server brings its editor forward.
+    for (const std::shared_ptr<RemoteLinkBack> &open : std::as_const(m_links)) {
+        if (open->peer() != service || open->delegate() != client || itemKey.isEmpty() ||
+            open->itemKey() != itemKey || open->isClosed())
+            continue;
+        const std::shared_ptr<RemoteLinkBack> end = open;
+        QDBusMessage call = callOf(service, QStringLiteral("RequestEdit"));
+        call << end->linkId() << m_serviceName << *payload << sourceName
+             << QCoreApplication::applicationName() << itemKey;
+        const QDBusMessage reply = m_connection->call(call, QDBus::Block, CallTimeoutMs);
+        const bool accepted = reply.type() == QDBusMessage::ReplyMessage &&
+                              !reply.arguments().isEmpty() && reply.arguments().first().toBool();
+        return accepted && !end->isClosed() ? end : nullptr;
+    }
     const QString linkId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QString application = QCoreApplication::applicationName();
     auto end = std::make_shared<RemoteLinkBack>(linkId, service, client, sourceName, application,
@@ -253,8 +269,15 @@ bool LinkBackBus::RequestEdit(const QString &linkId, const QString &clientServic
     }
     LinkBackDelegate *server = LinkBackRegistry::shared().server(
         LinkBackData::linkBackServerName(linkBackData->toMap()));
-    if (!server || linkId.isEmpty() || m_links.contains(linkId))
+    if (!server || linkId.isEmpty())
         return false;
+    if (const std::shared_ptr<RemoteLinkBack> open = m_links.value(linkId)) {
+        // The same item asked for again on its link: only that client may.
+        if (open->peer() != clientService || open->delegate() != server || open->isClosed())
+            return false;
+        server->linkBackClientDidRequestEdit(open.get());
+        return !open->isClosed();
+    }
     auto end = std::make_shared<RemoteLinkBack>(linkId, clientService, server, sourceName,
                                                 sourceApplicationName, itemKey);
     end->pasteboard().declareTypes({LinkBackPboardType});

@@ -333,13 +333,15 @@ void TWApplication::updateAutoSave()
 
 void TWApplication::autoSaveDocuments()
 {
-    // Only documents with a file of their own and changes to keep: saving
-    // others would ask for a place every period or rewrite unchanged files.
+    // Only documents with somewhere to go (a file of their own, or the
+    // program that embeds them) and changes to keep: saving others would ask
+    // for a place every period or rewrite unchanged files.
     QList<QPointer<Document>> open;
     for (Document *document : documents())
         open << document;
     for (const QPointer<Document> &document : std::as_const(open))
-        if (document && !document->fileName().isEmpty() && document->isDocumentEdited())
+        if (document && (!document->fileName().isEmpty() || document->savesElsewhere()) &&
+            document->isDocumentEdited())
             document->autosaveDocument();
 }
 

@@ -249,7 +249,14 @@ bool TWDocument::saveToOwnFile()
 
 void TWDocument::autosaveDocument()
 {
-    if (m_link || m_fileName.isEmpty() || !isDocumentEdited())
+    if (!isDocumentEdited())
+        return;
+    // An embedded map goes back to the program that holds it, as Save does.
+    if (m_link) {
+        saveLink();
+        return;
+    }
+    if (m_fileName.isEmpty())
         return;
     // Nobody is asked out of the blue: the other program's version stays,
     // this one stays edited, and the user decides at the next Save.

@@ -103,8 +103,9 @@ public:
     bool fileChangedOnDisk() const;
     // The periodic save: like Save, except that a file changed by another
     // program is left alone without a question, the document kept edited;
-    // the next Save asks.
+    // the next Save asks. A map edited for another program is sent back.
     void autosaveDocument() override;
+    bool savesElsewhere() const override { return m_link != nullptr; }
     // Reads the file again, dropping unsaved changes and the undo history.
     bool revertToSaved();
 
@@ -267,8 +268,8 @@ public:
     QList<std::shared_ptr<TWGraphic>> selectedLinkBackAttachments() const;
     void editLinkBackItems();
     // Sends a LinkBack text attachment to its source; false when no link
-    // could be made. Edits that come back replace it wherever notes hold it.
-    bool editLinkBackInAttachment(const TextAttachment &attachment);
+    // could be made. Edits that come back replace it in labels and notes.
+    bool editLinkBackInTextAttachment(const TextAttachment &attachment) override;
     // A link the text editor opened for an attachment with this item key.
     void addActiveLink(const std::shared_ptr<LinkBack> &link, const QString &attachmentKey);
     // The name a picture sent back for a text attachment is kept under.
@@ -354,8 +355,14 @@ private:
         std::shared_ptr<LinkBack> link;
         std::weak_ptr<TWGraphic> graphic;
         QString attachmentKey;
+        // The user heard that the item edited over the link is gone.
+        bool toldItemGone = false;
     };
-    void replaceLinkBackAttachments(LinkBack *link, const QString &attachmentKey);
+    // Puts the picture sent back in every label and note that holds the
+    // item; false when none does any more.
+    bool replaceLinkBackAttachments(LinkBack *link, const QString &attachmentKey);
+    // A link asked for again (its item is open already) is kept once.
+    void rememberActiveLink(ActiveLink active);
     LinkBack *m_link = nullptr;
     std::vector<ActiveLink> m_activeLinks;
     TWDocumentLinkBackClient m_linkBackClient{this};

@@ -5,14 +5,17 @@
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
 #include "application/TWDocumentWindow.h"
+#include "canvas/TWGraphicView.h"
 #include "exchange/TWExportController.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
 #include "model/PackageEntry.h"
-#include "model/TWLinkBackPackage.h"
 #include "model/TWAttachedText.h"
+#include "model/TWLinkBackPackage.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
+#include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/UndoManager.h"
@@ -123,9 +126,12 @@ bool TWDocument::saveLink()
     pasteboard.setPropertyList(*linkBackData, LinkBackPboardType);
     pasteboard.setData(TWExportController::sharedExportController().pdfDataForMap(*map),
                        LinkBackPDFType);
-    // The undo history stays; only a send that arrived makes the document clean.
+    // Only a send that arrived counts: until then the changes and their
+    // history stay. Once it has, the other program holds this version; the
+    // history goes with it, as after a revert.
     if (!m_link->sendEdit())
         return false;
+    m_undoManager->removeAllActions();
     clearChangeCount();
     return true;
 }
@@ -180,11 +186,11 @@ bool TWDocument::editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic
     if (!link)
         return false;
     link->setRepresentedObject(QVariant::fromValue(quintptr(graphic.get())));
-    m_activeLinks.push_back({link, graphic});
+    rememberActiveLink({link, graphic, {}});
     return true;
 }
 
-bool TWDocument::editLinkBackInAttachment(const TextAttachment &attachment)
+bool TWDocument::editLinkBackInTextAttachment(const TextAttachment &attachment)
 {
     const QVariantMap data = attachment.linkBackData().toMap();
     if (!attachment.isLinkBackAttachment() || data.isEmpty())
@@ -204,17 +210,49 @@ void TWDocument::addActiveLink(const std::shared_ptr<LinkBack> &link, const QStr
     if (!link)
         return;
     link->setRepresentedObject(attachmentKey);
-    m_activeLinks.push_back({link, {}, attachmentKey});
+    rememberActiveLink({link, {}, attachmentKey});
 }
 
-void TWDocument::replaceLinkBackAttachments(LinkBack *link, const QString &attachmentKey)
+void TWDocument::rememberActiveLink(ActiveLink active)
+{
+    const auto same = std::find_if(m_activeLinks.begin(), m_activeLinks.end(),
+                                   [&](const ActiveLink &a) { return a.link == active.link; });
+    if (same != m_activeLinks.end())
+        *same = std::move(active);
+    else
+        m_activeLinks.push_back(std::move(active));
+}
+
+namespace {
+// `text` with the first picture keyed `key` swapped for `replacement`, its
+// other attributes kept; nothing when the text holds no such picture.
+std::optional<AttributedString> withAttachmentReplaced(const AttributedString &text,
+                                                       const QString &key,
+                                                       const TextAttachment &replacement)
+{
+    for (qsizetype run = 0; run < text.runCount(); ++run) {
+        const QVariant value = text.runAttributes(run).value(NSAttachmentAttributeName);
+        if (!value.canConvert<TextAttachment>() ||
+            value.value<TextAttachment>().linkBackItemKey() != key)
+            continue;
+        AttributedString changed = text;
+        AttributedString piece(QString(QChar(0xFFFC)), text.runAttributes(run));
+        piece.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(replacement), {0, 1});
+        changed.replaceCharactersInRange(text.runRange(run), piece);
+        return changed;
+    }
+    return std::nullopt;
+}
+} // namespace
+
+bool TWDocument::replaceLinkBackAttachments(LinkBack *link, const QString &attachmentKey)
 {
     LinkBackPasteboard &pasteboard = link->pasteboard();
     const bool pdf = !pasteboard.data(LinkBackPDFType).isEmpty();
     const QByteArray picture = pasteboard.data(pdf ? LinkBackPDFType : LinkBackTIFFType);
     // Without the data and a picture the attachments stay as they are.
     if (!pasteboard.hasType(LinkBackPboardType) || picture.isEmpty())
-        return;
+        return true;
     TextAttachment::FileWrapper wrapper = TextAttachment::FileWrapper::regularFile(picture);
     wrapper.preferredFilename = linkBackPictureName(
         pasteboard.changeCount(), pdf ? QStringLiteral("pdf") : QStringLiteral("tiff"));
@@ -226,29 +264,47 @@ void TWDocument::replaceLinkBackAttachments(LinkBack *link, const QString &attac
         if (active.link.get() == link)
             active.attachmentKey = replacement.linkBackItemKey();
 
+    // A label being typed into holds its last keystrokes back; they go to
+    // the model first, as a step of their own, so that neither is lost.
+    TWGraphicView *canvas = graphicView();
+    if (canvas && canvas->hasStoredText()) {
+        canvas->commitPendingText();
+        m_undoManager->closeEventGroup();
+    }
+
+    bool found = false;
     for (const std::shared_ptr<TWMap> &map : m_mapsDocument->maps()) {
         for (const std::shared_ptr<TWMapBranch> &branch : map->allBranches()) {
+            if (const std::shared_ptr<TWTextArea> &label = branch->enclosedTextArea()) {
+                if (std::optional<AttributedString> changed =
+                        withAttachmentReplaced(label->text(), attachmentKey, replacement)) {
+                    label->setText(*changed);
+                    // The new picture may be of another size.
+                    branch->makeNaturalSizeHonoringTextWidth(true, true);
+                    // The open editor shows it; what is typed next keeps it.
+                    if (canvas && canvas->editingTextArea() == label.get())
+                        NotificationCenter::defaultCenter().post(
+                            TWTextArea::UpdateTextEditorTextNotification,
+                            label->notificationObject());
+                    found = true;
+                }
+            }
             for (const std::shared_ptr<TWAttachedText> &attached : branch->attachedTextArray()) {
                 const std::shared_ptr<const AttributedString> text = attached->text();
                 if (!text)
                     continue;
-                for (qsizetype run = 0; run < text->runCount(); ++run) {
-                    const QVariant value =
-                        text->runAttributes(run).value(NSAttachmentAttributeName);
-                    if (!value.canConvert<TextAttachment>() ||
-                        value.value<TextAttachment>().linkBackItemKey() != attachmentKey)
-                        continue;
-                    auto changed = std::make_shared<AttributedString>(*text);
-                    AttributedString piece(QString(QChar(0xFFFC)), text->runAttributes(run));
-                    piece.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(replacement),
-                                       {0, 1});
-                    changed->replaceCharactersInRange(text->runRange(run), piece);
-                    attached->publicSetText(changed);
-                    break;
+                if (std::optional<AttributedString> changed =
+                        withAttachmentReplaced(*text, attachmentKey, replacement)) {
+                    attached->publicSetText(std::make_shared<AttributedString>(*changed));
+                    found = true;
                 }
             }
         }
     }
+    if (found)
+        UndoManager::setActionName(m_undoManager.get(),
+                                   TWLocalizedString(StringTable::DadoZiz, "Text Editing"));
+    return found;
 }
 
 void TWDocument::linkBackDidClose(LinkBack *link)
@@ -258,12 +314,26 @@ void TWDocument::linkBackDidClose(LinkBack *link)
 
 void TWDocument::linkBackServerDidSendEdit(LinkBack *link)
 {
-    const auto active = std::find_if(m_activeLinks.cbegin(), m_activeLinks.cend(),
+    const auto active = std::find_if(m_activeLinks.begin(), m_activeLinks.end(),
                                      [link](const ActiveLink &a) { return a.link.get() == link; });
-    if (active == m_activeLinks.cend() || !m_mapsDocument)
+    if (active == m_activeLinks.end() || !m_mapsDocument)
         return;
     if (!active->attachmentKey.isEmpty()) {
-        replaceLinkBackAttachments(link, active->attachmentKey);
+        const bool found = replaceLinkBackAttachments(link, active->attachmentKey);
+        // The other program may send again and again (on each of its saves):
+        // the user hears of a lost edit once, not at every send.
+        if (!found && !std::exchange(active->toldItemGone, true))
+            Alerts::current().runAlertPanel(
+                TWLocalizedString(StringTable::DadoZiz,
+                                  "The edited picture could not be put back."),
+                TWLocalizedString(StringTable::DadoZiz,
+                                  "The label or note that held it is no longer in “%1”. Copy "
+                                  "the picture from the program it was edited in to keep the "
+                                  "edit.")
+                    .arg(displayName()),
+                {TWLocalizedString(StringTable::General, "OK")});
+        if (found)
+            active->toldItemGone = false;
         return;
     }
     // An item gone from the map changes nothing.

@@ -140,6 +140,11 @@ void TWOutlineViewController::buildWindow()
 
     auto *notes = new TWHyperlinkableTextView;
     notes->setLinkFollower(&TWLinkServices::openURL);
+    // Pictures embedded from other programs go back to them through the
+    // document whose notes these are.
+    notes->setLinkBackEditor([this](const TextAttachment &attachment) {
+        return m_document && m_document->editLinkBackInTextAttachment(attachment);
+    });
     m_branchNotesView = notes;
     m_branchNotesView->setAcceptRichText(true);
     m_branchNotesView->installEventFilter(this);
@@ -351,6 +356,14 @@ void TWOutlineViewController::setDocument(TWDocument *document)
         return;
     commitNotes();
     m_document = document;
+    for (const QMetaObject::Connection &c : std::exchange(m_undoConnections, {}))
+        disconnect(c);
+    if (UndoManager *undo = document ? document->undoManager() : nullptr) {
+        for (auto signal : {&UndoManager::groupClosed, &UndoManager::didUndo,
+                            &UndoManager::didRedo})
+            m_undoConnections.push_back(
+                connect(undo, signal, this, [this] { reloadNotesChangedElsewhere(); }));
+    }
     updateContent();
 }
 
@@ -571,6 +584,27 @@ void TWOutlineViewController::loadNotes()
     AttributedStringDocument::setDocumentText(*m_branchNotesView->document(),
                                               notes ? *notes : AttributedString());
     m_branchNotesView->setReadOnly(!branch);
+    m_loadingNotes = false;
+}
+
+void TWOutlineViewController::reloadNotesChangedElsewhere()
+{
+    const std::shared_ptr<TWMapBranch> branch = m_notesBranch.lock();
+    if (!branch || m_loadingNotes)
+        return;
+    const std::shared_ptr<const AttributedString> notes = branch->primaryAttachedText();
+    const AttributedString stored = notes ? *notes : AttributedString();
+    if (stored == AttributedStringDocument::attributedString(*m_branchNotesView->document()))
+        return;
+    // The caret stays where it was, as far as the new text reaches.
+    const QTextCursor before = m_branchNotesView->textCursor();
+    m_loadingNotes = true;
+    AttributedStringDocument::setDocumentText(*m_branchNotesView->document(), stored);
+    QTextCursor cursor(m_branchNotesView->document());
+    const int end = m_branchNotesView->document()->characterCount() - 1;
+    cursor.setPosition(std::clamp(before.anchor(), 0, end));
+    cursor.setPosition(std::clamp(before.position(), 0, end), QTextCursor::KeepAnchor);
+    m_branchNotesView->setTextCursor(cursor);
     m_loadingNotes = false;
 }
 

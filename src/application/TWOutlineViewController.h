@@ -170,6 +170,10 @@ private:
     void selectionDidChange();
     void loadNotes();
     void commitNotes();
+    // Shows the notes again when they changed under the pane (an undo, a
+    // picture edited in another program), so that typing does not write the
+    // old text back over them.
+    void reloadNotesChangedElsewhere();
     void setMapSelection(const QList<TWMapBranch *> &branches);
     // Each selected branch in turn (the last first, if asked), then the same
     // selection again.
@@ -209,4 +213,6 @@ private:
     std::weak_ptr<TWMapBranch> m_shownRoot;
     std::vector<ObserverToken> m_observers;
     std::vector<QMetaObject::Connection> m_connections;
+    // To the shown document's undo manager.
+    std::vector<QMetaObject::Connection> m_undoConnections;
 };

@@ -166,6 +166,11 @@ SpellableTextView::SpellableTextView(TWGraphicView *canvas, QWidget *parent)
         if (!m_loading)
             emit textDidChange();
     });
+    // Embedded pictures go back to their source through the canvas's document.
+    setLinkBackEditor([this](const TextAttachment &attachment) {
+        TWCanvasHost *host = m_canvas ? m_canvas->document() : nullptr;
+        return host && host->editLinkBackInTextAttachment(attachment);
+    });
     connect(this, &QTextEdit::cursorPositionChanged, this, &SpellableTextView::restartCaret);
     m_caretTimer.setInterval(QGuiApplication::styleHints()->cursorFlashTime() / 2 > 0
                                  ? QGuiApplication::styleHints()->cursorFlashTime() / 2
@@ -444,6 +449,7 @@ const QStringList &editorActions()
         QStringLiteral("checkSpelling:"),
         QStringLiteral("ignoreSpelling:"),
         QStringLiteral("changeSpelling:"),
+        QStringLiteral("editLinkBackItems:"),
     };
     return actions;
 }
@@ -463,7 +469,19 @@ bool SpellableTextView::validateAction(const QString &selector) const
         return (undo && undo->canUndo()) || (m_canvas && m_canvas->hasStoredText());
     if (selector == QLatin1String("redo:"))
         return undo && undo->canRedo();
+    if (selector == QLatin1String("editLinkBackItems:"))
+        return linkBackEditItemState().first;
     return true;
+}
+
+TWResponder::ItemState SpellableTextView::validateMenuItem(const QString &selector,
+                                                          const QVariant &tag) const
+{
+    if (selector == QLatin1String("editLinkBackItems:")) {
+        const auto [enabled, title] = linkBackEditItemState();
+        return {enabled, std::nullopt, title};
+    }
+    return TWResponder::validateMenuItem(selector, tag);
 }
 
 void SpellableTextView::performAction(const QString &selector, const QVariant &argument)
@@ -499,6 +517,8 @@ void SpellableTextView::performAction(const QString &selector, const QVariant &a
             return;
         undo->closeEventGroup();
         selector == QLatin1String("undo:") ? undo->undo() : undo->redo();
+    } else if (selector == QLatin1String("editLinkBackItems:")) {
+        editLinkBackItems();
     } else if (selector == QLatin1String("orderFrontFontPanel:")) {
         orderFrontFontPanel();
     } else if (selector == QLatin1String("orderFrontColorPanel:")) {
@@ -708,6 +728,8 @@ void SpellableTextView::mouseReleaseEvent(QMouseEvent *event)
 
 void SpellableTextView::mouseDoubleClickEvent(QMouseEvent *event)
 {
+    if (editLinkBackForDoubleClick(event))
+        return;
     auto m = mapped(event);
     QTextEdit::mouseDoubleClickEvent(m.get());
     event->setAccepted(m->isAccepted());

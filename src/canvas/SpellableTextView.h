@@ -135,6 +135,7 @@ public:
     bool respondsToAction(const QString &selector) const override;
     bool validateAction(const QString &selector) const override;
     void performAction(const QString &selector, const QVariant &argument) override;
+    ItemState validateMenuItem(const QString &selector, const QVariant &tag) const override;
 
 signals:
     // The text changed through typing or a command (not through the setters).

@@ -14,6 +14,7 @@ class TWGraphic;
 class TWGraphicView;
 class TWMapsDoc;
 class TWResponder;
+class TextAttachment;
 class UndoManager;
 
 // What the canvas asks of the document window that shows it: the maps
@@ -42,6 +43,8 @@ public:
     // Asks the embedding framework to edit the graphic's embedded content;
     // false when it refuses.
     virtual bool editLinkBackInGraphic(const std::shared_ptr<TWGraphic> &graphic) = 0;
+    // The same for a picture embedded in a text being edited.
+    virtual bool editLinkBackInTextAttachment(const TextAttachment &) { return false; }
 
     // --- the context menu and the notes (the mouse) ---
     // Readies the menu for a right click at the point (map coordinates).

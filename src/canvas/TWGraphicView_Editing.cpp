@@ -139,6 +139,13 @@ public:
             return m_editor->validateAction(selector);
         return true;
     }
+    // The editor's titles too (its Edit LinkBack Item names the selection).
+    ItemState validateMenuItem(const QString &selector, const QVariant &tag) const override
+    {
+        if (m_view->editingTextArea())
+            return m_editor->validateMenuItem(selector, tag);
+        return TWResponder::validateMenuItem(selector, tag);
+    }
     void performAction(const QString &selector, const QVariant &argument) override
     {
         if (m_view->editingTextArea()) {

@@ -2,6 +2,8 @@
 
 #include "interface/TWURLGetter.h"
 #include "support/AttributedStringDocument.h"
+#include "support/LinkBackData.h"
+#include "support/TextAttachment.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
@@ -69,6 +71,15 @@ QMenu *TWHyperlinkableTextView::createHyperlinkContextMenu(const QPoint &viewpor
     const AttributedString::Range selected{cursor.selectionStart(),
                                            cursor.selectionEnd() - cursor.selectionStart()};
     using Item = TWHyperlinkableText::MenuItem;
+    if (m_linkBackEditor) {
+        // The menu bar's command, here too: the notes pane has no menu bar.
+        const auto [enabled, title] = linkBackEditItemState();
+        QAction *edit = menu->addAction(title);
+        edit->setObjectName(QStringLiteral("editLinkBackItems:"));
+        edit->setEnabled(enabled);
+        connect(edit, &QAction::triggered, this, [this] { editLinkBackItems(); });
+        menu->addSeparator();
+    }
     for (const Item &item :
          TWHyperlinkableText::menuItems(link ? std::optional(index) : std::nullopt, selected)) {
         QAction *action = menu->addAction(item.title);
@@ -167,6 +178,80 @@ bool TWHyperlinkableTextView::followLinkForPress(QMouseEvent *event)
     return true;
 }
 
+namespace {
+// The LinkBack attachment shown by the character at `index`, if it is one.
+std::optional<TextAttachment> linkBackAttachmentAt(const AttributedString &text, qsizetype index)
+{
+    if (index < 0 || index >= text.length() || text.string().at(index) != QChar(0xFFFC))
+        return std::nullopt;
+    const QVariant value = text.attributesAtIndex(index).value(NSAttachmentAttributeName);
+    if (!value.canConvert<TextAttachment>())
+        return std::nullopt;
+    TextAttachment attachment = value.value<TextAttachment>();
+    if (!attachment.isLinkBackAttachment())
+        return std::nullopt;
+    return attachment;
+}
+} // namespace
+
+QList<TextAttachment> TWHyperlinkableTextView::selectedLinkBackTextAttachments() const
+{
+    const AttributedString text = ASD::attributedString(*document());
+    const QTextCursor cursor = textCursor();
+    const qsizetype start = cursor.selectionStart();
+    // The character after the caret stands for an empty selection.
+    const qsizetype end = std::max<qsizetype>(cursor.selectionEnd(), start + 1);
+    QList<TextAttachment> found;
+    QStringList keys;
+    for (qsizetype i = start; i < end && i < text.length(); ++i) {
+        const std::optional<TextAttachment> attachment = linkBackAttachmentAt(text, i);
+        if (!attachment || keys.contains(attachment->linkBackItemKey()))
+            continue;
+        keys << attachment->linkBackItemKey();
+        found << *attachment;
+    }
+    return found;
+}
+
+bool TWHyperlinkableTextView::editLinkBackInTextAttachment(const TextAttachment &attachment)
+{
+    if (!m_linkBackEditor || !attachment.isLinkBackAttachment() ||
+        attachment.linkBackData().toMap().isEmpty())
+        return false;
+    return m_linkBackEditor(attachment);
+}
+
+void TWHyperlinkableTextView::editLinkBackItems()
+{
+    const QList<TextAttachment> items = selectedLinkBackTextAttachments();
+    for (auto it = items.crbegin(); it != items.crend(); ++it)
+        editLinkBackInTextAttachment(*it);
+}
+
+std::pair<bool, QString> TWHyperlinkableTextView::linkBackEditItemState() const
+{
+    const QList<TextAttachment> items = selectedLinkBackTextAttachments();
+    if (items.isEmpty())
+        return {false, LinkBackEditNoneMenuTitle()};
+    if (items.size() > 1)
+        return {bool(m_linkBackEditor), LinkBackEditMultipleMenuTitle()};
+    return {bool(m_linkBackEditor),
+            LinkBackData::linkBackEditMenuTitle(items.first().linkBackData().toMap())};
+}
+
+bool TWHyperlinkableTextView::editLinkBackForDoubleClick(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !m_linkBackEditor)
+        return false;
+    const std::optional<qsizetype> index = characterIndexAt(event->position().toPoint());
+    const std::optional<TextAttachment> attachment =
+        index ? linkBackAttachmentAt(ASD::attributedString(*document()), *index) : std::nullopt;
+    if (!attachment || !editLinkBackInTextAttachment(*attachment))
+        return false;
+    event->accept();
+    return true;
+}
+
 void TWHyperlinkableTextView::updateLinkCursor(const QPoint &viewportPoint)
 {
     if (linkAt(viewportPoint))
@@ -194,6 +279,12 @@ void TWHyperlinkableTextView::mouseMoveEvent(QMouseEvent *event)
     QTextEdit::mouseMoveEvent(event);
     // After the editor, which sets its own cursor on every move.
     updateLinkCursor(event->position().toPoint());
+}
+
+void TWHyperlinkableTextView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (!editLinkBackForDoubleClick(event))
+        QTextEdit::mouseDoubleClickEvent(event);
 }
 
 bool TWHyperlinkableTextView::viewportEvent(QEvent *event)

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "interface/TWHyperlinkableText.h"
+#include "support/TextAttachment.h"
 
 #include <QTextEdit>
 #include <QUrl>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class QMenu;
 
@@ -47,16 +49,37 @@ public:
     // A click on a link: followed only with Alt held. True when followed.
     bool clickedOnLink(const QUrl &link, Qt::KeyboardModifiers modifiers);
 
+    // --- pictures embedded from other programs (LinkBack) ---
+    // Sends such a picture back to the program that made it for editing;
+    // true when that program took it. Without one the pictures stay inert.
+    using LinkBackEditor = std::function<bool(const TextAttachment &)>;
+    void setLinkBackEditor(LinkBackEditor editor) { m_linkBackEditor = std::move(editor); }
+    bool editsLinkBackItems() const { return bool(m_linkBackEditor); }
+    // Those in the selection, in text order, each item once; with nothing
+    // selected, the one just after the caret.
+    QList<TextAttachment> selectedLinkBackTextAttachments() const;
+    // False for other attachments, for one without its source's data and
+    // when its source did not take it.
+    bool editLinkBackInTextAttachment(const TextAttachment &attachment);
+    // Every selected one, the last first.
+    void editLinkBackItems();
+    // The Edit LinkBack Item command for the selection: enabled, and its title.
+    std::pair<bool, QString> linkBackEditItemState() const;
+
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     bool viewportEvent(QEvent *event) override;
 
     // Subclasses that draw at another scale map their own pointer events
     // and call these with the viewport point.
     // True when the press followed a link (and must go no further).
     bool followLinkForPress(QMouseEvent *event);
+    // True when a double click opened the embedded picture under it in its
+    // source (and must go no further).
+    bool editLinkBackForDoubleClick(QMouseEvent *event);
     // The pointing hand over links, the editor's cursor elsewhere.
     void updateLinkCursor(const QPoint &viewportPoint);
     // The point of the laid-out document under a viewport point.
@@ -71,5 +94,6 @@ private:
 
     TWHyperlinkableText::URLGetter m_urlGetter;
     LinkFollower m_followLink;
+    LinkBackEditor m_linkBackEditor;
     bool m_askingForURL = false;
 };

@@ -29,6 +29,9 @@ public:
     virtual void saveDocument() = 0;
     // The periodic save of a document with a file; by default the Save command.
     virtual void autosaveDocument() { saveDocument(); }
+    // Its saves go back to another program rather than to a file, so it is
+    // saved periodically without one and without asking where.
+    virtual bool savesElsewhere() const { return false; }
     virtual void close() = 0;
 
     // The document whose window this is, or nullptr.

@@ -9,6 +9,16 @@
 // while static objects are made.
 const QString LinkBackPboardType = QStringLiteral("application/x-linkback-data");
 
+QString LinkBackEditNoneMenuTitle()
+{
+    return QStringLiteral("Edit LinkBack Item");
+}
+
+QString LinkBackEditMultipleMenuTitle()
+{
+    return QStringLiteral("Edit Multiple LinkBack Items");
+}
+
 namespace LinkBackData {
 
 QString thinkwebServerName()

@@ -8,6 +8,10 @@
 // The pasteboard type of LinkBack data, for links and for the clipboard.
 extern const QString LinkBackPboardType;
 
+// Titles of the edit command for no item and for several items.
+QString LinkBackEditNoneMenuTitle();
+QString LinkBackEditMultipleMenuTitle();
+
 // The LinkBack data that an embedding application keeps with an item: the
 // server that made it, the application data that server reads back, and
 // where that server runs.

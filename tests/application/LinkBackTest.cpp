@@ -91,6 +91,50 @@ TEST_F(LinkBackTest, ClientAndServerTalkOverOneLink)
     EXPECT_EQ(LinkBack::editLinkBackData(data, "Report", &client, "k"), nullptr);
 }
 
+TEST_F(LinkBackTest, AnItemAskedForAgainWhileOpenKeepsItsLink)
+{
+    ASSERT_TRUE(LinkBack::publishServerWithName("TestServer", &server));
+    const QVariantMap data = LinkBackData::linkBackDataWithServerName("TestServer", 1);
+    RecordingDelegate otherClient;
+    const std::shared_ptr<LinkBack> open = LinkBack::editLinkBackData(data, "Report", &client, "k");
+    ASSERT_TRUE(open);
+    LinkBack *serverEnd = server.lastLink;
+    struct Case
+    {
+        const char *name;
+        LinkBackDelegate *client;
+        QString key;
+        bool sameLink;
+    };
+    const Case cases[] = {
+        {"the same item from the same client", &client, "k", true},
+        {"another item", &client, "k2", false},
+        {"the same key from another client", &otherClient, "k", false},
+        {"no key", &client, "", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        server.heard.clear();
+        const std::shared_ptr<LinkBack> again =
+            LinkBack::editLinkBackData(data, "Report", c.client, c.key);
+        ASSERT_TRUE(again);
+        // The server hears every request, on the item's own link when open.
+        EXPECT_EQ(server.heard, QStringList{"request Report " + c.key});
+        EXPECT_EQ(again == open, c.sameLink);
+        EXPECT_EQ(server.lastLink == serverEnd, c.sameLink);
+        EXPECT_EQ(LinkBackRegistry::shared().openLinkCount(), c.sameLink ? 2 : 4);
+        if (!c.sameLink)
+            again->closeLink();
+    }
+    // A closed link is not asked again.
+    open->closeLink();
+    const std::shared_ptr<LinkBack> fresh = LinkBack::editLinkBackData(data, "Report", &client, "k");
+    ASSERT_TRUE(fresh);
+    EXPECT_NE(fresh, open);
+    EXPECT_EQ(LinkBackRegistry::shared().openLinkCount(), 2);
+    fresh->closeLink();
+}
+
 TEST_F(LinkBackTest, DataHelpers)
 {
     const QVariantMap data = LinkBackData::linkBackDataWithServerName("TestServer", 7);

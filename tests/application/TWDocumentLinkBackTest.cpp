@@ -2,23 +2,35 @@
 #include "application/LinkBackBus.h"
 #include "application/LinkBackRegistry.h"
 #include "application/TWMenuDispatcher.h"
+#include "application/TWOutlineViewController.h"
+#include "canvas/SpellableTextView.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
+#include "interface/TWHyperlinkableTextView.h"
 #include "mapdrawing/TWMapImages.h"
 #include "model/TWAttachedText.h"
 #include "support/AttributedString.h"
+#include "support/AttributedStringDocument.h"
+#include "support/Font.h"
 #include "support/LinkBackData.h"
 #include "support/PropertyList.h"
 #include "support/TextAttachment.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QImage>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTextCursor>
 #include <QMimeData>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -188,18 +200,24 @@ TEST_F(LinkBackDocumentTest, MapEmbeddedInAMapMakesTheRoundTrip)
     EXPECT_EQ(mapOf(editor).branchCount(), 6);
     EXPECT_EQ(editor->displayName(),
               "DadoZiz from " + source->displayName() + " (" + app->applicationName() + ")");
-    // A second request for the item being edited opens nothing new.
+    // A second request for the item being edited opens nothing new, whether
+    // it comes on the link or from the source asking again.
     app->linkBackClientDidRequestEdit(editor->linkBack());
+    source->editLinkBackItems();
     EXPECT_EQ(documents->documents().size(), 2);
+    EXPECT_EQ(source->activeLinkCount(), 1);
+    EXPECT_EQ(LinkBackRegistry::shared().openLinkCount(), 2);
 
-    // Saving sends the map back: no file, undo kept, clean.
+    // Saving sends the map back: no file, the history emptied, clean.
     addChild(editor);
     ASSERT_TRUE(editor->isDocumentEdited());
+    ASSERT_TRUE(editor->undoManager()->canUndo());
     EXPECT_TRUE(editor->save());
     EXPECT_TRUE(editor->fileName().isEmpty());
     EXPECT_TRUE(alerts.savePanels().isEmpty());
     EXPECT_FALSE(editor->isDocumentEdited());
-    EXPECT_GT(editor->undoManager()->undoStepCount(), 0);
+    EXPECT_EQ(editor->undoManager()->undoStepCount(), 0);
+    EXPECT_FALSE(editor->undoManager()->canUndo());
 
     // The source's item now carries the edited map and its picture.
     EXPECT_EQ(branchesIn(graphic->linkBackData()), 7);
@@ -343,36 +361,62 @@ TEST_F(LinkBackDocumentTest, EditedPicturesAreKeptInTheFormTheyCameIn)
 
 TEST_F(LinkBackDocumentTest, OnlyASendThatArrivedMakesTheEditorClean)
 {
-    TWDocument *editor = newDocument();
-    FakeLink &link = fakeLink;
-    editor->setLinkBack(&link);
-    EXPECT_EQ(link.represented.value<QObject *>(), editor);
-    EXPECT_EQ(editor->displayName(), "DadoZiz from Report.doc (Writer)");
-    selectBranches(editor, 2);
-    ASSERT_TRUE(editor->isDocumentEdited());
-    const int steps = editor->undoManager()->undoStepCount();
-    ASSERT_GT(steps, 0);
+    // Save and the periodic autosave both send the map back over the link.
+    struct Case
+    {
+        const char *name;
+        std::function<void(TWDocument *)> save;
+        int sendsOfACleanEditor; // Save always sends; autosave only changes
+    };
+    const Case cases[] = {
+        {"Save", [](TWDocument *d) { d->save(); }, 1},
+        {"autosave", [this](TWDocument *) { app->autoSaveDocuments(); }, 0},
+    };
+    // A document of the user's own, untitled and changed, that no autosave
+    // may ask a place for.
+    addChild(newDocument());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeLink link;
+        TWDocument *editor = newDocument();
+        editor->setLinkBack(&link);
+        EXPECT_EQ(link.represented.value<QObject *>(), editor);
+        EXPECT_EQ(editor->displayName(), "DadoZiz from Report.doc (Writer)");
+        selectBranches(editor, 2);
+        ASSERT_TRUE(editor->isDocumentEdited());
+        const int steps = editor->undoManager()->undoStepCount();
+        ASSERT_GT(steps, 0);
 
-    EXPECT_FALSE(editor->save());
-    EXPECT_EQ(link.sends, 1);
-    EXPECT_TRUE(editor->isDocumentEdited());
-    EXPECT_TRUE(alerts.savePanels().isEmpty());
+        // Nobody heard it: the changes and their history stay.
+        c.save(editor);
+        EXPECT_EQ(link.sends, 1);
+        EXPECT_TRUE(editor->isDocumentEdited());
+        EXPECT_EQ(editor->undoManager()->undoStepCount(), steps);
 
-    link.listening = true;
-    EXPECT_TRUE(editor->save());
-    EXPECT_FALSE(editor->isDocumentEdited());
-    // The history stays: undo still reaches every step.
-    EXPECT_EQ(editor->undoManager()->undoStepCount(), steps);
-    EXPECT_EQ(link.board.types(), QStringList({TWDocument::LinkBackPDFType, LinkBackPboardType}));
-    EXPECT_TRUE(link.board.data(TWDocument::LinkBackPDFType).startsWith("%PDF"));
-    EXPECT_EQ(LinkBackData::linkBackServerName(link.board.propertyList(LinkBackPboardType).toMap()),
-              ServerName);
-    EXPECT_EQ(branchesIn(link.board.propertyList(LinkBackPboardType)), 3);
+        link.listening = true;
+        c.save(editor);
+        EXPECT_EQ(link.sends, 2);
+        EXPECT_FALSE(editor->isDocumentEdited());
+        // The other program holds this version now; the history went with it.
+        EXPECT_EQ(editor->undoManager()->undoStepCount(), 0);
+        EXPECT_FALSE(editor->undoManager()->canUndo());
+        EXPECT_EQ(link.board.types(),
+                  QStringList({TWDocument::LinkBackPDFType, LinkBackPboardType}));
+        EXPECT_TRUE(link.board.data(TWDocument::LinkBackPDFType).startsWith("%PDF"));
+        EXPECT_EQ(
+            LinkBackData::linkBackServerName(link.board.propertyList(LinkBackPboardType).toMap()),
+            ServerName);
+        EXPECT_EQ(branchesIn(link.board.propertyList(LinkBackPboardType)), 3);
 
-    // Closing the document ends its link once.
-    editor->close();
-    EXPECT_EQ(link.closes, 1);
-    EXPECT_FALSE(link.represented.isValid());
+        c.save(editor);
+        EXPECT_EQ(link.sends, 2 + c.sendsOfACleanEditor);
+        EXPECT_TRUE(alerts.savePanels().isEmpty());
+
+        // Closing the document ends its link once.
+        editor->close();
+        EXPECT_EQ(link.closes, 1);
+        EXPECT_FALSE(link.represented.isValid());
+    }
 }
 
 TEST_F(LinkBackDocumentTest, EditedTextAttachmentsAreReplacedInTheNotes)
@@ -390,7 +434,7 @@ TEST_F(LinkBackDocumentTest, EditedTextAttachmentsAreReplacedInTheNotes)
         const auto text = branch->attachedTextArray().first()->text();
         return text->attribute(NSAttachmentAttributeName, 4).value<TextAttachment>();
     };
-    ASSERT_TRUE(source->editLinkBackInAttachment(original));
+    ASSERT_TRUE(source->editLinkBackInTextAttachment(original));
     EXPECT_EQ(other.keys.last(), "att-1");
 
     struct Case
@@ -433,6 +477,301 @@ TEST_F(LinkBackDocumentTest, EditedTextAttachmentsAreReplacedInTheNotes)
         EXPECT_EQ(after.linkBackItemKey(), "att-1");
         EXPECT_EQ(branch->attachedTextArray().first()->text()->string(), "see \uFFFC here");
     }
+}
+
+TEST_F(LinkBackDocumentTest, EditedPicturesComeBackWhereverTheItemIsAndAreUndoable)
+{
+    enum class Gone { No, Retyped, BranchDeleted };
+    struct Case
+    {
+        const char *name;
+        bool inLabel, inNotes;
+        bool editing; // the label is open in the canvas's editor
+        Gone gone;
+    };
+    const Case cases[] = {
+        {"label", true, false, false, Gone::No},
+        {"label being edited", true, false, true, Gone::No},
+        {"notes", false, true, false, Gone::No},
+        {"label and notes at once", true, true, false, Gone::No},
+        {"label retyped without it", true, false, true, Gone::Retyped},
+        {"notes retyped without it", false, true, false, Gone::Retyped},
+        {"branch deleted", true, true, false, Gone::BranchDeleted},
+    };
+    const TextAttachment original = TextAttachment::linkBackAttachment(
+        TextAttachment::FileWrapper::regularFile("old"),
+        LinkBackData::linkBackDataWithServerName("OtherServer", 1), "att-1");
+    AttributedString text(QStringLiteral("see \uFFFC here"));
+    text.addAttribute(NSFontAttributeName, QVariant::fromValue(Font("Helvetica-Bold", 18)),
+                      {0, text.length()});
+    text.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(original), {4, 1});
+    // The picture at 4, and whether the rest of the text and its font stayed.
+    const auto pictureIn = [&text](const AttributedString &t) -> QByteArray {
+        const TextAttachment a = t.attribute(NSAttachmentAttributeName, 4).value<TextAttachment>();
+        const bool kept =
+            t.string() == text.string() &&
+            t.attribute(NSFontAttributeName, 4).value<Font>().fontName() == "Helvetica-Bold";
+        return !kept ? "text changed" : a.fileWrapper()->regularFileContents.value_or("");
+    };
+
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TWDocument *source = newDocument();
+        if (c.editing)
+            source->showWindows();
+        TWMapBranch *branch = selectBranches(source, 1).first()->branch();
+        branch->enclosedTextArea()->setText(c.inLabel ? text : AttributedString("label"));
+        branch->setPrimaryAttachedText(
+            std::make_shared<const AttributedString>(c.inNotes ? text : AttributedString("notes")));
+        // Where the picture is expected, as the model and the open editor hold it.
+        TWGraphicView *canvas = source->graphicView();
+        const auto pictures = [&] {
+            QList<QByteArray> found;
+            if (c.inLabel)
+                found << pictureIn(branch->enclosedTextArea()->text());
+            if (c.inNotes)
+                found << pictureIn(*branch->primaryAttachedText());
+            if (c.editing)
+                found << pictureIn(canvas->editorView()->attributedString());
+            return found;
+        };
+        if (c.editing)
+            canvas->startEditingSelectedBranch();
+        settle();
+        ASSERT_TRUE(source->editLinkBackInTextAttachment(original));
+        if (c.gone == Gone::Retyped && c.editing)
+            canvas->editorView()->setPlainText("retyped");
+        else if (c.gone == Gone::Retyped)
+            branch->setPrimaryAttachedText(std::make_shared<const AttributedString>("retyped"));
+        else if (c.gone == Gone::BranchDeleted)
+            mapOf(source).publicDeleteSelectedBranches();
+        settle();
+        // Undo reaches no further back than the edits that come back.
+        source->undoManager()->removeAllActions();
+        const int changes = source->changeCount();
+        alerts.clear();
+
+        // The other program may send at each of its saves.
+        for (const QByteArray &tiff : {QByteArray("II*edited"), QByteArray("II*again")}) {
+            LinkBackPasteboard &board = other.last->pasteboard();
+            board.declareTypes({});
+            board.setData(tiff, TWDocument::LinkBackTIFFType);
+            board.setPropertyList(LinkBackData::linkBackDataWithServerName("OtherServer", 2),
+                                  LinkBackPboardType);
+            ASSERT_TRUE(other.last->sendEdit());
+            settle();
+        }
+        if (c.gone != Gone::No) {
+            // Told once, naming the document; nothing changed.
+            EXPECT_EQ(alerts.alerts().size(), 1);
+            for (const RecordingAlerts::Alert &alert : alerts.alerts())
+                EXPECT_TRUE(alert.message.contains(source->displayName()));
+            EXPECT_EQ(source->changeCount(), changes);
+            source->closeActiveLinks();
+            continue;
+        }
+        EXPECT_TRUE(alerts.alerts().isEmpty());
+        EXPECT_EQ(source->changeCount(), changes + 2);
+        EXPECT_EQ(source->undoManager()->undoActionName(), "Text Editing");
+        EXPECT_TRUE(std::ranges::all_of(pictures(), [](auto &p) { return p == "II*again"; }));
+        // Each send is one step: the first undo brings the first edit back.
+        source->undoManager()->undo();
+        settle();
+        EXPECT_TRUE(std::ranges::all_of(pictures(), [](auto &p) { return p == "II*edited"; }));
+        source->undoManager()->undo();
+        settle();
+        EXPECT_TRUE(std::ranges::all_of(pictures(), [](auto &p) { return p == "old"; }));
+        EXPECT_EQ(source->changeCount(), changes);
+        source->closeActiveLinks();
+    }
+}
+
+TEST_F(LinkBackDocumentTest, AnItemOpenAlreadyOnlyBringsItsWindowToTheFront)
+{
+    documents->setShowsWindows(true);
+    TWDocument *source = newDocument();
+    selectBranches(source, 1).first()->setLinkBackData(
+        LinkBackData::linkBackDataWithServerName(ServerName, embeddedPackage(2)));
+    const auto inFront = [](TWDocument *d) {
+        return QTest::qWaitFor([d] { return QApplication::activeWindow() == d->documentWindow(); });
+    };
+    // The first request opens the editor in front; asked for again from the
+    // source, the item's editor only comes back to the front.
+    for (int request = 0; request < 3; ++request) {
+        SCOPED_TRACE(request);
+        source->documentWindow()->activateWindow();
+        ASSERT_TRUE(inFront(source));
+        source->editLinkBackItems();
+        ASSERT_EQ(documents->documents().size(), 2);
+        EXPECT_EQ(source->activeLinkCount(), 1);
+        EXPECT_TRUE(inFront(static_cast<TWDocument *>(documents->documents().last())));
+    }
+    documents->documents().last()->close();
+    EXPECT_EQ(source->activeLinkCount(), 0);
+}
+
+TEST_F(LinkBackDocumentTest, PicturesInTextOpenFromTheLabelEditorAndTheNotesPane)
+{
+    TWDocument *source = newDocument();
+    source->showWindows();
+    const std::shared_ptr<TWGraphic> graphic = selectBranches(source, 1).first();
+    TWMapBranch *branch = graphic->branch();
+    QImage image(24, 24, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "PNG"));
+    const QVariantMap data = LinkBackData::linkBackDataWithServerName("OtherServer", 1);
+    const TextAttachment picture = TextAttachment::linkBackAttachment(
+        TextAttachment::FileWrapper::regularFile(png), data, "att-1");
+    const TextAttachment second = TextAttachment::linkBackAttachment(
+        TextAttachment::FileWrapper::regularFile(png), data, "att-2");
+    AttributedString text(QStringLiteral("see \uFFFC here \uFFFC"));
+    text.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(picture), {4, 1});
+    text.addAttribute(NSAttachmentAttributeName, QVariant::fromValue(second), {11, 1});
+    // A plain picture beside it is no item of another program.
+    AttributedString plain(QStringLiteral("\uFFFC"));
+    plain.addAttribute(NSAttachmentAttributeName,
+                       QVariant::fromValue(TextAttachment(TextAttachment::FileWrapper::regularFile(png))),
+                       {0, 1});
+    text.appendAttributedString(plain);
+    const qsizetype plainIndex = text.length() - 1;
+
+    // The label being edited on the canvas.
+    branch->enclosedTextArea()->setText(text);
+    TWGraphicView *canvas = source->graphicView();
+    ASSERT_TRUE(canvas);
+    canvas->startEditingSelectedBranch();
+    settle();
+    TWHyperlinkableTextView *label = canvas->editorView();
+    ASSERT_TRUE(label && label->isVisible());
+    ASSERT_EQ(label->toPlainText(), text.string());
+
+    // The branch's notes in the outline window.
+    branch->setPrimaryAttachedText(std::make_shared<const AttributedString>(text));
+    TWOutlineViewController outline(false);
+    outline.setDocument(source);
+    outline.window()->resize(400, 600);
+    outline.showNotesOnly();
+    outline.window()->show();
+    outline.updateBranchSelection();
+    settle();
+    auto *notes = qobject_cast<TWHyperlinkableTextView *>(outline.branchNotesView());
+    ASSERT_TRUE(notes && notes->isVisible());
+    ASSERT_EQ(notes->toPlainText(), text.string());
+
+    // The middle of the character at `index`, where the pointer shows it.
+    const auto pointAt = [](TWHyperlinkableTextView *view, qsizetype index) {
+        QTextCursor cursor(view->document());
+        cursor.setPosition(int(index));
+        const QRect before = view->cursorRect(cursor);
+        cursor.setPosition(int(index) + 1);
+        const QRect after = view->cursorRect(cursor);
+        return QPoint((before.left() + after.left()) / 2, before.center().y());
+    };
+    const auto doubleClick = [&](TWHyperlinkableTextView *view, qsizetype index) {
+        const QPoint at = pointAt(view, index);
+        QMouseEvent event(QEvent::MouseButtonDblClick, at, view->viewport()->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view->viewport(), &event);
+    };
+    const auto select = [](TWHyperlinkableTextView *view, qsizetype from, qsizetype length) {
+        QTextCursor cursor(view->document());
+        cursor.setPosition(int(from));
+        cursor.setPosition(int(from + length), QTextCursor::KeepAnchor);
+        view->setTextCursor(cursor);
+    };
+    // The label editor's command is the menu bar's, which reaches the editor
+    // first; the notes pane's is in its context menu.
+    const auto menuCommand = [&](TWHyperlinkableTextView *view) -> std::pair<bool, QString> {
+        if (view == label) {
+            QAction *item = source->menuDispatcher()->actionFor("editLinkBackItems:");
+            if (!item)
+                return {false, "no menu item"};
+            const bool enabled = source->menuDispatcher()->validate(item);
+            const QString title = item->text();
+            source->menuDispatcher()->dispatch(item);
+            return {enabled, title};
+        }
+        std::unique_ptr<QMenu> menu(view->createHyperlinkContextMenu(pointAt(view, 0)));
+        QAction *item = menu->findChild<QAction *>("editLinkBackItems:");
+        if (!item)
+            return {false, "no menu item"};
+        const std::pair<bool, QString> state{item->isEnabled(), item->text()};
+        if (item->isEnabled())
+            item->trigger();
+        return state;
+    };
+
+    struct Case
+    {
+        const char *name;
+        bool doubleClick;
+        qsizetype at, length; // the character clicked, or the selection
+        QStringList opened;   // the items the other program is asked for
+        QString title;        // of the command; empty for double clicks
+    };
+    const Case cases[] = {
+        {"double click on the picture", true, 4, 0, {"att-1"}, {}},
+        {"double click on the second picture", true, 11, 0, {"att-2"}, {}},
+        {"double click on a word", true, 1, 0, {}, {}},
+        {"double click on a plain picture", true, plainIndex, 0, {}, {}},
+        {"command with the picture selected", false, 4, 1, {"att-1"},
+         LinkBackData::linkBackEditMenuTitle(data)},
+        {"command with the caret before the picture", false, 4, 0, {"att-1"},
+         LinkBackData::linkBackEditMenuTitle(data)},
+        {"command with only words selected", false, 0, 3, {}, LinkBackEditNoneMenuTitle()},
+        {"command with the caret at the end", false, text.length(), 0, {},
+         LinkBackEditNoneMenuTitle()},
+        {"command with the whole text selected: the last first", false, 0, text.length(),
+         {"att-2", "att-1"}, LinkBackEditMultipleMenuTitle()},
+    };
+    for (TWHyperlinkableTextView *view : {label, notes}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(view == label ? "label editor: " : "notes pane: ") + c.name);
+            other.keys.clear();
+            if (c.doubleClick) {
+                select(view, 0, 0);
+                doubleClick(view, c.at);
+            } else {
+                select(view, c.at, c.length);
+                EXPECT_EQ(menuCommand(view), std::make_pair(!c.opened.isEmpty(), c.title));
+            }
+            EXPECT_EQ(other.keys, c.opened);
+            EXPECT_EQ(source->activeLinkCount(), c.opened.size());
+            source->closeActiveLinks();
+            // Nothing of the text changed on the way.
+            EXPECT_EQ(view->toPlainText(), text.string());
+        }
+    }
+
+    // The edited picture comes back while the notes are open: the pane shows
+    // it, and what is typed next keeps it.
+    notes->setFocus();
+    other.keys.clear();
+    doubleClick(notes, 4);
+    ASSERT_EQ(other.keys, QStringList{"att-1"});
+    LinkBackPasteboard &board = other.last->pasteboard();
+    board.declareTypes({});
+    board.setData("II*edited", TWDocument::LinkBackTIFFType);
+    board.setPropertyList(data, LinkBackPboardType);
+    ASSERT_TRUE(other.last->sendEdit());
+    settle();
+    const auto pictureIn = [](const AttributedString &t) {
+        const TextAttachment a = t.attribute(NSAttachmentAttributeName, 4).value<TextAttachment>();
+        return a.fileWrapper() ? a.fileWrapper()->regularFileContents.value_or("") : "";
+    };
+    ASSERT_EQ(pictureIn(*branch->primaryAttachedText()), "II*edited");
+    EXPECT_EQ(pictureIn(AttributedStringDocument::attributedString(*notes->document())),
+              "II*edited");
+    QTextCursor cursor = notes->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText("!");
+    EXPECT_EQ(branch->primaryAttachedText()->string(), text.string() + "!");
+    EXPECT_EQ(pictureIn(*branch->primaryAttachedText()), "II*edited");
+    source->closeActiveLinks();
+    outline.window()->close();
 }
 
 TEST_F(LinkBackDocumentTest, CopiedBranchesPasteAsAnItemThatEditsInAWindowOfItsSource)
@@ -576,11 +915,17 @@ TEST_F(LinkBackDocumentTest, AnItemMadeInAnotherRunningProgramEditsThereAndComes
     ASSERT_TRUE(picture);
     EXPECT_TRUE(picture->startsWith("%PDF"));
 
+    // Asked for again while its editor is open: the same link, no second editor.
+    target->editLinkBackItems();
+    EXPECT_EQ(target->activeLinkCount(), 1);
+    EXPECT_EQ(LinkBackBus::shared().openLinkCount(), 1);
+
     // Ending the link here closes the editor there, and the program ends.
     target->closeActiveLinks();
     ASSERT_TRUE(peer.waitForFinished(30000));
     said += peer.readAll();
     EXPECT_TRUE(said.contains("saved 1")) << said.constData();
+    EXPECT_TRUE(said.contains("editors 1")) << said.constData();
     EXPECT_EQ(peer.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(peer.exitCode(), 0);
     EXPECT_EQ(LinkBackBus::shared().openLinkCount(), 0);

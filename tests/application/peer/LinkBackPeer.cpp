@@ -4,8 +4,9 @@
 // edit requests as the program does. An editor it opens gets a new branch
 // and is saved once; the program ends when that editor's link has closed.
 //
-// Prints "ready" once the copy is written, "saved <1|0>" after the save and
-// exits 0 when the editor closed, 1 on time out, 2 on a bad start.
+// Prints "ready" once the copy is written, "saved <1|0>" after the save,
+// "editors <n>" (how many editors were opened) when the editor has closed,
+// and exits 0 then, 1 on time out, 2 on a bad start.
 
 #include "application/DocumentController.h"
 #include "application/LinkBackBus.h"
@@ -94,9 +95,12 @@ int main(int argc, char **argv)
     out.close();
 
     QPointer<TWDocument> editor;
+    int editors = 0;
     QObject::connect(documents.get(), &TWDocumentController::documentAdded, app.get(),
-                     [&editor](TWDocument *document) {
-                         QTimer::singleShot(0, document, [&editor, document] {
+                     [&editor, &editors](TWDocument *document) {
+                         QTimer::singleShot(0, document, [&editor, &editors, document] {
+                             if (document->linkBack())
+                                 ++editors;
                              if (!document->linkBack() || editor)
                                  return;
                              editor = document;
@@ -112,8 +116,10 @@ int main(int argc, char **argv)
             hadEditor = !editor.isNull();
             return;
         }
-        if (!editor || !documents->documents().contains(editor.data()))
+        if (!editor || !documents->documents().contains(editor.data())) {
+            say("editors " + QByteArray::number(editors));
             QCoreApplication::exit(0);
+        }
     });
     poll.start(20);
     QTimer::singleShot(60000, app.get(), [] { QCoreApplication::exit(1); });
