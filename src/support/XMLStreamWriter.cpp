@@ -324,16 +324,40 @@ void XMLStreamWriter::Digest::addWhole(const char *p, const char *end)
         if (!valueEnd)
             valueEnd = end;
         if (identifier) {
-            const QByteArray value(p, valueEnd - p);
-            auto it = m_order.find(value);
-            if (it == m_order.end())
-                it = m_order.insert(value, m_order.size());
-            const qint64 order = *it;
-            const QByteArray text = '#' + QByteArray::number(order);
+            const QByteArray text = '#' + QByteArray::number(orderOf(p, valueEnd));
             addBytes(text.constData(), text.size());
         }
         p = valueEnd;
     }
+}
+
+qint64 XMLStreamWriter::Digest::orderOf(const char *p, const char *end)
+{
+    // Numbers in their plain decimal form, as the writers give identifiers,
+    // are kept as numbers: a save of a large map meets hundreds of thousands.
+    const char *digits = p < end && *p == '-' ? p + 1 : p;
+    const qsizetype count = end - digits;
+    bool plain = count > 0 && count <= 18 && (*digits != '0' || (count == 1 && digits == p));
+    for (const char *d = digits; plain && d < end; ++d)
+        plain = *d >= '0' && *d <= '9';
+    if (plain) {
+        qint64 number = 0;
+        for (const char *d = digits; d < end; ++d)
+            number = number * 10 + (*d - '0');
+        if (digits != p)
+            number = -number;
+        const auto it = m_numberOrder.constFind(number);
+        if (it != m_numberOrder.cend())
+            return *it;
+        m_numberOrder.insert(number, m_orders);
+        return m_orders++;
+    }
+    const QByteArray value(p, end - p);
+    const auto it = m_order.constFind(value);
+    if (it != m_order.cend())
+        return *it;
+    m_order.insert(value, m_orders);
+    return m_orders++;
 }
 
 QByteArray XMLStreamWriter::Digest::toHex()

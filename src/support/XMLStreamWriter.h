@@ -79,7 +79,11 @@ public:
         qint64 m_length = 0;
         QList<QByteArray> m_identifiers;
         QList<QByteArray> m_ignored;
+        // The order in which each identifier first appeared.
+        qint64 orderOf(const char *value, const char *end);
         QHash<QByteArray, qint64> m_order;
+        QHash<qint64, qint64> m_numberOrder;
+        qint64 m_orders = 0;
         QByteArray m_tail;  // what the names end in, and '>'; made on first use
         QByteArray m_carry; // text after the last '<' seen, not yet taken
         struct Pieces;
