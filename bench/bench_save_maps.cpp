@@ -1,9 +1,11 @@
 // Saving a loaded document of many maps: the text of Contents.xml, and the
-// whole package written to disk; and a save refused because its tree nests
-// too deep to be read back.
+// whole package written to disk; a large map opened from its file, edited and
+// saved, with the process's peak memory after the open and after the save;
+// and a save refused because its tree nests too deep to be read back.
 #include "PeakMemory.h"
 #include "application/Startup.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
 #include "model/TWFileIO.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -112,6 +114,51 @@ void BM_SaveToFile(benchmark::State &state)
     setCounters(state);
 }
 
+// One map of n branches opened from its file as a user opens it, then saved
+// after a one-label edit (so that its preview is drawn afresh), as Ctrl+S
+// does. open_peak_MB is the process's resident high-water mark once the
+// document is open, save_peak_MB once it has been saved.
+void BM_EditAndSaveLargeMap(benchmark::State &state)
+{
+    const int branches = int(state.range(0));
+    QTemporaryDir dir;
+    const QString source = dir.filePath("source.tweb");
+    const QString target = dir.filePath("saved.tweb");
+    {
+        std::shared_ptr<TWMapsDoc> made = loadedDocument(1, branches);
+        if (made->saveToFile(source) != 0) {
+            state.SkipWithError("the document could not be made");
+            return;
+        }
+    }
+    const BenchMemory::PeakMemory memory;
+    std::shared_ptr<TWMapsDoc> document = TWMapsDoc::loadFromFile(source, false, nullptr);
+    if (!document || document->countOfMaps() != 1) {
+        state.SkipWithError("the document did not open");
+        return;
+    }
+    const double openPeak = double(memory.peak());
+    TWTextArea *label = document->maps().at(0)->root()->enclosedTextArea().get();
+    int edits = 0;
+    savingWarnings = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(countWarnings);
+    for (auto _ : state) {
+        label->setString(QStringLiteral("Edited %1").arg(++edits));
+        if (document->saveToFile(target) != 0) {
+            state.SkipWithError("save failed");
+            break;
+        }
+        if (savingWarnings > 0) {
+            state.SkipWithError("the save warned (a preview not drawn?)");
+            break;
+        }
+    }
+    qInstallMessageHandler(previous);
+    state.counters["branches"] = double(branches);
+    state.counters["open_peak_MB"] = openPeak / (1 << 20);
+    state.counters["save_peak_MB"] = double(memory.peak()) / (1 << 20);
+}
+
 // A save of a map nested `levels` deep below its root, one branch a level:
 // past the limit it is refused, and the refusal should cost no drawing.
 void BM_SaveOfDeepMap(benchmark::State &state)
@@ -121,10 +168,11 @@ void BM_SaveOfDeepMap(benchmark::State &state)
     const std::shared_ptr<TWMap> map = document->maps().at(0);
     TWMapBranch *parent = map->root().get();
     for (int level = 1; level <= levels; ++level)
-        parent = TWMapBranch::createWithGraphic(
-                     TWGraphic::createWithBounds(Rect(float(level * 10), float(level * 40), 80, 30)),
-                     parent, map.get())
-                     .get();
+        parent =
+            TWMapBranch::createWithGraphic(
+                TWGraphic::createWithBounds(Rect(float(level * 10), float(level * 40), 80, 30)),
+                parent, map.get())
+                .get();
     QTemporaryDir dir;
     const QString target = dir.filePath("deep.tweb");
     const int expected =
@@ -144,6 +192,13 @@ BENCHMARK(BM_SaveContents)
     ->Args({20, 5000})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveToFile)->Args({100, 1000})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EditAndSaveLargeMap)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
 // Just inside the limit, and the outline of 2,040 levels users met.
 BENCHMARK(BM_SaveOfDeepMap)
     ->Arg(TWFileIO::MaximumBranchLevels)

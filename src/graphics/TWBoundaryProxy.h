@@ -71,7 +71,7 @@ public:
     void setCachedBezierPath(const std::shared_ptr<BezierPath> &) override {}
 
     // Never saved, and refused by the reader.
-    xmlNodePtr addXmlDataToNode(xmlNodePtr, bool = false) override { return nullptr; }
+    void writeXml(XMLOut &, bool = false) override {}
 
 protected:
     bool readKindXmlData(const TWXMLUtils::XPathReader &, xmlNodePtr, xmlDocPtr) override

@@ -1,6 +1,7 @@
 #include "graphics/TWCheckBox.h"
 #include "platform/CFormat.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 void TWCheckBox::setState(int state)
 {
@@ -20,11 +21,10 @@ void TWCheckBox::setThreeState(bool threeState)
     m_threeState = threeState;
 }
 
-void TWCheckBox::addKindXmlData(xmlNodePtr element, bool)
+void TWCheckBox::addKindXmlData(XMLOut &out, bool)
 {
-    TWXMLUtils::addTextChild(element, "state", CFormat::d(m_state));
-    TWXMLUtils::addTextChild(element, "threeState",
-                             m_threeState ? QStringLiteral("YES") : QStringLiteral("NO"));
+    out.integerElement("state", m_state);
+    out.boolElement("threeState", m_threeState);
 }
 
 bool TWCheckBox::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr, xmlDocPtr)

@@ -22,7 +22,7 @@ public:
     void setThreeState(bool threeState);
 
 protected:
-    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    void addKindXmlData(XMLOut &out, bool embeddingBinaryData) override;
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
                          xmlDocPtr doc) override;
 

@@ -8,6 +8,7 @@
 #include "support/BezierBounds.h"
 #include "support/BezierPath.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 #include <QDebug>
 #include <cmath>
@@ -331,19 +332,18 @@ bool TWChildConnection::moveCurveBy(float dx, float dy)
 
 // --- XML ---
 
-void TWChildConnection::addKindXmlData(xmlNodePtr element, bool embeddingBinaryData)
+void TWChildConnection::addKindXmlData(XMLOut &out, bool embeddingBinaryData)
 {
-    TWConnectionGraphic::addKindXmlData(element, embeddingBinaryData);
+    TWConnectionGraphic::addKindXmlData(out, embeddingBinaryData);
     if (m_testing) {
-        TWXMLUtils::addTextChild(element, "testing", QStringLiteral("YES"));
-        TWXMLUtils::addTextChild(element, "parentGraphicNumber", QStringLiteral("12"));
-        TWXMLUtils::addTextChild(element, "childGraphicNumber", QStringLiteral("24"));
+        out.boolElement("testing", true);
+        out.integerElement("parentGraphicNumber", 12);
+        out.integerElement("childGraphicNumber", 24);
         return;
     }
-    TWXMLUtils::addTextChild(element, "parentGraphicNumber",
-                             CFormat::d(m_parentGraphic ? m_parentGraphic->graphicNumber() : 0));
-    TWXMLUtils::addTextChild(element, "childGraphicNumber",
-                             CFormat::d(m_childGraphic ? m_childGraphic->graphicNumber() : 0));
+    out.integerElement("parentGraphicNumber",
+                       m_parentGraphic ? m_parentGraphic->graphicNumber() : 0);
+    out.integerElement("childGraphicNumber", m_childGraphic ? m_childGraphic->graphicNumber() : 0);
 }
 
 bool TWChildConnection::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,

@@ -62,7 +62,7 @@ protected:
     // After the shared children, the two numbers (12 and 24 in test mode).
     // The reader refuses, with a log line, an element without a parent or
     // child number, with a number 0, or a test element with other numbers.
-    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    void addKindXmlData(XMLOut &out, bool embeddingBinaryData) override;
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
                          xmlDocPtr doc) override;
 

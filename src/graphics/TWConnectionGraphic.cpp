@@ -2,6 +2,7 @@
 #include "model/TWMapBranch.h"
 #include "platform/CFormat.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -201,27 +202,30 @@ void TWConnectionGraphic::copySettingsFrom(const TWConnectionGraphic &other)
 
 // --- XML ---
 
-void TWConnectionGraphic::addKindXmlData(xmlNodePtr g, bool)
+void TWConnectionGraphic::addKindXmlData(XMLOut &out, bool)
 {
-    using TWXMLUtils::addTextChild;
-    addTextChild(g, "connectionToParentSide", CFormat::d(m_connectionToParentSide));
-    addTextChild(g, "connectionFromParentSide", CFormat::d(m_connectionFromParentSide));
-    addTextChild(g, "parentConnectionLineStyle", CFormat::d(m_parentConnectionLineStyle));
-    addTextChild(g, "endAtParent", CFormat::d(m_endAtParent));
-    addTextChild(g, "endAtChild", CFormat::d(m_endAtChild));
-    addTextChild(g, "parentArrowLength", CFormat::f(m_parentArrowLength));
-    addTextChild(g, "parentArrowWidth", CFormat::f(m_parentArrowWidth));
-    addTextChild(g, "childArrowLength", CFormat::f(m_childArrowLength));
-    addTextChild(g, "childArrowWidth", CFormat::f(m_childArrowWidth));
-    addTextChild(g, "parentFilled", m_parentFilled ? QStringLiteral("YES") : QStringLiteral("NO"));
-    addTextChild(g, "childFilled", m_childFilled ? QStringLiteral("YES") : QStringLiteral("NO"));
-    if (m_label && m_label->length() > 0)
-        m_label->addXmlDataToNode(TWXMLUtils::addElementChild(g, "label"));
-    addTextChild(g, "labelDirection", CFormat::d(m_labelDirection));
-    addTextChild(g, "labelAngle", CFormat::f(m_labelAngle));
-    xmlNodePtr offset = TWXMLUtils::addElementChild(g, "labelOffset");
-    addTextChild(offset, "x", CFormat::f(m_labelOffset.x));
-    addTextChild(offset, "y", CFormat::f(m_labelOffset.y));
+    out.integerElement("connectionToParentSide", m_connectionToParentSide);
+    out.integerElement("connectionFromParentSide", m_connectionFromParentSide);
+    out.integerElement("parentConnectionLineStyle", m_parentConnectionLineStyle);
+    out.integerElement("endAtParent", m_endAtParent);
+    out.integerElement("endAtChild", m_endAtChild);
+    out.realElement("parentArrowLength", m_parentArrowLength);
+    out.realElement("parentArrowWidth", m_parentArrowWidth);
+    out.realElement("childArrowLength", m_childArrowLength);
+    out.realElement("childArrowWidth", m_childArrowWidth);
+    out.boolElement("parentFilled", m_parentFilled);
+    out.boolElement("childFilled", m_childFilled);
+    if (m_label && m_label->length() > 0) {
+        out.startElement("label");
+        m_label->writeXml(out);
+        out.endElement();
+    }
+    out.integerElement("labelDirection", m_labelDirection);
+    out.realElement("labelAngle", m_labelAngle);
+    out.startElement("labelOffset");
+    out.realElement("x", m_labelOffset.x);
+    out.realElement("y", m_labelOffset.y);
+    out.endElement();
 }
 
 bool TWConnectionGraphic::readKindXmlData(const TWXMLUtils::XPathReader &r, xmlNodePtr, xmlDocPtr)

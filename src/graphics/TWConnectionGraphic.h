@@ -103,7 +103,7 @@ protected:
     // The shared children, in file order; reading them, missing or
     // unreadable children take the reader defaults and nothing is
     // registered for undo.
-    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    void addKindXmlData(XMLOut &out, bool embeddingBinaryData) override;
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
                          xmlDocPtr doc) override;
     // Inverse registration and assignment for the plain fields.

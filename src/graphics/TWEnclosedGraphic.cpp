@@ -1,17 +1,28 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 void TWEnclosedGraphic::addXmlDataToNode(xmlNodePtr parent, bool embeddingBinaryData) const
 {
-    xmlNodePtr element = TWXMLUtils::addElementChild(parent, "TWEnclosedGraphic");
+    if (!parent)
+        return;
+    XMLNodeOut out(parent);
+    writeXml(out, embeddingBinaryData);
+}
+
+void TWEnclosedGraphic::writeXml(XMLOut &out, bool embeddingBinaryData) const
+{
+    out.startElement("TWEnclosedGraphic");
     if (!m_name.isEmpty())
-        TWXMLUtils::addTextChild(element, "name", m_name);
+        out.textElement("name", m_name);
     if (m_path && !m_path->isEmpty())
-        TWXMLUtils::addTextChild(element, "path", *m_path);
-    xmlNodePtr graphic = TWXMLUtils::addElementChild(element, "graphic");
+        out.textElement("path", *m_path);
+    out.startElement("graphic");
     if (m_graphic)
-        m_graphic->addXmlDataToNode(graphic, embeddingBinaryData);
+        m_graphic->writeXml(out, embeddingBinaryData);
+    out.endElement();
+    out.endElement();
 }
 
 std::shared_ptr<TWEnclosedGraphic>

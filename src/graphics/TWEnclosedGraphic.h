@@ -9,6 +9,7 @@
 
 class TWGraphic;
 class TWMapBranch;
+class XMLOut;
 
 // One of a branch's small graphics inside its shape: an adornment picture
 // dropped on the branch (kept with its name and the path it came from) or,
@@ -29,6 +30,7 @@ public:
     // Appends a "TWEnclosedGraphic" element: "name" and "path" when not
     // empty, and "graphic" holding the graphic's own element.
     void addXmlDataToNode(xmlNodePtr parent, bool embeddingBinaryData = false) const;
+    void writeXml(XMLOut &out, bool embeddingBinaryData = false) const;
     // Reads the element below `node`; the graphic is made by the graphic
     // factory for `branch` (none when the element has none or it is refused).
     static std::shared_ptr<TWEnclosedGraphic> initWithXMLNode(xmlNodePtr node, xmlDocPtr doc,

@@ -133,7 +133,7 @@ protected:
     float labelHeight(const TWTextArea &text, float width);
     bool labelHeightKnown(const AttributedString &text, float width, float padding) const;
     static constexpr float LabelWidthTolerance = 0.01f;
-    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    void addKindXmlData(XMLOut &out, bool embeddingBinaryData) override;
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
                          xmlDocPtr doc) override;
 

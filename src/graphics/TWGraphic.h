@@ -23,6 +23,7 @@ class TWMap;
 class TWMapBranch;
 class TWStyle;
 class UndoManager;
+class XMLOut;
 namespace TWXMLUtils {
 class XPathReader;
 }
@@ -53,8 +54,7 @@ public:
     public:
         explicit UnseenChanges(const TWGraphic &graphic)
             : m_outer(std::exchange(s_unseen, &graphic))
-        {
-        }
+        {}
         ~UnseenChanges() { s_unseen = m_outer; }
         UnseenChanges(const UnseenChanges &) = delete;
         UnseenChanges &operator=(const UnseenChanges &) = delete;
@@ -502,7 +502,9 @@ public:
     // the kind's own (addKindXmlData), and returns it. With embedding, the
     // picture's package data travels in the element (copy and paste).
     // Null when the kind writes no element.
-    virtual xmlNodePtr addXmlDataToNode(xmlNodePtr node, bool embeddingBinaryData = false);
+    xmlNodePtr addXmlDataToNode(xmlNodePtr node, bool embeddingBinaryData = false);
+    // The same element written into either a tree or a stream.
+    virtual void writeXml(XMLOut &out, bool embeddingBinaryData = false);
     // The factory: a graphic of the class that "TWGraphic/class" below
     // `node` names, read from that element for `branch`; null (and a log
     // line) for a missing or unknown class or an element the reader refuses.
@@ -543,8 +545,8 @@ protected:
     // kind refuses it.
     bool initWithXMLNode(xmlNodePtr node, xmlDocPtr doc, TWMapBranch *branch);
     // Kinds append their own children to the "TWGraphic" element after the
-    // base's. `element` is that element.
-    virtual void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) {}
+    // base's, inside that element.
+    virtual void addKindXmlData(XMLOut &out, bool embeddingBinaryData) {}
     // Kinds read their own children after the base's; `reader` is set on the
     // "TWGraphic" element, so paths are plain child names ("startGraphicNumber").
     // Returning false discards the graphic.

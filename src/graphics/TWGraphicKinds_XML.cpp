@@ -8,31 +8,18 @@
 #include "platform/CFormat.h"
 #include "platform/UndoManager.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 #include <QDebug>
 
 namespace {
 
-void addFloat(xmlNodePtr parent, const char *name, double value)
+void addPoint(XMLOut &out, const char *name, Point p)
 {
-    TWXMLUtils::addTextChild(parent, name, CFormat::f(value));
-}
-
-void addInt(xmlNodePtr parent, const char *name, long long value)
-{
-    TWXMLUtils::addTextChild(parent, name, CFormat::d(value));
-}
-
-void addBool(xmlNodePtr parent, const char *name, bool value)
-{
-    TWXMLUtils::addTextChild(parent, name, value ? QStringLiteral("YES") : QStringLiteral("NO"));
-}
-
-void addPoint(xmlNodePtr parent, const char *name, Point p)
-{
-    xmlNodePtr e = TWXMLUtils::addElementChild(parent, name);
-    addFloat(e, "x", p.x);
-    addFloat(e, "y", p.y);
+    out.startElement(name);
+    out.realElement("x", p.x);
+    out.realElement("y", p.y);
+    out.endElement();
 }
 
 // A real read at `path`; what is missing or unusable keeps `fallback`.
@@ -53,9 +40,11 @@ Point readPoint(const TWXMLUtils::XPathReader &reader, const char *name, Point f
 
 // --- text area ---
 
-void TWTextArea::addKindXmlData(xmlNodePtr element, bool)
+void TWTextArea::addKindXmlData(XMLOut &out, bool)
 {
-    m_text.addXmlDataToNode(TWXMLUtils::addElementChild(element, "text"));
+    out.startElement("text");
+    m_text.writeXml(out);
+    out.endElement();
 }
 
 bool TWTextArea::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr, xmlDocPtr doc)
@@ -100,10 +89,10 @@ const FlexiPoint flexiPoints[] = {
 
 } // namespace
 
-void TWFlexiBranch::addKindXmlData(xmlNodePtr element, bool)
+void TWFlexiBranch::addKindXmlData(XMLOut &out, bool)
 {
     for (const FlexiPoint &p : flexiPoints)
-        addPoint(element, p.name, (this->*p.get)());
+        addPoint(out, p.name, (this->*p.get)());
 }
 
 bool TWFlexiBranch::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr, xmlDocPtr)
@@ -122,26 +111,29 @@ bool TWFlexiBranch::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNo
 
 // --- link line ---
 
-void TWLinkLine::addKindXmlData(xmlNodePtr e, bool)
+void TWLinkLine::addKindXmlData(XMLOut &out, bool)
 {
-    addInt(e, "startGraphicNumber", m_startGraphicNumber);
-    addInt(e, "endGraphicNumber", m_endGraphicNumber);
-    addFloat(e, "startArrowLength", m_startArrowLength);
-    addFloat(e, "startArrowWidth", m_startArrowWidth);
-    addFloat(e, "endArrowLength", m_endArrowLength);
-    addFloat(e, "endArrowWidth", m_endArrowWidth);
-    addInt(e, "colorMode", m_colorMode);
-    addPoint(e, "intermediatePoint1", m_intermediatePoint1);
-    addPoint(e, "intermediatePoint2", m_intermediatePoint2);
-    addInt(e, "startArrowStyle", m_startArrowStyle);
-    addInt(e, "endArrowStyle", m_endArrowStyle);
-    addBool(e, "startFilled", m_startFilled);
-    addBool(e, "endFilled", m_endFilled);
-    if (m_label && !m_label->isEmpty())
-        m_label->addXmlDataToNode(TWXMLUtils::addElementChild(e, "label"));
-    addInt(e, "labelDirection", m_labelDirection);
-    addFloat(e, "labelAngle", m_labelAngle);
-    addPoint(e, "labelOffset", m_labelOffset);
+    out.integerElement("startGraphicNumber", m_startGraphicNumber);
+    out.integerElement("endGraphicNumber", m_endGraphicNumber);
+    out.realElement("startArrowLength", m_startArrowLength);
+    out.realElement("startArrowWidth", m_startArrowWidth);
+    out.realElement("endArrowLength", m_endArrowLength);
+    out.realElement("endArrowWidth", m_endArrowWidth);
+    out.integerElement("colorMode", m_colorMode);
+    addPoint(out, "intermediatePoint1", m_intermediatePoint1);
+    addPoint(out, "intermediatePoint2", m_intermediatePoint2);
+    out.integerElement("startArrowStyle", m_startArrowStyle);
+    out.integerElement("endArrowStyle", m_endArrowStyle);
+    out.boolElement("startFilled", m_startFilled);
+    out.boolElement("endFilled", m_endFilled);
+    if (m_label && !m_label->isEmpty()) {
+        out.startElement("label");
+        m_label->writeXml(out);
+        out.endElement();
+    }
+    out.integerElement("labelDirection", m_labelDirection);
+    out.realElement("labelAngle", m_labelAngle);
+    addPoint(out, "labelOffset", m_labelOffset);
 }
 
 bool TWLinkLine::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr, xmlDocPtr doc)

@@ -18,6 +18,7 @@
 #include "support/Base64.h"
 #include "support/PropertyList.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 #include <QDebug>
 #include <QHash>
@@ -58,31 +59,6 @@ KindRegistry &registry()
         return r;
     }();
     return *shared;
-}
-
-const char *yesNo(bool value)
-{
-    return value ? "YES" : "NO";
-}
-
-void addText(xmlNodePtr parent, const char *name, const QString &text)
-{
-    TWXMLUtils::addTextChild(parent, name, text);
-}
-
-void addBool(xmlNodePtr parent, const char *name, bool value)
-{
-    addText(parent, name, QString::fromLatin1(yesNo(value)));
-}
-
-void addFloat(xmlNodePtr parent, const char *name, double value)
-{
-    addText(parent, name, CFormat::f(value));
-}
-
-void addInt(xmlNodePtr parent, const char *name, long long value)
-{
-    addText(parent, name, CFormat::d(value));
 }
 
 xmlNodePtr firstChildElement(xmlNodePtr node, const char *name)
@@ -170,51 +146,70 @@ std::optional<QString> TWGraphic::sanitizedPicturePath(const QString &path)
 
 xmlNodePtr TWGraphic::addXmlDataToNode(xmlNodePtr node, bool embeddingBinaryData)
 {
-    xmlNodePtr e = TWXMLUtils::addElementChild(node, "TWGraphic");
-    addText(e, "class", className());
-    xmlNodePtr b = TWXMLUtils::addElementChild(e, "bounds");
+    if (!node)
+        return nullptr;
+    XMLNodeOut out(node);
+    writeXml(out, embeddingBinaryData);
+    return out.lastElement();
+}
+
+void TWGraphic::writeXml(XMLOut &out, bool embeddingBinaryData)
+{
+    out.startElement("TWGraphic");
+    out.textElement("class", className());
+    out.startElement("bounds");
     const Rect r = bounds();
-    addFloat(b, "x", r.x());
-    addFloat(b, "y", r.y());
-    addFloat(b, "width", r.width());
-    addFloat(b, "height", r.height());
-    addBool(e, "drawsStroke", drawsStroke());
-    addFloat(e, "strokeWidth", strokeWidth());
-    addInt(e, "strokeStyle", strokeStyle());
-    if (const std::optional<Color> color = strokeColor())
-        color->addXmlDataToNode(TWXMLUtils::addElementChild(e, "strokeColor"));
-    addBool(e, "drawsFill", drawsFill());
-    if (const std::optional<Color> color = fillColor())
-        color->addXmlDataToNode(TWXMLUtils::addElementChild(e, "fillColor"));
-    addBool(e, "inheritsShadow", inheritsShadow());
-    addBool(e, "drawsShadow", drawsShadow());
-    if (const std::optional<Shadow> s = shadow())
-        s->addXmlDataToNode(TWXMLUtils::addElementChild(e, "shadow"));
-    addBool(e, "inheritsFill", inheritsFill());
-    addBool(e, "inheritsStroke", inheritsStroke());
-    addInt(e, "internalOrdering", internalOrdering());
-    addInt(e, "graphicNumber", graphicNumber());
-    addInt(e, "originalGraphicNumber", originalGraphicNumber());
+    out.realElement("x", r.x());
+    out.realElement("y", r.y());
+    out.realElement("width", r.width());
+    out.realElement("height", r.height());
+    out.endElement();
+    out.boolElement("drawsStroke", drawsStroke());
+    out.realElement("strokeWidth", strokeWidth());
+    out.integerElement("strokeStyle", strokeStyle());
+    if (const std::optional<Color> color = strokeColor()) {
+        out.startElement("strokeColor");
+        color->writeXml(out);
+        out.endElement();
+    }
+    out.boolElement("drawsFill", drawsFill());
+    if (const std::optional<Color> color = fillColor()) {
+        out.startElement("fillColor");
+        color->writeXml(out);
+        out.endElement();
+    }
+    out.boolElement("inheritsShadow", inheritsShadow());
+    out.boolElement("drawsShadow", drawsShadow());
+    if (const std::optional<Shadow> s = shadow()) {
+        out.startElement("shadow");
+        s->writeXml(out);
+        out.endElement();
+    }
+    out.boolElement("inheritsFill", inheritsFill());
+    out.boolElement("inheritsStroke", inheritsStroke());
+    out.integerElement("internalOrdering", internalOrdering());
+    out.integerElement("graphicNumber", graphicNumber());
+    out.integerElement("originalGraphicNumber", originalGraphicNumber());
     const std::optional<QString> picture = imageFilename();
     if (picture && !picture->isEmpty())
-        addText(e, "imageFilename", *picture);
-    addBool(e, "flippedHorizontally", flippedHorizontally());
-    addBool(e, "flippedVertically", flippedVertically());
-    addInt(e, "cornerMode", cornerMode());
-    addFloat(e, "cornerAmount", cornerAmount());
+        out.textElement("imageFilename", *picture);
+    out.boolElement("flippedHorizontally", flippedHorizontally());
+    out.boolElement("flippedVertically", flippedVertically());
+    out.integerElement("cornerMode", cornerMode());
+    out.realElement("cornerAmount", cornerAmount());
     if (const std::optional<QString> style = styleID())
-        addText(e, "styleID", *style);
+        out.textElement("styleID", *style);
     if (const std::optional<QString> movie = moviePath(); movie && !movie->isEmpty())
-        addText(e, "moviePath", *movie);
-    addInt(e, "movieReferenceStyle", movieReferenceStyle());
+        out.textElement("moviePath", *movie);
+    out.integerElement("movieReferenceStyle", movieReferenceStyle());
     if (const std::optional<QString> shape = shapeName(); shape && !shape->isEmpty())
-        addText(e, "shapeName", *shape);
+        out.textElement("shapeName", *shape);
     if (embeddingBinaryData && picture && !picture->isEmpty()) {
         TWMap *m = map();
         if (m && m->document()) {
             if (const std::optional<QByteArray> data =
                     m->document()->objectForKeyInCachedData(*picture))
-                addText(e, "embeddedImageData", TWBase64::twBase64String(*data));
+                out.textElement("embeddedImageData", TWBase64::twBase64String(*data));
         }
     }
     const QVariant payload = linkBackData();
@@ -222,15 +217,15 @@ xmlNodePtr TWGraphic::addXmlDataToNode(xmlNodePtr node, bool embeddingBinaryData
         QString error;
         if (const std::optional<QByteArray> plist =
                 PropertyList::dataWithPropertyList(payload, &error))
-            addText(e, "linkBackData", TWBase64::twBase64String(*plist));
+            out.textElement("linkBackData", TWBase64::twBase64String(*plist));
         else
             qWarning().noquote() << QStringLiteral("LinkBack payload of graphic %1 not saved: %2")
                                         .arg(graphicNumber())
                                         .arg(error);
-        addText(e, "linkBackItemKey", linkBackItemKey());
+        out.textElement("linkBackItemKey", linkBackItemKey());
     }
-    addKindXmlData(e, embeddingBinaryData);
-    return e;
+    addKindXmlData(out, embeddingBinaryData);
+    out.endElement();
 }
 
 // --- reading ---

@@ -1,6 +1,7 @@
 #include "graphics/TWScribble.h"
 #include "support/BezierPath.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 #include <libxml/xpath.h>
 
@@ -49,18 +50,22 @@ void TWScribble::replaceObjectInPathsAtIndex(int index, const Stroke &stroke)
     m_paths[index] = stroke;
 }
 
-void TWScribble::addKindXmlData(xmlNodePtr element, bool)
+void TWScribble::addKindXmlData(XMLOut &out, bool)
 {
-    xmlNodePtr paths = TWXMLUtils::addElementChild(element, "paths");
+    out.startElement("paths");
     for (const Stroke &stroke : m_paths) {
-        xmlNodePtr path = TWXMLUtils::addElementChild(paths, "path");
-        xmlNodePtr color = TWXMLUtils::addElementChild(path, "color");
+        out.startElement("path");
+        out.startElement("color");
         if (stroke.color)
-            stroke.color->addXmlDataToNode(color);
-        xmlNodePtr bezier = TWXMLUtils::addElementChild(path, "bezierPath");
+            stroke.color->writeXml(out);
+        out.endElement();
+        out.startElement("bezierPath");
         if (stroke.path)
-            stroke.path->addXmlDataToNode(bezier);
+            stroke.path->writeXml(out);
+        out.endElement();
+        out.endElement();
     }
+    out.endElement();
 }
 
 bool TWScribble::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr, xmlDocPtr doc)

@@ -44,7 +44,7 @@ public:
     void replaceObjectInPathsAtIndex(int index, const Stroke &stroke);
 
 protected:
-    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    void addKindXmlData(XMLOut &out, bool embeddingBinaryData) override;
     // Replaces the strokes by those of the element; a "path" without a
     // colour reads as a stroke without one. The last stroke becomes the
     // current one (an empty path where it has none; a new stroke when the

@@ -161,7 +161,7 @@ public:
     void loadPropertyListRepresentation(const QVariantMap &dictionary, bool isMainGraphic) override;
 
 protected:
-    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    void addKindXmlData(XMLOut &out, bool embeddingBinaryData) override;
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
                          xmlDocPtr doc) override;
 

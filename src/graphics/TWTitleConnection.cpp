@@ -4,6 +4,7 @@
 #include "platform/CFormat.h"
 #include "support/BezierPath.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 #include <QDebug>
 #include <cmath>
@@ -215,17 +216,16 @@ void TWTitleConnection::fitAfterSlideBy(float dx, float dy)
 
 // --- XML ---
 
-void TWTitleConnection::addKindXmlData(xmlNodePtr element, bool embeddingBinaryData)
+void TWTitleConnection::addKindXmlData(XMLOut &out, bool embeddingBinaryData)
 {
-    TWConnectionGraphic::addKindXmlData(element, embeddingBinaryData);
+    TWConnectionGraphic::addKindXmlData(out, embeddingBinaryData);
     if (m_testing) {
-        TWXMLUtils::addTextChild(element, "connectedGraphicNumber", QStringLiteral("42"));
-        TWXMLUtils::addTextChild(element, "testing", QStringLiteral("YES"));
+        out.integerElement("connectedGraphicNumber", 42);
+        out.boolElement("testing", true);
         return;
     }
-    TWXMLUtils::addTextChild(
-        element, "connectedGraphicNumber",
-        CFormat::d(m_connectedGraphic ? m_connectedGraphic->graphicNumber() : 0));
+    out.integerElement("connectedGraphicNumber",
+                       m_connectedGraphic ? m_connectedGraphic->graphicNumber() : 0);
 }
 
 bool TWTitleConnection::readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,

@@ -62,7 +62,7 @@ protected:
     // After the shared children, the connected number (42 in test mode).
     // The reader refuses, with a log line, an element without that number
     // or a test element with another one.
-    void addKindXmlData(xmlNodePtr element, bool embeddingBinaryData) override;
+    void addKindXmlData(XMLOut &out, bool embeddingBinaryData) override;
     bool readKindXmlData(const TWXMLUtils::XPathReader &reader, xmlNodePtr element,
                          xmlDocPtr doc) override;
 

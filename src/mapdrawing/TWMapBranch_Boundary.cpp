@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace TWBranchLayout {
 
@@ -666,10 +667,24 @@ PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const Plac
     return autolayoutChildrenBoundaryOutlinePoints(branch);
 }
 
+namespace {
+bool transientBoundaries = false;
+} // namespace
+
+TransientBoundaries::TransientBoundaries() : m_outer(std::exchange(transientBoundaries, true)) {}
+
+TransientBoundaries::~TransientBoundaries()
+{
+    transientBoundaries = m_outer;
+}
+
 std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch)
 {
     if (std::shared_ptr<BezierPath> cached = branch.cachedBoundaryPath())
         return cached;
+    const bool transient = transientBoundaries &&
+                           branch.childrenBoundaryOutlinePoints().isEmpty() &&
+                           branch.childrenBoundaryPoints().isEmpty();
     if (branch.childrenBoundaryOutlinePoints().isEmpty())
         recalculateBoundary(branch);
     const PointList &outline = branch.childrenBoundaryOutlinePoints();
@@ -681,6 +696,12 @@ std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch)
         corners.append(p->point());
     auto path = std::make_shared<BezierPath>(TWBoundaryOutline::pathFromOutline(
         corners, branch.boundaryCornerStyle(), branch.boundaryCurveRadius()));
+    if (transient) {
+        // Nothing changed on screen: the branch goes back to holding nothing.
+        branch.childrenBoundaryOutlinePoints().clear();
+        branch.childrenBoundaryPoints().clear();
+        return path;
+    }
     branch.setCachedBoundaryPath(path);
     const float grow = branch.boundaryLineWidth();
     postRedraw(branch, path->bounds().insetBy(-grow, -grow));

@@ -179,5 +179,20 @@ PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch, const PlacedOutli
 PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const PlacedOutlines &placed);
 // The drawn boundary, built when missing; null without an outline.
 std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch);
+// While one lives, boundaryPath() of a branch that holds no outline yet
+// gives a path it does not keep, and the branch is left as it was: measuring
+// every branch of a large map (the printing extent of a save) would
+// otherwise keep an outline of each subtree, and announce every path.
+class TransientBoundaries
+{
+public:
+    TransientBoundaries();
+    ~TransientBoundaries();
+    TransientBoundaries(const TransientBoundaries &) = delete;
+    TransientBoundaries &operator=(const TransientBoundaries &) = delete;
+
+private:
+    bool m_outer;
+};
 
 } // namespace TWBranchLayout

@@ -1,4 +1,5 @@
 #include "mapdrawing/TWMapImages.h"
+#include "mapdrawing/TWMapBranch_Layout.h"
 #include "mapdrawing/TWMapLayout.h"
 
 #include "mapdrawing/TWMapBranch_Drawing.h"
@@ -206,6 +207,8 @@ void TWMapPreviewServices::preparePreviewInFileCache(TWMap &map)
     // Measuring the extent brings link lines up to date, which the text
     // keeps; measuring it again would move them on once more.
     const Size canvas = map.canvasSize();
+    // The extent measures the outline of every subtree; none of them is kept.
+    const TWBranchLayout::TransientBoundaries transient;
     if (canvas.width >= MinimumCanvasSide && canvas.height >= MinimumCanvasSide && map.document() &&
         qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         preparedExtents().insert(
@@ -255,7 +258,10 @@ TWMapPreviewServices::writePreviewInFileCache(TWMap &map, const QByteArray &draw
     }
     // The printing extent always keeps a margin, so an empty drawing shows
     // only in the drawing extent.
-    const Rect extent = prepared ? *prepared : map.getBoundingPrintingRectForAllGraphics();
+    const Rect extent = [&map, &prepared] {
+        const TWBranchLayout::TransientBoundaries transient;
+        return prepared ? *prepared : map.getBoundingPrintingRectForAllGraphics();
+    }();
     if (!(extent.size.width > 0 && extent.size.height > 0) ||
         map.getBoundingDrawingRectForAllGraphics().isEmpty()) {
         qWarning() << "Error creating preview image";

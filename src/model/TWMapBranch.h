@@ -24,6 +24,7 @@ class AttributedString;
 class Image;
 class BezierPath;
 class ContentsXMLReader;
+class XMLOut;
 class QMimeData;
 class QObject;
 class TWAttachedText;
@@ -414,6 +415,8 @@ public:
     // The same element at the writer's place, byte for byte as the tree
     // form prints; false when the writer failed.
     bool writeXML(XMLStreamWriter &writer, bool embeddingBinaryData = false);
+    // What both of them write, into either.
+    void writeXml(XMLOut &out, bool embeddingBinaryData = false);
     // A branch and its subtree read from its element, with `parent` and
     // `map` stored as they are. Null (and a log line) when the shape, the
     // text area or the branch number is missing. Each branch read posts
@@ -682,8 +685,8 @@ public:
     // The extents kept now; which of `expected` are kept as they are; and
     // extents put back as kept (the undo of a whole-tree move).
     TWTreeTranslation::KeptExtents keptExtents() const;
-    TWTreeTranslation::KeptExtents keptExtentsMatching(
-        const TWTreeTranslation::KeptExtents &expected) const;
+    TWTreeTranslation::KeptExtents
+    keptExtentsMatching(const TWTreeTranslation::KeptExtents &expected) const;
     void restoreKeptExtents(const TWTreeTranslation::KeptExtents &extents);
     // What the shown subtree's graphics cover, boundaries apart, as the
     // map's extent counts them, and whether a shown branch in it draws a

@@ -160,29 +160,17 @@ int itemForName(const char *name)
 
 // --- writing helpers ---
 
-void addText(xmlNodePtr parent, const char *name, const QString &text)
-{
-    TWXMLUtils::addTextChild(parent, name, text);
-}
-
-void addInt(xmlNodePtr parent, const char *name, long long value)
-{
-    addText(parent, name, CFormat::d(value));
-}
-
-void addFloat(xmlNodePtr parent, const char *name, float value)
-{
-    addText(parent, name, CFormat::f(double(value)));
-}
-
-void addBool(xmlNodePtr parent, const char *name, bool value)
-{
-    addText(parent, name, value ? QStringLiteral("YES") : QStringLiteral("NO"));
-}
-
 xmlNodePtr addWrapper(xmlNodePtr parent, const char *name)
 {
     return TWXMLUtils::addElementChild(parent, name);
+}
+
+// <name>what `write` writes</name>
+template <class Write> void wrapped(XMLOut &out, const char *name, Write write)
+{
+    out.startElement(name);
+    write();
+    out.endElement();
 }
 
 // --- reading helpers ---
@@ -371,8 +359,7 @@ std::shared_ptr<TWGraphic> shape(TWMapBranch &b, std::optional<Rect> bounds,
                                  std::optional<qint64> number)
 {
     TWMap *map = b.map();
-    const int type =
-        map && map->document() ? map->document()->graphicClassIdentifier() : Rectangle;
+    const int type = map && map->document() ? map->document()->graphicClassIdentifier() : Rectangle;
     const Rect r = bounds.value_or(NewShape);
     std::shared_ptr<TWGraphic> made = TWMapBranch::makeMainGraphicOfType(type, r);
     if (!made)
@@ -418,161 +405,169 @@ class TWMapBranchElement
 public:
     // --- writing ---
 
-    static void writeItems(TWMapBranch &b, xmlNodePtr e, int from, int to, bool embed)
+    static void writeItems(TWMapBranch &b, XMLOut &out, int from, int to, bool embed)
     {
         for (int item = from; item < to; ++item) {
             if (item != Children)
-                writeItem(b, item, e, embed);
+                writeItem(b, item, out, embed);
         }
     }
 
-    static void writeItem(TWMapBranch &b, int item, xmlNodePtr e, bool embed)
+    static void writeItem(TWMapBranch &b, int item, XMLOut &out, bool embed)
     {
         const char *name = itemNames[item];
         const TWMapBranch::Settings &s = b.s();
         switch (item) {
         case MainGraphic:
+            out.startElement(name);
             if (b.m_mainGraphic)
-                b.m_mainGraphic->addXmlDataToNode(addWrapper(e, name), embed);
-            else
-                addWrapper(e, name);
+                b.m_mainGraphic->writeXml(out, embed);
+            out.endElement();
             break;
         case EnclosedImage:
             if (s.enclosedImage)
-                s.enclosedImage->addXmlDataToNode(addWrapper(e, name), embed);
+                wrapped(out, name, [&] { s.enclosedImage->writeXml(out, embed); });
             break;
         case EnclosedImageLayoutMode:
-            addInt(e, name, s.enclosedImageLayoutMode);
+            out.integerElement(name, s.enclosedImageLayoutMode);
             break;
         case SoundFileName:
             if (s.soundFileName && !s.soundFileName->isEmpty())
-                addText(e, name, *s.soundFileName);
+                out.textElement(name, *s.soundFileName);
             break;
         case SoundFileReferenceMethod:
-            addInt(e, name, s.soundFileReferenceMethod);
+            out.integerElement(name, s.soundFileReferenceMethod);
             break;
         case LinkedGraphics:
             if (!b.m_linkedGraphics.isEmpty()) {
-                xmlNodePtr list = addWrapper(e, name);
+                out.startElement(name);
                 for (const std::shared_ptr<TWGraphic> &graphic :
                      std::as_const(b.m_linkedGraphics)) {
                     // Text areas never carry pictures.
                     const bool isText = dynamic_cast<TWTextArea *>(graphic.get()) != nullptr;
-                    graphic->addXmlDataToNode(addWrapper(list, "linkedGraphic"), embed && !isText);
+                    wrapped(out, "linkedGraphic",
+                            [&] { graphic->writeXml(out, embed && !isText); });
                 }
+                out.endElement();
             }
             break;
         case EnclosedTextArea:
+            out.startElement(name);
             if (b.m_enclosedTextArea)
-                b.m_enclosedTextArea->addXmlDataToNode(addWrapper(e, name), false);
-            else
-                addWrapper(e, name);
+                b.m_enclosedTextArea->writeXml(out, false);
+            out.endElement();
             break;
         case OtherEnclosedGraphics:
             if (!b.m_otherEnclosedGraphics.isEmpty()) {
-                xmlNodePtr list = addWrapper(e, name);
+                out.startElement(name);
                 for (const auto &enclosed : std::as_const(b.m_otherEnclosedGraphics))
-                    enclosed->addXmlDataToNode(addWrapper(list, "otherEnclosedGraphic"), embed);
+                    wrapped(out, "otherEnclosedGraphic", [&] { enclosed->writeXml(out, embed); });
+                out.endElement();
             }
             break;
         case BranchNumber:
-            addInt(e, name, b.m_branchNumber);
+            out.integerElement(name, b.m_branchNumber);
             break;
         case ConnectionGraphic:
             if (b.m_connectionGraphic)
-                b.m_connectionGraphic->addXmlDataToNode(addWrapper(e, name), false);
+                wrapped(out, name, [&] { b.m_connectionGraphic->writeXml(out, false); });
             break;
         case AttachedTextArray:
             if (!s.attachedTextArray.isEmpty()) {
-                xmlNodePtr list = addWrapper(e, name);
+                out.startElement(name);
                 for (const auto &text : s.attachedTextArray)
-                    text->addXmlDataToNode(addWrapper(list, "item"));
+                    out.nodes(
+                        [&](xmlNodePtr list) { text->addXmlDataToNode(addWrapper(list, "item")); });
+                out.endElement();
             }
             break;
         case TextMaxWidthSet:
-            addBool(e, name, b.m_flags.textMaxWidthSet);
+            out.boolElement(name, b.m_flags.textMaxWidthSet);
             break;
         case TextMaxWidth:
-            addFloat(e, name, s.textMaxWidth);
+            out.realElement(name, s.textMaxWidth);
             break;
         case Hyperlinks:
             if (!s.hyperlinks.isEmpty()) {
-                xmlNodePtr list = addWrapper(e, name);
+                out.startElement(name);
                 for (const auto &link : s.hyperlinks)
-                    link->addXmlDataToNode(addWrapper(list, "hyperlink"));
+                    out.nodes([&](xmlNodePtr list) {
+                        link->addXmlDataToNode(addWrapper(list, "hyperlink"));
+                    });
+                out.endElement();
             }
             break;
         case ChildrenHidden:
-            addBool(e, name, b.m_flags.childrenHidden);
+            out.boolElement(name, b.m_flags.childrenHidden);
             break;
         case ScreenWriterText:
             if (!s.screenWriterText.isEmpty())
-                addText(e, name, s.screenWriterText);
+                out.textElement(name, s.screenWriterText);
             break;
         case PrintScreenWriterText:
-            addBool(e, name, s.printScreenWriterText);
+            out.boolElement(name, s.printScreenWriterText);
             break;
         case TextRelativePosition:
-            addInt(e, name, b.m_textRelativePosition);
+            out.integerElement(name, b.m_textRelativePosition);
             break;
         case ExpandedInOutlineView:
-            addBool(e, name, b.m_flags.expandedInOutlineView);
+            out.boolElement(name, b.m_flags.expandedInOutlineView);
             break;
         case HasBoundary:
-            addBool(e, name, b.m_flags.hasBoundary);
+            out.boolElement(name, b.m_flags.hasBoundary);
             break;
         case BoundaryLineColor:
             if (s.boundaryLineColor)
-                s.boundaryLineColor->addXmlDataToNode(addWrapper(e, name));
+                wrapped(out, name, [&] { s.boundaryLineColor->writeXml(out); });
             break;
         case BoundaryFillColor:
             if (s.boundaryFillColor)
-                s.boundaryFillColor->addXmlDataToNode(addWrapper(e, name));
+                wrapped(out, name, [&] { s.boundaryFillColor->writeXml(out); });
             break;
         case BoundaryLineStyle:
-            addInt(e, name, s.boundaryLineStyle);
+            out.integerElement(name, s.boundaryLineStyle);
             break;
         case BoundaryLineWidth:
-            addFloat(e, name, s.boundaryLineWidth);
+            out.realElement(name, s.boundaryLineWidth);
             break;
         case BoundaryCurveRadius:
-            addFloat(e, name, s.boundaryCurveRadius);
+            out.realElement(name, s.boundaryCurveRadius);
             break;
         case BoundaryCornerStyle:
-            addInt(e, name, s.boundaryCornerStyle);
+            out.integerElement(name, s.boundaryCornerStyle);
             break;
         case BoundaryMargin:
-            addFloat(e, name, s.boundaryMargin);
+            out.realElement(name, s.boundaryMargin);
             break;
         case BoundaryInheritsLineColor:
-            addBool(e, name, s.boundaryInheritsLineColor);
+            out.boolElement(name, s.boundaryInheritsLineColor);
             break;
         case BoundaryDrawsFill:
-            addBool(e, name, s.boundaryDrawsFill);
+            out.boolElement(name, s.boundaryDrawsFill);
             break;
         case BoundaryDrawsLine:
-            addBool(e, name, s.boundaryDrawsLine);
+            out.boolElement(name, s.boundaryDrawsLine);
             break;
         case OverriddenChildRepel:
-            addFloat(e, name, s.overriddenChildRepel);
+            out.realElement(name, s.overriddenChildRepel);
             break;
         case OverriddenChildSpacing:
-            addFloat(e, name, s.overriddenChildSpacing);
+            out.realElement(name, s.overriddenChildSpacing);
             break;
         case OverriddenChildrenColorMode:
-            addInt(e, name, s.overriddenChildrenColorMode);
+            out.integerElement(name, s.overriddenChildrenColorMode);
             break;
         case OverridesRainbowAngle:
-            addBool(e, name, s.overridesRainbowAngle);
+            out.boolElement(name, s.overridesRainbowAngle);
             break;
         case OverriddenRainbowAngle:
-            addFloat(e, name, s.overriddenRainbowAngle);
+            out.realElement(name, s.overriddenRainbowAngle);
             break;
         case HideChildrenOutlineNumbers:
-            addBool(e, name, s.hideChildrenOutlineNumbers);
+            out.boolElement(name, s.hideChildrenOutlineNumbers);
             break;
         case ResetChildrenOutlineNumbers:
-            addBool(e, name, s.resetChildrenOutlineNumbers);
+            out.boolElement(name, s.resetChildrenOutlineNumbers);
             break;
         case ChildrenOutlineNumberFormatOverride:
         case ResourcesAllocated: {
@@ -580,64 +575,70 @@ public:
                                              ? s.resourcesAllocated
                                              : s.childrenOutlineNumberFormatOverride;
             if (!strings.isEmpty()) {
-                xmlNodePtr list = addWrapper(e, name);
+                out.startElement(name);
                 for (const QString &string : strings)
-                    addText(list, "string", string);
+                    out.textElement("string", string);
+                out.endElement();
             }
             break;
         }
         case ChildrenConnectionStyle:
-            addInt(e, name, b.m_childrenConnectionStyle);
+            out.integerElement(name, b.m_childrenConnectionStyle);
             break;
         case ChildrenConnectionSide:
-            addInt(e, name, b.m_childrenConnectionSide);
+            out.integerElement(name, b.m_childrenConnectionSide);
             break;
         case ShowCheckBox:
-            addBool(e, name, b.m_flags.showCheckBox);
+            out.boolElement(name, b.m_flags.showCheckBox);
             break;
         case CheckBoxState:
-            addInt(e, name, s.checkBoxState);
+            out.integerElement(name, s.checkBoxState);
             break;
         case Priority:
-            addInt(e, name, s.priority);
+            out.integerElement(name, s.priority);
             break;
         case StartDate:
             if (s.startDate)
-                s.startDate->addXmlDataToNode(addWrapper(e, name));
+                out.nodes(
+                    [&](xmlNodePtr e) { s.startDate->addXmlDataToNode(addWrapper(e, name)); });
             break;
         case EndDate:
             if (s.endDate)
-                s.endDate->addXmlDataToNode(addWrapper(e, name));
+                out.nodes([&](xmlNodePtr e) { s.endDate->addXmlDataToNode(addWrapper(e, name)); });
             break;
         case PercentageComplete:
-            addFloat(e, name, s.percentageComplete);
+            out.realElement(name, s.percentageComplete);
             break;
         case Duration:
-            addFloat(e, name, s.duration);
+            out.realElement(name, s.duration);
             break;
         case DurationUnits:
-            addInt(e, name, s.durationUnits);
+            out.integerElement(name, s.durationUnits);
             break;
         case TrackedChanges:
             if (!s.trackedChanges.isEmpty()) {
-                xmlNodePtr list = addWrapper(e, name);
+                out.startElement(name);
                 for (const auto &change : s.trackedChanges)
-                    change->addXmlDataToNode(addWrapper(list, "trackedChange"));
+                    out.nodes([&](xmlNodePtr list) {
+                        change->addXmlDataToNode(addWrapper(list, "trackedChange"));
+                    });
+                out.endElement();
             }
             break;
         case TextDistanceFromLeftEnd:
-            addFloat(e, name, s.textDistanceFromLeftEnd);
+            out.realElement(name, s.textDistanceFromLeftEnd);
             break;
         case TextDistanceFromRightEnd:
-            addFloat(e, name, s.textDistanceFromRightEnd);
+            out.realElement(name, s.textDistanceFromRightEnd);
             break;
         case NeedsMakeNaturalSize:
-            addBool(e, name, b.m_flags.needsMakeNaturalSize);
+            out.boolElement(name, b.m_flags.needsMakeNaturalSize);
             break;
         case ScreenWriterSelectedRange: {
-            xmlNodePtr range = addWrapper(e, name);
-            addFloat(range, "location", float(s.screenWriterSelectedRange.location));
-            addFloat(range, "length", float(s.screenWriterSelectedRange.length));
+            out.startElement(name);
+            out.realElement("location", float(s.screenWriterSelectedRange.location));
+            out.realElement("length", float(s.screenWriterSelectedRange.length));
+            out.endElement();
             break;
         }
         default:
@@ -745,8 +746,7 @@ public:
                 }
                 NotificationCenter::defaultCenter().post(
                     TWMapsDoc::IncrementLoadingNotification, nullptr,
-                    {{TWMapBranch::LoadingTextKey,
-                      b.m_enclosedTextArea->text().string()}});
+                    {{TWMapBranch::LoadingTextKey, b.m_enclosedTextArea->text().string()}});
             } else {
                 b.setStoredBranchNumber(intOf(node, 0));
             }
@@ -1141,65 +1141,37 @@ public:
 
 xmlNodePtr TWMapBranch::addXmlDataToNode(xmlNodePtr parent, bool embeddingBinaryData)
 {
-    struct Open
-    {
-        TWMapBranch *branch;
-        xmlNodePtr element;
-        xmlNodePtr children;
-        qsizetype next;
-    };
-    const auto open = [embeddingBinaryData](TWMapBranch &b, xmlNodePtr into) {
-        xmlNodePtr e = TWXMLUtils::addElementChild(into, "TWMapBranch");
-        TWMapBranchElement::writeItems(b, e, 0, Children, embeddingBinaryData);
-        xmlNodePtr children =
-            b.m_children.isEmpty() ? nullptr : TWXMLUtils::addElementChild(e, "children");
-        return Open{&b, e, children, 0};
-    };
-    std::vector<Open> stack{open(*this, parent)};
-    xmlNodePtr element = stack.front().element;
-    while (!stack.empty()) {
-        Open &top = stack.back();
-        if (top.children && top.next < top.branch->m_children.size()) {
-            TWMapBranch &child = *top.branch->m_children.at(top.next++);
-            xmlNodePtr into = top.children;
-            stack.push_back(open(child, into));
-            continue;
-        }
-        TWMapBranchElement::writeItems(*top.branch, top.element, Children + 1, ItemCount,
-                                       embeddingBinaryData);
-        stack.pop_back();
-    }
-    return element;
+    if (!parent)
+        return nullptr;
+    XMLNodeOut out(parent);
+    writeXml(out, embeddingBinaryData);
+    return out.lastElement();
 }
 
 bool TWMapBranch::writeXML(XMLStreamWriter &writer, bool embeddingBinaryData)
 {
-    // Each branch's own children are made in a small scratch tree, written,
-    // and freed before the next branch.
-    XMLElement scratch = XMLElement::create("TWMapBranch");
-    xmlNodePtr holder = scratch.node();
-    const auto writeItems = [&](TWMapBranch &b, int from, int to) {
-        TWMapBranchElement::writeItems(b, holder, from, to, embeddingBinaryData);
-        while (xmlNodePtr child = holder->children) {
-            writer.writeNode(child);
-            xmlUnlinkNode(child);
-            xmlFreeNode(child);
-        }
-    };
+    XMLStreamOut out(writer);
+    writeXml(out, embeddingBinaryData);
+    return !writer.failed();
+}
+
+void TWMapBranch::writeXml(XMLOut &out, bool embeddingBinaryData)
+{
+    // Without recursion: a tree of any depth needs no more stack than a flat one.
     struct Open
     {
         TWMapBranch *branch;
         qsizetype next;
     };
     const auto open = [&](TWMapBranch &b) {
-        writer.writeStartElement(u"TWMapBranch");
-        writeItems(b, 0, Children);
+        out.startElement("TWMapBranch");
+        TWMapBranchElement::writeItems(b, out, 0, Children, embeddingBinaryData);
         if (!b.m_children.isEmpty())
-            writer.writeStartElement(u"children");
+            out.startElement("children");
         return Open{&b, 0};
     };
     std::vector<Open> stack{open(*this)};
-    while (!stack.empty() && !writer.failed()) {
+    while (!stack.empty() && !out.failed()) {
         Open &top = stack.back();
         if (top.next < top.branch->m_children.size()) {
             TWMapBranch &child = *top.branch->m_children.at(top.next++);
@@ -1207,12 +1179,12 @@ bool TWMapBranch::writeXML(XMLStreamWriter &writer, bool embeddingBinaryData)
             continue;
         }
         if (!top.branch->m_children.isEmpty())
-            writer.writeEndElement();
-        writeItems(*top.branch, Children + 1, ItemCount);
-        writer.writeEndElement();
+            out.endElement();
+        TWMapBranchElement::writeItems(*top.branch, out, Children + 1, ItemCount,
+                                       embeddingBinaryData);
+        out.endElement();
         stack.pop_back();
     }
-    return !writer.failed();
 }
 
 std::shared_ptr<TWMapBranch> TWMapBranch::initWithXMLNode(xmlNodePtr node, xmlDocPtr,

@@ -101,12 +101,11 @@ bool TWMap::writeXML(XMLStreamWriter &writer, QByteArray *drawnFrom)
     writer.writeStartElement(u"linkLines");
     if (drawnFrom)
         writer.startDigest(&tree);
-    XMLElement scratch = XMLElement::create("linkLines");
+    XMLStreamOut out(writer);
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(m_linkLines)) {
-        XMLElement element = scratch.appendChildElement(u"linkLine");
-        line->addXmlDataToNode(element.node());
-        writer.writeElement(element);
-        scratch.removeChild(element);
+        out.startElement("linkLine");
+        line->writeXml(out);
+        out.endElement();
     }
     writer.stopDigest();
     writer.writeEndElement();

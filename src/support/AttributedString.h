@@ -13,6 +13,8 @@
 
 #include <libxml/tree.h>
 
+class XMLOut;
+
 // Keys of the text attributes. The values are the strings archives of rich
 // text carry, so keys read from older stores need no mapping.
 inline const QString NSFontAttributeName = QStringLiteral("NSFont");
@@ -108,6 +110,8 @@ public:
     // XML, libxml2 route: appends an "NSAttributedString" element to parent.
     // Characters XML cannot hold are listed apart, in "omittedCharacters".
     void addXmlDataToNode(xmlNodePtr parent) const;
+    // The same element into a tree or a stream.
+    void writeXml(XMLOut &out) const;
     // Appends to a "formatting" node one child per attribute that has an
     // element form, in the fixed order of the element.
     static void addFormattingAttributes(const TextAttributes &attributes, xmlNodePtr node);

@@ -14,6 +14,7 @@
 #include "support/TWXMLUtils.h"
 #include "support/TextAttachment.h"
 #include "support/XMLDocument.h"
+#include "support/XMLStreamWriter.h"
 
 #include <QHash>
 #include <QUrl>
@@ -142,77 +143,87 @@ void warnWrongType(const AttributeElement &e, const QVariant &value)
              value.metaType().name() ? value.metaType().name() : "none");
 }
 
-void writeAttachment(const AttributeElement &e, const TextAttachment &attachment,
-                     xmlNodePtr formatting)
+void writeAttachment(const AttributeElement &e, const TextAttachment &attachment, XMLOut &out)
 {
     const TextAttachment::FileWrapper &wrapper = *attachment.fileWrapper();
-    xmlNodePtr child = TWXMLUtils::addElementChild(formatting, e.element);
+    out.startElement(e.element);
     if (e.kind == Kind::LinkBack) {
         QString error;
         const std::optional<QByteArray> payload =
             PropertyList::dataWithPropertyList(attachment.linkBackData(), &error);
         if (payload)
-            TWXMLUtils::addTextChild(child, "linkBackData", TWBase64::twBase64String(*payload));
+            out.textElement("linkBackData", TWBase64::twBase64String(*payload));
         else
             qWarning("%s", qPrintable(error));
-        TWXMLUtils::addTextChild(child, "linkBackItemKey", attachment.linkBackItemKey());
+        out.textElement("linkBackItemKey", attachment.linkBackItemKey());
+        out.endElement();
         return;
     }
     if (!wrapper.preferredFilename.isEmpty())
-        TWXMLUtils::addTextChild(child, "preferredFilename", wrapper.preferredFilename);
+        out.textElement("preferredFilename", wrapper.preferredFilename);
     if (!wrapper.filename.isEmpty())
-        TWXMLUtils::addTextChild(child, "filename", wrapper.filename);
-    TWXMLUtils::addTextChild(child, "data", TWBase64::twBase64String(*wrapper.regularFileContents));
+        out.textElement("filename", wrapper.filename);
+    out.textElement("data", TWBase64::twBase64String(*wrapper.regularFileContents));
+    out.endElement();
 }
 
-void writeAttribute(const AttributeElement &e, const QVariant &value, xmlNodePtr formatting)
+// <element>the value's own element</element>
+template <class Write> void inElement(XMLOut &out, const AttributeElement &e, Write write)
 {
-    const auto child = [&] { return TWXMLUtils::addElementChild(formatting, e.element); };
+    out.startElement(e.element);
+    write();
+    out.endElement();
+}
+
+void writeAttribute(const AttributeElement &e, const QVariant &value, XMLOut &out)
+{
     switch (e.kind) {
     case Kind::Font:
         if (!holds<Font>(value))
             return warnWrongType(e, value);
-        value.value<Font>().addXmlDataToNode(child());
+        inElement(out, e, [&] { value.value<Font>().writeXml(out); });
         return;
     case Kind::WinFont:
         if (!holds<TWWinFont>(value))
             return warnWrongType(e, value);
-        value.value<TWWinFont>().addXmlDataToNode(child());
+        out.nodes([&](xmlNodePtr formatting) {
+            value.value<TWWinFont>().addXmlDataToNode(
+                TWXMLUtils::addElementChild(formatting, e.element));
+        });
         return;
     case Kind::Link:
         if (holds<QUrl>(value))
-            TWXMLUtils::addTextChild(formatting, e.element,
-                                     value.toUrl().toString(QUrl::FullyEncoded));
+            out.textElement(e.element, value.toUrl().toString(QUrl::FullyEncoded));
         else if (holds<QString>(value))
-            TWXMLUtils::addTextChild(formatting, e.element, value.toString());
+            out.textElement(e.element, value.toString());
         else
             warnWrongType(e, value);
         return;
     case Kind::ParagraphStyle:
         if (!holds<ParagraphStyle>(value))
             return warnWrongType(e, value);
-        value.value<ParagraphStyle>().addXmlDataToNode(child());
+        inElement(out, e, [&] { value.value<ParagraphStyle>().writeXml(out); });
         return;
     case Kind::Color:
         if (!holds<Color>(value))
             return warnWrongType(e, value);
-        value.value<Color>().addXmlDataToNode(child());
+        inElement(out, e, [&] { value.value<Color>().writeXml(out); });
         return;
     case Kind::Integer:
     case Kind::Float:
         if (!isNumber(value))
             return warnWrongType(e, value);
-        TWXMLUtils::addTextChild(formatting, e.element, TWXMLProtocol::description(value));
+        out.textElement(e.element, TWXMLProtocol::description(value));
         return;
     case Kind::String:
         if (!holds<QString>(value))
             return warnWrongType(e, value);
-        TWXMLUtils::addTextChild(formatting, e.element, value.toString());
+        out.textElement(e.element, value.toString());
         return;
     case Kind::Shadow:
         if (!holds<Shadow>(value))
             return warnWrongType(e, value);
-        value.value<Shadow>().addXmlDataToNode(child());
+        inElement(out, e, [&] { value.value<Shadow>().writeXml(out); });
         return;
     case Kind::LinkBack:
     case Kind::Attachment: {
@@ -226,28 +237,43 @@ void writeAttribute(const AttributeElement &e, const QVariant &value, xmlNodePtr
         if (!hasFileContents(attachment) ||
             (e.kind == Kind::LinkBack && !attachment.isLinkBackAttachment()))
             return;
-        writeAttachment(e, attachment, formatting);
+        writeAttachment(e, attachment, out);
         return;
     }
     case Kind::Cursor:
         if (!holds<Cursor>(value))
             return warnWrongType(e, value);
-        valueOf<Cursor>(value).addXmlDataToNode(child());
+        out.nodes([&](xmlNodePtr formatting) {
+            valueOf<Cursor>(value).addXmlDataToNode(
+                TWXMLUtils::addElementChild(formatting, e.element));
+        });
         return;
     case Kind::GlyphInfo:
         if (!holds<GlyphInfo>(value))
             return warnWrongType(e, value);
-        valueOf<GlyphInfo>(value).addXmlDataToNode(child());
+        out.nodes([&](xmlNodePtr formatting) {
+            valueOf<GlyphInfo>(value).addXmlDataToNode(
+                TWXMLUtils::addElementChild(formatting, e.element));
+        });
         return;
     }
 }
 
-xmlNodePtr addFormatting(xmlNodePtr parent, AttributedString::Range range)
+// Opens a "formatting" element for the run; the caller closes it.
+void startFormatting(XMLOut &out, AttributedString::Range range)
 {
-    xmlNodePtr node = TWXMLUtils::addElementChild(parent, "formatting");
-    TWXMLUtils::addTextChild(node, "start", CFormat::d(range.location));
-    TWXMLUtils::addTextChild(node, "length", CFormat::d(range.length));
-    return node;
+    out.startElement("formatting");
+    out.integerElement("start", range.location);
+    out.integerElement("length", range.length);
+}
+
+void writeFormattingAttributes(const TextAttributes &attributes, XMLOut &out)
+{
+    for (const AttributeElement &e : attributeElements()) {
+        const auto it = attributes.constFind(e.key);
+        if (it != attributes.constEnd())
+            writeAttribute(e, *it, out);
+    }
 }
 
 // ---- characters XML cannot hold ----
@@ -347,7 +373,8 @@ AttributedString withOmittedCharacters(const AttributedString &held,
             continue;
         }
         if (before > taken) {
-            result.appendAttributedString(held.attributedSubstringFromRange({taken, before - taken}));
+            result.appendAttributedString(
+                held.attributedSubstringFromRange({taken, before - taken}));
             taken = before;
         }
         TextAttributes attributes;
@@ -600,18 +627,23 @@ TextAttributes readAttributes(const std::array<xmlNodePtr, 24> &children, xmlDoc
 
 void AttributedString::addFormattingAttributes(const TextAttributes &attributes, xmlNodePtr node)
 {
-    for (const AttributeElement &e : attributeElements()) {
-        const auto it = attributes.constFind(e.key);
-        if (it != attributes.constEnd())
-            writeAttribute(e, *it, node);
-    }
+    if (!node)
+        return;
+    XMLNodeOut out(node);
+    writeFormattingAttributes(attributes, out);
 }
 
 void AttributedString::addXmlDataToNode(xmlNodePtr parent) const
 {
     if (!parent)
         return;
-    xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSAttributedString");
+    XMLNodeOut out(parent);
+    writeXml(out);
+}
+
+void AttributedString::writeXml(XMLOut &out) const
+{
+    out.startElement("NSAttributedString");
     // Every character XML holds is written as it is: joiners, marks, soft
     // hyphens and the like are part of the text. The few it cannot hold are
     // left out of "string" and listed after it, so that readers that do not
@@ -620,12 +652,14 @@ void AttributedString::addXmlDataToNode(xmlNodePtr parent) const
     const AttributedString held = withoutCharactersXMLCannotHold(*this, omitted);
     // A text is never missing, only empty.
     const QString text = held.string();
-    TWXMLUtils::addTextChild(node, "string", text.isNull() ? QStringLiteral("") : text);
+    out.textElement("string", text.isNull() ? QStringLiteral("") : text);
     if (!omitted.empty())
-        TWXMLUtils::addTextChild(node, omittedCharactersElement, omittedCharactersText(omitted));
+        out.textElement(omittedCharactersElement, omittedCharactersText(omitted));
     const qsizetype size = held.length();
-    if (size == 0)
+    if (size == 0) {
+        out.endElement();
         return;
+    }
 
     // Paragraph styles, fonts and Windows fonts each get runs of their own, so
     // a change of font does not repeat the paragraph style and vice versa.
@@ -634,8 +668,11 @@ void AttributedString::addXmlDataToNode(xmlNodePtr parent) const
         for (qsizetype index = 0; index < size;) {
             Range range;
             const QVariant value = held.attribute(*key, index, &range);
-            if (value.isValid())
-                addFormattingAttributes({{*key, value}}, addFormatting(node, range));
+            if (value.isValid()) {
+                startFormatting(out, range);
+                writeFormattingAttributes({{*key, value}}, out);
+                out.endElement();
+            }
             index = range.end();
         }
     }
@@ -644,9 +681,13 @@ void AttributedString::addXmlDataToNode(xmlNodePtr parent) const
         rest.remove(NSParagraphStyleAttributeName);
         rest.remove(NSFontAttributeName);
         rest.remove(TWWinFontAttributeName);
-        if (!rest.isEmpty())
-            addFormattingAttributes(rest, addFormatting(node, held.runRange(run)));
+        if (!rest.isEmpty()) {
+            startFormatting(out, held.runRange(run));
+            writeFormattingAttributes(rest, out);
+            out.endElement();
+        }
     }
+    out.endElement();
 }
 
 std::optional<AttributedString>
@@ -715,7 +756,8 @@ AttributedString::initWithXMLNode(xmlNodePtr node, xmlDocPtr document, QStringLi
     // with the characters XML could not hold put back where they were.
     if (const xmlNodePtr omittedNode = reader.node("NSAttributedString/omittedCharacters")) {
         int bad = 0;
-        result = withOmittedCharacters(result, readOmittedCharacters(textOf(omittedNode), bad), bad);
+        result =
+            withOmittedCharacters(result, readOmittedCharacters(textOf(omittedNode), bad), bad);
         if (bad > 0)
             qWarning("Attributed string: %d of its omitted characters do not fit the text; "
                      "left out",

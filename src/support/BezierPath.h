@@ -12,6 +12,8 @@
 
 #include <libxml/tree.h>
 
+class XMLOut;
+
 class QPainter;
 struct ShadingCallbacks;
 
@@ -149,6 +151,8 @@ public:
 
     // The <NSBezierPath> element, appended to `parent`.
     void addXmlDataToNode(xmlNodePtr parent) const;
+    // The same element into a tree or a stream.
+    void writeXml(XMLOut &out) const;
     // Reads the <NSBezierPath> child of `parent`. Missing attributes keep a
     // new path's values; reading stops, with what came before kept, at an
     // element without a type. Unusable numbers are logged and left out.

@@ -1,6 +1,7 @@
 #include "platform/CFormat.h"
 #include "support/BezierPath.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 #include <QtDebug>
 #include <cmath>
@@ -11,11 +12,12 @@ namespace {
 const char *const kElementName = "NSBezierPath";
 const QByteArray kDashPatternPrefix = "lineDashPattern";
 
-void addPoint(xmlNodePtr element, const char *name, Point p)
+void addPoint(XMLOut &out, const char *name, Point p)
 {
-    xmlNodePtr point = TWXMLUtils::addElementChild(element, name);
-    TWXMLUtils::addTextChild(point, "x", CFormat::f(p.x));
-    TWXMLUtils::addTextChild(point, "y", CFormat::f(p.y));
+    out.startElement(name);
+    out.realElement("x", p.x);
+    out.realElement("y", p.y);
+    out.endElement();
 }
 
 // A float attribute that fits a float; anything else is logged and skipped.
@@ -75,41 +77,50 @@ std::map<int, float> dashEntries(xmlNodePtr pathNode, int count)
 
 void BezierPath::addXmlDataToNode(xmlNodePtr parent) const
 {
-    xmlNodePtr node = TWXMLUtils::addElementChild(parent, kElementName);
-    if (!node)
+    if (!parent)
         return;
-    TWXMLUtils::addTextChild(node, "windingRule", CFormat::d(m_windingRule));
-    TWXMLUtils::addTextChild(node, "lineCapStyle", CFormat::d(m_lineCapStyle));
-    TWXMLUtils::addTextChild(node, "lineJoinStyle", CFormat::d(m_lineJoinStyle));
-    TWXMLUtils::addTextChild(node, "lineWidth", CFormat::f(m_lineWidth));
-    TWXMLUtils::addTextChild(node, "miterLimit", CFormat::f(m_miterLimit));
-    TWXMLUtils::addTextChild(node, "flatness", CFormat::f(m_flatness));
+    XMLNodeOut out(parent);
+    writeXml(out);
+}
+
+void BezierPath::writeXml(XMLOut &out) const
+{
+    out.startElement(kElementName);
+    out.integerElement("windingRule", m_windingRule);
+    out.integerElement("lineCapStyle", m_lineCapStyle);
+    out.integerElement("lineJoinStyle", m_lineJoinStyle);
+    out.realElement("lineWidth", m_lineWidth);
+    out.realElement("miterLimit", m_miterLimit);
+    out.realElement("flatness", m_flatness);
     if (!m_dashPattern.isEmpty()) {
-        TWXMLUtils::addTextChild(node, "lineDashCount", CFormat::d(m_dashPattern.size()));
-        TWXMLUtils::addTextChild(node, "lineDashPhase", CFormat::f(m_dashPhase));
+        out.integerElement("lineDashCount", m_dashPattern.size());
+        out.realElement("lineDashPhase", m_dashPhase);
         for (int i = 0; i < m_dashPattern.size(); ++i) {
             const QByteArray name = kDashPatternPrefix + QByteArray::number(i);
-            TWXMLUtils::addTextChild(node, name.constData(), CFormat::f(m_dashPattern[i]));
+            out.realElement(name.constData(), m_dashPattern[i]);
         }
     }
-    xmlNodePtr elements = TWXMLUtils::addElementChild(node, "elements");
+    out.startElement("elements");
     for (const Element &e : m_elements) {
-        xmlNodePtr element = TWXMLUtils::addElementChild(elements, "element");
-        TWXMLUtils::addTextChild(element, "elementType", CFormat::d(e.type));
+        out.startElement("element");
+        out.integerElement("elementType", e.type);
         switch (e.type) {
         case MoveToElement:
         case LineToElement:
-            addPoint(element, "point0", e.points[0]);
+            addPoint(out, "point0", e.points[0]);
             break;
         case CurveToElement:
-            addPoint(element, "point0", e.points[0]);
-            addPoint(element, "point1", e.points[1]);
-            addPoint(element, "point2", e.points[2]);
+            addPoint(out, "point0", e.points[0]);
+            addPoint(out, "point1", e.points[1]);
+            addPoint(out, "point2", e.points[2]);
             break;
         case ClosePathElement:
             break;
         }
+        out.endElement();
     }
+    out.endElement();
+    out.endElement();
 }
 
 BezierPath BezierPath::withXMLNode(xmlNodePtr parent, xmlDocPtr doc)

@@ -10,6 +10,8 @@
 
 #include <libxml/tree.h>
 
+class XMLOut;
+
 // A colour as documents store it: double components in a named colour space.
 // QColor keeps only 16 bits a component, so it is made only to paint; the file
 // text of a colour must not drift on every load and save.
@@ -67,6 +69,8 @@ public:
     XMLElement freshXMLElement() const;
     static Color objectWithXMLElement(const XMLElement &element);
     void addXmlDataToNode(xmlNodePtr parent) const;
+    // The same element into a tree or a stream.
+    void writeXml(XMLOut &out) const;
     // `parent` is the node holding <NSColor>.
     static Color colorWithXMLNode(xmlNodePtr parent, xmlDocPtr doc);
     // The single-value snippet and its reader (nothing for text that does

@@ -1,6 +1,7 @@
 #include "platform/CFormat.h"
 #include "support/Color.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 namespace {
 
@@ -32,12 +33,19 @@ void Color::addXmlDataToNode(xmlNodePtr parent) const
 {
     if (!parent)
         return;
+    XMLNodeOut out(parent);
+    writeXml(out);
+}
+
+void Color::writeXml(XMLOut &out) const
+{
     const Color rgb = toCalibratedRGB();
     const double c[4] = {rgb.redComponent(), rgb.greenComponent(), rgb.blueComponent(),
                          rgb.alphaComponent()};
-    xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSColor");
+    out.startElement("NSColor");
     for (int i = 0; i < 4; ++i)
-        TWXMLUtils::addTextChild(node, componentNames[i], CFormat::f(c[i]));
+        out.realElement(componentNames[i], c[i]);
+    out.endElement();
 }
 
 Color Color::colorWithXMLNode(xmlNodePtr parent, xmlDocPtr doc)

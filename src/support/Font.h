@@ -10,6 +10,8 @@
 
 #include <libxml/tree.h>
 
+class XMLOut;
+
 // A font as documents name it: a PostScript name and a point size. A font that
 // is not installed here keeps its name, so saving writes back what was read;
 // drawing resolves it through FontRegistry to an installed face or a substitute.
@@ -43,6 +45,8 @@ public:
     // Nothing without a name or with a size of 0 (a missing size reads as 0).
     static std::optional<Font> objectWithXMLElement(const XMLElement &element);
     void addXmlDataToNode(xmlNodePtr parent) const;
+    // The same element into a tree or a stream.
+    void writeXml(XMLOut &out) const;
     // `parent` is the node holding <NSFont>. Nothing without a name; a
     // missing size gives 10 points.
     static std::optional<Font> fontWithXMLNode(xmlNodePtr parent, xmlDocPtr doc);

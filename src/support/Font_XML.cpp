@@ -1,6 +1,7 @@
 #include "platform/CFormat.h"
 #include "support/Font.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 XMLElement Font::freshXMLElement() const
 {
@@ -23,9 +24,16 @@ void Font::addXmlDataToNode(xmlNodePtr parent) const
 {
     if (!parent)
         return;
-    xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSFont");
-    TWXMLUtils::addTextChild(node, "fontName", m_fontName);
-    TWXMLUtils::addTextChild(node, "size", CFormat::f(m_pointSize));
+    XMLNodeOut out(parent);
+    writeXml(out);
+}
+
+void Font::writeXml(XMLOut &out) const
+{
+    out.startElement("NSFont");
+    out.textElement("fontName", m_fontName);
+    out.realElement("size", m_pointSize);
+    out.endElement();
 }
 
 std::optional<Font> Font::fontWithXMLNode(xmlNodePtr parent, xmlDocPtr doc)

@@ -9,6 +9,8 @@
 
 #include <libxml/tree.h>
 
+class XMLOut;
+
 // Writing direction and line break numbers as files store them.
 enum WritingDirection : int {
     NaturalWritingDirection = -1,
@@ -58,6 +60,8 @@ struct ParagraphStyle
     // `tighteningFactorForTruncation`. Each `tabStop` holds one <NSTextTab>.
     XMLElement freshXMLElement() const;
     void addXmlDataToNode(xmlNodePtr parent) const;
+    // The same element into a tree or a stream.
+    void writeXml(XMLOut &out) const;
     // Starts from the default style; every missing property becomes 0. Tab
     // stops read replace the default ones; with none the defaults stay.
     static ParagraphStyle objectWithXMLElement(const XMLElement &element);

@@ -1,6 +1,7 @@
 #include "platform/CFormat.h"
 #include "support/ParagraphStyle.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 #include <variant>
 
@@ -44,13 +45,6 @@ bool comesAfterTabStops(const Property &p)
     return std::string_view(p.name) == "tailIndent";
 }
 
-QString textOf(const ParagraphStyle &style, const Property &p)
-{
-    if (const auto *i = std::get_if<int ParagraphStyle::*>(&p.field))
-        return CFormat::format("%d", style.**i);
-    return CFormat::f(style.*std::get<double ParagraphStyle::*>(p.field));
-}
-
 } // namespace
 
 XMLElement ParagraphStyle::freshXMLElement() const
@@ -74,18 +68,31 @@ void ParagraphStyle::addXmlDataToNode(xmlNodePtr parent) const
 {
     if (!parent)
         return;
-    xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSParagraphStyle");
+    XMLNodeOut out(parent);
+    writeXml(out);
+}
+
+void ParagraphStyle::writeXml(XMLOut &out) const
+{
+    out.startElement("NSParagraphStyle");
     // A style without tab stops reads back with the default twelve, so those
     // are left out: written, they were a fifth of every branch in a file.
     static const QList<TextTab> defaults = defaultTabStops();
     const bool tabsWritten = tabStops != defaults;
     for (const Property &p : properties) {
         if (comesAfterTabStops(p) && tabsWritten) {
-            for (const TextTab &tab : tabStops)
-                tab.addXmlDataToNode(TWXMLUtils::addElementChild(node, "tabStop"));
+            for (const TextTab &tab : tabStops) {
+                out.startElement("tabStop");
+                tab.writeXml(out);
+                out.endElement();
+            }
         }
-        TWXMLUtils::addTextChild(node, p.name, textOf(*this, p));
+        if (const auto *i = std::get_if<int ParagraphStyle::*>(&p.field))
+            out.integerElement(p.name, this->**i);
+        else
+            out.realElement(p.name, this->*std::get<double ParagraphStyle::*>(p.field));
     }
+    out.endElement();
 }
 
 ParagraphStyle ParagraphStyle::objectWithXMLElement(const XMLElement &element)

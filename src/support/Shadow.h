@@ -10,6 +10,8 @@
 
 #include <libxml/tree.h>
 
+class XMLOut;
+
 // A drop shadow: offset, blur radius and an optional colour. Without a colour
 // it draws in defaultShadowColor().
 class Shadow
@@ -41,6 +43,8 @@ public:
     // Missing parts read as 0 and a fully transparent colour.
     static Shadow objectWithXMLElement(const XMLElement &element);
     void addXmlDataToNode(xmlNodePtr parent) const;
+    // The same element into a tree or a stream.
+    void writeXml(XMLOut &out) const;
     // `parent` is the node holding <NSShadow>. Missing parts read as blur 5,
     // opaque black and offset (5, -5).
     static Shadow withXMLNode(xmlNodePtr parent, xmlDocPtr doc);

@@ -1,6 +1,7 @@
 #include "platform/CFormat.h"
 #include "support/Shadow.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 XMLElement Shadow::freshXMLElement() const
 {
@@ -26,13 +27,24 @@ void Shadow::addXmlDataToNode(xmlNodePtr parent) const
 {
     if (!parent)
         return;
-    xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSShadow");
-    TWXMLUtils::addTextChild(node, "shadowBlurRadius", CFormat::f(m_blurRadius));
-    if (m_color)
-        m_color->addXmlDataToNode(TWXMLUtils::addElementChild(node, "shadowColor"));
-    xmlNodePtr offset = TWXMLUtils::addElementChild(node, "shadowOffset");
-    TWXMLUtils::addTextChild(offset, "width", CFormat::f(m_offset.width));
-    TWXMLUtils::addTextChild(offset, "height", CFormat::f(m_offset.height));
+    XMLNodeOut out(parent);
+    writeXml(out);
+}
+
+void Shadow::writeXml(XMLOut &out) const
+{
+    out.startElement("NSShadow");
+    out.realElement("shadowBlurRadius", m_blurRadius);
+    if (m_color) {
+        out.startElement("shadowColor");
+        m_color->writeXml(out);
+        out.endElement();
+    }
+    out.startElement("shadowOffset");
+    out.realElement("width", m_offset.width);
+    out.realElement("height", m_offset.height);
+    out.endElement();
+    out.endElement();
 }
 
 Shadow Shadow::withXMLNode(xmlNodePtr parent, xmlDocPtr doc)

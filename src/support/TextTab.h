@@ -7,6 +7,8 @@
 
 #include <libxml/tree.h>
 
+class XMLOut;
+
 // Text alignment numbers as files store them.
 enum TextAlignment : int {
     LeftTextAlignment = 0,
@@ -32,6 +34,8 @@ public:
     // Missing children read as 0; a null element gives a left tab at 0.
     static TextTab objectWithXMLElement(const XMLElement &element);
     void addXmlDataToNode(xmlNodePtr parent) const;
+    // The same element into a tree or a stream.
+    void writeXml(XMLOut &out) const;
     // `parent` is the node holding <NSTextTab>; a missing location is 10.
     static TextTab withXMLNode(xmlNodePtr parent, xmlDocPtr doc);
 

@@ -1,6 +1,7 @@
 #include "platform/CFormat.h"
 #include "support/TWXMLUtils.h"
 #include "support/TextTab.h"
+#include "support/XMLStreamWriter.h"
 
 XMLElement TextTab::freshXMLElement() const
 {
@@ -20,9 +21,16 @@ void TextTab::addXmlDataToNode(xmlNodePtr parent) const
 {
     if (!parent)
         return;
-    xmlNodePtr node = TWXMLUtils::addElementChild(parent, "NSTextTab");
-    TWXMLUtils::addTextChild(node, "alignment", CFormat::format("%d", m_alignment));
-    TWXMLUtils::addTextChild(node, "location", CFormat::f(m_location));
+    XMLNodeOut out(parent);
+    writeXml(out);
+}
+
+void TextTab::writeXml(XMLOut &out) const
+{
+    out.startElement("NSTextTab");
+    out.integerElement("alignment", m_alignment);
+    out.realElement("location", m_location);
+    out.endElement();
 }
 
 TextTab TextTab::withXMLNode(xmlNodePtr parent, xmlDocPtr doc)

@@ -1,5 +1,7 @@
 #include "support/XMLStreamWriter.h"
 
+#include "platform/CFormat.h"
+#include "support/TWXMLUtils.h"
 #include "support/XMLArena.h"
 #include "support/XMLDocument.h"
 
@@ -8,7 +10,9 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -207,7 +211,11 @@ private:
     qint64 m_length = 0;
     QList<QByteArray> m_identifiers;
     QList<QByteArray> m_ignored;
+    // The order in which each identifier first appeared.
+    qint64 orderOf(const char *value, const char *end);
     QHash<QByteArray, qint64> m_order;
+    QHash<qint64, qint64> m_numberOrder;
+    qint64 m_orders = 0;
     QByteArray m_tail;  // what the names end in, and '>'; made on first use
     QByteArray m_carry; // text after the last '<' seen, not yet taken
     struct Pieces
@@ -360,16 +368,40 @@ void XMLStreamWriter::Digest::State::addWhole(const char *p, const char *end)
         if (!valueEnd)
             valueEnd = end;
         if (identifier) {
-            const QByteArray value(p, valueEnd - p);
-            auto it = m_order.find(value);
-            if (it == m_order.end())
-                it = m_order.insert(value, m_order.size());
-            const qint64 order = *it;
-            const QByteArray text = '#' + QByteArray::number(order);
+            const QByteArray text = '#' + QByteArray::number(orderOf(p, valueEnd));
             addBytes(text.constData(), text.size());
         }
         p = valueEnd;
     }
+}
+
+qint64 XMLStreamWriter::Digest::State::orderOf(const char *p, const char *end)
+{
+    // Numbers in their plain decimal form, as the writers give identifiers,
+    // are kept as numbers: a save of a large map meets hundreds of thousands.
+    const char *digits = p < end && *p == '-' ? p + 1 : p;
+    const qsizetype count = end - digits;
+    bool plain = count > 0 && count <= 18 && (*digits != '0' || (count == 1 && digits == p));
+    for (const char *d = digits; plain && d < end; ++d)
+        plain = *d >= '0' && *d <= '9';
+    if (plain) {
+        qint64 number = 0;
+        for (const char *d = digits; d < end; ++d)
+            number = number * 10 + (*d - '0');
+        if (digits != p)
+            number = -number;
+        const auto it = m_numberOrder.constFind(number);
+        if (it != m_numberOrder.cend())
+            return *it;
+        m_numberOrder.insert(number, m_orders);
+        return m_orders++;
+    }
+    const QByteArray value(p, end - p);
+    const auto it = m_order.constFind(value);
+    if (it != m_order.cend())
+        return *it;
+    m_order.insert(value, m_orders);
+    return m_orders++;
 }
 
 QByteArray XMLStreamWriter::Digest::State::toHex()
@@ -452,6 +484,36 @@ void XMLStreamWriter::writeStartElement(QAnyStringView name)
     append("<", 1);
     append(utf8);
     m_open.append({std::move(utf8), false});
+}
+
+void XMLStreamWriter::writeStaticStartElement(const char *name)
+{
+    checkDepth(depth() + 1);
+    beginChild();
+    const QByteArray raw = QByteArray::fromRawData(name, qsizetype(std::strlen(name)));
+    append("<", 1);
+    append(raw);
+    m_open.append({raw, false});
+}
+
+void XMLStreamWriter::writeTextLeaf(const char *name, const char *utf8, qsizetype size, bool escape)
+{
+    checkDepth(depth() + 1);
+    beginChild();
+    const qsizetype nameSize = qsizetype(std::strlen(name));
+    append("<", 1);
+    append(name, nameSize);
+    append(">", 1);
+    if (escape && size > 0) {
+        appendEscaped(m_buffer, utf8, utf8 + size);
+        if (m_buffer.size() >= bufferSize)
+            flush();
+    } else {
+        append(utf8, size);
+    }
+    append("</", 2);
+    append(name, nameSize);
+    append(">\n", 2);
 }
 
 void XMLStreamWriter::writeStartElement(const XMLElement &element)
@@ -628,5 +690,140 @@ void XMLStreamWriter::writePlainTree(xmlNodePtr root)
                 unformatted = nullptr;
             }
         }
+    }
+}
+
+// --- where element writers put their elements ---
+
+void XMLOut::realElement(const char *name, double value)
+{
+    // The digits CFormat::f gives, without making a QString of them.
+    char buffer[400];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer - 1, value, std::chars_format::fixed, 6);
+    if (std::isfinite(value) && error == std::errc()) {
+        *end = '\0';
+        plainTextElement(name, buffer, end - buffer);
+        return;
+    }
+    const QByteArray text = CFormat::f(value).toLatin1();
+    plainTextElement(name, text.constData(), text.size());
+}
+
+void XMLOut::integerElement(const char *name, long long value)
+{
+    char buffer[24];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer - 1, value);
+    *end = '\0';
+    plainTextElement(name, buffer, end - buffer);
+}
+
+void XMLOut::boolElement(const char *name, bool value)
+{
+    if (value)
+        plainTextElement(name, "YES", 3);
+    else
+        plainTextElement(name, "NO", 2);
+}
+
+// --- a libxml2 tree ---
+
+void XMLNodeOut::startElement(const char *name)
+{
+    xmlNodePtr element = TWXMLUtils::addElementChild(m_open.back(), name);
+    if (m_open.size() == 1)
+        m_last = element;
+    m_open.push_back(element);
+}
+
+void XMLNodeOut::endElement()
+{
+    if (m_open.size() > 1)
+        m_open.pop_back();
+}
+
+void XMLNodeOut::textElement(const char *name, const QString &text)
+{
+    xmlNodePtr element = TWXMLUtils::addTextChild(m_open.back(), name, text);
+    if (m_open.size() == 1)
+        m_last = element;
+}
+
+void XMLNodeOut::plainTextElement(const char *name, const char *text, qsizetype size)
+{
+    Q_UNUSED(size);
+    xmlNodePtr element = m_open.back()
+                             ? xmlNewTextChild(m_open.back(), nullptr, BAD_CAST name, BAD_CAST text)
+                             : nullptr;
+    if (m_open.size() == 1)
+        m_last = element;
+}
+
+void XMLNodeOut::nodes(const std::function<void(xmlNodePtr parent)> &build)
+{
+    xmlNodePtr parent = m_open.back();
+    if (!parent)
+        return;
+    xmlNodePtr before = parent->last;
+    build(parent);
+    if (m_open.size() == 1 && parent->last != before)
+        m_last = parent->last;
+}
+
+// --- the stream ---
+
+XMLStreamOut::~XMLStreamOut()
+{
+    if (m_scratch)
+        xmlFreeDoc(m_scratch);
+}
+
+void XMLStreamOut::startElement(const char *name)
+{
+    m_writer.writeStaticStartElement(name);
+}
+
+void XMLStreamOut::endElement()
+{
+    m_writer.writeEndElement();
+}
+
+void XMLStreamOut::textElement(const char *name, const QString &text)
+{
+    if (text.isNull()) {
+        m_writer.writeStaticStartElement(name);
+        m_writer.writeEndElement();
+        return;
+    }
+    const QByteArray utf8 = XMLDetail::xmlTextBytes(text, BAD_CAST name);
+    m_writer.writeTextLeaf(name, utf8.constData(), utf8.size(), true);
+}
+
+void XMLStreamOut::plainTextElement(const char *name, const char *text, qsizetype size)
+{
+    m_writer.writeTextLeaf(name, text, size, false);
+}
+
+bool XMLStreamOut::failed() const
+{
+    return m_writer.failed();
+}
+
+void XMLStreamOut::nodes(const std::function<void(xmlNodePtr parent)> &build)
+{
+    if (!m_scratch) {
+        m_scratch = xmlNewDoc(BAD_CAST "1.0");
+        if (!m_scratch)
+            return;
+        xmlDocSetRootElement(m_scratch,
+                             xmlNewDocNode(m_scratch, nullptr, BAD_CAST "parts", nullptr));
+    }
+    xmlNodePtr holder = xmlDocGetRootElement(m_scratch);
+    build(holder);
+    while (xmlNodePtr child = holder->children) {
+        xmlUnlinkNode(child);
+        if (child->type == XML_ELEMENT_NODE)
+            m_writer.writeNode(child);
+        xmlFreeNode(child);
     }
 }

@@ -8,6 +8,7 @@
 #include <QList>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // Writes an XML document as it goes, in exactly the pretty-printed UTF-8 form
 // of XMLDocument::xmlData(): the declaration, two spaces of indentation per
@@ -30,7 +31,12 @@ public:
     // The start tag of this element, attributes and namespaces included; its
     // children are not written.
     void writeStartElement(const XMLElement &element);
+    // As writeStartElement(), the name kept uncopied: it must outlive the element.
+    void writeStaticStartElement(const char *name);
     void writeEndElement();
+    // <name>text</name> of UTF-8 text XML can hold, escaped when `escape`
+    // says it may need it; <name></name> for an empty text.
+    void writeTextLeaf(const char *name, const char *utf8, qsizetype size, bool escape);
     // <name>text</name>, or <name/> for an empty text.
     void writeTextElement(QAnyStringView name, const QString &text);
     // A whole element at the current place.
@@ -107,4 +113,88 @@ private:
     bool m_digestPending = false; // the stretch begins with the next element
     bool m_failed = false;
     bool m_tooDeep = false;
+};
+
+// Where the writer of an element puts it: a libxml2 tree (XMLNodeOut), for
+// callers that keep nodes (the clipboard, LinkBack, the element routes), or
+// the streamed text of a save (XMLStreamOut). Each element has one writer,
+// which both serve; the stream gives the bytes the tree pretty-prints to.
+//
+// Names are not copied: they must outlive the element they open (string
+// literals and static tables do).
+class XMLOut
+{
+public:
+    virtual ~XMLOut() = default;
+
+    // Opens a child of the current element; what follows goes into it until
+    // endElement().
+    virtual void startElement(const char *name) = 0;
+    virtual void endElement() = 0;
+    // <name>text</name>, the characters XML cannot hold left out. A null text
+    // gives <name/>, an empty one <name></name>.
+    virtual void textElement(const char *name, const QString &text) = 0;
+    // An element without children: <name/>.
+    void emptyElement(const char *name)
+    {
+        startElement(name);
+        endElement();
+    }
+    // Numbers as the files hold them: reals with six decimals, integers in
+    // decimal, booleans as YES and NO.
+    void realElement(const char *name, double value);
+    void integerElement(const char *name, long long value);
+    void boolElement(const char *name, bool value);
+    // A part that only a libxml2 writer makes: `build` appends its elements
+    // to the parent it is given.
+    virtual void nodes(const std::function<void(xmlNodePtr parent)> &build) = 0;
+    // Nothing more is taken (a stream whose sink failed): writers may stop early.
+    virtual bool failed() const { return false; }
+
+protected:
+    // Text of digits, signs, points and letters only, ended by a NUL:
+    // nothing to escape or leave out.
+    virtual void plainTextElement(const char *name, const char *text, qsizetype size) = 0;
+};
+
+// Appends the elements to a libxml2 tree below `parent`.
+class XMLNodeOut final : public XMLOut
+{
+public:
+    explicit XMLNodeOut(xmlNodePtr parent) : m_open{parent} {}
+    // The last element opened directly below the parent, or nullptr.
+    xmlNodePtr lastElement() const { return m_last; }
+
+    void startElement(const char *name) override;
+    void endElement() override;
+    void textElement(const char *name, const QString &text) override;
+    void nodes(const std::function<void(xmlNodePtr parent)> &build) override;
+
+protected:
+    void plainTextElement(const char *name, const char *text, qsizetype size) override;
+
+private:
+    std::vector<xmlNodePtr> m_open;
+    xmlNodePtr m_last = nullptr;
+};
+
+// Writes the elements through a stream writer at its current place.
+class XMLStreamOut final : public XMLOut
+{
+public:
+    explicit XMLStreamOut(XMLStreamWriter &writer) : m_writer(writer) {}
+    ~XMLStreamOut() override;
+
+    void startElement(const char *name) override;
+    void endElement() override;
+    void textElement(const char *name, const QString &text) override;
+    void nodes(const std::function<void(xmlNodePtr parent)> &build) override;
+    bool failed() const override;
+
+protected:
+    void plainTextElement(const char *name, const char *text, qsizetype size) override;
+
+private:
+    XMLStreamWriter &m_writer;
+    xmlDocPtr m_scratch = nullptr; // holds what nodes() builds, made on first use
 };

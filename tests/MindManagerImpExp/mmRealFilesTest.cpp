@@ -2,6 +2,8 @@
 // each imports without an alert and with everything its XML holds, and
 // comes back the same through an export and a second import.
 #include "MMImportTestSupport.h"
+#include "StreamedMapText.h"
+#include "model/TWFileIO.h"
 
 #include "MindManagerImpExp/mmExport.h"
 #include "exchange/TWOPMLExport.h"
@@ -45,7 +47,7 @@ const char *const ExpectedRealFiles[] = {
 };
 // The RealFiles tests run on each file, and the tests elsewhere that read
 // one of the files by name (mmLeftOutTest, mmTopicLinksTest).
-constexpr int CasesPerRealFile = 3;
+constexpr int CasesPerRealFile = 4;
 constexpr int NamedRealFileCases = 2;
 
 QStringList realFiles()
@@ -479,6 +481,21 @@ TEST_P(RealFiles, ComeBackTheSameThroughAnExport)
         if (!asOutline)
             EXPECT_EQ(keptOf(*again->maps().first()), kept);
     }
+    EXPECT_TRUE(alertMessages().isEmpty()) << alertMessages().join("; ").toStdString();
+}
+
+// The save streams each map as the tree form prints it, imported and once
+// saved and opened again.
+TEST_P(RealFiles, SavesStreamTheTreeFormsText)
+{
+    ASSERT_TRUE(importInto(map(), path()));
+    StreamedMapText::expectMapsStreamAsTheirTreesPrint(*document);
+    const QString saved = filePath("saved.tweb");
+    ASSERT_EQ(document->saveToFile(saved), TWFileIO::SaveSucceeded);
+    int error = 0;
+    const std::shared_ptr<TWMapsDoc> opened = TWMapsDoc::loadFromFile(saved, false, &error);
+    ASSERT_NE(opened, nullptr) << error;
+    StreamedMapText::expectMapsStreamAsTheirTreesPrint(*opened);
     EXPECT_TRUE(alertMessages().isEmpty()) << alertMessages().join("; ").toStdString();
 }
 

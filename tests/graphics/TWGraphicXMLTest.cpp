@@ -2,6 +2,7 @@
 #include "support/Base64.h"
 #include "support/Shadow.h"
 #include "support/TWXMLUtils.h"
+#include "support/XMLStreamWriter.h"
 
 #include <QRegularExpression>
 #include <cmath>
@@ -148,10 +149,7 @@ TEST_F(TWGraphicXMLTest, FactoryRefusesUnknownClassesAndMissingNumbers)
             extra = reader.text("extra").value_or(QString());
             return true;
         }
-        void addKindXmlData(xmlNodePtr element, bool) override
-        {
-            TWXMLUtils::addTextChild(element, "extra", extra);
-        }
+        void addKindXmlData(XMLOut &out, bool) override { out.textElement("extra", extra); }
         QString extra;
     };
     TWGraphic::registerKind<Kind>("TestKind");

@@ -3,6 +3,7 @@
 #include "graphics/TWConnectionGraphic.h"
 #include "mapdrawing/TWBoundaryOutline.h"
 #include "mapdrawing/TWMapBranch_Layout.h"
+#include "support/BezierPath.h"
 #include "support/TWPointHolder.h"
 
 #include <QCoreApplication>
@@ -740,3 +741,80 @@ TEST_F(TWMapBranchLayout, EndPositionsOrderLeftEndsAscendingAndRightEndsDescendi
 }
 
 } // namespace
+
+namespace {
+
+// What a branch holds of its boundary: points, outline and path.
+bool holdsBoundary(TWMapBranch &b)
+{
+    return !b.childrenBoundaryPoints().isEmpty() || !b.childrenBoundaryOutlinePoints().isEmpty() ||
+           b.cachedBoundaryPath();
+}
+
+void forgetBoundaries(TWMap &m)
+{
+    for (const std::shared_ptr<TWMapBranch> &b : m.allBranches()) {
+        invalidateBoundary(*b);
+        removeAllChildrenBoundaryPoints(*b);
+    }
+}
+
+} // namespace
+
+// The printing extent of a save measures every subtree's outline: measured
+// under TransientBoundaries it is the same extent, branches that held no
+// outline still hold none and nothing is announced for them, and a branch
+// that held one keeps it.
+TEST_F(TWMapBranchLayout, TransientBoundariesMeasureTheSameExtentAndKeepNothingNew)
+{
+    auto f = add(root, Rect(500, 100, 80, 30), "F");
+    auto a = add(f, Rect(650, 60, 80, 30), "A");
+    auto b = add(f, Rect(650, 160, 80, 30), "B");
+    auto c = add(b, Rect(800, 200, 80, 30), "C");
+    auto g = add(root, Rect(100, 300, 80, 30), "G");
+    b->setBoundaryMargin(5);
+    b->setHasBoundary(true);
+    settle();
+    const struct
+    {
+        const char *name;
+        std::vector<TWMapBranch *> heldBefore; // measured before, as drawing does
+    } cases[] = {
+        {"nothing held", {}},
+        {"the boundary drawn", {b.get()}},
+        {"a subtree and the root held", {f.get(), root.get()}},
+    };
+    for (const auto &k : cases) {
+        SCOPED_TRACE(k.name);
+        forgetBoundaries(*map);
+        for (TWMapBranch *held : k.heldBefore)
+            ASSERT_TRUE(boundaryPath(*held));
+        QMap<TWMapBranch *, std::shared_ptr<BezierPath>> paths;
+        for (TWMapBranch *held : k.heldBefore)
+            paths.insert(held, held->cachedBoundaryPath());
+        Rect transient;
+        {
+            BranchTest::Recorder redraws({TWMapBranch::RedrawInRectNotification});
+            const TransientBoundaries scope;
+            transient = map->getBoundingPrintingRectForAllGraphics();
+            EXPECT_EQ(redraws.notifications.size(), 0);
+        }
+        for (const std::shared_ptr<TWMapBranch> &branch : map->allBranches()) {
+            const bool held = paths.contains(branch.get());
+            EXPECT_EQ(holdsBoundary(*branch), held) << BranchTest::nameOf(*branch).toStdString();
+            if (held)
+                EXPECT_EQ(branch->cachedBoundaryPath(), paths.value(branch.get()));
+        }
+        // Measured the ordinary way, every outline is made and kept.
+        const Rect kept = map->getBoundingPrintingRectForAllGraphics();
+        EXPECT_EQ(transient, kept);
+        for (const auto &branch : {root, f, a, b, c, g})
+            EXPECT_TRUE(holdsBoundary(*branch)) << BranchTest::nameOf(*branch).toStdString();
+    }
+    // Outside the scope a path is kept and announced again.
+    forgetBoundaries(*map);
+    BranchTest::Recorder redraws({TWMapBranch::RedrawInRectNotification});
+    ASSERT_TRUE(boundaryPath(*a));
+    EXPECT_TRUE(a->cachedBoundaryPath());
+    EXPECT_EQ(redraws.notifications.size(), 1);
+}

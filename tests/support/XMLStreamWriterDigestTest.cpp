@@ -35,6 +35,12 @@ TEST(XMLStreamWriterDigest, ObjectsNumberedAfreshGiveTheSameDigest)
          "<g><n>17</n><old>0</old><x>6</x></g><g><n>4</n><ref>17</ref></g>", false},
         {"an element renamed", "<g><n>17</n><old>0</old><y>5</y></g><g><n>4</n><ref>17</ref></g>",
          false},
+        {"words for numbers, one of them kept",
+         "<g><n>x9</n><old>0</old><x>5</x></g><g><n>4</n><ref>x9</ref></g>", true},
+        {"a reference with a leading zero",
+         "<g><n>17</n><old>0</old><x>5</x></g><g><n>4</n><ref>017</ref></g>", false},
+        {"a reference to minus zero", "<g><n>0</n><old>0</old><x>5</x></g><g><n>4</n><ref>-0</ref></g>",
+         false},
         {"a number element that is not named",
          "<g><rn>17</rn><old>0</old><x>5</x></g><g><n>4</n><ref>17</ref></g>", false},
     };
