@@ -1,6 +1,7 @@
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWInheritedLookups.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPainterPath>
+#include <QVarLengthArray>
 #include <cmath>
 
 namespace {
@@ -135,24 +137,64 @@ void TWGraphic::reorderGraphic(int mode)
 
 // --- inheritance ---
 
-Color TWGraphic::inheritedStrokeColor() const
+namespace {
+
+thread_local TWInheritedLookups *s_lookups = nullptr;
+
+} // namespace
+
+TWInheritedLookups::TWInheritedLookups() : m_outer(s_lookups)
 {
-    if (!inheritsStroke() && strokeColor() && drawsStroke())
-        return *strokeColor();
-    TWMapBranch *owner = branch();
+    s_lookups = this;
+}
+
+TWInheritedLookups::~TWInheritedLookups()
+{
+    s_lookups = m_outer;
+}
+
+TWInheritedLookups *TWInheritedLookups::current()
+{
+    return s_lookups;
+}
+
+namespace {
+
+// What the graphic inherits, asked of its shape or its parent's shape.
+Color strokeColorInherited(const TWGraphic &graphic)
+{
+    TWMapBranch *owner = graphic.branch();
     if (!owner)
         return Color::blackColor();
     const std::shared_ptr<TWGraphic> &shape = owner->mainGraphic();
-    if (isLinkedGraphic() && shape)
+    if (graphic.isLinkedGraphic() && shape)
         return shape->inheritedStrokeColor();
     TWMap *m = owner->map();
     TWMapBranch *parent = owner->parent();
     if (m &&
         ((parent && parent == m->root().get() && coloringFromMap(*m)) || owner == m->root().get()))
-        return m->layoutServices().defaultStrokeColorForGraphic(*m, *this);
+        return m->layoutServices().defaultStrokeColorForGraphic(*m, graphic);
     if (!parent || !parent->mainGraphic())
         return Color::blackColor();
     return parent->mainGraphic()->inheritedStrokeColor();
+}
+
+} // namespace
+
+Color TWGraphic::inheritedStrokeColor() const
+{
+    if (!inheritsStroke() && strokeColor() && drawsStroke())
+        return *strokeColor();
+    TWInheritedLookups *lookups = TWInheritedLookups::current();
+    if (!lookups)
+        return strokeColorInherited(*this);
+    // Each ancestor's answer is kept on the way up: the next branch down
+    // stops at its parent.
+    if (const auto it = lookups->strokeColors.constFind(this); it != lookups->strokeColors.cend())
+        return *it;
+    const Color color = strokeColorInherited(*this);
+    lookups->strokeColors.insert(this, color);
+    return color;
 }
 
 Color TWGraphic::inheritedFillColor() const
@@ -178,18 +220,34 @@ Color TWGraphic::inheritedFillColor() const
 std::optional<Shadow> TWGraphic::inheritedShadow()
 {
     // Up the tree a step at a time, each branch looked up once: every
-    // drawing bounds worked out after a move comes through here.
+    // drawing bounds worked out after a move comes through here. Under
+    // kept lookups, the walk stops at a graphic whose answer is known, and
+    // every graphic passed gets the answer found (it would walk on the same
+    // way).
+    TWInheritedLookups *lookups = TWInheritedLookups::current();
+    QVarLengthArray<const TWGraphic *, 16> passed;
+    const auto answer = [&](std::optional<Shadow> found) {
+        if (lookups)
+            for (const TWGraphic *g : std::as_const(passed))
+                lookups->shadows.insert(g, found);
+        return found;
+    };
     TWGraphic *g = this;
     const TWMapBranch *root = nullptr;
     bool rootKnown = false;
     for (;;) {
+        if (lookups) {
+            if (const auto it = lookups->shadows.constFind(g); it != lookups->shadows.cend())
+                return answer(*it);
+            passed.append(g);
+        }
         if (!g->inheritsShadow()) {
             if (std::optional<Shadow> own = g->shadow())
-                return own;
+                return answer(own);
         }
         TWMapBranch *owner = g->branch();
         if (!owner)
-            return g->shadow();
+            return answer(g->shadow());
         TWGraphic *shape = owner->mainGraphic().get();
         const bool linked =
             std::any_of(owner->linkedGraphics().cbegin(), owner->linkedGraphics().cend(),
@@ -209,13 +267,13 @@ std::optional<Shadow> TWGraphic::inheritedShadow()
         if (owner == root) {
             if (shape) {
                 if (std::optional<Shadow> rootShadow = shape->shadow())
-                    return rootShadow;
+                    return answer(rootShadow);
             }
-            return g->shadow();
+            return answer(g->shadow());
         }
         TWMapBranch *parent = owner->parent();
         if (!parent || !parent->mainGraphic())
-            return g->shadow();
+            return answer(g->shadow());
         g = parent->mainGraphic().get();
     }
 }

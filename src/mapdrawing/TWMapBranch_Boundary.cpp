@@ -308,6 +308,261 @@ void siblingsOnSide(TWMapBranch &branch, BranchList &array, bool above)
         siblingsOnSide(*parent, array, above);
 }
 
+void appendCorners(std::vector<Point> &points, Rect r, float grow)
+{
+    const Rect g = r.insetBy(-grow, -grow);
+    points.insert(points.end(),
+                  {{g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()}, {g.maxX(), g.maxY()}});
+}
+
+// --- outlines from the children's rims ---
+//
+// A branch's outline is the hull of the corners of every shown rectangle of
+// its subtree, grown by its repel and margin. Made from the whole subtree at
+// every level, a chain of n levels costs n^2 points. But a corner of the
+// grown hull always comes from a rectangle with a corner at a corner of the
+// ungrown hull (growing by g >= 0 moves each corner outward along its own
+// diagonal), whatever g is. So each branch keeps its rim, those rectangles
+// of its subtree, made from its own and its children's rims; a branch's
+// outline is hulled from them alone, in tree order, which gives the same
+// points in the same order as the whole subtree (the points left out are
+// inside the hull). A rectangle that is not finite, or is turned inside out,
+// has no such corners and stays on every rim above it.
+
+using Rim = TWMapBranch::OutlineRim;
+
+// Beyond this, growing or hulling no longer works out exactly.
+constexpr float LargestRegularCoordinate = 1e18f;
+
+bool regular(Rect r)
+{
+    const float values[4] = {r.x(), r.y(), r.maxX(), r.maxY()};
+    for (const float v : values) {
+        if (!(std::fabs(v) < LargestRegularCoordinate))
+            return false;
+    }
+    return r.width() >= 0 && r.height() >= 0;
+}
+
+void forgetRim(TWMapBranch &branch)
+{
+    Rim &rim = branch.outlineRim();
+    rim.level = -1;
+    rim.branches.clear();
+}
+
+int hideLevelOf(const TWMapBranch &branch)
+{
+    const TWMap *map = branch.map();
+    return map ? map->branchHideLevel() : std::numeric_limits<int>::max();
+}
+
+bool childrenShown(const TWMapBranch &branch, int level, int hideLevel)
+{
+    return !branch.childrenHidden() && level < hideLevel;
+}
+
+bool rimKnown(TWMapBranch &branch, int level, int hideLevel)
+{
+    const Rim &rim = branch.outlineRim();
+    if (rim.level != level || rim.hideLevel != hideLevel)
+        return false;
+    return std::none_of(rim.branches.cbegin(), rim.branches.cend(),
+                        [](const std::weak_ptr<TWMapBranch> &b) { return b.expired(); });
+}
+
+// The branch, then the rims of its shown children, in tree order.
+void rimCandidates(TWMapBranch &branch, int level, int hideLevel,
+                   std::vector<std::shared_ptr<TWMapBranch>> &out)
+{
+    out.push_back(branch.shared_from_this());
+    if (!childrenShown(branch, level, hideLevel))
+        return;
+    for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
+        for (const std::weak_ptr<TWMapBranch> &d : child->outlineRim().branches) {
+            if (std::shared_ptr<TWMapBranch> kept = d.lock())
+                out.push_back(std::move(kept));
+        }
+    }
+}
+
+bool lexicographicallyBefore(Point a, Point b)
+{
+    return a.x < b.x || (a.x == b.x && a.y < b.y);
+}
+
+// The corners of the strict hull of the points (on a line: its two ends).
+std::vector<Point> strictHullCorners(std::vector<Point> points)
+{
+    std::sort(points.begin(), points.end(), lexicographicallyBefore);
+    points.erase(std::unique(points.begin(), points.end(),
+                             [](Point a, Point b) { return a.x == b.x && a.y == b.y; }),
+                 points.end());
+    if (points.size() < 3)
+        return points;
+    const auto cross = [](Point o, Point a, Point b) {
+        return (double(a.x) - o.x) * (double(b.y) - o.y) -
+               (double(a.y) - o.y) * (double(b.x) - o.x);
+    };
+    std::vector<Point> hull(2 * points.size());
+    size_t k = 0;
+    for (const Point p : points) {
+        while (k >= 2 && cross(hull[k - 2], hull[k - 1], p) <= 0)
+            --k;
+        hull[k++] = p;
+    }
+    for (size_t i = points.size() - 1, lower = k + 1; i-- > 0;) {
+        while (k >= lower && cross(hull[k - 2], hull[k - 1], points[i]) <= 0)
+            --k;
+        hull[k++] = points[i];
+    }
+    hull.resize(k - 1);
+    std::sort(hull.begin(), hull.end(), lexicographicallyBefore);
+    return hull;
+}
+
+void makeRim(TWMapBranch &branch, int level, int hideLevel)
+{
+    std::vector<std::shared_ptr<TWMapBranch>> candidates;
+    rimCandidates(branch, level, hideLevel, candidates);
+    std::vector<Rect> rooms;
+    rooms.reserve(candidates.size());
+    std::vector<Point> corners;
+    corners.reserve(4 * candidates.size());
+    for (const std::shared_ptr<TWMapBranch> &d : candidates) {
+        const Rect r = layoutRoom(*d);
+        rooms.push_back(r);
+        if (regular(r))
+            corners.insert(corners.end(), {{r.x(), r.y()},
+                                           {r.x(), r.maxY()},
+                                           {r.maxX(), r.y()},
+                                           {r.maxX(), r.maxY()}});
+    }
+    const std::vector<Point> hull = strictHullCorners(std::move(corners));
+    const auto onHull = [&hull](Point p) {
+        const auto it = std::lower_bound(hull.cbegin(), hull.cend(), p, lexicographicallyBefore);
+        return it != hull.cend() && it->x == p.x && it->y == p.y;
+    };
+    Rim &rim = branch.outlineRim();
+    rim.branches.clear();
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        const Rect r = rooms[i];
+        if (!regular(r) || onHull({r.x(), r.y()}) || onHull({r.x(), r.maxY()}) ||
+            onHull({r.maxX(), r.y()}) || onHull({r.maxX(), r.maxY()}))
+            rim.branches.push_back(candidates[i]);
+    }
+    rim.level = level;
+    rim.hideLevel = hideLevel;
+}
+
+// The rims of the shown subtree of `branch`, at `level`, made bottom up
+// where not known; without recursion, for outlines thousands deep.
+void ensureRims(TWMapBranch &branch, int level, int hideLevel)
+{
+    if (rimKnown(branch, level, hideLevel))
+        return;
+    struct Frame
+    {
+        TWMapBranch *branch;
+        int level;
+        qsizetype next;
+    };
+    std::vector<Frame> stack{{&branch, level, 0}};
+    while (!stack.empty()) {
+        Frame &top = stack.back();
+        TWMapBranch &b = *top.branch;
+        const int at = top.level;
+        if (childrenShown(b, at, hideLevel) && top.next < b.children().size()) {
+            TWMapBranch &child = *b.children().at(top.next++);
+            if (!rimKnown(child, at + 1, hideLevel))
+                stack.push_back({&child, at + 1, 0});
+            continue;
+        }
+        makeRim(b, at, hideLevel);
+        stack.pop_back();
+    }
+}
+
+// The outline of a branch whose set is not made, or was made from the rims,
+// from its children's rims: the set then holds the points of the rim's
+// rectangles alone, and the outline holds points of the set. A change
+// updates such a set as any other, and the next outline makes it again.
+// False when the set must be made from the whole subtree.
+bool outlineFromRims(TWMapBranch &branch)
+{
+    PointDictionary &set = branch.childrenBoundaryPoints();
+    set.clear();
+    Rim &rim = branch.outlineRim();
+    rim.setFromRims.reset();
+    const float grow = repelOf(branch) + effectiveBoundaryMargin(branch);
+    if (!(grow >= 0 && grow < LargestRegularCoordinate))
+        return false;
+    PointList &outline = branch.childrenBoundaryOutlinePoints();
+    const int level = shownLevel(branch);
+    if (level < 0) {
+        dropCachedPath(branch);
+        outline.clear();
+        return true;
+    }
+    // The branch's own corners come first: where the outline starts and
+    // which way it turns are read from them.
+    if (!regular(layoutRoom(branch)))
+        return false;
+    const int hideLevel = hideLevelOf(branch);
+    std::vector<TWMapBranch *> order{&branch};
+    std::vector<std::shared_ptr<TWMapBranch>> kept;
+    if (childrenShown(branch, level, hideLevel)) {
+        for (const std::shared_ptr<TWMapBranch> &child : branch.children()) {
+            ensureRims(*child, level + 1, hideLevel);
+            for (const std::weak_ptr<TWMapBranch> &d : child->outlineRim().branches) {
+                if (std::shared_ptr<TWMapBranch> alive = d.lock()) {
+                    order.push_back(alive.get());
+                    kept.push_back(std::move(alive));
+                }
+            }
+        }
+    }
+    set.reserve(qsizetype(order.size()));
+    for (TWMapBranch *d : order)
+        fillCorners(set[keyOf(*d)], layoutRoom(*d), grow);
+    // As the whole set is read: each key's points once, where first met.
+    PointList holders;
+    holders.reserve(qsizetype(4 * order.size()));
+    QSet<QString> met;
+    for (TWMapBranch *d : order) {
+        const QString key = keyOf(*d);
+        if (!met.contains(key)) {
+            met.insert(key);
+            holders.append(set.value(key));
+        }
+    }
+    std::vector<Point> points;
+    points.reserve(size_t(holders.size()));
+    for (const std::shared_ptr<TWPointHolder> &h : std::as_const(holders))
+        points.push_back(h->point());
+    const std::vector<int> hull = TWBoundaryOutline::hullOfPoints(points);
+    dropCachedPath(branch);
+    outline.clear();
+    outline.reserve(qsizetype(hull.size()));
+    for (const int index : hull)
+        outline.append(holders.at(index));
+    if (const PointList &own = set.value(keyOf(branch)); !own.isEmpty())
+        rim.setFromRims = own.first();
+    return true;
+}
+
+// Whether the set is the one made from the rims: one filled otherwise, even
+// after that, is read whole.
+bool setMadeFromRims(TWMapBranch &branch)
+{
+    const std::shared_ptr<TWPointHolder> mark = branch.outlineRim().setFromRims.lock();
+    if (!mark)
+        return false;
+    const PointDictionary &set = branch.childrenBoundaryPoints();
+    const auto it = set.constFind(keyOf(branch));
+    return it != set.cend() && !it->isEmpty() && it->first() == mark;
+}
+
 } // namespace
 
 float effectiveBoundaryMargin(const TWMapBranch &branch)
@@ -359,6 +614,7 @@ void removeChildFromBoundary(TWMapBranch &branch, TWMapBranch &removed)
 void invalidateBoundary(TWMapBranch &branch)
 {
     branch.childrenBoundaryOutlinePoints().clear();
+    forgetRim(branch);
     dropCachedPath(branch);
 }
 
@@ -392,6 +648,10 @@ template <typename Move> void moveHolders(const PointDictionary &points, Move mo
 
 void moveBoundaryBy(TWMapBranch &branch, float dx, float dy)
 {
+    // The shape moved apart from the rest of the trees it is in: which
+    // rectangles reach their outlines' corners is to be worked out again.
+    for (TWMapBranch *b = &branch; b; b = b->parent())
+        forgetRim(*b);
     moveHolders(branch.childrenBoundaryPoints(),
                 [dx, dy](TWPointHolder &p) { p.movePointByX(dx, dy); });
     // The outline may be a copy that does not share the moved points, and a
@@ -445,6 +705,10 @@ const PointList &autolayoutChildrenBoundaryOutlinePoints(TWMapBranch &branch)
 
 void recalculateBoundary(TWMapBranch &branch)
 {
+    if (!branch.isRoot() &&
+        (branch.childrenBoundaryPoints().isEmpty() || setMadeFromRims(branch)) &&
+        outlineFromRims(branch))
+        return;
     if (branch.childrenBoundaryPoints().isEmpty())
         rebuildOrdinary(branch);
     const PointList points = allPoints(branch);
@@ -459,13 +723,6 @@ void appendPoints(std::vector<Point> &points, const PointList &holders)
 {
     for (const std::shared_ptr<TWPointHolder> &p : holders)
         points.push_back(p->point());
-}
-
-void appendCorners(std::vector<Point> &points, Rect r, float grow)
-{
-    const Rect g = r.insetBy(-grow, -grow);
-    points.insert(points.end(),
-                  {{g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()}, {g.maxX(), g.maxY()}});
 }
 
 // The points whose hull is the branch's autolayout outline. A child grown by

@@ -7,6 +7,7 @@
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWFlexiBranch.h"
 #include "graphics/TWImage.h"
+#include "graphics/TWInheritedLookups.h"
 #include "graphics/TWLine.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWMapUtilities.h"
@@ -601,6 +602,11 @@ void drawSelf(TWMapBranch &branch, const Pass &pass)
 {
     if (!pass.expansionState.shouldDrawBranch(branch))
         return;
+    // Drawing changes no shadow, colour or parent: each is looked up once
+    // for the whole subtree.
+    std::optional<TWInheritedLookups> lookups;
+    if (!TWInheritedLookups::current())
+        lookups.emplace();
     Culling culling;
     if (const TWMap *map = branch.map();
         map && pass.expansionState.mode() == TWMapExpansionState::NotHidden) {

@@ -709,6 +709,10 @@ TWMapBranch::PointList &TWMapBranch::childrenBoundaryOutlinePoints()
 {
     return caches().childrenBoundaryOutlinePoints;
 }
+TWMapBranch::OutlineRim &TWMapBranch::outlineRim()
+{
+    return caches().outlineRim;
+}
 TWMapBranch::PointDictionary &TWMapBranch::autolayoutChildrenBoundaryPoints()
 {
     return caches().autolayoutChildrenBoundaryPoints;

@@ -238,6 +238,19 @@ public:
     // Layout state (read and written by layout and boundary code).
     PointDictionary &childrenBoundaryPoints();
     PointList &childrenBoundaryOutlinePoints();
+    // The branches of the shown subtree whose rectangles reach the corners
+    // of its outline, in tree order, as worked out for the branch's level
+    // and the map's hide level (level -1: not worked out); and, when the
+    // branch's set holds only such branches of its subtree, the first point
+    // it holds for the branch itself.
+    struct OutlineRim
+    {
+        std::vector<std::weak_ptr<TWMapBranch>> branches;
+        int level = -1;
+        int hideLevel = 0;
+        std::weak_ptr<TWPointHolder> setFromRims;
+    };
+    OutlineRim &outlineRim();
     PointDictionary &autolayoutChildrenBoundaryPoints();
     // The branch's own points while a layout runs, kept apart from the set
     // above, which then holds nothing else (a hash per branch for one entry).

@@ -64,6 +64,7 @@ struct TWMapBranch::Caches
     QVariantList hyperlinkTooltipInfo;
     PointDictionary childrenBoundaryPoints;
     PointList childrenBoundaryOutlinePoints;
+    OutlineRim outlineRim;
     PointDictionary autolayoutChildrenBoundaryPoints;
     PointList autolayoutOwnPoints;
     PointList autolayoutChildrenBoundaryOutlinePoints;
