@@ -6,6 +6,7 @@
 #include "canvas/TWBranchDragTrackers.h"
 #include "canvas/TWGraphicView.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
 #include "mapdrawing/TWPrintCanvasController.h"
 #include "mapdrawing/TWPrintView.h"
 #include "model/TWMap.h"
@@ -14,6 +15,7 @@
 #include "platform/NotificationQueue.h"
 
 #include <QEvent>
+#include <QRegion>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <algorithm>
@@ -135,9 +137,8 @@ QSize TWDocumentViewController::contentSize() const
 Size TWDocumentViewController::visibleAreaSize() const
 {
     const double zoom = m_zoomAmount > 0 ? m_zoomAmount / 100.0 : 1.0;
-    const QSize c =
-        contentSize() - QSize(m_graphicView->verticalScrollBar()->sizeHint().width(),
-                              m_graphicView->horizontalScrollBar()->sizeHint().height());
+    const QSize c = contentSize() - QSize(m_graphicView->verticalScrollBar()->sizeHint().width(),
+                                          m_graphicView->horizontalScrollBar()->sizeHint().height());
     // Screen pixels are paper units at the zoom.
     return Size(float(std::max(0, c.width()) / zoom), float(std::max(0, c.height()) / zoom));
 }
@@ -173,6 +174,12 @@ void TWDocumentViewController::registerForNotifications()
             printInfoDidChange();
         }));
     on(TWMapsDoc::BranchHideLevelChangedNotification, nullptr, &C::update);
+    // The map left where it was while a text was edited moves now.
+    m_observers.push_back(center.observe(TWTextArea::TextAreaEditingStateChangedNotification,
+                                         nullptr, [this](const Notification &) {
+                                             if (!m_closed && m_printCanvas->trimWaitsForEditing())
+                                                 updateWhenIdle();
+                                         }));
     on(TWMapBranch::HideChildrenNotification, nullptr, &C::update);
     on(TWMapBranch::ShowChildrenNotification, nullptr, &C::update);
     m_observers.push_back(center.observe(TWDocument::WillCloseNotification, m_document,
@@ -334,7 +341,8 @@ void TWDocumentViewController::update()
     const TWPrintCanvasController::ExtentHold hold(*m_printCanvas);
     if (m_printView) {
         // Counts the pages, sizes the map's canvas and announces the update.
-        m_printView->updatePrintCanvas();
+        // Sized below, to the window's layer.
+        m_printView->updatePrintCanvas(false);
         updateViews();
         return;
     }
@@ -368,7 +376,15 @@ void TWDocumentViewController::updateViews()
     }
     m_graphicView->mapGeometryDidChange();
     updateZoomViewRectAndCenterContent();
-    m_scrollView->viewport()->update();
+    // What lies around the canvas: the canvas repaints what changed on it
+    // itself, and repainting it whole after every added branch costs what
+    // the whole visible map costs to draw.
+    QWidget *outer = m_scrollView->viewport();
+    QRegion around(outer->rect());
+    if (m_graphicView->isVisible())
+        around -= QRect(m_graphicView->mapTo(outer, QPoint(0, 0)), m_graphicView->size());
+    if (!around.isEmpty())
+        outer->update(around);
 }
 
 void TWDocumentViewController::updateZoomViewRectAndCenterContent()
@@ -415,8 +431,9 @@ void TWDocumentViewController::zoomToFitMapInWindow()
     }
     // What the canvas shows beside its scroll bars, which take their room
     // whether they show or not.
-    const QSize c = contentSize() - QSize(m_graphicView->verticalScrollBar()->sizeHint().width(),
-                                          m_graphicView->horizontalScrollBar()->sizeHint().height());
+    const QSize c =
+        contentSize() - QSize(m_graphicView->verticalScrollBar()->sizeHint().width(),
+                              m_graphicView->horizontalScrollBar()->sizeHint().height());
     // An empty map or window has no zoom that fits it.
     if (width <= 0 || height <= 0 || c.width() <= 0 || c.height() <= 0)
         return;

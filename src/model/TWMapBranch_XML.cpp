@@ -1149,6 +1149,7 @@ xmlNodePtr TWMapBranch::addXmlDataToNode(xmlNodePtr parent, bool embeddingBinary
         qsizetype next;
     };
     const auto open = [embeddingBinaryData](TWMapBranch &b, xmlNodePtr into) {
+        b.materializeOutlineNumberLabel();
         xmlNodePtr e = TWXMLUtils::addElementChild(into, "TWMapBranch");
         TWMapBranchElement::writeItems(b, e, 0, Children, embeddingBinaryData);
         xmlNodePtr children =
@@ -1192,6 +1193,7 @@ bool TWMapBranch::writeXML(XMLStreamWriter &writer, bool embeddingBinaryData)
         qsizetype next;
     };
     const auto open = [&](TWMapBranch &b) {
+        b.materializeOutlineNumberLabel();
         writer.writeStartElement(u"TWMapBranch");
         writeItems(b, 0, Children);
         if (!b.m_children.isEmpty())
