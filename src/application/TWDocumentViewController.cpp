@@ -15,7 +15,6 @@
 #include "platform/NotificationQueue.h"
 
 #include <QEvent>
-#include <QRegion>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <algorithm>
@@ -376,15 +375,7 @@ void TWDocumentViewController::updateViews()
     }
     m_graphicView->mapGeometryDidChange();
     updateZoomViewRectAndCenterContent();
-    // What lies around the canvas: the canvas repaints what changed on it
-    // itself, and repainting it whole after every added branch costs what
-    // the whole visible map costs to draw.
-    QWidget *outer = m_scrollView->viewport();
-    QRegion around(outer->rect());
-    if (m_graphicView->isVisible())
-        around -= QRect(m_graphicView->mapTo(outer, QPoint(0, 0)), m_graphicView->size());
-    if (!around.isEmpty())
-        outer->update(around);
+    m_scrollView->viewport()->update();
 }
 
 void TWDocumentViewController::updateZoomViewRectAndCenterContent()

@@ -359,10 +359,6 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    // What the canvas paints does not follow its focus: the label editor
-    // taking the focus must not repaint the whole view.
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;

@@ -78,16 +78,6 @@ void TWGraphicView::eraseTempLinkLine(const Notification &n)
     m_shownTempLinkLine.reset();
 }
 
-void TWGraphicView::focusInEvent(QFocusEvent *event)
-{
-    event->accept();
-}
-
-void TWGraphicView::focusOutEvent(QFocusEvent *event)
-{
-    event->accept();
-}
-
 void TWGraphicView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());

@@ -47,8 +47,8 @@ protected:
 };
 
 // A new child of the central branch shows itself and its label editor; the
-// canvas around them stays as it was painted (the window's layers keep their
-// size, the canvas gives the focus up without a repaint).
+// canvas around them stays as it was painted (the window's layers keep
+// their size through the update).
 TEST_F(EditingRedrawTest, AddingAChildRepaintsLessThanTheWholeCanvas)
 {
     {
