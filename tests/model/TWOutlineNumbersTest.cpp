@@ -170,6 +170,7 @@ TEST_F(TWOutlineNumbersTest, AfterMovesOnlyTheChildrenTheyReorderedAreRenumbered
          [this](auto &b) {
              b["c1"]->moveBranchBy(0, 150, true);
              map->branchShapeMoved(*child(root, 900, "late"));
+             map->branchChildrenChanged(*root);
          },
          {"A1", "B", "c1", "c2", "c3", "e1"},
          "A1=x B=2 c1=2.1.3 c2=2.1.1 c3=2.1.2 e1=2.1.2.1.1"},
