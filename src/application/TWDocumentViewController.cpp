@@ -136,8 +136,9 @@ QSize TWDocumentViewController::contentSize() const
 Size TWDocumentViewController::visibleAreaSize() const
 {
     const double zoom = m_zoomAmount > 0 ? m_zoomAmount / 100.0 : 1.0;
-    const QSize c = contentSize() - QSize(m_graphicView->verticalScrollBar()->sizeHint().width(),
-                                          m_graphicView->horizontalScrollBar()->sizeHint().height());
+    const QSize c =
+        contentSize() - QSize(m_graphicView->verticalScrollBar()->sizeHint().width(),
+                              m_graphicView->horizontalScrollBar()->sizeHint().height());
     // Screen pixels are paper units at the zoom.
     return Size(float(std::max(0, c.width()) / zoom), float(std::max(0, c.height()) / zoom));
 }
@@ -422,9 +423,8 @@ void TWDocumentViewController::zoomToFitMapInWindow()
     }
     // What the canvas shows beside its scroll bars, which take their room
     // whether they show or not.
-    const QSize c =
-        contentSize() - QSize(m_graphicView->verticalScrollBar()->sizeHint().width(),
-                              m_graphicView->horizontalScrollBar()->sizeHint().height());
+    const QSize c = contentSize() - QSize(m_graphicView->verticalScrollBar()->sizeHint().width(),
+                                          m_graphicView->horizontalScrollBar()->sizeHint().height());
     // An empty map or window has no zoom that fits it.
     if (width <= 0 || height <= 0 || c.width() <= 0 || c.height() <= 0)
         return;
