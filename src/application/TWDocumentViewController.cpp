@@ -6,6 +6,7 @@
 #include "canvas/TWBranchDragTrackers.h"
 #include "canvas/TWGraphicView.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWTextArea.h"
 #include "mapdrawing/TWPrintCanvasController.h"
 #include "mapdrawing/TWPrintView.h"
 #include "model/TWMap.h"
@@ -173,6 +174,12 @@ void TWDocumentViewController::registerForNotifications()
             printInfoDidChange();
         }));
     on(TWMapsDoc::BranchHideLevelChangedNotification, nullptr, &C::update);
+    // The map left where it was while a text was edited moves now.
+    m_observers.push_back(center.observe(TWTextArea::TextAreaEditingStateChangedNotification,
+                                         nullptr, [this](const Notification &) {
+                                             if (!m_closed && m_printCanvas->trimWaitsForEditing())
+                                                 updateWhenIdle();
+                                         }));
     on(TWMapBranch::HideChildrenNotification, nullptr, &C::update);
     on(TWMapBranch::ShowChildrenNotification, nullptr, &C::update);
     m_observers.push_back(center.observe(TWDocument::WillCloseNotification, m_document,
@@ -334,7 +341,8 @@ void TWDocumentViewController::update()
     const TWPrintCanvasController::ExtentHold hold(*m_printCanvas);
     if (m_printView) {
         // Counts the pages, sizes the map's canvas and announces the update.
-        m_printView->updatePrintCanvas();
+        // Sized below, to the window's layer.
+        m_printView->updatePrintCanvas(false);
         updateViews();
         return;
     }

@@ -185,7 +185,12 @@ void TWPrintCanvasController::updateCanvasSizeForMap(TWMap *map)
         return;
     // The extent is measured once more only where the drawing moved.
     std::optional<Rect> unmoved;
-    removeUnusedAreaFromMap(map, unmoved);
+    // A label typed past the map's edge would slide the whole map at every
+    // keystroke: the map moves once editing has ended.
+    const TWTextArea *editing = m_document ? m_document->editingTextArea() : nullptr;
+    m_trimWaitsForEditing = editing && editing->map() == map;
+    if (!m_trimWaitsForEditing)
+        removeUnusedAreaFromMap(map, unmoved);
     const Rect r = unmoved ? *unmoved : map->getBoundingDrawingRectForAllGraphics();
     keepExtent(map, r);
     const double s = scale();

@@ -65,6 +65,9 @@ public:
     // Moves the map out of empty pages, counts the pages its drawing needs
     // and sets its canvas size to the whole pages. Nothing for no map.
     void updateCanvasSizeForMap(TWMap *map);
+    // Whether the last update left the map where it was because a text was
+    // being edited: the next update after editing moves it.
+    bool trimWaitsForEditing() const { return m_trimWaitsForEditing; }
     // The size the print view and the canvas take, at the origin.
     Rect printCanvasRect() const;
     // Moves the map (one undoable move of its tree) so that its drawing
@@ -107,6 +110,7 @@ private:
     void keepExtent(TWMap *map, const Rect &extent) const;
 
     TWPrintDocument *m_document;
+    bool m_trimWaitsForEditing = false;
     int m_holds = 0;
     mutable TWMap *m_heldMap = nullptr;
     mutable std::optional<Rect> m_heldExtent;

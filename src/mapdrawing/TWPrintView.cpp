@@ -69,14 +69,15 @@ void TWPrintView::setFollowsUpdateNotifications(bool follow)
         }));
 }
 
-void TWPrintView::updatePrintCanvas()
+void TWPrintView::updatePrintCanvas(bool resizeToCanvas)
 {
     if (!m_controller)
         return;
     m_controller->updateCanvasSizeForMap(map());
     const Rect r = m_controller->printCanvasRect();
-    resize(int(std::ceil(std::min(r.width(), 1.0e6f))),
-           int(std::ceil(std::min(r.height(), 1.0e6f))));
+    if (resizeToCanvas)
+        resize(int(std::ceil(std::min(r.width(), 1.0e6f))),
+               int(std::ceil(std::min(r.height(), 1.0e6f))));
     emit printCanvasRectChanged(r.toQt());
     if (TWMapsDoc *doc = mapsDocument())
         NotificationCenter::defaultCenter().post(TWPrintCanvasController::DidUpdateNotification,

@@ -29,8 +29,9 @@ class TWPrintCanvasController;
 // maps document, turns "TWPrintCanvasControllerNeedsUpdateWhenIdle" into
 // one such notification for when the loop is idle, recomputes the printable
 // page when the current map's print setup changes, and after each update
-// resizes itself, emits printCanvasRectChanged() (the window sizes its other
-// layers from it) and posts "TWPrintCanvasControllerDidUpdate".
+// resizes itself (unless its owner sizes it), emits printCanvasRectChanged()
+// (the window sizes its other layers from it) and posts
+// "TWPrintCanvasControllerDidUpdate".
 class TWPrintView : public QWidget
 {
     Q_OBJECT
@@ -48,7 +49,10 @@ public:
     bool followsUpdateNotifications() const { return !m_observers.empty(); }
     // Moves the map out of empty pages, recounts the pages, sizes the map's
     // canvas and this view, then announces it.
-    void updatePrintCanvas();
+    // Without `resizeToCanvas` the owner sizes the view: a resize to the
+    // whole canvas and back to the window's layer would repaint the canvas
+    // whole.
+    void updatePrintCanvas(bool resizeToCanvas = true);
     // The maps document's page frames (an undoable switch of the document).
     bool showsPageFrames() const;
     void setShowsPageFrames(bool show);

@@ -497,20 +497,27 @@ void TWMap::updateOutlineNumbers()
             reorderedSet.insert(parent.get());
         }
     }
-    // A re-ordered branch below another is renumbered with it; the rest go
-    // in the order of the tree, as a whole-map numbering would meet them.
-    // The layout services number them, as they number whole maps.
+    // Every re-ordered branch is listed, in the order of the tree, as a
+    // whole-map numbering would meet them: below a branch whose number
+    // stayed, the numbering goes no further, so one re-ordered below another
+    // is numbered by itself. The layout services number them, as they
+    // number whole maps.
     QList<std::pair<QList<int>, TWMapBranch *>> renumbered;
     for (const std::shared_ptr<TWMapBranch> &parent : std::as_const(reordered)) {
-        bool covered = false;
         QList<int> place;
         const TWMapBranch *b = parent.get();
-        for (; b->parent() && !covered; b = b->parent()) {
-            covered = reorderedSet.contains(b->parent());
-            place.prepend(b->childIndex());
+        for (; b && b->parent(); b = b->parent()) {
+            const BranchList &siblings = b->parent()->children();
+            const auto at = std::find_if(siblings.cbegin(), siblings.cend(),
+                                         [b](const auto &s) { return s.get() == b; });
+            // A subtree taken out of the tree is numbered when it comes back.
+            if (at == siblings.cend()) {
+                b = nullptr;
+                break;
+            }
+            place.prepend(int(at - siblings.cbegin()));
         }
-        // A subtree taken out of the tree is numbered when it comes back.
-        if (!covered && b == m_root.get())
+        if (b == m_root.get())
             renumbered.append({place, parent.get()});
     }
     std::sort(renumbered.begin(), renumbered.end(),

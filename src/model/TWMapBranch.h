@@ -295,7 +295,19 @@ public:
     void setParent(TWMapBranch *parent);
     // Registers its inverse with the new map's and the old map's undo manager.
     void setMap(TWMap *map);
+    // Undoable, one inverse a call. The label showing the number follows at
+    // once where it is shown; a hidden one waits (see below).
     void setOutlineNumber(const QString &number);
+    // The same without an inverse, for renumbering, which registers one for
+    // every number it changed; the number replaced goes into `old`. False
+    // when the number was already this one.
+    bool assignOutlineNumber(const QString &number, QString *old = nullptr);
+    // A hidden number's label text is brought up to its number only when it
+    // is shown or saved: renumbering a big map then touches strings only.
+    // The label is made from the number alone, so it is never recorded for
+    // undo.
+    void materializeOutlineNumberLabel();
+    bool outlineNumberLabelPending() const { return m_outlineNumberLabelPending; }
     void setTextMaxWidthSet(bool set);
     void setTextMaxWidth(float width);
     void setChildrenHidden(bool hidden);
@@ -993,6 +1005,7 @@ private:
     GraphicList m_linkedGraphics;
     EnclosedGraphicList m_otherEnclosedGraphics;
     QString m_outlineNumber;
+    bool m_outlineNumberLabelPending = false;
     Rect m_cachedBounds;
     // A cache: dropping it does not change the branch.
     mutable bool m_subtreeExtentValid = false;

@@ -12,6 +12,7 @@
 #include "graphics/TWTextArea.h"
 #include "model/TWBranchOrdering.h"
 #include "model/TWMap.h"
+#include "model/TWMapDrawingServices.h"
 #include "model/TWMapsDoc.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
@@ -201,41 +202,80 @@ std::optional<Target> deeperSiblingTarget(TWMap &map, TWMapBranch &parent, TWMap
     return t;
 }
 
-// A main branch's shown branches as rectangles (shape and label), with the
+// A main branch's shown branches as rectangles (shape and label), with a
 // box around them all, which spares comparing subtrees that are far apart.
+// The box is the subtree's kept drawing extent where there is one (it holds
+// every rectangle); the rectangles are gathered only when a box is reached,
+// so that most of a big map is never walked.
 struct Subtree
 {
     TWMapBranch *top = nullptr;
-    QList<Rect> rects;
     Rect box;
 
-    explicit Subtree(TWMapBranch &branch) : top(&branch)
+    Subtree(TWMapBranch &branch, int shownLevels) : top(&branch)
+    {
+        if (const std::optional<Rect> kept = branch.subtreeDrawingExtent(shownLevels))
+            box = *kept;
+        else
+            measure();
+    }
+    const QList<Rect> &rects()
+    {
+        if (!m_measured)
+            measure();
+        return m_rects;
+    }
+    void offset(float dy)
+    {
+        // Rectangles gathered later read the branches where they now are.
+        for (Rect &r : m_rects)
+            r = r.offsetBy(0, dy);
+        box = box.offsetBy(0, dy);
+    }
+
+private:
+    void measure()
     {
         TWMapBranch::BranchList shown;
-        branch.allDescendantsIntoArray(shown, false);
-        rects.reserve(shown.size());
+        top->allDescendantsIntoArray(shown, false);
+        m_rects.clear();
+        m_rects.reserve(shown.size());
         float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
         for (const std::shared_ptr<TWMapBranch> &b : std::as_const(shown)) {
             if (!b->mainGraphic())
                 continue;
             const Rect r = b->branchBounds();
-            if (rects.isEmpty()) {
+            if (m_rects.isEmpty()) {
                 x0 = r.minX(), y0 = r.minY(), x1 = r.maxX(), y1 = r.maxY();
             } else {
                 x0 = std::min(x0, r.minX()), y0 = std::min(y0, r.minY());
                 x1 = std::max(x1, r.maxX()), y1 = std::max(y1, r.maxY());
             }
-            rects.append(r);
+            m_rects.append(r);
         }
         box = Rect(x0, y0, x1 - x0, y1 - y0);
+        m_measured = true;
     }
-    void offset(float dy)
-    {
-        for (Rect &r : rects)
-            r = r.offsetBy(0, dy);
-        box = box.offsetBy(0, dy);
-    }
+    QList<Rect> m_rects;
+    bool m_measured = false;
 };
+
+// The shown branches' rectangles of a subtree that may come within the gap
+// of `r` across; a part whose drawing lies clear of it is passed over
+// whole, so that placing a main branch costs what stands beside it.
+void rectsAcross(TWMap &map, TWMapBranch &b, const Rect &r, float gap, int shownLevels,
+                 QList<Rect> &into)
+{
+    if (b.hidden())
+        return;
+    const Rect extent = map.drawingServices().subtreeDrawingExtent(b, shownLevels);
+    if (!(r.minX() < extent.maxX() + gap && extent.minX() < r.maxX() + gap))
+        return;
+    if (b.mainGraphic())
+        into << b.branchBounds();
+    for (const std::shared_ptr<TWMapBranch> &child : b.children())
+        rectsAcross(map, *child, r, gap, shownLevels - 1, into);
+}
 
 // Closer than the gap on both axes; a hair less counts as touching.
 bool crowds(const Rect &a, const Rect &b, float gap)
@@ -273,20 +313,28 @@ class RectGrid
 {
 public:
     explicit RectGrid(float gap) : m_gap(gap) {}
-    void add(const Subtree &subtree)
+    // The subtree must outlive the grid; its rectangles are filed once a
+    // box reaches it.
+    void add(Subtree &subtree) { m_subtrees.append({&subtree, false}); }
+    // Whether any subtree filed comes within the gap of the box; files the
+    // rectangles of those that do, for near().
+    bool reaches(const Rect &box)
     {
-        m_boxes.append(subtree.box);
-        for (const Rect &r : subtree.rects) {
-            const qsizetype i = m_rects.size();
-            m_rects.append(r);
-            forCells(r, [&](quint64 key) { m_cells[key].append(i); });
+        bool any = false;
+        for (auto &[subtree, filed] : m_subtrees) {
+            if (!crowds(box, subtree->box, m_gap))
+                continue;
+            any = true;
+            if (!filed) {
+                filed = true;
+                for (const Rect &r : subtree->rects()) {
+                    const qsizetype i = m_rects.size();
+                    m_rects.append(r);
+                    forCells(r, [&](quint64 key) { m_cells[key].append(i); });
+                }
+            }
         }
-    }
-    // Whether any subtree filed comes within the gap of the box.
-    bool reaches(const Rect &box) const
-    {
-        return std::any_of(m_boxes.cbegin(), m_boxes.cend(),
-                           [&](const Rect &b) { return crowds(box, b, m_gap); });
+        return any;
     }
     // Calls back with every filed rectangle that may come within the gap.
     template <typename F> void near(const Rect &r, F &&f) const
@@ -312,20 +360,20 @@ private:
                 f((quint64(quint32(x)) << 32) | quint32(y));
     }
     float m_gap;
-    QList<Rect> m_boxes;
+    QList<std::pair<Subtree *, bool>> m_subtrees;
     QList<Rect> m_rects;
     QHash<quint64, QList<qsizetype>> m_cells;
 };
 
 // Pushes a main branch up (direction -1) or down (+1) until none of its
 // shown rectangles comes closer than the gap to those already settled.
-void pushClear(Subtree &moving, const RectGrid &settled, float direction, float gap)
+void pushClear(Subtree &moving, RectGrid &settled, float direction, float gap)
 {
     // Each push clears at least one pair for good; the cap only guards
     // against rounding going round in circles.
     for (int round = 0; round < 64 && settled.reaches(moving.box); ++round) {
         float shift = 0;
-        for (const Rect &g : moving.rects)
+        for (const Rect &g : moving.rects())
             settled.near(g, [&](const Rect &o) {
                 if (crowds(g, o, gap))
                     shift = std::max(shift, direction < 0 ? g.maxY() + gap - o.minY()
@@ -491,9 +539,10 @@ void TWMap::makeRoomForNewBranches(const BranchList &added)
         if (branch->parent() == m_root.get()) {
             // A new main branch has no subtree yet: it moves, nothing else.
             QList<Rect> others;
+            const Rect r = branch->branchBounds();
             for (const std::shared_ptr<TWMapBranch> &k : m_root->children())
-                if (k != branch && !k->hidden())
-                    others << Subtree(*k).rects;
+                if (k != branch)
+                    rectsAcross(*this, *k, r, gap, branchHideLevel() - 1, others);
             if (m_root->mainGraphic())
                 others << m_root->branchBounds();
             const float dy = nearestFreeShift(branch->branchBounds(), others, gap);
@@ -510,7 +559,8 @@ void TWMap::makeRoomForNewBranches(const BranchList &added)
         for (const std::shared_ptr<TWMapBranch> &k : m_root->children()) {
             if (k.get() == top || k->hidden() || !k->mainGraphic())
                 continue;
-            (k->mainGraphic()->bounds().midY() < topY ? above : below).append(Subtree(*k));
+            (k->mainGraphic()->bounds().midY() < topY ? above : below)
+                .append(Subtree(*k, branchHideLevel() - 1));
         }
         const auto midY = [](const Subtree &k) { return k.top->mainGraphic()->bounds().midY(); };
         std::stable_sort(above.begin(), above.end(),
@@ -520,7 +570,8 @@ void TWMap::makeRoomForNewBranches(const BranchList &added)
         for (const auto &[side, direction] :
              {std::pair<QList<Subtree> *, float>{&above, -1.f}, {&below, 1.f}}) {
             RectGrid settled(gap);
-            settled.add(Subtree(*top));
+            Subtree grown(*top, branchHideLevel() - 1);
+            settled.add(grown);
             for (Subtree &k : *side) {
                 pushClear(k, settled, direction, gap);
                 settled.add(k);

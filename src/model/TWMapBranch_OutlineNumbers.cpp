@@ -2,6 +2,9 @@
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
 #include "model/TWOutlineNumbering.h"
+#include "platform/UndoManager.h"
+
+#include <vector>
 
 namespace {
 
@@ -62,22 +65,85 @@ QStringList childFormatsOf(const TWMapBranch &branch, const QStringList &formatS
     return childFormats;
 }
 
+// The numbers one renumbering replaced, in the order it replaced them: its
+// one undo step puts them back. A big map renumbers tens of thousands of
+// branches after a single insertion.
+struct Replaced
+{
+    std::shared_ptr<TWMapBranch> branch;
+    QString number;
+};
+using ReplacedNumbers = std::vector<Replaced>;
+
+// Where the renumbering under way keeps what it replaced; null when nothing
+// is to be registered.
+ReplacedNumbers *s_replaced = nullptr;
+
+// Whether the number changed.
+bool assign(TWMapBranch &branch, const QString &number)
+{
+    QString old;
+    if (!branch.assignOutlineNumber(number, s_replaced ? &old : nullptr))
+        return false;
+    if (!s_replaced)
+        return true;
+    if (std::shared_ptr<TWMapBranch> self = branch.weak_from_this().lock())
+        s_replaced->push_back({std::move(self), std::move(old)});
+    return true;
+}
+
+void restoreNumbers(const std::shared_ptr<ReplacedNumbers> &numbers);
+
+// Runs a renumbering that registers one inverse for all the numbers it
+// changes, with the undo manager of `anyBranch`.
+template <class Walk> void renumberUndoably(TWMapBranch &anyBranch, Walk &&walk)
+{
+    UndoManager *undo = anyBranch.undoManager();
+    if (!undo || !undo->isUndoRegistrationEnabled() || s_replaced) {
+        walk();
+        return;
+    }
+    auto replaced = std::make_shared<ReplacedNumbers>();
+    s_replaced = replaced.get();
+    walk();
+    s_replaced = nullptr;
+    if (!replaced->empty())
+        undo->registerUndo([replaced] { restoreNumbers(replaced); });
+}
+
+void restoreNumbers(const std::shared_ptr<ReplacedNumbers> &numbers)
+{
+    // Backwards: a branch numbered twice gets the number it had first.
+    renumberUndoably(*numbers->front().branch, [&] {
+        for (auto it = numbers->rbegin(); it != numbers->rend(); ++it)
+            assign(*it->branch, it->number);
+    });
+}
+
 // Numbers a branch and everything below it. Level, position among the
 // siblings and hiding by an ancestor are handed down rather than looked up
 // again at every branch: a map of many thousand branches is renumbered after
 // every move.
+//
+// With `keepUnchanged`, a branch whose number stayed leaves its subtree as
+// it is: after moves only the order of some children changed, and below a
+// branch whose number stayed nothing else did (a changed order further down
+// lists its own parent). Adding to the central branch of a big map then
+// renumbers only the main branches after the new one.
 void numberSubtree(TWMapBranch &branch, const QString &previous, const QStringList &formatSettings,
-                   int level, int index, bool hiddenByAncestor)
+                   int level, int index, bool hiddenByAncestor, bool keepUnchanged = false)
 {
+    bool changed = true;
     if (level == 0) {
-        branch.setOutlineNumber(QStringLiteral(""));
+        changed = assign(branch, QStringLiteral(""));
     } else if (hiddenByAncestor) {
-        branch.setOutlineNumber(QString());
+        changed = assign(branch, QString());
     } else if (const std::optional<QString> part =
                    ownPart(formatForLevel(formatSettings, level), index)) {
-        branch.setOutlineNumber(previous.isEmpty() ? *part : previous + QLatin1Char('.') + *part);
+        changed = assign(branch, previous.isEmpty() ? *part : previous + QLatin1Char('.') + *part);
     }
-
+    if (branch.children().isEmpty() || (keepUnchanged && !changed))
+        return;
     const QStringList childFormats = childFormatsOf(branch, formatSettings, level);
     const QString childPrevious =
         branch.resetChildrenOutlineNumbers() ? QStringLiteral("") : branch.outlineNumber();
@@ -85,12 +151,13 @@ void numberSubtree(TWMapBranch &branch, const QString &previous, const QStringLi
     // A copy: setting a number must not disturb the walk.
     const TWMapBranch::BranchList children = branch.children();
     for (qsizetype i = 0; i < children.size(); ++i)
-        numberSubtree(*children.at(i), childPrevious, childFormats, level + 1, int(i), hidesBelow);
+        numberSubtree(*children.at(i), childPrevious, childFormats, level + 1, int(i), hidesBelow,
+                      keepUnchanged);
 }
 
 } // namespace
 
-void renumberChildrenOf(TWMapBranch &parent, const QStringList &mapFormats)
+void renumberChildrenOf(TWMapBranch &parent, const QStringList &mapFormats, bool keepUnchanged)
 {
     QList<const TWMapBranch *> path; // the root first, `parent` last
     for (const TWMapBranch *b = &parent; b; b = b->parent())
@@ -104,8 +171,21 @@ void renumberChildrenOf(TWMapBranch &parent, const QStringList &mapFormats)
     const QString previous =
         parent.resetChildrenOutlineNumbers() ? QStringLiteral("") : parent.outlineNumber();
     const TWMapBranch::BranchList children = parent.children();
-    for (qsizetype i = 0; i < children.size(); ++i)
-        numberSubtree(*children.at(i), previous, formats, int(path.size()), int(i), hidden);
+    renumberUndoably(parent, [&] {
+        for (qsizetype i = 0; i < children.size(); ++i)
+            numberSubtree(*children.at(i), previous, formats, int(path.size()), int(i), hidden,
+                          keepUnchanged);
+    });
+}
+
+void renumberChildrenOf(const QList<TWMapBranch *> &parents, const QStringList &mapFormats)
+{
+    if (parents.isEmpty())
+        return;
+    renumberUndoably(*parents.first(), [&] {
+        for (TWMapBranch *parent : parents)
+            renumberChildrenOf(*parent, mapFormats, true);
+    });
 }
 
 TWPartialRenumbering::TWPartialRenumbering(const TWMap &map, QList<TWMapBranch *> parents)
@@ -131,8 +211,10 @@ const QList<TWMapBranch *> *TWPartialRenumbering::parentsFor(const TWMap &map)
 void TWMapBranch::generateOutlineNumberFromPreviousOutlineNumber(const QString &previous,
                                                                  const QStringList &formatSettings)
 {
-    numberSubtree(*this, previous, formatSettings, getThisBranchLevel(), childIndex(),
-                  ancestorHidesOutlineNumberForChildren());
+    renumberUndoably(*this, [&] {
+        numberSubtree(*this, previous, formatSettings, getThisBranchLevel(), childIndex(),
+                      ancestorHidesOutlineNumberForChildren());
+    });
 }
 
 bool TWMapBranch::ancestorHidesOutlineNumberForChildren() const

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QDebug>
 #include <QHash>
+#include <QScopeGuard>
 #include <functional>
 #include <optional>
 
@@ -434,16 +435,46 @@ NumberLabelSizes &numberLabelSizes()
 
 void TWMapBranch::setOutlineNumber(const QString &number)
 {
-    // A hidden number (null) differs from the root's empty one.
-    if (number == m_outlineNumber && number.isNull() == m_outlineNumber.isNull())
-        return;
-    const QString old = m_outlineNumber;
-    registerUndo([old](TWMapBranch &b) { b.setOutlineNumber(old); });
-    const float oldWidth = totalWidthToAllowForOtherEnclosedGraphics();
-    m_outlineNumber = number;
-    if (UndoManager *undo = undoManager(); undo && undo->isRedoing())
-        return;
+    QString old;
+    if (assignOutlineNumber(number, &old))
+        registerUndo([old](TWMapBranch &b) { b.setOutlineNumber(old); });
+}
 
+bool TWMapBranch::assignOutlineNumber(const QString &number, QString *old)
+{
+    // A hidden number (null) differs from the root's empty one.
+    if (number == m_outlineNumber && number.isNull() == m_outlineNumber.isNull()) {
+        if (m_outlineNumberLabelPending && showsOutlineNumberLabel())
+            materializeOutlineNumberLabel();
+        return false;
+    }
+    // Only the text of a hidden label waits: whether the label is there
+    // follows the number at once, so that indices into the enclosed
+    // graphics never shift later. A number that had a label still has it.
+    const bool labelStays = !number.isEmpty() && !m_outlineNumber.isEmpty();
+    if (old)
+        *old = m_outlineNumber;
+    m_outlineNumber = number;
+    m_outlineNumberLabelPending = true;
+    if (!labelStays || showsOutlineNumberLabel())
+        materializeOutlineNumberLabel();
+    return true;
+}
+
+void TWMapBranch::materializeOutlineNumberLabel()
+{
+    if (!m_outlineNumberLabelPending)
+        return;
+    m_outlineNumberLabelPending = false;
+    UndoManager *undo = undoManager();
+    if (undo)
+        undo->disableUndoRegistration();
+    const auto enable = qScopeGuard([undo] {
+        if (undo)
+            undo->enableUndoRegistration();
+    });
+    const QString &number = m_outlineNumber;
+    const float oldWidth = totalWidthToAllowForOtherEnclosedGraphics();
     int index = -1;
     const std::shared_ptr<TWEnclosedGraphic> record = outlineNumberLabel(&index);
     if (number.isEmpty()) {

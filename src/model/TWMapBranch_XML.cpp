@@ -1164,6 +1164,7 @@ void TWMapBranch::writeXml(XMLOut &out, bool embeddingBinaryData)
         qsizetype next;
     };
     const auto open = [&](TWMapBranch &b) {
+        b.materializeOutlineNumberLabel();
         out.startElement("TWMapBranch");
         TWMapBranchElement::writeItems(b, out, 0, Children, embeddingBinaryData);
         if (!b.m_children.isEmpty())

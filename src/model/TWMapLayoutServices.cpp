@@ -33,8 +33,7 @@ TWMapLayoutServices &TWMapLayoutServices::none()
 void TWMapLayoutServices::recalculateOutlineNumbers(TWMap &map)
 {
     if (const QList<TWMapBranch *> *parents = TWPartialRenumbering::parentsFor(map)) {
-        for (TWMapBranch *parent : *parents)
-            renumberChildrenOf(*parent, map.outlineFormatSettings());
+        renumberChildrenOf(*parents, map.outlineFormatSettings());
         return;
     }
     if (const std::shared_ptr<TWMapBranch> &root = map.root())

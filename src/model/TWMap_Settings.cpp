@@ -390,6 +390,9 @@ template <class Change> void changeOutlineNumbering(TWMap &map, Change &&change)
             widths.append({branch, branch->totalWidthToAllowForOtherEnclosedGraphics()});
     }
     change();
+    for (const auto &[branch, width] : std::as_const(widths))
+        if (branch->outlineNumberLabelPending() && branch->showsOutlineNumberLabel())
+            branch->materializeOutlineNumberLabel();
     forgetSubtreeDrawingExtents(map);
     map.setOutlineNumbersNeedUpdating(true);
     for (const auto &[branch, width] : std::as_const(widths))

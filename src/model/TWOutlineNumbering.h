@@ -7,8 +7,13 @@ class TWMap;
 class TWMapBranch;
 
 // Numbers the children of `parent` and everything below them as numbering
-// the whole map from its root with `mapFormats` would.
-void renumberChildrenOf(TWMapBranch &parent, const QStringList &mapFormats);
+// the whole map from its root with `mapFormats` would. With `keepUnchanged`,
+// below a child whose number stayed nothing is numbered again.
+void renumberChildrenOf(TWMapBranch &parent, const QStringList &mapFormats,
+                        bool keepUnchanged = false);
+// The children of each parent, as one undo step, after moves changed only
+// their order: below a child whose number stayed nothing is numbered again.
+void renumberChildrenOf(const QList<TWMapBranch *> &parents, const QStringList &mapFormats);
 
 // While one is open for a map, its layout services' renumbering numbers
 // only the children of the listed parents: the ones moves re-ordered.

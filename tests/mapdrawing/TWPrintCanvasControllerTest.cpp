@@ -327,6 +327,43 @@ TEST_F(PrintCanvasControllerTest, TheEditorFollowsItsBranchOnlyInThisMap)
     EXPECT_EQ(printDocument.editorMoves.first(), Point(500, 0));
 }
 
+// Typing a label past the map's edge leaves the map where it is until the
+// editing ends: moving every branch at every keystroke is what a big map
+// cannot afford. A text edited on another map holds nothing back.
+TEST_F(PrintCanvasControllerTest, AnUpdateWhileALabelIsEditedLeavesTheMapWhereItIs)
+{
+    auto other = TWMap::create(document.get());
+    auto stranger = TWMapBranch::createWithGraphic(TWGraphic::createWithBounds({0, 0, 10, 10}),
+                                                   nullptr, other.get());
+    struct Case
+    {
+        const char *what;
+        const TWTextArea *editing;
+        bool waits;
+    } const cases[] = {
+        {"nothing edited", nullptr, false},
+        {"the root's label edited", root->enclosedTextArea().get(), true},
+        {"a label of another map edited", stranger->enclosedTextArea().get(), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        document->setShowPageFrames(false);
+        placeDrawingAt(-20, 10);
+        TWPrintCanvasController controller(&printDocument);
+        printDocument.editing = c.editing;
+        controller.updateCanvasSizeForMap(map.get());
+        EXPECT_EQ(controller.trimWaitsForEditing(), c.waits);
+        EXPECT_FLOAT_EQ(drawing().x(), c.waits ? -20.0f : 0.0f);
+        // The canvas still reaches the drawing's far edge.
+        EXPECT_GE(map->canvasSize().width, drawing().maxX());
+        // Once editing has ended, the next update moves it.
+        printDocument.editing = nullptr;
+        controller.updateCanvasSizeForMap(map.get());
+        EXPECT_FALSE(controller.trimWaitsForEditing());
+        EXPECT_FLOAT_EQ(drawing().x(), 0.0f);
+    }
+}
+
 TEST_F(PrintCanvasControllerTest, CountsPagesAndSizesTheCanvasInWholePages)
 {
     document->setShowPageFrames(true);

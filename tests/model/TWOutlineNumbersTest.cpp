@@ -1,8 +1,12 @@
 #include "BranchTestSupport.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWTextArea.h"
+#include "model/TWOutlineNumbering.h"
 #include "platform/NotificationCenter.h"
+#include "support/XMLElement.h"
+#include "support/XMLStreamWriter.h"
 
+#include <QRegularExpression>
 #include <functional>
 #include <map>
 #include <vector>
@@ -150,7 +154,9 @@ TEST_F(TWOutlineNumbersTest, AfterMovesOnlyTheChildrenTheyReorderedAreRenumbered
         const char *what;
         std::function<void(std::map<QString, std::shared_ptr<TWMapBranch>> &)> change;
         QStringList names;
-        QString expected; // A1 was given "x": renumbered only with the whole map
+        // A1 was given "x": renumbered only with the whole map or where A's
+        // number changed.
+        QString expected;
         bool listsBranches = true;
     } cases[] = {
         {"a move within the order renumbers nothing",
@@ -160,6 +166,14 @@ TEST_F(TWOutlineNumbersTest, AfterMovesOnlyTheChildrenTheyReorderedAreRenumbered
          [](auto &b) { b["c1"]->moveBranchBy(0, 150, true); },
          {"A1", "c1", "c2", "c3", "d1", "e1"},
          "A1=x c1=2.1.3 c2=2.1.1 c3=2.1.2 d1=2.1.2.1 e1=2.1.2.1.1"},
+        {"a move deep down and a branch added last to the root",
+         [this](auto &b) {
+             b["c1"]->moveBranchBy(0, 150, true);
+             map->branchShapeMoved(*child(root, 900, "late"));
+             map->branchChildrenChanged(*root);
+         },
+         {"A1", "B", "c1", "c2", "c3", "e1"},
+         "A1=x B=2 c1=2.1.3 c2=2.1.1 c3=2.1.2 e1=2.1.2.1.1"},
         {"a first-level subtree moved past its sibling",
          [](auto &b) { b["A"]->moveBranchBy(0, 500, true); },
          {"A", "A1", "B", "B1", "e1"}, "A=2 A1=2.1 B=1 B1=1.1 e1=1.1.3.1.1"},
@@ -186,7 +200,7 @@ TEST_F(TWOutlineNumbersTest, AfterMovesOnlyTheChildrenTheyReorderedAreRenumbered
              b["c1"]->moveBranchBy(0, 150, true);
              root->removeChild(b["B"]);
          },
-         {"A1", "c1", "c2"}, "A1=1.1 c1=2.1.1 c2=2.1.2"},
+         {"A", "A1", "c1", "c2"}, "A=1 A1=x c1=2.1.1 c2=2.1.2"},
         {"a branch moved again after a numbering is listed again",
          [this](auto &b) {
              b["c1"]->moveBranchBy(0, 150, true);
@@ -328,6 +342,11 @@ TEST_F(TWOutlineNumbersTest, NumberLabelsTakeTheirMeasuredSizeAndHiddenOnesMarkN
         // The same number in both labels: one of each padding.
         first->setOutlineNumber(c.number);
         second->setOutlineNumber(c.number);
+        // A hidden label says its number once it is brought up to date.
+        for (const auto &b : {first, second}) {
+            EXPECT_EQ(b->outlineNumberLabelPending(), !c.shown);
+            b->materializeOutlineNumberLabel();
+        }
         for (const auto &b : {first, second}) {
             const auto label = labelOf(b);
             ASSERT_TRUE(label);
@@ -335,6 +354,135 @@ TEST_F(TWOutlineNumbersTest, NumberLabelsTakeTheirMeasuredSizeAndHiddenOnesMarkN
             EXPECT_EQ(label->bounds().size, measured(*label));
         }
         EXPECT_EQ(marks.isEmpty(), !c.shown) << marks.join(' ').toStdString();
+    }
+}
+
+// Every branch of the tree with its number, "-" for a null one, and what its
+// number label says once brought up to date ("" without a label).
+QStringList numbersAndLabels(TWMapBranch &top)
+{
+    QStringList result;
+    TWMapBranch::BranchList all;
+    top.buildBranchArray(all);
+    for (const auto &b : all) {
+        b->materializeOutlineNumberLabel();
+        QString label;
+        for (int i = 0; i < b->countOfOtherEnclosedGraphics(); ++i) {
+            const auto record = b->objectInOtherEnclosedGraphicsAtIndex(i);
+            if (record->name() == TWMapBranch::OutlineNumberKey)
+                if (const auto text = std::dynamic_pointer_cast<TWTextArea>(record->graphic()))
+                    label = text->outlineString();
+        }
+        const QString &n = b->outlineNumber();
+        result << nameOf(*b) + "=" + (n.isNull() ? QStringLiteral("-") : n) + "[" + label + "]";
+    }
+    return result;
+}
+
+// A renumbering is one undo step whatever it changed, and undo and redo put
+// back every number and what its label says, shown or hidden.
+TEST_F(TWOutlineNumbersTest, UndoAndRedoOfARenumberingRestoreEveryNumber)
+{
+    map->setLayoutServices(std::make_shared<TWMapLayoutServices>());
+    // clang-format off
+    struct Case {
+        const char *what;
+        bool shown;
+        std::function<void()> edit;
+    } cases[] = {
+        {"a branch put first among the root's children, numbers hidden", false,
+         [this] { child(root, 10, "new"); map->recalculateOutlineNumbers(); }},
+        {"the same, numbers shown", true,
+         [this] { child(root, 10, "new"); map->recalculateOutlineNumbers(); }},
+        {"parents and their descendants renumbered in one pass", false,
+         [this] {
+             branches["B1"]->setResetChildrenOutlineNumbers(true);
+             renumberChildrenOf({root.get(), branches["B"].get(), branches["c3"].get()},
+                                map->outlineFormatSettings());
+         }},
+        {"descendants' numbers hidden below a branch", true,
+         [this] { branches["B"]->setHideChildrenOutlineNumbers(true); }},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        clearTree();
+        buildTree();
+        map->setShowOutlineNumbers(c.shown);
+        map->recalculateOutlineNumbers();
+        settle();
+        undo->removeAllActions();
+        const QStringList before = numbersAndLabels(*root);
+
+        c.edit();
+        settle();
+        const QStringList after = numbersAndLabels(*root);
+        ASSERT_NE(after, before);
+        ASSERT_EQ(undo->undoStepCount(), 1);
+        // Both lists name every branch: the new one is left out after undo.
+        undo->undo();
+        settle();
+        QStringList undone = numbersAndLabels(*root);
+        EXPECT_EQ(undone, before);
+        undo->redo();
+        settle();
+        EXPECT_EQ(numbersAndLabels(*root), after);
+        undo->undo();
+        settle();
+    }
+}
+
+// Numbers changed while hidden leave their labels to be brought up to date;
+// writing the branches, either way, writes each label with its number.
+TEST_F(TWOutlineNumbersTest, HiddenNumberLabelsAreWrittenWithTheirNumbers)
+{
+    map->setLayoutServices(std::make_shared<TWMapLayoutServices>());
+    const auto tree = [](TWMapBranch &top) {
+        XMLElement holder = XMLElement::create("XMLObj");
+        top.addXmlDataToNode(holder.node(), false);
+        return holder.elements().at(0).xmlString();
+    };
+    const auto stream = [](TWMapBranch &top) {
+        QByteArray text;
+        XMLStreamWriter writer([&text](const char *data, qint64 size) {
+            text.append(data, size);
+            return true;
+        });
+        EXPECT_TRUE(top.writeXML(writer));
+        EXPECT_TRUE(writer.writeEndDocument());
+        return text;
+    };
+    const std::function<QByteArray(TWMapBranch &)> writers[] = {tree, stream};
+    for (const auto &write : writers) {
+        clearTree();
+        buildTree();
+        map->recalculateOutlineNumbers();
+        settle();
+        // Every number after the new first branch changes while hidden.
+        child(root, 10, "first");
+        map->recalculateOutlineNumbers();
+        settle();
+        ASSERT_TRUE(branches["e1"]->outlineNumberLabelPending());
+        // The numbers themselves are not written: the labels say them.
+        QStringList expected;
+        TWMapBranch::BranchList all;
+        root->buildBranchArray(all);
+        for (const auto &b : all)
+            if (!b->outlineNumber().isEmpty())
+                expected << nameOf(*b) + "[" + b->outlineNumber() + "]";
+
+        const QByteArray xml = write(*root);
+        EXPECT_FALSE(branches["e1"]->outlineNumberLabelPending());
+        const XMLElement element = XMLElement::parse(xml.mid(xml.indexOf("<TWMapBranch")));
+        auto otherMap = TWMap::create(document.get());
+        const auto read =
+            TWMapBranch::initWithXMLNode(element.node(), element.doc(), nullptr, otherMap.get());
+        ASSERT_TRUE(read);
+        QStringList written;
+        for (QString line : numbersAndLabels(*read))
+            if (!line.endsWith("[]"))
+                written << line.remove(QRegularExpression("=[^\\[]*"));
+        EXPECT_EQ(written, expected);
     }
 }
 
