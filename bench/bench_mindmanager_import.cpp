@@ -5,6 +5,7 @@
 // the import is reported beside the size of the XML.
 #include "MindManagerImpExp/mmImpExpController.h"
 #include "PeakMemory.h"
+#include "../tests/common/ZipTestSupport.h"
 #include "application/Startup.h"
 #include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
@@ -26,8 +27,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <archive.h>
-#include <archive_entry.h>
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -101,27 +100,6 @@ QByteArray generatedMap(int count, bool heavy)
     return out;
 }
 
-// A zip archive at `path` holding `members` (name, bytes), as MindManager
-// writes its documents.
-void writeZip(const QString &path, const QList<std::pair<const char *, QByteArray>> &members)
-{
-    ::archive *a = archive_write_new();
-    archive_write_set_format_zip(a);
-    archive_write_open_filename(a, QFile::encodeName(path).constData());
-    for (const auto &[name, data] : members) {
-        archive_entry *e = archive_entry_new();
-        archive_entry_set_pathname(e, name);
-        archive_entry_set_filetype(e, AE_IFREG);
-        archive_entry_set_perm(e, 0644);
-        archive_entry_set_size(e, data.size());
-        archive_write_header(a, e);
-        archive_write_data(a, data.constData(), size_t(data.size()));
-        archive_entry_free(e);
-    }
-    archive_write_close(a);
-    archive_write_free(a);
-}
-
 struct Source
 {
     QTemporaryDir dir;
@@ -140,7 +118,7 @@ struct Source
         file.write(document);
         file.close();
         archive = dir.filePath("Generated.mmap");
-        writeZip(archive, {{"Document.xml", document}});
+        ZipTest::writeZip(archive, {{QStringLiteral("Document.xml"), document}});
     }
 };
 
@@ -242,7 +220,8 @@ struct SharedPicture
         pixel.save(&buffer, "PNG");
         picture += QByteArray(60 << 20, '\0');
         archive = dir.filePath("Shared.mmap");
-        writeZip(archive, {{"Document.xml", xml}, {"bin/p.png", picture}});
+        ZipTest::writeZip(archive,
+                         {{QStringLiteral("Document.xml"), xml}, {QStringLiteral("bin/p.png"), picture}});
     }
 };
 

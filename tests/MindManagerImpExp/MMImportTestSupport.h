@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MMTestSupport.h"
+#include "ZipTestSupport.h"
 
 #include "MindManagerImpExp/mmImpExpController.h"
 #include "mapdrawing/TWMapLayout.h"
@@ -20,8 +21,6 @@
 #include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <archive.h>
-#include <archive_entry.h>
 #include <gtest/gtest.h>
 
 namespace MMImportTest {
@@ -71,21 +70,7 @@ inline QByteArray mapWithTopic(const QString &topic, const QString &after = QStr
 // A zip archive of the members, written to `path`.
 inline void writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &members)
 {
-    archive *a = archive_write_new();
-    archive_write_set_format_zip(a);
-    ASSERT_EQ(archive_write_open_filename(a, QFile::encodeName(path).constData()), ARCHIVE_OK);
-    for (const auto &[name, data] : members) {
-        archive_entry *e = archive_entry_new();
-        archive_entry_set_pathname(e, name.toUtf8().constData());
-        archive_entry_set_filetype(e, AE_IFREG);
-        archive_entry_set_perm(e, 0644);
-        archive_entry_set_size(e, data.size());
-        archive_write_header(a, e);
-        archive_write_data(a, data.constData(), size_t(data.size()));
-        archive_entry_free(e);
-    }
-    archive_write_close(a);
-    archive_write_free(a);
+    ASSERT_TRUE(ZipTest::writeZip(path, members)) << path.toStdString();
 }
 
 // A new document with one blank map, its undo registration off as the

@@ -4,9 +4,12 @@
 // for tests of the zip reader and of what reads archives through it.
 
 #include <QByteArray>
+#include <QFile>
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <archive.h>
+#include <archive_entry.h>
 #include <utility>
 #include <zlib.h>
 
@@ -40,6 +43,31 @@ inline QByteArray deflateRaw(const QByteArray &data)
     out.truncate(qsizetype(z.total_out));
     deflateEnd(&z);
     return out;
+}
+
+// A zip archive of the members written to `path` as common zip writers
+// make them (libarchive's defaults); false when it could not be opened.
+inline bool writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &members)
+{
+    archive *a = archive_write_new();
+    archive_write_set_format_zip(a);
+    if (archive_write_open_filename(a, QFile::encodeName(path).constData()) != ARCHIVE_OK) {
+        archive_write_free(a);
+        return false;
+    }
+    for (const auto &[name, data] : members) {
+        archive_entry *e = archive_entry_new();
+        archive_entry_set_pathname(e, name.toUtf8().constData());
+        archive_entry_set_filetype(e, AE_IFREG);
+        archive_entry_set_perm(e, 0644);
+        archive_entry_set_size(e, data.size());
+        archive_write_header(a, e);
+        archive_write_data(a, data.constData(), size_t(data.size()));
+        archive_entry_free(e);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+    return true;
 }
 
 // How one archive of the table is written.
