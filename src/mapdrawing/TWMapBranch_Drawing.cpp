@@ -131,7 +131,8 @@ void drawGraphic(TWGraphic &g, const Pass &pass, bool marked, const std::optiona
 // A first-level branch's connection is a wedge from the centre of the
 // central branch, whose filled shape hides that end. A central branch that
 // fills nothing (a line, a shape without fill) would show the wedge across
-// its label: the bounds it leaves uncovered, for the wedge to keep out of.
+// its label: what it leaves uncovered, shape and label, for the wedge to keep
+// out of.
 std::optional<Rect> uncoveredCentre(const TWMapBranch &b, const TWGraphic &connection)
 {
     const TWMapBranch *parent = b.parent();
@@ -143,7 +144,11 @@ std::optional<Rect> uncoveredCentre(const TWMapBranch &b, const TWGraphic &conne
     if (centre->canDrawFill() && centre->drawsFill() &&
         centre->inheritedFillColor().alphaComponent() >= 0.99)
         return std::nullopt;
-    return centre->bounds();
+    // A line's label stands above its shape.
+    Rect uncovered = centre->bounds();
+    if (const auto &label = parent->enclosedTextArea())
+        uncovered = uncovered.united(label->bounds());
+    return uncovered;
 }
 
 void drawConnection(const TWMapBranch &b, TWGraphic &connection, const Pass &pass,

@@ -249,31 +249,35 @@ TEST_F(MapDrawingTest, ANewBranchIsJoinedToItsParentAtOnce)
 // keeps the wedge out of its label.
 TEST_F(MapDrawingTest, FirstLevelWedgesKeepOutOfACentreThatFillsNothing)
 {
-    // A rectangle in the centre and line branches around it, as imported maps have.
-    root->publicChangeToBranchType(2);
+    // Line branches around the centre, as imported maps have.
     for (const float y : {100.0f, 300.0f}) {
         auto line = TWMapBranch::createWithGraphic(
             TWMapBranch::makeMainGraphicOfType(1, Rect(500, y, 80, 30)), root.get(), map.get());
         line->mainGraphic()->setStrokeColor(Color::blackColor());
     }
-    root->enclosedTextArea()->setString(QString());
-    TWGraphic &centre = *root->mainGraphic();
-    const Rect inside = centre.bounds().insetBy(4, 4);
     const struct
     {
         const char *what;
+        int type;
         bool fills;
         Color fill;
     } cases[] = {
-        {"a filled centre", true, Color::whiteColor()},
-        {"a centre without fill", false, Color::whiteColor()},
-        {"a centre filled with a clear colour", true, Color::clearColor()},
+        {"a filled rectangle", 2, true, Color::whiteColor()},
+        {"a rectangle without fill", 2, false, Color::whiteColor()},
+        {"a rectangle filled with a clear colour", 2, true, Color::clearColor()},
+        {"a line, which has no fill", 1, true, Color::whiteColor()},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
+        root->publicChangeToBranchType(c.type);
+        // A label that takes room and draws nothing.
+        root->enclosedTextArea()->setString(QStringLiteral("          "));
+        TWGraphic &centre = *root->mainGraphic();
         centre.setDrawsFill(c.fills);
         centre.setFillColor(c.fill);
         centre.setDrawsStroke(false);
+        const Rect inside =
+            centre.bounds().united(root->enclosedTextArea()->bounds()).insetBy(2, 2);
         const QImage image = render(Size(800, 500), [&](const DrawingContext &context) {
             TWBranchDrawing::drawSelf(*root, {.context = context,
                                               .rect = everywhere,
@@ -281,7 +285,7 @@ TEST_F(MapDrawingTest, FirstLevelWedgesKeepOutOfACentreThatFillsNothing)
         });
         EXPECT_EQ(countNonWhite(image.copy(inside.toQt().toRect())), 0);
         // The wedges themselves are still drawn between the centre and its children.
-        EXPECT_GT(countNonWhite(image.copy(400, 100, 80, 300)), 100);
+        EXPECT_GT(countNonWhite(image.copy(430, 100, 60, 300)), 100);
     }
 }
 
