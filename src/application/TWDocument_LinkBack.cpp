@@ -318,26 +318,38 @@ void TWDocument::linkBackServerDidSendEdit(LinkBack *link)
                                      [link](const ActiveLink &a) { return a.link.get() == link; });
     if (active == m_activeLinks.end() || !m_mapsDocument)
         return;
+    // The other program may send again and again (on each of its saves):
+    // the user hears of a lost edit once, not at every send.
+    const auto tellLost = [&](const char *where) {
+        if (std::exchange(active->toldItemGone, true))
+            return;
+        Alerts::current().runAlertPanel(
+            TWLocalizedString(StringTable::DadoZiz, "The edited picture could not be put back."),
+            TWLocalizedString(StringTable::DadoZiz, where).arg(displayName()),
+            {TWLocalizedString(StringTable::General, "OK")});
+    };
     if (!active->attachmentKey.isEmpty()) {
         const bool found = replaceLinkBackAttachments(link, active->attachmentKey);
-        // The other program may send again and again (on each of its saves):
-        // the user hears of a lost edit once, not at every send.
-        if (!found && !std::exchange(active->toldItemGone, true))
-            Alerts::current().runAlertPanel(
-                TWLocalizedString(StringTable::DadoZiz,
-                                  "The edited picture could not be put back."),
-                TWLocalizedString(StringTable::DadoZiz,
-                                  "The label or note that held it is no longer in “%1”. Copy "
-                                  "the picture from the program it was edited in to keep the "
-                                  "edit.")
-                    .arg(displayName()),
-                {TWLocalizedString(StringTable::General, "OK")});
-        if (found)
+        if (!found)
+            tellLost("The label or note that held it is no longer in “%1”. Copy the picture "
+                     "from the program it was edited in to keep the edit.");
+        else
             active->toldItemGone = false;
         return;
     }
-    // An item gone from the map changes nothing.
     const std::shared_ptr<TWGraphic> graphic = active->graphic.lock();
+    // A picture whose branch was deleted still takes the edit, which an undo
+    // of the deletion may bring back; the user hears that it is not shown.
+    const TWMapBranch *owner = graphic ? graphic->branch() : nullptr;
+    const bool inMap = owner && std::ranges::any_of(m_mapsDocument->maps(), [owner](const auto &m) {
+        return std::ranges::any_of(m->allBranches(),
+                                   [owner](const auto &b) { return b.get() == owner; });
+    });
+    if (!graphic || (owner && !inMap))
+        tellLost("The picture is no longer in “%1”. Copy it from the program it was edited in "
+                 "to keep the edit.");
+    else
+        active->toldItemGone = false;
     if (!graphic)
         return;
     LinkBackPasteboard &pasteboard = link->pasteboard();

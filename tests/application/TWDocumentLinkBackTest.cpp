@@ -359,6 +359,43 @@ TEST_F(LinkBackDocumentTest, EditedPicturesAreKeptInTheFormTheyCameIn)
         EXPECT_EQ(TWDocument::linkBackPictureName(count, ext), name);
 }
 
+// A picture whose branch is deleted before its edit comes back: the user
+// hears of it once, and the picture an undo may bring back holds the edit.
+TEST_F(LinkBackDocumentTest, AnEditForADeletedPictureIsSaidOnceAndKept)
+{
+    QByteArray tiff;
+    {
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QBuffer buffer(&tiff);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(image.save(&buffer, "TIFF"));
+    }
+    TWDocument *source = newDocument();
+    const std::shared_ptr<TWGraphic> graphic = selectBranches(source, 1).first();
+    source->mapsDocument()->setObjectInCachedData(QByteArray("old"), "Images/item.tiff");
+    graphic->setImageFilename(QString("Images/item.tiff"));
+    graphic->setLinkBackData(LinkBackData::linkBackDataWithServerName("OtherServer", 1));
+    ASSERT_TRUE(source->editLinkBackInGraphic(graphic));
+    mapOf(source).publicDeleteSelectedBranches();
+    settle();
+    alerts.clear();
+    for (int send = 0; send < 2; ++send) {
+        LinkBackPasteboard &board = other.last->pasteboard();
+        board.declareTypes({});
+        board.setData(tiff, TWDocument::LinkBackTIFFType);
+        board.setPropertyList(LinkBackData::linkBackDataWithServerName("OtherServer", 2),
+                              LinkBackPboardType);
+        ASSERT_TRUE(other.last->sendEdit());
+        settle();
+    }
+    ASSERT_EQ(alerts.alerts().size(), 1);
+    EXPECT_TRUE(alerts.alerts().first().message.contains(source->displayName()));
+    EXPECT_EQ(*source->mapsDocument()->objectForKeyInCachedData(*graphic->imageFilename()),
+              tiff);
+    source->closeActiveLinks();
+}
+
 TEST_F(LinkBackDocumentTest, OnlyASendThatArrivedMakesTheEditorClean)
 {
     // Save and the periodic autosave both send the map back over the link.
