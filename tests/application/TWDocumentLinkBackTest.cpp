@@ -34,6 +34,17 @@
 
 namespace {
 
+// A small picture in the form other programs send edits back in.
+QByteArray redTiff()
+{
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray tiff;
+    QBuffer buffer(&tiff);
+    buffer.open(QIODevice::WriteOnly);
+    return image.save(&buffer, "TIFF") ? tiff : QByteArray();
+}
+
 const QString ServerName = TWApplication::LinkBackServerName;
 
 // The package of a generated map, as an embedding program keeps it.
@@ -292,14 +303,8 @@ TEST_F(LinkBackDocumentTest, SelectedItemsAreSentLastFirstAndTheMenuSaysHowMany)
 
 TEST_F(LinkBackDocumentTest, EditedPicturesAreKeptInTheFormTheyCameIn)
 {
-    QByteArray tiff;
-    {
-        QImage image(8, 8, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QBuffer buffer(&tiff);
-        buffer.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(image.save(&buffer, "TIFF"));
-    }
+    const QByteArray tiff = redTiff();
+    ASSERT_FALSE(tiff.isEmpty());
     std::shared_ptr<TWMapsDoc> pictureMap = BranchDocument::makeDocument(2);
     const QByteArray pdf = TWMapImages::pdfDataForMap(*pictureMap->currentMap(), true);
     pictureMap->detach();
@@ -363,14 +368,8 @@ TEST_F(LinkBackDocumentTest, EditedPicturesAreKeptInTheFormTheyCameIn)
 // hears of it once, and the picture an undo may bring back holds the edit.
 TEST_F(LinkBackDocumentTest, AnEditForADeletedPictureIsSaidOnceAndKept)
 {
-    QByteArray tiff;
-    {
-        QImage image(8, 8, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QBuffer buffer(&tiff);
-        buffer.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(image.save(&buffer, "TIFF"));
-    }
+    const QByteArray tiff = redTiff();
+    ASSERT_FALSE(tiff.isEmpty());
     TWDocument *source = newDocument();
     const std::shared_ptr<TWGraphic> graphic = selectBranches(source, 1).first();
     source->mapsDocument()->setObjectInCachedData(QByteArray("old"), "Images/item.tiff");
