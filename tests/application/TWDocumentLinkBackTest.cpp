@@ -151,6 +151,18 @@ protected:
         NotificationQueue::defaultQueue().flush();
     }
     TWMap &mapOf(TWDocument *d) { return *d->mapsDocument()->currentMap(); }
+    // The other program sends an edited picture back, as at each of its saves.
+    bool sendPictureBack(const QByteArray &tiff)
+    {
+        LinkBackPasteboard &board = other.last->pasteboard();
+        board.declareTypes({});
+        board.setData(tiff, TWDocument::LinkBackTIFFType);
+        board.setPropertyList(LinkBackData::linkBackDataWithServerName("OtherServer", 2),
+                              LinkBackPboardType);
+        const bool sent = other.last->sendEdit();
+        settle();
+        return sent;
+    }
     // Graphics of the first `count` first-level branches, selected in order.
     QList<std::shared_ptr<TWGraphic>> selectBranches(TWDocument *d, int count)
     {
@@ -379,15 +391,8 @@ TEST_F(LinkBackDocumentTest, AnEditForADeletedPictureIsSaidOnceAndKept)
     mapOf(source).publicDeleteSelectedBranches();
     settle();
     alerts.clear();
-    for (int send = 0; send < 2; ++send) {
-        LinkBackPasteboard &board = other.last->pasteboard();
-        board.declareTypes({});
-        board.setData(tiff, TWDocument::LinkBackTIFFType);
-        board.setPropertyList(LinkBackData::linkBackDataWithServerName("OtherServer", 2),
-                              LinkBackPboardType);
-        ASSERT_TRUE(other.last->sendEdit());
-        settle();
-    }
+    for (int send = 0; send < 2; ++send)
+        ASSERT_TRUE(sendPictureBack(tiff));
     ASSERT_EQ(alerts.alerts().size(), 1);
     EXPECT_TRUE(alerts.alerts().first().message.contains(source->displayName()));
     EXPECT_EQ(*source->mapsDocument()->objectForKeyInCachedData(*graphic->imageFilename()),
@@ -588,15 +593,8 @@ TEST_F(LinkBackDocumentTest, EditedPicturesComeBackWhereverTheItemIsAndAreUndoab
         alerts.clear();
 
         // The other program may send at each of its saves.
-        for (const QByteArray &tiff : {QByteArray("II*edited"), QByteArray("II*again")}) {
-            LinkBackPasteboard &board = other.last->pasteboard();
-            board.declareTypes({});
-            board.setData(tiff, TWDocument::LinkBackTIFFType);
-            board.setPropertyList(LinkBackData::linkBackDataWithServerName("OtherServer", 2),
-                                  LinkBackPboardType);
-            ASSERT_TRUE(other.last->sendEdit());
-            settle();
-        }
+        for (const QByteArray &tiff : {QByteArray("II*edited"), QByteArray("II*again")})
+            ASSERT_TRUE(sendPictureBack(tiff));
         if (c.gone != Gone::No) {
             // Told once, naming the document; nothing changed.
             EXPECT_EQ(alerts.alerts().size(), 1);
