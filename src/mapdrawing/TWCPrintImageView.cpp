@@ -130,7 +130,7 @@ QImage TWCPrintImageView::previewImage(qreal pixelsPerPoint) const
     QImage image = DrawingContext::makeImage(m_frameSize, pixelsPerPoint, Qt::white);
     QPainter painter(&image);
     {
-        DrawingContext context(painter, false);
+        DrawingContext context(painter, pixelsPerPoint);
         draw(context, true);
     }
     painter.end();

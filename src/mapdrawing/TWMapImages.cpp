@@ -73,7 +73,7 @@ QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint,
     QImage image = DrawingContext::makeImage(source.size, pixelsPerPoint);
     QPainter painter(&image);
     {
-        DrawingContext context(painter, false);
+        DrawingContext context(painter, pixelsPerPoint);
         context.painter().translate(-source.origin.x, -source.origin.y);
         TWMapDrawing::drawMapInRect(context, map, source, options, state);
     }
@@ -217,7 +217,7 @@ void TWMapPreviewServices::preparePreviewInFileCache(TWMap &map)
 
 namespace {
 // Bumped when the drawing changes, so that older previews are drawn again.
-constexpr char previewDrawingVersion[] = "2:";
+constexpr char previewDrawingVersion[] = "3:";
 } // namespace
 
 QByteArray TWMapPreviewServices::drawnFromOfPreview(const QByteArray &png)

@@ -165,7 +165,7 @@ QImage backgroundImageForDrawing(TWMap &map, qreal pixelsPerPoint)
     QImage opaque = DrawingContext::makeImage(size, scale);
     {
         QPainter painter(&opaque);
-        DrawingContext context(painter, false);
+        DrawingContext context(painter, scale);
         if (!PictureDrawing::drawImage(context, *picture, Rect(0, 0, size.width, size.height)))
             return {};
     }

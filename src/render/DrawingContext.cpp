@@ -100,6 +100,15 @@ DrawingContext::DrawingContext(QPainter &painter, bool isScreen)
     m_base = painter.deviceTransform();
 }
 
+DrawingContext::DrawingContext(QPainter &painter, qreal pixelsPerPoint)
+    : m_painter(&painter), m_isScreen(false), m_ownsSave(true)
+{
+    painter.save();
+    if (pixelsPerPoint > 0 && std::isfinite(pixelsPerPoint) && pixelsPerPoint != 1.0)
+        painter.scale(pixelsPerPoint, pixelsPerPoint);
+    m_base = painter.deviceTransform();
+}
+
 DrawingContext::DrawingContext(QPainter &painter, bool isScreen, const QTransform &base)
     : m_painter(&painter), m_isScreen(isScreen), m_ownsSave(false), m_base(base)
 {}

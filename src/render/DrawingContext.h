@@ -62,6 +62,9 @@ class DrawingContext
 {
 public:
     DrawingContext(QPainter &painter, bool isScreen);
+    // On an image from makeImage() at `pixelsPerPoint`: the image's recorded
+    // resolution is whole dots per inch, too coarse for small scales.
+    DrawingContext(QPainter &painter, qreal pixelsPerPoint);
     ~DrawingContext();
     DrawingContext(const DrawingContext &) = delete;
     DrawingContext &operator=(const DrawingContext &) = delete;

@@ -611,7 +611,9 @@ TEST_F(MapDrawingTest, PackagePreviewIsCroppedBoundedAndNeverStale)
     } const cases[] = {
         {"small", std::nullopt, false},
         {"wide", Rect(5000, 300, 120, 40), true},
-        {"tall and far out", Rect(400, 60000, 120, 40), false},
+        {"tall and far out", Rect(400, 60000, 120, 40), true},
+        // Fewer than a pixel an inch: whole dots per inch would round to none.
+        {"a pixel for hundreds of points", Rect(400, 300000, 120, 40), true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
