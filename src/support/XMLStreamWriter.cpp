@@ -26,38 +26,22 @@ constexpr qsizetype bufferSize = 256 * 1024;
 // libxml2 indents by two spaces a level up to sixty spaces.
 constexpr int maxIndentLevels = 30;
 
-// Text content escaped as libxml2 writes it in UTF-8 output.
-void appendEscaped(QByteArray &out, const char *p, const char *end)
+// The replacement libxml2 writes for a character of text content in UTF-8
+// output, or null.
+const char *escapeOf(char c)
 {
-    const char *run = p;
-    for (; p < end; ++p) {
-        const char *replacement = nullptr;
-        switch (*p) {
-        case '<':
-            replacement = "&lt;";
-            break;
-        case '>':
-            replacement = "&gt;";
-            break;
-        case '&':
-            replacement = "&amp;";
-            break;
-        case '\r':
-            replacement = "&#13;";
-            break;
-        default:
-            continue;
-        }
-        out.append(run, p - run);
-        out.append(replacement);
-        run = p + 1;
+    switch (c) {
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '&':
+        return "&amp;";
+    case '\r':
+        return "&#13;";
+    default:
+        return nullptr;
     }
-    out.append(run, end - run);
-}
-
-void appendEscaped(QByteArray &out, const QByteArray &text)
-{
-    appendEscaped(out, text.constData(), text.constData() + text.size());
 }
 
 // Whether the tree holds only what writePlainTree() writes: elements
@@ -104,9 +88,9 @@ qsizetype elementLevels(xmlNodePtr root)
 
 } // namespace
 
-XMLStreamWriter::XMLStreamWriter(Sink sink) : m_sink(std::move(sink))
+XMLStreamWriter::XMLStreamWriter(Sink sink)
+    : m_sink(std::move(sink)), m_buffer(std::make_unique<char[]>(bufferSize))
 {
-    m_buffer.reserve(bufferSize + 4096);
     m_xmlOutput = xmlOutputBufferCreateIO(writeToBuffer, nullptr, this, nullptr);
 }
 
@@ -124,17 +108,29 @@ int XMLStreamWriter::writeToBuffer(void *context, const char *data, int size)
 
 void XMLStreamWriter::append(const char *data, qint64 size)
 {
-    // Within the room reserved, a copy: the general append costs more than
-    // the few bytes most calls bring.
-    const qsizetype at = m_buffer.size();
-    if (size > 0 && at + size <= m_buffer.capacity()) {
-        m_buffer.resize(at + qsizetype(size));
-        std::memcpy(m_buffer.data() + at, data, size_t(size));
-    } else {
-        m_buffer.append(data, qsizetype(size));
+    // Most calls bring a few bytes: a copy into the room left, no more.
+    while (size > 0) {
+        const qint64 n = std::min<qint64>(size, bufferSize - m_used);
+        std::memcpy(m_buffer.get() + m_used, data, size_t(n));
+        m_used += qsizetype(n);
+        data += n;
+        size -= n;
+        if (m_used == bufferSize)
+            flush();
     }
-    if (m_buffer.size() >= bufferSize)
-        flush();
+}
+
+void XMLStreamWriter::appendEscaped(const char *p, const char *end)
+{
+    const char *run = p;
+    for (; p < end; ++p) {
+        if (const char *replacement = escapeOf(*p)) {
+            append(run, p - run);
+            append(replacement, qint64(std::strlen(replacement)));
+            run = p + 1;
+        }
+    }
+    append(run, end - run);
 }
 
 namespace {
@@ -428,7 +424,7 @@ void XMLStreamWriter::startDigest(Digest *digest)
 void XMLStreamWriter::stopDigest()
 {
     if (m_digest && !m_digestPending)
-        m_digest->addText(m_buffer.constData() + m_digestFrom, m_buffer.size() - m_digestFrom);
+        m_digest->addText(m_buffer.get() + m_digestFrom, m_used - m_digestFrom);
     m_digest = nullptr;
     m_digestPending = false;
 }
@@ -437,13 +433,13 @@ void XMLStreamWriter::flush()
 {
     // The buffered part of a stretch is taken before the buffer empties.
     if (m_digest && !m_digestPending) {
-        m_digest->addText(m_buffer.constData() + m_digestFrom, m_buffer.size() - m_digestFrom);
+        m_digest->addText(m_buffer.get() + m_digestFrom, m_used - m_digestFrom);
         m_digestFrom = 0;
     }
-    if (!m_failed && !m_buffer.isEmpty() && !m_sink(m_buffer.constData(), m_buffer.size()))
+    if (!m_failed && m_used > 0 && !m_sink(m_buffer.get(), m_used))
         m_failed = true;
-    m_written += m_buffer.size();
-    m_buffer.resize(0); // keeps the room: clear() would give it back
+    m_written += m_used;
+    m_used = 0;
 }
 
 void XMLStreamWriter::writeStartDocument()
@@ -461,7 +457,7 @@ void XMLStreamWriter::beginChild()
     append(spaces.constData(), 2 * std::min(depth(), maxIndentLevels));
     if (m_digestPending) {
         m_digestPending = false;
-        m_digestFrom = m_buffer.size();
+        m_digestFrom = m_used;
     }
 }
 
@@ -505,9 +501,7 @@ void XMLStreamWriter::writeTextLeaf(const char *name, const char *utf8, qsizetyp
     append(name, nameSize);
     append(">", 1);
     if (escape && size > 0) {
-        appendEscaped(m_buffer, utf8, utf8 + size);
-        if (m_buffer.size() >= bufferSize)
-            flush();
+        appendEscaped(utf8, utf8 + size);
     } else {
         append(utf8, size);
     }
@@ -569,17 +563,17 @@ void XMLStreamWriter::writeTextElement(QAnyStringView name, const QString &text)
     beginChild();
     const QByteArray utf8 = XMLDetail::toUtf8(name);
     const QByteArray content = XMLDetail::xmlTextBytes(text, BAD_CAST utf8.constData());
-    QByteArray out;
-    out.reserve(2 * utf8.size() + content.size() + 8);
-    out.append('<').append(utf8);
+    append("<", 1);
+    append(utf8);
     if (content.isEmpty()) {
-        out.append("/>\n");
+        append("/>\n", 3);
     } else {
-        out.append('>');
-        appendEscaped(out, content);
-        out.append("</").append(utf8).append(">\n");
+        append(">", 1);
+        appendEscaped(content.constData(), content.constData() + content.size());
+        append("</", 2);
+        append(utf8);
+        append(">\n", 2);
     }
-    append(out);
 }
 
 void XMLStreamWriter::writeElement(const XMLElement &element)
@@ -662,9 +656,7 @@ void XMLStreamWriter::writePlainTree(xmlNodePtr root)
             append("/>", 2);
         } else if (node->content) {
             const char *content = reinterpret_cast<const char *>(node->content);
-            appendEscaped(m_buffer, content, content + std::strlen(content));
-            if (m_buffer.size() >= bufferSize)
-                flush();
+            appendEscaped(content, content + std::strlen(content));
         }
         // Up past every last child, closing its parent.
         for (;;) {

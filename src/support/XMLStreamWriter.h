@@ -85,7 +85,7 @@ public:
     // accept (XMLDetail::maxElementDepth, the root at depth 1): the writer
     // failed rather than write text that cannot be read back.
     bool tooDeep() const { return m_tooDeep; }
-    qint64 bytesWritten() const { return m_written + m_buffer.size(); }
+    qint64 bytesWritten() const { return m_written + m_used; }
 
 private:
     struct Open
@@ -95,6 +95,8 @@ private:
     };
     void append(const char *data, qint64 size);
     void append(const QByteArray &bytes) { append(bytes.constData(), bytes.size()); }
+    // Text content, escaped as libxml2 writes it.
+    void appendEscaped(const char *p, const char *end);
     void beginChild();
     // False, and the writer failed, when an element at `elementDepth` could not be read.
     bool checkDepth(qsizetype elementDepth);
@@ -104,7 +106,8 @@ private:
     static int writeToBuffer(void *context, const char *data, int size);
 
     Sink m_sink;
-    QByteArray m_buffer;
+    std::unique_ptr<char[]> m_buffer; // what the sink has not had yet
+    qsizetype m_used = 0;
     QList<Open> m_open;
     xmlOutputBufferPtr m_xmlOutput = nullptr;
     qint64 m_written = 0;

@@ -187,3 +187,40 @@ TEST(XMLStreamWriterTree, NothingIsWrittenDeeperThanTheReadersAccept)
         }
     }
 }
+
+// Text far longer than the writer holds at once, its escapes falling on
+// every side of where the writer hands its text on.
+TEST(XMLStreamWriterTree, LongTextsCrossTheWritersBufferWhole)
+{
+    constexpr qsizetype held = 256 * 1024;
+    for (const qsizetype size : {held - 7, held - 1, held, held + 3, 3 * held + 5}) {
+        SCOPED_TRACE(size);
+        QByteArray text(size, 'x');
+        for (qsizetype at = 1; at < size; at += held / 3 + 1) {
+            text[at - 1] = '&';
+            text[at] = '<';
+        }
+        text[size - 1] = '\r';
+        xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
+        xmlNodePtr node = xmlNewDocNode(doc, nullptr, BAD_CAST "a", nullptr);
+        xmlDocSetRootElement(doc, node);
+        xmlAddChild(node, xmlNewText(BAD_CAST text.constData()));
+        const auto [written, expected] = writtenAndExpected(node, 1);
+        EXPECT_EQ(written, expected);
+
+        QByteArray leaf;
+        qsizetype largest = 0;
+        XMLStreamWriter writer([&](const char *data, qint64 n) {
+            leaf.append(data, qsizetype(n));
+            largest = std::max(largest, qsizetype(n));
+            return true;
+        });
+        writer.writeTextLeaf("a", text.constData(), text.size(), true);
+        writer.writeTextElement(u"b", QString::fromLatin1(text));
+        EXPECT_TRUE(writer.writeEndDocument());
+        const QByteArray escaped = dumpedByLibxml2(node, 0).mid(3).chopped(4);
+        EXPECT_EQ(leaf, "<a>" + escaped + "</a>\n<b>" + escaped + "</b>\n");
+        EXPECT_LE(largest, held);
+        xmlFreeDoc(doc);
+    }
+}
