@@ -440,6 +440,14 @@ public:
     // The same element at the writer's place, byte for byte as the tree
     // form prints; false when the writer failed.
     bool writeXML(XMLStreamWriter &writer, bool embeddingBinaryData = false);
+    // A tree this large is written in pieces of about so many branches on
+    // several threads; the text is the same.
+    struct TextPieces
+    {
+        int smallestTree = 2000;
+        int branchesInPiece = 128;
+    };
+    static TextPieces &textPieces();
     // What both of them write, into either.
     void writeXml(XMLOut &out, bool embeddingBinaryData = false);
     // A branch and its subtree read from its element, with `parent` and

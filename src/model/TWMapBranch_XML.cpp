@@ -21,8 +21,11 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <condition_variable>
 #include <cmath>
+#include <mutex>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -404,6 +407,13 @@ class TWMapBranchElement
 {
 public:
     // --- writing ---
+
+    // A large tree's text is written in pieces on several threads and
+    // joined in order: the same text, in a fraction of the time. Writing
+    // reads the model only; what a write would change (number labels made
+    // on demand) is made first, here. False when the tree is written whole
+    // on this thread instead.
+    static bool writeInPieces(TWMapBranch &root, XMLStreamWriter &writer, bool embed);
 
     static void writeItems(TWMapBranch &b, XMLOut &out, int from, int to, bool embed)
     {
@@ -1137,6 +1147,228 @@ public:
     }
 };
 
+// --- the text of a large tree, in pieces ---
+
+namespace {
+
+// A piece of a tree's text: a whole subtree, or a branch's element up to
+// its children (the head) or after them (the tail).
+struct Piece
+{
+    enum Kind { Subtree, Head, Tail };
+    Piece(Kind k, TWMapBranch *b, XMLStreamWriter::OpenElements at)
+        : kind(k), branch(b), open(std::move(at))
+    {}
+    Kind kind;
+    TWMapBranch *branch;
+    XMLStreamWriter::OpenElements open; // where the piece's text goes
+    QList<QByteArray> text;             // in blocks
+    bool written = false;
+    bool failed = false;
+    bool tooDeep = false;
+};
+
+// The text of pieces is held in blocks of one size, used again once
+// joined, so that what a save holds stays bounded and is given back whole.
+constexpr qsizetype pieceBlockSize = 64 * 1024;
+
+} // namespace
+
+TWMapBranch::TextPieces &TWMapBranch::textPieces()
+{
+    static TextPieces sizes;
+    return sizes;
+}
+
+bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &writer, bool embed)
+{
+    const int threads = std::min(8, int(std::thread::hardware_concurrency())) - 1;
+    if (threads < 1)
+        return false;
+    // Sizes of subtrees, in the order of a walk that lists a branch after
+    // its children; number labels waiting for their text get it.
+    QHash<const TWMapBranch *, int> sizes;
+    {
+        std::vector<std::pair<TWMapBranch *, qsizetype>> stack{{&root, 0}};
+        root.materializeOutlineNumberLabel();
+        while (!stack.empty()) {
+            auto &[b, next] = stack.back();
+            if (next < b->m_children.size()) {
+                TWMapBranch *child = b->m_children.at(next++).get();
+                child->materializeOutlineNumberLabel();
+                stack.emplace_back(child, 0);
+                continue;
+            }
+            int size = 1;
+            for (const auto &child : std::as_const(b->m_children))
+                size += sizes.value(child.get());
+            sizes.insert(b, size);
+            stack.pop_back();
+        }
+    }
+    const TWMapBranch::TextPieces limits = TWMapBranch::textPieces();
+    if (sizes.value(&root) < limits.smallestTree)
+        return false;
+
+    // The pieces in the order of the text, each knowing where it goes.
+    std::vector<Piece> pieces;
+    XMLStreamWriter::OpenElements open = writer.openElements();
+    const auto opened = [&open] {
+        if (!open.isEmpty())
+            open.last().hasChildren = true;
+    };
+    {
+        struct Step
+        {
+            TWMapBranch *branch;
+            bool tail;
+        };
+        std::vector<Step> steps{{&root, false}};
+        while (!steps.empty()) {
+            const Step step = steps.back();
+            steps.pop_back();
+            TWMapBranch *b = step.branch;
+            if (step.tail) {
+                pieces.emplace_back(Piece::Tail, b, open);
+                open.removeLast(); // children
+                open.removeLast(); // the branch
+                continue;
+            }
+            if (b->m_children.isEmpty() || sizes.value(b) <= limits.branchesInPiece) {
+                pieces.emplace_back(Piece::Subtree, b, open);
+                opened();
+                continue;
+            }
+            pieces.emplace_back(Piece::Head, b, open);
+            opened();
+            open.append({QByteArrayLiteral("TWMapBranch"), true});
+            open.append({QByteArrayLiteral("children"), false});
+            steps.push_back({b, true});
+            for (qsizetype i = b->m_children.size(); i-- > 0;)
+                steps.push_back({b->m_children.at(i).get(), false});
+        }
+    }
+
+    // Workers write pieces a bounded way ahead of the joining.
+    const std::size_t ahead = std::size_t(2 * threads);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0, joined = 0;
+    bool stop = false;
+    QList<QByteArray> spare; // blocks joined, to be filled again
+    const auto block = [&] {
+        {
+            const std::lock_guard lock(mutex);
+            if (!spare.isEmpty())
+                return spare.takeLast();
+        }
+        QByteArray fresh;
+        fresh.reserve(pieceBlockSize);
+        return fresh;
+    };
+    const auto work = [&] {
+        QList<QByteArray> text;
+        XMLStreamWriter part(
+            [&](const char *data, qint64 size) {
+                while (size > 0) {
+                    if (text.isEmpty() || text.last().size() == pieceBlockSize)
+                        text.append(block());
+                    QByteArray &last = text.last();
+                    const qsizetype n = std::min<qsizetype>(qsizetype(size), pieceBlockSize - last.size());
+                    last.append(data, n);
+                    data += n;
+                    size -= n;
+                }
+                return true;
+            },
+            pieceBlockSize);
+        for (;;) {
+            std::size_t index;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] {
+                    return stop || next >= pieces.size() || next < joined + ahead;
+                });
+                if (stop || next >= pieces.size())
+                    return;
+                index = next++;
+            }
+            Piece &piece = pieces[index];
+            part.resumeInside(piece.open);
+            {
+                XMLStreamOut out(part);
+                TWMapBranch &b = *piece.branch;
+                switch (piece.kind) {
+                case Piece::Subtree:
+                    b.writeXml(out, embed);
+                    break;
+                case Piece::Head:
+                    out.startElement("TWMapBranch");
+                    writeItems(b, out, 0, Children, embed);
+                    out.startElement("children");
+                    break;
+                case Piece::Tail:
+                    out.endElement();
+                    writeItems(b, out, Children + 1, ItemCount, embed);
+                    out.endElement();
+                    break;
+                }
+            }
+            const bool failed = !part.flushPiece();
+            {
+                const std::lock_guard lock(mutex);
+                piece.text = std::exchange(text, {});
+                piece.failed = failed;
+                piece.tooDeep = part.tooDeep();
+                piece.written = true;
+                // Once failed, the joining stops at this piece.
+                stop = stop || failed;
+            }
+            changed.notify_all();
+            if (failed)
+                return;
+        }
+    };
+    std::vector<std::thread> workers;
+    workers.reserve(std::size_t(threads));
+    for (int i = 0; i < threads; ++i)
+        workers.emplace_back(work);
+    for (Piece &piece : pieces) {
+        QList<QByteArray> text;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&piece] { return piece.written; });
+            text = std::move(piece.text);
+            ++joined;
+        }
+        changed.notify_all();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const bool last = i + 1 == text.size();
+            writer.appendPiece(text.at(i), last && piece.failed, last && piece.tooDeep);
+        }
+        if (text.isEmpty())
+            writer.appendPiece({}, piece.failed, piece.tooDeep);
+        for (QByteArray &used : text)
+            used.resize(0); // keeps the room
+        {
+            const std::lock_guard lock(mutex);
+            spare.append(std::move(text));
+            stop = stop || writer.failed();
+        }
+        if (writer.failed())
+            break;
+    }
+    {
+        const std::lock_guard lock(mutex);
+        stop = true;
+    }
+    changed.notify_all();
+    for (std::thread &worker : workers)
+        worker.join();
+    writer.resumeInside(std::move(open));
+    return true;
+}
+
 // --- TWMapBranch ---
 
 xmlNodePtr TWMapBranch::addXmlDataToNode(xmlNodePtr parent, bool embeddingBinaryData)
@@ -1150,6 +1382,8 @@ xmlNodePtr TWMapBranch::addXmlDataToNode(xmlNodePtr parent, bool embeddingBinary
 
 bool TWMapBranch::writeXML(XMLStreamWriter &writer, bool embeddingBinaryData)
 {
+    if (TWMapBranchElement::writeInPieces(*this, writer, embeddingBinaryData))
+        return !writer.failed();
     XMLStreamOut out(writer);
     writeXml(out, embeddingBinaryData);
     return !writer.failed();

@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr qsizetype bufferSize = 256 * 1024;
 // libxml2 indents by two spaces a level up to sixty spaces.
 constexpr int maxIndentLevels = 30;
 
@@ -88,8 +87,9 @@ qsizetype elementLevels(xmlNodePtr root)
 
 } // namespace
 
-XMLStreamWriter::XMLStreamWriter(Sink sink)
-    : m_sink(std::move(sink)), m_buffer(std::make_unique<char[]>(bufferSize))
+XMLStreamWriter::XMLStreamWriter(Sink sink, qsizetype room)
+    : m_sink(std::move(sink)), m_room(std::max<qsizetype>(room, 64)),
+      m_buffer(std::make_unique<char[]>(size_t(m_room)))
 {
     m_xmlOutput = xmlOutputBufferCreateIO(writeToBuffer, nullptr, this, nullptr);
 }
@@ -110,12 +110,12 @@ void XMLStreamWriter::append(const char *data, qint64 size)
 {
     // Most calls bring a few bytes: a copy into the room left, no more.
     while (size > 0) {
-        const qint64 n = std::min<qint64>(size, bufferSize - m_used);
+        const qint64 n = std::min<qint64>(size, m_room - m_used);
         std::memcpy(m_buffer.get() + m_used, data, size_t(n));
         m_used += qsizetype(n);
         data += n;
         size -= n;
-        if (m_used == bufferSize)
+        if (m_used == m_room)
             flush();
     }
 }
@@ -608,6 +608,29 @@ void XMLStreamWriter::writeNode(xmlNodePtr node)
     if (expanded)
         xmlFreeNode(expanded);
     append("\n", 1);
+}
+
+bool XMLStreamWriter::flushPiece()
+{
+    flush();
+    return !m_failed;
+}
+
+void XMLStreamWriter::appendPiece(const QByteArray &text, bool failed, bool tooDeep)
+{
+    // A stretch waiting for its first element begins at the piece's first
+    // tag, as it would have begun after the indentation.
+    const qsizetype tag = m_digestPending ? text.indexOf('<') : -1;
+    if (tag >= 0) {
+        append(text.constData(), tag);
+        m_digestPending = false;
+        m_digestFrom = m_used;
+        append(text.constData() + tag, text.size() - tag);
+    } else {
+        append(text);
+    }
+    m_failed = m_failed || failed;
+    m_tooDeep = m_tooDeep || tooDeep;
 }
 
 bool XMLStreamWriter::writeEndDocument()

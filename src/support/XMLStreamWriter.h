@@ -21,7 +21,8 @@ public:
     // Takes the text in order; false stops the writer.
     using Sink = std::function<bool(const char *data, qint64 size)>;
 
-    explicit XMLStreamWriter(Sink sink);
+    // The sink gets the text in pieces of at most `room` bytes.
+    explicit XMLStreamWriter(Sink sink, qsizetype room = 256 * 1024);
     ~XMLStreamWriter();
     XMLStreamWriter(const XMLStreamWriter &) = delete;
     XMLStreamWriter &operator=(const XMLStreamWriter &) = delete;
@@ -87,12 +88,25 @@ public:
     bool tooDeep() const { return m_tooDeep; }
     qint64 bytesWritten() const { return m_written + m_used; }
 
-private:
-    struct Open
+    // One text written in pieces by several writers (on several threads)
+    // and joined in order: each piece's writer resumes inside the elements
+    // open where the piece goes, and the joining writer takes the pieces'
+    // text as written, then goes on inside the elements the last left open.
+    struct OpenElement
     {
         QByteArray name;
         bool hasChildren = false;
     };
+    using OpenElements = QList<OpenElement>;
+    OpenElements openElements() const { return m_open; }
+    void resumeInside(OpenElements open) { m_open = std::move(open); }
+    // Hands on what is held, leaving the elements open; false when failed.
+    bool flushPiece();
+    // A piece's text; `failed` and `tooDeep` say how its writing ended.
+    void appendPiece(const QByteArray &text, bool failed, bool tooDeep);
+
+private:
+    using Open = OpenElement;
     void append(const char *data, qint64 size);
     void append(const QByteArray &bytes) { append(bytes.constData(), bytes.size()); }
     // Text content, escaped as libxml2 writes it.
@@ -106,6 +120,7 @@ private:
     static int writeToBuffer(void *context, const char *data, int size);
 
     Sink m_sink;
+    qsizetype m_room;
     std::unique_ptr<char[]> m_buffer; // what the sink has not had yet
     qsizetype m_used = 0;
     QList<Open> m_open;

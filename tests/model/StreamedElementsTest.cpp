@@ -29,6 +29,7 @@
 #include "support/XMLStreamWriter.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QFile>
 #include <functional>
 
@@ -130,7 +131,12 @@ std::shared_ptr<TWGraphic> dressed(std::shared_ptr<TWGraphic> graphic)
 }
 
 class StreamedElementsTest : public MapFixture
-{};
+{
+protected:
+    // A child of `parent` with every item a branch writes.
+    std::shared_ptr<TWMapBranch> fullBranch(const std::shared_ptr<TWMap> &map,
+                                            const std::shared_ptr<TWMapBranch> &parent);
+};
 
 TEST_F(StreamedElementsTest, EveryValueStreamsAsItsTreePrints)
 {
@@ -226,10 +232,11 @@ TEST_F(StreamedElementsTest, EveryGraphicKindStreamsAsItsTreePrints)
     }
 }
 
-TEST_F(StreamedElementsTest, BranchesStreamAsTheirTreePrintsAtAnyDepth)
+std::shared_ptr<TWMapBranch>
+StreamedElementsTest::fullBranch(const std::shared_ptr<TWMap> &map,
+                                 const std::shared_ptr<TWMapBranch> &parent)
 {
-    auto map = addMap();
-    auto full = branch(map, map->root(), QStringLiteral("Full & <more>"));
+    auto full = branch(map, parent, QStringLiteral("Full & <more>"));
     full->setHasBoundary(true);
     full->setBoundaryLineColor(Color::colorWithCalibratedRed(0.1, 0.2, 0.3, 1));
     full->setScreenWriterText(QStringLiteral("INT. \r\nHOUSE"));
@@ -251,6 +258,13 @@ TEST_F(StreamedElementsTest, BranchesStreamAsTheirTreePrintsAtAnyDepth)
             std::nullopt, AttributedString(QStringLiteral("moved"))),
         0);
     full->insertObjectInLinkedGraphicsAtIndex(TWGraphic::make<TWCircle>(Rect(1, 2, 3, 4)), 0);
+    return full;
+}
+
+TEST_F(StreamedElementsTest, BranchesStreamAsTheirTreePrintsAtAnyDepth)
+{
+    auto map = addMap();
+    auto full = fullBranch(map, map->root());
     // Past the thirty levels libxml2 indents.
     auto deepest = full;
     for (int level = 0; level < 40; ++level)
@@ -263,6 +277,64 @@ TEST_F(StreamedElementsTest, BranchesStreamAsTheirTreePrintsAtAnyDepth)
         ASSERT_NE(full->addXmlDataToNode(holder.node(), embed), nullptr);
         EXPECT_EQ(treeText([&](XMLOut &out) { full->writeXml(out, embed); }),
                   holder.xmlString() + "\n");
+    }
+}
+
+// A large tree is written in pieces on several threads: the text, its
+// fingerprint and how writing ended are those of the tree written whole,
+// however the pieces fall.
+TEST_F(StreamedElementsTest, ATreeWrittenInPiecesIsTheTreeWrittenWhole)
+{
+    const TWMapBranch::TextPieces usual = TWMapBranch::textPieces();
+    const auto restore = qScopeGuard([usual] { TWMapBranch::textPieces() = usual; });
+    auto map = addMap();
+    auto deepest = fullBranch(map, map->root());
+    for (int level = 0; level < 40; ++level)
+        deepest = branch(map, level % 7 ? deepest : fullBranch(map, deepest),
+                         QStringLiteral("level %1").arg(level));
+    for (int i = 0; i < 30; ++i) {
+        auto fan = branch(map, map->root(), QStringLiteral("fan %1").arg(i));
+        for (int j = 0; j < i % 4; ++j)
+            branch(map, fan, QStringLiteral("leaf %1.%2").arg(i).arg(j));
+    }
+    // Deeper than a document may nest: written in pieces, it fails as whole.
+    auto tooDeep = addMap();
+    auto chain = tooDeep->root();
+    for (int level = 0; level < XMLDetail::maxElementDepth / 2; ++level)
+        chain = branch(tooDeep, chain, QStringLiteral("%1").arg(level));
+
+    struct Written
+    {
+        QByteArray text, drawnFrom;
+        bool ok = false, tooDeep = false;
+    };
+    const auto written = [](TWMap &m, TWMapBranch::TextPieces pieces) {
+        TWMapBranch::textPieces() = pieces;
+        Written w;
+        XMLStreamWriter writer([&w](const char *data, qint64 size) {
+            w.text.append(data, qsizetype(size));
+            return true;
+        });
+        writer.writeStartDocument();
+        w.ok = m.writeXML(writer, &w.drawnFrom);
+        writer.writeEndDocument();
+        w.tooDeep = writer.tooDeep();
+        return w;
+    };
+    for (const auto &m : {map, tooDeep}) {
+        const Written whole = written(*m, {INT_MAX, 1});
+        EXPECT_EQ(whole.ok, m == map);
+        EXPECT_EQ(whole.tooDeep, m == tooDeep);
+        for (const TWMapBranch::TextPieces pieces :
+             {TWMapBranch::TextPieces{1, 1}, {1, 3}, {2, 50}, {1, INT_MAX}}) {
+            SCOPED_TRACE(testing::Message() << "pieces of " << pieces.branchesInPiece);
+            const Written inPieces = written(*m, pieces);
+            EXPECT_TRUE(inPieces.text == whole.text)
+                << StreamedMapText::firstDifference(inPieces.text, whole.text);
+            EXPECT_EQ(inPieces.drawnFrom, whole.drawnFrom);
+            EXPECT_EQ(inPieces.ok, whole.ok);
+            EXPECT_EQ(inPieces.tooDeep, whole.tooDeep);
+        }
     }
 }
 
