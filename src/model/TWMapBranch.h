@@ -445,7 +445,7 @@ public:
     struct TextPieces
     {
         int smallestTree = 2000;
-        int branchesInPiece = 128;
+        int branchesInPiece = 64;
     };
     static TextPieces &textPieces();
     // What both of them write, into either.

@@ -1348,11 +1348,14 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
         }
         if (text.isEmpty())
             writer.appendPiece({}, piece.failed, piece.tooDeep);
-        for (QByteArray &used : text)
-            used.resize(0); // keeps the room
         {
             const std::lock_guard lock(mutex);
-            spare.append(std::move(text));
+            for (QByteArray &used : text) {
+                // A block the digest still reads is left to it.
+                used.resize(0);
+                if (used.capacity() >= pieceBlockSize)
+                    spare.append(std::move(used));
+            }
             stop = stop || writer.failed();
         }
         if (writer.failed())

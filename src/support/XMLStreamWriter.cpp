@@ -193,7 +193,7 @@ struct XMLStreamWriter::Digest::State : std::enable_shared_from_this<State>
     {}
 
     void add(const char *data, qint64 size);
-    void addText(const char *data, qint64 size);
+    void addText(const char *data, qint64 size, const QByteArray *whole = nullptr);
     QByteArray toHex();
     void waitForPieces(std::size_t atMost);
 
@@ -244,6 +244,11 @@ void XMLStreamWriter::Digest::addText(const char *data, qint64 size)
     m_state->addText(data, size);
 }
 
+void XMLStreamWriter::Digest::addText(const QByteArray &text)
+{
+    m_state->addText(text.constData(), text.size(), &text);
+}
+
 QByteArray XMLStreamWriter::Digest::toHex()
 {
     return m_state->toHex();
@@ -276,7 +281,7 @@ void XMLStreamWriter::Digest::State::addBytes(const char *data, qint64 size)
     }
 }
 
-void XMLStreamWriter::Digest::State::addText(const char *data, qint64 size)
+void XMLStreamWriter::Digest::State::addText(const char *data, qint64 size, const QByteArray *whole)
 {
     std::size_t queued = 0;
     if (m_pieces) {
@@ -294,7 +299,9 @@ void XMLStreamWriter::Digest::State::addText(const char *data, qint64 size)
         const std::lock_guard lock(m_pieces->mutex);
         ++m_pieces->queued;
     }
-    DigestWorker::shared().post([self = shared_from_this(), piece = QByteArray(data, qsizetype(size))] {
+    // Text held in a byte array is shared with the worker, not copied.
+    QByteArray piece = whole ? *whole : QByteArray(data, qsizetype(size));
+    DigestWorker::shared().post([self = shared_from_this(), piece = std::move(piece)] {
         self->takeText(piece.constData(), piece.size());
         const std::lock_guard lock(self->m_pieces->mutex);
         --self->m_pieces->queued;
@@ -618,16 +625,28 @@ bool XMLStreamWriter::flushPiece()
 
 void XMLStreamWriter::appendPiece(const QByteArray &text, bool failed, bool tooDeep)
 {
-    // A stretch waiting for its first element begins at the piece's first
-    // tag, as it would have begun after the indentation.
-    const qsizetype tag = m_digestPending ? text.indexOf('<') : -1;
-    if (tag >= 0) {
-        append(text.constData(), tag);
-        m_digestPending = false;
-        m_digestFrom = m_used;
-        append(text.constData() + tag, text.size() - tag);
+    qsizetype from = 0;
+    if (m_digestPending) {
+        // A stretch waiting for its first element begins at the piece's
+        // first tag, as it would have begun after the indentation.
+        const qsizetype tag = text.indexOf('<');
+        if (tag >= 0) {
+            append(text.constData(), tag);
+            m_digestPending = false;
+            m_digestFrom = m_used;
+            from = tag;
+        }
+    }
+    if (from > 0 || text.size() - from < 4096 || m_failed) {
+        append(text.constData() + from, text.size() - from);
     } else {
-        append(text);
+        // A large piece goes on as it is, shared with the digest.
+        flush();
+        if (m_digest && !m_digestPending)
+            m_digest->addText(text);
+        if (!m_failed && !m_sink(text.constData(), text.size()))
+            m_failed = true;
+        m_written += text.size();
     }
     m_failed = m_failed || failed;
     m_tooDeep = m_tooDeep || tooDeep;

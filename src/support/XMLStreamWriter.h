@@ -66,6 +66,7 @@ public:
         void add(const char *data, qint64 size);
         // Text in order, in pieces of any size.
         void addText(const char *data, qint64 size);
+        void addText(const QByteArray &text);
         // 32 hex digits and the length, the text's end taken first.
         QByteArray toHex();
 
