@@ -406,6 +406,19 @@ public:
         return measured;
     }
 
+    // The size a label holding `number` in `font` has, taken when the
+    // label passes its number on (it may have been read, not measured).
+    void remember(const QString &number, float padding, const Font &font, Size size)
+    {
+        if (!(font == m_font)) {
+            if (!m_sizes.isEmpty())
+                return;
+            m_font = font;
+        }
+        if (m_sizes.size() < MostKept)
+            m_sizes.insert(Key{number, padding}, size);
+    }
+
 private:
     struct Key
     {
@@ -431,6 +444,18 @@ NumberLabelSizes &numberLabelSizes()
     return *sizes;
 }
 
+Font numberLabelFont(const TWMap *map)
+{
+    return map && map->branchDisplaySettings().outlineFont
+               ? *map->branchDisplaySettings().outlineFont
+               : Font(TWPreferences::UserFontName, TWPreferences::UserFontDefaultSize);
+}
+
+AttributedString numberLabelText(const QString &number, const Font &font)
+{
+    return AttributedString(number, {{NSFontAttributeName, QVariant::fromValue(font)}});
+}
+
 } // namespace
 
 void TWMapBranch::setOutlineNumber(const QString &number)
@@ -452,6 +477,18 @@ bool TWMapBranch::assignOutlineNumber(const QString &number, QString *old)
     // follows the number at once, so that indices into the enclosed
     // graphics never shift later. A number that had a label still has it.
     const bool labelStays = !number.isEmpty() && !m_outlineNumber.isEmpty();
+    // The number passed on is soon another branch's: its label's size
+    // spares measuring that one.
+    if (labelStays && !m_outlineNumberLabelPending) {
+        const std::shared_ptr<TWEnclosedGraphic> record = outlineNumberLabel();
+        const auto *label =
+            record ? dynamic_cast<const TWTextArea *>(record->graphic().get()) : nullptr;
+        const Font font = numberLabelFont(map());
+        if (label && !label->bounds().isEmpty() &&
+            label->text() == numberLabelText(m_outlineNumber, font))
+            numberLabelSizes().remember(m_outlineNumber, label->lineFragmentPadding(), font,
+                                        label->bounds().size);
+    }
     if (old)
         *old = m_outlineNumber;
     m_outlineNumber = number;
@@ -498,11 +535,8 @@ void TWMapBranch::materializeOutlineNumberLabel()
             graphicReplaced(previous, label);
         }
     }
-    const TWMap *m = map();
-    const Font font = m && m->branchDisplaySettings().outlineFont
-                          ? *m->branchDisplaySettings().outlineFont
-                          : Font(TWPreferences::UserFontName, TWPreferences::UserFontDefaultSize);
-    const AttributedString text(number, {{NSFontAttributeName, QVariant::fromValue(font)}});
+    const Font font = numberLabelFont(map());
+    const AttributedString text = numberLabelText(number, font);
     // A hidden number is not drawn: its changes mark nothing for redrawing.
     std::optional<TWGraphic::UnseenChanges> unseen;
     if (!showsOutlineNumberLabel())

@@ -487,3 +487,36 @@ TEST_F(TWOutlineNumbersTest, HiddenNumberLabelsAreWrittenWithTheirNumbers)
 }
 
 } // namespace
+
+// A number passed on brings its label's size to the branch that takes it
+// (a label read with a document has the size it was read with); a number
+// nobody had is measured.
+TEST_F(TWOutlineNumbersTest, ANumberPassedOnBringsItsLabelsSize)
+{
+    map->setLayoutServices(std::make_shared<TWMapLayoutServices>());
+    auto first = child(root, 60, "first");
+    auto second = child(root, 300, "second");
+    map->recalculateOutlineNumbers();
+    const auto labelOf = [](const std::shared_ptr<TWMapBranch> &b) {
+        b->materializeOutlineNumberLabel();
+        for (int i = 0; i < b->countOfOtherEnclosedGraphics(); ++i) {
+            const auto record = b->objectInOtherEnclosedGraphicsAtIndex(i);
+            if (record->name() == TWMapBranch::OutlineNumberKey)
+                return std::dynamic_pointer_cast<TWTextArea>(record->graphic());
+        }
+        return std::shared_ptr<TWTextArea>();
+    };
+    ASSERT_TRUE(labelOf(first) && labelOf(second));
+    const QString one = first->outlineNumber(), two = second->outlineNumber();
+    const Size read(77, 11);
+    labelOf(first)->setBounds(Rect(0, 0, read.width, read.height));
+    // The two swap numbers: the second takes the first's, the first one
+    // the second still holds.
+    first->setOutlineNumber(two);
+    second->setOutlineNumber(one);
+    EXPECT_EQ(labelOf(second)->outlineString(), one);
+    EXPECT_EQ(labelOf(second)->bounds().size, read);
+    const auto label = labelOf(first);
+    EXPECT_EQ(label->outlineString(), two);
+    EXPECT_EQ(label->bounds().size, label->requiredSizeForWidth(TWMapBranch::UnlimitedTextWidth));
+}
