@@ -506,7 +506,8 @@ Rect TWMap::getBoundingPrintingRectForAllGraphics()
     removeAllGraphicOrderCache();
     TWMapLayoutServices &services = layoutServices();
     Rect extent;
-    for (const std::shared_ptr<TWGraphic> &g : graphics()) {
+    // A union: the order of drawing tells nothing here.
+    for (const std::shared_ptr<TWGraphic> &g : graphicsOrderedForPrinting(false)) {
         extent = extent.united(g->boundsForPrinting());
         TWMapBranch *b = g->branch();
         if (b && b->hasBoundary()) {

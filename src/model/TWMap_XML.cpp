@@ -368,7 +368,7 @@ QStringList TWMap::referencedPackagePaths()
     QStringList paths{previewPath()};
     if (m_backgroundImageFilename)
         paths.append(*m_backgroundImageFilename);
-    for (const std::shared_ptr<TWGraphic> &graphic : allGraphics()) {
+    for (const std::shared_ptr<TWGraphic> &graphic : graphicsOrderedForPrinting(true)) {
         if (const std::optional<QString> image = graphic->imageFilename())
             paths.append(*image);
         if (const std::optional<QString> movie = graphic->moviePath())
