@@ -1,6 +1,7 @@
 #include "support/XMLStreamWriter.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 namespace {
 
@@ -124,4 +125,29 @@ TEST(XMLStreamWriterDigest, LargePiecesTakenAsideGiveTheSameDigest)
         EXPECT_EQ(withRaw(digest), expectedWithRaw) << "first piece " << pattern.front();
     }
     EXPECT_NE(expected, digestOf(text.left(text.size() - 1), 1000));
+}
+
+// Long texts are checksummed in chunks apart and joined: the sums are those
+// of the whole text, wherever the chunks and the pieces given fall.
+TEST(XMLStreamWriterDigest, ChunkedSumsAreTheSumsOfTheWhole)
+{
+    constexpr qsizetype chunk = 1024 * 1024;
+    for (const qsizetype size : {qsizetype(0), qsizetype(1), chunk - 1, chunk, chunk + 1,
+                                 5 * chunk + 3}) {
+        SCOPED_TRACE(size);
+        QByteArray text(size, Qt::Uninitialized);
+        for (qsizetype i = 0; i < size; ++i)
+            text[i] = char((i * 131 + i / 7) & 0xff);
+        const auto *bytes = reinterpret_cast<const Bytef *>(text.constData());
+        const QByteArray expected =
+            QByteArray::number(quint32(crc32(0, bytes, uInt(size))), 16).rightJustified(8, '0') +
+            QByteArray::number(quint32(adler32(1, bytes, uInt(size))), 16).rightJustified(8, '0') +
+            '-' + QByteArray::number(size, 16);
+        for (const qsizetype piece : {size + 1, qsizetype(4096), chunk / 3 + 1}) {
+            XMLStreamWriter::Digest digest;
+            for (qsizetype at = 0; at < size; at += piece)
+                digest.add(text.constData() + at, std::min(piece, size - at));
+            EXPECT_EQ(digest.toHex(), expected) << "pieces of " << piece;
+        }
+    }
 }
