@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Opening, editing and saving the same big map in Thinkweb and in VYM, side by side.
+"""Opening, editing and saving one big map in Thinkweb and in VYM, side by side.
 
 The map is the outline of bench_big_documents, which imports it and saves
 the .tweb document (THINKWEB_BENCH_KEEP names a folder that receives
@@ -40,8 +40,8 @@ VYM's automatic layout (on unless a user turns it off) pushes overlapping
 first-level branches apart after a change. Finishing the label is where
 it runs long: with one of the 10,000-branch map's ten first-level
 branches (1,111 branches) 0.4 s, with two 7 s, with four still busy after
-ten minutes, with all ten after half an hour. PEER_VYM_AUTOLAYOUT=0 turns
-it off in VYM's settings (then 1.4 s at 10,000 branches).
+ten minutes, with all ten after 28 minutes. PEER_VYM_AUTOLAYOUT=0 turns it
+off in VYM's settings (then 1.4 s at 10,000 branches).
 
 The processor time the program used until an edit's end (less what it
 uses while idle, measured over the second before) is printed beside each
@@ -52,9 +52,11 @@ Save: from pressing Ctrl+S until the file's last change; both saved files
 must hold the five characters, VYM's one branch more. The program is then
 quit as a user quits it (Ctrl+Q), killed only when it does not go, and
 its lock file removed. Medians of PEER_RUNS runs (3), with the peak
-resident memory after the save; each run is printed as it ends. VYM
-needs the D-Bus session above (`apt-get install vym xdotool`); the
-screen is read and keys sent through libX11, libXdamage and libXtst.
+resident memory after the save (for a run ended early, when it was
+ended); each run is printed as it ends. A run takes minutes at 50,000
+branches (PEER_RUNS=1 there). VYM needs the D-Bus session above
+(`apt-get install vym xdotool`); the screen is read and keys sent
+through libX11, libXdamage and libXtst.
 """
 import ctypes
 import hashlib
@@ -549,8 +551,7 @@ def main():
                     figures["keys"].append(never)
                 elif unsettled.step in ("add a child", "finish the label"):
                     figures["child" if unsettled.step == "add a child" else "finish"] = never
-                print("%s: run %d: %s (%.0f s since the key)"
-                      % (name, run + 1, unsettled, unsettled.seconds), flush=True)
+                print("%s: run %d: %s" % (name, run + 1, unsettled), flush=True)
             except RuntimeError as error:
                 print("%s: run %d failed: %s" % (name, run + 1, error), flush=True)
                 continue
@@ -585,7 +586,8 @@ def main():
     print("%-9s" % "" + "".join("%11s" % h for h in header))
     for row in rows:
         print("%-9s" % row[0] + "".join("%11s" % fmt(v, s) for v, s in zip(row[1:], scales)))
-    ratio = [a / b if b and not math.isinf(b) else math.nan for a, b in zip(rows[0][1:], rows[1][1:])]
+    ratio = [a / b if b and not math.isinf(b) else math.nan
+             for a, b in zip(rows[0][1:], rows[1][1:])]
     print("%-9s" % "ratio" + "".join("%11.2f" % r for r in ratio))
     if any(math.isinf(v) for row in rows for v in row[1:]):
         print(">%.0fs: did not settle within %.0f s (PEER_LIMIT)" % (LIMIT, LIMIT))
