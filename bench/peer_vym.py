@@ -501,11 +501,10 @@ def fmt(value, scale):
     return "%.3f" % value if scale == 1 and value < 10 else "%.1f" % (value * scale)
 
 
-def main():
+def compare(folder):
     thinkweb = os.path.abspath(sys.argv[1])
     kept = os.path.abspath(sys.argv[2])
     total = int(sys.argv[3]) if len(sys.argv) > 3 else 10000
-    folder = tempfile.mkdtemp(prefix="peer-vym-")
     home = os.path.join(folder, "home")
     os.makedirs(home)
     os.environ.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
@@ -580,7 +579,7 @@ def main():
             row.append(statistics.median(values) if values else math.nan)
         row.append(sizes.get(name, math.nan))
         rows.append(row)
-    print("%d branches below the centre; %s" % (count(items), folder))
+    print("%d branches below the centre" % count(items))
     header = [h for h, _, _ in COLUMNS] + ["file MB"]
     scales = [s for _, _, s in COLUMNS] + [1]
     print("%-9s" % "" + "".join("%11s" % h for h in header))
@@ -591,7 +590,15 @@ def main():
     print("%-9s" % "ratio" + "".join("%11.2f" % r for r in ratio))
     if any(math.isinf(v) for row in rows for v in row[1:]):
         print(">%.0fs: did not settle within %.0f s (PEER_LIMIT)" % (LIMIT, LIMIT))
-    shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    # Runs that end early leave nothing behind either.
+    folder = tempfile.mkdtemp(prefix="peer-vym-")
+    try:
+        compare(folder)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == "__main__":
