@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Opening and saving the same big map in Thinkweb and in VYM, side by side.
+"""Opening, editing and saving one big map in Thinkweb and in VYM, side by side.
 
 The map is the outline of bench_big_documents, which imports it and saves
 the .tweb document (THINKWEB_BENCH_KEEP names a folder that receives
@@ -7,7 +7,8 @@ outline-N.opml and document-N.tweb); VYM gets the same tree written as its
 own .vym file (a zip holding one XML file), which it lays out on opening.
 
 Run under a display, e.g.
-    THINKWEB_BENCH_KEEP=/tmp/kept build/release/bench_big_documents
+    THINKWEB_BENCH_LARGE=1 THINKWEB_BENCH_KEEP=/tmp/kept \
+        build/release/bench_big_documents --benchmark_filter='BM_Open/(1000|10000|50000)/'
     xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- \
         python3 bench/peer_vym.py build/release/thinkweb /tmp/kept 10000
 
@@ -16,29 +17,69 @@ the two programs take turns run by run. Open: from starting the program
 until its window shows the map and it has done no work for a second (the
 figure ends at its last work). Then the central branch is selected
 (Thinkweb: Home; VYM: through its D-Bus scripting, wherever its window
-puts the map), a child added (Thinkweb: Tab; VYM: `a`) and five
-characters typed into its label; each timed as the processor time the
-program used until it had done no work for longer than its slowest
-delayed refresh. Save: from pressing Ctrl+S until the file's last change;
-VYM's saved file must hold one branch more. The program is then quit as
-a user quits it (Ctrl+Q), killed only when it does not go, and its lock
-file removed. Medians of PEER_RUNS runs (3), with the peak resident
-memory after the save; each run is printed as it ends. VYM needs the
-D-Bus session above; the keys are sent with xdotool
-(`apt-get install vym xdotool`).
+puts the map), a child added (Thinkweb: Tab; VYM: `a`), five characters
+typed into its label and the label finished (Thinkweb: Escape; VYM:
+Return, which commits the heading; its Escape leaves the editor open).
+
+Each of these edits is timed by one rule for both programs: from the key
+until the screen shows its result. The screen is read back after every
+change X reports on it (XDamage); the edit is over once, for
+QUIET_AFTER_EDIT seconds (longer than either program's slowest delayed
+refresh), every picture shown is one already shown since the key and the
+program has answered a window manager's ping (_NET_WM_PING, which its
+event loop answers) within PING_LATE seconds. Its figure ends where the
+pictures of that last stretch began: a blinking caret alternates between
+two pictures already shown, so it neither ends the edit nor keeps it
+open, whatever its repaint costs (VYM repaints the part of the map under
+its label editor for each blink, 60 ms at 10,000 branches). An edit that
+has not settled within PEER_LIMIT seconds (600) is reported as "did not
+settle within N s" with its time, and the run is ended there (the
+program is killed: it would not take Ctrl+Q).
+
+VYM's automatic layout (on unless a user turns it off) pushes overlapping
+first-level branches apart after a change. Finishing the label is where
+it runs long: with one of the 10,000-branch map's ten first-level
+branches (1,111 branches) 0.4 s, with two 7 s, with four still busy after
+ten minutes, with all ten after 28 minutes. PEER_VYM_AUTOLAYOUT=0 turns it
+off in VYM's settings (then 1.4 s at 10,000 branches).
+
+The processor time the program used until an edit's end (less what it
+uses while idle, measured over the second before) is printed beside each
+run. The edits' keys are sent through XTEST from this script, without
+the time xdotool takes to start; xdotool sends the others.
+
+Save: from pressing Ctrl+S until the file's last change; both saved files
+must hold the five characters, VYM's one branch more. The program is then
+quit as a user quits it (Ctrl+Q), killed only when it does not go, and
+its lock file removed. Medians of PEER_RUNS runs (3), with the peak
+resident memory after the save (for a run ended early, when it was
+ended); each run is printed as it ends. A run takes minutes at 50,000
+branches (PEER_RUNS=1 there). VYM needs the D-Bus session above
+(`apt-get install vym xdotool`); the screen is read and keys sent
+through libX11, libXdamage and libXtst.
 """
+import ctypes
+import hashlib
+import math
 import os
 import re
+import select
 import shutil
 import statistics
 import subprocess
 import sys
+import tarfile
 import tempfile
 import time
 import zipfile
 from xml.sax.saxutils import escape
 
 RUNS = int(os.environ.get("PEER_RUNS", "3"))
+LIMIT = float(os.environ.get("PEER_LIMIT", "600"))
+# VYM's automatic layout (on unless a user turns it off) pushes
+# overlapping first-level branches apart after each change.
+VYM_AUTO_LAYOUT = os.environ.get("PEER_VYM_AUTOLAYOUT", "1") != "0"
+TYPED = "abcde"
 
 
 def read_outline(path):
@@ -123,15 +164,14 @@ def running(pid):
         return False
 
 
-def settled(pid, since, quiet=1.0, limit=900, cpu_at_last_work=None):
+def settled(pid, since, step, quiet=1.0):
     """Waits until the program shows a window and has done no work for
-    `quiet` seconds; returns (seconds from `since` to its last work,
-    window). Work is a tenth of a second in which it used a fifth of a
-    processor or more; a caret's blink (a repaint every half second) is
-    not. `cpu_at_last_work`, a list, receives the processor time then."""
+    `quiet` seconds; returns (seconds from `since` to its last work, its
+    main window then). Work is a tenth of a second in which it used a fifth
+    of a processor or more. For opening, where no caret blinks yet."""
     samples = [(time.monotonic(), cpu_ns(pid))]
     last, window = samples[0][0], None
-    while time.monotonic() - since < limit:
+    while time.monotonic() - since < LIMIT:
         time.sleep(0.01)
         if not running(pid):
             raise RuntimeError("the program ended")
@@ -141,59 +181,247 @@ def settled(pid, since, quiet=1.0, limit=900, cpu_at_last_work=None):
             samples.pop(0)
         if cpu - samples[0][1] > 0.2 * (now - samples[0][0]) * 1e9:
             last = now
-            if cpu_at_last_work is not None:
-                cpu_at_last_work[:] = [cpu]
         window = window or window_of(pid)
         if window and now - last >= quiet:
-            return last - since, window
-    raise RuntimeError("the program never settled")
+            # A first window (a splash) may have made way for another.
+            return last - since, window_of(pid) or window
+    raise Unsettled(step, time.monotonic() - since)
 
 
 # Longer than either program's slowest delayed refresh (Thinkweb's map
-# style inspector waits 2 s).
+# style inspector waits 2 s, VYM's scroll animation 2 s).
 QUIET_AFTER_EDIT = 2.5
+# A ping not answered for this long means the event loop is busy.
+PING_LATE = 1.0
 
 
-def cpu_until_quiet(pid, action):
-    """Processor milliseconds the program used from `action` until it had
-    done no work for QUIET_AFTER_EDIT seconds, less what it uses as long
-    while idle (a blinking caret), measured over the second before."""
+class Unsettled(Exception):
+    def __init__(self, step, seconds):
+        super().__init__("%s: did not settle within %.0f s" % (step, seconds))
+        self.step, self.seconds = step, seconds
+
+
+class Screen:
+    """What the X server shows: changes (XDamage on the root window, whose
+    pictures are read back and compared) and pings to a window."""
+
+    def __init__(self):
+        self.x = ctypes.CDLL("libX11.so.6")
+        damage = ctypes.CDLL("libXdamage.so.1")
+        x = self.x
+        x.XOpenDisplay.restype = ctypes.c_void_p
+        x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        for name in ("XPending", "XFlush", "XDefaultScreen", "XConnectionNumber"):
+            getattr(x, name).argtypes = [ctypes.c_void_p]
+        x.XDefaultRootWindow.restype = ctypes.c_ulong
+        x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x.XDisplayWidth.argtypes = x.XDisplayHeight.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+        x.XInternAtom.restype = ctypes.c_ulong
+        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+        x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                 ctypes.c_void_p]
+        x.XGetImage.restype = ctypes.c_void_p
+        x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        x.XDestroyImage.argtypes = [ctypes.c_void_p]
+        damage.XDamageQueryExtension.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
+                                                 ctypes.POINTER(ctypes.c_int)]
+        damage.XDamageCreate.restype = ctypes.c_ulong
+        damage.XDamageCreate.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int]
+        x.XStringToKeysym.restype = ctypes.c_ulong
+        x.XStringToKeysym.argtypes = [ctypes.c_char_p]
+        x.XKeysymToKeycode.restype = ctypes.c_ubyte
+        x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        self.xtest = ctypes.CDLL("libXtst.so.6")
+        self.xtest.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                                 ctypes.c_ulong]
+        # A ping to a window that has just gone is no reason to stop.
+        handler = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+        self.ignore_errors = handler(lambda display, error: 0)
+        x.XSetErrorHandler(self.ignore_errors)
+        self.display = x.XOpenDisplay(None)
+        if not self.display:
+            raise SystemExit("no X display")
+        self.root = x.XDefaultRootWindow(self.display)
+        self.connection = x.XConnectionNumber(self.display)
+        screen = x.XDefaultScreen(self.display)
+        self.size = (x.XDisplayWidth(self.display, screen), x.XDisplayHeight(self.display, screen))
+        base, error_base = ctypes.c_int(), ctypes.c_int()
+        if not damage.XDamageQueryExtension(self.display, ctypes.byref(base),
+                                            ctypes.byref(error_base)):
+            raise SystemExit("the X server has no DAMAGE extension")
+        self.damage_event = base.value  # XDamageNotify
+        damage.XDamageCreate(self.display, self.root, 0)  # every drawn rectangle
+        # Replies to pings go to the root window.
+        self.x.XSelectInput(self.display, self.root, (1 << 17) | (1 << 19))
+        self.protocols = x.XInternAtom(self.display, b"WM_PROTOCOLS", 0)
+        self.ping_atom = x.XInternAtom(self.display, b"_NET_WM_PING", 0)
+        self.event = (ctypes.c_long * 24)()
+        self.pings = 0
+        self.answered = set()
+        self.changed_at = None  # the first change not yet read back
+        self.last_change = 0.0
+        x.XFlush(self.display)
+
+    def pump(self, wait=0.0):
+        """Reads what the server reported, waiting up to `wait` seconds for
+        a first report."""
+        x, event = self.x, self.event
+        if wait and not x.XPending(self.display):
+            select.select([self.connection], [], [], wait)
+        while x.XPending(self.display):
+            x.XNextEvent(self.display, event)
+            kind = ctypes.cast(event, ctypes.POINTER(ctypes.c_int))[0]
+            if kind == self.damage_event:
+                now = time.monotonic()
+                self.changed_at = self.changed_at or now
+                self.last_change = now
+            elif kind == 33 and event[5] == self.protocols and event[7] == self.ping_atom:
+                self.answered.add(event[8])  # ClientMessage: our ping came back
+
+    def ping(self, window):
+        self.pings += 1
+        message = (ctypes.c_long * 24)()
+        ints = ctypes.cast(message, ctypes.POINTER(ctypes.c_int))
+        ints[0] = 33  # ClientMessage
+        message[4], message[5] = window, self.protocols
+        ints[12] = 32  # format
+        message[7], message[8], message[9] = self.ping_atom, self.pings, window
+        self.x.XSendEvent(self.display, window, 0, 0, message)
+        self.x.XFlush(self.display)
+        return self.pings
+
+    def key(self, name):
+        """Presses and releases a key (a keysym name) through XTEST, as
+        xdotool does, without the time it takes to start."""
+        code = self.x.XKeysymToKeycode(self.display, self.x.XStringToKeysym(name.encode()))
+        self.xtest.XTestFakeKeyEvent(self.display, code, 1, 0)
+        self.xtest.XTestFakeKeyEvent(self.display, code, 0, 0)
+        self.x.XFlush(self.display)
+
+    def picture(self):
+        """A digest of the whole screen."""
+        image = self.x.XGetImage(self.display, self.root, 0, 0, self.size[0], self.size[1],
+                                 0xFFFFFFFF, 2)  # AllPlanes, ZPixmap
+        if not image:
+            return None
+        fields = ctypes.cast(image, ctypes.POINTER(ctypes.c_int))
+        data = ctypes.cast(image, ctypes.POINTER(ctypes.c_void_p))[2]
+        digest = hashlib.blake2b(ctypes.string_at(data, fields[11] * fields[1]),
+                                 digest_size=16).digest()
+        self.x.XDestroyImage(image)
+        return digest
+
+    def settle(self):
+        """Drops what was reported so far: the next picture is the start."""
+        self.pump()
+        self.changed_at = None
+        return self.picture()
+
+
+def on_screen(screen, pid, window, step, action):
+    """Wall seconds from `action` until the screen showed its result, and
+    the processor milliseconds the program used meanwhile (less its idle
+    use): see the head of this file for the rule."""
+    # The pictures of the second before (a caret's two states) are no change.
+    screen.settle()
+    seen = set()
     idle_from, idle_cpu = time.monotonic(), cpu_ns(pid)
-    time.sleep(1)
-    start, before = time.monotonic(), cpu_ns(pid)
-    idle_rate = (before - idle_cpu) / (start - idle_from)
+    while time.monotonic() - idle_from < 1:
+        time.sleep(0.005)
+        screen.pump()
+        if screen.changed_at is not None and time.monotonic() - screen.last_change > 0.015:
+            seen.add(screen.settle())
+    begin, before = time.monotonic(), cpu_ns(pid)
+    idle_rate = (before - idle_cpu) / (begin - idle_from)
+    start = screen.settle()
+    seen.add(start)
+    # (time, picture, processor time once drawn), one per change read back
+    shown = [(begin, start, before)]
     action()
-    settled(pid, time.monotonic(), quiet=QUIET_AFTER_EDIT)
-    end, after = time.monotonic(), cpu_ns(pid)
-    return max(0.0, after - before - idle_rate * (end - start)) / 1e6
+    last_new = begin
+    ping, ping_sent, answered_after = None, 0.0, None
+    while True:
+        screen.pump(0.005)
+        if not running(pid):
+            raise RuntimeError("the program ended")
+        now = time.monotonic()
+        # Read the screen back once the program has finished drawing.
+        if screen.changed_at is not None and now - screen.last_change > 0.015:
+            at = screen.changed_at
+            screen.changed_at = None
+            picture = screen.picture()
+            if picture is not None and picture != shown[-1][1]:
+                shown.append((at, picture, cpu_ns(pid)))
+                if picture not in seen:
+                    seen.add(picture)
+                    last_new = at
+        if ping is not None and ping in screen.answered:
+            answered_after, ping = ping_sent, None
+        if ping is None and now - ping_sent >= 0.1:
+            ping, ping_sent = screen.ping(window), now
+        responsive = (ping is None or now - ping_sent < PING_LATE) and \
+            answered_after is not None and answered_after > last_new
+        if now - last_new >= QUIET_AFTER_EDIT and responsive and \
+                screen.changed_at is None:
+            break
+        if now - begin > LIMIT:
+            raise Unsettled(step, now - begin)
+    # The last stretch shows only pictures it had shown before (a caret's
+    # two states); the result was on screen when that stretch began.
+    final = {picture for at, picture, _ in shown if at >= last_new}
+    end, used = last_new, before
+    for at, picture, drawn in reversed(shown):
+        if picture not in final:
+            break
+        end, used = at, drawn
+    cpu_ms = max(0.0, used - before - idle_rate * (end - begin)) / 1e6
+    return end - begin, cpu_ms
 
 
 def key(name):
     subprocess.run(["xdotool", "key", name])
 
 
-def open_edit_save(program_name, command, path, select, add_key, check):
-    """One run: open, add a child to the central branch and type five
-    characters into it, save, quit. Returns the figures."""
+def open_edit_save(screen, program_name, command, path, select, add_key, finish_key, check):
+    """One run: open, add a child to the central branch, type five
+    characters into it and finish the label, save, quit. Returns the
+    figures: open and save (s), child and finish ((s, cpu ms)), keys (a
+    list of those), peak (MB). A step that does not settle ends the run
+    with Unsettled, whose `figures` holds those measured until then."""
     start = time.monotonic()
     program = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    figures = {}
     try:
-        opened, window = settled(program.pid, start)
-        # Without a window manager the keyboard follows the pointer, and
-        # keys sent to a window directly are refused by some toolkits: the
-        # pointer rests on the window and the keys go through XTEST.
-        subprocess.run(["xdotool", "mousemove", "--window", window, "200", "200"])
-        select(program.pid, window)
-        settled(program.pid, time.monotonic())
-        tab = cpu_until_quiet(program.pid, lambda: key(add_key))
-        keys = [cpu_until_quiet(program.pid, lambda c=c: key(c)) for c in "abcde"]
-        key("Escape")
-        settled(program.pid, time.monotonic())
+        try:
+            figures["open"], window = settled(program.pid, start, "open")
+            # Without a window manager the keyboard follows the pointer, and
+            # keys sent to a window directly are refused by some toolkits:
+            # the pointer rests on the window and the keys go through XTEST.
+            subprocess.run(["xdotool", "mousemove", "--window", window, "200", "200"])
+            select(program.pid, window)
+            settled(program.pid, time.monotonic(), "select the centre")
+
+            def edit(step, name):
+                return on_screen(screen, program.pid, int(window), step,
+                                 lambda: screen.key(name))
+
+            figures["child"] = edit("add a child", add_key)
+            figures["keys"] = []
+            for c in TYPED:
+                figures["keys"].append(edit("keystroke", c))
+            figures["finish"] = edit("finish the label", finish_key)
+        except Unsettled as unsettled:
+            figures["peak"] = peak_mb(program.pid)
+            unsettled.figures = figures
+            raise
         before = os.stat(path).st_mtime_ns
         pressed = time.monotonic()
         key("ctrl+s")
         last = None
-        while time.monotonic() - pressed < 600:
+        while time.monotonic() - pressed < LIMIT:
             try:
                 mtime = os.stat(path).st_mtime_ns
             except FileNotFoundError:
@@ -202,12 +430,10 @@ def open_edit_save(program_name, command, path, select, add_key, check):
                 before, last = mtime, time.monotonic()
             if last and time.monotonic() - last > 2:
                 break
-            if not last and time.monotonic() - pressed > 120:
-                break  # the program did not save
             time.sleep(0.001)
-        peak = peak_mb(program.pid)
-        saved = (last - pressed) if last and check(path) else float("nan")
-        if saved != saved:
+        figures["peak"] = peak_mb(program.pid)
+        figures["save"] = (last - pressed) if last and check(path) else float("nan")
+        if figures["save"] != figures["save"]:
             print("%s: the edit was not saved" % program_name, flush=True)
         # Quit as a user does, so that nothing is left behind.
         key("ctrl+q")
@@ -215,7 +441,7 @@ def open_edit_save(program_name, command, path, select, add_key, check):
             program.wait(30)
         except subprocess.TimeoutExpired:
             pass
-        return opened, tab, statistics.median(keys), saved, peak
+        return figures
     finally:
         if program.poll() is None:
             program.kill()
@@ -241,17 +467,44 @@ def vym_select_centre(pid, window):
                    stdout=subprocess.DEVNULL, check=True)
 
 
-def vym_branches(path):
+def vym_saved(path, branches):
+    """Whether VYM's file holds one branch more, headed by the typed text."""
     with zipfile.ZipFile(path) as z:
-        return sum(len(re.findall(rb"<branch[ >]", z.read(n))) for n in z.namelist()
-                   if n.endswith(".xml"))
+        xml = b"".join(z.read(n) for n in z.namelist() if n.endswith(".xml"))
+    headed = re.search(rb"<heading[^>]*>\s*" + TYPED.encode() + rb"\s*</heading>", xml)
+    return len(re.findall(rb"<branch[ >]", xml)) == branches + 1 and headed is not None
 
 
-def main():
+def thinkweb_saved(path):
+    """Whether the document (a gzipped tar) holds the typed text."""
+    with tarfile.open(path) as archive:
+        return any(TYPED.encode() in archive.extractfile(member).read()
+                   for member in archive if member.isfile())
+
+
+COLUMNS = (("open s", "open", 1), ("child ms", "child", 1e3), ("key ms", "keys", 1e3),
+           ("finish ms", "finish", 1e3), ("save s", "save", 1), ("peak MB", "peak", 1))
+
+
+def figure(figures, name):
+    """One run's figure: inf for the edit that did not settle, nan for
+    what was not measured."""
+    value = figures.get(name, math.nan)
+    if isinstance(value, list):
+        return statistics.median(k[0] for k in value)
+    return value[0] if isinstance(value, tuple) else value
+
+
+def fmt(value, scale):
+    if math.isinf(value):
+        return ">%.0fs" % LIMIT
+    return "%.3f" % value if scale == 1 and value < 10 else "%.1f" % (value * scale)
+
+
+def compare(folder):
     thinkweb = os.path.abspath(sys.argv[1])
     kept = os.path.abspath(sys.argv[2])
     total = int(sys.argv[3]) if len(sys.argv) > 3 else 10000
-    folder = tempfile.mkdtemp(prefix="peer-vym-")
     home = os.path.join(folder, "home")
     os.makedirs(home)
     os.environ.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
@@ -259,54 +512,93 @@ def main():
     os.makedirs(os.path.join(home, ".config", "thinkweb"))
     with open(os.path.join(home, ".config", "thinkweb", "thinkweb-deluxe.ini"), "w") as f:
         f.write("[General]\nTWPromptForTutorAtStartup=false\n")
+    if not VYM_AUTO_LAYOUT:
+        os.makedirs(os.path.join(home, ".config", "InSilmaril"))
+        with open(os.path.join(home, ".config", "InSilmaril", "vym.conf"), "w") as f:
+            f.write("[mainwindow]\nautoLayout\\use=false\n")
     items = read_outline(os.path.join(kept, "outline-%d.opml" % total))
     vym = os.path.join(folder, "pristine.vym")
     write_vym(items, vym)
     tweb = os.path.join(kept, "document-%d.tweb" % total)
     branches = count(items)
+    screen = Screen()
     programs = (
         ("Thinkweb", lambda p: [thinkweb, p], tweb, "map.tweb",
-         lambda pid, window: key("Home"), "Tab", lambda p: True),
+         lambda pid, window: key("Home"), "Tab", "Escape", thinkweb_saved),
         ("VYM", lambda p: ["vym", "-t", "--locale", "en", p], vym, "map.vym",
-         vym_select_centre, "a", lambda p: vym_branches(p) == branches + 1))
+         vym_select_centre, "a", "Return", lambda p: vym_saved(p, branches)))
     runs = {name: [] for name, *_ in programs}
     sizes = {}
     for run in range(RUNS):
         # Turn by turn, each from the file as first written: a re-saved
         # file may load differently.
-        for name, command, pristine, file_name, select, add_key, check in programs:
+        for name, command, pristine, file_name, select, add_key, finish_key, check in programs:
             place = os.path.join(folder, "%s-%d" % (name, run))
             os.makedirs(place)
             path = os.path.join(place, file_name)
             shutil.copy(pristine, path)
             try:
-                runs[name].append(open_edit_save(name, command(path), path, select, add_key,
-                                                 check))
+                figures = open_edit_save(screen, name, command(path), path, select, add_key,
+                                         finish_key, check)
+                sizes[name] = os.path.getsize(path) / 1e6
+            except Unsettled as unsettled:
+                figures = unsettled.figures
+                never = (math.inf, math.nan)
+                if unsettled.step == "open":
+                    figures["open"] = math.inf
+                elif unsettled.step == "keystroke":
+                    figures["keys"].append(never)
+                elif unsettled.step in ("add a child", "finish the label"):
+                    figures["child" if unsettled.step == "add a child" else "finish"] = never
+                print("%s: run %d: %s" % (name, run + 1, unsettled), flush=True)
             except RuntimeError as error:
                 print("%s: run %d failed: %s" % (name, run + 1, error), flush=True)
                 continue
-            sizes[name] = os.path.getsize(path) / 1e6
-            print("%s: open %.2f s, add a child %.1f ms, keystroke %.1f ms, save %.3f s, "
-                  "peak %.0f MB" % ((name,) + runs[name][-1]), flush=True)
+            runs[name].append(figures)
+            edits = [("add a child", figures.get("child"))] + \
+                [("keystroke %s" % c, k) for c, k in zip(TYPED, figures.get("keys", []))] + \
+                [("finish", figures.get("finish"))]
+            print("%s: open %s s; %s; save %.3f s, peak %.0f MB"
+                  % (name, fmt(figures.get("open", math.nan), 1),
+                     ", ".join("%s did not settle within %.0f s" % (label, LIMIT)
+                               if math.isinf(e[0]) else
+                               "%s %.1f ms (cpu %.0f ms)" % (label, e[0] * 1e3, e[1])
+                               for label, e in edits if e),
+                     figures.get("save", math.nan), figures.get("peak", math.nan)), flush=True)
     rows = []
     for name, *_ in programs:
         done = runs[name]
         if not done:
             print("%s: no run finished" % name)
             return
-        # A save whose edit did not register is left out.
-        saved = [r[3] for r in done if r[3] == r[3]]
-        rows.append((name,) + tuple(statistics.median(r[i] for r in done) for i in (0, 1, 2))
-                    + (statistics.median(saved) if saved else float("nan"),
-                       statistics.median(r[4] for r in done), sizes[name]))
-    print("%d branches below the centre; %s" % (count(items), folder))
-    header = ("open s", "child ms", "key ms", "save s", "peak MB", "file MB")
-    print("%-9s" % "" + "".join("%10s" % h for h in header))
+        row = [name]
+        for _, column, _ in COLUMNS:
+            # A figure not measured (a save whose edit did not register)
+            # is left out.
+            values = [v for v in (figure(r, column) for r in done) if v == v]
+            row.append(statistics.median(values) if values else math.nan)
+        row.append(sizes.get(name, math.nan))
+        rows.append(row)
+    print("%d branches below the centre" % count(items))
+    header = [h for h, _, _ in COLUMNS] + ["file MB"]
+    scales = [s for _, _, s in COLUMNS] + [1]
+    print("%-9s" % "" + "".join("%11s" % h for h in header))
     for row in rows:
-        print("%-9s %9.2f %9.1f %9.1f %9.3f %9.0f %9.2f" % row)
-    ratio = tuple(a / b if b else float("nan") for a, b in zip(rows[0][1:6], rows[1][1:6]))
-    print("%-9s %9.2f %9.2f %9.2f %9.2f %9.2f" % (("ratio",) + ratio))
-    shutil.rmtree(folder, ignore_errors=True)
+        print("%-9s" % row[0] + "".join("%11s" % fmt(v, s) for v, s in zip(row[1:], scales)))
+    ratio = [a / b if b and not math.isinf(b) else math.nan
+             for a, b in zip(rows[0][1:], rows[1][1:])]
+    print("%-9s" % "ratio" + "".join("%11.2f" % r for r in ratio))
+    if any(math.isinf(v) for row in rows for v in row[1:]):
+        print(">%.0fs: did not settle within %.0f s (PEER_LIMIT)" % (LIMIT, LIMIT))
+
+
+def main():
+    # Runs that end early leave nothing behind either.
+    folder = tempfile.mkdtemp(prefix="peer-vym-")
+    try:
+        compare(folder)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == "__main__":
