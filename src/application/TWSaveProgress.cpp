@@ -174,7 +174,7 @@ void TWSaveProgress::report(TWFileIO::SaveStep step, QByteArrayView text)
         advanceBar(int(TextShare * std::min(m_written.count(), m_expected) / m_expected));
         break;
     case TWFileIO::SaveStep::OtherEntries:
-        advanceBar(OtherEntriesValue);
+        advanceBar(TextShare);
         break;
     case TWFileIO::SaveStep::Package:
         advanceBar(PackageValue);

@@ -44,10 +44,10 @@ class TWSaveProgress : public QObject
 public:
     static constexpr int ShowAfterMs = 500;
     static constexpr int PassEveryMs = 50;
-    // The bar's range: the text fills most of it, the steps after it the rest.
+    // The bar's range: the text fills most of it; the previews drawn after
+    // it (a large map's take seconds) the rest.
     static constexpr int BarMaximum = 1000;
-    static constexpr int TextShare = 900;
-    static constexpr int OtherEntriesValue = 950;
+    static constexpr int TextShare = 800;
     static constexpr int PackageValue = 990;
 
     // title: the sheet's text; canvas: the view whose scrolling passes;
