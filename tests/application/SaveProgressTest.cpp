@@ -174,8 +174,10 @@ TEST_F(SaveProgressTest, InputDuringASlowSaveChangesNothingAndTheFileIsTheSame)
          [](TWDocument *d) { QTest::keyClick(windowOf(d), Qt::Key_Delete); }},
         {"Return starts editing",
          [](TWDocument *d) { QTest::keyClick(windowOf(d), Qt::Key_Return); }},
-        {"Undo shortcut",
-         [](TWDocument *d) { QTest::keyClick(windowOf(d), Qt::Key_Z, Qt::ControlModifier); }},
+        {"New Branch shortcut",
+         [](TWDocument *d) {
+             QTest::keyClick(windowOf(d), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+         }},
         {"click on empty canvas deselects",
          [](TWDocument *d) {
              QTest::mouseClick(windowOf(d), Qt::LeftButton, {}, QPoint(12, 200));
