@@ -3,14 +3,17 @@
 // events that runs whenever the save hands the event loop a pass.
 // "first_pass_s" is when the window first answered, "longest_gap_ms" the
 // longest it then waited for a pass, "tail_ms" the time from the last pass to
-// the end of the save (the previews and the package), "passes" how many ran.
+// the end of the save (the previews and the package), "passes" how many ran;
+// and what searching the text for branches costs.
 #include "BenchMain.h"
 #include "BranchDocumentGenerator.h"
 #include "WindowBenchSupport.h"
 #include "application/TWDocument.h"
 #include "application/TWDocumentWindow.h"
+#include "application/TWSaveProgress.h"
 #include "canvas/TWGraphicView.h"
 #include "mapdrawing/TWMapLayout.h"
+#include "model/PackageArchive.h"
 #include "model/TWFileIO.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
@@ -18,6 +21,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <benchmark/benchmark.h>
 
@@ -126,6 +130,34 @@ BENCHMARK(BM_SaveFromShownWindow)
     ->Iterations(2)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+// What searching a piece of text for its branches costs (a save searches
+// one piece in eight): the text of a generated map in the writer's pieces.
+void BM_CountBranchTags(benchmark::State &state)
+{
+    WindowBench::environment();
+    const QString path = generatedDocument(int(state.range(0)));
+    QFile file(path);
+    const std::optional<PackageData> data =
+        file.open(QIODevice::ReadOnly) ? PackageArchive::read(file) : std::nullopt;
+    const QByteArray text = data ? data->value(TWMapsDoc::ContentsPath) : QByteArray();
+    if (text.isEmpty()) {
+        state.SkipWithError("the generated document could not be read");
+        return;
+    }
+    constexpr qsizetype piece = 256 * 1024;
+    qint64 counted = 0;
+    for (auto _ : state) {
+        counted = 0;
+        for (qsizetype at = 0; at < text.size(); at += piece)
+            counted +=
+                branchTagsIn(QByteArrayView(text).sliced(at, std::min(piece, text.size() - at)));
+        benchmark::DoNotOptimize(counted);
+    }
+    state.SetBytesProcessed(state.iterations() * text.size());
+    state.counters["branches"] = double(counted);
+}
+BENCHMARK(BM_CountBranchTags)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -129,39 +129,27 @@ void TWSaveProgress::setReportHookForTesting(std::function<void()> hook)
     g_reportHook = std::move(hook);
 }
 
-void SavedBranchCounter::feed(QByteArrayView text)
+qint64 branchTagsIn(QByteArrayView text)
 {
     // No other element's name begins so.
     static const QByteArrayMatcher tag(QByteArrayLiteral("<TWMapBranch"));
-    const qsizetype keep = tag.pattern().size() - 1;
-    const auto countIn = [](QByteArrayView in) {
-        qint64 found = 0;
-        for (qsizetype at = tag.indexIn(in); at >= 0; at = tag.indexIn(in, at + 1))
-            ++found;
-        return found;
-    };
-    // The carry is shorter than a tag: what is found across it and the
-    // start of this piece is a tag cut between two pieces.
-    if (!m_carry.isEmpty()) {
-        QByteArray across = m_carry;
-        across.append(text.first(std::min(text.size(), keep)));
-        m_count += countIn(across);
-    }
-    m_count += countIn(text);
-    if (text.size() >= keep) {
-        m_carry = text.last(keep).toByteArray();
-    } else {
-        m_carry.append(text);
-        m_carry = m_carry.right(keep);
-    }
+    qint64 found = 0;
+    for (qsizetype at = tag.indexIn(text); at >= 0; at = tag.indexIn(text, at + 1))
+        ++found;
+    return found;
 }
 
 void TWSaveProgress::report(TWFileIO::SaveStep step, QByteArrayView text)
 {
     if (g_reportHook)
         g_reportHook();
-    if (step == TWFileIO::SaveStep::Text)
-        m_written.feed(text);
+    if (step == TWFileIO::SaveStep::Text) {
+        m_textBytes += text.size();
+        if (m_pieces++ % SampleEvery == 0) {
+            m_sampledBytes += text.size();
+            m_sampledBranches += branchTagsIn(text);
+        }
+    }
     if (!m_outermost || !m_window || !m_window->isVisible())
         return;
     if (!m_shown) {
@@ -171,7 +159,12 @@ void TWSaveProgress::report(TWFileIO::SaveStep step, QByteArrayView text)
     }
     switch (step) {
     case TWFileIO::SaveStep::Text:
-        advanceBar(int(TextShare * std::min(m_written.count(), m_expected) / m_expected));
+        // Nothing moves until a sampled piece held a branch.
+        if (m_sampledBranches > 0) {
+            const qint64 expected =
+                std::max<qint64>(1, m_sampledBytes * m_branches / m_sampledBranches);
+            advanceBar(int(TextShare * std::min(m_textBytes, expected) / expected));
+        }
         break;
     case TWFileIO::SaveStep::OtherEntries:
         advanceBar(TextShare);
@@ -194,7 +187,7 @@ void TWSaveProgress::showSheet()
     m_shown = true;
     m_activeWindow = QApplication::activeWindow();
     m_focus = QApplication::focusWidget();
-    m_expected = std::max<qint64>(1, m_branchCount ? m_branchCount() : 0);
+    m_branches = std::max<qint64>(1, m_branchCount ? m_branchCount() : 0);
     qApp->installEventFilter(this);
     // What observers would do with queued notifications waits as well.
     NotificationQueue::defaultQueue().suspend();

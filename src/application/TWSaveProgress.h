@@ -2,7 +2,6 @@
 
 #include "model/TWFileIO.h"
 
-#include <QByteArray>
 #include <QByteArrayView>
 #include <QElapsedTimer>
 #include <QObject>
@@ -11,19 +10,8 @@
 
 class QAbstractScrollArea;
 
-// Counts the branch elements in a text handed over in pieces, a tag cut
-// between two pieces included.
-class SavedBranchCounter
-{
-public:
-    void feed(QByteArrayView text);
-    qint64 count() const { return m_count; }
-
-private:
-    qint64 m_count = 0;
-    // The end of the text so far, shorter than a tag.
-    QByteArray m_carry;
-};
+// The branch elements that start in a piece of a document's text.
+qint64 branchTagsIn(QByteArrayView text);
 
 class QDialog;
 class QLabel;
@@ -52,7 +40,8 @@ public:
 
     // title: the sheet's text; canvas: the view whose scrolling passes;
     // branchCount: asked once, when the sheet shows, how many branches the
-    // text will hold (the bar counts them as they are written).
+    // text will hold. The bar follows the bytes written against the length
+    // that many branches take in the pieces of text sampled so far.
     TWSaveProgress(QWidget *window, QAbstractScrollArea *canvas, QString title,
                    std::function<qint64()> branchCount);
     ~TWSaveProgress() override;
@@ -86,8 +75,15 @@ private:
     QPointer<QAbstractScrollArea> m_canvas;
     QString m_title;
     std::function<qint64()> m_branchCount;
-    qint64 m_expected = 0;
-    SavedBranchCounter m_written;
+    qint64 m_branches = 0;
+    qint64 m_textBytes = 0;
+    // Every SampleEvery-th piece of text is searched for its branches: what
+    // they take tells how long the whole text will be, at a small part of
+    // the cost of searching it all.
+    static constexpr int SampleEvery = 8;
+    qint64 m_pieces = 0;
+    qint64 m_sampledBytes = 0;
+    qint64 m_sampledBranches = 0;
     QElapsedTimer m_clock;
     qint64 m_lastPassEnd = -1;
     // Only the outermost of nested saves shows and runs events.
