@@ -84,10 +84,12 @@ TWSaveProgress::~TWSaveProgress()
 {
     if (m_shown) {
         qApp->removeEventFilter(this);
-        delete m_sheet.data();
         // Some window systems give a shown window the activation whatever
-        // it asks; the user's window gets it back.
-        if (m_activeWindow && !QApplication::activeWindow()) {
+        // it asks; the user's window gets it back (not when the user went
+        // to another program meanwhile).
+        const bool sheetWasActive = m_sheet && QApplication::activeWindow() == m_sheet;
+        delete m_sheet.data();
+        if (sheetWasActive && m_activeWindow && !QApplication::activeWindow()) {
             m_activeWindow->activateWindow();
             QApplication::setActiveWindow(m_activeWindow);
         }
