@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QThread>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <algorithm>
@@ -244,6 +245,59 @@ TEST_F(SaveProgressTest, InputDuringASlowSaveChangesNothingAndTheFileIsTheSame)
         settle();
         if (alive)
             document->close();
+        settle();
+    }
+}
+
+TEST_F(SaveProgressTest, ThePlainWheelScrollsTheMapDuringASaveAndNothingElseDoes)
+{
+    // What a wheel turn changed: the canvas's scrolling, the map's zoom.
+    const auto turnWheel = [](TWDocument *d, Qt::KeyboardModifiers modifiers, int notches) {
+        QWidget *viewport = d->graphicView()->viewport();
+        const QPointF at(viewport->width() / 2.0, viewport->height() / 2.0);
+        QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+    };
+    const auto seen = [](TWDocument *d) {
+        return std::pair(d->graphicView()->verticalScrollBar()->value(),
+                         d->mapsDocument()->currentMap()->zoomAmount());
+    };
+    struct Case
+    {
+        const char *name;
+        Qt::KeyboardModifiers modifiers;
+        bool scrolls;
+    };
+    const std::vector<Case> cases = {
+        {"plain", Qt::NoModifier, true},
+        {"zooming", Qt::ControlModifier, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TWDocument *document = openEdited(QStringLiteral("wheel.tweb"));
+        bool sent = false;
+        std::pair<int, float> before, during;
+        slowUntil([&sent] { return sent; });
+        duringSave([&] {
+            if (TWSaveProgress::runningSheet()) {
+                before = seen(document);
+                turnWheel(document, c.modifiers, -3);
+                during = seen(document);
+            }
+            sent = true;
+        });
+        ASSERT_TRUE(document->save());
+        EXPECT_EQ(during.first != before.first, c.scrolls);
+        EXPECT_EQ(during.second, before.second);
+        EXPECT_FALSE(document->isDocumentEdited());
+        // With no save running the wheel does something (turned back: the
+        // first turn may have reached the end).
+        TWSaveProgress::setReportHookForTesting({});
+        const auto idle = seen(document);
+        turnWheel(document, c.modifiers, 3);
+        EXPECT_NE(seen(document), idle);
+        document->close();
         settle();
     }
 }
