@@ -7,6 +7,7 @@
 #include "application/TWDDocument.h"
 #include "application/TWDocumentViewController.h"
 #include "application/TWDocumentWindow.h"
+#include "application/TWSaveProgress.h"
 #include "canvas/TWGraphicView.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
@@ -131,6 +132,12 @@ int TWDocument::writeToFile(const QString &path, const QString &)
 {
     if (!m_mapsDocument)
         return TWFileIO::SaveNoDictionary;
+    // The callers hold or refuse a save while another runs; one that slips
+    // through must not write a document that is being written.
+    if (TWSaveProgress::isRunning()) {
+        qWarning("Not saved: another save is running (%s)", qPrintable(path));
+        return TWFileIO::SaveEntryFailed;
+    }
     // A save that cannot be made says so before the layout and the previews.
     if (const int refused = m_mapsDocument->saveRefusal(path); refused != TWFileIO::SaveSucceeded)
         return refused;
@@ -144,13 +151,30 @@ int TWDocument::writeToFile(const QString &path, const QString &)
     m_mapsDocument->setFilename(path);
     if (undo)
         undo->enableUndoRegistration();
-    const int code = TWFileIO::saveDocument(*m_mapsDocument, path);
+    int code;
+    {
+        // Over half a second, the window shows how far the save has got.
+        QWidget *window = m_window && m_window->isVisible() ? m_window.data() : nullptr;
+        TWSaveProgress progress(window, graphicView(),
+                                dadoZiz("Saving “%1”…").arg(QFileInfo(path).completeBaseName()),
+                                [this] { return branchCount(); });
+        code = TWFileIO::saveDocument(*m_mapsDocument, path);
+    }
     // A failed save keeps the document edited, so closing still asks.
     if (code == TWFileIO::SaveSucceeded) {
         m_fileStamp = FileStamp::of(path);
         clearChangeCount();
     }
     return code;
+}
+
+qint64 TWDocument::branchCount() const
+{
+    qint64 branches = 0;
+    if (m_mapsDocument)
+        for (const std::shared_ptr<TWMap> &map : m_mapsDocument->maps())
+            branches += map->allBranches().size();
+    return branches;
 }
 
 void TWDocument::reportSaveError(int code, const QString &path)
@@ -199,6 +223,10 @@ bool TWDocument::fileChangedOnDisk() const
 
 bool TWDocument::save()
 {
+    if (TWSaveProgress::isRunning()) {
+        qWarning("Not saved: another save is running (%s)", qPrintable(displayName()));
+        return false;
+    }
     // A map embedded elsewhere goes back to where it came from.
     if (m_link)
         return saveLink();
@@ -249,6 +277,10 @@ bool TWDocument::saveToOwnFile()
 
 void TWDocument::autosaveDocument()
 {
+    if (TWSaveProgress::isRunning()) {
+        TWSaveProgress::whenNoSaveRuns(this, [this] { autosaveDocument(); });
+        return;
+    }
     if (!isDocumentEdited())
         return;
     // An embedded map goes back to the program that holds it, as Save does.
@@ -270,6 +302,10 @@ void TWDocument::autosaveDocument()
 
 bool TWDocument::saveAs()
 {
+    if (TWSaveProgress::isRunning()) {
+        qWarning("Not saved: another save is running (%s)", qPrintable(displayName()));
+        return false;
+    }
     // The save panel needs the window as it was.
     if (isFullScreen())
         endFullScreen();
@@ -296,7 +332,8 @@ bool TWDocument::saveAs()
 
 bool TWDocument::revertToSaved()
 {
-    if (m_fileName.isEmpty())
+    // The maps being written stay until the save is done.
+    if (m_fileName.isEmpty() || TWSaveProgress::isRunning())
         return false;
     // The maps about to be dropped need no new previews.
     if (m_mapsDocument)

@@ -318,6 +318,8 @@ private:
     void observeMapsDocument();
     void syncZoomSlider();
     void reportSaveError(int code, const QString &path);
+    // The branches of every map, which a save writes one by one.
+    qint64 branchCount() const;
     // Save to the document's own file, once it is known to be wanted.
     bool saveToOwnFile();
 

@@ -5,6 +5,7 @@
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
 #include "application/TWDocumentWindow.h"
+#include "application/TWSaveProgress.h"
 #include "canvas/TWGraphicView.h"
 #include "exchange/TWExportController.h"
 #include "graphics/TWGraphic.h"
@@ -314,6 +315,18 @@ void TWDocument::linkBackDidClose(LinkBack *link)
 
 void TWDocument::linkBackServerDidSendEdit(LinkBack *link)
 {
+    // The picture goes in once the maps being written are written.
+    if (TWSaveProgress::isRunning()) {
+        const auto held = std::find_if(m_activeLinks.begin(), m_activeLinks.end(),
+                                       [link](const ActiveLink &a) { return a.link.get() == link; });
+        if (held == m_activeLinks.end())
+            return;
+        TWSaveProgress::whenNoSaveRuns(this, [this, weak = std::weak_ptr<LinkBack>(held->link)] {
+            if (const std::shared_ptr<LinkBack> link = weak.lock())
+                linkBackServerDidSendEdit(link.get());
+        });
+        return;
+    }
     const auto active = std::find_if(m_activeLinks.begin(), m_activeLinks.end(),
                                      [link](const ActiveLink &a) { return a.link.get() == link; });
     if (active == m_activeLinks.end() || !m_mapsDocument)

@@ -4,6 +4,7 @@
 
 #include "application/TWDocumentViewController.h"
 #include "application/TWDocumentWindow.h"
+#include "application/TWSaveProgress.h"
 #include "canvas/SpellableTextView.h"
 #include "canvas/TWGraphicView.h"
 #include "interface/TWCSliderCell.h"
@@ -364,7 +365,12 @@ void TWDocument::setPaletteViewVisible(bool visible)
 
 bool TWDocument::canCloseDocument()
 {
-    if (m_closed || !isDocumentEdited())
+    if (m_closed)
+        return true;
+    // A window whose document (or another) is being written stays open.
+    if (TWSaveProgress::isRunning())
+        return false;
+    if (!isDocumentEdited())
         return true;
     const QString title =
         TWLocalizedString(StringTable::DadoZiz,
@@ -386,6 +392,11 @@ void TWDocument::close()
 {
     if (m_closed)
         return;
+    // A link ending or a close command while a save runs: once it is done.
+    if (TWSaveProgress::isRunning()) {
+        TWSaveProgress::whenNoSaveRuns(this, [this] { close(); });
+        return;
+    }
     if (!m_window) {
         windowWillClose(nullptr);
         return;

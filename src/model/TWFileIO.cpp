@@ -22,12 +22,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 #include <vector>
 
 namespace {
 
 // What the system said when this thread's last save failed while writing.
 thread_local QString g_lastSaveError;
+// Who hears how this thread's saves get on.
+thread_local TWFileIO::SaveProgressScope *g_saveProgress = nullptr;
 
 // The result of a save that failed on `device`, whose error is kept to be
 // shown: no room left is a refusal of its own, anything else a failed write.
@@ -93,6 +96,16 @@ PackageEntries entriesOfSaveDictionary(const QVariantMap &saveDictionary)
 }
 
 } // namespace
+
+TWFileIO::SaveProgressScope::SaveProgressScope(SaveProgress progress)
+    : m_progress(std::move(progress)), m_outer(std::exchange(g_saveProgress, this))
+{
+}
+
+TWFileIO::SaveProgressScope::~SaveProgressScope()
+{
+    g_saveProgress = m_outer;
+}
 
 bool TWFileIO::nestsTooDeep(const TWMap &map)
 {
@@ -366,13 +379,25 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
                 written += std::max<qint64>(0, spool.write(data + written, size - written));
             return written == size;
         });
-        XMLStreamWriter xml(
-            [&gzip](const char *data, qint64 size) { return gzip.write(data, size); });
+        // Taken once: a listener that comes or goes meanwhile hears nothing.
+        const SaveProgress progress = g_saveProgress ? g_saveProgress->m_progress : SaveProgress();
+        const auto tell = [&progress](SaveStep step) {
+            if (progress)
+                progress(step, QByteArrayView());
+        };
+        XMLStreamWriter xml([&gzip, &progress](const char *data, qint64 size) {
+            if (!gzip.write(data, size))
+                return false;
+            if (progress)
+                progress(SaveStep::Text, QByteArrayView(data, qsizetype(size)));
+            return true;
+        });
         bool written = writeStreamed(xml) && xml.writeEndDocument();
         if (written) {
             // The other entries (previews are drawn for them) are gathered
             // while the last of the text is compressed.
             gzip.endMember();
+            tell(SaveStep::OtherEntries);
             if (entries)
                 others = entries();
         }
@@ -394,6 +419,7 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
             return result;
         }
         streamedSize = gzip.bytesIn();
+        tell(SaveStep::Package);
     }
 
     PackageEntries files = entriesOfSaveDictionary(others);

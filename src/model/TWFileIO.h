@@ -4,6 +4,7 @@
 #include "model/PackageEntry.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QVariantMap>
 #include <functional>
@@ -132,6 +133,28 @@ public:
                                    const QString &streamedPath,
                                    const std::function<bool(XMLStreamWriter &)> &writeStreamed,
                                    const QString &path);
+
+    // How far a save of this thread has got, told between the pieces it
+    // writes: each piece of the streamed entry's text once written, then
+    // each later step once (with no text). The listener may run the event
+    // loop; it must leave the document being written alone.
+    enum class SaveStep { Text, OtherEntries, Package };
+    using SaveProgress = std::function<void(SaveStep step, QByteArrayView text)>;
+    // Listens to the saves of this thread while it lives; scopes nest, the
+    // innermost one hears.
+    class SaveProgressScope
+    {
+    public:
+        explicit SaveProgressScope(SaveProgress progress);
+        ~SaveProgressScope();
+        SaveProgressScope(const SaveProgressScope &) = delete;
+        SaveProgressScope &operator=(const SaveProgressScope &) = delete;
+
+    private:
+        friend class TWFileIO;
+        SaveProgress m_progress;
+        SaveProgressScope *m_outer;
+    };
 
     // The reason to show for a load error that has one of its own (a package
     // too large to open); empty for the others, which the document reader

@@ -3,11 +3,13 @@
 #include "application/LinkBackRegistry.h"
 #include "application/TWMenuDispatcher.h"
 #include "application/TWOutlineViewController.h"
+#include "application/TWSaveProgress.h"
 #include "canvas/SpellableTextView.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "interface/TWHyperlinkableTextView.h"
 #include "mapdrawing/TWMapImages.h"
+#include "model/PackageArchive.h"
 #include "model/TWAttachedText.h"
 #include "support/AttributedString.h"
 #include "support/AttributedStringDocument.h"
@@ -30,6 +32,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <functional>
 
 namespace {
@@ -374,6 +377,55 @@ TEST_F(LinkBackDocumentTest, EditedPicturesAreKeptInTheFormTheyCameIn)
     };
     for (const auto &[count, ext, name] : names)
         EXPECT_EQ(TWDocument::linkBackPictureName(count, ext), name);
+}
+
+// An edit that comes back while the document is being written goes in once
+// the save is done: the file holds the picture as it was when the save began.
+TEST_F(LinkBackDocumentTest, AnEditThatComesBackDuringASaveWaitsForItsEnd)
+{
+    const QByteArray tiff = redTiff();
+    ASSERT_FALSE(tiff.isEmpty());
+    TWDocument *source = newDocument();
+    source->documentWindow()->show();
+    const std::shared_ptr<TWGraphic> graphic = selectBranches(source, 1).first();
+    source->mapsDocument()->setObjectInCachedData(QByteArray("old"), "Images/item.tiff");
+    graphic->setImageFilename(QString("Images/item.tiff"));
+    graphic->setLinkBackData(LinkBackData::linkBackDataWithServerName("OtherServer", 1));
+    const QString path = dir.filePath("linked.tweb");
+    ASSERT_EQ(source->writeToFile(path), TWFileIO::SaveSucceeded);
+    source->setFileName(path);
+    ASSERT_TRUE(source->editLinkBackInGraphic(graphic));
+    settle();
+
+    bool sent = false;
+    QByteArray duringSave;
+    TWSaveProgress::setReportHookForTesting([&sent] {
+        if (!sent)
+            QThread::msleep(300);
+    });
+    const auto hookGone = qScopeGuard([] { TWSaveProgress::setReportHookForTesting({}); });
+    QMetaObject::invokeMethod(
+        qApp,
+        [&] {
+            if (TWSaveProgress::runningSheet()) {
+                LinkBackPasteboard &board = other.last->pasteboard();
+                board.declareTypes({});
+                board.setData(tiff, TWDocument::LinkBackTIFFType);
+                EXPECT_TRUE(other.last->sendEdit());
+                duringSave = *source->mapsDocument()->objectForKeyInCachedData("Images/item.tiff");
+            }
+            sent = true;
+        },
+        Qt::QueuedConnection);
+    ASSERT_TRUE(source->save());
+    EXPECT_EQ(duringSave, "old");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(PackageArchive::read(file)->value("Images/item.tiff"), "old");
+    settle();
+    EXPECT_EQ(*source->mapsDocument()->objectForKeyInCachedData(*graphic->imageFilename()), tiff);
+    EXPECT_TRUE(source->isDocumentEdited());
+    source->closeActiveLinks();
 }
 
 // A picture whose branch is deleted before its edit comes back: the user
