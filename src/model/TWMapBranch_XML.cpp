@@ -1249,32 +1249,38 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
         }
     }
 
-    // Workers write pieces a bounded way ahead of the joining.
+    // Workers write pieces a bounded way ahead of the joining; each waits
+    // for room, the joining for the next piece, and blocks are handed back
+    // a piece's worth at a time, so that the threads seldom meet.
     const std::size_t ahead = std::size_t(2 * threads);
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable room, ready;
     std::size_t next = 0, joined = 0;
     bool stop = false;
     QList<QByteArray> spare; // blocks joined, to be filled again
-    const auto block = [&] {
-        {
-            const std::lock_guard lock(mutex);
-            if (!spare.isEmpty())
-                return spare.takeLast();
-        }
-        QByteArray fresh;
-        fresh.reserve(pieceBlockSize);
-        return fresh;
-    };
     const auto work = [&] {
-        QList<QByteArray> text;
+        QList<QByteArray> text, mine;
+        const auto block = [&] {
+            if (mine.isEmpty()) {
+                const std::lock_guard lock(mutex);
+                const qsizetype taken = std::min<qsizetype>(spare.size(), 16);
+                for (qsizetype i = 0; i < taken; ++i)
+                    mine.append(spare.takeLast());
+            }
+            if (!mine.isEmpty())
+                return mine.takeLast();
+            QByteArray fresh;
+            fresh.reserve(pieceBlockSize);
+            return fresh;
+        };
         XMLStreamWriter part(
             [&](const char *data, qint64 size) {
                 while (size > 0) {
                     if (text.isEmpty() || text.last().size() == pieceBlockSize)
                         text.append(block());
                     QByteArray &last = text.last();
-                    const qsizetype n = std::min<qsizetype>(qsizetype(size), pieceBlockSize - last.size());
+                    const qsizetype n =
+                        std::min<qsizetype>(qsizetype(size), pieceBlockSize - last.size());
                     last.append(data, n);
                     data += n;
                     size -= n;
@@ -1286,7 +1292,7 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
             std::size_t index;
             {
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [&] {
+                room.wait(lock, [&] {
                     return stop || next >= pieces.size() || next < joined + ahead;
                 });
                 if (stop || next >= pieces.size())
@@ -1324,39 +1330,39 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
                 // Once failed, the joining stops at this piece.
                 stop = stop || failed;
             }
-            changed.notify_all();
-            if (failed)
+            ready.notify_one();
+            if (failed) {
+                room.notify_all();
                 return;
+            }
         }
     };
     std::vector<std::thread> workers;
     workers.reserve(std::size_t(threads));
     for (int i = 0; i < threads; ++i)
         workers.emplace_back(work);
+    QList<QByteArray> returned;
     for (Piece &piece : pieces) {
         QList<QByteArray> text;
         {
             std::unique_lock lock(mutex);
-            changed.wait(lock, [&piece] { return piece.written; });
+            spare.append(std::exchange(returned, {}));
+            ready.wait(lock, [&piece] { return piece.written; });
             text = std::move(piece.text);
             ++joined;
         }
-        changed.notify_all();
+        room.notify_one();
         for (qsizetype i = 0; i < text.size(); ++i) {
             const bool last = i + 1 == text.size();
             writer.appendPiece(text.at(i), last && piece.failed, last && piece.tooDeep);
         }
         if (text.isEmpty())
             writer.appendPiece({}, piece.failed, piece.tooDeep);
-        {
-            const std::lock_guard lock(mutex);
-            for (QByteArray &used : text) {
-                // A block the digest still reads is left to it.
-                used.resize(0);
-                if (used.capacity() >= pieceBlockSize)
-                    spare.append(std::move(used));
-            }
-            stop = stop || writer.failed();
+        for (QByteArray &used : text) {
+            // A block the digest still reads is left to it.
+            used.resize(0);
+            if (used.capacity() >= pieceBlockSize)
+                returned.append(std::move(used));
         }
         if (writer.failed())
             break;
@@ -1365,7 +1371,7 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
         const std::lock_guard lock(mutex);
         stop = true;
     }
-    changed.notify_all();
+    room.notify_all();
     for (std::thread &worker : workers)
         worker.join();
     writer.resumeInside(std::move(open));
