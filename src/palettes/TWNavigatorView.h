@@ -66,6 +66,8 @@ public:
     // the thumbnail's scale no longer fits.
     void mapAreaDidChange(Rect area);
     bool catchUpPending() const { return m_catchUpTimer.isActive(); }
+    // The parts (map coordinates) the next catch-up draws.
+    const QList<Rect> &changedAreas() const { return m_changedAreas; }
     // Draws the changed parts now.
     void catchUp();
 
