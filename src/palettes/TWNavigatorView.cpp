@@ -257,7 +257,11 @@ void TWNavigatorView::drawPixels(QImage &image, const QRect &pixels, TWMap &map,
 
 Point TWNavigatorView::offsetForMapSize(Size size) const
 {
-    return Point((float(width()) - size.width) / 2, (float(height()) - size.height) / 2);
+    // Centred on whole pixels: a canvas a little wider or narrower (a label
+    // typed into at its edge) keeps the thumbnail where it was, so that only
+    // the changed part is drawn again rather than the whole.
+    return Point(std::round((float(width()) - size.width) / 2),
+                 std::round((float(height()) - size.height) / 2));
 }
 
 void TWNavigatorView::layoutThumbnail()

@@ -74,6 +74,7 @@ public:
     float scalingFactor() const { return m_scalingFactor; }
     Point drawingOffset() const { return m_drawingOffset; }
     Rect mapVisibleRect() const { return m_mapVisibleRect; }
+    // Where a map drawn at `size` starts in the view: centred, on whole pixels.
     Point offsetForMapSize(Size size) const;
     // Works out scale, offset and outline for the current size, as drawing does.
     void layoutThumbnail();

@@ -447,6 +447,41 @@ TEST(TWNavigatorView, DrawsChangedPartsIntoItsThumbnail)
     }
 }
 
+// The thumbnail is centred on whole pixels: a canvas grown by less than
+// half a pixel of it (a label typed into at its edge) is caught up in place;
+// one that moves the centre by whole pixels is redrawn whole.
+TEST(TWNavigatorView, ACanvasALittleWiderIsCaughtUpInPlace)
+{
+    struct Case
+    {
+        const char *what;
+        float widthAfter;
+        float offsetAfter;
+        bool wholeWaits;
+    };
+    // 1000 x 2000 in 200 x 200: a tenth, 50 across.
+    const std::vector<Case> cases{
+        {"the same width", 1000, 50, false},
+        {"three units wider, a third of a pixel", 1003, 50, false},
+        {"forty units wider, four pixels", 1040, 48, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        NavigatorRig rig(Size(1000, 2000));
+        rig.map->setRoot(TWMapBranch::createWithGraphic(
+            TWGraphic::make<TWRectangle>(Rect(20, 20, 60, 30)), nullptr, rig.map.get()));
+        rig.view.updateDisplay();
+        rig.view.layoutThumbnail();
+        ASSERT_FALSE(rig.view.thumbnail().isNull());
+        rig.map->setCanvasSize(Size(c.widthAfter, 2000));
+        rig.view.mapAreaDidChange(Rect(20, 20, 60, 30));
+        rig.view.catchUp();
+        EXPECT_EQ(rig.view.updatePending(), c.wholeWaits);
+        EXPECT_FLOAT_EQ(rig.view.drawingOffset().x, c.offsetAfter);
+        EXPECT_FLOAT_EQ(rig.view.drawingOffset().y, 0);
+    }
+}
+
 // Changes are kept as a few rectangles; past them each joins the one it
 // enlarges least: changes at both ends of a tall map stay two small parts.
 TEST(TWNavigatorView, ChangedPartsFarApartStayApart)
