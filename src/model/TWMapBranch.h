@@ -184,7 +184,8 @@ public:
     const BranchList &children() const { return m_children; }
     TWMap *map() const { return m_map.expired() ? nullptr : m_mapPointer; }
     std::shared_ptr<TWMap> mapPointer() const { return m_map.lock(); }
-    const QString &outlineNumber() const { return m_outlineNumber; }
+    // A number handed down by a renumbering is taken up here, when read.
+    const QString &outlineNumber() const;
     bool textMaxWidthSet() const { return m_flags.textMaxWidthSet; }
     // The branch's own limit when set, else the map's when set, else 999999.
     float textMaxWidth() const;
@@ -307,7 +308,30 @@ public:
     // The label is made from the number alone, so it is never recorded for
     // undo.
     void materializeOutlineNumberLabel();
-    bool outlineNumberLabelPending() const { return m_outlineNumberLabelPending; }
+    bool outlineNumberLabelPending() const;
+    // What a renumbering sets and its undo puts back: the number, and the
+    // branch's own part of it when it was made from its parent's number
+    // (null otherwise).
+    struct NumberState
+    {
+        QString number;
+        QString part;
+    };
+    // Sets the number a renumbering worked out. With `handDown`, the
+    // descendants take the new number up as their prefix when theirs is
+    // next read, instead of being renumbered now; old as `assignOutlineNumber`.
+    bool assignWalkedNumber(const NumberState &state, bool handDown, NumberState *old = nullptr);
+    // Whether the branch was last numbered at this level with these
+    // formats: then only the prefix of its descendants' numbers can change.
+    bool numberedAs(int level, const QStringList &formats) const
+    {
+        return m_numberedLevel == level && m_numberedFormats == formats;
+    }
+    void setNumberedAs(int level, const QStringList &formats)
+    {
+        m_numberedLevel = level;
+        m_numberedFormats = formats;
+    }
     void setTextMaxWidthSet(bool set);
     void setTextMaxWidth(float width);
     void setChildrenHidden(bool hidden);
@@ -1014,6 +1038,19 @@ private:
     EnclosedGraphicList m_otherEnclosedGraphics;
     QString m_outlineNumber;
     bool m_outlineNumberLabelPending = false;
+    // Numbers handed down (TWMapBranch_OutlineNumbers.cpp): the branch's own
+    // part of its number; what its children's numbers start with since it
+    // last handed its number down, and when that was (0: never); the hand-down
+    // of its parent it last took up; when its number was last found up to date.
+    QString m_outlineNumberPart;
+    QString m_handedDownNumber;
+    quint64 m_handedDownStamp = 0;
+    quint64 m_takenUpStamp = 0;
+    quint64 m_numberCheckedAt = 0;
+    QStringList m_numberedFormats;
+    int m_numberedLevel = -1;
+    // Takes up what ancestors handed down since the number was last read.
+    void takeUpHandedDownNumber();
     Rect m_cachedBounds;
     // A cache: dropping it does not change the branch.
     mutable bool m_subtreeExtentValid = false;

@@ -4,6 +4,7 @@
 #include "model/TWOutlineNumbering.h"
 #include "platform/UndoManager.h"
 
+#include <QVarLengthArray>
 #include <vector>
 
 namespace {
@@ -71,7 +72,7 @@ QStringList childFormatsOf(const TWMapBranch &branch, const QStringList &formatS
 struct Replaced
 {
     std::shared_ptr<TWMapBranch> branch;
-    QString number;
+    TWMapBranch::NumberState state;
 };
 using ReplacedNumbers = std::vector<Replaced>;
 
@@ -80,10 +81,10 @@ using ReplacedNumbers = std::vector<Replaced>;
 ReplacedNumbers *s_replaced = nullptr;
 
 // Whether the number changed.
-bool assign(TWMapBranch &branch, const QString &number)
+bool assign(TWMapBranch &branch, const TWMapBranch::NumberState &state, bool handDown = false)
 {
-    QString old;
-    if (!branch.assignOutlineNumber(number, s_replaced ? &old : nullptr))
+    TWMapBranch::NumberState old;
+    if (!branch.assignWalkedNumber(state, handDown, s_replaced ? &old : nullptr))
         return false;
     if (!s_replaced)
         return true;
@@ -111,12 +112,37 @@ template <class Walk> void renumberUndoably(TWMapBranch &anyBranch, Walk &&walk)
         undo->registerUndo([replaced] { restoreNumbers(replaced); });
 }
 
+// Whether the map shows number labels: then every changed label is made
+// now, since it takes room; otherwise numbers are handed down.
+bool numbersShown(const TWMapBranch &branch)
+{
+    const TWMap *map = branch.map();
+    return map && map->branchDisplaySettings().showOutlineNumbers;
+}
+
+// The labels of the subtree shown after a hand-down, made now.
+void materializeShownLabelsBelow(TWMapBranch &top)
+{
+    std::vector<TWMapBranch *> open{&top};
+    while (!open.empty()) {
+        TWMapBranch *branch = open.back();
+        open.pop_back();
+        if (branch->outlineNumberLabelPending() && branch->showsOutlineNumberLabel())
+            branch->materializeOutlineNumberLabel();
+        for (const std::shared_ptr<TWMapBranch> &child : branch->children())
+            open.push_back(child.get());
+    }
+}
+
 void restoreNumbers(const std::shared_ptr<ReplacedNumbers> &numbers)
 {
-    // Backwards: a branch numbered twice gets the number it had first.
+    // Backwards: a branch numbered twice gets the number it had first. What
+    // was below a branch whose number was handed down was not recorded: it
+    // takes the restored number up the same way.
     renumberUndoably(*numbers->front().branch, [&] {
         for (auto it = numbers->rbegin(); it != numbers->rend(); ++it)
-            assign(*it->branch, it->number);
+            if (assign(*it->branch, it->state, true) && numbersShown(*it->branch))
+                materializeShownLabelsBelow(*it->branch);
     });
 }
 
@@ -130,19 +156,36 @@ void restoreNumbers(const std::shared_ptr<ReplacedNumbers> &numbers)
 // branch whose number stayed nothing else did (a changed order further down
 // lists its own parent). Adding to the central branch of a big map then
 // renumbers only the main branches after the new one.
+//
+// With `handDown` as well, a branch whose number changed but whose
+// descendants keep their own parts (numbered before, visibly, at the same
+// level with the same formats) hands its number down instead of walking
+// them: each takes up the new prefix when its number is next read.
 void numberSubtree(TWMapBranch &branch, const QString &previous, const QStringList &formatSettings,
-                   int level, int index, bool hiddenByAncestor, bool keepUnchanged = false)
+                   int level, int index, bool hiddenByAncestor, bool keepUnchanged = false,
+                   bool handDown = false)
 {
     bool changed = true;
+    bool handedDown = false;
     if (level == 0) {
-        changed = assign(branch, QStringLiteral(""));
+        changed = assign(branch, {QStringLiteral(""), QString()});
     } else if (hiddenByAncestor) {
-        changed = assign(branch, QString());
+        changed = assign(branch, {QString(), QString()});
     } else if (const std::optional<QString> part =
                    ownPart(formatForLevel(formatSettings, level), index)) {
-        changed = assign(branch, previous.isEmpty() ? *part : previous + QLatin1Char('.') + *part);
+        handedDown = handDown && keepUnchanged && !branch.children().isEmpty() &&
+                     branch.numberedAs(level, formatSettings) &&
+                     !branch.outlineNumber().isEmpty();
+        changed = assign(branch,
+                         {previous.isEmpty() ? *part : previous + QLatin1Char('.') + *part, *part},
+                         handedDown);
+    } else {
+        // A format this map does not know leaves the number as it is, and
+        // its parent's later numbers do not change it either.
+        assign(branch, {branch.outlineNumber(), QString()});
     }
-    if (branch.children().isEmpty() || (keepUnchanged && !changed))
+    branch.setNumberedAs(level, formatSettings);
+    if (branch.children().isEmpty() || (keepUnchanged && !changed) || handedDown)
         return;
     const QStringList childFormats = childFormatsOf(branch, formatSettings, level);
     const QString childPrevious =
@@ -152,7 +195,7 @@ void numberSubtree(TWMapBranch &branch, const QString &previous, const QStringLi
     const TWMapBranch::BranchList children = branch.children();
     for (qsizetype i = 0; i < children.size(); ++i)
         numberSubtree(*children.at(i), childPrevious, childFormats, level + 1, int(i), hidesBelow,
-                      keepUnchanged);
+                      keepUnchanged, handDown);
 }
 
 } // namespace
@@ -171,10 +214,11 @@ void renumberChildrenOf(TWMapBranch &parent, const QStringList &mapFormats, bool
     const QString previous =
         parent.resetChildrenOutlineNumbers() ? QStringLiteral("") : parent.outlineNumber();
     const TWMapBranch::BranchList children = parent.children();
+    const bool handDown = keepUnchanged && !numbersShown(parent);
     renumberUndoably(parent, [&] {
         for (qsizetype i = 0; i < children.size(); ++i)
             numberSubtree(*children.at(i), previous, formats, int(path.size()), int(i), hidden,
-                          keepUnchanged);
+                          keepUnchanged, handDown);
     });
 }
 
@@ -224,6 +268,76 @@ bool TWMapBranch::ancestorHidesOutlineNumberForChildren() const
             return true;
     }
     return false;
+}
+
+namespace {
+
+// Bumped by every hand-down: a number found up to date since is still.
+quint64 s_numberEpoch = 1;
+// The last stamp a hand-down got.
+quint64 s_lastHandDown = 0;
+
+} // namespace
+
+bool TWMapBranch::assignWalkedNumber(const NumberState &state, bool handDown, NumberState *old)
+{
+    takeUpHandedDownNumber();
+    if (old)
+        *old = {m_outlineNumber, m_outlineNumberPart};
+    m_outlineNumberPart = state.part;
+    const bool changed = assignOutlineNumber(state.number);
+    m_handedDownNumber = resetChildrenOutlineNumbers() ? QStringLiteral("") : m_outlineNumber;
+    if (changed && handDown) {
+        m_handedDownStamp = ++s_lastHandDown;
+        ++s_numberEpoch;
+    }
+    m_numberCheckedAt = s_numberEpoch;
+    return changed;
+}
+
+void TWMapBranch::takeUpHandedDownNumber()
+{
+    if (m_numberCheckedAt == s_numberEpoch)
+        return;
+    // From the highest ancestor not found up to date since the last
+    // hand-down, down to this branch; without recursion, for deep maps.
+    QVarLengthArray<TWMapBranch *, 32> chain;
+    for (TWMapBranch *b = this; b && b->m_numberCheckedAt != s_numberEpoch; b = b->m_parentBranch)
+        chain.append(b);
+    for (qsizetype i = chain.size(); i-- > 0;) {
+        TWMapBranch &b = *chain[i];
+        b.m_numberCheckedAt = s_numberEpoch;
+        const TWMapBranch *parent = b.m_parentBranch;
+        if (!parent || parent->m_handedDownStamp == b.m_takenUpStamp)
+            continue;
+        b.m_takenUpStamp = parent->m_handedDownStamp;
+        // Only a number made from the parent's follows it.
+        if (b.m_outlineNumberPart.isNull())
+            continue;
+        const QString &prefix = parent->m_handedDownNumber;
+        QString number = prefix.isEmpty() ? b.m_outlineNumberPart
+                                           : prefix + QLatin1Char('.') + b.m_outlineNumberPart;
+        if (number == b.m_outlineNumber)
+            continue;
+        // From one number to another: the label stays and waits, hidden.
+        b.m_outlineNumber = std::move(number);
+        b.m_outlineNumberLabelPending = true;
+        b.m_handedDownNumber =
+            b.resetChildrenOutlineNumbers() ? QStringLiteral("") : b.m_outlineNumber;
+        b.m_handedDownStamp = ++s_lastHandDown;
+    }
+}
+
+const QString &TWMapBranch::outlineNumber() const
+{
+    const_cast<TWMapBranch *>(this)->takeUpHandedDownNumber();
+    return m_outlineNumber;
+}
+
+bool TWMapBranch::outlineNumberLabelPending() const
+{
+    const_cast<TWMapBranch *>(this)->takeUpHandedDownNumber();
+    return m_outlineNumberLabelPending;
 }
 
 std::optional<QString> TWMapBranch::convertNumberToLetters(int index)

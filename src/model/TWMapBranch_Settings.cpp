@@ -467,6 +467,9 @@ void TWMapBranch::setOutlineNumber(const QString &number)
 
 bool TWMapBranch::assignOutlineNumber(const QString &number, QString *old)
 {
+    takeUpHandedDownNumber();
+    // Set here, the number is what its parent last handed down would make of it.
+    m_takenUpStamp = m_parentBranch ? m_parentBranch->m_handedDownStamp : 0;
     // A hidden number (null) differs from the root's empty one.
     if (number == m_outlineNumber && number.isNull() == m_outlineNumber.isNull()) {
         if (m_outlineNumberLabelPending && showsOutlineNumberLabel())
@@ -500,6 +503,7 @@ bool TWMapBranch::assignOutlineNumber(const QString &number, QString *old)
 
 void TWMapBranch::materializeOutlineNumberLabel()
 {
+    takeUpHandedDownNumber();
     if (!m_outlineNumberLabelPending)
         return;
     m_outlineNumberLabelPending = false;

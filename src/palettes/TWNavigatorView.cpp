@@ -144,10 +144,28 @@ void TWNavigatorView::mapAreaDidChange(Rect area)
 {
     if (area.isEmpty())
         return;
-    // A few rectangles: past them the last one grows to hold the changes.
+    // A few rectangles: past them a change joins the one it enlarges least,
+    // so that changes far apart (a label typed into at the foot of a tall
+    // map and a graphic near its top) do not make one that spans the map.
     constexpr qsizetype MostAreas = 8;
-    if (m_changedAreas.size() >= MostAreas)
-        m_changedAreas.last() = m_changedAreas.last().united(area);
+    const auto size = [](const Rect &r) { return double(r.width()) * double(r.height()); };
+    qsizetype joining = -1;
+    double growth = 0;
+    for (qsizetype i = 0; i < m_changedAreas.size(); ++i) {
+        const Rect &listed = m_changedAreas.at(i);
+        if (listed.contains(area)) {
+            joining = i;
+            growth = 0;
+            break;
+        }
+        const double grows = size(listed.united(area)) - size(listed);
+        if (m_changedAreas.size() >= MostAreas && (joining < 0 || grows < growth)) {
+            joining = i;
+            growth = grows;
+        }
+    }
+    if (joining >= 0)
+        m_changedAreas[joining] = m_changedAreas.at(joining).united(area);
     else
         m_changedAreas.append(area);
     // A move of the whole map brings a change per graphic: restarting the
@@ -239,7 +257,11 @@ void TWNavigatorView::drawPixels(QImage &image, const QRect &pixels, TWMap &map,
 
 Point TWNavigatorView::offsetForMapSize(Size size) const
 {
-    return Point((float(width()) - size.width) / 2, (float(height()) - size.height) / 2);
+    // Centred on whole pixels: a canvas a little wider or narrower (a label
+    // typed into at its edge) keeps the thumbnail where it was, so that only
+    // the changed part is drawn again rather than the whole.
+    return Point(std::round((float(width()) - size.width) / 2),
+                 std::round((float(height()) - size.height) / 2));
 }
 
 void TWNavigatorView::layoutThumbnail()

@@ -66,12 +66,15 @@ public:
     // the thumbnail's scale no longer fits.
     void mapAreaDidChange(Rect area);
     bool catchUpPending() const { return m_catchUpTimer.isActive(); }
+    // The parts (map coordinates) the next catch-up draws.
+    const QList<Rect> &changedAreas() const { return m_changedAreas; }
     // Draws the changed parts now.
     void catchUp();
 
     float scalingFactor() const { return m_scalingFactor; }
     Point drawingOffset() const { return m_drawingOffset; }
     Rect mapVisibleRect() const { return m_mapVisibleRect; }
+    // Where a map drawn at `size` starts in the view: centred, on whole pixels.
     Point offsetForMapSize(Size size) const;
     // Works out scale, offset and outline for the current size, as drawing does.
     void layoutThumbnail();

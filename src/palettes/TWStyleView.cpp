@@ -12,6 +12,7 @@
 #include <QProxyStyle>
 #include <QTimer>
 #include <algorithm>
+#include <list>
 
 namespace {
 
@@ -45,6 +46,58 @@ void markChecked(QImage &picture)
     tick.lineTo(15, 4);
     painter.strokePath(tick, QPen(Qt::white, 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.strokePath(tick, QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+}
+
+// The pictures of styles as last drawn. The menu is made again whenever the
+// selection changes, and drawing every style's picture (blurred shadows,
+// text) cost more than the rest of an edit; a picture is used again while
+// its style keeps the name, type and properties it was drawn with.
+class PreviewCache
+{
+public:
+    QImage pictureOf(const std::shared_ptr<TWStyle> &style, QSize size)
+    {
+        // A nameless style is named as it is drawn: that is left to the drawing.
+        if (style->name().isEmpty())
+            return style->previewOfSize(Size(float(size.width()), float(size.height())));
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            if (it->style.lock() != style || it->size != size)
+                continue;
+            if (it->name == style->name() && it->type == style->type() &&
+                it->properties == style->properties()) {
+                m_entries.splice(m_entries.begin(), m_entries, it);
+                return it->picture;
+            }
+            m_entries.erase(it);
+            break;
+        }
+        Entry entry{style, size, style->name(), style->type(), style->properties(),
+                    style->previewOfSize(Size(float(size.width()), float(size.height())))};
+        m_entries.push_front(std::move(entry));
+        if (m_entries.size() > MostKept)
+            m_entries.pop_back();
+        return m_entries.front().picture;
+    }
+
+private:
+    struct Entry
+    {
+        std::weak_ptr<TWStyle> style;
+        QSize size;
+        QString name;
+        int type;
+        OrderedDictionary properties;
+        QImage picture;
+    };
+    // More than a library holds; the least recently used go first.
+    static constexpr size_t MostKept = 256;
+    std::list<Entry> m_entries;
+};
+
+PreviewCache &previewCache()
+{
+    static PreviewCache *cache = new PreviewCache; // main thread only, as painting
+    return *cache;
 }
 
 constexpr qreal IndicatorWidth = 9;
@@ -182,10 +235,9 @@ QMenu *TWStyleView::makeStyleMenu(const StyleList &styles, const std::shared_ptr
     std::stable_sort(sorted.begin(), sorted.end(), [](const auto &a, const auto &b) {
         return a->name().compare(b->name(), Qt::CaseInsensitive) < 0;
     });
-    const Size size(float(previewSize.width()), float(previewSize.height()));
     for (const std::shared_ptr<TWStyle> &style : std::as_const(sorted)) {
         const bool checked = selected && selected->identifier() == style->identifier();
-        QImage picture = style->previewOfSize(size);
+        QImage picture = previewOf(style, previewSize);
         if (checked)
             markChecked(picture);
         QAction *item = menu->addAction(QIcon(QPixmap::fromImage(picture)), QString());
@@ -211,6 +263,13 @@ QMenu *TWStyleView::makeStyleMenu(const StyleList &styles, const std::shared_ptr
         });
     });
     return menu;
+}
+
+QImage TWStyleView::previewOf(const std::shared_ptr<TWStyle> &style, QSize size)
+{
+    if (!style)
+        return QImage();
+    return previewCache().pictureOf(style, size);
 }
 
 std::shared_ptr<TWStyle> TWStyleView::styleOfAction(const QAction *action)

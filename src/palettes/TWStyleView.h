@@ -44,6 +44,9 @@ public:
                                 std::function<void(const std::shared_ptr<TWStyle> &)> choose,
                                 std::function<void()> editStyles, QObject *receiver,
                                 QWidget *parent = nullptr);
+    // The style's picture at the size, as previewOfSize() draws it; drawn
+    // again only when the style's name, type or properties changed.
+    static QImage previewOf(const std::shared_ptr<TWStyle> &style, QSize size);
     // The style an item of that menu carries; null for the others.
     static std::shared_ptr<TWStyle> styleOfAction(const QAction *action);
 

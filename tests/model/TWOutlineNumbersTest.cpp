@@ -432,6 +432,89 @@ TEST_F(TWOutlineNumbersTest, UndoAndRedoOfARenumberingRestoreEveryNumber)
     }
 }
 
+// A main branch added as the window adds it renumbers only the main
+// branches after it; their descendants take the new numbers up when read.
+// Whatever is read first, every number, label, undo and redo is what a
+// renumbering of the whole tree gives.
+TEST_F(TWOutlineNumbersTest, NumbersHandedDownAreThoseOfAWholeRenumbering)
+{
+    map->setLayoutServices(std::make_shared<TWMapLayoutServices>());
+    const QStringList deepFirst = {"e1", "d1", "c3", "c1", "B1", "B", "A1", "A"};
+    const QStringList topDown = {"A", "A1", "B", "B1", "c1", "c2", "c3", "d1", "e1"};
+    // clang-format off
+    struct Case {
+        const char *what;
+        std::function<void()> setUp;
+        QStringList readOrder;
+        QString numberOfB; // after the new branch
+    } cases[] = {
+        {"numeric throughout, deepest read first", [] {}, deepFirst, "3"},
+        {"numeric throughout, read from the top", [] {}, topDown, "3"},
+        {"a format per level",
+         [this] { map->setOutlineFormatSettings({"Upper case roman", "Lower case alpha", "Numeric"}); },
+         deepFirst, "III"},
+        {"children numbered afresh below a branch",
+         [this] { branches["B1"]->setResetChildrenOutlineNumbers(true); }, deepFirst, "3"},
+        {"numbers hidden below a branch",
+         [this] { branches["c3"]->setHideChildrenOutlineNumbers(true); }, deepFirst, "3"},
+        {"a format override below a branch",
+         [this] { branches["B1"]->setChildrenOutlineNumberFormatOverride({"Upper case alpha"}); },
+         topDown, "3"},
+    };
+    // clang-format on
+    const auto readAll = [this](const QStringList &order) {
+        QStringList read;
+        for (const QString &name : order)
+            read << name + "=" + branches[name]->outlineNumber();
+        return read;
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        clearTree();
+        buildTree();
+        map->setOutlineFormatSettings({});
+        map->setShowOutlineNumbers(false);
+        c.setUp();
+        map->recalculateOutlineNumbers();
+        settle();
+        undo->removeAllActions();
+        const QStringList before = numbersAndLabels(*root);
+
+        // What Tab on the central branch does: a new first main branch.
+        const auto added = child(root, 10, "new");
+        map->branchShapeMoved(*added);
+        map->branchChildrenChanged(*root);
+        map->updateOutlineNumbers();
+        settle();
+        ASSERT_EQ(branches["B"]->outlineNumber(), c.numberOfB);
+        ASSERT_EQ(undo->undoStepCount(), 1);
+        // Undo puts back numbers not read since the renumbering too.
+        undo->undo();
+        settle();
+        EXPECT_EQ(numbersAndLabels(*root), before);
+        undo->redo();
+        settle();
+        const QStringList read = readAll(c.readOrder);
+        const QStringList after = numbersAndLabels(*root);
+        EXPECT_NE(after, before);
+        // The same tree numbered whole, with nothing handed down.
+        map->recalculateOutlineNumbers();
+        EXPECT_EQ(readAll(c.readOrder), read);
+        EXPECT_EQ(numbersAndLabels(*root), after);
+
+        undo->undo();
+        settle();
+        EXPECT_EQ(numbersAndLabels(*root), before);
+        undo->redo();
+        settle();
+        EXPECT_EQ(readAll(c.readOrder), read);
+        // Shown now, the labels say the numbers handed down.
+        map->setShowOutlineNumbers(true);
+        EXPECT_EQ(numbersAndLabels(*root), after);
+        undo->removeAllActions();
+    }
+}
+
 // Numbers changed while hidden leave their labels to be brought up to date;
 // writing the branches, either way, writes each label with its number.
 TEST_F(TWOutlineNumbersTest, HiddenNumberLabelsAreWrittenWithTheirNumbers)

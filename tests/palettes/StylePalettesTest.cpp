@@ -11,6 +11,7 @@
 
 #include <QMenu>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -419,6 +420,53 @@ TEST_F(StylePalettes, TheRegistryFillsBothStylePalettesWithAPreviewAndItsMenu)
               libraryNames(library().mapStyles()));
     registry.setDocument(nullptr);
     EXPECT_TRUE(palettes->graphicController()->document().isNull());
+}
+
+TEST_F(StylePalettes, AStylesMenuPictureIsTheStylesPreviewAfterEveryChangeToIt)
+{
+    // The menu keeps the pictures it drew: what one shows must still be
+    // what the style looks like now.
+    const QSize size(150, 50);
+    const auto style = graphicStyle("Kept", Color::whiteColor(), 1);
+    const struct
+    {
+        const char *name;
+        std::function<void()> change;
+        QSize size;
+        bool looksDifferent;
+    } cases[] = {
+        {"unchanged", [] {}, size, false},
+        {"fill changed in place",
+         [&] {
+             style->setValue(TWStyle::GraphicGroup, "fillColor",
+                             QVariant::fromValue(Color::colorWithCalibratedRed(0, 0, 1)));
+         },
+         size, true},
+        {"stroke width changed in place",
+         [&] { style->setValue(TWStyle::GraphicGroup, "strokeWidth", 6.0f); }, size, true},
+        {"renamed", [&] { style->setName("Renamed at last"); }, size, true},
+        {"another size", [] {}, QSize(120, 40), false},
+        {"back to the first size", [] {}, size, false},
+    };
+    for (const auto &k : cases) {
+        SCOPED_TRACE(k.name);
+        const QImage before = TWStyleView::previewOf(style, k.size);
+        k.change();
+        const QImage shown = TWStyleView::previewOf(style, k.size);
+        const QImage drawn = style->previewOfSize(Size(float(k.size.width()), float(k.size.height())));
+        ASSERT_EQ(shown.size(), drawn.size());
+        EXPECT_TRUE(shown == drawn) << "a picture of the style as it was";
+        EXPECT_EQ(before != shown, k.looksDifferent);
+    }
+    // Another style object under the same identifier draws its own picture.
+    const auto twin = style->copy();
+    twin->setValue(TWStyle::GraphicGroup, "strokeWidth", 1.0f);
+    EXPECT_TRUE(TWStyleView::previewOf(twin, size) == twin->previewOfSize(Size(150, 50)));
+    EXPECT_FALSE(TWStyleView::previewOf(twin, size) == TWStyleView::previewOf(style, size));
+    // A nameless style is named as it is drawn, picture or not.
+    const auto nameless = graphicStyle("", Color::whiteColor(), 1);
+    TWStyleView::previewOf(nameless, size);
+    EXPECT_EQ(nameless->name(), "Untitled");
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -443,6 +444,83 @@ TEST(TWNavigatorView, DrawsChangedPartsIntoItsThumbnail)
         } else {
             EXPECT_TRUE(changed.isEmpty());
         }
+    }
+}
+
+// The thumbnail is centred on whole pixels: a canvas grown by less than
+// half a pixel of it (a label typed into at its edge) is caught up in place;
+// one that moves the centre by whole pixels is redrawn whole.
+TEST(TWNavigatorView, ACanvasALittleWiderIsCaughtUpInPlace)
+{
+    struct Case
+    {
+        const char *what;
+        float widthAfter;
+        float offsetAfter;
+        bool wholeWaits;
+    };
+    // 1000 x 2000 in 200 x 200: a tenth, 50 across.
+    const std::vector<Case> cases{
+        {"the same width", 1000, 50, false},
+        {"three units wider, a third of a pixel", 1003, 50, false},
+        {"forty units wider, four pixels", 1040, 48, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        NavigatorRig rig(Size(1000, 2000));
+        rig.map->setRoot(TWMapBranch::createWithGraphic(
+            TWGraphic::make<TWRectangle>(Rect(20, 20, 60, 30)), nullptr, rig.map.get()));
+        rig.view.updateDisplay();
+        rig.view.layoutThumbnail();
+        ASSERT_FALSE(rig.view.thumbnail().isNull());
+        rig.map->setCanvasSize(Size(c.widthAfter, 2000));
+        rig.view.mapAreaDidChange(Rect(20, 20, 60, 30));
+        rig.view.catchUp();
+        EXPECT_EQ(rig.view.updatePending(), c.wholeWaits);
+        EXPECT_FLOAT_EQ(rig.view.drawingOffset().x, c.offsetAfter);
+        EXPECT_FLOAT_EQ(rig.view.drawingOffset().y, 0);
+    }
+}
+
+// Changes are kept as a few rectangles; past them each joins the one it
+// enlarges least: changes at both ends of a tall map stay two small parts.
+TEST(TWNavigatorView, ChangedPartsFarApartStayApart)
+{
+    const Rect top(0, 0, 70, 50);
+    const Rect foot(50, 90000, 200, 50);
+    struct Case
+    {
+        const char *what;
+        std::vector<Rect> changes;
+        qsizetype parts;
+        // No part may be taller than this.
+        float tallest;
+    };
+    std::vector<Rect> typing; // a label grows at the foot, a graphic moves at the top
+    for (int key = 0; key < 10; ++key) {
+        typing.push_back(Rect(foot.x() - 6 * key, foot.y() + 19 * key, 200 + 6 * key, 50));
+        typing.push_back(Rect(top.x() - 6 * key, top.y(), top.width(), top.height()));
+    }
+    const std::vector<Case> cases{
+        {"one change", {foot}, 1, 50},
+        {"a change inside one told before", {foot, Rect(60, 90010, 20, 20)}, 1, 50},
+        {"typing at the foot while something moves at the top", typing, 8, 300},
+        {"many changes at the foot", std::vector<Rect>(20, foot), 1, 50},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        NavigatorRig rig(Size(1000, 100000));
+        for (const Rect &change : c.changes)
+            rig.view.mapAreaDidChange(change);
+        const QList<Rect> &parts = rig.view.changedAreas();
+        EXPECT_LE(parts.size(), c.parts);
+        for (const Rect &change : c.changes)
+            EXPECT_TRUE(std::any_of(parts.begin(), parts.end(),
+                                    [&](const Rect &part) { return part.contains(change); }))
+                << "a change the catch-up would not draw";
+        for (const Rect &part : parts)
+            EXPECT_LE(part.height(), c.tallest);
+        EXPECT_TRUE(rig.view.catchUpPending());
     }
 }
 
