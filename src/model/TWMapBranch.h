@@ -1051,6 +1051,9 @@ private:
     int m_numberedLevel = -1;
     // Takes up what ancestors handed down since the number was last read.
     void takeUpHandedDownNumber();
+    // Leaves the size of the number label, measured or read, for the branch
+    // that takes the number next.
+    void passNumberLabelSizeOn();
     Rect m_cachedBounds;
     // A cache: dropping it does not change the branch.
     mutable bool m_subtreeExtentValid = false;

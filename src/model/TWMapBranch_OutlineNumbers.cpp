@@ -320,6 +320,7 @@ void TWMapBranch::takeUpHandedDownNumber()
         if (number == b.m_outlineNumber)
             continue;
         // From one number to another: the label stays and waits, hidden.
+        b.passNumberLabelSizeOn();
         b.m_outlineNumber = std::move(number);
         b.m_outlineNumberLabelPending = true;
         b.m_handedDownNumber =

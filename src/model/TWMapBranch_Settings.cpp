@@ -480,18 +480,8 @@ bool TWMapBranch::assignOutlineNumber(const QString &number, QString *old)
     // follows the number at once, so that indices into the enclosed
     // graphics never shift later. A number that had a label still has it.
     const bool labelStays = !number.isEmpty() && !m_outlineNumber.isEmpty();
-    // The number passed on is soon another branch's: its label's size
-    // spares measuring that one.
-    if (labelStays && !m_outlineNumberLabelPending) {
-        const std::shared_ptr<TWEnclosedGraphic> record = outlineNumberLabel();
-        const auto *label =
-            record ? dynamic_cast<const TWTextArea *>(record->graphic().get()) : nullptr;
-        const Font font = numberLabelFont(map());
-        if (label && !label->bounds().isEmpty() &&
-            label->text() == numberLabelText(m_outlineNumber, font))
-            numberLabelSizes().remember(m_outlineNumber, label->lineFragmentPadding(), font,
-                                        label->bounds().size);
-    }
+    if (labelStays)
+        passNumberLabelSizeOn();
     if (old)
         *old = m_outlineNumber;
     m_outlineNumber = number;
@@ -499,6 +489,21 @@ bool TWMapBranch::assignOutlineNumber(const QString &number, QString *old)
     if (!labelStays || showsOutlineNumberLabel())
         materializeOutlineNumberLabel();
     return true;
+}
+
+void TWMapBranch::passNumberLabelSizeOn()
+{
+    // The number passed on is soon another branch's: its label's size
+    // spares measuring that one.
+    if (m_outlineNumberLabelPending)
+        return;
+    const std::shared_ptr<TWEnclosedGraphic> record = outlineNumberLabel();
+    const auto *label = record ? dynamic_cast<const TWTextArea *>(record->graphic().get()) : nullptr;
+    const Font font = numberLabelFont(map());
+    if (label && !label->bounds().isEmpty() &&
+        label->text() == numberLabelText(m_outlineNumber, font))
+        numberLabelSizes().remember(m_outlineNumber, label->lineFragmentPadding(), font,
+                                    label->bounds().size);
 }
 
 void TWMapBranch::materializeOutlineNumberLabel()

@@ -1186,16 +1186,22 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
     if (threads < 1)
         return false;
     // Sizes of subtrees, in the order of a walk that lists a branch after
-    // its children; number labels waiting for their text get it.
+    // its children; numbers handed down are taken up on the way, and number
+    // labels waiting for their text get it once every number has moved on
+    // (a label's size goes with its number to the branch that takes it,
+    // usually one further on in the tree).
     QHash<const TWMapBranch *, int> sizes;
+    std::vector<TWMapBranch *> all;
     {
         std::vector<std::pair<TWMapBranch *, qsizetype>> stack{{&root, 0}};
-        root.materializeOutlineNumberLabel();
+        root.outlineNumberLabelPending();
+        all.push_back(&root);
         while (!stack.empty()) {
             auto &[b, next] = stack.back();
             if (next < b->m_children.size()) {
                 TWMapBranch *child = b->m_children.at(next++).get();
-                child->materializeOutlineNumberLabel();
+                child->outlineNumberLabelPending();
+                all.push_back(child);
                 stack.emplace_back(child, 0);
                 continue;
             }
@@ -1206,6 +1212,8 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
             stack.pop_back();
         }
     }
+    for (TWMapBranch *b : all)
+        b->materializeOutlineNumberLabel();
     const TWMapBranch::TextPieces limits = TWMapBranch::textPieces();
     if (sizes.value(&root) < limits.smallestTree)
         return false;
