@@ -2,10 +2,11 @@
 
 #include <QThread>
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
-#include <climits>
+#include <array>
+#include <limits>
 
 ParallelGzipWriter::ParallelGzipWriter(Output output, int level, qint64 blockSize, int threads)
     : m_output(std::move(output)), m_level(std::clamp(level, 0, 9)),
@@ -42,39 +43,56 @@ void ParallelGzipWriter::compressBlocks()
         m_jobs.pop_front();
         lock.unlock();
         QByteArray member = compressMember(job.block.constData(), job.block.size(), m_level);
-        job.block = QByteArray();
+        if (job.spare)
+            job.block.resize(0);
+        else
+            job.block = QByteArray();
         lock.lock();
+        if (job.spare)
+            m_spare.push_back(std::move(job.block));
         m_done.emplace(job.number, std::move(member));
         m_blockDone.notify_all();
     }
 }
 
+namespace {
+
+// A compressor holds its tables (some hundred kilobytes): each thread keeps
+// one per level for the blocks it is given.
+libdeflate_compressor *compressorOf(int level)
+{
+    struct Compressors
+    {
+        std::array<libdeflate_compressor *, 10> byLevel{};
+        ~Compressors()
+        {
+            for (libdeflate_compressor *c : byLevel)
+                libdeflate_free_compressor(c);
+        }
+    };
+    thread_local Compressors compressors;
+    libdeflate_compressor *&compressor = compressors.byLevel[std::size_t(level)];
+    if (!compressor)
+        compressor = libdeflate_alloc_compressor(level);
+    return compressor;
+}
+
+} // namespace
+
 QByteArray ParallelGzipWriter::compressMember(const char *data, qint64 size, int level)
 {
-    z_stream stream{};
-    // 16 + MAX_WBITS: a gzip header and trailer around the deflate data.
-    if (deflateInit2(&stream, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    libdeflate_compressor *compressor = compressorOf(std::clamp(level, 0, 9));
+    if (!compressor || size < 0)
         return {};
-    QByteArray out(qsizetype(deflateBound(&stream, uLong(size))), Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    qint64 left = size;
-    int status = Z_OK;
-    // Blocks are far below 4 GiB; the loop only guards against a narrow uInt.
-    while (status == Z_OK) {
-        const uInt chunk = uInt(std::min<qint64>(left, UINT_MAX / 2));
-        stream.avail_in = chunk;
-        stream.avail_out = uInt(out.size() - qsizetype(stream.total_out));
-        left -= chunk;
-        status = deflate(&stream, left > 0 ? Z_NO_FLUSH : Z_FINISH);
-        left += stream.avail_in;
-    }
-    const bool ok = status == Z_STREAM_END;
-    const qsizetype produced = qsizetype(stream.total_out);
-    deflateEnd(&stream);
-    if (!ok)
+    const std::size_t bound = libdeflate_gzip_compress_bound(compressor, std::size_t(size));
+    if (bound > std::size_t(std::numeric_limits<qsizetype>::max()))
         return {};
-    out.truncate(produced);
+    QByteArray out(qsizetype(bound), Qt::Uninitialized);
+    const std::size_t produced =
+        libdeflate_gzip_compress(compressor, data, std::size_t(size), out.data(), bound);
+    if (produced == 0)
+        return {};
+    out.truncate(qsizetype(produced));
     return out;
 }
 
@@ -97,10 +115,22 @@ void ParallelGzipWriter::submit()
         return;
     QByteArray block;
     block.swap(m_block);
-    m_block.reserve(m_blockSize);
+    enqueue(std::move(block), true);
     {
         const std::lock_guard lock(m_mutex);
-        m_jobs.push_back(Job{m_submitted++, std::move(block)});
+        if (!m_spare.empty()) {
+            m_block.swap(m_spare.back());
+            m_spare.pop_back();
+        }
+    }
+    m_block.reserve(m_blockSize);
+}
+
+void ParallelGzipWriter::enqueue(QByteArray block, bool spare)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_jobs.push_back(Job{m_submitted++, std::move(block), spare});
         // A thread more only while every one is busy.
         if (m_idle == 0 && int(m_threads.size()) < m_maxThreads)
             m_threads.emplace_back([this] { compressBlocks(); });
@@ -139,6 +169,16 @@ bool ParallelGzipWriter::write(const char *data, qint64 size)
         }
     }
     return !m_failed;
+}
+
+bool ParallelGzipWriter::writeShared(const QByteArray &bytes)
+{
+    if (bytes.size() < m_blockSize / 4 || m_failed)
+        return write(bytes);
+    submit();
+    enqueue(bytes, false);
+    m_bytesIn += bytes.size();
+    return drain(m_maxPending);
 }
 
 bool ParallelGzipWriter::flush()

@@ -31,6 +31,9 @@ public:
 
     bool write(const char *data, qint64 size);
     bool write(const QByteArray &bytes) { return write(bytes.constData(), bytes.size()); }
+    // As write(), but a large array is compressed as a member of its own,
+    // shared rather than copied (what was written before it ends a member).
+    bool writeShared(const QByteArray &bytes);
     // Ends the current member and starts compressing it without waiting:
     // work can go on beside it until flush().
     void endMember() { submit(); }
@@ -60,7 +63,9 @@ private:
     {
         std::uint64_t number;
         QByteArray block;
+        bool spare; // the writer's own block, kept for reuse once compressed
     };
+    void enqueue(QByteArray block, bool spare);
 
     Output m_output;
     int m_level;
@@ -72,6 +77,9 @@ private:
     std::condition_variable m_jobReady, m_blockDone;
     std::deque<Job> m_jobs;
     std::map<std::uint64_t, QByteArray> m_done;
+    // Blocks compressed and emptied, their memory kept: a fresh megabyte
+    // for each block costs more in page faults than the copy into it.
+    std::vector<QByteArray> m_spare;
     int m_idle = 0;
     bool m_stopping = false;
     std::uint64_t m_submitted = 0, m_emitted = 0;

@@ -392,6 +392,13 @@ int TWFileIO::saveStreamedPackage(const std::function<QVariantMap()> &entries,
                 progress(SaveStep::Text, QByteArrayView(data, qsizetype(size)));
             return true;
         });
+        xml.setPieceSink([&gzip, &progress](const QByteArray &piece) {
+            if (!gzip.writeShared(piece))
+                return false;
+            if (progress)
+                progress(SaveStep::Text, QByteArrayView(piece));
+            return true;
+        });
         bool written = writeStreamed(xml) && xml.writeEndDocument();
         if (written) {
             // The other entries (previews are drawn for them) are gathered

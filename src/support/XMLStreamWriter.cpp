@@ -7,7 +7,7 @@
 
 #include <libxml/parserInternals.h>
 #include <libxml/xmlsave.h>
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <charconv>
@@ -16,7 +16,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -198,26 +197,13 @@ struct XMLStreamWriter::Digest::State : std::enable_shared_from_this<State>
     QByteArray toHex();
     void waitForPieces(std::size_t atMost);
 
-    // Checksums of a stretch of the text and its length.
-    struct Sums
-    {
-        quint32 crc;
-        quint32 adler;
-        qint64 length;
-    };
-
 private:
     void addBytes(const char *data, qint64 size);
     void takeText(const char *data, qint64 size);
     void addWhole(const char *data, const char *end);
-    static Sums sumsOf(const QByteArray &chunk);
-    void joinSums(std::size_t atMost);
-    void join(const Sums &sums);
     quint32 m_crc = 0;
     quint32 m_adler = 1;
     qint64 m_length = 0;
-    QByteArray m_unhashed;                   // taken, not yet checksummed
-    std::deque<std::future<Sums>> m_hashing; // being checksummed, in order
     QList<QByteArray> m_identifiers;
     QList<QByteArray> m_ignored;
     // The order in which each identifier first appeared.
@@ -282,59 +268,12 @@ void XMLStreamWriter::Digest::State::add(const char *data, qint64 size)
     addBytes(data, size);
 }
 
-namespace {
-
-// Bytes gathered before they are checksummed apart.
-constexpr qsizetype hashedChunkSize = 1024 * 1024;
-// Chunks checksummed at once, ahead of their joining.
-constexpr std::size_t chunksHashedAhead = 4;
-
-} // namespace
-
-XMLStreamWriter::Digest::State::Sums XMLStreamWriter::Digest::State::sumsOf(const QByteArray &chunk)
-{
-    quint32 crc = 0, adler = 1;
-    const char *data = chunk.constData();
-    for (qint64 size = chunk.size(); size > 0;) {
-        const uInt n = uInt(std::min<qint64>(size, INT_MAX));
-        crc = quint32(crc32(crc, reinterpret_cast<const Bytef *>(data), n));
-        adler = quint32(adler32(adler, reinterpret_cast<const Bytef *>(data), n));
-        data += n;
-        size -= n;
-    }
-    return {crc, adler, chunk.size()};
-}
-
 void XMLStreamWriter::Digest::State::addBytes(const char *data, qint64 size)
 {
-    // Checksummed a chunk at a time on threads of their own, and joined in
-    // order: the sums of the whole text.
+    // Both sums run at many gigabytes a second: taken as the text comes.
     m_length += size;
-    while (size > 0) {
-        const qsizetype n = qsizetype(std::min<qint64>(size, hashedChunkSize - m_unhashed.size()));
-        m_unhashed.append(data, n);
-        data += n;
-        size -= n;
-        if (m_unhashed.size() == hashedChunkSize) {
-            m_hashing.push_back(std::async(std::launch::async, sumsOf, std::exchange(m_unhashed, {})));
-            while (m_hashing.size() > chunksHashedAhead)
-                joinSums(1);
-        }
-    }
-}
-
-void XMLStreamWriter::Digest::State::joinSums(std::size_t atMost)
-{
-    for (; atMost > 0 && !m_hashing.empty(); --atMost) {
-        join(m_hashing.front().get());
-        m_hashing.pop_front();
-    }
-}
-
-void XMLStreamWriter::Digest::State::join(const Sums &sums)
-{
-    m_crc = quint32(crc32_combine(m_crc, sums.crc, z_off_t(sums.length)));
-    m_adler = quint32(adler32_combine(m_adler, sums.adler, z_off_t(sums.length)));
+    m_crc = libdeflate_crc32(m_crc, data, std::size_t(size));
+    m_adler = libdeflate_adler32(m_adler, data, std::size_t(size));
 }
 
 void XMLStreamWriter::Digest::State::addText(const char *data, qint64 size, const QByteArray *whole)
@@ -470,9 +409,6 @@ QByteArray XMLStreamWriter::Digest::State::toHex()
         addWhole(m_carry.constData(), m_carry.constData() + m_carry.size());
         m_carry.clear();
     }
-    joinSums(m_hashing.size());
-    if (!m_unhashed.isEmpty())
-        join(sumsOf(std::exchange(m_unhashed, {})));
     return QByteArray::number(m_crc, 16).rightJustified(8, '0') +
            QByteArray::number(m_adler, 16).rightJustified(8, '0') + '-' +
            QByteArray::number(m_length, 16);
@@ -703,7 +639,7 @@ void XMLStreamWriter::appendPiece(const QByteArray &text, bool failed, bool tooD
         flush();
         if (m_digest && !m_digestPending)
             m_digest->addText(text);
-        if (!m_failed && !m_sink(text.constData(), text.size()))
+        if (!m_failed && !(m_pieceSink ? m_pieceSink(text) : m_sink(text.constData(), text.size())))
             m_failed = true;
         m_written += text.size();
     }

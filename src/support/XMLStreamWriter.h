@@ -21,8 +21,14 @@ public:
     // Takes the text in order; false stops the writer.
     using Sink = std::function<bool(const char *data, qint64 size)>;
 
+    // Takes a large piece of text as it is, sharing it; false stops the writer.
+    using PieceSink = std::function<bool(const QByteArray &piece)>;
+
     // The sink gets the text in pieces of at most `room` bytes.
     explicit XMLStreamWriter(Sink sink, qsizetype room = 256 * 1024);
+    // Large pieces (appendPiece) then go to `pieces` uncopied, in order with
+    // what goes to the sink.
+    void setPieceSink(PieceSink pieces) { m_pieceSink = std::move(pieces); }
     ~XMLStreamWriter();
     XMLStreamWriter(const XMLStreamWriter &) = delete;
     XMLStreamWriter &operator=(const XMLStreamWriter &) = delete;
@@ -121,6 +127,7 @@ private:
     static int writeToBuffer(void *context, const char *data, int size);
 
     Sink m_sink;
+    PieceSink m_pieceSink;
     qsizetype m_room;
     std::unique_ptr<char[]> m_buffer; // what the sink has not had yet
     qsizetype m_used = 0;

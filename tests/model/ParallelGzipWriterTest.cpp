@@ -81,3 +81,52 @@ TEST(ParallelGzipWriter, MembersEndedEarlyStillMakeOneStreamOfTheText)
         EXPECT_EQ(gzip.bytesOut(), out.size());
     }
 }
+
+TEST(ParallelGzipWriter, SharedPiecesGoInOrderWithCopiedText)
+{
+    // Sizes written in turn; a negative one is handed over shared. Blocks of
+    // 4096: a shared piece of 1024 or more is a member of its own.
+    struct Case
+    {
+        const char *what;
+        std::vector<qsizetype> writes;
+        int members;
+    };
+    const Case cases[] = {
+        {"a shared piece after copied text ends its member", {100, -2000, 50}, 3},
+        {"a small shared piece is copied", {100, -500, 50}, 1},
+        {"a shared piece larger than a block stays whole", {-10000, 4096}, 2},
+        {"more pieces than are held in flight", std::vector<qsizetype>(40, -1500), 40},
+        {"blocks taken again after compression", std::vector<qsizetype>(30, 4096), 30},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QByteArray out, text;
+        ParallelGzipWriter gzip(
+            [&out](const char *data, qint64 size) {
+                out.append(data, qsizetype(size));
+                return true;
+            },
+            6, 4096, 3);
+        std::vector<std::pair<QByteArray, QByteArray>> shared; // piece, its copy
+        for (const qsizetype write : c.writes) {
+            QByteArray piece(std::abs(write), Qt::Uninitialized);
+            for (qsizetype i = 0; i < piece.size(); ++i)
+                piece[i] = char('a' + (text.size() + i * 7 + i / 13) % 26);
+            text += piece;
+            if (write < 0) {
+                ASSERT_TRUE(gzip.writeShared(piece));
+                shared.emplace_back(piece, QByteArray(piece.constData(), piece.size()));
+            } else {
+                ASSERT_TRUE(gzip.write(piece));
+            }
+        }
+        ASSERT_TRUE(gzip.flush());
+        int members = 0;
+        EXPECT_EQ(gunzip(out, &members), std::optional<QByteArray>(text));
+        EXPECT_EQ(members, c.members);
+        EXPECT_EQ(gzip.bytesIn(), text.size());
+        for (const auto &[piece, copy] : shared)
+            EXPECT_EQ(piece, copy) << "a shared piece was changed";
+    }
+}

@@ -129,7 +129,7 @@ TEST(XMLStreamWriterDigest, LargePiecesTakenAsideGiveTheSameDigest)
 
 // Long texts are checksummed in chunks apart and joined: the sums are those
 // of the whole text, wherever the chunks and the pieces given fall.
-TEST(XMLStreamWriterDigest, ChunkedSumsAreTheSumsOfTheWhole)
+TEST(XMLStreamWriterDigest, SumsTakenInPiecesAreTheSumsOfTheWhole)
 {
     constexpr qsizetype chunk = 1024 * 1024;
     for (const qsizetype size : {qsizetype(0), qsizetype(1), chunk - 1, chunk, chunk + 1,
