@@ -1205,3 +1205,44 @@ TEST(TWMapDrawingLabels, ReadableFromTwoPixelsAt12Points)
     for (const Case &c : cases)
         EXPECT_EQ(TWMapDrawing::labelsReadableAt(c.pixelsPerPoint), c.readable) << c.pixelsPerPoint;
 }
+
+// Far out, a line said to leave no trace is not traced at all: drawn, it
+// would leave none either, and every line said to show does.
+TEST(TWMapDrawingHairlines, OnlyLinesThatLeaveNoTraceAreLeftOut)
+{
+    struct Case
+    {
+        float width; // points
+        qreal pixelsPerPoint;
+        bool shows;
+    };
+    const Case cases[] = {
+        {1, 0.1, true},       {1, 0.01, true},     {0.1, 0.01, false}, {1, 0.001, false},
+        {20, 0.001, true},    {200, 0.001, true},  {1, 0.0, false},    {0, 0.1, false},
+        {1.9f, 0.001, false}, {2.1f, 0.001, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " points at " << c.pixelsPerPoint);
+        QImage image(100, 3, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        bool shows = false;
+        {
+            QPainter painter(&image);
+            if (c.pixelsPerPoint > 0)
+                painter.scale(c.pixelsPerPoint, c.pixelsPerPoint);
+            DrawingContext context(painter, true);
+            TWBranchDrawing::DetailBatch batch(context, c.pixelsPerPoint);
+            shows = batch.hairlineShows(c.width);
+            // Along the middle of the second row of pixels.
+            const qreal point = c.pixelsPerPoint > 0 ? 1 / c.pixelsPerPoint : 1;
+            QPainterPath line(QPointF(5 * point, 1.5 * point));
+            line.lineTo(95 * point, 1.5 * point);
+            batch.hairline(line, Qt::black, c.width);
+        }
+        EXPECT_EQ(shows, c.shows);
+        bool inked = false;
+        for (int x = 0; x < image.width(); ++x)
+            inked = inked || qGray(image.pixel(x, 1)) < 255;
+        EXPECT_EQ(inked, shows);
+    }
+}
