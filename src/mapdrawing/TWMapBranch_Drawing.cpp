@@ -290,17 +290,6 @@ Rect ownDrawingExtent(TWMapBranch &b)
     return r;
 }
 
-// The extent of a subtree whose children are shown, apart from the
-// branch's own connection: its body and its children's subtrees (their
-// cached extents).
-Rect extentBelowConnection(TWMapBranch &b, int shownLevels)
-{
-    Rect r = bodyDrawingExtent(b);
-    for (const auto &child : b.children())
-        r = r.united(subtreeDrawingExtent(*child, shownLevels - 1));
-    return r;
-}
-
 // A subtree whose branches all fit within a pixel is its branch's
 // connection and a rectangle over the rest of the subtree in its branch's
 // colours: its branches would each cover a sliver of that pixel. The
@@ -318,11 +307,16 @@ bool gatherTinySubtree(TWMapBranch &b, Rect extent, int shownLevels, const Pass 
     const auto tiny = [&](Rect r) {
         return std::max(r.width(), r.height()) * detail->pixelsPerPoint() < 1;
     };
-    // The subtree apart from its connection: within the whole extent, so
-    // only looked at when the whole is larger than a pixel.
-    const Rect block = tiny(extent) ? extent : extentBelowConnection(b, shownLevels);
-    if (!tiny(block))
-        return false;
+    Rect block = extent;
+    if (!tiny(block)) {
+        // The subtree apart from its connection: its body and its children's
+        // subtrees, given up on as soon as it is a pixel across.
+        block = bodyDrawingExtent(b);
+        for (auto it = b.children().cbegin(); tiny(block) && it != b.children().cend(); ++it)
+            block = block.united(subtreeDrawingExtent(**it, shownLevels - 1));
+        if (!tiny(block))
+            return false;
+    }
     if (const auto &connection = b.connectionGraphic();
         connection && connection->drawingBounds().intersects(pass.rect) &&
         !gatherConnection(*connection, pass, marks))
