@@ -462,6 +462,7 @@ BENCHMARK(BM_ZoomToFitUntilPainted)
     ->Arg(1000)
     ->Arg(10000)
     ->Arg(50000)
+    ->Arg(100000)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);

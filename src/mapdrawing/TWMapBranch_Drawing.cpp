@@ -208,15 +208,21 @@ bool gatherConnection(TWGraphic &connection, const Pass &pass, const Marks &mark
     DetailBatch *detail = pass.detail;
     if (!detail || !gatherable(connection, marks, detail->pixelsPerPoint()))
         return false;
+    const bool fills = connection.drawsFill();
+    // Far enough out a thin line leaves no trace: its path is not made.
+    const bool outlines =
+        drawsOutline(connection) && detail->hairlineShows(connection.strokeWidth());
+    if (!fills && !outlines)
+        return true;
     const std::shared_ptr<BezierPath> path = connection.bezierPath();
     if (!path || path->isEmpty())
         return true;
-    if (connection.drawsFill() && path->windingRule() != BezierPath::NonZeroWindingRule)
+    if (fills && path->windingRule() != BezierPath::NonZeroWindingRule)
         return false;
     const QPainterPath shape = path->toQPainterPath();
-    if (connection.drawsFill())
+    if (fills)
         detail->fill(shape, connection.inheritedFillColor().toQColor().rgba());
-    if (drawsOutline(connection))
+    if (outlines)
         detail->hairline(shape, connection.inheritedStrokeColor().toQColor(),
                          connection.strokeWidth());
     return true;
@@ -253,22 +259,69 @@ bool gatherTinyBranch(TWMapBranch &b, const Pass &pass, const Marks &marks)
     return true;
 }
 
-// A subtree that fits within a pixel is its branch's connection and a
-// rectangle over the whole subtree in its branch's colours: its branches
-// would each cover a sliver of that pixel.
-bool gatherTinySubtree(TWMapBranch &b, Rect extent, const Pass &pass, const Marks &marks)
+// The area the branch itself paints apart from its connection: its body
+// and attached graphics. Empty areas add nothing.
+Rect bodyDrawingExtent(TWMapBranch &b)
+{
+    Rect r = TWBranchIndicators::branchDrawingBounds(b);
+    for (const auto &g : b.linkedGraphics())
+        r = r.united(g->drawingBounds());
+    // Adornments, pictures and labels may stick out of the shape; clicks
+    // look for them within this extent too. A hidden outline number is
+    // neither drawn nor clicked, wherever it was left.
+    const bool numberShown = b.showsOutlineNumberLabel();
+    for (const auto &record : b.otherEnclosedGraphics())
+        if (record->graphic() && (numberShown || record->name() != TWMapBranch::OutlineNumberKey))
+            r = r.united(record->graphic()->drawingBounds());
+    if (const auto image = b.enclosedImage())
+        r = r.united(image->drawingBounds());
+    if (const auto &text = b.enclosedTextArea())
+        r = r.united(text->drawingBounds());
+    return r;
+}
+
+// The area the branch itself paints: its connection, body and attached
+// graphics (a connection not yet placed adds nothing).
+Rect ownDrawingExtent(TWMapBranch &b)
+{
+    Rect r = bodyDrawingExtent(b);
+    if (const auto &connection = b.connectionGraphic())
+        r = r.united(connection->drawingBounds());
+    return r;
+}
+
+// A subtree whose branches all fit within a pixel is its branch's
+// connection and a rectangle over the rest of the subtree in its branch's
+// colours: its branches would each cover a sliver of that pixel. The
+// connection is left out of the rectangle, being drawn as the thin line it
+// is: far out, a connection to a distant parent would otherwise keep every
+// subtree at its end apart.
+bool gatherTinySubtree(TWMapBranch &b, Rect extent, int shownLevels, const Pass &pass,
+                       const Marks &marks)
 {
     DetailBatch *detail = pass.detail;
     TWGraphic *main = b.mainGraphic().get();
     if (!detail || !main || b.children().isEmpty() || marks.holding.contains(&b) ||
-        std::max(extent.width(), extent.height()) * detail->pixelsPerPoint() >= 1 ||
         !gatherable(*main, marks, detail->pixelsPerPoint()))
         return false;
+    const auto tiny = [&](Rect r) {
+        return std::max(r.width(), r.height()) * detail->pixelsPerPoint() < 1;
+    };
+    Rect block = extent;
+    if (!tiny(block)) {
+        // The subtree apart from its connection: its body and its children's
+        // subtrees, given up on as soon as it is a pixel across.
+        block = bodyDrawingExtent(b);
+        for (auto it = b.children().cbegin(); tiny(block) && it != b.children().cend(); ++it)
+            block = block.united(subtreeDrawingExtent(**it, shownLevels - 1));
+        if (!tiny(block))
+            return false;
+    }
     if (const auto &connection = b.connectionGraphic();
         connection && connection->drawingBounds().intersects(pass.rect) &&
         !gatherConnection(*connection, pass, marks))
         return false;
-    const QRectF r = extent.toQt();
+    const QRectF r = block.toQt();
     if (main->drawsFill()) {
         // The shapes cover about their share of the rectangle, as the
         // branch's own and its children's would.
@@ -490,36 +543,13 @@ bool childrenShown(const TWMapBranch &b, int shownLevels)
     return shownLevels >= 1 && !b.childrenHidden();
 }
 
-// The area the branch itself paints: its connection, body and attached
-// graphics. Empty areas (a connection not yet placed) add nothing.
-Rect ownDrawingExtent(TWMapBranch &b)
-{
-    Rect r = TWBranchIndicators::branchDrawingBounds(b);
-    if (const auto &connection = b.connectionGraphic())
-        r = r.united(connection->drawingBounds());
-    for (const auto &g : b.linkedGraphics())
-        r = r.united(g->drawingBounds());
-    // Adornments, pictures and labels may stick out of the shape; clicks
-    // look for them within this extent too. A hidden outline number is
-    // neither drawn nor clicked, wherever it was left.
-    const bool numberShown = b.showsOutlineNumberLabel();
-    for (const auto &record : b.otherEnclosedGraphics())
-        if (record->graphic() && (numberShown || record->name() != TWMapBranch::OutlineNumberKey))
-            r = r.united(record->graphic()->drawingBounds());
-    if (const auto image = b.enclosedImage())
-        r = r.united(image->drawingBounds());
-    if (const auto &text = b.enclosedTextArea())
-        r = r.united(text->drawingBounds());
-    return r;
-}
-
 void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks, Culling culling)
 {
     if (culling.byExtent) {
         const Rect extent = subtreeDrawingExtent(b, culling.shownLevels);
         if (!extent.intersects(pass.rect) ||
             (pass.detail && childrenShown(b, culling.shownLevels) &&
-             gatherTinySubtree(b, extent, pass, marks)))
+             gatherTinySubtree(b, extent, culling.shownLevels, pass, marks)))
             return;
     }
     // Keeps the branch alive should a drawn graphic change the tree.
@@ -655,6 +685,13 @@ QRgb DetailBatch::hairlineColour(QColor colour, float width, const QRectF &exten
         std::clamp(qreal(width) * m_pixelsPerPoint, 0.0, 1.0) * std::clamp(span, 0.0, 1.0);
     colour.setAlphaF(float(colour.alphaF() * coverage));
     return colour.rgba();
+}
+
+bool DetailBatch::hairlineShows(float width) const
+{
+    // At its darkest: opaque and at least a pixel long.
+    const qreal pixel = m_pixelsPerPoint > 0 ? 1 / m_pixelsPerPoint : 0;
+    return qAlpha(hairlineColour(Qt::black, width, QRectF(0, 0, pixel, pixel))) != 0;
 }
 
 void DetailBatch::hairline(const QPainterPath &path, const QColor &colour, float width)

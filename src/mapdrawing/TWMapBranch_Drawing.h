@@ -47,6 +47,8 @@ public:
     qreal pixelsPerPoint() const { return m_pixelsPerPoint; }
     void fill(const QPainterPath &path, QRgb colour);
     void fillRect(const QRectF &rect, QRgb colour);
+    // Whether a line of the width in points leaves any trace at all.
+    bool hairlineShows(float width) const;
     // Lines of the width in points, thinner than a pixel.
     void hairline(const QPainterPath &path, const QColor &colour, float width);
     void hairlineRect(const QRectF &rect, const QColor &colour, float width);

@@ -1035,7 +1035,9 @@ private:
 
 // Zoomed far out, a subtree that fits within a pixel is one block over its
 // extent; from a pixel up its branches are drawn each in its place (as
-// rectangles while they are a few pixels across).
+// rectangles while they are a few pixels across). The connection to the
+// subtree's parent is drawn as the line it is and does not count: a long
+// one leaves the subtree at its end within a pixel.
 TEST_F(MapDrawingTest, ZoomedFarOutOnlySubtreesWithinAPixelAreOneBlock)
 {
     const auto box = [&](TWMapBranch *parent, Rect r) {
@@ -1048,8 +1050,12 @@ TEST_F(MapDrawingTest, ZoomedFarOutOnlySubtreesWithinAPixelAreOneBlock)
     for (float y : {60.f, 130.f, 200.f})
         box(p.get(), Rect(750, y, 60, 30));
     settle();
-    const Rect extent = TWBranchDrawing::subtreeDrawingExtent(*p, 100);
+    Rect extent = TWBranchIndicators::branchDrawingBounds(*p);
+    for (const auto &kid : p->children())
+        extent = extent.united(TWBranchDrawing::subtreeDrawingExtent(*kid, 99));
     const float across = std::max(extent.width(), extent.height());
+    // The connection from the root makes the whole subtree far wider.
+    ASSERT_GT(TWBranchDrawing::subtreeDrawingExtent(*p, 100).width(), across * 1.5f);
     // Between the first two children, on no connection.
     const Point gap(780, 110), kid(780, 145);
     const struct
@@ -1078,6 +1084,104 @@ TEST_F(MapDrawingTest, ZoomedFarOutOnlySubtreesWithinAPixelAreOneBlock)
     }
 }
 
+// Zoomed out to see the whole map, what is drawn follows every edit and
+// its undo: the kept extents decide what is one block and what is drawn
+// branch by branch, so one left over from before an edit shows. Each edit's
+// drawing is the one a map measured afresh gives, and its undo gives back
+// the drawing from before it; both far out, where a cluster at the end of a
+// long connection is one block, and nearer, where its branches are small
+// rectangles each.
+TEST_F(MapDrawingTest, TheFarOutDrawingFollowsEveryEditAndItsUndo)
+{
+    const Color blue = Color::colorWithCalibratedRed(0, 0, 0.8);
+    const auto box = [&](TWMapBranch *parent, Rect r) {
+        auto b = TWMapBranch::createWithGraphic(TWGraphic::make<TWRectangle>(r), parent, map.get());
+        TWGraphic &shape = *b->mainGraphic();
+        shape.setDrawsFill(true);
+        shape.setInheritsFill(false);
+        shape.setFillColor(blue);
+        shape.setInheritsStroke(false);
+        shape.setStrokeColor(Color::colorWithCalibratedRed(0.2f, 0.2f, 0.2f));
+        return b;
+    };
+    // Two clusters far from the root, about 310 points across, of a hub,
+    // four branches and their three children each.
+    std::vector<std::shared_ptr<TWMapBranch>> hubs, leaves;
+    for (float x : {20000.f, 40000.f}) {
+        const auto hub = box(root.get(), Rect(x, 200, 80, 40));
+        // Its line and its connection: far out thinner than a pixel, nearer not.
+        hub->mainGraphic()->setStrokeWidth(20);
+        hubs.push_back(hub);
+        for (int i = 0; i < 4; ++i) {
+            const float y = 100 + 70.f * i;
+            const auto kid = box(hub.get(), Rect(x + 150, y, 60, 30));
+            for (int j = 0; j < 3; ++j)
+                leaves.push_back(box(kid.get(), Rect(x + 260, y + 20.f * j - 15, 50, 16)));
+        }
+    }
+    settle();
+    const Rect whole(0, -100, 40500, 4500);
+    const auto draw = [&](qreal k) {
+        QImage image(QSizeF(whole.width() * k, whole.height() * k).toSize(),
+                     QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            painter.scale(k, k);
+            painter.translate(-whole.x(), -whole.y());
+            DrawingContext context(painter, true);
+            TWMapDrawing::Options options;
+            options.drawBackground = false;
+            options.drawLabels = false;
+            options.levelOfDetail = true;
+            TWMapDrawing::drawMapInRect(context, *map, whole, options);
+        }
+        return image;
+    };
+    const auto measuredAfresh = [&](qreal k) {
+        for (const auto &b : map->allBranches())
+            b->invalidateSubtreeDrawingExtent();
+        return draw(k);
+    };
+    const struct
+    {
+        const char *edit;
+        std::function<void()> apply;
+    } edits[] = {
+        {"a hub's line colour",
+         [&] {
+             hubs[0]->mainGraphic()->publicSetStrokeColor(Color::colorWithCalibratedRed(1, 0, 0));
+         }},
+        {"a hub's fill colour",
+         [&] {
+             hubs[1]->mainGraphic()->publicSetFillColor(Color::colorWithCalibratedRed(0, 0.8, 0));
+         }},
+        {"a cluster collapsed", [&] { hubs[0]->setChildrenHidden(true); }},
+        {"a leaf moved out of its cluster",
+         [&] { leaves[4]->mainGraphic()->publicMoveBy(Point(0, 3500), true); }},
+        {"a cluster moved", [&] { hubs[1]->mainGraphic()->publicMoveBy(Point(-300, 2000), true); }},
+    };
+    // The cluster's longer side on screen.
+    for (qreal clusterPixels : {0.6, 23.0}) {
+        const qreal k = clusterPixels / 310;
+        ASSERT_FALSE(TWMapDrawing::labelsReadableAt(k));
+        const QImage before = measuredAfresh(k);
+        for (const auto &e : edits) {
+            SCOPED_TRACE(testing::Message()
+                         << e.edit << " with clusters " << clusterPixels << " pixels across");
+            EXPECT_EQ(draw(k), before);
+            e.apply();
+            settle();
+            const QImage after = draw(k);
+            EXPECT_NE(after, before);
+            EXPECT_EQ(measuredAfresh(k), after);
+            undo->undo();
+            settle();
+            EXPECT_EQ(draw(k), before);
+        }
+    }
+}
+
 } // namespace
 
 // Labels are left out only where a 12-point label would be under two pixels.
@@ -1100,4 +1204,45 @@ TEST(TWMapDrawingLabels, ReadableFromTwoPixelsAt12Points)
     };
     for (const Case &c : cases)
         EXPECT_EQ(TWMapDrawing::labelsReadableAt(c.pixelsPerPoint), c.readable) << c.pixelsPerPoint;
+}
+
+// Far out, a line said to leave no trace is not traced at all: drawn, it
+// would leave none either, and every line said to show does.
+TEST(TWMapDrawingHairlines, OnlyLinesThatLeaveNoTraceAreLeftOut)
+{
+    struct Case
+    {
+        float width; // points
+        qreal pixelsPerPoint;
+        bool shows;
+    };
+    const Case cases[] = {
+        {1, 0.1, true},       {1, 0.01, true},     {0.1, 0.01, false}, {1, 0.001, false},
+        {20, 0.001, true},    {200, 0.001, true},  {1, 0.0, false},    {0, 0.1, false},
+        {1.9f, 0.001, false}, {2.1f, 0.001, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " points at " << c.pixelsPerPoint);
+        QImage image(100, 3, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        bool shows = false;
+        {
+            QPainter painter(&image);
+            if (c.pixelsPerPoint > 0)
+                painter.scale(c.pixelsPerPoint, c.pixelsPerPoint);
+            DrawingContext context(painter, true);
+            TWBranchDrawing::DetailBatch batch(context, c.pixelsPerPoint);
+            shows = batch.hairlineShows(c.width);
+            // Along the middle of the second row of pixels.
+            const qreal point = c.pixelsPerPoint > 0 ? 1 / c.pixelsPerPoint : 1;
+            QPainterPath line(QPointF(5 * point, 1.5 * point));
+            line.lineTo(95 * point, 1.5 * point);
+            batch.hairline(line, Qt::black, c.width);
+        }
+        EXPECT_EQ(shows, c.shows);
+        bool inked = false;
+        for (int x = 0; x < image.width(); ++x)
+            inked = inked || qGray(image.pixel(x, 1)) < 255;
+        EXPECT_EQ(inked, shows);
+    }
 }
