@@ -537,9 +537,8 @@ void TWMapBranch::remove()
 
 void TWMapBranch::reSortChildrenByPositionRecursively(bool recursive)
 {
-    const auto before = [](const auto &a, const auto &b) {
-        return orderChildrenByPosition(*a, *b) < 0;
-    };
+    const TWSiblingOrder order(*this);
+    const auto before = [&order](const auto &a, const auto &b) { return order.before(*a, *b); };
     // Children already in order are by far the common case after a move;
     // the check costs one comparison per child and changes nothing.
     const bool reordered = !std::is_sorted(m_children.cbegin(), m_children.cend(), before);
