@@ -116,6 +116,11 @@ TWSiblingOrder::TWSiblingOrder(const TWMapBranch &parent)
                                      map ? map->orderingMode() : TWOrderingMode::ClockwiseFromTop);
 }
 
+TWSiblingOrder TWSiblingOrder::forChildrenOf(const TWMapBranch &child) const
+{
+    return m_aroundRoot ? TWSiblingOrder(child) : *this;
+}
+
 bool TWSiblingOrder::before(const TWMapBranch &a, const TWMapBranch &b) const
 {
     if (m_aroundRoot)

@@ -34,8 +34,12 @@ public:
     explicit TWSiblingOrder(const TWMapBranch &parent);
     // orderChildrenByPosition(a, b) < 0 for two children of the parent.
     bool before(const TWMapBranch &a, const TWMapBranch &b) const;
+    // The order of the children of one of the parent's children: the same
+    // below a main branch.
+    TWSiblingOrder forChildrenOf(const TWMapBranch &child) const;
 
 private:
+    TWSiblingOrder() = default;
     bool m_aroundRoot = true;
     bool m_reversed = false;
 };

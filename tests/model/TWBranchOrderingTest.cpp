@@ -106,13 +106,18 @@ TEST_F(TWBranchOrderingTest, SiblingOrderWorkedOutOnceAgreesWithEachComparison)
                 QStringLiteral("mode %1, top down %2").arg(mode).arg(topDown).toStdString());
             map->branchDisplaySettingsForUpdate().orderingMode = mode;
             map->branchDisplaySettingsForUpdate().childOutlineNumberingTopDown = topDown;
-            for (const auto &parent : {root, left, right, leftKid}) {
-                const TWSiblingOrder order(*parent);
+            // Worked out for the parent, or handed down from its parent.
+            using Pair = std::pair<std::shared_ptr<TWMapBranch>, std::shared_ptr<TWMapBranch>>;
+            for (const auto &[from, parent] :
+                 {Pair{nullptr, root}, Pair{nullptr, left}, Pair{nullptr, right},
+                  Pair{nullptr, leftKid}, Pair{root, right}, Pair{left, leftKid}}) {
+                const TWSiblingOrder order =
+                    from ? TWSiblingOrder(*from).forChildrenOf(*parent) : TWSiblingOrder(*parent);
                 for (const auto &a : parent->children())
                     for (const auto &b : parent->children())
                         EXPECT_EQ(order.before(*a, *b), orderChildrenByPosition(*a, *b) < 0)
-                            << nameOf(*parent).toStdString() << ": " << nameOf(*a).toStdString()
-                            << " before " << nameOf(*b).toStdString();
+                            << nameOf(*parent).toStdString() << (from ? " handed down: " : ": ")
+                            << nameOf(*a).toStdString() << " before " << nameOf(*b).toStdString();
             }
         }
 }
