@@ -40,6 +40,14 @@ int bySide(float a, float b, bool leftFirst)
     return aLeft ? -ascending(a, b) : ascending(a, b);
 }
 
+// Below a main branch on the left, branches are numbered bottom to top in
+// the clockwise modes.
+bool numberedUpwards(const TWMapBranch *top, const TWMap *map, int mode)
+{
+    return top && top->isToLeftOfRoot() && map &&
+           !map->branchDisplaySettings().childOutlineNumberingTopDown && unsigned(mode - 1) < 2;
+}
+
 } // namespace
 
 float angleOfBranchAroundBranch(const TWMapBranch &branch, const TWMapBranch &centre)
@@ -84,11 +92,8 @@ int orderChildrenByPositionWithOrderingMode(const TWMapBranch &a, const TWMapBra
     const float ya = shapeBounds(a).midY(), yb = shapeBounds(b).midY();
     if (ya == yb)
         return 0;
-    // Numbered bottom to top on the left in the clockwise modes.
-    TWMapBranch *top = const_cast<TWMapBranch &>(a).findTopLevelBranch();
-    const bool reversed = top && top->isToLeftOfRoot() && map &&
-                          !map->branchDisplaySettings().childOutlineNumberingTopDown &&
-                          unsigned(mode - 1) < 2;
+    const bool reversed =
+        numberedUpwards(const_cast<TWMapBranch &>(a).findTopLevelBranch(), map, mode);
     return reversed ? -ascending(ya, yb) : ascending(ya, yb);
 }
 
@@ -97,6 +102,31 @@ int orderChildrenByPosition(const TWMapBranch &a, const TWMapBranch &b)
     const TWMap *map = a.map();
     return orderChildrenByPositionWithOrderingMode(
         a, b, map ? map->orderingMode() : TWOrderingMode::ClockwiseFromTop);
+}
+
+TWSiblingOrder::TWSiblingOrder(const TWMapBranch &parent)
+{
+    if (parent.children().isEmpty())
+        return;
+    const TWMapBranch &first = *parent.children().first();
+    TWMap *map = first.map();
+    m_aroundRoot = map && map->root() && &parent == map->root().get();
+    if (!m_aroundRoot)
+        m_reversed = numberedUpwards(const_cast<TWMapBranch &>(first).findTopLevelBranch(), map,
+                                     map ? map->orderingMode() : TWOrderingMode::ClockwiseFromTop);
+}
+
+TWSiblingOrder TWSiblingOrder::forChildrenOf(const TWMapBranch &child) const
+{
+    return m_aroundRoot ? TWSiblingOrder(child) : *this;
+}
+
+bool TWSiblingOrder::before(const TWMapBranch &a, const TWMapBranch &b) const
+{
+    if (m_aroundRoot)
+        return orderChildrenByPosition(a, b) < 0;
+    const float ya = shapeBounds(a).midY(), yb = shapeBounds(b).midY();
+    return m_reversed ? ya > yb : ya < yb;
 }
 
 int orderBranchesCWFromTop(const TWMapBranch &a, const TWMapBranch &b, const TWMapBranch &centre)

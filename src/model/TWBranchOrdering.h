@@ -25,6 +25,25 @@ int orderChildrenByPositionWithOrderingMode(const TWMapBranch &a, const TWMapBra
 // The same with the ordering mode of a's map.
 int orderChildrenByPosition(const TWMapBranch &a, const TWMapBranch &b);
 
+// The order of one parent's children, worked out once for them all: below
+// a main branch it is by height alone, the same way round for every child,
+// so a walk over a big tree compares heights and nothing more.
+class TWSiblingOrder
+{
+public:
+    explicit TWSiblingOrder(const TWMapBranch &parent);
+    // orderChildrenByPosition(a, b) < 0 for two children of the parent.
+    bool before(const TWMapBranch &a, const TWMapBranch &b) const;
+    // The order of the children of one of the parent's children: the same
+    // below a main branch.
+    TWSiblingOrder forChildrenOf(const TWMapBranch &child) const;
+
+private:
+    TWSiblingOrder() = default;
+    bool m_aroundRoot = true;
+    bool m_reversed = false;
+};
+
 // Around a centre branch: clockwise from 12 o'clock, the reverse, and
 // clockwise from 3 o'clock.
 int orderBranchesCWFromTop(const TWMapBranch &a, const TWMapBranch &b, const TWMapBranch &centre);

@@ -202,64 +202,6 @@ std::optional<Target> deeperSiblingTarget(TWMap &map, TWMapBranch &parent, TWMap
     return t;
 }
 
-// A main branch's shown branches as rectangles (shape and label), with a
-// box around them all, which spares comparing subtrees that are far apart.
-// The box is the subtree's kept drawing extent where there is one (it holds
-// every rectangle); the rectangles are gathered only when a box is reached,
-// so that most of a big map is never walked.
-struct Subtree
-{
-    TWMapBranch *top = nullptr;
-    Rect box;
-
-    Subtree(TWMapBranch &branch, int shownLevels) : top(&branch)
-    {
-        if (const std::optional<Rect> kept = branch.subtreeDrawingExtent(shownLevels))
-            box = *kept;
-        else
-            measure();
-    }
-    const QList<Rect> &rects()
-    {
-        if (!m_measured)
-            measure();
-        return m_rects;
-    }
-    void offset(float dy)
-    {
-        // Rectangles gathered later read the branches where they now are.
-        for (Rect &r : m_rects)
-            r = r.offsetBy(0, dy);
-        box = box.offsetBy(0, dy);
-    }
-
-private:
-    void measure()
-    {
-        TWMapBranch::BranchList shown;
-        top->allDescendantsIntoArray(shown, false);
-        m_rects.clear();
-        m_rects.reserve(shown.size());
-        float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-        for (const std::shared_ptr<TWMapBranch> &b : std::as_const(shown)) {
-            if (!b->mainGraphic())
-                continue;
-            const Rect r = b->branchBounds();
-            if (m_rects.isEmpty()) {
-                x0 = r.minX(), y0 = r.minY(), x1 = r.maxX(), y1 = r.maxY();
-            } else {
-                x0 = std::min(x0, r.minX()), y0 = std::min(y0, r.minY());
-                x1 = std::max(x1, r.maxX()), y1 = std::max(y1, r.maxY());
-            }
-            m_rects.append(r);
-        }
-        box = Rect(x0, y0, x1 - x0, y1 - y0);
-        m_measured = true;
-    }
-    QList<Rect> m_rects;
-    bool m_measured = false;
-};
-
 // The shown branches' rectangles of a subtree that may come within the gap
 // of `r` across; a part whose drawing lies clear of it is passed over
 // whole, so that placing a main branch costs what stands beside it.
@@ -307,82 +249,161 @@ float nearestFreeShift(const Rect &r, const QList<Rect> &others, float gap)
     return 0;
 }
 
-// Rectangles filed by the grid cells they reach, so that a rectangle meets
-// only its neighbours: columns and rows of labels alike stay cheap.
-class RectGrid
+// Where a main branch's shown rectangles (shape and label) lie: each
+// subtree's kept drawing extent holds every one below it, so that two main
+// branches are compared only where they come near each other, not branch by
+// branch across the map. Where no extent is kept (no drawing services), the
+// rectangles are measured here, once until something moves.
+class ShownExtents
 {
 public:
-    explicit RectGrid(float gap) : m_gap(gap) {}
-    // The subtree must outlive the grid; its rectangles are filed once a
-    // box reaches it.
-    void add(Subtree &subtree) { m_subtrees.append({&subtree, false}); }
-    // Whether any subtree filed comes within the gap of the box; files the
-    // rectangles of those that do, for near().
-    bool reaches(const Rect &box)
+    explicit ShownExtents(TWMap &map) : m_map(map) {}
+
+    Rect of(TWMapBranch &b, int shownLevels)
     {
-        bool any = false;
-        for (auto &[subtree, filed] : m_subtrees) {
-            if (!crowds(box, subtree->box, m_gap))
-                continue;
-            any = true;
-            if (!filed) {
-                filed = true;
-                for (const Rect &r : subtree->rects()) {
-                    const qsizetype i = m_rects.size();
-                    m_rects.append(r);
-                    forCells(r, [&](quint64 key) { m_cells[key].append(i); });
-                }
-            }
-        }
-        return any;
-    }
-    // Calls back with every filed rectangle that may come within the gap.
-    template <typename F> void near(const Rect &r, F &&f) const
-    {
-        forCells(r.insetBy(-m_gap, -m_gap), [&](quint64 key) {
-            const auto it = m_cells.constFind(key);
-            if (it != m_cells.cend())
-                for (const qsizetype i : *it)
-                    f(m_rects.at(i));
+        const Rect kept = m_map.drawingServices().subtreeDrawingExtent(b, shownLevels);
+        if (std::isfinite(kept.width()) && std::isfinite(kept.height()) &&
+            kept.width() < Unbounded && kept.height() < Unbounded)
+            return kept.insetBy(-Slack, -Slack);
+        const auto it = m_measured.constFind(&b);
+        if (it != m_measured.cend())
+            return *it;
+        std::optional<Rect> r;
+        if (b.mainGraphic())
+            r = b.branchBounds();
+        forShownChildren(b, shownLevels, [&](TWMapBranch &child, int levels) {
+            const Rect c = of(child, levels);
+            r = r ? spanning(*r, c) : c;
         });
+        // A subtree with nothing shown reaches nowhere.
+        const Rect measured = r ? *r : Rect(Nowhere, Nowhere, 0, 0);
+        m_measured.insert(&b, measured);
+        return measured;
+    }
+    // Measured rectangles are stale once a subtree moved.
+    void moved() { m_measured.clear(); }
+
+    static bool childrenShown(const TWMapBranch &b, int shownLevels)
+    {
+        return shownLevels >= 1 && !b.childrenHidden() && !b.children().isEmpty();
+    }
+    template <typename F> static void forShownChildren(TWMapBranch &b, int shownLevels, F &&f)
+    {
+        if (!childrenShown(b, shownLevels))
+            return;
+        for (const std::shared_ptr<TWMapBranch> &child : b.children())
+            f(*child, shownLevels - 1);
     }
 
 private:
-    static constexpr float Cell = 128;
-    template <typename F> static void forCells(const Rect &r, F &&f)
+    // Kept extents are moved by sums of their own; a point of slack keeps
+    // every rectangle inside whatever the rounding.
+    static constexpr float Slack = 1;
+    static constexpr float Unbounded = 1e30f;
+    static constexpr float Nowhere = -1e37f;
+    // Keeps rectangles of no width or height, which still crowd others.
+    static Rect spanning(const Rect &a, const Rect &b)
     {
-        const qint64 x0 = qint64(std::floor(r.minX() / Cell)),
-                     x1 = qint64(std::floor(r.maxX() / Cell));
-        const qint64 y0 = qint64(std::floor(r.minY() / Cell)),
-                     y1 = qint64(std::floor(r.maxY() / Cell));
-        for (qint64 x = x0; x <= x1; ++x)
-            for (qint64 y = y0; y <= y1; ++y)
-                f((quint64(quint32(x)) << 32) | quint32(y));
+        const float x0 = std::min(a.minX(), b.minX()), y0 = std::min(a.minY(), b.minY());
+        const float x1 = std::max(a.maxX(), b.maxX()), y1 = std::max(a.maxY(), b.maxY());
+        return Rect(x0, y0, x1 - x0, y1 - y0);
     }
+    TWMap &m_map;
+    QHash<const TWMapBranch *, Rect> m_measured;
+};
+
+// What pushing one main branch clear of another comes to: the widest push
+// along `direction` that takes each shown rectangle of the moving one clear
+// of each of the settled one's.
+class Push
+{
+public:
+    Push(ShownExtents &extents, float direction, float gap)
+        : m_extents(extents), m_direction(direction), m_gap(gap)
+    {}
+    float shift = 0;
+
+    // Both subtrees are taken apart only where their extents come near each
+    // other, the larger first: an extent spans its branch's connection too,
+    // which holds no rectangle.
+    void between(TWMapBranch &moving, int movingLevels, TWMapBranch &settled, int settledLevels)
+    {
+        const Rect m = m_extents.of(moving, movingLevels);
+        const Rect s = m_extents.of(settled, settledLevels);
+        if (!crowds(m, s, m_gap))
+            return;
+        const bool movingSplits = ShownExtents::childrenShown(moving, movingLevels);
+        const bool settledSplits = ShownExtents::childrenShown(settled, settledLevels);
+        if (!movingSplits && !settledSplits) {
+            if (moving.mainGraphic() && settled.mainGraphic())
+                pair(moving.branchBounds(), settled.branchBounds());
+            return;
+        }
+        if (movingSplits && (!settledSplits || area(m) >= area(s))) {
+            if (moving.mainGraphic())
+                rectAgainst(moving.branchBounds(), settled, settledLevels);
+            ShownExtents::forShownChildren(moving, movingLevels, [&](TWMapBranch &c, int levels) {
+                between(c, levels, settled, settledLevels);
+            });
+        } else {
+            if (settled.mainGraphic())
+                againstRect(moving, movingLevels, settled.branchBounds());
+            ShownExtents::forShownChildren(settled, settledLevels, [&](TWMapBranch &c, int levels) {
+                between(moving, movingLevels, c, levels);
+            });
+        }
+    }
+
+private:
+    static float area(const Rect &r) { return r.width() * r.height(); }
+    void pair(const Rect &g, const Rect &o)
+    {
+        if (crowds(g, o, m_gap))
+            shift = std::max(shift, m_direction < 0 ? g.maxY() + m_gap - o.minY()
+                                                    : o.maxY() + m_gap - g.minY());
+    }
+    // A moving rectangle against a settled subtree.
+    void rectAgainst(const Rect &g, TWMapBranch &settled, int shownLevels)
+    {
+        if (!crowds(g, m_extents.of(settled, shownLevels), m_gap))
+            return;
+        if (settled.mainGraphic())
+            pair(g, settled.branchBounds());
+        ShownExtents::forShownChildren(
+            settled, shownLevels, [&](TWMapBranch &c, int levels) { rectAgainst(g, c, levels); });
+    }
+    // A moving subtree against a settled rectangle.
+    void againstRect(TWMapBranch &moving, int shownLevels, const Rect &o)
+    {
+        if (!crowds(m_extents.of(moving, shownLevels), o, m_gap))
+            return;
+        if (moving.mainGraphic())
+            pair(moving.branchBounds(), o);
+        ShownExtents::forShownChildren(
+            moving, shownLevels, [&](TWMapBranch &c, int levels) { againstRect(c, levels, o); });
+    }
+
+    ShownExtents &m_extents;
+    float m_direction;
     float m_gap;
-    QList<std::pair<Subtree *, bool>> m_subtrees;
-    QList<Rect> m_rects;
-    QHash<quint64, QList<qsizetype>> m_cells;
 };
 
 // Pushes a main branch up (direction -1) or down (+1) until none of its
-// shown rectangles comes closer than the gap to those already settled.
-void pushClear(Subtree &moving, RectGrid &settled, float direction, float gap)
+// shown rectangles comes closer than the gap to those of the main branches
+// already settled.
+void pushClear(TWMapBranch &moving, const QList<TWMapBranch *> &settled, int shownLevels,
+               float direction, float gap, ShownExtents &extents)
 {
     // Each push clears at least one pair for good; the cap only guards
     // against rounding going round in circles.
-    for (int round = 0; round < 64 && settled.reaches(moving.box); ++round) {
-        float shift = 0;
-        for (const Rect &g : moving.rects())
-            settled.near(g, [&](const Rect &o) {
-                if (crowds(g, o, gap))
-                    shift = std::max(shift, direction < 0 ? g.maxY() + gap - o.minY()
-                                                          : o.maxY() + gap - g.minY());
-            });
-        if (shift <= 0)
+    for (int round = 0; round < 64; ++round) {
+        Push push(extents, direction, gap);
+        for (TWMapBranch *s : settled)
+            push.between(moving, shownLevels, *s, shownLevels);
+        if (push.shift <= 0)
             return;
-        moving.top->moveBranchBy(0, direction * shift, true);
-        moving.offset(direction * shift);
+        moving.moveBranchBy(0, direction * push.shift, true);
+        extents.moved();
     }
 }
 
@@ -555,26 +576,27 @@ void TWMap::makeRoomForNewBranches(const BranchList &added)
             continue;
         // The other main branches, nearest first on each side of this one.
         const float topY = top->mainGraphic()->bounds().midY();
-        QList<Subtree> above, below;
+        QList<TWMapBranch *> above, below;
         for (const std::shared_ptr<TWMapBranch> &k : m_root->children()) {
             if (k.get() == top || k->hidden() || !k->mainGraphic())
                 continue;
-            (k->mainGraphic()->bounds().midY() < topY ? above : below)
-                .append(Subtree(*k, branchHideLevel() - 1));
+            (k->mainGraphic()->bounds().midY() < topY ? above : below).append(k.get());
         }
-        const auto midY = [](const Subtree &k) { return k.top->mainGraphic()->bounds().midY(); };
+        const auto midY = [](const TWMapBranch *k) { return k->mainGraphic()->bounds().midY(); };
         std::stable_sort(above.begin(), above.end(),
-                         [&](const auto &a, const auto &b) { return midY(a) > midY(b); });
+                         [&](const auto *a, const auto *b) { return midY(a) > midY(b); });
         std::stable_sort(below.begin(), below.end(),
-                         [&](const auto &a, const auto &b) { return midY(a) < midY(b); });
+                         [&](const auto *a, const auto *b) { return midY(a) < midY(b); });
+        const int shownLevels = branchHideLevel() - 1;
+        ShownExtents extents(*this);
         for (const auto &[side, direction] :
-             {std::pair<QList<Subtree> *, float>{&above, -1.f}, {&below, 1.f}}) {
-            RectGrid settled(gap);
-            Subtree grown(*top, branchHideLevel() - 1);
-            settled.add(grown);
-            for (Subtree &k : *side) {
-                pushClear(k, settled, direction, gap);
-                settled.add(k);
+             {std::pair<QList<TWMapBranch *> *, float>{&above, -1.f}, {&below, 1.f}}) {
+            QList<TWMapBranch *> settled;
+            if (!top->hidden())
+                settled.append(top);
+            for (TWMapBranch *k : std::as_const(*side)) {
+                pushClear(*k, settled, shownLevels, direction, gap, extents);
+                settled.append(k);
             }
         }
     }

@@ -535,27 +535,33 @@ void TWMapBranch::remove()
         p->removeChild(self);
 }
 
-void TWMapBranch::reSortChildrenByPositionRecursively(bool recursive)
+namespace {
+void reSortSubtree(TWMapBranch &branch, const TWSiblingOrder &order, bool recursive)
 {
-    const auto before = [](const auto &a, const auto &b) {
-        return orderChildrenByPosition(*a, *b) < 0;
-    };
+    const auto before = [&order](const auto &a, const auto &b) { return order.before(*a, *b); };
     // Children already in order are by far the common case after a move;
     // the check costs one comparison per child and changes nothing.
-    const bool reordered = !std::is_sorted(m_children.cbegin(), m_children.cend(), before);
-    if (reordered) {
-        BranchList sorted = m_children;
+    const TWMapBranch::BranchList &children = branch.children();
+    if (!std::is_sorted(children.cbegin(), children.cend(), before)) {
+        TWMapBranch::BranchList sorted = children;
         std::stable_sort(sorted.begin(), sorted.end(), before);
-        setChildren(sorted);
+        branch.setChildren(sorted);
     }
     if (recursive) {
-        for (const std::shared_ptr<TWMapBranch> &child : BranchList(m_children))
-            child->reSortChildrenByPositionRecursively(true);
+        for (const std::shared_ptr<TWMapBranch> &child : TWMapBranch::BranchList(branch.children()))
+            reSortSubtree(*child, order.forChildrenOf(*child), true);
     }
     // The subtree paints the same where its order stayed; a new order has
     // already dropped the cached extents on its way through setChildren.
-    if (TWMap *m = map())
+    if (TWMap *m = branch.map())
         m->removeAllGraphicOrderCache();
+}
+} // namespace
+
+void TWMapBranch::reSortChildrenByPositionRecursively(bool recursive)
+{
+    // The order below a main branch is worked out once for its whole subtree.
+    reSortSubtree(*this, TWSiblingOrder(*this), recursive);
 }
 
 void TWMapBranch::setBranchNumberRecursively()

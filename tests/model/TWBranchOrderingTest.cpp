@@ -89,3 +89,35 @@ TEST_F(TWBranchOrderingTest, AroundACentreBranch)
 }
 
 } // namespace
+
+TEST_F(TWBranchOrderingTest, SiblingOrderWorkedOutOnceAgreesWithEachComparison)
+{
+    // Children of the root, of main branches on either side and of a
+    // deeper branch on the left, some at the same height, in every mode
+    // and numbering.
+    auto left = clock[4], right = clock[1];
+    auto leftKid = child(left, 180, "left kid", 20);
+    for (auto [parent, x] : {std::pair{left, 20.f}, {right, 650.f}, {leftKid, -90.f}})
+        for (float y : {300.f, 100.f, 180.f, 100.f, 240.f})
+            child(parent, y, "at " + QString::number(y), x);
+    for (const int mode : {1, 2, 3, 4})
+        for (const bool topDown : {false, true}) {
+            SCOPED_TRACE(
+                QStringLiteral("mode %1, top down %2").arg(mode).arg(topDown).toStdString());
+            map->branchDisplaySettingsForUpdate().orderingMode = mode;
+            map->branchDisplaySettingsForUpdate().childOutlineNumberingTopDown = topDown;
+            // Worked out for the parent, or handed down from its parent.
+            using Pair = std::pair<std::shared_ptr<TWMapBranch>, std::shared_ptr<TWMapBranch>>;
+            for (const auto &[from, parent] :
+                 {Pair{nullptr, root}, Pair{nullptr, left}, Pair{nullptr, right},
+                  Pair{nullptr, leftKid}, Pair{root, right}, Pair{left, leftKid}}) {
+                const TWSiblingOrder order =
+                    from ? TWSiblingOrder(*from).forChildrenOf(*parent) : TWSiblingOrder(*parent);
+                for (const auto &a : parent->children())
+                    for (const auto &b : parent->children())
+                        EXPECT_EQ(order.before(*a, *b), orderChildrenByPosition(*a, *b) < 0)
+                            << nameOf(*parent).toStdString() << (from ? " handed down: " : ": ")
+                            << nameOf(*a).toStdString() << " before " << nameOf(*b).toStdString();
+            }
+        }
+}
