@@ -269,13 +269,16 @@ TWMapPreviewServices::writePreviewInFileCache(TWMap &map, const QByteArray &draw
         removeStalePreview(map);
         return FileCacheResult::NothingDrawn;
     }
-    // The extent at a point a pixel, a large one scaled down to fit.
+    // The extent at a point a pixel, a large one scaled down to fit; a
+    // thumbnail is drawn as the canvas draws far out, which a map of tens of
+    // thousands of branches needs to save quickly.
     const double longer = std::max(double(extent.size.width), double(extent.size.height));
     const qreal scale = longer > MaximumPreviewSide ? MaximumPreviewSide / longer : 1.0;
     const QImage image = TWMapImages::imageOfMap(map, extent, scale,
                                                  {.drawBackground = false,
                                                   .drawSelection = false,
                                                   .backgroundOffScreen = false,
+                                                  .levelOfDetail = true,
                                                   .unreadableLabels = false});
     QByteArray png;
     QBuffer buffer(&png);

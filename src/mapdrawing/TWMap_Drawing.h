@@ -30,9 +30,10 @@ struct Options
     // Branch labels are left out where they would be too small to read (a
     // map shrunk to a thumbnail): drawing them costs most of the picture.
     bool drawLabels = true;
-    // On screen only: where labels are too small to read, graphics a few
-    // pixels across are drawn as the rectangles and hairlines they look like
-    // there. Pictures, prints and exports keep every detail.
+    // On screen and in a document's own preview: where labels are too small
+    // to read, graphics a few pixels across are drawn as the rectangles and
+    // hairlines they look like there. Pictures, prints and exports keep
+    // every detail.
     bool levelOfDetail = false;
     // Whether labels less than two pixels high are drawn: they show as
     // nothing to read, and a preview shrunk to fit a thumbnail leaves them out.

@@ -813,8 +813,9 @@ TEST_F(MapDrawingTest, AShrunkPreviewLeavesOutOnlyUnreadableLabels)
 }
 
 // The preview kept in the document is that shrunk picture: a map beyond the
-// largest preview is scaled down and its labels go once they are under two
-// pixels high; one scaled less keeps them all.
+// largest preview is scaled down, its labels go once they are under two
+// pixels high and its tiny graphics are drawn as the canvas draws them far
+// out; one scaled less keeps every detail.
 TEST_F(MapDrawingTest, TheSavedPreviewOfABigMapLeavesOutUnreadableLabels)
 {
     auto m = TWMap::create(document.get());
@@ -849,14 +850,17 @@ TEST_F(MapDrawingTest, TheSavedPreviewOfABigMapLeavesOutUnreadableLabels)
         const qreal scale = TWMapPreviewServices::MaximumPreviewSide /
                             std::max(double(extent.size.width), double(extent.size.height));
         ASSERT_LT(scale, 1);
-        const auto draw = [&](bool unreadable) {
+        const auto draw = [&](bool unreadable, bool detail) {
             return decoded(TWMapImages::imageOfMap(*m, extent, scale,
                                                    {.drawBackground = false,
                                                     .backgroundOffScreen = false,
+                                                    .levelOfDetail = detail,
                                                     .unreadableLabels = unreadable}));
         };
-        const QImage withLabels = draw(true);
-        EXPECT_EQ(saved, draw(false));
+        const QImage withLabels = draw(true, false);
+        EXPECT_EQ(saved, draw(false, true));
+        // Where labels can be read, the preview keeps every detail.
+        EXPECT_EQ(saved == draw(false, false), c.labelsKept);
         EXPECT_EQ(saved == withLabels, c.labelsKept);
         m->root()->removeChild(far);
     }
