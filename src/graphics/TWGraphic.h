@@ -436,7 +436,10 @@ public:
     virtual std::optional<Shadow> inheritedShadow();
     // The rectangle to print: a shape's boundary outline, else the bounds
     // with half the outline; empty beyond MaximumCoordinate.
-    virtual Rect boundsForPrinting();
+    Rect boundsForPrinting();
+    // The same, given the boundary outline's bounds of the branch whose
+    // shape this is (nothing: none drawn).
+    Rect boundsForPrinting(const std::optional<Rect> &outline);
     // Makes the picture file the graphic's picture, stored in the package
     // under "Images/Graphic<number>/<file name>". False (nothing changed)
     // when the file is not a picture.

@@ -339,12 +339,16 @@ std::optional<Rect> TWGraphic::computeDrawingBounds()
 Rect TWGraphic::boundsForPrinting()
 {
     TWMapBranch *owner = branch();
-    if (owner && isMainGraphic()) {
-        if (const std::optional<Rect> outline =
-                owner->layoutServices().boundaryPathBounds(*owner)) {
-            const float w = owner->boundaryLineWidth();
-            return outline->insetBy(-w, -w);
-        }
+    return boundsForPrinting(owner && isMainGraphic()
+                                 ? owner->layoutServices().boundaryPathBounds(*owner)
+                                 : std::nullopt);
+}
+
+Rect TWGraphic::boundsForPrinting(const std::optional<Rect> &outline)
+{
+    if (TWMapBranch *owner = branch(); outline && owner && isMainGraphic()) {
+        const float w = owner->boundaryLineWidth();
+        return outline->insetBy(-w, -w);
     }
     if (auto *line = dynamic_cast<TWLinkLine *>(this))
         line->updateBounds();

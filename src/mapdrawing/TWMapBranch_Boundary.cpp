@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QStringList>
 #include <QVarLengthArray>
+#include <QtConcurrent/QtConcurrentMap>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
@@ -433,10 +434,9 @@ void makeRim(TWMapBranch &branch, int level, int hideLevel)
         const Rect r = layoutRoom(*d);
         rooms.push_back(r);
         if (regular(r))
-            corners.insert(corners.end(), {{r.x(), r.y()},
-                                           {r.x(), r.maxY()},
-                                           {r.maxX(), r.y()},
-                                           {r.maxX(), r.maxY()}});
+            corners.insert(
+                corners.end(),
+                {{r.x(), r.y()}, {r.x(), r.maxY()}, {r.maxX(), r.y()}, {r.maxX(), r.maxY()}});
     }
     const std::vector<Point> hull = strictHullCorners(std::move(corners));
     const auto onHull = [&hull](Point p) {
@@ -963,6 +963,159 @@ std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch)
     const float grow = branch.boundaryLineWidth();
     postRedraw(branch, path->bounds().insetBy(-grow, -grow));
     return path;
+}
+
+namespace {
+
+std::optional<Rect> boundsOfPath(const std::shared_ptr<BezierPath> &path)
+{
+    if (!path || path->isEmpty())
+        return std::nullopt;
+    return path->bounds();
+}
+
+// An outline made from the rims as outlineFromRims() makes it, without
+// touching the branch: what it reads of the branch is gathered first, on the
+// main thread; rooms are read as they are, which nothing changes meanwhile.
+struct TransientOutline
+{
+    size_t index; // in the answer
+    float grow;
+    int cornerStyle;
+    float curveRadius;
+    TWMapBranch *branch;
+    // The rims of the shown children, each of which is known.
+    std::vector<const std::vector<std::weak_ptr<TWMapBranch>> *> rims;
+};
+
+std::optional<Rect> measureTransient(const TransientOutline &job)
+{
+    struct Room
+    {
+        int key; // the branch's number, which names its corners in the set
+        Rect rect;
+    };
+    std::vector<Room> order{{job.branch->branchNumber(), layoutRoom(*job.branch)}};
+    for (const auto *rim : job.rims) {
+        for (const std::weak_ptr<TWMapBranch> &d : *rim) {
+            if (const std::shared_ptr<TWMapBranch> alive = d.lock())
+                order.push_back({alive->branchNumber(), layoutRoom(*alive)});
+        }
+    }
+    // Branches of one number share their corners: those of the last one
+    // met, where the first was met.
+    std::vector<int> keys(order.size());
+    std::transform(order.cbegin(), order.cend(), keys.begin(), [](const Room &r) { return r.key; });
+    std::sort(keys.begin(), keys.end());
+    if (std::adjacent_find(keys.cbegin(), keys.cend()) != keys.cend()) {
+        std::vector<Room> placed;
+        QHash<int, size_t> first;
+        for (const Room &r : order) {
+            if (const auto it = first.constFind(r.key); it != first.cend()) {
+                placed[*it] = r;
+            } else {
+                first.insert(r.key, placed.size());
+                placed.push_back(r);
+            }
+        }
+        order = std::move(placed);
+    }
+    std::vector<Point> points;
+    points.reserve(4 * order.size());
+    for (const Room &r : order) {
+        const Rect g = r.rect.insetBy(-job.grow, -job.grow);
+        points.insert(points.end(),
+                      {{g.x(), g.y()}, {g.x(), g.maxY()}, {g.maxX(), g.y()}, {g.maxX(), g.maxY()}});
+    }
+    QList<Point> corners;
+    for (const int i : TWBoundaryOutline::hullOfPoints(points))
+        corners.append(points[size_t(i)]);
+    if (corners.isEmpty())
+        return std::nullopt;
+    const BezierPath path =
+        TWBoundaryOutline::pathFromOutline(corners, job.cornerStyle, job.curveRadius);
+    return path.isEmpty() ? std::nullopt : std::optional<Rect>(path.bounds());
+}
+
+} // namespace
+
+std::vector<std::optional<Rect>> boundaryPathBounds(const std::vector<TWMapBranch *> &branches)
+{
+    std::vector<std::optional<Rect>> answer(branches.size());
+    // Those that hold an outline, or cannot make one from the rims, go the
+    // ordinary way first; so does everything when the outlines are kept.
+    std::vector<size_t> transient;
+    QSet<const TWMapBranch *> measured;
+    for (size_t i = 0; i < branches.size(); ++i) {
+        TWMapBranch &b = *branches[i];
+        const float grow = repelOf(b) + effectiveBoundaryMargin(b);
+        if (transientBoundaries && !b.holdsBoundaryOutline() && !b.isRoot() && grow >= 0 &&
+            grow < LargestRegularCoordinate && regular(layoutRoom(b))) {
+            transient.push_back(i);
+            measured.insert(&b);
+        } else {
+            answer[i] = boundsOfPath(boundaryPath(b));
+        }
+    }
+    // The rims below the highest of them, made side by side: their subtrees
+    // are apart.
+    struct Below
+    {
+        TWMapBranch *child;
+        int level;
+        int hideLevel;
+    };
+    std::vector<Below> below;
+    for (const size_t i : transient) {
+        TWMapBranch &b = *branches[i];
+        const TWMapBranch *up = b.parent();
+        while (up && !measured.contains(up))
+            up = up->parent();
+        const int level = shownLevel(b);
+        if (up || level < 0 || !childrenShown(b, level, hideLevelOf(b)))
+            continue;
+        for (const std::shared_ptr<TWMapBranch> &child : b.children())
+            below.push_back({child.get(), level + 1, hideLevelOf(b)});
+    }
+    const auto makeRims = [](const Below &top) {
+        ensureRims(*top.child, top.level, top.hideLevel);
+    };
+    constexpr size_t SideBySide = 256;
+    if (transient.size() >= SideBySide)
+        QtConcurrent::blockingMap(below, makeRims);
+    std::vector<TransientOutline> jobs;
+    jobs.reserve(transient.size());
+    for (const size_t i : transient) {
+        TWMapBranch &b = *branches[i];
+        // As outlineFromRims() leaves it.
+        b.outlineRim().setFromRims.reset();
+        const int level = shownLevel(b);
+        if (level < 0)
+            continue;
+        TransientOutline job{i,
+                             repelOf(b) + effectiveBoundaryMargin(b),
+                             b.boundaryCornerStyle(),
+                             b.boundaryCurveRadius(),
+                             &b,
+                             {}};
+        const int hideLevel = hideLevelOf(b);
+        if (childrenShown(b, level, hideLevel)) {
+            for (const std::shared_ptr<TWMapBranch> &child : b.children()) {
+                ensureRims(*child, level + 1, hideLevel);
+                job.rims.push_back(&child->outlineRim().branches);
+            }
+        }
+        jobs.push_back(std::move(job));
+    }
+    // Each outline on its own: nothing is written but the answer.
+    const auto measure = [&answer](const TransientOutline &job) {
+        answer[job.index] = measureTransient(job);
+    };
+    if (jobs.size() >= SideBySide)
+        QtConcurrent::blockingMap(jobs, measure);
+    else
+        std::for_each(jobs.cbegin(), jobs.cend(), measure);
+    return answer;
 }
 
 } // namespace TWBranchLayout

@@ -179,6 +179,11 @@ PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch, const PlacedOutli
 PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const PlacedOutlines &placed);
 // The drawn boundary, built when missing; null without an outline.
 std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch);
+// The bounds of boundaryPath() of each branch, in order. While a
+// TransientBoundaries lives, the outlines of branches that hold none are
+// made side by side on several threads (the printing extent of a save asks
+// for every branch of the map); the result is the same as asking one by one.
+std::vector<std::optional<Rect>> boundaryPathBounds(const std::vector<TWMapBranch *> &branches);
 // While one lives, boundaryPath() of a branch that holds no outline yet
 // gives a path it does not keep, and the branch is left as it was: measuring
 // every branch of a large map (the printing extent of a save) would

@@ -70,6 +70,12 @@ std::optional<Rect> TWMapLayout::boundaryPathBounds(TWMapBranch &branch)
     return path->bounds();
 }
 
+std::vector<std::optional<Rect>>
+TWMapLayout::boundaryPathBoundsOfBranches(const std::vector<TWMapBranch *> &branches)
+{
+    return TWBranchLayout::boundaryPathBounds(branches);
+}
+
 bool TWMapLayout::boundaryPathContainsPoint(TWMapBranch &branch, Point point)
 {
     const std::shared_ptr<BezierPath> path = TWBranchLayout::boundaryPath(branch);

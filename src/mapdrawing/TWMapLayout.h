@@ -45,6 +45,8 @@ public:
     void moveBoundaryBy(TWMapBranch &branch, float dx, float dy) override;
     void slideBoundaryBy(TWMapBranch &branch, float dx, float dy, unsigned move) override;
     std::optional<Rect> boundaryPathBounds(TWMapBranch &branch) override;
+    std::vector<std::optional<Rect>>
+    boundaryPathBoundsOfBranches(const std::vector<TWMapBranch *> &branches) override;
     bool boundaryPathContainsPoint(TWMapBranch &branch, Point point) override;
     Rect boundsOfShowAndHideImage(TWMapBranch &branch) override;
     void autoArrangeWithMovedBranches(TWMap &map, const BranchList &moved) override;

@@ -761,6 +761,13 @@ std::shared_ptr<BezierPath> TWMapBranch::cachedBoundaryPath() const
 {
     return c().cachedBoundaryPath;
 }
+bool TWMapBranch::holdsBoundaryOutline() const
+{
+    // Asked of every branch of a large map: no caches are made for it.
+    const Caches &held = c();
+    return held.cachedBoundaryPath || !held.childrenBoundaryPoints.isEmpty() ||
+           !held.childrenBoundaryOutlinePoints.isEmpty();
+}
 void TWMapBranch::setCachedBoundaryPath(const std::shared_ptr<BezierPath> &path)
 {
     if (path || m_caches)

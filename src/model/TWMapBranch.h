@@ -266,6 +266,8 @@ public:
     Rect autolayoutBranchMovedBounds() const;
     void setAutolayoutBranchMovedBounds(Rect bounds);
     std::shared_ptr<BezierPath> cachedBoundaryPath() const;
+    // Whether the branch holds boundary points, an outline or its path.
+    bool holdsBoundaryOutline() const;
     void setCachedBoundaryPath(const std::shared_ptr<BezierPath> &path);
     // The mark of the map's list of moved shapes this branch is on, until
     // that map numbers its branches again (0: none).

@@ -61,6 +61,16 @@ public:
     }
     // Bounds of the boundary outline, or nothing when none is drawn.
     virtual std::optional<Rect> boundaryPathBounds(TWMapBranch &branch) { return std::nullopt; }
+    // The same of many branches, in order: a layout may measure them side by side.
+    virtual std::vector<std::optional<Rect>>
+    boundaryPathBoundsOfBranches(const std::vector<TWMapBranch *> &branches)
+    {
+        std::vector<std::optional<Rect>> bounds;
+        bounds.reserve(branches.size());
+        for (TWMapBranch *branch : branches)
+            bounds.push_back(boundaryPathBounds(*branch));
+        return bounds;
+    }
 
     // Whether the point lies inside the boundary outline.
     virtual bool boundaryPathContainsPoint(TWMapBranch &branch, Point point)

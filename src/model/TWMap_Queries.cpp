@@ -505,15 +505,26 @@ Rect TWMap::getBoundingPrintingRectForAllGraphics()
 {
     removeAllGraphicOrderCache();
     TWMapLayoutServices &services = layoutServices();
-    Rect extent;
     // A union: the order of drawing tells nothing here.
-    for (const std::shared_ptr<TWGraphic> &g : graphicsOrderedForPrinting(false)) {
-        extent = extent.united(g->boundsForPrinting());
+    const GraphicList graphics = graphicsOrderedForPrinting(false);
+    // A shape prints its branch's boundary outline: all of them are
+    // measured at once, which a large map needs.
+    std::vector<TWMapBranch *> owners;
+    for (const std::shared_ptr<TWGraphic> &g : graphics)
+        if (TWMapBranch *b = g->branch(); b && g->isMainGraphic())
+            owners.push_back(b);
+    const std::vector<std::optional<Rect>> outlines = services.boundaryPathBoundsOfBranches(owners);
+    size_t next = 0;
+    Rect extent;
+    for (const std::shared_ptr<TWGraphic> &g : graphics) {
         TWMapBranch *b = g->branch();
-        if (b && b->hasBoundary()) {
-            if (const std::optional<Rect> outline = services.boundaryPathBounds(*b))
-                extent = extent.united(*outline);
-        }
+        const bool shape = b && g->isMainGraphic();
+        const std::optional<Rect> outline =
+            shape ? outlines[next++]
+                  : (b && b->hasBoundary() ? services.boundaryPathBounds(*b) : std::nullopt);
+        extent = extent.united(g->boundsForPrinting(shape ? outline : std::nullopt));
+        if (b && b->hasBoundary() && outline)
+            extent = extent.united(*outline);
     }
     const Rect whole(std::floor(extent.x()), std::floor(extent.y()), std::floor(extent.width() + 1),
                      std::floor(extent.height() + 1));

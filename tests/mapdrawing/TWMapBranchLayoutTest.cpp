@@ -1,5 +1,7 @@
 #include "LayoutTestSupport.h"
 
+#include "../../bench/GeneratedMap.h"
+
 #include "graphics/TWConnectionGraphic.h"
 #include "mapdrawing/TWBoundaryOutline.h"
 #include "mapdrawing/TWMapBranch_Layout.h"
@@ -817,4 +819,73 @@ TEST_F(TWMapBranchLayout, TransientBoundariesMeasureTheSameExtentAndKeepNothingN
     ASSERT_TRUE(boundaryPath(*a));
     EXPECT_TRUE(a->cachedBoundaryPath());
     EXPECT_EQ(redraws.notifications.size(), 1);
+}
+
+// The outlines of a whole map measured at once, side by side, are those
+// measured one by one, whatever varies from branch to branch, and the
+// branches hold afterwards what they held before.
+TEST_F(TWMapBranchLayout, OutlinesMeasuredAtOnceAreThoseMeasuredOneByOne)
+{
+    GeneratedMap::fill(*map, 700);
+    // As a map just opened: no branch holds an outline.
+    forgetBoundaries(*map);
+    const QList<std::shared_ptr<TWMapBranch>> all = map->allBranches();
+    std::vector<TWMapBranch *> branches;
+    for (const std::shared_ptr<TWMapBranch> &b : all)
+        branches.push_back(b.get());
+    const struct
+    {
+        const char *name;
+        std::function<void()> change;
+    } cases[] = {
+        {"as made", [] {}},
+        {"margins and corners vary",
+         [&] {
+             for (size_t i = 0; i < branches.size(); ++i) {
+                 if (i % 5 == 0)
+                     branches[i]->setBoundaryMargin(3 + float(i % 4));
+                 if (i % 9 == 0) {
+                     branches[i]->setBoundaryCornerStyle(int(i % 3));
+                     branches[i]->setBoundaryCurveRadius(12);
+                 }
+             }
+         }},
+        {"some outlines held",
+         [&] {
+             for (size_t i = 2; i < branches.size(); i += 50) {
+                 branches[i]->setHasBoundary(true);
+                 ASSERT_TRUE(boundaryPath(*branches[i]));
+             }
+         }},
+        {"collapsed and below the hide level",
+         [&] {
+             branches[3]->setChildrenHidden(true);
+             map->setBranchHideLevel(4);
+         }},
+        {"branches sharing a number",
+         [&] {
+             for (size_t i = 20; i < branches.size(); i += 37)
+                 branches[i]->setBranchNumber(branches[i]->parent()->branchNumber());
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.change();
+        std::vector<bool> heldBefore;
+        for (TWMapBranch *b : branches)
+            heldBefore.push_back(holdsBoundary(*b));
+        const TransientBoundaries scope;
+        const std::vector<std::optional<Rect>> atOnce = boundaryPathBounds(branches);
+        ASSERT_EQ(atOnce.size(), branches.size());
+        int drawn = 0;
+        for (size_t i = 0; i < branches.size(); ++i) {
+            const std::shared_ptr<BezierPath> path = boundaryPath(*branches[i]);
+            const std::optional<Rect> one =
+                path && !path->isEmpty() ? std::optional<Rect>(path->bounds()) : std::nullopt;
+            EXPECT_EQ(atOnce[i], one) << BranchTest::nameOf(*branches[i]).toStdString();
+            EXPECT_EQ(holdsBoundary(*branches[i]), heldBefore[i]);
+            drawn += one.has_value();
+        }
+        EXPECT_GT(drawn, 100);
+    }
 }
