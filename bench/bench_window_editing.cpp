@@ -260,17 +260,27 @@ BENCHMARK(BM_AddChildToCentralUntilPainted)
 // no commit waits, and the main thread's work from the first key until the
 // window is idle after the last, per key. The view is to move only when the
 // caret would leave it.
-void BM_TypeTenCharactersUntilPainted(benchmark::State &state)
+void typeTenCharacters(benchmark::State &state, bool newMainBranch)
 {
     const Shown shown = shownMap(int(state.range(0)));
     if (!shown.document) {
         state.SkipWithError("the map could not be opened");
         return;
     }
-    // A branch with children: typing in it lays out a subtree.
+    // A branch with children: typing in it lays out a subtree. Or a new
+    // child of the central branch, as Tab makes one: its siblings are the
+    // main branches, and below them the whole map.
     std::shared_ptr<TWMapBranch> branch = deepBranch(*shown.map);
     if (branch->parent())
         branch = branch->parent()->shared_from_this();
+    if (newMainBranch) {
+        branch = shown.map->root()->addChildOfType(-1);
+        settle();
+    }
+    if (!branch) {
+        state.SkipWithError("no branch to type into");
+        return;
+    }
     const QString original = branch->enclosedTextArea()->outlineString();
     double slowest = 0, keys = 0, total = 0, baseline = -1;
     std::vector<double> each, idle;
@@ -362,7 +372,25 @@ void BM_TypeTenCharactersUntilPainted(benchmark::State &state)
     state.counters["view_moves"] = jumps;
     state.counters["branches"] = double(shown.map->allBranches().size());
 }
+
+void BM_TypeTenCharactersUntilPainted(benchmark::State &state)
+{
+    typeTenCharacters(state, false);
+}
 BENCHMARK(BM_TypeTenCharactersUntilPainted)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_TypeTenCharactersInNewMainBranchUntilPainted(benchmark::State &state)
+{
+    typeTenCharacters(state, true);
+}
+BENCHMARK(BM_TypeTenCharactersInNewMainBranchUntilPainted)
     ->Arg(1000)
     ->Arg(10000)
     ->Arg(50000)

@@ -43,6 +43,12 @@ branches (1,111 branches) 0.4 s, with two 7 s, with four still busy after
 ten minutes, with all ten after 28 minutes. PEER_VYM_AUTOLAYOUT=0 turns it
 off in VYM's settings (then 1.4 s at 10,000 branches).
 
+Beside it each run prints the first change shown after the key: the
+edit itself, before refreshes a program delays on purpose (Thinkweb's
+inspector follows a new selection 0.1 s later, so adding a child ends
+some 100 ms after the canvas showed it). PEER_ONLY=Thinkweb (or VYM)
+runs one program alone.
+
 The processor time the program used until an edit's end (less what it
 uses while idle, measured over the second before) is printed beside each
 run. The edits' keys are sent through XTEST from this script, without
@@ -79,6 +85,8 @@ LIMIT = float(os.environ.get("PEER_LIMIT", "600"))
 # VYM's automatic layout (on unless a user turns it off) pushes
 # overlapping first-level branches apart after each change.
 VYM_AUTO_LAYOUT = os.environ.get("PEER_VYM_AUTOLAYOUT", "1") != "0"
+# PEER_ONLY=Thinkweb (or VYM) runs one program alone, without the ratio.
+ONLY = os.environ.get("PEER_ONLY", "")
 TYPED = "abcde"
 
 
@@ -334,10 +342,12 @@ def on_screen(screen, pid, window, step, action):
         screen.pump()
         if screen.changed_at is not None and time.monotonic() - screen.last_change > 0.015:
             seen.add(screen.settle())
-    begin, before = time.monotonic(), cpu_ns(pid)
-    idle_rate = (before - idle_cpu) / (begin - idle_from)
+    # The clock starts once the first picture is read back (some 10 ms for
+    # a screen of 1280 x 800), right before the key.
     start = screen.settle()
     seen.add(start)
+    begin, before = time.monotonic(), cpu_ns(pid)
+    idle_rate = (before - idle_cpu) / (begin - idle_from)
     # (time, picture, processor time once drawn), one per change read back
     shown = [(begin, start, before)]
     action()
@@ -378,7 +388,11 @@ def on_screen(screen, pid, window, step, action):
             break
         end, used = at, drawn
     cpu_ms = max(0.0, used - before - idle_rate * (end - begin)) / 1e6
-    return end - begin, cpu_ms
+    # The first change shown: the edit itself, before the refreshes that
+    # a program delays on purpose (Thinkweb's inspector follows the
+    # selection 0.1 s later, its navigator 50 ms after the last change).
+    first = next((at for at, _, _ in shown[1:]), end)
+    return end - begin, cpu_ms, min(first, end) - begin
 
 
 def key(name):
@@ -527,6 +541,8 @@ def compare(folder):
          lambda pid, window: key("Home"), "Tab", "Escape", thinkweb_saved),
         ("VYM", lambda p: ["vym", "-t", "--locale", "en", p], vym, "map.vym",
          vym_select_centre, "a", "Return", lambda p: vym_saved(p, branches)))
+    if ONLY:
+        programs = tuple(p for p in programs if p[0].lower() == ONLY.lower())
     runs = {name: [] for name, *_ in programs}
     sizes = {}
     for run in range(RUNS):
@@ -543,7 +559,7 @@ def compare(folder):
                 sizes[name] = os.path.getsize(path) / 1e6
             except Unsettled as unsettled:
                 figures = unsettled.figures
-                never = (math.inf, math.nan)
+                never = (math.inf, math.nan, math.nan)
                 if unsettled.step == "open":
                     figures["open"] = math.inf
                 elif unsettled.step == "keystroke":
@@ -562,7 +578,8 @@ def compare(folder):
                   % (name, fmt(figures.get("open", math.nan), 1),
                      ", ".join("%s did not settle within %.0f s" % (label, LIMIT)
                                if math.isinf(e[0]) else
-                               "%s %.1f ms (cpu %.0f ms)" % (label, e[0] * 1e3, e[1])
+                               "%s %.1f ms (first change %.1f ms, cpu %.0f ms)"
+                               % (label, e[0] * 1e3, e[2] * 1e3, e[1])
                                for label, e in edits if e),
                      figures.get("save", math.nan), figures.get("peak", math.nan)), flush=True)
     rows = []
@@ -585,6 +602,8 @@ def compare(folder):
     print("%-9s" % "" + "".join("%11s" % h for h in header))
     for row in rows:
         print("%-9s" % row[0] + "".join("%11s" % fmt(v, s) for v, s in zip(row[1:], scales)))
+    if len(rows) < 2:
+        return
     ratio = [a / b if b and not math.isinf(b) else math.nan
              for a, b in zip(rows[0][1:], rows[1][1:])]
     print("%-9s" % "ratio" + "".join("%11.2f" % r for r in ratio))

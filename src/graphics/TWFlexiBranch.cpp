@@ -42,8 +42,14 @@ std::shared_ptr<TWGraphic> TWFlexiBranch::copy() const
 
 void TWFlexiBranch::setPoint(Point TWFlexiBranch::*field, Point value, bool recorded)
 {
+    // Main branches that are flexi lines are ordered round the root by the
+    // height of the end nearer to it.
+    const bool end = field == &TWFlexiBranch::m_leftPoint || field == &TWFlexiBranch::m_rightPoint;
     if (!recorded) {
+        const bool moved = end && this->*field != value;
         this->*field = value;
+        if (moved)
+            shapeMovedFrom(bounds());
         return;
     }
     if (this->*field == value)
@@ -52,6 +58,8 @@ void TWFlexiBranch::setPoint(Point TWFlexiBranch::*field, Point value, bool reco
     registerUndo(
         [field, old](TWGraphic &g) { static_cast<TWFlexiBranch &>(g).setPoint(field, old, true); });
     this->*field = value;
+    if (end)
+        shapeMovedFrom(bounds());
     clearCachedHitTestPath();
     setDrawingBoundsValid(false);
 }
@@ -192,8 +200,10 @@ void TWFlexiBranch::setBounds(Rect requested)
 
 void TWFlexiBranch::unrecordedMoveBy(float dx, float dy)
 {
-    setPrimitiveBounds(bounds().offsetBy(dx, dy));
+    const Rect before = bounds();
+    setPrimitiveBounds(before.offsetBy(dx, dy));
     moveAllPointsBy(dx, dy, false);
+    shapeMovedFrom(before);
     // Characters laid out afresh must find the curve where it is now.
     dropCurve();
     TWMapBranch *owner = branch();

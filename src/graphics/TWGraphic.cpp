@@ -435,6 +435,7 @@ bool TWGraphic::slide(Rect bounds)
     }
     TWTreeTranslation::recordSlide(*this, old);
     m_bounds = bounds;
+    shapeMovedFrom(old);
     if (m_extra)
         m_extra->cachedBezierPath.reset();
     if (!moveCachedDrawingBounds()) {
@@ -513,6 +514,7 @@ void TWGraphic::setBounds(Rect requested)
             registerUndo([oldBounds](TWGraphic &g) { g.setBounds(oldBounds); });
 
     m_bounds = bounds;
+    shapeMovedFrom(oldBounds);
     if (m_extra)
         m_extra->cachedBezierPath.reset();
     const bool sizeChanged = bounds.size != oldBounds.size;
@@ -760,6 +762,19 @@ void restoreMovedBounds(const MovedParts &moved, const std::weak_ptr<TWMap> &map
             connection->fitAfterSlideBy(0, 0);
         TWTreeTranslation::keptExtentsShifted();
     }
+    // Offsets in floating point can turn near ties between siblings: the
+    // orders of the tree are looked at again, as after its move.
+    for (const auto &part : moved.parts) {
+        const auto owned = std::find_if(part.bounds.cbegin(), part.bounds.cend(),
+                                        [](const auto &b) { return b.first->branch(); });
+        if (owned == part.bounds.cend())
+            continue;
+        TWMapBranch *top = owned->first->branch();
+        while (top->parent())
+            top = top->parent();
+        top->subtreeOrderMayHaveChanged();
+        break;
+    }
     if (const std::shared_ptr<TWMap> m = map.lock()) {
         const Size canvas = m->canvasSize();
         NotificationCenter::defaultCenter().post(
@@ -907,6 +922,17 @@ TWMap::LinkLineList TWTreeTranslation::linkLinesAt(const TWGraphic &graphic, con
 bool TWTreeTranslation::active()
 {
     return g_treeTranslation.active;
+}
+
+void TWGraphic::shapeMovedFrom(Rect before)
+{
+    // A whole tree moving keeps every order inside it; its mover tells the
+    // branch at its top.
+    if (TWTreeTranslation::active())
+        return;
+    TWMapBranch *owner = branch();
+    if (owner && owner->mainGraphic().get() == this)
+        owner->shapeMoved(before, m_bounds);
 }
 
 void TWGraphic::moveBy(float dx, float dy)

@@ -582,6 +582,9 @@ protected:
     void postGraphicNeedsRedraw() const;
     // Stores the bounds without corrections, undo or notifications.
     void setPrimitiveBounds(Rect bounds) { m_bounds = bounds; }
+    // A branch's shape that moved or changed size on its own (not with its
+    // whole tree) tells the branch: the order of its siblings may change.
+    void shapeMovedFrom(Rect before);
     // Recomputes the drawing bounds; nothing gives an empty rectangle that
     // is not cached. The kinds grow them by what they paint outside the bounds.
     virtual std::optional<Rect> computeDrawingBounds();

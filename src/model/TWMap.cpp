@@ -272,8 +272,10 @@ QString TWMap::mapName() const
 void TWMap::setRoot(const std::shared_ptr<TWMapBranch> &root)
 {
     m_root = root;
-    if (m_root)
+    if (m_root) {
         m_root->setPrimitiveMap(this);
+        m_root->subtreeOrderMayHaveChanged();
+    }
     removeAllGraphicOrderCache();
     graphicNumbersChanged();
 }

@@ -375,7 +375,8 @@ public:
         std::optional<Font> outlineFont;
     };
     const BranchDisplaySettings &branchDisplaySettings() const { return m_branchSettings; }
-    BranchDisplaySettings &branchDisplaySettingsForUpdate() { return m_branchSettings; }
+    // The ordering settings may change through it: every order is looked at again.
+    BranchDisplaySettings &branchDisplaySettingsForUpdate();
 
     int branchHideLevel() const { return m_branchSettings.branchHideLevel; }
     int layoutAssistanceMode() const { return m_branchSettings.layoutAssistanceMode; }

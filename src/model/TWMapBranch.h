@@ -35,6 +35,7 @@ class TWGraphic;
 class TWHyperlink;
 class TWLinkLine;
 class TWMap;
+class TWSiblingOrder;
 class TWMapLayoutServices;
 class TWMapsDoc;
 class TWPointHolder;
@@ -715,7 +716,26 @@ public:
     // --- upkeep ---
     // Takes the branch and its subtree out of the map.
     void remove();
+    // Sorts the children by where they stand; recursively, every order of
+    // the subtree. An order nothing touched since it was last found sorted
+    // is not looked at again: whatever can change one says so below.
     void reSortChildrenByPositionRecursively(bool recursive);
+    // The children's order may no longer follow their places (a child
+    // moved, came or went).
+    void childOrderMayHaveChanged();
+    // Every order in the subtree may no longer hold (the side of the root
+    // it hangs on, or the map's ordering, changed; or it is new here).
+    void subtreeOrderMayHaveChanged();
+    // The main graphic went from `before` to `now` (not with its whole tree,
+    // which keeps the orders inside it).
+    void shapeMoved(Rect before, Rect now);
+    // Looks at the orders of the whole subtree, changing none: those found
+    // sorted need no look until something touches them.
+    void forgetOrdersFoundSorted();
+    // Whether some order in the subtree, or the order of this branch's
+    // children, may need sorting (for tests).
+    bool subtreeOrderMayNeedSorting() const { return m_orderPending; }
+    bool childOrderMayNeedSorting() const;
 
     void setBranchNumberRecursively();
     void invalidateGraphicDrawingBoundsIncludingChildren(bool includingChildren);
@@ -1067,6 +1087,16 @@ private:
     mutable int m_graphicsExtentShownLevels = 0;
     mutable GraphicsExtent m_graphicsExtent;
     quint64 m_movedShapeListMark = 0;
+    // Orders that may not follow the places any more: this branch's
+    // children, every order in the subtree, and whether either holds
+    // here or anywhere below (then also in every ancestor). A new branch
+    // has been sorted never.
+    bool m_childOrderDirty = true;
+    bool m_subtreeOrderDirty = true;
+    bool m_orderPending = true;
+    void markOrderPending();
+    void reSortMarkedOrders(const TWSiblingOrder &order, bool all);
+    bool checkMarkedOrders(const TWSiblingOrder &order, bool all);
     int m_branchNumber = 0;
     int m_childrenConnectionStyle = 4;
     int m_childrenConnectionSide = 1;

@@ -40,6 +40,9 @@ void TWMapBranch::insertObjectInChildrenAtIndex(const std::shared_ptr<TWMapBranc
 {
     registerUndo([child](TWMapBranch &b) { b.removeChild(child); });
     m_children.insert(index, child);
+    // Its parent may still be the one it left: the marks go down from here.
+    childOrderMayHaveChanged();
+    child->m_subtreeOrderDirty = child->m_orderPending = true;
     removeGraphicOrderCache();
     if (TWMap *m = map())
         m->branchChildrenChanged(*this);
@@ -92,6 +95,9 @@ void TWMapBranch::setChildren(const BranchList &children)
     const BranchList old = m_children;
     registerUndo([old](TWMapBranch &b) { b.setChildren(old); });
     m_children = children;
+    childOrderMayHaveChanged();
+    if (children.size() != old.size())
+        subtreeOrderMayHaveChanged();
     removeGraphicOrderCache();
     if (TWMap *m = TWMap::mapIndexing(*this)) {
         // Usually the same children re-sorted: only a changed set joins or leaves.

@@ -312,6 +312,9 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
                 connection->fitAfterSlideBy(dx, dy);
         TWTreeTranslation::keptExtentsShifted();
     }
+    // The tree keeps its orders but for near ties that the offset, in
+    // floating point, may turn: they are looked at again.
+    subtreeOrderMayHaveChanged();
     if (const std::shared_ptr<TWMap> pointer = mapPointer()) {
         const Size canvas = pointer->canvasSize();
         NotificationCenter::defaultCenter().post(

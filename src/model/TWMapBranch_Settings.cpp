@@ -109,6 +109,13 @@ void TWMapBranch::setMainGraphic(const std::shared_ptr<TWGraphic> &graphic)
     if (old && center.isObserved(GraphicNeedsRedrawNotification))
         center.post(GraphicNeedsRedrawNotification, old->notificationObject());
     m_mainGraphic = graphic;
+    if (old && graphic) {
+        shapeMoved(old->bounds(), graphic->bounds());
+    } else {
+        if (TWMapBranch *up = parent())
+            up->childOrderMayHaveChanged();
+        subtreeOrderMayHaveChanged();
+    }
     removeGraphicOrderCache();
     graphicReplaced(old, graphic);
     if (graphic && center.isObserved(GraphicNeedsRedrawNotification))

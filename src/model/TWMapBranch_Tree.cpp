@@ -536,7 +536,7 @@ void TWMapBranch::remove()
 }
 
 namespace {
-void reSortSubtree(TWMapBranch &branch, const TWSiblingOrder &order, bool recursive)
+void sortChildren(TWMapBranch &branch, const TWSiblingOrder &order)
 {
     const auto before = [&order](const auto &a, const auto &b) { return order.before(*a, *b); };
     // Children already in order are by far the common case after a move;
@@ -547,21 +547,126 @@ void reSortSubtree(TWMapBranch &branch, const TWSiblingOrder &order, bool recurs
         std::stable_sort(sorted.begin(), sorted.end(), before);
         branch.setChildren(sorted);
     }
-    if (recursive) {
-        for (const std::shared_ptr<TWMapBranch> &child : TWMapBranch::BranchList(branch.children()))
-            reSortSubtree(*child, order.forChildrenOf(*child), true);
-    }
-    // The subtree paints the same where its order stayed; a new order has
-    // already dropped the cached extents on its way through setChildren.
-    if (TWMap *m = branch.map())
-        m->removeAllGraphicOrderCache();
 }
 } // namespace
+
+// `all`: an ancestor's whole subtree may be out of order. Only branches
+// marked on the way down are looked at; the flags go once the subtree
+// below is done (a sort on the way marks nothing above a pending branch).
+void TWMapBranch::reSortMarkedOrders(const TWSiblingOrder &order, bool all)
+{
+    all = all || m_subtreeOrderDirty;
+    if (!all && !m_orderPending)
+        return;
+    if (all || m_childOrderDirty)
+        sortChildren(*this, order);
+    for (const std::shared_ptr<TWMapBranch> &child : BranchList(m_children))
+        child->reSortMarkedOrders(order.forChildrenOf(*child), all);
+    m_childOrderDirty = m_subtreeOrderDirty = m_orderPending = false;
+}
 
 void TWMapBranch::reSortChildrenByPositionRecursively(bool recursive)
 {
     // The order below a main branch is worked out once for its whole subtree.
-    reSortSubtree(*this, TWSiblingOrder(*this), recursive);
+    const TWSiblingOrder order(*this);
+    if (recursive) {
+        bool all = false;
+        for (const TWMapBranch *b = parent(); b && !all; b = b->parent())
+            all = b->m_subtreeOrderDirty;
+        reSortMarkedOrders(order, all);
+    } else {
+        // The marks stay: they speak for the subtree below too.
+        sortChildren(*this, order);
+    }
+    // The subtree paints the same where its order stayed; a new order has
+    // already dropped the cached extents on its way through setChildren.
+    if (TWMap *m = map())
+        m->removeAllGraphicOrderCache();
+}
+
+// Returns whether an order in the subtree still needs sorting.
+bool TWMapBranch::checkMarkedOrders(const TWSiblingOrder &order, bool all)
+{
+    all = all || m_subtreeOrderDirty;
+    if (!all && !m_orderPending)
+        return false;
+    if (all || m_childOrderDirty)
+        m_childOrderDirty = !std::is_sorted(
+            m_children.cbegin(), m_children.cend(),
+            [&order](const auto &a, const auto &b) { return order.before(*a, *b); });
+    bool pending = m_childOrderDirty;
+    for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children))
+        pending = child->checkMarkedOrders(order.forChildrenOf(*child), all) || pending;
+    m_subtreeOrderDirty = false;
+    m_orderPending = pending;
+    return pending;
+}
+
+void TWMapBranch::forgetOrdersFoundSorted()
+{
+    bool all = false;
+    for (const TWMapBranch *b = parent(); b && !all; b = b->parent())
+        all = b->m_subtreeOrderDirty;
+    // Under an ancestor whose whole subtree is marked the marks must stay.
+    if (!all)
+        checkMarkedOrders(TWSiblingOrder(*this), false);
+}
+
+bool TWMapBranch::childOrderMayNeedSorting() const
+{
+    if (m_childOrderDirty)
+        return true;
+    for (const TWMapBranch *b = this; b; b = b->parent())
+        if (b->m_subtreeOrderDirty)
+            return true;
+    return false;
+}
+
+void TWMapBranch::markOrderPending()
+{
+    for (TWMapBranch *b = this; b && !b->m_orderPending; b = b->parent())
+        b->m_orderPending = true;
+}
+
+void TWMapBranch::childOrderMayHaveChanged()
+{
+    m_childOrderDirty = true;
+    markOrderPending();
+}
+
+void TWMapBranch::subtreeOrderMayHaveChanged()
+{
+    m_subtreeOrderDirty = true;
+    markOrderPending();
+}
+
+void TWMapBranch::shapeMoved(Rect before, Rect now)
+{
+    // Main branches are ordered round the root, and the branches below one
+    // by height, upwards or downwards by the side of the root it hangs on.
+    const TWMap *m = map();
+    TWMapBranch *root = m ? m->root().get() : nullptr;
+    const auto leftOf = [](Rect shape, float centre) { return shape.midX() < centre; };
+    TWMapBranch *up = parent();
+    if (!up) {
+        childOrderMayHaveChanged();
+        if (this != root)
+            return;
+        for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children)) {
+            if (!child->m_mainGraphic)
+                continue;
+            const Rect shape = child->m_mainGraphic->bounds();
+            if (leftOf(shape, before.midX()) != leftOf(shape, now.midX()))
+                child->subtreeOrderMayHaveChanged();
+        }
+        return;
+    }
+    up->childOrderMayHaveChanged();
+    if (up == root && root->m_mainGraphic) {
+        const float centre = root->m_mainGraphic->bounds().midX();
+        if (leftOf(before, centre) != leftOf(now, centre))
+            subtreeOrderMayHaveChanged();
+    }
 }
 
 void TWMapBranch::setBranchNumberRecursively()

@@ -226,11 +226,20 @@ void TWMap::setOutlineFont(const std::optional<Font> &font)
     postRedrawRoot();
 }
 
+TWMap::BranchDisplaySettings &TWMap::branchDisplaySettingsForUpdate()
+{
+    if (m_root)
+        m_root->subtreeOrderMayHaveChanged();
+    return m_branchSettings;
+}
+
 void TWMap::setOrderingMode(int mode)
 {
     if (!setIfChanged(m_branchSettings.orderingMode, mode, "orderingMode",
                       "Set branch ordering mode"))
         return;
+    if (m_root)
+        m_root->subtreeOrderMayHaveChanged();
     // Renumbering re-sorts every branch's children by position first.
     if (announcing())
         recalculateOutlineNumbers();
@@ -243,6 +252,8 @@ void TWMap::setChildOutlineNumberingTopDown(bool topDown)
                       "childOutlineNumberingTopDown",
                       "Change top down outline numbering for children setting"))
         return;
+    if (m_root)
+        m_root->subtreeOrderMayHaveChanged();
     if (announcing())
         recalculateOutlineNumbers();
     postRedrawRoot();

@@ -129,6 +129,9 @@ void TWMap::adoptLoadedTree(const std::shared_ptr<TWMapBranch> &root,
     for (const std::shared_ptr<TWConnectionGraphic> &connection :
          std::exchange(m_connectionsMadeWhileReading, {}))
         connection->updateBounds();
+    // The first edit then sorts only what the file held out of order.
+    if (m_root)
+        m_root->forgetOrdersFoundSorted();
 }
 
 void TWMap::addConnectionMadeWhileReading(std::shared_ptr<TWConnectionGraphic> connection)
@@ -183,6 +186,8 @@ void TWMap::readFromElement(bool keepIdentifier)
     b.showTextIndicators = r.flag(u"hideTextIndicators", true);
     b.layoutAssistanceMode = r.integer(u"layoutAssistanceMode");
     b.orderingMode = r.integer(u"orderingMode");
+    if (m_root)
+        m_root->subtreeOrderMayHaveChanged();
     b.outlineNumbersToLevel = r.integer(u"outlineNumbersToLevel");
     b.childOutlineNumberingTopDown = r.source(r.marked(u"childOutlineNumberingTopDown", false))
                                          .boolForPath(u"childOutlineNumberingTopDown");

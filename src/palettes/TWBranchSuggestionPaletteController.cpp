@@ -16,7 +16,9 @@
 #include <QEvent>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSet>
 #include <QVBoxLayout>
+#include <vector>
 
 namespace {
 
@@ -34,11 +36,26 @@ QStringList distinctWords(const QString &text)
     return words;
 }
 
-void appendTexts(const TWMapBranch &branch, QString &text)
+// The distinct words of the subtree's texts in pre-order, each where it
+// first comes: those of its texts joined by spaces, found a text at a time
+// (a word never runs over the space between two).
+void appendDistinctWords(const TWMapBranch &top, QStringList &words, QSet<QString> &seen)
 {
-    text += plainText(branch) + QLatin1Char(' ');
-    for (const auto &child : branch.children())
-        appendTexts(*child, text);
+    const Tokenizing::CharacterPredicate inWord = Tokenizing::lettersPlus(QStringLiteral("-"));
+    std::vector<const TWMapBranch *> stack{&top};
+    while (!stack.empty()) {
+        const TWMapBranch *branch = stack.back();
+        stack.pop_back();
+        for (QString &word : Tokenizing::tokensSeparatedByCharactersFromSet(plainText(*branch), inWord)) {
+            if (!seen.contains(word)) {
+                seen.insert(word);
+                words.append(std::move(word));
+            }
+        }
+        const TWMapBranch::BranchList &children = branch->children();
+        for (auto child = children.crbegin(); child != children.crend(); ++child)
+            stack.push_back(child->get());
+    }
 }
 
 } // namespace
@@ -228,7 +245,8 @@ TWBranchSuggestionPaletteController::suggestionsForBranch(const TWMapBranch &bra
 {
     const QStringList words = wordsOnBranch(branch);
     const TWMapBranch *context = branch.isRoot() || !branch.parent() ? &branch : branch.parent();
-    QString text;
-    appendTexts(*context, text);
-    return TWSuggestionsController::suggestionsForWords(words, distinctWords(text));
+    QStringList excluded;
+    QSet<QString> seen;
+    appendDistinctWords(*context, excluded, seen);
+    return TWSuggestionsController::suggestionsForWords(words, excluded);
 }

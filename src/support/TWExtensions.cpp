@@ -23,6 +23,9 @@ namespace Tokenizing {
 
 bool isLetter(char32_t c)
 {
+    // The letters of ASCII are A to Z either way; it has no marks.
+    if (c < 0x80)
+        return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
     switch (QChar::category(c)) {
     case QChar::Letter_Uppercase:
     case QChar::Letter_Lowercase:

@@ -227,6 +227,30 @@ TEST_F(SuggestionPalette, WordsComeFromTheBranchAndExclusionsFromItsContext)
     }
 }
 
+TEST_F(SuggestionPalette, ExclusionsAreTheContextsDistinctWordsInTreeOrder)
+{
+    // Words met again further on, in a deeper branch, after an empty label;
+    // letters beyond ASCII keep their word together (and out of the plug-in).
+    const auto known = child(dog, 300, "well-known puppy Zebra-crossing \U0001D49Clpha");
+    child(dog, 310, "");
+    child(known, 320, "zebra puppy dog x-ray- na\u00efve");
+    for (const auto &[branch, words, excluded] :
+         {std::tuple{puppy, QStringList{"puppy"},
+                     QStringList{"dog", "well-known", "puppy", "Zebra-crossing", "zebra", "x-ray-"}},
+          {known, QStringList{"well-known", "puppy", "Zebra-crossing"},
+           QStringList{"dog", "well-known", "puppy", "Zebra-crossing", "zebra", "x-ray-"}},
+          {cat, QStringList{"cat"},
+           QStringList{"root", "dog", "well-known", "puppy", "Zebra-crossing", "zebra", "x-ray-",
+                       "cat", "kitten"}}}) {
+        SCOPED_TRACE(BranchTest::nameOf(*branch).toStdString());
+        provider.calls.clear();
+        TWBranchSuggestionPaletteController::suggestionsForBranch(*branch);
+        ASSERT_EQ(provider.calls.size(), 1);
+        EXPECT_EQ(provider.calls.first().first, words);
+        EXPECT_EQ(provider.calls.first().second, excluded);
+    }
+}
+
 TEST_F(SuggestionPalette, RefreshFollowsPlainTextChangesAfterTheDelay)
 {
     EXPECT_EQ(TWBranchSuggestionPaletteController(nullptr, {}).refreshDelay(), 1500);

@@ -144,6 +144,9 @@ TEST(TWExtensions, ReplaceAllAndTokens)
                                                              Tokenizing::lettersPlus(" ")),
               QStringList({"two words", "more "}));
     EXPECT_TRUE(Tokenizing::tokensSeparatedByCharactersFromSet("abc", {}).isEmpty());
+    // ASCII is answered without the character tables, with the same answer.
+    for (char32_t c = 0; c < 0x100; ++c)
+        EXPECT_EQ(Tokenizing::isLetter(c), QChar::isLetter(c) || QChar::isMark(c)) << int(c);
 }
 
 TEST(TWPointHolder, MovesInPlaceForEveryListSharingIt)
