@@ -333,6 +333,12 @@ void TWMap::setBranchHideLevel(int level)
     // it is now hidden: one walk down knows what hidden() would find walking
     // up from each. Above both levels and below both nothing changes, and a
     // big map's boundaries and extents are kept.
+    // A raised level shows a few branches (a new one a level deeper than
+    // any): those and the branches they hang from are redrawn, not the map.
+    // Boundaries and relationship lines may reach across the map.
+    constexpr int MostShownApart = 64;
+    std::vector<TWMapBranch *> shown;
+    bool redrawWhole = level < old || countOfLinkLines() > 0;
     if (m_root) {
         TWMapLayoutServices &services = layoutServices();
         const int deepest = std::max(old, level);
@@ -346,6 +352,12 @@ void TWMap::setBranchHideLevel(int level)
                     services.removeChildFromBoundary(branch, branch);
                 else
                     services.updateBoundaryForChangedChild(branch, branch);
+                if (!redrawWhole && !hidden) {
+                    for (const TWMapBranch *up = &branch; up && !redrawWhole; up = up->parent())
+                        redrawWhole = up->hasBoundary();
+                    shown.push_back(&branch);
+                    redrawWhole = redrawWhole || shown.size() > MostShownApart;
+                }
             }
             if (depth >= deepest)
                 return;
@@ -362,7 +374,16 @@ void TWMap::setBranchHideLevel(int level)
     }
     if (m_root)
         autoArangeWithMovedBranches(m_root->children());
-    postRedrawRoot();
+    if (redrawWhole) {
+        postRedrawRoot();
+    } else {
+        NotificationCenter &center = NotificationCenter::defaultCenter();
+        for (TWMapBranch *branch : shown) {
+            center.post(TWMapBranch::SubtreeNeedsRedrawNotification, branch->notificationObject());
+            if (TWMapBranch *up = branch->parent())
+                center.post(TWMapBranch::BranchNeedsRedrawNotification, up->notificationObject());
+        }
+    }
     post(BranchHideLevelChangedNotification);
 }
 
