@@ -54,7 +54,7 @@ protected:
     {
         DocumentTest::SetUp();
         document = untitled();
-        show(document, QSize(900, 700));
+        show(document, QSize(1600, 1200));
         document->graphicView()->endEditingTextArea();
         map = document->mapsDocument()->currentMap().get();
         settle();
@@ -138,7 +138,8 @@ TEST_F(MapSlideTest, UndoAndRedoOfASlidePutEveryPlaceBackExactly)
 
 // Adding a child to the deepest leaf raises the hide level with it: only the
 // new branch and its parent are drawn again, not the whole map; lowering the
-// level again redraws the map, whose branches go.
+// level again redraws the map, whose branches go, and raising it once more
+// draws the one branch it shows.
 TEST_F(MapSlideTest, ABranchShownByARaisedHideLevelIsRedrawnAlone)
 {
     grow();
@@ -177,11 +178,9 @@ TEST_F(MapSlideTest, ABranchShownByARaisedHideLevelIsRedrawnAlone)
     }
     EXPECT_TRUE(union_.contains(child->mainGraphic()->drawingBounds()))
         << "the new branch was not drawn";
-    // The Navigator, told what the canvas marked (or redrawn whole when the
-    // canvas grew), shows the map as it is.
+    // The Navigator, told what the canvas marked, shows the map as it is.
     navigator.catchUp();
-    if (navigator.updatePending())
-        navigator.updateDisplay();
+    ASSERT_FALSE(navigator.updatePending()) << "the Navigator draws the whole map again";
     EXPECT_EQ(differingPixels(navigator.thumbnail(), navigator.pictureDrawnAfresh()), 0)
         << "the Navigator misses what changed";
 
@@ -192,4 +191,24 @@ TEST_F(MapSlideTest, ABranchShownByARaisedHideLevelIsRedrawnAlone)
     for (const QList<QVariant> &mark : std::as_const(marked))
         whole = whole || mark.at(0).value<Rect>().contains(child->mainGraphic()->drawingBounds());
     EXPECT_TRUE(whole) << "the hidden branch stays drawn";
+
+    // Raised again from the menu, the level shows that branch alone: it and
+    // its parent are drawn again, on the canvas and in the Navigator.
+    navigator.updateDisplay();
+    ASSERT_FALSE(navigator.thumbnail().isNull());
+    marked.clear();
+    map->setBranchHideLevel(level + 1);
+    settle();
+    bool shownAgain = false;
+    for (const QList<QVariant> &mark : std::as_const(marked)) {
+        const Rect r = mark.at(0).value<Rect>();
+        EXPECT_FALSE(r.contains(drawing.insetBy(drawing.width() / 4, drawing.height() / 4)))
+            << "the whole map was drawn again";
+        shownAgain = shownAgain || r.contains(child->mainGraphic()->drawingBounds());
+    }
+    EXPECT_TRUE(shownAgain) << "the branch shown again was not drawn";
+    navigator.catchUp();
+    ASSERT_FALSE(navigator.updatePending());
+    EXPECT_EQ(differingPixels(navigator.thumbnail(), navigator.pictureDrawnAfresh()), 0)
+        << "the Navigator misses the branch shown again";
 }
