@@ -374,15 +374,15 @@ void TWMap::setBranchHideLevel(int level)
     }
     if (m_root)
         autoArangeWithMovedBranches(m_root->children());
-    if (redrawWhole) {
+    if (redrawWhole || !m_root) {
         postRedrawRoot();
-    } else {
-        NotificationCenter &center = NotificationCenter::defaultCenter();
-        for (TWMapBranch *branch : shown) {
-            center.post(TWMapBranch::SubtreeNeedsRedrawNotification, branch->notificationObject());
-            if (TWMapBranch *up = branch->parent())
-                center.post(TWMapBranch::BranchNeedsRedrawNotification, up->notificationObject());
-        }
+    } else if (announcing()) {
+        QVariantList only;
+        for (TWMapBranch *branch : shown)
+            only << QVariant::fromValue(branch->shared_from_this());
+        NotificationCenter::defaultCenter().post(SubtreeNeedsRedrawNotification,
+                                                 NotificationObject(m_root),
+                                                 {{TWMapBranch::OnlyBranchesKey, only}});
     }
     post(BranchHideLevelChangedNotification);
 }
