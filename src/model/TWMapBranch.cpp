@@ -490,10 +490,23 @@ void TWMapBranch::postDelayedRedraws(const GraphicList &graphics) const
 
 // The areas to repaint are worked out for whoever repaints them: with no one
 // to tell, drawing bounds and boundaries are left to be found when asked.
-void TWMapBranch::invalidateSubtreeFromBranch(const Notification &)
+void TWMapBranch::invalidateSubtreeFromBranch(const Notification &notification)
 {
     if (!NotificationCenter::defaultCenter().isObserved(DelayedRedrawInRectNotification))
         return;
+    if (const QVariant only = notification.userInfo.value(OnlyBranchesKey); only.isValid()) {
+        for (const QVariant &item : only.toList()) {
+            const auto branch = item.value<std::shared_ptr<TWMapBranch>>();
+            if (!branch || branch->map() != map())
+                continue;
+            GraphicList graphics;
+            branch->graphicsForBranchIntoArray(graphics, false, true, true);
+            if (TWMapBranch *up = branch->parent())
+                up->graphicsForThisBranchOnlyIntoArray(graphics, false, true, true);
+            postDelayedRedraws(graphics);
+        }
+        return;
+    }
     // The whole map is one area to repaint, not one per graphic: a big map
     // would post hundreds of thousands.
     if (TWMap *m = map(); m && m->root().get() == this) {

@@ -119,6 +119,10 @@ public:
     static inline const QString MapKey = QStringLiteral("map");
     static inline const QString RectKey = QStringLiteral("rect");
     static inline const QString BranchKey = QStringLiteral("branch");
+    // On the root's SubtreeNeedsRedrawNotification: when present, the only
+    // branches (a QVariantList of std::shared_ptr<TWMapBranch>) whose
+    // subtrees, and whose parents, changed; the rest of the map stands.
+    static inline const QString OnlyBranchesKey = QStringLiteral("onlyBranches");
 
     // Name of the enclosed-graphic record that holds the outline-number label.
     static inline const QString OutlineNumberKey = QStringLiteral("outlineNumberKey");

@@ -344,6 +344,12 @@ void TWMap::setBranchHideLevel(int level)
     // it is now hidden: one walk down knows what hidden() would find walking
     // up from each. Above both levels and below both nothing changes, and a
     // big map's boundaries and extents are kept.
+    // A raised level shows a few branches (a new one a level deeper than
+    // any): those and the branches they hang from are redrawn, not the map.
+    // Boundaries and relationship lines may reach across the map.
+    constexpr int MostShownApart = 64;
+    std::vector<TWMapBranch *> shown;
+    bool redrawWhole = level < old || countOfLinkLines() > 0;
     if (m_root) {
         TWMapLayoutServices &services = layoutServices();
         const int deepest = std::max(old, level);
@@ -357,6 +363,12 @@ void TWMap::setBranchHideLevel(int level)
                     services.removeChildFromBoundary(branch, branch);
                 else
                     services.updateBoundaryForChangedChild(branch, branch);
+                if (!redrawWhole && !hidden) {
+                    for (const TWMapBranch *up = &branch; up && !redrawWhole; up = up->parent())
+                        redrawWhole = up->hasBoundary();
+                    shown.push_back(&branch);
+                    redrawWhole = redrawWhole || shown.size() > MostShownApart;
+                }
             }
             if (depth >= deepest)
                 return;
@@ -373,7 +385,16 @@ void TWMap::setBranchHideLevel(int level)
     }
     if (m_root)
         autoArangeWithMovedBranches(m_root->children());
-    postRedrawRoot();
+    if (redrawWhole || !m_root) {
+        postRedrawRoot();
+    } else if (announcing()) {
+        QVariantList only;
+        for (TWMapBranch *branch : shown)
+            only << QVariant::fromValue(branch->shared_from_this());
+        NotificationCenter::defaultCenter().post(SubtreeNeedsRedrawNotification,
+                                                 NotificationObject(m_root),
+                                                 {{TWMapBranch::OnlyBranchesKey, only}});
+    }
     post(BranchHideLevelChangedNotification);
 }
 

@@ -349,6 +349,20 @@ bool TWNavigatorView::buildFor(int milliseconds)
     return true;
 }
 
+QImage TWNavigatorView::pictureDrawnAfresh()
+{
+    layoutThumbnail();
+    TWMap *current = map();
+    if (!current || m_scalingFactor <= 0)
+        return QImage();
+    const qreal ratio = devicePixelRatioF();
+    QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    drawPixels(image, rect(), *current, m_scalingFactor, m_drawingOffset);
+    return image;
+}
+
 void TWNavigatorView::buildingTick()
 {
     // A hidden view makes nothing: it goes on when it shows again.

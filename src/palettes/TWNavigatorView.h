@@ -90,6 +90,9 @@ public:
     bool buildFor(int milliseconds);
     // The rows of the thumbnail being made that are drawn.
     int builtRows() const { return building() ? m_builtRows : 0; }
+    // The whole picture drawn anew at the current scale and offset, apart
+    // from the one kept: what the kept one is to look like.
+    QImage pictureDrawnAfresh();
     // Moves the canvas by (dx, dy) view units.
     void scrollMapBy(float dx, float dy);
 
