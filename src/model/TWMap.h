@@ -15,6 +15,7 @@
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -582,6 +583,9 @@ public:
     // Link lines, the root's own graphics, then each first-level subtree.
     // `all` includes hidden branches.
     GraphicList graphicsOrderedForPrinting(bool all) const;
+    // Each of those graphics in the same order, without listing them: what a
+    // whole large map needs only once (its extent, the files it refers to).
+    void forEachGraphicForPrinting(bool all, const std::function<void(TWGraphic &)> &visit) const;
     // The printing order with selected subtrees first and the title
     // connections of the root's run moved behind the root's shape.
     GraphicList graphicsOrderedForDrawing(bool all) const;

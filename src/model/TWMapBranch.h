@@ -14,6 +14,7 @@
 #include <QVariant>
 #include <QVariantMap>
 #include <limits>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -630,6 +631,8 @@ public:
                                             bool includeIncomingLinks);
     void graphicsForBranchIntoArray(GraphicList &array, bool all, bool includeOutgoingLinks,
                                     bool includeIncomingLinks);
+    // What graphicsForThisBranchOnlyIntoArray() lists without links, each in turn.
+    void forEachGraphicOfThisBranch(bool all, const std::function<void(TWGraphic &)> &visit);
     GraphicList branchGraphicsForDragImage() const;
     // Sorts attached graphics highest `internalOrdering` first: -1, 0 or 1.
     static int attachedGraphicOrderFunction(const TWGraphic &a, const TWGraphic &b);
@@ -1001,6 +1004,9 @@ public:
     TWMapLayoutServices &layoutServices() const;
 
 private:
+    // Calls visit(shared graphic) for the branch's own graphics, in z-order.
+    template <typename Visit>
+    void eachBranchGraphic(Visit visit) const;
     friend class TWMapBranchElement;
     std::shared_ptr<TWMapBranch> growBranch(int type, TWMapBranch *parent, TWMapBranch *sibling);
     struct Settings;

@@ -289,66 +289,92 @@ int TWMapBranch::attachedGraphicOrderFunction(const TWGraphic &a, const TWGraphi
     return a.internalOrdering() < b.internalOrdering() ? 1 : -1;
 }
 
-void TWMapBranch::insertBranchGraphicsIntoArray(GraphicList &array, bool) const
+template <typename Visit>
+void TWMapBranch::eachBranchGraphic(Visit visit) const
 {
     if (m_enclosedTextArea)
-        array.append(m_enclosedTextArea);
+        visit(m_enclosedTextArea);
     const bool labelShown = showsOutlineNumberLabel();
     for (const std::shared_ptr<TWEnclosedGraphic> &record : m_otherEnclosedGraphics) {
         if (!record->graphic())
             continue;
         if (record->name() == OutlineNumberKey && !labelShown)
             continue;
-        array.append(record->graphic());
+        visit(record->graphic());
     }
     if (std::shared_ptr<TWGraphic> image = enclosedImage())
-        array.append(image);
+        visit(image);
     if (m_mainGraphic)
-        array.append(m_mainGraphic);
+        visit(m_mainGraphic);
+}
+
+void TWMapBranch::insertBranchGraphicsIntoArray(GraphicList &array, bool) const
+{
+    eachBranchGraphic([&array](const std::shared_ptr<TWGraphic> &g) { array.append(g); });
+}
+
+void TWMapBranch::forEachGraphicOfThisBranch(bool all,
+                                             const std::function<void(TWGraphic &)> &visit)
+{
+    if (!all && hidden())
+        return;
+    const TWMap *m = map();
+    if (!m_linkedGraphics.isEmpty() && (!m || m->branchDisplaySettings().showAttachedGraphics)) {
+        // Attached graphics go between the branch's own by their order.
+        GraphicList mine;
+        graphicsForThisBranchOnlyIntoArray(mine, all, false, false);
+        for (const std::shared_ptr<TWGraphic> &g : std::as_const(mine))
+            visit(*g);
+        return;
+    }
+    eachBranchGraphic([&visit](const std::shared_ptr<TWGraphic> &g) { visit(*g); });
+    if (m_connectionGraphic)
+        visit(*m_connectionGraphic);
 }
 
 void TWMapBranch::graphicsForThisBranchOnlyIntoArray(GraphicList &array, bool all,
                                                      bool includeOutgoingLinks,
                                                      bool includeIncomingLinks)
 {
-    GraphicList sorted = m_linkedGraphics;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto &a, const auto &b) {
-        return attachedGraphicOrderFunction(*a, *b) < 0;
-    });
     if (!all && hidden())
         return;
-
-    GraphicList working;
-    if (sorted.isEmpty())
-        insertBranchGraphicsIntoArray(working, all);
-    bool ownListed = sorted.isEmpty();
+    // Listed straight into the array: a whole map's list is made of these.
+    const qsizetype start = array.size();
     const TWMap *m = map();
     const bool showAttached = !m || m->branchDisplaySettings().showAttachedGraphics;
-    if (showAttached) {
+    if (m_linkedGraphics.isEmpty() || !showAttached) {
+        insertBranchGraphicsIntoArray(array, all);
+    } else {
+        GraphicList sorted = m_linkedGraphics;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const auto &a, const auto &b) {
+            return attachedGraphicOrderFunction(*a, *b) < 0;
+        });
+        bool ownListed = false;
         for (auto it = sorted.crbegin(); it != sorted.crend(); ++it) {
             if (!ownListed && (*it)->internalOrdering() >= 0) {
-                insertBranchGraphicsIntoArray(working, all);
+                insertBranchGraphicsIntoArray(array, all);
                 ownListed = true;
             }
-            working.append(*it);
+            array.append(*it);
         }
+        if (!ownListed)
+            insertBranchGraphicsIntoArray(array, all);
     }
-    if (!ownListed)
-        insertBranchGraphicsIntoArray(working, all);
     if (m_connectionGraphic)
-        working.append(m_connectionGraphic);
-    array.append(working);
+        array.append(m_connectionGraphic);
 
     if (!m || m->countOfLinkLines() == 0 || (!includeOutgoingLinks && !includeIncomingLinks))
         return;
-    for (const std::shared_ptr<TWGraphic> &graphic : std::as_const(working)) {
+    const qsizetype end = array.size();
+    for (qsizetype i = start; i < end; ++i) {
+        const TWGraphic *graphic = array.at(i).get();
         TWMap::LinkLineList lines;
         if (includeOutgoingLinks && includeIncomingLinks)
-            lines = m->linkLinesStartingOrEndingWithGraphic(graphic.get());
+            lines = m->linkLinesStartingOrEndingWithGraphic(graphic);
         else if (includeOutgoingLinks)
-            lines = m->linkLinesStartingWithGraphic(graphic.get());
+            lines = m->linkLinesStartingWithGraphic(graphic);
         else
-            lines = m->linkLinesEndingWithGraphic(graphic.get());
+            lines = m->linkLinesEndingWithGraphic(graphic);
         for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines)) {
             if (!array.contains(line))
                 array.append(line);

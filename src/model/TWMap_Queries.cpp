@@ -75,6 +75,28 @@ TWMap::GraphicList TWMap::graphicsOrderedForPrinting(bool all) const
     return graphics;
 }
 
+void TWMap::forEachGraphicForPrinting(bool all,
+                                      const std::function<void(TWGraphic &)> &visit) const
+{
+    for (const std::shared_ptr<TWLinkLine> &line : m_linkLines)
+        visit(*line);
+    if (!m_root)
+        return;
+    m_root->forEachGraphicOfThisBranch(all, visit);
+    std::vector<TWMapBranch *> stack;
+    for (qsizetype i = m_root->children().size(); i-- > 0;)
+        stack.push_back(m_root->children().at(i).get());
+    while (!stack.empty()) {
+        TWMapBranch *b = stack.back();
+        stack.pop_back();
+        if (!all && b->hidden())
+            continue;
+        b->forEachGraphicOfThisBranch(all, visit);
+        for (qsizetype i = b->children().size(); i-- > 0;)
+            stack.push_back(b->children().at(i).get());
+    }
+}
+
 TWMap::GraphicList TWMap::graphicsOrderedForDrawing(bool all) const
 {
     const GraphicList printing = graphicsOrderedForPrinting(all);
@@ -506,17 +528,18 @@ Rect TWMap::getBoundingPrintingRectForAllGraphics()
     removeAllGraphicOrderCache();
     TWMapLayoutServices &services = layoutServices();
     // A union: the order of drawing tells nothing here.
-    const GraphicList graphics = graphicsOrderedForPrinting(false);
+    std::vector<TWGraphic *> graphics;
+    forEachGraphicForPrinting(false, [&graphics](TWGraphic &g) { graphics.push_back(&g); });
     // A shape prints its branch's boundary outline: all of them are
     // measured at once, which a large map needs.
     std::vector<TWMapBranch *> owners;
-    for (const std::shared_ptr<TWGraphic> &g : graphics)
+    for (const TWGraphic *g : graphics)
         if (TWMapBranch *b = g->branch(); b && g->isMainGraphic())
             owners.push_back(b);
     const std::vector<std::optional<Rect>> outlines = services.boundaryPathBoundsOfBranches(owners);
     size_t next = 0;
     Rect extent;
-    for (const std::shared_ptr<TWGraphic> &g : graphics) {
+    for (TWGraphic *g : graphics) {
         TWMapBranch *b = g->branch();
         const bool shape = b && g->isMainGraphic();
         const std::optional<Rect> outline =

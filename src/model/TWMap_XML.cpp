@@ -373,12 +373,12 @@ QStringList TWMap::referencedPackagePaths()
     QStringList paths{previewPath()};
     if (m_backgroundImageFilename)
         paths.append(*m_backgroundImageFilename);
-    for (const std::shared_ptr<TWGraphic> &graphic : graphicsOrderedForPrinting(true)) {
-        if (const std::optional<QString> image = graphic->imageFilename())
+    forEachGraphicForPrinting(true, [&paths](TWGraphic &graphic) {
+        if (const std::optional<QString> image = graphic.imageFilename())
             paths.append(*image);
-        if (const std::optional<QString> movie = graphic->moviePath())
+        if (const std::optional<QString> movie = graphic.moviePath())
             paths.append(*movie);
-    }
+    });
     const auto addGraphic = [&paths](const TWGraphic *graphic) {
         if (!graphic)
             return;

@@ -8,6 +8,8 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlsave.h>
 #include <libdeflate.h>
+#include <zlib.h>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <charconv>
@@ -181,8 +183,11 @@ private:
 
 // Pieces smaller than this are taken at once, when none is waiting.
 constexpr qint64 queuedPieceSize = 16 * 1024;
-// Pieces queued before the writer waits: bounds the copies held.
-constexpr std::size_t maxQueuedPieces = 16;
+// Pieces are gathered into batches of about this size, each taken on
+// several threads at once.
+constexpr qint64 batchSize = 2 * 1024 * 1024;
+// Batches queued before the writer waits: bounds the copies held.
+constexpr std::size_t maxQueuedBatches = 3;
 
 } // namespace
 
@@ -201,6 +206,12 @@ private:
     void addBytes(const char *data, qint64 size);
     void takeText(const char *data, qint64 size);
     void addWhole(const char *data, const char *end);
+    // Calls raw(p, size) for text taken as it is and value(p, end) for each
+    // identifier's value, in order; ignored values are left out.
+    template <typename Raw, typename Value>
+    void scanWhole(const char *p, const char *end, Raw raw, Value value);
+    void postBatch();
+    void takeBatch(const QList<QByteArray> &pieces);
     quint32 m_crc = 0;
     quint32 m_adler = 1;
     qint64 m_length = 0;
@@ -213,13 +224,16 @@ private:
     qint64 m_orders = 0;
     QByteArray m_tail;  // what the names end in, and '>'; made on first use
     QByteArray m_carry; // text after the last '<' seen, not yet taken
+    // Gathered by the writer's thread, not yet queued.
+    QList<QByteArray> m_batch;
+    qint64 m_batchBytes = 0;
     struct Pieces
     {
         std::mutex mutex;
         std::condition_variable done;
-        std::size_t queued = 0;
+        std::size_t queued = 0; // batches
     };
-    std::unique_ptr<Pieces> m_pieces; // made when a piece is first queued
+    std::unique_ptr<Pieces> m_pieces; // made when a batch is first queued
 };
 
 XMLStreamWriter::Digest::Digest() : Digest({}, {}) {}
@@ -264,6 +278,7 @@ void XMLStreamWriter::Digest::State::waitForPieces(std::size_t atMost)
 
 void XMLStreamWriter::Digest::State::add(const char *data, qint64 size)
 {
+    postBatch();
     waitForPieces(0);
     addBytes(data, size);
 }
@@ -278,26 +293,38 @@ void XMLStreamWriter::Digest::State::addBytes(const char *data, qint64 size)
 
 void XMLStreamWriter::Digest::State::addText(const char *data, qint64 size, const QByteArray *whole)
 {
-    std::size_t queued = 0;
-    if (m_pieces) {
-        const std::lock_guard lock(m_pieces->mutex);
-        queued = m_pieces->queued;
+    if (m_batch.isEmpty() && size < queuedPieceSize) {
+        std::size_t queued = 0;
+        if (m_pieces) {
+            const std::lock_guard lock(m_pieces->mutex);
+            queued = m_pieces->queued;
+        }
+        if (queued == 0) {
+            takeText(data, size);
+            return;
+        }
     }
-    if (size < queuedPieceSize && queued == 0) {
-        takeText(data, size);
+    // Text held in a byte array is shared with the worker, not copied.
+    m_batch.append(whole ? *whole : QByteArray(data, qsizetype(size)));
+    m_batchBytes += size;
+    if (m_batchBytes >= batchSize)
+        postBatch();
+}
+
+void XMLStreamWriter::Digest::State::postBatch()
+{
+    if (m_batch.isEmpty())
         return;
-    }
-    waitForPieces(maxQueuedPieces - 1);
+    waitForPieces(maxQueuedBatches - 1);
     if (!m_pieces)
         m_pieces = std::make_unique<Pieces>();
     {
         const std::lock_guard lock(m_pieces->mutex);
         ++m_pieces->queued;
     }
-    // Text held in a byte array is shared with the worker, not copied.
-    QByteArray piece = whole ? *whole : QByteArray(data, qsizetype(size));
-    DigestWorker::shared().post([self = shared_from_this(), piece = std::move(piece)] {
-        self->takeText(piece.constData(), piece.size());
+    m_batchBytes = 0;
+    DigestWorker::shared().post([self = shared_from_this(), batch = std::exchange(m_batch, {})] {
+        self->takeBatch(batch);
         const std::lock_guard lock(self->m_pieces->mutex);
         --self->m_pieces->queued;
         self->m_pieces->done.notify_all();
@@ -325,6 +352,134 @@ void XMLStreamWriter::Digest::State::takeText(const char *data, qint64 size)
     m_carry = QByteArray(last, qsizetype(end - last));
 }
 
+void XMLStreamWriter::Digest::State::takeBatch(const QList<QByteArray> &pieces)
+{
+    if (m_identifiers.isEmpty() && m_ignored.isEmpty()) {
+        for (const QByteArray &piece : pieces)
+            takeText(piece.constData(), piece.size());
+        return;
+    }
+    // Each piece's whole elements are scanned and summed on a thread of
+    // their own; only the identifiers' order, which depends on all that
+    // came before, is taken here in between, and the sums are joined after.
+    struct Item
+    {
+        const char *p;
+        qsizetype size;
+        qint64 order; // an identifier's, or -1 for text taken as it is
+    };
+    struct Unit
+    {
+        QByteArray head; // the carry and what precedes the piece's first '<'
+        const char *p = nullptr, *end = nullptr;
+        std::vector<Item> items;
+        quint32 crc = 0;
+        quint32 adler = 1;
+        qint64 length = 0;
+    };
+    // Large pieces are cut into parts of the size the writers hand on.
+    constexpr qsizetype unitSize = 64 * 1024;
+    std::vector<Unit> units;
+    qsizetype parts = 0;
+    for (const QByteArray &piece : pieces)
+        parts += piece.size() / unitSize + 1;
+    units.reserve(std::size_t(parts));
+    for (const QByteArray &piece : pieces) {
+        for (qsizetype at = 0; at < piece.size(); at += unitSize) {
+            const char *data = piece.constData() + at;
+            const qsizetype size = std::min(unitSize, piece.size() - at);
+            const char *end = data + size;
+            const char *first = static_cast<const char *>(std::memchr(data, '<', size_t(size)));
+            if (!first) {
+                m_carry.append(data, size);
+                continue;
+            }
+            Unit &unit = units.emplace_back();
+            unit.head = std::exchange(m_carry, {});
+            unit.head.append(data, qsizetype(first - data));
+            unit.p = first;
+            unit.end = static_cast<const char *>(memrchr(first, '<', size_t(end - first)));
+            m_carry = QByteArray(unit.end, qsizetype(end - unit.end));
+        }
+    }
+    addWhole(nullptr, nullptr); // makes the tail before the threads read it
+    QtConcurrent::blockingMap(units, [this](Unit &unit) {
+        const auto raw = [&unit](const char *p, qint64 size) {
+            if (!unit.items.empty() && unit.items.back().order < 0 &&
+                unit.items.back().p + unit.items.back().size == p)
+                unit.items.back().size += qsizetype(size);
+            else
+                unit.items.push_back({p, qsizetype(size), -1});
+        };
+        const auto value = [&unit](const char *p, const char *end) {
+            unit.items.push_back({p, qsizetype(end - p), 0});
+        };
+        scanWhole(unit.head.constData(), unit.head.constData() + unit.head.size(), raw, value);
+        scanWhole(unit.p, unit.end, raw, value);
+    });
+    for (Unit &unit : units)
+        for (Item &item : unit.items)
+            if (item.order >= 0)
+                item.order = orderOf(item.p, item.p + item.size);
+    QtConcurrent::blockingMap(units, [](Unit &unit) {
+        const auto sum = [&unit](const char *p, std::size_t size) {
+            unit.crc = libdeflate_crc32(unit.crc, p, size);
+            unit.adler = libdeflate_adler32(unit.adler, p, size);
+            unit.length += qint64(size);
+        };
+        for (const Item &item : unit.items) {
+            if (item.order < 0) {
+                sum(item.p, std::size_t(item.size));
+                continue;
+            }
+            char text[24] = {'#'};
+            const auto done = std::to_chars(text + 1, text + sizeof text, item.order);
+            sum(text, std::size_t(done.ptr - text));
+        }
+    });
+    for (const Unit &unit : units) {
+        m_crc = quint32(crc32_combine(m_crc, unit.crc, z_off_t(unit.length)));
+        m_adler = quint32(adler32_combine(m_adler, unit.adler, z_off_t(unit.length)));
+        m_length += unit.length;
+    }
+}
+
+template <typename Raw, typename Value>
+void XMLStreamWriter::Digest::State::scanWhole(const char *p, const char *end, Raw raw, Value value)
+{
+    const char *tail = m_tail.constData();
+    const qsizetype tailSize = m_tail.size();
+    while (p < end) {
+        const char *found = static_cast<const char *>(memmem(p, size_t(end - p), tail, tailSize));
+        if (!found) {
+            raw(p, end - p);
+            return;
+        }
+        const char *close = found + tailSize; // just past '>'
+        const char *lt = found;
+        while (lt > p && *lt != '<' && found - lt < 64)
+            --lt;
+        // Looked up in place: the threads of a batch share no allocator.
+        const QByteArrayView name = *lt == '<' ? QByteArrayView(lt + 1, close - lt - 2)
+                                               : QByteArrayView();
+        const auto named = [&name](const QList<QByteArray> &names) {
+            return !name.isEmpty() && std::find(names.cbegin(), names.cend(), name) != names.cend();
+        };
+        const bool identifier = named(m_identifiers);
+        const bool ignored = !identifier && named(m_ignored);
+        raw(p, close - p);
+        p = close;
+        if (!identifier && !ignored)
+            continue;
+        const char *valueEnd = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
+        if (!valueEnd)
+            valueEnd = end;
+        if (identifier)
+            value(p, valueEnd);
+        p = valueEnd;
+    }
+}
+
 void XMLStreamWriter::Digest::State::addWhole(const char *p, const char *end)
 {
     if (m_tail.isEmpty()) {
@@ -343,34 +498,12 @@ void XMLStreamWriter::Digest::State::addWhole(const char *p, const char *end)
             }
         m_tail = common + '>';
     }
-    const char *tail = m_tail.constData();
-    const qsizetype tailSize = m_tail.size();
-    while (p < end) {
-        const char *found = static_cast<const char *>(memmem(p, size_t(end - p), tail, tailSize));
-        if (!found) {
-            addBytes(p, end - p);
-            return;
-        }
-        const char *close = found + tailSize; // just past '>'
-        const char *lt = found;
-        while (lt > p && *lt != '<' && found - lt < 64)
-            --lt;
-        const QByteArray name = *lt == '<' ? QByteArray(lt + 1, close - lt - 2) : QByteArray();
-        const bool identifier = !name.isEmpty() && m_identifiers.contains(name);
-        const bool ignored = !name.isEmpty() && !identifier && m_ignored.contains(name);
-        addBytes(p, close - p);
-        p = close;
-        if (!identifier && !ignored)
-            continue;
-        const char *valueEnd = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
-        if (!valueEnd)
-            valueEnd = end;
-        if (identifier) {
-            const QByteArray text = '#' + QByteArray::number(orderOf(p, valueEnd));
+    scanWhole(
+        p, end, [this](const char *from, qint64 size) { addBytes(from, size); },
+        [this](const char *from, const char *to) {
+            const QByteArray text = '#' + QByteArray::number(orderOf(from, to));
             addBytes(text.constData(), text.size());
-        }
-        p = valueEnd;
-    }
+        });
 }
 
 qint64 XMLStreamWriter::Digest::State::orderOf(const char *p, const char *end)
@@ -404,6 +537,7 @@ qint64 XMLStreamWriter::Digest::State::orderOf(const char *p, const char *end)
 
 QByteArray XMLStreamWriter::Digest::State::toHex()
 {
+    postBatch();
     waitForPieces(0);
     if (!m_carry.isEmpty()) {
         addWhole(m_carry.constData(), m_carry.constData() + m_carry.size());

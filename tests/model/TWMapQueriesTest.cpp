@@ -114,6 +114,38 @@ TEST_F(TWMapQueriesTest, DrawingOrderPutsSelectedSubtreesFirst)
     EXPECT_EQ(map->graphics(), drawing);
 }
 
+// The graphics a whole-map pass visits are those of the printing list, in
+// its order, whatever is hidden, attached or shown.
+TEST_F(TWMapQueriesTest, EachGraphicForPrintingFollowsThePrintingList)
+{
+    auto a = child(root, 100, "a"), b = child(root, 300, "b");
+    auto a1 = child(a, 120, "a1"), a2 = child(a, 140, "a2");
+    auto b1 = child(b, 320, "b1");
+    for (const int ordering : {-1, 1, 0}) {
+        auto attached = TWGraphic::make<TWGraphic>();
+        attached->setInternalOrdering(ordering);
+        b->insertObjectInLinkedGraphicsAtIndex(attached, 0);
+    }
+    root->insertObjectInLinkedGraphicsAtIndex(TWGraphic::make<TWGraphic>(), 0);
+    auto line = TWGraphic::make<TWLinkLine>();
+    line->setPrimitiveBranch(a1.get());
+    map->insertObjectInLinkLinesAtIndex(line, 0);
+    a->setChildrenHidden(true);
+    for (const bool attachedShown : {true, false}) {
+        map->setShowAttachedGraphics(attachedShown);
+        for (const bool all : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "attached shown " << attachedShown << ", all " << all);
+            QList<TWGraphic *> visited, listed;
+            map->forEachGraphicForPrinting(all, [&visited](TWGraphic &g) { visited.append(&g); });
+            for (const std::shared_ptr<TWGraphic> &g : map->graphicsOrderedForPrinting(all))
+                listed.append(g.get());
+            EXPECT_EQ(visited, listed);
+            EXPECT_EQ(listed.contains(a1->mainGraphic().get()), all);
+            EXPECT_EQ(listed.contains(b->linkedGraphics().first().get()), attachedShown);
+        }
+    }
+}
+
 TEST_F(TWMapQueriesTest, ExtentsSkipEmptyRectangles)
 {
     map->removeAllGraphicOrderCache();
