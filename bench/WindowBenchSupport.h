@@ -320,11 +320,12 @@ inline double threadCpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-// Whether the window still has work waiting: posted notifications or a
-// navigator redraw, waiting or under way.
+// Whether the window still has work waiting: posted notifications, words
+// gathered for the suggestions, or a navigator redraw, waiting or under way.
 inline bool workWaits(QWidget *window)
 {
-    if (NotificationQueue::defaultQueue().pendingCount() > 0)
+    if (NotificationQueue::defaultQueue().pendingCount() > 0 ||
+        TWBranchSuggestionPaletteController::gatheringAnywhere())
         return true;
     if (window)
         for (const TWNavigatorView *navigator : window->findChildren<TWNavigatorView *>())

@@ -17,7 +17,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSet>
+#include <QFutureWatcher>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 #include <vector>
 
 namespace {
@@ -36,26 +38,45 @@ QStringList distinctWords(const QString &text)
     return words;
 }
 
-// The distinct words of the subtree's texts in pre-order, each where it
-// first comes: those of its texts joined by spaces, found a text at a time
-// (a word never runs over the space between two).
-void appendDistinctWords(const TWMapBranch &top, QStringList &words, QSet<QString> &seen)
+// The texts of a subtree in pre-order.
+std::vector<QString> subtreeTexts(const TWMapBranch &top)
 {
-    const Tokenizing::CharacterPredicate inWord = Tokenizing::lettersPlus(QStringLiteral("-"));
+    std::vector<QString> texts;
     std::vector<const TWMapBranch *> stack{&top};
     while (!stack.empty()) {
         const TWMapBranch *branch = stack.back();
         stack.pop_back();
-        for (QString &word : Tokenizing::tokensSeparatedByCharactersFromSet(plainText(*branch), inWord)) {
+        texts.push_back(plainText(*branch));
+        const TWMapBranch::BranchList &children = branch->children();
+        for (auto child = children.crbegin(); child != children.crend(); ++child)
+            stack.push_back(child->get());
+    }
+    return texts;
+}
+
+// The distinct words of the texts, each where it first comes: those of the
+// texts joined by spaces, found a text at a time (a word never runs over
+// the space between two).
+QStringList distinctWordsOfTexts(const std::vector<QString> &texts)
+{
+    const Tokenizing::CharacterPredicate inWord = Tokenizing::lettersPlus(QStringLiteral("-"));
+    QStringList words;
+    QSet<QString> seen;
+    for (const QString &text : texts) {
+        for (QString &word : Tokenizing::tokensSeparatedByCharactersFromSet(text, inWord)) {
             if (!seen.contains(word)) {
                 seen.insert(word);
                 words.append(std::move(word));
             }
         }
-        const TWMapBranch::BranchList &children = branch->children();
-        for (auto child = children.crbegin(); child != children.crend(); ++child)
-            stack.push_back(child->get());
     }
+    return words;
+}
+
+// The branch whose subtree's words are left out of the suggestions.
+const TWMapBranch &contextOf(const TWMapBranch &branch)
+{
+    return branch.isRoot() || !branch.parent() ? branch : *branch.parent();
 }
 
 } // namespace
@@ -89,6 +110,8 @@ TWBranchSuggestionPaletteController::TWBranchSuggestionPaletteController(QWidget
 
 TWBranchSuggestionPaletteController::~TWBranchSuggestionPaletteController()
 {
+    // Gatherings under way end unseen.
+    s_gathering -= m_gathering;
     disconnect(m_defaultsConnection);
 }
 
@@ -148,6 +171,7 @@ void TWBranchSuggestionPaletteController::textMayHaveChanged()
 
 void TWBranchSuggestionPaletteController::updateSuggestions()
 {
+    const quint64 refresh = ++m_refreshes;
     if (UserDefaults::standard().boolForKey(CollapsedKey) || !m_table)
         return;
     if (!m_table->isVisible()) {
@@ -156,8 +180,37 @@ void TWBranchSuggestionPaletteController::updateSuggestions()
     }
     m_stale = false;
     const TWMapBranch *branch = selectedBranch();
-    const std::optional<QStringList> words = branch ? suggestionsForBranch(*branch) : std::nullopt;
-    m_suggestions = words.value_or(QStringList());
+    if (!branch) {
+        showSuggestions({});
+        return;
+    }
+    const QStringList words = wordsOnBranch(*branch);
+    std::vector<QString> texts = subtreeTexts(contextOf(*branch));
+    if (texts.size() < TextsGatheredApart) {
+        showSuggestions(TWSuggestionsController::suggestionsForWords(words, distinctWordsOfTexts(texts))
+                            .value_or(QStringList()));
+        return;
+    }
+    // The texts were taken here; their words are gathered on another thread.
+    auto *watcher = new QFutureWatcher<QStringList>(this);
+    ++m_gathering;
+    ++s_gathering;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, refresh, words] {
+        watcher->deleteLater();
+        --m_gathering;
+        --s_gathering;
+        if (refresh != m_refreshes || !m_table || !m_table->isVisible())
+            return;
+        showSuggestions(TWSuggestionsController::suggestionsForWords(words, watcher->result())
+                            .value_or(QStringList()));
+    });
+    watcher->setFuture(QtConcurrent::run(
+        [texts = std::move(texts)] { return distinctWordsOfTexts(texts); }));
+}
+
+void TWBranchSuggestionPaletteController::showSuggestions(const QStringList &suggestions)
+{
+    m_suggestions = suggestions;
     m_table->clear();
     m_table->addItems(m_suggestions);
     m_canAddBranches = !m_suggestions.isEmpty();
@@ -243,10 +296,6 @@ QStringList TWBranchSuggestionPaletteController::wordsOnBranch(const TWMapBranch
 std::optional<QStringList>
 TWBranchSuggestionPaletteController::suggestionsForBranch(const TWMapBranch &branch)
 {
-    const QStringList words = wordsOnBranch(branch);
-    const TWMapBranch *context = branch.isRoot() || !branch.parent() ? &branch : branch.parent();
-    QStringList excluded;
-    QSet<QString> seen;
-    appendDistinctWords(*context, excluded, seen);
-    return TWSuggestionsController::suggestionsForWords(words, excluded);
+    return TWSuggestionsController::suggestionsForWords(
+        wordsOnBranch(branch), distinctWordsOfTexts(subtreeTexts(contextOf(branch))));
 }

@@ -59,7 +59,13 @@ public:
     bool canAddBranches() const { return m_canAddBranches; }
     QListWidget *tableView() const { return m_table; }
     QPushButton *addButton() const { return m_addButton; }
-    bool refreshPending() const { return m_refresh.isActive(); }
+    // A refresh waits for its delay, or a large map's words are being gathered.
+    bool refreshPending() const { return m_refresh.isActive() || m_gathering > 0; }
+    // Subtrees of at least this many texts have their words gathered on
+    // another thread, the window answering meanwhile.
+    static constexpr std::size_t TextsGatheredApart = 2000;
+    // Words are being gathered for some palette's refresh.
+    static bool gatheringAnywhere() { return s_gathering > 0; }
     // Tests shorten the wait.
     void setRefreshDelay(int milliseconds) { m_refresh.setInterval(milliseconds); }
     int refreshDelay() const { return m_refresh.interval(); }
@@ -70,6 +76,7 @@ protected:
 private:
     TWMapBranch *selectedBranch() const;
     std::optional<QString> selectedText() const;
+    void showSuggestions(const QStringList &suggestions);
 
     DocumentSource m_document;
     QPointer<QListWidget> m_table;
@@ -81,6 +88,10 @@ private:
     // A refresh came while the list was hidden: it is done when it shows.
     bool m_stale = false;
     QTimer m_refresh;
+    // Counts refreshes: words gathered for an older one are not shown.
+    quint64 m_refreshes = 0;
+    int m_gathering = 0;
+    static inline int s_gathering = 0; // the main thread's
     std::vector<ObserverToken> m_observations;
     QMetaObject::Connection m_defaultsConnection;
 };

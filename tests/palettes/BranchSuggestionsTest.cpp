@@ -339,6 +339,47 @@ TEST_F(SuggestionPalette, TheListFollowsTheBranchSelectedNow)
     }
 }
 
+// A large context's words are gathered on another thread: the plug-in is
+// asked what it would be asked at once, and only about the latest refresh.
+TEST_F(SuggestionPalette, ALargeContextIsGatheredApartAndOnlyTheLatestRefreshShows)
+{
+    controller.setRefreshDelay(600000); // refreshes come only from here
+    const QStringList names{"alpha", "beta gamma", "delta-epsilon", "beta"};
+    for (std::size_t i = 0; i < TWBranchSuggestionPaletteController::TextsGatheredApart; ++i)
+        child(root, 400 + float(i), names.at(qsizetype(i % 4)));
+    settle();
+    const auto waitForWords = [] {
+        for (int i = 0; i < 200 && TWBranchSuggestionPaletteController::gatheringAnywhere(); ++i)
+            QTest::qWait(10);
+    };
+    select(cat);
+    provider.calls.clear();
+    controller.updateSuggestions();
+    EXPECT_TRUE(TWBranchSuggestionPaletteController::gatheringAnywhere());
+    EXPECT_TRUE(provider.calls.isEmpty());
+    waitForWords();
+    ASSERT_EQ(provider.calls.size(), 1);
+    const auto gathered = provider.calls.first();
+    provider.calls.clear();
+    TWBranchSuggestionPaletteController::suggestionsForBranch(*cat);
+    ASSERT_EQ(provider.calls.size(), 1);
+    EXPECT_EQ(gathered.first, provider.calls.first().first);
+    EXPECT_EQ(gathered.second, provider.calls.first().second);
+
+    // Another branch chosen while the words are gathered: its list stays.
+    provider.calls.clear();
+    controller.updateSuggestions();
+    select(kitten);
+    provider.answer = QStringList{"fresh"};
+    controller.updateSuggestions();
+    EXPECT_EQ(controller.suggestions(), QStringList{"fresh"});
+    waitForWords();
+    EXPECT_FALSE(TWBranchSuggestionPaletteController::gatheringAnywhere());
+    EXPECT_EQ(controller.suggestions(), QStringList{"fresh"});
+    ASSERT_EQ(provider.calls.size(), 1);
+    EXPECT_EQ(provider.calls.first().first, QStringList{"kitten"});
+}
+
 TEST_F(SuggestionPalette, DoubleClickAddsSelectedWordsAsChildrenWithNotes)
 {
     provider.definitions = {
