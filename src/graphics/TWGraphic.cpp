@@ -883,6 +883,10 @@ void restoreSlidTree(const MovedParts &moved, const std::weak_ptr<TWMap> &map)
         for (auto part = moved.parts.crbegin(); part != moved.parts.crend(); ++part) {
             for (size_t i = part->bounds.size(); i-- > 0;) {
                 const auto &[graphic, bounds] = part->bounds[i];
+                // One already there is named to the step that redoes this,
+                // whose walk would move it otherwise.
+                if (graphic->bounds() == bounds)
+                    TWTreeTranslation::recordSlide(*graphic, bounds, bounds);
                 const bool sameSize = graphic->bounds().size == bounds.size;
                 if (!graphic->slideBackTo(bounds))
                     refit.append(static_cast<TWConnectionGraphic *>(graphic.get()));

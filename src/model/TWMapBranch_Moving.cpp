@@ -346,8 +346,14 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
             }
         }
         for (const SlideLeftovers &part : left)
-            for (TWConnectionGraphic *connection : part.unplaced)
+            for (TWConnectionGraphic *connection : part.unplaced) {
+                const Rect before = connection->bounds();
                 connection->fitAfterSlideBy(dx, dy);
+                // One with nothing to fit to stays: the undo is told, or it
+                // would move it back by the offset.
+                if (connection->bounds() == before)
+                    TWTreeTranslation::recordSlide(*connection, before, before);
+            }
         TWTreeTranslation::keptExtentsShifted();
     }
     // The tree keeps its orders but for near ties that the offset, in

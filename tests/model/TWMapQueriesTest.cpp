@@ -1,5 +1,6 @@
 #include "BranchTestSupport.h"
 #include "graphics/TWBoundaryProxy.h"
+#include "graphics/TWChildConnection.h"
 #include "graphics/TWMapUtilities.h"
 #include "model/TWMapDrawingServices.h"
 
@@ -277,14 +278,19 @@ TEST_F(TWMapQueriesTest, WholeTreeMoveIsUndoneAndRedoneExactly)
 // Undo and redo of a whole-tree move put every graphic back bit for bit:
 // those an offset in floating point takes back exactly, those it does not
 // (a tenth is not exact; at 2^22 a quarter is lost going up but not going
-// down, and -0 comes back as +0), one move or two.
+// down, and -0 comes back as +0; a connection with nothing to fit to does
+// not move), one move or two.
 TEST_F(TWMapQueriesTest, WholeTreeMovesComeBackBitForBit)
 {
     auto a = child(root, 100.3f, "a"), b = child(a, 150.7f, "b", 700.1f);
     child(b, 120.2f, "d", 900.3f);
     child(root, 4194304.0f, "far", 4194304.0f);
     auto c = child(root, 300.9f, "c", -4194304.0f);
-    child(c, 0.1f, "e", -0.0f);
+    auto e = child(c, 0.1f, "e", -0.0f);
+    // A connection with no parent to fit to stays where it is.
+    auto loose = TWChildConnection::create(nullptr, e->mainGraphic());
+    loose->setBounds(Rect(10.1f, 20.3f, 30, 40));
+    e->setConnectionGraphic(loose);
     settle();
     using Bits = std::array<quint32, 4>;
     const auto bitsOfAll = [&] {
