@@ -39,10 +39,11 @@ public:
     // whose undo manager is the one of every other graphic in it.
     static void recordSlide(TWGraphic &graphic, Rect bounds, Rect to);
     // The translation's one move is of the whole tree below `top` by this
-    // offset, starting now: its undo step keeps the offset and only the
+    // offset, starting now: its undo step keeps the offset, only the
     // graphics that the offset taken back would not put back bit for bit,
-    // and walks the tree. Nothing in proportion to the map is kept or
-    // freed. Ignored by a translation inside another one.
+    // and the branches' kept extents as plain values, and walks the tree.
+    // It holds no graphic it need not. Ignored by a translation inside
+    // another one.
     void slidesWholeTree(const std::shared_ptr<TWMapBranch> &top, float dx, float dy);
     // Room for that many recorded moves, asked for once.
     static void expectMoves(size_t count);
