@@ -29,16 +29,16 @@ test: deps
 	    UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --output-on-failure -j$(JOBS)
 
-# The test programs of the code that runs threads (the model and the map
-# drawing, whose whole-map move is shared between threads) under
-# ThreadSanitizer. Qt is not instrumented: tests/tsan.supp names the few
+# The test programs of the code that runs threads (the save's checksum, the
+# model and the map drawing, whose whole-map move is shared between threads)
+# under ThreadSanitizer. Qt is not instrumented: tests/tsan.supp names the few
 # reports that lie wholly inside Qt's own threads, and why.
 tsan: deps
 	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTHINKWEB_SANITIZE_THREAD=ON -DTHINKWEB_BENCH=OFF
-	cmake --build $(TSAN_DIR) -j$(JOBS) --target test_model test_mapdrawing
+	cmake --build $(TSAN_DIR) -j$(JOBS) --target test_support test_model test_mapdrawing
 	cd $(TSAN_DIR) && QT_QPA_PLATFORM=offscreen \
 	    TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0 \
-	    ctest --output-on-failure -j$(JOBS) -R '^test_(model|mapdrawing)'
+	    ctest --output-on-failure -j$(JOBS) -R '^test_(support|model|mapdrawing)'
 
 # Builds the optimised program and starts it with a new untitled document;
 # EDITION=compact starts the Compact edition.

@@ -4,12 +4,12 @@
 #include "model/TWMap.h"
 #include "platform/NotificationCenter.h"
 #include "support/BezierPath.h"
+#include "support/ForkJoinThreads.h"
 #include "support/TWPointHolder.h"
 
 #include <QSet>
 #include <QStringList>
 #include <QVarLengthArray>
-#include <QtConcurrent/QtConcurrentMap>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
@@ -967,6 +967,14 @@ std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch)
 
 namespace {
 
+// Boundaries of a large map measured side by side; made on first use, kept
+// to the end.
+ForkJoinThreads &boundaryThreads()
+{
+    static ForkJoinThreads *const threads = new ForkJoinThreads(ForkJoinThreads::machineParts());
+    return *threads;
+}
+
 std::optional<Rect> boundsOfPath(const std::shared_ptr<BezierPath> &path)
 {
     if (!path || path->isEmpty())
@@ -1082,7 +1090,7 @@ std::vector<std::optional<Rect>> boundaryPathBounds(const std::vector<TWMapBranc
     };
     constexpr size_t SideBySide = 256;
     if (transient.size() >= SideBySide)
-        QtConcurrent::blockingMap(below, makeRims);
+        boundaryThreads().forEachIndex(below.size(), [&](size_t i) { makeRims(below[i]); });
     std::vector<TransientOutline> jobs;
     jobs.reserve(transient.size());
     for (const size_t i : transient) {
@@ -1112,7 +1120,7 @@ std::vector<std::optional<Rect>> boundaryPathBounds(const std::vector<TWMapBranc
         answer[job.index] = measureTransient(job);
     };
     if (jobs.size() >= SideBySide)
-        QtConcurrent::blockingMap(jobs, measure);
+        boundaryThreads().forEachIndex(jobs.size(), [&](size_t i) { measure(jobs[i]); });
     else
         std::for_each(jobs.cbegin(), jobs.cend(), measure);
     return answer;

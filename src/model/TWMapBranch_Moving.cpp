@@ -10,15 +10,12 @@
 #include "model/TWMapDrawingServices.h"
 #include "model/TWMapLayoutServices.h"
 #include "platform/NotificationCenter.h"
+#include "support/ForkJoinThreads.h"
 
 #include <QRectF>
 #include <QVarLengthArray>
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -52,65 +49,15 @@ RidingGraphics ridingGraphics(const TWMapBranch &branch)
 // The threads a big map's move is shared between, the calling one included.
 size_t movingCores()
 {
-    static const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
-    return cores;
+    return ForkJoinThreads::machineParts();
 }
 
-// Threads kept for moving big maps: starting them anew at each move would
-// cost a noticeable part of it. Made on first use, kept to the end.
-class MovingThreads
+// Made on first use, kept to the end.
+ForkJoinThreads &movingThreads()
 {
-public:
-    static MovingThreads &shared()
-    {
-        static MovingThreads *const threads = new MovingThreads;
-        return *threads;
-    }
-    // work(1) ... work(parts - 1) on the kept threads and work(0) on this
-    // one; back when every part is done.
-    void run(size_t parts, const std::function<void(size_t)> &work)
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_work = &work;
-            m_next = 1;
-            m_parts = std::min(parts, m_count + 1);
-            m_running = m_parts - 1;
-        }
-        m_wake.notify_all();
-        work(0);
-        std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [this] { return m_running == 0; });
-        m_work = nullptr;
-    }
-
-private:
-    MovingThreads()
-    {
-        for (size_t i = 0; i < m_count; ++i)
-            std::thread([this] { serve(); }).detach();
-    }
-    void serve()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [this] { return m_next < m_parts; });
-            const size_t part = m_next++;
-            const std::function<void(size_t)> &work = *m_work;
-            lock.unlock();
-            work(part);
-            lock.lock();
-            if (--m_running == 0)
-                m_done.notify_one();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake, m_done;
-    const std::function<void(size_t)> *m_work = nullptr;
-    size_t m_next = 0, m_parts = 0, m_running = 0;
-    const size_t m_count = std::max<size_t>(movingCores(), 2) - 1;
-};
+    static ForkJoinThreads *const threads = new ForkJoinThreads(movingCores());
+    return *threads;
+}
 
 } // namespace
 
@@ -296,7 +243,7 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
                 }
                 TWTreeTranslation::recordOnThisThread(nullptr);
             };
-            MovingThreads::shared().run(parts, movePart);
+            movingThreads().run(parts, movePart);
             // What the threads left moves here.
             for (SlideLeftovers &part : left)
                 TWTreeTranslation::add(std::move(part.recorded));

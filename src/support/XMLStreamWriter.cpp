@@ -1,6 +1,7 @@
 #include "support/XMLStreamWriter.h"
 
 #include "platform/CFormat.h"
+#include "support/ForkJoinThreads.h"
 #include "support/TWXMLUtils.h"
 #include "support/XMLArena.h"
 #include "support/XMLDocument.h"
@@ -9,7 +10,6 @@
 #include <libxml/xmlsave.h>
 #include <libdeflate.h>
 #include <zlib.h>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <charconv>
@@ -136,6 +136,14 @@ void XMLStreamWriter::appendEscaped(const char *p, const char *end)
 }
 
 namespace {
+
+// The threads a batch of text is scanned and summed on, besides the digest's
+// own; made on first use, kept to the end.
+ForkJoinThreads &digestThreads()
+{
+    static ForkJoinThreads *const threads = new ForkJoinThreads(ForkJoinThreads::machineParts());
+    return *threads;
+}
 
 // One thread taking the pieces of every digest in the order they came.
 class DigestWorker
@@ -403,7 +411,9 @@ void XMLStreamWriter::Digest::State::takeBatch(const QList<QByteArray> &pieces)
         }
     }
     addWhole(nullptr, nullptr); // makes the tail before the threads read it
-    QtConcurrent::blockingMap(units, [this](Unit &unit) {
+    ForkJoinThreads &threads = digestThreads();
+    threads.forEachIndex(units.size(), [this, &units](std::size_t i) {
+        Unit &unit = units[i];
         const auto raw = [&unit](const char *p, qint64 size) {
             if (!unit.items.empty() && unit.items.back().order < 0 &&
                 unit.items.back().p + unit.items.back().size == p)
@@ -421,7 +431,8 @@ void XMLStreamWriter::Digest::State::takeBatch(const QList<QByteArray> &pieces)
         for (Item &item : unit.items)
             if (item.order >= 0)
                 item.order = orderOf(item.p, item.p + item.size);
-    QtConcurrent::blockingMap(units, [](Unit &unit) {
+    threads.forEachIndex(units.size(), [&units](std::size_t i) {
+        Unit &unit = units[i];
         const auto sum = [&unit](const char *p, std::size_t size) {
             unit.crc = libdeflate_crc32(unit.crc, p, size);
             unit.adler = libdeflate_adler32(unit.adler, p, size);
