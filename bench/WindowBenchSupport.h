@@ -42,6 +42,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <map>
@@ -353,6 +354,38 @@ inline bool runUntilIdle(QWidget *window, const QElapsedTimer &clock, qint64 dea
     }
     return !workWaits(window);
 }
+
+// With THINKWEB_BENCH_PERF_CTL=<fifo>,<ack fifo>, a profiler started as
+// `perf record --control fifo:<fifo>,<ack fifo> -D -1 ...` samples only while
+// one of these lives: the user's wait, not the benchmark's own setting up.
+class ProfiledSpan
+{
+public:
+    ProfiledSpan() { send("enable\n"); }
+    ~ProfiledSpan() { send("disable\n"); }
+    ProfiledSpan(const ProfiledSpan &) = delete;
+    ProfiledSpan &operator=(const ProfiledSpan &) = delete;
+
+private:
+    static void send(const char *command)
+    {
+        static const QList<QByteArray> fifos = qgetenv("THINKWEB_BENCH_PERF_CTL").split(',');
+        if (fifos.size() != 2)
+            return;
+        FILE *control = std::fopen(fifos[0].constData(), "w");
+        FILE *ack = std::fopen(fifos[1].constData(), "r");
+        if (control && ack) {
+            std::fputs(command, control);
+            std::fflush(control);
+            char answer[16];
+            std::fgets(answer, sizeof answer, ack); // sampling has switched
+        }
+        if (ack)
+            std::fclose(ack);
+        if (control)
+            std::fclose(control);
+    }
+};
 
 // Work the window does after an event until it is idle again: posted
 // events and notifications (idle ones too) handled and every delayed

@@ -85,6 +85,7 @@ double untilPainted(const Shown &shown, const std::function<void()> &event, bool
                     double *untilIdle = nullptr, bool *idle = nullptr)
 {
     PaintCounter counter(shown.view->viewport());
+    const ProfiledSpan profiled;
     UntilIdle work;
     QElapsedTimer clock;
     clock.start();
