@@ -22,6 +22,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <tuple>
+#include <unordered_map>
 #include <utility>
 
 // Fields most graphics never set.
@@ -701,6 +704,9 @@ struct MovedParts
     std::shared_ptr<TWMapBranch> tree;
     float treeDx = 0, treeDy = 0;
     std::shared_ptr<const TreeExtents> treeExtents;
+    // The places of the tree (see TreeTranslationState) before and after
+    // the slide.
+    quint64 placeBefore = 0, placeAfter = 0;
 
     MovedBounds &last()
     {
@@ -749,6 +755,30 @@ struct TreeTranslationState
     // by every sliding thread, set before they start.
     std::shared_ptr<TWMapBranch> tree;
     float treeDx = 0, treeDy = 0;
+    // Where whole-tree slides have left each tree, by its top. A place is
+    // named by the place slid from and the offset, so that the same slide
+    // from the same place arrives at the same name: a step replayed can set
+    // off the slide that a later part of the same step replays (the window
+    // moves the map onto its canvas as a level raised again shows a
+    // branch), and that part must find the tree already there.
+    std::unordered_map<const TWMapBranch *, quint64> placeOf;
+    std::map<std::tuple<quint64, quint32, quint32>, quint64> placeNames;
+    quint64 lastPlace = 0;
+    // The translation's slide goes from one place to the other, the latter
+    // named by the slide unless a replay knows it.
+    quint64 treeFrom = 0;
+    std::optional<quint64> treeTo;
+
+    quint64 placeAfterSlide(quint64 from, float dx, float dy)
+    {
+        quint32 x, y;
+        std::memcpy(&x, &dx, sizeof x);
+        std::memcpy(&y, &dy, sizeof y);
+        quint64 &name = placeNames[{from, x, y}];
+        if (!name)
+            name = ++lastPlace;
+        return name;
+    }
 };
 
 TreeTranslationState g_treeTranslation;
@@ -839,10 +869,21 @@ void restoreSlidTree(const MovedParts &moved, const std::weak_ptr<TWMap> &map)
 {
     TWMapBranch &top = *moved.tree;
     const float dx = -moved.treeDx, dy = -moved.treeDy;
+    TreeTranslationState &t = g_treeTranslation;
+    const bool outermost = !t.active;
+    const quint64 place = outermost ? t.placeOf[&top] : 0;
+    // Slid there already by what an earlier part of this step set off, by
+    // this offset from this place: moved again, it would stand off by the
+    // offset. That slide's own record takes it back.
+    if (outermost && place == moved.placeBefore && place != moved.placeAfter)
+        return;
     {
         TWTreeTranslation translation;
         translation.slidesWholeTree(moved.tree, dx, dy);
-        TreeTranslationState &t = g_treeTranslation;
+        // Back where the slide found it, the tree is at that place again;
+        // found elsewhere, it is slid from there like any other slide.
+        if (outermost && place == moved.placeAfter)
+            t.treeTo = moved.placeBefore;
         t.moved.dx = moved.dx;
         t.moved.dy = moved.dy;
         t.moved.shiftsExtents = moved.shiftsExtents;
@@ -991,6 +1032,11 @@ TWTreeTranslation::~TWTreeTranslation()
     t.lookedUp = false;
     MovedParts moved = std::exchange(t.moved, {});
     if (std::shared_ptr<TWMapBranch> tree = std::exchange(t.tree, {})) {
+        quint64 &place = t.placeOf[tree.get()];
+        moved.placeBefore = t.treeFrom;
+        const std::optional<quint64> to = std::exchange(t.treeTo, std::nullopt);
+        moved.placeAfter = to ? *to : t.placeAfterSlide(t.treeFrom, t.treeDx, t.treeDy);
+        place = moved.placeAfter;
         moved.tree = std::move(tree);
         moved.treeDx = t.treeDx;
         moved.treeDy = t.treeDy;
@@ -1062,6 +1108,8 @@ void TWTreeTranslation::slidesWholeTree(const std::shared_ptr<TWMapBranch> &top,
     t.tree = top;
     t.treeDx = dx;
     t.treeDy = dy;
+    t.treeFrom = t.placeOf[top.get()];
+    t.treeTo.reset();
 }
 
 void TWTreeTranslation::prepareToShare(TWGraphic &graphic)

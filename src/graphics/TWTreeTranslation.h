@@ -42,8 +42,10 @@ public:
     // offset, starting now: its undo step keeps the offset, only the
     // graphics that the offset taken back would not put back bit for bit,
     // and the branches' kept extents as plain values, and walks the tree.
-    // It holds no graphic it need not. Ignored by a translation inside
-    // another one.
+    // It holds no graphic it need not. The step finding the tree slid where
+    // it would put it, by the same offset from the same place (something
+    // replayed before it in the same step set off that slide), leaves it
+    // there. Ignored by a translation inside another one.
     void slidesWholeTree(const std::shared_ptr<TWMapBranch> &top, float dx, float dy);
     // Room for that many recorded moves, asked for once.
     static void expectMoves(size_t count);

@@ -375,6 +375,49 @@ TEST_F(TWMapQueriesTest, WholeTreeMovesComeBackBitForBit)
     }
 }
 
+// A step whose replay sets off its slide again before replaying it (a window
+// moves the map onto its canvas as the level raised again shows a branch
+// past the edge) leaves the tree where the slide left it, not slid twice,
+// and the slide set off is undone in turn.
+TEST_F(TWMapQueriesTest, ASlideSetOffAgainByItsStepsReplayIsNotMadeTwice)
+{
+    auto a = child(root, 100.3f, "a");
+    auto b = child(a, 150.7f, "b", -400.3f);
+    map->setBranchHideLevel(b->getThisBranchLevel() - 1);
+    settle();
+    ASSERT_TRUE(b->hidden());
+    const ObserverToken canvas = NotificationCenter::defaultCenter().observe(
+        TWMap::BranchHideLevelChangedNotification, map.get(), [&](const Notification &) {
+            float left = 0;
+            for (const std::shared_ptr<TWMapBranch> &branch : map->allBranches())
+                if (!branch->hidden())
+                    left = std::min(left, branch->mainGraphic()->bounds().minX());
+            if (left < 0)
+                root->moveBranchBy(0.1f - left, 0, true);
+        });
+    const auto bitsOfAll = [&] {
+        std::vector<std::array<quint32, 4>> all;
+        for (const std::shared_ptr<TWGraphic> &g : map->allGraphics()) {
+            const Rect r = g->bounds();
+            std::memcpy(all.emplace_back().data(), &r, sizeof r);
+        }
+        return all;
+    };
+    const auto before = bitsOfAll();
+    map->setBranchHideLevel(b->getThisBranchLevel());
+    settle();
+    const auto after = bitsOfAll();
+    ASSERT_GT(b->mainGraphic()->bounds().minX(), 0) << "the map did not slide";
+    // Twice: the second time the slide set off by the redo is undone.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        undo->undo();
+        EXPECT_EQ(bitsOfAll(), before);
+        undo->redo();
+        EXPECT_EQ(bitsOfAll(), after);
+    }
+}
+
 TEST_F(TWMapQueriesTest, SelectionAncestorsAndDeadLinkLines)
 {
     auto a = child(root, 100, "a"), b = child(a, 100, "b"), c = child(b, 100, "c");
