@@ -140,6 +140,8 @@ struct Costs
     double baseline = 0;
     // Process CPU seconds over a fixed wait after the event.
     std::vector<double> cpu;
+    // Undoing the edit, until its pass has ended.
+    std::vector<double> undo;
 
     void report(benchmark::State &state)
     {
@@ -156,6 +158,8 @@ struct Costs
         }
         if (!cpu.empty())
             state.counters["cpu_until_idle_ms"] = median(cpu);
+        if (!undo.empty())
+            state.counters["undo_ms"] = median(undo);
     }
 };
 
@@ -219,8 +223,11 @@ void addChildUntilPainted(benchmark::State &state, bool central)
         settle();
         shown.view->endEditingTextArea();
         shown.document->undoManager()->closeEventGroup();
+        QElapsedTimer undoClock;
+        undoClock.start();
         shown.view->undo();
         settle();
+        costs.undo.push_back(double(undoClock.nsecsElapsed()) / 1e9);
         if (parent->countOfChildren() != children) {
             state.SkipWithError("the added child was not undone");
             return;

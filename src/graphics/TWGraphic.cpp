@@ -18,8 +18,13 @@
 
 #include <QDebug>
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <map>
+#include <tuple>
+#include <unordered_map>
 #include <utility>
 
 // Fields most graphics never set.
@@ -379,6 +384,13 @@ bool TWGraphic::moveCachedDrawingBounds()
 
 void TWGraphic::slideWithTreeBy(float dx, float dy)
 {
+    // Left where the offset would have moved it, it is named to the undo,
+    // which otherwise walks the tree back by the offset.
+    if (m_bounds.offsetBy(dx, dy) == m_bounds) {
+        if ((dx != 0 || dy != 0) && TWTreeTranslation::active())
+            TWTreeTranslation::recordSlide(*this, m_bounds, m_bounds);
+        return;
+    }
     const TWGraphic *outer = std::exchange(s_sliding, this);
     setBounds(m_bounds.offsetBy(dx, dy));
     s_sliding = outer;
@@ -393,7 +405,11 @@ bool TWGraphic::slideAloneBy(float dx, float dy)
         if (const TWMap *m = map(); m && m->countOfLinkLines() > 0)
             return false;
     const Rect bounds = correctedBounds(m_bounds.offsetBy(dx, dy));
-    return bounds == m_bounds || slide(bounds);
+    if (bounds == m_bounds) {
+        TWTreeTranslation::recordSlide(*this, m_bounds, m_bounds);
+        return true;
+    }
+    return slide(bounds);
 }
 
 bool TWGraphic::slideBackTo(Rect bounds)
@@ -433,7 +449,7 @@ bool TWGraphic::slide(Rect bounds)
             !TWTreeTranslation::linkLinesAt(*owner->mainGraphic(), *m).isEmpty())
             return false;
     }
-    TWTreeTranslation::recordSlide(*this, old);
+    TWTreeTranslation::recordSlide(*this, old, bounds);
     m_bounds = bounds;
     shapeMovedFrom(old);
     if (m_extra)
@@ -602,6 +618,53 @@ namespace {
 
 using MovedBounds = TWTreeTranslation::Recorded;
 using KeptExtents = TWTreeTranslation::KeptExtents;
+using ShapeExtents = std::pair<const TWGraphic *, KeptExtents>;
+
+// The extents the branches of a slid tree kept before the slide, by shape,
+// as the threads recorded them; put in order when first looked up. The
+// steps that undo and redo the slide share them.
+struct TreeExtents
+{
+    mutable std::vector<std::vector<ShapeExtents>> parts;
+    mutable std::vector<ShapeExtents> byShape;
+
+    // By the index of each branch in `tree`, what it kept, if anything:
+    // both lists in the shapes' order, gone through side by side.
+    std::vector<const KeptExtents *> of(const std::vector<TWMapBranch *> &tree) const
+    {
+        const std::less<const TWGraphic *> before;
+        if (!parts.empty()) {
+            for (std::vector<ShapeExtents> &part : parts)
+                byShape.insert(byShape.end(), part.cbegin(), part.cend());
+            parts.clear();
+            std::sort(byShape.begin(), byShape.end(),
+                      [&](const ShapeExtents &a, const ShapeExtents &b) {
+                          return before(a.first, b.first);
+                      });
+        }
+        std::vector<std::pair<const TWGraphic *, size_t>> shapes;
+        shapes.reserve(tree.size());
+        for (size_t i = 0; i < tree.size(); ++i)
+            if (const TWGraphic *shape = tree[i]->mainGraphic().get())
+                shapes.emplace_back(shape, i);
+        std::sort(shapes.begin(), shapes.end(),
+                  [&](const auto &a, const auto &b) { return before(a.first, b.first); });
+        std::vector<const KeptExtents *> kept(tree.size(), nullptr);
+        auto recorded = byShape.cbegin();
+        for (const auto &[shape, index] : shapes) {
+            while (recorded != byShape.cend() && before(recorded->first, shape))
+                ++recorded;
+            if (recorded != byShape.cend() && recorded->first == shape)
+                kept[index] = &recorded->second;
+        }
+        return kept;
+    }
+};
+
+bool sameBits(const Rect &a, const Rect &b)
+{
+    return std::memcmp(&a, &b, sizeof(Rect)) == 0;
+}
 // The record in the order of the moves: one part per thread that moved part
 // of the tree, kept as they came rather than copied into one list.
 struct MovedParts
@@ -635,6 +698,15 @@ struct MovedParts
     float dx = 0, dy = 0;
     bool shiftsExtents = false;
     bool restoresRecordedExtents = true;
+    // A whole-tree slide: the top of the tree and the offset its graphics
+    // moved by. The parts hold only the graphics that the offset taken
+    // back would not put back exactly, or that moved otherwise.
+    std::shared_ptr<TWMapBranch> tree;
+    float treeDx = 0, treeDy = 0;
+    std::shared_ptr<const TreeExtents> treeExtents;
+    // The places of the tree (see TreeTranslationState) before and after
+    // the slide.
+    quint64 placeBefore = 0, placeAfter = 0;
 
     MovedBounds &last()
     {
@@ -642,7 +714,7 @@ struct MovedParts
             parts.emplace_back();
         return parts.back();
     }
-    bool empty() const { return count() == 0; }
+    bool empty() const { return count() == 0 && !tree; }
     size_t count() const
     {
         size_t n = 0;
@@ -653,8 +725,11 @@ struct MovedParts
     void dropExtents()
     {
         shiftsExtents = false;
-        for (MovedBounds &part : parts)
+        treeExtents.reset();
+        for (MovedBounds &part : parts) {
             part.extents.clear();
+            part.treeExtents.clear();
+        }
     }
 };
 
@@ -676,6 +751,34 @@ struct TreeTranslationState
     // Read by every sliding thread; set before they start.
     bool noLinkLines = false;
     MovedParts moved;
+    // The tree sliding as the translation's one move, and its offset; read
+    // by every sliding thread, set before they start.
+    std::shared_ptr<TWMapBranch> tree;
+    float treeDx = 0, treeDy = 0;
+    // Where whole-tree slides have left each tree, by its top. A place is
+    // named by the place slid from and the offset, so that the same slide
+    // from the same place arrives at the same name: a step replayed can set
+    // off the slide that a later part of the same step replays (the window
+    // moves the map onto its canvas as a level raised again shows a
+    // branch), and that part must find the tree already there.
+    std::unordered_map<const TWMapBranch *, quint64> placeOf;
+    std::map<std::tuple<quint64, quint32, quint32>, quint64> placeNames;
+    quint64 lastPlace = 0;
+    // The translation's slide goes from one place to the other, the latter
+    // named by the slide unless a replay knows it.
+    quint64 treeFrom = 0;
+    std::optional<quint64> treeTo;
+
+    quint64 placeAfterSlide(quint64 from, float dx, float dy)
+    {
+        quint32 x, y;
+        std::memcpy(&x, &dx, sizeof x);
+        std::memcpy(&y, &dy, sizeof y);
+        quint64 &name = placeNames[{from, x, y}];
+        if (!name)
+            name = ++lastPlace;
+        return name;
+    }
 };
 
 TreeTranslationState g_treeTranslation;
@@ -715,21 +818,25 @@ struct ExtentsPutBack
             for (const auto &[index, recorded] : part.extents) {
                 const TWGraphic *shape = part.bounds[index].first.get();
                 TWMapBranch *branch = shape->branch();
-                if (!branch || branch->mainGraphic().get() != shape)
-                    continue;
-                const KeptExtents shifted = recorded.shiftedBy(moved.dx, moved.dy);
-                KeptExtents back = moved.restoresRecordedExtents ? recorded : shifted;
-                const KeptExtents still = branch->keptExtentsMatching(
-                    moved.restoresRecordedExtents ? shifted : recorded);
-                if (still.drawingKept != recorded.drawingKept ||
-                    still.graphicsKept != recorded.graphicsKept)
-                    changed.push_back(branch);
-                back.drawingKept = still.drawingKept;
-                back.graphicsKept = still.graphicsKept;
-                if (back.any())
-                    put.emplace_back(branch, back);
+                if (branch && branch->mainGraphic().get() == shape)
+                    consider(*branch, recorded, moved);
             }
         }
+    }
+    // For a slid tree, each branch is considered as its walk comes to it.
+    ExtentsPutBack() = default;
+    void consider(TWMapBranch &branch, const KeptExtents &recorded, const MovedParts &moved)
+    {
+        const KeptExtents shifted = recorded.shiftedBy(moved.dx, moved.dy);
+        KeptExtents back = moved.restoresRecordedExtents ? recorded : shifted;
+        const KeptExtents still =
+            branch.keptExtentsMatching(moved.restoresRecordedExtents ? shifted : recorded);
+        if (still.drawingKept != recorded.drawingKept || still.graphicsKept != recorded.graphicsKept)
+            changed.push_back(&branch);
+        back.drawingKept = still.drawingKept;
+        back.graphicsKept = still.graphicsKept;
+        if (back.any())
+            put.emplace_back(&branch, back);
     }
     void apply(const std::vector<const TWMapBranch *> &movedInexactly) const
     {
@@ -743,11 +850,110 @@ struct ExtentsPutBack
     }
 };
 
+void redrawMap(const std::weak_ptr<TWMap> &map)
+{
+    if (const std::shared_ptr<TWMap> m = map.lock()) {
+        const Size canvas = m->canvasSize();
+        NotificationCenter::defaultCenter().post(
+            TWMapBranch::RedrawInRectNotification, nullptr,
+            {{TWMapBranch::RectKey, QRectF(0, 0, canvas.width, canvas.height)},
+             {TWMapBranch::MapKey, QVariant::fromValue(NotificationObject(m))}});
+    }
+}
+
+// Puts a slid tree back: the graphics the record names go back to their
+// bounds, the last moved first, and every other graphic of the tree slides
+// back by the offset, which puts it back exactly. Its undo is the same
+// slide the other way.
+void restoreSlidTree(const MovedParts &moved, const std::weak_ptr<TWMap> &map)
+{
+    TWMapBranch &top = *moved.tree;
+    const float dx = -moved.treeDx, dy = -moved.treeDy;
+    TreeTranslationState &t = g_treeTranslation;
+    const bool outermost = !t.active;
+    const quint64 place = outermost ? t.placeOf[&top] : 0;
+    // Slid there already by what an earlier part of this step set off, by
+    // this offset from this place: moved again, it would stand off by the
+    // offset. That slide's own record takes it back.
+    if (outermost && place == moved.placeBefore && place != moved.placeAfter)
+        return;
+    {
+        TWTreeTranslation translation;
+        translation.slidesWholeTree(moved.tree, dx, dy);
+        // Back where the slide found it, the tree is at that place again;
+        // found elsewhere, it is slid from there like any other slide.
+        if (outermost && place == moved.placeAfter)
+            t.treeTo = moved.placeBefore;
+        t.moved.dx = moved.dx;
+        t.moved.dy = moved.dy;
+        t.moved.shiftsExtents = moved.shiftsExtents;
+        t.moved.restoresRecordedExtents = !moved.restoresRecordedExtents;
+        t.moved.treeExtents = moved.treeExtents;
+        const std::vector<TWMapBranch *> tree = top.branchesOfTree();
+        const std::vector<const KeptExtents *> kept =
+            moved.shiftsExtents && moved.treeExtents ? moved.treeExtents->of(tree)
+                                                     : std::vector<const KeptExtents *>();
+        QSet<const TWGraphic *> named;
+        for (const MovedBounds &part : moved.parts)
+            for (const auto &[graphic, bounds] : part.bounds)
+                named.insert(graphic.get());
+        ExtentsPutBack extents;
+        QList<TWConnectionGraphic *> refit;
+        for (size_t i = 0; i < tree.size(); ++i) {
+            TWMapBranch::prefetchAhead(tree, i, tree.size());
+            TWMapBranch &branch = *tree[i];
+            // Compared with what the branch keeps before its graphics move;
+            // those below it move later, those above it have been.
+            if (!kept.empty() && kept[i])
+                extents.consider(branch, *kept[i], moved);
+            const TWGraphic *connection = branch.connectionGraphic().get();
+            branch.forEachSlidingGraphic([&](TWGraphic &graphic) {
+                if (!named.isEmpty() && named.contains(&graphic))
+                    return;
+                // A connection with no curve is fitted to its ends once they
+                // are back, as after the slide.
+                if (&graphic == connection &&
+                    !static_cast<TWConnectionGraphic &>(graphic).moveCurveBy(dx, dy))
+                    refit.append(static_cast<TWConnectionGraphic *>(&graphic));
+                graphic.slideWithTreeBy(dx, dy);
+            });
+            // Only the offset would keep them, and it is not exact in reverse.
+            branch.invalidateSubtreeDrawingExtent();
+        }
+        std::vector<const TWMapBranch *> inexact;
+        for (auto part = moved.parts.crbegin(); part != moved.parts.crend(); ++part) {
+            for (size_t i = part->bounds.size(); i-- > 0;) {
+                const auto &[graphic, bounds] = part->bounds[i];
+                // One already there is named to the step that redoes this,
+                // whose walk would move it otherwise.
+                if (graphic->bounds() == bounds)
+                    TWTreeTranslation::recordSlide(*graphic, bounds, bounds);
+                const bool sameSize = graphic->bounds().size == bounds.size;
+                if (!graphic->slideBackTo(bounds))
+                    refit.append(static_cast<TWConnectionGraphic *>(graphic.get()));
+                else if (!sameSize)
+                    if (const TWMapBranch *owner = graphic->branch())
+                        inexact.push_back(owner);
+            }
+        }
+        extents.apply(inexact);
+        for (TWConnectionGraphic *connection : std::as_const(refit))
+            connection->fitAfterSlideBy(0, 0);
+        TWTreeTranslation::keptExtentsShifted();
+    }
+    top.subtreeOrderMayHaveChanged();
+    redrawMap(map);
+}
+
 // Puts every graphic back, the last moved first as separate steps would,
 // and the canvas is redrawn once, as the move redrew it. The branches'
 // kept extents come back as they were measured.
 void restoreMovedBounds(const MovedParts &moved, const std::weak_ptr<TWMap> &map)
 {
+    if (moved.tree) {
+        restoreSlidTree(moved, map);
+        return;
+    }
     {
         const TWTreeTranslation translation;
         TreeTranslationState &t = g_treeTranslation;
@@ -797,13 +1003,7 @@ void restoreMovedBounds(const MovedParts &moved, const std::weak_ptr<TWMap> &map
         top->subtreeOrderMayHaveChanged();
         break;
     }
-    if (const std::shared_ptr<TWMap> m = map.lock()) {
-        const Size canvas = m->canvasSize();
-        NotificationCenter::defaultCenter().post(
-            TWMapBranch::RedrawInRectNotification, nullptr,
-            {{TWMapBranch::RectKey, QRectF(0, 0, canvas.width, canvas.height)},
-             {TWMapBranch::MapKey, QVariant::fromValue(NotificationObject(m))}});
-    }
+    redrawMap(map);
 }
 
 } // namespace
@@ -831,6 +1031,24 @@ TWTreeTranslation::~TWTreeTranslation()
     UndoManager *undo = std::exchange(t.undo, nullptr);
     t.lookedUp = false;
     MovedParts moved = std::exchange(t.moved, {});
+    if (std::shared_ptr<TWMapBranch> tree = std::exchange(t.tree, {})) {
+        quint64 &place = t.placeOf[tree.get()];
+        moved.placeBefore = t.treeFrom;
+        const std::optional<quint64> to = std::exchange(t.treeTo, std::nullopt);
+        moved.placeAfter = to ? *to : t.placeAfterSlide(t.treeFrom, t.treeDx, t.treeDy);
+        place = moved.placeAfter;
+        moved.tree = std::move(tree);
+        moved.treeDx = t.treeDx;
+        moved.treeDy = t.treeDy;
+        if (!moved.treeExtents) {
+            auto kept = std::make_shared<TreeExtents>();
+            for (MovedBounds &part : moved.parts)
+                if (!part.treeExtents.empty())
+                    kept->parts.push_back(std::move(part.treeExtents));
+            if (!kept->parts.empty())
+                moved.treeExtents = std::move(kept);
+        }
+    }
     // Extents are put back only by a step that holds one whole-tree move.
     if (std::exchange(t.mixedOffsets, false) || moved.count() != std::exchange(t.sealed, 0))
         moved.dropExtents();
@@ -851,18 +1069,47 @@ bool TWTreeTranslation::recordOldBounds(const std::shared_ptr<TWGraphic> &graphi
         if (TWMap *m = graphic->map())
             t.map = m->weak_from_this();
     }
+    // Slid with its tree before: the offset takes it back to where the
+    // translation found it.
+    if (t.tree && graphic->m_slidWithTreeIn == t.serial)
+        bounds = bounds.offsetBy(-t.treeDx, -t.treeDy);
     t.moved.last().bounds.emplace_back(graphic, bounds);
     return true;
 }
 
-void TWTreeTranslation::recordSlide(TWGraphic &graphic, Rect bounds)
+void TWTreeTranslation::recordSlide(TWGraphic &graphic, Rect bounds, Rect to)
 {
     TreeTranslationState &t = g_treeTranslation;
     if (!t_recordedHere)
         lookUpUndo(graphic);
-    if (t.undo && t.undo->isUndoRegistrationEnabled())
-        if (std::shared_ptr<TWGraphic> alive = graphic.weak_from_this().lock())
-            recordedHere().bounds.emplace_back(std::move(alive), bounds);
+    if (!t.undo || !t.undo->isUndoRegistrationEnabled())
+        return;
+    if (t.tree) {
+        // Moved by the tree's offset, and back by it exactly: the walk of
+        // the tree that undoes the slide takes it back.
+        if (sameBits(to, bounds.offsetBy(t.treeDx, t.treeDy)) &&
+            sameBits(to.offsetBy(-t.treeDx, -t.treeDy), bounds)) {
+            graphic.m_slidWithTreeIn = t.serial;
+            return;
+        }
+        if (graphic.m_slidWithTreeIn == t.serial)
+            bounds = bounds.offsetBy(-t.treeDx, -t.treeDy);
+    }
+    if (std::shared_ptr<TWGraphic> alive = graphic.weak_from_this().lock())
+        recordedHere().bounds.emplace_back(std::move(alive), bounds);
+}
+
+void TWTreeTranslation::slidesWholeTree(const std::shared_ptr<TWMapBranch> &top, float dx,
+                                        float dy)
+{
+    TreeTranslationState &t = g_treeTranslation;
+    if (m_outer || !top)
+        return;
+    t.tree = top;
+    t.treeDx = dx;
+    t.treeDy = dy;
+    t.treeFrom = t.placeOf[top.get()];
+    t.treeTo.reset();
 }
 
 void TWTreeTranslation::prepareToShare(TWGraphic &graphic)
@@ -909,7 +1156,9 @@ void TWTreeTranslation::recordKeptExtents(const TWGraphic &shape, const KeptExte
     if (!before.any() || !g_treeTranslation.active || g_treeTranslation.mixedOffsets)
         return;
     MovedBounds &here = recordedHere();
-    if (!here.bounds.empty() && here.bounds.back().first.get() == &shape)
+    if (g_treeTranslation.tree)
+        here.treeExtents.emplace_back(&shape, before);
+    else if (!here.bounds.empty() && here.bounds.back().first.get() == &shape)
         here.extents.emplace_back(here.bounds.size() - 1, before);
 }
 
@@ -920,7 +1169,8 @@ void TWTreeTranslation::add(Recorded &&recorded)
 
 void TWTreeTranslation::expectMoves(size_t count)
 {
-    if (g_treeTranslation.active) {
+    // A slid tree's record names only the few graphics that need it.
+    if (g_treeTranslation.active && !g_treeTranslation.tree) {
         MovedBounds &last = g_treeTranslation.moved.last();
         last.bounds.reserve(last.bounds.size() + count);
     }

@@ -646,5 +646,10 @@ private:
     int m_cornerMode = 0;
     qint8 m_animationStep = 0;
     Flags m_flags;
+    // The serial of the whole-tree slide that last moved the graphic by its
+    // offset exactly, leaving the move back to a walk of the tree.
+    quint32 m_slidWithTreeIn = 0;
     std::unique_ptr<Extra> m_extra;
+
+    friend class TWTreeTranslation;
 };

@@ -10,6 +10,7 @@
 class TWGraphic;
 class TWLinkLine;
 class TWMap;
+class TWMapBranch;
 
 // While one lives, the graphics whose bounds change belong to a whole tree
 // that moves by one offset: a branch's connection is not fitted as its shape
@@ -34,9 +35,18 @@ public:
     // step; false when it must register its own (no translation, or
     // another undo manager).
     static bool recordOldBounds(const std::shared_ptr<TWGraphic> &graphic, Rect bounds);
-    // The same for a graphic sliding with the tree, whose undo manager is
-    // the one of every other graphic in it.
-    static void recordSlide(TWGraphic &graphic, Rect bounds);
+    // The same for a graphic sliding with the tree from `bounds` to `to`,
+    // whose undo manager is the one of every other graphic in it.
+    static void recordSlide(TWGraphic &graphic, Rect bounds, Rect to);
+    // The translation's one move is of the whole tree below `top` by this
+    // offset, starting now: its undo step keeps the offset, only the
+    // graphics that the offset taken back would not put back bit for bit,
+    // and the branches' kept extents as plain values, and walks the tree.
+    // It holds no graphic it need not. The step finding the tree slid where
+    // it would put it, by the same offset from the same place (something
+    // replayed before it in the same step set off that slide), leaves it
+    // there. Ignored by a translation inside another one.
+    void slidesWholeTree(const std::shared_ptr<TWMapBranch> &top, float dx, float dy);
     // Room for that many recorded moves, asked for once.
     static void expectMoves(size_t count);
 
@@ -68,6 +78,9 @@ public:
         // By the index of a branch's shape in bounds, the extents its
         // branch kept before the move.
         std::vector<std::pair<size_t, KeptExtents>> extents;
+        // In a whole-tree slide, by the branch's shape (a key, never
+        // followed), the extents its branch kept before the move.
+        std::vector<std::pair<const TWGraphic *, KeptExtents>> treeExtents;
     };
     // A whole-tree move shifts kept extents by this offset, from its first
     // slide to keptExtentsShifted(); a step holding other moves keeps none.

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
+#include <functional>
 #include <limits>
 #include <functional>
 #include <memory>
@@ -733,6 +734,14 @@ public:
     // Every order in the subtree may no longer hold (the side of the root
     // it hangs on, or the map's ordering, changed; or it is new here).
     void subtreeOrderMayHaveChanged();
+    // Every branch of the subtree, this one first, parents before children.
+    std::vector<TWMapBranch *> branchesOfTree();
+    // The graphics that slide with the branch, in the order a slide of the
+    // whole tree moves them.
+    void forEachSlidingGraphic(const std::function<void(TWGraphic &)> &visit) const;
+    // Asks for what a walk over the branches reads, a few branches ahead of
+    // the one at `at`.
+    static void prefetchAhead(const std::vector<TWMapBranch *> &tree, size_t at, size_t to);
     // The main graphic went from `before` to `now` (not with its whole tree,
     // which keeps the orders inside it).
     void shapeMoved(Rect before, Rect now);

@@ -84,6 +84,38 @@ void TWMapBranch::collectTree(std::vector<TWMapBranch *> &tree)
         child->collectTree(tree);
 }
 
+std::vector<TWMapBranch *> TWMapBranch::branchesOfTree()
+{
+    // A deep tree is walked without deep recursion.
+    std::vector<TWMapBranch *> tree, pending{this};
+    while (!pending.empty()) {
+        TWMapBranch *branch = pending.back();
+        pending.pop_back();
+        tree.push_back(branch);
+        for (auto child = branch->m_children.crbegin(); child != branch->m_children.crend();
+             ++child)
+            pending.push_back(child->get());
+    }
+    return tree;
+}
+
+void TWMapBranch::forEachSlidingGraphic(const std::function<void(TWGraphic &)> &visit) const
+{
+    if (m_settings && m_settings->enclosedImage)
+        visit(*m_settings->enclosedImage);
+    for (const std::shared_ptr<TWGraphic> &linked : std::as_const(m_linkedGraphics))
+        visit(*linked);
+    if (m_enclosedTextArea)
+        visit(*m_enclosedTextArea);
+    for (const std::shared_ptr<TWEnclosedGraphic> &record : std::as_const(m_otherEnclosedGraphics))
+        if (record->graphic())
+            visit(*record->graphic());
+    if (m_mainGraphic)
+        visit(*m_mainGraphic);
+    if (m_connectionGraphic)
+        visit(*m_connectionGraphic);
+}
+
 void TWMapBranch::prefetchForMove() const
 {
     __builtin_prefetch(&m_mainGraphic);
@@ -173,18 +205,23 @@ void TWMapBranch::slideTreePartBy(const std::vector<TWMapBranch *> &tree, size_t
 {
     // A walk over the heap: each branch, then what it points at, then its
     // graphics are asked for a few branches ahead.
+    for (size_t i = from; i < to; ++i) {
+        prefetchAhead(tree, i, to);
+        tree[i]->slideGraphicsBy(dx, dy, left, shared);
+    }
+}
+
+void TWMapBranch::prefetchAhead(const std::vector<TWMapBranch *> &tree, size_t at, size_t to)
+{
     constexpr size_t BranchesAhead = 24;
     constexpr size_t RecordsAhead = 16;
     constexpr size_t GraphicsAhead = 8;
-    for (size_t i = from; i < to; ++i) {
-        if (i + BranchesAhead < to)
-            tree[i + BranchesAhead]->prefetchForMove();
-        if (i + RecordsAhead < to)
-            tree[i + RecordsAhead]->prefetchRecordsForMove();
-        if (i + GraphicsAhead < to)
-            tree[i + GraphicsAhead]->prefetchGraphicsForMove();
-        tree[i]->slideGraphicsBy(dx, dy, left, shared);
-    }
+    if (at + BranchesAhead < to)
+        tree[at + BranchesAhead]->prefetchForMove();
+    if (at + RecordsAhead < to)
+        tree[at + RecordsAhead]->prefetchRecordsForMove();
+    if (at + GraphicsAhead < to)
+        tree[at + GraphicsAhead]->prefetchGraphicsForMove();
 }
 
 size_t TWMapBranch::setMoveSharedFromWidth(size_t subtrees)
@@ -219,7 +256,8 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
                              ? 1
                              : std::min(cores, frontier.size());
     {
-        const TWTreeTranslation translation;
+        TWTreeTranslation translation;
+        translation.slidesWholeTree(shared_from_this(), dx, dy);
         TWTreeTranslation::shiftsKeptExtentsBy(dx, dy);
         std::vector<SlideLeftovers> left(std::max<size_t>(parts, 1));
         if (parts <= 1) {
@@ -255,8 +293,14 @@ void TWMapBranch::slideWholeTreeBy(float dx, float dy)
             }
         }
         for (const SlideLeftovers &part : left)
-            for (TWConnectionGraphic *connection : part.unplaced)
+            for (TWConnectionGraphic *connection : part.unplaced) {
+                const Rect before = connection->bounds();
                 connection->fitAfterSlideBy(dx, dy);
+                // One with nothing to fit to stays: the undo is told, or it
+                // would move it back by the offset.
+                if (connection->bounds() == before)
+                    TWTreeTranslation::recordSlide(*connection, before, before);
+            }
         TWTreeTranslation::keptExtentsShifted();
     }
     // The tree keeps its orders but for near ties that the offset, in

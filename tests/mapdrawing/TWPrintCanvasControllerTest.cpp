@@ -1,7 +1,9 @@
 #include "PrintTestSupport.h"
 #include "graphics/TWFlexiBranch.h"
 
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 using namespace PrintTest;
@@ -483,6 +485,16 @@ TEST_F(PrintCanvasControllerTest, MovingOntoTheCanvasKeepsEveryBranchWhereItWas)
         QList<Rect> before;
         for (const auto &b : map->allBranches())
             before << b->mainGraphic()->bounds();
+        // Every graphic's bounds, to the bit.
+        const auto bitsOfAll = [&] {
+            std::vector<std::array<quint32, 4>> all;
+            for (const std::shared_ptr<TWGraphic> &g : map->allGraphics()) {
+                const Rect r = g->bounds();
+                std::memcpy(all.emplace_back().data(), &r, sizeof r);
+            }
+            return all;
+        };
+        const auto bitsBefore = bitsOfAll();
         TWPrintCanvasController controller(&printDocument);
         controller.updateCanvasSizeForMap(map.get());
         const Rect after = drawing();
@@ -501,6 +513,15 @@ TEST_F(PrintCanvasControllerTest, MovingOntoTheCanvasKeepsEveryBranchWhereItWas)
                 << i;
         // Nothing is moved again.
         EXPECT_EQ(controller.removeUnusedAreaFromMap(map.get()), Point());
+        // The move undone and redone puts every graphic back exactly, those
+        // at the range's edge and those the offset back would miss included.
+        settle();
+        const auto bitsMoved = bitsOfAll();
+        ASSERT_EQ(undo->undoStepCount(), 1);
+        undo->undo();
+        EXPECT_EQ(bitsOfAll(), bitsBefore);
+        undo->redo();
+        EXPECT_EQ(bitsOfAll(), bitsMoved);
     }
 }
 
