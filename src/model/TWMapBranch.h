@@ -15,7 +15,6 @@
 #include <QVariantMap>
 #include <functional>
 #include <limits>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
