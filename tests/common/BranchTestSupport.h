@@ -19,10 +19,26 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 namespace BranchTest {
+
+// Every graphic's bounds as their bits, in the map's order: what undo and
+// redo of a move must give back exactly.
+using BoundsBits = std::array<quint32, 4>;
+inline std::vector<BoundsBits> boundsBitsOfAll(const TWMap &map)
+{
+    std::vector<BoundsBits> all;
+    for (const std::shared_ptr<TWGraphic> &g : map.allGraphics()) {
+        const Rect r = g->bounds();
+        static_assert(sizeof(BoundsBits) == sizeof r);
+        std::memcpy(all.emplace_back().data(), &r, sizeof r);
+    }
+    return all;
+}
 
 // The text of a branch, or "?" for one without a text area.
 inline QString nameOf(const TWMapBranch &branch)

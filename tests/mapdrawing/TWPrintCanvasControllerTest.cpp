@@ -1,9 +1,7 @@
 #include "PrintTestSupport.h"
 #include "graphics/TWFlexiBranch.h"
 
-#include <array>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 using namespace PrintTest;
@@ -485,15 +483,7 @@ TEST_F(PrintCanvasControllerTest, MovingOntoTheCanvasKeepsEveryBranchWhereItWas)
         QList<Rect> before;
         for (const auto &b : map->allBranches())
             before << b->mainGraphic()->bounds();
-        // Every graphic's bounds, to the bit.
-        const auto bitsOfAll = [&] {
-            std::vector<std::array<quint32, 4>> all;
-            for (const std::shared_ptr<TWGraphic> &g : map->allGraphics()) {
-                const Rect r = g->bounds();
-                std::memcpy(all.emplace_back().data(), &r, sizeof r);
-            }
-            return all;
-        };
+        const auto bitsOfAll = [&] { return BranchTest::boundsBitsOfAll(*map); };
         const auto bitsBefore = bitsOfAll();
         TWPrintCanvasController controller(&printDocument);
         controller.updateCanvasSizeForMap(map.get());

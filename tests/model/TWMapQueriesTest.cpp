@@ -4,8 +4,6 @@
 #include "graphics/TWMapUtilities.h"
 #include "model/TWMapDrawingServices.h"
 
-#include <array>
-#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -324,17 +322,8 @@ TEST_F(TWMapQueriesTest, WholeTreeMovesComeBackBitForBit)
     loose->setBounds(Rect(10.1f, 20.3f, 30, 40));
     e->setConnectionGraphic(loose);
     settle();
-    using Bits = std::array<quint32, 4>;
-    const auto bitsOfAll = [&] {
-        std::vector<Bits> all;
-        for (const std::shared_ptr<TWGraphic> &g : map->allGraphics()) {
-            const Rect r = g->bounds();
-            Bits bits;
-            std::memcpy(bits.data(), &r, sizeof bits);
-            all.push_back(bits);
-        }
-        return all;
-    };
+    using Bits = BranchTest::BoundsBits;
+    const auto bitsOfAll = [&] { return BranchTest::boundsBitsOfAll(*map); };
     // The offsets taken back do not give every coordinate back.
     const auto inexactUnder = [&](Point by) {
         int inexact = 0;
@@ -395,14 +384,7 @@ TEST_F(TWMapQueriesTest, ASlideSetOffAgainByItsStepsReplayIsNotMadeTwice)
             if (left < 0)
                 root->moveBranchBy(0.1f - left, 0, true);
         });
-    const auto bitsOfAll = [&] {
-        std::vector<std::array<quint32, 4>> all;
-        for (const std::shared_ptr<TWGraphic> &g : map->allGraphics()) {
-            const Rect r = g->bounds();
-            std::memcpy(all.emplace_back().data(), &r, sizeof r);
-        }
-        return all;
-    };
+    const auto bitsOfAll = [&] { return BranchTest::boundsBitsOfAll(*map); };
     const auto before = bitsOfAll();
     map->setBranchHideLevel(b->getThisBranchLevel());
     settle();
