@@ -79,15 +79,8 @@ bool TWMapBranch::isAboveParent() const
 
 void TWMapBranch::collectTree(std::vector<TWMapBranch *> &tree)
 {
-    tree.push_back(this);
-    for (const std::shared_ptr<TWMapBranch> &child : std::as_const(m_children))
-        child->collectTree(tree);
-}
-
-std::vector<TWMapBranch *> TWMapBranch::branchesOfTree()
-{
     // A deep tree is walked without deep recursion.
-    std::vector<TWMapBranch *> tree, pending{this};
+    std::vector<TWMapBranch *> pending{this};
     while (!pending.empty()) {
         TWMapBranch *branch = pending.back();
         pending.pop_back();
@@ -96,6 +89,12 @@ std::vector<TWMapBranch *> TWMapBranch::branchesOfTree()
              ++child)
             pending.push_back(child->get());
     }
+}
+
+std::vector<TWMapBranch *> TWMapBranch::branchesOfTree()
+{
+    std::vector<TWMapBranch *> tree;
+    collectTree(tree);
     return tree;
 }
 
