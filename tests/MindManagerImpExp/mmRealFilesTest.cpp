@@ -375,9 +375,8 @@ protected:
     }
 };
 
-// Without the folder the run says what it leaves out, and fails unless
-// THINKWEB_REAL_FILES_OPTIONAL is set: a run that passes without them has
-// not read a single file another program wrote.
+// Without the folder the run says what it leaves out, and fails: a run that
+// passes without them has not read a single file another program wrote.
 TEST_F(ImportFixture, RealFilesAreAtHand)
 {
     const int notRun = int(std::size(ExpectedRealFiles)) * CasesPerRealFile + NamedRealFileCases;
@@ -385,9 +384,7 @@ TEST_F(ImportFixture, RealFilesAreAtHand)
         const std::string why =
             "the real files folder " + QDir::cleanPath(realFilesFolder()).toStdString() +
             " is missing or empty: " + std::to_string(notRun) + " real-file cases not run";
-        if (!qEnvironmentVariableIsEmpty("THINKWEB_REAL_FILES_OPTIONAL"))
-            GTEST_SKIP() << why;
-        FAIL() << why << " (set THINKWEB_REAL_FILES_OPTIONAL=1 to run without them)";
+        FAIL() << why;
     }
     // Every file the tests know is there; a new one is a case as well.
     for (const char *name : ExpectedRealFiles)

@@ -112,13 +112,12 @@ TEST_F(TWExportTextTest, EveryLabelComesOutOfThePdfAsText)
     }
 }
 
-// Maps written by other programs, kept beside the project.
+// Maps written by other programs, kept with the tests.
 TEST_F(TWExportTextTest, EveryLabelOfARealMapComesOutOfItsPdf)
 {
-    const QDir real(QStringLiteral(THINKWEB_TEST_DATA "/../../../shared/corpus/real/"));
+    const QDir real(QStringLiteral(THINKWEB_TEST_DATA "/real/"));
     const QStringList files = real.entryList({QStringLiteral("*.mmap")}, QDir::Files, QDir::Name);
-    if (files.isEmpty())
-        GTEST_SKIP() << "no real maps in " << real.path().toStdString();
+    ASSERT_FALSE(files.isEmpty()) << "no real maps in " << real.path().toStdString();
     for (const QString &file : files) {
         SCOPED_TRACE(file.toStdString());
         auto imported = TWMap::create(document.get());
