@@ -719,8 +719,8 @@ TEST_F(TWOutlineNumbersTest, EverySaveOfAnUnchangedDocumentWritesTheSameElements
 }
 
 // Showing numbers makes the labels in one undo step, and undo takes them
-// away; hiding them leaves them out of the next save. A document saved
-// with hidden labels keeps them, saying their numbers.
+// away; hiding them, or some levels of them, leaves them out of the next
+// save. A document saved with hidden labels keeps them, saying their numbers.
 TEST_F(TWOutlineNumbersTest, NumberLabelsFollowTheShowSetting)
 {
     MadeDocument made(undo);
@@ -740,6 +740,12 @@ TEST_F(TWOutlineNumbersTest, NumberLabelsFollowTheShowSetting)
     undo->undo();
     EXPECT_EQ(numberLabelsOf(*made.map), QStringList());
     undo->redo();
+    EXPECT_EQ(numberLabelsOf(*made.map), shownLabels);
+    // Numbers shown down to the first level only: the deeper label goes.
+    made.map->setOutlineNumbersToLevel(1);
+    undo->closeEventGroup();
+    EXPECT_EQ(numberLabelsOf(*made.map), QStringList({"a=1", "b=2"}));
+    undo->undo();
     EXPECT_EQ(numberLabelsOf(*made.map), shownLabels);
 
     made.map->setShowOutlineNumbers(false);
