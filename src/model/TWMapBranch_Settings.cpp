@@ -483,9 +483,9 @@ bool TWMapBranch::assignOutlineNumber(const QString &number, QString *old)
             materializeOutlineNumberLabel();
         return false;
     }
-    // Only the text of a hidden label waits: whether the label is there
-    // follows the number at once, so that indices into the enclosed
-    // graphics never shift later. A number that had a label still has it.
+    // The text of a hidden label waits; a label is made only where the
+    // number is shown (a hidden one read with the document stays). A number
+    // that had a label still has it.
     const bool labelStays = !number.isEmpty() && !m_outlineNumber.isEmpty();
     if (labelStays)
         passNumberLabelSizeOn();
@@ -518,6 +518,12 @@ void TWMapBranch::materializeOutlineNumberLabel()
     takeUpHandedDownNumber();
     if (!m_outlineNumberLabelPending)
         return;
+    int index = -1;
+    const std::shared_ptr<TWEnclosedGraphic> record = outlineNumberLabel(&index);
+    // A number not shown gets no label, neither in the map nor in the file:
+    // it is made when the number is shown.
+    if (!record && !m_outlineNumber.isEmpty() && !showsOutlineNumberLabel())
+        return;
     m_outlineNumberLabelPending = false;
     UndoManager *undo = undoManager();
     if (undo)
@@ -528,8 +534,6 @@ void TWMapBranch::materializeOutlineNumberLabel()
     });
     const QString &number = m_outlineNumber;
     const float oldWidth = totalWidthToAllowForOtherEnclosedGraphics();
-    int index = -1;
-    const std::shared_ptr<TWEnclosedGraphic> record = outlineNumberLabel(&index);
     if (number.isEmpty()) {
         if (record) {
             removeObjectFromOtherEnclosedGraphicsAtIndex(index);

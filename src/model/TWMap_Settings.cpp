@@ -1,4 +1,5 @@
 #include "graphics/TWConnectionGraphic.h"
+#include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapDrawingServices.h"
@@ -410,24 +411,55 @@ void forgetSubtreeDrawingExtents(const TWMap &map)
         branch->invalidateSubtreeDrawingExtent();
 }
 
+// A number label exists only where its number is shown: one no longer
+// shown goes, and its number keeps waiting to be shown again.
+void dropNumberLabel(TWMapBranch &branch)
+{
+    const QString number = branch.outlineNumber();
+    if (number.isEmpty())
+        return;
+    for (int i = 0; i < branch.countOfOtherEnclosedGraphics(); ++i)
+        if (branch.objectInOtherEnclosedGraphicsAtIndex(i)->name() ==
+            TWMapBranch::OutlineNumberKey) {
+            // Without a number the label goes; given back, it waits unmade.
+            branch.assignOutlineNumber(QString());
+            branch.assignOutlineNumber(number);
+            return;
+        }
+}
+
 // Outline numbers take room beside a branch's other enclosed graphics: the
 // branches move those from the width they allowed before the change.
+// Labels are made where numbers come to be shown and taken away where they
+// no longer are, so that the next save writes only the labels shown.
 template <class Change> void changeOutlineNumbering(TWMap &map, Change &&change)
 {
-    QList<std::pair<std::shared_ptr<TWMapBranch>, float>> widths;
+    struct Before
+    {
+        std::shared_ptr<TWMapBranch> branch;
+        float width;
+        bool shown;
+    };
+    QList<Before> before;
     if (map.root()) {
         TWMap::BranchList branches;
         map.root()->allDescendantsIntoArray(branches, true);
         for (const std::shared_ptr<TWMapBranch> &branch : std::as_const(branches))
-            widths.append({branch, branch->totalWidthToAllowForOtherEnclosedGraphics()});
+            before.append({branch, branch->totalWidthToAllowForOtherEnclosedGraphics(),
+                           branch->showsOutlineNumberLabel()});
     }
     change();
-    for (const auto &[branch, width] : std::as_const(widths))
-        if (branch->outlineNumberLabelPending() && branch->showsOutlineNumberLabel())
-            branch->materializeOutlineNumberLabel();
+    for (const auto &[branch, width, shown] : std::as_const(before)) {
+        if (branch->showsOutlineNumberLabel()) {
+            if (branch->outlineNumberLabelPending())
+                branch->materializeOutlineNumberLabel();
+        } else if (shown) {
+            dropNumberLabel(*branch);
+        }
+    }
     forgetSubtreeDrawingExtents(map);
     map.setOutlineNumbersNeedUpdating(true);
-    for (const auto &[branch, width] : std::as_const(widths))
+    for (const auto &[branch, width, shown] : std::as_const(before))
         map.layoutServices().repositionOtherEnclosedGraphicsFromOldWidth(*branch, width);
 }
 } // namespace

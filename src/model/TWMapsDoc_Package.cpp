@@ -83,10 +83,12 @@ int TWMapsDoc::saveToFile(const QString &path)
             undo->disableUndoRegistration();
         for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps)) {
             // A map not yet numbered (made or imported before any window
-            // showed it) gets the number labels opening it will give, so that
-            // a second save writes what the first wrote. Its branches keep
-            // their order: the window re-sorts them when it shows the map.
-            if (map->outlineNumbersNeedUpdating())
+            // showed it) gets the numbers opening it will give; one showing
+            // its numbers is numbered whatever branches came without one, as
+            // the labels written are those of the numbers shown. A second
+            // save then writes what the first wrote. The branches keep their
+            // order: the window re-sorts them when it shows the map.
+            if (map->outlineNumbersNeedUpdating() || map->showOutlineNumbers())
                 map->layoutServices().recalculateOutlineNumbers(*map);
             map->preparePreviewInFileCache();
         }

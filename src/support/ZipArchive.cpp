@@ -73,20 +73,30 @@ std::optional<Extent> locate(FILE *file, qint64 fileSize, int maximumMembers, QS
     };
     if (fileSize < EndSize)
         return refuse(QStringLiteral("not a zip archive"));
-    // The end record is the last of its signature that a comment of its
-    // stated length fits behind.
+    // The end record is the last of its signature whose comment of the
+    // stated length ends the file; failing that (data after the archive),
+    // the last that a comment of its stated length fits behind. A comment
+    // may hold the signature itself.
     const qint64 tailSize = std::min<qint64>(fileSize, EndSize + 0xffff);
     QByteArray tail;
     if (!readAt(file, fileSize - tailSize, tailSize, tail))
         return refuse(QStringLiteral("the file cannot be read"));
     qint64 endAt = -1;
+    qint64 fitting = -1;
     for (qint64 i = tailSize - EndSize; i >= 0; --i) {
         const char *p = tail.constData() + i;
-        if (u32(p) == EndSignature && i + EndSize + u16(p + 20) <= tailSize) {
+        if (u32(p) != EndSignature)
+            continue;
+        const qint64 reach = i + EndSize + u16(p + 20);
+        if (reach == tailSize) {
             endAt = i;
             break;
         }
+        if (reach < tailSize && fitting < 0)
+            fitting = i;
     }
+    if (endAt < 0)
+        endAt = fitting;
     if (endAt < 0)
         return refuse(QStringLiteral("not a zip archive"));
     const char *end = tail.constData() + endAt;

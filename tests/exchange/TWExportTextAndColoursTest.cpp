@@ -214,11 +214,11 @@ QImage whiteWithRainbow()
     return image;
 }
 
-// A picture of exactly 200 colours.
-QImage twoHundredColours()
+// A picture of exactly `count` colours (at most 256).
+QImage exactColours(int count)
 {
-    QImage image(200, 20, QImage::Format_RGB32);
-    for (int x = 0; x < 200; ++x)
+    QImage image(count, 20, QImage::Format_RGB32);
+    for (int x = 0; x < count; ++x)
         for (int y = 0; y < 20; ++y)
             image.setPixel(x, y, qRgb(x, 255 - x, (x * 7) % 256));
     return image;
@@ -237,7 +237,8 @@ TEST_F(TWExportTextTest, GifKeepsFlatColoursFlat)
     } cases[] = {
         {"the map on white", flat(controller.imageRepForMap(*map)), false},
         {"a rainbow on white", whiteWithRainbow(), false},
-        {"200 colours", twoHundredColours(), true},
+        {"200 colours", exactColours(200), true},
+        {"as many colours as a GIF holds", exactColours(256), true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -257,6 +258,17 @@ TEST_F(TWExportTextTest, GifKeepsFlatColoursFlat)
         if (c.exact)
             EXPECT_EQ(changed, 0);
         EXPECT_LT(difference / (back.width() * back.height()), 2.0);
+    }
+    // A picture of no more colours than a GIF holds is its own palette, in
+    // the order of use, then of value (all are used alike here).
+    for (const int count : {200, 256}) {
+        SCOPED_TRACE(count);
+        const QImage picture = exactColours(count);
+        QList<QRgb> colours;
+        for (int x = 0; x < count; ++x)
+            colours << (picture.pixel(x, 0) | 0xff000000u);
+        std::sort(colours.begin(), colours.end());
+        EXPECT_EQ(TWGifPalette::toIndexed8(picture).colorTable(), colours);
     }
     // At most 256 colours whatever the picture holds.
     const QImage indexed = TWGifPalette::toIndexed8(whiteWithRainbow());

@@ -152,6 +152,11 @@ TEST_F(TWConnectionTest, SettingsRoundTripWithIntegerEndsAndExactYes)
     EXPECT_FALSE(std::dynamic_pointer_cast<TWChildConnection>(read(lower, b.get()))->childFilled());
     c->setLabel(AttributedString());
     EXPECT_FALSE(write(*c).contains("<label>"));
+    // One character is a label.
+    c->setLabel(AttributedString(QStringLiteral("x")));
+    back = std::dynamic_pointer_cast<TWChildConnection>(read(write(*c), b.get()));
+    ASSERT_TRUE(back && back->label());
+    EXPECT_EQ(back->label()->string(), "x");
 }
 
 TEST_F(TWConnectionTest, SettersUndoAndIgnoreEqualValues)

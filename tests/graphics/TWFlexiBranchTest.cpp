@@ -51,6 +51,46 @@ TEST_F(TWFlexiBranchTest, DefaultPointsLieOnTheBottomEdge)
     EXPECT_EQ(path->currentPoint(), Point(300, 130));
 }
 
+// Main branches that are flexi lines are ordered by their end nearer the
+// root: moving that end alone reorders them, on either side of the root.
+TEST_F(TWFlexiBranchTest, MovingTheEndNearerTheRootReordersMainBranches)
+{
+    flexiBranch->remove();
+    const struct
+    {
+        const char *what;
+        float x;
+        Point (TWFlexiBranch::*end)() const;
+        void (TWFlexiBranch::*setEnd)(Point);
+    } cases[] = {
+        {"left of the root: the right end", 0, &TWFlexiBranch::rightPoint,
+         &TWFlexiBranch::setRightPoint},
+        {"right of the root: the left end", 500, &TWFlexiBranch::leftPoint,
+         &TWFlexiBranch::setLeftPoint},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto line = [&](float y) {
+            auto branch = TWMapBranch::createWithGraphic(
+                TWGraphic::make<TWFlexiBranch>(Rect(c.x, y, 200, 30)), root.get(), map.get());
+            std::static_pointer_cast<TWFlexiBranch>(branch->mainGraphic())->initializePoints();
+            return branch;
+        };
+        const auto upper = line(100), lower = line(200);
+        root->reSortChildrenByPositionRecursively(true);
+        settle();
+        const TWMapBranch::BranchList before = root->children();
+        auto &shape = static_cast<TWFlexiBranch &>(*upper->mainGraphic());
+        const Point end = (shape.*c.end)();
+        (shape.*c.setEnd)(Point(end.x, end.y + 200));
+        root->reSortChildrenByPositionRecursively(true);
+        EXPECT_EQ(root->children(), (TWMapBranch::BranchList{before.at(1), before.at(0)}));
+        upper->remove();
+        lower->remove();
+        settle();
+    }
+}
+
 TEST_F(TWFlexiBranchTest, AMoveCarriesPointsAndCharacters)
 {
     auto label = flexiBranch->enclosedTextArea();

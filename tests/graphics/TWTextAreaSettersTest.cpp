@@ -221,6 +221,36 @@ TEST_F(TWTextAreaSettersTest, AttributesOnAFreeTextNeitherResizeNorName)
     EXPECT_GT(b->enclosedTextArea()->bounds().height(), height + 20);
 }
 
+// New attributes for the whole text replace what each part had, a colour
+// included; a link keeps its address and its own colour and underline.
+TEST_F(TWTextAreaSettersTest, NewAttributesReplaceAllButWhatMakesALink)
+{
+    auto b = labelled(2);
+    const QVariant red = QVariant::fromValue(Color::colorWithCalibratedRed(1, 0, 0, 1));
+    const QVariant blue = QVariant::fromValue(Color::colorWithCalibratedRed(0, 0, 1, 1));
+    const QVariant green = QVariant::fromValue(Color::colorWithCalibratedRed(0, 1, 0, 1));
+    AttributedString text = textIn("plain link", 12);
+    text.addAttribute(NSForegroundColorAttributeName, red, {0, 6});
+    text.addAttributes({{NSLinkAttributeName, QStringLiteral("https://example.org/")},
+                        {NSForegroundColorAttributeName, blue},
+                        {NSUnderlineStyleAttributeName, 1}},
+                       {6, 4});
+    b->enclosedTextArea()->setText(text);
+    const Font font(fontName, 20);
+    b->enclosedTextArea()->setStringAttributes(
+        {{NSFontAttributeName, QVariant::fromValue(font)}, {NSForegroundColorAttributeName, green}});
+    const AttributedString &now = b->enclosedTextArea()->text();
+    const TextAttributes plain = now.attributesAtIndex(2);
+    EXPECT_EQ(plain.value(NSForegroundColorAttributeName), green);
+    EXPECT_FALSE(plain.contains(NSLinkAttributeName));
+    const TextAttributes link = now.attributesAtIndex(8);
+    EXPECT_EQ(link.value(NSLinkAttributeName), QStringLiteral("https://example.org/"));
+    EXPECT_EQ(link.value(NSForegroundColorAttributeName), blue);
+    EXPECT_EQ(link.value(NSUnderlineStyleAttributeName), 1);
+    for (const TextAttributes &part : {plain, link})
+        EXPECT_EQ(part.value(NSFontAttributeName).value<Font>(), font);
+}
+
 TEST_F(TWTextAreaSettersTest, ALabelReadWithAWindowsFontIsRefittedAfterLoading)
 {
     map->setLayoutServices(std::make_shared<TWMapLayoutServices>());

@@ -244,4 +244,44 @@ TEST_F(DamagedDocumentsTest, WhatCannotBeReadIsReplacedOrLeftOutAndTheRestReadsB
     }
 }
 
+// A shape that cannot be read stands where it was stored, or, stored with
+// no usable place (out of range, not a number, no width or no height),
+// around its label.
+TEST_F(DamagedDocumentsTest, AShapeThatCannotBeReadStandsWhereItWasOrAroundItsLabel)
+{
+    const QByteArray stored =
+        "<class>TWHexagon</class><bounds><x>200</x><y>100</y><width>100</width><height>40</height>";
+    const Rect label(205, 110, 90, 20);
+    const struct
+    {
+        const char *what;
+        QByteArray bounds;
+        bool placed;
+    } cases[] = {
+        {"a usable place", "<x>200</x><y>100</y><width>100</width><height>40</height>", true},
+        {"far beyond the canvas", "<x>20000</x><y>100</y><width>100</width><height>40</height>",
+         false},
+        {"not a number", "<x>200</x><y>nan</y><width>100</width><height>40</height>", false},
+        {"too wide", "<x>200</x><y>100</y><width>1e6</width><height>40</height>", false},
+        {"no width", "<x>200</x><y>100</y><width>0</width><height>40</height>", false},
+        {"no height", "<x>200</x><y>100</y><width>100</width><height>0</height>", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QByteArray contents = damagedContents("unknown-child-shape.xml");
+        ASSERT_TRUE(contents.contains(stored));
+        contents.replace(stored, "<class>TWHexagon</class><bounds>" + c.bounds);
+        ASSERT_TRUE(package("placed.tweb", contents));
+        const Read read = this->read("placed.tweb", true);
+        ASSERT_TRUE(read.document);
+        const Rect shape = branchNumbered(*read.document->maps().at(0), 3)->mainGraphic()->bounds();
+        if (c.placed) {
+            EXPECT_EQ(shape, Rect(200, 100, 100, 40));
+        } else {
+            EXPECT_TRUE(shape.contains(label)) << shape.toString().toStdString();
+            EXPECT_LT(shape.width(), 200);
+        }
+    }
+}
+
 } // namespace

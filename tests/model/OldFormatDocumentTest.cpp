@@ -491,3 +491,45 @@ TEST_F(OldFormatTest, EveryBranchOpenedIsSavedSoThatItReadsBack)
             << warnings.lines().join('\n').toStdString();
     }
 }
+
+// A shape of an unknown kind stands where it was stored or, stored with no
+// width or no height, around its label.
+TEST_F(OldFormatTest, AShapeThatCannotBeReadStandsWhereItWasOrAroundItsLabel)
+{
+    const Rect label(305, 55, 50, 15);
+    const struct
+    {
+        const char *what;
+        QString bounds;
+        bool placed;
+    } cases[] = {
+        {"a usable place", rect(300, 50, 60, 30), true},
+        {"no width", rect(300, 50, 0, 30), false},
+        {"no height", rect(300, 50, 60, 0), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QVariantMap odd =
+            branch(graphic("TWHexagon", c.bounds), "Odd",
+                   {{"nodeHash", "2"},
+                    {"enclosedTextArea", textArea("Odd", rect(label.x(), label.y(),
+                                                              label.width(), label.height()))}});
+        const QVariantMap root = branch(graphic("TWRectangle", rect(100, 200, 120, 40)), "Centre",
+                                        {{"nodeHash", "1"}, {"children", QVariantList{odd}}});
+        QString message;
+        WarningCapture quiet;
+        const auto document = TWFileIO::readDocumentFromFile(
+            write(QVariantMap{{"versionNumber", "3"}, {"rootNode", root}}), &message);
+        ASSERT_NE(document, nullptr) << message.toStdString();
+        keep.push_back(document);
+        const auto &children = document->currentMap()->root()->children();
+        ASSERT_EQ(children.size(), 1);
+        const Rect shape = children.first()->mainGraphic()->bounds();
+        if (c.placed) {
+            EXPECT_EQ(shape, Rect(300, 50, 60, 30));
+        } else {
+            EXPECT_TRUE(shape.contains(label)) << shape.toString().toStdString();
+            EXPECT_GT(shape.height(), 0);
+        }
+    }
+}

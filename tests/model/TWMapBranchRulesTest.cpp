@@ -44,6 +44,7 @@ TEST_F(TWMapBranchRulesTest, TextWidthIsTheOwnLimitThenTheMapsThenUnlimited)
 
 TEST_F(TWMapBranchRulesTest, RedoingAnOutlineNumberKeepsOneLabel)
 {
+    map->branchDisplaySettingsForUpdate().showOutlineNumbers = true;
     auto b = child(root, 100, "b");
     settle();
     b->setOutlineNumber("1");
@@ -63,8 +64,6 @@ TEST_F(TWMapBranchRulesTest, RedoingAnOutlineNumberKeepsOneLabel)
         undo->redo();
         EXPECT_EQ(b->outlineNumber(), "2");
         EXPECT_EQ(labelCount(*b), 1);
-        // The number is hidden: its label says it once brought up to date.
-        b->materializeOutlineNumberLabel();
         const auto label = std::dynamic_pointer_cast<TWTextArea>(
             b->objectInOtherEnclosedGraphicsAtIndex(0)->graphic());
         ASSERT_TRUE(label);

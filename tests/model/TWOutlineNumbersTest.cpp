@@ -1,12 +1,16 @@
 #include "BranchTestSupport.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWTextArea.h"
+#include "model/PackageArchive.h"
+#include "model/TWFileIO.h"
 #include "model/TWOutlineNumbering.h"
 #include "platform/NotificationCenter.h"
 #include "support/XMLElement.h"
 #include "support/XMLStreamWriter.h"
 
+#include <QFile>
 #include <QRegularExpression>
+#include <QXmlStreamReader>
 #include <functional>
 #include <map>
 #include <vector>
@@ -276,6 +280,7 @@ TEST_F(TWOutlineNumbersTest, TheMapRenumbersThroughItsServicesAfterSortingByPosi
 {
     // The plain services number the tree themselves.
     map->setLayoutServices(std::make_shared<TWMapLayoutServices>());
+    map->branchDisplaySettingsForUpdate().showOutlineNumbers = true;
     auto lower = child(root, 300, "lower");
     auto upper = child(root, 60, "upper");
     auto leaf = child(upper, 60, "leaf");
@@ -298,6 +303,7 @@ TEST_F(TWOutlineNumbersTest, NumberLabelsTakeTheirMeasuredSizeAndHiddenOnesMarkN
     map->setLayoutServices(std::make_shared<TWMapLayoutServices>());
     auto first = child(root, 60, "first");
     auto second = child(root, 300, "second");
+    map->branchDisplaySettingsForUpdate().showOutlineNumbers = true;
     map->recalculateOutlineNumbers();
     const auto labelOf = [](const std::shared_ptr<TWMapBranch> &b) -> std::shared_ptr<TWTextArea> {
         for (int i = 0; i < b->countOfOtherEnclosedGraphics(); ++i) {
@@ -337,7 +343,8 @@ TEST_F(TWOutlineNumbersTest, NumberLabelsTakeTheirMeasuredSizeAndHiddenOnesMarkN
     // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        map->setShowOutlineNumbers(c.shown);
+        // Hidden labels as a document read with them keeps them.
+        map->branchDisplaySettingsForUpdate().showOutlineNumbers = c.shown;
         marks.clear();
         // The same number in both labels: one of each padding.
         first->setOutlineNumber(c.number);
@@ -508,15 +515,19 @@ TEST_F(TWOutlineNumbersTest, NumbersHandedDownAreThoseOfAWholeRenumbering)
         undo->redo();
         settle();
         EXPECT_EQ(readAll(c.readOrder), read);
-        // Shown now, the labels say the numbers handed down.
+        // Shown now, labels are made saying the numbers handed down.
         map->setShowOutlineNumbers(true);
-        EXPECT_EQ(numbersAndLabels(*root), after);
+        QStringList shown = after;
+        shown.replaceInStrings(QRegularExpression("^([^=]*)=([^-\\[][^\\[]*)\\[\\]$"),
+                               "\\1=\\2[\\2]");
+        EXPECT_EQ(numbersAndLabels(*root), shown);
         undo->removeAllActions();
     }
 }
 
-// Numbers changed while hidden leave their labels to be brought up to date;
-// writing the branches, either way, writes each label with its number.
+// Numbers changed while hidden leave the labels a document was read with
+// to be brought up to date; writing the branches, either way, writes each
+// label with its number. A branch numbered while hidden has no label.
 TEST_F(TWOutlineNumbersTest, HiddenNumberLabelsAreWrittenWithTheirNumbers)
 {
     map->setLayoutServices(std::make_shared<TWMapLayoutServices>());
@@ -539,7 +550,10 @@ TEST_F(TWOutlineNumbersTest, HiddenNumberLabelsAreWrittenWithTheirNumbers)
     for (const auto &write : writers) {
         clearTree();
         buildTree();
+        // Labels made while shown, then hidden as a document read with them keeps them.
+        map->branchDisplaySettingsForUpdate().showOutlineNumbers = true;
         map->recalculateOutlineNumbers();
+        map->branchDisplaySettingsForUpdate().showOutlineNumbers = false;
         settle();
         // Every number after the new first branch changes while hidden.
         child(root, 10, "first");
@@ -551,7 +565,7 @@ TEST_F(TWOutlineNumbersTest, HiddenNumberLabelsAreWrittenWithTheirNumbers)
         TWMapBranch::BranchList all;
         root->buildBranchArray(all);
         for (const auto &b : all)
-            if (!b->outlineNumber().isEmpty())
+            if (!b->outlineNumber().isEmpty() && nameOf(*b) != "first")
                 expected << nameOf(*b) + "[" + b->outlineNumber() + "]";
 
         const QByteArray xml = write(*root);
@@ -569,6 +583,188 @@ TEST_F(TWOutlineNumbersTest, HiddenNumberLabelsAreWrittenWithTheirNumbers)
     }
 }
 
+
+// The number labels a tree holds, as "branch=label text".
+QStringList numberLabelsOf(const TWMap &map)
+{
+    QStringList labels;
+    TWMapBranch::BranchList all;
+    map.root()->buildBranchArray(all);
+    for (const auto &b : all)
+        for (int i = 0; i < b->countOfOtherEnclosedGraphics(); ++i)
+            if (const auto record = b->objectInOtherEnclosedGraphicsAtIndex(i);
+                record->name() == TWMapBranch::OutlineNumberKey) {
+                const auto text = std::dynamic_pointer_cast<TWTextArea>(record->graphic());
+                labels << nameOf(*b) + "=" + (text ? text->outlineString() : "?");
+            }
+    return labels;
+}
+
+// What a save of the document writes of its maps' branches: the names of
+// their elements, in order, and how many of them are number labels.
+struct Saved
+{
+    QStringList elements;
+    qsizetype labels = -1;
+};
+Saved save(TWMapsDoc &document, const QString &path)
+{
+    EXPECT_EQ(document.saveToFile(path), TWFileIO::SaveSucceeded);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::optional<PackageData> package = PackageArchive::read(file);
+    const QByteArray contents = package ? package->value(TWMapsDoc::ContentsPath) : QByteArray();
+    Saved saved;
+    saved.labels = contents.count("<name>outlineNumberKey</name>");
+    QXmlStreamReader reader(contents);
+    int inRoot = 0; // depth inside a map's root element
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement && (inRoot > 0 || reader.name() == u"root")) {
+            saved.elements << reader.name().toString();
+            ++inRoot;
+        } else if (token == QXmlStreamReader::EndElement && inRoot > 0) {
+            --inRoot;
+        }
+    }
+    EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    return saved;
+}
+
+// A document made through the model as the window's commands make one,
+// without a window ever numbering it.
+struct MadeDocument
+{
+    std::shared_ptr<TWMapsDoc> document = TWMapsDoc::create();
+    std::shared_ptr<TWMap> map;
+    explicit MadeDocument(const std::shared_ptr<UndoManager> &undo)
+    {
+        document->setUndoManager(undo);
+        map = TWMap::create(document.get());
+        document->addMap(map, true);
+    }
+    ~MadeDocument() { document->detach(); }
+    std::shared_ptr<TWMapBranch> add(const std::shared_ptr<TWMapBranch> &parent, const QString &name)
+    {
+        const auto branch = parent->addChildOfType(-1);
+        branch->enclosedTextArea()->setString(name);
+        return branch;
+    }
+};
+
+// Whatever made a document, its first save, a second save and the save of
+// the document read back write the same elements; number labels are
+// written only where numbers are shown.
+TEST_F(TWOutlineNumbersTest, EverySaveOfAnUnchangedDocumentWritesTheSameElements)
+{
+    // clang-format off
+    struct Case {
+        const char *what;
+        std::function<void(MadeDocument &)> make;
+    } cases[] = {
+        {"branches added through the model", [](MadeDocument &d) {
+             const auto a = d.add(d.map->root(), "a");
+             d.add(d.add(a, "a1"), "a11");
+             d.add(d.map->root(), "b");
+             d.add(a, "a2");
+         }},
+        {"the outline format set before the branches are added", [](MadeDocument &d) {
+             d.map->setOutlineFormatSettings({"Upper case roman", "Lower case alpha"});
+             const auto a = d.add(d.map->root(), "a");
+             d.add(a, "a1");
+             d.add(a, "a2");
+             d.add(d.map->root(), "b");
+         }},
+        {"a collapsed branch numbering its children afresh in its own format", [](MadeDocument &d) {
+             const auto a = d.add(d.map->root(), "a");
+             d.add(a, "a1");
+             a->setChildrenHidden(true);
+             a->setResetChildrenOutlineNumbers(true);
+             a->setChildrenOutlineNumberFormatOverride({"Upper case roman"});
+             const auto late = TWMapBranch::createWithGraphic(
+                 TWGraphic::createWithBounds(Rect(600, 300, 80, 30)), a.get(), d.map.get());
+             late->enclosedTextArea()->setString("a2");
+             d.add(d.map->root(), "b");
+         }},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        for (const bool shown : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (shown ? ", numbers shown" : ", numbers hidden"));
+            const QString first = tempDir.filePath("first.tweb");
+            const QString second = tempDir.filePath("second.tweb");
+            const QString reread = tempDir.filePath("reread.tweb");
+            Saved firstSave;
+            {
+                MadeDocument made(undo);
+                made.map->setShowOutlineNumbers(shown);
+                c.make(made);
+                firstSave = save(*made.document, first);
+                EXPECT_EQ(save(*made.document, second).elements, firstSave.elements);
+            }
+            int error = 0;
+            const auto read = TWMapsDoc::loadFromFile(first, false, &error);
+            ASSERT_TRUE(read) << error;
+            const Saved again = save(*read, reread);
+            read->detach();
+            EXPECT_EQ(again.elements, firstSave.elements);
+            EXPECT_EQ(again.labels, firstSave.labels);
+            // Each of the (at least four) branches below the root shows its number.
+            if (shown)
+                EXPECT_GE(firstSave.labels, 4);
+            else
+                EXPECT_EQ(firstSave.labels, 0);
+        }
+    }
+}
+
+// Showing numbers makes the labels in one undo step, and undo takes them
+// away; hiding them, or some levels of them, leaves them out of the next
+// save. A document saved with hidden labels keeps them, saying their numbers.
+TEST_F(TWOutlineNumbersTest, NumberLabelsFollowTheShowSetting)
+{
+    MadeDocument made(undo);
+    const auto a = made.add(made.map->root(), "a");
+    made.add(a, "a1");
+    made.add(made.map->root(), "b");
+    made.map->recalculateOutlineNumbers();
+    undo->closeEventGroup();
+    undo->removeAllActions();
+    const QStringList shownLabels{"a=1", "a1=1.1", "b=2"};
+    EXPECT_EQ(numberLabelsOf(*made.map), QStringList());
+
+    made.map->setShowOutlineNumbers(true);
+    undo->closeEventGroup();
+    EXPECT_EQ(numberLabelsOf(*made.map), shownLabels);
+    EXPECT_EQ(undo->undoStepCount(), 1);
+    undo->undo();
+    EXPECT_EQ(numberLabelsOf(*made.map), QStringList());
+    undo->redo();
+    EXPECT_EQ(numberLabelsOf(*made.map), shownLabels);
+    // Numbers shown down to the first level only: the deeper label goes.
+    made.map->setOutlineNumbersToLevel(1);
+    undo->closeEventGroup();
+    EXPECT_EQ(numberLabelsOf(*made.map), QStringList({"a=1", "b=2"}));
+    undo->undo();
+    EXPECT_EQ(numberLabelsOf(*made.map), shownLabels);
+
+    made.map->setShowOutlineNumbers(false);
+    undo->closeEventGroup();
+    EXPECT_EQ(save(*made.document, tempDir.filePath("hidden.tweb")).labels, 0);
+
+    // As an older save left them: labels made, then numbers hidden.
+    made.map->setShowOutlineNumbers(true);
+    made.map->branchDisplaySettingsForUpdate().showOutlineNumbers = false;
+    const QString older = tempDir.filePath("older.tweb");
+    EXPECT_EQ(save(*made.document, older).labels, 3);
+    int error = 0;
+    const auto read = TWMapsDoc::loadFromFile(older, false, &error);
+    ASSERT_TRUE(read) << error;
+    EXPECT_EQ(save(*read, tempDir.filePath("again.tweb")).labels, 3);
+    EXPECT_EQ(numberLabelsOf(*read->maps().first()), shownLabels);
+    read->detach();
+}
+
 } // namespace
 
 // A number passed on brings its label's size to the branch that takes it
@@ -577,6 +773,7 @@ TEST_F(TWOutlineNumbersTest, HiddenNumberLabelsAreWrittenWithTheirNumbers)
 TEST_F(TWOutlineNumbersTest, ANumberPassedOnBringsItsLabelsSize)
 {
     map->setLayoutServices(std::make_shared<TWMapLayoutServices>());
+    map->branchDisplaySettingsForUpdate().showOutlineNumbers = true;
     auto first = child(root, 60, "first");
     auto second = child(root, 300, "second");
     map->recalculateOutlineNumbers();

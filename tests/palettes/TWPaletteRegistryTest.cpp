@@ -402,6 +402,9 @@ TEST(TWNavigatorView, DrawsChangedPartsIntoItsThumbnail)
         {"a branch added", true, shape, false, Size(2000, 1000), true, false},
         {"a scroll", false, std::nullopt, true, Size(2000, 1000), false, false},
         {"a change at a new scale", true, shape, false, Size(4000, 1000), false, true},
+        // Half the scale, still 50 down.
+        {"a change at a new scale, centred as before", true, shape, false, Size(4000, 2000),
+         false, true},
         {"a change outside the canvas", false, Rect(5000, 5000, 10, 10), false,
          Size(2000, 1000), false, false},
     };

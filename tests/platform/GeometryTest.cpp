@@ -34,6 +34,29 @@ TEST(Geometry, UnionIgnoresEmptyRectangles)
     EXPECT_EQ(Rect(0.5f, 0.2f, 1, 1).integral(), Rect(0, 0, 2, 2));
 }
 
+// A line (no width or no height) counts in this union; only a point does not.
+TEST(Geometry, UnionKeepingLinesDropsOnlyPoints)
+{
+    const Rect box(0, 0, 10, 10);
+    const struct
+    {
+        const char *what;
+        Rect a, b, united;
+    } cases[] = {
+        {"two rectangles", box, Rect(20, -5, 5, 5), Rect(0, -5, 25, 15)},
+        {"a vertical line beside", box, Rect(30, 2, 0, 4), Rect(0, 0, 30, 10)},
+        {"a horizontal line below", box, Rect(2, 40, 4, 0), Rect(0, 0, 10, 40)},
+        {"a line with a rectangle", Rect(-5, 0, 0, 20), box, Rect(-5, 0, 15, 20)},
+        {"two lines", Rect(0, 0, 0, 5), Rect(8, 9, 3, 0), Rect(0, 0, 11, 9)},
+        {"a point is left out", box, Rect(50, 50, 0, 0), box},
+        {"a point takes the other", Rect(50, 50, 0, 0), Rect(30, 2, 0, 4), Rect(30, 2, 0, 4)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.a.unitedKeepingLines(c.b), c.united);
+    }
+}
+
 TEST(Geometry, IntersectionAndContainmentAreHalfOpen)
 {
     const Rect a(0, 0, 10, 10);

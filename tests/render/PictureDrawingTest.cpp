@@ -72,6 +72,59 @@ TEST(PictureDrawing, PagesAreRasterisedAtTheDevicesResolution)
               QSize(37, 19));
 }
 
+// A one-page PDF filled with the colour given as "r g b".
+QByteArray filledPdf(const char *colour)
+{
+    const QByteArray content = QByteArray(colour) + " rg 0 0 50 50 re f";
+    const QByteArray objects[] = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 50 50] /Contents 4 0 R >>",
+        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
+            "\nendstream"};
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    for (int i = 0; i < 4; ++i) {
+        offsets << pdf.size();
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 5\n0000000000 65535 f \n";
+    for (const qsizetype offset : offsets)
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    return pdf + "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) +
+           "\n%%EOF\n";
+}
+
+QByteArray filledEps(const char *colour)
+{
+    return QByteArray("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 50 50\n%%EndComments\n") +
+           colour + " setrgbcolor\n0 0 50 50 rectfill\nshowpage\n%%EOF\n";
+}
+
+// Pictures as long as each other but not the same are each drawn as
+// themselves, never as the other one's kept raster.
+TEST(PictureDrawing, PicturesOfTheSameLengthAreKeptApart)
+{
+    const struct
+    {
+        const char *what;
+        QByteArray (*make)(const char *);
+    } cases[] = {{"PDF", filledPdf}, {"EPS", filledEps}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray red = c.make("1 0 0"), blue = c.make("0 0 1");
+        ASSERT_EQ(red.size(), blue.size());
+        const std::pair<QByteArray, QRgb> pictures[] = {{red, qRgb(255, 0, 0)},
+                                                         {blue, qRgb(0, 0, 255)}};
+        for (const auto &[bytes, colour] : pictures) {
+            QImage canvas = whiteCanvas(Size(40, 40));
+            ASSERT_TRUE(drawn(canvas, image(bytes), Rect(0, 0, 40, 40)));
+            EXPECT_TRUE(isNear(canvas.pixel(20, 20), colour)) << std::hex << canvas.pixel(20, 20);
+        }
+    }
+}
+
 TEST(PictureDrawing, PicturesThatDoNotRenderDrawNothing)
 {
     const QByteArray cases[] = {

@@ -365,6 +365,65 @@ TEST_F(Themes, ApplyingAThemeRenewsThePreviewThatIsSaved)
     }
 }
 
+// Undo and redo of a theme chosen in the selector renew the preview too,
+// once the maps look as the step leaves them: the one shown and the one
+// saved show that look.
+TEST_F(Themes, UndoAndRedoOfAChosenThemeRenewThePreview)
+{
+    map->setCanvasSize(Size(800, 600));
+    for (const auto &branch : chain(2))
+        branch->mainGraphic()->setStyle(fillStyle(Red));
+    auto level = fillStyle(Blue);
+    auto theme = namedTheme("Blue");
+    theme->mapStyle = TWStyle::create(TWStyle::MapStyle);
+    theme->graphicStyles.insert(level->identifier(), level);
+    theme->branchLevelStyleIDs = {
+        OrderedDictionary{{TWTheme::MainGraphicStyleIDKey, level->identifier()}}};
+    share(theme);
+    QTemporaryDir dir;
+    int saves = 0;
+    const auto savedPreview = [&] {
+        const QString path = dir.filePath(QStringLiteral("saved%1.tweb").arg(saves++));
+        EXPECT_EQ(document->saveToFile(path), 0);
+        QFile file(path);
+        const std::optional<PackageData> package =
+            file.open(QIODevice::ReadOnly) ? PackageArchive::read(file) : std::nullopt;
+        return package ? QImage::fromData(package->value(map->previewPath()), "png") : QImage();
+    };
+    settle();
+    const QImage before = savedPreview();
+    TWThemeSelectorPanelController selector;
+    selector.themeSelectorPanel();
+    selector.themesArrayController()->setThemes({theme});
+    selector.setMaps({map});
+    selector.setUpdateAllGraphicsToDefaultStyle(true);
+    selector.themesArrayController()->selectTheme(0);
+    selector.ok();
+    settle();
+    const QImage after = savedPreview();
+    ASSERT_FALSE(before.isNull() || after.isNull());
+    ASSERT_NE(after, before);
+    const struct
+    {
+        const char *what;
+        void (UndoManager::*replay)();
+        const QImage &shows;
+    } steps[] = {{"undo", &UndoManager::undo, before}, {"redo", &UndoManager::redo, after}};
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.what);
+        BranchTest::Recorder told;
+        (undo.get()->*step.replay)();
+        // The preview is renewed after the last graphic that changed.
+        const QStringList names = told.names();
+        const qsizetype renewed = names.lastIndexOf(TWMapPreviewServices::PreviewDidUpdateNotification);
+        ASSERT_GE(renewed, 0);
+        EXPECT_TRUE(names.mid(renewed).filter("NeedsRedraw").isEmpty())
+            << names.mid(renewed).join(' ').toStdString();
+        settle();
+        EXPECT_EQ(savedPreview(), step.shows);
+    }
+}
+
 TEST_F(Themes, ThePreviewSizeDefaultResizesTheSelectorAtOnce)
 {
     TWThemeSelectorPanelController selector;

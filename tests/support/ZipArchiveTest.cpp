@@ -53,6 +53,13 @@ TEST_F(ZipArchives, EveryFormReadsBackWhole)
         {"data descriptors", {.descriptor = true}},
         {"overlong local extra field", {.localExtra = 1068}},
         {"comment", {.comment = "16.0.159"}},
+        // An end record's signature inside the comment, stating a comment
+        // longer than the file has left: not the end record.
+        {"comment holding an end signature",
+         {.comment = QByteArray("PK\x05\x06", 4) + QByteArray(16, 'c') + "\xff\xff" + "tail"}},
+        // One whose stated comment would fit before the end of the file.
+        {"comment holding an end record that fits",
+         {.comment = QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0') + "tail"}},
         {"zip64 records", {.zip64 = true}},
         {"self-extracting stub", {.stub = QByteArray(300, 'S')}},
         {"everything at once",
