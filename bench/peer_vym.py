@@ -12,57 +12,64 @@ Run under a display, e.g.
     xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- \
         python3 bench/peer_vym.py build/release/thinkweb /tmp/kept 10000
 
-Each run starts from a fresh copy of the file in a folder of its own, and
-the two programs take turns run by run. Open: from starting the program
-until its window shows the map and it has done no work for a second (the
-figure ends at its last work). Then the central branch is selected
-(Thinkweb: Home; VYM: through its D-Bus scripting, wherever its window
-puts the map), a child added (Thinkweb: Tab; VYM: `a`), five characters
-typed into its label and the label finished (Thinkweb: Escape; VYM:
-Return, which commits the heading; its Escape leaves the editor open).
+Each run starts from a fresh copy of the file in a folder of its own; both
+programs run pinned to the same two cores (PEER_CORES, "2,3": `taskset -c`)
+and take turns run by run, the one that goes first alternating. Open: from
+starting the program until its window shows the map and it is idle (under
+IDLE_SHARE of a processor for IDLE_QUIET seconds; the figure ends at its
+last work). Then the central branch is selected (Thinkweb: Home; VYM:
+through its D-Bus scripting, wherever its window puts the map) and the
+program left until it is idle again, so that no work of the open or the
+selection is counted in an edit; a child is added (Thinkweb: Tab; VYM:
+`a`), five characters typed into its label and the label finished
+(Thinkweb: Escape; VYM: Return, which commits the heading; its Escape
+leaves the editor open).
 
-Each of these edits is timed by one rule for both programs: from the key
-until the screen shows its result. The screen is read back after every
-change X reports on it (XDamage); the edit is over once, for
-QUIET_AFTER_EDIT seconds (longer than either program's slowest delayed
-refresh), every picture shown is one already shown since the key and the
-program has answered a window manager's ping (_NET_WM_PING, which its
-event loop answers) within PING_LATE seconds. Its figure ends where the
+Each edit is timed by one rule for both programs, from the key: its own
+paint ("first", the first picture on the screen not shown before the key)
+and until idle ("settled"). The screen is read back after every change X
+reports on it (XDamage); the edit is settled once, for QUIET_AFTER_EDIT
+seconds (longer than either program's slowest delayed refresh), every
+picture shown is one already shown since the key and the program has
+answered a window manager's ping (_NET_WM_PING, which its event loop
+answers) within PING_LATE seconds. The settled figure ends where the
 pictures of that last stretch began: a blinking caret alternates between
 two pictures already shown, so it neither ends the edit nor keeps it
 open, whatever its repaint costs (VYM repaints the part of the map under
-its label editor for each blink, 60 ms at 10,000 branches). An edit that
-has not settled within PEER_LIMIT seconds (600) is reported as "did not
-settle within N s" with its time, and the run is ended there (the
-program is killed: it would not take Ctrl+Q).
+its label editor for each blink, 60 ms at 10,000 branches). The keystroke
+column ("key ms") is each keystroke's own paint: what a program refreshes
+later on purpose (Thinkweb's suggestion palette follows the label a while
+after the keystroke) is in "settled" only. An edit that has not settled
+within PEER_LIMIT seconds (1800) is reported as "did not settle within
+N s"; the run goes on to the save all the same, once the program is idle
+again (again within PEER_LIMIT), so that every run measures a save.
+
+After the child is added, the processor time the program uses from 0.1 s
+after the key over the next 10 s is printed ("cpu 10 s", with its label
+editor open): a program at rest uses next to nothing.
 
 VYM's automatic layout (on unless a user turns it off) pushes overlapping
-first-level branches apart after a change. Finishing the label is where
-it runs long: with one of the 10,000-branch map's ten first-level
-branches (1,111 branches) 0.4 s, with two 7 s, with four still busy after
-ten minutes, with all ten after 28 minutes. PEER_VYM_AUTOLAYOUT=0 turns it
-off in VYM's settings (then 1.4 s at 10,000 branches).
+first-level branches apart after a change: the VYM file places the
+first-level branches as VYM would have kept them, one below the other on
+each side of the centre, spaced by their subtrees, so that the first
+change does not lay out the whole map. PEER_VYM_AUTOLAYOUT=0 turns the
+automatic layout off in VYM's settings.
 
-Beside it each run prints the first change shown after the key: the
-edit itself, before refreshes a program delays on purpose (Thinkweb's
-inspector follows a new selection 0.1 s later, so adding a child ends
-some 100 ms after the canvas showed it). PEER_ONLY=Thinkweb (or VYM)
-runs one program alone.
-
-The processor time the program used until an edit's end (less what it
+The processor time the program used until an edit settled (less what it
 uses while idle, measured over the second before) is printed beside each
-run. The edits' keys are sent through XTEST from this script, without
-the time xdotool takes to start; xdotool sends the others.
+run. The edits' keys are sent through XTEST from this script, without the
+time xdotool takes to start; xdotool sends the others. PEER_ONLY=Thinkweb
+(or VYM) runs one program alone.
 
 Save: from pressing Ctrl+S until the file's last change; both saved files
 must hold the five characters, VYM's one branch more. The program is then
 quit as a user quits it (Ctrl+Q), killed only when it does not go, and
-its lock file removed. Medians of PEER_RUNS runs (3), with the peak
-resident memory after the save (for a run ended early, when it was
-ended); each run is printed as it ends. A run takes minutes at 50,000
-branches (PEER_RUNS=1 there). VYM needs the D-Bus session above
-(`apt-get install vym xdotool`); the screen is read and keys sent
-through libX11, libXdamage and libXtst.
+its lock file removed. Each run is printed as it ends; the table gives
+the median of PEER_RUNS runs (3) and their spread (the largest less the
+smallest), with the peak resident memory after the save. A run takes
+minutes at 50,000 branches (PEER_RUNS=1 there). VYM needs the D-Bus
+session above (`apt-get install vym xdotool`); the screen is read and keys
+sent through libX11, libXdamage and libXtst.
 """
 import ctypes
 import hashlib
@@ -81,7 +88,9 @@ import zipfile
 from xml.sax.saxutils import escape
 
 RUNS = int(os.environ.get("PEER_RUNS", "3"))
-LIMIT = float(os.environ.get("PEER_LIMIT", "600"))
+LIMIT = float(os.environ.get("PEER_LIMIT", "1800"))
+# Both programs run on the same two cores.
+CORES = os.environ.get("PEER_CORES", "2,3")
 # VYM's automatic layout (on unless a user turns it off) pushes
 # overlapping first-level branches apart after each change.
 VYM_AUTO_LAYOUT = os.environ.get("PEER_VYM_AUTOLAYOUT", "1") != "0"
@@ -118,11 +127,30 @@ def write_vym(items, path):
             out(c, depth + 1)
         lines.append(pad + "</branch>")
 
+    # One below the other on each side of the centre, each as tall as its
+    # leaves (a row of VYM's default font is some 20 pixels), so that none
+    # overlaps another and VYM's automatic layout has nothing to push.
+    sides = ([], [])
     for i, item in enumerate(items):
-        out(item, 1, (300 if i % 2 == 0 else -300, 80 * (i // 2) - 160))
+        sides[i % 2].append(item)
+    for side, x in zip(sides, (300, -300)):
+        heights = [VYM_ROW * leaves(item) + VYM_GAP for item in side]
+        y = -sum(heights) // 2
+        for item, height in zip(side, heights):
+            out(item, 1, (x, y + height // 2))
+            y += height
     lines.append("</mapcenter></vymmap>")
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
         z.writestr("generated.xml", "\n".join(lines) + "\n")
+
+
+VYM_ROW = 30
+VYM_GAP = 60
+
+
+def leaves(item):
+    children = item[2]
+    return sum(leaves(c) for c in children) if children else 1
 
 
 def count(items):
@@ -172,11 +200,17 @@ def running(pid):
         return False
 
 
-def settled(pid, since, step, quiet=1.0):
-    """Waits until the program shows a window and has done no work for
-    `quiet` seconds; returns (seconds from `since` to its last work, its
-    main window then). Work is a tenth of a second in which it used a fifth
-    of a processor or more. For opening, where no caret blinks yet."""
+# Idle: under this share of a processor over every half second, for this
+# many seconds.
+IDLE_SHARE = 0.05
+IDLE_QUIET = 2.0
+
+
+def settled(pid, since, step, quiet=IDLE_QUIET):
+    """Waits until the program shows a window and is idle for `quiet`
+    seconds; returns (seconds from `since` to its last work, its main
+    window then). Work is a half second in which it used IDLE_SHARE of a
+    processor or more. For opening and selecting, where no caret blinks."""
     samples = [(time.monotonic(), cpu_ns(pid))]
     last, window = samples[0][0], None
     while time.monotonic() - since < LIMIT:
@@ -185,9 +219,9 @@ def settled(pid, since, step, quiet=1.0):
             raise RuntimeError("the program ended")
         now, cpu = time.monotonic(), cpu_ns(pid)
         samples.append((now, cpu))
-        while len(samples) > 2 and now - samples[1][0] >= 0.1:
+        while len(samples) > 2 and now - samples[1][0] >= 0.5:
             samples.pop(0)
-        if cpu - samples[0][1] > 0.2 * (now - samples[0][0]) * 1e9:
+        if cpu - samples[0][1] > IDLE_SHARE * (now - samples[0][0]) * 1e9:
             last = now
         window = window or window_of(pid)
         if window and now - last >= quiet:
@@ -352,12 +386,18 @@ def on_screen(screen, pid, window, step, action):
     shown = [(begin, start, before)]
     action()
     last_new = begin
+    # The key's own paint: the first picture not shown before the key.
+    first_new = None
+    # Processor time 0.1 s after the key, where the program should be idle.
+    at_rest = None
     ping, ping_sent, answered_after = None, 0.0, None
     while True:
         screen.pump(0.005)
         if not running(pid):
             raise RuntimeError("the program ended")
         now = time.monotonic()
+        if at_rest is None and now - begin >= 0.1:
+            at_rest = (now, cpu_ns(pid))
         # Read the screen back once the program has finished drawing.
         if screen.changed_at is not None and now - screen.last_change > 0.015:
             at = screen.changed_at
@@ -368,6 +408,7 @@ def on_screen(screen, pid, window, step, action):
                 if picture not in seen:
                     seen.add(picture)
                     last_new = at
+                    first_new = first_new or at
         if ping is not None and ping in screen.answered:
             answered_after, ping = ping_sent, None
         if ping is None and now - ping_sent >= 0.1:
@@ -388,11 +429,34 @@ def on_screen(screen, pid, window, step, action):
             break
         end, used = at, drawn
     cpu_ms = max(0.0, used - before - idle_rate * (end - begin)) / 1e6
-    # The first change shown: the edit itself, before the refreshes that
-    # a program delays on purpose (Thinkweb's inspector follows the
-    # selection 0.1 s later, its navigator 50 ms after the last change).
-    first = next((at for at, _, _ in shown[1:]), end)
-    return end - begin, cpu_ms, min(first, end) - begin
+    # The edit's own paint, before the refreshes that a program delays on
+    # purpose (Thinkweb's inspector follows the selection 0.1 s later, its
+    # navigator 50 ms after the last change, its suggestions later still).
+    first = first_new if first_new is not None else end
+    return Edit(end - begin, cpu_ms, min(first, end) - begin, begin, at_rest)
+
+
+class Edit(tuple):
+    """An edit's figures: settled (s), processor ms until then, its own
+    paint (s); and when the key was sent and (time, processor ns) 0.1 s
+    after it."""
+
+    def __new__(cls, settled, cpu_ms, first, key_at=None, at_rest=None):
+        edit = super().__new__(cls, (settled, cpu_ms, first))
+        edit.key_at, edit.at_rest = key_at, at_rest
+        return edit
+
+
+def cpu_after(pid, edit, seconds=10.0):
+    """Processor seconds the program used over `seconds` from 0.1 s after
+    the edit's key."""
+    if edit.at_rest is None:
+        return math.nan
+    since, cpu = edit.at_rest
+    time.sleep(max(0.0, since + seconds - time.monotonic()))
+    # An edit that took longer to settle is measured over its whole time,
+    # at the same rate.
+    return (cpu_ns(pid) - cpu) / 1e9 * seconds / (time.monotonic() - since)
 
 
 def key(name):
@@ -402,11 +466,14 @@ def key(name):
 def open_edit_save(screen, program_name, command, path, select, add_key, finish_key, check):
     """One run: open, add a child to the central branch, type five
     characters into it and finish the label, save, quit. Returns the
-    figures: open and save (s), child and finish ((s, cpu ms)), keys (a
-    list of those), peak (MB). A step that does not settle ends the run
-    with Unsettled, whose `figures` holds those measured until then."""
+    figures: open and save (s), child and finish (Edit), keys (a list of
+    those), cpu10 (s), peak (MB). An edit that does not settle is kept as
+    unsettled and the run goes on to the save once the program is idle; a
+    program that never gets idle ends the run with Unsettled, whose
+    `figures` holds those measured until then."""
     start = time.monotonic()
-    program = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    program = subprocess.Popen(["taskset", "-c", CORES] + command,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     figures = {}
     try:
         try:
@@ -419,10 +486,16 @@ def open_edit_save(screen, program_name, command, path, select, add_key, finish_
             settled(program.pid, time.monotonic(), "select the centre")
 
             def edit(step, name):
-                return on_screen(screen, program.pid, int(window), step,
-                                 lambda: screen.key(name))
+                try:
+                    return on_screen(screen, program.pid, int(window), step,
+                                     lambda: screen.key(name))
+                except Unsettled as unsettled:
+                    print("%s: %s" % (program_name, unsettled), flush=True)
+                    settled(program.pid, time.monotonic(), step)
+                    return Edit(math.inf, math.nan, math.nan)
 
             figures["child"] = edit("add a child", add_key)
+            figures["cpu10"] = cpu_after(program.pid, figures["child"])
             figures["keys"] = []
             for c in TYPED:
                 figures["keys"].append(edit("keystroke", c))
@@ -496,17 +569,34 @@ def thinkweb_saved(path):
                    for member in archive if member.isfile())
 
 
-COLUMNS = (("open s", "open", 1), ("child ms", "child", 1e3), ("key ms", "keys", 1e3),
-           ("finish ms", "finish", 1e3), ("save s", "save", 1), ("peak MB", "peak", 1))
+def settled_of(name):
+    return lambda figures: part(figures.get(name), 0)
 
 
-def figure(figures, name):
-    """One run's figure: inf for the edit that did not settle, nan for
-    what was not measured."""
-    value = figures.get(name, math.nan)
-    if isinstance(value, list):
-        return statistics.median(k[0] for k in value)
-    return value[0] if isinstance(value, tuple) else value
+def median_key(figures):
+    """The keystrokes' own paint, median of the five."""
+    keys = [k[2] for k in figures.get("keys", []) if not math.isnan(k[2])]
+    return statistics.median(keys) if keys else math.nan
+
+
+def part(edit, index):
+    """One figure of an edit: inf for an edit that did not settle, nan for
+    one not measured."""
+    if edit is None:
+        return math.nan
+    if math.isinf(edit[0]):
+        return math.inf
+    return edit[index]
+
+
+COLUMNS = (("open s", lambda f: f.get("open", math.nan), 1),
+           ("Tab 1st ms", lambda f: part(f.get("child"), 2), 1e3),
+           ("Tab ms", settled_of("child"), 1e3),
+           ("cpu 10 s", lambda f: f.get("cpu10", math.nan), 1),
+           ("key ms", median_key, 1e3),
+           ("finish ms", settled_of("finish"), 1e3),
+           ("save s", lambda f: f.get("save", math.nan), 1),
+           ("peak MB", lambda f: f.get("peak", math.nan), 1))
 
 
 def fmt(value, scale):
@@ -546,9 +636,10 @@ def compare(folder):
     runs = {name: [] for name, *_ in programs}
     sizes = {}
     for run in range(RUNS):
-        # Turn by turn, each from the file as first written: a re-saved
-        # file may load differently.
-        for name, command, pristine, file_name, select, add_key, finish_key, check in programs:
+        # Turn by turn, each from the file as first written (a re-saved
+        # file may load differently); the one that goes first alternates.
+        order = programs if run % 2 == 0 else tuple(reversed(programs))
+        for name, command, pristine, file_name, select, add_key, finish_key, check in order:
             place = os.path.join(folder, "%s-%d" % (name, run))
             os.makedirs(place)
             path = os.path.join(place, file_name)
@@ -559,13 +650,8 @@ def compare(folder):
                 sizes[name] = os.path.getsize(path) / 1e6
             except Unsettled as unsettled:
                 figures = unsettled.figures
-                never = (math.inf, math.nan, math.nan)
                 if unsettled.step == "open":
                     figures["open"] = math.inf
-                elif unsettled.step == "keystroke":
-                    figures["keys"].append(never)
-                elif unsettled.step in ("add a child", "finish the label"):
-                    figures["child" if unsettled.step == "add a child" else "finish"] = never
                 print("%s: run %d: %s" % (name, run + 1, unsettled), flush=True)
             except RuntimeError as error:
                 print("%s: run %d failed: %s" % (name, run + 1, error), flush=True)
@@ -574,40 +660,50 @@ def compare(folder):
             edits = [("add a child", figures.get("child"))] + \
                 [("keystroke %s" % c, k) for c, k in zip(TYPED, figures.get("keys", []))] + \
                 [("finish", figures.get("finish"))]
-            print("%s: open %s s; %s; save %.3f s, peak %.0f MB"
+            print("%s: open %s s; %s; cpu over 10 s after adding the child %.3f s; "
+                  "save %.3f s, peak %.0f MB"
                   % (name, fmt(figures.get("open", math.nan), 1),
                      ", ".join("%s did not settle within %.0f s" % (label, LIMIT)
                                if math.isinf(e[0]) else
-                               "%s %.1f ms (first change %.1f ms, cpu %.0f ms)"
+                               "%s %.1f ms (own paint %.1f ms, cpu %.0f ms)"
                                % (label, e[0] * 1e3, e[2] * 1e3, e[1])
                                for label, e in edits if e),
-                     figures.get("save", math.nan), figures.get("peak", math.nan)), flush=True)
-    rows = []
+                     figures.get("cpu10", math.nan), figures.get("save", math.nan),
+                     figures.get("peak", math.nan)), flush=True)
+    medians, spreads = [], []
     for name, *_ in programs:
         done = runs[name]
         if not done:
             print("%s: no run finished" % name)
             return
-        row = [name]
+        median, spread = [name], [""]
         for _, column, _ in COLUMNS:
             # A figure not measured (a save whose edit did not register)
             # is left out.
-            values = [v for v in (figure(r, column) for r in done) if v == v]
-            row.append(statistics.median(values) if values else math.nan)
-        row.append(sizes.get(name, math.nan))
-        rows.append(row)
-    print("%d branches below the centre" % count(items))
+            values = [v for v in (column(r) for r in done) if v == v]
+            median.append(statistics.median(values) if values else math.nan)
+            spread.append(max(values) - min(values)
+                          if values and not any(math.isinf(v) for v in values) else math.nan)
+        median.append(sizes.get(name, math.nan))
+        spread.append(math.nan)
+        medians.append(median)
+        spreads.append(spread)
+    print("%d branches below the centre, %d runs each on cores %s: median, then spread "
+          "(largest less smallest)" % (count(items), RUNS, CORES))
     header = [h for h, _, _ in COLUMNS] + ["file MB"]
     scales = [s for _, _, s in COLUMNS] + [1]
     print("%-9s" % "" + "".join("%11s" % h for h in header))
-    for row in rows:
-        print("%-9s" % row[0] + "".join("%11s" % fmt(v, s) for v, s in zip(row[1:], scales)))
-    if len(rows) < 2:
+    for median, spread in zip(medians, spreads):
+        print("%-9s" % median[0] + "".join("%11s" % fmt(v, s)
+                                           for v, s in zip(median[1:], scales)))
+        print("%-9s" % " spread" + "".join("%11s" % ("" if v != v else fmt(v, s))
+                                           for v, s in zip(spread[1:], scales)))
+    if len(medians) < 2:
         return
     ratio = [a / b if b and not math.isinf(b) else math.nan
-             for a, b in zip(rows[0][1:], rows[1][1:])]
+             for a, b in zip(medians[0][1:], medians[1][1:])]
     print("%-9s" % "ratio" + "".join("%11.2f" % r for r in ratio))
-    if any(math.isinf(v) for row in rows for v in row[1:]):
+    if any(math.isinf(v) for row in medians for v in row[1:]):
         print(">%.0fs: did not settle within %.0f s (PEER_LIMIT)" % (LIMIT, LIMIT))
 
 

@@ -37,6 +37,7 @@
 #include <QTextBlock>
 #include <QTextFrame>
 #include <cmath>
+#include <utility>
 
 namespace ASD = AttributedStringDocument;
 
@@ -172,9 +173,6 @@ SpellableTextView::SpellableTextView(TWGraphicView *canvas, QWidget *parent)
         return host && host->editLinkBackInTextAttachment(attachment);
     });
     connect(this, &QTextEdit::cursorPositionChanged, this, &SpellableTextView::restartCaret);
-    m_caretTimer.setInterval(QGuiApplication::styleHints()->cursorFlashTime() / 2 > 0
-                                 ? QGuiApplication::styleHints()->cursorFlashTime() / 2
-                                 : 500);
     connect(&m_caretTimer, &QTimer::timeout, this, [this] {
         m_caretVisible = !m_caretVisible;
         viewport()->update();
@@ -663,10 +661,15 @@ QVariant SpellableTextView::inputMethodQuery(Qt::InputMethodQuery query) const
 
 void SpellableTextView::paintEvent(QPaintEvent *event)
 {
-    // The text edit asks for its own, unscaled rectangles: draw it all.
-    if (event->rect() != viewport()->rect()) {
+    // The text edit asks for its own, unscaled rectangles: a paint of less
+    // than the part that shows is followed by one of all of it. Only the
+    // part inside the canvas shows (an editor cut by the canvas's edge never
+    // gets a paint of its whole rectangle), and the follow-up is asked for
+    // once, so that paints cannot keep asking for each other.
+    const bool followUp = std::exchange(m_repaintAsked, false);
+    if (!followUp && !(viewport()->visibleRegion() - event->region()).isEmpty()) {
+        m_repaintAsked = true;
         viewport()->update();
-        return;
     }
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), m_background);
@@ -758,8 +761,12 @@ void SpellableTextView::focusOutEvent(QFocusEvent *event)
 void SpellableTextView::restartCaret()
 {
     m_caretVisible = true;
-    if (hasFocus())
-        m_caretTimer.start();
+    // The platform's flash time is a whole blink; under 2 ms it does not blink.
+    const int flashTime = QGuiApplication::styleHints()->cursorFlashTime();
+    if (hasFocus() && flashTime >= 2)
+        m_caretTimer.start(flashTime / 2);
+    else
+        m_caretTimer.stop();
     viewport()->update();
 }
 

@@ -181,4 +181,6 @@ private:
     SpellingHighlighter *m_spelling = nullptr;
     QTimer m_caretTimer;
     bool m_caretVisible = true;
+    // A paint asked for the whole editor after a partial one.
+    bool m_repaintAsked = false;
 };

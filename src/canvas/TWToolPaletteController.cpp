@@ -122,6 +122,8 @@ void TWToolPaletteController::buildPanel()
     m_panel = new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                        Qt::WindowDoesNotAcceptFocus);
     m_panel->setAttribute(Qt::WA_ShowWithoutActivating);
+    // The palette never takes the focus: its tips must show all the same.
+    m_panel->setAttribute(Qt::WA_AlwaysShowToolTips);
     m_panel->setAutoFillBackground(true);
     m_panel->setWindowTitle(TWLocalizedString(StringTable::DadoZiz, QStringLiteral("Tools")));
     auto *outer = new QVBoxLayout(m_panel);

@@ -68,13 +68,17 @@ void drawPicture(QPainter &p, const QString &name)
         p.fillPath(bolt, QColor(250, 200, 40));
         stroke(bolt);
     } else if (name == QLatin1String("cursorGraft")) {
-        QPainterPath curve;
-        curve.moveTo(3, 13);
-        curve.cubicTo(3, 5, 8, 3, 13, 4);
-        curve.moveTo(10, 1.5);
-        curve.lineTo(13, 4);
-        curve.lineTo(10, 6.5);
-        stroke(curve);
+        // A branch carried onto its new parent: not the curved arrow that
+        // stands for link lines elsewhere.
+        QPainterPath arrow;
+        arrow.moveTo(5, 10);
+        arrow.lineTo(10, 6);
+        arrow.moveTo(7, 5.6);
+        arrow.lineTo(10, 6);
+        arrow.lineTo(9.8, 9);
+        stroke(arrow);
+        box(QRectF(9, 1.5, 5.5, 4), QColor(230, 230, 230));
+        box(QRectF(1.5, 10.5, 5.5, 4), QColor(120, 200, 120));
     } else if (name == QLatin1String("LinkCursor")) {
         QPainterPath line;
         line.moveTo(4, 12);

@@ -5,9 +5,11 @@
 
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWGraphic.h"
+#include "graphics/TWImage.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWMap.h"
 
+#include <QList>
 #include <algorithm>
 
 namespace {
@@ -66,6 +68,21 @@ bool covers(Rect a, Rect b)
     return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
 }
 
+// The rectangles a branch takes: its own, and each attached picture's
+// apart, so that a picture beside the branch does not count as a block
+// spanning both and push away what stands clear of either.
+QList<Rect> roomsOf(const TWMapBranch &branch)
+{
+    QList<Rect> rooms{TWBranchLayout::layoutRoomWithoutPictures(branch)};
+    if (branch.isRoot() || !branch.mainGraphic())
+        return rooms;
+    for (const std::shared_ptr<TWGraphic> &g : branch.linkedGraphics()) {
+        if (dynamic_cast<const TWImage *>(g.get()))
+            rooms.append(g->bounds());
+    }
+    return rooms;
+}
+
 void push(TWMapBranch &branch, float dy)
 {
     TWBranchLayout::moveBranchBy(branch, 0, dy, true);
@@ -82,30 +99,30 @@ void TWMapLayout::makeRoomForBranch(TWMapBranch &branch)
     if (!map || map->layoutAssistanceMode() == 1 || branch.isRoot() || branch.hidden())
         return;
     const float clearance = 2 * float(map->repelDistance());
-    const Rect own = TWBranchLayout::layoutRoom(branch);
+    const QList<Rect> own = roomsOf(branch);
     const BranchList above = neighbours(branch, true);
     const BranchList below = neighbours(branch, false);
     // Measured before anything moves, as the loose layout does.
     float up = 0, down = 0;
     BranchList subtree;
-    for (const std::shared_ptr<TWMapBranch> &n : above) {
-        subtree.clear();
-        shownSubtree(*n, subtree);
-        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree)) {
-            const Rect r = TWBranchLayout::layoutRoom(*d);
-            if (covers(r, own))
-                up = std::max(up, r.maxY() + clearance - own.minY());
+    const auto measure = [&](const BranchList &list, bool isAbove, float &distance) {
+        for (const std::shared_ptr<TWMapBranch> &n : list) {
+            subtree.clear();
+            shownSubtree(*n, subtree);
+            for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree)) {
+                for (const Rect &r : roomsOf(*d)) {
+                    for (const Rect &o : own) {
+                        if (covers(r, o))
+                            distance = std::max(distance, isAbove
+                                                              ? r.maxY() + clearance - o.minY()
+                                                              : o.maxY() + clearance - r.minY());
+                    }
+                }
+            }
         }
-    }
-    for (const std::shared_ptr<TWMapBranch> &n : below) {
-        subtree.clear();
-        shownSubtree(*n, subtree);
-        for (const std::shared_ptr<TWMapBranch> &d : std::as_const(subtree)) {
-            const Rect r = TWBranchLayout::layoutRoom(*d);
-            if (covers(r, own))
-                down = std::max(down, own.maxY() + clearance - r.minY());
-        }
-    }
+    };
+    measure(above, true, up);
+    measure(below, false, down);
     if (up <= 0 && down <= 0)
         return;
     const TWConnectionGraphic::Batch connections;

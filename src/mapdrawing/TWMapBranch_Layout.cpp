@@ -168,6 +168,18 @@ bool stopsDescent(const TWMapBranch &branch)
 
 Rect layoutRoom(const TWMapBranch &branch)
 {
+    Rect room = layoutRoomWithoutPictures(branch);
+    if (branch.isRoot() || !branch.mainGraphic())
+        return room;
+    for (const std::shared_ptr<TWGraphic> &g : branch.linkedGraphics()) {
+        if (dynamic_cast<const TWImage *>(g.get()))
+            room = room.unitedKeepingLines(g->bounds());
+    }
+    return room;
+}
+
+Rect layoutRoomWithoutPictures(const TWMapBranch &branch)
+{
     Rect room = branch.branchBounds();
     if (branch.isRoot())
         return room;
@@ -184,10 +196,6 @@ Rect layoutRoom(const TWMapBranch &branch)
             room = room.unitedKeepingLines(TWBranchIndicators::boundsOfSlot(branch, 0));
             room = room.unitedKeepingLines(TWBranchIndicators::boundsOfSlot(branch, icons - 1));
         }
-    }
-    for (const std::shared_ptr<TWGraphic> &g : branch.linkedGraphics()) {
-        if (dynamic_cast<const TWImage *>(g.get()))
-            room = room.unitedKeepingLines(g->bounds());
     }
     return room;
 }

@@ -43,6 +43,8 @@ bool stopsDescent(const TWMapBranch &branch);
 // counts with its shape and label alone, so that the first level stays
 // centred on it.
 Rect layoutRoom(const TWMapBranch &branch);
+// The same without the attached pictures.
+Rect layoutRoomWithoutPictures(const TWMapBranch &branch);
 
 // --- shadow rectangles ---
 // Stores the rectangle (shifting the outline's extremes by the change of y)

@@ -164,6 +164,75 @@ TEST_P(PicturesRoad, PicturesLeaveEveryLabelReadable)
     grab(document, "pictures");
 }
 
+// A picture attached to a branch of a small map, whatever its level: the
+// branches make room for it, and no two branches come to touch.
+TEST_P(PicturesRoad, AttachedPictureLeavesNoTwoBranchesTouching)
+{
+    const QString photo = writePhoto(dir.filePath("photo.png"));
+    const char *const owners[] = {"east", "two", "north", "bee"};
+    for (const char *owner : owners) {
+        SCOPED_TRACE(owner);
+        TWDocument *document = newDocument(QSize(1100, 800));
+        ASSERT_TRUE(document);
+        TWMap *map = currentMap(document);
+        grow(document, *map->root(), {"north", "east", "south", "west"});
+        grow(document, *named(*map->root(), "east"), {"one", "two", "three"});
+        grow(document, *named(*map->root(), "south"), {"ant", "bee", "cat"});
+        grow(document, *named(*map->root(), "north"), {"red", "green"});
+        wait(100);
+        // Each branch's label with its shape (for a line branch, the line
+        // under the label): no two of them meet.
+        const auto touching = [map] {
+            QList<TWMapBranch *> all;
+            collect(*map->root(), all);
+            const auto area = [](const TWMapBranch &b) {
+                return b.enclosedTextArea()->bounds().unitedKeepingLines(b.mainGraphic()->bounds());
+            };
+            QStringList found;
+            for (qsizetype i = 0; i < all.size(); ++i)
+                for (qsizetype j = i + 1; j < all.size(); ++j)
+                    if (overlap(area(*all.at(i)), area(*all.at(j))))
+                        found << label(*all.at(i)) + " " +
+                                     QString::fromStdString(described(area(*all.at(i)))) +
+                                     " and " + label(*all.at(j)) + " " +
+                                     QString::fromStdString(described(area(*all.at(j))));
+            return found.join(u'\n').toStdString();
+        };
+        ASSERT_EQ(touching(), "");
+        QList<TWMapBranch *> all;
+        collect(*map->root(), all);
+        QHash<TWMapBranch *, Rect> before;
+        for (TWMapBranch *b : std::as_const(all))
+            before.insert(b, b->enclosedTextArea()->bounds());
+        TWMapBranch &branch = *named(*map->root(), QString::fromLatin1(owner));
+        click(document, windowPoint(document, *branch.enclosedTextArea()));
+        alerts.queueOpenResponse({photo});
+        ASSERT_TRUE(choose(document, {"Map", "Attach", "Attach Image..."}));
+        wait(300);
+        ASSERT_EQ(branch.linkedGraphics().size(), 1);
+        EXPECT_EQ(touching(), "");
+        // The picture went where there was room: what it does not come near
+        // stays where it was.
+        const float near = 2.0f * float(map->repelDistance());
+        const Rect picture = branch.linkedGraphics().first()->bounds().insetBy(-near, -near);
+        QStringList moved;
+        for (TWMapBranch *b : std::as_const(all)) {
+            const Rect now = b->enclosedTextArea()->bounds();
+            if (b != &branch && !overlap(now, picture) && !overlap(before.value(b), picture) &&
+                (std::abs(now.x() - before.value(b).x()) > 0.5f ||
+                 std::abs(now.y() - before.value(b).y()) > 0.5f))
+                moved << label(*b) + " from " + QString::fromStdString(described(before.value(b))) +
+                             " to " + QString::fromStdString(described(now));
+        }
+        EXPECT_EQ(moved.join(u'\n').toStdString(), "");
+        EXPECT_EQ(coveredByPictures(*map), QStringList());
+        grab(document, QStringLiteral("attached-to-%1").arg(QString::fromLatin1(owner)));
+        document->clearChangeCount();
+        document->mainWindow()->close();
+        settle();
+    }
+}
+
 // The check box is turned on in the Branch palette, the branch has a link
 // and a note; Auto-arrange Tree places the children beyond all of them.
 TEST_P(PicturesRoad, AutoArrangeTreeKeepsChildrenClearOfIndicators)
