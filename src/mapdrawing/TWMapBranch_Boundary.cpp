@@ -910,12 +910,14 @@ PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch, const PlacedOutli
 }
 
 PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const PlacedOutlines &placed,
-                                                 std::vector<float> *reach)
+                                                 std::vector<float> *reach, qsizetype index)
 {
     TWMapBranch *parent = branch.parent();
     const BranchList &siblings = parent ? parent->children() : BranchList();
     qsizetype i = -1;
-    for (qsizetype k = 0; k < siblings.size(); ++k) {
+    if (index >= 0 && index < siblings.size() && siblings.at(index).get() == &branch)
+        i = index;
+    for (qsizetype k = 0; i < 0 && k < siblings.size(); ++k) {
         if (siblings.at(k).get() == &branch) {
             i = k;
             break;

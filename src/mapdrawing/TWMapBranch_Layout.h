@@ -206,9 +206,10 @@ PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch, const PlacedOutli
 // `reach`, kept by the caller across the siblings of one parent arranged in
 // their list order, holds for each sibling the lowest point of its outline
 // and those before it: the siblings that cannot reach the branch are then
-// not visited.
+// not visited. `index`, when given, is where the branch stands among them.
 PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const PlacedOutlines &placed,
-                                                 std::vector<float> *reach = nullptr);
+                                                 std::vector<float> *reach = nullptr,
+                                                 qsizetype index = -1);
 // The drawn boundary, built when missing; null without an outline.
 std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch);
 // The bounds of boundaryPath() of each branch, in order. While a

@@ -124,12 +124,13 @@ void TWMapLayout::tightLayoutFromBranch(TWMap &map, TWMapBranch &branch)
     // when it is: how low each reaches is known once, for all that follow.
     std::vector<float> reach;
     const bool reachKept = kids == branch.children();
-    for (const std::shared_ptr<TWMapBranch> &k : kids) {
+    for (qsizetype index = 0; index < kids.size(); ++index) {
+        const std::shared_ptr<TWMapBranch> &k = kids.at(index);
         tightLayoutFromBranch(map, *k);
         if (k->hidden())
             continue;
-        PointList outline =
-            tightArrangeSelfWithExistingBoundaries(*k, placed, reachKept ? &reach : nullptr);
+        PointList outline = tightArrangeSelfWithExistingBoundaries(
+            *k, placed, reachKept ? &reach : nullptr, reachKept ? index : -1);
         if (!inListOrder)
             placed.insert(keyOf(*k), std::move(outline));
     }
