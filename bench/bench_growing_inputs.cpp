@@ -192,6 +192,44 @@ void BM_ImportFlatMindManager(benchmark::State &state, int items)
     });
 }
 
+// The flat outline imported and saved as a document, then opened: loading
+// a parent's thousands of children.
+QString flatDocument(int items)
+{
+    const QString path = folder->filePath(QStringLiteral("flat-%1.tweb").arg(items));
+    if (QFile::exists(path))
+        return path;
+    std::unique_ptr<TWDocument> document = newDocument();
+    if (!TWOPMLImportExport().importFile(flatOPML(items), *document->mapsDocument()->currentMap()) ||
+        document->writeToFile(path) != TWFileIO::SaveSucceeded)
+        qFatal("cannot make the flat document");
+    return path;
+}
+
+std::unique_ptr<TWDocument> opened(const QString &path);
+
+void BM_OpenFlat(benchmark::State &state, int items)
+{
+    const QString path = flatDocument(items);
+    double seconds = 0;
+    qint64 peak = 0;
+    for (auto _ : state) {
+        const PeakMemory memory;
+        const auto start = std::chrono::steady_clock::now();
+        std::unique_ptr<TWDocument> document = opened(path);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        peak = std::max(peak, memory.rise());
+        if (!document ||
+            document->mapsDocument()->currentMap()->root()->children().size() != items)
+            state.SkipWithError("the document did not open whole");
+        state.PauseTiming();
+        document.reset();
+        NotificationQueue::defaultQueue().flush();
+        state.ResumeTiming();
+    }
+    report(state, items, seconds, peak);
+}
+
 // A map of a central branch and a hundred main branches joined by `lines`
 // link lines, saved as a document.
 QString linkLinesDocument(int lines)
@@ -317,7 +355,8 @@ int main(int argc, char **argv)
         for (const auto &[name, function] :
              {std::pair{"BM_ImportFlatOPML", &BM_ImportFlatOPML},
               {"BM_ImportFlatOutliner", &BM_ImportFlatOutliner},
-              {"BM_ImportFlatMindManager", &BM_ImportFlatMindManager}})
+              {"BM_ImportFlatMindManager", &BM_ImportFlatMindManager},
+              {"BM_OpenFlat", &BM_OpenFlat}})
             benchmark::RegisterBenchmark(name + suffix, function, n)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime()
