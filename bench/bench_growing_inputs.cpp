@@ -117,8 +117,7 @@ void report(benchmark::State &state, int items, double seconds, qint64 peak)
     state.counters["peak_MB"] = double(peak) / (1 << 20);
 }
 
-template <typename Import>
-void measureImport(benchmark::State &state, int items, Import &&import)
+template <typename Import> void measureImport(benchmark::State &state, int items, Import &&import)
 {
     double seconds = 0;
     qint64 peak = 0;
@@ -144,9 +143,7 @@ void BM_ImportFlatOPML(benchmark::State &state, int items)
 {
     const QString path = flatOPML(items);
     measureImport(state, items, [&](auto &, TWMap &map) {
-        return TWOPMLImportExport().importFile(path, map)
-                   ? int(map.root()->children().size())
-                   : -1;
+        return TWOPMLImportExport().importFile(path, map) ? int(map.root()->children().size()) : -1;
     });
 }
 
@@ -200,7 +197,8 @@ QString flatDocument(int items)
     if (QFile::exists(path))
         return path;
     std::unique_ptr<TWDocument> document = newDocument();
-    if (!TWOPMLImportExport().importFile(flatOPML(items), *document->mapsDocument()->currentMap()) ||
+    if (!TWOPMLImportExport().importFile(flatOPML(items),
+                                         *document->mapsDocument()->currentMap()) ||
         document->writeToFile(path) != TWFileIO::SaveSucceeded)
         qFatal("cannot make the flat document");
     return path;
@@ -219,8 +217,7 @@ void BM_OpenFlat(benchmark::State &state, int items)
         std::unique_ptr<TWDocument> document = opened(path);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         peak = std::max(peak, memory.rise());
-        if (!document ||
-            document->mapsDocument()->currentMap()->root()->children().size() != items)
+        if (!document || document->mapsDocument()->currentMap()->root()->children().size() != items)
             state.SkipWithError("the document did not open whole");
         state.PauseTiming();
         document.reset();

@@ -9,8 +9,8 @@
 #include "application/TWMapTabBar.h"
 #include "graphics/TWTextArea.h"
 #include "mapdrawing/TWMapImages.h"
-#include "mapdrawing/TWMap_Drawing.h"
 #include "mapdrawing/TWMapLayout.h"
+#include "mapdrawing/TWMap_Drawing.h"
 #include "model/TWFileIO.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -23,9 +23,9 @@
 #include "support/TWPreferences.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -158,16 +158,16 @@ void BM_SelectLongLabelTab(benchmark::State &state, qsizetype bytes, bool whole)
     const QString text = longText(bytes);
     TWMapTabBar bar;
     bar.resize(800, 30);
-    bar.setLabels({QStringLiteral("Plan"), whole ? TWMapTabBar::cleanedLabel(text)
-                                                 : TWMapTabBar::tabTitle(text)},
+    bar.setLabels({QStringLiteral("Plan"),
+                   whole ? TWMapTabBar::cleanedLabel(text) : TWMapTabBar::tabTitle(text)},
                   0);
     bar.show();
     bar.repaint();
     int index = 0;
     for (auto _ : state) {
         index = 1 - index;
-        bar.setLabels({QStringLiteral("Plan"), whole ? TWMapTabBar::cleanedLabel(text)
-                                                     : TWMapTabBar::tabTitle(text)},
+        bar.setLabels({QStringLiteral("Plan"),
+                       whole ? TWMapTabBar::cleanedLabel(text) : TWMapTabBar::tabTitle(text)},
                       index);
         bar.repaint();
     }
@@ -210,8 +210,8 @@ int main(int argc, char **argv)
                                      bytes, false)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
-        benchmark::RegisterBenchmark("BM_SelectLongLabelTabWhole" + suffix,
-                                     &BM_SelectLongLabelTab, bytes, true)
+        benchmark::RegisterBenchmark("BM_SelectLongLabelTabWhole" + suffix, &BM_SelectLongLabelTab,
+                                     bytes, true)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->Iterations(1);

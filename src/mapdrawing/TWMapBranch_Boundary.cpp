@@ -945,8 +945,9 @@ PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const Plac
         const float top = outlineMinY(own);
         if (reach) {
             while (qsizetype(reach->size()) < i) {
-                const float lowest = PlacedOutlines::lowestY(
-                    autolayoutChildrenBoundaryOutlinePoints(*siblings.at(qsizetype(reach->size()))));
+                const float lowest =
+                    PlacedOutlines::lowestY(autolayoutChildrenBoundaryOutlinePoints(
+                        *siblings.at(qsizetype(reach->size()))));
                 reach->push_back(reach->empty() ? lowest : std::max(reach->back(), lowest));
             }
         }

@@ -788,8 +788,7 @@ void TWTextLayout::draw(QPainter &painter, Point origin) const
     // costs what shows of it. A line's glyphs may stand out of its fragment
     // by its natural height either way (a capped line height).
     const bool clipped = painter.hasClipping();
-    const QRectF shown =
-        clipped ? painter.clipBoundingRect().translated(-origin.toQt()) : QRectF();
+    const QRectF shown = clipped ? painter.clipBoundingRect().translated(-origin.toQt()) : QRectF();
     painter.save();
     for (const Line &info : m_lines) {
         const Paragraph &paragraph = *m_paragraphs[size_t(info.paragraph)];

@@ -317,8 +317,7 @@ TEST_F(DeluxeDocumentTest, TabLabelsAreCleanedCutAndFallBackToTheMapNumber)
          QString(TWMapTabBar::TitleLength, u'y') + QChar(0x2026)},
         {"controls do not count", std::nullopt, QString(5, u'\x01') + QString(41, u'z'),
          QString(40, u'z') + QChar(0x2026)},
-        {"a pair is not split", std::nullopt,
-         QString(39, u'a') + QStringLiteral("\U0001F600tail"),
+        {"a pair is not split", std::nullopt, QString(39, u'a') + QStringLiteral("\U0001F600tail"),
          QString(39, u'a') + QStringLiteral("\U0001F600") + QChar(0x2026)},
     };
     for (const Case &c : cases) {
@@ -338,8 +337,8 @@ TEST_F(DeluxeDocumentTest, TabLabelsAreCleanedCutAndFallBackToTheMapNumber)
 // label's first line.
 TEST_F(DeluxeDocumentTest, ALabelOfMegabytesOpensWithItsFirstLineAsTheTab)
 {
-    auto *document =
-        dynamic_cast<TWDDocument *>(open(QStringLiteral(THINKWEB_TEST_DATA "/hostile/long-label.tweb")));
+    auto *document = dynamic_cast<TWDDocument *>(
+        open(QStringLiteral(THINKWEB_TEST_DATA "/hostile/long-label.tweb")));
     ASSERT_NE(document, nullptr);
     settle();
     const TWMap &map = *document->mapsDocument()->currentMap();

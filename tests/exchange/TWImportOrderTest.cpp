@@ -163,23 +163,20 @@ TEST_F(ImportOrder, ImportedBranchesStandWhereOneByOneGrowthPutThem)
         const char *digest;
     };
     const Case cases[] = {
-        {"opml", {3, false}, "dac27acadbf6f1cd"},
-        {"opml", {12, false}, "1e81282c7632df90"},
-        {"opml", {3, true}, "94f06a30b3bab077"},
-        {"opml", {40, false}, "e5edb6f3dea1e902"},
-        {"v2", {12, false}, "761a19ed177672aa"},
-        {"v2", {3, true}, "20034c05036ccb3b"},
-        {"v3", {12, false}, "285fdbd9c0bab761"},
-        {"v3", {3, true}, "a1e90eb99bd7945e"},
-        {"v3", {40, false}, "19f663f346a9a13a"},
-        {"opml", {2, true, 30}, "90776f388178507c"},
+        {"opml", {3, false}, "dac27acadbf6f1cd"},  {"opml", {12, false}, "1e81282c7632df90"},
+        {"opml", {3, true}, "94f06a30b3bab077"},   {"opml", {40, false}, "e5edb6f3dea1e902"},
+        {"v2", {12, false}, "761a19ed177672aa"},   {"v2", {3, true}, "20034c05036ccb3b"},
+        {"v3", {12, false}, "285fdbd9c0bab761"},   {"v3", {3, true}, "a1e90eb99bd7945e"},
+        {"v3", {40, false}, "19f663f346a9a13a"},   {"opml", {2, true, 30}, "90776f388178507c"},
         {"v3", {3, true, 25}, "78e78a3eeff2834e"},
     };
     for (const Case &c : cases) {
-        const QString name = QStringLiteral("%1 %2%3")
-                                 .arg(QLatin1String(c.format))
-                                 .arg(c.outline.items)
-                                 .arg(c.outline.nested ? QStringLiteral(" of %1").arg(c.outline.perItem) : QString());
+        const QString name =
+            QStringLiteral("%1 %2%3")
+                .arg(QLatin1String(c.format))
+                .arg(c.outline.items)
+                .arg(c.outline.nested ? QStringLiteral(" of %1").arg(c.outline.perItem)
+                                      : QString());
         SCOPED_TRACE(name.toStdString());
         QString places;
         inEveryMode([&] {
@@ -194,16 +191,16 @@ TEST_F(ImportOrder, ImportedBranchesStandWhereOneByOneGrowthPutThem)
                     central = document->currentMap()->root().get();
             } else if (c.format == std::string_view("v2")) {
                 TWMapsDoc *v2 = importer.openOOFile(
-                    writeFile("Two.ooutline",
-                              gzipped(plist(c.outline.written(version2Item)))),
+                    writeFile("Two.ooutline", gzipped(plist(c.outline.written(version2Item)))),
                     false);
                 central = v2 ? v2->currentMap()->root().get() : nullptr;
             } else {
                 central = importOutline("<root>" + c.outline.written(version3Item) + "</root>");
             }
             ASSERT_NE(central, nullptr);
-            places += QStringLiteral("%1/%2:").arg(host.orderingMode).arg(host.layoutAssistanceMode) +
-                      placesBelow(*central) + u'\n';
+            places +=
+                QStringLiteral("%1/%2:").arg(host.orderingMode).arg(host.layoutAssistanceMode) +
+                placesBelow(*central) + u'\n';
         });
         EXPECT_EQ(QCryptographicHash::hash(places.toUtf8(), QCryptographicHash::Md5)
                       .toHex()
