@@ -195,7 +195,7 @@ QString TWDDocument::tabLabelForMapAtIndex(int index) const
         label = map->root()->enclosedTextArea()->text().string();
     if (label.isEmpty())
         label = dadoZiz("DadoZiz %d").replace(QLatin1String("%d"), QString::number(index + 1));
-    return TWMapTabBar::cleanedLabel(label);
+    return TWMapTabBar::tabTitle(label);
 }
 
 void TWDDocument::updateMapTabs()

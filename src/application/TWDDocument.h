@@ -34,7 +34,7 @@ public:
     TWMapTabBar *mapTabView() const { return m_mapTabView; }
     QToolButton *addTabButton() const { return m_addTabButton; }
     // The tab's text for the map at index: its name, else its root's text,
-    // else "DadoZiz n", cleaned for a tab.
+    // else "DadoZiz n", as a tab shows it (TWMapTabBar::tabTitle).
     QString tabLabelForMapAtIndex(int index) const;
     // One tab per map with its label, the current map's tab selected.
     void updateMapTabs();

@@ -69,6 +69,36 @@ QString TWMapTabBar::cleanedLabel(const QString &label)
     return cleaned;
 }
 
+QString TWMapTabBar::tabTitle(const QString &label)
+{
+    const auto breaksLine = [](QChar c) {
+        return c == u'\n' || c == u'\r' || c == QChar::LineSeparator ||
+               c == QChar::ParagraphSeparator;
+    };
+    qsizetype at = 0, lineStart = 0;
+    for (; at < label.size() && label.at(at).isSpace(); ++at)
+        if (breaksLine(label.at(at)))
+            lineStart = at + 1;
+    qsizetype end = lineStart;
+    int kept = 0;
+    bool cut = false;
+    for (; end < label.size() && !breaksLine(label.at(end)); ++end) {
+        const QChar c = label.at(end);
+        if (kept >= TitleLength && !c.isLowSurrogate()) {
+            cut = true;
+            break;
+        }
+        if (!(c.category() == QChar::Other_NotAssigned || c.category() == QChar::Other_Control ||
+              c.category() == QChar::Other_Format) ||
+            c.isSpace())
+            ++kept;
+    }
+    QString title = cleanedLabel(label.mid(lineStart, end - lineStart));
+    if (cut)
+        title += QChar(0x2026);
+    return title;
+}
+
 void TWMapTabBar::setLabels(const QStringList &labels, int current)
 {
     m_quiet = true;

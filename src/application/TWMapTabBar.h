@@ -26,6 +26,11 @@ public:
     // A label as a tab shows it: whitespace and newlines become one space
     // each, characters illegal in names and control characters go.
     static QString cleanedLabel(const QString &label);
+    // What a tab shows of a label: its first line with text, cleaned, cut
+    // after TitleLength characters with an ellipsis. Only what it shows is
+    // read, so a label of megabytes costs no more than a short one.
+    static constexpr int TitleLength = 40;
+    static QString tabTitle(const QString &label);
     // One tab per label (rebuilt only when the count differs), then the
     // selected tab; quiet, so no selection or move is reported.
     void setLabels(const QStringList &labels, int current);

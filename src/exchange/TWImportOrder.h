@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/TWGrowthBatch.h"
+#include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 
 #include <QSet>
@@ -13,6 +15,10 @@ inline void keepImportOrder(TWMapBranch &parent, const TWMapBranch::BranchList &
 {
     if (made.isEmpty())
         return;
+    // Grown in a batch, they are sorted once here rather than one by one.
+    if (TWMap *map = parent.map())
+        if (TWGrowthBatch *batch = TWGrowthBatch::of(*map))
+            batch->settle(parent);
     QSet<const TWMapBranch *> ours;
     for (const std::shared_ptr<TWMapBranch> &child : made)
         ours.insert(child.get());

@@ -6,6 +6,7 @@
 #include "graphics/TWTextArea.h"
 #include "mapdrawing/TWMapLayout.h"
 #include "model/TWAttachedText.h"
+#include "model/TWGrowthBatch.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -338,13 +339,18 @@ bool TWOPMLImportExport::importData(const QByteArray &data, const QString &fileN
         for (int line : expandedLineNumbers(*document->expansionState))
             expanded.insert(line);
     const int branchType = owner ? owner->graphicClassIdentifier() : -1;
-    TWMapBranch::BranchList made;
-    for (const std::unique_ptr<Outline> &outline : document->outlines)
-        if (std::shared_ptr<TWMapBranch> branch = central->addChildOfType(branchType)) {
-            made << branch;
-            processOutlineElement(*outline, *branch, expanded, branchType);
-        }
-    keepImportOrder(*central, made);
+    {
+        // Laid out whole below: thousands of outlines under one heading
+        // cost each the same.
+        const TWGrowthBatch batch(map);
+        TWMapBranch::BranchList made;
+        for (const std::unique_ptr<Outline> &outline : document->outlines)
+            if (std::shared_ptr<TWMapBranch> branch = central->addChildOfType(branchType)) {
+                made << branch;
+                processOutlineElement(*outline, *branch, expanded, branchType);
+            }
+        keepImportOrder(*central, made);
+    }
     TWMapLayout::autoArrange(map);
     return true;
 }

@@ -7,6 +7,7 @@
 #include "mapdrawing/TWMapLayout.h"
 #include "model/PackageArchive.h"
 #include "model/TWAttachedText.h"
+#include "model/TWGrowthBatch.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -428,17 +429,22 @@ TWMapsDoc *TWOmniOutlineImporter::documentFromOO3Document(xmlDocPtr xml,
         m_host->startProgress(double(items.size()));
     nameCentralBranch(*document, defaultTitle);
     TWMapBranch *central = centralBranch(*document);
-    TWMapBranch::BranchList made;
-    for (xmlNodePtr element : query("/oo3:outline/oo3:root/oo3:*")) {
-        if (localName(element) != u"item")
-            continue;
-        if (std::shared_ptr<TWMapBranch> branch =
-                central->addChildOfType(document->graphicClassIdentifier())) {
-            made << branch;
-            processOO3Child(element, *branch);
+    {
+        // Laid out whole below: thousands of items under one heading cost
+        // each the same.
+        const TWGrowthBatch batch(*document->currentMap());
+        TWMapBranch::BranchList made;
+        for (xmlNodePtr element : query("/oo3:outline/oo3:root/oo3:*")) {
+            if (localName(element) != u"item")
+                continue;
+            if (std::shared_ptr<TWMapBranch> branch =
+                    central->addChildOfType(document->graphicClassIdentifier())) {
+                made << branch;
+                processOO3Child(element, *branch);
+            }
         }
+        keepImportOrder(*central, made);
     }
-    keepImportOrder(*central, made);
     TWMapLayout::autoArrange(*document->currentMap());
     m_host->finishProgress();
     reportErrors();

@@ -486,7 +486,10 @@ void TWGraphic::setBounds(Rect requested)
         owner && mainGraphic ? owner->totalWidthToAllowForOtherEnclosedGraphics() : 0;
 
     TWMap::LinkLineList lines;
-    if (TWMap *m = owner ? owner->map() : nullptr) {
+    // Link lines join branches' graphics, never other link lines: a line's
+    // own move looks for none (for each of 100,000 lines, a walk of them all).
+    const bool isLinkLine = dynamic_cast<const TWLinkLine *>(this) != nullptr;
+    if (TWMap *m = owner && !isLinkLine ? owner->map() : nullptr) {
         if (m->countOfLinkLines() > 0) {
             const bool translating = TWTreeTranslation::active();
             auto linesAt = [&](const TWGraphic &g) {
@@ -514,8 +517,7 @@ void TWGraphic::setBounds(Rect requested)
     };
     // A whole tree moving by one offset is redrawn and undone as one; the
     // link lines it carries are told and undone as they are alone.
-    const bool wholeTreeMoves =
-        TWTreeTranslation::active() && !dynamic_cast<const TWLinkLine *>(this);
+    const bool wholeTreeMoves = TWTreeTranslation::active() && !isLinkLine;
     for (const std::shared_ptr<TWLinkLine> &line : std::as_const(lines))
         center.post(GraphicWillChangeBoundsNotification, NotificationObject(line));
     static const ObservedName willHeard(GraphicWillChangeBoundsNotification);

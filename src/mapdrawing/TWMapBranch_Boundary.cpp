@@ -255,27 +255,6 @@ float outlineMinY(const PointList &outline)
     return y;
 }
 
-// How far the branch must go down to clear every outline of `above`. Moving
-// an outline straight down raises its clearance to each other outline by
-// the same amount, so checking them one by one and moving at each
-// overlap ends where the deepest overlap alone sends it. Outlines wholly
-// above the branch's top cannot overlap it and are not measured.
-float pushBelow(const QList<const PointList *> &above, const PointList &own)
-{
-    if (own.isEmpty())
-        return 0;
-    const float top = outlineMinY(own);
-    float push = 0;
-    for (const PointList *outline : above) {
-        if (outline->isEmpty() || outlineMaxY(*outline) <= top)
-            continue;
-        const float d = TWBoundaryOutline::calcDistanceBetweenAboveBoundary(*outline, own);
-        if (d < 0)
-            push = std::max(push, -d);
-    }
-    return push;
-}
-
 void moveShadowDown(TWMapBranch &branch, float by)
 {
     if (by > 0)
@@ -879,22 +858,66 @@ BranchList ancestorsWithBoundaries(const TWMapBranch &branch)
     return ancestors;
 }
 
+float PlacedOutlines::lowestY(const PointList &outline)
+{
+    return outline.isEmpty() ? -std::numeric_limits<float>::infinity() : outlineMaxY(outline);
+}
+
+namespace {
+
+// An outline pushes a branch whose top is `top` down by no more than its
+// lowest point lies below that top; the slack covers the rounding of the
+// distance measured.
+constexpr float PushRoundingSlack = 1;
+
+// Raises `push` to clear one outline above. Moving an outline straight down
+// raises its clearance to each other outline by the same amount, so the
+// deepest overlap alone says how far the branch must go. Outlines wholly
+// above the branch's top cannot overlap it and are not measured.
+void pushClear(const PointList &outline, const PointList &own, float top, float &push)
+{
+    if (outline.isEmpty() || outlineMaxY(outline) <= top)
+        return;
+    const float d = TWBoundaryOutline::calcDistanceBetweenAboveBoundary(outline, own);
+    if (d < 0)
+        push = std::max(push, -d);
+}
+
+// Raises `push` to clear the placed outlines, the lowest reaching first:
+// one that reaches less far below the top than the push so far cannot push
+// further, nor can any after it. Stacked in a column, a branch meets one
+// or two instead of all those placed before.
+void pushClearOfPlaced(const PlacedOutlines &placed, const PointList &own, float top, float &push)
+{
+    placed.visitReachingBelow(top, [&](const PointList &outline, float reach) {
+        if (reach - top + PushRoundingSlack <= push)
+            return false;
+        pushClear(outline, own, top, push);
+        return true;
+    });
+}
+
+} // namespace
+
 PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch, const PlacedOutlines &placed)
 {
-    QList<const PointList *> above;
-    above.reserve(placed.size());
-    for (const PointList &outline : placed)
-        above.append(&outline);
-    moveShadowDown(branch, pushBelow(above, autolayoutChildrenBoundaryOutlinePoints(branch)));
+    const PointList &own = autolayoutChildrenBoundaryOutlinePoints(branch);
+    float push = 0;
+    if (!own.isEmpty())
+        pushClearOfPlaced(placed, own, outlineMinY(own), push);
+    moveShadowDown(branch, push);
     return autolayoutChildrenBoundaryOutlinePoints(branch);
 }
 
-PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const PlacedOutlines &placed)
+PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const PlacedOutlines &placed,
+                                                 std::vector<float> *reach, qsizetype index)
 {
     TWMapBranch *parent = branch.parent();
     const BranchList &siblings = parent ? parent->children() : BranchList();
     qsizetype i = -1;
-    for (qsizetype k = 0; k < siblings.size(); ++k) {
+    if (index >= 0 && index < siblings.size() && siblings.at(index).get() == &branch)
+        i = index;
+    for (qsizetype k = 0; i < 0 && k < siblings.size(); ++k) {
         if (siblings.at(k).get() == &branch) {
             i = k;
             break;
@@ -914,13 +937,28 @@ PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const Plac
     setAutolayoutBranchMovedBoundsAndAdjustChildrenPositions(
         branch, Rect(moved.x(), y, moved.width(), moved.height()));
 
-    QList<const PointList *> above;
-    above.reserve(i + placed.size());
-    for (qsizetype j = i - 1; j >= 0; --j)
-        above.append(&autolayoutChildrenBoundaryOutlinePoints(*siblings.at(j)));
-    for (const PointList &outline : placed)
-        above.append(&outline);
-    moveShadowDown(branch, pushBelow(above, autolayoutChildrenBoundaryOutlinePoints(branch)));
+    // Nearer siblings first; none further once none before reaches below
+    // the top by more than the push so far (see pushClearOfPlaced).
+    const PointList &own = autolayoutChildrenBoundaryOutlinePoints(branch);
+    float push = 0;
+    if (!own.isEmpty()) {
+        const float top = outlineMinY(own);
+        if (reach) {
+            while (qsizetype(reach->size()) < i) {
+                const float lowest =
+                    PlacedOutlines::lowestY(autolayoutChildrenBoundaryOutlinePoints(
+                        *siblings.at(qsizetype(reach->size()))));
+                reach->push_back(reach->empty() ? lowest : std::max(reach->back(), lowest));
+            }
+        }
+        for (qsizetype j = i - 1; j >= 0; --j) {
+            if (reach && !((*reach)[size_t(j)] - top + PushRoundingSlack > push))
+                break;
+            pushClear(autolayoutChildrenBoundaryOutlinePoints(*siblings.at(j)), own, top, push);
+        }
+        pushClearOfPlaced(placed, own, top, push);
+    }
+    moveShadowDown(branch, push);
     return autolayoutChildrenBoundaryOutlinePoints(branch);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QString>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -149,27 +150,53 @@ void allBranchesAboveMeIntoArray(TWMapBranch &branch, BranchList &array);
 void allBranchesBelowMeIntoArray(TWMapBranch &branch, BranchList &array);
 BranchList ancestorsWithBoundaries(const TWMapBranch &branch);
 // Outlines already placed, one per branch key (a key placed again replaces
-// its outline), kept in a plain list since every placement visits them all.
+// its outline), with the lowest point of each: a branch placed below the
+// others clears only those that reach below its top, found without
+// visiting the rest.
 class PlacedOutlines
 {
 public:
     void insert(const QString &key, PointList outline)
     {
+        const float reach = lowestY(outline);
         const auto found = m_index.constFind(key);
         if (found != m_index.cend()) {
-            m_outlines[*found] = std::move(outline);
+            const size_t at = *found;
+            const auto range = m_byReach.equal_range(m_reach[at]);
+            for (auto it = range.first; it != range.second; ++it)
+                if (it->second == at) {
+                    m_byReach.erase(it);
+                    break;
+                }
+            m_outlines[at] = std::move(outline);
+            m_reach[at] = reach;
+            m_byReach.emplace(reach, at);
             return;
         }
         m_index.insert(key, m_outlines.size());
+        m_byReach.emplace(reach, m_outlines.size());
         m_outlines.push_back(std::move(outline));
+        m_reach.push_back(reach);
     }
     qsizetype size() const { return qsizetype(m_outlines.size()); }
     auto begin() const { return m_outlines.cbegin(); }
     auto end() const { return m_outlines.cend(); }
+    // The outlines, not empty, whose lowest point lies below `top`, the
+    // lowest first, with that point's y, until `visit` answers false.
+    template <typename F> void visitReachingBelow(float top, F &&visit) const
+    {
+        for (auto it = m_byReach.crbegin(); it != m_byReach.crend() && it->first > top; ++it)
+            if (!visit(m_outlines[it->second], it->first))
+                return;
+    }
+    // The lowest y of an outline; minus infinity for an empty one.
+    static float lowestY(const PointList &outline);
 
 private:
     QHash<QString, size_t> m_index;
     std::vector<PointList> m_outlines;
+    std::vector<float> m_reach;
+    std::multimap<float, size_t> m_byReach;
 };
 
 // Moves a first-level branch's shadow down until its outline clears every
@@ -178,7 +205,13 @@ PointList stackBelowOtherTopLevelBranches(TWMapBranch &branch, const PlacedOutli
 // Stacks a branch below its previous sibling and clear of the outlines of
 // the siblings placed before it; returns its outline (empty when the branch
 // is not among its parent's children).
-PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const PlacedOutlines &placed);
+// `reach`, kept by the caller across the siblings of one parent arranged in
+// their list order, holds for each sibling the lowest point of its outline
+// and those before it: the siblings that cannot reach the branch are then
+// not visited. `index`, when given, is where the branch stands among them.
+PointList tightArrangeSelfWithExistingBoundaries(TWMapBranch &branch, const PlacedOutlines &placed,
+                                                 std::vector<float> *reach = nullptr,
+                                                 qsizetype index = -1);
 // The drawn boundary, built when missing; null without an outline.
 std::shared_ptr<BezierPath> boundaryPath(TWMapBranch &branch);
 // The bounds of boundaryPath() of each branch, in order. While a

@@ -120,11 +120,17 @@ void TWMapLayout::tightLayoutFromBranch(TWMap &map, TWMapBranch &branch)
     // Each child clears the siblings before it in the list and those placed
     // before it: in list order these are the same ones, measured once.
     const bool inListOrder = kids.isEmpty() || kids.first() == branch.children().first();
-    for (const std::shared_ptr<TWMapBranch> &k : kids) {
+    // In exactly the list's order every sibling before a child is placed
+    // when it is: how low each reaches is known once, for all that follow.
+    std::vector<float> reach;
+    const bool reachKept = kids == branch.children();
+    for (qsizetype index = 0; index < kids.size(); ++index) {
+        const std::shared_ptr<TWMapBranch> &k = kids.at(index);
         tightLayoutFromBranch(map, *k);
         if (k->hidden())
             continue;
-        PointList outline = tightArrangeSelfWithExistingBoundaries(*k, placed);
+        PointList outline = tightArrangeSelfWithExistingBoundaries(
+            *k, placed, reachKept ? &reach : nullptr, reachKept ? index : -1);
         if (!inListOrder)
             placed.insert(keyOf(*k), std::move(outline));
     }

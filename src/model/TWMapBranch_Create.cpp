@@ -11,6 +11,7 @@
 #include "graphics/TWRectangle.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWBranchOrdering.h"
+#include "model/TWGrowthBatch.h"
 #include "model/TWMap.h"
 #include "model/TWMapDrawingServices.h"
 #include "model/TWMapsDoc.h"
@@ -506,7 +507,12 @@ std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *pare
         shape->setDrawsShadow(true);
     shape->applyAutoStyle();
 
-    if (map) {
+    // Only children join a batch: a sibling goes where it is asked.
+    TWGrowthBatch *batch = map && !sibling ? TWGrowthBatch::of(*map) : nullptr;
+    if (batch) {
+        // The whole map's layout places it with the rest of the batch.
+        batch->grew(*parent);
+    } else if (map) {
         std::optional<Target> target;
         const int mode = map->layoutAssistanceMode();
         if (parent->isRoot() || parent == root.get()) {
@@ -531,7 +537,8 @@ std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *pare
         if (mode != 3)
             parent->reSortChildrenByPositionRecursively(false);
         map->removeAllGraphicOrderCache();
-
+    }
+    if (map) {
         // A new leaf can only deepen the tree to its own level, so "all levels
         // were shown" and "the new level is hidden" both come down to
         // showing down to it: no walk of the whole tree per added branch.

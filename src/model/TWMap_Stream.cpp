@@ -19,6 +19,7 @@ std::shared_ptr<TWMap> TWMap::createWithXMLReader(ContentsXMLReader &reader, TWM
     XMLElement live = reader.shallowCopy();
     std::shared_ptr<TWMapBranch> root;
     QList<XMLElement> linkLines;
+    LinkLineList lines;
     bool rootSeen = false;
     bool linkLinesSeen = false;
     if (reader.enterElement()) {
@@ -39,6 +40,15 @@ std::shared_ptr<TWMap> TWMap::createWithXMLReader(ContentsXMLReader &reader, TWM
                     if (isRoot && !rootTried && reader.nameIs("TWMapBranch")) {
                         rootTried = true;
                         root = TWMapBranch::createWithXMLReader(reader, nullptr, map.get());
+                    } else if (!isRoot && reader.nameIs("linkLine") && root) {
+                        // Made as read, from the reader's own nodes: a copy
+                        // of every line's element, all held until the last,
+                        // took most of the memory of a document of many.
+                        if (xmlNodePtr node = reader.expandInPlace())
+                            if (auto line = std::dynamic_pointer_cast<TWLinkLine>(
+                                    TWGraphic::graphicWithXMLNode(node, node->doc, root.get())))
+                                lines.append(std::move(line));
+                        reader.skipElement();
                     } else if (!isRoot && reader.nameIs("linkLine")) {
                         linkLines.append(reader.expandElement());
                     } else {
@@ -57,6 +67,8 @@ std::shared_ptr<TWMap> TWMap::createWithXMLReader(ContentsXMLReader &reader, TWM
     map->setOutlineNumbersNeedUpdating(true);
     map->m_graphicOrderCache.clear();
     map->m_selectedGraphics.clear();
+    if (root)
+        map->m_linkLines = std::move(lines);
     map->adoptLoadedTree(root, linkLines);
     return map;
 }

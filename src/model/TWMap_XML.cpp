@@ -113,13 +113,19 @@ void TWMap::adoptLoadedTree(const std::shared_ptr<TWMapBranch> &root,
             m_root->deparent();
         }
         setRoot(root);
-        m_linkLines.clear();
+        // Listed once all are read, after those the reader made already: a
+        // line read while the others are listed looked through them all for
+        // lines ending on it (none do until they are re-pointed below), a
+        // square of their number.
+        LinkLineList read = std::exchange(m_linkLines, {});
+        read.reserve(read.size() + linkLines.size());
         for (const XMLElement &element : linkLines) {
             std::shared_ptr<TWGraphic> graphic =
                 TWGraphic::graphicWithXMLNode(element.node(), element.doc(), m_root.get());
             if (auto line = std::dynamic_pointer_cast<TWLinkLine>(graphic))
-                m_linkLines.append(std::move(line));
+                read.append(std::move(line));
         }
+        m_linkLines = std::move(read);
     }
     removeAllGraphicOrderCache();
     resolveLoadedGraphics();

@@ -784,10 +784,22 @@ void TWTextLayout::draw(QPainter &painter, Point origin) const
 {
     if (m_lines.empty())
         return;
+    // Only lines that may reach the clip are drawn: a label of megabytes
+    // costs what shows of it. A line's glyphs may stand out of its fragment
+    // by its natural height either way (a capped line height).
+    const bool clipped = painter.hasClipping();
+    const QRectF shown = clipped ? painter.clipBoundingRect().translated(-origin.toQt()) : QRectF();
     painter.save();
     for (const Line &info : m_lines) {
         const Paragraph &paragraph = *m_paragraphs[size_t(info.paragraph)];
-        paragraph.layout.lineAt(info.lineInParagraph).draw(&painter, origin.toQt());
+        const QTextLine line = paragraph.layout.lineAt(info.lineInParagraph);
+        if (clipped) {
+            const qreal reach = std::max(info.fragment.height(), line.height());
+            if (info.fragment.top() + 2 * reach < shown.top() ||
+                info.fragment.top() - reach > shown.bottom())
+                continue;
+        }
+        line.draw(&painter, origin.toQt());
     }
     painter.restore();
 }

@@ -294,7 +294,7 @@ TEST_F(DeluxeDocumentTest, OnlyTheSelectedTabOfSeveralCloses)
               QList<bool>({false, false, true}));
 }
 
-TEST_F(DeluxeDocumentTest, TabLabelsAreCleanedAndFallBackToTheMapNumber)
+TEST_F(DeluxeDocumentTest, TabLabelsAreCleanedCutAndFallBackToTheMapNumber)
 {
     struct Case
     {
@@ -304,13 +304,21 @@ TEST_F(DeluxeDocumentTest, TabLabelsAreCleanedAndFallBackToTheMapNumber)
         QString label;
     };
     const Case cases[] = {
-        {"tab and newline", QString("Plans\tfor\n"), "Root", "Plans for "},
+        {"tab and newline", QString("Plans\tfor\n"), "Root", "Plans for"},
         {"control characters",
          QString("A\x01"
                  "B\x7f"),
          "Root", "AB"},
-        {"root text", std::nullopt, "Line one\nLine two", "Line one Line two"},
+        {"root text, first line", std::nullopt, "Line one\nLine two", "Line one"},
+        {"blank lines before", std::nullopt, "\n \u2029Line two\rLine three", "Line two"},
         {"numbered", std::nullopt, "", "DadoZiz 3"},
+        {"forty characters whole", std::nullopt, QString(40, u'x'), QString(40, u'x')},
+        {"a long line", std::nullopt, QString(10000, u'y'),
+         QString(TWMapTabBar::TitleLength, u'y') + QChar(0x2026)},
+        {"controls do not count", std::nullopt, QString(5, u'\x01') + QString(41, u'z'),
+         QString(40, u'z') + QChar(0x2026)},
+        {"a pair is not split", std::nullopt, QString(39, u'a') + QStringLiteral("\U0001F600tail"),
+         QString(39, u'a') + QStringLiteral("\U0001F600") + QChar(0x2026)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -323,6 +331,19 @@ TEST_F(DeluxeDocumentTest, TabLabelsAreCleanedAndFallBackToTheMapNumber)
         EXPECT_EQ(document->tabLabelForMapAtIndex(2), c.label);
         EXPECT_EQ(document->mapTabView()->tabText(2), c.label);
     }
+}
+
+// A central label of 9 MB: the document opens whole and its tab shows the
+// label's first line.
+TEST_F(DeluxeDocumentTest, ALabelOfMegabytesOpensWithItsFirstLineAsTheTab)
+{
+    auto *document = dynamic_cast<TWDDocument *>(
+        open(QStringLiteral(THINKWEB_TEST_DATA "/hostile/long-label.tweb")));
+    ASSERT_NE(document, nullptr);
+    settle();
+    const TWMap &map = *document->mapsDocument()->currentMap();
+    EXPECT_GE(map.root()->enclosedTextArea()->text().length(), 9 << 20);
+    EXPECT_EQ(document->mapTabView()->tabText(0), QStringLiteral("A title line"));
 }
 
 TEST_F(DeluxeDocumentTest, TabWidthsStayWithinTheirBounds)

@@ -3,6 +3,8 @@
 #include "OutlinerTestSupport.h"
 #include "exchange/TWOPMLImportExport.h"
 
+#include <QCryptographicHash>
+
 using namespace OutlinerTest;
 
 namespace {
@@ -18,19 +20,37 @@ QString treeBelow(const TWMapBranch &branch)
     return children.join(u',');
 }
 
+// Every branch's text and shape, to the point, walking the tree.
+QString placesBelow(const TWMapBranch &branch)
+{
+    QString out;
+    for (const auto &child : branch.children()) {
+        const Rect r = child->mainGraphic()->bounds();
+        out += QStringLiteral("%1@%2,%3,%4,%5;")
+                   .arg(textOf(*child))
+                   .arg(qRound(r.x()))
+                   .arg(qRound(r.y()))
+                   .arg(qRound(r.width()))
+                   .arg(qRound(r.height()));
+        out += u'{' + placesBelow(*child) + u'}';
+    }
+    return out;
+}
+
 // `items` first-level items "1", "2", ...; with `nested`, three children
 // "k.1", "k.2", "k.3" below each.
 struct Outline
 {
     int items;
     bool nested;
+    int perItem = 3;
 
     QStringList children(int k) const
     {
-        if (!nested)
-            return {};
-        return {QStringLiteral("%1.1").arg(k), QStringLiteral("%1.2").arg(k),
-                QStringLiteral("%1.3").arg(k)};
+        QStringList out;
+        for (int c = 1; nested && c <= perItem; ++c)
+            out << QStringLiteral("%1.%2").arg(k).arg(c);
+        return out;
     }
     QString expected() const
     {
@@ -128,6 +148,67 @@ TEST_F(ImportOrder, OPMLOutlinesComeInTheFilesOrder)
             EXPECT_EQ(treeBelow(*document->currentMap()->root()).toStdString(), o.expected().toStdString());
         }
     });
+}
+
+// Where the branches of an imported outline end up, in every ordering mode
+// and layout assistance, as recorded when every branch was grown and sorted
+// on its own: an import that grows a parent's children together and sorts
+// them once must place them all the same.
+TEST_F(ImportOrder, ImportedBranchesStandWhereOneByOneGrowthPutThem)
+{
+    struct Case
+    {
+        const char *format;
+        Outline outline;
+        const char *digest;
+    };
+    const Case cases[] = {
+        {"opml", {3, false}, "dac27acadbf6f1cd"},  {"opml", {12, false}, "1e81282c7632df90"},
+        {"opml", {3, true}, "94f06a30b3bab077"},   {"opml", {40, false}, "e5edb6f3dea1e902"},
+        {"v2", {12, false}, "761a19ed177672aa"},   {"v2", {3, true}, "20034c05036ccb3b"},
+        {"v3", {12, false}, "285fdbd9c0bab761"},   {"v3", {3, true}, "a1e90eb99bd7945e"},
+        {"v3", {40, false}, "19f663f346a9a13a"},   {"opml", {2, true, 30}, "90776f388178507c"},
+        {"v3", {3, true, 25}, "78e78a3eeff2834e"},
+    };
+    for (const Case &c : cases) {
+        const QString name =
+            QStringLiteral("%1 %2%3")
+                .arg(QLatin1String(c.format))
+                .arg(c.outline.items)
+                .arg(c.outline.nested ? QStringLiteral(" of %1").arg(c.outline.perItem)
+                                      : QString());
+        SCOPED_TRACE(name.toStdString());
+        QString places;
+        inEveryMode([&] {
+            const TWMapBranch *central = nullptr;
+            if (c.format == std::string_view("opml")) {
+                TWMapsDoc *document = host.newDocument(QStringLiteral("Plan"), false);
+                const QByteArray file =
+                    "<?xml version=\"1.0\"?><opml version=\"2.0\"><head/><body>" +
+                    c.outline.written(opmlOutline) + "</body></opml>";
+                if (document && TWOPMLImportExport().importData(file, QStringLiteral("Plan"),
+                                                                *document->currentMap()))
+                    central = document->currentMap()->root().get();
+            } else if (c.format == std::string_view("v2")) {
+                TWMapsDoc *v2 = importer.openOOFile(
+                    writeFile("Two.ooutline", gzipped(plist(c.outline.written(version2Item)))),
+                    false);
+                central = v2 ? v2->currentMap()->root().get() : nullptr;
+            } else {
+                central = importOutline("<root>" + c.outline.written(version3Item) + "</root>");
+            }
+            ASSERT_NE(central, nullptr);
+            places +=
+                QStringLiteral("%1/%2:").arg(host.orderingMode).arg(host.layoutAssistanceMode) +
+                placesBelow(*central) + u'\n';
+        });
+        EXPECT_EQ(QCryptographicHash::hash(places.toUtf8(), QCryptographicHash::Md5)
+                      .toHex()
+                      .left(16)
+                      .toStdString(),
+                  c.digest)
+            << places.toStdString();
+    }
 }
 
 } // namespace

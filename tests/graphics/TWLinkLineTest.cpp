@@ -1,5 +1,6 @@
 #include "../model/TWMapsDocTestSupport.h"
 #include "BranchTestSupport.h"
+#include "graphics/TWMapUtilities.h"
 #include "support/BezierPath.h"
 
 #include <cmath>
@@ -266,3 +267,47 @@ TEST_F(TWLinkLineTest, DrawingBoundsStayFinite)
 }
 
 } // namespace
+
+// A map's link line glows with the branch it starts on selected and casts a
+// shadow like the branches' shapes, however many lines the map holds; the
+// branch's label, a graphic of another kind, follows its own rule.
+TEST_F(TWLinkLineTest, ALinkLineGlowsAndCastsShadowsAsItsMapsLine)
+{
+    std::vector<std::shared_ptr<TWLinkLine>> lines;
+    for (int i = 0; i < 50; ++i)
+        lines.push_back(link(i % 2 ? b->mainGraphic() : a->mainGraphic(),
+                             i % 2 ? a->mainGraphic() : b->mainGraphic()));
+    map->setShowShadows(true);
+    const Shadow shadow(Size(3, -3), 2, std::nullopt);
+    for (const auto &line : lines) {
+        line->setDrawsShadow(true);
+        line->setShadow(shadow);
+        line->setInheritsShadow(false);
+    }
+    a->mainGraphic()->setDrawsShadow(true);
+    a->mainGraphic()->setShadow(shadow);
+    a->mainGraphic()->setInheritsShadow(false);
+    map->insertObjectInSelectedGraphicsAtIndex(a->enclosedTextArea(), 0);
+    struct Case
+    {
+        const char *name;
+        std::shared_ptr<TWGraphic> graphic;
+        bool glows;
+    };
+    const Case cases[] = {
+        {"line from the selected branch", lines.front(), true},
+        {"line from the other branch", lines.at(1), false},
+        {"the selected branch's shape", a->mainGraphic(), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(c.graphic->inheritedShadow().has_value());
+        EXPECT_EQ(TWMapUtilities::shouldGraphicDrawSelectionShadow(*c.graphic), c.glows);
+        EXPECT_TRUE(TWMapUtilities::shouldGraphicDrawShadows(*c.graphic));
+    }
+    // The label casts none: it is neither a shape nor a line.
+    a->enclosedTextArea()->setDrawsShadow(true);
+    a->enclosedTextArea()->setShadow(shadow);
+    a->enclosedTextArea()->setInheritsShadow(false);
+    EXPECT_FALSE(TWMapUtilities::shouldGraphicDrawShadows(*a->enclosedTextArea()));
+}

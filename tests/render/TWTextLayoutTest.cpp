@@ -642,3 +642,56 @@ TEST(TWTextLayout, AMeasurementsWidthsAnswerAsAFreshLayout)
     // Some measurements do answer for more than their own width.
     EXPECT_GT(ranges, 0);
 }
+
+// A long text drawn through a clip (as the canvas draws what is exposed)
+// shows inside the clip just what it shows drawn whole: the lines out of
+// it are left out, none that reaches it. Tall, capped and shifted lines.
+TEST(TWTextLayout, DrawingThroughAClipShowsWhatTheWholeTextShowsThere)
+{
+    ParagraphStyle capped;
+    capped.maximumLineHeight = 6;
+    ParagraphStyle tall;
+    tall.lineHeightMultiple = 2.5;
+    struct Case
+    {
+        const char *name;
+        std::optional<ParagraphStyle> style;
+        Point origin;
+        QRect clip;
+    };
+    const Case cases[] = {
+        {"plain, a band in the middle", std::nullopt, Point(0, 0), QRect(0, 300, 200, 41)},
+        {"plain, shifted origin", std::nullopt, Point(7, -250), QRect(0, 13, 200, 30)},
+        {"capped line height", capped, Point(0, 0), QRect(0, 100, 200, 9)},
+        {"tall lines", tall, Point(0, 0), QRect(0, 500, 200, 17)},
+    };
+    QString lines;
+    for (int i = 0; i < 300; ++i)
+        lines += QStringLiteral("Line %1 gjpqy ÅÉÎ\n").arg(i);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        AttributedString t = text(lines);
+        if (c.style)
+            t.addAttribute(NSParagraphStyleAttributeName, QVariant::fromValue(*c.style),
+                           {0, t.length()});
+        TWTextLayout layout;
+        layout.setContainerSize(Size(200, 99999));
+        layout.setAttributedString(t);
+        const auto drawn = [&](bool clipped) {
+            QImage image = DrawingContext::makeImage(Size(200, 800), 1, Qt::white);
+            QPainter painter(&image);
+            if (clipped)
+                painter.setClipRect(c.clip);
+            layout.draw(painter, c.origin);
+            painter.end();
+            return image.copy(c.clip);
+        };
+        const QImage whole = drawn(false);
+        bool inked = false;
+        for (int y = 0; y < whole.height() && !inked; ++y)
+            for (int x = 0; x < whole.width() && !inked; ++x)
+                inked = qGray(whole.pixel(x, y)) < 128;
+        EXPECT_TRUE(inked);
+        EXPECT_EQ(drawn(true), whole);
+    }
+}
