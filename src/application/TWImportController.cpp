@@ -206,7 +206,13 @@ TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QStr
     // and laid out costs more than the reading itself.
     TWMap *map = made->mapsDocument()->currentMap().get();
     QString reason;
-    if (!map || !m_readers.opml(*map, path, &reason)) {
+    // Nor is it a step the user can undo: a registration for every branch
+    // made would hold more than the map itself.
+    UndoManager *undo = made->undoManager();
+    undo->disableUndoRegistration();
+    const bool read = map && m_readers.opml(*map, path, &reason);
+    undo->enableUndoRegistration();
+    if (!read) {
         // No blank document is left behind to be closed by hand.
         cannotImport(path, dadoZiz("This file does not appear to contain OPML data."), reason);
         return nullptr;

@@ -13,6 +13,12 @@ inline constexpr int ClockwiseFromTop = 1;
 inline constexpr int ClockwiseFromRight = 2;
 inline constexpr int LeftSideFirst = 3;
 inline constexpr int RightSideFirst = 4;
+// A mode read from a file, a style or an old document: one the comparators
+// do not know orders nothing, so it is taken as the default.
+inline constexpr int known(int mode)
+{
+    return mode >= ClockwiseFromTop && mode <= RightSideFirst ? mode : ClockwiseFromTop;
+}
 } // namespace TWOrderingMode
 
 // The angle of a branch's shape around the centre branch's shape (a curved

@@ -196,22 +196,33 @@ std::optional<QString> textOf(xmlNodePtr node)
     return text;
 }
 
+// A value read from a child's text, or `missing` for a missing or empty
+// one; the usual short leaf is read without making a string.
+template <class Value, class Read> Value valueOf(xmlNodePtr node, Value missing, Read read)
+{
+    char16_t buffer[64];
+    const qsizetype length = XMLDetail::shortAsciiLeafText(node, buffer, 64);
+    if (length > 0)
+        return read(QStringView(buffer, length));
+    if (length == 0)
+        return missing;
+    const std::optional<QString> text = textOf(node);
+    return text ? read(QStringView(*text)) : missing;
+}
+
 int intOf(xmlNodePtr node, int missing)
 {
-    const std::optional<QString> text = textOf(node);
-    return text ? CFormat::intValue(*text) : missing;
+    return valueOf(node, missing, [](QStringView t) { return CFormat::intValue(t); });
 }
 
 float floatOf(xmlNodePtr node, float missing)
 {
-    const std::optional<QString> text = textOf(node);
-    return text ? CFormat::floatValue(*text) : missing;
+    return valueOf(node, missing, [](QStringView t) { return CFormat::floatValue(t); });
 }
 
 bool boolOf(xmlNodePtr node, bool missing)
 {
-    const std::optional<QString> text = textOf(node);
-    return text ? *text == u"YES" : missing;
+    return valueOf(node, missing, [](QStringView t) { return t == u"YES"; });
 }
 
 QList<xmlNodePtr> itemsOf(xmlNodePtr wrapper, const char *name)

@@ -1,6 +1,7 @@
 #include "graphics/TWConnectionGraphic.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
+#include "model/TWBranchOrdering.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapDrawingServices.h"
 #include "model/TWMapLayoutServices.h"
@@ -236,6 +237,7 @@ TWMap::BranchDisplaySettings &TWMap::branchDisplaySettingsForUpdate()
 
 void TWMap::setOrderingMode(int mode)
 {
+    mode = TWOrderingMode::known(mode);
     if (!setIfChanged(m_branchSettings.orderingMode, mode, "orderingMode",
                       "Set branch ordering mode"))
         return;

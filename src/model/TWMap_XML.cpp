@@ -2,6 +2,7 @@
 #include "graphics/TWConnectionRepair.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
+#include "model/TWBranchOrdering.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapDrawingServices.h"
 #include "model/TWMap_Private.h"
@@ -191,7 +192,7 @@ void TWMap::readFromElement(bool keepIdentifier)
     m_showSWTextIndicators = r.flag(u"hideSWTextIndicators", true);
     b.showTextIndicators = r.flag(u"hideTextIndicators", true);
     b.layoutAssistanceMode = r.integer(u"layoutAssistanceMode");
-    b.orderingMode = r.integer(u"orderingMode");
+    b.orderingMode = TWOrderingMode::known(r.integer(u"orderingMode"));
     if (m_root)
         m_root->subtreeOrderMayHaveChanged();
     b.outlineNumbersToLevel = r.integer(u"outlineNumbersToLevel");

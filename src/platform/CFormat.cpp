@@ -169,21 +169,33 @@ double doubleValue(QStringView s)
 {
     const qsizetype start = skipBlanks(s);
     // Only ASCII can be part of a number; stop at the first other character.
-    QByteArray ascii;
-    ascii.reserve(std::min<qsizetype>(s.size() - start, 64));
+    // The usual short number needs no allocation.
+    char small[64];
+    QByteArray large;
+    qsizetype length = 0;
     for (qsizetype i = start; i < s.size() && s[i].unicode() < 128; ++i)
-        ascii.append(char(s[i].unicode()));
+        ++length;
+    char *ascii = small;
+    if (length >= qsizetype(sizeof small)) {
+        large.resize(length + 1);
+        ascii = large.data();
+    }
+    for (qsizetype i = 0; i < length; ++i)
+        ascii[i] = char(s[start + i].unicode());
+    ascii[length] = '\0';
     // The platform read no hex forms: "0x1A" is the number 0 followed by text.
-    const qsizetype sign = (ascii.startsWith('+') || ascii.startsWith('-')) ? 1 : 0;
-    if (ascii.size() > sign + 1 && ascii[sign] == '0' &&
-        (ascii[sign + 1] == 'x' || ascii[sign + 1] == 'X'))
-        ascii.truncate(sign + 1);
-    if (ascii.isEmpty())
+    const qsizetype sign = (length > 0 && (ascii[0] == '+' || ascii[0] == '-')) ? 1 : 0;
+    if (length > sign + 1 && ascii[sign] == '0' &&
+        (ascii[sign + 1] == 'x' || ascii[sign + 1] == 'X')) {
+        length = sign + 1;
+        ascii[length] = '\0';
+    }
+    if (length == 0)
         return 0.0;
     char *end = nullptr;
     errno = 0;
-    const double v = strtod_l(ascii.constData(), &end, cLocale());
-    if (end == ascii.constData())
+    const double v = strtod_l(ascii, &end, cLocale());
+    if (end == ascii)
         return 0.0;
     return v;
 }

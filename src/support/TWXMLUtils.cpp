@@ -1,5 +1,7 @@
 #include "support/TWXMLUtils.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/CFormat.h"
@@ -142,6 +144,8 @@ XPathReader::XPathReader(xmlNodePtr parent, xmlDocPtr doc) : m_parent(parent), m
 void XPathReader::setParent(xmlNodePtr parent)
 {
     m_parent = parent;
+    m_lookups = 0;
+    m_indexed = false;
     if (m_context)
         m_context->node = parent;
 }
@@ -159,12 +163,78 @@ XPathReader::~XPathReader()
         xmlXPathFreeContext(m_context);
 }
 
+namespace {
+
+std::uint32_t nameHash(const char *name, size_t length)
+{
+    std::uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < length; ++i)
+        hash = (hash ^ std::uint8_t(name[i])) * 16777619u;
+    return hash;
+}
+
+bool hasName(xmlNodePtr node, const char *name, size_t length)
+{
+    const char *own = reinterpret_cast<const char *>(node->name);
+    return std::strncmp(own, name, length) == 0 && own[length] == '\0';
+}
+
+} // namespace
+
+xmlNodePtr XPathReader::firstChildNamed(const char *name, size_t length) const
+{
+    if (!m_indexed && m_lookups >= 0 && ++m_lookups > 2) {
+        // Built once; a parent with more children than the table holds
+        // well is walked instead.
+        std::fill(std::begin(m_index), std::end(m_index), nullptr);
+        int filled = 0;
+        m_indexed = true;
+        for (xmlNodePtr child = m_parent->children; child && m_indexed; child = child->next) {
+            if (child->type != XML_ELEMENT_NODE || child->ns)
+                continue;
+            const char *own = reinterpret_cast<const char *>(child->name);
+            const size_t ownLength = std::strlen(own);
+            for (std::uint32_t slot = nameHash(own, ownLength);; ++slot) {
+                xmlNodePtr &entry = m_index[slot % indexSize];
+                if (!entry) {
+                    entry = child;
+                    m_indexed = ++filled < indexSize * 3 / 4;
+                    m_lookups = m_indexed ? m_lookups : -1; // not tried again
+                    break;
+                }
+                if (hasName(entry, own, ownLength))
+                    break; // the first of a name stays
+            }
+        }
+    }
+    if (m_indexed) {
+        for (std::uint32_t slot = nameHash(name, length);; ++slot) {
+            xmlNodePtr entry = m_index[slot % indexSize];
+            if (!entry || hasName(entry, name, length))
+                return entry;
+        }
+    }
+    for (xmlNodePtr child = m_parent->children; child; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && !child->ns && hasName(child, name, length))
+            return child;
+    }
+    return nullptr;
+}
+
 xmlNodePtr XPathReader::node(const char *path) const
 {
     if (!m_parent)
         return nullptr;
-    if (isPlainChildPath(path))
+    if (isPlainChildPath(path)) {
+        const char *slash = std::strchr(path, '/');
+        xmlNodePtr first = firstChildNamed(path, slash ? size_t(slash - path) : std::strlen(path));
+        if (!first || !slash)
+            return first;
+        if (xmlNodePtr found = firstByChildPath(first, slash + 1))
+            return found;
+        // A later child of the same name may hold the rest.
         return firstByChildPath(m_parent, path);
+    }
     xmlXPathObjectPtr result = getNodeSetForXPath(path, m_doc, context());
     if (!result)
         return nullptr;
@@ -199,28 +269,41 @@ std::optional<QString> XPathReader::text(const char *path) const
     return textOfNode(n);
 }
 
+namespace {
+
+// The value read from the node's text, the usual short leaf without making a string.
+template <class Read> auto leafValue(xmlNodePtr node, Read read)
+{
+    using Value = decltype(read(QStringView()));
+    if (!node)
+        return std::optional<Value>();
+    char16_t buffer[64];
+    const qsizetype length = XMLDetail::shortAsciiLeafText(node, buffer, 64);
+    if (length >= 0)
+        return std::optional<Value>(read(QStringView(buffer, length)));
+    return std::optional<Value>(read(QStringView(textOfNode(node))));
+}
+
+} // namespace
+
 std::optional<int> XPathReader::intValue(const char *path) const
 {
-    const std::optional<QString> t = text(path);
-    return t ? std::optional<int>(CFormat::intValue(*t)) : std::nullopt;
+    return leafValue(node(path), [](QStringView t) { return CFormat::intValue(t); });
 }
 
 std::optional<qint64> XPathReader::longLongValue(const char *path) const
 {
-    const std::optional<QString> t = text(path);
-    return t ? std::optional<qint64>(CFormat::longLongValue(*t)) : std::nullopt;
+    return leafValue(node(path), [](QStringView t) { return qint64(CFormat::longLongValue(t)); });
 }
 
 std::optional<double> XPathReader::floatValue(const char *path) const
 {
-    const std::optional<QString> t = text(path);
-    return t ? std::optional<double>(CFormat::doubleValue(*t)) : std::nullopt;
+    return leafValue(node(path), [](QStringView t) { return CFormat::doubleValue(t); });
 }
 
 std::optional<bool> XPathReader::boolValue(const char *path) const
 {
-    const std::optional<QString> t = text(path);
-    return t ? std::optional<bool>(*t == u"YES") : std::nullopt;
+    return leafValue(node(path), [](QStringView t) { return t == u"YES"; });
 }
 
 QString xmlRepresentation(const std::function<void(xmlNodePtr root)> &addXmlData)

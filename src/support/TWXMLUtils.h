@@ -61,9 +61,17 @@ public:
     std::optional<bool> boolValue(const char *path) const;
 
 private:
+    xmlNodePtr firstChildNamed(const char *name, size_t length) const;
+
     xmlNodePtr m_parent = nullptr;
     xmlDocPtr m_doc = nullptr;
     mutable xmlXPathContextPtr m_context = nullptr;
+    // The first child of each name, hashed, once a reader has asked for a
+    // few: a value's reader asks for every child by name.
+    static constexpr int indexSize = 64;
+    mutable xmlNodePtr m_index[indexSize];
+    mutable int m_lookups = 0;
+    mutable bool m_indexed = false;
 };
 
 // The single-value snippet: a document with root "XMLObj" into which

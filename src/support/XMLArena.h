@@ -73,6 +73,10 @@ void clearHandleCounts(xmlNodePtr node);
 QString stringValueOf(xmlNodePtr node);
 // The same over the node's direct children only.
 QString childTextOf(xmlNodePtr node);
+// The text of the usual number leaf (no child, or one text node of at most
+// `room` ASCII characters) copied into `buffer`, its length returned, so that
+// a number is read without making a string; -1 for any other node.
+qsizetype shortAsciiLeafText(xmlNodePtr node, char16_t *buffer, qsizetype room);
 // Replaces every entity reference below the node, in attribute values too,
 // by the text it stands for, within the bounds of reading.
 void expandEntityReferences(xmlNodePtr root);

@@ -124,6 +124,25 @@ QString childTextOf(xmlNodePtr node)
     return collect(node, false);
 }
 
+qsizetype shortAsciiLeafText(xmlNodePtr node, char16_t *buffer, qsizetype room)
+{
+    if (!node)
+        return -1;
+    xmlNodePtr first = node->children;
+    if (!first)
+        return 0;
+    if (first->next || first->type != XML_TEXT_NODE)
+        return -1;
+    const xmlChar *text = first->content;
+    qsizetype length = 0;
+    for (; text && text[length]; ++length) {
+        if (length == room || text[length] >= 0x80)
+            return -1;
+        buffer[length] = char16_t(text[length]);
+    }
+    return length;
+}
+
 void expandEntityReferences(xmlNodePtr root)
 {
     expandEntityReferences(root, nullptr, nullptr);

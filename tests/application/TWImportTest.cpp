@@ -163,7 +163,12 @@ TEST_F(MenuTest, AMindManagerImportIsAnUntitledPlanThatCannotBeUndone)
 
 TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLIsRefusedWithoutLeavingADocument)
 {
-    importer->setReaders({[](TWMap &, const QString &path, QString *reason) {
+    bool registering = true;
+    importer->setReaders({[&registering](TWMap &map, const QString &path, QString *reason) {
+                              // What a reader changes is no step to undo.
+                              map.setOrderingMode(3);
+                              registering = map.undoManager() &&
+                                            map.undoManager()->isUndoRegistrationEnabled();
                               if (path.endsWith("told.opml"))
                                   *reason = QStringLiteral("its entities expand beyond what any "
                                                            "outline holds (line 3)");
@@ -200,6 +205,10 @@ TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLIsRefusedWithoutLeavingADocument)
         EXPECT_EQ(document->displayName(), QStringLiteral("Untitled"));
         EXPECT_EQ(document->mapsDocument()->countOfMaps(), 1);
         EXPECT_FALSE(mapOf(document).root()->enclosedTextArea()->isEditing());
+        EXPECT_EQ(mapOf(document).orderingMode(), 3);
+        EXPECT_FALSE(registering);
+        document->undoManager()->closeEventGroup();
+        EXPECT_FALSE(document->undoManager()->canUndo());
         EXPECT_TRUE(alerts.alerts().isEmpty());
     }
 }

@@ -178,6 +178,39 @@ TEST_F(TWMapElementTest, ValuesMarkedAsNotSetComeFromTheDocument)
     }
 }
 
+// An ordering mode the sibling order does not know, from a file, an old
+// document or a style, is taken as the default rather than kept.
+TEST_F(TWMapElementTest, AnUnknownOrderingModeReadsAsTheDefault)
+{
+    struct Case
+    {
+        QByteArray rootChildren, mapChildren;
+        int expected;
+    };
+    const Case cases[] = {
+        {"", "", 1},
+        {"", "<orderingMode>0</orderingMode>", 1},
+        {"", "<orderingMode>7</orderingMode>", 1},
+        {"<orderingMode>9</orderingMode>", "<orderingMode>-1</orderingMode>", 1},
+        {"<orderingMode>4</orderingMode>", "<orderingMode>-1</orderingMode>", 4},
+        {"", "<orderingMode>3</orderingMode>", 3},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rootChildren.toStdString() + c.mapChildren.toStdString());
+        auto loaded = load(packageWithContents(
+            contentsWithMaps(c.rootChildren, "<map><TWMap>" + c.mapChildren + "</TWMap></map>")));
+        ASSERT_EQ(loaded->countOfMaps(), 1);
+        EXPECT_EQ(loaded->maps().at(0)->orderingMode(), c.expected);
+    }
+    // Old documents and styles set it by key.
+    const std::shared_ptr<TWMap> map = addMap();
+    for (const int mode : {0, 5, -2}) {
+        map->setMapValue(2, QStringLiteral("orderingMode"));
+        map->setMapValue(mode, QStringLiteral("orderingMode"));
+        EXPECT_EQ(map->orderingMode(), 1) << mode;
+    }
+}
+
 TEST_F(TWMapElementTest, ARootLevelBackgroundPictureSurvivesASave)
 {
     const QString picture = "Images/DocumentBackground3/ExtractedImage.tiff";

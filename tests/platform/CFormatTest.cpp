@@ -87,6 +87,9 @@ TEST(CFormat, ReadsLikeNSString)
     EXPECT_EQ(CFormat::doubleValue(u"0X1p3"), 0.0);
     EXPECT_TRUE(std::isnan(CFormat::doubleValue(u"nan")));
     EXPECT_EQ(CFormat::doubleValue(u"\u00e91"), 0.0);
+    // Longer than any number a file holds, still read whole.
+    EXPECT_EQ(CFormat::doubleValue(QString(u' ') + QString(100, u'0') + QStringLiteral("25.5e1")), 255.0);
+    EXPECT_EQ(CFormat::doubleValue(QString(u'-') + QString(70, u'0') + QStringLiteral("x3")), 0.0);
     for (const char16_t *yes : {u"YES", u" true", u"007"})
         EXPECT_TRUE(CFormat::boolValue(yes));
     for (const char16_t *no : {u"NO", u"000", u""})

@@ -89,6 +89,40 @@ TEST(TWXMLUtilsReader, ChildPathsAnswerAsXPathDoes)
     EXPECT_EQ(reader.text("b[2]"), "3");
 }
 
+// A reader asked many times answers from a table of its parent's children;
+// the answers stay those of the query however many children there are,
+// repeated names included, and numbers read as their text does.
+TEST(TWXMLUtilsReader, ManyLookupsAnswerAsXPathDoes)
+{
+    for (const int count : {5, 40, 70}) {
+        QByteArray xml = "<p>";
+        for (int i = 0; i < count; ++i)
+            xml += "<c" + QByteArray::number(i) + ">" + QByteArray::number(i) + "</c" +
+                   QByteArray::number(i) + ">";
+        xml += "<c1>dup</c1><t>\xc3\xa9" "7</t><long>" + QByteArray(80, '0') + "12</long>"
+               "<x xmlns=\"urn:other\">9</x></p>";
+        XMLDocument doc = document(xml.constData());
+        TWXMLUtils::XPathReader reader(doc.rootElement().node(), doc.xmlDoc());
+        for (int i = count + 1; i-- > 0;) {
+            const QByteArray query = "c" + QByteArray::number(i);
+            xmlXPathContextPtr ctx = TWXMLUtils::newContext(doc.xmlDoc(), doc.rootElement().node());
+            xmlXPathObjectPtr result =
+                TWXMLUtils::getNodeSetForXPath(query.constData(), doc.xmlDoc(), ctx);
+            EXPECT_EQ(reader.node(query.constData()),
+                      result ? result->nodesetval->nodeTab[0] : nullptr)
+                << count << " " << query.constData();
+            if (result)
+                xmlXPathFreeObject(result);
+            xmlXPathFreeContext(ctx);
+        }
+        EXPECT_EQ(reader.intValue("c1"), 1) << count;
+        EXPECT_EQ(reader.intValue("t"), 0) << count; // a leading letter, not a digit
+        EXPECT_EQ(reader.longLongValue("long"), 12) << count;
+        EXPECT_EQ(reader.floatValue("long"), 12.0) << count;
+        EXPECT_EQ(reader.node("x"), nullptr) << count;
+    }
+}
+
 TEST(TWXMLUtilsSnippet, WritesEscapedTextUnderXMLObjAndReadsItBack)
 {
     const QString text = TWXMLUtils::xmlRepresentation([](xmlNodePtr root) {
