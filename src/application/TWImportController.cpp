@@ -206,7 +206,21 @@ TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QStr
     // and laid out costs more than the reading itself.
     TWMap *map = made->mapsDocument()->currentMap().get();
     QString reason;
-    if (!map || !m_readers.opml(*map, path, &reason)) {
+    bool read = false;
+    if (map) {
+        // A long outline takes seconds: say what is going on.
+        ProgressPanelController &progress = ProgressPanelController::sharedProgressPanel();
+        HeldAlerts held(Alerts::current());
+        {
+            const Alerts::Scope holding(&held);
+            progress.runIndeterminate(true, 0);
+            progress.setInfoString(dadoZiz("Importing “%1”…").arg(QFileInfo(path).fileName()));
+            read = m_readers.opml(*map, path, &reason);
+            progress.finish();
+        }
+        held.show();
+    }
+    if (!read) {
         // No blank document is left behind to be closed by hand.
         cannotImport(path, dadoZiz("This file does not appear to contain OPML data."), reason);
         return nullptr;

@@ -2,6 +2,7 @@
 
 #include "platform/NotificationCenter.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QProgressBar>
@@ -21,12 +22,19 @@ public:
     // The text shown for an increment travels under this user-info key.
     static inline const QString InfoKey = QStringLiteral("info");
 
+    // How long a run waits for the window system to show the panel, and how
+    // often the panel is painted while the work runs.
+    static constexpr int ExposeWaitMilliseconds = 500;
+    static constexpr int RepaintMilliseconds = 100;
+
     // Made at start-up so that it hears the first document load.
     static ProgressPanelController &sharedProgressPanel();
 
     ProgressPanelController();
     ~ProgressPanelController() override;
 
+    // Shows the panel, painted before it returns: the work that follows
+    // runs without the event loop.
     void runIndeterminate(bool indeterminate, double maximum);
     // Work that can stop offers Cancel. While it is offered the panel keeps
     // the rest of the program from input (it is application-modal) and each
@@ -54,6 +62,7 @@ public:
     double maximum() const { return m_maximum; }
 
 private:
+    void paintNow();
     void startLoading(const Notification &notification);
     void loadIncrement(const Notification &notification);
     void finishLoading(const Notification &notification);
@@ -67,5 +76,6 @@ private:
     bool m_indeterminate = false;
     double m_value = 0;
     double m_maximum = 0;
+    QElapsedTimer m_lastPaint;
     std::vector<ObserverToken> m_observers;
 };

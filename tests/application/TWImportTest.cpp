@@ -9,6 +9,7 @@
 #include "model/TWMapBranch.h"
 
 #include <QDir>
+#include <QWindow>
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -201,6 +202,54 @@ TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLIsRefusedWithoutLeavingADocument)
         EXPECT_EQ(document->mapsDocument()->countOfMaps(), 1);
         EXPECT_FALSE(mapOf(document).root()->enclosedTextArea()->isEditing());
         EXPECT_TRUE(alerts.alerts().isEmpty());
+    }
+}
+
+// A long import shows the progress panel, painted, before the reading
+// starts: the reading holds up the event loop.
+TEST_F(MenuTest, TheProgressPanelIsPaintedWhileAnImportReads)
+{
+    ProgressPanelController &progress = ProgressPanelController::sharedProgressPanel();
+    struct Seen
+    {
+        bool shown = false;
+        bool exposed = false;
+        QString info;
+    } seen;
+    const auto look = [&seen, &progress] {
+        seen.shown = progress.progressPanel()->isVisible();
+        const QWindow *window = progress.progressPanel()->windowHandle();
+        seen.exposed = window && window->isExposed();
+        seen.info = progress.infoString();
+    };
+    importer->setReaders({[&](TWMap &, const QString &, QString *) {
+                              look();
+                              return true;
+                          },
+                          {},
+                          [&](TWMap &, const QByteArray &) { look(); }});
+    const struct
+    {
+        const char *file;
+        TWDocument *(TWImportController::*import)(const QString &);
+    } imports[] = {
+        {"long.opml", &TWImportController::importOPMLFileAtPathReturningDocument},
+        {"long.xml", &TWImportController::importMindManagerFileAtPathReturningDocument},
+    };
+    for (const auto &c : imports) {
+        SCOPED_TRACE(c.file);
+        const QString path = dir.filePath(QString::fromLatin1(c.file));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(Xml);
+        file.close();
+        seen = {};
+        ASSERT_NE((importer.get()->*c.import)(path), nullptr);
+        EXPECT_TRUE(seen.shown);
+        EXPECT_TRUE(seen.exposed);
+        EXPECT_EQ(seen.info, QStringLiteral("Importing “%1”…").arg(QLatin1String(c.file)));
+        // Gone once the document is there.
+        EXPECT_FALSE(progress.progressPanel()->isVisible());
     }
 }
 
