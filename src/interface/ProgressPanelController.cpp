@@ -93,7 +93,8 @@ void ProgressPanelController::paintNow()
                                             QEventLoop::ExcludeSocketNotifiers,
                                         10);
     m_progressPanel->repaint();
-    m_lastPaint.start();
+    // The first line the work gives is painted at once.
+    m_lastPaint.invalidate();
 }
 
 void ProgressPanelController::setCancellable(bool cancellable)

@@ -101,6 +101,11 @@ TEST(ProgressPanel, IsPaintedBeforeTheWorkRunsAndAFewTimesASecondWhileItRuns)
     EXPECT_TRUE(panel.progressPanel()->windowHandle()->isExposed());
     EXPECT_GT(counter.paints, 0);
 
+    // What the work says first shows at once.
+    counter.paints = 0;
+    panel.setInfoString(QStringLiteral("Importing"));
+    EXPECT_EQ(counter.paints, 1);
+
     counter.paints = 0;
     QElapsedTimer clock;
     clock.start();
