@@ -9,7 +9,6 @@
 #include "model/TWMapBranch.h"
 
 #include <QDir>
-#include <QWindow>
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -205,21 +204,18 @@ TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLIsRefusedWithoutLeavingADocument)
     }
 }
 
-// A long import shows the progress panel, painted, before the reading
-// starts: the reading holds up the event loop.
-TEST_F(MenuTest, TheProgressPanelIsPaintedWhileAnImportReads)
+// A long import shows the progress panel before the reading starts (the
+// panel paints itself before it returns: see the interface tests).
+TEST_F(MenuTest, TheProgressPanelIsShownWhileAnImportReads)
 {
     ProgressPanelController &progress = ProgressPanelController::sharedProgressPanel();
     struct Seen
     {
         bool shown = false;
-        bool exposed = false;
         QString info;
     } seen;
     const auto look = [&seen, &progress] {
         seen.shown = progress.progressPanel()->isVisible();
-        const QWindow *window = progress.progressPanel()->windowHandle();
-        seen.exposed = window && window->isExposed();
         seen.info = progress.infoString();
     };
     importer->setReaders({[&](TWMap &, const QString &, QString *) {
@@ -246,7 +242,6 @@ TEST_F(MenuTest, TheProgressPanelIsPaintedWhileAnImportReads)
         seen = {};
         ASSERT_NE((importer.get()->*c.import)(path), nullptr);
         EXPECT_TRUE(seen.shown);
-        EXPECT_TRUE(seen.exposed);
         EXPECT_EQ(seen.info, QStringLiteral("Importing “%1”…").arg(QLatin1String(c.file)));
         // Gone once the document is there.
         EXPECT_FALSE(progress.progressPanel()->isVisible());
