@@ -213,7 +213,7 @@ TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QStr
         HeldAlerts held(Alerts::current());
         {
             const Alerts::Scope holding(&held);
-            progress.runIndeterminate(true, 0);
+            progress.runBeforeBlockingWork(true, 0);
             progress.setInfoString(dadoZiz("Importing “%1”…").arg(QFileInfo(path).fileName()));
             read = m_readers.opml(*map, path, &reason);
             progress.finish();
@@ -289,7 +289,7 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
         HeldAlerts held(Alerts::current());
         {
             const Alerts::Scope holding(&held);
-            progress.runIndeterminate(true, 0);
+            progress.runBeforeBlockingWork(true, 0);
             progress.setInfoString(
                 dadoZiz("Importing “%1”…").arg(QFileInfo(path).fileName()));
             if (streamed)

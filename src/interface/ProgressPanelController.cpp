@@ -76,6 +76,14 @@ void ProgressPanelController::runIndeterminate(bool indeterminate, double maximu
     m_progressPanel->show();
     m_progressPanel->raise();
     m_progressPanel->activateWindow();
+    m_progressPanel->repaint();
+    // The first line the work gives is painted at once.
+    m_lastPaint.invalidate();
+}
+
+void ProgressPanelController::runBeforeBlockingWork(bool indeterminate, double maximum)
+{
+    runIndeterminate(indeterminate, maximum);
     paintNow();
 }
 
@@ -158,7 +166,9 @@ void ProgressPanelController::finish()
 
 void ProgressPanelController::startLoading(const Notification &notification)
 {
-    runIndeterminate(false, notification.userInfo.value(LoadingNotifications::CountKey).toDouble());
+    // Loading runs without returning to the event loop.
+    runBeforeBlockingWork(false,
+                          notification.userInfo.value(LoadingNotifications::CountKey).toDouble());
 }
 
 void ProgressPanelController::loadIncrement(const Notification &notification)

@@ -33,9 +33,12 @@ public:
     ProgressPanelController();
     ~ProgressPanelController() override;
 
-    // Shows the panel, painted before it returns: the work that follows
-    // runs without the event loop.
     void runIndeterminate(bool indeterminate, double maximum);
+    // The same for work that runs without returning to the event loop: the
+    // panel is painted before this returns, waiting (briefly, letting
+    // nothing the user does through) for the window system to show it.
+    // Other work's events may run meanwhile: not for work that expects none.
+    void runBeforeBlockingWork(bool indeterminate, double maximum);
     // Work that can stop offers Cancel. While it is offered the panel keeps
     // the rest of the program from input (it is application-modal) and each
     // update lets the window system through, so that the program repaints

@@ -97,7 +97,7 @@ TEST(ProgressPanel, IsPaintedBeforeTheWorkRunsAndAFewTimesASecondWhileItRuns)
     ASSERT_NE(info, nullptr);
     PaintCounter counter(info);
     // The work that follows does not return to the event loop.
-    panel.runIndeterminate(false, 100000);
+    panel.runBeforeBlockingWork(false, 100000);
     EXPECT_TRUE(panel.progressPanel()->windowHandle()->isExposed());
     EXPECT_GT(counter.paints, 0);
 
