@@ -173,8 +173,13 @@ void TWDocumentController::addFileMenu(TWDocument *document, QMenuBar *menuBar)
     });
     file->addAction(dadoZiz("Save"), QKeySequence::Save, document,
                     [document] { document->save(); });
-    file->addAction(dadoZiz("Save As..."), QKeySequence::SaveAs, document,
-                    [document] { document->saveAs(); });
+    // Some desktops give Save As no key of their own; then the common one.
+    QList<QKeySequence> saveAsKeys = QKeySequence::keyBindings(QKeySequence::SaveAs);
+    if (saveAsKeys.isEmpty())
+        saveAsKeys = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)};
+    QAction *saveAs = file->addAction(dadoZiz("Save As..."), document,
+                                      [document] { document->saveAs(); });
+    saveAs->setShortcuts(saveAsKeys);
     TWMenuDispatcher *dispatcher = document->menuDispatcher();
     dispatcher->addAction(file, dadoZiz("Revert to Saved"),
                           QStringLiteral("revertDocumentToSaved:"));

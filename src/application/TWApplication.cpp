@@ -5,6 +5,7 @@
 #include "application/LinkBackRegistry.h"
 #include "application/TWDocument.h"
 #include "application/TWHelpViewer.h"
+#include "application/TWSaveProgress.h"
 #include "application/WindowSystem.h"
 #include "canvas/TWCanvasHost.h"
 #include "canvas/TWFindController.h"
@@ -21,11 +22,20 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTimeZone>
 #include <QWidget>
 #include <algorithm>
 #include <climits>
+#include <csignal>
 #include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#if QT_CONFIG(sessionmanager)
+#include <QSessionManager>
+#endif
 
 namespace {
 // The application object that joined the session bus for LinkBack.
@@ -37,6 +47,31 @@ UserDefaults &defaults()
 {
     return UserDefaults::standard();
 }
+
+// SIGTERM reaches the event loop through a pipe: nothing else may be done
+// in a signal handler.
+int g_terminationPipe[2] = {-1, -1};
+struct sigaction g_previousTermination;
+
+void onTermination(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(g_terminationPipe[1], &byte, 1);
+}
+
+#if QT_CONFIG(sessionmanager)
+class SessionManagerRequest : public SessionEndRequest
+{
+public:
+    explicit SessionManagerRequest(QSessionManager &manager) : m_manager(manager) {}
+    bool allowsInteraction() override { return m_manager.allowsInteraction(); }
+    void cancel() override { m_manager.cancel(); }
+    void release() override { m_manager.release(); }
+
+private:
+    QSessionManager &m_manager;
+};
+#endif
 } // namespace
 
 TWApplication::TWApplication(int &argc, char **argv, ApplicationServices services,
@@ -69,6 +104,7 @@ TWApplication::~TWApplication()
         g_linkBackBusOwner = nullptr;
     }
     m_saveTimer.reset();
+    sigaction(SIGTERM, &g_previousTermination, nullptr);
     // Its panels close before the windows of this object are torn down.
     m_findController.reset();
 }
@@ -96,6 +132,8 @@ void TWApplication::init()
     }
     connect(m_windowSystem, &WindowSystem::mainWindowChanged, this,
             &TWApplication::updateCurrentlyActiveDocument);
+
+    handleSessionEnd();
 
     const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
     Random::seed(quint32(reference.secsTo(QDateTime::currentDateTimeUtc())));
@@ -251,6 +289,97 @@ bool TWApplication::terminate()
     }
     quit();
     return true;
+}
+
+void TWApplication::handleSessionEnd()
+{
+    // A write past a file-size limit fails with EFBIG, as any failed write,
+    // instead of ending the program with the document unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
+    if (g_terminationPipe[0] < 0 && pipe2(g_terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        g_terminationPipe[0] = g_terminationPipe[1] = -1;
+    if (g_terminationPipe[0] >= 0) {
+        auto *notifier = new QSocketNotifier(g_terminationPipe[0], QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] {
+            char bytes[16];
+            while (read(g_terminationPipe[0], bytes, sizeof bytes) > 0) {
+            }
+            endWithoutQuestions();
+        });
+        struct sigaction action{};
+        action.sa_handler = onTermination;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &action, &g_previousTermination);
+    }
+#if QT_CONFIG(sessionmanager)
+    connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+        SessionManagerRequest request(manager);
+        commitSessionData(request);
+    });
+#endif
+}
+
+void TWApplication::commitSessionData(SessionEndRequest &request)
+{
+    QList<QPointer<Document>> open;
+    for (Document *document : orderedDocuments())
+        open << document;
+    if (!request.allowsInteraction()) {
+        for (const QPointer<Document> &document : std::as_const(open))
+            if (document)
+                document->keepChangesUnasked();
+        m_sessionAnswered = true;
+        return;
+    }
+    // The window in front asks first, as Quit asks.
+    for (const QPointer<Document> &document : std::as_const(open)) {
+        if (document && !document->reviewUnsavedChanges()) {
+            m_sessionAnswered = false;
+            request.cancel();
+            request.release();
+            return;
+        }
+    }
+    m_sessionAnswered = true;
+    request.release();
+}
+
+void TWApplication::endWithoutQuestions()
+{
+    // A save under way ends first: its document is being written.
+    if (TWSaveProgress::isRunning()) {
+        TWSaveProgress::whenNoSaveRuns(this, [this] { endWithoutQuestions(); });
+        return;
+    }
+    QList<QPointer<Document>> open;
+    for (Document *document : orderedDocuments())
+        open << document;
+    // What the user answered as the session began to end stands.
+    if (!m_sessionAnswered)
+        for (const QPointer<Document> &document : std::as_const(open))
+            if (document)
+                document->keepChangesUnasked();
+    // Closed without a question: what could be kept is kept.
+    for (const QPointer<Document> &document : std::as_const(open))
+        if (document)
+            document->close();
+    quit();
+}
+
+bool TWApplication::event(QEvent *event)
+{
+    // The session ends the program after the user answered for each
+    // document: the windows close without asking again.
+    if (event->type() == QEvent::Quit && m_sessionAnswered) {
+        QList<QPointer<Document>> open;
+        for (Document *document : documents())
+            open << document;
+        for (const QPointer<Document> &document : std::as_const(open))
+            if (document)
+                document->close();
+    }
+    return QApplication::event(event);
 }
 
 // --- the active document ---

@@ -15,6 +15,21 @@
 #include <optional>
 
 class TWFindController;
+
+// What a session that is ending (a logout) asks of the program and what the
+// program may answer: the session manager's request, or a stand-in.
+class SessionEndRequest
+{
+public:
+    virtual ~SessionEndRequest() = default;
+    // Whether the user may be asked (the session may make the program wait
+    // for its turn first).
+    virtual bool allowsInteraction() = 0;
+    // Asks the session not to end.
+    virtual void cancel() = 0;
+    // Done asking.
+    virtual void release() = 0;
+};
 class TWHelpViewer;
 class QAction;
 
@@ -99,6 +114,15 @@ public:
     // unsaved changes, then ends the program; false (and the program goes
     // on) when the user keeps a document open or its save fails.
     bool terminate();
+    // The session is ending: asks about unsaved documents as Quit does, and
+    // cancels the ending when the user keeps one open; where nobody can be
+    // asked, keeps each as the periodic save would keep it. Nothing closes:
+    // the session ends the program when it ends.
+    void commitSessionData(SessionEndRequest &request);
+    // The end a signal asks for (SIGTERM), which nobody can answer: each
+    // unsaved document is kept as the periodic save would keep it, then
+    // every document closes and the program ends, as after Quit.
+    void endWithoutQuestions();
 
     Document *currentlyActiveDocument() const { return m_currentlyActiveDocument; }
     // The open documents, front to back by their windows.
@@ -142,8 +166,12 @@ public:
 signals:
     void currentlyActiveDocumentChanged(Document *document);
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
     void init();
+    void handleSessionEnd();
     void applicationWindowsAwakeFromNib();
     void createActions();
     void documentWillClose(const Notification &notification);
@@ -171,4 +199,6 @@ private:
     // before it: a panel must not outlive the fonts and windows it was made with.
     std::unique_ptr<TWFindController> m_findController;
     bool m_publishedLinkBackServer = false;
+    // The user answered for every document as the session began to end.
+    bool m_sessionAnswered = false;
 };

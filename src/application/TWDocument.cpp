@@ -31,6 +31,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace {
 QString dadoZiz(const char *key)
@@ -212,6 +213,14 @@ void TWDocument::reportSaveError(int code, const QString &path)
         dadoZiz("The document “%1” could not be saved. %2 Your changes are still in the window, "
                 "and the file on disk has not been changed.")
             .arg(displayName(), why);
+    if (m_keepSaveErrors)
+        m_keptSaveError = message;
+    else
+        showSaveError(message);
+}
+
+void TWDocument::showSaveError(const QString &message)
+{
     Alerts::current().runAlertPanel(dadoZiz("The document could not be saved."), message,
                                     {TWLocalizedString(StringTable::General, "OK")});
 }
@@ -281,23 +290,47 @@ void TWDocument::autosaveDocument()
         TWSaveProgress::whenNoSaveRuns(this, [this] { autosaveDocument(); });
         return;
     }
-    if (!isDocumentEdited())
+    const std::optional<QString> failure = saveUnasked();
+    if (!failure || std::exchange(m_autosaveFailureTold, true))
         return;
+    // Every other document is saved first: an alert waits for its answer.
+    QTimer::singleShot(0, this, [this, message = *failure] { showSaveError(message); });
+}
+
+std::optional<QString> TWDocument::saveUnasked()
+{
+    if (!isDocumentEdited())
+        return std::nullopt;
     // An embedded map goes back to the program that holds it, as Save does.
     if (m_link) {
         saveLink();
-        return;
+        return std::nullopt;
     }
     if (m_fileName.isEmpty())
-        return;
+        return std::nullopt;
     // Nobody is asked out of the blue: the other program's version stays,
     // this one stays edited, and the user decides at the next Save.
     if (fileChangedOnDisk()) {
         qWarning("Not saved automatically: %s was changed by another program",
                  qPrintable(m_fileName));
-        return;
+        return std::nullopt;
     }
+    m_keptSaveError.reset();
+    m_keepSaveErrors = true;
     save();
+    m_keepSaveErrors = false;
+    return std::exchange(m_keptSaveError, std::nullopt);
+}
+
+bool TWDocument::reviewUnsavedChanges()
+{
+    return m_closed || canCloseDocument();
+}
+
+void TWDocument::keepChangesUnasked()
+{
+    if (const std::optional<QString> failure = saveUnasked())
+        qWarning("%s", qPrintable(*failure));
 }
 
 bool TWDocument::saveAs()
@@ -424,6 +457,8 @@ bool TWDocument::keepBackupFile() const
 void TWDocument::setChangeCount(int count)
 {
     const bool wasEdited = isDocumentEdited();
+    if (count != m_changeCount)
+        m_autosaveFailureTold = false;
     m_changeCount = count;
     if (m_window)
         m_window->setDocumentEdited(isDocumentEdited());

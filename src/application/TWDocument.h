@@ -104,8 +104,12 @@ public:
     // The periodic save: like Save, except that a file changed by another
     // program is left alone without a question, the document kept edited;
     // the next Save asks. A map edited for another program is sent back.
+    // A failed one is told once, after the other documents had their turn,
+    // and not again until the document is saved or changed.
     void autosaveDocument() override;
     bool savesElsewhere() const override { return m_link != nullptr; }
+    bool reviewUnsavedChanges() override;
+    void keepChangesUnasked() override;
     // Reads the file again, dropping unsaved changes and the undo history.
     bool revertToSaved();
 
@@ -317,7 +321,12 @@ private:
     void addMap();
     void observeMapsDocument();
     void syncZoomSlider();
+    // Tells why a save failed; kept instead while a save asks nothing.
     void reportSaveError(int code, const QString &path);
+    void showSaveError(const QString &message);
+    // Saves as the periodic save does, asking nothing and telling nothing;
+    // why it failed, or nullopt when it did not or nothing was to be saved.
+    std::optional<QString> saveUnasked();
     // The branches of every map, which a save writes one by one.
     qint64 branchCount() const;
     // Save to the document's own file, once it is known to be wanted.
@@ -340,6 +349,11 @@ private:
     QVariantAnimation *m_paletteAnimation = nullptr;
     int m_paletteWidth = 220;
     bool m_closed = false;
+    // While a save asks nothing: its failure's message, kept.
+    bool m_keepSaveErrors = false;
+    std::optional<QString> m_keptSaveError;
+    // A failed periodic save was told since the last change or save.
+    bool m_autosaveFailureTold = false;
     std::vector<ObserverToken> m_observers;
     ObserverToken m_mapTabsObserver;
     QPointer<TWMenuDispatcher> m_menuDispatcher;

@@ -206,12 +206,25 @@ TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QStr
     // and laid out costs more than the reading itself.
     TWMap *map = made->mapsDocument()->currentMap().get();
     QString reason;
-    // Nor is it a step the user can undo: a registration for every branch
-    // made would hold more than the map itself.
-    UndoManager *undo = made->undoManager();
-    undo->disableUndoRegistration();
-    const bool read = map && m_readers.opml(*map, path, &reason);
-    undo->enableUndoRegistration();
+    bool read = false;
+    if (map) {
+        // A long outline takes seconds: say what is going on. Nor is it a
+        // step the user can undo: a registration for every branch made would
+        // hold more than the map itself.
+        ProgressPanelController &progress = ProgressPanelController::sharedProgressPanel();
+        HeldAlerts held(Alerts::current());
+        UndoManager *undo = made->undoManager();
+        undo->disableUndoRegistration();
+        {
+            const Alerts::Scope holding(&held);
+            progress.runBeforeBlockingWork(true, 0);
+            progress.setInfoString(dadoZiz("Importing “%1”…").arg(QFileInfo(path).fileName()));
+            read = m_readers.opml(*map, path, &reason);
+            progress.finish();
+        }
+        undo->enableUndoRegistration();
+        held.show();
+    }
     if (!read) {
         // No blank document is left behind to be closed by hand.
         cannotImport(path, dadoZiz("This file does not appear to contain OPML data."), reason);
@@ -281,7 +294,7 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
         HeldAlerts held(Alerts::current());
         {
             const Alerts::Scope holding(&held);
-            progress.runIndeterminate(true, 0);
+            progress.runBeforeBlockingWork(true, 0);
             progress.setInfoString(
                 dadoZiz("Importing “%1”…").arg(QFileInfo(path).fileName()));
             if (streamed)

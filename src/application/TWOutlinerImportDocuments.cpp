@@ -57,7 +57,7 @@ TWMapsDoc *TWOutlinerImportDocuments::newDocument(const QString &displayName,
 
 void TWOutlinerImportDocuments::startProgress(double maximum)
 {
-    ProgressPanelController::sharedProgressPanel().runIndeterminate(false, maximum);
+    ProgressPanelController::sharedProgressPanel().runBeforeBlockingWork(false, maximum);
 }
 
 void TWOutlinerImportDocuments::setProgressInfo(const QString &info)

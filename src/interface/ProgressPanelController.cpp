@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <QWindow>
 #include <cmath>
 
 ProgressPanelController &ProgressPanelController::sharedProgressPanel()
@@ -75,6 +76,33 @@ void ProgressPanelController::runIndeterminate(bool indeterminate, double maximu
     m_progressPanel->show();
     m_progressPanel->raise();
     m_progressPanel->activateWindow();
+    m_progressPanel->repaint();
+    // The first line the work gives is painted at once.
+    m_lastPaint.invalidate();
+}
+
+void ProgressPanelController::runBeforeBlockingWork(bool indeterminate, double maximum)
+{
+    runIndeterminate(indeterminate, maximum);
+    paintNow();
+}
+
+void ProgressPanelController::paintNow()
+{
+    // The work that follows keeps the event loop from running, and a window
+    // the window system has not yet shown cannot be painted: wait (briefly)
+    // for it, letting through nothing the user does and no other work's
+    // notifiers.
+    QElapsedTimer waited;
+    waited.start();
+    const QWindow *window = m_progressPanel->windowHandle();
+    while (window && !window->isExposed() && waited.elapsed() < ExposeWaitMilliseconds)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                            QEventLoop::ExcludeSocketNotifiers,
+                                        10);
+    m_progressPanel->repaint();
+    // The first line the work gives is painted at once.
+    m_lastPaint.invalidate();
 }
 
 void ProgressPanelController::setCancellable(bool cancellable)
@@ -104,7 +132,6 @@ void ProgressPanelController::cancel()
 void ProgressPanelController::setInfoString(const QString &info)
 {
     m_info->setText(info);
-    m_info->repaint();
     if (!m_indeterminate) {
         m_value += 1.0;
         // Beyond the maximum the bar stays full.
@@ -112,7 +139,13 @@ void ProgressPanelController::setInfoString(const QString &info)
         if (m_maximum == 0)
             m_progressBar->setValue(0);
     }
-    m_progressBar->repaint();
+    // Painted at once, as the work does not return to the event loop, but
+    // a few times a second only: a load counts every branch.
+    if (!m_lastPaint.isValid() || m_lastPaint.elapsed() >= RepaintMilliseconds) {
+        m_info->repaint();
+        m_progressBar->repaint();
+        m_lastPaint.start();
+    }
     keepResponsive();
 }
 
@@ -133,7 +166,9 @@ void ProgressPanelController::finish()
 
 void ProgressPanelController::startLoading(const Notification &notification)
 {
-    runIndeterminate(false, notification.userInfo.value(LoadingNotifications::CountKey).toDouble());
+    // Loading runs without returning to the event loop.
+    runBeforeBlockingWork(false,
+                          notification.userInfo.value(LoadingNotifications::CountKey).toDouble());
 }
 
 void ProgressPanelController::loadIncrement(const Notification &notification)

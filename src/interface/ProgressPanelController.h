@@ -2,6 +2,7 @@
 
 #include "platform/NotificationCenter.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QProgressBar>
@@ -21,6 +22,11 @@ public:
     // The text shown for an increment travels under this user-info key.
     static inline const QString InfoKey = QStringLiteral("info");
 
+    // How long a run waits for the window system to show the panel, and how
+    // often the panel is painted while the work runs.
+    static constexpr int ExposeWaitMilliseconds = 500;
+    static constexpr int RepaintMilliseconds = 100;
+
     // Made at start-up so that it hears the first document load.
     static ProgressPanelController &sharedProgressPanel();
 
@@ -28,6 +34,11 @@ public:
     ~ProgressPanelController() override;
 
     void runIndeterminate(bool indeterminate, double maximum);
+    // The same for work that runs without returning to the event loop: the
+    // panel is painted before this returns, waiting (briefly, letting
+    // nothing the user does through) for the window system to show it.
+    // Other work's events may run meanwhile: not for work that expects none.
+    void runBeforeBlockingWork(bool indeterminate, double maximum);
     // Work that can stop offers Cancel. While it is offered the panel keeps
     // the rest of the program from input (it is application-modal) and each
     // update lets the window system through, so that the program repaints
@@ -54,6 +65,7 @@ public:
     double maximum() const { return m_maximum; }
 
 private:
+    void paintNow();
     void startLoading(const Notification &notification);
     void loadIncrement(const Notification &notification);
     void finishLoading(const Notification &notification);
@@ -67,5 +79,6 @@ private:
     bool m_indeterminate = false;
     double m_value = 0;
     double m_maximum = 0;
+    QElapsedTimer m_lastPaint;
     std::vector<ObserverToken> m_observers;
 };

@@ -59,17 +59,29 @@ QByteArray ustar(const QByteArray &name, const QByteArray &prefix, char type, qi
     return h;
 }
 
+// Writes all of `data`. A write cut short (the disk filled, a size limit was
+// reached) names no reason; the rest, tried again, fails with the system's
+// reason, which the device then holds for the message.
+bool writeAll(QIODevice &out, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const qint64 written = out.write(data, size);
+        if (written <= 0) {
+            qWarning("Cannot write document package: %s", qUtf8Printable(out.errorString()));
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
 } // namespace
 
 PackageWriter::PackageWriter(QIODevice &out, int level, int threads)
     : m_out(out),
       m_gzip(
-          [this](const char *data, qint64 size) {
-              if (m_out.write(data, size) == size)
-                  return true;
-              qWarning("Cannot write document package: %s", qUtf8Printable(m_out.errorString()));
-              return false;
-          },
+          [this](const char *data, qint64 size) { return writeAll(m_out, data, size); },
           level, ParallelGzipWriter::defaultBlockSize, threads),
       m_now(std::time(nullptr))
 {}
@@ -192,10 +204,8 @@ bool PackageWriter::addCompressedFile(const QString &name, qint64 size, QIODevic
         }
         if (n == 0)
             break;
-        if (m_out.write(buffer.data(), n) != n) {
-            qWarning("Cannot write document package: %s", qUtf8Printable(m_out.errorString()));
+        if (!writeAll(m_out, buffer.data(), n))
             return fail(PackageArchive::WriteStatus::OutputFailed);
-        }
     }
     return padTo512(size);
 }

@@ -130,6 +130,11 @@ int TWFileIO::checkSaveTarget(const QString &path)
         return SaveFolderUnwritable;
     if (target.exists() && !target.isDir() && !target.isWritable())
         return SaveFileLocked;
+    // A folder cannot be replaced by a file; said as the system says it.
+    if (target.isDir()) {
+        g_lastSaveError = qt_error_string(EISDIR);
+        return SavePackFailed;
+    }
     return SaveSucceeded;
 }
 

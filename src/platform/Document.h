@@ -33,6 +33,16 @@ public:
     // saved periodically without one and without asking where.
     virtual bool savesElsewhere() const { return false; }
     virtual void close() = 0;
+    // The session is ending. With someone to answer: asks about unsaved
+    // changes as closing does (save, drop or cancel), without closing; false
+    // when the user cancels or the save fails. Without: keeps the changes
+    // as the periodic save would, asking nothing.
+    virtual bool reviewUnsavedChanges() { return true; }
+    virtual void keepChangesUnasked()
+    {
+        if (isDocumentEdited() && (!fileName().isEmpty() || savesElsewhere()))
+            autosaveDocument();
+    }
 
     // The document whose window this is, or nullptr.
     static Document *forWindow(const QWidget *window);

@@ -8,7 +8,8 @@
 // The caller starts it in an empty folder of its own, named as the temporary
 // folder and home in an otherwise empty environment: the interpreter's safe
 // mode allows files in the temporary folder only, so a picture can reach
-// nothing but that folder. Here the process caps its own memory and time.
+// nothing but that folder. Here the process caps its own memory and time and
+// the size of each file; the caller watches how much the folder holds.
 #include <libspectre/spectre.h>
 
 #include <algorithm>
@@ -28,8 +29,9 @@ namespace {
 constexpr rlim_t memoryAllowance = 512ULL * 1024 * 1024;
 // Processor seconds, a stop for when the caller's clock cannot stop it.
 constexpr rlim_t processorSeconds = 30;
-// The largest file the interpreter's own temporary files may grow to.
-constexpr rlim_t fileBytes = 256ULL * 1024 * 1024;
+// The largest file the interpreter's own temporary files may grow to: no
+// more than the caller lets its whole folder hold.
+constexpr rlim_t fileBytes = 64ULL * 1024 * 1024;
 
 rlim_t mappedBytes()
 {

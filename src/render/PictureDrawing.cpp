@@ -18,13 +18,17 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -249,16 +253,22 @@ private:
         QMetaObject::invokeMethod(
             &PictureEvents::shared(),
             [failure, limit] {
-                const QString message =
-                    failure == Failure::TimedOut
-                        ? TWLocalizedString(StringTable::General,
-                                            "A PostScript picture in this document took longer "
-                                            "than %1 seconds to draw. It is left out.")
-                              .arg(std::max(1, limit / 1000))
-                        : TWLocalizedString(StringTable::General,
-                                            "A PostScript picture in this document could not be "
-                                            "drawn: its PostScript has errors or needs more "
-                                            "memory than a picture may have. It is left out.");
+                QString message;
+                if (failure == Failure::TimedOut)
+                    message = TWLocalizedString(StringTable::General,
+                                                "A PostScript picture in this document took longer "
+                                                "than %1 seconds to draw. It is left out.")
+                                  .arg(std::max(1, limit / 1000));
+                else if (failure == Failure::FolderFull)
+                    message = TWLocalizedString(StringTable::General,
+                                                "A PostScript picture in this document could not be "
+                                                "drawn: it writes more temporary files than a "
+                                                "picture may. It is left out.");
+                else
+                    message = TWLocalizedString(StringTable::General,
+                                                "A PostScript picture in this document could not be "
+                                                "drawn: its PostScript has errors or needs more "
+                                                "memory than a picture may have. It is left out.");
                 Alerts::current().runAlertPanel(
                     TWLocalizedString(StringTable::General, "A picture could not be drawn"),
                     message, {TWLocalizedString(StringTable::General, "OK")});
@@ -385,19 +395,120 @@ QByteArray epsRendererPath()
     return path;
 }
 
-bool readFully(int fd, char *buffer, qint64 size, QElapsedTimer &clock, int timeout)
+// Watches the renderer's folder: the interpreter may write files there, and
+// neither the per-file cap nor the memory cap bounds how many. The folder is
+// measured whenever the system says something in it was made or written
+// (inotify), and at least every few milliseconds besides. The renderer is
+// ended once it passes half the budget: the other half is room for what it
+// writes before this thread gets to look and stop it.
+class FolderWatch
+{
+public:
+    FolderWatch(const QByteArray &folder, qint64 handedBytes)
+        : m_folder(folder), m_bytes(epsFolderBudgetBytes / 2 + handedBytes),
+          m_files(epsFolderBudgetFiles / 2 + 1)
+    {
+        m_notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_notify >= 0 &&
+            inotify_add_watch(m_notify, folder.constData(),
+                              IN_CREATE | IN_MODIFY | IN_MOVED_TO | IN_CLOSE_WRITE) < 0) {
+            close(m_notify);
+            m_notify = -1;
+        }
+    }
+    ~FolderWatch()
+    {
+        if (m_notify >= 0)
+            close(m_notify);
+    }
+    FolderWatch(const FolderWatch &) = delete;
+    FolderWatch &operator=(const FolderWatch &) = delete;
+
+    int notifier() const { return m_notify; }
+    bool overBudget() const { return m_over; }
+
+    // Measures the folder; false once it holds more than the budget.
+    bool check()
+    {
+        if (m_notify >= 0) {
+            alignas(inotify_event) char events[4096];
+            while (read(m_notify, events, sizeof events) > 0) {
+            }
+        }
+        if (m_over)
+            return false;
+        Use use;
+        const int fd = open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0)
+            add(fd, use, 0);
+        m_over = use.bytes > m_bytes || use.files > m_files;
+        return !m_over;
+    }
+
+private:
+    struct Use
+    {
+        qint64 files = 0;
+        qint64 bytes = 0;
+    };
+
+    // Adds what the folder open at `fd` holds (taking the descriptor).
+    void add(int fd, Use &use, int depth) const
+    {
+        DIR *dir = fdopendir(fd);
+        if (!dir) {
+            close(fd);
+            return;
+        }
+        while (const dirent *entry = readdir(dir)) {
+            if (!strcmp(entry->d_name, ".") || !strcmp(entry->d_name, ".."))
+                continue;
+            struct stat st{};
+            if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue; // gone meanwhile
+            ++use.files;
+            // A sparse file takes less room than it says, a preallocated one more.
+            use.bytes += std::max<qint64>(st.st_size, qint64(st.st_blocks) * 512);
+            if (use.bytes > m_bytes || use.files > m_files)
+                break;
+            if (S_ISDIR(st.st_mode) && depth < 8) {
+                const int sub = openat(dirfd(dir), entry->d_name,
+                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (sub >= 0)
+                    add(sub, use, depth + 1);
+            }
+        }
+        closedir(dir);
+    }
+
+    QByteArray m_folder;
+    qint64 m_bytes, m_files;
+    int m_notify = -1;
+    bool m_over = false;
+};
+
+// Between two looks at the folder when the system tells nothing.
+constexpr int folderSampleMilliseconds = 5;
+
+bool readFully(int fd, char *buffer, qint64 size, QElapsedTimer &clock, int timeout,
+               FolderWatch &watch)
 {
     qint64 done = 0;
     while (done < size) {
+        if (!watch.check())
+            return false;
         const qint64 left = timeout - clock.elapsed();
         if (left <= 0)
             return false;
-        pollfd p{fd, POLLIN, 0};
-        const int ready = poll(&p, 1, int(left));
+        pollfd p[2] = {{fd, POLLIN, 0}, {watch.notifier(), POLLIN, 0}};
+        const int ready = poll(p, watch.notifier() >= 0 ? 2 : 1,
+                               int(std::min<qint64>(left, folderSampleMilliseconds)));
         if (ready < 0 && errno == EINTR)
             continue;
-        if (ready <= 0)
+        if (ready < 0)
             return false;
+        if (!(p[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
         const ssize_t n = read(fd, buffer + done, size_t(size - done));
         if (n < 0 && errno == EINTR)
             continue;
@@ -405,7 +516,7 @@ bool readFully(int fd, char *buffer, qint64 size, QElapsedTimer &clock, int time
             return false;
         done += n;
     }
-    return true;
+    return watch.check();
 }
 
 } // namespace
@@ -495,6 +606,8 @@ QImage renderEPS(const QByteArray &data, QSize pixels, int timeoutMilliseconds, 
     for (QByteArray &variable : variables)
         environment.push_back(variable.data());
     environment.push_back(nullptr);
+    // Watched from before it starts: nothing it writes goes unseen.
+    FolderWatch watch(place, data.size());
     pid_t child = -1;
     const int spawned =
         posix_spawn(&child, renderer.constData(), &actions, nullptr, arguments, environment.data());
@@ -512,7 +625,7 @@ QImage renderEPS(const QByteArray &data, QSize pixels, int timeoutMilliseconds, 
     clock.start();
     qint32 header[3] = {0, 0, 0};
     if (readFully(fds[0], reinterpret_cast<char *>(header), sizeof header, clock,
-                  timeoutMilliseconds)) {
+                  timeoutMilliseconds, watch)) {
         const qint32 width = header[0], height = header[1], stride = header[2];
         const bool plausible = width > 0 && height > 0 && stride >= width * 4 &&
                                qint64(stride) * height <= maxRasterPixels * 8;
@@ -520,19 +633,25 @@ QImage renderEPS(const QByteArray &data, QSize pixels, int timeoutMilliseconds, 
             QImage image(width, height, QImage::Format_RGB32);
             if (image.bytesPerLine() == stride &&
                 readFully(fds[0], reinterpret_cast<char *>(image.bits()), qint64(stride) * height,
-                          clock, timeoutMilliseconds))
+                          clock, timeoutMilliseconds, watch))
                 result = image;
         }
     }
-    if (result.isNull() && clock.elapsed() >= timeoutMilliseconds) {
-        failed = Failure::TimedOut;
-        qWarning("EPS picture took too long to render; left out");
-    }
-    close(fds[0]);
-    // Stopped before its folder goes.
+    // Stopped first, at once when it wrote too much, and before its folder goes.
     kill(child, SIGKILL);
+    close(fds[0]);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (result.isNull() && watch.overBudget()) {
+        failed = Failure::FolderFull;
+        qWarning("EPS picture wrote more temporary files than a picture may; left out");
+    } else if (result.isNull() && clock.elapsed() >= timeoutMilliseconds) {
+        failed = Failure::TimedOut;
+        qWarning("EPS picture took too long to render; left out");
+    } else if (result.isNull() && WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) {
+        // A file of its own grew past the cap: as much too much as the folder.
+        failed = Failure::FolderFull;
     }
     if (result.isNull()) {
         qWarning("EPS picture could not be rendered");

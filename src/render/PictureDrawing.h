@@ -35,13 +35,19 @@ bool drawImage(const DrawingContext &context, const Image &image, const Rect &re
 bool drawRepresentation(const DrawingContext &context, const ImageRepresentation &rep,
                         const Rect &rect);
 
-enum class Failure { None, TimedOut, Unreadable };
+enum class Failure { None, TimedOut, Unreadable, FolderFull };
+
+// What the PostScript interpreter may write into its folder, beside the
+// picture handed to it: past either, the render is ended as for a timeout.
+constexpr qint64 epsFolderBudgetBytes = 64LL * 1024 * 1024;
+constexpr qint64 epsFolderBudgetFiles = 256;
 
 // The first page stretched to `pixels`, on a transparent background for PDF
 // and a white one for EPS; a null image when the bytes do not render.
 // PostScript runs in a child process that is stopped after `timeoutMilliseconds`,
 // in an empty temporary folder of its own (removed after) that is the only
-// place its files may be, with its memory capped.
+// place its files may be, with its memory capped. The folder is watched while
+// it runs: a render that writes more than the folder budget is ended.
 QImage renderPDF(const QByteArray &data, QSize pixels);
 QImage renderEPS(const QByteArray &data, QSize pixels,
                  int timeoutMilliseconds = epsTimeoutMilliseconds, Failure *failure = nullptr);

@@ -4,15 +4,21 @@
 
 #include "graphics/TWGraphic.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QMenuBar>
+#include <QProcess>
 #include <QScopeGuard>
+#include <QTest>
 #include <csignal>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -67,6 +73,34 @@ void fillDisk(const QString &folder)
     }
     while (filler.write("x", 1) == 1) {
     }
+}
+
+// Fills the disk holding folder until at most `room` bytes are free.
+void fillDiskLeaving(const QString &folder, qint64 room)
+{
+    QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return;
+    const QByteArray block(4096, 'x');
+    struct statvfs disk{};
+    while (::statvfs(QFile::encodeName(folder).constData(), &disk) == 0 &&
+           qint64(disk.f_bavail) * qint64(disk.f_frsize) > room && filler.write(block) == 4096) {
+    }
+}
+
+// A PNG of noise, which no compression makes smaller.
+QByteArray noisePNG(int side)
+{
+    QImage noise(side, side, QImage::Format_RGB32);
+    quint32 x = 7;
+    for (int y = 0; y < side; ++y)
+        for (int i = 0; i < side; ++i)
+            noise.setPixel(i, y, (x = x * 1664525u + 1013904223u) >> 8);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    noise.save(&buffer, "PNG");
+    return png;
 }
 
 // The names in a folder but those the test put there itself.
@@ -153,6 +187,20 @@ TEST_F(DocumentSavingTest, ARefusedSaveSaysWhyKeepsTheWorkAndLeavesTheFile)
         {"disk full",
          [](const QString &folder, TWDocument *) {
              fillDisk(folder);
+             return true;
+         },
+         "not enough room on the disk", false, true, Case::OwnDisk},
+        {"disk filling while the package is written",
+         [this](const QString &folder, TWDocument *document) {
+             // A picture the compressed text only names: the text's spool
+             // fits on the disk, the package with the picture does not.
+             if (!document->mapsDocument()->currentMap()->root()->setEnclosedImageData(
+                     noisePNG(600)))
+                 return false;
+             const QString scratch = dir.filePath(QStringLiteral("measure.tweb"));
+             if (document->mapsDocument()->saveToFile(scratch) != TWFileIO::SaveSucceeded)
+                 return false;
+             fillDiskLeaving(folder, QFileInfo(scratch).size() / 2);
              return true;
          },
          "not enough room on the disk", false, true, Case::OwnDisk},
@@ -321,4 +369,163 @@ TEST_F(DocumentSavingTest, AutosaveLeavesAFileAnotherProgramChangedAndStaysEdite
     alerts.queueAlertResponse(1);
     EXPECT_FALSE(document->save());
     EXPECT_EQ(alerts.alerts().size(), 1);
+}
+
+// A failing periodic save says so once, after every other document was
+// saved, and again only once the document changed or was saved.
+TEST_F(DocumentSavingTest, AFailingAutosaveIsToldOncePerFailure)
+{
+    QTemporaryDir place(dir.filePath(QStringLiteral("place-XXXXXX")));
+    const QString failing = place.filePath(QStringLiteral("Failing"));
+    const QString other = place.filePath(QStringLiteral("Other"));
+    ASSERT_TRUE(QDir().mkpath(failing) && QDir().mkpath(other));
+    TWDocument *broken = openEdited(failing);
+    ASSERT_NE(broken, nullptr);
+    TWDocument *fine = openEdited(other);
+    ASSERT_NE(fine, nullptr);
+    controller.docs = {broken, fine};
+    const auto breakFolder = [&] {
+        ASSERT_TRUE(QDir().rename(failing, failing + QStringLiteral(".moved")));
+        ASSERT_TRUE(writeBytes(failing, "a file now"));
+    };
+    const auto mendFolder = [&] {
+        ASSERT_TRUE(QFile::remove(failing));
+        ASSERT_TRUE(QDir().rename(failing + QStringLiteral(".moved"), failing));
+    };
+    const auto edit = [](TWDocument *document) {
+        document->mapsDocument()->currentMap()->publicCreateChildrenOfType(-1, QString(), false);
+    };
+    breakFolder();
+
+    struct Step
+    {
+        const char *what;
+        std::function<void()> before;
+        int alerts; // told so far
+        bool brokenEdited;
+    };
+    const Step steps[] = {
+        {"first failure", [] {}, 1, true},
+        {"the same failure again", [] {}, 1, true},
+        {"and again, the other document changed", [&] { edit(fine); }, 1, true},
+        {"changed again", [&] { edit(broken); }, 2, true},
+        {"saved at last", [&] { mendFolder(); }, 2, false},
+        {"failing after a save", [&] {
+             breakFolder();
+             edit(broken);
+         }, 3, true},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.before();
+        settle();
+        const int told = alerts.alerts().size();
+        edit(fine);
+        settle();
+        app->autoSaveDocuments();
+        // Nothing waits for the user: the other document is saved already.
+        EXPECT_EQ(alerts.alerts().size(), told);
+        EXPECT_FALSE(fine->isDocumentEdited());
+        settle();
+        ASSERT_EQ(alerts.alerts().size(), step.alerts);
+        // Only the broken one fails, and says why.
+        EXPECT_TRUE(alerts.alerts().last().message.contains(QLatin1String("cannot be written in")))
+            << alerts.alerts().last().message.toStdString();
+        EXPECT_EQ(broken->isDocumentEdited(), step.brokenEdited);
+    }
+    QFile::remove(failing);
+    QDir().rename(failing + QStringLiteral(".moved"), failing);
+}
+
+// Save As has a key of its own on every desktop, and it works after a
+// save that failed.
+TEST_F(DocumentSavingTest, SaveAsHasAKeyThatWorksAfterAFailedSave)
+{
+    QTemporaryDir place(dir.filePath(QStringLiteral("place-XXXXXX")));
+    TWDocument *document = openEdited(place.path());
+    ASSERT_NE(document, nullptr);
+    TWDocumentWindow *window = document->documentWindow();
+    QAction *saveAs = nullptr;
+    for (QAction *action : window->menuBar()->actions().first()->menu()->actions())
+        if (action->text() == QStringLiteral("Save As..."))
+            saveAs = action;
+    ASSERT_NE(saveAs, nullptr);
+    const QKeySequence key =
+        QKeySequence::keyBindings(QKeySequence::SaveAs).value(0, QKeySequence("Ctrl+Shift+S"));
+    EXPECT_TRUE(saveAs->shortcuts().contains(key));
+
+    show(document);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    // Ctrl+S fails: the folder became a file.
+    ASSERT_TRUE(QDir().rename(place.path(), place.path() + QStringLiteral(".moved")));
+    ASSERT_TRUE(writeBytes(place.path(), "a file now"));
+    QTest::keySequence(window, QKeySequence::Save);
+    settle();
+    ASSERT_EQ(alerts.alerts().size(), 1);
+    alerts.queueSaveResponse(dir.filePath(QStringLiteral("kept")));
+    QTest::keySequence(window, key);
+    settle();
+    EXPECT_EQ(document->fileName(), dir.filePath(QStringLiteral("kept.tweb")));
+    EXPECT_FALSE(document->isDocumentEdited());
+    QFile::remove(place.path());
+    QDir().rename(place.path() + QStringLiteral(".moved"), place.path());
+}
+
+// Run in a process of its own under a file-size limit (see the next test).
+TEST_F(DocumentSavingTest, SaveUnderAFileSizeLimitInAProcessOfItsOwn)
+{
+    if (!qEnvironmentVariableIsSet("THINKWEB_FILE_SIZE_CHILD"))
+        GTEST_SKIP() << "run by SaveUnderAFileSizeLimitFailsLikeAnyWrite";
+    QTemporaryDir place(dir.filePath(QStringLiteral("place-XXXXXX")));
+    // Made before the limit binds: the document is larger than it.
+    TWDocument *document = openEdited(place.path());
+    ASSERT_NE(document, nullptr);
+    const QByteArray before = bytesOf(document->fileName());
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    ASSERT_GT(before.size(), 4096);
+
+    // The menu's Save, as Ctrl+S gives it.
+    QAction *save = nullptr;
+    for (QAction *action :
+         document->documentWindow()->menuBar()->actions().first()->menu()->actions())
+        if (action->text() == QStringLiteral("Save"))
+            save = action;
+    ASSERT_NE(save, nullptr);
+    save->trigger();
+    settle();
+    ASSERT_EQ(alerts.alerts().size(), 1);
+    EXPECT_TRUE(alerts.alerts().first().message.contains(QLatin1String("File too large")))
+        << alerts.alerts().first().message.toStdString();
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_EQ(bytesOf(document->fileName()), before);
+    // Still at work: another edit takes.
+    document->mapsDocument()->currentMap()->publicCreateChildrenOfType(-1, QString(), false);
+    settle();
+    EXPECT_TRUE(document->isDocumentEdited());
+}
+
+TEST(DocumentSavingInAProcess, SaveUnderAFileSizeLimitFailsLikeAnyWrite)
+{
+    QProcess child;
+    child.setProgram(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
+    child.setArguments({QStringLiteral("--gtest_filter=DocumentSavingTest."
+                                       "SaveUnderAFileSizeLimitInAProcessOfItsOwn")});
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("THINKWEB_FILE_SIZE_CHILD"), QStringLiteral("1"));
+    // The one test runs whichever shard this one is.
+    for (const char *name : {"GTEST_TOTAL_SHARDS", "GTEST_SHARD_INDEX", "GTEST_OUTPUT"})
+        environment.remove(QString::fromLatin1(name));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start();
+    ASSERT_TRUE(child.waitForFinished(300000));
+    const QByteArray output = child.readAll();
+    // Not ended by SIGXFSZ: the test in it ran to its end and passed.
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output.toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
 }

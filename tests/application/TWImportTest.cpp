@@ -213,6 +213,50 @@ TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLIsRefusedWithoutLeavingADocument)
     }
 }
 
+// A long import shows the progress panel before the reading starts (the
+// panel paints itself before it returns: see the interface tests).
+TEST_F(MenuTest, TheProgressPanelIsShownWhileAnImportReads)
+{
+    ProgressPanelController &progress = ProgressPanelController::sharedProgressPanel();
+    struct Seen
+    {
+        bool shown = false;
+        QString info;
+    } seen;
+    const auto look = [&seen, &progress] {
+        seen.shown = progress.progressPanel()->isVisible();
+        seen.info = progress.infoString();
+    };
+    importer->setReaders({[&](TWMap &, const QString &, QString *) {
+                              look();
+                              return true;
+                          },
+                          {},
+                          [&](TWMap &, const QByteArray &) { look(); }});
+    const struct
+    {
+        const char *file;
+        TWDocument *(TWImportController::*import)(const QString &);
+    } imports[] = {
+        {"long.opml", &TWImportController::importOPMLFileAtPathReturningDocument},
+        {"long.xml", &TWImportController::importMindManagerFileAtPathReturningDocument},
+    };
+    for (const auto &c : imports) {
+        SCOPED_TRACE(c.file);
+        const QString path = dir.filePath(QString::fromLatin1(c.file));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(Xml);
+        file.close();
+        seen = {};
+        ASSERT_NE((importer.get()->*c.import)(path), nullptr);
+        EXPECT_TRUE(seen.shown);
+        EXPECT_EQ(seen.info, QStringLiteral("Importing “%1”…").arg(QLatin1String(c.file)));
+        // Gone once the document is there.
+        EXPECT_FALSE(progress.progressPanel()->isVisible());
+    }
+}
+
 // A tree that could be shown but never saved and opened again is refused
 // by every import, and no document is left; one level less is imported.
 TEST_F(MenuTest, AnOutlineNestedDeeperThanADocumentHoldsIsRefused)

@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextEdit>
+#include <QElapsedTimer>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest/QTest>
 
 namespace {
@@ -71,6 +73,51 @@ TEST(ProgressPanel, BusyOnlyWhenIndeterminateNotForACountOfZero)
     panel.finish();
     EXPECT_FALSE(panel.progressPanel()->isVisible());
     EXPECT_NE(panel.progressBar()->maximum(), 0); // the busy animation has stopped
+}
+
+// Counts the paints of a widget.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST(ProgressPanel, IsPaintedBeforeTheWorkRunsAndAFewTimesASecondWhileItRuns)
+{
+    ProgressPanelController panel;
+    QLabel *info = panel.progressPanel()->findChild<QLabel *>();
+    ASSERT_NE(info, nullptr);
+    PaintCounter counter(info);
+    // The work that follows does not return to the event loop.
+    panel.runBeforeBlockingWork(false, 100000);
+    EXPECT_TRUE(panel.progressPanel()->windowHandle()->isExposed());
+    EXPECT_GT(counter.paints, 0);
+
+    // What the work says first shows at once.
+    counter.paints = 0;
+    panel.setInfoString(QStringLiteral("Importing"));
+    EXPECT_EQ(counter.paints, 1);
+
+    counter.paints = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 100000; ++i)
+        panel.setInfoString(QStringLiteral("Branch %1").arg(i));
+    // Not a paint of the line per item: one a period, and one each time the
+    // bar grows by a pixel (it repaints itself then, the window with it).
+    const qint64 periods = clock.elapsed() / ProgressPanelController::RepaintMilliseconds + 1;
+    EXPECT_GT(counter.paints, 0);
+    EXPECT_LE(counter.paints, periods + panel.progressBar()->width() + 1);
+    EXPECT_EQ(panel.progressBar()->value(), 100000);
+    panel.finish();
 }
 
 // Presses a button of the URL panel once its modal run has started.

@@ -602,6 +602,36 @@ TEST_F(ContentsStreamTest, AFailedSaveLeavesTheOldFileAndNoSpool)
     EXPECT_EQ(filesBesideSaves(), QStringList{"kept.tweb"});
 }
 
+TEST_F(ContentsStreamTest, ARefusedTargetLeavesTheSaveStampAlone)
+{
+    struct Case
+    {
+        const char *what;
+        QString target;
+        int result;
+        QString reason; // what the system says, for the alert
+    };
+    ASSERT_TRUE(QDir(tempDir.path()).mkpath("a folder"));
+    const Case cases[] = {
+        {"a folder that does not exist", path("none/x.tweb"), TWFileIO::SaveFolderUnwritable, {}},
+        {"a folder", path("a folder"), TWFileIO::SavePackFailed, qt_error_string(EISDIR)},
+        {"a file", path("a file.tweb"), TWFileIO::SaveSucceeded, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto document = documentWithMaps(1);
+        WarningCapture warnings;
+        EXPECT_EQ(document->saveToFile(c.target), c.result);
+        const bool saved = c.result == TWFileIO::SaveSucceeded;
+        EXPECT_EQ(document->revisionNumber(), saved ? 1 : 0);
+        EXPECT_EQ(document->lastSaveDate().has_value(), saved);
+        EXPECT_EQ(TWFileIO::lastSaveError(), c.reason);
+    }
+    EXPECT_TRUE(QFileInfo(path("a folder")).isDir());
+    EXPECT_EQ(QDir(path("a folder")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList());
+}
+
 TEST_F(ContentsStreamTest, ATreeTooDeepToOpenAgainIsRefusedBeforeItIsSaved)
 {
     struct Case

@@ -8,7 +8,10 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace MapsDocTest;
@@ -229,3 +232,53 @@ TEST_F(LargePackageSave, PictureOf280MebibytesRoundTrips)
 }
 
 } // namespace
+
+// A write cut short (the disk filled, a size limit reached) names no reason;
+// the writer tries the rest again, which fails with the system's reason.
+TEST(PackageWriterOutOfRoom, AWriteCutShortIsTriedAgainAndGivesTheSystemsReason)
+{
+    struct Case
+    {
+        const char *what;
+        const char *device; // a file in the test's folder when null
+        rlim_t limit;       // RLIM_INFINITY: none
+        QFileDevice::FileError error;
+        int reason; // errno, 0 when written
+    };
+    // Incompressible, so the package is as large as the picture.
+    QByteArray picture(3 << 20, '\0');
+    quint32 x = 1;
+    for (char &c : picture)
+        c = char((x = x * 1664525u + 1013904223u) >> 24);
+    const Case cases[] = {
+        {"a disk full from the start", "/dev/full", RLIM_INFINITY, QFileDevice::ResourceError,
+         ENOSPC},
+        {"a size limit reached in the middle of the picture", nullptr, 1 << 20,
+         QFileDevice::WriteError, EFBIG},
+        {"room enough", nullptr, RLIM_INFINITY, QFileDevice::NoError, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        QFile file(c.device ? QString::fromLatin1(c.device) : dir.filePath("out.tweb"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit limit{std::min(c.limit, saved.rlim_max), saved.rlim_max};
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        PackageWriter writer(file);
+        const bool written = writer.addFile("Images/picture.png", picture) && writer.finish();
+        const bool flushed = file.flush();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, handler);
+
+        EXPECT_EQ(written && flushed, c.reason == 0);
+        EXPECT_EQ(file.error(), c.error);
+        if (c.reason == 0)
+            continue;
+        EXPECT_EQ(writer.status(), PackageArchive::WriteStatus::OutputFailed);
+        // The device holds why, which the save's message gives.
+        EXPECT_EQ(file.errorString(), qt_error_string(c.reason));
+    }
+}

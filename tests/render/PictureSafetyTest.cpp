@@ -8,9 +8,17 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
+#include <thread>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -162,6 +170,114 @@ TEST_F(PictureFolders, TheScreenDrawsAPlaceholderWhilePostScriptRenders)
         // The user hears once of a picture that could not be drawn.
         EXPECT_EQ(alerts.alerts().size(), c.renders ? 0 : 1);
     }
+}
+
+QByteArray hostile(const char *name)
+{
+    QFile file(QStringLiteral(THINKWEB_TEST_DATA "/hostile/") + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Looks, over and over while it lives, at every renderer folder in `tmp` and
+// keeps the most files and bytes any one of them held.
+class FolderSampler
+{
+public:
+    explicit FolderSampler(const QString &tmp)
+        : m_tmp(QFile::encodeName(tmp)), m_thread([this] { run(); })
+    {
+    }
+    ~FolderSampler() { stop(); }
+    void stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    qint64 mostBytes() const { return m_bytes; }
+    qint64 mostFiles() const { return m_files; }
+    int folders() const { return m_seen; }
+
+private:
+    void run()
+    {
+        QSet<QByteArray> seen;
+        while (!m_stop) {
+            DIR *tmp = opendir(m_tmp.constData());
+            while (const dirent *entry = tmp ? readdir(tmp) : nullptr) {
+                const QByteArray folder = m_tmp + '/' + entry->d_name;
+                if (!folder.contains("thinkweb-eps-"))
+                    continue;
+                seen.insert(folder);
+                qint64 files = 0, bytes = 0;
+                if (DIR *inside = opendir(folder.constData())) {
+                    while (const dirent *file = readdir(inside)) {
+                        struct stat st{};
+                        if (file->d_name[0] == '.' ||
+                            fstatat(dirfd(inside), file->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                            continue;
+                        ++files;
+                        bytes += std::max<qint64>(st.st_size, qint64(st.st_blocks) * 512);
+                    }
+                    closedir(inside);
+                }
+                m_files = std::max<qint64>(m_files, files);
+                m_bytes = std::max(m_bytes.load(), bytes);
+            }
+            if (tmp)
+                closedir(tmp);
+            m_seen = int(seen.size());
+        }
+    }
+
+    QByteArray m_tmp;
+    std::atomic<bool> m_stop{false};
+    std::atomic<qint64> m_bytes{0}, m_files{0};
+    std::atomic<int> m_seen{0};
+    std::thread m_thread;
+};
+
+TEST_F(PictureFolders, PostScriptThatFillsItsFolderIsEndedWithinTheBudget)
+{
+    // Each would write gigabytes or millions of files in the time it is given.
+    for (const char *name : {"fills-its-folder.eps", "many-empty-files.eps", "grows-one-file.eps"}) {
+        SCOPED_TRACE(name);
+        const QByteArray picture = hostile(name);
+        ASSERT_FALSE(picture.isEmpty());
+        FolderSampler sampler(folder("tmp"));
+        PictureDrawing::Failure failure = PictureDrawing::Failure::None;
+        EXPECT_TRUE(PictureDrawing::renderEPS(picture, QSize(50, 50), 60000, &failure).isNull());
+        sampler.stop();
+        EXPECT_EQ(failure, PictureDrawing::Failure::FolderFull);
+        EXPECT_EQ(sampler.folders(), 1);
+        // The picture handed over takes a block of the disk at least.
+        EXPECT_LE(sampler.mostBytes(), PictureDrawing::epsFolderBudgetBytes + picture.size() + 4096);
+        EXPECT_LE(sampler.mostFiles(), PictureDrawing::epsFolderBudgetFiles + 1);
+        EXPECT_EQ(listing("tmp"), QStringList{"victim.txt=SECRET"});
+    }
+}
+
+TEST_F(PictureFolders, SeveralPicturesFillingTheirFoldersAtOnceEachStayWithinTheBudget)
+{
+    QCoreApplication::processEvents();
+    alerts.clear();
+    FolderSampler sampler(folder("tmp"));
+    // Four different pictures: the screen renders them side by side.
+    for (int i = 0; i < 4; ++i) {
+        QImage canvas = whiteCanvas();
+        draw(canvas, hostile("fills-its-folder.eps") + "% copy " + QByteArray::number(i) + '\n',
+             Rect(5, 5, 50, 50), true);
+    }
+    ASSERT_TRUE(PictureDrawing::waitForRenders(60000));
+    sampler.stop();
+    EXPECT_EQ(sampler.folders(), 4);
+    EXPECT_LE(sampler.mostBytes(),
+              PictureDrawing::epsFolderBudgetBytes + hostile("fills-its-folder.eps").size() + 4096);
+    EXPECT_EQ(listing("tmp"), QStringList{"victim.txt=SECRET"});
+    // Told once a picture, as for one that takes too long.
+    QTest::qWait(50);
+    ASSERT_EQ(alerts.alerts().size(), 4);
+    EXPECT_TRUE(alerts.alerts().front().message.contains("temporary files"));
 }
 
 TEST_F(PictureFolders, PrintingWaitsForTheRenderTheScreenStarted)
