@@ -81,6 +81,14 @@ QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint,
     return image;
 }
 
+bool hasDarkBackground(const TWMap &map)
+{
+    const std::optional<Color> &colour = map.backgroundColor();
+    if (!colour || colour->alphaComponent() < 0.5)
+        return false;
+    return colour->whiteComponent() < 0.5;
+}
+
 } // namespace TWMapImages
 
 // --- the live preview ---
