@@ -107,6 +107,16 @@ QStringList DocumentHandOver::handOverOpenFilesOnSessionBus(const QString &servi
     return handOverOpenFiles(QDBusConnection::sessionBus(), service, files);
 }
 
+QStringList DocumentHandOver::handOverOpenFilesOnBus(const QString &address,
+                                                     const QString &service,
+                                                     const QStringList &files)
+{
+    const QString name = QStringLiteral("thinkweb-handover-%1").arg(address);
+    QStringList taken = handOverOpenFiles(QDBusConnection::connectToBus(address, name), service, files);
+    QDBusConnection::disconnectFromBus(name);
+    return taken;
+}
+
 DocumentHandOver::Outcome DocumentHandOver::startOnSessionBus(const QString &service,
                                                               const QStringList &files)
 {

@@ -68,6 +68,9 @@ public:
                                          const QString &service, const QStringList &files);
     static QStringList handOverOpenFilesOnSessionBus(const QString &service,
                                                      const QStringList &files);
+    // The same over the bus at that address, on a connection of its own.
+    static QStringList handOverOpenFilesOnBus(const QString &address, const QString &service,
+                                              const QStringList &files);
 
 public slots:
     // What later launches call: true once the files are taken.

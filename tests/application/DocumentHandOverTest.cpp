@@ -2,7 +2,6 @@
 #include "TestSupport.h"
 #include "application/DocumentHandOver.h"
 
-#include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
@@ -121,9 +120,6 @@ TEST_F(DocumentHandOverBusTest, FilesOpenInTheOtherEditionAreShownThere)
     running.setOpenQuery([&open](const QString &file) { return file == open; });
     ASSERT_EQ(running.startOnBus(bus.address, other, {}), DocumentHandOver::Outcome::Running);
 
-    const QString name = QStringLiteral("handover-test-launch");
-    const auto close = qScopeGuard([&] { QDBusConnection::disconnectFromBus(name); });
-    const QDBusConnection launch = QDBusConnection::connectToBus(bus.address, name);
     struct Case
     {
         const char *what;
@@ -140,7 +136,7 @@ TEST_F(DocumentHandOverBusTest, FilesOpenInTheOtherEditionAreShownThere)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         received.clear();
-        EXPECT_EQ(DocumentHandOver::handOverOpenFiles(launch, c.service, c.given), c.taken);
+        EXPECT_EQ(DocumentHandOver::handOverOpenFilesOnBus(bus.address, c.service, c.given), c.taken);
         // The program shows what it took, and only that.
         QDeadlineTimer deadline(c.taken.isEmpty() ? 200 : 10000);
         while (received.isEmpty() && !deadline.hasExpired())
@@ -149,7 +145,7 @@ TEST_F(DocumentHandOverBusTest, FilesOpenInTheOtherEditionAreShownThere)
     }
     // An ending program takes nothing.
     running.stop();
-    EXPECT_TRUE(DocumentHandOver::handOverOpenFiles(launch, other, {open}).isEmpty());
+    EXPECT_TRUE(DocumentHandOver::handOverOpenFilesOnBus(bus.address, other, {open}).isEmpty());
 }
 
 TEST_F(DocumentHandOverBusTest, WithoutABusALaunchRunsAlone)
