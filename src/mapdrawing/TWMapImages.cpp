@@ -86,7 +86,9 @@ bool hasDarkBackground(const TWMap &map)
     const std::optional<Color> &colour = map.backgroundColor();
     if (!colour || colour->alphaComponent() < 0.5)
         return false;
-    return colour->whiteComponent() < 0.5;
+    // Night and the other dark grounds sit well below a quarter of white;
+    // a strong colour such as pure red (0.3) keeps dark labels.
+    return colour->whiteComponent() < 0.25;
 }
 
 } // namespace TWMapImages

@@ -38,8 +38,9 @@ QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint,
 
 constexpr qint64 maxImagePixels = TWMapPreviewImage::MaximumPixels;
 
-// Whether the map's background colour is dark: its labels are then drawn
-// light, and on white paper without the background they cannot be read.
+// Whether the map's background colour is dark (below a quarter of white):
+// its labels are then drawn light, and on white paper without the
+// background they cannot be read.
 bool hasDarkBackground(const TWMap &map);
 
 } // namespace TWMapImages
