@@ -76,6 +76,47 @@ DocumentHandOver::Outcome DocumentHandOver::start(const QDBusConnection &connect
     return Outcome::Alone;
 }
 
+QStringList DocumentHandOver::handOverOpenFiles(const QDBusConnection &connection,
+                                                const QString &service, const QStringList &files)
+{
+    if (files.isEmpty() || service.isEmpty() || !connection.isConnected())
+        return {};
+    QStringList absolute;
+    for (const QString &file : files)
+        absolute << QFileInfo(file).absoluteFilePath();
+    QDBusMessage call = QDBusMessage::createMethodCall(service, ObjectPath, Interface,
+                                                      QStringLiteral("TakeOpenFiles"));
+    // Nothing is started for the question: only a program that runs answers.
+    call.setAutoStartService(false);
+    call << absolute;
+    QDBusConnection bus = connection;
+    const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, CallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    QStringList taken;
+    // Only what was asked counts as taken.
+    for (const QString &file : reply.arguments().first().toStringList())
+        if (absolute.contains(file) && !taken.contains(file))
+            taken << file;
+    return taken;
+}
+
+QStringList DocumentHandOver::handOverOpenFilesOnSessionBus(const QString &service,
+                                                            const QStringList &files)
+{
+    return handOverOpenFiles(QDBusConnection::sessionBus(), service, files);
+}
+
+QStringList DocumentHandOver::handOverOpenFilesOnBus(const QString &address,
+                                                     const QString &service,
+                                                     const QStringList &files)
+{
+    const QString name = QStringLiteral("thinkweb-handover-%1").arg(address);
+    QStringList taken = handOverOpenFiles(QDBusConnection::connectToBus(address, name), service, files);
+    QDBusConnection::disconnectFromBus(name);
+    return taken;
+}
+
 DocumentHandOver::Outcome DocumentHandOver::startOnSessionBus(const QString &service,
                                                               const QStringList &files)
 {
@@ -124,4 +165,20 @@ bool DocumentHandOver::OpenFiles(const QStringList &files)
             m_receiver(files);
     });
     return true;
+}
+
+QStringList DocumentHandOver::TakeOpenFiles(const QStringList &files)
+{
+    if (!m_connection || !m_receiver || !m_openQuery)
+        return {};
+    QStringList taken;
+    for (const QString &file : files)
+        if (QDir::isAbsolutePath(file) && m_openQuery(file) && !taken.contains(file))
+            taken << file;
+    if (!taken.isEmpty())
+        QTimer::singleShot(0, this, [this, taken] {
+            if (m_receiver)
+                m_receiver(taken);
+        });
+    return taken;
 }

@@ -56,10 +56,28 @@ public:
     bool isRunning() const { return m_connection != nullptr; }
 
     void setReceiver(Receiver receiver) { m_receiver = std::move(receiver); }
+    // Whether this program has the file (an absolute path) open: a launch
+    // of the other edition hands such a file here instead of opening it.
+    using OpenQuery = std::function<bool(const QString &file)>;
+    void setOpenQuery(OpenQuery query) { m_openQuery = std::move(query); }
+
+    // Hands those of `files` that the program holding `service` has open to
+    // it, which brings their windows to the front; answers the files it
+    // took (absolute), none when no such program runs or answers.
+    static QStringList handOverOpenFiles(const QDBusConnection &connection,
+                                         const QString &service, const QStringList &files);
+    static QStringList handOverOpenFilesOnSessionBus(const QString &service,
+                                                     const QStringList &files);
+    // The same over the bus at that address, on a connection of its own.
+    static QStringList handOverOpenFilesOnBus(const QString &address, const QString &service,
+                                              const QStringList &files);
 
 public slots:
     // What later launches call: true once the files are taken.
     Q_SCRIPTABLE bool OpenFiles(const QStringList &files);
+    // What a launch of the other edition calls: the files of the list this
+    // program has open, which it then shows.
+    Q_SCRIPTABLE QStringList TakeOpenFiles(const QStringList &files);
 
 private:
     std::unique_ptr<QDBusConnection> m_connection;
@@ -67,4 +85,5 @@ private:
     QString m_ownConnection;
     QString m_service;
     Receiver m_receiver;
+    OpenQuery m_openQuery;
 };

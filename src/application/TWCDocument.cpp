@@ -1,6 +1,7 @@
 #include "application/TWCDocument.h"
 
 #include "application/TWDocumentViewController.h"
+#include "application/TWMenuDispatcher.h"
 #include "application/TWDocumentWindow.h"
 #include "application/TWMapSelector.h"
 #include "application/TWScrollerKnob.h"
@@ -11,6 +12,8 @@
 #include "platform/TWLocalizedString.h"
 
 #include <QGuiApplication>
+#include <QAction>
+#include <algorithm>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -89,4 +92,81 @@ void TWCDocument::displayMapSelector()
     }
     selector->exec();
     delete selector;
+}
+
+void TWCDocument::showMapAtOffset(int offset)
+{
+    TWMapsDoc *maps = mapsDocument();
+    if (!maps || maps->countOfMaps() < 2)
+        return;
+    if (TWGraphicView *view = graphicView())
+        view->endEditingTextNotification();
+    const int count = maps->countOfMaps();
+    const int current = std::max(0, maps->currentMapNumber());
+    maps->setCurrentMapNumber((current + offset % count + count) % count);
+}
+
+void TWCDocument::showNextMap()
+{
+    showMapAtOffset(1);
+}
+
+void TWCDocument::showPreviousMap()
+{
+    showMapAtOffset(-1);
+}
+
+namespace {
+
+const QString ChooseMap = QStringLiteral("displayMapSelector:");
+const QString NextMap = QStringLiteral("selectNextTab:");
+const QString PreviousMap = QStringLiteral("selectPreviousTab:");
+
+QMenu *menuTitled(QMenuBar *bar, const QString &title)
+{
+    for (QAction *action : bar->actions())
+        if (action->menu() && action->text() == title)
+            return action->menu();
+    return bar->addMenu(title);
+}
+
+} // namespace
+
+void TWCDocument::addEditionMenus(QMenuBar *menuBar, TWMenuDispatcher &dispatcher)
+{
+    const auto dadoZiz = [](const char *key) { return TWLocalizedString(StringTable::DadoZiz, key); };
+    QMenu *view = menuTitled(menuBar, dadoZiz("View"));
+    view->addSeparator();
+    dispatcher.addAction(view, dadoZiz("Next Map"), NextMap, 0,
+                         QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    dispatcher.addAction(view, dadoZiz("Previous Map"), PreviousMap, 0,
+                         QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    QMenu *map = menuTitled(menuBar, dadoZiz("Map"));
+    map->addSeparator();
+    dispatcher.addAction(map, dadoZiz("Choose Map..."), ChooseMap);
+}
+
+bool TWCDocument::respondsToMenuAction(const QString &selector) const
+{
+    return selector == ChooseMap || selector == NextMap || selector == PreviousMap ||
+           TWDocument::respondsToMenuAction(selector);
+}
+
+bool TWCDocument::validateMenuItem(TWMenuItem &item) const
+{
+    if (item.selector == ChooseMap || item.selector == NextMap || item.selector == PreviousMap)
+        return mapsDocument() && mapsDocument()->countOfMaps() > 1 && !m_selector;
+    return TWDocument::validateMenuItem(item);
+}
+
+void TWCDocument::performMenuAction(const TWMenuItem &item)
+{
+    if (item.selector == ChooseMap)
+        displayMapSelector();
+    else if (item.selector == NextMap)
+        showNextMap();
+    else if (item.selector == PreviousMap)
+        showPreviousMap();
+    else
+        TWDocument::performMenuAction(item);
 }

@@ -23,12 +23,23 @@ public:
     void displayMapSelector();
     // The selector while it is up, else null.
     TWMapSelector *mapSelector() const { return m_selector; }
+    // The window shows one map: the next or previous one takes its place,
+    // after the last the first, before the first the last.
+    void showNextMap();
+    void showPreviousMap();
+
+    // --- the menu chain: the maps of the document are reached from here ---
+    void addEditionMenus(QMenuBar *menuBar, TWMenuDispatcher &dispatcher) override;
+    bool respondsToMenuAction(const QString &selector) const override;
+    bool validateMenuItem(TWMenuItem &item) const override;
+    void performMenuAction(const TWMenuItem &item) override;
 
 protected:
     void editionWindowDidLoad() override;
 
 private:
     void scheduleMapSelector();
+    void showMapAtOffset(int offset);
 
     QPointer<TWMapSelector> m_selector;
 };

@@ -13,6 +13,7 @@
 #include <QSet>
 #include <QToolButton>
 
+class QAction;
 class QStackedLayout;
 class QStandardItemModel;
 class QToolBar;
@@ -108,6 +109,7 @@ signals:
 
 protected:
     void editionWindowDidLoad() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setupMapTabView();
@@ -148,5 +150,7 @@ private:
     QRect m_originalWindowRect;
     QList<std::pair<QPointer<QToolBar>, bool>> m_originalToolbars;
     QPointer<QWidget> m_fullScreenControlWindow;
+    // Menu items whose keys the window carries while the menu bar is hidden.
+    QList<QPointer<QAction>> m_fullScreenKeys;
     QPointer<QWidget> m_documentPropertiesPanel;
 };

@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -48,6 +49,26 @@ QString dadoZiz(const char *key)
 constexpr int RippleTransition = 6;
 constexpr int MinimumGridSize = 50;
 constexpr int MaximumGridSize = 400;
+
+// The items of the bar's menus, and of their submenus, that have a key.
+QList<QAction *> menuActionsWithKeys(const QMenuBar *bar)
+{
+    QList<QAction *> found;
+    QList<QMenu *> menus;
+    for (QAction *action : bar->actions())
+        if (action->menu())
+            menus << action->menu();
+    while (!menus.isEmpty()) {
+        const QMenu *menu = menus.takeFirst();
+        for (QAction *action : menu->actions()) {
+            if (action->menu())
+                menus << action->menu();
+            else if (!action->shortcuts().isEmpty())
+                found << action;
+        }
+    }
+    return found;
+}
 
 } // namespace
 
@@ -353,6 +374,17 @@ void TWDDocument::beginFullScreen()
         return;
     m_isFullScreen = true;
     window->menuBar()->setVisible(false);
+    // A hidden menu bar takes its keys along; the window carries them
+    // meanwhile, so that Full Screen's own key (and every other) still works.
+    m_fullScreenKeys.clear();
+    QWidget *panel = fullScreenControlWindow();
+    for (QAction *action : menuActionsWithKeys(window->menuBar()))
+        if (!window->actions().contains(action)) {
+            m_fullScreenKeys.append(action);
+            window->addAction(action);
+            panel->addAction(action);
+        }
+    window->installEventFilter(this);
     m_originalWindowRect = window->geometry();
     m_originalToolbars.clear();
     for (QToolBar *toolbar : window->findChildren<QToolBar *>(Qt::FindDirectChildrenOnly)) {
@@ -363,7 +395,6 @@ void TWDDocument::beginFullScreen()
     if (const QScreen *screen =
             window->screen() ? window->screen() : QGuiApplication::primaryScreen())
         window->setGeometry(screen->geometry());
-    QWidget *panel = fullScreenControlWindow();
     panel->adjustSize();
     // At the foot of the screen, out of the map's way.
     const QRect screen = window->geometry();
@@ -379,6 +410,14 @@ void TWDDocument::endFullScreen()
     if (!window || !m_isFullScreen)
         return;
     m_isFullScreen = false;
+    window->removeEventFilter(this);
+    for (const QPointer<QAction> &action : std::as_const(m_fullScreenKeys))
+        if (action) {
+            window->removeAction(action);
+            if (m_fullScreenControlWindow)
+                m_fullScreenControlWindow->removeAction(action);
+        }
+    m_fullScreenKeys.clear();
     window->menuBar()->setVisible(true);
     if (m_fullScreenControlWindow)
         m_fullScreenControlWindow->close();
@@ -403,6 +442,24 @@ QWidget *TWDDocument::fullScreenControlWindow()
         layout->addWidget(leave);
         connect(views, &QPushButton::clicked, this, &TWDDocument::toggleDocumentView);
         connect(leave, &QPushButton::clicked, this, &TWDDocument::toggleFullScreen);
+        // Its close button leaves full screen too: the panel is the way out.
+        m_fullScreenControlWindow->installEventFilter(this);
     }
     return m_fullScreenControlWindow;
+}
+
+bool TWDDocument::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_isFullScreen && (watched == documentWindow() || watched == m_fullScreenControlWindow)) {
+        const bool escape = event->type() == QEvent::KeyPress &&
+                            static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape &&
+                            !(static_cast<QKeyEvent *>(event)->modifiers() &
+                              (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+        // Escape that no view inside took, or the panel's close button.
+        if (escape || (event->type() == QEvent::Close && watched == m_fullScreenControlWindow)) {
+            toggleFullScreen();
+            return escape;
+        }
+    }
+    return TWDocument::eventFilter(watched, event);
 }

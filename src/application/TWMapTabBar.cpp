@@ -17,6 +17,20 @@ QSet<TWMapTabBar *> &liveBars()
     return bars;
 }
 
+// A tab takes "&" as the mark of its shortcut letter; a map's name shows
+// as it stands, so each "&" is doubled.
+QString shownAsItStands(const QString &label)
+{
+    QString text = label;
+    return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+QString storedText(const QString &tabText)
+{
+    QString text = tabText;
+    return text.replace(QLatin1String("&&"), QLatin1String("&"));
+}
+
 } // namespace
 
 TWMapTabBar::TWMapTabBar(QWidget *parent) : QTabBar(parent)
@@ -108,10 +122,10 @@ void TWMapTabBar::setLabels(const QStringList &labels, int current)
             while (count() > 0)
                 removeTab(count() - 1);
             for (const QString &label : labels)
-                addTab(label);
+                addTab(shownAsItStands(label));
         } else {
             for (int i = 0; i < labels.size(); ++i)
-                setTabText(i, labels.at(i));
+                setTabText(i, shownAsItStands(labels.at(i)));
         }
         if (current >= 0 && current < count())
             setCurrentIndex(current);
@@ -125,7 +139,7 @@ QStringList TWMapTabBar::labels() const
 {
     QStringList list;
     for (int i = 0; i < count(); ++i)
-        list << tabText(i);
+        list << storedText(tabText(i));
     return list;
 }
 

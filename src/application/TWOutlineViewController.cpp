@@ -123,6 +123,9 @@ void TWOutlineViewController::observeApplication()
 void TWOutlineViewController::buildWindow()
 {
     m_window = new QMainWindow;
+    // One window for the whole application: the program ends with its last
+    // document window, whether this one shows or not.
+    m_window->setAttribute(Qt::WA_QuitOnClose, false);
     m_window->setWindowTitle(TWLocalizedString("DadoZiz", QStringLiteral("Outline")));
     m_window->resize(360, 480);
 

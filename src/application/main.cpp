@@ -135,11 +135,28 @@ int main(int argc, char **argv)
     // files to the one running and ends, so that no file is open in two of
     // them. A timing run measures a start-up of its own.
     DocumentHandOver handOver;
+    QStringList files = line.files;
+    if (!quitAfterFirstPaint && !files.isEmpty()) {
+        // A file open in the other edition's program is shown there rather
+        // than opened a second time here.
+        const EditionTraits &other = EditionTraits::forEdition(
+            traits.edition == Edition::Compact ? Edition::Deluxe : Edition::Compact);
+        const QStringList shown = DocumentHandOver::handOverOpenFilesOnSessionBus(
+            DocumentHandOver::serviceNameFor(other.applicationIdentifier), files);
+        files.removeIf([&shown](const QString &file) {
+            return shown.contains(QFileInfo(file).absoluteFilePath());
+        });
+        if (files.isEmpty())
+            return 0;
+    }
     if (!quitAfterFirstPaint &&
         handOver.startOnSessionBus(DocumentHandOver::serviceNameFor(traits.applicationIdentifier),
-                                   line.files) == DocumentHandOver::Outcome::HandedOver)
+                                   files) == DocumentHandOver::Outcome::HandedOver)
         return 0;
     handOver.setReceiver([&app](const QStringList &files) { app->openHandedOverFiles(files); });
+    handOver.setOpenQuery([&documents](const QString &file) {
+        return documents->documentForPath(file) != nullptr;
+    });
     // An ending program takes no more files: later launches run on their own.
     QObject::connect(app.get(), &QCoreApplication::aboutToQuit, &handOver,
                      [&handOver] { handOver.stop(); });
@@ -154,9 +171,9 @@ int main(int argc, char **argv)
                          });
     }
 
-    app->finishLaunching(line.files);
+    app->finishLaunching(files);
     // Started without files: a new untitled document, as a user expects.
-    if (line.files.isEmpty())
+    if (files.isEmpty())
         documents->newDocument();
     // Nothing could be opened: a window with the menus keeps the program usable.
     std::unique_ptr<ApplicationMenuWindow> menuWindow;

@@ -277,6 +277,10 @@ TWResponder::ItemState TWGraphicView::validateMenuItem(const QString &selector,
                selector == QLatin1String("alignTWTextRight:") ||
                selector == QLatin1String("alignTWTextCenter:")) {
         state.enabled = n > 0;
+    } else if (selector == QLatin1String("increaseFontSize:") ||
+               selector == QLatin1String("decreaseFontSize:")) {
+        // Sizes of labels and attached texts: a branch's graphic must be selected.
+        state.enabled = someBranch([](const TWMapBranch &) { return true; });
     } else if (selector == QLatin1String("addSiblingBranch:")) {
         state.enabled = someBranch([](const TWMapBranch &b) { return b.parent() != nullptr; });
     } else if (selector == QLatin1String("makeNaturalSize:")) {
@@ -309,7 +313,8 @@ TWResponder::ItemState TWGraphicView::validateMenuItem(const QString &selector,
                 return -1;
             }
         }();
-        state.enabled = n == 0 || others == -1 || (seen & others) != 0;
+        // Without a selection there is nothing to change: the item is off.
+        state.enabled = n > 0 && (others == -1 || (seen & others) != 0);
     } else if (selector == QLatin1String("doBringToFront:") ||
                selector == QLatin1String("doBringForward:") ||
                selector == QLatin1String("doSendBack:") ||

@@ -288,11 +288,15 @@ QList<std::pair<std::shared_ptr<TWMap>, QString>> TWExportController::runPanel(c
         return {};
     TWExportPanelRequest request{
         dadoZiz(action.title.toUtf8().constData()), action.fileType, action.settings, {}};
-    for (const MapRow &row : std::as_const(m_rows))
+    for (const MapRow &row : std::as_const(m_rows)) {
         request.mapNames << row.name;
+        request.darkBackground = request.darkBackground ||
+                                 (row.map && TWMapImages::hasDarkBackground(*row.map));
+    }
     const std::optional<TWExportPanelResult> result = m_panelRunner(request);
     if (!result || result->path.isEmpty())
         return {};
+    m_includeBackground = result->includeBackground;
     const QList<MapRow> rows = m_rows;
     QList<int> selected;
     for (int row : result->selectedRows)
@@ -324,8 +328,25 @@ QList<std::pair<std::shared_ptr<TWMap>, QString>> TWExportController::runPanel(c
     return chosen;
 }
 
+namespace {
+
+// The panel's choices hold for the export they were made for.
+struct PanelChoiceScope
+{
+    std::optional<bool> &choice;
+    ~PanelChoiceScope() { choice.reset(); }
+};
+
+} // namespace
+
+bool TWExportController::includeBackground() const
+{
+    return m_includeBackground.value_or(defaults().boolForKey("ExportMapBackground"));
+}
+
 void TWExportController::exportPDF()
 {
+    const PanelChoiceScope scope{m_includeBackground};
     for (const auto &[map, path] :
          runPanel({"Export image to PDF file", "pdf", TWExportPanelRequest::Settings::Vector}))
         writeData(vectorImageDataOfType(PDF, *map), path);
@@ -333,6 +354,7 @@ void TWExportController::exportPDF()
 
 void TWExportController::exportEPS()
 {
+    const PanelChoiceScope scope{m_includeBackground};
     for (const auto &[map, path] :
          runPanel({"Export image to EPS file", "eps", TWExportPanelRequest::Settings::Vector}))
         writeData(vectorImageDataOfType(EPS, *map), path);
@@ -349,6 +371,7 @@ void TWExportController::exportToBitmapImageType(int type)
     if (!titles.contains(type))
         return;
     const auto [title, fileType] = titles.value(type);
+    const PanelChoiceScope scope{m_includeBackground};
     const auto chosen = runPanel({title, fileType,
                                   type == JPEG ? TWExportPanelRequest::Settings::Jpeg
                                                : TWExportPanelRequest::Settings::Bitmap});
@@ -420,7 +443,9 @@ public:
         : m_controller(controller), m_map(map)
     {
         TWExportHost *host = controller.m_host;
-        m_document = host ? host->activeDocument() : nullptr;
+        // The map's own document: the one whose window is switched to draw it,
+        // whichever window is active while the panel goes away.
+        m_document = controller.documentForMap(&map);
         if (m_document)
             m_shown = m_document->objectInMapsAtIndex(m_document->currentMapNumber());
         controller.displayMap(&map);
@@ -470,7 +495,7 @@ QByteArray TWExportController::renderVector(int type, TWMap &map)
     // The setting is passed to the drawing, so the map's own flag (what
     // it prints with and saves) stays as it was.
     const QByteArray pdf =
-        TWMapImages::pdfOfMapRect(map, bounds, defaults().boolForKey("ExportMapBackground"));
+        TWMapImages::pdfOfMapRect(map, bounds, includeBackground());
     return type == PDF ? pdf : epsFromPDF(pdf, bounds.size);
 }
 
@@ -537,7 +562,7 @@ QImage TWExportController::imageRepForMap(TWMap &map, QString *error)
                     context, map, bounds,
                     {.drawBackground = true,
                      .drawSelection = false,
-                     .backgroundOffScreen = defaults().boolForKey("ExportMapBackground")});
+                     .backgroundOffScreen = includeBackground()});
             }
         }
     }

@@ -25,12 +25,16 @@ struct TWExportPanelRequest
     QString fileType; // extension without the dot
     Settings settings = Settings::Vector;
     QStringList mapNames; // the map list, current map first
+    // A listed map has a dark background: "Include map background" starts on.
+    bool darkBackground = false;
 };
 
 struct TWExportPanelResult
 {
     QString path;
     QList<int> selectedRows; // in list order, never empty
+    // Whether the maps are drawn with their background, when the panel asks.
+    std::optional<bool> includeBackground{};
 };
 
 // The Export menu: writes the chosen maps of the active document as PDF,
@@ -132,7 +136,11 @@ private:
     QByteArray renderVector(int type, TWMap &map);
     void alertWriteFailure(const QString &path);
 
+    // The panel's background choice while its export runs, else the setting.
+    bool includeBackground() const;
+
     TWExportHost *m_host = nullptr;
     PanelRunner m_panelRunner;
+    std::optional<bool> m_includeBackground;
     QList<MapRow> m_rows;
 };

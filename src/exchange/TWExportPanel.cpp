@@ -28,10 +28,10 @@ QString dadoZiz(const char *key)
     return TWLocalizedString(StringTable::DadoZiz, QString::fromUtf8(key));
 }
 
-QCheckBox *boolSetting(const char *label, const QString &key)
+QCheckBox *boolSetting(const char *label, const QString &key, bool startOn = false)
 {
     auto *box = new QCheckBox(dadoZiz(label));
-    box->setChecked(UserDefaults::standard().boolForKey(key));
+    box->setChecked(startOn || UserDefaults::standard().boolForKey(key));
     QObject::connect(box, &QCheckBox::toggled,
                      [key](bool on) { UserDefaults::standard().setBool(on, key); });
     return box;
@@ -94,7 +94,7 @@ TWExportPanel::TWExportPanel(const TWExportPanelRequest &request, QWidget *paren
 
     auto *side = new QVBoxLayout;
     side->addWidget(mapsBox, 1);
-    if (QWidget *settings = makeSettings(request.settings))
+    if (QWidget *settings = makeSettings(request))
         side->addWidget(settings);
 
     auto *layout = new QHBoxLayout(this);
@@ -104,8 +104,9 @@ TWExportPanel::TWExportPanel(const TWExportPanelRequest &request, QWidget *paren
     resize(920, 480);
 }
 
-QWidget *TWExportPanel::makeSettings(TWExportPanelRequest::Settings settings)
+QWidget *TWExportPanel::makeSettings(const TWExportPanelRequest &request)
 {
+    const TWExportPanelRequest::Settings settings = request.settings;
     if (settings == TWExportPanelRequest::Settings::None)
         return nullptr;
     auto *box = new QGroupBox(dadoZiz("Settings"));
@@ -113,7 +114,9 @@ QWidget *TWExportPanel::makeSettings(TWExportPanelRequest::Settings settings)
     UserDefaults &defaults = UserDefaults::standard();
     switch (settings) {
     case TWExportPanelRequest::Settings::Vector:
-        form->addRow(boolSetting("Include map background", "ExportMapBackground"));
+        m_background =
+            boolSetting("Include map background", "ExportMapBackground", request.darkBackground);
+        form->addRow(m_background);
         break;
     case TWExportPanelRequest::Settings::Jpeg: {
         auto *quality = new QSlider(Qt::Horizontal);
@@ -126,7 +129,9 @@ QWidget *TWExportPanel::makeSettings(TWExportPanelRequest::Settings settings)
     }
         [[fallthrough]];
     case TWExportPanelRequest::Settings::Bitmap: {
-        form->addRow(boolSetting("Include map background", "ExportMapBackground"));
+        m_background =
+            boolSetting("Include map background", "ExportMapBackground", request.darkBackground);
+        form->addRow(m_background);
         auto *enabled = boolSetting("Specific width", "ExportBitmapSpecificWidthEnabled");
         auto *width = new QSpinBox;
         width->setRange(0, 100000);
@@ -256,5 +261,8 @@ std::optional<TWExportPanelResult> TWExportPanel::run(const TWExportPanelRequest
     TWExportPanel panel(request);
     if (panel.exec() != QDialog::Accepted || panel.m_chosen.isEmpty() || !panel.canSave())
         return std::nullopt;
-    return TWExportPanelResult{panel.m_chosen, panel.selectedRows()};
+    TWExportPanelResult result{panel.m_chosen, panel.selectedRows(), {}};
+    if (panel.m_background)
+        result.includeBackground = panel.m_background->isChecked();
+    return result;
 }

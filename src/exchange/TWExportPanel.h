@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QFileDialog;
 class QListWidget;
 class QPushButton;
@@ -23,16 +24,18 @@ public:
 
     QFileDialog *fileDialog() const { return m_files; }
     QListWidget *mapList() const { return m_maps; }
+    QCheckBox *backgroundBox() const { return m_background; }
     QList<int> selectedRows() const;
     void selectAllMaps();
     // Whether the file chooser's Save button can be pressed.
     bool canSave() const;
 
 private:
-    QWidget *makeSettings(TWExportPanelRequest::Settings settings);
+    QWidget *makeSettings(const TWExportPanelRequest &request);
     void updateSaveButton();
 
     QFileDialog *m_files = nullptr;
     QListWidget *m_maps = nullptr;
+    QCheckBox *m_background = nullptr; // "Include map background", when offered
     QString m_chosen;
 };

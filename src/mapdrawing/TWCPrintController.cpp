@@ -62,6 +62,9 @@ void TWCPrintController::printMap(const std::shared_ptr<TWMap> &map, QWidget *wi
     if (!map || isOpen())
         return;
     m_map = map;
+    // Light labels on a dark background would come out white on white.
+    if (TWMapImages::hasDarkBackground(*map))
+        m_printBackground = true;
     update();
     setMapSize(m_maxMapSize); // as large as fits
     buildSheet(window);

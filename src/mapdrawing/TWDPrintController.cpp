@@ -1,4 +1,5 @@
 #include "mapdrawing/TWDPrintController.h"
+#include "mapdrawing/TWMapImages.h"
 
 #include "mapdrawing/TWDPrintSetupPanel.h"
 #include "mapdrawing/TWPrintCanvasController.h"
@@ -52,7 +53,12 @@ void TWDPrintController::open(TWPrintDocument *document)
         return;
     m_document = document;
     // A copy: Cancel must leave the map as it was.
-    setDictionary(map->printSetupDictionary());
+    OrderedDictionary setup = map->printSetupDictionary();
+    // Light labels on a dark background would come out white on white: the
+    // sheet starts with the background on until the map's setup says.
+    if (!setup.contains(PrintBackground) && TWMapImages::hasDarkBackground(*map))
+        setup.setValue(PrintBackground, true);
+    setDictionary(setup);
     pageCountsChanged();
     m_sheet = new TWDPrintSetupPanel(this, document->mainWindow());
     m_sheet->open();

@@ -81,6 +81,16 @@ QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint,
     return image;
 }
 
+bool hasDarkBackground(const TWMap &map)
+{
+    const std::optional<Color> &colour = map.backgroundColor();
+    if (!colour || colour->alphaComponent() < 0.5)
+        return false;
+    // Night and the other dark grounds sit well below a quarter of white;
+    // a strong colour such as pure red (0.3) keeps dark labels.
+    return colour->whiteComponent() < 0.25;
+}
+
 } // namespace TWMapImages
 
 // --- the live preview ---

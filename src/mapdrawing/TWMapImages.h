@@ -38,6 +38,11 @@ QImage imageOfMap(TWMap &map, Rect source, qreal pixelsPerPoint,
 
 constexpr qint64 maxImagePixels = TWMapPreviewImage::MaximumPixels;
 
+// Whether the map's background colour is dark (below a quarter of white):
+// its labels are then drawn light, and on white paper without the
+// background they cannot be read.
+bool hasDarkBackground(const TWMap &map);
+
 } // namespace TWMapImages
 
 // A representation that draws its map afresh whenever it is drawn, fitted

@@ -116,6 +116,7 @@ protected:
         services.progressPanel = [] {};
         services.floatingPalettes = [] {};
         services.launchCrashReporter = [](const QString &, const QString &) {};
+        beforeLaunch();
         // Addresses for the desktop are kept, and nothing is opened.
         services.openUrl = [this](const QUrl &url) {
             desktopUrls << url;
@@ -137,6 +138,8 @@ protected:
     }
 
     Edition edition() const { return GetParam(); }
+    // A scenario may put more of the program's services in place here.
+    virtual void beforeLaunch() {}
 
     // --- documents and windows ---
 

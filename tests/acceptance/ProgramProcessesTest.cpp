@@ -129,19 +129,27 @@ TEST(ProgramProcesses, ASecondLaunchHandsItsFilesOverAndTheProgramEndsWithItsLas
 
     // Each later launch ends at once, without a window of its own, and its
     // file opens in the first program, or comes to the front there.
+    // A file open here, opened from the other edition, comes to the front
+    // here too rather than open a second time.
     struct Launch
     {
         const char *file;
+        bool compact;
         QStringList shown; // the first program's windows, bottom to top
     };
     const Launch launches[] = {
-        {"other.tweb", {"plan", "other"}},
-        {"plan.tweb", {"other", "plan"}},
+        {"other.tweb", false, {"plan", "other"}},
+        {"plan.tweb", true, {"other", "plan"}},
+        {"other.tweb", true, {"plan", "other"}},
+        {"plan.tweb", false, {"other", "plan"}},
     };
     for (const Launch &l : launches) {
-        SCOPED_TRACE(l.file);
+        SCOPED_TRACE(std::string(l.file) + (l.compact ? " from Compact" : ""));
         QProcess later;
-        ASSERT_TRUE(launch(later, {QString::fromLatin1(l.file)}));
+        QStringList arguments{QString::fromLatin1(l.file)};
+        if (l.compact)
+            arguments.prepend(QStringLiteral("--edition=compact"));
+        ASSERT_TRUE(launch(later, arguments));
         const qint64 laterPid = later.processId();
         ASSERT_TRUE(later.waitForFinished(60000)) << "the second program stayed";
         EXPECT_EQ(later.exitStatus(), QProcess::NormalExit);

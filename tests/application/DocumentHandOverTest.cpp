@@ -106,6 +106,48 @@ TEST_F(DocumentHandOverBusTest, TheFirstLaunchRunsAndLaterOnesHandTheirFilesToIt
               DocumentHandOver::Outcome::Running);
 }
 
+TEST_F(DocumentHandOverBusTest, FilesOpenInTheOtherEditionAreShownThere)
+{
+    start();
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon is needed: scripts/install-deps";
+    const QString other = QStringLiteral("org.thinkweb.ThinkwebOther");
+    const QString open = QStringLiteral("/maps/open.tweb");
+
+    DocumentHandOver running;
+    QList<QStringList> received;
+    running.setReceiver([&received](const QStringList &files) { received << files; });
+    running.setOpenQuery([&open](const QString &file) { return file == open; });
+    ASSERT_EQ(running.startOnBus(bus.address, other, {}), DocumentHandOver::Outcome::Running);
+
+    struct Case
+    {
+        const char *what;
+        QString service;
+        QStringList given;
+        QStringList taken;
+    };
+    const Case cases[] = {
+        {"one open, one not", other, {"/maps/closed.tweb", open}, {open}},
+        {"none open", other, {"/maps/closed.tweb"}, {}},
+        {"no program of that edition", QStringLiteral("org.thinkweb.Nobody"), {open}, {}},
+        {"no files", other, {}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        received.clear();
+        EXPECT_EQ(DocumentHandOver::handOverOpenFilesOnBus(bus.address, c.service, c.given), c.taken);
+        // The program shows what it took, and only that.
+        QDeadlineTimer deadline(c.taken.isEmpty() ? 200 : 10000);
+        while (received.isEmpty() && !deadline.hasExpired())
+            TestSupport::runEventLoopPass();
+        EXPECT_EQ(received, c.taken.isEmpty() ? QList<QStringList>() : QList<QStringList>{c.taken});
+    }
+    // An ending program takes nothing.
+    running.stop();
+    EXPECT_TRUE(DocumentHandOver::handOverOpenFilesOnBus(bus.address, other, {open}).isEmpty());
+}
+
 TEST_F(DocumentHandOverBusTest, WithoutABusALaunchRunsAlone)
 {
     start();
