@@ -1383,15 +1383,16 @@ private:
 
 thread_local MapPass *MapPass::t_pass = nullptr;
 
-// Opens the source and reads it to its end; nothing when it cannot be
-// opened. The stream is read on a thread of its own while this one makes
-// the records: elements cross over flattened or as copies of their nodes.
 // Why a pass failed: libxml2's first error, or the stream's.
 struct PassFailure
 {
     QString reason;
     bool onACharacter = false;
 };
+
+// Opens the source and reads it to its end; nothing when it cannot be
+// opened. The stream is read on a thread of its own while this one makes
+// the records: elements cross over flattened or as copies of their nodes.
 
 std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outline,
                                      MapContents &contents, PassFailure &failure)
