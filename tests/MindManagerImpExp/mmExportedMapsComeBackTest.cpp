@@ -77,6 +77,7 @@ TEST_F(ImportFixture, AnExportedMapComesBackWithPicturesColoursAndClearIcons)
         int type; // of the branch's shape
         bool picture, note, link;
         std::optional<Color> fill;
+        float widthLimit = 0; // none
     } cases[] = {
         {"a picture", 2, true, false, false, std::nullopt},
         {"its own colour and a note", 2, false, true, false,
@@ -85,11 +86,16 @@ TEST_F(ImportFixture, AnExportedMapComesBackWithPicturesColoursAndClearIcons)
         {"the map's colours", 2, false, false, false, std::nullopt},
         {"a line with a note", 1, false, true, false, std::nullopt},
         {"a curve with a note and a link", 5, false, true, true, std::nullopt},
+        {"a narrow label with a note and a link", 2, false, true, true, std::nullopt, 60},
     };
     for (const auto &c : cases) {
         const std::shared_ptr<TWMapBranch> b = root().addChildOfType(c.type);
         ASSERT_TRUE(b);
         b->enclosedTextArea()->setString(QString::fromLatin1(c.label));
+        if (c.widthLimit > 0) {
+            b->setTextMaxWidthSet(true);
+            b->setTextMaxWidth(c.widthLimit);
+        }
         if (c.picture) {
             const std::optional<Image> image = Image::initWithData(png(30, 20));
             ASSERT_TRUE(image);
