@@ -790,6 +790,12 @@ public:
         // first error for its alert and its log.
         sax.serror = [](void *, xmlErrorPtr error) {
             MapPass *pass = t_pass;
+            // A reference to an entity that a document type not read may
+            // declare is left out, and counted.
+            if (pass && error && error->code == XML_WAR_UNDECLARED_ENTITY) {
+                ++pass->m_undeclaredEntities;
+                return;
+            }
             if (!pass || !error || error->level < XML_ERR_ERROR || pass->m_errorCode)
                 return;
             pass->m_errorCode = error->code ? error->code : -1;
@@ -820,6 +826,7 @@ public:
     // Why the pass failed, when libxml2 or the stream said; and whether only
     // for a character XML 1.0 forbids.
     const QString &error() const { return m_error; }
+    int undeclaredEntities() const { return m_undeclaredEntities; }
     bool failedOnACharacter() const
     {
         return m_errorCode == XML_ERR_INVALID_CHAR || m_errorCode == XML_ERR_INVALID_CHARREF;
@@ -1373,6 +1380,7 @@ private:
     bool m_restores = false; // characters stand in for those XML forbids
     int m_errorCode = 0;
     QString m_error;
+    int m_undeclaredEntities = 0;
     bool m_notMap = false;
     bool m_thrown = false;
     bool m_textTooLong = false;
@@ -1388,6 +1396,8 @@ struct PassFailure
 {
     QString reason;
     bool onACharacter = false;
+    // References left out of a document that read all the same.
+    int undeclaredEntities = 0;
 };
 
 // Opens the source and reads it to its end; nothing when it cannot be
@@ -1400,7 +1410,7 @@ std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outl
     const auto runPass = [&source, &outline, &failure](ReadSink &sink) {
         MapPass pass(outline, sink);
         const PassResult result = pass.run(source);
-        failure = {pass.error(), pass.failedOnACharacter()};
+        failure = {pass.error(), pass.failedOnACharacter(), pass.undeclaredEntities()};
         return result;
     };
     const auto readHere = [&]() -> std::optional<PassResult> {
@@ -2072,6 +2082,7 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source, 
         *leftOut = outline.leftOut;
         leftOut->notePictures = contents.notePictures;
         leftOut->floatingTopics = floatingTopics;
+        leftOut->undeclaredEntities = failure.undeclaredEntities;
     }
     return true;
 }
@@ -2119,6 +2130,13 @@ QString MMLeftOut::message() const
                           : QStringLiteral("%1 floating topics became branches of the topics "
                                            "they floated beside.")
                                 .arg(floatingTopics));
+    if (undeclaredEntities > 0)
+        sentences << (undeclaredEntities == 1
+                          ? QStringLiteral("1 reference to an entity the file does not declare "
+                                           "was left out: its document type is not read.")
+                          : QStringLiteral("%1 references to entities the file does not declare "
+                                           "were left out: its document type is not read.")
+                                .arg(undeclaredEntities));
     if (const int forbidden = forbiddenCharactersKept + forbiddenCharactersLeftOut) {
         QString sentence =
             QStringLiteral("“%1” holds %2 that XML does not allow")

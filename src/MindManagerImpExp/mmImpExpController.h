@@ -57,6 +57,9 @@ struct MMLeftOut
     int notePictures = 0;
     // Imported, but as ordinary branches of the topic they float beside.
     int floatingTopics = 0;
+    // References to entities declared only in a document type, which is
+    // never read.
+    int undeclaredEntities = 0;
     // Characters XML 1.0 forbids that the file held: read as they stand, or
     // left out where nothing can hold them. The file is named with them.
     int forbiddenCharactersKept = 0;
@@ -66,12 +69,13 @@ struct MMLeftOut
     bool isEmpty() const
     {
         return !attachments && !tags && !backgroundObjects && !relationshipsToLeftOut &&
-               !notePictures && !floatingTopics && !forbiddenCharactersKept &&
+               !notePictures && !floatingTopics && !undeclaredEntities &&
+               !forbiddenCharactersKept &&
                !forbiddenCharactersLeftOut;
     }
     // A sentence for the user on each of: what was not imported, counting
-    // each kind; floating topics; forbidden characters. Empty when there is
-    // nothing to say.
+    // each kind; floating topics; entity references; forbidden characters.
+    // Empty when there is nothing to say.
     QString message() const;
     bool operator==(const MMLeftOut &) const = default;
 };

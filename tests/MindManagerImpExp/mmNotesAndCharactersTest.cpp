@@ -170,6 +170,44 @@ TEST_F(ImportFixture, CharactersXMLForbidsAreReadAsTheyStand)
     EXPECT_EQ(alertMessages().size(), 1);
 }
 
+// A reference to an entity that only a document type declares reads as
+// nothing, the text around it kept, and is counted for the notice.
+TEST_F(ImportFixture, ReferencesToUndeclaredEntitiesAreLeftOutAndCounted)
+{
+    const struct
+    {
+        const char *label, *note;
+        const char *read;
+        const char *message;
+    } cases[] = {
+        {"A&who;B", "plain", "AB",
+         "1 reference to an entity the file does not declare was left out: its document type "
+         "is not read."},
+        {"A&who;B&what;", "C&who;D", "AB",
+         "3 references to entities the file does not declare were left out: its document "
+         "type is not read."},
+        {"AB", "CD", "AB", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        auto doc = freshDocument();
+        const QByteArray xml =
+            QByteArray("<?xml version=\"1.0\"?><!DOCTYPE ap:Map SYSTEM \"map.dtd\">"
+                       "<ap:Map xmlns:ap=\"a\"><ap:OneTopic><ap:Topic><ap:Text PlainText=\"") +
+            c.label +
+            "\"/><ap:NotesGroup><ap:NotesXhtmlData><html xmlns=\"http://www.w3.org/1999/xhtml\">"
+            "<p>" + c.note + "</p></html></ap:NotesXhtmlData></ap:NotesGroup></ap:Topic>"
+            "</ap:OneTopic></ap:Map>";
+        MMLeftOut leftOut;
+        ASSERT_TRUE(mmImpExpController::populateDadoZiz(
+            *doc->maps().first(), mmImpExpController::sourceForData(xml, "e.xml"), &leftOut));
+        EXPECT_EQ(doc->maps().first()->root()->enclosedTextArea()->text().string(), c.read);
+        EXPECT_EQ(leftOut.message(), QString::fromUtf8(c.message));
+        doc->detach();
+    }
+    EXPECT_TRUE(alertMessages().isEmpty());
+}
+
 // Stand-ins go back to exactly the characters they stood for.
 TEST(MMXMLCharacters, StandInsTurnBack)
 {
