@@ -14,8 +14,8 @@ namespace MMXMLCharacters {
 struct Rewritten
 {
     QByteArray xml;
-    int kept = 0;     // written as stand-ins, to be turned back
-    int leftOut = 0;  // NUL and lone surrogates: nothing can hold them
+    int kept = 0;    // written as stand-ins, to be turned back
+    int leftOut = 0; // NUL and lone surrogates: nothing can hold them
 };
 
 // The document with every character XML 1.0 forbids replaced by its

@@ -580,7 +580,8 @@ XMLTree XHTMLRepresentation(const AttributedString &string)
             span.setAttributeName(QStringLiteral("style"), style);
         // Every line end is a break, the run's last one too: dropped, two
         // runs would read back as one line.
-        const QStringList runLines = linesWithLast(string.string().mid(range.location, range.length));
+        const QStringList runLines =
+            linesWithLast(string.string().mid(range.location, range.length));
         for (qsizetype i = 0; i < runLines.size(); ++i) {
             if (i > 0)
                 span.addSubtree(QStringLiteral("br"));

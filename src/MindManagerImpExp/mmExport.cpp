@@ -33,9 +33,9 @@
 #include "support/XMLDocument.h"
 
 #include <QBuffer>
+#include <QImage>
 #include <utility>
 #include <vector>
-#include <QImage>
 
 namespace mmExport {
 
@@ -768,9 +768,9 @@ MMObjectPtr mapElement(const TWMap &map, const QDateTime &now)
                 const TWMapBranch *b = pending.back();
                 pending.pop_back();
                 if (b->enclosedTextArea() && b->enclosedTextArea()->text().string() == title) {
-                    link->setString("url",
-                                    QStringLiteral("#xpointer(/descendant-or-self::ap:Topic[@OId='%1'])")
-                                        .arg(ids.value(b)));
+                    link->setString(
+                        "url", QStringLiteral("#xpointer(/descendant-or-self::ap:Topic[@OId='%1'])")
+                                   .arg(ids.value(b)));
                     break;
                 }
                 const auto &children = b->children();

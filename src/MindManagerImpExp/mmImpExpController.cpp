@@ -1307,9 +1307,8 @@ private:
     {
         if (t_pass && t_pass->textFits(ctx, length) && t_pass->builds(ctx) &&
             t_pass->m_built.characters)
-            restored(text, length, [ctx](const xmlChar *t, int n) {
-                t_pass->m_built.characters(ctx, t, n);
-            });
+            restored(text, length,
+                     [ctx](const xmlChar *t, int n) { t_pass->m_built.characters(ctx, t, n); });
     }
     static void ignorableWhitespace(void *ctx, const xmlChar *text, int length)
     {
@@ -1321,9 +1320,8 @@ private:
     {
         endText(ctx);
         if (t_pass && t_pass->builds(ctx) && t_pass->m_built.cdataBlock)
-            restored(text, length, [ctx](const xmlChar *t, int n) {
-                t_pass->m_built.cdataBlock(ctx, t, n);
-            });
+            restored(text, length,
+                     [ctx](const xmlChar *t, int n) { t_pass->m_built.cdataBlock(ctx, t, n); });
     }
     static void comment(void *ctx, const xmlChar *text)
     {
@@ -1798,8 +1796,8 @@ bool looksLikeXML(const QByteArray &start)
     if (start.startsWith("\xFF\xFE") || start.startsWith("\xFE\xFF"))
         return true;
     qsizetype i = start.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    while (i < start.size() && (start[i] == ' ' || start[i] == '\t' || start[i] == '\r' ||
-                                start[i] == '\n'))
+    while (i < start.size() &&
+           (start[i] == ' ' || start[i] == '\t' || start[i] == '\r' || start[i] == '\n'))
         ++i;
     return i < start.size() && start[i] == '<';
 }
@@ -1920,8 +1918,7 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source, 
     PassFailure failure;
     const auto failedToLoad = [&source, &failure]() {
         QString message = QStringLiteral("Failed to load XML file: %1").arg(source.path);
-        const QString why =
-            !source.streamError->isEmpty() ? *source.streamError : failure.reason;
+        const QString why = !source.streamError->isEmpty() ? *source.streamError : failure.reason;
         if (!why.isEmpty())
             message += QStringLiteral(" (%1)").arg(why);
         qWarning("%s", qPrintable(message));

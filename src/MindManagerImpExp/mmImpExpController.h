@@ -70,8 +70,7 @@ struct MMLeftOut
     {
         return !attachments && !tags && !backgroundObjects && !relationshipsToLeftOut &&
                !notePictures && !floatingTopics && !undeclaredEntities &&
-               !forbiddenCharactersKept &&
-               !forbiddenCharactersLeftOut;
+               !forbiddenCharactersKept && !forbiddenCharactersLeftOut;
     }
     // A sentence for the user on each of: what was not imported, counting
     // each kind; floating topics; entity references; forbidden characters.

@@ -16,13 +16,13 @@
 #include "render/TWTextLayout.h"
 #include "support/Base64.h"
 
-#include <libxml/parserInternals.h>
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QRegularExpression>
 #include <cmath>
+#include <libxml/parserInternals.h>
 
 using namespace MMImportTest;
 

@@ -86,8 +86,7 @@ TEST_F(ImportFixture, WhatHasNoPlaceIsCountedAndNamed)
          {0, 0, 0, 0, 2},
          "2 pictures in notes were not imported: this map has no place for them."},
         {"floating topics, which come in as branches",
-         topic("a", "<ap:FloatingTopics>" + topic("f1") + "</ap:FloatingTopics>") +
-             topic("b"),
+         topic("a", "<ap:FloatingTopics>" + topic("f1") + "</ap:FloatingTopics>") + topic("b"),
          {},
          {0, 0, 0, 0, 0, 1},
          "1 floating topic became a branch of the topic it floated beside."},

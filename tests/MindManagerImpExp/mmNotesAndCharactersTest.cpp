@@ -39,7 +39,7 @@ std::vector<Run> runsOf(const AttributedString &s)
         const TextAttributes &a = s.runAttributes(i);
         const QVariant f = a.value(NSFontAttributeName);
         const Font font = f.canConvert<Font>() && !f.value<Font>().isNull() ? f.value<Font>()
-                                                                           : XHTML::defaultFont();
+                                                                            : XHTML::defaultFont();
         const QVariant c = a.value(NSForegroundColorAttributeName);
         const Color colour = c.canConvert<Color>() ? c.value<Color>() : XHTML::textColor();
         const AttributedString::Range r = s.runRange(i);
@@ -85,7 +85,8 @@ TEST_F(ImportFixture, NotesComeBackWithTheirRunsThroughAnExport)
           {"b", styled("Helvetica", 12, true)},
           {" c", styled("Helvetica", 12, false, Color::colorWithCalibratedRed(1, 0, 0))}}},
         {"blanks and tabs as typed", {{"  two  spaces\tand a tab \n\n", Plain}}},
-        {"a line end closing a run", {{"first\n", styled("LiberationSans-Bold", 12)}, {"second", Plain}}},
+        {"a line end closing a run",
+         {{"first\n", styled("LiberationSans-Bold", 12)}, {"second", Plain}}},
     };
     map().root()->enclosedTextArea()->setString(QStringLiteral("Centre"));
     for (const auto &c : cases) {
@@ -101,8 +102,8 @@ TEST_F(ImportFixture, NotesComeBackWithTheirRunsThroughAnExport)
     }
     auto again = freshDocument();
     ASSERT_TRUE(mmImpExpController::populateDadoZiz(
-        *again->maps().first(), mmImpExpController::sourceForData(mmExport::xmlDataForMap(
-                                    map(), QDateTime::currentDateTime()))));
+        *again->maps().first(), mmImpExpController::sourceForData(
+                                    mmExport::xmlDataForMap(map(), QDateTime::currentDateTime()))));
     const auto sent = map().root()->children();
     const auto back = again->maps().first()->root()->children();
     ASSERT_EQ(back.size(), sent.size());
@@ -128,7 +129,10 @@ TEST_F(ImportFixture, CharactersXMLForbidsAreReadAsTheyStand)
         int kept, leftOut;   // in the whole file
         const char *message; // after the file's name
     } cases[] = {
-        {"a raw control character", "a\x10" "b", QStringLiteral("a\u0010b"), 2, 0,
+        {"a raw control character",
+         "a\x10"
+         "b",
+         QStringLiteral("a\u0010b"), 2, 0,
          " holds 2 characters that XML does not allow; they were read as they stand."},
         {"references to controls", "&#x10;x&#27;", QStringLiteral("\u0010x\u001b"), 4, 0,
          " holds 4 characters that XML does not allow; they were read as they stand."},
@@ -146,11 +150,16 @@ TEST_F(ImportFixture, CharactersXMLForbidsAreReadAsTheyStand)
             auto doc = freshDocument();
             const QByteArray xml = mapWithTopic(
                 "<ap:Text PlainText=\"centre\"/><ap:SubTopics><ap:Topic OId=\"t\">"
-                "<ap:Text PlainText=\"" + QString::fromUtf8(c.label) + "\"/>"
+                "<ap:Text PlainText=\"" +
+                QString::fromUtf8(c.label) +
+                "\"/>"
                 "<ap:NotesGroup><ap:NotesXhtmlData><html xmlns=\"http://www.w3.org/1999/xhtml\">"
-                "<p>" + QString::fromUtf8(c.label) + "</p></html></ap:NotesXhtmlData></ap:NotesGroup>"
+                "<p>" +
+                QString::fromUtf8(c.label) +
+                "</p></html></ap:NotesXhtmlData></ap:NotesGroup>"
                 "</ap:Topic></ap:SubTopics>");
-            MMMapSource source = mmImpExpController::sourceForData(xml, QStringLiteral("/x/odd.xml"));
+            MMMapSource source =
+                mmImpExpController::sourceForData(xml, QStringLiteral("/x/odd.xml"));
             source.readsOnAWorkerThread = worker;
             MMLeftOut leftOut;
             ASSERT_TRUE(mmImpExpController::populateDadoZiz(*doc->maps().first(), source, &leftOut))
@@ -160,7 +169,8 @@ TEST_F(ImportFixture, CharactersXMLForbidsAreReadAsTheyStand)
             EXPECT_EQ(b.attachedTextArray().first()->text()->string(), c.read + u'\n');
             EXPECT_EQ(leftOut.forbiddenCharactersKept, c.kept);
             EXPECT_EQ(leftOut.forbiddenCharactersLeftOut, c.leftOut);
-            EXPECT_EQ(leftOut.message(), QStringLiteral("“odd.xml”") + QString::fromUtf8(c.message));
+            EXPECT_EQ(leftOut.message(),
+                      QStringLiteral("“odd.xml”") + QString::fromUtf8(c.message));
             doc->detach();
         }
     }
@@ -196,7 +206,9 @@ TEST_F(ImportFixture, ReferencesToUndeclaredEntitiesAreLeftOutAndCounted)
                        "<ap:Map xmlns:ap=\"a\"><ap:OneTopic><ap:Topic><ap:Text PlainText=\"") +
             c.label +
             "\"/><ap:NotesGroup><ap:NotesXhtmlData><html xmlns=\"http://www.w3.org/1999/xhtml\">"
-            "<p>" + c.note + "</p></html></ap:NotesXhtmlData></ap:NotesGroup></ap:Topic>"
+            "<p>" +
+            c.note +
+            "</p></html></ap:NotesXhtmlData></ap:NotesGroup></ap:Topic>"
             "</ap:OneTopic></ap:Map>";
         MMLeftOut leftOut;
         ASSERT_TRUE(mmImpExpController::populateDadoZiz(
@@ -217,7 +229,8 @@ TEST(MMXMLCharacters, StandInsTurnBack)
     EXPECT_EQ(out.leftOut, 1);
     std::string back;
     ASSERT_TRUE(MMXMLCharacters::restore(out.xml.constData(), size_t(out.xml.size()), back));
-    EXPECT_EQ(QByteArray::fromStdString(back), "<a b=\"\x01\x1F\">\xEF\xBF\xBE\xEF\xBF\xBF&#9;</a>");
+    EXPECT_EQ(QByteArray::fromStdString(back),
+              "<a b=\"\x01\x1F\">\xEF\xBF\xBE\xEF\xBF\xBF&#9;</a>");
     EXPECT_FALSE(MMXMLCharacters::restore("plain", 5, back));
 }
 
@@ -255,7 +268,8 @@ TEST_F(ImportFixture, RefusalsNameTheFileAndTheReason)
         auto doc = freshDocument();
         EXPECT_FALSE(mmImpExpController::populateDadoZiz(*doc->maps().first(), file));
         ASSERT_EQ(alertMessages().size(), 1);
-        EXPECT_TRUE(alertMessages().first().contains(file)) << alertMessages().first().toStdString();
+        EXPECT_TRUE(alertMessages().first().contains(file))
+            << alertMessages().first().toStdString();
         EXPECT_TRUE(alertMessages().first().contains(QLatin1String(c.reason)))
             << alertMessages().first().toStdString();
         doc->detach();

@@ -5,6 +5,7 @@
 #include "StreamedMapText.h"
 #include "model/TWFileIO.h"
 
+#include "MindManagerImpExp/NSAttributedString-XHTML.h"
 #include "MindManagerImpExp/mmExport.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWOPMLImportExport.h"
@@ -12,7 +13,6 @@
 #include "graphics/TWTextArea.h"
 #include "model/TWAttachedText.h"
 #include "model/TWHyperlink.h"
-#include "MindManagerImpExp/NSAttributedString-XHTML.h"
 #include "support/ZipArchive.h"
 
 #include <QDir>
@@ -290,14 +290,14 @@ void noteRunsOf(const TWMapBranch &branch, QStringList &into)
                                   : XHTML::defaultFont();
             const QVariant c = a.value(NSForegroundColorAttributeName);
             const AttributedString::Range r = note->runRange(i);
-            const QString run = QStringLiteral("[%1|%2 %3%4 %5]")
-                                    .arg(note->string().mid(r.location, r.length), font.fontName())
-                                    .arg(font.pointSize())
-                                    .arg(a.value(NSUnderlineStyleAttributeName).toInt() ? " u" : "")
-                                    .arg((c.canConvert<Color>() ? c.value<Color>()
-                                                                : XHTML::textColor())
-                                             .toQColor()
-                                             .name());
+            const QString run =
+                QStringLiteral("[%1|%2 %3%4 %5]")
+                    .arg(note->string().mid(r.location, r.length), font.fontName())
+                    .arg(font.pointSize())
+                    .arg(a.value(NSUnderlineStyleAttributeName).toInt() ? " u" : "")
+                    .arg((c.canConvert<Color>() ? c.value<Color>() : XHTML::textColor())
+                             .toQColor()
+                             .name());
             // Neighbours that look the same are one run.
             const qsizetype look = run.indexOf(u'|');
             if (runs.endsWith(run.mid(look))) {
@@ -320,8 +320,8 @@ Kept keptOf(const TWMap &map)
     QStringList runs;
     if (map.root())
         noteRunsOf(*map.root(), runs);
-    return {c.notes, c.hyperlinks, c.pictures, c.icons, c.relationships, c.relationshipLabels,
-            runs};
+    return {c.notes,         c.hyperlinks,         c.pictures, c.icons,
+            c.relationships, c.relationshipLabels, runs};
 }
 
 std::ostream &operator<<(std::ostream &out, const Kept &k)

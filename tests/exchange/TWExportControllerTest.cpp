@@ -3,9 +3,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <QWidget>
-#include <QFileInfo>
 
 using namespace ExportTest;
 
@@ -318,10 +318,14 @@ TEST_F(TWExportControllerTest, MindManagerExportTellsOnceWhatWasLeftOut)
         QString message; // empty: no alert
     } cases[] = {
         {"nothing left out", "root", {0, 1}, {}},
-        {"a control character in one map of two", QStringLiteral("ro\u0010ot"), {0, 1},
+        {"a control character in one map of two",
+         QStringLiteral("ro\u0010ot"),
+         {0, 1},
          "1 character that XML cannot hold (a control character or a lone half of a "
          "character) was left out of “Plan 1.xml”."},
-        {"two in one map", QStringLiteral("\u0001root\ufffe"), {0},
+        {"two in one map",
+         QStringLiteral("\u0001root\ufffe"),
+         {0},
          "2 characters that XML cannot hold (control characters or lone halves of "
          "characters) were left out of “Plan.xml”."},
     };
