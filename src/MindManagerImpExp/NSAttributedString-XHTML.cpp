@@ -149,24 +149,42 @@ private:
     QString m_other;
 };
 
-void appendNode(AttributedString &string, const XMLTree &node, const TextAttributes &attributes,
-                int depth)
+// CSS "white-space": whether text below keeps its blanks and line ends as
+// they stand, or nothing when the declarations do not say.
+std::optional<bool> keepsWhiteSpace(const CSSDictionary &dictionary)
 {
+    std::optional<bool> keeps;
+    for (const auto &[property, values] : dictionary) {
+        if (values.isEmpty() ||
+            property.compare(QLatin1String("white-space"), Qt::CaseInsensitive) != 0)
+            continue;
+        const QString value = values.first().toLower();
+        keeps = value == QLatin1String("pre") || value == QLatin1String("pre-wrap") ||
+                value == QLatin1String("break-spaces");
+    }
+    return keeps;
+}
+
+void appendNode(AttributedString &string, const XMLTree &node, const TextAttributes &attributes,
+                int depth, bool keepSpace)
+{
+    const auto collapsed = [keepSpace](const QString &text) {
+        return keepSpace ? text : stringByTrimmingWhitespace(text);
+    };
     if (node.hasNodeContent()) {
         // Comments and processing instructions are markup, not note text.
         // A text's own content is read in place.
         const xmlNodePtr n = node.rootNode();
         if (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE)
             appendString(string,
-                         stringByTrimmingWhitespace(
-                             QString::fromUtf8(reinterpret_cast<const char *>(n->content))),
+                         collapsed(QString::fromUtf8(reinterpret_cast<const char *>(n->content))),
                          attributes);
         else if (node.isTextNode())
-            appendString(string, stringByTrimmingWhitespace(node.nodeContent()), attributes);
+            appendString(string, collapsed(node.nodeContent()), attributes);
         return;
     }
     if (depth > kMaxStyledDepth) {
-        appendString(string, stringByTrimmingWhitespace(node.nodeContent()), attributes);
+        appendString(string, collapsed(node.nodeContent()), attributes);
         return;
     }
     TextAttributes b = attributes;
@@ -188,8 +206,12 @@ void appendNode(AttributedString &string, const XMLTree &node, const TextAttribu
         return;
     }
     const QString style = node.attributeNamed("style");
-    if (!style.isNull())
-        parseCSS(style, b);
+    if (!style.isNull()) {
+        CSSDictionary declarations;
+        parseCSS(style, declarations);
+        convertCSS(declarations, b);
+        keepSpace = keepsWhiteSpace(declarations).value_or(keepSpace);
+    }
     // Each child from the one before: a long paragraph is read in one pass.
     // The cells of a table row are kept apart by tabs.
     // White space between rows, cells and list items is layout of the
@@ -214,13 +236,33 @@ void appendNode(AttributedString &string, const XMLTree &node, const TextAttribu
                 cellBefore = true;
             }
         }
-        appendNode(string, child, b, depth + 1);
+        appendNode(string, child, b, depth + 1, keepSpace);
     }
     // List items and table rows are lines of their own.
     if (name.isBlock() || name.is("li") || name.is("tr"))
         appendString(string, QStringLiteral("\n"), b);
     else if (name.is("q"))
         appendString(string, QStringLiteral("\""), b);
+}
+
+// The lines of a text as `lines` finds them, with an empty last line after
+// a final line end.
+QStringList linesWithLast(const QString &text)
+{
+    QStringList found;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c != u'\n' && c != u'\r' && c != 0x2028 && c != 0x2029)
+            continue;
+        found << text.mid(start, i - start);
+        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    found << text.mid(start);
+    return found;
 }
 
 // NSScanner's scanDouble: blanks, sign, digits, fraction, exponent.
@@ -286,7 +328,7 @@ void appendXHTML(AttributedString &string, const XMLTree &tree, const TextAttrib
 {
     if (tree.isNull() || !tree.rootNode())
         return;
-    appendNode(string, tree, attributes, 0);
+    appendNode(string, tree, attributes, 0, false);
 }
 
 void appendString(AttributedString &string, const QString &text, const TextAttributes &attributes)
@@ -502,6 +544,9 @@ XMLTree XHTMLRepresentation(const AttributedString &string)
 {
     XMLTree tree = XMLTree::initWithName(QStringLiteral("html"));
     XMLTree body = tree.addSubtree(QStringLiteral("body"));
+    // Blanks and line ends are the note's own, not layout of the source.
+    if (string.length() > 0)
+        body.setAttributeName(QStringLiteral("style"), QStringLiteral("white-space:pre-wrap;"));
     const double defaultSize = defaultFont().pointSize();
     for (qsizetype run = 0; run < string.runCount(); ++run) {
         const AttributedString::Range range = string.runRange(run);
@@ -533,11 +578,15 @@ XMLTree XHTMLRepresentation(const AttributedString &string)
         XMLTree span = body.addSubtree(QStringLiteral("span"));
         if (!style.isEmpty())
             span.setAttributeName(QStringLiteral("style"), style);
-        const QStringList runLines = lines(string.string().mid(range.location, range.length));
+        // Every line end is a break, the run's last one too: dropped, two
+        // runs would read back as one line.
+        const QStringList runLines =
+            linesWithLast(string.string().mid(range.location, range.length));
         for (qsizetype i = 0; i < runLines.size(); ++i) {
             if (i > 0)
                 span.addSubtree(QStringLiteral("br"));
-            span.addContent(runLines.at(i));
+            if (!runLines.at(i).isEmpty())
+                span.addContent(runLines.at(i));
         }
     }
     return tree;

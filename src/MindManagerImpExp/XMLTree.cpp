@@ -1,5 +1,7 @@
 #include "MindManagerImpExp/XMLTree.h"
 
+#include <utility>
+
 #include "support/BoundedFile.h"
 
 #include "interface/CTGradient.h" // NSRangeException
@@ -11,6 +13,7 @@
 #include <QStringDecoder>
 #include <climits>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include <libxml/parser.h>
@@ -99,9 +102,15 @@ xmlDocPtr parseMemory(const QByteArray &bytes, const char *encoding)
     return xmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, encoding, options);
 }
 
+thread_local XMLTreeLeftOutCount *t_leftOutCount = nullptr;
+
 QByteArray toXmlText(const QString &text, xmlNodePtr node)
 {
-    return XMLDetail::xmlTextBytes(text, node ? node->name : nullptr);
+    const QString held = XMLDetail::textXMLCanHold(
+        text, node && node->name ? reinterpret_cast<const char *>(node->name) : nullptr);
+    // Every character left out is one UTF-16 unit.
+    XMLTreeLeftOutCount::add(int(text.size() - held.size()));
+    return held.toUtf8();
 }
 
 xmlAttrPtr findAttribute(xmlNodePtr node, const char *name)
@@ -120,6 +129,19 @@ xmlAttrPtr findAttribute(xmlNodePtr node, const char *name)
 }
 
 } // namespace
+
+XMLTreeLeftOutCount::XMLTreeLeftOutCount() : m_outer(std::exchange(t_leftOutCount, this)) {}
+
+XMLTreeLeftOutCount::~XMLTreeLeftOutCount()
+{
+    t_leftOutCount = m_outer;
+}
+
+void XMLTreeLeftOutCount::add(int leftOut)
+{
+    if (leftOut > 0 && t_leftOutCount)
+        t_leftOutCount->m_count += leftOut;
+}
 
 XMLTree XMLTree::owning(xmlDocPtr doc)
 {

@@ -214,6 +214,24 @@ private:
     std::vector<std::pair<int, int>> m_open;
 };
 
+// Counts, while it lives, the characters XML 1.0 cannot hold that the texts
+// written into trees on this thread left out, so that the user can be told.
+class XMLTreeLeftOutCount
+{
+public:
+    XMLTreeLeftOutCount();
+    ~XMLTreeLeftOutCount();
+    XMLTreeLeftOutCount(const XMLTreeLeftOutCount &) = delete;
+    XMLTreeLeftOutCount &operator=(const XMLTreeLeftOutCount &) = delete;
+    int count() const { return m_count; }
+    // Called for every text written.
+    static void add(int leftOut);
+
+private:
+    XMLTreeLeftOutCount *m_outer;
+    int m_count = 0;
+};
+
 namespace XMLTreeDetail {
 // The parser options of every XMLTree parse: no network, no DTD, no entity
 // substitution, libxml2's own error output off.

@@ -1,6 +1,7 @@
 #include "MindManagerImpExp/mmExport.h"
 
 #include "MindManagerImpExp/MMNamespaces.h"
+#include "MindManagerImpExp/NSAttributedString-XHTML.h"
 #include "MindManagerImpExp/XMLTree.h"
 #include "MindManagerImpExp/apContentElements.h"
 #include "MindManagerImpExp/apDocumentElements.h"
@@ -29,11 +30,12 @@
 #include "support/FontRegistry.h"
 #include "support/NSString+XHTML.h"
 #include "support/TWPreferences.h"
+#include "support/XMLDocument.h"
 
 #include <QBuffer>
+#include <QImage>
 #include <utility>
 #include <vector>
-#include <QImage>
 
 namespace mmExport {
 
@@ -428,11 +430,16 @@ MMObjectPtr apTextFromAttributedString(const AttributedString &text)
 {
     MMObjectPtr element = make<apText>();
     element->setString("plainText", text.string());
-    if (text.isEmpty())
+    MMObjectPtr font = make<apFont>();
+    // The schema wants a font for every text: an empty one has the font
+    // its label would be typed in.
+    if (text.isEmpty()) {
+        setFont(*font, {{NSFontAttributeName, QVariant::fromValue(TWPreferences::branchFont())}});
+        element->setChild("font", font);
         return element;
+    }
     AttributedString::Range first;
     const TextAttributes base = text.attributesAtIndex(0, &first);
-    MMObjectPtr font = make<apFont>();
     setFont(*font, base);
     element->setChild("font", font);
     qsizetype index = first.location + first.length;
@@ -453,23 +460,27 @@ MMObjectPtr apTextFromAttributedString(const AttributedString &text)
     return element;
 }
 
-QString xhtmlFromAttributedString(const AttributedString &text)
+namespace {
+
+// The text without the characters XML cannot hold, silently: the notes'
+// XHTML leaves the same ones out and is what they are counted by.
+QString previewText(const QString &text)
 {
-    QString html = QStringLiteral("<html xmlns=\"%1\"><body>").arg(MMNamespaces::xhtml());
-    // Every line ended by a break is a paragraph; what follows the last
-    // break is not, so that the notes read back without a line end added.
-    QString plain = text.string();
-    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    for (const QChar end : {QChar(u'\r'), QChar(0x2028), QChar(0x2029)})
-        plain.replace(end, QChar(u'\n'));
-    QStringList lines = plain.split(u'\n');
-    const QString last = lines.takeLast();
-    for (const QString &line : std::as_const(lines))
-        html += QStringLiteral("<p>%1</p>").arg(XHTML::stringByEscapingXML(line));
-    if (!last.isEmpty())
-        html += QStringLiteral("<span>%1</span>").arg(XHTML::stringByEscapingXML(last));
-    return html + QStringLiteral("</body></html>");
+    QString held;
+    held.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            held += c;
+            held += text.at(++i);
+        } else if (!c.isSurrogate() && XMLDetail::isXMLCharacter(c.unicode())) {
+            held += c;
+        }
+    }
+    return held;
 }
+
+} // namespace
 
 MMObjectPtr createTopicForBranch(const TWMapBranch &branch, TopicIds &ids)
 {
@@ -507,17 +518,22 @@ MMObjectPtr createTopicForBranch(const TWMapBranch &branch, TopicIds &ids)
     if (const std::shared_ptr<TWGraphic> &main = branch.mainGraphic()) {
         const QString kind = main->className();
         const bool fills = kind != u"TWLine" && kind != u"TWFlexiBranch" && main->drawsFill();
+        // The colours shown, inherited ones too: most branches take theirs
+        // from the map.
         topic->setChild(
-            "color", colorElement(apColor::staticClass(), fills ? main->fillColor() : std::nullopt,
-                                  main->drawsStroke() ? main->strokeColor() : std::nullopt));
+            "color",
+            colorElement(apColor::staticClass(),
+                         fills ? std::optional<Color>(main->inheritedFillColor()) : std::nullopt,
+                         main->drawsStroke() ? std::optional<Color>(main->inheritedStrokeColor())
+                                             : std::nullopt));
     }
 
     if (!branch.attachedTextArray().isEmpty()) {
         const auto &note = branch.attachedTextArray().first()->text();
         if (note && !note->isEmpty()) {
             MMObjectPtr data = make<apNotesXhtmlData>();
-            data->setString("previewPlainText", note->string());
-            data->setString("xhtmlData", xhtmlFromAttributedString(*note));
+            data->setString("previewPlainText", previewText(note->string()));
+            data->setString("xhtmlData", XHTML::XHTMLStringRepresentation(*note));
             MMObjectPtr group = make<apNotesGroup>();
             group->setChild("notesXhtmlData", data);
             topic->setChild("notesGroup", group);
@@ -752,9 +768,9 @@ MMObjectPtr mapElement(const TWMap &map, const QDateTime &now)
                 const TWMapBranch *b = pending.back();
                 pending.pop_back();
                 if (b->enclosedTextArea() && b->enclosedTextArea()->text().string() == title) {
-                    link->setString("url",
-                                    QStringLiteral("#xpointer(/descendant-or-self::ap:Topic[@OId='%1'])")
-                                        .arg(ids.value(b)));
+                    link->setString(
+                        "url", QStringLiteral("#xpointer(/descendant-or-self::ap:Topic[@OId='%1'])")
+                                   .arg(ids.value(b)));
                     break;
                 }
                 const auto &children = b->children();
@@ -772,10 +788,13 @@ MMObjectPtr mapElement(const TWMap &map, const QDateTime &now)
     return element;
 }
 
-QByteArray xmlDataForMap(const TWMap &map, const QDateTime &now)
+QByteArray xmlDataForMap(const TWMap &map, const QDateTime &now, int *leftOut)
 {
+    const XMLTreeLeftOutCount counted;
     XMLTree tree = XMLTree::initRootless();
     mapElement(map, now)->createSubtreeInTree(tree);
+    if (leftOut)
+        *leftOut = counted.count();
     return tree.description().toUtf8();
 }
 

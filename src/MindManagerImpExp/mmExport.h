@@ -24,8 +24,9 @@ using TopicIds = QHash<const TWMapBranch *, QString>;
 
 // The ap:Map element; `now` is written as the last modification.
 MMObjectPtr mapElement(const TWMap &map, const QDateTime &now);
-// The file's text as UTF-8.
-QByteArray xmlDataForMap(const TWMap &map, const QDateTime &now);
+// The file's text as UTF-8; `leftOut`, where given, counts the characters
+// XML 1.0 cannot hold that were left out of it.
+QByteArray xmlDataForMap(const TWMap &map, const QDateTime &now, int *leftOut = nullptr);
 
 // The topic of the branch with its subtree, children first.
 MMObjectPtr createTopicForBranch(const TWMapBranch &branch, TopicIds &ids);
@@ -39,7 +40,5 @@ MMObjectPtr apImageFromImage(const Image &image);
 // ap:CustomIconImageData of a picture, with the next icon signature of the
 // run (the Base64 text of a sixteen-digit counter).
 MMObjectPtr apCustomIconImageDataFromImage(const Image &image);
-// XHTML body of a note: one paragraph a line.
-QString xhtmlFromAttributedString(const AttributedString &text);
 
 } // namespace mmExport

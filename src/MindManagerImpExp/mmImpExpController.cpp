@@ -4,6 +4,7 @@
 
 #include "MindManagerImpExp/MMArchiveStream.h"
 #include "MindManagerImpExp/MMImportPictures.h"
+#include "MindManagerImpExp/MMXMLCharacters.h"
 #include "MindManagerImpExp/XMLTree.h"
 #include "MindManagerImpExp/apContentElements.h"
 #include "MindManagerImpExp/apDocumentElements.h"
@@ -785,8 +786,24 @@ public:
         sax.comment = &MapPass::comment;
         sax.processingInstruction = &MapPass::processingInstruction;
         sax.reference = &MapPass::reference;
-        // libxml2 reports through its own handlers; the import through alerts.
-        sax.serror = [](void *, xmlErrorPtr) {};
+        // libxml2 reports through its own handlers; the import keeps the
+        // first error for its alert and its log.
+        sax.serror = [](void *, xmlErrorPtr error) {
+            MapPass *pass = t_pass;
+            // A reference to an entity that a document type not read may
+            // declare is left out, and counted.
+            if (pass && error && error->code == XML_WAR_UNDECLARED_ENTITY) {
+                ++pass->m_undeclaredEntities;
+                return;
+            }
+            if (!pass || !error || error->level < XML_ERR_ERROR || pass->m_errorCode)
+                return;
+            pass->m_errorCode = error->code ? error->code : -1;
+            pass->m_error = QString::fromUtf8(error->message ? error->message : "").trimmed();
+            if (error->line > 0)
+                pass->m_error += QStringLiteral(" (line %1)").arg(error->line);
+        };
+        m_restores = source.restoresCharacters;
         // The handlers find the pass here: entity content is parsed with
         // contexts of libxml2's own, which are built as libxml2 builds them.
         MapPass *const outer = std::exchange(t_pass, this);
@@ -795,9 +812,24 @@ public:
         t_pass = outer;
         if (m_notMap && !m_thrown)
             return PassResult::NotMap;
-        return intact && !m_thrown && !m_textTooLong && context->wellFormed && m_rootSeen
-                   ? PassResult::Done
-                   : PassResult::NotXML;
+        if (intact && !m_thrown && !m_textTooLong && context->wellFormed && m_rootSeen)
+            return PassResult::Done;
+        if (m_textTooLong)
+            m_error = QStringLiteral("a text is longer than %1 bytes").arg(XML_MAX_TEXT_LENGTH);
+        else if (!error.isEmpty() && m_error.isEmpty())
+            m_error = error;
+        else if (m_error.isEmpty() && !m_rootSeen && intact)
+            m_error = QStringLiteral("the document has no root element");
+        return PassResult::NotXML;
+    }
+
+    // Why the pass failed, when libxml2 or the stream said; and whether only
+    // for a character XML 1.0 forbids.
+    const QString &error() const { return m_error; }
+    int undeclaredEntities() const { return m_undeclaredEntities; }
+    bool failedOnACharacter() const
+    {
+        return m_errorCode == XML_ERR_INVALID_CHAR || m_errorCode == XML_ERR_INVALID_CHARREF;
     }
 
 private:
@@ -1209,6 +1241,26 @@ private:
                              int nb_attributes, int nb_defaulted, const xmlChar **attributes)
     {
         endText(ctx);
+        // Values holding stand-ins are handed on turned back.
+        std::vector<const xmlChar *> restoredAttributes;
+        std::vector<std::string> restoredValues;
+        if (t_pass && t_pass->m_restores && nb_attributes > 0) {
+            restoredValues.resize(size_t(nb_attributes));
+            for (int i = 0; i < nb_attributes; ++i) {
+                const xmlChar *value = attributes[i * 5 + 3];
+                const xmlChar *end = attributes[i * 5 + 4];
+                if (!MMXMLCharacters::restore(reinterpret_cast<const char *>(value),
+                                              size_t(end - value), restoredValues[size_t(i)]))
+                    continue;
+                if (restoredAttributes.empty())
+                    restoredAttributes.assign(attributes, attributes + nb_attributes * 5);
+                const std::string &v = restoredValues[size_t(i)];
+                restoredAttributes[size_t(i) * 5 + 3] = BAD_CAST v.data();
+                restoredAttributes[size_t(i) * 5 + 4] = BAD_CAST v.data() + v.size();
+            }
+            if (!restoredAttributes.empty())
+                attributes = restoredAttributes.data();
+        }
         if (MapPass *pass = own(ctx))
             pass->guarded([&] {
                 pass->start(localname, prefix, URI, nb_namespaces, namespaces, nb_attributes,
@@ -1241,11 +1293,22 @@ private:
         }
         return !m_textTooLong;
     }
+    // The text with its stand-ins turned back, where the pass has them.
+    template <typename F> static void restored(const xmlChar *text, int length, F &&f)
+    {
+        std::string turned;
+        if (t_pass && t_pass->m_restores &&
+            MMXMLCharacters::restore(reinterpret_cast<const char *>(text), size_t(length), turned))
+            f(BAD_CAST turned.data(), int(turned.size()));
+        else
+            f(text, length);
+    }
     static void characters(void *ctx, const xmlChar *text, int length)
     {
         if (t_pass && t_pass->textFits(ctx, length) && t_pass->builds(ctx) &&
             t_pass->m_built.characters)
-            t_pass->m_built.characters(ctx, text, length);
+            restored(text, length,
+                     [ctx](const xmlChar *t, int n) { t_pass->m_built.characters(ctx, t, n); });
     }
     static void ignorableWhitespace(void *ctx, const xmlChar *text, int length)
     {
@@ -1257,7 +1320,8 @@ private:
     {
         endText(ctx);
         if (t_pass && t_pass->builds(ctx) && t_pass->m_built.cdataBlock)
-            t_pass->m_built.cdataBlock(ctx, text, length);
+            restored(text, length,
+                     [ctx](const xmlChar *t, int n) { t_pass->m_built.cdataBlock(ctx, t, n); });
     }
     static void comment(void *ctx, const xmlChar *text)
     {
@@ -1311,6 +1375,10 @@ private:
     int m_flatIndex = -1;
     bool m_handedOn[3] = {false, false, false};
     bool m_rootSeen = false;
+    bool m_restores = false; // characters stand in for those XML forbids
+    int m_errorCode = 0;
+    QString m_error;
+    int m_undeclaredEntities = 0;
     bool m_notMap = false;
     bool m_thrown = false;
     bool m_textTooLong = false;
@@ -1321,15 +1389,31 @@ private:
 
 thread_local MapPass *MapPass::t_pass = nullptr;
 
+// Why a pass failed: libxml2's first error, or the stream's.
+struct PassFailure
+{
+    QString reason;
+    bool onACharacter = false;
+    // References left out of a document that read all the same.
+    int undeclaredEntities = 0;
+};
+
 // Opens the source and reads it to its end; nothing when it cannot be
 // opened. The stream is read on a thread of its own while this one makes
 // the records: elements cross over flattened or as copies of their nodes.
+
 std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outline,
-                                     MapContents &contents)
+                                     MapContents &contents, PassFailure &failure)
 {
+    const auto runPass = [&source, &outline, &failure](ReadSink &sink) {
+        MapPass pass(outline, sink);
+        const PassResult result = pass.run(source);
+        failure = {pass.error(), pass.failedOnACharacter(), pass.undeclaredEntities()};
+        return result;
+    };
     const auto readHere = [&]() -> std::optional<PassResult> {
         DirectSink sink(contents);
-        return MapPass(outline, sink).run(source);
+        return runPass(sink);
     };
     if (!source.readsOnAWorkerThread)
         return readHere();
@@ -1339,11 +1423,11 @@ std::optional<PassResult> readSource(const MMMapSource &source, MapOutline &outl
     std::optional<PassResult> result;
     std::thread reading;
     try {
-        reading = std::thread([&source, &outline, &queue, &result] {
+        reading = std::thread([&runPass, &queue, &result] {
             // Whatever stops the reading is a file that could not be read.
             try {
                 QueueSink sink(queue);
-                result = MapPass(outline, sink).run(source);
+                result = runPass(sink);
             } catch (...) {
                 result = PassResult::NotXML;
             }
@@ -1702,16 +1786,55 @@ private:
 
 } // namespace
 
+namespace {
+
+// Plain XML begins with "<" once a byte order mark and blanks are passed
+// over, or with a UTF-16 byte order mark; anything else is taken for an
+// archive (which may follow a self-extracting stub).
+bool looksLikeXML(const QByteArray &start)
+{
+    if (start.startsWith("\xFF\xFE") || start.startsWith("\xFE\xFF"))
+        return true;
+    qsizetype i = start.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (i < start.size() &&
+           (start[i] == ' ' || start[i] == '\t' || start[i] == '\r' || start[i] == '\n'))
+        ++i;
+    return i < start.size() && start[i] == '<';
+}
+
+} // namespace
+
 std::optional<MMMapSource> mmImpExpController::sourceForFile(const QString &path, QString *error)
 {
     MMMapSource source;
     source.path = path;
     const int options = XMLTreeDetail::parseOptions();
-    if (QFileInfo(path).suffix().compare(u"mmap", Qt::CaseInsensitive) != 0) {
+    // The two forms are told apart by their content, whatever the name.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return std::nullopt;
+    }
+    const bool xml = looksLikeXML(file.peek(256));
+    file.close();
+    if (xml) {
         source.parse = [path, options](xmlParserCtxtPtr context, QString *, bool) {
             freeDocument(
                 xmlCtxtReadFile(context, QFile::encodeName(path).constData(), nullptr, options));
             return true;
+        };
+        source.bytes = [path](QString *why) -> std::optional<QByteArray> {
+            QFile whole(path);
+            if (!whole.open(QIODevice::ReadOnly)) {
+                *why = whole.errorString();
+                return std::nullopt;
+            }
+            if (whole.size() > MMArchiveStream::MaximumMemberSize) {
+                *why = QStringLiteral("the file is too large");
+                return std::nullopt;
+            }
+            return whole.readAll();
         };
         return source;
     }
@@ -1758,6 +1881,9 @@ std::optional<MMMapSource> mmImpExpController::sourceForFile(const QString &path
             name.remove(0, 1);
         return MMArchiveStream::readMember(*archive, name);
     };
+    source.bytes = [archive, member](QString *) {
+        return MMArchiveStream::readMember(*archive, member, MMArchiveStream::MaximumMemberSize);
+    };
     return source;
 }
 
@@ -1772,6 +1898,7 @@ MMMapSource mmImpExpController::sourceForData(const QByteArray &xml, const QStri
                                        nullptr, options));
         return true;
     };
+    source.bytes = [bytes](QString *) { return std::optional<QByteArray>(*bytes); };
     return source;
 }
 
@@ -1788,18 +1915,51 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const QString &path, MMLeft
 
 bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source, MMLeftOut *leftOut)
 {
-    const auto failedToLoad = [&source]() {
+    PassFailure failure;
+    const auto failedToLoad = [&source, &failure]() {
         QString message = QStringLiteral("Failed to load XML file: %1").arg(source.path);
-        if (!source.streamError->isEmpty())
-            message += QStringLiteral(" (%1)").arg(*source.streamError);
+        const QString why = !source.streamError->isEmpty() ? *source.streamError : failure.reason;
+        if (!why.isEmpty())
+            message += QStringLiteral(" (%1)").arg(why);
+        qWarning("%s", qPrintable(message));
         refuse(message);
         return false;
     };
     MapOutline outline;
     MMImportPictures pictures(source.members, source.pictureBudget);
     MapContents contents(pictures);
-    switch (readSource(source, outline, contents).value_or(PassResult::NotXML)) {
+    switch (readSource(source, outline, contents, failure).value_or(PassResult::NotXML)) {
     case PassResult::NotXML:
+        // Refused only for characters XML 1.0 forbids: read again with
+        // stand-ins for them, which the pass turns back.
+        if (failure.onACharacter && source.bytes && source.streamError->isEmpty()) {
+            QString why;
+            if (const std::optional<QByteArray> bytes = source.bytes(&why)) {
+                MMXMLCharacters::Rewritten rewritten = MMXMLCharacters::rewrite(*bytes);
+                if (rewritten.kept + rewritten.leftOut > 0) {
+                    MMMapSource again = sourceForData(rewritten.xml, source.path);
+                    again.members = source.members;
+                    again.pictureBudget = source.pictureBudget;
+                    again.readsOnAWorkerThread = source.readsOnAWorkerThread;
+                    again.sizesBranchesOnce = source.sizesBranchesOnce;
+                    // Read once more at most; stand-ins are turned back
+                    // only where the file held none of its own.
+                    again.bytes = nullptr;
+                    again.restoresCharacters = rewritten.kept > 0;
+                    MMLeftOut counted;
+                    if (!populateDadoZiz(map, again, &counted))
+                        return false;
+                    counted.fileName = QFileInfo(source.path).fileName();
+                    counted.forbiddenCharactersKept = rewritten.kept;
+                    counted.forbiddenCharactersLeftOut = rewritten.leftOut;
+                    if (leftOut)
+                        *leftOut = counted;
+                    return true;
+                }
+            } else if (!why.isEmpty()) {
+                failure.reason = why;
+            }
+        }
         return failedToLoad();
     case PassResult::NotMap:
         refuse(QStringLiteral("%1 is not a MindManager XML Map file").arg(source.path));
@@ -1828,9 +1988,11 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source, 
     std::vector<TopicRecord> &records = contents.records;
     // Each topic's place in the tree joins its record.
     Q_ASSERT(records.size() == outline.places.size());
+    int floatingTopics = 0;
     for (size_t i = 0; i < std::min(records.size(), outline.places.size()); ++i) {
         records[i].subTopics = std::move(outline.places[i].subTopics);
         records[i].floatingTopics = std::move(outline.places[i].floatingTopics);
+        floatingTopics += int(records[i].floatingTopics.size());
     }
 
     // Tasks, resources and comments are dated in the machine's zone, read
@@ -1916,6 +2078,8 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source, 
     if (leftOut) {
         *leftOut = outline.leftOut;
         leftOut->notePictures = contents.notePictures;
+        leftOut->floatingTopics = floatingTopics;
+        leftOut->undeclaredEntities = failure.undeclaredEntities;
     }
     return true;
 }
@@ -1946,13 +2110,46 @@ QString MMLeftOut::message() const
     count(relationshipsToLeftOut, backgroundObjects ? "relationship to them" : "relationship",
           backgroundObjects ? "relationships to them" : "relationships");
     count(notePictures, "picture in notes", "pictures in notes");
-    if (parts.isEmpty())
-        return QString();
-    const int total =
-        attachments + tags + backgroundObjects + relationshipsToLeftOut + notePictures;
-    QString list = parts.takeLast();
-    if (!parts.isEmpty())
-        list = parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + list;
-    return QStringLiteral("%1 %2 not imported: this map has no place for them.")
-        .arg(list, total == 1 ? QStringLiteral("was") : QStringLiteral("were"));
+    QStringList sentences;
+    if (!parts.isEmpty()) {
+        const int total =
+            attachments + tags + backgroundObjects + relationshipsToLeftOut + notePictures;
+        QString list = parts.takeLast();
+        if (!parts.isEmpty())
+            list = parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + list;
+        sentences << QStringLiteral("%1 %2 not imported: this map has no place for them.")
+                         .arg(list, total == 1 ? QStringLiteral("was") : QStringLiteral("were"));
+    }
+    if (floatingTopics > 0)
+        sentences << (floatingTopics == 1
+                          ? QStringLiteral("1 floating topic became a branch of the topic it "
+                                           "floated beside.")
+                          : QStringLiteral("%1 floating topics became branches of the topics "
+                                           "they floated beside.")
+                                .arg(floatingTopics));
+    if (undeclaredEntities > 0)
+        sentences << (undeclaredEntities == 1
+                          ? QStringLiteral("1 reference to an entity the file does not declare "
+                                           "was left out: its document type is not read.")
+                          : QStringLiteral("%1 references to entities the file does not declare "
+                                           "were left out: its document type is not read.")
+                                .arg(undeclaredEntities));
+    if (const int forbidden = forbiddenCharactersKept + forbiddenCharactersLeftOut) {
+        QString sentence =
+            QStringLiteral("“%1” holds %2 that XML does not allow")
+                .arg(fileName, forbidden == 1 ? QStringLiteral("1 character")
+                                              : QStringLiteral("%1 characters").arg(forbidden));
+        if (forbiddenCharactersLeftOut == 0)
+            sentence += forbidden == 1 ? QStringLiteral("; it was read as it stands.")
+                                       : QStringLiteral("; they were read as they stand.");
+        else if (forbiddenCharactersKept == 0)
+            sentence += forbidden == 1 ? QStringLiteral("; it was left out.")
+                                       : QStringLiteral("; they were left out.");
+        else
+            sentence += QStringLiteral("; %1 read as they stand, %2 left out.")
+                            .arg(forbiddenCharactersKept)
+                            .arg(forbiddenCharactersLeftOut);
+        sentences << sentence;
+    }
+    return sentences.join(u' ');
 }

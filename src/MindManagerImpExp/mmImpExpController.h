@@ -37,6 +37,13 @@ struct MMMapSource
     // converted; off, it is also sized as it is made. The map is the same
     // either way.
     bool sizesBranchesOnce = true;
+    // The map's XML whole, for a second reading of a document refused only
+    // for characters XML 1.0 forbids; nothing, with the reason, when it
+    // cannot be had.
+    std::function<std::optional<QByteArray>(QString *error)> bytes;
+    // Set for that second reading: stand-ins are turned back as they are
+    // read.
+    bool restoresCharacters = false;
 };
 
 // What a map holds that has no place in a map here, counted as it is read.
@@ -48,14 +55,26 @@ struct MMLeftOut
     // Relationships with an end among what was left out.
     int relationshipsToLeftOut = 0;
     int notePictures = 0;
+    // Imported, but as ordinary branches of the topic they float beside.
+    int floatingTopics = 0;
+    // References to entities declared only in a document type, which is
+    // never read.
+    int undeclaredEntities = 0;
+    // Characters XML 1.0 forbids that the file held: read as they stand, or
+    // left out where nothing can hold them. The file is named with them.
+    int forbiddenCharactersKept = 0;
+    int forbiddenCharactersLeftOut = 0;
+    QString fileName;
 
     bool isEmpty() const
     {
         return !attachments && !tags && !backgroundObjects && !relationshipsToLeftOut &&
-               !notePictures;
+               !notePictures && !floatingTopics && !undeclaredEntities &&
+               !forbiddenCharactersKept && !forbiddenCharactersLeftOut;
     }
-    // One sentence for the user, counting each kind; empty when nothing was
-    // left out.
+    // A sentence for the user on each of: what was not imported, counting
+    // each kind; floating topics; entity references; forbidden characters.
+    // Empty when there is nothing to say.
     QString message() const;
     bool operator==(const MMLeftOut &) const = default;
 };

@@ -65,8 +65,14 @@ void convertBoundary(const apTopic &topic, TWMapBranch &branch, const ImportCont
         branch.setBoundaryFillColor(fill);
         branch.setBoundaryDrawsFill(true);
     }
-    if (std::optional<Color> line = colorOf("lineColor"))
+    // The outline is drawn: in the file's colour, else in the branch's
+    // (a boundary has no colour of its own to fall back on). A dash style
+    // below may still say there is no line.
+    branch.setBoundaryDrawsLine(true);
+    if (std::optional<Color> line = colorOf("lineColor")) {
         branch.setBoundaryLineColor(line);
+        branch.setBoundaryInheritsLineColor(false);
+    }
     const MMObjectPtr defaultLine = defaults ? defaults->child("defaultLineStyle") : nullptr;
     MMObjectPtr lineStyle = boundary->child("lineStyle");
     if (!lineStyle)

@@ -2,6 +2,7 @@
 
 #include "support/ZipArchive.h"
 
+#include <QFile>
 #include <QStringList>
 
 namespace MindManagerArchive {
@@ -15,6 +16,22 @@ bool isSafeMemberName(const QString &name)
         return false;
     const QStringList parts = QString(name).replace(u'\\', u'/').split(u'/');
     return !parts.contains(QStringLiteral(".."));
+}
+
+bool isZipArchive(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Plain XML begins with "<" past a byte order mark and blanks; an
+    // archive may follow a self-extracting stub.
+    const QByteArray start = file.peek(256);
+    if (start.startsWith("\xFF\xFE") || start.startsWith("\xFE\xFF"))
+        return false;
+    qsizetype i = start.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (i < start.size() && QByteArrayView(" \t\r\n").contains(start[i]))
+        ++i;
+    return i < start.size() && start[i] != '<';
 }
 
 std::optional<QByteArray> readDocumentXML(const QString &path, QString *error)

@@ -17,6 +17,9 @@ inline constexpr int MaximumMembers = 10000;
 // The member's bytes, or nothing with the reason in `error`.
 std::optional<QByteArray> readDocumentXML(const QString &path, QString *error = nullptr);
 
+// Whether the file is a zip archive by its first bytes, whatever its name.
+bool isZipArchive(const QString &path);
+
 // Whether a member name stays inside the archive's own folder.
 bool isSafeMemberName(const QString &name);
 

@@ -225,11 +225,12 @@ bool TWApplication::openFile(const QString &path)
     }
     using Import = void (Importers::*)(const QString &);
     Import import = nullptr;
-    if (extension == u"mmap")
+    // What File › Import opens, by the same extensions.
+    if (extension == u"mmap" || extension == u"xml")
         import = &Importers::importMindManagerFileAtPath;
     else if (extension == u"opml")
         import = &Importers::importOPMLFileAtPath;
-    else if (extension == u"oo3")
+    else if (extension == u"oo3" || extension == u"ooutline")
         import = &Importers::importOmniOutlineFileAtPath;
     // A refusal names the file and says why, whether it came from a panel or
     // the command line.
@@ -243,8 +244,8 @@ bool TWApplication::openFile(const QString &path)
     if (!import)
         return refuse(TWLocalizedString(StringTable::DadoZiz,
                                         "Thinkweb does not know this kind of file. It opens "
-                                        "Thinkweb documents (.tweb) and imports .opml, .oo3 "
-                                        "and .mmap files."));
+                                        "Thinkweb documents (.tweb) and imports .opml, .oo3, "
+                                        ".ooutline, .mmap and .xml files."));
     if (!m_services.importers)
         return refuse(TWLocalizedString(StringTable::DadoZiz,
                                         "Importing files of this kind is not available here."));

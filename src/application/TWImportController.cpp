@@ -269,7 +269,7 @@ TWDocument *TWImportController::importMindManagerFileAtPathReturningDocument(con
         if (reason.isNull())
             xml.emplace();
     } else {
-        xml = QFileInfo(path).suffix().compare(u"mmap", Qt::CaseInsensitive) == 0
+        xml = MindManagerArchive::isZipArchive(path)
                   ? MindManagerArchive::readDocumentXML(path, &reason)
                   : readXMLFile(path, &reason);
     }

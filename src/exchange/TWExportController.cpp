@@ -407,6 +407,7 @@ void TWExportController::exportPowerPoint()
 {
     TWImpressHost impress;
     TWPowerPointExporter exporter(*this, impress);
+    exporter.setPanelRunner(m_panelRunner);
     exporter.begin();
 }
 
@@ -427,9 +428,30 @@ void TWExportController::exportKeynote()
 
 void TWExportController::exportMindManager()
 {
+    // What the files could not hold is told once, for all of them.
+    QStringList leftOutOf;
+    int leftOut = 0;
     for (const auto &[map, path] :
-         runPanel({"Export MindManager XML File", "xml", TWExportPanelRequest::Settings::None}))
-        writeData(mmExport::xmlDataForMap(*map, QDateTime::currentDateTime()), path);
+         runPanel({"Export MindManager XML File", "xml", TWExportPanelRequest::Settings::None})) {
+        int left = 0;
+        if (writeData(mmExport::xmlDataForMap(*map, QDateTime::currentDateTime(), &left), path) &&
+            left > 0) {
+            leftOut += left;
+            leftOutOf << QStringLiteral("“%1”").arg(QFileInfo(path).fileName());
+        }
+    }
+    if (leftOut > 0)
+        Alerts::current().runAlertPanel(
+            dadoZiz("Not everything was exported"),
+            leftOut == 1
+                ? dadoZiz("1 character that XML cannot hold (a control character or a lone "
+                          "half of a character) was left out of %1.")
+                      .arg(leftOutOf.join(QStringLiteral(", ")))
+                : dadoZiz("%1 characters that XML cannot hold (control characters or lone "
+                          "halves of characters) were left out of %2.")
+                      .arg(leftOut)
+                      .arg(leftOutOf.join(QStringLiteral(", "))),
+            {TWLocalizedString(StringTable::General, QStringLiteral("OK"))});
 }
 
 // --- rendering ---

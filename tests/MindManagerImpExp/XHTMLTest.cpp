@@ -111,6 +111,13 @@ TEST(XHTMLIn, ElementsGiveTextAndBreaks)
         {"<p>a<!-- note -->b<![CDATA[<c>]]></p>", "ab<c>\n"},
         {"<html/>", ""},
         {"<unknown>kept</unknown>", "kept"},
+        // White space kept where the style says so, and below it.
+        {"<body style=\"white-space:pre-wrap\"><span>  two\t</span><b> \n </b></body>",
+         "  two\t \n "},
+        {"<div><p style=\"white-space: pre\">a  b</p><p>c  d</p></div>", "a  b\nc d\n\n"},
+        {"<div style=\"white-space:pre\"><span style=\"white-space:normal\">a  b</span>"
+         "  c</div>",
+         "a b  c\n"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(fromXHTML(c.xhtml).string(), c.text) << c.xhtml.toStdString();
@@ -252,12 +259,13 @@ TEST(XHTMLOut, SpansCarryTheRunStyles)
     const QString xhtml = XHTMLStringRepresentation(s);
     std::setlocale(LC_ALL, saved.c_str());
     EXPECT_EQ(xhtml,
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<html><body>"
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<html><body "
+              "style=\"white-space:pre-wrap;\">"
               "<span style=\"font-family:Helvetica;\">plain<br/>next</span>"
               "<span style=\"font-size:18.000000pt;text-decoration:underline;font-weight:bold;"
               "font-family:'Liberation Sans';\">Big</span>"
               "<span style=\"color:#ff0000;font-style:italic;font-family:'Liberation Serif';\">"
-              "red</span></body></html>\n");
+              "red<br/></span></body></html>\n");
 
     EXPECT_EQ(XHTMLStringRepresentation(AttributedString()),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<html><body/></html>\n");

@@ -36,11 +36,12 @@ QString describe(const TWMapBranch &branch)
     const auto &main = branch.mainGraphic();
     parts << main->className() +
                  QString::number(main->className() == u"TWRectangle" ? main->cornerMode() : 0);
-    // Unfilled shapes come back with the map's default fill.
-    if (main->drawsFill() && main->fillColor() && main->className() != u"TWLine" &&
-        mmConverter::stringFromColor(main->fillColor()) != u"ffffffff")
-        parts << QStringLiteral("fill %1").arg(
-            mmConverter::stringFromColor(main->fillColor()).value_or(""));
+    // The fill shown, the shape's own or the map's; unfilled shapes come
+    // back with the map's default fill.
+    const std::optional<Color> shown = main->inheritedFillColor();
+    if (main->drawsFill() && main->className() != u"TWLine" &&
+        mmConverter::stringFromColor(shown) != u"ffffffff")
+        parts << QStringLiteral("fill %1").arg(mmConverter::stringFromColor(shown).value_or(""));
     if (!branch.attachedTextArray().isEmpty())
         parts << QStringLiteral("note %1").arg(
             branch.attachedTextArray().first()->text()->string().trimmed());
@@ -337,6 +338,7 @@ TEST_F(MindManagerExport, ExportThenImportGivesTheSameMap)
              a->mainGraphic()->setCornerMode(2);
              a->mainGraphic()->setDrawsFill(true);
              a->mainGraphic()->setFillColor(Color::colorWithCalibratedRed(1, 0, 0));
+             a->mainGraphic()->setInheritsFill(false);
              t.addNote(*a, "first line\nsecond");
              t.addNote(*a, "dropped");
              a->setPriority(2);

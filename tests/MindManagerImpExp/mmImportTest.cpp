@@ -22,6 +22,7 @@
 #include <QImage>
 #include <QRegularExpression>
 #include <cmath>
+#include <libxml/parserInternals.h>
 
 using namespace MMImportTest;
 
@@ -56,8 +57,10 @@ TEST_F(MindManagerImport, RefusesWhatIsNoMapWithItsMessage)
         QByteArray xml;
         QString message;
     } cases[] = {
-        {"not xml at all", "Failed to load XML file: map.xml"},
-        {mapWithTopic(text("a")).left(60), "Failed to load XML file: map.xml"},
+        {"not xml at all",
+         "Failed to load XML file: map.xml (Start tag expected, '<' not found (line 1))"},
+        {mapWithTopic(text("a")).left(60),
+         "Failed to load XML file: map.xml (AttValue: ' expected (line 1))"},
         {"<?xml version=\"1.0\"?><ap:Document xmlns:ap=\"x\"/>",
          "map.xml is not a MindManager XML Map file"},
         {mapXML(QString()), "Error loading Map object - no one topic found"},
@@ -828,9 +831,10 @@ TEST_F(MindManagerImport, EveryCutOfAMapIsRefusedWholeWithOneClearError)
             target, mmImpExpController::sourceForData(whole.left(cut), "cut.xml")))
             << cut;
         ASSERT_EQ(recorded.alerts().size(), 1) << cut;
-        EXPECT_EQ(recorded.alerts().first().message,
-                  QStringLiteral("Failed to load XML file: cut.xml"))
-            << cut;
+        // With the parser's reason.
+        EXPECT_TRUE(recorded.alerts().first().message.startsWith(
+            QStringLiteral("Failed to load XML file: cut.xml (")))
+            << cut << recorded.alerts().first().message.toStdString();
         // Nothing is built from a file that does not read to its end.
         EXPECT_EQ(int(target.allBranches().size()), before) << cut;
         EXPECT_EQ(target.countOfLinkLines(), 0) << cut;
@@ -1463,7 +1467,9 @@ TEST_F(MindManagerImport, ATextPastTheParsersLimitIsRefusedWherever)
             ASSERT_EQ(recorded.alerts().size(), c.imported ? 0 : 1);
             if (!c.imported)
                 EXPECT_EQ(recorded.alerts().first().message,
-                          QStringLiteral("Failed to load XML file: long.xml"));
+                          QStringLiteral("Failed to load XML file: long.xml (a text is longer "
+                                         "than %1 bytes)")
+                              .arg(XML_MAX_TEXT_LENGTH));
             doc->detach();
         }
     }

@@ -3,6 +3,7 @@
 #include "MMImportTestSupport.h"
 
 #include <QDir>
+#include <functional>
 
 namespace {
 
@@ -84,6 +85,11 @@ TEST_F(ImportFixture, WhatHasNoPlaceIsCountedAndNamed)
          {},
          {0, 0, 0, 0, 2},
          "2 pictures in notes were not imported: this map has no place for them."},
+        {"floating topics, which come in as branches",
+         topic("a", "<ap:FloatingTopics>" + topic("f1") + "</ap:FloatingTopics>") + topic("b"),
+         {},
+         {0, 0, 0, 0, 0, 1},
+         "1 floating topic became a branch of the topic it floated beside."},
         {"every kind at once",
          topic("a", notesWithPictures(1) + "<ap:AttachmentGroup>" + Attachment +
                         "</ap:AttachmentGroup><ap:TextLabels>" + Tag + Tag + "</ap:TextLabels>"),
@@ -108,7 +114,13 @@ TEST_F(ImportFixture, WhatHasNoPlaceIsCountedAndNamed)
         EXPECT_EQ(leftOut, c.counted);
         EXPECT_EQ(leftOut.message(), QString::fromUtf8(c.message));
         // What has a place comes in as before.
-        EXPECT_EQ(doc->maps().first()->root()->children().size(),
+        std::function<qsizetype(const TWMapBranch &)> below = [&below](const TWMapBranch &b) {
+            qsizetype n = b.children().size();
+            for (const auto &child : b.children())
+                n += below(*child);
+            return n;
+        };
+        EXPECT_EQ(below(*doc->maps().first()->root()),
                   c.topics.count(QStringLiteral("<ap:Topic ")));
         doc->detach();
     }
@@ -132,7 +144,7 @@ TEST_F(ImportFixture, RealMapsCountWhatTheyHoldWithoutAPlace)
         MMLeftOut counted;
     } cases[] = {
         {"mindm-Test_DOM.mmap", {0, 1, 0, 0, 0}},
-        {"mindjet-spring.mmap", {0, 0, 0, 0, 1}},
+        {"mindjet-spring.mmap", {0, 0, 0, 0, 1, 1}},
         {"mindjet-english-grammar.mmap", {}},
         {"mmap2json-test.mmap", {}},
     };

@@ -166,17 +166,19 @@ TEST_F(ImportFixture, BoundariesTakeTheMapsBoundaryColours)
         QString boundary, style;
         bool fills;
         const char *fill, *line;
+        // The outline is drawn, in its own colour or in the branch's.
+        bool lineOfItsOwn;
     } cases[] = {
-        {"the map's colours", "<ap:Boundary/>", defaults, true, "#fbd1bc", "#cf4d0c"},
+        {"the map's colours", "<ap:Boundary/>", defaults, true, "#fbd1bc", "#cf4d0c", true},
         {"its own fill, the map's line",
          "<ap:Boundary><ap:Color FillColor=\"ff00ff00\"/>"
          "</ap:Boundary>",
-         defaults, true, "#00ff00", "#cf4d0c"},
+         defaults, true, "#00ff00", "#cf4d0c", true},
         {"its own colours",
          "<ap:Boundary><ap:Color FillColor=\"ff0000ff\" "
          "LineColor=\"ffff0000\"/></ap:Boundary>",
-         defaults, true, "#0000ff", "#ff0000"},
-        {"no colours anywhere", "<ap:Boundary/>", "", false, nullptr, nullptr},
+         defaults, true, "#0000ff", "#ff0000", true},
+        {"no colours anywhere", "<ap:Boundary/>", "", false, nullptr, nullptr, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -192,6 +194,8 @@ TEST_F(ImportFixture, BoundariesTakeTheMapsBoundaryColours)
         const TWMapBranch &b = *doc->maps().first()->root()->children().first();
         EXPECT_TRUE(b.hasBoundary());
         EXPECT_EQ(b.boundaryDrawsFill(), c.fills);
+        EXPECT_TRUE(b.boundaryDrawsLine());
+        EXPECT_NE(b.boundaryInheritsLineColor(), c.lineOfItsOwn);
         if (c.fill) {
             EXPECT_EQ(rgb(b.boundaryFillColor()), QString::fromLatin1(c.fill));
             EXPECT_EQ(rgb(b.boundaryLineColor()), QString::fromLatin1(c.line));

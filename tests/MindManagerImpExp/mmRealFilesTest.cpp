@@ -5,6 +5,7 @@
 #include "StreamedMapText.h"
 #include "model/TWFileIO.h"
 
+#include "MindManagerImpExp/NSAttributedString-XHTML.h"
 #include "MindManagerImpExp/mmExport.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWOPMLImportExport.h"
@@ -272,19 +273,62 @@ struct Kept
 {
     int notes, hyperlinks, pictures, icons, relationships;
     QStringList relationshipLabels;
+    // Each note's runs: text, font, size, underline and colour.
+    QStringList noteRuns;
     bool operator==(const Kept &) const = default;
 };
+
+void noteRunsOf(const TWMapBranch &branch, QStringList &into)
+{
+    if (const std::shared_ptr<const AttributedString> note = branch.primaryAttachedText()) {
+        QString runs;
+        for (qsizetype i = 0; i < note->runCount(); ++i) {
+            const TextAttributes &a = note->runAttributes(i);
+            const QVariant f = a.value(NSFontAttributeName);
+            const Font font = f.canConvert<Font>() && !f.value<Font>().isNull()
+                                  ? f.value<Font>()
+                                  : XHTML::defaultFont();
+            const QVariant c = a.value(NSForegroundColorAttributeName);
+            const AttributedString::Range r = note->runRange(i);
+            const QString run =
+                QStringLiteral("[%1|%2 %3%4 %5]")
+                    .arg(note->string().mid(r.location, r.length), font.fontName())
+                    .arg(font.pointSize())
+                    .arg(a.value(NSUnderlineStyleAttributeName).toInt() ? " u" : "")
+                    .arg((c.canConvert<Color>() ? c.value<Color>() : XHTML::textColor())
+                             .toQColor()
+                             .name());
+            // Neighbours that look the same are one run.
+            const qsizetype look = run.indexOf(u'|');
+            if (runs.endsWith(run.mid(look))) {
+                const qsizetype last = runs.lastIndexOf(u'[');
+                const qsizetype bar = runs.indexOf(u'|', last);
+                runs.insert(bar, note->string().mid(r.location, r.length));
+            } else {
+                runs += run;
+            }
+        }
+        into << runs;
+    }
+    for (const auto &child : branch.children())
+        noteRunsOf(*child, into);
+}
 
 Kept keptOf(const TWMap &map)
 {
     const Contents c = contentsOfMap(map, {});
-    return {c.notes, c.hyperlinks, c.pictures, c.icons, c.relationships, c.relationshipLabels};
+    QStringList runs;
+    if (map.root())
+        noteRunsOf(*map.root(), runs);
+    return {c.notes,         c.hyperlinks,         c.pictures, c.icons,
+            c.relationships, c.relationshipLabels, runs};
 }
 
 std::ostream &operator<<(std::ostream &out, const Kept &k)
 {
     return out << k.notes << " notes, " << k.hyperlinks << " links, " << k.pictures << " pictures, "
-               << k.icons << " icons, " << k.relationships << " relationships";
+               << k.icons << " icons, " << k.relationships << " relationships; notes "
+               << k.noteRuns.join(QStringLiteral(" / ")).toStdString();
 }
 
 // The schema files a map ships, written where they name each other.
@@ -509,10 +553,33 @@ TEST_P(RealFiles, ExportValidatesAgainstTheFilesOwnSchema)
     ASSERT_TRUE(QDir().mkpath(schemas.path()));
     ASSERT_TRUE(extractSchemas(*archive, schemas));
     ASSERT_TRUE(importInto(map(), path()));
-    const QStringList problems =
-        schemaProblems(schemas.filePath("MindManagerApplication.xsd"),
-                       mmExport::xmlDataForMap(map(), QDateTime::currentDateTime()));
-    EXPECT_TRUE(problems.isEmpty()) << problems.mid(0, 10).join("\n").toStdString();
+    // As imported, and with what a user adds: an empty label, a note in
+    // several styles, a boundary without a line.
+    const std::function<void()> edits[] = {
+        [] {},
+        [this] {
+            const std::shared_ptr<TWMapBranch> empty = map().root()->addChildOfType(2);
+            ASSERT_TRUE(empty);
+            empty->enclosedTextArea()->setString(QString());
+            AttributedString note(QStringLiteral("plain  "));
+            note.appendAttributedString(AttributedString(
+                QStringLiteral("bold\n"),
+                {{NSFontAttributeName, QVariant::fromValue(Font("LiberationSans-Bold", 26))},
+                 {NSUnderlineStyleAttributeName, 1}}));
+            auto attached = std::make_shared<TWAttachedText>(std::nullopt, empty->undoManager());
+            attached->setText(std::make_shared<const AttributedString>(note));
+            empty->insertObjectInAttachedTextArrayAtIndex(attached, 0);
+            empty->setHasBoundary(true);
+            empty->setBoundaryLineStyle(8);
+        },
+    };
+    for (const auto &edit : edits) {
+        edit();
+        const QStringList problems =
+            schemaProblems(schemas.filePath("MindManagerApplication.xsd"),
+                           mmExport::xmlDataForMap(map(), QDateTime::currentDateTime()));
+        EXPECT_TRUE(problems.isEmpty()) << problems.mid(0, 10).join("\n").toStdString();
+    }
 }
 
 std::string testName(const ::testing::TestParamInfo<QString> &info)

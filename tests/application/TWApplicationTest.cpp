@@ -102,9 +102,10 @@ TEST_F(ApplicationTest, OpenFileDispatchesOnTheExtension)
         {"/maps/plan.mmap", nullptr, true, "mmap /maps/plan.mmap"},
         {"/maps/plan.Opml", nullptr, true, "opml /maps/plan.Opml"},
         {"/maps/plan.oo3", nullptr, true, "oo3 /maps/plan.oo3"},
-        // Accepted by the import commands, but not here: refused in an alert naming the file.
-        {"/maps/plan.xml", nullptr, false, {}},
-        {"/maps/plan.ooutline", nullptr, false, {}},
+        // What the import commands accept is accepted here too.
+        {"/maps/plan.xml", nullptr, true, "mmap /maps/plan.xml"},
+        {"/maps/plan.ooutline", nullptr, true, "oo3 /maps/plan.ooutline"},
+        // Anything else is refused in an alert naming the file.
         {"/maps/plan", nullptr, false, {}},
         {"/maps/plan.tweb.bak", nullptr, false, {}},
         {"/maps.tweb/plan", nullptr, false, {}},

@@ -1,8 +1,11 @@
 #include "ExportTestSupport.h"
 #include "support/RichTextFormat.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
+#include <QWidget>
 
 using namespace ExportTest;
 
@@ -265,6 +268,80 @@ TEST_F(TWExportControllerTest, MissingDataIsAWriteFailure)
     EXPECT_EQ(readFile(path("Kept.pdf")), "old");
     EXPECT_TRUE(controller.writeData("new", path("Kept.pdf")));
     EXPECT_EQ(readFile(path("Kept.pdf")), "new");
+}
+
+// Every action, PowerPoint's own panel included, asks through the panel the
+// controller was given; a modal panel of its own would block its caller.
+TEST_F(TWExportControllerTest, EveryActionAsksThroughTheControllersPanel)
+{
+    addMaps();
+    const struct
+    {
+        void (TWExportController::*action)();
+        const char *fileType;
+    } cases[] = {
+        {&TWExportController::exportPDF, "pdf"},
+        {&TWExportController::exportRTF, "rtf"},
+        {&TWExportController::exportOPML, "opml"},
+        {&TWExportController::exportPowerPoint, "pptx"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.fileType);
+        panels.clear();
+        panelAnswer.reset();
+        bool modal = false;
+        // Closes a panel the action might open by itself, so that a fault
+        // fails here rather than waiting for a click.
+        QTimer::singleShot(0, [&modal] {
+            if (QWidget *w = QApplication::activeModalWidget()) {
+                modal = true;
+                w->close();
+            }
+        });
+        (controller.*c.action)();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(modal);
+        ASSERT_EQ(panels.size(), 1);
+        EXPECT_EQ(panels[0].fileType, c.fileType);
+    }
+}
+
+// What the MindManager files could not hold is told once, for all of them.
+TEST_F(TWExportControllerTest, MindManagerExportTellsOnceWhatWasLeftOut)
+{
+    addMaps();
+    const struct
+    {
+        const char *what;
+        QString label;
+        QList<int> rows;
+        QString message; // empty: no alert
+    } cases[] = {
+        {"nothing left out", "root", {0, 1}, {}},
+        {"a control character in one map of two",
+         QStringLiteral("ro\u0010ot"),
+         {0, 1},
+         "1 character that XML cannot hold (a control character or a lone half of a "
+         "character) was left out of “Plan 1.xml”."},
+        {"two in one map",
+         QStringLiteral("\u0001root\ufffe"),
+         {0},
+         "2 characters that XML cannot hold (control characters or lone halves of "
+         "characters) were left out of “Plan.xml”."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        alerts.clear();
+        QDir(outDir.path()).removeRecursively();
+        QDir().mkpath(outDir.path());
+        root->enclosedTextArea()->setString(c.label);
+        panelAnswer = TWExportPanelResult{path("Plan.xml"), c.rows};
+        controller.exportMindManager();
+        QStringList messages;
+        for (const auto &alert : alerts.alerts())
+            messages << alert.message;
+        EXPECT_EQ(messages, c.message.isEmpty() ? QStringList() : QStringList{c.message});
+    }
 }
 
 } // namespace
