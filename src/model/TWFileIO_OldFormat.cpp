@@ -93,8 +93,10 @@ std::shared_ptr<TWMapsDoc> TWFileIO::readDocumentFromFile(const QString &path,
         LoadingNotifications::Start, nullptr, [&started](const Notification &) { started = true; });
     int error = LoadSucceeded;
     std::shared_ptr<TWMapsDoc> document = loadDocumentFromFile(path, false, &error);
-    if (document)
+    if (document) {
+        notePicturesCutShort(*document);
         return document;
+    }
     const QString found = std::exchange(t_readFailure, QString());
     if (started)
         NotificationCenter::defaultCenter().post(LoadingNotifications::Finish);
