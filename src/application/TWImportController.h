@@ -28,8 +28,6 @@ public:
         // Fills the new document's map from an OPML file; false when the
         // file is not OPML, with the reason in `reason`.
         std::function<bool(TWMap &map, const QString &path, QString *reason)> opml;
-        // What the last OPML read left out, in a sentence; empty when nothing.
-        std::function<QString()> opmlLeftOut;
         // Makes and shows its own document; null when it could not.
         std::function<TWDocument *(const QString &path)> omniOutline;
         // Fills the map from MindManager XML; the reader reports its own
@@ -45,6 +43,9 @@ public:
         // After a MindManager import: what the file held that was not
         // imported, told once; empty when nothing was left out.
         std::function<QString()> mindManagerLeftOut;
+        // After an OPML import: what the last read left out, in a sentence;
+        // empty when nothing was.
+        std::function<QString()> opmlLeftOut;
     };
 
     explicit TWImportController(TWDocumentController &documents, QObject *parent = nullptr);

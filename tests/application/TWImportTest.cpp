@@ -9,6 +9,7 @@
 #include "model/TWMapBranch.h"
 
 #include <QDir>
+#include <utility>
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -201,6 +202,29 @@ TEST_F(MenuTest, AnOPMLFileThatIsNotOPMLIsRefusedWithoutLeavingADocument)
         EXPECT_EQ(document->mapsDocument()->countOfMaps(), 1);
         EXPECT_FALSE(mapOf(document).root()->enclosedTextArea()->isEditing());
         EXPECT_TRUE(alerts.alerts().isEmpty());
+    }
+}
+
+// What an OPML read left out is told once, after the document is shown.
+TEST_F(MenuTest, APartialOPMLImportSaysWhatItLeftOut)
+{
+    QString leftOut;
+    TWImportController::Readers readers;
+    readers.opml = [](TWMap &, const QString &, QString *) { return true; };
+    readers.opmlLeftOut = [&leftOut] { return std::exchange(leftOut, QString()); };
+    importer->setReaders(readers);
+    for (const QString said : {QStringLiteral("A text in “Big” came in empty."), QString()}) {
+        alerts.clear();
+        leftOut = said;
+        ASSERT_NE(importer->importOPMLFileAtPathReturningDocument(dir.filePath("Big.opml")),
+                  nullptr);
+        if (said.isEmpty()) {
+            EXPECT_TRUE(alerts.alerts().isEmpty());
+            continue;
+        }
+        ASSERT_EQ(alerts.alerts().size(), 1);
+        EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Not everything was imported"));
+        EXPECT_EQ(alerts.alerts().first().message, said);
     }
 }
 
