@@ -1,9 +1,9 @@
 #include "palettes/TWStyleListEditor.h"
 
-#include "interface/ViewExtensions.h"
 #include "interface/ColorWell.h"
 #include "interface/RoundedBox.h"
 #include "interface/TWToolTipTableView.h"
+#include "interface/ViewExtensions.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/Uuid.h"

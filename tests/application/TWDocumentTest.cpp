@@ -537,8 +537,7 @@ TEST_F(DocumentTest, OpeningSaysWhatIsWrongWithTheFile)
         const QByteArray n = QByteArray::number(number);
         return "<TWMapBranch><mainGraphic><TWGraphic><class>" + shape + "</class><graphicNumber>" +
                n + "1</graphicNumber>" +
-               (shape == "TWImage" ? "<imageFilename>Images/Graphic1/a.png</imageFilename>"
-                                   : "") +
+               (shape == "TWImage" ? "<imageFilename>Images/Graphic1/a.png</imageFilename>" : "") +
                "</TWGraphic></mainGraphic><enclosedTextArea><TWGraphic><class>TWTextArea</class>"
                "<graphicNumber>" +
                n + "2</graphicNumber></TWGraphic></enclosedTextArea><branchNumber>" + n +
@@ -557,7 +556,11 @@ TEST_F(DocumentTest, OpeningSaysWhatIsWrongWithTheFile)
         const char *title;
         const char *message;
     } cases[] = {
-        {"deep.tweb", contents(deep), {}, false, "The document “deep.tweb” could not be opened.",
+        {"deep.tweb",
+         contents(deep),
+         {},
+         false,
+         "The document “deep.tweb” could not be opened.",
          "its branches nest deeper than Thinkweb can read"},
         {"cut.tweb", contents(pictured), "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", true,
          "The document “cut.tweb” is damaged: not every picture in it can be shown.",

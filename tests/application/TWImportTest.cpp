@@ -9,9 +9,9 @@
 #include "model/TWMapBranch.h"
 
 #include <QDir>
-#include <utility>
 #include <archive.h>
 #include <archive_entry.h>
+#include <utility>
 
 namespace {
 
