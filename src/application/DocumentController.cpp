@@ -29,10 +29,25 @@ QString dadoZiz(const char *key)
 
 // Said once when a document opens with branches that could not be read as
 // stored, before the user edits and saves what is shown.
-void reportDamagedBranches(const QString &path, int mended, int leftOut)
+void reportDamagedBranches(const QString &path, int mended, int leftOut, int pictures)
 {
-    if (mended <= 0 && leftOut <= 0)
+    if (mended <= 0 && leftOut <= 0 && pictures <= 0)
         return;
+    QString picturesSaid;
+    if (pictures == 1)
+        picturesSaid = dadoZiz("One picture's data is cut short or damaged: it cannot be shown, "
+                               "and is kept as it was read.");
+    else if (pictures > 1)
+        picturesSaid = dadoZiz("%1 pictures' data is cut short or damaged: they cannot be "
+                               "shown, and are kept as they were read.")
+                           .arg(pictures);
+    if (mended <= 0 && leftOut <= 0) {
+        Alerts::current().runAlertPanel(
+            dadoZiz("The document “%1” is damaged: not every picture in it can be shown.")
+                .arg(QFileInfo(path).fileName()),
+            picturesSaid, {TWLocalizedString(StringTable::General, "OK")});
+        return;
+    }
     QStringList said;
     if (mended == 1)
         said << dadoZiz("One branch has a shape, label or connection that Thinkweb cannot read: "
@@ -47,6 +62,8 @@ void reportDamagedBranches(const QString &path, int mended, int leftOut)
         said << dadoZiz("%1 branches have been left out: a branch that lacks its shape, label or "
                         "number goes with the branches below it.")
                     .arg(leftOut);
+    if (!picturesSaid.isEmpty())
+        said << picturesSaid;
     said << dadoZiz("Check the map before you save it over the file.");
     Alerts::current().runAlertPanel(
         dadoZiz("The document “%1” is damaged: %2 of its branches could not be opened as saved.")
@@ -126,11 +143,13 @@ Document *TWDocumentController::openDocument(const QUrl &url, bool display)
     bool read = false;
     int mended = 0;
     int leftOut = 0;
+    int pictures = 0;
     {
         const TWBranchReadDamage damage;
         read = document->readFromFile(path, TWDocument::DocumentType, &error);
         mended = damage.mended();
         leftOut = damage.leftOut();
+        pictures = damage.damagedPictures();
     }
     if (!read) {
         Alerts::current().runAlertPanel(
@@ -139,7 +158,7 @@ Document *TWDocumentController::openDocument(const QUrl &url, bool display)
         return nullptr;
     }
     TWDocument *opened = addDocument(std::move(document), display);
-    reportDamagedBranches(path, mended, leftOut);
+    reportDamagedBranches(path, mended, leftOut, pictures);
     return opened;
 }
 

@@ -241,6 +241,10 @@ TWDocument *TWImportController::importOPMLFileAtPathReturningDocument(const QStr
         return nullptr;
     }
     showDocument(document);
+    if (m_readers.opmlLeftOut) {
+        if (const QString leftOut = m_readers.opmlLeftOut(); !leftOut.isEmpty())
+            alert("Not everything was imported", leftOut);
+    }
     return document;
 }
 

@@ -43,6 +43,9 @@ public:
         // After a MindManager import: what the file held that was not
         // imported, told once; empty when nothing was left out.
         std::function<QString()> mindManagerLeftOut;
+        // After an OPML import: what the last read left out, in a sentence;
+        // empty when nothing was.
+        std::function<QString()> opmlLeftOut;
     };
 
     explicit TWImportController(TWDocumentController &documents, QObject *parent = nullptr);

@@ -7,6 +7,7 @@
 #include "application/TWOutlineView.h"
 #include "canvas/TWGraphicView.h"
 #include "interface/TWHyperlinkableTextView.h"
+#include "interface/ViewExtensions.h"
 #include "mapdrawing/TWMapBranch_Outline.h"
 #include "model/TWLinkServices.h"
 #include "model/TWMap.h"
@@ -394,22 +395,11 @@ TWMapBranch *TWOutlineViewController::branchForIndex(const QModelIndex &index) c
 
 QList<TWMapBranch *> TWOutlineViewController::selectedBranches() const
 {
-    // Row order is the order of the rows' paths, shown or not.
-    QList<std::pair<QList<int>, TWMapBranch *>> rows;
-    for (const QModelIndex &row : m_outlineView->selectionModel()->selectedRows()) {
-        TWMapBranch *b = branchForIndex(row);
-        if (!b)
-            continue;
-        QList<int> path;
-        for (QModelIndex i = row; i.isValid(); i = i.parent())
-            path.prepend(i.row());
-        rows.append({path, b});
-    }
-    std::sort(rows.begin(), rows.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
+    // In row order; a row without a branch is passed over.
     QList<TWMapBranch *> branches;
-    for (const auto &row : std::as_const(rows))
-        branches << row.second;
+    for (const QModelIndex &row : MyExtensions::allSelectedItems(*m_outlineView))
+        if (TWMapBranch *b = branchForIndex(row))
+            branches << b;
     return branches;
 }
 

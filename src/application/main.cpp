@@ -109,9 +109,14 @@ int main(int argc, char **argv)
                 return QString();
             return error.isNull() ? QStringLiteral("unreadable") : error;
         };
-        readers.opml = [](TWMap &map, const QString &path, QString *reason) {
-            return TWOPMLImportExport().importFile(path, map, reason);
+        auto opmlLeftOut = std::make_shared<QString>();
+        readers.opml = [opmlLeftOut](TWMap &map, const QString &path, QString *reason) {
+            TWOPMLImportExport reader;
+            const bool read = reader.importFile(path, map, reason);
+            *opmlLeftOut = reader.leftOut();
+            return read;
         };
+        readers.opmlLeftOut = [opmlLeftOut] { return std::exchange(*opmlLeftOut, {}); };
         importer.setReaders(readers);
     }
 

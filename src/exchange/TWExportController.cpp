@@ -413,9 +413,17 @@ void TWExportController::exportPowerPoint()
 
 void TWExportController::exportOPML()
 {
+    QList<std::pair<QString, qint64>> dropped;
     for (const auto &[map, path] :
-         runPanel({"Export to OPML", "opml", TWExportPanelRequest::Settings::Text}))
-        TWOPMLExport().exportDadoZiz(*map, path, *this);
+         runPanel({"Export to OPML", "opml", TWExportPanelRequest::Settings::Text})) {
+        qint64 count = 0;
+        if (TWOPMLExport().exportDadoZiz(*map, path, *this, &count))
+            dropped.append({path, count});
+    }
+    // Once for the whole export, however many files it wrote.
+    if (const QString notice = TWOPMLExport::leftOutNotice(dropped); !notice.isEmpty())
+        Alerts::current().runAlertPanel(dadoZiz("Not everything was exported"), notice,
+                                        {TWLocalizedString(StringTable::General, "OK")});
 }
 
 void TWExportController::exportKeynote()

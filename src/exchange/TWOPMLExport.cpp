@@ -10,6 +10,8 @@
 #include "support/CalendarFormat.h"
 #include "support/XMLDocument.h"
 
+#include <QFileInfo>
+#include <QStringList>
 #include <algorithm>
 #include <memory>
 
@@ -117,7 +119,25 @@ QByteArray TWOPMLExport::opmlDataForMap(const TWMap &map, const Options &options
 }
 
 bool TWOPMLExport::exportDadoZiz(const TWMap &map, const QString &path,
-                                 TWExportController &controller) const
+                                 TWExportController &controller, qint64 *droppedCharacters) const
 {
-    return controller.writeData(opmlDataForMap(map, optionsFromDefaults()), path);
+    const XMLDetail::DroppedCharacters dropped;
+    const QByteArray data = opmlDataForMap(map, optionsFromDefaults());
+    if (droppedCharacters)
+        *droppedCharacters = dropped.count();
+    return controller.writeData(data, path);
+}
+
+QString TWOPMLExport::leftOutNotice(const QList<std::pair<QString, qint64>> &dropped)
+{
+    QStringList files;
+    for (const auto &[path, count] : dropped)
+        if (count > 0)
+            files << QStringLiteral("“%1” (%2)").arg(QFileInfo(path).fileName()).arg(count);
+    if (files.isEmpty())
+        return QString();
+    return QStringLiteral("Some characters could not be written and were left out of %1. XML "
+                          "cannot hold control characters other than tab and line breaks, "
+                          "U+FFFE, U+FFFF or half of a surrogate pair.")
+        .arg(files.join(QStringLiteral(", ")));
 }

@@ -3,6 +3,7 @@
 #include "support/CalendarDate.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -37,7 +38,14 @@ public:
 
     // Writes the map to the path through the controller (atomically; a
     // failure is alerted with the path). False when it could not be written.
-    bool exportDadoZiz(const TWMap &map, const QString &path, TWExportController &controller) const;
+    // `droppedCharacters`, when given, gets the number of characters left
+    // out because XML 1.0 cannot hold them.
+    bool exportDadoZiz(const TWMap &map, const QString &path, TWExportController &controller,
+                       qint64 *droppedCharacters = nullptr) const;
+
+    // The one notice of an export whose files left characters out (file path
+    // and count each); empty when none did.
+    static QString leftOutNotice(const QList<std::pair<QString, qint64>> &dropped);
 
     // The branch's outline (with its subtree) appended to the parent.
     static void addOutlineElementForBranch(const TWMapBranch &branch, xmlNodePtr parent,

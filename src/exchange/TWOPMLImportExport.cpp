@@ -19,6 +19,7 @@
 #include <QSet>
 #include <limits>
 
+#include <libxml/globals.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlreader.h>
 
@@ -157,10 +158,30 @@ QString parseFailure(const xmlError *error)
     return QStringLiteral("it is not well-formed XML (line %1: %2)").arg(error->line).arg(message);
 }
 
+// Counts, while it lives, the values libxml2 drops on this thread as too
+// long (a buffer error, reported outside the parser's own channel).
+struct RefusedValueCount
+{
+    RefusedValueCount() : previous(xmlStructuredError), previousContext(xmlStructuredErrorContext)
+    {
+        xmlSetStructuredErrorFunc(this, [](void *self, xmlErrorPtr error) {
+            if (error && error->domain == XML_FROM_BUFFER && error->code == XML_ERR_NO_MEMORY)
+                ++static_cast<RefusedValueCount *>(self)->count;
+        });
+    }
+    ~RefusedValueCount() { xmlSetStructuredErrorFunc(previousContext, previous); }
+    RefusedValueCount(const RefusedValueCount &) = delete;
+    RefusedValueCount &operator=(const RefusedValueCount &) = delete;
+
+    int count = 0;
+    xmlStructuredErrorFunc previous;
+    void *previousContext;
+};
+
 } // namespace
 
 std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(const QByteArray &data,
-                                                                            QString *reason)
+                                                                             QString *reason)
 {
     const auto refuse = [reason](const QString &why) -> std::optional<Document> {
         if (reason)
@@ -186,6 +207,11 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(con
     std::vector<Frame> stack;
     bool sawRoot = false;
     int lineNumber = 0;
+    // A value that grows too long through its entities does not stop the
+    // parser: it comes in empty, with an error on the side. The reader parses
+    // ahead, so each such error goes to the next outline with an empty value.
+    RefusedValueCount refused;
+    int &refusedValues = refused.count;
     int status = xmlTextReaderRead(r);
     while (status == 1) {
         const int type = xmlTextReaderNodeType(r);
@@ -234,8 +260,14 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(con
             while (xmlTextReaderMoveToNextAttribute(r) == 1) {
                 if (xmlTextReaderIsNamespaceDecl(r) == 1)
                     continue;
-                outline->attributes.append(
-                    {fromXML(xmlTextReaderConstName(r)), fromXML(xmlTextReaderConstValue(r))});
+                const QString attribute = fromXML(xmlTextReaderConstName(r));
+                const QString value = fromXML(xmlTextReaderConstValue(r));
+                if (refusedValues > 0 && value.isEmpty()) {
+                    --refusedValues;
+                    ++document.unreadValues;
+                    outline->unreadAttributes << attribute;
+                }
+                outline->attributes.append({attribute, value});
             }
             xmlTextReaderMoveToElement(r);
             frame = {Place::Outline, outline.get()};
@@ -254,6 +286,7 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(con
     }
     if (status != 0 || !sawRoot)
         return refuse(parseFailure(xmlGetLastError()));
+    document.unreadValues += refusedValues;
     return document;
 }
 
@@ -289,6 +322,7 @@ void TWOPMLImportExport::processOutlineElement(const Outline &outline, TWMapBran
 
 bool TWOPMLImportExport::importFile(const QString &path, TWMap &map, QString *reason)
 {
+    m_leftOut.clear();
     QString error;
     const std::optional<QByteArray> data =
         BoundedFile::read(path, BoundedFile::MaximumTextFileSize, &error);
@@ -303,10 +337,38 @@ bool TWOPMLImportExport::importFile(const QString &path, TWMap &map, QString *re
 bool TWOPMLImportExport::importData(const QByteArray &data, const QString &fileName, TWMap &map,
                                     QString *reason)
 {
+    m_leftOut.clear();
     const std::optional<Document> document = readDocument(data, reason);
     const std::shared_ptr<TWMapBranch> central = map.root();
     if (!document || !central)
         return false;
+    if (document->unreadValues > 0) {
+        // Where they are, in file order: the first few outlines that came in
+        // with an empty value.
+        QStringList where;
+        std::vector<const Outline *> pending;
+        for (auto it = document->outlines.rbegin(); it != document->outlines.rend(); ++it)
+            pending.push_back(it->get());
+        while (!pending.empty() && where.size() < 5) {
+            const Outline *outline = pending.back();
+            pending.pop_back();
+            if (!outline->unreadAttributes.isEmpty())
+                where << QStringLiteral("outline %1 (%2)")
+                             .arg(outline->lineNumber + 1)
+                             .arg(outline->unreadAttributes.join(QStringLiteral(", ")));
+            for (auto it = outline->children.rbegin(); it != outline->children.rend(); ++it)
+                pending.push_back(it->get());
+        }
+        const QString place =
+            where.isEmpty() ? QString() : QStringLiteral(": ") + where.join(QStringLiteral(", "));
+        m_leftOut = document->unreadValues == 1
+                        ? QStringLiteral("A text in “%1” is too long to be read once its "
+                                         "entities are expanded and came in empty%2.")
+                              .arg(fileName, place)
+                        : QStringLiteral("%1 texts in “%2” are too long to be read once their "
+                                         "entities are expanded and came in empty%3.")
+                              .arg(QString::number(document->unreadValues), fileName, place);
+    }
 
     if (const std::shared_ptr<TWTextArea> &text = central->enclosedTextArea()) {
         if (!document->title)

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -24,12 +25,17 @@ public:
         int lineNumber = 0; // pre-order over every outline of the body, from 0
         QList<std::pair<QString, QString>> attributes; // in document order
         std::vector<std::unique_ptr<Outline>> children;
+        // Attributes whose value the parser refused (too long once its
+        // entities are expanded): present, but empty.
+        QStringList unreadAttributes;
     };
     struct Document
     {
         std::optional<QString> title, dateCreated, dateModified, ownerName, ownerEmail,
             expansionState;
         std::vector<std::unique_ptr<Outline>> outlines;
+        // Values the parser refused, the outlines they belong to among them.
+        int unreadValues = 0;
     };
 
     // Nothing when the data is not well-formed XML (in UTF-8 or the
@@ -53,7 +59,14 @@ public:
     bool importData(const QByteArray &data, const QString &fileName, TWMap &map,
                     QString *reason = nullptr);
 
+    // What the last import left out, in a sentence naming the file; empty
+    // when it left out nothing.
+    const QString &leftOut() const { return m_leftOut; }
+
     // Fills the branch from the outline and adds its children.
     static void processOutlineElement(const Outline &outline, TWMapBranch &branch,
                                       const QSet<int> &expanded, int branchType);
+
+private:
+    QString m_leftOut;
 };

@@ -229,6 +229,66 @@ TWMapsDoc *TWOmniOutlineImporter::documentFromData(const QByteArray &data,
     return documentFromOO3Document(document.get(), addToDocumentController, defaultTitle);
 }
 
+namespace {
+
+// The number of the outliner version a namespace names ("…/v3"), or none.
+std::optional<int> namespaceVersion(xmlNsPtr ns)
+{
+    if (!ns || !ns->href)
+        return std::nullopt;
+    const QString href = QString::fromUtf8(reinterpret_cast<const char *>(ns->href));
+    const QString last = href.section(u'/', -1, -1, QString::SectionSkipEmpty);
+    bool ok = false;
+    const int version = last.startsWith(u'v') ? last.mid(1).toInt(&ok) : 0;
+    return ok ? std::optional<int>(version) : std::nullopt;
+}
+
+bool isItemElement(xmlNodePtr node)
+{
+    return node->type == XML_ELEMENT_NODE && localName(node) == u"item";
+}
+
+// Whether an item element stands anywhere, and whether one stands where the
+// version 3 reader takes its rows (directly under the root's `root`).
+std::pair<bool, bool> findItems(xmlNodePtr outline)
+{
+    bool readable = false;
+    for (xmlNodePtr child : elementChildren(outline))
+        if (localName(child) == u"root" && child->ns == outline->ns)
+            for (xmlNodePtr row : elementChildren(child))
+                readable = readable || (isItemElement(row) && row->ns == outline->ns);
+    if (readable)
+        return {true, true};
+    // Without recursion: another form of the file may nest deeply.
+    for (xmlNodePtr at = outline->children; at;) {
+        if (isItemElement(at))
+            return {true, false};
+        if (at->type == XML_ELEMENT_NODE && at->children) {
+            at = at->children;
+            continue;
+        }
+        while (at != outline && !at->next)
+            at = at->parent;
+        at = at != outline ? at->next : nullptr;
+    }
+    return {false, false};
+}
+
+} // namespace
+
+std::optional<QString> TWOmniOutlineImporter::unreadableOutlineReason(xmlDocPtr xml)
+{
+    xmlNodePtr root = xmlDocGetRootElement(xml);
+    if (!root || !root->ns || localName(root) != u"outline")
+        return dadoZiz("This file does not appear to contain OmniOutline version 3 XML data.");
+    if (const std::optional<int> version = namespaceVersion(root->ns); version && *version != 3)
+        return dadoZiz("This file appears to be from an unknown version of OmniOutline.");
+    // Rows kept in a form this reader does not know would come in as an empty map.
+    if (const auto [any, readable] = findItems(root); any && !readable)
+        return dadoZiz("This file does not appear to contain OmniOutline version 3 XML data.");
+    return std::nullopt;
+}
+
 // --- the new document ---
 
 TWMapsDoc *TWOmniOutlineImporter::newDocument(const QString &defaultTitle,
@@ -387,6 +447,14 @@ TWMapsDoc *TWOmniOutlineImporter::documentFromOO3Document(xmlDocPtr xml,
 {
     m_styleAttributeRegistry.clear();
     m_namedStyles.clear();
+    m_unreadEntities.clear();
+    // Another version or form would come in as an empty map: refused whole.
+    if (const std::optional<QString> reason = unreadableOutlineReason(xml)) {
+        Alerts::current().runAlertPanel(dadoZiz("Unable to import document."), *reason,
+                                        {TWLocalizedString(StringTable::General, "OK")});
+        qWarning("Outline not read: %s", qUtf8Printable(*reason));
+        return nullptr;
+    }
     xmlNodePtr root = xmlDocGetRootElement(xml);
 
     const std::unique_ptr<xmlXPathContext, void (*)(xmlXPathContextPtr)> context(
@@ -447,6 +515,10 @@ TWMapsDoc *TWOmniOutlineImporter::documentFromOO3Document(xmlDocPtr xml,
     }
     TWMapLayout::autoArrange(*document->currentMap());
     m_host->finishProgress();
+    for (const QString &entity : std::as_const(m_unreadEntities))
+        addError(QStringLiteral("The entity &%1; was not read: its text is left out, the text "
+                                "around it kept")
+                     .arg(entity));
     reportErrors();
     return document;
 }
@@ -465,9 +537,9 @@ AttributedString TWOmniOutlineImporter::richTextFromTextElement(xmlNodePtr text,
             for (xmlNodePtr child : elementChildren(run)) {
                 const QString name = localName(child);
                 if (name == u"lit") {
-                    if (xmlNodePtr content = child->children)
+                    if (child->children)
                         rich.appendAttributedString(
-                            AttributedString(textContent(content), attributes));
+                            AttributedString(literalText(child, &m_unreadEntities), attributes));
                 } else if (name != u"style") {
                     addError(QStringLiteral("Unknown run child type %1").arg(name));
                 }
@@ -497,12 +569,13 @@ void TWOmniOutlineImporter::processOO3Child(xmlNodePtr item, TWMapBranch &branch
                 if (kind == u"text")
                     appendValue(text, richTextFromTextElement(value, itemStyle));
                 else if (kind == u"checkbox")
-                    appendValue(text,
-                                AttributedString(QStringLiteral("[%1]").arg(textContent(content)),
-                                                 itemAttributes));
+                    appendValue(text, AttributedString(QStringLiteral("[%1]").arg(
+                                                           literalText(value, &m_unreadEntities)),
+                                                       itemAttributes));
                 else if (kind == u"date" || kind == u"duration" || kind == u"number" ||
                          kind == u"enum")
-                    appendValue(text, AttributedString(textContent(value), itemAttributes));
+                    appendValue(text, AttributedString(literalText(value, &m_unreadEntities),
+                                                       itemAttributes));
                 else if (kind != u"null")
                     addError(QStringLiteral("Unknown type of item value: %1").arg(kind));
             }

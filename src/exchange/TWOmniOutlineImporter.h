@@ -80,6 +80,10 @@ public:
     const QMap<QString, StyleDictionary> &namedStyles() const { return m_namedStyles; }
     const StyleDictionary &baseStyle() const { return m_baseStyle; }
 
+    // Why a version 3 builder cannot read the document (another version of
+    // the outliner, another root, rows where it does not look), or none.
+    static std::optional<QString> unreadableOutlineReason(xmlDocPtr xml);
+
     // The text of the alert that lists the problems.
     static QString errorReport(const QStringList &errors);
 
@@ -100,4 +104,6 @@ private:
     QMap<QString, StyleDictionary> m_namedStyles;
     StyleDictionary m_baseStyle;
     QStringList m_errorsArray;
+    // Entity references met in texts: not expanded, named once at the end.
+    QStringList m_unreadEntities;
 };

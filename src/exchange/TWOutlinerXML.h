@@ -56,6 +56,31 @@ inline QString textContent(xmlNodePtr node)
     return text;
 }
 
+// The text below a node without expanding entity references: their text is
+// not read (nothing is loaded from outside the file), the text around them is
+// kept and each one's name is added to `unread` once.
+inline QString literalText(xmlNodePtr node, QStringList *unread)
+{
+    QString text;
+    xmlNodePtr at = node ? node->children : nullptr;
+    while (at) {
+        if (at->type == XML_TEXT_NODE || at->type == XML_CDATA_SECTION_NODE) {
+            text += QString::fromUtf8(reinterpret_cast<const char *>(at->content));
+        } else if (at->type == XML_ENTITY_REF_NODE) {
+            const QString name = localName(at);
+            if (unread && !unread->contains(name))
+                unread->append(name);
+        } else if (at->type == XML_ELEMENT_NODE && at->children) {
+            at = at->children;
+            continue;
+        }
+        while (at && at != node && !at->next)
+            at = at->parent;
+        at = at && at != node ? at->next : nullptr;
+    }
+    return text;
+}
+
 inline bool isContent(xmlNodePtr node)
 {
     return node->type == XML_ELEMENT_NODE || node->type == XML_TEXT_NODE ||

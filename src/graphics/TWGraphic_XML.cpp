@@ -82,6 +82,23 @@ std::optional<QByteArray> decodeBase64(const QString &text, const char *what)
     }
 }
 
+// A picture's data cut short keeps every byte that came whole (the rest of
+// a picture may be all there is of it) and is saved again as read. Text
+// that is no Base64 at all gives nothing.
+std::optional<QByteArray> embeddedPictureData(const QString &text)
+{
+    try {
+        return TWBase64::dataWithTWBase64String(text);
+    } catch (const Base64Error &error) {
+        qWarning().noquote() << QStringLiteral("Graphic embeddedImageData is cut short (%1) - "
+                                               "kept as far as it goes")
+                                    .arg(error.reason());
+        // The last group's whole bytes too; the open tells of a picture
+        // that does not come to its end.
+        return QByteArray::fromBase64(text.toLatin1());
+    }
+}
+
 // A shadow whose blur or offset is not a usable number gets the reader's
 // values for a missing one, as the other reals of the element do.
 Shadow correctedShadow(Shadow shadow)
@@ -304,8 +321,7 @@ bool TWGraphic::initWithXMLNode(xmlNodePtr node, xmlDocPtr doc, TWMapBranch *bra
         } else {
             setImageFilename(*path);
             if (const std::optional<QString> text = reader.text("embeddedImageData")) {
-                if (const std::optional<QByteArray> data =
-                        decodeBase64(*text, "embeddedImageData")) {
+                if (const std::optional<QByteArray> data = embeddedPictureData(*text)) {
                     const qsizetype slash = path->lastIndexOf(u'/');
                     const QString name = path->mid(slash + 1);
                     const qsizetype dot = name.lastIndexOf(u'.');

@@ -48,6 +48,23 @@ std::optional<QByteArray> PackageEntry::bytes() const
     return bytes;
 }
 
+std::optional<QByteArray> PackageEntry::slice(qint64 offset, qint64 count) const
+{
+    offset = std::clamp<qint64>(offset, 0, m_size);
+    count = std::clamp<qint64>(count, 0, std::min<qint64>(m_size - offset, qint64(1) << 20));
+    if (!m_spool)
+        return m_bytes.mid(offset, count);
+    QByteArray bytes(qsizetype(count), Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < count) {
+        const qint64 n = m_spool->read(m_offset + offset + done, bytes.data() + done, count - done);
+        if (n <= 0)
+            return std::nullopt;
+        done += n;
+    }
+    return bytes;
+}
+
 bool PackageEntry::copyTo(const std::function<bool(const char *, qint64)> &sink) const
 {
     if (!m_spool)

@@ -5,8 +5,8 @@
 #include <QMetaType>
 #include <QString>
 #include <functional>
-#include <memory>
 #include <limits>
+#include <memory>
 #include <optional>
 
 class QIODevice;
@@ -27,6 +27,8 @@ public:
     // The bytes; nullopt when the spool cannot be read or they do not fit in
     // one QByteArray.
     std::optional<QByteArray> bytes() const;
+    // At most `count` bytes from `offset` on, without reading the rest.
+    std::optional<QByteArray> slice(qint64 offset, qint64 count) const;
     // Hands the bytes to sink in chunks; false when reading or the sink failed.
     bool copyTo(const std::function<bool(const char *data, qint64 size)> &sink) const;
 

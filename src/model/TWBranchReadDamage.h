@@ -27,12 +27,21 @@ public:
             t_current->m_leftOut += branches;
     }
 
+    // A picture whose data is cut short or damaged: kept as read, not shown.
+    static void noteDamagedPicture()
+    {
+        if (t_current)
+            ++t_current->m_damagedPictures;
+    }
+
     int mended() const { return m_mended; }
     int leftOut() const { return m_leftOut; }
+    int damagedPictures() const { return m_damagedPictures; }
 
 private:
     static inline thread_local TWBranchReadDamage *t_current = nullptr;
     TWBranchReadDamage *m_outer;
     int m_mended = 0;
     int m_leftOut = 0;
+    int m_damagedPictures = 0;
 };

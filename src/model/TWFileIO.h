@@ -180,6 +180,17 @@ public:
     // message to show on failure.
     static std::shared_ptr<TWMapsDoc> readDocumentFromFile(const QString &path,
                                                            QString *errorMessage = nullptr);
+    // The pictures of an opened document whose data is cut short or damaged
+    // so that they cannot be shown; each is noted as read damage. Their
+    // bytes stay as read and are saved again: what remains may be all there
+    // is of the picture.
+    static int notePicturesCutShort(TWMapsDoc &document);
+    // Why the package being read on this thread was refused, as the reader
+    // found it (libxml2's words or the reader's); readDocumentFromFile puts
+    // it into the message it shows.
+    static void noteReadFailure(const QString &reason);
+    // That reason in words a user can act on.
+    static QString readFailureMessage(const QString &reason);
 
     // The uncompressed contents of a gzip file; nullopt on failure.
     static std::optional<QByteArray> gzDataFromFile(const QString &path);

@@ -2,12 +2,16 @@
 // documents of the old property-list format.
 #include "model/TWFileIO.h"
 #include "model/TWMapsDoc.h"
+#include "platform/LoadingNotifications.h"
+#include "platform/NotificationCenter.h"
 #include "platform/TWLocalizedString.h"
 #include "support/PropertyListReader.h"
+#include "support/XMLDocument.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QtDebug>
+#include <utility>
 
 std::shared_ptr<TWMapsDoc>
 TWFileIO::loadDocumentFromOldStyleDictionary(const QVariantMap &dictionary)
@@ -54,13 +58,48 @@ std::shared_ptr<TWMapsDoc> TWFileIO::loadOldStyleDocumentFromFile(const QString 
     return document;
 }
 
+namespace {
+thread_local QString t_readFailure;
+} // namespace
+
+void TWFileIO::noteReadFailure(const QString &reason)
+{
+    if (t_readFailure.isEmpty())
+        t_readFailure = reason;
+}
+
+QString TWFileIO::readFailureMessage(const QString &reason)
+{
+    if (reason.contains(QLatin1String("Excessive depth")))
+        return TWLocalizedString(StringTable::DadoZiz,
+                                 "The file cannot be opened: its branches nest deeper than "
+                                 "Thinkweb can read (more than %1 levels of elements).")
+            .arg(XMLDetail::maxElementDepth);
+    QString why = reason.trimmed();
+    if (why.endsWith(QLatin1Char('.')))
+        why.chop(1);
+    return TWLocalizedString(StringTable::DadoZiz, "The file is damaged: %@.")
+        .replace(QLatin1String("%@"), why);
+}
+
 std::shared_ptr<TWMapsDoc> TWFileIO::readDocumentFromFile(const QString &path,
                                                           QString *errorMessage)
 {
+    t_readFailure.clear();
+    // A refused read ends the loading it started: its progress panel must
+    // not stay over the alert that says why.
+    bool started = false;
+    const ObserverToken startObserver = NotificationCenter::defaultCenter().observe(
+        LoadingNotifications::Start, nullptr, [&started](const Notification &) { started = true; });
     int error = LoadSucceeded;
     std::shared_ptr<TWMapsDoc> document = loadDocumentFromFile(path, false, &error);
-    if (document)
+    if (document) {
+        notePicturesCutShort(*document);
         return document;
+    }
+    const QString found = std::exchange(t_readFailure, QString());
+    if (started)
+        NotificationCenter::defaultCenter().post(LoadingNotifications::Finish);
     if (errorMessage)
         *errorMessage = loadErrorMessage(error);
     if (error == LoadTooLarge)
@@ -75,13 +114,15 @@ std::shared_ptr<TWMapsDoc> TWFileIO::readDocumentFromFile(const QString &path,
         if (!file.open(QIODevice::ReadOnly))
             *errorMessage = TWLocalizedString(StringTable::DadoZiz, "The file cannot be read: %@.")
                                 .replace(QLatin1String("%@"), file.errorString());
+        else if (error == LoadRefused && !found.isEmpty())
+            *errorMessage = readFailureMessage(found);
         else if (shown == OldStyleNotPropertyList)
             *errorMessage = TWLocalizedString(StringTable::DadoZiz,
                                               "The file is damaged or is not a Thinkweb document.");
         else
-            *errorMessage = TWLocalizedString(
-                StringTable::DadoZiz,
-                "The file is damaged: Thinkweb cannot read a document from it.");
+            *errorMessage =
+                TWLocalizedString(StringTable::DadoZiz,
+                                  "The file is damaged: Thinkweb cannot read a document from it.");
     }
     return document;
 }

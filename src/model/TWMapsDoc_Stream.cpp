@@ -142,6 +142,7 @@ TWMapsDoc::createWithStreamedContents(const PackageEntries &packageData,
         error = QStringLiteral("the root element is <%1>, not <TWMapsDoc>").arg(reader.name());
     if (!error.isEmpty()) {
         qWarning().noquote() << QStringLiteral("Error loading document %1").arg(error);
+        TWFileIO::noteReadFailure(error);
         return nullptr;
     }
 
@@ -158,6 +159,7 @@ TWMapsDoc::createWithStreamedContents(const PackageEntries &packageData,
     if (!loaded) {
         qWarning().noquote()
             << QStringLiteral("Error loading document %1").arg(reader.errorString());
+        TWFileIO::noteReadFailure(reader.errorString());
         return nullptr;
     }
 

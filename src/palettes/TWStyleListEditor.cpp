@@ -3,6 +3,7 @@
 #include "interface/ColorWell.h"
 #include "interface/RoundedBox.h"
 #include "interface/TWToolTipTableView.h"
+#include "interface/ViewExtensions.h"
 #include "platform/Alerts.h"
 #include "platform/TWLocalizedString.h"
 #include "platform/Uuid.h"
@@ -585,7 +586,10 @@ QComboBox *TWStyleListEditor::popUp(QWidget *parent, const QString &key,
     for (const auto &[title, value] : items)
         box->addItem(title, value);
     follow(box, key, [box](const QVariant &value) {
-        box->setCurrentIndex(value.isValid() ? box->findData(value.toInt()) : -1);
+        if (value.isValid())
+            SelectByTag::selectPopupItemWithTag(*box, value.toInt());
+        else
+            box->setCurrentIndex(-1);
     });
     connect(box, &QComboBox::activated, this, [this, box, key](int index) {
         if (index >= 0)

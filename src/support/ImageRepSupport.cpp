@@ -44,6 +44,21 @@ std::optional<Size> firstBox(const QByteArray &data, const QRegularExpression &p
 
 } // namespace
 
+bool mayBeCutShort(const QByteArray &head, const QByteArray &tail)
+{
+    if (head.startsWith("\x89PNG\r\n\x1a\n"))
+        return !tail.contains("IEND");
+    if (head.startsWith("\xFF\xD8\xFF"))
+        return !tail.contains("\xFF\xD9");
+    if (head.startsWith("GIF8")) {
+        qsizetype end = tail.size();
+        while (end > 0 && tail.at(end - 1) == '\0')
+            --end;
+        return end == 0 || tail.at(end - 1) != ';';
+    }
+    return false;
+}
+
 bool looksLikePDF(const QByteArray &data)
 {
     return data.left(kHeaderWindow).contains("%PDF-");

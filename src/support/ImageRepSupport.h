@@ -22,4 +22,9 @@ std::optional<Size> epsBoundingBoxSize(const QByteArray &data);
 // that is not a plausible resolution.
 std::optional<QSizeF> bitmapResolution(const QByteArray &data, const QByteArray &format);
 
+// Whether a PNG, JPEG or GIF, by its first and last bytes, lacks the end its
+// format closes with (a file cut short, or one with data after its end). A
+// cheap first look: what it flags still has to be decoded to tell.
+bool mayBeCutShort(const QByteArray &head, const QByteArray &tail);
+
 } // namespace ImageRepSupport

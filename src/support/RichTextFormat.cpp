@@ -6,6 +6,7 @@
 #include "support/ParagraphStyle.h"
 
 #include <QHash>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 
@@ -372,7 +373,7 @@ private:
 
 // --- reading ---
 
-enum class Destination { Text, Skip, FontTable, ColorTable };
+enum class Destination { Text, Skip, FontTable, ColorTable, FieldInstruction };
 
 struct ParagraphState
 {
@@ -389,7 +390,55 @@ struct GroupState
     bool sizeSet = false;
     ParagraphState paragraph;
     int unicodeSkip = 1;
+    int field = -1; // the field whose instruction or result is being read
+    bool fieldResult = false;
 };
+
+// What a HYPERLINK field instruction points at: its first argument that is
+// not a switch, quoted or not; "\l" makes it an anchor in the document.
+QVariant linkFromFieldInstruction(const QString &instruction)
+{
+    QStringView rest = QStringView(instruction).trimmed();
+    if (!rest.startsWith(u"HYPERLINK", Qt::CaseInsensitive))
+        return QVariant();
+    rest = rest.mid(9).trimmed();
+    // The next argument, quoted or up to white space; a switch keeps its "\".
+    const auto take = [&rest]() {
+        QStringView argument;
+        if (rest.front() == u'"') {
+            const qsizetype close = rest.indexOf(u'"', 1);
+            argument = close < 0 ? rest.mid(1) : rest.mid(1, close - 1);
+            rest = close < 0 ? QStringView() : rest.mid(close + 1);
+        } else {
+            qsizetype end = 0;
+            while (end < rest.size() && !rest.at(end).isSpace())
+                ++end;
+            argument = rest.left(end);
+            rest = rest.mid(end);
+        }
+        rest = rest.trimmed();
+        return argument;
+    };
+    bool anchor = false;
+    while (!rest.isEmpty()) {
+        const bool quoted = rest.front() == u'"';
+        const QStringView argument = take();
+        if (!quoted && argument.startsWith(u'\\')) {
+            const QChar letter = argument.size() == 2 ? argument.at(1).toLower() : QChar();
+            if (letter == u'l')
+                anchor = true;
+            else if ((letter == u'o' || letter == u't') && !rest.isEmpty())
+                take(); // a tip or a target frame, not where the link goes
+            continue;
+        }
+        if (argument.isEmpty())
+            continue;
+        const QString target = anchor ? u'#' + argument.toString() : argument.toString();
+        const QUrl url(target, QUrl::StrictMode);
+        return url.isValid() ? QVariant(url) : QVariant(target);
+    }
+    return QVariant();
+}
 
 class Reader
 {
@@ -516,11 +565,17 @@ private:
     void controlWord(GroupState &state, const QByteArray &name, bool hasParameter, int parameter)
     {
         if (name == "u") {
-            if (m_skipPending > 0) {
+            const char16_t unit = char16_t(parameter < 0 ? parameter + 65536 : parameter);
+            // The second half of a pair written without a fallback between
+            // the halves is the character's, not the fallback of the first.
+            const bool pairsWithLast = QChar::isLowSurrogate(unit) && m_lastWasHighSurrogate;
+            if (m_skipPending > 0 && !pairsWithLast) {
                 --m_skipPending;
                 return;
             }
-            character(state, QChar(char16_t(parameter < 0 ? parameter + 65536 : parameter)), false);
+            m_skipPending = 0;
+            character(state, QChar(unit), false);
+            m_lastWasHighSurrogate = QChar::isHighSurrogate(unit);
             m_skipPending = state.unicodeSkip;
             return;
         }
@@ -545,7 +600,6 @@ private:
                                                   "footerr",
                                                   "footerf",
                                                   "footnote",
-                                                  "fldinst",
                                                   "object",
                                                   "xmlnstbl",
                                                   "listtable",
@@ -582,6 +636,17 @@ private:
                                                   "comment",
                                                   "doccomm"};
 
+        if (name == "fldinst") {
+            // Read even when marked ignorable: a link lives there.
+            if (state.field >= 0 && state.destination != Destination::FontTable &&
+                state.destination != Destination::ColorTable) {
+                state.destination = Destination::FieldInstruction;
+                state.fieldResult = false;
+            } else {
+                state.destination = Destination::Skip;
+            }
+            return;
+        }
         if (name == "fonttbl") {
             state.destination = Destination::FontTable;
             return;
@@ -595,8 +660,24 @@ private:
             state.destination = Destination::Skip;
             return;
         }
-        if (state.destination == Destination::Skip)
+        if (state.destination == Destination::Skip ||
+            state.destination == Destination::FieldInstruction)
             return;
+        if (name == "field") {
+            if (m_fields.size() < 100000) {
+                m_fields.push_back(QString());
+                m_fieldLinks.push_back(QVariant());
+                state.field = int(m_fields.size()) - 1;
+                state.fieldResult = false;
+            }
+            return;
+        }
+        if (name == "fldrslt") {
+            state.fieldResult = true;
+            if (state.field >= 0)
+                m_fieldLinks[state.field] = linkFromFieldInstruction(m_fields[state.field]);
+            return;
+        }
         if (state.destination == Destination::FontTable) {
             if (name == "f") {
                 finishFontEntry();
@@ -696,12 +777,19 @@ private:
 
     void character(GroupState &state, QChar c, bool countsForSkip = true)
     {
-        if (countsForSkip && m_skipPending > 0) {
-            --m_skipPending;
-            return;
+        if (countsForSkip) {
+            m_lastWasHighSurrogate = false;
+            if (m_skipPending > 0) {
+                --m_skipPending;
+                return;
+            }
         }
         switch (state.destination) {
         case Destination::Skip:
+            return;
+        case Destination::FieldInstruction:
+            if (state.field >= 0 && m_fields[state.field].size() < 4096)
+                m_fields[state.field] += c;
             return;
         case Destination::FontTable:
             if (c == QLatin1Char(';'))
@@ -759,6 +847,8 @@ private:
             attributes.insert(NSForegroundColorAttributeName, QVariant::fromValue(*color));
         if (const auto color = colorAt(chr.background))
             attributes.insert(NSBackgroundColorAttributeName, QVariant::fromValue(*color));
+        if (state.fieldResult && state.field >= 0 && m_fieldLinks[state.field].isValid())
+            attributes.insert(NSLinkAttributeName, m_fieldLinks[state.field]);
         return attributes;
     }
 
@@ -782,8 +872,16 @@ private:
     // One pass over the character runs and the paragraphs, in text order:
     // setting each paragraph's style on a text already cut into runs would
     // split runs in the middle of the list, once per paragraph.
-    AttributedString build() const
+    AttributedString build()
     {
+        // A half of a surrogate pair without its other half is not text.
+        for (qsizetype i = 0; i < m_text.size(); ++i) {
+            const QChar c = m_text.at(i);
+            if (c.isHighSurrogate() && i + 1 < m_text.size() && m_text.at(i + 1).isLowSurrogate())
+                ++i;
+            else if (c.isSurrogate())
+                m_text[i] = QChar::ReplacementCharacter;
+        }
         AttributedString result;
         const qsizetype size = m_text.size();
         size_t run = 0;
@@ -820,6 +918,9 @@ private:
     const QByteArray &m_data;
     qsizetype m_pos = 0;
     int m_skipPending = 0;
+    bool m_lastWasHighSurrogate = false;
+    std::vector<QString> m_fields; // each field's instruction
+    std::vector<QVariant> m_fieldLinks;
     QString m_text;
     std::vector<std::pair<qsizetype, TextAttributes>> m_runs;
     std::vector<Paragraph> m_paragraphs;

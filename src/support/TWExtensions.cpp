@@ -1,7 +1,11 @@
 #include "support/TWExtensions.h"
 
 #include <QChar>
+#include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
 #include <QStringView>
+#include <QUrl>
 #include <vector>
 
 namespace Replace {
@@ -18,6 +22,41 @@ QString replaceAll(const QString &text, const QString &target, const QString &wi
 }
 
 } // namespace Replace
+
+namespace Paths {
+
+std::optional<QString> carbonFromPOSIXPath(const QString &path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const QUrl url = QUrl::fromLocalFile(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+    if (!url.isValid() || !url.isLocalFile())
+        return std::nullopt;
+    const QString absolute = url.toLocalFile();
+    // The volume is the mounted file system holding the file (or the folder
+    // it would be in); its label names it, else its mount point or device.
+    QString existing = absolute;
+    while (!QFileInfo::exists(existing) && existing != QLatin1String("/"))
+        existing = QFileInfo(existing).absolutePath();
+    const QStorageInfo volume(existing);
+    const QString mount = volume.isValid() ? volume.rootPath() : QStringLiteral("/");
+    QString name = volume.name();
+    if (name.isEmpty())
+        name = QFileInfo(mount).fileName();
+    if (name.isEmpty())
+        name = QFileInfo(QString::fromLocal8Bit(volume.device())).fileName();
+    if (name.isEmpty())
+        name = QStringLiteral("Root");
+    QStringList parts{name};
+    const QString inside =
+        mount == QLatin1String("/") ? absolute.mid(1) : absolute.mid(mount.size() + 1);
+    for (const QString &component : inside.split(u'/', Qt::SkipEmptyParts))
+        parts << QString(component).replace(u':', u'/');
+    // A name alone would be a relative path: the volume itself ends in ":".
+    return parts.size() == 1 ? name + u':' : parts.join(u':');
+}
+
+} // namespace Paths
 
 namespace Tokenizing {
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <type_traits>
+#include <vector>
 
 // Small helpers over the model's lists and strings where the exact rule
 // matters to callers: identity versus equality, the order in which insertions
@@ -208,7 +209,26 @@ template <typename C, typename F> void performWithEachObjectInArray(const C &lis
         f(list[i]);
 }
 
+// The same over a set: its objects are listed once, in the set's own order,
+// and `f` is called with each; a set changed meanwhile does not change the walk.
+template <typename Set, typename F> void performWithEachObjectInSet(const Set &set, F &&f)
+{
+    using Value = std::decay_t<decltype(*std::begin(set))>;
+    const std::vector<Value> objects(std::begin(set), std::end(set));
+    performWithEachObjectInArray(objects, std::forward<F>(f));
+}
+
 } // namespace PerformExtras
+
+namespace Paths {
+
+// The colon-separated path (volume name first, then each folder, a ":" in a
+// name written "/") of the file the POSIX path names, taken as a file URL:
+// relative paths are resolved against the current folder. Nothing for an
+// empty path, from which no URL can be made.
+std::optional<QString> carbonFromPOSIXPath(const QString &path);
+
+} // namespace Paths
 
 namespace Replace {
 

@@ -164,7 +164,28 @@ QString textXMLCanHold(const QString &text, const char *elementName)
     }
     qWarning("Warning: %lld characters that XML cannot hold were dropped from the text of %s",
              static_cast<long long>(dropped), elementName ? elementName : "");
+    DroppedCharacters::note(dropped);
     return kept;
+}
+
+namespace {
+thread_local DroppedCharacters *t_droppedCharacters = nullptr;
+} // namespace
+
+DroppedCharacters::DroppedCharacters() : m_outer(t_droppedCharacters)
+{
+    t_droppedCharacters = this;
+}
+
+DroppedCharacters::~DroppedCharacters()
+{
+    t_droppedCharacters = m_outer;
+}
+
+void DroppedCharacters::note(qint64 dropped)
+{
+    for (DroppedCharacters *scope = t_droppedCharacters; scope; scope = scope->m_outer)
+        scope->m_count += dropped;
 }
 
 QByteArray xmlTextBytes(const QString &text, const xmlChar *elementName)

@@ -76,4 +76,23 @@ bool isXMLCharacter(char32_t codePoint);
 QString textXMLCanHold(const QString &text, const char *elementName);
 // UTF-8 of a text to be stored in an element, cleaned as textXMLCanHold.
 QByteArray xmlTextBytes(const QString &text, const xmlChar *elementName);
+
+// Counts the characters textXMLCanHold drops on this thread while it lives,
+// so that a writer can tell the user once what its file left out. Scopes
+// nest; each counts what was dropped during its own life.
+class DroppedCharacters
+{
+public:
+    DroppedCharacters();
+    ~DroppedCharacters();
+    DroppedCharacters(const DroppedCharacters &) = delete;
+    DroppedCharacters &operator=(const DroppedCharacters &) = delete;
+
+    qint64 count() const { return m_count; }
+    static void note(qint64 dropped);
+
+private:
+    DroppedCharacters *m_outer;
+    qint64 m_count = 0;
+};
 } // namespace XMLDetail

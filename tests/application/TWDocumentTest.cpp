@@ -2,6 +2,7 @@
 
 #include "graphics/TWTextArea.h"
 #include "mapdrawing/TWMapLayout.h"
+#include "model/PackageArchive.h"
 #include "support/AttributedString.h"
 #include "support/Font.h"
 
@@ -522,6 +523,68 @@ TEST_F(DocumentTest, TheApplicationOpensDocumentsThroughTheController)
         menus << action->text();
     EXPECT_EQ(menus.value(0), QStringLiteral("File"));
     EXPECT_TRUE(menus.contains(QStringLiteral("Help")));
+}
+
+// Opening names the file in what it says: why a package is refused, or that
+// a picture in it cannot be shown (the document opens, the picture kept).
+TEST_F(DocumentTest, OpeningSaysWhatIsWrongWithTheFile)
+{
+    const auto contents = [](const QByteArray &root) {
+        return "<TWMapsDoc><maps><map><TWMap><identifier>M</identifier><root>" + root +
+               "</root></TWMap></map></maps></TWMapsDoc>";
+    };
+    const auto branch = [](int number, const QByteArray &shape, const QByteArray &inner) {
+        const QByteArray n = QByteArray::number(number);
+        return "<TWMapBranch><mainGraphic><TWGraphic><class>" + shape + "</class><graphicNumber>" +
+               n + "1</graphicNumber>" +
+               (shape == "TWImage" ? "<imageFilename>Images/Graphic1/a.png</imageFilename>" : "") +
+               "</TWGraphic></mainGraphic><enclosedTextArea><TWGraphic><class>TWTextArea</class>"
+               "<graphicNumber>" +
+               n + "2</graphicNumber></TWGraphic></enclosedTextArea><branchNumber>" + n +
+               "</branchNumber>" + inner + "</TWMapBranch>";
+    };
+    const QByteArray pictured = branch(1, "TWImage", {});
+    QByteArray deep = branch(1100, "TWRectangle", {});
+    for (int i = 1099; i >= 1; --i)
+        deep = branch(i, "TWRectangle", "<children>" + deep + "</children>");
+    const struct
+    {
+        const char *file;
+        QByteArray contents;
+        QByteArray picture;
+        bool opens;
+        const char *title;
+        const char *message;
+    } cases[] = {
+        {"deep.tweb",
+         contents(deep),
+         {},
+         false,
+         "The document “deep.tweb” could not be opened.",
+         "its branches nest deeper than Thinkweb can read"},
+        {"cut.tweb", contents(pictured), "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", true,
+         "The document “cut.tweb” is damaged: not every picture in it can be shown.",
+         "One picture's data is cut short or damaged"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        alerts.clear();
+        const QString path = dir.filePath(QString::fromLatin1(c.file));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        PackageData entries{{TWMapsDoc::ContentsPath, c.contents},
+                            {"Thinkweb/fileVersion.txt", "4.1"}};
+        if (!c.picture.isEmpty())
+            entries.insert("Images/Graphic1/a.png", c.picture);
+        ASSERT_EQ(PackageArchive::write(file, entries), PackageArchive::WriteStatus::Written);
+        file.close();
+        Document *opened = documents->openDocument(QUrl::fromLocalFile(path), false);
+        EXPECT_EQ(opened != nullptr, c.opens);
+        ASSERT_EQ(alerts.alerts().size(), 1);
+        EXPECT_EQ(alerts.alerts().first().title, QString::fromUtf8(c.title));
+        EXPECT_TRUE(alerts.alerts().first().message.contains(QString::fromUtf8(c.message)))
+            << alerts.alerts().first().message.toStdString();
+    }
 }
 
 TEST_F(DocumentTest, TheCurrentDocumentIsTheOneWhoseWindowIsActive)

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <archive.h>
 #include <archive_entry.h>
+#include <utility>
 
 namespace {
 
@@ -254,6 +255,29 @@ TEST_F(MenuTest, TheProgressPanelIsShownWhileAnImportReads)
         EXPECT_EQ(seen.info, QStringLiteral("Importing “%1”…").arg(QLatin1String(c.file)));
         // Gone once the document is there.
         EXPECT_FALSE(progress.progressPanel()->isVisible());
+    }
+}
+
+// What an OPML read left out is told once, after the document is shown.
+TEST_F(MenuTest, APartialOPMLImportSaysWhatItLeftOut)
+{
+    QString leftOut;
+    TWImportController::Readers readers;
+    readers.opml = [](TWMap &, const QString &, QString *) { return true; };
+    readers.opmlLeftOut = [&leftOut] { return std::exchange(leftOut, QString()); };
+    importer->setReaders(readers);
+    for (const QString said : {QStringLiteral("A text in “Big” came in empty."), QString()}) {
+        alerts.clear();
+        leftOut = said;
+        ASSERT_NE(importer->importOPMLFileAtPathReturningDocument(dir.filePath("Big.opml")),
+                  nullptr);
+        if (said.isEmpty()) {
+            EXPECT_TRUE(alerts.alerts().isEmpty());
+            continue;
+        }
+        ASSERT_EQ(alerts.alerts().size(), 1);
+        EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Not everything was imported"));
+        EXPECT_EQ(alerts.alerts().first().message, said);
     }
 }
 

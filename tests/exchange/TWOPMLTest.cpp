@@ -326,7 +326,8 @@ TEST_F(TWOPMLTest, RefusalsSayWhy)
         nested += "<outline text=\"x\">";
     QByteArray bomb = "<?xml version=\"1.0\"?><!DOCTYPE opml [<!ENTITY a \"aaaaaaaaaa\">";
     for (char e = 'b'; e <= 'k'; ++e)
-        bomb += QByteArray("<!ENTITY ") + e + " \"" + QByteArray(10, '&').replace("&", QByteArray("&") + char(e - 1) + ";") + "\">";
+        bomb += QByteArray("<!ENTITY ") + e + " \"" +
+                QByteArray(10, '&').replace("&", QByteArray("&") + char(e - 1) + ";") + "\">";
     bomb += "]><opml><head><title>&k;</title></head><body><outline text=\"&k;\"/></body></opml>";
     struct Case
     {
@@ -358,6 +359,46 @@ TEST_F(TWOPMLTest, RefusalsSayWhy)
         EXPECT_FALSE(importer.importFile(out.fileName(), *target, &reason));
         EXPECT_TRUE(reason.contains(QLatin1String(c.reason))) << reason.toStdString();
         EXPECT_EQ(dump(*target->root()), QStringLiteral("Central"));
+    }
+}
+
+// A text that grows past the parser's limit through its entities comes in
+// empty without stopping the read: the import says which outlines lost it.
+TEST_F(TWOPMLTest, TextsTooLongToReadAreNamed)
+{
+    const QByteArray doctype = "<?xml version=\"1.0\"?>\n<!DOCTYPE opml [<!ENTITY big \"" +
+                               QByteArray(1000000, 'a') + "\">]>\n";
+    const QByteArray tooLong = "X" + QByteArray("&big;").repeated(11);
+    struct Case
+    {
+        const char *what;
+        QByteArray body;
+        const char *outline;
+        QStringList leftOut; // what the notice names; empty: no notice
+    };
+    const Case cases[] = {
+        {"one label",
+         "<outline text=\"A\"/><outline text=\"" + tooLong + "\"/><outline text=\"B\"/>",
+         "Big{A,,B}",
+         {"A text in", "outline 2 (text)"}},
+        {"a label and a note below",
+         "<outline text=\"A\"><outline text=\"" + tooLong + "\" _note=\"" + tooLong +
+             "\"/></outline>",
+         "Big{A{}}",
+         {"2 texts in", "outline 2 (text, _note)"}},
+        {"within the limit", "<outline text=\"X&big;\"/>", nullptr, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto target = importTarget();
+        QByteArray file = opml("", c.body);
+        file.replace("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", doctype);
+        ASSERT_TRUE(importer.importData(file, QStringLiteral("Big"), *target));
+        if (c.outline)
+            EXPECT_EQ(dump(*target->root()), QString::fromLatin1(c.outline));
+        for (const QString &part : c.leftOut)
+            EXPECT_TRUE(importer.leftOut().contains(part)) << importer.leftOut().toStdString();
+        EXPECT_EQ(importer.leftOut().isEmpty(), c.leftOut.isEmpty());
     }
 }
 
@@ -475,8 +516,7 @@ TEST_F(TWOPMLTest, LabelsKeepTheirCharactersThroughExportAndImport)
     ASSERT_TRUE(importer.importFile(file, *target));
     ASSERT_EQ(target->root()->children().size(), qsizetype(std::size(cases)));
     for (size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(target->root()->children()[i]->enclosedTextArea()->text().string(),
-                  cases[i].back)
+        EXPECT_EQ(target->root()->children()[i]->enclosedTextArea()->text().string(), cases[i].back)
             << i;
 }
 
@@ -523,6 +563,48 @@ TEST_F(TWOPMLTest, TheExportActionsWriteEachChosenMapAtomically)
     }
     EXPECT_EQ(QDir(outDir.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList({"Plan.opml", "Plan.xml"}));
+}
+
+// Characters XML 1.0 cannot hold are left out of the file, and the export
+// tells the user once how many, naming the file.
+TEST_F(TWOPMLTest, AnExportSaysOnceWhatItLeftOut)
+{
+    const struct
+    {
+        const char *label;
+        QStringList labels;
+        qint64 dropped;
+    } cases[] = {
+        {"clean", {QStringLiteral("plain"), QString::fromUcs4(U"\U0001F600")}, 0},
+        {"controls and non-characters",
+         {QStringLiteral("a\x01b\x1f"), QStringLiteral("c") + QChar(0xFFFE) + QChar(0xFFFF)},
+         4},
+        {"lone surrogate halves",
+         {QStringLiteral("x") + QChar(0xD800), QString(QChar(0xDC00)) + QStringLiteral("y")},
+         2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        const auto previous = root->children();
+        for (const auto &branch : previous)
+            root->removeChild(branch);
+        for (const QString &label : c.labels)
+            child(root, 100, label);
+        alerts.clear();
+        const QString target = path(QStringLiteral("Plan.opml"));
+        panelAnswer = TWExportPanelResult{target, {0}};
+        controller.exportOPML();
+        ASSERT_TRUE(QFileInfo::exists(target));
+        if (c.dropped == 0) {
+            EXPECT_TRUE(alerts.alerts().isEmpty());
+            continue;
+        }
+        ASSERT_EQ(alerts.alerts().size(), 1);
+        EXPECT_EQ(alerts.alerts()[0].title, QStringLiteral("Not everything was exported"));
+        EXPECT_TRUE(
+            alerts.alerts()[0].message.contains(QStringLiteral("“Plan.opml” (%1)").arg(c.dropped)))
+            << alerts.alerts()[0].message.toStdString();
+    }
 }
 
 } // namespace

@@ -270,12 +270,114 @@ TEST_F(ImporterTest, Version3PackagesAndFilesReadAlike)
         EXPECT_EQ(textOf(*central.children().first()), QStringLiteral("5"));
         EXPECT_TRUE(host.steps.first().startsWith("new " + QFileInfo(file).completeBaseName()));
     }
-    // Without a namespace the queries find nothing: an empty map.
+    // Without a namespace the queries would find nothing: refused, no empty map.
+    alerts.clear();
     TWMapsDoc *bare = importer.documentFromData(
         "<outline><root><item><values><number>1</number></values></item></root></outline>", true,
         path("Bare"));
-    ASSERT_NE(bare, nullptr);
-    EXPECT_TRUE(bare->currentMap()->root()->children().isEmpty());
+    EXPECT_EQ(bare, nullptr);
+    EXPECT_EQ(alerts.alerts().size(), 1);
+}
+
+// A file of another version of the outliner, or with its rows where this
+// reader does not look, would come in as an empty map: it is refused with
+// one alert that says why, and the problems of its styles are not listed.
+TEST_F(ImporterTest, OutlinesOfAnotherVersionOrFormAreRefusedWhole)
+{
+    const char *const unknownVersion =
+        "This file appears to be from an unknown version of OmniOutline.";
+    const char *const notVersion3 =
+        "This file does not appear to contain OmniOutline version 3 XML data.";
+    const QByteArray registry = "<style-attribute-registry><style-attribute key=\"row-handle\" "
+                                "class=\"handle\">x</style-attribute></style-attribute-registry>";
+    const auto document = [](const char *ns, const QByteArray &body) {
+        return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<outline xmlns=\"" + QByteArray(ns) +
+               "\">" + body + "</outline>";
+    };
+    const QByteArray rows = "<item><values><text><p><run><lit>Row</lit></run></p></text>"
+                            "</values></item>";
+    struct Case
+    {
+        const char *label;
+        QByteArray data;
+        bool package;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"version 5, rows in sections",
+         document("http://example.org/xmlns/outline/v5",
+                  registry + "<root><section>" + rows + rows + "</section></root>"),
+         true, unknownVersion},
+        {"version 5, rows under the root",
+         document("http://example.org/xmlns/outline/v5/", registry + "<root>" + rows + "</root>"),
+         false, unknownVersion},
+        {"version 3, rows wrapped",
+         document("http://example.org/xmlns/outline/v3", "<root><rows>" + rows + "</rows></root>"),
+         false, notVersion3},
+        {"no namespace", "<outline><root>" + rows + "</root></outline>", false, notVersion3},
+        {"another root", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body/></html>", false,
+         notVersion3},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        alerts.clear();
+        const QString file = c.package ? writePackage("Five.ooutline", gzipped(c.data))
+                                       : writeFile("Five.oo3", gzipped(c.data));
+        EXPECT_EQ(importer.openOOFile(file, true), nullptr);
+        EXPECT_TRUE(host.documents.empty());
+        ASSERT_EQ(alerts.alerts().size(), 1);
+        EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to import document."));
+        EXPECT_EQ(alerts.alerts().first().message, QString::fromLatin1(c.message));
+    }
+    // An outline with no rows at all is read: an empty map is what it holds.
+    EXPECT_NE(importOutline("<root/>"), nullptr);
+}
+
+// Entities are not expanded: the text around a reference is kept and the
+// reference is named once in the closing list of problems.
+TEST_F(ImporterTest, EntityReferencesKeepTheTextAroundThem)
+{
+    const QByteArray doctype = "<?xml version=\"1.0\"?>\n<!DOCTYPE outline [<!ENTITY x SYSTEM "
+                               "\"file:///etc/hostname\"><!ENTITY y \"Q\">]>\n";
+    struct Case
+    {
+        const char *label;
+        QByteArray values;
+        const char *text;
+        QStringList errors;
+    };
+    const auto unread = [](const char *name) {
+        return QStringLiteral("The entity &%1; was not read: its text is left out, the text "
+                              "around it kept")
+            .arg(QLatin1String(name));
+    };
+    const Case cases[] = {
+        {"outside entity in a run",
+         "<text><p><run><lit>A&x;B</lit></run><run><lit>&x;C</lit></run></p></text>",
+         "ABC",
+         {unread("x")}},
+        {"inner entity in values",
+         "<number>1&y;2</number><checkbox>&y;ok</checkbox>",
+         "12 [ok]",
+         {unread("y")}},
+        {"character references are text",
+         "<text><p><run><lit>a&#38;b</lit></run></p></text>",
+         "a&b",
+         {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        alerts.clear();
+        QByteArray data = outline("<root><item><values>" + c.values + "</values></item></root>");
+        data.replace("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n", doctype);
+        TWMapsDoc *document = importer.openOOFile(writeFile("Ent.oo3", gzipped(data)), true);
+        ASSERT_NE(document, nullptr);
+        const TWMapBranch &central = *document->currentMap()->root();
+        ASSERT_EQ(central.children().size(), 1);
+        EXPECT_EQ(textOf(*central.children().first()), QString::fromLatin1(c.text));
+        EXPECT_EQ(importer.errors(), c.errors);
+        EXPECT_EQ(alerts.alerts().size(), c.errors.isEmpty() ? 0 : 1);
+    }
 }
 
 TEST_F(ImporterTest, AValueSpaceTakesTheAttributesBeforeIt)

@@ -184,16 +184,20 @@ TEST_F(TWGraphicXMLTest, PastedPicturesMoveToNamesOfTheirOwn)
     EXPECT_EQ(document->objectForKeyInCachedData(expected), picture);
     EXPECT_EQ(document->objectForKeyInCachedData("Images/Graphic7/photo.png"), picture);
 
-    // Data without a path is ignored; corrupt data is left out and the rest loads.
+    // Data cut short keeps the bytes that came whole, under the pasted
+    // picture's name, and the rest loads.
     const int entries = document->countOfCachedData();
     auto corrupt = read(element("<graphicNumber>1</graphicNumber>"
                                 "<imageFilename>Images/G/a.png</imageFilename>"
-                                "<embeddedImageData>AAA</embeddedImageData>"
+                                "<embeddedImageData>AAAA/w</embeddedImageData>"
                                 "<cornerMode>1</cornerMode>"));
     ASSERT_TRUE(corrupt);
     EXPECT_EQ(corrupt->cornerMode(), 1);
-    EXPECT_EQ(corrupt->imageFilename(), QStringLiteral("Images/G/a.png"));
-    EXPECT_EQ(document->countOfCachedData(), entries);
+    const QString kept =
+        QStringLiteral("Images/G/PastedGraphic%1.png").arg(corrupt->graphicNumber());
+    EXPECT_EQ(corrupt->imageFilename(), kept);
+    EXPECT_EQ(document->objectForKeyInCachedData(kept), QByteArray("\0\0\0\xff", 4));
+    EXPECT_EQ(document->countOfCachedData(), entries + 1);
 }
 
 TEST_F(TWGraphicXMLTest, HostilePicturePathsAreRefused)

@@ -6,10 +6,12 @@
 #include "InterfaceTestSupport.h"
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QGraphicsView>
 #include <QItemSelectionModel>
 #include <QLinearGradient>
 #include <QStandardItemModel>
+#include <QTreeView>
 
 using namespace AttributedStringExtensions;
 
@@ -170,6 +172,81 @@ TEST(ObjectControllerExtensions, SingleSelectionCountsRows)
     EXPECT_TRUE(singleSelection(selection)); // one row, two cells
     selection.select(model.index(2, 1), QItemSelectionModel::Select);
     EXPECT_FALSE(singleSelection(selection));
+}
+
+// An outline of a, b (with b1, b2) and c, two columns, shown with b open or
+// closed; items are named by their first column's text.
+TEST(MyExtensions, OutlineSelectionByItems)
+{
+    QStandardItemModel model;
+    model.setColumnCount(2);
+    for (const char *name : {"a", "b", "c"})
+        model.appendRow({new QStandardItem(name), new QStandardItem("")});
+    for (const char *name : {"b1", "b2"})
+        model.item(1)->appendRow({new QStandardItem(name), new QStandardItem("")});
+    QTreeView view;
+    view.setModel(&model);
+    view.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    const auto item = [&model](const char *name) {
+        return model.findItems(name, Qt::MatchRecursive).value(0)->index();
+    };
+    const auto names = [](const QModelIndexList &items) {
+        QStringList list;
+        for (const QModelIndex &i : items)
+            list << i.data().toString();
+        return list.join(',');
+    };
+    const struct
+    {
+        const char *what;
+        bool open;            // b's children shown
+        QStringList selected; // selected beforehand, in this order
+        QStringList items;
+        bool extending;
+        const char *all; // allSelectedItems afterwards
+    } cases[] = {
+        {"replaces the selection", true, {"a"}, {"c", "b1"}, false, "b1,c"},
+        {"extends it", true, {"a"}, {"c"}, true, "a,c"},
+        {"skips items not shown", false, {}, {"b2", "c", "a"}, false, "a,c"},
+        {"nothing selects nothing", true, {"b"}, {}, false, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        view.setExpanded(item("b"), c.open);
+        view.selectionModel()->clearSelection();
+        for (const QString &name : c.selected)
+            view.selectionModel()->select(item(name.toUtf8()),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QModelIndexList items;
+        for (const QString &name : c.items)
+            items << item(name.toUtf8());
+        MyExtensions::selectItems(view, items, c.extending);
+        EXPECT_EQ(names(MyExtensions::allSelectedItems(view)), c.all);
+    }
+    // The selected item: the current row when it is selected, else the last.
+    view.setExpanded(item("b"), true);
+    MyExtensions::selectItems(view, {item("c"), item("a")}, false);
+    view.selectionModel()->setCurrentIndex(item("a"), QItemSelectionModel::NoUpdate);
+    EXPECT_EQ(MyExtensions::selectedItem(view), item("a"));
+    view.selectionModel()->setCurrentIndex(item("b1"), QItemSelectionModel::NoUpdate);
+    EXPECT_EQ(MyExtensions::selectedItem(view), item("c"));
+    view.selectionModel()->clearSelection();
+    EXPECT_FALSE(MyExtensions::selectedItem(view).isValid());
+}
+
+TEST(SelectByTag, FirstItemWithTheTagOrNone)
+{
+    QComboBox popUp;
+    popUp.addItem("untagged");
+    popUp.addItem("two", 2);
+    popUp.addItem("again two", 2);
+    popUp.addItem("seven", 7);
+    const std::pair<int, int> cases[] = {{2, 1}, {7, 3}, {0, 0}, {5, -1}};
+    for (const auto &[tag, index] : cases) {
+        popUp.setCurrentIndex(3);
+        SelectByTag::selectPopupItemWithTag(popUp, tag);
+        EXPECT_EQ(popUp.currentIndex(), index) << tag;
+    }
 }
 
 } // namespace

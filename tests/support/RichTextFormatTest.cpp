@@ -3,6 +3,7 @@
 #include "support/Font.h"
 #include "support/ParagraphStyle.h"
 
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -174,7 +175,11 @@ TEST(RichTextFormat, ReadsRichTextOfOtherWriters)
          {{{0, 1}, {{NSFontAttributeName, font("LiberationSerif", 10)}}},
           {{1, 1}, {{NSFontAttributeName, font("LiberationSerif-Bold", 10)}}},
           {{2, 1}, {{NSFontAttributeName, font("Helvetica-Italic", 10)}}},
-          {{3, 7}, {{NSFontAttributeName, font("LiberationSerif", 10)}}},
+          {{3, 2}, {{NSFontAttributeName, font("LiberationSerif", 10)}}},
+          {{5, 4},
+           {{NSFontAttributeName, font("LiberationSerif", 10)},
+            {NSLinkAttributeName, QUrl(QStringLiteral("x"))}}},
+          {{9, 1}, {{NSFontAttributeName, font("LiberationSerif", 10)}}},
           {{10, 1},
            {{NSFontAttributeName, font("LiberationSerif", 10)},
             {NSUnderlineStyleAttributeName, 1}}},
@@ -208,6 +213,51 @@ TEST(RichTextFormat, ReadsRichTextOfOtherWriters)
             expected.setAttributes(attributes, range);
         EXPECT_TRUE(*read == expected) << c.name << "\n expected: " << describe(expected)
                                        << "\n     read: " << describe(*read);
+    }
+}
+
+// Characters beyond the basic plane come as two \u halves, with or without a
+// fallback between them; a word processor's HYPERLINK field gives its result
+// text a link.
+TEST(RichTextFormat, KeepsSurrogatePairsAndFieldLinks)
+{
+    struct Case
+    {
+        const char *name;
+        const char *rtf;
+        const char16_t *text;
+        qsizetype linkStart;
+        qsizetype linkLength;
+        QVariant link;
+    };
+    const QVariant none;
+    const Case cases[] = {
+        {"pair with one fallback", "{\\rtf1 a\\u55357 \\u56835 ?b}", u"a\U0001F603b", 0, 0, none},
+        {"pair with two fallbacks", "{\\rtf1 a\\u-10179?\\u-8701?b}", u"a\U0001F603b", 0, 0, none},
+        {"lone half", "{\\rtf1 a\\u55357?b\\u56835?}", u"a\uFFFDb\uFFFD", 0, 0, none},
+        {"word processor link",
+         "{\\rtf1 see {\\field{\\*\\fldinst{HYPERLINK \"https://example.com/a?b=1\" }}"
+         "{\\fldrslt{\\ul\\cf1 site}}} now}",
+         u"see site now", 4, 4, QUrl(QStringLiteral("https://example.com/a?b=1"))},
+        {"anchor and tip switches",
+         "{\\rtf1{\\field{\\*\\fldinst HYPERLINK \\\\o \"tip\" \\\\l \"Part2\"}{\\fldrslt go}}}",
+         u"go", 0, 2, QUrl(QStringLiteral("#Part2"))},
+        {"target that is no address",
+         "{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"a b\"}{\\fldrslt x}}}", u"x", 0, 1,
+         QStringLiteral("a b")},
+        {"other fields stay text", "{\\rtf1{\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}}", u"3", 0, 0,
+         none},
+    };
+    for (const Case &c : cases) {
+        const std::optional<AttributedString> read =
+            RichTextFormat::attributedStringFromRTF(QByteArray(c.rtf));
+        ASSERT_TRUE(read) << c.name;
+        EXPECT_EQ(read->string(), QString::fromUtf16(c.text)) << c.name;
+        for (qsizetype i = 0; i < read->length(); ++i) {
+            const bool linked = i >= c.linkStart && i < c.linkStart + c.linkLength;
+            EXPECT_EQ(read->attribute(NSLinkAttributeName, i), linked ? c.link : none)
+                << c.name << " at " << i;
+        }
     }
 }
 
@@ -251,8 +301,8 @@ TEST(RichTextFormat, TabStopsOfManyParagraphsStayWithTheirParagraphs)
         QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Helvetica;}}";
         for (int i = 0; i < count; ++i)
             rtf += "\\pard\\tqr\\tx" + QByteArray::number(20 * (i % 500 + 1)) + "\\tx" +
-                   QByteArray::number(20 * (i % 500 + 600)) + " " + shape.before +
-                   "{\\b b}\\tab " + shape.after + "\\par\n";
+                   QByteArray::number(20 * (i % 500 + 600)) + " " + shape.before + "{\\b b}\\tab " +
+                   shape.after + "\\par\n";
         rtf += "}";
         const std::optional<AttributedString> text = RichTextFormat::attributedStringFromRTF(rtf);
         ASSERT_TRUE(text);

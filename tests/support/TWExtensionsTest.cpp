@@ -2,7 +2,10 @@
 #include "TestHelpers.h"
 #include "support/TWPointHolder.h"
 
+#include <QDir>
 #include <QMap>
+#include <QSet>
+#include <QTemporaryDir>
 #include <vector>
 
 namespace {
@@ -117,6 +120,52 @@ TEST(TWExtensions, PerformVisitsTheCountTakenFirstAndNoMore)
         grow.push_back(99); // the walk is by index, so reallocation does no harm
     });
     EXPECT_EQ(visits, 2);
+}
+
+TEST(TWExtensions, PerformOverASetListsItsObjectsOnce)
+{
+    QSet<int> set = {1, 2, 3};
+    const QList<int> order(set.begin(), set.end());
+    QList<int> seen;
+    PerformExtras::performWithEachObjectInSet(set, [&](int value) {
+        seen << value;
+        set.insert(value + 10); // the walk goes over the objects listed first
+    });
+    EXPECT_EQ(seen, order);
+    int visits = 0;
+    PerformExtras::performWithEachObjectInSet(QSet<int>(), [&](int) { ++visits; });
+    EXPECT_EQ(visits, 0);
+}
+
+// The file's path as folders after the volume's name, colon-separated.
+TEST(TWExtensions, CarbonPathsNameTheVolumeFirst)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::optional<QString> folder = Paths::carbonFromPOSIXPath(dir.path());
+    ASSERT_TRUE(folder);
+    const struct
+    {
+        QString posix;
+        QString after; // what follows the folder's own path
+    } cases[] = {
+        {dir.filePath("a.txt"), ":a.txt"},
+        {dir.filePath("sub/b:c.tiff"), ":sub:b/c.tiff"},
+        {dir.path() + "/x/../y//z/", ":y:z"},
+    };
+    for (const auto &c : cases) {
+        const std::optional<QString> hfs = Paths::carbonFromPOSIXPath(c.posix);
+        ASSERT_TRUE(hfs) << c.posix.toStdString();
+        EXPECT_EQ(*hfs, *folder + c.after) << c.posix.toStdString();
+    }
+    EXPECT_FALSE(folder->startsWith(u':'));
+    // Relative paths are taken from the current folder.
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    EXPECT_EQ(Paths::carbonFromPOSIXPath("rel/f"), *folder + ":rel:f");
+    QDir::setCurrent(saved);
+    EXPECT_FALSE(Paths::carbonFromPOSIXPath(QString()));
+    EXPECT_TRUE(Paths::carbonFromPOSIXPath("/")->endsWith(u':'));
 }
 
 TEST(TWExtensions, ReplaceAllAndTokens)
