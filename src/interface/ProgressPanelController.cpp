@@ -67,6 +67,11 @@ void ProgressPanelController::runIndeterminate(bool indeterminate, double maximu
         m_progressBar->setRange(0, std::max(1, int(std::ceil(m_maximum))));
         m_progressBar->setValue(0);
     }
+    // The panel outlives an application object (tests make several): a
+    // window made for a screen that is gone is made anew.
+    if (const QWindow *window = m_progressPanel->windowHandle();
+        window && !QGuiApplication::screens().contains(window->screen()))
+        m_progressPanel->setWindowFlags(m_progressPanel->windowFlags());
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         m_progressPanel->adjustSize();
         QRect frame = m_progressPanel->frameGeometry();

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -34,10 +35,33 @@ thread_local TWFileIO::SaveProgressScope *g_saveProgress = nullptr;
 
 // The result of a save that failed on `device`, whose error is kept to be
 // shown: no room left is a refusal of its own, anything else a failed write.
+// A buffered write cut short leaves the device without the system's reason
+// ("Unknown error"): one more byte at the end asks the system for it.
+QString reasonOfShortWrite(const QFileDevice &device)
+{
+    const int fd = device.handle();
+    if (fd < 0)
+        return {};
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    if (end < 0)
+        return {};
+    const char byte = 0;
+    if (::pwrite(fd, &byte, 1, end) < 0)
+        return qt_error_string(errno);
+    if (::ftruncate(fd, end) != 0)
+        return qt_error_string(errno);
+    return {};
+}
+
 int writeFailure(const QFileDevice &device, const QString &path)
 {
     // A write cut short names no reason of its own.
     g_lastSaveError = device.error() == QFileDevice::NoError ? QString() : device.errorString();
+    if (device.error() != QFileDevice::NoError &&
+        (g_lastSaveError.isEmpty() || g_lastSaveError == QLatin1String("Unknown error"))) {
+        if (const QString reason = reasonOfShortWrite(device); !reason.isEmpty())
+            g_lastSaveError = reason;
+    }
     qWarning("Cannot save document %s: %s", qUtf8Printable(path),
              qUtf8Printable(g_lastSaveError));
     // Qt tells a full disk apart; a full quota only by the system's words.
