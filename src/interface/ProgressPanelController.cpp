@@ -21,6 +21,20 @@ ProgressPanelController &ProgressPanelController::sharedProgressPanel()
 
 ProgressPanelController::ProgressPanelController()
 {
+    makePanel();
+
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+    m_observers.push_back(center.observe(LoadingNotifications::Start, nullptr,
+                                         [this](const Notification &n) { startLoading(n); }));
+    m_observers.push_back(center.observe(LoadingNotifications::Increment, nullptr,
+                                         [this](const Notification &n) { loadIncrement(n); }));
+    m_observers.push_back(center.observe(LoadingNotifications::Finish, nullptr,
+                                         [this](const Notification &n) { finishLoading(n); }));
+}
+
+void ProgressPanelController::makePanel()
+{
+    m_panelApplication = QCoreApplication::instance();
     m_progressPanel = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint);
     m_progressPanel->setWindowTitle(QStringLiteral("Progress"));
     auto *layout = new QVBoxLayout(m_progressPanel.get());
@@ -35,14 +49,6 @@ ProgressPanelController::ProgressPanelController()
     layout->addWidget(m_info);
     layout->addWidget(m_progressBar);
     layout->addWidget(m_cancelButton, 0, Qt::AlignRight);
-
-    NotificationCenter &center = NotificationCenter::defaultCenter();
-    m_observers.push_back(center.observe(LoadingNotifications::Start, nullptr,
-                                         [this](const Notification &n) { startLoading(n); }));
-    m_observers.push_back(center.observe(LoadingNotifications::Increment, nullptr,
-                                         [this](const Notification &n) { loadIncrement(n); }));
-    m_observers.push_back(center.observe(LoadingNotifications::Finish, nullptr,
-                                         [this](const Notification &n) { finishLoading(n); }));
 }
 
 ProgressPanelController::~ProgressPanelController() = default;
@@ -54,6 +60,14 @@ QString ProgressPanelController::infoString() const
 
 void ProgressPanelController::runIndeterminate(bool indeterminate, double maximum)
 {
+    // The panel outlives an application object (tests make several): one
+    // made under an application that is gone is kept aside, unused, as its
+    // window cannot be shown or safely destroyed, and made anew.
+    if (!m_panelApplication) {
+        static std::vector<std::unique_ptr<QWidget>> stale;
+        stale.push_back(std::move(m_progressPanel));
+        makePanel();
+    }
     // Loading runs without returning to the event loop: paint at once.
     m_info->setText(QString());
     m_info->repaint();
@@ -67,11 +81,6 @@ void ProgressPanelController::runIndeterminate(bool indeterminate, double maximu
         m_progressBar->setRange(0, std::max(1, int(std::ceil(m_maximum))));
         m_progressBar->setValue(0);
     }
-    // The panel outlives an application object (tests make several): a
-    // window made for a screen that is gone is made anew.
-    if (const QWindow *window = m_progressPanel->windowHandle();
-        window && !QGuiApplication::screens().contains(window->screen()))
-        m_progressPanel->setWindowFlags(m_progressPanel->windowFlags());
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         m_progressPanel->adjustSize();
         QRect frame = m_progressPanel->frameGeometry();

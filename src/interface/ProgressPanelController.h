@@ -65,12 +65,15 @@ public:
     double maximum() const { return m_maximum; }
 
 private:
+    void makePanel();
     void paintNow();
     void startLoading(const Notification &notification);
     void loadIncrement(const Notification &notification);
     void finishLoading(const Notification &notification);
 
     std::unique_ptr<QWidget> m_progressPanel;
+    // The application object the panel's window was made under.
+    QPointer<QObject> m_panelApplication;
     QLabel *m_info = nullptr;
     QProgressBar *m_progressBar = nullptr;
     QPushButton *m_cancelButton = nullptr;

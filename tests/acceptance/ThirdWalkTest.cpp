@@ -434,10 +434,15 @@ TEST_P(ThirdWalk, DarkMapsPrintWithTheirBackgroundUnlessTurnedOff)
         else
             TWDPrintController::shared().setPDFOutputPath(pdf);
         key(document, Qt::Key_P, Qt::ControlModifier);
-        wait(100);
-        sheet = edition() == Edition::Compact
-                    ? TWCPrintController::sharedPrintController().sheet()
-                    : static_cast<QDialog *>(TWDPrintController::shared().sheet());
+        // The sheet is up once the window system has shown it.
+        for (int waited = 0; waited < 3000; waited += 50) {
+            sheet = edition() == Edition::Compact
+                        ? TWCPrintController::sharedPrintController().sheet()
+                        : static_cast<QDialog *>(TWDPrintController::shared().sheet());
+            if (sheet && sheet->isVisible())
+                break;
+            wait(50);
+        }
         ASSERT_TRUE(sheet && sheet->isVisible()) << "no print sheet";
         QCheckBox *background = nullptr;
         for (QCheckBox *box : sheet->findChildren<QCheckBox *>())
