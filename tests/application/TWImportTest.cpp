@@ -486,25 +486,23 @@ TEST_F(MenuTest, MindManagerMapsAreStreamedFromTheFileIntoAnUntitledDocument)
 // progress panel has gone: an alert under it could not be answered.
 TEST_F(MenuTest, MindManagerRefusalsSayWhyAfterTheProgressPanelHasGone)
 {
-    QWidget *panel = ProgressPanelController::sharedProgressPanel().progressPanel();
-    ASSERT_TRUE(panel);
+    // The panel asked for each time: one is made anew under a new application.
+    const auto panel = [] { return ProgressPanelController::sharedProgressPanel().progressPanel(); };
     struct PanelWatch : RecordingAlerts
     {
-        QWidget *panel = nullptr;
         QList<bool> panelShown;
         int runAlertPanel(const QString &title, const QString &message,
                           const QStringList &buttons) override
         {
-            panelShown << panel->isVisible();
+            panelShown << ProgressPanelController::sharedProgressPanel().progressPanel()->isVisible();
             return RecordingAlerts::runAlertPanel(title, message, buttons);
         }
     } watch;
-    watch.panel = panel;
     Alerts::Scope scope(&watch);
     bool panelWhileReading = false;
     TWImportController::Readers readers;
     readers.mindManagerFile = [&](TWMap &, const QString &) {
-        panelWhileReading = panel->isVisible();
+        panelWhileReading = panel()->isVisible();
         Alerts::current().runAlertPanel(QStringLiteral("Mind Manager import error"),
                                         QStringLiteral("Error loading Map object - no one topic "
                                                        "found"),
