@@ -13,6 +13,7 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationQueue.h"
+#include "platform/UndoManager.h"
 
 #include <QEvent>
 #include <QScrollArea>
@@ -66,6 +67,9 @@ TWDocumentViewController::TWDocumentViewController(TWDocument *document, QWidget
         attachPrintView(new TWPrintView(m_printCanvas.get(), parent));
 
     registerForNotifications();
+    if (UndoManager *undo = document->undoManager())
+        connect(undo, &UndoManager::stepWillClose, this,
+                &TWDocumentViewController::trimBeforeTheStepCloses);
     if (TWMap *map = currentMap()) {
         setScaleAmount(map->scaleAmount());
         setZoomAmount(map->zoomAmount());
@@ -184,6 +188,19 @@ void TWDocumentViewController::registerForNotifications()
     on(TWMapBranch::ShowChildrenNotification, nullptr, &C::update);
     m_observers.push_back(center.observe(TWDocument::WillCloseNotification, m_document,
                                          [this](const Notification &) { documentWillClose(); }));
+}
+
+void TWDocumentViewController::trimBeforeTheStepCloses()
+{
+    TWMap *map = currentMap();
+    if (m_closed || !map)
+        return;
+    // While a label is typed into, the map stays put (as the update does).
+    const TWTextArea *editing = m_document->editingTextArea();
+    if (editing && editing->map() == map)
+        return;
+    if (m_printCanvas->removeUnusedAreaFromMap(map) != Point(0, 0))
+        update();
 }
 
 void TWDocumentViewController::mapsDocumentDidChange()

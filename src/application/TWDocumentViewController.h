@@ -121,6 +121,9 @@ private:
     // insertPrintView() without its update.
     bool attachPrintView(TWPrintView *printView);
     void registerForNotifications();
+    // A map moved past the canvas's corner by an edit moves back within the
+    // edit's own undo step.
+    void trimBeforeTheStepCloses();
     TWMap *currentMap() const;
     TWMapsDoc *mapsDocument() const;
     void applyFactor(QWidget *view, float &amount, float percent);

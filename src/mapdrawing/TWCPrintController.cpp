@@ -320,6 +320,9 @@ void TWCPrintController::buildSheet(QWidget *window)
     });
     connect(cancel, &QPushButton::clicked, this, &TWCPrintController::cancel);
     connect(print, &QPushButton::clicked, this, &TWCPrintController::print);
+    // Escape and the close button end it as Cancel does: a sheet only hidden
+    // would keep Print from opening another.
+    connect(sheet, &QDialog::rejected, this, &TWCPrintController::cancel);
 }
 
 void TWCPrintController::reloadControls()

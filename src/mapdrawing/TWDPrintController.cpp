@@ -61,12 +61,24 @@ void TWDPrintController::open(TWPrintDocument *document)
     setDictionary(setup);
     pageCountsChanged();
     m_sheet = new TWDPrintSetupPanel(this, document->mainWindow());
+    // Escape and the sheet's close button end it as Cancel does, and so does
+    // its window closing under it: else the run would keep a sheet open that
+    // no one sees, and Print would do nothing from then on.
+    connect(m_sheet, &QDialog::rejected, this, &TWDPrintController::cancel);
+    // (Cut when the sheet is closed here.)
+    connect(m_sheet, &QObject::destroyed, this, [this](QObject *gone) {
+        // Half destroyed: it hears no more of the settings.
+        disconnect(this, nullptr, gone, nullptr);
+        m_sheet = nullptr;
+        cleanUp();
+    });
     m_sheet->open();
 }
 
 void TWDPrintController::closeSheet()
 {
     if (m_sheet) {
+        m_sheet->disconnect(this);
         m_sheet->hide();
         m_sheet->deleteLater();
         m_sheet = nullptr;

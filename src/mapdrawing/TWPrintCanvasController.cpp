@@ -9,6 +9,7 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UndoManager.h"
 #include "render/TWTextLayout.h"
 
 #include <algorithm>
@@ -292,7 +293,10 @@ Point TWPrintCanvasController::removeUnusedAreaFromMap(TWMap *map, std::optional
         extent = r;
         return {};
     }
-    map->root()->mainGraphic()->publicMoveBy(offset, true);
+    // Part of the change that left the map there when it is still open: the
+    // step keeps that change's name.
+    const UndoManager *undo = map->undoManager();
+    map->root()->mainGraphic()->publicMoveBy(offset, !(undo && undo->stepIsOpen()));
     if (const TWTextArea *editing = m_document ? m_document->editingTextArea() : nullptr) {
         const TWMapBranch *branch = editing->branch();
         if (branch && branch->map() == map)

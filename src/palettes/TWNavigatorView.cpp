@@ -249,9 +249,8 @@ void TWNavigatorView::drawPixels(QImage &image, const QRect &pixels, TWMap &map,
     options.drawSelection = false;
     options.drawLabels = TWMapDrawing::labelsReadableAt(s);
     options.levelOfDetail = true;
-    const Size canvas = map.canvasSize();
-    TWMapDrawing::drawMapInRect(context, map,
-                                shown.intersected(Rect(0, 0, canvas.width, canvas.height)),
+    const Size area = shownArea(map);
+    TWMapDrawing::drawMapInRect(context, map, shown.intersected(Rect(0, 0, area.width, area.height)),
                                 options);
 }
 
@@ -264,10 +263,27 @@ Point TWNavigatorView::offsetForMapSize(Size size) const
                  std::round((float(height()) - size.height) / 2));
 }
 
+Size TWNavigatorView::shownArea(TWMap &map) const
+{
+    const Size canvas = map.canvasSize();
+    // Zoomed out, the canvas widens to fill the window at that zoom, far past
+    // the map (a hundred times at 1 %): the map would be lost in a blank box.
+    // Only what the canvas holds at full size is shown, as the zoom does not
+    // change the map.
+    const float zoom = map.zoomAmount() / 100;
+    if (!(zoom > 0 && zoom < 1))
+        return canvas;
+    const Rect visible = m_source.visibleRect ? m_source.visibleRect() : Rect();
+    const Rect extent = map.getBoundingDrawingRectForAllGraphics();
+    const float width = std::max(visible.width() * zoom, extent.maxX());
+    const float height = std::max(visible.height() * zoom, extent.maxY());
+    return Size(std::min(canvas.width, width), std::min(canvas.height, height));
+}
+
 void TWNavigatorView::layoutThumbnail()
 {
     TWMap *current = map();
-    const Size canvas = current ? current->canvasSize() : Size();
+    const Size canvas = current ? shownArea(*current) : Size();
     // An empty canvas has no scale: nothing is drawn and clicks do nothing.
     if (!current || canvas.width <= 0 || canvas.height <= 0 || width() <= 0 || height() <= 0) {
         m_scalingFactor = 0;

@@ -106,6 +106,8 @@ private:
     // The catch-up timer: catches up once the changes have paused.
     void catchUpWhenQuiet();
     TWMap *map() const { return m_source.map ? m_source.map() : nullptr; }
+    // The part of the canvas (map units, from its origin) the thumbnail fits.
+    Size shownArea(TWMap &map) const;
     // Starts a thumbnail at the current scale and offset.
     void startBuilding();
     void buildingTick();

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QMetaObject>
+#include <algorithm>
 
 UndoManager::UndoManager(QObject *parent) : QObject(parent) {}
 
@@ -74,6 +75,13 @@ void UndoManager::closeEventGroup()
 
 void UndoManager::closeOpenStep()
 {
+    if (m_state == State::Idle && !m_open.actions.empty() && !m_closing) {
+        // Still open while it is told: what registers now joins it.
+        m_closing = true;
+        m_level = std::max(m_level, 1);
+        emit stepWillClose();
+        m_closing = false;
+    }
     m_level = 0;
     m_passGroup = false;
     m_passEndedWhileNested = false;

@@ -81,7 +81,17 @@ public:
     int releasingStepCount() const { return int(m_releasing.size()); }
     static constexpr int ReleaseAfterMs = 250;
 
+    // A step is open, not yet closed, and holds changes.
+    bool stepIsOpen() const
+    {
+        return m_state == State::Idle && m_level > 0 && !m_open.actions.empty();
+    }
+
 signals:
+    // A step of changes is about to close: what follows from them may still
+    // register into it, so that one undo takes back the change and its
+    // consequences together.
+    void stepWillClose();
     // A new step was recorded (not one made by undo or redo).
     void groupClosed();
     void didUndo();
@@ -116,6 +126,7 @@ private:
     bool m_passGroup = false;      // level 1 was opened for the pass, not explicitly
     bool m_closeScheduled = false; // the end-of-pass close is queued
     bool m_passEndedWhileNested = false;
+    bool m_closing = false; // stepWillClose is being told
     bool m_groupsByEvent = true;
     int m_disabled = 0;
     int m_levels = 0;

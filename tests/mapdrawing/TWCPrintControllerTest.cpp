@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTest>
 #include <QToolButton>
 #include <poppler-qt6.h>
 
@@ -244,6 +245,28 @@ TEST_F(CompactPrintTest, SheetControlsDriveTheController)
     EXPECT_TRUE(sheet->findChild<QToolButton *>("alignment6")->isChecked());
     sheet->findChild<QPushButton *>("cancel")->click();
     EXPECT_FALSE(controller.isOpen());
+}
+
+// Escape and the sheet's close button end it as Cancel does: the next Print
+// opens the sheet again.
+TEST_F(CompactPrintTest, ASheetGoneWithoutCancelLeavesPrintWorking)
+{
+    for (const bool escape : {true, false}) {
+        SCOPED_TRACE(escape ? "Escape" : "close button");
+        controller.printMap(map, nullptr);
+        ASSERT_TRUE(controller.sheet());
+        if (escape)
+            QTest::keyClick(controller.sheet(), Qt::Key_Escape);
+        else
+            controller.sheet()->close();
+        settle();
+        EXPECT_FALSE(controller.isOpen());
+        controller.printMap(map, nullptr);
+        ASSERT_TRUE(controller.sheet()) << "Print does nothing after the sheet went away";
+        EXPECT_TRUE(controller.sheet()->isVisible());
+        controller.cancel();
+        settle();
+    }
 }
 
 TEST_F(CompactPrintTest, AFailedPrintIsReported)

@@ -13,7 +13,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <poppler-qt6.h>
+#include <functional>
 
 using namespace PrintTest;
 using Margins = TWDPrintController::Margins;
@@ -284,6 +286,48 @@ TEST_F(DeluxePrintTest, TheBackgroundPrintsAsAskedAndTheMapIsLeftAlone)
         EXPECT_EQ(qRed(middle) > 200 && qGreen(middle) < 60, background);
         EXPECT_FALSE(map->drawBackgroundOffScreen());
         EXPECT_EQ(map->selectedGraphics().size(), 1);
+    }
+}
+
+// However the sheet goes away, the next Print opens it again: Escape, its
+// close button and its window closing under it end it as Cancel does.
+TEST_F(DeluxePrintTest, ASheetGoneWithoutCancelLeavesPrintWorking)
+{
+    struct WindowedDocument : FakePrintDocument
+    {
+        QWidget *window = nullptr;
+        QWidget *mainWindow() const override { return window; }
+    };
+    struct Case
+    {
+        const char *what;
+        std::function<void(TWDPrintSetupPanel *, std::unique_ptr<QWidget> &)> end;
+    };
+    const Case cases[] = {
+        {"Escape", [](TWDPrintSetupPanel *sheet, auto &) { QTest::keyClick(sheet, Qt::Key_Escape); }},
+        {"close button", [](TWDPrintSetupPanel *sheet, auto &) { sheet->close(); }},
+        {"window closed", [](TWDPrintSetupPanel *, auto &window) { window.reset(); }},
+    };
+    const OrderedDictionary before = map->printSetupDictionary();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto window = std::make_unique<QWidget>();
+        window->show();
+        WindowedDocument windowed;
+        windowed.doc = document.get();
+        windowed.window = window.get();
+        controller.open(&windowed);
+        ASSERT_TRUE(controller.sheet());
+        controller.setValueForKey(true, "printFrame");
+        c.end(controller.sheet(), window);
+        settle();
+        EXPECT_FALSE(controller.isOpen());
+        EXPECT_EQ(map->printSetupDictionary(), before);
+        controller.open(&printDocument);
+        ASSERT_TRUE(controller.sheet()) << "Print does nothing after the sheet went away";
+        EXPECT_TRUE(controller.sheet()->isVisible());
+        controller.cancel();
+        settle();
     }
 }
 

@@ -499,6 +499,34 @@ TEST_F(MapDrawingTest, BackgroundFlagsAndPicturePlacement)
     }
 }
 
+// A ground counts as dark below a quarter of white, and only when it shows:
+// the labels on it are light, and white paper without it loses them.
+TEST_F(MapDrawingTest, DarkBackgroundsAreTheOnesLightLabelsNeed)
+{
+    struct Case
+    {
+        const char *what;
+        std::optional<Color> colour;
+        bool dark;
+    };
+    const Case cases[] = {
+        {"none", std::nullopt, false},
+        {"white", Color::whiteColor(), false},
+        {"black", Color::blackColor(), true},
+        {"navy", Color::colorWithCalibratedRed(0.05, 0.1, 0.3), true},
+        {"grey just below a quarter", Color::colorWithCalibratedWhite(0.24), true},
+        {"grey at a quarter", Color::colorWithCalibratedWhite(0.25), false},
+        {"pure red", Color::colorWithCalibratedRed(1, 0, 0), false},
+        {"pure blue", Color::colorWithCalibratedRed(0, 0, 1), true},
+        {"black, mostly clear", Color::colorWithCalibratedWhite(0, 0.4), false},
+        {"black, half clear", Color::colorWithCalibratedWhite(0, 0.5), true},
+    };
+    for (const Case &c : cases) {
+        map->setBackgroundColor(c.colour);
+        EXPECT_EQ(TWMapImages::hasDarkBackground(*map), c.dark) << c.what;
+    }
+}
+
 // The canvas's background tile is drawn at the zoom it is shown at, within
 // a quarter and four pixels a point: a tile kept from another zoom inside
 // those limits would be blurred or oversized.

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,58 @@ TEST_F(UndoManagerTest, ExplicitGroupsNestInsideThePassStepOrAreTheSteps)
     EXPECT_EQ(um.undoStepCount(), 1);
     um.undo();
     EXPECT_EQ(model.value, 9);
+}
+
+// What a step's changes lead to registers into it while it is told it
+// closes, however it closes: at the end of the pass, at the end of an
+// explicit group, or by an undo in the same pass. It keeps its own name.
+TEST_F(UndoManagerTest, AStepAboutToCloseTakesWhatFollowsFromIt)
+{
+    Model consequence;
+    consequence.undo = &um;
+    int told = 0;
+    QObject::connect(&um, &UndoManager::stepWillClose, [&] {
+        ++told;
+        EXPECT_TRUE(um.stepIsOpen());
+        consequence.setValue(consequence.value + 1);
+    });
+    struct Case
+    {
+        const char *what;
+        std::function<void()> close;
+    };
+    const Case cases[] = {
+        {"end of the pass", [] { TestSupport::runEventLoopPass(); }},
+        {"explicit group", [this] { um.endUndoGrouping(); }},
+        {"undo in the same pass", [this] { um.undo(); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        um.removeAllActions();
+        told = 0;
+        const int before = consequence.value;
+        if (QLatin1String(c.what) == QLatin1String("explicit group"))
+            um.beginUndoGrouping();
+        model.setValue(model.value + 10);
+        um.setActionName("Delete");
+        c.close();
+        EXPECT_EQ(told, 1);
+        if (QLatin1String(c.what) == QLatin1String("undo in the same pass")) {
+            EXPECT_EQ(consequence.value, before) << "the undo left the consequence";
+            EXPECT_EQ(um.redoActionName(), "Delete");
+            um.redo();
+        }
+        EXPECT_EQ(consequence.value, before + 1);
+        ASSERT_EQ(um.undoStepCount(), 1);
+        EXPECT_EQ(um.undoActionName(), "Delete");
+        um.undo();
+        EXPECT_EQ(consequence.value, before) << "one undo takes both back";
+        EXPECT_EQ(told, 1) << "undo and redo steps are not told";
+    }
+    // An empty step is not told.
+    um.beginUndoGrouping();
+    um.endUndoGrouping();
+    EXPECT_EQ(told, 1);
 }
 
 TEST_F(UndoManagerTest, DisabledRegistrationRecordsNothingAndCounts)
