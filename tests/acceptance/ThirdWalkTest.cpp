@@ -558,8 +558,8 @@ TEST_P(ThirdWalk, ALibraryPictureDroppedIsOneUndoStep)
         Point target(shape.midX(), shape.midY());
         if (c.where == BesideTheBranch)
             target = Point(all.maxX() + 80, all.midY());
-        else if (c.where == PastTheCorner) // below the map, at its left edge
-            target = Point(all.x() + 2, all.maxY() + 40);
+        else if (c.where == PastTheCorner) // below the map, at the canvas's left edge
+            target = Point(10, all.maxY() + 40);
         // The place is shown, so that the drop lands where it is meant.
         view->scrollRectToVisible(Rect(target.x - 40, target.y - 40, 80, 80));
         settle();
@@ -862,6 +862,7 @@ void ThirdWalk::randomWalk(unsigned seed, int steps)
     const char *const names[] = {"child", "delete", "nudge", "drag", "bigger", "undo", "redo"};
     QMap<int, QByteArray> states; // the map at each depth of the undo stack
     QStringList history;
+    int edits = 0, undone = 0, redone = 0;
     int depth = undo->undoStepCount();
     states[depth] = snapshot();
     for (int step = 0; step < steps && !HasFailure(); ++step) {
@@ -890,6 +891,7 @@ void ThirdWalk::randomWalk(unsigned seed, int steps)
             ASSERT_EQ(undo->undoStepCount(), expected);
             ASSERT_EQ(undo->redoStepCount(), kind == Undo ? redos + 1 : redos - 1);
             depth = expected;
+            ++(kind == Undo ? undone : redone);
             const QByteArray now = snapshot();
             if (states.contains(depth))
                 ASSERT_TRUE(now == states.value(depth)) << whereTheyDiffer(now, states.value(depth));
@@ -952,7 +954,12 @@ void ThirdWalk::randomWalk(unsigned seed, int steps)
             states.remove(states.lastKey());
         depth = reached;
         states[depth] = now;
+        ++edits;
     }
+    // The walk went somewhere: most of its edits reached the map.
+    EXPECT_GE(edits, steps / 4);
+    EXPECT_GE(undone, steps / 10);
+    EXPECT_GE(redone, steps / 30);
     document->clearChangeCount();
     document->close();
     settle();
