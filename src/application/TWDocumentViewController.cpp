@@ -195,7 +195,9 @@ void TWDocumentViewController::trimBeforeTheStepCloses()
     TWMap *map = currentMap();
     if (m_closed || !map)
         return;
-    // While a label is typed into, the map stays put (as the update does).
+    // Else the canvas's next update would move it in a step of its own, and
+    // an undo would take back only that move. While a label is typed into,
+    // the map stays put (as the update leaves it).
     const TWTextArea *editing = m_document->editingTextArea();
     if (editing && editing->map() == map)
         return;
