@@ -290,6 +290,31 @@ TEST(TWNavigatorView, ScalesCentresAndScrolls)
     }
 }
 
+// Zoomed out, the canvas widens to fill the window at that zoom; the
+// thumbnail fits only what the canvas holds at full size, so the map is
+// not lost in a blank box.
+TEST(TWNavigatorView, ZoomedOutFitsTheCanvasAtFullSize)
+{
+    struct Case
+    {
+        float zoom;
+        Rect visible; // the window of 1000 x 700 at the zoom
+        float scale;
+    };
+    const Case cases[] = {
+        {100, Rect(0, 0, 1000, 700), 0.002f},
+        {1, Rect(0, 0, 100000, 70000), 0.2f},
+        {50, Rect(0, 0, 2000, 1400), 0.2f},
+    };
+    for (const Case &c : cases) {
+        NavigatorRig rig(Size(100000, 50000));
+        rig.map->setZoomAmount(c.zoom);
+        rig.visible = c.visible;
+        rig.view.layoutThumbnail();
+        EXPECT_FLOAT_EQ(rig.view.scalingFactor(), c.scale) << c.zoom;
+    }
+}
+
 TEST(TWNavigatorView, EmptyCanvasDrawsNothingAndIgnoresClicks)
 {
     for (const Size canvas : {Size(0, 0), Size(0, 500), Size(500, 0)}) {
