@@ -65,7 +65,7 @@ void TWDPrintController::open(TWPrintDocument *document)
     // its window closing under it: else the run would keep a sheet open that
     // no one sees, and Print would do nothing from then on.
     connect(m_sheet, &QDialog::rejected, this, &TWDPrintController::cancel);
-    // (Cut when the sheet is closed here.)
+    // (closeSheet() cuts this before it lets the sheet go.)
     connect(m_sheet, &QObject::destroyed, this, [this](QObject *gone) {
         // Half destroyed: it hears no more of the settings.
         disconnect(this, nullptr, gone, nullptr);

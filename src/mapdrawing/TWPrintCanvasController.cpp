@@ -293,8 +293,8 @@ Point TWPrintCanvasController::removeUnusedAreaFromMap(TWMap *map, std::optional
         extent = r;
         return {};
     }
-    // Part of the change that left the map there when it is still open: the
-    // step keeps that change's name.
+    // Inside an open step the move belongs to the change that left the map
+    // there, and the step keeps that change's name.
     const UndoManager *undo = map->undoManager();
     map->root()->mainGraphic()->publicMoveBy(offset, !(undo && undo->stepIsOpen()));
     if (const TWTextArea *editing = m_document ? m_document->editingTextArea() : nullptr) {
