@@ -22,6 +22,7 @@
 #include <atomic>
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -526,6 +527,8 @@ struct TWTextLayout::Paragraph
 {
     qsizetype start = 0;
     qsizetype length = 0; // without its terminator
+    qsizetype terminator = 0;
+    ParagraphStyle style;
     QTextLayout layout;
 };
 
@@ -569,70 +572,92 @@ void TWTextLayout::layout()
     m_lines.clear();
     m_laidOutLength = 0;
     m_usedRect = Rect();
-    if (m_text.isEmpty())
-        return;
+    m_progress = Progress();
+    m_progress.complete = m_text.isEmpty();
+}
 
+void TWTextLayout::complete() const
+{
+    layOutUntil(std::numeric_limits<qreal>::infinity());
+}
+
+// Lines are made one at a time, as far as `bottom` asks: a label of
+// megabytes is drawn after laying out what shows of it, and laid out whole
+// only when something measures it. The lines are those a layout of the
+// whole text makes.
+void TWTextLayout::layOutUntil(qreal bottom) const
+{
+    Progress &p = m_progress;
     const QString &string = m_text.string();
     const qreal containerWidth = m_containerSize.width;
     const qreal containerHeight = m_containerSize.height;
     const qreal padding = m_padding;
-    QRectF used;
-    qreal y = 0;
-    bool full = false;
 
-    qsizetype start = 0;
-    while (start <= string.size() && !full) {
-        // The paragraph runs to its terminator; a text ending in one has an
-        // empty last paragraph, which still takes a line.
-        qsizetype end = start;
-        while (end < string.size() && string[end] != u'\n' && string[end] != u'\r' &&
-               string[end] != QChar::ParagraphSeparator)
-            ++end;
-        qsizetype terminator = 0;
-        if (end < string.size())
-            terminator =
-                (string[end] == u'\r' && end + 1 < string.size() && string[end + 1] == u'\n') ? 2
-                                                                                              : 1;
+    while (!p.complete) {
+        if (!p.open) {
+            // The paragraph runs to its terminator; a text ending in one has an
+            // empty last paragraph, which still takes a line.
+            const qsizetype start = p.nextStart;
+            qsizetype end = start;
+            while (end < string.size() && string[end] != u'\n' && string[end] != u'\r' &&
+                   string[end] != QChar::ParagraphSeparator)
+                ++end;
+            qsizetype terminator = 0;
+            if (end < string.size())
+                terminator = (string[end] == u'\r' && end + 1 < string.size() &&
+                              string[end + 1] == u'\n')
+                                 ? 2
+                                 : 1;
 
-        auto paragraph = std::make_unique<Paragraph>();
-        paragraph->start = start;
-        paragraph->length = end - start;
-        // An empty last paragraph takes the attributes of the text's end.
-        const qsizetype styleIndex = std::min(start, string.size() - 1);
-        const TextAttributes paragraphAttributes = m_text.attributesAtIndex(styleIndex);
-        const ParagraphStyle style = paragraphStyleFor(paragraphAttributes);
+            auto paragraph = std::make_unique<Paragraph>();
+            paragraph->start = start;
+            paragraph->length = end - start;
+            paragraph->terminator = terminator;
+            // An empty last paragraph takes the attributes of the text's end.
+            const qsizetype styleIndex = std::min(start, string.size() - 1);
+            const TextAttributes paragraphAttributes = m_text.attributesAtIndex(styleIndex);
+            paragraph->style = paragraphStyleFor(paragraphAttributes);
+            const ParagraphStyle &style = paragraph->style;
 
-        QTextLayout &layout = paragraph->layout;
-        layout.setText(withMissingGlyphsShown(m_text, start, end));
-        layout.setTextOption(textOption(style));
-        QList<QTextLayout::FormatRange> formats;
-        for (qsizetype run = 0; run < m_text.runCount(); ++run) {
-            const AttributedString::Range range = m_text.runRange(run);
-            const qsizetype from = std::max(range.location, start);
-            const qsizetype to = std::min(range.end(), end);
-            if (from >= to)
-                continue;
-            formats.append(
-                {int(from - start), int(to - from), charFormat(m_text.runAttributes(run))});
+            QTextLayout &layout = paragraph->layout;
+            layout.setText(withMissingGlyphsShown(m_text, start, end));
+            layout.setTextOption(textOption(style));
+            QList<QTextLayout::FormatRange> formats;
+            for (qsizetype run = 0; run < m_text.runCount(); ++run) {
+                const AttributedString::Range range = m_text.runRange(run);
+                const qsizetype from = std::max(range.location, start);
+                const qsizetype to = std::min(range.end(), end);
+                if (from >= to)
+                    continue;
+                formats.append(
+                    {int(from - start), int(to - from), charFormat(m_text.runAttributes(run))});
+            }
+            if (formats.isEmpty())
+                formats.append({0, 0, charFormat(paragraphAttributes)});
+            layout.setFormats(formats);
+            // Qt shapes against the paint device it is given; fonts of the
+            // formats resolve against the layout's font and so its device.
+            layout.setFont(deviceFontFor(paragraphAttributes));
+
+            p.y += std::max<qreal>(finiteOr(style.paragraphSpacingBefore, 0), 0);
+            layout.beginLayout();
+            m_paragraphs.push_back(std::move(paragraph));
+            p.open = true;
+            p.nextLine = 0;
         }
-        if (formats.isEmpty())
-            formats.append({0, 0, charFormat(paragraphAttributes)});
-        layout.setFormats(formats);
-        // Qt shapes against the paint device it is given; fonts of the
-        // formats resolve against the layout's font and so its device.
-        layout.setFont(deviceFontFor(paragraphAttributes));
 
-        y += std::max<qreal>(finiteOr(style.paragraphSpacingBefore, 0), 0);
+        Paragraph &paragraph = *m_paragraphs.back();
+        const ParagraphStyle &style = paragraph.style;
+        QTextLayout &layout = paragraph.layout;
         const qreal headIndent = std::max<qreal>(finiteOr(style.headIndent, 0), 0);
         const qreal firstIndent = std::max<qreal>(finiteOr(style.firstLineHeadIndent, 0), 0);
         const qreal tail = finiteOr(style.tailIndent, 0);
         const qreal lineSpacing = std::max<qreal>(finiteOr(style.lineSpacing, 0), 0);
 
-        layout.beginLayout();
-        for (int index = 0;; ++index) {
-            QTextLine line = layout.createLine();
-            if (!line.isValid())
-                break;
+        QTextLine line = layout.createLine();
+        bool full = false;
+        if (line.isValid()) {
+            const int index = p.nextLine++;
             line.setLeadingIncluded(true);
             const qreal indent = index == 0 ? firstIndent : headIndent;
             const qreal inner = containerWidth - 2 * padding;
@@ -648,42 +673,50 @@ void TWTextLayout::layout()
             if (style.maximumLineHeight > 0 && std::isfinite(style.maximumLineHeight))
                 height = std::min<qreal>(height, style.maximumLineHeight);
             const qreal fragmentHeight = height + lineSpacing;
-            if (y + height > containerHeight + kFitTolerance) {
+            if (p.y + height > containerHeight + kFitTolerance) {
                 full = true;
-                break;
-            }
-            // Extra height goes above the text, so its baseline stays at the bottom.
-            line.setPosition(QPointF(padding + indent, y + std::max<qreal>(height - natural, 0)));
+            } else {
+                // Extra height goes above the text, so its baseline stays at the bottom.
+                line.setPosition(
+                    QPointF(padding + indent, p.y + std::max<qreal>(height - natural, 0)));
 
-            Line info;
-            info.paragraph = int(m_paragraphs.size());
-            info.lineInParagraph = index;
-            info.start = start + line.textStart();
-            info.length = line.textLength();
-            info.fragment = QRectF(0, y, containerWidth, fragmentHeight);
-            const QRectF text = line.naturalTextRect();
-            info.used =
-                QRectF(text.left() - padding, y, text.width() + 2 * padding, fragmentHeight);
-            used = used.isNull() ? info.used : used.united(info.used);
-            m_lines.push_back(info);
-            m_laidOutLength = info.start + info.length;
-            y += fragmentHeight;
+                Line info;
+                info.paragraph = int(m_paragraphs.size()) - 1;
+                info.lineInParagraph = index;
+                info.start = paragraph.start + line.textStart();
+                info.length = line.textLength();
+                info.fragment = QRectF(0, p.y, containerWidth, fragmentHeight);
+                const QRectF text = line.naturalTextRect();
+                info.used =
+                    QRectF(text.left() - padding, p.y, text.width() + 2 * padding, fragmentHeight);
+                p.used = p.used.isNull() ? info.used : p.used.united(info.used);
+                m_lines.push_back(info);
+                m_laidOutLength = info.start + info.length;
+                p.y += fragmentHeight;
+                // No glyph of a later line stands above its own top.
+                const qreal reach = std::max(fragmentHeight, natural);
+                if (info.fragment.top() - reach > bottom)
+                    return;
+                continue;
+            }
         }
         layout.endLayout();
-        if (!full) {
-            m_laidOutLength = end + terminator;
-            y += std::max<qreal>(finiteOr(style.paragraphSpacing, 0), 0);
+        p.open = false;
+        if (full) {
+            p.complete = true;
+        } else {
+            m_laidOutLength = paragraph.start + paragraph.length + paragraph.terminator;
+            p.y += std::max<qreal>(finiteOr(style.paragraphSpacing, 0), 0);
+            p.complete = paragraph.terminator == 0;
+            p.nextStart = paragraph.start + paragraph.length + paragraph.terminator;
         }
-        m_paragraphs.push_back(std::move(paragraph));
-        if (terminator == 0)
-            break;
-        start = end + terminator;
     }
-    m_usedRect = Rect::fromQt(used);
+    m_usedRect = Rect::fromQt(p.used);
 }
 
 bool TWTextLayout::linesStartAtTheLeftEdgeAtFullWidth() const
 {
+    complete();
     if (m_laidOutLength < m_text.length())
         return false;
     for (const Line &info : m_lines) {
@@ -712,6 +745,7 @@ bool TWTextLayout::linesStartAtTheLeftEdgeAtFullWidth() const
 
 int TWTextLayout::lineIndexForCharacter(qsizetype index) const
 {
+    complete();
     if (index < 0 || index >= m_laidOutLength)
         return -1;
     // The line whose start is the last one at or before the index; a
@@ -761,6 +795,7 @@ Rect TWTextLayout::lineFragmentUsedRectForGlyph(qsizetype index) const
 QList<Rect> TWTextLayout::rectsForCharacterRange(AttributedString::Range range) const
 {
     QList<Rect> rects;
+    complete();
     const qsizetype first = std::max<qsizetype>(range.location, 0);
     const qsizetype last = std::min(range.end(), m_laidOutLength);
     if (first >= last)
@@ -782,13 +817,17 @@ QList<Rect> TWTextLayout::rectsForCharacterRange(AttributedString::Range range) 
 
 void TWTextLayout::draw(QPainter &painter, Point origin) const
 {
-    if (m_lines.empty())
-        return;
-    // Only lines that may reach the clip are drawn: a label of megabytes
-    // costs what shows of it. A line's glyphs may stand out of its fragment
-    // by its natural height either way (a capped line height).
+    // Only lines that may reach the clip are laid out and drawn: a label of
+    // megabytes costs what shows of it. A line's glyphs may stand out of its
+    // fragment by its natural height either way (a capped line height).
     const bool clipped = painter.hasClipping();
     const QRectF shown = clipped ? painter.clipBoundingRect().translated(-origin.toQt()) : QRectF();
+    if (clipped)
+        layOutUntil(shown.bottom());
+    else
+        complete();
+    if (m_lines.empty())
+        return;
     painter.save();
     for (const Line &info : m_lines) {
         const Paragraph &paragraph = *m_paragraphs[size_t(info.paragraph)];
