@@ -46,31 +46,53 @@ public:
 
     // --- EachAsItGrows ---
     // A parent's children in the order the growth of its last child sorted
-    // them into (the child growing now, the list's last, is not among them).
-    // Each child's angle round the root's centre is kept for main branches.
+    // them into (the child growing now, the list's last, is not among them),
+    // with each one's angle round the root's centre for main branches. Kept
+    // in blocks, so that putting one in or taking one out costs the same
+    // however many there are, and each block keeps its widest gap between
+    // neighbouring angles.
     class Order
     {
     public:
-        size_t size() const { return m_branches.size(); }
-        TWMapBranch &at(size_t i) const { return *m_branches[i]; }
-        // `angle(branch)` measured again only for branches that moved.
-        template <typename F> float angleAt(size_t i, F &&angle)
-        {
-            if (!m_angleKnown[i]) {
-                m_angles[i] = angle(*m_branches[i]);
-                m_angleKnown[i] = true;
-            }
-            return m_angles[i];
-        }
+        size_t size() const { return m_size; }
+        TWMapBranch &at(size_t i) const;
+        // `angle(branch)` is measured again only for branches that moved.
+        using AngleFunction = float (*)(const TWMapBranch &, const void *context);
+        float angleAt(size_t i, AngleFunction angle, const void *context);
+        // As a walk from the first to the last would: for each neighbour in
+        // turn, its angle (0 read as a full turn) less the one before it;
+        // the first that exceeds `gap` becomes the gap and `target` the
+        // angle before it plus half the gap.
+        void widenGap(float &gap, float &target, AngleFunction angle, const void *context);
 
     private:
         friend class TWGrowthBatch;
-        std::vector<TWMapBranch *> m_branches;
-        // Increasing along the order: which of two equal places came first.
-        std::vector<double> m_ranks;
-        std::vector<float> m_angles;
-        std::vector<bool> m_angleKnown;
-        std::unordered_map<const TWMapBranch *, double> m_rankOf;
+        struct Block
+        {
+            std::vector<TWMapBranch *> branches;
+            std::vector<float> angles; // NaN until measured
+            // The widest gap between neighbours inside the block, the first
+            // of them, and the angle before it.
+            bool gapKnown = false;
+            bool hasGap = false;
+            float widest = 0;
+            float before = 0;
+        };
+        std::pair<size_t, size_t> locate(size_t i) const;
+        void insert(size_t i, TWMapBranch *branch);
+        void erase(size_t i);
+        std::optional<size_t> find(const TWMapBranch *branch) const;
+        std::vector<TWMapBranch *> flattened() const;
+        void assign(const std::vector<TWMapBranch *> &branches);
+        void startsChanged();
+        float value(size_t block, size_t k, AngleFunction angle, const void *context);
+
+        std::vector<Block> m_blocks;
+        std::vector<size_t> m_starts; // of each block
+        size_t m_size = 0;
+        // Where the last sort put the branches it placed: the ones likely to
+        // move next (a grown child takes its size once its text is set).
+        std::vector<std::pair<TWMapBranch *, size_t>> m_placed;
         std::unordered_set<TWMapBranch *> m_moved;
         bool m_allMoved = false;
     };
@@ -83,11 +105,6 @@ public:
     void shapeMoved(TWMapBranch &branch);
 
 private:
-    static std::optional<size_t> indexOf(const Order &order, const TWMapBranch *branch);
-    static void forget(Order &order, size_t index);
-    static void place(Order &order, TWMapBranch *branch, double rank, size_t index);
-    static void rerank(Order &order, const std::vector<size_t> &at);
-    static void renumber(Order &order);
     void apply(TWMapBranch &parent, const Order &order);
 
     std::shared_ptr<TWMap> m_map;

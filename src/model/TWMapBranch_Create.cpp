@@ -60,10 +60,12 @@ std::optional<Target> firstLevelTarget(TWMap &map, TWMapBranch &root, TWMapBranc
     // A batch keeps the order and angles of the children before this one.
     TWMapBranch::BranchList entries = kept ? TWMapBranch::BranchList() : root.children();
     const qsizetype count = kept ? qsizetype(kept->size()) + 1 : entries.size();
+    const TWGrowthBatch::Order::AngleFunction around = [](const TWMapBranch &b,
+                                                          const void *centre) {
+        return angleAroundCentre(b, *static_cast<const Point *>(centre));
+    };
     const auto angleOf = [&](qsizetype i) {
-        if (kept)
-            return kept->angleAt(size_t(i), [&](TWMapBranch &b) { return angleAroundCentre(b, c); });
-        return angleAroundCentre(*entries.at(i), c);
+        return kept ? kept->angleAt(size_t(i), around, &c) : angleAroundCentre(*entries.at(i), c);
     };
     if (!isSibling && count == 1) {
         switch (map.orderingMode()) {
@@ -98,7 +100,9 @@ std::optional<Target> firstLevelTarget(TWMap &map, TWMapBranch &root, TWMapBranc
         if (target > TwoPi)
             target -= TwoPi;
         float previous = f;
-        for (qsizetype i = 1; i <= n - 2; ++i) {
+        if (kept)
+            kept->widenGap(gap, target, around, &c);
+        for (qsizetype i = 1; !kept && i <= n - 2; ++i) {
             float angle = angleOf(i);
             if (angle == 0)
                 angle = TwoPi;
