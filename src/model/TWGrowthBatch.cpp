@@ -259,6 +259,7 @@ TWGrowthBatch::Order &TWGrowthBatch::orderOf(TWMapBranch &parent, const TWMapBra
         // Whatever order they had, the first growth sorts them all.
         order.m_allMoved = true;
     }
+    order.m_growing = growing;
     return order;
 }
 
@@ -283,7 +284,12 @@ void TWGrowthBatch::shapeMoved(TWMapBranch &branch)
         order.m_moved.clear();
         return;
     }
-    if (order.m_moved.insert(&branch).second)
+    // The newest child, just made, is not among them until it is sorted in.
+    const bool newest = &branch == order.m_growing ||
+                        (branch.parent()->children().last().get() == &branch &&
+                         std::none_of(order.m_placed.begin(), order.m_placed.end(),
+                                      [&](const auto &placed) { return placed.first == &branch; }));
+    if (order.m_moved.insert(&branch).second && !newest)
         if (const std::optional<size_t> index = order.find(&branch)) {
             const auto [block, k] = order.locate(*index);
             Order::Block &b = order.m_blocks[block];
@@ -298,6 +304,7 @@ void TWGrowthBatch::sortGrown(TWMapBranch &parent, TWMapBranch &grown)
 {
     Order &order = orderOf(parent, &grown);
     order.m_moved.erase(&grown);
+    order.m_growing = nullptr;
     const TWSiblingOrder sibling(parent);
     const auto before = [&sibling](const TWMapBranch *a, const TWMapBranch *b) {
         return sibling.before(*a, *b);

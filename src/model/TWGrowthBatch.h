@@ -94,6 +94,8 @@ public:
         // move next (a grown child takes its size once its text is set).
         std::vector<std::pair<TWMapBranch *, size_t>> m_placed;
         std::unordered_set<TWMapBranch *> m_moved;
+        // The child growing now, not yet among them.
+        const TWMapBranch *m_growing = nullptr;
         bool m_allMoved = false;
     };
     // The order of the parent's children other than `growing`.
