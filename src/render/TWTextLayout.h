@@ -12,6 +12,7 @@
 
 class QPainter;
 class QTextLayout;
+class QTextLine;
 
 // Lays attributed strings out in a rectangular container, the way the text
 // system did: each line fragment spans the container's width, with
@@ -174,6 +175,10 @@ private:
     // Makes lines until one stands wholly below `bottom`, or the text or
     // the container ends.
     void layOutUntil(qreal bottom) const;
+    void giveText(Paragraph &paragraph, qsizetype length, size_t firstLine) const;
+    void measureLine(const Paragraph &paragraph, QTextLine &line, int index) const;
+    static qreal heightOf(const Paragraph &paragraph, const QTextLine &line);
+    QPointF placeOf(const Paragraph &paragraph, const QTextLine &line, qreal top) const;
     // The prefetch requiredSizeForWidth consults, if any.
     static Prefetch::State *installedPrefetch();
     int lineIndexForCharacter(qsizetype index) const;

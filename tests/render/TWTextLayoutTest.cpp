@@ -663,6 +663,9 @@ TEST(TWTextLayout, DrawingThroughAClipShowsWhatTheWholeTextShowsThere)
         QRect clip;
         bool oneParagraph = false;
         float height = 99999;
+        // A paragraph of prose longer than Qt is given at once, in a wide
+        // container.
+        bool prose = false;
     };
     const Case cases[] = {
         {"plain, a band in the middle", std::nullopt, Point(0, 0), QRect(0, 300, 200, 41)},
@@ -672,18 +675,27 @@ TEST(TWTextLayout, DrawingThroughAClipShowsWhatTheWholeTextShowsThere)
         {"one wrapped paragraph", std::nullopt, Point(0, 0), QRect(0, 200, 200, 60), true},
         {"cut short by the container", std::nullopt, Point(0, 0), QRect(0, 700, 200, 80), false,
          730},
+        {"a long paragraph, its start", std::nullopt, Point(0, 0), QRect(0, 300, 200, 60), false,
+         99999, true},
+        {"a long paragraph, far down", std::nullopt, Point(-40, -7000), QRect(0, 300, 200, 60),
+         false, 99999, true},
     };
+    QString prose = QStringLiteral("A title line\n");
+    while (prose.size() < 300000)
+        prose += QStringLiteral("The quick brown fox jumps over the lazy dog, %1 times. ")
+                     .arg(prose.size());
     QString lines;
     for (int i = 0; i < 300; ++i)
         lines += QStringLiteral("Line %1 gjpqy ÅÉÎ\n").arg(i);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        AttributedString t = text(c.oneParagraph ? QString(lines).replace(u'\n', u' ') : lines);
+        AttributedString t =
+            text(c.prose ? prose : c.oneParagraph ? QString(lines).replace(u'\n', u' ') : lines);
         if (c.style)
             t.addAttribute(NSParagraphStyleAttributeName, QVariant::fromValue(*c.style),
                            {0, t.length()});
         const auto laidOut = [&](TWTextLayout &layout) {
-            layout.setContainerSize(Size(200, c.height));
+            layout.setContainerSize(Size(c.prose ? 1500 : 200, c.height));
             layout.setAttributedString(t);
         };
         TWTextLayout whole, lazy;
@@ -712,5 +724,24 @@ TEST(TWTextLayout, DrawingThroughAClipShowsWhatTheWholeTextShowsThere)
         for (const qsizetype at : {qsizetype(0), t.length() / 3, whole.laidOutLength() - 1})
             EXPECT_EQ(lazy.boundingRectForGlyph(at), whole.boundingRectForGlyph(at)) << at;
         EXPECT_EQ(drawn(lazy, false), all);
+        if (!c.prose)
+            continue;
+        // Scrolled down a band at a time, as far as the text goes.
+        TWTextLayout scrolled;
+        laidOut(scrolled);
+        for (int down = 0; down < int(whole.usedRect().height()); down += 50) {
+            const auto band = [&](const TWTextLayout &layout) {
+                QImage image = DrawingContext::makeImage(Size(200, 100), 1, Qt::white);
+                QPainter painter(&image);
+                painter.setClipRect(QRect(0, 20, 200, 60));
+                layout.draw(painter, Point(-40, float(-down)));
+                painter.end();
+                return image;
+            };
+            if (band(scrolled) != band(whole)) {
+                ADD_FAILURE() << "scrolled down " << down;
+                break;
+            }
+        }
     }
 }
