@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QHashFunctions>
 #include <QImage>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
@@ -919,8 +920,19 @@ void TWTextLayout::draw(QPainter &painter, Point origin) const
     // Only lines that may reach the clip are laid out and drawn: a label of
     // megabytes costs what shows of it. A line's glyphs may stand out of its
     // fragment by its natural height either way (a capped line height).
-    const bool clipped = painter.hasClipping();
-    const QRectF shown = clipped ? painter.clipBoundingRect().translated(-origin.toQt()) : QRectF();
+    // Without a clip, a picture (not a recording) shows what its edges hold.
+    bool clipped = painter.hasClipping();
+    QRectF shown = clipped ? painter.clipBoundingRect() : QRectF();
+    const QPaintDevice *device = painter.device();
+    const int kind = device ? device->devType() : QInternal::UnknownDevice;
+    bool invertible = false;
+    const QTransform toText = painter.combinedTransform().inverted(&invertible);
+    if (!clipped && invertible &&
+        (kind == QInternal::Image || kind == QInternal::Pixmap || kind == QInternal::Widget)) {
+        clipped = true;
+        shown = toText.mapRect(QRectF(0, 0, device->width(), device->height()));
+    }
+    shown.translate(-origin.toQt());
     if (clipped)
         layOutUntil(shown.bottom());
     else
