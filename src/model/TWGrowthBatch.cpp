@@ -286,7 +286,8 @@ void TWGrowthBatch::shapeMoved(TWMapBranch &branch)
     }
     // The newest child, just made, is not among them until it is sorted in.
     const bool newest = &branch == order.m_growing ||
-                        (branch.parent()->children().last().get() == &branch &&
+                        (!branch.parent()->children().isEmpty() &&
+                         branch.parent()->children().last().get() == &branch &&
                          std::none_of(order.m_placed.begin(), order.m_placed.end(),
                                       [&](const auto &placed) { return placed.first == &branch; }));
     if (order.m_moved.insert(&branch).second && !newest)
