@@ -19,6 +19,7 @@
 #include "graphics/TWTextArea.h"
 #include "mapdrawing/TWMapImages.h"
 #include "mapdrawing/TWMapLayout.h"
+#include "model/TWClipboardXML.h"
 #include "model/TWFileIO.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
@@ -95,6 +96,24 @@ QString flatMindManager(int items)
     if (!QFile::exists(path))
         ZipTest::writeZip(path, {{QStringLiteral("Document.xml"), xml}});
     return path;
+}
+
+// The outliner's version 2 file (a property list): `items` items under the
+// root or, with `underHeading`, under one item.
+QByteArray flatOutliner2(int items, bool underHeading)
+{
+    QByteArray children;
+    for (int i = 0; i < items; ++i)
+        children += "<dict><key>Cols</key><array><string></string><string>Item " +
+                    QByteArray::number(i) + "</string></array></dict>\n";
+    if (underHeading)
+        children = "<dict><key>Cols</key><array><string></string><string>Heading</string>"
+                   "</array><key>Children</key><array>" +
+                   children + "</array></dict>";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+           "<key>Version</key><integer>6</integer><key>Root Item</key><dict>"
+           "<key>Children</key><array>" +
+           children + "</array></dict></dict></plist>\n";
 }
 
 // A new untitled document with the map users start from, as the Import
@@ -187,6 +206,71 @@ void BM_ImportFlatMindManager(benchmark::State &state, int items)
         undo->enableUndoRegistration();
         return ok ? int(map.root()->children().size()) : -1;
     });
+}
+
+// The outliner's version 2 import places each item as it grows, as a user's
+// new branch is placed, and lays nothing out afterwards.
+void BM_ImportFlatOutliner2(benchmark::State &state, int items, bool underHeading)
+{
+    const QByteArray data = flatOutliner2(items, underHeading);
+    measureImport(state, items, [&](std::unique_ptr<TWDocument> &document, TWMap &map) {
+        OneDocumentHost host(*document->mapsDocument());
+        TWOmniOutlineImporter importer;
+        importer.setHost(&host);
+        if (!importer.documentFromData(data, false, QStringLiteral("Flat")))
+            return -1;
+        const TWMapBranch &parent = underHeading && !map.root()->children().isEmpty()
+                                        ? *map.root()->children().first()
+                                        : *map.root();
+        return int(parent.children().size());
+    });
+}
+
+// A copied branch of `items` children pasted under the central branch of a
+// new map, as Edit > Paste does it, in one undo group.
+void BM_PasteBranch(benchmark::State &state, int items)
+{
+    QString xml;
+    {
+        std::unique_ptr<TWDocument> source = newDocument();
+        TWMap &map = *source->mapsDocument()->currentMap();
+        if (!TWOPMLImportExport().importData(
+                "<?xml version=\"1.0\"?><opml version=\"2.0\"><head/><body><outline "
+                "text=\"Heading\">" +
+                    [&] {
+                        QByteArray outlines;
+                        for (int i = 0; i < items; ++i)
+                            outlines += "<outline text=\"Item " + QByteArray::number(i) + "\"/>";
+                        return outlines;
+                    }() +
+                    "</outline></body></opml>",
+                QStringLiteral("Copied"), map) ||
+            map.root()->children().isEmpty())
+            qFatal("cannot make the copied branch");
+        xml = TWClipboardXML::xmlCopy(*map.root()->children().first());
+        source.reset();
+        NotificationQueue::defaultQueue().flush();
+    }
+    double seconds = 0;
+    qint64 peak = 0;
+    for (auto _ : state) {
+        std::unique_ptr<TWDocument> document = newDocument();
+        TWMap &map = *document->mapsDocument()->currentMap();
+        const PeakMemory memory;
+        const auto start = std::chrono::steady_clock::now();
+        const std::shared_ptr<TWMapBranch> pasted = TWClipboardXML::pasteBranchFromXml(map, xml);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        peak = std::max(peak, memory.rise());
+        if (!pasted || pasted->children().size() != items) {
+            state.SkipWithError("the paste did not make every branch");
+            break;
+        }
+        state.PauseTiming();
+        document.reset();
+        NotificationQueue::defaultQueue().flush();
+        state.ResumeTiming();
+    }
+    report(state, items, seconds, peak);
 }
 
 // The flat outline imported and saved as a document, then opened: loading
@@ -359,6 +443,30 @@ int main(int argc, char **argv)
                 ->UseRealTime()
                 ->Iterations(n > 10000 ? 1 : 3);
     }
+    for (const int n : {1000, 10000, 100000}) {
+        const QByteArray suffix = "/" + QByteArray::number(n);
+        benchmark::RegisterBenchmark("BM_ImportFlatOutliner2" + suffix, &BM_ImportFlatOutliner2,
+                                     n, false)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(n > 10000 ? 1 : 3);
+    }
+    // Under a heading, the default layout assistance moves every earlier
+    // sibling for each new one, as placing them one by one does: 1,000 and
+    // 2,000 show how that grows.
+    for (const int n : {1000, 2000})
+        benchmark::RegisterBenchmark("BM_ImportOutliner2UnderHeading/" + QByteArray::number(n),
+                                     &BM_ImportFlatOutliner2, n, true)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(1);
+    // A copy of 10,000 branches is more XML than a paste takes (about 7.5 KB
+    // a branch): 1,000 to 8,000.
+    for (const int n : {1000, 2000, 4000, 8000})
+        benchmark::RegisterBenchmark("BM_PasteBranch/" + QByteArray::number(n), &BM_PasteBranch, n)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(3);
     for (const int n : {1000, 10000, 100000}) {
         const QByteArray suffix = "/" + QByteArray::number(n);
         for (const auto &[name, function] : {std::pair{"BM_OpenLinkLines", &BM_OpenLinkLines},

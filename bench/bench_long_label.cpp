@@ -32,6 +32,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <ctime>
 #include <map>
 
 namespace {
@@ -39,6 +40,13 @@ namespace {
 using BenchMemory::PeakMemory;
 
 QTemporaryDir *folder = nullptr;
+
+double threadSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
 
 QString longText(qsizetype bytes)
 {
@@ -143,9 +151,12 @@ void BM_DrawLongLabelCanvas(benchmark::State &state, qsizetype bytes)
         TWMapDrawing::drawMapInRect(context, map, visible, options);
     };
     QElapsedTimer first;
+    const double firstCPU = threadSeconds();
     first.start();
     paint();
     state.counters["first_ms"] = double(first.nsecsElapsed()) / 1e6;
+    // The main thread's own time: what other work on the machine leaves out.
+    state.counters["first_cpu_ms"] = (threadSeconds() - firstCPU) * 1e3;
     for (auto _ : state)
         paint();
 }

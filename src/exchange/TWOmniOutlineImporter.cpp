@@ -374,14 +374,20 @@ TWMapsDoc *TWOmniOutlineImporter::documentFromOO2Dictionary(const QVariantMap &d
     m_host->startProgress(count);
     nameCentralBranch(*document, defaultTitle);
     TWMapBranch *central = centralBranch(*document);
-    TWMapBranch::BranchList made;
-    for (const QVariant &child : rootItem.value(QStringLiteral("Children")).toList())
-        if (std::shared_ptr<TWMapBranch> branch =
-                central->addChildOfType(document->graphicClassIdentifier())) {
-            made << branch;
-            processChild(child.toMap(), *branch);
-        }
-    keepImportOrder(*central, made);
+    {
+        // Placed one by one, as the map's layout assistance places a new
+        // branch: thousands of items under one heading cost each the same.
+        const TWGrowthBatch batch(*document->currentMap(),
+                                  TWGrowthBatch::Placement::EachAsItGrows);
+        TWMapBranch::BranchList made;
+        for (const QVariant &child : rootItem.value(QStringLiteral("Children")).toList())
+            if (std::shared_ptr<TWMapBranch> branch =
+                    central->addChildOfType(document->graphicClassIdentifier())) {
+                made << branch;
+                processChild(child.toMap(), *branch);
+            }
+        keepImportOrder(*central, made);
+    }
     m_host->finishProgress();
     NotificationCenter::defaultCenter().post(
         TWMap::PrintCanvasControllerNeedsUpdateWhenIdleNotification, document);

@@ -50,15 +50,24 @@ float angleAroundCentre(const TWMapBranch &branch, Point centre)
 // Where a new first-level branch goes: in the ordering mode's direction for
 // the root's only child, else in the middle of the largest angular gap.
 std::optional<Target> firstLevelTarget(TWMap &map, TWMapBranch &root, TWMapBranch &added,
-                                       bool isSibling)
+                                       bool isSibling, TWGrowthBatch::Order *kept = nullptr)
 {
     const Point c(root.mainGraphic()->bounds().midX(), root.mainGraphic()->bounds().midY());
     const float spacing = float(map.firstLevelSpacing());
     const float width = added.mainGraphic()->bounds().width();
 
     float target = 0;
-    TWMapBranch::BranchList entries = root.children();
-    if (!isSibling && entries.size() == 1) {
+    // A batch keeps the order and angles of the children before this one.
+    TWMapBranch::BranchList entries = kept ? TWMapBranch::BranchList() : root.children();
+    const qsizetype count = kept ? qsizetype(kept->size()) + 1 : entries.size();
+    const TWGrowthBatch::Order::AngleFunction around = [](const TWMapBranch &b,
+                                                          const void *centre) {
+        return angleAroundCentre(b, *static_cast<const Point *>(centre));
+    };
+    const auto angleOf = [&](qsizetype i) {
+        return kept ? kept->angleAt(size_t(i), around, &c) : angleAroundCentre(*entries.at(i), c);
+    };
+    if (!isSibling && count == 1) {
         switch (map.orderingMode()) {
         case 1:
             target = float(M_PI);
@@ -79,20 +88,22 @@ std::optional<Target> firstLevelTarget(TWMap &map, TWMapBranch &root, TWMapBranc
                 return orderChildrenByPositionWithOrderingMode(*a, *b, 1) < 0;
             });
         }
-        const qsizetype n = entries.size();
+        const qsizetype n = count;
         if (n < 2)
             return std::nullopt;
-        float a = angleAroundCentre(*entries.at(n - 2), c);
+        float a = angleOf(n - 2);
         if (a == 0)
             a = TwoPi;
-        const float f = angleAroundCentre(*entries.at(0), c);
+        const float f = angleOf(0);
         float gap = (TwoPi - a) + f;
         target = a + gap / 2;
         if (target > TwoPi)
             target -= TwoPi;
         float previous = f;
-        for (qsizetype i = 1; i <= n - 2; ++i) {
-            float angle = angleAroundCentre(*entries.at(i), c);
+        if (kept)
+            kept->widenGap(gap, target, around, &c);
+        for (qsizetype i = 1; !kept && i <= n - 2; ++i) {
+            float angle = angleOf(i);
             if (angle == 0)
                 angle = TwoPi;
             if (angle - previous > gap) {
@@ -115,7 +126,9 @@ bool isLine(const TWMapBranch &branch)
     return branch.branchType() == 1;
 }
 
-std::optional<Target> deeperChildTarget(TWMap &map, TWMapBranch &parent, TWMapBranch &added)
+// `kept`: the order a batch keeps of the children before this one.
+std::optional<Target> deeperChildTarget(TWMap &map, TWMapBranch &parent, TWMapBranch &added,
+                                        const TWGrowthBatch::Order *kept = nullptr)
 {
     const float repel = float(map.repelDistance());
     const float spacing = float(map.interChildSpacing());
@@ -134,8 +147,12 @@ std::optional<Target> deeperChildTarget(TWMap &map, TWMapBranch &parent, TWMapBr
                       pg.midY() - ng.height() / 2};
 
     const int mode = map.layoutAssistanceMode();
+    // The last of the others in their sorted order.
+    const auto last = [&]() -> const TWMapBranch & {
+        return kept ? kept->at(kept->size() - 1) : *parent.children().at(n - 2);
+    };
     if (mode == 1) {
-        const TWMapBranch &q = *parent.children().at(n - 2);
+        const TWMapBranch &q = last();
         const Rect qg = q.mainGraphic()->bounds();
         const Rect qb = q.branchBounds();
         Target t;
@@ -148,7 +165,7 @@ std::optional<Target> deeperChildTarget(TWMap &map, TWMapBranch &parent, TWMapBr
         const float half = (repel + nb.height()) / 2;
         for (qsizetype i = 0; i <= n - 2; ++i)
             parent.children().at(i)->moveBranchBy(0, below ? -half : half, true);
-        const TWMapBranch &q = *parent.children().at(n - 2);
+        const TWMapBranch &q = last();
         const Rect pb = parent.branchBounds();
         Target t;
         t.y = below ? q.mainGraphic()->bounds().maxY() + repel + (line ? nb.height() : 0)
@@ -509,19 +526,24 @@ std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *pare
 
     // Only children join a batch: a sibling goes where it is asked.
     TWGrowthBatch *batch = map && !sibling ? TWGrowthBatch::of(*map) : nullptr;
-    if (batch) {
+    if (batch && batch->placement() == TWGrowthBatch::Placement::Together) {
         // The whole map's layout places it with the rest of the batch.
         batch->grew(*parent);
     } else if (map) {
         std::optional<Target> target;
         const int mode = map->layoutAssistanceMode();
+        // The tight layout neither sorts nor looks at the others.
+        TWGrowthBatch::Order *kept =
+            batch && mode != 3 ? &batch->orderOf(*parent, added.get()) : nullptr;
+        if (batch)
+            batch->grew(*parent);
         if (parent->isRoot() || parent == root.get()) {
             if (mode == 1 || mode == 2)
-                target = firstLevelTarget(*map, *parent, *added, sibling != nullptr);
+                target = firstLevelTarget(*map, *parent, *added, sibling != nullptr, kept);
         } else if (sibling) {
             target = deeperSiblingTarget(*map, *parent, *sibling, *added);
         } else {
-            target = deeperChildTarget(*map, *parent, *added);
+            target = deeperChildTarget(*map, *parent, *added, kept);
         }
         if (sibling && mode == 3) {
             // The tight layout places it; it is stored right after the sibling.
@@ -534,7 +556,9 @@ std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *pare
             const Rect now = added->mainGraphic()->bounds();
             added->moveBranchBy(target->x - now.minX(), target->y - now.minY(), true);
         }
-        if (mode != 3)
+        if (kept)
+            batch->sortGrown(*parent, *added);
+        else if (mode != 3)
             parent->reSortChildrenByPositionRecursively(false);
         map->removeAllGraphicOrderCache();
     }

@@ -4,6 +4,7 @@
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
 #include "model/TWBranchOrdering.h"
+#include "model/TWGrowthBatch.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
@@ -671,6 +672,8 @@ void TWMapBranch::shapeMoved(Rect before, Rect now)
     // Main branches are ordered round the root, and the branches below one
     // by height, upwards or downwards by the side of the root it hangs on.
     const TWMap *m = map();
+    if (TWGrowthBatch *batch = m ? TWGrowthBatch::of(*m) : nullptr)
+        batch->shapeMoved(*this);
     TWMapBranch *root = m ? m->root().get() : nullptr;
     const auto leftOf = [](Rect shape, float centre) { return shape.midX() < centre; };
     TWMapBranch *up = parent();

@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QHashFunctions>
 #include <QImage>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
@@ -22,6 +23,7 @@
 #include <atomic>
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -526,7 +528,14 @@ struct TWTextLayout::Paragraph
 {
     qsizetype start = 0;
     qsizetype length = 0; // without its terminator
+    qsizetype terminator = 0;
+    ParagraphStyle style;
     QTextLayout layout;
+    // The characters given to `layout` (a part of a long paragraph), the
+    // lines made there, and whether it is still making lines.
+    qsizetype given = 0;
+    int made = 0;
+    bool open = false;
 };
 
 TWTextLayout::TWTextLayout() = default;
@@ -569,121 +578,245 @@ void TWTextLayout::layout()
     m_lines.clear();
     m_laidOutLength = 0;
     m_usedRect = Rect();
-    if (m_text.isEmpty())
-        return;
+    m_progress = Progress();
+    m_progress.complete = m_text.isEmpty();
+}
 
+void TWTextLayout::complete() const
+{
+    layOutUntil(std::numeric_limits<qreal>::infinity());
+}
+
+namespace {
+
+// A paragraph longer than this that needs no more than left-to-right
+// breaking is given to Qt a part at a time: Qt analyses all the text it is
+// given before making the first line, which for megabytes is most of a
+// drawing that shows a few lines.
+constexpr qsizetype CutParagraphsAbove = qsizetype(1) << 18;
+constexpr qsizetype FirstPart = qsizetype(1) << 16;
+
+// Text whose lines a part of it makes as the whole would, the part's last
+// two lines aside: characters that read left to right on their own (no
+// right-to-left script, no direction marks or surrogates), not justified.
+bool breaksLikeAnyLongerPart(const QString &string, qsizetype start, qsizetype end,
+                             const QTextOption &option)
+{
+    if (option.alignment() & Qt::AlignJustify)
+        return false;
+    for (qsizetype i = start; i < end; ++i)
+        if (string[i].unicode() >= 0x0590)
+            return false;
+    return true;
+}
+
+} // namespace
+
+// Gives the paragraph's QTextLayout the first `length` characters of its
+// text (all of it when more) and makes again the lines already taken, at
+// the places they were taken at.
+void TWTextLayout::giveText(Paragraph &paragraph, qsizetype length, size_t firstLine) const
+{
+    const qsizetype start = paragraph.start;
+    const qsizetype end = start + std::min(length, paragraph.length);
+    paragraph.given = end - start;
+    const qsizetype styleIndex = std::min(start, m_text.string().size() - 1);
+    const TextAttributes paragraphAttributes = m_text.attributesAtIndex(styleIndex);
+
+    QTextLayout &layout = paragraph.layout;
+    if (paragraph.open)
+        layout.endLayout();
+    layout.setText(withMissingGlyphsShown(m_text, start, end));
+    layout.setTextOption(textOption(paragraph.style));
+    QList<QTextLayout::FormatRange> formats;
+    for (qsizetype run = 0; run < m_text.runCount(); ++run) {
+        const AttributedString::Range range = m_text.runRange(run);
+        const qsizetype from = std::max(range.location, start);
+        const qsizetype to = std::min(range.end(), end);
+        if (from >= to)
+            continue;
+        formats.append({int(from - start), int(to - from), charFormat(m_text.runAttributes(run))});
+    }
+    if (formats.isEmpty())
+        formats.append({0, 0, charFormat(paragraphAttributes)});
+    layout.setFormats(formats);
+    // Qt shapes against the paint device it is given; fonts of the
+    // formats resolve against the layout's font and so its device.
+    layout.setFont(deviceFontFor(paragraphAttributes));
+    layout.beginLayout();
+    paragraph.open = true;
+    paragraph.made = 0;
+    for (size_t i = firstLine; i < m_lines.size(); ++i) {
+        QTextLine line = layout.createLine();
+        ++paragraph.made;
+        Line &info = m_lines[i];
+        measureLine(paragraph, line, info.lineInParagraph);
+        line.setPosition(placeOf(paragraph, line, info.fragment.top()));
+        // The same line again; kept as made from this text all the same.
+        info.start = start + line.textStart();
+        info.length = line.textLength();
+        const QRectF text = line.naturalTextRect();
+        info.used.setLeft(text.left() - m_padding);
+        info.used.setWidth(text.width() + 2 * m_padding);
+    }
+}
+
+void TWTextLayout::measureLine(const Paragraph &paragraph, QTextLine &line, int index) const
+{
+    const ParagraphStyle &style = paragraph.style;
+    const qreal headIndent = std::max<qreal>(finiteOr(style.headIndent, 0), 0);
+    const qreal firstIndent = std::max<qreal>(finiteOr(style.firstLineHeadIndent, 0), 0);
+    const qreal tail = finiteOr(style.tailIndent, 0);
+    line.setLeadingIncluded(true);
+    const qreal indent = index == 0 ? firstIndent : headIndent;
+    const qreal inner = m_containerSize.width - 2 * m_padding;
+    // A positive tail indent is measured from the leading edge.
+    const qreal right = tail > 0 ? std::min(tail, inner) : inner + tail;
+    line.setLineWidth(std::max<qreal>(right - indent, 0));
+}
+
+qreal TWTextLayout::heightOf(const Paragraph &paragraph, const QTextLine &line)
+{
+    const ParagraphStyle &style = paragraph.style;
+    qreal height = line.height();
+    if (style.lineHeightMultiple > 0 && std::isfinite(style.lineHeightMultiple))
+        height *= style.lineHeightMultiple;
+    if (style.minimumLineHeight > 0 && std::isfinite(style.minimumLineHeight))
+        height = std::max<qreal>(height, style.minimumLineHeight);
+    if (style.maximumLineHeight > 0 && std::isfinite(style.maximumLineHeight))
+        height = std::min<qreal>(height, style.maximumLineHeight);
+    return height;
+}
+
+QPointF TWTextLayout::placeOf(const Paragraph &paragraph, const QTextLine &line, qreal top) const
+{
+    const ParagraphStyle &style = paragraph.style;
+    const qreal headIndent = std::max<qreal>(finiteOr(style.headIndent, 0), 0);
+    const qreal firstIndent = std::max<qreal>(finiteOr(style.firstLineHeadIndent, 0), 0);
+    const qreal indent = line.lineNumber() == 0 ? firstIndent : headIndent;
+    // Extra height goes above the text, so its baseline stays at the bottom.
+    return QPointF(m_padding + indent, top + std::max<qreal>(heightOf(paragraph, line) - line.height(), 0));
+}
+
+// Lines are made one at a time, as far as `bottom` asks: a label of
+// megabytes is drawn after laying out what shows of it, and laid out whole
+// only when something measures it. The lines are those a layout of the
+// whole text makes.
+void TWTextLayout::layOutUntil(qreal bottom) const
+{
+    Progress &p = m_progress;
     const QString &string = m_text.string();
     const qreal containerWidth = m_containerSize.width;
     const qreal containerHeight = m_containerSize.height;
     const qreal padding = m_padding;
-    QRectF used;
-    qreal y = 0;
-    bool full = false;
 
-    qsizetype start = 0;
-    while (start <= string.size() && !full) {
-        // The paragraph runs to its terminator; a text ending in one has an
-        // empty last paragraph, which still takes a line.
-        qsizetype end = start;
-        while (end < string.size() && string[end] != u'\n' && string[end] != u'\r' &&
-               string[end] != QChar::ParagraphSeparator)
-            ++end;
-        qsizetype terminator = 0;
-        if (end < string.size())
-            terminator =
-                (string[end] == u'\r' && end + 1 < string.size() && string[end + 1] == u'\n') ? 2
-                                                                                              : 1;
+    while (!p.complete) {
+        if (!p.open) {
+            // The paragraph runs to its terminator; a text ending in one has an
+            // empty last paragraph, which still takes a line.
+            const qsizetype start = p.nextStart;
+            qsizetype end = start;
+            while (end < string.size() && string[end] != u'\n' && string[end] != u'\r' &&
+                   string[end] != QChar::ParagraphSeparator)
+                ++end;
+            qsizetype terminator = 0;
+            if (end < string.size())
+                terminator = (string[end] == u'\r' && end + 1 < string.size() &&
+                              string[end + 1] == u'\n')
+                                 ? 2
+                                 : 1;
 
-        auto paragraph = std::make_unique<Paragraph>();
-        paragraph->start = start;
-        paragraph->length = end - start;
-        // An empty last paragraph takes the attributes of the text's end.
-        const qsizetype styleIndex = std::min(start, string.size() - 1);
-        const TextAttributes paragraphAttributes = m_text.attributesAtIndex(styleIndex);
-        const ParagraphStyle style = paragraphStyleFor(paragraphAttributes);
-
-        QTextLayout &layout = paragraph->layout;
-        layout.setText(withMissingGlyphsShown(m_text, start, end));
-        layout.setTextOption(textOption(style));
-        QList<QTextLayout::FormatRange> formats;
-        for (qsizetype run = 0; run < m_text.runCount(); ++run) {
-            const AttributedString::Range range = m_text.runRange(run);
-            const qsizetype from = std::max(range.location, start);
-            const qsizetype to = std::min(range.end(), end);
-            if (from >= to)
-                continue;
-            formats.append(
-                {int(from - start), int(to - from), charFormat(m_text.runAttributes(run))});
+            auto paragraph = std::make_unique<Paragraph>();
+            paragraph->start = start;
+            paragraph->length = end - start;
+            paragraph->terminator = terminator;
+            // An empty last paragraph takes the attributes of the text's end.
+            const qsizetype styleIndex = std::min(start, string.size() - 1);
+            paragraph->style = paragraphStyleFor(m_text.attributesAtIndex(styleIndex));
+            const bool cut = paragraph->length > CutParagraphsAbove &&
+                             std::isfinite(bottom) &&
+                             breaksLikeAnyLongerPart(string, start, end,
+                                                     textOption(paragraph->style));
+            p.y += std::max<qreal>(finiteOr(paragraph->style.paragraphSpacingBefore, 0), 0);
+            giveText(*paragraph, cut ? FirstPart : paragraph->length, m_lines.size());
+            m_paragraphs.push_back(std::move(paragraph));
+            p.open = true;
+            p.nextLine = 0;
         }
-        if (formats.isEmpty())
-            formats.append({0, 0, charFormat(paragraphAttributes)});
-        layout.setFormats(formats);
-        // Qt shapes against the paint device it is given; fonts of the
-        // formats resolve against the layout's font and so its device.
-        layout.setFont(deviceFontFor(paragraphAttributes));
 
-        y += std::max<qreal>(finiteOr(style.paragraphSpacingBefore, 0), 0);
-        const qreal headIndent = std::max<qreal>(finiteOr(style.headIndent, 0), 0);
-        const qreal firstIndent = std::max<qreal>(finiteOr(style.firstLineHeadIndent, 0), 0);
-        const qreal tail = finiteOr(style.tailIndent, 0);
+        Paragraph &paragraph = *m_paragraphs.back();
+        const ParagraphStyle &style = paragraph.style;
+        QTextLayout &layout = paragraph.layout;
         const qreal lineSpacing = std::max<qreal>(finiteOr(style.lineSpacing, 0), 0);
 
-        layout.beginLayout();
-        for (int index = 0;; ++index) {
-            QTextLine line = layout.createLine();
-            if (!line.isValid())
-                break;
-            line.setLeadingIncluded(true);
-            const qreal indent = index == 0 ? firstIndent : headIndent;
-            const qreal inner = containerWidth - 2 * padding;
-            // A positive tail indent is measured from the leading edge.
-            const qreal right = tail > 0 ? std::min(tail, inner) : inner + tail;
-            line.setLineWidth(std::max<qreal>(right - indent, 0));
-            const qreal natural = line.height();
-            qreal height = natural;
-            if (style.lineHeightMultiple > 0 && std::isfinite(style.lineHeightMultiple))
-                height *= style.lineHeightMultiple;
-            if (style.minimumLineHeight > 0 && std::isfinite(style.minimumLineHeight))
-                height = std::max<qreal>(height, style.minimumLineHeight);
-            if (style.maximumLineHeight > 0 && std::isfinite(style.maximumLineHeight))
-                height = std::min<qreal>(height, style.maximumLineHeight);
-            const qreal fragmentHeight = height + lineSpacing;
-            if (y + height > containerHeight + kFitTolerance) {
-                full = true;
-                break;
+        // A line of a part is taken once three more follow it there: what
+        // decided where it breaks stands whole in the part.
+        while (paragraph.given < paragraph.length && paragraph.made < p.nextLine + 4) {
+            QTextLine ahead = layout.createLine();
+            if (ahead.isValid()) {
+                measureLine(paragraph, ahead, paragraph.made++);
+                continue;
             }
-            // Extra height goes above the text, so its baseline stays at the bottom.
-            line.setPosition(QPointF(padding + indent, y + std::max<qreal>(height - natural, 0)));
+            const qsizetype longer = std::isfinite(bottom) ? 4 * paragraph.given : paragraph.length;
+            giveText(paragraph, longer, m_lines.size() - size_t(p.nextLine));
+        }
+        QTextLine line;
+        if (p.nextLine < paragraph.made) {
+            line = layout.lineAt(p.nextLine);
+        } else {
+            line = layout.createLine();
+            if (line.isValid())
+                measureLine(paragraph, line, paragraph.made++);
+        }
+        bool full = false;
+        if (line.isValid()) {
+            const int index = p.nextLine++;
+            const qreal natural = line.height();
+            const qreal height = heightOf(paragraph, line);
+            const qreal fragmentHeight = height + lineSpacing;
+            if (p.y + height > containerHeight + kFitTolerance) {
+                full = true;
+            } else {
+                line.setPosition(placeOf(paragraph, line, p.y));
 
-            Line info;
-            info.paragraph = int(m_paragraphs.size());
-            info.lineInParagraph = index;
-            info.start = start + line.textStart();
-            info.length = line.textLength();
-            info.fragment = QRectF(0, y, containerWidth, fragmentHeight);
-            const QRectF text = line.naturalTextRect();
-            info.used =
-                QRectF(text.left() - padding, y, text.width() + 2 * padding, fragmentHeight);
-            used = used.isNull() ? info.used : used.united(info.used);
-            m_lines.push_back(info);
-            m_laidOutLength = info.start + info.length;
-            y += fragmentHeight;
+                Line info;
+                info.paragraph = int(m_paragraphs.size()) - 1;
+                info.lineInParagraph = index;
+                info.start = paragraph.start + line.textStart();
+                info.length = line.textLength();
+                info.fragment = QRectF(0, p.y, containerWidth, fragmentHeight);
+                const QRectF text = line.naturalTextRect();
+                info.used =
+                    QRectF(text.left() - padding, p.y, text.width() + 2 * padding, fragmentHeight);
+                p.used = p.used.isNull() ? info.used : p.used.united(info.used);
+                m_lines.push_back(info);
+                m_laidOutLength = info.start + info.length;
+                p.y += fragmentHeight;
+                // No glyph of a later line stands above its own top.
+                const qreal reach = std::max(fragmentHeight, natural);
+                if (info.fragment.top() - reach > bottom)
+                    return;
+                continue;
+            }
         }
         layout.endLayout();
-        if (!full) {
-            m_laidOutLength = end + terminator;
-            y += std::max<qreal>(finiteOr(style.paragraphSpacing, 0), 0);
+        paragraph.open = false;
+        p.open = false;
+        if (full) {
+            p.complete = true;
+        } else {
+            m_laidOutLength = paragraph.start + paragraph.length + paragraph.terminator;
+            p.y += std::max<qreal>(finiteOr(style.paragraphSpacing, 0), 0);
+            p.complete = paragraph.terminator == 0;
+            p.nextStart = paragraph.start + paragraph.length + paragraph.terminator;
         }
-        m_paragraphs.push_back(std::move(paragraph));
-        if (terminator == 0)
-            break;
-        start = end + terminator;
     }
-    m_usedRect = Rect::fromQt(used);
+    m_usedRect = Rect::fromQt(p.used);
 }
 
 bool TWTextLayout::linesStartAtTheLeftEdgeAtFullWidth() const
 {
+    complete();
     if (m_laidOutLength < m_text.length())
         return false;
     for (const Line &info : m_lines) {
@@ -712,6 +845,7 @@ bool TWTextLayout::linesStartAtTheLeftEdgeAtFullWidth() const
 
 int TWTextLayout::lineIndexForCharacter(qsizetype index) const
 {
+    complete();
     if (index < 0 || index >= m_laidOutLength)
         return -1;
     // The line whose start is the last one at or before the index; a
@@ -761,6 +895,7 @@ Rect TWTextLayout::lineFragmentUsedRectForGlyph(qsizetype index) const
 QList<Rect> TWTextLayout::rectsForCharacterRange(AttributedString::Range range) const
 {
     QList<Rect> rects;
+    complete();
     const qsizetype first = std::max<qsizetype>(range.location, 0);
     const qsizetype last = std::min(range.end(), m_laidOutLength);
     if (first >= last)
@@ -782,13 +917,28 @@ QList<Rect> TWTextLayout::rectsForCharacterRange(AttributedString::Range range) 
 
 void TWTextLayout::draw(QPainter &painter, Point origin) const
 {
+    // Only lines that may reach the clip are laid out and drawn: a label of
+    // megabytes costs what shows of it. A line's glyphs may stand out of its
+    // fragment by its natural height either way (a capped line height).
+    // Without a clip, a picture (not a recording) shows what its edges hold.
+    bool clipped = painter.hasClipping();
+    QRectF shown = clipped ? painter.clipBoundingRect() : QRectF();
+    const QPaintDevice *device = painter.device();
+    const int kind = device ? device->devType() : QInternal::UnknownDevice;
+    bool invertible = false;
+    const QTransform toText = painter.combinedTransform().inverted(&invertible);
+    if (!clipped && invertible &&
+        (kind == QInternal::Image || kind == QInternal::Pixmap || kind == QInternal::Widget)) {
+        clipped = true;
+        shown = toText.mapRect(QRectF(0, 0, device->width(), device->height()));
+    }
+    shown.translate(-origin.toQt());
+    if (clipped)
+        layOutUntil(shown.bottom());
+    else
+        complete();
     if (m_lines.empty())
         return;
-    // Only lines that may reach the clip are drawn: a label of megabytes
-    // costs what shows of it. A line's glyphs may stand out of its fragment
-    // by its natural height either way (a capped line height).
-    const bool clipped = painter.hasClipping();
-    const QRectF shown = clipped ? painter.clipBoundingRect().translated(-origin.toQt()) : QRectF();
     painter.save();
     for (const Line &info : m_lines) {
         const Paragraph &paragraph = *m_paragraphs[size_t(info.paragraph)];

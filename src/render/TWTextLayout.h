@@ -12,6 +12,7 @@
 
 class QPainter;
 class QTextLayout;
+class QTextLine;
 
 // Lays attributed strings out in a rectangular container, the way the text
 // system did: each line fragment spans the container's width, with
@@ -53,11 +54,23 @@ public:
 
     // Characters laid out, from 0: the whole text unless the container's
     // height cut it short.
-    qsizetype laidOutLength() const { return m_laidOutLength; }
-    int lineCount() const { return int(m_lines.size()); }
+    qsizetype laidOutLength() const
+    {
+        complete();
+        return m_laidOutLength;
+    }
+    int lineCount() const
+    {
+        complete();
+        return int(m_lines.size());
+    }
     // The union of the lines' used rectangles: the text's extent with the
     // padding at both ends of each line. Empty for an empty text.
-    Rect usedRect() const { return m_usedRect; }
+    Rect usedRect() const
+    {
+        complete();
+        return m_usedRect;
+    }
     // The rectangle of one character (its advance across, its line's height),
     // the line fragment holding it (the container's width) and that line's
     // used part. Empty rectangles beyond the laid-out text.
@@ -156,7 +169,16 @@ private:
         QRectF used;
     };
 
+    // Starts the layout again; lines are made as they are asked for.
     void layout();
+    void complete() const;
+    // Makes lines until one stands wholly below `bottom`, or the text or
+    // the container ends.
+    void layOutUntil(qreal bottom) const;
+    void giveText(Paragraph &paragraph, qsizetype length, size_t firstLine) const;
+    void measureLine(const Paragraph &paragraph, QTextLine &line, int index) const;
+    static qreal heightOf(const Paragraph &paragraph, const QTextLine &line);
+    QPointF placeOf(const Paragraph &paragraph, const QTextLine &line, qreal top) const;
     // The prefetch requiredSizeForWidth consults, if any.
     static Prefetch::State *installedPrefetch();
     int lineIndexForCharacter(qsizetype index) const;
@@ -165,10 +187,22 @@ private:
     AttributedString m_text;
     Size m_containerSize{containerMaximum, containerMaximum};
     float m_padding = defaultLineFragmentPadding;
-    std::vector<std::unique_ptr<Paragraph>> m_paragraphs;
-    std::vector<Line> m_lines;
-    qsizetype m_laidOutLength = 0;
-    Rect m_usedRect;
+    // Made as far as asked for (layOutUntil); the last paragraph may be
+    // open, its QTextLayout still making lines.
+    mutable std::vector<std::unique_ptr<Paragraph>> m_paragraphs;
+    mutable std::vector<Line> m_lines;
+    mutable qsizetype m_laidOutLength = 0;
+    mutable Rect m_usedRect;
+    struct Progress
+    {
+        qsizetype nextStart = 0; // of the next paragraph
+        qreal y = 0;             // the top of the next line
+        QRectF used;
+        int nextLine = 0; // in the open paragraph
+        bool open = false;
+        bool complete = true;
+    };
+    mutable Progress m_progress;
     // The last caret position measured: a glyph's right edge is the next
     // one's left, and glyphs are mostly asked for in order.
     struct Caret

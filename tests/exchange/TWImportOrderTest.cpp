@@ -37,6 +37,20 @@ QString placesBelow(const TWMapBranch &branch)
     return out;
 }
 
+// Every branch's text and shape to the last bit of each coordinate.
+QString exactPlacesBelow(const TWMapBranch &branch)
+{
+    QString out;
+    for (const auto &child : branch.children()) {
+        const Rect r = child->mainGraphic()->bounds();
+        out += textOf(*child) + u'@';
+        for (const float v : {r.x(), r.y(), r.width(), r.height()})
+            out += QString::number(double(v), 'g', 9) + u',';
+        out += u'{' + exactPlacesBelow(*child) + QStringLiteral("};");
+    }
+    return out;
+}
+
 // `items` first-level items "1", "2", ...; with `nested`, three children
 // "k.1", "k.2", "k.3" below each.
 struct Outline
@@ -209,6 +223,40 @@ TEST_F(ImportOrder, ImportedBranchesStandWhereOneByOneGrowthPutThem)
                       .toStdString(),
                   c.digest)
             << places.toStdString();
+    }
+}
+
+// The outliner's version 2 import places each branch as it grows: every
+// coordinate of every branch, in every ordering mode and layout assistance,
+// as recorded when each was placed and its siblings sorted on their own.
+// Items "1" to "9" measure alike, so sorting meets equal places.
+TEST_F(ImportOrder, Version2BranchesStandExactlyWhereOneByOneGrowthPutThem)
+{
+    struct Case
+    {
+        Outline outline;
+        const char *digest;
+    };
+    const Case cases[] = {
+        {{12, false}, "e35ee34a8ec324f2"},    {{40, false}, "e74353e287a6c769"},
+        {{3, true}, "144b01a871411db8"},      {{2, true, 30}, "d3308ea38413b7e1"},
+        {{1, true, 60}, "795fc6b33ef6a53d"},  {{12, true, 12}, "e7f78e0e0d90cc27"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 of %2").arg(c.outline.items).arg(c.outline.perItem).toStdString());
+        QString places;
+        inEveryMode([&] {
+            TWMapsDoc *v2 = importer.openOOFile(
+                writeFile("Two.ooutline", gzipped(plist(c.outline.written(version2Item)))), false);
+            ASSERT_NE(v2, nullptr);
+            places += QStringLiteral("%1/%2:").arg(host.orderingMode).arg(host.layoutAssistanceMode) +
+                      exactPlacesBelow(*v2->currentMap()->root()) + u'\n';
+        });
+        EXPECT_EQ(QCryptographicHash::hash(places.toUtf8(), QCryptographicHash::Md5)
+                      .toHex()
+                      .left(16)
+                      .toStdString(),
+                  c.digest);
     }
 }
 

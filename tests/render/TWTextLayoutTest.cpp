@@ -645,7 +645,10 @@ TEST(TWTextLayout, AMeasurementsWidthsAnswerAsAFreshLayout)
 
 // A long text drawn through a clip (as the canvas draws what is exposed)
 // shows inside the clip just what it shows drawn whole: the lines out of
-// it are left out, none that reaches it. Tall, capped and shifted lines.
+// it are left out, none that reaches it. Tall, capped and shifted lines,
+// one wrapped paragraph, a container that cuts the text short. Drawn
+// through the clip first, a layout makes only the lines it needs, and
+// measured afterwards it answers as one laid out whole at once.
 TEST(TWTextLayout, DrawingThroughAClipShowsWhatTheWholeTextShowsThere)
 {
     ParagraphStyle capped;
@@ -658,26 +661,47 @@ TEST(TWTextLayout, DrawingThroughAClipShowsWhatTheWholeTextShowsThere)
         std::optional<ParagraphStyle> style;
         Point origin;
         QRect clip;
+        bool oneParagraph = false;
+        float height = 99999;
+        // A paragraph of prose longer than Qt is given at once, in a wide
+        // container.
+        bool prose = false;
     };
     const Case cases[] = {
         {"plain, a band in the middle", std::nullopt, Point(0, 0), QRect(0, 300, 200, 41)},
         {"plain, shifted origin", std::nullopt, Point(7, -250), QRect(0, 13, 200, 30)},
         {"capped line height", capped, Point(0, 0), QRect(0, 100, 200, 9)},
         {"tall lines", tall, Point(0, 0), QRect(0, 500, 200, 17)},
+        {"one wrapped paragraph", std::nullopt, Point(0, 0), QRect(0, 200, 200, 60), true},
+        {"cut short by the container", std::nullopt, Point(0, 0), QRect(0, 700, 200, 80), false,
+         730},
+        {"a long paragraph, its start", std::nullopt, Point(0, 0), QRect(0, 300, 200, 60), false,
+         99999, true},
+        {"a long paragraph, far down", std::nullopt, Point(-40, -7000), QRect(0, 300, 200, 60),
+         false, 99999, true},
     };
+    QString prose = QStringLiteral("A title line\n");
+    while (prose.size() < 300000)
+        prose += QStringLiteral("The quick brown fox jumps over the lazy dog, %1 times. ")
+                     .arg(prose.size());
     QString lines;
     for (int i = 0; i < 300; ++i)
         lines += QStringLiteral("Line %1 gjpqy ÅÉÎ\n").arg(i);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        AttributedString t = text(lines);
+        AttributedString t =
+            text(c.prose ? prose : c.oneParagraph ? QString(lines).replace(u'\n', u' ') : lines);
         if (c.style)
             t.addAttribute(NSParagraphStyleAttributeName, QVariant::fromValue(*c.style),
                            {0, t.length()});
-        TWTextLayout layout;
-        layout.setContainerSize(Size(200, 99999));
-        layout.setAttributedString(t);
-        const auto drawn = [&](bool clipped) {
+        const auto laidOut = [&](TWTextLayout &layout) {
+            layout.setContainerSize(Size(c.prose ? 1500 : 200, c.height));
+            layout.setAttributedString(t);
+        };
+        TWTextLayout whole, lazy;
+        laidOut(whole);
+        laidOut(lazy);
+        const auto drawn = [&](const TWTextLayout &layout, bool clipped) {
             QImage image = DrawingContext::makeImage(Size(200, 800), 1, Qt::white);
             QPainter painter(&image);
             if (clipped)
@@ -686,12 +710,38 @@ TEST(TWTextLayout, DrawingThroughAClipShowsWhatTheWholeTextShowsThere)
             painter.end();
             return image.copy(c.clip);
         };
-        const QImage whole = drawn(false);
+        const QImage throughClip = drawn(lazy, true);
+        const QImage all = drawn(whole, false);
         bool inked = false;
-        for (int y = 0; y < whole.height() && !inked; ++y)
-            for (int x = 0; x < whole.width() && !inked; ++x)
-                inked = qGray(whole.pixel(x, y)) < 128;
+        for (int y = 0; y < all.height() && !inked; ++y)
+            for (int x = 0; x < all.width() && !inked; ++x)
+                inked = qGray(all.pixel(x, y)) < 128;
         EXPECT_TRUE(inked);
-        EXPECT_EQ(drawn(true), whole);
+        EXPECT_EQ(throughClip, all);
+        EXPECT_EQ(lazy.lineCount(), whole.lineCount());
+        EXPECT_EQ(lazy.laidOutLength(), whole.laidOutLength());
+        EXPECT_EQ(lazy.usedRect(), whole.usedRect());
+        for (const qsizetype at : {qsizetype(0), t.length() / 3, whole.laidOutLength() - 1})
+            EXPECT_EQ(lazy.boundingRectForGlyph(at), whole.boundingRectForGlyph(at)) << at;
+        EXPECT_EQ(drawn(lazy, false), all);
+        if (!c.prose)
+            continue;
+        // Scrolled down a band at a time, as far as the text goes.
+        TWTextLayout scrolled;
+        laidOut(scrolled);
+        for (int down = 0; down < int(whole.usedRect().height()); down += 50) {
+            const auto band = [&](const TWTextLayout &layout) {
+                QImage image = DrawingContext::makeImage(Size(200, 100), 1, Qt::white);
+                QPainter painter(&image);
+                painter.setClipRect(QRect(0, 20, 200, 60));
+                layout.draw(painter, Point(-40, float(-down)));
+                painter.end();
+                return image;
+            };
+            if (band(scrolled) != band(whole)) {
+                ADD_FAILURE() << "scrolled down " << down;
+                break;
+            }
+        }
     }
 }
