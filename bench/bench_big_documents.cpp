@@ -10,6 +10,7 @@
 #include "PeakMemory.h"
 #include "application/Startup.h"
 #include "application/TWDocument.h"
+#include "common/BenchDocuments.h"
 #include "exchange/TWOPMLImportExport.h"
 #include "graphics/TWTextArea.h"
 #include "mapdrawing/TWMapLayout.h"
@@ -98,7 +99,7 @@ struct Made
     QString opml, package, xml, gz, staged;
     double importSeconds = 0;
     qint64 importPeak = 0; // the process's peak while the outline was imported and laid out
-    double extent = 0; // the laid-out map's larger side, in points
+    double extent = 0;     // the laid-out map's larger side, in points
 
     explicit Made(int count) : items(count)
     {
@@ -188,19 +189,8 @@ void report(benchmark::State &state, const Made &m, qint64 peak, double seconds)
     state.counters["s"] = seconds / double(state.iterations());
 }
 
-std::unique_ptr<TWDocument> opened(const QString &path)
-{
-    auto document = std::make_unique<TWDocument>();
-    if (!document->readFromFile(path))
-        return nullptr;
-    return document;
-}
-
-void closed(std::unique_ptr<TWDocument> document)
-{
-    document.reset();
-    NotificationQueue::defaultQueue().flush();
-}
+using BenchDocuments::closed;
+using BenchDocuments::opened;
 
 // Opening the document as the document does it, without a window. Its
 // peak is the process's (as a program that opens the document holds it),
@@ -208,23 +198,12 @@ void closed(std::unique_ptr<TWDocument> document)
 void BM_Open(benchmark::State &state, int items)
 {
     Made &m = made(items);
-    qint64 peak = 0, rise = 0;
-    double seconds = 0;
-    for (auto _ : state) {
-        const PeakMemory memory;
-        const auto start = std::chrono::steady_clock::now();
-        std::unique_ptr<TWDocument> document = opened(m.package);
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        peak = std::max(peak, memory.peak());
-        rise = std::max(rise, memory.rise());
-        if (!document || document->mapsDocument()->currentMap()->allBranches().size() != items + 1)
-            state.SkipWithError("the document did not open whole");
-        state.PauseTiming();
-        closed(std::move(document));
-        state.ResumeTiming();
-    }
-    report(state, m, peak, seconds);
-    state.counters["rise_MB"] = double(rise) / (1 << 20);
+    const BenchDocuments::Opens opens =
+        BenchDocuments::timeOpens(state, m.package, [&](TWDocument &document) {
+            return document.mapsDocument()->currentMap()->allBranches().size() == items + 1;
+        });
+    report(state, m, opens.peak, opens.seconds);
+    state.counters["rise_MB"] = double(opens.rise) / (1 << 20);
 }
 
 void BM_OpenXmllint(benchmark::State &state, int items)

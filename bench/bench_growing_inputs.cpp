@@ -12,6 +12,7 @@
 #include "application/Startup.h"
 #include "application/TWDocument.h"
 #include "application/TWMapTabBar.h"
+#include "common/BenchDocuments.h"
 #include "exchange/TWOPMLImportExport.h"
 #include "exchange/TWOmniOutlineImporter.h"
 #include "exchange/TWOutlinerImportHost.h"
@@ -288,27 +289,13 @@ QString flatDocument(int items)
     return path;
 }
 
-std::unique_ptr<TWDocument> opened(const QString &path);
-
 void BM_OpenFlat(benchmark::State &state, int items)
 {
-    const QString path = flatDocument(items);
-    double seconds = 0;
-    qint64 peak = 0;
-    for (auto _ : state) {
-        const PeakMemory memory;
-        const auto start = std::chrono::steady_clock::now();
-        std::unique_ptr<TWDocument> document = opened(path);
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        peak = std::max(peak, memory.rise());
-        if (!document || document->mapsDocument()->currentMap()->root()->children().size() != items)
-            state.SkipWithError("the document did not open whole");
-        state.PauseTiming();
-        document.reset();
-        NotificationQueue::defaultQueue().flush();
-        state.ResumeTiming();
-    }
-    report(state, items, seconds, peak);
+    const BenchDocuments::Opens opens =
+        BenchDocuments::timeOpens(state, flatDocument(items), [&](TWDocument &document) {
+            return document.mapsDocument()->currentMap()->root()->children().size() == items;
+        });
+    report(state, items, opens.seconds, opens.rise);
 }
 
 // A map of a central branch and a hundred main branches joined by `lines`
@@ -342,39 +329,20 @@ QString linkLinesDocument(int lines)
     return path;
 }
 
-std::unique_ptr<TWDocument> opened(const QString &path)
-{
-    auto document = std::make_unique<TWDocument>();
-    if (!document->readFromFile(path))
-        return nullptr;
-    return document;
-}
-
 void BM_OpenLinkLines(benchmark::State &state, int lines)
 {
     const QString path = linkLinesDocument(lines);
-    double seconds = 0;
-    qint64 peak = 0;
-    for (auto _ : state) {
-        const PeakMemory memory;
-        const auto start = std::chrono::steady_clock::now();
-        std::unique_ptr<TWDocument> document = opened(path);
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        peak = std::max(peak, memory.peak());
-        if (!document || document->mapsDocument()->currentMap()->countOfLinkLines() != lines)
-            state.SkipWithError("the document did not open whole");
-        state.PauseTiming();
-        document.reset();
-        NotificationQueue::defaultQueue().flush();
-        state.ResumeTiming();
-    }
-    report(state, lines, seconds, peak);
+    const BenchDocuments::Opens opens =
+        BenchDocuments::timeOpens(state, path, [&](TWDocument &document) {
+            return document.mapsDocument()->currentMap()->countOfLinkLines() == lines;
+        });
+    report(state, lines, opens.seconds, opens.peak);
     state.counters["file_KB"] = double(QFileInfo(path).size()) / 1024;
 }
 
 void BM_SaveLinkLines(benchmark::State &state, int lines)
 {
-    std::unique_ptr<TWDocument> document = opened(linkLinesDocument(lines));
+    std::unique_ptr<TWDocument> document = BenchDocuments::opened(linkLinesDocument(lines));
     if (!document) {
         state.SkipWithError("the document did not open");
         return;
@@ -402,7 +370,7 @@ void BM_SaveLinkLines(benchmark::State &state, int lines)
 
 void BM_DrawLinkLines(benchmark::State &state, int lines)
 {
-    std::unique_ptr<TWDocument> document = opened(linkLinesDocument(lines));
+    std::unique_ptr<TWDocument> document = BenchDocuments::opened(linkLinesDocument(lines));
     if (!document) {
         state.SkipWithError("the document did not open");
         return;

@@ -3,10 +3,10 @@
 // canvas shows a window of it, and its map's tab selected in a tab bar as
 // the document window shows it. Sizes of 90 KB, 900 KB and 9 MB show how
 // each step grows with the label.
-#include "PeakMemory.h"
 #include "application/Startup.h"
 #include "application/TWDocument.h"
 #include "application/TWMapTabBar.h"
+#include "common/BenchDocuments.h"
 #include "graphics/TWTextArea.h"
 #include "mapdrawing/TWMapImages.h"
 #include "mapdrawing/TWMapLayout.h"
@@ -36,8 +36,6 @@
 #include <map>
 
 namespace {
-
-using BenchMemory::PeakMemory;
 
 QTemporaryDir *folder = nullptr;
 
@@ -75,36 +73,16 @@ QString longLabelDocument(qsizetype bytes)
     return path;
 }
 
-std::unique_ptr<TWDocument> opened(const QString &path)
-{
-    auto document = std::make_unique<TWDocument>();
-    if (!document->readFromFile(path))
-        return nullptr;
-    return document;
-}
-
 void BM_OpenLongLabel(benchmark::State &state, qsizetype bytes)
 {
     const QString path = longLabelDocument(bytes);
-    double seconds = 0;
-    qint64 peak = 0;
-    for (auto _ : state) {
-        const PeakMemory memory;
-        const auto start = std::chrono::steady_clock::now();
-        std::unique_ptr<TWDocument> document = opened(path);
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        peak = std::max(peak, memory.rise());
-        if (!document ||
-            document->mapsDocument()->currentMap()->root()->enclosedTextArea()->text().length() <
-                bytes)
-            state.SkipWithError("the document did not open whole");
-        state.PauseTiming();
-        document.reset();
-        NotificationQueue::defaultQueue().flush();
-        state.ResumeTiming();
-    }
-    state.counters["s"] = seconds / double(std::max<int64_t>(1, state.iterations()));
-    state.counters["peak_MB"] = double(peak) / (1 << 20);
+    const BenchDocuments::Opens opens =
+        BenchDocuments::timeOpens(state, path, [&](TWDocument &document) {
+            const TWMap &map = *document.mapsDocument()->currentMap();
+            return map.root()->enclosedTextArea()->text().length() >= bytes;
+        });
+    state.counters["s"] = opens.seconds / double(std::max<int64_t>(1, state.iterations()));
+    state.counters["peak_MB"] = double(opens.rise) / (1 << 20);
     state.counters["file_KB"] = double(QFileInfo(path).size()) / 1024;
 }
 
@@ -112,7 +90,7 @@ void BM_OpenLongLabel(benchmark::State &state, qsizetype bytes)
 // label's top left corner at full scale, as the canvas draws on opening.
 void BM_DrawLongLabel(benchmark::State &state, qsizetype bytes, bool whole)
 {
-    std::unique_ptr<TWDocument> document = opened(longLabelDocument(bytes));
+    std::unique_ptr<TWDocument> document = BenchDocuments::opened(longLabelDocument(bytes));
     if (!document) {
         state.SkipWithError("the document did not open");
         return;
@@ -132,7 +110,7 @@ void BM_DrawLongLabel(benchmark::State &state, qsizetype bytes, bool whole)
 // first paint (which lays the label out) is reported apart.
 void BM_DrawLongLabelCanvas(benchmark::State &state, qsizetype bytes)
 {
-    std::unique_ptr<TWDocument> document = opened(longLabelDocument(bytes));
+    std::unique_ptr<TWDocument> document = BenchDocuments::opened(longLabelDocument(bytes));
     if (!document) {
         state.SkipWithError("the document did not open");
         return;

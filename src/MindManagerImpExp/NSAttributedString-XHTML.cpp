@@ -246,22 +246,13 @@ void appendNode(AttributedString &string, const XMLTree &node, const TextAttribu
 }
 
 // The lines of a text as `lines` finds them, with an empty last line after
-// a final line end.
+// a final line end (and for an empty text).
 QStringList linesWithLast(const QString &text)
 {
-    QStringList found;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c != u'\n' && c != u'\r' && c != 0x2028 && c != 0x2029)
-            continue;
-        found << text.mid(start, i - start);
-        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    found << text.mid(start);
+    QStringList found = lines(text);
+    const char16_t last = text.isEmpty() ? u'\n' : text.back().unicode();
+    if (last == u'\n' || last == u'\r' || last == 0x2028 || last == 0x2029)
+        found << QString();
     return found;
 }
 

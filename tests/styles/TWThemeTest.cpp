@@ -86,9 +86,35 @@ protected:
         TWThemeManager::sharedThemeManager().addTheme(theme);
         added << theme->identifier;
     }
+    // A shared theme of the map style and one level whose main graphics
+    // take `level`.
+    std::shared_ptr<TWTheme>
+    oneLevelTheme(const QString &name, const std::shared_ptr<TWStyle> &level,
+                  std::shared_ptr<TWStyle> mapStyle = TWStyle::create(TWStyle::MapStyle))
+    {
+        auto theme = namedTheme(name);
+        theme->mapStyle = std::move(mapStyle);
+        theme->graphicStyles.insert(level->identifier(), level);
+        theme->branchLevelStyleIDs = {
+            OrderedDictionary{{TWTheme::MainGraphicStyleIDKey, level->identifier()}}};
+        share(theme);
+        return theme;
+    }
+    // The map's preview in the file a save writes now.
+    QImage savedPreview()
+    {
+        const QString path = saved.filePath(QStringLiteral("saved%1.tweb").arg(saves++));
+        EXPECT_EQ(document->saveToFile(path), 0);
+        QFile file(path);
+        const std::optional<PackageData> package =
+            file.open(QIODevice::ReadOnly) ? PackageArchive::read(file) : std::nullopt;
+        return package ? QImage::fromData(package->value(map->previewPath()), "png") : QImage();
+    }
 
     StyleTest::ScopedDataHome home;
     QStringList added;
+    QTemporaryDir saved;
+    int saves = 0;
 };
 
 TEST(ThemeFiles, ReadBackWhatWasWrittenAndRefuseWhatCannotNameAFile)
@@ -235,13 +261,7 @@ TEST_F(Themes, RestylingIsOptionalAndAnUnknownThemeClearsTheIdentifiers)
     auto own = fillStyle(Red);
     leaf->mainGraphic()->setStyle(own);
     auto mapStyle = TWStyle::create(TWStyle::MapStyle);
-    auto level = fillStyle(Blue);
-    auto theme = namedTheme("Plain");
-    theme->mapStyle = mapStyle;
-    theme->graphicStyles.insert(level->identifier(), level);
-    theme->branchLevelStyleIDs = {
-        OrderedDictionary{{TWTheme::MainGraphicStyleIDKey, level->identifier()}}};
-    share(theme);
+    auto theme = oneLevelTheme("Plain", fillStyle(Blue), mapStyle);
     map->setDefaultGraphicStyleID(own->identifier());
 
     map->setTheme(theme);
@@ -288,12 +308,7 @@ TEST_F(Themes, TheSelectorAppliesToEverySelectedMapWithOrWithoutRestyling)
 {
     auto level = fillStyle(Blue);
     auto mapStyle = TWStyle::create(TWStyle::MapStyle);
-    auto theme = namedTheme("Blue");
-    theme->mapStyle = mapStyle;
-    theme->graphicStyles.insert(level->identifier(), level);
-    theme->branchLevelStyleIDs = {
-        OrderedDictionary{{TWTheme::MainGraphicStyleIDKey, level->identifier()}}};
-    share(theme);
+    auto theme = oneLevelTheme("Blue", level, mapStyle);
 
     for (const bool restyle : {true, false}) {
         SCOPED_TRACE(restyle);
@@ -332,23 +347,7 @@ TEST_F(Themes, ApplyingAThemeRenewsThePreviewThatIsSaved)
     const auto levels = chain(2);
     for (const auto &branch : levels)
         branch->mainGraphic()->setStyle(fillStyle(Red));
-    auto level = fillStyle(Blue);
-    auto theme = namedTheme("Blue");
-    theme->mapStyle = TWStyle::create(TWStyle::MapStyle);
-    theme->graphicStyles.insert(level->identifier(), level);
-    theme->branchLevelStyleIDs = {
-        OrderedDictionary{{TWTheme::MainGraphicStyleIDKey, level->identifier()}}};
-    share(theme);
-    QTemporaryDir dir;
-    int saves = 0;
-    const auto savedPreview = [&] {
-        const QString path = dir.filePath(QStringLiteral("saved%1.tweb").arg(saves++));
-        EXPECT_EQ(document->saveToFile(path), 0);
-        QFile file(path);
-        const std::optional<PackageData> package =
-            file.open(QIODevice::ReadOnly) ? PackageArchive::read(file) : std::nullopt;
-        return package ? QImage::fromData(package->value(map->previewPath()), "png") : QImage();
-    };
+    auto theme = oneLevelTheme("Blue", fillStyle(Blue));
     for (const bool restyle : {false, true}) {
         SCOPED_TRACE(restyle);
         const QImage before = savedPreview();
@@ -373,23 +372,7 @@ TEST_F(Themes, UndoAndRedoOfAChosenThemeRenewThePreview)
     map->setCanvasSize(Size(800, 600));
     for (const auto &branch : chain(2))
         branch->mainGraphic()->setStyle(fillStyle(Red));
-    auto level = fillStyle(Blue);
-    auto theme = namedTheme("Blue");
-    theme->mapStyle = TWStyle::create(TWStyle::MapStyle);
-    theme->graphicStyles.insert(level->identifier(), level);
-    theme->branchLevelStyleIDs = {
-        OrderedDictionary{{TWTheme::MainGraphicStyleIDKey, level->identifier()}}};
-    share(theme);
-    QTemporaryDir dir;
-    int saves = 0;
-    const auto savedPreview = [&] {
-        const QString path = dir.filePath(QStringLiteral("saved%1.tweb").arg(saves++));
-        EXPECT_EQ(document->saveToFile(path), 0);
-        QFile file(path);
-        const std::optional<PackageData> package =
-            file.open(QIODevice::ReadOnly) ? PackageArchive::read(file) : std::nullopt;
-        return package ? QImage::fromData(package->value(map->previewPath()), "png") : QImage();
-    };
+    auto theme = oneLevelTheme("Blue", fillStyle(Blue));
     settle();
     const QImage before = savedPreview();
     TWThemeSelectorPanelController selector;
@@ -415,7 +398,8 @@ TEST_F(Themes, UndoAndRedoOfAChosenThemeRenewThePreview)
         (undo.get()->*step.replay)();
         // The preview is renewed after the last graphic that changed.
         const QStringList names = told.names();
-        const qsizetype renewed = names.lastIndexOf(TWMapPreviewServices::PreviewDidUpdateNotification);
+        const qsizetype renewed =
+            names.lastIndexOf(TWMapPreviewServices::PreviewDidUpdateNotification);
         ASSERT_GE(renewed, 0);
         EXPECT_TRUE(names.mid(renewed).filter("NeedsRedraw").isEmpty())
             << names.mid(renewed).join(' ').toStdString();
