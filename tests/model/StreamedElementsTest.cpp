@@ -41,21 +41,22 @@ using Write = std::function<void(XMLOut &)>;
 
 // What the tree route gives: the elements appended below a holder, printed
 // by libxml2.
-QByteArray treeText(const Write &write)
+QByteArray treeText(const Write &write, bool indented = true)
 {
     XMLElement holder = XMLElement::create("holder");
     XMLNodeOut out(holder.node());
     write(out);
-    return holder.xmlString() + "\n";
+    return StreamedMapText::printed(holder, indented) + "\n";
 }
 
-QByteArray streamText(const Write &write)
+QByteArray streamText(const Write &write, bool indented)
 {
     QByteArray text;
     XMLStreamWriter writer([&text](const char *data, qint64 size) {
         text.append(data, qsizetype(size));
         return true;
     });
+    writer.setIndented(indented);
     writer.writeStartElement(u"holder");
     XMLStreamOut out(writer);
     write(out);
@@ -63,11 +64,15 @@ QByteArray streamText(const Write &write)
     return text;
 }
 
+// In both layouts.
 void expectSameText(const Write &write)
 {
-    const QByteArray tree = treeText(write);
-    const QByteArray stream = streamText(write);
-    EXPECT_TRUE(stream == tree) << StreamedMapText::firstDifference(stream, tree);
+    for (const bool indented : {true, false}) {
+        const QByteArray tree = treeText(write, indented);
+        const QByteArray stream = streamText(write, indented);
+        EXPECT_TRUE(stream == tree) << (indented ? "indented " : "compact ")
+                                    << StreamedMapText::firstDifference(stream, tree);
+    }
 }
 
 AttributedString richText()
@@ -308,27 +313,29 @@ TEST_F(StreamedElementsTest, ATreeWrittenInPiecesIsTheTreeWrittenWhole)
         QByteArray text, drawnFrom;
         bool ok = false, tooDeep = false;
     };
-    const auto written = [](TWMap &m, TWMapBranch::TextPieces pieces) {
+    const auto written = [](TWMap &m, TWMapBranch::TextPieces pieces, bool indented) {
         TWMapBranch::textPieces() = pieces;
         Written w;
         XMLStreamWriter writer([&w](const char *data, qint64 size) {
             w.text.append(data, qsizetype(size));
             return true;
         });
+        writer.setIndented(indented);
         writer.writeStartDocument();
         w.ok = m.writeXML(writer, &w.drawnFrom);
         writer.writeEndDocument();
         w.tooDeep = writer.tooDeep();
         return w;
     };
-    for (const auto &m : {map, tooDeep}) {
-        const Written whole = written(*m, {INT_MAX, 1});
+    for (const auto &[m, indented] : {std::pair{map, true}, {map, false}, {tooDeep, true}}) {
+        SCOPED_TRACE(indented ? "indented" : "compact");
+        const Written whole = written(*m, {INT_MAX, 1}, indented);
         EXPECT_EQ(whole.ok, m == map);
         EXPECT_EQ(whole.tooDeep, m == tooDeep);
         for (const TWMapBranch::TextPieces pieces :
              {TWMapBranch::TextPieces{1, 1}, {1, 3}, {2, 50}, {1, INT_MAX}}) {
             SCOPED_TRACE(testing::Message() << "pieces of " << pieces.branchesInPiece);
-            const Written inPieces = written(*m, pieces);
+            const Written inPieces = written(*m, pieces, indented);
             EXPECT_EQ(inPieces.ok, whole.ok);
             EXPECT_EQ(inPieces.tooDeep, whole.tooDeep);
             // What a failed write handed on is thrown away.
