@@ -5,6 +5,7 @@
 #include "graphics/TWTitleConnection.h"
 #include "model/TWBranchRedraw.h"
 #include "model/TWBranchRefitHold.h"
+#include "model/TWGrowthBatch.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch_Private.h"
 #include "model/TWMapLayoutServices.h"
@@ -229,7 +230,12 @@ std::shared_ptr<TWMapBranch> TWMapBranch::createWithGraphic(const std::shared_pt
         if (storeShaping(&Settings::boundaryMargin, 3.0f)) {
             if (b.m_caches)
                 b.m_caches->childrenBoundaryPoints.clear();
-            services.recalculateBoundary(b);
+            // A branch grown for a layout of the whole map gets its outline
+            // when one is asked for: made now, its set (and each ancestor's,
+            // as children come) would hold the corners of every descendant.
+            const TWMap *map = b.map();
+            if (!map || !TWGrowthBatch::of(*map))
+                services.recalculateBoundary(b);
         }
         store(&Settings::boundaryInheritsLineColor, true);
         store(&Settings::boundaryDrawsFill, false);

@@ -1167,11 +1167,16 @@ namespace {
 struct Piece
 {
     enum Kind { Subtree, Head, Tail };
-    Piece(Kind k, TWMapBranch *b, XMLStreamWriter::OpenElements at)
-        : kind(k), branch(b), open(std::move(at))
+    Piece(Kind k, TWMapBranch *b, XMLStreamWriter::OpenElements at, qsizetype n = 1,
+          qsizetype i = 0)
+        : kind(k), branch(b), count(n), index(i), open(std::move(at))
     {}
     Kind kind;
     TWMapBranch *branch;
+    // Subtrees: this branch's and those of the siblings after it, the
+    // branch being its parent's child at `index` when there are several.
+    qsizetype count;
+    qsizetype index;
     XMLStreamWriter::OpenElements open; // where the piece's text goes
     QList<QByteArray> text;             // in blocks
     bool written = false;
@@ -1241,8 +1246,11 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
         {
             TWMapBranch *branch;
             bool tail;
+            qsizetype count; // siblings written together, from this one on
+            qsizetype index; // in its parent's children
         };
-        std::vector<Step> steps{{&root, false}};
+        std::vector<Step> steps{{&root, false, 1, 0}};
+        std::vector<Step> runs;
         while (!steps.empty()) {
             const Step step = steps.back();
             steps.pop_back();
@@ -1253,8 +1261,9 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
                 open.removeLast(); // the branch
                 continue;
             }
-            if (b->m_children.isEmpty() || sizes.value(b) <= limits.branchesInPiece) {
-                pieces.emplace_back(Piece::Subtree, b, open);
+            if (step.count > 1 || b->m_children.isEmpty() ||
+                sizes.value(b) <= limits.branchesInPiece) {
+                pieces.emplace_back(Piece::Subtree, b, open, step.count, step.index);
                 opened();
                 continue;
             }
@@ -1262,9 +1271,25 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
             opened();
             open.append({QByteArrayLiteral("TWMapBranch"), true});
             open.append({QByteArrayLiteral("children"), false});
-            steps.push_back({b, true});
-            for (qsizetype i = b->m_children.size(); i-- > 0;)
-                steps.push_back({b->m_children.at(i).get(), false});
+            steps.push_back({b, true, 1, 0});
+            // Small subtrees side by side go in one piece: a branch of
+            // thousands of leaves would otherwise make a piece of each.
+            runs.clear();
+            const qsizetype children = b->m_children.size();
+            for (qsizetype i = 0; i < children;) {
+                int size = sizes.value(b->m_children.at(i).get());
+                qsizetype count = 1;
+                while (size <= limits.branchesInPiece && i + count < children) {
+                    const int next = sizes.value(b->m_children.at(i + count).get());
+                    if (size + next > limits.branchesInPiece)
+                        break;
+                    size += next;
+                    ++count;
+                }
+                runs.push_back({b->m_children.at(i).get(), false, count, i});
+                i += count;
+            }
+            steps.insert(steps.end(), runs.rbegin(), runs.rend());
         }
     }
 
@@ -1307,6 +1332,7 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
                 return true;
             },
             pieceBlockSize);
+        part.setIndented(writer.indented());
         for (;;) {
             std::size_t index;
             {
@@ -1325,7 +1351,13 @@ bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &write
                 TWMapBranch &b = *piece.branch;
                 switch (piece.kind) {
                 case Piece::Subtree:
-                    b.writeXml(out, embed);
+                    if (piece.count == 1) {
+                        b.writeXml(out, embed);
+                        break;
+                    }
+                    // Siblings: the piece's first and those after it.
+                    for (qsizetype i = 0; i < piece.count; ++i)
+                        b.parent()->m_children.at(piece.index + i)->writeXml(out, embed);
                     break;
                 case Piece::Head:
                     out.startElement("TWMapBranch");

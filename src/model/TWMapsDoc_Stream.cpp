@@ -23,6 +23,9 @@ bool TWMapsDoc::writeContentsXML(XMLStreamWriter &writer, QList<QByteArray> *dra
     // around the maps, in any order, but not from the stamp every save changes.
     QList<QByteArray> settings;
     QList<QByteArray> mapTexts;
+    // Every reader of the file drops blanks between elements: indentation
+    // would be half its bytes, all of them to compress, digest and parse.
+    writer.setIndented(false);
     writer.writeStartDocument();
     writer.writeStartElement(m_liveXMLElement);
     for (const XMLElement &child : m_liveXMLElement.elements()) {

@@ -94,7 +94,7 @@ xmlDocPtr parseToXmlDoc(const QByteArray &xml, QString *error)
     return doc;
 }
 
-QByteArray dumpDocument(xmlDocPtr doc)
+QByteArray dumpDocument(xmlDocPtr doc, bool indented)
 {
     if (!doc)
         return QByteArray();
@@ -108,7 +108,7 @@ QByteArray dumpDocument(xmlDocPtr doc)
     }
     xmlChar *memory = nullptr;
     int size = 0;
-    xmlDocDumpFormatMemoryEnc(doc, &memory, &size, "UTF-8", 1);
+    xmlDocDumpFormatMemoryEnc(doc, &memory, &size, "UTF-8", indented ? 1 : 0);
     if (doctype) {
         if (afterDoctype)
             xmlAddPrevSibling(afterDoctype, doctype);
@@ -277,6 +277,11 @@ XMLElement XMLDocument::setRootElement(XMLElement root)
 QByteArray XMLDocument::xmlData() const
 {
     return m_arena ? dumpDocument(m_arena->doc) : QByteArray();
+}
+
+QByteArray XMLDocument::compactXmlData() const
+{
+    return m_arena ? dumpDocument(m_arena->doc, false) : QByteArray();
 }
 
 xmlDocPtr XMLDocument::xmlDoc() const

@@ -38,6 +38,9 @@ public:
     // Pretty-printed UTF-8 text beginning with the XML declaration. A
     // document type read from a file is not written (see dumpDocument).
     QByteArray xmlData() const;
+    // The same without the line breaks and indentation put between
+    // elements: the text of every node as it stands.
+    QByteArray compactXmlData() const;
 
     // The document for the libxml2 route. It stays owned by this object.
     xmlDocPtr xmlDoc() const;
@@ -66,7 +69,7 @@ xmlDocPtr parseToXmlDoc(const QByteArray &xml, QString *error = nullptr);
 // A document type is left out, so that a foreign one read with a file is
 // not carried into every save: entity references in the tree are replaced
 // by their text first, which readers see all the same.
-QByteArray dumpDocument(xmlDocPtr doc);
+QByteArray dumpDocument(xmlDocPtr doc, bool indented = true);
 // Whether XML 1.0 can hold the code point: tab, line feed, carriage return
 // and everything from U+0020 on but the surrogates, U+FFFE and U+FFFF.
 bool isXMLCharacter(char32_t codePoint);

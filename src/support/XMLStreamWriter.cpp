@@ -598,10 +598,11 @@ void XMLStreamWriter::beginChild()
 {
     if (!m_open.isEmpty() && !m_open.last().hasChildren) {
         m_open.last().hasChildren = true;
-        append(">\n", 2);
+        append(">\n", m_indented ? 2 : 1);
     }
     static const QByteArray spaces(2 * maxIndentLevels, ' ');
-    append(spaces.constData(), 2 * std::min(depth(), maxIndentLevels));
+    if (m_indented)
+        append(spaces.constData(), 2 * std::min(depth(), maxIndentLevels));
     if (m_digestPending) {
         m_digestPending = false;
         m_digestFrom = m_used;
@@ -654,7 +655,7 @@ void XMLStreamWriter::writeTextLeaf(const char *name, const char *utf8, qsizetyp
     }
     append("</", 2);
     append(name, nameSize);
-    append(">\n", 2);
+    append(">\n", m_indented ? 2 : 1);
 }
 
 void XMLStreamWriter::writeStartElement(const XMLElement &element)
@@ -675,7 +676,7 @@ void XMLStreamWriter::writeStartElement(const XMLElement &element)
         xmlFreeNode(shell);
         return;
     }
-    xmlNodeDumpOutput(tag, element.doc(), shell, depth(), 1, "UTF-8");
+    xmlNodeDumpOutput(tag, element.doc(), shell, depth(), m_indented ? 1 : 0, "UTF-8");
     xmlOutputBufferFlush(tag);
     QByteArray text(reinterpret_cast<const char *>(xmlOutputBufferGetContent(tag)),
                     qsizetype(xmlOutputBufferGetSize(tag)));
@@ -693,15 +694,18 @@ void XMLStreamWriter::writeEndElement()
     if (m_open.isEmpty())
         return;
     const Open open = m_open.takeLast();
+    // Compact text ends in one line break, after the root, as libxml2 ends it.
+    const qint64 newline = m_indented || m_open.isEmpty() ? 1 : 0;
     if (!open.hasChildren) {
-        append("/>\n", 3);
+        append("/>\n", 2 + newline);
         return;
     }
     static const QByteArray spaces(2 * maxIndentLevels, ' ');
-    append(spaces.constData(), 2 * std::min(depth(), maxIndentLevels));
+    if (m_indented)
+        append(spaces.constData(), 2 * std::min(depth(), maxIndentLevels));
     append("</", 2);
     append(open.name);
-    append(">\n", 2);
+    append(">\n", 1 + newline);
 }
 
 void XMLStreamWriter::writeTextElement(QAnyStringView name, const QString &text)
@@ -713,13 +717,13 @@ void XMLStreamWriter::writeTextElement(QAnyStringView name, const QString &text)
     append("<", 1);
     append(utf8);
     if (content.isEmpty()) {
-        append("/>\n", 3);
+        append("/>\n", m_indented ? 3 : 2);
     } else {
         append(">", 1);
         appendEscaped(content.constData(), content.constData() + content.size());
         append("</", 2);
         append(utf8);
-        append(">\n", 2);
+        append(">\n", m_indented ? 2 : 1);
     }
 }
 
@@ -749,12 +753,13 @@ void XMLStreamWriter::writeNode(xmlNodePtr node)
     if (isPlainTree(node)) {
         writePlainTree(node);
     } else if (checkDepth(depth() + elementLevels(node))) {
-        xmlNodeDumpOutput(m_xmlOutput, node->doc, node, depth(), 1, "UTF-8");
+        xmlNodeDumpOutput(m_xmlOutput, node->doc, node, depth(), m_indented ? 1 : 0, "UTF-8");
         xmlOutputBufferFlush(m_xmlOutput);
     }
     if (expanded)
         xmlFreeNode(expanded);
-    append("\n", 1);
+    if (m_indented || m_open.isEmpty())
+        append("\n", 1);
 }
 
 bool XMLStreamWriter::flushPiece()
@@ -809,7 +814,8 @@ void XMLStreamWriter::writePlainTree(xmlNodePtr root)
         append(spaces.constData(), 2 * std::min(level, maxIndentLevels));
     };
     int level = depth();
-    bool format = true;
+    // Compact text is written as an element holding text is, throughout.
+    bool format = m_indented;
     xmlNodePtr unformatted = nullptr;
     xmlNodePtr node = root;
     for (;;) {
@@ -860,7 +866,7 @@ void XMLStreamWriter::writePlainTree(xmlNodePtr root)
             append(name, qint64(std::strlen(name)));
             append(">", 1);
             if (node == unformatted) {
-                format = true;
+                format = m_indented;
                 unformatted = nullptr;
             }
         }

@@ -13,8 +13,10 @@
 // Writes an XML document as it goes, in exactly the pretty-printed UTF-8 form
 // of XMLDocument::xmlData(): the declaration, two spaces of indentation per
 // level (no deeper than libxml2 indents), empty elements as "<name/>", text
-// leaves on one line. Large documents are written element by element through
-// it; small elements (XMLElement) are written whole where they belong.
+// leaves on one line; or, set so, in the compact form of
+// XMLDocument::compactXmlData(), with nothing between elements. Large
+// documents are written element by element through it; small elements
+// (XMLElement) are written whole where they belong.
 class XMLStreamWriter
 {
 public:
@@ -32,6 +34,11 @@ public:
     ~XMLStreamWriter();
     XMLStreamWriter(const XMLStreamWriter &) = delete;
     XMLStreamWriter &operator=(const XMLStreamWriter &) = delete;
+
+    // Line breaks and indentation between elements (the default), or none:
+    // set before the first element.
+    void setIndented(bool indented) { m_indented = indented; }
+    bool indented() const { return m_indented; }
 
     void writeStartDocument();
     void writeStartElement(QAnyStringView name);
@@ -139,6 +146,7 @@ private:
     bool m_digestPending = false; // the stretch begins with the next element
     bool m_failed = false;
     bool m_tooDeep = false;
+    bool m_indented = true;
 };
 
 // Where the writer of an element puts it: a libxml2 tree (XMLNodeOut), for

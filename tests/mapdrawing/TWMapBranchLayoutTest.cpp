@@ -5,6 +5,7 @@
 #include "graphics/TWConnectionGraphic.h"
 #include "mapdrawing/TWBoundaryOutline.h"
 #include "mapdrawing/TWMapBranch_Layout.h"
+#include "model/TWGrowthBatch.h"
 #include "support/BezierPath.h"
 #include "support/TWPointHolder.h"
 
@@ -888,4 +889,38 @@ TEST_F(TWMapBranchLayout, OutlinesMeasuredAtOnceAreThoseMeasuredOneByOne)
         }
         EXPECT_GT(drawn, 100);
     }
+}
+
+// Branches grown for a layout of the whole map, as an import grows them (no
+// step to undo, a growth batch of the map alive), hold no corners until an
+// outline is asked for, as an opened map's do not: held by every branch
+// and its ancestors, they were most of what an import of many held. Asked
+// for, the outlines are those of branches grown one by one.
+TEST_F(TWMapBranchLayout, BranchesGrownForAWholeLayoutMakeTheirOutlinesWhenAsked)
+{
+    undo->disableUndoRegistration();
+    BranchList eager, grown;
+    const auto subtree = [this](BranchList &out, float y, const QString &name) {
+        auto top = add(root, Rect(500, y, 80, 30), name);
+        out << top << add(top, Rect(650, y - 40, 80, 30), name + "1")
+            << add(top, Rect(650, y + 60, 80, 30), name + "2");
+        out << add(out.last(), Rect(800, y + 60, 80, 30), name + "21");
+    };
+    subtree(eager, 100, QStringLiteral("A"));
+    {
+        const TWGrowthBatch batch(*map);
+        subtree(grown, 400, QStringLiteral("B"));
+        for (const auto &b : std::as_const(grown))
+            EXPECT_FALSE(holdsBoundary(*b)) << BranchTest::nameOf(*b).toStdString();
+    }
+    undo->enableUndoRegistration();
+    settle();
+    for (const auto &b : std::as_const(eager))
+        EXPECT_TRUE(holdsBoundary(*b)) << BranchTest::nameOf(*b).toStdString();
+    for (const auto &b : std::as_const(grown))
+        EXPECT_FALSE(holdsBoundary(*b)) << BranchTest::nameOf(*b).toStdString();
+    for (qsizetype i = 0; i < eager.size(); ++i)
+        EXPECT_EQ(outlineBounds(childrenBoundaryOutlinePoints(*grown.at(i))),
+                  outlineBounds(childrenBoundaryOutlinePoints(*eager.at(i))).offsetBy(0, 300))
+            << BranchTest::nameOf(*grown.at(i)).toStdString();
 }

@@ -141,7 +141,15 @@ TEST_F(ContentsStreamTest, StreamingEqualsTheTreeRoute)
     EXPECT_EQ(withoutGraphicNumbers(streamedOnce), withoutGraphicNumbers(text));
     EXPECT_EQ(streamedText(*streamed), streamedOnce);
     EXPECT_EQ(streamed->xmlDocumentData(), streamedOnce);
-    EXPECT_TRUE(text.contains("<TWMapsDoc version=\"4\">\n  <futureFirst kind=\"a&amp;b\">"));
+    // Nothing between elements, and every text as it was, blanks included.
+    EXPECT_TRUE(text.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                "<TWMapsDoc version=\"4\"><futureFirst kind=\"a&amp;b\">"
+                                "text  kept</futureFirst><creator>"));
+    EXPECT_TRUE(text.contains("<futureSetting><deep>  1 </deep></futureSetting>"));
+    EXPECT_TRUE(text.endsWith("</TWMapsDoc>\n"));
+    // The declaration's line break, the creator's own (a carriage return in
+    // the file is read as one) and the last.
+    EXPECT_EQ(text.count('\n'), 3);
 
     // A saved package holds what the tree route makes of the saved document.
     ASSERT_EQ(streamed->saveToFile(path("saved.tweb")), TWFileIO::SaveSucceeded);

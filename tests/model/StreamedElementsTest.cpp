@@ -4,6 +4,9 @@
 // the documents kept with the tests.
 #include "StreamedMapText.h"
 #include "TWMapTestSupport.h"
+
+#include "../../bench/GeneratedMap.h"
+
 #include "graphics/TWCheckBox.h"
 #include "graphics/TWChildConnection.h"
 #include "graphics/TWCircle.h"
@@ -18,7 +21,9 @@
 #include "graphics/TWScribble.h"
 #include "graphics/TWTextArea.h"
 #include "graphics/TWTitleConnection.h"
+#include "model/PackageArchive.h"
 #include "model/TWAttachedText.h"
+#include "model/TWFileIO.h"
 #include "model/TWHyperlink.h"
 #include "model/TWTrackedChange.h"
 #include "support/BezierPath.h"
@@ -41,21 +46,22 @@ using Write = std::function<void(XMLOut &)>;
 
 // What the tree route gives: the elements appended below a holder, printed
 // by libxml2.
-QByteArray treeText(const Write &write)
+QByteArray treeText(const Write &write, bool indented = true)
 {
     XMLElement holder = XMLElement::create("holder");
     XMLNodeOut out(holder.node());
     write(out);
-    return holder.xmlString() + "\n";
+    return StreamedMapText::printed(holder, indented) + "\n";
 }
 
-QByteArray streamText(const Write &write)
+QByteArray streamText(const Write &write, bool indented)
 {
     QByteArray text;
     XMLStreamWriter writer([&text](const char *data, qint64 size) {
         text.append(data, qsizetype(size));
         return true;
     });
+    writer.setIndented(indented);
     writer.writeStartElement(u"holder");
     XMLStreamOut out(writer);
     write(out);
@@ -63,11 +69,15 @@ QByteArray streamText(const Write &write)
     return text;
 }
 
+// In both layouts.
 void expectSameText(const Write &write)
 {
-    const QByteArray tree = treeText(write);
-    const QByteArray stream = streamText(write);
-    EXPECT_TRUE(stream == tree) << StreamedMapText::firstDifference(stream, tree);
+    for (const bool indented : {true, false}) {
+        const QByteArray tree = treeText(write, indented);
+        const QByteArray stream = streamText(write, indented);
+        EXPECT_TRUE(stream == tree) << (indented ? "indented " : "compact ")
+                                    << StreamedMapText::firstDifference(stream, tree);
+    }
 }
 
 AttributedString richText()
@@ -308,27 +318,29 @@ TEST_F(StreamedElementsTest, ATreeWrittenInPiecesIsTheTreeWrittenWhole)
         QByteArray text, drawnFrom;
         bool ok = false, tooDeep = false;
     };
-    const auto written = [](TWMap &m, TWMapBranch::TextPieces pieces) {
+    const auto written = [](TWMap &m, TWMapBranch::TextPieces pieces, bool indented) {
         TWMapBranch::textPieces() = pieces;
         Written w;
         XMLStreamWriter writer([&w](const char *data, qint64 size) {
             w.text.append(data, qsizetype(size));
             return true;
         });
+        writer.setIndented(indented);
         writer.writeStartDocument();
         w.ok = m.writeXML(writer, &w.drawnFrom);
         writer.writeEndDocument();
         w.tooDeep = writer.tooDeep();
         return w;
     };
-    for (const auto &m : {map, tooDeep}) {
-        const Written whole = written(*m, {INT_MAX, 1});
+    for (const auto &[m, indented] : {std::pair{map, true}, {map, false}, {tooDeep, true}}) {
+        SCOPED_TRACE(indented ? "indented" : "compact");
+        const Written whole = written(*m, {INT_MAX, 1}, indented);
         EXPECT_EQ(whole.ok, m == map);
         EXPECT_EQ(whole.tooDeep, m == tooDeep);
         for (const TWMapBranch::TextPieces pieces :
              {TWMapBranch::TextPieces{1, 1}, {1, 3}, {2, 50}, {1, INT_MAX}}) {
             SCOPED_TRACE(testing::Message() << "pieces of " << pieces.branchesInPiece);
-            const Written inPieces = written(*m, pieces);
+            const Written inPieces = written(*m, pieces, indented);
             EXPECT_EQ(inPieces.ok, whole.ok);
             EXPECT_EQ(inPieces.tooDeep, whole.tooDeep);
             // What a failed write handed on is thrown away.
@@ -357,6 +369,59 @@ TEST_F(StreamedElementsTest, DocumentsOfTheTestsStreamAsTheirTreesPrint)
         ASSERT_GT(opened->countOfMaps(), 0);
         StreamedMapText::expectMapsStreamAsTheirTreesPrint(*opened);
         opened->detach();
+    }
+}
+
+// A saved document opens as it was: once saved (a first save adds the
+// settings a document read without them lacks), opened and saved again, the
+// documents kept with the tests and a generated map write the same text
+// every time, but for the stamps every save changes and the graphic
+// numbers every open gives afresh.
+TEST_F(StreamedElementsTest, SavedDocumentsOpenAsTheyWere)
+{
+    const auto contentsOf = [](const QString &path) {
+        QFile file(path);
+        const std::optional<PackageData> data =
+            file.open(QIODevice::ReadOnly) ? PackageArchive::read(file) : std::nullopt;
+        static const QRegularExpression stamps(
+            QStringLiteral("<(revisionNumber|lastSaveDate)>.*?</\\1>"));
+        return data ? QString::fromUtf8(MapsDocTest::withoutGraphicNumbers(data->value(TWMapsDoc::ContentsPath)))
+                          .replace(stamps, QStringLiteral("<\\1/>"))
+                    : QString();
+    };
+    std::vector<std::pair<QString, std::shared_ptr<TWMapsDoc>>> documents;
+    const QDir folder(QStringLiteral(THINKWEB_TEST_DATA "/damaged"));
+    for (const QString &name : folder.entryList({QStringLiteral("*.xml")}, QDir::Files)) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        PackageData data;
+        data.insert(TWMapsDoc::ContentsPath, file.readAll());
+        documents.emplace_back(name, TWMapsDoc::createWithDictionary(data, false));
+    }
+    GeneratedMap::fill(*addMap(), 300);
+    documents.emplace_back(QStringLiteral("generated"), document);
+    ASSERT_GT(documents.size(), 3u);
+    for (const auto &[name, saved] : documents) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_NE(saved, nullptr);
+        const QString paths[] = {tempDir.filePath(QStringLiteral("first.tweb")),
+                                 tempDir.filePath(QStringLiteral("second.tweb")),
+                                 tempDir.filePath(QStringLiteral("third.tweb"))};
+        ASSERT_EQ(saved->saveToFile(paths[0]), TWFileIO::SaveSucceeded);
+        for (int i = 1; i < 3; ++i) {
+            int error = -1;
+            const std::shared_ptr<TWMapsDoc> opened =
+                TWMapsDoc::loadFromFile(paths[i - 1], false, &error);
+            ASSERT_NE(opened, nullptr) << error;
+            ASSERT_EQ(opened->saveToFile(paths[i]), TWFileIO::SaveSucceeded);
+            opened->detach();
+        }
+        const QString before = contentsOf(paths[1]), after = contentsOf(paths[2]);
+        ASSERT_FALSE(before.isEmpty());
+        EXPECT_TRUE(before == after)
+            << StreamedMapText::firstDifference(before.toUtf8(), after.toUtf8());
+        if (saved != document)
+            saved->detach();
     }
 }
 

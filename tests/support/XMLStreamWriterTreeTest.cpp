@@ -7,11 +7,11 @@
 
 namespace {
 
-// libxml2's own pretty printing of a node at `level`.
-QByteArray dumpedByLibxml2(xmlNodePtr node, int level)
+// libxml2's own printing of a node at `level`, pretty or compact.
+QByteArray dumpedByLibxml2(xmlNodePtr node, int level, bool indented)
 {
     xmlOutputBufferPtr out = xmlAllocOutputBuffer(nullptr);
-    xmlNodeDumpOutput(out, node->doc, node, level, 1, "UTF-8");
+    xmlNodeDumpOutput(out, node->doc, node, level, indented ? 1 : 0, "UTF-8");
     xmlOutputBufferFlush(out);
     QByteArray text(reinterpret_cast<const char *>(xmlOutputBufferGetContent(out)),
                     qsizetype(xmlOutputBufferGetSize(out)));
@@ -19,29 +19,35 @@ QByteArray dumpedByLibxml2(xmlNodePtr node, int level)
     return text;
 }
 
-QByteArray indent(int level)
+QByteArray indent(int level, bool indented)
 {
-    return QByteArray(2 * std::min(level, 30), ' ');
+    return indented ? QByteArray(2 * std::min(level, 30), ' ') : QByteArray();
 }
 
-// The node written inside `level` open elements, and what libxml2 makes of it.
-std::pair<QByteArray, QByteArray> writtenAndExpected(xmlNodePtr node, int level)
+// The node written inside `level` open elements, and what libxml2 makes of
+// it: compact text has nothing between elements and one line break at its end.
+std::pair<QByteArray, QByteArray> writtenAndExpected(xmlNodePtr node, int level,
+                                                     bool indented = true)
 {
     QByteArray written;
     XMLStreamWriter writer([&written](const char *data, qint64 size) {
         written.append(data, qsizetype(size));
         return true;
     });
+    writer.setIndented(indented);
+    const QByteArray newline = indented ? "\n" : "";
     QByteArray expected;
     for (int i = 0; i < level; ++i) {
         writer.writeStartElement("o");
-        expected += indent(i) + "<o>\n";
+        expected += indent(i, indented) + "<o>" + newline;
     }
     writer.writeNode(node);
     EXPECT_TRUE(writer.writeEndDocument());
-    expected += indent(level) + dumpedByLibxml2(node, level) + "\n";
+    expected += indent(level, indented) + dumpedByLibxml2(node, level, indented) + newline;
     for (int i = level; i-- > 0;)
-        expected += indent(i) + "</o>\n";
+        expected += indent(i, indented) + "</o>" + newline;
+    if (!indented)
+        expected += "\n";
     return {written, expected};
 }
 
@@ -85,16 +91,18 @@ TEST(XMLStreamWriterTree, NodesAreWrittenAsLibxml2PrettyPrintsThem)
         for (xmlNodePtr node : {root, root->children}) {
             if (!node)
                 continue;
-            for (const int level : {0, 2, 31}) {
-                SCOPED_TRACE(testing::Message() << text.constData() << " at level " << level);
-                const auto [written, expected] = writtenAndExpected(node, level);
-                EXPECT_EQ(written, expected);
-                ++cases;
-            }
+            for (const int level : {0, 2, 31})
+                for (const bool indented : {true, false}) {
+                    SCOPED_TRACE(testing::Message() << text.constData() << " at level " << level
+                                                    << (indented ? "" : ", compact"));
+                    const auto [written, expected] = writtenAndExpected(node, level, indented);
+                    EXPECT_EQ(written, expected);
+                    ++cases;
+                }
         }
         xmlFreeDoc(doc);
     }
-    EXPECT_GT(cases, 60);
+    EXPECT_GT(cases, 120);
 }
 
 TEST(XMLStreamWriterTree, TreesBuiltInMemoryToo)
@@ -116,10 +124,11 @@ TEST(XMLStreamWriterTree, TreesBuiltInMemoryToo)
     xmlNewChild(xmlNewChild(d, nullptr, BAD_CAST "f", nullptr), nullptr, BAD_CAST "g", nullptr);
     xmlNodePtr lone = xmlNewText(BAD_CAST "alone & <free>\r");
     for (xmlNodePtr node : {a, b, c, d, lone}) {
-        for (const int level : {0, 3}) {
-            const auto [written, expected] = writtenAndExpected(node, level);
-            EXPECT_EQ(written, expected) << expected.constData();
-        }
+        for (const int level : {0, 3})
+            for (const bool indented : {true, false}) {
+                const auto [written, expected] = writtenAndExpected(node, level, indented);
+                EXPECT_EQ(written, expected) << expected.constData();
+            }
     }
     xmlFreeNode(a);
     xmlFreeNode(d);
@@ -218,7 +227,7 @@ TEST(XMLStreamWriterTree, LongTextsCrossTheWritersBufferWhole)
         writer.writeTextLeaf("a", text.constData(), text.size(), true);
         writer.writeTextElement(u"b", QString::fromLatin1(text));
         EXPECT_TRUE(writer.writeEndDocument());
-        const QByteArray escaped = dumpedByLibxml2(node, 0).mid(3).chopped(4);
+        const QByteArray escaped = dumpedByLibxml2(node, 0, true).mid(3).chopped(4);
         EXPECT_EQ(leaf, "<a>" + escaped + "</a>\n<b>" + escaped + "</b>\n");
         EXPECT_LE(largest, held);
         xmlFreeDoc(doc);
