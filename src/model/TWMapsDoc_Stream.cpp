@@ -135,9 +135,23 @@ TWMapsDoc::createWithStreamedContents(const PackageEntries &packageData,
     // Inflating on a thread of its own overlaps parsing.
     ReadAheadStream ahead([&stream](char *data, qint64 max) { return stream->read(data, max); });
     ContentsXMLReader reader([&ahead](char *data, qint64 max) { return ahead.read(data, max); });
+    // Blanks between tags were taken out of the text the reader parsed: a
+    // failure is told as the text in the file reads, lines as numbered there.
+    const auto failure = [&reader, &contents] {
+        if (reader.droppedBlankBytes() > 0)
+            if (std::unique_ptr<PackageEntryStream> again = contents.open()) {
+                ReadAheadStream aheadAgain(
+                    [&again](char *data, qint64 max) { return again->read(data, max); });
+                const QString error = ContentsXMLReader::errorReadingAll(
+                    [&aheadAgain](char *data, qint64 max) { return aheadAgain.read(data, max); });
+                if (!error.isEmpty())
+                    return error;
+            }
+        return reader.errorString();
+    };
     QString error;
     if (!reader.readRootElement())
-        error = reader.errorString();
+        error = failure();
     else if (!reader.nameIs("TWMapsDoc"))
         error = QStringLiteral("the root element is <%1>, not <TWMapsDoc>").arg(reader.name());
     if (!error.isEmpty()) {
@@ -157,9 +171,9 @@ TWMapsDoc::createWithStreamedContents(const PackageEntries &packageData,
     if (undo)
         undo->enableUndoRegistration();
     if (!loaded) {
-        qWarning().noquote()
-            << QStringLiteral("Error loading document %1").arg(reader.errorString());
-        TWFileIO::noteReadFailure(reader.errorString());
+        const QString error = failure();
+        qWarning().noquote() << QStringLiteral("Error loading document %1").arg(error);
+        TWFileIO::noteReadFailure(error);
         return nullptr;
     }
 

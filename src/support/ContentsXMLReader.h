@@ -34,7 +34,12 @@ public:
     static constexpr qint64 maxBytesOutsideRoot = qint64(1) << 20;
     static constexpr int maxAttributes = 256;
 
-    explicit ContentsXMLReader(ReadFunction read);
+    // Blank runs between tags that the expanded elements would drop anyway
+    // are taken out before the parser sees them; the parser's line numbers
+    // then count only the lines kept.
+    enum Blanks { DropBlanksBetweenTags, KeepBlanks };
+
+    explicit ContentsXMLReader(ReadFunction read, Blanks blanks = DropBlanksBetweenTags);
     ~ContentsXMLReader();
     ContentsXMLReader(const ContentsXMLReader &) = delete;
     ContentsXMLReader &operator=(const ContentsXMLReader &) = delete;
@@ -77,6 +82,11 @@ public:
     bool hasError() const { return m_failed; }
     // The parser's message and line, or the stream's.
     QString errorString() const { return m_error; }
+    // Blank bytes taken out between tags so far.
+    qint64 droppedBlankBytes() const;
+    // The error of reading a whole text with its blanks, as its lines are
+    // numbered in the file; empty when it reads.
+    static QString errorReadingAll(ReadFunction read);
 
 private:
     bool read();
@@ -94,6 +104,8 @@ private:
     bool m_current = false;    // an unconsumed child element is current
     bool m_failed = false;
     bool m_streamFailed = false;
+    bool m_streamEnded = false;
+    QByteArray m_held; // a blank run to be passed on with the next bytes
     QString m_error;
     mutable qsizetype m_entityBytes = 0; // text that entity references expanded to
 };
