@@ -1,5 +1,6 @@
 #include "support/ContentsXMLReader.h"
 
+#include "support/ReadAheadStream.h"
 #include "support/XMLArena.h"
 #include "support/XMLDocument.h"
 
@@ -8,6 +9,7 @@
 #include <libxml/xmlreader.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <type_traits>
@@ -67,7 +69,7 @@ public:
                         }
                     } else if (q != p && *q == '<' && q[1] != '!' && q[1] != '?' &&
                                (q[1] != '/' || after == EndOfElement)) {
-                        m_dropped += q - p;
+                        m_dropped.fetch_add(q - p, std::memory_order_relaxed);
                         drop(p, q);
                         p = q;
                     }
@@ -106,7 +108,7 @@ public:
         drop(end, end);
         return out - begin;
     }
-    qint64 droppedBytes() const { return m_dropped; }
+    qint64 droppedBytes() const { return m_dropped.load(std::memory_order_relaxed); }
     const QString &error() const { return m_error; }
 
 private:
@@ -311,7 +313,7 @@ private:
     State m_state = Text;
     State m_back = Text; // where a comment or instruction returns to
     After m_blanksAfter = NoTag;
-    qint64 m_dropped = 0;
+    std::atomic<qint64> m_dropped = 0; // read while the text is guarded on another thread
     qint64 m_depth = 0;
     qint64 m_outside = 0;
     int m_attributes = 0;
@@ -322,9 +324,12 @@ private:
     QString m_error;
 };
 
-ContentsXMLReader::ContentsXMLReader(ReadFunction read, Blanks blanks)
+ContentsXMLReader::ContentsXMLReader(ReadFunction read, Blanks blanks, Thread thread)
     : m_read(std::move(read)), m_guard(std::make_unique<MarkupGuard>(blanks == DropBlanksBetweenTags))
 {
+    if (thread == ReadAheadOnAThread)
+        m_ahead = std::make_unique<ReadAheadStream>(
+            [this](char *data, qint64 max) { return guardedRead(data, max); });
     // Blanks are kept while parsing and dropped from expanded elements the
     // way XMLDocument drops them, so that leaf text stays as written. The
     // reader's own nodes never leave it uncopied, so its names may come from
@@ -349,37 +354,52 @@ ContentsXMLReader::~ContentsXMLReader()
 int ContentsXMLReader::readCallback(void *context, char *buffer, int length)
 {
     auto *self = static_cast<ContentsXMLReader *>(context);
-    // A run held back is far shorter than what the parser asks for, so
-    // that every call brings new bytes.
-    const qint64 maxHeld = std::min<qint64>(1024, std::max(length, 0) / 2);
-    for (;;) {
-        const qint64 held = self->m_held.size();
+    const qint64 max = std::max(length, 0);
+    const qint64 n = self->m_ahead ? self->m_ahead->read(buffer, max) : self->guardedRead(buffer, max);
+    if (n < 0) {
+        // What the guard refused for was set before the failure was passed on.
+        if (self->m_error.isEmpty())
+            self->m_error = self->m_guardError;
+        self->m_streamFailed = true;
+        return -1;
+    }
+    return int(std::min(n, max));
+}
+
+qint64 ContentsXMLReader::guardedRead(char *data, qint64 max)
+{
+    // The text is guarded in pieces far larger than a blank run held back
+    // between them, so that every piece brings new bytes.
+    constexpr qint64 piece = qint64(1) << 16;
+    constexpr qint64 maxHeld = 1024;
+    while (m_textAt == m_textSize) {
+        if (m_rawStatus <= 0)
+            return m_rawStatus;
+        const qint64 held = m_held.size();
+        m_text.resize(size_t(held + piece));
         if (held > 0)
-            std::memcpy(buffer, self->m_held.constData(), size_t(held));
-        self->m_held.clear();
-        qint64 n = 0;
-        if (!self->m_streamEnded) {
-            n = std::min<qint64>(self->m_read(buffer + held, std::max<qint64>(length - held, 0)),
-                                 length - held);
-            if (n < 0) {
-                self->m_streamFailed = true;
-                return -1;
-            }
-            self->m_streamEnded = n == 0;
-        }
-        if (held + n == 0)
-            return 0;
-        const qint64 kept = self->m_guard->feed(
-            buffer, held + n, self->m_streamEnded ? nullptr : &self->m_held, maxHeld);
-        if (kept < 0) {
-            if (self->m_error.isEmpty())
-                self->m_error = self->m_guard->error();
-            self->m_streamFailed = true;
+            std::memcpy(m_text.data(), m_held.constData(), size_t(held));
+        m_held.clear();
+        const qint64 n = std::min(m_read(m_text.data() + held, piece), piece);
+        if (n < 0) {
+            m_rawStatus = -1;
             return -1;
         }
-        if (kept > 0)
-            return int(kept);
+        if (n == 0)
+            m_rawStatus = 0;
+        m_textAt = 0;
+        m_textSize = m_guard->feed(m_text.data(), held + n, n == 0 ? nullptr : &m_held, maxHeld);
+        if (m_textSize < 0) {
+            m_guardError = m_guard->error();
+            m_textSize = 0;
+            m_rawStatus = -1;
+            return -1;
+        }
     }
+    const qint64 n = std::min(max, m_textSize - m_textAt);
+    std::memcpy(data, m_text.data() + m_textAt, size_t(n));
+    m_textAt += n;
+    return n;
 }
 
 qint64 ContentsXMLReader::droppedBlankBytes() const
@@ -389,7 +409,7 @@ qint64 ContentsXMLReader::droppedBlankBytes() const
 
 QString ContentsXMLReader::errorReadingAll(ReadFunction read)
 {
-    ContentsXMLReader reader(std::move(read), KeepBlanks);
+    ContentsXMLReader reader(std::move(read), KeepBlanks, ReadAheadOnAThread);
     if (reader.readRootElement())
         reader.readToEnd();
     return reader.m_error;

@@ -35,7 +35,8 @@ struct Reading
 // Walks the text as the document reader does: elements whose name starts
 // with "group" (and the root) are entered, the others expanded, in turn
 // into a tree of their own and where the reader holds them.
-Reading readAll(const QByteArray &text, qint64 chunk, ContentsXMLReader::Blanks blanks)
+Reading readAll(const QByteArray &text, qint64 chunk, ContentsXMLReader::Blanks blanks,
+                ContentsXMLReader::Thread thread = ContentsXMLReader::ReadOnThisThread)
 {
     qint64 at = 0;
     ContentsXMLReader reader(
@@ -45,7 +46,7 @@ Reading readAll(const QByteArray &text, qint64 chunk, ContentsXMLReader::Blanks 
             at += n;
             return n;
         },
-        blanks);
+        blanks, thread);
     Reading reading;
     int turn = 0;
     std::function<void()> walk = [&] {
@@ -77,17 +78,23 @@ void expectSameWithoutBlanks(const QByteArray &text, std::optional<bool> dropsSo
 {
     const Reading whole = readAll(text, qint64(1) << 30, ContentsXMLReader::KeepBlanks);
     EXPECT_EQ(whole.dropped, 0);
-    for (const qint64 chunk : {qint64(1), qint64(2), qint64(3), qint64(7), qint64(4096),
-                               qint64(1) << 30}) {
-        if (chunk < 4 && text.size() > (1 << 16))
-            continue; // byte by byte only where it is quick
-        SCOPED_TRACE(testing::Message() << "in reads of " << chunk);
-        const Reading filtered = readAll(text, chunk, ContentsXMLReader::DropBlanksBetweenTags);
-        EXPECT_EQ(filtered.expanded, whole.expanded);
-        // A damaged text fails alike; only its line may differ.
-        EXPECT_EQ(filtered.error.isEmpty(), whole.error.isEmpty()) << filtered.error.toStdString();
-        if (dropsSome)
-            EXPECT_EQ(filtered.dropped > 0, *dropsSome) << filtered.dropped;
+    for (const auto thread : {ContentsXMLReader::ReadOnThisThread,
+                              ContentsXMLReader::ReadAheadOnAThread}) {
+        for (const qint64 chunk : {qint64(1), qint64(2), qint64(3), qint64(7), qint64(4096),
+                                   qint64(1) << 30}) {
+            if (chunk < 4 && text.size() > (1 << 16))
+                continue; // byte by byte only where it is quick
+            SCOPED_TRACE(testing::Message() << "in reads of " << chunk << " on thread " << thread);
+            const Reading filtered =
+                readAll(text, chunk, ContentsXMLReader::DropBlanksBetweenTags, thread);
+            EXPECT_EQ(filtered.expanded, whole.expanded);
+            // A damaged text fails alike; only its line may differ.
+            EXPECT_EQ(filtered.error.isEmpty(), whole.error.isEmpty())
+                << filtered.error.toStdString();
+            if (dropsSome) {
+                EXPECT_EQ(filtered.dropped > 0, *dropsSome) << filtered.dropped;
+            }
+        }
     }
 }
 
