@@ -325,7 +325,8 @@ private:
 };
 
 ContentsXMLReader::ContentsXMLReader(ReadFunction read, Blanks blanks, Thread thread)
-    : m_read(std::move(read)), m_guard(std::make_unique<MarkupGuard>(blanks == DropBlanksBetweenTags))
+    : m_read(std::move(read)),
+      m_guard(std::make_unique<MarkupGuard>(blanks == DropBlanksBetweenTags))
 {
     if (thread == ReadAheadOnAThread)
         m_ahead = std::make_unique<ReadAheadStream>(
@@ -355,7 +356,8 @@ int ContentsXMLReader::readCallback(void *context, char *buffer, int length)
 {
     auto *self = static_cast<ContentsXMLReader *>(context);
     const qint64 max = std::max(length, 0);
-    const qint64 n = self->m_ahead ? self->m_ahead->read(buffer, max) : self->guardedRead(buffer, max);
+    const qint64 n =
+        self->m_ahead ? self->m_ahead->read(buffer, max) : self->guardedRead(buffer, max);
     if (n < 0) {
         // What the guard refused for was set before the failure was passed on.
         if (self->m_error.isEmpty())

@@ -117,9 +117,9 @@ private:
     std::vector<char> m_text; // guarded text not yet taken
     qint64 m_textSize = 0;
     qint64 m_textAt = 0;
-    qint64 m_rawStatus = 1;    // 0 once the stream ended, -1 once it failed
-    QByteArray m_held;         // a blank run to be passed on with the next bytes
-    QString m_guardError;      // why the guard refused the text
+    qint64 m_rawStatus = 1; // 0 once the stream ended, -1 once it failed
+    QByteArray m_held;      // a blank run to be passed on with the next bytes
+    QString m_guardError;   // why the guard refused the text
     QString m_error;
     mutable qsizetype m_entityBytes = 0; // text that entity references expanded to
     // Last, so that its thread stops before what it uses goes.

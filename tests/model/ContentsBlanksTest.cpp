@@ -78,10 +78,10 @@ void expectSameWithoutBlanks(const QByteArray &text, std::optional<bool> dropsSo
 {
     const Reading whole = readAll(text, qint64(1) << 30, ContentsXMLReader::KeepBlanks);
     EXPECT_EQ(whole.dropped, 0);
-    for (const auto thread : {ContentsXMLReader::ReadOnThisThread,
-                              ContentsXMLReader::ReadAheadOnAThread}) {
-        for (const qint64 chunk : {qint64(1), qint64(2), qint64(3), qint64(7), qint64(4096),
-                                   qint64(1) << 30}) {
+    for (const auto thread :
+         {ContentsXMLReader::ReadOnThisThread, ContentsXMLReader::ReadAheadOnAThread}) {
+        for (const qint64 chunk :
+             {qint64(1), qint64(2), qint64(3), qint64(7), qint64(4096), qint64(1) << 30}) {
             if (chunk < 4 && text.size() > (1 << 16))
                 continue; // byte by byte only where it is quick
             SCOPED_TRACE(testing::Message() << "in reads of " << chunk << " on thread " << thread);
