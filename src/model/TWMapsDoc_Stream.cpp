@@ -3,7 +3,6 @@
 #include "model/TWMap.h"
 #include "model/TWMapsDoc_Private.h"
 #include "support/ContentsXMLReader.h"
-#include "support/ReadAheadStream.h"
 #include "support/XMLArena.h"
 #include "support/XMLStreamWriter.h"
 
@@ -135,12 +134,25 @@ TWMapsDoc::createWithStreamedContents(const PackageEntries &packageData,
         return nullptr;
     }
 
-    // Inflating on a thread of its own overlaps parsing.
-    ReadAheadStream ahead([&stream](char *data, qint64 max) { return stream->read(data, max); });
-    ContentsXMLReader reader([&ahead](char *data, qint64 max) { return ahead.read(data, max); });
+    // Inflating and guarding the text on a thread of their own overlap parsing.
+    ContentsXMLReader reader([&stream](char *data, qint64 max) { return stream->read(data, max); },
+                             ContentsXMLReader::DropBlanksBetweenTags,
+                             ContentsXMLReader::ReadAheadOnAThread);
+    // Blanks between tags were taken out of the text the reader parsed: a
+    // failure is told as the text in the file reads, lines as numbered there.
+    const auto failure = [&reader, &contents] {
+        if (reader.droppedBlankBytes() > 0)
+            if (std::unique_ptr<PackageEntryStream> again = contents.open()) {
+                const QString error = ContentsXMLReader::errorReadingAll(
+                    [&again](char *data, qint64 max) { return again->read(data, max); });
+                if (!error.isEmpty())
+                    return error;
+            }
+        return reader.errorString();
+    };
     QString error;
     if (!reader.readRootElement())
-        error = reader.errorString();
+        error = failure();
     else if (!reader.nameIs("TWMapsDoc"))
         error = QStringLiteral("the root element is <%1>, not <TWMapsDoc>").arg(reader.name());
     if (!error.isEmpty()) {
@@ -160,9 +172,9 @@ TWMapsDoc::createWithStreamedContents(const PackageEntries &packageData,
     if (undo)
         undo->enableUndoRegistration();
     if (!loaded) {
-        qWarning().noquote()
-            << QStringLiteral("Error loading document %1").arg(reader.errorString());
-        TWFileIO::noteReadFailure(reader.errorString());
+        const QString error = failure();
+        qWarning().noquote() << QStringLiteral("Error loading document %1").arg(error);
+        TWFileIO::noteReadFailure(error);
         return nullptr;
     }
 

@@ -1,5 +1,6 @@
 #include "support/ContentsXMLReader.h"
 
+#include "support/ReadAheadStream.h"
 #include "support/XMLArena.h"
 #include "support/XMLDocument.h"
 
@@ -8,6 +9,7 @@
 #include <libxml/xmlreader.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <type_traits>
@@ -19,51 +21,104 @@
 // check is quadratic. It follows start and end tags, comments, CDATA,
 // processing instructions and the document type with its internal subset;
 // the parser still judges whether the text is well-formed.
+//
+// It also takes out the indentation between tags, about half of a saved
+// text, which the parser would otherwise make into text nodes only for them
+// to be dropped: a blank run after a start, end or empty-element tag inside
+// the root and before a start tag, or before an end tag where an element
+// closed in between (so the element has element children). Runs before a
+// comment, CDATA section or instruction, runs after one, and blank leaves
+// (a start tag, blanks, its end tag) are passed on as they are.
 class ContentsXMLReader::MarkupGuard
 {
 public:
-    // False when the text is refused; error() says why.
-    bool feed(const char *p, qint64 n)
+    explicit MarkupGuard(bool dropBlanks) : m_dropBlanks(dropBlanks) {}
+
+    // Takes the text in place, blanks between tags taken out: the bytes
+    // kept, or -1 when the text is refused (error() says why). A blank run
+    // that the bytes end before it can be told apart goes to `held`, up to
+    // `maxHeld` bytes, and is to come first in the next feed.
+    qint64 feed(char *begin, qint64 n, QByteArray *held, qint64 maxHeld)
     {
-        const char *end = p + n;
+        char *p = begin;
+        char *end = begin + n;
+        char *out = begin;        // where kept bytes go
+        const char *from = begin; // the kept bytes not yet moved to `out`
+        const auto drop = [&](const char *at, const char *to) {
+            const qint64 kept = at - from;
+            if (out != from && kept > 0)
+                std::memmove(out, from, size_t(kept));
+            out += kept;
+            from = to;
+        };
         while (p < end) {
             if (m_state == Text) {
+                if (m_blanksAfter != NoTag) {
+                    const After after = std::exchange(m_blanksAfter, NoTag);
+                    char *q = p;
+                    while (q < end && isSpace(*q))
+                        ++q;
+                    if (q + 1 >= end && (q == end || *q == '<')) {
+                        // Told apart only by what follows: held for the next feed.
+                        if (held && end - p <= maxHeld) {
+                            m_blanksAfter = after;
+                            held->append(p, end - p);
+                            drop(p, p);
+                            end = p;
+                            break;
+                        }
+                    } else if (q != p && *q == '<' && q[1] != '!' && q[1] != '?' &&
+                               (q[1] != '/' || after == EndOfElement)) {
+                        m_dropped.fetch_add(q - p, std::memory_order_relaxed);
+                        drop(p, q);
+                        p = q;
+                    }
+                }
                 const char *lt = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
                 const char *stop = lt ? lt : end;
                 if (m_depth == 0 && !outside(stop - p))
-                    return false;
+                    return -1;
                 if (!lt)
-                    return true;
-                p = lt + 1;
+                    break;
+                p = const_cast<char *>(lt) + 1;
                 if (m_depth == 0 && !outside(1))
-                    return false;
+                    return -1;
                 m_state = Lt;
                 continue;
             }
             // Runs that only the next special character ends are taken whole.
             if (const char *stop = runEnd(p, end); stop != p) {
                 if (m_depth == 0 && !outside(stop - p))
-                    return false;
+                    return -1;
                 if (m_state == StartTag)
                     for (const char *r = stop; r-- > p;)
                         if (!isSpace(*r)) {
                             m_last = *r;
                             break;
                         }
-                p = stop;
+                p = const_cast<char *>(stop);
                 continue;
             }
             const char c = *p++;
             if (m_depth == 0 && !outside(1))
-                return false;
+                return -1;
             if (!step(c))
-                return false;
+                return -1;
         }
-        return true;
+        drop(end, end);
+        return out - begin;
     }
+    qint64 droppedBytes() const { return m_dropped.load(std::memory_order_relaxed); }
     const QString &error() const { return m_error; }
 
 private:
+    // The tag a blank run follows.
+    enum After {
+        NoTag,        // none whose following blanks may go
+        StartOfLeaf,  // a start tag: blanks up to its end tag are its text
+        EndOfElement, // an end tag or an empty-element tag
+    };
+
     enum State {
         Text,
         Lt,
@@ -153,6 +208,8 @@ private:
                 if (m_last != '/')
                     ++m_depth;
                 m_state = Text;
+                if (m_dropBlanks && m_depth > 0)
+                    m_blanksAfter = m_last == '/' ? EndOfElement : StartOfLeaf;
             }
             if (!isSpace(c))
                 m_last = c;
@@ -166,6 +223,8 @@ private:
                 if (m_depth > 0)
                     --m_depth;
                 m_state = Text;
+                if (m_dropBlanks && m_depth > 0)
+                    m_blanksAfter = EndOfElement;
             }
             break;
         case Bang:
@@ -250,8 +309,11 @@ private:
         return true;
     }
 
+    const bool m_dropBlanks;
     State m_state = Text;
     State m_back = Text; // where a comment or instruction returns to
+    After m_blanksAfter = NoTag;
+    std::atomic<qint64> m_dropped = 0; // read while the text is guarded on another thread
     qint64 m_depth = 0;
     qint64 m_outside = 0;
     int m_attributes = 0;
@@ -262,12 +324,18 @@ private:
     QString m_error;
 };
 
-ContentsXMLReader::ContentsXMLReader(ReadFunction read)
-    : m_read(std::move(read)), m_guard(std::make_unique<MarkupGuard>())
+ContentsXMLReader::ContentsXMLReader(ReadFunction read, Blanks blanks, Thread thread)
+    : m_read(std::move(read)),
+      m_guard(std::make_unique<MarkupGuard>(blanks == DropBlanksBetweenTags))
 {
+    if (thread == ReadAheadOnAThread)
+        m_ahead = std::make_unique<ReadAheadStream>(
+            [this](char *data, qint64 max) { return guardedRead(data, max); });
     // Blanks are kept while parsing and dropped from expanded elements the
-    // way XMLDocument drops them, so that leaf text stays as written.
-    const int options = XMLDetail::parseOptions() & ~XML_PARSE_NOBLANKS;
+    // way XMLDocument drops them, so that leaf text stays as written. The
+    // reader's own nodes never leave it uncopied, so its names may come from
+    // a dictionary: a name is not copied and freed for every element.
+    const int options = XMLDetail::parseOptions() & ~XML_PARSE_NOBLANKS & ~XML_PARSE_NODICT;
     m_reader = xmlReaderForIO(readCallback, nullptr, this, nullptr, nullptr, options);
     if (!m_reader) {
         fail(QStringLiteral("out of memory"));
@@ -287,18 +355,66 @@ ContentsXMLReader::~ContentsXMLReader()
 int ContentsXMLReader::readCallback(void *context, char *buffer, int length)
 {
     auto *self = static_cast<ContentsXMLReader *>(context);
-    const qint64 n = std::min<qint64>(self->m_read(buffer, std::max(length, 0)), length);
+    const qint64 max = std::max(length, 0);
+    const qint64 n =
+        self->m_ahead ? self->m_ahead->read(buffer, max) : self->guardedRead(buffer, max);
     if (n < 0) {
-        self->m_streamFailed = true;
-        return -1;
-    }
-    if (!self->m_guard->feed(buffer, n)) {
+        // What the guard refused for was set before the failure was passed on.
         if (self->m_error.isEmpty())
-            self->m_error = self->m_guard->error();
+            self->m_error = self->m_guardError;
         self->m_streamFailed = true;
         return -1;
     }
-    return int(n);
+    return int(std::min(n, max));
+}
+
+qint64 ContentsXMLReader::guardedRead(char *data, qint64 max)
+{
+    // The text is guarded in pieces far larger than a blank run held back
+    // between them, so that every piece brings new bytes.
+    constexpr qint64 piece = qint64(1) << 16;
+    constexpr qint64 maxHeld = 1024;
+    while (m_textAt == m_textSize) {
+        if (m_rawStatus <= 0)
+            return m_rawStatus;
+        const qint64 held = m_held.size();
+        m_text.resize(size_t(held + piece));
+        if (held > 0)
+            std::memcpy(m_text.data(), m_held.constData(), size_t(held));
+        m_held.clear();
+        const qint64 n = std::min(m_read(m_text.data() + held, piece), piece);
+        if (n < 0) {
+            m_rawStatus = -1;
+            return -1;
+        }
+        if (n == 0)
+            m_rawStatus = 0;
+        m_textAt = 0;
+        m_textSize = m_guard->feed(m_text.data(), held + n, n == 0 ? nullptr : &m_held, maxHeld);
+        if (m_textSize < 0) {
+            m_guardError = m_guard->error();
+            m_textSize = 0;
+            m_rawStatus = -1;
+            return -1;
+        }
+    }
+    const qint64 n = std::min(max, m_textSize - m_textAt);
+    std::memcpy(data, m_text.data() + m_textAt, size_t(n));
+    m_textAt += n;
+    return n;
+}
+
+qint64 ContentsXMLReader::droppedBlankBytes() const
+{
+    return m_guard->droppedBytes();
+}
+
+QString ContentsXMLReader::errorReadingAll(ReadFunction read)
+{
+    ContentsXMLReader reader(std::move(read), KeepBlanks, ReadAheadOnAThread);
+    if (reader.readRootElement())
+        reader.readToEnd();
+    return reader.m_error;
 }
 
 void ContentsXMLReader::errorCallback(void *context, const struct _xmlError *error)

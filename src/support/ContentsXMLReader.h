@@ -8,8 +8,10 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 typedef struct _xmlTextReader xmlTextReader;
+class ReadAheadStream;
 
 // A pull reader over an XML stream (libxml2's xmlTextReader) that never holds
 // the whole text or a tree of the whole document. The caller walks the
@@ -34,7 +36,17 @@ public:
     static constexpr qint64 maxBytesOutsideRoot = qint64(1) << 20;
     static constexpr int maxAttributes = 256;
 
-    explicit ContentsXMLReader(ReadFunction read);
+    // Blank runs between tags that the expanded elements would drop anyway
+    // are taken out before the parser sees them; the parser's line numbers
+    // then count only the lines kept.
+    enum Blanks { DropBlanksBetweenTags, KeepBlanks };
+    // The read function and the guarding of the text (the bounds below and
+    // the blanks) may run on a thread of their own, a few pieces ahead of
+    // the parser, so that making the bytes and parsing them overlap.
+    enum Thread { ReadOnThisThread, ReadAheadOnAThread };
+
+    explicit ContentsXMLReader(ReadFunction read, Blanks blanks = DropBlanksBetweenTags,
+                               Thread thread = ReadOnThisThread);
     ~ContentsXMLReader();
     ContentsXMLReader(const ContentsXMLReader &) = delete;
     ContentsXMLReader &operator=(const ContentsXMLReader &) = delete;
@@ -77,11 +89,18 @@ public:
     bool hasError() const { return m_failed; }
     // The parser's message and line, or the stream's.
     QString errorString() const { return m_error; }
+    // Blank bytes taken out between tags so far.
+    qint64 droppedBlankBytes() const;
+    // The error of reading a whole text with its blanks, as its lines are
+    // numbered in the file; empty when it reads.
+    static QString errorReadingAll(ReadFunction read);
 
 private:
     bool read();
     bool fail(const QString &message);
     static int readCallback(void *context, char *buffer, int length);
+    // The text as the guard passes it on: the count, 0 at the end, -1 on failure.
+    qint64 guardedRead(char *data, qint64 max);
     static void errorCallback(void *context, const struct _xmlError *error);
     void expandEntities(struct _xmlNode *copy, struct _xmlDoc *declarations) const;
 
@@ -94,8 +113,17 @@ private:
     bool m_current = false;    // an unconsumed child element is current
     bool m_failed = false;
     bool m_streamFailed = false;
+    // Of the guarded reading, wherever it runs.
+    std::vector<char> m_text; // guarded text not yet taken
+    qint64 m_textSize = 0;
+    qint64 m_textAt = 0;
+    qint64 m_rawStatus = 1; // 0 once the stream ended, -1 once it failed
+    QByteArray m_held;      // a blank run to be passed on with the next bytes
+    QString m_guardError;   // why the guard refused the text
     QString m_error;
     mutable qsizetype m_entityBytes = 0; // text that entity references expanded to
+    // Last, so that its thread stops before what it uses goes.
+    std::unique_ptr<ReadAheadStream> m_ahead;
 };
 
 // Counts the start tags of one element name in a stream of XML text without

@@ -11,6 +11,7 @@
 #include "support/XMLStreamWriter.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -194,6 +195,10 @@ TEST_F(ContentsStreamTest, LabelsKeepEveryCharacterThroughSaveAndReopen)
         QStringLiteral("line\r\nbreaks"),
         QStringLiteral("vertical\vtab, form\ffeed") + QChar(0) + QChar(0xFFFF),
         QStringLiteral("lone ") + QChar(0xD800) + QStringLiteral(" surrogate"),
+        // Blanks that are a label's whole text, between its tags.
+        QStringLiteral("   "),
+        QStringLiteral("\n\t "),
+        QStringLiteral(" padded\n"),
     };
     const QByteArray map = mapElement("Texts", int(labels.size()));
     ASSERT_TRUE(writePackage(path("texts.tweb"), "<TWMapsDoc><maps>" + map + "</maps></TWMapsDoc>"));
@@ -229,6 +234,64 @@ TEST_F(ContentsStreamTest, LabelsKeepEveryCharacterThroughSaveAndReopen)
                       QVariant(1.5));
         }
         document = again;
+    }
+}
+
+// The documents of the tests, indented as a save writes them, open as the
+// tree route reads the same text; a damaged one is reported at the line of
+// the file where it is damaged.
+TEST_F(ContentsStreamTest, IndentedDocumentsOpenAsTheTreeReadsThemAndFailAtTheirLine)
+{
+    const QDir folder(QStringLiteral(THINKWEB_TEST_DATA "/damaged"));
+    const QStringList files = folder.entryList({QStringLiteral("*.xml")}, QDir::Files);
+    ASSERT_FALSE(files.isEmpty());
+    for (const QString &name : files) {
+        SCOPED_TRACE(name.toStdString());
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        PackageData data;
+        data.insert(TWMapsDoc::ContentsPath, file.readAll());
+        const std::shared_ptr<TWMapsDoc> read = TWMapsDoc::createWithDictionary(data, false);
+        ASSERT_NE(read, nullptr);
+        read->maps().at(0)->root()->enclosedTextArea()->setString(QStringLiteral(" \n "));
+        const QByteArray indented = read->xmlDocumentData();
+        ASSERT_TRUE(indented.contains(">\n    <"));
+        read->detach();
+
+        ASSERT_TRUE(writePackage(path("indented.tweb"), indented));
+        int error = -1;
+        const std::shared_ptr<TWMapsDoc> streamed =
+            TWMapsDoc::loadFromFile(path("indented.tweb"), false, &error);
+        ASSERT_NE(streamed, nullptr) << error;
+        const std::shared_ptr<TWMapsDoc> tree =
+            TWMapsDoc::createWithDictionary(*readPackage(path("indented.tweb")), false);
+        ASSERT_NE(tree, nullptr);
+        EXPECT_EQ(withoutGraphicNumbers(streamedText(*streamed)),
+                  withoutGraphicNumbers(streamedText(*tree)));
+        EXPECT_EQ(streamed->maps().at(0)->root()->enclosedTextArea()->text().string(), " \n ");
+        streamed->detach();
+        tree->detach();
+
+        // An end tag misspelt far down the file.
+        QByteArray damaged = indented;
+        const qsizetype at = damaged.lastIndexOf("</branchNumber>");
+        ASSERT_GT(at, 0);
+        damaged.replace(at, 15, "</branchNumbr>");
+        const QString line = QStringLiteral("(line %1)").arg(damaged.left(at).count('\n') + 1);
+        qint64 readAt = 0;
+        const QString expected = ContentsXMLReader::errorReadingAll([&](char *data, qint64 max) {
+            const qint64 n = std::min(max, qint64(damaged.size()) - readAt);
+            std::memcpy(data, damaged.constData() + readAt, size_t(n));
+            readAt += n;
+            return n;
+        });
+        ASSERT_TRUE(expected.contains(line)) << expected.toStdString();
+        ASSERT_TRUE(writePackage(path("damaged.tweb"), damaged));
+        WarningCapture warnings;
+        EXPECT_EQ(TWMapsDoc::loadFromFile(path("damaged.tweb"), false, &error), nullptr);
+        EXPECT_EQ(error, TWFileIO::LoadRefused);
+        EXPECT_TRUE(warnings.lines().join('\n').contains(expected))
+            << warnings.lines().join('\n').toStdString();
     }
 }
 
