@@ -237,8 +237,8 @@ TEST_F(ContentsStreamTest, LabelsKeepEveryCharacterThroughSaveAndReopen)
     }
 }
 
-// The documents of the tests, indented as a save writes them, open as the
-// tree route reads the same text; a damaged one is reported at the line of
+// The documents of the tests, indented as older saves wrote them, open as
+// the tree route reads the same text; a damaged one is reported at the line of
 // the file where it is damaged.
 TEST_F(ContentsStreamTest, IndentedDocumentsOpenAsTheTreeReadsThemAndFailAtTheirLine)
 {
