@@ -1,10 +1,14 @@
 #pragma once
 
+#include "model/PackageArchive.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
 #include "support/XMLDocument.h"
 #include "support/XMLStreamWriter.h"
 
+#include <QDir>
+#include <QFile>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace StreamedMapText {
@@ -68,9 +72,27 @@ inline void expectMapsStreamAsTheirTreesPrint(TWMapsDoc &document)
             ASSERT_GE(streamed.indexOf(from), 0);
             const QByteArray streamedTree = streamed.mid(streamed.indexOf(from));
             const QByteArray printedTree = printed.mid(printed.indexOf(from));
-            EXPECT_TRUE(streamedTree == printedTree)
-                << firstDifference(streamedTree, printedTree);
+            EXPECT_TRUE(streamedTree == printedTree) << firstDifference(streamedTree, printedTree);
         }
+    }
+}
+
+// Each damaged document of the tests, as the tree route reads it.
+inline void
+forEachDamagedDocument(const std::function<void(const std::shared_ptr<TWMapsDoc> &)> &use)
+{
+    const QDir folder(QStringLiteral(THINKWEB_TEST_DATA "/damaged"));
+    const QStringList files = folder.entryList({QStringLiteral("*.xml")}, QDir::Files);
+    ASSERT_FALSE(files.isEmpty());
+    for (const QString &name : files) {
+        SCOPED_TRACE(name.toStdString());
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        PackageData data;
+        data.insert(TWMapsDoc::ContentsPath, file.readAll());
+        const std::shared_ptr<TWMapsDoc> read = TWMapsDoc::createWithDictionary(data, false);
+        ASSERT_NE(read, nullptr);
+        use(read);
     }
 }
 

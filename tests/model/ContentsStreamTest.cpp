@@ -1,3 +1,4 @@
+#include "StreamedMapText.h"
 #include "TWMapsDocTestSupport.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
@@ -201,7 +202,8 @@ TEST_F(ContentsStreamTest, LabelsKeepEveryCharacterThroughSaveAndReopen)
         QStringLiteral(" padded\n"),
     };
     const QByteArray map = mapElement("Texts", int(labels.size()));
-    ASSERT_TRUE(writePackage(path("texts.tweb"), "<TWMapsDoc><maps>" + map + "</maps></TWMapsDoc>"));
+    ASSERT_TRUE(
+        writePackage(path("texts.tweb"), "<TWMapsDoc><maps>" + map + "</maps></TWMapsDoc>"));
     int error = -1;
     auto document = TWMapsDoc::loadFromFile(path("texts.tweb"), false, &error);
     ASSERT_NE(document, nullptr) << error;
@@ -242,17 +244,7 @@ TEST_F(ContentsStreamTest, LabelsKeepEveryCharacterThroughSaveAndReopen)
 // the file where it is damaged.
 TEST_F(ContentsStreamTest, IndentedDocumentsOpenAsTheTreeReadsThemAndFailAtTheirLine)
 {
-    const QDir folder(QStringLiteral(THINKWEB_TEST_DATA "/damaged"));
-    const QStringList files = folder.entryList({QStringLiteral("*.xml")}, QDir::Files);
-    ASSERT_FALSE(files.isEmpty());
-    for (const QString &name : files) {
-        SCOPED_TRACE(name.toStdString());
-        QFile file(folder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        PackageData data;
-        data.insert(TWMapsDoc::ContentsPath, file.readAll());
-        const std::shared_ptr<TWMapsDoc> read = TWMapsDoc::createWithDictionary(data, false);
-        ASSERT_NE(read, nullptr);
+    StreamedMapText::forEachDamagedDocument([&](const std::shared_ptr<TWMapsDoc> &read) {
         read->maps().at(0)->root()->enclosedTextArea()->setString(QStringLiteral(" \n "));
         // A save writes no indentation; older saves did.
         const std::optional<XMLDocument> parsed = XMLDocument::parse(read->xmlDocumentData());
@@ -295,7 +287,7 @@ TEST_F(ContentsStreamTest, IndentedDocumentsOpenAsTheTreeReadsThemAndFailAtTheir
         EXPECT_EQ(error, TWFileIO::LoadRefused);
         EXPECT_TRUE(warnings.lines().join('\n').contains(expected))
             << warnings.lines().join('\n').toStdString();
-    }
+    });
 }
 
 TEST_F(ContentsStreamTest, InternalEntitiesOpenSaveAndReopenWithTheirText)
@@ -702,8 +694,9 @@ TEST_F(ContentsStreamTest, ARefusedTargetLeavesTheSaveStampAlone)
         EXPECT_EQ(TWFileIO::lastSaveError(), c.reason);
     }
     EXPECT_TRUE(QFileInfo(path("a folder")).isDir());
-    EXPECT_EQ(QDir(path("a folder")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList());
+    EXPECT_EQ(
+        QDir(path("a folder")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList());
 }
 
 TEST_F(ContentsStreamTest, ATreeTooDeepToOpenAgainIsRefusedBeforeItIsSaved)
@@ -723,10 +716,10 @@ TEST_F(ContentsStreamTest, ATreeTooDeepToOpenAgainIsRefusedBeforeItIsSaved)
         const std::shared_ptr<TWMap> map = document->maps().at(0);
         TWMapBranch *parent = map->root().get();
         for (int level = 1; level <= c.levels; ++level)
-            parent = TWMapBranch::createWithGraphic(
-                         TWGraphic::createWithBounds(Rect(float(level), 0, 80, 30)), parent,
-                         map.get())
-                         .get();
+            parent =
+                TWMapBranch::createWithGraphic(
+                    TWGraphic::createWithBounds(Rect(float(level), 0, 80, 30)), parent, map.get())
+                    .get();
         const QString file = path(QString("deep%1.tweb").arg(c.levels));
         ASSERT_TRUE(writePackage(file, "<TWMapsDoc/>"));
         const std::optional<PackageData> before = readPackage(file);
@@ -773,12 +766,11 @@ TEST_F(ContentsStreamTest, ValuesTakenFromTheRootDoNotDependOnWhereItHoldsThem)
          "<layoutAssistanceMode>-1</layoutAssistanceMode>", "layoutAssistanceMode", 3},
         {"<rainbowSaturation>0.300000</rainbowSaturation>",
          "<rainbowSaturation>-1.000000</rainbowSaturation>", "rainbowSaturation", 0.3f},
-        {"<backgroundImageOpacity>0.400000</backgroundImageOpacity>", "",
-         "backgroundImageOpacity", 0.4f},
+        {"<backgroundImageOpacity>0.400000</backgroundImageOpacity>", "", "backgroundImageOpacity",
+         0.4f},
         {"<backgroundImageTileMode>2</backgroundImageTileMode>", "", "backgroundImageTileMode", 2},
-        {"<backgroundColor>" + colour.freshXMLElement().xmlString() +
-             "</backgroundColor>",
-         "", "backgroundColor", QVariant::fromValue(colour)},
+        {"<backgroundColor>" + colour.freshXMLElement().xmlString() + "</backgroundColor>", "",
+         "backgroundColor", QVariant::fromValue(colour)},
     };
     for (const Case &c : cases) {
         for (const bool rootFirst : {true, false}) {
@@ -786,8 +778,8 @@ TEST_F(ContentsStreamTest, ValuesTakenFromTheRootDoNotDependOnWhereItHoldsThem)
             const QByteArray maps = "<maps><map><TWMap><identifier>M</identifier>" + c.mapChild +
                                     "</TWMap></map></maps>";
             ASSERT_TRUE(writePackage(path("root.tweb"),
-                                     "<TWMapsDoc>" + (rootFirst ? c.rootChild + maps
-                                                                : maps + c.rootChild) +
+                                     "<TWMapsDoc>" +
+                                         (rootFirst ? c.rootChild + maps : maps + c.rootChild) +
                                          "</TWMapsDoc>"));
             int error = -1;
             auto loaded = TWMapsDoc::loadFromFile(path("root.tweb"), false, &error);
@@ -903,16 +895,15 @@ TEST_F(ContentsStreamTest, ABranchWhoseShapeOrLabelCannotBeReadIsKeptWithItsSubt
     for (const Case &c : cases) {
         SCOPED_TRACE(c.log);
         // The second of three children, with a child of its own.
-        const QByteArray unreadable =
-            "<TWMapBranch>" + c.mainGraphic + c.textArea +
-            "<branchNumber>3</branchNumber><children>" + MapsDocTest::branchElement(4) +
-            "</children></TWMapBranch>";
+        const QByteArray unreadable = "<TWMapBranch>" + c.mainGraphic + c.textArea +
+                                      "<branchNumber>3</branchNumber><children>" +
+                                      MapsDocTest::branchElement(4) + "</children></TWMapBranch>";
         const QByteArray tree = MapsDocTest::branchElement(
             1, "<children>" + MapsDocTest::branchElement(2) + unreadable +
                    MapsDocTest::branchElement(5) + "</children>");
-        ASSERT_TRUE(writePackage(path("shape.tweb"), "<TWMapsDoc><maps><map><TWMap><root>" +
-                                                         tree + "</root></TWMap></map></maps>"
-                                                                "</TWMapsDoc>"));
+        ASSERT_TRUE(writePackage(path("shape.tweb"), "<TWMapsDoc><maps><map><TWMap><root>" + tree +
+                                                         "</root></TWMap></map></maps>"
+                                                         "</TWMapsDoc>"));
         for (const char *file : {"shape.tweb", "again.tweb"}) {
             SCOPED_TRACE(file);
             WarningCapture warnings;
@@ -930,8 +921,8 @@ TEST_F(ContentsStreamTest, ABranchWhoseShapeOrLabelCannotBeReadIsKeptWithItsSubt
             const bool first = std::string_view(file) == "shape.tweb";
             EXPECT_EQ(warnings.lines().count(c.log), first ? 1 : 0);
             if (!first) {
-                for (const char *unread : {"Could not find class named", "No Main graphic",
-                                           "No text area", "Rebuilt"})
+                for (const char *unread :
+                     {"Could not find class named", "No Main graphic", "No text area", "Rebuilt"})
                     EXPECT_FALSE(warnings.containsPrefix(unread)) << unread;
             }
             EXPECT_TRUE(alerts.alerts().isEmpty());

@@ -34,8 +34,8 @@
 #include "support/XMLStreamWriter.h"
 
 #include <QDir>
-#include <QScopeGuard>
 #include <QFile>
+#include <QScopeGuard>
 #include <functional>
 
 using namespace MapTest;
@@ -355,21 +355,11 @@ TEST_F(StreamedElementsTest, ATreeWrittenInPiecesIsTheTreeWrittenWhole)
 
 TEST_F(StreamedElementsTest, DocumentsOfTheTestsStreamAsTheirTreesPrint)
 {
-    const QDir folder(QStringLiteral(THINKWEB_TEST_DATA "/damaged"));
-    const QStringList files = folder.entryList({QStringLiteral("*.xml")}, QDir::Files);
-    ASSERT_FALSE(files.isEmpty());
-    for (const QString &name : files) {
-        SCOPED_TRACE(name.toStdString());
-        QFile file(folder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        PackageData data;
-        data.insert(TWMapsDoc::ContentsPath, file.readAll());
-        const std::shared_ptr<TWMapsDoc> opened = TWMapsDoc::createWithDictionary(data, false);
-        ASSERT_NE(opened, nullptr);
+    StreamedMapText::forEachDamagedDocument([](const std::shared_ptr<TWMapsDoc> &opened) {
         ASSERT_GT(opened->countOfMaps(), 0);
         StreamedMapText::expectMapsStreamAsTheirTreesPrint(*opened);
         opened->detach();
-    }
+    });
 }
 
 // A saved document opens as it was: once saved (a first save adds the
@@ -385,7 +375,8 @@ TEST_F(StreamedElementsTest, SavedDocumentsOpenAsTheyWere)
             file.open(QIODevice::ReadOnly) ? PackageArchive::read(file) : std::nullopt;
         static const QRegularExpression stamps(
             QStringLiteral("<(revisionNumber|lastSaveDate)>.*?</\\1>"));
-        return data ? QString::fromUtf8(MapsDocTest::withoutGraphicNumbers(data->value(TWMapsDoc::ContentsPath)))
+        return data ? QString::fromUtf8(
+                          MapsDocTest::withoutGraphicNumbers(data->value(TWMapsDoc::ContentsPath)))
                           .replace(stamps, QStringLiteral("<\\1/>"))
                     : QString();
     };
