@@ -37,6 +37,7 @@ TWGrowthBatch::~TWGrowthBatch()
     if (!m_outermost)
         return;
     std::erase(growing(), this);
+    placeAll();
     for (const std::weak_ptr<TWMapBranch> &entry : m_parents)
         if (const std::shared_ptr<TWMapBranch> parent = entry.lock())
             settle(*parent);
@@ -49,6 +50,7 @@ void TWGrowthBatch::settle(TWMapBranch &parent)
     // (the tight layout keeps the order children are stored in).
     if (parent.map() != m_map.get() || !m_settled.insert(parent.weak_from_this()).second)
         return;
+    placeChildren(parent);
     if (m_placement == Placement::EachAsItGrows) {
         const auto it = m_orders.find(&parent);
         if (it != m_orders.end()) {
@@ -265,7 +267,7 @@ TWGrowthBatch::Order &TWGrowthBatch::orderOf(TWMapBranch &parent, const TWMapBra
 
 void TWGrowthBatch::shapeMoved(TWMapBranch &branch)
 {
-    if (m_placement != Placement::EachAsItGrows || m_orders.empty())
+    if (m_paying || m_placement != Placement::EachAsItGrows || m_orders.empty())
         return;
     if (m_map->root().get() == &branch) {
         // Main branches are ordered round its centre.
@@ -313,6 +315,7 @@ void TWGrowthBatch::sortGrown(TWMapBranch &parent, TWMapBranch &grown)
 
     if (order.m_allMoved) {
         // As the sort of them all: kept as they stand when in order.
+        placeChildren(parent);
         std::vector<TWMapBranch *> all = order.flattened();
         all.push_back(&grown);
         if (!std::is_sorted(all.begin(), all.end(), before))
@@ -333,8 +336,11 @@ void TWGrowthBatch::sortGrown(TWMapBranch &parent, TWMapBranch &grown)
     };
     std::vector<Moving> moving;
     for (TWMapBranch *branch : order.m_moved)
-        if (const std::optional<size_t> index = order.find(branch))
+        if (const std::optional<size_t> index = order.find(branch)) {
             moving.push_back({branch, *index});
+            pay(*branch);
+        }
+    pay(grown);
     order.m_moved.clear();
     std::sort(moving.begin(), moving.end(),
               [](const Moving &a, const Moving &b) { return a.was < b.was; });
@@ -365,6 +371,7 @@ void TWGrowthBatch::sortGrown(TWMapBranch &parent, TWMapBranch &grown)
         size_t low = 0, high = order.size();
         while (low < high) {
             const size_t mid = (low + high) / 2;
+            pay(order.at(mid));
             if (comesBefore(moving[k].branch, moving[k].was, &order.at(mid), was(mid)))
                 high = mid;
             else
@@ -394,4 +401,72 @@ void TWGrowthBatch::apply(TWMapBranch &parent, const Order &order)
     }
     if (sorted != parent.children())
         parent.setChildren(sorted);
+}
+
+// --- owed moves ---
+
+void TWGrowthBatch::owe(TWMapBranch &parent, const TWMapBranch &grown, float dy)
+{
+    auto it = m_owed.find(&parent);
+    if (it == m_owed.end()) {
+        if (dy == 0)
+            return;
+        it = m_owed.try_emplace(&parent).first;
+        it->second.parent = parent.weak_from_this();
+    }
+    Owed &owed = it->second;
+    owed.sum += double(dy);
+    owed.paid[&grown] = owed.sum;
+}
+
+void TWGrowthBatch::pay(TWMapBranch &child)
+{
+    TWMapBranch *parent = child.parent();
+    const auto it = parent ? m_owed.find(parent) : m_owed.end();
+    if (it == m_owed.end())
+        return;
+    Owed &owed = it->second;
+    const auto [paid, made] = owed.paid.try_emplace(&child, 0.0);
+    const float dy = float(owed.sum - paid->second);
+    paid->second = owed.sum;
+    if (dy == 0)
+        return;
+    const bool paying = m_paying;
+    m_paying = true;
+    child.moveBranchBy(0, dy, true);
+    m_paying = paying;
+}
+
+void TWGrowthBatch::place(TWMapBranch &branch)
+{
+    if (m_owed.empty())
+        return;
+    // From the top down: each pays with its subtree.
+    std::vector<TWMapBranch *> chain;
+    for (TWMapBranch *b = &branch; b && b->parent(); b = b->parent())
+        chain.push_back(b);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        pay(**it);
+}
+
+void TWGrowthBatch::placeChildren(TWMapBranch &parent)
+{
+    const auto it = m_owed.find(&parent);
+    if (it == m_owed.end())
+        return;
+    place(parent);
+    for (const std::shared_ptr<TWMapBranch> &child : TWMapBranch::BranchList(parent.children()))
+        pay(*child);
+    m_owed.erase(&parent);
+}
+
+void TWGrowthBatch::placeAll()
+{
+    while (!m_owed.empty()) {
+        const std::shared_ptr<TWMapBranch> parent = m_owed.begin()->second.parent.lock();
+        if (parent && parent->map() == m_map.get())
+            placeChildren(*parent);
+        else
+            m_owed.erase(m_owed.begin());
+    }
 }

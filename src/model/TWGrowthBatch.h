@@ -25,6 +25,10 @@ class TWMapBranch;
 // each parent's sorted order of children instead of sorting them all again
 // for every child: the branches that moved since are sorted into it. The
 // parent's list takes that order when the batch ends (or settles it).
+// Where each new child moves all its earlier siblings alike, the moves are
+// owed rather than made (see owe): a parent's children stand where growing
+// them one by one puts them once their moves are paid, which is when
+// something reads where they stand and at the latest when the batch ends.
 class TWGrowthBatch
 {
 public:
@@ -106,8 +110,34 @@ public:
     // A branch's shape moved or changed size while the batch grows.
     void shapeMoved(TWMapBranch &branch);
 
+    // Every child of `parent` but `grown`, its newest, is to move down by
+    // `dy` (0: `grown` only joins the parent's sum, if it has one). The move
+    // is added to a sum kept for the parent; each child pays what the sum
+    // grew by since it grew (or last paid) when placed. Moving them all
+    // alike keeps their order among themselves. The sum is kept in double
+    // precision: where the moves and places are sums of a few binary
+    // fractions (text measures in 64ths of a point), one payment lands
+    // exactly where the moves made one by one do.
+    void owe(TWMapBranch &parent, const TWMapBranch &grown, float dy);
+    // The branch and each of its ancestors stand where their paid moves put
+    // them: called before reading where the branch or its subtree stands.
+    void place(TWMapBranch &branch);
+    // Every child of `parent` pays what it owes.
+    void placeChildren(TWMapBranch &parent);
+
 private:
     void apply(TWMapBranch &parent, const Order &order);
+    void pay(TWMapBranch &child);
+    void placeAll();
+
+    // The moves owed to one parent's children: `sum` less the sum each child
+    // last paid at; one with no entry was there before the first move.
+    struct Owed
+    {
+        std::weak_ptr<TWMapBranch> parent;
+        double sum = 0;
+        std::unordered_map<const TWMapBranch *, double> paid;
+    };
 
     std::shared_ptr<TWMap> m_map;
     Placement m_placement;
@@ -116,4 +146,7 @@ private:
     std::vector<std::weak_ptr<TWMapBranch>> m_parents;
     std::set<std::weak_ptr<TWMapBranch>, std::owner_less<std::weak_ptr<TWMapBranch>>> m_settled;
     std::unordered_map<const TWMapBranch *, Order> m_orders;
+    std::unordered_map<const TWMapBranch *, Owed> m_owed;
+    // Paying moves a branch without changing its place among its siblings.
+    bool m_paying = false;
 };

@@ -126,9 +126,10 @@ bool isLine(const TWMapBranch &branch)
     return branch.branchType() == 1;
 }
 
-// `kept`: the order a batch keeps of the children before this one.
+// `kept`: the order `batch` keeps of the children before this one.
 std::optional<Target> deeperChildTarget(TWMap &map, TWMapBranch &parent, TWMapBranch &added,
-                                        const TWGrowthBatch::Order *kept = nullptr)
+                                        const TWGrowthBatch::Order *kept = nullptr,
+                                        TWGrowthBatch *batch = nullptr)
 {
     const float repel = float(map.repelDistance());
     const float spacing = float(map.interChildSpacing());
@@ -149,7 +150,11 @@ std::optional<Target> deeperChildTarget(TWMap &map, TWMapBranch &parent, TWMapBr
     const int mode = map.layoutAssistanceMode();
     // The last of the others in their sorted order.
     const auto last = [&]() -> const TWMapBranch & {
-        return kept ? kept->at(kept->size() - 1) : *parent.children().at(n - 2);
+        if (!kept)
+            return *parent.children().at(n - 2);
+        TWMapBranch &q = kept->at(kept->size() - 1);
+        batch->place(q);
+        return q;
     };
     if (mode == 1) {
         const TWMapBranch &q = last();
@@ -163,7 +168,10 @@ std::optional<Target> deeperChildTarget(TWMap &map, TWMapBranch &parent, TWMapBr
     }
     if (mode == 2) {
         const float half = (repel + nb.height()) / 2;
-        for (qsizetype i = 0; i <= n - 2; ++i)
+        // A batch owes the move to them all, as one sum for the parent.
+        if (kept)
+            batch->owe(parent, added, below ? -half : half);
+        for (qsizetype i = 0; !kept && i <= n - 2; ++i)
             parent.children().at(i)->moveBranchBy(0, below ? -half : half, true);
         const TWMapBranch &q = last();
         const Rect pb = parent.branchBounds();
@@ -495,6 +503,12 @@ std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *pare
     const std::shared_ptr<TWMap> map = mapPointer();
     const std::shared_ptr<TWMapBranch> root = map ? map->root() : nullptr;
 
+    if (TWGrowthBatch *growing = map ? TWGrowthBatch::of(*map) : nullptr) {
+        // The parent, and a sibling's siblings, stand where they are read.
+        growing->place(*parent);
+        if (sibling)
+            growing->placeChildren(*parent);
+    }
     const Rect b = (sibling ? parent : this)->branchBounds();
     Rect frame(b.maxX() + ProvisionalGap, b.maxY(), NewBranchWidth, NewBranchHeight);
     if (sibling && parent->isToLeftOfRoot())
@@ -543,8 +557,10 @@ std::shared_ptr<TWMapBranch> TWMapBranch::growBranch(int type, TWMapBranch *pare
         } else if (sibling) {
             target = deeperSiblingTarget(*map, *parent, *sibling, *added);
         } else {
-            target = deeperChildTarget(*map, *parent, *added, kept);
+            target = deeperChildTarget(*map, *parent, *added, kept, batch);
         }
+        if (kept)
+            batch->owe(*parent, *added, 0);
         if (sibling && mode == 3) {
             // The tight layout places it; it is stored right after the sibling.
             BranchList children = parent->children();

@@ -52,25 +52,33 @@ QString exactPlacesBelow(const TWMapBranch &branch)
 }
 
 // `items` first-level items "1", "2", ...; with `nested`, three children
-// "k.1", "k.2", "k.3" below each.
+// "k.1", "k.2", "k.3" below each, and `grandchildren` below each of those
+// ("k.c.1", ...).
 struct Outline
 {
     int items;
     bool nested;
     int perItem = 3;
+    int grandchildren = 0;
 
-    QStringList children(int k) const
+    QStringList children(const QString &parent, int count) const
     {
         QStringList out;
-        for (int c = 1; nested && c <= perItem; ++c)
-            out << QStringLiteral("%1.%2").arg(k).arg(c);
+        for (int c = 1; c <= count; ++c)
+            out << parent + u'.' + QString::number(c);
         return out;
     }
     QString expected() const
     {
         QStringList out;
-        for (int k = 1; k <= items; ++k)
-            out << QString::number(k) + (nested ? u'{' + children(k).join(u',') + u'}' : QString());
+        for (int k = 1; k <= items; ++k) {
+            QStringList below;
+            for (const QString &child : children(QString::number(k), nested ? perItem : 0))
+                below << child + (grandchildren > 0
+                                      ? u'{' + children(child, grandchildren).join(u',') + u'}'
+                                      : QString());
+            out << QString::number(k) + (below.isEmpty() ? QString() : u'{' + below.join(u',') + u'}');
+        }
         return out.join(u',');
     }
     // Each item written by `write` (text, children written already).
@@ -80,8 +88,12 @@ struct Outline
         QByteArray out;
         for (int k = 1; k <= items; ++k) {
             QByteArray below;
-            for (const QString &child : children(k))
-                below += write(child, {});
+            for (const QString &child : children(QString::number(k), nested ? perItem : 0)) {
+                QByteArray leaves;
+                for (const QString &leaf : children(child, grandchildren))
+                    leaves += write(leaf, {});
+                below += write(child, leaves);
+            }
             out += write(QString::number(k), below);
         }
         return out;
@@ -111,7 +123,7 @@ QByteArray opmlOutline(const QString &text, const QByteArray &children)
            (children.isEmpty() ? QByteArray("/>") : ">" + children + "</outline>");
 }
 
-const Outline Outlines[] = {{3, false}, {12, false}, {3, true}};
+const Outline Outlines[] = {{3, false}, {12, false}, {3, true}, {2, true, 3, 2}};
 
 class ImportOrder : public Fixture
 {
@@ -241,9 +253,10 @@ TEST_F(ImportOrder, Version2BranchesStandExactlyWhereOneByOneGrowthPutThem)
         {{12, false}, "e35ee34a8ec324f2"},    {{40, false}, "e74353e287a6c769"},
         {{3, true}, "144b01a871411db8"},      {{2, true, 30}, "d3308ea38413b7e1"},
         {{1, true, 60}, "795fc6b33ef6a53d"},  {{12, true, 12}, "e7f78e0e0d90cc27"},
+        {{1, true, 12, 3}, "9b3f1fadf3263f45"}, {{2, true, 6, 5}, "6184e51ccfd39dd9"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(QStringLiteral("%1 of %2").arg(c.outline.items).arg(c.outline.perItem).toStdString());
+        SCOPED_TRACE(c.outline.expected().toStdString());
         QString places;
         inEveryMode([&] {
             TWMapsDoc *v2 = importer.openOOFile(
@@ -256,7 +269,8 @@ TEST_F(ImportOrder, Version2BranchesStandExactlyWhereOneByOneGrowthPutThem)
                       .toHex()
                       .left(16)
                       .toStdString(),
-                  c.digest);
+                  c.digest)
+            << places.toStdString();
     }
 }
 
