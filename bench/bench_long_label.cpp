@@ -32,6 +32,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cmath>
 #include <ctime>
 #include <map>
 
@@ -86,7 +87,8 @@ void BM_OpenLongLabel(benchmark::State &state, qsizetype bytes)
     state.counters["file_KB"] = double(QFileInfo(path).size()) / 1024;
 }
 
-// The whole map at a quarter scale, and the 800 x 600 points about the
+// The whole map at a quarter scale (smaller where that would make a picture
+// larger than a map's picture may be), and the 800 x 600 points about the
 // label's top left corner at full scale, as the canvas draws on opening.
 void BM_DrawLongLabel(benchmark::State &state, qsizetype bytes, bool whole)
 {
@@ -99,10 +101,26 @@ void BM_DrawLongLabel(benchmark::State &state, qsizetype bytes, bool whole)
     const Rect label = map.root()->mainGraphic()->bounds();
     const Rect source = whole ? map.getBoundingDrawingRectForAllGraphics()
                               : Rect(label.minX() - 100, label.minY() - 100, 800, 600);
+    double scale = whole ? 0.25 : 1;
+    const double area = double(source.width()) * double(source.height());
+    // A hair under the cap, so that rounding the size up stays below it.
+    if (area * scale * scale > 0.98 * double(TWMapImages::maxImagePixels))
+        scale = std::sqrt(0.98 * double(TWMapImages::maxImagePixels) / area);
+    qint64 pixels = 0;
     for (auto _ : state) {
-        QImage image = TWMapImages::imageOfMap(map, source, whole ? 0.25 : 1, true);
+        QImage image = TWMapImages::imageOfMap(map, source, scale, true);
+        if (image.isNull()) {
+            state.SkipWithError("nothing was drawn");
+            return;
+        }
+        pixels = qint64(image.width()) * image.height();
         benchmark::DoNotOptimize(image.bits());
     }
+    state.counters["scale"] = scale;
+    // The picture a quarter scale asks for is more than a map picture may be.
+    state.counters["capped"] = scale < (whole ? 0.25 : 1) ? 1 : 0;
+    state.counters["Mpixels"] = double(pixels) / 1e6;
+    state.counters["label_pt_high"] = label.height();
 }
 
 // The canvas's redraw of a window of 800 x 600 points at the label's top
