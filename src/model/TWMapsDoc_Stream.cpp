@@ -134,10 +134,19 @@ TWMapsDoc::createWithStreamedContents(const PackageEntries &packageData,
         return nullptr;
     }
 
-    // Inflating and guarding the text on a thread of their own overlap parsing.
+    // Inflating and guarding the text, and parsing it, run on threads of
+    // their own beside the building of the model: the elements walked into
+    // come as their starts and ends, the rest whole.
+    enum Kind { Document, Maps, Map, MapElement, Root, LinkLines, Branch, Children };
     ContentsXMLReader reader([&stream](char *data, qint64 max) { return stream->read(data, max); },
-                             ContentsXMLReader::DropBlanksBetweenTags,
-                             ContentsXMLReader::ReadAheadOnAThread);
+                             {{Document, "maps", Maps},
+                              {Maps, "map", Map},
+                              {Map, "TWMap", MapElement},
+                              {MapElement, "root", Root},
+                              {MapElement, "linkLines", LinkLines},
+                              {Root, "TWMapBranch", Branch},
+                              {Branch, "children", Children},
+                              {Children, "TWMapBranch", Branch}});
     // Blanks between tags were taken out of the text the reader parsed: a
     // failure is told as the text in the file reads, lines as numbered there.
     const auto failure = [&reader, &contents] {

@@ -6,12 +6,18 @@
 
 #include <QByteArrayView>
 
+#include <libxml/SAX2.h>
+#include <libxml/parserInternals.h>
 #include <libxml/xmlreader.h>
 
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <type_traits>
 
 // Follows the markup of the text as it streams past, before the parser sees
@@ -324,6 +330,454 @@ private:
     QString m_error;
 };
 
+// Parses the guarded text on a thread of its own into records that the
+// caller's walk takes in order: the start and the end of each element the
+// caller enters, and every other element whole, detached from the parser's
+// tree. The parser is libxml2's, with the options, messages and lines of the
+// pull reader; only its tree is built here instead of there. Nodes are made
+// and freed on this thread only (the caller hands back those it is done
+// with), and the parser's document keeps no ids that a freed node would
+// look for.
+class ContentsXMLReader::ParseAhead
+{
+public:
+    // Other: text, a comment or the like between the children of an
+    // entered element; InTree: a node below one that came whole.
+    enum Kind : int { Start, Whole, End, Other, InTree };
+    struct Record
+    {
+        xmlNodePtr node; // Start: a copy without children; Whole, Other: the node
+        int depth;
+        Kind kind;
+    };
+
+    ParseAhead(ContentsXMLReader &owner, QList<Entered> entered)
+        : m_owner(owner), m_entered(std::move(entered))
+    {
+        m_thread = std::thread([this] { run(); });
+    }
+
+    ~ParseAhead()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+        for (xmlNodePtr node : m_garbage)
+            xmlFreeNode(node);
+        for (xmlNodePtr node : m_returned)
+            xmlFreeNode(node);
+        for (const std::vector<Record> &batch : m_ready)
+            for (const Record &record : batch)
+                free(record);
+        for (qsizetype i = m_takeAt; i < qsizetype(m_taking.size()); ++i)
+            free(m_taking[size_t(i)]);
+        if (m_doc)
+            xmlFreeDoc(m_doc);
+    }
+
+    static void free(const Record &record)
+    {
+        if (record.kind != End)
+            xmlFreeNode(record.node);
+    }
+
+    // Nodes the caller is done with go back to be freed where they were
+    // made: memory freed on another thread than the one that took it costs
+    // both threads a lock of the allocator on every node.
+    void discard(xmlNodePtr node)
+    {
+        if (node)
+            m_garbage.push_back(node);
+    }
+    void discard(const Record &record)
+    {
+        if (record.kind != End)
+            m_garbage.push_back(record.node);
+    }
+
+    // The next record; false at the end of what was parsed, ok() then telling
+    // whether the text was read whole.
+    bool take(Record *record)
+    {
+        if (m_takeAt == qsizetype(m_taking.size())) {
+            m_taking.clear();
+            m_takeAt = 0;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return !m_ready.empty() || m_done; });
+                if (m_returned.empty())
+                    m_returned.swap(m_garbage);
+                if (m_ready.empty())
+                    return false;
+                // The batch read goes back to be filled again.
+                if (m_taking.capacity() > 0)
+                    m_spare.push_back(std::move(m_taking));
+                m_taking = std::move(m_ready.front());
+                m_ready.pop_front();
+            }
+            m_changed.notify_all();
+            if (m_taking.empty())
+                return false;
+        }
+        // The nodes were made on another core: asked for a few records
+        // ahead, they arrive while the caller reads those before them.
+        const std::size_t size = m_taking.size();
+        if (const std::size_t far = std::size_t(m_takeAt) + 16; far < size)
+            __builtin_prefetch(m_taking[far].node);
+        if (const std::size_t near = std::size_t(m_takeAt) + 8; near < size)
+            if (const xmlNodePtr node = m_taking[near].node; node && node->children) {
+                __builtin_prefetch(node->children);
+                __builtin_prefetch(node->children->next);
+            }
+        *record = m_taking[size_t(m_takeAt++)];
+        return true;
+    }
+
+    // After take() returned false.
+    bool ok() const { return m_ok; }
+    const QString &error() const { return m_error; }
+
+private:
+    void run()
+    {
+        xmlSAXHandler sax;
+        std::memset(&sax, 0, sizeof sax);
+        xmlSAXVersion(&sax, 2);
+        sax.startElementNs = startElement;
+        sax.endElementNs = endElement;
+        // Names come from the parser's dictionary and short texts live in
+        // their nodes, so that a node costs one allocation. Only this thread
+        // frees nodes or looks words up, and the caller changes none it is
+        // handed: it copies what it keeps.
+        const int options =
+            (XMLDetail::parseOptions() & ~XML_PARSE_NOBLANKS & ~XML_PARSE_NODICT) |
+            XML_PARSE_COMPACT;
+        constexpr qint64 piece = qint64(1) << 16;
+        std::vector<char> buffer(static_cast<std::size_t>(piece));
+        qint64 n = m_owner.m_ahead->read(buffer.data(), piece);
+        // The parser tells the encoding from the first bytes, as the pull reader does.
+        const int first = int(std::clamp<qint64>(n, 0, 4));
+        xmlParserCtxtPtr ctxt =
+            xmlCreatePushParserCtxt(&sax, nullptr, buffer.data(), first, nullptr);
+        bool streamFailed = false;
+        bool parsed = false;
+        if (ctxt) {
+            xmlCtxtUseOptions(ctxt, options);
+            // No ids: a freed attribute would look for its id in the parser's document.
+            ctxt->loadsubset |= XML_SKIP_IDS;
+            ctxt->sax->serror = [](void *context, auto error) { errorCallback(context, error); };
+            ctxt->_private = this;
+            ctxt->linenumbers = 1;
+            m_ctxt = ctxt;
+            qint64 offset = first;
+            for (;;) {
+                if (n < 0) {
+                    streamFailed = true;
+                    break;
+                }
+                const int status =
+                    xmlParseChunk(ctxt, buffer.data() + offset, int(n - offset), n == 0);
+                if (!publish() || status != 0 || !ctxt->wellFormed || m_failed)
+                    break;
+                if (n == 0) {
+                    parsed = m_rootEnded;
+                    break;
+                }
+                offset = 0;
+                n = m_owner.m_ahead->read(buffer.data(), piece);
+            }
+            m_doc = ctxt->myDoc;
+            ctxt->myDoc = nullptr;
+            m_ctxt = nullptr;
+            xmlFreeParserCtxt(ctxt); // with the nodes kept for use again
+        }
+        QString error = m_parserError;
+        if (streamFailed) {
+            // What the guard refused for was set before the failure was passed on.
+            // libxml2 tells a failed read without a message, which the pull
+            // reader reports as this.
+            if (error.isEmpty())
+                error = m_owner.m_guardError;
+            if (error.isEmpty())
+                error = QStringLiteral("not well-formed");
+        } else if (!ctxt && error.isEmpty()) {
+            error = QStringLiteral("out of memory");
+        } else if (!parsed && error.isEmpty()) {
+            error = m_rootStarted ? QStringLiteral("the document ends early")
+                                  : QStringLiteral("no root element");
+        }
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_filling.empty())
+                m_ready.push_back(std::move(m_filling));
+            m_filling.clear();
+            m_done = true;
+            m_ok = parsed && !streamFailed;
+            m_error = error;
+        }
+        m_changed.notify_all();
+    }
+
+    // Hands over what was parsed, waiting while the caller is far behind;
+    // false once the caller stopped.
+    bool publish()
+    {
+        // About 4 MB of text ahead at most.
+        constexpr std::size_t maxReady = 64;
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_stop || m_ready.size() < maxReady; });
+            if (m_stop)
+                return false;
+            m_recycling.swap(m_returned);
+            if (!m_filling.empty()) {
+                m_ready.push_back(std::move(m_filling));
+                m_filling.clear();
+                if (!m_spare.empty()) {
+                    m_filling = std::move(m_spare.back());
+                    m_spare.pop_back();
+                }
+                lock.unlock();
+                m_changed.notify_all();
+            }
+        }
+        for (xmlNodePtr node : m_recycling)
+            recycle(node);
+        m_recycling.clear();
+        return true;
+    }
+
+    // A node handed back is kept for the parser to use again, as its pull
+    // reader keeps them: most nodes are then neither allocated nor freed,
+    // and the allocator is not left with thousands of small pieces to sort
+    // out at its next large request.
+    void recycle(xmlNodePtr top)
+    {
+        constexpr int maxKept = 1 << 16;
+        xmlDictPtr dict = m_ctxt->dict;
+        m_walk.clear();
+        m_walk.push_back(top);
+        while (!m_walk.empty()) {
+            xmlNodePtr node = m_walk.back();
+            m_walk.pop_back();
+            if ((node->type != XML_ELEMENT_NODE && node->type != XML_TEXT_NODE) ||
+                m_ctxt->freeElemsNr >= maxKept) {
+                xmlFreeNode(node); // with what it holds
+                continue;
+            }
+            if (node->type == XML_ELEMENT_NODE) {
+                for (xmlNodePtr child = node->children; child; child = child->next)
+                    m_walk.push_back(child);
+                if (node->properties)
+                    xmlFreePropList(node->properties);
+                if (node->nsDef)
+                    xmlFreeNsList(node->nsDef);
+                if (node->name && !xmlDictOwns(dict, node->name))
+                    xmlFree(const_cast<xmlChar *>(node->name));
+            } else if (node->content &&
+                       node->content != reinterpret_cast<xmlChar *>(&node->properties) &&
+                       !xmlDictOwns(dict, node->content)) {
+                xmlFree(node->content);
+            }
+            // The parser clears a node it takes from the list.
+            node->next = m_ctxt->freeElems;
+            m_ctxt->freeElems = node;
+            ++m_ctxt->freeElemsNr;
+        }
+    }
+
+    static void errorCallback(void *context, const struct _xmlError *error)
+    {
+        auto *ctxt = static_cast<xmlParserCtxtPtr>(context);
+        auto *self = static_cast<ParseAhead *>(ctxt->_private);
+        if (!error || error->level < XML_ERR_ERROR || !self->m_parserError.isEmpty())
+            return;
+        self->m_parserError = error->message ? QString::fromUtf8(error->message).trimmed()
+                                             : QStringLiteral("not well-formed");
+        if (error->line > 0)
+            self->m_parserError += QStringLiteral(" (line %1)").arg(error->line);
+    }
+
+    int enteredKind(const xmlChar *name) const
+    {
+        const int in = m_kinds.back();
+        for (const Entered &entered : m_entered)
+            if (entered.in == in && xmlStrEqual(name, BAD_CAST entered.name.constData()))
+                return entered.kind;
+        return -1;
+    }
+
+    static void startElement(void *context, const xmlChar *localname, const xmlChar *prefix,
+                             const xmlChar *uri, int namespaces, const xmlChar **nsList,
+                             int attributes, int defaulted, const xmlChar **attributeList)
+    {
+        auto *ctxt = static_cast<xmlParserCtxtPtr>(context);
+        auto *self = static_cast<ParseAhead *>(ctxt->_private);
+        xmlNodePtr parent = ctxt->node;
+        xmlSAX2StartElementNs(context, localname, prefix, uri, namespaces, nsList, attributes,
+                              defaulted, attributeList);
+        xmlNodePtr node = ctxt->node;
+        if (!node || node == parent) {
+            self->m_failed = true; // out of memory, told by the parser
+            xmlStopParser(ctxt);
+            return;
+        }
+        if (uri || namespaces > 0)
+            self->m_namespaces = true;
+        if (self->m_wholeDepth > 0) {
+            ++self->m_wholeDepth;
+            return;
+        }
+        // The caller compares names as written, prefix and all.
+        const int kind = self->m_kinds.empty() ? 0 : prefix ? -1 : self->enteredKind(localname);
+        if (kind < 0) {
+            self->m_wholeDepth = 1;
+            return;
+        }
+        self->m_rootStarted = true;
+        const int depth = int(self->m_kinds.size());
+        if (parent && depth > 0)
+            self->handOverOthers(parent, node, depth);
+        self->m_kinds.push_back(kind);
+        xmlNodePtr copy = xmlDocCopyNode(node, node->doc, 2);
+        if (!copy) {
+            self->m_failed = true;
+            self->m_parserError = QStringLiteral("out of memory");
+            xmlStopParser(ctxt);
+            return;
+        }
+        self->m_filling.push_back({copy, depth, Start});
+    }
+
+    static void endElement(void *context, const xmlChar *localname, const xmlChar *prefix,
+                           const xmlChar *uri)
+    {
+        auto *ctxt = static_cast<xmlParserCtxtPtr>(context);
+        auto *self = static_cast<ParseAhead *>(ctxt->_private);
+        xmlNodePtr node = ctxt->node;
+        xmlSAX2EndElementNs(context, localname, prefix, uri);
+        if (!node || self->m_failed)
+            return;
+        const int depth = int(self->m_kinds.size());
+        if (self->m_wholeDepth > 0) {
+            if (--self->m_wholeDepth == 0)
+                self->handOver(node, depth);
+            return;
+        }
+        self->handOverOthers(node, nullptr, depth);
+        self->m_kinds.pop_back();
+        self->m_filling.push_back({nullptr, depth - 1, End});
+        if (depth == 1)
+            self->m_rootEnded = true;
+        xmlUnlinkNode(node);
+        xmlFreeNode(node);
+    }
+
+    // Namespaces declared above the element, which stay with the parser's
+    // tree, are declared again on it for what it holds.
+    static void declareOutsideNamespaces(xmlNodePtr top)
+    {
+        std::vector<xmlNsPtr> outside;
+        for (xmlNodePtr up = top->parent; up && up->type == XML_ELEMENT_NODE; up = up->parent)
+            for (xmlNsPtr ns = up->nsDef; ns; ns = ns->next)
+                outside.push_back(ns);
+        if (outside.empty())
+            return;
+        std::vector<std::pair<xmlNsPtr, xmlNsPtr>> moved;
+        const auto own = [&](xmlNsPtr ns) -> xmlNsPtr {
+            if (!ns || std::find(outside.begin(), outside.end(), ns) == outside.end())
+                return ns;
+            for (const auto &[from, to] : moved)
+                if (from == ns)
+                    return to;
+            // A prefix the element declares itself shadows the outer one
+            // for all it holds, so this does not fail but for memory.
+            xmlNsPtr to = xmlNewNs(top, ns->href, ns->prefix);
+            moved.emplace_back(ns, to);
+            return to;
+        };
+        std::vector<xmlNodePtr> stack{top};
+        while (!stack.empty()) {
+            xmlNodePtr node = stack.back();
+            stack.pop_back();
+            if (node->type != XML_ELEMENT_NODE)
+                continue;
+            node->ns = own(node->ns);
+            for (xmlAttrPtr attribute = node->properties; attribute; attribute = attribute->next)
+                attribute->ns = own(attribute->ns);
+            for (xmlNodePtr child = node->children; child; child = child->next)
+                stack.push_back(child);
+        }
+    }
+
+    // What an entered element holds before `until` besides its elements
+    // (they went before): text, comments and the like, which a caller that
+    // expands the element gets too.
+    void handOverOthers(xmlNodePtr parent, xmlNodePtr until, int depth)
+    {
+        while (parent->children && parent->children != until) {
+            xmlNodePtr other = parent->children;
+            xmlUnlinkNode(other);
+            m_filling.push_back({other, depth, Other});
+        }
+    }
+
+    void handOver(xmlNodePtr node, int depth)
+    {
+        if (node->parent)
+            handOverOthers(node->parent, node, depth);
+        if (m_namespaces)
+            declareOutsideNamespaces(node);
+        xmlUnlinkNode(node);
+        XMLDetail::dropInterElementBlanks(node);
+        m_filling.push_back({node, depth, Whole});
+    }
+
+    ContentsXMLReader &m_owner;
+    const QList<Entered> m_entered;
+    // The parsing thread's.
+    std::vector<int> m_kinds; // of the entered elements open
+    int m_wholeDepth = 0;     // elements open in the one that comes whole
+    bool m_namespaces = false;
+    bool m_failed = false;
+    bool m_rootStarted = false;
+    bool m_rootEnded = false;
+    QString m_parserError;
+    std::vector<Record> m_filling;
+    // Shared.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::vector<Record>> m_ready;
+    bool m_stop = false;
+    bool m_done = false;
+    bool m_ok = false;
+    QString m_error;
+    std::vector<xmlNodePtr> m_returned; // what the caller is done with
+    std::vector<std::vector<Record>> m_spare; // batches read, to be filled again
+    // The parsing thread's, again.
+    xmlParserCtxtPtr m_ctxt = nullptr;
+    std::vector<xmlNodePtr> m_recycling; // handed back, to be used again
+    std::vector<xmlNodePtr> m_walk;
+    // The caller's.
+    std::vector<xmlNodePtr> m_garbage;
+    std::vector<Record> m_taking;
+    qsizetype m_takeAt = 0;
+    // The parser's document, which the nodes handed over still name; freed last.
+    xmlDocPtr m_doc = nullptr;
+    std::thread m_thread;
+};
+
+struct ContentsXMLReader::Level
+{
+    int depth;
+    xmlNodePtr tree;  // the element entered when its children are in a tree; else null
+    xmlNodePtr at;    // the child of the tree the walk stands on
+    xmlNodePtr owned; // a whole element freed when the level is left
+};
+
 ContentsXMLReader::ContentsXMLReader(ReadFunction read, Blanks blanks, Thread thread)
     : m_read(std::move(read)),
       m_guard(std::make_unique<MarkupGuard>(blanks == DropBlanksBetweenTags))
@@ -346,10 +800,178 @@ ContentsXMLReader::ContentsXMLReader(ReadFunction read, Blanks blanks, Thread th
         m_reader, [](void *context, auto error) { errorCallback(context, error); }, this);
 }
 
+ContentsXMLReader::ContentsXMLReader(ReadFunction read, QList<Entered> entered)
+    : m_read(std::move(read)), m_guard(std::make_unique<MarkupGuard>(true))
+{
+    m_ahead = std::make_unique<ReadAheadStream>(
+        [this](char *data, qint64 max) { return guardedRead(data, max); });
+    m_parsed = std::make_unique<ParseAhead>(*this, std::move(entered));
+}
+
 ContentsXMLReader::~ContentsXMLReader()
 {
+    if (m_parsed) {
+        release();
+        for (const Level &level : m_levels)
+            m_parsed->discard(level.owned);
+        if (m_current && m_nodeKind == ParseAhead::Whole)
+            m_parsed->discard(m_node);
+        // The parse stops before the text it reads goes.
+        m_parsed.reset();
+    }
     if (m_reader)
         xmlFreeTextReader(m_reader);
+}
+
+void ContentsXMLReader::release()
+{
+    if (m_released)
+        m_parsed->discard(std::exchange(m_released, nullptr));
+}
+
+bool ContentsXMLReader::pull()
+{
+    release();
+    ParseAhead::Record record;
+    if (!m_parsed->take(&record)) {
+        m_node = nullptr;
+        return fail(m_parsed->ok() ? QStringLiteral("the document ends early")
+                                   : m_parsed->error());
+    }
+    m_node = record.node;
+    m_nodeDepth = record.depth;
+    m_nodeKind = record.kind;
+    // A start without children is the current node until the walk moves on.
+    if (record.kind == ParseAhead::Start)
+        m_released = record.node;
+    return true;
+}
+
+bool ContentsXMLReader::aheadNext()
+{
+    if (m_current)
+        skipElement();
+    if (m_failed)
+        return false;
+    Level &level = m_levels.back();
+    if (level.tree) {
+        xmlNodePtr next = level.at ? level.at->next : level.tree->children;
+        while (next && next->type != XML_ELEMENT_NODE)
+            next = next->next;
+        if (next) {
+            level.at = next;
+            m_node = next;
+            m_nodeDepth = level.depth + 1;
+            m_nodeKind = ParseAhead::InTree;
+            m_current = true;
+            return true;
+        }
+        m_node = level.tree;
+        m_nodeDepth = level.depth;
+        m_nodeKind = ParseAhead::InTree;
+        if (level.owned) {
+            // The element stays the current node until the walk moves on.
+            release();
+            m_released = level.owned;
+        }
+        m_levels.pop_back();
+        return false;
+    }
+    do {
+        if (m_nodeKind == ParseAhead::Other)
+            m_parsed->discard(m_node);
+        if (!pull())
+            return false;
+    } while (m_nodeKind == ParseAhead::Other);
+    if (m_nodeKind == ParseAhead::End && m_nodeDepth == level.depth) {
+        m_levels.pop_back();
+        return false;
+    }
+    if (m_nodeKind == ParseAhead::End || m_nodeDepth != level.depth + 1)
+        return fail(QStringLiteral("unexpected end of element"));
+    m_current = true;
+    return true;
+}
+
+void ContentsXMLReader::aheadSkip()
+{
+    m_current = false;
+    if (m_nodeKind == ParseAhead::Whole) {
+        release();
+        m_released = m_node;
+        return;
+    }
+    if (m_nodeKind != ParseAhead::Start)
+        return;
+    const int depth = m_nodeDepth;
+    while (pull()) {
+        if (m_nodeKind == ParseAhead::End && m_nodeDepth == depth)
+            return;
+        if (m_nodeKind == ParseAhead::Whole || m_nodeKind == ParseAhead::Other)
+            m_released = m_node;
+    }
+}
+
+xmlNodePtr ContentsXMLReader::aheadExpand()
+{
+    if (m_nodeKind != ParseAhead::Start)
+        return m_node;
+    // An element the caller enters, asked for whole: made whole from its
+    // records. The nodes are linked by hand: libxml2 would merge and free
+    // text nodes, which only the parsing thread may free.
+    xmlNodePtr root = std::exchange(m_released, nullptr);
+    const int depth = m_nodeDepth;
+    std::vector<xmlNodePtr> open{root};
+    const auto isBlank = [](xmlNodePtr node) {
+        if (node->type != XML_TEXT_NODE || !node->content)
+            return false;
+        for (const xmlChar *c = node->content; *c; ++c)
+            if (*c != ' ' && *c != '\t' && *c != '\n' && *c != '\r')
+                return false;
+        return true;
+    };
+    while (pull()) {
+        if (m_nodeKind == ParseAhead::End) {
+            // Blanks beside elements go, as they go from an expanded element.
+            xmlNodePtr done = open.back();
+            bool elements = false;
+            for (xmlNodePtr c = done->children; c && !elements; c = c->next)
+                elements = c->type == XML_ELEMENT_NODE;
+            for (xmlNodePtr c = done->children; c && elements;) {
+                xmlNodePtr next = c->next;
+                if (isBlank(c)) {
+                    xmlUnlinkNode(c);
+                    m_parsed->discard(c);
+                }
+                c = next;
+            }
+            open.pop_back();
+            if (m_nodeDepth == depth)
+                break;
+            continue;
+        }
+        xmlNodePtr node = m_nodeKind == ParseAhead::Start ? std::exchange(m_released, nullptr)
+                                                          : m_node;
+        xmlNodePtr parent = open.back();
+        node->parent = parent;
+        node->prev = parent->last;
+        if (parent->last)
+            parent->last->next = node;
+        else
+            parent->children = node;
+        parent->last = node;
+        if (m_nodeKind == ParseAhead::Start)
+            open.push_back(node);
+    }
+    if (m_failed) {
+        m_parsed->discard(root);
+        return nullptr;
+    }
+    m_node = root;
+    m_nodeDepth = depth;
+    m_nodeKind = ParseAhead::Whole;
+    m_current = true;
+    return root;
 }
 
 int ContentsXMLReader::readCallback(void *context, char *buffer, int length)
@@ -454,6 +1076,12 @@ bool ContentsXMLReader::readRootElement()
 {
     if (m_failed)
         return false;
+    if (m_parsed) {
+        if (!pull())
+            return false;
+        m_current = m_nodeKind == ParseAhead::Start && m_nodeDepth == 0;
+        return m_current || fail(QStringLiteral("no root element"));
+    }
     while (read())
         if (xmlTextReaderNodeType(m_reader) == XML_READER_TYPE_ELEMENT) {
             m_current = true;
@@ -466,24 +1094,40 @@ bool ContentsXMLReader::readRootElement()
 
 QString ContentsXMLReader::name() const
 {
+    if (m_parsed)
+        return QString::fromUtf8(utf8Name());
     const xmlChar *n = m_reader ? xmlTextReaderConstName(m_reader) : nullptr;
     return n ? QString::fromUtf8(reinterpret_cast<const char *>(n)) : QString();
 }
 
 const char *ContentsXMLReader::utf8Name() const
 {
+    if (m_parsed) {
+        if (!m_node)
+            return "";
+        if (!m_node->ns || !m_node->ns->prefix)
+            return reinterpret_cast<const char *>(m_node->name);
+        m_qualifiedName = QByteArray(reinterpret_cast<const char *>(m_node->ns->prefix)) + ':' +
+                          reinterpret_cast<const char *>(m_node->name);
+        return m_qualifiedName.constData();
+    }
     const xmlChar *n = m_reader ? xmlTextReaderConstName(m_reader) : nullptr;
     return n ? reinterpret_cast<const char *>(n) : "";
 }
 
 bool ContentsXMLReader::nameIs(const char *utf8Name) const
 {
+    if (m_parsed)
+        return m_node && (!m_node->ns || !m_node->ns->prefix) &&
+               xmlStrEqual(m_node->name, BAD_CAST utf8Name);
     const xmlChar *n = m_reader ? xmlTextReaderConstName(m_reader) : nullptr;
     return n && xmlStrEqual(n, BAD_CAST utf8Name);
 }
 
 int ContentsXMLReader::depth() const
 {
+    if (m_parsed)
+        return m_node ? m_nodeDepth : -1;
     return m_reader ? xmlTextReaderDepth(m_reader) : -1;
 }
 
@@ -492,6 +1136,15 @@ bool ContentsXMLReader::enterElement()
     if (m_failed || !m_current)
         return false;
     m_current = false;
+    if (m_parsed) {
+        if (m_nodeKind == ParseAhead::Start) {
+            m_levels.push_back({m_nodeDepth, nullptr, nullptr, nullptr});
+        } else {
+            m_levels.push_back({m_nodeDepth, m_node, nullptr,
+                                m_nodeKind == ParseAhead::Whole ? m_node : nullptr});
+        }
+        return true;
+    }
     m_positioned = false;
     if (xmlTextReaderIsEmptyElement(m_reader))
         return false;
@@ -501,6 +1154,8 @@ bool ContentsXMLReader::enterElement()
 
 bool ContentsXMLReader::nextChildElement()
 {
+    if (m_parsed)
+        return !m_failed && !m_levels.empty() && aheadNext();
     if (m_failed || m_entered.isEmpty())
         return false;
     if (m_current)
@@ -530,7 +1185,9 @@ XMLElement ContentsXMLReader::expandElement()
 {
     if (m_failed || !m_current)
         return XMLElement();
-    xmlNodePtr node = xmlTextReaderExpand(m_reader);
+    xmlNodePtr node = m_parsed ? aheadExpand() : xmlTextReaderExpand(m_reader);
+    if (!node && m_parsed)
+        return XMLElement();
     if (!node) {
         fail(QStringLiteral("not well-formed"));
         return XMLElement();
@@ -552,6 +1209,8 @@ xmlNodePtr ContentsXMLReader::expandInPlace()
 {
     if (m_failed || !m_current)
         return nullptr;
+    if (m_parsed)
+        return aheadExpand(); // blanks were dropped as it was parsed
     xmlNodePtr node = xmlTextReaderExpand(m_reader);
     if (!node) {
         fail(QStringLiteral("not well-formed"));
@@ -565,7 +1224,9 @@ xmlNodePtr ContentsXMLReader::expandElementInto(const XMLElement &parent)
 {
     if (m_failed || !m_current || parent.isNull())
         return nullptr;
-    xmlNodePtr node = xmlTextReaderExpand(m_reader);
+    xmlNodePtr node = m_parsed ? aheadExpand() : xmlTextReaderExpand(m_reader);
+    if (!node && m_parsed)
+        return nullptr;
     if (!node) {
         fail(QStringLiteral("not well-formed"));
         return nullptr;
@@ -583,9 +1244,11 @@ xmlNodePtr ContentsXMLReader::expandElementInto(const XMLElement &parent)
 
 XMLElement ContentsXMLReader::shallowCopy() const
 {
-    if (m_failed || !m_reader || xmlTextReaderNodeType(m_reader) != XML_READER_TYPE_ELEMENT)
+    if (m_parsed ? m_failed || !m_node || m_nodeKind == ParseAhead::End
+                 : m_failed || !m_reader ||
+                       xmlTextReaderNodeType(m_reader) != XML_READER_TYPE_ELEMENT)
         return XMLElement();
-    xmlNodePtr node = xmlTextReaderCurrentNode(m_reader);
+    xmlNodePtr node = m_parsed ? m_node : xmlTextReaderCurrentNode(m_reader);
     XMLDocument document;
     xmlNodePtr copy = node ? xmlDocCopyNode(node, document.xmlDoc(), 2) : nullptr;
     if (!copy)
@@ -607,6 +1270,10 @@ void ContentsXMLReader::skipElement()
 {
     if (m_failed || !m_current)
         return;
+    if (m_parsed) {
+        aheadSkip();
+        return;
+    }
     m_current = false;
     const int status = xmlTextReaderNext(m_reader);
     if (status == 1)
@@ -622,6 +1289,24 @@ bool ContentsXMLReader::readToEnd()
 {
     if (m_failed)
         return false;
+    if (m_parsed) {
+        if (m_current)
+            aheadSkip();
+        for (const Level &level : m_levels)
+            if (level.owned) {
+                release();
+                m_released = level.owned;
+            }
+        m_levels.clear();
+        ParseAhead::Record record;
+        release();
+        while (m_parsed->take(&record))
+            m_parsed->discard(record);
+        m_node = nullptr;
+        if (m_parsed->ok())
+            return true;
+        return fail(m_parsed->error());
+    }
     m_current = false;
     m_positioned = false;
     for (;;) {

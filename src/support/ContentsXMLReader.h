@@ -47,6 +47,21 @@ public:
 
     explicit ContentsXMLReader(ReadFunction read, Blanks blanks = DropBlanksBetweenTags,
                                Thread thread = ReadOnThisThread);
+
+    // An element the caller enters, named by the kind of the element it is
+    // in (the root element is of kind 0), and its own kind.
+    struct Entered
+    {
+        int in;
+        QByteArray name;
+        int kind;
+    };
+    // The text is parsed as well on a thread of its own, a bounded way
+    // ahead of the caller, blanks between tags dropped: the elements of
+    // `entered` come as their starts and ends, every other element whole.
+    // The caller walks them as it would walk the text; it may enter any
+    // element, expand any, and is told the parser's errors and lines.
+    ContentsXMLReader(ReadFunction read, QList<Entered> entered);
     ~ContentsXMLReader();
     ContentsXMLReader(const ContentsXMLReader &) = delete;
     ContentsXMLReader &operator=(const ContentsXMLReader &) = delete;
@@ -105,6 +120,15 @@ private:
     void expandEntities(struct _xmlNode *copy, struct _xmlDoc *declarations) const;
 
     class MarkupGuard;
+    class ParseAhead;
+    struct Level;
+    // The walk over what ParseAhead parsed.
+    bool pull(); // the next record as the current node; false at the end
+    void release();
+    bool aheadNext();
+    void aheadSkip();
+    xmlNodePtr aheadExpand();
+
     ReadFunction m_read;
     std::unique_ptr<MarkupGuard> m_guard;
     xmlTextReader *m_reader = nullptr;
@@ -122,8 +146,16 @@ private:
     QString m_guardError;   // why the guard refused the text
     QString m_error;
     mutable qsizetype m_entityBytes = 0; // text that entity references expanded to
-    // Last, so that its thread stops before what it uses goes.
+    // Of the walk over what was parsed ahead.
+    xmlNodePtr m_node = nullptr;    // the current node
+    int m_nodeDepth = -1;
+    int m_nodeKind = 0;             // how the current node came: see ParseAhead
+    xmlNodePtr m_released = nullptr; // a start freed when the walk moves on
+    std::vector<Level> m_levels;
+    mutable QByteArray m_qualifiedName;
+    // Last, so that their threads stop before what they use goes, the parse first.
     std::unique_ptr<ReadAheadStream> m_ahead;
+    std::unique_ptr<ParseAhead> m_parsed;
 };
 
 // Counts the start tags of one element name in a stream of XML text without
