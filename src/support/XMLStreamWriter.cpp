@@ -108,9 +108,8 @@ int XMLStreamWriter::writeToBuffer(void *context, const char *data, int size)
     return size;
 }
 
-void XMLStreamWriter::append(const char *data, qint64 size)
+void XMLStreamWriter::appendAcross(const char *data, qint64 size)
 {
-    // Most calls bring a few bytes: a copy into the room left, no more.
     while (size > 0) {
         const qint64 n = std::min<qint64>(size, m_room - m_used);
         std::memcpy(m_buffer.get() + m_used, data, size_t(n));
@@ -645,17 +644,41 @@ void XMLStreamWriter::writeTextLeaf(const char *name, const char *utf8, qsizetyp
     checkDepth(depth() + 1);
     beginChild();
     const qsizetype nameSize = qsizetype(std::strlen(name));
+    const char *end = utf8 + size;
+    const char *escaped = utf8;
+    if (escape)
+        while (escaped < end && !escapeOf(*escaped))
+            ++escaped;
+    // A leaf of plain text, as most are, goes into the room in one step.
+    const qsizetype close = m_indented ? 2 : 1;
+    const qsizetype whole = 2 * nameSize + 4 + close + size;
+    if ((!escape || escaped == end) && whole < m_room - m_used) {
+        char *p = m_buffer.get() + m_used;
+        *p++ = '<';
+        p = static_cast<char *>(std::memcpy(p, name, size_t(nameSize))) + nameSize;
+        *p++ = '>';
+        if (size > 0)
+            p = static_cast<char *>(std::memcpy(p, utf8, size_t(size))) + size;
+        *p++ = '<';
+        *p++ = '/';
+        p = static_cast<char *>(std::memcpy(p, name, size_t(nameSize))) + nameSize;
+        *p++ = '>';
+        if (close == 2)
+            *p++ = '\n';
+        m_used += whole;
+        return;
+    }
     append("<", 1);
     append(name, nameSize);
     append(">", 1);
-    if (escape && size > 0) {
-        appendEscaped(utf8, utf8 + size);
-    } else {
-        append(utf8, size);
-    }
+    append(utf8, escaped - utf8);
+    if (escape)
+        appendEscaped(escaped, end);
+    else
+        append(escaped, end - escaped);
     append("</", 2);
     append(name, nameSize);
-    append(">\n", m_indented ? 2 : 1);
+    append(">\n", close);
 }
 
 void XMLStreamWriter::writeStartElement(const XMLElement &element)
