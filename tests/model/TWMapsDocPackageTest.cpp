@@ -196,10 +196,13 @@ TEST_F(TWMapsDocPackageTest, OnlyWhatSomeMapNamesIsKept)
                           "<mainGraphic><TWGraphic><class>TWImage</class>"
                           "<graphicNumber>5</graphicNumber>"
                           "<imageFilename>Images/Graphic5/photo.png</imageFilename>"
-                          "</TWGraphic></mainGraphic><branchNumber>1</branchNumber>"
+                          "</TWGraphic></mainGraphic><enclosedTextArea><TWGraphic>"
+                          "<class>TWTextArea</class><graphicNumber>6</graphicNumber>"
+                          "</TWGraphic></enclosedTextArea><branchNumber>1</branchNumber>"
                           "</TWMapBranch></root></TWMap>"),
         document.get(), TWMap::Identifier::KeepStored);
     document->addMap(map, false);
+    ASSERT_TRUE(document->hasIdentifier("Images/Graphic5/photo.png"));
     const QString preview = map->previewPath(), photo = "Images/Graphic5/photo.png",
                   stalePreview = "Images/MapPreviews/OLD.png",
                   deleted = "Images/Graphic9/deleted.png";
