@@ -81,7 +81,8 @@ TEST(XMLStreamWriterDigest, ManyObjectsNumberedAnyWayGiveOneDigest)
     const QByteArray expected = digestOf(text(numberings[0], -1), 1000);
     for (const auto &id : numberings) {
         for (const qsizetype piece : {qsizetype(777), qsizetype(64 * 1024)}) {
-            SCOPED_TRACE(testing::Message() << "first number " << id(0) << " in pieces of " << piece);
+            SCOPED_TRACE(testing::Message()
+                         << "first number " << id(0) << " in pieces of " << piece);
             EXPECT_EQ(digestOf(text(id, -1), piece), expected);
             EXPECT_NE(digestOf(text(id, count / 2), piece), expected);
         }
