@@ -83,17 +83,30 @@ void TWMap::forEachGraphicForPrinting(bool all,
     if (!m_root)
         return;
     m_root->forEachGraphicOfThisBranch(all, visit);
-    std::vector<TWMapBranch *> stack;
-    for (qsizetype i = m_root->children().size(); i-- > 0;)
-        stack.push_back(m_root->children().at(i).get());
+    // A hidden branch's subtree is left out whole, so a branch reached is
+    // hidden by its own level or by its parent's hiding its children: the
+    // walk knows both without climbing to the root from each branch.
+    struct Step
+    {
+        TWMapBranch *branch;
+        int level;
+    };
+    std::vector<Step> stack;
+    const auto pushChildren = [&stack](TWMapBranch &parent, int level) {
+        for (qsizetype i = parent.children().size(); i-- > 0;)
+            stack.push_back({parent.children().at(i).get(), level});
+    };
+    pushChildren(*m_root, 1);
+    const int hideLevel = branchHideLevel();
     while (!stack.empty()) {
-        TWMapBranch *b = stack.back();
+        const Step step = stack.back();
         stack.pop_back();
-        if (!all && b->hidden())
+        TWMapBranch *b = step.branch;
+        if (!all && (step.level > hideLevel || b->parent()->childrenHidden()))
             continue;
-        b->forEachGraphicOfThisBranch(all, visit);
-        for (qsizetype i = b->children().size(); i-- > 0;)
-            stack.push_back(b->children().at(i).get());
+        // Known to be shown: the branch need not climb to find out again.
+        b->forEachGraphicOfThisBranch(true, visit);
+        pushChildren(*b, step.level + 1);
     }
 }
 

@@ -88,11 +88,21 @@ bool TWMapsDoc::hasIdentifier(const QString &path)
 
 PackageEntries TWMapsDoc::stripUnusedDataFromCache(const PackageEntries &data)
 {
-    const QSet<QString> used = referencedPaths(m_maps);
+    // Every map names its preview; what else is named takes a walk through
+    // every graphic of every map, which only other entries need.
+    QSet<QString> previews;
+    for (const std::shared_ptr<TWMap> &map : std::as_const(m_maps))
+        previews.insert(map->previewPath());
+    std::optional<QSet<QString>> used;
     PackageEntries stripped;
     for (auto it = data.cbegin(); it != data.cend(); ++it) {
-        if (used.contains(it.key()))
-            stripped.insert(it.key(), it.value());
+        if (!previews.contains(it.key())) {
+            if (!used)
+                used = referencedPaths(m_maps);
+            if (!used->contains(it.key()))
+                continue;
+        }
+        stripped.insert(it.key(), it.value());
     }
     return stripped;
 }

@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -108,9 +109,8 @@ int XMLStreamWriter::writeToBuffer(void *context, const char *data, int size)
     return size;
 }
 
-void XMLStreamWriter::append(const char *data, qint64 size)
+void XMLStreamWriter::appendAcross(const char *data, qint64 size)
 {
-    // Most calls bring a few bytes: a copy into the room left, no more.
     while (size > 0) {
         const qint64 n = std::min<qint64>(size, m_room - m_used);
         std::memcpy(m_buffer.get() + m_used, data, size_t(n));
@@ -189,6 +189,63 @@ private:
     std::deque<std::function<void()>> m_tasks;
 };
 
+// The order in which each number first appeared, in one flat table: a save
+// of a large map meets hundreds of thousands, and a table of linked nodes
+// spends its time finding them.
+class NumberOrders
+{
+public:
+    // The order of `number`; `next` when it is new, which `added` tells.
+    qint64 orderOf(qint64 number, qint64 next, bool *added)
+    {
+        if (2 * (m_count + 1) > m_slots.size())
+            grow();
+        for (std::size_t i = slotOf(number);; i = (i + 1) & m_mask) {
+            Slot &slot = m_slots[i];
+            if (slot.order < 0) {
+                slot = {number, next};
+                ++m_count;
+                *added = true;
+                return next;
+            }
+            if (slot.number == number) {
+                *added = false;
+                return slot.order;
+            }
+        }
+    }
+
+private:
+    struct Slot
+    {
+        qint64 number = 0;
+        qint64 order = -1; // below zero: empty
+    };
+    std::size_t slotOf(qint64 number) const
+    {
+        return std::size_t((quint64(number) * 0x9E3779B97F4A7C15ull) >> m_shift);
+    }
+    void grow()
+    {
+        const std::size_t size = m_slots.empty() ? 1024 : 2 * m_slots.size();
+        std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(size));
+        m_mask = size - 1;
+        m_shift = 64 - std::countr_zero(size);
+        for (const Slot &slot : old) {
+            if (slot.order < 0)
+                continue;
+            std::size_t i = slotOf(slot.number);
+            while (m_slots[i].order >= 0)
+                i = (i + 1) & m_mask;
+            m_slots[i] = slot;
+        }
+    }
+    std::vector<Slot> m_slots;
+    std::size_t m_count = 0;
+    std::size_t m_mask = 0;
+    int m_shift = 64;
+};
+
 // Pieces smaller than this are taken at once, when none is waiting.
 constexpr qint64 queuedPieceSize = 16 * 1024;
 // Pieces are gathered into batches of about this size, each taken on
@@ -228,7 +285,7 @@ private:
     // The order in which each identifier first appeared.
     qint64 orderOf(const char *value, const char *end);
     QHash<QByteArray, qint64> m_order;
-    QHash<qint64, qint64> m_numberOrder;
+    NumberOrders m_numberOrder;
     qint64 m_orders = 0;
     QByteArray m_tail;  // what the names end in, and '>'; made on first use
     QByteArray m_carry; // text after the last '<' seen, not yet taken
@@ -532,11 +589,11 @@ qint64 XMLStreamWriter::Digest::State::orderOf(const char *p, const char *end)
             number = number * 10 + (*d - '0');
         if (digits != p)
             number = -number;
-        const auto it = m_numberOrder.constFind(number);
-        if (it != m_numberOrder.cend())
-            return *it;
-        m_numberOrder.insert(number, m_orders);
-        return m_orders++;
+        bool added = false;
+        const qint64 order = m_numberOrder.orderOf(number, m_orders, &added);
+        if (added)
+            ++m_orders;
+        return order;
     }
     const QByteArray value(p, end - p);
     const auto it = m_order.constFind(value);
@@ -645,17 +702,41 @@ void XMLStreamWriter::writeTextLeaf(const char *name, const char *utf8, qsizetyp
     checkDepth(depth() + 1);
     beginChild();
     const qsizetype nameSize = qsizetype(std::strlen(name));
+    const char *end = utf8 + size;
+    const char *escaped = utf8;
+    if (escape)
+        while (escaped < end && !escapeOf(*escaped))
+            ++escaped;
+    // A leaf of plain text, as most are, goes into the room in one step.
+    const qsizetype close = m_indented ? 2 : 1;
+    const qsizetype whole = 2 * nameSize + 4 + close + size;
+    if ((!escape || escaped == end) && whole < m_room - m_used) {
+        char *p = m_buffer.get() + m_used;
+        *p++ = '<';
+        p = static_cast<char *>(std::memcpy(p, name, size_t(nameSize))) + nameSize;
+        *p++ = '>';
+        if (size > 0)
+            p = static_cast<char *>(std::memcpy(p, utf8, size_t(size))) + size;
+        *p++ = '<';
+        *p++ = '/';
+        p = static_cast<char *>(std::memcpy(p, name, size_t(nameSize))) + nameSize;
+        *p++ = '>';
+        if (close == 2)
+            *p++ = '\n';
+        m_used += whole;
+        return;
+    }
     append("<", 1);
     append(name, nameSize);
     append(">", 1);
-    if (escape && size > 0) {
-        appendEscaped(utf8, utf8 + size);
-    } else {
-        append(utf8, size);
-    }
+    append(utf8, escaped - utf8);
+    if (escape)
+        appendEscaped(escaped, end);
+    else
+        append(escaped, end - escaped);
     append("</", 2);
     append(name, nameSize);
-    append(">\n", m_indented ? 2 : 1);
+    append(">\n", close);
 }
 
 void XMLStreamWriter::writeStartElement(const XMLElement &element)

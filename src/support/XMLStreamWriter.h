@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -121,7 +122,18 @@ public:
 
 private:
     using Open = OpenElement;
-    void append(const char *data, qint64 size);
+    // Most calls bring a few bytes, which the room left takes at once.
+    void append(const char *data, qint64 size)
+    {
+        if (size < m_room - m_used) {
+            std::memcpy(m_buffer.get() + m_used, data, size_t(size));
+            m_used += qsizetype(size);
+            return;
+        }
+        appendAcross(data, size);
+    }
+    // What fills the room, handed on as it fills.
+    void appendAcross(const char *data, qint64 size);
     void append(const QByteArray &bytes) { append(bytes.constData(), bytes.size()); }
     // Text content, escaped as libxml2 writes it.
     void appendEscaped(const char *p, const char *end);

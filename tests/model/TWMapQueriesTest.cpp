@@ -131,18 +131,29 @@ TEST_F(TWMapQueriesTest, EachGraphicForPrintingFollowsThePrintingList)
     auto line = TWGraphic::make<TWLinkLine>();
     line->setPrimitiveBranch(a1.get());
     map->insertObjectInLinkLinesAtIndex(line, 0);
+    auto b11 = child(b1, 340, "b11");
     a->setChildrenHidden(true);
-    for (const bool attachedShown : {true, false}) {
-        map->setShowAttachedGraphics(attachedShown);
-        for (const bool all : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "attached shown " << attachedShown << ", all " << all);
-            QList<TWGraphic *> visited, listed;
-            map->forEachGraphicForPrinting(all, [&visited](TWGraphic &g) { visited.append(&g); });
-            for (const std::shared_ptr<TWGraphic> &g : map->graphicsOrderedForPrinting(all))
-                listed.append(g.get());
-            EXPECT_EQ(visited, listed);
-            EXPECT_EQ(listed.contains(a1->mainGraphic().get()), all);
-            EXPECT_EQ(listed.contains(b->linkedGraphics().first().get()), attachedShown);
+    // Levels hidden from the map: none, below the second, below the first,
+    // every one; children hidden by their parent whatever the level.
+    for (const int hideLevel : {9, 2, 1, 0}) {
+        map->setBranchHideLevel(hideLevel);
+        for (const bool attachedShown : {true, false}) {
+            map->setShowAttachedGraphics(attachedShown);
+            for (const bool all : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "hide level " << hideLevel << ", attached shown "
+                                                << attachedShown << ", all " << all);
+                QList<TWGraphic *> visited, listed;
+                map->forEachGraphicForPrinting(all,
+                                               [&visited](TWGraphic &g) { visited.append(&g); });
+                for (const std::shared_ptr<TWGraphic> &g : map->graphicsOrderedForPrinting(all))
+                    listed.append(g.get());
+                EXPECT_EQ(visited, listed);
+                EXPECT_EQ(listed.contains(a1->mainGraphic().get()), all);
+                EXPECT_EQ(listed.contains(b->mainGraphic().get()), all || hideLevel >= 1);
+                EXPECT_EQ(listed.contains(b11->mainGraphic().get()), all || hideLevel >= 3);
+                EXPECT_EQ(listed.contains(b->linkedGraphics().first().get()),
+                          attachedShown && (all || hideLevel >= 1));
+            }
         }
     }
 }

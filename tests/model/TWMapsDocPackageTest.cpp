@@ -186,6 +186,54 @@ TEST_F(TWMapsDocPackageTest, ADocumentSavesAndLoadsBackEqual)
     EXPECT_EQ(picturesOf(*second), used);
 }
 
+// What a save keeps of the package data: the previews of the maps there
+// are and what their graphics name, whichever of them the data holds.
+TEST_F(TWMapsDocPackageTest, OnlyWhatSomeMapNamesIsKept)
+{
+    auto document = TWMapsDoc::create();
+    auto map = TWMap::createWithXMLElement(
+        XMLElement::parse("<TWMap><identifier>MAP-1</identifier><root><TWMapBranch>"
+                          "<mainGraphic><TWGraphic><class>TWImage</class>"
+                          "<graphicNumber>5</graphicNumber>"
+                          "<imageFilename>Images/Graphic5/photo.png</imageFilename>"
+                          "</TWGraphic></mainGraphic><enclosedTextArea><TWGraphic>"
+                          "<class>TWTextArea</class><graphicNumber>6</graphicNumber>"
+                          "</TWGraphic></enclosedTextArea><branchNumber>1</branchNumber>"
+                          "</TWMapBranch></root></TWMap>"),
+        document.get(), TWMap::Identifier::KeepStored);
+    document->addMap(map, false);
+    ASSERT_TRUE(document->hasIdentifier("Images/Graphic5/photo.png"));
+    const QString preview = map->previewPath(), photo = "Images/Graphic5/photo.png",
+                  stalePreview = "Images/MapPreviews/OLD.png",
+                  deleted = "Images/Graphic9/deleted.png";
+    struct Case
+    {
+        QStringList held;
+        QStringList kept;
+    };
+    const Case cases[] = {
+        {{preview}, {preview}},
+        {{preview, stalePreview}, {preview}},
+        {{stalePreview}, {}},
+        {{preview, photo}, {preview, photo}},
+        {{photo, deleted}, {photo}},
+        {{preview, deleted, stalePreview}, {preview}},
+        {{}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.held.join(' ').toStdString());
+        PackageEntries held;
+        for (const QString &path : c.held)
+            held.insert(path, pictureBytes(50, 3));
+        const PackageEntries kept = document->stripUnusedDataFromCache(held);
+        QStringList keys = kept.keys();
+        QStringList expected = c.kept;
+        keys.sort();
+        expected.sort();
+        EXPECT_EQ(keys, expected);
+    }
+}
+
 TEST_F(TWMapsDocPackageTest, FilesThatAreNoDocumentGiveTheirCodes)
 {
     const QString text = target("notes.txt");

@@ -1,5 +1,6 @@
 #include "support/XMLStreamWriter.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -51,6 +52,39 @@ TEST(XMLStreamWriterDigest, ObjectsNumberedAfreshGiveTheSameDigest)
         for (const Case &c : cases) {
             SCOPED_TRACE(testing::Message() << c.what << " in pieces of " << piece);
             EXPECT_EQ(digestOf(c.text, piece) == expected, c.same);
+        }
+    }
+}
+
+// Thousands of objects, numbered in ways that crowd one another or reach
+// the longest numbers kept as numbers: every numbering gives one digest, and
+// one reference moved gives another.
+TEST(XMLStreamWriterDigest, ManyObjectsNumberedAnyWayGiveOneDigest)
+{
+    constexpr qint64 count = 5000;
+    const auto text = [](const std::function<qint64(qint64)> &id, qint64 moved) {
+        QByteArray t;
+        for (qint64 i = 0; i < count; ++i) {
+            // Forward references too: the first mention of a number sets its order.
+            const qint64 ref = i == moved ? (i + 1) % count : (i * 7919 + 3) % count;
+            t += "<g><n>" + QByteArray::number(id(i)) + "</n><ref>" + QByteArray::number(id(ref)) +
+                 "</ref></g>";
+        }
+        return t;
+    };
+    const std::function<qint64(qint64)> numberings[] = {
+        [](qint64 i) { return i; },
+        [](qint64 i) { return -(i + 1) * 1048576; },
+        [](qint64 i) { return 999999999999999999 - i * 1000003; },
+        [](qint64 i) { return (count - i) * 4096; },
+    };
+    const QByteArray expected = digestOf(text(numberings[0], -1), 1000);
+    for (const auto &id : numberings) {
+        for (const qsizetype piece : {qsizetype(777), qsizetype(64 * 1024)}) {
+            SCOPED_TRACE(testing::Message()
+                         << "first number " << id(0) << " in pieces of " << piece);
+            EXPECT_EQ(digestOf(text(id, -1), piece), expected);
+            EXPECT_NE(digestOf(text(id, count / 2), piece), expected);
         }
     }
 }

@@ -233,3 +233,54 @@ TEST(XMLStreamWriterTree, LongTextsCrossTheWritersBufferWhole)
         xmlFreeDoc(doc);
     }
 }
+
+// Leaves are written whole into the room left, or across its end: the text
+// is the same wherever the writer hands it on, escapes included.
+TEST(XMLStreamWriterTree, LeavesAreTheSameWhereverTheRoomEnds)
+{
+    struct Leaf
+    {
+        const char *name;
+        QByteArray text;
+        bool escape;
+        QByteArray written; // between the tags
+    };
+    const Leaf leaves[] = {
+        {"a", "plain", true, "plain"},
+        {"empty", "", true, ""},
+        {"b", "<at start", true, "&lt;at start"},
+        {"c", "mid & dle", true, "mid &amp; dle"},
+        {"d", "at end>", true, "at end&gt;"},
+        {"e", "line\r", true, "line&#13;"},
+        {"raw", "as <it> is", false, "as <it> is"},
+        {"longerName", QByteArray(40, 'x'), true, QByteArray(40, 'x')},
+    };
+    for (const bool indented : {true, false}) {
+        QByteArray expected = indented ? "<r>\n" : "<r>";
+        for (const Leaf &leaf : leaves)
+            expected += (indented ? "  <" : "<") + QByteArray(leaf.name) + '>' + leaf.written +
+                        "</" + leaf.name + (indented ? ">\n" : ">");
+        expected += "</r>\n";
+        // The writer holds 64 bytes at least; the leaves run to some 200.
+        for (qsizetype room = 64; room <= 240; ++room) {
+            SCOPED_TRACE(testing::Message() << "indented " << indented << ", room " << room);
+            QByteArray written;
+            qsizetype largest = 0;
+            XMLStreamWriter writer(
+                [&](const char *data, qint64 n) {
+                    written.append(data, qsizetype(n));
+                    largest = std::max(largest, qsizetype(n));
+                    return true;
+                },
+                room);
+            writer.setIndented(indented);
+            writer.writeStartElement("r");
+            for (const Leaf &leaf : leaves)
+                writer.writeTextLeaf(leaf.name, leaf.text.constData(), leaf.text.size(),
+                                     leaf.escape);
+            ASSERT_TRUE(writer.writeEndDocument());
+            EXPECT_EQ(written, expected);
+            EXPECT_LE(largest, room);
+        }
+    }
+}
