@@ -338,6 +338,18 @@ private:
 // and freed on this thread only (the caller hands back those it is done
 // with), and the parser's document keeps no ids that a freed node would
 // look for.
+// Keeps the first error the parser reports, with its line, as a failed
+// read tells it.
+static void keepFirstError(QString &kept, const struct _xmlError *error)
+{
+    if (!error || error->level < XML_ERR_ERROR || !kept.isEmpty())
+        return;
+    kept = error->message ? QString::fromUtf8(error->message).trimmed()
+                          : QStringLiteral("not well-formed");
+    if (error->line > 0)
+        kept += QStringLiteral(" (line %1)").arg(error->line);
+}
+
 class ContentsXMLReader::ParseAhead
 {
 public:
@@ -592,13 +604,7 @@ private:
     static void errorCallback(void *context, const struct _xmlError *error)
     {
         auto *ctxt = static_cast<xmlParserCtxtPtr>(context);
-        auto *self = static_cast<ParseAhead *>(ctxt->_private);
-        if (!error || error->level < XML_ERR_ERROR || !self->m_parserError.isEmpty())
-            return;
-        self->m_parserError = error->message ? QString::fromUtf8(error->message).trimmed()
-                                             : QStringLiteral("not well-formed");
-        if (error->line > 0)
-            self->m_parserError += QStringLiteral(" (line %1)").arg(error->line);
+        keepFirstError(static_cast<ParseAhead *>(ctxt->_private)->m_parserError, error);
     }
 
     int enteredKind(const xmlChar *name) const
@@ -1041,13 +1047,7 @@ QString ContentsXMLReader::errorReadingAll(ReadFunction read)
 
 void ContentsXMLReader::errorCallback(void *context, const struct _xmlError *error)
 {
-    auto *self = static_cast<ContentsXMLReader *>(context);
-    if (!error || error->level < XML_ERR_ERROR || !self->m_error.isEmpty())
-        return;
-    self->m_error = error->message ? QString::fromUtf8(error->message).trimmed()
-                                   : QStringLiteral("not well-formed");
-    if (error->line > 0)
-        self->m_error += QStringLiteral(" (line %1)").arg(error->line);
+    keepFirstError(static_cast<ContentsXMLReader *>(context)->m_error, error);
 }
 
 bool ContentsXMLReader::fail(const QString &message)
