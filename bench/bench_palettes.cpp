@@ -1,23 +1,25 @@
 // The palettes beside the map on a generated document of 10,000 branches:
 // re-choosing a window's dock after the selection changed, and the
 // navigator redrawing from its kept thumbnail (and, for comparison, making
-// the thumbnail anew).
+// the thumbnail anew); and the suggestion palette's words of a whole map.
 #include "BenchMain.h"
 #include "BranchDocumentGenerator.h"
+#include "GeneratedMap.h"
 #include "application/TWDocument.h"
 #include "mapdrawing/TWMapLayout.h"
 #include "model/TWFileIO.h"
 #include "model/TWMap.h"
 #include "model/TWMapsDoc.h"
+#include "palettes/TWBranchSuggestionPaletteController.h"
 #include "palettes/TWDockedPalettesController.h"
 #include "palettes/TWNavigatorView.h"
 
-#include <QElapsedTimer>
-#include <algorithm>
 #include "palettes/TWPaletteBezelContainerView.h"
 #include "platform/NotificationQueue.h"
 #include "platform/UserDefaults.h"
 #include "support/TWPreferences.h"
+#include <QElapsedTimer>
+#include <algorithm>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -187,6 +189,48 @@ void BM_NavigatorFirstPaint(benchmark::State &state)
     state.counters["longest_pass_ms"] = longest;
 }
 BENCHMARK(BM_NavigatorFirstPaint)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// A word of the generated vocabulary: its number in base 26.
+QString wordNumbered(int n)
+{
+    QString word;
+    do {
+        word += QChar(u'a' + n % 26);
+        n /= 26;
+    } while (n);
+    return word;
+}
+
+// The words the suggestion palette leaves out for a child of the central
+// branch: those of the whole map, gathered after an edit there. Each label
+// has three words from a vocabulary of 20,000, as a large map's do.
+void BM_SuggestionWordsOfWholeMap(benchmark::State &state)
+{
+    application();
+    const int count = int(state.range(0));
+    auto document = TWMapsDoc::create();
+    auto undo = std::make_shared<UndoManager>();
+    undo->disableUndoRegistration();
+    document->setUndoManager(undo);
+    auto map = TWMap::create(document.get());
+    document->addMap(map, true);
+    std::vector<TWMapBranch *> made{map->root().get()};
+    for (int i = 1; i < count; ++i) {
+        const Rect bounds(float(i % 100) * 90, float(i / 100) * 40, 80, 30);
+        auto branch = TWMapBranch::createWithGraphic(GeneratedMap::shapeFor(i, bounds),
+                                                     made[size_t((i - 1) / 8)], map.get());
+        branch->enclosedTextArea()->setString(
+            wordNumbered(i * 7 % 20000) + u' ' + wordNumbered(i * 13 % 20000) + u'-' +
+            wordNumbered(i % 5000) + QStringLiteral(", ") + wordNumbered(i % 20000));
+        made.push_back(branch.get());
+    }
+    const TWMapBranch &child = *map->root()->children().first();
+    qsizetype words = 0;
+    for (auto _ : state)
+        words = TWBranchSuggestionPaletteController::contextWords(child).size();
+    state.counters["distinct_words"] = double(words);
+}
+BENCHMARK(BM_SuggestionWordsOfWholeMap)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

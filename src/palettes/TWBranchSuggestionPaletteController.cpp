@@ -14,10 +14,10 @@
 #include "support/TWPreferences.h"
 
 #include <QEvent>
+#include <QFutureWatcher>
+#include <QHashSeed>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSet>
-#include <QFutureWatcher>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <vector>
@@ -28,14 +28,6 @@ QString plainText(const TWMapBranch &branch)
 {
     const auto &text = branch.enclosedTextArea();
     return text ? text->text().string() : QString();
-}
-
-QStringList distinctWords(const QString &text)
-{
-    QStringList words = Tokenizing::tokensSeparatedByCharactersFromSet(
-        text, Tokenizing::lettersPlus(QStringLiteral("-")));
-    words.removeDuplicates();
-    return words;
 }
 
 // The texts of a subtree in pre-order.
@@ -54,23 +46,83 @@ std::vector<QString> subtreeTexts(const TWMapBranch &top)
     return texts;
 }
 
+// The distinct words of texts in the order first met. A whole map has
+// hundreds of thousands of words, most of them repeats: each is looked up
+// in an open-addressed table keeping its hash, by a hash far cheaper than
+// qHash on short strings, seeded per process as qHash is.
+class DistinctWords
+{
+public:
+    void add(QStringView word)
+    {
+        if ((m_words.size() + 1) * 2 > m_slots.size())
+            grow();
+        const quint64 hash = hashOf(word);
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            const quint32 slot = m_slots[i];
+            if (slot == 0) {
+                m_words.push_back({word, hash});
+                m_slots[i] = quint32(m_words.size());
+                return;
+            }
+            const Entry &entry = m_words[slot - 1];
+            if (entry.hash == hash && entry.word == word)
+                return;
+        }
+    }
+    QStringList list() const
+    {
+        QStringList words;
+        words.reserve(qsizetype(m_words.size()));
+        for (const Entry &entry : m_words)
+            words.append(entry.word.toString());
+        return words;
+    }
+
+private:
+    struct Entry
+    {
+        QStringView word;
+        quint64 hash;
+    };
+    static quint64 hashOf(QStringView word)
+    {
+        // FNV-1a over the UTF-16 units, then mixed so the low bits count.
+        static const quint64 basis = 0xcbf29ce484222325ull ^ quint64(QHashSeed::globalSeed());
+        quint64 h = basis;
+        for (const QChar c : word)
+            h = (h ^ c.unicode()) * 0x100000001b3ull;
+        h ^= h >> 32;
+        h *= 0x9e3779b97f4a7c15ull;
+        return h ^ (h >> 29);
+    }
+    void grow()
+    {
+        std::vector<quint32> table(std::max<std::size_t>(64, m_slots.size() * 2), 0);
+        const std::size_t mask = table.size() - 1;
+        for (std::size_t n = 0; n < m_words.size(); ++n) {
+            std::size_t i = m_words[n].hash & mask;
+            while (table[i] != 0)
+                i = (i + 1) & mask;
+            table[i] = quint32(n + 1);
+        }
+        m_slots = std::move(table);
+    }
+
+    std::vector<Entry> m_words;
+    std::vector<quint32> m_slots;
+};
+
 // The distinct words of the texts, each where it first comes: those of the
 // texts joined by spaces, found a text at a time (a word never runs over
 // the space between two).
 QStringList distinctWordsOfTexts(const std::vector<QString> &texts)
 {
-    const Tokenizing::CharacterPredicate inWord = Tokenizing::lettersPlus(QStringLiteral("-"));
-    QStringList words;
-    QSet<QString> seen;
-    for (const QString &text : texts) {
-        for (QString &word : Tokenizing::tokensSeparatedByCharactersFromSet(text, inWord)) {
-            if (!seen.contains(word)) {
-                seen.insert(word);
-                words.append(std::move(word));
-            }
-        }
-    }
-    return words;
+    DistinctWords words;
+    for (const QString &text : texts)
+        Tokenizing::forEachWord(text, [&](QStringView word) { words.add(word); });
+    return words.list();
 }
 
 // The branch whose subtree's words are left out of the suggestions.
@@ -185,10 +237,17 @@ void TWBranchSuggestionPaletteController::updateSuggestions()
         return;
     }
     const QStringList words = wordsOnBranch(*branch);
+    // The plug-in is not asked: the context's words would go unused (a new,
+    // empty branch of a large map).
+    if (TWSuggestionsController::asciiOnly(words).isEmpty()) {
+        showSuggestions({});
+        return;
+    }
     std::vector<QString> texts = subtreeTexts(contextOf(*branch));
     if (texts.size() < TextsGatheredApart) {
-        showSuggestions(TWSuggestionsController::suggestionsForWords(words, distinctWordsOfTexts(texts))
-                            .value_or(QStringList()));
+        showSuggestions(
+            TWSuggestionsController::suggestionsForWords(words, distinctWordsOfTexts(texts))
+                .value_or(QStringList()));
         return;
     }
     // The texts were taken here; their words are gathered on another thread.
@@ -204,8 +263,8 @@ void TWBranchSuggestionPaletteController::updateSuggestions()
         showSuggestions(TWSuggestionsController::suggestionsForWords(words, watcher->result())
                             .value_or(QStringList()));
     });
-    watcher->setFuture(QtConcurrent::run(
-        [texts = std::move(texts)] { return distinctWordsOfTexts(texts); }));
+    watcher->setFuture(
+        QtConcurrent::run([texts = std::move(texts)] { return distinctWordsOfTexts(texts); }));
 }
 
 void TWBranchSuggestionPaletteController::showSuggestions(const QStringList &suggestions)
@@ -290,12 +349,19 @@ QString TWBranchSuggestionPaletteController::notesForDefinitions(const QVariantL
 
 QStringList TWBranchSuggestionPaletteController::wordsOnBranch(const TWMapBranch &branch)
 {
-    return distinctWords(plainText(branch));
+    return distinctWordsOfTexts({plainText(branch)});
+}
+
+QStringList TWBranchSuggestionPaletteController::contextWords(const TWMapBranch &branch)
+{
+    return distinctWordsOfTexts(subtreeTexts(contextOf(branch)));
 }
 
 std::optional<QStringList>
 TWBranchSuggestionPaletteController::suggestionsForBranch(const TWMapBranch &branch)
 {
-    return TWSuggestionsController::suggestionsForWords(
-        wordsOnBranch(branch), distinctWordsOfTexts(subtreeTexts(contextOf(branch))));
+    const QStringList words = wordsOnBranch(branch);
+    if (TWSuggestionsController::asciiOnly(words).isEmpty())
+        return std::nullopt;
+    return TWSuggestionsController::suggestionsForWords(words, contextWords(branch));
 }

@@ -52,6 +52,10 @@ public:
     static std::optional<QStringList> suggestionsForBranch(const TWMapBranch &branch);
     // The distinct words of the branch's text.
     static QStringList wordsOnBranch(const TWMapBranch &branch);
+    // The distinct words of the texts of the branch's parent (the branch
+    // itself for the root) and all below it, in tree order: what the
+    // plug-in is told to leave out.
+    static QStringList contextWords(const TWMapBranch &branch);
     // The notes made from the plug-in's definitions of a word.
     static QString notesForDefinitions(const QVariantList &definitions);
 

@@ -44,7 +44,9 @@ std::optional<TWSuggestionsController::Bundle> openPlugin(const QString &path)
     return bundle;
 }
 
-QStringList asciiOnly(const QStringList &words)
+} // namespace
+
+QStringList TWSuggestionsController::asciiOnly(const QStringList &words)
 {
     QStringList result;
     for (const QString &word : words) {
@@ -55,8 +57,6 @@ QStringList asciiOnly(const QStringList &words)
     }
     return result;
 }
-
-} // namespace
 
 QString TWSuggestionsController::pluginFolder()
 {

@@ -42,6 +42,8 @@ public:
     static std::optional<QStringList> suggestionsForWords(const QStringList &words,
                                                           const QStringList &excludingWords);
     static std::optional<QVariantList> definitionsForWord(const QString &word);
+    // The words the plug-in may be given, in order.
+    static QStringList asciiOnly(const QStringList &words);
 
     // Where the plug-ins are looked for (the program's plug-in folder unless
     // set), how they are opened, and a fresh start; for tests.

@@ -255,4 +255,36 @@ CharacterPredicate lettersPlus(const QString &extra);
 QStringList tokensSeparatedByCharactersFromSet(const QString &text,
                                                const CharacterPredicate &inSet);
 
+// Calls `word` with a view of each word of the text, in order: the runs
+// tokensSeparatedByCharactersFromSet gives for lettersPlus("-"), found
+// without a call or a copy per character, for the texts of whole maps.
+template <class F> void forEachWord(QStringView text, F &&word)
+{
+    const qsizetype n = text.size();
+    qsizetype start = -1;
+    for (qsizetype p = 0; p < n;) {
+        const char16_t c = text[p].unicode();
+        qsizetype width = 1;
+        bool inWord;
+        if (c < 0x80) {
+            inWord = c == u'-' || ((c | 0x20) >= u'a' && (c | 0x20) <= u'z');
+        } else if (QChar::isHighSurrogate(c) && p + 1 < n &&
+                   QChar::isLowSurrogate(text[p + 1].unicode())) {
+            inWord = isLetter(QChar::surrogateToUcs4(c, text[p + 1].unicode()));
+            width = 2;
+        } else {
+            inWord = isLetter(c);
+        }
+        if (inWord && start < 0) {
+            start = p;
+        } else if (!inWord && start >= 0) {
+            word(text.sliced(start, p - start));
+            start = -1;
+        }
+        p += width;
+    }
+    if (start >= 0)
+        word(text.sliced(start));
+}
+
 } // namespace Tokenizing

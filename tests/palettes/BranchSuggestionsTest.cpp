@@ -235,8 +235,9 @@ TEST_F(SuggestionPalette, ExclusionsAreTheContextsDistinctWordsInTreeOrder)
     child(dog, 310, "");
     child(known, 320, "zebra puppy dog x-ray- na\u00efve");
     for (const auto &[branch, words, excluded] :
-         {std::tuple{puppy, QStringList{"puppy"},
-                     QStringList{"dog", "well-known", "puppy", "Zebra-crossing", "zebra", "x-ray-"}},
+         {std::tuple{
+              puppy, QStringList{"puppy"},
+              QStringList{"dog", "well-known", "puppy", "Zebra-crossing", "zebra", "x-ray-"}},
           {known, QStringList{"well-known", "puppy", "Zebra-crossing"},
            QStringList{"dog", "well-known", "puppy", "Zebra-crossing", "zebra", "x-ray-"}},
           {cat, QStringList{"cat"},
@@ -313,7 +314,9 @@ TEST_F(SuggestionPalette, TheListFollowsTheBranchSelectedNow)
         std::shared_ptr<TWMapBranch> next;
         QStringList excluded; // the context the plug-in is asked with
     } cases[] = {
-        {"another branch with the same words", false, dogCat,
+        {"another branch with the same words",
+         false,
+         dogCat,
          {"cat", "dog", "puppy", "well-known"}},
         {"a branch chosen while the palette was put away", true, kitten, {"cat", "kitten"}},
     };
@@ -378,6 +381,43 @@ TEST_F(SuggestionPalette, ALargeContextIsGatheredApartAndOnlyTheLatestRefreshSho
     EXPECT_EQ(controller.suggestions(), QStringList{"fresh"});
     ASSERT_EQ(provider.calls.size(), 1);
     EXPECT_EQ(provider.calls.first().first, QStringList{"kitten"});
+
+    // A branch with no word for the plug-in (a number, letters beyond
+    // ASCII) leaves the large context's words ungathered.
+    for (const char *label : {"2026", "na\u00efve", ""}) {
+        SCOPED_TRACE(label);
+        kitten->enclosedTextArea()->setString(QString::fromUtf8(label));
+        provider.calls.clear();
+        controller.updateSuggestions();
+        EXPECT_FALSE(TWBranchSuggestionPaletteController::gatheringAnywhere());
+        EXPECT_TRUE(provider.calls.isEmpty());
+        EXPECT_TRUE(controller.suggestions().isEmpty());
+        EXPECT_FALSE(controller.canAddBranches());
+    }
+}
+
+// Thousands of distinct words, some differing only in case or by a hyphen,
+// come once each in the order first met, as a plain list finds them.
+TEST_F(SuggestionPalette, ManyDistinctWordsKeepTheirFirstPlace)
+{
+    const auto numbered = [](int n) {
+        QString word;
+        do {
+            word += QChar(u'a' + n % 26);
+            n /= 26;
+        } while (n);
+        return word;
+    };
+    QStringList expected{"cat", "kitten"};
+    for (int i = 0; i < 3000; ++i) {
+        const QString label = numbered(i) + u' ' + numbered(i / 3).toUpper() + u'-' +
+                              numbered(i % 700) + QStringLiteral(" cat");
+        child(cat, 400 + float(i), label);
+        for (const QString &word : label.split(u' '))
+            if (!expected.contains(word))
+                expected.append(word);
+    }
+    EXPECT_EQ(TWBranchSuggestionPaletteController::contextWords(*kitten), expected);
 }
 
 TEST_F(SuggestionPalette, DoubleClickAddsSelectedWordsAsChildrenWithNotes)

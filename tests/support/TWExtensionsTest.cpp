@@ -176,18 +176,28 @@ TEST(TWExtensions, ReplaceAllAndTokens)
     for (const auto &[text, from, to, result] : replacements)
         EXPECT_EQ(Replace::replaceAll(text, from, to), result) << text;
 
+    // The words of a text, by the general scan and by the one for whole maps.
     const auto words = Tokenizing::lettersPlus("-");
-    const auto tokens = [&](const QString &text) {
-        return Tokenizing::tokensSeparatedByCharactersFromSet(text, words);
+    const std::pair<QString, QStringList> texts[] = {
+        {"well-known, (odd) words", {"well-known", "odd", "words"}},
+        {" \n\t 12, 34!", {}},
+        {"\nfirst\r\nsecond\u2028third", {"first", "second", "third"}},
+        // Letters beyond ASCII and the basic plane; combining marks stay in the word.
+        {QString::fromUtf16(u"Cafe\u0301 \U0001D49C\U0001D4B7c; Stra\u00dfe"),
+         {QString::fromUtf16(u"Cafe\u0301"), QString::fromUtf16(u"\U0001D49C\U0001D4B7c"),
+          QString::fromUtf16(u"Stra\u00dfe")}},
+        // A lone half of a pair, a non-breaking space, a dash beyond ASCII.
+        {QStringLiteral("-a") + QChar(0xd835) + QString::fromUtf16(u"b\u00a0c\u2010d-") +
+             QChar(0xdc9c),
+         {"-a", "b", "c", "d-"}},
     };
-    EXPECT_EQ(tokens("well-known, (odd) words"), QStringList({"well-known", "odd", "words"}));
-    EXPECT_TRUE(tokens(" \n\t 12, 34!").isEmpty());
-    EXPECT_EQ(tokens("\nfirst\r\nsecond\u2028third"), QStringList({"first", "second", "third"}));
-    // Letters beyond ASCII and the basic plane; combining marks stay in the word.
-    EXPECT_EQ(tokens(QString::fromUtf16(u"Cafe\u0301 \U0001D49C\U0001D4B7c; Stra\u00dfe")),
-              QStringList({QString::fromUtf16(u"Cafe\u0301"),
-                           QString::fromUtf16(u"\U0001D49C\U0001D4B7c"),
-                           QString::fromUtf16(u"Stra\u00dfe")}));
+    for (const auto &[text, expected] : texts) {
+        EXPECT_EQ(Tokenizing::tokensSeparatedByCharactersFromSet(text, words), expected)
+            << text.toStdString();
+        QStringList found;
+        Tokenizing::forEachWord(text, [&](QStringView word) { found.append(word.toString()); });
+        EXPECT_EQ(found, expected) << text.toStdString();
+    }
     // Runs may contain a blank of the set but never start with one.
     EXPECT_EQ(Tokenizing::tokensSeparatedByCharactersFromSet("  two words, more ",
                                                              Tokenizing::lettersPlus(" ")),
