@@ -13,6 +13,7 @@
 #include "platform/CFormat.h"
 #include "platform/NotificationCenter.h"
 #include "support/ContentsXMLReader.h"
+#include "support/ForkJoinThreads.h"
 #include "support/TWXMLUtils.h"
 #include "support/XMLArena.h"
 #include "support/XMLStreamWriter.h"
@@ -1198,7 +1199,7 @@ TWMapBranch::TextPieces &TWMapBranch::textPieces()
 
 bool TWMapBranchElement::writeInPieces(TWMapBranch &root, XMLStreamWriter &writer, bool embed)
 {
-    const int threads = std::min(8, int(std::thread::hardware_concurrency())) - 1;
+    const int threads = int(ForkJoinThreads::machineParts()) - 1;
     if (threads < 1)
         return false;
     // Sizes of subtrees, in the order of a walk that lists a branch after

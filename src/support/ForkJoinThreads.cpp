@@ -1,5 +1,6 @@
 #include "support/ForkJoinThreads.h"
 
+#include <QThread>
 #include <algorithm>
 
 namespace {
@@ -17,8 +18,9 @@ ForkJoinThreads::ForkJoinThreads(std::size_t parts)
 
 std::size_t ForkJoinThreads::machineParts()
 {
-    static const std::size_t cores =
-        std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
+    // Qt counts the processors this process may run on: a program pinned
+    // to two cores gains nothing from eight threads taking turns there.
+    static const std::size_t cores = std::clamp<std::size_t>(QThread::idealThreadCount(), 1, 8);
     return cores;
 }
 

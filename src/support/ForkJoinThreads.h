@@ -21,7 +21,7 @@ public:
     ForkJoinThreads(const ForkJoinThreads &) = delete;
     ForkJoinThreads &operator=(const ForkJoinThreads &) = delete;
 
-    // The parts a machine's cores take, up to eight.
+    // The parts the processors this process may run on take, up to eight.
     static std::size_t machineParts();
 
     std::size_t parts() const { return m_helpers + 1; }
