@@ -400,18 +400,14 @@ TEST_F(SuggestionPalette, ALargeContextIsGatheredApartAndOnlyTheLatestRefreshSho
 // come once each in the order first met, as a plain list finds them.
 TEST_F(SuggestionPalette, ManyDistinctWordsKeepTheirFirstPlace)
 {
+    // Three letters for each number below 26 cubed.
     const auto numbered = [](int n) {
-        QString word;
-        do {
-            word += QChar(u'a' + n % 26);
-            n /= 26;
-        } while (n);
-        return word;
+        return QString(QChar(u'a' + n % 26)) + QChar(u'a' + n / 26 % 26) + QChar(u'a' + n / 676);
     };
     QStringList expected{"cat", "kitten"};
     for (int i = 0; i < 3000; ++i) {
-        const QString label = numbered(i) + u' ' + numbered(i / 3).toUpper() + u'-' +
-                              numbered(i % 700) + QStringLiteral(" cat");
+        const QString label = numbered(i) + u' ' + numbered(i / 3).toUpper() + u' ' +
+                              numbered(i / 3) + u'-' + numbered(i % 700) + QStringLiteral(" cat");
         child(cat, 400 + float(i), label);
         for (const QString &word : label.split(u' '))
             if (!expected.contains(word))
