@@ -3,15 +3,50 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
 #include <QtDebug>
 
 #include <algorithm>
 
+namespace {
+
+int callTimeoutMs = DocumentHandOver::CallTimeoutMs;
+
+// The bus's RequestName flag and answers.
+constexpr uint DoNotQueue = 4;
+constexpr uint PrimaryOwner = 1, AlreadyOwner = 4;
+
+// The answer to `call`, or an error once the wait is over. Events go on
+// meanwhile: the program that answers may be this one. The wait is ended
+// by a timer of this thread's own, because the bus library's timeout was
+// once seen not to come, which left a launch without a window for good.
+QDBusMessage callWithDeadline(QDBusConnection &bus, const QDBusMessage &call)
+{
+    QDBusPendingCallWatcher watcher(bus.asyncCall(call, callTimeoutMs));
+    QEventLoop loop;
+    QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(callTimeoutMs, &loop, &QEventLoop::quit);
+    if (!watcher.isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!watcher.isFinished())
+        return call.createErrorReply(QDBusError::NoReply,
+                                     QStringLiteral("no answer within %1 ms").arg(callTimeoutMs));
+    return watcher.reply();
+}
+
+} // namespace
+
 DocumentHandOver::DocumentHandOver() = default;
+
+void DocumentHandOver::setCallTimeoutMs(int milliseconds)
+{
+    callTimeoutMs = milliseconds;
+}
 
 DocumentHandOver::~DocumentHandOver()
 {
@@ -22,19 +57,19 @@ QString DocumentHandOver::serviceNameFor(const QString &applicationIdentifier)
 {
     // A bus name needs two elements, none starting with a digit.
     const QStringList parts = applicationIdentifier.split(u'.');
-    const bool usable = parts.size() >= 2 && std::all_of(parts.cbegin(), parts.cend(), [](const QString &part) {
-        if (part.isEmpty() || part.front().isDigit())
-            return false;
-        return std::all_of(part.cbegin(), part.cend(), [](QChar c) {
-            return (c.isLetterOrNumber() && c.unicode() < 128) || c == u'_' || c == u'-';
+    const bool usable =
+        parts.size() >= 2 && std::all_of(parts.cbegin(), parts.cend(), [](const QString &part) {
+            if (part.isEmpty() || part.front().isDigit())
+                return false;
+            return std::all_of(part.cbegin(), part.cend(), [](QChar c) {
+                return (c.isLetterOrNumber() && c.unicode() < 128) || c == u'_' || c == u'-';
+            });
         });
-    });
     return usable ? applicationIdentifier : QStringLiteral("org.thinkweb.Thinkweb");
 }
 
 DocumentHandOver::Outcome DocumentHandOver::start(const QDBusConnection &connection,
-                                                  const QString &service,
-                                                  const QStringList &files)
+                                                  const QString &service, const QStringList &files)
 {
     stop();
     if (!connection.isConnected() || service.isEmpty() || !connection.interface())
@@ -47,10 +82,12 @@ DocumentHandOver::Outcome DocumentHandOver::start(const QDBusConnection &connect
     // which of them runs. A program that is ending gives the name up before
     // it refuses files: the second try then takes it.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> taken =
-            bus.interface()->registerService(service, QDBusConnectionInterface::DontQueueService,
-                                             QDBusConnectionInterface::DontAllowReplacement);
-        if (taken.isValid() && taken.value() == QDBusConnectionInterface::ServiceRegistered) {
+        QDBusMessage request = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
+        request << service << uint(DoNotQueue);
+        const QDBusReply<uint> taken = callWithDeadline(bus, request);
+        if (taken.isValid() && (taken.value() == PrimaryOwner || taken.value() == AlreadyOwner)) {
             if (!bus.registerObject(ObjectPath, this, QDBusConnection::ExportScriptableSlots)) {
                 bus.interface()->unregisterService(service);
                 return Outcome::Alone;
@@ -61,11 +98,10 @@ DocumentHandOver::Outcome DocumentHandOver::start(const QDBusConnection &connect
         }
         if (!taken.isValid())
             return Outcome::Alone;
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(service, ObjectPath, Interface, QStringLiteral("OpenFiles"));
+        QDBusMessage call = QDBusMessage::createMethodCall(service, ObjectPath, Interface,
+                                                           QStringLiteral("OpenFiles"));
         call << absolute;
-        // Events go on meanwhile: the program that answers may be this one.
-        const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, CallTimeoutMs);
+        const QDBusMessage reply = callWithDeadline(bus, call);
         if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
             reply.arguments().first().toBool())
             return Outcome::HandedOver;
@@ -85,12 +121,12 @@ QStringList DocumentHandOver::handOverOpenFiles(const QDBusConnection &connectio
     for (const QString &file : files)
         absolute << QFileInfo(file).absoluteFilePath();
     QDBusMessage call = QDBusMessage::createMethodCall(service, ObjectPath, Interface,
-                                                      QStringLiteral("TakeOpenFiles"));
+                                                       QStringLiteral("TakeOpenFiles"));
     // Nothing is started for the question: only a program that runs answers.
     call.setAutoStartService(false);
     call << absolute;
     QDBusConnection bus = connection;
-    const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, CallTimeoutMs);
+    const QDBusMessage reply = callWithDeadline(bus, call);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
     QStringList taken;
@@ -107,12 +143,12 @@ QStringList DocumentHandOver::handOverOpenFilesOnSessionBus(const QString &servi
     return handOverOpenFiles(QDBusConnection::sessionBus(), service, files);
 }
 
-QStringList DocumentHandOver::handOverOpenFilesOnBus(const QString &address,
-                                                     const QString &service,
+QStringList DocumentHandOver::handOverOpenFilesOnBus(const QString &address, const QString &service,
                                                      const QStringList &files)
 {
     const QString name = QStringLiteral("thinkweb-handover-%1").arg(address);
-    QStringList taken = handOverOpenFiles(QDBusConnection::connectToBus(address, name), service, files);
+    QStringList taken =
+        handOverOpenFiles(QDBusConnection::connectToBus(address, name), service, files);
     QDBusConnection::disconnectFromBus(name);
     return taken;
 }

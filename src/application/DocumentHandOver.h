@@ -21,6 +21,8 @@ public:
     static inline const QString Interface = QStringLiteral("org.thinkweb.Documents");
     // How long a launch waits for the running program to take its files.
     static constexpr int CallTimeoutMs = 10000;
+    // Tests shorten the wait.
+    static void setCallTimeoutMs(int milliseconds);
 
     enum class Outcome {
         // This program holds the name: it opens its own files and those of
@@ -64,8 +66,8 @@ public:
     // Hands those of `files` that the program holding `service` has open to
     // it, which brings their windows to the front; answers the files it
     // took (absolute), none when no such program runs or answers.
-    static QStringList handOverOpenFiles(const QDBusConnection &connection,
-                                         const QString &service, const QStringList &files);
+    static QStringList handOverOpenFiles(const QDBusConnection &connection, const QString &service,
+                                         const QStringList &files);
     static QStringList handOverOpenFilesOnSessionBus(const QString &service,
                                                      const QStringList &files);
     // The same over the bus at that address, on a connection of its own.

@@ -1,7 +1,9 @@
+#include "application/DocumentHandOver.h"
 #include "ApplicationTestSupport.h"
 #include "TestSupport.h"
-#include "application/DocumentHandOver.h"
 
+#include <QDBusConnection>
+#include <QDBusContext>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
@@ -33,11 +35,36 @@ private:
 
 const QString Service = QStringLiteral("org.thinkweb.ThinkwebTest");
 
+// Holds a program's name and never answers, as a program that hangs does.
+class SilentProgram : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.thinkweb.Documents")
+
+public slots:
+    Q_SCRIPTABLE bool OpenFiles(const QStringList &)
+    {
+        setDelayedReply(true);
+        ++calls;
+        return false;
+    }
+    Q_SCRIPTABLE QStringList TakeOpenFiles(const QStringList &)
+    {
+        setDelayedReply(true);
+        ++calls;
+        return {};
+    }
+
+public:
+    int calls = 0;
+};
+
 } // namespace
 
 TEST(DocumentHandOverTest, BusNamesComeFromTheEditionsIdentifier)
 {
-    const struct {
+    const struct
+    {
         const char *identifier;
         const char *service;
     } cases[] = {
@@ -55,8 +82,7 @@ TEST(DocumentHandOverTest, BusNamesComeFromTheEditionsIdentifier)
 }
 
 class DocumentHandOverBusTest : public ApplicationTest
-{
-};
+{};
 
 TEST_F(DocumentHandOverBusTest, TheFirstLaunchRunsAndLaterOnesHandTheirFilesToIt)
 {
@@ -136,7 +162,8 @@ TEST_F(DocumentHandOverBusTest, FilesOpenInTheOtherEditionAreShownThere)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         received.clear();
-        EXPECT_EQ(DocumentHandOver::handOverOpenFilesOnBus(bus.address, c.service, c.given), c.taken);
+        EXPECT_EQ(DocumentHandOver::handOverOpenFilesOnBus(bus.address, c.service, c.given),
+                  c.taken);
         // The program shows what it took, and only that.
         QDeadlineTimer deadline(c.taken.isEmpty() ? 200 : 10000);
         while (received.isEmpty() && !deadline.hasExpired())
@@ -156,3 +183,32 @@ TEST_F(DocumentHandOverBusTest, WithoutABusALaunchRunsAlone)
               DocumentHandOver::Outcome::Alone);
     EXPECT_FALSE(alone.isRunning());
 }
+
+TEST_F(DocumentHandOverBusTest, ALaunchRunsAloneWhenTheProgramHoldingTheNameNeverAnswers)
+{
+    start();
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon is needed: scripts/install-deps";
+    DocumentHandOver::setCallTimeoutMs(300);
+    const auto restore =
+        qScopeGuard([] { DocumentHandOver::setCallTimeoutMs(DocumentHandOver::CallTimeoutMs); });
+    SilentProgram silent;
+    QDBusConnection held = QDBusConnection::connectToBus(bus.address, QStringLiteral("silent"));
+    const auto disconnect =
+        qScopeGuard([] { QDBusConnection::disconnectFromBus(QStringLiteral("silent")); });
+    ASSERT_TRUE(held.registerService(Service));
+    ASSERT_TRUE(held.registerObject(DocumentHandOver::ObjectPath, &silent,
+                                    QDBusConnection::ExportScriptableSlots));
+
+    DocumentHandOver later;
+    EXPECT_EQ(later.startOnBus(bus.address, Service, {QStringLiteral("/maps/a.tweb")}),
+              DocumentHandOver::Outcome::Alone);
+    EXPECT_FALSE(later.isRunning());
+    EXPECT_TRUE(DocumentHandOver::handOverOpenFilesOnBus(bus.address, Service,
+                                                         {QStringLiteral("/maps/a.tweb")})
+                    .isEmpty());
+    // Both tries of the launch and the question reached the silent program.
+    EXPECT_EQ(silent.calls, 3);
+}
+
+#include "DocumentHandOverTest.moc"
