@@ -324,21 +324,37 @@ bool TWOPMLImportExport::importFile(const QString &path, TWMap &map, QString *re
 {
     m_leftOut.clear();
     QString error;
-    const std::optional<QByteArray> data =
-        BoundedFile::read(path, BoundedFile::MaximumTextFileSize, &error);
-    if (!data) {
-        if (reason)
-            *reason = error;
-        return false;
+    bool built = false;
+    {
+        const std::optional<QByteArray> data =
+            BoundedFile::read(path, BoundedFile::MaximumTextFileSize, &error);
+        if (!data) {
+            if (reason)
+                *reason = error;
+            return false;
+        }
+        built = addOutlines(*data, QFileInfo(path).completeBaseName(), map, reason);
     }
-    return importData(*data, QFileInfo(path).completeBaseName(), map, reason);
+    // The file's bytes are gone before the layout, the import's peak.
+    if (built)
+        TWMapLayout::autoArrange(map);
+    return built;
 }
 
 bool TWOPMLImportExport::importData(const QByteArray &data, const QString &fileName, TWMap &map,
                                     QString *reason)
 {
     m_leftOut.clear();
-    const std::optional<Document> document = readDocument(data, reason);
+    if (!addOutlines(data, fileName, map, reason))
+        return false;
+    TWMapLayout::autoArrange(map);
+    return true;
+}
+
+bool TWOPMLImportExport::addOutlines(const QByteArray &data, const QString &fileName, TWMap &map,
+                                     QString *reason)
+{
+    std::optional<Document> document = readDocument(data, reason);
     const std::shared_ptr<TWMapBranch> central = map.root();
     if (!document || !central)
         return false;
@@ -413,6 +429,7 @@ bool TWOPMLImportExport::importData(const QByteArray &data, const QString &fileN
             }
         keepImportOrder(*central, made);
     }
-    TWMapLayout::autoArrange(map);
+    // Nor is the outlines' tree kept for the layout.
+    document.reset();
     return true;
 }

@@ -68,5 +68,8 @@ public:
                                       const QSet<int> &expanded, int branchType);
 
 private:
+    // The import without the layout that ends it.
+    bool addOutlines(const QByteArray &data, const QString &fileName, TWMap &map, QString *reason);
+
     QString m_leftOut;
 };
