@@ -17,6 +17,7 @@
 #include "palettes/TWSuggestionsController.h"
 
 #include <QDesktopServices>
+#include <QWidget>
 
 OutlineWindow::~OutlineWindow() = default;
 ToolPalette::~ToolPalette() = default;
@@ -48,6 +49,10 @@ ApplicationServices ApplicationServices::standard()
         return &TWPreferencesInterface::sharedPreferencesInterface();
     };
     s.progressPanel = [] { ProgressPanelController::sharedProgressPanel(); };
+    s.workUnderWay = [] {
+        const QWidget *panel = ProgressPanelController::sharedProgressPanel().progressPanel();
+        return panel && panel->isVisible();
+    };
     s.toolPalette = []() -> ToolPalette * {
         static TWToolPaletteService service(TWToolPaletteController::sharedToolPaletteController(),
                                             qobject_cast<TWApplication *>(qApp));

@@ -99,6 +99,8 @@ struct ApplicationServices
     std::function<AboutPanel *()> aboutPanel;
     // Makes the shared progress panel, so that it hears the first document load.
     std::function<void()> progressPanel;
+    // Whether long work (a document opening or an import) shows that panel.
+    std::function<bool()> workUnderWay;
     // Makes the floating-palette controller of the editions that have one.
     std::function<void()> floatingPalettes;
 

@@ -169,8 +169,8 @@ void TWApplication::showHelp()
         return;
     }
     if (!m_helpViewer)
-        m_helpViewer = std::make_unique<TWHelpViewer>(
-            [this](const QUrl &link) { openUrlOrSay(link); });
+        m_helpViewer =
+            std::make_unique<TWHelpViewer>([this](const QUrl &link) { openUrlOrSay(link); });
     m_helpViewer->showPage(url);
 }
 
@@ -195,8 +195,8 @@ QUrl TWApplication::mailURL(const QString &address, const QString &format) const
 {
     // The product as its windows name it: the edition string's platform tag
     // names another system.
-    const QString text = format.arg(m_traits.applicationName, applicationVersion(),
-                                    QSysInfo::prettyProductName());
+    const QString text =
+        format.arg(m_traits.applicationName, applicationVersion(), QSysInfo::prettyProductName());
     // Only what may not stand in an address is escaped: "=" and "&" keep
     // dividing the subject from the body.
     const QByteArray query = QUrl::toPercentEncoding(text, "!$&'()*+,/:;=?@");
@@ -226,6 +226,12 @@ void TWApplication::applicationWindowsAwakeFromNib()
 void TWApplication::displayAncillaryWindows()
 {
     const ApplicationServices &s = m_services;
+    // The timer also runs inside the waits of a document being opened: a
+    // question asked there would hold the opening until answered.
+    if (s.workUnderWay && s.workUnderWay()) {
+        QTimer::singleShot(AncillaryWindowsDelay, this, &TWApplication::displayAncillaryWindows);
+        return;
+    }
     const QString apeKey = TWPreferences::DisplayAPEAlertKey;
     if (!QFileInfo::exists(ApplicationEnhancerPath)) {
         // Warn again should the add-on be installed later.

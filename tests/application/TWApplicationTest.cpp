@@ -71,6 +71,20 @@ TEST_F(ApplicationTest, StartsUpInOrder)
     }
 }
 
+TEST_F(ApplicationTest, StartUpQuestionsWaitUntilTheDocumentsBeingOpenedAreOpen)
+{
+    defaults.setBool(true, TWPreferences::PromptForTutorAtStartupKey);
+    const auto busy = std::make_shared<bool>(true);
+    ApplicationServices services = recordingServices();
+    services.workUnderWay = [busy] { return *busy; };
+    TWApplication &a = start(Edition::Deluxe, std::move(services));
+    a.finishLaunching({"/maps/plan.opml"});
+    QTest::qWait(5 * TWApplication::AncillaryWindowsDelay);
+    EXPECT_FALSE(callLog().contains("tutor alert"));
+    *busy = false;
+    EXPECT_TRUE(QTest::qWaitFor([] { return callLog().contains("tutor alert"); }));
+}
+
 TEST_F(ApplicationTest, TheUsersFeedAddressWinsAndAStartUpWithoutWindowsAsksNothing)
 {
     defaults.setString("https://mirror.example.org/feed", "SUFeedURLKey");
