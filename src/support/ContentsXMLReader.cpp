@@ -330,14 +330,6 @@ private:
     QString m_error;
 };
 
-// Parses the guarded text on a thread of its own into records that the
-// caller's walk takes in order: the start and the end of each element the
-// caller enters, and every other element whole, detached from the parser's
-// tree. The parser is libxml2's, with the options, messages and lines of the
-// pull reader; only its tree is built here instead of there. Nodes are made
-// and freed on this thread only (the caller hands back those it is done
-// with), and the parser's document keeps no ids that a freed node would
-// look for.
 // Keeps the first error the parser reports, with its line, as a failed
 // read tells it.
 static void keepFirstError(QString &kept, const struct _xmlError *error)
@@ -350,6 +342,14 @@ static void keepFirstError(QString &kept, const struct _xmlError *error)
         kept += QStringLiteral(" (line %1)").arg(error->line);
 }
 
+// Parses the guarded text on a thread of its own into records that the
+// caller's walk takes in order: the start and the end of each element the
+// caller enters, and every other element whole, detached from the parser's
+// tree. The parser is libxml2's, with the options, messages and lines of the
+// pull reader; only its tree is built here instead of there. Nodes are made
+// and freed on this thread only (the caller hands back those it is done
+// with), and the parser's document keeps no ids that a freed node would
+// look for.
 class ContentsXMLReader::ParseAhead
 {
 public:
