@@ -513,16 +513,26 @@ private:
                 ++m_pos;
             }
             int digits = 0;
+            bool tooLong = false;
             while (m_pos < m_data.size() &&
                    std::isdigit(static_cast<unsigned char>(m_data[m_pos]))) {
                 if (digits++ < 10)
                     parameter = parameter * 10 + (m_data[m_pos] - '0');
+                else
+                    tooLong = true;
                 hasParameter = true;
                 ++m_pos;
             }
             if (m_pos < m_data.size() && m_data[m_pos] == ' ')
                 ++m_pos;
-            parameter = std::clamp(negative ? -parameter : parameter, -2147483647LL, 2147483647LL);
+            if (negative)
+                parameter = -parameter;
+            // \u names a 16-bit unit, signed or not; anything else, and the two
+            // units that are no character, come in as the replacement character.
+            if (name == "u" && (tooLong || parameter < -32768 || parameter > 65535 ||
+                                (parameter & 0xFFFF) >= 0xFFFE))
+                parameter = 0xFFFD;
+            parameter = std::clamp(parameter, -2147483647LL, 2147483647LL);
             controlWord(state, name, hasParameter, int(parameter));
             return;
         }

@@ -203,6 +203,11 @@ TEST(RichTextFormat, ReadsRichTextOfOtherWriters)
          "partial text",
          {{{8, 4}, {{NSFontAttributeName, font("Helvetica-Bold", 12)}}}}},
         {"text after the document", "  {\\rtf1 in} out", "in", {}},
+        {"unicode values that are no 16-bit unit",
+         "{\\rtf1 a\\u99999999999999999999 ?\\u2147483648 ?\\u-2147483649 ?\\u65536 ?"
+         "\\u-32768 ?\\u65535 ?b}",
+         "a\ufffd\ufffd\ufffd\ufffd\u8000\ufffdb",
+         {}},
     };
     for (const Case &c : cases) {
         const std::optional<AttributedString> read =
