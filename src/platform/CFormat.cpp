@@ -213,4 +213,22 @@ bool boolValue(QStringView s)
     return c == u'Y' || c == u'y' || c == u'T' || c == u't' || (c >= u'1' && c <= u'9');
 }
 
+double asWrittenF(double v)
+{
+    if (!std::isfinite(v))
+        return v;
+    // Values that came from "%f" text are their own six-decimal rounding.
+    const double scaled = std::nearbyint(v * 1e6);
+    if (std::fabs(scaled) < 9e15 && scaled / 1e6 == v)
+        return v;
+    char buffer[400];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, 6);
+    if (error != std::errc())
+        return v;
+    double back = v;
+    std::from_chars(buffer, end, back);
+    return back;
+}
+
 } // namespace CFormat

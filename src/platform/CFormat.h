@@ -20,6 +20,11 @@ inline QString d(long long v)
     return format("%lld", v);
 } // "%d" and "%i"
 
+// The value "%f" text of v reads back as. A reader of a value written with
+// "%f" keeps this, so that what it reads is what a save writes and reads
+// back: two values equal after a save are equal before it.
+double asWrittenF(double v);
+
 // The shortest "%g"-style text that reads back as the same float: "%g" where
 // that is exact (248.5, 209, 1e+06), more digits only where it is not.
 QString shortFloat(float v);

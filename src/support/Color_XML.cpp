@@ -25,7 +25,7 @@ Color Color::objectWithXMLElement(const XMLElement &element)
 {
     double c[4];
     for (int i = 0; i < 4; ++i)
-        c[i] = element.elementForName(componentNames[i]).floatValue();
+        c[i] = CFormat::asWrittenF(element.elementForName(componentNames[i]).floatValue());
     return colorWithCalibratedRed(c[0], c[1], c[2], c[3]);
 }
 
@@ -55,7 +55,7 @@ Color Color::colorWithXMLNode(xmlNodePtr parent, xmlDocPtr doc)
     const TWXMLUtils::XPathReader reader(parent, doc);
     double c[4];
     for (int i = 0; i < 4; ++i)
-        c[i] = reader.floatValue(paths[i]).value_or(0.0);
+        c[i] = CFormat::asWrittenF(reader.floatValue(paths[i]).value_or(0.0));
     return colorWithCalibratedRed(c[0], c[1], c[2], c[3]);
 }
 

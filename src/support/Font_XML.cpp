@@ -13,7 +13,7 @@ XMLElement Font::freshXMLElement() const
 
 std::optional<Font> Font::objectWithXMLElement(const XMLElement &element)
 {
-    const double size = element.elementForName("size").floatValue();
+    const double size = CFormat::asWrittenF(element.elementForName("size").floatValue());
     const std::optional<QString> name = element.stringForPath("fontName");
     if (!name || size == 0.0)
         return std::nullopt;
@@ -40,7 +40,7 @@ std::optional<Font> Font::fontWithXMLNode(xmlNodePtr parent, xmlDocPtr doc)
 {
     const TWXMLUtils::XPathReader reader(parent, doc);
     const std::optional<QString> name = reader.text("NSFont/fontName");
-    const double size = reader.floatValue("NSFont/size").value_or(10.0);
+    const double size = CFormat::asWrittenF(reader.floatValue("NSFont/size").value_or(10.0));
     if (!name || name->isEmpty())
         return std::nullopt;
     return Font(*name, size);

@@ -103,7 +103,8 @@ ParagraphStyle ParagraphStyle::objectWithXMLElement(const XMLElement &element)
         if (const auto *i = std::get_if<int ParagraphStyle::*>(&p.field))
             style.**i = child.intValue();
         else
-            style.*std::get<double ParagraphStyle::*>(p.field) = child.floatValue();
+            style.*std::get<double ParagraphStyle::*>(p.field) =
+                CFormat::asWrittenF(child.floatValue());
     }
     const QList<XMLElement> tabs = element.elementsForName("tabStop");
     if (!tabs.isEmpty()) {
@@ -123,7 +124,7 @@ ParagraphStyle ParagraphStyle::withXMLNode(xmlNodePtr parent, xmlDocPtr doc)
             if (const std::optional<int> v = reader.intValue(p.path))
                 style.**i = *v;
         } else if (const std::optional<double> v = reader.floatValue(p.path)) {
-            style.*std::get<double ParagraphStyle::*>(p.field) = *v;
+            style.*std::get<double ParagraphStyle::*>(p.field) = CFormat::asWrittenF(*v);
         }
     }
     if (!reader.isValid())

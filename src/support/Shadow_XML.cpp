@@ -16,9 +16,9 @@ XMLElement Shadow::freshXMLElement() const
 
 Shadow Shadow::objectWithXMLElement(const XMLElement &element)
 {
-    const Size offset(float(element.floatForPath("shadowOffset/width")),
-                      float(element.floatForPath("shadowOffset/height")));
-    const double blur = element.floatForPath("shadowBlurRadius");
+    const Size offset(float(CFormat::asWrittenF(element.floatForPath("shadowOffset/width"))),
+                      float(CFormat::asWrittenF(element.floatForPath("shadowOffset/height"))));
+    const double blur = CFormat::asWrittenF(element.floatForPath("shadowBlurRadius"));
     const Color color = Color::objectWithXMLElement(element.elementForPath("shadowColor/NSColor"));
     return Shadow(offset, blur, color);
 }
@@ -50,10 +50,16 @@ void Shadow::writeXml(XMLOut &out) const
 Shadow Shadow::withXMLNode(xmlNodePtr parent, xmlDocPtr doc)
 {
     const TWXMLUtils::XPathReader reader(parent, doc);
-    const double blur = reader.floatValue("NSShadow/shadowBlurRadius").value_or(5.0);
+    const double blur =
+        CFormat::asWrittenF(reader.floatValue("NSShadow/shadowBlurRadius").value_or(5.0));
     const xmlNodePtr colorNode = reader.node("NSShadow/shadowColor");
-    const Color color = colorNode ? Color::colorWithXMLNode(colorNode, doc) : Color::blackColor();
-    const Size offset(float(reader.floatValue("NSShadow/shadowOffset/width").value_or(5.0)),
-                      float(reader.floatValue("NSShadow/shadowOffset/height").value_or(-5.0)));
+    // Black in the form a save writes it and reads it back.
+    const Color color = colorNode ? Color::colorWithXMLNode(colorNode, doc)
+                                  : Color::colorWithCalibratedRed(0, 0, 0, 1);
+    const auto component = [&reader](const char *path, double missing) {
+        return float(CFormat::asWrittenF(reader.floatValue(path).value_or(missing)));
+    };
+    const Size offset(component("NSShadow/shadowOffset/width", 5.0),
+                      component("NSShadow/shadowOffset/height", -5.0));
     return Shadow(offset, blur, color);
 }

@@ -14,7 +14,7 @@ XMLElement TextTab::freshXMLElement() const
 TextTab TextTab::objectWithXMLElement(const XMLElement &element)
 {
     return TextTab(element.elementForName("alignment").intValue(),
-                   element.elementForName("location").floatValue());
+                   CFormat::asWrittenF(element.elementForName("location").floatValue()));
 }
 
 void TextTab::addXmlDataToNode(xmlNodePtr parent) const
@@ -37,5 +37,5 @@ TextTab TextTab::withXMLNode(xmlNodePtr parent, xmlDocPtr doc)
 {
     const TWXMLUtils::XPathReader reader(parent, doc);
     return TextTab(reader.intValue("NSTextTab/alignment").value_or(LeftTextAlignment),
-                   reader.floatValue("NSTextTab/location").value_or(10.0));
+                   CFormat::asWrittenF(reader.floatValue("NSTextTab/location").value_or(10.0)));
 }

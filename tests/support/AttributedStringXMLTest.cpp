@@ -120,6 +120,61 @@ TEST(AttributedStringXML, RichTextRoundTripsOnBothRoutesAndWritesTheSameAgain)
     EXPECT_FALSE(AttributedString::objectWithXMLElement(XMLElement()).has_value());
 }
 
+// Values are written with six decimals. Two runs that differ only beyond them
+// are one run once read, so that the first save writes what later saves do.
+TEST(AttributedStringXML, ValuesReadAreTheValuesASaveWrites)
+{
+    const auto color = [](const char *green) {
+        return QString("<NSForegroundColorAttributeName><NSColor><redComponent>1</redComponent>"
+                       "<greenComponent>%1</greenComponent><blueComponent>0</blueComponent>"
+                       "<alphaComponent>1</alphaComponent></NSColor>"
+                       "</NSForegroundColorAttributeName>")
+            .arg(green);
+    };
+    const auto font = [](const char *size) {
+        return QString("<NSFontAttributeName><NSFont><fontName>DejaVuSans</fontName><size>%1"
+                       "</size></NSFont></NSFontAttributeName>")
+            .arg(size);
+    };
+    const auto indent = [](const char *head) {
+        return QString("<NSParagraphStyleAttributeName><NSParagraphStyle><headIndent>%1"
+                       "</headIndent></NSParagraphStyle></NSParagraphStyleAttributeName>")
+            .arg(head);
+    };
+    const auto shadow = [](const char *width) {
+        return QString("<NSShadowAttributeName><NSShadow><shadowBlurRadius>2</shadowBlurRadius>"
+                       "<shadowOffset><width>%1</width><height>-1</height></shadowOffset>"
+                       "</NSShadow></NSShadowAttributeName>")
+            .arg(width);
+    };
+    const struct
+    {
+        const char *name;
+        QString exact, near;
+    } cases[] = {
+        {"colour near zero", color("0"), color("0.0000002")},
+        {"negative colour near zero", color("-0.000000"), color("-0.0000004")},
+        {"colour beyond six decimals", color("0.501961"), color("0.50196078431")},
+        {"font size", font("12"), font("12.0000001")},
+        {"paragraph indent", indent("36.125"), indent("36.1250004")},
+        {"shadow offset", shadow("3"), shadow("3.0000003")},
+    };
+    for (const auto &c : cases) {
+        const std::optional<AttributedString> once =
+            read(element("abcd", run(0, 2, c.exact) + run(2, 2, c.near)));
+        ASSERT_TRUE(once) << c.name;
+        EXPECT_EQ(once->runCount(), 1) << c.name;
+        const std::optional<AttributedString> twice = read(XMLTest::written(*once));
+        ASSERT_TRUE(twice) << c.name;
+        EXPECT_EQ(*twice, *once) << c.name;
+        EXPECT_EQ(XMLTest::written(*twice), XMLTest::written(*once)) << c.name;
+        const std::optional<AttributedString> byElement = AttributedString::objectWithXMLElement(
+            XMLTest::element(element("abcd", run(0, 2, c.exact) + run(2, 2, c.near))));
+        ASSERT_TRUE(byElement) << c.name;
+        EXPECT_EQ(*byElement, *once) << c.name << " (element route)";
+    }
+}
+
 // Each attribute pass is a set of runs of its own: fonts first, then the
 // others. A run of the later pass splits where an earlier one changes.
 TEST(AttributedStringXML, ExactElementText)

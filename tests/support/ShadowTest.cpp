@@ -45,7 +45,7 @@ TEST(ShadowXML, DefaultsDifferPerRoute)
         Shadow libxml2Route;
         Shadow elementRoute;
     } cases[] = {
-        {"<NSShadow/>", Shadow(Size(5, -5), 5, Color::blackColor()),
+        {"<NSShadow/>", Shadow(Size(5, -5), 5, Color::colorWithCalibratedRed(0, 0, 0, 1)),
          Shadow(Size(0, 0), 0, kNoComponents)},
         // A colour holder without a colour reads as the colour of no components.
         {"<NSShadow><shadowOffset><height>2</height></shadowOffset>"
@@ -64,7 +64,7 @@ TEST(ShadowXML, DefaultsDifferPerRoute)
         LogCapture log;
         EXPECT_EQ(Shadow::objectWithXMLElement(element(c.xml)), c.elementRoute);
     }
-    EXPECT_EQ(readFrom("", &Shadow::withXMLNode), Shadow(Size(5, -5), 5, Color::blackColor()));
+    EXPECT_EQ(readFrom("", &Shadow::withXMLNode), Shadow(Size(5, -5), 5, Color::colorWithCalibratedRed(0, 0, 0, 1)));
     EXPECT_EQ(Shadow::objectWithXMLElement(XMLElement()), Shadow(Size(0, 0), 0, kNoComponents));
 }
 
