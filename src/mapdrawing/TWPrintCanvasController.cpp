@@ -109,6 +109,12 @@ double TWPrintCanvasController::offsetForEdge(double edge, double pageLength, bo
 {
     if (!std::isfinite(edge) || !usable(pageLength))
         return 0;
+    // Sums of float coordinates leave an edge a hair's breadth from where it
+    // was put. Moving the map for that would be an edit nobody made, and one
+    // that can repeat for ever as the hair comes back.
+    const double hair = 1.0 / 64;
+    if (edge < 0 && edge > -hair)
+        return 0;
     if (!pageFrames)
         return edge < 0 ? -edge : 0;
     // Whole pages so that the edge lands on the first page: an edge exactly

@@ -624,3 +624,33 @@ TEST_F(DocumentTest, OpeningAMapLeftOfTheOriginMovesItWithoutMarkingTheDocument)
     EXPECT_FALSE(document->isDocumentEdited());
     EXPECT_FALSE(document->undoManager()->canUndo());
 }
+
+// Opening is no edit, wherever a map's graphics stand and however many link
+// lines it has; saving and opening again changes nothing either.
+TEST_F(DocumentTest, OpeningLeavesTheDocumentUnedited)
+{
+    for (const char *name : {"opens-edited.tweb", "link-lines-2000.tweb"}) {
+        SCOPED_TRACE(name);
+        const QString path = dir.filePath(name);
+        ASSERT_TRUE(QFile::copy(QStringLiteral(THINKWEB_TEST_DATA "/opening/") + name, path));
+        QStringList before;
+        for (int round = 0; round < 2; ++round) {
+            TWDocument *document = open(path);
+            ASSERT_NE(document, nullptr);
+            show(document);
+            settle();
+            EXPECT_FALSE(document->isDocumentEdited()) << "round " << round;
+            EXPECT_FALSE(document->undoManager()->canUndo())
+                << "round " << round << ": "
+                << document->undoManager()->undoActionName().toStdString();
+            const QStringList places = mapSummary(*document->mapsDocument()->currentMap());
+            if (round == 0)
+                before = places;
+            else
+                EXPECT_EQ(places.join(u'\n').toStdString(), before.join(u'\n').toStdString());
+            ASSERT_TRUE(document->save());
+            document->close();
+            settle();
+        }
+    }
+}

@@ -183,6 +183,10 @@ TEST(PrintCanvasArithmeticTest, OffsetThatPutsTheDrawingOnTheFirstPage)
         {-20, false, 20},
         {1200, false, 0},
         {0, false, 0},
+        // An edge a rounding error before the corner stays where it is.
+        {-1.2e-15, true, 0},
+        {-0.0004, false, 0},
+        {-0.02, false, 0.02},
     };
     for (const Case &c : cases)
         EXPECT_DOUBLE_EQ(TWPrintCanvasController::offsetForEdge(c.edge, 500, c.frames), c.offset)
