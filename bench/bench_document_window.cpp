@@ -5,10 +5,14 @@
 // imported in a window, beside the document saved from it opened in one.
 #include "BenchMain.h"
 #include "BranchDocumentGenerator.h"
+#include "PeakMemory.h"
 #include "WindowBenchSupport.h"
 #include "application/TWDocument.h"
 #include "application/TWDocumentWindow.h"
 #include "canvas/TWGraphicView.h"
+#include "graphics/TWLinkLine.h"
+#include "model/TWMap.h"
+#include "model/TWMapBranch.h"
 #include "mapdrawing/TWMapLayout.h"
 #include "model/TWFileIO.h"
 #include "model/TWMapsDoc.h"
@@ -261,5 +265,92 @@ BENCHMARK(BM_OpenSavedOutlineToFirstPaint)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+// A map of 100 shapes joined by `lines` link lines, laid out and saved; the
+// map is left of the canvas's corner, as a map saved elsewhere may be, so the
+// window moves it once on opening.
+QString linkLinesDocument(int lines)
+{
+    const QString path = folder().filePath(QStringLiteral("link-lines-%1.tweb").arg(lines));
+    if (QFileInfo::exists(path))
+        return path;
+    auto document = BranchDocument::makeDocument(100, 0);
+    TWMap &map = *document->currentMap();
+    map.setLayoutServices(std::make_shared<TWMapLayout>());
+    TWMapLayout::autoArrange(map);
+    const auto branches = map.allBranches();
+    for (int i = 0; i < lines; ++i) {
+        auto line = std::make_shared<TWLinkLine>();
+        line->init();
+        const auto &from = branches.at(i % branches.size());
+        const auto &to = branches.at((i * 7 + 1 + i / int(branches.size())) % branches.size());
+        line->setPrimitiveBranch(from.get());
+        line->connect(from->mainGraphic(), to->mainGraphic());
+        map.insertObjectInLinkLinesAtIndex(line, int(map.linkLines().size()));
+    }
+    map.root()->mainGraphic()->publicMoveBy(Point(-26.8f, -26.8f), false);
+    if (document->saveToFile(path) != TWFileIO::SaveSucceeded)
+        return QString();
+    document->detach();
+    return path;
+}
+
+// Opening a map of many link lines until the window is at rest: "work_s" is
+// the main thread's processor time from the read to rest, "rise_MB" what
+// the process grew by, "edited" 1 when opening marked the document edited.
+void BM_OpenLinkLinesToRest(benchmark::State &state)
+{
+    application();
+    defaults();
+    const QString path = linkLinesDocument(int(state.range(0)));
+    if (path.isEmpty()) {
+        state.SkipWithError("the generated document could not be made");
+        return;
+    }
+    double work = 0, rise = 0, edited = 0;
+    for (auto _ : state) {
+        BenchMemory::PeakMemory memory;
+        QElapsedTimer clock;
+        clock.start();
+        const double busyFrom = WindowBench::threadCpuSeconds();
+        WindowBench::UntilIdle idle;
+        auto document = std::make_unique<TWDocument>();
+        if (!document->readFromFile(path)) {
+            state.SkipWithError("the generated document did not load");
+            return;
+        }
+        document->makeWindowControllers();
+        document->documentWindow()->resize(1280, 800);
+        document->showWindows();
+        // A window busy for minutes is measured too, up to a limit.
+        bool rested = idle.wait(document->documentWindow());
+        while (!rested && clock.elapsed() < 300000) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+            NotificationQueue::defaultQueue().flush();
+            rested = !WindowBench::workWaits(document->documentWindow());
+        }
+        if (!rested) {
+            state.SkipWithError("the window never came to rest");
+            return;
+        }
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        work += WindowBench::threadCpuSeconds() - busyFrom;
+        rise += double(memory.rise()) / 1e6;
+        edited += document->isDocumentEdited() ? 1 : 0;
+        document.reset();
+        NotificationQueue::defaultQueue().flush();
+    }
+    const double n = double(state.iterations());
+    state.counters["work_s"] = work / n;
+    state.counters["rise_MB"] = rise / n;
+    state.counters["edited"] = edited / n;
+}
+BENCHMARK(BM_OpenLinkLinesToRest)
+    ->Arg(2000)
+    ->Arg(8000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 THINKWEB_BENCHMARK_MAIN();
