@@ -323,6 +323,8 @@ int TWFileIO::loadStreamedPackage(
                 streamed.size = counter.size();
                 streamed.startTagCount = counter.count();
                 streamed.validUtf8 = counter.isValidUtf8();
+                streamed.firstInvalidByte = counter.firstInvalidByte();
+                streamed.utf16 = counter.isUtf16();
                 continue;
             }
             if (name == streamedPath)

@@ -25,6 +25,9 @@ struct StreamedPackageEntry
     // Start tags of the counted element name.
     qint64 startTagCount = 0;
     bool validUtf8 = false;
+    // Where text that is not UTF-8 stops being so, and whether it is UTF-16.
+    qint64 firstInvalidByte = -1;
+    bool utf16 = false;
     // Null when the entry cannot be read again.
     std::function<std::unique_ptr<PackageEntryStream>()> open;
 };

@@ -127,8 +127,17 @@ TWMapsDoc::createWithStreamedContents(const PackageEntries &packageData,
     if (const auto version = packageData.constFind(versionPath);
         version != packageData.cend() && version->size() <= 64)
         TWFileIO::checkFileVersion({{versionPath, version->bytes().value_or(QByteArray())}});
+    if (contents.present && !contents.validUtf8) {
+        TWFileIO::noteReadFailure(
+            contents.utf16
+                ? QStringLiteral("its contents are written in UTF-16, not in UTF-8")
+                : QStringLiteral("its contents are not UTF-8 text from byte %1 on")
+                      .arg(contents.firstInvalidByte));
+        qWarning("This is not a valid Thinkweb file - its contents are not UTF-8");
+        return nullptr;
+    }
     std::unique_ptr<PackageEntryStream> stream =
-        contents.present && contents.validUtf8 && contents.open ? contents.open() : nullptr;
+        contents.present && contents.open ? contents.open() : nullptr;
     if (!stream) {
         qWarning("This is not a valid Thinkweb file - no contents found");
         return nullptr;

@@ -336,6 +336,17 @@ static void keepFirstError(QString &kept, const struct _xmlError *error)
 {
     if (!error || error->level < XML_ERR_ERROR || !kept.isEmpty())
         return;
+    // The push parser says "extra content" of a text that stops inside its
+    // elements: that text was cut short.
+    const auto *parser = static_cast<const xmlParserCtxt *>(error->ctxt);
+    if (error->domain == XML_FROM_PARSER && error->code == XML_ERR_DOCUMENT_END && parser &&
+        parser->nameNr > 0 && parser->name) {
+        kept = QStringLiteral("its text ends early, inside <%1>")
+                   .arg(QString::fromUtf8(reinterpret_cast<const char *>(parser->name)));
+        if (error->line > 0)
+            kept += QStringLiteral(" (line %1)").arg(error->line);
+        return;
+    }
     kept = error->message ? QString::fromUtf8(error->message).trimmed()
                           : QStringLiteral("not well-formed");
     if (error->line > 0)
@@ -1361,12 +1372,38 @@ void StartTagCounter::countTags(QByteArrayView data)
         m_carry = QByteArray(m_carry).append(data).right(m_pattern.size());
 }
 
+namespace {
+
+// The index of the first byte of `text` that does not start or continue a
+// well-formed UTF-8 sequence; its size when every byte does.
+qsizetype firstNonUtf8(QByteArrayView text)
+{
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const uchar c = uchar(text[i]);
+        const qsizetype length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        if (length == 0 || i + length > text.size() ||
+            !text.sliced(i, length).isValidUtf8())
+            return i;
+        i += length;
+    }
+    return i;
+}
+
+} // namespace
+
 void StartTagCounter::validate(QByteArrayView view)
 {
+    const qint64 at = m_size - view.size(); // where this chunk starts in the text
+    if (at == 0 && view.size() >= 2 &&
+        ((uchar(view[0]) == 0xFF && uchar(view[1]) == 0xFE) ||
+         (uchar(view[0]) == 0xFE && uchar(view[1]) == 0xFF)))
+        m_utf16 = true;
     if (!m_utf8Carry.isEmpty()) {
         // Complete the sequence the previous chunk cut.
         const uchar lead = uchar(m_utf8Carry[0]);
         const qsizetype length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        const qint64 carryStart = at - m_utf8Carry.size();
         const qsizetype need = std::min(length - m_utf8Carry.size(), view.size());
         m_utf8Carry += view.first(need);
         view = view.sliced(need);
@@ -1374,6 +1411,7 @@ void StartTagCounter::validate(QByteArrayView view)
             return;
         if (!QByteArrayView(m_utf8Carry).isValidUtf8()) {
             m_validUtf8 = false;
+            m_firstInvalid = carryStart;
             return;
         }
         m_utf8Carry.clear();
@@ -1388,9 +1426,10 @@ void StartTagCounter::validate(QByteArrayView view)
             end = view.size() - back;
         break;
     }
-    if (!view.first(end).isValidUtf8())
+    if (!view.first(end).isValidUtf8()) {
         m_validUtf8 = false;
-    else
+        m_firstInvalid = m_size - view.size() + firstNonUtf8(view.first(end));
+    } else
         m_utf8Carry = view.sliced(end).toByteArray();
 }
 
@@ -1411,7 +1450,9 @@ void StartTagCounter::feed(const char *data, qint64 size)
 
 void StartTagCounter::finish()
 {
-    if (!m_utf8Carry.isEmpty())
+    if (!m_utf8Carry.isEmpty() && m_validUtf8) {
         m_validUtf8 = false;
+        m_firstInvalid = m_size - m_utf8Carry.size();
+    }
     m_utf8Carry.clear();
 }

@@ -170,6 +170,10 @@ public:
     void finish();
     qint64 count() const { return m_count; }
     bool isValidUtf8() const { return m_validUtf8; }
+    // Where the text stops being UTF-8 (bytes from its start), and whether it
+    // begins with the byte-order mark of UTF-16.
+    qint64 firstInvalidByte() const { return m_firstInvalid; }
+    bool isUtf16() const { return m_utf16; }
     qint64 size() const { return m_size; }
 
 private:
@@ -183,5 +187,7 @@ private:
     QByteArray m_utf8Carry; // an incomplete UTF-8 sequence
     qint64 m_count = 0;
     qint64 m_size = 0;
+    qint64 m_firstInvalid = -1;
     bool m_validUtf8 = true;
+    bool m_utf16 = false;
 };

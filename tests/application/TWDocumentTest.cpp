@@ -38,6 +38,14 @@ QStringList mapSummary(TWMap &map)
     return lines;
 }
 
+// Writes a copy of a damaged document kept with the tests.
+std::function<void(const QString &)> copyOf(const char *name)
+{
+    return [name](const QString &path) {
+        ASSERT_TRUE(QFile::copy(QStringLiteral(THINKWEB_TEST_DATA "/damaged/") + name, path));
+    };
+}
+
 } // namespace
 
 TEST_F(DocumentTest, LoadErrorsGiveTheirReasonsInTheLoadFailDomain)
@@ -64,6 +72,21 @@ TEST_F(DocumentTest, LoadErrorsGiveTheirReasonsInTheLoadFailDomain)
                  TWFileIO::SaveSucceeded);
          },
          QStringLiteral("The file is damaged: Thinkweb cannot read a document from it.")},
+        {"text cut short", TWDocument::DocumentType, copyOf("document-cut-short.tweb"),
+         QStringLiteral("The file is damaged: its text ends early, inside <NSParagraphStyle> "
+                        "(line 811).")},
+        {"text not UTF-8", TWDocument::DocumentType, copyOf("document-invalid-utf8.tweb"),
+         QStringLiteral("The file is damaged: its contents are not UTF-8 text from byte 180080 "
+                        "on.")},
+        {"text in UTF-16", TWDocument::DocumentType,
+         [](const QString &path) {
+             QByteArray text("\xFF\xFE");
+             for (char c : QByteArray("<?xml version=\"1.0\"?><TWMapsDoc/>"))
+                 text.append(c).append('\0');
+             ASSERT_EQ(TWFileIO::savePackage(QVariantMap{{"Thinkweb/Contents.xml", text}}, path),
+                       TWFileIO::SaveSucceeded);
+         },
+         QStringLiteral("The file is damaged: its contents are written in UTF-16, not in UTF-8.")},
     };
     for (const LoadErrorCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -74,7 +97,7 @@ TEST_F(DocumentTest, LoadErrorsGiveTheirReasonsInTheLoadFailDomain)
         EXPECT_FALSE(document.readFromFile(path, c.type, &error));
         EXPECT_EQ(error.domain, QStringLiteral("TWLoadFail"));
         EXPECT_EQ(error.code, 0);
-        EXPECT_EQ(error.reason, c.reason);
+        EXPECT_EQ(error.reason.toStdString(), c.reason.toStdString());
         EXPECT_EQ(document.mapsDocument(), nullptr);
 
         // Opened through the controller, the user is told and no window opens.
@@ -82,7 +105,7 @@ TEST_F(DocumentTest, LoadErrorsGiveTheirReasonsInTheLoadFailDomain)
         if (c.type == TWDocument::DocumentType) {
             EXPECT_EQ(open(path), nullptr);
             ASSERT_EQ(alerts.alerts().size(), 1);
-            EXPECT_EQ(alerts.alerts().first().message, c.reason);
+            EXPECT_EQ(alerts.alerts().first().message.toStdString(), c.reason.toStdString());
             EXPECT_TRUE(documents->documents().isEmpty());
         }
     }
