@@ -42,7 +42,9 @@ bool characterReference(const char *p, qsizetype left, unsigned &value, qsizetyp
         ++i;
     const qsizetype digitsAt = i;
     unsigned long long v = 0;
-    for (; i < left && i < 16; ++i) {
+    // Leading zeros say nothing ("&#x00000000000010;" is "&#x10;"); a value
+    // past the last character stops the count before it can overflow.
+    for (; i < left && i < 256; ++i) {
         const char c = p[i];
         int d = -1;
         if (c >= '0' && c <= '9')
@@ -53,7 +55,8 @@ bool characterReference(const char *p, qsizetype left, unsigned &value, qsizetyp
             d = c - 'A' + 10;
         if (d < 0)
             break;
-        v = v * (hex ? 16 : 10) + unsigned(d);
+        if (v <= 0x10FFFF)
+            v = v * (hex ? 16 : 10) + unsigned(d);
     }
     if (i == digitsAt || i >= left || p[i] != ';' || v > 0x10FFFF)
         return false;
@@ -103,6 +106,22 @@ Rewritten rewrite(const QByteArray &xml)
         unsigned value = 0;
         qsizetype length = 0;
         if (c == '&' && characterReference(p + i, n - i, value, length)) {
+            // A character beyond the basic plane written as the two halves
+            // of its UTF-16 form: the character itself.
+            unsigned low = 0;
+            qsizetype lowLength = 0;
+            if (value >= 0xD800 && value <= 0xDBFF &&
+                characterReference(p + i + length, n - i - length, low, lowLength) &&
+                low >= 0xDC00 && low <= 0xDFFF) {
+                const unsigned codePoint = 0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00);
+                out.append(char(0xF0 | (codePoint >> 18)));
+                out.append(char(0x80 | ((codePoint >> 12) & 0x3F)));
+                out.append(char(0x80 | ((codePoint >> 6) & 0x3F)));
+                out.append(char(0x80 | (codePoint & 0x3F)));
+                i += length + lowLength;
+                ++result.joined;
+                continue;
+            }
             const Kind kind = kindOf(value);
             if (kind == Kind::Allowed)
                 out.append(p + i, length);
@@ -149,6 +168,24 @@ bool restore(const char *text, size_t length, std::string &out)
         }
     }
     return true;
+}
+
+QString notice(const QString &fileName, int kept, int leftOut)
+{
+    const int forbidden = kept + leftOut;
+    QString sentence =
+        QStringLiteral("“%1” holds %2 that XML does not allow")
+            .arg(fileName, forbidden == 1 ? QStringLiteral("1 character")
+                                          : QStringLiteral("%1 characters").arg(forbidden));
+    if (leftOut == 0)
+        sentence += forbidden == 1 ? QStringLiteral("; it was read as it stands.")
+                                   : QStringLiteral("; they were read as they stand.");
+    else if (kept == 0)
+        sentence += forbidden == 1 ? QStringLiteral("; it was left out.")
+                                   : QStringLiteral("; they were left out.");
+    else
+        sentence += QStringLiteral("; %1 read as they stand, %2 left out.").arg(kept).arg(leftOut);
+    return sentence;
 }
 
 } // namespace MMXMLCharacters

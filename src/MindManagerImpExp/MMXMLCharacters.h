@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <string>
 
 // Maps written by some versions of MindManager hold characters XML 1.0
@@ -16,6 +17,7 @@ struct Rewritten
     QByteArray xml;
     int kept = 0;    // written as stand-ins, to be turned back
     int leftOut = 0; // NUL and lone surrogates: nothing can hold them
+    int joined = 0;  // pairs of surrogate references made one character
 };
 
 // The document with every character XML 1.0 forbids replaced by its
@@ -26,5 +28,8 @@ Rewritten rewrite(const QByteArray &xml);
 // Whether the text holds a stand-in; `out` then holds the text with each
 // turned back.
 bool restore(const char *text, size_t length, std::string &out);
+
+// What the user is told of a file that held such characters.
+QString notice(const QString &fileName, int kept, int leftOut);
 
 } // namespace MMXMLCharacters

@@ -1936,7 +1936,7 @@ bool mmImpExpController::populateDadoZiz(TWMap &map, const MMMapSource &source, 
             QString why;
             if (const std::optional<QByteArray> bytes = source.bytes(&why)) {
                 MMXMLCharacters::Rewritten rewritten = MMXMLCharacters::rewrite(*bytes);
-                if (rewritten.kept + rewritten.leftOut > 0) {
+                if (rewritten.kept + rewritten.leftOut + rewritten.joined > 0) {
                     MMMapSource again = sourceForData(rewritten.xml, source.path);
                     again.members = source.members;
                     again.pictureBudget = source.pictureBudget;
@@ -2134,22 +2134,8 @@ QString MMLeftOut::message() const
                           : QStringLiteral("%1 references to entities the file does not declare "
                                            "were left out: its document type is not read.")
                                 .arg(undeclaredEntities));
-    if (const int forbidden = forbiddenCharactersKept + forbiddenCharactersLeftOut) {
-        QString sentence =
-            QStringLiteral("“%1” holds %2 that XML does not allow")
-                .arg(fileName, forbidden == 1 ? QStringLiteral("1 character")
-                                              : QStringLiteral("%1 characters").arg(forbidden));
-        if (forbiddenCharactersLeftOut == 0)
-            sentence += forbidden == 1 ? QStringLiteral("; it was read as it stands.")
-                                       : QStringLiteral("; they were read as they stand.");
-        else if (forbiddenCharactersKept == 0)
-            sentence += forbidden == 1 ? QStringLiteral("; it was left out.")
-                                       : QStringLiteral("; they were left out.");
-        else
-            sentence += QStringLiteral("; %1 read as they stand, %2 left out.")
-                            .arg(forbiddenCharactersKept)
-                            .arg(forbiddenCharactersLeftOut);
-        sentences << sentence;
-    }
+    if (forbiddenCharactersKept + forbiddenCharactersLeftOut > 0)
+        sentences << MMXMLCharacters::notice(fileName, forbiddenCharactersKept,
+                                             forbiddenCharactersLeftOut);
     return sentences.join(u' ');
 }

@@ -1,5 +1,6 @@
 #include "exchange/TWOPMLImportExport.h"
 #include "exchange/TWImportOrder.h"
+#include "MindManagerImpExp/MMXMLCharacters.h"
 
 #include "support/BoundedFile.h"
 
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <cstring>
 #include <limits>
 
 #include <libxml/globals.h>
@@ -30,9 +32,19 @@ struct ReaderFree
     void operator()(xmlTextReader *reader) const { xmlFreeTextReader(reader); }
 };
 
+// Set while a text whose forbidden characters were given stand-ins is read:
+// each stand-in turns back into its character.
+thread_local bool t_restoresCharacters = false;
+
 QString fromXML(const xmlChar *text)
 {
-    return text ? QString::fromUtf8(reinterpret_cast<const char *>(text)) : QString();
+    if (!text)
+        return QString();
+    const char *utf8 = reinterpret_cast<const char *>(text);
+    std::string restored;
+    if (t_restoresCharacters && MMXMLCharacters::restore(utf8, strlen(utf8), restored))
+        return QString::fromStdString(restored);
+    return QString::fromUtf8(utf8);
 }
 
 // Where the reader stands: which elements' children are read.
@@ -138,7 +150,7 @@ QList<int> TWOPMLImportExport::expandedLineNumbers(const QString &expansionState
 namespace {
 
 // What the user can act on, from the parser's first error.
-QString parseFailure(const xmlError *error)
+QString parseFailure(const xmlError *error, bool utf8)
 {
     if (!error || error->code == XML_ERR_OK)
         return QStringLiteral("it is not a well-formed XML file");
@@ -151,6 +163,12 @@ QString parseFailure(const xmlError *error)
             .arg(error->line);
     if (error->code == XML_ERR_DOCUMENT_EMPTY)
         return QStringLiteral("it is not an XML file: no element in it");
+    if (message.contains(QLatin1String("Huge input lookup")) ||
+        message.contains(QLatin1String("too long")))
+        return QStringLiteral("it holds a text longer than can be read (line %1)").arg(error->line);
+    if (utf8 && error->code == XML_ERR_INVALID_CHAR)
+        return QStringLiteral("it holds a character XML does not allow (line %1)")
+            .arg(error->line);
     if (error->code == XML_ERR_INVALID_CHAR || error->code == XML_ERR_INVALID_ENCODING ||
         error->code == XML_ERR_UNSUPPORTED_ENCODING)
         return QStringLiteral("it is not text in UTF-8 or the encoding it declares (line %1)")
@@ -182,6 +200,28 @@ struct RefusedValueCount
 
 std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(const QByteArray &data,
                                                                              QString *reason)
+{
+    std::optional<Document> document = readText(data, reason);
+    if (document || data.size() > std::numeric_limits<int>::max() ||
+        !QByteArrayView(data).isValidUtf8())
+        return document;
+    // Refused perhaps for characters XML 1.0 forbids, which other programs
+    // write: read once more with stand-ins for them that turn back.
+    const MMXMLCharacters::Rewritten rewritten = MMXMLCharacters::rewrite(data);
+    if (rewritten.kept + rewritten.leftOut + rewritten.joined == 0)
+        return document;
+    t_restoresCharacters = rewritten.kept > 0;
+    document = readText(rewritten.xml, reason);
+    t_restoresCharacters = false;
+    if (document) {
+        document->forbiddenCharactersKept = rewritten.kept;
+        document->forbiddenCharactersLeftOut = rewritten.leftOut;
+    }
+    return document;
+}
+
+std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readText(const QByteArray &data,
+                                                                         QString *reason)
 {
     const auto refuse = [reason](const QString &why) -> std::optional<Document> {
         if (reason)
@@ -245,7 +285,7 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(con
             if (std::optional<QString> *field = headField(document, name)) {
                 xmlNodePtr node = xmlTextReaderExpand(r);
                 if (!node)
-                    return refuse(parseFailure(xmlGetLastError()));
+                    return refuse(parseFailure(xmlGetLastError(), data.isValidUtf8()));
                 if (!*field) {
                     xmlChar *content = xmlNodeGetContent(node);
                     *field = fromXML(content);
@@ -285,7 +325,7 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readDocument(con
         }
     }
     if (status != 0 || !sawRoot)
-        return refuse(parseFailure(xmlGetLastError()));
+        return refuse(parseFailure(xmlGetLastError(), data.isValidUtf8()));
     document.unreadValues += refusedValues;
     return document;
 }
@@ -384,6 +424,12 @@ bool TWOPMLImportExport::addOutlines(const QByteArray &data, const QString &file
                         : QStringLiteral("%1 texts in “%2” are too long to be read once their "
                                          "entities are expanded and came in empty%3.")
                               .arg(QString::number(document->unreadValues), fileName, place);
+    }
+
+    if (document->forbiddenCharactersKept + document->forbiddenCharactersLeftOut > 0) {
+        const QString notice = MMXMLCharacters::notice(
+            fileName, document->forbiddenCharactersKept, document->forbiddenCharactersLeftOut);
+        m_leftOut = m_leftOut.isEmpty() ? notice : m_leftOut + u' ' + notice;
     }
 
     if (const std::shared_ptr<TWTextArea> &text = central->enclosedTextArea()) {

@@ -36,6 +36,8 @@ public:
         std::vector<std::unique_ptr<Outline>> outlines;
         // Values the parser refused, the outlines they belong to among them.
         int unreadValues = 0;
+        // Characters XML 1.0 forbids, read as they stand or left out.
+        int forbiddenCharactersKept = 0, forbiddenCharactersLeftOut = 0;
     };
 
     // Nothing when the data is not well-formed XML (in UTF-8 or the
@@ -68,6 +70,9 @@ public:
                                       const QSet<int> &expanded, int branchType);
 
 private:
+    // One reading of the text, as it stands.
+    static std::optional<Document> readText(const QByteArray &data, QString *reason);
+
     // The import without the layout that ends it.
     bool addOutlines(const QByteArray &data, const QString &fileName, TWMap &map, QString *reason);
 

@@ -344,6 +344,9 @@ TEST_F(TWOPMLTest, RefusalsSayWhy)
         {"unclosed", opml("", "<outline text=\"A\">"), 0, "not well-formed XML (line "},
         {"empty", "", 0, "empty"},
         {"not UTF-8", "<opml><head><title>\xff\xfe</title></head></opml>", 0, "UTF-8"},
+        {"a text past the parser's limit",
+         opml("", "<outline text=\"" + QByteArray(11 << 20, 'a') + "\"/>"), 0,
+         "a text longer than can be read (line 2)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -359,6 +362,37 @@ TEST_F(TWOPMLTest, RefusalsSayWhy)
         EXPECT_FALSE(importer.importFile(out.fileName(), *target, &reason));
         EXPECT_TRUE(reason.contains(QLatin1String(c.reason))) << reason.toStdString();
         EXPECT_EQ(dump(*target->root()), QStringLiteral("Central"));
+    }
+}
+
+// Characters XML 1.0 forbids, which other programs write, come in as they
+// stand, raw or as references, and the user is told once; a character
+// written as the two halves of its UTF-16 form comes in whole.
+TEST_F(TWOPMLTest, CharactersXMLForbidsAreReadAndToldOnce)
+{
+    const struct
+    {
+        const char *what;
+        QByteArray body;
+        QString outline;
+        const char *leftOut;
+    } cases[] = {
+        {"a reference to a control", "<outline text=\"a&#x10;b\"/>", QStringLiteral("Odd{a\u0010b}"),
+         "“Odd” holds 1 character that XML does not allow; it was read as it stands."},
+        {"a raw control and a reference with leading zeros",
+         "<outline text=\"a\x01\" _note=\"&#x00000000000010;\"/>", QStringLiteral("Odd{a\u0001[\u0010]}"),
+         "“Odd” holds 2 characters that XML does not allow; they were read as they stand."},
+        {"a character in two halves", "<outline text=\"&#xD83D;&#xDE00;\"/>",
+         "Odd{" + QString::fromUcs4(U"\U0001F600") + "}", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto target = importTarget();
+        QString reason;
+        ASSERT_TRUE(importer.importData(opml("", c.body), QStringLiteral("Odd"), *target, &reason))
+            << reason.toStdString();
+        EXPECT_EQ(dump(*target->root()), c.outline);
+        EXPECT_EQ(importer.leftOut(), QString::fromUtf8(c.leftOut));
     }
 }
 
