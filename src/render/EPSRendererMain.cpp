@@ -67,7 +67,7 @@ bool confine()
     // Behind the user's work, and behind the thread that watches this
     // folder: on a busy machine that thread must still get to look and stop
     // a picture that writes file after file before it writes many more.
-    setpriority(PRIO_PROCESS, 0, 10);
+    setpriority(PRIO_PROCESS, 0, 19);
     return limit(RLIMIT_AS, mappedBytes() + memoryAllowance) &&
            limit(RLIMIT_CPU, processorSeconds) && limit(RLIMIT_FSIZE, fileBytes) &&
            limit(RLIMIT_CORE, 0);

@@ -49,7 +49,7 @@ protected:
     }
     static bool finish(TWAppcastUpdater &u, int count = 1)
     {
-        return QTest::qWaitFor([&] { return u.finishedChecks() >= count; }, 5000);
+        return QTest::qWaitFor([&] { return u.finishedChecks() >= count; }, 60000);
     }
     QStringList downloads() const { return QDir(dir.filePath("Downloads")).entryList(QDir::Files); }
 

@@ -44,7 +44,7 @@ protected:
     void showAndWait(TWTutorController &c)
     {
         c.showTutorWindow();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !c.isFetching(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !c.isFetching(); }, 60000));
     }
 
     QVariantMap stored() const
@@ -74,7 +74,7 @@ TEST_F(TutorControllerTest, StartUpQuestionAnswers)
         alerts.queueAlertResponse(c.answer);
         TWTutorController controller;
         controller.showTutorAlert();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.isFetching(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.isFetching(); }, 60000));
         EXPECT_EQ(controller.mainWindow() != nullptr, c.window) << c.answer;
         EXPECT_EQ(defaults.boolForKey(TWPreferences::PromptForTutorAtStartupKey), c.promptAfter);
     }

@@ -91,7 +91,7 @@ TEST_F(ViewTransition, ACompositionPlaysBetweenTheOldViewAndTheNew)
         if (old)
             EXPECT_EQ(old->parentWidget(), nullptr);
         EXPECT_NE(incoming->parentWidget(), &receiver);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !player; }, 2000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !player; }, 60000));
         EXPECT_EQ(incoming->parentWidget(), &receiver);
         EXPECT_EQ(incoming->geometry(), c.frame);
         EXPECT_TRUE(incoming->isVisible());

@@ -290,7 +290,7 @@ TEST(NetworkDocumentFetcherTest, FetchesOverHttpWithinTheLimits)
         std::optional<QByteArray> result;
         fetcher.fetch(QUrl(QStringLiteral("http://127.0.0.1:%1/m.tweb").arg(server.serverPort())),
                       [&](const QByteArray &data) { result = data; });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 60000));
         EXPECT_EQ(result.value_or("unanswered"), expected);
     }
 }
