@@ -38,11 +38,32 @@ QString dadoZiz(const char *key)
     return TWLocalizedString(StringTable::DadoZiz, key);
 }
 
-void importAlert(const char *message)
+// The file being imported, named in every refusal.
+thread_local QString t_importedFile;
+
+void refuse(const QString &message)
 {
-    Alerts::current().runAlertPanel(dadoZiz("Unable to import document."), dadoZiz(message),
+    const QString told =
+        t_importedFile.isEmpty()
+            ? message
+            : dadoZiz("“%1” cannot be imported. %2").arg(t_importedFile, message);
+    Alerts::current().runAlertPanel(dadoZiz("Unable to import document."), told,
                                     {TWLocalizedString(StringTable::General, "OK")});
 }
+
+void importAlert(const char *message)
+{
+    refuse(dadoZiz(message));
+}
+
+// Zip archives are the form outlines take from version 5 on.
+bool isZipArchive(QFile &file)
+{
+    const QByteArray head = file.peek(4);
+    return head == QByteArrayLiteral("PK\x03\x04");
+}
+
+const char *const onlyVersion3 = "Only files of OmniOutline version 3 and older can be imported.";
 
 QString pathWithoutExtension(QString path)
 {
@@ -162,6 +183,11 @@ TWMapsDoc *TWOmniOutlineImporter::openOOFile(const QString &path, bool addToDocu
 {
     m_errorsArray.clear();
     const QFileInfo info(path);
+    struct Naming
+    {
+        explicit Naming(const QString &name) { t_importedFile = name; }
+        ~Naming() { t_importedFile.clear(); }
+    } naming(info.fileName());
     if (!info.exists()) {
         importAlert("This file does not appear to exist.");
         qWarning("No file at %s", qUtf8Printable(path));
@@ -190,6 +216,11 @@ TWMapsDoc *TWOmniOutlineImporter::openOOFile(const QString &path, bool addToDocu
     if (!file.open(QIODevice::ReadOnly)) {
         importAlert("This file does not appear to contain any readable data.");
         qWarning("No file or empty file at %s", qUtf8Printable(path));
+        return nullptr;
+    }
+    if (isZipArchive(file)) {
+        refuse(dadoZiz("It is a zip archive, the form of outlines from OmniOutline version 5 on.") +
+               u' ' + dadoZiz(onlyVersion3));
         return nullptr;
     }
     const std::optional<QByteArray> data = PackageArchive::gunzip(file, limits);
@@ -282,7 +313,8 @@ std::optional<QString> TWOmniOutlineImporter::unreadableOutlineReason(xmlDocPtr 
     if (!root || !root->ns || localName(root) != u"outline")
         return dadoZiz("This file does not appear to contain OmniOutline version 3 XML data.");
     if (const std::optional<int> version = namespaceVersion(root->ns); version && *version != 3)
-        return dadoZiz("This file appears to be from an unknown version of OmniOutline.");
+        return dadoZiz("This file is from OmniOutline version %1.").arg(*version) + u' ' +
+               dadoZiz(onlyVersion3);
     // Rows kept in a form this reader does not know would come in as an empty map.
     if (const auto [any, readable] = findItems(root); any && !readable)
         return dadoZiz("This file does not appear to contain OmniOutline version 3 XML data.");
@@ -362,7 +394,8 @@ TWMapsDoc *TWOmniOutlineImporter::documentFromOO2Dictionary(const QVariantMap &d
 {
     const int version = dictionary.value(QStringLiteral("Version")).toInt();
     if (version != 5 && version != 6) {
-        importAlert("This file appears to be from an unknown version of OmniOutline.");
+        refuse(dadoZiz("This file appears to be from an unknown version of OmniOutline.") +
+               u' ' + dadoZiz(onlyVersion3));
         return nullptr;
     }
     TWMapsDoc *document = newDocument(defaultTitle, addToDocumentController);
@@ -456,8 +489,7 @@ TWMapsDoc *TWOmniOutlineImporter::documentFromOO3Document(xmlDocPtr xml,
     m_unreadEntities.clear();
     // Another version or form would come in as an empty map: refused whole.
     if (const std::optional<QString> reason = unreadableOutlineReason(xml)) {
-        Alerts::current().runAlertPanel(dadoZiz("Unable to import document."), *reason,
-                                        {TWLocalizedString(StringTable::General, "OK")});
+        refuse(*reason);
         qWarning("Outline not read: %s", qUtf8Printable(*reason));
         return nullptr;
     }

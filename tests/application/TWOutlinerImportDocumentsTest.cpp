@@ -110,5 +110,6 @@ TEST_F(OutlinerImportTest, ARefusedFileOpensNothing)
     EXPECT_EQ(documents->documents().size(), before);
     ASSERT_EQ(alerts.alerts().size(), 1);
     EXPECT_EQ(alerts.alerts().first().message,
-              QStringLiteral("This file does not appear to contain OmniOutline data."));
+              QStringLiteral("“Plain.oo3” cannot be imported. This file does not appear to "
+                             "contain OmniOutline data."));
 }

@@ -1,4 +1,5 @@
 #include "OutlinerTestSupport.h"
+#include <QFileInfo>
 #include "support/Font.h"
 #include "support/RichTextFormat.h"
 
@@ -39,7 +40,12 @@ TEST_F(ImporterTest, RefusedFilesMakeNoDocumentAndSayWhy)
         {"not UTF-8", [&] { return writeFile("Latin.oo3", gzipped("<a>\xff\xfe</a>")); },
          notVersion3},
         {"unknown version", [&] { return writeFile("Old.ooutline", gzipped(plist("", 4))); },
-         "This file appears to be from an unknown version of OmniOutline."},
+         "This file appears to be from an unknown version of OmniOutline. Only files of "
+         "OmniOutline version 3 and older can be imported."},
+        {"zip archive of a later version",
+         [&] { return writeFile("Five.ooutline", QByteArray("PK\x03\x04") + outline("")); },
+         "It is a zip archive, the form of outlines from OmniOutline version 5 on. Only files of "
+         "OmniOutline version 3 and older can be imported."},
         {"property list without dictionary",
          [&] {
              return writeFile("List.ooutline", gzipped("<plist version=\"1.0\"><array/></plist>"));
@@ -54,7 +60,8 @@ TEST_F(ImporterTest, RefusedFilesMakeNoDocumentAndSayWhy)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
         alerts.clear();
-        EXPECT_EQ(importer.openOOFile(c.make(), true), nullptr);
+        const QString file = c.make();
+        EXPECT_EQ(importer.openOOFile(file, true), nullptr);
         EXPECT_TRUE(host.documents.empty());
         if (!c.message) {
             EXPECT_TRUE(alerts.alerts().isEmpty());
@@ -63,7 +70,11 @@ TEST_F(ImporterTest, RefusedFilesMakeNoDocumentAndSayWhy)
         }
         ASSERT_EQ(alerts.alerts().size(), 1);
         EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to import document."));
-        EXPECT_EQ(alerts.alerts().first().message, QString::fromLatin1(c.message));
+        // Named as the file is, with what is wrong with it.
+        EXPECT_EQ(alerts.alerts().first().message.toStdString(),
+                  ("“" + QFileInfo(file).fileName() + "” cannot be imported. " +
+                   QString::fromLatin1(c.message))
+                      .toStdString());
         EXPECT_EQ(alerts.alerts().first().buttons, QStringList{QStringLiteral("OK")});
     }
 }
@@ -284,8 +295,8 @@ TEST_F(ImporterTest, Version3PackagesAndFilesReadAlike)
 // one alert that says why, and the problems of its styles are not listed.
 TEST_F(ImporterTest, OutlinesOfAnotherVersionOrFormAreRefusedWhole)
 {
-    const char *const unknownVersion =
-        "This file appears to be from an unknown version of OmniOutline.";
+    const char *const unknownVersion = "This file is from OmniOutline version 5. Only files of "
+                                       "OmniOutline version 3 and older can be imported.";
     const char *const notVersion3 =
         "This file does not appear to contain OmniOutline version 3 XML data.";
     const QByteArray registry = "<style-attribute-registry><style-attribute key=\"row-handle\" "
@@ -327,7 +338,10 @@ TEST_F(ImporterTest, OutlinesOfAnotherVersionOrFormAreRefusedWhole)
         EXPECT_TRUE(host.documents.empty());
         ASSERT_EQ(alerts.alerts().size(), 1);
         EXPECT_EQ(alerts.alerts().first().title, QStringLiteral("Unable to import document."));
-        EXPECT_EQ(alerts.alerts().first().message, QString::fromLatin1(c.message));
+        EXPECT_EQ(alerts.alerts().first().message.toStdString(),
+                  ("“" + QFileInfo(file).fileName() + "” cannot be imported. " +
+                   QString::fromLatin1(c.message))
+                      .toStdString());
     }
     // An outline with no rows at all is read: an empty map is what it holds.
     EXPECT_NE(importOutline("<root/>"), nullptr);
