@@ -385,7 +385,7 @@ TEST_F(ContentsStreamTest, HostilePackagesAreRefusedCleanly)
          {},
          "<TWMapsDoc><creator>\xff</creator></TWMapsDoc>",
          TWFileIO::LoadRefused,
-         "no contents found"},
+         "its contents are not UTF-8"},
         {"malformed after a map",
          {},
          "<TWMapsDoc><maps>" + mapElement("M", 2) + "</maps><open></TWMapsDoc>",
