@@ -11,6 +11,7 @@
 #include "graphics/TWScribble.h"
 #include "graphics/TWTextArea.h"
 #include "graphics/TWTitleConnection.h"
+#include "model/TWBranchReadDamage.h"
 #include "model/TWMap.h"
 #include "model/TWMapBranch.h"
 #include "model/TWMapsDoc.h"
@@ -85,11 +86,13 @@ std::optional<QByteArray> decodeBase64(const QString &text, const char *what)
 // A picture's data cut short keeps every byte that came whole (the rest of
 // a picture may be all there is of it) and is saved again as read. Text
 // that is no Base64 at all gives nothing.
-std::optional<QByteArray> embeddedPictureData(const QString &text)
+std::optional<QByteArray> embeddedPictureData(const QString &text, bool &cutShort)
 {
+    cutShort = false;
     try {
         return TWBase64::dataWithTWBase64String(text);
     } catch (const Base64Error &error) {
+        cutShort = true;
         qWarning().noquote() << QStringLiteral("Graphic embeddedImageData is cut short (%1) - "
                                                "kept as far as it goes")
                                     .arg(error.reason());
@@ -320,19 +323,32 @@ bool TWGraphic::initWithXMLNode(xmlNodePtr node, xmlDocPtr doc, TWMapBranch *bra
                                         .arg(*stored);
         } else {
             setImageFilename(*path);
-            if (const std::optional<QString> text = reader.text("embeddedImageData")) {
-                if (const std::optional<QByteArray> data = embeddedPictureData(*text)) {
-                    const qsizetype slash = path->lastIndexOf(u'/');
-                    const QString name = path->mid(slash + 1);
-                    const qsizetype dot = name.lastIndexOf(u'.');
-                    const QString extension = dot > 0 ? name.mid(dot + 1) : QString();
-                    const QString renamed =
-                        path->left(slash + 1) +
-                        QStringLiteral("PastedGraphic%1.%2").arg(graphicNumber()).arg(extension);
-                    setImageFilename(renamed);
-                    if (TWMap *m = branch ? branch->map() : nullptr; m && m->document())
-                        m->document()->setObjectInCachedData(*data, renamed);
-                }
+            TWMapsDoc *document = branch && branch->map() ? branch->map()->document() : nullptr;
+            bool cutShort = false;
+            std::optional<QByteArray> data;
+            if (const std::optional<QString> text = reader.text("embeddedImageData"))
+                data = embeddedPictureData(*text, cutShort);
+            // Inline data cut short never replaces the whole picture the
+            // graphic names in the package: that one is kept, and the cut
+            // is told as a damaged picture is.
+            if (cutShort && document && document->cachedData().value(*path).size() > 0) {
+                qWarning().noquote() << QStringLiteral("Picture %1 kept whole over its inline "
+                                                       "copy, which is cut short")
+                                            .arg(*path);
+                TWBranchReadDamage::noteDamagedPicture();
+                data.reset();
+            }
+            if (data) {
+                const qsizetype slash = path->lastIndexOf(u'/');
+                const QString name = path->mid(slash + 1);
+                const qsizetype dot = name.lastIndexOf(u'.');
+                const QString extension = dot > 0 ? name.mid(dot + 1) : QString();
+                const QString renamed =
+                    path->left(slash + 1) +
+                    QStringLiteral("PastedGraphic%1.%2").arg(graphicNumber()).arg(extension);
+                setImageFilename(renamed);
+                if (TWMap *m = branch ? branch->map() : nullptr; m && m->document())
+                    m->document()->setObjectInCachedData(*data, renamed);
             }
         }
     }

@@ -132,6 +132,9 @@ TEST_F(DocumentReadProblemsTest, PicturesCutShortAreToldAndKept)
          {},
          1,
          QByteArray::fromBase64(small.toBase64().left(401))},
+        // The whole picture the graphic names wins over its inline copy.
+        {"embedded data cut short beside the whole file", small.toBase64().left(401), small, 1,
+         small},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -154,10 +157,14 @@ TEST_F(DocumentReadProblemsTest, PicturesCutShortAreToldAndKept)
         const std::optional<PackageData> saved = readPackage(again);
         ASSERT_TRUE(saved);
         QByteArray kept;
+        int pictures = 0;
         for (auto it = saved->cbegin(); it != saved->cend(); ++it)
-            if (it.key().startsWith("Images/Graphic4/"))
+            if (it.key().startsWith("Images/Graphic4/")) {
                 kept = it.value();
+                ++pictures;
+            }
         EXPECT_EQ(kept, c.kept);
+        EXPECT_EQ(pictures, 1);
     }
 }
 
