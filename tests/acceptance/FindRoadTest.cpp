@@ -131,6 +131,15 @@ TEST_P(FindRoad, AWordInABranchsNotesIsShownSelectedInTheNotes)
     for (const Step &step : steps) {
         SCOPED_TRACE(step.what);
         step.act();
+        // However long a busy machine takes to show the hit: the checks below
+        // say whether it came.
+        QTest::qWaitFor(
+            [&] {
+                const QTextEdit *shown = outline->branchNotesView();
+                return shown && map->selectedBranches() == QList<TWMapBranch *>{step.branch} &&
+                       shown->textCursor().selectedText() == QStringLiteral("october");
+            },
+            30000);
         // Only the notes hold the word.
         ASSERT_EQ(finder->findResults().size(), 2);
         QTextEdit *notes = outline->branchNotesView();
