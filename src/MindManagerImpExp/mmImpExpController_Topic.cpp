@@ -302,6 +302,14 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
     convertBoundary(topic, branch, ctx);
     const std::optional<Size> picture = convertPicture(topic, pictures, branch);
 
+    // The notes first: their indicator takes its room at the label's end
+    // when the label sizes the branch, which inserting them does not.
+    if (notes) {
+        auto attached = std::make_shared<TWAttachedText>(std::nullopt, branch.undoManager());
+        branch.insertObjectInAttachedTextArrayAtIndex(attached, 0);
+        attached->setText(std::make_shared<const AttributedString>(*notes));
+    }
+
     // Text.
     const std::optional<AttributedString> text =
         label.type == type && label.level == level ? label.text : labelOf(topic, type, level, ld);
@@ -343,12 +351,6 @@ void convertTopic(const apTopic &topic, const std::optional<QString> &oid,
             graphic->setDrawsStroke(true);
             graphic->setInheritsStroke(false);
         }
-    }
-
-    if (notes) {
-        auto attached = std::make_shared<TWAttachedText>(std::nullopt, branch.undoManager());
-        branch.insertObjectInAttachedTextArrayAtIndex(attached, 0);
-        attached->setText(std::make_shared<const AttributedString>(*notes));
     }
 
     convertIcons(topic, pictures, branch, ctx);

@@ -6,11 +6,15 @@
 #include "model/TWFileIO.h"
 
 #include "MindManagerImpExp/NSAttributedString-XHTML.h"
+#include "MindManagerImpExp/mmConverter.h"
 #include "MindManagerImpExp/mmExport.h"
 #include "exchange/TWOPMLExport.h"
 #include "exchange/TWOPMLImportExport.h"
+#include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWLinkLine.h"
 #include "graphics/TWTextArea.h"
+#include "mapdrawing/TWBranchIndicators.h"
+#include "mapdrawing/TWMapImages.h"
 #include "model/TWAttachedText.h"
 #include "model/TWHyperlink.h"
 #include "support/ZipArchive.h"
@@ -48,7 +52,7 @@ const char *const ExpectedRealFiles[] = {
 };
 // The RealFiles tests run on each file, and the tests elsewhere that read
 // one of the files by name (mmLeftOutTest, mmTopicLinksTest).
-constexpr int CasesPerRealFile = 4;
+constexpr int CasesPerRealFile = 5;
 constexpr int NamedRealFileCases = 2;
 
 QStringList realFiles()
@@ -523,6 +527,78 @@ TEST_P(RealFiles, ComeBackTheSameThroughAnExport)
         if (!asOutline)
             EXPECT_EQ(keptOf(*again->maps().first()), kept);
     }
+    EXPECT_TRUE(alertMessages().isEmpty()) << alertMessages().join("; ").toStdString();
+}
+
+// Where a branch's label ends against its indicator icons, and how its
+// boundary looks: what an export and a second import keep as drawn.
+struct Look
+{
+    QString text;
+    QStringList iconsOverLabel; // each icon that starts before the label ends
+    QString boundary;           // "none", else fill and line as shown
+    bool operator==(const Look &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &out, const Look &l)
+{
+    return out << l.text.toStdString() << ": icons over the label "
+               << l.iconsOverLabel.join(u',').toStdString() << "; boundary "
+               << l.boundary.toStdString();
+}
+
+QList<Look> looksOf(const TWMap &map)
+{
+    const auto colour = [](const std::optional<Color> &c) {
+        return mmConverter::stringFromColor(c).value_or(QStringLiteral("none"));
+    };
+    QList<Look> looks;
+    walk(*map.root(), [&](const TWMapBranch &b, int) {
+        Look look{textOf(b), {}, QStringLiteral("none")};
+        const Rect label = b.enclosedTextArea() ? b.enclosedTextArea()->bounds() : Rect();
+        const auto check = [&](const char *kind, int i, const Rect icon) {
+            if (icon.width() > 0 && label.width() > 0 && label.maxX() > icon.x() + 0.01f)
+                look.iconsOverLabel << QStringLiteral("%1 %2").arg(kind).arg(i);
+        };
+        for (int i = 0; i < b.countOfAttachedTextArray(); ++i)
+            check("note", i, TWBranchIndicators::boundsOfAttachedTextIndicatorAtIndex(b, i));
+        for (int i = 0; i < int(b.hyperlinks().size()); ++i)
+            check("link", i, TWBranchIndicators::boundsOfHyperlinkAtIndex(b, i));
+        if (b.hasBoundary()) {
+            // The colour the outline is drawn in; the proxy is made on first use.
+            const auto &proxy = const_cast<TWMapBranch &>(b).boundaryProxy();
+            look.boundary =
+                QStringLiteral("fill %1, line %2")
+                    .arg(b.boundaryDrawsFill() ? colour(b.boundaryFillColor()) : "off",
+                         b.boundaryDrawsLine() && b.boundaryLineStyle() != 8
+                             ? colour(proxy->inheritedStrokeColor())
+                             : "off");
+        }
+        looks << look;
+    });
+    return looks;
+}
+
+// Imported, a map's icons stand clear of its labels; exported and imported
+// again, each branch looks as it did.
+TEST_P(RealFiles, LookTheSameThroughAnExport)
+{
+    ASSERT_TRUE(importInto(map(), path()));
+    const QList<Look> first = looksOf(map());
+    for (const Look &look : first)
+        EXPECT_TRUE(look.iconsOverLabel.isEmpty()) << look;
+    const std::shared_ptr<TWMapsDoc> again = roundTrip(map(), false);
+    TWMap &second = *again->maps().first();
+    if (const QString folder = qEnvironmentVariable("THINKWEB_KEEP_PICTURES"); !folder.isEmpty()) {
+        for (TWMap *m : {&map(), &second})
+            TWMapImages::imageOfMap(*m, m->getBoundingDrawingRectForAllGraphics(), 2, true)
+                .save(QStringLiteral("%1/%2-%3.png")
+                          .arg(folder, GetParam(), m == &second ? "back" : "first"));
+    }
+    const QList<Look> back = looksOf(second);
+    ASSERT_EQ(back.size(), first.size());
+    for (qsizetype i = 0; i < first.size(); ++i)
+        EXPECT_EQ(back[i], first[i]);
     EXPECT_TRUE(alertMessages().isEmpty()) << alertMessages().join("; ").toStdString();
 }
 
