@@ -12,6 +12,7 @@
 #include "MindManagerImpExp/mmAdornments.h"
 #include "MindManagerImpExp/mmConverter.h"
 #include "MindManagerImpExp/mmTables.h"
+#include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWLinkLine.h"
@@ -160,9 +161,15 @@ MMObjectPtr colorElement(const MMElementClass &kind, const std::optional<Color> 
 MMObjectPtr boundaryOf(const TWMapBranch &branch)
 {
     MMObjectPtr boundary = make<apBoundary>();
-    const bool line = branch.boundaryLineStyle() != 8;
-    boundary->setChild("color", colorElement(apColor::staticClass(), branch.boundaryFillColor(),
-                                             line ? branch.boundaryLineColor() : std::nullopt));
+    // Only the colours drawn go out, as a colour read back is drawn; the
+    // line in the colour it is drawn in, its own or the branch's.
+    const bool line = branch.boundaryDrawsLine() && branch.boundaryLineStyle() != 8;
+    boundary->setChild(
+        "color",
+        colorElement(apColor::staticClass(),
+                     branch.boundaryDrawsFill() ? branch.boundaryFillColor() : std::nullopt,
+                     line ? std::optional<Color>(TWBoundaryProxy::lineColorOf(branch))
+                          : std::nullopt));
     MMObjectPtr style = make<apLineStyle>();
     style->setString("lineDashStyle", dashStyle(branch.boundaryLineStyle()));
     style->setValue("lineWidth", branch.boundaryLineWidth());

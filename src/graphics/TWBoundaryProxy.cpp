@@ -86,13 +86,19 @@ void TWBoundaryProxy::setDrawsFill(bool draws)
 
 Color TWBoundaryProxy::inheritedStrokeColor() const
 {
-    TWMapBranch *b = branch();
-    if (b && !inheritsStroke()) {
-        if (const std::optional<Color> own = b->boundaryLineColor())
+    if (const TWMapBranch *b = branch())
+        return lineColorOf(*b);
+    return Color::colorWithCalibratedRed(0, 0, 0, 1);
+}
+
+Color TWBoundaryProxy::lineColorOf(const TWMapBranch &branch)
+{
+    if (!branch.boundaryInheritsLineColor()) {
+        if (const std::optional<Color> own = branch.boundaryLineColor())
             return *own;
     }
-    if (b && b->mainGraphic())
-        return b->mainGraphic()->inheritedStrokeColor();
+    if (branch.mainGraphic())
+        return branch.mainGraphic()->inheritedStrokeColor();
     return Color::colorWithCalibratedRed(0, 0, 0, 1);
 }
 

@@ -37,6 +37,8 @@ public:
     void setDrawsFill(bool draws) override;
     // The boundary's own line colour, or the branch shape's when inherited.
     Color inheritedStrokeColor() const override;
+    // The same for a branch, without making its proxy.
+    static Color lineColorOf(const TWMapBranch &branch);
 
     // The bounds of the boundary outline (the zero rectangle without one).
     Rect bounds() const override;

@@ -3,6 +3,7 @@
 #include "MMTestSupport.h"
 #include "ZipTestSupport.h"
 
+#include "MindManagerImpExp/mmExport.h"
 #include "MindManagerImpExp/mmImpExpController.h"
 #include "mapdrawing/TWMapLayout.h"
 #include "model/TWMap.h"
@@ -113,6 +114,26 @@ protected:
         return doc;
     }
     TWMapBranch &root() { return *map().root(); }
+    // `from` laid out, exported as MindManager XML and imported into a
+    // fresh document, laid out as the import action leaves it; none when
+    // the file cannot be written or read back.
+    std::shared_ptr<TWMapsDoc> exportedAndImported(TWMap &from)
+    {
+        TWMapLayout::autoArrange(from);
+        const QString file = filePath(QStringLiteral("exported.xml"));
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly) ||
+            out.write(mmExport::xmlDataForMap(from, QDateTime::currentDateTime())) < 0)
+            return nullptr;
+        out.close();
+        auto again = freshDocument();
+        if (!mmImpExpController::populateDadoZiz(*again->maps().first(), file)) {
+            again->detach();
+            return nullptr;
+        }
+        TWMapLayout::autoArrange(*again->maps().first());
+        return again;
+    }
 
     bool import(const QByteArray &xml)
     {

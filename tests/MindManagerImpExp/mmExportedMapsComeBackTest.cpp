@@ -3,6 +3,7 @@
 #include "MMImportTestSupport.h"
 
 #include "MindManagerImpExp/mmExport.h"
+#include "graphics/TWBoundaryProxy.h"
 #include "graphics/TWGraphic.h"
 #include "graphics/TWTextArea.h"
 #include "mapdrawing/TWBranchIndicators.h"
@@ -14,6 +15,7 @@ namespace {
 
 using MMImportTest::ImportFixture;
 using MMImportTest::mapWithTopic;
+
 
 QByteArray png(int w, int h)
 {
@@ -114,17 +116,9 @@ TEST_F(ImportFixture, AnExportedMapComesBackWithPicturesColoursAndClearIcons)
                                               std::nullopt, std::nullopt, std::nullopt),
                 0);
     }
-    TWMapLayout::autoArrange(map());
-    const QString file = filePath(QStringLiteral("exported.xml"));
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(mmExport::xmlDataForMap(map(), QDateTime::currentDateTime()));
-    }
-    auto again = freshDocument();
+    const std::shared_ptr<TWMapsDoc> again = exportedAndImported(map());
+    ASSERT_TRUE(again);
     TWMap &back = *again->maps().first();
-    ASSERT_TRUE(mmImpExpController::populateDadoZiz(back, file));
-    TWMapLayout::autoArrange(back);
     if (const QString folder = qEnvironmentVariable("THINKWEB_KEEP_PICTURES"); !folder.isEmpty()) {
         for (TWMap *m : {&map(), &back})
             TWMapImages::imageOfMap(*m, m->getBoundingDrawingRectForAllGraphics(), 2, true)
@@ -153,6 +147,57 @@ TEST_F(ImportFixture, AnExportedMapComesBackWithPicturesColoursAndClearIcons)
             EXPECT_LE(label.maxX(), icon.x() + 0.01f)
                 << "label ends at " << label.maxX() << ", icon starts at " << icon.x();
         }
+    }
+    again->detach();
+    EXPECT_TRUE(alertMessages().isEmpty()) << alertMessages().join("; ").toStdString();
+}
+
+// A boundary comes back drawn as it was: a fill that is off stays off, and
+// its line keeps the colour it is drawn in, its own or its branch's.
+TEST_F(ImportFixture, AnExportedBoundaryComesBackAsItWasDrawn)
+{
+    root().enclosedTextArea()->setString(QStringLiteral("Centre"));
+    const struct
+    {
+        const char *label;
+        bool fills, lineOfItsOwn;
+    } cases[] = {
+        {"no fill, the branch's line", false, false},
+        {"no fill, a line of its own", false, true},
+        {"a fill, the branch's line", true, false},
+        {"a fill, a line of its own", true, true},
+    };
+    for (const auto &c : cases) {
+        const std::shared_ptr<TWMapBranch> b = root().addChildOfType(2);
+        ASSERT_TRUE(b);
+        b->enclosedTextArea()->setString(QString::fromLatin1(c.label));
+        b->mainGraphic()->setStrokeColor(Color::colorWithCalibratedRed(0, 0, 1));
+        b->mainGraphic()->setDrawsStroke(true);
+        b->mainGraphic()->setInheritsStroke(false);
+        b->publicSetHasBoundary(true);
+        b->setBoundaryFillColor(Color::colorWithCalibratedRed(0, 0.5, 0));
+        b->setBoundaryDrawsFill(c.fills);
+        b->setBoundaryDrawsLine(true);
+        b->setBoundaryLineColor(Color::colorWithCalibratedRed(1, 0, 0));
+        b->setBoundaryInheritsLineColor(!c.lineOfItsOwn);
+    }
+    const std::shared_ptr<TWMapsDoc> again = exportedAndImported(map());
+    ASSERT_TRUE(again);
+    const auto sent = root().children();
+    const auto read = again->maps().first()->root()->children();
+    ASSERT_EQ(read.size(), sent.size());
+    for (qsizetype i = 0; i < sent.size(); ++i) {
+        TWMapBranch &was = *sent[i];
+        TWMapBranch &is = *read[i];
+        SCOPED_TRACE(was.enclosedTextArea()->text().string().toStdString());
+        ASSERT_TRUE(is.hasBoundary());
+        EXPECT_EQ(is.boundaryDrawsFill(), was.boundaryDrawsFill());
+        if (was.boundaryDrawsFill()) {
+            EXPECT_EQ(name(is.boundaryFillColor()), name(was.boundaryFillColor()));
+        }
+        EXPECT_TRUE(is.boundaryDrawsLine());
+        EXPECT_EQ(name(is.boundaryProxy()->inheritedStrokeColor()),
+                  name(was.boundaryProxy()->inheritedStrokeColor()));
     }
     again->detach();
     EXPECT_TRUE(alertMessages().isEmpty()) << alertMessages().join("; ").toStdString();

@@ -565,13 +565,11 @@ QList<Look> looksOf(const TWMap &map)
         for (int i = 0; i < int(b.hyperlinks().size()); ++i)
             check("link", i, TWBranchIndicators::boundsOfHyperlinkAtIndex(b, i));
         if (b.hasBoundary()) {
-            // The colour the outline is drawn in; the proxy is made on first use.
-            const auto &proxy = const_cast<TWMapBranch &>(b).boundaryProxy();
             look.boundary =
                 QStringLiteral("fill %1, line %2")
                     .arg(b.boundaryDrawsFill() ? colour(b.boundaryFillColor()) : "off",
                          b.boundaryDrawsLine() && b.boundaryLineStyle() != 8
-                             ? colour(proxy->inheritedStrokeColor())
+                             ? colour(TWBoundaryProxy::lineColorOf(b))
                              : "off");
         }
         looks << look;
