@@ -223,20 +223,17 @@ TEST_F(OutlinerImportTest, OpenedFilesComeInWholeOrAreRefusedWithTheirCause)
         const qsizetype before = documents->documents().size();
         app->openFile(c.path);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (c.labels.isEmpty()) {
-            EXPECT_EQ(documents->documents().size(), before);
-        } else {
-            ASSERT_EQ(documents->documents().size(), before + 1);
-            auto *document = static_cast<TWDocument *>(documents->documents().last());
-            EXPECT_EQ(labels(*mapOf(document).root()), c.labels);
+        const qsizetype made = documents->documents().size() - before;
+        EXPECT_EQ(made, c.labels.isEmpty() ? 0 : 1);
+        if (made == 1 && !c.labels.isEmpty())
+            EXPECT_EQ(labels(*mapOf(static_cast<TWDocument *>(documents->documents().last()))
+                                 .root()),
+                      c.labels);
+        EXPECT_EQ(alerts.alerts().size(), c.title.isEmpty() ? 0 : 1);
+        if (!c.title.isEmpty() && !alerts.alerts().isEmpty()) {
+            EXPECT_EQ(alerts.alerts().first().title, c.title);
+            EXPECT_EQ(alerts.alerts().first().message.toStdString(), c.message.toStdString());
         }
-        if (c.title.isEmpty()) {
-            EXPECT_TRUE(alerts.alerts().isEmpty());
-            continue;
-        }
-        ASSERT_EQ(alerts.alerts().size(), 1);
-        EXPECT_EQ(alerts.alerts().first().title, c.title);
-        EXPECT_EQ(alerts.alerts().first().message.toStdString(), c.message.toStdString());
     }
 
     // What other programs wrote without such characters opens as before.
