@@ -194,7 +194,7 @@ struct RefusedValueCount
                 ++watch->count;
             // The parser's later errors follow from its first ("Couldn't find
             // end of Start Tag" after a forbidden character): the first says why.
-            if (error && error->domain == XML_FROM_PARSER && error->level >= XML_ERR_ERROR &&
+            if (error && error->domain == XML_FROM_PARSER && error->level == XML_ERR_FATAL &&
                 watch->first.code == XML_ERR_OK)
                 xmlCopyError(error, &watch->first);
         });
