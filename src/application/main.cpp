@@ -1,9 +1,9 @@
-#include "MindManagerImpExp/mmImpExpController.h"
 #include "application/ApplicationMenus.h"
 #include "application/DialogAlerts.h"
 #include "application/DocumentController.h"
 #include "application/DocumentHandOver.h"
 #include "application/EditionTraits.h"
+#include "application/ExchangeReaders.h"
 #include "application/Startup.h"
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
@@ -11,7 +11,6 @@
 #include "application/TWImportController.h"
 #include "application/TWOutlinerImportDocuments.h"
 #include "canvas/TWGraphicView.h"
-#include "exchange/TWOPMLImportExport.h"
 #include "platform/SpellChecker.h"
 #include "platform/UserDefaults.h"
 #include "support/TWPreferences.h"
@@ -95,30 +94,7 @@ int main(int argc, char **argv)
     services.exporters = &exporter;
     TWOutlinerImportDocuments outlinerDocuments(*documents);
     outlinerDocuments.install(importer);
-    {
-        TWImportController::Readers readers = importer.readers();
-        auto leftOut = std::make_shared<MMLeftOut>();
-        readers.mindManagerFile = [leftOut](TWMap &map, const QString &path) {
-            *leftOut = {};
-            return mmImpExpController::populateDadoZiz(map, path, leftOut.get());
-        };
-        readers.mindManagerLeftOut = [leftOut] { return std::exchange(*leftOut, {}).message(); };
-        readers.mindManagerProblem = [](const QString &path) {
-            QString error;
-            if (mmImpExpController::sourceForFile(path, &error))
-                return QString();
-            return error.isNull() ? QStringLiteral("unreadable") : error;
-        };
-        auto opmlLeftOut = std::make_shared<QString>();
-        readers.opml = [opmlLeftOut](TWMap &map, const QString &path, QString *reason) {
-            TWOPMLImportExport reader;
-            const bool read = reader.importFile(path, map, reason);
-            *opmlLeftOut = reader.leftOut();
-            return read;
-        };
-        readers.opmlLeftOut = [opmlLeftOut] { return std::exchange(*opmlLeftOut, {}); };
-        importer.setReaders(readers);
-    }
+    installExchangeReaders(importer);
 
     QCoreApplication::setApplicationVersion(QStringLiteral(THINKWEB_VERSION));
     const std::unique_ptr<TWApplication> app =

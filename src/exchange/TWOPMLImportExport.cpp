@@ -166,32 +166,54 @@ QString parseFailure(const xmlError *error, bool utf8)
     if (message.contains(QLatin1String("Huge input lookup")) ||
         message.contains(QLatin1String("too long")))
         return QStringLiteral("it holds a text longer than can be read (line %1)").arg(error->line);
-    if (utf8 && error->code == XML_ERR_INVALID_CHAR)
+    // The parser gives one code to bytes its encoding cannot read and to
+    // characters XML forbids; only its message tells them apart.
+    const bool undecodable =
+        error->code == XML_ERR_INVALID_ENCODING || error->code == XML_ERR_UNSUPPORTED_ENCODING ||
+        (!utf8 && (message.contains(QLatin1String("UTF-8")) ||
+                   message.contains(QLatin1String("encoding"), Qt::CaseInsensitive)));
+    if (error->code == XML_ERR_INVALID_CHAR && !undecodable)
         return QStringLiteral("it holds a character XML does not allow (line %1)")
             .arg(error->line);
-    if (error->code == XML_ERR_INVALID_CHAR || error->code == XML_ERR_INVALID_ENCODING ||
-        error->code == XML_ERR_UNSUPPORTED_ENCODING)
+    if (error->code == XML_ERR_INVALID_CHAR || undecodable)
         return QStringLiteral("it is not text in UTF-8 or the encoding it declares (line %1)")
             .arg(error->line);
     return QStringLiteral("it is not well-formed XML (line %1: %2)").arg(error->line).arg(message);
 }
 
 // Counts, while it lives, the values libxml2 drops on this thread as too
-// long (a buffer error, reported outside the parser's own channel).
+// long (a buffer error, reported outside the parser's own channel), and
+// keeps the parser's first error.
 struct RefusedValueCount
 {
     RefusedValueCount() : previous(xmlStructuredError), previousContext(xmlStructuredErrorContext)
     {
         xmlSetStructuredErrorFunc(this, [](void *self, xmlErrorPtr error) {
+            auto *watch = static_cast<RefusedValueCount *>(self);
             if (error && error->domain == XML_FROM_BUFFER && error->code == XML_ERR_NO_MEMORY)
-                ++static_cast<RefusedValueCount *>(self)->count;
+                ++watch->count;
+            // The parser's later errors follow from its first ("Couldn't find
+            // end of Start Tag" after a forbidden character): the first says why.
+            if (error && error->domain == XML_FROM_PARSER && error->level == XML_ERR_FATAL &&
+                watch->first.code == XML_ERR_OK)
+                xmlCopyError(error, &watch->first);
         });
     }
-    ~RefusedValueCount() { xmlSetStructuredErrorFunc(previousContext, previous); }
+    ~RefusedValueCount()
+    {
+        xmlSetStructuredErrorFunc(previousContext, previous);
+        xmlResetError(&first);
+    }
+    // The parser's first error, or the last error when it reported none.
+    const xmlError *firstError() const
+    {
+        return first.code != XML_ERR_OK ? &first : xmlGetLastError();
+    }
     RefusedValueCount(const RefusedValueCount &) = delete;
     RefusedValueCount &operator=(const RefusedValueCount &) = delete;
 
     int count = 0;
+    xmlError first{};
     xmlStructuredErrorFunc previous;
     void *previousContext;
 };
@@ -285,7 +307,7 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readText(const Q
             if (std::optional<QString> *field = headField(document, name)) {
                 xmlNodePtr node = xmlTextReaderExpand(r);
                 if (!node)
-                    return refuse(parseFailure(xmlGetLastError(), data.isValidUtf8()));
+                    return refuse(parseFailure(refused.firstError(), data.isValidUtf8()));
                 if (!*field) {
                     xmlChar *content = xmlNodeGetContent(node);
                     *field = fromXML(content);
@@ -325,7 +347,7 @@ std::optional<TWOPMLImportExport::Document> TWOPMLImportExport::readText(const Q
         }
     }
     if (status != 0 || !sawRoot)
-        return refuse(parseFailure(xmlGetLastError(), data.isValidUtf8()));
+        return refuse(parseFailure(refused.firstError(), data.isValidUtf8()));
     document.unreadValues += refusedValues;
     return document;
 }
