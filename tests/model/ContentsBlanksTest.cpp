@@ -161,10 +161,14 @@ TEST(ContentsBlanks, FilesOfTheTestsReadAsWhole)
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
-        expectSameWithoutBlanks(text, std::nullopt);
         xmlDocPtr doc = xmlReadMemory(text.constData(), int(text.size()), nullptr, nullptr,
-                                      XML_PARSE_NONET | XML_PARSE_NOBLANKS);
+                                      XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR);
+        // A text the parser refuses outright is the refusal tests' concern:
+        // how much of it reads before the error depends on the cut.
+        if (!doc && path.contains(QLatin1String("/damaged/")))
+            continue;
         ASSERT_NE(doc, nullptr);
+        expectSameWithoutBlanks(text, std::nullopt);
         xmlChar *indented = nullptr;
         int size = 0;
         xmlDocDumpFormatMemory(doc, &indented, &size, 1);
