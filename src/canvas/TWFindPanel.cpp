@@ -115,6 +115,9 @@ TWFindPanel::TWFindPanel(TWFindController *controller, QWidget *parent)
     setObjectName(QStringLiteral("TWDFindPanel"));
     setWindowTitle(dadoZiz("Find"));
     setModal(false);
+    // A panel serves the document windows: it never keeps the program
+    // running once the last of them is closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
 
     m_find = new QLineEdit(this);
     m_replace = new QLineEdit(this);
@@ -236,6 +239,9 @@ TWSpellingPanel::TWSpellingPanel(TWFindController *controller, QWidget *parent)
     setObjectName(QStringLiteral("TWSpellingPanel"));
     setWindowTitle(dadoZiz("Spelling"));
     setModal(false);
+    // A panel serves the document windows: it never keeps the program
+    // running once the last of them is closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
     m_correction = new QLineEdit(this);
     m_guesses = new QListWidget(this);
     connect(m_guesses, &QListWidget::currentTextChanged, m_correction, &QLineEdit::setText);

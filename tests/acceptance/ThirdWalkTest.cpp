@@ -4,6 +4,8 @@
 #include "AcceptanceSupport.h"
 
 #include "application/TWCDocument.h"
+#include "canvas/TWFindController.h"
+#include "canvas/TWFindPanel.h"
 #include "application/TWDDocument.h"
 #include "application/TWExportMenu.h"
 #include "application/TWOutlineModel.h"
@@ -45,6 +47,25 @@
 class ThirdWalk : public AcceptanceTest
 {
 protected:
+    // The program runs as it does for a user; the window's close button is
+    // pressed, and the program must end by itself: 0, else it is ended
+    // after a while with 7.
+    int closeAndRun(TWDocument *document)
+    {
+        document->clearChangeCount();
+        QWindow *window = document->mainWindow()->windowHandle();
+        QTimer press, giveUp;
+        press.setSingleShot(true);
+        giveUp.setSingleShot(true);
+        QObject::connect(&press, &QTimer::timeout, [window] { window->close(); });
+        QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+        press.start(50);
+        giveUp.start(5000);
+        const int ended = QCoreApplication::exec();
+        giveUp.stop();
+        settle();
+        return ended;
+    }
     // The File menu's Export items, as the program has them.
     void beforeLaunch() override
     {
@@ -627,6 +648,51 @@ TEST_P(ThirdWalk, SizeAndBranchTypeItemsWaitForASelection)
 }
 
 // The real outline window beside the documents.
+// A panel, put away or left open, does not outlive the last document
+// window, nor keep the program running.
+TEST_P(ThirdWalk, APanelEndsWithTheLastDocument)
+{
+    TWFindController &find = TWFindController::shared();
+    const struct
+    {
+        QStringList item;
+        std::function<QWidget *()> panel;
+        bool putAway;
+    } cases[] = {
+        {{"Edit", "Find", "Find..."}, [&] { return find.findPanel(); }, true},
+        {{"Edit", "Find", "Find..."}, [&] { return find.findPanel(); }, false},
+        {{"Edit", "Spelling", "Show Spelling..."}, [&] { return find.spellingPanel(); }, true},
+        {{"Edit", "Spelling", "Show Spelling..."}, [&] { return find.spellingPanel(); }, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.item.last().toStdString() + (c.putAway ? ", put away" : ", left open"));
+        TWDocument *document = newDocument();
+        ASSERT_TRUE(document);
+        key(document, Qt::Key_Escape);
+        ASSERT_TRUE(choose(document, c.item));
+        QWidget *panel = c.panel();
+        ASSERT_TRUE(panel);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+        if (c.putAway) {
+            QTest::keyClick(panel->focusWidget() ? panel->focusWidget() : panel, Qt::Key_Escape);
+            settle();
+            ASSERT_FALSE(panel->isVisible());
+        }
+        document->mainWindow()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(document->mainWindow()));
+
+        EXPECT_EQ(closeAndRun(document), 0) << "the panel keeps the program running";
+        EXPECT_TRUE(documentController->documents().isEmpty());
+        // Left open, it goes with the program; put away, it does not come
+        // back on its own.
+        QStringList shown;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (window->isVisible())
+                shown << QString::fromLatin1(window->metaObject()->className());
+        EXPECT_EQ(shown.join(u',').toStdString(), "");
+    }
+}
+
 class ThirdWalkWithOutline : public ThirdWalk
 {
 protected:
@@ -663,21 +729,7 @@ TEST_P(ThirdWalkWithOutline, ClosingTheOnlyDocumentEmptiesTheOutlineAndEndsThePr
     QApplication::setActiveWindow(document->mainWindow());
     settle();
 
-    // The program runs as it does for a user; the window's close button is
-    // pressed, and the program must end by itself (else it is ended after
-    // a while with another code).
-    document->clearChangeCount();
-    QWindow *window = document->mainWindow()->windowHandle();
-    QTimer press, giveUp;
-    press.setSingleShot(true);
-    giveUp.setSingleShot(true);
-    QObject::connect(&press, &QTimer::timeout, [window] { window->close(); });
-    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(7); });
-    press.start(50);
-    giveUp.start(5000);
-    const int ended = QCoreApplication::exec();
-    giveUp.stop();
-    settle();
+    const int ended = closeAndRun(document);
     const int rowsAfterClose = outline->model()->rowCount();
     outline->window()->grab().save(
         QDir(Acceptance::grabFolder())
