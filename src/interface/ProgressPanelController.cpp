@@ -3,6 +3,7 @@
 #include "platform/LoadingNotifications.h"
 #include "platform/TWLocalizedString.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QCoreApplication>
 #include <QLabel>
@@ -87,6 +88,10 @@ void ProgressPanelController::runIndeterminate(bool indeterminate, double maximu
         frame.moveCenter(screen->availableGeometry().center());
         m_progressPanel->move(frame.topLeft());
     }
+    // The window the work was started from gets the keyboard back after it.
+    QWidget *active = QApplication::activeWindow();
+    if (!m_progressPanel->isVisible() && active && active != m_progressPanel.get())
+        m_returnTo = active;
     m_progressPanel->show();
     m_progressPanel->raise();
     m_progressPanel->activateWindow();
@@ -175,7 +180,14 @@ void ProgressPanelController::finish()
 {
     if (m_indeterminate)
         m_progressBar->setRange(0, 1); // stops the busy animation
+    // Hiding the window that has the keyboard leaves it with no window at
+    // all on some window systems; it goes back where it came from.
+    const QWidget *active = QApplication::activeWindow();
+    const bool hadKeyboard = !active || active == m_progressPanel.get();
     m_progressPanel->hide();
+    if (hadKeyboard && m_returnTo && m_returnTo->isVisible())
+        m_returnTo->activateWindow();
+    m_returnTo = nullptr;
 }
 
 void ProgressPanelController::startLoading(const Notification &notification)

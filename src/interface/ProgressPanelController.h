@@ -74,6 +74,8 @@ private:
     std::unique_ptr<QWidget> m_progressPanel;
     // The application object the panel's window was made under.
     QPointer<QObject> m_panelApplication;
+    // The window that had the keyboard when the panel showed.
+    QPointer<QWidget> m_returnTo;
     QLabel *m_info = nullptr;
     QProgressBar *m_progressBar = nullptr;
     QPushButton *m_cancelButton = nullptr;

@@ -298,6 +298,32 @@ TEST(ProgressPanel, CancelIsOfferedOnlyForWorkThatCanStopAndKeepsOthersFromInput
     }
 }
 
+// The keyboard goes back to the window the work started from, in the field
+// that had it, whether the work ran in one stage or in several.
+TEST(ProgressPanel, GivesTheKeyboardBackToTheWindowItCameFrom)
+{
+    QWidget window;
+    auto *field = new QLineEdit(&window);
+    window.show();
+    window.activateWindow();
+    field->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ProgressPanelController panel;
+    for (const bool stages : {false, true}) {
+        SCOPED_TRACE(stages ? "a cancellable stage, then another" : "one stage");
+        panel.setCancellable(stages);
+        panel.runIndeterminate(true, 0);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(panel.progressPanel()));
+        if (stages) {
+            panel.setCancellable(false); // shown again for the next stage
+            panel.runIndeterminate(false, 2);
+        }
+        panel.finish();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+        EXPECT_EQ(QApplication::focusWidget(), field);
+    }
+}
+
 TEST_F(AboutPanel, NamesTheEditionRunning)
 {
     const QString before = QCoreApplication::applicationName();
