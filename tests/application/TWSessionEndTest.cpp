@@ -224,8 +224,9 @@ TEST_F(SessionEndTest, WorkWithNowhereOfItsOwnIsKeptOpensAgainWithANoticeAndGoes
         // the work is kept once, in the program's own folder.
         EXPECT_TRUE(alerts.alerts().isEmpty());
         EXPECT_TRUE(documents->documents().isEmpty());
-        if (!c.untitled)
+        if (!c.untitled) {
             EXPECT_EQ(bytesOf(path), theirs);
+        }
         ASSERT_EQ(kept().filter(QStringLiteral(".tweb")).size(), 1) << kept().join(u' ').toStdString();
 
         // The next launch opens it again, untitled and edited, with one
@@ -264,8 +265,9 @@ TEST_F(SessionEndTest, WorkWithNowhereOfItsOwnIsKeptOpensAgainWithANoticeAndGoes
         settle();
         EXPECT_TRUE(documents->documents().isEmpty());
         EXPECT_TRUE(kept().isEmpty()) << kept().join(u' ').toStdString();
-        if (!c.untitled)
+        if (!c.untitled) {
             EXPECT_EQ(bytesOf(path), theirs);
+        }
     }
 }
 
