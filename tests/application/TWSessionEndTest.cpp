@@ -54,14 +54,12 @@ protected:
         settle();
         return document;
     }
-    // The documents and the application object go, and come again as the
-    // next launch makes them.
+    // The application object goes and comes again as the next launch makes
+    // it, over the program's own document controller.
     void relaunch()
     {
-        documents.reset();
+        settle();
         app.reset();
-        documents = std::make_unique<TWDocumentController>();
-        documents->setShowsWindows(false);
         ApplicationServices services = recordingServices();
         services.documentController = documents.get();
         start(Edition::Deluxe, services);
