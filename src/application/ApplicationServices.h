@@ -110,6 +110,9 @@ struct ApplicationServices
     // Holds "Application Support/Thinkweb/..." (help, styles, templates);
     // empty for ../share/thinkweb beside the program.
     QString resourceFolder;
+    // Where unsaved work with nowhere of its own to go is kept when the
+    // program ends unasked (KeptDocuments); empty keeps it nowhere.
+    QString keptDocumentsFolder;
 
     // The program's own: the desktop, the crash reporter, the panels that exist.
     static ApplicationServices standard();

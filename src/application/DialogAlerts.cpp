@@ -1,14 +1,21 @@
 #include "application/DialogAlerts.h"
 
+#include "application/TWSaveProgress.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include <algorithm>
 
 namespace {
+// Each question as it is shown ("thinkweb.alerts.debug=true" in QT_LOGGING_RULES).
+Q_LOGGING_CATEGORY(lcAlerts, "thinkweb.alerts", QtWarningMsg)
+
 // Name filters match case-sensitively here, so each letter takes either case
 // ("*.[mM][mM][aA][pP]"). The user is shown the plain patterns: the dialog
 // hides a filter's last parenthesised list, the one it matches with.
@@ -120,7 +127,10 @@ int DialogAlerts::runAlertPanel(const QString &title, const QString &message,
         if (i == 0)
             box.setDefaultButton(button);
     }
+    qCDebug(lcAlerts).noquote() << "Asking:" << title;
     box.exec();
+    if (questionsEnded())
+        return Unanswered;
     const qsizetype index = made.indexOf(box.clickedButton());
     // Escape answers the second button, which is Cancel where there is one.
     return index >= 0 ? int(index) : int(std::min<qsizetype>(1, made.size() - 1));
@@ -128,18 +138,23 @@ int DialogAlerts::runAlertPanel(const QString &title, const QString &message,
 
 QStringList DialogAlerts::runOpenPanel(const OpenPanelOptions &options)
 {
+    QStringList paths;
     if (!options.packageTypes.isEmpty()) {
         PackageOpenPanel panel(options);
-        return panel.exec() == QDialog::Accepted ? panel.chosen() : QStringList();
+        if (panel.exec() == QDialog::Accepted)
+            paths = panel.chosen();
+    } else if (options.allowsMultipleSelection) {
+        paths = QFileDialog::getOpenFileNames(QApplication::activeWindow(), options.title,
+                                              options.directory, nameFilter(options.fileTypes),
+                                              nullptr, PanelOptions);
+    } else {
+        const QString path = QFileDialog::getOpenFileName(
+            QApplication::activeWindow(), options.title, options.directory,
+            nameFilter(options.fileTypes), nullptr, PanelOptions);
+        if (!path.isEmpty())
+            paths << path;
     }
-    if (options.allowsMultipleSelection)
-        return QFileDialog::getOpenFileNames(QApplication::activeWindow(), options.title,
-                                             options.directory, nameFilter(options.fileTypes),
-                                             nullptr, PanelOptions);
-    const QString path =
-        QFileDialog::getOpenFileName(QApplication::activeWindow(), options.title, options.directory,
-                                     nameFilter(options.fileTypes), nullptr, PanelOptions);
-    return path.isEmpty() ? QStringList() : QStringList{path};
+    return questionsEnded() ? QStringList() : paths;
 }
 
 std::optional<QString> DialogAlerts::runSavePanel(const SavePanelOptions &options)
@@ -150,7 +165,20 @@ std::optional<QString> DialogAlerts::runSavePanel(const SavePanelOptions &option
     const QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), options.title,
                                                       start, nameFilter(options.fileTypes), nullptr,
                                                       PanelOptions);
-    if (path.isEmpty())
+    if (path.isEmpty() || questionsEnded())
         return std::nullopt;
     return path;
+}
+
+void DialogAlerts::endShownQuestions()
+{
+    // Each dialog's exec returns once the event loops above it have; one
+    // ended may take others with it.
+    QList<QPointer<QDialog>> shown;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (auto *dialog = qobject_cast<QDialog *>(window); dialog && dialog->isModal())
+            shown << dialog;
+    for (const QPointer<QDialog> &dialog : std::as_const(shown))
+        if (dialog && dialog != TWSaveProgress::runningSheet())
+            dialog->done(QDialog::Rejected);
 }

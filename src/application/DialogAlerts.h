@@ -12,4 +12,9 @@ public:
                       const QStringList &buttons) override;
     QStringList runOpenPanel(const OpenPanelOptions &options) override;
     std::optional<QString> runSavePanel(const SavePanelOptions &options) override;
+
+protected:
+    // Every modal dialog showing (its own boxes and panels, and the other
+    // windows that ask) is rejected; a save's progress sheet stays.
+    void endShownQuestions() override;
 };

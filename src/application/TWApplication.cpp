@@ -1,6 +1,7 @@
 #include "application/TWApplication.h"
 
 #include "application/DocumentController.h"
+#include "application/KeptDocuments.h"
 #include "application/LinkBackBus.h"
 #include "application/LinkBackRegistry.h"
 #include "application/TWDocument.h"
@@ -26,8 +27,10 @@
 #include <QTimeZone>
 #include <QWidget>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <csignal>
+#include <iterator>
 #include <utility>
 
 #include <fcntl.h>
@@ -48,15 +51,19 @@ UserDefaults &defaults()
     return UserDefaults::standard();
 }
 
-// SIGTERM reaches the event loop through a pipe: nothing else may be done
-// in a signal handler.
+// The signals that end the program unasked: kill's default, the terminal
+// closing, Ctrl+C. They reach the event loop through a pipe: nothing else
+// may be done in a signal handler.
+constexpr int EndingSignals[] = {SIGTERM, SIGHUP, SIGINT};
 int g_terminationPipe[2] = {-1, -1};
-struct sigaction g_previousTermination;
+struct sigaction g_previousActions[std::size(EndingSignals)];
 
 void onTermination(int)
 {
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = write(g_terminationPipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 #if QT_CONFIG(sessionmanager)
@@ -104,7 +111,10 @@ TWApplication::~TWApplication()
         g_linkBackBusOwner = nullptr;
     }
     m_saveTimer.reset();
-    sigaction(SIGTERM, &g_previousTermination, nullptr);
+    for (size_t i = 0; i < std::size(EndingSignals); ++i)
+        sigaction(EndingSignals[i], &g_previousActions[i], nullptr);
+    // The next application object asks again.
+    Alerts::resumeQuestions();
     // Its panels close before the windows of this object are torn down.
     m_findController.reset();
 }
@@ -160,6 +170,8 @@ void TWApplication::init()
             palettes->activeDocumentChanged(qobject_cast<TWDocument *>(document));
     });
 
+    if (!m_services.keptDocumentsFolder.isEmpty())
+        m_keptDocuments = std::make_unique<KeptDocuments>(m_services.keptDocumentsFolder);
     updateAutoSave();
     if (m_services.launchCrashReporter)
         m_services.launchCrashReporter(CompanyName, DefectReportAddress);
@@ -184,10 +196,29 @@ void TWApplication::finishLaunching(const QStringList &files)
     awakeFromNib();
     applicationDidFinishLaunching();
     for (const QString &file : files) {
+        // Ended by a signal while a file's alert showed: nothing more opens.
+        if (m_ending)
+            return;
         const QString path = QFileInfo(file).absoluteFilePath();
         if (!openFile(path))
             qWarning("%s: cannot open %s", qPrintable(m_traits.programName), qPrintable(path));
     }
+    if (auto *controller = dynamic_cast<TWDocumentController *>(m_services.documentController);
+        controller && !m_ending)
+        reopenKeptDocuments(*controller);
+}
+
+void TWApplication::reopenKeptDocuments(TWDocumentController &controller)
+{
+    const QString notice = m_keptDocuments ? m_keptDocuments->reopen(controller) : QString();
+    if (notice.isEmpty())
+        return;
+    // Once the event loop runs, over the windows it opened.
+    QTimer::singleShot(0, this, [notice] {
+        Alerts::current().runAlertPanel(
+            TWLocalizedString(StringTable::DadoZiz, "Unsaved work is open again"), notice,
+            {TWLocalizedString(StringTable::General, "OK")});
+    });
 }
 
 void TWApplication::awakeFromNib()
@@ -311,7 +342,8 @@ void TWApplication::handleSessionEnd()
         action.sa_handler = onTermination;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        sigaction(SIGTERM, &action, &g_previousTermination);
+        for (size_t i = 0; i < std::size(EndingSignals); ++i)
+            sigaction(EndingSignals[i], &action, &g_previousActions[i]);
     }
 #if QT_CONFIG(sessionmanager)
     connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
@@ -348,9 +380,18 @@ void TWApplication::commitSessionData(SessionEndRequest &request)
 
 void TWApplication::endWithoutQuestions()
 {
+    // A second signal changes nothing.
+    if (std::exchange(m_ending, true))
+        return;
+    Alerts::endQuestions();
+    endOnceNoSaveRuns();
+}
+
+void TWApplication::endOnceNoSaveRuns()
+{
     // A save under way ends first: its document is being written.
     if (TWSaveProgress::isRunning()) {
-        TWSaveProgress::whenNoSaveRuns(this, [this] { endWithoutQuestions(); });
+        TWSaveProgress::whenNoSaveRuns(this, [this] { endOnceNoSaveRuns(); });
         return;
     }
     QList<QPointer<Document>> open;
@@ -365,7 +406,9 @@ void TWApplication::endWithoutQuestions()
     for (const QPointer<Document> &document : std::as_const(open))
         if (document)
             document->close();
-    quit();
+    // Once every event loop of the questions ended has been left, and once
+    // the program's own runs when it ended while launching.
+    QMetaObject::invokeMethod(this, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
 }
 
 bool TWApplication::event(QEvent *event)
@@ -380,7 +423,11 @@ bool TWApplication::event(QEvent *event)
             if (document)
                 document->close();
     }
-    return QApplication::event(event);
+    const bool handled = QApplication::event(event);
+    // Nothing keeps an ending program, not a window that will not close.
+    if (event->type() == QEvent::Quit && m_ending)
+        exit(0);
+    return handled;
 }
 
 // --- the active document ---

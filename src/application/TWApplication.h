@@ -14,6 +14,8 @@
 #include <memory>
 #include <optional>
 
+class KeptDocuments;
+class TWDocumentController;
 class TWFindController;
 
 // What a session that is ending (a logout) asks of the program and what the
@@ -119,10 +121,21 @@ public:
     // asked, keeps each as the periodic save would keep it. Nothing closes:
     // the session ends the program when it ends.
     void commitSessionData(SessionEndRequest &request);
-    // The end a signal asks for (SIGTERM), which nobody can answer: each
-    // unsaved document is kept as the periodic save would keep it, then
+    // The end a signal asks for (SIGTERM, SIGHUP, SIGINT), which nobody can
+    // answer: a question showing ends unanswered and none is asked any more,
+    // each unsaved document is kept as the periodic save would keep it
+    // (or, with nowhere of its own to go, among the kept documents), then
     // every document closes and the program ends, as after Quit.
     void endWithoutQuestions();
+    // A signal or the session ended the program, or is ending it.
+    bool isEnding() const { return m_ending; }
+
+    // Where unsaved work is kept when the program ends unasked; null when
+    // it is kept nowhere.
+    KeptDocuments *keptDocuments() const { return m_keptDocuments.get(); }
+    // The documents kept when the program last ended unasked open again,
+    // unsaved, and one notice says what they are.
+    void reopenKeptDocuments(TWDocumentController &controller);
 
     Document *currentlyActiveDocument() const { return m_currentlyActiveDocument; }
     // The open documents, front to back by their windows.
@@ -172,6 +185,8 @@ protected:
 private:
     void init();
     void handleSessionEnd();
+    // endWithoutQuestions once no save runs.
+    void endOnceNoSaveRuns();
     void applicationWindowsAwakeFromNib();
     void createActions();
     void documentWillClose(const Notification &notification);
@@ -201,4 +216,6 @@ private:
     bool m_publishedLinkBackServer = false;
     // The user answered for every document as the session began to end.
     bool m_sessionAnswered = false;
+    bool m_ending = false;
+    std::unique_ptr<KeptDocuments> m_keptDocuments;
 };

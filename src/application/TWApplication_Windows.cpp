@@ -227,8 +227,11 @@ void TWApplication::displayAncillaryWindows()
 {
     const ApplicationServices &s = m_services;
     // The timer also runs inside the waits of a document being opened: a
-    // question asked there would hold the opening until answered.
-    if (s.workUnderWay && s.workUnderWay()) {
+    // question asked there would hold the opening until answered. One
+    // question at a time: a notice showing (the kept work) is answered first.
+    if (m_ending)
+        return;
+    if ((s.workUnderWay && s.workUnderWay()) || activeModalWidget()) {
         QTimer::singleShot(AncillaryWindowsDelay, this, &TWApplication::displayAncillaryWindows);
         return;
     }
@@ -249,7 +252,7 @@ void TWApplication::displayAncillaryWindows()
             title, message,
             {TWLocalizedString(StringTable::General, "OK"),
              TWLocalizedString(StringTable::DadoZiz, "Don't warn me again")});
-        if (answer != 0)
+        if (answer == 1)
             defaults().setBool(false, apeKey);
     }
     if (defaults().boolForKey(TWPreferences::ShowOutlineWindowKey))

@@ -2,6 +2,7 @@
 
 #include "application/TWDocument.h"
 
+#include "application/KeptDocuments.h"
 #include "application/TWApplication.h"
 #include "application/TWCDocument.h"
 #include "application/TWDDocument.h"
@@ -165,8 +166,35 @@ int TWDocument::writeToFile(const QString &path, const QString &)
     if (code == TWFileIO::SaveSucceeded) {
         m_fileStamp = FileStamp::of(path);
         clearChangeCount();
+        // Saved: what was kept of it is not needed any more.
+        KeptDocuments::discard(std::exchange(m_keptCopy, QString()));
+        m_keptForNextLaunch = false;
     }
     return code;
+}
+
+int TWDocument::writeKeptCopy(const QString &path)
+{
+    if (!m_mapsDocument)
+        return TWFileIO::SaveNoDictionary;
+    if (TWGraphicView *view = graphicView())
+        view->performPendingLayout();
+    return TWFileIO::saveDocument(*m_mapsDocument, path);
+}
+
+bool TWDocument::readKeptCopy(const QString &path, LoadError *error)
+{
+    if (!readFromFile(path, DocumentType, error))
+        return false;
+    // Nothing of the kept copy's place shows or is written: Save asks where.
+    m_undoManager->disableUndoRegistration();
+    setFileName(QString());
+    m_undoManager->enableUndoRegistration();
+    m_fileStamp = FileStamp();
+    m_keptCopy = path;
+    m_keptForNextLaunch = false;
+    setChangeCount(1);
+    return true;
 }
 
 qint64 TWDocument::branchCount() const
@@ -329,8 +357,20 @@ bool TWDocument::reviewUnsavedChanges()
 
 void TWDocument::keepChangesUnasked()
 {
-    if (const std::optional<QString> failure = saveUnasked())
+    const std::optional<QString> failure = saveUnasked();
+    if (failure)
         qWarning("%s", qPrintable(*failure));
+    if (!isDocumentEdited())
+        return;
+    // Nowhere of its own to go: the program's state keeps it for the next launch.
+    using Reason = KeptDocuments::Reason;
+    const Reason reason = m_fileName.isEmpty()  ? Reason::Untitled
+                          : fileChangedOnDisk() ? Reason::ChangedOnDisk
+                                                : Reason::NotSaved;
+    const TWApplication *application = TWApplication::shared();
+    KeptDocuments *kept = application ? application->keptDocuments() : nullptr;
+    if (!kept || !kept->keep(*this, reason))
+        qWarning("The unsaved changes of %s could not be kept", qPrintable(displayName()));
 }
 
 bool TWDocument::saveAs()
@@ -457,8 +497,10 @@ bool TWDocument::keepBackupFile() const
 void TWDocument::setChangeCount(int count)
 {
     const bool wasEdited = isDocumentEdited();
-    if (count != m_changeCount)
+    if (count != m_changeCount) {
         m_autosaveFailureTold = false;
+        m_keptForNextLaunch = false;
+    }
     m_changeCount = count;
     if (m_window)
         m_window->setDocumentEdited(isDocumentEdited());

@@ -109,9 +109,28 @@ public:
     void autosaveDocument() override;
     bool savesElsewhere() const override { return m_link != nullptr; }
     bool reviewUnsavedChanges() override;
+    // As the periodic save keeps them; what that leaves unsaved (untitled,
+    // changed on disk by another program, a failed save) goes among the
+    // application's kept documents.
     void keepChangesUnasked() override;
     // Reads the file again, dropping unsaved changes and the undo history.
     bool revertToSaved();
+
+    // --- kept copies (KeptDocuments) ---
+    // Writes the document to `path` as it is: its file, name and edited
+    // state stay; a SaveResult.
+    int writeKeptCopy(const QString &path);
+    // Reads a kept copy into this new document: untitled, edited until saved.
+    bool readKeptCopy(const QString &path, LoadError *error = nullptr);
+    // The kept copy this document stands for. It goes when the document is
+    // saved, or closed unless it was kept for the next launch since its last
+    // change.
+    const QString &keptCopy() const { return m_keptCopy; }
+    void setKeptCopy(const QString &path)
+    {
+        m_keptCopy = path;
+        m_keptForNextLaunch = true;
+    }
 
     TWMapsDoc *mapsDocument() const override { return m_mapsDocument.get(); }
     const std::shared_ptr<TWMapsDoc> &sharedMapsDocument() const { return m_mapsDocument; }
@@ -354,6 +373,8 @@ private:
     std::optional<QString> m_keptSaveError;
     // A failed periodic save was told since the last change or save.
     bool m_autosaveFailureTold = false;
+    QString m_keptCopy;
+    bool m_keptForNextLaunch = false;
     std::vector<ObserverToken> m_observers;
     ObserverToken m_mapTabsObserver;
     QPointer<TWMenuDispatcher> m_menuDispatcher;

@@ -2,6 +2,7 @@
 
 #include "application/TWDocument.h"
 
+#include "application/KeptDocuments.h"
 #include "application/TWDocumentViewController.h"
 #include "application/TWDocumentWindow.h"
 #include "application/TWSaveProgress.h"
@@ -258,8 +259,9 @@ void TWDocument::windowControllerDidLoadNib()
     m_undoManager->setLevelsOfUndo(UndoManager::DocumentLevelsOfUndo);
     m_undoManager->removeAllActions();
     Q_ASSERT(m_undoManager->isUndoRegistrationEnabled());
-    clearChangeCount();
-    m_window->setDocumentEdited(false);
+    // A kept copy opened again is unsaved work from the start.
+    setChangeCount(m_keptCopy.isEmpty() ? 0 : 1);
+    m_window->setDocumentEdited(isDocumentEdited());
     if (TWGraphicView *view = graphicView())
         view->centerRoot();
     updateSplitViewColor();
@@ -422,6 +424,10 @@ void TWDocument::windowWillClose(QWidget *window)
         m_mapsDocument->deparent();
     }
     NotificationCenter::defaultCenter().post(WillCloseNotification, this);
+    // Closed without saving: its kept copy goes, unless it is what the
+    // next launch opens.
+    if (!m_keptForNextLaunch)
+        KeptDocuments::discard(std::exchange(m_keptCopy, QString()));
     if (m_window && !m_fileName.isEmpty())
         UserDefaults::standard().setString(frameString(m_window->normalGeometry()),
                                            FrameKeyFormat.arg(m_fileName));

@@ -180,6 +180,9 @@ void TWUpdateController::firstLaunch()
                 "preferences. No information is transmitted to Thinkweb during this process. Is "
                 "it OK to check for updates now?"),
         {general("Yes"), general("No")});
+    // Ended unanswered as the program ends: asked again next time.
+    if (answer == Alerts::Unanswered)
+        return;
     defaults().setBool(true, SeenNoticeKey);
     if (answer == 0)
         manualUpdate();

@@ -4,6 +4,7 @@
 #include "application/DocumentHandOver.h"
 #include "application/EditionTraits.h"
 #include "application/ExchangeReaders.h"
+#include "application/KeptDocuments.h"
 #include "application/Startup.h"
 #include "application/TWApplication.h"
 #include "application/TWDocument.h"
@@ -87,6 +88,7 @@ int main(int argc, char **argv)
     auto documents = std::make_unique<TWDocumentController>();
     ApplicationServices services = ApplicationServices::standard();
     services.documentController = documents.get();
+    services.keptDocumentsFolder = KeptDocuments::defaultFolder(traits.programName);
     // The outline and MindManager readers plug in here as they come.
     TWImportController importer(*documents);
     services.importers = &importer;
@@ -153,12 +155,14 @@ int main(int argc, char **argv)
     }
 
     app->finishLaunching(files);
-    // Started without files: a new untitled document, as a user expects.
-    if (files.isEmpty())
+    // Started without files nor kept work: a new untitled document, as a
+    // user expects.
+    if (files.isEmpty() && documents->documents().isEmpty() && !app->isEnding())
         documents->newDocument();
-    // Nothing could be opened: a window with the menus keeps the program usable.
+    // Nothing could be opened: a window with the menus keeps the program
+    // usable. A signal that ended the launch ends the program as it starts.
     std::unique_ptr<ApplicationMenuWindow> menuWindow;
-    if (documents->documents().isEmpty()) {
+    if (documents->documents().isEmpty() && !app->isEnding()) {
         menuWindow = std::make_unique<ApplicationMenuWindow>(*app);
         menuWindow->show();
     }

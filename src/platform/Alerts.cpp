@@ -11,12 +11,35 @@ SilentAlerts &silentAlerts()
     return instance;
 }
 std::atomic<Alerts *> g_current{nullptr};
+std::atomic<bool> g_questionsEnded{false};
+
+// Answers in place of every alerts instance once questions are ended.
+class EndedAlerts : public Alerts
+{
+public:
+    void beep() override {}
+    int runAlertPanel(const QString &title, const QString &message, const QStringList &) override
+    {
+        qWarning().noquote() << "Not asked, the program is ending:" << title << "-" << message;
+        return Unanswered;
+    }
+    QStringList runOpenPanel(const OpenPanelOptions &) override { return {}; }
+    std::optional<QString> runSavePanel(const SavePanelOptions &) override { return std::nullopt; }
+};
+
+EndedAlerts &endedAlerts()
+{
+    static EndedAlerts instance;
+    return instance;
+}
 } // namespace
 
 Alerts::~Alerts() = default;
 
 Alerts &Alerts::current()
 {
+    if (g_questionsEnded.load(std::memory_order_acquire))
+        return endedAlerts();
     Alerts *a = g_current.load(std::memory_order_acquire);
     return a ? *a : silentAlerts();
 }
@@ -24,6 +47,24 @@ Alerts &Alerts::current()
 void Alerts::setCurrent(Alerts *alerts)
 {
     g_current.store(alerts, std::memory_order_release);
+}
+
+void Alerts::endQuestions()
+{
+    if (g_questionsEnded.exchange(true))
+        return;
+    if (Alerts *shown = g_current.load(std::memory_order_acquire))
+        shown->endShownQuestions();
+}
+
+bool Alerts::questionsEnded()
+{
+    return g_questionsEnded.load(std::memory_order_acquire);
+}
+
+void Alerts::resumeQuestions()
+{
+    g_questionsEnded.store(false, std::memory_order_release);
 }
 
 Alerts::Scope::Scope(Alerts *alerts) : m_previous(g_current.exchange(alerts)) {}

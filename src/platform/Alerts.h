@@ -14,8 +14,12 @@ public:
 
     virtual void beep() = 0;
 
+    // What runAlertPanel answers for a question ended with nobody to answer
+    // it: no button was chosen, and every caller takes it as Cancel.
+    static constexpr int Unanswered = -1;
+
     // Shows `message` under `title` with the given buttons (the first is the
-    // default) and returns the index of the button chosen.
+    // default) and returns the index of the button chosen, or Unanswered.
     virtual int runAlertPanel(const QString &title, const QString &message,
                               const QStringList &buttons) = 0;
 
@@ -49,6 +53,14 @@ public:
     // Installs `alerts` (not owned); nullptr restores the silent default.
     static void setCurrent(Alerts *alerts);
 
+    // The program is ending and nobody is left to answer (a signal): every
+    // question showing is ended, alerts Unanswered and panels cancelled, and
+    // every later one is answered so at once, logged and unshown, until
+    // questions are resumed (a new application object).
+    static void endQuestions();
+    static bool questionsEnded();
+    static void resumeQuestions();
+
     // Installs an instance for the lifetime of the guard, then restores the previous one.
     class Scope
     {
@@ -61,6 +73,10 @@ public:
     private:
         Alerts *m_previous;
     };
+
+protected:
+    // Ends the questions this instance is showing (endQuestions).
+    virtual void endShownQuestions() {}
 };
 
 // Headless implementation: no sound, no dialogs.

@@ -159,6 +159,7 @@ protected:
             return true;
         };
         s.resourceFolder = QStringLiteral("/opt/thinkweb");
+        s.keptDocumentsFolder = dir.filePath(QStringLiteral("kept"));
         return s;
     }
 

@@ -1,9 +1,17 @@
-// The end of the session (a logout) and SIGTERM, in the program's own process.
+// The end of the session (a logout) and the signals that end the program
+// (SIGTERM, SIGHUP, SIGINT), in the program's own process.
 
 #include "DocumentTestSupport.h"
+#include "application/DialogAlerts.h"
+#include "application/TWTutorController.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTimer>
+#include <functional>
 #include <csignal>
 
 namespace {
@@ -46,7 +54,31 @@ protected:
         settle();
         return document;
     }
+    // The application object goes and comes again as the next launch makes
+    // it, over the program's own document controller.
+    void relaunch()
+    {
+        settle();
+        app.reset();
+        ApplicationServices services = recordingServices();
+        services.documentController = documents.get();
+        start(Edition::Deluxe, services);
+    }
+    QStringList kept() const
+    {
+        return QDir(dir.filePath(QStringLiteral("kept"))).entryList(QDir::Files, QDir::Name);
+    }
 };
+
+namespace {
+bool hasBranchLabelled(TWDocument *document, const QString &label)
+{
+    for (const auto &branch : document->mapsDocument()->currentMap()->allBranches())
+        if (branch->enclosedTextArea()->text().string() == label)
+            return true;
+    return false;
+}
+} // namespace
 
 TEST_F(SessionEndTest, ALogoutAsksAsQuitDoesOrKeepsTheWorkWhereNobodyCanAnswer)
 {
@@ -125,4 +157,176 @@ TEST_F(SessionEndTest, SIGTERMKeepsTheWorkAsAutosaveWouldAndEndsAsQuitDoes)
     EXPECT_TRUE(documents->documents().isEmpty());
     TWDocument reread;
     EXPECT_TRUE(reread.readFromFile(path));
+}
+
+TEST_F(SessionEndTest, WorkWithNowhereOfItsOwnIsKeptOpensAgainWithANoticeAndGoesOnceSavedOrClosed)
+{
+    struct Case
+    {
+        const char *what;
+        int signal; // 0: the session ends and nobody can answer
+        bool untitled;
+        bool savedAfter; // else closed without saving
+    };
+    const Case cases[] = {
+        {"SIGTERM, untitled", SIGTERM, true, true},
+        {"SIGTERM, changed on disk", SIGTERM, false, false},
+        {"SIGHUP, untitled", SIGHUP, true, false},
+        {"SIGHUP, changed on disk", SIGHUP, false, true},
+        {"SIGINT, untitled", SIGINT, true, true},
+        {"SIGINT, changed on disk", SIGINT, false, false},
+        {"the session ends unanswered, untitled", 0, true, false},
+        {"the session ends unanswered, changed on disk", 0, false, true},
+    };
+    int row = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ++row;
+        relaunch();
+        alerts.clear();
+        TWDocument *document = nullptr;
+        QString path;
+        QByteArray theirs;
+        if (c.untitled) {
+            document = untitled();
+            ASSERT_NE(document, nullptr);
+            settle();
+            document->mapsDocument()->currentMap()->publicCreateChildrenOfType(
+                -1, QStringLiteral("unsaved work"), false);
+            settle();
+        } else {
+            document = openEdited(QStringLiteral("theirs %1.tweb").arg(row));
+            ASSERT_NE(document, nullptr);
+            path = document->fileName();
+            // Another program writes the file; Save asks, and the user cancels.
+            savedDocument(QFileInfo(path).fileName(), 7);
+            theirs = bytesOf(path);
+            alerts.queueAlertResponse(1);
+            EXPECT_FALSE(document->save());
+            ASSERT_EQ(alerts.alerts().size(), 1);
+            alerts.clear();
+        }
+        ASSERT_TRUE(document->isDocumentEdited());
+
+        if (c.signal) {
+            ASSERT_EQ(std::raise(c.signal), 0);
+            settle();
+        } else {
+            SessionRequest request(false);
+            app->commitSessionData(request);
+            // What the session's end then does (TWApplication::event): each closes.
+            document->close();
+            settle();
+        }
+        // Nobody was asked, the other program's file is as it left it, and
+        // the work is kept once, in the program's own folder.
+        EXPECT_TRUE(alerts.alerts().isEmpty());
+        EXPECT_TRUE(documents->documents().isEmpty());
+        if (!c.untitled) {
+            EXPECT_EQ(bytesOf(path), theirs);
+        }
+        ASSERT_EQ(kept().filter(QStringLiteral(".tweb")).size(), 1) << kept().join(u' ').toStdString();
+
+        // The next launch opens it again, untitled and edited, with one
+        // notice that says what it is.
+        relaunch();
+        app->finishLaunching();
+        settle();
+        ASSERT_EQ(documents->documents().size(), 1);
+        auto *again = static_cast<TWDocument *>(documents->documents().first());
+        EXPECT_TRUE(again->fileName().isEmpty());
+        EXPECT_EQ(again->displayName(), QStringLiteral("Untitled"));
+        EXPECT_TRUE(again->isDocumentEdited());
+        EXPECT_TRUE(hasBranchLabelled(again, QStringLiteral("unsaved work")));
+        ASSERT_EQ(alerts.alerts().size(), 1);
+        const QString notice = alerts.alerts().first().message;
+        EXPECT_TRUE(c.untitled ? notice.contains(QStringLiteral("never been saved"))
+                               : notice.contains(QFileInfo(path).fileName()) &&
+                                     notice.contains(QStringLiteral("another program")))
+            << notice.toStdString();
+        EXPECT_EQ(bytesOf(path), theirs);
+        alerts.clear();
+
+        if (c.savedAfter) {
+            const QString saved = dir.filePath(QStringLiteral("saved %1.tweb").arg(row));
+            alerts.queueSaveResponse(saved);
+            EXPECT_TRUE(again->save());
+            EXPECT_EQ(again->fileName(), saved);
+            EXPECT_TRUE(kept().isEmpty()) << kept().join(u' ').toStdString();
+            again->close();
+        } else {
+            // The window's close asks; the user drops the changes.
+            alerts.queueAlertResponse(2);
+            again->documentWindow()->close();
+            EXPECT_EQ(alerts.alerts().size(), 1);
+        }
+        settle();
+        EXPECT_TRUE(documents->documents().isEmpty());
+        EXPECT_TRUE(kept().isEmpty()) << kept().join(u' ').toStdString();
+        if (!c.untitled) {
+            EXPECT_EQ(bytesOf(path), theirs);
+        }
+    }
+}
+
+TEST_F(SessionEndTest, ASignalEndsTheQuestionShowingAsCancelAndNoneIsAskedAfter)
+{
+    struct Case
+    {
+        const char *what;
+        // Asks through the alerts the program shows; true when answered as Cancel.
+        std::function<bool()> ask;
+    };
+    const Case cases[] = {
+        {"the tutorial question at the first launch",
+         [this] {
+             TWTutorController tutor;
+             tutor.showTutorAlert();
+             // Not "Don't ask again": the question comes again next time.
+             return defaults.boolForKey(TWPreferences::PromptForTutorAtStartupKey);
+         }},
+        {"the document's save question",
+         [this] {
+             TWDocument *document = untitled();
+             settle();
+             document->mapsDocument()->currentMap()->publicCreateChildrenOfType(
+                 -1, QStringLiteral("unsaved work"), false);
+             settle();
+             return !document->canCloseDocument();
+         }},
+        {"a save panel", [] { return !Alerts::current().runSavePanel({}); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        relaunch();
+        DialogAlerts dialogs;
+        Alerts::Scope shown(&dialogs);
+        defaults.setBool(true, TWPreferences::PromptForTutorAtStartupKey);
+        // A question the signal failed to end fails the test instead of
+        // waiting for a click.
+        QTimer rescue;
+        rescue.setSingleShot(true);
+        QObject::connect(&rescue, &QTimer::timeout, [] {
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (auto *dialog = qobject_cast<QDialog *>(window); dialog && dialog->isModal())
+                    dialog->done(QDialog::Rejected);
+        });
+        rescue.start(10000);
+        bool raised = false;
+        QTimer::singleShot(300, [&raised] { raised = std::raise(SIGTERM) == 0; });
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_TRUE(c.ask());
+        EXPECT_TRUE(raised);
+        EXPECT_LT(clock.elapsed(), 2300);
+        EXPECT_TRUE(rescue.isActive()) << "the question stayed until it was rescued";
+        EXPECT_TRUE(app->isEnding());
+        // Nothing more is shown: a later question is answered at once.
+        EXPECT_EQ(Alerts::current().runAlertPanel(QStringLiteral("Later"), QString(),
+                                                  {QStringLiteral("OK")}),
+                  Alerts::Unanswered);
+        settle();
+        EXPECT_TRUE(documents->documents().isEmpty());
+    }
+    // The untitled document was kept, and goes when this test does.
 }
