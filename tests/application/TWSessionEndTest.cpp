@@ -2,16 +2,9 @@
 // (SIGTERM, SIGHUP, SIGINT), in the program's own process.
 
 #include "DocumentTestSupport.h"
-#include "application/DialogAlerts.h"
-#include "application/TWTutorController.h"
 
-#include <QApplication>
-#include <QDialog>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QTimer>
-#include <functional>
 #include <csignal>
 
 namespace {
@@ -267,66 +260,4 @@ TEST_F(SessionEndTest, WorkWithNowhereOfItsOwnIsKeptOpensAgainWithANoticeAndGoes
             EXPECT_EQ(bytesOf(path), theirs);
         }
     }
-}
-
-TEST_F(SessionEndTest, ASignalEndsTheQuestionShowingAsCancelAndNoneIsAskedAfter)
-{
-    struct Case
-    {
-        const char *what;
-        // Asks through the alerts the program shows; true when answered as Cancel.
-        std::function<bool()> ask;
-    };
-    const Case cases[] = {
-        {"the tutorial question at the first launch",
-         [this] {
-             TWTutorController tutor;
-             tutor.showTutorAlert();
-             // Not "Don't ask again": the question comes again next time.
-             return defaults.boolForKey(TWPreferences::PromptForTutorAtStartupKey);
-         }},
-        {"the document's save question",
-         [this] {
-             TWDocument *document = untitled();
-             settle();
-             document->mapsDocument()->currentMap()->publicCreateChildrenOfType(
-                 -1, QStringLiteral("unsaved work"), false);
-             settle();
-             return !document->canCloseDocument();
-         }},
-        {"a save panel", [] { return !Alerts::current().runSavePanel({}); }},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        relaunch();
-        DialogAlerts dialogs;
-        Alerts::Scope shown(&dialogs);
-        defaults.setBool(true, TWPreferences::PromptForTutorAtStartupKey);
-        // A question the signal failed to end fails the test instead of
-        // waiting for a click.
-        QTimer rescue;
-        rescue.setSingleShot(true);
-        QObject::connect(&rescue, &QTimer::timeout, [] {
-            for (QWidget *window : QApplication::topLevelWidgets())
-                if (auto *dialog = qobject_cast<QDialog *>(window); dialog && dialog->isModal())
-                    dialog->done(QDialog::Rejected);
-        });
-        rescue.start(10000);
-        bool raised = false;
-        QTimer::singleShot(300, [&raised] { raised = std::raise(SIGTERM) == 0; });
-        QElapsedTimer clock;
-        clock.start();
-        EXPECT_TRUE(c.ask());
-        EXPECT_TRUE(raised);
-        EXPECT_LT(clock.elapsed(), 2300);
-        EXPECT_TRUE(rescue.isActive()) << "the question stayed until it was rescued";
-        EXPECT_TRUE(app->isEnding());
-        // Nothing more is shown: a later question is answered at once.
-        EXPECT_EQ(Alerts::current().runAlertPanel(QStringLiteral("Later"), QString(),
-                                                  {QStringLiteral("OK")}),
-                  Alerts::Unanswered);
-        settle();
-        EXPECT_TRUE(documents->documents().isEmpty());
-    }
-    // The untitled document was kept, and goes when this test does.
 }
