@@ -313,6 +313,9 @@ void TWNavigatorView::startBuilding()
     m_buildingScale = m_scalingFactor;
     m_buildingOffset = m_drawingOffset;
     m_builtRows = 0;
+    m_bandHeight = std::min(m_bandHeight, MostBandRows);
+    m_slowBandRows = std::numeric_limits<int>::max();
+    m_slowBandMilliseconds = 0;
 }
 
 bool TWNavigatorView::buildFor(int milliseconds)
@@ -347,11 +350,22 @@ bool TWNavigatorView::buildFor(int milliseconds)
                    m_buildingOffset);
         m_builtRows += rows;
         // Bands that each take longer than a pass are made thinner, and
-        // thicker again where the map is quick to draw.
-        if (band.elapsed() > 2 * qint64(milliseconds) && m_bandHeight > 2)
+        // thicker again where the map is quick to draw. Where a thinner band
+        // is no quicker (long lines cross every band and each band draws
+        // them all), the rest is drawn as one band: more bands would only
+        // draw the same lines again.
+        const qint64 took = band.elapsed();
+        const bool slow = took > 2 * qint64(milliseconds);
+        if (slow && rows < m_slowBandRows && took > 2 * BuildSliceMilliseconds &&
+            took * 4 > m_slowBandMilliseconds * 3) {
+            m_bandHeight = height();
+        } else if (slow && m_bandHeight > 2) {
+            m_slowBandRows = rows;
+            m_slowBandMilliseconds = took;
             m_bandHeight /= 2;
-        else if (band.elapsed() * 4 < milliseconds && m_bandHeight < MostBandRows)
+        } else if (took * 4 < milliseconds && m_bandHeight < MostBandRows) {
             m_bandHeight *= 2;
+        }
         if (clock.elapsed() >= milliseconds)
             break;
     }

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <limits>
 #include <vector>
 
 class TWMap;
@@ -134,6 +135,9 @@ private:
     int m_builtRows = 0;
     static constexpr int MostBandRows = 16;
     int m_bandHeight = MostBandRows;
+    // The last band found slow, and what it took: a thinner one must be quicker.
+    int m_slowBandRows = std::numeric_limits<int>::max();
+    qint64 m_slowBandMilliseconds = 0;
     // Shown while a whole redraw is made: the thumbnail it replaces.
     QImage m_previous;
     QTimer m_buildTimer;
