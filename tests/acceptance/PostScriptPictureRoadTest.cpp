@@ -91,8 +91,8 @@ TEST_P(PostScriptRoad, HostilePicturesTouchNoFileAndLeaveTheWindowAnswering)
         enclose(*map->root()->children().at(0), fileToucher());
         enclose(*map->root()->children().at(1), looping());
         // The save's preview waits for the pictures, the endless one for the
-        // whole limit: short, yet long enough for the other on a busy machine.
-        PictureDrawing::setEPSTimeLimit(5000);
+        // whole limit: long enough for the other on a busy machine.
+        PictureDrawing::setEPSTimeLimit(30000);
         alerts.queueSaveResponse(path);
         ASSERT_TRUE(choose(document, {"File", "Save As..."}));
         wait(50);
@@ -102,7 +102,7 @@ TEST_P(PostScriptRoad, HostilePicturesTouchNoFileAndLeaveTheWindowAnswering)
     }
     // Opened afresh, as the document arrives from elsewhere.
     PictureDrawing::clearCache();
-    PictureDrawing::setEPSTimeLimit(15000);
+    PictureDrawing::setEPSTimeLimit(30000);
     alerts.clear();
     TWDocument *document = openDocument(path);
     ASSERT_TRUE(document);

@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -325,10 +326,16 @@ TEST_F(SaveProgressTest, OnlyASaveLongerThanHalfASecondShowsTheSheetAndRunsEvent
             QThread::msleep(c.reportDelayMs);
         });
         duringSave([&] { ranDuring = saving; });
+        QElapsedTimer clock;
+        clock.start();
         EXPECT_TRUE(document->save());
         saving = false;
-        EXPECT_EQ(sawSheet, c.showsSheet);
-        EXPECT_EQ(ranDuring, c.showsSheet) << "events ran during the save";
+        // A busy machine may make even a small save longer than the wait:
+        // then it is not a quick one.
+        if (c.showsSheet || clock.elapsed() < TWSaveProgress::ShowAfterMs) {
+            EXPECT_EQ(sawSheet, c.showsSheet);
+            EXPECT_EQ(ranDuring, c.showsSheet) << "events ran during the save";
+        }
         EXPECT_FALSE(document->isDocumentEdited());
         settle();
         document->close();
