@@ -16,6 +16,8 @@
 namespace {
 
 constexpr qint64 chunkSize = qint64(1) << 20;
+// Room left to the rest of the system on a disk, and in memory.
+constexpr qint64 margin = qint64(256) << 20;
 // Zeros are left as holes in pieces of this size.
 constexpr qint64 holeSize = qint64(64) << 10;
 
@@ -23,6 +25,18 @@ bool allZero(const char *data, qint64 size)
 {
     static const char zeros[holeSize] = {};
     return size <= holeSize && std::memcmp(data, zeros, size_t(size)) == 0;
+}
+
+PackageSpool::FreeBytes &freeBytesStandIn()
+{
+    static PackageSpool::FreeBytes standIn;
+    return standIn;
+}
+
+std::optional<qint64> standInFreeBytes(const QString &folder)
+{
+    const PackageSpool::FreeBytes &standIn = freeBytesStandIn();
+    return standIn ? standIn(folder) : std::nullopt;
 }
 
 } // namespace
@@ -110,21 +124,20 @@ bool PackageEntry::operator==(const PackageEntry &other) const
 
 std::shared_ptr<PackageSpool> PackageSpool::create(const QString &folder)
 {
+    if (folder.isEmpty())
+        return nullptr;
     std::shared_ptr<PackageSpool> spool(new PackageSpool);
-    for (const QString &dir : {folder, QDir::tempPath()}) {
-        if (dir.isEmpty())
-            continue;
-        QByteArray name = QFile::encodeName(QDir(dir).filePath(QStringLiteral(".tweb-XXXXXX")));
-        spool->m_fd = mkostemp(name.data(), O_CLOEXEC);
-        if (spool->m_fd >= 0) {
-            ::unlink(name.constData());
-            spool->m_self = spool;
-            return spool;
-        }
+    QByteArray name = QFile::encodeName(QDir(folder).filePath(QStringLiteral(".tweb-XXXXXX")));
+    spool->m_fd = mkostemp(name.data(), O_CLOEXEC);
+    if (spool->m_fd < 0) {
+        qWarning("Cannot keep package data in %s: %s", qUtf8Printable(folder),
+                 std::strerror(errno));
+        return nullptr;
     }
-    qWarning("Cannot keep package data beside %s: %s", qUtf8Printable(folder),
-             std::strerror(errno));
-    return nullptr;
+    ::unlink(name.constData());
+    spool->m_folder = folder;
+    spool->m_self = spool;
+    return spool;
 }
 
 PackageSpool::~PackageSpool()
@@ -135,12 +148,34 @@ PackageSpool::~PackageSpool()
 
 qint64 PackageSpool::freeSpace() const
 {
-    struct statvfs info;
-    if (::fstatvfs(m_fd, &info) != 0)
-        return std::numeric_limits<qint64>::max();
+    std::optional<qint64> free = standInFreeBytes(m_folder);
+    if (!free) {
+        struct statvfs info;
+        if (::fstatvfs(m_fd, &info) != 0)
+            return std::numeric_limits<qint64>::max();
+        free = qint64(info.f_bavail) * qint64(info.f_frsize);
+    }
     // A margin is left so that a package never takes the disk's last bytes.
-    const qint64 margin = qint64(256) << 20;
-    return std::max<qint64>(0, qint64(info.f_bavail) * qint64(info.f_frsize) - margin);
+    return std::max<qint64>(0, *free - margin);
+}
+
+qint64 PackageSpool::freeMemory()
+{
+    std::optional<qint64> free = standInFreeBytes(QString());
+    if (!free) {
+        QFile info(QStringLiteral("/proc/meminfo"));
+        if (!info.open(QIODevice::ReadOnly))
+            return 0;
+        for (const QByteArray &line : info.readAll().split('\n'))
+            if (line.startsWith("MemAvailable:"))
+                free = line.mid(13).trimmed().split(' ').value(0).toLongLong() << 10;
+    }
+    return std::max<qint64>(0, free.value_or(0) - margin);
+}
+
+void PackageSpool::setFreeBytes(FreeBytes freeBytes)
+{
+    freeBytesStandIn() = std::move(freeBytes);
 }
 
 std::optional<PackageEntry>

@@ -55,8 +55,7 @@ using PackageEntries = QMap<QString, PackageEntry>;
 class PackageSpool
 {
 public:
-    // A spool in the folder, or in the temporary folder when that cannot
-    // hold one; null when neither can.
+    // A spool in the folder; null when it cannot hold one.
     static std::shared_ptr<PackageSpool> create(const QString &folder);
     ~PackageSpool();
     PackageSpool(const PackageSpool &) = delete;
@@ -73,6 +72,13 @@ public:
     // What may still be written in the spool's folder, keeping room for the
     // rest of the system.
     qint64 freeSpace() const;
+    // What memory may still take, with the same margin.
+    static qint64 freeMemory();
+    // Tests stand in for the system's free bytes: of the disk holding a
+    // folder, or of memory (an empty folder); nullopt asks the system. An
+    // empty function ends the stand-in.
+    using FreeBytes = std::function<std::optional<qint64>(const QString &folder)>;
+    static void setFreeBytes(FreeBytes freeBytes);
     // Up to max bytes from offset.
     qint64 read(qint64 offset, char *data, qint64 max);
 
@@ -80,6 +86,7 @@ private:
     PackageSpool() = default;
     void discardFrom(qint64 start);
     int m_fd = -1;
+    QString m_folder;
     qint64 m_end = 0;
     qint64 m_onDisk = 0;
     std::weak_ptr<PackageSpool> m_self;

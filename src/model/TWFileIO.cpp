@@ -62,11 +62,10 @@ int writeFailure(const QFileDevice &device, const QString &path)
         if (const QString reason = reasonOfShortWrite(device); !reason.isEmpty())
             g_lastSaveError = reason;
     }
-    qWarning("Cannot save document %s: %s", qUtf8Printable(path),
-             qUtf8Printable(g_lastSaveError));
+    qWarning("Cannot save document %s: %s", qUtf8Printable(path), qUtf8Printable(g_lastSaveError));
     // Qt tells a full disk apart; a full quota only by the system's words.
-    if (device.error() == QFileDevice::ResourceError || g_lastSaveError == qt_error_string(ENOSPC) ||
-        g_lastSaveError == qt_error_string(EDQUOT))
+    if (device.error() == QFileDevice::ResourceError ||
+        g_lastSaveError == qt_error_string(ENOSPC) || g_lastSaveError == qt_error_string(EDQUOT))
         return TWFileIO::SaveDiskFull;
     return TWFileIO::SavePackFailed;
 }
@@ -119,12 +118,100 @@ PackageEntries entriesOfSaveDictionary(const QVariantMap &saveDictionary)
     return entries;
 }
 
+// Where the pictures of a package being opened wait: a spool beside it while
+// its disk has room, else one in the temporary folder, else memory. What they
+// write to disk stays within a bounded multiple of the package's size beyond
+// a floor no real document reaches, and never takes a disk's last free space:
+// a bomb is stopped before the disk fills.
+class PicturePlaces
+{
+public:
+    explicit PicturePlaces(const QString &path)
+        : m_allowed(std::max(TWFileIO::spoolFloor, std::max<qint64>(QFileInfo(path).size(), 1) *
+                                                       TWFileIO::maxSpoolExpansion))
+    {
+        m_folders[0] = QFileInfo(path).absolutePath();
+        const QString temporary = QDir::tempPath();
+        if (QFileInfo(temporary).canonicalFilePath() != QFileInfo(m_folders[0]).canonicalFilePath())
+            m_folders[1] = temporary;
+    }
+
+    // The entry the reader is at, kept in the first place it fits; nullopt
+    // when it fits nowhere or cannot be read.
+    std::optional<PackageEntry> keep(PackageReader &reader)
+    {
+        const qint64 size = reader.entrySize();
+        PackageSpool *roomiest = nullptr;
+        qint64 mostRoom = -1;
+        for (int i = 0; i < 2; ++i) {
+            PackageSpool *spool = spoolAt(i);
+            if (!spool)
+                continue;
+            const qint64 room = std::min(spool->freeSpace(), allowed());
+            if (room >= size)
+                return append(*spool, room, reader);
+            if (room > mostRoom) {
+                roomiest = spool;
+                mostRoom = room;
+            }
+        }
+        if (size <= PackageSpool::freeMemory()) {
+            QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+            for (qint64 done = 0; done < size;) {
+                const qint64 n = reader.readData(bytes.data() + done, size - done);
+                if (n <= 0)
+                    return std::nullopt;
+                done += n;
+            }
+            return PackageEntry(bytes);
+        }
+        // Runs of zeros take no room: the roomiest disk may still hold it.
+        if (roomiest)
+            return append(*roomiest, mostRoom, reader);
+        m_diskFull = true;
+        return std::nullopt;
+    }
+
+    // Whether the last entry that could not be kept was stopped by a full
+    // disk, not by the bound on what pictures may take.
+    bool diskFull() const { return m_diskFull; }
+
+private:
+    qint64 allowed() const
+    {
+        qint64 written = 0;
+        for (const auto &spool : m_spools)
+            written += spool ? spool->bytesOnDisk() : 0;
+        return std::max<qint64>(0, m_allowed - written);
+    }
+
+    PackageSpool *spoolAt(int i)
+    {
+        if (!m_tried[i] && !m_folders[i].isEmpty())
+            m_spools[i] = PackageSpool::create(m_folders[i]);
+        m_tried[i] = true;
+        return m_spools[i].get();
+    }
+
+    std::optional<PackageEntry> append(PackageSpool &spool, qint64 room, PackageReader &reader)
+    {
+        m_diskFull = room < allowed();
+        return spool.append([&reader](char *to, qint64 max) { return reader.readData(to, max); },
+                            spool.bytesOnDisk() + room);
+    }
+
+    const qint64 m_allowed;
+    QString m_folders[2];
+    std::shared_ptr<PackageSpool> m_spools[2];
+    bool m_tried[2] = {};
+    bool m_diskFull = false;
+};
+
 } // namespace
 
 TWFileIO::SaveProgressScope::SaveProgressScope(SaveProgress progress)
     : m_progress(std::move(progress)), m_outer(std::exchange(g_saveProgress, this))
-{
-}
+{}
 
 TWFileIO::SaveProgressScope::~SaveProgressScope()
 {
@@ -246,6 +333,11 @@ QString TWFileIO::loadErrorMessage(int error)
         return TWLocalizedString(StringTable::DadoZiz,
                                  "The document cannot be opened: it holds more than 1,048,576 "
                                  "files.");
+    if (error == LoadDiskFull)
+        return TWLocalizedString(StringTable::DadoZiz,
+                                 "The document cannot be opened: the disk is full. Its pictures "
+                                 "need room beside it or in the temporary folder, and neither "
+                                 "has enough left.");
     if (error != LoadTooLarge)
         return QString();
     return TWLocalizedString(StringTable::DadoZiz,
@@ -298,7 +390,7 @@ int TWFileIO::loadStreamedPackage(
         return LoadNoEntries;
     PackageReader reader(file);
     PackageEntries data;
-    std::shared_ptr<PackageSpool> spool;
+    PicturePlaces places(path);
     bool spoolFailed = false;
     StreamedPackageEntry streamed;
     if (reader.open()) {
@@ -340,20 +432,7 @@ int TWFileIO::loadStreamedPackage(
             // Larger entries wait in a spool until someone asks for them.
             if (!reader.keepEntry())
                 break;
-            if (!spool)
-                spool = PackageSpool::create(QFileInfo(path).absolutePath());
-            std::optional<PackageEntry> entry;
-            if (spool) {
-                // Pictures may take on disk a bounded multiple of the package's
-                // size beyond a floor no real document reaches, and never the
-                // disk's last free space: a bomb is stopped before the disk fills.
-                const qint64 packed = std::max<qint64>(QFileInfo(path).size(), 1);
-                const qint64 budget =
-                    std::min(spool->bytesOnDisk() + spool->freeSpace(),
-                             std::max(spoolFloor, packed * maxSpoolExpansion));
-                entry = spool->append(
-                    [&reader](char *to, qint64 max) { return reader.readData(to, max); }, budget);
-            }
+            std::optional<PackageEntry> entry = places.keep(reader);
             if (!entry) {
                 spoolFailed = !reader.failed();
                 break;
@@ -368,9 +447,11 @@ int TWFileIO::loadStreamedPackage(
         return error;
     }
     if (spoolFailed) {
-        qWarning("Cannot open document %s: there is no room to keep its pictures",
-                 qUtf8Printable(path));
-        return LoadTooLarge;
+        const bool full = places.diskFull();
+        qWarning("Cannot open document %s: %s", qUtf8Printable(path),
+                 full ? "there is no room to keep its pictures"
+                      : "its pictures would take more room than the package may");
+        return full ? LoadDiskFull : LoadTooLarge;
     }
     if (reader.failed() || (data.isEmpty() && !streamed.present))
         return LoadNoEntries;

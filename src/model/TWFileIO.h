@@ -62,6 +62,7 @@ public:
         LoadRefused = 2,   // the document refused the package data
         LoadTooLarge = 3,  // a package beyond the unpacking limits: no old-format file either
         LoadTooManyEntries = 4, // a package of more entries than the limit: no old-format file either
+        LoadDiskFull = 5, // no room for its pictures on disk (beside it, temporary folder) or in memory
     };
 
     // The format version written into documents and the newest one read
@@ -115,7 +116,8 @@ public:
     // held in memory: a first pass counts the start tags of countedElement
     // in it and checks its UTF-8, and build reads it again as a stream. The
     // package entries hold every other entry: small ones in memory, the
-    // others in a spool beside the package, read when asked for.
+    // others in a spool beside the package (else in the temporary folder,
+    // else in memory: wherever they fit), read when asked for.
     static int loadStreamedPackage(
         const QString &path, const QString &streamedPath, const QByteArray &countedElement,
         const std::function<bool(const PackageEntries &, const StreamedPackageEntry &)> &build);

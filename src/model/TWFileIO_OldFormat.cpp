@@ -102,7 +102,7 @@ std::shared_ptr<TWMapsDoc> TWFileIO::readDocumentFromFile(const QString &path,
         NotificationCenter::defaultCenter().post(LoadingNotifications::Finish);
     if (errorMessage)
         *errorMessage = loadErrorMessage(error);
-    if (error == LoadTooLarge)
+    if (error == LoadTooLarge || error == LoadDiskFull)
         return nullptr;
     // A package that gave no document is reported as one refused.
     int shown = OldStyleRefused;

@@ -207,10 +207,11 @@ TEST_F(LargePackageSave, PictureOf280MebibytesRoundTrips)
         auto document = documentWithMaps(0);
         const XMLElement map = XMLElement::parse(
             "<TWMap><identifier>MAP-1</identifier><root>" +
-            MapsDocTest::branchElement(1, "<enclosedImage><TWGraphic><class>TWImage</class><graphicNumber>13</graphicNumber>"
-                                          "<imageFilename>" +
-                                              picture.toUtf8() +
-                                              "</imageFilename></TWGraphic></enclosedImage>") +
+            MapsDocTest::branchElement(
+                1,
+                "<enclosedImage><TWGraphic><class>TWImage</class><graphicNumber>13</graphicNumber>"
+                "<imageFilename>" +
+                    picture.toUtf8() + "</imageFilename></TWGraphic></enclosedImage>") +
             "</root></TWMap>");
         document->addMap(
             TWMap::createWithXMLElement(map, document.get(), TWMap::Identifier::KeepStored), true);
@@ -229,6 +230,87 @@ TEST_F(LargePackageSave, PictureOf280MebibytesRoundTrips)
     const std::optional<QByteArray> again = reopened->objectForKeyInCachedData(picture);
     ASSERT_TRUE(again);
     EXPECT_TRUE(*again == bytes); // not printed: 280 MiB
+}
+
+// The folders of the spools this process holds open (their names are gone).
+QStringList spoolFolders()
+{
+    QStringList folders;
+    for (const QFileInfo &fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files)) {
+        const QString target = fd.symLinkTarget();
+        if (QFileInfo(target).fileName().startsWith(".tweb-"))
+            folders.append(QFileInfo(target).absolutePath());
+    }
+    return folders;
+}
+
+// A document opens on a disk with no room to spare: its pictures wait in the
+// temporary folder, else in memory; where they fit nowhere the refusal says
+// that the disk is full, not that the document is too large.
+TEST_F(LargePackageSave, PicturesOnASmallDiskAreKeptWhereverTheyFit)
+{
+    constexpr qint64 MiB = qint64(1) << 20;
+    struct Case
+    {
+        const char *what;
+        qint64 beside, temporary, memory;
+        const char *keptIn; // "beside", "temporary", "memory", or null: refused
+    };
+    const Case cases[] = {
+        {"room beside it", 300 * MiB, 0, 0, "beside"},
+        {"room in the temporary folder only", 200 * MiB, 2048 * MiB, 0, "temporary"},
+        {"room in memory only", 0, 100 * MiB, 300 * MiB, "memory"},
+        {"room nowhere", 200 * MiB, 256 * MiB, 256 * MiB, nullptr},
+    };
+    // Beside the build, so that the package's folder is not the temporary one.
+    QTemporaryDir beside(QDir::current().filePath("small-disk-XXXXXX"));
+    ASSERT_TRUE(beside.isValid());
+    const QString path = beside.filePath("pictures.tweb");
+    const QString picture = "Images/Graphic1/picture.tiff";
+    const QByteArray bytes = stripedBytes(2 << 20);
+    {
+        auto document = documentWithMaps(0);
+        const XMLElement map = XMLElement::parse(
+            "<TWMap><identifier>MAP-1</identifier><root>" +
+            MapsDocTest::branchElement(1, "<enclosedImage><TWGraphic><class>TWImage</class>"
+                                          "<graphicNumber>13</graphicNumber><imageFilename>" +
+                                              picture.toUtf8() +
+                                              "</imageFilename></TWGraphic></enclosedImage>") +
+            "</root></TWMap>");
+        document->addMap(
+            TWMap::createWithXMLElement(map, document.get(), TWMap::Identifier::KeepStored), true);
+        document->setObjectInCachedData(bytes, picture);
+        ASSERT_EQ(document->saveToFile(path), TWFileIO::SaveSucceeded);
+    }
+    const QString folders[] = {QFileInfo(path).absolutePath(), QDir::tempPath()};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        PackageSpool::setFreeBytes([&](const QString &folder) -> std::optional<qint64> {
+            return folder.isEmpty()       ? c.memory
+                   : folder == folders[0] ? c.beside
+                   : folder == folders[1] ? c.temporary
+                                          : std::optional<qint64>();
+        });
+        QString message;
+        std::shared_ptr<TWMapsDoc> opened = TWFileIO::readDocumentFromFile(path, &message);
+        PackageSpool::setFreeBytes({});
+        if (!c.keptIn) {
+            EXPECT_EQ(opened, nullptr);
+            EXPECT_EQ(message, TWFileIO::loadErrorMessage(TWFileIO::LoadDiskFull));
+            EXPECT_TRUE(message.contains("disk is full")) << message.toStdString();
+            EXPECT_FALSE(message.contains("memory")) << message.toStdString();
+            continue;
+        }
+        ASSERT_NE(opened, nullptr) << message.toStdString();
+        const PackageEntry entry = opened->cachedData().value(picture);
+        EXPECT_EQ(entry.bytes(), bytes);
+        const QString keptIn = !entry.isSpooled()                          ? "memory"
+                               : spoolFolders() == QStringList{folders[0]} ? "beside"
+                               : spoolFolders() == QStringList{folders[1]}
+                                   ? "temporary"
+                                   : spoolFolders().join(' ');
+        EXPECT_EQ(keptIn, c.keptIn);
+    }
 }
 
 } // namespace
