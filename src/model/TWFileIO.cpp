@@ -155,7 +155,8 @@ public:
                 mostRoom = room;
             }
         }
-        if (size <= PackageSpool::freeMemory()) {
+        // Within the same bound as on disk, which a bomb of zeros passes.
+        if (size <= std::min(PackageSpool::freeMemory(), allowed())) {
             QByteArray bytes(qsizetype(size), Qt::Uninitialized);
             for (qint64 done = 0; done < size;) {
                 const qint64 n = reader.readData(bytes.data() + done, size - done);
@@ -163,6 +164,7 @@ public:
                     return std::nullopt;
                 done += n;
             }
+            m_inMemory += size;
             return PackageEntry(bytes);
         }
         // Runs of zeros take no room: the roomiest disk may still hold it.
@@ -179,7 +181,7 @@ public:
 private:
     qint64 allowed() const
     {
-        qint64 written = 0;
+        qint64 written = m_inMemory;
         for (const auto &spool : m_spools)
             written += spool ? spool->bytesOnDisk() : 0;
         return std::max<qint64>(0, m_allowed - written);
@@ -204,6 +206,7 @@ private:
     QString m_folders[2];
     std::shared_ptr<PackageSpool> m_spools[2];
     bool m_tried[2] = {};
+    qint64 m_inMemory = 0;
     bool m_diskFull = false;
 };
 
