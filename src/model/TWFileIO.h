@@ -162,7 +162,7 @@ public:
     };
 
     // The reason to show for a load error that has one of its own (a package
-    // too large to open); empty for the others, which the document reader
+    // too large to open, a disk full); empty for the others, which the document reader
     // reports itself.
     static QString loadErrorMessage(int error);
 
