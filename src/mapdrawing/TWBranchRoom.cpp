@@ -1,4 +1,5 @@
-// Room for a branch that grew where it stands: its neighbours step aside.
+// Room for a branch that grew where it stands: its neighbours step aside;
+// and where a picture attached to it stands.
 
 #include "mapdrawing/TWMapBranch_Layout.h"
 #include "mapdrawing/TWMapLayout.h"
@@ -10,6 +11,7 @@
 #include "model/TWMap.h"
 
 #include <QList>
+#include <QSet>
 #include <algorithm>
 
 namespace {
@@ -137,4 +139,63 @@ void TWMapLayout::makeRoomForBranch(TWMapBranch &branch)
     TWBranchLayout::invalidateBoundary(branch);
     for (TWMapBranch *p = branch.parent(); p && !p->isRoot(); p = p->parent())
         TWBranchLayout::invalidateBoundary(*p);
+}
+
+std::optional<Point> TWMapLayout::spotForAttachedPicture(TWMapBranch &branch, Size size)
+{
+    TWMap *map = branch.map();
+    if (!map || !map->root() || map->layoutAssistanceMode() == 1 || branch.isRoot() ||
+        branch.hidden() || !branch.mainGraphic())
+        return std::nullopt;
+    constexpr float Gap = 6;
+    // What the neighbours above and below hold moves when makeRoomForBranch()
+    // pushes them; everything else stays where it is.
+    BranchList aside;
+    for (const bool above : {true, false})
+        for (const std::shared_ptr<TWMapBranch> &n : neighbours(branch, above))
+            shownSubtree(*n, aside);
+    QSet<const TWMapBranch *> movable;
+    for (const std::shared_ptr<TWMapBranch> &b : std::as_const(aside))
+        movable.insert(b.get());
+    struct Taken
+    {
+        Rect rect;
+        bool pushed;
+    };
+    QList<Taken> taken;
+    BranchList shown;
+    shownSubtree(*map->root(), shown);
+    for (const std::shared_ptr<TWMapBranch> &b : std::as_const(shown)) {
+        const bool moves = movable.contains(b.get());
+        // The branch's own label and shape are what the picture stands against.
+        if (b.get() != &branch)
+            taken.append({TWBranchLayout::layoutRoomWithoutPictures(*b), moves});
+        for (const std::shared_ptr<TWGraphic> &g : b->linkedGraphics())
+            taken.append({g->bounds(), moves});
+    }
+
+    const Rect own = TWBranchLayout::layoutRoomWithoutPictures(branch);
+    const bool left = branch.isToLeftOfRoot();
+    // Level with the branch's outer end, so that it leans away from the parent.
+    const float x = left ? own.maxX() - size.width : own.x();
+    const Rect spots[] = {
+        {x, own.y() - Gap - size.height, size.width, size.height},
+        {x, own.maxY() + Gap, size.width, size.height},
+        {left ? own.x() - Gap - size.width : own.maxX() + Gap, own.midY() - size.height / 2,
+         size.width, size.height},
+    };
+    // Nothing else comes as near the spot as its own branch; in the second
+    // round a neighbour it covers counts as moved out of the way, while one
+    // it only comes near would stay that near.
+    const auto clear = [&](const Rect &spot, bool pushing) {
+        const Rect near = spot.insetBy(-Gap, -Gap);
+        return std::none_of(taken.cbegin(), taken.cend(), [&](const Taken &t) {
+            return covers(near, t.rect) && !(pushing && t.pushed && covers(spot, t.rect));
+        });
+    };
+    for (const bool pushing : {false, true})
+        for (const Rect &spot : spots)
+            if (clear(spot, pushing))
+                return spot.origin;
+    return std::nullopt;
 }

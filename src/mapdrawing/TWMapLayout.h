@@ -54,4 +54,9 @@ public:
     // reaches are pushed up or down, the first level included, each side by
     // one amount, so that their rooms keep twice the repel distance from it.
     void makeRoomForBranch(TWMapBranch &branch) override;
+    // Unless the layout is free (or the branch is the root): 6 pt above the
+    // branch, below it or on its outer side, on the first spot that comes
+    // near nothing else, else on one whose only neighbours in the way are
+    // those makeRoomForBranch() pushes aside; nothing when none is.
+    std::optional<Point> spotForAttachedPicture(TWMapBranch &branch, Size size) override;
 };

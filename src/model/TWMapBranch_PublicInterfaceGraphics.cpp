@@ -51,7 +51,8 @@ Rect shapeAndLabel(const TWMapBranch &branch)
         branch.mainGraphic() ? branch.mainGraphic()->bounds() : Rect());
 }
 
-// Where a new attached picture covers neither its branch's label nor any
+// Where a new attached picture that the layout does not place (the free
+// layout moves nothing aside) covers neither its branch's label nor any
 // other branch or attached graphic shown: above the branch, below it or on
 // its outer side, as near as the map allows; the old place above the label
 // when the map is too crowded for any.
@@ -189,8 +190,10 @@ TWMapBranch::publicCreateLinkedGraphicOfType(int type, Size size, std::optional<
     Point origin =
         position ? *position : Point(around.x() + LinkedOffset, around.y() - LinkedOffset);
     const bool picture = type == LinkedImage || type == LinkedPackageImage;
-    if (picture && !position)
-        origin = freeSpotForPicture(*this, shown, origin);
+    if (picture && !position) {
+        const std::optional<Point> spot = layoutServices().spotForAttachedPicture(*this, shown);
+        origin = spot ? *spot : freeSpotForPicture(*this, shown, origin);
+    }
     graphic->setBounds(Rect(origin.x, origin.y, shown.width, shown.height));
 
     graphic->setInternalOrdering(getMinimumAttachedGraphicNumber() - 1);

@@ -104,6 +104,12 @@ public:
     // After the branch took more room (a picture came in): the branches
     // above and below it on its side move out of its way.
     virtual void makeRoomForBranch(TWMapBranch &branch) {}
+    // Where a picture of `size` newly attached to the branch stands, as the
+    // layout places it; nothing leaves the choice to the branch.
+    virtual std::optional<Point> spotForAttachedPicture(TWMapBranch &branch, Size size)
+    {
+        return std::nullopt;
+    }
     // Numbers the map's tree from its root with the map's formats; the
     // model's own pass, which every set runs unless it numbers otherwise.
     virtual void recalculateOutlineNumbers(TWMap &map);

@@ -3,6 +3,7 @@
 // Tree keeps children clear of a branch's link, note and check-box icons.
 
 #include "AcceptanceSupport.h"
+#include "PictureTestData.h"
 
 #include "application/TWDocumentViewController.h"
 #include "graphics/TWImage.h"
@@ -11,6 +12,7 @@
 #include "model/TWHyperlink.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -56,6 +58,14 @@ int photoPixels(const QImage &image)
     return count;
 }
 
+// How far apart two rectangles stand; 0 when they meet.
+float gapBetween(Rect a, Rect b)
+{
+    const float dx = std::max({0.0f, a.minX() - b.maxX(), b.minX() - a.maxX()});
+    const float dy = std::max({0.0f, a.minY() - b.maxY(), b.minY() - a.maxY()});
+    return std::hypot(dx, dy);
+}
+
 } // namespace
 
 class PicturesRoad : public AcceptanceTest
@@ -98,6 +108,37 @@ protected:
                 }
         }
         return covered;
+    }
+    // Each attached picture more than 12 pt from its own branch (label and
+    // shape) or as near another branch, and every two branches or pictures
+    // that meet.
+    static std::string misplacedPictures(TWMap &map)
+    {
+        QList<TWMapBranch *> all;
+        collect(*map.root(), all);
+        const auto area = [](const TWMapBranch &b) {
+            return b.enclosedTextArea()->bounds().unitedKeepingLines(b.mainGraphic()->bounds());
+        };
+        QStringList faults;
+        QList<std::pair<QString, Rect>> taken;
+        for (TWMapBranch *b : std::as_const(all))
+            taken.append({label(*b), area(*b)});
+        for (TWMapBranch *owner : std::as_const(all))
+            for (const auto &g : owner->linkedGraphics()) {
+                const float own = gapBetween(g->bounds(), area(*owner));
+                if (own > 12)
+                    faults << label(*owner) + "'s picture stands " + QString::number(own) +
+                                  " pt off";
+                for (TWMapBranch *other : std::as_const(all))
+                    if (other != owner && gapBetween(g->bounds(), area(*other)) <= own)
+                        faults << label(*owner) + "'s picture is as near " + label(*other);
+                taken.append({label(*owner) + "'s picture", g->bounds()});
+            }
+        for (qsizetype i = 0; i < taken.size(); ++i)
+            for (qsizetype j = i + 1; j < taken.size(); ++j)
+                if (overlap(taken.at(i).second, taken.at(j).second))
+                    faults << taken.at(i).first + " meets " + taken.at(j).first;
+        return faults.join(u'\n').toStdString();
     }
     // A file dropped on the canvas at a point of the map, as from the media
     // browser, which offers its pictures as files.
@@ -289,6 +330,61 @@ TEST_P(PicturesRoad, AutoArrangeTreeKeepsChildrenClearOfIndicators)
         }
     }
     grab(document, "arranged");
+}
+
+// Pictures of five kinds attached in turn to the branches of a small map:
+// each stands against its own branch, clear of every other, as attached,
+// after the map is laid out again and once saved and opened again.
+TEST_P(PicturesRoad, PicturesAttachedInTurnStandAgainstTheirOwnBranches)
+{
+    QByteArray gif = ImageTestData::gif();
+    gif[6] = 64; // a 64 x 48 screen in a magenta background around the one pixel
+    gif[8] = 48;
+    gif.replace(13, 3, "\xc8\x1e\xa0");
+    const QImage photo = ImageTestData::sample().scaled(80, 60);
+    const std::pair<QString, QByteArray> pictures[] = {
+        {"one.png", ImageTestData::encoded("png", photo)},
+        {"two.jpg", ImageTestData::encoded("jpeg", photo)},
+        {"three.gif", gif},
+        {"four.pdf", PictureTestData::pdfPicture()},
+        {"five.eps", PictureTestData::epsPicture()}};
+    TWDocument *document = newDocument(QSize(1100, 800));
+    ASSERT_TRUE(document);
+    TWMap *map = currentMap(document);
+    grow(document, *map->root(), {"one", "two", "three", "four", "five"});
+    for (const auto &[name, bytes] : pictures) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        click(document,
+              windowPoint(document,
+                          *named(*map->root(), QFileInfo(name).baseName())->enclosedTextArea()));
+        alerts.queueOpenResponse({file.fileName()});
+        ASSERT_TRUE(choose(document, {"Map", "Attach", "Attach Image..."}));
+        wait(200);
+        EXPECT_EQ(misplacedPictures(*map), "") << name.toStdString();
+    }
+    grab(document, "attached");
+    ASSERT_TRUE(choose(document, {"Map", "Arrange", "Auto-arrange Tree"}));
+    wait(200);
+    EXPECT_EQ(misplacedPictures(*map), "") << "arranged";
+
+    alerts.queueSaveResponse(dir.filePath("pictures.tweb"));
+    ASSERT_TRUE(choose(document, {"File", "Save As..."}));
+    ASSERT_TRUE(choose(document, {"File", "Close"}));
+    TWDocument *reopened = openDocument(dir.filePath("pictures.tweb"), QSize(1100, 800));
+    ASSERT_TRUE(reopened);
+    map = currentMap(reopened);
+    wait(200);
+    for (const auto &[name, bytes] : pictures) {
+        const TWMapBranch *branch = named(*map->root(), QFileInfo(name).baseName());
+        ASSERT_TRUE(branch && branch->linkedGraphics().size() == 1) << name.toStdString();
+        EXPECT_EQ(
+            QFileInfo(branch->linkedGraphics().first()->imageFilename().value_or("")).suffix(),
+            QFileInfo(name).suffix());
+    }
+    EXPECT_EQ(misplacedPictures(*map), "") << "reopened";
+    grab(reopened, "reopened");
 }
 
 // The handles a selected graphic shows, as drawn: a knob's square with its
