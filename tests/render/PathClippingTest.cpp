@@ -33,13 +33,6 @@ QPainterPath wedge(QPointF tip, QPointF centre, qreal halfWidth)
     return path;
 }
 
-QPainterPath line(QPointF a, QPointF b)
-{
-    QPainterPath path(a);
-    path.lineTo(b);
-    return path;
-}
-
 const QRectF View(0, 0, 400, 300);
 
 TEST(PathClipping, CutsToTheRectangle)
@@ -50,6 +43,8 @@ TEST(PathClipping, CutsToTheRectangle)
     covering.addRect(-1000, -1000, 3000, 3000);
     QPainterPath outside;
     outside.addEllipse(1000, 1000, 50, 50);
+    QPainterPath across(QPointF(-500, 150));
+    across.lineTo(900, 150);
     struct Case
     {
         const char *name;
@@ -62,12 +57,9 @@ TEST(PathClipping, CutsToTheRectangle)
         {"a figure inside stays whole", square, 1, true, 2500},
         {"a figure around the view fills it, with no line in it", covering, 0, false, 400 * 300},
         {"a figure outside leaves nothing", outside, 0, false, 0},
-        {"a line across is cut at both edges and fills nothing",
-         line(QPointF(-500, 150), QPointF(900, 150)), 1, false, 0},
+        {"a line across is cut at both edges and fills nothing", across, 1, false, 0},
         {"a figure cut across its start is one run", wedge(QPointF(200, 150), {200, 5000}, 10), 1,
          false, -1},
-        {"a line passing by leaves nothing", line(QPointF(-500, -10), QPointF(900, -10)), 0, false,
-         0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
