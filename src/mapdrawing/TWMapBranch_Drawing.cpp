@@ -26,7 +26,6 @@
 #include "render/TWTextLayout.h"
 
 #include <QPainter>
-#include <QPainterPathStroker>
 #include <QSet>
 #include <QUrl>
 #include <algorithm>
@@ -120,12 +119,9 @@ public:
             const QRectF &a = p.cut.runBounds, &b = cut.runBounds;
             if (p.look == look && std::abs(a.left() - b.left()) <= near &&
                 std::abs(a.right() - b.right()) <= near && std::abs(a.top() - b.top()) <= near &&
-                std::abs(a.bottom() - b.bottom()) <= near) {
-                const qreal apart = PathClipping::runsDistance(p.cut.runs, cut.runs);
-                if (apart > near)
-                    continue;
+                std::abs(a.bottom() - b.bottom()) <= near &&
+                PathClipping::runsDistance(p.cut.runs, cut.runs) <= near) {
                 ++p.repeats;
-                p.spread = std::max(p.spread, apart);
                 return true;
             }
         }
@@ -139,7 +135,7 @@ public:
             m_recent.pop_back();
         }
         m_recent.push_front(
-            Painted{look, std::move(cut), std::move(gathered), std::move(paint), 0, 0});
+            Painted{look, std::move(cut), std::move(gathered), std::move(paint), 0});
     }
     // Paints what is waiting, oldest first, and hands the gathered to the batch.
     void release()
@@ -166,7 +162,6 @@ private:
         std::optional<Gathered> gathered;
         Paint paint;
         int repeats;
-        qreal spread; // how far the furthest repeat lay from it
     };
 
     // A line thinner than a pixel covers about its width of the pixels it
@@ -187,16 +182,8 @@ private:
         }
         if (!p.gathered || !m_batch)
             return;
-        if (p.look.fill) {
+        if (p.look.fill)
             m_batch->fill(p.gathered->fill, p.look.fill);
-            // A figure thinner than a pixel covers more of it for each of
-            // those it stands for, up to where the furthest lay.
-            if (p.spread > 0) {
-                QPainterPathStroker around;
-                around.setWidth(p.spread);
-                m_batch->fill(around.createStroke(p.gathered->outline), p.look.fill);
-            }
-        }
         if (p.look.stroke)
             m_batch->hairline(p.gathered->outline, QColor::fromRgba(p.look.stroke),
                               std::min(widthOfAll(p), float(m_pixel)), p.gathered->extent);
