@@ -890,11 +890,12 @@ void drawSelf(TWMapBranch &branch, const Pass &pass)
         culling.byExtent = true;
         culling.shownLevels = map->branchHideLevel() - branch.getThisBranchLevel();
     }
-    // On screen what the view cannot show is not painted: pictures, prints
-    // and exports keep every line as it is.
+    // In a view on screen what the view cannot show is not painted:
+    // pictures, prints, exports and the navigator's thumbnail keep every
+    // line as it is.
     std::optional<ConnectionThinning> thinning;
     Pass inner = pass;
-    if (!inner.thinning && pass.context.isDrawingToScreen()) {
+    if (!inner.thinning && pass.view && pass.context.isDrawingToScreen()) {
         thinning.emplace(pass.rect, pass.context.devicePixelsPerPoint(), pass.detail);
         inner.thinning = &*thinning;
     }

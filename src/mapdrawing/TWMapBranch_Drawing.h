@@ -84,7 +84,7 @@ struct Pass
     const TWMapExpansionState &expansionState;
     // Set: tiny graphics are gathered into it (screen drawing only).
     DetailBatch *detail = nullptr;
-    // Set by drawSelf() on screen: connections are cut to the rectangle, and
+    // Set by drawSelf() in a view on screen: connections are cut to the rectangle, and
     // one that would paint what one painted just before it did is left out.
     ConnectionThinning *thinning = nullptr;
 };

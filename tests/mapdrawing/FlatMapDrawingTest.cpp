@@ -3,6 +3,7 @@
 #include "MapDrawingFixture.h"
 #include "mapdrawing/TWMapBranch_Drawing.h"
 #include "mapdrawing/TWMapExpansionState.h"
+#include "render/TWDrawingView.h"
 
 #include <QPaintEngine>
 
@@ -51,7 +52,7 @@ protected:
         settle();
     }
     // The tree over a view of 1280 x 800 pixels at the scale, centred on
-    // `centre`; not on the screen, every line is drawn whole.
+    // `centre`, on the screen in a view (else every line is drawn whole).
     void draw(QPaintDevice &device, bool screen, qreal scale, bool gathered,
               Point centre = {350, 220})
     {
@@ -64,7 +65,9 @@ protected:
         std::optional<TWBranchDrawing::DetailBatch> batch;
         if (gathered)
             batch.emplace(*made, scale);
+        const TWDrawingView canvas;
         TWBranchDrawing::drawSelf(*root, {.context = *made,
+                                          .view = screen ? &canvas : nullptr,
                                           .rect = view,
                                           .skippingText = true,
                                           .expansionState = {},
