@@ -6,6 +6,7 @@
 #include "graphics/TWCustomBranchShape.h"
 #include "graphics/TWEnclosedGraphic.h"
 #include "graphics/TWFlexiBranch.h"
+#include "graphics/TWGraphicDrawing.h"
 #include "graphics/TWImage.h"
 #include "graphics/TWInheritedLookups.h"
 #include "graphics/TWLine.h"
@@ -20,6 +21,7 @@
 #include "model/TWMapBranch.h"
 #include "model/TWMapLayoutServices.h"
 #include "render/DrawingContext.h"
+#include "render/PathClipping.h"
 #include "render/TWDrawingView.h"
 #include "render/TWTextLayout.h"
 
@@ -27,6 +29,7 @@
 #include <QSet>
 #include <QUrl>
 #include <algorithm>
+#include <deque>
 
 // --- the tool-tip registry's liveness ---
 
@@ -54,6 +57,145 @@ bool TWToolTipRegistry::isAlive(const TWToolTipRegistry *registry)
 }
 
 namespace TWBranchDrawing {
+
+// A flat map's first-level wedges all leave the centre, a sliver of a pixel
+// apart once a few screens away: every view that holds the centre crosses
+// all of them, and each one filled and stroked along its whole length costs
+// as much as a screenful of branches. Each connection is cut to the view,
+// and one is left out when it looks as one of the last few connections
+// painted, with nothing else painted since, and its lines in the view lie
+// within a quarter of a pixel of that one's: painted, it would cover the
+// same pixels. A few, not one: siblings may take turns round the centre.
+//
+// Lines thinner than a pixel darken where they overlap: a connection is
+// painted only once no more can repeat it, its line as dark as all of them.
+class ConnectionThinning
+{
+public:
+    struct Look
+    {
+        QRgb fill = 0;
+        QRgb stroke = 0;
+        float width = 0;
+        bool gathered = false;
+        std::optional<Rect> keepOut;
+        bool operator==(const Look &) const = default;
+    };
+    // What a gathered connection hands the batch.
+    struct Gathered
+    {
+        QPainterPath fill;
+        QPainterPath outline;
+        QRectF extent; // of the whole line
+    };
+    // Paints a connection drawn by itself, its line of the given width.
+    using Paint = std::function<void(float width)>;
+
+    ConnectionThinning(Rect visible, qreal pixelsPerPoint, DetailBatch *batch)
+        : m_visible(visible.toQt()), m_pixelsPerPoint(pixelsPerPoint),
+          m_pixel(pixelsPerPoint > 0 ? 1 / pixelsPerPoint : 0), m_batch(batch)
+    {}
+    ~ConnectionThinning() { release(); }
+    ConnectionThinning(const ConnectionThinning &) = delete;
+    ConnectionThinning &operator=(const ConnectionThinning &) = delete;
+
+    // The shape cut to the view, widened by what a stroke of `width` reaches
+    // past its line (miter joins included) and a pixel or two, so that the
+    // cut ends lie out of sight.
+    PathClipping::Clipped cut(const QPainterPath &shape, float width, bool *whole) const
+    {
+        const qreal w = std::isfinite(width) && width > 0 ? width : 0;
+        const qreal margin = w * BezierPath::defaultMiterLimit / 2 + 2 * m_pixel + 1;
+        const QRectF around = m_visible.adjusted(-margin, -margin, margin, margin);
+        *whole = around.contains(shape.controlPointRect());
+        return PathClipping::clip(shape, around, m_pixel * FlattenPixels);
+    }
+
+    // Whether one of the last painted covers what this would; it counts one more.
+    bool repeated(const Look &look, const PathClipping::Clipped &cut)
+    {
+        const qreal near = m_pixel * NearPixels;
+        for (Painted &p : m_recent) {
+            const QRectF &a = p.cut.runBounds, &b = cut.runBounds;
+            if (p.look == look && std::abs(a.left() - b.left()) <= near &&
+                std::abs(a.right() - b.right()) <= near && std::abs(a.top() - b.top()) <= near &&
+                std::abs(a.bottom() - b.bottom()) <= near &&
+                PathClipping::runsDistance(p.cut.runs, cut.runs) <= near) {
+                ++p.repeats;
+                return true;
+            }
+        }
+        return false;
+    }
+    void add(const Look &look, PathClipping::Clipped &&cut, std::optional<Gathered> gathered,
+             Paint paint = {})
+    {
+        if (m_recent.size() == Recent) {
+            hand(m_recent.back());
+            m_recent.pop_back();
+        }
+        m_recent.push_front(
+            Painted{look, std::move(cut), std::move(gathered), std::move(paint), 0});
+    }
+    // Paints what is waiting, oldest first, and hands the gathered to the batch.
+    void release()
+    {
+        for (auto it = m_recent.rbegin(); it != m_recent.rend(); ++it)
+            hand(*it);
+    }
+    // Something else was painted: what follows may lie over it.
+    void forget()
+    {
+        release();
+        m_recent.clear();
+    }
+
+private:
+    static constexpr qreal FlattenPixels = 0.05;
+    static constexpr qreal NearPixels = 0.25;
+    static constexpr size_t Recent = 4;
+
+    struct Painted
+    {
+        Look look;
+        PathClipping::Clipped cut;
+        std::optional<Gathered> gathered;
+        Paint paint;
+        int repeats;
+    };
+
+    // A line thinner than a pixel covers about its width of the pixels it
+    // crosses, and n of them 1 - (1 - c)^n: the width that covers as much.
+    float widthOfAll(const Painted &p) const
+    {
+        const qreal covered = qreal(p.look.width) * m_pixelsPerPoint;
+        if (p.repeats == 0 || !(covered < 1))
+            return p.look.width;
+        return float((1 - std::pow(1 - std::max(covered, 0.0), 1 + p.repeats)) * m_pixel);
+    }
+
+    void hand(Painted &p)
+    {
+        if (p.paint) {
+            p.paint(widthOfAll(p));
+            p.paint = {};
+        }
+        if (!p.gathered || !m_batch)
+            return;
+        if (p.look.fill)
+            m_batch->fill(p.gathered->fill, p.look.fill);
+        if (p.look.stroke)
+            m_batch->hairline(p.gathered->outline, QColor::fromRgba(p.look.stroke),
+                              std::min(widthOfAll(p), float(m_pixel)), p.gathered->extent);
+        p.gathered.reset();
+    }
+
+    QRectF m_visible;
+    qreal m_pixelsPerPoint;
+    qreal m_pixel;
+    DetailBatch *m_batch;
+    std::deque<Painted> m_recent;
+};
 
 namespace {
 
@@ -119,12 +261,30 @@ Marks marksFor(const Pass &pass)
     return marks;
 }
 
+// What was gathered lies under what is drawn next: a connection drawn
+// after it lies over it.
+void flushDetail(const Pass &pass)
+{
+    if (!pass.detail)
+        return;
+    if (pass.thinning)
+        pass.thinning->release();
+    if (pass.detail->flush() && pass.thinning)
+        pass.thinning->forget();
+}
+
+// Before anything but a plain connection is painted.
+void paintingOther(const Pass &pass)
+{
+    flushDetail(pass);
+    if (pass.thinning)
+        pass.thinning->forget();
+}
+
 void drawGraphic(TWGraphic &g, const Pass &pass, bool marked, const std::optional<Shadow> &shadow,
                  bool glow)
 {
-    // What was gathered lies under this.
-    if (pass.detail)
-        pass.detail->flush();
+    paintingOther(pass);
     g.drawInView(pass.context, pass.view, marked, shadow, glow);
 }
 
@@ -151,29 +311,103 @@ std::optional<Rect> uncoveredCentre(const TWMapBranch &b, const TWGraphic &conne
     return uncovered;
 }
 
+QPainterPath outsideOf(TWGraphic &connection, Rect keepOut)
+{
+    const Rect around = connection.drawingBounds().united(keepOut).insetBy(-50, -50);
+    QPainterPath outside;
+    outside.setFillRule(Qt::OddEvenFill);
+    outside.addRect(around.toQt());
+    outside.addRect(keepOut.toQt());
+    return outside;
+}
+
+constexpr int NoOutlineStyle = 8;
+
+bool drawsOutline(const TWGraphic &g)
+{
+    return g.drawsStroke() && g.strokeStyle() != NoOutlineStyle;
+}
+
+// A connection drawn as its shape filled and outlined, nothing more: no
+// shadow, glow, pulse or dashes (which run from the path's start).
+bool drawnPlainly(TWGraphic &connection, const Marks &marks)
+{
+    const int style = connection.strokeStyle();
+    const bool dashed = drawsOutline(connection) && style >= 2 && style <= 7 &&
+                        !dynamic_cast<const TWTitleConnection *>(&connection);
+    return !dashed && connection.animationStep() <= 0 && !marks.glows(connection) &&
+           !TWGraphicDrawing::castShadow(connection, connection.inheritedShadow());
+}
+
+// The plain connection as much of it as the view shows, unless it would
+// paint what one painted just before it did; false when it is not drawn
+// plainly. It waits to be painted until no more can repeat it.
+bool drawConnectionInView(TWGraphic &connection, const Pass &pass, const Marks &marks,
+                          const std::optional<Rect> &keepOut)
+{
+    ConnectionThinning *thinning = pass.thinning;
+    if (!thinning || !drawnPlainly(connection, marks))
+        return false;
+    const std::shared_ptr<BezierPath> path = connection.bezierPath();
+    if (!path || path->isEmpty())
+        return true;
+    const bool fills = connection.drawsFill();
+    const bool outlines = drawsOutline(connection);
+    const QColor fillColour = connection.inheritedFillColor().toQColor();
+    const QColor strokeColour = connection.inheritedStrokeColor().toQColor();
+    const ConnectionThinning::Look look{fills ? fillColour.rgba() : 0,
+                                        outlines ? strokeColour.rgba() : 0,
+                                        connection.strokeWidth(), false, keepOut};
+    const QPainterPath shape = path->toQPainterPath();
+    bool whole = false;
+    PathClipping::Clipped cut = thinning->cut(shape, connection.strokeWidth(), &whole);
+    if (cut.isEmpty() || thinning->repeated(look, cut))
+        return true;
+    flushDetail(pass);
+    std::optional<QPainterPath> clip;
+    if (keepOut)
+        clip = outsideOf(connection, *keepOut);
+    StrokeStyle style = StrokeStyle::ofPath(*path);
+    style.dash.clear();
+    style.dashPhase = 0;
+    QPainter *painter = &pass.context.painter();
+    thinning->add(look, PathClipping::Clipped(cut), std::nullopt,
+                  [painter, clip, style, fillColour, strokeColour,
+                   fill = fills ? (whole ? shape : cut.fill) : QPainterPath(),
+                   outline = outlines ? (whole ? shape : cut.outline())
+                                      : QPainterPath()](float width) mutable {
+                      painter->save();
+                      if (clip)
+                          painter->setClipPath(*clip, Qt::IntersectClip);
+                      painter->setRenderHint(QPainter::Antialiasing, true);
+                      if (!fill.isEmpty())
+                          painter->fillPath(fill, fillColour);
+                      if (!outline.isEmpty()) {
+                          style.width = width;
+                          painter->strokePath(outline, DrawingContext::pen(strokeColour, style));
+                      }
+                      painter->restore();
+                  });
+    return true;
+}
+
 void drawConnection(const TWMapBranch &b, TWGraphic &connection, const Pass &pass,
                     const Marks &marks)
 {
     const std::optional<Rect> keepOut = uncoveredCentre(b, connection);
+    if (drawConnectionInView(connection, pass, marks, keepOut))
+        return;
     if (!keepOut) {
         drawGraphic(connection, pass, false, connection.inheritedShadow(), marks.glows(connection));
         return;
     }
-    if (pass.detail)
-        pass.detail->flush();
+    paintingOther(pass);
     QPainter &painter = pass.context.painter();
     painter.save();
-    const Rect around = connection.drawingBounds().united(*keepOut).insetBy(-50, -50);
-    QPainterPath outside;
-    outside.setFillRule(Qt::OddEvenFill);
-    outside.addRect(around.toQt());
-    outside.addRect(keepOut->toQt());
-    painter.setClipPath(outside, Qt::IntersectClip);
+    painter.setClipPath(outsideOf(connection, *keepOut), Qt::IntersectClip);
     drawGraphic(connection, pass, false, connection.inheritedShadow(), marks.glows(connection));
     painter.restore();
 }
-
-constexpr int NoOutlineStyle = 8;
 
 // A graphic drawn by the shape drawing alone, as a plain path: pictures,
 // texts, link lines and flexible branches draw more.
@@ -197,11 +431,6 @@ bool gatherable(const TWGraphic &g, const Marks &marks, qreal pixelsPerPoint)
            strokesHairline(g, pixelsPerPoint) && drawsPlainPath(g);
 }
 
-bool drawsOutline(const TWGraphic &g)
-{
-    return g.drawsStroke() && g.strokeStyle() != NoOutlineStyle;
-}
-
 // A connection as thin as a hairline joins the gathered drawing as it is.
 bool gatherConnection(TWGraphic &connection, const Pass &pass, const Marks &marks)
 {
@@ -220,11 +449,26 @@ bool gatherConnection(TWGraphic &connection, const Pass &pass, const Marks &mark
     if (fills && path->windingRule() != BezierPath::NonZeroWindingRule)
         return false;
     const QPainterPath shape = path->toQPainterPath();
-    if (fills)
-        detail->fill(shape, connection.inheritedFillColor().toQColor().rgba());
-    if (outlines)
-        detail->hairline(shape, connection.inheritedStrokeColor().toQColor(),
-                         connection.strokeWidth());
+    const QRgb fillColour = connection.inheritedFillColor().toQColor().rgba();
+    const QColor strokeColour = connection.inheritedStrokeColor().toQColor();
+    ConnectionThinning *thinning = pass.thinning;
+    if (!thinning) {
+        if (fills)
+            detail->fill(shape, fillColour);
+        if (outlines)
+            detail->hairline(shape, strokeColour, connection.strokeWidth());
+        return true;
+    }
+    const ConnectionThinning::Look look{fills ? fillColour : 0, outlines ? strokeColour.rgba() : 0,
+                                        connection.strokeWidth(), true, std::nullopt};
+    bool whole = false;
+    PathClipping::Clipped cut = thinning->cut(shape, connection.strokeWidth(), &whole);
+    if (cut.isEmpty() || thinning->repeated(look, cut))
+        return true;
+    ConnectionThinning::Gathered gathered{whole || !fills ? shape : cut.fill,
+                                          whole || !outlines ? shape : cut.outline(),
+                                          shape.controlPointRect()};
+    thinning->add(look, std::move(cut), std::move(gathered));
     return true;
 }
 
@@ -583,8 +827,7 @@ void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks, Culling c
     TWGraphic *main = b.mainGraphic().get();
     if (TWBranchIndicators::branchDrawingBounds(b).intersects(pass.rect) &&
         !gatherTinyBranch(b, pass, marks)) {
-        if (pass.detail)
-            pass.detail->flush();
+        paintingOther(pass);
         drawBody(b, map, pass, marks, main ? main->inheritedShadow() : std::nullopt);
     }
     // Negative orderings lie in front.
@@ -594,8 +837,7 @@ void drawSubtree(TWMapBranch &b, const Pass &pass, const Marks &marks, Culling c
                 drawCulled(*g, pass, marks);
     // Handles again, over the front attached graphics.
     if (main && map && map->isGraphicSelected(main)) {
-        if (pass.detail)
-            pass.detail->flush();
+        paintingOther(pass);
         main->drawHandlesInView(pass.context, pass.view);
     }
 }
@@ -648,8 +890,19 @@ void drawSelf(TWMapBranch &branch, const Pass &pass)
         culling.byExtent = true;
         culling.shownLevels = map->branchHideLevel() - branch.getThisBranchLevel();
     }
+    // In a view on screen what the view cannot show is not painted:
+    // pictures, prints, exports and the navigator's thumbnail keep every
+    // line as it is.
+    std::optional<ConnectionThinning> thinning;
+    Pass inner = pass;
+    if (!inner.thinning && pass.view && pass.context.isDrawingToScreen()) {
+        thinning.emplace(pass.rect, pass.context.devicePixelsPerPoint(), pass.detail);
+        inner.thinning = &*thinning;
+    }
     // The marks are gathered once for the whole pass.
-    drawSubtree(branch, pass, marksFor(pass), culling);
+    drawSubtree(branch, inner, marksFor(pass), culling);
+    if (inner.thinning)
+        inner.thinning->release();
     if (pass.detail)
         pass.detail->flush();
 }
@@ -694,9 +947,10 @@ bool DetailBatch::hairlineShows(float width) const
     return qAlpha(hairlineColour(Qt::black, width, QRectF(0, 0, pixel, pixel))) != 0;
 }
 
-void DetailBatch::hairline(const QPainterPath &path, const QColor &colour, float width)
+void DetailBatch::hairline(const QPainterPath &path, const QColor &colour, float width,
+                           const std::optional<QRectF> &extent)
 {
-    const QRgb rgba = hairlineColour(colour, width, path.controlPointRect());
+    const QRgb rgba = hairlineColour(colour, width, extent.value_or(path.controlPointRect()));
     if (qAlpha(rgba) != 0)
         m_hairlines[rgba].addPath(path);
 }
@@ -715,10 +969,10 @@ void DetailBatch::hairlineRect(const QRectF &rect, const QColor &colour, float w
     path.closeSubpath();
 }
 
-void DetailBatch::flush()
+bool DetailBatch::flush()
 {
     if (m_fills.empty() && m_hairlines.empty())
-        return;
+        return false;
     QPainter &p = m_context.painter();
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
@@ -735,6 +989,7 @@ void DetailBatch::flush()
     p.restore();
     m_fills.clear();
     m_hairlines.clear();
+    return true;
 }
 
 void setBoundaryPainter(BoundaryPainter painter)

@@ -27,6 +27,8 @@ namespace TWBranchDrawing {
 using GraphicList = QList<std::shared_ptr<TWGraphic>>;
 using BranchList = QList<std::shared_ptr<TWMapBranch>>;
 
+class ConnectionThinning;
+
 // On screen, a map zoomed out below reading size draws the graphics that
 // are only a few pixels across as what they look like there: shapes as
 // filled rectangles and thin lines as hairlines, gathered per colour and
@@ -50,10 +52,13 @@ public:
     // Whether a line of the width in points leaves any trace at all.
     bool hairlineShows(float width) const;
     // Lines of the width in points, thinner than a pixel.
-    void hairline(const QPainterPath &path, const QColor &colour, float width);
+    // `extent`: of the whole line, when `path` is the part of it in view.
+    void hairline(const QPainterPath &path, const QColor &colour, float width,
+                  const std::optional<QRectF> &extent = std::nullopt);
     void hairlineRect(const QRectF &rect, const QColor &colour, float width);
-    // Paints what was gathered: the fills, then the hairlines over them.
-    void flush();
+    // Paints what was gathered: the fills, then the hairlines over them;
+    // false when nothing was.
+    bool flush();
 
 private:
     QRgb hairlineColour(QColor colour, float width, const QRectF &extent) const;
@@ -79,6 +84,9 @@ struct Pass
     const TWMapExpansionState &expansionState;
     // Set: tiny graphics are gathered into it (screen drawing only).
     DetailBatch *detail = nullptr;
+    // Set by drawSelf() in a view on screen: connections are cut to the rectangle, and
+    // one that would paint what one painted just before it did is left out.
+    ConnectionThinning *thinning = nullptr;
 };
 
 // The subtree rooted at `branch`, culled to the pass's rectangle.
