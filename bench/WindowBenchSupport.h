@@ -31,12 +31,14 @@
 #include "support/TWPreferences.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -281,6 +283,19 @@ inline TWDocument *openDocument(const QString &path)
 }
 
 // Seconds of processor time the process has used.
+// With THINKWEB_BENCH_GRABS=<folder>, what the screen shows of the window
+// is kept there to be looked at.
+inline void keepGrab(QWidget *window, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("THINKWEB_BENCH_GRABS");
+    if (folder.isEmpty() || !window->screen())
+        return;
+    const QPoint at = window->mapToGlobal(QPoint(0, 0));
+    window->screen()
+        ->grabWindow(0, at.x(), at.y(), window->width(), window->height())
+        .save(QDir(folder).filePath(name));
+}
+
 inline double processCpuSeconds()
 {
     timespec t{};

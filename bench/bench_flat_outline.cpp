@@ -88,19 +88,6 @@ double untilPainted(const Shown &shown, const std::function<void()> &command, bo
     return double(clock.nsecsElapsed()) / 1e9;
 }
 
-// With THINKWEB_BENCH_GRABS=<folder>, what the window shows is kept there.
-void keepGrab(const Shown &shown, const QString &name)
-{
-    const QString folder = qEnvironmentVariable("THINKWEB_BENCH_GRABS");
-    QWidget *window = shown.document->documentWindow();
-    if (folder.isEmpty() || !window->screen())
-        return;
-    const QPoint at = window->mapToGlobal(QPoint(0, 0));
-    window->screen()
-        ->grabWindow(0, at.x(), at.y(), window->width(), window->height())
-        .save(QDir(folder).filePath(name));
-}
-
 // At 100 % with the central branch in the middle, nothing selected.
 void atHome(const Shown &shown)
 {
@@ -134,7 +121,8 @@ void measure(benchmark::State &state, const char *grab, const Step &prepare, con
         }
         state.SetIterationTime(seconds);
     }
-    keepGrab(shown, QStringLiteral("flat-%1-%2.png").arg(grab).arg(state.range(0)));
+    keepGrab(shown.document->documentWindow(),
+             QStringLiteral("flat-%1-%2.png").arg(grab).arg(state.range(0)));
     state.counters["branches"] = double(shown.map->allBranches().size());
     state.counters["zoom"] = shown.map->zoomAmount();
     state.counters["first_paint_s"] = shown.firstPaintSeconds;

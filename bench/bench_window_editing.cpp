@@ -163,20 +163,6 @@ struct Costs
     }
 };
 
-// With THINKWEB_BENCH_GRABS=<folder>, what the screen shows of the window
-// is kept there to be looked at.
-void keepGrab(const Shown &shown, const QString &name)
-{
-    const QString folder = qEnvironmentVariable("THINKWEB_BENCH_GRABS");
-    QWidget *window = shown.document->documentWindow();
-    if (folder.isEmpty() || !window->screen())
-        return;
-    const QPoint at = window->mapToGlobal(QPoint(0, 0));
-    window->screen()
-        ->grabWindow(0, at.x(), at.y(), window->width(), window->height())
-        .save(QDir(folder).filePath(name));
-}
-
 // What the navigator waits for before it redraws, and a margin.
 constexpr int IdleAfterMs = 700;
 
@@ -212,9 +198,10 @@ void addChildUntilPainted(benchmark::State &state, bool central)
         costs.seconds.push_back(seconds);
         costs.idle.push_back(untilIdle);
         if (costs.seconds.size() == 1) {
-            keepGrab(shown, QStringLiteral("added-child-%1-%2.png")
-                                .arg(central ? "central" : "leaf")
-                                .arg(state.range(0)));
+            keepGrab(shown.document->documentWindow(),
+                     QStringLiteral("added-child-%1-%2.png")
+                         .arg(central ? "central" : "leaf")
+                         .arg(state.range(0)));
             // The new label is being edited: its caret blinks meanwhile.
             costs.baseline = idleWork(shown);
         }
@@ -487,7 +474,8 @@ void BM_ZoomToFitUntilPainted(benchmark::State &state)
         costs.seconds.push_back(seconds);
         costs.cpu.push_back(processCpuSeconds() - cpu);
         state.counters["zoom"] = shown.map->zoomAmount();
-        keepGrab(shown, QStringLiteral("zoom-to-fit-%1.png").arg(state.range(0)));
+        keepGrab(shown.document->documentWindow(),
+                 QStringLiteral("zoom-to-fit-%1.png").arg(state.range(0)));
     }
     costs.report(state);
     shown.map->setZoomAmount(100);
