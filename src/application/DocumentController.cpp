@@ -89,6 +89,10 @@ TWDocumentController::TWDocumentController(QObject *parent) : QObject(parent)
 
 TWDocumentController::~TWDocumentController()
 {
+    // Windows closing below change the active window, which the
+    // application answers by asking for the current document.
+    if (TWApplication *application = TWApplication::shared())
+        application->forgetDocumentController(this);
     m_willCloseObserver = ObserverToken();
     m_documents.clear();
     // A deferred delete posted from within nested event delivery waits for

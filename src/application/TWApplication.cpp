@@ -467,6 +467,12 @@ QList<Document *> TWApplication::orderedDocuments() const
     return ordered;
 }
 
+void TWApplication::forgetDocumentController(const DocumentController *controller)
+{
+    if (m_services.documentController == controller)
+        m_services.documentController = nullptr;
+}
+
 void TWApplication::updateCurrentlyActiveDocument()
 {
     if (DocumentController *controller = m_services.documentController) {

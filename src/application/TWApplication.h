@@ -98,6 +98,8 @@ public:
     const EditionTraits &traits() const { return m_traits; }
     QString thinkwebEditionString() const { return m_traits.editionString; }
     const ApplicationServices &services() const { return m_services; }
+    // A document controller that goes is no longer asked for documents.
+    void forgetDocumentController(const DocumentController *controller);
 
     // The rest of the start-up: the main interface, then the end of launching,
     // then the files given on the command line.

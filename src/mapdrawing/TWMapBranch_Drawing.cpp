@@ -101,13 +101,17 @@ public:
 
     // The shape cut to the view, widened by what a stroke of `width` reaches
     // past its line (miter joins included) and a pixel or two, so that the
-    // cut ends lie out of sight.
+    // cut ends lie out of sight. *whole: a shape no longer than a small screen is
+    // painted as it is. That depends on the shape alone, not on the area
+    // exposed, so that a line painted in pieces (a scroll, a repaint of a
+    // band) gives the pixels it gives painted at once.
     PathClipping::Clipped cut(const QPainterPath &shape, float width, bool *whole) const
     {
         const qreal w = std::isfinite(width) && width > 0 ? width : 0;
         const qreal margin = w * BezierPath::defaultMiterLimit / 2 + 2 * m_pixel + 1;
         const QRectF around = m_visible.adjusted(-margin, -margin, margin, margin);
-        *whole = around.contains(shape.controlPointRect());
+        const QRectF extent = shape.controlPointRect();
+        *whole = std::max(extent.width(), extent.height()) * m_pixelsPerPoint <= WholePixels;
         return PathClipping::clip(shape, around, m_pixel * FlattenPixels);
     }
 
@@ -154,6 +158,7 @@ private:
     static constexpr qreal FlattenPixels = 0.05;
     static constexpr qreal NearPixels = 0.25;
     static constexpr size_t Recent = 4;
+    static constexpr qreal WholePixels = 1024;
 
     struct Painted
     {
